@@ -1,0 +1,50 @@
+# Shared build helpers: warnings, libraries and test registration.
+
+# Warnings every target of ours builds with.
+function(tw_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+endfunction()
+
+# tw_add_library(name DIRS dir... [LIBS lib...])
+# A static library from every .cpp/.h below the given folders (globbed, so a new
+# file needs no edit here).
+function(tw_add_library name)
+  cmake_parse_arguments(ARG "" "" "DIRS;LIBS" ${ARGN})
+  set(sources)
+  foreach(dir IN LISTS ARG_DIRS)
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS
+         ${dir}/*.cpp ${dir}/*.h)
+    list(APPEND sources ${found})
+  endforeach()
+  add_library(${name} STATIC ${sources})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_include_directories(${name} PUBLIC ${ARG_DIRS})
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  tw_warnings(${name})
+endfunction()
+
+# tw_add_test(name DIR dir [LIBS lib...] [ENV var=value...])
+# One GoogleTest executable from every .cpp in DIR, registered with ctest under
+# a pinned locale and time zone. Additional runs under other environments are
+# added with tw_add_test_run().
+function(tw_add_test name)
+  cmake_parse_arguments(ARG "" "DIR" "LIBS;ENV" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${ARG_DIR}/*.cpp ${ARG_DIR}/*.h)
+  add_executable(${name} ${sources})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE twtestsupport ${ARG_LIBS})
+  target_compile_definitions(${name} PRIVATE
+    TW_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    TW_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/${ARG_DIR}/data")
+  tw_warnings(${name})
+  tw_add_test_run(${name} ${name} ENV ${ARG_ENV})
+endfunction()
+
+# tw_add_test_run(test_name executable [ARGS arg...] [ENV var=value...])
+function(tw_add_test_run test_name exe)
+  cmake_parse_arguments(ARG "" "" "ARGS;ENV" ${ARGN})
+  add_test(NAME ${test_name} COMMAND ${exe} ${ARG_ARGS})
+  set_tests_properties(${test_name} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TZ=UTC;LC_ALL=C.UTF-8;${ARG_ENV}"
+    TIMEOUT 600)
+endfunction()

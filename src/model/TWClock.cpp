@@ -1,0 +1,26 @@
+#include "TWClock.h"
+
+namespace {
+std::function<QDateTime()> &provider()
+{
+    static std::function<QDateTime()> p;
+    return p;
+}
+} // namespace
+
+QDateTime TWClock::now()
+{
+    if (provider())
+        return provider()();
+    return QDateTime::currentDateTime();
+}
+
+QDate TWClock::today()
+{
+    return now().date();
+}
+
+void TWClock::setNowProvider(std::function<QDateTime()> p)
+{
+    provider() = std::move(p);
+}

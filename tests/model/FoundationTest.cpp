@@ -1,0 +1,101 @@
+// Errors, notifications, the strings table and the clock.
+
+#include "TWClock.h"
+#include "TWError.h"
+#include "TWLocalized.h"
+#include "TWNotificationCenter.h"
+#include "TWTestSupport.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+TEST(Notifications, DeliversByNameAndSenderAndRemovesByToken)
+{
+    TWNotificationCenter center;
+    int a = 0, b = 0;
+    QVariant seen;
+    int senderA = 0, senderB = 0;
+    auto ta = center.addObserver(QStringLiteral("transactionNew"), &senderA,
+                                 [&](const TWNotification &n) {
+                                     ++a;
+                                     seen = n.userInfo.value(QStringLiteral("transaction"));
+                                 });
+    auto tb = center.addObserver(QStringLiteral("transactionNew"), nullptr,
+                                 [&](const TWNotification &) { ++b; });
+    center.postNotification(QStringLiteral("transactionNew"), &senderA,
+                            {{QStringLiteral("transaction"), 7}});
+    center.postNotification(QStringLiteral("transactionNew"), &senderB);
+    center.postNotification(QStringLiteral("transactionDelete"), &senderA);
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 2);
+    EXPECT_EQ(seen.toInt(), 7);
+    center.removeObserver(ta);
+    center.removeObserver(tb);
+    center.postNotification(QStringLiteral("transactionNew"), &senderA);
+    EXPECT_EQ(a, 1);
+    EXPECT_EQ(b, 2);
+}
+
+TEST(Notifications, ObserverMayRemoveItselfWhileCalled)
+{
+    TWNotificationCenter center;
+    int calls = 0;
+    TWNotificationCenter::Token token = 0;
+    token = center.addObserver(QStringLiteral("x"), nullptr, [&](const TWNotification &) {
+        ++calls;
+        center.removeObserver(token);
+    });
+    center.postNotification(QStringLiteral("x"), nullptr);
+    center.postNotification(QStringLiteral("x"), nullptr);
+    EXPECT_EQ(calls, 1);
+}
+
+TEST(Clock, FixedClockPinsNowAndToday)
+{
+    {
+        TWFixedClock clock(2020, 2, 29, 13, 14, 15);
+        EXPECT_EQ(TWClock::now(), twLocal(2020, 2, 29, 13, 14, 15));
+        EXPECT_EQ(TWClock::today(), QDate(2020, 2, 29));
+    }
+    EXPECT_LT(qAbs(TWClock::now().secsTo(QDateTime::currentDateTime())), 5);
+}
+
+TEST(Strings, MissingKeyShowsTheKey)
+{
+    EXPECT_EQ(TWLocalized("ok"), QStringLiteral("OK"));
+    EXPECT_EQ(TWLocalized("noSuchKeyAnywhere"), QStringLiteral("noSuchKeyAnywhere"));
+}
+
+// Every key the code looks up must have a text in the table.
+TEST(Strings, EveryKeyUsedInTheSourceHasAText)
+{
+    const QRegularExpression use(QStringLiteral("TWLocalized\\(\"([^\"]+)\"\\)"));
+    QStringList missing;
+    QDirIterator it(QStringLiteral(TW_SOURCE_DIR "/src"), {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
+                    QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        auto matches = use.globalMatch(text);
+        while (matches.hasNext()) {
+            const QString key = matches.next().captured(1);
+            if (!TWHasLocalized(key))
+                missing.append(key + QStringLiteral(" (") + file.fileName() + QStringLiteral(")"));
+        }
+    }
+    EXPECT_TRUE(missing.isEmpty()) << missing.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST(Errors, CarryDomainCodeAndDescription)
+{
+    TWErrorResult none;
+    EXPECT_FALSE(none.has_value());
+    TWError e(QStringLiteral("Tallyworth Database Error"), 19, QStringLiteral("constraint"));
+    EXPECT_EQ(e.domain(), QStringLiteral("Tallyworth Database Error"));
+    EXPECT_EQ(e.code(), 19);
+    EXPECT_EQ(e.localizedDescription(), QStringLiteral("constraint"));
+}

@@ -1,0 +1,63 @@
+#pragma once
+// Fixtures shared by every test suite: temporary folders, a pinned clock and a
+// pinned locale. The test main (TWTestMain.cpp) already pins the locale to
+// en_US, points the user settings at a temporary folder and creates an
+// offscreen QGuiApplication.
+
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <QTemporaryDir>
+
+// A temporary folder removed with the object.
+class TWTestTempDir {
+public:
+    TWTestTempDir();
+    bool isValid() const { return m_dir.isValid(); }
+    QString path() const { return m_dir.path(); }
+    QString filePath(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Pins TWClock's "now" for the object's life.
+class TWFixedClock {
+public:
+    explicit TWFixedClock(const QDateTime &now);
+    // A local moment from its fields.
+    TWFixedClock(int year, int month, int day, int hour = 12, int minute = 0, int second = 0);
+    ~TWFixedClock();
+    TWFixedClock(const TWFixedClock &) = delete;
+    TWFixedClock &operator=(const TWFixedClock &) = delete;
+
+    void set(const QDateTime &now);
+    QDateTime now() const { return m_now; }
+
+private:
+    QDateTime m_now;
+};
+
+// Pins the default QLocale for the object's life.
+class TWLocaleGuard {
+public:
+    explicit TWLocaleGuard(const QLocale &locale);
+    explicit TWLocaleGuard(const QString &name) : TWLocaleGuard(QLocale(name)) {}
+    ~TWLocaleGuard();
+    TWLocaleGuard(const TWLocaleGuard &) = delete;
+    TWLocaleGuard &operator=(const TWLocaleGuard &) = delete;
+
+private:
+    QLocale m_previous;
+};
+
+// A local date-time from its fields (for readable test expectations).
+QDateTime twLocal(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+#ifdef TW_TEST_DATA_DIR
+// A file of the suite's data folder (tests/<subsystem>/data).
+inline QString twTestDataPath(const QString &name)
+{
+    return QStringLiteral(TW_TEST_DATA_DIR "/") + name;
+}
+#endif
