@@ -1,5 +1,6 @@
 #include "TWLocalized.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHash>
 
@@ -8,12 +9,11 @@ namespace {
 // The table format: one entry a line, "key<TAB>text"; blank lines and lines
 // starting with '#' are ignored; "\n" and "\t" in a text stand for a line break
 // and a tab.
-QHash<QString, QString> loadTable()
+void loadFile(const QString &path, QHash<QString, QString> &table)
 {
-    QHash<QString, QString> table;
-    QFile file(QStringLiteral(":/strings/en.strings"));
+    QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return table;
+        return;
     const QList<QByteArray> lines = file.readAll().split('\n');
     for (const QByteArray &raw : lines) {
         const QString line = QString::fromUtf8(raw);
@@ -27,6 +27,15 @@ QHash<QString, QString> loadTable()
         text.replace(QLatin1String("\\t"), QLatin1String("\t"));
         table.insert(line.left(tab), text);
     }
+}
+
+// The table is split into one file per area (resources/strings/*.strings).
+QHash<QString, QString> loadTable()
+{
+    QHash<QString, QString> table;
+    const QDir dir(QStringLiteral(":/strings"));
+    for (const QString &name : dir.entryList({QStringLiteral("*.strings")}, QDir::Files, QDir::Name))
+        loadFile(dir.filePath(name), table);
     return table;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // User-visible texts, looked up by key in the strings table compiled into the
-// program (resources/strings/en.strings). A key without a text shows the key.
+// program (resources/strings/*.strings, one file per area). A key without a text shows the key.
 
 #include <QString>
 
