@@ -1,0 +1,202 @@
+// One transaction's value of a custom field: the view that belongs to the type,
+// copies, and numbers that could not be stored.
+
+#include "TWFieldValue.h"
+#include "TWTestSupport.h"
+
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+} // namespace
+
+TEST(FieldValue, EachTypeHoldsItsOwnView)
+{
+    const QDateTime day = twLocal(2024, 2, 29, 0, 0, 0);
+    TWFieldValue text(1, TWFieldTypeText);
+    EXPECT_TRUE(text.setText(QStringLiteral("hello")));
+    EXPECT_EQ(text.text(), QStringLiteral("hello"));
+
+    TWFieldValue currency(2, TWFieldTypeCurrency);
+    EXPECT_TRUE(currency.setCurrency(-123456789012LL));
+    EXPECT_EQ(currency.currency(), -123456789012LL);
+
+    TWFieldValue number(3, TWFieldTypeNumber);
+    EXPECT_TRUE(number.setNumber(-2.5));
+    EXPECT_EQ(number.number(), -2.5);
+
+    TWFieldValue percent(4, TWFieldTypePercent);
+    EXPECT_TRUE(percent.setPercent(12.5f));
+    EXPECT_EQ(percent.percent(), 12.5f);
+
+    TWFieldValue checkbox(5, TWFieldTypeCheckbox);
+    EXPECT_TRUE(checkbox.setCheckboxValue(true));
+    EXPECT_TRUE(checkbox.checkboxValue());
+
+    TWFieldValue date(6, TWFieldTypeDate);
+    EXPECT_TRUE(date.setDate(day));
+    EXPECT_EQ(date.date(), day);
+
+    TWFieldValue list(7, TWFieldTypeList);
+    EXPECT_EQ(list.listItemIdentifier(), -1);
+    EXPECT_TRUE(list.setListItemIdentifier(3));
+    EXPECT_EQ(list.listItemIdentifier(), 3);
+
+    TWFieldValue tags(8, TWFieldTypeTags);
+    EXPECT_TRUE(tags.setTagItemIdentifiers({3, 1, 2}));
+    EXPECT_EQ(tags.tagItemIdentifiers(), QList<qint32>({3, 1, 2}));
+
+    // A percent-of-total value is an amount, read and written as currency.
+    TWFieldValue share(9, TWFieldTypePercentTotal);
+    EXPECT_TRUE(share.setCurrency(1500));
+    EXPECT_EQ(share.currency(), 1500);
+
+    for (const TWFieldValue *v :
+         {&text, &currency, &number, &percent, &checkbox, &date, &list, &tags, &share}) {
+        EXPECT_TRUE(v->hasValue()) << v->type();
+        EXPECT_TRUE(v->isValid()) << v->type();
+    }
+}
+
+TEST(FieldValue, ViewsOfAnotherTypeAreRefusedAndReadEmpty)
+{
+    TWFieldValue text(1, TWFieldTypeText);
+    text.setText(QStringLiteral("keep"));
+    EXPECT_FALSE(text.setCurrency(5));
+    EXPECT_FALSE(text.setNumber(1.0));
+    EXPECT_FALSE(text.setPercent(1.0f));
+    EXPECT_FALSE(text.setCheckboxValue(true));
+    EXPECT_FALSE(text.setDate(twLocal(2020, 1, 1, 0, 0, 0)));
+    EXPECT_FALSE(text.setListItemIdentifier(2));
+    EXPECT_FALSE(text.setTagItemIdentifiers({1}));
+    EXPECT_EQ(text.text(), QStringLiteral("keep"));
+    EXPECT_EQ(text.currency(), 0);
+    EXPECT_EQ(text.number(), 0.0);
+    EXPECT_FALSE(text.checkboxValue());
+    EXPECT_FALSE(text.date().isValid());
+    EXPECT_EQ(text.listItemIdentifier(), -1);
+    EXPECT_TRUE(text.tagItemIdentifiers().isEmpty());
+
+    TWFieldValue currency(2, TWFieldTypeCurrency);
+    EXPECT_FALSE(currency.setText(QStringLiteral("x")));
+    EXPECT_FALSE(currency.hasValue());
+    EXPECT_TRUE(currency.text().isNull());
+
+    // Built-in fields and unknown types hold nothing and are never stored.
+    for (std::uint32_t type : {0u, 10u, 0xffffffffu}) {
+        TWFieldValue none(1, type);
+        EXPECT_FALSE(none.setText(QStringLiteral("x")));
+        EXPECT_FALSE(none.setCurrency(1));
+        EXPECT_FALSE(none.hasValue());
+        EXPECT_FALSE(none.isValid());
+        EXPECT_FALSE(none.copy()->hasValue());
+    }
+}
+
+TEST(FieldValue, EmptyInputsLeaveNoValue)
+{
+    TWFieldValue text(1, TWFieldTypeText);
+    text.setText(QStringLiteral("x"));
+    EXPECT_TRUE(text.setText(QString()));
+    EXPECT_FALSE(text.hasValue());
+    EXPECT_TRUE(text.isValid());
+
+    TWFieldValue date(6, TWFieldTypeDate);
+    date.setDate(twLocal(2020, 1, 1, 0, 0, 0));
+    EXPECT_TRUE(date.setDate(QDateTime()));
+    EXPECT_FALSE(date.hasValue());
+
+    TWFieldValue tags(8, TWFieldTypeTags);
+    tags.setTagItemIdentifiers({4});
+    EXPECT_TRUE(tags.setTagItemIdentifiers({}));
+    EXPECT_FALSE(tags.hasValue());
+
+    // Zero, NO and "no choice" are values of their own.
+    TWFieldValue checkbox(5, TWFieldTypeCheckbox);
+    checkbox.setCheckboxValue(false);
+    EXPECT_TRUE(checkbox.hasValue());
+    TWFieldValue list(7, TWFieldTypeList);
+    list.setListItemIdentifier(-1);
+    EXPECT_TRUE(list.hasValue());
+    EXPECT_EQ(list.listItemIdentifier(), -1);
+}
+
+TEST(FieldValue, NumbersThatAreNotFiniteAreRefused)
+{
+    TWFieldValue number(3, TWFieldTypeNumber);
+    number.setNumber(4.0);
+    for (double bad : {kNaN, kInf, -kInf}) {
+        EXPECT_FALSE(number.setNumber(bad));
+        EXPECT_FALSE(number.hasValue());
+        EXPECT_EQ(number.number(), 0.0);
+        EXPECT_TRUE(number.isValid());
+    }
+    EXPECT_TRUE(number.setNumber(std::numeric_limits<double>::max()));
+    EXPECT_TRUE(number.isValid());
+
+    TWFieldValue percent(4, TWFieldTypePercent);
+    EXPECT_FALSE(percent.setPercent(std::numeric_limits<float>::quiet_NaN()));
+    EXPECT_FALSE(percent.setPercent(-std::numeric_limits<float>::infinity()));
+    EXPECT_FALSE(percent.hasValue());
+
+    // What the database hands back is a double: it must fit a float.
+    EXPECT_TRUE(percent.setPercentFromDouble(7.25));
+    EXPECT_EQ(percent.percent(), 7.25f);
+    EXPECT_FALSE(percent.setPercentFromDouble(1e300));
+    EXPECT_FALSE(percent.hasValue());
+    EXPECT_TRUE(percent.setPercentFromDouble(-3.0));
+    EXPECT_FALSE(percent.setPercentFromDouble(kNaN));
+    EXPECT_FALSE(percent.hasValue());
+    EXPECT_TRUE(percent.isValid());
+    // Only a percent value takes one.
+    TWFieldValue number2(3, TWFieldTypeNumber);
+    EXPECT_FALSE(number2.setPercentFromDouble(1.0));
+}
+
+TEST(FieldValue, CopiesAreIndependent)
+{
+    TWFieldValue tags(8, TWFieldTypeTags);
+    tags.setTagItemIdentifiers({1, 2});
+    const TWFieldValuePtr copy = tags.copy();
+    EXPECT_EQ(copy->identifier(), 8);
+    EXPECT_EQ(copy->type(), TWFieldTypeTags);
+    EXPECT_EQ(copy->tagItemIdentifiers(), QList<qint32>({1, 2}));
+    QList<qint32> fewer = copy->tagItemIdentifiers();
+    fewer.removeAll(1);
+    copy->setTagItemIdentifiers(fewer);
+    EXPECT_EQ(tags.tagItemIdentifiers(), QList<qint32>({1, 2}));
+    EXPECT_EQ(copy->tagItemIdentifiers(), QList<qint32>({2}));
+
+    const TWFieldValuePtr share =
+        TWFieldValue::fieldValueWithIdentifier(9, TWFieldTypePercentTotal);
+    share->setCurrency(-42);
+    EXPECT_EQ(share->copy()->currency(), -42);
+
+    TWFieldValue text(1, TWFieldTypeText);
+    text.setText(QStringLiteral("a"));
+    TWFieldValue other = text;
+    other.setText(QStringLiteral("b"));
+    EXPECT_EQ(text.text(), QStringLiteral("a"));
+}
+
+TEST(FieldValue, ChangingTheTypeKeepsOnlyAValueOfTheSameView)
+{
+    TWFieldValue value(2, TWFieldTypeCurrency);
+    value.setCurrency(99);
+    value.setType(TWFieldTypePercentTotal);
+    EXPECT_EQ(value.currency(), 99);
+    value.setType(TWFieldTypeNumber);
+    EXPECT_FALSE(value.hasValue());
+    EXPECT_EQ(value.number(), 0.0);
+    EXPECT_TRUE(value.setNumber(1.5));
+    value.setType(TWFieldTypeStandard);
+    EXPECT_FALSE(value.hasValue());
+    EXPECT_FALSE(value.isValid());
+}
