@@ -1,0 +1,260 @@
+// The unit record and the built-in list of units.
+
+#include "TWTestSupport.h"
+#include "TWUnits.h"
+
+#include <QFile>
+#include <QSet>
+
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+TWUnitPtr findUnit(const TWUnitList &units, const QString &code)
+{
+    for (const TWUnitPtr &unit : units) {
+        if (unit->code() == code)
+            return unit;
+    }
+    return nullptr;
+}
+
+QStringList codesOf(const TWUnitList &units)
+{
+    QStringList codes;
+    for (const TWUnitPtr &unit : units)
+        codes.append(unit->code());
+    return codes;
+}
+
+// Writes a units database at path with the given SQL after the table is made.
+void makeDatabase(const QString &path, const char *rowsSql,
+                  const char *table = "CREATE TABLE units (code TEXT, name TEXT, description "
+                                      "TEXT, lastUpdated DOUBLE, rate DOUBLE, type INTEGER, "
+                                      "decimalPlaces INTEGER, symbol TEXT, favourite INTEGER);")
+{
+    sqlite3 *db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, table, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    ASSERT_EQ(sqlite3_exec(db, rowsSql, nullptr, nullptr, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    sqlite3_close(db);
+}
+
+void expectUnitsError(const TWErrorResult &error, int code)
+{
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->domain(), QStringLiteral("Tallyworth Units Error"));
+    EXPECT_EQ(error->code(), code);
+    EXPECT_FALSE(error->localizedDescription().isEmpty());
+}
+
+} // namespace
+
+TEST(Unit, EqualByCodeComparedByNameCaseSensitively)
+{
+    const QDateTime when = twLocal(2025, 1, 15);
+    TWUnitPtr a = TWUnit::unitWithName(QStringLiteral("US Dollar"), QStringLiteral("USA"),
+                                       QStringLiteral("USD"), QStringLiteral("$"), 1.0, 2, when,
+                                       true, TWUnitTypeCurrency);
+    TWUnitPtr b = TWUnit::unitWithName(QStringLiteral("Dollar"), QString(), QStringLiteral("USD"),
+                                       QString(), 2.0, 0, QDateTime(), false, TWUnitTypeCustom);
+    TWUnitPtr c = TWUnit::unitWithName(QStringLiteral("euro"), QString(), QStringLiteral("EUR"),
+                                       QString(), 0.9, 2, when, false, TWUnitTypeCurrency);
+    EXPECT_TRUE(a->isEqual(*b));
+    EXPECT_FALSE(a->isEqual(*c));
+    // Upper case sorts before lower case: "US Dollar" < "euro".
+    EXPECT_EQ(a->compare(*c), -1);
+    EXPECT_EQ(c->compare(*a), 1);
+    EXPECT_EQ(a->compare(*a), 0);
+
+    // A copy is independent; updateUnit takes every field, the code included.
+    TWUnitPtr copy = a->copy();
+    copy->setRate(3.0);
+    EXPECT_EQ(a->rate(), 1.0);
+    a->updateUnit(*c);
+    EXPECT_EQ(a->code(), QStringLiteral("EUR"));
+    EXPECT_EQ(a->name(), QStringLiteral("euro"));
+    EXPECT_TRUE(a->symbol().isNull());
+    EXPECT_FALSE(a->favourite());
+}
+
+TEST(BuiltInUnits, HoldTheCurrenciesAndMileageUnits)
+{
+    const TWUnitList &units = TWUnits::units().unitList();
+    ASSERT_GT(units.size(), 150);
+
+    QSet<QString> codes;
+    for (const TWUnitPtr &unit : units) {
+        EXPECT_FALSE(codes.contains(unit->code())) << unit->code().toStdString();
+        codes.insert(unit->code());
+        EXPECT_FALSE(unit->name().isEmpty());
+        EXPECT_GT(unit->rate(), 0.0) << unit->code().toStdString();
+        EXPECT_TRUE(unit->lastUpdatedDate().isValid());
+        EXPECT_LE(unit->type(), 1u);
+    }
+
+    struct Expected {
+        const char *code;
+        std::uint32_t type;
+        int places;
+    };
+    const Expected expected[] = {{"USD", 1, 2}, {"EUR", 1, 2}, {"GBP", 1, 2}, {"JPY", 1, 0},
+                                 {"KRW", 1, 0}, {"KWD", 1, 3}, {"BHD", 1, 3}, {"OMR", 1, 3},
+                                 {"JOD", 1, 3}, {"TND", 1, 3}, {"IQD", 1, 3}, {"LYD", 1, 3},
+                                 {"MIL", 0, 1}, {"KM", 0, 1}};
+    for (const Expected &e : expected) {
+        const TWUnitPtr unit = findUnit(units, QString::fromLatin1(e.code));
+        ASSERT_TRUE(unit) << e.code;
+        EXPECT_EQ(unit->type(), e.type) << e.code;
+        EXPECT_EQ(unit->decimalPlaces(), e.places) << e.code;
+    }
+    const TWUnitPtr usd = findUnit(units, QStringLiteral("USD"));
+    EXPECT_EQ(usd->name(), QStringLiteral("US Dollar"));
+    EXPECT_EQ(usd->symbol(), QStringLiteral("$"));
+    EXPECT_EQ(usd->rate(), 1.0);
+    EXPECT_EQ(usd->lastUpdatedDate(), QDateTime(QDate(2025, 1, 15), QTime(0, 0), Qt::UTC));
+    EXPECT_EQ(findUnit(units, QStringLiteral("EUR"))->symbol(), QStringLiteral("€"));
+    // A currency without a sign of its own has no symbol (its code is shown).
+    EXPECT_TRUE(findUnit(units, QStringLiteral("CHF"))->symbol().isNull());
+    // The two distances convert into each other through their rates.
+    EXPECT_DOUBLE_EQ(findUnit(units, QStringLiteral("KM"))->rate() /
+                         findUnit(units, QStringLiteral("MIL"))->rate(),
+                     1.609344);
+}
+
+TEST(BuiltInUnits, SortedByTheBytesOfTheirNames)
+{
+    const TWUnitList &units = TWUnits::units().unitList();
+    for (qsizetype i = 1; i < units.size(); ++i) {
+        EXPECT_LE(units[i - 1]->name().toUtf8(), units[i]->name().toUtf8())
+            << units[i - 1]->name().toStdString() << " / " << units[i]->name().toStdString();
+    }
+    // Byte order, not the order a person would expect: capitals before small
+    // letters, an accented letter after every plain one.
+    const QStringList codes = codesOf(units);
+    EXPECT_LT(codes.indexOf(QStringLiteral("XOF")), codes.indexOf(QStringLiteral("CVE")))
+        << "\"CFA Franc BCEAO\" before \"Cabo Verde Escudo\"";
+    EXPECT_LT(codes.indexOf(QStringLiteral("BOB")), codes.indexOf(QStringLiteral("VES")))
+        << "\"Boliviano\" before \"Bol\u00edvar Soberano\"";
+}
+
+TEST(BuiltInUnits, OfTypeKeepsListOrder)
+{
+    const TWUnits &units = TWUnits::units();
+    EXPECT_EQ(codesOf(units.unitsOfType(TWUnitTypeMileage)),
+              QStringList({QStringLiteral("KM"), QStringLiteral("MIL")}));
+    const TWUnitList currencies = units.unitsOfType(TWUnitTypeCurrency);
+    EXPECT_EQ(currencies.size(), units.unitList().size() - 2);
+    EXPECT_EQ(currencies.first(), units.unitList().first());
+    EXPECT_TRUE(units.unitsOfType(TWUnitTypeCustom).isEmpty());
+    EXPECT_TRUE(units.unitsOfType(77).isEmpty());
+}
+
+TEST(BuiltInUnits, ReadsEveryColumnOfAnyUnitsDatabase)
+{
+    TWTestTempDir dir;
+    const QString path = dir.filePath(QStringLiteral("Units.sqlite"));
+    makeDatabase(path,
+                 "INSERT INTO units VALUES ('EUR', 'euro', 'lower case', 1736899200.5, 0.97, 1, "
+                 "2, NULL, 0);"
+                 "INSERT INTO units VALUES ('XEC', '\xC3\x89"
+                 "cu', 'accented', NULL, 1.5, 2, 258, "
+                 "'E', 1);"
+                 "INSERT INTO units VALUES ('PLN', 'Zloty', 'Poland', 0, 4.12, 1, 2, 'z\xC5\x82', "
+                 "7);"
+                 "INSERT INTO units VALUES (NULL, 'Yen', NULL, 0, 157, 1, 0, '\xC2\xA5', 0);");
+    TWUnits units;
+    ASSERT_FALSE(units.loadUnits(path).has_value());
+    const TWUnitList &list = units.unitList();
+    ASSERT_EQ(list.size(), 4);
+    // "Yen" < "Zloty" < "euro" < "Écu" in bytes.
+    EXPECT_EQ(list[0]->name(), QStringLiteral("Yen"));
+    EXPECT_EQ(list[1]->name(), QStringLiteral("Zloty"));
+    EXPECT_EQ(list[2]->name(), QStringLiteral("euro"));
+    EXPECT_EQ(list[3]->name(), QString::fromUtf8("\xC3\x89"
+                                                 "cu"));
+
+    const TWUnitPtr eur = list[2];
+    EXPECT_EQ(eur->code(), QStringLiteral("EUR"));
+    EXPECT_EQ(eur->description(), QStringLiteral("lower case"));
+    EXPECT_TRUE(eur->symbol().isNull());
+    EXPECT_EQ(eur->rate(), 0.97);
+    EXPECT_EQ(eur->type(), 1u);
+    EXPECT_EQ(eur->decimalPlaces(), 2);
+    EXPECT_FALSE(eur->favourite());
+    EXPECT_EQ(eur->lastUpdatedDate().toMSecsSinceEpoch(), 1736899200500);
+
+    const TWUnitPtr ecu = list[3];
+    EXPECT_FALSE(ecu->lastUpdatedDate().isValid());
+    EXPECT_EQ(ecu->decimalPlaces(), 2); // 258 taken as an unsigned 8-bit value
+    EXPECT_EQ(ecu->type(), 2u);
+    EXPECT_TRUE(ecu->favourite());
+
+    EXPECT_EQ(list[1]->symbol(), QString::fromUtf8("z\xC5\x82"));
+    EXPECT_TRUE(list[1]->favourite()); // any non-zero value
+    EXPECT_TRUE(list[0]->code().isNull());
+    EXPECT_TRUE(list[0]->description().isNull());
+}
+
+TEST(BuiltInUnits, AFailedLoadKeepsTheListAndNamesTheSQLiteCode)
+{
+    TWTestTempDir dir;
+    const QString good = dir.filePath(QStringLiteral("good.sqlite"));
+    makeDatabase(good, "INSERT INTO units VALUES ('USD', 'US Dollar', 'USA', 0, 1, 1, 2, '$', 1);");
+    TWUnits units;
+    ASSERT_FALSE(units.loadUnits(good).has_value());
+    ASSERT_EQ(units.unitList().size(), 1);
+    const TWUnitPtr before = units.unitList().first();
+
+    expectUnitsError(units.loadUnits(dir.filePath(QStringLiteral("missing.sqlite"))),
+                     SQLITE_CANTOPEN);
+
+    const QString text = dir.filePath(QStringLiteral("text.sqlite"));
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    expectUnitsError(units.loadUnits(text), SQLITE_NOTADB);
+
+    const QString empty = dir.filePath(QStringLiteral("empty.sqlite"));
+    ASSERT_TRUE(QFile(empty).open(QIODevice::WriteOnly));
+    EXPECT_TRUE(units.loadUnits(empty).has_value());
+
+    const QString noTable = dir.filePath(QStringLiteral("other.sqlite"));
+    makeDatabase(noTable, "SELECT 1;", "CREATE TABLE other (x INTEGER);");
+    expectUnitsError(units.loadUnits(noTable), SQLITE_ERROR);
+
+    ASSERT_EQ(units.unitList().size(), 1);
+    EXPECT_EQ(units.unitList().first(), before);
+}
+
+TEST(BuiltInUnits, ADamagedDatabaseIsRefusedWithoutPartialList)
+{
+    // A database cut short: its first pages are intact, the rows further on
+    // are missing, so the read fails part-way.
+    TWTestTempDir dir;
+    const QString whole = dir.filePath(QStringLiteral("whole.sqlite"));
+    makeDatabase(whole,
+                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+                 "INSERT INTO units SELECT printf('%03d', i), printf('Unit %05d', i), "
+                 "hex(randomblob(40)), 0, 1, 1, 2, NULL, 0 FROM n;");
+    QFile in(whole);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray bytes = in.readAll();
+    ASSERT_GT(bytes.size(), 16 * 4096);
+    const QString cut = dir.filePath(QStringLiteral("cut.sqlite"));
+    QFile out(cut);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes.left(bytes.size() / 2));
+    out.close();
+
+    TWUnits units;
+    ASSERT_FALSE(units.loadUnits(whole).has_value());
+    ASSERT_EQ(units.unitList().size(), 3000);
+    EXPECT_TRUE(units.loadUnits(cut).has_value());
+    EXPECT_EQ(units.unitList().size(), 3000);
+}
