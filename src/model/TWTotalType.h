@@ -1,0 +1,28 @@
+#pragma once
+// The numbers that name a record's amounts when one of them was typed (the
+// master) and the others follow from it (the targets), and the two services the
+// amount arithmetic borrows from the business: converting between units and
+// writing an amount as money text.
+
+#include "TWUnit.h"
+
+#include <QString>
+
+#include <functional>
+
+enum TWTotalType : int {
+    TWTotalTypeAll = 0,      // as a target: every amount but the master
+    TWTotalTypeTotal = 1,    // the record's own amount, in its own unit
+    TWTotalTypeAccount1 = 2, // a transaction's amount in account 1's unit
+    TWTotalTypeAccount2 = 3, // a transaction's amount in account 2's unit
+    TWTotalTypeBusiness = 4, // the amount in the home unit
+    TWTotalTypeAccount = 5,  // a split's amount in its account's unit
+};
+
+// An amount of one unit expressed in another (the business's conversion, with
+// its rates and rounding).
+using TWUnitConverter = std::function<qint64(qint64 total, const TWUnit &from, const TWUnit &to)>;
+
+// An amount as the money text searches compare with: no unit shown, no grouping
+// separators, signed, decimals shown.
+using TWMoneyText = std::function<QString(qint64 total, const TWUnitPtr &unit)>;

@@ -1,0 +1,121 @@
+// Attachments: equality that agrees with the hash, MIME types, and what is read
+// from photo and recording files (which come from outside and may be damaged).
+
+#include "TWAttachment.h"
+#include "TWTestSupport.h"
+
+#include <QFile>
+#include <QImage>
+#include <QSet>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+TWAttachment attachment(const QString &path, qint32 identifier)
+{
+    return TWAttachment(QStringLiteral("a.txt"), path, QStringLiteral("text/plain"),
+                        TWAttachmentTypeFile, 0, 0.0, QString(), 0, 0, 10, identifier);
+}
+
+QByteArray le32(quint32 v)
+{
+    QByteArray b(4, '\0');
+    qToLittleEndian(v, b.data());
+    return b;
+}
+
+QByteArray le16(quint16 v)
+{
+    QByteArray b(2, '\0');
+    qToLittleEndian(v, b.data());
+    return b;
+}
+
+// A mono 16-bit WAV file at 8000 samples a second, with an odd-sized chunk
+// before the format chunk and `declared` as the data chunk's size.
+QByteArray wav(quint32 dataBytes, quint32 declared)
+{
+    QByteArray body = "WAVE";
+    body += "LIST" + le32(3) + "abc" + '\0';
+    body += "fmt " + le32(16) + le16(1) + le16(1) + le32(8000) + le32(16000) + le16(2) + le16(16);
+    body += "data" + le32(declared) + QByteArray(int(dataBytes), '\0');
+    return "RIFF" + le32(quint32(body.size())) + body;
+}
+
+bool write(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+} // namespace
+
+TEST(Attachment, EqualityAgreesWithTheHash)
+{
+    const QString path = QStringLiteral("/tmp/receipt.pdf");
+    // Unsaved: the same file is the same attachment.
+    EXPECT_TRUE(attachment(path, 0).isEqual(attachment(path, 0)));
+    EXPECT_EQ(attachment(path, 0).hash(), attachment(path, 0).hash());
+    // Saved: the identifier decides, whatever the path.
+    EXPECT_FALSE(attachment(path, 100).isEqual(attachment(path, 101)));
+    EXPECT_TRUE(attachment(path, 100).isEqual(attachment(QStringLiteral("/elsewhere"), 100)));
+    EXPECT_EQ(attachment(path, 100).hash(), attachment(QStringLiteral("/elsewhere"), 100).hash());
+    // A saved and an unsaved attachment differ both ways round.
+    EXPECT_FALSE(attachment(path, 0).isEqual(attachment(path, 100)));
+    EXPECT_FALSE(attachment(path, 100).isEqual(attachment(path, 0)));
+
+    const QSet<TWAttachment> set{attachment(path, 0), attachment(path, 0), attachment(path, 100),
+                                 attachment(QStringLiteral("/elsewhere"), 100),
+                                 attachment(path, 101)};
+    EXPECT_EQ(set.size(), 3);
+}
+
+TEST(Attachment, MimeTypeOfExtension)
+{
+    const QString unknown = QStringLiteral("application/octet-stream");
+    EXPECT_EQ(TWAttachment::mimeTypeForExtension(QString()), unknown);
+    EXPECT_EQ(TWAttachment::mimeTypeForExtension(QStringLiteral("qzqzqz")), unknown);
+    EXPECT_EQ(TWAttachment::mimeTypeForExtension(QStringLiteral("pdf")),
+              QStringLiteral("application/pdf"));
+    EXPECT_EQ(TWAttachment::mimeTypeForExtension(QStringLiteral("png")),
+              QStringLiteral("image/png"));
+    EXPECT_EQ(TWAttachment::mimeTypeForExtension(QStringLiteral("wav")).left(6),
+              QStringLiteral("audio/"));
+}
+
+TEST(Attachment, PhotoSizeFromTheFile)
+{
+    TWTestTempDir dir;
+    const QString png = dir.filePath(QStringLiteral("receipt.png"));
+    QImage image(7, 3, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    ASSERT_TRUE(image.save(png, "PNG"));
+    EXPECT_EQ(TWAttachment::photoSizeOfFile(png), QSize(7, 3));
+
+    const QString fake = dir.filePath(QStringLiteral("fake.png"));
+    ASSERT_TRUE(write(fake, "not an image at all"));
+    EXPECT_FALSE(TWAttachment::photoSizeOfFile(fake).isValid());
+    EXPECT_FALSE(TWAttachment::photoSizeOfFile(dir.filePath(QStringLiteral("gone.png"))).isValid());
+}
+
+TEST(Attachment, RecordingLengthFromTheFile)
+{
+    TWTestTempDir dir;
+    const QString memo = dir.filePath(QStringLiteral("memo.wav"));
+    ASSERT_TRUE(write(memo, wav(24000, 24000)));
+    EXPECT_DOUBLE_EQ(TWAttachment::audioDurationOfFile(memo), 1.5);
+
+    // A size left unset by an interrupted recording counts what is there.
+    ASSERT_TRUE(write(memo, wav(8000, 0xFFFFFFFFu)));
+    EXPECT_DOUBLE_EQ(TWAttachment::audioDurationOfFile(memo), 0.5);
+
+    // Damaged, foreign and missing files have no length.
+    ASSERT_TRUE(write(memo, wav(8000, 8000).left(30)));
+    EXPECT_EQ(TWAttachment::audioDurationOfFile(memo), 0.0);
+    ASSERT_TRUE(write(memo, "ID3 not a wave file"));
+    EXPECT_EQ(TWAttachment::audioDurationOfFile(memo), 0.0);
+    EXPECT_EQ(TWAttachment::audioDurationOfFile(dir.filePath(QStringLiteral("gone.wav"))), 0.0);
+}

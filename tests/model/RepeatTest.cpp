@@ -1,0 +1,157 @@
+// Schedules: next dates for every interval unit (the suites named Date* run
+// again in a zone with daylight saving), order, interval equality and items.
+
+#include "TWRepeat.h"
+#include "TWTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+// Readable dates in failure messages.
+static void PrintTo(const QDateTime &date, std::ostream *os)
+{
+    *os << date.toString(Qt::ISODate).toStdString();
+}
+
+namespace
+{
+
+TWRepeat schedule(std::uint32_t interval, std::uint32_t unit)
+{
+    return TWRepeat(TWRepeatTypeTransaction, interval, unit, QDateTime());
+}
+
+// Walks a schedule from its first date the way generation does: each date
+// from the one before, the series day from the first.
+QList<QDateTime> walk(const TWRepeat &repeat, const QDateTime &first, int steps)
+{
+    QList<QDateTime> dates;
+    QDateTime date = first;
+    for (int i = 0; i < steps; ++i) {
+        date = repeat.nextDateFromDate(date, first.date().day());
+        dates.append(date);
+    }
+    return dates;
+}
+
+struct Record {
+    QDateTime when;
+    QDateTime date() const { return when; }
+    std::shared_ptr<Record> copy() const { return std::make_shared<Record>(*this); }
+};
+
+struct OtherRecord : Record {
+    std::shared_ptr<OtherRecord> copy() const { return std::make_shared<OtherRecord>(*this); }
+};
+
+} // namespace
+
+TEST(DateRepeatNext, DaysWeeksAndYears)
+{
+    EXPECT_EQ(schedule(3, TWRepeatIntervalUnitDay).nextDateFromDate(twLocal(2024, 2, 27), 27),
+              twLocal(2024, 3, 1));
+    EXPECT_EQ(schedule(2, TWRepeatIntervalUnitWeek).nextDateFromDate(twLocal(2023, 12, 25), 25),
+              twLocal(2024, 1, 8));
+    // Across a daylight-saving change the wall-clock time stays.
+    EXPECT_EQ(schedule(1, TWRepeatIntervalUnitDay).nextDateFromDate(twLocal(2023, 3, 11, 9), 11),
+              twLocal(2023, 3, 12, 9));
+    const TWRepeat yearly = schedule(1, TWRepeatIntervalUnitYear);
+    EXPECT_EQ(yearly.nextDateFromDate(twLocal(2023, 6, 15), 15), twLocal(2024, 6, 15));
+    // A leap day steps to the last day of February of a common year.
+    EXPECT_EQ(yearly.nextDateFromDate(twLocal(2024, 2, 29), 29), twLocal(2025, 2, 28));
+    EXPECT_EQ(schedule(4, TWRepeatIntervalUnitYear).nextDateFromDate(twLocal(2024, 2, 29), 29),
+              twLocal(2028, 2, 29));
+}
+
+TEST(DateRepeatNext, MonthsKeepTheSeriesDay)
+{
+    const TWRepeat monthly = schedule(1, TWRepeatIntervalUnitMonth);
+    EXPECT_EQ(walk(monthly, twLocal(2023, 1, 31), 4),
+              (QList<QDateTime>{twLocal(2023, 2, 28), twLocal(2023, 3, 31), twLocal(2023, 4, 30),
+                                twLocal(2023, 5, 31)}));
+    EXPECT_EQ(walk(monthly, twLocal(2024, 1, 31), 2),
+              (QList<QDateTime>{twLocal(2024, 2, 29), twLocal(2024, 3, 31)}));
+    EXPECT_EQ(walk(monthly, twLocal(2023, 1, 30), 2),
+              (QList<QDateTime>{twLocal(2023, 2, 28), twLocal(2023, 3, 30)}));
+    EXPECT_EQ(walk(monthly, twLocal(2023, 1, 15), 3),
+              (QList<QDateTime>{twLocal(2023, 2, 15), twLocal(2023, 3, 15), twLocal(2023, 4, 15)}));
+    // The time of day stays.
+    EXPECT_EQ(monthly.nextDateFromDate(twLocal(2023, 2, 28, 10, 30), 31),
+              twLocal(2023, 3, 31, 10, 30));
+}
+
+TEST(DateRepeatNext, EveryOtherMonthEndsOnTheLastDay)
+{
+    // Stepping from a shortened date into another short month gives that
+    // month's last day, not the shortened day again.
+    EXPECT_EQ(
+        walk(schedule(2, TWRepeatIntervalUnitMonth), twLocal(2022, 12, 31), 6),
+        (QList<QDateTime>{twLocal(2023, 2, 28), twLocal(2023, 4, 30), twLocal(2023, 6, 30),
+                          twLocal(2023, 8, 31), twLocal(2023, 10, 31), twLocal(2023, 12, 31)}));
+    // Twelve months from a leap day come back to it in the next leap year.
+    EXPECT_EQ(walk(schedule(12, TWRepeatIntervalUnitMonth), twLocal(2024, 2, 29), 4).last(),
+              twLocal(2028, 2, 29));
+}
+
+TEST(DateRepeatNext, NoDateInsteadOfEndlessSteps)
+{
+    const QDateTime day = twLocal(2024, 5, 10);
+    for (std::uint32_t unit = 0; unit <= 3; ++unit)
+        EXPECT_FALSE(schedule(0, unit).nextDateFromDate(day, 10).isValid()) << unit;
+    EXPECT_FALSE(schedule(1, 4).nextDateFromDate(day, 10).isValid());
+    EXPECT_FALSE(schedule(1, 0xFFFFFFFFu).nextDateFromDate(day, 10).isValid());
+    EXPECT_FALSE(schedule(1, TWRepeatIntervalUnitDay).nextDateFromDate(QDateTime(), 10).isValid());
+    // Intervals beyond the calendar give no date rather than overflowing.
+    EXPECT_FALSE(
+        schedule(0xFFFFFFFFu, TWRepeatIntervalUnitMonth).nextDateFromDate(day, 10).isValid());
+    EXPECT_FALSE(
+        schedule(0xFFFFFFFFu, TWRepeatIntervalUnitYear).nextDateFromDate(day, 10).isValid());
+}
+
+TEST(Repeat, OrderByLengthAndIntervalEquality)
+{
+    const TWRepeat twoWeeks = schedule(2, TWRepeatIntervalUnitWeek);
+    const TWRepeat fourteenDays = schedule(14, TWRepeatIntervalUnitDay);
+    EXPECT_EQ(twoWeeks.compare(fourteenDays), 0);
+    EXPECT_FALSE(twoWeeks.equalInterval(fourteenDays));
+    EXPECT_EQ(schedule(4, TWRepeatIntervalUnitWeek).compare(schedule(1, TWRepeatIntervalUnitMonth)),
+              -1);
+    EXPECT_EQ(
+        schedule(1, TWRepeatIntervalUnitYear).compare(schedule(12, TWRepeatIntervalUnitMonth)), 1);
+
+    TWRepeat ending = schedule(1, TWRepeatIntervalUnitMonth);
+    ending.setEndDate(twLocal(2025, 3, 1));
+    TWRepeat endless = schedule(1, TWRepeatIntervalUnitMonth);
+    EXPECT_FALSE(ending.equalInterval(endless));
+    EXPECT_FALSE(endless.equalInterval(ending));
+    TWRepeat sameEnd = ending;
+    sameEnd.setActive(false);
+    EXPECT_TRUE(ending.equalInterval(sameEnd));
+}
+
+TEST(Repeat, ItemsAreCopiedOneByOneAndGiveTheLatestDate)
+{
+    TWRepeat repeat = schedule(1, TWRepeatIntervalUnitMonth);
+    EXPECT_FALSE(repeat.latestItemDate().isValid());
+
+    auto early = std::make_shared<Record>(Record{twLocal(2024, 1, 31)});
+    auto late = std::make_shared<Record>(Record{twLocal(2024, 3, 31)});
+    repeat.setItems({TWRepeatItem(late), TWRepeatItem(early)});
+    EXPECT_EQ(repeat.latestItemDate(), twLocal(2024, 3, 31));
+
+    const TWRepeatPtr copy = repeat.copy();
+    ASSERT_EQ(copy->items().size(), 2);
+    const std::shared_ptr<Record> copied = copy->items().first().record<Record>();
+    ASSERT_TRUE(copied);
+    EXPECT_NE(copied, late);
+    copied->when = twLocal(2030, 1, 1);
+    EXPECT_EQ(repeat.latestItemDate(), twLocal(2024, 3, 31));
+    EXPECT_EQ(copy->latestItemDate(), twLocal(2030, 1, 1));
+
+    // An item answers only to its own record type.
+    EXPECT_FALSE(repeat.items().first().record<OtherRecord>());
+    // A schedule of an unknown type has no items to date from.
+    repeat.setType(7);
+    EXPECT_FALSE(repeat.latestItemDate().isValid());
+}

@@ -1,0 +1,121 @@
+// Split lines: copies, order, the amounts that follow from the typed one, search.
+
+#include "TWSplit.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace
+{
+
+TWUnitPtr unit(const char *code, double rate, std::uint8_t places)
+{
+    return TWUnit::unitWithName(QString::fromLatin1(code), QString(), QString::fromLatin1(code),
+                                QString(), rate, places, QDateTime(), false, TWUnitTypeCurrency);
+}
+
+// Rates per US dollar, rescaled by the decimal places, halves away from zero.
+qint64 convert(qint64 total, const TWUnit &from, const TWUnit &to)
+{
+    if (from.code() == to.code())
+        return total;
+    double v = to.rate() * double(total) / from.rate();
+    v *= std::pow(10.0, int(to.decimalPlaces()) - int(from.decimalPlaces()));
+    return qint64(std::round(v));
+}
+
+struct Units {
+    TWUnitPtr eur = unit("EUR", 0.5, 2);
+    TWUnitPtr jpy = unit("JPY", 150.0, 0);
+    TWUnitPtr usd = unit("USD", 1.0, 2);
+};
+
+} // namespace
+
+TEST(Split, RepeatCopyIsANewLine)
+{
+    const TWSplitPtr split = TWSplit::splitWithIdentifier(140, QStringLiteral("Fuel"), 120, 1000,
+                                                          1500, 2000, 10, 20, nullptr);
+    // A line copied into a new record must not take over this line's row.
+    const TWSplitPtr repeated = split->copyForRepeat();
+    EXPECT_EQ(repeated->identifier(), 0);
+    EXPECT_EQ(split->identifier(), 140);
+    EXPECT_EQ(repeated->accountIdentifier(), 120);
+    EXPECT_EQ(repeated->totalEnd(), 20);
+}
+
+TEST(Split, AmountsFollowTheTypedOne)
+{
+    const Units u;
+    TWSplit split(1, QString(), 100, 1234, 0, 0, 0, 0, u.eur); // 12.34 EUR
+
+    // Typed in the line's unit: the account (yen) and home (dollar) amounts.
+    split.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, u.jpy, u.usd, convert);
+    EXPECT_EQ(split.total(), 1234);
+    EXPECT_EQ(split.totalAccount(), 3702);
+    EXPECT_EQ(split.totalBusiness(), 2468);
+
+    // Only the named target changes; a target equal to the master changes nothing.
+    split.setTotalAccount(3000);
+    split.updateTotalsWithMasterTotalType(TWTotalTypeAccount, TWTotalTypeAccount, u.jpy, u.usd,
+                                          convert);
+    EXPECT_EQ(split.total(), 1234);
+    EXPECT_EQ(split.totalBusiness(), 2468);
+    split.updateTotalsWithMasterTotalType(TWTotalTypeAccount, TWTotalTypeBusiness, u.jpy, u.usd,
+                                          convert);
+    EXPECT_EQ(split.total(), 1234);
+    EXPECT_EQ(split.totalBusiness(), 2000);
+
+    // Every amount comes from the master, never from one just recomputed:
+    // 301 yen is 1.00 EUR (1.003) and 2.01 USD (2.0067); through the rounded
+    // euros it would be 2.00 USD.
+    split.setTotalAccount(301);
+    split.updateTotalsWithMasterTotalType(TWTotalTypeAccount, TWTotalTypeAll, u.jpy, u.usd,
+                                          convert);
+    EXPECT_EQ(split.totalAccount(), 301);
+    EXPECT_EQ(split.total(), 100);
+    EXPECT_EQ(split.totalBusiness(), 201);
+
+    split.setTotalBusiness(-1000);
+    split.updateTotalsWithMasterTotalType(TWTotalTypeBusiness, TWTotalTypeAll, u.jpy, u.usd,
+                                          convert);
+    EXPECT_EQ(split.total(), -500);
+    EXPECT_EQ(split.totalAccount(), -1500);
+    EXPECT_EQ(split.totalBusiness(), -1000);
+
+    // Masters a split does not have change nothing; an amount without a unit stays.
+    split.updateTotalsWithMasterTotalType(TWTotalTypeAccount1, TWTotalTypeAll, u.jpy, u.usd,
+                                          convert);
+    EXPECT_EQ(split.total(), -500);
+    split.setTotal(-600);
+    split.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, nullptr, u.usd,
+                                          convert);
+    EXPECT_EQ(split.totalAccount(), -1500);
+    EXPECT_EQ(split.totalBusiness(), -1200);
+}
+
+TEST(Split, SearchByWordsThenAmountPrefixes)
+{
+    const Units u;
+    const TWMoneyText money = [](qint64 total, const TWUnitPtr &unit) {
+        const int places = unit ? unit->decimalPlaces() : 2;
+        return QString::number(double(total) / std::pow(10.0, places), 'f', places);
+    };
+    TWSplit split(1, QStringLiteral("Office chairs"), 100, 1250, 1875, 2500, 0, 0, u.eur);
+    const auto search = [&](const char *text, bool contains = true) {
+        return split.searchString(QString::fromLatin1(text), contains, QStringLiteral("Furniture"),
+                                  u.jpy, u.usd, money);
+    };
+    EXPECT_TRUE(search("chair"));
+    EXPECT_FALSE(search("chair", false));
+    EXPECT_TRUE(search("furn"));
+    EXPECT_TRUE(search("12"));   // 12.50
+    EXPECT_TRUE(search("1875")); // yen, no decimals
+    EXPECT_TRUE(search("25.0"));
+    EXPECT_FALSE(search("2.5"));
+    // Odometer readings count only when there are some.
+    EXPECT_FALSE(search("0.0"));
+    split.setTotalEnd(4321);
+    EXPECT_TRUE(search("43.2"));
+}
