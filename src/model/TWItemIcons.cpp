@@ -283,7 +283,7 @@ void drawSearch(QPainter &p)
     p.restore();
 }
 
-struct IconSpec {
+struct IconRecipe {
     const char *name;
     QColor colour;
     void (*draw)(QPainter &);
@@ -295,9 +295,9 @@ void drawCurrentAssetOnAsset(QPainter &p)
     drawCurrentAsset(p, kAsset);
 }
 
-const QList<IconSpec> &specs()
+const QList<IconRecipe> &recipes()
 {
-    static const QList<IconSpec> list = {
+    static const QList<IconRecipe> list = {
         {"AccountsReceivable", kAsset, drawReceivable},
         {"Bank", kAsset, drawBank},
         {"Cash", kAsset, drawCash},
@@ -323,7 +323,7 @@ const QList<IconSpec> &specs()
     return list;
 }
 
-QImage render(const IconSpec &spec)
+QImage render(const IconRecipe &recipe)
 {
     const int pixels = int(kLogicalSize * kScale);
     QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
@@ -334,15 +334,15 @@ QImage render(const IconSpec &spec)
         p.scale(kScale, kScale);
 
         QLinearGradient fill(0, 1, 0, kLogicalSize - 1);
-        fill.setColorAt(0, spec.colour.lighter(118));
-        fill.setColorAt(1, spec.colour.darker(112));
+        fill.setColorAt(0, recipe.colour.lighter(118));
+        fill.setColorAt(1, recipe.colour.darker(112));
         p.setPen(Qt::NoPen);
         p.setBrush(fill);
         p.drawRoundedRect(QRectF(1, 1, kLogicalSize - 2, kLogicalSize - 2), 7, 7);
 
         p.setBrush(Qt::NoBrush);
         p.setPen(QPen(Qt::white, 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        spec.draw(p);
+        recipe.draw(p);
     }
     image.setDevicePixelRatio(kScale);
     return image;
@@ -358,9 +358,9 @@ QImage image(const QString &name)
     const auto cached = cache.constFind(name);
     if (cached != cache.constEnd())
         return cached.value();
-    for (const IconSpec &spec : specs()) {
-        if (name == QLatin1String(spec.name)) {
-            const QImage drawn = render(spec);
+    for (const IconRecipe &recipe : recipes()) {
+        if (name == QLatin1String(recipe.name)) {
+            const QImage drawn = render(recipe);
             cache.insert(name, drawn);
             return drawn;
         }
@@ -371,8 +371,8 @@ QImage image(const QString &name)
 QStringList names()
 {
     QStringList list;
-    for (const IconSpec &spec : specs())
-        list.append(QString::fromLatin1(spec.name));
+    for (const IconRecipe &recipe : recipes())
+        list.append(QString::fromLatin1(recipe.name));
     return list;
 }
 
