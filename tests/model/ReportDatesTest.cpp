@@ -1,0 +1,279 @@
+// Named date ranges and the resolution of saved reports' date types. The suite
+// names start with "Date" so they also run in a zone with daylight saving.
+
+#include "TWDateRanges.h"
+#include "TWReport.h"
+#include "TWTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Range {
+    QDateTime from;
+    QDateTime to;
+};
+
+Range calendarRange(qint32 range)
+{
+    Range r;
+    EXPECT_TRUE(TWDateRanges::calendarDateRange(range, &r.from, &r.to)) << range;
+    return r;
+}
+
+TWReportPtr reportOfType(TWReportType type)
+{
+    return TWReport::reportWithIdentifier(1, QStringLiteral("r"), 0, 0, type,
+                                          TWReportDateTypeAllDates, {}, {}, false,
+                                          TWReportDateTypeAllDates, {}, {}, true);
+}
+
+Range resolve(const TWReport &report, int dateType, const TWReportPeriods &periods,
+              const QDateTime &customFrom = {}, const QDateTime &customTo = {})
+{
+    // Outputs start filled so that "left absent" is visible.
+    Range r{twLocal(1999, 1, 1), twLocal(1999, 1, 2)};
+    report.datesForType(dateType, &r.from, &r.to, customFrom, customTo, periods);
+    return r;
+}
+
+// A business whose current period runs through 2024 and whose last period
+// was 2023; the record span is counted so that needless lookups show.
+struct Periods {
+    int asked = 0;
+    TWReportPeriods value;
+
+    Periods()
+    {
+        value.currentStartDate = twLocal(2024, 1, 1);
+        value.currentEndDate = twLocal(2024, 12, 31);
+        value.hasLastPeriod = true;
+        value.lastStartDate = twLocal(2023, 1, 1);
+        value.lastEndDate = twLocal(2023, 12, 31);
+        value.oldestTransactionDate = [this] {
+            ++asked;
+            return twLocal(2019, 4, 2);
+        };
+        value.newestTransactionDate = [this] {
+            ++asked;
+            return twLocal(2025, 2, 3);
+        };
+        value.oldestTaskItemDate = [this] {
+            ++asked;
+            return twLocal(2020, 6, 7, 9, 30);
+        };
+        value.newestTaskItemDate = [this] {
+            ++asked;
+            return twLocal(2024, 8, 9, 17, 45);
+        };
+    }
+};
+
+} // namespace
+
+TEST(DateRanges, WeeksRunSundayToSaturdayAndKeepTheTimeOfDay)
+{
+    TWFixedClock clock(2024, 5, 15, 14, 30); // a Wednesday
+    Range r = calendarRange(TWDateRangeThisWeek);
+    EXPECT_EQ(r.from, twLocal(2024, 5, 12, 14, 30));
+    EXPECT_EQ(r.to, twLocal(2024, 5, 18, 14, 30));
+    r = calendarRange(TWDateRangeLastWeek);
+    EXPECT_EQ(r.from, twLocal(2024, 5, 5, 14, 30));
+    EXPECT_EQ(r.to, twLocal(2024, 5, 11, 14, 30));
+
+    clock.set(twLocal(2024, 5, 12, 9)); // Sunday: the week starts today
+    EXPECT_EQ(calendarRange(TWDateRangeThisWeek).from, twLocal(2024, 5, 12, 9));
+    clock.set(twLocal(2024, 5, 18, 9)); // Saturday: six days back
+    EXPECT_EQ(calendarRange(TWDateRangeThisWeek).from, twLocal(2024, 5, 12, 9));
+
+    // Across a change to daylight saving time (in zones that have one) the
+    // wall-clock time stays put.
+    clock.set(twLocal(2024, 3, 13, 14, 30));
+    EXPECT_EQ(calendarRange(TWDateRangeThisWeek).from, twLocal(2024, 3, 10, 14, 30));
+}
+
+TEST(DateRanges, MonthsQuartersAndYearsRunFirstToLastDayAtMidnight)
+{
+    TWFixedClock clock(2024, 5, 15, 14, 30);
+    Range r = calendarRange(TWDateRangeThisMonth);
+    EXPECT_EQ(r.from, twLocal(2024, 5, 1));
+    EXPECT_EQ(r.to, twLocal(2024, 5, 31));
+    r = calendarRange(TWDateRangeThisQuarter);
+    EXPECT_EQ(r.from, twLocal(2024, 4, 1));
+    EXPECT_EQ(r.to, twLocal(2024, 6, 30));
+    r = calendarRange(TWDateRangeLastQuarter);
+    EXPECT_EQ(r.from, twLocal(2024, 1, 1));
+    EXPECT_EQ(r.to, twLocal(2024, 3, 31));
+    r = calendarRange(TWDateRangeThisYear);
+    EXPECT_EQ(r.from, twLocal(2024, 1, 1));
+    EXPECT_EQ(r.to, twLocal(2024, 12, 31));
+    r = calendarRange(TWDateRangeLastYear);
+    EXPECT_EQ(r.from, twLocal(2023, 1, 1));
+    EXPECT_EQ(r.to, twLocal(2023, 12, 31));
+
+    clock.set(twLocal(2024, 1, 10, 8));
+    r = calendarRange(TWDateRangeLastMonth);
+    EXPECT_EQ(r.from, twLocal(2023, 12, 1));
+    EXPECT_EQ(r.to, twLocal(2023, 12, 31));
+    r = calendarRange(TWDateRangeLastQuarter);
+    EXPECT_EQ(r.from, twLocal(2023, 10, 1));
+    EXPECT_EQ(r.to, twLocal(2023, 12, 31));
+
+    clock.set(twLocal(2024, 3, 31, 23, 59));
+    r = calendarRange(TWDateRangeLastMonth);
+    EXPECT_EQ(r.from, twLocal(2024, 2, 1));
+    EXPECT_EQ(r.to, twLocal(2024, 2, 29));
+}
+
+TEST(DateRanges, OtherValuesAreNotCalendarRanges)
+{
+    TWFixedClock clock(2024, 5, 15);
+    for (qint32 range : {0, 9, 10, 11, -1}) {
+        QDateTime from = twLocal(2000, 1, 1);
+        EXPECT_FALSE(TWDateRanges::calendarDateRange(range, &from, nullptr)) << range;
+        EXPECT_EQ(from, twLocal(2000, 1, 1));
+    }
+    // Either output may be left out.
+    QDateTime to;
+    EXPECT_TRUE(TWDateRanges::calendarDateRange(TWDateRangeThisYear, nullptr, &to));
+    EXPECT_EQ(to, twLocal(2024, 12, 31));
+}
+
+TEST(DateReportTypes, FixedAndCustomTypes)
+{
+    TWFixedClock clock(2025, 1, 1, 10, 15);
+    const auto report = reportOfType(TWReportTypeBalanceSheet);
+    Periods periods;
+
+    Range r = resolve(*report, TWReportDateTypeCustomRange, periods.value, twLocal(2024, 2, 1),
+                      twLocal(2024, 2, 20));
+    EXPECT_EQ(r.from, twLocal(2024, 2, 1));
+    EXPECT_EQ(r.to, twLocal(2024, 2, 20));
+
+    // As-of types deliver one date, in the from output.
+    r = resolve(*report, TWReportDateTypeCustomDate, periods.value, twLocal(2024, 2, 1),
+                twLocal(2024, 2, 20));
+    EXPECT_EQ(r.from, twLocal(2024, 2, 1));
+    EXPECT_FALSE(r.to.isValid());
+    r = resolve(*report, TWReportDateTypeToday, periods.value);
+    EXPECT_EQ(r.from, twLocal(2025, 1, 1, 10, 15));
+    EXPECT_FALSE(r.to.isValid());
+    r = resolve(*report, TWReportDateTypeYesterday, periods.value);
+    EXPECT_EQ(r.from, twLocal(2024, 12, 31));
+    EXPECT_FALSE(r.to.isValid());
+
+    r = resolve(*report, TWReportDateTypeAllDates, periods.value);
+    EXPECT_FALSE(r.from.isValid());
+    EXPECT_FALSE(r.to.isValid());
+    r = resolve(*report, TWReportDateTypeThisMonth, periods.value);
+    EXPECT_EQ(r.from, twLocal(2025, 1, 1));
+    EXPECT_EQ(r.to, twLocal(2025, 1, 31));
+
+    for (int type : {17, 100, -1}) {
+        r = resolve(*report, type, periods.value, twLocal(2024, 2, 1), twLocal(2024, 2, 2));
+        EXPECT_FALSE(r.from.isValid()) << type;
+        EXPECT_FALSE(r.to.isValid()) << type;
+    }
+    EXPECT_EQ(periods.asked, 0);
+}
+
+TEST(DateReportTypes, AccountingPeriodTypes)
+{
+    const auto report = reportOfType(TWReportTypeIncome);
+    Periods periods;
+
+    Range r = resolve(*report, TWReportDateTypeCurrentAccountingPeriod, periods.value);
+    EXPECT_EQ(r.from, twLocal(2024, 1, 1));
+    EXPECT_EQ(r.to, twLocal(2024, 12, 31));
+    r = resolve(*report, TWReportDateTypeLastAccountingPeriod, periods.value);
+    EXPECT_EQ(r.from, twLocal(2023, 1, 1));
+    EXPECT_EQ(r.to, twLocal(2023, 12, 31));
+    r = resolve(*report, TWReportDateTypeEndOfCurrentPeriod, periods.value);
+    EXPECT_EQ(r.from, twLocal(2024, 12, 31));
+    EXPECT_FALSE(r.to.isValid());
+    r = resolve(*report, TWReportDateTypeEndOfLastPeriod, periods.value);
+    EXPECT_EQ(r.from, twLocal(2023, 12, 31));
+    EXPECT_FALSE(r.to.isValid());
+    // Bounded periods never look at the records.
+    EXPECT_EQ(periods.asked, 0);
+
+    // An open-ended current period runs over the transactions' span.
+    periods.value.currentStartDate = QDateTime();
+    periods.value.currentEndDate = QDateTime();
+    periods.value.hasLastPeriod = false;
+    r = resolve(*report, TWReportDateTypeCurrentAccountingPeriod, periods.value);
+    EXPECT_EQ(r.from, twLocal(2019, 4, 2));
+    EXPECT_EQ(r.to, twLocal(2025, 2, 3));
+    r = resolve(*report, TWReportDateTypeEndOfCurrentPeriod, periods.value);
+    EXPECT_EQ(r.from, twLocal(2025, 2, 3));
+
+    // Without a current start there is no last period: both dates absent.
+    r = resolve(*report, TWReportDateTypeLastAccountingPeriod, periods.value);
+    EXPECT_FALSE(r.from.isValid());
+    EXPECT_FALSE(r.to.isValid());
+    r = resolve(*report, TWReportDateTypeEndOfLastPeriod, periods.value);
+    EXPECT_FALSE(r.from.isValid());
+
+    // A last period's missing bound stays missing.
+    periods.value.hasLastPeriod = true;
+    periods.value.lastStartDate = twLocal(2023, 1, 1);
+    periods.value.lastEndDate = QDateTime();
+    const int askedBefore = periods.asked;
+    r = resolve(*report, TWReportDateTypeLastAccountingPeriod, periods.value);
+    EXPECT_EQ(r.from, twLocal(2023, 1, 1));
+    EXPECT_FALSE(r.to.isValid());
+    EXPECT_EQ(periods.asked, askedBefore);
+}
+
+TEST(DateReportTypes, TimeReportsSpanTheTaskItems)
+{
+    const auto report = reportOfType(TWReportTypeTime);
+    Periods periods;
+    periods.value.currentStartDate = twLocal(2024, 1, 1);
+    periods.value.currentEndDate = QDateTime();
+    Range r = resolve(*report, TWReportDateTypeCurrentAccountingPeriod, periods.value);
+    EXPECT_EQ(r.from, twLocal(2024, 1, 1));
+    EXPECT_EQ(r.to, twLocal(2024, 8, 9, 17, 45));
+    periods.value.currentStartDate = QDateTime();
+    r = resolve(*report, TWReportDateTypeCurrentAccountingPeriod, periods.value);
+    EXPECT_EQ(r.from, twLocal(2020, 6, 7, 9, 30));
+
+    // A business that cannot tell its span gives absent dates, never a crash.
+    const TWReportPeriods empty;
+    r = resolve(*report, TWReportDateTypeCurrentAccountingPeriod, empty);
+    EXPECT_FALSE(r.from.isValid());
+    EXPECT_FALSE(r.to.isValid());
+    QDateTime to = twLocal(1999, 1, 1);
+    report->datesForType(TWReportDateTypeCurrentAccountingPeriod, nullptr, &to, {}, {},
+                         periods.value);
+    EXPECT_EQ(to, twLocal(2024, 8, 9, 17, 45));
+}
+
+TEST(DateReportTypes, ComparisonPeriodOnlyWhenComparing)
+{
+    Periods periods;
+    const auto report = TWReport::reportWithIdentifier(
+        101, QStringLiteral("Income"), 0, 1, TWReportTypeIncome, TWReportDateTypeCustomRange,
+        twLocal(2024, 3, 1), twLocal(2024, 3, 31), false, TWReportDateTypeLastAccountingPeriod, {},
+        {}, true);
+    QDateTime from, to;
+    QDateTime compareFrom = twLocal(1999, 1, 1);
+    QDateTime compareTo = twLocal(1999, 1, 2);
+    report->calculateFromDate(&from, &to, &compareFrom, &compareTo, periods.value);
+    EXPECT_EQ(from, twLocal(2024, 3, 1));
+    EXPECT_EQ(to, twLocal(2024, 3, 31));
+    EXPECT_EQ(compareFrom, twLocal(1999, 1, 1));
+    EXPECT_EQ(compareTo, twLocal(1999, 1, 2));
+
+    report->setCompare(true);
+    report->calculateFromDate(&from, &to, &compareFrom, &compareTo, periods.value);
+    EXPECT_EQ(compareFrom, twLocal(2023, 1, 1));
+    EXPECT_EQ(compareTo, twLocal(2023, 12, 31));
+
+    // The comparison's own custom dates serve a custom comparison type.
+    report->setCompareDateType(TWReportDateTypeCustomDate);
+    report->setCompareFromDate(twLocal(2023, 3, 31));
+    report->calculateFromDate(&from, &to, &compareFrom, &compareTo, periods.value);
+    EXPECT_EQ(compareFrom, twLocal(2023, 3, 31));
+    EXPECT_FALSE(compareTo.isValid());
+}
