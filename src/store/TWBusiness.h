@@ -1,5 +1,465 @@
 #pragma once
-// The store of one open business document (placeholder until the store core
-// lands; model headers forward-declare it).
+// The store of one open business document: the in-memory SQLite working copy,
+// one in-memory list per entity and the operations that read and write them.
+// One instance per open document, owned by the document for its whole life.
+//
+// The operations are grouped by entity, one source file per group
+// (TWBusiness+Accounts.cpp and so on); each group declares its members only
+// inside its own marked region below, in both the public and the private area.
+//
+// Writing. Every write runs inside a `WriteScope`: only the outermost level
+// opens and commits the SQL transaction, every level is a savepoint, and a
+// level that fails rolls back its SQL, runs the undo actions registered for
+// its in-memory changes (and those of the levels it contains) and drops their
+// notifications. Notifications are delivered when the outermost level commits,
+// still before the outermost write returns. A typical add:
+//
+//     TWErrorResult TWBusiness::addAccount(const TWAccountPtr &account, bool notify)
+//     {
+//         WriteScope scope(*this);
+//         TWStatement insert = statement(kAccountsInsertSQL);
+//         insert.bindInt32(account->identifier()).bindText(account->name());
+//         if (TWErrorResult error = insert.execute())
+//             return scope.finish(error);
+//         m_accounts.append(account);
+//         scope.onRollback([this, account] { m_accounts.removeOne(account); });
+//         if (notify)
+//             scope.post(TWAccountNewNotification, {{TWAccountNotificationKey,
+//                                                    QVariant::fromValue(account)}});
+//         return scope.commit();
+//     }
 
-class TWBusiness;
+#include "TWError.h"
+#include "TWNotifications.h"
+#include "TWStatement.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+#include <QVariantMap>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+class QThreadPool;
+
+// ---- Forward declarations and includes of each group ----
+
+// ===== Units =====
+class TWUnit;
+// ----- end of Units -----
+
+// ===== Business information and accounting periods =====
+class TWBusinessInfo;
+class TWAccountingPeriod;
+// ----- end of Business information and accounting periods -----
+
+// ===== Groups =====
+class TWGroup;
+// ----- end of Groups -----
+
+// ===== Accounts =====
+class TWAccount;
+// ----- end of Accounts -----
+
+// ===== Transactions =====
+class TWTransaction;
+// ----- end of Transactions -----
+
+// ===== Splits, attachments and custom values =====
+class TWSplit;
+class TWAttachment;
+class TWFieldValue;
+// ----- end of Splits, attachments and custom values -----
+
+// ===== Relationships =====
+class TWRelationship;
+// ----- end of Relationships -----
+
+// ===== Fields =====
+class TWField;
+class TWFieldListItem;
+class TWFieldTagItem;
+// ----- end of Fields -----
+
+// ===== Remembered values =====
+class TWValue;
+// ----- end of Remembered values -----
+
+// ===== Repeats =====
+class TWRepeat;
+// ----- end of Repeats -----
+
+// ===== Filters =====
+class TWFilter;
+// ----- end of Filters -----
+
+// ===== Clients, merchants and reports =====
+class TWClient;
+class TWMerchant;
+class TWReport;
+// ----- end of Clients, merchants and reports -----
+
+// ===== Projects, tasks and expenses =====
+class TWProject;
+class TWTask;
+class TWTaskItem;
+class TWExpense;
+// ----- end of Projects, tasks and expenses -----
+
+// ===== Invoices and bills =====
+class TWInvoice;
+class TWBill;
+// ----- end of Invoices and bills -----
+
+// ===== Budget items =====
+class TWBudgetItem;
+// ----- end of Budget items -----
+
+// ===== Document settings =====
+// ----- end of Document settings -----
+
+// ===== Balances =====
+// ----- end of Balances -----
+
+// ---- End of the group declarations ----
+
+// The lowest identifier most tables hand out, and the one of custom fields
+// (built-in fields have the negative identifiers -1 to -18).
+inline constexpr qint64 TWIdentifierFloor = 100;
+inline constexpr qint64 TWFieldIdentifierFloor = 1;
+
+// Error domains of the store.
+inline const QString TWDatabaseErrorDomain = QStringLiteral("Tallyworth Database Error");
+inline const QString TWUpgradeErrorDomain = QStringLiteral("Tallyworth Upgrade");
+
+class TWBusiness final
+{
+public:
+    class WriteScope;
+
+    // ===== Core =====
+
+    // A store without a database; the document package opens one into it.
+    TWBusiness();
+    // Cancels and waits for the work on `operationQueue`, then closes the
+    // database.
+    ~TWBusiness();
+    TWBusiness(const TWBusiness &) = delete;
+    TWBusiness &operator=(const TWBusiness &) = delete;
+
+    // A store on a fresh in-memory database holding the full current schema
+    // and the schema version row, nothing else. nullptr with `error` set when
+    // that fails.
+    static std::unique_ptr<TWBusiness> businessWithInMemorySchema(TWErrorResult *error = nullptr);
+    // A store on an open connection, which it takes over (also on failure):
+    // hardened, version-checked, missing tables created and, when allowed, a
+    // schema 1.0 database upgraded (`prepareSchema`).
+    static std::unique_ptr<TWBusiness>
+    businessWithConnection(sqlite3 *connection, bool allowUpgrade, TWErrorResult *error = nullptr);
+
+    // The working database; nullptr when closed.
+    sqlite3 *database() const { return m_database; }
+    // Opens an empty hardened in-memory database (closing any open one).
+    TWErrorResult openInMemoryDatabase();
+    // Takes over an open connection (closing any open one) and hardens it.
+    TWErrorResult adoptDatabase(sqlite3 *connection);
+    // Settings for databases that come from elsewhere: defensive mode, no
+    // trust in functions named by the schema, no extension loading.
+    static TWErrorResult hardenConnection(sqlite3 *connection);
+    // Finalises every prepared statement and closes the database; clears
+    // `database` and `attachmentsFolderPath`. Does nothing when closed.
+    void closeDatabase();
+
+    // The package folder; empty for a new, unsaved document.
+    const QUrl &url() const { return m_url; }
+    void setUrl(const QUrl &url) { m_url = url; }
+    // The package's "Attachments" folder once the document has a file.
+    const QString &attachmentsFolderPath() const { return m_attachmentsFolderPath; }
+    void setAttachmentsFolderPath(const QString &path) { m_attachmentsFolderPath = path; }
+    // Files of removed attachments, deleted at the next save into the package.
+    QStringList &deleteAttachments() { return m_deleteAttachments; }
+    // Background work of this document (invoice rendering).
+    QThreadPool *operationQueue() const { return m_operationQueue.get(); }
+
+    // The document-state flag `autofill`; setting it always posts
+    // "autofillUpdated".
+    bool autofill() const { return m_autofill; }
+    void setAutofill(bool autofill);
+
+    // Prepared statements. `sql` is a fixed constant: the statement is
+    // prepared on first use and kept until `closeDatabase`. The returned
+    // object resets it when it goes away. When the same text is already in
+    // use further up the call stack, a private copy is prepared instead.
+    TWStatement statement(const char *sql);
+    // Runs a text once (statements built at run time, such as ALTER TABLE);
+    // a failure carries SQLite's message as its description.
+    TWErrorResult executeSQL(const QString &sql);
+
+    // SQL transactions. Calls nest: only the outermost begin issues "BEGIN
+    // EXCLUSIVE TRANSACTION;" and only its matching commit issues "COMMIT
+    // TRANSACTION;". `inTransaction` is set while that transaction is open.
+    // A commit without a begin does nothing. Writes use `WriteScope`.
+    TWErrorResult beginTransaction();
+    TWErrorResult commitTransaction();
+    bool inTransaction() const { return m_inTransaction; }
+
+    // Error records: a "Tallyworth Database Error" with an SQLite result code
+    // (with `message` as description when given), the same domain with code
+    // -1 for an unknown schema version, and "Tallyworth Upgrade" code -2 for a
+    // document that needs an upgrade the caller did not allow.
+    static TWError databaseError(int code, const QString &message = {});
+    // The same with the connection's latest SQLite message.
+    TWError databaseErrorWithMessage(int code) const;
+    static TWError databaseVersionError();
+    static TWError upgradeRequiredError();
+
+    // Identifiers: the largest identifier `maxIdentifierSQL` (a fixed
+    // "SELECT MAX(identifier) FROM table;" text) yields, plus one, raised to
+    // `floor`. 0 when the query fails or the result does not fit 32 bits;
+    // callers treat 0 as an error and store nothing.
+    qint32 nextIdentifier(const char *maxIdentifierSQL, qint64 floor = TWIdentifierFloor);
+    // The lowest identifier a new transaction may get (the user's
+    // "startingIdentifier" preference, 1 when unset).
+    static quint32 startingTransactionIdentifier();
+
+    // Notifications, with the business as sender. Inside an open transaction
+    // they wait for the outermost commit (and are dropped on rollback);
+    // otherwise they are delivered at once. `notifyBulk` posts a name without
+    // user info (the bulk notifications after writes made with notify NO).
+    void postNotification(const QString &name, const QVariantMap &userInfo = {});
+    void notifyBulk(const QString &name) { postNotification(name); }
+
+    // ===== Schema, version and upgrade =====
+
+    // YES when a table (or other schema object) of that name exists; NO also
+    // when the query fails.
+    bool tableExists(const QString &name);
+    bool columnExists(const QString &table, const QString &column);
+    // Creates the table with `createSQL` unless it exists; `created` tells
+    // whether this call created it.
+    TWErrorResult createTableIfNecessary(const QString &name, bool *created, const char *createSQL);
+    // Creates every missing table of the schema in order; `created` receives
+    // the names of the tables this call created.
+    TWErrorResult createTables(QSet<QString> *created = nullptr);
+    // The schema version of info row 1; 0 without an info table or row.
+    quint32 databaseVersion();
+    // An info row's value, 0 when missing or unreadable.
+    quint32 infoValueWithIdentifier(qint32 identifier);
+    TWErrorResult insertInfoIdentifier(qint32 identifier, quint32 value);
+    TWErrorResult updateInfoIdentifier(qint32 identifier, quint32 value);
+    // Inserts info row 1 with the current schema version.
+    TWErrorResult populateInfo();
+    // Brings a schema 1.0 database to 2.0 (does nothing for other versions).
+    // Atomic: a failure leaves the database as it was.
+    TWErrorResult upgradeDatabase();
+    // Readies an opened or new database: when it holds accounts, checks the
+    // version (1.0 without permission: closes the database and returns
+    // `upgradeRequiredError`; neither 1.0 nor 2.0: `databaseVersionError`);
+    // creates the missing tables; upgrades a 1.0 database and records version
+    // 2.0; inserts the version row into a new info table. `created` receives
+    // the tables created. Atomic apart from the close.
+    TWErrorResult prepareSchema(bool allowUpgrade, QSet<QString> *created = nullptr);
+
+    // ===== Units =====
+    // ----- end of Units -----
+
+    // ===== Business information and accounting periods =====
+
+    // The home currency code of the business row; empty when there is none
+    // or the query fails. (Defined with the schema: the upgrade needs it.)
+    QString homeCurrencyCode();
+    // ----- end of Business information and accounting periods -----
+
+    // ===== Groups =====
+    // ----- end of Groups -----
+
+    // ===== Accounts =====
+    // ----- end of Accounts -----
+
+    // ===== Transactions =====
+    // ----- end of Transactions -----
+
+    // ===== Splits, attachments and custom values =====
+    // ----- end of Splits, attachments and custom values -----
+
+    // ===== Relationships =====
+    // ----- end of Relationships -----
+
+    // ===== Fields =====
+    // ----- end of Fields -----
+
+    // ===== Remembered values =====
+    // ----- end of Remembered values -----
+
+    // ===== Repeats =====
+    // ----- end of Repeats -----
+
+    // ===== Filters =====
+    // ----- end of Filters -----
+
+    // ===== Clients, merchants and reports =====
+    // ----- end of Clients, merchants and reports -----
+
+    // ===== Projects, tasks and expenses =====
+    // ----- end of Projects, tasks and expenses -----
+
+    // ===== Invoices and bills =====
+    // ----- end of Invoices and bills -----
+
+    // ===== Budget items =====
+    // ----- end of Budget items -----
+
+    // ===== Document settings =====
+    // ----- end of Document settings -----
+
+    // ===== Balances =====
+    // ----- end of Balances -----
+
+    // ===== End of the groups =====
+
+private:
+    friend class TWStatement;
+
+    // ===== Core =====
+
+    // One level of nested SQL work: a begin/commit bracket or a write scope
+    // (a savepoint). Undo actions and notifications of a level that succeeds
+    // move to the enclosing level; at the outermost level they are dropped
+    // (committed) or delivered.
+    struct Level {
+        std::uint64_t serial = 0;
+        bool writeScope = false;
+        bool savepointOpen = false;
+        std::vector<std::function<void()>> undos;
+        QList<std::pair<QString, QVariantMap>> notifications;
+    };
+
+    TWErrorResult pushLevel(bool writeScope);
+    // Ends the level at `index` (and any left open inside it) committing or
+    // rolling back; returns the failure that made it roll back, if any.
+    TWErrorResult popLevel(std::size_t index, bool commit, TWErrorResult failure = {});
+    int stepOnce(const char *sql);
+    void deliver(const QList<std::pair<QString, QVariantMap>> &notifications);
+    void releaseStatement(sqlite3_stmt *statement, bool owned, std::uint64_t generation);
+
+    sqlite3 *m_database = nullptr;
+    QHash<QByteArray, sqlite3_stmt *> m_statements;
+    QSet<sqlite3_stmt *> m_busyStatements;
+    // Changes with every close, so statement and scope objects that outlive
+    // the database they came from do nothing.
+    std::uint64_t m_generation = 1;
+    std::vector<Level> m_levels;
+    std::uint64_t m_nextLevelSerial = 1;
+    bool m_inTransaction = false;
+
+    QUrl m_url;
+    QString m_attachmentsFolderPath;
+    QStringList m_deleteAttachments;
+    std::unique_ptr<QThreadPool> m_operationQueue;
+    bool m_autofill = false;
+
+    // ===== Schema, version and upgrade =====
+
+    // The three built-in fields a schema 1.0 database lacks ("unit" -16,
+    // "dateCreated" -17, "dateModified" -18); failures are ignored.
+    void upgradeAddBuiltInFields();
+
+    // ===== Units =====
+    // ----- end of Units -----
+
+    // ===== Business information and accounting periods =====
+    // ----- end of Business information and accounting periods -----
+
+    // ===== Groups =====
+    // ----- end of Groups -----
+
+    // ===== Accounts =====
+    // ----- end of Accounts -----
+
+    // ===== Transactions =====
+    // ----- end of Transactions -----
+
+    // ===== Splits, attachments and custom values =====
+    // ----- end of Splits, attachments and custom values -----
+
+    // ===== Relationships =====
+    // ----- end of Relationships -----
+
+    // ===== Fields =====
+    // ----- end of Fields -----
+
+    // ===== Remembered values =====
+    // ----- end of Remembered values -----
+
+    // ===== Repeats =====
+    // ----- end of Repeats -----
+
+    // ===== Filters =====
+    // ----- end of Filters -----
+
+    // ===== Clients, merchants and reports =====
+    // ----- end of Clients, merchants and reports -----
+
+    // ===== Projects, tasks and expenses =====
+    // ----- end of Projects, tasks and expenses -----
+
+    // ===== Invoices and bills =====
+    // ----- end of Invoices and bills -----
+
+    // ===== Budget items =====
+    // ----- end of Budget items -----
+
+    // ===== Document settings =====
+    // ----- end of Document settings -----
+
+    // ===== Balances =====
+    // ----- end of Balances -----
+
+    // ===== End of the groups =====
+};
+
+// A write: one savepoint level of the store's SQL work. Make one at the start
+// of every add, update and delete; end it with `commit()` or `finish(error)`.
+// A scope that goes away unfinished rolls back.
+//
+// Register an undo with `onRollback` right after each in-memory change (made
+// as soon as its SQL succeeded, so later code of the same cascade sees it); if
+// this level or any enclosing one rolls back, the undos run in reverse order.
+// Queue notifications with `post`; they are delivered when the outermost level
+// commits and dropped on rollback.
+class TWBusiness::WriteScope
+{
+public:
+    explicit WriteScope(TWBusiness &business);
+    ~WriteScope();
+    WriteScope(const WriteScope &) = delete;
+    WriteScope &operator=(const WriteScope &) = delete;
+
+    void onRollback(std::function<void()> undo);
+    void post(const QString &name, const QVariantMap &userInfo = {});
+
+    // Keeps the level's work. When the savepoint could not be opened or the
+    // release or the outermost commit fails, rolls back and returns the error.
+    TWErrorResult commit();
+    // Rolls back and returns `error` when it is set; otherwise `commit()`.
+    TWErrorResult finish(TWErrorResult error);
+    void rollback();
+
+private:
+    bool isAlive() const;
+
+    TWBusiness *m_business;
+    std::size_t m_index = 0;
+    std::uint64_t m_serial = 0;
+    TWErrorResult m_openError;
+    bool m_finished = false;
+};

@@ -1,0 +1,211 @@
+// The store core: identifiers, statements and their binding, closing and the
+// hardening of connections.
+
+#include "TWBusiness.h"
+#include "TWStoreTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <limits>
+
+TEST(Identifiers, FloorsOfTheTables)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const char *accounts = "SELECT MAX(identifier) FROM accounts;";
+    EXPECT_EQ(b.nextIdentifier(accounts), 100);
+    twExec(b, QStringLiteral("INSERT INTO accounts (identifier) VALUES (99);"));
+    EXPECT_EQ(b.nextIdentifier(accounts), 100);
+    twExec(b, QStringLiteral("INSERT INTO accounts (identifier) VALUES (150);"));
+    EXPECT_EQ(b.nextIdentifier(accounts), 151);
+
+    // Custom fields count from 1 above the negative built-in ones.
+    const char *fields = "SELECT MAX(identifier) FROM fields;";
+    EXPECT_EQ(b.nextIdentifier(fields, TWFieldIdentifierFloor), 1);
+    twExec(b, QStringLiteral("INSERT INTO fields (identifier) VALUES (-1), (-18);"));
+    EXPECT_EQ(b.nextIdentifier(fields, TWFieldIdentifierFloor), 1);
+    twExec(b, QStringLiteral("INSERT INTO fields (identifier) VALUES (3);"));
+    EXPECT_EQ(b.nextIdentifier(fields, TWFieldIdentifierFloor), 4);
+
+    // A failing query or an identifier past 32 bits gives 0.
+    EXPECT_EQ(b.nextIdentifier("SELECT MAX(identifier) FROM nosuchtable;"), 0);
+    twExec(b, QStringLiteral("INSERT INTO accounts (identifier) VALUES (2147483647);"));
+    EXPECT_EQ(b.nextIdentifier(accounts), 0);
+}
+
+TEST(Identifiers, TransactionsStartAtThePreference)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const char *transactions = "SELECT MAX(identifier) FROM transactions;";
+    {
+        TWSettingGuard unset(QStringLiteral("startingIdentifier"), QVariant());
+        EXPECT_EQ(TWBusiness::startingTransactionIdentifier(), 1u);
+        EXPECT_EQ(b.nextIdentifier(transactions, TWBusiness::startingTransactionIdentifier()), 1);
+    }
+    TWSettingGuard pinned(QStringLiteral("startingIdentifier"), 500);
+    EXPECT_EQ(b.nextIdentifier(transactions, TWBusiness::startingTransactionIdentifier()), 500);
+    twExec(b, QStringLiteral("INSERT INTO transactions (identifier) VALUES (150);"));
+    EXPECT_EQ(b.nextIdentifier(transactions, TWBusiness::startingTransactionIdentifier()), 500);
+    twExec(b, QStringLiteral("INSERT INTO transactions (identifier) VALUES (700);"));
+    EXPECT_EQ(b.nextIdentifier(transactions, TWBusiness::startingTransactionIdentifier()), 701);
+}
+
+TEST(Statements, BindAndReadEveryType)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    twExec(b, QStringLiteral("CREATE TABLE scratch (i INTEGER(32), l INTEGER(64), d DOUBLE, "
+                             "t VARCHAR(100), b BLOB, f INTEGER(1));"));
+    const char *insert = "INSERT INTO scratch VALUES (?, ?, ?, ?, ?, ?);";
+    const QByteArray bytes("\x00\x01\xff", 3);
+    const QString text = QStringLiteral("Caf\u00e9 \u20ac \U0001F600");
+    EXPECT_FALSE(b.statement(insert)
+                     .bindInt32(std::numeric_limits<qint32>::min())
+                     .bindInt64(std::numeric_limits<qint64>::max())
+                     .bindDouble(1036389.0)
+                     .bindText(text)
+                     .bindBlob(bytes)
+                     .bindBool(true)
+                     .execute());
+    // Nulls, and empty values that are not null.
+    EXPECT_FALSE(b.statement(insert)
+                     .bindInt32(2)
+                     .bindNull()
+                     .bindNull()
+                     .bindText(QString())
+                     .bindBlob(QByteArray())
+                     .bindBool(false)
+                     .execute());
+    EXPECT_FALSE(b.statement(insert)
+                     .bindInt32(3)
+                     .bindInt64(0)
+                     .bindDouble(0)
+                     .bindText(QStringLiteral(""))
+                     .bindBlob(QByteArray(""))
+                     .bindInt32(0)
+                     .execute());
+
+    TWStatement q = b.statement("SELECT i, l, d, t, b, f FROM scratch ORDER BY rowid;");
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.columnInt32(0), std::numeric_limits<qint32>::min());
+    EXPECT_EQ(q.columnInt64(1), std::numeric_limits<qint64>::max());
+    EXPECT_EQ(q.columnDouble(2), 1036389.0);
+    EXPECT_EQ(q.columnText(3), text);
+    EXPECT_EQ(q.columnBlob(4), bytes);
+    EXPECT_TRUE(q.columnBool(5));
+    ASSERT_TRUE(q.next());
+    EXPECT_TRUE(q.isNull(1));
+    EXPECT_TRUE(q.columnText(3).isNull());
+    EXPECT_TRUE(q.columnBlob(4).isNull());
+    EXPECT_FALSE(q.columnBool(5));
+    ASSERT_TRUE(q.next());
+    EXPECT_FALSE(q.columnText(3).isNull());
+    EXPECT_TRUE(q.columnText(3).isEmpty());
+    EXPECT_FALSE(q.isNull(4));
+    EXPECT_FALSE(q.next());
+    EXPECT_FALSE(q.next()); // stays at the end instead of starting over
+    EXPECT_FALSE(q.error());
+}
+
+TEST(Statements, FailuresAreReportedAndStopTheStatement)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    TWStatement bad = business->statement("SELECT nothing FROM nowhere;");
+    EXPECT_FALSE(bad.isPrepared());
+    EXPECT_FALSE(bad.next());
+    ASSERT_TRUE(bad.error());
+    EXPECT_EQ(bad.error()->code(), SQLITE_ERROR);
+    EXPECT_EQ(bad.error()->domain(), QStringLiteral("Tallyworth Database Error"));
+
+    // A bind past the parameters fails; the rest is skipped and nothing runs.
+    TWStatement tooMany =
+        business->statement("INSERT INTO info (identifier, value) VALUES (?, ?);");
+    tooMany.bindInt32(7).bindInt32(1).bindInt32(2).bindInt32(3);
+    EXPECT_EQ(tooMany.failureCode(), SQLITE_RANGE);
+    EXPECT_TRUE(tooMany.execute());
+    EXPECT_EQ(
+        twQueryInt(*business, QStringLiteral("SELECT COUNT(*) FROM info WHERE identifier=7;")), 0);
+
+    const TWErrorResult error = business->executeSQL(QStringLiteral("ALTER TABLE nowhere ADD x;"));
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->localizedDescription().contains(QStringLiteral("nowhere")));
+}
+
+TEST(Statements, AreResetSoTablesCanBeDropped)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    twExec(b, QStringLiteral("CREATE TABLE scratch (k INTEGER PRIMARY KEY);"
+                             "INSERT INTO scratch VALUES (1), (2);"));
+    // A failing step, then a query left after its first row.
+    const char *insert = "INSERT INTO scratch VALUES (?);";
+    EXPECT_EQ(b.statement(insert).bindInt32(1).execute()->code(), SQLITE_CONSTRAINT);
+    {
+        TWStatement q = b.statement("SELECT k FROM scratch;");
+        ASSERT_TRUE(q.next());
+    }
+    EXPECT_FALSE(b.executeSQL(QStringLiteral("DROP TABLE scratch;")));
+    // The cached statements are prepared again against the new table.
+    twExec(b, QStringLiteral("CREATE TABLE scratch (k INTEGER PRIMARY KEY);"));
+    EXPECT_FALSE(b.statement(insert).bindInt32(1).execute());
+}
+
+TEST(Statements, TheSameTextCanBeInUseTwice)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    twExec(b, QStringLiteral("INSERT INTO groups (identifier) VALUES (1), (2), (3);"));
+    const char *select = "SELECT identifier FROM groups ORDER BY identifier;";
+    int pairs = 0;
+    TWStatement outer = b.statement(select);
+    while (outer.next()) {
+        TWStatement inner = b.statement(select); // a cascade reaching the same query
+        while (inner.next())
+            ++pairs;
+    }
+    EXPECT_EQ(pairs, 9);
+}
+
+TEST(Store, CloseDatabaseTwiceIsHarmless)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    business->setAttachmentsFolderPath(QStringLiteral("/tmp/Attachments"));
+    ASSERT_TRUE(business->statement("SELECT COUNT(*) FROM accounts;").next());
+    business->closeDatabase();
+    EXPECT_EQ(business->database(), nullptr);
+    EXPECT_TRUE(business->attachmentsFolderPath().isEmpty());
+    business->closeDatabase();
+    EXPECT_EQ(business->database(), nullptr);
+    EXPECT_EQ(business->nextIdentifier("SELECT MAX(identifier) FROM accounts;"), 0);
+    EXPECT_FALSE(business->tableExists(QStringLiteral("accounts")));
+    EXPECT_TRUE(business->beginTransaction());
+    EXPECT_FALSE(business->inTransaction());
+    business->commitTransaction();
+}
+
+TEST(Store, ConnectionsAreHardened)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    const auto setting = [&](int option) {
+        int value = -1;
+        sqlite3_db_config(business->database(), option, -1, &value);
+        return value;
+    };
+    EXPECT_EQ(setting(SQLITE_DBCONFIG_DEFENSIVE), 1);
+    EXPECT_EQ(setting(SQLITE_DBCONFIG_TRUSTED_SCHEMA), 0);
+    EXPECT_EQ(setting(SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION), 0);
+    // Defensive mode refuses to edit the schema table directly.
+    twExec(*business, QStringLiteral("PRAGMA writable_schema=ON;"));
+    EXPECT_TRUE(business->executeSQL(
+        QStringLiteral("UPDATE sqlite_master SET sql='' WHERE name='accounts';")));
+}
