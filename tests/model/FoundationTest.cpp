@@ -8,6 +8,7 @@
 
 #include <QDirIterator>
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -88,6 +89,32 @@ TEST(Strings, EveryKeyUsedInTheSourceHasAText)
         }
     }
     EXPECT_TRUE(missing.isEmpty()) << missing.join(QLatin1Char('\n')).toStdString();
+}
+
+// The table is split into one file per area; a key defined in two files would
+// silently take whichever text loads last.
+TEST(Strings, NoKeyIsDefinedTwice)
+{
+    QHash<QString, QString> seen;
+    QStringList twice;
+    QDirIterator it(QStringLiteral(TW_SOURCE_DIR "/resources/strings"), {QStringLiteral("*.strings")},
+                    QDir::Files);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        for (const QByteArray &raw : file.readAll().split('\n')) {
+            const QString line = QString::fromUtf8(raw);
+            const qsizetype tab = line.indexOf(QLatin1Char('\t'));
+            if (line.startsWith(QLatin1Char('#')) || tab <= 0)
+                continue;
+            const QString key = line.left(tab);
+            if (seen.contains(key))
+                twice.append(key + QStringLiteral(" (") + seen.value(key) + QStringLiteral(", ") +
+                             file.fileName() + QStringLiteral(")"));
+            seen.insert(key, file.fileName());
+        }
+    }
+    EXPECT_TRUE(twice.isEmpty()) << twice.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST(Errors, CarryDomainCodeAndDescription)
