@@ -1,0 +1,286 @@
+#include "TWDecimal.h"
+
+#include <QStringView>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace
+{
+
+void stripLeadingZeros(std::string &digits)
+{
+    const std::size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos)
+        digits.assign(1, '0');
+    else if (first > 0)
+        digits.erase(0, first);
+}
+
+bool isMinusSign(QStringView s, const QLocale &locale)
+{
+    return s.startsWith(QLatin1Char('-')) || s.startsWith(QChar(0x2212)) ||
+           (!locale.negativeSign().isEmpty() && s.startsWith(locale.negativeSign()));
+}
+
+bool isPlusSign(QStringView s, const QLocale &locale)
+{
+    return s.startsWith(QLatin1Char('+')) ||
+           (!locale.positiveSign().isEmpty() && s.startsWith(locale.positiveSign()));
+}
+
+// The length of the sign at the start of `s` (the locale's sign may be longer
+// than one code unit).
+qsizetype signLength(QStringView s, const QLocale &locale)
+{
+    for (const QString &sign : {locale.negativeSign(), locale.positiveSign()}) {
+        if (!sign.isEmpty() && s.startsWith(sign))
+            return sign.size();
+    }
+    return 1;
+}
+
+// Spaces that locales use as grouping separators and that people type instead.
+bool isSpaceSeparator(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QChar(0x00A0) || c == QChar(0x202F) || c == QChar(0x2009);
+}
+
+QString localizedDigits(const std::string &digits, const QLocale &locale)
+{
+    if (locale.zeroDigit() == QLatin1String("0"))
+        return QString::fromLatin1(digits.data(), qsizetype(digits.size()));
+    QString text;
+    for (char c : digits)
+        text += locale.toString(int(c - '0'));
+    return text;
+}
+
+} // namespace
+
+bool TWDecimal::isZero() const
+{
+    return intDigits.find_first_not_of('0') == std::string::npos &&
+           fracDigits.find_first_not_of('0') == std::string::npos;
+}
+
+TWDecimal TWDecimal::fromMinorUnits(qint64 value, unsigned decimals)
+{
+    TWDecimal d;
+    d.negative = value < 0;
+    // The magnitude in unsigned arithmetic, so the most negative value has one.
+    const quint64 magnitude = value < 0 ? quint64(0) - quint64(value) : quint64(value);
+    std::string digits = std::to_string(magnitude);
+    if (digits.size() < std::size_t(decimals) + 1)
+        digits.insert(0, std::size_t(decimals) + 1 - digits.size(), '0');
+    d.intDigits = digits.substr(0, digits.size() - decimals);
+    d.fracDigits = digits.substr(digits.size() - decimals);
+    stripLeadingZeros(d.intDigits);
+    return d;
+}
+
+std::optional<TWDecimal> TWDecimal::fromDouble(double value, int maxFraction)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    maxFraction = std::clamp(maxFraction, 0, 340);
+    std::string buffer(std::size_t(360 + maxFraction), '\0');
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                      std::fabs(value), std::chars_format::fixed, maxFraction);
+    if (result.ec != std::errc())
+        return std::nullopt;
+    const std::string text(buffer.data(), result.ptr);
+    TWDecimal d;
+    const std::size_t dot = text.find('.');
+    d.intDigits = text.substr(0, dot);
+    d.fracDigits = dot == std::string::npos ? std::string() : text.substr(dot + 1);
+    stripLeadingZeros(d.intDigits);
+    d.negative = value < 0 && !d.isZero();
+    return d;
+}
+
+std::optional<TWDecimal> TWDecimal::parse(const QString &text, const QLocale &locale,
+                                          const QStringList &symbols)
+{
+    QStringView s = QStringView(text).trimmed();
+    bool negative = false;
+    if (s.size() >= 2 && s.startsWith(QLatin1Char('(')) && s.endsWith(QLatin1Char(')'))) {
+        negative = true;
+        s = s.mid(1, s.size() - 2).trimmed();
+    }
+
+    // Longer symbols first, so "US$" is not taken for "$" followed by junk.
+    QStringList candidates;
+    for (const QString &symbol : symbols) {
+        if (!symbol.trimmed().isEmpty())
+            candidates.append(symbol.trimmed());
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const QString &a, const QString &b) { return a.size() > b.size(); });
+
+    // At most one sign and one symbol around the number, in either order.
+    bool sawSign = false;
+    bool sawSymbol = false;
+    for (bool changed = true; changed && !s.isEmpty();) {
+        changed = false;
+        if (!sawSign && (isMinusSign(s, locale) || isPlusSign(s, locale))) {
+            negative = negative || isMinusSign(s, locale);
+            s = s.mid(signLength(s, locale)).trimmed();
+            sawSign = changed = true;
+            continue;
+        }
+        if (sawSymbol)
+            break;
+        for (const QString &symbol : candidates) {
+            if (s.startsWith(symbol, Qt::CaseInsensitive)) {
+                s = s.mid(symbol.size()).trimmed();
+                sawSymbol = changed = true;
+                break;
+            }
+            if (s.endsWith(symbol, Qt::CaseInsensitive)) {
+                s = s.left(s.size() - symbol.size()).trimmed();
+                sawSymbol = changed = true;
+                break;
+            }
+        }
+    }
+
+    const QString group = locale.groupSeparator();
+    const QString point = locale.decimalPoint();
+    const bool groupIsSpace = group.size() == 1 && isSpaceSeparator(group.at(0));
+    TWDecimal d;
+    d.intDigits.clear();
+    bool inFraction = false;
+    bool lastWasDigit = false;
+    bool anyDigit = false;
+    for (qsizetype i = 0; i < s.size();) {
+        const QChar c = s.at(i);
+        if (c.isDigit()) {
+            (inFraction ? d.fracDigits : d.intDigits).push_back(char('0' + c.digitValue()));
+            anyDigit = lastWasDigit = true;
+            ++i;
+            continue;
+        }
+        const QStringView rest = s.mid(i);
+        if (!inFraction && !point.isEmpty() && rest.startsWith(point)) {
+            inFraction = true;
+            lastWasDigit = false;
+            i += point.size();
+            continue;
+        }
+        if (!inFraction && lastWasDigit) {
+            if (!group.isEmpty() && rest.startsWith(group)) {
+                lastWasDigit = false;
+                i += group.size();
+                continue;
+            }
+            if (groupIsSpace && isSpaceSeparator(c)) {
+                lastWasDigit = false;
+                ++i;
+                continue;
+            }
+        }
+        return std::nullopt;
+    }
+    if (!anyDigit)
+        return std::nullopt;
+    stripLeadingZeros(d.intDigits);
+    d.negative = negative && !d.isZero();
+    return d;
+}
+
+void TWDecimal::roundTo(unsigned places)
+{
+    if (fracDigits.size() <= places)
+        return;
+    const char first = fracDigits[places];
+    const bool restNonZero =
+        fracDigits.find_first_not_of('0', std::size_t(places) + 1) != std::string::npos;
+    const char kept = places > 0 ? fracDigits[places - 1] : intDigits.back();
+    const bool up = first > '5' || (first == '5' && (restNonZero || (kept - '0') % 2 == 1));
+    fracDigits.resize(places);
+    if (up) {
+        bool carry = true;
+        for (auto it = fracDigits.rbegin(); carry && it != fracDigits.rend(); ++it) {
+            carry = *it == '9';
+            *it = carry ? '0' : char(*it + 1);
+        }
+        for (auto it = intDigits.rbegin(); carry && it != intDigits.rend(); ++it) {
+            carry = *it == '9';
+            *it = carry ? '0' : char(*it + 1);
+        }
+        if (carry)
+            intDigits.insert(intDigits.begin(), '1');
+    }
+    if (isZero())
+        negative = false;
+}
+
+void TWDecimal::trimFraction(unsigned minimum)
+{
+    while (fracDigits.size() > minimum && fracDigits.back() == '0')
+        fracDigits.pop_back();
+}
+
+std::optional<qint64> TWDecimal::minorUnits(unsigned decimals) const
+{
+    TWDecimal rounded = *this;
+    rounded.roundTo(decimals);
+    if (rounded.isZero())
+        return 0;
+    const quint64 limit = negative ? quint64(std::numeric_limits<qint64>::max()) + 1
+                                   : quint64(std::numeric_limits<qint64>::max());
+    quint64 value = 0;
+    auto append = [&](unsigned digit) {
+        if (value > (limit - digit) / 10)
+            return false;
+        value = value * 10 + digit;
+        return true;
+    };
+    for (char c : rounded.intDigits) {
+        if (!append(unsigned(c - '0')))
+            return std::nullopt;
+    }
+    for (char c : rounded.fracDigits) {
+        if (!append(unsigned(c - '0')))
+            return std::nullopt;
+    }
+    // The value is not zero, so this ends within twenty steps.
+    for (std::size_t k = rounded.fracDigits.size(); k < decimals; ++k) {
+        if (!append(0))
+            return std::nullopt;
+    }
+    if (!negative)
+        return qint64(value);
+    return value == limit ? std::numeric_limits<qint64>::min() : -qint64(value);
+}
+
+std::optional<double> TWDecimal::toDouble() const
+{
+    std::string text = intDigits;
+    if (!fracDigits.empty())
+        text += "." + fracDigits;
+    double value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || !std::isfinite(value))
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
+QString TWDecimal::localized(const QLocale &locale, bool grouping) const
+{
+    QLocale l(locale);
+    l.setNumberOptions(grouping ? QLocale::DefaultNumberOptions : QLocale::OmitGroupSeparator);
+    QString text;
+    // Up to 19 digits always fit an unsigned 64-bit number, which the locale
+    // groups by its own rules; longer whole parts are written without grouping.
+    if (intDigits.size() <= 19)
+        text = l.toString(qulonglong(std::stoull(intDigits)));
+    else
+        text = localizedDigits(intDigits, l);
+    if (!fracDigits.empty())
+        text += l.decimalPoint() + localizedDigits(fracDigits, l);
+    return text;
+}

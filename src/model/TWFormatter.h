@@ -1,0 +1,153 @@
+#pragma once
+// Turns stored values into display text and typed text back into stored values:
+// money in minor units, numbers, percentages, durations, data sizes, dates and
+// the display names of the model's enumerations. Nothing is formatted anywhere
+// else, so every list, report, export and invoice agrees.
+//
+// The formatter keeps no state that a call changes: every call works on its own
+// copy of the locale, so the invoice renderer's thread may format while the main
+// thread does. The shared instance follows the application's default locale
+// (QLocale()); an instance made with an explicit locale keeps that one.
+
+#include "TWUnit.h"
+
+#include <QCalendar>
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+class TWBusiness;
+class TWNumberFormatter;
+
+class TWFormatter
+{
+public:
+    // The shared instance (made on first use, never released). Make it on the
+    // main thread before another thread first asks for it.
+    static const TWFormatter &formatter();
+
+    // Follows the default locale.
+    TWFormatter() = default;
+    // Always uses `locale`.
+    explicit TWFormatter(const QLocale &locale) : m_locale(locale) {}
+
+    QLocale locale() const { return m_locale.value_or(QLocale()); }
+    // The Gregorian calendar; its dates are local wall-clock dates (TWDateAdditions).
+    QCalendar calendar() const { return QCalendar(QCalendar::System::Gregorian); }
+    // True when the locale's country is the United States.
+    bool isUS() const;
+    // The validator handed to editable number fields (shared, main thread only).
+    static TWNumberFormatter *numberTextFormatter();
+
+    // --- Money -------------------------------------------------------------
+    // Display text of an amount in minor units; none (a null string) when the
+    // unit is missing. The sign ("-" or brackets) stands outside the unit's
+    // symbol or code. Hidden decimals round to whole units, ties to even.
+    QString valueString(qint64 value, const TWUnit *unit, bool displayUnit,
+                        bool displayGroupingSeparator, bool forcePositive, bool useBrackets,
+                        bool showDecimals, const TWBusiness *business = nullptr) const;
+    // Exactly `decimalPlaces` decimals (at most 255), no grouping, "-" for negatives.
+    QString valueString(qint64 value, std::uint32_t decimalPlaces) const;
+    // Text for files: "." as decimal separator, no grouping, the unit's decimals.
+    QString valueSafeString(qint64 value, const TWUnit *unit,
+                            const TWBusiness *business = nullptr) const;
+    // Minor units from typed text, read exactly (never through a double): the
+    // locale's separators, a leading minus, brackets and the currency's symbol
+    // or code are understood; digits beyond the decimals round to the nearest
+    // minor unit, ties to even (12.345 at 2 places is 1234, 5.5 at 0 places 6).
+    // Missing or blank text gives 0 (*ok true); unreadable or out-of-range text
+    // (too large for 64 bits, exponents, "nan") gives 0 and sets *ok to false.
+    qint64 valueFromString(const QString &text, const TWUnit *unit, bool *ok = nullptr) const;
+    qint64 valueFromString(const QString &text, std::uint32_t decimalPlaces,
+                           bool *ok = nullptr) const;
+    // The parsed amount in whole units (rounded to the unit's decimals).
+    double unitValueFromString(const QString &text, const TWUnit *unit) const;
+    // "x 1.25000": amount 1 per amount 2 in whole units; empty when either is 0.
+    QString conversionString(qint64 value1, const TWUnit *unit1, qint64 value2,
+                             const TWUnit *unit2) const;
+    // The unit's exchange rate against the home unit, with grouping; none for a
+    // missing unit or a unit type other than 0, 1 and 2.
+    QString homeUnitRateString(const TWUnit *unit, const TWUnit *homeUnit) const;
+    // The register's debit or credit column for an amount: shown in the debit
+    // column when `sign` is above 0 and in the credit column when below, as a
+    // magnitude; otherwise the empty text. The transaction and split column
+    // operations pick value, sign and unit from their records and call this.
+    QString debitCreditColumnString(qint64 value, qint64 sign, const TWUnit *unit, bool isDebit,
+                                    bool displayUnit, bool displayGroupingSeparator) const;
+    // An editor's debit or credit text of a bare amount (debit shows amounts
+    // above 0, credit below 0; swapped the other way round); magnitude without
+    // the unit, grouping off while editing; the empty text when not shown.
+    QString debitCreditValue(qint64 value, const TWUnit *unit, bool swapped, bool isDebit,
+                             bool editing, const TWBusiness *business = nullptr) const;
+    QString currencyGroupingSeparator() const;
+    QString currencyDecimalSeparator() const;
+    // The number in the currency style of the given locale.
+    static QString stringForPrice(double price, const QLocale &locale);
+
+    // --- Numbers, percentages, durations, sizes -----------------------------
+    // Grouped, 0 to 6 decimals.
+    QString doubleValueString(double value) const;
+    // Grouping allowed, rounded to 6 decimals; 0 for missing or unreadable text.
+    double doubleValueFromString(const QString &text) const;
+    // The fraction times 100 with exactly `decimalPlaces` decimals, no percent sign.
+    QString percentValueString(float value, std::uint32_t decimalPlaces) const;
+    // The number as typed (not divided by 100); 0 for missing or unreadable text.
+    float percentValueFromString(const QString &text) const;
+    // Format 0: "h:mm:ss" or "h:mm" (truncated); format 1: decimal hours "%.2f";
+    // other formats: none.
+    QString timeString(double seconds, bool includeSeconds, std::uint32_t format) const;
+    // "1:30" is 5400 s, "1:30:15" 5415 s, "2.5" (hours) 9000 s.
+    double timeValueFromString(const QString &text) const;
+    // "1,023 B", "2.0 KB" ... "TB" (powers of 1024).
+    QString dataSizeString(std::uint64_t bytes) const;
+
+    // --- Dates (none for a missing date) ------------------------------------
+    QString shortDateString(const QDateTime &date) const;
+    QString shortDateFormat() const;
+    QString shortDateTimeString(const QDateTime &date) const;
+    QString shortDateTimeFormat() const;
+    QString longDateString(const QDateTime &date) const;
+    // "yyyy-M-d", independent of the locale.
+    QString safeDateString(const QDateTime &date) const;
+    // "3 days": whole days since the date, a started day counting as one more.
+    QString overdueDateString(const QDateTime &date) const;
+    // Schedule text of a repeat ("2 weeks (ends 5/1/24)"); none for an interval
+    // unit above 3. A missing repeat shows noneString().
+    QString repeatString(std::uint32_t interval, std::uint32_t intervalUnit,
+                         const QDateTime &endDate) const;
+    // Days until a repeat's next generated item; "inactive" when the repeat is
+    // not active or has generated nothing. `nextDate` is the repeat's next date.
+    QString repeatNextItemString(bool active, bool hasGeneratedItems,
+                                 const QDateTime &nextDate) const;
+    // "1 month", "2 weeks"; cycle unit 0 shows noneString(); above 4 none.
+    QString budgetItemCycleString(std::uint32_t cycle, std::uint32_t cycleUnit) const;
+    // The text shown for a missing repeat or budget cycle.
+    QString noneString() const;
+    // Name and dates of an interval preset 0-6 (TWUtilities); none above 6.
+    QString intervalDetails(std::uint32_t preset, const QDateTime &customFromDate,
+                            const QDateTime &customToDate, bool multipleLines) const;
+
+    // --- Display names (none for a value outside the table) -----------------
+    QString accountTypeString(std::uint32_t accountType) const;
+    QString debitNameString(std::uint32_t accountType) const;
+    QString creditNameString(std::uint32_t accountType) const;
+    QString fieldTypeString(std::uint32_t fieldType) const;
+    QString reportTypeString(std::uint32_t reportType) const;
+    QString businessTypeString(std::uint32_t businessType) const;
+    QString projectTypeString(std::uint32_t projectType) const;
+    QString taskTypeString(std::uint32_t taskType) const;
+    QString repeatTypeString(std::uint32_t repeatType) const;
+    QString layoutKindString(std::uint32_t layoutKind) const;
+    QString taskFieldString(std::int32_t fieldIdentifier) const;
+    QString expenseFieldString(std::int32_t fieldIdentifier) const;
+    // Every key the display names and interval texts look up (a test checks
+    // that each has a text).
+    static QStringList localizationKeys();
+
+private:
+    std::optional<QLocale> m_locale;
+};

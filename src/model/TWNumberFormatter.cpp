@@ -1,0 +1,79 @@
+#include "TWNumberFormatter.h"
+
+#include "TWLocalized.h"
+
+namespace
+{
+
+std::function<void()> &beepHandler()
+{
+    static std::function<void()> handler;
+    return handler;
+}
+
+const QString &allowedCharacters()
+{
+    static const QString allowed = QStringLiteral("0123456789,.-");
+    return allowed;
+}
+
+} // namespace
+
+TWNumberFormatter::TWNumberFormatter(QObject *parent) : QValidator(parent)
+{
+}
+
+bool TWNumberFormatter::isAllowed(QChar c) const
+{
+    return allowedCharacters().contains(c);
+}
+
+bool TWNumberFormatter::isPartialStringValid(const QString &partialString,
+                                             int proposedSelectionStart,
+                                             const QString &originalString,
+                                             int originalSelectionStart,
+                                             QString *errorDescription) const
+{
+    Q_UNUSED(originalString);
+    if (errorDescription)
+        errorDescription->clear();
+    const qsizetype from =
+        qBound(qsizetype(0), qsizetype(originalSelectionStart), partialString.size());
+    const qsizetype to =
+        qBound(qsizetype(0), qsizetype(proposedSelectionStart), partialString.size());
+    for (qsizetype i = from; i < to; ++i) {
+        if (!isAllowed(partialString.at(i))) {
+            beep();
+            if (errorDescription)
+                *errorDescription = TWLocalized("invalidInput");
+            return false;
+        }
+    }
+    return true;
+}
+
+QValidator::State TWNumberFormatter::validate(QString &input, int &pos) const
+{
+    Q_UNUSED(pos);
+    const QLocale l = locale();
+    const QString group = l.groupSeparator();
+    const QString point = l.decimalPoint();
+    for (QChar c : std::as_const(input)) {
+        if (isAllowed(c) || group.contains(c) || point.contains(c))
+            continue;
+        beep();
+        return Invalid;
+    }
+    return Acceptable;
+}
+
+void TWNumberFormatter::setBeepHandler(std::function<void()> handler)
+{
+    beepHandler() = std::move(handler);
+}
+
+void TWNumberFormatter::beep()
+{
+    if (beepHandler())
+        beepHandler()();
+}

@@ -1,0 +1,295 @@
+// Money and number text: display in several locales, exact parsing, ranges.
+
+#include "TWFormatter.h"
+#include "TWTestSupport.h"
+#include "TWUnit.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <limits>
+#include <thread>
+
+namespace
+{
+
+TWUnit currency(const QString &code, const QString &symbol, int decimals = 2)
+{
+    return TWUnit(code, QString(), code, symbol, 1.0, std::uint8_t(decimals), QDateTime(), false,
+                  TWUnitTypeCurrency);
+}
+
+QString show(const TWFormatter &f, qint64 value, const TWUnit &unit, bool brackets = false,
+             bool forcePositive = false, bool grouping = true, bool showDecimals = true,
+             bool displayUnit = true)
+{
+    return f.valueString(value, &unit, displayUnit, grouping, forcePositive, brackets,
+                         showDecimals);
+}
+
+} // namespace
+
+TEST(FormatterMoney, DisplaysInEnglishWithUnitSignAndGrouping)
+{
+    const TWFormatter f(QLocale(QStringLiteral("en_US")));
+    const TWUnit usd = currency(QStringLiteral("USD"), QStringLiteral("$"));
+    EXPECT_EQ(show(f, 123456, usd), QStringLiteral("$1,234.56"));
+    EXPECT_EQ(show(f, -123456, usd, true), QStringLiteral("($1,234.56)"));
+    EXPECT_EQ(show(f, -123456, usd, false), QStringLiteral("-$1,234.56"));
+    EXPECT_EQ(show(f, -123456, usd, true, true), QStringLiteral("$1,234.56"));
+    EXPECT_EQ(show(f, 123456, usd, false, false, false), QStringLiteral("$1234.56"));
+    EXPECT_EQ(show(f, -5, usd, false, false, true, true, false), QStringLiteral("-0.05"));
+    EXPECT_EQ(show(f, 123456, currency(QStringLiteral("USD"), QString())),
+              QStringLiteral("USD 1,234.56"));
+    TWUnit miles = currency(QStringLiteral("MI"), QStringLiteral("mi"), 1);
+    miles.setType(TWUnitTypeMileage);
+    EXPECT_EQ(show(f, -1234, miles), QStringLiteral("-123.4mi"));
+    TWUnit odd = usd;
+    odd.setType(9);
+    EXPECT_EQ(show(f, 1234, odd), QStringLiteral("12.34"));
+    EXPECT_TRUE(f.valueString(1, nullptr, true, true, false, false, true).isNull());
+}
+
+TEST(FormatterMoney, DisplaysInGermanWithItsSeparators)
+{
+    const TWFormatter f(QLocale(QStringLiteral("de_DE")));
+    const TWUnit eur = currency(QStringLiteral("EUR"), QStringLiteral("€"));
+    EXPECT_EQ(show(f, 123456789, eur), QStringLiteral("€1.234.567,89"));
+    EXPECT_EQ(show(f, -123456, eur, true), QStringLiteral("(€1.234,56)"));
+    EXPECT_EQ(show(f, 123456, eur, false, false, false), QStringLiteral("€1234,56"));
+    EXPECT_EQ(f.valueString(-123456, 2), QStringLiteral("-1234,56"));
+    EXPECT_EQ(f.valueSafeString(-123456, &eur), QStringLiteral("-1234.56"));
+    EXPECT_EQ(f.currencyDecimalSeparator(), QStringLiteral(","));
+    EXPECT_EQ(f.currencyGroupingSeparator(), QStringLiteral("."));
+}
+
+TEST(FormatterMoney, SharedInstanceFollowsTheDefaultLocale)
+{
+    const TWUnit eur = currency(QStringLiteral("EUR"), QStringLiteral("€"));
+    EXPECT_EQ(show(TWFormatter::formatter(), 123456, eur), QStringLiteral("€1,234.56"));
+    TWLocaleGuard german(QStringLiteral("de_DE"));
+    EXPECT_EQ(show(TWFormatter::formatter(), 123456, eur), QStringLiteral("€1.234,56"));
+    EXPECT_FALSE(TWFormatter::formatter().isUS());
+}
+
+TEST(FormatterMoney, HiddenDecimalsRoundHalvesToEven)
+{
+    const TWFormatter f(QLocale(QStringLiteral("en_US")));
+    const TWUnit usd = currency(QStringLiteral("USD"), QStringLiteral("$"));
+    auto whole = [&](qint64 v) { return show(f, v, usd, false, false, true, false, false); };
+    EXPECT_EQ(whole(1250), QStringLiteral("12"));
+    EXPECT_EQ(whole(1350), QStringLiteral("14"));
+    EXPECT_EQ(whole(1251), QStringLiteral("13"));
+    EXPECT_EQ(whole(-1350), QStringLiteral("-14"));
+    EXPECT_EQ(whole(99999950), QStringLiteral("1,000,000"));
+    EXPECT_EQ(f.valueString(5, 0), QStringLiteral("5"));
+    EXPECT_EQ(f.valueString(-5, 3), QStringLiteral("-0.005"));
+}
+
+TEST(FormatterMoney, ExtremeAmountsFormatWithoutOverflow)
+{
+    const TWFormatter f(QLocale(QStringLiteral("en_US")));
+    const TWUnit usd = currency(QStringLiteral("USD"), QString());
+    EXPECT_EQ(show(f, std::numeric_limits<qint64>::min(), usd, false, false, true, true, false),
+              QStringLiteral("-92,233,720,368,547,758.08"));
+    EXPECT_EQ(f.valueString(std::numeric_limits<qint64>::max(), 0),
+              QStringLiteral("9223372036854775807"));
+    EXPECT_EQ(f.valueString(1, 30), QStringLiteral("0.000000000000000000000000000001"));
+    // A wild decimal count is clamped rather than allocating gigabytes.
+    EXPECT_EQ(f.valueString(1, 4000000000u).size(), 2 + 255);
+}
+
+TEST(FormatterMoney, ParsesExactlyInEnglish)
+{
+    const TWFormatter f(QLocale(QStringLiteral("en_US")));
+    const TWUnit usd = currency(QStringLiteral("USD"), QStringLiteral("$"));
+    struct Case {
+        const char *text;
+        qint64 value;
+    } cases[] = {
+        {"1,234.56", 123456},
+        {"-12.30", -1230},
+        {"0.29", 29},
+        {"1.15", 115},
+        {"12.345", 1234},
+        {"12.355", 1236},
+        {"12.3451", 1235},
+        {"$1,234.56", 123456},
+        {"-$12.34", -1234},
+        {"$-12.34", -1234},
+        {"($12.34)", -1234},
+        {"  7 ", 700},
+        {".5", 50},
+        {"12.", 1200},
+        {"USD 3", 300},
+        {"-0", 0},
+        {"92233720368547758.07", std::numeric_limits<qint64>::max()},
+        {"-92233720368547758.08", std::numeric_limits<qint64>::min()},
+    };
+    for (const Case &c : cases) {
+        bool ok = false;
+        EXPECT_EQ(f.valueFromString(QString::fromUtf8(c.text), &usd, &ok), c.value) << c.text;
+        EXPECT_TRUE(ok) << c.text;
+    }
+    bool ok = false;
+    EXPECT_EQ(f.valueFromString(QString(), &usd, &ok), 0);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(f.valueFromString(QStringLiteral("5.4"), 0u), 5);
+    EXPECT_EQ(f.valueFromString(QStringLiteral("5.5"), 0u), 6);
+    EXPECT_EQ(f.valueFromString(QStringLiteral("-5.5"), 0u), -6);
+    EXPECT_DOUBLE_EQ(f.unitValueFromString(QStringLiteral("12.345"), &usd), 12.34);
+}
+
+TEST(FormatterMoney, RefusesUnreadableAndOutOfRangeText)
+{
+    const TWFormatter f(QLocale(QStringLiteral("en_US")));
+    const TWUnit usd = currency(QStringLiteral("USD"), QStringLiteral("$"));
+    for (const char *text :
+         {"abc", "1e30", "1E3", "nan", "inf", "-", "$", "1.2.3", "12a", "--5", "€5",
+          "92233720368547758.08", "99999999999999999999", "1,,,,", "0x10"}) {
+        bool ok = true;
+        EXPECT_EQ(f.valueFromString(QString::fromUtf8(text), &usd, &ok), 0) << text;
+        EXPECT_FALSE(ok) << text;
+    }
+    // Huge decimal counts with a non-zero amount overflow cleanly.
+    bool ok = true;
+    EXPECT_EQ(f.valueFromString(QStringLiteral("1"), 4000000000u, &ok), 0);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(f.valueFromString(QStringLiteral("0.000"), 4000000000u, &ok), 0);
+    EXPECT_TRUE(ok);
+}
+
+TEST(FormatterMoney, ParsesWithTheLocalesSeparators)
+{
+    const TWFormatter german(QLocale(QStringLiteral("de_DE")));
+    const TWUnit eur = currency(QStringLiteral("EUR"), QStringLiteral("€"));
+    EXPECT_EQ(german.valueFromString(QStringLiteral("1.234,56"), &eur), 123456);
+    EXPECT_EQ(german.valueFromString(QStringLiteral("-12,3"), &eur), -1230);
+    EXPECT_EQ(german.valueFromString(QStringLiteral("12,345"), &eur), 1234);
+    EXPECT_EQ(german.valueFromString(QStringLiteral("5 €"), &eur), 500);
+    EXPECT_EQ(german.valueFromString(QStringLiteral("-1.234,56 EUR"), &eur), -123456);
+
+    const TWFormatter french(QLocale(QStringLiteral("fr_FR")));
+    // French groups with a narrow no-break space; a plain space typed instead is understood.
+    EXPECT_EQ(french.valueFromString(QStringLiteral("1 234,56"), &eur), 123456);
+    EXPECT_EQ(french.valueFromString(show(french, 123456789, eur), &eur), 123456789);
+}
+
+TEST(FormatterMoney, DisplayedTextParsesBackToTheSameAmount)
+{
+    for (const char *name : {"en_US", "de_DE", "fr_FR", "de_CH", "hi_IN"}) {
+        const TWFormatter f{QLocale(QString::fromLatin1(name))};
+        const TWUnit unit = currency(QStringLiteral("XYZ"), QStringLiteral("¤"));
+        for (qint64 v :
+             {qint64(0), qint64(1), qint64(-99), qint64(123456789), qint64(-100000000000),
+              std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min()}) {
+            for (bool brackets : {false, true}) {
+                const QString text = show(f, v, unit, brackets);
+                bool ok = false;
+                EXPECT_EQ(f.valueFromString(text, &unit, &ok), v)
+                    << name << " " << qPrintable(text);
+                EXPECT_TRUE(ok);
+            }
+        }
+    }
+}
+
+TEST(FormatterMoney, ConversionAndRateTexts)
+{
+    const TWFormatter f(QLocale(QStringLiteral("en_US")));
+    const TWUnit usd = currency(QStringLiteral("USD"), QStringLiteral("$"));
+    TWUnit jpy = currency(QStringLiteral("JPY"), QStringLiteral("¥"), 0);
+    EXPECT_EQ(f.conversionString(125, &usd, -100, &usd), QStringLiteral("x 1.25000"));
+    EXPECT_EQ(f.conversionString(100, &usd, 150, &jpy), QStringLiteral("x 0.00667"));
+    EXPECT_EQ(f.conversionString(0, &usd, 150, &jpy), QStringLiteral(""));
+    EXPECT_EQ(f.conversionString(5, &usd, 0, &jpy), QStringLiteral(""));
+
+    jpy.setRate(1234.5);
+    EXPECT_EQ(f.homeUnitRateString(&jpy, &usd), QStringLiteral("1,234.50"));
+    TWUnit eur = currency(QStringLiteral("EUR"), QStringLiteral("€"));
+    eur.setRate(0.9123456789);
+    EXPECT_EQ(f.homeUnitRateString(&eur, &usd), QStringLiteral("0.912346"));
+    TWUnit miles = currency(QStringLiteral("MI"), QStringLiteral("mi"));
+    miles.setType(TWUnitTypeMileage);
+    miles.setRate(2);
+    EXPECT_EQ(f.homeUnitRateString(&miles, &usd), QStringLiteral("0.50"));
+    TWUnit zeroHome = usd;
+    zeroHome.setRate(0);
+    EXPECT_EQ(f.homeUnitRateString(&eur, &zeroHome), QStringLiteral("0.00"));
+    EXPECT_EQ(f.homeUnitRateString(&miles, &zeroHome), QStringLiteral("0.00"));
+    // Grouping is the same whatever was formatted before.
+    f.valueString(123456, &usd, true, false, false, false, true);
+    EXPECT_EQ(f.homeUnitRateString(&jpy, &usd), QStringLiteral("1,234.50"));
+    miles.setType(5);
+    EXPECT_TRUE(f.homeUnitRateString(&miles, &usd).isNull());
+    EXPECT_TRUE(f.homeUnitRateString(nullptr, &usd).isNull());
+}
+
+TEST(FormatterMoney, DebitAndCreditColumns)
+{
+    const TWFormatter f(QLocale(QStringLiteral("en_US")));
+    const TWUnit usd = currency(QStringLiteral("USD"), QStringLiteral("$"));
+    EXPECT_EQ(f.debitCreditValue(123456, &usd, false, true, false), QStringLiteral("1,234.56"));
+    EXPECT_EQ(f.debitCreditValue(123456, &usd, false, true, true), QStringLiteral("1234.56"));
+    EXPECT_EQ(f.debitCreditValue(123456, &usd, false, false, false), QStringLiteral(""));
+    EXPECT_EQ(f.debitCreditValue(-123456, &usd, false, false, false), QStringLiteral("1,234.56"));
+    EXPECT_EQ(f.debitCreditValue(-123456, &usd, true, true, false), QStringLiteral("1,234.56"));
+    EXPECT_EQ(f.debitCreditValue(123456, &usd, true, true, false), QStringLiteral(""));
+    EXPECT_EQ(f.debitCreditValue(0, &usd, false, true, false), QStringLiteral(""));
+    EXPECT_FALSE(f.debitCreditValue(5, nullptr, false, true, false).isNull());
+    // The register: a negative amount that belongs in the debit column shows as a magnitude.
+    EXPECT_EQ(f.debitCreditColumnString(-500, 1, &usd, true, true, true), QStringLiteral("$5.00"));
+    EXPECT_EQ(f.debitCreditColumnString(-500, 1, &usd, false, true, true), QStringLiteral(""));
+}
+
+TEST(FormatterNumbers, DisplayAndParse)
+{
+    const TWFormatter f(QLocale(QStringLiteral("en_US")));
+    EXPECT_EQ(f.doubleValueString(1234.5), QStringLiteral("1,234.5"));
+    EXPECT_EQ(f.doubleValueString(0.1234567), QStringLiteral("0.123457"));
+    EXPECT_EQ(f.doubleValueString(-2), QStringLiteral("-2"));
+    EXPECT_EQ(f.doubleValueString(-1e-9), QStringLiteral("0"));
+    EXPECT_EQ(TWFormatter(QLocale(QStringLiteral("de_DE"))).doubleValueString(1234.5),
+              QStringLiteral("1.234,5"));
+    EXPECT_DOUBLE_EQ(f.doubleValueFromString(QStringLiteral("1,234.5")), 1234.5);
+    EXPECT_DOUBLE_EQ(f.doubleValueFromString(QStringLiteral("1.23456789")), 1.234568);
+    EXPECT_DOUBLE_EQ(f.doubleValueFromString(QStringLiteral("-0.5")), -0.5);
+    EXPECT_EQ(f.doubleValueFromString(QStringLiteral("abc")), 0);
+    EXPECT_EQ(f.doubleValueFromString(QString()), 0);
+    EXPECT_EQ(f.doubleValueFromString(QStringLiteral("1e400")), 0);
+    EXPECT_EQ(f.doubleValueFromString(QString(400, QLatin1Char('9'))), 0);
+
+    EXPECT_EQ(f.percentValueString(0.5f, 0), QStringLiteral("50"));
+    EXPECT_EQ(f.percentValueString(0.125f, 0), QStringLiteral("12"));
+    EXPECT_EQ(f.percentValueString(0.125f, 2), QStringLiteral("12.50"));
+    EXPECT_EQ(f.percentValueString(123.0f, 0), QStringLiteral("12,300"));
+    EXPECT_FLOAT_EQ(f.percentValueFromString(QStringLiteral("12.5")), 12.5f);
+    EXPECT_EQ(f.percentValueFromString(QString()), 0.0f);
+}
+
+// The renderer formats on its own thread while the main thread formats too:
+// results must not depend on what the other thread is doing.
+TEST(FormatterMoney, ConcurrentCallsDoNotDisturbEachOther)
+{
+    const TWFormatter &f = TWFormatter::formatter();
+    const TWUnit usd = currency(QStringLiteral("USD"), QStringLiteral("$"));
+    std::atomic<int> wrong{0};
+    auto work = [&](bool grouping, int decimals) {
+        const QString expected = grouping ? QStringLiteral("1,234,567") : QStringLiteral("1234567");
+        for (int i = 0; i < 2000; ++i) {
+            QString text = f.valueString(123456700, &usd, false, grouping, false, false, false);
+            if (text != expected)
+                ++wrong;
+            if (f.valueString(-1, std::uint32_t(decimals)).size() != decimals + 3)
+                ++wrong;
+            if (f.valueFromString(QStringLiteral("1,234.56"), &usd) != 123456)
+                ++wrong;
+        }
+    };
+    std::thread a(work, true, 2);
+    std::thread b(work, false, 5);
+    work(true, 3);
+    a.join();
+    b.join();
+    EXPECT_EQ(wrong.load(), 0);
+}

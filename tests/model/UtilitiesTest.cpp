@@ -1,0 +1,233 @@
+// Utilities: temporary files, images, interval presets, names, versions, idle time.
+
+#include "TWIdleTime.h"
+#include "TWPreferences.h"
+#include "TWTestSupport.h"
+#include "TWUtilities.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace
+{
+
+class FakeIdleTime : public TWIdleTimeSource
+{
+public:
+    explicit FakeIdleTime(double seconds) : m_seconds(seconds) {}
+    double idleSeconds() override { return m_seconds; }
+
+private:
+    double m_seconds;
+};
+
+class UtilitiesTest : public ::testing::Test
+{
+protected:
+    TWTestTempDir m_dir;
+    TWPreferences m_preferences{m_dir.filePath(QStringLiteral("prefs.ini"))};
+    TWUtilities m_utilities{m_preferences, std::make_unique<FakeIdleTime>(42.5)};
+};
+
+} // namespace
+
+TEST_F(UtilitiesTest, TemporaryPathsAreUniqueAndInsideThePrivateDirectory)
+{
+    const QString first = m_utilities.temporaryFilePath(QStringLiteral("pdf"));
+    const QString second = m_utilities.temporaryFilePath(QStringLiteral("pdf"));
+    ASSERT_FALSE(first.isEmpty());
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(first.endsWith(QStringLiteral(".pdf")));
+    EXPECT_EQ(QFileInfo(first).absolutePath(), m_preferences.temporaryDirectoryURL());
+    EXPECT_TRUE(QFileInfo(first).fileName().startsWith(QStringLiteral("TWTempFile")));
+    EXPECT_FALSE(QFileInfo::exists(first));
+    const QString bare = m_utilities.temporaryFilePath();
+    ASSERT_FALSE(bare.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(bare));
+    EXPECT_TRUE(m_utilities.temporaryFileURL(QStringLiteral("txt")).isLocalFile());
+    EXPECT_TRUE(m_utilities.temporaryFilePath(QStringLiteral("../../escape")).isEmpty());
+}
+
+TEST(Utilities, ScaleSizeFitsWithoutEnlarging)
+{
+    const QSizeF box(50, 50);
+    EXPECT_EQ(TWUtilities::scaleSize({200, 100}, box), QSizeF(50, 25));
+    EXPECT_EQ(TWUtilities::scaleSize({40, 30}, box), QSizeF(40, 30));
+    EXPECT_EQ(TWUtilities::scaleSize({100, 300}, box), QSizeF(16, 50));
+    EXPECT_EQ(TWUtilities::scaleSize({4000, 3000}, box), QSizeF(50, 37));
+    EXPECT_EQ(TWUtilities::scaleSize({1, 1000}, box), QSizeF(0, 50));
+}
+
+TEST_F(UtilitiesTest, WritesJPEGFilesAndThumbnails)
+{
+    QImage image(200, 100, QImage::Format_RGB32);
+    image.fill(QColor(200, 30, 30));
+    const QString path = m_utilities.writeJPEGImageFile(image);
+    ASSERT_FALSE(path.isEmpty());
+    EXPECT_TRUE(path.endsWith(QStringLiteral(".jpg")));
+    QImageReader reader(path);
+    EXPECT_EQ(reader.format(), QByteArray("jpeg"));
+    const QImage back = reader.read();
+    EXPECT_EQ(back.size(), QSize(200, 100));
+    // Best quality keeps a flat colour nearly exact.
+    EXPECT_LE(qAbs(QColor(back.pixel(100, 50)).red() - 200), 3);
+
+    const QString thumbnail = m_utilities.thumbnailImageFile(image);
+    ASSERT_FALSE(thumbnail.isEmpty());
+    EXPECT_EQ(QImageReader(thumbnail).size(), QSize(50, 25));
+
+    EXPECT_TRUE(m_utilities.writeJPEGImageFile(QImage()).isEmpty());
+    EXPECT_TRUE(m_utilities.thumbnailImageFile(QImage()).isEmpty());
+    EXPECT_FALSE(TWUtilities::writeJPEGImageFile(
+        image, m_dir.filePath(QStringLiteral("no/such/dir/x.jpg"))));
+    EXPECT_TRUE(TWUtilities::writeJPEGImageFile(
+        image, QUrl::fromLocalFile(m_dir.filePath(QStringLiteral("y.jpg")))));
+    EXPECT_FALSE(
+        TWUtilities::writeJPEGImageFile(image, QUrl(QStringLiteral("https://example.com/x.jpg"))));
+    EXPECT_TRUE(TWUtilities::imageFileTypes().contains(QStringLiteral("jpeg")));
+    for (const QString &type : TWUtilities::imageFileTypes())
+        EXPECT_FALSE(type.contains(QStringLiteral("pdf"), Qt::CaseInsensitive));
+}
+
+// Named Date* so the suite also runs in the zone with daylight saving.
+TEST(DateIntervalPresets, StartAndEndAroundMonthEndsAndLeapYears)
+{
+    using U = TWUtilities;
+    {
+        TWFixedClock clock(2024, 3, 31, 15, 30, 0);
+        EXPECT_EQ(U::intervalFromDate(1, {}), twLocal(2024, 3, 31));
+        EXPECT_EQ(U::intervalToDate(1, {}), twLocal(2024, 3, 31, 23, 59, 59));
+        EXPECT_EQ(U::intervalFromDate(2, {}), twLocal(2024, 3, 30));
+        EXPECT_EQ(U::intervalToDate(2, {}), twLocal(2024, 3, 30, 23, 59, 59));
+        EXPECT_EQ(U::intervalFromDate(3, {}), twLocal(2024, 3, 24));
+        EXPECT_EQ(U::intervalToDate(3, {}), twLocal(2024, 3, 31, 23, 59, 59));
+        // 31 February 2024 carries to 2 March.
+        EXPECT_EQ(U::intervalFromDate(4, {}), twLocal(2024, 3, 2));
+        EXPECT_EQ(U::intervalFromDate(5, {}), twLocal(2023, 3, 31));
+    }
+    {
+        TWFixedClock clock(2023, 3, 31, 0, 0, 0);
+        EXPECT_EQ(U::intervalFromDate(4, {}), twLocal(2023, 3, 3));
+    }
+    {
+        TWFixedClock clock(2024, 2, 29, 9, 0, 0);
+        EXPECT_EQ(U::intervalFromDate(5, {}), twLocal(2023, 3, 1));
+        EXPECT_EQ(U::intervalFromDate(4, {}), twLocal(2024, 1, 29));
+        EXPECT_EQ(U::intervalToDate(5, {}), twLocal(2024, 2, 29, 23, 59, 59));
+    }
+    {
+        TWFixedClock clock(2024, 1, 15, 9, 0, 0);
+        EXPECT_EQ(U::intervalFromDate(4, {}), twLocal(2023, 12, 15));
+        EXPECT_EQ(U::intervalFromDate(2, {}), twLocal(2024, 1, 14));
+    }
+    {
+        TWFixedClock clock(2024, 3, 1, 9, 0, 0);
+        EXPECT_EQ(U::intervalFromDate(2, {}), twLocal(2024, 2, 29));
+    }
+    EXPECT_EQ(U::intervalFromDate(6, twLocal(2022, 5, 6, 13, 14, 15)), twLocal(2022, 5, 6));
+    EXPECT_EQ(U::intervalToDate(6, twLocal(2022, 6, 7, 1, 2, 3)), twLocal(2022, 6, 7, 23, 59, 59));
+    for (std::uint32_t none : {0u, 7u, 9u}) {
+        EXPECT_FALSE(U::intervalFromDate(none, twLocal(2022, 1, 1)).isValid()) << none;
+        EXPECT_FALSE(U::intervalToDate(none, twLocal(2022, 1, 1)).isValid()) << none;
+    }
+    EXPECT_FALSE(U::intervalFromDate(6, QDateTime()).isValid());
+}
+
+TEST(Utilities, UniqueFileNamesAreAddedToTheSet)
+{
+    QSet<QString> names{QStringLiteral("a.txt"), QStringLiteral("a-2.txt")};
+    EXPECT_EQ(TWUtilities::uniqueFileName(QStringLiteral("a.txt"), names),
+              QStringLiteral("a-3.txt"));
+    EXPECT_TRUE(names.contains(QStringLiteral("a-3.txt")));
+    EXPECT_EQ(TWUtilities::uniqueFileName(QStringLiteral("b.txt"), names), QStringLiteral("b.txt"));
+    EXPECT_EQ(TWUtilities::uniqueFileName(QStringLiteral("b.txt"), names),
+              QStringLiteral("b-2.txt"));
+    names.insert(QStringLiteral("readme"));
+    EXPECT_EQ(TWUtilities::uniqueFileName(QStringLiteral("readme"), names),
+              QStringLiteral("readme-2"));
+    EXPECT_EQ(TWUtilities::uniqueFileName(QStringLiteral("x.tar.gz"), names),
+              QStringLiteral("x.tar.gz"));
+    EXPECT_EQ(TWUtilities::uniqueFileName(QStringLiteral("x.tar.gz"), names),
+              QStringLiteral("x.tar-2.gz"));
+    EXPECT_EQ(names.size(), 9);
+}
+
+TEST(Utilities, VersionComparison)
+{
+    using U = TWUtilities;
+    EXPECT_EQ(U::compareVersionString(QStringLiteral("1.2"), QStringLiteral("1.10")), -1);
+    EXPECT_EQ(U::compareVersionString(QStringLiteral("1.10"), QStringLiteral("1.2")), 1);
+    EXPECT_EQ(U::compareVersionString(QStringLiteral("2"), QStringLiteral("2.0.0")), 0);
+    EXPECT_EQ(U::compareVersionString(QStringLiteral("2.0.0"), QStringLiteral("2")), 0);
+    EXPECT_EQ(U::compareVersionString(QStringLiteral("2.1"), QStringLiteral("2.0.9")), 1);
+    EXPECT_EQ(U::compareVersionString(QStringLiteral("2.0"), QStringLiteral("2.0.1")), -1);
+    EXPECT_EQ(U::compareVersionString(QStringLiteral("2.0.1"), QStringLiteral("2.0")), 1);
+    EXPECT_EQ(U::compareVersionString(QStringLiteral("2.9"), QStringLiteral("2.10")), -1);
+    EXPECT_EQ(U::compareVersionString(QStringLiteral("2.3\n"), QStringLiteral("2.3")), 0);
+    EXPECT_EQ(U::compareVersionString(QStringLiteral("1.0b2"), QStringLiteral("1.0")), 0);
+    EXPECT_EQ(U::compareVersionString(QString(), QStringLiteral("0")), 0);
+    EXPECT_EQ(U::compareVersionString(QStringLiteral("99999999999999999999"),
+                                      QStringLiteral("4294967295")),
+              0);
+}
+
+TEST_F(UtilitiesTest, UpdateDecisionHonoursTheSkippedVersion)
+{
+    const QString app = QStringLiteral("2.1");
+    EXPECT_TRUE(m_utilities.updateAvailable(QByteArray("2.1"), false, app).isEmpty());
+    EXPECT_TRUE(m_utilities.updateAvailable(QByteArray("2.0.9"), false, app).isEmpty());
+    EXPECT_EQ(m_utilities.updateAvailable(QByteArray("2.2"), false, app), QStringLiteral("2.2"));
+    EXPECT_TRUE(m_utilities.updateAvailable(QByteArray(), false, app).isEmpty());
+    m_preferences.setCheckForUpdateSkipVersion(QStringLiteral("2.2"));
+    EXPECT_TRUE(m_utilities.updateAvailable(QByteArray("2.2"), true, app).isEmpty());
+    EXPECT_EQ(m_utilities.updateAvailable(QByteArray("2.2"), false, app), QStringLiteral("2.2"));
+    EXPECT_EQ(m_utilities.updateAvailable(QByteArray("2.3"), true, app), QStringLiteral("2.3"));
+    // The answer is taken as it came.
+    EXPECT_EQ(m_utilities.updateAvailable(QByteArray("2.3\n"), true, app), QStringLiteral("2.3\n"));
+}
+
+TEST_F(UtilitiesTest, IdleTimeComesFromTheSource)
+{
+    EXPECT_EQ(m_utilities.idleTime(), 42.5);
+    m_utilities.setIdleTimeSource(std::make_unique<FakeIdleTime>(600));
+    EXPECT_EQ(m_utilities.idleTime(), 600);
+    m_utilities.setIdleTimeSource(nullptr);
+    EXPECT_EQ(m_utilities.idleTime(), 0);
+
+    // Without an X display the system source answers 0.
+    const QByteArray display = qgetenv("DISPLAY");
+    qunsetenv("DISPLAY");
+    TWSystemIdleTime system;
+    EXPECT_EQ(system.idleSeconds(), 0);
+    EXPECT_EQ(system.idleSeconds(), 0);
+    if (!display.isNull())
+        qputenv("DISPLAY", display);
+}
+
+TEST(Utilities, FolderImageTintsOnlyOpaquePixels)
+{
+    const QImage plain = TWUtilities::folderImageWithTintColour(QColor());
+    const QImage tinted = TWUtilities::folderImageWithTintColour(QColor(0, 200, 0));
+    ASSERT_FALSE(plain.isNull());
+    ASSERT_EQ(plain.size(), tinted.size());
+    int opaque = 0;
+    for (int y = 0; y < plain.height(); ++y) {
+        for (int x = 0; x < plain.width(); ++x) {
+            const QColor before = plain.pixelColor(x, y);
+            const QColor after = tinted.pixelColor(x, y);
+            EXPECT_EQ(before.alpha(), after.alpha());
+            if (before.alpha() == 0)
+                continue;
+            if (before.alpha() == 255) {
+                ++opaque;
+                EXPECT_EQ(after, QColor(0, 200, 0));
+            }
+        }
+    }
+    EXPECT_GT(opaque, 100);
+    EXPECT_EQ(plain.pixelColor(0, 0).alpha(), 0);
+}
