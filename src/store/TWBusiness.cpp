@@ -1,5 +1,7 @@
 #include "TWBusiness.h"
 
+#include "TWPreferences.h"
+
 #include "TWLocalized.h"
 #include "TWNotificationCenter.h"
 
@@ -216,9 +218,8 @@ qint32 TWBusiness::nextIdentifier(const char *maxIdentifierSQL, qint64 floor)
 
 quint32 TWBusiness::startingTransactionIdentifier()
 {
-    bool ok = false;
-    const quint32 value = QSettings().value(QStringLiteral("startingIdentifier"), 1).toUInt(&ok);
-    return ok && value > 0 ? value : 1;
+    const quint32 value = TWPreferences::preferences().startingIdentifier();
+    return value > 0 ? value : 1;
 }
 
 // ---- Notifications ----

@@ -4,6 +4,10 @@
 #include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
 
+#include "TWPreferences.h"
+
+#include <QScopeGuard>
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -41,12 +45,14 @@ TEST(Identifiers, TransactionsStartAtThePreference)
     ASSERT_TRUE(business);
     TWBusiness &b = *business;
     const char *transactions = "SELECT MAX(identifier) FROM transactions;";
-    {
-        TWSettingGuard unset(QStringLiteral("startingIdentifier"), QVariant());
-        EXPECT_EQ(TWBusiness::startingTransactionIdentifier(), 1u);
-        EXPECT_EQ(b.nextIdentifier(transactions, TWBusiness::startingTransactionIdentifier()), 1);
-    }
-    TWSettingGuard pinned(QStringLiteral("startingIdentifier"), 500);
+    TWPreferences &preferences = TWPreferences::preferences();
+    const std::uint32_t previous = preferences.startingIdentifier();
+    auto restore = qScopeGuard([&] { preferences.setStartingIdentifier(previous); });
+    preferences.setStartingIdentifier(0);
+    EXPECT_EQ(TWBusiness::startingTransactionIdentifier(), 1u);
+    preferences.setStartingIdentifier(1);
+    EXPECT_EQ(b.nextIdentifier(transactions, TWBusiness::startingTransactionIdentifier()), 1);
+    preferences.setStartingIdentifier(500);
     EXPECT_EQ(b.nextIdentifier(transactions, TWBusiness::startingTransactionIdentifier()), 500);
     twExec(b, QStringLiteral("INSERT INTO transactions (identifier) VALUES (150);"));
     EXPECT_EQ(b.nextIdentifier(transactions, TWBusiness::startingTransactionIdentifier()), 500);
