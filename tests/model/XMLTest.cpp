@@ -1,0 +1,272 @@
+// The XML reader and writer: the element tree, decoding, hostile documents
+// (entity expansion, external entities, DTDs, oversized input), threads and
+// the round trip through the writer.
+
+#include "TWTestSupport.h"
+#include "TWXMLParser.h"
+#include "TWXMLSerializer.h"
+
+#include <QFile>
+#include <QUrl>
+
+#include <libxml/parserInternals.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+TWXMLElementPtr parse(const QByteArray &xml, TWErrorResult *error = nullptr)
+{
+    return TWXMLParser().parseData(xml, error);
+}
+
+bool treeContains(const TWXMLElementPtr &element, const QString &needle)
+{
+    if (!element)
+        return false;
+    bool found = element->data().contains(needle);
+    for (const QString &value : element->attributes())
+        found = found || value.contains(needle);
+    for (const TWXMLElementPtr &child : element->elements())
+        found = found || treeContains(child, needle);
+    return found;
+}
+
+} // namespace
+
+TEST(XMLParser, BuildsTreeOfNamesAttributesAndText)
+{
+    TWErrorResult error;
+    TWXMLElementPtr root =
+        parse(R"(<a xmlns:p="urn:q" x="1" y="" p:z="2">hi<b/>there</a>)", &error);
+    ASSERT_TRUE(root);
+    EXPECT_FALSE(error);
+    EXPECT_EQ(root->name(), QStringLiteral("a"));
+    EXPECT_EQ(root->attributes(),
+              (TWXMLAttributes{{QStringLiteral("x"), QStringLiteral("1")},
+                               {QStringLiteral("p:z"), QStringLiteral("2")},
+                               {QStringLiteral("xmlns:p"), QStringLiteral("urn:q")}}));
+    ASSERT_EQ(root->elements().size(), 1);
+    EXPECT_EQ(root->elements().first()->name(), QStringLiteral("b"));
+    EXPECT_TRUE(root->elements().first()->data().isNull());
+    EXPECT_EQ(root->data(), QStringLiteral("hithere"));
+
+    // Prefixed names, an unrecorded default namespace, lookup ignoring case.
+    root = parse(R"(<r:Layout xmlns="urn:d" xmlns:r="urn:r"><r:Page/><Item/></r:Layout>)");
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->name(), QStringLiteral("r:Layout"));
+    EXPECT_EQ(root->attributes().keys(), QStringList{QStringLiteral("xmlns:r")});
+    EXPECT_EQ(root->childElementWithName(QStringLiteral("R:PAGE")), root->elements().at(0));
+    EXPECT_EQ(root->childElementWithName(QStringLiteral("item")), root->elements().at(1));
+    EXPECT_FALSE(root->childElementWithName(QStringLiteral("missing")));
+
+    // References arrive decoded, in attributes (libxml2 hands '&' over as
+    // "&#38;"), namespace URIs and text alike.
+    root =
+        parse(R"(<a xmlns:p="urn:a&amp;b" v="x &amp; y &lt; &#38;amp; &#x41;&quot;" w="&#38;#38;">)"
+              R"(1 &amp; 2 &lt;3 &#xE9;<![CDATA[<raw>&amp;]]>ü</a>)");
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->attributes().value(QStringLiteral("v")), QStringLiteral("x & y < &amp; A\""));
+    EXPECT_EQ(root->attributes().value(QStringLiteral("w")), QStringLiteral("&#38;"));
+    EXPECT_EQ(root->attributes().value(QStringLiteral("xmlns:p")), QStringLiteral("urn:a&b"));
+    EXPECT_EQ(root->data(), QString::fromUtf8("1 & 2 <3 é<raw>&amp;ü"));
+}
+
+TEST(XMLParser, ErrorsComeWithThePartialTree)
+{
+    TWErrorResult error;
+    TWXMLParser parser;
+    const TWXMLElementPtr root = parser.parseData("<a><b>text</b><c>", &error);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), QStringLiteral("XML Syntax Error"));
+    EXPECT_EQ(error->code(), -1);
+    EXPECT_EQ(parser.error(), error);
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->elements().size(), 2);
+
+    for (const QByteArray &bad :
+         {QByteArray(), QByteArray("no xml"), QByteArray("\xff\xfe\x00<")}) {
+        EXPECT_FALSE(parse(bad, &error));
+        EXPECT_TRUE(error);
+    }
+    EXPECT_FALSE(parser.parseFilePath(QStringLiteral("/nonexistent/layout.xml"), &error));
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->localizedDescription().contains(QStringLiteral("/nonexistent/layout.xml")));
+
+    // A message far beyond 1023 bytes, cut inside a two-byte character.
+    const QByteArray name = QString(700, QChar(0xE9)).toUtf8();
+    parse("<" + name + "></x" + name + ">", &error);
+    ASSERT_TRUE(error);
+    EXPECT_FALSE(error->localizedDescription().isEmpty());
+}
+
+TEST(XMLParser, ReadsDocumentsBeyondLibxmlLookAheadLimit)
+{
+    // Bank files can exceed the 10 MB libxml2 looks ahead over at once.
+    QByteArray big = "<OFX>";
+    for (int i = 0; i < 1000; ++i)
+        big += "<STMTTRN><MEMO>" + QByteArray(11000, 'm') + "</MEMO></STMTTRN>";
+    big += "</OFX>";
+    TWErrorResult error;
+    const TWXMLElementPtr root = TWXMLParser::xmlParser()->parseData(big, &error);
+    EXPECT_FALSE(error);
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->elements().size(), 1000);
+}
+
+TEST(XMLParserSecurity, EntitiesAndDTDsAreNeitherExpandedNorLoaded)
+{
+    TWTestTempDir dir;
+    const QString secret = dir.filePath(QStringLiteral("secret.txt"));
+    const QString dtd = dir.filePath(QStringLiteral("evil.dtd"));
+    const QByteArray secretURL = QUrl::fromLocalFile(secret).toEncoded();
+    const QByteArray dtdURL = QUrl::fromLocalFile(dtd).toEncoded();
+    for (const auto &[path, bytes] :
+         {std::pair{secret, QByteArray("TOPSECRET")},
+          std::pair{dtd, "<!ENTITY s SYSTEM \"" + secretURL +
+                             "\"><!ATTLIST doc k CDATA \"TOPSECRET\">"}}) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QByteArray laughs = "<!DOCTYPE l [<!ENTITY l0 \"TOPSECRET\">";
+    for (int i = 1; i <= 9; ++i)
+        laughs += "<!ENTITY l" + QByteArray::number(i) + " \"" +
+                  QByteArray("&l" + QByteArray::number(i - 1) + ";").repeated(10) + "\">";
+    laughs += "]><l>&l9;</l>";
+    const QList<QByteArray> attacks = {
+        laughs,
+        "<!DOCTYPE q [<!ENTITY a \"TOPSECRET" + QByteArray(50000, 'a') + "\">]><q>" +
+            QByteArray("&a;").repeated(20000) + "</q>",
+        "<!DOCTYPE doc [<!ENTITY s SYSTEM \"" + secretURL + "\">]><doc>&s;</doc>",
+        "<!DOCTYPE doc [<!ENTITY s SYSTEM \"" + secret.toUtf8() + "\">]><doc>&s;</doc>",
+        "<!DOCTYPE doc [<!ENTITY % p SYSTEM \"" + dtdURL + "\"> %p;]><doc>&s;</doc>",
+        "<!DOCTYPE doc SYSTEM \"" + dtdURL + "\"><doc>&s;</doc>",
+        "<!DOCTYPE doc SYSTEM \"http://127.0.0.1:9/evil.dtd\"><doc>&s;</doc>",
+        "<!DOCTYPE doc [<!NOTATION n SYSTEM \"x\"><!ENTITY u SYSTEM \"" + secretURL +
+            "\" NDATA n>]><doc/>",
+    };
+    for (const QByteArray &attack : attacks) {
+        TWErrorResult error;
+        EXPECT_FALSE(treeContains(parse(attack, &error), QStringLiteral("TOPSECRET")))
+            << attack.left(80).constData();
+        EXPECT_TRUE(error) << attack.left(80).constData();
+    }
+
+    // The loader libxml2 asks for any external resource refuses them all.
+    TWXMLParser parser;
+    xmlParserCtxtPtr context = xmlNewParserCtxt();
+    EXPECT_EQ(xmlLoadExternalEntity(secretURL.constData(), nullptr, context), nullptr);
+    xmlFreeParserCtxt(context);
+}
+
+TEST(XMLParserSecurity, OversizedDocumentsAreRefused)
+{
+    TWXMLParser parser;
+    parser.setMaximumSize(100);
+    TWErrorResult error;
+    EXPECT_FALSE(parser.parseData("<a>" + QByteArray(200, 'x') + "</a>", &error));
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->localizedDescription().contains(QStringLiteral("100")));
+    // A device without an end is read no further than the limit.
+    EXPECT_FALSE(parser.parseFilePath(QStringLiteral("/dev/zero"), &error));
+    EXPECT_TRUE(error);
+
+    parser.setMaximumElementCount(10);
+    const TWXMLElementPtr root =
+        parser.parseData("<r>" + QByteArray("<e/>").repeated(20) + "</r>", &error);
+    EXPECT_TRUE(error);
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->elements().size(), 9);
+}
+
+TEST(XMLParser, ParsesOnSeveralThreadsAtOnce)
+{
+    std::atomic<int> failures = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&failures, t] {
+            for (int i = 0; i < 200; ++i) {
+                TWErrorResult error;
+                if ((i + t) % 2) {
+                    const TWXMLElementPtr root = parse("<a k=\"v &amp; w\"><b/><b/></a>", &error);
+                    if (error || !root || root->elements().size() != 2 ||
+                        root->attributes().value(QStringLiteral("k")) != QStringLiteral("v & w"))
+                        ++failures;
+                } else if (treeContains(parse("<!DOCTYPE a [<!ENTITY e \"x\">]><a>&e;</a>", &error),
+                                        QStringLiteral("x")) ||
+                           !error) {
+                    ++failures;
+                }
+            }
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    EXPECT_EQ(failures, 0);
+}
+
+TEST(XMLSerializer, RoundTripsThroughTheReader)
+{
+    auto root = TWXMLElement::xmlElementWithName(
+        QStringLiteral("r:layout"),
+        {{QStringLiteral("xmlns:r"), QStringLiteral("urn:r")},
+         {QStringLiteral("title"), QString::fromUtf8("<Rechnung> & \"Müller's\"\n\ttab")}},
+        {}, QString::fromUtf8("Total: 5 < 6 & ü\r\n€ ]]>"));
+    auto child = TWXMLElement::xmlElementWithName(
+        QStringLiteral("item"), {{QStringLiteral("id"), QStringLiteral("1")}}, {}, QString());
+    child->appendElement(TWXMLElement::xmlElementWithName(QStringLiteral("empty")));
+    root->appendElement(child);
+
+    const std::optional<QByteArray> data =
+        TWXMLSerializer::xmlSerializer()->serializeDataWithRootElement(root);
+    ASSERT_TRUE(data);
+    EXPECT_TRUE(data->startsWith(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n<r:layout "));
+    EXPECT_FALSE(data->contains("\n <")); // no indentation
+    TWErrorResult error;
+    const TWXMLElementPtr back = parse(*data, &error);
+    ASSERT_TRUE(back);
+    EXPECT_FALSE(error);
+    EXPECT_EQ(back->name(), root->name());
+    EXPECT_EQ(back->attributes(), root->attributes());
+    EXPECT_EQ(back->data(), root->data());
+    ASSERT_EQ(back->elements().size(), 1);
+    EXPECT_EQ(back->elements().at(0)->attributes(), child->attributes());
+    ASSERT_EQ(back->elements().at(0)->elements().size(), 1);
+
+    // Appending to bytes, and to a file whose plain path looks like a URI.
+    QByteArray buffer("prefix");
+    EXPECT_TRUE(TWXMLSerializer().serializeToData(buffer, root));
+    EXPECT_EQ(buffer, "prefix" + *data);
+    TWTestTempDir dir;
+    QFile file(dir.filePath(QStringLiteral("my layout%20#1.xml")));
+    ASSERT_TRUE(TWXMLSerializer().serializeToFilePath(file.fileName(), root));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), *data);
+    file.close();
+
+    // Trees no reader could read back are not written; nothing is touched.
+    const QList<TWXMLElementPtr> bad = {
+        nullptr,
+        TWXMLElement::xmlElementWithName(QString()),
+        TWXMLElement::xmlElementWithName(QStringLiteral("a><script")),
+        TWXMLElement::xmlElementWithName(
+            QStringLiteral("a"), {{QStringLiteral("b c"), QStringLiteral("1")}}, {}, QString()),
+        TWXMLElement::xmlElementWithName(QStringLiteral("a"), {}, {}, QStringLiteral("bell\a")),
+        TWXMLElement::xmlElementWithName(QStringLiteral("a"), {},
+                                         {TWXMLElement::xmlElementWithName(QStringLiteral("1x"))},
+                                         QString()),
+    };
+    for (const TWXMLElementPtr &tree : bad) {
+        EXPECT_FALSE(TWXMLSerializer().serializeToData(buffer, tree));
+        EXPECT_FALSE(TWXMLSerializer().serializeToFilePath(file.fileName(), tree));
+    }
+    EXPECT_EQ(buffer, "prefix" + *data);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), *data);
+}
