@@ -1,0 +1,281 @@
+// The transaction's amount arithmetic: the four amounts that follow from the
+// typed one, percent-of-total fields, autofill and the default accounts.
+
+#include "TWTransaction.h"
+
+#include "TWBuiltInFields.h"
+#include "TWLocalized.h"
+#include "TWStringAdditions.h"
+
+#include <cmath>
+#include <limits>
+
+namespace
+{
+
+// A share computed in double precision as a whole number of minor units,
+// truncated toward zero; 0 when it is not a number or lies outside what an
+// amount can hold.
+qint64 truncatedAmount(double value)
+{
+    // 2^63 is exactly representable; every double below it fits.
+    constexpr double limit = 9223372036854775808.0;
+    if (!std::isfinite(value) || value >= limit || value < -limit)
+        return 0;
+    return static_cast<qint64>(std::trunc(value));
+}
+
+TWAccountPtr findAccount(const TWAccountList &accounts, qint32 identifier)
+{
+    if (identifier == 0)
+        return {};
+    for (const TWAccountPtr &account : accounts) {
+        if (account && account->identifier() == identifier)
+            return account;
+    }
+    return {};
+}
+
+} // namespace
+
+void TWTransaction::updateTotalsWithMasterTotalType(int masterTotalType, int totalType,
+                                                    const TWUnitPtr &account1Unit,
+                                                    const TWUnitPtr &account2Unit,
+                                                    const TWUnitPtr &homeUnit,
+                                                    const TWUnitConverter &convert)
+{
+    if (!convert)
+        return;
+
+    // The master amount and its unit, read before anything changes.
+    qint64 source = 0;
+    TWUnitPtr sourceUnit;
+    switch (masterTotalType) {
+    case TWTotalTypeTotal:
+        source = m_total;
+        sourceUnit = m_unit;
+        break;
+    case TWTotalTypeAccount1:
+        source = m_totalAccount1;
+        sourceUnit = account1Unit;
+        break;
+    case TWTotalTypeAccount2:
+        source = m_totalAccount2;
+        sourceUnit = account2Unit;
+        break;
+    case TWTotalTypeBusiness:
+        source = m_totalBusiness;
+        sourceUnit = homeUnit;
+        break;
+    default:
+        return;
+    }
+    if (!sourceUnit)
+        return;
+
+    const auto recompute = [&](int type, qint64 &amount, const TWUnitPtr &unit) {
+        if (type == masterTotalType || !unit)
+            return;
+        if (totalType == TWTotalTypeAll || totalType == type)
+            amount = convert(source, *sourceUnit, *unit);
+    };
+    recompute(TWTotalTypeTotal, m_total, m_unit);
+    recompute(TWTotalTypeAccount1, m_totalAccount1, account1Unit);
+    recompute(TWTotalTypeAccount2, m_totalAccount2, account2Unit);
+    recompute(TWTotalTypeBusiness, m_totalBusiness, homeUnit);
+}
+
+void TWTransaction::updatePercentTotals(const TWFieldList &fields)
+{
+    qint64 base = 0;
+    if (m_hasSplit) {
+        for (const TWSplitPtr &split : m_splits) {
+            if (split && split->total() > 0)
+                base += split->total();
+        }
+    } else {
+        base = m_total;
+    }
+
+    for (const TWFieldPtr &field : fields) {
+        if (!field || field->type() != TWFieldTypePercentTotal)
+            continue;
+        const double p = field->percent();
+        const double b = double(base);
+        const double share = field->includedInTotal() ? b - b / (1.0 + p / 100.0) : b * p / 100.0;
+
+        TWFieldValuePtr value = fieldValueWithField(*field, true);
+        if (value->type() != TWFieldTypePercentTotal)
+            value->setType(TWFieldTypePercentTotal);
+        value->setCurrency(truncatedAmount(share));
+    }
+}
+
+void TWTransaction::autofill(qint32 triggerFieldIdentifier, const TWTransaction &source,
+                             const TWFieldList &fields, const TWAccountLookup &account,
+                             const TWUnitPtr &homeUnit, const TWUnitConverter &convert)
+{
+    bool totalFilled = false;
+    for (const TWFieldPtr &field : fields) {
+        if (!field || !field->autofillValue() || field->identifier() == triggerFieldIdentifier)
+            continue;
+
+        if (field->type() == TWFieldTypeStandard) {
+            switch (field->identifier()) {
+            case TWFieldIdentifierNotes:
+                m_notes = source.m_notes;
+                break;
+            case TWFieldIdentifierDescription:
+                m_description = source.m_description;
+                break;
+            case TWFieldIdentifierPayee:
+                m_payee = source.m_payee;
+                break;
+            case TWFieldIdentifierDate:
+                setDate(source.m_date);
+                break;
+            case TWFieldIdentifierCleared:
+                m_cleared = source.m_cleared;
+                break;
+            case TWFieldIdentifierTotal:
+                if (!source.m_hasSplit) {
+                    m_total = source.m_total;
+                    m_unit = source.m_unit;
+                    totalFilled = true;
+                }
+                break;
+            case TWFieldIdentifierAccount2:
+                if (!source.m_hasSplit)
+                    m_account2Identifier = source.m_account2Identifier;
+                break;
+            case TWFieldIdentifierAccount1:
+                if (!source.m_hasSplit)
+                    m_account1Identifier = source.m_account1Identifier;
+                break;
+            default:
+                break;
+            }
+            continue;
+        }
+
+        // A copy: the remembered transaction is a stored one, and editing the
+        // new transaction's value must not change it.
+        if (TWFieldValuePtr theirs = source.fieldValueWithIdentifier(field->identifier())) {
+            removeFieldValueWithIdentifier(field->identifier());
+            TWFieldValuePtr value = theirs->copy();
+            m_fieldValues.append(value);
+            m_fieldValueIndexValid = false;
+        }
+    }
+
+    // Converted once everything is filled, so that the accounts' amounts are
+    // in the units of the accounts the transaction ends up with.
+    if (totalFilled) {
+        const auto unitOf = [&account](qint32 identifier) -> TWUnitPtr {
+            if (!account || identifier == 0)
+                return {};
+            const TWAccountPtr found = account(identifier);
+            return found ? found->unit() : TWUnitPtr();
+        };
+        updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll,
+                                        unitOf(m_account1Identifier),
+                                        unitOf(m_account2Identifier), homeUnit, convert);
+    }
+}
+
+void TWTransaction::updateAccounts(const TWAccountDefaults &defaults,
+                                   const std::optional<TWAccountList> &accounts,
+                                   bool ignoreSplits)
+{
+    const TWAccountList &all = defaults.accounts;
+    const auto accountAt = [&all](qsizetype index) -> qint32 {
+        qsizetype found = 0;
+        for (const TWAccountPtr &account : all) {
+            if (!account)
+                continue;
+            if (found++ == index)
+                return account->identifier();
+        }
+        return 0;
+    };
+
+    // 1. The accounts as they stand, or those of the first two lines.
+    qint32 candidate1 = 0;
+    qint32 candidate2 = 0;
+    if (!m_hasSplit || ignoreSplits) {
+        candidate1 = m_account1Identifier;
+        candidate2 = m_account2Identifier;
+    } else {
+        qsizetype first = -1;
+        for (qsizetype i = 0; i < m_splits.size(); ++i) {
+            if (m_splits[i] && m_splits[i]->accountIdentifier() != 0) {
+                first = i;
+                break;
+            }
+        }
+        if (first >= 0) {
+            candidate1 = m_splits[first]->accountIdentifier();
+            for (qsizetype i = first + 1; i < m_splits.size(); ++i) {
+                if (m_splits[i]) {
+                    candidate2 = m_splits[i]->accountIdentifier();
+                    break;
+                }
+            }
+        }
+    }
+
+    // 2. The last used accounts.
+    if (candidate1 == 0)
+        candidate1 = defaults.lastAccount1Identifier;
+    if (candidate2 == 0)
+        candidate2 = defaults.lastAccount2Identifier;
+
+    // 3 and 4. The business's first accounts, or account 1 from the given list
+    // (an empty list restricts nothing).
+    const bool restricted = accounts && !accounts->isEmpty();
+    if (!restricted) {
+        if (candidate1 == 0)
+            candidate1 = accountAt(0);
+        if (candidate2 == 0)
+            candidate2 = accountAt(1);
+    } else {
+        if (candidate1 == 0 || !findAccount(*accounts, candidate1)) {
+            candidate1 = 0;
+            for (const TWAccountPtr &account : *accounts) {
+                if (account) {
+                    candidate1 = account->identifier();
+                    break;
+                }
+            }
+        }
+        if (candidate2 == 0)
+            candidate2 = accountAt(0);
+    }
+
+    // 5. Never the same account on both sides.
+    if (candidate1 == candidate2) {
+        for (const TWAccountPtr &account : all) {
+            if (account && account->identifier() != candidate1) {
+                candidate2 = account->identifier();
+                break;
+            }
+        }
+    }
+
+    // 6.
+    m_account1Identifier = candidate1;
+    m_account2Identifier = candidate2;
+
+    // 7. Mileage accounts count in a mileage unit.
+    if (m_unit && m_unit->type() == TWUnitTypeMileage)
+        return;
+    if (!defaults.mileageUnit)
+        return;
+    const QString mileage = TWLocalized("mileage");
+    const auto isMileageAccount = [&](qint32 identifier) {
+        const TWAccountPtr account = findAccount(all, identifier);
+        return account && TWStringAdditions::searchString(account->name(), mileage, true);
+    };
+    if (isMileageAccount(m_account1Identifier) || isMileageAccount(m_account2Identifier))
+        m_unit = defaults.mileageUnit;
+}

@@ -1,0 +1,369 @@
+#include "TWTransaction.h"
+
+#include "TWClock.h"
+#include "TWDateAdditions.h"
+
+#include <algorithm>
+
+namespace
+{
+
+TWSplitList copySplits(const TWSplitList &splits, bool asNewLines)
+{
+    TWSplitList copies;
+    copies.reserve(splits.size());
+    for (const TWSplitPtr &split : splits) {
+        if (split)
+            copies.append(asNewLines ? split->copyForRepeat() : split->copy());
+    }
+    return copies;
+}
+
+TWFieldValueList copyFieldValues(const TWFieldValueList &values)
+{
+    TWFieldValueList copies;
+    copies.reserve(values.size());
+    for (const TWFieldValuePtr &value : values) {
+        if (value)
+            copies.append(value->copy());
+    }
+    return copies;
+}
+
+} // namespace
+
+TWTransaction::TWTransaction(qint32 identifier, std::uint32_t type, std::uint32_t state,
+                             QString payee, QString description, qint32 account1Identifier,
+                             qint32 account2Identifier, QDateTime date, qint64 total,
+                             qint64 totalAccount1, qint64 totalAccount2, qint64 totalBusiness,
+                             qint64 totalStart, qint64 totalEnd, TWUnitPtr unit,
+                             bool hasAttachments, qint32 repeatIdentifier,
+                             TWFieldValueList fieldValues, bool cleared, QString notes,
+                             bool hasSplit, TWSplitList splits, QDateTime dateCreated,
+                             QDateTime dateModified)
+    : m_identifier(identifier), m_type(type), m_state(state), m_payee(std::move(payee)),
+      m_description(std::move(description)), m_account1Identifier(account1Identifier),
+      m_account2Identifier(account2Identifier), m_total(total), m_totalAccount1(totalAccount1),
+      m_totalAccount2(totalAccount2), m_totalBusiness(totalBusiness), m_totalStart(totalStart),
+      m_totalEnd(totalEnd), m_unit(std::move(unit)), m_hasAttachments(hasAttachments),
+      m_repeatIdentifier(repeatIdentifier), m_fieldValues(std::move(fieldValues)),
+      m_cleared(cleared), m_notes(std::move(notes)), m_dateCreated(std::move(dateCreated)),
+      m_dateModified(std::move(dateModified)), m_hasSplit(hasSplit), m_splits(std::move(splits))
+{
+    setDate(date);
+}
+
+TWTransaction::TWTransaction(const TWTransaction &other)
+    : m_identifier(other.m_identifier), m_type(other.m_type), m_state(other.m_state),
+      m_payee(other.m_payee), m_description(other.m_description),
+      m_account1Identifier(other.m_account1Identifier),
+      m_account2Identifier(other.m_account2Identifier), m_date(other.m_date),
+      m_dayValue(other.m_dayValue), m_total(other.m_total),
+      m_totalAccount1(other.m_totalAccount1), m_totalAccount2(other.m_totalAccount2),
+      m_totalBusiness(other.m_totalBusiness), m_totalStart(other.m_totalStart),
+      m_totalEnd(other.m_totalEnd), m_unit(other.m_unit),
+      m_hasAttachments(other.m_hasAttachments), m_repeatIdentifier(other.m_repeatIdentifier),
+      m_fieldValues(copyFieldValues(other.m_fieldValues)), m_cleared(other.m_cleared),
+      m_notes(other.m_notes), m_dateCreated(other.m_dateCreated),
+      m_dateModified(other.m_dateModified), m_hasSplit(other.m_hasSplit),
+      m_splits(copySplits(other.m_splits, false)), m_dirtyAttachments(other.m_dirtyAttachments),
+      m_activeAccountIdentifier(other.m_activeAccountIdentifier),
+      m_activeSplitIdentifier(other.m_activeSplitIdentifier), m_balance(other.m_balance)
+{
+    if (other.m_attachments) {
+        TWAttachmentList attachments;
+        attachments.reserve(other.m_attachments->size());
+        for (const TWAttachmentPtr &attachment : *other.m_attachments) {
+            if (attachment)
+                attachments.append(attachment->copy());
+        }
+        m_attachments = std::move(attachments);
+    }
+}
+
+TWTransaction &TWTransaction::operator=(const TWTransaction &other)
+{
+    if (this != &other) {
+        TWTransaction copied(other);
+        *this = std::move(copied);
+    }
+    return *this;
+}
+
+TWTransactionPtr TWTransaction::transactionWithIdentifier(
+    qint32 identifier, std::uint32_t type, std::uint32_t state, const QString &payee,
+    const QString &description, qint32 account1Identifier, qint32 account2Identifier,
+    const QDateTime &date, qint64 total, qint64 totalAccount1, qint64 totalAccount2,
+    qint64 totalBusiness, qint64 totalStart, qint64 totalEnd, const TWUnitPtr &unit,
+    bool hasAttachments, qint32 repeatIdentifier, const TWFieldValueList &fieldValues,
+    bool cleared, const QString &notes, bool hasSplit, const TWSplitList &splits,
+    const QDateTime &dateCreated, const QDateTime &dateModified)
+{
+    return std::make_shared<TWTransaction>(
+        identifier, type, state, payee, description, account1Identifier, account2Identifier, date,
+        total, totalAccount1, totalAccount2, totalBusiness, totalStart, totalEnd, unit,
+        hasAttachments, repeatIdentifier, fieldValues, cleared, notes, hasSplit, splits,
+        dateCreated, dateModified);
+}
+
+TWTransactionPtr TWTransaction::transactionWithDefaults(const TWNewTransactionDefaults &defaults)
+{
+    auto transaction = std::make_shared<TWTransaction>();
+    transaction->m_identifier = defaults.identifier;
+
+    // A business that has not remembered a date or unit yet starts from today
+    // and the home unit rather than from nothing.
+    const bool useLast = defaults.useLastDateUnit;
+    transaction->setDate(useLast && defaults.lastDate.isValid() ? defaults.lastDate
+                                                                : TWClock::now());
+    transaction->m_unit = useLast && defaults.lastUnit ? defaults.lastUnit : defaults.homeUnit;
+
+    for (const TWFieldPtr &field : defaults.userFields) {
+        if (!field || field->type() != TWFieldTypeList || field->listItems().isEmpty())
+            continue;
+        const TWFieldListItemPtr &first = field->listItems().first();
+        if (!first)
+            continue;
+        TWFieldValuePtr value = transaction->fieldValueWithField(*field, true);
+        value->setListItemIdentifier(first->identifier());
+    }
+    return transaction;
+}
+
+TWTransactionPtr TWTransaction::transactionForActiveAccount(qint32 accountIdentifier,
+                                                            qint32 splitIdentifier) const
+{
+    TWTransactionPtr view = copy();
+    view->m_activeAccountIdentifier = accountIdentifier;
+    view->m_activeSplitIdentifier = splitIdentifier;
+    return view;
+}
+
+void TWTransaction::validateEditTransactions(const TWTransactionList &transactions,
+                                             bool *containsRepeat, bool *containsClosedLocked,
+                                             bool *containsNormal)
+{
+    bool repeat = false;
+    bool closedLocked = false;
+    bool normal = false;
+    for (const TWTransactionPtr &transaction : transactions) {
+        if (!transaction)
+            continue;
+        repeat = repeat || transaction->m_repeatIdentifier != 0;
+        if (transaction->canEdit())
+            normal = true;
+        else
+            closedLocked = true;
+    }
+    if (containsRepeat)
+        *containsRepeat = repeat;
+    if (containsClosedLocked)
+        *containsClosedLocked = closedLocked;
+    if (containsNormal)
+        *containsNormal = normal;
+}
+
+void TWTransaction::setDate(const QDateTime &v)
+{
+    m_date = v.isValid() ? v : QDateTime();
+    m_dayValue = TWDateAdditions::dateValue(m_date);
+}
+
+void TWTransaction::setFieldValues(const TWFieldValueList &v)
+{
+    m_fieldValues = v;
+    m_fieldValueIndexValid = false;
+}
+
+bool TWTransaction::canEdit() const
+{
+    return m_state != TWTransactionStateClosed && m_state != TWTransactionStateLocked;
+}
+
+qint32 TWTransaction::balanceAccountIdentifier() const
+{
+    if (!m_hasSplit)
+        return m_activeAccountIdentifier == m_account1Identifier ? m_account1Identifier
+                                                                 : m_account2Identifier;
+    if (m_activeAccountIdentifier != 0)
+        return m_activeAccountIdentifier;
+    for (const TWSplitPtr &split : m_splits) {
+        if (split)
+            return split->accountIdentifier();
+    }
+    return 0;
+}
+
+qint64 TWTransaction::activeAccountTotal() const
+{
+    if (!m_hasSplit)
+        return m_activeAccountIdentifier == m_account1Identifier ? m_totalAccount1
+                                                                 : -m_totalAccount2;
+    const qint32 account = balanceAccountIdentifier();
+    qint64 sum = 0;
+    for (const TWSplitPtr &split : m_splits) {
+        if (!split || split->accountIdentifier() != account)
+            continue;
+        if (m_activeSplitIdentifier != 0 && split->identifier() != m_activeSplitIdentifier)
+            continue;
+        sum += split->totalAccount();
+    }
+    return sum;
+}
+
+bool TWTransaction::isEqual(const TWTransaction &other) const
+{
+    if (m_identifier != other.m_identifier)
+        return false;
+    if (m_activeAccountIdentifier != 0 && other.m_activeAccountIdentifier != 0 &&
+        m_activeAccountIdentifier != other.m_activeAccountIdentifier)
+        return false;
+    if (m_activeSplitIdentifier != 0 && other.m_activeSplitIdentifier != 0 &&
+        m_activeSplitIdentifier != other.m_activeSplitIdentifier)
+        return false;
+    return true;
+}
+
+int TWTransaction::compare(const TWTransaction &other) const
+{
+    if (m_dayValue != other.m_dayValue)
+        return m_dayValue < other.m_dayValue ? -1 : 1;
+    if (m_identifier != other.m_identifier)
+        return m_identifier < other.m_identifier ? -1 : 1;
+    return 0;
+}
+
+bool TWTransaction::lessThan(const TWTransactionPtr &a, const TWTransactionPtr &b)
+{
+    if (!a || !b)
+        return a && !b;
+    return a->compare(*b) < 0;
+}
+
+void TWTransaction::sortTransactions(TWTransactionList &transactions)
+{
+    std::stable_sort(transactions.begin(), transactions.end(), &TWTransaction::lessThan);
+}
+
+TWSplitPtr TWTransaction::splitWithIdentifier(qint32 identifier) const
+{
+    for (const TWSplitPtr &split : m_splits) {
+        if (split && split->identifier() == identifier)
+            return split;
+    }
+    return {};
+}
+
+void TWTransaction::rebuildFieldValueIndex() const
+{
+    m_fieldValueIndex.clear();
+    m_fieldValueIndex.reserve(m_fieldValues.size());
+    for (const TWFieldValuePtr &value : m_fieldValues) {
+        // The first value of a field wins, as it does for the store's writes.
+        if (value && !m_fieldValueIndex.contains(value->identifier()))
+            m_fieldValueIndex.insert(value->identifier(), value);
+    }
+    m_fieldValueIndexValid = true;
+}
+
+TWFieldValuePtr TWTransaction::fieldValueWithIdentifier(qint32 fieldIdentifier) const
+{
+    if (!m_fieldValueIndexValid)
+        rebuildFieldValueIndex();
+    TWFieldValuePtr value = m_fieldValueIndex.value(fieldIdentifier);
+    if (value && value->identifier() != fieldIdentifier) {
+        // A value was moved to another field after it was added.
+        rebuildFieldValueIndex();
+        value = m_fieldValueIndex.value(fieldIdentifier);
+    }
+    return value;
+}
+
+TWFieldValuePtr TWTransaction::fieldValueWithField(const TWField &field, bool create)
+{
+    TWFieldValuePtr value = fieldValueWithIdentifier(field.identifier());
+    if (value || !create)
+        return value;
+    value = TWFieldValue::fieldValueWithIdentifier(field.identifier(), field.type());
+    m_fieldValues.append(value);
+    m_fieldValueIndex.insert(field.identifier(), value);
+    return value;
+}
+
+void TWTransaction::removeFieldValueWithIdentifier(qint32 fieldIdentifier)
+{
+    const auto removed = m_fieldValues.removeIf([fieldIdentifier](const TWFieldValuePtr &value) {
+        return !value || value->identifier() == fieldIdentifier;
+    });
+    if (removed > 0)
+        m_fieldValueIndexValid = false;
+}
+
+TWTransactionPtr TWTransaction::repeatTransactionWithDate(const QDateTime &date,
+                                                          qint32 identifier, bool closed) const
+{
+    auto repeated = std::make_shared<TWTransaction>();
+    repeated->m_identifier = identifier;
+    repeated->m_type = m_type;
+    repeated->setDate(date);
+    repeated->m_state = closed ? TWTransactionStateClosed : TWTransactionStateNormal;
+    repeated->m_payee = m_payee;
+    repeated->m_description = m_description;
+    repeated->m_account1Identifier = m_account1Identifier;
+    repeated->m_account2Identifier = m_account2Identifier;
+    repeated->m_total = m_total;
+    repeated->m_totalAccount1 = m_totalAccount1;
+    repeated->m_totalAccount2 = m_totalAccount2;
+    repeated->m_totalBusiness = m_totalBusiness;
+    repeated->m_totalStart = m_totalStart;
+    repeated->m_totalEnd = m_totalEnd;
+    repeated->m_unit = m_unit;
+    repeated->m_repeatIdentifier = m_repeatIdentifier;
+    repeated->m_cleared = m_cleared;
+    repeated->m_notes = m_notes;
+    repeated->m_hasSplit = m_hasSplit;
+    repeated->m_dirtyAttachments = m_dirtyAttachments;
+    repeated->m_fieldValues = copyFieldValues(m_fieldValues);
+    repeated->m_splits = copySplits(m_splits, true);
+    const QDateTime now = TWClock::now();
+    repeated->m_dateCreated = now;
+    repeated->m_dateModified = now;
+    return repeated;
+}
+
+void TWTransaction::copyRepeatFields(const TWTransaction &source, const TWFieldList &userFields)
+{
+    m_payee = source.m_payee;
+    m_description = source.m_description;
+    m_account1Identifier = source.m_account1Identifier;
+    m_account2Identifier = source.m_account2Identifier;
+    m_total = source.m_total;
+    m_totalAccount1 = source.m_totalAccount1;
+    m_totalAccount2 = source.m_totalAccount2;
+    m_totalBusiness = source.m_totalBusiness;
+    m_totalStart = source.m_totalStart;
+    m_totalEnd = source.m_totalEnd;
+    m_unit = source.m_unit;
+    m_cleared = source.m_cleared;
+    m_notes = source.m_notes;
+    m_hasSplit = source.m_hasSplit;
+    // New lines: the occurrence's own stored lines are replaced, never the
+    // source's rows taken over.
+    m_splits = copySplits(source.m_splits, true);
+
+    if (m_fieldValues.isEmpty() && source.m_fieldValues.isEmpty())
+        return;
+    TWFieldValueList values;
+    values.reserve(userFields.size());
+    for (const TWFieldPtr &field : userFields) {
+        if (!field)
+            continue;
+        if (field->type() == TWFieldTypeDate) {
+            if (TWFieldValuePtr own = fieldValueWithIdentifier(field->identifier()))
+                values.append(own);
+        } else if (TWFieldValuePtr theirs = source.fieldValueWithIdentifier(field->identifier())) {
+            values.append(theirs->copy());
+        }
+    }
+    setFieldValues(values);
+}

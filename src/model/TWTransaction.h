@@ -1,0 +1,387 @@
+#pragma once
+// A ledger entry: an amount moved from account 2 into account 1 on a date (or
+// spread over split lines), held at once in its own unit, in both accounts'
+// units and in the home unit, with custom-field values, attachments, a repeat
+// link and the state that decides whether it may still be edited.
+
+#include "TWAccount.h"
+#include "TWAttachment.h"
+#include "TWField.h"
+#include "TWFieldValue.h"
+#include "TWSplit.h"
+#include "TWTotalType.h"
+#include "TWUnit.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class TWBusiness;
+class TWTransaction;
+
+enum TWTransactionType : int {
+    TWTransactionTypeNormal = 0,
+    TWTransactionTypeNominal = 1, // a year-end transfer the store makes
+};
+
+enum TWTransactionState : int {
+    TWTransactionStateNormal = 0,
+    TWTransactionStateClosed = 1, // its date lies in a closed accounting period
+    TWTransactionStateLocked = 2,
+};
+
+// The business's account with that identifier, or null.
+using TWAccountLookup = std::function<TWAccountPtr(qint32 identifier)>;
+// The business's field with that identifier, or null.
+using TWFieldLookup = std::function<TWFieldPtr(qint32 identifier)>;
+// Writes a photo's thumbnail image to a file and answers its path (empty when
+// it could not be written).
+using TWThumbnailWriter = std::function<QString(const QImage &image)>;
+
+// What a new transaction takes from the business and its preferences.
+struct TWNewTransactionDefaults {
+    qint32 identifier = 0; // the next transaction identifier
+    // The preference to start from the last entered date and unit; without it,
+    // or when the business has not remembered one, now and the home unit.
+    bool useLastDateUnit = false;
+    QDateTime lastDate;
+    TWUnitPtr lastUnit;
+    TWUnitPtr homeUnit;
+    TWFieldList userFields; // the custom fields, in field-list order
+};
+
+// What choosing default accounts takes from the business.
+struct TWAccountDefaults {
+    TWAccountList accounts; // the business's accounts, in list order
+    qint32 lastAccount1Identifier = 0;
+    qint32 lastAccount2Identifier = 0;
+    // The unit a transaction between mileage accounts switches to: the last
+    // mileage unit used, else the business's miles or kilometres. Null: none.
+    TWUnitPtr mileageUnit;
+};
+
+// What the search takes from the business.
+struct TWTransactionSearchContext {
+    bool contains = true; // the business searches words anywhere (else prefixes)
+    TWAccountLookup account;
+    TWFieldLookup field;
+    TWUnitPtr homeUnit;
+    // Also asked for the lines' amounts, whose account may be unknown (a null
+    // unit).
+    TWMoneyText moneyText;
+};
+
+using TWTransactionPtr = std::shared_ptr<TWTransaction>;
+using TWTransactionList = QList<TWTransactionPtr>;
+
+class TWTransaction {
+public:
+    // Everything 0, empty or absent.
+    TWTransaction() = default;
+    // Every stored field as passed (the store's loader): no attachment list
+    // yet, no active account, balance 0, attachments not dirty. A date that is
+    // not valid is kept as "no date".
+    TWTransaction(qint32 identifier, std::uint32_t type, std::uint32_t state, QString payee,
+                  QString description, qint32 account1Identifier, qint32 account2Identifier,
+                  QDateTime date, qint64 total, qint64 totalAccount1, qint64 totalAccount2,
+                  qint64 totalBusiness, qint64 totalStart, qint64 totalEnd, TWUnitPtr unit,
+                  bool hasAttachments, qint32 repeatIdentifier, TWFieldValueList fieldValues,
+                  bool cleared, QString notes, bool hasSplit, TWSplitList splits,
+                  QDateTime dateCreated, QDateTime dateModified);
+    // Copies are deep: splits, field values and attachments are copied one by
+    // one, so editing a copy leaves the stored transaction alone until the store
+    // writes it. Units are shared records and stay shared.
+    TWTransaction(const TWTransaction &other);
+    TWTransaction &operator=(const TWTransaction &other);
+    TWTransaction(TWTransaction &&) = default;
+    TWTransaction &operator=(TWTransaction &&) = default;
+
+    static TWTransactionPtr transactionWithIdentifier(
+        qint32 identifier, std::uint32_t type, std::uint32_t state, const QString &payee,
+        const QString &description, qint32 account1Identifier, qint32 account2Identifier,
+        const QDateTime &date, qint64 total, qint64 totalAccount1, qint64 totalAccount2,
+        qint64 totalBusiness, qint64 totalStart, qint64 totalEnd, const TWUnitPtr &unit,
+        bool hasAttachments, qint32 repeatIdentifier, const TWFieldValueList &fieldValues,
+        bool cleared, const QString &notes, bool hasSplit, const TWSplitList &splits,
+        const QDateTime &dateCreated, const QDateTime &dateModified);
+
+    // A new transaction: the given identifier, the last date and unit (or now
+    // and the home unit), and every list field with choices set to its first
+    // choice. No accounts, no amounts.
+    static TWTransactionPtr transactionWithDefaults(const TWNewTransactionDefaults &defaults);
+    // The same with the business's next identifier, remembered values and
+    // preference; defined with the business's transaction operations.
+    static TWTransactionPtr transactionWithBusiness(TWBusiness &business);
+
+    TWTransactionPtr copy() const { return std::make_shared<TWTransaction>(*this); }
+    // The row a register, query or report shows: a copy seen from that account
+    // (and, for one line of a split transaction, that split). The running
+    // balance is written into these copies, never into the stored transaction.
+    TWTransactionPtr transactionForActiveAccount(qint32 accountIdentifier,
+                                                 qint32 splitIdentifier) const;
+
+    // Over a list: whether some transaction belongs to a repeat, some is closed
+    // or locked, some is neither. All false for an empty list; a null output
+    // is skipped.
+    static void validateEditTransactions(const TWTransactionList &transactions,
+                                         bool *containsRepeat, bool *containsClosedLocked,
+                                         bool *containsNormal);
+
+    // --- Stored fields ---
+    qint32 identifier() const { return m_identifier; }
+    void setIdentifier(qint32 v) { m_identifier = v; }
+    std::uint32_t type() const { return m_type; }
+    void setType(std::uint32_t v) { m_type = v; }
+    std::uint32_t state() const { return m_state; }
+    void setState(std::uint32_t v) { m_state = v; }
+    const QString &payee() const { return m_payee; }
+    void setPayee(const QString &v) { m_payee = v; }
+    const QString &description() const { return m_description; }
+    void setDescription(const QString &v) { m_description = v; }
+    // 0 = none. A split transaction keeps its accounts in its lines.
+    qint32 account1Identifier() const { return m_account1Identifier; }
+    void setAccount1Identifier(qint32 v) { m_account1Identifier = v; }
+    qint32 account2Identifier() const { return m_account2Identifier; }
+    void setAccount2Identifier(qint32 v) { m_account2Identifier = v; }
+    // A calendar date; invalid = no date.
+    const QDateTime &date() const { return m_date; }
+    void setDate(const QDateTime &v);
+    // The amount in the transaction's own unit.
+    qint64 total() const { return m_total; }
+    void setTotal(qint64 v) { m_total = v; }
+    qint64 totalAccount1() const { return m_totalAccount1; }
+    void setTotalAccount1(qint64 v) { m_totalAccount1 = v; }
+    qint64 totalAccount2() const { return m_totalAccount2; }
+    void setTotalAccount2(qint64 v) { m_totalAccount2 = v; }
+    qint64 totalBusiness() const { return m_totalBusiness; }
+    void setTotalBusiness(qint64 v) { m_totalBusiness = v; }
+    // Odometer readings of a mileage transaction, in its unit; else 0.
+    qint64 totalStart() const { return m_totalStart; }
+    void setTotalStart(qint64 v) { m_totalStart = v; }
+    qint64 totalEnd() const { return m_totalEnd; }
+    void setTotalEnd(qint64 v) { m_totalEnd = v; }
+    const TWUnitPtr &unit() const { return m_unit; }
+    void setUnit(const TWUnitPtr &v) { m_unit = v; }
+    // The store holds at least one attachment of the transaction.
+    bool hasAttachments() const { return m_hasAttachments; }
+    void setHasAttachments(bool v) { m_hasAttachments = v; }
+    // The attachment records; absent until the store has loaded them (an
+    // absent list tells the store to keep the stored attachments as they are).
+    const std::optional<TWAttachmentList> &attachments() const { return m_attachments; }
+    void setAttachments(const std::optional<TWAttachmentList> &v) { m_attachments = v; }
+    // The store has attachments to load before the list can be used.
+    bool needsAttachmentLoad() const { return m_hasAttachments && !m_attachments; }
+    qint32 repeatIdentifier() const { return m_repeatIdentifier; }
+    void setRepeatIdentifier(qint32 v) { m_repeatIdentifier = v; }
+    // One value per custom field that has one, in the order they were added.
+    const TWFieldValueList &fieldValues() const { return m_fieldValues; }
+    void setFieldValues(const TWFieldValueList &v);
+    bool cleared() const { return m_cleared; }
+    void setCleared(bool v) { m_cleared = v; }
+    const QString &notes() const { return m_notes; }
+    void setNotes(const QString &v) { m_notes = v; }
+    const QDateTime &dateCreated() const { return m_dateCreated; }
+    void setDateCreated(const QDateTime &v) { m_dateCreated = v; }
+    const QDateTime &dateModified() const { return m_dateModified; }
+    void setDateModified(const QDateTime &v) { m_dateModified = v; }
+    bool hasSplit() const { return m_hasSplit; }
+    void setHasSplit(bool v) { m_hasSplit = v; }
+    const TWSplitList &splits() const { return m_splits; }
+    void setSplits(const TWSplitList &v) { m_splits = v; }
+
+    // --- In memory only ---
+    // The attachment list changed; the store writes its files at the next save.
+    bool dirtyAttachments() const { return m_dirtyAttachments; }
+    void setDirtyAttachments(bool v) { m_dirtyAttachments = v; }
+    // The account (and split) whose register shows this copy; 0 = none.
+    qint32 activeAccountIdentifier() const { return m_activeAccountIdentifier; }
+    void setActiveAccountIdentifier(qint32 v) { m_activeAccountIdentifier = v; }
+    qint32 activeSplitIdentifier() const { return m_activeSplitIdentifier; }
+    void setActiveSplitIdentifier(qint32 v) { m_activeSplitIdentifier = v; }
+    // The active account's running balance after this transaction, in that
+    // account's unit; written by the store.
+    qint64 balance() const { return m_balance; }
+    void setBalance(qint64 v) { m_balance = v; }
+
+    // --- Questions ---
+    // Closed and locked transactions cannot be edited.
+    bool canEdit() const;
+    // The register shows the amount from account 2's side, so debit and credit
+    // change places.
+    bool swapDebitCredit() const { return m_activeAccountIdentifier != m_account1Identifier; }
+    // The account the running balance of this row counts for: account 1 when
+    // it is the active account, else account 2; for a split transaction the
+    // active account, or the first line's account when none is active.
+    qint32 balanceAccountIdentifier() const;
+    // What this row moves into that account, in the account's unit and signed
+    // the store's way (plus into account 1, minus out of account 2; a split
+    // line's own signed amount): the sum of the lines of the account, or only
+    // the active split's line when one is set.
+    qint64 activeAccountTotal() const;
+
+    // The same transaction: same identifier, and the same active account and
+    // active split wherever both sides have one (a copy without them is the
+    // same as each of the rows made from it).
+    bool isEqual(const TWTransaction &other) const;
+    // By calendar day, a missing date first; the same day by identifier.
+    // -1, 0 or 1.
+    int compare(const TWTransaction &other) const;
+    // The strict weak ordering of compare(), for sorting.
+    static bool lessThan(const TWTransactionPtr &a, const TWTransactionPtr &b);
+    // Stable sort by compare(); null entries go last.
+    static void sortTransactions(TWTransactionList &transactions);
+
+    TWSplitPtr splitWithIdentifier(qint32 identifier) const;
+
+    // The value of that field; with `create`, a new empty value of the field's
+    // identifier and type is added when there is none. Null otherwise.
+    TWFieldValuePtr fieldValueWithField(const TWField &field, bool create);
+    TWFieldValuePtr fieldValueWithIdentifier(qint32 fieldIdentifier) const;
+    // Removes the value of that field, if any.
+    void removeFieldValueWithIdentifier(qint32 fieldIdentifier);
+
+    // --- Amounts ---
+    // Recomputes the amounts that follow from the typed one. `masterTotalType`
+    // is TWTotalTypeTotal, TWTotalTypeAccount1, TWTotalTypeAccount2 or
+    // TWTotalTypeBusiness (any other changes nothing); `totalType` is
+    // TWTotalTypeAll or the one amount to recompute. Every amount is converted
+    // from the master, which never changes. An amount whose unit is missing is
+    // left as it is.
+    void updateTotalsWithMasterTotalType(int masterTotalType, int totalType,
+                                         const TWUnitPtr &account1Unit,
+                                         const TWUnitPtr &account2Unit,
+                                         const TWUnitPtr &homeUnit, const TWUnitConverter &convert);
+    // The amounts of every percent-of-total field (the share of the positive
+    // base, or the share on top of it), truncated toward zero. An amount that
+    // cannot be represented (the percent makes it infinite, or it overflows)
+    // is 0.
+    void updatePercentTotals(const TWFieldList &fields);
+    // Fills the fields marked for autofill, except the trigger, from a
+    // remembered transaction: built-in ones by identifier, custom ones by
+    // taking a copy of the source's value. When the amount was filled, the
+    // other amounts are converted from it with the accounts as they stand
+    // after filling.
+    void autofill(qint32 triggerFieldIdentifier, const TWTransaction &source,
+                  const TWFieldList &fields, const TWAccountLookup &account,
+                  const TWUnitPtr &homeUnit, const TWUnitConverter &convert);
+    // Chooses missing accounts (from the lines of a split transaction unless
+    // `ignoreSplits`, then the last used ones, then the business's first
+    // ones), keeps the two different, and switches to the mileage unit when
+    // either account is a mileage account. `accounts`, when given and not
+    // empty, is the list account 1 must come from.
+    void updateAccounts(const TWAccountDefaults &defaults,
+                        const std::optional<TWAccountList> &accounts, bool ignoreSplits);
+
+    // --- Repeats ---
+    // The next occurrence of a repeated transaction: a new record with the
+    // given identifier and date, closed when `closed`, created now, without
+    // attachments. Its lines are new lines (identifier 0), so storing it adds
+    // rows instead of taking over this transaction's lines.
+    TWTransactionPtr repeatTransactionWithDate(const QDateTime &date, qint32 identifier,
+                                               bool closed) const;
+    // A later occurrence takes over what was edited in `source`: texts,
+    // accounts, amounts, unit, cleared, notes and new copies of its lines
+    // (identifier 0). Custom values follow the source, except that dates keep
+    // the occurrence's own. Identifier, date, state, type and repeat link stay.
+    void copyRepeatFields(const TWTransaction &source, const TWFieldList &userFields);
+
+    // --- Attachments ---
+    // Adds the file as a new attachment (unsaved, identifier 0) at `index`
+    // (-1 or past the end: at the end). Type TWAttachmentTypeFile asks for
+    // detection by extension (photo, audio or file). A photo records its pixel
+    // size and a thumbnail when a writer is given; a recording its duration.
+    // Null, and nothing changes, when the store holds attachments that have
+    // not been loaded yet (they would be lost when the transaction is saved).
+    TWAttachmentPtr addAttachmentFile(const QString &path, std::uint32_t type,
+                                      const QString &name, int index,
+                                      const TWThumbnailWriter &thumbnail = {});
+    // "name.extension", or "name-2.extension", "name-3.extension", ... when the
+    // attachments already hold that file name. Without an extension, no dot.
+    QString uniqueAttachmentName(const QString &name, const QString &extension) const;
+    // The attachment type a file name's extension suggests.
+    static std::uint32_t attachmentTypeForPath(const QString &path);
+
+    // --- Search ---
+    // The identifier by prefix; payee, description, notes and the account names
+    // by word search; the amounts as money texts by prefix; the lines; the
+    // custom values by their type.
+    bool searchString(const QString &search, const TWTransactionSearchContext &context) const;
+    bool searchStringSplits(const QString &search,
+                            const TWTransactionSearchContext &context) const;
+
+    // --- The same with what the business knows; defined with the business's
+    // transaction operations. ---
+    // Loads the stored attachments first when they have not been.
+    const std::optional<TWAttachmentList> &attachmentsWithBusiness(TWBusiness &business);
+    TWTransactionPtr repeatTransactionWithDate(const QDateTime &date, TWBusiness &business) const;
+    void copyRepeatFields(const TWTransaction &source, TWBusiness &business);
+    void autofill(const TWField &field, const TWTransaction &source, TWBusiness &business);
+    void updateAccountsWithBusiness(TWBusiness &business,
+                                    const std::optional<TWAccountList> &accounts,
+                                    bool ignoreSplits);
+    void updateTotalsWithMasterTotalType(int masterTotalType, int totalType,
+                                         TWBusiness &business);
+    void updatePercentTotals(TWBusiness &business);
+    QString uniqueAttachmentName(const QString &name, const QString &extension,
+                                 TWBusiness &business);
+    bool searchString(const QString &search, TWBusiness &business) const;
+    bool searchStringSplits(const QString &search, TWBusiness &business) const;
+    void updateAccount1Total(TWBusiness &business)
+    {
+        updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount1, business);
+    }
+    void updateAccount2Total(TWBusiness &business)
+    {
+        updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount2, business);
+    }
+    void updateBusinessTotal(TWBusiness &business)
+    {
+        updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeBusiness, business);
+    }
+
+private:
+    void rebuildFieldValueIndex() const;
+
+    qint32 m_identifier = 0;
+    std::uint32_t m_type = TWTransactionTypeNormal;
+    std::uint32_t m_state = TWTransactionStateNormal;
+    QString m_payee;
+    QString m_description;
+    qint32 m_account1Identifier = 0;
+    qint32 m_account2Identifier = 0;
+    QDateTime m_date;
+    // The packed calendar day of m_date (0 without a date), kept so that
+    // sorting thousands of rows does not convert dates in every comparison.
+    std::uint32_t m_dayValue = 0;
+    qint64 m_total = 0;
+    qint64 m_totalAccount1 = 0;
+    qint64 m_totalAccount2 = 0;
+    qint64 m_totalBusiness = 0;
+    qint64 m_totalStart = 0;
+    qint64 m_totalEnd = 0;
+    TWUnitPtr m_unit;
+    bool m_hasAttachments = false;
+    std::optional<TWAttachmentList> m_attachments;
+    qint32 m_repeatIdentifier = 0;
+    TWFieldValueList m_fieldValues;
+    // Field identifier -> its value in m_fieldValues; built on first lookup
+    // after the list changed, so copies made only to be shown never pay for it.
+    mutable QHash<qint32, TWFieldValuePtr> m_fieldValueIndex;
+    mutable bool m_fieldValueIndexValid = false;
+    bool m_cleared = false;
+    QString m_notes;
+    QDateTime m_dateCreated;
+    QDateTime m_dateModified;
+    bool m_hasSplit = false;
+    TWSplitList m_splits;
+    bool m_dirtyAttachments = false;
+    qint32 m_activeAccountIdentifier = 0;
+    qint32 m_activeSplitIdentifier = 0;
+    qint64 m_balance = 0;
+};

@@ -1,0 +1,278 @@
+// Transactions: register rows seen from one account, equality and order,
+// new transactions, repeat occurrences, custom values.
+
+#include "TWRepeat.h"
+#include "TWTransaction.h"
+
+#include "TWTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+TWUnitPtr currency(const char *code)
+{
+    return TWUnit::unitWithName(QString::fromLatin1(code), QString(), QString::fromLatin1(code),
+                                QString(), 1.0, 2, QDateTime(), false, TWUnitTypeCurrency);
+}
+
+TWTransactionPtr plain(qint32 identifier, const QDateTime &date)
+{
+    return TWTransaction::transactionWithIdentifier(
+        identifier, 0, 0, QString(), QString(), 100, 101, date, 500, 500, 500, 500, 0, 0,
+        currency("USD"), false, 0, {}, false, QString(), false, {}, QDateTime(), QDateTime());
+}
+
+// A deposit of 100.00 into account 10 taken from 20 (-60.00) and 30 (-40.00).
+TWTransactionPtr splitTransaction()
+{
+    const TWUnitPtr usd = currency("USD");
+    const TWSplitList splits{
+        TWSplit::splitWithIdentifier(201, QStringLiteral("in"), 10, 10000, 10000, 10000, 0, 0, usd),
+        TWSplit::splitWithIdentifier(202, QStringLiteral("a"), 20, -6000, -6000, -6000, 0, 0, usd),
+        TWSplit::splitWithIdentifier(203, QStringLiteral("b"), 20, -4000, -4000, -4000, 0, 0, usd)};
+    return TWTransaction::transactionWithIdentifier(
+        150, 0, 0, QStringLiteral("Shop"), QString(), 0, 0, twLocal(2024, 3, 1), 0, 0, 0, 0, 0, 0,
+        usd, false, 0, {}, false, QString(), true, splits, QDateTime(), QDateTime());
+}
+
+TWFieldPtr customField(qint32 identifier, std::uint32_t type)
+{
+    return TWField::fieldWithName(QStringLiteral("F%1").arg(identifier), type, false, false,
+                                  identifier);
+}
+
+} // namespace
+
+TEST(Transaction, SplitRowsPerLineCarryTheLinesSignedAmount)
+{
+    const TWTransactionPtr stored = splitTransaction();
+
+    // One register row per line of account 20, and the row of account 10.
+    const TWTransactionPtr a = stored->transactionForActiveAccount(20, 202);
+    const TWTransactionPtr b = stored->transactionForActiveAccount(20, 203);
+    const TWTransactionPtr in = stored->transactionForActiveAccount(10, 201);
+    EXPECT_EQ(a->activeAccountTotal(), -6000);
+    EXPECT_EQ(b->activeAccountTotal(), -4000);
+    EXPECT_EQ(in->activeAccountTotal(), 10000);
+    EXPECT_EQ(a->balanceAccountIdentifier(), 20);
+
+    // Without a line, the row counts every line of its account.
+    EXPECT_EQ(stored->transactionForActiveAccount(20, 0)->activeAccountTotal(), -10000);
+    // With no account at all, the first line's account.
+    EXPECT_EQ(stored->balanceAccountIdentifier(), 10);
+    EXPECT_EQ(stored->activeAccountTotal(), 10000);
+
+    // The rows are distinct rows; the stored transaction is each of them.
+    EXPECT_FALSE(a->isEqual(*b));
+    EXPECT_FALSE(a->isEqual(*in));
+    EXPECT_TRUE(stored->isEqual(*a));
+    EXPECT_TRUE(b->isEqual(*stored));
+    EXPECT_TRUE(a->isEqual(*stored->transactionForActiveAccount(20, 0)));
+
+    // A row is a copy: a balance or an edited line stays in the row.
+    a->setBalance(-6000);
+    a->splits()[1]->setTotalAccount(1);
+    EXPECT_EQ(stored->balance(), 0);
+    EXPECT_EQ(stored->splits()[1]->totalAccount(), -6000);
+    EXPECT_EQ(stored->activeAccountIdentifier(), 0);
+}
+
+TEST(Transaction, PlainRowsAreSignedFromTheirAccountsSide)
+{
+    const TWTransactionPtr stored = plain(120, twLocal(2024, 1, 1));
+    stored->setTotalAccount1(700);
+    stored->setTotalAccount2(300);
+
+    const TWTransactionPtr into = stored->transactionForActiveAccount(100, 0);
+    const TWTransactionPtr outOf = stored->transactionForActiveAccount(101, 0);
+    EXPECT_EQ(into->activeAccountTotal(), 700);
+    EXPECT_EQ(outOf->activeAccountTotal(), -300);
+    EXPECT_EQ(outOf->balanceAccountIdentifier(), 101);
+    EXPECT_FALSE(into->swapDebitCredit());
+    EXPECT_TRUE(outOf->swapDebitCredit());
+    EXPECT_FALSE(into->isEqual(*outOf));
+}
+
+TEST(Transaction, OrderIsByDayThenIdentifier)
+{
+    const TWTransactionPtr late = plain(101, twLocal(2024, 5, 2));
+    const TWTransactionPtr morningHigh = plain(300, twLocal(2024, 5, 1, 8));
+    const TWTransactionPtr eveningLow = plain(200, twLocal(2024, 5, 1, 22));
+    const TWTransactionPtr undated = plain(400, QDateTime());
+
+    // Same day: identifier decides, whatever the time of day (dates are
+    // stored as days, so the order must not change when the file is reopened).
+    EXPECT_LT(eveningLow->compare(*morningHigh), 0);
+    EXPECT_GT(late->compare(*morningHigh), 0);
+    // A missing date is compared, not dereferenced, and sorts first.
+    EXPECT_LT(undated->compare(*late), 0);
+    EXPECT_GT(late->compare(*undated), 0);
+    EXPECT_EQ(undated->compare(*plain(400, QDateTime())), 0);
+
+    TWTransactionList list{late, nullptr, morningHigh, undated, eveningLow};
+    TWTransaction::sortTransactions(list);
+    ASSERT_EQ(list.size(), 5);
+    EXPECT_EQ(list[0], undated);
+    EXPECT_EQ(list[1], eveningLow);
+    EXPECT_EQ(list[2], morningHigh);
+    EXPECT_EQ(list[3], late);
+    EXPECT_EQ(list[4], nullptr);
+}
+
+TEST(Transaction, EditingRules)
+{
+    const TWTransactionPtr normal = plain(1, twLocal(2024, 1, 1));
+    const TWTransactionPtr locked = plain(2, twLocal(2024, 1, 1));
+    locked->setState(TWTransactionStateLocked);
+    EXPECT_FALSE(locked->canEdit());
+    EXPECT_TRUE(normal->canEdit());
+
+    bool repeat = true, closedLocked = false, isNormal = false;
+    TWTransaction::validateEditTransactions({locked, normal}, &repeat, &closedLocked, &isNormal);
+    EXPECT_FALSE(repeat);
+    EXPECT_TRUE(closedLocked);
+    EXPECT_TRUE(isNormal);
+
+    normal->setRepeatIdentifier(7);
+    TWTransaction::validateEditTransactions({normal}, &repeat, nullptr, &isNormal);
+    EXPECT_TRUE(repeat);
+    TWTransaction::validateEditTransactions({}, &repeat, &closedLocked, &isNormal);
+    EXPECT_FALSE(repeat || closedLocked || isNormal);
+}
+
+TEST(Transaction, NewTransactionDefaults)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWFieldPtr list = customField(3, TWFieldTypeList);
+    list->setListItems({TWFieldListItem::fieldListItemWithName(QStringLiteral("Red"), 7),
+                        TWFieldListItem::fieldListItemWithName(QStringLiteral("Blue"), 8)});
+    const TWFieldPtr emptyList = customField(4, TWFieldTypeList);
+
+    TWNewTransactionDefaults defaults;
+    defaults.identifier = 512;
+    defaults.useLastDateUnit = true; // but nothing remembered yet
+    defaults.homeUnit = currency("CAD");
+    defaults.userFields = {list, emptyList, customField(5, TWFieldTypeText)};
+    TWTransactionPtr fresh = TWTransaction::transactionWithDefaults(defaults);
+    EXPECT_EQ(fresh->identifier(), 512);
+    EXPECT_EQ(fresh->date(), clock.now());
+    EXPECT_EQ(fresh->unit()->code(), QStringLiteral("CAD"));
+    ASSERT_EQ(fresh->fieldValues().size(), 1);
+    EXPECT_EQ(fresh->fieldValueWithIdentifier(3)->listItemIdentifier(), 7);
+    EXPECT_EQ(fresh->account1Identifier(), 0);
+    EXPECT_FALSE(fresh->dateCreated().isValid());
+
+    defaults.lastDate = twLocal(2023, 2, 1);
+    defaults.lastUnit = currency("EUR");
+    fresh = TWTransaction::transactionWithDefaults(defaults);
+    EXPECT_EQ(fresh->date(), twLocal(2023, 2, 1));
+    EXPECT_EQ(fresh->unit()->code(), QStringLiteral("EUR"));
+    defaults.useLastDateUnit = false;
+    fresh = TWTransaction::transactionWithDefaults(defaults);
+    EXPECT_EQ(fresh->date(), clock.now());
+    EXPECT_EQ(fresh->unit()->code(), QStringLiteral("CAD"));
+}
+
+TEST(Transaction, RepeatOccurrenceAddsNewLines)
+{
+    TWFixedClock clock(2024, 4, 2, 9);
+    TWTransactionPtr source = splitTransaction();
+    source->setRepeatIdentifier(30);
+    source->setHasAttachments(true);
+    source->setAttachments(TWAttachmentList{TWAttachment::attachmentWithFileName(
+        QStringLiteral("a.txt"), QStringLiteral("/x/a.txt"), QString(), 0, 0, 0, QString(), 0, 0,
+        1, 5)});
+    TWFieldValuePtr note = source->fieldValueWithField(*customField(1, TWFieldTypeText), true);
+    note->setText(QStringLiteral("rent"));
+
+    const TWTransactionPtr next = source->repeatTransactionWithDate(twLocal(2024, 4, 1), 900, true);
+    EXPECT_EQ(next->identifier(), 900);
+    EXPECT_EQ(next->date(), twLocal(2024, 4, 1));
+    EXPECT_EQ(next->state(), std::uint32_t(TWTransactionStateClosed));
+    EXPECT_EQ(next->repeatIdentifier(), 30);
+    EXPECT_EQ(next->payee(), QStringLiteral("Shop"));
+    EXPECT_EQ(next->dateCreated(), clock.now());
+    EXPECT_EQ(next->dateModified(), clock.now());
+    EXPECT_FALSE(next->hasAttachments());
+    EXPECT_FALSE(next->attachments().has_value());
+    // A schedule holds its occurrences by date.
+    EXPECT_EQ(TWRepeatItem(next).date(), twLocal(2024, 4, 1));
+
+    // The occurrence's lines are new lines; the source keeps its own rows.
+    ASSERT_TRUE(next->hasSplit());
+    ASSERT_EQ(next->splits().size(), 3);
+    for (const TWSplitPtr &split : next->splits())
+        EXPECT_EQ(split->identifier(), 0);
+    EXPECT_EQ(next->splits()[1]->totalAccount(), -6000);
+    EXPECT_EQ(source->splits()[0]->identifier(), 201);
+    EXPECT_EQ(source->splits()[2]->identifier(), 203);
+
+    // Values are the occurrence's own.
+    next->fieldValueWithIdentifier(1)->setText(QStringLiteral("changed"));
+    EXPECT_EQ(note->text(), QStringLiteral("rent"));
+}
+
+TEST(Transaction, LaterOccurrenceTakesEditedFields)
+{
+    const TWFieldPtr text = customField(1, TWFieldTypeText);
+    const TWFieldPtr due = customField(2, TWFieldTypeDate);
+    const TWFieldPtr flag = customField(3, TWFieldTypeCheckbox);
+
+    TWTransactionPtr source = splitTransaction();
+    source->setPayee(QStringLiteral("Landlord"));
+    source->fieldValueWithField(*text, true)->setText(QStringLiteral("new"));
+    source->fieldValueWithField(*due, true)->setDate(twLocal(2024, 3, 5));
+
+    TWTransactionPtr item = plain(170, twLocal(2024, 4, 1));
+    item->setRepeatIdentifier(30);
+    item->setSplits({TWSplit::splitWithIdentifier(301)});
+    item->fieldValueWithField(*due, true)->setDate(twLocal(2024, 4, 5));
+    item->fieldValueWithField(*flag, true)->setCheckboxValue(true);
+
+    item->copyRepeatFields(*source, {text, due, flag});
+    EXPECT_EQ(item->identifier(), 170);
+    EXPECT_EQ(item->date(), twLocal(2024, 4, 1));
+    EXPECT_EQ(item->repeatIdentifier(), 30);
+    EXPECT_EQ(item->payee(), QStringLiteral("Landlord"));
+    ASSERT_EQ(item->splits().size(), 3);
+    EXPECT_EQ(item->splits()[0]->identifier(), 0);
+    EXPECT_EQ(source->splits()[0]->identifier(), 201);
+
+    // Text from the source (a copy), the date its own, the check box gone
+    // because the source has none.
+    ASSERT_EQ(item->fieldValues().size(), 2);
+    EXPECT_EQ(item->fieldValueWithIdentifier(1)->text(), QStringLiteral("new"));
+    EXPECT_NE(item->fieldValueWithIdentifier(1), source->fieldValueWithIdentifier(1));
+    EXPECT_EQ(item->fieldValueWithIdentifier(2)->date(), twLocal(2024, 4, 5));
+    EXPECT_EQ(item->fieldValueWithIdentifier(3), nullptr);
+}
+
+TEST(Transaction, FieldValuesByFieldIdentifier)
+{
+    TWTransaction transaction;
+    const TWFieldPtr amount = customField(4, TWFieldTypeCurrency);
+    EXPECT_EQ(transaction.fieldValueWithField(*amount, false), nullptr);
+    const TWFieldValuePtr created = transaction.fieldValueWithField(*amount, true);
+    ASSERT_NE(created, nullptr);
+    EXPECT_EQ(created->type(), std::uint32_t(TWFieldTypeCurrency));
+    EXPECT_EQ(transaction.fieldValueWithField(*amount, true), created);
+    EXPECT_EQ(transaction.fieldValues().size(), 1);
+
+    // A value moved to another field is found under its new identifier.
+    created->setIdentifier(6);
+    EXPECT_EQ(transaction.fieldValueWithIdentifier(4), nullptr);
+    EXPECT_EQ(transaction.fieldValueWithIdentifier(6), created);
+
+    // A replaced list is indexed anew; a copy has values of its own.
+    TWFieldValuePtr other = TWFieldValue::fieldValueWithIdentifier(9, TWFieldTypeText);
+    transaction.setFieldValues({other});
+    EXPECT_EQ(transaction.fieldValueWithIdentifier(6), nullptr);
+    const TWTransactionPtr copy = transaction.copy();
+    ASSERT_NE(copy->fieldValueWithIdentifier(9), nullptr);
+    EXPECT_NE(copy->fieldValueWithIdentifier(9), other);
+    transaction.removeFieldValueWithIdentifier(9);
+    EXPECT_EQ(transaction.fieldValueWithIdentifier(9), nullptr);
+    EXPECT_TRUE(transaction.fieldValues().isEmpty());
+}
