@@ -1,0 +1,177 @@
+#include "TWPaymentEntry.h"
+
+#include "TWAccount.h"
+#include "TWDateAdditions.h"
+#include "TWWorkArithmetic.h"
+
+#include <QMultiHash>
+
+using TWWorkArithmetic::add;
+using TWWorkArithmetic::subtract;
+
+bool TWPaymentEntry::isEqual(const TWPaymentEntry &other) const
+{
+    if (identifier != other.identifier)
+        return false;
+    if (activeAccountIdentifier != 0 && other.activeAccountIdentifier != 0 &&
+        activeAccountIdentifier != other.activeAccountIdentifier)
+        return false;
+    if (activeSplitIdentifier != 0 && other.activeSplitIdentifier != 0 &&
+        activeSplitIdentifier != other.activeSplitIdentifier)
+        return false;
+    return true;
+}
+
+namespace TWPayments
+{
+
+namespace
+{
+
+// One counted line: its amount as the record sees it (charges above 0,
+// payments below), its home amount with the same sign, and its unit.
+struct CountedLine {
+    qint64 amount = 0;
+    qint64 homeAmount = 0;
+    TWUnitPtr unit;
+};
+
+qint64 negated(qint64 v)
+{
+    return subtract(0, v);
+}
+
+// The lines of one entry that count for the side; see TWPayments::totals.
+QList<CountedLine> countedLines(const TWPaymentEntry &entry, TWPaymentSide side)
+{
+    const bool receivable = side == TWPaymentSide::Receivable;
+    const int target = receivable ? TWAccountTypeAccountsReceivable : TWAccountTypeAccountsPayable;
+    // A receivable charge is a debit (a positive amount on the account's own
+    // side); a payable charge a credit.
+    const auto line = [&](qint64 total, qint64 totalBusiness, const TWUnitPtr &unit, bool ownSide) {
+        const bool positive = ownSide == receivable;
+        const qint64 amount = receivable ? total : totalBusiness;
+        return CountedLine{positive ? amount : negated(amount),
+                           positive ? totalBusiness : negated(totalBusiness), unit};
+    };
+
+    QList<CountedLine> lines;
+    if (entry.hasSplit) {
+        for (const TWPaymentSplit &split : entry.splits) {
+            if (split.accountType != target)
+                continue;
+            if (entry.activeSplitIdentifier != 0 && split.identifier != entry.activeSplitIdentifier)
+                continue;
+            lines.append(line(split.total, split.totalBusiness, split.unit, true));
+        }
+    } else if (entry.account1Type == target) {
+        lines.append(line(entry.total, entry.totalBusiness, entry.unit, true));
+    } else if (entry.account2Type == target) {
+        lines.append(line(entry.total, entry.totalBusiness, entry.unit, false));
+    }
+    return lines;
+}
+
+qint64 converted(qint64 amount, const TWUnitPtr &from, const TWUnitPtr &to,
+                 const TWUnitConverter &convert)
+{
+    if (!convert || !from || !to || from->isEqual(*to))
+        return amount;
+    return convert(amount, *from, *to);
+}
+
+} // namespace
+
+TWPaymentTotals totals(const TWPaymentEntryList &entries, TWPaymentSide side,
+                       const TWUnitPtr &recordUnit, const TWUnitConverter &convert)
+{
+    const bool receivable = side == TWPaymentSide::Receivable;
+    TWPaymentTotals result;
+    // The stretch since the account last stood settled: its charges and
+    // payments, and the raw net of every counted line.
+    qint64 stretchCharges = 0;
+    qint64 stretchPayments = 0;
+    qint64 net = 0;
+
+    for (const TWPaymentEntry &entry : entries) {
+        for (const CountedLine &line : countedLines(entry, side)) {
+            net = add(net, line.amount);
+            result.homeOwe = add(result.homeOwe, line.homeAmount);
+            if (line.amount > 0) {
+                const qint64 charge = receivable
+                                          ? converted(line.amount, line.unit, recordUnit, convert)
+                                          : line.amount;
+                result.charges = add(result.charges, charge);
+                stretchCharges = add(stretchCharges, charge);
+                result.owe = add(result.owe, charge);
+            } else if (line.amount < 0) {
+                const qint64 payment =
+                    receivable ? converted(negated(line.amount), line.unit, recordUnit, convert)
+                               : negated(line.amount);
+                result.payments = add(result.payments, payment);
+                stretchPayments = add(stretchPayments, payment);
+                result.owe = subtract(result.owe, payment);
+            }
+        }
+        // Once everything charged is paid off, what follows is a new stretch.
+        if (net <= 0) {
+            stretchCharges = 0;
+            stretchPayments = 0;
+        }
+    }
+
+    if (stretchCharges > 0)
+        result.percentPaid = float(stretchPayments) / float(stretchCharges);
+    else
+        result.percentPaid = net > 0 ? 0.0f : 1.0f;
+    return result;
+}
+
+TWPaymentEntryList entriesAmong(const TWPaymentEntryList &own, const TWPaymentEntryList &given)
+{
+    QMultiHash<qint32, const TWPaymentEntry *> byIdentifier;
+    for (const TWPaymentEntry &entry : given)
+        byIdentifier.insert(entry.identifier, &entry);
+
+    TWPaymentEntryList among;
+    for (const TWPaymentEntry &entry : own) {
+        const auto range = byIdentifier.equal_range(entry.identifier);
+        for (auto it = range.first; it != range.second; ++it) {
+            if (entry.isEqual(**it)) {
+                among.append(entry);
+                break;
+            }
+        }
+    }
+    return among;
+}
+
+bool isOverdue(const QDateTime &dueDate, qint64 owe)
+{
+    if (!dueDate.isValid() || owe < 1)
+        return false;
+    return dueDate < TWDateAdditions::endOfDay();
+}
+
+void validateEdit(const TWPaymentEntryList &entries, bool *containsRepeat,
+                  bool *containsClosedLocked, bool *containsNormal)
+{
+    bool repeat = false;
+    bool closedLocked = false;
+    bool normal = false;
+    for (const TWPaymentEntry &entry : entries) {
+        repeat = repeat || entry.repeatIdentifier != 0;
+        if (entry.state == 1 || entry.state == 2)
+            closedLocked = true;
+        else
+            normal = true;
+    }
+    if (containsRepeat)
+        *containsRepeat = repeat;
+    if (containsClosedLocked)
+        *containsClosedLocked = closedLocked;
+    if (containsNormal)
+        *containsNormal = normal;
+}
+
+} // namespace TWPayments

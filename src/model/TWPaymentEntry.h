@@ -1,0 +1,94 @@
+#pragma once
+// How the transactions linked to an invoice or a bill read as charges and
+// payments. The business describes each linked transaction as a payment entry
+// (its account types looked up, its amounts and units copied); the invoice and
+// bill arithmetic works on those entries alone.
+
+#include "TWTotalType.h"
+#include "TWUnit.h"
+
+#include <QDateTime>
+#include <QList>
+
+#include <cstdint>
+#include <memory>
+
+class TWBusiness;
+class TWTransaction;
+using TWTransactionPtr = std::shared_ptr<TWTransaction>;
+using TWTransactionList = QList<TWTransactionPtr>;
+
+// One split line of a linked transaction.
+struct TWPaymentSplit {
+    qint32 identifier = 0;
+    // The type of the line's account (TWAccountType); 0 when the account is missing.
+    int accountType = 0;
+    qint64 total = 0;         // in `unit`
+    qint64 totalBusiness = 0; // in the home unit
+    TWUnitPtr unit;
+};
+
+// One linked transaction as shown for one account (and possibly one split).
+struct TWPaymentEntry {
+    qint32 identifier = 0;
+    qint32 activeAccountIdentifier = 0;
+    qint32 activeSplitIdentifier = 0;
+    std::uint32_t state = 0; // 1 closed, 2 locked
+    qint32 repeatIdentifier = 0;
+    // A split transaction counts its splits and not its own accounts.
+    bool hasSplit = false;
+    QList<TWPaymentSplit> splits;
+    int account1Type = 0; // 0 when the account is missing
+    int account2Type = 0;
+    qint64 total = 0;         // in `unit`
+    qint64 totalBusiness = 0; // in the home unit
+    TWUnitPtr unit;
+
+    // The transactions' equality: the same identifier and, where both sides
+    // name an active account (or split), the same one.
+    bool isEqual(const TWPaymentEntry &other) const;
+
+    // The entries of the given transactions, in order; defined with the
+    // business's transaction operations (account types from its accounts).
+    static QList<TWPaymentEntry> entriesWithTransactions(const TWTransactionList &transactions,
+                                                         TWBusiness &business);
+};
+
+using TWPaymentEntryList = QList<TWPaymentEntry>;
+
+// Which side of the ledger a record is charged on: an invoice on accounts
+// receivable, in the project's unit; a bill on accounts payable, in the home unit.
+enum class TWPaymentSide { Receivable, Payable };
+
+// The charges, payments and owing amount of one record.
+struct TWPaymentTotals {
+    qint64 charges = 0;  // in the record's unit
+    qint64 payments = 0; // in the record's unit
+    qint64 owe = 0;      // charges less payments, in the record's unit
+    qint64 homeOwe = 0;  // the same from the home amounts, unconverted
+    float percentPaid = 1.0f;
+};
+
+namespace TWPayments
+{
+
+// Reads the entries (in date order) for `side`. Receivable amounts are the
+// lines' own totals, converted into `recordUnit` one by one; payable amounts
+// are the home totals as they stand (`recordUnit` and `convert` unused).
+TWPaymentTotals totals(const TWPaymentEntryList &entries, TWPaymentSide side,
+                       const TWUnitPtr &recordUnit, const TWUnitConverter &convert);
+
+// The entries of `own` that equal one of `given`, in the order of `own`.
+TWPaymentEntryList entriesAmong(const TWPaymentEntryList &own, const TWPaymentEntryList &given);
+
+// A record with `dueDate` (invalid: none) and `owe` owing is overdue when at
+// least one minor unit is owed and the due date lies before the end of today
+// (TWClock), so a record due today is already overdue.
+bool isOverdue(const QDateTime &dueDate, qint64 owe);
+
+// Sets each given flag: some entry has a repeat; some is closed or locked;
+// some is neither. All false for no entries.
+void validateEdit(const TWPaymentEntryList &entries, bool *containsRepeat,
+                  bool *containsClosedLocked, bool *containsNormal);
+
+} // namespace TWPayments

@@ -1,0 +1,290 @@
+// Invoices and bills: line totals with tax by rate groups, charges, payments,
+// owing, percent paid, overdue, repeat copies and the check before editing.
+
+#include "TWAccount.h"
+#include "TWBill.h"
+#include "TWInvoice.h"
+#include "TWRepeat.h"
+
+#include "TWTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+TWUnitPtr unit(const char *code)
+{
+    return TWUnit::unitWithName(QString::fromLatin1(code), QString(), QString::fromLatin1(code),
+                                QString(), 1.0, 2, QDateTime(), false, TWUnitTypeCurrency);
+}
+
+// An unsplit transaction between accounts of the given types.
+TWPaymentEntry entry(qint32 identifier, int account1Type, int account2Type, qint64 total,
+                     qint64 totalBusiness = 0, const TWUnitPtr &in = nullptr)
+{
+    TWPaymentEntry e;
+    e.identifier = identifier;
+    e.account1Type = account1Type;
+    e.account2Type = account2Type;
+    e.total = total;
+    e.totalBusiness = totalBusiness == 0 ? total : totalBusiness;
+    e.unit = in;
+    return e;
+}
+
+const int AR = TWAccountTypeAccountsReceivable;
+const int AP = TWAccountTypeAccountsPayable;
+const int Bank = TWAccountTypeBank;
+const int Income = TWAccountTypeIncome;
+const int Expense = TWAccountTypeExpense;
+
+TWInvoicePtr invoice(const QDateTime &due = QDateTime())
+{
+    return TWInvoice::invoiceWithDate(twLocal(2024, 3, 1), QStringLiteral("2024-007"),
+                                      QStringLiteral("March"), true, false, due, 40,
+                                      QStringLiteral("Thanks"), 10, 200);
+}
+
+TWBillPtr bill(const QDateTime &due = QDateTime())
+{
+    return TWBill::billWithDate(twLocal(2024, 3, 1), QStringLiteral("Rent"), true, false, due, 41,
+                                QStringLiteral("Monthly"), 30, 300);
+}
+
+TWTaskPtr hourTask(qint64 rate, double billed, double taxRate)
+{
+    TWTaskPtr task = TWTask::taskWithDate(twLocal(2024, 3, 1), false, QString(), TWTaskTypeHour,
+                                          0.0, billed, rate, taxRate, QString(), 10, 1);
+    task->setInvoiceQuantity(billed);
+    return task;
+}
+
+TWExpensePtr billedExpense(qint64 cost, double billed, double taxRate)
+{
+    TWExpensePtr expense = TWExpense::expenseWithDate(twLocal(2024, 3, 1), QString(), billed, cost,
+                                                      taxRate, QString(), 10, 1);
+    expense->setInvoiceQuantity(billed);
+    return expense;
+}
+
+} // namespace
+
+TEST(Invoice, TaxIsTakenPerRateGroupAndCutTowardZero)
+{
+    const TWTaskList tasks{hourTask(1000, 1.0, 7.5)};
+    TWExpenseList expenses{billedExpense(999, 1.0, 7.5)};
+    // 1999 x 7.5 % = 149.925 -> 149, while the lines' own taxes are 75 + 75.
+    EXPECT_EQ(TWInvoice::invoiceTaxTotal(tasks, expenses), 149);
+    EXPECT_EQ(tasks.first()->invoiceTax() + expenses.first()->invoiceTax(), 150);
+    EXPECT_EQ(TWInvoice::invoiceSubtotalTotal(tasks, expenses), 1999);
+    EXPECT_EQ(TWInvoice::invoiceTotal(tasks, expenses), 2148);
+
+    // A line without tax counts in the subtotal and adds no group.
+    expenses.append(billedExpense(500, 1.0, 0.0));
+    EXPECT_EQ(TWInvoice::invoiceSubtotalTotal(tasks, expenses), 2499);
+    EXPECT_EQ(TWInvoice::invoiceTaxTotal(tasks, expenses), 149);
+
+    // The tasks' and expenses' parts start the running total at their
+    // subtotals: 1000 + 75; 1499 + 74.925 -> 1573.
+    EXPECT_EQ(TWInvoice::invoiceTasksTotal(tasks), 1075);
+    EXPECT_EQ(TWInvoice::invoiceExpensesTotal(expenses), 1573);
+
+    // Two rates: each group's tax is added and the sum cut at every step
+    // (75, then 75 + 99.9 -> 174).
+    const TWExpenseList tenPercent{billedExpense(999, 1.0, 10.0)};
+    EXPECT_EQ(TWInvoice::invoiceTaxTotal(tasks, tenPercent), 174);
+}
+
+TEST(Invoice, ChargesPaymentsAndOwing)
+{
+    const TWInvoicePtr sent = invoice();
+    // Charged on account 1 (receivable against income), paid into the bank
+    // with receivable as account 2 (its amount above 0 is a payment).
+    const TWPaymentEntryList entries{entry(1, AR, Income, 10000), entry(2, Bank, AR, 4000),
+                                     entry(3, Bank, Income, 99999)}; // not on receivable
+    EXPECT_EQ(sent->totalWithEntries(entries, nullptr, {}), 10000);
+    EXPECT_EQ(sent->paymentsWithEntries(entries, nullptr, {}), 4000);
+    EXPECT_EQ(sent->oweWithEntries(entries, nullptr, {}), 6000);
+    EXPECT_FLOAT_EQ(sent->percentPaidWithEntries(entries, nullptr, {}), 0.4f);
+
+    // A refund on account 1 (below 0) is a payment too; a receivable amount of
+    // 0 is neither, and account 2 is not looked at once account 1 is receivable.
+    const TWPaymentEntryList more{entry(1, AR, Income, 10000), entry(4, AR, Bank, -1000),
+                                  entry(5, AR, AR, 0)};
+    EXPECT_EQ(sent->totalWithEntries(more, nullptr, {}), 10000);
+    EXPECT_EQ(sent->paymentsWithEntries(more, nullptr, {}), 1000);
+}
+
+TEST(Invoice, SplitLinesAndUnits)
+{
+    const TWUnitPtr eur = unit("EUR");
+    const TWUnitPtr usd = unit("USD");
+    TWPaymentEntry split = entry(7, 0, 0, 0);
+    split.hasSplit = true;
+    split.splits = {
+        {1, AR, 3000, 3300, usd}, {2, AR, 2000, 2200, usd}, {3, Income, -5000, -5500, usd}};
+    // Converted one amount at a time (each rounded by the converter).
+    int conversions = 0;
+    const TWUnitConverter convert = [&](qint64 total, const TWUnit &from, const TWUnit &to) {
+        EXPECT_EQ(from.code(), QStringLiteral("USD"));
+        EXPECT_EQ(to.code(), QStringLiteral("EUR"));
+        ++conversions;
+        return total / 2;
+    };
+    const TWInvoicePtr sent = invoice();
+    EXPECT_EQ(sent->totalWithEntries({split}, eur, convert), 1500 + 1000);
+    EXPECT_EQ(conversions, 2);
+    // The home amounts are taken as they are.
+    EXPECT_EQ(sent->homeOweWithEntries({split}), 3300 + 2200);
+
+    // Shown for one of its splits, only that split counts.
+    split.activeSplitIdentifier = 2;
+    EXPECT_EQ(sent->totalWithEntries({split}, eur, convert), 1000);
+    // A line already in the project's unit is not converted.
+    split.splits[1].unit = eur;
+    conversions = 0;
+    EXPECT_EQ(sent->totalWithEntries({split}, eur, convert), 2000);
+    EXPECT_EQ(conversions, 0);
+}
+
+TEST(Invoice, PercentPaidSpeaksOfTheStretchSinceTheLastSettlement)
+{
+    const TWInvoicePtr sent = invoice();
+    const auto percent = [&](const TWPaymentEntryList &entries) {
+        return sent->percentPaidWithEntries(entries, nullptr, {});
+    };
+    EXPECT_FLOAT_EQ(percent({entry(1, AR, Income, 10000), entry(2, Bank, AR, 4000)}), 0.4f);
+    // Paid off in full, then charged again: the settled stretch is forgotten.
+    EXPECT_FLOAT_EQ(percent({entry(1, AR, Income, 10000), entry(2, Bank, AR, 10000),
+                             entry(3, AR, Income, 5000)}),
+                    0.0f);
+    EXPECT_FLOAT_EQ(percent({entry(1, AR, Income, 10000), entry(2, Bank, AR, 10000)}), 1.0f);
+    // Nothing charged counts as fully paid.
+    EXPECT_FLOAT_EQ(percent({}), 1.0f);
+    EXPECT_FLOAT_EQ(percent({entry(2, Bank, AR, 500)}), 1.0f);
+}
+
+TEST(Invoice, DueTodayIsOverdue)
+{
+    TWFixedClock clock(2024, 3, 15, 9, 30, 0);
+    const TWPaymentEntryList owing{entry(1, AR, Income, 1)};
+    const TWPaymentEntryList settled{entry(1, AR, Income, 500), entry(2, Bank, AR, 500)};
+    const TWPaymentEntryList overpaid{entry(1, AR, Income, 500), entry(2, Bank, AR, 800)};
+
+    EXPECT_TRUE(invoice(twLocal(2024, 3, 15))->overdueWithEntries(owing, nullptr, {}));
+    EXPECT_TRUE(invoice(twLocal(2024, 3, 1))->overdueWithEntries(owing, nullptr, {}));
+    EXPECT_FALSE(invoice(twLocal(2024, 3, 16))->overdueWithEntries(owing, nullptr, {}));
+    EXPECT_FALSE(invoice(twLocal(2024, 3, 15))->overdueWithEntries(settled, nullptr, {}));
+    EXPECT_FALSE(invoice(twLocal(2024, 3, 15))->overdueWithEntries(overpaid, nullptr, {}));
+    EXPECT_FALSE(invoice()->overdueWithEntries(owing, nullptr, {}));
+
+    // Still overdue in the last second of the due day.
+    clock.set(twLocal(2024, 3, 15, 23, 59, 59));
+    EXPECT_TRUE(invoice(twLocal(2024, 3, 15))->overdueWithEntries(owing, nullptr, {}));
+
+    const TWPaymentEntryList billOwing{entry(1, Expense, AP, 1)};
+    EXPECT_TRUE(bill(twLocal(2024, 3, 15))->overdueWithEntries(billOwing));
+    EXPECT_FALSE(bill(twLocal(2024, 3, 16))->overdueWithEntries(billOwing));
+    EXPECT_FALSE(bill()->overdueWithEntries(billOwing));
+}
+
+TEST(Invoice, OwingOverSomeOfTheTransactions)
+{
+    TWPaymentEntry charge = entry(1, AR, Income, 10000);
+    charge.activeAccountIdentifier = 120;
+    const TWPaymentEntry payment = entry(2, Bank, AR, 4000);
+    const TWInvoicePtr sent = invoice();
+
+    TWPaymentEntry givenCharge = entry(1, 0, 0, 0); // no active account: equal to any view
+    EXPECT_EQ(sent->homeOweWithEntries({charge, payment}, {givenCharge}), 10000);
+    EXPECT_EQ(sent->homeOweWithEntries({charge, payment}, {payment}), -4000);
+    EXPECT_EQ(sent->homeOweWithEntries({charge, payment}, {}), 0);
+    // The same transaction shown for another account is another row.
+    givenCharge.activeAccountIdentifier = 121;
+    EXPECT_EQ(sent->homeOweWithEntries({charge, payment}, {givenCharge}), 0);
+}
+
+TEST(Invoice, BillsCountHomeAmountsOnAccountsPayable)
+{
+    const TWBillPtr rent = bill();
+    // Charged: expense against payable (account 2, above 0). Paid: payable
+    // against the bank (account 1, above 0). The totals in the transactions'
+    // own unit are not used.
+    const TWPaymentEntryList entries{entry(1, Expense, AP, 1, 8000), entry(2, AP, Bank, 1, 3000),
+                                     entry(3, AR, Income, 5000)}; // an invoice's, not counted
+    EXPECT_EQ(rent->totalWithEntries(entries), 8000);
+    EXPECT_EQ(rent->oweWithEntries(entries), 5000);
+    EXPECT_FLOAT_EQ(rent->percentPaidWithEntries(entries), 0.375f);
+    EXPECT_EQ(rent->oweWithEntries(entries, {entries[1]}), -3000);
+
+    // A split bill: a payable line below 0 is a charge.
+    TWPaymentEntry split = entry(4, 0, 0, 0);
+    split.hasSplit = true;
+    split.splits = {{1, AP, 0, -700, nullptr}, {2, Expense, 0, 700, nullptr}};
+    EXPECT_EQ(rent->totalWithEntries({split}), 700);
+    EXPECT_FLOAT_EQ(rent->percentPaidWithEntries({split}), 0.0f);
+}
+
+TEST(Invoice, RepeatCopies)
+{
+    const TWInvoicePtr source = invoice(twLocal(2024, 3, 31));
+    source->setTasks({hourTask(1000, 1.0, 0.0)});
+    const TWInvoicePtr next = source->repeatInvoiceWithDate(twLocal(2024, 4, 1), 201);
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->identifier(), 201);
+    EXPECT_EQ(next->date(), twLocal(2024, 4, 1));
+    EXPECT_EQ(next->number(), QStringLiteral("2024-007"));
+    EXPECT_EQ(next->name(), QStringLiteral("March"));
+    EXPECT_EQ(next->repeatIdentifier(), 40);
+    EXPECT_EQ(next->notes(), QStringLiteral("Thanks"));
+    EXPECT_EQ(next->projectIdentifier(), 10);
+    EXPECT_FALSE(next->sent());
+    EXPECT_FALSE(next->paid());
+    EXPECT_FALSE(next->dueDate().isValid());
+    EXPECT_TRUE(next->tasks().isEmpty());
+    // No identifier to give (the store could not tell one) or no date: no copy.
+    EXPECT_FALSE(source->repeatInvoiceWithDate(twLocal(2024, 4, 1), 0));
+    EXPECT_FALSE(source->repeatInvoiceWithDate(QDateTime(), 201));
+
+    const TWBillPtr nextBill =
+        bill(twLocal(2024, 3, 31))->repeatBillWithDate(twLocal(2024, 4, 1), 301);
+    ASSERT_TRUE(nextBill);
+    EXPECT_EQ(nextBill->identifier(), 301);
+    EXPECT_EQ(nextBill->merchantIdentifier(), 30);
+    EXPECT_EQ(nextBill->repeatIdentifier(), 41);
+    EXPECT_FALSE(nextBill->received());
+    EXPECT_FALSE(nextBill->dueDate().isValid());
+    EXPECT_FALSE(bill()->repeatBillWithDate(twLocal(2024, 4, 1), 0));
+
+    // A schedule holds invoices and bills as its items.
+    const TWRepeatItem held(source);
+    EXPECT_EQ(held.date(), twLocal(2024, 3, 1));
+    const TWInvoicePtr heldCopy = held.copy().record<TWInvoice>();
+    ASSERT_TRUE(heldCopy);
+    EXPECT_NE(heldCopy, source);
+    EXPECT_EQ(heldCopy->identifier(), 200);
+    EXPECT_TRUE(heldCopy->tasks().isEmpty()); // copies carry no lines
+    EXPECT_EQ(heldCopy->dueDate(), twLocal(2024, 3, 31));
+}
+
+TEST(Invoice, CheckBeforeEditing)
+{
+    TWPaymentEntry locked = entry(1, AR, Income, 100);
+    locked.state = 2;
+    TWPaymentEntry repeating = entry(2, AR, Income, 100);
+    repeating.repeatIdentifier = 9;
+
+    bool repeat = true, closedLocked = true, normal = true;
+    TWPayments::validateEdit({}, &repeat, &closedLocked, &normal);
+    EXPECT_FALSE(repeat || closedLocked || normal);
+
+    TWPayments::validateEdit({locked}, &repeat, &closedLocked, &normal);
+    EXPECT_FALSE(repeat);
+    EXPECT_TRUE(closedLocked);
+    EXPECT_FALSE(normal);
+
+    TWPayments::validateEdit({locked, repeating}, &repeat, nullptr, &normal);
+    EXPECT_TRUE(repeat);
+    EXPECT_TRUE(normal);
+}

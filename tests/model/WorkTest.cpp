@@ -1,0 +1,328 @@
+// Projects, tasks, expenses and task items: quantities, line arithmetic, what
+// is left to invoice, durations, copies and order.
+
+#include "TWPaymentEntry.h"
+#include "TWProject.h"
+#include "TWTask.h"
+#include "TWTaskItem.h"
+#include "TWWorkArithmetic.h"
+
+#include "TWTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace
+{
+
+TWProjectPtr project(std::uint32_t type, qint32 identifier = 10)
+{
+    return TWProject::projectWithDate(twLocal(2024, 1, 1), false, QStringLiteral("Site"), type,
+                                      QDateTime(), QDateTime(), 0, nullptr, 0.0, QString(), 5,
+                                      identifier);
+}
+
+TWTaskPtr task(std::uint32_t taskType, qint64 rate, double quantity, double taxRate = 0.0,
+               qint32 identifier = 100)
+{
+    return TWTask::taskWithDate(twLocal(2024, 3, 1), false, QStringLiteral("Work"), taskType, 0.0,
+                                quantity, rate, taxRate, QString(), 10, identifier);
+}
+
+TWExpensePtr expense(qint64 cost, double quantity, double taxRate = 0.0, qint32 identifier = 100)
+{
+    return TWExpense::expenseWithDate(twLocal(2024, 3, 1), QStringLiteral("Travel"), quantity, cost,
+                                      taxRate, QString(), 10, identifier);
+}
+
+TWTaskItemPtr item(const QDateTime &start, const QDateTime &end, qint32 identifier = 1)
+{
+    return TWTaskItem::taskItemWithStartDateTime(start, end, QString(), 100, identifier);
+}
+
+TWRelationshipPtr link(std::uint32_t type, qint32 invoice, qint32 child, double value)
+{
+    return TWRelationship::relationshipWithType(type, value, invoice, child, 0, 0, 0);
+}
+
+} // namespace
+
+TEST(Work, TimedTaskCountsItsItemsInAProject)
+{
+    const TWTaskItemList items{item(twLocal(2024, 3, 1, 9), twLocal(2024, 3, 1, 10), 1),
+                               item(twLocal(2024, 3, 2, 9), twLocal(2024, 3, 2, 9, 30), 2),
+                               // Ends before it starts: counts nothing.
+                               item(twLocal(2024, 3, 3, 9), twLocal(2024, 3, 3, 8), 3)};
+    const TWTaskPtr timed = task(TWTaskTypeTimed, 10000, 0.0, 7.5); // 100.00 per hour
+    const TWProjectPtr work = project(TWProjectTypeProject);
+
+    const double seconds = timed->quantityWithProject(work.get(), items);
+    EXPECT_EQ(seconds, 5400.0);
+    EXPECT_EQ(timed->subtotalWithQuantity(seconds), 15000);
+    EXPECT_EQ(timed->taxWithQuantity(seconds), 1125);
+    EXPECT_EQ(timed->totalWithQuantity(seconds), 16125);
+
+    // Half a unit of the rate is cut away, not rounded up.
+    EXPECT_EQ(task(TWTaskTypeTimed, 1, 0.0)->subtotalWithQuantity(1800.0), 0);
+}
+
+TEST(Work, QuantityDependsOnTheKindOfProject)
+{
+    const TWTaskItemList items{item(twLocal(2024, 3, 1, 9), twLocal(2024, 3, 1, 10))};
+    TWTaskPtr timed = task(TWTaskTypeTimed, 10000, 2.0);
+    timed->setEstimate(7200.0);
+    const TWTaskPtr perDay = task(TWTaskTypeDay, 50000, 2.5);
+    perDay->setEstimate(4.0);
+
+    // An estimate counts the estimates, not the time worked.
+    EXPECT_EQ(timed->quantityWithProject(project(TWProjectTypeEstimate).get(), items), 7200.0);
+    EXPECT_EQ(perDay->quantityWithProject(project(TWProjectTypeEstimate).get(), items), 4.0);
+    // A project counts the items of a timed task and the quantity of others.
+    EXPECT_EQ(timed->quantityWithProject(project(TWProjectTypeProject).get(), items), 3600.0);
+    EXPECT_EQ(perDay->quantityWithProject(project(TWProjectTypeProject).get(), items), 2.5);
+    // No project, or a kind nobody knows: nothing.
+    EXPECT_EQ(perDay->quantityWithProject(nullptr, items), 0.0);
+    EXPECT_EQ(perDay->quantityWithProject(project(7).get(), items), 0.0);
+
+    EXPECT_EQ(perDay->subtotalWithQuantity(2.5), 125000);
+}
+
+TEST(Work, AvailableQuantityLeavesOutWhatOtherInvoicesBill)
+{
+    const TWTaskPtr perHour = task(TWTaskTypeHour, 1000, 10.0, 0.0, 100);
+    const TWRelationshipList links{
+        link(TWRelationshipTypeInvoiceTask, 200, 100, 4.0),
+        link(TWRelationshipTypeInvoiceTask, 201, 100, 3.0),
+        link(TWRelationshipTypeInvoiceExpense, 202, 100, 1.0), // an expense with the same number
+        link(TWRelationshipTypeInvoiceTask, 203, 101, 1.0),    // another task
+    };
+    EXPECT_EQ(perHour->availableQuantity(nullptr, 10.0, links), 3.0);
+    const TWInvoicePtr editing =
+        TWInvoice::invoiceWithDate(twLocal(2024, 3, 1), QString(), QString(), false, false,
+                                   QDateTime(), 0, QString(), 10, 200);
+    EXPECT_EQ(perHour->availableQuantity(editing.get(), 10.0, links), 7.0);
+    // A task billed beyond its quantity has nothing left, never less.
+    EXPECT_EQ(perHour->availableQuantity(nullptr, 5.0, links), 0.0);
+    EXPECT_EQ(perHour->uninvoicedTotalWithAvailableQuantity(3.0), 3000);
+
+    // An expense may be over-billed: its available quantity goes negative,
+    // but what is left to invoice does not.
+    const TWExpensePtr travel = expense(2500, 2.0, 10.0, 100);
+    const TWRelationshipList expenseLinks{link(TWRelationshipTypeInvoiceExpense, 200, 100, 3.0),
+                                          link(TWRelationshipTypeInvoiceTask, 201, 100, 9.0)};
+    const double available = travel->availableQuantity(nullptr, expenseLinks);
+    EXPECT_EQ(available, -1.0);
+    EXPECT_EQ(travel->uninvoicedTotalWithAvailableQuantity(available), 0);
+    EXPECT_EQ(travel->availableQuantity(editing.get(), expenseLinks), 2.0);
+}
+
+TEST(Work, FlatTaskIsInvoicedWholeOrNotAtAll)
+{
+    const TWTaskPtr flat = task(TWTaskTypeFlat, 50000, 1.0, 10.0);
+    EXPECT_EQ(flat->subtotalWithQuantity(123.0), 50000);
+    EXPECT_EQ(flat->uninvoicedTotalWithAvailableQuantity(1.0), 55000);
+    // Half of it on an invoice leaves nothing to invoice.
+    EXPECT_EQ(flat->uninvoicedTotalWithAvailableQuantity(0.5), 0);
+
+    flat->setInvoiceQuantity(1.0);
+    EXPECT_EQ(flat->invoiceSubtotal(), 50000);
+    EXPECT_EQ(flat->invoiceTotal(), 55000);
+    flat->setInvoiceQuantity(0.5);
+    EXPECT_EQ(flat->invoiceSubtotal(), 0);
+    EXPECT_EQ(flat->invoiceTax(), 0);
+}
+
+TEST(Work, SubtotalsCutTowardZeroAndTaxRoundsHalvesAwayFromZero)
+{
+    // -5.5 cut toward zero is -5, not -6.
+    EXPECT_EQ(task(TWTaskTypeHour, -10, 0.55)->subtotalWithQuantity(0.55), -5);
+    EXPECT_EQ(task(TWTaskTypeTimed, -1, 0.0)->subtotalWithQuantity(1800.0), 0);
+
+    // Tax of -0.5 is -1 and a total of -5.5 is -6, mirroring the positive side.
+    const TWExpensePtr credit = expense(-5, 1.0, 10.0);
+    EXPECT_EQ(credit->tax(), -1);
+    EXPECT_EQ(credit->total(), -6);
+    const TWExpensePtr debit = expense(5, 1.0, 10.0);
+    EXPECT_EQ(debit->tax(), 1);
+    EXPECT_EQ(debit->total(), 6);
+    // Nothing negative is left to invoice.
+    EXPECT_EQ(task(TWTaskTypeHour, -1000, 2.0)->uninvoicedTotalWithAvailableQuantity(2.0), 0);
+    EXPECT_EQ(expense(-1000, 2.0)->uninvoicedTotalWithAvailableQuantity(2.0), 0);
+}
+
+TEST(Work, ExpenseUninvoicedTaxIsAppliedBeforeTheCut)
+{
+    const TWExpensePtr cheap = expense(1, 1.0, 100.0);
+    // 1 x 0.9 x 2 = 1.8 -> 2; cutting first would give 0.
+    EXPECT_EQ(cheap->uninvoicedTotalWithAvailableQuantity(0.9), 2);
+    cheap->setTaxRate(0.0);
+    EXPECT_EQ(cheap->uninvoicedTotalWithAvailableQuantity(0.9), 0);
+
+    const TWExpensePtr travel = expense(333, 1.5);
+    EXPECT_EQ(travel->subtotal(), 499);
+    travel->setInvoiceQuantity(0.5);
+    EXPECT_EQ(travel->invoiceSubtotal(), 166);
+}
+
+TEST(Work, DamagedNumbersGiveDefinedAmounts)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    const qint64 max = std::numeric_limits<qint64>::max();
+
+    EXPECT_EQ(task(TWTaskTypeHour, 1000, 0.0)->subtotalWithQuantity(nan), 0);
+    EXPECT_EQ(task(TWTaskTypeHour, 1000, 0.0)->subtotalWithQuantity(inf), 0);
+    EXPECT_EQ(expense(1000, nan)->subtotal(), 0);
+    // An unreadable tax rate counts as none.
+    EXPECT_EQ(expense(1000, 1.0, nan)->total(), 1000);
+    // Amounts beyond the 64-bit range are held at its ends.
+    EXPECT_EQ(task(TWTaskTypeHour, max, 0.0)->subtotalWithQuantity(1e10), max);
+    EXPECT_EQ(expense(max, 1.0, 50.0)->total(), max);
+    EXPECT_EQ(expense(-max, 2.0)->subtotal(), std::numeric_limits<qint64>::min());
+    EXPECT_EQ(TWWorkArithmetic::add(max, 1), max);
+    EXPECT_EQ(TWWorkArithmetic::subtract(std::numeric_limits<qint64>::min(), 1),
+              std::numeric_limits<qint64>::min());
+}
+
+TEST(Work, TaskItemDurations)
+{
+    const TWTaskItemPtr night = item(twLocal(2024, 3, 1, 22), twLocal(2024, 3, 2, 2));
+    EXPECT_EQ(night->duration(), 14400.0);
+    EXPECT_EQ(night->durationWithStartDate(QDateTime(), QDateTime()), 14400.0);
+    // Clipped to the second day: from its midnight.
+    EXPECT_EQ(night->durationWithStartDate(twLocal(2024, 3, 2), twLocal(2024, 3, 2)), 7200.0);
+    // Clipped to the first day: to 23:59:59.
+    EXPECT_EQ(night->durationWithStartDate(twLocal(2024, 3, 1), twLocal(2024, 3, 1)), 7199.0);
+    // A range after the item.
+    EXPECT_EQ(night->durationWithStartDate(twLocal(2024, 3, 5), QDateTime()), 0.0);
+
+    EXPECT_EQ(item(twLocal(2024, 3, 1, 10), twLocal(2024, 3, 1, 9))->duration(), 0.0);
+    EXPECT_EQ(item(twLocal(2024, 3, 1, 10), QDateTime())->duration(), 0.0);
+}
+
+TEST(Work, TaskThatStopsBeingTimedDropsItsItems)
+{
+    const TWTaskPtr timed = task(TWTaskTypeTimed, 1000, 0.0);
+    timed->setTaskItems({item(twLocal(2024, 3, 1, 9), twLocal(2024, 3, 1, 10))});
+    timed->setInvoiceQuantity(1800.0);
+
+    // A copy owns copies of the items and keeps the invoiced quantity.
+    const TWTaskPtr copied = timed->copy();
+    ASSERT_EQ(copied->taskItems().size(), 1);
+    EXPECT_NE(copied->taskItems().first(), timed->taskItems().first());
+    copied->taskItems().first()->setNotes(QStringLiteral("changed"));
+    EXPECT_TRUE(timed->taskItems().first()->notes().isEmpty());
+    EXPECT_EQ(copied->invoiceQuantity(), 1800.0);
+
+    timed->setTaskType(TWTaskTypeTimed);
+    EXPECT_EQ(timed->taskItems().size(), 1);
+    timed->setTaskType(TWTaskTypeHour);
+    EXPECT_TRUE(timed->taskItems().isEmpty());
+}
+
+TEST(Work, Order)
+{
+    const QDateTime day = twLocal(2024, 3, 1);
+    TWTaskPtr laterTask = task(TWTaskTypeHour, 1, 1.0, 0.0, 1);
+    laterTask->setDate(twLocal(2024, 3, 2));
+    const TWTaskPtr sameDayTask = task(TWTaskTypeHour, 1, 1.0, 0.0, 2);
+    const TWExpensePtr sameDayExpense = expense(1, 1.0, 0.0, 9);
+    const TWExpensePtr sameDayExpenseLower = expense(1, 1.0, 0.0, 3);
+    QList<const TWInvoiceItem *> items{laterTask.get(), sameDayTask.get(), sameDayExpense.get(),
+                                       sameDayExpenseLower.get()};
+    std::stable_sort(items.begin(), items.end(),
+                     [](const auto *a, const auto *b) { return a->compare(*b) < 0; });
+    // On one day expenses come before tasks, then by identifier.
+    EXPECT_EQ(items, (QList<const TWInvoiceItem *>{sameDayExpenseLower.get(), sameDayExpense.get(),
+                                                   sameDayTask.get(), laterTask.get()}));
+
+    TWProjectPtr upper = project(TWProjectTypeProject, 1);
+    upper->setName(QStringLiteral("Zeta"));
+    TWProjectPtr lower = project(TWProjectTypeProject, 2);
+    lower->setName(QStringLiteral("alpha"));
+    EXPECT_EQ(upper->compare(*lower), -1); // case-sensitive: uppercase first
+
+    EXPECT_EQ(item(day, day, 2)->compare(*item(day, day, 1)), 1);
+    EXPECT_EQ(item(day, day, 2)->compare(*item(day.addSecs(-1), day, 5)), 1);
+}
+
+TEST(Work, ProjectTotalsOverItsInvoices)
+{
+    TWFixedClock clock(2024, 3, 15);
+    const TWProjectPtr work = project(TWProjectTypeProject);
+    // Without invoices: nothing charged, nothing paid.
+    EXPECT_EQ(work->sumOverInvoices([](const TWInvoice &) { return qint64(1); }), 0);
+    EXPECT_EQ(TWProject::percentPaid(0, 0), 0.0f);
+
+    const auto invoice = [](qint32 identifier, const QDateTime &due) {
+        return TWInvoice::invoiceWithDate(twLocal(2024, 1, 1), QString(), QString(), false, false,
+                                          due, 0, QString(), 10, identifier);
+    };
+    work->setInvoices({invoice(1, twLocal(2024, 3, 10)), invoice(2, twLocal(2024, 2, 1)),
+                       invoice(3, twLocal(2024, 1, 1)), invoice(4, QDateTime())});
+    const TWProjectPtr copied = work->copy();
+    EXPECT_TRUE(copied->invoices().isEmpty());
+
+    // Owing: 1 and 2 owe, 3 is settled, 4 has no due date.
+    const auto owe = [](const TWInvoice &i) { return qint64(i.identifier() == 3 ? 0 : 2500); };
+    EXPECT_EQ(work->sumOverInvoices(owe), 7500);
+    EXPECT_EQ(TWProject::percentPaid(10000, 7500), 0.25f);
+
+    QDateTime due;
+    EXPECT_TRUE(work->overdueOverInvoices(
+        [&](const TWInvoice &i) { return i.overdueWithOwe(owe(i)); }, &due));
+    EXPECT_EQ(due, twLocal(2024, 2, 1)); // the earliest of the overdue ones
+    EXPECT_FALSE(work->overdueOverInvoices([](const TWInvoice &) { return false; }, &due));
+    EXPECT_FALSE(due.isValid());
+    EXPECT_TRUE(work->overdueOverInvoices([](const TWInvoice &) { return true; }, nullptr));
+}
+
+TEST(Work, ProjectUninvoicedTotal)
+{
+    const TWProjectPtr work = project(TWProjectTypeProject);
+    const TWUnitPtr eur =
+        TWUnit::unitWithName(QStringLiteral("Euro"), QString(), QStringLiteral("EUR"), QString(),
+                             0.5, 2, QDateTime(), false, TWUnitTypeCurrency);
+    const TWUnitPtr usd =
+        TWUnit::unitWithName(QStringLiteral("Dollar"), QString(), QStringLiteral("USD"), QString(),
+                             1.0, 2, QDateTime(), false, TWUnitTypeCurrency);
+    work->setUnit(eur);
+
+    TWTaskPtr march = task(TWTaskTypeHour, 1000, 3.0, 10.0, 1);
+    TWTaskPtr april = task(TWTaskTypeHour, 1000, 1.0, 0.0, 2);
+    april->setDate(twLocal(2024, 4, 1));
+    TWExpensePtr marchExpense = expense(250, 2.0, 0.0, 3);
+    const auto taskAvailable = [](const TWTask &t) { return t.identifier() == 1 ? 2.0 : 1.0; };
+    const auto expenseAvailable = [](const TWExpense &e) { return e.quantity(); };
+
+    // 2 x 1000 at 10 percent, 1 x 1000, 2 x 250.
+    EXPECT_EQ(
+        TWProject::uninvoicedTotal({march, april}, {marchExpense}, taskAvailable, expenseAvailable),
+        2200 + 1000 + 500);
+
+    const TWUnitConverter doubling = [](qint64 total, const TWUnit &from, const TWUnit &to) {
+        EXPECT_EQ(from.code(), QStringLiteral("EUR"));
+        EXPECT_EQ(to.code(), QStringLiteral("USD"));
+        return total * 2;
+    };
+    // March only (both bounds inclusive), then converted once into the home unit.
+    EXPECT_EQ(work->uninvoicedTotal({march, april}, {marchExpense}, taskAvailable, expenseAvailable,
+                                    twLocal(2024, 3, 1), twLocal(2024, 3, 31), usd, doubling),
+              (2200 + 500) * 2);
+    // Open bounds take everything.
+    EXPECT_EQ(work->uninvoicedTotal({march, april}, {marchExpense}, taskAvailable, expenseAvailable,
+                                    QDateTime(), QDateTime(), usd, doubling),
+              3700 * 2);
+}
+
+TEST(Work, QuantityText)
+{
+    const auto clock = [](double seconds) { return QStringLiteral("%1s").arg(seconds); };
+    EXPECT_EQ(task(TWTaskTypeTimed, 1, 0.0)->quantityString(5400.0, clock),
+              QStringLiteral("5400s"));
+    EXPECT_EQ(task(TWTaskTypeDay, 1, 0.0)->quantityString(2.5, clock), QStringLiteral("2.5"));
+    EXPECT_EQ(task(TWTaskTypeDay, 1, 0.0)->quantityString(0.1, clock), QStringLiteral("0.1"));
+}
