@@ -63,11 +63,11 @@ class TWAccountingPeriod;
 // ----- end of Business information and accounting periods -----
 
 // ===== Groups =====
-class TWGroup;
+#include "TWGroup.h"
 // ----- end of Groups -----
 
 // ===== Accounts =====
-class TWAccount;
+#include "TWAccount.h"
 // ----- end of Accounts -----
 
 // ===== Transactions =====
@@ -280,9 +280,93 @@ public:
     // ----- end of Business information and accounting periods -----
 
     // ===== Groups =====
+
+    // The groups of the master list, one list per kind of item they hold, in
+    // the order read (by sortOrder) or added.
+    const TWGroupList &accountGroups() const { return m_accountGroups.list; }
+    const TWGroupList &clientGroups() const { return m_clientGroups.list; }
+    const TWGroupList &merchantGroups() const { return m_merchantGroups.list; }
+    const TWGroupList &reportGroups() const { return m_reportGroups.list; }
+    const TWGroupList &filterGroups() const { return m_filterGroups.list; }
+
+    // Replaces the five lists with the rows of the table; a row whose type is
+    // no group type is left out. A failure keeps the rows read before it.
+    TWErrorResult loadGroups();
+    // Writes the five account groups of a new business that gets the default
+    // chart of accounts (identifiers 100-104). All or nothing.
+    TWErrorResult populateGroups();
+
+    // Writes. Each is all or nothing: a failure leaves the table, the lists
+    // and the notifications as they were. "groupNew", "groupUpdate" and
+    // "groupDelete" (key "group") are posted only with `notify`.
+    TWErrorResult addGroup(const TWGroupPtr &group, bool notify);
+    // Writes name, tint, parent, sort order and expanded; the type stays as
+    // stored. A group object other than the listed one of that identifier
+    // takes its place (at the end of its list).
+    TWErrorResult updateGroup(const TWGroupPtr &group, bool notify);
+    TWErrorResult updateGroupSortOrder(const TWGroupPtr &group, bool notify);
+    TWErrorResult updateGroupExpanded(const TWGroupPtr &group, bool notify);
+    // Deletes the group, then, always with notifications, the groups inside
+    // it at any depth and the items inside each of them (accounts with their
+    // transactions, clients, merchants, reports, filters).
+    TWErrorResult deleteGroup(const TWGroupPtr &group, bool notify);
+
+    // The largest stored identifier plus one, at least 100; 0 on failure.
+    qint32 nextGroupIdentifier();
+    // Searches the account groups, then the filter, client, merchant and
+    // report groups; nullptr when none has the identifier.
+    TWGroupPtr groupWithIdentifier(qint32 identifier) const;
+    // The accounts inside the group at any depth, in account-list order. Only
+    // item type 5 (accounts) is served: any other type gives an empty list.
+    TWAccountList groupItems(qint32 groupIdentifier, int type) const;
     // ----- end of Groups -----
 
     // ===== Accounts =====
+
+    // The accounts in the order read (by sortOrder) or added.
+    const TWAccountList &accounts() const { return m_accounts; }
+    // nullptr when no account has the identifier.
+    TWAccountPtr accountWithIdentifier(qint32 identifier) const;
+    // A new list of the accounts sorted by name (TWItem::compare).
+    TWAccountList sortedAccounts() const;
+    // A new list sorted by name: for 0 every asset account (types 1-7), for 8
+    // every liability account (9-14), for any other value the accounts of
+    // exactly that type. Accounts of no account type (0, 8, above 17) are
+    // never returned.
+    TWAccountList accountsOfType(quint32 type) const;
+    // Whether an account's shown balance is its raw, debit-positive sum: yes
+    // for assets, expenses and values that are no account type; no for
+    // liabilities, income and equity (their balances are shown negated).
+    static bool isAccountDebitPositive(const TWAccount &account);
+
+    // Replaces the account list with the rows of the table, each with the
+    // unit of its stored code. A failure keeps the rows read before it.
+    TWErrorResult loadAccounts();
+    // Writes the default chart of accounts of a new business: the accounts
+    // every business gets and the equity accounts of the business's type
+    // (none for an unknown type), all in its home currency. All or nothing.
+    TWErrorResult populateAccounts(const TWBusinessInfo &businessInfo);
+
+    // Writes. Each is all or nothing: a failure leaves the table, the list,
+    // the settings and the notifications as they were. "accountNew",
+    // "accountUpdate" and "accountDelete" (key "account") are posted only with
+    // `notify`.
+    // Adding also records the account's type as the last account type used.
+    TWErrorResult addAccount(const TWAccountPtr &account, bool notify);
+    // The type and the unit are fixed when an account is added: they are not
+    // written, and an account object other than the listed one of that
+    // identifier takes the stored type and unit when it takes the listed
+    // one's place (at the end of the list).
+    TWErrorResult updateAccount(const TWAccountPtr &account, bool notify);
+    // Writes the sort order only; posts "accountUpdate".
+    TWErrorResult updateAccountSortOrder(const TWAccountPtr &account, bool notify);
+    // Deletes the account's transactions, the account, and what the rest of
+    // the document keeps for it (settings, budget items, the business's
+    // closing account).
+    TWErrorResult deleteAccount(const TWAccountPtr &account, bool notify);
+
+    // The largest stored identifier plus one, at least 100; 0 on failure.
+    qint32 nextAccountIdentifier();
     // ----- end of Accounts -----
 
     // ===== Transactions =====
@@ -380,9 +464,56 @@ private:
     // ----- end of Business information and accounting periods -----
 
     // ===== Groups =====
+
+    // The groups of one kind and their identifier index, kept in step.
+    struct GroupKindList {
+        TWGroupList list;
+        QHash<qint32, TWGroupPtr> index;
+    };
+    // The list of a group item type; nullptr for a type that is no group type.
+    GroupKindList *groupKindList(int type);
+    const GroupKindList *groupKindList(int type) const;
+    // The kind list holding the group of that identifier (searched in the
+    // order of groupWithIdentifier) and its position; nullptr when none.
+    GroupKindList *findGroup(qint32 identifier, qsizetype *position);
+    // List changes with their undo registered in the scope; the index follows.
+    void appendGroup(WriteScope &scope, GroupKindList &kind, const TWGroupPtr &group);
+    void removeGroupAt(WriteScope &scope, GroupKindList &kind, qsizetype position);
+    // Hook for the clients, merchants, reports and filters, whose lists belong
+    // to other groups of this store: deletes, with notifications, the items
+    // of the group's kind whose parent is the group.
+    TWErrorResult deleteGroupOtherItemsHook(const TWGroupPtr &group);
+
+    GroupKindList m_accountGroups;
+    GroupKindList m_clientGroups;
+    GroupKindList m_merchantGroups;
+    GroupKindList m_reportGroups;
+    GroupKindList m_filterGroups;
     // ----- end of Groups -----
 
     // ===== Accounts =====
+
+    // The unit object of a stored unit code.
+    TWUnitPtr unitForCode(const QString &code) const;
+    // List changes with their undo registered in the scope; the index follows.
+    void appendAccount(WriteScope &scope, const TWAccountPtr &account);
+    void removeAccountAt(WriteScope &scope, qsizetype position);
+
+    // Hooks into the parts of the document that keep something per account
+    // and are kept by other groups of this store. Each runs inside the
+    // account write that calls it, so a failure undoes the whole write.
+    void columnSettingsAddAccountHook(const TWAccountPtr &account);
+    void exportSettingsAddAccountHook(const TWAccountPtr &account);
+    TWErrorResult deleteAccountTransactionsHook(const TWAccountPtr &account);
+    TWErrorResult businessInfoDeleteAccountHook(const TWAccountPtr &account);
+    void columnSettingsDeleteAccountHook(const TWAccountPtr &account);
+    void importSettingsRemoveAccountHook(const TWAccountPtr &account);
+    void exportSettingsRemoveAccountHook(const TWAccountPtr &account);
+    // Also used for groups.
+    TWErrorResult deleteBudgetItemsForItemHook(const TWItemPtr &item);
+
+    TWAccountList m_accounts;
+    QHash<qint32, TWAccountPtr> m_accountIndex;
     // ----- end of Accounts -----
 
     // ===== Transactions =====

@@ -1,0 +1,340 @@
+// Accounts: the default chart of accounts, storing and reading accounts back,
+// updates that must not change the fixed type and unit, and the questions
+// asked about accounts by type.
+
+#include "TWBusiness.h"
+#include "TWBusinessInfo.h"
+#include "TWLocalized.h"
+#include "TWPreferences.h"
+#include "TWStoreTestSupport.h"
+#include "TWTestSupport.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+struct Expected {
+    qint32 identifier;
+    const char *key;
+    qint32 group;
+    quint32 sortOrder;
+    int type;
+};
+
+// clang-format off
+const Expected kEveryBusiness[] = {
+    {100, "checking", 100, 0, 2},         {101, "savings", 100, 1, 2},
+    {102, "pettyCash", 100, 2, 3},        {104, "fixedAssets", 100, 3, 6},
+    {105, "accountsReceivable", 100, 4, 1}, {106, "creditCard", 101, 0, 10},
+    {107, "loan", 101, 1, 11},            {108, "accountsPayable", 101, 2, 9},
+    {132, "salesTax", 101, 3, 12},        {133, "tax", 101, 4, 12},
+    {109, "sales", 102, 0, 15},           {110, "interestIncome", 102, 1, 15},
+    {111, "advertising", 103, 0, 16},     {112, "auto", 103, 1, 16},
+    {113, "bankCharges", 103, 2, 16},     {114, "businessLicensesPermits", 103, 3, 16},
+    {115, "computer", 103, 4, 16},        {116, "depreciation", 103, 5, 16},
+    {117, "duesSubscriptions", 103, 6, 16}, {118, "equipment", 103, 7, 16},
+    {119, "furniture", 103, 8, 16},       {120, "insurance", 103, 9, 16},
+    {121, "interest", 103, 10, 16},       {122, "internet", 103, 11, 16},
+    {123, "mealsEntertainment", 103, 12, 16}, {124, "mileage", 103, 13, 16},
+    {125, "officeSupplies", 103, 14, 16}, {126, "phone", 103, 15, 16},
+    {127, "postageShipping", 103, 16, 16}, {128, "professionalFees", 103, 17, 16},
+    {129, "rent", 103, 18, 16},           {130, "repairsMaintenance", 103, 19, 16},
+    {131, "salaries", 103, 20, 16},       {134, "travel", 103, 21, 16},
+    {135, "utilities", 103, 22, 16},
+};
+
+const QList<Expected> kEquity[] = {
+    {{136, "openingBalance", 104, 0, 17},
+     {137, "ownersDraw", 104, 1, 17},
+     {138, "ownersEquity", 104, 2, 17}},
+    {{136, "openingBalance", 104, 0, 17},
+     {139, "partner1Draw", 104, 1, 17},
+     {140, "partner1Equity", 104, 2, 17},
+     {141, "partner2Draw", 104, 3, 17},
+     {142, "partner2Equity", 104, 4, 17},
+     {143, "retainedEarnings", 104, 5, 17}},
+    {{136, "openingBalance", 104, 0, 17},
+     {144, "capitalStock", 104, 1, 17},
+     {145, "dividendsPaid", 104, 2, 17},
+     {143, "retainedEarnings", 104, 3, 17}},
+    {},
+};
+
+// clang-format on
+
+TWBusinessInfo businessInfo(std::uint32_t type, const QString &homeCurrency = "EUR")
+{
+    TWBusinessInfo info;
+    info.setType(type);
+    info.setHomeCurrency(homeCurrency);
+    return info;
+}
+
+TWAccountPtr makeAccount(qint32 identifier, const QString &name, int type, qint32 parent = 0)
+{
+    auto unit = std::make_shared<TWUnit>();
+    unit->setCode(QStringLiteral("USD"));
+    return TWAccount::accountWithIdentifier(identifier, name, parent, 0, TWAccountType(type),
+                                            QString(), QImage(), unit, QString());
+}
+
+QList<qint32> identifiers(const TWAccountList &accounts)
+{
+    QList<qint32> result;
+    for (const TWAccountPtr &account : accounts)
+        result.append(account->identifier());
+    return result;
+}
+
+} // namespace
+
+TEST(Accounts, DefaultChartForEachBusinessTypeMatchesTheTable)
+{
+    for (std::uint32_t businessType = 0; businessType < 4; ++businessType) {
+        SCOPED_TRACE(businessType);
+        auto business = twMakeBusiness();
+        ASSERT_TRUE(business);
+        ASSERT_FALSE(business->populateGroups());
+        ASSERT_FALSE(business->populateAccounts(businessInfo(businessType)));
+        ASSERT_FALSE(business->loadAccounts());
+
+        QList<Expected> expected(std::begin(kEveryBusiness), std::end(kEveryBusiness));
+        expected += kEquity[businessType];
+        EXPECT_EQ(business->accounts().size(), expected.size());
+        for (const Expected &row : expected) {
+            SCOPED_TRACE(row.identifier);
+            const TWAccountPtr account = business->accountWithIdentifier(row.identifier);
+            ASSERT_TRUE(account);
+            EXPECT_TRUE(TWHasLocalized(QString::fromLatin1(row.key))) << row.key;
+            EXPECT_EQ(account->name(), TWLocalized(row.key));
+            EXPECT_EQ(account->parentIdentifier(), row.group);
+            EXPECT_EQ(account->sortOrder(), row.sortOrder);
+            EXPECT_EQ(int(account->accountType()), row.type);
+            ASSERT_TRUE(account->unit());
+            EXPECT_EQ(account->unit()->code(), QStringLiteral("EUR"));
+            EXPECT_TRUE(account->icon().isNull());
+            EXPECT_FALSE(account->isInstitution());
+        }
+        EXPECT_FALSE(business->accountWithIdentifier(103));
+        // Every account lies in one of the five default groups.
+        EXPECT_EQ(business->groupItems(100, TWItemTypeAccount).size(), 5);
+        EXPECT_EQ(business->groupItems(104, TWItemTypeAccount).size(),
+                  kEquity[businessType].size());
+        // The last add recorded its type, whatever notify was.
+        EXPECT_EQ(TWPreferences::preferences().lastAccountType(), businessType < 3 ? 17u : 16u);
+    }
+}
+
+TEST(Accounts, DefaultChartOutsideTheUnitedStatesNamesTwoAccountsOtherwise)
+{
+    TWLocaleGuard locale(QStringLiteral("en_GB"));
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    ASSERT_FALSE(business->populateAccounts(businessInfo(TWBusinessTypeCorporation)));
+    EXPECT_EQ(business->accountWithIdentifier(100)->name(), TWLocalized("chequing"));
+    EXPECT_EQ(business->accountWithIdentifier(144)->name(), TWLocalized("shareCapital"));
+    EXPECT_TRUE(TWHasLocalized(QStringLiteral("chequing")));
+    EXPECT_TRUE(TWHasLocalized(QStringLiteral("shareCapital")));
+}
+
+TEST(Accounts, DefaultChartIsAllOrNothing)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    // Account 143 already exists: the corporation's last equity account fails.
+    twExec(*business, QStringLiteral("INSERT INTO accounts (identifier, type) VALUES (143, 17);"));
+    TWNotificationRecorder recorder(business.get());
+    EXPECT_TRUE(business->populateAccounts(businessInfo(TWBusinessTypeCorporation)));
+    EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT COUNT(*) FROM accounts;")), 1);
+    EXPECT_TRUE(business->accounts().isEmpty());
+    EXPECT_FALSE(business->accountWithIdentifier(100));
+    EXPECT_TRUE(recorder.names().isEmpty());
+}
+
+TEST(Accounts, LoadGivesBackWhatWasWritten)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    QImage icon(16, 12, QImage::Format_RGB32);
+    icon.fill(Qt::red);
+    auto unit = std::make_shared<TWUnit>();
+    unit->setCode(QStringLiteral("QQQ")); // not among the built-in units
+    const TWAccountPtr full = TWAccount::accountWithIdentifier(
+        300, QStringLiteral("Operating"), 101, 7, TWAccountTypeBank, QStringLiteral("1200"), icon,
+        unit, QStringLiteral("notes"), true, QStringLiteral("First Bank"), QStringLiteral("42"),
+        QStringLiteral("555-1"), QStringLiteral("555-2"), QStringLiteral("a@b.example"),
+        QUrl(QStringLiteral("https://bank.example/a b")), QStringLiteral("1 Main St"),
+        QStringLiteral("021"), QStringLiteral("wire"));
+    const TWAccountPtr bare = TWAccount::accountWithIdentifier(
+        301, QString(), 0, 3, TWAccountTypeExpense, QString(), QImage(), nullptr, QString());
+    ASSERT_FALSE(business->addAccount(full, true));
+    ASSERT_FALSE(business->addAccount(bare, false));
+    EXPECT_LT(*twQueryInt(*business, QStringLiteral("SELECT length(icon) FROM accounts "
+                                                    "WHERE identifier=300;")),
+              4096);
+    EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT icon IS NULL AND unit IS NULL FROM "
+                                                   "accounts WHERE identifier=301;")),
+              1);
+
+    ASSERT_FALSE(business->loadAccounts());
+    // Read by sort order.
+    EXPECT_EQ(identifiers(business->accounts()), (QList<qint32>{301, 300}));
+    const TWAccountPtr read = business->accountWithIdentifier(300);
+    ASSERT_TRUE(read);
+    EXPECT_NE(read, full);
+    EXPECT_EQ(read->name(), full->name());
+    EXPECT_EQ(read->parentIdentifier(), 101);
+    EXPECT_EQ(read->sortOrder(), 7u);
+    EXPECT_EQ(read->accountType(), TWAccountTypeBank);
+    EXPECT_EQ(read->number(), full->number());
+    EXPECT_EQ(read->icon().size(), icon.size());
+    EXPECT_EQ(read->notes(), full->notes());
+    ASSERT_TRUE(read->unit());
+    EXPECT_EQ(read->unit()->code(), QStringLiteral("QQQ"));
+    EXPECT_TRUE(read->isInstitution());
+    EXPECT_EQ(read->institutionName(), full->institutionName());
+    EXPECT_EQ(read->institutionNumber(), full->institutionNumber());
+    EXPECT_EQ(read->institutionPhone(), full->institutionPhone());
+    EXPECT_EQ(read->institutionFax(), full->institutionFax());
+    EXPECT_EQ(read->institutionEmail(), full->institutionEmail());
+    EXPECT_EQ(read->institutionWebsite(), full->institutionWebsite());
+    EXPECT_EQ(read->institutionAddress(), full->institutionAddress());
+    EXPECT_EQ(read->institutionRoutingTransit(), full->institutionRoutingTransit());
+    EXPECT_EQ(read->institutionWireTransfer(), full->institutionWireTransfer());
+
+    const TWAccountPtr readBare = business->accountWithIdentifier(301);
+    EXPECT_TRUE(readBare->name().isNull());
+    EXPECT_TRUE(readBare->icon().isNull());
+    EXPECT_TRUE(readBare->institutionWebsite().isEmpty());
+    ASSERT_TRUE(readBare->unit()); // never without a unit object
+}
+
+TEST(Accounts, LoadSurvivesDamagedRows)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    twExec(*business, QStringLiteral("INSERT INTO accounts (identifier, type, icon, isInstitution, "
+                                     "sortOrder) VALUES (400, 99, x'00ff13', 256, -1);"));
+    ASSERT_FALSE(business->loadAccounts());
+    const TWAccountPtr account = business->accountWithIdentifier(400);
+    ASSERT_TRUE(account);
+    EXPECT_TRUE(account->icon().isNull());
+    EXPECT_FALSE(account->isInstitution()); // only the low byte counts
+    EXPECT_TRUE(business->accountsOfType(99).isEmpty());
+}
+
+TEST(Accounts, UpdateKeepsTheStoredTypeAndUnit)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    ASSERT_FALSE(business->addAccount(makeAccount(100, "A", TWAccountTypeBank), false));
+    ASSERT_FALSE(business->addAccount(makeAccount(101, "B", TWAccountTypeCash), false));
+    const TWAccountPtr listed = business->accountWithIdentifier(100);
+
+    TWNotificationRecorder recorder(business.get());
+    const TWAccountPtr copy = listed->copy();
+    copy->setName(QStringLiteral("Renamed"));
+    copy->setAccountType(TWAccountTypeExpense);
+    auto euro = std::make_shared<TWUnit>();
+    euro->setCode(QStringLiteral("EUR"));
+    copy->setUnit(euro);
+    ASSERT_FALSE(business->updateAccount(copy, true));
+
+    EXPECT_EQ(twQueryText(*business, QStringLiteral("SELECT name || type || unit FROM accounts "
+                                                    "WHERE identifier=100;")),
+              QStringLiteral("Renamed2USD"));
+    // The copy took the listed one's place at the end, with the stored values.
+    EXPECT_EQ(identifiers(business->accounts()), (QList<qint32>{101, 100}));
+    EXPECT_EQ(business->accountWithIdentifier(100), copy);
+    EXPECT_EQ(copy->accountType(), TWAccountTypeBank);
+    EXPECT_EQ(copy->unit(), listed->unit());
+    EXPECT_EQ(recorder.names(), QStringList{TWAccountUpdateNotification});
+    EXPECT_EQ(recorder.notifications()
+                  .at(0)
+                  .userInfo.value(TWAccountNotificationKey)
+                  .value<TWAccountPtr>(),
+              copy);
+
+    // The listed object itself stays where it is.
+    ASSERT_FALSE(business->updateAccount(business->accountWithIdentifier(101), false));
+    EXPECT_EQ(identifiers(business->accounts()), (QList<qint32>{101, 100}));
+}
+
+TEST(Accounts, FailedWritesChangeNothing)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    ASSERT_FALSE(business->addAccount(makeAccount(100, "A", TWAccountTypeBank), false));
+    TWPreferences::preferences().setLastAccountType(TWAccountTypeLoan);
+    TWNotificationRecorder recorder(business.get());
+
+    EXPECT_TRUE(business->addAccount(makeAccount(100, "Twin", TWAccountTypeIncome), true));
+    EXPECT_TRUE(business->addAccount(makeAccount(0, "No identifier", TWAccountTypeIncome), true));
+    EXPECT_EQ(business->accounts().size(), 1);
+    EXPECT_EQ(business->accountWithIdentifier(100)->name(), QStringLiteral("A"));
+    EXPECT_EQ(TWPreferences::preferences().lastAccountType(), quint32(TWAccountTypeLoan));
+
+    // A failing update (the table refuses it) leaves list and copy alone.
+    twExec(*business, QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON accounts "
+                                     "BEGIN SELECT RAISE(ABORT, 'refused'); END;"));
+    const TWAccountPtr copy = business->accountWithIdentifier(100)->copy();
+    copy->setAccountType(TWAccountTypeEquity);
+    EXPECT_TRUE(business->updateAccount(copy, true));
+    EXPECT_NE(business->accountWithIdentifier(100), copy);
+    EXPECT_EQ(copy->accountType(), TWAccountTypeEquity);
+    EXPECT_TRUE(recorder.names().isEmpty());
+}
+
+TEST(Accounts, SortOrderUpdateWritesOnlyTheSortOrderAndNotifies)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    ASSERT_FALSE(business->addAccount(makeAccount(100, "A", TWAccountTypeBank), false));
+    const TWAccountPtr copy = business->accountWithIdentifier(100)->copy();
+    copy->setSortOrder(9);
+    copy->setName(QStringLiteral("Not written"));
+    TWNotificationRecorder recorder(business.get());
+    ASSERT_FALSE(business->updateAccountSortOrder(copy, true));
+    EXPECT_EQ(twQueryText(*business, QStringLiteral("SELECT name || sortOrder FROM accounts;")),
+              QStringLiteral("A9"));
+    EXPECT_EQ(recorder.names(), QStringList{TWAccountUpdateNotification});
+    EXPECT_NE(business->accountWithIdentifier(100), copy); // the list is not touched
+}
+
+TEST(Accounts, OfTypeFollowsTheAccountFamilies)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    EXPECT_EQ(business->nextAccountIdentifier(), 100);
+    // One account per value 0 to 18, named so that name order is the reverse
+    // of type order.
+    for (int type = 0; type <= 18; ++type)
+        ASSERT_FALSE(business->addAccount(
+            makeAccount(100 + type, QStringLiteral("%1").arg(QChar(u'z' - type)), type), false));
+    auto types = [](const TWAccountList &accounts) {
+        QList<int> result;
+        for (const TWAccountPtr &account : accounts)
+            result.append(int(account->accountType()));
+        return result;
+    };
+    EXPECT_EQ(types(business->accountsOfType(0)), (QList<int>{7, 6, 5, 4, 3, 2, 1}));
+    EXPECT_EQ(types(business->accountsOfType(8)), (QList<int>{14, 13, 12, 11, 10, 9}));
+    for (int type : {1, 9, 15, 16, 17})
+        EXPECT_EQ(types(business->accountsOfType(type)), QList<int>{type});
+    EXPECT_TRUE(business->accountsOfType(18).isEmpty());
+    EXPECT_EQ(business->sortedAccounts().first()->accountType(), TWAccountType(18));
+    EXPECT_EQ(business->sortedAccounts().size(), 19);
+    EXPECT_EQ(business->nextAccountIdentifier(), 119);
+}
+
+TEST(Accounts, DebitPositiveByType)
+{
+    for (int type = 0; type <= 18; ++type) {
+        const bool expected = type <= 8 || type == 16 || type == 18;
+        EXPECT_EQ(TWBusiness::isAccountDebitPositive(*makeAccount(100, "A", type)), expected)
+            << type;
+    }
+}
