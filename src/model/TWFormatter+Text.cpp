@@ -1,5 +1,6 @@
 // Durations, sizes, dates and the display names of the model's enumerations.
 
+#include "TWBudgetItem.h"
 #include "TWClock.h"
 #include "TWFormatter.h"
 #include "TWLocalized.h"
@@ -286,6 +287,11 @@ QString TWFormatter::budgetItemCycleString(std::uint32_t cycle, std::uint32_t cy
     if (cycleUnit > 4)
         return {};
     return QStringLiteral("%1 %2").arg(cycle).arg(unitWord(cycleUnit - 1, cycle));
+}
+
+QString TWFormatter::budgetItemCycleString(const TWBudgetItem &budgetItem) const
+{
+    return budgetItemCycleString(budgetItem.cycle(), budgetItem.cycleUnit());
 }
 
 QString TWFormatter::noneString() const

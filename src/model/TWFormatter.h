@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <optional>
 
+class TWBudgetItem;
 class TWBusiness;
 class TWNumberFormatter;
 
@@ -125,6 +126,7 @@ public:
                                  const QDateTime &nextDate) const;
     // "1 month", "2 weeks"; cycle unit 0 shows noneString(); above 4 none.
     QString budgetItemCycleString(std::uint32_t cycle, std::uint32_t cycleUnit) const;
+    QString budgetItemCycleString(const TWBudgetItem &budgetItem) const;
     // The text shown for a missing repeat or budget cycle.
     QString noneString() const;
     // Name and dates of an interval preset 0-6 (TWUtilities); none above 6.

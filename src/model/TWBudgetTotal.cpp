@@ -1,0 +1,26 @@
+#include "TWBudgetTotal.h"
+
+TWBudgetTotal::TWBudgetTotal(QDateTime startDate, QDateTime endDate, qint64 total,
+                             qint64 remainingTotal, float progress, TWUnitPtr unit)
+    : m_startDate(std::move(startDate)), m_endDate(std::move(endDate)), m_total(total),
+      m_remainingTotal(remainingTotal), m_progress(progress), m_unit(std::move(unit))
+{
+}
+
+TWBudgetTotalPtr TWBudgetTotal::budgetTotalWithStartDate(const QDateTime &startDate,
+                                                         const QDateTime &endDate, qint64 total,
+                                                         qint64 remainingTotal, float progress,
+                                                         const TWUnitPtr &unit)
+{
+    return std::make_shared<TWBudgetTotal>(startDate, endDate, total, remainingTotal, progress,
+                                           unit);
+}
+
+float TWBudgetTotal::progressWithTotal(qint64 spent, qint64 available)
+{
+    // A budget of nothing (or one that earlier cycles used up exactly) has no
+    // share to show; dividing would give an infinite or undefined value.
+    if (available == 0)
+        return 0.0f;
+    return float(spent) / float(available);
+}

@@ -1,0 +1,366 @@
+// Budget lines: the current cycle across month ends, leap days and
+// daylight-saving changes, rollover, budgets without a step, the order of
+// cycles, and the figures of a cycle weighed against the ledger (the suites
+// named Date* run again in a zone with daylight saving).
+
+#include "TWBudgetItem.h"
+#include "TWTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <ostream>
+
+// Readable dates in failure messages.
+static void PrintTo(const QDateTime &date, std::ostream *os)
+{
+    *os << date.toString(Qt::ISODate).toStdString();
+}
+
+namespace
+{
+
+TWUnitPtr unit(const QString &code)
+{
+    return TWUnit::unitWithName(code, code, code, QString(), 1.0, 2, QDateTime(), false,
+                                TWUnitTypeCurrency);
+}
+
+TWBudgetItem budget(qint64 total, const QDateTime &start, std::uint32_t cycle,
+                    std::uint32_t cycleUnit, bool rollover = false)
+{
+    return TWBudgetItem(TWItemTypeAccount, 200, total, unit("USD"), start, cycle, cycleUnit,
+                        rollover, 100);
+}
+
+struct Cycle {
+    QDateTime start;
+    QDateTime end;
+    qint64 total = 0;
+};
+
+Cycle currentCycle(const TWBudgetItem &item)
+{
+    Cycle cycle;
+    item.currentCycleStartDate(&cycle.start, &cycle.end, &cycle.total);
+    return cycle;
+}
+
+// On `today`, the current cycle runs from `start` to `end` and offers `total`.
+struct Expected {
+    QDate today;
+    QDate start;
+    QDate end;
+    qint64 total;
+};
+
+void expectCycles(const TWBudgetItem &item, std::initializer_list<Expected> expectations)
+{
+    for (const Expected &e : expectations) {
+        TWFixedClock clock(e.today.year(), e.today.month(), e.today.day());
+        const Cycle c = currentCycle(item);
+        SCOPED_TRACE(e.today.toString(Qt::ISODate).toStdString());
+        EXPECT_EQ(c.start, QDateTime(e.start, QTime(0, 0), Qt::LocalTime));
+        EXPECT_EQ(c.end, QDateTime(e.end, QTime(0, 0), Qt::LocalTime));
+        EXPECT_EQ(c.total, e.total);
+    }
+}
+
+QDate d(int year, int month, int day)
+{
+    return QDate(year, month, day);
+}
+
+} // namespace
+
+TEST(DateBudgetCycle, MonthlyFromTheThirtyFirstKeepsItsDay)
+{
+    // February is too short: its cycle starts on its last day, and March's
+    // goes back to the 31st instead of drifting to the 28th for ever.
+    expectCycles(budget(100, twLocal(2023, 1, 31), 1, TWBudgetCycleUnitMonth, true),
+                 {{d(2023, 2, 15), d(2023, 1, 31), d(2023, 2, 27), 100},
+                  {d(2023, 2, 28), d(2023, 2, 28), d(2023, 3, 30), 200},
+                  {d(2023, 3, 30), d(2023, 2, 28), d(2023, 3, 30), 200},
+                  {d(2023, 3, 31), d(2023, 3, 31), d(2023, 4, 29), 300},
+                  {d(2023, 5, 30), d(2023, 4, 30), d(2023, 5, 30), 400},
+                  {d(2024, 1, 31), d(2024, 1, 31), d(2024, 2, 28), 1300},
+                  // Before the start: the first cycle, counted once.
+                  {d(2022, 6, 1), d(2023, 1, 31), d(2023, 2, 27), 100}});
+    expectCycles(budget(500, twLocal(2023, 11, 30), 3, TWBudgetCycleUnitMonth),
+                 {{d(2024, 2, 28), d(2023, 11, 30), d(2024, 2, 28), 500},
+                  {d(2024, 2, 29), d(2024, 2, 29), d(2024, 5, 29), 500}});
+}
+
+TEST(DateBudgetCycle, LeapYears)
+{
+    expectCycles(budget(100, twLocal(2024, 1, 31), 1, TWBudgetCycleUnitMonth),
+                 {{d(2024, 2, 29), d(2024, 2, 29), d(2024, 3, 30), 100}});
+    // From 29 February: 28 February in common years, the 29th in leap years.
+    expectCycles(budget(100, twLocal(2024, 2, 29), 1, TWBudgetCycleUnitYear, true),
+                 {{d(2025, 2, 27), d(2024, 2, 29), d(2025, 2, 27), 100},
+                  {d(2025, 3, 1), d(2025, 2, 28), d(2026, 2, 27), 200},
+                  {d(2028, 2, 28), d(2027, 2, 28), d(2028, 2, 28), 400},
+                  {d(2028, 2, 29), d(2028, 2, 29), d(2029, 2, 27), 500}});
+    // Ten-day cycles count 29 February as a day.
+    expectCycles(budget(100, twLocal(2024, 2, 20), 10, TWBudgetCycleUnitDay),
+                 {{d(2024, 3, 1), d(2024, 3, 1), d(2024, 3, 10), 100}});
+}
+
+TEST(DateBudgetCycle, DaysAndWeeks)
+{
+    // A weekly rollover budget started 15 days ago (later in the day than
+    // now) is in its third week.
+    {
+        TWFixedClock clock(2024, 3, 16, 9);
+        const Cycle c =
+            currentCycle(budget(10000, twLocal(2024, 3, 1, 15), 1, TWBudgetCycleUnitWeek, true));
+        EXPECT_EQ(c.start, twLocal(2024, 3, 15));
+        EXPECT_EQ(c.end, twLocal(2024, 3, 21));
+        EXPECT_EQ(c.total, 30000);
+    }
+    // The last day of a cycle still belongs to it.
+    expectCycles(budget(100, twLocal(2024, 3, 1), 2, TWBudgetCycleUnitWeek),
+                 {{d(2024, 3, 14), d(2024, 3, 1), d(2024, 3, 14), 100},
+                  {d(2024, 3, 15), d(2024, 3, 15), d(2024, 3, 28), 100}});
+    // Daily cycles across the changes of daylight saving stay calendar days;
+    // 6 November is 241 days after 10 March.
+    expectCycles(budget(100, twLocal(2023, 3, 10), 1, TWBudgetCycleUnitDay, true),
+                 {{d(2023, 3, 12), d(2023, 3, 12), d(2023, 3, 12), 300},
+                  {d(2023, 11, 6), d(2023, 11, 6), d(2023, 11, 6), 24200}});
+}
+
+TEST(DateBudgetCycle, WithoutAStepOneOpenPeriod)
+{
+    TWFixedClock clock(2024, 6, 1);
+    const QDateTime start = twLocal(2024, 1, 15, 10, 30);
+    // Cycle unit none: the start date itself, no end, the plain amount even
+    // with rollover. A cycle of 0 units and an unknown unit have no step and
+    // must not search for the current cycle for ever.
+    for (const TWBudgetItem &item :
+         {budget(100, start, 1, TWBudgetCycleUnitNone, true),
+          budget(100, start, 0, TWBudgetCycleUnitMonth, true),
+          budget(100, start, 0, TWBudgetCycleUnitDay, true), budget(100, start, 3, 7, true)}) {
+        const Cycle c = currentCycle(item);
+        EXPECT_EQ(c.start, start);
+        EXPECT_FALSE(c.end.isValid());
+        EXPECT_EQ(c.total, 100);
+    }
+    // Without a start date there is no cycle to find.
+    const Cycle c = currentCycle(budget(100, QDateTime(), 1, TWBudgetCycleUnitWeek, true));
+    EXPECT_FALSE(c.start.isValid());
+    EXPECT_FALSE(c.end.isValid());
+    EXPECT_EQ(c.total, 100);
+
+    // A cycle longer than the calendar reaches has no end; rollover stops at
+    // the largest amount instead of wrapping round.
+    const Cycle endless =
+        currentCycle(budget(100, twLocal(2024, 1, 1), std::numeric_limits<std::uint32_t>::max(),
+                            TWBudgetCycleUnitYear));
+    EXPECT_EQ(endless.start, twLocal(2024, 1, 1));
+    EXPECT_FALSE(endless.end.isValid());
+    const qint64 huge = std::numeric_limits<qint64>::max() / 4;
+    EXPECT_EQ(currentCycle(budget(-huge, twLocal(2024, 5, 1), 1, TWBudgetCycleUnitDay, true)).total,
+              std::numeric_limits<qint64>::min());
+}
+
+TEST(BudgetItem, CompareCycleByRoughLength)
+{
+    const QDateTime start = twLocal(2024, 1, 1);
+    const TWBudgetItem twoWeeks = budget(0, start, 2, TWBudgetCycleUnitWeek);
+    EXPECT_EQ(twoWeeks.compareCycle(budget(0, start, 10, TWBudgetCycleUnitDay)), 1);
+    EXPECT_EQ(twoWeeks.compareCycle(budget(0, start, 1, TWBudgetCycleUnitMonth)), -1);
+    EXPECT_EQ(twoWeeks.compareCycle(budget(0, start, 14, TWBudgetCycleUnitDay)), 0);
+    // 200 million months are 6 billion days: not wrapped round to a short cycle.
+    EXPECT_EQ(budget(0, start, 200000000, TWBudgetCycleUnitMonth)
+                  .compareCycle(budget(0, start, 1, TWBudgetCycleUnitDay)),
+              1);
+}
+
+namespace
+{
+
+enum : qint32 { Bank = 100, Card = 101, Food = 110, Fuel = 111, Sales = 120, Fees = 121 };
+
+bool debitPositive(const TWAccount &account)
+{
+    return account.accountType() < 9 || account.accountType() == TWAccountTypeExpense;
+}
+
+TWAccountPtr account(qint32 identifier, TWAccountType type, const QString &unitCode = "USD")
+{
+    return TWAccount::accountWithIdentifier(identifier, QString(), 0, 0, type, QString(), QImage(),
+                                            unit(unitCode), QString());
+}
+
+// Moves `amount` into account 1 from account 2; `accountAmount` is what the
+// accounts' own units make of it when they differ from the home unit.
+TWTransactionPtr transfer(const QDateTime &date, qint32 account1, qint32 account2, qint64 amount,
+                          qint64 accountAmount = 0)
+{
+    auto transaction = std::make_shared<TWTransaction>();
+    transaction->setDate(date);
+    transaction->setAccount1Identifier(account1);
+    transaction->setAccount2Identifier(account2);
+    transaction->setTotal(amount);
+    transaction->setTotalBusiness(amount);
+    transaction->setTotalAccount1(accountAmount ? accountAmount : amount);
+    transaction->setTotalAccount2(accountAmount ? accountAmount : amount);
+    return transaction;
+}
+
+TWSplitPtr line(qint32 account, qint64 amount)
+{
+    return TWSplit::splitWithIdentifier(0, QString(), account, amount, amount, amount, 0, 0,
+                                        unit("USD"));
+}
+
+TWTransactionPtr splitTransaction(const QDateTime &date, const TWSplitList &lines)
+{
+    auto transaction = std::make_shared<TWTransaction>();
+    transaction->setDate(date);
+    transaction->setHasSplit(true);
+    transaction->setSplits(lines);
+    return transaction;
+}
+
+class DateBudgetTotal : public ::testing::Test
+{
+protected:
+    // Monthly from 1 January; today is in the third cycle, March.
+    TWBudgetItem monthly(qint32 itemType, qint32 identifier, qint64 total, bool rollover = false,
+                         const TWUnitPtr &budgetUnit = {})
+    {
+        return TWBudgetItem(itemType, identifier, total, budgetUnit ? budgetUnit : home,
+                            twLocal(2024, 1, 1), 1, TWBudgetCycleUnitMonth, rollover, 100);
+    }
+    TWBudgetTotalPtr totalOf(const TWBudgetItem &item, const TWAccountList &counted)
+    {
+        return item.budgetTotalWithTransactions(transactions, counted, home, convert,
+                                                debitPositive);
+    }
+
+    TWFixedClock clock{2024, 3, 10};
+    TWUnitPtr home = unit("USD");
+    // Ten minor units of the target for every one of the source.
+    TWUnitConverter convert = [](qint64 total, const TWUnit &, const TWUnit &) {
+        return total * 10;
+    };
+    TWAccountPtr bank = account(Bank, TWAccountTypeBank);
+    TWAccountPtr card = account(Card, TWAccountTypeCreditCard);
+    TWAccountPtr food = account(Food, TWAccountTypeExpense);
+    TWAccountPtr fuel = account(Fuel, TWAccountTypeExpense);
+    TWAccountPtr sales = account(Sales, TWAccountTypeIncome);
+    TWAccountPtr fees = account(Fees, TWAccountTypeIncome);
+    TWTransactionList transactions;
+};
+
+} // namespace
+
+TEST_F(DateBudgetTotal, CountsTheCycleByCalendarDay)
+{
+    const TWBudgetItem item = monthly(TWItemTypeAccount, Food, 10000);
+    transactions = {
+        transfer(twLocal(2024, 2, 29, 23, 59), Food, Bank, 999), // the day before the cycle
+        transfer(twLocal(2024, 3, 1), Food, Bank, 2000),
+        transfer(twLocal(2024, 3, 31, 23, 30), Food, Card, 500), // the cycle's last day
+        transfer(twLocal(2024, 4, 1), Food, Bank, 777),          // after the cycle
+        transfer(twLocal(2024, 3, 5), Bank, Food, 300),          // a refund
+        transfer(twLocal(2024, 3, 5), Fuel, Bank, 4000),         // another account
+        splitTransaction(twLocal(2024, 3, 6), {line(Food, 700), line(Fuel, 100), line(Bank, -800)}),
+        transfer(QDateTime(), Food, Bank, 55555), // no date, no cycle
+    };
+    // The account's own entry is picked from whatever list it is handed.
+    const TWBudgetTotalPtr total = totalOf(item, {fuel, food});
+    EXPECT_EQ(total->startDate(), twLocal(2024, 3, 1));
+    EXPECT_EQ(total->endDate(), twLocal(2024, 3, 31));
+    EXPECT_EQ(total->total(), 2000 + 500 - 300 + 700);
+    EXPECT_EQ(total->remainingTotal(), 10000 - 2900);
+    EXPECT_FLOAT_EQ(total->progress(), 0.29f);
+    EXPECT_EQ(total->unit(), home);
+}
+
+TEST_F(DateBudgetTotal, RolloverCarriesWhatEarlierCyclesLeft)
+{
+    const TWBudgetItem item = monthly(TWItemTypeAccount, Food, 10000, true);
+    transactions = {
+        transfer(twLocal(2023, 12, 31), Food, Bank, 5000), // before the budget began
+        transfer(twLocal(2024, 1, 20), Food, Bank, 3000),
+        transfer(twLocal(2024, 2, 10), Food, Bank, 2000),
+        splitTransaction(twLocal(2024, 2, 29), {line(Food, 3000), line(Bank, -3000)}),
+        transfer(twLocal(2024, 3, 2), Food, Bank, 1000),
+    };
+    // Three cycles of 100.00 less the 80.00 of January and February.
+    const TWBudgetTotalPtr total = totalOf(item, {food});
+    EXPECT_EQ(total->total(), 1000);
+    EXPECT_EQ(total->remainingTotal(), 30000 - 8000 - 1000);
+    EXPECT_FLOAT_EQ(total->progress(), 1000.0f / 22000.0f);
+
+    // Overspending carries over as well.
+    transactions.append(transfer(twLocal(2024, 1, 2), Food, Bank, 14000));
+    const TWBudgetTotalPtr overspent = totalOf(item, {food});
+    EXPECT_EQ(overspent->remainingTotal(), 30000 - 22000 - 1000);
+}
+
+TEST_F(DateBudgetTotal, NothingAvailableGivesNoProgress)
+{
+    transactions = {transfer(twLocal(2024, 3, 2), Food, Bank, 1500)};
+    TWBudgetTotalPtr total = totalOf(monthly(TWItemTypeAccount, Food, 0), {food});
+    EXPECT_EQ(total->progress(), 0.0f);
+    EXPECT_EQ(total->remainingTotal(), -1500);
+
+    // Earlier cycles used up exactly what the rollover offers now.
+    transactions.append(transfer(twLocal(2024, 1, 5), Food, Bank, 30000));
+    total = totalOf(monthly(TWItemTypeAccount, Food, 10000, true), {food});
+    EXPECT_EQ(total->progress(), 0.0f);
+    EXPECT_EQ(total->remainingTotal(), -1500);
+}
+
+TEST_F(DateBudgetTotal, IncomeAccountsAndGroups)
+{
+    transactions = {
+        transfer(twLocal(2024, 3, 3), Bank, Sales, 30000),
+        transfer(twLocal(2024, 3, 4), Bank, Fees, 20000),
+        transfer(twLocal(2024, 3, 5), Sales, Bank, 5000), // a sale refunded
+        transfer(twLocal(2024, 3, 6), Food, Bank, 2000),
+        transfer(twLocal(2024, 3, 7), Fuel, Card, 1000),
+        // Moving a cost from one account of a group to another is no
+        // spending, either way round or as lines.
+        transfer(twLocal(2024, 3, 8), Food, Fuel, 400),
+        splitTransaction(twLocal(2024, 3, 9), {line(Fuel, 300), line(Food, -300)}),
+    };
+    // An income account budget: the credit-side sum against a negated budget.
+    TWBudgetTotalPtr total = totalOf(monthly(TWItemTypeAccount, Sales, 100000), {sales});
+    EXPECT_EQ(total->total(), -25000);
+    EXPECT_EQ(total->remainingTotal(), -75000);
+    EXPECT_FLOAT_EQ(total->progress(), 0.25f);
+
+    // A group adds its accounts as they are shown: an income group on track
+    // moves forward, it does not come out negative.
+    const TWBudgetItem group = monthly(TWItemTypeAccountGroup, 3, 100000);
+    total = totalOf(group, {sales, fees});
+    EXPECT_EQ(total->total(), 45000);
+    EXPECT_EQ(total->remainingTotal(), 55000);
+    EXPECT_FLOAT_EQ(total->progress(), 0.45f);
+    total = totalOf(group, {food, fuel});
+    EXPECT_EQ(total->total(), 3000);
+    EXPECT_EQ(totalOf(group, {})->total(), 0);
+}
+
+TEST_F(DateBudgetTotal, UnitsOfTheSums)
+{
+    const TWAccountPtr travel = account(Food, TWAccountTypeExpense, "EUR");
+    // 20.00 home, 18.00 in the account's euros.
+    transactions = {transfer(twLocal(2024, 3, 2), Food, Bank, 2000, 1800)};
+
+    // The budget in the account's unit: the account's own amounts, unconverted.
+    EXPECT_EQ(
+        totalOf(monthly(TWItemTypeAccount, Food, 10000, false, unit("EUR")), {travel})->total(),
+        1800);
+
+    // In a third unit: the home amounts, converted.
+    const TWBudgetTotalPtr total =
+        totalOf(monthly(TWItemTypeAccount, Food, 100000, false, unit("GBP")), {travel});
+    EXPECT_EQ(total->total(), 20000);
+    EXPECT_EQ(total->remainingTotal(), 80000);
+    EXPECT_EQ(total->unit()->code(), QStringLiteral("GBP"));
+}
