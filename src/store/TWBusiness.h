@@ -54,12 +54,15 @@ class QThreadPool;
 // ---- Forward declarations and includes of each group ----
 
 // ===== Units =====
-class TWUnit;
+#include "TWTotalType.h"
+#include "TWUnit.h"
 // ----- end of Units -----
 
 // ===== Business information and accounting periods =====
-class TWBusinessInfo;
-class TWAccountingPeriod;
+#include "TWAccountingPeriod.h"
+#include "TWBusinessInfo.h"
+
+#include <QDateTime>
 // ----- end of Business information and accounting periods -----
 
 // ===== Groups =====
@@ -270,6 +273,60 @@ public:
     TWErrorResult prepareSchema(bool allowUpgrade, QSet<QString> *created = nullptr);
 
     // ===== Units =====
+
+    // The business's units: sorted by name as units are added, in the order
+    // of the query right after a load.
+    const TWUnitList &units() const { return m_units; }
+    // The same objects keyed by code.
+    const QHash<QString, TWUnitPtr> &unitsDictionary() const { return m_unitsDictionary; }
+    // The business's unit with that code, or nullptr.
+    TWUnitPtr unitWithCode(const QString &code) const;
+    // The unit for a code read from a stored record: the business's unit, or,
+    // when the business has no unit of that code, a placeholder unit carrying
+    // the code (name = code, rate 0, two decimal places), never nullptr and
+    // never another currency. The same placeholder object is returned for the
+    // same code for the life of the store; placeholders are not in `units`.
+    TWUnitPtr unitForStoredCode(const QString &code);
+    // New lists, in list order: the units of one TWUnitType, the favourites.
+    TWUnitList unitsOfType(std::uint32_t type) const;
+    TWUnitList favouriteUnits() const;
+    // The unit of the home currency (set when the business information is
+    // loaded); nullptr before that.
+    const TWUnitPtr &homeUnit() const { return m_homeUnit; }
+
+    // Seeds a new business: a copy of every built-in unit (with a Canadian
+    // home currency "CAD" shows as "$" and "USD" as "US$"), then the unit-list
+    // version in the info table. A unit that cannot be stored is skipped.
+    TWErrorResult populateUnits();
+    // Replaces `units` and `unitsDictionary` with the table's rows. When the
+    // query cannot be prepared both stay empty; when a step fails, the rows
+    // read so far are kept and the error is returned.
+    TWErrorResult loadUnits();
+    // Inserts the unit's row, then adds it to the list (kept sorted by name)
+    // and the dictionary; posts "unitNew" when notify.
+    TWErrorResult addUnit(const TWUnitPtr &unit, bool notify);
+    // Writes every field but the type, by code. Passed another object than
+    // the listed one, the listed unit of that code takes all its fields but
+    // the type (the list keeps its order). Posts "unitUpdate" when notify.
+    TWErrorResult updateUnit(const TWUnitPtr &unit, bool notify);
+    // Writes only the rate and the date of the last update (the caller changes
+    // the listed unit itself). Posts "unitUpdate" when notify.
+    TWErrorResult updateUnitRate(const TWUnitPtr &unit, bool notify);
+    // Deletes the row of the unit's code and removes that unit from the list
+    // and the dictionary; posts "unitDelete" when notify. Whether a unit in use
+    // may go is the caller's decision.
+    TWErrorResult deleteUnit(const TWUnitPtr &unit, bool notify);
+
+    // Conversions (TWUnitConversion): amount × target rate ÷ source rate,
+    // rescaled to the target's decimal places, rounded half away from zero.
+    // A missing unit or a refused conversion (not finite, or past 64 bits)
+    // gives 0; use TWUnitConversion::convertedTotal to tell refusals apart.
+    qint64 totalInHomeCurrency(qint64 total, const TWUnitPtr &unit) const;
+    qint64 totalInUnit(qint64 total, const TWUnitPtr &totalUnit, const TWUnitPtr &unit) const;
+    // In US cents.
+    qint64 totalInBaseCurrency(qint64 total, const TWUnitPtr &unit) const;
+    // The conversion for model arithmetic (TWUnitConversion::convertTotal).
+    static TWUnitConverter unitConverter();
     // ----- end of Units -----
 
     // ===== Business information and accounting periods =====
@@ -277,6 +334,90 @@ public:
     // The home currency code of the business row; empty when there is none
     // or the query fails. (Defined with the schema: the upgrade needs it.)
     QString homeCurrencyCode();
+
+    // The business's description; nullptr until it is set or loaded.
+    const TWBusinessInfoPtr &businessInfo() const { return m_businessInfo; }
+    // Sets the record of a business being created, before its row exists.
+    void setBusinessInfo(const TWBusinessInfoPtr &businessInfo) { m_businessInfo = businessInfo; }
+    // Inserts the business row (identifier 100) from `businessInfo`.
+    TWErrorResult populateBusinessInfo();
+    // Reads the business row into `businessInfo` (without periods: see
+    // `loadAccountingPeriods`) and sets `homeUnit`. An empty table leaves
+    // `businessInfo` nullptr without error; a failure leaves it nullptr.
+    TWErrorResult loadBusinessInfo();
+    // Writes the record over the business row; on success it becomes
+    // `businessInfo`. The business type and home currency are fixed when the
+    // business is created: the record is given the stored ones. Posts nothing.
+    TWErrorResult updateBusinessInfo(const TWBusinessInfoPtr &businessInfo);
+    // Called when an account is deleted: when it was the nominal-transfer
+    // account, the business no longer names one.
+    TWErrorResult businessInfoDeleteAccount(const TWAccount &account);
+
+    // Accounting periods. They live in `businessInfo()->accountingPeriods()`
+    // in no particular order; the table is always rewritten whole. Days are
+    // compared by calendar day, bounds inclusive, a missing bound open.
+
+    // A new list of the periods sorted by start date.
+    TWAccountingPeriodList sortedAccountingPeriods() const;
+    // The first listed period with that identifier, or nullptr.
+    TWAccountingPeriodPtr accountingPeriodWithIdentifier(qint32 identifier) const;
+    // The stored period containing the date; otherwise a made-up "none"
+    // period (identifier 0, no name) for the days around it that no period
+    // covers: before the first period (no start), a gap between two periods,
+    // after the last period (no end), or everything when there are no
+    // periods. Never nullptr.
+    TWAccountingPeriodPtr accountingPeriodForDate(const QDateTime &date) const;
+    // `accountingPeriodForDate` of now.
+    TWAccountingPeriodPtr currentAccountingPeriod() const;
+    // The period of the day before the current period starts; nullptr when
+    // the current period has no start.
+    TWAccountingPeriodPtr lastAccountingPeriod() const;
+    // The periods up to today in start order, with "none" periods for the
+    // days no period covers: one before the first period and one in every gap.
+    // Ends before a gap holding today, or at the period holding today (which
+    // is included only when includeCurrent); empty when today lies before the
+    // first period.
+    TWAccountingPeriodList sortedAccountingPeriodsWithNone(bool includeCurrent) const;
+    // Whether the date lies on an earlier day than the start of the current
+    // period (false when that period has no start).
+    bool dateBeforeActiveAccountingPeriod(const QDateTime &date) const;
+
+    // Stores each period of a new business's record with the next identifier
+    // (100, 101, ... in list order); the record's list is left as it is.
+    TWErrorResult populateAccountingPeriods();
+    // Reads the table into `businessInfo`'s periods (right after
+    // `loadBusinessInfo`). Fails when there is no business record to fill.
+    TWErrorResult loadAccountingPeriods();
+    // Inserts one row; posts "accountingPeriodNew" when notify. The record's
+    // list is not touched.
+    TWErrorResult addAccountingPeriod(const TWAccountingPeriodPtr &period, bool notify);
+    // Deletes every row; posts "accountingPeriodDelete" when notify. The
+    // record's list is not touched.
+    TWErrorResult deleteAccountingPeriods(bool notify);
+    // The largest stored identifier plus one, at least 100; 0 on failure.
+    qint32 nextAccountingPeriodIdentifier();
+    // Run when a document is opened (and after the periods were edited, with
+    // force): with automatic periods on, creates the current calendar year as
+    // period "1" when there is none, or appends periods as long as the last
+    // one (named by position) until today is covered, at most
+    // `maximumNewAccountingPeriods` in one run and only when the last period
+    // has both dates and a positive length; then records the active period and
+    // `lastStartupDate`, and regenerates the year-end transfers when the
+    // active period moved or when forced. Atomic.
+    TWErrorResult updateAccountingPeriods(bool force);
+    static constexpr int maximumNewAccountingPeriods = 1000;
+    // Regenerates the year-end transfer transactions of the past periods.
+    TWErrorResult updateNominalTransferTransactions();
+
+    // Document settings kept in the package's settings file: the period that
+    // held the day of the last opening (0 when none) and that moment.
+    qint32 activeAccountingPeriodIdentifier() const { return m_activeAccountingPeriodIdentifier; }
+    void setActiveAccountingPeriodIdentifier(qint32 identifier)
+    {
+        m_activeAccountingPeriodIdentifier = identifier;
+    }
+    const QDateTime &lastStartupDate() const { return m_lastStartupDate; }
+    void setLastStartupDate(const QDateTime &date) { m_lastStartupDate = date; }
     // ----- end of Business information and accounting periods -----
 
     // ===== Groups =====
@@ -458,9 +599,27 @@ private:
     void upgradeAddBuiltInFields();
 
     // ===== Units =====
+
+    // Inserts at the position of its name, after units of the same name.
+    void insertSortedUnit(const TWUnitPtr &unit);
+
+    TWUnitList m_units;
+    QHash<QString, TWUnitPtr> m_unitsDictionary;
+    QHash<QString, TWUnitPtr> m_placeholderUnits;
+    TWUnitPtr m_homeUnit;
     // ----- end of Units -----
 
     // ===== Business information and accounting periods =====
+
+    // Packed dates are stored as doubles; a value that is not a packed date
+    // reads as no date.
+    static QDateTime dateWithStoredValue(double value);
+    // The automatic-periods step of `updateAccountingPeriods`.
+    TWErrorResult extendAccountingPeriods(const QDate &today);
+
+    TWBusinessInfoPtr m_businessInfo;
+    qint32 m_activeAccountingPeriodIdentifier = 0;
+    QDateTime m_lastStartupDate;
     // ----- end of Business information and accounting periods -----
 
     // ===== Groups =====

@@ -1,0 +1,308 @@
+// Accounting periods: the table, which period a day belongs to, the list with
+// its gaps, and the maintenance at opening (new periods, the active period).
+
+#include "TWBusiness.h"
+#include "TWStoreTestSupport.h"
+#include "TWTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+TWAccountingPeriodPtr period(const char *name, const QDate &start, const QDate &end,
+                             qint32 identifier = 0, bool closed = false)
+{
+    return TWAccountingPeriod::accountingPeriodWithName(
+        QString::fromUtf8(name), twLocal(start.year(), start.month(), start.day()),
+        twLocal(end.year(), end.month(), end.day()), closed, identifier);
+}
+
+TWAccountingPeriodPtr year(const char *name, int y)
+{
+    return period(name, QDate(y, 1, 1), QDate(y, 12, 31));
+}
+
+// "name:first..last" with "-" for no name and nothing for an open bound.
+QString describe(const TWAccountingPeriodPtr &p)
+{
+    if (!p)
+        return QStringLiteral("null");
+    const auto day = [](const QDateTime &d) {
+        return d.isValid() ? d.date().toString(Qt::ISODate) : QString();
+    };
+    return (p->name().isNull() ? QStringLiteral("-") : p->name()) + QLatin1Char(':') +
+           day(p->startDate()) + QStringLiteral("..") + day(p->endDate());
+}
+
+QStringList describe(const TWAccountingPeriodList &periods)
+{
+    QStringList result;
+    for (const TWAccountingPeriodPtr &p : periods)
+        result.append(describe(p));
+    return result;
+}
+
+// A business whose stored periods are the given ones (identifiers from 100),
+// loaded as a document opening would load them.
+std::unique_ptr<TWBusiness> businessWithPeriods(const TWAccountingPeriodList &periods,
+                                                bool automatic = true)
+{
+    auto business = twMakeBusiness();
+    if (!business)
+        return nullptr;
+    TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
+    info->setAccountingPeriods(periods);
+    info->setCreateNewAccountingPeriods(automatic);
+    business->setBusinessInfo(info);
+    EXPECT_FALSE(business->populateBusinessInfo());
+    EXPECT_FALSE(business->populateAccountingPeriods());
+    EXPECT_FALSE(business->loadBusinessInfo());
+    EXPECT_FALSE(business->loadAccountingPeriods());
+    return business;
+}
+
+// The periods as the table holds them (the business's list is put back).
+QStringList storedPeriods(TWBusiness &business)
+{
+    const TWAccountingPeriodList kept = business.businessInfo()->accountingPeriods();
+    EXPECT_FALSE(business.loadAccountingPeriods());
+    const QStringList result = describe(business.sortedAccountingPeriods());
+    business.businessInfo()->setAccountingPeriods(kept);
+    return result;
+}
+
+} // namespace
+
+TEST(AccountingPeriods, PopulateAndLoad)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWAccountingPeriodList periods{
+        year("Second", 2024), period("First", QDate(2023, 1, 1), QDate(2023, 12, 31), 0, true)};
+    auto business = businessWithPeriods(periods);
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    // Stored in list order with identifiers from 100; the handed-in records keep theirs.
+    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT group_concat(identifier || name || closed) "
+                                            "FROM (SELECT * FROM accountingPeriods ORDER BY "
+                                            "identifier);")),
+              QStringLiteral("100Second0,101First1"));
+    EXPECT_EQ(periods.first()->identifier(), 0);
+
+    const TWAccountingPeriodList loaded = b.sortedAccountingPeriods();
+    ASSERT_EQ(describe(loaded),
+              (QStringList{"First:2023-01-01..2023-12-31", "Second:2024-01-01..2024-12-31"}));
+    EXPECT_TRUE(loaded.at(0)->closed());
+    EXPECT_EQ(b.accountingPeriodWithIdentifier(100), loaded.at(1));
+    EXPECT_EQ(b.nextAccountingPeriodIdentifier(), 102);
+
+    // Without a business record there is nothing to load into.
+    auto empty = twMakeBusiness();
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->loadAccountingPeriods());
+    EXPECT_TRUE(empty->sortedAccountingPeriods().isEmpty());
+}
+
+TEST(AccountingPeriods, LookupsByDay)
+{
+    auto business = businessWithPeriods({year("2025", 2025), year("2023", 2023)}, false);
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const auto at = [&b](int y, int m, int d, int h = 0) {
+        return describe(b.accountingPeriodForDate(twLocal(y, m, d, h)));
+    };
+    EXPECT_EQ(at(2022, 7, 1), "-:..2022-12-31");
+    EXPECT_EQ(at(2023, 12, 31, 23), "2023:2023-01-01..2023-12-31");
+    // A day in the gap belongs to the gap, not to the stretch after the last period.
+    EXPECT_EQ(at(2024, 5, 5), "-:2024-01-01..2024-12-31");
+    EXPECT_EQ(at(2026, 2, 2), "-:2026-01-01..");
+
+    TWFixedClock clock(2025, 6, 1);
+    EXPECT_EQ(describe(b.currentAccountingPeriod()), "2025:2025-01-01..2025-12-31");
+    EXPECT_EQ(describe(b.lastAccountingPeriod()), "-:2024-01-01..2024-12-31");
+    EXPECT_TRUE(b.dateBeforeActiveAccountingPeriod(twLocal(2024, 12, 31, 23, 59, 59)));
+    EXPECT_FALSE(b.dateBeforeActiveAccountingPeriod(twLocal(2025, 1, 1)));
+    clock.set(twLocal(2024, 3, 3));
+    EXPECT_EQ(describe(b.lastAccountingPeriod()), "2023:2023-01-01..2023-12-31");
+    // Before the first period the current period has no start.
+    clock.set(twLocal(2022, 3, 3));
+    EXPECT_FALSE(b.lastAccountingPeriod());
+    EXPECT_FALSE(b.dateBeforeActiveAccountingPeriod(twLocal(1990, 1, 1)));
+
+    auto none = businessWithPeriods({}, false);
+    ASSERT_TRUE(none);
+    EXPECT_EQ(describe(none->accountingPeriodForDate(twLocal(2024, 1, 1))), "-:..");
+    EXPECT_FALSE(none->lastAccountingPeriod());
+}
+
+TEST(AccountingPeriods, SortedWithGaps)
+{
+    auto business = businessWithPeriods(
+        {year("2025", 2025), year("2023", 2023), year("2020", 2020), year("2021", 2021)}, false);
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    TWFixedClock clock(2025, 6, 1);
+    const QStringList upTo2025{
+        "-:..2019-12-31",           "2020:2020-01-01..2020-12-31", "2021:2021-01-01..2021-12-31",
+        "-:2022-01-01..2022-12-31", "2023:2023-01-01..2023-12-31", "-:2024-01-01..2024-12-31"};
+    EXPECT_EQ(describe(b.sortedAccountingPeriodsWithNone(false)), upTo2025);
+    EXPECT_EQ(describe(b.sortedAccountingPeriodsWithNone(true)),
+              upTo2025 + QStringList{"2025:2025-01-01..2025-12-31"});
+    // Today in a gap: everything before it; before the first period: nothing.
+    clock.set(twLocal(2024, 2, 2));
+    EXPECT_EQ(describe(b.sortedAccountingPeriodsWithNone(true)), upTo2025.mid(0, 5));
+    clock.set(twLocal(2019, 12, 31));
+    EXPECT_TRUE(b.sortedAccountingPeriodsWithNone(true).isEmpty());
+}
+
+TEST(AccountingPeriodsUpdate, NoPeriodsGetTheCurrentYear)
+{
+    TWFixedClock clock(2024, 6, 15, 9, 30);
+    auto business = businessWithPeriods({});
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    TWNotificationRecorder recorder(&b);
+    ASSERT_FALSE(b.updateAccountingPeriods(false));
+    EXPECT_EQ(describe(b.businessInfo()->accountingPeriods()),
+              QStringList{"1:2024-01-01..2024-12-31"});
+    EXPECT_EQ(b.businessInfo()->accountingPeriods().first()->identifier(), 100);
+    EXPECT_EQ(storedPeriods(b), QStringList{"1:2024-01-01..2024-12-31"});
+    EXPECT_EQ(recorder.names(), QStringList{"accountingPeriodNew"});
+    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 100);
+    EXPECT_EQ(b.lastStartupDate(), clock.now());
+
+    // Without automatic periods nothing is made.
+    auto manual = businessWithPeriods({}, false);
+    ASSERT_TRUE(manual);
+    ASSERT_FALSE(manual->updateAccountingPeriods(false));
+    EXPECT_TRUE(manual->businessInfo()->accountingPeriods().isEmpty());
+    EXPECT_EQ(manual->activeAccountingPeriodIdentifier(), 0);
+}
+
+TEST(AccountingPeriodsUpdate, MonthlyPeriodsKeepEndingAtMonthEnd)
+{
+    TWFixedClock clock(2024, 4, 15);
+    auto business = businessWithPeriods({period("January", QDate(2024, 1, 1), QDate(2024, 1, 31))});
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    TWNotificationRecorder recorder(&b);
+    ASSERT_FALSE(b.updateAccountingPeriods(false));
+    const QStringList expected{"January:2024-01-01..2024-01-31", "2:2024-02-01..2024-02-29",
+                               "3:2024-03-01..2024-03-31", "4:2024-04-01..2024-04-30"};
+    EXPECT_EQ(describe(b.sortedAccountingPeriods()), expected);
+    EXPECT_EQ(storedPeriods(b), expected);
+    EXPECT_EQ(recorder.names(),
+              (QStringList{"accountingPeriodDelete", "accountingPeriodNew", "accountingPeriodNew",
+                           "accountingPeriodNew", "accountingPeriodNew"}));
+    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 103);
+
+    // A second opening the same day changes nothing.
+    recorder.clear();
+    ASSERT_FALSE(b.updateAccountingPeriods(false));
+    EXPECT_EQ(describe(b.sortedAccountingPeriods()), expected);
+    EXPECT_TRUE(recorder.names().isEmpty());
+}
+
+TEST(AccountingPeriodsUpdate, NewPeriodsRepeatTheLastLength)
+{
+    TWFixedClock clock(2024, 2, 10);
+    auto business = businessWithPeriods({period("c", QDate(2023, 7, 1), QDate(2023, 9, 30)),
+                                         period("a", QDate(2023, 1, 1), QDate(2023, 3, 31)),
+                                         period("b", QDate(2023, 4, 1), QDate(2023, 6, 30))});
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    ASSERT_FALSE(b.updateAccountingPeriods(false));
+    EXPECT_EQ(describe(b.sortedAccountingPeriods()),
+              (QStringList{"a:2023-01-01..2023-03-31", "b:2023-04-01..2023-06-30",
+                           "c:2023-07-01..2023-09-30", "4:2023-10-01..2023-12-31",
+                           "5:2024-01-01..2024-03-31"}));
+    // The kept periods keep their identifiers; the new ones follow.
+    EXPECT_EQ(b.sortedAccountingPeriods().at(4)->identifier(), 104);
+    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 104);
+
+    // Whole years are never moved to month ends.
+    clock.set(twLocal(2024, 8, 1));
+    auto fiscal = businessWithPeriods({period("FY", QDate(2022, 7, 1), QDate(2023, 6, 30))});
+    ASSERT_TRUE(fiscal);
+    ASSERT_FALSE(fiscal->updateAccountingPeriods(false));
+    EXPECT_EQ(describe(fiscal->sortedAccountingPeriods()).mid(1),
+              (QStringList{"2:2023-07-01..2024-06-30", "3:2024-07-01..2025-06-30"}));
+}
+
+TEST(AccountingPeriodsUpdate, ExtensionIsBounded)
+{
+    TWFixedClock clock(2024, 1, 1);
+    auto business = businessWithPeriods({period("D", QDate(2000, 1, 1), QDate(2000, 1, 1))});
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const int bound = TWBusiness::maximumNewAccountingPeriods;
+    ASSERT_FALSE(b.updateAccountingPeriods(false));
+    TWAccountingPeriodList periods = b.sortedAccountingPeriods();
+    ASSERT_EQ(periods.size(), bound + 1);
+    EXPECT_EQ(periods.last()->endDate(), twLocal(2000, 1, 1).addDays(bound));
+    EXPECT_EQ(periods.last()->name(), QString::number(bound + 1));
+    // Today lies after every period: no active period.
+    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 0);
+    // The next opening goes on from there.
+    ASSERT_FALSE(b.updateAccountingPeriods(false));
+    EXPECT_EQ(b.sortedAccountingPeriods().size(), 2 * bound + 1);
+}
+
+TEST(AccountingPeriodsUpdate, PeriodsWithoutALengthAreLeftAlone)
+{
+    TWFixedClock clock(2024, 1, 1);
+    // Ends the day before it starts: repeating it would never reach today.
+    auto empty = businessWithPeriods({period("E", QDate(2020, 1, 10), QDate(2020, 1, 9))});
+    ASSERT_TRUE(empty);
+    EXPECT_FALSE(empty->updateAccountingPeriods(false));
+    EXPECT_EQ(empty->sortedAccountingPeriods().size(), 1);
+
+    auto open = businessWithPeriods({TWAccountingPeriod::accountingPeriodWithName(
+        QStringLiteral("O"), twLocal(2020, 1, 1), QDateTime(), false, 0)});
+    ASSERT_TRUE(open);
+    EXPECT_FALSE(open->updateAccountingPeriods(false));
+    EXPECT_EQ(open->sortedAccountingPeriods().size(), 1);
+}
+
+TEST(AccountingPeriodsUpdate, AFailureChangesNothing)
+{
+    TWFixedClock clock(2024, 4, 15);
+    auto business = businessWithPeriods({period("January", QDate(2024, 1, 1), QDate(2024, 1, 31))});
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    b.setActiveAccountingPeriodIdentifier(100);
+    b.setLastStartupDate(twLocal(2024, 1, 5));
+    const TWAccountingPeriodList before = b.businessInfo()->accountingPeriods();
+    twExec(b, QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON accountingPeriods WHEN "
+                             "NEW.identifier = 102 BEGIN SELECT RAISE(ABORT, 'no'); END;"));
+    TWNotificationRecorder recorder(&b);
+    EXPECT_TRUE(b.updateAccountingPeriods(false));
+    EXPECT_EQ(b.businessInfo()->accountingPeriods(), before);
+    EXPECT_EQ(storedPeriods(b), QStringList{"January:2024-01-01..2024-01-31"});
+    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 100);
+    EXPECT_EQ(b.lastStartupDate(), twLocal(2024, 1, 5));
+    EXPECT_TRUE(recorder.names().isEmpty());
+}
+
+TEST(AccountingPeriodsUpdate, ActivePeriodFollowsToday)
+{
+    auto business = businessWithPeriods({year("2023", 2023), year("2025", 2025)}, false);
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    TWFixedClock clock(2023, 5, 5);
+    ASSERT_FALSE(b.updateAccountingPeriods(false));
+    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 100);
+    // In the gap there is no active period.
+    clock.set(twLocal(2024, 5, 5));
+    ASSERT_FALSE(b.updateAccountingPeriods(false));
+    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 0);
+    EXPECT_EQ(b.lastStartupDate(), clock.now());
+    clock.set(twLocal(2025, 5, 5));
+    ASSERT_FALSE(b.updateAccountingPeriods(true));
+    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 101);
+    // A stored identifier that no longer exists is dropped.
+    b.setActiveAccountingPeriodIdentifier(555);
+    clock.set(twLocal(2026, 5, 5));
+    ASSERT_FALSE(b.updateAccountingPeriods(false));
+    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 0);
+}
