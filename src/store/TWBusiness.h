@@ -84,7 +84,7 @@ class TWFieldValue;
 // ----- end of Splits, attachments and custom values -----
 
 // ===== Relationships =====
-class TWRelationship;
+#include "TWRelationshipIndex.h"
 // ----- end of Relationships -----
 
 // ===== Fields =====
@@ -517,6 +517,62 @@ public:
     // ----- end of Splits, attachments and custom values -----
 
     // ===== Relationships =====
+
+    // The typed links between records (payments of invoices and bills by
+    // transactions or single split lines, tasks and expenses billed on an
+    // invoice, year-end transfers of an accounting period): table order as
+    // loaded, additions appended. Empty before `loadRelationships`.
+    const TWRelationshipList &relationships() const { return m_relationships.list(); }
+    // Reads the relationships table into `relationships` (part of opening a
+    // document, after the transactions). Rows read before a failure stay.
+    TWErrorResult loadRelationships();
+
+    // Lookups: the listed objects themselves, in list order; empty when none
+    // match. They match on what the table row holds: a listed relationship
+    // changes only through the operations below. Identifier 0 of a child,
+    // transaction or split stands for "none" (a record not stored yet), so
+    // asking for it finds nothing. A parent of 0 is a real key (the transfers
+    // of the gap before the first accounting period).
+    TWRelationshipPtr relationshipWithIdentifier(qint32 identifier) const;
+    TWRelationshipList relationshipsOfType(std::uint32_t type) const;
+    TWRelationshipList relationshipsWithParentIdentifier(qint32 parentIdentifier,
+                                                         std::uint32_t type) const;
+    TWRelationshipList relationshipsWithChildIdentifier(qint32 childIdentifier,
+                                                        std::uint32_t type) const;
+    TWRelationshipList relationshipsWithParentIdentifier(qint32 parentIdentifier,
+                                                         qint32 childIdentifier,
+                                                         std::uint32_t type) const;
+    // Every type, or one type, linked to the transaction (or to one of its
+    // split lines).
+    TWRelationshipList relationshipsWithTransaction(const TWTransaction &transaction) const;
+    TWRelationshipList relationshipsWithTransaction(const TWTransaction &transaction,
+                                                    std::uint32_t type) const;
+    TWRelationshipList relationshipsWithSplit(const TWSplit &split) const;
+
+    // Writes. The caller gives a new relationship its identifier first
+    // (`nextRelationshipIdentifier`); an identifier of 0 or below, or an object
+    // already listed, is refused and nothing is stored.
+    TWErrorResult addRelationship(const TWRelationshipPtr &relationship, bool notify);
+    // Writes only the value. The listed relationship with that identifier
+    // takes the value too when another object is passed.
+    TWErrorResult updateRelationship(const TWRelationshipPtr &relationship, bool notify);
+    // Deletes the row with the relationship's identifier and the listed
+    // relationship of that identifier. The object keeps its identifier.
+    TWErrorResult deleteRelationship(const TWRelationshipPtr &relationship, bool notify);
+    // Deletes by key, in the table and the list, with one statement; nothing
+    // is posted (callers post what they need). A transaction, split or child
+    // of identifier 0 deletes nothing.
+    TWErrorResult deleteRelationshipsOfType(std::uint32_t type);
+    TWErrorResult deleteParentRelationships(qint32 parentIdentifier, std::uint32_t type);
+    TWErrorResult deleteChildRelationships(qint32 childIdentifier, std::uint32_t type);
+    TWErrorResult deleteTransactionRelationships(const TWTransaction &transaction);
+    TWErrorResult deleteSplitRelationships(const TWSplit &split);
+
+    // The largest stored identifier plus one, at least 100; 0 on failure.
+    qint32 nextRelationshipIdentifier();
+    // "relationshipNew" without user info, once after many adds made with
+    // notify NO.
+    void notifyRelationshipsAdd();
     // ----- end of Relationships -----
 
     // ===== Fields =====
@@ -682,6 +738,13 @@ private:
     // ----- end of Splits, attachments and custom values -----
 
     // ===== Relationships =====
+
+    // Runs one delete by key: the statement with its binds, then the listed
+    // matches leave the list. Nothing listed matches: nothing to delete.
+    TWErrorResult deleteRelationshipsMatching(const TWRelationshipList &matches, const char *sql,
+                                              const std::function<void(TWStatement &)> &bind);
+
+    TWRelationshipIndex m_relationships;
     // ----- end of Relationships -----
 
     // ===== Fields =====

@@ -1,0 +1,441 @@
+// Relationships in the store: rows and list kept alike through adds, updates
+// and deletes (also when an enclosing write fails), the indexed lookups
+// agreeing with a scan of the list, the "none" identifier 0, identifiers and
+// notifications.
+
+#include "TWBusiness.h"
+#include "TWStoreTestSupport.h"
+#include "TWTestSupport.h"
+
+#include "TWRelationship.h"
+#include "TWSplit.h"
+#include "TWTransaction.h"
+
+#include <QSet>
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <random>
+
+namespace
+{
+
+using R = TWRelationship;
+using Ids = QList<qint32>;
+
+TWRelationshipPtr link(std::uint32_t type, double value, qint32 parent, qint32 child,
+                       qint32 transaction, qint32 split, qint32 identifier)
+{
+    return R::relationshipWithType(type, value, parent, child, transaction, split, identifier);
+}
+
+Ids ids(const TWRelationshipList &list)
+{
+    Ids result;
+    for (const TWRelationshipPtr &r : list)
+        result.append(r->identifier());
+    return result;
+}
+
+QString describe(const TWRelationship &r)
+{
+    return QStringLiteral("%1:%2:%3:%4:%5:%6:%7")
+        .arg(r.identifier())
+        .arg(r.type())
+        .arg(r.value())
+        .arg(r.parentIdentifier())
+        .arg(r.childIdentifier())
+        .arg(r.transactionIdentifier())
+        .arg(r.splitIdentifier());
+}
+
+QStringList listRows(const TWBusiness &business)
+{
+    QStringList rows;
+    for (const TWRelationshipPtr &r : business.relationships())
+        rows.append(describe(*r));
+    return rows;
+}
+
+// The table in its own order, read behind the store's back, as `describe`
+// writes a relationship.
+QStringList tableRows(TWBusiness &business)
+{
+    QStringList rows;
+    sqlite3_stmt *q = nullptr;
+    sqlite3_prepare_v2(business.database(),
+                       "SELECT printf('%d:%d:%g:%d:%d:%d:%d', identifier, type, value, "
+                       "parentIdentifier, childIdentifier, transactionIdentifier, "
+                       "splitIdentifier) FROM relationships;",
+                       -1, &q, nullptr);
+    while (q && sqlite3_step(q) == SQLITE_ROW)
+        rows.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(q, 0))));
+    sqlite3_finalize(q);
+    return rows;
+}
+
+TWTransaction transaction(qint32 identifier)
+{
+    TWTransaction t;
+    t.setIdentifier(identifier);
+    return t;
+}
+
+// Every indexed lookup of the store gives what a plain scan of its list
+// gives, for every key the list holds and a few it does not.
+void expectLookupsMatchTheList(const TWBusiness &b)
+{
+    const TWRelationshipList &list = b.relationships();
+    QSet<qint32> transactions{0, 999}, splits{0, 999}, parents{0, 999}, children{999}, idents{0};
+    for (const TWRelationshipPtr &r : list) {
+        transactions.insert(r->transactionIdentifier());
+        splits.insert(r->splitIdentifier());
+        parents.insert(r->parentIdentifier());
+        children.insert(r->childIdentifier());
+        idents.insert(r->identifier());
+    }
+    children.remove(0); // "none": the store answers nothing (tested on its own)
+    for (qint32 i : idents)
+        EXPECT_EQ(b.relationshipWithIdentifier(i), R::relationshipWithIdentifier(list, i));
+    for (qint32 s : splits)
+        EXPECT_EQ(b.relationshipsWithSplit(TWSplit(s)), R::relationshipsWithSplit(list, s));
+    for (std::uint32_t type = 0; type <= 4; ++type) {
+        EXPECT_EQ(b.relationshipsOfType(type), R::relationshipsOfType(list, type));
+        for (qint32 t : transactions) {
+            EXPECT_EQ(b.relationshipsWithTransaction(transaction(t)),
+                      R::relationshipsWithTransaction(list, t));
+            EXPECT_EQ(b.relationshipsWithTransaction(transaction(t), type),
+                      R::relationshipsWithTransaction(list, t, type));
+        }
+        for (qint32 c : children) {
+            EXPECT_EQ(b.relationshipsWithChildIdentifier(c, type),
+                      R::relationshipsWithChildIdentifier(list, c, type));
+            for (qint32 p : parents)
+                EXPECT_EQ(b.relationshipsWithParentIdentifier(p, c, type),
+                          R::relationshipsWithParentIdentifier(list, p, c, type));
+        }
+        for (qint32 p : parents)
+            EXPECT_EQ(b.relationshipsWithParentIdentifier(p, type),
+                      R::relationshipsWithParentIdentifier(list, p, type));
+    }
+}
+
+// Two invoice payments (one by split 601), a bill payment by split 600 of
+// transaction 500 which also pays an invoice whole, billed tasks and an
+// expense, a year-end transfer of period 1 and one of the gap before the
+// first period (parent 0).
+class RelationshipsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        business = twMakeBusiness();
+        ASSERT_TRUE(business);
+        for (const TWRelationshipPtr &r : {
+                 link(TWRelationshipTypeInvoicePayment, 0, 110, 200, 500, 0, 100),
+                 link(TWRelationshipTypeInvoiceTask, 1.5, 200, 300, 0, 0, 101),
+                 link(TWRelationshipTypeInvoiceTask, 2.5, 200, 301, 0, 0, 102),
+                 link(TWRelationshipTypeBillPayment, 0, 120, 210, 500, 600, 103),
+                 link(TWRelationshipTypeInvoiceExpense, 1, 200, 302, 0, 0, 104),
+                 link(TWRelationshipTypeNominalTransfer, 0, 1, 0, 501, 0, 105),
+                 link(TWRelationshipTypeInvoicePayment, 0, 110, 201, 502, 601, 106),
+                 link(TWRelationshipTypeInvoiceTask, 4, 201, 300, 0, 0, 107),
+                 link(TWRelationshipTypeNominalTransfer, 0, 0, 0, 503, 0, 108),
+             })
+            ASSERT_FALSE(business->addRelationship(r, false));
+    }
+
+    std::unique_ptr<TWBusiness> business;
+};
+
+} // namespace
+
+TEST_F(RelationshipsTest, LookupsAnswerInListOrderWithTheListsOwnObjects)
+{
+    TWBusiness &b = *business;
+    EXPECT_EQ(b.relationshipWithIdentifier(103), b.relationships().at(3));
+    EXPECT_EQ(ids(b.relationshipsWithTransaction(transaction(500))), (Ids{100, 103}));
+    EXPECT_EQ(b.relationshipsWithTransaction(transaction(500)).at(1), b.relationships().at(3));
+    EXPECT_EQ(ids(b.relationshipsWithTransaction(transaction(500), 3)), (Ids{103}));
+    EXPECT_EQ(ids(b.relationshipsWithSplit(TWSplit(601))), (Ids{106}));
+    EXPECT_EQ(ids(b.relationshipsOfType(1)), (Ids{101, 102, 107}));
+    EXPECT_EQ(ids(b.relationshipsWithParentIdentifier(200, 1)), (Ids{101, 102}));
+    EXPECT_EQ(ids(b.relationshipsWithChildIdentifier(300, 1)), (Ids{101, 107}));
+    EXPECT_EQ(ids(b.relationshipsWithParentIdentifier(110, 201, 0)), (Ids{106}));
+    EXPECT_EQ(ids(b.relationshipsWithParentIdentifier(0, 4)), (Ids{108}));
+    expectLookupsMatchTheList(b);
+}
+
+TEST_F(RelationshipsTest, IdentifierZeroMeansNoneInLookupsAndDeletes)
+{
+    TWBusiness &b = *business;
+    EXPECT_TRUE(b.relationshipsWithSplit(TWSplit(0)).isEmpty());
+    EXPECT_TRUE(b.relationshipsWithTransaction(TWTransaction()).isEmpty());
+    EXPECT_TRUE(b.relationshipsWithTransaction(TWTransaction(), 1).isEmpty());
+    EXPECT_TRUE(b.relationshipsWithChildIdentifier(0, 4).isEmpty());
+    EXPECT_TRUE(b.relationshipsWithParentIdentifier(1, 0, 4).isEmpty());
+
+    // A split or transaction never stored, or child "none", deletes nothing:
+    // not the billed tasks, the whole-transaction payments or the year-end
+    // links; not even a row the list does not know about.
+    twExec(b, QStringLiteral("INSERT INTO relationships (identifier, type, transactionIdentifier, "
+                             "splitIdentifier) VALUES (150, 0, 0, 0);"));
+    const QStringList before = tableRows(b);
+    EXPECT_FALSE(b.deleteSplitRelationships(TWSplit(0)));
+    EXPECT_FALSE(b.deleteTransactionRelationships(TWTransaction()));
+    EXPECT_FALSE(b.deleteChildRelationships(0, 4));
+    EXPECT_EQ(tableRows(b), before);
+    EXPECT_EQ(b.relationships().size(), 9);
+}
+
+TEST_F(RelationshipsTest, DeletesByKeyTouchOnlyTheirRows)
+{
+    TWBusiness &b = *business;
+    TWNotificationRecorder recorder(&b);
+    EXPECT_FALSE(b.deleteParentRelationships(200, 1));
+    EXPECT_EQ(ids(b.relationships()), (Ids{100, 103, 104, 105, 106, 107, 108}));
+    EXPECT_EQ(ids(b.relationshipsWithChildIdentifier(300, 1)), (Ids{107}));
+    // Transaction 500 pays an invoice and a bill: both links go.
+    EXPECT_FALSE(b.deleteTransactionRelationships(transaction(500)));
+    EXPECT_TRUE(b.relationshipsWithSplit(TWSplit(600)).isEmpty());
+    EXPECT_FALSE(b.deleteTransactionRelationships(transaction(777))); // has none
+    EXPECT_FALSE(b.deleteSplitRelationships(TWSplit(601)));
+    EXPECT_FALSE(b.deleteChildRelationships(302, 2));
+    EXPECT_EQ(ids(b.relationships()), (Ids{105, 107, 108}));
+    EXPECT_FALSE(b.deleteRelationshipsOfType(4));
+    EXPECT_EQ(ids(b.relationships()), (Ids{107}));
+    EXPECT_EQ(tableRows(b), listRows(b));
+    expectLookupsMatchTheList(b);
+    EXPECT_TRUE(recorder.names().isEmpty()); // callers announce bulk deletes
+}
+
+TEST_F(RelationshipsTest, FailedBulkDeleteKeepsEveryRowAndListEntry)
+{
+    TWBusiness &b = *business;
+    const TWRelationshipList listBefore = b.relationships();
+    const QStringList rowsBefore = tableRows(b);
+    {
+        // The deletes succeed, then the enclosing write fails.
+        TWBusiness::WriteScope outer(b);
+        EXPECT_FALSE(b.deleteParentRelationships(200, 1));
+        EXPECT_FALSE(b.deleteTransactionRelationships(transaction(500)));
+        EXPECT_FALSE(b.deleteRelationshipsOfType(4));
+        EXPECT_EQ(ids(b.relationships()), (Ids{104, 106, 107}));
+        EXPECT_TRUE(outer.finish(TWBusiness::databaseError(SQLITE_ERROR)));
+    }
+    EXPECT_EQ(b.relationships(), listBefore);
+    EXPECT_EQ(tableRows(b), rowsBefore);
+    expectLookupsMatchTheList(b);
+
+    // The statement itself fails halfway through its rows.
+    twExec(b, QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON relationships "
+                             "WHEN old.identifier = 102 BEGIN SELECT RAISE(ABORT, 'kept'); END;"));
+    const TWErrorResult error = b.deleteParentRelationships(200, 1);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), TWDatabaseErrorDomain);
+    EXPECT_EQ(error->code(), SQLITE_CONSTRAINT);
+    EXPECT_TRUE(b.deleteRelationship(b.relationshipWithIdentifier(102), true));
+    EXPECT_EQ(b.relationships(), listBefore);
+    EXPECT_EQ(tableRows(b), rowsBefore);
+    expectLookupsMatchTheList(b);
+    EXPECT_FALSE(b.inTransaction());
+}
+
+TEST_F(RelationshipsTest, UpdateAndDeleteKeepListAndTableAlike)
+{
+    TWBusiness &b = *business;
+    TWNotificationRecorder recorder(&b);
+    const TWRelationshipPtr task = b.relationshipWithIdentifier(101);
+    task->setValue(3.25);
+    EXPECT_FALSE(b.updateRelationship(task, true));
+    // A copy passed in: the listed object takes the value; only the value is
+    // written.
+    const TWRelationshipPtr copy = task->copy();
+    copy->setValue(6.0);
+    copy->setParentIdentifier(999);
+    EXPECT_FALSE(b.updateRelationship(copy, false));
+    EXPECT_EQ(task->value(), 6.0);
+    EXPECT_EQ(ids(b.relationshipsWithParentIdentifier(200, 1)), (Ids{101, 102}));
+    {
+        TWBusiness::WriteScope outer(b); // undone: the old value comes back
+        task->setValue(9.0);
+        EXPECT_FALSE(b.updateRelationship(task, true));
+        outer.rollback();
+    }
+    EXPECT_EQ(task->value(), 6.0);
+
+    // Deleting through a copy takes the listed object out; it keeps its
+    // identifier.
+    const TWRelationshipPtr expense = b.relationshipWithIdentifier(104);
+    EXPECT_FALSE(b.deleteRelationship(expense->copy(), true));
+    EXPECT_FALSE(b.relationshipWithIdentifier(104));
+    EXPECT_EQ(expense->identifier(), 104);
+    {
+        TWBusiness::WriteScope outer(b);
+        EXPECT_FALSE(b.addRelationship(link(1, 1, 200, 303, 0, 0, 120), true));
+        EXPECT_FALSE(b.deleteRelationship(b.relationshipWithIdentifier(100), true));
+        outer.rollback();
+    }
+    EXPECT_EQ(ids(b.relationships()), (Ids{100, 101, 102, 103, 105, 106, 107, 108}));
+    EXPECT_EQ(tableRows(b), listRows(b));
+    expectLookupsMatchTheList(b);
+    EXPECT_EQ(recorder.names(), (QStringList{QStringLiteral("relationshipUpdate"),
+                                             QStringLiteral("relationshipDelete")}));
+}
+
+TEST_F(RelationshipsTest, RefusedAddsStoreNothing)
+{
+    TWBusiness &b = *business;
+    TWNotificationRecorder recorder(&b);
+    const QStringList before = tableRows(b);
+    TWErrorResult error = b.addRelationship(link(0, 0, 110, 220, 510, 0, 103), true);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), SQLITE_CONSTRAINT); // identifier already stored
+    EXPECT_TRUE(b.addRelationship(link(0, 0, 110, 220, 510, 0, 0), true)); // no identifier
+    EXPECT_TRUE(b.addRelationship(nullptr, true));
+    const TWRelationshipPtr listed = b.relationshipWithIdentifier(100);
+    listed->setIdentifier(130); // the same object as a second row
+    EXPECT_TRUE(b.addRelationship(listed, true));
+    listed->setIdentifier(100);
+    twExec(b, QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON relationships "
+                             "BEGIN SELECT RAISE(ABORT, 'refused'); END;"));
+    EXPECT_TRUE(b.addRelationship(link(0, 0, 110, 220, 510, 0, 140), true));
+    EXPECT_EQ(tableRows(b), before);
+    EXPECT_EQ(listRows(b), before);
+    expectLookupsMatchTheList(b);
+    EXPECT_TRUE(recorder.names().isEmpty());
+}
+
+TEST_F(RelationshipsTest, AddNotifiesSinglyOrOnceInBulk)
+{
+    TWBusiness &b = *business;
+    TWNotificationRecorder recorder(&b);
+    const TWRelationshipPtr single = link(1, 2, 203, 310, 0, 0, b.nextRelationshipIdentifier());
+    EXPECT_EQ(single->identifier(), 109);
+    EXPECT_FALSE(b.addRelationship(single, true));
+    ASSERT_EQ(recorder.names(), QStringList{QStringLiteral("relationshipNew")});
+    EXPECT_EQ(recorder.notifications().front().sender, &b);
+    EXPECT_EQ(recorder.notifications()
+                  .front()
+                  .userInfo.value(QStringLiteral("relationship"))
+                  .value<TWRelationshipPtr>(),
+              single);
+    recorder.clear();
+    {
+        TWBusiness::WriteScope outer(b);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_FALSE(b.addRelationship(
+                link(4, 0, 2, 0, 520 + i, 0, b.nextRelationshipIdentifier()), false));
+        b.notifyRelationshipsAdd();
+        EXPECT_TRUE(recorder.names().isEmpty()); // delivered at the commit
+        EXPECT_FALSE(outer.commit());
+    }
+    ASSERT_EQ(recorder.names(), QStringList{QStringLiteral("relationshipNew")});
+    EXPECT_TRUE(recorder.notifications().front().userInfo.isEmpty());
+    EXPECT_EQ(ids(b.relationshipsWithParentIdentifier(2, 4)), (Ids{110, 111, 112}));
+}
+
+TEST(Relationships, LoadAndNextIdentifier)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    EXPECT_EQ(b.nextRelationshipIdentifier(), 100);
+    twExec(b, QStringLiteral("INSERT INTO relationships (identifier, type, value) "
+                             "VALUES (99, 1, 2.5), (70, 0, NULL);"));
+    EXPECT_EQ(b.nextRelationshipIdentifier(), 100);
+    ASSERT_FALSE(b.loadRelationships());
+    EXPECT_EQ(ids(b.relationships()), (Ids{99, 70})); // table order
+    EXPECT_EQ(b.relationshipWithIdentifier(99)->value(), 2.5);
+    EXPECT_EQ(b.relationshipWithIdentifier(99)->splitIdentifier(), 0);
+    twExec(b, QStringLiteral("INSERT INTO relationships (identifier) VALUES (150);"));
+    EXPECT_EQ(b.nextRelationshipIdentifier(), 151);
+    twExec(b, QStringLiteral("DROP TABLE relationships;"));
+    EXPECT_TRUE(b.loadRelationships());
+    EXPECT_EQ(b.nextRelationshipIdentifier(), 0);
+}
+
+TEST(Relationships, WritesSurviveReopeningTheDocument)
+{
+    TWTestTempDir folder;
+    const QByteArray path = folder.filePath(QStringLiteral("Data.sql")).toUtf8();
+    auto open = [&path] {
+        sqlite3 *connection = nullptr;
+        sqlite3_open_v2(path.constData(), &connection, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr);
+        auto business = TWBusiness::businessWithConnection(connection, false);
+        EXPECT_TRUE(business && !business->loadRelationships());
+        return business;
+    };
+    auto writer = open();
+    ASSERT_TRUE(writer);
+    const TWRelationshipList added{
+        link(1, 2.5, 120, 300, 0, 0, 100), link(3, 0, 130, 210, 500, 600, 101),
+        link(0, 0, 110, 200, 501, 0, 102), link(4, 0, 0, 0, 502, 0, 103)};
+    for (const TWRelationshipPtr &r : added)
+        ASSERT_FALSE(writer->addRelationship(r, false));
+    added[1]->setValue(0.75);
+    ASSERT_FALSE(writer->updateRelationship(added[1], false));
+    ASSERT_FALSE(writer->deleteRelationship(added[2], false));
+
+    auto reader = open();
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(ids(reader->relationships()), (Ids{100, 101, 103}));
+    EXPECT_EQ(listRows(*reader), listRows(*writer));
+    EXPECT_EQ(reader->relationshipWithIdentifier(100)->value(), 2.5);
+    expectLookupsMatchTheList(*reader);
+}
+
+// Random adds, deletes of every kind and failing enclosing writes: after each
+// step the list matches the table and every index matches the list.
+TEST(Relationships, IndexesStayInStepThroughRandomWrites)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    std::mt19937 random(20240611);
+    auto pick = [&random](int n) { return int(random() % unsigned(n)); };
+    for (int step = 0; step < 400 && !::testing::Test::HasFailure(); ++step) {
+        SCOPED_TRACE(step);
+        const QStringList before = tableRows(b);
+        const TWRelationshipList listBefore = b.relationships();
+        TWBusiness::WriteScope outer(b);
+        const auto type = std::uint32_t(pick(5));
+        TWErrorResult error;
+        switch (pick(10)) {
+        case 5:
+            if (!b.relationships().isEmpty())
+                error = b.deleteRelationship(b.relationships().at(pick(b.relationships().size())),
+                                             false);
+            break;
+        case 6:
+            error = b.deleteTransactionRelationships(transaction(pick(6)));
+            break;
+        case 7:
+            error = b.deleteSplitRelationships(TWSplit(pick(2) ? 0 : pick(4) + 600));
+            break;
+        case 8:
+            error = b.deleteParentRelationships(pick(4), type);
+            break;
+        case 9:
+            error = b.deleteChildRelationships(pick(5), type);
+            break;
+        default:
+            error =
+                b.addRelationship(link(type, pick(4), pick(4), type == 4 ? 0 : pick(5), pick(6),
+                                       pick(2) ? 0 : pick(4) + 600, b.nextRelationshipIdentifier()),
+                                  false);
+        }
+        ASSERT_FALSE(error);
+        if (pick(5) == 0) {
+            outer.rollback();
+            ASSERT_EQ(tableRows(b), before);
+            ASSERT_EQ(b.relationships(), listBefore);
+        } else {
+            ASSERT_FALSE(outer.commit());
+        }
+        ASSERT_EQ(tableRows(b), listRows(b));
+        expectLookupsMatchTheList(b);
+    }
+}
