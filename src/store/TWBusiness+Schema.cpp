@@ -3,7 +3,7 @@
 
 #include "TWBusiness.h"
 
-#include "TWLocalized.h"
+#include "TWBuiltInFields.h"
 #include "TWSchema.h"
 
 #include <sqlite3.h>
@@ -18,9 +18,6 @@ const char *const kInfoGetSQL = "SELECT value FROM info WHERE identifier=?;";
 const char *const kInfoInsertSQL = "INSERT INTO info ( identifier, value ) VALUES ( ?, ? );";
 const char *const kInfoUpdateSQL = "UPDATE info SET value=? WHERE identifier=?;";
 const char *const kBusinessGetHomeCurrencySQL = "SELECT homeCurrency FROM businesses;";
-// The fields group's insert text, so both share one prepared statement.
-const char *const kFieldsInsertSQL = "INSERT INTO fields (identifier, name, type, autofillTrigger, "
-                                     "autofillValue) VALUES (?, ?, ?, ?, ?);";
 
 // A column the upgrade adds, unless it is there already (a table the old file
 // lacked was created with the current layout before the upgrade runs).
@@ -198,22 +195,13 @@ TWErrorResult TWBusiness::upgradeDatabase()
 
 void TWBusiness::upgradeAddBuiltInFields()
 {
-    // The rows a built-in field consists of (type 0 fields own no column and
-    // the field list is loaded only after the upgrade). Each insert is its own
-    // write, so a field that exists already leaves the others alone.
-    const std::pair<qint32, const char *> fields[] = {
-        {-16, "unit"}, {-17, "dateCreated"}, {-18, "dateModified"}};
-    const QString names[] = {TWLocalized("unit"), TWLocalized("dateCreated"),
-                             TWLocalized("dateModified")};
-    for (int i = 0; i < 3; ++i) {
-        WriteScope scope(*this);
-        TWStatement insert = statement(kFieldsInsertSQL);
-        insert.bindInt32(fields[i].first)
-            .bindText(names[i])
-            .bindInt32(0)
-            .bindBool(false)
-            .bindBool(false);
-        scope.finish(insert.execute());
+    // Built-in fields own no column and the field list is loaded only after
+    // the upgrade. Each is its own write, so a field that exists already
+    // leaves the others alone.
+    for (const qint32 identifier :
+         {TWFieldIdentifierUnit, TWFieldIdentifierDateCreated, TWFieldIdentifierDateModified}) {
+        if (const TWBuiltInField *definition = TWBuiltInFields::definition(identifier))
+            addField(TWBuiltInFields::makeField(*definition), false);
     }
 }
 

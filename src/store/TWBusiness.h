@@ -88,13 +88,15 @@ class TWFieldValue;
 // ----- end of Relationships -----
 
 // ===== Fields =====
-class TWField;
-class TWFieldListItem;
-class TWFieldTagItem;
+#include "TWField.h"
+#include "TWFieldItem.h"
 // ----- end of Fields -----
 
 // ===== Remembered values =====
-class TWValue;
+#include "TWFieldValue.h"
+#include "TWValue.h"
+
+#include <optional>
 // ----- end of Remembered values -----
 
 // ===== Repeats =====
@@ -576,9 +578,139 @@ public:
     // ----- end of Relationships -----
 
     // ===== Fields =====
+
+    // Every field, built-in (type standard, identifiers -1 to -18) and custom
+    // (identifiers from 1), in loading order; `updateField` sorts it by name.
+    // The field objects are shared with the user interface, which edits them
+    // in place and then calls the update operations.
+    const TWFieldList &fields() const { return m_fields; }
+    // The first field with that identifier, or nullptr.
+    TWFieldPtr fieldWithIdentifier(qint32 identifier) const;
+
+    // The field lists each consumer offers; every call returns a new list.
+    // The custom fields (type not standard), in `fields` order.
+    TWFieldList userFields() const;
+    // The register's column and sort menus (sorted by name).
+    TWFieldList sortedFields() const;
+    // The filter editor (sorted by name).
+    TWFieldList filterFields() const;
+    // The targets of import column mapping.
+    TWFieldList importFields() const;
+    // What a transaction export may contain.
+    TWFieldList exportFields() const;
+    // The fields of a new transaction export setting.
+    TWFieldList defaultExportFields() const;
+    // Editing several transactions at once.
+    TWFieldList editFields() const;
+    // The autofill settings (sorted by name).
+    TWFieldList autofillFields() const;
+
+    // A new business: inserts the eighteen built-in fields (all or none).
+    TWErrorResult populateFields();
+    // Opening: `loadFields` replaces `fields` with the stored rows (before the
+    // transactions are loaded); `loadLists`, `loadTags` and
+    // `loadPercentTotals` then give the loaded fields their choices and
+    // percent settings (rows of fields that do not exist are ignored).
+    TWErrorResult loadFields();
+    TWErrorResult loadLists();
+    TWErrorResult loadTags();
+    TWErrorResult loadPercentTotals();
+
+    // The identifier for a new custom field: the largest one plus one, at
+    // least 1; 0 when it cannot be read.
+    qint32 nextFieldIdentifier();
+
+    // Stores a field whose identifier the caller set (custom fields: from
+    // `nextFieldIdentifier`); a custom field other than tags gets its column
+    // of the transactions table. Refused: identifier 0, a custom type with an
+    // identifier below 1, a built-in one above -1, an unknown type.
+    TWErrorResult addField(const TWFieldPtr &field, bool notify);
+    // Removes a field with everything stored for it: its column (the
+    // transactions table is rebuilt without it, keeping every row and every
+    // other column), its choices, tag assignments, percent setting, filter
+    // criteria and remembered values. All or nothing.
+    TWErrorResult deleteField(const TWFieldPtr &field, bool notify);
+    // Stores the name and autofill flags (a field's type never changes) and
+    // sorts `fields` by name; another object than the listed one with the
+    // same identifier replaces it at the end.
+    TWErrorResult updateField(const TWFieldPtr &field, bool notify);
+    // Stores only the autofill flags; `fields` is left alone.
+    TWErrorResult updateFieldAutofill(const TWFieldPtr &field, bool notify);
+
+    // Choices of a list field. Adding numbers the choice (the field's largest
+    // choice identifier plus one, so every field starts at 1) and keeps the
+    // field's `listItems` sorted by name; deleting one leaves every
+    // transaction that had it without a choice and drops the filter criteria
+    // that tested for it. Each posts "fieldUpdate" with the field.
+    TWErrorResult addFieldListItem(const TWFieldListItemPtr &item, const TWFieldPtr &field,
+                                   bool notify);
+    TWErrorResult deleteFieldListItem(const TWFieldListItemPtr &item, const TWFieldPtr &field,
+                                      bool notify);
+    // Stores the choice's (already changed) name and re-sorts the choices.
+    TWErrorResult updateFieldListItem(const TWFieldListItemPtr &item, const TWFieldPtr &field,
+                                      bool notify);
+    // The same for the tags of a tags field (deleting one removes it from
+    // every transaction that carried it).
+    TWErrorResult addFieldTagItem(const TWFieldTagItemPtr &item, const TWFieldPtr &field,
+                                  bool notify);
+    TWErrorResult deleteFieldTagItem(const TWFieldTagItemPtr &item, const TWFieldPtr &field,
+                                     bool notify);
+    TWErrorResult updateFieldTagItem(const TWFieldTagItemPtr &item, const TWFieldPtr &field,
+                                     bool notify);
+
+    // Stores a percent-total field's `percent` and `includedInTotal` (one row
+    // per field); posts "fieldUpdate".
+    TWErrorResult updateFieldPercentTotal(const TWFieldPtr &field, bool notify);
     // ----- end of Fields -----
 
     // ===== Remembered values =====
+
+    // The remembered values of one list (a field identifier or a
+    // TWValueListCode), ordered by name byte for byte (capitals first); none
+    // when the query fails.
+    std::optional<TWValueList> values(qint32 code);
+    // Whether the list holds a value with exactly that name (case-sensitive);
+    // NO also when it cannot be read.
+    bool matchValue(const QString &name, qint32 code);
+    // The number of remembered values of all lists; 0 on failure.
+    quint32 valuesCount();
+    // The list codes the values editor offers: payee, description and the
+    // custom text fields, sorted by field name; the client-side lists; the
+    // merchant-side list.
+    QList<qint32> valueTransactionFields() const;
+    QList<qint32> valueClientFields() const;
+    QList<qint32> valueMerchantFields() const;
+
+    // The identifier for a new remembered value (from 100); 0 on failure.
+    qint32 nextValueIdentifier();
+    // Single writes: "valueNew", "valueDelete", "valueUpdate" with the value.
+    TWErrorResult addValue(const TWValuePtr &value, bool notify);
+    TWErrorResult deleteValue(const TWValuePtr &value, bool notify);
+    // Stores the value's name.
+    TWErrorResult updateValue(const TWValuePtr &value, bool notify);
+    // Deletes every value of one list; posts "valueDeleteAll".
+    TWErrorResult deleteAllFieldValues(qint32 code, bool notify);
+    // Replaces one list by the texts its records hold (payees, descriptions, a
+    // custom field's column, or the names of projects, tasks, expenses,
+    // invoices or bills), each text once regardless of case, the first met
+    // winning. Posts "valueDeleteAll", then "valueNew" when anything was kept.
+    // A code without a source changes nothing. All or nothing.
+    TWErrorResult rebuildValues(qint32 code);
+
+    // Remembering typed texts: adds `name` to the list unless it is empty or
+    // the list already holds exactly that text. The lists are kept in memory
+    // once read, so this costs no query per call.
+    TWErrorResult rememberValue(const QString &name, qint32 code, bool notify);
+    // A transaction's texts: the payee (-5), the description (-6) and its
+    // values of the custom text fields (the first value of each field), in
+    // `fields` order. All or nothing.
+    TWErrorResult rememberTransactionValues(const QString &payee, const QString &description,
+                                            const TWFieldValueList &fieldValues, bool notify);
+
+    // After bulk writes made with notify NO: all three post "valueNew".
+    void notifyValuesAdd();
+    void notifyValuesDelete();
+    void notifyValuesUpdate();
     // ----- end of Remembered values -----
 
     // ===== Repeats =====
@@ -748,9 +880,71 @@ private:
     // ----- end of Relationships -----
 
     // ===== Fields =====
+
+    TWFieldList m_fields;
+    // Identifier -> the first field of m_fields with it.
+    QHash<qint32, TWFieldPtr> m_fieldIndex;
+
+    void setFieldList(const TWFieldList &fields);
+    // The built-in fields with those identifiers (those that exist), then the
+    // custom fields; sorted by name when asked.
+    TWFieldList fieldListWithBuiltIns(const QList<qint32> &identifiers, bool sorted) const;
+    // Rebuilds the transactions table without the column of `field`; the
+    // caller's write rolls every step back if one fails.
+    TWErrorResult rebuildTransactionsTableWithout(const TWField &field);
+    // A statement prepared from a text built at run time, finalised when the
+    // returned object goes away (never cached).
+    TWStatement temporaryStatement(const QString &sql);
+
+    // Calls into groups that are not written yet. Each runs inside the field
+    // write that calls it, after that write's SQL succeeded; an in-memory
+    // change made here must register its undo through a WriteScope of its
+    // own, which then joins the calling write and is undone if it rolls back.
+    // For now they do nothing.
+    // A custom or built-in field was added: append it to the register's
+    // stored column layout (columnSettingsAddField).
+    void fieldHookColumnSettingsAddField(const TWFieldPtr &field);
+    // ... and to the transaction export settings (exportSettingsAddAccount
+    // with no account).
+    void fieldHookExportSettingsAddField(const TWFieldPtr &field);
+    // A field was deleted: drop it from the register's column layout
+    // (columnSettingsDeleteField), the import settings
+    // (importSettingsRemoveAccount with no account) and the export settings
+    // (exportSettingsRemoveAccount with no account and no filter).
+    void fieldHookColumnSettingsDeleteField(const TWFieldPtr &field);
+    void fieldHookImportSettingsRemoveField(const TWFieldPtr &field);
+    void fieldHookExportSettingsRemoveField(const TWFieldPtr &field);
+    // ... remove the field's value from every loaded transaction's field
+    // values (the first value with the field's identifier).
+    void fieldHookTransactionsRemoveFieldValues(const TWFieldPtr &field);
+    // ... drop every filter's criteria on the field (deleteChildCriteria).
+    void fieldHookFiltersDeleteFieldCriteria(const TWFieldPtr &field);
+    // A list choice was deleted: every loaded transaction whose value of the
+    // field has it gets -1 (no choice).
+    void fieldHookTransactionsClearListItem(const TWFieldPtr &field, qint32 listItemIdentifier);
+    // A tag was deleted: remove it from every loaded transaction's tags of
+    // the field.
+    void fieldHookTransactionsRemoveTagItem(const TWFieldPtr &field, qint32 tagItemIdentifier);
+    // A list choice or tag was deleted: drop every filter's criteria that
+    // test the field for it (deleteChildCriteria with the value identifier).
+    void fieldHookFiltersDeleteChoiceCriteria(const TWFieldPtr &field, qint32 choiceIdentifier);
     // ----- end of Fields -----
 
     // ===== Remembered values =====
+
+    // The names of each list read so far, with how many rows carry each, so
+    // that remembering a text needs no query. A list is read on first use and
+    // dropped (read again later) whenever a write that touched it rolls back;
+    // everything is dropped when the database changes.
+    QHash<qint32, QHash<QString, int>> m_valueNames;
+    std::uint64_t m_valueNamesGeneration = 0;
+
+    // The names of one list, read when needed; nullptr when it cannot be read.
+    QHash<QString, int> *valueNames(qint32 code);
+    // Counts a row's name in or out of its list when the list is in memory.
+    void countValueName(qint32 code, const QString &name, int delta);
+    // Makes `scope`'s rollback forget the list, so it is read again.
+    void forgetValueNamesOnRollback(WriteScope &scope, qint32 code);
     // ----- end of Remembered values -----
 
     // ===== Repeats =====

@@ -1,0 +1,377 @@
+// Remembered values: the texts typed into payees, descriptions, custom text
+// fields and the names of projects, tasks, expenses, invoices and bills, one
+// list per code, offered back for completion.
+
+#include "TWBusiness.h"
+
+#include "TWBuiltInFields.h"
+#include "TWSchema.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace
+{
+
+const char *const kValuesMaxSQL = "SELECT MAX(identifier) FROM transactionValues;";
+const char *const kValuesListSQL = "SELECT identifier, name FROM transactionValues "
+                                   "WHERE fieldIdentifier=? ORDER BY name ASC;";
+const char *const kValuesNamesSQL = "SELECT name FROM transactionValues WHERE fieldIdentifier=?;";
+const char *const kValuesRowSQL =
+    "SELECT fieldIdentifier, name FROM transactionValues WHERE identifier=?;";
+const char *const kValuesCountSQL = "SELECT COUNT(1) FROM transactionValues;";
+const char *const kValuesInsertSQL =
+    "INSERT INTO transactionValues (identifier, fieldIdentifier, name) VALUES (?, ?, ?);";
+const char *const kValuesDeleteSQL = "DELETE FROM transactionValues WHERE identifier=?;";
+const char *const kValuesDeleteListSQL = "DELETE FROM transactionValues WHERE fieldIdentifier=?;";
+const char *const kValuesRenameSQL = "UPDATE transactionValues SET name=? WHERE identifier=?;";
+
+TWErrorResult misuse()
+{
+    return TWBusiness::databaseError(SQLITE_MISUSE);
+}
+
+QVariantMap valueInfo(const TWValuePtr &value)
+{
+    return {{TWValueNotificationKey, QVariant::fromValue(value)}};
+}
+
+} // namespace
+
+// ---- The lists held in memory ----
+
+QHash<QString, int> *TWBusiness::valueNames(qint32 code)
+{
+    if (m_valueNamesGeneration != m_generation) {
+        m_valueNames.clear();
+        m_valueNamesGeneration = m_generation;
+    }
+    const auto found = m_valueNames.find(code);
+    if (found != m_valueNames.end())
+        return &found.value();
+    // Read inside a write, the list includes that write's uncommitted values;
+    // every values write makes its rollback forget the list, so a list read
+    // here never outlives rows that were rolled back.
+    TWStatement query = statement(kValuesNamesSQL);
+    query.bindInt32(code);
+    QHash<QString, int> names;
+    while (query.next())
+        ++names[query.columnText(0)];
+    if (query.error())
+        return nullptr;
+    return &m_valueNames.insert(code, names).value();
+}
+
+void TWBusiness::countValueName(qint32 code, const QString &name, int delta)
+{
+    if (m_valueNamesGeneration != m_generation)
+        return;
+    const auto found = m_valueNames.find(code);
+    if (found == m_valueNames.end())
+        return;
+    QHash<QString, int> &names = found.value();
+    const int count = names.value(name) + delta;
+    if (count > 0)
+        names.insert(name, count);
+    else
+        names.remove(name);
+}
+
+void TWBusiness::forgetValueNamesOnRollback(WriteScope &scope, qint32 code)
+{
+    scope.onRollback([this, code] { m_valueNames.remove(code); });
+}
+
+// ---- Reading ----
+
+std::optional<TWValueList> TWBusiness::values(qint32 code)
+{
+    TWStatement query = statement(kValuesListSQL);
+    query.bindInt32(code);
+    TWValueList result;
+    while (query.next())
+        result.append(TWValue::valueWithName(query.columnText(1), code, query.columnInt32(0)));
+    if (query.error())
+        return std::nullopt;
+    return result;
+}
+
+bool TWBusiness::matchValue(const QString &name, qint32 code)
+{
+    const QHash<QString, int> *names = valueNames(code);
+    return names && names->contains(name);
+}
+
+quint32 TWBusiness::valuesCount()
+{
+    TWStatement query = statement(kValuesCountSQL);
+    if (!query.next())
+        return 0;
+    return quint32(
+        std::clamp<qint64>(query.columnInt64(0), 0, std::numeric_limits<quint32>::max()));
+}
+
+QList<qint32> TWBusiness::valueTransactionFields() const
+{
+    QList<qint32> codes = {TWFieldIdentifierPayee, TWFieldIdentifierDescription};
+    for (const TWFieldPtr &field : m_fields) {
+        if (field && field->type() == TWFieldTypeText)
+            codes.append(field->identifier());
+    }
+    const auto nameOf = [this](qint32 code) {
+        const TWFieldPtr field = fieldWithIdentifier(code);
+        return field ? field->name() : QString();
+    };
+    std::stable_sort(codes.begin(), codes.end(), [&nameOf](qint32 a, qint32 b) {
+        return nameOf(a).compare(nameOf(b), Qt::CaseSensitive) < 0;
+    });
+    return codes;
+}
+
+QList<qint32> TWBusiness::valueClientFields() const
+{
+    return {TWValueListProjectNames, TWValueListTaskNames, TWValueListExpenseNames,
+            TWValueListInvoiceNames};
+}
+
+QList<qint32> TWBusiness::valueMerchantFields() const
+{
+    return {TWValueListBillNames};
+}
+
+// ---- Writing ----
+
+qint32 TWBusiness::nextValueIdentifier()
+{
+    return nextIdentifier(kValuesMaxSQL, TWIdentifierFloor);
+}
+
+TWErrorResult TWBusiness::addValue(const TWValuePtr &value, bool notify)
+{
+    if (!value || value->identifier() == 0)
+        return misuse();
+    WriteScope scope(*this);
+    TWStatement insert = statement(kValuesInsertSQL);
+    insert.bindInt32(value->identifier())
+        .bindInt32(value->fieldIdentifier())
+        .bindText(value->name());
+    if (TWErrorResult error = insert.execute())
+        return scope.finish(error);
+    countValueName(value->fieldIdentifier(), value->name(), 1);
+    forgetValueNamesOnRollback(scope, value->fieldIdentifier());
+    if (notify)
+        scope.post(TWValueNewNotification, valueInfo(value));
+    return scope.commit();
+}
+
+TWErrorResult TWBusiness::deleteValue(const TWValuePtr &value, bool notify)
+{
+    if (!value)
+        return misuse();
+    WriteScope scope(*this);
+    // The stored row, whose list and name leave the lists in memory.
+    TWStatement row = statement(kValuesRowSQL);
+    row.bindInt32(value->identifier());
+    const bool found = row.next();
+    if (TWErrorResult error = row.error())
+        return scope.finish(error);
+    const qint32 code = found ? row.columnInt32(0) : 0;
+    const QString name = found ? row.columnText(1) : QString();
+    row.reset();
+
+    TWStatement remove = statement(kValuesDeleteSQL);
+    remove.bindInt32(value->identifier());
+    if (TWErrorResult error = remove.execute())
+        return scope.finish(error);
+    if (found) {
+        countValueName(code, name, -1);
+        forgetValueNamesOnRollback(scope, code);
+    }
+    if (notify)
+        scope.post(TWValueDeleteNotification, valueInfo(value));
+    return scope.commit();
+}
+
+TWErrorResult TWBusiness::updateValue(const TWValuePtr &value, bool notify)
+{
+    if (!value)
+        return misuse();
+    WriteScope scope(*this);
+    TWStatement row = statement(kValuesRowSQL);
+    row.bindInt32(value->identifier());
+    const bool found = row.next();
+    if (TWErrorResult error = row.error())
+        return scope.finish(error);
+    const qint32 code = found ? row.columnInt32(0) : 0;
+    const QString oldName = found ? row.columnText(1) : QString();
+    row.reset();
+
+    TWStatement update = statement(kValuesRenameSQL);
+    update.bindText(value->name()).bindInt32(value->identifier());
+    if (TWErrorResult error = update.execute())
+        return scope.finish(error);
+    if (found) {
+        countValueName(code, oldName, -1);
+        countValueName(code, value->name(), 1);
+        forgetValueNamesOnRollback(scope, code);
+    }
+    if (notify)
+        scope.post(TWValueUpdateNotification, valueInfo(value));
+    return scope.commit();
+}
+
+TWErrorResult TWBusiness::deleteAllFieldValues(qint32 code, bool notify)
+{
+    WriteScope scope(*this);
+    TWStatement remove = statement(kValuesDeleteListSQL);
+    remove.bindInt32(code);
+    if (TWErrorResult error = remove.execute())
+        return scope.finish(error);
+    if (m_valueNamesGeneration != m_generation) {
+        m_valueNames.clear();
+        m_valueNamesGeneration = m_generation;
+    }
+    m_valueNames.insert(code, {});
+    forgetValueNamesOnRollback(scope, code);
+    if (notify)
+        scope.post(TWValueDeleteAllNotification);
+    return scope.commit();
+}
+
+TWErrorResult TWBusiness::rebuildValues(qint32 code)
+{
+    // Where the list's texts come from.
+    QString source;
+    switch (code) {
+    case TWValueListBillNames:
+        source = QStringLiteral("SELECT name FROM bills;");
+        break;
+    case TWValueListInvoiceNames:
+        source = QStringLiteral("SELECT name FROM invoices;");
+        break;
+    case TWValueListExpenseNames:
+        source = QStringLiteral("SELECT name FROM expenses;");
+        break;
+    case TWValueListTaskNames:
+        source = QStringLiteral("SELECT name FROM tasks;");
+        break;
+    case TWValueListProjectNames:
+        source = QStringLiteral("SELECT name FROM projects;");
+        break;
+    default:
+        if (const TWFieldPtr field = fieldWithIdentifier(code)) {
+            if (code == TWFieldIdentifierPayee)
+                source = QStringLiteral("SELECT payee FROM transactions;");
+            else if (code == TWFieldIdentifierDescription)
+                source = QStringLiteral("SELECT description FROM transactions;");
+            else if (!TWSchema::userColumnType(int(field->type())).isEmpty())
+                source = QStringLiteral("SELECT %1 FROM transactions;")
+                             .arg(TWSchema::userColumnName(code));
+        }
+        break;
+    }
+    if (source.isEmpty())
+        return std::nullopt;
+
+    // One write: a failure keeps the old list.
+    WriteScope scope(*this);
+    if (TWErrorResult error = deleteAllFieldValues(code, true))
+        return scope.finish(error);
+
+    QStringList kept;
+    {
+        TWStatement query = temporaryStatement(source);
+        QSet<QString> seen;
+        while (query.next()) {
+            const QString text = query.columnText(0);
+            if (text.isEmpty())
+                continue;
+            const QString folded = text.toCaseFolded();
+            if (seen.contains(folded))
+                continue;
+            seen.insert(folded);
+            kept.append(text);
+        }
+        if (TWErrorResult error = query.error())
+            return scope.finish(error);
+    }
+    if (kept.isEmpty())
+        return scope.commit();
+
+    const qint32 first = nextValueIdentifier();
+    if (first == 0 || qint64(first) + kept.size() - 1 > std::numeric_limits<qint32>::max())
+        return scope.finish(misuse());
+    qint32 identifier = first;
+    QHash<QString, int> names;
+    names.reserve(kept.size());
+    for (const QString &text : std::as_const(kept)) {
+        TWStatement insert = statement(kValuesInsertSQL);
+        insert.bindInt32(identifier++).bindInt32(code).bindText(text);
+        if (TWErrorResult error = insert.execute())
+            return scope.finish(error);
+        ++names[text];
+    }
+    m_valueNames.insert(code, names);
+    forgetValueNamesOnRollback(scope, code);
+    scope.post(TWValueNewNotification);
+    return scope.commit();
+}
+
+// ---- Remembering ----
+
+TWErrorResult TWBusiness::rememberValue(const QString &name, qint32 code, bool notify)
+{
+    if (name.isEmpty() || matchValue(name, code))
+        return std::nullopt;
+    const qint32 identifier = nextValueIdentifier();
+    if (identifier == 0)
+        return misuse();
+    return addValue(TWValue::valueWithName(name, code, identifier), notify);
+}
+
+TWErrorResult TWBusiness::rememberTransactionValues(const QString &payee,
+                                                    const QString &description,
+                                                    const TWFieldValueList &fieldValues,
+                                                    bool notify)
+{
+    WriteScope scope(*this);
+    if (TWErrorResult error = rememberValue(payee, TWFieldIdentifierPayee, notify))
+        return scope.finish(error);
+    if (TWErrorResult error = rememberValue(description, TWFieldIdentifierDescription, notify))
+        return scope.finish(error);
+    // The first value of each field, as the transaction reads its own.
+    QHash<qint32, TWFieldValuePtr> firstValues;
+    firstValues.reserve(fieldValues.size());
+    for (const TWFieldValuePtr &value : fieldValues) {
+        if (value && !firstValues.contains(value->identifier()))
+            firstValues.insert(value->identifier(), value);
+    }
+    const TWFieldList fields = m_fields;
+    for (const TWFieldPtr &field : fields) {
+        if (!field || field->type() != TWFieldTypeText)
+            continue;
+        const TWFieldValuePtr value = firstValues.value(field->identifier());
+        if (!value || !value->isValid())
+            continue;
+        if (TWErrorResult error = rememberValue(value->text(), field->identifier(), notify))
+            return scope.finish(error);
+    }
+    return scope.commit();
+}
+
+void TWBusiness::notifyValuesAdd()
+{
+    notifyBulk(TWValueNewNotification);
+}
+
+void TWBusiness::notifyValuesDelete()
+{
+    notifyBulk(TWValueNewNotification);
+}
+
+void TWBusiness::notifyValuesUpdate()
+{
+    notifyBulk(TWValueNewNotification);
+}

@@ -1,0 +1,418 @@
+// The fields group: built-in fields, custom columns, the table rebuild on
+// deletion (and its rollback), choices numbered per field, percent settings
+// and loading.
+
+#include "TWBusiness.h"
+#include "TWDenyGuard.h"
+#include "TWStoreTestSupport.h"
+
+#include "TWBuiltInFields.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace
+{
+
+std::unique_ptr<TWBusiness> makeFieldsBusiness()
+{
+    auto business = twMakeBusiness();
+    if (business) {
+        EXPECT_FALSE(business->populateFields());
+        EXPECT_FALSE(business->loadFields());
+    }
+    return business;
+}
+
+TWFieldPtr addCustom(TWBusiness &b, const QString &name, std::uint32_t type)
+{
+    TWFieldPtr field = TWField::fieldWithName(name, type, false, false, b.nextFieldIdentifier());
+    EXPECT_FALSE(b.addField(field, false)) << name.toStdString();
+    return field;
+}
+
+QList<qint32> identifiers(const TWFieldList &fields)
+{
+    QList<qint32> result;
+    for (const TWFieldPtr &field : fields)
+        result.append(field->identifier());
+    return result;
+}
+
+QString columnType(TWBusiness &b, const QString &column)
+{
+    return twQueryText(b, QStringLiteral("SELECT type FROM pragma_table_info('transactions') "
+                                         "WHERE name='%1';")
+                              .arg(column))
+        .value_or(QStringLiteral("<none>"));
+}
+
+bool sortedByName(const TWFieldList &fields)
+{
+    return std::is_sorted(
+        fields.begin(), fields.end(),
+        [](const TWFieldPtr &a, const TWFieldPtr &b) { return a->compare(*b) < 0; });
+}
+
+// A business with five custom fields (text 1, currency 2, list 3 with two
+// choices, tags 4, number 5), 1,000 transactions holding values in every
+// column, and rows that depend on the list field.
+struct Ledger {
+    std::unique_ptr<TWBusiness> business = makeFieldsBusiness();
+    TWFieldPtr text, currency, list, tags, number;
+
+    Ledger()
+    {
+        TWBusiness &b = *business;
+        text = addCustom(b, QStringLiteral("Text"), TWFieldTypeText);
+        currency = addCustom(b, QStringLiteral("Currency"), TWFieldTypeCurrency);
+        list = addCustom(b, QStringLiteral("List"), TWFieldTypeList);
+        tags = addCustom(b, QStringLiteral("Tags"), TWFieldTypeTags);
+        number = addCustom(b, QStringLiteral("Number"), TWFieldTypeNumber);
+        EXPECT_FALSE(
+            b.addFieldListItem(TWFieldListItem::fieldListItemWithName("a", 0), list, false));
+        EXPECT_FALSE(
+            b.addFieldListItem(TWFieldListItem::fieldListItemWithName("b", 0), list, false));
+        twExec(b,
+               QStringLiteral(
+                   "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000) "
+                   "INSERT INTO transactions (identifier, payee, total, notes, user_1, user_2, "
+                   "user_3, user_5) SELECT i, 'Payee ''' || i, i * 100, 'n' || i, 'text ' || i, "
+                   "i * 7, i % 3, i * 0.5 FROM n;"));
+        twExec(b, QStringLiteral(
+                      "INSERT INTO filterCriterion (fieldIdentifier, valueInteger) "
+                      "VALUES (3, 1), (2, 0);"
+                      "INSERT INTO transactionValues VALUES (100, 3, 'x'), (101, 1, 'y');"));
+    }
+
+    // Every row's values of the columns given, in identifier order.
+    QString fingerprint(const QString &columns)
+    {
+        return twQueryText(*business,
+                           QStringLiteral("SELECT group_concat(r, ';') FROM (SELECT %1 AS r FROM "
+                                          "transactions ORDER BY identifier);")
+                               .arg(columns))
+            .value_or(QString());
+    }
+};
+
+const QString kAllColumns =
+    QStringLiteral("identifier || payee || total || notes || user_1 || typeof(user_2) || user_2 || "
+                   "typeof(user_3) || user_3 || typeof(user_5) || user_5");
+const QString kColumnsButCurrency =
+    QStringLiteral("identifier || payee || total || notes || user_1 || user_3 || typeof(user_5) || "
+                   "user_5");
+
+} // namespace
+
+TEST(Fields, NewBusinessHasTheBuiltInFields)
+{
+    auto business = makeFieldsBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT group_concat(identifier) FROM (SELECT "
+                                            "identifier FROM fields ORDER BY rowid);")),
+              QStringLiteral("-1,-2,-3,-4,-5,-6,-7,-8,-9,-10,-11,-12,-16,-13,-14,-15,-17,-18"));
+    EXPECT_EQ(identifiers(b.fields()), (QList<qint32>{-1, -2, -3, -4, -5, -6, -7, -8, -9, -10, -11,
+                                                      -12, -16, -13, -14, -15, -17, -18}));
+    const TWFieldPtr payee = b.fieldWithIdentifier(-5);
+    ASSERT_TRUE(payee);
+    EXPECT_EQ(payee->name(), QStringLiteral("Payee"));
+    EXPECT_TRUE(payee->autofillTrigger() && payee->autofillValue());
+    EXPECT_FALSE(b.fieldWithIdentifier(-3)->autofillValue());
+
+    EXPECT_TRUE(b.userFields().isEmpty());
+    const TWFieldList sorted = b.sortedFields();
+    EXPECT_EQ(sorted.size(), 15);
+    EXPECT_TRUE(sortedByName(sorted));
+    EXPECT_EQ(identifiers(b.importFields()), TWBuiltInFields::importFieldIdentifiers());
+    EXPECT_EQ(b.nextFieldIdentifier(), 1);
+}
+
+TEST(Fields, CustomFieldsGetTheirColumnsAndJoinTheLists)
+{
+    auto business = makeFieldsBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    TWNotificationRecorder recorder(&b);
+    const std::pair<std::uint32_t, const char *> expected[] = {
+        {TWFieldTypeText, "VARCHAR(100)"},   {TWFieldTypeCurrency, "INTEGER"},
+        {TWFieldTypeNumber, "DOUBLE"},       {TWFieldTypePercent, "FLOAT"},
+        {TWFieldTypeCheckbox, "INTEGER(1)"}, {TWFieldTypeDate, "DOUBLE"},
+        {TWFieldTypeList, "INTEGER"},        {TWFieldTypeTags, "<none>"},
+        {TWFieldTypePercentTotal, "INTEGER"}};
+    qint32 identifier = 1;
+    for (const auto &[type, declared] : expected) {
+        TWFieldPtr field = TWField::fieldWithName(QStringLiteral("F%1").arg(10 - identifier), type,
+                                                  false, false, b.nextFieldIdentifier());
+        ASSERT_EQ(field->identifier(), identifier);
+        ASSERT_FALSE(b.addField(field, true));
+        EXPECT_EQ(columnType(b, QStringLiteral("user_%1").arg(identifier)),
+                  QString::fromLatin1(declared));
+        ++identifier;
+    }
+    EXPECT_EQ(recorder.names().count(QStringLiteral("fieldNew")), 9);
+    EXPECT_EQ(recorder.notifications().front().userInfo.value("field").value<TWFieldPtr>(),
+              b.fieldWithIdentifier(1));
+
+    // Custom fields follow the built-in ones in field order, or by name.
+    EXPECT_EQ(identifiers(b.userFields()), (QList<qint32>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_EQ(identifiers(b.editFields()).mid(8), identifiers(b.userFields()));
+    EXPECT_EQ(b.autofillFields().size(), 17);
+    EXPECT_TRUE(sortedByName(b.filterFields()));
+
+    // Deleting the newest field hands its identifier out again.
+    ASSERT_FALSE(b.deleteField(b.fieldWithIdentifier(9), false));
+    EXPECT_EQ(b.nextFieldIdentifier(), 9);
+}
+
+TEST(Fields, RefusedOrFailedAddLeavesNothingBehind)
+{
+    auto business = makeFieldsBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    TWNotificationRecorder recorder(&b);
+    EXPECT_TRUE(b.addField(TWField::fieldWithName("zero", TWFieldTypeText, false, false, 0), true));
+    EXPECT_TRUE(b.addField(TWField::fieldWithName("odd", 12, false, false, 3), true));
+    EXPECT_TRUE(
+        b.addField(TWField::fieldWithName("neg", TWFieldTypeText, false, false, -40), true));
+    EXPECT_TRUE(b.addField(nullptr, true));
+
+    // A row that exists already makes the insert fail after the column was
+    // added: the column goes again.
+    twExec(b, QStringLiteral("INSERT INTO fields (identifier, name, type) VALUES (7, 'x', 1);"));
+    EXPECT_TRUE(b.addField(TWField::fieldWithName("dup", TWFieldTypeText, false, false, 7), true));
+    EXPECT_EQ(columnType(b, QStringLiteral("user_7")), QStringLiteral("<none>"));
+    EXPECT_EQ(b.fields().size(), 18);
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM fields;")), 19);
+    EXPECT_TRUE(recorder.names().isEmpty());
+}
+
+TEST(Fields, DeletingKeepsEveryRowAndEveryOtherColumn)
+{
+    Ledger ledger;
+    TWBusiness &b = *ledger.business;
+    const QString before = ledger.fingerprint(kColumnsButCurrency);
+    const QString tableBefore =
+        twQueryText(b, QStringLiteral("SELECT sql FROM sqlite_master WHERE name='transactions';"))
+            .value_or(QString());
+    TWNotificationRecorder recorder(&b);
+
+    ASSERT_FALSE(b.deleteField(ledger.currency, true));
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions;")), 1000);
+    EXPECT_EQ(ledger.fingerprint(kColumnsButCurrency), before);
+    EXPECT_EQ(columnType(b, QStringLiteral("user_2")), QStringLiteral("<none>"));
+    EXPECT_EQ(columnType(b, QStringLiteral("user_1")), QStringLiteral("VARCHAR(100)"));
+    EXPECT_EQ(columnType(b, QStringLiteral("user_5")), QStringLiteral("DOUBLE"));
+    EXPECT_EQ(columnType(b, QStringLiteral("repeatIdentifier")), QStringLiteral("INTEGER(32)"));
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM fields WHERE identifier=2;")), 0);
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM filterCriterion;")), 1);
+    EXPECT_FALSE(b.fieldWithIdentifier(2));
+    EXPECT_EQ(identifiers(b.userFields()), (QList<qint32>{1, 3, 4, 5}));
+    EXPECT_EQ(recorder.names(), (QStringList{"valueDeleteAll", "fieldDelete"}));
+
+    // A list field takes its choices and remembered values along.
+    recorder.clear();
+    ASSERT_FALSE(b.deleteField(ledger.list, false));
+    EXPECT_TRUE(recorder.names().isEmpty());
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM lists;")), 0);
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactionValues;")), 1);
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT SUM(user_5) FROM transactions;")), 250250);
+
+    // A tags field has no column: the table stays as it is.
+    twExec(b, QStringLiteral("INSERT INTO tags VALUES (1, 't', 4);"
+                             "INSERT INTO transactionTags VALUES (1, 4, 1), (2, 4, 1);"));
+    const QString tableNow =
+        twQueryText(b, QStringLiteral("SELECT sql FROM sqlite_master WHERE name='transactions';"))
+            .value_or(QString());
+    ASSERT_FALSE(b.deleteField(ledger.tags, true));
+    EXPECT_NE(tableNow, tableBefore);
+    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT sql FROM sqlite_master WHERE "
+                                            "name='transactions';")),
+              tableNow);
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM tags;")), 0);
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactionTags;")), 0);
+}
+
+// Each case fails one step of the deletion of the list field: the last three
+// statements of the table rebuild (after the table was dropped), and
+// deletions that run after the rebuild.
+class FieldDeleteFailure : public testing::TestWithParam<std::pair<int, const char *>>
+{
+};
+
+TEST_P(FieldDeleteFailure, RollsBackEverything)
+{
+    Ledger ledger;
+    TWBusiness &b = *ledger.business;
+    const QString before = ledger.fingerprint(kAllColumns);
+    const QString kept = QStringLiteral("identifier || payee || total || notes || user_1 || "
+                                        "typeof(user_2) || user_2 || typeof(user_5) || user_5");
+    const QString keptBefore = ledger.fingerprint(kept);
+    const QList<qint32> fieldsBefore = identifiers(b.fields());
+    TWNotificationRecorder recorder(&b);
+    {
+        TWDenyGuard deny(b, GetParam().first, GetParam().second);
+        EXPECT_TRUE(b.deleteField(ledger.list, true));
+    }
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions;")), 1000);
+    EXPECT_EQ(ledger.fingerprint(kAllColumns), before);
+    EXPECT_EQ(columnType(b, QStringLiteral("user_3")), QStringLiteral("INTEGER"));
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM fields WHERE identifier=3;")), 1);
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM lists;")), 2);
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM filterCriterion;")), 2);
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactionValues;")), 2);
+    EXPECT_EQ(identifiers(b.fields()), fieldsBefore);
+    EXPECT_EQ(b.fieldWithIdentifier(3), ledger.list);
+    EXPECT_TRUE(recorder.names().isEmpty());
+    EXPECT_FALSE(b.inTransaction());
+
+    // Nothing lingers: the deletion goes through afterwards.
+    ASSERT_FALSE(b.deleteField(ledger.list, true));
+    EXPECT_EQ(ledger.fingerprint(kept), keptBefore);
+    EXPECT_EQ(columnType(b, QStringLiteral("user_3")), QStringLiteral("<none>"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, FieldDeleteFailure,
+                         testing::Values(std::make_pair(SQLITE_CREATE_TABLE, "transactions"),
+                                         std::make_pair(SQLITE_INSERT, "transactions"),
+                                         std::make_pair(SQLITE_DROP_TEMP_TABLE,
+                                                        "transactions_backup"),
+                                         std::make_pair(SQLITE_DELETE, "filterCriterion"),
+                                         std::make_pair(SQLITE_DELETE, "transactionValues"),
+                                         std::make_pair(SQLITE_DELETE, "lists")));
+
+TEST(Fields, ChoicesAreNumberedPerFieldAndKeptByName)
+{
+    Ledger ledger;
+    TWBusiness &b = *ledger.business;
+    const TWFieldPtr second = addCustom(b, QStringLiteral("Second"), TWFieldTypeList);
+    // The ledger's list field holds a (1) and b (2).
+    auto x = TWFieldListItem::fieldListItemWithName("x", 99);
+    ASSERT_FALSE(b.addFieldListItem(x, second, false));
+    EXPECT_EQ(x->identifier(), 1);
+    auto c = TWFieldListItem::fieldListItemWithName("C", 0);
+    ASSERT_FALSE(b.addFieldListItem(c, ledger.list, false));
+    EXPECT_EQ(c->identifier(), 3);
+    ASSERT_EQ(ledger.list->listItems().size(), 3);
+    EXPECT_EQ(ledger.list->listItems().front(), c);
+
+    TWNotificationRecorder recorder(&b);
+    c->setName(QStringLiteral("z"));
+    ASSERT_FALSE(b.updateFieldListItem(c, ledger.list, true));
+    EXPECT_EQ(ledger.list->listItems().back(), c);
+    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT name FROM lists WHERE identifier=3 AND "
+                                            "fieldIdentifier=3;")),
+              QStringLiteral("z"));
+
+    // Deleting choice 1 clears it from the transactions and the filters.
+    twExec(b, QStringLiteral("INSERT INTO filterCriterion (fieldIdentifier, valueInteger) "
+                             "VALUES (6, 1);"));
+    ASSERT_FALSE(b.deleteFieldListItem(ledger.list->listItems().front(), ledger.list, true));
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE user_3=1;")),
+              0);
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE user_3=-1;")),
+              334);
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE user_3=2;")),
+              333);
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM filterCriterion;")), 2);
+    EXPECT_EQ(ledger.list->listItems().size(), 2);
+    EXPECT_EQ(recorder.names(), (QStringList{"fieldUpdate", "fieldUpdate"}));
+
+    // Tags: numbered per field too; deleting one leaves the table alone.
+    auto red = TWFieldTagItem::fieldTagItemWithName("red", 0);
+    auto blue = TWFieldTagItem::fieldTagItemWithName("blue", 0);
+    ASSERT_FALSE(b.addFieldTagItem(red, ledger.tags, false));
+    ASSERT_FALSE(b.addFieldTagItem(blue, ledger.tags, false));
+    EXPECT_EQ(red->identifier(), 1);
+    EXPECT_EQ(blue->identifier(), 2);
+    EXPECT_EQ(ledger.tags->tagItems().front(), blue);
+    twExec(b,
+           QStringLiteral("INSERT INTO transactionTags VALUES (1, 4, 1), (1, 4, 2), (2, 4, 2);"));
+    ASSERT_FALSE(b.deleteFieldTagItem(blue, ledger.tags, false));
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactionTags;")), 1);
+    EXPECT_EQ(ledger.tags->tagItems(), TWFieldTagItemList{red});
+    // The largest tag is gone: its number is issued again.
+    auto green = TWFieldTagItem::fieldTagItemWithName("green", 0);
+    ASSERT_FALSE(b.addFieldTagItem(green, ledger.tags, false));
+    EXPECT_EQ(green->identifier(), 2);
+}
+
+TEST(Fields, UpdatesSortTheListAndReplaceOtherObjects)
+{
+    auto business = makeFieldsBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWFieldPtr zed = addCustom(b, QStringLiteral("Zed"), TWFieldTypeText);
+    zed->setName(QStringLiteral("Aardvark"));
+    zed->setAutofillTrigger(true);
+    ASSERT_FALSE(b.updateField(zed, true));
+    EXPECT_TRUE(sortedByName(b.fields()));
+    EXPECT_EQ(b.fields().front(), zed);
+    EXPECT_EQ(
+        twQueryInt(b, QStringLiteral("SELECT autofillTrigger FROM fields WHERE identifier=1;")), 1);
+
+    const TWFieldPtr copy = zed->copy();
+    copy->setName(QStringLiteral("Beaver"));
+    ASSERT_FALSE(b.updateField(copy, false));
+    EXPECT_EQ(b.fields().back(), copy);
+    EXPECT_EQ(b.fieldWithIdentifier(1), copy);
+    EXPECT_EQ(b.fields().size(), 19);
+
+    copy->setAutofillValue(true);
+    copy->setName(QStringLiteral("Not stored"));
+    ASSERT_FALSE(b.updateFieldAutofill(copy, false));
+    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT autofillValue || name FROM fields "
+                                            "WHERE identifier=1;")),
+              QStringLiteral("1Beaver"));
+}
+
+TEST(Fields, LoadingRoundTripsNamesChoicesAndPercents)
+{
+    auto business = makeFieldsBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWFieldPtr quoted = addCustom(b, QStringLiteral("O'Brien's 100% field"), TWFieldTypeList);
+    const TWFieldPtr tags = addCustom(b, QStringLiteral("%1 tags"), TWFieldTypeTags);
+    const TWFieldPtr share = addCustom(b, QStringLiteral("Tip"), TWFieldTypePercentTotal);
+    const TWFieldPtr unset = addCustom(b, QStringLiteral("Fee"), TWFieldTypePercentTotal);
+    ASSERT_FALSE(
+        b.addFieldListItem(TWFieldListItem::fieldListItemWithName("50% off", 0), quoted, false));
+    ASSERT_FALSE(
+        b.addFieldListItem(TWFieldListItem::fieldListItemWithName("Bob's", 0), quoted, false));
+    ASSERT_FALSE(b.addFieldTagItem(TWFieldTagItem::fieldTagItemWithName("it's", 0), tags, false));
+    share->setPercent(12.5);
+    ASSERT_FALSE(b.updateFieldPercentTotal(share, false));
+    share->setPercent(15.25);
+    share->setIncludedInTotal(true);
+    ASSERT_FALSE(b.updateFieldPercentTotal(share, true));
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM percentTotals;")), 1);
+    // Rows of fields that do not exist are ignored.
+    twExec(b, QStringLiteral("INSERT INTO lists VALUES (1, 'orphan', 99);"
+                             "INSERT INTO percentTotals VALUES (98, 5, 1);"
+                             "INSERT INTO fields (identifier, type) VALUES (-30, 0);"));
+
+    ASSERT_FALSE(b.loadFields());
+    ASSERT_FALSE(b.loadLists());
+    ASSERT_FALSE(b.loadTags());
+    ASSERT_FALSE(b.loadPercentTotals());
+    ASSERT_EQ(b.fields().size(), 23);
+    const TWFieldPtr loaded = b.fieldWithIdentifier(quoted->identifier());
+    ASSERT_TRUE(loaded);
+    EXPECT_NE(loaded, quoted);
+    EXPECT_EQ(loaded->name(), quoted->name());
+    EXPECT_EQ(loaded->type(), TWFieldTypeList);
+    ASSERT_EQ(loaded->listItems().size(), 2);
+    EXPECT_EQ(loaded->listItems()[0]->name(), QStringLiteral("50% off"));
+    EXPECT_EQ(loaded->listItems()[1]->name(), QStringLiteral("Bob's"));
+    EXPECT_EQ(loaded->listItems()[1]->identifier(), 2);
+    EXPECT_EQ(b.fieldWithIdentifier(tags->identifier())->name(), QStringLiteral("%1 tags"));
+    EXPECT_EQ(b.fieldWithIdentifier(tags->identifier())->tagItems().front()->name(),
+              QStringLiteral("it's"));
+    EXPECT_DOUBLE_EQ(b.fieldWithIdentifier(share->identifier())->percent(), 15.25);
+    EXPECT_TRUE(b.fieldWithIdentifier(share->identifier())->includedInTotal());
+    EXPECT_DOUBLE_EQ(b.fieldWithIdentifier(unset->identifier())->percent(), 0.0);
+    EXPECT_FALSE(b.fieldWithIdentifier(unset->identifier())->includedInTotal());
+    EXPECT_EQ(b.fieldWithIdentifier(-30)->name(), QStringLiteral(""));
+}

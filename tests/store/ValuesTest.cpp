@@ -1,0 +1,207 @@
+// Remembered values: exact matching, the lists kept in memory staying true to
+// the table through rollbacks, rebuilding a list without regard to case, and
+// the notifications.
+
+#include "TWBusiness.h"
+#include "TWDenyGuard.h"
+#include "TWStoreTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+std::unique_ptr<TWBusiness> makeValuesBusiness()
+{
+    auto business = twMakeBusiness();
+    if (business) {
+        EXPECT_FALSE(business->populateFields());
+        EXPECT_FALSE(business->loadFields());
+    }
+    return business;
+}
+
+QStringList names(TWBusiness &b, qint32 code)
+{
+    QStringList result;
+    for (const TWValuePtr &value : b.values(code).value_or(TWValueList()))
+        result.append(value->name());
+    return result;
+}
+
+qint64 rows(TWBusiness &b)
+{
+    return twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactionValues;")).value_or(-1);
+}
+
+} // namespace
+
+TEST(Values, RememberingMatchesExactly)
+{
+    auto business = makeValuesBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    TWNotificationRecorder recorder(&b);
+    EXPECT_EQ(b.nextValueIdentifier(), 100);
+    ASSERT_FALSE(b.rememberValue(QStringLiteral("Acme"), -5, true));
+    ASSERT_FALSE(b.rememberValue(QStringLiteral("Acme"), -5, true));
+    ASSERT_FALSE(b.rememberValue(QStringLiteral("ACME"), -5, false));
+    ASSERT_FALSE(b.rememberValue(QString(), -5, true));
+    ASSERT_FALSE(b.rememberValue(QStringLiteral("Acme"), -6, false));
+    EXPECT_EQ(names(b, -5), (QStringList{"ACME", "Acme"}));
+    EXPECT_EQ(b.values(-5)->back()->identifier(), 100);
+    EXPECT_EQ(b.values(-5)->back()->fieldIdentifier(), -5);
+    EXPECT_TRUE(b.matchValue(QStringLiteral("ACME"), -5));
+    EXPECT_FALSE(b.matchValue(QStringLiteral("acme"), -5));
+    EXPECT_EQ(b.valuesCount(), 3u);
+    ASSERT_EQ(recorder.names(), QStringList{"valueNew"});
+    EXPECT_EQ(recorder.notifications()[0].userInfo.value("value").value<TWValuePtr>()->name(),
+              QStringLiteral("Acme"));
+    // The bulk announcements after writes without notifications all say "new".
+    b.notifyValuesAdd();
+    b.notifyValuesDelete();
+    b.notifyValuesUpdate();
+    EXPECT_EQ(recorder.names().count(QStringLiteral("valueNew")), 4);
+
+    // Apostrophes and percent signs are plain text.
+    const QString tricky = QStringLiteral("Bob's %1 100% \"shop\"");
+    ASSERT_FALSE(b.rememberValue(tricky, -50, false));
+    EXPECT_EQ(names(b, -50), QStringList{tricky});
+    EXPECT_TRUE(b.matchValue(tricky, -50));
+}
+
+TEST(Values, TransactionTextsGoToTheirLists)
+{
+    auto business = makeValuesBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWFieldPtr colour = TWField::fieldWithName("Colour", TWFieldTypeText, false, false, 1);
+    const TWFieldPtr choice = TWField::fieldWithName("Choice", TWFieldTypeList, false, false, 2);
+    ASSERT_FALSE(b.addField(colour, false));
+    ASSERT_FALSE(b.addField(choice, false));
+    TWFieldValuePtr red = TWFieldValue::fieldValueWithIdentifier(1, TWFieldTypeText);
+    red->setText(QStringLiteral("Red"));
+    TWFieldValuePtr blue = TWFieldValue::fieldValueWithIdentifier(1, TWFieldTypeText);
+    blue->setText(QStringLiteral("Blue"));
+    TWFieldValuePtr listed = TWFieldValue::fieldValueWithIdentifier(2, TWFieldTypeList);
+    listed->setListItemIdentifier(1);
+    ASSERT_FALSE(
+        b.rememberTransactionValues(QStringLiteral("Acme"), QString(), {listed, red, blue}, false));
+    EXPECT_EQ(names(b, -5), QStringList{"Acme"});
+    EXPECT_TRUE(names(b, -6).isEmpty());
+    EXPECT_EQ(names(b, 1), QStringList{"Red"});
+    EXPECT_TRUE(names(b, 2).isEmpty());
+
+    // The editor's lists: payee, description and text fields by name.
+    EXPECT_EQ(b.valueTransactionFields(), (QList<qint32>{1, -6, -5}));
+}
+
+TEST(Values, ListsInMemoryFollowEveryWriteAndRollback)
+{
+    auto business = makeValuesBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    ASSERT_FALSE(b.rememberValue(QStringLiteral("Acme"), -5, false));
+    TWValuePtr acme = b.values(-5)->front();
+
+    acme->setName(QStringLiteral("Acme's"));
+    TWNotificationRecorder recorder(&b);
+    ASSERT_FALSE(b.updateValue(acme, true));
+    ASSERT_FALSE(b.rememberValue(QStringLiteral("Acme's"), -5, false));
+    EXPECT_EQ(rows(b), 1);
+    ASSERT_FALSE(b.rememberValue(QStringLiteral("Acme"), -5, false));
+    EXPECT_EQ(rows(b), 2);
+
+    ASSERT_FALSE(b.deleteValue(acme, true));
+    EXPECT_FALSE(b.matchValue(QStringLiteral("Acme's"), -5));
+    ASSERT_FALSE(b.deleteAllFieldValues(-5, true));
+    EXPECT_FALSE(b.matchValue(QStringLiteral("Acme"), -5));
+    EXPECT_EQ(recorder.names(), (QStringList{"valueUpdate", "valueDelete", "valueDeleteAll"}));
+
+    // A write that rolls back takes its remembered names along, also when the
+    // list was first read inside it.
+    {
+        TWBusiness::WriteScope scope(b);
+        ASSERT_FALSE(b.rememberValue(QStringLiteral("Zed"), -5, true));
+        ASSERT_FALSE(b.addValue(TWValue::valueWithName("Quay", -6, b.nextValueIdentifier()), true));
+        EXPECT_TRUE(b.matchValue(QStringLiteral("Quay"), -6));
+        scope.rollback();
+    }
+    EXPECT_EQ(rows(b), 0);
+    EXPECT_FALSE(b.matchValue(QStringLiteral("Zed"), -5));
+    EXPECT_FALSE(b.matchValue(QStringLiteral("Quay"), -6));
+    ASSERT_FALSE(b.rememberValue(QStringLiteral("Zed"), -5, false));
+    EXPECT_EQ(rows(b), 1);
+    EXPECT_EQ(recorder.names().size(), 3);
+
+    // Another database forgets the lists; identifier 0 (no identifier) is
+    // refused.
+    ASSERT_FALSE(b.openInMemoryDatabase());
+    ASSERT_FALSE(b.prepareSchema(false));
+    EXPECT_FALSE(b.matchValue(QStringLiteral("Zed"), -5));
+    EXPECT_TRUE(b.addValue(TWValue::valueWithName("No identifier", -5, 0), false));
+    EXPECT_EQ(rows(b), 0);
+}
+
+TEST(Values, RebuildKeepsTheFirstOfEachTextRegardlessOfCase)
+{
+    auto business = makeValuesBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    ASSERT_FALSE(
+        b.addField(TWField::fieldWithName("Ref", TWFieldTypeText, false, false, 1), false));
+    ASSERT_FALSE(b.rememberValue(QStringLiteral("Old"), -5, false));
+    twExec(b, QStringLiteral("INSERT INTO transactions (identifier, payee, user_1) VALUES "
+                             "(1, 'Acme', 'x'), (2, 'ACME', 'X'), (3, '', NULL), (4, NULL, 'y'),"
+                             "(5, 'Beta', 'x'), (6, 'acme', 'z'), (7, 'It''s 50%', NULL);"
+                             "INSERT INTO projects (identifier, name) VALUES (1, 'Site'), "
+                             "(2, 'site'), (3, 'Roof');"));
+    TWNotificationRecorder recorder(&b);
+    ASSERT_FALSE(b.rebuildValues(-5));
+    EXPECT_EQ(names(b, -5), (QStringList{"Acme", "Beta", "It's 50%"}));
+    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT group_concat(identifier) FROM "
+                                            "(SELECT identifier FROM transactionValues "
+                                            "ORDER BY identifier);")),
+              QStringLiteral("100,101,102"));
+    EXPECT_EQ(recorder.names(), (QStringList{"valueDeleteAll", "valueNew"}));
+    EXPECT_TRUE(recorder.notifications()[1].userInfo.isEmpty());
+    EXPECT_TRUE(b.matchValue(QStringLiteral("Beta"), -5));
+    EXPECT_FALSE(b.matchValue(QStringLiteral("Old"), -5));
+
+    ASSERT_FALSE(b.rebuildValues(1));
+    EXPECT_EQ(names(b, 1), (QStringList{"x", "y", "z"}));
+    ASSERT_FALSE(b.rebuildValues(-50));
+    EXPECT_EQ(names(b, -50), (QStringList{"Roof", "Site"}));
+
+    // Nothing to read: the list ends empty, with only the deletion announced.
+    recorder.clear();
+    ASSERT_FALSE(b.rebuildValues(-100));
+    EXPECT_EQ(recorder.names(), QStringList{"valueDeleteAll"});
+
+    // A code without a source changes nothing.
+    recorder.clear();
+    const qint64 before = rows(b);
+    EXPECT_FALSE(b.rebuildValues(-3));
+    EXPECT_FALSE(b.rebuildValues(77));
+    EXPECT_EQ(rows(b), before);
+    EXPECT_TRUE(recorder.names().isEmpty());
+}
+
+TEST(Values, FailedRebuildKeepsTheOldList)
+{
+    auto business = makeValuesBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    ASSERT_FALSE(b.rememberValue(QStringLiteral("Kept"), -6, false));
+    twExec(b,
+           QStringLiteral("INSERT INTO transactions (identifier, description) VALUES (1, 'New');"));
+    TWNotificationRecorder recorder(&b);
+    {
+        TWDenyGuard deny(b, SQLITE_INSERT, "transactionValues");
+        EXPECT_TRUE(b.rebuildValues(-6));
+    }
+    EXPECT_EQ(names(b, -6), QStringList{"Kept"});
+    EXPECT_TRUE(b.matchValue(QStringLiteral("Kept"), -6));
+    EXPECT_FALSE(b.matchValue(QStringLiteral("New"), -6));
+    EXPECT_TRUE(recorder.names().isEmpty());
+}
