@@ -203,18 +203,6 @@ qint32 TWBusiness::nextAccountIdentifier()
 // for a code the built-in list lacks, a placeholder currency carrying that
 // code, so the stored code is never lost or replaced. At integration this is
 // to look the code up among the business's own units instead.
-TWUnitPtr TWBusiness::unitForCode(const QString &code) const
-{
-    for (const TWUnitPtr &unit : TWUnits::units().unitList()) {
-        if (unit->code() == code)
-            return unit->copy();
-    }
-    auto placeholder = std::make_shared<TWUnit>();
-    placeholder->setCode(code);
-    placeholder->setName(code);
-    return placeholder;
-}
-
 // ---- Loading and the default chart ----
 
 TWErrorResult TWBusiness::loadAccounts()
@@ -222,15 +210,8 @@ TWErrorResult TWBusiness::loadAccounts()
     m_accounts.clear();
     m_accountIndex.clear();
     TWStatement select = statement(kAccountsSelectSQL);
-    // Each distinct code is looked up once.
-    QHash<QString, TWUnitPtr> units;
     while (select.next()) {
-        const QString code = select.columnText(5);
-        TWUnitPtr unit = units.value(code);
-        if (!unit) {
-            unit = unitForCode(code);
-            units.insert(code, unit);
-        }
+        const TWUnitPtr unit = unitForStoredCode(select.columnText(5));
         const QString website = select.columnText(14);
         TWAccountPtr account = TWAccount::accountWithIdentifier(
             select.columnInt32(0), select.columnText(2), select.columnInt32(7),

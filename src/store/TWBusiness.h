@@ -840,8 +840,6 @@ private:
 
     // ===== Accounts =====
 
-    // The unit object of a stored unit code.
-    TWUnitPtr unitForCode(const QString &code) const;
     // List changes with their undo registered in the scope; the index follows.
     void appendAccount(WriteScope &scope, const TWAccountPtr &account);
     void removeAccountAt(WriteScope &scope, qsizetype position);
