@@ -198,11 +198,6 @@ qint32 TWBusiness::nextAccountIdentifier()
     return nextIdentifier(kAccountsMaxIdentifierSQL);
 }
 
-// Until the units group of this store lands, an account's unit is the built-in
-// unit of its code (a copy, so editing it leaves the shared list alone), or,
-// for a code the built-in list lacks, a placeholder currency carrying that
-// code, so the stored code is never lost or replaced. At integration this is
-// to look the code up among the business's own units instead.
 // ---- Loading and the default chart ----
 
 TWErrorResult TWBusiness::loadAccounts()
