@@ -1,6 +1,36 @@
 #include "TWFilter.h"
 
+#include "TWField.h"
+#include "TWFilterCriteria.h"
 #include "TWItemIcons.h"
+#include "TWTransaction.h"
+
+#include <optional>
+
+namespace
+{
+
+void deleteCriteria(const TWFilterCriteriaPtr &compound, qint32 fieldIdentifier,
+                    std::optional<qint32> valueIdentifier, int depth)
+{
+    if (!compound || depth >= TWFilterCriteria::kMaxDepth)
+        return;
+    // A snapshot, so that removing leaves the walk alone.
+    const TWFilterCriteriaList children = compound->childCriteria();
+    for (const TWFilterCriteriaPtr &child : children) {
+        if (!child)
+            continue;
+        if (child->type() == TWFilterCriteriaTypeSimple) {
+            if (child->fieldIdentifier() == fieldIdentifier &&
+                (!valueIdentifier || child->valueIdentifier() == *valueIdentifier))
+                compound->removeChildCriteria(child);
+        } else if (child->type() == TWFilterCriteriaTypeCompound) {
+            deleteCriteria(child, fieldIdentifier, valueIdentifier, depth + 1);
+        }
+    }
+}
+
+} // namespace
 
 TWFilter::TWFilter(qint32 identifier, QString name, qint32 parentIdentifier, quint32 sortOrder,
                    std::shared_ptr<TWFilterCriteria> criteria)
@@ -30,4 +60,21 @@ QImage TWFilter::defaultIconForFilter(const TWFilter *filter)
 {
     return TWItemIcons::image(filter && filter->isSearchFilter() ? QStringLiteral("Search")
                                                                  : QStringLiteral("Filter"));
+}
+
+bool TWFilter::matchTransaction(const TWTransaction &transaction,
+                                const TWFilterContext &context) const
+{
+    return m_criteria && m_criteria->matchTransaction(transaction, context);
+}
+
+void TWFilter::deleteChildCriteria(const TWFilterCriteriaPtr &compound, const TWField &field)
+{
+    deleteCriteria(compound, field.identifier(), std::nullopt, 0);
+}
+
+void TWFilter::deleteChildCriteria(const TWFilterCriteriaPtr &compound, const TWField &field,
+                                   qint32 valueIdentifier)
+{
+    deleteCriteria(compound, field.identifier(), valueIdentifier, 0);
 }

@@ -6,7 +6,11 @@
 
 #include <QImage>
 
+class TWBusiness;
+class TWField;
 class TWFilterCriteria;
+class TWTransaction;
+struct TWFilterContext;
 
 class TWFilter : public TWItem {
 public:
@@ -34,6 +38,22 @@ public:
 
     // "Search" for the search filter, "Filter" for any other filter or none.
     static QImage defaultIconForFilter(const TWFilter *filter);
+
+    // The answer of the criteria tree; a filter without criteria matches
+    // nothing.
+    bool matchTransaction(const TWTransaction &transaction, const TWFilterContext &context) const;
+    // Defined with the business's filter operations.
+    bool matchTransaction(const TWTransaction &transaction, TWBusiness &business) const;
+
+    // Removes, at any depth below `compound`, the simple criteria that compare
+    // `field` (a field that is being deleted). Compound criteria stay, also
+    // when they are left empty.
+    static void deleteChildCriteria(const std::shared_ptr<TWFilterCriteria> &compound,
+                                    const TWField &field);
+    // The same, but only the criteria whose value is `valueIdentifier` (a list
+    // or tag choice of the field that is being deleted).
+    static void deleteChildCriteria(const std::shared_ptr<TWFilterCriteria> &compound,
+                                    const TWField &field, qint32 valueIdentifier);
 
 private:
     std::shared_ptr<TWFilterCriteria> m_criteria;

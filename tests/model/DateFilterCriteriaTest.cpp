@@ -1,0 +1,255 @@
+// Date criteria: named and relative periods, the day comparisons and missing
+// dates. The suite names start with "Date" so they also run in a zone with
+// daylight saving.
+
+#include "TWBuiltInFields.h"
+#include "TWFilterCriteria.h"
+
+#include "TWTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace
+{
+
+TWFilterCriteriaPtr dateCriteria(qint32 field, quint32 comparison, quint32 valueType,
+                                 qint32 identifier, const QDateTime &day, qint32 n)
+{
+    return TWFilterCriteria::filterCriteriaWithType(TWFilterCriteriaTypeSimple, field, comparison,
+                                                    valueType, identifier, QString(), false, 0, 0.0,
+                                                    day, n, 0.0f);
+}
+
+TWFilterCriteriaPtr period(qint32 namedPeriod)
+{
+    return dateCriteria(TWFieldIdentifierDate, TWFilterComparisonIs, TWFilterValueTypeNamedPeriod,
+                        namedPeriod, {}, 0);
+}
+
+TWFilterCriteriaPtr relative(quint32 comparison, qint32 n, qint32 field = TWFieldIdentifierDate)
+{
+    return dateCriteria(field, comparison, TWFilterValueTypeRelativeDate, 0, {}, n);
+}
+
+TWFilterCriteriaPtr onDay(qint32 field, quint32 comparison, const QDateTime &day)
+{
+    return dateCriteria(field, comparison, TWFilterValueTypeDate, 0, day, 0);
+}
+
+// The range's first and last days; both invalid when there is none. A range
+// always runs from 00:00:00 to 23:59:59.
+std::pair<QDate, QDate> days(const TWFilterCriteriaPtr &criteria)
+{
+    QDateTime start = twLocal(1999, 1, 1);
+    QDateTime end = start;
+    if (!criteria->startDate(&start, &end)) {
+        EXPECT_FALSE(start.isValid() || end.isValid());
+        return {};
+    }
+    EXPECT_EQ(start.time(), QTime(0, 0, 0));
+    EXPECT_EQ(end.time(), QTime(23, 59, 59));
+    return {start.date(), end.date()};
+}
+
+std::pair<QDate, QDate> span(QDate first, QDate last)
+{
+    return {first, last};
+}
+
+TWTransactionPtr dated(const QDateTime &date)
+{
+    return TWTransaction::transactionWithIdentifier(1, 0, 0, QString(), QString(), 100, 101, date,
+                                                    0, 0, 0, 0, 0, 0, nullptr, false, 0, {}, false,
+                                                    QString(), false, {}, date, date);
+}
+
+} // namespace
+
+TEST(DateFilterCriteria, NamedPeriodsAtTheEndOfAMonthAndQuarter)
+{
+    const TWFixedClock clock(2024, 3, 31, 23, 30); // a Sunday, the last day of a quarter
+    const QDate today(2024, 3, 31);
+    EXPECT_EQ(days(period(TWFilterPeriodToday)), span(today, today));
+    EXPECT_EQ(days(period(TWFilterPeriodYesterday)), span(QDate(2024, 3, 30), QDate(2024, 3, 30)));
+    EXPECT_EQ(days(period(TWFilterPeriodLastSevenDays)), span(QDate(2024, 3, 24), today));
+    // Weeks run Sunday to Saturday.
+    EXPECT_EQ(days(period(TWFilterPeriodThisWeek)), span(today, QDate(2024, 4, 6)));
+    // 31 February does not exist: the month's last day.
+    EXPECT_EQ(days(period(TWFilterPeriodSinceLastMonth)), span(QDate(2024, 2, 29), today));
+    EXPECT_EQ(days(period(TWFilterPeriodThisMonth)), span(QDate(2024, 3, 1), today));
+    EXPECT_EQ(days(period(TWFilterPeriodSinceThreeMonthsAgo)), span(QDate(2023, 12, 31), today));
+    EXPECT_EQ(days(period(TWFilterPeriodThisQuarter)), span(QDate(2024, 1, 1), today));
+    EXPECT_EQ(days(period(TWFilterPeriodSinceLastYear)), span(QDate(2023, 3, 31), today));
+    EXPECT_EQ(days(period(TWFilterPeriodThisYear)), span(QDate(2024, 1, 1), QDate(2024, 12, 31)));
+    EXPECT_FALSE(days(period(10)).first.isValid());
+    EXPECT_FALSE(days(period(-1)).first.isValid());
+
+    // Matching is by day.
+    const TWFilterContext context;
+    const auto quarter = period(TWFilterPeriodThisQuarter);
+    EXPECT_TRUE(quarter->matchTransaction(*dated(twLocal(2024, 3, 31, 23, 59)), context));
+    EXPECT_FALSE(quarter->matchTransaction(*dated(twLocal(2024, 4, 1)), context));
+    EXPECT_TRUE(quarter->matchTransaction(*dated(twLocal(2024, 1, 1)), context));
+    EXPECT_FALSE(quarter->matchTransaction(*dated(twLocal(2023, 12, 31, 23, 59)), context));
+}
+
+TEST(DateFilterCriteria, NamedPeriodsAtTheStartOfAYear)
+{
+    TWFixedClock clock(2024, 1, 1, 0, 10);
+    const QDate today(2024, 1, 1);
+    EXPECT_EQ(days(period(TWFilterPeriodYesterday)),
+              span(QDate(2023, 12, 31), QDate(2023, 12, 31)));
+    EXPECT_EQ(days(period(TWFilterPeriodSinceLastMonth)), span(QDate(2023, 12, 1), today));
+    EXPECT_EQ(days(period(TWFilterPeriodSinceThreeMonthsAgo)), span(QDate(2023, 10, 1), today));
+    EXPECT_EQ(days(period(TWFilterPeriodThisWeek)), span(QDate(2023, 12, 31), QDate(2024, 1, 6)));
+
+    // From 29 February a year back is 28 February.
+    clock.set(twLocal(2024, 2, 29, 12));
+    EXPECT_EQ(days(period(TWFilterPeriodSinceLastYear)),
+              span(QDate(2023, 2, 28), QDate(2024, 2, 29)));
+}
+
+TEST(DateFilterCriteria, YesterdayIsTheCalendarDayBeforeAcrossDaylightSavingChanges)
+{
+    // Half past midnight after the 23-hour day on which New York's clocks go
+    // forward: 24 hours earlier is already the day before that day.
+    TWFixedClock clock(2024, 3, 11, 0, 30);
+    EXPECT_EQ(days(period(TWFilterPeriodYesterday)), span(QDate(2024, 3, 10), QDate(2024, 3, 10)));
+    EXPECT_EQ(days(period(TWFilterPeriodLastSevenDays)),
+              span(QDate(2024, 3, 4), QDate(2024, 3, 11)));
+    // Late on the 25-hour day the clocks go back, 24 hours earlier is today.
+    clock.set(twLocal(2024, 11, 3, 23, 30));
+    EXPECT_EQ(days(period(TWFilterPeriodYesterday)), span(QDate(2024, 11, 2), QDate(2024, 11, 2)));
+}
+
+TEST(DateFilterCriteria, RelativePeriodsRunFromOrToToday)
+{
+    TWFixedClock clock(2024, 3, 15, 12, 0);
+    const QDate today(2024, 3, 15);
+    EXPECT_EQ(days(relative(TWFilterComparisonWithinDays, 0)), span(today, today));
+    EXPECT_EQ(days(relative(TWFilterComparisonWithinDays, 1)), span(today, QDate(2024, 3, 16)));
+    EXPECT_EQ(days(relative(TWFilterComparisonWithinDays, -7)), span(QDate(2024, 3, 8), today));
+    EXPECT_EQ(days(relative(TWFilterComparisonWithinWeeks, 2)), span(today, QDate(2024, 3, 29)));
+    EXPECT_EQ(days(relative(TWFilterComparisonWithinWeeks, -1)), span(QDate(2024, 3, 8), today));
+    EXPECT_EQ(days(relative(TWFilterComparisonWithinMonths, 1)), span(today, QDate(2024, 4, 15)));
+    EXPECT_EQ(days(relative(TWFilterComparisonWithinMonths, -14)), span(QDate(2023, 1, 15), today));
+    EXPECT_EQ(days(relative(TWFilterComparisonWithinYears, -1)), span(QDate(2023, 3, 15), today));
+    EXPECT_EQ(days(relative(TWFilterComparisonWithinYears, 0)), span(today, today));
+    // Only the "within" comparisons give a relative count a range.
+    EXPECT_FALSE(days(relative(TWFilterComparisonIs, 3)).first.isValid());
+
+    // A month ahead of 31 January is the end of February.
+    clock.set(twLocal(2023, 1, 31, 9));
+    EXPECT_EQ(days(relative(TWFilterComparisonWithinMonths, 1)),
+              span(QDate(2023, 1, 31), QDate(2023, 2, 28)));
+
+    // Extreme counts reach far without overflowing.
+    for (const quint32 comparison :
+         {TWFilterComparisonWithinDays, TWFilterComparisonWithinWeeks,
+          TWFilterComparisonWithinMonths, TWFilterComparisonWithinYears}) {
+        const auto ahead = days(relative(comparison, std::numeric_limits<qint32>::max()));
+        EXPECT_EQ(ahead.first, QDate(2023, 1, 31));
+        EXPECT_GT(ahead.second.year(), 4000);
+        const auto back = days(relative(comparison, std::numeric_limits<qint32>::min()));
+        EXPECT_EQ(back.second, QDate(2023, 1, 31));
+        EXPECT_LT(back.first.year(), 100);
+    }
+}
+
+TEST(DateFilterCriteria, DayComparisonsAgainstADay)
+{
+    const TWFilterContext context;
+    const auto check = [&](quint32 comparison, const QDateTime &date) {
+        return onDay(TWFieldIdentifierDate, comparison, twLocal(2024, 3, 15, 18, 0))
+            ->matchTransaction(*dated(date), context);
+    };
+    const QDateTime before = twLocal(2024, 3, 14, 23, 59);
+    const QDateTime same = twLocal(2024, 3, 15, 0, 0);
+    const QDateTime after = twLocal(2024, 3, 16, 0, 0);
+    EXPECT_TRUE(check(TWFilterComparisonIs, twLocal(2024, 3, 15, 23, 59)));
+    EXPECT_FALSE(check(TWFilterComparisonIs, before));
+    EXPECT_TRUE(check(TWFilterComparisonIsNot, after));
+    EXPECT_FALSE(check(TWFilterComparisonIsNot, same));
+    EXPECT_TRUE(check(TWFilterComparisonLess, before));
+    EXPECT_FALSE(check(TWFilterComparisonLess, same));
+    EXPECT_TRUE(check(TWFilterComparisonLessOrEqual, same));
+    EXPECT_FALSE(check(TWFilterComparisonLessOrEqual, after));
+    EXPECT_TRUE(check(TWFilterComparisonGreater, after));
+    EXPECT_FALSE(check(TWFilterComparisonGreater, same));
+    EXPECT_TRUE(check(TWFilterComparisonGreaterOrEqual, same));
+    EXPECT_FALSE(check(TWFilterComparisonGreaterOrEqual, before));
+    EXPECT_FALSE(check(TWFilterComparisonContains, same));
+}
+
+TEST(DateFilterCriteria, AMissingDateIsInNoRangeAndNeitherBeforeNorAfter)
+{
+    const TWFixedClock clock(2024, 3, 15);
+    TWFilterContext context;
+    const TWFieldPtr due =
+        TWField::fieldWithName(QStringLiteral("Due"), TWFieldTypeDate, false, false, 6);
+    context.field = [due](qint32 identifier) { return identifier == 6 ? due : nullptr; };
+    const TWTransactionPtr t = dated(twLocal(2024, 3, 15)); // no value for field 6
+    const QDateTime day = twLocal(2024, 3, 15);
+
+    for (const quint32 comparison :
+         {TWFilterComparisonIs, TWFilterComparisonLess, TWFilterComparisonLessOrEqual,
+          TWFilterComparisonGreater, TWFilterComparisonGreaterOrEqual})
+        EXPECT_FALSE(onDay(6, comparison, day)->matchTransaction(*t, context)) << comparison;
+    for (const quint32 comparison : {TWFilterComparisonWithinDays, TWFilterComparisonWithinYears})
+        EXPECT_FALSE(relative(comparison, -5, 6)->matchTransaction(*t, context)) << comparison;
+    EXPECT_FALSE(TWFilterCriteria::filterCriteriaWithFieldIdentifier(6, context)
+                     ->matchTransaction(*t, context));
+    // It is not in the period.
+    EXPECT_TRUE(onDay(6, TWFilterComparisonIsNot, day)->matchTransaction(*t, context));
+
+    // With a value the field compares like any date.
+    t->fieldValueWithField(*due, true)->setDate(twLocal(2024, 3, 10));
+    EXPECT_TRUE(onDay(6, TWFilterComparisonLess, day)->matchTransaction(*t, context));
+
+    // A transaction without a creation date is after nothing.
+    t->setDateCreated(QDateTime());
+    EXPECT_FALSE(onDay(TWFieldIdentifierDateCreated, TWFilterComparisonGreater, twLocal(2000, 1, 1))
+                     ->matchTransaction(*t, context));
+}
+
+TEST(DateFilterCriteria, ACriterionWithoutARangeMatchesNothing)
+{
+    const TWFixedClock clock(2024, 3, 15);
+    const TWFilterContext context;
+    const TWTransactionPtr t = dated(twLocal(2024, 3, 15));
+    for (const quint32 comparison : {TWFilterComparisonIs, TWFilterComparisonIsNot,
+                                     TWFilterComparisonLess, TWFilterComparisonGreater}) {
+        // No day, a period that does not exist, a relative count with a
+        // comparison that gives it no range, no date value type.
+        EXPECT_FALSE(onDay(TWFieldIdentifierDate, comparison, {})->matchTransaction(*t, context));
+        auto unknown = period(12);
+        unknown->setMatch(comparison);
+        EXPECT_FALSE(unknown->matchTransaction(*t, context));
+        EXPECT_FALSE(relative(comparison, 3)->matchTransaction(*t, context));
+        auto other = onDay(TWFieldIdentifierDate, comparison, twLocal(2024, 3, 15));
+        other->setValueType(11);
+        EXPECT_FALSE(other->matchTransaction(*t, context));
+    }
+}
+
+TEST(DateFilterCriteria, RecentTransactionsAreThoseOfTheLastThirtyDays)
+{
+    const TWFixedClock clock(2024, 3, 15, 8, 0);
+    const TWFilterContext context;
+    const auto recent = TWFilterCriteria::filterCriteriaCompoundWithMatch(
+        TWFilterMatchAll, {relative(TWFilterComparisonWithinDays, -30)});
+    EXPECT_TRUE(recent->matchTransaction(*dated(twLocal(2024, 2, 14)), context));
+    EXPECT_FALSE(recent->matchTransaction(*dated(twLocal(2024, 2, 13, 23)), context));
+    EXPECT_TRUE(recent->matchTransaction(*dated(twLocal(2024, 3, 15, 23)), context));
+    EXPECT_FALSE(recent->matchTransaction(*dated(twLocal(2024, 3, 16)), context));
+
+    // The same on the modification date.
+    const auto modified =
+        relative(TWFilterComparisonWithinDays, -30, TWFieldIdentifierDateModified);
+    const TWTransactionPtr t = dated(twLocal(2020, 1, 1));
+    EXPECT_FALSE(modified->matchTransaction(*t, context));
+    t->setDateModified(twLocal(2024, 3, 1));
+    EXPECT_TRUE(modified->matchTransaction(*t, context));
+}
