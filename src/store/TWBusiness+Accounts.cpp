@@ -500,7 +500,7 @@ void TWBusiness::exportSettingsRemoveAccountHook(const TWAccountPtr &)
 
 // Deletes the budget items of an account or a group, with notifications
 // (deleteBudgetItemsForItem with notify on).
-TWErrorResult TWBusiness::deleteBudgetItemsForItemHook(const TWItemPtr &)
+TWErrorResult TWBusiness::deleteBudgetItemsForItemHook(const TWItemPtr &item)
 {
-    return std::nullopt;
+    return deleteBudgetItemsForItem(item, true);
 }

@@ -126,7 +126,7 @@ class TWBill;
 // ----- end of Invoices and bills -----
 
 // ===== Budget items =====
-class TWBudgetItem;
+#include "TWBudgetItem.h"
 // ----- end of Budget items -----
 
 // ===== Document settings =====
@@ -729,6 +729,38 @@ public:
     // ----- end of Invoices and bills -----
 
     // ===== Budget items =====
+
+    // The budget lines, in the order read (the table's own) or added.
+    const TWBudgetItemList &budgetItems() const { return m_budgetItems; }
+    // The first listed line of that item type (TWItemTypeAccount or
+    // TWItemTypeAccountGroup) and item identifier; nullptr when none.
+    TWBudgetItemPtr budgetItemWithType(qint32 type, qint32 itemIdentifier) const;
+    // Every line by item type, then by item identifier; of two lines for the
+    // same account or group the later one in the list is kept.
+    QHash<qint32, QHash<qint32, TWBudgetItemPtr>> budgetItemsByTypeIdentifier() const;
+
+    // Replaces the list with the rows of the table. A stored unit code is
+    // kept even when no unit is known for it; a row without a code gets "USD".
+    // A failure keeps the rows read before it.
+    TWErrorResult loadBudgetItems();
+
+    // Writes. Each is all or nothing: a failure leaves the table, the list
+    // and the notifications as they were. "budgetItemNew", "budgetItemUpdate"
+    // and "budgetItemDelete" (key "budgetItem") are posted only with `notify`.
+    TWErrorResult addBudgetItem(const TWBudgetItemPtr &budgetItem, bool notify);
+    // A line object other than the listed one of that identifier takes its
+    // place (at the end of the list).
+    TWErrorResult updateBudgetItem(const TWBudgetItemPtr &budgetItem, bool notify);
+    TWErrorResult deleteBudgetItem(const TWBudgetItemPtr &budgetItem, bool notify);
+    // Empties the table and the list; posts "budgetItemDeleteAll" once, only
+    // with `notify`.
+    TWErrorResult deleteAllBudgetItems(bool notify);
+    // Deletes the lines of an account or an account group, each as
+    // `deleteBudgetItem` does.
+    TWErrorResult deleteBudgetItemsForItem(const TWItemPtr &item, bool notify);
+
+    // The largest stored identifier plus one, at least 100; 0 on failure.
+    qint32 nextBudgetItemsIdentifier();
     // ----- end of Budget items -----
 
     // ===== Document settings =====
@@ -961,6 +993,28 @@ private:
     // ----- end of Invoices and bills -----
 
     // ===== Budget items =====
+
+    // Where a listed line is filed in the indexes: its item key and
+    // identifier when it was listed or last written (the object may have been
+    // edited since).
+    struct BudgetItemFiling {
+        quint64 key;
+        qint32 identifier;
+    };
+    static quint64 budgetItemKey(qint32 type, qint32 itemIdentifier);
+    // List changes with their undo registered in the scope; the indexes follow.
+    void appendBudgetItem(WriteScope &scope, const TWBudgetItemPtr &budgetItem);
+    void removeBudgetItemAt(WriteScope &scope, qsizetype position);
+    // Files a listed line again under its current item key and identifier.
+    void refileBudgetItem(WriteScope &scope, const TWBudgetItemPtr &budgetItem);
+    void clearBudgetItems();
+
+    TWBudgetItemList m_budgetItems;
+    // Identifier -> line.
+    QHash<qint32, TWBudgetItemPtr> m_budgetItemIndex;
+    // Item key -> the lines of that account or group, in list order.
+    QHash<quint64, TWBudgetItemList> m_budgetItemKeyIndex;
+    QHash<const TWBudgetItem *, BudgetItemFiling> m_budgetItemFilings;
     // ----- end of Budget items -----
 
     // ===== Document settings =====
