@@ -80,17 +80,11 @@ TWErrorResult TWBusiness::loadBudgetItems()
 {
     clearBudgetItems();
     TWStatement select = statement(kBudgetItemsSelectSQL);
-    // Each distinct code is looked up once.
-    QHash<QString, TWUnitPtr> units;
     while (select.next()) {
         QString code = select.columnText(4);
         if (code.isEmpty())
             code = kFallbackUnitCode;
-        TWUnitPtr unit = units.value(code);
-        if (!unit) {
-            unit = unitForCode(code);
-            units.insert(code, unit);
-        }
+        const TWUnitPtr unit = unitForStoredCode(code);
         const TWBudgetItemPtr item = TWBudgetItem::budgetItemWithItemType(
             select.columnInt32(1), select.columnInt32(2), select.columnInt64(3), unit,
             startDateFromStored(select.columnDouble(5)), std::uint32_t(select.columnInt64(6)),
