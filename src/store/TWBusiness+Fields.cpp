@@ -696,8 +696,10 @@ void TWBusiness::fieldHookExportSettingsRemoveField(const TWFieldPtr &)
 void TWBusiness::fieldHookTransactionsRemoveFieldValues(const TWFieldPtr &)
 {
 }
-void TWBusiness::fieldHookFiltersDeleteFieldCriteria(const TWFieldPtr &)
+void TWBusiness::fieldHookFiltersDeleteFieldCriteria(const TWFieldPtr &field)
 {
+    if (field)
+        filtersDeleteCriteria(*field, std::nullopt);
 }
 void TWBusiness::fieldHookTransactionsClearListItem(const TWFieldPtr &, qint32)
 {
@@ -705,6 +707,9 @@ void TWBusiness::fieldHookTransactionsClearListItem(const TWFieldPtr &, qint32)
 void TWBusiness::fieldHookTransactionsRemoveTagItem(const TWFieldPtr &, qint32)
 {
 }
-void TWBusiness::fieldHookFiltersDeleteChoiceCriteria(const TWFieldPtr &, qint32)
+void TWBusiness::fieldHookFiltersDeleteChoiceCriteria(const TWFieldPtr &field,
+                                                      qint32 choiceIdentifier)
 {
+    if (field)
+        filtersDeleteCriteria(*field, choiceIdentifier);
 }

@@ -104,7 +104,8 @@ class TWRepeat;
 // ----- end of Repeats -----
 
 // ===== Filters =====
-class TWFilter;
+#include "TWFilter.h"
+#include "TWFilterCriteria.h"
 // ----- end of Filters -----
 
 // ===== Clients, merchants and reports =====
@@ -717,6 +718,73 @@ public:
     // ----- end of Repeats -----
 
     // ===== Filters =====
+
+    // The saved filters: by name right after a load, then in the order added
+    // (an update of another object than the listed one moves it to the end).
+    // Each owns its criteria tree; a filter without criteria matches nothing.
+    const TWFilterList &filters() const { return m_filters; }
+    // The first listed filter with that identifier, or nullptr.
+    TWFilterPtr filterWithIdentifier(qint32 identifier) const;
+    // The largest stored identifier plus one, at least 100; 0 on failure.
+    qint32 nextFilterIdentifier();
+
+    // Opening: `loadFilters` replaces the list with the stored filters (no
+    // criteria yet), `loadFilterCriterion` gives each its stored tree;
+    // `loadFiltersAll` runs both. A damaged tree still loads: rows that
+    // repeat an identifier of their filter, and rows that cannot be reached
+    // from the root (a parent that does not exist, or a parent chain that
+    // loops), are left out. A failed step keeps what was read before it.
+    TWErrorResult loadFiltersAll();
+    TWErrorResult loadFilters();
+    TWErrorResult loadFilterCriterion();
+    // A new business: the filters "all" (100), "recent" (101), "recently
+    // modified" (102) and "repeating" (103). All or nothing.
+    TWErrorResult populateFilters();
+
+    // Writes. Each is all or nothing: the filter row and every criteria row
+    // land, or the table, the list, the trees and the notifications stay as
+    // they were. "filterNew", "filterUpdate" and "filterDelete" (key
+    // "filter") are posted only with `notify`.
+    // A filter with identifier 0 (the search bar's) is never stored.
+    TWErrorResult addFilter(const TWFilterPtr &filter, bool notify);
+    // Writes name, parent and sort order and replaces the stored criteria
+    // with the current tree. Another object than the listed one of that
+    // identifier takes its place at the end of the list.
+    TWErrorResult updateFilter(const TWFilterPtr &filter, bool notify);
+    TWErrorResult updateFilterSortOrder(const TWFilterPtr &filter, bool notify);
+    // Deletes the filter with its criteria and drops it from the export
+    // settings.
+    TWErrorResult deleteFilter(const TWFilterPtr &filter, bool notify);
+    // Deletes the filters directly inside a filter group (a group of any
+    // other kind holds no filters: nothing happens).
+    TWErrorResult deleteFiltersInGroup(const TWGroupPtr &group, bool notify);
+
+    // Replaces the stored criteria rows of the filter with its current tree,
+    // numbered in pre-order from 100 (the tree's nodes take those
+    // identifiers, parents and sibling positions; the root's parent is 0).
+    TWErrorResult addFilterCriterion(const TWFilterPtr &filter);
+    // Removes the stored criteria rows of the filter.
+    TWErrorResult deleteFilterCriterion(const TWFilterPtr &filter);
+    // The numbering step of `addFilterCriterion`.
+    static void criteriaList(TWFilterCriteriaList &list, const TWFilterCriteriaPtr &criterion,
+                             quint32 &nextIdentifier)
+    {
+        TWFilterCriteria::numberCriteria(list, criterion, nextIdentifier);
+    }
+    // The rebuilding step of `loadFilterCriterion`: one filter's nodes by
+    // identifier and by parent identifier. Links each node reachable from the
+    // root (the last node met with parent 0) to its children sorted by sort
+    // order, and gives it its type; nodes that cannot be reached stay
+    // unlinked. nullptr without a root.
+    static TWFilterCriteriaPtr
+    rootCriteria(const QHash<quint32, TWFilterCriteriaPtr> &criteria,
+                 const QHash<quint32, TWFilterCriteriaList> &childCriterion);
+
+    // What filter matching takes from this business: its fields, home unit
+    // and first account, looked up when asked (so it never goes stale). Take
+    // it once for a pass over many transactions; it must not outlive the
+    // business.
+    TWFilterContext filterContext() const;
     // ----- end of Filters -----
 
     // ===== Clients, merchants and reports =====
@@ -981,6 +1049,23 @@ private:
     // ----- end of Repeats -----
 
     // ===== Filters =====
+
+    // List changes with their undo registered in the scope; the index follows.
+    void appendFilter(WriteScope &scope, const TWFilterPtr &filter);
+    void removeFilterAt(WriteScope &scope, qsizetype position);
+    // Removes from every listed filter's tree the simple criteria on the
+    // field (with `valueIdentifier`, only those testing for that choice), as
+    // the fields group's delete has already done in the table. Runs inside
+    // the caller's write, which undoes it if it fails.
+    void filtersDeleteCriteria(const TWField &field, std::optional<qint32> valueIdentifier);
+    // Hook into the document settings: drop the filter from the transaction
+    // export settings (exportSettingsRemoveAccount with no account and no
+    // field). A no-op until those settings exist.
+    void filterHookExportSettingsRemoveFilter(const TWFilterPtr &filter);
+
+    TWFilterList m_filters;
+    // Identifier -> the first listed filter with it.
+    QHash<qint32, TWFilterPtr> m_filterIndex;
     // ----- end of Filters -----
 
     // ===== Clients, merchants and reports =====

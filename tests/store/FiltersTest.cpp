@@ -1,0 +1,360 @@
+// Saved filters: the stored numbering of criteria trees and their reading
+// back (also from damaged rows), the default filters, all-or-nothing writes,
+// and the criteria that go with a deleted field or choice.
+
+#include "TWBuiltInFields.h"
+#include "TWBusiness.h"
+#include "TWStoreTestSupport.h"
+#include "TWTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+TWFilterCriteriaPtr simple(qint32 field, quint32 match, quint32 valueType)
+{
+    return TWFilterCriteria::filterCriteriaWithType(TWFilterCriteriaTypeSimple, field, match,
+                                                    valueType, 0, QString(), false, 0, 0.0,
+                                                    QDateTime(), 0, 0.0f);
+}
+
+TWFilterCriteriaPtr compound(quint32 match, const TWFilterCriteriaList &children = {})
+{
+    return TWFilterCriteria::filterCriteriaCompoundWithMatch(match, children);
+}
+
+TWFilterPtr makeFilter(qint32 identifier, const QString &name, const TWFilterCriteriaPtr &root,
+                       qint32 parent = 0)
+{
+    return TWFilter::filterWithIdentifier(identifier, name, parent, 0, root);
+}
+
+TWTransactionPtr transaction(const QDateTime &date, bool cleared = true, qint32 repeat = 0)
+{
+    return TWTransaction::transactionWithIdentifier(
+        150, 0, 0, QStringLiteral("Shop"), QString(), 100, 101, date, 500, 500, 500, 500, 0, 0,
+        nullptr, false, repeat, {}, cleared, QString(), false, {}, date, date);
+}
+
+// "identifier/parent/sortOrder" of each stored row of a filter, by identifier.
+QString storedShape(TWBusiness &business, qint32 filter)
+{
+    return twQueryText(business,
+                       QStringLiteral("SELECT group_concat(identifier || '/' || parentIdentifier "
+                                      "|| '/' || sortOrder, ' ') FROM (SELECT * FROM "
+                                      "filterCriterion WHERE filterIdentifier=%1 ORDER BY "
+                                      "identifier);")
+                           .arg(filter))
+        .value_or(QString());
+}
+
+// A fresh list read from the same database.
+void reload(TWBusiness &business)
+{
+    ASSERT_FALSE(business.loadFiltersAll());
+}
+
+} // namespace
+
+TEST(Filters, TreesAreNumberedInPreOrderAndReadBackWithTheirValues)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    auto c = simple(TWFieldIdentifierPayee, TWFilterComparisonContains, TWFilterValueTypeText);
+    c->setValueText(QStringLiteral("Shop"));
+    auto percent = simple(4, TWFilterComparisonGreater, TWFilterValueTypePercent);
+    percent->setValuePercent(12.5f);
+    auto date = simple(TWFieldIdentifierDate, TWFilterComparisonLess, TWFilterValueTypeDate);
+    date->setValueDate(twLocal(2024, 2, 29, 0, 0, 0));
+    auto money = simple(TWFieldIdentifierTotal, TWFilterComparisonIs, TWFilterValueTypeCurrency);
+    money->setValueCurrency(-123456789012LL);
+    auto b = compound(TWFilterMatchNone, {percent, date, money});
+    auto root = compound(TWFilterMatchAll, {compound(TWFilterMatchAny, {c}), b});
+    root->setParentIdentifier(77); // the stored root is always found by parent 0
+    TWNotificationRecorder recorder(business.get());
+    ASSERT_FALSE(business->addFilter(makeFilter(100, QStringLiteral("F"), root), true));
+    EXPECT_EQ(recorder.names(), QStringList{TWFilterNewNotification});
+
+    // R 100, A 101, C 102, B 103 and B's children after it.
+    EXPECT_EQ(storedShape(*business, 100),
+              "100/0/0 101/100/0 102/101/0 103/100/1 104/103/0 105/103/1 106/103/2");
+    EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT COUNT(*) FROM filterCriterion WHERE "
+                                                   "identifier=104 AND valueDouble=12.5 AND "
+                                                   "valueInteger IS NULL;")),
+              1);
+    // Compound rows name no field.
+    EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT COUNT(*) FROM filterCriterion WHERE "
+                                                   "fieldIdentifier=0;")),
+              3);
+
+    reload(*business);
+    const TWFilterPtr loaded = business->filterWithIdentifier(100);
+    ASSERT_TRUE(loaded);
+    ASSERT_NE(loaded->criteria(), root);
+    const TWFilterCriteriaList nodes = TWFilterCriteria::preOrderCriteria(loaded->criteria());
+    ASSERT_EQ(nodes.size(), 7);
+    const quint32 types[] = {0, 0, 1, 0, 1, 1, 1};
+    const quint32 matches[] = {0, 1, 5, 2, 11, 9, 3};
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(nodes[i]->identifier(), quint32(100 + i));
+        EXPECT_EQ(nodes[i]->type(), types[i]) << i;
+        EXPECT_EQ(nodes[i]->match(), matches[i]) << i;
+    }
+    EXPECT_EQ(nodes[2]->valueText(), QStringLiteral("Shop"));
+    EXPECT_EQ(nodes[4]->valuePercent(), 12.5f);
+    EXPECT_EQ(nodes[5]->valueDate(), twLocal(2024, 2, 29, 0, 0, 0));
+    EXPECT_EQ(nodes[6]->valueCurrency(), -123456789012LL);
+}
+
+TEST(Filters, EmptyCompoundsKeepTheirMeaningAfterSavingAndReading)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    ASSERT_FALSE(business->addFilter(makeFilter(100, "all", compound(TWFilterMatchAll)), false));
+    ASSERT_FALSE(business->addFilter(makeFilter(101, "any", compound(TWFilterMatchAny)), false));
+    ASSERT_FALSE(business->addFilter(makeFilter(102, "none", compound(TWFilterMatchNone)), false));
+    // An empty "none" inside an "all": still passes everything.
+    auto cleared = simple(TWFieldIdentifierCleared, TWFilterComparisonIs, TWFilterValueTypeSwitch);
+    cleared->setValueSwitch(true);
+    ASSERT_FALSE(business->addFilter(
+        makeFilter(103, "nested",
+                   compound(TWFilterMatchAll, {compound(TWFilterMatchNone), cleared})),
+        false));
+
+    reload(*business);
+    const TWTransactionPtr t = transaction(twLocal(2024, 3, 1));
+    EXPECT_TRUE(business->filterWithIdentifier(100)->matchTransaction(*t, *business));
+    EXPECT_FALSE(business->filterWithIdentifier(101)->matchTransaction(*t, *business));
+    EXPECT_TRUE(business->filterWithIdentifier(102)->matchTransaction(*t, *business));
+    EXPECT_TRUE(business->filterWithIdentifier(103)->matchTransaction(*t, *business));
+    EXPECT_TRUE(business->filterWithIdentifier(102)->criteria()->isCompound());
+}
+
+TEST(Filters, DefaultFiltersOfANewBusiness)
+{
+    const TWFixedClock clock(2024, 6, 15);
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    ASSERT_FALSE(business->populateFilters());
+    reload(*business);
+    // Listed by name after a load.
+    QStringList names;
+    for (const TWFilterPtr &filter : business->filters())
+        names.append(filter->name());
+    EXPECT_EQ(names, (QStringList{"All", "Recent", "Recently Modified", "Repeating"}));
+    for (qint32 id = 100; id <= 103; ++id) {
+        const TWFilterPtr filter = business->filterWithIdentifier(id);
+        ASSERT_TRUE(filter);
+        EXPECT_EQ(filter->sortOrder(), quint32(id - 100));
+        EXPECT_EQ(filter->parentIdentifier(), 0);
+    }
+    EXPECT_EQ(twQueryInt(*business, "SELECT COUNT(*) FROM filterCriterion WHERE filterIdentifier="
+                                    "101 AND fieldIdentifier=-3 AND match=13 AND valueType=6 AND "
+                                    "valueInteger=-30;"),
+              1);
+
+    const auto matches = [&](qint32 filter, const TWTransactionPtr &t) {
+        return business->filterWithIdentifier(filter)->matchTransaction(*t, *business);
+    };
+    const auto recent = transaction(twLocal(2024, 5, 16), false); // 30 days before
+    const auto old = transaction(twLocal(2024, 5, 15), true);
+    EXPECT_TRUE(matches(100, recent));
+    EXPECT_TRUE(matches(100, old));
+    EXPECT_TRUE(matches(101, recent));
+    EXPECT_FALSE(matches(101, old));
+    old->setDateModified(twLocal(2024, 6, 15, 9, 0, 0));
+    recent->setDateModified(twLocal(2024, 5, 1, 9, 0, 0));
+    EXPECT_TRUE(matches(102, old));
+    EXPECT_FALSE(matches(102, recent));
+    EXPECT_FALSE(matches(103, recent));
+    EXPECT_TRUE(matches(103, transaction(twLocal(2020, 1, 1), true, 100)));
+}
+
+TEST(Filters, AFailedSaveLeavesRowsListAndTreeAsTheyWere)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    auto oldRoot = compound(TWFilterMatchAll, {simple(-2, 3, 2), simple(-9, 3, 2)});
+    const TWFilterPtr original = makeFilter(100, "Old", oldRoot);
+    ASSERT_FALSE(business->addFilter(original, false));
+    const auto before = storedShape(*business, 100);
+    twExec(*business, "CREATE TRIGGER refuse BEFORE INSERT ON filterCriterion WHEN "
+                      "NEW.identifier = 102 BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+
+    TWNotificationRecorder recorder(business.get());
+    auto newRoot =
+        compound(TWFilterMatchAny, {simple(-2, 3, 2), simple(-5, 5, 1), simple(-9, 3, 2)});
+    for (const TWFilterCriteriaPtr &node : TWFilterCriteria::preOrderCriteria(newRoot))
+        node->setSortOrder(9);
+    const TWFilterPtr replacement = makeFilter(100, "New", newRoot);
+    EXPECT_TRUE(business->updateFilter(replacement, true));
+    EXPECT_EQ(storedShape(*business, 100), before);
+    EXPECT_EQ(twQueryText(*business, "SELECT name FROM filters WHERE identifier=100;"), "Old");
+    EXPECT_EQ(business->filters(), TWFilterList{original});
+    EXPECT_EQ(business->filterWithIdentifier(100), original);
+    // The numbering written into the tree is taken back as well.
+    for (const TWFilterCriteriaPtr &node : TWFilterCriteria::preOrderCriteria(newRoot)) {
+        EXPECT_EQ(node->identifier(), 0u);
+        EXPECT_EQ(node->sortOrder(), 9u);
+    }
+
+    // An add that fails in its criteria leaves no filter row behind.
+    EXPECT_TRUE(business->addFilter(makeFilter(101, "Other", newRoot), true));
+    EXPECT_EQ(twQueryInt(*business, "SELECT COUNT(*) FROM filters WHERE identifier=101;"), 0);
+    EXPECT_EQ(twQueryInt(*business, "SELECT COUNT(*) FROM filterCriterion WHERE "
+                                    "filterIdentifier=101;"),
+              0);
+    EXPECT_FALSE(business->filterWithIdentifier(101));
+    EXPECT_TRUE(recorder.names().isEmpty());
+
+    // Without the trigger the update goes through and moves the new object
+    // to the end of the list.
+    twExec(*business, "DROP TRIGGER refuse;");
+    ASSERT_FALSE(business->addFilter(makeFilter(101, "Other", compound(0)), false));
+    ASSERT_FALSE(business->updateFilter(replacement, true));
+    EXPECT_EQ(business->filters(),
+              (TWFilterList{business->filterWithIdentifier(101), replacement}));
+    EXPECT_EQ(storedShape(*business, 100), "100/0/9 101/100/0 102/100/1 103/100/2");
+    EXPECT_EQ(recorder.names(), QStringList{TWFilterUpdateNotification});
+}
+
+TEST(Filters, DamagedTreesLoadWithoutTheRowsThatCannotBeReached)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    twExec(*business, "INSERT INTO filters (identifier, name, parentIdentifier, sortOrder) VALUES "
+                      "(100, 'Damaged', 0, 0), (101, 'Rootless', 0, 0);");
+    // Root 100 with children 101 and 0 (whose own children would include the
+    // root again); 102 and 103 parent each other; 104's parent does not
+    // exist; 105 is its own parent; a second row 101.
+    twExec(*business,
+           "INSERT INTO filterCriterion (identifier, parentIdentifier, filterIdentifier, "
+           "fieldIdentifier, sortOrder, match, valueType, valueInteger) VALUES "
+           "(100, 0, 100, 0, 0, 0, 0, NULL), (101, 100, 100, -2, 1, 3, 2, 1), "
+           "(0, 100, 100, 0, 0, 1, 0, NULL), (102, 103, 100, -2, 0, 3, 2, 1), "
+           "(103, 102, 100, 0, 0, 0, 0, NULL), (104, 999, 100, -2, 0, 3, 2, 1), "
+           "(105, 105, 100, 0, 0, 0, 0, NULL), (101, 100, 100, -9, 2, 3, 2, 1), "
+           "(100, 101, 101, -2, 0, 3, 2, 1), (101, 100, 101, 0, 0, 0, 0, NULL);");
+    reload(*business);
+
+    const TWFilterCriteriaPtr root = business->filterWithIdentifier(100)->criteria();
+    ASSERT_TRUE(root);
+    const TWFilterCriteriaList nodes = TWFilterCriteria::preOrderCriteria(root);
+    QList<quint32> identifiers;
+    for (const TWFilterCriteriaPtr &node : nodes)
+        identifiers.append(node->identifier());
+    EXPECT_EQ(identifiers, (QList<quint32>{100, 0, 101}));
+    EXPECT_EQ(nodes[2]->fieldIdentifier(), -2);
+    EXPECT_TRUE(nodes[1]->isCompound()); // empty "any"
+    EXPECT_FALSE(business->filterWithIdentifier(100)->matchTransaction(
+        *transaction(twLocal(2024, 1, 1)), *business));
+    // A tree whose rows loop among themselves has no root: no criteria.
+    EXPECT_FALSE(business->filterWithIdentifier(101)->criteria());
+}
+
+TEST(Filters, DeletedFieldsAndChoicesTakeTheirCriteriaAlong)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    const TWFieldPtr text = TWField::fieldWithName("Text", TWFieldTypeText, false, false, 1);
+    const TWFieldPtr list = TWField::fieldWithName("List", TWFieldTypeList, false, false, 2);
+    ASSERT_FALSE(business->addField(text, false));
+    ASSERT_FALSE(business->addField(list, false));
+    ASSERT_FALSE(
+        business->addFieldListItem(TWFieldListItem::fieldListItemWithName("a", 0), list, false));
+    ASSERT_FALSE(
+        business->addFieldListItem(TWFieldListItem::fieldListItemWithName("b", 0), list, false));
+    auto choice = [](qint32 value) {
+        auto c = simple(2, TWFilterComparisonIs, TWFilterValueTypeIdentifier);
+        c->setValueIdentifier(value);
+        return c;
+    };
+    auto inner = compound(TWFilterMatchAny, {simple(1, 5, 1), choice(1)});
+    auto root = compound(TWFilterMatchAll, {inner, choice(2), simple(1, 3, 1)});
+    ASSERT_FALSE(business->addFilter(makeFilter(100, "F", root), false));
+    ASSERT_FALSE(business->addFilter(makeFilter(101, "Simple root", simple(1, 3, 1)), false));
+
+    // Undone with the write that deletes the field.
+    {
+        TWBusiness::WriteScope outer(*business);
+        ASSERT_FALSE(business->deleteField(text, false));
+        EXPECT_EQ(inner->childCriteria().size(), 1);
+        outer.rollback();
+    }
+    EXPECT_EQ(inner->childCriteria().size(), 2);
+    EXPECT_EQ(root->childCriteria().size(), 3);
+    EXPECT_TRUE(business->filterWithIdentifier(101)->criteria());
+
+    ASSERT_FALSE(business->deleteField(text, false));
+    EXPECT_EQ(root->childCriteria().size(), 2);
+    ASSERT_EQ(inner->childCriteria().size(), 1);
+    EXPECT_EQ(inner->childCriteria().first()->fieldIdentifier(), 2);
+    EXPECT_FALSE(business->filterWithIdentifier(101)->criteria());
+    ASSERT_FALSE(business->deleteFieldListItem(list->listItems().first(), list, false));
+    EXPECT_TRUE(inner->childCriteria().isEmpty());
+    EXPECT_EQ(root->childCriteria().size(), 2);
+
+    // The stored trees say the same.
+    reload(*business);
+    const TWFilterCriteriaPtr loaded = business->filterWithIdentifier(100)->criteria();
+    ASSERT_EQ(loaded->childCriteria().size(), 2);
+    EXPECT_TRUE(loaded->childCriteria()[0]->isCompound());
+    EXPECT_TRUE(loaded->childCriteria()[0]->childCriteria().isEmpty());
+    EXPECT_EQ(loaded->childCriteria()[1]->valueIdentifier(), 2);
+    EXPECT_FALSE(business->filterWithIdentifier(101)->criteria());
+}
+
+TEST(Filters, ListIdentifiersDeletesAndGroups)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    EXPECT_EQ(business->nextFilterIdentifier(), 100);
+    EXPECT_TRUE(business->addFilter(makeFilter(0, "Search", compound(0)), false));
+    ASSERT_FALSE(business->addFilter(makeFilter(120, "B", compound(0), 300), false));
+    ASSERT_FALSE(business->addFilter(makeFilter(121, "A", compound(0), 300), false));
+    ASSERT_FALSE(business->addFilter(makeFilter(122, "C", compound(0)), false));
+    EXPECT_EQ(business->nextFilterIdentifier(), 123);
+    EXPECT_TRUE(business->addFilter(makeFilter(122, "Again", compound(0)), false));
+
+    TWNotificationRecorder recorder(business.get());
+    const TWFilterPtr c = business->filterWithIdentifier(122);
+    c->setSortOrder(5);
+    ASSERT_FALSE(business->updateFilterSortOrder(c, true));
+    EXPECT_EQ(twQueryInt(*business, "SELECT sortOrder FROM filters WHERE identifier=122;"), 5);
+
+    // Only a filter group holds filters.
+    const TWGroupPtr group =
+        TWGroup::groupWithIdentifier(300, TWItemTypeFilterGroup, "G", 0, 0, QColor(), false);
+    const TWGroupPtr other =
+        TWGroup::groupWithIdentifier(300, TWItemTypeReportGroup, "G", 0, 0, QColor(), false);
+    ASSERT_FALSE(business->deleteFiltersInGroup(other, true));
+    EXPECT_EQ(business->filters().size(), 3);
+    ASSERT_FALSE(business->deleteFiltersInGroup(group, true));
+    EXPECT_EQ(business->filters(), TWFilterList{c});
+    EXPECT_EQ(twQueryInt(*business, "SELECT COUNT(*) FROM filterCriterion WHERE "
+                                    "filterIdentifier IN (120, 121);"),
+              0);
+    ASSERT_FALSE(business->deleteFilter(c, true));
+    EXPECT_TRUE(business->filters().isEmpty());
+    EXPECT_FALSE(business->filterWithIdentifier(122));
+    EXPECT_EQ(recorder.names(),
+              (QStringList{TWFilterUpdateNotification, TWFilterDeleteNotification,
+                           TWFilterDeleteNotification, TWFilterDeleteNotification}));
+}
+
+TEST(Filters, CriteriaTakeTheFirstAccountFromTheBusiness)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    ASSERT_FALSE(business->addAccount(
+        TWAccount::accountWithIdentifier(140, "Bank", 0, 0, TWAccountTypeBank, QString(), QImage(),
+                                         std::make_shared<TWUnit>(), QString()),
+        false));
+    const TWFilterCriteriaPtr criteria = TWFilterCriteria::defaultCriteria(*business);
+    const TWTransactionPtr t = transaction(twLocal(2024, 1, 1));
+    t->setAccount1Identifier(140);
+    EXPECT_TRUE(criteria->matchTransaction(*t, *business));
+    t->setAccount1Identifier(141);
+    EXPECT_FALSE(criteria->matchTransaction(*t, *business));
+}
