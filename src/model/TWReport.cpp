@@ -158,13 +158,7 @@ void TWReport::calculateFromDate(QDateTime *fromDate, QDateTime *toDate, QDateTi
                      m_compareToDate, periods);
 }
 
-TWReportPeriods TWReport::periodsWithBusiness(TWBusiness &business)
-{
-    // The business keeps no accounting periods or records yet, so it gives no
-    // bounds; the period date types then resolve to absent dates.
-    (void)business;
-    return {};
-}
+// periodsWithBusiness is defined with the store, which knows the periods.
 
 QImage TWReport::defaultIconForReport(const TWReport *)
 {

@@ -8,9 +8,8 @@
 #include "TWFormatter.h"
 #include "TWLocalized.h"
 #include "TWPreferences.h"
+#include "TWStoreImages.h"
 #include "TWUnits.h"
-
-#include <QBuffer>
 
 #include <sqlite3.h>
 
@@ -39,23 +38,6 @@ const char *const kAccountsUpdateSQL =
 const char *const kAccountsUpdateSortOrderSQL =
     "UPDATE accounts SET sortOrder=? WHERE identifier=?;";
 const char *const kAccountsDeleteSQL = "DELETE FROM accounts WHERE identifier=?;";
-
-// Images live in the database as JPEG at quality 0.8; no image is NULL.
-QByteArray jpegData(const QImage &image)
-{
-    if (image.isNull())
-        return {};
-    QByteArray data;
-    QBuffer buffer(&data);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "JPEG", 80))
-        return {};
-    return data;
-}
-
-QImage imageFromData(const QByteArray &data)
-{
-    return data.isEmpty() ? QImage() : QImage::fromData(data);
-}
 
 QString websiteText(const QUrl &url)
 {
@@ -148,6 +130,9 @@ bool lessByName(const TWAccountPtr &a, const TWAccountPtr &b)
 }
 
 } // namespace
+
+using TWStoreImages::imageFromData;
+using TWStoreImages::jpegData;
 
 // ---- Lookups ----
 

@@ -367,9 +367,52 @@ TWErrorResult TWBusiness::deleteGroup(const TWGroupPtr &group, bool notify)
 // Clients (client groups), merchants (merchant groups), reports (report
 // groups) and filters (filter groups) directly inside the group are deleted
 // with notifications by deleteClient, deleteMerchant, deleteReport and
-// deleteFilter once those lists exist; the first error is returned and undoes
-// the whole group deletion. A no-op until then.
-TWErrorResult TWBusiness::deleteGroupOtherItemsHook(const TWGroupPtr &)
+// deleteFilter; the first error is returned and undoes the whole group
+// deletion.
+TWErrorResult TWBusiness::deleteGroupOtherItemsHook(const TWGroupPtr &group)
 {
+    const qint32 parent = group->identifier();
+    // Each walk goes over a snapshot, since every delete changes the list.
+    switch (group->type()) {
+    case TWItemTypeClientGroup: {
+        const TWClientList clients = m_clients;
+        for (const TWClientPtr &client : clients) {
+            if (client->parentIdentifier() != parent ||
+                m_clientIndex.value(client->identifier()) != client)
+                continue;
+            if (TWErrorResult error = deleteClient(client, true))
+                return error;
+        }
+        break;
+    }
+    case TWItemTypeMerchantGroup: {
+        const TWMerchantList merchants = m_merchants;
+        for (const TWMerchantPtr &merchant : merchants) {
+            if (merchant->parentIdentifier() != parent ||
+                m_merchantIndex.value(merchant->identifier()) != merchant)
+                continue;
+            if (TWErrorResult error = deleteMerchant(merchant, true))
+                return error;
+        }
+        break;
+    }
+    case TWItemTypeReportGroup: {
+        const TWReportList reports = m_reports;
+        for (const TWReportPtr &report : reports) {
+            if (report->parentIdentifier() != parent ||
+                m_reportIndex.value(report->identifier()) != report)
+                continue;
+            if (TWErrorResult error = deleteReport(report, true))
+                return error;
+        }
+        break;
+    }
+    case TWItemTypeFilterGroup:
+        // The filters inside (deleteFilter with notify on) once the filters
+        // are kept by this store.
+        break;
+    default:
+        break;
+    }
     return std::nullopt;
 }

@@ -109,9 +109,9 @@ class TWRepeat;
 // ----- end of Filters -----
 
 // ===== Clients, merchants and reports =====
-class TWClient;
-class TWMerchant;
-class TWReport;
+#include "TWClient.h"
+#include "TWMerchant.h"
+#include "TWReport.h"
 // ----- end of Clients, merchants and reports -----
 
 // ===== Projects, tasks and expenses =====
@@ -788,6 +788,61 @@ public:
     // ----- end of Filters -----
 
     // ===== Clients, merchants and reports =====
+
+    // The clients, merchants and saved reports of the master list: clients
+    // and merchants in the order read (table order) or added, reports in the
+    // order read (by sortOrder) or added. The objects are shared with the
+    // user interface, which edits them in place and then calls the updates.
+    const TWClientList &clients() const { return m_clients; }
+    const TWMerchantList &merchants() const { return m_merchants; }
+    const TWReportList &reports() const { return m_reports; }
+    // nullptr when none has the identifier.
+    TWClientPtr clientWithIdentifier(qint32 identifier) const;
+    TWMerchantPtr merchantWithIdentifier(qint32 identifier) const;
+    TWReportPtr reportWithIdentifier(qint32 identifier) const;
+
+    // Replace a list with the rows of its table. When the query cannot be
+    // prepared the list stays empty; a failure keeps the rows read before it.
+    TWErrorResult loadClients();
+    TWErrorResult loadMerchants();
+    TWErrorResult loadReports();
+    // A new business: the five default reports (identifiers 100-104: balance
+    // sheet, income, cash flow, equity, trial balance). All or nothing.
+    TWErrorResult populateReports();
+
+    // Writes. Each is all or nothing: a failure leaves the tables, the lists,
+    // the settings and the notifications as they were. "<entity>New",
+    // "<entity>Update" and "<entity>Delete" (keys "client", "merchant",
+    // "report") are posted only with `notify`; sort-order updates post the
+    // Update name. Identifier 0 (a failed next identifier) is never stored.
+    TWErrorResult addClient(const TWClientPtr &client, bool notify);
+    TWErrorResult addMerchant(const TWMerchantPtr &merchant, bool notify);
+    // Also records the report's type as the last report type used, whether
+    // or not it notifies.
+    TWErrorResult addReport(const TWReportPtr &report, bool notify);
+    // Write every column but the identifier (and a report's type, which
+    // never changes). Another object than the listed one of that identifier
+    // takes the listed one's place at the end of the list (a report keeps the
+    // stored type).
+    TWErrorResult updateClient(const TWClientPtr &client, bool notify);
+    TWErrorResult updateMerchant(const TWMerchantPtr &merchant, bool notify);
+    TWErrorResult updateReport(const TWReportPtr &report, bool notify);
+    // Write the sort order only.
+    TWErrorResult updateClientSortOrder(const TWClientPtr &client, bool notify);
+    TWErrorResult updateMerchantSortOrder(const TWMerchantPtr &merchant, bool notify);
+    TWErrorResult updateReportSortOrder(const TWReportPtr &report, bool notify);
+    // Deletes the client with its projects (each with its tasks, expenses and
+    // invoices, always notified) and drops it from the document settings.
+    TWErrorResult deleteClient(const TWClientPtr &client, bool notify);
+    // Deletes the merchant with its bills (always notified), then brings
+    // every repeat up to date.
+    TWErrorResult deleteMerchant(const TWMerchantPtr &merchant, bool notify);
+    TWErrorResult deleteReport(const TWReportPtr &report, bool notify);
+
+    // The largest stored identifier plus one, at least 100; 0 on failure.
+    qint32 nextClientIdentifier();
+    qint32 nextMerchantIdentifier();
+    qint32 nextReportIdentifier();
     // ----- end of Clients, merchants and reports -----
 
     // ===== Projects, tasks and expenses =====
@@ -1069,6 +1124,23 @@ private:
     // ----- end of Filters -----
 
     // ===== Clients, merchants and reports =====
+
+    // Hooks into groups of this store that keep records of a client or a
+    // merchant. Each runs inside the delete that calls it, so a failure (or
+    // a later one) undoes the whole delete; an in-memory change made in one
+    // must register its undo through a WriteScope of its own.
+    TWErrorResult deleteClientProjectsHook(const TWClientPtr &client);
+    void sendInvoiceDataDeleteClientHook(const TWClientPtr &client);
+    void exportSettingsRemoveClientHook(const TWClientPtr &client);
+    TWErrorResult deleteMerchantBillsHook(const TWMerchantPtr &merchant);
+    TWErrorResult updateRepeatsAfterMerchantDeleteHook(bool notify);
+
+    TWClientList m_clients;
+    QHash<qint32, TWClientPtr> m_clientIndex;
+    TWMerchantList m_merchants;
+    QHash<qint32, TWMerchantPtr> m_merchantIndex;
+    TWReportList m_reports;
+    QHash<qint32, TWReportPtr> m_reportIndex;
     // ----- end of Clients, merchants and reports -----
 
     // ===== Projects, tasks and expenses =====

@@ -1,0 +1,319 @@
+// Clients and merchants: rows and logos read back as written, list order on
+// updates, and deletes (alone, inside a group, failing) that change all or
+// nothing. Both kinds run through the same typed tests.
+
+#include "TWBusiness.h"
+#include "TWStoreTestSupport.h"
+
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+// The operations of one kind, so the same tests run over both.
+struct ClientKind {
+    using Ptr = TWClientPtr;
+    static constexpr const char *table = "clients";
+    static constexpr auto list = &TWBusiness::clients;
+    static constexpr auto find = &TWBusiness::clientWithIdentifier;
+    static constexpr auto load = &TWBusiness::loadClients;
+    static constexpr auto add = &TWBusiness::addClient;
+    static constexpr auto update = &TWBusiness::updateClient;
+    static constexpr auto updateSortOrder = &TWBusiness::updateClientSortOrder;
+    static constexpr auto remove = &TWBusiness::deleteClient;
+    static constexpr auto next = &TWBusiness::nextClientIdentifier;
+    static inline const QString newName = TWClientNewNotification;
+    static inline const QString updateName = TWClientUpdateNotification;
+    static inline const QString deleteName = TWClientDeleteNotification;
+    static inline const QString key = TWClientNotificationKey;
+};
+
+struct MerchantKind {
+    using Ptr = TWMerchantPtr;
+    static constexpr const char *table = "merchants";
+    static constexpr auto list = &TWBusiness::merchants;
+    static constexpr auto find = &TWBusiness::merchantWithIdentifier;
+    static constexpr auto load = &TWBusiness::loadMerchants;
+    static constexpr auto add = &TWBusiness::addMerchant;
+    static constexpr auto update = &TWBusiness::updateMerchant;
+    static constexpr auto updateSortOrder = &TWBusiness::updateMerchantSortOrder;
+    static constexpr auto remove = &TWBusiness::deleteMerchant;
+    static constexpr auto next = &TWBusiness::nextMerchantIdentifier;
+    static inline const QString newName = TWMerchantNewNotification;
+    static inline const QString updateName = TWMerchantUpdateNotification;
+    static inline const QString deleteName = TWMerchantDeleteNotification;
+    static inline const QString key = TWMerchantNotificationKey;
+};
+
+template <typename Kind>
+typename Kind::Ptr make(qint32 id, qint32 parent = 0, const QImage &logo = QImage(),
+                        const QUrl &website = QUrl())
+{
+    return std::make_shared<typename Kind::Ptr::element_type>(
+        id, QStringLiteral("N%1").arg(id), QStringLiteral("Company"), parent, 3, logo,
+        QStringLiteral("555-1"), QStringLiteral("555-2"), QStringLiteral("a@example.com"), website,
+        QStringLiteral("1 Main St"), QStringLiteral("Notes"));
+}
+
+template <typename List> QList<qint32> identifiers(const List &items)
+{
+    QList<qint32> result;
+    for (const auto &item : items)
+        result.append(item->identifier());
+    return result;
+}
+
+qint64 count(TWBusiness &business, const char *table)
+{
+    return twQueryInt(business, QStringLiteral("SELECT COUNT(*) FROM %1;").arg(table)).value_or(-1);
+}
+
+// A business and the kind's operations on it.
+template <typename K> class ContactStore : public ::testing::Test
+{
+protected:
+    using Ptr = typename K::Ptr;
+    void SetUp() override { ASSERT_TRUE(business); }
+
+    const auto &list() { return (b().*K::list)(); }
+    Ptr find(qint32 id) { return (b().*K::find)(id); }
+    TWErrorResult add(const Ptr &item, bool notify = false) { return (b().*K::add)(item, notify); }
+    TWErrorResult update(const Ptr &item) { return (b().*K::update)(item, true); }
+    TWErrorResult remove(const Ptr &item, bool notify) { return (b().*K::remove)(item, notify); }
+    qint64 rows() { return count(b(), K::table); }
+    QString table() const { return QString::fromLatin1(K::table); }
+    // Three items, 100 to 102, at the top level.
+    void addThree()
+    {
+        for (qint32 id : {100, 101, 102})
+            ASSERT_FALSE(add(make<K>(id)));
+    }
+    TWBusiness &b() { return *business; }
+
+    std::unique_ptr<TWBusiness> business = twMakeBusiness();
+};
+
+using Kinds = ::testing::Types<ClientKind, MerchantKind>;
+TYPED_TEST_SUITE(ContactStore, Kinds);
+
+} // namespace
+
+TYPED_TEST(ContactStore, RoundTripWithAndWithoutLogoAndWebsite)
+{
+    using K = TypeParam;
+    QImage logo(24, 16, QImage::Format_RGB32);
+    logo.fill(QColor(220, 0, 0));
+    const auto full = make<K>(100, 7, logo, QUrl(QStringLiteral("https://example.com/a b")));
+    ASSERT_FALSE(this->add(full));
+    ASSERT_FALSE(this->add(make<K>(101)));
+    // A row whose logo is no image.
+    twExec(this->b(), QStringLiteral("INSERT INTO %1 (identifier, logo) VALUES (102, x'FFD8FF00');")
+                          .arg(this->table()));
+
+    // The logo is JPEG data; no logo and no website are NULL.
+    EXPECT_EQ(twQueryText(this->b(), QStringLiteral("SELECT hex(substr(logo, 1, 3)) || website "
+                                                    "FROM %1 WHERE identifier=100;")
+                                         .arg(this->table())),
+              QStringLiteral("FFD8FFhttps://example.com/a%20b"));
+    EXPECT_EQ(twQueryInt(this->b(), QStringLiteral("SELECT logo IS NULL AND website IS NULL "
+                                                   "FROM %1 WHERE identifier=101;")
+                                        .arg(this->table())),
+              1);
+
+    ASSERT_FALSE((this->b().*K::load)());
+    ASSERT_EQ(identifiers(this->list()), (QList<qint32>{100, 101, 102}));
+    const auto read = this->find(100);
+    ASSERT_TRUE(read);
+    EXPECT_NE(read, full);
+    EXPECT_EQ(read->type(), full->type());
+    const auto texts = [](const auto &item) {
+        return QStringList{item->name(),    item->company(), item->phone(),
+                           item->fax(),     item->email(),   item->website().toString(),
+                           item->address(), item->notes()};
+    };
+    EXPECT_EQ(texts(read), texts(full));
+    EXPECT_EQ(read->parentIdentifier(), 7);
+    EXPECT_EQ(read->sortOrder(), 3u);
+    ASSERT_EQ(read->logo().size(), QSize(24, 16));
+    EXPECT_NEAR(read->logo().pixelColor(12, 8).red(), 220, 12);
+    for (qint32 id : {101, 102}) {
+        EXPECT_TRUE(this->find(id)->logo().isNull());
+        EXPECT_TRUE(this->find(id)->website().isEmpty());
+    }
+    EXPECT_EQ((this->b().*K::next)(), 103);
+}
+
+TYPED_TEST(ContactStore, AddRefusesIdentifierZeroAndDuplicates)
+{
+    using K = TypeParam;
+    TWNotificationRecorder recorder(this->business.get());
+    EXPECT_TRUE(this->add(make<K>(0), true));
+    ASSERT_FALSE(this->add(make<K>(100), true));
+    const auto first = this->find(100);
+    EXPECT_TRUE(this->add(make<K>(100), true));
+    EXPECT_EQ(this->list().size(), 1);
+    EXPECT_EQ(this->find(100), first);
+    EXPECT_EQ(this->rows(), 1);
+    EXPECT_EQ(recorder.names(), QStringList{K::newName});
+}
+
+TYPED_TEST(ContactStore, UpdatesKeepOrReplaceTheListedObject)
+{
+    using K = TypeParam;
+    this->addThree();
+    TWNotificationRecorder recorder(this->business.get());
+
+    // The listed object itself: the order stays.
+    const auto listed = this->find(100);
+    listed->setName(QStringLiteral("Renamed"));
+    ASSERT_FALSE(this->update(listed));
+    EXPECT_EQ(identifiers(this->list()), (QList<qint32>{100, 101, 102}));
+
+    // A copy takes the listed one's place at the end.
+    const auto copy = listed->copy();
+    copy->setCompany(QStringLiteral("Other"));
+    ASSERT_FALSE(this->update(copy));
+    EXPECT_EQ(identifiers(this->list()), (QList<qint32>{101, 102, 100}));
+    EXPECT_EQ(this->find(100), copy);
+
+    // The sort order alone.
+    copy->setSortOrder(9);
+    copy->setName(QStringLiteral("Not written"));
+    ASSERT_FALSE((this->b().*K::updateSortOrder)(copy, true));
+    EXPECT_EQ(twQueryText(this->b(), QStringLiteral("SELECT name || company || sortOrder FROM %1 "
+                                                    "WHERE identifier=100;")
+                                         .arg(this->table())),
+              QStringLiteral("RenamedOther9"));
+    EXPECT_EQ(recorder.names(), QStringList(3, K::updateName));
+    EXPECT_EQ(
+        recorder.notifications().back().userInfo.value(K::key).template value<typename K::Ptr>(),
+        copy);
+}
+
+TYPED_TEST(ContactStore, DeleteNotifiesOnlyWhenAsked)
+{
+    using K = TypeParam;
+    this->addThree();
+    TWNotificationRecorder recorder(this->business.get());
+    const auto middle = this->find(101);
+    ASSERT_FALSE(this->remove(middle, true));
+    ASSERT_FALSE(this->remove(this->find(100), false));
+    ASSERT_EQ(recorder.names(), QStringList{K::deleteName});
+    EXPECT_EQ(
+        recorder.notifications().front().userInfo.value(K::key).template value<typename K::Ptr>(),
+        middle);
+    EXPECT_EQ(identifiers(this->list()), QList<qint32>{102});
+    EXPECT_FALSE(this->find(101));
+    EXPECT_EQ(this->rows(), 1);
+    EXPECT_FALSE(this->b().inTransaction());
+}
+
+TYPED_TEST(ContactStore, FailedOrUndoneDeleteLeavesEverything)
+{
+    this->addThree();
+    const auto before = this->list();
+    TWNotificationRecorder recorder(this->business.get());
+
+    // The row cannot be deleted.
+    twExec(this->b(), QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON %1 "
+                                     "BEGIN SELECT RAISE(ABORT, 'kept'); END;")
+                          .arg(this->table()));
+    EXPECT_TRUE(this->remove(this->find(101), true));
+    EXPECT_EQ(this->list(), before);
+    twExec(this->b(), QStringLiteral("DROP TRIGGER keep;"));
+
+    // The delete succeeds, but the write it belongs to is undone.
+    {
+        TWBusiness::WriteScope outer(this->b());
+        ASSERT_FALSE(this->remove(this->find(101), true));
+        EXPECT_EQ(this->list().size(), 2);
+        outer.rollback();
+    }
+    EXPECT_EQ(this->list(), before);
+    EXPECT_EQ(this->find(101), before.at(1));
+    EXPECT_EQ(this->rows(), 3);
+    EXPECT_TRUE(recorder.names().isEmpty());
+    EXPECT_FALSE(this->b().inTransaction());
+}
+
+// Deleting a group takes the clients, merchants and reports directly inside
+// it and inside its groups, each with its notification.
+TEST(ClientsMerchantsReports, GroupDeleteTakesTheItemsInside)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    auto group = [&](qint32 id, TWItemType type, qint32 parent) {
+        return business->addGroup(
+            TWGroup::groupWithIdentifier(id, type, QStringLiteral("G"), parent, 0, QColor(), false),
+            false);
+    };
+    ASSERT_FALSE(group(10, TWItemTypeClientGroup, 0));
+    ASSERT_FALSE(group(11, TWItemTypeClientGroup, 10));
+    ASSERT_FALSE(group(20, TWItemTypeMerchantGroup, 0));
+    ASSERT_FALSE(group(30, TWItemTypeReportGroup, 0));
+    ASSERT_FALSE(business->addClient(make<ClientKind>(100, 10), false));
+    ASSERT_FALSE(business->addClient(make<ClientKind>(101, 11), false));
+    ASSERT_FALSE(business->addClient(make<ClientKind>(102, 0), false));
+    // A merchant and a report whose parent numbers equal the client group's.
+    ASSERT_FALSE(business->addMerchant(make<MerchantKind>(100, 10), false));
+    ASSERT_FALSE(business->addMerchant(make<MerchantKind>(101, 20), false));
+    for (auto [id, parent] : {std::pair{100, 30}, {101, 10}, {102, 30}}) {
+        auto report = std::make_shared<TWReport>();
+        report->setIdentifier(id);
+        report->setParentIdentifier(parent);
+        ASSERT_FALSE(business->addReport(report, false));
+    }
+
+    TWNotificationRecorder recorder(business.get());
+    ASSERT_FALSE(business->deleteGroup(business->groupWithIdentifier(10), false));
+    EXPECT_EQ(recorder.names(), (QStringList{TWGroupDeleteNotification, TWClientDeleteNotification,
+                                             TWClientDeleteNotification}));
+    EXPECT_EQ(identifiers(business->clients()), QList<qint32>{102});
+    EXPECT_EQ(identifiers(business->merchants()), (QList<qint32>{100, 101}));
+    EXPECT_EQ(identifiers(business->reports()), (QList<qint32>{100, 101, 102}));
+
+    recorder.clear();
+    ASSERT_FALSE(business->deleteGroup(business->groupWithIdentifier(20), true));
+    ASSERT_FALSE(business->deleteGroup(business->groupWithIdentifier(30), true));
+    EXPECT_EQ(recorder.names(),
+              (QStringList{TWGroupDeleteNotification, TWMerchantDeleteNotification,
+                           TWGroupDeleteNotification, TWReportDeleteNotification,
+                           TWReportDeleteNotification}));
+    EXPECT_EQ(identifiers(business->merchants()), QList<qint32>{100});
+    EXPECT_EQ(identifiers(business->reports()), QList<qint32>{101});
+    EXPECT_EQ(count(*business, "clients"), 1);
+    EXPECT_EQ(count(*business, "merchants"), 1);
+    EXPECT_EQ(count(*business, "reports"), 1);
+    EXPECT_EQ(count(*business, "groups"), 0);
+}
+
+// A client that cannot be deleted fails the group's deletion, and the
+// clients deleted before it come back.
+TEST(ClientsMerchantsReports, FailedGroupDeleteLeavesEverything)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    ASSERT_FALSE(
+        business->addGroup(TWGroup::groupWithIdentifier(10, TWItemTypeClientGroup,
+                                                        QStringLiteral("G"), 0, 0, QColor(), false),
+                           false));
+    for (qint32 id : {100, 101, 102})
+        ASSERT_FALSE(business->addClient(make<ClientKind>(id, id == 101 ? 0 : 10), false));
+    twExec(*business, QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON clients "
+                                     "WHEN old.identifier = 102 "
+                                     "BEGIN SELECT RAISE(ABORT, 'kept'); END;"));
+    const TWClientList before = business->clients();
+    TWNotificationRecorder recorder(business.get());
+
+    EXPECT_TRUE(business->deleteGroup(business->groupWithIdentifier(10), true));
+    EXPECT_EQ(business->clients(), before);
+    for (qint32 i = 0; i < 3; ++i)
+        EXPECT_EQ(business->clientWithIdentifier(100 + i), before.at(i));
+    EXPECT_TRUE(business->groupWithIdentifier(10));
+    EXPECT_EQ(count(*business, "clients"), 3);
+    EXPECT_EQ(count(*business, "groups"), 1);
+    EXPECT_TRUE(recorder.names().isEmpty());
+    EXPECT_FALSE(business->inTransaction());
+}
