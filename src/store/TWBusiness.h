@@ -115,10 +115,13 @@ class TWRepeat;
 // ----- end of Clients, merchants and reports -----
 
 // ===== Projects, tasks and expenses =====
-class TWProject;
-class TWTask;
-class TWTaskItem;
-class TWExpense;
+#include "TWClient.h"
+#include "TWExpense.h"
+#include "TWProject.h"
+#include "TWRecordList.h"
+#include "TWRelationship.h"
+#include "TWTask.h"
+#include "TWTaskItem.h"
 // ----- end of Projects, tasks and expenses -----
 
 // ===== Invoices and bills =====
@@ -846,6 +849,151 @@ public:
     // ----- end of Clients, merchants and reports -----
 
     // ===== Projects, tasks and expenses =====
+
+    // Projects belong to a client; tasks and expenses to a project; time items
+    // to a task. Each list is in the order read (table order) or added, and
+    // is empty until loaded. Lookups return the lists' own objects.
+
+    // --- Projects ---
+
+    const TWProjectList &projects() const { return m_projects.list(); }
+    // nullptr when no project has the identifier.
+    TWProjectPtr projectWithIdentifier(qint32 identifier) const;
+    // The client's projects in list order.
+    TWProjectList projectsWithClient(const TWClient &client) const;
+    // The projects in list order, each once for every entry of `clients`
+    // that is its client (a client given twice lists its projects twice).
+    TWProjectList projectsWithClients(const TWClientList &clients) const;
+    // A new list sorted by client name (case-sensitively; projects whose
+    // client is missing last), then by project name.
+    TWProjectList sortedProjects() const;
+    // The tasks (expenses) of the given projects (nullptr: of every project)
+    // dated inside the interval preset (TWIntervalPreset; 6 takes the two
+    // dates, 0 is open), bounds included, by calendar day; sorted by date,
+    // then expenses before tasks, then identifier. A record without a date is
+    // inside only an interval without bounds.
+    TWTaskList tasksForProjects(const TWProjectList *projects, std::uint32_t interval,
+                                const QDateTime &fromDate, const QDateTime &toDate) const;
+    TWExpenseList expensesForProjects(const TWProjectList *projects, std::uint32_t interval,
+                                      const QDateTime &fromDate, const QDateTime &toDate) const;
+
+    // Replaces the list with the rows of the table. A failure keeps the rows
+    // read before it.
+    TWErrorResult loadProjects();
+
+    // Writes. Each is all or nothing: a failure leaves the tables, the lists
+    // and the notifications as they were. "projectNew", "projectUpdate" and
+    // "projectDelete" (key "project") are posted only with `notify`.
+    // The identifier is set beforehand (nextProjectIdentifier); 0 is refused.
+    TWErrorResult addProject(const TWProjectPtr &project, bool notify);
+    // The client and the type are fixed when a project is added: they are not
+    // written, and the object passed takes the stored ones. A project object
+    // other than the listed one of that identifier takes its place at the end
+    // of the list.
+    TWErrorResult updateProject(const TWProjectPtr &project, bool notify);
+    // Deletes the project with its tasks (and their time items), expenses and
+    // invoices; those deletions always post their notifications.
+    TWErrorResult deleteProject(const TWProjectPtr &project, bool notify);
+
+    // The largest stored identifier plus one, at least 100; 0 on failure.
+    qint32 nextProjectIdentifier();
+    // The notifications without user info, after writes made without notify.
+    void notifyProjectsAdd() { notifyBulk(TWProjectNewNotification); }
+    void notifyProjectsUpdate() { notifyBulk(TWProjectUpdateNotification); }
+    void notifyProjectsDelete() { notifyBulk(TWProjectDeleteNotification); }
+
+    // --- Tasks ---
+
+    const TWTaskList &tasks() const { return m_tasks.list(); }
+    TWTaskPtr taskWithIdentifier(qint32 identifier) const;
+    // The project's tasks in list order, each with its invoiceQuantity reset
+    // to 0.
+    TWTaskList tasksWithProject(const TWProject &project);
+    // The tasks in list order, each once for every entry of `projects` that
+    // is its project (no reset).
+    TWTaskList tasksWithProjects(const TWProjectList &projects) const;
+    // The tasks the invoice bills, in the order of its task links, each with
+    // its invoiceQuantity set to the quantity billed; links to a missing task
+    // are skipped.
+    TWTaskList tasksWithInvoice(const TWInvoice &invoice);
+
+    TWErrorResult loadTasks();
+
+    // Writes, as for projects ("taskNew", "taskUpdate", "taskDelete", key
+    // "task"). The project is fixed when a task is added.
+    TWErrorResult addTask(const TWTaskPtr &task, bool notify);
+    // A task that is no longer timed loses its time items (each deletion
+    // posting "taskItemDelete").
+    TWErrorResult updateTask(const TWTaskPtr &task, bool notify);
+    // Deletes the task, its time items (posting "taskItemDelete" for each)
+    // and its invoice links.
+    TWErrorResult deleteTask(const TWTaskPtr &task, bool notify);
+
+    qint32 nextTaskIdentifier();
+    // The tasks' totals (in their projects' units) in the home currency, each
+    // converted on its own.
+    qint64 taskHomeTotalWithTasks(const TWTaskList &tasks);
+    qint64 taskHomeTotalWithProjects(const TWProjectList &projects);
+    // Import's duplicate test: whether a listed task has the same project,
+    // task type, quantity (exactly), rate and day.
+    bool matchTask(const TWTask &task);
+    void notifyTasksAdd() { notifyBulk(TWTaskNewNotification); }
+    void notifyTasksUpdate() { notifyBulk(TWTaskUpdateNotification); }
+    void notifyTasksDelete() { notifyBulk(TWTaskDeleteNotification); }
+
+    // --- Time items ---
+
+    const TWTaskItemList &taskItems() const { return m_taskItems.list(); }
+    TWTaskItemPtr taskItemWithIdentifier(qint32 identifier) const;
+    // The task's time items in list order.
+    TWTaskItemList taskItemsWithTask(const TWTask &task) const;
+    TWTaskItemList taskItemsWithTasks(const TWTaskList &tasks) const;
+    // The earliest start (the latest end) of all time items; now when there
+    // is none. Items without that moment are passed over.
+    QDateTime oldestTaskItemDate() const;
+    QDateTime newestTaskItemDate() const;
+
+    TWErrorResult loadTaskItems();
+
+    // Writes, as for projects ("taskItemNew", "taskItemUpdate",
+    // "taskItemDelete", key "taskItem"). The task is fixed when an item is
+    // added; an update writes start, end and notes.
+    TWErrorResult addTaskItem(const TWTaskItemPtr &taskItem, bool notify);
+    TWErrorResult updateTaskItem(const TWTaskItemPtr &taskItem, bool notify);
+    TWErrorResult deleteTaskItem(const TWTaskItemPtr &taskItem, bool notify);
+
+    qint32 nextTaskItemIdentifier();
+    void notifyTaskItemsAdd() { notifyBulk(TWTaskItemNewNotification); }
+    void notifyTaskItemsUpdate() { notifyBulk(TWTaskItemUpdateNotification); }
+    void notifyTaskItemsDelete() { notifyBulk(TWTaskItemDeleteNotification); }
+
+    // --- Expenses ---
+
+    const TWExpenseList &expenses() const { return m_expenses.list(); }
+    TWExpensePtr expenseWithIdentifier(qint32 identifier) const;
+    // As the task lookups of the same names.
+    TWExpenseList expensesWithProject(const TWProject &project);
+    TWExpenseList expensesWithProjects(const TWProjectList &projects) const;
+    TWExpenseList expensesWithInvoice(const TWInvoice &invoice);
+
+    TWErrorResult loadExpenses();
+
+    // Writes, as for projects ("expenseNew", "expenseUpdate",
+    // "expenseDelete", key "expense"). The project is fixed when an expense is
+    // added; deleting one deletes its invoice links.
+    TWErrorResult addExpense(const TWExpensePtr &expense, bool notify);
+    TWErrorResult updateExpense(const TWExpensePtr &expense, bool notify);
+    TWErrorResult deleteExpense(const TWExpensePtr &expense, bool notify);
+
+    qint32 nextExpenseIdentifier();
+    qint64 expenseHomeTotalWithExpenses(const TWExpenseList &expenses);
+    qint64 expenseHomeTotalWithProjects(const TWProjectList &projects);
+    // Import's duplicate test: whether a listed expense has the same project,
+    // quantity (exactly), cost and day.
+    bool matchExpense(const TWExpense &expense) const;
+    void notifyExpensesAdd() { notifyBulk(TWExpenseNewNotification); }
+    void notifyExpensesUpdate() { notifyBulk(TWExpenseUpdateNotification); }
+    void notifyExpensesDelete() { notifyBulk(TWExpenseDeleteNotification); }
     // ----- end of Projects, tasks and expenses -----
 
     // ===== Invoices and bills =====
@@ -1144,6 +1292,31 @@ private:
     // ----- end of Clients, merchants and reports -----
 
     // ===== Projects, tasks and expenses =====
+
+    // The unit object of a project's stored currency code (USD for none).
+    TWUnitPtr projectUnitForCode(const QString &code) const;
+    // How many times each project is given.
+    static QHash<qint32, int> projectCounts(const TWProjectList &projects);
+
+    // Hooks into the parts of the document kept by other groups of this
+    // store. Each runs inside the work write that calls it, so a failure (or
+    // a later failure of that write) undoes it along with the write.
+    TWClientPtr clientForProjectHook(qint32 clientIdentifier) const;
+    void addClientProjectValuesHook(const TWProjectPtr &project, bool notify);
+    void addClientTaskValuesHook(const TWTaskPtr &task, bool notify);
+    void addClientExpenseValuesHook(const TWExpensePtr &expense, bool notify);
+    void exportSettingsAddProjectHook(const TWProjectPtr &project);
+    void exportSettingsRemoveProjectHook(const TWProjectPtr &project);
+    TWErrorResult deleteProjectInvoicesHook(const TWProjectPtr &project);
+    TWErrorResult deleteTaskInvoiceLinksHook(const TWTaskPtr &task);
+    TWErrorResult deleteExpenseInvoiceLinksHook(const TWExpensePtr &expense);
+    TWRelationshipList invoiceLinksHook(const TWInvoice &invoice, std::uint32_t type) const;
+    qint64 workTotalInHomeCurrencyHook(qint64 amount, const TWUnitPtr &unit);
+
+    TWRecordList<TWProject> m_projects{[](const TWProject &p) { return p.clientIdentifier(); }};
+    TWRecordList<TWTask> m_tasks{[](const TWTask &t) { return t.projectIdentifier(); }};
+    TWRecordList<TWTaskItem> m_taskItems{[](const TWTaskItem &i) { return i.taskIdentifier(); }};
+    TWRecordList<TWExpense> m_expenses{[](const TWExpense &e) { return e.projectIdentifier(); }};
     // ----- end of Projects, tasks and expenses -----
 
     // ===== Invoices and bills =====

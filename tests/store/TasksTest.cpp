@@ -1,0 +1,243 @@
+// Tasks, time items and expenses: storing and reading back, lookups by owner
+// through adds, updates and deletes, a task that stops being timed losing its
+// time items (all or nothing), the quantity and totals a task counts, the
+// duplicate tests of import and the span of the recorded time.
+
+#include "TWBusiness.h"
+#include "TWStoreTestSupport.h"
+#include "TWTestSupport.h"
+#include "WorkTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+std::optional<qint64> countRows(TWBusiness &business, const char *table)
+{
+    return twQueryInt(business, QStringLiteral("SELECT COUNT(*) FROM %1;").arg(table));
+}
+
+} // namespace
+
+TEST(Tasks, LoadReadsBackTasksTimeItemsAndExpenses)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    EXPECT_EQ(business->nextTaskItemIdentifier(), 100);
+    EXPECT_EQ(business->nextExpenseIdentifier(), 100);
+    // A rate beyond what a double holds exactly; a tax rate with a fraction.
+    const TWTaskPtr task = TWTask::taskWithDate(
+        twLocal(2024, 2, 29), true, QStringLiteral("Survey"), TWTaskTypeDay, 3600.5, 2.25,
+        (qint64(1) << 53) + 1, 7.5, QStringLiteral("north side"), 100, 250);
+    const TWTaskItemPtr item =
+        twWorkItem(100, 250, twLocal(2024, 2, 29, 8, 15, 7), twLocal(2024, 2, 29, 17, 45, 59));
+    const TWExpensePtr expense = TWExpense::expenseWithDate(
+        twLocal(2024, 3, 1), QStringLiteral("Nails"), 1.5, 1999, 7.5, QString(), 100, 100);
+    ASSERT_FALSE(business->addTask(task, false));
+    ASSERT_FALSE(business->addTaskItem(item, false));
+    ASSERT_FALSE(business->addExpense(expense, false));
+    EXPECT_EQ(business->nextTaskIdentifier(), 251);
+
+    ASSERT_FALSE(business->loadTasks());
+    ASSERT_FALSE(business->loadTaskItems());
+    ASSERT_FALSE(business->loadExpenses());
+    ASSERT_EQ(business->tasks().size(), 1);
+    ASSERT_EQ(business->taskItems().size(), 1);
+    ASSERT_EQ(business->expenses().size(), 1);
+    EXPECT_EQ(twFields(*business->taskWithIdentifier(250)), twFields(*task));
+    EXPECT_EQ(twFields(*business->taskItemWithIdentifier(100)), twFields(*item));
+    EXPECT_EQ(twFields(*business->expenseWithIdentifier(100)), twFields(*expense));
+    EXPECT_EQ(business->taskItemsWithTask(*task), business->taskItems());
+}
+
+TEST(Tasks, DamagedDateColumnsReadAsNoDate)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    twExec(*business,
+           QStringLiteral("INSERT INTO tasks (identifier, projectIdentifier, date) VALUES "
+                          "(100, 1, -5), (101, 1, 1e300), (102, 1, 'soon'), (103, 1, NULL);"
+                          "INSERT INTO taskItems (identifier, taskIdentifier, startDateTime, "
+                          "endDateTime) VALUES (100, 100, -1, 'later');"
+                          "INSERT INTO expenses (identifier, projectIdentifier, date) VALUES "
+                          "(100, 1, 9.9e18);"));
+    ASSERT_FALSE(business->loadTasks());
+    ASSERT_FALSE(business->loadTaskItems());
+    ASSERT_FALSE(business->loadExpenses());
+    ASSERT_EQ(business->tasks().size(), 4);
+    for (const TWTaskPtr &task : business->tasks())
+        EXPECT_FALSE(task->date().isValid()) << task->identifier();
+    EXPECT_FALSE(business->taskItems().at(0)->startDateTime().isValid());
+    EXPECT_FALSE(business->taskItems().at(0)->endDateTime().isValid());
+    EXPECT_FALSE(business->expenses().at(0)->date().isValid());
+}
+
+TEST(Tasks, LookupsByOwnerFollowAddsUpdatesAndDeletes)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    const QDateTime day = twLocal(2024, 4, 2);
+    const TWTaskPtr first = twWorkTask(100, 100, day);
+    ASSERT_FALSE(business->addTask(first, false));
+    ASSERT_FALSE(business->addTask(twWorkTask(101, 101, day), false));
+    ASSERT_FALSE(business->addTask(twWorkTask(102, 100, day), false));
+    const TWProjectPtr project = twWorkProject(100, 7, QStringLiteral("P"));
+    const TWProjectPtr other = twWorkProject(101, 7, QStringLiteral("Q"));
+
+    // A copy with another project takes the listed task's place at the end,
+    // and stays with the stored project.
+    const TWTaskPtr copy = first->copy();
+    copy->setProjectIdentifier(101);
+    ASSERT_FALSE(business->updateTask(copy, false));
+    EXPECT_EQ(copy->projectIdentifier(), 100);
+    EXPECT_EQ(twIdentifiers(business->tasks()), (QList<qint32>{101, 102, 100}));
+    EXPECT_EQ(business->taskWithIdentifier(100), copy);
+    EXPECT_EQ(twIdentifiers(business->tasksWithProject(*project)), (QList<qint32>{102, 100}));
+    EXPECT_EQ(twIdentifiers(business->tasksWithProjects({other, project, project})),
+              (QList<qint32>{101, 102, 102, 100, 100}));
+    // Listing the project's tasks clears invoiced quantities set before.
+    copy->setInvoiceQuantity(2.5);
+    business->tasksWithProject(*project);
+    EXPECT_EQ(copy->invoiceQuantity(), 0.0);
+    ASSERT_FALSE(business->deleteTask(business->taskWithIdentifier(102), false));
+    EXPECT_EQ(business->tasksWithProject(*project), TWTaskList{copy});
+
+    ASSERT_FALSE(business->addTaskItem(twWorkItem(100, 100, day, day.addSecs(60)), false));
+    ASSERT_FALSE(business->addTaskItem(twWorkItem(101, 100, day, day.addSecs(60)), false));
+    const TWTaskItemPtr moved = business->taskItemWithIdentifier(100)->copy();
+    moved->setTaskIdentifier(101);
+    ASSERT_FALSE(business->updateTaskItem(moved, false));
+    ASSERT_FALSE(business->deleteTaskItem(business->taskItemWithIdentifier(101), false));
+    EXPECT_EQ(business->taskItemsWithTask(*copy), TWTaskItemList{moved});
+
+    ASSERT_FALSE(business->addExpense(twWorkExpense(100, 100, day), false));
+    ASSERT_FALSE(business->addExpense(twWorkExpense(101, 100, day), false));
+    const TWExpensePtr expenseCopy = business->expenseWithIdentifier(100)->copy();
+    expenseCopy->setProjectIdentifier(101);
+    ASSERT_FALSE(business->updateExpense(expenseCopy, false));
+    EXPECT_EQ(twIdentifiers(business->expensesWithProject(*project)), (QList<qint32>{101, 100}));
+    EXPECT_TRUE(business->expensesWithProject(*other).isEmpty());
+    ASSERT_FALSE(business->deleteExpense(expenseCopy, false));
+    EXPECT_EQ(twIdentifiers(business->expensesWithProject(*project)), QList<qint32>{101});
+    EXPECT_FALSE(business->expenseWithIdentifier(100));
+}
+
+TEST(Tasks, TaskThatStopsBeingTimedLosesItsTimeItemsOrNothing)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    const QDateTime day = twLocal(2024, 4, 2, 9);
+    const TWTaskPtr task = twWorkTask(100, 100, day);
+    ASSERT_FALSE(business->addTask(task, false));
+    ASSERT_FALSE(business->addTask(twWorkTask(101, 100, day), false));
+    for (const auto &[id, owner] : {std::pair{100, 100}, {101, 101}, {102, 100}})
+        ASSERT_FALSE(business->addTaskItem(twWorkItem(id, owner, day, day.addSecs(60)), false));
+    const TWTaskList tasks = business->tasks();
+    const TWTaskItemList items = business->taskItems();
+    auto storedType = [&] {
+        return twQueryInt(*business,
+                          QStringLiteral("SELECT type FROM tasks WHERE identifier=100;"));
+    };
+
+    // The second of the task's time items cannot be deleted: nothing changes.
+    twExec(*business, QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON taskItems "
+                                     "WHEN old.identifier = 102 "
+                                     "BEGIN SELECT RAISE(ABORT, 'refused'); END;"));
+    TWNotificationRecorder recorder(business.get());
+    const TWTaskPtr copy = task->copy();
+    copy->setTaskType(TWTaskTypeHour);
+    EXPECT_TRUE(business->updateTask(copy, true));
+    EXPECT_TRUE(recorder.names().isEmpty());
+    EXPECT_EQ(business->tasks(), tasks);
+    EXPECT_EQ(business->taskWithIdentifier(100), task);
+    EXPECT_EQ(business->tasksWithProject(*twWorkProject(100, 7, {})), tasks);
+    EXPECT_EQ(business->taskItems(), items);
+    EXPECT_EQ(twIdentifiers(business->taskItemsWithTask(*task)), (QList<qint32>{100, 102}));
+    EXPECT_EQ(storedType(), TWTaskTypeTimed);
+
+    twExec(*business, QStringLiteral("DROP TRIGGER refuse;"));
+    task->setTaskType(TWTaskTypeFlat);
+    ASSERT_FALSE(business->updateTask(task, true));
+    EXPECT_EQ(recorder.names(),
+              (QStringList{TWTaskItemDeleteNotification, TWTaskItemDeleteNotification,
+                           TWTaskUpdateNotification}));
+    EXPECT_TRUE(business->taskItemsWithTask(*task).isEmpty());
+    EXPECT_EQ(twIdentifiers(business->taskItems()), QList<qint32>{101});
+    EXPECT_EQ(countRows(*business, "taskItems"), 1);
+    EXPECT_EQ(storedType(), TWTaskTypeFlat);
+}
+
+TEST(Tasks, QuantityAndHomeTotalsFollowTheProjectAndItsTimeItems)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    const QDateTime day = twLocal(2024, 4, 2, 9);
+    ASSERT_FALSE(business->addProject(twWorkProject(100, 7, QStringLiteral("P")), false));
+    ASSERT_FALSE(business->addProject(
+        twWorkProject(101, 7, QStringLiteral("E"), TWProjectTypeEstimate), false));
+    const TWTaskPtr timed = twWorkTask(100, 100, day);
+    timed->setTaxRate(7.5);
+    timed->setEstimate(99.0);
+    ASSERT_FALSE(business->addTask(timed, false));
+    ASSERT_FALSE(business->addTaskItem(twWorkItem(100, 100, day, day.addSecs(3600)), false));
+    ASSERT_FALSE(business->addTaskItem(twWorkItem(101, 100, day, day.addSecs(1800)), false));
+    const TWTaskPtr flat = twWorkTask(101, 100, day, TWTaskTypeFlat, 500);
+    ASSERT_FALSE(business->addTask(flat, false));
+    const TWTaskPtr estimated = twWorkTask(102, 101, day, TWTaskTypeHour, 100);
+    estimated->setEstimate(3.0);
+    estimated->setQuantity(8.0);
+    ASSERT_FALSE(business->addTask(estimated, false));
+
+    EXPECT_DOUBLE_EQ(timed->quantityWithBusiness(*business), 5400.0);
+    EXPECT_EQ(timed->subtotalWithBusiness(*business), 15000);
+    EXPECT_EQ(timed->totalWithBusiness(*business), 16125);
+    EXPECT_DOUBLE_EQ(estimated->quantityWithBusiness(*business), 3.0);
+    EXPECT_DOUBLE_EQ(twWorkTask(103, 999, day, TWTaskTypeHour)->quantityWithBusiness(*business), 0);
+    EXPECT_EQ(business->taskHomeTotalWithTasks(business->tasks()), 16125 + 500 + 300);
+    EXPECT_EQ(business->taskHomeTotalWithProjects({business->projectWithIdentifier(100)}),
+              16125 + 500);
+
+    ASSERT_FALSE(business->addExpense(twWorkExpense(100, 100, day, 2.0, 1999), false));
+    EXPECT_EQ(business->expenseHomeTotalWithProjects({business->projectWithIdentifier(100)}), 3998);
+}
+
+TEST(Tasks, ImportRecognisesDuplicates)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    ASSERT_FALSE(business->addProject(twWorkProject(100, 7, QStringLiteral("P")), false));
+    const TWTaskPtr listed = twWorkTask(100, 100, twLocal(2024, 4, 2, 9), TWTaskTypeHour, 100);
+    listed->setQuantity(3.0);
+    ASSERT_FALSE(business->addTask(listed, false));
+    ASSERT_FALSE(
+        business->addExpense(twWorkExpense(100, 100, twLocal(2024, 4, 2), 2, 1999), false));
+
+    // The same work later on the same day, under no identifier yet.
+    const TWTaskPtr incoming = twWorkTask(0, 100, twLocal(2024, 4, 2, 17), TWTaskTypeHour, 100);
+    incoming->setQuantity(3.0);
+    EXPECT_TRUE(business->matchTask(*incoming));
+    incoming->setQuantity(3.5);
+    EXPECT_FALSE(business->matchTask(*incoming));
+    EXPECT_TRUE(business->matchExpense(*twWorkExpense(0, 100, twLocal(2024, 4, 2, 8), 2, 1999)));
+    EXPECT_FALSE(business->matchExpense(*twWorkExpense(0, 100, twLocal(2024, 4, 3), 2, 1999)));
+    EXPECT_FALSE(business->matchExpense(*twWorkExpense(0, 100, twLocal(2024, 4, 2), 2, 1998)));
+}
+
+TEST(Tasks, SpanOfTheRecordedTime)
+{
+    TWFixedClock clock(2024, 5, 15, 12);
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    EXPECT_EQ(business->oldestTaskItemDate(), clock.now());
+    EXPECT_EQ(business->newestTaskItemDate(), clock.now());
+
+    ASSERT_FALSE(business->addTaskItem(
+        twWorkItem(100, 100, twLocal(2024, 3, 2, 9), twLocal(2024, 3, 2, 10)), false));
+    ASSERT_FALSE(business->addTaskItem(
+        twWorkItem(101, 100, twLocal(2024, 1, 5, 9), twLocal(2024, 6, 1, 10)), false));
+    // An item without a start or an end is passed over.
+    ASSERT_FALSE(business->addTaskItem(twWorkItem(102, 100, QDateTime(), QDateTime()), false));
+    EXPECT_EQ(business->oldestTaskItemDate(), twLocal(2024, 1, 5, 9));
+    EXPECT_EQ(business->newestTaskItemDate(), twLocal(2024, 6, 1, 10));
+}
