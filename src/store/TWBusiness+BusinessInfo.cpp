@@ -3,10 +3,11 @@
 
 #include "TWBusiness.h"
 
+#include "TWStoreImages.h"
+
 #include "TWAccount.h"
 #include "TWDateAdditions.h"
 
-#include <QBuffer>
 
 #include <sqlite3.h>
 
@@ -34,25 +35,6 @@ const char *const kBusinessUpdateSQL =
     "nominalTransferAccountIdentifier=?, retainedEarningsName=?, invoiceTaxRate=?, "
     "invoiceTaxName=?, invoiceHeader=?, invoiceFooter=?, invoiceTerms=? WHERE identifier=?;";
 
-// Images in the database are JPEG at quality 0.8; no image is NULL.
-QByteArray jpegData(const QImage &image)
-{
-    if (image.isNull())
-        return {};
-    QByteArray data;
-    QBuffer buffer(&data);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "JPEG", 80))
-        return {};
-    return data;
-}
-
-QImage imageWithData(const QByteArray &data)
-{
-    if (data.isEmpty())
-        return {};
-    return QImage::fromData(data);
-}
-
 QString websiteText(const QUrl &website)
 {
     if (website.isEmpty())
@@ -65,7 +47,7 @@ QString websiteText(const QUrl &website)
 void bindIdentity(TWStatement &statement, const TWBusinessInfo &info)
 {
     statement.bindText(info.businessID())
-        .bindBlob(jpegData(info.logo()))
+        .bindBlob(TWStoreImages::jpegData(info.logo()))
         .bindDouble(double(TWDateAdditions::dateValue(info.startDate())));
 }
 
@@ -122,7 +104,7 @@ TWErrorResult TWBusiness::loadBusinessInfo()
     const auto text = [&query](int column) { return query.columnText(column); };
     const QString website = text(12);
     m_businessInfo = TWBusinessInfo::businessInfoWithType(
-        std::uint32_t(query.columnInt64(1)), text(2), text(3), imageWithData(query.columnBlob(4)),
+        std::uint32_t(query.columnInt64(1)), text(2), text(3), TWStoreImages::imageFromData(query.columnBlob(4)),
         dateWithStoredValue(query.columnDouble(5)), text(6), std::uint32_t(query.columnInt64(7)),
         text(8), text(9), text(10), text(11), website.isNull() ? QUrl() : QUrl(website), text(13),
         TWAccountingPeriodList(), (query.columnInt64(14) & 0xff) != 0, query.columnInt32(15),

@@ -284,12 +284,16 @@ TWErrorResult TWBusiness::deleteMerchant(const TWMerchantPtr &merchant, bool not
 // ---- Hooks into later groups of the store ----
 // Each is a no-op until the group it names exists.
 
-// Deletes every project of the client (projectsWithClient), each with
-// deleteProject and notify on, which takes the project's tasks, expenses and
-// invoices along and posts their notifications whatever the client delete's
-// own flag. The first error is returned.
-TWErrorResult TWBusiness::deleteClientProjectsHook(const TWClientPtr &)
+// Deletes every project of the client, each with notifications on, which takes
+// the project's tasks, expenses and invoices along and posts their
+// notifications whatever the client delete's own flag. The first error is
+// returned.
+TWErrorResult TWBusiness::deleteClientProjectsHook(const TWClientPtr &client)
 {
+    for (const TWProjectPtr &project : projectsWithClient(*client)) {
+        if (TWErrorResult error = deleteProject(project, true))
+            return error;
+    }
     return std::nullopt;
 }
 

@@ -194,17 +194,16 @@ TWErrorResult TWBusiness::deleteExpense(const TWExpensePtr &expense, bool notify
 // ---- Hooks into later groups of the store ----
 // No-ops until the group each names exists; see TWBusiness+Projects.cpp.
 
-// An expense's name becomes a suggestion of the expense-name list
-// (addClientExpenseValues with the same notify flag); its failure does not
-// fail the expense write.
-void TWBusiness::addClientExpenseValuesHook(const TWExpensePtr &, bool)
+// An expense's name becomes a suggestion of the expense-name list; its
+// failure does not fail the expense write.
+void TWBusiness::addClientExpenseValuesHook(const TWExpensePtr &expense, bool notify)
 {
+    rememberValue(expense->name(), TWValueListExpenseNames, notify);
 }
 
-// Deletes the links that bill the expense on invoices
-// (deleteChildRelationships with the expense's identifier and type 2). A
-// failure fails the deletion.
-TWErrorResult TWBusiness::deleteExpenseInvoiceLinksHook(const TWExpensePtr &)
+// Deletes the links that bill the expense on invoices. A failure fails the
+// deletion.
+TWErrorResult TWBusiness::deleteExpenseInvoiceLinksHook(const TWExpensePtr &expense)
 {
-    return std::nullopt;
+    return deleteChildRelationships(expense->identifier(), TWRelationshipTypeInvoiceExpense);
 }

@@ -176,7 +176,7 @@ qint32 TWBusiness::nextProjectIdentifier()
 // No code means no currency was chosen: such a project counts in US dollars.
 TWUnitPtr TWBusiness::projectUnitForCode(const QString &code) const
 {
-    return unitForCode(code.isEmpty() ? QStringLiteral("USD") : code);
+    return unitForStoredCode(code.isEmpty() ? QStringLiteral("USD") : code);
 }
 
 // ---- Loading ----
@@ -323,23 +323,23 @@ TWErrorResult TWBusiness::deleteProject(const TWProjectPtr &project, bool notify
     return scope.commit();
 }
 
-// ---- Hooks into later groups of the store ----
-// Each is a no-op until the group it names exists; each real call must undo
+// ---- Calls into other groups of the store ----
+// Those still no-ops wait for the group they name; each real call must undo
 // its in-memory change on rollback (WriteScope::onRollback), since it runs
 // inside the work write that calls it.
 
-// The client of a project (clientWithIdentifier), for sorting by client name.
-// Until then every client counts as missing and projects sort by name alone.
-TWClientPtr TWBusiness::clientForProjectHook(qint32) const
+// The client of a project, for sorting by client name.
+TWClientPtr TWBusiness::clientForProjectHook(qint32 clientIdentifier) const
 {
-    return nullptr;
+    return clientWithIdentifier(clientIdentifier);
 }
 
-// A new project's name becomes a suggestion of the project-name list
-// (addClientProjectValues with the same notify flag). Its failure does not
-// fail the project write: a suggestion is not worth losing the record for.
-void TWBusiness::addClientProjectValuesHook(const TWProjectPtr &, bool)
+// A new project's name becomes a suggestion of the project-name list. Its
+// failure does not fail the project write: a suggestion is not worth losing
+// the record for.
+void TWBusiness::addClientProjectValuesHook(const TWProjectPtr &project, bool notify)
 {
+    rememberValue(project->name(), TWValueListProjectNames, notify);
 }
 
 // The task and expense export settings select the new project
@@ -362,9 +362,8 @@ TWErrorResult TWBusiness::deleteProjectInvoicesHook(const TWProjectPtr &)
     return std::nullopt;
 }
 
-// Converts an amount in a unit into the home currency (totalInHomeCurrency).
-// Until then amounts stay as they are.
-qint64 TWBusiness::workTotalInHomeCurrencyHook(qint64 amount, const TWUnitPtr &)
+// Converts an amount in a unit into the home currency.
+qint64 TWBusiness::workTotalInHomeCurrencyHook(qint64 amount, const TWUnitPtr &unit)
 {
-    return amount;
+    return totalInHomeCurrency(amount, unit);
 }

@@ -371,23 +371,22 @@ TWErrorResult TWBusiness::deleteTaskItem(const TWTaskItemPtr &taskItem, bool not
 // ---- Hooks into later groups of the store ----
 // No-ops until the group each names exists; see TWBusiness+Projects.cpp.
 
-// A task's name becomes a suggestion of the task-name list
-// (addClientTaskValues with the same notify flag); its failure does not fail
-// the task write.
-void TWBusiness::addClientTaskValuesHook(const TWTaskPtr &, bool)
+// A task's name becomes a suggestion of the task-name list; its failure does
+// not fail the task write.
+void TWBusiness::addClientTaskValuesHook(const TWTaskPtr &task, bool notify)
 {
+    rememberValue(task->name(), TWValueListTaskNames, notify);
 }
 
-// Deletes the links that bill the task on invoices (deleteChildRelationships
-// with the task's identifier and type 1). A failure fails the deletion.
-TWErrorResult TWBusiness::deleteTaskInvoiceLinksHook(const TWTaskPtr &)
+// Deletes the links that bill the task on invoices. A failure fails the
+// deletion.
+TWErrorResult TWBusiness::deleteTaskInvoiceLinksHook(const TWTaskPtr &task)
 {
-    return std::nullopt;
+    return deleteChildRelationships(task->identifier(), TWRelationshipTypeInvoiceTask);
 }
 
-// The links of one type whose parent is the invoice, in list order
-// (relationshipsWithParentIdentifier with the invoice's identifier).
-TWRelationshipList TWBusiness::invoiceLinksHook(const TWInvoice &, std::uint32_t) const
+// The links of one type whose parent is the invoice, in list order.
+TWRelationshipList TWBusiness::invoiceLinksHook(const TWInvoice &invoice, std::uint32_t type) const
 {
-    return {};
+    return relationshipsWithParentIdentifier(invoice.identifier(), type);
 }

@@ -62,7 +62,7 @@ TWUnitPtr TWBusiness::unitWithCode(const QString &code) const
     return m_unitsDictionary.value(code);
 }
 
-TWUnitPtr TWBusiness::unitForStoredCode(const QString &code)
+TWUnitPtr TWBusiness::unitForStoredCode(const QString &code) const
 {
     if (TWUnitPtr unit = m_unitsDictionary.value(code))
         return unit;

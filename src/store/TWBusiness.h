@@ -292,7 +292,7 @@ public:
     // the code (name = code, rate 0, two decimal places), never nullptr and
     // never another currency. The same placeholder object is returned for the
     // same code for the life of the store; placeholders are not in `units`.
-    TWUnitPtr unitForStoredCode(const QString &code);
+    TWUnitPtr unitForStoredCode(const QString &code) const;
     // New lists, in list order: the units of one TWUnitType, the favourites.
     TWUnitList unitsOfType(std::uint32_t type) const;
     TWUnitList favouriteUnits() const;
@@ -1096,7 +1096,7 @@ private:
 
     TWUnitList m_units;
     QHash<QString, TWUnitPtr> m_unitsDictionary;
-    QHash<QString, TWUnitPtr> m_placeholderUnits;
+    mutable QHash<QString, TWUnitPtr> m_placeholderUnits;
     TWUnitPtr m_homeUnit;
     // ----- end of Units -----
 

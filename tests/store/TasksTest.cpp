@@ -170,7 +170,7 @@ TEST(Tasks, TaskThatStopsBeingTimedLosesItsTimeItemsOrNothing)
 
 TEST(Tasks, QuantityAndHomeTotalsFollowTheProjectAndItsTimeItems)
 {
-    auto business = twMakeBusiness();
+    auto business = twMakeBusinessWithUnits();
     ASSERT_TRUE(business);
     const QDateTime day = twLocal(2024, 4, 2, 9);
     ASSERT_FALSE(business->addProject(twWorkProject(100, 7, QStringLiteral("P")), false));

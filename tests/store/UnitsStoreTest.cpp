@@ -29,20 +29,9 @@ TWUnitPtr unitPtr(const char *code, const char *name, double rate = 1.0)
                                 twLocal(2024, 5, 6, 7, 8, 9), false, TWUnitTypeCustom);
 }
 
-// A business seeded and loaded as a new document with that home currency.
 std::unique_ptr<TWBusiness> seededBusiness(const QString &homeCurrency)
 {
-    auto business = twMakeBusiness();
-    if (!business)
-        return nullptr;
-    TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
-    info->setHomeCurrency(homeCurrency);
-    business->setBusinessInfo(info);
-    EXPECT_FALSE(business->populateUnits());
-    EXPECT_FALSE(business->populateBusinessInfo());
-    EXPECT_FALSE(business->loadUnits());
-    EXPECT_FALSE(business->loadBusinessInfo());
-    return business;
+    return twMakeBusinessWithUnits(homeCurrency);
 }
 
 QStringList codes(const TWUnitList &units)

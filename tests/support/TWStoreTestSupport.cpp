@@ -1,5 +1,7 @@
 #include "TWStoreTestSupport.h"
 
+#include "TWBusinessInfo.h"
+
 #include <QSettings>
 
 #include <gtest/gtest.h>
@@ -11,6 +13,21 @@ std::unique_ptr<TWBusiness> twMakeBusiness()
     std::unique_ptr<TWBusiness> business = TWBusiness::businessWithInMemorySchema(&error);
     if (error)
         ADD_FAILURE() << "no business: " << error->localizedDescription().toStdString();
+    return business;
+}
+
+std::unique_ptr<TWBusiness> twMakeBusinessWithUnits(const QString &homeCurrency)
+{
+    auto business = twMakeBusiness();
+    if (!business)
+        return nullptr;
+    TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
+    info->setHomeCurrency(homeCurrency);
+    business->setBusinessInfo(info);
+    EXPECT_FALSE(business->populateUnits());
+    EXPECT_FALSE(business->populateBusinessInfo());
+    EXPECT_FALSE(business->loadUnits());
+    EXPECT_FALSE(business->loadBusinessInfo());
     return business;
 }
 
