@@ -208,8 +208,8 @@ TWErrorResult writeAttachments([[maybe_unused]] TWBusiness &business,
                 !attachment->thumbnailFilePath().isEmpty()) {
                 entry.thumbnailFilePath =
                     dir.filePath(TWBusiness::attachmentThumbnailFileName(attachment->identifier()));
-                if (TWErrorResult error =
-                        copyAttachmentFile(attachment->thumbnailFilePath(), entry.thumbnailFilePath))
+                if (TWErrorResult error = copyAttachmentFile(attachment->thumbnailFilePath(),
+                                                             entry.thumbnailFilePath))
                     return error;
                 written.paths.insert(cleanAbsolutePath(entry.thumbnailFilePath));
             }
@@ -371,7 +371,8 @@ TWErrorResult TWBusiness::copyPackageDatabase(const QString &path)
         return notDocumentError(info.absolutePath());
     if (rc != SQLITE_OK)
         return databaseError(rc);
-    if (TWErrorResult error = executeSQL(QStringLiteral("PRAGMA page_size=%1;").arg(pageSize.toInt())))
+    if (TWErrorResult error =
+            executeSQL(QStringLiteral("PRAGMA page_size=%1;").arg(pageSize.toInt())))
         return error;
 
     rc = backupDatabase(m_database, file.get());
@@ -430,6 +431,8 @@ TWErrorResult TWBusiness::populateDatabase(const QSet<QString> &created, bool is
 TWErrorResult TWBusiness::loadDatabase()
 {
     using Load = TWErrorResult (TWBusiness::*)();
+    // One step a line, in dependency order.
+    // clang-format off
     static constexpr Load steps[] = {
         &TWBusiness::loadUnits,
         &TWBusiness::loadBusinessInfo,
@@ -455,6 +458,7 @@ TWErrorResult TWBusiness::loadDatabase()
         // &TWBusiness::loadReports: with the reports
         // &TWBusiness::loadBudgetItems: with the budget items
     };
+    // clang-format on
     for (const Load step : steps) {
         if (TWErrorResult error = (this->*step)())
             return error;

@@ -21,7 +21,8 @@ using TWPropertyList::unsignedIntValue;
 // The keys of the settings file.
 const QString kSortBy = QStringLiteral("sortBy");
 const QString kMasterExpanded = QStringLiteral("masterExpanded");
-const QString kActiveAccountingPeriodIdentifier = QStringLiteral("activeAccountingPeriodIdentifier");
+const QString kActiveAccountingPeriodIdentifier =
+    QStringLiteral("activeAccountingPeriodIdentifier");
 const QString kLastStartupDate = QStringLiteral("lastStartupDate");
 const QString kLastUnitCode = QStringLiteral("lastUnitCode");
 const QString kLastMileageUnitCode = QStringLiteral("lastMileageUnitCode");
@@ -228,7 +229,8 @@ void TWBusiness::applySettings(const QVariantMap &settings)
             TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(*this);
     m_importTasksSettings = mapValue(settings.value(kImportTasksSettings));
     if (const auto stored = exportSettings(kExportTasksSettings))
-        m_exportTasksSettings = TWExportTasksSettings::exportTasksSettingsWithSettings(*stored, *this);
+        m_exportTasksSettings =
+            TWExportTasksSettings::exportTasksSettingsWithSettings(*stored, *this);
     else
         m_exportTasksSettings = TWExportTasksSettings::exportTasksSettingsWithBusiness(*this);
     m_importExpensesSettings = mapValue(settings.value(kImportExpensesSettings));

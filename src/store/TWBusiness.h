@@ -151,11 +151,11 @@ enum TWSaveOperation : int {
 // their database error).
 inline const QString TWPackageErrorDomain = QStringLiteral("Tallyworth Package Error");
 enum TWPackageErrorCode : int {
-    TWPackageLocationError = 1,   // not a local folder
+    TWPackageLocationError = 1,    // not a local folder
     TWPackageNotDocumentError = 2, // no business database in it
-    TWPackageFolderError = 3,     // a folder could not be made
-    TWPackageAttachmentError = 4, // an attachment file could not be copied or read
-    TWPackageBusyError = 5,       // a save while a write is still open
+    TWPackageFolderError = 3,      // a folder could not be made
+    TWPackageAttachmentError = 4,  // an attachment file could not be copied or read
+    TWPackageBusyError = 5,        // a save while a write is still open
 };
 
 // The three entries of a package.

@@ -25,8 +25,8 @@ inline std::string twDescribe(const TWErrorResult &error)
 
 // A new business named "Test Firm" in the given home currency, with or
 // without the default chart of accounts.
-inline std::unique_ptr<TWBusiness> twNewBusiness(const QString &homeCurrency = QStringLiteral("USD"),
-                                                 bool defaultAccounts = true)
+inline std::unique_ptr<TWBusiness>
+twNewBusiness(const QString &homeCurrency = QStringLiteral("USD"), bool defaultAccounts = true)
 {
     TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
     info->setName(QStringLiteral("Test Firm"));
