@@ -134,6 +134,38 @@ class TWBill;
 // ----- end of Budget items -----
 
 // ===== Document settings =====
+#include "TWExportSettings.h"
+#include "TWSendInvoiceData.h"
+
+#include <QDateTime>
+#include <QRectF>
+#include <QVariantList>
+
+#include <optional>
+
+// How a save relates to the document's own package.
+enum TWSaveOperation : int {
+    TWSaveOperationSave = 0,              // into the document's own package
+    TWSaveOperationSaveAs = 1,            // into a package that becomes the document's
+    TWSaveOperationSaveTo = 2,            // a copy; the document stays where it was
+    TWSaveOperationAutosaveElsewhere = 3, // a copy written by autosave
+};
+
+// Failures of the package as a folder of files (SQLite's own failures keep
+// their database error).
+inline const QString TWPackageErrorDomain = QStringLiteral("Tallyworth Package Error");
+enum TWPackageErrorCode : int {
+    TWPackageLocationError = 1,    // not a local folder
+    TWPackageNotDocumentError = 2, // no business database in it
+    TWPackageFolderError = 3,      // a folder could not be made
+    TWPackageAttachmentError = 4,  // an attachment file could not be copied or read
+    TWPackageBusyError = 5,        // a save while a write is still open
+};
+
+// The three entries of a package.
+inline const QString TWPackageDataFileName = QStringLiteral("Data.sql");
+inline const QString TWPackageSettingsFileName = QStringLiteral("Settings.plist");
+inline const QString TWPackageAttachmentsFolderName = QStringLiteral("Attachments");
 // ----- end of Document settings -----
 
 // ===== Balances =====
@@ -1035,6 +1067,166 @@ public:
     // ----- end of Budget items -----
 
     // ===== Document settings =====
+
+    // --- The document package ---
+    // A business document is a folder: "Data.sql" (the database, written
+    // whole at every save), "Settings.plist" (the settings below) and
+    // "Attachments" (the files of the transactions' attachments). The store
+    // works on an in-memory copy of the database, never on the file.
+
+    // A new business from the record the user filled in: the database is
+    // created and seeded from it, the settings take their defaults, and the
+    // store has no `url` until its first save. nullptr with `error` set when
+    // that fails.
+    static std::unique_ptr<TWBusiness>
+    businessWithBusinessInfo(const TWBusinessInfoPtr &businessInfo, TWErrorResult *error = nullptr);
+    // Opens the package folder at `url` (a local file URL): its settings
+    // (defaults where "Settings.plist" is missing or unreadable), then its
+    // database. A schema 1.0 document opens only with `allowUpgrade` (else
+    // `upgradeRequiredError`); the upgrade works on the copy in memory, so
+    // the package stays as it was. A package without a readable business
+    // database ("Data.sql" missing, empty, damaged or holding no accounts
+    // table) is refused. nullptr with `error` set on failure.
+    static std::unique_ptr<TWBusiness> businessWithURL(const QUrl &url, bool allowUpgrade,
+                                                       TWErrorResult *error = nullptr);
+    // Opens the in-memory working database (closing any open one): for a
+    // package (`isNew` false) filled from the package's "Data.sql" at `url`
+    // and checked; then the schema is readied (`prepareSchema`), the tables
+    // created just now are seeded, every table is loaded and the accounting
+    // periods are brought up to date. A failure closes the database again.
+    TWErrorResult openDatabase(bool isNew, bool allowUpgrade);
+
+    // Saves the document into the package folder at `url` (created when
+    // missing): attachment files first, then the database, then
+    // "Settings.plist". Each file is replaced whole or not at all, so a save
+    // cut off at any moment leaves "Data.sql" and "Settings.plist" each
+    // with their old or their new content. Only when everything was written:
+    // a save into the document's own package (or a save-as) points the
+    // attachments at their files in it and marks them written; a save into
+    // its own package deletes the files queued in `deleteAttachments` that
+    // lie in its "Attachments" folder; a save-as makes `url` the new package
+    // and forgets the queue (those files belong to the old package). A save
+    // that fails changes nothing of the store.
+    TWErrorResult writeToURL(const QUrl &url, TWSaveOperation saveOperation);
+    // The same, writing the attachments of `transactions`.
+    TWErrorResult writeToURL(const QUrl &url, TWSaveOperation saveOperation,
+                             const QList<std::shared_ptr<TWTransaction>> &transactions);
+    // The name of an attachment's file in "Attachments": the identifier,
+    // then "." and the extension of the attachment's file name when it has
+    // one; the thumbnail of a photo: the identifier, "t.jpg".
+    static QString attachmentFileName(qint32 identifier, const QString &fileName);
+    static QString attachmentThumbnailFileName(qint32 identifier);
+
+    // --- Settings ---
+    // Kept in the package's "Settings.plist"; read when a package is opened,
+    // given defaults for a new business, written at every save.
+
+    // The settings file's dictionary, built from the fields below.
+    QVariantMap settings() const;
+
+    // How the master list orders its items: 0 by name, 1 by hand. Setting a
+    // different value re-sorts the accounts, filters, clients, merchants and
+    // reports with their groups (their stored sort orders are rewritten).
+    quint32 sortBy() const { return m_sortBy; }
+    TWErrorResult setSortBy(quint32 sortBy);
+    // Which parts of the master list are expanded (a bit mask).
+    quint32 masterExpanded() const { return m_masterExpanded; }
+    void setMasterExpanded(quint32 v) { m_masterExpanded = v; }
+    // When the document was created or opened (not stored).
+    const QDateTime &lastDate() const { return m_lastDate; }
+    void setLastDate(const QDateTime &v) { m_lastDate = v; }
+    // The unit and mileage unit and the accounts last used in a transaction.
+    const TWUnitPtr &lastUnit() const { return m_lastUnit; }
+    void setLastUnit(const TWUnitPtr &v) { m_lastUnit = v; }
+    const TWUnitPtr &lastMileageUnit() const { return m_lastMileageUnit; }
+    void setLastMileageUnit(const TWUnitPtr &v) { m_lastMileageUnit = v; }
+    qint32 lastAccount1Identifier() const { return m_lastAccount1Identifier; }
+    void setLastAccount1Identifier(qint32 v) { m_lastAccount1Identifier = v; }
+    qint32 lastAccount2Identifier() const { return m_lastAccount2Identifier; }
+    void setLastAccount2Identifier(qint32 v) { m_lastAccount2Identifier = v; }
+    // The column layouts of the lists, as stored.
+    const QVariantMap &columnSettings() const { return m_columnSettings; }
+    void setColumnSettings(const QVariantMap &v) { m_columnSettings = v; }
+    // The window frame and the positions of its dividers.
+    const QRectF &documentFrame() const { return m_documentFrame; }
+    void setDocumentFrame(const QRectF &v) { m_documentFrame = v; }
+    double masterDividerPosition() const { return m_masterDividerPosition; }
+    void setMasterDividerPosition(double v) { m_masterDividerPosition = v; }
+    double transactionDividerPosition() const { return m_transactionDividerPosition; }
+    void setTransactionDividerPosition(double v) { m_transactionDividerPosition = v; }
+    double clientDividerPosition() const { return m_clientDividerPosition; }
+    void setClientDividerPosition(double v) { m_clientDividerPosition = v; }
+    double taskDividerPosition() const { return m_taskDividerPosition; }
+    void setTaskDividerPosition(double v) { m_taskDividerPosition = v; }
+    double invoiceDividerPosition() const { return m_invoiceDividerPosition; }
+    void setInvoiceDividerPosition(double v) { m_invoiceDividerPosition = v; }
+    double merchantDividerPosition() const { return m_merchantDividerPosition; }
+    void setMerchantDividerPosition(double v) { m_merchantDividerPosition = v; }
+    double fieldDividerPosition() const { return m_fieldDividerPosition; }
+    void setFieldDividerPosition(double v) { m_fieldDividerPosition = v; }
+    double repeatDividerPosition() const { return m_repeatDividerPosition; }
+    void setRepeatDividerPosition(double v) { m_repeatDividerPosition = v; }
+    // The master list's selection, kept for it; none when never set.
+    const std::optional<QVariantList> &selectedMasterItemSettings() const
+    {
+        return m_selectedMasterItemSettings;
+    }
+    void setSelectedMasterItemSettings(const std::optional<QVariantList> &v)
+    {
+        m_selectedMasterItemSettings = v;
+    }
+    // State of the user interface, kept for it.
+    quint32 transactionDetailsDisclosure() const { return m_transactionDetailsDisclosure; }
+    void setTransactionDetailsDisclosure(quint32 v) { m_transactionDetailsDisclosure = v; }
+    // 0, 1 or 2.
+    quint32 voiceMemoAudioQuality() const { return m_voiceMemoAudioQuality; }
+    void setVoiceMemoAudioQuality(quint32 v) { m_voiceMemoAudioQuality = v; }
+    bool showSummary() const { return m_showSummary; }
+    void setShowSummary(bool v) { m_showSummary = v; }
+    const QDateTime &budgetStartDate() const { return m_budgetStartDate; }
+    void setBudgetStartDate(const QDateTime &v) { m_budgetStartDate = v; }
+    // The last exchange-rate download; none before the first.
+    const QDateTime &lastCurrencyUpdateDate() const { return m_lastCurrencyUpdateDate; }
+    void setLastCurrencyUpdateDate(const QDateTime &v) { m_lastCurrencyUpdateDate = v; }
+    qint32 searchFieldType() const { return m_searchFieldType; }
+    void setSearchFieldType(qint32 v) { m_searchFieldType = v; }
+    // The register's date range: 0 none, 1 to 10 a named range, 11 the
+    // custom range from and to the two dates (either may be none).
+    qint32 transactionRangeType() const { return m_transactionRangeType; }
+    void setTransactionRangeType(qint32 v) { m_transactionRangeType = v; }
+    const QDateTime &transactionRangeFromDate() const { return m_transactionRangeFromDate; }
+    void setTransactionRangeFromDate(const QDateTime &v) { m_transactionRangeFromDate = v; }
+    const QDateTime &transactionRangeToDate() const { return m_transactionRangeToDate; }
+    void setTransactionRangeToDate(const QDateTime &v) { m_transactionRangeToDate = v; }
+    // How invoices are sent, by client identifier.
+    const QHash<qint32, TWSendInvoiceDataPtr> &sendInvoiceData() const { return m_sendInvoiceData; }
+    void setSendInvoiceData(const QHash<qint32, TWSendInvoiceDataPtr> &v) { m_sendInvoiceData = v; }
+    // The import sheets' settings, kept for them.
+    const QVariantMap &importTransactionsSettings() const { return m_importTransactionsSettings; }
+    void setImportTransactionsSettings(const QVariantMap &v) { m_importTransactionsSettings = v; }
+    const QVariantMap &importTasksSettings() const { return m_importTasksSettings; }
+    void setImportTasksSettings(const QVariantMap &v) { m_importTasksSettings = v; }
+    const QVariantMap &importExpensesSettings() const { return m_importExpensesSettings; }
+    void setImportExpensesSettings(const QVariantMap &v) { m_importExpensesSettings = v; }
+    // What the last exports chose.
+    const TWExportTransactionsSettingsPtr &exportTransactionsSettings() const
+    {
+        return m_exportTransactionsSettings;
+    }
+    void setExportTransactionsSettings(const TWExportTransactionsSettingsPtr &v)
+    {
+        m_exportTransactionsSettings = v;
+    }
+    const TWExportTasksSettingsPtr &exportTasksSettings() const { return m_exportTasksSettings; }
+    void setExportTasksSettings(const TWExportTasksSettingsPtr &v) { m_exportTasksSettings = v; }
+    const TWExportExpensesSettingsPtr &exportExpensesSettings() const
+    {
+        return m_exportExpensesSettings;
+    }
+    void setExportExpensesSettings(const TWExportExpensesSettingsPtr &v)
+    {
+        m_exportExpensesSettings = v;
+    }
     // ----- end of Document settings -----
 
     // ===== Balances =====
@@ -1348,6 +1540,64 @@ private:
     // ----- end of Budget items -----
 
     // ===== Document settings =====
+
+    // The two ways a store comes to be (the factories' work).
+    TWErrorResult initWithBusinessInfo(const TWBusinessInfoPtr &businessInfo);
+    TWErrorResult initWithURL(const QUrl &url, bool allowUpgrade);
+    // Fills the empty working database with the whole of the file at `path`.
+    TWErrorResult copyPackageDatabase(const QString &path);
+    // Seeds the tables `created` names (just created by this open): for a new
+    // business from its record, for a package only what needs no record.
+    TWErrorResult populateDatabase(const QSet<QString> &created, bool isNew);
+    // Reads every table into memory, in dependency order.
+    TWErrorResult loadDatabase();
+    // Writes the working database whole into the file at `path`.
+    TWErrorResult writePackageDatabase(const QString &path);
+
+    // The settings of a new business; and of an opened one: the few the
+    // loading needs, before it, then the rest.
+    void setDefaultSettings();
+    void applyOpeningSettings(const QVariantMap &settings);
+    void applySettings(const QVariantMap &settings);
+    // Re-sorts the master items when `sortBy` changed (updateItems for each
+    // kind with its groups: accounts, filters, clients, merchants, reports).
+    // For now it does nothing.
+    TWErrorResult setSortByUpdateItemsHook(quint32 sortBy);
+
+    quint32 m_sortBy = 0;
+    quint32 m_masterExpanded = 0xFFFFFFFF;
+    QDateTime m_lastDate;
+    TWUnitPtr m_lastUnit;
+    TWUnitPtr m_lastMileageUnit;
+    qint32 m_lastAccount1Identifier = 0;
+    qint32 m_lastAccount2Identifier = 0;
+    QVariantMap m_columnSettings;
+    QRectF m_documentFrame;
+    double m_masterDividerPosition = 260.0;
+    double m_transactionDividerPosition = 0.0;
+    double m_clientDividerPosition = 800.0;
+    double m_taskDividerPosition = 250.0;
+    double m_invoiceDividerPosition = 250.0;
+    double m_merchantDividerPosition = 250.0;
+    double m_fieldDividerPosition = 250.0;
+    double m_repeatDividerPosition = 250.0;
+    std::optional<QVariantList> m_selectedMasterItemSettings;
+    quint32 m_transactionDetailsDisclosure = 0xFFFFFFFF;
+    quint32 m_voiceMemoAudioQuality = 1;
+    bool m_showSummary = true;
+    QDateTime m_budgetStartDate;
+    QDateTime m_lastCurrencyUpdateDate;
+    qint32 m_searchFieldType = 0;
+    qint32 m_transactionRangeType = 0;
+    QDateTime m_transactionRangeFromDate;
+    QDateTime m_transactionRangeToDate;
+    QHash<qint32, TWSendInvoiceDataPtr> m_sendInvoiceData;
+    QVariantMap m_importTransactionsSettings;
+    QVariantMap m_importTasksSettings;
+    QVariantMap m_importExpensesSettings;
+    TWExportTransactionsSettingsPtr m_exportTransactionsSettings;
+    TWExportTasksSettingsPtr m_exportTasksSettings;
+    TWExportExpensesSettingsPtr m_exportExpensesSettings;
     // ----- end of Document settings -----
 
     // ===== Balances =====

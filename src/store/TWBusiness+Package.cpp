@@ -1,0 +1,575 @@
+// The document package: creating a new business, opening a package folder
+// into the in-memory working database (seeding and loading every table), and
+// saving the working database, the settings and the attachment files back
+// into a package so that an interrupted save never leaves a half-written file.
+
+#include "TWBusiness.h"
+
+#include "TWClock.h"
+#include "TWLocalized.h"
+#include "TWPropertyList.h"
+#include "TWTransaction.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <sqlite3.h>
+
+namespace
+{
+
+// Waiting for another process that holds the package's database file.
+constexpr int kFileBusyTimeoutMilliseconds = 2000;
+constexpr qint64 kCopyChunkSize = 1 << 20;
+
+TWError packageError(int code, const QString &description)
+{
+    return TWError(TWPackageErrorDomain, code, description);
+}
+
+TWError notDocumentError(const QString &path)
+{
+    return packageError(TWPackageNotDocumentError,
+                        TWLocalized("packageNotDocumentDescription").arg(path));
+}
+
+// The cleaned absolute path of a local file URL; empty for anything else.
+QString localPath(const QUrl &url)
+{
+    if (!url.isLocalFile() || url.toLocalFile().isEmpty())
+        return {};
+    return QDir::cleanPath(QFileInfo(url.toLocalFile()).absoluteFilePath());
+}
+
+QString cleanAbsolutePath(const QString &path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+// A connection to a database file, closed when it goes away.
+class FileConnection
+{
+public:
+    FileConnection() = default;
+    ~FileConnection() { sqlite3_close_v2(m_connection); }
+    FileConnection(const FileConnection &) = delete;
+    FileConnection &operator=(const FileConnection &) = delete;
+
+    int open(const QString &path, int flags)
+    {
+        const int rc =
+            sqlite3_open_v2(QFile::encodeName(path).constData(), &m_connection, flags, nullptr);
+        if (rc == SQLITE_OK)
+            sqlite3_busy_timeout(m_connection, kFileBusyTimeoutMilliseconds);
+        return rc;
+    }
+    sqlite3 *get() const { return m_connection; }
+
+private:
+    sqlite3 *m_connection = nullptr;
+};
+
+// The first column of the first row of a statement run once; `rc` receives
+// the failure, if any.
+QString firstText(sqlite3 *connection, const char *sql, int *rc)
+{
+    sqlite3_stmt *statement = nullptr;
+    *rc = sqlite3_prepare_v2(connection, sql, -1, &statement, nullptr);
+    QString text;
+    if (*rc == SQLITE_OK) {
+        const int step = sqlite3_step(statement);
+        if (step == SQLITE_ROW) {
+            const auto *value = reinterpret_cast<const char *>(sqlite3_column_text(statement, 0));
+            text = value ? QString::fromUtf8(value) : QString();
+        } else if (step != SQLITE_DONE) {
+            *rc = step;
+        }
+    }
+    sqlite3_finalize(statement);
+    return text;
+}
+
+// Copies every page of `source` into `destination` in one step, inside one
+// write transaction of the destination (journalled when it is a file).
+int backupDatabase(sqlite3 *destination, sqlite3 *source)
+{
+    sqlite3_backup *backup = sqlite3_backup_init(destination, "main", source, "main");
+    if (!backup) {
+        const int rc = sqlite3_errcode(destination);
+        return rc == SQLITE_OK ? SQLITE_ERROR : rc;
+    }
+    int rc = sqlite3_backup_step(backup, -1);
+    const int finished = sqlite3_backup_finish(backup);
+    if (rc == SQLITE_DONE || rc == SQLITE_OK)
+        rc = finished;
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+// ---- Attachment files ----
+
+// An attachment whose file (and thumbnail) a save wrote into the package,
+// with the paths it takes once the whole save succeeded.
+struct WrittenAttachment {
+    TWAttachmentPtr attachment;
+    QString filePath;
+    QString thumbnailFilePath;
+};
+
+struct WrittenAttachments {
+    QList<WrittenAttachment> attachments;
+    // Transactions whose every attachment is in the package now.
+    TWTransactionList transactions;
+    // Cleaned absolute paths of the files in the package they use.
+    QSet<QString> paths;
+};
+
+TWError attachmentError(const QString &path, const QString &reason)
+{
+    return packageError(TWPackageAttachmentError,
+                        TWLocalized("packageAttachmentDescription").arg(path, reason));
+}
+
+// Copies the file to `target` whole or not at all (a temporary file renamed
+// over the target). A file that is already the target is left as it is.
+TWErrorResult copyAttachmentFile(const QString &source, const QString &target)
+{
+    const QFileInfo sourceInfo(source);
+    if (!sourceInfo.isFile())
+        return attachmentError(source, QStringLiteral("not a file"));
+    if (cleanAbsolutePath(source) == cleanAbsolutePath(target))
+        return std::nullopt;
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return attachmentError(source, in.errorString());
+    QSaveFile out(target);
+    if (!out.open(QIODevice::WriteOnly))
+        return attachmentError(source, out.errorString());
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(kCopyChunkSize);
+        if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
+            out.cancelWriting();
+            return attachmentError(source, in.errorString());
+        }
+        if (chunk.isEmpty())
+            break;
+        if (out.write(chunk) != chunk.size()) {
+            const QString reason = out.errorString();
+            out.cancelWriting();
+            return attachmentError(source, reason);
+        }
+    }
+    if (!out.commit())
+        return attachmentError(source, out.errorString());
+    return std::nullopt;
+}
+
+// Copies the attachment files of the transactions into `folder`: in place
+// only those of transactions whose attachments changed, elsewhere all of
+// them. Stops at the first file that cannot be copied.
+TWErrorResult writeAttachments([[maybe_unused]] TWBusiness &business,
+                               const TWTransactionList &transactions, const QString &folder,
+                               bool inPlace, WrittenAttachments &written)
+{
+    const QDir dir(folder);
+    for (const TWTransactionPtr &transaction : transactions) {
+        if (!transaction || (inPlace && !transaction->dirtyAttachments()))
+            continue;
+        // transaction->attachmentsWithBusiness(business): with the attachment loading
+        const std::optional<TWAttachmentList> &attachments = transaction->attachments();
+        if (!attachments) {
+            // Never loaded, so unchanged: in place its files are where they
+            // belong; elsewhere the new package would lack them.
+            if (!inPlace && transaction->hasAttachments())
+                return packageError(TWPackageAttachmentError,
+                                    TWLocalized("packageAttachmentNotLoadedDescription"));
+            written.transactions.append(transaction);
+            continue;
+        }
+        // An attachment not stored yet has no name in the package; the
+        // transaction stays marked so that a later save copies it.
+        bool complete = true;
+        for (const TWAttachmentPtr &attachment : *attachments) {
+            if (!attachment)
+                continue;
+            if (attachment->identifier() <= 0) {
+                complete = false;
+                continue;
+            }
+            WrittenAttachment entry{attachment,
+                                    dir.filePath(TWBusiness::attachmentFileName(
+                                        attachment->identifier(), attachment->fileName())),
+                                    attachment->thumbnailFilePath()};
+            if (TWErrorResult error = copyAttachmentFile(attachment->filePath(), entry.filePath))
+                return error;
+            written.paths.insert(cleanAbsolutePath(entry.filePath));
+            if (attachment->type() == TWAttachmentTypePhoto &&
+                !attachment->thumbnailFilePath().isEmpty()) {
+                entry.thumbnailFilePath =
+                    dir.filePath(TWBusiness::attachmentThumbnailFileName(attachment->identifier()));
+                if (TWErrorResult error = copyAttachmentFile(attachment->thumbnailFilePath(),
+                                                             entry.thumbnailFilePath))
+                    return error;
+                written.paths.insert(cleanAbsolutePath(entry.thumbnailFilePath));
+            }
+            written.attachments.append(entry);
+        }
+        if (complete)
+            written.transactions.append(transaction);
+    }
+    return std::nullopt;
+}
+
+// Deletes the queued files that are files of `folder` itself, except those
+// this save has just written (an identifier used again).
+void removeQueuedAttachments(const QStringList &queue, const QString &folder,
+                             const QSet<QString> &keep)
+{
+    const QString inside = cleanAbsolutePath(folder);
+    for (const QString &path : queue) {
+        if (path.isEmpty())
+            continue;
+        const QString file = cleanAbsolutePath(path);
+        const QFileInfo info(file);
+        if (QDir::cleanPath(info.absolutePath()) != inside || keep.contains(file))
+            continue;
+        if (info.isDir() && !info.isSymLink())
+            continue;
+        QFile::remove(file);
+    }
+}
+
+} // namespace
+
+// ---- Creating and opening ----
+
+std::unique_ptr<TWBusiness>
+TWBusiness::businessWithBusinessInfo(const TWBusinessInfoPtr &businessInfo, TWErrorResult *error)
+{
+    auto business = std::make_unique<TWBusiness>();
+    const TWErrorResult result = business->initWithBusinessInfo(businessInfo);
+    if (error)
+        *error = result;
+    if (result)
+        return nullptr;
+    return business;
+}
+
+std::unique_ptr<TWBusiness> TWBusiness::businessWithURL(const QUrl &url, bool allowUpgrade,
+                                                        TWErrorResult *error)
+{
+    auto business = std::make_unique<TWBusiness>();
+    const TWErrorResult result = business->initWithURL(url, allowUpgrade);
+    if (error)
+        *error = result;
+    if (result)
+        return nullptr;
+    return business;
+}
+
+TWErrorResult TWBusiness::initWithBusinessInfo(const TWBusinessInfoPtr &businessInfo)
+{
+    if (!businessInfo)
+        return databaseError(SQLITE_MISUSE);
+    // The record the new business row is written from.
+    setBusinessInfo(businessInfo);
+    m_sortBy = businessInfo->createDefaultAccounts() ? 1 : 0;
+    m_masterExpanded = 0xFFFFFFFF;
+    m_activeAccountingPeriodIdentifier = 0;
+    m_lastStartupDate = TWClock::now();
+    if (TWErrorResult error = openDatabase(true, false))
+        return error;
+    setDefaultSettings();
+    m_deleteAttachments.clear();
+    return std::nullopt;
+}
+
+TWErrorResult TWBusiness::initWithURL(const QUrl &url, bool allowUpgrade)
+{
+    const QString path = localPath(url);
+    if (path.isEmpty())
+        return packageError(TWPackageLocationError,
+                            TWLocalized("packageLocationDescription").arg(url.toDisplayString()));
+    m_url = url;
+    // Missing, unreadable or not a dictionary: every setting takes its
+    // default. Only a plain file is read (never a pipe or a device).
+    QVariantMap stored;
+    const QString settingsPath = QDir(path).filePath(TWPackageSettingsFileName);
+    if (QFileInfo(settingsPath).isFile()) {
+        const TWResult<QVariant> read = TWPropertyList::readFile(settingsPath);
+        if (read.ok() && read.value.metaType().id() == QMetaType::QVariantMap)
+            stored = read.value.toMap();
+    }
+    // The loading itself needs these four.
+    applyOpeningSettings(stored);
+    if (TWErrorResult error = openDatabase(false, allowUpgrade))
+        return error;
+    applySettings(stored);
+    m_deleteAttachments.clear();
+    return std::nullopt;
+}
+
+TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
+{
+    if (TWErrorResult error = openInMemoryDatabase())
+        return error;
+    const auto fail = [this](const TWError &error) -> TWErrorResult {
+        closeDatabase();
+        return error;
+    };
+    if (!isNew) {
+        const QString path = localPath(m_url);
+        if (path.isEmpty())
+            return fail(packageError(
+                TWPackageLocationError,
+                TWLocalized("packageLocationDescription").arg(m_url.toDisplayString())));
+        if (TWErrorResult error = copyPackageDatabase(QDir(path).filePath(TWPackageDataFileName)))
+            return fail(*error);
+        // A package without a business database is refused, never taken for
+        // a new business.
+        if (!tableExists(QStringLiteral("accounts")))
+            return fail(notDocumentError(path));
+        m_attachmentsFolderPath = QDir(path).filePath(TWPackageAttachmentsFolderName);
+    }
+
+    WriteScope scope(*this);
+    QSet<QString> created;
+    TWErrorResult error = prepareSchema(allowUpgrade, &created);
+    if (!error)
+        error = populateDatabase(created, isNew);
+    if (!error)
+        error = loadDatabase();
+    // updateRepeatItems(true, false): with the repeats (its result is ignored)
+    if (!error)
+        error = updateAccountingPeriods(false);
+    error = scope.finish(error);
+    if (error)
+        closeDatabase();
+    return error;
+}
+
+TWErrorResult TWBusiness::copyPackageDatabase(const QString &path)
+{
+    // Only a plain file that holds something can be a business database.
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() == 0)
+        return notDocumentError(info.absolutePath());
+
+    // Read-write so that a save cut off half-way is rolled back from its
+    // journal before the file is read.
+    FileConnection file;
+    int rc = file.open(path, SQLITE_OPEN_READWRITE);
+    if (rc != SQLITE_OK)
+        return databaseError(rc);
+    if (TWErrorResult error = hardenConnection(file.get()))
+        return error;
+
+    // An in-memory copy must use the page size of the file it copies.
+    const QString pageSize = firstText(file.get(), "PRAGMA page_size;", &rc);
+    if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)
+        return notDocumentError(info.absolutePath());
+    if (rc != SQLITE_OK)
+        return databaseError(rc);
+    if (TWErrorResult error =
+            executeSQL(QStringLiteral("PRAGMA page_size=%1;").arg(pageSize.toInt())))
+        return error;
+
+    rc = backupDatabase(m_database, file.get());
+    if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)
+        return notDocumentError(info.absolutePath());
+    if (rc != SQLITE_OK)
+        return databaseError(rc);
+
+    // Damage the backup cannot see (pages cut off, broken trees) would
+    // surface later, half-way through the document.
+    const QString check = firstText(m_database, "PRAGMA quick_check;", &rc);
+    if (rc != SQLITE_OK || check != QLatin1String("ok"))
+        return notDocumentError(info.absolutePath());
+    return std::nullopt;
+}
+
+TWErrorResult TWBusiness::populateDatabase(const QSet<QString> &created, bool isNew)
+{
+    const auto made = [&created](const char *table) {
+        return created.contains(QLatin1String(table));
+    };
+    // The info rows: prepareSchema writes them into an info table it creates.
+    if (made("units")) {
+        if (TWErrorResult error = populateUnits())
+            return error;
+    }
+    if (made("businesses")) {
+        // Only a new business brings the record of its row.
+        if (!isNew || !m_businessInfo)
+            return notDocumentError(localPath(m_url));
+        if (TWErrorResult error = populateBusinessInfo())
+            return error;
+    }
+    if (isNew && made("accountingPeriods")) {
+        if (TWErrorResult error = populateAccountingPeriods())
+            return error;
+    }
+    const bool defaultAccounts = isNew && m_businessInfo && m_businessInfo->createDefaultAccounts();
+    if (defaultAccounts && made("groups")) {
+        if (TWErrorResult error = populateGroups())
+            return error;
+    }
+    if (defaultAccounts && made("accounts")) {
+        if (TWErrorResult error = populateAccounts(*m_businessInfo))
+            return error;
+    }
+    if (made("fields")) {
+        if (TWErrorResult error = populateFields())
+            return error;
+    }
+    // populateFilters (when "filters" was created): with the saved filters
+    // populateReports (when "reports" was created): with the reports
+    return std::nullopt;
+}
+
+TWErrorResult TWBusiness::loadDatabase()
+{
+    using Load = TWErrorResult (TWBusiness::*)();
+    // One step a line, in dependency order.
+    // clang-format off
+    static constexpr Load steps[] = {
+        &TWBusiness::loadUnits,
+        &TWBusiness::loadBusinessInfo,
+        &TWBusiness::loadAccountingPeriods,
+        &TWBusiness::loadGroups,
+        &TWBusiness::loadAccounts,
+        &TWBusiness::loadFields,
+        // &TWBusiness::loadTransactions: with the transactions
+        &TWBusiness::loadRelationships,
+        &TWBusiness::loadLists,
+        &TWBusiness::loadTags,
+        &TWBusiness::loadPercentTotals,
+        // &TWBusiness::loadRepeats: with the repeats
+        // &TWBusiness::loadFiltersAll: with the saved filters
+        // &TWBusiness::loadClients: with the clients
+        // &TWBusiness::loadProjects: with the projects
+        // &TWBusiness::loadTasks: with the tasks
+        // &TWBusiness::loadTaskItems: with the task items
+        // &TWBusiness::loadExpenses: with the expenses
+        // &TWBusiness::loadInvoices: with the invoices
+        // &TWBusiness::loadMerchants: with the merchants
+        // &TWBusiness::loadBills: with the bills
+        // &TWBusiness::loadReports: with the reports
+        // &TWBusiness::loadBudgetItems: with the budget items
+    };
+    // clang-format on
+    for (const Load step : steps) {
+        if (TWErrorResult error = (this->*step)())
+            return error;
+    }
+    return std::nullopt;
+}
+
+// ---- Saving ----
+
+QString TWBusiness::attachmentFileName(qint32 identifier, const QString &fileName)
+{
+    const QString number = QString::number(quint32(identifier));
+    // The extension of the last path component; one that could not be part
+    // of a file name (a NUL, too long) is left out.
+    const QString name = fileName.section(QLatin1Char('/'), -1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return number;
+    const QString extension = name.mid(dot + 1);
+    if (extension.isEmpty() || extension.contains(QChar(0)) || extension.toUtf8().size() > 200)
+        return number;
+    return number + QLatin1Char('.') + extension;
+}
+
+QString TWBusiness::attachmentThumbnailFileName(qint32 identifier)
+{
+    return QString::number(quint32(identifier)) + QStringLiteral("t.jpg");
+}
+
+TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperation)
+{
+    // m_transactions: with the transactions
+    return writeToURL(url, saveOperation, {});
+}
+
+TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperation,
+                                     const TWTransactionList &transactions)
+{
+    if (!m_database)
+        return databaseError(SQLITE_MISUSE);
+    // The working copy must be whole: no write may be half-way.
+    if (!m_levels.empty())
+        return packageError(TWPackageBusyError, TWLocalized("packageBusyDescription"));
+    const QString path = localPath(url);
+    if (path.isEmpty())
+        return packageError(TWPackageLocationError,
+                            TWLocalized("packageLocationDescription").arg(url.toDisplayString()));
+    const QDir package(path);
+    const QString attachmentsPath = package.filePath(TWPackageAttachmentsFolderName);
+    const bool inPlace = !m_url.isEmpty() && localPath(m_url) == path && QFileInfo::exists(path);
+
+    if (!inPlace && !QDir().mkpath(path))
+        return packageError(TWPackageFolderError,
+                            TWLocalized("packageFolderDescription").arg(path));
+    if (!QDir().mkpath(attachmentsPath))
+        return packageError(TWPackageFolderError,
+                            TWLocalized("packageFolderDescription").arg(attachmentsPath));
+
+    // Attachment files first, so that a database naming them is never
+    // written without them; then the database, then the settings.
+    WrittenAttachments written;
+    if (TWErrorResult error =
+            writeAttachments(*this, transactions, attachmentsPath, inPlace, written))
+        return error;
+    if (TWErrorResult error = writePackageDatabase(package.filePath(TWPackageDataFileName)))
+        return error;
+    if (TWErrorResult error =
+            TWPropertyList::writeFile(settings(), package.filePath(TWPackageSettingsFileName)))
+        return error;
+
+    // Everything is written: the document may now rely on it.
+    const bool documentMoves = inPlace || saveOperation == TWSaveOperationSaveAs;
+    if (documentMoves) {
+        for (const WrittenAttachment &entry : std::as_const(written.attachments)) {
+            entry.attachment->setFilePath(entry.filePath);
+            entry.attachment->setThumbnailFilePath(entry.thumbnailFilePath);
+        }
+        for (const TWTransactionPtr &transaction : std::as_const(written.transactions))
+            transaction->setDirtyAttachments(false);
+    }
+    if (inPlace) {
+        removeQueuedAttachments(m_deleteAttachments, attachmentsPath, written.paths);
+        m_deleteAttachments.clear();
+        if (m_attachmentsFolderPath.isEmpty())
+            m_attachmentsFolderPath = attachmentsPath;
+    } else if (saveOperation == TWSaveOperationSaveAs) {
+        m_url = url;
+        m_attachmentsFolderPath = attachmentsPath;
+        // The queued files belong to the old package, which still uses them.
+        m_deleteAttachments.clear();
+    }
+    return std::nullopt;
+}
+
+TWErrorResult TWBusiness::writePackageDatabase(const QString &path)
+{
+    FileConnection file;
+    int rc = file.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (rc != SQLITE_OK)
+        return databaseError(rc);
+    if (TWErrorResult error = hardenConnection(file.get()))
+        return error;
+    // A rollback journal beside the file, synced before and after the pages
+    // are written: a save cut off at any point is rolled back at the next
+    // opening, and a finished one leaves no other file behind.
+    firstText(file.get(), "PRAGMA journal_mode=DELETE;", &rc);
+    if (rc == SQLITE_OK)
+        firstText(file.get(), "PRAGMA synchronous=FULL;", &rc);
+    if (rc == SQLITE_OK)
+        rc = backupDatabase(file.get(), m_database);
+    if (rc != SQLITE_OK)
+        return databaseError(rc);
+    return std::nullopt;
+}

@@ -1,0 +1,263 @@
+// The document settings: defaults of a new business and of a package without
+// them, every setting through a save and an opening, and how stored values of
+// the wrong width, type or content are read.
+
+#include "TWBusiness.h"
+#include "TWPackageTestSupport.h"
+#include "TWPropertyList.h"
+#include "TWTestSupport.h"
+
+#include <QDebug>
+
+#include <gtest/gtest.h>
+
+// Readable failures: a value as Qt's debug output writes it.
+static void PrintTo(const QVariant &value, std::ostream *os)
+{
+    QString text;
+    QDebug(&text).nospace() << value;
+    *os << text.toStdString();
+}
+
+namespace
+{
+
+QVariantMap readSettings(const QString &path)
+{
+    const TWResult<QVariant> read = TWPropertyList::readFile(path);
+    EXPECT_TRUE(read.ok());
+    return read.value.toMap();
+}
+
+QVariant unsignedNumber(quint32 value)
+{
+    return QVariant::fromValue(value);
+}
+
+// What a package whose settings file says nothing opens with.
+QVariantMap openedDefaults(const QDateTime &now)
+{
+    const QVariantMap empty;
+    return {{QStringLiteral("sortBy"), unsignedNumber(0)},
+            {QStringLiteral("masterExpanded"), unsignedNumber(0xFFFFFFFF)},
+            {QStringLiteral("activeAccountingPeriodIdentifier"), unsignedNumber(100)},
+            {QStringLiteral("lastStartupDate"), now},
+            {QStringLiteral("lastUnitCode"), QStringLiteral("USD")},
+            {QStringLiteral("lastAccount1Identifier"), unsignedNumber(0)},
+            {QStringLiteral("lastAccount2Identifier"), unsignedNumber(0)},
+            {QStringLiteral("columnSettings"), empty},
+            {QStringLiteral("documentFrame"), QStringLiteral("{{0, 0}, {0, 0}}")},
+            {QStringLiteral("masterDividerPosition"), QVariant::fromValue(260.0f)},
+            {QStringLiteral("transactionDividerPosition"), QVariant::fromValue(0.0f)},
+            {QStringLiteral("clientDividerPosition"), QVariant::fromValue(800.0f)},
+            {QStringLiteral("taskDividerPosition"), QVariant::fromValue(250.0f)},
+            {QStringLiteral("invoiceDividerPosition"), QVariant::fromValue(250.0f)},
+            {QStringLiteral("merchantDividerPosition"), QVariant::fromValue(250.0f)},
+            {QStringLiteral("fieldDividerPosition"), QVariant::fromValue(250.0f)},
+            {QStringLiteral("repeatDividerPosition"), QVariant::fromValue(250.0f)},
+            {QStringLiteral("transactionDetailsDisclosure"), unsignedNumber(0xFFFFFFFF)},
+            {QStringLiteral("voiceMemoAudioQuality"), unsignedNumber(1)},
+            {QStringLiteral("showSummary"), true},
+            {QStringLiteral("budgetStartDate"), now},
+            {QStringLiteral("searchFieldType"), 0},
+            {QStringLiteral("autofill"), false},
+            {QStringLiteral("transactionRangeType"), 0},
+            {QStringLiteral("sendInvoiceDataByClient"), empty},
+            {QStringLiteral("importTransactionsSettings"), empty},
+            {QStringLiteral("importTasksSettings"), empty},
+            {QStringLiteral("importExpensesSettings"), empty},
+            {QStringLiteral("exportTransactionsSettings"), empty},
+            {QStringLiteral("exportTasksSettings"), empty},
+            {QStringLiteral("exportExpensesSettings"), empty}};
+}
+
+} // namespace
+
+TEST(Settings, NewBusinessDefaultsAndKeysWrittenOnlyWhenSet)
+{
+    TWFixedClock clock(2024, 3, 15, 9, 30);
+    auto business = twNewBusiness(QStringLiteral("EUR"));
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    EXPECT_EQ(b.sortBy(), 1u); // default accounts: ordered by hand
+    EXPECT_EQ(b.lastUnit(), b.homeUnit());
+    EXPECT_EQ(b.lastDate(), clock.now());
+    QVariantMap expected = openedDefaults(clock.now());
+    expected[QStringLiteral("sortBy")] = unsignedNumber(1);
+    expected[QStringLiteral("lastUnitCode")] = QStringLiteral("EUR");
+    EXPECT_EQ(b.settings(), expected);
+
+    b.setTransactionRangeType(11);
+    b.setTransactionRangeToDate(twLocal(2024, 3, 31));
+    b.setLastUnit(nullptr);
+    b.setBudgetStartDate({});
+    const QVariantMap settings = b.settings();
+    EXPECT_FALSE(settings.contains(QStringLiteral("transactionRangeFromDate")));
+    EXPECT_TRUE(settings.contains(QStringLiteral("transactionRangeToDate")));
+    EXPECT_FALSE(settings.contains(QStringLiteral("lastUnitCode")));
+    EXPECT_FALSE(settings.contains(QStringLiteral("budgetStartDate")));
+
+    EXPECT_FALSE(b.setSortBy(0));
+    EXPECT_EQ(b.sortBy(), 0u);
+}
+
+TEST(Settings, APackageWithoutSettingsOpensWithEveryDefault)
+{
+    TWFixedClock clock(2024, 3, 15, 9, 30);
+    TWTestTempDir dir;
+    auto business = twNewBusiness(QStringLiteral("EUR"));
+    ASSERT_TRUE(business);
+    const QUrl url = twPackageURL(dir, QStringLiteral("Doc"));
+    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
+    const QString settingsPath = twPackageFile(url, QStringLiteral("Settings.plist"));
+    clock.set(twLocal(2024, 3, 16, 8));
+    // Missing, unreadable, or not a dictionary.
+    for (const QByteArray &content :
+         {QByteArray(), QByteArray("<?xml version=\"1.0\"?><plist><dict><key>sortBy"),
+          QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><array><integer>1</integer>"
+                     "</array></plist>")}) {
+        if (content.isEmpty())
+            ASSERT_TRUE(QFile::remove(settingsPath));
+        else
+            ASSERT_TRUE(twWriteBytes(settingsPath, content));
+        auto opened = twOpenPackage(url);
+        ASSERT_TRUE(opened);
+        EXPECT_EQ(opened->settings(), openedDefaults(clock.now()));
+        EXPECT_EQ(opened->lastDate(), clock.now());
+        EXPECT_EQ(opened->lastUnit(), opened->unitWithCode(QStringLiteral("USD")));
+    }
+}
+
+TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
+{
+    TWFixedClock clock(2024, 3, 15, 9, 30);
+    TWTestTempDir dir;
+    auto business = twNewBusiness(QStringLiteral("EUR"));
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const QVariantMap sendInvoice{{QStringLiteral("layout"), QStringLiteral("Classic")}};
+    b.setSortBy(0);
+    b.setMasterExpanded(0x15);
+    b.setLastUnit(b.unitWithCode(QStringLiteral("CAD")));
+    b.setLastMileageUnit(b.unitWithCode(QStringLiteral("KM")));
+    ASSERT_TRUE(b.lastMileageUnit());
+    b.setLastAccount1Identifier(101);
+    b.setLastAccount2Identifier(102);
+    b.setColumnSettings(
+        {{QStringLiteral("0"),
+          QVariantMap{{QStringLiteral("sortField"), unsignedNumber(4294967293u)},
+                      {QStringLiteral("fields"),
+                       QVariantList{QVariantMap{{QStringLiteral("identifier"), -3},
+                                                {QStringLiteral("width"), 120.5f}}}}}}});
+    b.setDocumentFrame(QRectF(10, 20.5, 800, 600));
+    b.setMasterDividerPosition(123.456);
+    b.setTransactionDividerPosition(1);
+    b.setClientDividerPosition(2);
+    b.setTaskDividerPosition(3);
+    b.setInvoiceDividerPosition(4);
+    b.setMerchantDividerPosition(5);
+    b.setFieldDividerPosition(6);
+    b.setRepeatDividerPosition(7);
+    b.setSelectedMasterItemSettings(QVariantList{QStringLiteral("account"), 101});
+    b.setTransactionDetailsDisclosure(0xFFFFFFF0);
+    b.setVoiceMemoAudioQuality(2);
+    b.setShowSummary(false);
+    b.setBudgetStartDate(twLocal(2024, 1, 1));
+    b.setLastCurrencyUpdateDate(twLocal(2024, 3, 14, 18, 5, 7));
+    b.setSearchFieldType(-3);
+    b.setAutofill(true);
+    b.setTransactionRangeType(-3);
+    b.setTransactionRangeFromDate(twLocal(2024, 2, 1));
+    b.setTransactionRangeToDate(twLocal(2024, 2, 29, 23, 59, 59));
+    b.setSendInvoiceData({{105, std::make_shared<TWSendInvoiceData>(sendInvoice)}});
+    b.setImportTransactionsSettings(
+        {{QStringLiteral("Bank"), QVariantMap{{QStringLiteral("type"), unsignedNumber(2)},
+                                              {QStringLiteral("account"), 101}}}});
+    b.setImportTasksSettings({{QStringLiteral("tasks"), 1}});
+    b.setImportExpensesSettings({{QStringLiteral("expenses"), 2}});
+    b.setExportTransactionsSettings(std::make_shared<TWExportTransactionsSettings>(
+        QVariantMap{{QStringLiteral("accounts"), QVariantList{100, 101}}}));
+    b.setExportTasksSettings(
+        std::make_shared<TWExportTasksSettings>(QVariantMap{{QStringLiteral("tasks"), true}}));
+    b.setExportExpensesSettings(
+        std::make_shared<TWExportExpensesSettings>(QVariantMap{{QStringLiteral("expenses"), 1.5}}));
+    const QVariantMap written = b.settings();
+    EXPECT_EQ(written.size(), 36);
+
+    const QUrl url = twPackageURL(dir, QStringLiteral("Doc"));
+    ASSERT_FALSE(b.writeToURL(url, TWSaveOperationSaveAs));
+    clock.set(twLocal(2024, 3, 20, 8));
+    auto opened = twOpenPackage(url);
+    ASSERT_TRUE(opened);
+    const TWBusiness &o = *opened;
+    // Everything comes back, in the types the file holds; only the moment of
+    // opening is new.
+    QVariantMap expected = written;
+    expected[QStringLiteral("lastStartupDate")] = clock.now();
+    EXPECT_EQ(o.settings(), expected);
+    EXPECT_EQ(readSettings(twPackageFile(url, QStringLiteral("Settings.plist"))).keys(),
+              written.keys());
+    EXPECT_EQ(o.lastUnit(), o.unitWithCode(QStringLiteral("CAD")));
+    EXPECT_EQ(o.lastMileageUnit(), o.unitWithCode(QStringLiteral("KM")));
+    EXPECT_EQ(o.masterDividerPosition(), double(float(123.456)));
+    EXPECT_EQ(o.searchFieldType(), -3);
+    EXPECT_EQ(o.transactionRangeFromDate(), twLocal(2024, 2, 1));
+    ASSERT_TRUE(o.sendInvoiceData().value(105));
+    EXPECT_EQ(o.sendInvoiceData().value(105)->settings(), sendInvoice);
+}
+
+TEST(Settings, StoredValuesAreReadWithTheWidthAndTypeOfTheirField)
+{
+    TWFixedClock clock(2024, 3, 15, 9, 30);
+    TWTestTempDir dir;
+    auto business = twNewBusiness(QStringLiteral("EUR"));
+    ASSERT_TRUE(business);
+    const QUrl url = twPackageURL(dir, QStringLiteral("Doc"));
+    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
+    const QString settingsPath = twPackageFile(url, QStringLiteral("Settings.plist"));
+
+    QVariantMap settings = readSettings(settingsPath);
+    // Negative numbers in unsigned fields keep their low 32 bits; large ones
+    // in signed fields read as negative; dividers are 32-bit floats.
+    settings[QStringLiteral("masterExpanded")] = -3;
+    settings[QStringLiteral("searchFieldType")] = unsignedNumber(4294967293u);
+    settings[QStringLiteral("masterDividerPosition")] = 123.456;
+    // Codes naming no unit.
+    settings[QStringLiteral("lastUnitCode")] = QStringLiteral("XXX");
+    settings[QStringLiteral("lastMileageUnitCode")] = QStringLiteral("YYY");
+    // Values of the wrong type give the defaults.
+    settings[QStringLiteral("sortBy")] = QStringLiteral("one");
+    settings[QStringLiteral("columnSettings")] = QVariantList{1, 2};
+    settings[QStringLiteral("documentFrame")] = QStringLiteral("{{1, 2}, {3}}");
+    settings[QStringLiteral("lastCurrencyUpdateDate")] = QStringLiteral("yesterday");
+    settings[QStringLiteral("selectedMasterItemSettings")] = QStringLiteral("account");
+    settings[QStringLiteral("exportTasksSettings")] = 5;
+    settings[QStringLiteral("importTasksSettings")] = QStringLiteral("tasks");
+    // Send-invoice entries stand under client identifiers.
+    settings[QStringLiteral("sendInvoiceDataByClient")] = QVariantMap{
+        {QStringLiteral("105"), QVariantMap{{QStringLiteral("subject"), QStringLiteral("Hi")}}},
+        {QStringLiteral("client"), QVariantMap{{QStringLiteral("subject"), QStringLiteral("x")}}},
+        {QStringLiteral("106"), QStringLiteral("not a dictionary")}};
+    ASSERT_FALSE(TWPropertyList::writeFile(settings, settingsPath));
+
+    auto opened = twOpenPackage(url);
+    ASSERT_TRUE(opened);
+    const TWBusiness &o = *opened;
+    EXPECT_EQ(o.masterExpanded(), 4294967293u);
+    EXPECT_EQ(o.searchFieldType(), -3);
+    EXPECT_EQ(o.masterDividerPosition(), double(float(123.456)));
+    EXPECT_EQ(o.homeUnit()->code(), QStringLiteral("EUR"));
+    EXPECT_EQ(o.lastUnit(), o.unitWithCode(QStringLiteral("USD")));
+    EXPECT_FALSE(o.lastMileageUnit());
+    EXPECT_EQ(o.sortBy(), 0u);
+    EXPECT_TRUE(o.columnSettings().isEmpty());
+    EXPECT_EQ(o.documentFrame(), QRectF());
+    EXPECT_FALSE(o.lastCurrencyUpdateDate().isValid());
+    EXPECT_FALSE(o.selectedMasterItemSettings());
+    EXPECT_TRUE(o.exportTasksSettings()->settings().isEmpty());
+    EXPECT_TRUE(o.importTasksSettings().isEmpty());
+    EXPECT_EQ(o.sendInvoiceData().keys(), QList<qint32>{105});
+    EXPECT_EQ(o.settings().value(QStringLiteral("sendInvoiceDataByClient")),
+              QVariant(QVariantMap{{QStringLiteral("105"), QVariantMap{{QStringLiteral("subject"),
+                                                                        QStringLiteral("Hi")}}}}));
+}
