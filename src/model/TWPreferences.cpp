@@ -194,7 +194,12 @@ void TWPreferences::store(const char *key, const QVariant &value, bool post)
         m_settings->setValue(QLatin1String(key), value);
     else
         m_settings->remove(QLatin1String(key));
-    syncSettings(post);
+    // Remembered choices (the last account or report type) change with every
+    // record the store adds, dozens of times while a new business is seeded:
+    // they reach the file with QSettings' own deferred write and at quit,
+    // not with a file write each.
+    if (post)
+        syncSettings(true);
 }
 
 void TWPreferences::setLastAccountType(std::uint32_t v)
@@ -371,7 +376,10 @@ QString TWPreferences::temporaryDirectoryURL()
     syncSettings(false);
     if (QCoreApplication *app = QCoreApplication::instance()) {
         m_quitConnection = QObject::connect(app, &QCoreApplication::aboutToQuit, app,
-                                            [this] { deleteTempFiles(); });
+                                            [this] {
+                                                m_settings->sync();
+                                                deleteTempFiles();
+                                            });
     }
     return m_temporaryDirectory;
 }

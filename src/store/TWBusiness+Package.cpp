@@ -423,8 +423,14 @@ TWErrorResult TWBusiness::populateDatabase(const QSet<QString> &created, bool is
         if (TWErrorResult error = populateFields())
             return error;
     }
-    // populateFilters (when "filters" was created): with the saved filters
-    // populateReports (when "reports" was created): with the reports
+    if (made("filters")) {
+        if (TWErrorResult error = populateFilters())
+            return error;
+    }
+    if (made("reports")) {
+        if (TWErrorResult error = populateReports())
+            return error;
+    }
     return std::nullopt;
 }
 
@@ -446,17 +452,17 @@ TWErrorResult TWBusiness::loadDatabase()
         &TWBusiness::loadTags,
         &TWBusiness::loadPercentTotals,
         // &TWBusiness::loadRepeats: with the repeats
-        // &TWBusiness::loadFiltersAll: with the saved filters
-        // &TWBusiness::loadClients: with the clients
-        // &TWBusiness::loadProjects: with the projects
-        // &TWBusiness::loadTasks: with the tasks
-        // &TWBusiness::loadTaskItems: with the task items
-        // &TWBusiness::loadExpenses: with the expenses
+        &TWBusiness::loadFiltersAll,
+        &TWBusiness::loadClients,
+        &TWBusiness::loadProjects,
+        &TWBusiness::loadTasks,
+        &TWBusiness::loadTaskItems,
+        &TWBusiness::loadExpenses,
         // &TWBusiness::loadInvoices: with the invoices
-        // &TWBusiness::loadMerchants: with the merchants
+        &TWBusiness::loadMerchants,
         // &TWBusiness::loadBills: with the bills
-        // &TWBusiness::loadReports: with the reports
-        // &TWBusiness::loadBudgetItems: with the budget items
+        &TWBusiness::loadReports,
+        &TWBusiness::loadBudgetItems,
     };
     // clang-format on
     for (const Load step : steps) {
