@@ -4,6 +4,8 @@
 // exports and lists, unique file names, version comparison and the update
 // decision, the user's idle time and the tinted folder image of group rows.
 
+#include "TWUnit.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QDateTime>
@@ -17,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 
+class TWBusiness;
 class TWIdleTimeSource;
 class TWPreferences;
 
@@ -30,6 +33,15 @@ enum TWIntervalPreset : std::uint32_t {
     TWIntervalLastYear = 5,
     TWIntervalCustom = 6,
 };
+
+// One entry of a unit pop-up menu: a separator, or a unit with its title. The
+// user interface turns the list into its menu.
+struct TWUnitMenuItem {
+    bool separator = false;
+    QString title;
+    TWUnitPtr unit;
+};
+using TWUnitMenuItems = QList<TWUnitMenuItem>;
 
 class TWUtilities
 {
@@ -67,6 +79,15 @@ public:
     static bool writeJPEGImageFile(const QImage &image, const QUrl &url);
     // A JPEG thumbnail fitted into 50 x 50 in a temporary file; empty on failure.
     QString thumbnailImageFile(const QImage &image) const;
+
+    // The entries of a unit pop-up menu: the mileage units by name (when
+    // asked for) and a separator; the favourite units and a separator (when
+    // there are any); the currencies; a separator and the custom units (when
+    // there are any). Units other than mileage ones are titled
+    // "name (description / code)", or "name (code)" without a description.
+    // Defined with the business, whose units it lists.
+    static TWUnitMenuItems unitMenuItemsWithBusiness(const TWBusiness &business,
+                                                     bool includeMileage);
 
     // The start (00:00:00) and end (23:59:59) of an interval preset, relative
     // to now; preset 6 takes the custom dates. Invalid for preset 0, for presets

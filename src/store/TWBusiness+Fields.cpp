@@ -676,7 +676,8 @@ TWStatement TWBusiness::temporaryStatement(const QString &sql)
     return TWStatement(this, prepared, true, m_generation, SQLITE_OK);
 }
 
-// ---- Calls into groups written later (no-ops for now) ----
+// ---- Calls into groups written later (no-ops for now; the transaction
+// hooks are defined with the transactions) ----
 
 void TWBusiness::fieldHookColumnSettingsAddField(const TWFieldPtr &)
 {
@@ -693,19 +694,10 @@ void TWBusiness::fieldHookImportSettingsRemoveField(const TWFieldPtr &)
 void TWBusiness::fieldHookExportSettingsRemoveField(const TWFieldPtr &)
 {
 }
-void TWBusiness::fieldHookTransactionsRemoveFieldValues(const TWFieldPtr &)
-{
-}
 void TWBusiness::fieldHookFiltersDeleteFieldCriteria(const TWFieldPtr &field)
 {
     if (field)
         filtersDeleteCriteria(*field, std::nullopt);
-}
-void TWBusiness::fieldHookTransactionsClearListItem(const TWFieldPtr &, qint32)
-{
-}
-void TWBusiness::fieldHookTransactionsRemoveTagItem(const TWFieldPtr &, qint32)
-{
 }
 void TWBusiness::fieldHookFiltersDeleteChoiceCriteria(const TWFieldPtr &field,
                                                       qint32 choiceIdentifier)

@@ -168,7 +168,7 @@ TWErrorResult copyAttachmentFile(const QString &source, const QString &target)
 // Copies the attachment files of the transactions into `folder`: in place
 // only those of transactions whose attachments changed, elsewhere all of
 // them. Stops at the first file that cannot be copied.
-TWErrorResult writeAttachments([[maybe_unused]] TWBusiness &business,
+TWErrorResult writeAttachments(TWBusiness &business,
                                const TWTransactionList &transactions, const QString &folder,
                                bool inPlace, WrittenAttachments &written)
 {
@@ -176,7 +176,10 @@ TWErrorResult writeAttachments([[maybe_unused]] TWBusiness &business,
     for (const TWTransactionPtr &transaction : transactions) {
         if (!transaction || (inPlace && !transaction->dirtyAttachments()))
             continue;
-        // transaction->attachmentsWithBusiness(business): with the attachment loading
+        // Attachments never loaded are read now, so a save elsewhere copies
+        // their files too.
+        if (!inPlace)
+            transaction->attachmentsWithBusiness(business);
         const std::optional<TWAttachmentList> &attachments = transaction->attachments();
         if (!attachments) {
             // Never loaded, so unchanged: in place its files are where they
@@ -446,7 +449,7 @@ TWErrorResult TWBusiness::loadDatabase()
         &TWBusiness::loadGroups,
         &TWBusiness::loadAccounts,
         &TWBusiness::loadFields,
-        // &TWBusiness::loadTransactions: with the transactions
+        &TWBusiness::loadTransactions,
         &TWBusiness::loadRelationships,
         &TWBusiness::loadLists,
         &TWBusiness::loadTags,
@@ -496,8 +499,7 @@ QString TWBusiness::attachmentThumbnailFileName(qint32 identifier)
 
 TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperation)
 {
-    // m_transactions: with the transactions
-    return writeToURL(url, saveOperation, {});
+    return writeToURL(url, saveOperation, m_transactions);
 }
 
 TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperation,

@@ -74,13 +74,18 @@ class QThreadPool;
 // ----- end of Accounts -----
 
 // ===== Transactions =====
-class TWTransaction;
+#include "TWFilter.h"
+#include "TWTransaction.h"
+
+#include <QDateTime>
 // ----- end of Transactions -----
 
 // ===== Splits, attachments and custom values =====
-class TWSplit;
-class TWAttachment;
-class TWFieldValue;
+#include "TWAttachment.h"
+#include "TWFieldValue.h"
+#include "TWSplit.h"
+
+#include <optional>
 // ----- end of Splits, attachments and custom values -----
 
 // ===== Relationships =====
@@ -549,9 +554,142 @@ public:
     // ----- end of Accounts -----
 
     // ===== Transactions =====
+
+    // The stored transactions, in the order the load read them, later
+    // additions appended. The list is never sorted; every query sorts its own
+    // result. Empty before `loadTransactions`.
+    const TWTransactionList &transactions() const { return m_transactions; }
+    // The stored transaction itself (not a view) with that identifier, the
+    // first in list order; nullptr when none. Answered from an index.
+    TWTransactionPtr transactionWithIdentifier(qint32 identifier) const;
+
+    // Opening (after units, accounts and fields are loaded): replaces
+    // `transactions` with the table's rows, each with its custom values (in
+    // `userFields` order: the column fields, then the tags fields), its tags
+    // and, when it is split, its splits. Attachments are not read: each
+    // transaction reads its own on first use (`attachmentsWithBusiness`). Any
+    // failure (also of the splits or tags) fails the load and leaves the list
+    // empty, so no transaction is ever held with lines or values missing. A
+    // row without a unit code counts in "USD"; a code naming no unit of the
+    // business gets that code's placeholder unit (`unitForStoredCode`).
+    TWErrorResult loadTransactions();
+
+    // Reading one transaction's rows. The splits in identifier order; the
+    // attachments in their order, with their files in `attachmentsFolderPath`
+    // (a photo's thumbnail only when its file exists). An empty list when
+    // there are none; none when the query fails. Nothing is changed.
+    std::optional<TWSplitList> transactionSplits(qint32 transactionIdentifier);
+    std::optional<TWAttachmentList> transactionAttachments(const TWTransaction &transaction);
+    // Gives the transaction the list `transactionAttachments` reads (left
+    // absent when the query fails, so a later use asks again).
+    void loadTransactionAttachments(TWTransaction &transaction);
+    // The names of an attachment's files in the attachments folder:
+    // "<identifier>.<extension of fileName>" ("<identifier>" without an
+    // extension) and a photo's thumbnail "<identifier>t.jpg".
+    static QString attachmentFileName(qint32 identifier, const QString &fileName);
+    static QString attachmentThumbnailFileName(qint32 identifier);
+
+    // Queries over the in-memory list. Each returns a new list sorted by date,
+    // then identifier, of views: copies seen from one account
+    // (`transactionForActiveAccount`, no split), never the stored objects.
+    // Every transaction, seen from account 1 (a split one from its first
+    // line's account, 0 without lines).
+    TWTransactionList allTransactions() const;
+    // The transactions that touch the account (a split one through its lines
+    // only), seen from it.
+    TWTransactionList transactionsForAccount(const TWAccount &account) const;
+    // For each listed account, those that touch it, seen from it: a
+    // transaction between two listed accounts is there twice.
+    TWTransactionList transactionsForAccounts(const TWAccountList &accounts) const;
+    // The transactions the filter (or at least one of the filters) matches,
+    // seen as in `allTransactions`, each once. (Matching waits for the filter
+    // criteria: until they exist no filter matches anything.)
+    TWTransactionList transactionsForFilter(const TWFilter &filter);
+    TWTransactionList transactionsForFilters(const TWFilterList &filters);
+    // The export selection: the stored transactions themselves (their active
+    // account reset to 0), sorted, that the filter (when given) matches, that
+    // touch one of the accounts (when a list is given; a split transaction
+    // through its lines), and whose date lies within the interval preset's
+    // bounds (TWUtilities::intervalFromDate/intervalToDate with the custom
+    // dates). `hasAttachments`, when given, tells whether one of them has
+    // attachments.
+    TWTransactionList transactionsForAccounts(const std::optional<TWAccountList> &accounts,
+                                              const TWFilterPtr &filter, std::uint32_t interval,
+                                              const QDateTime &intervalFromDate,
+                                              const QDateTime &intervalToDate,
+                                              bool *hasAttachments);
+    // The export list: for each account (sorted by name), the given
+    // transactions (sorted) that touch it, seen from it, with running
+    // balances per account. Grouped by account, not sorted as a whole.
+    TWTransactionList exportTransactionsForAccounts(const TWAccountList &accounts,
+                                                    const TWTransactionList &transactions) const;
+
+    // What the transaction model borrows from this business: the defaults of
+    // a new transaction (with the next identifier), the choice of default
+    // accounts, and the search's settings, lookups and money texts.
+    TWNewTransactionDefaults newTransactionDefaults();
+    TWAccountDefaults accountDefaults() const;
+    TWTransactionSearchContext transactionSearchContext() const;
+
+    // The identifier for a new transaction: the largest stored one plus one,
+    // raised to the "startingIdentifier" preference; 0 on failure.
+    qint32 nextTransactionIdentifier();
+
+    // The accounting period of the transaction's date (`accountingPeriodForDate`),
+    // and whether that date lies on an earlier day than the start of the
+    // current period.
+    TWAccountingPeriodPtr accountingPeriodForTransaction(const TWTransaction &transaction) const;
+    bool transactionBeforeActiveAccountingPeriod(const TWTransaction &transaction) const;
     // ----- end of Transactions -----
 
     // ===== Splits, attachments and custom values =====
+
+    // What the transaction writes hand on: the custom values, tags, splits
+    // and attachment rows of a transaction whose row they wrote. Each is one
+    // write (all or nothing, joining the caller's write when there is one).
+    // Splits and attachments of identifier 0 are numbered when first stored,
+    // and the identifier is written into the object (and taken back if the
+    // write rolls back).
+
+    // Writes every custom column of the transaction's row (no value: NULL)
+    // with bound parameters, and replaces its tag rows. A value that is not
+    // valid (TWFieldValue::isValid) or whose type is not its field's is
+    // refused: nothing is written and an error is returned.
+    TWErrorResult updateTransactionFields(const TWTransaction &transaction);
+
+    // Inserts each line of a split transaction (nothing for one that is not).
+    TWErrorResult saveTransactionSplits(const TWTransaction &transaction);
+    // Makes the stored lines those of the transaction: its stored lines are
+    // updated, new ones inserted and the stored ones it no longer has deleted
+    // (with their relationships). A line whose identifier is not one of this
+    // transaction's stored lines is inserted as a new line with a new
+    // identifier, never written over another transaction's line.
+    TWErrorResult updateTransactionSplits(const TWTransaction &transaction);
+    // Deletes every line of the transaction (their relationships are left to
+    // the transaction's own relationship deletion).
+    TWErrorResult deleteTransactionSplits(const TWTransaction &transaction);
+    TWErrorResult addSplit(const TWSplitPtr &split, const TWTransaction &transaction);
+    TWErrorResult updateSplit(const TWSplitPtr &split);
+    // Deletes the line and its relationships.
+    TWErrorResult deleteSplit(const TWSplitPtr &split);
+
+    // Inserts a row for each attachment of the transaction's list whose file
+    // exists (the others are skipped). The files themselves are copied into
+    // the package when the document is saved.
+    TWErrorResult saveTransactionAttachments(const TWTransaction &transaction);
+    // Queues the files of every attachment of the transaction (reading the
+    // stored list when it was never loaded) and deletes its attachment rows.
+    TWErrorResult deleteTransactionAttachments(const TWTransaction &transaction);
+    // Queues the attachment's files in `deleteAttachments` for the next save:
+    // a photo's thumbnail, then the file. Only files inside the document's
+    // attachments folder are queued: a file not copied into the package yet
+    // is the user's own and is never deleted. Undone if the enclosing write
+    // rolls back.
+    void deleteTransactionAttachment(const TWAttachmentPtr &attachment);
+
+    // The largest stored identifier plus one, at least 100; 0 on failure.
+    qint32 nextSplitIdentifier();
+    qint32 nextAttachmentIdentifier();
     // ----- end of Splits, attachments and custom values -----
 
     // ===== Relationships =====
@@ -1111,11 +1249,6 @@ public:
     // The same, writing the attachments of `transactions`.
     TWErrorResult writeToURL(const QUrl &url, TWSaveOperation saveOperation,
                              const QList<std::shared_ptr<TWTransaction>> &transactions);
-    // The name of an attachment's file in "Attachments": the identifier,
-    // then "." and the extension of the attachment's file name when it has
-    // one; the thumbnail of a photo: the identifier, "t.jpg".
-    static QString attachmentFileName(qint32 identifier, const QString &fileName);
-    static QString attachmentThumbnailFileName(qint32 identifier);
 
     // --- Settings ---
     // Kept in the package's "Settings.plist"; read when a package is opened,
@@ -1357,9 +1490,64 @@ private:
     // ----- end of Accounts -----
 
     // ===== Transactions =====
+
+    // Reaches the list changes below in tests.
+    friend class TWTransactionsTestPeer;
+
+    // Replaces the list and rebuilds its index (loading).
+    void setTransactionList(const TWTransactionList &transactions);
+    // The list changes the transaction writes make, each keeping the index in
+    // step and registering its undo with the scope (the old object back at
+    // its old position).
+    void appendTransaction(WriteScope &scope, const TWTransactionPtr &transaction);
+    void replaceTransactionAt(WriteScope &scope, qsizetype position,
+                              const TWTransactionPtr &transaction);
+    void removeTransactionAt(WriteScope &scope, qsizetype position);
+    // Removes every listed transaction the predicate picks, in one pass;
+    // returns them in list order.
+    TWTransactionList removeTransactionsIf(WriteScope &scope,
+                                           const std::function<bool(const TWTransaction &)> &pick);
+    // The position of that very object in the list; -1 when it is not listed.
+    qsizetype transactionPosition(const TWTransactionPtr &transaction) const;
+    // The index entry of one identifier: the first listed object with it.
+    void reindexTransactionIdentifier(qint32 identifier);
+
+    // Reads the rows, lines and tags into `list` (loadTransactions).
+    TWErrorResult readTransactions(TWTransactionList &list);
+
+    // Document settings the transaction defaults and search read. They belong
+    // to the document settings group; until it exists these give the values
+    // of a document without settings.
+    struct LastTransactionSettings {
+        QDateTime lastDate;
+        TWUnitPtr lastUnit;
+        TWUnitPtr lastMileageUnit;
+        qint32 lastAccount1Identifier = 0;
+        qint32 lastAccount2Identifier = 0;
+    };
+    LastTransactionSettings lastTransactionSettings() const;
+    // 0: the search matches by words (TWStringAdditions::searchString with
+    // contains); otherwise a text must begin with the search text.
+    qint32 transactionSearchFieldType() const;
+
+    // Calls into groups written later. Whether a saved filter picks the
+    // transaction (its criteria's matchTransaction with this business); NO
+    // until filter criteria exist.
+    bool filterHookMatchTransaction(const TWFilter &filter, const TWTransaction &transaction);
+    // The running balance of each view per account (updateBalance of the
+    // balances group).
+    void balanceHookUpdateBalance(TWTransactionList &views) const;
+
+    TWTransactionList m_transactions;
+    QHash<qint32, TWTransactionPtr> m_transactionIndex;
     // ----- end of Transactions -----
 
     // ===== Splits, attachments and custom values =====
+
+    // Queues a removed attachment's files, taken back if `scope` rolls back.
+    void queueAttachmentFiles(WriteScope &scope, const TWAttachment &attachment);
+    // The stored line identifiers of a transaction.
+    TWResult<QSet<qint32>> storedSplitIdentifiers(qint32 transactionIdentifier);
     // ----- end of Splits, attachments and custom values -----
 
     // ===== Relationships =====

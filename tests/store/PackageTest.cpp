@@ -456,13 +456,6 @@ TEST_F(PackageAttachments, AFailedCopyFailsTheSaveAndChangesNothing)
     EXPECT_TRUE(business->writeToURL(other, TWSaveOperationSaveAs, transactions));
     EXPECT_EQ(business->url(), url);
 
-    // Attachments never read: in place their files are where they belong;
-    // elsewhere they would be lost.
-    broken->setAttachments(std::nullopt);
-    EXPECT_FALSE(business->writeToURL(url, TWSaveOperationSave, transactions));
-    error = business->writeToURL(other, TWSaveOperationSaveTo, transactions);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), TWPackageAttachmentError);
 }
 
 TEST_F(PackageAttachments, QueuedFilesAreDeletedOnlyInsideThePackageAfterASuccessfulSave)

@@ -1,0 +1,696 @@
+// The transactions of a business in memory: loading them with their custom
+// values, tags and lines, reading a transaction's lines and attachments, the
+// queries the register, exports and reports ask, and the list changes the
+// transaction writes make.
+
+#include "TWBusiness.h"
+
+#include "TWDateAdditions.h"
+#include "TWSchema.h"
+#include "TWUtilities.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+namespace
+{
+
+// The 22 fixed columns in the order the load reads them; the custom columns
+// follow.
+const char *const kTransactionsSelectColumns =
+    "SELECT identifier, type, state, payee, description, account1Identifier, "
+    "account2Identifier, date, total, totalAccount1, totalAccount2, totalBusiness, totalStart, "
+    "totalEnd, unit, attachments, repeatIdentifier, cleared, notes, split, dateCreated, "
+    "dateModified";
+constexpr int kFixedColumns = 22;
+
+// Every line and every tag in one pass each, grouped by transaction. The tags
+// of a transaction keep the order they were written in.
+const char *const kSplitsLoadAllSQL =
+    "SELECT identifier, description, accountIdentifier, total, totalAccount, totalBusiness, "
+    "totalStart, totalEnd, unit, transactionIdentifier FROM splits "
+    "ORDER BY transactionIdentifier ASC, identifier ASC;";
+const char *const kTransactionTagsLoadAllSQL =
+    "SELECT transactionIdentifier, fieldIdentifier, tagIdentifier FROM transactionTags "
+    "ORDER BY transactionIdentifier ASC, rowid ASC;";
+
+const char *const kSplitsGetTransactionSQL =
+    "SELECT identifier, description, accountIdentifier, total, totalAccount, totalBusiness, "
+    "totalStart, totalEnd, unit FROM splits WHERE transactionIdentifier=? ORDER BY identifier ASC;";
+const char *const kAttachmentsGetSQL =
+    "SELECT identifier, fileName, mimeType, type, attachmentOrder, timeSeconds, photoWidth, "
+    "photoHeight, fileSize FROM attachments WHERE transactionIdentifier=? "
+    "ORDER BY attachmentOrder ASC;";
+
+const char *const kTransactionsMaxSQL = "SELECT MAX(identifier) FROM transactions;";
+
+// The field types that own a column of the transactions table.
+bool hasColumn(std::uint32_t type)
+{
+    return type != TWFieldTypeStandard && type <= TWFieldTypePercentTotal &&
+           type != TWFieldTypeTags;
+}
+
+// Seconds since 1970 as stored; 0 (and anything that is no moment) is none.
+QDateTime dateTimeWithStoredSeconds(double seconds)
+{
+    // Beyond the year 9999 a stored value is damage, not a moment.
+    constexpr double limit = 253402300800.0;
+    if (!std::isfinite(seconds) || seconds == 0.0 || std::fabs(seconds) >= limit)
+        return {};
+    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)));
+}
+
+// One custom column of a row as a value of its field; null when the column
+// holds none (NULL, 0, an empty text or a number the value refuses).
+TWFieldValuePtr readFieldValue(const TWStatement &row, int column, const TWField &field)
+{
+    if (row.isNull(column))
+        return nullptr;
+    const std::uint32_t type = field.type();
+    TWFieldValuePtr value = TWFieldValue::fieldValueWithIdentifier(field.identifier(), type);
+    switch (type) {
+    case TWFieldTypeText:
+        value->setText(row.columnText(column));
+        break;
+    case TWFieldTypeCurrency:
+    case TWFieldTypePercentTotal:
+        if (const qint64 amount = row.columnInt64(column))
+            value->setCurrency(amount);
+        break;
+    case TWFieldTypeNumber:
+        if (const double number = row.columnDouble(column); number != 0.0)
+            value->setNumber(number);
+        break;
+    case TWFieldTypePercent:
+        if (const double percent = row.columnDouble(column); percent != 0.0)
+            value->setPercentFromDouble(percent);
+        break;
+    case TWFieldTypeCheckbox:
+        if (row.columnInt64(column) != 0)
+            value->setCheckboxValue(true);
+        break;
+    case TWFieldTypeDate: {
+        const double packed = row.columnDouble(column);
+        if (std::isfinite(packed) && packed >= 1.0 && packed < 4294967296.0)
+            value->setDate(TWDateAdditions::dateWithValue(std::uint32_t(packed)));
+        break;
+    }
+    case TWFieldTypeList:
+        if (const qint32 item = row.columnInt32(column))
+            value->setListItemIdentifier(item);
+        break;
+    default:
+        break;
+    }
+    return value->hasValue() ? value : nullptr;
+}
+
+// Whether a transaction moves money into or out of the account: its two
+// accounts, or for a split transaction its lines only.
+bool touchesAccount(const TWTransaction &transaction, qint32 accountIdentifier)
+{
+    if (accountIdentifier == 0)
+        return false;
+    if (!transaction.hasSplit())
+        return transaction.account1Identifier() == accountIdentifier ||
+               transaction.account2Identifier() == accountIdentifier;
+    for (const TWSplitPtr &split : transaction.splits()) {
+        if (split && split->accountIdentifier() == accountIdentifier)
+            return true;
+    }
+    return false;
+}
+
+// The account a transaction is seen from when no account is asked for.
+qint32 defaultViewAccount(const TWTransaction &transaction)
+{
+    if (!transaction.hasSplit())
+        return transaction.account1Identifier();
+    for (const TWSplitPtr &split : transaction.splits()) {
+        if (split)
+            return split->accountIdentifier();
+    }
+    return 0;
+}
+
+TWTransactionList sorted(TWTransactionList list)
+{
+    TWTransaction::sortTransactions(list);
+    return list;
+}
+
+} // namespace
+
+// ---- The list and its index ----
+
+TWTransactionPtr TWBusiness::transactionWithIdentifier(qint32 identifier) const
+{
+    return m_transactionIndex.value(identifier);
+}
+
+void TWBusiness::setTransactionList(const TWTransactionList &transactions)
+{
+    m_transactions = transactions;
+    m_transactionIndex.clear();
+    m_transactionIndex.reserve(transactions.size());
+    for (const TWTransactionPtr &transaction : transactions) {
+        if (transaction && !m_transactionIndex.contains(transaction->identifier()))
+            m_transactionIndex.insert(transaction->identifier(), transaction);
+    }
+}
+
+void TWBusiness::reindexTransactionIdentifier(qint32 identifier)
+{
+    for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
+        if (transaction && transaction->identifier() == identifier) {
+            m_transactionIndex.insert(identifier, transaction);
+            return;
+        }
+    }
+    m_transactionIndex.remove(identifier);
+}
+
+qsizetype TWBusiness::transactionPosition(const TWTransactionPtr &transaction) const
+{
+    if (!transaction)
+        return -1;
+    return m_transactions.indexOf(transaction);
+}
+
+void TWBusiness::appendTransaction(WriteScope &scope, const TWTransactionPtr &transaction)
+{
+    if (!transaction)
+        return;
+    const qint32 identifier = transaction->identifier();
+    m_transactions.append(transaction);
+    const bool indexed = !m_transactionIndex.contains(identifier);
+    if (indexed)
+        m_transactionIndex.insert(identifier, transaction);
+    scope.onRollback([this, identifier, indexed] {
+        m_transactions.removeLast();
+        if (indexed)
+            m_transactionIndex.remove(identifier);
+    });
+}
+
+void TWBusiness::replaceTransactionAt(WriteScope &scope, qsizetype position,
+                                      const TWTransactionPtr &transaction)
+{
+    if (!transaction || position < 0 || position >= m_transactions.size())
+        return;
+    const TWTransactionPtr old = m_transactions.at(position);
+    const TWTransactionPtr oldIndexed = m_transactionIndex.value(old->identifier());
+    const TWTransactionPtr oldNewIndexed = m_transactionIndex.value(transaction->identifier());
+    m_transactions[position] = transaction;
+    reindexTransactionIdentifier(old->identifier());
+    if (transaction->identifier() != old->identifier())
+        reindexTransactionIdentifier(transaction->identifier());
+    scope.onRollback([this, position, old, oldIndexed, transaction, oldNewIndexed] {
+        m_transactions[position] = old;
+        const auto restore = [this](qint32 identifier, const TWTransactionPtr &entry) {
+            if (entry)
+                m_transactionIndex.insert(identifier, entry);
+            else
+                m_transactionIndex.remove(identifier);
+        };
+        restore(transaction->identifier(), oldNewIndexed);
+        restore(old->identifier(), oldIndexed);
+    });
+}
+
+void TWBusiness::removeTransactionAt(WriteScope &scope, qsizetype position)
+{
+    if (position < 0 || position >= m_transactions.size())
+        return;
+    const TWTransactionPtr transaction = m_transactions.takeAt(position);
+    const qint32 identifier = transaction->identifier();
+    const TWTransactionPtr oldIndexed = m_transactionIndex.value(identifier);
+    if (oldIndexed == transaction)
+        reindexTransactionIdentifier(identifier);
+    scope.onRollback([this, position, transaction, identifier, oldIndexed] {
+        m_transactions.insert(position, transaction);
+        if (oldIndexed)
+            m_transactionIndex.insert(identifier, oldIndexed);
+        else
+            m_transactionIndex.remove(identifier);
+    });
+}
+
+TWTransactionList
+TWBusiness::removeTransactionsIf(WriteScope &scope,
+                                 const std::function<bool(const TWTransaction &)> &pick)
+{
+    TWTransactionList kept;
+    TWTransactionList removed;
+    kept.reserve(m_transactions.size());
+    for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
+        if (transaction && pick(*transaction))
+            removed.append(transaction);
+        else
+            kept.append(transaction);
+    }
+    if (removed.isEmpty())
+        return removed;
+    const TWTransactionList old = m_transactions;
+    setTransactionList(kept);
+    scope.onRollback([this, old] { setTransactionList(old); });
+    return removed;
+}
+
+// ---- Loading ----
+
+TWErrorResult TWBusiness::loadTransactions()
+{
+    setTransactionList({});
+    // One snapshot for the three passes (joins the open's own transaction).
+    beginTransaction();
+    TWTransactionList list;
+    TWErrorResult error = readTransactions(list);
+    commitTransaction();
+    if (error)
+        return error;
+    setTransactionList(list);
+    return std::nullopt;
+}
+
+TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
+{
+    // The custom columns, named from integer identifiers only, so the text
+    // built here can hold nothing but column names.
+    TWFieldList columnFields;
+    TWFieldList tagFields;
+    for (const TWFieldPtr &field : userFields()) {
+        if (field->type() == TWFieldTypeTags)
+            tagFields.append(field);
+        else if (hasColumn(field->type()))
+            columnFields.append(field);
+    }
+    QString sql = QString::fromLatin1(kTransactionsSelectColumns);
+    for (const TWFieldPtr &field : std::as_const(columnFields))
+        sql += QStringLiteral(", ") + TWSchema::userColumnName(field->identifier());
+    sql += QStringLiteral(" FROM transactions;");
+
+    // Many transactions share a day and a unit: each is converted once.
+    QHash<std::uint32_t, QDateTime> days;
+    QHash<QString, TWUnitPtr> units;
+    const auto unitOf = [this, &units](const QString &code) {
+        // A row without a code counts in US dollars, as it always has.
+        const QString key = code.isEmpty() ? QStringLiteral("USD") : code;
+        auto found = units.constFind(key);
+        if (found == units.cend())
+            found = units.insert(key, unitForStoredCode(key));
+        return found.value();
+    };
+    const auto dayOf = [&days](double stored) -> QDateTime {
+        if (!std::isfinite(stored) || stored < 1.0 || stored >= 4294967296.0)
+            return {};
+        const std::uint32_t packed = std::uint32_t(stored);
+        auto found = days.constFind(packed);
+        if (found == days.cend())
+            found = days.insert(packed, TWDateAdditions::dateWithValue(packed));
+        return found.value();
+    };
+
+    list.reserve(1024);
+    {
+        TWStatement rows = temporaryStatement(sql);
+        while (rows.next()) {
+            TWFieldValueList values;
+            values.reserve(columnFields.size() + tagFields.size());
+            for (qsizetype i = 0; i < columnFields.size(); ++i) {
+                if (TWFieldValuePtr value =
+                        readFieldValue(rows, kFixedColumns + int(i), *columnFields.at(i)))
+                    values.append(value);
+            }
+            const bool hasSplit = rows.columnBool(19);
+            auto transaction = std::make_shared<TWTransaction>(
+                rows.columnInt32(0), std::uint32_t(rows.columnInt64(1)),
+                std::uint32_t(rows.columnInt64(2)), rows.columnText(3), rows.columnText(4),
+                rows.columnInt32(5), rows.columnInt32(6), dayOf(rows.columnDouble(7)),
+                rows.columnInt64(8), rows.columnInt64(9), rows.columnInt64(10),
+                rows.columnInt64(11), rows.columnInt64(12), rows.columnInt64(13),
+                unitOf(rows.columnText(14)), rows.columnBool(15), rows.columnInt32(16),
+                std::move(values), rows.columnBool(17), rows.columnText(18), hasSplit,
+                TWSplitList(), dateTimeWithStoredSeconds(rows.columnDouble(20)),
+                dateTimeWithStoredSeconds(rows.columnDouble(21)));
+            list.append(std::move(transaction));
+        }
+        if (TWErrorResult error = rows.error())
+            return error;
+    }
+
+    // The lines and tags come ordered by transaction identifier; they are
+    // matched to the transactions by walking the transactions in the same
+    // order (a merge, with no lookup per row). The table's key makes
+    // identifiers unique; should a damaged file repeat one, the first row
+    // gets the lines and tags.
+    std::vector<std::pair<qint32, TWTransaction *>> byIdentifier;
+    byIdentifier.reserve(std::size_t(list.size()));
+    for (const TWTransactionPtr &transaction : std::as_const(list))
+        byIdentifier.emplace_back(transaction->identifier(), transaction.get());
+    std::stable_sort(byIdentifier.begin(), byIdentifier.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    // The transaction with that identifier, for identifiers asked in
+    // ascending order; nullptr when there is none.
+    const auto merger = [&byIdentifier] {
+        return [&byIdentifier, next = std::size_t(0)](qint32 identifier) mutable {
+            while (next < byIdentifier.size() && byIdentifier[next].first < identifier)
+                ++next;
+            return next < byIdentifier.size() && byIdentifier[next].first == identifier
+                       ? byIdentifier[next].second
+                       : nullptr;
+        };
+    };
+
+    // The lines, in runs per transaction; only a split transaction takes them.
+    {
+        TWStatement splits = statement(kSplitsLoadAllSQL);
+        auto owning = merger();
+        qint32 runTransaction = 0;
+        bool inRun = false;
+        TWSplitList run;
+        const auto flush = [&] {
+            if (inRun) {
+                TWTransaction *owner = owning(runTransaction);
+                if (owner && owner->hasSplit())
+                    owner->setSplits(run);
+            }
+            run.clear();
+        };
+        while (splits.next()) {
+            const qint32 transactionIdentifier = splits.columnInt32(9);
+            if (!inRun || transactionIdentifier != runTransaction) {
+                flush();
+                runTransaction = transactionIdentifier;
+                inRun = true;
+            }
+            run.append(TWSplit::splitWithIdentifier(
+                splits.columnInt32(0), splits.columnText(1), splits.columnInt32(2),
+                splits.columnInt64(3), splits.columnInt64(4), splits.columnInt64(5),
+                splits.columnInt64(6), splits.columnInt64(7), unitOf(splits.columnText(8))));
+        }
+        // A failed read must not leave split transactions without lines: a
+        // later save would take the missing lines as deleted.
+        if (TWErrorResult error = splits.error())
+            return error;
+        flush();
+    }
+
+    // The tags, in runs per transaction, as one value per tags field (in
+    // field order, after the column values).
+    if (!tagFields.isEmpty()) {
+        QHash<qint32, qsizetype> tagFieldPosition;
+        for (qsizetype i = 0; i < tagFields.size(); ++i)
+            tagFieldPosition.insert(tagFields.at(i)->identifier(), i);
+        TWStatement tags = statement(kTransactionTagsLoadAllSQL);
+        auto owning = merger();
+        qint32 runTransaction = 0;
+        bool inRun = false;
+        QList<QList<qint32>> run(tagFields.size());
+        const auto flush = [&] {
+            if (inRun) {
+                if (TWTransaction *owner = owning(runTransaction)) {
+                    TWFieldValueList values = owner->fieldValues();
+                    for (qsizetype i = 0; i < tagFields.size(); ++i) {
+                        if (run.at(i).isEmpty())
+                            continue;
+                        TWFieldValuePtr value = TWFieldValue::fieldValueWithIdentifier(
+                            tagFields.at(i)->identifier(), TWFieldTypeTags);
+                        value->setTagItemIdentifiers(run.at(i));
+                        values.append(value);
+                    }
+                    owner->setFieldValues(values);
+                }
+            }
+            for (QList<qint32> &identifiers : run)
+                identifiers.clear();
+        };
+        while (tags.next()) {
+            const qint32 transactionIdentifier = tags.columnInt32(0);
+            if (!inRun || transactionIdentifier != runTransaction) {
+                flush();
+                runTransaction = transactionIdentifier;
+                inRun = true;
+            }
+            const auto position = tagFieldPosition.constFind(tags.columnInt32(1));
+            if (position != tagFieldPosition.cend())
+                run[position.value()].append(tags.columnInt32(2));
+        }
+        if (TWErrorResult error = tags.error())
+            return error;
+        flush();
+    }
+    return std::nullopt;
+}
+
+std::optional<TWSplitList> TWBusiness::transactionSplits(qint32 transactionIdentifier)
+{
+    TWStatement query = statement(kSplitsGetTransactionSQL);
+    query.bindInt32(transactionIdentifier);
+    TWSplitList splits;
+    while (query.next()) {
+        splits.append(TWSplit::splitWithIdentifier(
+            query.columnInt32(0), query.columnText(1), query.columnInt32(2), query.columnInt64(3),
+            query.columnInt64(4), query.columnInt64(5), query.columnInt64(6), query.columnInt64(7),
+            unitForStoredCode(query.isNull(8) || query.columnText(8).isEmpty()
+                                  ? QStringLiteral("USD")
+                                  : query.columnText(8))));
+    }
+    if (query.error())
+        return std::nullopt;
+    return splits;
+}
+
+// ---- Attachments ----
+
+std::optional<TWAttachmentList> TWBusiness::transactionAttachments(const TWTransaction &transaction)
+{
+    TWStatement query = statement(kAttachmentsGetSQL);
+    query.bindInt32(transaction.identifier());
+    const QDir folder(m_attachmentsFolderPath);
+    TWAttachmentList attachments;
+    while (query.next()) {
+        const qint32 identifier = query.columnInt32(0);
+        const QString fileName = query.columnText(1);
+        const std::uint32_t type = std::uint32_t(query.columnInt64(3));
+        QString thumbnail;
+        if (type == TWAttachmentTypePhoto) {
+            const QString path = folder.filePath(attachmentThumbnailFileName(identifier));
+            if (QFileInfo::exists(path))
+                thumbnail = path;
+        }
+        attachments.append(TWAttachment::attachmentWithFileName(
+            fileName, folder.filePath(attachmentFileName(identifier, fileName)),
+            query.columnText(2), type, std::uint32_t(query.columnInt64(4)), query.columnDouble(5),
+            thumbnail, std::uint32_t(query.columnInt64(6)), std::uint32_t(query.columnInt64(7)),
+            std::uint64_t(query.columnInt64(8)), identifier));
+    }
+    if (query.error())
+        return std::nullopt;
+    return attachments;
+}
+
+void TWBusiness::loadTransactionAttachments(TWTransaction &transaction)
+{
+    if (std::optional<TWAttachmentList> attachments = transactionAttachments(transaction))
+        transaction.setAttachments(attachments);
+}
+
+// ---- Queries ----
+
+TWTransactionList TWBusiness::allTransactions() const
+{
+    TWTransactionList views;
+    views.reserve(m_transactions.size());
+    for (const TWTransactionPtr &transaction : m_transactions)
+        views.append(transaction->transactionForActiveAccount(defaultViewAccount(*transaction), 0));
+    return sorted(views);
+}
+
+TWTransactionList TWBusiness::transactionsForAccount(const TWAccount &account) const
+{
+    TWTransactionList views;
+    const qint32 identifier = account.identifier();
+    for (const TWTransactionPtr &transaction : m_transactions) {
+        if (touchesAccount(*transaction, identifier))
+            views.append(transaction->transactionForActiveAccount(identifier, 0));
+    }
+    return sorted(views);
+}
+
+TWTransactionList TWBusiness::transactionsForAccounts(const TWAccountList &accounts) const
+{
+    TWTransactionList views;
+    for (const TWTransactionPtr &transaction : m_transactions) {
+        for (const TWAccountPtr &account : accounts) {
+            if (account && touchesAccount(*transaction, account->identifier()))
+                views.append(transaction->transactionForActiveAccount(account->identifier(), 0));
+        }
+    }
+    return sorted(views);
+}
+
+TWTransactionList TWBusiness::transactionsForFilter(const TWFilter &filter)
+{
+    TWTransactionList views;
+    for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
+        if (filterHookMatchTransaction(filter, *transaction))
+            views.append(
+                transaction->transactionForActiveAccount(defaultViewAccount(*transaction), 0));
+    }
+    return sorted(views);
+}
+
+TWTransactionList TWBusiness::transactionsForFilters(const TWFilterList &filters)
+{
+    TWTransactionList views;
+    for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
+        const bool matched =
+            std::any_of(filters.cbegin(), filters.cend(), [&](const TWFilterPtr &filter) {
+                return filter && filterHookMatchTransaction(*filter, *transaction);
+            });
+        if (matched)
+            views.append(
+                transaction->transactionForActiveAccount(defaultViewAccount(*transaction), 0));
+    }
+    return sorted(views);
+}
+
+TWTransactionList TWBusiness::transactionsForAccounts(
+    const std::optional<TWAccountList> &accounts, const TWFilterPtr &filter, std::uint32_t interval,
+    const QDateTime &intervalFromDate, const QDateTime &intervalToDate, bool *hasAttachments)
+{
+    const QDateTime from = TWUtilities::intervalFromDate(interval, intervalFromDate);
+    const QDateTime to = TWUtilities::intervalToDate(interval, intervalToDate);
+    QSet<qint32> listed;
+    if (accounts) {
+        for (const TWAccountPtr &account : *accounts) {
+            if (account)
+                listed.insert(account->identifier());
+        }
+    }
+    const auto inList = [&](qint32 identifier) {
+        return identifier != 0 && listed.contains(identifier) && accountWithIdentifier(identifier);
+    };
+
+    TWTransactionList result;
+    bool attachmentsSeen = false;
+    for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
+        if (filter && !filterHookMatchTransaction(*filter, *transaction))
+            continue;
+        if (accounts) {
+            bool taken = false;
+            if (transaction->hasSplit()) {
+                for (const TWSplitPtr &split : transaction->splits()) {
+                    if (split && inList(split->accountIdentifier())) {
+                        taken = true;
+                        break;
+                    }
+                }
+            } else {
+                taken = inList(transaction->account1Identifier()) ||
+                        inList(transaction->account2Identifier());
+            }
+            if (!taken)
+                continue;
+        }
+        if (from.isValid() && transaction->date() < from)
+            continue;
+        if (to.isValid() && transaction->date() > to)
+            continue;
+        attachmentsSeen = attachmentsSeen || transaction->hasAttachments();
+        transaction->setActiveAccountIdentifier(0);
+        result.append(transaction);
+    }
+    TWTransaction::sortTransactions(result);
+    if (hasAttachments)
+        *hasAttachments = attachmentsSeen;
+    return result;
+}
+
+TWTransactionList
+TWBusiness::exportTransactionsForAccounts(const TWAccountList &accounts,
+                                          const TWTransactionList &transactions) const
+{
+    TWAccountList sortedAccounts;
+    for (const TWAccountPtr &account : accounts) {
+        if (account)
+            sortedAccounts.append(account);
+    }
+    std::stable_sort(
+        sortedAccounts.begin(), sortedAccounts.end(),
+        [](const TWAccountPtr &a, const TWAccountPtr &b) { return a->compare(*b) < 0; });
+    const TWTransactionList sortedTransactions = sorted(transactions);
+
+    TWTransactionList views;
+    for (const TWAccountPtr &account : std::as_const(sortedAccounts)) {
+        for (const TWTransactionPtr &transaction : sortedTransactions) {
+            if (transaction && touchesAccount(*transaction, account->identifier()))
+                views.append(transaction->transactionForActiveAccount(account->identifier(), 0));
+        }
+    }
+    balanceHookUpdateBalance(views);
+    return views;
+}
+
+// ---- Identifiers and periods ----
+
+qint32 TWBusiness::nextTransactionIdentifier()
+{
+    return nextIdentifier(kTransactionsMaxSQL, qint64(startingTransactionIdentifier()));
+}
+
+TWAccountingPeriodPtr
+TWBusiness::accountingPeriodForTransaction(const TWTransaction &transaction) const
+{
+    return accountingPeriodForDate(transaction.date());
+}
+
+bool TWBusiness::transactionBeforeActiveAccountingPeriod(const TWTransaction &transaction) const
+{
+    return dateBeforeActiveAccountingPeriod(transaction.date());
+}
+
+// ---- Other groups' settings and calls ----
+
+TWBusiness::LastTransactionSettings TWBusiness::lastTransactionSettings() const
+{
+    return {lastDate(), lastUnit(), lastMileageUnit(), lastAccount1Identifier(),
+            lastAccount2Identifier()};
+}
+
+qint32 TWBusiness::transactionSearchFieldType() const
+{
+    return searchFieldType();
+}
+
+bool TWBusiness::filterHookMatchTransaction(const TWFilter &filter, const TWTransaction &transaction)
+{
+    return filter.matchTransaction(transaction, *this);
+}
+
+void TWBusiness::balanceHookUpdateBalance(TWTransactionList &views) const
+{
+    // One running balance per account, shown the account's way (negated for
+    // accounts that are not debit-positive).
+    QHash<qint32, qint64> balances;
+    for (const TWTransactionPtr &view : views) {
+        const qint32 account = view->balanceAccountIdentifier();
+        qint64 amount = view->activeAccountTotal();
+        const TWAccountPtr listed = accountWithIdentifier(account);
+        if (listed && !isAccountDebitPositive(*listed))
+            amount = -amount;
+        const qint64 balance = balances.value(account, 0) + amount;
+        view->setBalance(balance);
+        if (account != 0)
+            balances.insert(account, balance);
+    }
+}
