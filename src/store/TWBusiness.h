@@ -119,6 +119,12 @@ class TWRepeat;
 #include "TWReport.h"
 // ----- end of Clients, merchants and reports -----
 
+// ===== Master item trees =====
+#include "TWItemTree.h"
+
+#include <concepts>
+// ----- end of Master item trees -----
+
 // ===== Projects, tasks and expenses =====
 #include "TWClient.h"
 #include "TWExpense.h"
@@ -1018,6 +1024,82 @@ public:
     qint32 nextReportIdentifier();
     // ----- end of Clients, merchants and reports -----
 
+    // ===== Master item trees =====
+
+    // Sort modes (the document's `sortBy`): 0 orders siblings by name, 1 by
+    // their stored `sortOrder`; any other mode keeps the given order.
+    //
+    // The tree of a list of leaves and their groups (one kind: accounts with
+    // account groups, and so on). Each parent's children are its groups in
+    // group-list order, then its leaves in item-list order, then stably sorted
+    // by the mode: names compare case-insensitively (no name counts as empty
+    // text), sort orders as unsigned numbers. A parent identifier of 0 names
+    // the root item. A node whose parent is not among the given groups, and
+    // one group of every parent chain that loops, are placed at the top level,
+    // so every node is reached from the root exactly once.
+    static TWItemTree sortedItems(const TWItemList &items, const TWGroupList &groups,
+                                  quint32 sortBy);
+    // The same tree in display order: pre-order from the root.
+    static TWItemList flatSortedItems(const TWItemList &items, const TWGroupList &groups,
+                                      quint32 sortBy);
+    // Appends the descendants of `item` in display order: each group followed
+    // by its own descendants, each leaf on its own; nodes of other types are
+    // skipped. With `indentLevels`, records the level of each appended node
+    // (`currentIndentLevel` for the children of `item`, one more per group
+    // below). Expands every group at most once, so a hand-made tree that
+    // holds a group inside itself still ends.
+    static void flatItems(const TWItemTree &tree, const TWItemPtr &item, int currentIndentLevel,
+                          TWItemList &flatItems, TWItemIndentLevels *indentLevels = nullptr);
+
+    // Rewrites the stored sort orders for a new sort mode. Manual: each
+    // parent's children are numbered 0, 1, 2 ... in their order by name, so
+    // the list looks the same as before. By name: every group and leaf gets
+    // 0. Other modes change nothing. Each write posts the Update notification
+    // of its entity. All or nothing: when a write fails, every stored and
+    // in-memory sort order stays as it was and nothing is posted.
+    TWErrorResult updateItems(const TWItemList &items, const TWGroupList &groups, quint32 sortBy);
+    // Numbers the children of `item` in tree order, then their children, and
+    // so on down, writing each (groups, accounts, clients, merchants, reports
+    // and filters; other nodes only change in memory). All or nothing, like
+    // `updateItems`.
+    TWErrorResult updateItemsAndGroupsManualSortOrder(const TWItemPtr &item,
+                                                      const TWItemTree &itemsAndGroups);
+
+    // The same operations for a list of one kind of leaf (accounts(),
+    // clients() ...) as the store keeps them.
+    template <typename T>
+        requires std::derived_from<T, TWItem>
+    static TWItemList itemList(const QList<std::shared_ptr<T>> &list)
+    {
+        TWItemList items;
+        items.reserve(list.size());
+        for (const std::shared_ptr<T> &item : list)
+            items.append(item);
+        return items;
+    }
+    template <typename T>
+        requires(std::derived_from<T, TWItem> && !std::same_as<T, TWItem>)
+    static TWItemTree sortedItems(const QList<std::shared_ptr<T>> &items,
+                                  const TWGroupList &groups, quint32 sortBy)
+    {
+        return sortedItems(itemList(items), groups, sortBy);
+    }
+    template <typename T>
+        requires(std::derived_from<T, TWItem> && !std::same_as<T, TWItem>)
+    static TWItemList flatSortedItems(const QList<std::shared_ptr<T>> &items,
+                                      const TWGroupList &groups, quint32 sortBy)
+    {
+        return flatSortedItems(itemList(items), groups, sortBy);
+    }
+    template <typename T>
+        requires(std::derived_from<T, TWItem> && !std::same_as<T, TWItem>)
+    TWErrorResult updateItems(const QList<std::shared_ptr<T>> &items, const TWGroupList &groups,
+                              quint32 sortBy)
+    {
+        return updateItems(itemList(items), groups, sortBy);
+    }
+    // ----- end of Master item trees -----
+
     // ===== Projects, tasks and expenses =====
 
     // Projects belong to a client; tasks and expenses to a project; time items
@@ -1670,6 +1752,13 @@ private:
     TWReportList m_reports;
     QHash<qint32, TWReportPtr> m_reportIndex;
     // ----- end of Clients, merchants and reports -----
+
+    // ===== Master item trees =====
+
+    // Sets the node's in-memory sort order (undone if the scope rolls back)
+    // and writes it with the sort-order update of its item type.
+    TWErrorResult writeItemSortOrder(WriteScope &scope, const TWItemPtr &item, quint32 sortOrder);
+    // ----- end of Master item trees -----
 
     // ===== Projects, tasks and expenses =====
 
