@@ -306,11 +306,20 @@ TWErrorResult TWBusiness::setSortBy(quint32 sortBy)
 {
     if (sortBy == m_sortBy)
         return std::nullopt;
+    // Every kind of master item is renumbered for the new mode in one write:
+    // a failure leaves every sort order, and the mode, as they were.
+    WriteScope scope(*this);
+    const quint32 previous = m_sortBy;
     m_sortBy = sortBy;
-    return setSortByUpdateItemsHook(sortBy);
-}
-
-TWErrorResult TWBusiness::setSortByUpdateItemsHook(quint32)
-{
-    return std::nullopt;
+    scope.onRollback([this, previous] { m_sortBy = previous; });
+    TWErrorResult error = updateItems(accounts(), accountGroups(), sortBy);
+    if (!error)
+        error = updateItems(filters(), filterGroups(), sortBy);
+    if (!error)
+        error = updateItems(clients(), clientGroups(), sortBy);
+    if (!error)
+        error = updateItems(merchants(), merchantGroups(), sortBy);
+    if (!error)
+        error = updateItems(reports(), reportGroups(), sortBy);
+    return scope.finish(error);
 }

@@ -1839,7 +1839,6 @@ private:
     // Re-sorts the master items when `sortBy` changed (updateItems for each
     // kind with its groups: accounts, filters, clients, merchants, reports).
     // For now it does nothing.
-    TWErrorResult setSortByUpdateItemsHook(quint32 sortBy);
 
     quint32 m_sortBy = 0;
     quint32 m_masterExpanded = 0xFFFFFFFF;

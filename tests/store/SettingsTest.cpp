@@ -4,6 +4,7 @@
 
 #include "TWBusiness.h"
 #include "TWPackageTestSupport.h"
+#include "TWStoreTestSupport.h"
 #include "TWPropertyList.h"
 #include "TWTestSupport.h"
 
@@ -260,4 +261,35 @@ TEST(Settings, StoredValuesAreReadWithTheWidthAndTypeOfTheirField)
     EXPECT_EQ(o.settings().value(QStringLiteral("sendInvoiceDataByClient")),
               QVariant(QVariantMap{{QStringLiteral("105"), QVariantMap{{QStringLiteral("subject"),
                                                                         QStringLiteral("Hi")}}}}));
+}
+
+// Changing the sort mode renumbers every kind of master item in one write: a
+// failure on the last kind leaves the mode and every stored order as they were.
+TEST(Settings, SortModeRenumbersEveryKindAtomically)
+{
+    auto business = twNewBusiness(QStringLiteral("USD"));
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    ASSERT_EQ(b.sortBy(), 1u);
+    const auto orders = [&b](const char *table) {
+        return twQueryText(b, QStringLiteral("SELECT group_concat(identifier || ':' || sortOrder) "
+                                             "FROM (SELECT * FROM %1 ORDER BY identifier);")
+                                  .arg(QLatin1String(table)))
+            .value_or(QString());
+    };
+    ASSERT_FALSE(b.setSortBy(0));
+    const QString accountsByName = orders("accounts");
+    const QString reportsByName = orders("reports");
+    twExec(b, QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON reports BEGIN "
+                             "SELECT RAISE(ABORT, 'no'); END;"));
+    EXPECT_TRUE(b.setSortBy(1));
+    EXPECT_EQ(b.sortBy(), 0u);
+    EXPECT_EQ(orders("accounts"), accountsByName);
+    EXPECT_EQ(orders("reports"), reportsByName);
+
+    twExec(b, QStringLiteral("DROP TRIGGER refuse;"));
+    ASSERT_FALSE(b.setSortBy(1));
+    EXPECT_EQ(b.sortBy(), 1u);
+    // Manual order numbers the siblings from the visible (by-name) order.
+    EXPECT_NE(orders("accounts"), accountsByName);
 }
