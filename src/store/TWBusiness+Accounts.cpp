@@ -439,14 +439,17 @@ TWErrorResult TWBusiness::deleteAccount(const TWAccountPtr &account, bool notify
 
 // Column settings: a new account's register shows the same columns as the
 // others (columnSettingsAddAccount).
-void TWBusiness::columnSettingsAddAccountHook(const TWAccountPtr &)
+void TWBusiness::columnSettingsAddAccountHook(const TWAccountPtr &account)
 {
+    if (account)
+        columnSettingsAddAccount(*account);
 }
 
 // Transaction export settings select the new account (exportSettingsAddAccount
 // with the account and no field).
-void TWBusiness::exportSettingsAddAccountHook(const TWAccountPtr &)
+void TWBusiness::exportSettingsAddAccountHook(const TWAccountPtr &account)
 {
+    exportSettingsAddAccount(account, nullptr);
 }
 
 // Deletes every transaction of the account, with notifications
@@ -467,20 +470,24 @@ TWErrorResult TWBusiness::businessInfoDeleteAccountHook(const TWAccountPtr &)
 }
 
 // Column settings forget the account (columnSettingsDeleteAccount).
-void TWBusiness::columnSettingsDeleteAccountHook(const TWAccountPtr &)
+void TWBusiness::columnSettingsDeleteAccountHook(const TWAccountPtr &account)
 {
+    if (account)
+        columnSettingsDeleteAccount(*account);
 }
 
 // Import settings forget the account (importSettingsRemoveAccount with the
 // account and no field).
-void TWBusiness::importSettingsRemoveAccountHook(const TWAccountPtr &)
+void TWBusiness::importSettingsRemoveAccountHook(const TWAccountPtr &account)
 {
+    importSettingsRemoveAccount(account, nullptr);
 }
 
 // Transaction export settings forget the account (exportSettingsRemoveAccount
 // with the account, no field and no filter).
-void TWBusiness::exportSettingsRemoveAccountHook(const TWAccountPtr &)
+void TWBusiness::exportSettingsRemoveAccountHook(const TWAccountPtr &account)
 {
+    exportSettingsRemoveAccount(account, nullptr, nullptr);
 }
 
 // Deletes the budget items of an account or a group, with notifications

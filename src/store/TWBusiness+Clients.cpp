@@ -299,14 +299,17 @@ TWErrorResult TWBusiness::deleteClientProjectsHook(const TWClientPtr &client)
 
 // The document settings forget the client's send-invoice record
 // (sendInvoiceDataDeleteClient).
-void TWBusiness::sendInvoiceDataDeleteClientHook(const TWClientPtr &)
+void TWBusiness::sendInvoiceDataDeleteClientHook(const TWClientPtr &client)
 {
+    if (client)
+        sendInvoiceDataDeleteClient(*client);
 }
 
 // The task and expense export settings drop the client's projects
 // (exportSettingsRemoveClient with the client and no project).
-void TWBusiness::exportSettingsRemoveClientHook(const TWClientPtr &)
+void TWBusiness::exportSettingsRemoveClientHook(const TWClientPtr &client)
 {
+    exportSettingsRemoveClient(client, nullptr);
 }
 
 // Deletes every bill of the merchant (billsWithMerchant), each with deleteBill

@@ -679,20 +679,27 @@ TWStatement TWBusiness::temporaryStatement(const QString &sql)
 // ---- Calls into groups written later (no-ops for now; the transaction
 // hooks are defined with the transactions) ----
 
-void TWBusiness::fieldHookColumnSettingsAddField(const TWFieldPtr &)
+void TWBusiness::fieldHookColumnSettingsAddField(const TWFieldPtr &field)
 {
+    if (field)
+        columnSettingsAddField(*field);
 }
-void TWBusiness::fieldHookExportSettingsAddField(const TWFieldPtr &)
+void TWBusiness::fieldHookExportSettingsAddField(const TWFieldPtr &field)
 {
+    exportSettingsAddAccount(nullptr, field);
 }
-void TWBusiness::fieldHookColumnSettingsDeleteField(const TWFieldPtr &)
+void TWBusiness::fieldHookColumnSettingsDeleteField(const TWFieldPtr &field)
 {
+    if (field)
+        columnSettingsDeleteField(*field);
 }
-void TWBusiness::fieldHookImportSettingsRemoveField(const TWFieldPtr &)
+void TWBusiness::fieldHookImportSettingsRemoveField(const TWFieldPtr &field)
 {
+    importSettingsRemoveAccount(nullptr, field);
 }
-void TWBusiness::fieldHookExportSettingsRemoveField(const TWFieldPtr &)
+void TWBusiness::fieldHookExportSettingsRemoveField(const TWFieldPtr &field)
 {
+    exportSettingsRemoveAccount(nullptr, field, nullptr);
 }
 void TWBusiness::fieldHookFiltersDeleteFieldCriteria(const TWFieldPtr &field)
 {

@@ -573,8 +573,9 @@ void TWBusiness::filtersDeleteCriteria(const TWField &field, std::optional<qint3
 
 // ---- Hooks into later groups of the store ----
 
-void TWBusiness::filterHookExportSettingsRemoveFilter(const TWFilterPtr &)
+void TWBusiness::filterHookExportSettingsRemoveFilter(const TWFilterPtr &filter)
 {
+    exportSettingsRemoveAccount(nullptr, nullptr, filter);
 }
 
 // ---- The criteria's and filters' operations that need the business ----

@@ -344,14 +344,16 @@ void TWBusiness::addClientProjectValuesHook(const TWProjectPtr &project, bool no
 
 // The task and expense export settings select the new project
 // (exportSettingsAddProject).
-void TWBusiness::exportSettingsAddProjectHook(const TWProjectPtr &)
+void TWBusiness::exportSettingsAddProjectHook(const TWProjectPtr &project)
 {
+    exportSettingsAddProject(project);
 }
 
 // The task and expense export settings forget the project
 // (exportSettingsRemoveClient with no client and the project).
-void TWBusiness::exportSettingsRemoveProjectHook(const TWProjectPtr &)
+void TWBusiness::exportSettingsRemoveProjectHook(const TWProjectPtr &project)
 {
+    exportSettingsRemoveClient(nullptr, project);
 }
 
 // Deletes every invoice of the project (invoicesWithProject, then

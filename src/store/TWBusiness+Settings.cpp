@@ -170,7 +170,7 @@ void TWBusiness::applySettings(const QVariantMap &settings)
 
     m_lastAccount1Identifier = qint32(unsignedIntValue(settings.value(kLastAccount1Identifier), 0));
     m_lastAccount2Identifier = qint32(unsignedIntValue(settings.value(kLastAccount2Identifier), 0));
-    m_columnSettings = mapValue(settings.value(kColumnSettings));
+    m_columnSettings = mutableColumnSettings(mapValue(settings.value(kColumnSettings)));
     m_documentFrame = TWPropertyList::rectFromString(settings.value(kDocumentFrame).toString())
                           .value_or(QRectF());
 
@@ -258,7 +258,7 @@ QVariantMap TWBusiness::settings() const
         settings.insert(kLastMileageUnitCode, m_lastMileageUnit->code());
     settings.insert(kLastAccount1Identifier, unsignedNumber(quint32(m_lastAccount1Identifier)));
     settings.insert(kLastAccount2Identifier, unsignedNumber(quint32(m_lastAccount2Identifier)));
-    settings.insert(kColumnSettings, m_columnSettings);
+    settings.insert(kColumnSettings, writableColumnSettings(m_columnSettings));
     settings.insert(kDocumentFrame, TWPropertyList::stringFromRect(m_documentFrame));
     settings.insert(kMasterDividerPosition, dividerNumber(m_masterDividerPosition));
     settings.insert(kTransactionDividerPosition, dividerNumber(m_transactionDividerPosition));

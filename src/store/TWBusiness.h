@@ -177,6 +177,48 @@ enum TWPackageErrorCode : int {
 inline const QString TWPackageDataFileName = QStringLiteral("Data.sql");
 inline const QString TWPackageSettingsFileName = QStringLiteral("Settings.plist");
 inline const QString TWPackageAttachmentsFolderName = QStringLiteral("Attachments");
+
+// --- Column settings, date ranges and settings housekeeping ---
+#include "TWDateRanges.h"
+
+#include <QMap>
+
+// The lists that keep a column layout, by their view number.
+enum TWColumnSettingsView : quint32 {
+    TWColumnSettingsViewTransactions = 0, // the register
+    TWColumnSettingsViewProjects = 1,
+    TWColumnSettingsViewTasks = 2,
+    TWColumnSettingsViewTaskItems = 3,
+    TWColumnSettingsViewExpenses = 4,
+    TWColumnSettingsViewInvoices = 5,
+    TWColumnSettingsViewBills = 6,
+};
+
+// The registers a column of the register layout can be shown in, besides the
+// register of one account (named by the account's identifier).
+enum TWRegisterView : qint32 {
+    TWRegisterViewAccountGroup = -1,
+    TWRegisterViewFilter = -2, // a saved filter's register and search results
+    TWRegisterViewRepeat = -3,  // the items of a repeat
+    TWRegisterViewInvoicePayments = -4,
+    TWRegisterViewBillPayments = -5,
+};
+
+// The column layouts by view number. A layout is a dictionary: "fields", the
+// column entries in display order; "sortField", the sort column's identifier
+// (view 0: a field identifier, the others: a column name); "sortDirection",
+// 0 ascending or 1 descending. An entry has "identifier" (the field
+// identifier or the column name) and "width" (a 32-bit float); in view 0
+// "visibleViews", the registers that show it (account identifiers and
+// TWRegisterView values); in the other views "visible".
+using TWColumnSettings = QMap<quint32, QVariantMap>;
+inline const QString TWColumnSettingsFieldsKey = QStringLiteral("fields");
+inline const QString TWColumnSettingsSortFieldKey = QStringLiteral("sortField");
+inline const QString TWColumnSettingsSortDirectionKey = QStringLiteral("sortDirection");
+inline const QString TWColumnSettingsIdentifierKey = QStringLiteral("identifier");
+inline const QString TWColumnSettingsWidthKey = QStringLiteral("width");
+inline const QString TWColumnSettingsVisibleViewsKey = QStringLiteral("visibleViews");
+inline const QString TWColumnSettingsVisibleKey = QStringLiteral("visible");
 // ----- end of Document settings -----
 
 // ===== Balances =====
@@ -1360,8 +1402,8 @@ public:
     qint32 lastAccount2Identifier() const { return m_lastAccount2Identifier; }
     void setLastAccount2Identifier(qint32 v) { m_lastAccount2Identifier = v; }
     // The column layouts of the lists, as stored.
-    const QVariantMap &columnSettings() const { return m_columnSettings; }
-    void setColumnSettings(const QVariantMap &v) { m_columnSettings = v; }
+    const TWColumnSettings &columnSettings() const { return m_columnSettings; }
+    void setColumnSettings(const TWColumnSettings &v) { m_columnSettings = v; }
     // The window frame and the positions of its dividers.
     const QRectF &documentFrame() const { return m_documentFrame; }
     void setDocumentFrame(const QRectF &v) { m_documentFrame = v; }
@@ -1442,6 +1484,90 @@ public:
     {
         m_exportExpensesSettings = v;
     }
+
+    // --- Column settings ---
+    // The lists' column layouts (TWColumnSettings). A list asks for its layout,
+    // gets the stored one or a default, and hands it back when the user changes
+    // columns, widths or sorting. The register's stored layout follows the
+    // accounts and custom fields as they come and go. Every change made inside
+    // a write is undone when that write fails.
+
+    // The view's layout: the stored one, or a default that is not stored; none
+    // for a view above 6. A stored register layout whose sort field no longer
+    // exists comes back (as a copy; the stored one is left alone) sorted by
+    // the date field (-3, kept as the unsigned number 4294967293).
+    std::optional<QVariantMap> columnSettings(quint32 view) const;
+    // Stores the layout under the view number, replacing what was there.
+    void updateColumnSettings(quint32 view, const QVariantMap &settings);
+    // The "visibleViews" of a register column: empty when hidden; otherwise
+    // every account (in list order), then -1 to -5.
+    QVariantList defaultTransactionColumnSettings(bool hidden) const;
+    // Keep the stored register layout in step. A new custom field becomes a
+    // column shown everywhere; a deleted field loses its columns. A new
+    // account shows the columns the registers show (not those hidden in every
+    // register, nor the two date-stamp columns -17 and -18); a deleted account
+    // leaves every column's views. Without a stored layout nothing changes:
+    // the default already follows the accounts and fields.
+    void columnSettingsAddField(const TWField &field);
+    void columnSettingsDeleteField(const TWField &field);
+    void columnSettingsAddAccount(const TWAccount &account);
+    void columnSettingsDeleteAccount(const TWAccount &account);
+    // The settings file's "columnSettings" dictionary (view numbers as
+    // decimal text keys) and back. Reading leaves out keys that are no view
+    // number, layouts that are no dictionary and column entries that are no
+    // dictionary.
+    static TWColumnSettings mutableColumnSettings(const QVariantMap &stored);
+    static QVariantMap writableColumnSettings(const TWColumnSettings &columnSettings);
+
+    // --- Date ranges and settings housekeeping ---
+
+    // Resolves a named range (TWDateRangeType) into whichever outputs are
+    // given. 1 to 8 are calendar ranges (TWDateRanges::calendarDateRange);
+    // 9 is the current accounting period, an open bound taking the oldest or
+    // newest transaction's date; 10 is the last accounting period, an open
+    // bound (or no last period) staying none. Any other value gives none.
+    void dateRange(qint32 range, QDateTime *fromDate, QDateTime *toDate) const;
+
+    // Autofill's source: the stored transaction with the highest identifier
+    // whose column of `field` holds the same value as `transaction` (payee,
+    // description, notes, either account, total, or a custom text, amount,
+    // number, percent or list value); none for a value that is empty or
+    // missing, for other fields, or when nothing matches. The transaction is
+    // taken from `transactions` by identifier.
+    std::shared_ptr<TWTransaction>
+    mostRecentTransaction(const TWTransaction &transaction, const TWField &field,
+                          const QList<std::shared_ptr<TWTransaction>> &transactions);
+    // The same over the store's own transactions. Declared for the
+    // transactions group, which defines it as the above over `transactions()`.
+    std::shared_ptr<TWTransaction> mostRecentTransaction(const TWTransaction &transaction,
+                                                         const TWField &field);
+
+    // The client's send-invoice record, made with the defaults on first
+    // request and kept from then on.
+    TWSendInvoiceDataPtr sendInvoiceData(const TWClient &client);
+    // Forgets the client's record (its client was deleted).
+    void sendInvoiceDataDeleteClient(const TWClient &client);
+
+    // Keep the import and export settings valid as records come and go
+    // (nullptr: none of that kind). The transaction import forgets its entries
+    // mapping a column to the deleted account (type 2) or field (type 1). The
+    // transaction export selects a new account or field and forgets a deleted
+    // account, field or its filter; the task and expense exports select a new
+    // project and forget a deleted project or every project of a deleted
+    // client.
+    void importSettingsRemoveAccount(const TWAccountPtr &account, const TWFieldPtr &field);
+    void exportSettingsAddAccount(const TWAccountPtr &account, const TWFieldPtr &field);
+    void exportSettingsRemoveAccount(const TWAccountPtr &account, const TWFieldPtr &field,
+                                     const TWFilterPtr &filter);
+    void exportSettingsAddProject(const TWProjectPtr &project);
+    void exportSettingsRemoveClient(const TWClientPtr &client, const TWProjectPtr &project);
+
+    // The columns task and expense imports may map and exports may write, as
+    // their field codes, in the order offered (each call a new list).
+    static QList<qint32> importTaskFields();
+    static QList<qint32> exportTaskFields();
+    static QList<qint32> importExpenseFields();
+    static QList<qint32> exportExpenseFields();
     // ----- end of Document settings -----
 
     // ===== Balances =====
@@ -1847,7 +1973,7 @@ private:
     TWUnitPtr m_lastMileageUnit;
     qint32 m_lastAccount1Identifier = 0;
     qint32 m_lastAccount2Identifier = 0;
-    QVariantMap m_columnSettings;
+    TWColumnSettings m_columnSettings;
     QRectF m_documentFrame;
     double m_masterDividerPosition = 260.0;
     double m_transactionDividerPosition = 0.0;
@@ -1874,6 +2000,27 @@ private:
     TWExportTransactionsSettingsPtr m_exportTransactionsSettings;
     TWExportTasksSettingsPtr m_exportTasksSettings;
     TWExportExpensesSettingsPtr m_exportExpensesSettings;
+
+    // --- Column settings, date ranges and settings housekeeping ---
+
+    // Settings are kept in memory only: a change made inside a write (the
+    // account, field, filter, client and project hooks) registers here how to
+    // put it back, so that a write that fails leaves them as they were.
+    // Outside a write it does nothing.
+    void settingsChangeUndo(std::function<void()> undo);
+    // Applies `change` to view 0's stored layout, when there is one, with its
+    // undo.
+    void changeTransactionColumnSettings(const std::function<void(QVariantMap &)> &change);
+    // The query step of mostRecentTransaction: the matching identifier, or
+    // none.
+    std::optional<qint32> mostRecentTransactionIdentifier(const TWTransaction &transaction,
+                                                          const TWField &field);
+    // The dates of the oldest and the newest transaction, for range 9. The
+    // transactions are not kept by this store yet: until the balances group
+    // answers them (oldestTransactionDate, newestTransactionDate), both give
+    // no date.
+    QDateTime dateRangeOldestTransactionDateHook() const;
+    QDateTime dateRangeNewestTransactionDateHook() const;
     // ----- end of Document settings -----
 
     // ===== Balances =====

@@ -145,7 +145,7 @@ TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
     b.setLastAccount1Identifier(101);
     b.setLastAccount2Identifier(102);
     b.setColumnSettings(
-        {{QStringLiteral("0"),
+        {{0u,
           QVariantMap{{QStringLiteral("sortField"), unsignedNumber(4294967293u)},
                       {QStringLiteral("fields"),
                        QVariantList{QVariantMap{{QStringLiteral("identifier"), -3},

@@ -1,0 +1,183 @@
+// Named date ranges (the calendar ones and the accounting periods), the
+// lookup of the latest transaction sharing a field's value with another (what
+// autofill copies from), and the columns task and expense imports and exports
+// offer.
+
+#include "TWBusiness.h"
+
+#include "TWBuiltInFields.h"
+#include "TWSchema.h"
+#include "TWTransaction.h"
+
+#include <utility>
+
+// ---- Date ranges ----
+
+void TWBusiness::dateRange(qint32 range, QDateTime *fromDate, QDateTime *toDate) const
+{
+    QDateTime from;
+    QDateTime to;
+    switch (range) {
+    case TWDateRangeCurrentAccountingPeriod: {
+        // An open bound of the current period reaches as far as the records.
+        const TWAccountingPeriodPtr period = currentAccountingPeriod();
+        if (fromDate)
+            from = period->startDate().isValid() ? period->startDate()
+                                                 : dateRangeOldestTransactionDateHook();
+        if (toDate)
+            to = period->endDate().isValid() ? period->endDate()
+                                             : dateRangeNewestTransactionDateHook();
+        break;
+    }
+    case TWDateRangeLastAccountingPeriod:
+        if (const TWAccountingPeriodPtr period = lastAccountingPeriod()) {
+            from = period->startDate();
+            to = period->endDate();
+        }
+        break;
+    default:
+        // Anything but the calendar ranges is no range.
+        TWDateRanges::calendarDateRange(range, &from, &to);
+        break;
+    }
+    if (fromDate)
+        *fromDate = from;
+    if (toDate)
+        *toDate = to;
+}
+
+QDateTime TWBusiness::dateRangeOldestTransactionDateHook() const
+{
+    return {};
+}
+
+QDateTime TWBusiness::dateRangeNewestTransactionDateHook() const
+{
+    return {};
+}
+
+// ---- The latest transaction with the same value ----
+
+namespace
+{
+
+// The column of the transactions table that holds the field's value and that
+// value as text, or none when the field's value cannot be looked up: a field
+// of another kind, or a value that is empty or missing (nothing to match).
+std::optional<std::pair<QString, QString>> columnAndValue(const TWTransaction &transaction,
+                                                          const TWField &field)
+{
+    using Lookup = std::optional<std::pair<QString, QString>>;
+    const auto text = [](const char *column, const QString &value) -> Lookup {
+        if (value.isEmpty())
+            return std::nullopt;
+        return std::pair{QString::fromLatin1(column), value};
+    };
+    const auto number = [](const QString &column, const QString &value) -> Lookup {
+        return std::pair{column, value};
+    };
+
+    if (field.type() == TWFieldTypeStandard) {
+        switch (field.identifier()) {
+        case TWFieldIdentifierPayee:
+            return text("payee", transaction.payee());
+        case TWFieldIdentifierDescription:
+            return text("description", transaction.description());
+        case TWFieldIdentifierNotes:
+            return text("notes", transaction.notes());
+        case TWFieldIdentifierAccount1:
+            return number(QStringLiteral("account1Identifier"),
+                          QString::number(transaction.account1Identifier()));
+        case TWFieldIdentifierAccount2:
+            return number(QStringLiteral("account2Identifier"),
+                          QString::number(transaction.account2Identifier()));
+        case TWFieldIdentifierTotal:
+            return number(QStringLiteral("total"), QString::number(transaction.total()));
+        default:
+            return std::nullopt;
+        }
+    }
+
+    const TWFieldValuePtr value = transaction.fieldValueWithIdentifier(field.identifier());
+    if (!value || !value->hasValue())
+        return std::nullopt;
+    const QString column = TWSchema::userColumnName(field.identifier());
+    switch (field.type()) {
+    case TWFieldTypeText:
+        if (value->text().isEmpty())
+            return std::nullopt;
+        return std::pair{column, value->text()};
+    case TWFieldTypeCurrency:
+    case TWFieldTypePercentTotal:
+        return number(column, QString::number(value->currency()));
+    case TWFieldTypeNumber:
+        return number(column, QString::asprintf("%f", value->number()));
+    case TWFieldTypePercent:
+        return number(column, QString::asprintf("%f", double(value->percent())));
+    case TWFieldTypeList:
+        // No choice is nothing to match, as an empty text is.
+        if (value->listItemIdentifier() < 0)
+            return std::nullopt;
+        return number(column, QString::number(value->listItemIdentifier()));
+    default:
+        // Checkboxes, dates and tags are not looked up.
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+std::optional<qint32> TWBusiness::mostRecentTransactionIdentifier(const TWTransaction &transaction,
+                                                                  const TWField &field)
+{
+    const auto lookup = columnAndValue(transaction, field);
+    if (!lookup)
+        return std::nullopt;
+    // The column name is one of the fixed names above or "user_<number>";
+    // the value is bound as text, which SQLite compares as a number in the
+    // numeric columns.
+    TWStatement select =
+        temporaryStatement(QStringLiteral("SELECT identifier FROM transactions WHERE %1 = ? "
+                                          "ORDER BY identifier DESC LIMIT 1;")
+                               .arg(lookup->first));
+    select.bindText(lookup->second);
+    if (!select.next())
+        return std::nullopt;
+    return select.columnInt32(0);
+}
+
+TWTransactionPtr TWBusiness::mostRecentTransaction(const TWTransaction &transaction,
+                                                   const TWField &field,
+                                                   const TWTransactionList &transactions)
+{
+    const std::optional<qint32> identifier = mostRecentTransactionIdentifier(transaction, field);
+    if (!identifier)
+        return nullptr;
+    for (const TWTransactionPtr &listed : transactions) {
+        if (listed && listed->identifier() == *identifier)
+            return listed;
+    }
+    return nullptr;
+}
+
+// ---- Task and expense columns ----
+
+QList<qint32> TWBusiness::importTaskFields()
+{
+    return {-2, -5, -1, -9, -7, -6, -15, -3, -10, -11, -8, -13, -4};
+}
+
+QList<qint32> TWBusiness::exportTaskFields()
+{
+    return {-1, -2, -3, -4, -5, -6, -7, -8, -9, -10, -11, -12, -13, -14, -15};
+}
+
+QList<qint32> TWBusiness::importExpenseFields()
+{
+    return {-2, -1, -4, -10, -3, -5, -6, -8};
+}
+
+QList<qint32> TWBusiness::exportExpenseFields()
+{
+    return {-1, -2, -3, -4, -5, -6, -7, -8, -9, -10};
+}

@@ -1,0 +1,159 @@
+// Settings that name records: send-invoice records per client, and the
+// import and export settings forgetting deleted accounts, fields, filters,
+// clients and projects (and keeping them when the delete fails).
+
+#include "TWBusiness.h"
+#include "TWPackageTestSupport.h"
+#include "TWPropertyList.h"
+#include "TWTestSupport.h"
+#include "WorkTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+TWClientPtr makeClient(qint32 identifier)
+{
+    return std::make_shared<TWClient>(identifier, QStringLiteral("C%1").arg(identifier), QString(),
+                                      0, 0, QImage(), QString(), QString(), QString(), QUrl(),
+                                      QString(), QString());
+}
+
+// A new business without the default chart, with account 100, custom field 1
+// and filter 200.
+std::unique_ptr<TWBusiness> makeBusiness()
+{
+    auto business = twNewBusiness(QStringLiteral("USD"), false);
+    if (!business)
+        return nullptr;
+    TWBusiness &b = *business;
+    EXPECT_FALSE(b.addAccount(TWAccount::accountWithIdentifier(100, QStringLiteral("A"), 0, 0,
+                                                               TWAccountTypeExpense, QString(),
+                                                               QImage(), b.homeUnit(), QString()),
+                              false));
+    EXPECT_FALSE(b.addField(TWField::fieldWithName(QStringLiteral("Job"), TWFieldTypeText, false,
+                                                   false, b.nextFieldIdentifier()),
+                            false));
+    EXPECT_FALSE(b.addFilter(
+        TWFilter::filterWithIdentifier(200, QStringLiteral("Mine"), 0, 0,
+                                       TWFilterCriteria::filterCriteriaCompoundWithMatch(0, {})),
+        false));
+    return business;
+}
+
+QList<qint32> selection(const TWExportSettings &record, const char *key)
+{
+    QList<qint32> result;
+    for (const QVariant &value : record.settings().value(QString::fromUtf8(key)).toList())
+        result.append(TWPropertyList::intValue(value, 0));
+    return result;
+}
+
+// Runs `write`, which succeeds, inside a write that then fails.
+template <typename Write> void inFailingWrite(TWBusiness &business, Write write)
+{
+    TWBusiness::WriteScope outer(business);
+    EXPECT_FALSE(write());
+    outer.rollback();
+}
+
+} // namespace
+
+TEST(Housekeeping, SendInvoiceRecordPerClient)
+{
+    auto business = twNewBusiness(QStringLiteral("USD"), false);
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWClientPtr client = makeClient(100);
+    ASSERT_FALSE(b.addClient(client, false));
+    const TWSendInvoiceDataPtr record = b.sendInvoiceData(*client);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(b.sendInvoiceData(*client), record);
+
+    inFailingWrite(b, [&] { return b.deleteClient(client, false); });
+    EXPECT_EQ(b.sendInvoiceData().value(100), record);
+    ASSERT_FALSE(b.deleteClient(client, false));
+    EXPECT_TRUE(b.sendInvoiceData().isEmpty());
+}
+
+TEST(Housekeeping, DeletedAccountsFieldsAndFiltersLeaveImportAndExportSettings)
+{
+    auto business = makeBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    // New accounts and fields are selected for export.
+    EXPECT_EQ(selection(*b.exportTransactionsSettings(), "accounts"), QList<qint32>{100});
+    EXPECT_EQ(selection(*b.exportTransactionsSettings(), "fields"), QList<qint32>{1});
+
+    const auto entry = [](quint32 type, const char *key, qint64 identifier) {
+        return QVariantMap{{"type", QVariant::fromValue(type)}, {key, identifier}};
+    };
+    const QVariantMap imports{{"Bank", entry(2, "account", 100)},
+                              {"Card", entry(2, "account", 101)},
+                              {"Memo", entry(1, "field", 100)},
+                              {"Job", entry(1, "field", 1)},
+                              {"Odd", QStringLiteral("not an entry")}};
+    b.setImportTransactionsSettings(imports);
+    // As the settings file gives it back: identifiers of any width, the
+    // account listed twice.
+    const QVariantMap exports{{"accounts", QVariantList{qint64(100), 101, qint64(100)}},
+                              {"fields", QVariantList{-3, qint64(1)}},
+                              {"filterIdentifier", QVariant::fromValue(200u)},
+                              {"fileType", QVariant::fromValue(2u)}};
+    b.setExportTransactionsSettings(std::make_shared<TWExportTransactionsSettings>(exports));
+    const TWExportTransactionsSettingsPtr record = b.exportTransactionsSettings();
+
+    const TWAccountPtr account = b.accountWithIdentifier(100);
+    const TWFieldPtr job = b.fieldWithIdentifier(1);
+    const TWFilterPtr filter = b.filterWithIdentifier(200);
+    inFailingWrite(b, [&] { return b.deleteAccount(account, false); });
+    inFailingWrite(b, [&] { return b.deleteField(job, false); });
+    inFailingWrite(b, [&] { return b.deleteFilter(filter, false); });
+    EXPECT_EQ(b.importTransactionsSettings(), imports);
+    EXPECT_EQ(record->settings(), exports);
+
+    ASSERT_FALSE(b.deleteAccount(account, false));
+    EXPECT_EQ(b.importTransactionsSettings().keys(), QStringList({"Card", "Job", "Memo", "Odd"}));
+    ASSERT_FALSE(b.deleteField(job, false));
+    EXPECT_EQ(b.importTransactionsSettings().keys(), QStringList({"Card", "Memo", "Odd"}));
+    ASSERT_FALSE(b.deleteFilter(b.filterWithIdentifier(100), false)); // not the chosen one
+    EXPECT_EQ(record->settings().value("filterIdentifier"), QVariant::fromValue(200u));
+    ASSERT_FALSE(b.deleteFilter(filter, false));
+    EXPECT_EQ(selection(*record, "accounts"), QList<qint32>{101});
+    EXPECT_EQ(selection(*record, "fields"), QList<qint32>{-3});
+    EXPECT_EQ(TWPropertyList::intValue(record->settings().value("filterIdentifier"), -1), 0);
+    EXPECT_EQ(record->settings().value("fileType"), QVariant::fromValue(2u));
+}
+
+TEST(Housekeeping, TaskAndExpenseExportsFollowProjectsAndClients)
+{
+    auto business = twNewBusiness(QStringLiteral("USD"), false);
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWClientPtr first = makeClient(100);
+    ASSERT_FALSE(b.addClient(first, false));
+    ASSERT_FALSE(b.addClient(makeClient(101), false));
+    for (const auto &[project, client] : {std::pair{200, 100}, {201, 100}, {202, 101}})
+        ASSERT_FALSE(b.addProject(twWorkProject(project, client, QStringLiteral("P")), false));
+    const auto projects = [&] {
+        return std::pair{selection(*b.exportTasksSettings(), "projects"),
+                         selection(*b.exportExpensesSettings(), "projects")};
+    };
+    const QList<qint32> all{200, 201, 202};
+    EXPECT_EQ(projects(), std::pair(all, all));
+
+    inFailingWrite(b, [&] { return b.deleteClient(first, false); });
+    inFailingWrite(b, [&] { return b.deleteProject(b.projectWithIdentifier(202), false); });
+    EXPECT_EQ(projects(), std::pair(all, all));
+
+    ASSERT_FALSE(b.deleteProject(b.projectWithIdentifier(202), false));
+    EXPECT_EQ(projects(), std::pair(QList<qint32>{200, 201}, QList<qint32>{200, 201}));
+    // A client's projects still listed go with it; an unknown one stays.
+    b.setExportTasksSettings(std::make_shared<TWExportTasksSettings>(
+        QVariantMap{{"projects", QVariantList{201, 999, qint64(200)}}}));
+    b.exportSettingsRemoveClient(first, nullptr);
+    EXPECT_EQ(selection(*b.exportTasksSettings(), "projects"), QList<qint32>{999});
+    ASSERT_FALSE(b.deleteClient(first, false));
+    EXPECT_EQ(projects(), std::pair(QList<qint32>{999}, QList<qint32>()));
+}
