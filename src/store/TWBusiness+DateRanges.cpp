@@ -160,6 +160,13 @@ TWTransactionPtr TWBusiness::mostRecentTransaction(const TWTransaction &transact
     return nullptr;
 }
 
+TWTransactionPtr TWBusiness::mostRecentTransaction(const TWTransaction &transaction,
+                                                   const TWField &field)
+{
+    const std::optional<qint32> identifier = mostRecentTransactionIdentifier(transaction, field);
+    return identifier ? transactionWithIdentifier(*identifier) : nullptr;
+}
+
 // ---- Task and expense columns ----
 
 QList<qint32> TWBusiness::importTaskFields()

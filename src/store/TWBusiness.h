@@ -1537,8 +1537,7 @@ public:
     std::shared_ptr<TWTransaction>
     mostRecentTransaction(const TWTransaction &transaction, const TWField &field,
                           const QList<std::shared_ptr<TWTransaction>> &transactions);
-    // The same over the store's own transactions. Declared for the
-    // transactions group, which defines it as the above over `transactions()`.
+    // The same over the store's own transactions.
     std::shared_ptr<TWTransaction> mostRecentTransaction(const TWTransaction &transaction,
                                                          const TWField &field);
 
