@@ -456,9 +456,9 @@ void TWBusiness::exportSettingsAddAccountHook(const TWAccountPtr &account)
 // (deleteAccountTransactions with notify on). A split transaction that reaches
 // the account only through one of its splits is found by its splits, not by
 // its two account columns. A failure fails the account's deletion.
-TWErrorResult TWBusiness::deleteAccountTransactionsHook(const TWAccountPtr &)
+TWErrorResult TWBusiness::deleteAccountTransactionsHook(const TWAccountPtr &account)
 {
-    return std::nullopt;
+    return deleteAccountTransactions(account, true);
 }
 
 // A business whose closing (nominal-transfer) account is this account loses

@@ -688,6 +688,79 @@ public:
     // current period.
     TWAccountingPeriodPtr accountingPeriodForTransaction(const TWTransaction &transaction) const;
     bool transactionBeforeActiveAccountingPeriod(const TWTransaction &transaction) const;
+
+    // --- Writes ---
+    // Each write is all or nothing: the row with its custom values, tags,
+    // split lines, attachment rows and relationships lands (or goes) together
+    // with the change of `transactions`, the remembered values, the last-used
+    // values and the notifications, or none of them does. "transactionNew",
+    // "transactionUpdate" and "transactionDelete" (key "transaction") are
+    // posted only with `notify`, which is also handed on to the remembered
+    // values and the repeat generation.
+    //
+    // After the write has committed: with `nominal`, the year-end transfers
+    // are rebuilt once when a date involved (the new one, and the one stored
+    // before an update or a delete) lies before the start of the current
+    // accounting period; a failing rebuild is returned, the write stays. With
+    // `repeats`, the transaction's repeat is brought up to date (its result
+    // is not looked at).
+
+    // Stores a transaction that carries its identifier already (from
+    // `nextTransactionIdentifier`; 0 is refused) and appends it to the list.
+    // Sets `dateCreated` and `dateModified` to now. With `user`, its date,
+    // unit and accounts become the last used ones (`updateLastTransaction`).
+    TWErrorResult addTransaction(const TWTransactionPtr &transaction, bool repeats, bool nominal,
+                                 bool user, bool notify);
+    // Writes every column, the custom values (no value: none stored), the
+    // lines (`updateTransactionSplits`) and the attachments: a loaded
+    // attachment list replaces the stored rows, and the files of the stored
+    // attachments it no longer holds are queued for removal; a list never
+    // loaded leaves them alone. Sets `dateModified` to now. The list's own
+    // object leaves the list as it is; another object with its identifier
+    // takes the listed one's place at the end. A transaction that is not
+    // stored is refused (SQLITE_NOTFOUND) and nothing changes.
+    TWErrorResult updateTransaction(const TWTransactionPtr &transaction, bool repeats, bool nominal,
+                                    bool user, bool notify);
+    // Writes only the state; the list is not touched.
+    TWErrorResult updateTransactionState(const TWTransactionPtr &transaction, bool notify);
+    // Deletes the transaction with everything kept for it and removes every
+    // listed object with its identifier; the object passed (the listed one
+    // or a copy) then has identifier 0. A transaction that is not stored
+    // (identifier 0, or deleted already through another copy) deletes and
+    // posts nothing.
+    TWErrorResult deleteTransaction(const TWTransactionPtr &transaction, bool repeats, bool nominal,
+                                    bool notify);
+    // The same for many transactions in one write: each stored transaction
+    // once, however many of its copies are given (a register of several
+    // accounts shows one transaction once per account); every object given
+    // then has identifier 0. At most one rebuild, and one "transactionDelete"
+    // without user info when something was deleted.
+    TWErrorResult deleteTransactions(const TWTransactionList &transactions, bool repeats,
+                                     bool nominal, bool notify);
+    // Deletes every transaction of the repeat, then the repeat. The year-end
+    // transfers are rebuilt when one of them lay before the current period.
+    // One "transactionDelete" without user info when something was deleted.
+    // The removed objects keep their identifiers. No repeat, or one never
+    // stored (identifier 0), deletes nothing.
+    TWErrorResult deleteRepeatTransactions(const std::shared_ptr<TWRepeat> &repeat, bool notify);
+    // Deletes every transaction of the account (the deletion of the account
+    // calls it): one without lines through its two accounts, a split one
+    // through its lines only. Then as `deleteRepeatTransactions`, and every
+    // repeat is brought up to date.
+    TWErrorResult deleteAccountTransactions(const TWAccountPtr &account, bool notify);
+
+    // Records the transaction's date, unit and accounts as the last used: its
+    // own for one without lines; the first line's unit and account and the
+    // second line's account (the first again when it has one line) for a
+    // split one; only the date for a split one without lines. A mileage unit
+    // goes to `lastMileageUnit`, any other to `lastUnit`.
+    void updateLastTransaction(const TWTransaction &transaction);
+
+    // "transactionNew", "transactionUpdate" and "transactionDelete" without
+    // user info, once after many writes made with notify NO.
+    void notifyTransactionsAdd() { notifyBulk(TWTransactionNewNotification); }
+    void notifyTransactionsUpdate() { notifyBulk(TWTransactionUpdateNotification); }
+    void notifyTransactionsDelete() { notifyBulk(TWTransactionDeleteNotification); }
     // ----- end of Transactions -----
 
     // ===== Splits, attachments and custom values =====
@@ -1744,6 +1817,52 @@ private:
     // The running balance of each view per account (updateBalance of the
     // balances group).
     void balanceHookUpdateBalance(TWTransactionList &views) const;
+
+    // --- Writes ---
+    // Reaches the count below in tests.
+    friend class TWTransactionWritesTestPeer;
+    // How many times a transaction write has asked for the year-end transfers
+    // to be rebuilt (so that tests can tell one rebuild per write from one
+    // per transaction before the rebuild itself exists).
+    std::uint64_t m_transactionRebuildRequests = 0;
+
+    // The day stored in the transaction's row (invalid: none); `exists`
+    // tells whether the row is there.
+    TWErrorResult readStoredTransactionDate(qint32 identifier, bool *exists, QDateTime *date);
+    // Inserts the row (every fixed column) or writes it over the stored one.
+    TWErrorResult writeTransactionRow(const TWTransaction &transaction, bool insert);
+    // Makes the stored attachment rows those of the transaction's loaded list,
+    // queueing the files of the rows it no longer holds.
+    TWErrorResult replaceTransactionAttachments(WriteScope &scope,
+                                                const TWTransaction &transaction);
+    // Deletes a transaction's row, tags, lines, attachment rows (queueing
+    // their files) and relationships.
+    TWErrorResult deleteTransactionRows(const TWTransaction &transaction);
+    // Deletes the given listed transactions (each given once) as
+    // `deleteTransactionRows` does and removes them from the list in one
+    // pass; `before` is set when one of them lay before `periodStart`.
+    TWErrorResult deleteListedTransactions(WriteScope &scope, const TWTransactionList &listed,
+                                           const QDateTime &periodStart, bool *before);
+    // The deletes of single transactions and of lists of them; `single`
+    // posts the object in the notification.
+    TWErrorResult deleteTransactionObjects(const TWTransactionList &transactions, bool repeats,
+                                           bool nominal, bool notify, bool single);
+    // What follows a committed write: the rebuild of the year-end transfers
+    // when asked (its error is returned), then the refresh of each repeat.
+    TWErrorResult finishTransactionWrite(bool rebuild, const QList<qint32> &repeatIdentifiers,
+                                         bool activeOnly, bool notify);
+    // `updateLastTransaction`, taken back if the scope rolls back.
+    void rememberLastTransaction(WriteScope &scope, const TWTransaction &transaction);
+
+    // Calls into the repeats group, which is written later; no-ops until then.
+    // Brings the generated items of the repeat with that identifier up to date
+    // (updateRepeatItemsForRepeat with repeatWithIdentifier), or of every
+    // repeat when the identifier is 0 (updateRepeatItems). It runs after the
+    // transaction write has committed; callers do not look at its result.
+    TWErrorResult updateRepeatItemsHook(qint32 repeatIdentifier, bool activeOnly, bool notify);
+    // Deletes the repeat itself (deleteRepeat with notify on), inside the
+    // write that deleted its transactions, so a failure undoes both.
+    TWErrorResult deleteRepeatHook(const std::shared_ptr<TWRepeat> &repeat);
 
     TWTransactionList m_transactions;
     QHash<qint32, TWTransactionPtr> m_transactionIndex;
