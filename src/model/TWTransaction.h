@@ -152,6 +152,9 @@ public:
     // A calendar date; invalid = no date.
     const QDateTime &date() const { return m_date; }
     void setDate(const QDateTime &v);
+    // The packed calendar day of `date` (TWDateAdditions::dateValue), 0
+    // without a date: cheap to compare by day over many transactions.
+    std::uint32_t dayValue() const { return m_dayValue; }
     // The amount in the transaction's own unit.
     qint64 total() const { return m_total; }
     void setTotal(qint64 v) { m_total = v; }

@@ -226,8 +226,11 @@ TWReportPeriods TWReport::periodsWithBusiness(TWBusiness &business)
         periods.lastStartDate = last->startDate();
         periods.lastEndDate = last->endDate();
     }
-    // The span of the transactions and of the task items fills an open bound
-    // of the current period. Those lists are not kept by this store yet, so
-    // the functions stay unset and such a bound resolves to no date.
+    // The span of the transactions (and, for time reports, of the task items)
+    // fills an open bound of the current period; asked only when needed.
+    periods.oldestTransactionDate = [&business] { return business.oldestTransactionDate(); };
+    periods.newestTransactionDate = [&business] { return business.newestTransactionDate(); };
+    periods.oldestTaskItemDate = [&business] { return business.oldestTaskItemDate(); };
+    periods.newestTaskItemDate = [&business] { return business.newestTaskItemDate(); };
     return periods;
 }

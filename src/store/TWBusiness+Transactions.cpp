@@ -679,18 +679,5 @@ bool TWBusiness::filterHookMatchTransaction(const TWFilter &filter, const TWTran
 
 void TWBusiness::balanceHookUpdateBalance(TWTransactionList &views) const
 {
-    // One running balance per account, shown the account's way (negated for
-    // accounts that are not debit-positive).
-    QHash<qint32, qint64> balances;
-    for (const TWTransactionPtr &view : views) {
-        const qint32 account = view->balanceAccountIdentifier();
-        qint64 amount = view->activeAccountTotal();
-        const TWAccountPtr listed = accountWithIdentifier(account);
-        if (listed && !isAccountDebitPositive(*listed))
-            amount = -amount;
-        const qint64 balance = balances.value(account, 0) + amount;
-        view->setBalance(balance);
-        if (account != 0)
-            balances.insert(account, balance);
-    }
+    updateBalance(views);
 }

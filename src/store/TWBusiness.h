@@ -222,6 +222,90 @@ inline const QString TWColumnSettingsVisibleKey = QStringLiteral("visible");
 // ----- end of Document settings -----
 
 // ===== Balances =====
+#include "TWBudgetTotal.h"
+
+#include <QDateTime>
+
+// A stretch of calendar days, both ends included; an invalid date leaves that
+// end open.
+struct TWDateSpan {
+    QDateTime fromDate;
+    QDateTime toDate;
+};
+
+// The figures of the financial statements, as bits of a request.
+enum TWStatementFigure : unsigned {
+    TWStatementFigureAssets = 1u << 0,
+    TWStatementFigureLiabilities = 1u << 1,
+    TWStatementFigureEquities = 1u << 2,
+    TWStatementFigureIncome = 1u << 3,
+    TWStatementFigureExpenses = 1u << 4,
+    TWStatementFigureCashFlows = 1u << 5,
+    TWStatementFigureAll = (1u << 6) - 1,
+};
+
+// The range totals' question: a span of days per kind of account, and which
+// per-account maps to build (TWStatementFigure bits; the single figures are
+// always computed).
+struct TWStatementTotalsRequest {
+    TWDateSpan assets;
+    TWDateSpan liabilities;
+    TWDateSpan equities;
+    TWDateSpan income;
+    TWDateSpan expenses;
+    unsigned accountMaps = TWStatementFigureAll;
+};
+
+// The range totals, in the home unit. Each map is account identifier -> what
+// the account's entries in its kind's span add up to, normal balances
+// positive (liabilities, income and equity negated); a map that was not asked
+// for stays empty.
+struct TWStatementTotals {
+    QHash<qint32, qint64> assets;
+    QHash<qint32, qint64> liabilities;
+    QHash<qint32, qint64> equities;
+    QHash<qint32, qint64> income;
+    QHash<qint32, qint64> expenses;
+    // Assets - liabilities - equity accounts - net income: everything the
+    // spans leave out (for a balance sheet, the earlier years' profits).
+    qint64 retainedEarnings = 0;
+    // Income less expenses, over their spans.
+    qint64 netIncome = 0;
+    // Bank and cash entries before the assets span's start (0 when it has
+    // none), and through its end (all of them when it has none).
+    qint64 cashStart = 0;
+    qint64 cashEnd = 0;
+};
+
+// One figure per report column, in column order and the home unit; a figure
+// that was not asked for is an empty list. Equities are assets less
+// liabilities of the same column.
+struct TWColumnTotals {
+    QList<qint64> assets;
+    QList<qint64> liabilities;
+    QList<qint64> equities;
+    QList<qint64> income;
+    QList<qint64> expenses;
+    QList<qint64> cashFlows;
+};
+
+// The balance sheet and income figures of the summary, in the home unit.
+struct TWBalanceSheetTotals {
+    qint64 assets = 0;
+    qint64 accountsReceivable = 0;
+    qint64 liabilities = 0;
+    qint64 accountsPayable = 0;
+    qint64 equities = 0; // assets - liabilities
+    qint64 retainedEarnings = 0;
+    qint64 netIncome = 0;
+    qint64 income = 0;
+    qint64 expenses = 0;
+};
+
+// Currency field identifier -> account identifier -> summed values (home unit).
+using TWCurrencyFieldTotals = QHash<qint32, QHash<qint32, qint64>>;
+// Item type (account group, account) -> item identifier -> the current cycle.
+using TWBudgetTotals = QHash<qint32, QHash<qint32, TWBudgetTotalPtr>>;
 // ----- end of Balances -----
 
 // ---- End of the group declarations ----
@@ -1643,6 +1727,99 @@ public:
     // ----- end of Document settings -----
 
     // ===== Balances =====
+
+    // Read-only aggregates over the in-memory transactions, recomputed on
+    // every call. A transaction books plus into account 1 and minus out of
+    // account 2, a split one each line's own signed amount into the line's
+    // account (its own two accounts then play no part); these raw sums are
+    // debit-positive, and an account's "shown" amount is the raw sum negated
+    // when the account is not debit-positive (isAccountDebitPositive). Dates
+    // compare by calendar day, bounds included; an invalid date is an open
+    // bound. Nothing here is quadratic in the number of transactions.
+
+    // Writes each row's running balance, in list order: one running balance
+    // per account the row counts for (TWTransaction::balanceAccountIdentifier),
+    // shown the account's way, in the account's unit.
+    void updateBalance(const TWTransactionList &transactions) const;
+    // The account's shown balance in its own unit over the transactions dated
+    // on or before `date` (all of them when `date` is invalid).
+    qint64 accountBalance(const TWAccount &account, const QDateTime &date) const;
+    // The same for every account in one pass: account identifier -> shown
+    // balance in the account's unit; accounts without entries are absent.
+    QHash<qint32, qint64> accountBalances(const QDateTime &date) const;
+
+    // The account's shown total in its own unit, over all or the given
+    // transactions.
+    qint64 transactionTotalWithAccount(const TWAccount &account) const;
+    qint64 transactionTotalWithAccount(const TWAccount &account,
+                                       const TWTransactionList &transactions) const;
+    // The home-unit total of the accounts, each shown its way (an account
+    // given twice counts once); a transaction between two of them counts for
+    // both.
+    qint64 transactionHomeTotalWithAccounts(const TWAccountList &accounts) const;
+    qint64 transactionHomeTotalWithAccounts(const TWAccountList &accounts,
+                                            const TWTransactionList &transactions) const;
+    // The home-unit total of the transactions any of the filters matches:
+    // the amount of a plain one, the positive lines of a split one. No sign
+    // rule.
+    qint64 transactionHomeTotalWithFilters(const TWFilterList &filters) const;
+    qint64 transactionHomeTotalWithFilters(const TWFilterList &filters,
+                                           const TWTransactionList &transactions) const;
+    // The plain home-unit sum (a split one through its lines, so a balanced
+    // split adds 0). No sign rule.
+    qint64 transactionHomeTotal() const;
+    qint64 transactionHomeTotalWithTransactions(const TWTransactionList &transactions) const;
+
+    // The earliest and the latest transaction date; now when no transaction
+    // has a date.
+    QDateTime oldestTransactionDate() const;
+    QDateTime newestTransactionDate() const;
+
+    // Import's duplicate test: whether a stored transaction has the same
+    // total, account 1, account 2, calendar day and unit. A transaction
+    // without a date or a unit matches nothing. `matchTransactions` answers
+    // for many rows at once (one hash of the stored transactions, not a scan
+    // per row); use it for a whole file.
+    bool matchTransaction(const TWTransaction &transaction) const;
+    QList<bool> matchTransactions(const TWTransactionList &transactions) const;
+
+    // The current cycle of every budget line: for each account group, then
+    // each account, the line of that item (budgetItemWithType). Both item
+    // types are always present as keys, even without lines.
+    TWBudgetTotals budgetTotals() const;
+
+    // --- Statement totals ---
+    // Over the entries of each transaction in the home unit (a plain one:
+    // account 1 +totalBusiness, account 2 -totalBusiness; a split one: each
+    // line's account +the line's totalBusiness), by the kind of the entry's
+    // account. Assets and expenses add the amounts, liabilities, income and
+    // equity subtract them, so normal balances are positive. Entries of
+    // accounts the business does not have are left out. Year-end transfers
+    // count only in `transactionTotals` and `customCurrencyFieldTotals`.
+
+    // Account identifier -> balance over every entry dated on or before
+    // `date`.
+    QHash<qint32, qint64> transactionTotals(const QDateTime &date) const;
+    // Per-account totals of each kind over its own span, with retained
+    // earnings, net income and cash at start and end.
+    TWStatementTotals transactionTotalsWithAssets(const TWStatementTotalsRequest &request) const;
+    // The figures (TWStatementFigure bits) of each column's span, in one pass
+    // whatever the number of columns. Equity accounts are not summed here:
+    // the equities figure is assets less liabilities.
+    TWColumnTotals groupTransactionTotalsWithAssets(unsigned figures,
+                                                    const QList<TWDateSpan> &columns) const;
+    // Assets, receivables, liabilities, payables and equity accounts as of
+    // `date`; income, expenses and net income over the nominal span.
+    TWBalanceSheetTotals totalsWithAssets(const QDateTime &date, const QDateTime &nominalFromDate,
+                                          const QDateTime &nominalToDate) const;
+    // The custom currency and percent-of-total fields' values of the
+    // transactions in the span, each booked under one account of the
+    // transaction (an expense account first, then income, assets,
+    // liabilities, equity; the first of equal rank), converted to the home
+    // unit. Every such field has a map; an account booked by any transaction
+    // has an entry in every map.
+    TWCurrencyFieldTotals customCurrencyFieldTotals(const QDateTime &fromDate,
+                                                    const QDateTime &toDate) const;
     // ----- end of Balances -----
 
     // ===== End of the groups =====
