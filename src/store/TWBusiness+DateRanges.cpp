@@ -23,10 +23,10 @@ void TWBusiness::dateRange(qint32 range, QDateTime *fromDate, QDateTime *toDate)
         const TWAccountingPeriodPtr period = currentAccountingPeriod();
         if (fromDate)
             from = period->startDate().isValid() ? period->startDate()
-                                                 : dateRangeOldestTransactionDateHook();
+                                                 : oldestTransactionDate();
         if (toDate)
             to = period->endDate().isValid() ? period->endDate()
-                                             : dateRangeNewestTransactionDateHook();
+                                             : newestTransactionDate();
         break;
     }
     case TWDateRangeLastAccountingPeriod:
@@ -46,15 +46,6 @@ void TWBusiness::dateRange(qint32 range, QDateTime *fromDate, QDateTime *toDate)
         *toDate = to;
 }
 
-QDateTime TWBusiness::dateRangeOldestTransactionDateHook() const
-{
-    return {};
-}
-
-QDateTime TWBusiness::dateRangeNewestTransactionDateHook() const
-{
-    return {};
-}
 
 // ---- The latest transaction with the same value ----
 

@@ -2310,12 +2310,6 @@ private:
     // none.
     std::optional<qint32> mostRecentTransactionIdentifier(const TWTransaction &transaction,
                                                           const TWField &field);
-    // The dates of the oldest and the newest transaction, for range 9. The
-    // transactions are not kept by this store yet: until the balances group
-    // answers them (oldestTransactionDate, newestTransactionDate), both give
-    // no date.
-    QDateTime dateRangeOldestTransactionDateHook() const;
-    QDateTime dateRangeNewestTransactionDateHook() const;
     // ----- end of Document settings -----
 
     // ===== Balances =====

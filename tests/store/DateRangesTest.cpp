@@ -67,17 +67,17 @@ TEST(DateRanges, CalendarAndAccountingPeriodRanges)
     EXPECT_EQ(range(b, 9), QStringLiteral("2024-01-01..2024-12-31"));
     EXPECT_EQ(range(b, 10), QStringLiteral("2023-01-01..2023-12-31"));
 
-    // After the last period: the days since, open at the end (until the store
-    // keeps transactions, whose span fills an open bound).
+    // After the last period: the days since. An open bound of the current
+    // period takes the span of the transactions, today when there are none.
     clock.set(twLocal(2025, 3, 1));
-    EXPECT_EQ(range(b, 9), QStringLiteral("2025-01-01..-"));
+    EXPECT_EQ(range(b, 9), QStringLiteral("2025-01-01..2025-03-01"));
     EXPECT_EQ(range(b, 10), QStringLiteral("2024-01-01..2024-12-31"));
     // Before the first period there is no last one.
     clock.set(twLocal(2022, 6, 1));
-    EXPECT_EQ(range(b, 9), QStringLiteral("-..2022-12-31"));
+    EXPECT_EQ(range(b, 9), QStringLiteral("2022-06-01..2022-12-31"));
     EXPECT_EQ(range(b, 10), QStringLiteral("-..-"));
-    // Without periods neither has a bound of its own.
-    EXPECT_EQ(range(*without, 9), QStringLiteral("-..-"));
+    // Without periods the current one is open at both ends.
+    EXPECT_EQ(range(*without, 9), QStringLiteral("2022-06-01..2022-06-01"));
     EXPECT_EQ(range(*without, 10), QStringLiteral("-..-"));
 }
 
