@@ -5,6 +5,14 @@ function(tw_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
 endfunction()
 
+# The Qt and standard headers nearly every file includes, compiled once per
+# target instead of once per file.
+function(tw_precompiled_headers target)
+  target_precompile_headers(${target} PRIVATE
+    <QByteArray> <QDateTime> <QHash> <QList> <QString> <QStringList> <QVariant>
+    <QVariantMap> <QImage> <algorithm> <cstdint> <functional> <memory> <optional>)
+endfunction()
+
 # tw_add_library(name DIRS dir... [LIBS lib...])
 # A static library from every .cpp/.h below the given folders (globbed, so a new
 # file needs no edit here).
@@ -37,6 +45,8 @@ function(tw_add_test name)
     TW_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TW_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/${ARG_DIR}/data")
   tw_warnings(${name})
+  tw_precompiled_headers(${name})
+  target_precompile_headers(${name} PRIVATE <gtest/gtest.h>)
   tw_add_test_run(${name} ${name} ENV ${ARG_ENV})
 endfunction()
 
