@@ -432,10 +432,9 @@ TWErrorResult TWBusiness::deleteAccount(const TWAccountPtr &account, bool notify
     return scope.commit();
 }
 
-// ---- Hooks into later groups of the store ----
-// Each is a no-op until the group it names exists; each real call must undo
-// its in-memory change on rollback (WriteScope::onRollback), since it runs
-// inside the account write.
+// ---- Calls into the other parts of the document ----
+// Each runs inside the account write; an in-memory change made there
+// registers its undo (WriteScope::onRollback) so a failed write restores it.
 
 // Column settings: a new account's register shows the same columns as the
 // others (columnSettingsAddAccount).

@@ -191,8 +191,7 @@ TWErrorResult TWBusiness::deleteExpense(const TWExpensePtr &expense, bool notify
     return scope.commit();
 }
 
-// ---- Hooks into later groups of the store ----
-// No-ops until the group each names exists; see TWBusiness+Projects.cpp.
+// ---- Calls into other groups of the store ----
 
 // An expense's name becomes a suggestion of the expense-name list; its
 // failure does not fail the expense write.

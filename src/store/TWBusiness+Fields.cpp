@@ -676,8 +676,8 @@ TWStatement TWBusiness::temporaryStatement(const QString &sql)
     return TWStatement(this, prepared, true, m_generation, SQLITE_OK);
 }
 
-// ---- Calls into groups written later (no-ops for now; the transaction
-// hooks are defined with the transactions) ----
+// ---- Calls into the settings and filters (the transaction ones are
+// defined with the transactions) ----
 
 void TWBusiness::fieldHookColumnSettingsAddField(const TWFieldPtr &field)
 {

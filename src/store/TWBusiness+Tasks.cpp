@@ -368,8 +368,7 @@ TWErrorResult TWBusiness::deleteTaskItem(const TWTaskItemPtr &taskItem, bool not
     return scope.commit();
 }
 
-// ---- Hooks into later groups of the store ----
-// No-ops until the group each names exists; see TWBusiness+Projects.cpp.
+// ---- Calls into other groups of the store ----
 
 // A task's name becomes a suggestion of the task-name list; its failure does
 // not fail the task write.

@@ -734,8 +734,7 @@ public:
     // transaction between two listed accounts is there twice.
     TWTransactionList transactionsForAccounts(const TWAccountList &accounts) const;
     // The transactions the filter (or at least one of the filters) matches,
-    // seen as in `allTransactions`, each once. (Matching waits for the filter
-    // criteria: until they exist no filter matches anything.)
+    // seen as in `allTransactions`, each once.
     TWTransactionList transactionsForFilter(const TWFilter &filter);
     TWTransactionList transactionsForFilters(const TWFilterList &filters);
     // The export selection: the stored transactions themselves (their active
@@ -1972,9 +1971,7 @@ private:
     // Reads the rows, lines and tags into `list` (loadTransactions).
     TWErrorResult readTransactions(TWTransactionList &list);
 
-    // Document settings the transaction defaults and search read. They belong
-    // to the document settings group; until it exists these give the values
-    // of a document without settings.
+    // Document settings the transaction defaults and search read.
     struct LastTransactionSettings {
         QDateTime lastDate;
         TWUnitPtr lastUnit;
@@ -2080,7 +2077,7 @@ private:
     // returned object goes away (never cached).
     TWStatement temporaryStatement(const QString &sql);
 
-    // Calls into groups that are not written yet. Each runs inside the field
+    // Calls into the other parts of the document. Each runs inside the field
     // write that calls it, after that write's SQL succeeded; an in-memory
     // change made here must register its undo through a WriteScope of its
     // own, which then joins the calling write and is undone if it rolls back.
@@ -2146,7 +2143,7 @@ private:
     void filtersDeleteCriteria(const TWField &field, std::optional<qint32> valueIdentifier);
     // Hook into the document settings: drop the filter from the transaction
     // export settings (exportSettingsRemoveAccount with no account and no
-    // field). A no-op until those settings exist.
+    // field).
     void filterHookExportSettingsRemoveFilter(const TWFilterPtr &filter);
 
     TWFilterList m_filters;
