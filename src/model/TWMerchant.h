@@ -4,6 +4,8 @@
 
 #include "TWContactItem.h"
 
+class TWBusiness;
+
 class TWMerchant : public TWContactItem {
 public:
     TWMerchant() : TWContactItem() { setType(TWItemTypeMerchant); }
@@ -23,6 +25,10 @@ public:
     // The built-in image shown when a merchant has no logo ("Merchant"); the same
     // for every merchant.
     static QImage defaultIconForMerchant(const TWMerchant *merchant = nullptr);
+
+    // Whether one of its bills is overdue (their payments are refreshed
+    // first); defined with the business's invoice and bill operations.
+    bool overdueWithBusiness(TWBusiness &business) const;
 };
 
 using TWMerchantPtr = std::shared_ptr<TWMerchant>;

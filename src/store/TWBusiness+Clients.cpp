@@ -315,8 +315,12 @@ void TWBusiness::exportSettingsRemoveClientHook(const TWClientPtr &client)
 // Deletes every bill of the merchant (billsWithMerchant), each with deleteBill
 // and notify on, which takes the transactions paying it and its payment
 // relationships along. The first error is returned.
-TWErrorResult TWBusiness::deleteMerchantBillsHook(const TWMerchantPtr &)
+TWErrorResult TWBusiness::deleteMerchantBillsHook(const TWMerchantPtr &merchant)
 {
+    for (const TWBillPtr &bill : billsWithMerchant(*merchant)) {
+        if (TWErrorResult error = deleteBill(bill, true))
+            return error;
+    }
     return std::nullopt;
 }
 

@@ -461,9 +461,9 @@ TWErrorResult TWBusiness::loadDatabase()
         &TWBusiness::loadTasks,
         &TWBusiness::loadTaskItems,
         &TWBusiness::loadExpenses,
-        // &TWBusiness::loadInvoices: with the invoices
+        &TWBusiness::loadInvoices,
         &TWBusiness::loadMerchants,
-        // &TWBusiness::loadBills: with the bills
+        &TWBusiness::loadBills,
         &TWBusiness::loadReports,
         &TWBusiness::loadBudgetItems,
     };

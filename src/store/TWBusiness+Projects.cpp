@@ -359,8 +359,12 @@ void TWBusiness::exportSettingsRemoveProjectHook(const TWProjectPtr &project)
 // Deletes every invoice of the project (invoicesWithProject, then
 // deleteInvoice with notify on for each), with their payments and links. The
 // first failure fails the project's deletion.
-TWErrorResult TWBusiness::deleteProjectInvoicesHook(const TWProjectPtr &)
+TWErrorResult TWBusiness::deleteProjectInvoicesHook(const TWProjectPtr &project)
 {
+    for (const TWInvoicePtr &invoice : invoicesWithProject(*project)) {
+        if (TWErrorResult error = deleteInvoice(invoice, true))
+            return error;
+    }
     return std::nullopt;
 }
 

@@ -136,8 +136,17 @@ class TWRepeat;
 // ----- end of Projects, tasks and expenses -----
 
 // ===== Invoices and bills =====
-class TWInvoice;
-class TWBill;
+#include "TWAccount.h"
+#include "TWBill.h"
+#include "TWExpense.h"
+#include "TWInvoice.h"
+#include "TWProject.h"
+#include "TWRecordList.h"
+#include "TWRelationship.h"
+#include "TWTask.h"
+#include "TWTransaction.h"
+
+class TWRepeat;
 // ----- end of Invoices and bills -----
 
 // ===== Budget items =====
@@ -1447,6 +1456,137 @@ public:
     // ----- end of Projects, tasks and expenses -----
 
     // ===== Invoices and bills =====
+
+    // An invoice bills a project's tasks and expenses to the project's client;
+    // a bill is an amount owed to a merchant. Neither stores an amount: an
+    // invoice's lines are the tasks and expenses linked to it (relationship
+    // types 1 and 2, with the quantity billed), and what was charged and paid
+    // on either is read from the transactions linked to it (type 0 for
+    // invoices, parent the project; type 3 for bills, parent the merchant).
+    // Each list is in the order read (table order) or added; lookups return
+    // the lists' own objects and are answered from indexes.
+
+    // --- Invoices ---
+
+    const TWInvoiceList &invoices() const { return m_invoices.list(); }
+    // nullptr when no invoice has the identifier.
+    TWInvoicePtr invoiceWithIdentifier(qint32 identifier) const;
+    // The project's invoices in list order.
+    TWInvoiceList invoicesWithProject(const TWProject &project) const;
+    // The invoices in list order, each once for every entry of `projects`
+    // that is its project.
+    TWInvoiceList invoicesWithProjects(const TWProjectList &projects) const;
+    // The transactions linked to the invoice, as views: a transaction linked
+    // through one of its lines seen from that line's account and that line,
+    // one linked whole seen from its account 1. Sorted by date, then
+    // identifier; a link to a transaction or line that no longer exists shows
+    // nothing. `transactionsWithInvoices` lists a transaction once per link.
+    TWTransactionList transactionsWithInvoice(const TWInvoice &invoice) const;
+    TWTransactionList transactionsWithInvoices(const TWInvoiceList &invoices) const;
+    // The account of `type` (TWAccountType) to propose for the invoice's next
+    // entry: account 1, then account 2 of its linked transactions, newest
+    // first; else the last-used account 1 or 2 when of that type; else the
+    // first account of that type; nullptr when there is none.
+    TWAccountPtr lastInvoiceAccountIdentifier(const TWInvoice &invoice, std::uint32_t type) const;
+
+    // Replaces the list with the rows of the table. A failure keeps the rows
+    // read before it.
+    TWErrorResult loadInvoices();
+
+    // Writes. Each is all or nothing: a failure leaves the tables, the lists
+    // and the notifications as they were. "invoiceNew", "invoiceUpdate" and
+    // "invoiceDelete" (key "invoice") are posted only with `notify`. Adding
+    // and updating remember the invoice's name for completion.
+    // The identifier is set beforehand (nextInvoiceIdentifier); 0 is refused.
+    TWErrorResult addInvoice(const TWInvoicePtr &invoice, bool notify);
+    // The project is fixed when an invoice is added: it is not written, and
+    // the object passed takes the stored one. Another object than the listed
+    // one of that identifier takes its place at the end of the list. An
+    // invoice that is not stored is refused (SQLITE_NOTFOUND).
+    TWErrorResult updateInvoice(const TWInvoicePtr &invoice, bool notify);
+    // Deletes the invoice with its item links and payment links, and the
+    // transactions linked to it that are linked to nothing else (its
+    // receivable entry, its own payments): a payment that also pays another
+    // invoice or a bill stays and only loses its link to this invoice. The
+    // year-end transfers are rebuilt when a deleted transaction lay before the
+    // current period; one "transactionDelete" without user info when any was
+    // deleted. Then every repeat is brought up to date.
+    TWErrorResult deleteInvoice(const TWInvoicePtr &invoice, bool notify);
+    // Deletes the invoices the repeat made (from the end of the list), then
+    // the repeat. Nothing for no repeat, or one never stored.
+    TWErrorResult deleteRepeatInvoices(const std::shared_ptr<TWRepeat> &repeat, bool notify);
+    // The largest stored identifier plus one, at least 100; 0 on failure.
+    qint32 nextInvoiceIdentifier();
+
+    // Makes the invoice's lines the given tasks and expenses: one link per
+    // item, carrying the item's invoiceQuantity. All or nothing.
+    TWErrorResult updateInvoiceItems(const TWInvoicePtr &invoice, const TWTaskList &tasks,
+                                     const TWExpenseList &expenses);
+    // Builds the transaction for the invoices against `account`, with zero
+    // amounts: for one invoice a plain transaction (account 1 the account,
+    // the client as payee, the project and invoice names as description)
+    // linked whole; for several a split transaction with one line per invoice
+    // on the account, each line linked to its invoice, and one more line on
+    // the first other account. With `addTransaction` the transaction and its
+    // links are stored together (all or nothing). `relationships` and
+    // `transaction`, when given, receive the links and the transaction (also
+    // when nothing was stored). Fewer than two accounts: error code -1
+    // ("twoAccountsMessage") and nothing handed back.
+    TWErrorResult createInvoiceTransaction(const TWInvoiceList &invoices,
+                                           const TWAccountPtr &account,
+                                           TWRelationshipList *relationships,
+                                           TWTransactionPtr *transaction, bool addTransaction);
+    // Books the invoice's amount on its receivable entry (the oldest linked
+    // transaction when it touches an accounts receivable account, else a new
+    // one): with taxed lines, three lines in the project's unit (receivable
+    // +subtotal+tax, tax -tax, income -subtotal); otherwise receivable
+    // (account 1) against income (account 2) for the invoice total, no
+    // lines. A closed or locked entry is left alone. `taxAccount` may be
+    // nullptr only when nothing on the invoice is taxed. All or nothing.
+    TWErrorResult updateInvoiceTransaction(const TWInvoicePtr &invoice,
+                                           const TWAccountPtr &accountsReceivableAccount,
+                                           const TWAccountPtr &incomeAccount,
+                                           const TWAccountPtr &taxAccount);
+
+    void notifyInvoicesAdd() { notifyBulk(TWInvoiceNewNotification); }
+    void notifyInvoicesUpdate() { notifyBulk(TWInvoiceUpdateNotification); }
+    void notifyInvoicesDelete() { notifyBulk(TWInvoiceDeleteNotification); }
+
+    // --- Bills ---
+
+    const TWBillList &bills() const { return m_bills.list(); }
+    TWBillPtr billWithIdentifier(qint32 identifier) const;
+    // The merchant's bills in list order.
+    TWBillList billsWithMerchant(const TWMerchant &merchant) const;
+    // The bills of any of the merchants, each once, in list order.
+    TWBillList billsWithMerchants(const TWMerchantList &merchants) const;
+    // As for invoices.
+    TWTransactionList transactionsWithBill(const TWBill &bill) const;
+    TWTransactionList transactionsWithBills(const TWBillList &bills) const;
+    // As for invoices, except that a split transaction offers the accounts of
+    // its lines (in line order) instead of its own two.
+    TWAccountPtr lastBillAccount(const TWBill &bill, std::uint32_t type) const;
+
+    TWErrorResult loadBills();
+
+    // Writes, as for invoices ("billNew", "billUpdate", "billDelete", key
+    // "bill"). The merchant is fixed when a bill is added. Deleting a bill
+    // does not bring the repeats up to date.
+    TWErrorResult addBill(const TWBillPtr &bill, bool notify);
+    TWErrorResult updateBill(const TWBillPtr &bill, bool notify);
+    TWErrorResult deleteBill(const TWBillPtr &bill, bool notify);
+    TWErrorResult deleteRepeatBills(const std::shared_ptr<TWRepeat> &repeat, bool notify);
+    qint32 nextBillIdentifier();
+
+    // As for invoices: one bill gives a plain transaction with the merchant
+    // as payee and the bill's name as description; several a split one.
+    TWErrorResult createBillTransaction(const TWBillList &bills, const TWAccountPtr &account,
+                                        TWRelationshipList *relationships,
+                                        TWTransactionPtr *transaction, bool addTransaction);
+
+    void notifyBillsAdd() { notifyBulk(TWBillNewNotification); }
+    void notifyBillsUpdate() { notifyBulk(TWBillUpdateNotification); }
+    void notifyBillsDelete() { notifyBulk(TWBillDeleteNotification); }
     // ----- end of Invoices and bills -----
 
     // ===== Budget items =====
@@ -1819,6 +1959,35 @@ public:
     // has an entry in every map.
     TWCurrencyFieldTotals customCurrencyFieldTotals(const QDateTime &fromDate,
                                                     const QDateTime &toDate) const;
+
+    // --- Amounts owing and overdue records ---
+    // Each first refreshes the linked transactions of the records it reads
+    // (a side effect on the listed projects, invoices and bills), then adds
+    // what each owes: charges less payments. Invoices count their home-unit
+    // amounts here, bills always do.
+
+    // What the clients' projects owe, in the home unit.
+    qint64 transactionHomeOwingWithClients(const TWClientList &clients);
+    qint64 transactionHomeOwingWithProjects(const TWProjectList &projects);
+    qint64 transactionHomeOwingWithInvoices(const TWInvoiceList &invoices);
+    // Counting only those of the invoices' transactions that are among
+    // `transactions` (the same transaction, seen from the same account and
+    // line where both say).
+    qint64 transactionHomeOwingWithInvoices(const TWInvoiceList &invoices,
+                                            const TWTransactionList &transactions);
+    // What the client's invoices owe, except `ignoreInvoice` (nullptr: none),
+    // each in its project's unit converted into `unit` where they differ.
+    qint64 transactionOwingWithClient(const TWClient &client, const TWUnitPtr &unit,
+                                      const TWInvoice *ignoreInvoice);
+    // What the business owes on the merchants' bills (each bill once), or on
+    // the bills, in the home unit.
+    qint64 transactionHomeOwingWithMerchants(const TWMerchantList &merchants);
+    qint64 transactionHomeOwingWithBills(const TWBillList &bills);
+    qint64 transactionHomeOwingWithBills(const TWBillList &bills,
+                                         const TWTransactionList &transactions);
+    // Whether one of the clients (merchants) has an overdue invoice (bill).
+    bool transactionOverdueWithClients(const TWClientList &clients);
+    bool transactionOverdueWithMerchants(const TWMerchantList &merchants);
     // ----- end of Balances -----
 
     // ===== End of the groups =====
@@ -2207,6 +2376,45 @@ private:
     // ----- end of Projects, tasks and expenses -----
 
     // ===== Invoices and bills =====
+
+    // What one invoice or bill gives the payment transaction built for it:
+    // its link (type, parent, child) and its texts.
+    struct PaymentTarget {
+        std::uint32_t type = 0;
+        qint32 parentIdentifier = 0;
+        qint32 childIdentifier = 0;
+        // For a transaction built for this record alone.
+        QString payee;
+        QString description;
+        // For its line of a transaction built for several.
+        QString splitText;
+    };
+    // The builder behind createInvoiceTransaction and createBillTransaction.
+    TWErrorResult createPaymentTransaction(const QList<PaymentTarget> &targets,
+                                           const TWAccountPtr &account,
+                                           TWRelationshipList *relationships,
+                                           TWTransactionPtr *transaction, bool addTransaction);
+    // The views of the transactions linked by (parent, child, type), sorted.
+    void appendPaymentTransactions(TWTransactionList &views, qint32 parentIdentifier,
+                                   qint32 childIdentifier, std::uint32_t type) const;
+    // The proposed account of `type` from the views (newest first), then the
+    // last-used accounts, then the first account of the type.
+    TWAccountPtr proposedAccount(const TWTransactionList &views, std::uint32_t type,
+                                 bool splitLines) const;
+    // Deletes a record's payment links (type, child) and the transactions
+    // they name that no other invoice or bill is linked to. Runs inside the
+    // caller's write.
+    TWErrorResult deletePaymentLinks(qint32 parentIdentifier, qint32 childIdentifier,
+                                     std::uint32_t type);
+    // deleteInvoice, with or without the repeat refresh that follows it.
+    TWErrorResult deleteInvoiceRecord(const TWInvoicePtr &invoice, bool notify,
+                                      bool refreshRepeats);
+    // "Name (Company)", or the name alone; empty without a client (merchant).
+    QString invoiceClientDisplayName(const TWInvoice &invoice) const;
+    QString billMerchantDisplayName(const TWBill &bill) const;
+
+    TWRecordList<TWInvoice> m_invoices{[](const TWInvoice &i) { return i.projectIdentifier(); }};
+    TWRecordList<TWBill> m_bills{[](const TWBill &b) { return b.merchantIdentifier(); }};
     // ----- end of Invoices and bills -----
 
     // ===== Budget items =====

@@ -1,0 +1,261 @@
+// The bills of a business: the table, the in-memory list with its indexes by
+// identifier and by merchant, the transactions that charge and pay a bill,
+// the account proposed for the next one and the transaction built for one or
+// several bills; and what a bill computes with the business's help.
+
+#include "TWBusiness.h"
+
+#include "TWRepeat.h"
+#include "TWWorkColumns.h"
+
+#include <sqlite3.h>
+
+namespace
+{
+
+const char *const kBillsMaxIdentifierSQL = "SELECT MAX(identifier) FROM bills;";
+const char *const kBillsSelectSQL =
+    "SELECT identifier, merchantIdentifier, date, name, received, paid, dueDate, "
+    "repeatIdentifier, notes FROM bills;";
+const char *const kBillsInsertSQL =
+    "INSERT INTO bills ( identifier, merchantIdentifier, date, name, received, paid, dueDate, "
+    "repeatIdentifier, notes ) VALUES ( ?, ?, ?, ?, ?, ?, ?, ?, ? );";
+const char *const kBillsDeleteSQL = "DELETE FROM bills WHERE identifier=?;";
+const char *const kBillsUpdateSQL =
+    "UPDATE bills SET date=?, name=?, received=?, paid=?, dueDate=?, repeatIdentifier=?, "
+    "notes=? WHERE identifier=?;";
+// The value an update leaves alone, as stored.
+const char *const kBillsStoredSQL = "SELECT merchantIdentifier FROM bills WHERE identifier=?;";
+
+QVariantMap billInfo(const TWBillPtr &bill)
+{
+    return {{TWBillNotificationKey, QVariant::fromValue(bill)}};
+}
+
+} // namespace
+
+// ---- What a bill asks of the business ----
+
+void TWBill::updateTransactions(TWBusiness &business)
+{
+    m_transactions = business.transactionsWithBill(*this);
+}
+
+TWBillPtr TWBill::repeatBillWithDate(const QDateTime &date, TWBusiness &business) const
+{
+    return repeatBillWithDate(date, business.nextBillIdentifier());
+}
+
+// ---- Lookups ----
+
+TWBillPtr TWBusiness::billWithIdentifier(qint32 identifier) const
+{
+    return m_bills.withIdentifier(identifier);
+}
+
+TWBillList TWBusiness::billsWithMerchant(const TWMerchant &merchant) const
+{
+    return m_bills.withOwner(merchant.identifier());
+}
+
+TWBillList TWBusiness::billsWithMerchants(const TWMerchantList &merchants) const
+{
+    // Each bill once, however often its merchant is given: these lists are
+    // summed into what is owed.
+    QHash<qint32, int> once;
+    for (const TWMerchantPtr &merchant : merchants) {
+        if (merchant)
+            once.insert(merchant->identifier(), 1);
+    }
+    return m_bills.withOwnerCounts(once);
+}
+
+TWTransactionList TWBusiness::transactionsWithBill(const TWBill &bill) const
+{
+    TWTransactionList views;
+    appendPaymentTransactions(views, bill.merchantIdentifier(), bill.identifier(),
+                              TWRelationshipTypeBillPayment);
+    TWTransaction::sortTransactions(views);
+    return views;
+}
+
+TWTransactionList TWBusiness::transactionsWithBills(const TWBillList &bills) const
+{
+    TWTransactionList views;
+    for (const TWBillPtr &bill : bills) {
+        if (bill)
+            appendPaymentTransactions(views, bill->merchantIdentifier(), bill->identifier(),
+                                      TWRelationshipTypeBillPayment);
+    }
+    TWTransaction::sortTransactions(views);
+    return views;
+}
+
+TWAccountPtr TWBusiness::lastBillAccount(const TWBill &bill, std::uint32_t type) const
+{
+    return proposedAccount(transactionsWithBill(bill), type, true);
+}
+
+qint32 TWBusiness::nextBillIdentifier()
+{
+    return nextIdentifier(kBillsMaxIdentifierSQL);
+}
+
+QString TWBusiness::billMerchantDisplayName(const TWBill &bill) const
+{
+    const TWMerchantPtr merchant = merchantWithIdentifier(bill.merchantIdentifier());
+    if (!merchant)
+        return QString();
+    if (!merchant->company().isEmpty())
+        return QStringLiteral("%1 (%2)").arg(merchant->name(), merchant->company());
+    return merchant->name();
+}
+
+// ---- Loading ----
+
+TWErrorResult TWBusiness::loadBills()
+{
+    m_bills.clear();
+    TWStatement select = statement(kBillsSelectSQL);
+    while (select.next()) {
+        m_bills.load(TWBill::billWithDate(
+            TWWorkColumns::dateFromDayColumn(select.columnDouble(2)), select.columnText(3),
+            (select.columnInt64(4) & 0xFF) != 0, (select.columnInt64(5) & 0xFF) != 0,
+            TWWorkColumns::dateFromDayColumn(select.columnDouble(6)), select.columnInt32(7),
+            select.columnText(8), select.columnInt32(1), select.columnInt32(0)));
+    }
+    return select.error();
+}
+
+// ---- Writes ----
+
+TWErrorResult TWBusiness::addBill(const TWBillPtr &bill, bool notify)
+{
+    // Identifier 0 is what a failed nextBillIdentifier gives: never stored.
+    if (!bill || bill->identifier() == 0)
+        return databaseError(SQLITE_MISUSE);
+    WriteScope scope(*this);
+    {
+        TWStatement insert = statement(kBillsInsertSQL);
+        insert.bindInt32(bill->identifier())
+            .bindInt32(bill->merchantIdentifier())
+            .bindDouble(TWWorkColumns::dayColumn(bill->date()))
+            .bindText(bill->name())
+            .bindBool(bill->received())
+            .bindBool(bill->paid())
+            .bindDouble(TWWorkColumns::dayColumn(bill->dueDate()))
+            .bindInt32(bill->repeatIdentifier())
+            .bindText(bill->notes());
+        if (TWErrorResult error = insert.execute())
+            return scope.finish(error);
+    }
+    // A suggestion is not worth losing the record for.
+    (void)rememberValue(bill->name(), TWValueListBillNames, notify);
+    m_bills.append(scope, bill);
+    if (notify)
+        scope.post(TWBillNewNotification, billInfo(bill));
+    return scope.commit();
+}
+
+TWErrorResult TWBusiness::updateBill(const TWBillPtr &bill, bool notify)
+{
+    if (!bill)
+        return databaseError(SQLITE_MISUSE);
+    WriteScope scope(*this);
+    {
+        // The merchant is not written: the object takes the stored one.
+        TWStatement stored = statement(kBillsStoredSQL);
+        stored.bindInt32(bill->identifier());
+        if (!stored.next()) {
+            if (TWErrorResult error = stored.error())
+                return scope.finish(error);
+            return scope.finish(databaseError(SQLITE_NOTFOUND));
+        }
+        const qint32 merchant = stored.columnInt32(0);
+        const qint32 merchantBefore = bill->merchantIdentifier();
+        if (merchant != merchantBefore) {
+            bill->setMerchantIdentifier(merchant);
+            scope.onRollback(
+                [bill, merchantBefore] { bill->setMerchantIdentifier(merchantBefore); });
+        }
+    }
+    {
+        TWStatement update = statement(kBillsUpdateSQL);
+        update.bindDouble(TWWorkColumns::dayColumn(bill->date()))
+            .bindText(bill->name())
+            .bindBool(bill->received())
+            .bindBool(bill->paid())
+            .bindDouble(TWWorkColumns::dayColumn(bill->dueDate()))
+            .bindInt32(bill->repeatIdentifier())
+            .bindText(bill->notes())
+            .bindInt32(bill->identifier());
+        if (TWErrorResult error = update.execute())
+            return scope.finish(error);
+    }
+    m_bills.replace(scope, bill);
+    (void)rememberValue(bill->name(), TWValueListBillNames, notify);
+    if (notify)
+        scope.post(TWBillUpdateNotification, billInfo(bill));
+    return scope.commit();
+}
+
+TWErrorResult TWBusiness::deleteBill(const TWBillPtr &bill, bool notify)
+{
+    if (!bill)
+        return databaseError(SQLITE_MISUSE);
+    WriteScope scope(*this);
+    {
+        TWStatement remove = statement(kBillsDeleteSQL);
+        remove.bindInt32(bill->identifier());
+        if (TWErrorResult error = remove.execute())
+            return scope.finish(error);
+    }
+    if (TWErrorResult error = deletePaymentLinks(bill->merchantIdentifier(), bill->identifier(),
+                                                 TWRelationshipTypeBillPayment))
+        return scope.finish(error);
+    m_bills.removeIdentifier(scope, bill->identifier());
+    if (notify)
+        scope.post(TWBillDeleteNotification, billInfo(bill));
+    return scope.commit();
+}
+
+TWErrorResult TWBusiness::deleteRepeatBills(const std::shared_ptr<TWRepeat> &repeat, bool notify)
+{
+    // Identifier 0 would name every bill without a repeat.
+    if (!repeat || repeat->identifier() == 0)
+        return std::nullopt;
+    WriteScope scope(*this);
+    const TWBillList listed = m_bills.list();
+    for (auto it = listed.crbegin(); it != listed.crend(); ++it) {
+        if ((*it)->repeatIdentifier() != repeat->identifier())
+            continue;
+        if (TWErrorResult error = deleteBill(*it, notify))
+            return scope.finish(error);
+    }
+    return scope.finish(deleteRepeatHook(repeat));
+}
+
+// ---- The ledger side ----
+
+TWErrorResult TWBusiness::createBillTransaction(const TWBillList &bills,
+                                                const TWAccountPtr &account,
+                                                TWRelationshipList *relationships,
+                                                TWTransactionPtr *transaction, bool addTransaction)
+{
+    QList<PaymentTarget> targets;
+    for (const TWBillPtr &bill : bills) {
+        if (!bill)
+            continue;
+        PaymentTarget target;
+        target.type = TWRelationshipTypeBillPayment;
+        target.parentIdentifier = bill->merchantIdentifier();
+        target.childIdentifier = bill->identifier();
+        target.payee = billMerchantDisplayName(*bill);
+        target.description = bill->name().isEmpty() ? QString() : bill->name();
+        target.splitText = target.payee.isEmpty()
+                               ? bill->name()
+                               : target.payee + QStringLiteral(" - ") + bill->name();
+        targets.append(target);
+    }
+    return createPaymentTransaction(targets, account, relationships, transaction, addTransaction);
+}

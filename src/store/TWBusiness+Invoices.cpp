@@ -1,0 +1,524 @@
+// The invoices of a business: the table, the in-memory list with its indexes
+// by identifier and by project, the links to the tasks and expenses an invoice
+// bills, its receivable entry and the transactions built for its payments;
+// and what the invoice and work records compute with the business's help.
+
+#include "TWBusiness.h"
+
+#include "TWFormatter.h"
+#include "TWPreferences.h"
+#include "TWRepeat.h"
+#include "TWWorkArithmetic.h"
+#include "TWWorkColumns.h"
+
+#include <sqlite3.h>
+
+namespace
+{
+
+const char *const kInvoicesMaxIdentifierSQL = "SELECT MAX(identifier) FROM invoices;";
+const char *const kInvoicesSelectSQL =
+    "SELECT identifier, projectIdentifier, date, number, name, sent, paid, dueDate, "
+    "repeatIdentifier, notes FROM invoices;";
+const char *const kInvoicesInsertSQL =
+    "INSERT INTO invoices ( identifier, projectIdentifier, date, number, name, sent, paid, "
+    "dueDate, repeatIdentifier, notes ) VALUES ( ?, ?, ?, ?, ?, ?, ?, ?, ?, ? );";
+const char *const kInvoicesDeleteSQL = "DELETE FROM invoices WHERE identifier=?;";
+const char *const kInvoicesUpdateSQL =
+    "UPDATE invoices SET date=?, number=?, name=?, sent=?, paid=?, dueDate=?, "
+    "repeatIdentifier=?, notes=? WHERE identifier=?;";
+// The value an update leaves alone, as stored.
+const char *const kInvoicesStoredSQL = "SELECT projectIdentifier FROM invoices WHERE identifier=?;";
+
+QVariantMap invoiceInfo(const TWInvoicePtr &invoice)
+{
+    return {{TWInvoiceNotificationKey, QVariant::fromValue(invoice)}};
+}
+
+// Whether a transaction books on an accounts receivable account: through its
+// own two accounts, or, split, through one of its lines.
+bool touchesReceivable(const TWTransaction &transaction, const TWBusiness &business)
+{
+    const auto receivable = [&business](qint32 identifier) {
+        const TWAccountPtr account = business.accountWithIdentifier(identifier);
+        return account && account->accountType() == TWAccountTypeAccountsReceivable;
+    };
+    if (!transaction.hasSplit())
+        return receivable(transaction.account1Identifier()) ||
+               receivable(transaction.account2Identifier());
+    for (const TWSplitPtr &split : transaction.splits()) {
+        if (split && receivable(split->accountIdentifier()))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+// ---- What the invoice and work records ask of the business ----
+
+void TWInvoice::updateTransactions(TWBusiness &business)
+{
+    m_transactions = business.transactionsWithInvoice(*this);
+}
+
+void TWInvoice::updateTasksExpenses(TWBusiness &business)
+{
+    m_tasks = business.tasksWithInvoice(*this);
+    m_expenses = business.expensesWithInvoice(*this);
+}
+
+qint64 TWInvoice::invoiceSubtotalTotalWithBusiness(TWBusiness &business) const
+{
+    return invoiceSubtotalTotal(business.tasksWithInvoice(*this),
+                                business.expensesWithInvoice(*this));
+}
+
+qint64 TWInvoice::invoiceTaxTotalWithBusiness(TWBusiness &business) const
+{
+    return invoiceTaxTotal(business.tasksWithInvoice(*this), business.expensesWithInvoice(*this));
+}
+
+qint64 TWInvoice::invoiceTasksTotalWithBusiness(TWBusiness &business) const
+{
+    return invoiceTasksTotal(business.tasksWithInvoice(*this));
+}
+
+qint64 TWInvoice::invoiceExpensesTotalWithBusiness(TWBusiness &business) const
+{
+    return invoiceExpensesTotal(business.expensesWithInvoice(*this));
+}
+
+qint64 TWInvoice::invoiceTotalWithBusiness(TWBusiness &business) const
+{
+    return invoiceTotal(business.tasksWithInvoice(*this), business.expensesWithInvoice(*this));
+}
+
+TWPaymentTotals TWInvoice::paymentTotalsWithBusiness(TWBusiness &business) const
+{
+    const TWProjectPtr project = business.projectWithIdentifier(m_projectIdentifier);
+    return paymentTotals(TWPaymentEntry::entriesWithTransactions(m_transactions, business),
+                         project ? project->unit() : TWUnitPtr(), TWBusiness::unitConverter());
+}
+
+TWInvoicePtr TWInvoice::repeatInvoiceWithDate(const QDateTime &date, TWBusiness &business) const
+{
+    return repeatInvoiceWithDate(date, business.nextInvoiceIdentifier());
+}
+
+void TWProject::updateInvoicesWithBusiness(TWBusiness &business)
+{
+    TWInvoiceList invoices = business.invoicesWithProject(*this);
+    for (const TWInvoicePtr &invoice : std::as_const(invoices))
+        invoice->updateTransactions(business);
+    m_invoices = invoices;
+}
+
+qint64 TWProject::uninvoicedTotalWithBusiness(TWBusiness &business) const
+{
+    return uninvoicedTotal(
+        business.tasksWithProject(*this), business.expensesWithProject(*this),
+        [&business](const TWTask &task) { return task.availableQuantity(nullptr, business); },
+        [&business](const TWExpense &expense) {
+            return expense.availableQuantity(nullptr, business);
+        });
+}
+
+qint64 TWProject::uninvoicedTotalWithBusiness(TWBusiness &business, const QDateTime &fromDate,
+                                              const QDateTime &toDate) const
+{
+    return uninvoicedTotal(
+        business.tasksWithProject(*this), business.expensesWithProject(*this),
+        [&business](const TWTask &task) { return task.availableQuantity(nullptr, business); },
+        [&business](const TWExpense &expense) {
+            return expense.availableQuantity(nullptr, business);
+        },
+        fromDate, toDate, business.homeUnit(), TWBusiness::unitConverter());
+}
+
+double TWTask::availableQuantity(const TWInvoice *invoice, TWBusiness &business) const
+{
+    return availableQuantity(
+        invoice, quantityWithBusiness(business),
+        business.relationshipsWithChildIdentifier(identifier(), TWRelationshipTypeInvoiceTask));
+}
+
+QString TWTask::quantityString(double quantity, TWBusiness &) const
+{
+    return quantityString(quantity, [](double seconds) {
+        return TWFormatter::formatter().timeString(seconds, false,
+                                                   TWPreferences::preferences().timeFormat());
+    });
+}
+
+double TWExpense::availableQuantity(const TWInvoice *invoice, TWBusiness &business) const
+{
+    return availableQuantity(invoice, business.relationshipsWithChildIdentifier(
+                                          identifier(), TWRelationshipTypeInvoiceExpense));
+}
+
+// ---- Lookups ----
+
+TWInvoicePtr TWBusiness::invoiceWithIdentifier(qint32 identifier) const
+{
+    return m_invoices.withIdentifier(identifier);
+}
+
+TWInvoiceList TWBusiness::invoicesWithProject(const TWProject &project) const
+{
+    return m_invoices.withOwner(project.identifier());
+}
+
+TWInvoiceList TWBusiness::invoicesWithProjects(const TWProjectList &projects) const
+{
+    return m_invoices.withOwnerCounts(projectCounts(projects));
+}
+
+TWTransactionList TWBusiness::transactionsWithInvoice(const TWInvoice &invoice) const
+{
+    TWTransactionList views;
+    appendPaymentTransactions(views, invoice.projectIdentifier(), invoice.identifier(),
+                              TWRelationshipTypeInvoicePayment);
+    TWTransaction::sortTransactions(views);
+    return views;
+}
+
+TWTransactionList TWBusiness::transactionsWithInvoices(const TWInvoiceList &invoices) const
+{
+    TWTransactionList views;
+    for (const TWInvoicePtr &invoice : invoices) {
+        if (invoice)
+            appendPaymentTransactions(views, invoice->projectIdentifier(), invoice->identifier(),
+                                      TWRelationshipTypeInvoicePayment);
+    }
+    TWTransaction::sortTransactions(views);
+    return views;
+}
+
+TWAccountPtr TWBusiness::lastInvoiceAccountIdentifier(const TWInvoice &invoice,
+                                                      std::uint32_t type) const
+{
+    return proposedAccount(transactionsWithInvoice(invoice), type, false);
+}
+
+qint32 TWBusiness::nextInvoiceIdentifier()
+{
+    return nextIdentifier(kInvoicesMaxIdentifierSQL);
+}
+
+QString TWBusiness::invoiceClientDisplayName(const TWInvoice &invoice) const
+{
+    const TWProjectPtr project = projectWithIdentifier(invoice.projectIdentifier());
+    const TWClientPtr client =
+        project ? clientWithIdentifier(project->clientIdentifier()) : nullptr;
+    if (!client)
+        return QString();
+    if (!client->company().isEmpty())
+        return QStringLiteral("%1 (%2)").arg(client->name(), client->company());
+    return client->name();
+}
+
+// ---- Loading ----
+
+TWErrorResult TWBusiness::loadInvoices()
+{
+    m_invoices.clear();
+    TWStatement select = statement(kInvoicesSelectSQL);
+    while (select.next()) {
+        m_invoices.load(TWInvoice::invoiceWithDate(
+            TWWorkColumns::dateFromDayColumn(select.columnDouble(2)), select.columnText(3),
+            select.columnText(4), (select.columnInt64(5) & 0xFF) != 0,
+            (select.columnInt64(6) & 0xFF) != 0,
+            TWWorkColumns::dateFromDayColumn(select.columnDouble(7)), select.columnInt32(8),
+            select.columnText(9), select.columnInt32(1), select.columnInt32(0)));
+    }
+    return select.error();
+}
+
+// ---- Writes ----
+
+TWErrorResult TWBusiness::addInvoice(const TWInvoicePtr &invoice, bool notify)
+{
+    // Identifier 0 is what a failed nextInvoiceIdentifier gives: never stored.
+    if (!invoice || invoice->identifier() == 0)
+        return databaseError(SQLITE_MISUSE);
+    WriteScope scope(*this);
+    {
+        TWStatement insert = statement(kInvoicesInsertSQL);
+        insert.bindInt32(invoice->identifier())
+            .bindInt32(invoice->projectIdentifier())
+            .bindDouble(TWWorkColumns::dayColumn(invoice->date()))
+            .bindText(invoice->number())
+            .bindText(invoice->name())
+            .bindBool(invoice->sent())
+            .bindBool(invoice->paid())
+            .bindDouble(TWWorkColumns::dayColumn(invoice->dueDate()))
+            .bindInt32(invoice->repeatIdentifier())
+            .bindText(invoice->notes());
+        if (TWErrorResult error = insert.execute())
+            return scope.finish(error);
+    }
+    // A suggestion is not worth losing the record for: its failure (undone
+    // on its own) does not fail the invoice.
+    (void)rememberValue(invoice->name(), TWValueListInvoiceNames, notify);
+    m_invoices.append(scope, invoice);
+    if (notify)
+        scope.post(TWInvoiceNewNotification, invoiceInfo(invoice));
+    return scope.commit();
+}
+
+TWErrorResult TWBusiness::updateInvoice(const TWInvoicePtr &invoice, bool notify)
+{
+    if (!invoice)
+        return databaseError(SQLITE_MISUSE);
+    WriteScope scope(*this);
+    {
+        // The project is not written: the object takes the stored one, so the
+        // list (and its index by project) shows what the file holds.
+        TWStatement stored = statement(kInvoicesStoredSQL);
+        stored.bindInt32(invoice->identifier());
+        if (!stored.next()) {
+            if (TWErrorResult error = stored.error())
+                return scope.finish(error);
+            return scope.finish(databaseError(SQLITE_NOTFOUND));
+        }
+        const qint32 project = stored.columnInt32(0);
+        const qint32 projectBefore = invoice->projectIdentifier();
+        if (project != projectBefore) {
+            invoice->setProjectIdentifier(project);
+            scope.onRollback(
+                [invoice, projectBefore] { invoice->setProjectIdentifier(projectBefore); });
+        }
+    }
+    {
+        TWStatement update = statement(kInvoicesUpdateSQL);
+        update.bindDouble(TWWorkColumns::dayColumn(invoice->date()))
+            .bindText(invoice->number())
+            .bindText(invoice->name())
+            .bindBool(invoice->sent())
+            .bindBool(invoice->paid())
+            .bindDouble(TWWorkColumns::dayColumn(invoice->dueDate()))
+            .bindInt32(invoice->repeatIdentifier())
+            .bindText(invoice->notes())
+            .bindInt32(invoice->identifier());
+        if (TWErrorResult error = update.execute())
+            return scope.finish(error);
+    }
+    m_invoices.replace(scope, invoice);
+    (void)rememberValue(invoice->name(), TWValueListInvoiceNames, notify);
+    if (notify)
+        scope.post(TWInvoiceUpdateNotification, invoiceInfo(invoice));
+    return scope.commit();
+}
+
+TWErrorResult TWBusiness::deleteInvoice(const TWInvoicePtr &invoice, bool notify)
+{
+    return deleteInvoiceRecord(invoice, notify, true);
+}
+
+TWErrorResult TWBusiness::deleteInvoiceRecord(const TWInvoicePtr &invoice, bool notify,
+                                              bool refreshRepeats)
+{
+    if (!invoice)
+        return databaseError(SQLITE_MISUSE);
+    // One write for the whole cascade: the row, the transactions, the links,
+    // the list and the notifications go together or stay together.
+    WriteScope scope(*this);
+    {
+        TWStatement remove = statement(kInvoicesDeleteSQL);
+        remove.bindInt32(invoice->identifier());
+        if (TWErrorResult error = remove.execute())
+            return scope.finish(error);
+    }
+    if (TWErrorResult error = deletePaymentLinks(
+            invoice->projectIdentifier(), invoice->identifier(), TWRelationshipTypeInvoicePayment))
+        return scope.finish(error);
+    if (TWErrorResult error =
+            deleteParentRelationships(invoice->identifier(), TWRelationshipTypeInvoiceTask))
+        return scope.finish(error);
+    if (TWErrorResult error =
+            deleteParentRelationships(invoice->identifier(), TWRelationshipTypeInvoiceExpense))
+        return scope.finish(error);
+    m_invoices.removeIdentifier(scope, invoice->identifier());
+    if (notify)
+        scope.post(TWInvoiceDeleteNotification, invoiceInfo(invoice));
+    if (TWErrorResult error = scope.commit())
+        return error;
+    // The invoice may have been the latest of a repeat: every repeat, the
+    // inactive ones too. Its result is not the delete's.
+    if (refreshRepeats)
+        (void)updateRepeatItemsHook(0, false, notify);
+    return std::nullopt;
+}
+
+TWErrorResult TWBusiness::deleteRepeatInvoices(const std::shared_ptr<TWRepeat> &repeat, bool notify)
+{
+    // Identifier 0 would name every invoice without a repeat.
+    if (!repeat || repeat->identifier() == 0)
+        return std::nullopt;
+    WriteScope scope(*this);
+    const TWInvoiceList listed = m_invoices.list();
+    for (auto it = listed.crbegin(); it != listed.crend(); ++it) {
+        if ((*it)->repeatIdentifier() != repeat->identifier())
+            continue;
+        // No repeat refresh here: the repeat goes next, and a refresh could
+        // make again the invoices being deleted.
+        if (TWErrorResult error = deleteInvoiceRecord(*it, notify, false))
+            return scope.finish(error);
+    }
+    return scope.finish(deleteRepeatHook(repeat));
+}
+
+TWErrorResult TWBusiness::updateInvoiceItems(const TWInvoicePtr &invoice, const TWTaskList &tasks,
+                                             const TWExpenseList &expenses)
+{
+    // Identifier 0 is no stored invoice (and would name other links).
+    if (!invoice || invoice->identifier() == 0)
+        return databaseError(SQLITE_MISUSE);
+    const qint32 identifier = invoice->identifier();
+    // Relinked in one write: a failure leaves the old links, never half of
+    // the new ones.
+    WriteScope scope(*this);
+    if (TWErrorResult error = deleteParentRelationships(identifier, TWRelationshipTypeInvoiceTask))
+        return scope.finish(error);
+    if (TWErrorResult error =
+            deleteParentRelationships(identifier, TWRelationshipTypeInvoiceExpense))
+        return scope.finish(error);
+    const auto link = [this, identifier](std::uint32_t type, double quantity,
+                                         qint32 item) -> TWErrorResult {
+        const qint32 relationship = nextRelationshipIdentifier();
+        if (relationship == 0)
+            return databaseError(SQLITE_ERROR);
+        return addRelationship(TWRelationship::relationshipWithType(type, quantity, identifier,
+                                                                    item, 0, 0, relationship),
+                               true);
+    };
+    for (const TWTaskPtr &task : tasks) {
+        if (!task)
+            continue;
+        if (TWErrorResult error =
+                link(TWRelationshipTypeInvoiceTask, task->invoiceQuantity(), task->identifier()))
+            return scope.finish(error);
+    }
+    for (const TWExpensePtr &expense : expenses) {
+        if (!expense)
+            continue;
+        if (TWErrorResult error = link(TWRelationshipTypeInvoiceExpense, expense->invoiceQuantity(),
+                                       expense->identifier()))
+            return scope.finish(error);
+    }
+    return scope.commit();
+}
+
+// ---- The ledger side ----
+
+TWErrorResult TWBusiness::createInvoiceTransaction(const TWInvoiceList &invoices,
+                                                   const TWAccountPtr &account,
+                                                   TWRelationshipList *relationships,
+                                                   TWTransactionPtr *transaction,
+                                                   bool addTransaction)
+{
+    QList<PaymentTarget> targets;
+    for (const TWInvoicePtr &invoice : invoices) {
+        if (!invoice)
+            continue;
+        const TWProjectPtr project = projectWithIdentifier(invoice->projectIdentifier());
+        const QString projectName = project ? project->name() : QString();
+        QString text;
+        if (!projectName.isEmpty() && !invoice->name().isEmpty())
+            text = projectName + QStringLiteral(" - ") + invoice->name();
+        else if (!projectName.isEmpty())
+            text = projectName;
+        else if (!invoice->name().isEmpty())
+            text = invoice->name();
+        PaymentTarget target;
+        target.type = TWRelationshipTypeInvoicePayment;
+        target.parentIdentifier = invoice->projectIdentifier();
+        target.childIdentifier = invoice->identifier();
+        target.payee = invoiceClientDisplayName(*invoice);
+        target.description = text;
+        target.splitText = text.isNull() ? QStringLiteral("") : text;
+        if (!target.payee.isEmpty())
+            target.splitText = target.payee + QStringLiteral(" - ") + target.splitText;
+        targets.append(target);
+    }
+    return createPaymentTransaction(targets, account, relationships, transaction, addTransaction);
+}
+
+TWErrorResult TWBusiness::updateInvoiceTransaction(const TWInvoicePtr &invoice,
+                                                   const TWAccountPtr &accountsReceivableAccount,
+                                                   const TWAccountPtr &incomeAccount,
+                                                   const TWAccountPtr &taxAccount)
+{
+    if (!invoice || !accountsReceivableAccount || !incomeAccount)
+        return databaseError(SQLITE_MISUSE);
+    const TWProjectPtr project = projectWithIdentifier(invoice->projectIdentifier());
+    if (!project)
+        return databaseError(SQLITE_NOTFOUND);
+    const TWTaskList tasks = tasksWithInvoice(*invoice);
+    const TWExpenseList expenses = expensesWithInvoice(*invoice);
+    bool taxed = false;
+    for (const TWTaskPtr &task : tasks)
+        taxed = taxed || task->taxRate() != 0.0;
+    for (const TWExpensePtr &expense : expenses)
+        taxed = taxed || expense->taxRate() != 0.0;
+    // A taxed invoice books its tax on the tax account: without one, nothing
+    // would balance.
+    if (taxed && !taxAccount)
+        return databaseError(SQLITE_MISUSE);
+
+    WriteScope scope(*this);
+    // The oldest linked transaction is the receivable entry when it touches
+    // a receivable account; otherwise a new entry is made.
+    const TWTransactionList views = transactionsWithInvoice(*invoice);
+    TWTransactionPtr entry;
+    if (!views.isEmpty() && touchesReceivable(*views.first(), *this))
+        entry = transactionWithIdentifier(views.first()->identifier());
+    if (!entry) {
+        if (TWErrorResult error = createInvoiceTransaction({invoice}, accountsReceivableAccount,
+                                                           nullptr, &entry, true))
+            return scope.finish(error);
+        // The object just stored is the listed one.
+        entry = transactionWithIdentifier(entry->identifier());
+        if (!entry)
+            return scope.finish(databaseError(SQLITE_NOTFOUND));
+    }
+    if (entry->state() == TWTransactionStateClosed || entry->state() == TWTransactionStateLocked)
+        return scope.commit();
+
+    // The listed transaction is changed in place: a failure puts it back.
+    const TWTransaction before = *entry;
+    scope.onRollback([entry, before] { *entry = before; });
+
+    const TWUnitPtr &unit = project->unit();
+    const qint32 receivable = accountsReceivableAccount->identifier();
+    entry->setActiveAccountIdentifier(receivable);
+    if (taxed) {
+        const qint64 subtotal = TWInvoice::invoiceSubtotalTotal(tasks, expenses);
+        const qint64 tax = TWInvoice::invoiceTaxTotal(tasks, expenses);
+        TWSplitList splits;
+        const auto line = [this, &splits, &unit](qint32 account, qint64 total) {
+            // Identifier 0: numbered when stored.
+            TWSplitPtr split =
+                TWSplit::splitWithIdentifier(0, QString(), account, total, 0, 0, 0, 0, unit);
+            split->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *this);
+            splits.append(split);
+        };
+        line(receivable, TWWorkArithmetic::add(subtotal, tax));
+        line(taxAccount->identifier(), TWWorkArithmetic::subtract(0, tax));
+        line(incomeAccount->identifier(), TWWorkArithmetic::subtract(0, subtotal));
+        entry->setHasSplit(true);
+        entry->setSplits(splits);
+    } else {
+        // No longer split either: lines left from a taxed form would
+        // otherwise keep counting in the balances.
+        entry->setHasSplit(false);
+        entry->setSplits({});
+        entry->setAccount1Identifier(receivable);
+        entry->setAccount2Identifier(incomeAccount->identifier());
+        entry->setTotal(TWInvoice::invoiceTotal(tasks, expenses));
+        entry->setUnit(unit);
+    }
+    entry->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *this);
+    return scope.finish(updateTransaction(entry, true, true, true, true));
+}

@@ -1,0 +1,155 @@
+// What clients owe the business and what the business owes merchants, and
+// whether any of it is overdue: read from the invoices' and bills' linked
+// transactions, which each question refreshes first.
+
+#include "TWBusiness.h"
+
+#include "TWWorkArithmetic.h"
+
+using TWWorkArithmetic::add;
+
+// ---- Overdue clients and merchants ----
+
+bool TWClient::overdueWithBusiness(TWBusiness &business) const
+{
+    for (const TWProjectPtr &project : business.projectsWithClient(*this)) {
+        project->updateInvoicesWithBusiness(business);
+        if (project->overdueWithBusiness(business, nullptr))
+            return true;
+    }
+    return false;
+}
+
+bool TWMerchant::overdueWithBusiness(TWBusiness &business) const
+{
+    for (const TWBillPtr &bill : business.billsWithMerchant(*this)) {
+        bill->updateTransactions(business);
+        if (bill->overdueWithBusiness(business))
+            return true;
+    }
+    return false;
+}
+
+bool TWBusiness::transactionOverdueWithClients(const TWClientList &clients)
+{
+    for (const TWClientPtr &client : clients) {
+        if (client && client->overdueWithBusiness(*this))
+            return true;
+    }
+    return false;
+}
+
+bool TWBusiness::transactionOverdueWithMerchants(const TWMerchantList &merchants)
+{
+    for (const TWMerchantPtr &merchant : merchants) {
+        if (merchant && merchant->overdueWithBusiness(*this))
+            return true;
+    }
+    return false;
+}
+
+// ---- Owed by clients ----
+
+qint64 TWBusiness::transactionHomeOwingWithClients(const TWClientList &clients)
+{
+    qint64 total = 0;
+    for (const TWClientPtr &client : clients) {
+        if (client)
+            total = add(total, transactionHomeOwingWithProjects(projectsWithClient(*client)));
+    }
+    return total;
+}
+
+qint64 TWBusiness::transactionHomeOwingWithProjects(const TWProjectList &projects)
+{
+    qint64 total = 0;
+    for (const TWProjectPtr &project : projects) {
+        if (!project)
+            continue;
+        project->updateInvoicesWithBusiness(*this);
+        total = add(total, project->homeOweWithBusiness(*this));
+    }
+    return total;
+}
+
+qint64 TWBusiness::transactionHomeOwingWithInvoices(const TWInvoiceList &invoices)
+{
+    qint64 total = 0;
+    for (const TWInvoicePtr &invoice : invoices) {
+        if (!invoice)
+            continue;
+        invoice->updateTransactions(*this);
+        total = add(total, invoice->homeOweWithBusiness(*this));
+    }
+    return total;
+}
+
+qint64 TWBusiness::transactionHomeOwingWithInvoices(const TWInvoiceList &invoices,
+                                                    const TWTransactionList &transactions)
+{
+    // The given transactions are described once, not once per invoice.
+    const TWPaymentEntryList given = TWPaymentEntry::entriesWithTransactions(transactions, *this);
+    qint64 total = 0;
+    for (const TWInvoicePtr &invoice : invoices) {
+        if (!invoice)
+            continue;
+        invoice->updateTransactions(*this);
+        total = add(total, invoice->homeOweWithEntries(TWPaymentEntry::entriesWithTransactions(
+                                                           invoice->transactions(), *this),
+                                                       given));
+    }
+    return total;
+}
+
+qint64 TWBusiness::transactionOwingWithClient(const TWClient &client, const TWUnitPtr &unit,
+                                              const TWInvoice *ignoreInvoice)
+{
+    qint64 total = 0;
+    for (const TWProjectPtr &project : projectsWithClient(client)) {
+        const TWUnitPtr &projectUnit = project->unit();
+        const bool sameUnit = projectUnit && unit && projectUnit->isEqual(*unit);
+        for (const TWInvoicePtr &invoice : invoicesWithProject(*project)) {
+            if (ignoreInvoice && invoice->identifier() == ignoreInvoice->identifier())
+                continue;
+            invoice->updateTransactions(*this);
+            const qint64 owe = invoice->oweWithBusiness(*this);
+            total = add(total, sameUnit ? owe : totalInUnit(owe, projectUnit, unit));
+        }
+    }
+    return total;
+}
+
+// ---- Owed to merchants ----
+
+qint64 TWBusiness::transactionHomeOwingWithMerchants(const TWMerchantList &merchants)
+{
+    return transactionHomeOwingWithBills(billsWithMerchants(merchants));
+}
+
+qint64 TWBusiness::transactionHomeOwingWithBills(const TWBillList &bills)
+{
+    qint64 total = 0;
+    for (const TWBillPtr &bill : bills) {
+        if (!bill)
+            continue;
+        bill->updateTransactions(*this);
+        total = add(total, bill->oweWithBusiness(*this));
+    }
+    return total;
+}
+
+qint64 TWBusiness::transactionHomeOwingWithBills(const TWBillList &bills,
+                                                 const TWTransactionList &transactions)
+{
+    const TWPaymentEntryList given = TWPaymentEntry::entriesWithTransactions(transactions, *this);
+    qint64 total = 0;
+    for (const TWBillPtr &bill : bills) {
+        if (!bill)
+            continue;
+        bill->updateTransactions(*this);
+        total = add(total, bill->oweWithEntries(
+                               TWPaymentEntry::entriesWithTransactions(bill->transactions(), *this),
+                               given));
+    }
+    return total;
+}

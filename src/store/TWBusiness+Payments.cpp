@@ -1,0 +1,262 @@
+// What invoices and bills share on the ledger side: the transactions linked
+// to a record (its receivable or payable entry and its payments), the account
+// proposed for the next one, the transaction built for one or several
+// records, and the deletion of a record's links with the transactions that
+// served only that record.
+
+#include "TWBusiness.h"
+
+#include "TWLocalized.h"
+
+#include <sqlite3.h>
+
+namespace
+{
+
+// The two payment link types: a transaction paying an invoice or a bill.
+bool isPaymentLink(std::uint32_t type)
+{
+    return type == TWRelationshipTypeInvoicePayment || type == TWRelationshipTypeBillPayment;
+}
+
+} // namespace
+
+// ---- The model's view of linked transactions ----
+
+QList<TWPaymentEntry> TWPaymentEntry::entriesWithTransactions(const TWTransactionList &transactions,
+                                                              TWBusiness &business)
+{
+    // Each account is looked up once, however many entries name it.
+    QHash<qint32, int> accountTypes;
+    const auto typeOf = [&business, &accountTypes](qint32 identifier) {
+        const auto found = accountTypes.constFind(identifier);
+        if (found != accountTypes.constEnd())
+            return *found;
+        const TWAccountPtr account = business.accountWithIdentifier(identifier);
+        const int type = account ? int(account->accountType()) : 0;
+        accountTypes.insert(identifier, type);
+        return type;
+    };
+
+    TWPaymentEntryList entries;
+    entries.reserve(transactions.size());
+    for (const TWTransactionPtr &transaction : transactions) {
+        if (!transaction)
+            continue;
+        TWPaymentEntry entry;
+        entry.identifier = transaction->identifier();
+        entry.activeAccountIdentifier = transaction->activeAccountIdentifier();
+        entry.activeSplitIdentifier = transaction->activeSplitIdentifier();
+        entry.state = transaction->state();
+        entry.repeatIdentifier = transaction->repeatIdentifier();
+        entry.hasSplit = transaction->hasSplit();
+        if (entry.hasSplit) {
+            for (const TWSplitPtr &split : transaction->splits()) {
+                if (!split)
+                    continue;
+                entry.splits.append({split->identifier(), typeOf(split->accountIdentifier()),
+                                     split->total(), split->totalBusiness(), split->unit()});
+            }
+        }
+        entry.account1Type = typeOf(transaction->account1Identifier());
+        entry.account2Type = typeOf(transaction->account2Identifier());
+        entry.total = transaction->total();
+        entry.totalBusiness = transaction->totalBusiness();
+        entry.unit = transaction->unit();
+        entries.append(entry);
+    }
+    return entries;
+}
+
+// ---- Linked transactions and proposed accounts ----
+
+void TWBusiness::appendPaymentTransactions(TWTransactionList &views, qint32 parentIdentifier,
+                                           qint32 childIdentifier, std::uint32_t type) const
+{
+    for (const TWRelationshipPtr &link :
+         relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, type)) {
+        const TWTransactionPtr transaction =
+            transactionWithIdentifier(link->transactionIdentifier());
+        if (!transaction)
+            continue;
+        if (link->splitIdentifier() == 0) {
+            views.append(
+                transaction->transactionForActiveAccount(transaction->account1Identifier(), 0));
+            continue;
+        }
+        // A line that is gone (its links go with it) shows nothing.
+        const TWSplitPtr split = transaction->splitWithIdentifier(link->splitIdentifier());
+        if (split)
+            views.append(transaction->transactionForActiveAccount(split->accountIdentifier(),
+                                                                  split->identifier()));
+    }
+}
+
+TWAccountPtr TWBusiness::proposedAccount(const TWTransactionList &views, std::uint32_t type,
+                                         bool splitLines) const
+{
+    const auto ofType = [this, type](qint32 identifier) -> TWAccountPtr {
+        const TWAccountPtr account = accountWithIdentifier(identifier);
+        return account && std::uint32_t(account->accountType()) == type ? account : nullptr;
+    };
+    for (auto it = views.crbegin(); it != views.crend(); ++it) {
+        const TWTransactionPtr &view = *it;
+        if (!view)
+            continue;
+        if (splitLines && view->hasSplit()) {
+            for (const TWSplitPtr &split : view->splits()) {
+                if (split) {
+                    if (TWAccountPtr account = ofType(split->accountIdentifier()))
+                        return account;
+                }
+            }
+            continue;
+        }
+        if (TWAccountPtr account = ofType(view->account1Identifier()))
+            return account;
+        if (TWAccountPtr account = ofType(view->account2Identifier()))
+            return account;
+    }
+    if (TWAccountPtr account = ofType(lastAccount1Identifier()))
+        return account;
+    if (TWAccountPtr account = ofType(lastAccount2Identifier()))
+        return account;
+    for (const TWAccountPtr &account : m_accounts) {
+        if (std::uint32_t(account->accountType()) == type)
+            return account;
+    }
+    return nullptr;
+}
+
+// ---- Deleting a record's links ----
+
+TWErrorResult TWBusiness::deletePaymentLinks(qint32 parentIdentifier, qint32 childIdentifier,
+                                             std::uint32_t type)
+{
+    // A transaction that also pays another invoice or bill is money that
+    // really moved for that record: it stays, and only this record's link
+    // goes.
+    const auto paysSomethingElse = [this, childIdentifier, type](const TWTransaction &transaction) {
+        for (const TWRelationshipPtr &link : relationshipsWithTransaction(transaction)) {
+            if (isPaymentLink(link->type()) &&
+                (link->type() != type || link->childIdentifier() != childIdentifier))
+                return true;
+        }
+        return false;
+    };
+
+    WriteScope scope(*this);
+    QSet<qint32> seen;
+    TWTransactionList doomed;
+    for (const TWRelationshipPtr &link :
+         relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, type)) {
+        const qint32 identifier = link->transactionIdentifier();
+        if (identifier == 0 || seen.contains(identifier))
+            continue;
+        seen.insert(identifier);
+        const TWTransactionPtr transaction = transactionWithIdentifier(identifier);
+        if (transaction && !paysSomethingElse(*transaction))
+            doomed.append(transaction);
+    }
+    if (!doomed.isEmpty()) {
+        // One write for all of them: one rebuild of the year-end transfers at
+        // most, and one bulk notification.
+        if (TWErrorResult error = deleteTransactions(doomed, false, true, false))
+            return scope.finish(error);
+        scope.post(TWTransactionDeleteNotification);
+    }
+    return scope.finish(deleteChildRelationships(childIdentifier, type));
+}
+
+// ---- Building a transaction for records ----
+
+TWErrorResult TWBusiness::createPaymentTransaction(const QList<PaymentTarget> &targets,
+                                                   const TWAccountPtr &account,
+                                                   TWRelationshipList *relationships,
+                                                   TWTransactionPtr *transaction, bool store)
+{
+    const auto handBackNothing = [relationships, transaction] {
+        if (relationships)
+            relationships->clear();
+        if (transaction)
+            *transaction = nullptr;
+    };
+    if (m_accounts.size() < 2) {
+        handBackNothing();
+        return TWError(TWDatabaseErrorDomain, -1, TWLocalized("twoAccountsMessage"));
+    }
+    if (targets.isEmpty() || !account) {
+        handBackNothing();
+        return databaseError(SQLITE_MISUSE);
+    }
+    const qint32 firstSplit = nextSplitIdentifier();
+    const qint32 firstRelationship = nextRelationshipIdentifier();
+    TWTransactionPtr built = TWTransaction::transactionWithBusiness(*this);
+    if (firstSplit == 0 || firstRelationship == 0 || !built || built->identifier() == 0) {
+        handBackNothing();
+        return databaseError(SQLITE_ERROR);
+    }
+
+    const qint32 accountIdentifier = account->identifier();
+    TWRelationshipList links;
+    built->setActiveAccountIdentifier(accountIdentifier);
+    if (targets.size() < 2) {
+        const PaymentTarget &target = targets.first();
+        built->setAccount1Identifier(accountIdentifier);
+        built->setPayee(target.payee);
+        if (!target.description.isNull())
+            built->setDescription(target.description);
+        built->updateAccountsWithBusiness(*this, m_accounts, false);
+        links.append(TWRelationship::relationshipWithType(
+            target.type, 0.0, target.parentIdentifier, target.childIdentifier, built->identifier(),
+            0, firstRelationship));
+    } else {
+        built->setHasSplit(true);
+        TWSplitList splits;
+        qint32 position = 0;
+        for (const PaymentTarget &target : targets) {
+            const qint32 splitIdentifier = firstSplit + position;
+            splits.append(TWSplit::splitWithIdentifier(
+                splitIdentifier, target.splitText, accountIdentifier, 0, 0, 0, 0, 0, m_homeUnit));
+            links.append(TWRelationship::relationshipWithType(
+                target.type, 0.0, target.parentIdentifier, target.childIdentifier,
+                built->identifier(), splitIdentifier, firstRelationship + position));
+            ++position;
+        }
+        // The other side of the payment: the first other account.
+        qint32 otherAccount = 0;
+        for (const TWAccountPtr &candidate : m_accounts) {
+            if (candidate->identifier() != accountIdentifier) {
+                otherAccount = candidate->identifier();
+                break;
+            }
+        }
+        splits.append(TWSplit::splitWithIdentifier(firstSplit + position, QString(), otherAccount,
+                                                   0, 0, 0, 0, 0, m_homeUnit));
+        built->setSplits(splits);
+    }
+
+    TWErrorResult result;
+    if (store) {
+        // The transaction and its links land together or not at all, so no
+        // link ever names a missing transaction and no entry loses its record.
+        WriteScope scope(*this);
+        for (const TWRelationshipPtr &link : std::as_const(links)) {
+            if (TWErrorResult error = addRelationship(link, true)) {
+                result = scope.finish(error);
+                break;
+            }
+        }
+        if (!result) {
+            if (TWErrorResult error = addTransaction(built, true, true, true, true))
+                result = scope.finish(error);
+            else
+                result = scope.commit();
+        }
+    }
+    if (relationships)
+        *relationships = links;
+    if (transaction)
+        *transaction = built;
+    return result;
+}

@@ -1,0 +1,347 @@
+// Invoices in the store: rows and lookups, the links to the lines they bill,
+// the receivable entry (taxed and untaxed), the arithmetic read through the
+// store, payments built for several invoices, deletions that keep shared
+// payments (and the project's cascade), all-or-nothing linking, what clients
+// owe, and the round trip through a saved package.
+
+#include "TWInvoiceTestSupport.h"
+
+#include "TWValue.h"
+
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+namespace
+{
+
+TWTaskPtr addTask(TWInvoiceBook &book, qint64 rate, double quantity, double taxRate)
+{
+    auto task = TWTask::taskWithDate(twLocal(2024, 5, 1), false, QStringLiteral("Work"),
+                                     TWTaskTypeHour, 0.0, quantity, rate, taxRate, {},
+                                     book.project->identifier(), book.b().nextTaskIdentifier());
+    EXPECT_FALSE(book.b().addTask(task, false));
+    task->setInvoiceQuantity(quantity);
+    return task;
+}
+
+TWExpensePtr addExpense(TWInvoiceBook &book, qint64 cost, double taxRate)
+{
+    auto expense = TWExpense::expenseWithDate(twLocal(2024, 5, 2), QStringLiteral("Parts"), 1.0,
+                                              cost, taxRate, {}, book.project->identifier(),
+                                              book.b().nextExpenseIdentifier());
+    EXPECT_FALSE(book.b().addExpense(expense, false));
+    expense->setInvoiceQuantity(1.0);
+    return expense;
+}
+
+auto fields(const TWInvoice &i)
+{
+    return std::tuple(i.date(), i.number(), i.name(), i.sent(), i.paid(), i.dueDate(),
+                      i.repeatIdentifier(), i.notes(), i.projectIdentifier(), i.identifier());
+}
+
+} // namespace
+
+TEST(Invoices, RowsLoadBackAndTheProjectStaysFixed)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWInvoiceBook book = twInvoiceBook();
+    TWBusiness &b = book.b();
+    EXPECT_EQ(b.nextInvoiceIdentifier(), 100);
+    TWNotificationRecorder recorder(&b);
+
+    auto dated = TWInvoice::invoiceWithDate(
+        twLocal(2024, 6, 1), QStringLiteral("A-7"), QStringLiteral("June"), true, false,
+        twLocal(2024, 7, 1), 0, QStringLiteral("n"), book.project->identifier(), 250);
+    ASSERT_FALSE(b.addInvoice(dated, true));
+    TWInvoicePtr undated = book.addInvoice(QStringLiteral("July"));
+    EXPECT_EQ(undated->identifier(), 251);
+    EXPECT_EQ(twCount(b, "SELECT dueDate FROM invoices WHERE identifier=251"), 0);
+    EXPECT_TRUE(b.addInvoice(TWInvoice::invoiceWithDate({}, {}, {}, false, false, {}, 0, {},
+                                                        book.project->identifier(), 0),
+                             true));
+
+    // The project is fixed: the object takes the stored one back.
+    auto moved = dated->copy();
+    moved->setProjectIdentifier(999);
+    moved->setPaid(true);
+    ASSERT_FALSE(b.updateInvoice(moved, true));
+    EXPECT_EQ(moved->projectIdentifier(), book.project->identifier());
+    EXPECT_EQ(b.invoiceWithIdentifier(250), moved);
+    EXPECT_EQ(b.invoicesWithProject(*book.project).size(), 2);
+    EXPECT_EQ(recorder.names(), QStringList({"valueNew", "invoiceNew", "invoiceUpdate"}));
+    auto stranger = moved->copy();
+    stranger->setIdentifier(777);
+    const TWErrorResult missing = b.updateInvoice(stranger, false);
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->code(), SQLITE_NOTFOUND);
+    EXPECT_FALSE(b.invoiceWithIdentifier(777));
+
+    const TWInvoiceList before = b.invoices();
+    ASSERT_FALSE(b.loadInvoices());
+    ASSERT_EQ(b.invoices().size(), before.size());
+    for (const TWInvoicePtr &invoice : before)
+        EXPECT_EQ(fields(*b.invoiceWithIdentifier(invoice->identifier())), fields(*invoice));
+    EXPECT_FALSE(b.invoiceWithIdentifier(251)->dueDate().isValid());
+    EXPECT_EQ(b.invoicesWithProjects({book.project, book.project}).size(), 4);
+    EXPECT_TRUE(b.matchValue(QStringLiteral("June"), TWValueListInvoiceNames));
+}
+
+TEST(Invoices, TaxedReceivableEntryBalancesAndBecomesPlainWhenUntaxed)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWInvoiceBook book = twInvoiceBook();
+    TWBusiness &b = book.b();
+    TWTaskPtr task = addTask(book, 500, 1.0, 8.0);
+    TWInvoicePtr invoice = book.addInvoice(QStringLiteral("June"));
+    ASSERT_FALSE(b.updateInvoiceItems(invoice, {task}, {}));
+    ASSERT_FALSE(b.updateInvoiceTransaction(invoice, book.account(kReceivable),
+                                            book.account(kSales), book.account(kSalesTax)));
+
+    const TWTransactionList views = b.transactionsWithInvoice(*invoice);
+    ASSERT_EQ(views.size(), 1);
+    const TWTransactionPtr entry = b.transactionWithIdentifier(views.first()->identifier());
+    ASSERT_TRUE(entry->hasSplit());
+    QList<std::pair<qint32, qint64>> lines;
+    qint64 home = 0;
+    for (const TWSplitPtr &split : entry->splits()) {
+        lines.append({split->accountIdentifier(), split->total()});
+        home += split->totalBusiness();
+    }
+    EXPECT_EQ(lines, (QList<std::pair<qint32, qint64>>{
+                         {kReceivable, 540}, {kSalesTax, -40}, {kSales, -500}}));
+    EXPECT_EQ(home, 0);
+    invoice->updateTransactions(b);
+    EXPECT_EQ(invoice->oweWithBusiness(b), 540);
+
+    // Saved again without tax: the same entry, no longer split.
+    task->setTaxRate(0.0);
+    ASSERT_FALSE(b.updateTask(task, false));
+    ASSERT_FALSE(b.updateInvoiceTransaction(invoice, book.account(kReceivable),
+                                            book.account(kSales), nullptr));
+    EXPECT_FALSE(entry->hasSplit());
+    EXPECT_TRUE(entry->splits().isEmpty());
+    EXPECT_EQ(std::tuple(entry->account1Identifier(), entry->account2Identifier(), entry->total()),
+              std::tuple(kReceivable, kSales, qint64(500)));
+    EXPECT_EQ(twCount(b, QStringLiteral("SELECT COUNT(*) FROM splits WHERE "
+                                        "transactionIdentifier=%1")
+                             .arg(entry->identifier())),
+              0);
+    EXPECT_EQ(b.transactionTotalWithAccount(*book.account(kReceivable)), 500);
+
+    // A closed entry is left alone; a taxed invoice needs a tax account.
+    entry->setState(TWTransactionStateClosed);
+    task->setQuantity(3.0);
+    task->setInvoiceQuantity(3.0);
+    ASSERT_FALSE(b.updateInvoiceItems(invoice, {task}, {}));
+    ASSERT_FALSE(b.updateInvoiceTransaction(invoice, book.account(kReceivable),
+                                            book.account(kSales), nullptr));
+    EXPECT_EQ(entry->total(), 500);
+    task->setTaxRate(5.0);
+    EXPECT_TRUE(b.updateInvoiceTransaction(invoice, book.account(kReceivable), book.account(kSales),
+                                           nullptr));
+}
+
+TEST(Invoices, ArithmeticThroughTheStore)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWInvoiceBook book = twInvoiceBook();
+    TWBusiness &b = book.b();
+    TWTaskPtr task = addTask(book, 1000, 1.0, 7.5);
+    TWExpensePtr expense = addExpense(book, 999, 7.5);
+    TWInvoicePtr invoice = book.addInvoice(QStringLiteral("June"));
+    ASSERT_FALSE(b.updateInvoiceItems(invoice, {task}, {expense}));
+    task->setInvoiceQuantity(0.0); // the store hands the quantity billed back
+    // Grouped by rate: trunc(1999 x 7.5 / 100), not 75 + 75.
+    EXPECT_EQ(invoice->invoiceTaxTotalWithBusiness(b), 149);
+    EXPECT_EQ(invoice->invoiceTotalWithBusiness(b), 2148);
+    EXPECT_EQ(invoice->invoiceTasksTotalWithBusiness(b), 1075);
+    EXPECT_EQ(task->availableQuantity(nullptr, b), 0.0);
+    EXPECT_EQ(task->availableQuantity(invoice.get(), b), 1.0);
+    EXPECT_EQ(book.project->uninvoicedTotalWithBusiness(b), 0);
+
+    // Percent paid, and its reset once everything charged is paid.
+    invoice->updateTransactions(b);
+    EXPECT_FLOAT_EQ(invoice->percentPaidWithBusiness(b), 1.0f);
+    book.addEntry(invoice, twLocal(2024, 6, 1), kReceivable, kSales, 10000);
+    book.addEntry(invoice, twLocal(2024, 6, 2), kBank, kReceivable, 4000);
+    invoice->updateTransactions(b);
+    EXPECT_FLOAT_EQ(invoice->percentPaidWithBusiness(b), 0.4f);
+    book.addEntry(invoice, twLocal(2024, 6, 3), kBank, kReceivable, 6000);
+    book.addEntry(invoice, twLocal(2024, 6, 4), kReceivable, kSales, 5000);
+    invoice->updateTransactions(b);
+    EXPECT_FLOAT_EQ(invoice->percentPaidWithBusiness(b), 0.0f);
+    EXPECT_EQ(invoice->oweWithBusiness(b), 5000);
+
+    // Due today with something owing: overdue, and so is the client.
+    EXPECT_FALSE(b.transactionOverdueWithClients({book.client}));
+    invoice->setDueDate(twLocal(2024, 6, 15));
+    ASSERT_FALSE(b.updateInvoice(invoice, false));
+    EXPECT_TRUE(invoice->overdueWithBusiness(b));
+    EXPECT_TRUE(b.transactionOverdueWithClients({book.client}));
+}
+
+TEST(Invoices, PaymentBuilderForThreeInvoices)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWInvoiceBook book = twInvoiceBook();
+    TWBusiness &b = book.b();
+    const TWInvoiceList invoices{book.addInvoice(QStringLiteral("A")),
+                                 book.addInvoice(QStringLiteral("B")), book.addInvoice(QString())};
+    const qint32 s0 = b.nextSplitIdentifier();
+    const qint32 r0 = b.nextRelationshipIdentifier();
+
+    TWRelationshipList links;
+    TWTransactionPtr payment;
+    ASSERT_FALSE(
+        b.createInvoiceTransaction(invoices, book.account(kReceivable), &links, &payment, false));
+    EXPECT_TRUE(b.transactions().isEmpty() && b.relationships().isEmpty());
+    ASSERT_TRUE(payment && payment->hasSplit());
+    ASSERT_EQ(payment->splits().size(), 4);
+    ASSERT_EQ(links.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(payment->splits()[i]->identifier(), s0 + i);
+        EXPECT_EQ(payment->splits()[i]->accountIdentifier(), kReceivable);
+        EXPECT_EQ(links[i]->identifier(), r0 + i);
+        EXPECT_EQ(links[i]->splitIdentifier(), s0 + i);
+        EXPECT_EQ(links[i]->childIdentifier(), invoices[i]->identifier());
+    }
+    EXPECT_EQ(payment->splits()[3]->identifier(), s0 + 3);
+    EXPECT_EQ(payment->splits()[3]->accountIdentifier(), b.accounts().first()->identifier());
+    EXPECT_EQ(payment->splits()[0]->description(), QStringLiteral("Ada (Acme) - Site - A"));
+    EXPECT_EQ(payment->splits()[2]->description(), QStringLiteral("Ada (Acme) - Site"));
+
+    // One invoice: a plain entry with the client and the names.
+    ASSERT_FALSE(b.createInvoiceTransaction({invoices[0]}, book.account(kReceivable), &links,
+                                            &payment, true));
+    EXPECT_EQ(std::tuple(payment->payee(), payment->description(), payment->account1Identifier()),
+              std::tuple(QStringLiteral("Ada (Acme)"), QStringLiteral("Site - A"), kReceivable));
+    EXPECT_EQ(b.transactionsWithInvoice(*invoices[0]).size(), 1);
+    EXPECT_EQ(b.lastInvoiceAccountIdentifier(*invoices[0], TWAccountTypeAccountsReceivable),
+              book.account(kReceivable));
+
+    // Fewer than two accounts: nothing is made.
+    auto single = twNewBusiness(QStringLiteral("USD"), false);
+    ASSERT_TRUE(single);
+    links = {TWRelationshipPtr()};
+    const TWErrorResult error =
+        single->createInvoiceTransaction(invoices, nullptr, &links, &payment, true);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), -1);
+    EXPECT_TRUE(links.isEmpty());
+    EXPECT_FALSE(payment);
+}
+
+TEST(Invoices, DeletesKeepSharedPaymentsAndFollowTheProject)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWInvoiceBook book = twInvoiceBook();
+    TWBusiness &b = book.b();
+    TWInvoicePtr first = book.addInvoice(QStringLiteral("A"));
+    TWInvoicePtr second = book.addInvoice(QStringLiteral("B"));
+    TWTaskPtr task = addTask(book, 500, 1.0, 0.0);
+    ASSERT_FALSE(b.updateInvoiceItems(first, {task}, {}));
+    TWTransactionPtr entry;
+    ASSERT_FALSE(
+        b.createInvoiceTransaction({first}, book.account(kReceivable), nullptr, &entry, true));
+    TWTransactionPtr shared;
+    ASSERT_FALSE(b.createInvoiceTransaction({first, second}, book.account(kReceivable), nullptr,
+                                            &shared, true));
+    const qint32 entryIdentifier = entry->identifier();
+    const qint32 sharedIdentifier = shared->identifier();
+
+    TWNotificationRecorder recorder(&b);
+    ASSERT_FALSE(b.deleteInvoice(first, true));
+    EXPECT_FALSE(b.transactionWithIdentifier(entryIdentifier));
+    EXPECT_TRUE(b.transactionWithIdentifier(sharedIdentifier));
+    EXPECT_EQ(b.transactionsWithInvoice(*second).size(), 1);
+    EXPECT_TRUE(b.relationshipsWithChildIdentifier(first->identifier(), 0).isEmpty());
+    EXPECT_EQ(twCount(b, "SELECT COUNT(*) FROM relationships"), 1);
+    EXPECT_EQ(recorder.names(), QStringList({"transactionDelete", "invoiceDelete"}));
+
+    // The project takes its last invoice along, and with it the payment,
+    // its lines and its link.
+    ASSERT_FALSE(b.deleteProject(book.project, true));
+    EXPECT_TRUE(b.invoices().isEmpty());
+    EXPECT_TRUE(b.transactions().isEmpty());
+    for (const char *table : {"invoices", "transactions", "splits", "relationships"})
+        EXPECT_EQ(twCount(b, QStringLiteral("SELECT COUNT(*) FROM %1").arg(table)), 0) << table;
+    EXPECT_EQ(b.transactionTotalWithAccount(*book.account(kReceivable)), 0);
+}
+
+TEST(Invoices, AFailingLinkLeavesNoTransactionAndKeepsTheOldLines)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWInvoiceBook book = twInvoiceBook();
+    TWBusiness &b = book.b();
+    TWInvoicePtr invoice = book.addInvoice(QStringLiteral("June"));
+    TWTaskPtr task = addTask(book, 500, 1.0, 0.0);
+    TWExpensePtr expense = addExpense(book, 100, 0.0);
+    ASSERT_FALSE(b.updateInvoiceItems(invoice, {task}, {}));
+
+    twExec(b, "CREATE TRIGGER refuse BEFORE INSERT ON relationships WHEN NEW.type=2 "
+              "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    EXPECT_TRUE(b.updateInvoiceItems(invoice, {}, {expense}));
+    EXPECT_EQ(b.tasksWithInvoice(*invoice).size(), 1);
+    EXPECT_EQ(twCount(b, "SELECT COUNT(*) FROM relationships WHERE type=1"), 1);
+    twExec(b, "DROP TRIGGER refuse;");
+
+    twExec(b, "CREATE TRIGGER refuse BEFORE INSERT ON relationships "
+              "BEGIN SELECT RAISE(ABORT, 'refused'); END;");
+    TWNotificationRecorder recorder(&b);
+    TWTransactionPtr built;
+    EXPECT_TRUE(
+        b.createInvoiceTransaction({invoice}, book.account(kReceivable), nullptr, &built, true));
+    EXPECT_TRUE(b.updateInvoiceTransaction(invoice, book.account(kReceivable), book.account(kSales),
+                                           nullptr));
+    EXPECT_TRUE(b.transactions().isEmpty());
+    EXPECT_EQ(twCount(b, "SELECT COUNT(*) FROM relationships WHERE type=0"), 0);
+    EXPECT_TRUE(recorder.names().isEmpty());
+}
+
+TEST(Invoices, WhatClientsOwe)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWInvoiceBook book = twInvoiceBook();
+    TWBusiness &b = book.b();
+    TWInvoicePtr first = book.addInvoice(QStringLiteral("A"));
+    TWInvoicePtr second = book.addInvoice(QStringLiteral("B"));
+    book.addEntry(first, twLocal(2024, 6, 1), kReceivable, kSales, 540);
+    TWTransactionPtr paid = book.addEntry(first, twLocal(2024, 6, 2), kBank, kReceivable, 100);
+    book.addEntry(second, twLocal(2024, 6, 3), kReceivable, kSales, 300);
+
+    EXPECT_EQ(b.transactionHomeOwingWithClients({book.client}), 740);
+    EXPECT_EQ(b.transactionHomeOwingWithProjects({book.project}), 740);
+    EXPECT_EQ(b.transactionHomeOwingWithInvoices({first}), 440);
+    EXPECT_EQ(b.transactionHomeOwingWithInvoices({first, second}, {paid}), -100);
+    EXPECT_EQ(b.transactionOwingWithClient(*book.client, b.homeUnit(), first.get()), 300);
+    EXPECT_EQ(b.transactionOwingWithClient(*book.client, b.homeUnit(), nullptr), 740);
+    // The projects' invoices were refreshed along the way.
+    EXPECT_EQ(book.project->invoices().size(), 2);
+    EXPECT_FLOAT_EQ(book.project->percentPaidWithBusiness(b), 100.0f / 840.0f);
+}
+
+TEST(Invoices, InvoicesAndBillsSurviveASaveAndReopen)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWTestTempDir dir;
+    TWInvoiceBook book = twInvoiceBook();
+    TWBusiness &b = book.b();
+    TWTaskPtr task = addTask(book, 500, 2.0, 0.0);
+    TWInvoicePtr invoice = book.addInvoice(QStringLiteral("June"), twLocal(2024, 7, 1));
+    ASSERT_FALSE(b.updateInvoiceItems(invoice, {task}, {}));
+    TWBillPtr bill = book.addBill(QStringLiteral("Paper"));
+    book.addEntry(bill, twLocal(2024, 6, 2), kAdvertising, kPayable, 120);
+
+    const QUrl url = twPackageURL(dir, QStringLiteral("Firm.tallyworth"));
+    ASSERT_FALSE(b.writeToURL(url, TWSaveOperationSaveAs));
+    auto reopened = twOpenPackage(url);
+    ASSERT_TRUE(reopened);
+    ASSERT_EQ(reopened->invoices().size(), 1);
+    EXPECT_EQ(fields(*reopened->invoices().first()), fields(*invoice));
+    EXPECT_EQ(reopened->invoices().first()->invoiceTotalWithBusiness(*reopened), 1000);
+    ASSERT_EQ(reopened->bills().size(), 1);
+    EXPECT_EQ(reopened->bills().first()->name(), QStringLiteral("Paper"));
+    EXPECT_EQ(reopened->transactionHomeOwingWithMerchants(reopened->merchants()), 120);
+}

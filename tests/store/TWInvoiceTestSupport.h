@@ -1,0 +1,111 @@
+#pragma once
+// A new business with its default chart of accounts, one client with a
+// project, one merchant, and helpers that store invoices, bills and ledger
+// entries linked to them, for the invoice, bill and owing tests.
+
+#include "TWBusiness.h"
+#include "TWPackageTestSupport.h"
+#include "TWStoreTestSupport.h"
+#include "TWTestSupport.h"
+
+#include <gtest/gtest.h>
+
+// Accounts of the default chart.
+inline constexpr qint32 kBank = 100;
+inline constexpr qint32 kReceivable = 105;
+inline constexpr qint32 kPayable = 108;
+inline constexpr qint32 kSales = 109;
+inline constexpr qint32 kSalesTax = 132;
+inline constexpr qint32 kAdvertising = 111;
+
+struct TWInvoiceBook {
+    std::unique_ptr<TWBusiness> business;
+    TWClientPtr client;
+    TWProjectPtr project;
+    TWMerchantPtr merchant;
+
+    TWBusiness &b() { return *business; }
+    TWAccountPtr account(qint32 identifier) { return business->accountWithIdentifier(identifier); }
+
+    TWInvoicePtr addInvoice(const QString &name, const QDateTime &dueDate = {},
+                            const TWProjectPtr &onProject = nullptr)
+    {
+        const TWProjectPtr owner = onProject ? onProject : project;
+        auto invoice = TWInvoice::invoiceWithDate(
+            twLocal(2024, 6, 1), QStringLiteral("N-1"), name, false, false, dueDate, 0, QString(),
+            owner->identifier(), business->nextInvoiceIdentifier());
+        EXPECT_FALSE(business->addInvoice(invoice, false));
+        return invoice;
+    }
+
+    TWBillPtr addBill(const QString &name, const QDateTime &dueDate = {})
+    {
+        auto bill =
+            TWBill::billWithDate(twLocal(2024, 6, 1), name, false, false, dueDate, 0, QString(),
+                                 merchant->identifier(), business->nextBillIdentifier());
+        EXPECT_FALSE(business->addBill(bill, false));
+        return bill;
+    }
+
+    // A plain transaction moving `total` (home unit) from account 2 into
+    // account 1, stored and linked whole to the invoice or the bill.
+    template <class Record>
+    TWTransactionPtr addEntry(const Record &record, const QDateTime &date, qint32 account1,
+                              qint32 account2, qint64 total)
+    {
+        TWTransactionPtr t = TWTransaction::transactionWithBusiness(*business);
+        t->setDate(date);
+        t->setAccount1Identifier(account1);
+        t->setAccount2Identifier(account2);
+        t->setUnit(business->homeUnit());
+        t->setTotal(total);
+        t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *business);
+        EXPECT_FALSE(business->addTransaction(t, false, false, false, false));
+        link(t, record);
+        return t;
+    }
+    void link(const TWTransactionPtr &t, const TWInvoicePtr &invoice)
+    {
+        link(t, TWRelationshipTypeInvoicePayment, invoice->projectIdentifier(),
+             invoice->identifier());
+    }
+    void link(const TWTransactionPtr &t, const TWBillPtr &bill)
+    {
+        link(t, TWRelationshipTypeBillPayment, bill->merchantIdentifier(), bill->identifier());
+    }
+    void link(const TWTransactionPtr &t, std::uint32_t type, qint32 parent, qint32 child)
+    {
+        EXPECT_FALSE(business->addRelationship(
+            TWRelationship::relationshipWithType(type, 0.0, parent, child, t->identifier(), 0,
+                                                 business->nextRelationshipIdentifier()),
+            false));
+    }
+};
+
+inline TWInvoiceBook twInvoiceBook()
+{
+    TWInvoiceBook book;
+    book.business = twNewBusiness();
+    if (!book.business)
+        return book;
+    TWBusiness &b = *book.business;
+    book.client = TWClient::clientWithIdentifier(b.nextClientIdentifier(), QStringLiteral("Ada"),
+                                                 QStringLiteral("Acme"), 0, 0, QImage(), {}, {}, {},
+                                                 QUrl(), {}, {});
+    EXPECT_FALSE(b.addClient(book.client, false));
+    book.project = TWProject::projectWithDate(twLocal(2024, 1, 1), false, QStringLiteral("Site"),
+                                              TWProjectTypeProject, {}, {}, 0,
+                                              b.unitWithCode(QStringLiteral("USD")), 0.0, {},
+                                              book.client->identifier(), b.nextProjectIdentifier());
+    EXPECT_FALSE(b.addProject(book.project, false));
+    book.merchant = TWMerchant::merchantWithIdentifier(
+        b.nextMerchantIdentifier(), QStringLiteral("Bob"), QStringLiteral("Paper Co"), 0, 0,
+        QImage(), {}, {}, {}, QUrl(), {}, {});
+    EXPECT_FALSE(b.addMerchant(book.merchant, false));
+    return book;
+}
+
+inline qint64 twCount(TWBusiness &b, const QString &sql)
+{
+    return twQueryInt(b, sql).value_or(-1);
+}
