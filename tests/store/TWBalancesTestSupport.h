@@ -5,13 +5,13 @@
 #include "TWTransactionTestSupport.h"
 
 // Accounts beyond those of twMakeLedger (checking, sales, rent in euros, card).
-inline constexpr qint32 kCash = 104;       // cash, USD
-inline constexpr qint32 kReceivable = 105; // accounts receivable, USD
-inline constexpr qint32 kPayable = 106;    // accounts payable, USD
-inline constexpr qint32 kOwner = 107;      // equity, USD
-inline constexpr qint32 kTravel = 108;     // expense, USD
-inline constexpr qint32 kFees = 109;       // income, USD
-inline constexpr qint32 kLoan = 110;       // loan, USD
+constexpr qint32 kCash = 104;       // cash, USD
+constexpr qint32 kReceivable = 105; // accounts receivable, USD
+constexpr qint32 kPayable = 106;    // accounts payable, USD
+constexpr qint32 kOwner = 107;      // equity, USD
+constexpr qint32 kTravel = 108;     // expense, USD
+constexpr qint32 kFees = 109;       // income, USD
+constexpr qint32 kLoan = 110;       // loan, USD
 
 inline std::unique_ptr<TWBusiness> twMakeFullLedger()
 {

@@ -11,12 +11,12 @@
 #include <gtest/gtest.h>
 
 // Accounts of the default chart.
-inline constexpr qint32 kBank = 100;
-inline constexpr qint32 kReceivable = 105;
-inline constexpr qint32 kPayable = 108;
-inline constexpr qint32 kSales = 109;
-inline constexpr qint32 kSalesTax = 132;
-inline constexpr qint32 kAdvertising = 111;
+constexpr qint32 kBank = 100;
+constexpr qint32 kReceivable = 105;
+constexpr qint32 kPayable = 108;
+constexpr qint32 kSales = 109;
+constexpr qint32 kSalesTax = 132;
+constexpr qint32 kAdvertising = 111;
 
 struct TWInvoiceBook {
     std::unique_ptr<TWBusiness> business;

@@ -14,10 +14,10 @@
 #include <gtest/gtest.h>
 
 // Account identifiers of the ledger.
-inline constexpr qint32 kChecking = 100; // asset, USD
-inline constexpr qint32 kSales = 101;    // income, USD
-inline constexpr qint32 kRent = 102;     // expense, EUR
-inline constexpr qint32 kCard = 103;     // credit card, USD
+constexpr qint32 kChecking = 100; // asset, USD
+constexpr qint32 kSales = 101;    // income, USD
+constexpr qint32 kRent = 102;     // expense, EUR
+constexpr qint32 kCard = 103;     // credit card, USD
 
 inline std::unique_ptr<TWBusiness> twMakeLedger()
 {
