@@ -20,8 +20,9 @@ namespace
 const char *const kRepeatsMaxIdentifierSQL = "SELECT MAX(identifier) FROM repeats;";
 const char *const kRepeatsSelectSQL =
     "SELECT identifier, type, interval, intervalUnit, endDate, active FROM repeats;";
-const char *const kRepeatsInsertSQL = "INSERT INTO repeats ( identifier, type, interval, "
-                                      "intervalUnit, endDate, active ) VALUES ( ?, ?, ?, ?, ?, ? );";
+const char *const kRepeatsInsertSQL =
+    "INSERT INTO repeats ( identifier, type, interval, "
+    "intervalUnit, endDate, active ) VALUES ( ?, ?, ?, ?, ?, ? );";
 const char *const kRepeatsUpdateSQL =
     "UPDATE repeats SET interval=?, intervalUnit=?, endDate=?, active=? WHERE identifier=?;";
 const char *const kRepeatsDeleteSQL = "DELETE FROM repeats WHERE identifier=?;";
@@ -31,7 +32,8 @@ const char *const kTransactionsDetachSQL =
 const char *const kInvoicesDetachSQL =
     "UPDATE invoices SET repeatIdentifier=0 WHERE repeatIdentifier=?;";
 const char *const kBillsDetachSQL = "UPDATE bills SET repeatIdentifier=0 WHERE repeatIdentifier=?;";
-const char *const kInvoicesOfRepeatSQL = "SELECT identifier FROM invoices WHERE repeatIdentifier=?;";
+const char *const kInvoicesOfRepeatSQL =
+    "SELECT identifier FROM invoices WHERE repeatIdentifier=?;";
 const char *const kBillsOfRepeatSQL = "SELECT identifier FROM bills WHERE repeatIdentifier=?;";
 
 // The item on the latest (earliest) day; packed days compare as integers.
@@ -263,8 +265,8 @@ TWErrorResult TWBusiness::deleteRepeat(const TWRepeatPtr &repeat, bool notify)
 TWRepeatItemList TWBusiness::itemsWithRepeatIdentifier(qint32 repeatIdentifier)
 {
     TWRepeatItemList items;
-    const TWRepeatPtr repeat = repeatIdentifier != 0 ? repeatWithIdentifier(repeatIdentifier)
-                                                     : TWRepeatPtr();
+    const TWRepeatPtr repeat =
+        repeatIdentifier != 0 ? repeatWithIdentifier(repeatIdentifier) : TWRepeatPtr();
     if (!repeat)
         return items;
     switch (repeat->type()) {
@@ -321,8 +323,7 @@ TWRepeatItem TWBusiness::firstItemWithRepeatIdentifier(qint32 repeatIdentifier)
     return repeat ? repeatItemWithSQL(repeat->type(), repeatIdentifier, false) : TWRepeatItem();
 }
 
-TWRepeatItem TWBusiness::repeatItemWithSQL(std::uint32_t type, qint32 repeatIdentifier,
-                                           bool latest)
+TWRepeatItem TWBusiness::repeatItemWithSQL(std::uint32_t type, qint32 repeatIdentifier, bool latest)
 {
     // Identifier 0 would name every record that belongs to no schedule.
     if (repeatIdentifier == 0)
@@ -516,8 +517,7 @@ TWErrorResult TWBusiness::repeatTransactionOccurrence(TWTransactionPtr &source,
     return std::nullopt;
 }
 
-TWErrorResult TWBusiness::repeatInvoiceOccurrence(const TWInvoicePtr &source,
-                                                  const QDateTime &date,
+TWErrorResult TWBusiness::repeatInvoiceOccurrence(const TWInvoicePtr &source, const QDateTime &date,
                                                   RepeatGeneration &generation)
 {
     TWInvoicePtr invoice;
@@ -573,10 +573,10 @@ void TWBusiness::copyRepeatInvoiceRecords(const TWInvoice &source, const TWInvoi
         if (task->taskType() == TWTaskTypeTimed) {
             // Time still to bill is billed again on the new invoice; a copy
             // would count the same hours twice.
-            const double available = task->availableQuantity(
-                nullptr, task->quantityWithBusiness(*this),
-                relationshipsWithChildIdentifier(task->identifier(),
-                                                 TWRelationshipTypeInvoiceTask));
+            const double available =
+                task->availableQuantity(nullptr, task->quantityWithBusiness(*this),
+                                        relationshipsWithChildIdentifier(
+                                            task->identifier(), TWRelationshipTypeInvoiceTask));
             if (available > 0.0)
                 error = link(TWRelationshipTypeInvoiceTask,
                              std::min(available, task->invoiceQuantity()), invoice.identifier(),
@@ -663,11 +663,10 @@ TWErrorResult TWBusiness::copyRepeatPayment(const TWTransaction &payment, const 
     const qint32 linkIdentifier = nextRelationshipIdentifier();
     if (linkIdentifier == 0)
         return scope.finish(databaseError(SQLITE_ERROR));
-    if (TWErrorResult error =
-            addRelationship(TWRelationship::relationshipWithType(type, 0.0, parentIdentifier,
-                                                                 childIdentifier, identifier, 0,
-                                                                 linkIdentifier),
-                            false))
+    if (TWErrorResult error = addRelationship(
+            TWRelationship::relationshipWithType(type, 0.0, parentIdentifier, childIdentifier,
+                                                 identifier, 0, linkIdentifier),
+            false))
         return scope.finish(error);
     if (TWErrorResult error = scope.commit())
         return error;
@@ -704,8 +703,7 @@ TWErrorResult TWBusiness::repeatAddInvoiceHook(const TWInvoicePtr &, const QDate
 }
 
 // The same with repeatBillWithDate and addBill.
-TWErrorResult TWBusiness::repeatAddBillHook(const TWBillPtr &, const QDateTime &,
-                                            TWBillPtr *added)
+TWErrorResult TWBusiness::repeatAddBillHook(const TWBillPtr &, const QDateTime &, TWBillPtr *added)
 {
     *added = nullptr;
     return std::nullopt;

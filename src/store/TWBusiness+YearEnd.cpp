@@ -323,8 +323,8 @@ bool TWBusiness::clientContainsClosedTransactions(const TWClient &client) const
 // Every payment link of a bill names the bill's merchant as its parent.
 bool TWBusiness::merchantContainsClosedTransactions(const TWMerchant &merchant) const
 {
-    for (const TWRelationshipPtr &link : relationshipsWithParentIdentifier(
-             merchant.identifier(), TWRelationshipTypeBillPayment)) {
+    for (const TWRelationshipPtr &link :
+         relationshipsWithParentIdentifier(merchant.identifier(), TWRelationshipTypeBillPayment)) {
         const TWTransactionPtr payment = transactionWithIdentifier(link->transactionIdentifier());
         if (payment && isClosedOrLocked(*payment))
             return true;
