@@ -412,10 +412,3 @@ TWErrorResult TWBusiness::updateAccountingPeriods(bool force)
         return scope.finish(updateNominalTransferTransactions());
     return scope.commit();
 }
-
-TWErrorResult TWBusiness::updateNominalTransferTransactions()
-{
-    // Regenerates the year-end transfers (the closing entries of the past
-    // periods); filled in by the year-end transfer operations.
-    return std::nullopt;
-}

@@ -327,7 +327,7 @@ TWErrorResult TWBusiness::deleteMerchantBillsHook(const TWMerchantPtr &merchant)
 // Brings every repeat up to date, inactive ones included
 // (updateRepeatItems with activeOnly off and the merchant delete's notify
 // flag), so schedules of the deleted bills stop or move on.
-TWErrorResult TWBusiness::updateRepeatsAfterMerchantDeleteHook(bool)
+TWErrorResult TWBusiness::updateRepeatsAfterMerchantDeleteHook(bool notify)
 {
-    return std::nullopt;
+    return updateRepeatItems(false, notify);
 }

@@ -343,7 +343,9 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
         error = populateDatabase(created, isNew);
     if (!error)
         error = loadDatabase();
-    // updateRepeatItems(true, false): with the repeats (its result is ignored)
+    // Schedules that cannot be brought up to date are left for next time.
+    if (!error)
+        (void)updateRepeatItems(true, false);
     if (!error)
         error = updateAccountingPeriods(false);
     error = scope.finish(error);
@@ -454,7 +456,7 @@ TWErrorResult TWBusiness::loadDatabase()
         &TWBusiness::loadLists,
         &TWBusiness::loadTags,
         &TWBusiness::loadPercentTotals,
-        // &TWBusiness::loadRepeats: with the repeats
+        &TWBusiness::loadRepeats,
         &TWBusiness::loadFiltersAll,
         &TWBusiness::loadClients,
         &TWBusiness::loadProjects,

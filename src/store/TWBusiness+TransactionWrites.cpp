@@ -207,17 +207,20 @@ TWErrorResult TWBusiness::finishTransactionWrite(bool rebuild,
     return result;
 }
 
-// Brings generated items up to date; filled in by the repeats group.
-TWErrorResult TWBusiness::updateRepeatItemsHook(qint32, bool, bool)
+// Brings the generated items of one repeat, or of every repeat (0), up to date.
+TWErrorResult TWBusiness::updateRepeatItemsHook(qint32 repeatIdentifier, bool activeOnly,
+                                                bool notify)
 {
-    return std::nullopt;
+    if (repeatIdentifier == 0)
+        return updateRepeatItems(activeOnly, notify);
+    const TWRepeatPtr repeat = repeatWithIdentifier(repeatIdentifier);
+    return repeat ? updateRepeatItemsForRepeat(repeat, activeOnly, notify) : std::nullopt;
 }
 
-// Deletes the repeat (deleteRepeat with notify on); filled in by the repeats
-// group.
-TWErrorResult TWBusiness::deleteRepeatHook(const std::shared_ptr<TWRepeat> &)
+// Deletes the repeat itself, always notified.
+TWErrorResult TWBusiness::deleteRepeatHook(const std::shared_ptr<TWRepeat> &repeat)
 {
-    return std::nullopt;
+    return repeat ? deleteRepeat(repeat, true) : std::nullopt;
 }
 
 // ---- Add and update ----

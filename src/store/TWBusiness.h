@@ -105,7 +105,9 @@ class QThreadPool;
 // ----- end of Remembered values -----
 
 // ===== Repeats =====
-class TWRepeat;
+#include "TWBill.h"
+#include "TWInvoice.h"
+#include "TWRepeat.h"
 // ----- end of Repeats -----
 
 // ===== Filters =====
@@ -853,6 +855,39 @@ public:
     void notifyTransactionsAdd() { notifyBulk(TWTransactionNewNotification); }
     void notifyTransactionsUpdate() { notifyBulk(TWTransactionUpdateNotification); }
     void notifyTransactionsDelete() { notifyBulk(TWTransactionDeleteNotification); }
+
+    // --- Year-end transfers and transaction states ---
+    // Every accounting period that ended before the current one (and every
+    // stretch of days no period covers before it) is closed by year-end
+    // transfers: one locked transaction of the transfer type per income or
+    // expense account whose net amount in the period is not zero, moving that
+    // amount into the business's nominal-transfer account on the period's
+    // last day, tied to the period by a year-end relationship (parent: the
+    // period, 0 for days no period covers). They are never edited, only made
+    // again from scratch (`updateNominalTransferTransactions`, declared with
+    // the accounting periods: all or nothing, notified in bulk).
+
+    // Gives every transaction that is not locked the closed state when its
+    // accounting period is closed and the normal state otherwise, and writes
+    // the states that changed; then one "transactionUpdate" without user info
+    // when any did. All or nothing.
+    TWErrorResult updateTransactionStates();
+    // Whether the transaction counts as closed: its accounting period is
+    // closed. A locked transaction (a year-end transfer) never is.
+    bool transactionClosed(const TWTransaction &transaction) const;
+    // Whether a closed or locked transaction lies in the record's scope: the
+    // transactions of the account (a split one through its lines), those the
+    // saved filter matches, the items of the repeat (or the payments of its
+    // invoices or bills), the payments of the invoice or bill, of the
+    // project's invoices, of the client's projects, of the merchant's bills.
+    bool accountContainsClosedTransactions(const TWAccount &account) const;
+    bool filterContainsClosedTransactions(const TWFilter &filter);
+    bool repeatContainsClosedTransactions(const TWRepeat &repeat);
+    bool invoiceContainsClosedTransactions(const TWInvoice &invoice) const;
+    bool billContainsClosedTransactions(const TWBill &bill) const;
+    bool projectContainsClosedTransactions(const TWProject &project) const;
+    bool clientContainsClosedTransactions(const TWClient &client) const;
+    bool merchantContainsClosedTransactions(const TWMerchant &merchant) const;
     // ----- end of Transactions -----
 
     // ===== Splits, attachments and custom values =====
@@ -1101,6 +1136,64 @@ public:
     // ----- end of Remembered values -----
 
     // ===== Repeats =====
+
+    // The schedules that bring a transaction (type 0), an invoice (1) or a
+    // bill (2) back every interval, in the order loaded, additions appended.
+    // The records a schedule has made (its items) carry its identifier in
+    // their repeatIdentifier. Empty before `loadRepeats`.
+    const TWRepeatList &repeats() const { return m_repeats; }
+    // The listed schedule with that identifier, or nullptr.
+    TWRepeatPtr repeatWithIdentifier(qint32 identifier) const;
+    // The largest stored identifier plus one, at least 100; 0 on failure.
+    qint32 nextRepeatIdentifier();
+    // The interval units (TWRepeatIntervalUnit: day, week, month, year), in
+    // menu order.
+    static QList<std::uint32_t> repeatUnits();
+
+    // Replaces the list with the table's rows (opening a document). A failure
+    // keeps the rows read before it.
+    TWErrorResult loadRepeats();
+
+    // Writes. Each is all or nothing: a failure leaves the table, the list,
+    // the items and the notifications as they were. "repeatNew",
+    // "repeatUpdate" and "repeatDelete" (key "repeat") are posted only with
+    // `notify`.
+    // Stores a schedule that carries its identifier already (from
+    // `nextRepeatIdentifier`; 0 is refused) and appends it.
+    TWErrorResult addRepeat(const TWRepeatPtr &repeat, bool notify);
+    // Writes interval, interval unit, end date and active (the type never
+    // changes). A schedule that is not stored is refused (SQLITE_NOTFOUND).
+    // Another object than the listed one of that identifier takes its place
+    // at the end of the list.
+    TWErrorResult updateRepeat(const TWRepeatPtr &repeat, bool notify);
+    // Deletes the schedule. Its items stay, no longer part of a schedule
+    // (repeatIdentifier 0, in the table and in memory). A schedule that was
+    // never stored deletes and posts nothing.
+    TWErrorResult deleteRepeat(const TWRepeatPtr &repeat, bool notify);
+
+    // The items of the listed schedule with that identifier, sorted by date,
+    // then identifier: its transactions (each seen from its account 1), its
+    // invoices or its bills. Empty for identifier 0 or an unknown schedule.
+    TWRepeatItemList itemsWithRepeatIdentifier(qint32 repeatIdentifier);
+    // The stored item of the listed schedule on the latest (the earliest)
+    // day, as held by the store; a null item when there is none.
+    TWRepeatItem latestItemWithRepeatIdentifier(qint32 repeatIdentifier);
+    TWRepeatItem firstItemWithRepeatIdentifier(qint32 repeatIdentifier);
+
+    // Generation: makes every occurrence of the schedule that has fallen due,
+    // each copied from the one before it and dated one interval later, up to
+    // and including today, never past the end date (a schedule that reaches
+    // it becomes inactive) and never inside a closed accounting period. A
+    // schedule whose items are all gone is deleted. With `activeOnly`,
+    // inactive schedules make nothing. All or nothing: when a record cannot
+    // be stored, nothing of the run stays and the error is returned. What is
+    // made is announced in bulk (with `notify`) and by "repeatUpdatedItems"
+    // (always, when a schedule changed); the year-end transfers are rebuilt
+    // once when a new transaction lies before the current accounting period.
+    TWErrorResult updateRepeatItemsForRepeat(const TWRepeatPtr &repeat, bool activeOnly,
+                                             bool notify);
+    // The same for every listed schedule, as one run.
+    TWErrorResult updateRepeatItems(bool activeOnly, bool notify);
     // ----- end of Repeats -----
 
     // ===== Filters =====
@@ -2197,7 +2290,7 @@ private:
     // `updateLastTransaction`, taken back if the scope rolls back.
     void rememberLastTransaction(WriteScope &scope, const TWTransaction &transaction);
 
-    // Calls into the repeats group, which is written later; no-ops until then.
+    // Calls into the repeats group.
     // Brings the generated items of the repeat with that identifier up to date
     // (updateRepeatItemsForRepeat with repeatWithIdentifier), or of every
     // repeat when the identifier is 0 (updateRepeatItems). It runs after the
@@ -2298,6 +2391,72 @@ private:
     // ----- end of Remembered values -----
 
     // ===== Repeats =====
+
+    // Reaches the generation's steps in tests.
+    friend class TWRepeatsTestPeer;
+
+    // What a generation run has made so far: what to announce at its end and
+    // whether the year-end transfers must be rebuilt.
+    struct RepeatGeneration {
+        bool changed = false; // an occurrence was made or a schedule ended
+        bool transactions = false;
+        bool relationships = false;
+        bool invoices = false;
+        bool tasks = false;
+        bool expenses = false;
+        bool bills = false;
+        bool beforeActivePeriod = false; // a new transaction lies before it
+    };
+    // One schedule's due occurrences, inside the run's write.
+    TWErrorResult generateRepeatItems(WriteScope &scope, const TWRepeatPtr &repeat,
+                                      bool activeOnly, bool notify, RepeatGeneration &generation);
+    // The rebuild and the notifications that end a run.
+    void finishRepeatGeneration(const RepeatGeneration &generation, bool notify);
+    // One occurrence of each kind. A transaction occurrence becomes the
+    // source of the next one.
+    TWErrorResult repeatTransactionOccurrence(TWTransactionPtr &source, const QDateTime &date,
+                                              RepeatGeneration &generation);
+    TWErrorResult repeatInvoiceOccurrence(const TWInvoicePtr &source, const QDateTime &date,
+                                          RepeatGeneration &generation);
+    TWErrorResult repeatBillOccurrence(const TWBillPtr &source, const QDateTime &date,
+                                       RepeatGeneration &generation);
+    // What a new invoice or bill of a schedule takes from the one it repeats:
+    // a copy of its first payment, and an invoice's lines. A record that
+    // cannot be stored is left out (with its link); the occurrence stays.
+    void copyRepeatInvoiceRecords(const TWInvoice &source, const TWInvoice &invoice,
+                                  const QDateTime &date, RepeatGeneration &generation);
+    void copyRepeatBillRecords(const TWBill &source, const TWBill &bill, const QDateTime &date,
+                               RepeatGeneration &generation);
+    // The earliest stored transaction paying the invoice or bill (payment
+    // relationship type, parent and child); nullptr when none.
+    TWTransactionPtr firstPaymentTransaction(std::uint32_t type, qint32 parentIdentifier,
+                                             qint32 childIdentifier) const;
+    // Stores a copy of the payment dated `date` (new identifier, new lines,
+    // no attachments, no schedule) with its payment link; both or neither.
+    TWErrorResult copyRepeatPayment(const TWTransaction &payment, const QDateTime &date,
+                                    std::uint32_t type, qint32 parentIdentifier,
+                                    qint32 childIdentifier, RepeatGeneration &generation);
+    // The latest (or earliest) stored item of a schedule of that type.
+    TWRepeatItem repeatItemWithSQL(std::uint32_t type, qint32 repeatIdentifier, bool latest);
+
+    // Calls into the invoices and bills group, which is written in parallel;
+    // each does nothing (finds nothing, makes nothing) until it is wired.
+    // The listed invoice (bill) with that identifier (invoiceWithIdentifier,
+    // billWithIdentifier).
+    TWInvoicePtr repeatInvoiceWithIdentifierHook(qint32 identifier) const;
+    TWBillPtr repeatBillWithIdentifierHook(qint32 identifier) const;
+    // Makes the next invoice (bill) of the source's schedule, dated `date`
+    // (source->repeatInvoiceWithDate(date, *this)), and stores it with
+    // addInvoice (addBill) without notification; `added` receives it. None
+    // made: `added` stays nullptr and no error. A failed store returns its
+    // error (and leaves `added` nullptr).
+    TWErrorResult repeatAddInvoiceHook(const TWInvoicePtr &source, const QDateTime &date,
+                                       TWInvoicePtr *added);
+    TWErrorResult repeatAddBillHook(const TWBillPtr &source, const QDateTime &date,
+                                    TWBillPtr *added);
+
+    TWRepeatList m_repeats;
+    QHash<qint32, TWRepeatPtr> m_repeatIndex;
     // ----- end of Repeats -----
 
     // ===== Filters =====

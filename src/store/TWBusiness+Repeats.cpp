@@ -1,0 +1,710 @@
+// Repeats: the schedules that bring transactions, invoices and bills back
+// every interval, the records each schedule has made, and the generation of
+// the occurrences that have fallen due up to today.
+
+#include "TWBusiness.h"
+
+#include "TWClock.h"
+#include "TWDateAdditions.h"
+#include "TWStoreLists.h"
+
+#include <QVariant>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+namespace
+{
+
+const char *const kRepeatsMaxIdentifierSQL = "SELECT MAX(identifier) FROM repeats;";
+const char *const kRepeatsSelectSQL =
+    "SELECT identifier, type, interval, intervalUnit, endDate, active FROM repeats;";
+const char *const kRepeatsInsertSQL =
+    "INSERT INTO repeats ( identifier, type, interval, "
+    "intervalUnit, endDate, active ) VALUES ( ?, ?, ?, ?, ?, ? );";
+const char *const kRepeatsUpdateSQL =
+    "UPDATE repeats SET interval=?, intervalUnit=?, endDate=?, active=? WHERE identifier=?;";
+const char *const kRepeatsDeleteSQL = "DELETE FROM repeats WHERE identifier=?;";
+
+const char *const kTransactionsDetachSQL =
+    "UPDATE transactions SET repeatIdentifier=0 WHERE repeatIdentifier=?;";
+const char *const kInvoicesDetachSQL =
+    "UPDATE invoices SET repeatIdentifier=0 WHERE repeatIdentifier=?;";
+const char *const kBillsDetachSQL = "UPDATE bills SET repeatIdentifier=0 WHERE repeatIdentifier=?;";
+const char *const kInvoicesOfRepeatSQL =
+    "SELECT identifier FROM invoices WHERE repeatIdentifier=?;";
+const char *const kBillsOfRepeatSQL = "SELECT identifier FROM bills WHERE repeatIdentifier=?;";
+
+// The item on the latest (earliest) day; packed days compare as integers.
+const char *const kTransactionsLatestSQL =
+    "SELECT identifier FROM transactions WHERE date=(SELECT max(date) FROM transactions WHERE "
+    "repeatIdentifier=?) AND repeatIdentifier=?;";
+const char *const kTransactionsFirstSQL =
+    "SELECT identifier FROM transactions WHERE date=(SELECT min(date) FROM transactions WHERE "
+    "repeatIdentifier=?) AND repeatIdentifier=?;";
+const char *const kInvoicesLatestSQL =
+    "SELECT identifier FROM invoices WHERE date=(SELECT max(date) FROM invoices WHERE "
+    "repeatIdentifier=?) AND repeatIdentifier=?;";
+const char *const kInvoicesFirstSQL =
+    "SELECT identifier FROM invoices WHERE date=(SELECT min(date) FROM invoices WHERE "
+    "repeatIdentifier=?) AND repeatIdentifier=?;";
+const char *const kBillsLatestSQL =
+    "SELECT identifier FROM bills WHERE date=(SELECT max(date) FROM bills WHERE "
+    "repeatIdentifier=?) AND repeatIdentifier=?;";
+const char *const kBillsFirstSQL =
+    "SELECT identifier FROM bills WHERE date=(SELECT min(date) FROM bills WHERE "
+    "repeatIdentifier=?) AND repeatIdentifier=?;";
+
+QVariantMap repeatInfo(const TWRepeatPtr &repeat)
+{
+    return {{TWRepeatNotificationKey, QVariant::fromValue(repeat)}};
+}
+
+// The day of the month a monthly series keeps.
+int seriesDayOf(const QDateTime &date)
+{
+    return date.toLocalTime().date().day();
+}
+
+template <typename T> bool lessByCompare(const std::shared_ptr<T> &a, const std::shared_ptr<T> &b)
+{
+    return a->compare(*b) < 0;
+}
+
+} // namespace
+
+// ---- The model's operation that needs the business ----
+
+QDateTime TWRepeat::nextDateFromDate(const QDateTime &date, TWBusiness &business) const
+{
+    // A monthly series keeps the day of its first record; a schedule whose
+    // first record cannot be found keeps the day it steps from.
+    const TWRepeatItem first = business.firstItemWithRepeatIdentifier(m_identifier);
+    const QDateTime firstDate = first.isNull() ? QDateTime() : first.date();
+    return nextDateFromDate(date, seriesDayOf(firstDate.isValid() ? firstDate : date));
+}
+
+TWTransactionPtr TWTransaction::repeatTransactionWithDate(const QDateTime &date,
+                                                          TWBusiness &business) const
+{
+    // Identifier 0 is what a failed `nextTransactionIdentifier` gives.
+    const qint32 identifier = business.nextTransactionIdentifier();
+    if (identifier == 0)
+        return nullptr;
+    const TWTransactionPtr repeated = repeatTransactionWithDate(date, identifier, false);
+    // Closed when its own day lies in a closed accounting period.
+    if (business.transactionClosed(*repeated))
+        repeated->setState(TWTransactionStateClosed);
+    return repeated;
+}
+
+// ---- List and table ----
+
+TWRepeatPtr TWBusiness::repeatWithIdentifier(qint32 identifier) const
+{
+    return m_repeatIndex.value(identifier);
+}
+
+qint32 TWBusiness::nextRepeatIdentifier()
+{
+    return nextIdentifier(kRepeatsMaxIdentifierSQL);
+}
+
+QList<std::uint32_t> TWBusiness::repeatUnits()
+{
+    return {TWRepeatIntervalUnitDay, TWRepeatIntervalUnitWeek, TWRepeatIntervalUnitMonth,
+            TWRepeatIntervalUnitYear};
+}
+
+TWErrorResult TWBusiness::loadRepeats()
+{
+    m_repeats.clear();
+    m_repeatIndex.clear();
+    TWStatement query = statement(kRepeatsSelectSQL);
+    while (query.next()) {
+        const qint64 endDate = query.columnInt64(4);
+        const TWRepeatPtr repeat = TWRepeat::repeatWithType(
+            std::uint32_t(query.columnInt64(1)), std::uint32_t(query.columnInt64(2)),
+            std::uint32_t(query.columnInt64(3)),
+            endDate == 0 ? QDateTime() : TWDateAdditions::dateWithValue(std::uint32_t(endDate)),
+            query.columnBool(5), query.columnInt32(0));
+        m_repeats.append(repeat);
+        if (!m_repeatIndex.contains(repeat->identifier()))
+            m_repeatIndex.insert(repeat->identifier(), repeat);
+    }
+    return query.error();
+}
+
+TWErrorResult TWBusiness::addRepeat(const TWRepeatPtr &repeat, bool notify)
+{
+    // Identifier 0 is what a failed `nextRepeatIdentifier` gives.
+    if (!repeat || repeat->identifier() == 0)
+        return databaseError(SQLITE_MISUSE);
+    if (m_repeats.contains(repeat))
+        return databaseError(SQLITE_CONSTRAINT);
+    WriteScope scope(*this);
+    TWStatement insert = statement(kRepeatsInsertSQL);
+    insert.bindInt32(repeat->identifier())
+        .bindInt64(qint64(repeat->type()))
+        .bindInt64(qint64(repeat->interval()))
+        .bindInt64(qint64(repeat->intervalUnit()))
+        .bindInt64(qint64(TWDateAdditions::dateValue(repeat->endDate())))
+        .bindBool(repeat->active());
+    if (TWErrorResult error = insert.execute())
+        return scope.finish(error);
+    TWStoreLists::append(scope, m_repeats, m_repeatIndex, repeat);
+    if (notify)
+        scope.post(TWRepeatNewNotification, repeatInfo(repeat));
+    return scope.commit();
+}
+
+TWErrorResult TWBusiness::updateRepeat(const TWRepeatPtr &repeat, bool notify)
+{
+    if (!repeat)
+        return databaseError(SQLITE_MISUSE);
+    WriteScope scope(*this);
+    TWStatement update = statement(kRepeatsUpdateSQL);
+    update.bindInt64(qint64(repeat->interval()))
+        .bindInt64(qint64(repeat->intervalUnit()))
+        .bindInt64(qint64(TWDateAdditions::dateValue(repeat->endDate())))
+        .bindBool(repeat->active())
+        .bindInt32(repeat->identifier());
+    if (TWErrorResult error = update.execute())
+        return scope.finish(error);
+    // Listing an object that has no row would make a schedule that is lost
+    // at the next opening.
+    if (sqlite3_changes(database()) == 0)
+        return scope.finish(databaseError(SQLITE_NOTFOUND));
+    TWStoreLists::replaceListed(scope, m_repeats, m_repeatIndex, repeat);
+    if (notify)
+        scope.post(TWRepeatUpdateNotification, repeatInfo(repeat));
+    return scope.commit();
+}
+
+TWErrorResult TWBusiness::deleteRepeat(const TWRepeatPtr &repeat, bool notify)
+{
+    if (!repeat)
+        return databaseError(SQLITE_MISUSE);
+    const qint32 identifier = repeat->identifier();
+    // Identifier 0 would name every record that belongs to no schedule.
+    if (identifier == 0)
+        return std::nullopt;
+    const TWRepeatPtr listed = repeatWithIdentifier(identifier);
+    // The stored type decides which records are the items.
+    const std::uint32_t type = listed ? listed->type() : repeat->type();
+
+    WriteScope scope(*this);
+    {
+        TWStatement remove = statement(kRepeatsDeleteSQL);
+        remove.bindInt32(identifier);
+        if (TWErrorResult error = remove.execute())
+            return scope.finish(error);
+    }
+    const bool stored = sqlite3_changes(database()) > 0;
+
+    // The items stay, as records of their own.
+    switch (type) {
+    case TWRepeatTypeTransaction: {
+        TWStatement detach = statement(kTransactionsDetachSQL);
+        detach.bindInt32(identifier);
+        if (TWErrorResult error = detach.execute())
+            return scope.finish(error);
+        for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
+            if (transaction->repeatIdentifier() != identifier)
+                continue;
+            transaction->setRepeatIdentifier(0);
+            scope.onRollback(
+                [transaction, identifier] { transaction->setRepeatIdentifier(identifier); });
+        }
+        break;
+    }
+    case TWRepeatTypeInvoice:
+    case TWRepeatTypeBill: {
+        const bool invoices = type == TWRepeatTypeInvoice;
+        QList<qint32> items;
+        {
+            TWStatement query = statement(invoices ? kInvoicesOfRepeatSQL : kBillsOfRepeatSQL);
+            query.bindInt32(identifier);
+            while (query.next())
+                items.append(query.columnInt32(0));
+            if (TWErrorResult error = query.error())
+                return scope.finish(error);
+        }
+        TWStatement detach = statement(invoices ? kInvoicesDetachSQL : kBillsDetachSQL);
+        detach.bindInt32(identifier);
+        if (TWErrorResult error = detach.execute())
+            return scope.finish(error);
+        for (const qint32 item : std::as_const(items)) {
+            if (invoices) {
+                if (const TWInvoicePtr invoice = repeatInvoiceWithIdentifierHook(item)) {
+                    invoice->setRepeatIdentifier(0);
+                    scope.onRollback(
+                        [invoice, identifier] { invoice->setRepeatIdentifier(identifier); });
+                }
+            } else if (const TWBillPtr bill = repeatBillWithIdentifierHook(item)) {
+                bill->setRepeatIdentifier(0);
+                scope.onRollback([bill, identifier] { bill->setRepeatIdentifier(identifier); });
+            }
+        }
+        break;
+    }
+    default:
+        break;
+    }
+
+    if (listed)
+        TWStoreLists::removeListed(scope, m_repeats, m_repeatIndex, listed);
+    if (notify && (stored || listed))
+        scope.post(TWRepeatDeleteNotification, repeatInfo(repeat));
+    return scope.commit();
+}
+
+// ---- Items ----
+
+TWRepeatItemList TWBusiness::itemsWithRepeatIdentifier(qint32 repeatIdentifier)
+{
+    TWRepeatItemList items;
+    const TWRepeatPtr repeat =
+        repeatIdentifier != 0 ? repeatWithIdentifier(repeatIdentifier) : TWRepeatPtr();
+    if (!repeat)
+        return items;
+    switch (repeat->type()) {
+    case TWRepeatTypeTransaction: {
+        TWTransactionList views;
+        for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
+            if (transaction->repeatIdentifier() == repeatIdentifier)
+                views.append(
+                    transaction->transactionForActiveAccount(transaction->account1Identifier(), 0));
+        }
+        TWTransaction::sortTransactions(views);
+        for (const TWTransactionPtr &view : std::as_const(views))
+            items.append(TWRepeatItem(view));
+        break;
+    }
+    case TWRepeatTypeInvoice:
+    case TWRepeatTypeBill: {
+        const bool invoices = repeat->type() == TWRepeatTypeInvoice;
+        TWStatement query = statement(invoices ? kInvoicesOfRepeatSQL : kBillsOfRepeatSQL);
+        query.bindInt32(repeatIdentifier);
+        TWInvoiceList invoiceItems;
+        TWBillList billItems;
+        while (query.next()) {
+            if (invoices) {
+                if (TWInvoicePtr invoice = repeatInvoiceWithIdentifierHook(query.columnInt32(0)))
+                    invoiceItems.append(invoice);
+            } else if (TWBillPtr bill = repeatBillWithIdentifierHook(query.columnInt32(0))) {
+                billItems.append(bill);
+            }
+        }
+        std::stable_sort(invoiceItems.begin(), invoiceItems.end(), lessByCompare<TWInvoice>);
+        std::stable_sort(billItems.begin(), billItems.end(), lessByCompare<TWBill>);
+        for (const TWInvoicePtr &invoice : std::as_const(invoiceItems))
+            items.append(TWRepeatItem(invoice));
+        for (const TWBillPtr &bill : std::as_const(billItems))
+            items.append(TWRepeatItem(bill));
+        break;
+    }
+    default:
+        break;
+    }
+    return items;
+}
+
+TWRepeatItem TWBusiness::latestItemWithRepeatIdentifier(qint32 repeatIdentifier)
+{
+    const TWRepeatPtr repeat = repeatWithIdentifier(repeatIdentifier);
+    return repeat ? repeatItemWithSQL(repeat->type(), repeatIdentifier, true) : TWRepeatItem();
+}
+
+TWRepeatItem TWBusiness::firstItemWithRepeatIdentifier(qint32 repeatIdentifier)
+{
+    const TWRepeatPtr repeat = repeatWithIdentifier(repeatIdentifier);
+    return repeat ? repeatItemWithSQL(repeat->type(), repeatIdentifier, false) : TWRepeatItem();
+}
+
+TWRepeatItem TWBusiness::repeatItemWithSQL(std::uint32_t type, qint32 repeatIdentifier, bool latest)
+{
+    // Identifier 0 would name every record that belongs to no schedule.
+    if (repeatIdentifier == 0)
+        return {};
+    const char *sql = nullptr;
+    switch (type) {
+    case TWRepeatTypeTransaction:
+        sql = latest ? kTransactionsLatestSQL : kTransactionsFirstSQL;
+        break;
+    case TWRepeatTypeInvoice:
+        sql = latest ? kInvoicesLatestSQL : kInvoicesFirstSQL;
+        break;
+    case TWRepeatTypeBill:
+        sql = latest ? kBillsLatestSQL : kBillsFirstSQL;
+        break;
+    default:
+        return {};
+    }
+    TWStatement query = statement(sql);
+    query.bindInt32(repeatIdentifier).bindInt32(repeatIdentifier);
+    if (!query.next())
+        return {};
+    const qint32 identifier = query.columnInt32(0);
+    switch (type) {
+    case TWRepeatTypeTransaction:
+        if (const TWTransactionPtr transaction = transactionWithIdentifier(identifier))
+            return TWRepeatItem(transaction);
+        break;
+    case TWRepeatTypeInvoice:
+        if (const TWInvoicePtr invoice = repeatInvoiceWithIdentifierHook(identifier))
+            return TWRepeatItem(invoice);
+        break;
+    default:
+        if (const TWBillPtr bill = repeatBillWithIdentifierHook(identifier))
+            return TWRepeatItem(bill);
+        break;
+    }
+    return {};
+}
+
+// ---- Generation ----
+
+TWErrorResult TWBusiness::updateRepeatItemsForRepeat(const TWRepeatPtr &repeat, bool activeOnly,
+                                                     bool notify)
+{
+    if (!repeat)
+        return std::nullopt;
+    WriteScope scope(*this);
+    RepeatGeneration generation;
+    if (TWErrorResult error = generateRepeatItems(scope, repeat, activeOnly, notify, generation))
+        return scope.finish(error);
+    finishRepeatGeneration(generation, notify);
+    return scope.commit();
+}
+
+TWErrorResult TWBusiness::updateRepeatItems(bool activeOnly, bool notify)
+{
+    WriteScope scope(*this);
+    RepeatGeneration generation;
+    // A snapshot: the generation deletes schedules that have no items left.
+    const TWRepeatList repeats = m_repeats;
+    for (const TWRepeatPtr &repeat : repeats) {
+        if (TWErrorResult error =
+                generateRepeatItems(scope, repeat, activeOnly, notify, generation))
+            return scope.finish(error);
+    }
+    finishRepeatGeneration(generation, notify);
+    return scope.commit();
+}
+
+TWErrorResult TWBusiness::generateRepeatItems(WriteScope &scope, const TWRepeatPtr &repeat,
+                                              bool activeOnly, bool notify,
+                                              RepeatGeneration &generation)
+{
+    // A schedule never stored has no items (identifier 0 would take every
+    // record that belongs to no schedule for its items).
+    if (!repeat || repeat->identifier() == 0)
+        return std::nullopt;
+    const QDateTime now = TWClock::now();
+    const TWRepeatItem latest = repeatItemWithSQL(repeat->type(), repeat->identifier(), true);
+    if (latest.isNull()) {
+        // Nothing left to repeat; a failure leaves the schedule for next time.
+        (void)deleteRepeat(repeat, true);
+        return std::nullopt;
+    }
+    if (activeOnly && !repeat->active())
+        return std::nullopt;
+
+    const TWRepeatItem first = repeatItemWithSQL(repeat->type(), repeat->identifier(), false);
+    const QDateTime firstDate = first.isNull() ? QDateTime() : first.date();
+    const int seriesDay = seriesDayOf(firstDate.isValid() ? firstDate : latest.date());
+    TWTransactionPtr transaction = latest.record<TWTransaction>();
+    const TWInvoicePtr invoice = latest.record<TWInvoice>();
+    const TWBillPtr bill = latest.record<TWBill>();
+
+    QDateTime current = latest.date();
+    for (;;) {
+        // No next date (an interval of 0 or an unknown unit among them) ends
+        // the schedule's run; so would a date that does not move on.
+        const QDateTime next = repeat->nextDateFromDate(current, seriesDay);
+        if (!next.isValid() || next <= current)
+            break;
+        if (repeat->endDate().isValid() &&
+            TWDateAdditions::compareDate(next, repeat->endDate()) > 0) {
+            if (repeat->active()) {
+                repeat->setActive(false);
+                scope.onRollback([repeat] { repeat->setActive(true); });
+                // A failure leaves the stored schedule active for next time.
+                (void)updateRepeat(repeat, notify);
+                generation.changed = true;
+            }
+            break;
+        }
+        if (TWDateAdditions::compareDate(next, now) > 0)
+            break;
+        if (accountingPeriodForDate(next)->closed())
+            break;
+
+        TWErrorResult error;
+        if (transaction)
+            error = repeatTransactionOccurrence(transaction, next, generation);
+        else if (invoice)
+            error = repeatInvoiceOccurrence(invoice, next, generation);
+        else if (bill)
+            error = repeatBillOccurrence(bill, next, generation);
+        if (error)
+            return error;
+        current = next;
+    }
+    return std::nullopt;
+}
+
+void TWBusiness::finishRepeatGeneration(const RepeatGeneration &generation, bool notify)
+{
+    // Once for the whole run; a failure leaves the transfers of before, to be
+    // made again by the next rebuild.
+    if (generation.beforeActivePeriod)
+        (void)updateNominalTransferTransactions();
+    if (notify) {
+        if (generation.invoices)
+            notifyBulk(TWInvoiceNewNotification);
+        if (generation.tasks)
+            notifyTasksAdd();
+        if (generation.expenses)
+            notifyExpensesAdd();
+        if (generation.bills)
+            notifyBulk(TWBillNewNotification);
+        if (generation.transactions) {
+            notifyTransactionsAdd();
+            notifyRelationshipsAdd();
+        }
+        // The new records' texts were remembered for autocompletion.
+        if (generation.transactions || generation.invoices || generation.tasks ||
+            generation.expenses || generation.bills)
+            notifyValuesAdd();
+    }
+    if (generation.changed)
+        postNotification(TWRepeatUpdatedItemsNotification);
+}
+
+TWErrorResult TWBusiness::repeatTransactionOccurrence(TWTransactionPtr &source,
+                                                      const QDateTime &date,
+                                                      RepeatGeneration &generation)
+{
+    const TWTransactionPtr occurrence = source->repeatTransactionWithDate(date, *this);
+    // Made only without an identifier to give it: the database failed.
+    if (!occurrence)
+        return databaseError(SQLITE_ERROR);
+    if (TWErrorResult error = addTransaction(occurrence, false, false, false, false))
+        return error;
+    // The occurrence pays the same invoices and bills as its source (links of
+    // single lines stay with the source's own lines).
+    for (const TWRelationshipPtr &relationship : relationshipsWithTransaction(*source)) {
+        if (relationship->splitIdentifier() != 0)
+            continue;
+        const qint32 identifier = nextRelationshipIdentifier();
+        if (identifier == 0)
+            return databaseError(SQLITE_ERROR);
+        const TWRelationshipPtr copy = relationship->copy();
+        copy->setTransactionIdentifier(occurrence->identifier());
+        copy->setIdentifier(identifier);
+        if (TWErrorResult error = addRelationship(copy, false))
+            return error;
+        generation.relationships = true;
+    }
+    generation.transactions = true;
+    generation.changed = true;
+    if (!generation.beforeActivePeriod && transactionBeforeActiveAccountingPeriod(*occurrence))
+        generation.beforeActivePeriod = true;
+    source = occurrence;
+    return std::nullopt;
+}
+
+TWErrorResult TWBusiness::repeatInvoiceOccurrence(const TWInvoicePtr &source, const QDateTime &date,
+                                                  RepeatGeneration &generation)
+{
+    TWInvoicePtr invoice;
+    if (TWErrorResult error = repeatAddInvoiceHook(source, date, &invoice))
+        return error;
+    if (!invoice)
+        return std::nullopt;
+    generation.invoices = true;
+    generation.changed = true;
+    copyRepeatInvoiceRecords(*source, *invoice, date, generation);
+    return std::nullopt;
+}
+
+TWErrorResult TWBusiness::repeatBillOccurrence(const TWBillPtr &source, const QDateTime &date,
+                                               RepeatGeneration &generation)
+{
+    TWBillPtr bill;
+    if (TWErrorResult error = repeatAddBillHook(source, date, &bill))
+        return error;
+    if (!bill)
+        return std::nullopt;
+    generation.bills = true;
+    generation.changed = true;
+    copyRepeatBillRecords(*source, *bill, date, generation);
+    return std::nullopt;
+}
+
+void TWBusiness::copyRepeatInvoiceRecords(const TWInvoice &source, const TWInvoice &invoice,
+                                          const QDateTime &date, RepeatGeneration &generation)
+{
+    if (const TWTransactionPtr payment = firstPaymentTransaction(
+            TWRelationshipTypeInvoicePayment, source.projectIdentifier(), source.identifier())) {
+        if (copyRepeatPayment(*payment, date, TWRelationshipTypeInvoicePayment,
+                              invoice.projectIdentifier(), invoice.identifier(), generation))
+            return;
+    }
+    // The lines come along whether or not the source was paid: an occurrence
+    // without them would bill nothing.
+    const auto link = [this](std::uint32_t type, double value, qint32 invoiceIdentifier,
+                             qint32 child) -> TWErrorResult {
+        const qint32 identifier = nextRelationshipIdentifier();
+        if (identifier == 0)
+            return databaseError(SQLITE_ERROR);
+        return addRelationship(TWRelationship::relationshipWithType(type, value, invoiceIdentifier,
+                                                                    child, 0, 0, identifier),
+                               false);
+    };
+
+    for (const TWTaskPtr &task : tasksWithInvoice(source)) {
+        WriteScope scope(*this);
+        TWErrorResult error;
+        bool copied = false;
+        if (task->taskType() == TWTaskTypeTimed) {
+            // Time still to bill is billed again on the new invoice; a copy
+            // would count the same hours twice.
+            const double available =
+                task->availableQuantity(nullptr, task->quantityWithBusiness(*this),
+                                        relationshipsWithChildIdentifier(
+                                            task->identifier(), TWRelationshipTypeInvoiceTask));
+            if (available > 0.0)
+                error = link(TWRelationshipTypeInvoiceTask,
+                             std::min(available, task->invoiceQuantity()), invoice.identifier(),
+                             task->identifier());
+        } else {
+            const TWTaskPtr copy = task->copy();
+            copy->setDate(date);
+            copy->setIdentifier(nextTaskIdentifier());
+            error = copy->identifier() == 0 ? databaseError(SQLITE_ERROR) : addTask(copy, false);
+            if (!error)
+                error = link(TWRelationshipTypeInvoiceTask, copy->invoiceQuantity(),
+                             invoice.identifier(), copy->identifier());
+            copied = true;
+        }
+        // A task that cannot be stored is left out; the next one follows.
+        if (!scope.finish(error) && copied)
+            generation.tasks = true;
+    }
+
+    for (const TWExpensePtr &expense : expensesWithInvoice(source)) {
+        WriteScope scope(*this);
+        const TWExpensePtr copy = expense->copy();
+        copy->setDate(date);
+        copy->setIdentifier(nextExpenseIdentifier());
+        TWErrorResult error =
+            copy->identifier() == 0 ? databaseError(SQLITE_ERROR) : addExpense(copy, false);
+        if (!error)
+            error = link(TWRelationshipTypeInvoiceExpense, copy->invoiceQuantity(),
+                         invoice.identifier(), copy->identifier());
+        // An expense that cannot be stored ends the occurrence's copying.
+        if (scope.finish(error))
+            return;
+        generation.expenses = true;
+    }
+}
+
+void TWBusiness::copyRepeatBillRecords(const TWBill &source, const TWBill &bill,
+                                       const QDateTime &date, RepeatGeneration &generation)
+{
+    if (const TWTransactionPtr payment = firstPaymentTransaction(
+            TWRelationshipTypeBillPayment, source.merchantIdentifier(), source.identifier()))
+        (void)copyRepeatPayment(*payment, date, TWRelationshipTypeBillPayment,
+                                bill.merchantIdentifier(), bill.identifier(), generation);
+}
+
+TWTransactionPtr TWBusiness::firstPaymentTransaction(std::uint32_t type, qint32 parentIdentifier,
+                                                     qint32 childIdentifier) const
+{
+    TWTransactionPtr first;
+    for (const TWRelationshipPtr &relationship :
+         relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, type)) {
+        const TWTransactionPtr transaction =
+            transactionWithIdentifier(relationship->transactionIdentifier());
+        if (transaction && (!first || transaction->compare(*first) < 0))
+            first = transaction;
+    }
+    return first;
+}
+
+TWErrorResult TWBusiness::copyRepeatPayment(const TWTransaction &payment, const QDateTime &date,
+                                            std::uint32_t type, qint32 parentIdentifier,
+                                            qint32 childIdentifier, RepeatGeneration &generation)
+{
+    WriteScope scope(*this);
+    const qint32 identifier = nextTransactionIdentifier();
+    if (identifier == 0)
+        return scope.finish(databaseError(SQLITE_ERROR));
+    const TWTransactionPtr copy = payment.copy();
+    copy->setIdentifier(identifier);
+    copy->setDate(date);
+    copy->setHasAttachments(false);
+    copy->setAttachments(std::nullopt);
+    copy->setRepeatIdentifier(0);
+    copy->setActiveAccountIdentifier(0);
+    copy->setActiveSplitIdentifier(0);
+    // New lines (numbered when stored); the payment keeps its own.
+    for (const TWSplitPtr &split : copy->splits())
+        split->setIdentifier(0);
+    // Closed by its own day, not by the day of the payment it copies.
+    if (copy->state() == TWTransactionStateClosed && !transactionClosed(*copy))
+        copy->setState(TWTransactionStateNormal);
+    if (TWErrorResult error = addTransaction(copy, true, false, false, false))
+        return scope.finish(error);
+    const qint32 linkIdentifier = nextRelationshipIdentifier();
+    if (linkIdentifier == 0)
+        return scope.finish(databaseError(SQLITE_ERROR));
+    if (TWErrorResult error = addRelationship(
+            TWRelationship::relationshipWithType(type, 0.0, parentIdentifier, childIdentifier,
+                                                 identifier, 0, linkIdentifier),
+            false))
+        return scope.finish(error);
+    if (TWErrorResult error = scope.commit())
+        return error;
+    generation.transactions = true;
+    generation.relationships = true;
+    if (!generation.beforeActivePeriod && transactionBeforeActiveAccountingPeriod(*copy))
+        generation.beforeActivePeriod = true;
+    return std::nullopt;
+}
+
+// ---- Calls into the invoices and bills group ----
+// No-ops until that group is wired in: no invoice or bill is found, none is
+// made, and schedules of invoices and bills generate nothing.
+
+// invoiceWithIdentifier(identifier)
+TWInvoicePtr TWBusiness::repeatInvoiceWithIdentifierHook(qint32) const
+{
+    return nullptr;
+}
+
+// billWithIdentifier(identifier)
+TWBillPtr TWBusiness::repeatBillWithIdentifierHook(qint32) const
+{
+    return nullptr;
+}
+
+// *added = source->repeatInvoiceWithDate(date, *this); when one was made,
+// addInvoice(*added, false), and on failure *added = nullptr and its error.
+TWErrorResult TWBusiness::repeatAddInvoiceHook(const TWInvoicePtr &, const QDateTime &,
+                                               TWInvoicePtr *added)
+{
+    *added = nullptr;
+    return std::nullopt;
+}
+
+// The same with repeatBillWithDate and addBill.
+TWErrorResult TWBusiness::repeatAddBillHook(const TWBillPtr &, const QDateTime &, TWBillPtr *added)
+{
+    *added = nullptr;
+    return std::nullopt;
+}

@@ -1,0 +1,276 @@
+// Year-end transfers: one locked transfer per income or expense account and
+// past period (gaps included), rebuilt after edits of past transactions,
+// never counted twice, all or nothing; the closed state following the
+// periods; the closed-transaction questions.
+
+#include "TWBusiness.h"
+#include "TWDenyGuard.h"
+#include "TWStoreTestSupport.h"
+#include "TWTestSupport.h"
+#include "TWTransactionTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+namespace
+{
+
+constexpr qint32 kSupplies = 104; // expense, USD
+constexpr qint32 kEquity = 105;   // the nominal-transfer account
+constexpr qint32 k2023 = 100;
+constexpr qint32 k2024 = 101;
+
+// The ledger with a dollar expense account, an equity account that takes the
+// transfers, a closed 2023 and the current 2024.
+std::unique_ptr<TWBusiness> makeBooks()
+{
+    auto business = twMakeLedger();
+    if (!business)
+        return business;
+    twExec(*business, "INSERT INTO accounts (identifier, type, name, unit, parentIdentifier, "
+                      "sortOrder) VALUES (104, 16, 'Supplies', 'USD', 0, 4), "
+                      "(105, 17, 'Equity', 'USD', 0, 5);");
+    EXPECT_FALSE(business->loadAccounts());
+    business->businessInfo()->setNominalTransferAccountIdentifier(kEquity);
+    business->businessInfo()->setAccountingPeriods(
+        {TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2023"), twDay(2023, 1, 1),
+                                                      twDay(2023, 12, 31), true, k2023),
+         TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2024"), twDay(2024, 1, 1),
+                                                      twDay(2024, 12, 31), false, k2024)});
+    return business;
+}
+
+TWTransactionPtr add(TWBusiness &b, const QDateTime &date, qint32 account1, qint32 account2,
+                     qint64 total, bool nominal = false)
+{
+    TWTransactionPtr t =
+        twMakeTransaction(b, b.nextTransactionIdentifier(), date, account1, account2, total);
+    EXPECT_FALSE(b.addTransaction(t, false, nominal, false, false));
+    return t;
+}
+
+// "period:account:total:date" of every transfer, by period, then account.
+QStringList transfers(const TWBusiness &b)
+{
+    QStringList result;
+    for (const TWRelationshipPtr &link : b.relationshipsOfType(TWRelationshipTypeNominalTransfer)) {
+        const TWTransactionPtr t = b.transactionWithIdentifier(link->transactionIdentifier());
+        if (!t) {
+            result.append(QStringLiteral("missing"));
+            continue;
+        }
+        result.append(QStringLiteral("%1:%2:%3:%4")
+                          .arg(link->parentIdentifier())
+                          .arg(t->account1Identifier())
+                          .arg(t->total())
+                          .arg(t->date().date().toString(Qt::ISODate)));
+    }
+    result.sort();
+    return result;
+}
+
+qint64 count(TWBusiness &b, const char *sql)
+{
+    return twQueryInt(b, QString::fromLatin1(sql)).value_or(-1);
+}
+
+} // namespace
+
+TEST(YearEnd, PastPeriodsAndGapsCloseIntoOneLockedTransferPerAccount)
+{
+    TWFixedClock clock(2024, 6, 1);
+    auto business = makeBooks();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    add(b, twDay(2023, 3, 1), kSupplies, kChecking, 12000); // an expense of 120
+    add(b, twDay(2023, 5, 1), kChecking, kSupplies, 2000);  // a refund of 20
+    add(b, twDay(2023, 7, 1), kChecking, kSales, 5000);
+    add(b, twDay(2023, 8, 1), kSales, kChecking, 5000);   // sales that net to zero
+    add(b, twDay(2022, 12, 15), kSupplies, kCard, 1000);  // before the first period
+    add(b, twDay(2024, 2, 1), kSupplies, kChecking, 700); // the current period stays open
+
+    TWNotificationRecorder recorder(&b);
+    ASSERT_FALSE(b.updateNominalTransferTransactions());
+    EXPECT_EQ(transfers(b), (QStringList{QStringLiteral("0:104:-1000:2022-12-31"),
+                                         QStringLiteral("100:104:-10000:2023-12-31")}));
+    EXPECT_EQ(recorder.names().count(QStringLiteral("transactionNew")), 1);
+    EXPECT_EQ(recorder.names().count(QStringLiteral("relationshipNew")), 2);
+
+    const TWRelationshipPtr link =
+        b.relationshipsWithParentIdentifier(k2023, TWRelationshipTypeNominalTransfer).value(0);
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->childIdentifier(), 0);
+    const TWTransactionPtr transfer = b.transactionWithIdentifier(link->transactionIdentifier());
+    EXPECT_EQ(transfer->state(), std::uint32_t(TWTransactionStateLocked));
+    EXPECT_EQ(transfer->type(), std::uint32_t(TWTransactionTypeNominal));
+    EXPECT_EQ(transfer->account2Identifier(), kEquity);
+    EXPECT_EQ(transfer->totalBusiness(), -10000);
+    EXPECT_EQ(transfer->totalAccount1(), -10000);
+    EXPECT_EQ(transfer->totalAccount2(), -10000);
+    EXPECT_EQ(transfer->payee(), QStringLiteral("Closing Entry"));
+    EXPECT_EQ(transfer->description(), QStringLiteral("Accounting Period 2023"));
+    EXPECT_TRUE(transfer->cleared());
+    EXPECT_FALSE(b.transactionClosed(*transfer)); // locked, not closed
+    // Supplies stands at zero at the end of 2023.
+    EXPECT_EQ(b.accountBalance(*b.accountWithIdentifier(kSupplies), twDay(2023, 12, 31)), 0);
+    const TWRelationshipPtr gap =
+        b.relationshipsWithParentIdentifier(0, TWRelationshipTypeNominalTransfer).value(0);
+    ASSERT_TRUE(gap);
+    EXPECT_TRUE(b.transactionWithIdentifier(gap->transactionIdentifier())->description().isNull());
+
+    // Rebuilt from scratch, also when the links were lost: never twice.
+    ASSERT_FALSE(b.updateNominalTransferTransactions());
+    ASSERT_FALSE(b.deleteRelationshipsOfType(TWRelationshipTypeNominalTransfer));
+    ASSERT_FALSE(b.updateNominalTransferTransactions());
+    EXPECT_EQ(transfers(b).size(), 2);
+    EXPECT_EQ(count(b, "SELECT COUNT(*) FROM transactions WHERE type=1;"), 2);
+    EXPECT_EQ(count(b, "SELECT COUNT(*) FROM relationships WHERE type=4;"), 2);
+
+    // Without a nominal-transfer account every transfer goes and none is made.
+    b.businessInfo()->setNominalTransferAccountIdentifier(0);
+    recorder.clear();
+    ASSERT_FALSE(b.updateNominalTransferTransactions());
+    EXPECT_TRUE(transfers(b).isEmpty());
+    EXPECT_EQ(count(b, "SELECT COUNT(*) FROM transactions WHERE type=1;"), 0);
+    EXPECT_EQ(recorder.names(), QStringList{QStringLiteral("transactionDelete")});
+}
+
+TEST(YearEnd, EditsOfPastTransactionsRebuildTheTransfers)
+{
+    TWFixedClock clock(2024, 6, 1);
+    auto business = makeBooks();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWTransactionPtr expense = add(b, twDay(2023, 3, 1), kSupplies, kChecking, 12000, true);
+    EXPECT_EQ(transfers(b), QStringList{QStringLiteral("100:104:-12000:2023-12-31")});
+
+    expense->setTotal(22000);
+    expense->setTotalAccount1(22000);
+    expense->setTotalAccount2(22000);
+    expense->setTotalBusiness(22000);
+    ASSERT_FALSE(b.updateTransaction(expense, false, true, false, false));
+    EXPECT_EQ(transfers(b), QStringList{QStringLiteral("100:104:-22000:2023-12-31")});
+
+    // Moved into the current period: its old day still asks for the rebuild.
+    TWTransactionPtr moved = expense->copy();
+    moved->setDate(twDay(2024, 3, 1));
+    ASSERT_FALSE(b.updateTransaction(moved, false, true, false, false));
+    EXPECT_TRUE(transfers(b).isEmpty());
+
+    add(b, twDay(2023, 9, 1), kSales, kChecking, 300, true);
+    EXPECT_EQ(transfers(b), QStringList{QStringLiteral("100:101:-300:2023-12-31")});
+    // Deleted with the rebuild asked for: the sales of 2023 are gone.
+    ASSERT_FALSE(b.deleteTransactions(b.transactionsForAccount(*b.accountWithIdentifier(kSales)),
+                                      false, true, false));
+    EXPECT_TRUE(transfers(b).isEmpty());
+}
+
+TEST(YearEnd, AFailedRebuildLeavesTheTransfersOfBefore)
+{
+    TWFixedClock clock(2024, 6, 1);
+    auto business = makeBooks();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    add(b, twDay(2023, 3, 1), kSupplies, kChecking, 12000);
+    add(b, twDay(2023, 4, 1), kChecking, kSales, 900);
+    ASSERT_FALSE(b.updateNominalTransferTransactions());
+    const QStringList before = transfers(b);
+    const QList<qint32> listed = twIdentifiers(b.transactions());
+    ASSERT_EQ(before.size(), 2);
+
+    TWNotificationRecorder recorder(&b);
+    {
+        // The new transfers' links cannot be stored.
+        TWDenyGuard deny(b, SQLITE_INSERT, "relationships");
+        EXPECT_TRUE(b.updateNominalTransferTransactions());
+    }
+    EXPECT_EQ(transfers(b), before);
+    EXPECT_EQ(twIdentifiers(b.transactions()), listed);
+    EXPECT_EQ(count(b, "SELECT COUNT(*) FROM transactions WHERE type=1;"), 2);
+    EXPECT_TRUE(recorder.names().isEmpty());
+}
+
+TEST(YearEnd, StatesFollowTheClosedFlagOfTheirPeriod)
+{
+    TWFixedClock clock(2024, 6, 1);
+    auto business = makeBooks();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWTransactionPtr past = add(b, twDay(2023, 3, 1), kSupplies, kChecking, 100);
+    const TWTransactionPtr current = add(b, twDay(2024, 3, 1), kSupplies, kChecking, 100);
+    ASSERT_FALSE(b.updateNominalTransferTransactions());
+    const TWTransactionPtr transfer = b.transactionWithIdentifier(
+        b.relationshipsOfType(TWRelationshipTypeNominalTransfer).value(0)->transactionIdentifier());
+    EXPECT_TRUE(b.transactionClosed(*past));
+    EXPECT_FALSE(b.transactionClosed(*current));
+
+    TWNotificationRecorder recorder(&b);
+    ASSERT_FALSE(b.updateTransactionStates());
+    EXPECT_EQ(past->state(), std::uint32_t(TWTransactionStateClosed));
+    EXPECT_EQ(current->state(), std::uint32_t(TWTransactionStateNormal));
+    EXPECT_EQ(transfer->state(), std::uint32_t(TWTransactionStateLocked));
+    const QString pastState = QStringLiteral("SELECT state FROM transactions WHERE identifier=%1;")
+                                  .arg(past->identifier());
+    EXPECT_EQ(twQueryInt(b, pastState), 1);
+    EXPECT_EQ(recorder.names(), QStringList{QStringLiteral("transactionUpdate")});
+    EXPECT_TRUE(recorder.notifications()[0].userInfo.isEmpty());
+    EXPECT_TRUE(b.accountContainsClosedTransactions(*b.accountWithIdentifier(kChecking)));
+    EXPECT_FALSE(b.accountContainsClosedTransactions(*b.accountWithIdentifier(kCard)));
+
+    // Nothing to change: nothing posted.
+    recorder.clear();
+    ASSERT_FALSE(b.updateTransactionStates());
+    EXPECT_TRUE(recorder.names().isEmpty());
+
+    // Reopened: back to normal, except the locked transfer. A failed write
+    // changes nothing.
+    b.accountingPeriodWithIdentifier(k2023)->setClosed(false);
+    {
+        TWDenyGuard deny(b, SQLITE_UPDATE, "transactions");
+        EXPECT_TRUE(b.updateTransactionStates());
+    }
+    EXPECT_EQ(past->state(), std::uint32_t(TWTransactionStateClosed));
+    ASSERT_FALSE(b.updateTransactionStates());
+    EXPECT_EQ(past->state(), std::uint32_t(TWTransactionStateNormal));
+    EXPECT_EQ(transfer->state(), std::uint32_t(TWTransactionStateLocked));
+    EXPECT_EQ(twQueryInt(b, pastState), 0);
+}
+
+TEST(YearEnd, PaymentsOfInvoicesAndBillsAnswerForTheirRecords)
+{
+    TWFixedClock clock(2024, 6, 1);
+    auto business = makeBooks();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWTransactionPtr paid = add(b, twDay(2024, 2, 1), kChecking, kSales, 100);
+    const TWTransactionPtr billPayment = add(b, twDay(2024, 2, 2), kSupplies, kChecking, 100);
+    const auto link = [&](std::uint32_t type, qint32 parent, qint32 child, qint32 transaction) {
+        ASSERT_FALSE(b.addRelationship(
+            TWRelationship::relationshipWithType(type, 0.0, parent, child, transaction, 0,
+                                                 b.nextRelationshipIdentifier()),
+            false));
+    };
+    link(TWRelationshipTypeInvoicePayment, 300, 400, paid->identifier());
+    link(TWRelationshipTypeBillPayment, 500, 600, billPayment->identifier());
+    const TWInvoicePtr invoice =
+        TWInvoice::invoiceWithDate(twDay(2024, 1, 1), QStringLiteral("1"), QString(), true, true,
+                                   QDateTime(), 0, QString(), 300, 400);
+    const TWBillPtr bill = TWBill::billWithDate(twDay(2024, 1, 1), QString(), true, true,
+                                                QDateTime(), 0, QString(), 500, 600);
+    TWProject project;
+    project.setIdentifier(300);
+    TWMerchant merchant;
+    merchant.setIdentifier(500);
+
+    EXPECT_FALSE(b.invoiceContainsClosedTransactions(*invoice));
+    EXPECT_FALSE(b.projectContainsClosedTransactions(project));
+    paid->setState(TWTransactionStateClosed);
+    EXPECT_TRUE(b.invoiceContainsClosedTransactions(*invoice));
+    EXPECT_TRUE(b.projectContainsClosedTransactions(project));
+    EXPECT_FALSE(b.billContainsClosedTransactions(*bill));
+    EXPECT_FALSE(b.merchantContainsClosedTransactions(merchant));
+    billPayment->setState(TWTransactionStateLocked);
+    EXPECT_TRUE(b.billContainsClosedTransactions(*bill));
+    EXPECT_TRUE(b.merchantContainsClosedTransactions(merchant));
+}
