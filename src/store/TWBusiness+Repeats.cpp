@@ -678,33 +678,42 @@ TWErrorResult TWBusiness::copyRepeatPayment(const TWTransaction &payment, const 
 }
 
 // ---- Calls into the invoices and bills group ----
-// No-ops until that group is wired in: no invoice or bill is found, none is
-// made, and schedules of invoices and bills generate nothing.
 
-// invoiceWithIdentifier(identifier)
-TWInvoicePtr TWBusiness::repeatInvoiceWithIdentifierHook(qint32) const
+TWInvoicePtr TWBusiness::repeatInvoiceWithIdentifierHook(qint32 identifier) const
 {
-    return nullptr;
+    return invoiceWithIdentifier(identifier);
 }
 
-// billWithIdentifier(identifier)
-TWBillPtr TWBusiness::repeatBillWithIdentifierHook(qint32) const
+TWBillPtr TWBusiness::repeatBillWithIdentifierHook(qint32 identifier) const
 {
-    return nullptr;
+    return billWithIdentifier(identifier);
 }
 
-// *added = source->repeatInvoiceWithDate(date, *this); when one was made,
-// addInvoice(*added, false), and on failure *added = nullptr and its error.
-TWErrorResult TWBusiness::repeatAddInvoiceHook(const TWInvoicePtr &, const QDateTime &,
+// The next occurrence of the source invoice on `date`, stored without a
+// notification (the run announces once); none when no identifier could be had.
+TWErrorResult TWBusiness::repeatAddInvoiceHook(const TWInvoicePtr &source, const QDateTime &date,
                                                TWInvoicePtr *added)
 {
-    *added = nullptr;
+    *added = source ? source->repeatInvoiceWithDate(date, *this) : nullptr;
+    if (!*added)
+        return std::nullopt;
+    if (TWErrorResult error = addInvoice(*added, false)) {
+        *added = nullptr;
+        return error;
+    }
     return std::nullopt;
 }
 
-// The same with repeatBillWithDate and addBill.
-TWErrorResult TWBusiness::repeatAddBillHook(const TWBillPtr &, const QDateTime &, TWBillPtr *added)
+// The same for a bill.
+TWErrorResult TWBusiness::repeatAddBillHook(const TWBillPtr &source, const QDateTime &date,
+                                            TWBillPtr *added)
 {
-    *added = nullptr;
+    *added = source ? source->repeatBillWithDate(date, *this) : nullptr;
+    if (!*added)
+        return std::nullopt;
+    if (TWErrorResult error = addBill(*added, false)) {
+        *added = nullptr;
+        return error;
+    }
     return std::nullopt;
 }
