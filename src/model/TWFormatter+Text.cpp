@@ -1,9 +1,12 @@
 // Durations, sizes, dates and the display names of the model's enumerations.
 
+#include "TWAccount.h"
 #include "TWBudgetItem.h"
 #include "TWClock.h"
+#include "TWField.h"
 #include "TWFormatter.h"
 #include "TWLocalized.h"
+#include "TWReport.h"
 #include "TWUtilities.h"
 
 #include <array>
@@ -21,30 +24,17 @@ QString keyedText(const char *const *keys, std::size_t count, qint64 index)
     return TWLocalized(keys[index]);
 }
 
+// The text of a key; none for a null key.
+QString keyText(const QString &key)
+{
+    return key.isNull() ? QString() : TWLocalized(key);
+}
+
 template <std::size_t N> QString keyedText(const std::array<const char *, N> &keys, qint64 index)
 {
     return keyedText(keys.data(), N, index);
 }
 
-// Account types 1-17 (8 has no name).
-constexpr std::array<const char *, 18> kAccountTypes{nullptr,
-                                                     "accountsReceivable",
-                                                     "bank",
-                                                     "cash",
-                                                     "inventory",
-                                                     "investment",
-                                                     "fixedAsset",
-                                                     "currentAsset",
-                                                     nullptr,
-                                                     "accountsPayable",
-                                                     "creditCard",
-                                                     "loan",
-                                                     "tax",
-                                                     "longTermLiability",
-                                                     "currentLiability",
-                                                     "income",
-                                                     "expense",
-                                                     "equity"};
 constexpr std::array<const char *, 18> kDebitNames{
     nullptr,    "invoice",  "deposit",  "receive", "increase", "buy",
     "increase", "increase", nullptr,    "payment", "payment",  "decrease",
@@ -53,19 +43,6 @@ constexpr std::array<const char *, 18> kCreditNames{
     nullptr,    "payment",  "withdrawal", "spend",  "decrease", "sell",
     "decrease", "decrease", nullptr,      "bill",   "charge",   "increase",
     "increase", "increase", "increase",   "income", "rebate",   "increase"};
-constexpr std::array<const char *, 10> kFieldTypes{"standard", "text",        "currency", "number",
-                                                   "percent",  "checkbox",    "date",     "list",
-                                                   "tags",     "percentTotal"};
-constexpr std::array<const char *, 10> kReportTypes{"balanceSheet",
-                                                    "income",
-                                                    "cashFlow",
-                                                    "equity",
-                                                    "clients",
-                                                    "merchants",
-                                                    "time",
-                                                    "trialBalance",
-                                                    "customCurrencyFields",
-                                                    "clientsUninvoiced"};
 constexpr std::array<const char *, 8> kTaskTypes{"timed", "flat",  "hour",    "day",
                                                  "week",  "month", "quarter", "year"};
 constexpr std::array<const char *, 3> kBusinessTypes{"soleProprietorship", "partnership",
@@ -320,7 +297,7 @@ QString TWFormatter::intervalDetails(std::uint32_t preset, const QDateTime &cust
 
 QString TWFormatter::accountTypeString(std::uint32_t accountType) const
 {
-    return keyedText(kAccountTypes, accountType);
+    return keyText(TWAccount::accountTypeNameKey(int(std::min<std::uint32_t>(accountType, 1000))));
 }
 
 QString TWFormatter::debitNameString(std::uint32_t accountType) const
@@ -335,12 +312,13 @@ QString TWFormatter::creditNameString(std::uint32_t accountType) const
 
 QString TWFormatter::fieldTypeString(std::uint32_t fieldType) const
 {
-    return keyedText(kFieldTypes, fieldType);
+    const char *key = TWFieldTypeNameKey(fieldType);
+    return key ? TWLocalized(key) : QString();
 }
 
 QString TWFormatter::reportTypeString(std::uint32_t reportType) const
 {
-    return keyedText(kReportTypes, reportType);
+    return keyText(TWReport::reportTypeNameKey(int(std::min<std::uint32_t>(reportType, 1000))));
 }
 
 QString TWFormatter::businessTypeString(std::uint32_t businessType) const
@@ -387,11 +365,16 @@ QStringList TWFormatter::localizationKeys()
                 keys.append(QString::fromLatin1(key));
         }
     };
-    add(kAccountTypes);
+    for (int type = 0; type < 18; ++type) {
+        if (const QString key = TWAccount::accountTypeNameKey(type); !key.isNull())
+            keys.append(key);
+    }
     add(kDebitNames);
     add(kCreditNames);
-    add(kFieldTypes);
-    add(kReportTypes);
+    for (std::uint32_t type = 0; TWFieldTypeNameKey(type); ++type)
+        keys.append(QString::fromLatin1(TWFieldTypeNameKey(type)));
+    for (int type = 0; !TWReport::reportTypeNameKey(type).isNull(); ++type)
+        keys.append(TWReport::reportTypeNameKey(type));
     add(kTaskTypes);
     add(kBusinessTypes);
     add(kProjectTypes);
