@@ -37,17 +37,7 @@ bool isNominal(const TWTransaction &transaction)
     return transaction.type() == TWTransactionTypeNominal;
 }
 
-// Packed bounds of a span (0: open).
-struct DaySpan {
-    std::uint32_t from = 0;
-    std::uint32_t to = 0;
-
-    explicit DaySpan(const TWDateSpan &span)
-        : from(TWLedgerEntries::dayValue(span.fromDate)), to(TWLedgerEntries::dayValue(span.toDate))
-    {
-    }
-    bool contains(std::uint32_t day) const { return TWLedgerEntries::containsDay(day, from, to); }
-};
+using DaySpan = TWLedgerEntries::DaySpan;
 
 // Which account of a transaction its custom currency values are booked under:
 // expenses first, then income, assets, liabilities, equity; unknown accounts
@@ -172,31 +162,9 @@ TWBusiness::transactionTotalsWithAssets(const TWStatementTotalsRequest &request)
 TWColumnTotals TWBusiness::groupTransactionTotalsWithAssets(unsigned figures,
                                                             const QList<TWDateSpan> &columns) const
 {
-    // The columns' bounds cut the calendar into stretches: each transaction
-    // is added to the one stretch its day falls in (a binary search), and each
-    // column then adds up the stretches it covers, so overlapping columns
-    // (balances up to each month's end) cost no extra pass. A day d has the
-    // key 2d; a column from f to t starts at the bound 2f and ends before the
-    // bound 2t + 1.
-    std::vector<quint64> bounds;
-    bounds.reserve(std::size_t(columns.size()) * 2);
-    std::vector<DaySpan> spans;
-    spans.reserve(std::size_t(columns.size()));
-    for (const TWDateSpan &column : columns) {
-        const DaySpan span(column);
-        if (span.from != 0)
-            bounds.push_back(2 * quint64(span.from));
-        if (span.to != 0)
-            bounds.push_back(2 * quint64(span.to) + 1);
-        spans.push_back(span);
-    }
-    std::sort(bounds.begin(), bounds.end());
-    bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
-    const auto stretchOf = [&bounds](quint64 key) {
-        return std::size_t(std::upper_bound(bounds.cbegin(), bounds.cend(), key) - bounds.cbegin());
-    };
-
-    const std::size_t stretches = bounds.size() + 1;
+    // One stretch per day range between column bounds; see ColumnStretches.
+    const TWLedgerEntries::ColumnStretches columnStretches(columns);
+    const std::size_t stretches = columnStretches.count();
     std::vector<qint64> assets(stretches, 0);
     std::vector<qint64> liabilities(stretches, 0);
     std::vector<qint64> income(stretches, 0);
@@ -207,7 +175,7 @@ TWColumnTotals TWBusiness::groupTransactionTotalsWithAssets(unsigned figures,
         for (const TWTransactionPtr &transaction : m_transactions) {
             if (!transaction || isNominal(*transaction))
                 continue;
-            const std::size_t stretch = stretchOf(2 * quint64(transaction->dayValue()));
+            const std::size_t stretch = columnStretches.stretchOfDay(transaction->dayValue());
             TWLedgerEntries::forEachHomeEntry(*transaction, [&](qint32 account, qint64 amount) {
                 const auto kind = kinds.constFind(account);
                 if (kind == kinds.constEnd())
@@ -234,33 +202,20 @@ TWColumnTotals TWBusiness::groupTransactionTotalsWithAssets(unsigned figures,
         }
     }
 
-    const auto perColumn = [&](const std::vector<qint64> &sums) {
-        QList<qint64> totals;
-        totals.reserve(columns.size());
-        for (const DaySpan &span : spans) {
-            const std::size_t first = span.from != 0 ? stretchOf(2 * quint64(span.from)) : 0;
-            const std::size_t last = span.to != 0 ? stretchOf(2 * quint64(span.to)) : stretches - 1;
-            qint64 total = 0;
-            for (std::size_t i = first; i <= last; ++i)
-                add(total, sums[i]);
-            totals.append(total);
-        }
-        return totals;
-    };
     TWColumnTotals result;
     if (figures & TWStatementFigureAssets)
-        result.assets = perColumn(assets);
+        result.assets = columnStretches.perColumn(assets);
     if (figures & TWStatementFigureLiabilities)
-        result.liabilities = perColumn(liabilities);
+        result.liabilities = columnStretches.perColumn(liabilities);
     if (figures & TWStatementFigureIncome)
-        result.income = perColumn(income);
+        result.income = columnStretches.perColumn(income);
     if (figures & TWStatementFigureExpenses)
-        result.expenses = perColumn(expenses);
+        result.expenses = columnStretches.perColumn(expenses);
     if (figures & TWStatementFigureCashFlows)
-        result.cashFlows = perColumn(cashFlows);
+        result.cashFlows = columnStretches.perColumn(cashFlows);
     if (figures & TWStatementFigureEquities) {
-        const QList<qint64> assetTotals = perColumn(assets);
-        const QList<qint64> liabilityTotals = perColumn(liabilities);
+        const QList<qint64> assetTotals = columnStretches.perColumn(assets);
+        const QList<qint64> liabilityTotals = columnStretches.perColumn(liabilities);
         result.equities.reserve(columns.size());
         for (qsizetype i = 0; i < assetTotals.size(); ++i)
             result.equities.append(

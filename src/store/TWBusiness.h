@@ -317,6 +317,23 @@ struct TWBalanceSheetTotals {
 using TWCurrencyFieldTotals = QHash<qint32, QHash<qint32, qint64>>;
 // Item type (account group, account) -> item identifier -> the current cycle.
 using TWBudgetTotals = QHash<qint32, QHash<qint32, TWBudgetTotalPtr>>;
+
+// --- Client, merchant and time totals ---
+
+// Money per client in the home unit, in two shapes: client identifier -> the
+// sum of its projects' amounts, and client identifier -> project identifier
+// -> amount. Only amounts other than 0 have keys, so a client without any has
+// none in either map.
+struct TWClientTotals {
+    QHash<qint32, qint64> totals;
+    QHash<qint32, QHash<qint32, qint64>> clients;
+};
+
+// Time worked per client in seconds, in the same two shapes.
+struct TWClientTimes {
+    QHash<qint32, double> totals;
+    QHash<qint32, QHash<qint32, double>> clients;
+};
 // ----- end of Balances -----
 
 // ---- End of the group declarations ----
@@ -2052,6 +2069,44 @@ public:
     // has an entry in every map.
     TWCurrencyFieldTotals customCurrencyFieldTotals(const QDateTime &fromDate,
                                                     const QDateTime &toDate) const;
+
+    // --- Client, merchant and time totals ---
+    // Client and merchant amounts are read through the payment links (an
+    // invoice's: parent the project; a bill's: parent the merchant) and their
+    // transactions, in the home unit. A link counts what its transaction adds
+    // to the balance of a receivable account (for a bill: of a payable
+    // account): the linked line when the link names one, else the split
+    // transaction's lines that add to such accounts, else the plain
+    // transaction's amount when account 1 is such an account and gains by it
+    // (account 2 is then not looked at), or when only account 2 is and gains.
+    // Links to a transaction, line, project, client or merchant the business
+    // no longer has count nothing. A transaction counts in a span by its
+    // calendar day; sums stop at the ends of the 64-bit range. A per-column
+    // form gives one figure per entry of `columns`, in one pass whatever
+    // their number.
+
+    // What the links of the clients' projects count in the span, per client
+    // and project.
+    TWClientTotals clientTotals(const QDateTime &fromDate, const QDateTime &toDate) const;
+    // What each client's projects have still to invoice of their tasks and
+    // expenses dated in the span (projects with more than 0), converted to
+    // the home unit. Not const: reading a project's tasks resets their
+    // invoice quantities.
+    TWClientTotals clientUninvoicedTotals(const QDateTime &fromDate, const QDateTime &toDate);
+    // Seconds worked on projects proper (not estimates) by the time items
+    // that start or end in the span, each clipped to the span's days. An item
+    // reaching from before the span to after it is not counted here.
+    TWClientTimes clientTimes(const QDateTime &fromDate, const QDateTime &toDate) const;
+    // What the merchants' links count in the span: merchant -> amount.
+    QHash<qint32, qint64> merchantTotalsWithMerchants(const QDateTime &fromDate,
+                                                      const QDateTime &toDate) const;
+    // The same per column, all clients (merchants) together.
+    QList<qint64> groupClientTotals(const QList<TWDateSpan> &columns) const;
+    QList<qint64> groupMerchantTotals(const QList<TWDateSpan> &columns) const;
+    // Whole seconds worked per column on projects proper: every time item
+    // that shares a day with the column counts what falls into the column's
+    // days, truncated to whole seconds as it is added.
+    QList<qint64> groupClientTimes(const QList<TWDateSpan> &columns) const;
 
     // --- Amounts owing and overdue records ---
     // Each first refreshes the linked transactions of the records it reads
