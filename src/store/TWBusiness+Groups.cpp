@@ -408,9 +408,7 @@ TWErrorResult TWBusiness::deleteGroupOtherItemsHook(const TWGroupPtr &group)
         break;
     }
     case TWItemTypeFilterGroup:
-        // The filters inside (deleteFilter with notify on) once the filters
-        // are kept by this store.
-        break;
+        return deleteFiltersInGroup(group, true);
     default:
         break;
     }

@@ -358,3 +358,26 @@ TEST(Filters, CriteriaTakeTheFirstAccountFromTheBusiness)
     t->setAccount1Identifier(141);
     EXPECT_FALSE(criteria->matchTransaction(*t, *business));
 }
+
+// Deleting a filter group takes the filters inside it along, in the same write.
+TEST(Filters, DeletingAFilterGroupDeletesItsFilters)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    const TWGroupPtr group =
+        TWGroup::groupWithIdentifier(300, TWItemTypeFilterGroup, "G", 0, 0, QColor(), false);
+    ASSERT_FALSE(business->addGroup(group, false));
+    ASSERT_FALSE(business->addFilter(makeFilter(120, "In", compound(0), 300), false));
+    ASSERT_FALSE(business->addFilter(makeFilter(121, "Out", compound(0)), false));
+
+    twExec(*business, QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON filters BEGIN "
+                                     "SELECT RAISE(ABORT, 'no'); END;"));
+    EXPECT_TRUE(business->deleteGroup(group, true));
+    EXPECT_EQ(business->filters().size(), 2);
+    EXPECT_TRUE(business->groupWithIdentifier(300));
+
+    twExec(*business, QStringLiteral("DROP TRIGGER refuse;"));
+    ASSERT_FALSE(business->deleteGroup(group, true));
+    ASSERT_EQ(business->filters().size(), 1);
+    EXPECT_EQ(business->filters().first()->identifier(), 121);
+}
