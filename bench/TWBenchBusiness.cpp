@@ -5,7 +5,6 @@
 #include "TWRepeat.h"
 
 #include <QDir>
-#include <sqlite3.h>
 #include <QFile>
 
 #include <cstdio>
@@ -14,7 +13,6 @@
 namespace
 {
 
-TWBusiness *twBenchCurrent = nullptr;
 
 // Accounts of the default chart the generator books on.
 constexpr qint32 kBank = 100;
@@ -26,8 +24,6 @@ bool failed(const TWErrorResult &error, const char *what)
 {
     if (!error)
         return false;
-    if (twBenchCurrent)
-        std::fprintf(stderr, "%s\n", sqlite3_errmsg(twBenchCurrent->database()));
     std::fprintf(stderr, "%s failed: %s\n", what,
                  error->localizedDescription().toUtf8().constData());
     return true;
@@ -364,7 +360,6 @@ std::unique_ptr<TWBusiness> twBenchMakeBusiness(const TWBenchBusinessOptions &op
     if (!business || failed(error, "businessWithBusinessInfo"))
         return nullptr;
     TWBusiness &b = *business;
-    twBenchCurrent = &b;
     Generator generator(b, options);
     generator.start = QDateTime(TWClock::today().addDays(-generator.days), QTime(0, 0));
     if (failed(b.beginTransaction(), "beginTransaction"))
