@@ -81,6 +81,28 @@ TWTransaction::TWTransaction(const TWTransaction &other)
     }
 }
 
+void TWTransaction::detachParts() const
+{
+    if (!m_sharesParts)
+        return;
+    // Rows are made by the business as new objects, never const ones.
+    auto *self = const_cast<TWTransaction *>(this);
+    self->m_sharesParts = false;
+    self->m_fieldValues = copyFieldValues(m_fieldValues);
+    self->m_splits = copySplits(m_splits, false);
+    if (m_attachments) {
+        TWAttachmentList attachments;
+        attachments.reserve(m_attachments->size());
+        for (const TWAttachmentPtr &attachment : *m_attachments) {
+            if (attachment)
+                attachments.append(attachment->copy());
+        }
+        self->m_attachments = std::move(attachments);
+    }
+    m_fieldValueIndex.clear();
+    m_fieldValueIndexValid = false;
+}
+
 TWTransaction &TWTransaction::operator=(const TWTransaction &other)
 {
     if (this != &other) {
@@ -133,7 +155,39 @@ TWTransactionPtr TWTransaction::transactionWithDefaults(const TWNewTransactionDe
 TWTransactionPtr TWTransaction::transactionForActiveAccount(qint32 accountIdentifier,
                                                             qint32 splitIdentifier) const
 {
-    TWTransactionPtr view = copy();
+    // A register holds tens of thousands of rows and reads few of their parts:
+    // the row shares them and copies them the first time they are asked for.
+    auto view = std::make_shared<TWTransaction>();
+    TWTransaction &row = *view;
+    row.m_identifier = m_identifier;
+    row.m_type = m_type;
+    row.m_state = m_state;
+    row.m_payee = m_payee;
+    row.m_description = m_description;
+    row.m_account1Identifier = m_account1Identifier;
+    row.m_account2Identifier = m_account2Identifier;
+    row.m_date = m_date;
+    row.m_dayValue = m_dayValue;
+    row.m_total = m_total;
+    row.m_totalAccount1 = m_totalAccount1;
+    row.m_totalAccount2 = m_totalAccount2;
+    row.m_totalBusiness = m_totalBusiness;
+    row.m_totalStart = m_totalStart;
+    row.m_totalEnd = m_totalEnd;
+    row.m_unit = m_unit;
+    row.m_hasAttachments = m_hasAttachments;
+    row.m_repeatIdentifier = m_repeatIdentifier;
+    row.m_fieldValues = m_fieldValues;
+    row.m_cleared = m_cleared;
+    row.m_notes = m_notes;
+    row.m_dateCreated = m_dateCreated;
+    row.m_dateModified = m_dateModified;
+    row.m_hasSplit = m_hasSplit;
+    row.m_splits = m_splits;
+    row.m_attachments = m_attachments;
+    row.m_dirtyAttachments = m_dirtyAttachments;
+    row.m_balance = m_balance;
+    row.m_sharesParts = true;
     view->m_activeAccountIdentifier = accountIdentifier;
     view->m_activeSplitIdentifier = splitIdentifier;
     return view;
@@ -171,6 +225,7 @@ void TWTransaction::setDate(const QDateTime &v)
 
 void TWTransaction::setFieldValues(const TWFieldValueList &v)
 {
+    detachParts();
     m_fieldValues = v;
     m_fieldValueIndexValid = false;
 }
@@ -247,6 +302,7 @@ void TWTransaction::sortTransactions(TWTransactionList &transactions)
 
 TWSplitPtr TWTransaction::splitWithIdentifier(qint32 identifier) const
 {
+    detachParts();
     for (const TWSplitPtr &split : m_splits) {
         if (split && split->identifier() == identifier)
             return split;
@@ -256,6 +312,7 @@ TWSplitPtr TWTransaction::splitWithIdentifier(qint32 identifier) const
 
 void TWTransaction::rebuildFieldValueIndex() const
 {
+    detachParts();
     m_fieldValueIndex.clear();
     m_fieldValueIndex.reserve(m_fieldValues.size());
     for (const TWFieldValuePtr &value : m_fieldValues) {
@@ -268,6 +325,7 @@ void TWTransaction::rebuildFieldValueIndex() const
 
 TWFieldValuePtr TWTransaction::fieldValueWithIdentifier(qint32 fieldIdentifier) const
 {
+    detachParts();
     if (!m_fieldValueIndexValid)
         rebuildFieldValueIndex();
     TWFieldValuePtr value = m_fieldValueIndex.value(fieldIdentifier);
@@ -281,6 +339,7 @@ TWFieldValuePtr TWTransaction::fieldValueWithIdentifier(qint32 fieldIdentifier) 
 
 TWFieldValuePtr TWTransaction::fieldValueWithField(const TWField &field, bool create)
 {
+    detachParts();
     TWFieldValuePtr value = fieldValueWithIdentifier(field.identifier());
     if (value || !create)
         return value;
@@ -292,6 +351,7 @@ TWFieldValuePtr TWTransaction::fieldValueWithField(const TWField &field, bool cr
 
 void TWTransaction::removeFieldValueWithIdentifier(qint32 fieldIdentifier)
 {
+    detachParts();
     const auto removed = m_fieldValues.removeIf([fieldIdentifier](const TWFieldValuePtr &value) {
         return !value || value->identifier() == fieldIdentifier;
     });
@@ -302,6 +362,7 @@ void TWTransaction::removeFieldValueWithIdentifier(qint32 fieldIdentifier)
 TWTransactionPtr TWTransaction::repeatTransactionWithDate(const QDateTime &date,
                                                           qint32 identifier, bool closed) const
 {
+    detachParts();
     auto repeated = std::make_shared<TWTransaction>();
     repeated->m_identifier = identifier;
     repeated->m_type = m_type;
@@ -333,6 +394,7 @@ TWTransactionPtr TWTransaction::repeatTransactionWithDate(const QDateTime &date,
 
 void TWTransaction::copyRepeatFields(const TWTransaction &source, const TWFieldList &userFields)
 {
+    detachParts();
     m_payee = source.m_payee;
     m_description = source.m_description;
     m_account1Identifier = source.m_account1Identifier;
