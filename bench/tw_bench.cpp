@@ -105,7 +105,6 @@ bool runPhases(int transactions, Phases &phases)
     qsizetype rows = 0;
     phases.emplace_back(QStringLiteral("register"), median(3, [&] {
                             TWTransactionList views = b.transactionsForAccount(*busy);
-                            TWTransaction::sortTransactions(views);
                             b.updateBalance(views);
                             rows = views.size();
                             return true;

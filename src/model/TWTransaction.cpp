@@ -4,6 +4,8 @@
 #include "TWDateAdditions.h"
 
 #include <algorithm>
+#include <tuple>
+#include <vector>
 
 namespace
 {
@@ -297,7 +299,34 @@ bool TWTransaction::lessThan(const TWTransactionPtr &a, const TWTransactionPtr &
 
 void TWTransaction::sortTransactions(TWTransactionList &transactions)
 {
-    std::stable_sort(transactions.begin(), transactions.end(), &TWTransaction::lessThan);
+    // Sorted on a compact copy of the keys: comparing through the pointers
+    // visits every transaction again at each pass of the sort. The position
+    // breaks ties, so the order is the stable one lessThan gives.
+    struct Key {
+        bool missing;
+        std::uint32_t day;
+        qint32 identifier;
+        qsizetype position;
+        bool operator<(const Key &other) const
+        {
+            return std::tie(missing, day, identifier, position) <
+                   std::tie(other.missing, other.day, other.identifier, other.position);
+        }
+    };
+    std::vector<Key> keys;
+    keys.reserve(size_t(transactions.size()));
+    for (qsizetype i = 0; i < transactions.size(); ++i) {
+        const TWTransaction *t = transactions.at(i).get();
+        keys.push_back({t == nullptr, t ? t->m_dayValue : 0, t ? t->m_identifier : 0, i});
+    }
+    if (std::is_sorted(keys.begin(), keys.end()))
+        return;
+    std::sort(keys.begin(), keys.end());
+    TWTransactionList result;
+    result.reserve(transactions.size());
+    for (const Key &key : keys)
+        result.append(std::move(transactions[key.position]));
+    transactions = std::move(result);
 }
 
 TWSplitPtr TWTransaction::splitWithIdentifier(qint32 identifier) const

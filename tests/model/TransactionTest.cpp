@@ -119,6 +119,16 @@ TEST(Transaction, OrderIsByDayThenIdentifier)
     EXPECT_EQ(list[2], morningHigh);
     EXPECT_EQ(list[3], late);
     EXPECT_EQ(list[4], nullptr);
+
+    // Rows of one transaction compare equal and keep the order they came in.
+    const TWTransactionPtr to = late->transactionForActiveAccount(100, 0);
+    const TWTransactionPtr from = late->transactionForActiveAccount(101, 0);
+    TWTransactionList rows{from, eveningLow, to, nullptr, undated};
+    TWTransaction::sortTransactions(rows);
+    EXPECT_EQ(rows, (TWTransactionList{undated, eveningLow, from, to, nullptr}));
+    rows = {to, from};
+    TWTransaction::sortTransactions(rows);
+    EXPECT_EQ(rows, (TWTransactionList{to, from}));
 }
 
 TEST(Transaction, EditingRules)
