@@ -105,6 +105,24 @@ void TWTransaction::detachParts() const
     m_fieldValueIndexValid = false;
 }
 
+TWTransaction::TWTransaction(const TWTransaction &other, SharePartsTag)
+    : m_identifier(other.m_identifier), m_type(other.m_type), m_state(other.m_state),
+      m_payee(other.m_payee), m_description(other.m_description),
+      m_account1Identifier(other.m_account1Identifier),
+      m_account2Identifier(other.m_account2Identifier), m_date(other.m_date),
+      m_dayValue(other.m_dayValue), m_total(other.m_total),
+      m_totalAccount1(other.m_totalAccount1), m_totalAccount2(other.m_totalAccount2),
+      m_totalBusiness(other.m_totalBusiness), m_totalStart(other.m_totalStart),
+      m_totalEnd(other.m_totalEnd), m_unit(other.m_unit),
+      m_hasAttachments(other.m_hasAttachments), m_sharesParts(true),
+      m_attachments(other.m_attachments), m_repeatIdentifier(other.m_repeatIdentifier),
+      m_fieldValues(other.m_fieldValues), m_cleared(other.m_cleared), m_notes(other.m_notes),
+      m_dateCreated(other.m_dateCreated), m_dateModified(other.m_dateModified),
+      m_hasSplit(other.m_hasSplit), m_splits(other.m_splits),
+      m_dirtyAttachments(other.m_dirtyAttachments), m_balance(other.m_balance)
+{
+}
+
 TWTransaction &TWTransaction::operator=(const TWTransaction &other)
 {
     if (this != &other) {
@@ -159,37 +177,7 @@ TWTransactionPtr TWTransaction::transactionForActiveAccount(qint32 accountIdenti
 {
     // A register holds tens of thousands of rows and reads few of their parts:
     // the row shares them and copies them the first time they are asked for.
-    auto view = std::make_shared<TWTransaction>();
-    TWTransaction &row = *view;
-    row.m_identifier = m_identifier;
-    row.m_type = m_type;
-    row.m_state = m_state;
-    row.m_payee = m_payee;
-    row.m_description = m_description;
-    row.m_account1Identifier = m_account1Identifier;
-    row.m_account2Identifier = m_account2Identifier;
-    row.m_date = m_date;
-    row.m_dayValue = m_dayValue;
-    row.m_total = m_total;
-    row.m_totalAccount1 = m_totalAccount1;
-    row.m_totalAccount2 = m_totalAccount2;
-    row.m_totalBusiness = m_totalBusiness;
-    row.m_totalStart = m_totalStart;
-    row.m_totalEnd = m_totalEnd;
-    row.m_unit = m_unit;
-    row.m_hasAttachments = m_hasAttachments;
-    row.m_repeatIdentifier = m_repeatIdentifier;
-    row.m_fieldValues = m_fieldValues;
-    row.m_cleared = m_cleared;
-    row.m_notes = m_notes;
-    row.m_dateCreated = m_dateCreated;
-    row.m_dateModified = m_dateModified;
-    row.m_hasSplit = m_hasSplit;
-    row.m_splits = m_splits;
-    row.m_attachments = m_attachments;
-    row.m_dirtyAttachments = m_dirtyAttachments;
-    row.m_balance = m_balance;
-    row.m_sharesParts = true;
+    auto view = std::make_shared<TWTransaction>(*this, SharePartsTag());
     view->m_activeAccountIdentifier = accountIdentifier;
     view->m_activeSplitIdentifier = splitIdentifier;
     return view;

@@ -81,6 +81,8 @@ using TWTransactionPtr = std::shared_ptr<TWTransaction>;
 using TWTransactionList = QList<TWTransactionPtr>;
 
 class TWTransaction {
+    struct SharePartsTag {};
+
 public:
     // Everything 0, empty or absent.
     TWTransaction() = default;
@@ -100,6 +102,9 @@ public:
     TWTransaction(const TWTransaction &other);
     TWTransaction &operator=(const TWTransaction &other);
     TWTransaction(TWTransaction &&) = default;
+    // A register row (transactionForActiveAccount): shares the parts until
+    // they are asked for. Public only so that make_shared can reach it.
+    TWTransaction(const TWTransaction &other, SharePartsTag);
     TWTransaction &operator=(TWTransaction &&) = default;
 
     static TWTransactionPtr transactionWithIdentifier(
