@@ -87,6 +87,7 @@ void TWTransaction::updateTotalsWithMasterTotalType(int masterTotalType, int tot
 
 void TWTransaction::updatePercentTotals(const TWFieldList &fields)
 {
+    detachParts();
     qint64 base = 0;
     if (m_hasSplit) {
         for (const TWSplitPtr &split : m_splits) {
@@ -115,6 +116,7 @@ void TWTransaction::autofill(qint32 triggerFieldIdentifier, const TWTransaction 
                              const TWFieldList &fields, const TWAccountLookup &account,
                              const TWUnitPtr &homeUnit, const TWUnitConverter &convert)
 {
+    detachParts();
     bool totalFilled = false;
     for (const TWFieldPtr &field : fields) {
         if (!field || !field->autofillValue() || field->identifier() == triggerFieldIdentifier)
@@ -187,6 +189,7 @@ void TWTransaction::updateAccounts(const TWAccountDefaults &defaults,
                                    const std::optional<TWAccountList> &accounts,
                                    bool ignoreSplits)
 {
+    detachParts();
     const TWAccountList &all = defaults.accounts;
     const auto accountAt = [&all](qsizetype index) -> qint32 {
         qsizetype found = 0;

@@ -47,6 +47,7 @@ TWAttachmentPtr TWTransaction::addAttachmentFile(const QString &path, std::uint3
                                                  const QString &name, int index,
                                                  const TWThumbnailWriter &thumbnail)
 {
+    detachParts();
     // Joining a list that was never loaded would make the stored attachments
     // look removed when the transaction is saved.
     if (needsAttachmentLoad())
@@ -92,6 +93,7 @@ TWAttachmentPtr TWTransaction::addAttachmentFile(const QString &path, std::uint3
 
 QString TWTransaction::uniqueAttachmentName(const QString &name, const QString &extension) const
 {
+    detachParts();
     QSet<QString> taken;
     if (m_attachments) {
         for (const TWAttachmentPtr &attachment : *m_attachments) {

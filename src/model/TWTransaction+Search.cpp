@@ -20,6 +20,7 @@ bool hasPrefix(const QString &text, const QString &search)
 bool TWTransaction::searchString(const QString &search,
                                  const TWTransactionSearchContext &context) const
 {
+    detachParts();
     const bool contains = context.contains;
     const auto words = [&](const QString &text) {
         return TWStringAdditions::searchString(text, search, contains);
@@ -115,6 +116,7 @@ bool TWTransaction::searchString(const QString &search,
 bool TWTransaction::searchStringSplits(const QString &search,
                                        const TWTransactionSearchContext &context) const
 {
+    detachParts();
     for (const TWSplitPtr &split : m_splits) {
         if (!split)
             continue;

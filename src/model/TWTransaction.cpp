@@ -4,6 +4,8 @@
 #include "TWDateAdditions.h"
 
 #include <algorithm>
+#include <tuple>
+#include <vector>
 
 namespace
 {
@@ -81,6 +83,46 @@ TWTransaction::TWTransaction(const TWTransaction &other)
     }
 }
 
+void TWTransaction::detachParts() const
+{
+    if (!m_sharesParts)
+        return;
+    // Rows are made by the business as new objects, never const ones.
+    auto *self = const_cast<TWTransaction *>(this);
+    self->m_sharesParts = false;
+    self->m_fieldValues = copyFieldValues(m_fieldValues);
+    self->m_splits = copySplits(m_splits, false);
+    if (m_attachments) {
+        TWAttachmentList attachments;
+        attachments.reserve(m_attachments->size());
+        for (const TWAttachmentPtr &attachment : *m_attachments) {
+            if (attachment)
+                attachments.append(attachment->copy());
+        }
+        self->m_attachments = std::move(attachments);
+    }
+    m_fieldValueIndex.clear();
+    m_fieldValueIndexValid = false;
+}
+
+TWTransaction::TWTransaction(const TWTransaction &other, SharePartsTag)
+    : m_identifier(other.m_identifier), m_type(other.m_type), m_state(other.m_state),
+      m_payee(other.m_payee), m_description(other.m_description),
+      m_account1Identifier(other.m_account1Identifier),
+      m_account2Identifier(other.m_account2Identifier), m_date(other.m_date),
+      m_dayValue(other.m_dayValue), m_total(other.m_total),
+      m_totalAccount1(other.m_totalAccount1), m_totalAccount2(other.m_totalAccount2),
+      m_totalBusiness(other.m_totalBusiness), m_totalStart(other.m_totalStart),
+      m_totalEnd(other.m_totalEnd), m_unit(other.m_unit),
+      m_hasAttachments(other.m_hasAttachments), m_sharesParts(true),
+      m_attachments(other.m_attachments), m_repeatIdentifier(other.m_repeatIdentifier),
+      m_fieldValues(other.m_fieldValues), m_cleared(other.m_cleared), m_notes(other.m_notes),
+      m_dateCreated(other.m_dateCreated), m_dateModified(other.m_dateModified),
+      m_hasSplit(other.m_hasSplit), m_splits(other.m_splits),
+      m_dirtyAttachments(other.m_dirtyAttachments), m_balance(other.m_balance)
+{
+}
+
 TWTransaction &TWTransaction::operator=(const TWTransaction &other)
 {
     if (this != &other) {
@@ -133,7 +175,9 @@ TWTransactionPtr TWTransaction::transactionWithDefaults(const TWNewTransactionDe
 TWTransactionPtr TWTransaction::transactionForActiveAccount(qint32 accountIdentifier,
                                                             qint32 splitIdentifier) const
 {
-    TWTransactionPtr view = copy();
+    // A register holds tens of thousands of rows and reads few of their parts:
+    // the row shares them and copies them the first time they are asked for.
+    auto view = std::make_shared<TWTransaction>(*this, SharePartsTag());
     view->m_activeAccountIdentifier = accountIdentifier;
     view->m_activeSplitIdentifier = splitIdentifier;
     return view;
@@ -171,6 +215,7 @@ void TWTransaction::setDate(const QDateTime &v)
 
 void TWTransaction::setFieldValues(const TWFieldValueList &v)
 {
+    detachParts();
     m_fieldValues = v;
     m_fieldValueIndexValid = false;
 }
@@ -242,11 +287,39 @@ bool TWTransaction::lessThan(const TWTransactionPtr &a, const TWTransactionPtr &
 
 void TWTransaction::sortTransactions(TWTransactionList &transactions)
 {
-    std::stable_sort(transactions.begin(), transactions.end(), &TWTransaction::lessThan);
+    // Sorted on a compact copy of the keys: comparing through the pointers
+    // visits every transaction again at each pass of the sort. The position
+    // breaks ties, so the order is the stable one lessThan gives.
+    struct Key {
+        bool missing;
+        std::uint32_t day;
+        qint32 identifier;
+        qsizetype position;
+        bool operator<(const Key &other) const
+        {
+            return std::tie(missing, day, identifier, position) <
+                   std::tie(other.missing, other.day, other.identifier, other.position);
+        }
+    };
+    std::vector<Key> keys;
+    keys.reserve(size_t(transactions.size()));
+    for (qsizetype i = 0; i < transactions.size(); ++i) {
+        const TWTransaction *t = transactions.at(i).get();
+        keys.push_back({t == nullptr, t ? t->m_dayValue : 0, t ? t->m_identifier : 0, i});
+    }
+    if (std::is_sorted(keys.begin(), keys.end()))
+        return;
+    std::sort(keys.begin(), keys.end());
+    TWTransactionList result;
+    result.reserve(transactions.size());
+    for (const Key &key : keys)
+        result.append(std::move(transactions[key.position]));
+    transactions = std::move(result);
 }
 
 TWSplitPtr TWTransaction::splitWithIdentifier(qint32 identifier) const
 {
+    detachParts();
     for (const TWSplitPtr &split : m_splits) {
         if (split && split->identifier() == identifier)
             return split;
@@ -256,6 +329,7 @@ TWSplitPtr TWTransaction::splitWithIdentifier(qint32 identifier) const
 
 void TWTransaction::rebuildFieldValueIndex() const
 {
+    detachParts();
     m_fieldValueIndex.clear();
     m_fieldValueIndex.reserve(m_fieldValues.size());
     for (const TWFieldValuePtr &value : m_fieldValues) {
@@ -268,6 +342,7 @@ void TWTransaction::rebuildFieldValueIndex() const
 
 TWFieldValuePtr TWTransaction::fieldValueWithIdentifier(qint32 fieldIdentifier) const
 {
+    detachParts();
     if (!m_fieldValueIndexValid)
         rebuildFieldValueIndex();
     TWFieldValuePtr value = m_fieldValueIndex.value(fieldIdentifier);
@@ -281,6 +356,7 @@ TWFieldValuePtr TWTransaction::fieldValueWithIdentifier(qint32 fieldIdentifier) 
 
 TWFieldValuePtr TWTransaction::fieldValueWithField(const TWField &field, bool create)
 {
+    detachParts();
     TWFieldValuePtr value = fieldValueWithIdentifier(field.identifier());
     if (value || !create)
         return value;
@@ -292,6 +368,7 @@ TWFieldValuePtr TWTransaction::fieldValueWithField(const TWField &field, bool cr
 
 void TWTransaction::removeFieldValueWithIdentifier(qint32 fieldIdentifier)
 {
+    detachParts();
     const auto removed = m_fieldValues.removeIf([fieldIdentifier](const TWFieldValuePtr &value) {
         return !value || value->identifier() == fieldIdentifier;
     });
@@ -302,6 +379,7 @@ void TWTransaction::removeFieldValueWithIdentifier(qint32 fieldIdentifier)
 TWTransactionPtr TWTransaction::repeatTransactionWithDate(const QDateTime &date,
                                                           qint32 identifier, bool closed) const
 {
+    detachParts();
     auto repeated = std::make_shared<TWTransaction>();
     repeated->m_identifier = identifier;
     repeated->m_type = m_type;
@@ -333,6 +411,7 @@ TWTransactionPtr TWTransaction::repeatTransactionWithDate(const QDateTime &date,
 
 void TWTransaction::copyRepeatFields(const TWTransaction &source, const TWFieldList &userFields)
 {
+    detachParts();
     m_payee = source.m_payee;
     m_description = source.m_description;
     m_account1Identifier = source.m_account1Identifier;

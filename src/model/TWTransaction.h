@@ -81,6 +81,8 @@ using TWTransactionPtr = std::shared_ptr<TWTransaction>;
 using TWTransactionList = QList<TWTransactionPtr>;
 
 class TWTransaction {
+    struct SharePartsTag {};
+
 public:
     // Everything 0, empty or absent.
     TWTransaction() = default;
@@ -100,6 +102,9 @@ public:
     TWTransaction(const TWTransaction &other);
     TWTransaction &operator=(const TWTransaction &other);
     TWTransaction(TWTransaction &&) = default;
+    // A register row (transactionForActiveAccount): shares the parts until
+    // they are asked for. Public only so that make_shared can reach it.
+    TWTransaction(const TWTransaction &other, SharePartsTag);
     TWTransaction &operator=(TWTransaction &&) = default;
 
     static TWTransactionPtr transactionWithIdentifier(
@@ -176,14 +181,26 @@ public:
     void setHasAttachments(bool v) { m_hasAttachments = v; }
     // The attachment records; absent until the store has loaded them (an
     // absent list tells the store to keep the stored attachments as they are).
-    const std::optional<TWAttachmentList> &attachments() const { return m_attachments; }
-    void setAttachments(const std::optional<TWAttachmentList> &v) { m_attachments = v; }
+    const std::optional<TWAttachmentList> &attachments() const
+    {
+        detachParts();
+        return m_attachments;
+    }
+    void setAttachments(const std::optional<TWAttachmentList> &v)
+    {
+        detachParts();
+        m_attachments = v;
+    }
     // The store has attachments to load before the list can be used.
     bool needsAttachmentLoad() const { return m_hasAttachments && !m_attachments; }
     qint32 repeatIdentifier() const { return m_repeatIdentifier; }
     void setRepeatIdentifier(qint32 v) { m_repeatIdentifier = v; }
     // One value per custom field that has one, in the order they were added.
-    const TWFieldValueList &fieldValues() const { return m_fieldValues; }
+    const TWFieldValueList &fieldValues() const
+    {
+        detachParts();
+        return m_fieldValues;
+    }
     void setFieldValues(const TWFieldValueList &v);
     bool cleared() const { return m_cleared; }
     void setCleared(bool v) { m_cleared = v; }
@@ -195,8 +212,16 @@ public:
     void setDateModified(const QDateTime &v) { m_dateModified = v; }
     bool hasSplit() const { return m_hasSplit; }
     void setHasSplit(bool v) { m_hasSplit = v; }
-    const TWSplitList &splits() const { return m_splits; }
-    void setSplits(const TWSplitList &v) { m_splits = v; }
+    const TWSplitList &splits() const
+    {
+        detachParts();
+        return m_splits;
+    }
+    void setSplits(const TWSplitList &v)
+    {
+        detachParts();
+        m_splits = v;
+    }
 
     // --- In memory only ---
     // The attachment list changed; the store writes its files at the next save.
@@ -370,6 +395,11 @@ private:
     qint64 m_totalEnd = 0;
     TWUnitPtr m_unit;
     bool m_hasAttachments = false;
+    // A register row shares the lines, values and attachments of the
+    // transaction it was made from until anything asks for them; they are
+    // copied then, so a row can never change the stored transaction.
+    void detachParts() const;
+    mutable bool m_sharesParts = false;
     std::optional<TWAttachmentList> m_attachments;
     qint32 m_repeatIdentifier = 0;
     TWFieldValueList m_fieldValues;

@@ -441,7 +441,8 @@ TWErrorResult TWBusiness::rebuildTransactionsTableWithout(const TWField &field)
         if (TWErrorResult error = executeSQL(sql))
             return error;
     }
-    return std::nullopt;
+    // Dropping the table dropped its index.
+    return createIndexes();
 }
 
 TWErrorResult TWBusiness::deleteField(const TWFieldPtr &field, bool notify)

@@ -241,8 +241,30 @@ TWErrorResult TWBusiness::prepareSchema(bool allowUpgrade, QSet<QString> *create
         if (TWErrorResult error = populateInfo())
             return scope.finish(error);
     }
+    if (TWErrorResult error = createIndexes())
+        return scope.finish(error);
     TWErrorResult error = scope.commit();
     if (created && !error)
         *created = made;
     return error;
+}
+
+TWErrorResult TWBusiness::createIndexes()
+{
+    static const char *const indexes[] = {
+        "CREATE INDEX IF NOT EXISTS transactionTagsTransactionIndex "
+        "ON transactionTags (transactionIdentifier);",
+        "CREATE INDEX IF NOT EXISTS splitsTransactionIndex ON splits (transactionIdentifier);",
+        "CREATE INDEX IF NOT EXISTS attachmentsTransactionIndex "
+        "ON attachments (transactionIdentifier);",
+        "CREATE INDEX IF NOT EXISTS relationshipsTransactionIndex "
+        "ON relationships (transactionIdentifier);",
+        "CREATE INDEX IF NOT EXISTS transactionsRepeatIndex "
+        "ON transactions (repeatIdentifier, date);",
+    };
+    for (const char *sql : indexes) {
+        if (TWErrorResult error = executeSQL(QString::fromLatin1(sql)))
+            return error;
+    }
+    return std::nullopt;
 }

@@ -260,7 +260,27 @@ TWBusiness::removeTransactionsIf(WriteScope &scope,
     if (removed.isEmpty())
         return removed;
     const TWTransactionList old = m_transactions;
-    setTransactionList(kept);
+    m_transactions = kept;
+    // The index changes only where it named a removed object: rebuilding all
+    // of it would cost a pass of hashing per delete.
+    QSet<qint32> orphaned;
+    for (const TWTransactionPtr &transaction : std::as_const(removed)) {
+        const auto found = m_transactionIndex.constFind(transaction->identifier());
+        if (found != m_transactionIndex.cend() && found.value() == transaction) {
+            m_transactionIndex.erase(found);
+            orphaned.insert(transaction->identifier());
+        }
+    }
+    // Another listed object of the same identifier takes over, if there is one.
+    if (!orphaned.isEmpty() && m_transactionIndex.size() < m_transactions.size()) {
+        for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
+            if (transaction && orphaned.remove(transaction->identifier())) {
+                m_transactionIndex.insert(transaction->identifier(), transaction);
+                if (orphaned.isEmpty())
+                    break;
+            }
+        }
+    }
     scope.onRollback([this, old] { setTransactionList(old); });
     return removed;
 }

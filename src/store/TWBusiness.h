@@ -474,6 +474,11 @@ public:
     // 2.0; inserts the version row into a new info table. `created` receives
     // the tables created. Atomic apart from the close.
     TWErrorResult prepareSchema(bool allowUpgrade, QSet<QString> *created = nullptr);
+    // The lookup indexes of the tables that are searched by a transaction or a
+    // schedule on every write (without them each write scans the whole
+    // table). Only speed depends on them: a database without them reads and
+    // writes the same rows.
+    TWErrorResult createIndexes();
 
     // ===== Units =====
 

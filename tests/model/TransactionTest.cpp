@@ -119,6 +119,16 @@ TEST(Transaction, OrderIsByDayThenIdentifier)
     EXPECT_EQ(list[2], morningHigh);
     EXPECT_EQ(list[3], late);
     EXPECT_EQ(list[4], nullptr);
+
+    // Rows of one transaction compare equal and keep the order they came in.
+    const TWTransactionPtr to = late->transactionForActiveAccount(100, 0);
+    const TWTransactionPtr from = late->transactionForActiveAccount(101, 0);
+    TWTransactionList rows{from, eveningLow, to, nullptr, undated};
+    TWTransaction::sortTransactions(rows);
+    EXPECT_EQ(rows, (TWTransactionList{undated, eveningLow, from, to, nullptr}));
+    rows = {to, from};
+    TWTransaction::sortTransactions(rows);
+    EXPECT_EQ(rows, (TWTransactionList{to, from}));
 }
 
 TEST(Transaction, EditingRules)
@@ -275,4 +285,35 @@ TEST(Transaction, FieldValuesByFieldIdentifier)
     transaction.removeFieldValueWithIdentifier(9);
     EXPECT_EQ(transaction.fieldValueWithIdentifier(9), nullptr);
     EXPECT_TRUE(transaction.fieldValues().isEmpty());
+}
+
+// Register rows share the stored transaction's parts until they are asked
+// for; what a row hands out must still be its own copy.
+TEST(Transaction, RegisterRowsNeverChangeTheStoredTransaction)
+{
+    const TWTransactionPtr stored = splitTransaction();
+    const TWFieldPtr text = customField(1, TWFieldTypeText);
+    stored->fieldValueWithField(*text, true)->setText(QStringLiteral("stored"));
+
+    // Read-only use (order, running balance) leaves nothing copied or changed.
+    const TWTransactionPtr row = stored->transactionForActiveAccount(20, 0);
+    EXPECT_EQ(row->activeAccountTotal(), -10000);
+    EXPECT_EQ(row->balanceAccountIdentifier(), 20);
+
+    row->fieldValueWithField(*text, false)->setText(QStringLiteral("edited"));
+    row->splits().first()->setTotal(1);
+    row->setSplits({});
+    EXPECT_EQ(stored->fieldValueWithIdentifier(1)->text(), QStringLiteral("stored"));
+    ASSERT_EQ(stored->splits().size(), 3);
+    EXPECT_EQ(stored->splits().first()->total(), 10000);
+
+    // Another row made after the edit of the first still sees the stored parts.
+    const TWTransactionPtr other = stored->transactionForActiveAccount(10, 0);
+    EXPECT_EQ(other->fieldValueWithIdentifier(1)->text(), QStringLiteral("stored"));
+    EXPECT_NE(other->fieldValueWithIdentifier(1), stored->fieldValueWithIdentifier(1));
+    EXPECT_NE(other->splits().first(), stored->splits().first());
+    // A copy of a row is a deep copy like any other.
+    const TWTransactionPtr copied = stored->transactionForActiveAccount(10, 0)->copy();
+    EXPECT_NE(copied->splits().first(), stored->splits().first());
+    EXPECT_EQ(copied->activeAccountIdentifier(), 10);
 }

@@ -416,3 +416,25 @@ TEST(Fields, LoadingRoundTripsNamesChoicesAndPercents)
     EXPECT_FALSE(b.fieldWithIdentifier(unset->identifier())->includedInTotal());
     EXPECT_EQ(b.fieldWithIdentifier(-30)->name(), QStringLiteral(""));
 }
+
+// The lookup indexes are there in a new database and survive the rebuild of
+// the transactions table when a column field goes.
+TEST(Fields, RebuildingTheTransactionsTableKeepsItsIndex)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const QString count = QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='index' "
+                                         "AND name='%1';");
+    for (const char *name : {"transactionTagsTransactionIndex", "splitsTransactionIndex",
+                             "attachmentsTransactionIndex", "relationshipsTransactionIndex",
+                             "transactionsRepeatIndex"})
+        EXPECT_EQ(twQueryInt(b, count.arg(QLatin1String(name))), 1) << name;
+    ASSERT_FALSE(b.populateFields());
+    ASSERT_FALSE(b.loadFields());
+    const TWFieldPtr field = TWField::fieldWithName(QStringLiteral("Ref"), TWFieldTypeText, false,
+                                                    false, b.nextFieldIdentifier());
+    ASSERT_FALSE(b.addField(field, false));
+    ASSERT_FALSE(b.deleteField(field, false));
+    EXPECT_EQ(twQueryInt(b, count.arg(QStringLiteral("transactionsRepeatIndex"))), 1);
+}

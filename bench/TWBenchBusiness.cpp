@@ -1,0 +1,391 @@
+#include "TWBenchBusiness.h"
+
+#include "TWClock.h"
+#include "TWRelationship.h"
+#include "TWRepeat.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+#include <random>
+
+namespace
+{
+
+
+// Accounts of the default chart the generator books on.
+constexpr qint32 kBank = 100;
+constexpr qint32 kReceivable = 105;
+constexpr qint32 kPayable = 108;
+constexpr qint32 kSales = 109;
+
+bool failed(const TWErrorResult &error, const char *what)
+{
+    if (!error)
+        return false;
+    std::fprintf(stderr, "%s failed: %s\n", what,
+                 error->localizedDescription().toUtf8().constData());
+    return true;
+}
+
+struct Generator {
+    Generator(TWBusiness &business, const TWBenchBusinessOptions &generatorOptions)
+        : b(business), options(generatorOptions)
+    {
+    }
+
+    TWBusiness &b;
+    const TWBenchBusinessOptions &options;
+    std::mt19937 random{20240601};
+    QList<TWAccountPtr> incomeAccounts;
+    QList<TWAccountPtr> expenseAccounts;
+    QList<TWUnitPtr> units; // home currency first, listed more often
+    TWFieldPtr text, currency, date, list, tags;
+    QList<qint32> listItems, tagItems;
+    QDateTime start;
+    int days = 3650;
+    int attachmentsWritten = 0;
+
+    int pick(int n) { return int(random() % unsigned(n)); }
+
+    QDateTime dayAt(int index) const { return start.addDays(index); }
+
+    bool setUp()
+    {
+        for (const TWAccountPtr &account : b.accounts()) {
+            if (account->identifier() == kSales)
+                continue;
+            if (account->accountType() == TWAccountTypeIncome)
+                incomeAccounts.append(account);
+            else if (account->accountType() == TWAccountTypeExpense &&
+                     account->unit() && account->unit()->type() == TWUnitTypeCurrency)
+                expenseAccounts.append(account);
+        }
+        if (incomeAccounts.isEmpty())
+            incomeAccounts.append(b.accountWithIdentifier(kSales));
+        if (expenseAccounts.isEmpty() || !b.accountWithIdentifier(kBank)) {
+            std::fprintf(stderr, "the default chart of accounts is missing\n");
+            return false;
+        }
+        const TWUnitPtr home = b.homeUnit();
+        units = {home, home, home, home, home, home, home, home,
+                 b.unitWithCode(QStringLiteral("EUR")), b.unitWithCode(QStringLiteral("GBP"))};
+        for (const TWUnitPtr &unit : units)
+            if (!unit) {
+                std::fprintf(stderr, "a currency is missing\n");
+                return false;
+            }
+        const auto addField = [this](const QString &name, std::uint32_t type) {
+            TWFieldPtr field = TWField::fieldWithName(name, type, false, false,
+                                                      b.nextFieldIdentifier());
+            return failed(b.addField(field, false), "addField") ? nullptr : field;
+        };
+        text = addField(QStringLiteral("Reference"), TWFieldTypeText);
+        currency = addField(QStringLiteral("Tax"), TWFieldTypeCurrency);
+        date = addField(QStringLiteral("Delivered"), TWFieldTypeDate);
+        list = addField(QStringLiteral("Region"), TWFieldTypeList);
+        tags = addField(QStringLiteral("Labels"), TWFieldTypeTags);
+        if (!text || !currency || !date || !list || !tags)
+            return false;
+        for (int i = 0; i < 6; ++i) {
+            auto item = TWFieldListItem::fieldListItemWithName(QStringLiteral("Region %1").arg(i),
+                                                               0);
+            if (failed(b.addFieldListItem(item, list, false), "addFieldListItem"))
+                return false;
+            listItems.append(item->identifier());
+            auto tag = TWFieldTagItem::fieldTagItemWithName(QStringLiteral("Label %1").arg(i), 0);
+            if (failed(b.addFieldTagItem(tag, tags, false), "addFieldTagItem"))
+                return false;
+            tagItems.append(tag->identifier());
+        }
+        return true;
+    }
+
+    TWTransactionPtr makeTransaction(const QDateTime &when, qint32 account1, qint32 account2,
+                                     qint64 total, const TWUnitPtr &unit)
+    {
+        TWTransactionPtr t = std::make_shared<TWTransaction>();
+        t->setIdentifier(b.nextTransactionIdentifier());
+        t->setDate(when);
+        t->setPayee(QStringLiteral("Payee %1").arg(pick(400)));
+        t->setDescription(QStringLiteral("Entry %1").arg(pick(1000)));
+        t->setAccount1Identifier(account1);
+        t->setAccount2Identifier(account2);
+        t->setUnit(unit);
+        t->setTotal(total);
+        t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
+        return t;
+    }
+
+    void addValues(TWTransaction &t)
+    {
+        if (pick(3) == 0)
+            t.fieldValueWithField(*text, true)->setText(QStringLiteral("R-%1").arg(pick(100000)));
+        if (pick(4) == 0)
+            t.fieldValueWithField(*currency, true)->setCurrency(t.total() / 10);
+        if (pick(5) == 0)
+            t.fieldValueWithField(*date, true)->setDate(t.date().addDays(pick(30)));
+        t.fieldValueWithField(*list, true)->setListItemIdentifier(listItems[pick(6)]);
+        if (pick(4) == 0)
+            t.fieldValueWithField(*tags, true)
+                ->setTagItemIdentifiers({tagItems[pick(6)], tagItems[pick(6)] == tagItems[0]
+                                                                ? tagItems[1]
+                                                                : tagItems[0]});
+    }
+
+    bool addAttachment(TWTransaction &t)
+    {
+        const QString name = QStringLiteral("receipt-%1.txt").arg(++attachmentsWritten);
+        const QString path = QDir(options.attachmentFolder).filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write("receipt\n") != 8)
+            return false;
+        file.close();
+        t.setAttachments(TWAttachmentList{TWAttachment::attachmentWithFileName(
+            name, path, QStringLiteral("text/plain"), TWAttachmentTypeFile, 0, 0.0, QString(), 0,
+            0, 8, 0)});
+        t.setHasAttachments(true);
+        t.setDirtyAttachments(true);
+        return true;
+    }
+
+    // One ordinary ledger entry on the given day: mostly the bank against an
+    // income or expense account, one in ten split over three lines.
+    bool addLedgerEntry(int index)
+    {
+        const QDateTime when = dayAt(index % days);
+        const bool income = pick(3) == 0;
+        const TWAccountPtr other = income ? incomeAccounts[pick(int(incomeAccounts.size()))]
+                                          : expenseAccounts[pick(int(expenseAccounts.size()))];
+        const TWUnitPtr unit = units[pick(int(units.size()))];
+        const qint64 total = 500 + pick(200000);
+        TWTransactionPtr t = income ? makeTransaction(when, kBank, other->identifier(), total, unit)
+                                    : makeTransaction(when, other->identifier(), kBank, total, unit);
+        if (pick(10) == 0) {
+            TWSplitList splits;
+            qint64 rest = total;
+            for (int line = 0; line < 3; ++line) {
+                const qint64 part = line == 2 ? rest : total / 3;
+                rest -= part;
+                const TWAccountPtr account = expenseAccounts[pick(int(expenseAccounts.size()))];
+                TWSplitPtr split = TWSplit::splitWithIdentifier(
+                    0, QStringLiteral("Line %1").arg(line), account->identifier(), part, part, part,
+                    0, 0, unit);
+                split->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
+                splits.append(split);
+            }
+            t->setAccount1Identifier(0);
+            t->setAccount2Identifier(kBank);
+            t->setSplits(splits);
+            t->setHasSplit(true);
+        }
+        addValues(*t);
+        if (pick(100) == 0 && !addAttachment(*t))
+            return false;
+        return !failed(b.addTransaction(t, false, false, false, false), "addTransaction");
+    }
+
+    bool link(const TWTransactionPtr &t, std::uint32_t type, qint32 parent, qint32 child)
+    {
+        return !failed(b.addRelationship(TWRelationship::relationshipWithType(
+                                             type, 0.0, parent, child, t->identifier(), 0,
+                                             b.nextRelationshipIdentifier()),
+                                         false),
+                       "addRelationship");
+    }
+
+    // Clients with projects, tasks, time items, expenses and invoices paid by
+    // transactions; merchants with bills paid the same way. Answers the
+    // number of transactions it added.
+    int addWork(int budget)
+    {
+        int added = 0;
+        const int clients = std::max(4, budget / 2000);
+        for (int c = 0; c < clients && added < budget; ++c) {
+            auto client = TWClient::clientWithIdentifier(
+                b.nextClientIdentifier(), QStringLiteral("Client %1").arg(c),
+                QStringLiteral("Company %1").arg(c), 0, quint32(c), QImage(), {}, {}, {}, QUrl(),
+                {}, {});
+            if (failed(b.addClient(client, false), "addClient"))
+                return -1;
+            for (int p = 0; p < 3; ++p) {
+                const QDateTime when = dayAt(pick(days));
+                auto project = TWProject::projectWithDate(
+                    when, false, QStringLiteral("Project %1-%2").arg(c).arg(p),
+                    TWProjectTypeProject, {}, {}, 9000, b.homeUnit(), 0.0, {},
+                    client->identifier(), b.nextProjectIdentifier());
+                if (failed(b.addProject(project, false), "addProject"))
+                    return -1;
+                for (int k = 0; k < 4; ++k) {
+                    auto task = TWTask::taskWithDate(when.addDays(k), false,
+                                                     QStringLiteral("Task %1").arg(k),
+                                                     TWTaskTypeTimed, 0.0, 0.0, 9000, 0.0,
+                                                     QString(), project->identifier(),
+                                                     b.nextTaskIdentifier());
+                    if (failed(b.addTask(task, false), "addTask"))
+                        return -1;
+                    for (int i = 0; i < 5; ++i) {
+                        const QDateTime from = when.addDays(k + i).addSecs(9 * 3600);
+                        auto item = TWTaskItem::taskItemWithStartDateTime(
+                            from, from.addSecs(3600 * (1 + pick(4))), QString(),
+                            task->identifier(), b.nextTaskItemIdentifier());
+                        if (failed(b.addTaskItem(item, false), "addTaskItem"))
+                            return -1;
+                    }
+                }
+                auto expense = TWExpense::expenseWithDate(when, QStringLiteral("Materials"), 2.0,
+                                                          4500, 0.0, QString(),
+                                                          project->identifier(),
+                                                          b.nextExpenseIdentifier());
+                if (failed(b.addExpense(expense, false), "addExpense"))
+                    return -1;
+                for (int v = 0; v < 3; ++v) {
+                    const QDateTime issued = when.addDays(30 * (v + 1));
+                    auto invoice = TWInvoice::invoiceWithDate(
+                        issued, QStringLiteral("INV-%1").arg(b.nextInvoiceIdentifier()),
+                        QStringLiteral("Invoice"), true, v < 2, issued.addDays(30), 0, QString(),
+                        project->identifier(), b.nextInvoiceIdentifier());
+                    if (failed(b.addInvoice(invoice, false), "addInvoice"))
+                        return -1;
+                    const qint64 amount = 100000 + pick(500000);
+                    TWTransactionPtr sale = makeTransaction(issued, kReceivable, kSales, amount,
+                                                            b.homeUnit());
+                    if (failed(b.addTransaction(sale, false, false, false, false),
+                               "addTransaction") ||
+                        !link(sale, TWRelationshipTypeInvoicePayment, project->identifier(),
+                              invoice->identifier()))
+                        return -1;
+                    ++added;
+                    if (v < 2) {
+                        TWTransactionPtr paid = makeTransaction(issued.addDays(20), kBank,
+                                                                kReceivable, amount, b.homeUnit());
+                        if (failed(b.addTransaction(paid, false, false, false, false),
+                                   "addTransaction") ||
+                            !link(paid, TWRelationshipTypeInvoicePayment, project->identifier(),
+                                  invoice->identifier()))
+                            return -1;
+                        ++added;
+                    }
+                }
+            }
+        }
+        const int merchants = std::max(4, budget / 4000);
+        for (int m = 0; m < merchants && added < budget; ++m) {
+            auto merchant = TWMerchant::merchantWithIdentifier(
+                b.nextMerchantIdentifier(), QStringLiteral("Merchant %1").arg(m),
+                QStringLiteral("Supplier %1").arg(m), 0, quint32(m), QImage(), {}, {}, {}, QUrl(),
+                {}, {});
+            if (failed(b.addMerchant(merchant, false), "addMerchant"))
+                return -1;
+            for (int i = 0; i < 4; ++i) {
+                const QDateTime when = dayAt(pick(days));
+                auto bill = TWBill::billWithDate(when, QStringLiteral("Bill %1").arg(i), true,
+                                                 true, when.addDays(30), 0, QString(),
+                                                 merchant->identifier(), b.nextBillIdentifier());
+                if (failed(b.addBill(bill, false), "addBill"))
+                    return -1;
+                const qint64 amount = 5000 + pick(90000);
+                const qint32 expenseAccount =
+                    expenseAccounts[pick(int(expenseAccounts.size()))]->identifier();
+                for (int leg = 0; leg < 2; ++leg) {
+                    // Each entry takes the next identifier once the one before is stored.
+                    TWTransactionPtr t =
+                        leg == 0 ? makeTransaction(when, expenseAccount, kPayable, amount,
+                                                   b.homeUnit())
+                                 : makeTransaction(when.addDays(10), kPayable, kBank, amount,
+                                                   b.homeUnit());
+                    if (failed(b.addTransaction(t, false, false, false, false), "addTransaction") ||
+                        !link(t, TWRelationshipTypeBillPayment, merchant->identifier(),
+                              bill->identifier()))
+                        return -1;
+                    ++added;
+                }
+            }
+        }
+        return added;
+    }
+
+    // Twelve monthly schedules whose latest entries lie a month back, so that
+    // moving the clock on makes one more of each.
+    int addRepeats()
+    {
+        const QDateTime last = QDateTime(TWClock::today(), QTime(0, 0)).addMonths(-1);
+        for (int r = 0; r < 12; ++r) {
+            auto repeat = TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1,
+                                                   TWRepeatIntervalUnitMonth, {}, true,
+                                                   b.nextRepeatIdentifier());
+            if (failed(b.addRepeat(repeat, false), "addRepeat"))
+                return -1;
+            TWTransactionPtr t = makeTransaction(
+                last.addDays(-r), expenseAccounts[r % expenseAccounts.size()]->identifier(),
+                kBank, 10000 + r * 100, b.homeUnit());
+            t->setRepeatIdentifier(repeat->identifier());
+            if (failed(b.addTransaction(t, false, false, false, false), "addTransaction"))
+                return -1;
+        }
+        return 12;
+    }
+
+    // One period per calendar year; the years before this one are closed.
+    bool addPeriods()
+    {
+        if (failed(b.deleteAccountingPeriods(false), "deleteAccountingPeriods"))
+            return false;
+        const int thisYear = TWClock::today().year();
+        for (int year = start.date().year(); year <= thisYear; ++year) {
+            auto period = TWAccountingPeriod::accountingPeriodWithName(
+                QString::number(year), QDateTime(QDate(year, 1, 1), QTime(0, 0)),
+                QDateTime(QDate(year, 12, 31), QTime(0, 0)), year < thisYear,
+                b.nextAccountingPeriodIdentifier());
+            if (failed(b.addAccountingPeriod(period, false), "addAccountingPeriod"))
+                return false;
+        }
+        return true;
+    }
+};
+
+} // namespace
+
+qint32 twBenchBusyAccount() { return kBank; }
+
+std::unique_ptr<TWBusiness> twBenchMakeBusiness(const TWBenchBusinessOptions &options)
+{
+    TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
+    info->setName(QStringLiteral("Benchmark Trading"));
+    info->setHomeCurrency(QStringLiteral("USD"));
+    info->setCreateDefaultAccounts(true);
+    TWErrorResult error;
+    std::unique_ptr<TWBusiness> business = TWBusiness::businessWithBusinessInfo(info, &error);
+    if (!business || failed(error, "businessWithBusinessInfo"))
+        return nullptr;
+    TWBusiness &b = *business;
+    Generator generator(b, options);
+    generator.start = QDateTime(TWClock::today().addDays(-generator.days), QTime(0, 0));
+    if (failed(b.beginTransaction(), "beginTransaction"))
+        return nullptr;
+    bool ok = generator.setUp();
+    int added = 0;
+    if (ok) {
+        const int work = generator.addWork(options.transactions / 5);
+        const int repeats = work < 0 ? -1 : generator.addRepeats();
+        ok = work >= 0 && repeats >= 0;
+        added = work + repeats;
+    }
+    for (int i = 0; ok && added < options.transactions; ++i, ++added)
+        ok = generator.addLedgerEntry(i);
+    ok = ok && generator.addPeriods();
+    if (failed(b.commitTransaction(), "commitTransaction") || !ok)
+        return nullptr;
+    if (failed(b.updateTransactionStates(), "updateTransactionStates"))
+        return nullptr;
+    b.notifyTransactionsAdd();
+    b.notifyRelationshipsAdd();
+    b.notifyProjectsAdd();
+    b.notifyTasksAdd();
+    b.notifyTaskItemsAdd();
+    b.notifyExpensesAdd();
+    b.notifyInvoicesAdd();
+    b.notifyBillsAdd();
+    return business;
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Builds a realistic business of any size through the store's own add
+// operations (ten years of transactions, custom fields, currencies, work,
+// invoices, bills, repeats, closed years and attachments), so the benchmark
+// measures the code a user's document goes through.
+
+#include "TWBusiness.h"
+
+#include <QString>
+
+#include <memory>
+
+struct TWBenchBusinessOptions {
+    int transactions = 100000;
+    QString attachmentFolder; // where the small attachment files are written
+};
+
+// The business, or null with a message on stderr.
+std::unique_ptr<TWBusiness> twBenchMakeBusiness(const TWBenchBusinessOptions &options);
+
+// The account with the most transactions (the bank account the generator
+// books most entries on).
+qint32 twBenchBusyAccount();
