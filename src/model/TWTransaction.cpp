@@ -446,3 +446,17 @@ void TWTransaction::copyRepeatFields(const TWTransaction &source, const TWFieldL
     }
     setFieldValues(values);
 }
+
+bool TWTransaction::touchesAccount(qint32 accountIdentifier) const
+{
+    if (accountIdentifier == 0)
+        return false;
+    if (!hasSplit())
+        return account1Identifier() == accountIdentifier ||
+               account2Identifier() == accountIdentifier;
+    for (const TWSplitPtr &split : splits()) {
+        if (split && split->accountIdentifier() == accountIdentifier)
+            return true;
+    }
+    return false;
+}

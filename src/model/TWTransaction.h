@@ -257,6 +257,10 @@ public:
     // active split wherever both sides have one (a copy without them is the
     // same as each of the rows made from it).
     bool isEqual(const TWTransaction &other) const;
+    // Whether the transaction moves money into or out of the account: its two
+    // accounts, or for a split transaction its lines only (never the leftover
+    // account fields of a split transaction). Account 0 is none.
+    bool touchesAccount(qint32 accountIdentifier) const;
     // By calendar day, a missing date first; the same day by identifier.
     // -1, 0 or 1.
     int compare(const TWTransaction &other) const;

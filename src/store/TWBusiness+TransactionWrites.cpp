@@ -56,20 +56,6 @@ bool isBefore(const QDateTime &periodStart, const QDateTime &date)
     return periodStart.isValid() && TWDateAdditions::compareDate(date, periodStart) < 0;
 }
 
-// Whether a transaction moves money into or out of the account: its two
-// accounts, or for a split transaction its lines only.
-bool touchesAccount(const TWTransaction &transaction, qint32 accountIdentifier)
-{
-    if (!transaction.hasSplit())
-        return transaction.account1Identifier() == accountIdentifier ||
-               transaction.account2Identifier() == accountIdentifier;
-    for (const TWSplitPtr &split : transaction.splits()) {
-        if (split && split->accountIdentifier() == accountIdentifier)
-            return true;
-    }
-    return false;
-}
-
 QVariantMap transactionInfo(const TWTransactionPtr &transaction)
 {
     return {{TWTransactionNotificationKey, QVariant::fromValue(transaction)}};
@@ -478,7 +464,7 @@ TWErrorResult TWBusiness::deleteAccountTransactions(const TWAccountPtr &account,
     }
     TWTransactionList listed;
     for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
-        if (touchesAccount(*transaction, identifier))
+        if (transaction->touchesAccount(identifier))
             listed.append(transaction);
     }
     bool before = false;

@@ -113,22 +113,6 @@ TWFieldValuePtr readFieldValue(const TWStatement &row, int column, const TWField
     return value->hasValue() ? value : nullptr;
 }
 
-// Whether a transaction moves money into or out of the account: its two
-// accounts, or for a split transaction its lines only.
-bool touchesAccount(const TWTransaction &transaction, qint32 accountIdentifier)
-{
-    if (accountIdentifier == 0)
-        return false;
-    if (!transaction.hasSplit())
-        return transaction.account1Identifier() == accountIdentifier ||
-               transaction.account2Identifier() == accountIdentifier;
-    for (const TWSplitPtr &split : transaction.splits()) {
-        if (split && split->accountIdentifier() == accountIdentifier)
-            return true;
-    }
-    return false;
-}
-
 // The account a transaction is seen from when no account is asked for.
 qint32 defaultViewAccount(const TWTransaction &transaction)
 {
@@ -540,7 +524,7 @@ TWTransactionList TWBusiness::transactionsForAccount(const TWAccount &account) c
     TWTransactionList views;
     const qint32 identifier = account.identifier();
     for (const TWTransactionPtr &transaction : m_transactions) {
-        if (touchesAccount(*transaction, identifier))
+        if (transaction->touchesAccount(identifier))
             views.append(transaction->transactionForActiveAccount(identifier, 0));
     }
     return sorted(views);
@@ -551,7 +535,7 @@ TWTransactionList TWBusiness::transactionsForAccounts(const TWAccountList &accou
     TWTransactionList views;
     for (const TWTransactionPtr &transaction : m_transactions) {
         for (const TWAccountPtr &account : accounts) {
-            if (account && touchesAccount(*transaction, account->identifier()))
+            if (account && transaction->touchesAccount(account->identifier()))
                 views.append(transaction->transactionForActiveAccount(account->identifier(), 0));
         }
     }
@@ -653,7 +637,7 @@ TWBusiness::exportTransactionsForAccounts(const TWAccountList &accounts,
     TWTransactionList views;
     for (const TWAccountPtr &account : std::as_const(sortedAccounts)) {
         for (const TWTransactionPtr &transaction : sortedTransactions) {
-            if (transaction && touchesAccount(*transaction, account->identifier()))
+            if (transaction && transaction->touchesAccount(account->identifier()))
                 views.append(transaction->transactionForActiveAccount(account->identifier(), 0));
         }
     }
