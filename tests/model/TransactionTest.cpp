@@ -122,9 +122,7 @@ TEST(Transaction, EditingRules)
 
     bool repeat = true, closedLocked = false, isNormal = false;
     TWTransaction::validateEditTransactions({locked, normal}, &repeat, &closedLocked, &isNormal);
-    EXPECT_FALSE(repeat);
-    EXPECT_TRUE(closedLocked);
-    EXPECT_TRUE(isNormal);
+    EXPECT_TRUE(!repeat && closedLocked && isNormal);
 
     normal->setRepeatIdentifier(7);
     TWTransaction::validateEditTransactions({normal}, &repeat, nullptr, &isNormal);

@@ -85,7 +85,6 @@ TEST(Package, NewBusinessSavedAndOpenedAgainKeepsEverySeededRow)
     EXPECT_EQ(reopened->businessInfo()->name(), QStringLiteral("Test Firm"));
     EXPECT_EQ(reopened->homeUnit(), reopened->unitWithCode(QStringLiteral("CAD")));
     EXPECT_EQ(names(reopened->accounts()), names(business->accounts()));
-    EXPECT_EQ(names(reopened->fields()), names(business->fields()));
     EXPECT_EQ(entries(url.toLocalFile()), kPackageEntries);
 }
 
@@ -124,12 +123,6 @@ TEST(Package, SaveOperationsAndFailedSaves)
     EXPECT_TRUE(business->writeToURL(noSettings, TWSaveOperationSaveAs));
     EXPECT_EQ(business->url(), url);
     EXPECT_EQ(business->attachmentsFolderPath(), attachments);
-
-    const QUrl second = twPackageURL(dir, QStringLiteral("Second"));
-    ASSERT_FALSE(business->writeToURL(second, TWSaveOperationSaveAs));
-    EXPECT_EQ(business->url(), second);
-    EXPECT_EQ(business->attachmentsFolderPath(),
-              twPackageFile(second, QStringLiteral("Attachments")));
 }
 
 TEST(Package, PackagesWithoutABusinessDatabaseAreRefused)
