@@ -34,7 +34,7 @@ TWBusinessInfoPtr sampleInfo(bool createDefaultAccounts)
         QStringLiteral("30 days"), createDefaultAccounts);
 }
 
-// A few fields from each part of the record, and the periods.
+// A few fields from each group of the record, and the periods.
 void expectSameFields(const TWBusinessInfo &a, const TWBusinessInfo &b)
 {
     EXPECT_EQ(a.name(), b.name());
