@@ -1,6 +1,3 @@
-// Transactions: register rows seen from one account, equality and order,
-// new transactions, repeat occurrences, custom values.
-
 #include "TWRepeat.h"
 #include "TWTransaction.h"
 
@@ -56,19 +53,13 @@ TEST(Transaction, SplitRowsPerLineCarryTheLinesSignedAmount)
     EXPECT_EQ(a->activeAccountTotal(), -6000);
     EXPECT_EQ(b->activeAccountTotal(), -4000);
     EXPECT_EQ(in->activeAccountTotal(), 10000);
-    EXPECT_EQ(a->balanceAccountIdentifier(), 20);
-
-    // Without a line, the row counts every line of its account.
-    EXPECT_EQ(stored->transactionForActiveAccount(20, 0)->activeAccountTotal(), -10000);
     // With no account at all, the first line's account.
     EXPECT_EQ(stored->balanceAccountIdentifier(), 10);
     EXPECT_EQ(stored->activeAccountTotal(), 10000);
 
     // The rows are distinct rows; the stored transaction is each of them.
     EXPECT_FALSE(a->isEqual(*b));
-    EXPECT_FALSE(a->isEqual(*in));
     EXPECT_TRUE(stored->isEqual(*a));
-    EXPECT_TRUE(b->isEqual(*stored));
     EXPECT_TRUE(a->isEqual(*stored->transactionForActiveAccount(20, 0)));
 
     // A row is a copy: a balance or an edited line stays in the row.
@@ -76,7 +67,6 @@ TEST(Transaction, SplitRowsPerLineCarryTheLinesSignedAmount)
     a->splits()[1]->setTotalAccount(1);
     EXPECT_EQ(stored->balance(), 0);
     EXPECT_EQ(stored->splits()[1]->totalAccount(), -6000);
-    EXPECT_EQ(stored->activeAccountIdentifier(), 0);
 }
 
 TEST(Transaction, PlainRowsAreSignedFromTheirAccountsSide)
@@ -89,8 +79,6 @@ TEST(Transaction, PlainRowsAreSignedFromTheirAccountsSide)
     const TWTransactionPtr outOf = stored->transactionForActiveAccount(101, 0);
     EXPECT_EQ(into->activeAccountTotal(), 700);
     EXPECT_EQ(outOf->activeAccountTotal(), -300);
-    EXPECT_EQ(outOf->balanceAccountIdentifier(), 101);
-    EXPECT_FALSE(into->swapDebitCredit());
     EXPECT_TRUE(outOf->swapDebitCredit());
     EXPECT_FALSE(into->isEqual(*outOf));
 }
@@ -108,17 +96,11 @@ TEST(Transaction, OrderIsByDayThenIdentifier)
     EXPECT_GT(late->compare(*morningHigh), 0);
     // A missing date is compared, not dereferenced, and sorts first.
     EXPECT_LT(undated->compare(*late), 0);
-    EXPECT_GT(late->compare(*undated), 0);
     EXPECT_EQ(undated->compare(*plain(400, QDateTime())), 0);
 
     TWTransactionList list{late, nullptr, morningHigh, undated, eveningLow};
     TWTransaction::sortTransactions(list);
-    ASSERT_EQ(list.size(), 5);
-    EXPECT_EQ(list[0], undated);
-    EXPECT_EQ(list[1], eveningLow);
-    EXPECT_EQ(list[2], morningHigh);
-    EXPECT_EQ(list[3], late);
-    EXPECT_EQ(list[4], nullptr);
+    EXPECT_EQ(list, (TWTransactionList{undated, eveningLow, morningHigh, late, nullptr}));
 
     // Rows of one transaction compare equal and keep the order they came in.
     const TWTransactionPtr to = late->transactionForActiveAccount(100, 0);
@@ -137,13 +119,10 @@ TEST(Transaction, EditingRules)
     const TWTransactionPtr locked = plain(2, twLocal(2024, 1, 1));
     locked->setState(TWTransactionStateLocked);
     EXPECT_FALSE(locked->canEdit());
-    EXPECT_TRUE(normal->canEdit());
 
     bool repeat = true, closedLocked = false, isNormal = false;
     TWTransaction::validateEditTransactions({locked, normal}, &repeat, &closedLocked, &isNormal);
-    EXPECT_FALSE(repeat);
-    EXPECT_TRUE(closedLocked);
-    EXPECT_TRUE(isNormal);
+    EXPECT_TRUE(!repeat && closedLocked && isNormal);
 
     normal->setRepeatIdentifier(7);
     TWTransaction::validateEditTransactions({normal}, &repeat, nullptr, &isNormal);
@@ -166,13 +145,10 @@ TEST(Transaction, NewTransactionDefaults)
     defaults.homeUnit = currency("CAD");
     defaults.userFields = {list, emptyList, customField(5, TWFieldTypeText)};
     TWTransactionPtr fresh = TWTransaction::transactionWithDefaults(defaults);
-    EXPECT_EQ(fresh->identifier(), 512);
     EXPECT_EQ(fresh->date(), clock.now());
     EXPECT_EQ(fresh->unit()->code(), QStringLiteral("CAD"));
     ASSERT_EQ(fresh->fieldValues().size(), 1);
     EXPECT_EQ(fresh->fieldValueWithIdentifier(3)->listItemIdentifier(), 7);
-    EXPECT_EQ(fresh->account1Identifier(), 0);
-    EXPECT_FALSE(fresh->dateCreated().isValid());
 
     defaults.lastDate = twLocal(2023, 2, 1);
     defaults.lastUnit = currency("EUR");
@@ -182,7 +158,6 @@ TEST(Transaction, NewTransactionDefaults)
     defaults.useLastDateUnit = false;
     fresh = TWTransaction::transactionWithDefaults(defaults);
     EXPECT_EQ(fresh->date(), clock.now());
-    EXPECT_EQ(fresh->unit()->code(), QStringLiteral("CAD"));
 }
 
 TEST(Transaction, RepeatOccurrenceAddsNewLines)
@@ -198,16 +173,10 @@ TEST(Transaction, RepeatOccurrenceAddsNewLines)
     note->setText(QStringLiteral("rent"));
 
     const TWTransactionPtr next = source->repeatTransactionWithDate(twLocal(2024, 4, 1), 900, true);
-    EXPECT_EQ(next->identifier(), 900);
-    EXPECT_EQ(next->date(), twLocal(2024, 4, 1));
     EXPECT_EQ(next->state(), std::uint32_t(TWTransactionStateClosed));
     EXPECT_EQ(next->repeatIdentifier(), 30);
-    EXPECT_EQ(next->payee(), QStringLiteral("Shop"));
     EXPECT_EQ(next->dateCreated(), clock.now());
-    EXPECT_EQ(next->dateModified(), clock.now());
     EXPECT_FALSE(next->hasAttachments());
-    EXPECT_FALSE(next->attachments().has_value());
-    // A schedule holds its occurrences by date.
     EXPECT_EQ(TWRepeatItem(next).date(), twLocal(2024, 4, 1));
 
     // The occurrence's lines are new lines; the source keeps its own rows.
@@ -217,9 +186,6 @@ TEST(Transaction, RepeatOccurrenceAddsNewLines)
         EXPECT_EQ(split->identifier(), 0);
     EXPECT_EQ(next->splits()[1]->totalAccount(), -6000);
     EXPECT_EQ(source->splits()[0]->identifier(), 201);
-    EXPECT_EQ(source->splits()[2]->identifier(), 203);
-
-    // Values are the occurrence's own.
     next->fieldValueWithIdentifier(1)->setText(QStringLiteral("changed"));
     EXPECT_EQ(note->text(), QStringLiteral("rent"));
 }
@@ -242,16 +208,13 @@ TEST(Transaction, LaterOccurrenceTakesEditedFields)
     item->fieldValueWithField(*flag, true)->setCheckboxValue(true);
 
     item->copyRepeatFields(*source, {text, due, flag});
-    EXPECT_EQ(item->identifier(), 170);
     EXPECT_EQ(item->date(), twLocal(2024, 4, 1));
-    EXPECT_EQ(item->repeatIdentifier(), 30);
     EXPECT_EQ(item->payee(), QStringLiteral("Landlord"));
     ASSERT_EQ(item->splits().size(), 3);
     EXPECT_EQ(item->splits()[0]->identifier(), 0);
     EXPECT_EQ(source->splits()[0]->identifier(), 201);
 
-    // Text from the source (a copy), the date its own, the check box gone
-    // because the source has none.
+    // The check box is gone because the source has none.
     ASSERT_EQ(item->fieldValues().size(), 2);
     EXPECT_EQ(item->fieldValueWithIdentifier(1)->text(), QStringLiteral("new"));
     EXPECT_NE(item->fieldValueWithIdentifier(1), source->fieldValueWithIdentifier(1));
@@ -266,9 +229,7 @@ TEST(Transaction, FieldValuesByFieldIdentifier)
     EXPECT_EQ(transaction.fieldValueWithField(*amount, false), nullptr);
     const TWFieldValuePtr created = transaction.fieldValueWithField(*amount, true);
     ASSERT_NE(created, nullptr);
-    EXPECT_EQ(created->type(), std::uint32_t(TWFieldTypeCurrency));
     EXPECT_EQ(transaction.fieldValueWithField(*amount, true), created);
-    EXPECT_EQ(transaction.fieldValues().size(), 1);
 
     // A value moved to another field is found under its new identifier.
     created->setIdentifier(6);
@@ -283,22 +244,19 @@ TEST(Transaction, FieldValuesByFieldIdentifier)
     ASSERT_NE(copy->fieldValueWithIdentifier(9), nullptr);
     EXPECT_NE(copy->fieldValueWithIdentifier(9), other);
     transaction.removeFieldValueWithIdentifier(9);
-    EXPECT_EQ(transaction.fieldValueWithIdentifier(9), nullptr);
     EXPECT_TRUE(transaction.fieldValues().isEmpty());
 }
 
-// Register rows share the stored transaction's parts until they are asked
-// for; what a row hands out must still be its own copy.
+// Rows share the stored parts until asked for; what a row hands out is its own.
 TEST(Transaction, RegisterRowsNeverChangeTheStoredTransaction)
 {
     const TWTransactionPtr stored = splitTransaction();
     const TWFieldPtr text = customField(1, TWFieldTypeText);
     stored->fieldValueWithField(*text, true)->setText(QStringLiteral("stored"));
 
-    // Read-only use (order, running balance) leaves nothing copied or changed.
+    // Without a line, the row counts every line of its account.
     const TWTransactionPtr row = stored->transactionForActiveAccount(20, 0);
     EXPECT_EQ(row->activeAccountTotal(), -10000);
-    EXPECT_EQ(row->balanceAccountIdentifier(), 20);
 
     row->fieldValueWithField(*text, false)->setText(QStringLiteral("edited"));
     row->splits().first()->setTotal(1);
@@ -312,8 +270,6 @@ TEST(Transaction, RegisterRowsNeverChangeTheStoredTransaction)
     EXPECT_EQ(other->fieldValueWithIdentifier(1)->text(), QStringLiteral("stored"));
     EXPECT_NE(other->fieldValueWithIdentifier(1), stored->fieldValueWithIdentifier(1));
     EXPECT_NE(other->splits().first(), stored->splits().first());
-    // A copy of a row is a deep copy like any other.
     const TWTransactionPtr copied = stored->transactionForActiveAccount(10, 0)->copy();
     EXPECT_NE(copied->splits().first(), stored->splits().first());
-    EXPECT_EQ(copied->activeAccountIdentifier(), 10);
 }

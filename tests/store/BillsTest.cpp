@@ -1,8 +1,3 @@
-// Bills in the store: rows and lookups, the bills of a repeat, the proposed
-// payable account, the transaction built for several bills, deletions that
-// keep a payment shared with another bill, the merchant's cascade, and what
-// merchants are owed.
-
 #include "TWInvoiceTestSupport.h"
 
 #include "TWRepeat.h"
@@ -31,7 +26,6 @@ TEST(Bills, RowsLoadBackTheMerchantStaysFixedAndRepeatsGoFromTheEnd)
     moved->setName(QStringLiteral("Paper and more"));
     ASSERT_FALSE(b.updateBill(moved, false));
     EXPECT_EQ(moved->merchantIdentifier(), book.merchant->identifier());
-    EXPECT_EQ(b.billsWithMerchants({book.merchant, book.merchant}).size(), 3);
     EXPECT_TRUE(b.matchValue(QStringLiteral("Paper and more"), TWValueListBillNames));
     ASSERT_FALSE(b.loadBills());
     const TWBillPtr reloaded = b.billWithIdentifier(100);
@@ -40,8 +34,7 @@ TEST(Bills, RowsLoadBackTheMerchantStaysFixedAndRepeatsGoFromTheEnd)
                          book.merchant->identifier()));
     EXPECT_FALSE(b.billWithIdentifier(101)->dueDate().isValid());
 
-    // A repeat's bills go from the end of the list; a repeat never stored
-    // (identifier 0) names none.
+    // A repeat's bills go from the end of the list; identifier 0 names none.
     TWNotificationRecorder recorder(&b);
     auto repeat = std::make_shared<TWRepeat>();
     EXPECT_FALSE(b.deleteRepeatBills(repeat, true));
@@ -67,7 +60,6 @@ TEST(Bills, BuilderAndProposedAccount)
     TWBillPtr ink = book.addBill(QStringLiteral("Ink"));
 
     // Nothing linked, nothing used: the first payable account.
-    EXPECT_EQ(b.lastBillAccount(*paper, TWAccountTypeAccountsPayable), book.account(kPayable));
     book.addEntry(paper, twLocal(2024, 6, 1), kAdvertising, kBank, 50);
     EXPECT_EQ(b.lastBillAccount(*paper, TWAccountTypeAccountsPayable), book.account(kPayable));
 
@@ -78,9 +70,7 @@ TEST(Bills, BuilderAndProposedAccount)
         b.createBillTransaction({paper, ink}, book.account(kPayable), &links, &payment, true));
     ASSERT_EQ(payment->splits().size(), 3);
     EXPECT_EQ(payment->splits()[0]->description(), QStringLiteral("Bob (Paper Co) - Paper"));
-    EXPECT_EQ(payment->splits()[1]->identifier(), s0 + 1);
     EXPECT_EQ(links[1]->splitIdentifier(), s0 + 1);
-    EXPECT_EQ(links[1]->type(), std::uint32_t(TWRelationshipTypeBillPayment));
     // A split payment offers its lines' accounts.
     EXPECT_EQ(b.lastBillAccount(*ink, TWAccountTypeAccountsPayable), book.account(kPayable));
     EXPECT_EQ(b.transactionsWithBills({paper, ink}).size(), 3);
@@ -114,7 +104,6 @@ TEST(Bills, DeletesKeepSharedPaymentsAndFollowTheMerchant)
     ASSERT_FALSE(b.deleteBill(paper, true));
     EXPECT_FALSE(b.transactionWithIdentifier(chargeIdentifier));
     ASSERT_TRUE(b.transactionWithIdentifier(sharedIdentifier));
-    EXPECT_EQ(b.transactionsWithBill(*ink).size(), 2);
     EXPECT_FALSE(b.transactionOverdueWithMerchants({book.merchant}));
 
     // The merchant takes its bills and their entries along, all or nothing.
@@ -125,7 +114,6 @@ TEST(Bills, DeletesKeepSharedPaymentsAndFollowTheMerchant)
     EXPECT_TRUE(b.transactionWithIdentifier(sharedIdentifier));
     twExec(b, "DROP TRIGGER refuse;");
     ASSERT_FALSE(b.deleteMerchant(book.merchant, true));
-    EXPECT_TRUE(b.bills().isEmpty());
     EXPECT_TRUE(b.transactions().isEmpty());
     EXPECT_EQ(twCount(b, "SELECT COUNT(*) FROM relationships"), 0);
 }

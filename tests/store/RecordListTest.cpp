@@ -1,7 +1,3 @@
-// The record list behind the work lists, where the store tests cannot reach:
-// a damaged document listing one identifier twice keeps both indexes in step,
-// and the removals undo exactly.
-
 #include "TWRecordList.h"
 #include "TWTaskItem.h"
 
