@@ -233,6 +233,18 @@ TEST(Accounts, UpdateKeepsTheStoredTypeAndUnit)
     // The listed object itself stays where it is.
     ASSERT_FALSE(business->updateAccount(business->accountWithIdentifier(101), false));
     EXPECT_EQ(identifiers(business->accounts()), (QList<qint32>{101, 100}));
+
+    // A sort order update writes only the sort order and leaves the list alone.
+    const TWAccountPtr sorted = copy->copy();
+    sorted->setSortOrder(9);
+    sorted->setName(QStringLiteral("Not written"));
+    recorder.clear();
+    ASSERT_FALSE(business->updateAccountSortOrder(sorted, true));
+    EXPECT_EQ(twQueryText(*business, QStringLiteral("SELECT name || sortOrder FROM accounts "
+                                                    "WHERE identifier=100;")),
+              QStringLiteral("Renamed9"));
+    EXPECT_EQ(recorder.names(), QStringList{TWAccountUpdateNotification});
+    EXPECT_EQ(business->accountWithIdentifier(100), copy);
 }
 
 TEST(Accounts, FailedWritesChangeNothing)
@@ -258,22 +270,6 @@ TEST(Accounts, FailedWritesChangeNothing)
     EXPECT_NE(business->accountWithIdentifier(100), copy);
     EXPECT_EQ(copy->accountType(), TWAccountTypeEquity);
     EXPECT_TRUE(recorder.names().isEmpty());
-}
-
-TEST(Accounts, SortOrderUpdateWritesOnlyTheSortOrderAndNotifies)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addAccount(makeAccount(100, "A", TWAccountTypeBank), false));
-    const TWAccountPtr copy = business->accountWithIdentifier(100)->copy();
-    copy->setSortOrder(9);
-    copy->setName(QStringLiteral("Not written"));
-    TWNotificationRecorder recorder(business.get());
-    ASSERT_FALSE(business->updateAccountSortOrder(copy, true));
-    EXPECT_EQ(twQueryText(*business, QStringLiteral("SELECT name || sortOrder FROM accounts;")),
-              QStringLiteral("A9"));
-    EXPECT_EQ(recorder.names(), QStringList{TWAccountUpdateNotification});
-    EXPECT_NE(business->accountWithIdentifier(100), copy); // the list is not touched
 }
 
 TEST(Accounts, OfTypeFollowsTheAccountFamilies)
