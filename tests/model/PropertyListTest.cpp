@@ -176,15 +176,7 @@ TEST(PropertyList, RoundTripKeepsEveryValueAndType)
         QVariantMap{{QStringLiteral("a"), QStringLiteral("x")}, {QStringLiteral("b"), qint64(2)}};
     expected[QStringLiteral("ключ ✓")] = QVariantList{
         QVariantMap{{QStringLiteral("k&<>"), qint64(1)}}, QVariantList{QVariantList{}, 2.5}};
-    const QVariant read = readBack(written);
-    expectSameTree(read, expected);
-
-    // The readings a settings field makes of them.
-    const QVariantMap map = read.toMap();
-    EXPECT_EQ(PL::unsignedIntValue(map.value(QStringLiteral("unsignedMinus3")), 0), 4294967293u);
-    EXPECT_EQ(PL::intValue(map.value(QStringLiteral("unsignedMinus3")), 0), -3);
-    EXPECT_EQ(PL::unsignedIntValue(map.value(QStringLiteral("unsignedAllOnes")), 0), 0xFFFFFFFFu);
-    EXPECT_EQ(PL::floatValue(map.value(QStringLiteral("float")), 0), 0.3f);
+    expectSameTree(readBack(written), expected);
 }
 
 TEST(PropertyList, WritesIntegersWithTheirSignAndDatesToTheSecond)

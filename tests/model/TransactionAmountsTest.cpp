@@ -362,7 +362,6 @@ TEST(TransactionAmounts, Attachments)
 
     EXPECT_EQ(t.uniqueAttachmentName(QStringLiteral("a"), QStringLiteral("txt")),
               QStringLiteral("a-3.txt"));
-    EXPECT_EQ(t.uniqueAttachmentName(QStringLiteral("b"), QString()), QStringLiteral("b"));
 
     // Stored attachments that were never loaded are not replaced by a new list.
     TWTransaction stored;
