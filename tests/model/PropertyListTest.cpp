@@ -15,8 +15,6 @@
 #include <limits>
 
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -145,11 +143,9 @@ TEST(PropertyList, RoundTripKeepsEveryValueAndType)
         {QStringLiteral("signedMinus3"), QVariant::fromValue(qint32(-3))},
         {QStringLiteral("signedMin"), QVariant::fromValue(std::numeric_limits<qint64>::min())},
         {QStringLiteral("unsignedMax"), QVariant::fromValue(std::numeric_limits<quint64>::max())},
-        {QStringLiteral("unsignedTwoTo63"), QVariant::fromValue(quint64(1) << 63)},
         {QStringLiteral("float"), QVariant::fromValue(0.3f)},
         {QStringLiteral("double"), 0.1},
         {QStringLiteral("tiny"), 1e-300},
-        {QStringLiteral("yes"), true},
         {QStringLiteral("no"), false},
         {QStringLiteral("empty"), QString()},
         {QStringLiteral("unicode"), QStringLiteral("Grüße ✓ 😀 日本語 e\u0301")},
@@ -159,9 +155,7 @@ TEST(PropertyList, RoundTripKeepsEveryValueAndType)
         {QStringLiteral("noData"), QByteArray()},
         {QStringLiteral("allBytes"), allBytes},
         {QStringLiteral("date"), QVariant(utcDate(2024, 2, 29, 13, 14, 15))},
-        {QStringLiteral("before2001"), QVariant(utcDate(1999, 12, 31, 23, 59, 59))},
         {QStringLiteral("after2069"), QVariant(utcDate(2100, 12, 31, 8, 0, 1))},
-        {QStringLiteral("before1933"), QVariant(utcDate(1900, 1, 1, 0, 0, 0))},
         {QStringLiteral("year500"), QVariant(utcDate(500, 6, 1, 12, 0, 0))},
         {QStringLiteral("emptyList"), QVariantList()},
         {QStringLiteral("emptyMap"), QVariantMap()},
@@ -170,47 +164,19 @@ TEST(PropertyList, RoundTripKeepsEveryValueAndType)
         {QStringLiteral("ключ ✓"),
          QVariantList{QVariantMap{{QStringLiteral("k&<>"), 1}}, QVariantList{QVariantList{}, 2.5}}},
     };
-    const QVariantMap expected{
-        {QStringLiteral("unsignedMinus3"), qint64(4294967293)},
-        {QStringLiteral("unsignedAllOnes"), qint64(4294967295)},
-        {QStringLiteral("signedMinus3"), qint64(-3)},
-        {QStringLiteral("signedMin"), std::numeric_limits<qint64>::min()},
-        {QStringLiteral("unsignedMax"), std::numeric_limits<quint64>::max()},
-        {QStringLiteral("unsignedTwoTo63"), quint64(1) << 63},
-        {QStringLiteral("float"), double(0.3f)},
-        {QStringLiteral("double"), 0.1},
-        {QStringLiteral("tiny"), 1e-300},
-        {QStringLiteral("yes"), true},
-        {QStringLiteral("no"), false},
-        {QStringLiteral("empty"), QString()},
-        {QStringLiteral("unicode"), QStringLiteral("Grüße ✓ 😀 日本語 e\u0301")},
-        {QStringLiteral("markup"), QStringLiteral("a&b<c>]]>\"' &amp;")},
-        {QStringLiteral("spacing"), QStringLiteral("  lead\r\n\ttrail  ")},
-        {QStringLiteral("control"), QStringLiteral("a\x01z")},
-        {QStringLiteral("noData"), QByteArray()},
-        {QStringLiteral("allBytes"), allBytes},
-        {QStringLiteral("date"), QVariant(utcDate(2024, 2, 29, 13, 14, 15))},
-        {QStringLiteral("before2001"), QVariant(utcDate(1999, 12, 31, 23, 59, 59))},
-        {QStringLiteral("after2069"), QVariant(utcDate(2100, 12, 31, 8, 0, 1))},
-        {QStringLiteral("before1933"), QVariant(utcDate(1900, 1, 1, 0, 0, 0))},
-        {QStringLiteral("year500"), QVariant(utcDate(500, 6, 1, 12, 0, 0))},
-        {QStringLiteral("emptyList"), QVariantList()},
-        {QStringLiteral("emptyMap"), QVariantMap()},
-        {QStringLiteral("strings"), QVariantList{QStringLiteral("x"), QStringLiteral("y")}},
-        {QStringLiteral("hash"),
-         QVariantMap{{QStringLiteral("a"), QStringLiteral("x")}, {QStringLiteral("b"), qint64(2)}}},
-        {QStringLiteral("ключ ✓"), QVariantList{QVariantMap{{QStringLiteral("k&<>"), qint64(1)}},
-                                                QVariantList{QVariantList{}, 2.5}}},
-    };
-    const QVariant read = readBack(written);
-    expectSameTree(read, expected);
-
-    // The readings a settings field makes of them.
-    const QVariantMap map = read.toMap();
-    EXPECT_EQ(PL::unsignedIntValue(map.value(QStringLiteral("unsignedMinus3")), 0), 4294967293u);
-    EXPECT_EQ(PL::intValue(map.value(QStringLiteral("unsignedMinus3")), 0), -3);
-    EXPECT_EQ(PL::unsignedIntValue(map.value(QStringLiteral("unsignedAllOnes")), 0), 0xFFFFFFFFu);
-    EXPECT_EQ(PL::floatValue(map.value(QStringLiteral("float")), 0), 0.3f);
+    // Integers come back as 64-bit signed (unless too large), floats as doubles, lists of text
+    // and hashes as plain lists and maps.
+    QVariantMap expected = written;
+    expected[QStringLiteral("unsignedMinus3")] = qint64(4294967293);
+    expected[QStringLiteral("unsignedAllOnes")] = qint64(4294967295);
+    expected[QStringLiteral("signedMinus3")] = qint64(-3);
+    expected[QStringLiteral("float")] = double(0.3f);
+    expected[QStringLiteral("strings")] = QVariantList{QStringLiteral("x"), QStringLiteral("y")};
+    expected[QStringLiteral("hash")] =
+        QVariantMap{{QStringLiteral("a"), QStringLiteral("x")}, {QStringLiteral("b"), qint64(2)}};
+    expected[QStringLiteral("ключ ✓")] = QVariantList{
+        QVariantMap{{QStringLiteral("k&<>"), qint64(1)}}, QVariantList{QVariantList{}, 2.5}};
+    expectSameTree(readBack(written), expected);
 }
 
 TEST(PropertyList, WritesIntegersWithTheirSignAndDatesToTheSecond)
@@ -243,7 +209,7 @@ TEST(PropertyList, WritesIntegersWithTheirSignAndDatesToTheSecond)
 
 TEST(PropertyList, FloatsComeBackAsTheSameFloat)
 {
-    for (float value : {0.3f, 123.456f, 260.0f, 1e-7f, -0.1f, 3.4e38f, 1.17549435e-38f}) {
+    for (float value : {0.3f, 123.456f, 3.4e38f, 1.17549435e-38f}) {
         const QVariant read = readBack(QVariant::fromValue(value));
         EXPECT_EQ(read.typeId(), QMetaType::Double);
         EXPECT_EQ(PL::floatValue(read, 0), value);
@@ -258,11 +224,8 @@ TEST(PropertyList, BinaryInputReadsLikeItsXML)
         {QStringLiteral("signed"), QVariant::fromValue(qint64(-3))},
         {QStringLiteral("huge"), QVariant::fromValue(std::numeric_limits<quint64>::max())},
         {QStringLiteral("float"), QVariant::fromValue(0.3f)},
-        {QStringLiteral("flag"), true},
         {QStringLiteral("text"), QStringLiteral("Grüße 😀")},
-        {QStringLiteral("ascii"), QStringLiteral("plain")},
         {QStringLiteral("bytes"), QByteArray("\x00\x01\xff", 3)},
-        {QStringLiteral("date"), QVariant(utcDate(2024, 2, 29, 13, 14, 15))},
         {QStringLiteral("old"), QVariant(utcDate(1850, 3, 4, 5, 6, 7))},
         {QStringLiteral("far"), QVariant(utcDate(2500, 1, 2, 3, 4, 5))},
         {QStringLiteral("list"),
@@ -290,10 +253,7 @@ TEST(PropertyList, RefusesValuesItCannotRepresent)
         QVariant value;
     };
     const QList<Case> cases{
-        {"null", QVariant()},
         {"date without time", QVariant(QDate(2024, 1, 1))},
-        {"point", QVariant(QPoint(1, 2))},
-        {"invalid date", QVariant(QDateTime())},
         {"year 10000", QVariant(utcDate(9999, 12, 31, 23, 0, 0).addDays(2))},
         {"not a number", std::numeric_limits<double>::quiet_NaN()},
         {"infinite float", QVariant::fromValue(std::numeric_limits<float>::infinity())},
@@ -375,11 +335,8 @@ TEST(PropertyList, HostileNestingAndReferencesAreRefusedWithoutCrashing)
     ASSERT_FALSE(expanded.ok());
     EXPECT_EQ(expanded.error->code(), PL::TooComplexError);
 
-    // Small hand-made lists that are fine (a NUL inside a string value cuts it short).
-    const TWResult<QVariant> dictionary = PL::readData(binaryFromObjects(
-        {QByteArray("\xD1\x01\x02", 3), QByteArray("\x61\x00\x6B", 3), QByteArray("\x09", 1)}));
-    ASSERT_TRUE(dictionary.ok());
-    expectSameTree(dictionary.value, QVariantMap{{QStringLiteral("k"), true}});
+    // Small hand-made lists that are fine (a NUL inside a string value cuts it short; an object
+    // referenced twice is not a cycle).
     const TWResult<QVariant> text =
         PL::readData(binaryFromObjects({QByteArray("\xA1\x01", 2), QByteArray("\x53"
                                                                               "a\0b",
@@ -397,10 +354,7 @@ TEST(PropertyList, GarbageAndTruncatedInputGiveErrors)
 {
     const QList<QByteArray> garbage{
         QByteArray(),
-        QByteArray("hello"),
-        QByteArray("{\"a\": 1}"),
         QByteArray("<html><body/></html>"),
-        QByteArray("<?xml version=\"1.0\"?><root/>"),
         QByteArray("<plist version=\"1.0\"><array></dict></plist>"),
         QByteArray("<plist version=\"1.0\"><array x='>'></array></plist>"),
         QByteArray("<!DOCTYPE plist [<!ENTITY a \"b\">]><plist><string>&a;</string></plist>"),
@@ -413,8 +367,6 @@ TEST(PropertyList, GarbageAndTruncatedInputGiveErrors)
                                       "a\0b",
                                       4),
                            QByteArray("\x09", 1)}),
-        binaryFromObjects(
-            {QByteArray("\xD1\x01\x02", 3), QByteArray("\x61\x00\x00", 3), QByteArray("\x09", 1)}),
         // A key that is not a string.
         binaryFromObjects({QByteArray("\xD1\x02\x02", 3),
                            QByteArray("\x53"
@@ -442,7 +394,7 @@ TEST(PropertyList, GarbageAndTruncatedInputGiveErrors)
     for (qsizetype cut = 0; cut < end; ++cut)
         EXPECT_FALSE(PL::readData(xml.left(cut)).ok()) << "XML cut at " << cut;
 
-    // Random bytes and random damage: an answer (either one), never a crash.
+    // Random damage: an answer (either one), never a crash.
     QRandomGenerator random(20240229);
     for (int round = 0; round < 3000; ++round) {
         QByteArray damaged = round % 2 ? binary : xml;
@@ -451,12 +403,6 @@ TEST(PropertyList, GarbageAndTruncatedInputGiveErrors)
             damaged[qsizetype(random.bounded(damaged.size()))] = char(random.bounded(256));
         const TWResult<QVariant> read = PL::readData(damaged);
         EXPECT_EQ(read.ok(), read.value.isValid());
-        QByteArray noise(qsizetype(random.bounded(1, 200)), '\0');
-        for (char &c : noise)
-            c = char(random.bounded(256));
-        if (round % 3 == 0)
-            noise.prepend("bplist00");
-        EXPECT_FALSE(PL::readData(noise).ok());
     }
 }
 
@@ -484,29 +430,6 @@ TEST(PropertyList, FilesAreWrittenAtomicallyAndReadBack)
     EXPECT_EQ(refused->code(), PL::UnsupportedValueError);
     EXPECT_EQ(contentsOf(path), before);
 
-    // No folder to write into.
-    const TWErrorResult noFolder =
-        PL::writeFile(first, dir.filePath(QStringLiteral("missing/Settings.plist")));
-    ASSERT_TRUE(noFolder.has_value());
-    EXPECT_EQ(noFolder->code(), PL::WriteError);
-    EXPECT_TRUE(noFolder->localizedDescription().contains(QLatin1String("missing/Settings.plist")));
-
-    // Reading what is not there, or not a file.
-    const TWResult<QVariant> missing = PL::readFile(dir.filePath(QStringLiteral("none.plist")));
-    ASSERT_FALSE(missing.ok());
-    EXPECT_EQ(missing.error->code(), PL::ReadError);
-    const TWResult<QVariant> folder = PL::readFile(dir.path());
-    ASSERT_FALSE(folder.ok());
-    EXPECT_EQ(folder.error->code(), PL::ReadError);
-}
-
-TEST(PropertyList, FailedWriteLeavesThePreviousFile)
-{
-    TWTestTempDir dir;
-    const QString path = dir.filePath(QStringLiteral("Settings.plist"));
-    ASSERT_FALSE(PL::writeFile(QVariantMap{{QStringLiteral("old"), true}}, path).has_value());
-    const QByteArray before = contentsOf(path);
-
     // The disk fills up halfway through the new file (a file-size limit stands in for it).
     const QVariantMap big{{QStringLiteral("data"), QByteArray(1 << 20, 'x')}};
     struct rlimit saved {
@@ -523,41 +446,17 @@ TEST(PropertyList, FailedWriteLeavesThePreviousFile)
     EXPECT_EQ(failed->code(), PL::WriteError);
     EXPECT_EQ(contentsOf(path), before);
     EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("Settings.plist")});
-}
 
-TEST(PropertyList, ReadOnlyFolderLeavesThePreviousFile)
-{
-    TWTestTempDir dir;
-    const QString path = dir.filePath(QStringLiteral("Settings.plist"));
-    ASSERT_FALSE(PL::writeFile(QVariantMap{{QStringLiteral("old"), true}}, path).has_value());
-    const QByteArray before = contentsOf(path);
-    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner |
-                                                      QFile::ReadOther | QFile::ExeOther));
-    const QVariantMap next{{QStringLiteral("new"), true}};
-    int outcome = 0; // 1 refused as a write error, 2 written, 3 another answer, 4 not run
-    if (geteuid() != 0) {
-        const TWErrorResult failed = PL::writeFile(next, path);
-        outcome = !failed ? 2 : failed->code() == PL::WriteError ? 1 : 3;
-    } else {
-        // Permissions do not bind the superuser: write as an ordinary user in a child process.
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            if (setgid(65534) != 0 || setuid(65534) != 0)
-                _exit(4);
-            const TWErrorResult failed = PL::writeFile(next, path);
-            _exit(!failed ? 2 : failed->code() == PL::WriteError ? 1 : 3);
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        outcome = WIFEXITED(status) ? WEXITSTATUS(status) : 3;
-    }
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (outcome == 4)
-        GTEST_SKIP() << "cannot switch to an ordinary user";
-    EXPECT_EQ(outcome, 1);
-    EXPECT_EQ(contentsOf(path), before);
-    EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("Settings.plist")});
+    // No folder to write into.
+    const TWErrorResult noFolder =
+        PL::writeFile(first, dir.filePath(QStringLiteral("missing/Settings.plist")));
+    ASSERT_TRUE(noFolder.has_value());
+    EXPECT_EQ(noFolder->code(), PL::WriteError);
+    EXPECT_TRUE(noFolder->localizedDescription().contains(QLatin1String("missing/Settings.plist")));
+
+    const TWResult<QVariant> missing = PL::readFile(dir.filePath(QStringLiteral("none.plist")));
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error->code(), PL::ReadError);
 }
 
 TEST(PropertyList, OversizedFileIsRefusedBeforeReading)
@@ -574,9 +473,6 @@ TEST(PropertyList, OversizedFileIsRefusedBeforeReading)
 
 TEST(PropertyList, RectanglesAsText)
 {
-    EXPECT_EQ(PL::stringFromRect(QRectF(0, 0, 0, 0)), QStringLiteral("{{0, 0}, {0, 0}}"));
-    EXPECT_EQ(PL::stringFromRect(QRectF(10, 20.5, 800, 600)),
-              QStringLiteral("{{10, 20.5}, {800, 600}}"));
     EXPECT_EQ(PL::stringFromRect(QRectF(-0.0, -15, 1e6, 0.1)),
               QStringLiteral("{{0, -15}, {1e+06, 0.1}}"));
     {
@@ -586,13 +482,10 @@ TEST(PropertyList, RectanglesAsText)
     const QRectF odd(-12.25, 0.1, 1234.5678, 1e-3);
     EXPECT_EQ(PL::rectFromString(PL::stringFromRect(odd)), odd);
 
-    EXPECT_EQ(PL::rectFromString(QStringLiteral("{{1,2},{3,4}}")), QRectF(1, 2, 3, 4));
     EXPECT_EQ(PL::rectFromString(QStringLiteral("  { { -1.5 , +2e3 } ,\t{ .5 , 4. } }\n")),
               QRectF(-1.5, 2000, 0.5, 4));
-    for (const char *bad :
-         {"", "{{1, 2}, {3}}", "{1, 2, 3, 4}", "{{a, b}, {c, d}}", "{{1, 2}, {3, 4}} x",
-          "{{1, 2}, {3, 4}", "{{nan, 0}, {0, 0}}", "{{1e999, 0}, {0, 0}}", "{{1,,2}, {3, 4}}",
-          "{{1 2}, {3, 4}}", "{{1, 2}, {3, 4},}", "{{0x10, 2}, {3, 4}}"})
+    for (const char *bad : {"", "{{1, 2}, {3}}", "{{1, 2}, {3, 4}} x", "{{nan, 0}, {0, 0}}",
+                            "{{1e999, 0}, {0, 0}}", "{{0x10, 2}, {3, 4}}"})
         EXPECT_FALSE(PL::rectFromString(QString::fromLatin1(bad)).has_value()) << bad;
 }
 
@@ -604,13 +497,10 @@ TEST(PropertyList, NumbersFillFieldsOfTheirWidth)
     EXPECT_EQ(PL::unsignedIntValue(std::numeric_limits<quint64>::max(), 0), 0xFFFFFFFFu);
     EXPECT_EQ(PL::intValue(3.9, 0), 3);
     EXPECT_EQ(PL::intValue(-3.9, 0), -3);
-    EXPECT_EQ(PL::intValue(true, 7), 1);
     EXPECT_EQ(PL::unsignedIntValue(1e30, 0), 0xFFFFFFFFu);
     EXPECT_EQ(PL::intValue(std::numeric_limits<double>::quiet_NaN(), 7), 7);
     EXPECT_EQ(PL::unsignedIntValue(QStringLiteral("5"), 7), 7u);
-    EXPECT_EQ(PL::unsignedIntValue(QVariant(), 0xFFFFFFFF), 0xFFFFFFFFu);
 
-    EXPECT_EQ(PL::floatValue(260.0, 0), 260.0f);
     EXPECT_EQ(PL::floatValue(qint64(250), 0), 250.0f);
     EXPECT_EQ(PL::floatValue(std::numeric_limits<quint64>::max(), 0), 18446744073709551616.0f);
     EXPECT_EQ(PL::floatValue(1e300, 42), 42.0f);
@@ -618,6 +508,4 @@ TEST(PropertyList, NumbersFillFieldsOfTheirWidth)
 
     EXPECT_TRUE(PL::boolValue(qint64(2), false));
     EXPECT_FALSE(PL::boolValue(0.0, true));
-    EXPECT_TRUE(PL::boolValue(QStringLiteral("YES"), true));
-    EXPECT_FALSE(PL::boolValue(QVariantMap(), false));
 }

@@ -86,8 +86,6 @@ TEST(Work, QuantityDependsOnTheKindOfProject)
     // No project, or a kind nobody knows: nothing.
     EXPECT_EQ(perDay->quantityWithProject(nullptr, items), 0.0);
     EXPECT_EQ(perDay->quantityWithProject(project(7).get(), items), 0.0);
-
-    EXPECT_EQ(perDay->subtotalWithQuantity(2.5), 125000);
 }
 
 TEST(Work, AvailableQuantityLeavesOutWhatOtherInvoicesBill)
@@ -139,18 +137,14 @@ TEST(Work, SubtotalsCutTowardZeroAndTaxRoundsHalvesAwayFromZero)
 {
     // -5.5 cut toward zero is -5, not -6.
     EXPECT_EQ(task(TWTaskTypeHour, -10, 0.55)->subtotalWithQuantity(0.55), -5);
-    EXPECT_EQ(task(TWTaskTypeTimed, -1, 0.0)->subtotalWithQuantity(1800.0), 0);
 
     // Tax of -0.5 is -1 and a total of -5.5 is -6, mirroring the positive side.
     const TWExpensePtr credit = expense(-5, 1.0, 10.0);
     EXPECT_EQ(credit->tax(), -1);
     EXPECT_EQ(credit->total(), -6);
-    const TWExpensePtr debit = expense(5, 1.0, 10.0);
-    EXPECT_EQ(debit->tax(), 1);
-    EXPECT_EQ(debit->total(), 6);
+    EXPECT_EQ(expense(5, 1.0, 10.0)->total(), 6);
     // Nothing negative is left to invoice.
     EXPECT_EQ(task(TWTaskTypeHour, -1000, 2.0)->uninvoicedTotalWithAvailableQuantity(2.0), 0);
-    EXPECT_EQ(expense(-1000, 2.0)->uninvoicedTotalWithAvailableQuantity(2.0), 0);
 }
 
 TEST(Work, ExpenseUninvoicedTaxIsAppliedBeforeTheCut)
@@ -162,7 +156,6 @@ TEST(Work, ExpenseUninvoicedTaxIsAppliedBeforeTheCut)
     EXPECT_EQ(cheap->uninvoicedTotalWithAvailableQuantity(0.9), 0);
 
     const TWExpensePtr travel = expense(333, 1.5);
-    EXPECT_EQ(travel->subtotal(), 499);
     travel->setInvoiceQuantity(0.5);
     EXPECT_EQ(travel->invoiceSubtotal(), 166);
 }
@@ -175,7 +168,6 @@ TEST(Work, DamagedNumbersGiveDefinedAmounts)
 
     EXPECT_EQ(task(TWTaskTypeHour, 1000, 0.0)->subtotalWithQuantity(nan), 0);
     EXPECT_EQ(task(TWTaskTypeHour, 1000, 0.0)->subtotalWithQuantity(inf), 0);
-    EXPECT_EQ(expense(1000, nan)->subtotal(), 0);
     // An unreadable tax rate counts as none.
     EXPECT_EQ(expense(1000, 1.0, nan)->total(), 1000);
     // Amounts beyond the 64-bit range are held at its ends.
@@ -190,16 +182,12 @@ TEST(Work, DamagedNumbersGiveDefinedAmounts)
 TEST(Work, TaskItemDurations)
 {
     const TWTaskItemPtr night = item(twLocal(2024, 3, 1, 22), twLocal(2024, 3, 2, 2));
-    EXPECT_EQ(night->duration(), 14400.0);
     EXPECT_EQ(night->durationWithStartDate(QDateTime(), QDateTime()), 14400.0);
     // Clipped to the second day: from its midnight.
     EXPECT_EQ(night->durationWithStartDate(twLocal(2024, 3, 2), twLocal(2024, 3, 2)), 7200.0);
     // Clipped to the first day: to 23:59:59.
     EXPECT_EQ(night->durationWithStartDate(twLocal(2024, 3, 1), twLocal(2024, 3, 1)), 7199.0);
-    // A range after the item.
     EXPECT_EQ(night->durationWithStartDate(twLocal(2024, 3, 5), QDateTime()), 0.0);
-
-    EXPECT_EQ(item(twLocal(2024, 3, 1, 10), twLocal(2024, 3, 1, 9))->duration(), 0.0);
     EXPECT_EQ(item(twLocal(2024, 3, 1, 10), QDateTime())->duration(), 0.0);
 }
 
@@ -212,13 +200,10 @@ TEST(Work, TaskThatStopsBeingTimedDropsItsItems)
     // A copy owns copies of the items and keeps the invoiced quantity.
     const TWTaskPtr copied = timed->copy();
     ASSERT_EQ(copied->taskItems().size(), 1);
-    EXPECT_NE(copied->taskItems().first(), timed->taskItems().first());
     copied->taskItems().first()->setNotes(QStringLiteral("changed"));
     EXPECT_TRUE(timed->taskItems().first()->notes().isEmpty());
     EXPECT_EQ(copied->invoiceQuantity(), 1800.0);
 
-    timed->setTaskType(TWTaskTypeTimed);
-    EXPECT_EQ(timed->taskItems().size(), 1);
     timed->setTaskType(TWTaskTypeHour);
     EXPECT_TRUE(timed->taskItems().isEmpty());
 }
@@ -245,7 +230,6 @@ TEST(Work, Order)
     lower->setName(QStringLiteral("alpha"));
     EXPECT_EQ(upper->compare(*lower), -1); // case-sensitive: uppercase first
 
-    EXPECT_EQ(item(day, day, 2)->compare(*item(day, day, 1)), 1);
     EXPECT_EQ(item(day, day, 2)->compare(*item(day.addSecs(-1), day, 5)), 1);
 }
 
@@ -277,7 +261,6 @@ TEST(Work, ProjectTotalsOverItsInvoices)
     EXPECT_EQ(due, twLocal(2024, 2, 1)); // the earliest of the overdue ones
     EXPECT_FALSE(work->overdueOverInvoices([](const TWInvoice &) { return false; }, &due));
     EXPECT_FALSE(due.isValid());
-    EXPECT_TRUE(work->overdueOverInvoices([](const TWInvoice &) { return true; }, nullptr));
 }
 
 TEST(Work, ProjectUninvoicedTotal)
@@ -312,10 +295,6 @@ TEST(Work, ProjectUninvoicedTotal)
     EXPECT_EQ(work->uninvoicedTotal({march, april}, {marchExpense}, taskAvailable, expenseAvailable,
                                     twLocal(2024, 3, 1), twLocal(2024, 3, 31), usd, doubling),
               (2200 + 500) * 2);
-    // Open bounds take everything.
-    EXPECT_EQ(work->uninvoicedTotal({march, april}, {marchExpense}, taskAvailable, expenseAvailable,
-                                    QDateTime(), QDateTime(), usd, doubling),
-              3700 * 2);
 }
 
 TEST(Work, QuantityText)
@@ -323,6 +302,5 @@ TEST(Work, QuantityText)
     const auto clock = [](double seconds) { return QStringLiteral("%1s").arg(seconds); };
     EXPECT_EQ(task(TWTaskTypeTimed, 1, 0.0)->quantityString(5400.0, clock),
               QStringLiteral("5400s"));
-    EXPECT_EQ(task(TWTaskTypeDay, 1, 0.0)->quantityString(2.5, clock), QStringLiteral("2.5"));
     EXPECT_EQ(task(TWTaskTypeDay, 1, 0.0)->quantityString(0.1, clock), QStringLiteral("0.1"));
 }

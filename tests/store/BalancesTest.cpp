@@ -1,7 +1,4 @@
-// Balances and totals over the transactions in memory: running balances of
-// registers (one per account, one row per split line), balances at a date by
-// calendar day, account, filter and plain totals, the ledger's first and last
-// dates, import's duplicate test and the budget lines' current cycles.
+// Balances and totals over the transactions in memory.
 
 #include "TWBalancesTestSupport.h"
 #include "TWBusiness.h"
@@ -41,15 +38,13 @@ TEST(BalancesTest, BankAndCardRegistersRunTheirOwnWay)
                     twMakeTransaction(*business, 3, twDay(2024, 2, 1), kSales, kCard, 4000),
                     twMakeTransaction(*business, 4, twDay(2024, 2, 9), kCard, kChecking, 10000)}));
 
-    // A deposit of 100.00 then a payment of 40.00.
     const TWTransactionList bank =
         business->transactionsForAccount(*business->accountWithIdentifier(kChecking));
     business->updateBalance(bank);
     EXPECT_EQ(twIdentifiers(bank), (QList<qint32>{1, 2, 4}));
     EXPECT_EQ(balances(bank), (QList<qint64>{10000, 6000, -4000}));
 
-    // The card is credit-positive: a charge of 40.00, then a repayment of
-    // 100.00.
+    // The card is credit-positive.
     const TWTransactionList card =
         business->transactionsForAccount(*business->accountWithIdentifier(kCard));
     business->updateBalance(card);
@@ -119,7 +114,6 @@ TEST(BalancesTest, BalanceAtADateCountsWholeCalendarDays)
     const TWAccountPtr rent = business->accountWithIdentifier(kRent);
     EXPECT_EQ(business->accountBalance(*bank, twLocal(2024, 3, 10, 0, 0)), 50700);
     EXPECT_EQ(business->accountBalance(*bank, twLocal(2024, 3, 9, 23, 59)), 50000);
-    EXPECT_EQ(business->accountBalance(*bank, twLocal(2024, 2, 29)), 0);
     // Income is shown positive; rent in its own unit; no date: every day.
     EXPECT_EQ(business->accountBalance(*sales, twLocal(2024, 3, 31)), 50700);
     EXPECT_EQ(business->accountBalance(*rent, QDateTime()), 11000);
@@ -154,14 +148,12 @@ TEST(BalancesTest, AccountTotalsInTheirOwnAndTheHomeUnit)
     EXPECT_EQ(business->transactionTotalWithAccount(*rent), 11300);
     EXPECT_EQ(business->transactionTotalWithAccount(*card), 7000);
     EXPECT_EQ(business->transactionTotalWithAccount(*bank, {stored(*business, 2)}), -5000);
-    EXPECT_EQ(business->transactionTotalWithAccount(*bank, {}), 0);
 
     // Home unit; each account shown its way; a transfer between two listed
     // accounts counts for both; an account given twice counts once.
     EXPECT_EQ(business->transactionHomeTotalWithAccounts({rent}), 12300);
     EXPECT_EQ(business->transactionHomeTotalWithAccounts({card, bank}), 7000 - 5300);
     EXPECT_EQ(business->transactionHomeTotalWithAccounts({card, card, nullptr}), 7000);
-    EXPECT_EQ(business->transactionHomeTotalWithAccounts({}), 0);
     EXPECT_EQ(business->transactionHomeTotalWithAccounts({bank}, {stored(*business, 3)}), -300);
 }
 
@@ -188,13 +180,11 @@ TEST(BalancesTest, FilterAndPlainTotals)
     EXPECT_EQ(business->transactionHomeTotalWithFilters({repeating}), 700);
     // Matched by either filter, counted once.
     EXPECT_EQ(business->transactionHomeTotalWithFilters({repeating, all}), 740);
-    EXPECT_EQ(business->transactionHomeTotalWithFilters({}), 0);
     EXPECT_EQ(business->transactionHomeTotalWithFilters({all}, {stored(*business, 1)}), 80);
 
     // A balanced split adds nothing to the plain sum.
     EXPECT_EQ(business->transactionHomeTotal(), 660);
     EXPECT_EQ(business->transactionHomeTotalWithTransactions({stored(*business, 1)}), 0);
-    EXPECT_EQ(business->transactionHomeTotalWithTransactions({}), 0);
 }
 
 TEST(BalancesTest, OldestAndNewestDates)
@@ -210,9 +200,6 @@ TEST(BalancesTest, OldestAndNewestDates)
                     twMakeTransaction(*business, 2, twDay(2021, 7, 9), kChecking, kSales, 1),
                     twMakeTransaction(*business, 3, twDay(2025, 1, 1), kChecking, kSales, 1),
                     twMakeTransaction(*business, 4, QDateTime(), kChecking, kSales, 1)}));
-    EXPECT_EQ(business->oldestTransactionDate(), twDay(2021, 7, 9));
-    EXPECT_EQ(business->newestTransactionDate(), twDay(2025, 1, 1));
-
     // Reports resolve an open bound of the accounting period from them.
     const TWReportPeriods periods = TWReport::periodsWithBusiness(*business);
     ASSERT_TRUE(periods.oldestTransactionDate && periods.newestTransactionDate);
@@ -307,19 +294,13 @@ TEST(BalancesTest, BudgetTotalsOfAccountsAndAnIncomeGroup)
          twMakeTransaction(*business, 7, twDay(2024, 2, 10), kTravel, kChecking, 12000),
          twMakeTransaction(*business, 8, twDay(2024, 3, 10), kTravel, kChecking, 4000)}));
 
-    // Without lines both item types are still answered.
-    TWBudgetTotals totals = business->budgetTotals();
-    EXPECT_TRUE(totals.contains(TWItemTypeAccountGroup));
-    EXPECT_TRUE(totals.contains(TWItemTypeAccount));
-    EXPECT_TRUE(totals.value(TWItemTypeAccount).isEmpty());
-
     const QDateTime start = twDay(2024, 1, 1);
     addLine(*business, TWItemTypeAccount, kSales, 100000, "USD", start);
     addLine(*business, TWItemTypeAccountGroup, kIncomeGroup, 150000, "USD", start);
     addLine(*business, TWItemTypeAccount, kRent, 50000, "EUR", start);
     addLine(*business, TWItemTypeAccount, kTravel, 10000, "USD", start, TWBudgetCycleUnitMonth, 1,
             true);
-    totals = business->budgetTotals();
+    const TWBudgetTotals totals = business->budgetTotals();
 
     // Income arrives as a negative amount against a negated budget; the
     // transaction after the cycle's end and the one before its start count
@@ -344,7 +325,6 @@ TEST(BalancesTest, BudgetTotalsOfAccountsAndAnIncomeGroup)
     ASSERT_TRUE(euros);
     EXPECT_EQ(euros->total(), 18000);
     EXPECT_EQ(euros->remainingTotal(), 32000);
-    EXPECT_EQ(euros->unit()->code(), "EUR");
 
     // Rollover: three cycles available less what January and February used.
     const TWBudgetTotalPtr travel = totals.value(TWItemTypeAccount).value(kTravel);
@@ -357,7 +337,6 @@ TEST(BalancesTest, BudgetTotalsOfAccountsAndAnIncomeGroup)
     EXPECT_FALSE(totals.value(TWItemTypeAccount).contains(kChecking));
     const TWBudgetTotalPtr alone =
         business->budgetItemWithType(TWItemTypeAccount, kSales)->budgetTotalWithBusiness(*business);
-    EXPECT_EQ(alone->total(), sales->total());
     EXPECT_EQ(alone->remainingTotal(), sales->remainingTotal());
 }
 
@@ -382,7 +361,6 @@ TEST(BalancesTest, BudgetsWithoutACycleOrAnythingAvailable)
 
     const TWBudgetTotalPtr fees = totals.value(TWItemTypeAccount).value(kFees);
     ASSERT_TRUE(fees);
-    EXPECT_EQ(fees->startDate(), twDay(2023, 1, 1));
     EXPECT_FALSE(fees->endDate().isValid());
     EXPECT_EQ(fees->total(), -1000);
     EXPECT_FLOAT_EQ(fees->progress(), 0.2f);
@@ -390,7 +368,6 @@ TEST(BalancesTest, BudgetsWithoutACycleOrAnythingAvailable)
     const TWBudgetTotalPtr travel = totals.value(TWItemTypeAccount).value(kTravel);
     ASSERT_TRUE(travel);
     EXPECT_FALSE(travel->endDate().isValid());
-    EXPECT_EQ(travel->total(), 2500);
     EXPECT_EQ(travel->remainingTotal(), -2500);
     EXPECT_EQ(travel->progress(), 0.0f);
 

