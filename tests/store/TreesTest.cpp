@@ -111,11 +111,6 @@ TEST(Trees, NestedGroupsFlattenInPreOrderWithIndentLevels)
     EXPECT_EQ(identifiers(flat, &levels), (QList<qint32>{0, 1, 1, 2, 2, 3, 3, 0, 0, 0}));
     EXPECT_EQ(identifiers(TWBusiness::flatSortedItems(items, groups, 0)), identifiers(flat));
 
-    // From a group at a given level, appending to what is there.
-    TWItemList below{TWItem::rootItem()};
-    TWBusiness::flatItems(tree, groups[3], 5, below, &levels);
-    EXPECT_EQ(identifiers(below), (QList<qint32>{0, 12, 302, 13, 14}));
-    EXPECT_EQ(levels.value(TWItemKey{TWItemTypeAccount, 13}), 6);
 }
 
 TEST(Trees, MissingParentsAndLoopingChainsEndAtTheTopLevel)
