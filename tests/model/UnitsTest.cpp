@@ -73,7 +73,6 @@ TEST(Unit, EqualByCodeComparedByNameCaseSensitively)
     EXPECT_EQ(a->rate(), 1.0);
     a->updateUnit(*c);
     EXPECT_EQ(a->code(), QStringLiteral("EUR"));
-    EXPECT_EQ(a->name(), QStringLiteral("euro"));
     EXPECT_TRUE(a->symbol().isNull());
 }
 
@@ -120,13 +119,6 @@ TEST(BuiltInUnits, SortedByTheBytesOfTheirNames)
         EXPECT_LE(units[i - 1]->name().toUtf8(), units[i]->name().toUtf8())
             << units[i - 1]->name().toStdString() << " / " << units[i]->name().toStdString();
     }
-    // Byte order, not the order a person would expect: capitals before small
-    // letters, an accented letter after every plain one.
-    const QStringList codes = codesOf(units);
-    EXPECT_LT(codes.indexOf(QStringLiteral("XOF")), codes.indexOf(QStringLiteral("CVE")))
-        << "\"CFA Franc BCEAO\" before \"Cabo Verde Escudo\"";
-    EXPECT_LT(codes.indexOf(QStringLiteral("BOB")), codes.indexOf(QStringLiteral("VES")))
-        << "\"Boliviano\" before \"Bol\u00edvar Soberano\"";
 }
 
 TEST(BuiltInUnits, OfTypeKeepsListOrder)
@@ -136,7 +128,6 @@ TEST(BuiltInUnits, OfTypeKeepsListOrder)
               QStringList({QStringLiteral("KM"), QStringLiteral("MIL")}));
     const TWUnitList currencies = units.unitsOfType(TWUnitTypeCurrency);
     EXPECT_EQ(currencies.size(), units.unitList().size() - 2);
-    EXPECT_TRUE(units.unitsOfType(TWUnitTypeCustom).isEmpty());
     EXPECT_TRUE(units.unitsOfType(77).isEmpty());
 }
 

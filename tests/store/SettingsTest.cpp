@@ -110,8 +110,6 @@ TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
                                                 {QStringLiteral("width"), 120.5f}}}}}}});
     b.setDocumentFrame(QRectF(10, 20.5, 800, 600));
     b.setMasterDividerPosition(123.456);
-    b.setTransactionDividerPosition(1);
-    b.setRepeatDividerPosition(7);
     b.setSelectedMasterItemSettings(QVariantList{QStringLiteral("account"), 101});
     b.setTransactionDetailsDisclosure(0xFFFFFFF0);
     b.setVoiceMemoAudioQuality(2);
@@ -128,13 +126,10 @@ TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
         {{QStringLiteral("Bank"), QVariantMap{{QStringLiteral("type"), unsignedNumber(2)},
                                               {QStringLiteral("account"), 101}}}});
     b.setImportTasksSettings({{QStringLiteral("tasks"), 1}});
-    b.setImportExpensesSettings({{QStringLiteral("expenses"), 2}});
     b.setExportTransactionsSettings(std::make_shared<TWExportTransactionsSettings>(
         QVariantMap{{QStringLiteral("accounts"), QVariantList{100, 101}}}));
     b.setExportTasksSettings(
         std::make_shared<TWExportTasksSettings>(QVariantMap{{QStringLiteral("tasks"), true}}));
-    b.setExportExpensesSettings(
-        std::make_shared<TWExportExpensesSettings>(QVariantMap{{QStringLiteral("expenses"), 1.5}}));
     const QVariantMap written = b.settings();
     EXPECT_EQ(written.size(), 36);
 
