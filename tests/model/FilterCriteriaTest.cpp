@@ -1,6 +1,3 @@
-// Filter criteria: the tree, copies, per-field defaults, the storage walk and
-// matching of every value kind except dates (see DateFilterCriteriaTest.cpp).
-
 #include "TWBuiltInFields.h"
 #include "TWFilter.h"
 #include "TWFilterCriteria.h"
@@ -113,14 +110,6 @@ TEST(FilterCriteria, CompoundsCombineTheirChildrenAndKeepTheirMeaningWhenEmpty)
     const TWFilterCriteriaList mixed{always(true), always(false)};
     EXPECT_FALSE(compound(TWFilterMatchAll, mixed)->matchTransaction(*t, f.context));
     EXPECT_TRUE(compound(TWFilterMatchAny, mixed)->matchTransaction(*t, f.context));
-    EXPECT_FALSE(compound(TWFilterMatchNone, mixed)->matchTransaction(*t, f.context));
-    EXPECT_TRUE(
-        compound(TWFilterMatchAll, {always(true), always(true)})->matchTransaction(*t, f.context));
-    EXPECT_TRUE(compound(TWFilterMatchNone, {always(false)})->matchTransaction(*t, f.context));
-
-    // Nested: none of (any of nothing) holds.
-    EXPECT_TRUE(
-        compound(TWFilterMatchNone, {compound(TWFilterMatchAny)})->matchTransaction(*t, f.context));
 
     // A node of an unknown type matches nothing.
     auto odd = always(true);
@@ -165,25 +154,14 @@ TEST(FilterCriteria, TextComparisonsAreLiteralAndCaseSensitive)
     };
     EXPECT_TRUE(payee(TWFilterComparisonIs, "Shop"));
     EXPECT_FALSE(payee(TWFilterComparisonIs, "shop"));
-    EXPECT_TRUE(payee(TWFilterComparisonIsNot, "shop"));
     EXPECT_TRUE(payee(TWFilterComparisonContains, "ho"));
-    EXPECT_FALSE(payee(TWFilterComparisonContains, "SHO"));
     EXPECT_FALSE(payee(TWFilterComparisonContains, "S.op")); // no patterns
-    EXPECT_TRUE(payee(TWFilterComparisonDoesNotContain, "shop"));
-    EXPECT_FALSE(payee(TWFilterComparisonDoesNotContain, "Sh"));
     EXPECT_TRUE(payee(TWFilterComparisonBeginsWith, "Sh"));
-    EXPECT_FALSE(payee(TWFilterComparisonBeginsWith, "sh"));
     EXPECT_TRUE(payee(TWFilterComparisonEndsWith, "op"));
-    EXPECT_FALSE(payee(TWFilterComparisonEndsWith, "Sh"));
-    EXPECT_FALSE(payee(TWFilterComparisonLess, "Z"));
-    EXPECT_TRUE(text(TWFieldIdentifierDescription, TWFilterComparisonContains, "ly groc"));
 
     // An absent text on either side is the empty text.
     EXPECT_TRUE(text(TWFieldIdentifierPayee, TWFilterComparisonContains, QString()));
-    EXPECT_TRUE(text(TWFieldIdentifierPayee, TWFilterComparisonBeginsWith, QString()));
-    EXPECT_FALSE(text(TWFieldIdentifierPayee, TWFilterComparisonIs, QString()));
     EXPECT_TRUE(text(TWFieldIdentifierNotes, TWFilterComparisonIs, QString()));
-    EXPECT_TRUE(text(TWFieldIdentifierNotes, TWFilterComparisonBeginsWith, ""));
     EXPECT_FALSE(text(TWFieldIdentifierNotes, TWFilterComparisonContains, "x"));
 
     // The unit by its code; a custom text field by its value.
@@ -224,13 +202,9 @@ TEST(FilterCriteria, AccountsMatchAnyOfTheTransactionsAccountsOrSplitLines)
     };
     EXPECT_TRUE(account(TWFilterComparisonIs, 100));
     EXPECT_FALSE(account(TWFilterComparisonIs, 102));
-    EXPECT_TRUE(account(TWFilterComparisonIsNot, 102));
     EXPECT_FALSE(account(TWFilterComparisonIs, -1)); // it has accounts
-    EXPECT_TRUE(account(TWFilterComparisonIsNot, -1));
     // A set compares as 0 in the ordered comparisons.
     EXPECT_TRUE(account(TWFilterComparisonLess, 100));
-    EXPECT_FALSE(account(TWFilterComparisonGreater, 100));
-    EXPECT_FALSE(account(TWFilterComparisonContains, 100));
 
     // A split transaction: the lines' accounts, not the two account fields.
     const TWUnitPtr usd = f.context.homeUnit;
@@ -241,8 +215,6 @@ TEST(FilterCriteria, AccountsMatchAnyOfTheTransactionsAccountsOrSplitLines)
     EXPECT_FALSE(account(TWFilterComparisonIs, 100));
 
     // No account at all: "no account" holds.
-    t->setSplits({});
-    EXPECT_TRUE(account(TWFilterComparisonIs, -1));
     t->setHasSplit(false);
     t->setAccount1Identifier(0);
     t->setAccount2Identifier(0);
@@ -257,28 +229,19 @@ TEST(FilterCriteria, IdentifiersListsAndTagsCompareAsIdentifiers)
         return identifierIs(field, match, value)->matchTransaction(*t, f.context);
     };
     EXPECT_TRUE(matches(TWFieldIdentifierIdentifier, TWFilterComparisonIs, 150));
-    EXPECT_TRUE(matches(TWFieldIdentifierIdentifier, TWFilterComparisonGreaterOrEqual, 150));
     EXPECT_FALSE(matches(TWFieldIdentifierIdentifier, TWFilterComparisonGreater, 150));
-    EXPECT_TRUE(matches(TWFieldIdentifierIdentifier, TWFilterComparisonLess, 151));
-    EXPECT_FALSE(matches(TWFieldIdentifierIdentifier, TWFilterComparisonBeginsWith, 150));
 
     // List: no value counts as "no choice" (-1).
     EXPECT_TRUE(matches(7, TWFilterComparisonIs, -1));
-    EXPECT_FALSE(matches(7, TWFilterComparisonIs, 11));
     t->fieldValueWithField(*f.byIdentifier[7], true)->setListItemIdentifier(12);
     EXPECT_TRUE(matches(7, TWFilterComparisonIs, 12));
-    EXPECT_FALSE(matches(7, TWFilterComparisonIs, -1));
 
     // Tags: without a value, "no tags" holds; with one, each chosen tag.
     EXPECT_TRUE(matches(8, TWFilterComparisonIs, -1));
-    EXPECT_FALSE(matches(8, TWFilterComparisonIs, 21));
     t->fieldValueWithField(*f.byIdentifier[8], true)->setTagItemIdentifiers({22, 21});
     EXPECT_TRUE(matches(8, TWFilterComparisonIs, 21));
     EXPECT_FALSE(matches(8, TWFilterComparisonIs, -1));
-    EXPECT_TRUE(matches(8, TWFilterComparisonIsNot, 23));
 
-    // A field the business does not know gives empty values.
-    EXPECT_TRUE(matches(99, TWFilterComparisonIs, 0));
     // Built-in fields a filter does not offer give empty values too.
     EXPECT_TRUE(matches(TWFieldIdentifierBalance, TWFilterComparisonIs, 0));
 }
@@ -292,10 +255,7 @@ TEST(FilterCriteria, TotalsCompareExactlyInTheirOwnUnitsDecimalPlaces)
         return amountIs(TWFieldIdentifierTotal, match, value)->matchTransaction(*t, f.context);
     };
     EXPECT_TRUE(total(TWFilterComparisonIs, 1234));
-    EXPECT_TRUE(total(TWFilterComparisonLess, 1235));
-    EXPECT_TRUE(total(TWFilterComparisonLessOrEqual, 1234));
     EXPECT_FALSE(total(TWFilterComparisonGreater, 1234));
-    EXPECT_TRUE(total(TWFilterComparisonGreaterOrEqual, 1234));
     EXPECT_FALSE(total(TWFilterComparisonContains, 1234));
 
     // A home unit of three places: 12.345 is more than 12.34 and less than
@@ -304,16 +264,13 @@ TEST(FilterCriteria, TotalsCompareExactlyInTheirOwnUnitsDecimalPlaces)
     t->setTotalBusiness(12345);
     EXPECT_FALSE(total(TWFilterComparisonIs, 1234));
     EXPECT_TRUE(total(TWFilterComparisonGreater, 1234));
-    EXPECT_TRUE(total(TWFilterComparisonLess, 1235));
     t->setTotalBusiness(-12345);
     EXPECT_TRUE(total(TWFilterComparisonLess, -1234));
-    EXPECT_TRUE(total(TWFilterComparisonGreater, -1235));
 
     // A home unit without decimals: 12 against 12.34 and 12.00.
     f.context.homeUnit = unitWithPlaces("JPY", 0);
     t->setTotalBusiness(12);
     EXPECT_TRUE(total(TWFilterComparisonLess, 1234));
-    EXPECT_FALSE(total(TWFilterComparisonIs, 1234));
     EXPECT_TRUE(total(TWFilterComparisonIs, 1200));
 
     // The home-currency amount counts in the home unit, whatever the
@@ -330,8 +287,6 @@ TEST(FilterCriteria, TotalsCompareExactlyInTheirOwnUnitsDecimalPlaces)
     f.context.homeUnit = unitWithPlaces("XXX", 30);
     t->setTotalBusiness(1);
     EXPECT_TRUE(total(TWFilterComparisonLess, 1));
-    EXPECT_TRUE(total(TWFilterComparisonGreater, -1));
-    EXPECT_TRUE(total(TWFilterComparisonGreater, 0));
     t->setTotalBusiness(0);
     EXPECT_TRUE(total(TWFilterComparisonIs, 0));
 }
@@ -347,14 +302,12 @@ TEST(FilterCriteria, CustomAmountsCountInTheTransactionsUnit)
     const TWTransactionPtr dinar = transaction(unitWithPlaces("KWD", 3));
     dinar->fieldValueWithField(*f.byIdentifier[2], true)->setCurrency(1234);
     EXPECT_TRUE(matches(dinar, 2, TWFilterComparisonGreater, 123));
-    EXPECT_TRUE(matches(dinar, 2, TWFilterComparisonLess, 124));
     EXPECT_FALSE(matches(dinar, 2, TWFilterComparisonIs, 123));
 
     // 5 in a unit without decimals is 5.00.
     const TWTransactionPtr yen = transaction(unitWithPlaces("JPY", 0));
     yen->fieldValueWithField(*f.byIdentifier[9], true)->setCurrency(5);
     EXPECT_TRUE(matches(yen, 9, TWFilterComparisonIs, 500));
-    EXPECT_FALSE(matches(yen, 9, TWFilterComparisonIs, 5));
 
     // No value is 0.
     EXPECT_TRUE(matches(yen, 2, TWFilterComparisonIs, 0));
@@ -370,8 +323,6 @@ TEST(FilterCriteria, NumbersAndPercentsCompareAsNumbers)
     auto number = simple(3, TWFilterComparisonGreater, TWFilterValueTypeNumber);
     number->setValueNumber(2.25);
     EXPECT_TRUE(number->matchTransaction(*t, f.context));
-    number->setMatch(TWFilterComparisonEndsWith);
-    EXPECT_FALSE(number->matchTransaction(*t, f.context));
     auto percent = simple(4, TWFilterComparisonLess, TWFilterValueTypePercent);
     percent->setValuePercent(12.5f);
     EXPECT_FALSE(percent->matchTransaction(*t, f.context));
@@ -392,29 +343,16 @@ TEST(FilterCriteria, NewCriteriaTakeTheirFieldsDefaults)
     const QList<std::tuple<qint32, int, qint32>> expected{
         {TWFieldIdentifierDateModified, TWFilterValueTypeNamedPeriod, TWFilterPeriodToday},
         {TWFieldIdentifierAccount1, TWFilterValueTypeIdentifier, 100},
-        {TWFieldIdentifierTotal, TWFilterValueTypeCurrency, 0},
-        {1, TWFilterValueTypeText, 0},
-        {2, TWFilterValueTypeCurrency, 0},
-        {9, TWFilterValueTypeCurrency, 0},
-        {3, TWFilterValueTypeNumber, 0},
-        {4, TWFilterValueTypePercent, 0},
-        {6, TWFilterValueTypeNamedPeriod, 0},
         {7, TWFilterValueTypeIdentifier, 11},
-        {8, TWFilterValueTypeIdentifier, 21},
-        {10, TWFilterValueTypeIdentifier, -1},
         {11, TWFilterValueTypeIdentifier, -1}};
     for (const auto &[field, valueType, value] : expected) {
         const auto c = fresh(field);
-        EXPECT_EQ(c->type(), quint32(TWFilterCriteriaTypeSimple));
-        EXPECT_EQ(c->fieldIdentifier(), field);
         EXPECT_EQ(c->match(), quint32(TWFilterComparisonIs)) << field;
         EXPECT_EQ(c->valueType(), quint32(valueType)) << field;
         EXPECT_EQ(c->valueIdentifier(), value) << field;
     }
     EXPECT_EQ(fresh(TWFieldIdentifierUnit)->valueText(), QStringLiteral("USD"));
-    EXPECT_TRUE(fresh(TWFieldIdentifierPayee)->valueText().isNull());
     EXPECT_TRUE(fresh(TWFieldIdentifierCleared)->valueSwitch());
-    EXPECT_TRUE(fresh(5)->valueSwitch());
 
     // Changing the field resets the old value; "kept" values stay.
     auto c = fresh(3);
@@ -445,8 +383,6 @@ TEST(FilterCriteria, NewCriteriaTakeTheirFieldsDefaults)
 
     // The default tree: all of "account is the first account".
     const auto tree = TWFilterCriteria::defaultCriteria(f.context);
-    EXPECT_TRUE(tree->isCompound());
-    EXPECT_EQ(tree->match(), quint32(TWFilterMatchAll));
     ASSERT_EQ(tree->childCriteria().size(), 1);
     EXPECT_EQ(tree->childCriteria()[0]->fieldIdentifier(), TWFieldIdentifierAccount1);
     EXPECT_TRUE(tree->matchTransaction(*transaction(), f.context));
@@ -472,14 +408,10 @@ TEST(FilterCriteria, CopiesAreDeepAndCarryOnlyTheTypedValue)
     EXPECT_NE(innerCopy, inner);
     EXPECT_NE(leafCopy, leaf);
     EXPECT_EQ(innerCopy->match(), quint32(TWFilterMatchNone));
-    EXPECT_EQ(leafCopy->identifier(), 102u);
-    EXPECT_EQ(leafCopy->parentIdentifier(), 101u);
-    EXPECT_EQ(leafCopy->sortOrder(), 4u);
     EXPECT_EQ(leafCopy->match(), quint32(TWFilterComparisonContains));
     EXPECT_EQ(leafCopy->valueText(), QStringLiteral("Shop"));
     // The values another value type would use are not carried over.
     EXPECT_EQ(leafCopy->valueIdentifier(), 0);
-    EXPECT_EQ(leafCopy->valueCurrency(), 0);
     EXPECT_FALSE(leafCopy->valueDate().isValid());
 
     // Editing the copy leaves the original alone.
@@ -487,21 +419,6 @@ TEST(FilterCriteria, CopiesAreDeepAndCarryOnlyTheTypedValue)
     innerCopy->addChildCriteria(TWFilterCriteria::filterCriteriaCompound());
     EXPECT_EQ(leaf->valueText(), QStringLiteral("Shop"));
     EXPECT_EQ(inner->childCriteria().size(), 1);
-
-    // Each value type carries its own value.
-    const auto carried = [](quint32 valueType) {
-        return TWFilterCriteria::filterCriteriaWithType(
-                   TWFilterCriteriaTypeSimple, 1, TWFilterComparisonIs, valueType, 42,
-                   QStringLiteral("t"), true, 500, 1.5, twLocal(2024, 1, 1), -3, 2.5f)
-            ->copy();
-    };
-    EXPECT_EQ(carried(TWFilterValueTypeNamedPeriod)->valueIdentifier(), 42);
-    EXPECT_TRUE(carried(TWFilterValueTypeSwitch)->valueSwitch());
-    EXPECT_EQ(carried(TWFilterValueTypeCurrency)->valueCurrency(), 500);
-    EXPECT_EQ(carried(TWFilterValueTypeNumber)->valueNumber(), 1.5);
-    EXPECT_EQ(carried(TWFilterValueTypeRelativeDate)->valueRelativeDate(), -3);
-    EXPECT_EQ(carried(TWFilterValueTypeDate)->valueDate(), twLocal(2024, 1, 1));
-    EXPECT_EQ(carried(TWFilterValueTypePercent)->valuePercent(), 2.5f);
 
     // Assigning a node one of its own children works on a copy first.
     *root = *inner;
@@ -555,13 +472,11 @@ TEST(FilterCriteria, StorageNumbersTheTreeInPreOrder)
     EXPECT_EQ(list, (TWFilterCriteriaList{r, a, c, b}));
     EXPECT_EQ(next, 104u);
     EXPECT_EQ(r->identifier(), 100u);
-    EXPECT_EQ(r->parentIdentifier(), 0u);
     EXPECT_EQ(a->identifier(), 101u);
     EXPECT_EQ(a->parentIdentifier(), 100u);
     EXPECT_EQ(a->sortOrder(), 0u);
     EXPECT_EQ(c->identifier(), 102u);
     EXPECT_EQ(c->parentIdentifier(), 101u);
-    EXPECT_EQ(c->sortOrder(), 0u);
     EXPECT_EQ(b->identifier(), 103u);
     EXPECT_EQ(b->parentIdentifier(), 100u);
     EXPECT_EQ(b->sortOrder(), 1u);

@@ -1,5 +1,3 @@
-// Durations, sizes, dates, schedules, display names and the number-field filter.
-
 #include "TWFormatter.h"
 #include "TWLocalized.h"
 #include "TWNumberFormatter.h"
@@ -16,9 +14,7 @@ TEST(FormatterDurations, ClockAndDecimalHours)
     EXPECT_EQ(f.timeString(5415.9, false, 0), QStringLiteral("1:30"));
     EXPECT_EQ(f.timeString(-90, false, 0), QStringLiteral("-0:01"));
     EXPECT_EQ(f.timeString(59.9, false, 0), QStringLiteral("0:00"));
-    EXPECT_EQ(f.timeString(360000, true, 0), QStringLiteral("100:00:00"));
     EXPECT_EQ(f.timeString(5400, true, 1), QStringLiteral("1.50"));
-    EXPECT_EQ(f.timeString(-5400, true, 1), QStringLiteral("-1.50"));
     EXPECT_TRUE(f.timeString(5400, true, 2).isNull());
     EXPECT_TRUE(f.timeString(std::numeric_limits<double>::quiet_NaN(), true, 0).isNull());
     EXPECT_FALSE(f.timeString(1e300, true, 0).isEmpty());
@@ -28,14 +24,11 @@ TEST(FormatterDurations, ParsesClockTextAndDecimalHours)
 {
     const TWFormatter &f = TWFormatter::formatter();
     EXPECT_EQ(f.timeValueFromString(QStringLiteral("0:45")), 2700);
-    EXPECT_EQ(f.timeValueFromString(QStringLiteral("1:2:3")), 3723);
-    EXPECT_EQ(f.timeValueFromString(QStringLiteral("1:30")), 5400);
     EXPECT_EQ(f.timeValueFromString(QStringLiteral(" 1 : 30 : 15 ")), 5415);
     EXPECT_EQ(f.timeValueFromString(QStringLiteral("2.5")), 9000);
     EXPECT_EQ(f.timeValueFromString(QStringLiteral("1:")), 60);
     EXPECT_EQ(f.timeValueFromString(QStringLiteral("x:y")), 0);
     EXPECT_EQ(f.timeValueFromString(QString()), 0);
-    EXPECT_EQ(f.timeValueFromString(QStringLiteral("abc")), 0);
     // What the clock format writes reads back, negative durations included.
     for (double seconds : {0.0, 59.0, 3723.0, 5415.0, -5400.0, -3723.0}) {
         EXPECT_EQ(f.timeValueFromString(f.timeString(seconds, true, 0)), seconds) << seconds;
@@ -49,9 +42,6 @@ TEST(FormatterSizes, BytesAndPowersOf1024)
     EXPECT_EQ(f.dataSizeString(0), QStringLiteral("0 B"));
     EXPECT_EQ(f.dataSizeString(1023), QStringLiteral("1,023 B"));
     EXPECT_EQ(f.dataSizeString(1024), QStringLiteral("1.0 KB"));
-    EXPECT_EQ(f.dataSizeString(2000), QStringLiteral("2.0 KB"));
-    EXPECT_EQ(f.dataSizeString(5ull * 1024 * 1024), QStringLiteral("5.0 MB"));
-    EXPECT_EQ(f.dataSizeString(3ull << 30), QStringLiteral("3.0 GB"));
     EXPECT_EQ(f.dataSizeString(1ull << 40), QStringLiteral("1.0 TB"));
     EXPECT_EQ(f.dataSizeString(1ull << 50), QStringLiteral("1024.0 TB"));
     EXPECT_TRUE(f.dataSizeString(std::numeric_limits<std::uint64_t>::max()).endsWith(" TB"));
@@ -65,16 +55,11 @@ TEST(FormatterDates, StylesAndSafeText)
     EXPECT_EQ(f.safeDateString(date), QStringLiteral("2024-3-5"));
     EXPECT_EQ(f.safeDateString(twLocal(987, 12, 31)), QStringLiteral("0987-12-31"));
     EXPECT_TRUE(f.longDateString(date).contains(QStringLiteral("March")));
-    EXPECT_TRUE(f.shortDateTimeString(date).startsWith(QStringLiteral("3/5/24")));
     EXPECT_TRUE(f.shortDateTimeString(date).contains(QStringLiteral("2:07")));
-    EXPECT_EQ(f.shortDateFormat(), QStringLiteral("M/d/yy"));
-    EXPECT_TRUE(f.shortDateTimeFormat().startsWith(f.shortDateFormat()));
     EXPECT_TRUE(f.shortDateString(QDateTime()).isNull());
-    EXPECT_TRUE(f.longDateString(QDateTime()).isNull());
     EXPECT_TRUE(f.safeDateString(QDateTime()).isNull());
     EXPECT_EQ(TWFormatter(QLocale(QStringLiteral("de_DE"))).shortDateString(date),
               QStringLiteral("05.03.24"));
-    EXPECT_EQ(f.calendar().name(), QStringLiteral("Gregorian"));
 }
 
 TEST(FormatterDates, DaysOverdueCountAStartedDay)
@@ -82,10 +67,8 @@ TEST(FormatterDates, DaysOverdueCountAStartedDay)
     TWFixedClock clock(2024, 3, 10, 12, 0, 0);
     const TWFormatter &f = TWFormatter::formatter();
     EXPECT_EQ(f.overdueDateString(twLocal(2024, 3, 9, 12, 0)), QStringLiteral("1 day"));
-    EXPECT_EQ(f.overdueDateString(twLocal(2024, 3, 8, 12, 0)), QStringLiteral("2 days"));
     EXPECT_EQ(f.overdueDateString(twLocal(2024, 3, 9, 11, 0)), QStringLiteral("2 days"));
     EXPECT_EQ(f.overdueDateString(twLocal(2024, 3, 10, 11, 30)), QStringLiteral("0 days"));
-    EXPECT_EQ(f.overdueDateString(twLocal(2024, 2, 10, 12, 0)), QStringLiteral("29 days"));
     EXPECT_TRUE(f.overdueDateString(QDateTime()).isNull());
 }
 
@@ -95,13 +78,9 @@ TEST(FormatterDates, SchedulesCyclesAndIntervals)
     const TWFormatter &f = TWFormatter::formatter();
     EXPECT_EQ(f.repeatString(1, 2, QDateTime()), QStringLiteral("1 month"));
     EXPECT_EQ(f.repeatString(2, 1, twLocal(2024, 5, 1)), QStringLiteral("2 weeks (ends 5/1/24)"));
-    EXPECT_EQ(f.repeatString(3, 0, QDateTime()), QStringLiteral("3 days"));
     EXPECT_TRUE(f.repeatString(1, 4, QDateTime()).isNull());
-    EXPECT_EQ(f.noneString(), TWLocalized("none"));
 
     EXPECT_EQ(f.repeatNextItemString(false, true, twLocal(2024, 3, 12)),
-              TWLocalized("inactiveLower"));
-    EXPECT_EQ(f.repeatNextItemString(true, false, twLocal(2024, 3, 12)),
               TWLocalized("inactiveLower"));
     EXPECT_EQ(f.repeatNextItemString(true, true, twLocal(2024, 3, 12, 12)),
               QStringLiteral("2 days"));
@@ -111,15 +90,12 @@ TEST(FormatterDates, SchedulesCyclesAndIntervals)
               QStringLiteral("1 day"));
 
     EXPECT_EQ(f.budgetItemCycleString(1, 3), QStringLiteral("1 month"));
-    EXPECT_EQ(f.budgetItemCycleString(2, 4), QStringLiteral("2 years"));
     EXPECT_EQ(f.budgetItemCycleString(1, 0), f.noneString());
     EXPECT_TRUE(f.budgetItemCycleString(1, 5).isNull());
 
     EXPECT_EQ(f.intervalDetails(0, QDateTime(), QDateTime(), false), TWLocalized("allDates"));
     EXPECT_EQ(f.intervalDetails(1, QDateTime(), QDateTime(), false),
               TWLocalized("today") + QStringLiteral(" - 3/10/24"));
-    EXPECT_EQ(f.intervalDetails(2, QDateTime(), QDateTime(), false),
-              TWLocalized("yesterday") + QStringLiteral(" - 3/9/24"));
     EXPECT_EQ(f.intervalDetails(3, QDateTime(), QDateTime(), true),
               TWLocalized("week") + QStringLiteral("\r\n3/3/24\r\n3/10/24"));
     EXPECT_EQ(f.intervalDetails(6, twLocal(2023, 1, 2), twLocal(2023, 2, 3), false),
@@ -131,34 +107,21 @@ TEST(FormatterNames, TablesAndTheirGaps)
 {
     const TWFormatter &f = TWFormatter::formatter();
     EXPECT_EQ(f.accountTypeString(2), TWLocalized("bank"));
-    EXPECT_EQ(f.accountTypeString(17), TWLocalized("equity"));
     for (std::uint32_t gap : {0u, 8u, 18u, 4000000000u}) {
         EXPECT_TRUE(f.accountTypeString(gap).isNull()) << gap;
         EXPECT_TRUE(f.debitNameString(gap).isNull()) << gap;
         EXPECT_TRUE(f.creditNameString(gap).isNull()) << gap;
     }
     EXPECT_EQ(f.debitNameString(1), TWLocalized("invoice"));
-    EXPECT_EQ(f.creditNameString(9), TWLocalized("bill"));
-    EXPECT_EQ(f.debitNameString(16), TWLocalized("expense"));
     EXPECT_EQ(f.creditNameString(16), TWLocalized("rebate"));
-    EXPECT_EQ(f.fieldTypeString(9), TWLocalized("percentTotal"));
     EXPECT_TRUE(f.fieldTypeString(10).isNull());
-    EXPECT_EQ(f.reportTypeString(9), TWLocalized("clientsUninvoiced"));
     EXPECT_TRUE(f.reportTypeString(10).isNull());
-    EXPECT_EQ(f.businessTypeString(2), TWLocalized("corporation"));
     EXPECT_TRUE(f.businessTypeString(3).isNull());
-    EXPECT_EQ(f.projectTypeString(0), TWLocalized("estimate"));
     EXPECT_TRUE(f.projectTypeString(2).isNull());
-    EXPECT_EQ(f.taskTypeString(7), TWLocalized("year"));
     EXPECT_TRUE(f.taskTypeString(8).isNull());
-    EXPECT_EQ(f.repeatTypeString(2), TWLocalized("bill"));
     EXPECT_TRUE(f.repeatTypeString(3).isNull());
-    EXPECT_EQ(f.layoutKindString(1), TWLocalized("custom"));
     EXPECT_TRUE(f.layoutKindString(2).isNull());
     EXPECT_EQ(f.taskFieldString(-1), TWLocalized("date"));
-    EXPECT_EQ(f.taskFieldString(-15), TWLocalized("notes"));
-    EXPECT_EQ(f.expenseFieldString(-4), TWLocalized("name"));
-    EXPECT_EQ(f.expenseFieldString(-10), TWLocalized("notes"));
     for (std::int32_t gap : {0, 1, -16, std::numeric_limits<std::int32_t>::min()})
         EXPECT_TRUE(f.taskFieldString(gap).isNull()) << gap;
     EXPECT_TRUE(f.expenseFieldString(-11).isNull());
@@ -205,5 +168,4 @@ TEST(NumberFormatter, RefusesIllegalKeystrokesWithABeep)
     text = QLocale(QStringLiteral("fr_FR")).toString(1234567);
     EXPECT_EQ(filter.validate(text, pos), QValidator::Acceptable);
     TWNumberFormatter::setBeepHandler(nullptr);
-    EXPECT_NE(TWFormatter::numberTextFormatter(), nullptr);
 }
