@@ -1,10 +1,13 @@
+#include "TWDateAdditions.h"
 #include "TWInvoiceTestSupport.h"
 
 #include "WorkTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
+#include <random>
 
 namespace
 {
@@ -308,4 +311,52 @@ TEST(ClientTimes, ProjectsProperClippedToTheSpanOrColumn)
                              5400 + 4 * 3600 + (61 * kDay - 1) + 1 + 3600,
                              5400 + (11 * kDay + 12 * 3600 - 1), 0, whole + 3600}));
     EXPECT_TRUE(b.groupClientTimes({}).isEmpty());
+}
+
+TEST(ClientTimes, ColumnsMatchEachColumnCountedOnItsOwn)
+{
+    // Many items over several days against columns of every shape: the
+    // one-pass figures equal each column computed alone from the rule (an
+    // item sharing a day with the column adds its seconds within the
+    // column's days).
+    TWInvoiceBook book = twInvoiceBook();
+    ASSERT_TRUE(book.business);
+    TWBusiness &b = book.b();
+    const TWTaskPtr work = addTimedTask(b, book.project->identifier());
+    std::mt19937 random(20240601);
+    const QDateTime origin = twLocal(2024, 1, 1);
+    const auto moment = [&](int maxMinutes) {
+        return origin.addSecs(qint64(random() % unsigned(maxMinutes)) * 60 + random() % 60);
+    };
+    for (int i = 0; i < 60; ++i) {
+        const QDateTime start = moment(90 * 24 * 60);
+        const int length = i % 3 == 0 ? 20 * 24 * 60 : 600;
+        const QDateTime end = start.addSecs(qint64(random() % unsigned(length)) * 60 + 7);
+        addItem(b, work->identifier(), start, end);
+    }
+    QList<TWDateSpan> columns;
+    for (int i = 0; i < 25; ++i) {
+        const QDateTime from = i % 5 == 0 ? QDateTime() : moment(100 * 24 * 60);
+        const QDateTime to = i % 7 == 0                     ? QDateTime()
+                             : from.isValid() && i % 4 != 0 ? from.addDays(random() % 35)
+                                                            : moment(100 * 24 * 60);
+        columns.append({from, to});
+    }
+
+    QList<qint64> expected;
+    for (const TWDateSpan &column : std::as_const(columns)) {
+        qint64 total = 0;
+        for (const TWTaskItemPtr &item : b.taskItems()) {
+            const bool overlaps =
+                (!column.fromDate.isValid() ||
+                 TWDateAdditions::compareDate(item->endDateTime(), column.fromDate) >= 0) &&
+                (!column.toDate.isValid() ||
+                 TWDateAdditions::compareDate(item->startDateTime(), column.toDate) <= 0);
+            if (overlaps)
+                total = qint64(std::trunc(
+                    double(total) + item->durationWithStartDate(column.fromDate, column.toDate)));
+        }
+        expected.append(total);
+    }
+    EXPECT_EQ(b.groupClientTimes(columns), expected);
 }
