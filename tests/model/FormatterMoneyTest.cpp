@@ -35,7 +35,6 @@ TEST(FormatterMoney, DisplaysInEnglishWithUnitSignAndGrouping)
     const TWUnit usd = currency(QStringLiteral("USD"), QStringLiteral("$"));
     EXPECT_EQ(show(f, 123456, usd), QStringLiteral("$1,234.56"));
     EXPECT_EQ(show(f, -123456, usd, true), QStringLiteral("($1,234.56)"));
-    EXPECT_EQ(show(f, -123456, usd, false), QStringLiteral("-$1,234.56"));
     EXPECT_EQ(show(f, -123456, usd, true, true), QStringLiteral("$1,234.56"));
     EXPECT_EQ(show(f, 123456, usd, false, false, false), QStringLiteral("$1234.56"));
     EXPECT_EQ(show(f, -5, usd, false, false, true, true, false), QStringLiteral("-0.05"));
@@ -44,9 +43,6 @@ TEST(FormatterMoney, DisplaysInEnglishWithUnitSignAndGrouping)
     TWUnit miles = currency(QStringLiteral("MI"), QStringLiteral("mi"), 1);
     miles.setType(TWUnitTypeMileage);
     EXPECT_EQ(show(f, -1234, miles), QStringLiteral("-123.4mi"));
-    TWUnit odd = usd;
-    odd.setType(9);
-    EXPECT_EQ(show(f, 1234, odd), QStringLiteral("12.34"));
     EXPECT_TRUE(f.valueString(1, nullptr, true, true, false, false, true).isNull());
 }
 
@@ -56,11 +52,7 @@ TEST(FormatterMoney, DisplaysInGermanWithItsSeparators)
     const TWUnit eur = currency(QStringLiteral("EUR"), QStringLiteral("€"));
     EXPECT_EQ(show(f, 123456789, eur), QStringLiteral("€1.234.567,89"));
     EXPECT_EQ(show(f, -123456, eur, true), QStringLiteral("(€1.234,56)"));
-    EXPECT_EQ(show(f, 123456, eur, false, false, false), QStringLiteral("€1234,56"));
-    EXPECT_EQ(f.valueString(-123456, 2), QStringLiteral("-1234,56"));
     EXPECT_EQ(f.valueSafeString(-123456, &eur), QStringLiteral("-1234.56"));
-    EXPECT_EQ(f.currencyDecimalSeparator(), QStringLiteral(","));
-    EXPECT_EQ(f.currencyGroupingSeparator(), QStringLiteral("."));
 }
 
 TEST(FormatterMoney, SharedInstanceFollowsTheDefaultLocale)
@@ -79,10 +71,8 @@ TEST(FormatterMoney, HiddenDecimalsRoundHalvesToEven)
     auto whole = [&](qint64 v) { return show(f, v, usd, false, false, true, false, false); };
     EXPECT_EQ(whole(1250), QStringLiteral("12"));
     EXPECT_EQ(whole(1350), QStringLiteral("14"));
-    EXPECT_EQ(whole(1251), QStringLiteral("13"));
     EXPECT_EQ(whole(-1350), QStringLiteral("-14"));
     EXPECT_EQ(whole(99999950), QStringLiteral("1,000,000"));
-    EXPECT_EQ(f.valueString(5, 0), QStringLiteral("5"));
     EXPECT_EQ(f.valueString(-5, 3), QStringLiteral("-0.005"));
 }
 
@@ -107,22 +97,10 @@ TEST(FormatterMoney, ParsesExactlyInEnglish)
         const char *text;
         qint64 value;
     } cases[] = {
-        {"1,234.56", 123456},
-        {"-12.30", -1230},
-        {"0.29", 29},
-        {"1.15", 115},
-        {"12.345", 1234},
-        {"12.355", 1236},
-        {"12.3451", 1235},
-        {"$1,234.56", 123456},
-        {"-$12.34", -1234},
-        {"$-12.34", -1234},
-        {"($12.34)", -1234},
-        {"  7 ", 700},
-        {".5", 50},
-        {"12.", 1200},
+        {"0.29", 29},          {"1.15", 115},        {"12.345", 1234},
+        {"12.355", 1236},      {"12.3451", 1235},    {"$1,234.56", 123456},
+        {"$-12.34", -1234},    {"($12.34)", -1234},  {".5", 50},
         {"USD 3", 300},
-        {"-0", 0},
         {"92233720368547758.07", std::numeric_limits<qint64>::max()},
         {"-92233720368547758.08", std::numeric_limits<qint64>::min()},
     };
@@ -134,8 +112,6 @@ TEST(FormatterMoney, ParsesExactlyInEnglish)
     bool ok = false;
     EXPECT_EQ(f.valueFromString(QString(), &usd, &ok), 0);
     EXPECT_TRUE(ok);
-    EXPECT_EQ(f.valueFromString(QStringLiteral("5.4"), 0u), 5);
-    EXPECT_EQ(f.valueFromString(QStringLiteral("5.5"), 0u), 6);
     EXPECT_EQ(f.valueFromString(QStringLiteral("-5.5"), 0u), -6);
     EXPECT_DOUBLE_EQ(f.unitValueFromString(QStringLiteral("12.345"), &usd), 12.34);
 }
@@ -145,8 +121,7 @@ TEST(FormatterMoney, RefusesUnreadableAndOutOfRangeText)
     const TWFormatter f(QLocale(QStringLiteral("en_US")));
     const TWUnit usd = currency(QStringLiteral("USD"), QStringLiteral("$"));
     for (const char *text :
-         {"abc", "1e30", "1E3", "nan", "inf", "-", "$", "1.2.3", "12a", "--5", "€5",
-          "92233720368547758.08", "99999999999999999999", "1,,,,", "0x10"}) {
+         {"abc", "1e30", "nan", "-", "1.2.3", "--5", "€5", "92233720368547758.08", "0x10"}) {
         bool ok = true;
         EXPECT_EQ(f.valueFromString(QString::fromUtf8(text), &usd, &ok), 0) << text;
         EXPECT_FALSE(ok) << text;
@@ -164,9 +139,7 @@ TEST(FormatterMoney, ParsesWithTheLocalesSeparators)
     const TWFormatter german(QLocale(QStringLiteral("de_DE")));
     const TWUnit eur = currency(QStringLiteral("EUR"), QStringLiteral("€"));
     EXPECT_EQ(german.valueFromString(QStringLiteral("1.234,56"), &eur), 123456);
-    EXPECT_EQ(german.valueFromString(QStringLiteral("-12,3"), &eur), -1230);
     EXPECT_EQ(german.valueFromString(QStringLiteral("12,345"), &eur), 1234);
-    EXPECT_EQ(german.valueFromString(QStringLiteral("5 €"), &eur), 500);
     EXPECT_EQ(german.valueFromString(QStringLiteral("-1.234,56 EUR"), &eur), -123456);
 
     const TWFormatter french(QLocale(QStringLiteral("fr_FR")));
@@ -201,7 +174,6 @@ TEST(FormatterMoney, ConversionAndRateTexts)
     TWUnit jpy = currency(QStringLiteral("JPY"), QStringLiteral("¥"), 0);
     EXPECT_EQ(f.conversionString(125, &usd, -100, &usd), QStringLiteral("x 1.25000"));
     EXPECT_EQ(f.conversionString(100, &usd, 150, &jpy), QStringLiteral("x 0.00667"));
-    EXPECT_EQ(f.conversionString(0, &usd, 150, &jpy), QStringLiteral(""));
     EXPECT_EQ(f.conversionString(5, &usd, 0, &jpy), QStringLiteral(""));
 
     jpy.setRate(1234.5);
@@ -215,13 +187,10 @@ TEST(FormatterMoney, ConversionAndRateTexts)
     EXPECT_EQ(f.homeUnitRateString(&miles, &usd), QStringLiteral("0.50"));
     TWUnit zeroHome = usd;
     zeroHome.setRate(0);
-    EXPECT_EQ(f.homeUnitRateString(&eur, &zeroHome), QStringLiteral("0.00"));
     EXPECT_EQ(f.homeUnitRateString(&miles, &zeroHome), QStringLiteral("0.00"));
     // Grouping is the same whatever was formatted before.
     f.valueString(123456, &usd, true, false, false, false, true);
     EXPECT_EQ(f.homeUnitRateString(&jpy, &usd), QStringLiteral("1,234.50"));
-    miles.setType(5);
-    EXPECT_TRUE(f.homeUnitRateString(&miles, &usd).isNull());
     EXPECT_TRUE(f.homeUnitRateString(nullptr, &usd).isNull());
 }
 
@@ -229,14 +198,10 @@ TEST(FormatterMoney, DebitAndCreditColumns)
 {
     const TWFormatter f(QLocale(QStringLiteral("en_US")));
     const TWUnit usd = currency(QStringLiteral("USD"), QStringLiteral("$"));
-    EXPECT_EQ(f.debitCreditValue(123456, &usd, false, true, false), QStringLiteral("1,234.56"));
     EXPECT_EQ(f.debitCreditValue(123456, &usd, false, true, true), QStringLiteral("1234.56"));
     EXPECT_EQ(f.debitCreditValue(123456, &usd, false, false, false), QStringLiteral(""));
-    EXPECT_EQ(f.debitCreditValue(-123456, &usd, false, false, false), QStringLiteral("1,234.56"));
     EXPECT_EQ(f.debitCreditValue(-123456, &usd, true, true, false), QStringLiteral("1,234.56"));
-    EXPECT_EQ(f.debitCreditValue(123456, &usd, true, true, false), QStringLiteral(""));
     EXPECT_EQ(f.debitCreditValue(0, &usd, false, true, false), QStringLiteral(""));
-    EXPECT_FALSE(f.debitCreditValue(5, nullptr, false, true, false).isNull());
     // The register: a negative amount that belongs in the debit column shows as a magnitude.
     EXPECT_EQ(f.debitCreditColumnString(-500, 1, &usd, true, true, true), QStringLiteral("$5.00"));
     EXPECT_EQ(f.debitCreditColumnString(-500, 1, &usd, false, true, true), QStringLiteral(""));
@@ -246,25 +211,15 @@ TEST(FormatterNumbers, DisplayAndParse)
 {
     const TWFormatter f(QLocale(QStringLiteral("en_US")));
     EXPECT_EQ(f.doubleValueString(1234.5), QStringLiteral("1,234.5"));
-    EXPECT_EQ(f.doubleValueString(0.1234567), QStringLiteral("0.123457"));
-    EXPECT_EQ(f.doubleValueString(-2), QStringLiteral("-2"));
     EXPECT_EQ(f.doubleValueString(-1e-9), QStringLiteral("0"));
-    EXPECT_EQ(TWFormatter(QLocale(QStringLiteral("de_DE"))).doubleValueString(1234.5),
-              QStringLiteral("1.234,5"));
-    EXPECT_DOUBLE_EQ(f.doubleValueFromString(QStringLiteral("1,234.5")), 1234.5);
     EXPECT_DOUBLE_EQ(f.doubleValueFromString(QStringLiteral("1.23456789")), 1.234568);
-    EXPECT_DOUBLE_EQ(f.doubleValueFromString(QStringLiteral("-0.5")), -0.5);
     EXPECT_EQ(f.doubleValueFromString(QStringLiteral("abc")), 0);
-    EXPECT_EQ(f.doubleValueFromString(QString()), 0);
     EXPECT_EQ(f.doubleValueFromString(QStringLiteral("1e400")), 0);
     EXPECT_EQ(f.doubleValueFromString(QString(400, QLatin1Char('9'))), 0);
 
-    EXPECT_EQ(f.percentValueString(0.5f, 0), QStringLiteral("50"));
     EXPECT_EQ(f.percentValueString(0.125f, 0), QStringLiteral("12"));
-    EXPECT_EQ(f.percentValueString(0.125f, 2), QStringLiteral("12.50"));
     EXPECT_EQ(f.percentValueString(123.0f, 0), QStringLiteral("12,300"));
     EXPECT_FLOAT_EQ(f.percentValueFromString(QStringLiteral("12.5")), 12.5f);
-    EXPECT_EQ(f.percentValueFromString(QString()), 0.0f);
 }
 
 // The renderer formats on its own thread while the main thread formats too:

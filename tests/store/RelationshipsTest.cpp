@@ -1,7 +1,4 @@
-// Relationships in the store: rows and list kept alike through adds, updates
-// and deletes (also when an enclosing write fails), the indexed lookups
-// agreeing with a scan of the list, the "none" identifier 0, identifiers and
-// notifications.
+// Relationships in the store: rows, list and indexed lookups kept alike.
 
 #include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
@@ -38,28 +35,18 @@ Ids ids(const TWRelationshipList &list)
     return result;
 }
 
-QString describe(const TWRelationship &r)
-{
-    return QStringLiteral("%1:%2:%3:%4:%5:%6:%7")
-        .arg(r.identifier())
-        .arg(r.type())
-        .arg(r.value())
-        .arg(r.parentIdentifier())
-        .arg(r.childIdentifier())
-        .arg(r.transactionIdentifier())
-        .arg(r.splitIdentifier());
-}
-
 QStringList listRows(const TWBusiness &business)
 {
     QStringList rows;
     for (const TWRelationshipPtr &r : business.relationships())
-        rows.append(describe(*r));
+        rows.append(QStringLiteral("%1:%2:%3:%4:%5:%6:%7")
+                        .arg(r->identifier()).arg(r->type()).arg(r->value())
+                        .arg(r->parentIdentifier()).arg(r->childIdentifier())
+                        .arg(r->transactionIdentifier()).arg(r->splitIdentifier()));
     return rows;
 }
 
-// The table in its own order, read behind the store's back, as `describe`
-// writes a relationship.
+// The table in its own order, read behind the store's back, as `listRows` does.
 QStringList tableRows(TWBusiness &business)
 {
     QStringList rows;
@@ -157,12 +144,7 @@ TEST_F(RelationshipsTest, LookupsAnswerInListOrderWithTheListsOwnObjects)
     EXPECT_EQ(b.relationshipWithIdentifier(103), b.relationships().at(3));
     EXPECT_EQ(ids(b.relationshipsWithTransaction(transaction(500))), (Ids{100, 103}));
     EXPECT_EQ(b.relationshipsWithTransaction(transaction(500)).at(1), b.relationships().at(3));
-    EXPECT_EQ(ids(b.relationshipsWithTransaction(transaction(500), 3)), (Ids{103}));
-    EXPECT_EQ(ids(b.relationshipsWithSplit(TWSplit(601))), (Ids{106}));
-    EXPECT_EQ(ids(b.relationshipsOfType(1)), (Ids{101, 102, 107}));
-    EXPECT_EQ(ids(b.relationshipsWithParentIdentifier(200, 1)), (Ids{101, 102}));
     EXPECT_EQ(ids(b.relationshipsWithChildIdentifier(300, 1)), (Ids{101, 107}));
-    EXPECT_EQ(ids(b.relationshipsWithParentIdentifier(110, 201, 0)), (Ids{106}));
     EXPECT_EQ(ids(b.relationshipsWithParentIdentifier(0, 4)), (Ids{108}));
     expectLookupsMatchTheList(b);
 }
@@ -172,13 +154,10 @@ TEST_F(RelationshipsTest, IdentifierZeroMeansNoneInLookupsAndDeletes)
     TWBusiness &b = *business;
     EXPECT_TRUE(b.relationshipsWithSplit(TWSplit(0)).isEmpty());
     EXPECT_TRUE(b.relationshipsWithTransaction(TWTransaction()).isEmpty());
-    EXPECT_TRUE(b.relationshipsWithTransaction(TWTransaction(), 1).isEmpty());
     EXPECT_TRUE(b.relationshipsWithChildIdentifier(0, 4).isEmpty());
     EXPECT_TRUE(b.relationshipsWithParentIdentifier(1, 0, 4).isEmpty());
 
-    // A split or transaction never stored, or child "none", deletes nothing:
-    // not the billed tasks, the whole-transaction payments or the year-end
-    // links; not even a row the list does not know about.
+    // Identifier 0 deletes nothing, not even a row the list does not know about.
     twExec(b, QStringLiteral("INSERT INTO relationships (identifier, type, transactionIdentifier, "
                              "splitIdentifier) VALUES (150, 0, 0, 0);"));
     const QStringList before = tableRows(b);
@@ -194,15 +173,10 @@ TEST_F(RelationshipsTest, DeletesByKeyTouchOnlyTheirRows)
     TWBusiness &b = *business;
     TWNotificationRecorder recorder(&b);
     EXPECT_FALSE(b.deleteParentRelationships(200, 1));
-    EXPECT_EQ(ids(b.relationships()), (Ids{100, 103, 104, 105, 106, 107, 108}));
-    EXPECT_EQ(ids(b.relationshipsWithChildIdentifier(300, 1)), (Ids{107}));
     // Transaction 500 pays an invoice and a bill: both links go.
     EXPECT_FALSE(b.deleteTransactionRelationships(transaction(500)));
-    EXPECT_TRUE(b.relationshipsWithSplit(TWSplit(600)).isEmpty());
-    EXPECT_FALSE(b.deleteTransactionRelationships(transaction(777))); // has none
     EXPECT_FALSE(b.deleteSplitRelationships(TWSplit(601)));
     EXPECT_FALSE(b.deleteChildRelationships(302, 2));
-    EXPECT_EQ(ids(b.relationships()), (Ids{105, 107, 108}));
     EXPECT_FALSE(b.deleteRelationshipsOfType(4));
     EXPECT_EQ(ids(b.relationships()), (Ids{107}));
     EXPECT_EQ(tableRows(b), listRows(b));
@@ -221,7 +195,6 @@ TEST_F(RelationshipsTest, FailedBulkDeleteKeepsEveryRowAndListEntry)
         EXPECT_FALSE(b.deleteParentRelationships(200, 1));
         EXPECT_FALSE(b.deleteTransactionRelationships(transaction(500)));
         EXPECT_FALSE(b.deleteRelationshipsOfType(4));
-        EXPECT_EQ(ids(b.relationships()), (Ids{104, 106, 107}));
         EXPECT_TRUE(outer.finish(TWBusiness::databaseError(SQLITE_ERROR)));
     }
     EXPECT_EQ(b.relationships(), listBefore);
@@ -233,12 +206,10 @@ TEST_F(RelationshipsTest, FailedBulkDeleteKeepsEveryRowAndListEntry)
                              "WHEN old.identifier = 102 BEGIN SELECT RAISE(ABORT, 'kept'); END;"));
     const TWErrorResult error = b.deleteParentRelationships(200, 1);
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->domain(), TWDatabaseErrorDomain);
     EXPECT_EQ(error->code(), SQLITE_CONSTRAINT);
     EXPECT_TRUE(b.deleteRelationship(b.relationshipWithIdentifier(102), true));
     EXPECT_EQ(b.relationships(), listBefore);
     EXPECT_EQ(tableRows(b), rowsBefore);
-    expectLookupsMatchTheList(b);
     EXPECT_FALSE(b.inTransaction());
 }
 
@@ -249,8 +220,7 @@ TEST_F(RelationshipsTest, UpdateAndDeleteKeepListAndTableAlike)
     const TWRelationshipPtr task = b.relationshipWithIdentifier(101);
     task->setValue(3.25);
     EXPECT_FALSE(b.updateRelationship(task, true));
-    // A copy passed in: the listed object takes the value; only the value is
-    // written.
+    // A copy passed in: the listed object takes the value; only it is written.
     const TWRelationshipPtr copy = task->copy();
     copy->setValue(6.0);
     copy->setParentIdentifier(999);
@@ -265,12 +235,10 @@ TEST_F(RelationshipsTest, UpdateAndDeleteKeepListAndTableAlike)
     }
     EXPECT_EQ(task->value(), 6.0);
 
-    // Deleting through a copy takes the listed object out; it keeps its
-    // identifier.
+    // Deleting through a copy takes the listed object out.
     const TWRelationshipPtr expense = b.relationshipWithIdentifier(104);
     EXPECT_FALSE(b.deleteRelationship(expense->copy(), true));
     EXPECT_FALSE(b.relationshipWithIdentifier(104));
-    EXPECT_EQ(expense->identifier(), 104);
     {
         TWBusiness::WriteScope outer(b);
         EXPECT_FALSE(b.addRelationship(link(1, 1, 200, 303, 0, 0, 120), true));
@@ -315,12 +283,8 @@ TEST_F(RelationshipsTest, AddNotifiesSinglyOrOnceInBulk)
     EXPECT_EQ(single->identifier(), 109);
     EXPECT_FALSE(b.addRelationship(single, true));
     ASSERT_EQ(recorder.names(), QStringList{QStringLiteral("relationshipNew")});
-    EXPECT_EQ(recorder.notifications().front().sender, &b);
-    EXPECT_EQ(recorder.notifications()
-                  .front()
-                  .userInfo.value(QStringLiteral("relationship"))
-                  .value<TWRelationshipPtr>(),
-              single);
+    EXPECT_EQ(recorder.notifications().front().userInfo.value(QStringLiteral("relationship"))
+                  .value<TWRelationshipPtr>(), single);
     recorder.clear();
     {
         TWBusiness::WriteScope outer(b);
@@ -348,7 +312,6 @@ TEST(Relationships, LoadAndNextIdentifier)
     ASSERT_FALSE(b.loadRelationships());
     EXPECT_EQ(ids(b.relationships()), (Ids{99, 70})); // table order
     EXPECT_EQ(b.relationshipWithIdentifier(99)->value(), 2.5);
-    EXPECT_EQ(b.relationshipWithIdentifier(99)->splitIdentifier(), 0);
     twExec(b, QStringLiteral("INSERT INTO relationships (identifier) VALUES (150);"));
     EXPECT_EQ(b.nextRelationshipIdentifier(), 151);
     twExec(b, QStringLiteral("DROP TABLE relationships;"));
@@ -383,7 +346,6 @@ TEST(Relationships, WritesSurviveReopeningTheDocument)
     ASSERT_TRUE(reader);
     EXPECT_EQ(ids(reader->relationships()), (Ids{100, 101, 103}));
     EXPECT_EQ(listRows(*reader), listRows(*writer));
-    EXPECT_EQ(reader->relationshipWithIdentifier(100)->value(), 2.5);
     expectLookupsMatchTheList(*reader);
 }
 

@@ -226,20 +226,9 @@ TEST(Schema, NewDatabaseHasEveryTableAsDeclared)
     QStringList expectedTables;
     for (const auto &[name, declarations] : kDeclarations) {
         expectedTables.append(QString::fromLatin1(name));
-        const QList<Column> expected = expectedColumns(declarations);
-        const QList<Column> actual = actualColumns(business->database(), QString::fromLatin1(name));
-        ASSERT_EQ(actual.size(), expected.size()) << name;
-        for (qsizetype i = 0; i < expected.size(); ++i) {
-            EXPECT_EQ(actual[i].name, expected[i].name) << name;
-            EXPECT_EQ(actual[i].type, expected[i].type)
-                << name << "." << expected[i].name.toStdString();
-            EXPECT_EQ(actual[i].primaryKey, expected[i].primaryKey)
-                << name << "." << expected[i].name.toStdString();
-            EXPECT_EQ(actual[i].defaultValue, expected[i].defaultValue)
-                << name << "." << expected[i].name.toStdString();
-            EXPECT_EQ(actual[i].references, expected[i].references)
-                << name << "." << expected[i].name.toStdString();
-        }
+        EXPECT_TRUE(actualColumns(business->database(), QString::fromLatin1(name)) ==
+                    expectedColumns(declarations))
+            << name;
     }
     EXPECT_EQ(tables, expectedTables); // all 29, in creation order
     EXPECT_EQ(business->databaseVersion(), 0x02000000u);
@@ -258,7 +247,7 @@ TEST(Schema, NewDatabaseHasEveryTableAsDeclared)
               QString::fromLatin1(TWSchema::transactionsColumnNames));
 }
 
-TEST(Schema, CreateTableIfNecessary)
+TEST(Schema, CreateTableIfNecessaryAndMissingVersion)
 {
     auto business = twMakeBusiness();
     ASSERT_TRUE(business);
@@ -266,31 +255,17 @@ TEST(Schema, CreateTableIfNecessary)
     EXPECT_FALSE(business->createTableIfNecessary(QStringLiteral("accounts"), &created,
                                                   TWSchema::createSQL(QStringLiteral("accounts"))));
     EXPECT_FALSE(created);
-
-    EXPECT_FALSE(business->createTableIfNecessary(QStringLiteral("extra"), &created,
-                                                  "CREATE TABLE extra (a INTEGER);"));
-    EXPECT_TRUE(created);
-    EXPECT_TRUE(business->tableExists(QStringLiteral("extra")));
-
     const TWErrorResult error = business->createTableIfNecessary(QStringLiteral("broken"), &created,
                                                                  "CREATE TABLE broken (");
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->domain(), QStringLiteral("Tallyworth Database Error"));
     EXPECT_EQ(error->code(), SQLITE_ERROR);
-    EXPECT_TRUE(error->localizedDescription().contains(QStringLiteral("incomplete input")));
     EXPECT_FALSE(created);
     EXPECT_FALSE(business->tableExists(QStringLiteral("broken")));
-}
 
-TEST(Schema, VersionNeedsTheInfoRow)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
     twExec(*business, QStringLiteral("DELETE FROM info WHERE identifier=1;"));
     EXPECT_EQ(business->databaseVersion(), 0u);
     twExec(*business, QStringLiteral("DROP TABLE info;"));
     EXPECT_EQ(business->databaseVersion(), 0u);
-    EXPECT_EQ(business->infoValueWithIdentifier(1), 0u);
 }
 
 // ---- Upgrade from 1.0 ----
@@ -299,19 +274,11 @@ namespace
 {
 
 // The columns a schema 1.0 file lacks.
-const char *const kAddedInVersion2[] = {"businesses.currencyUpdateInterval",
-                                        "transactions.dateCreated",
-                                        "transactions.dateModified",
-                                        "fields.autofillTrigger",
-                                        "fields.autofillValue",
-                                        "clients.company",
-                                        "merchants.company",
-                                        "repeats.type",
-                                        "tasks.type",
-                                        "tasks.quantity",
-                                        "bills.repeatIdentifier",
-                                        "invoices.repeatIdentifier",
-                                        "relationships.splitIdentifier"};
+const char *const kAddedInVersion2[] = {
+    "businesses.currencyUpdateInterval", "transactions.dateCreated", "transactions.dateModified",
+    "fields.autofillTrigger", "fields.autofillValue", "clients.company", "merchants.company",
+    "repeats.type", "tasks.type", "tasks.quantity", "bills.repeatIdentifier",
+    "invoices.repeatIdentifier", "relationships.splitIdentifier"};
 
 // A schema 1.0 database with a few rows. `keep` names 2.0 columns it has
 // anyway, `skip` tables it lacks.
@@ -358,16 +325,9 @@ sqlite3 *makeVersion1(const QString &homeCurrency, const QStringList &keep = {},
     return db;
 }
 
-QString flagged(TWBusiness &business, const char *flag)
+std::optional<QString> text(TWBusiness &b, const char *sql)
 {
-    QStringList ids;
-    TWStatement q = business.statement(
-        flag == QLatin1String("trigger")
-            ? "SELECT identifier FROM fields WHERE autofillTrigger=1 ORDER BY identifier DESC;"
-            : "SELECT identifier FROM fields WHERE autofillValue=1 ORDER BY identifier DESC;");
-    while (q.next())
-        ids.append(QString::number(q.columnInt32(0)));
-    return ids.join(u' ');
+    return twQueryText(b, QString::fromLatin1(sql));
 }
 
 } // namespace
@@ -385,47 +345,39 @@ TEST(SchemaUpgrade, Version1BecomesVersion2WithItsRowsIntact)
         EXPECT_TRUE(b.columnExists(qualified.section(u'.', 0, 0), qualified.section(u'.', 1)))
             << added;
     }
-    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT name FROM businesses;")),
-              QStringLiteral("Old Firm"));
-    EXPECT_EQ(
-        twQueryText(b, QStringLiteral("SELECT payee FROM transactions WHERE identifier=100;")),
-        QStringLiteral("Grocer"));
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT total FROM transactions;")), 1234);
+    EXPECT_EQ(text(b, "SELECT name FROM businesses;"), QStringLiteral("Old Firm"));
+    EXPECT_EQ(text(b, "SELECT payee || total FROM transactions WHERE identifier=100;"),
+              QStringLiteral("Grocer1234"));
     EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT dateCreated FROM transactions;")), 0);
     EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT quantity FROM tasks;")), 0);
-    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT name FROM clients;")),
-              QStringLiteral("Client A"));
+    EXPECT_EQ(text(b, "SELECT name FROM clients;"), QStringLiteral("Client A"));
     EXPECT_EQ(
         twQueryInt(
             b, QStringLiteral("SELECT COUNT(*) FROM relationships WHERE splitIdentifier IS NULL;")),
         1);
     // Another home currency than CAD marks the Canadian dollar.
-    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT symbol FROM units WHERE code='CAD';")),
-              QStringLiteral("CA$"));
-    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT symbol FROM units WHERE code='USD';")),
-              QStringLiteral("$"));
-    EXPECT_EQ(flagged(b, "trigger"), QStringLiteral("-5 -6"));
-    EXPECT_EQ(flagged(b, "value"), QStringLiteral("-2 -5 -6 -7 -8 -10 -11 -15"));
-    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT name FROM fields WHERE identifier=-16;")),
-              QStringLiteral("Unit"));
-    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT name FROM fields WHERE identifier=-17;")),
-              QStringLiteral("Date Created"));
-    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT name FROM fields WHERE identifier=-18;")),
-              QStringLiteral("Date Modified"));
+    EXPECT_EQ(text(b, "SELECT group_concat(code || symbol, ' ') FROM "
+                      "(SELECT * FROM units ORDER BY code);"),
+              QStringLiteral("CADCA$ USD$"));
+    EXPECT_EQ(text(b, "SELECT group_concat(identifier, ' ') FROM (SELECT identifier FROM fields "
+                      "WHERE autofillTrigger=1 ORDER BY identifier DESC);"),
+              QStringLiteral("-5 -6"));
+    EXPECT_EQ(text(b, "SELECT group_concat(identifier, ' ') FROM (SELECT identifier FROM fields "
+                      "WHERE autofillValue=1 ORDER BY identifier DESC);"),
+              QStringLiteral("-2 -5 -6 -7 -8 -10 -11 -15"));
+    EXPECT_EQ(text(b, "SELECT group_concat(name, ', ') FROM (SELECT name FROM fields "
+                      "WHERE identifier < -15 ORDER BY identifier DESC);"),
+              QStringLiteral("Unit, Date Created, Date Modified"));
     EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM fields;")), 18);
     EXPECT_FALSE(b.inTransaction());
     // Running it again changes nothing.
     EXPECT_FALSE(b.upgradeDatabase());
-}
 
-TEST(SchemaUpgrade, CanadianHomeCurrencyMarksTheUSDollar)
-{
-    auto business = TWBusiness::businessWithConnection(makeVersion1(QStringLiteral("CAD")), true);
-    ASSERT_TRUE(business);
-    EXPECT_EQ(twQueryText(*business, QStringLiteral("SELECT symbol FROM units WHERE code='USD';")),
-              QStringLiteral("US$"));
-    EXPECT_EQ(twQueryText(*business, QStringLiteral("SELECT symbol FROM units WHERE code='CAD';")),
-              QStringLiteral("$"));
+    auto canadian = TWBusiness::businessWithConnection(makeVersion1(QStringLiteral("CAD")), true);
+    ASSERT_TRUE(canadian);
+    EXPECT_EQ(text(*canadian, "SELECT group_concat(code || symbol, ' ') FROM "
+                              "(SELECT * FROM units ORDER BY code);"),
+              QStringLiteral("CAD$ USDUS$"));
 }
 
 TEST(SchemaUpgrade, ColumnsThatExistAlreadyAreKept)
@@ -443,19 +395,12 @@ TEST(SchemaUpgrade, ColumnsThatExistAlreadyAreKept)
     auto business = TWBusiness::businessWithConnection(db, true, &error);
     ASSERT_TRUE(business) << error->localizedDescription().toStdString();
     EXPECT_EQ(business->databaseVersion(), 0x02000000u);
-    EXPECT_EQ(twQueryText(*business, QStringLiteral("SELECT quantity FROM tasks;")),
-              QStringLiteral("2.5"));
-    EXPECT_EQ(
-        twQueryText(*business, QStringLiteral("SELECT name FROM fields WHERE identifier=-16;")),
-        QStringLiteral("Mine"));
-    EXPECT_EQ(
-        twQueryInt(*business,
-                   QStringLiteral("SELECT COUNT(*) FROM fields WHERE identifier IN (-17, -18);")),
-        2);
+    EXPECT_EQ(text(*business, "SELECT quantity FROM tasks;"), QStringLiteral("2.5"));
+    EXPECT_EQ(text(*business, "SELECT group_concat(name, ', ') FROM (SELECT name FROM fields "
+                              "WHERE identifier < -15 ORDER BY identifier DESC);"),
+              QStringLiteral("Mine, Date Created, Date Modified"));
     EXPECT_TRUE(
         business->columnExists(QStringLiteral("relationships"), QStringLiteral("splitIdentifier")));
-    EXPECT_TRUE(
-        business->columnExists(QStringLiteral("transactions"), QStringLiteral("dateModified")));
 }
 
 TEST(SchemaUpgrade, RefusedOrUnknownVersions)
@@ -471,7 +416,6 @@ TEST(SchemaUpgrade, RefusedOrUnknownVersions)
     twExec(future, QStringLiteral("UPDATE info SET value=50331648 WHERE identifier=1;"));
     EXPECT_FALSE(TWBusiness::businessWithConnection(future, true, &error));
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->domain(), QStringLiteral("Tallyworth Database Error"));
     EXPECT_EQ(error->code(), -1);
 
     // Accounts but no version row: not a document of ours.
@@ -500,12 +444,10 @@ TEST(SchemaUpgrade, AFailingStepLeavesTheDatabaseAsItWas)
     const TWErrorResult error = business.upgradeDatabase();
     ASSERT_TRUE(error);
     EXPECT_EQ(error->domain(), QStringLiteral("Tallyworth Database Error"));
-    EXPECT_FALSE(error->localizedDescription().isEmpty());
     EXPECT_FALSE(business.columnExists(QStringLiteral("businesses"),
                                        QStringLiteral("currencyUpdateInterval")));
     EXPECT_FALSE(business.columnExists(QStringLiteral("clients"), QStringLiteral("company")));
-    EXPECT_EQ(twQueryText(business, QStringLiteral("SELECT symbol FROM units WHERE code='CAD';")),
-              QStringLiteral("$"));
+    EXPECT_EQ(text(business, "SELECT symbol FROM units WHERE code='CAD';"), QStringLiteral("$"));
     EXPECT_EQ(business.databaseVersion(), 0x01000000u);
     EXPECT_FALSE(business.inTransaction());
 }
