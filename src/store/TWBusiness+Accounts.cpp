@@ -463,9 +463,9 @@ TWErrorResult TWBusiness::deleteAccountTransactionsHook(const TWAccountPtr &acco
 // A business whose closing (nominal-transfer) account is this account loses
 // that setting (businessInfoDeleteAccount). A failure fails the deletion, so
 // the setting never names a missing account.
-TWErrorResult TWBusiness::businessInfoDeleteAccountHook(const TWAccountPtr &)
+TWErrorResult TWBusiness::businessInfoDeleteAccountHook(const TWAccountPtr &account)
 {
-    return std::nullopt;
+    return account ? businessInfoDeleteAccount(*account) : std::nullopt;
 }
 
 // Column settings forget the account (columnSettingsDeleteAccount).

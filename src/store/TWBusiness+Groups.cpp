@@ -369,48 +369,48 @@ TWErrorResult TWBusiness::deleteGroup(const TWGroupPtr &group, bool notify)
 // with notifications by deleteClient, deleteMerchant, deleteReport and
 // deleteFilter; the first error is returned and undoes the whole group
 // deletion.
+namespace
+{
+
+// Deletes every listed record directly inside the group, each with its own
+// notifications. The walk goes over a snapshot, since every delete changes the
+// list, and skips records a cascade already took away.
+template <class List, class Index, class Delete>
+TWErrorResult deleteRecordsInGroup(qint32 parent, const List &listed, const Index &index,
+                                   Delete deleteRecord)
+{
+    const List records = listed;
+    for (const auto &record : records) {
+        if (record->parentIdentifier() != parent || index.value(record->identifier()) != record)
+            continue;
+        if (TWErrorResult error = deleteRecord(record))
+            return error;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
 TWErrorResult TWBusiness::deleteGroupOtherItemsHook(const TWGroupPtr &group)
 {
     const qint32 parent = group->identifier();
-    // Each walk goes over a snapshot, since every delete changes the list.
     switch (group->type()) {
-    case TWItemTypeClientGroup: {
-        const TWClientList clients = m_clients;
-        for (const TWClientPtr &client : clients) {
-            if (client->parentIdentifier() != parent ||
-                m_clientIndex.value(client->identifier()) != client)
-                continue;
-            if (TWErrorResult error = deleteClient(client, true))
-                return error;
-        }
-        break;
-    }
-    case TWItemTypeMerchantGroup: {
-        const TWMerchantList merchants = m_merchants;
-        for (const TWMerchantPtr &merchant : merchants) {
-            if (merchant->parentIdentifier() != parent ||
-                m_merchantIndex.value(merchant->identifier()) != merchant)
-                continue;
-            if (TWErrorResult error = deleteMerchant(merchant, true))
-                return error;
-        }
-        break;
-    }
-    case TWItemTypeReportGroup: {
-        const TWReportList reports = m_reports;
-        for (const TWReportPtr &report : reports) {
-            if (report->parentIdentifier() != parent ||
-                m_reportIndex.value(report->identifier()) != report)
-                continue;
-            if (TWErrorResult error = deleteReport(report, true))
-                return error;
-        }
-        break;
-    }
+    case TWItemTypeClientGroup:
+        return deleteRecordsInGroup(parent, m_clients, m_clientIndex, [this](const auto &client) {
+            return deleteClient(client, true);
+        });
+    case TWItemTypeMerchantGroup:
+        return deleteRecordsInGroup(parent, m_merchants, m_merchantIndex,
+                                    [this](const auto &merchant) {
+                                        return deleteMerchant(merchant, true);
+                                    });
+    case TWItemTypeReportGroup:
+        return deleteRecordsInGroup(parent, m_reports, m_reportIndex, [this](const auto &report) {
+            return deleteReport(report, true);
+        });
     case TWItemTypeFilterGroup:
         return deleteFiltersInGroup(group, true);
     default:
-        break;
+        return std::nullopt;
     }
-    return std::nullopt;
 }

@@ -83,3 +83,18 @@ TEST(Cascades, DeletingAMerchantRemovesItsBillsAndStopsTheirSchedule)
     ASSERT_FALSE(b.updateRepeatItems(true, false));
     EXPECT_TRUE(b.bills().isEmpty());
 }
+
+// The business row never names a deleted account as its closing account.
+TEST(Cascades, DeletingTheClosingAccountClearsItFromTheBusiness)
+{
+    TWInvoiceBook book = twInvoiceBook();
+    ASSERT_TRUE(book.business);
+    TWBusiness &b = book.b();
+    TWBusinessInfoPtr info = b.businessInfo()->copy();
+    info->setNominalTransferAccountIdentifier(kAdvertising);
+    ASSERT_FALSE(b.updateBusinessInfo(info));
+    ASSERT_FALSE(b.deleteAccount(b.accountWithIdentifier(kAdvertising), false));
+    EXPECT_EQ(b.businessInfo()->nominalTransferAccountIdentifier(), 0);
+    EXPECT_EQ(twCount(b, QStringLiteral("SELECT nominalTransferAccountIdentifier FROM businesses;")),
+              0);
+}
