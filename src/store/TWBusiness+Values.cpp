@@ -166,20 +166,30 @@ TWErrorResult TWBusiness::addValue(const TWValuePtr &value, bool notify)
     return scope.commit();
 }
 
+// The list and name a value's row holds; none when there is no such row.
+TWResult<std::optional<TWBusiness::StoredValue>> TWBusiness::storedValue(qint32 identifier)
+{
+    TWStatement row = statement(kValuesRowSQL);
+    row.bindInt32(identifier);
+    TWResult<std::optional<StoredValue>> result;
+    if (row.next())
+        result.value = StoredValue{row.columnInt32(0), row.columnText(1)};
+    result.error = row.error();
+    return result;
+}
+
 TWErrorResult TWBusiness::deleteValue(const TWValuePtr &value, bool notify)
 {
     if (!value)
         return misuse();
     WriteScope scope(*this);
     // The stored row, whose list and name leave the lists in memory.
-    TWStatement row = statement(kValuesRowSQL);
-    row.bindInt32(value->identifier());
-    const bool found = row.next();
-    if (TWErrorResult error = row.error())
-        return scope.finish(error);
-    const qint32 code = found ? row.columnInt32(0) : 0;
-    const QString name = found ? row.columnText(1) : QString();
-    row.reset();
+    const TWResult<std::optional<StoredValue>> stored = storedValue(value->identifier());
+    if (stored.error)
+        return scope.finish(stored.error);
+    const bool found = stored.value.has_value();
+    const qint32 code = found ? stored.value->code : 0;
+    const QString name = found ? stored.value->name : QString();
 
     TWStatement remove = statement(kValuesDeleteSQL);
     remove.bindInt32(value->identifier());
@@ -199,14 +209,12 @@ TWErrorResult TWBusiness::updateValue(const TWValuePtr &value, bool notify)
     if (!value)
         return misuse();
     WriteScope scope(*this);
-    TWStatement row = statement(kValuesRowSQL);
-    row.bindInt32(value->identifier());
-    const bool found = row.next();
-    if (TWErrorResult error = row.error())
-        return scope.finish(error);
-    const qint32 code = found ? row.columnInt32(0) : 0;
-    const QString oldName = found ? row.columnText(1) : QString();
-    row.reset();
+    const TWResult<std::optional<StoredValue>> stored = storedValue(value->identifier());
+    if (stored.error)
+        return scope.finish(stored.error);
+    const bool found = stored.value.has_value();
+    const qint32 code = found ? stored.value->code : 0;
+    const QString oldName = found ? stored.value->name : QString();
 
     TWStatement update = statement(kValuesRenameSQL);
     update.bindText(value->name()).bindInt32(value->identifier());
