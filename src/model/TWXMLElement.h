@@ -21,6 +21,13 @@ class TWXMLElement
 {
 public:
     TWXMLElement() = default;
+    // Frees the subtree without recursion: a document nested thousands of
+    // levels deep must not exhaust the stack when it is released.
+    ~TWXMLElement();
+    TWXMLElement(const TWXMLElement &) = default;
+    TWXMLElement &operator=(const TWXMLElement &) = default;
+    TWXMLElement(TWXMLElement &&) = default;
+    TWXMLElement &operator=(TWXMLElement &&) = default;
     explicit TWXMLElement(QString name) : m_name(std::move(name)) {}
     TWXMLElement(QString name, TWXMLAttributes attributes, TWXMLElementList elements, QString data)
         : m_name(std::move(name)), m_attributes(std::move(attributes)),

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -124,6 +125,82 @@ void unparsedEntityDeclaration(void *context, const xmlChar *name, const xmlChar
     entityDeclaration(context, name, 0, nullptr, nullptr, nullptr);
 }
 
+// An attribute-list declaration adds its defaults to every matching element,
+// and libxml2 compares each default with each attribute of every such
+// element: refuse the document like an entity declaration.
+void attributeDeclaration(void *context, const xmlChar *element, const xmlChar *name, int, int,
+                          const xmlChar *, xmlEnumerationPtr tree)
+{
+    if (tree)
+        xmlFreeEnumeration(tree);
+    parserOf(context)->refuse(
+        TWLocalized("xmlAttributeDeclarationRefused").arg(text(element), text(name)));
+}
+
+// The offset just past the first `terminator` at or after `from`, or the end.
+qsizetype skipPast(const QByteArray &data, qsizetype from, const char *terminator)
+{
+    const qsizetype found = data.indexOf(terminator, from);
+    return found < 0 ? data.size() : found + qsizetype(std::strlen(terminator));
+}
+
+struct AttributeCounts {
+    qint64 largest = 0; // on one start tag
+    qint64 total = 0;   // in the whole document
+};
+
+// The attributes (namespace declarations included) of the start tags, counted
+// in one pass over the bytes: every '=' outside a quoted value inside a start
+// tag counts. Malformed markup can only count too many, and libxml2 then
+// refuses such a document anyway.
+AttributeCounts countAttributes(const QByteArray &data)
+{
+    const char *bytes = data.constData();
+    const qsizetype size = data.size();
+    AttributeCounts counts;
+    qsizetype i = 0;
+    while (i < size) {
+        const void *open = std::memchr(bytes + i, '<', size_t(size - i));
+        if (!open)
+            break;
+        i = static_cast<const char *>(open) - bytes;
+        const QByteArrayView rest(bytes + i, size - i);
+        if (rest.startsWith("<!--")) {
+            i = skipPast(data, i + 4, "-->");
+            continue;
+        }
+        if (rest.startsWith("<![CDATA[")) {
+            i = skipPast(data, i + 9, "]]>");
+            continue;
+        }
+        if (rest.startsWith("<?")) {
+            i = skipPast(data, i + 2, "?>");
+            continue;
+        }
+        ++i;
+        if (i < size && (bytes[i] == '/' || bytes[i] == '!'))
+            continue;
+        qint64 count = 0;
+        char quote = 0;
+        for (; i < size; ++i) {
+            const char c = bytes[i];
+            if (quote) {
+                if (c == quote)
+                    quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '=') {
+                ++count;
+            } else if (c == '>' || c == '<') {
+                break;
+            }
+        }
+        counts.largest = qMax(counts.largest, count);
+        counts.total += count;
+    }
+    return counts;
+}
+
 xmlSAXHandler makeHandler()
 {
     xmlSAXHandler handler{};
@@ -135,6 +212,7 @@ xmlSAXHandler makeHandler()
     handler.error = error;
     handler.entityDecl = entityDeclaration;
     handler.unparsedEntityDecl = unparsedEntityDeclaration;
+    handler.attributeDecl = attributeDeclaration;
     return handler;
 }
 
@@ -180,6 +258,11 @@ TWXMLElementPtr TWXMLParser::parseData(const QByteArray &data, TWErrorResult *er
 
     if (data.size() > m_maximumSize || data.size() > INT_MAX) {
         m_error = syntaxError(TWLocalized("xmlDocumentTooLarge").arg(m_maximumSize));
+    } else if (const AttributeCounts counts = countAttributes(data);
+               counts.largest > kMaximumAttributeCount) {
+        m_error = syntaxError(TWLocalized("xmlTooManyAttributes").arg(kMaximumAttributeCount));
+    } else if (counts.total > kMaximumAttributeTotal) {
+        m_error = syntaxError(TWLocalized("xmlTooManyAttributesInAll").arg(kMaximumAttributeTotal));
     } else {
         xmlSAXHandler handler = makeHandler();
         xmlParserCtxtPtr context = xmlCreatePushParserCtxt(&handler, this, nullptr, 0, nullptr);
@@ -239,6 +322,10 @@ void TWXMLParser::xmlElementStart(const QString &name, const TWXMLAttributes &at
 {
     if (++m_elementCount > m_maximumElementCount) {
         refuse(TWLocalized("xmlTooManyElements").arg(m_maximumElementCount));
+        return;
+    }
+    if (m_elementStack.size() >= kMaximumDepth) {
+        refuse(TWLocalized("xmlNestedTooDeeply").arg(kMaximumDepth));
         return;
     }
     auto element = std::make_shared<TWXMLElement>(name, attributes, TWXMLElementList(), QString());

@@ -2,7 +2,8 @@
 // Reads an XML document into a tree of TWXMLElements. Layout packages, the
 // news feed and bank files come from outside, so the reader never expands
 // entities, never loads a DTD or anything else over the network or from disk,
-// and refuses documents beyond a size and an element count.
+// and refuses documents beyond a size, an element count, a nesting depth and
+// a number of attributes on one element and in all.
 
 #include "TWError.h"
 #include "TWXMLElement.h"
@@ -20,6 +21,18 @@ class TWXMLParser
 public:
     static constexpr qint64 kDefaultMaximumSize = 32LL * 1024 * 1024;
     static constexpr qint64 kDefaultMaximumElementCount = 1000000;
+    // Layouts nest a few dozen levels at most, feeds and bank files less.
+    static constexpr int kMaximumDepth = 128;
+    // libxml2's work on one start tag grows with the square of its
+    // attributes, so their number is bounded before libxml2 sees the bytes.
+    static constexpr int kMaximumAttributeCount = 100;
+    // Building the tree costs time for each attribute; no document read here
+    // needs more than a few thousand.
+    static constexpr qint64 kMaximumAttributeTotal = 200000;
+    // Size caps for the documents that are small: a layout's description and
+    // the news feed. Bank files keep kDefaultMaximumSize.
+    static constexpr qint64 kLayoutMaximumSize = 2LL * 1024 * 1024;
+    static constexpr qint64 kNewsFeedMaximumSize = 1LL * 1024 * 1024;
 
     TWXMLParser();
     ~TWXMLParser();

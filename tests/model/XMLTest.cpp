@@ -176,6 +176,105 @@ TEST(XMLParserSecurity, OversizedDocumentsAreRefused)
     EXPECT_EQ(root->elements().size(), 9);
 }
 
+TEST(XMLParserSecurity, DeepNestingIsRefusedAndDeepTreesAreFreedWithoutRecursion)
+{
+    // Nesting within the limit reads as it stands.
+    const int allowed = TWXMLParser::kMaximumDepth;
+    TWErrorResult error;
+    TWXMLElementPtr root = parse(QByteArray("<a>").repeated(allowed) + "x" +
+                                     QByteArray("</a>").repeated(allowed),
+                                 &error);
+    EXPECT_FALSE(error);
+    int depth = 0;
+    for (TWXMLElementPtr element = root; element; ++depth)
+        element = element->elements().value(0);
+    EXPECT_EQ(depth, allowed);
+
+    // 200,000 levels: refused with the reader's error, the partial tree no
+    // deeper than the limit.
+    const int levels = 200000;
+    TWXMLParser parser;
+    root = parser.parseData(QByteArray("<a>").repeated(levels) + QByteArray("</a>").repeated(levels),
+                            &error);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), QStringLiteral("XML Syntax Error"));
+    EXPECT_TRUE(error->localizedDescription().contains(QString::number(allowed)));
+    depth = 0;
+    for (TWXMLElementPtr element = root; element; ++depth)
+        element = element->elements().value(0);
+    EXPECT_LE(depth, allowed);
+
+    // A tree built by code far deeper than any stack releases without a
+    // crash, and a subtree still held elsewhere survives its parent.
+    root = TWXMLElement::xmlElementWithName(QStringLiteral("a"));
+    TWXMLElementPtr held;
+    TWXMLElementPtr last = root;
+    for (int i = 0; i < 300000; ++i) {
+        auto child = TWXMLElement::xmlElementWithName(QStringLiteral("a"));
+        last->appendElement(child);
+        last = child;
+        if (i == 10)
+            held = child;
+    }
+    last.reset();
+    root.reset();
+    ASSERT_TRUE(held);
+    depth = 0;
+    for (TWXMLElementPtr element = held; element; ++depth)
+        element = element->elements().value(0);
+    EXPECT_EQ(depth, 300000 - 10);
+    held.reset();
+}
+
+TEST(XMLParserSecurity, AttributeFloodsAreRefusedBeforeParsing)
+{
+    // Up to the cap is read; '=' inside values, comments, CDATA and
+    // processing instructions does not count as an attribute.
+    QByteArray tag = "<a";
+    for (int i = 0; i < TWXMLParser::kMaximumAttributeCount; ++i)
+        tag += " k" + QByteArray::number(i) + "='x=y'";
+    const QByteArray noise = "<!-- <b " + QByteArray("c=1 ").repeated(500) + "--><?pi " +
+                             QByteArray("d=2 ").repeated(500) + "?><![CDATA[<e " +
+                             QByteArray("f=3 ").repeated(500) + "]]>";
+    TWErrorResult error;
+    TWXMLElementPtr root = parse(tag + ">" + noise + "</a>", &error);
+    EXPECT_FALSE(error);
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->attributes().size(), TWXMLParser::kMaximumAttributeCount);
+    EXPECT_EQ(root->attributes().value(QStringLiteral("k7")), QStringLiteral("x=y"));
+
+    // One more, and a flood of 200,000 attributes or namespace declarations
+    // (libxml2 alone would need half a minute for them): refused at once.
+    parse(tag + " z='1'/>", &error);
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->localizedDescription().contains(
+        QString::number(TWXMLParser::kMaximumAttributeCount)));
+    for (const QByteArray &prefix : {QByteArray("a"), QByteArray("xmlns:n")}) {
+        QByteArray flood = "<r><e";
+        for (int i = 0; i < 200000; ++i)
+            flood += ' ' + prefix + QByteArray::number(i) + "=\"v\"";
+        flood += "/></r>";
+        root = parse(flood, &error);
+        ASSERT_TRUE(error);
+        EXPECT_FALSE(root);
+    }
+
+    // A document full of elements at the cap: refused by its total.
+    QByteArray many = "<r>";
+    for (int i = 0; i <= TWXMLParser::kMaximumAttributeTotal / TWXMLParser::kMaximumAttributeCount;
+         ++i)
+        many += tag + "/>";
+    parse(many + "</r>", &error);
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->localizedDescription().contains(
+        QString::number(TWXMLParser::kMaximumAttributeTotal)));
+
+    // Attribute-list declarations would add defaults to every element.
+    parse("<!DOCTYPE r [<!ATTLIST e " + QByteArray("a CDATA 'v' ").repeated(3) + ">]><r><e/></r>",
+          &error);
+    EXPECT_TRUE(error);
+}
+
 TEST(XMLParser, ParsesOnSeveralThreadsAtOnce)
 {
     std::atomic<int> failures = 0;
