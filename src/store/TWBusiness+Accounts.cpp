@@ -354,7 +354,7 @@ TWErrorResult TWBusiness::updateAccount(const TWAccountPtr &account, bool notify
             .bindText(account->institutionRoutingTransit())
             .bindText(account->institutionWireTransfer())
             .bindInt32(account->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     const TWAccountPtr listed = m_accountIndex.value(account->identifier());
@@ -391,7 +391,7 @@ TWErrorResult TWBusiness::updateAccountSortOrder(const TWAccountPtr &account, bo
     {
         TWStatement update = statement(kAccountsUpdateSortOrderSQL);
         update.bindInt64(account->sortOrder()).bindInt32(account->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     if (notify)

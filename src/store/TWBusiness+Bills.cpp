@@ -189,7 +189,7 @@ TWErrorResult TWBusiness::updateBill(const TWBillPtr &bill, bool notify)
             .bindInt32(bill->repeatIdentifier())
             .bindText(bill->notes())
             .bindInt32(bill->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     m_bills.replace(scope, bill);

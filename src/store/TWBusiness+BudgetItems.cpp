@@ -260,7 +260,7 @@ TWErrorResult TWBusiness::updateBudgetItem(const TWBudgetItemPtr &item, bool not
             .bindInt64(qint64(item->cycleUnit()))
             .bindBool(item->rollover())
             .bindInt32(item->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     if (m_budgetItemFilings.contains(item.get())) {

@@ -125,7 +125,7 @@ TWErrorResult TWBusiness::updateBusinessInfo(const TWBusinessInfoPtr &businessIn
     update.bindInt64(info.currencyUpdateInterval());
     bindDetails(update, info);
     update.bindInt32(kBusinessIdentifier);
-    if (TWErrorResult error = update.execute())
+    if (TWErrorResult error = update.executeUpdate())
         return scope.finish(error);
 
     // The row keeps its type and home currency; so does the record in memory,

@@ -106,14 +106,14 @@ TWErrorResult updateContact(TWBusiness &business, const char *sql, const TWConta
     TWStatement update = business.statement(sql);
     bindContact(update, item);
     update.bindInt32(item.identifier());
-    return update.execute();
+    return update.executeUpdate();
 }
 
 TWErrorResult updateSortOrder(TWBusiness &business, const char *sql, const TWItem &item)
 {
     TWStatement update = business.statement(sql);
     update.bindInt64(item.sortOrder()).bindInt32(item.identifier());
-    return update.execute();
+    return update.executeUpdate();
 }
 
 TWErrorResult deleteRow(TWBusiness &business, const char *sql, const TWItem &item)

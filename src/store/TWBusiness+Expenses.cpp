@@ -153,7 +153,7 @@ TWErrorResult TWBusiness::updateExpense(const TWExpensePtr &expense, bool notify
             .bindDouble(expense->taxRate())
             .bindText(expense->notes())
             .bindInt32(expense->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     // The project was not written: the object keeps the stored one.

@@ -172,7 +172,7 @@ TWErrorResult updateChoice(TWBusiness &business, const std::shared_ptr<Item> &it
     TWBusiness::WriteScope scope(business);
     TWStatement update = business.statement(ChoiceKind<Item>::renameSQL);
     update.bindText(item->name()).bindInt32(item->identifier()).bindInt32(field->identifier());
-    if (TWErrorResult error = update.execute())
+    if (TWErrorResult error = update.executeUpdate())
         return scope.finish(error);
     const QList<std::shared_ptr<Item>> oldItems = ChoiceKind<Item>::items(*field);
     QList<std::shared_ptr<Item>> items = oldItems;
@@ -511,7 +511,7 @@ TWErrorResult TWBusiness::updateField(const TWFieldPtr &field, bool notify)
         .bindBool(field->autofillTrigger())
         .bindBool(field->autofillValue())
         .bindInt32(field->identifier());
-    if (TWErrorResult error = update.execute())
+    if (TWErrorResult error = update.executeUpdate())
         return scope.finish(error);
 
     const TWFieldList oldFields = m_fields;
@@ -542,7 +542,7 @@ TWErrorResult TWBusiness::updateFieldAutofill(const TWFieldPtr &field, bool noti
     update.bindBool(field->autofillTrigger())
         .bindBool(field->autofillValue())
         .bindInt32(field->identifier());
-    if (TWErrorResult error = update.execute())
+    if (TWErrorResult error = update.executeUpdate())
         return scope.finish(error);
     if (notify)
         scope.post(TWFieldUpdateNotification, fieldInfo(field));
@@ -643,6 +643,10 @@ TWErrorResult TWBusiness::updateFieldPercentTotal(const TWFieldPtr &field, bool 
 {
     if (!field || !std::isfinite(field->percent()))
         return misuse();
+    // The setting is a row of its own, written afresh: a field deleted
+    // meanwhile would get a setting that nothing ever removes.
+    if (!fieldWithIdentifier(field->identifier()))
+        return databaseError(SQLITE_NOTFOUND);
     WriteScope scope(*this);
     TWStatement remove = statement(kPercentTotalsDeleteSQL);
     remove.bindInt32(field->identifier());

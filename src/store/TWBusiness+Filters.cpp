@@ -456,7 +456,7 @@ TWErrorResult TWBusiness::updateFilter(const TWFilterPtr &filter, bool notify)
             .bindInt32(filter->parentIdentifier())
             .bindInt64(filter->sortOrder())
             .bindInt32(filter->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     if (TWErrorResult error = addFilterCriterion(filter))
@@ -483,7 +483,7 @@ TWErrorResult TWBusiness::updateFilterSortOrder(const TWFilterPtr &filter, bool 
     {
         TWStatement update = statement(kFiltersUpdateSortOrderSQL);
         update.bindInt64(filter->sortOrder()).bindInt32(filter->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     if (notify)

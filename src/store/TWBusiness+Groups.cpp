@@ -251,7 +251,7 @@ TWErrorResult TWBusiness::updateGroup(const TWGroupPtr &group, bool notify)
             .bindInt64(group->sortOrder())
             .bindBool(group->expanded())
             .bindInt32(group->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     // Another object of a listed group's identifier (an edited copy) takes
@@ -282,7 +282,7 @@ TWErrorResult TWBusiness::updateGroupSortOrder(const TWGroupPtr &group, bool not
     {
         TWStatement update = statement(kGroupsUpdateSortOrderSQL);
         update.bindInt64(group->sortOrder()).bindInt32(group->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     if (notify)
@@ -299,7 +299,7 @@ TWErrorResult TWBusiness::updateGroupExpanded(const TWGroupPtr &group, bool noti
     {
         TWStatement update = statement(kGroupsUpdateExpandedSQL);
         update.bindBool(group->expanded()).bindInt32(group->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     if (notify)

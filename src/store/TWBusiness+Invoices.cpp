@@ -301,7 +301,7 @@ TWErrorResult TWBusiness::updateInvoice(const TWInvoicePtr &invoice, bool notify
             .bindInt32(invoice->repeatIdentifier())
             .bindText(invoice->notes())
             .bindInt32(invoice->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     m_invoices.replace(scope, invoice);

@@ -257,7 +257,7 @@ TWErrorResult TWBusiness::updateProject(const TWProjectPtr &project, bool notify
             .bindDouble(project->taxRate())
             .bindText(project->notes())
             .bindInt32(project->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     {

@@ -145,7 +145,7 @@ TWErrorResult TWBusiness::updateRelationship(const TWRelationshipPtr &relationsh
     WriteScope scope(*this);
     TWStatement update = statement(kRelationshipsUpdateSQL);
     update.bindDouble(relationship->value()).bindInt32(relationship->identifier());
-    if (TWErrorResult error = update.execute())
+    if (TWErrorResult error = update.executeUpdate())
         return scope.finish(error);
 
     // The listed relationship keeps the value its row now holds, also when

@@ -170,12 +170,10 @@ TWErrorResult TWBusiness::updateRepeat(const TWRepeatPtr &repeat, bool notify)
         .bindInt64(qint64(TWDateAdditions::dateValue(repeat->endDate())))
         .bindBool(repeat->active())
         .bindInt32(repeat->identifier());
-    if (TWErrorResult error = update.execute())
-        return scope.finish(error);
     // Listing an object that has no row would make a schedule that is lost
     // at the next opening.
-    if (sqlite3_changes(database()) == 0)
-        return scope.finish(databaseError(SQLITE_NOTFOUND));
+    if (TWErrorResult error = update.executeUpdate())
+        return scope.finish(error);
     TWStoreLists::replaceListed(scope, m_repeats, m_repeatIndex, repeat);
     if (notify)
         scope.post(TWRepeatUpdateNotification, repeatInfo(repeat));

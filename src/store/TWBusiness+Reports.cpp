@@ -163,7 +163,7 @@ TWErrorResult TWBusiness::updateReport(const TWReportPtr &report, bool notify)
         update.bindText(report->name());
         bindReport(update, *report);
         update.bindInt32(report->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     const TWReportPtr listed = m_reportIndex.value(report->identifier());
@@ -188,7 +188,7 @@ TWErrorResult TWBusiness::updateReportSortOrder(const TWReportPtr &report, bool 
     {
         TWStatement update = statement(kReportsUpdateSortOrderSQL);
         update.bindInt64(report->sortOrder()).bindInt32(report->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     if (notify)

@@ -187,7 +187,7 @@ TWErrorResult TWBusiness::updateTask(const TWTaskPtr &task, bool notify)
             .bindDouble(task->taxRate())
             .bindText(task->notes())
             .bindInt32(task->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     // The project was not written: the object keeps the stored one, so the
@@ -334,7 +334,7 @@ TWErrorResult TWBusiness::updateTaskItem(const TWTaskItemPtr &taskItem, bool not
             .bindInt64(TWWorkColumns::momentColumn(taskItem->endDateTime()))
             .bindText(taskItem->notes())
             .bindInt32(taskItem->identifier());
-        if (TWErrorResult error = update.execute())
+        if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
     if (const std::optional<qint32> stored = m_taskItems.storedOwner(*taskItem);

@@ -226,7 +226,7 @@ TWErrorResult TWBusiness::updateSplit(const TWSplitPtr &split)
         .bindInt64(split->totalEnd())
         .bindText(split->unit() ? split->unit()->code() : QString())
         .bindInt32(split->identifier());
-    return scope.finish(update.execute());
+    return scope.finish(update.executeUpdate());
 }
 
 TWErrorResult TWBusiness::deleteSplit(const TWSplitPtr &split)

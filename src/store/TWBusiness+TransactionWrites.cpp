@@ -319,7 +319,7 @@ TWErrorResult TWBusiness::updateTransactionState(const TWTransactionPtr &transac
     WriteScope scope(*this);
     TWStatement update = statement(kTransactionsUpdateStateSQL);
     update.bindInt64(qint64(transaction->state())).bindInt32(transaction->identifier());
-    if (TWErrorResult error = update.execute())
+    if (TWErrorResult error = update.executeUpdate())
         return scope.finish(error);
     if (notify)
         scope.post(TWTransactionUpdateNotification, transactionInfo(transaction));

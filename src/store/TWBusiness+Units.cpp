@@ -199,7 +199,7 @@ TWErrorResult TWBusiness::updateUnit(const TWUnitPtr &unit, bool notify)
         .bindText(unit->symbol())
         .bindBool(unit->favourite())
         .bindText(unit->code());
-    if (TWErrorResult error = update.execute())
+    if (TWErrorResult error = update.executeUpdate())
         return scope.finish(error);
 
     const TWUnitPtr listed = m_unitsDictionary.value(unit->code());
@@ -223,7 +223,7 @@ TWErrorResult TWBusiness::updateUnitRate(const TWUnitPtr &unit, bool notify)
     update.bindDouble(unit->rate());
     bindLastUpdated(update, unit->lastUpdatedDate());
     update.bindText(unit->code());
-    if (TWErrorResult error = update.execute())
+    if (TWErrorResult error = update.executeUpdate())
         return scope.finish(error);
     if (notify)
         scope.post(TWUnitUpdateNotification, unitInfo(unit));

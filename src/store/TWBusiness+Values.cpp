@@ -218,7 +218,7 @@ TWErrorResult TWBusiness::updateValue(const TWValuePtr &value, bool notify)
 
     TWStatement update = statement(kValuesRenameSQL);
     update.bindText(value->name()).bindInt32(value->identifier());
-    if (TWErrorResult error = update.execute())
+    if (TWErrorResult error = update.executeUpdate())
         return scope.finish(error);
     if (found) {
         countValueName(code, oldName, -1);

@@ -142,6 +142,17 @@ TWErrorResult TWStatement::execute()
     return error();
 }
 
+TWErrorResult TWStatement::executeUpdate()
+{
+    step();
+    reset();
+    if (m_failure || !m_statement)
+        return error();
+    if (sqlite3_changes(sqlite3_db_handle(m_statement)) == 0)
+        m_failure = SQLITE_NOTFOUND;
+    return error();
+}
+
 bool TWStatement::next()
 {
     return step() == SQLITE_ROW;

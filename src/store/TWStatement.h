@@ -47,6 +47,10 @@ public:
     // resets it at once. Success is SQLITE_OK or SQLITE_DONE; anything else is
     // returned as a database error record.
     TWErrorResult execute();
+    // Runs the UPDATE of one stored record like execute(), and fails with
+    // SQLITE_NOTFOUND when it changed no row: the record was deleted, and
+    // the caller must not list or announce it again.
+    TWErrorResult executeUpdate();
     // Steps a query: true with a row to read; false at the end or on failure
     // (then `error()` holds it).
     bool next();

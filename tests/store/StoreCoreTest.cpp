@@ -134,6 +134,33 @@ TEST(Statements, FailuresAreReportedAndStopTheStatement)
         twQueryInt(*business, QStringLiteral("SELECT COUNT(*) FROM info WHERE identifier=7;")), 0);
 }
 
+TEST(Statements, AnUpdateThatChangesNoRowIsNotFound)
+{
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    twExec(*business, QStringLiteral("INSERT INTO info (identifier, value) VALUES (7, 1);"));
+    TWStatement update = business->statement("UPDATE info SET value=? WHERE identifier=?;");
+    update.bindInt32(2).bindInt32(7);
+    EXPECT_FALSE(update.executeUpdate());
+    TWStatement missing = business->statement("UPDATE info SET value=? WHERE identifier=?;");
+    missing.bindInt32(2).bindInt32(8);
+    const TWErrorResult error = missing.executeUpdate();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), SQLITE_NOTFOUND);
+
+    // Every update of a record whose row is gone answers the same, and
+    // announces nothing.
+    TWNotificationRecorder recorder(business.get());
+    auto unit = std::make_shared<TWUnit>();
+    unit->setCode(QStringLiteral("XQZ"));
+    for (const TWErrorResult &result :
+         {business->updateUnit(unit, true), business->updateUnitRate(unit, true)}) {
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->code(), SQLITE_NOTFOUND);
+    }
+    EXPECT_TRUE(recorder.names().isEmpty());
+}
+
 TEST(Statements, AreResetSoTablesCanBeDropped)
 {
     auto business = twMakeBusiness();

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 namespace
 {
 
@@ -221,4 +223,42 @@ TEST(Tasks, SpanOfTheRecordedTime)
     ASSERT_FALSE(business->addTaskItem(twWorkItem(102, 100, QDateTime(), QDateTime()), false));
     EXPECT_EQ(business->oldestTaskItemDate(), twLocal(2024, 1, 5, 9));
     EXPECT_EQ(business->newestTaskItemDate(), twLocal(2024, 6, 1, 10));
+}
+
+TEST(Tasks, UpdatesOfDeletedRecordsChangeNothing)
+{
+    // A running timer may still hold a time item the user deleted: saving it
+    // must neither list it again nor announce it.
+    auto business = twMakeBusiness();
+    ASSERT_TRUE(business);
+    const TWProjectPtr project = twWorkProject(100, 7, QStringLiteral("P"));
+    const TWTaskPtr task = twWorkTask(250, 100, twLocal(2024, 3, 4));
+    const TWTaskItemPtr item =
+        twWorkItem(100, 250, twLocal(2024, 3, 4, 9, 0, 0), twLocal(2024, 3, 4, 10, 0, 0));
+    const TWExpensePtr expense = twWorkExpense(100, 100, twLocal(2024, 3, 4));
+    ASSERT_FALSE(business->addProject(project, false));
+    ASSERT_FALSE(business->addTask(task, false));
+    ASSERT_FALSE(business->addTaskItem(item, false));
+    ASSERT_FALSE(business->addExpense(expense, false));
+
+    ASSERT_FALSE(business->deleteTaskItem(item, false));
+    ASSERT_FALSE(business->deleteExpense(expense, false));
+    ASSERT_FALSE(business->deleteTask(task, false));
+    ASSERT_FALSE(business->deleteProject(project, false));
+
+    TWNotificationRecorder recorder(business.get());
+    item->setEndDateTime(twLocal(2024, 3, 4, 11, 0, 0));
+    for (const TWErrorResult &error :
+         {business->updateTaskItem(item, true), business->updateExpense(expense, true),
+          business->updateTask(task, true), business->updateProject(project, true)}) {
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), SQLITE_NOTFOUND);
+    }
+    EXPECT_TRUE(recorder.names().isEmpty()) << recorder.names().join(u' ').toStdString();
+    EXPECT_TRUE(business->taskItems().isEmpty());
+    EXPECT_FALSE(business->taskItemWithIdentifier(100));
+    EXPECT_TRUE(business->expenses().isEmpty());
+    EXPECT_TRUE(business->tasks().isEmpty());
+    EXPECT_TRUE(business->projects().isEmpty());
+    EXPECT_EQ(countRows(*business, "taskItems"), 0);
 }
