@@ -128,8 +128,11 @@ TWAccountingPeriodPtr TWBusiness::accountingPeriodForDate(const QDateTime &date)
         if (containsDate(date, period->startDate(), period->endDate()))
             return period;
         if (period->startDate().isValid() && compareDate(date, period->startDate()) < 0) {
-            // A gap between two periods: its own stretch of days, not the
-            // open-ended one after the last period.
+            // A gap between two periods: its own stretch of days, as the
+            // list with gaps shows it. The open-ended stretch after the last
+            // period would start after the day itself, and with today in a
+            // gap every transaction, today's too, would lie before the
+            // current period.
             return nonePeriod(TWDateAdditions::nextDayDate(previousEnd),
                               TWDateAdditions::yesterdayDate(period->startDate()));
         }

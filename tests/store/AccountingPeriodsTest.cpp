@@ -148,6 +148,45 @@ TEST(AccountingPeriods, SortedWithGaps)
     EXPECT_TRUE(b.sortedAccountingPeriodsWithNone(true).isEmpty());
 }
 
+TEST(AccountingPeriods, ADayInAGapBelongsToThatGap)
+{
+    // Overlapping periods, a gap of one day and a gap of two months: a day in
+    // a gap gets the gap's own stretch, the same unnamed period the list with
+    // gaps shows, never the open stretch after the last period (which would
+    // start after the day itself).
+    auto business = businessWithPeriods(
+        {period("C", QDate(2021, 3, 1), QDate(2021, 12, 31)),
+         period("A", QDate(2020, 1, 1), QDate(2020, 12, 31)),
+         period("B", QDate(2020, 6, 1), QDate(2020, 8, 31)),
+         period("D", QDate(2022, 1, 2), QDate(2022, 12, 31))},
+        false);
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const auto at = [&b](int y, int m, int d) {
+        return describe(b.accountingPeriodForDate(twLocal(y, m, d, 12)));
+    };
+    EXPECT_EQ(at(2021, 1, 15), "-:2021-01-01..2021-02-28");
+    EXPECT_EQ(at(2021, 2, 28), "-:2021-01-01..2021-02-28");
+    EXPECT_EQ(at(2022, 1, 1), "-:2022-01-01..2022-01-01");
+    EXPECT_EQ(at(2020, 9, 1), "A:2020-01-01..2020-12-31");
+
+    TWFixedClock clock(2023, 6, 1);
+    for (const TWAccountingPeriodPtr &entry : b.sortedAccountingPeriodsWithNone(false)) {
+        if (entry->identifier() != 0 || !entry->startDate().isValid())
+            continue;
+        EXPECT_EQ(describe(b.accountingPeriodForDate(entry->startDate())), describe(entry));
+        EXPECT_EQ(describe(b.accountingPeriodForDate(entry->endDate())), describe(entry));
+    }
+
+    // Today in the gap: the current period is the gap, today's work is not
+    // before it, and the last period is the one that ended before the gap.
+    clock.set(twLocal(2021, 2, 10, 9));
+    EXPECT_EQ(describe(b.currentAccountingPeriod()), "-:2021-01-01..2021-02-28");
+    EXPECT_FALSE(b.dateBeforeActiveAccountingPeriod(twLocal(2021, 2, 10)));
+    EXPECT_TRUE(b.dateBeforeActiveAccountingPeriod(twLocal(2020, 12, 31, 23)));
+    EXPECT_EQ(describe(b.lastAccountingPeriod()), "A:2020-01-01..2020-12-31");
+}
+
 TEST(AccountingPeriodsUpdate, NoPeriodsGetTheCurrentYear)
 {
     TWFixedClock clock(2024, 6, 15, 9, 30);
