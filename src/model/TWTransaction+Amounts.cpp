@@ -85,6 +85,87 @@ void TWTransaction::updateTotalsWithMasterTotalType(int masterTotalType, int tot
     recompute(TWTotalTypeBusiness, m_totalBusiness, homeUnit);
 }
 
+namespace
+{
+
+// |amount| without the overflow of negating the smallest amount.
+quint64 magnitude(qint64 amount)
+{
+    return amount < 0 ? quint64(0) - quint64(amount) : quint64(amount);
+}
+
+bool sameUnit(const TWUnitPtr &a, const TWUnitPtr &b)
+{
+    return a && b && a->code() == b->code();
+}
+
+// Adds `residue` (minus the sum of `amount` over the lines) to `amount` of the
+// line at `largest`; nothing when the sum does not fit an amount.
+template <typename Amount, typename SetAmount>
+void settleResidue(const TWSplitList &lines, qsizetype largest, Amount amount, SetAmount setAmount)
+{
+    qint64 sum = 0;
+    for (const TWSplitPtr &line : lines) {
+        if (__builtin_add_overflow(sum, amount(*line), &sum))
+            return;
+    }
+    qint64 settled = 0;
+    if (sum == 0 || __builtin_sub_overflow(amount(*lines.at(largest)), sum, &settled))
+        return;
+    setAmount(*lines.at(largest), settled);
+}
+
+} // namespace
+
+void TWTransaction::updateSplitTotals(const TWAccountLookup &account, const TWUnitPtr &homeUnit,
+                                      const TWUnitConverter &convert)
+{
+    if (!m_hasSplit || !convert)
+        return;
+    detachParts();
+    TWSplitList lines;
+    QList<TWUnitPtr> accountUnits;
+    for (const TWSplitPtr &split : std::as_const(m_splits)) {
+        if (!split)
+            continue;
+        const TWAccountPtr found = account ? account(split->accountIdentifier()) : TWAccountPtr();
+        const TWUnitPtr accountUnit = found ? found->unit() : TWUnitPtr();
+        split->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, accountUnit,
+                                               homeUnit, convert);
+        lines.append(split);
+        accountUnits.append(accountUnit);
+    }
+    if (lines.size() < 2)
+        return;
+
+    // Only lines that balance in one unit of their own can be made to
+    // balance in the others.
+    qint64 sum = 0;
+    qsizetype largest = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const TWSplit &line = *lines.at(i);
+        if (!sameUnit(line.unit(), lines.first()->unit()) ||
+            __builtin_add_overflow(sum, line.total(), &sum))
+            return;
+        if (magnitude(line.total()) > magnitude(lines.at(largest)->total()))
+            largest = i;
+    }
+    if (sum != 0)
+        return;
+
+    if (homeUnit)
+        settleResidue(
+            lines, largest, [](const TWSplit &line) { return line.totalBusiness(); },
+            [](TWSplit &line, qint64 v) { line.setTotalBusiness(v); });
+    bool oneAccountUnit = true;
+    for (const TWUnitPtr &unit : std::as_const(accountUnits))
+        oneAccountUnit = oneAccountUnit && sameUnit(unit, accountUnits.first());
+    if (oneAccountUnit)
+        settleResidue(
+            lines, largest, [](const TWSplit &line) { return line.totalAccount(); },
+            [](TWSplit &line, qint64 v) { line.setTotalAccount(v); });
+}
+
 void TWTransaction::updatePercentTotals(const TWFieldList &fields)
 {
     detachParts();

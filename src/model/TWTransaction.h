@@ -289,6 +289,14 @@ public:
                                          const TWUnitPtr &account1Unit,
                                          const TWUnitPtr &account2Unit,
                                          const TWUnitPtr &homeUnit, const TWUnitConverter &convert);
+    // Converts every line of a split transaction from its typed amount
+    // (`total`) into its account's unit and the home unit. Each line rounds
+    // on its own, so when the lines balance in their one unit, the residue
+    // of the rounding goes to the line with the largest absolute amount and
+    // the lines balance exactly in the home unit too (and in the accounts'
+    // unit, when every line's account has the same one).
+    void updateSplitTotals(const TWAccountLookup &account, const TWUnitPtr &homeUnit,
+                           const TWUnitConverter &convert);
     // The amounts of every percent-of-total field (the share of the positive
     // base, or the share on top of it), truncated toward zero. An amount that
     // cannot be represented (the percent makes it infinite, or it overflows)
@@ -359,6 +367,7 @@ public:
                                     bool ignoreSplits);
     void updateTotalsWithMasterTotalType(int masterTotalType, int totalType,
                                          TWBusiness &business);
+    void updateSplitTotals(TWBusiness &business);
     void updatePercentTotals(TWBusiness &business);
     QString uniqueAttachmentName(const QString &name, const QString &extension,
                                  TWBusiness &business);

@@ -497,18 +497,18 @@ TWErrorResult TWBusiness::updateInvoiceTransaction(const TWInvoicePtr &invoice,
         const qint64 subtotal = TWInvoice::invoiceSubtotalTotal(tasks, expenses);
         const qint64 tax = TWInvoice::invoiceTaxTotal(tasks, expenses);
         TWSplitList splits;
-        const auto line = [this, &splits, &unit](qint32 account, qint64 total) {
+        const auto line = [&splits, &unit](qint32 account, qint64 total) {
             // Identifier 0: numbered when stored.
-            TWSplitPtr split =
-                TWSplit::splitWithIdentifier(0, QString(), account, total, 0, 0, 0, 0, unit);
-            split->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *this);
-            splits.append(split);
+            splits.append(
+                TWSplit::splitWithIdentifier(0, QString(), account, total, 0, 0, 0, 0, unit));
         };
         line(receivable, TWWorkArithmetic::add(subtotal, tax));
         line(taxAccount->identifier(), TWWorkArithmetic::subtract(0, tax));
         line(incomeAccount->identifier(), TWWorkArithmetic::subtract(0, subtotal));
         entry->setHasSplit(true);
         entry->setSplits(splits);
+        // Converted together, so that the lines balance in the home unit too.
+        entry->updateSplitTotals(*this);
     } else {
         // No longer split either: lines left from a taxed form would
         // otherwise keep counting in the balances.

@@ -103,6 +103,13 @@ void TWTransaction::updateTotalsWithMasterTotalType(int masterTotalType, int tot
                                     TWBusiness::unitConverter());
 }
 
+void TWTransaction::updateSplitTotals(TWBusiness &business)
+{
+    updateSplitTotals(
+        [&business](qint32 identifier) { return business.accountWithIdentifier(identifier); },
+        business.homeUnit(), TWBusiness::unitConverter());
+}
+
 void TWTransaction::updatePercentTotals(TWBusiness &business)
 {
     updatePercentTotals(business.fields());
