@@ -127,10 +127,10 @@ TEST(SplitTotals, BalancedForeignLinesBalanceExactlyInHomeAndAccountUnits)
     int settled = 0;
     for (int round = 0; round < 2000; ++round) {
         // Lines in one foreign unit, accounts in another (or in one each).
-        const TWUnitPtr lineUnit = unit("EUR", double(uniform(1000, 3000000)) / 10000.0,
-                                        places.at(int(uniform(0, 2))));
-        const TWUnitPtr accountUnit = unit("GBP", double(uniform(1000, 3000000)) / 10000.0,
-                                           places.at(int(uniform(0, 2))));
+        const TWUnitPtr lineUnit =
+            unit("EUR", double(uniform(1000, 3000000)) / 10000.0, places.at(int(uniform(0, 2))));
+        const TWUnitPtr accountUnit =
+            unit("GBP", double(uniform(1000, 3000000)) / 10000.0, places.at(int(uniform(0, 2))));
         const bool oneAccountUnit = round % 3 != 0;
         QHash<qint32, TWAccountPtr> accounts;
         TWSplitList lines;

@@ -181,9 +181,8 @@ TEST(XMLParserSecurity, DeepNestingIsRefusedAndDeepTreesAreFreedWithoutRecursion
     // Nesting within the limit reads as it stands.
     const int allowed = TWXMLParser::kMaximumDepth;
     TWErrorResult error;
-    TWXMLElementPtr root = parse(QByteArray("<a>").repeated(allowed) + "x" +
-                                     QByteArray("</a>").repeated(allowed),
-                                 &error);
+    TWXMLElementPtr root = parse(
+        QByteArray("<a>").repeated(allowed) + "x" + QByteArray("</a>").repeated(allowed), &error);
     EXPECT_FALSE(error);
     int depth = 0;
     for (TWXMLElementPtr element = root; element; ++depth)
@@ -194,8 +193,8 @@ TEST(XMLParserSecurity, DeepNestingIsRefusedAndDeepTreesAreFreedWithoutRecursion
     // deeper than the limit.
     const int levels = 200000;
     TWXMLParser parser;
-    root = parser.parseData(QByteArray("<a>").repeated(levels) + QByteArray("</a>").repeated(levels),
-                            &error);
+    root = parser.parseData(
+        QByteArray("<a>").repeated(levels) + QByteArray("</a>").repeated(levels), &error);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->domain(), QStringLiteral("XML Syntax Error"));
     EXPECT_TRUE(error->localizedDescription().contains(QString::number(allowed)));

@@ -154,12 +154,11 @@ TEST(AccountingPeriods, ADayInAGapBelongsToThatGap)
     // a gap gets the gap's own stretch, the same unnamed period the list with
     // gaps shows, never the open stretch after the last period (which would
     // start after the day itself).
-    auto business = businessWithPeriods(
-        {period("C", QDate(2021, 3, 1), QDate(2021, 12, 31)),
-         period("A", QDate(2020, 1, 1), QDate(2020, 12, 31)),
-         period("B", QDate(2020, 6, 1), QDate(2020, 8, 31)),
-         period("D", QDate(2022, 1, 2), QDate(2022, 12, 31))},
-        false);
+    auto business = businessWithPeriods({period("C", QDate(2021, 3, 1), QDate(2021, 12, 31)),
+                                         period("A", QDate(2020, 1, 1), QDate(2020, 12, 31)),
+                                         period("B", QDate(2020, 6, 1), QDate(2020, 8, 31)),
+                                         period("D", QDate(2022, 1, 2), QDate(2022, 12, 31))},
+                                        false);
     ASSERT_TRUE(business);
     TWBusiness &b = *business;
     const auto at = [&b](int y, int m, int d) {
