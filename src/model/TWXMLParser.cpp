@@ -163,23 +163,24 @@ AttributeCounts countAttributes(const QByteArray &data)
         const void *open = std::memchr(bytes + i, '<', size_t(size - i));
         if (!open)
             break;
-        i = static_cast<const char *>(open) - bytes;
-        const QByteArrayView rest(bytes + i, size - i);
-        if (rest.startsWith("<!--")) {
-            i = skipPast(data, i + 4, "-->");
+        i = static_cast<const char *>(open) - bytes + 1;
+        if (i >= size)
+            break;
+        const char kind = bytes[i];
+        if (kind == '/')
+            continue;
+        if (kind == '?') {
+            i = skipPast(data, i + 1, "?>");
             continue;
         }
-        if (rest.startsWith("<![CDATA[")) {
-            i = skipPast(data, i + 9, "]]>");
+        if (kind == '!') {
+            const QByteArrayView rest(bytes + i, size - i);
+            if (rest.startsWith("!--"))
+                i = skipPast(data, i + 3, "-->");
+            else if (rest.startsWith("![CDATA["))
+                i = skipPast(data, i + 8, "]]>");
             continue;
         }
-        if (rest.startsWith("<?")) {
-            i = skipPast(data, i + 2, "?>");
-            continue;
-        }
-        ++i;
-        if (i < size && (bytes[i] == '/' || bytes[i] == '!'))
-            continue;
         qint64 count = 0;
         char quote = 0;
         for (; i < size; ++i) {
