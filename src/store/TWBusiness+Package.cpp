@@ -5,6 +5,8 @@
 
 #include "TWBusiness.h"
 
+#include "TWPackageFiles.h"
+
 #include "TWClock.h"
 #include "TWLocalized.h"
 #include "TWPropertyList.h"
@@ -35,6 +37,17 @@ TWError notDocumentError(const QString &path)
                         TWLocalized("packageNotDocumentDescription").arg(path));
 }
 
+// A package whose database, settings or attachments lead elsewhere through a
+// symbolic link is neither read nor written: reading would take in a file
+// outside the document, and saving would rewrite it.
+TWErrorResult refuseLinks(const QString &packagePath)
+{
+    const QString link = TWPackageFiles::firstSymbolicLink(packagePath);
+    if (link.isEmpty())
+        return std::nullopt;
+    return packageError(TWPackageLinkError, TWLocalized("packageLinkDescription").arg(link));
+}
+
 // The cleaned absolute path of a local file URL; empty for anything else.
 QString localPath(const QUrl &url)
 {
@@ -59,8 +72,8 @@ public:
 
     int open(const QString &path, int flags)
     {
-        const int rc =
-            sqlite3_open_v2(QFile::encodeName(path).constData(), &m_connection, flags, nullptr);
+        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_connection,
+                                       flags | SQLITE_OPEN_NOFOLLOW, nullptr);
         if (rc == SQLITE_OK)
             sqlite3_busy_timeout(m_connection, kFileBusyTimeoutMilliseconds);
         return rc;
@@ -295,6 +308,8 @@ TWErrorResult TWBusiness::initWithURL(const QUrl &url, bool allowUpgrade)
         return packageError(TWPackageLocationError,
                             TWLocalized("packageLocationDescription").arg(url.toDisplayString()));
     m_url = url;
+    if (TWErrorResult error = refuseLinks(path))
+        return error;
     // Missing, unreadable or not a dictionary: every setting takes its
     // default. Only a plain file is read (never a pipe or a device).
     QVariantMap stored;
@@ -349,6 +364,11 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
     if (!error)
         error = updateAccountingPeriods(false);
     error = scope.finish(error);
+    if (error && error->domain() == TWDatabaseErrorDomain && error->code() == SQLITE_TOOBIG)
+        error = packageError(TWPackageValueSizeError,
+                             TWLocalized("packageValueSizeDescription")
+                                 .arg(localPath(m_url))
+                                 .arg(TWStoredValueSizeLimit / (1024 * 1024)));
     if (error)
         closeDatabase();
     return error;
@@ -519,6 +539,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     const QDir package(path);
     const QString attachmentsPath = package.filePath(TWPackageAttachmentsFolderName);
     const bool inPlace = !m_url.isEmpty() && localPath(m_url) == path && QFileInfo::exists(path);
+    if (TWErrorResult error = refuseLinks(path))
+        return error;
 
     if (!inPlace && !QDir().mkpath(path))
         return packageError(TWPackageFolderError,

@@ -78,6 +78,9 @@ TWErrorResult TWBusiness::openInMemoryDatabase()
         sqlite3_close_v2(connection);
         return databaseError(rc);
     }
+    // Names, notes, logos and icons fit in a few megabytes; a larger value is
+    // refused when it is read or written instead of being held in memory.
+    sqlite3_limit(connection, SQLITE_LIMIT_LENGTH, TWStoredValueSizeLimit);
     return adoptDatabase(connection);
 }
 
