@@ -10,6 +10,7 @@
 #include "TWClock.h"
 #include "TWLocalized.h"
 #include "TWPropertyList.h"
+#include "TWSchema.h"
 #include "TWTransaction.h"
 
 #include <QDir>
@@ -118,6 +119,125 @@ int backupDatabase(sqlite3 *destination, sqlite3 *source)
     if (rc == SQLITE_DONE || rc == SQLITE_OK)
         rc = finished;
     return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+// ---- The schema of a received database ----
+
+TWError schemaError(const char *key, const QString &path, const QString &name,
+                    const QString &column = {})
+{
+    QString text = TWLocalized(key).arg(path, name);
+    if (!column.isEmpty())
+        text = text.arg(column);
+    return packageError(TWPackageSchemaError, text);
+}
+
+QString quotedName(const QString &name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// Leaves of a database copied from a package only its tables and indexes:
+// triggers and views (which would run or answer on the document's behalf),
+// tables of no business database and the planner's statistics are removed.
+// A name of the business schema used by anything but a plain table refuses
+// the document.
+TWErrorResult keepTablesAndIndexes(sqlite3 *database, const QString &path)
+{
+    QStringList drops[4]; // triggers, views, virtual tables, tables
+    sqlite3_stmt *rows = nullptr;
+    int rc = sqlite3_prepare_v2(database, "SELECT type, name, sql FROM main.sqlite_schema;", -1,
+                                &rows, nullptr);
+    while (rc == SQLITE_OK && sqlite3_step(rows) == SQLITE_ROW) {
+        const auto text = [rows](int column) {
+            return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(rows, column)));
+        };
+        const QString type = text(0);
+        const QString name = text(1);
+        const bool isVirtual = text(2).simplified().startsWith(QLatin1String("CREATE VIRTUAL"),
+                                                               Qt::CaseInsensitive);
+        const bool known = TWSchema::createSQL(name) != nullptr;
+        if (known && (type != QLatin1String("table") || isVirtual)) {
+            sqlite3_finalize(rows);
+            return schemaError("packageSchemaObjectDescription", path, name);
+        }
+        if (type == QLatin1String("trigger"))
+            drops[0].append(QStringLiteral("DROP TRIGGER main.%1;").arg(quotedName(name)));
+        else if (type == QLatin1String("view"))
+            drops[1].append(QStringLiteral("DROP VIEW main.%1;").arg(quotedName(name)));
+        else if (type == QLatin1String("table") && !known &&
+                 (!name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive) ||
+                  name.startsWith(QLatin1String("sqlite_stat"), Qt::CaseInsensitive)))
+            drops[isVirtual ? 2 : 3].append(
+                QStringLiteral("DROP TABLE IF EXISTS main.%1;").arg(quotedName(name)));
+    }
+    sqlite3_finalize(rows);
+    if (rc != SQLITE_OK)
+        return notDocumentError(path);
+    for (const QStringList &group : drops) {
+        for (const QString &sql : group) {
+            if (sqlite3_exec(database, sql.toUtf8().constData(), nullptr, nullptr, nullptr) !=
+                SQLITE_OK)
+                return schemaError("packageSchemaDropDescription", path,
+                                   sql.section(QLatin1Char(' '), 2, -1).chopped(1));
+        }
+    }
+    return std::nullopt;
+}
+
+// The ordinary (not hidden, not generated) columns of a table.
+QSet<QString> tableColumns(sqlite3 *database, const char *table)
+{
+    QSet<QString> columns;
+    sqlite3_stmt *rows = nullptr;
+    const QByteArray sql = QByteArray("PRAGMA main.table_xinfo(\"") + table + "\");";
+    if (sqlite3_prepare_v2(database, sql.constData(), -1, &rows, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(rows) == SQLITE_ROW) {
+            if (sqlite3_column_int(rows, 6) == 0)
+                columns.insert(QString::fromUtf8(
+                    reinterpret_cast<const char *>(sqlite3_column_text(rows, 1))));
+        }
+    }
+    sqlite3_finalize(rows);
+    return columns;
+}
+
+// The columns each table of the current schema has, read once from a
+// database made from the schema's own statements.
+const QHash<QString, QStringList> &requiredColumns()
+{
+    static const QHash<QString, QStringList> columns = [] {
+        QHash<QString, QStringList> result;
+        sqlite3 *scratch = nullptr;
+        if (sqlite3_open_v2(":memory:", &scratch, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                            nullptr) == SQLITE_OK) {
+            for (const TWSchema::Table &table : TWSchema::tables()) {
+                sqlite3_exec(scratch, table.createSQL, nullptr, nullptr, nullptr);
+                QStringList names = tableColumns(scratch, table.name).values();
+                names.sort();
+                result.insert(QLatin1String(table.name), names);
+            }
+        }
+        sqlite3_close(scratch);
+        return result;
+    }();
+    return columns;
+}
+
+// Refuses a database whose tables lack a column the store reads or writes.
+TWErrorResult checkRequiredColumns(sqlite3 *database, const QString &path)
+{
+    for (const TWSchema::Table &table : TWSchema::tables()) {
+        const QSet<QString> present = tableColumns(database, table.name);
+        for (const QString &column : requiredColumns().value(QLatin1String(table.name))) {
+            if (!present.contains(column))
+                return schemaError("packageSchemaColumnDescription", path,
+                                   QLatin1String(table.name), column);
+        }
+    }
+    return std::nullopt;
 }
 
 // ---- Attachment files ----
@@ -354,6 +474,8 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
     WriteScope scope(*this);
     QSet<QString> created;
     TWErrorResult error = prepareSchema(allowUpgrade, &created);
+    if (!error && !isNew)
+        error = checkRequiredColumns(m_database, localPath(m_url));
     if (!error)
         error = populateDatabase(created, isNew);
     if (!error)
@@ -405,6 +527,9 @@ TWErrorResult TWBusiness::copyPackageDatabase(const QString &path)
         return notDocumentError(info.absolutePath());
     if (rc != SQLITE_OK)
         return databaseError(rc);
+
+    if (TWErrorResult error = keepTablesAndIndexes(m_database, info.absolutePath()))
+        return error;
 
     // Damage the backup cannot see (pages cut off, broken trees) would
     // surface later, half-way through the document.

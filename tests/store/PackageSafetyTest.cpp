@@ -124,3 +124,81 @@ TEST(PackageSafety, AValueLargerThanTheLimitRefusesTheDocument)
     EXPECT_TRUE(business->executeSQL(
         QStringLiteral("UPDATE businesses SET name=zeroblob(%1);").arg(bytes)));
 }
+
+namespace
+{
+
+QStringList schemaObjects(sqlite3 *database)
+{
+    QStringList objects;
+    sqlite3_stmt *rows = nullptr;
+    sqlite3_prepare_v2(database,
+                       "SELECT type || ' ' || name FROM sqlite_schema WHERE type IN "
+                       "('trigger', 'view') OR name IN ('extra', 'shadowed') ORDER BY 1;",
+                       -1, &rows, nullptr);
+    while (rows && sqlite3_step(rows) == SQLITE_ROW)
+        objects.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(rows, 0))));
+    sqlite3_finalize(rows);
+    return objects;
+}
+
+} // namespace
+
+TEST(PackageSafety, AReceivedDatabaseKeepsOnlyItsTablesAndIndexes)
+{
+    TWFixedClock clock(2024, 3, 15);
+    TWTestTempDir dir;
+    const QUrl url = savedPackage(dir, QStringLiteral("Doc"));
+    execOnFile(url, QStringLiteral(
+                        "CREATE TRIGGER rewrite AFTER UPDATE ON businesses BEGIN "
+                        "DELETE FROM accounts; END;"
+                        "CREATE TABLE extra (x); INSERT INTO extra VALUES (1);"
+                        "CREATE INDEX extraIndex ON extra (x);"
+                        "CREATE VIEW shadowed AS SELECT * FROM accounts;"
+                        "CREATE INDEX accountsNameIndex ON accounts (name);"));
+    auto business = twOpenPackage(url);
+    ASSERT_TRUE(business);
+    EXPECT_EQ(schemaObjects(business->database()), QStringList());
+    EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT COUNT(*) FROM sqlite_schema WHERE "
+                                                   "name='accountsNameIndex';")),
+              1);
+    const qint64 accounts = business->accounts().size();
+    ASSERT_GT(accounts, 0);
+    twExec(*business, QStringLiteral("UPDATE businesses SET name='Changed';"));
+    EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT COUNT(*) FROM accounts;")), accounts);
+
+    // Saved back without them.
+    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSave));
+    sqlite3 *file = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(twPackageFile(url, QStringLiteral("Data.sql"))),
+                           &file),
+              SQLITE_OK);
+    EXPECT_EQ(schemaObjects(file), QStringList());
+    sqlite3_close(file);
+}
+
+TEST(PackageSafety, AKnownTableThatIsNoPlainTableOrLacksAColumnIsRefused)
+{
+    TWFixedClock clock(2024, 3, 15);
+    const struct {
+        const char *sql;
+        const char *named;
+    } cases[] = {
+        {"DROP TABLE clients; CREATE VIEW clients AS SELECT * FROM accounts;", "clients"},
+        {"DROP TABLE reports; CREATE TABLE r (x); CREATE INDEX reports ON r (x);", "reports"},
+        {"ALTER TABLE clients DROP COLUMN name;", "name"},
+        {"ALTER TABLE accounts RENAME COLUMN notes TO remarks;", "notes"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.sql);
+        TWTestTempDir dir;
+        const QUrl url = savedPackage(dir, QStringLiteral("Doc"));
+        execOnFile(url, QString::fromLatin1(c.sql));
+        const TWErrorResult error = openError(url);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->domain(), TWPackageErrorDomain);
+        EXPECT_EQ(error->code(), TWPackageSchemaError);
+        EXPECT_TRUE(error->localizedDescription().contains(QLatin1String(c.named)))
+            << error->localizedDescription().toStdString();
+    }
+}
