@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <sqlite3.h>
 
@@ -25,7 +24,6 @@ namespace
 
 // Waiting for another process that holds the package's database file.
 constexpr int kFileBusyTimeoutMilliseconds = 2000;
-constexpr qint64 kCopyChunkSize = 1 << 20;
 
 TWError packageError(int code, const QString &description)
 {
@@ -250,12 +248,35 @@ struct WrittenAttachment {
     QString thumbnailFilePath;
 };
 
+TWErrorResult copyAttachmentFile(const QString &source, const QString &target, bool *created);
+
 struct WrittenAttachments {
     QList<WrittenAttachment> attachments;
     // Transactions whose every attachment is in the package now.
     TWTransactionList transactions;
     // Cleaned absolute paths of the files in the package they use.
     QSet<QString> paths;
+    // Files this save put where there was none, removed again when the save
+    // fails before the database is committed.
+    QStringList created;
+    bool copied = false;
+
+    TWErrorResult copy(const QString &source, const QString &target)
+    {
+        bool isNew = false;
+        TWErrorResult error = copyAttachmentFile(source, target, &isNew);
+        if (isNew)
+            created.append(target);
+        if (!error && cleanAbsolutePath(source) != cleanAbsolutePath(target))
+            copied = true;
+        return error;
+    }
+    void removeCreated()
+    {
+        for (const QString &path : std::as_const(created))
+            QFile::remove(path);
+        created.clear();
+    }
 };
 
 TWError attachmentError(const QString &path, const QString &reason)
@@ -265,36 +286,22 @@ TWError attachmentError(const QString &path, const QString &reason)
 }
 
 // Copies the file to `target` whole or not at all (a temporary file renamed
-// over the target). A file that is already the target is left as it is.
-TWErrorResult copyAttachmentFile(const QString &source, const QString &target)
+// over the target), without flushing it: the save flushes all its copies at
+// once. A file that is already the target is left as it is. `created` is set
+// when nothing was at the target before.
+TWErrorResult copyAttachmentFile(const QString &source, const QString &target, bool *created)
 {
+    *created = false;
     const QFileInfo sourceInfo(source);
     if (!sourceInfo.isFile())
         return attachmentError(source, QStringLiteral("not a file"));
     if (cleanAbsolutePath(source) == cleanAbsolutePath(target))
         return std::nullopt;
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return attachmentError(source, in.errorString());
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
-        return attachmentError(source, out.errorString());
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(kCopyChunkSize);
-        if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
-            out.cancelWriting();
-            return attachmentError(source, in.errorString());
-        }
-        if (chunk.isEmpty())
-            break;
-        if (out.write(chunk) != chunk.size()) {
-            const QString reason = out.errorString();
-            out.cancelWriting();
-            return attachmentError(source, reason);
-        }
-    }
-    if (!out.commit())
-        return attachmentError(source, out.errorString());
+    const bool existed = QFileInfo::exists(target) || QFileInfo(target).isSymLink();
+    QString reason;
+    if (!TWPackageFiles::copyFile(source, target, &reason))
+        return attachmentError(source, reason);
+    *created = !existed;
     return std::nullopt;
 }
 
@@ -337,15 +344,15 @@ TWErrorResult writeAttachments(TWBusiness &business,
                                     dir.filePath(TWBusiness::attachmentFileName(
                                         attachment->identifier(), attachment->fileName())),
                                     attachment->thumbnailFilePath()};
-            if (TWErrorResult error = copyAttachmentFile(attachment->filePath(), entry.filePath))
+            if (TWErrorResult error = written.copy(attachment->filePath(), entry.filePath))
                 return error;
             written.paths.insert(cleanAbsolutePath(entry.filePath));
             if (attachment->type() == TWAttachmentTypePhoto &&
                 !attachment->thumbnailFilePath().isEmpty()) {
                 entry.thumbnailFilePath =
                     dir.filePath(TWBusiness::attachmentThumbnailFileName(attachment->identifier()));
-                if (TWErrorResult error = copyAttachmentFile(attachment->thumbnailFilePath(),
-                                                             entry.thumbnailFilePath))
+                if (TWErrorResult error =
+                        written.copy(attachment->thumbnailFilePath(), entry.thumbnailFilePath))
                     return error;
                 written.paths.insert(cleanAbsolutePath(entry.thumbnailFilePath));
             }
@@ -676,12 +683,23 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
 
     // Attachment files first, so that a database naming them is never
     // written without them; then the database, then the settings.
+    // Every attachment file has an identifier no file of the saved document
+    // takes, so copying never replaces a file that document still uses; a
+    // save that fails before the database is committed removes the files it
+    // added.
     WrittenAttachments written;
+    const auto failed = [&written](const TWError &error) -> TWErrorResult {
+        written.removeCreated();
+        return error;
+    };
     if (TWErrorResult error =
             writeAttachments(*this, transactions, attachmentsPath, inPlace, written))
-        return error;
+        return failed(*error);
+    // One flush for all the copies, before a database naming them lands.
+    if (written.copied && !TWPackageFiles::syncFileSystem(attachmentsPath))
+        return failed(attachmentError(attachmentsPath, QStringLiteral("not flushed to disk")));
     if (TWErrorResult error = writePackageDatabase(package.filePath(TWPackageDataFileName)))
-        return error;
+        return failed(*error);
     if (TWErrorResult error =
             TWPropertyList::writeFile(settings(), package.filePath(TWPackageSettingsFileName)))
         return error;
@@ -704,6 +722,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     } else if (saveOperation == TWSaveOperationSaveAs) {
         m_url = url;
         m_attachmentsFolderPath = attachmentsPath;
+        m_attachmentHighWater = std::max(m_attachmentHighWater,
+                                         TWPackageFiles::highestNumberedEntry(attachmentsPath));
         // The queued files belong to the old package, which still uses them.
         m_deleteAttachments.clear();
     }
