@@ -119,6 +119,56 @@ int backupDatabase(sqlite3 *destination, sqlite3 *source)
     return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
+// ---- Settings and database as one pair ----
+
+// The save generation a database file holds (its user version); 0 for a
+// database never saved with one.
+qint64 databaseGeneration(sqlite3 *database)
+{
+    int rc = SQLITE_OK;
+    return firstText(database, "PRAGMA main.user_version;", &rc).toLongLong();
+}
+
+// The dictionary in a settings file; empty when missing, unreadable or not a
+// dictionary (every setting then takes its default). Only a plain file is
+// read (never a pipe or a device).
+QVariantMap readSettingsFile(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        return {};
+    const TWResult<QVariant> read = TWPropertyList::readFile(path);
+    if (read.ok() && read.value.metaType().id() == QMetaType::QVariantMap)
+        return read.value.toMap();
+    return {};
+}
+
+// The settings that belong to a database of `generation`. A save writes its
+// settings beside the old ones first, then commits the database, then
+// renames them over the old ones: pending settings of the database's own
+// generation are the committed save's and take the old ones' place; any
+// others belong to a save that never committed and are discarded.
+QVariantMap readPackageSettings(const QString &packagePath, qint64 generation)
+{
+    const QDir package(packagePath);
+    const QString settingsPath = package.filePath(TWPackageSettingsFileName);
+    const QString pendingPath = package.filePath(TWPackageFiles::pendingSettingsFileName);
+    if (QFileInfo(pendingPath).isFile()) {
+        const QVariantMap pending = readSettingsFile(pendingPath);
+        bool ok = false;
+        const qint64 pendingGeneration =
+            pending.value(TWPackageFiles::generationKey).toLongLong(&ok);
+        if (ok && generation > 0 && pendingGeneration == generation) {
+            // Finishing the rename may fail (a read-only disk); the pending
+            // settings are the document's all the same.
+            if (TWPackageFiles::renameFile(pendingPath, settingsPath))
+                TWPackageFiles::syncFolder(packagePath);
+            return pending;
+        }
+        QFile::remove(pendingPath);
+    }
+    return readSettingsFile(settingsPath);
+}
+
 // ---- The schema of a received database ----
 
 TWError schemaError(const char *key, const QString &path, const QString &name,
@@ -437,20 +487,13 @@ TWErrorResult TWBusiness::initWithURL(const QUrl &url, bool allowUpgrade)
     m_url = url;
     if (TWErrorResult error = refuseLinks(path))
         return error;
-    // Missing, unreadable or not a dictionary: every setting takes its
-    // default. Only a plain file is read (never a pipe or a device).
-    QVariantMap stored;
-    const QString settingsPath = QDir(path).filePath(TWPackageSettingsFileName);
-    if (QFileInfo(settingsPath).isFile()) {
-        const TWResult<QVariant> read = TWPropertyList::readFile(settingsPath);
-        if (read.ok() && read.value.metaType().id() == QMetaType::QVariantMap)
-            stored = read.value.toMap();
-    }
-    // The loading itself needs these four.
-    applyOpeningSettings(stored);
+    // The settings are read once the database is in memory: which of a
+    // half-finished save's two settings files belongs to the database
+    // depends on the database's generation.
     if (TWErrorResult error = openDatabase(false, allowUpgrade))
         return error;
-    applySettings(stored);
+    applySettings(m_packageSettings);
+    m_packageSettings.clear();
     m_deleteAttachments.clear();
     return std::nullopt;
 }
@@ -471,6 +514,9 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
                 TWLocalized("packageLocationDescription").arg(m_url.toDisplayString())));
         if (TWErrorResult error = copyPackageDatabase(QDir(path).filePath(TWPackageDataFileName)))
             return fail(*error);
+        m_packageSettings = readPackageSettings(path, databaseGeneration(m_database));
+        // The loading itself needs these four.
+        applyOpeningSettings(m_packageSettings);
         // A package without a business database is refused, never taken for
         // a new business.
         if (!tableExists(QStringLiteral("accounts")))
@@ -695,14 +741,60 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     if (TWErrorResult error =
             writeAttachments(*this, transactions, attachmentsPath, inPlace, written))
         return failed(*error);
+    if (TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::AttachmentsCopied))
+        return attachmentError(attachmentsPath, QStringLiteral("stopped"));
     // One flush for all the copies, before a database naming them lands.
     if (written.copied && !TWPackageFiles::syncFileSystem(attachmentsPath))
         return failed(attachmentError(attachmentsPath, QStringLiteral("not flushed to disk")));
-    if (TWErrorResult error = writePackageDatabase(package.filePath(TWPackageDataFileName)))
-        return failed(*error);
+    if (TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::AttachmentsSynced))
+        return attachmentError(attachmentsPath, QStringLiteral("stopped"));
+
+    // "Data.sql" and "Settings.plist" are one pair. The new settings, marked
+    // with the new save generation, are written beside the old ones and
+    // flushed; the database commits with the same generation as its user
+    // version (its own journal makes that step whole); then the settings are
+    // renamed over the old ones. An opening that finds settings still beside
+    // the old ones compares generations: the database's own means the save
+    // committed and the rename is finished; another means it did not, and
+    // they are discarded (readPackageSettings).
+    const QString settingsPath = package.filePath(TWPackageSettingsFileName);
+    const QString pendingPath = package.filePath(TWPackageFiles::pendingSettingsFileName);
+    if (QFileInfo::exists(settingsPath) && !QFileInfo(settingsPath).isFile())
+        return failed(packageError(TWPackageFolderError,
+                                   TWLocalized("packageSettingsBlockedDescription").arg(settingsPath)));
+    const QVariantMap currentSettings = settings();
+    bool stopped = false;
+    const auto writePending = [&](qint64 generation) -> TWErrorResult {
+        QVariantMap marked = currentSettings;
+        marked.insert(TWPackageFiles::generationKey, generation);
+        const TWResult<QByteArray> xml = TWPropertyList::xmlData(marked);
+        if (!xml.ok())
+            return xml.error;
+        QString reason;
+        if (!TWPackageFiles::writeFile(pendingPath, xml.value, true, &reason) ||
+            !TWPackageFiles::syncFolder(path))
+            return packageError(TWPackageFolderError,
+                                TWLocalized("packageSettingsWriteDescription").arg(pendingPath, reason));
+        stopped = TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::SettingsPending);
+        if (stopped)
+            return attachmentError(pendingPath, QStringLiteral("stopped"));
+        return std::nullopt;
+    };
     if (TWErrorResult error =
-            TWPropertyList::writeFile(settings(), package.filePath(TWPackageSettingsFileName)))
-        return error;
+            writePackageDatabase(package.filePath(TWPackageDataFileName), writePending)) {
+        if (stopped)
+            return error;
+        QFile::remove(pendingPath);
+        return failed(*error);
+    }
+    if (TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::DatabaseCommitted))
+        return attachmentError(pendingPath, QStringLiteral("stopped"));
+    // The database is committed: the save has happened. Should the rename
+    // fail, the next opening finishes it.
+    if (TWPackageFiles::renameFile(pendingPath, settingsPath))
+        TWPackageFiles::syncFolder(path);
+    if (TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::SettingsRenamed))
+        return attachmentError(pendingPath, QStringLiteral("stopped"));
 
     // Everything is written: the document may now rely on it.
     const bool documentMoves = inPlace || saveOperation == TWSaveOperationSaveAs;
@@ -730,7 +822,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     return std::nullopt;
 }
 
-TWErrorResult TWBusiness::writePackageDatabase(const QString &path)
+TWErrorResult TWBusiness::writePackageDatabase(
+    const QString &path, const std::function<TWErrorResult(qint64 generation)> &beforeCommit)
 {
     FileConnection file;
     int rc = file.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
@@ -744,9 +837,25 @@ TWErrorResult TWBusiness::writePackageDatabase(const QString &path)
     firstText(file.get(), "PRAGMA journal_mode=DELETE;", &rc);
     if (rc == SQLITE_OK)
         firstText(file.get(), "PRAGMA synchronous=FULL;", &rc);
+    // Reading the file's generation also rolls back what an interrupted
+    // save left in its journal.
+    qint64 fileGeneration = 0;
     if (rc == SQLITE_OK)
-        rc = backupDatabase(file.get(), m_database);
+        fileGeneration = firstText(file.get(), "PRAGMA main.user_version;", &rc).toLongLong();
     if (rc != SQLITE_OK)
         return databaseError(rc);
+    const qint64 oldGeneration = databaseGeneration(m_database);
+    const qint64 generation =
+        std::min<qint64>(std::max(oldGeneration, fileGeneration) + 1, 0x7FFFFFFF);
+    if (TWErrorResult error = beforeCommit(generation))
+        return error;
+    if (TWErrorResult error =
+            executeSQL(QStringLiteral("PRAGMA main.user_version=%1;").arg(generation)))
+        return error;
+    rc = backupDatabase(file.get(), m_database);
+    if (rc != SQLITE_OK) {
+        (void)executeSQL(QStringLiteral("PRAGMA main.user_version=%1;").arg(oldGeneration));
+        return databaseError(rc);
+    }
     return std::nullopt;
 }

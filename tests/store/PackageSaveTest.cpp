@@ -119,3 +119,106 @@ TEST(PackageSave, IdentifiersSkipNumbersThatFilesInThePackageTake)
     EXPECT_EQ(twFileBytes(twPackageFile(url, QStringLiteral("Attachments/140t.jpg"))), "stray");
     EXPECT_EQ(twFileBytes(twPackageFile(url, QStringLiteral("Attachments/141.txt"))), "a");
 }
+
+namespace
+{
+
+// Stops every save at one moment, as if the process had died there.
+class StopAt
+{
+public:
+    explicit StopAt(TWPackageFiles::SaveStep step)
+    {
+        TWPackageFiles::setSaveStepHook([step](TWPackageFiles::SaveStep at) { return at == step; });
+    }
+    ~StopAt() { TWPackageFiles::setSaveStepHook({}); }
+    StopAt(const StopAt &) = delete;
+    StopAt &operator=(const StopAt &) = delete;
+};
+
+QStringList packageEntries(const QUrl &url)
+{
+    return QDir(url.toLocalFile())
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                   QDir::Name);
+}
+
+} // namespace
+
+TEST(PackageSave, ASaveStoppedAtAnyStepOpensAsTheOldOrTheNewPair)
+{
+    using Step = TWPackageFiles::SaveStep;
+    const struct {
+        Step step;
+        bool committed;
+    } steps[] = {{Step::AttachmentsCopied, false},
+                 {Step::AttachmentsSynced, false},
+                 {Step::SettingsPending, false},
+                 {Step::DatabaseCommitted, true},
+                 {Step::SettingsRenamed, true}};
+    TWFixedClock clock(2024, 3, 15);
+    for (const auto &s : steps) {
+        SCOPED_TRACE(int(s.step));
+        TWTestTempDir dir;
+        const QUrl url = twPackageURL(dir, QStringLiteral("Doc"));
+        {
+            auto business = twNewBusiness();
+            ASSERT_TRUE(business);
+            addWithAttachment(*business, dir, QStringLiteral("old.txt"), "old");
+            business->setSearchFieldType(1);
+            ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
+        }
+        {
+            auto business = twOpenPackage(url);
+            ASSERT_TRUE(business);
+            ASSERT_FALSE(business->deleteTransaction(business->transactions().at(0), false, false,
+                                                     false));
+            addWithAttachment(*business, dir, QStringLiteral("new.txt"), "new");
+            business->setSearchFieldType(2);
+            StopAt stop(s.step);
+            ASSERT_TRUE(business->writeToURL(url, TWSaveOperationSave));
+        }
+
+        auto opened = twOpenPackage(url);
+        ASSERT_TRUE(opened);
+        ASSERT_EQ(opened->transactions().size(), 1);
+        const TWTransactionPtr t = opened->transactions().at(0);
+        const std::optional<TWAttachmentList> &attachments = t->attachmentsWithBusiness(*opened);
+        ASSERT_TRUE(attachments && attachments->size() == 1);
+        const TWAttachmentPtr attachment = attachments->at(0);
+        EXPECT_EQ(attachment->fileName(), s.committed ? "new.txt" : "old.txt");
+        EXPECT_EQ(twFileBytes(attachment->filePath()), s.committed ? "new" : "old");
+        EXPECT_EQ(opened->searchFieldType(), s.committed ? 2 : 1);
+        EXPECT_FALSE(QFileInfo::exists(twPackageFile(url, QStringLiteral("Settings.plist.new"))));
+
+        // A later save leaves nothing of the stopped one but its unused files.
+        opened->setSearchFieldType(3);
+        ASSERT_FALSE(opened->writeToURL(url, TWSaveOperationSave));
+        EXPECT_EQ(packageEntries(url),
+                  QStringList({"Attachments", "Data.sql", "Settings.plist"}));
+        EXPECT_EQ(twOpenPackage(url)->searchFieldType(), 3);
+    }
+}
+
+TEST(PackageSave, PendingSettingsOfAnotherGenerationAreDiscarded)
+{
+    TWFixedClock clock(2024, 3, 15);
+    TWTestTempDir dir;
+    const QUrl url = twPackageURL(dir, QStringLiteral("Doc"));
+    auto business = twNewBusiness();
+    ASSERT_TRUE(business);
+    business->setSearchFieldType(4);
+    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
+    // Settings of a save that never committed, and a damaged file.
+    for (const QByteArray &pending :
+         {QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>searchFieldType"
+                     "</key><integer>9</integer><key>packageGeneration</key><integer>2</integer>"
+                     "</dict></plist>"),
+          QByteArray("damaged")}) {
+        ASSERT_TRUE(twWriteBytes(twPackageFile(url, QStringLiteral("Settings.plist.new")), pending));
+        auto opened = twOpenPackage(url);
+        ASSERT_TRUE(opened);
+        EXPECT_EQ(opened->searchFieldType(), 4);
+        EXPECT_FALSE(QFileInfo::exists(twPackageFile(url, QStringLiteral("Settings.plist.new"))));
+    }
+}
