@@ -72,8 +72,10 @@ TWErrorResult TWBusiness::openInMemoryDatabase()
 {
     closeDatabase();
     sqlite3 *connection = nullptr;
+    // The store is used from the main thread only: no mutex on every call.
     const int rc = sqlite3_open_v2(":memory:", &connection,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(connection);
         return databaseError(rc);
