@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -52,6 +54,72 @@ qint64 median(int runs, const std::function<bool()> &work, bool *ok)
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
+}
+
+// The floor under opening: SQLite restoring the package's database into memory
+// and reading every column of every row of every table, nothing more.
+bool rawRead(const QString &package)
+{
+    const QByteArray path = QDir(package).filePath(QStringLiteral("Data.sql")).toUtf8();
+    sqlite3 *file = nullptr;
+    sqlite3 *memory = nullptr;
+    bool ok = sqlite3_open_v2(path.constData(), &file, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+              sqlite3_open_v2(":memory:", &memory,
+                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                              nullptr) == SQLITE_OK;
+    if (ok) {
+        sqlite3_backup *backup = sqlite3_backup_init(memory, "main", file, "main");
+        ok = backup && sqlite3_backup_step(backup, -1) == SQLITE_DONE;
+        ok = sqlite3_backup_finish(backup) == SQLITE_OK && ok;
+    }
+    QList<QByteArray> tables;
+    sqlite3_stmt *list = nullptr;
+    if (ok && sqlite3_prepare_v2(memory, "SELECT name FROM sqlite_schema WHERE type='table';", -1,
+                                 &list, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(list) == SQLITE_ROW)
+            tables.append(reinterpret_cast<const char *>(sqlite3_column_text(list, 0)));
+    }
+    sqlite3_finalize(list);
+    std::uint64_t sum = 0;
+    for (const QByteArray &table : std::as_const(tables)) {
+        sqlite3_stmt *rows = nullptr;
+        const QByteArray sql = "SELECT * FROM \"" + table + "\";";
+        if (sqlite3_prepare_v2(memory, sql.constData(), -1, &rows, nullptr) != SQLITE_OK) {
+            ok = false;
+            break;
+        }
+        const int columns = sqlite3_column_count(rows);
+        while (sqlite3_step(rows) == SQLITE_ROW) {
+            for (int c = 0; c < columns; ++c) {
+                switch (sqlite3_column_type(rows, c)) {
+                case SQLITE_INTEGER:
+                    sum += std::uint64_t(sqlite3_column_int64(rows, c));
+                    break;
+                case SQLITE_FLOAT:
+                    sum += std::uint64_t(sqlite3_column_double(rows, c));
+                    break;
+                case SQLITE_TEXT:
+                    sum += std::uint64_t(QString::fromUtf8(reinterpret_cast<const char *>(
+                                             sqlite3_column_text(rows, c)),
+                                                           sqlite3_column_bytes(rows, c))
+                                             .size());
+                    break;
+                case SQLITE_BLOB:
+                    sum += std::uint64_t(QByteArray(static_cast<const char *>(
+                                                        sqlite3_column_blob(rows, c)),
+                                                    sqlite3_column_bytes(rows, c))
+                                             .size());
+                    break;
+                default:
+                    break;
+                }
+            }
+        }
+        sqlite3_finalize(rows);
+    }
+    sqlite3_close(memory);
+    sqlite3_close(file);
+    return ok && sum != 1; // the sum keeps the reads from being optimised away
 }
 
 std::unique_ptr<TWBusiness> generate(int transactions, const QString &package,
@@ -89,6 +157,9 @@ bool runPhases(int transactions, Phases &phases)
                             business = TWBusiness::businessWithURL(url, false, &error);
                             return business && !failed(error, "businessWithURL");
                         }, &ok));
+    if (!ok)
+        return false;
+    phases.emplace_back(QStringLiteral("raw read"), median(3, [&] { return rawRead(package); }, &ok));
     if (!ok)
         return false;
     TWBusiness &b = *business;
@@ -206,6 +277,8 @@ int main(int argc, char **argv)
             return 1;
         for (const auto &[name, ms] : phases)
             std::printf("%s: %lld ms\n", name.toUtf8().constData(), static_cast<long long>(ms));
+        std::printf("open / raw read: %.2f\n",
+                    double(phases.at(0).second) / double(std::max<qint64>(1, phases.at(1).second)));
         return 0;
     }
     if (mode == QStringLiteral("growth")) {

@@ -5,15 +5,17 @@
 
 #include "TWBusiness.h"
 
+#include "TWPackageFiles.h"
+
 #include "TWClock.h"
 #include "TWLocalized.h"
 #include "TWPropertyList.h"
+#include "TWSchema.h"
 #include "TWTransaction.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <sqlite3.h>
 
@@ -22,7 +24,6 @@ namespace
 
 // Waiting for another process that holds the package's database file.
 constexpr int kFileBusyTimeoutMilliseconds = 2000;
-constexpr qint64 kCopyChunkSize = 1 << 20;
 
 TWError packageError(int code, const QString &description)
 {
@@ -33,6 +34,17 @@ TWError notDocumentError(const QString &path)
 {
     return packageError(TWPackageNotDocumentError,
                         TWLocalized("packageNotDocumentDescription").arg(path));
+}
+
+// A package whose database, settings or attachments lead elsewhere through a
+// symbolic link is neither read nor written: reading would take in a file
+// outside the document, and saving would rewrite it.
+TWErrorResult refuseLinks(const QString &packagePath)
+{
+    const QString link = TWPackageFiles::firstSymbolicLink(packagePath);
+    if (link.isEmpty())
+        return std::nullopt;
+    return packageError(TWPackageLinkError, TWLocalized("packageLinkDescription").arg(link));
 }
 
 // The cleaned absolute path of a local file URL; empty for anything else.
@@ -59,8 +71,8 @@ public:
 
     int open(const QString &path, int flags)
     {
-        const int rc =
-            sqlite3_open_v2(QFile::encodeName(path).constData(), &m_connection, flags, nullptr);
+        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_connection,
+                                       flags | SQLITE_OPEN_NOFOLLOW, nullptr);
         if (rc == SQLITE_OK)
             sqlite3_busy_timeout(m_connection, kFileBusyTimeoutMilliseconds);
         return rc;
@@ -107,6 +119,175 @@ int backupDatabase(sqlite3 *destination, sqlite3 *source)
     return rc == SQLITE_DONE ? SQLITE_OK : rc;
 }
 
+// ---- Settings and database as one pair ----
+
+// The save generation a database file holds (its user version); 0 for a
+// database never saved with one.
+qint64 databaseGeneration(sqlite3 *database)
+{
+    int rc = SQLITE_OK;
+    return firstText(database, "PRAGMA main.user_version;", &rc).toLongLong();
+}
+
+// The dictionary in a settings file; empty when missing, unreadable or not a
+// dictionary (every setting then takes its default). Only a plain file is
+// read (never a pipe or a device).
+QVariantMap readSettingsFile(const QString &path)
+{
+    if (!QFileInfo(path).isFile())
+        return {};
+    const TWResult<QVariant> read = TWPropertyList::readFile(path);
+    if (read.ok() && read.value.metaType().id() == QMetaType::QVariantMap)
+        return read.value.toMap();
+    return {};
+}
+
+// The settings that belong to a database of `generation`. A save writes its
+// settings beside the old ones first, then commits the database, then
+// renames them over the old ones: pending settings of the database's own
+// generation are the committed save's and take the old ones' place; any
+// others belong to a save that never committed and are discarded.
+QVariantMap readPackageSettings(const QString &packagePath, qint64 generation)
+{
+    const QDir package(packagePath);
+    const QString settingsPath = package.filePath(TWPackageSettingsFileName);
+    const QString pendingPath = package.filePath(TWPackageFiles::pendingSettingsFileName);
+    if (QFileInfo(pendingPath).isFile()) {
+        const QVariantMap pending = readSettingsFile(pendingPath);
+        bool ok = false;
+        const qint64 pendingGeneration =
+            pending.value(TWPackageFiles::generationKey).toLongLong(&ok);
+        if (ok && generation > 0 && pendingGeneration == generation) {
+            // Finishing the rename may fail (a read-only disk); the pending
+            // settings are the document's all the same.
+            if (TWPackageFiles::renameFile(pendingPath, settingsPath))
+                TWPackageFiles::syncFolder(packagePath);
+            return pending;
+        }
+        QFile::remove(pendingPath);
+    }
+    return readSettingsFile(settingsPath);
+}
+
+// ---- The schema of a received database ----
+
+TWError schemaError(const char *key, const QString &path, const QString &name,
+                    const QString &column = {})
+{
+    QString text = TWLocalized(key).arg(path, name);
+    if (!column.isEmpty())
+        text = text.arg(column);
+    return packageError(TWPackageSchemaError, text);
+}
+
+QString quotedName(const QString &name)
+{
+    QString quoted = name;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// Leaves of a database copied from a package only its tables and indexes:
+// triggers and views (which would run or answer on the document's behalf),
+// tables of no business database and the planner's statistics are removed.
+// A name of the business schema used by anything but a plain table refuses
+// the document.
+TWErrorResult keepTablesAndIndexes(sqlite3 *database, const QString &path)
+{
+    QStringList drops[4]; // triggers, views, virtual tables, tables
+    sqlite3_stmt *rows = nullptr;
+    int rc = sqlite3_prepare_v2(database, "SELECT type, name, sql FROM main.sqlite_schema;", -1,
+                                &rows, nullptr);
+    while (rc == SQLITE_OK && sqlite3_step(rows) == SQLITE_ROW) {
+        const auto text = [rows](int column) {
+            return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(rows, column)));
+        };
+        const QString type = text(0);
+        const QString name = text(1);
+        const bool isVirtual = text(2).simplified().startsWith(QLatin1String("CREATE VIRTUAL"),
+                                                               Qt::CaseInsensitive);
+        const bool known = TWSchema::createSQL(name) != nullptr;
+        if (known && (type != QLatin1String("table") || isVirtual)) {
+            sqlite3_finalize(rows);
+            return schemaError("packageSchemaObjectDescription", path, name);
+        }
+        if (type == QLatin1String("trigger"))
+            drops[0].append(QStringLiteral("DROP TRIGGER main.%1;").arg(quotedName(name)));
+        else if (type == QLatin1String("view"))
+            drops[1].append(QStringLiteral("DROP VIEW main.%1;").arg(quotedName(name)));
+        else if (type == QLatin1String("table") && !known &&
+                 (!name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive) ||
+                  name.startsWith(QLatin1String("sqlite_stat"), Qt::CaseInsensitive)))
+            drops[isVirtual ? 2 : 3].append(
+                QStringLiteral("DROP TABLE IF EXISTS main.%1;").arg(quotedName(name)));
+    }
+    sqlite3_finalize(rows);
+    if (rc != SQLITE_OK)
+        return notDocumentError(path);
+    for (const QStringList &group : drops) {
+        for (const QString &sql : group) {
+            if (sqlite3_exec(database, sql.toUtf8().constData(), nullptr, nullptr, nullptr) !=
+                SQLITE_OK)
+                return schemaError("packageSchemaDropDescription", path,
+                                   sql.section(QLatin1Char(' '), 2, -1).chopped(1));
+        }
+    }
+    return std::nullopt;
+}
+
+// The ordinary (not hidden, not generated) columns of a table.
+QSet<QString> tableColumns(sqlite3 *database, const char *table)
+{
+    QSet<QString> columns;
+    sqlite3_stmt *rows = nullptr;
+    const QByteArray sql = QByteArray("PRAGMA main.table_xinfo(\"") + table + "\");";
+    if (sqlite3_prepare_v2(database, sql.constData(), -1, &rows, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(rows) == SQLITE_ROW) {
+            if (sqlite3_column_int(rows, 6) == 0)
+                columns.insert(QString::fromUtf8(
+                    reinterpret_cast<const char *>(sqlite3_column_text(rows, 1))));
+        }
+    }
+    sqlite3_finalize(rows);
+    return columns;
+}
+
+// The columns each table of the current schema has, read once from a
+// database made from the schema's own statements.
+const QHash<QString, QStringList> &requiredColumns()
+{
+    static const QHash<QString, QStringList> columns = [] {
+        QHash<QString, QStringList> result;
+        sqlite3 *scratch = nullptr;
+        if (sqlite3_open_v2(":memory:", &scratch, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                            nullptr) == SQLITE_OK) {
+            for (const TWSchema::Table &table : TWSchema::tables()) {
+                sqlite3_exec(scratch, table.createSQL, nullptr, nullptr, nullptr);
+                QStringList names = tableColumns(scratch, table.name).values();
+                names.sort();
+                result.insert(QLatin1String(table.name), names);
+            }
+        }
+        sqlite3_close(scratch);
+        return result;
+    }();
+    return columns;
+}
+
+// Refuses a database whose tables lack a column the store reads or writes.
+TWErrorResult checkRequiredColumns(sqlite3 *database, const QString &path)
+{
+    for (const TWSchema::Table &table : TWSchema::tables()) {
+        const QSet<QString> present = tableColumns(database, table.name);
+        for (const QString &column : requiredColumns().value(QLatin1String(table.name))) {
+            if (!present.contains(column))
+                return schemaError("packageSchemaColumnDescription", path,
+                                   QLatin1String(table.name), column);
+        }
+    }
+    return std::nullopt;
+}
+
 // ---- Attachment files ----
 
 // An attachment whose file (and thumbnail) a save wrote into the package,
@@ -117,12 +298,35 @@ struct WrittenAttachment {
     QString thumbnailFilePath;
 };
 
+TWErrorResult copyAttachmentFile(const QString &source, const QString &target, bool *created);
+
 struct WrittenAttachments {
     QList<WrittenAttachment> attachments;
     // Transactions whose every attachment is in the package now.
     TWTransactionList transactions;
     // Cleaned absolute paths of the files in the package they use.
     QSet<QString> paths;
+    // Files this save put where there was none, removed again when the save
+    // fails before the database is committed.
+    QStringList created;
+    bool copied = false;
+
+    TWErrorResult copy(const QString &source, const QString &target)
+    {
+        bool isNew = false;
+        TWErrorResult error = copyAttachmentFile(source, target, &isNew);
+        if (isNew)
+            created.append(target);
+        if (!error && cleanAbsolutePath(source) != cleanAbsolutePath(target))
+            copied = true;
+        return error;
+    }
+    void removeCreated()
+    {
+        for (const QString &path : std::as_const(created))
+            QFile::remove(path);
+        created.clear();
+    }
 };
 
 TWError attachmentError(const QString &path, const QString &reason)
@@ -132,36 +336,22 @@ TWError attachmentError(const QString &path, const QString &reason)
 }
 
 // Copies the file to `target` whole or not at all (a temporary file renamed
-// over the target). A file that is already the target is left as it is.
-TWErrorResult copyAttachmentFile(const QString &source, const QString &target)
+// over the target), without flushing it: the save flushes all its copies at
+// once. A file that is already the target is left as it is. `created` is set
+// when nothing was at the target before.
+TWErrorResult copyAttachmentFile(const QString &source, const QString &target, bool *created)
 {
+    *created = false;
     const QFileInfo sourceInfo(source);
     if (!sourceInfo.isFile())
         return attachmentError(source, QStringLiteral("not a file"));
     if (cleanAbsolutePath(source) == cleanAbsolutePath(target))
         return std::nullopt;
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
-        return attachmentError(source, in.errorString());
-    QSaveFile out(target);
-    if (!out.open(QIODevice::WriteOnly))
-        return attachmentError(source, out.errorString());
-    while (!in.atEnd()) {
-        const QByteArray chunk = in.read(kCopyChunkSize);
-        if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
-            out.cancelWriting();
-            return attachmentError(source, in.errorString());
-        }
-        if (chunk.isEmpty())
-            break;
-        if (out.write(chunk) != chunk.size()) {
-            const QString reason = out.errorString();
-            out.cancelWriting();
-            return attachmentError(source, reason);
-        }
-    }
-    if (!out.commit())
-        return attachmentError(source, out.errorString());
+    const bool existed = QFileInfo::exists(target) || QFileInfo(target).isSymLink();
+    QString reason;
+    if (!TWPackageFiles::copyFile(source, target, &reason))
+        return attachmentError(source, reason);
+    *created = !existed;
     return std::nullopt;
 }
 
@@ -204,15 +394,15 @@ TWErrorResult writeAttachments(TWBusiness &business,
                                     dir.filePath(TWBusiness::attachmentFileName(
                                         attachment->identifier(), attachment->fileName())),
                                     attachment->thumbnailFilePath()};
-            if (TWErrorResult error = copyAttachmentFile(attachment->filePath(), entry.filePath))
+            if (TWErrorResult error = written.copy(attachment->filePath(), entry.filePath))
                 return error;
             written.paths.insert(cleanAbsolutePath(entry.filePath));
             if (attachment->type() == TWAttachmentTypePhoto &&
                 !attachment->thumbnailFilePath().isEmpty()) {
                 entry.thumbnailFilePath =
                     dir.filePath(TWBusiness::attachmentThumbnailFileName(attachment->identifier()));
-                if (TWErrorResult error = copyAttachmentFile(attachment->thumbnailFilePath(),
-                                                             entry.thumbnailFilePath))
+                if (TWErrorResult error =
+                        written.copy(attachment->thumbnailFilePath(), entry.thumbnailFilePath))
                     return error;
                 written.paths.insert(cleanAbsolutePath(entry.thumbnailFilePath));
             }
@@ -295,20 +485,15 @@ TWErrorResult TWBusiness::initWithURL(const QUrl &url, bool allowUpgrade)
         return packageError(TWPackageLocationError,
                             TWLocalized("packageLocationDescription").arg(url.toDisplayString()));
     m_url = url;
-    // Missing, unreadable or not a dictionary: every setting takes its
-    // default. Only a plain file is read (never a pipe or a device).
-    QVariantMap stored;
-    const QString settingsPath = QDir(path).filePath(TWPackageSettingsFileName);
-    if (QFileInfo(settingsPath).isFile()) {
-        const TWResult<QVariant> read = TWPropertyList::readFile(settingsPath);
-        if (read.ok() && read.value.metaType().id() == QMetaType::QVariantMap)
-            stored = read.value.toMap();
-    }
-    // The loading itself needs these four.
-    applyOpeningSettings(stored);
+    if (TWErrorResult error = refuseLinks(path))
+        return error;
+    // The settings are read once the database is in memory: which of a
+    // half-finished save's two settings files belongs to the database
+    // depends on the database's generation.
     if (TWErrorResult error = openDatabase(false, allowUpgrade))
         return error;
-    applySettings(stored);
+    applySettings(m_packageSettings);
+    m_packageSettings.clear();
     m_deleteAttachments.clear();
     return std::nullopt;
 }
@@ -329,6 +514,9 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
                 TWLocalized("packageLocationDescription").arg(m_url.toDisplayString())));
         if (TWErrorResult error = copyPackageDatabase(QDir(path).filePath(TWPackageDataFileName)))
             return fail(*error);
+        m_packageSettings = readPackageSettings(path, databaseGeneration(m_database));
+        // The loading itself needs these four.
+        applyOpeningSettings(m_packageSettings);
         // A package without a business database is refused, never taken for
         // a new business.
         if (!tableExists(QStringLiteral("accounts")))
@@ -339,6 +527,8 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
     WriteScope scope(*this);
     QSet<QString> created;
     TWErrorResult error = prepareSchema(allowUpgrade, &created);
+    if (!error && !isNew)
+        error = checkRequiredColumns(m_database, localPath(m_url));
     if (!error)
         error = populateDatabase(created, isNew);
     if (!error)
@@ -349,6 +539,11 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
     if (!error)
         error = updateAccountingPeriods(false);
     error = scope.finish(error);
+    if (error && error->domain() == TWDatabaseErrorDomain && error->code() == SQLITE_TOOBIG)
+        error = packageError(TWPackageValueSizeError,
+                             TWLocalized("packageValueSizeDescription")
+                                 .arg(localPath(m_url))
+                                 .arg(TWStoredValueSizeLimit / (1024 * 1024)));
     if (error)
         closeDatabase();
     return error;
@@ -385,6 +580,9 @@ TWErrorResult TWBusiness::copyPackageDatabase(const QString &path)
         return notDocumentError(info.absolutePath());
     if (rc != SQLITE_OK)
         return databaseError(rc);
+
+    if (TWErrorResult error = keepTablesAndIndexes(m_database, info.absolutePath()))
+        return error;
 
     // Damage the backup cannot see (pages cut off, broken trees) would
     // surface later, half-way through the document.
@@ -519,6 +717,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     const QDir package(path);
     const QString attachmentsPath = package.filePath(TWPackageAttachmentsFolderName);
     const bool inPlace = !m_url.isEmpty() && localPath(m_url) == path && QFileInfo::exists(path);
+    if (TWErrorResult error = refuseLinks(path))
+        return error;
 
     if (!inPlace && !QDir().mkpath(path))
         return packageError(TWPackageFolderError,
@@ -529,15 +729,72 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
 
     // Attachment files first, so that a database naming them is never
     // written without them; then the database, then the settings.
+    // Every attachment file has an identifier no file of the saved document
+    // takes, so copying never replaces a file that document still uses; a
+    // save that fails before the database is committed removes the files it
+    // added.
     WrittenAttachments written;
+    const auto failed = [&written](const TWError &error) -> TWErrorResult {
+        written.removeCreated();
+        return error;
+    };
     if (TWErrorResult error =
             writeAttachments(*this, transactions, attachmentsPath, inPlace, written))
-        return error;
-    if (TWErrorResult error = writePackageDatabase(package.filePath(TWPackageDataFileName)))
-        return error;
+        return failed(*error);
+    if (TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::AttachmentsCopied))
+        return attachmentError(attachmentsPath, QStringLiteral("stopped"));
+    // One flush for all the copies, before a database naming them lands.
+    if (written.copied && !TWPackageFiles::syncFileSystem(attachmentsPath))
+        return failed(attachmentError(attachmentsPath, QStringLiteral("not flushed to disk")));
+    if (TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::AttachmentsSynced))
+        return attachmentError(attachmentsPath, QStringLiteral("stopped"));
+
+    // "Data.sql" and "Settings.plist" are one pair. The new settings, marked
+    // with the new save generation, are written beside the old ones and
+    // flushed; the database commits with the same generation as its user
+    // version (its own journal makes that step whole); then the settings are
+    // renamed over the old ones. An opening that finds settings still beside
+    // the old ones compares generations: the database's own means the save
+    // committed and the rename is finished; another means it did not, and
+    // they are discarded (readPackageSettings).
+    const QString settingsPath = package.filePath(TWPackageSettingsFileName);
+    const QString pendingPath = package.filePath(TWPackageFiles::pendingSettingsFileName);
+    if (QFileInfo::exists(settingsPath) && !QFileInfo(settingsPath).isFile())
+        return failed(packageError(TWPackageFolderError,
+                                   TWLocalized("packageSettingsBlockedDescription").arg(settingsPath)));
+    const QVariantMap currentSettings = settings();
+    bool stopped = false;
+    const auto writePending = [&](qint64 generation) -> TWErrorResult {
+        QVariantMap marked = currentSettings;
+        marked.insert(TWPackageFiles::generationKey, generation);
+        const TWResult<QByteArray> xml = TWPropertyList::xmlData(marked);
+        if (!xml.ok())
+            return xml.error;
+        QString reason;
+        if (!TWPackageFiles::writeFile(pendingPath, xml.value, true, &reason) ||
+            !TWPackageFiles::syncFolder(path))
+            return packageError(TWPackageFolderError,
+                                TWLocalized("packageSettingsWriteDescription").arg(pendingPath, reason));
+        stopped = TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::SettingsPending);
+        if (stopped)
+            return attachmentError(pendingPath, QStringLiteral("stopped"));
+        return std::nullopt;
+    };
     if (TWErrorResult error =
-            TWPropertyList::writeFile(settings(), package.filePath(TWPackageSettingsFileName)))
-        return error;
+            writePackageDatabase(package.filePath(TWPackageDataFileName), writePending)) {
+        if (stopped)
+            return error;
+        QFile::remove(pendingPath);
+        return failed(*error);
+    }
+    if (TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::DatabaseCommitted))
+        return attachmentError(pendingPath, QStringLiteral("stopped"));
+    // The database is committed: the save has happened. Should the rename
+    // fail, the next opening finishes it.
+    if (TWPackageFiles::renameFile(pendingPath, settingsPath))
+        TWPackageFiles::syncFolder(path);
+    if (TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::SettingsRenamed))
+        return attachmentError(pendingPath, QStringLiteral("stopped"));
 
     // Everything is written: the document may now rely on it.
     const bool documentMoves = inPlace || saveOperation == TWSaveOperationSaveAs;
@@ -557,13 +814,16 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     } else if (saveOperation == TWSaveOperationSaveAs) {
         m_url = url;
         m_attachmentsFolderPath = attachmentsPath;
+        m_attachmentHighWater = std::max(m_attachmentHighWater,
+                                         TWPackageFiles::highestNumberedEntry(attachmentsPath));
         // The queued files belong to the old package, which still uses them.
         m_deleteAttachments.clear();
     }
     return std::nullopt;
 }
 
-TWErrorResult TWBusiness::writePackageDatabase(const QString &path)
+TWErrorResult TWBusiness::writePackageDatabase(
+    const QString &path, const std::function<TWErrorResult(qint64 generation)> &beforeCommit)
 {
     FileConnection file;
     int rc = file.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
@@ -577,9 +837,25 @@ TWErrorResult TWBusiness::writePackageDatabase(const QString &path)
     firstText(file.get(), "PRAGMA journal_mode=DELETE;", &rc);
     if (rc == SQLITE_OK)
         firstText(file.get(), "PRAGMA synchronous=FULL;", &rc);
+    // Reading the file's generation also rolls back what an interrupted
+    // save left in its journal.
+    qint64 fileGeneration = 0;
     if (rc == SQLITE_OK)
-        rc = backupDatabase(file.get(), m_database);
+        fileGeneration = firstText(file.get(), "PRAGMA main.user_version;", &rc).toLongLong();
     if (rc != SQLITE_OK)
         return databaseError(rc);
+    const qint64 oldGeneration = databaseGeneration(m_database);
+    const qint64 generation =
+        std::min<qint64>(std::max(oldGeneration, fileGeneration) + 1, 0x7FFFFFFF);
+    if (TWErrorResult error = beforeCommit(generation))
+        return error;
+    if (TWErrorResult error =
+            executeSQL(QStringLiteral("PRAGMA main.user_version=%1;").arg(generation)))
+        return error;
+    rc = backupDatabase(file.get(), m_database);
+    if (rc != SQLITE_OK) {
+        (void)executeSQL(QStringLiteral("PRAGMA main.user_version=%1;").arg(oldGeneration));
+        return databaseError(rc);
+    }
     return std::nullopt;
 }

@@ -4,6 +4,8 @@
 
 #include "TWBusiness.h"
 
+#include "TWPackageFiles.h"
+
 #include "TWDateAdditions.h"
 #include "TWLocalized.h"
 #include "TWSchema.h"
@@ -14,6 +16,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <limits>
 
 namespace
 {
@@ -316,7 +319,19 @@ TWErrorResult TWBusiness::deleteTransactionSplits(const TWTransaction &transacti
 
 qint32 TWBusiness::nextAttachmentIdentifier()
 {
-    return nextIdentifier(kAttachmentsMaxSQL);
+    // An identifier names a file in the package. One freed by a delete may
+    // still be the file of the saved document until the next save, so none
+    // is given out twice, and none whose number a file in the package takes.
+    const qint64 next = nextIdentifier(kAttachmentsMaxSQL);
+    if (next == 0)
+        return 0;
+    if (m_attachmentHighWater < 0)
+        m_attachmentHighWater = TWPackageFiles::highestNumberedEntry(m_attachmentsFolderPath);
+    const qint64 identifier = std::max(next, m_attachmentHighWater + 1);
+    if (identifier > std::numeric_limits<qint32>::max())
+        return 0;
+    m_attachmentHighWater = identifier;
+    return qint32(identifier);
 }
 
 TWErrorResult TWBusiness::saveTransactionAttachments(const TWTransaction &transaction)

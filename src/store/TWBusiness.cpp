@@ -72,12 +72,17 @@ TWErrorResult TWBusiness::openInMemoryDatabase()
 {
     closeDatabase();
     sqlite3 *connection = nullptr;
+    // The store is used from the main thread only: no mutex on every call.
     const int rc = sqlite3_open_v2(":memory:", &connection,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(connection);
         return databaseError(rc);
     }
+    // Names, notes, logos and icons fit in a few megabytes; a larger value is
+    // refused when it is read or written instead of being held in memory.
+    sqlite3_limit(connection, SQLITE_LIMIT_LENGTH, TWStoredValueSizeLimit);
     return adoptDatabase(connection);
 }
 

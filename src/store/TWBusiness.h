@@ -183,7 +183,13 @@ enum TWPackageErrorCode : int {
     TWPackageFolderError = 3,      // a folder could not be made
     TWPackageAttachmentError = 4,  // an attachment file could not be copied or read
     TWPackageBusyError = 5,        // a save while a write is still open
+    TWPackageSchemaError = 6,      // the database holds what no business database holds
+    TWPackageLinkError = 7,        // an entry of the package is a symbolic link
+    TWPackageValueSizeError = 8,   // a stored value is larger than any the store keeps
 };
+
+// The largest text or blob (and row) the working database holds, in bytes.
+inline constexpr int TWStoredValueSizeLimit = 8 * 1024 * 1024;
 
 // The three entries of a package.
 inline const QString TWPackageDataFileName = QStringLiteral("Data.sql");

@@ -144,8 +144,10 @@ TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
     QVariantMap expected = written;
     expected[QStringLiteral("lastStartupDate")] = clock.now();
     EXPECT_EQ(o.settings(), expected);
-    EXPECT_EQ(readSettings(twPackageFile(url, QStringLiteral("Settings.plist"))).keys(),
-              written.keys());
+    // Besides the settings, the file holds the save generation it pairs with.
+    QVariantMap stored = readSettings(twPackageFile(url, QStringLiteral("Settings.plist")));
+    EXPECT_EQ(stored.take(QStringLiteral("packageGeneration")).toLongLong(), 1);
+    EXPECT_EQ(stored.keys(), written.keys());
     EXPECT_EQ(o.lastUnit(), o.unitWithCode(QStringLiteral("CAD")));
     EXPECT_EQ(o.lastMileageUnit(), o.unitWithCode(QStringLiteral("KM")));
     ASSERT_TRUE(o.sendInvoiceData().value(105));

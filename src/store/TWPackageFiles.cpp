@@ -1,0 +1,210 @@
+#include "TWPackageFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+constexpr qsizetype kCopyChunkSize = 1 << 20;
+
+std::function<bool(TWPackageFiles::SaveStep)> &saveStepHook()
+{
+    static std::function<bool(TWPackageFiles::SaveStep)> hook;
+    return hook;
+}
+
+QString errnoText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// An open descriptor, closed when it goes away.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+    // Closes now, reporting a failure (a late write error surfaces here).
+    bool close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+bool isLink(const QString &path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+bool writeAll(int fd, const char *data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, std::size_t(size));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+// A new file at `path`, replacing a stale one left by an interrupted save
+// (the name itself is removed, never what a link there points to).
+int createFresh(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    ::unlink(name.constData());
+    return ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+}
+
+} // namespace
+
+namespace TWPackageFiles
+{
+
+QString firstSymbolicLink(const QString &packagePath)
+{
+    const QDir package(packagePath);
+    for (const QString &entry :
+         {QStringLiteral("Data.sql"), QStringLiteral("Data.sql-journal"),
+          QStringLiteral("Settings.plist"), pendingSettingsFileName, QStringLiteral("Attachments")}) {
+        const QString path = package.filePath(entry);
+        if (isLink(path))
+            return path;
+    }
+    const QDir attachments(package.filePath(QStringLiteral("Attachments")));
+    const QFileInfoList infos = attachments.entryInfoList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &info : infos) {
+        if (info.isSymLink() || isLink(info.filePath()))
+            return info.filePath();
+    }
+    return {};
+}
+
+qint64 highestNumberedEntry(const QString &folder)
+{
+    if (folder.isEmpty())
+        return 0;
+    qint64 highest = 0;
+    const QStringList names =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        qint64 number = 0;
+        qsizetype i = 0;
+        // Identifiers are 32-bit: ten digits are enough to read any of them.
+        for (; i < name.size() && i < 10 && name.at(i).isDigit() && name.at(i).unicode() < 128; ++i)
+            number = number * 10 + (name.at(i).unicode() - u'0');
+        if (i > 0)
+            highest = std::max(highest, number);
+    }
+    return highest;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes, bool sync, QString *reason)
+{
+    Descriptor out(createFresh(path));
+    if (out.get() < 0 || !writeAll(out.get(), bytes.constData(), bytes.size()) ||
+        (sync && ::fdatasync(out.get()) != 0) || !out.close()) {
+        if (reason)
+            *reason = errnoText(errno);
+        return false;
+    }
+    return true;
+}
+
+bool copyFile(const QString &source, const QString &target, QString *reason)
+{
+    const auto fail = [reason](const QString &text) {
+        if (reason)
+            *reason = text;
+        return false;
+    };
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return fail(in.errorString());
+    const QString temporary = QFileInfo(target).dir().filePath(
+        QLatin1Char('.') + QFileInfo(target).fileName() + QStringLiteral(".saving"));
+    Descriptor out(createFresh(temporary));
+    if (out.get() < 0)
+        return fail(errnoText(errno));
+    QByteArray chunk;
+    for (;;) {
+        chunk = in.read(kCopyChunkSize);
+        if (chunk.isEmpty()) {
+            if (in.error() != QFileDevice::NoError) {
+                ::unlink(QFile::encodeName(temporary).constData());
+                return fail(in.errorString());
+            }
+            break;
+        }
+        if (!writeAll(out.get(), chunk.constData(), chunk.size())) {
+            const int error = errno;
+            ::unlink(QFile::encodeName(temporary).constData());
+            return fail(errnoText(error));
+        }
+    }
+    if (!out.close() || !renameFile(temporary, target)) {
+        const int error = errno;
+        ::unlink(QFile::encodeName(temporary).constData());
+        return fail(errnoText(error));
+    }
+    return true;
+}
+
+bool syncFileSystem(const QString &folder)
+{
+    Descriptor dir(::open(QFile::encodeName(folder).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return dir.get() >= 0 && ::syncfs(dir.get()) == 0;
+}
+
+bool syncFolder(const QString &folder)
+{
+    Descriptor dir(::open(QFile::encodeName(folder).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return dir.get() >= 0 && ::fsync(dir.get()) == 0;
+}
+
+bool renameFile(const QString &from, const QString &to)
+{
+    return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+void setSaveStepHook(std::function<bool(SaveStep)> hook)
+{
+    saveStepHook() = std::move(hook);
+}
+
+bool stopsAt(SaveStep step)
+{
+    const std::function<bool(SaveStep)> &hook = saveStepHook();
+    return hook && hook(step);
+}
+
+} // namespace TWPackageFiles
