@@ -338,5 +338,6 @@ void TWApplicationDelegate::showVersionUpgradeAlert()
         layout->addWidget(buttons);
         m_versionUpgradeWindow = window;
     }
-    m_versionUpgradeWindow->open();
+    m_versionUpgradeWindow->show();
+    m_versionUpgradeWindow->raise();
 }

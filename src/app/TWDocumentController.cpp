@@ -117,7 +117,10 @@ void TWDocumentController::openUntitledDocumentAndDisplay(bool display, NewCompl
     m_newCompletion = std::move(completion);
     m_formOpen = true;
     m_businessInfoEditor->reset();
-    m_businessInfoWindow->open();
+    // Application-modal: open() would make it modal to a window only.
+    m_businessInfoWindow->show();
+    m_businessInfoWindow->raise();
+    m_businessInfoWindow->activateWindow();
 }
 
 void TWDocumentController::finishNewBusiness(int code)

@@ -52,15 +52,18 @@ bool TWInstanceServer::sendPaths(const QString &name, const QStringList &paths, 
 
 bool TWInstanceServer::listen(const QString &name)
 {
-    delete m_server;
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(name)) {
-        // Nobody answers there: a socket file left by an instance that ended.
+    // An instance that answers there keeps the name; a socket file nobody
+    // answers on was left by one that ended.
+    {
         QLocalSocket probe;
         probe.connectToServer(name);
         if (probe.waitForConnected(500))
             return false;
+    }
+    delete m_server;
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server->listen(name)) {
         QLocalServer::removeServer(name);
         if (!m_server->listen(name))
             return false;
