@@ -114,8 +114,13 @@ bool TWApplicationDelegate::openPaths(const QStringList &paths)
         if (info.isDir()) {
             m_documents->openDocumentWithContentsOfURL(
                 QUrl::fromLocalFile(info.absoluteFilePath()), true,
-                [&opened](TWBusinessController *document, bool, TWErrorResult) {
-                    opened = opened || document;
+                [this, &opened](TWBusinessController *document, bool, TWErrorResult) {
+                    if (!document)
+                        return;
+                    opened = true;
+                    // Its window has just come to the front: files given after
+                    // it go into it.
+                    updateActiveDocument(document);
                 });
             continue;
         }

@@ -20,6 +20,18 @@
 namespace
 {
 
+// An import sheet that only records what it was asked to import.
+class RecordingImport final : public TWImportController
+{
+public:
+    using TWImportController::TWImportController;
+    QWidget *view() override { return nullptr; }
+    void importURL(const QUrl &url) override { imported.append(url); }
+    void select() override { selected = true; }
+    static inline QList<QUrl> imported;
+    static inline bool selected = false;
+};
+
 class AppDelegateTest : public TWAppTest
 {
 protected:
@@ -54,18 +66,6 @@ protected:
     std::unique_ptr<TWApplicationDelegate> delegate;
 };
 
-// An import sheet that only records what it was asked to import.
-class RecordingImport final : public TWImportController
-{
-public:
-    using TWImportController::TWImportController;
-    QWidget *view() override { return nullptr; }
-    void importURL(const QUrl &url) override { imported.append(url); }
-    void select() override { selected = true; }
-    static inline QList<QUrl> imported;
-    static inline bool selected = false;
-};
-
 TEST_F(AppDelegateTest, TheTwoPreferencesPickTheLastBusinessOrTheNewBusinessForm)
 {
     TWPreferences &preferences = TWPreferences::preferences();
@@ -98,6 +98,18 @@ TEST_F(AppDelegateTest, PackagesGivenAtStartOpenInsteadOfTheForm)
     delegate->applicationDidFinishLaunching({path});
     ASSERT_EQ(documents->documents().size(), 1);
     EXPECT_FALSE(documents->businessInfoWindow());
+
+    // A file given after a package goes into that business.
+    TWAppRegistry::registry().setEditorFactory(TWEditorKind::ImportTransactions, [](QObject *parent) {
+        return new RecordingImport(parent);
+    });
+    RecordingImport::imported.clear();
+    const QString second = dir.filePath(QStringLiteral("Second.tallyworth"));
+    savePackage(second, QStringLiteral("Second"));
+    const QString csv = dir.filePath(QStringLiteral("bank.csv"));
+    EXPECT_TRUE(delegate->openPaths({second, csv}));
+    EXPECT_EQ(RecordingImport::imported, QList<QUrl>{QUrl::fromLocalFile(csv)});
+    EXPECT_EQ(delegate->activeBusinessController()->fileURL(), QUrl::fromLocalFile(second));
 
     // A folder without a database is an error, and a refused file a message.
     const QString empty = dir.filePath(QStringLiteral("Empty"));

@@ -6,6 +6,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
+#include <QThreadPool>
+
+#include <atomic>
 
 namespace
 {
@@ -63,6 +67,43 @@ TEST_F(DocumentSaveTest, SaveAsOverAPackageReplacesItWhole)
     document->updateChangeCount(0);
     EXPECT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(target)));
     EXPECT_FALSE(document->isDocumentEdited());
+}
+
+TEST_F(DocumentSaveTest, AFailedSaveAsOverAPackageLeavesTheOldOneWhole)
+{
+    const QString target = dir.filePath(QStringLiteral("Target.tallyworth"));
+    savePackage(target, QStringLiteral("Old Business"));
+    const QByteArray before = bytes(QDir(target).filePath(QStringLiteral("Data.sql")));
+
+    auto document = newDocument(QStringLiteral("New Business"));
+    // A write still open in the store: the package cannot be written now.
+    ASSERT_FALSE(document->business()->beginTransaction());
+    EXPECT_FALSE(document->saveDocumentToURL(QUrl::fromLocalFile(target)));
+    ASSERT_FALSE(document->business()->commitTransaction());
+
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(bytes(QDir(target).filePath(QStringLiteral("Data.sql"))), before);
+    EXPECT_EQ(businessName(target), QStringLiteral("Old Business"));
+    EXPECT_TRUE(document->fileURL().isEmpty());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("Target.tallyworth")});
+}
+
+TEST_F(DocumentSaveTest, ClosingWaitsForBackgroundWorkAndDropsItsLateResults)
+{
+    auto document = newDocument();
+    std::atomic<bool> finished = false;
+    bool delivered = false;
+    TWBusinessController *target = document.get();
+    document->operationQueue()->start([&finished, &delivered, target] {
+        QThread::msleep(100);
+        QMetaObject::invokeMethod(target, [&delivered] { delivered = true; }, Qt::QueuedConnection);
+        finished = true;
+    });
+    document.reset();
+    EXPECT_TRUE(finished);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(delivered);
 }
 
 TEST_F(DocumentSaveTest, RevertShowsTheStoreReadAgain)
