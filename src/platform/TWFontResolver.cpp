@@ -89,10 +89,14 @@ bool stripStyleWord(QString &name, Style &style)
 
 } // namespace
 
-QString TWFontResolver::familyWithName(const QString &name)
+namespace {
+
+// The family a name stands for and the style its trailing words ask for. The
+// whole name is tried first ("Times Roman" is a base name, not "Times" in a
+// roman style), then with style words taken off one at a time.
+QString resolve(const QString &name, Style &style)
 {
     QString rest = name.trimmed();
-    Style style;
     for (;;) {
         const QString family = familyFor(rest);
         if (!family.isEmpty())
@@ -103,25 +107,25 @@ QString TWFontResolver::familyWithName(const QString &name)
     }
 }
 
+} // namespace
+
+QString TWFontResolver::familyWithName(const QString &name)
+{
+    Style style;
+    return resolve(name, style);
+}
+
 std::optional<QFont> TWFontResolver::fontWithName(const QString &name, double pointSize)
 {
     if (!std::isfinite(pointSize) || pointSize <= 0.0)
         return std::nullopt;
-    // The whole name first ("Times Roman" is a base name, not "Times" in a
-    // roman style), then with style words taken off one at a time.
-    QString rest = name.trimmed();
     Style style;
-    for (;;) {
-        const QString family = familyFor(rest);
-        if (!family.isEmpty()) {
-            QFont font(family);
-            font.setPointSizeF(pointSize);
-            font.setBold(style.bold);
-            font.setItalic(style.italic);
-            return font;
-        }
-        if (!stripStyleWord(rest, style))
-            return std::nullopt;
-        rest = rest.trimmed();
-    }
+    const QString family = resolve(name, style);
+    if (family.isEmpty())
+        return std::nullopt;
+    QFont font(family);
+    font.setPointSizeF(pointSize);
+    font.setBold(style.bold);
+    font.setItalic(style.italic);
+    return font;
 }

@@ -416,3 +416,16 @@ TEST(LayoutPackageTest, HostilePackagesFailQuicklyWithAClearError)
 
     EXPECT_LT(timer.elapsed(), 20000);
 }
+
+TEST(LayoutPackageTest, EveryErrorKeyHasAText)
+{
+    for (const char *key :
+         {"missingLayoutFile", "invalidRootElement", "unsupportedLayoutVersion",
+          "unsupportedLayoutType", "missingPageElement", "isMissingAttributeLower",
+          "invalidUnderlineValue", "invalidStrokeStyleValue", "invalidHorizontalAlignmentValue",
+          "invalidVerticalAlignmentValue", "invalidColumnValue", "invalidLocationValue",
+          "invalidColorFormat", "missingImage", "fontNotAvailable", "locationConflict",
+          "layoutFolderUnavailable", "layoutFolderCannotCreate", "layoutCannotCopy",
+          "layoutCannotDelete"})
+        EXPECT_TRUE(TWHasLocalized(QString::fromLatin1(key))) << key;
+}
