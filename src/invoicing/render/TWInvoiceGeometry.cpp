@@ -7,7 +7,7 @@ namespace TWInvoiceGeometry {
 
 QRectF integral(const QRectF &rect)
 {
-    if (rect.isNull() || rect.width() <= 0 || rect.height() <= 0)
+    if (rect.width() < 0 || rect.height() < 0)
         return QRectF(std::floor(rect.x()), std::floor(rect.y()), 0, 0);
     const double left = std::floor(rect.left());
     const double bottom = std::floor(rect.top());
