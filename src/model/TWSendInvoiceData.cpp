@@ -55,13 +55,13 @@ const QString kLayout = QStringLiteral("layout");
 
 QString defaultLabel(int index, TWBusiness &business)
 {
-    const LabelSpec &spec = kLabels[index];
+    const LabelSpec &entry = kLabels[index];
     if (index == TWLabelItemTax)
         return business.businessInfo() ? business.businessInfo()->invoiceTaxName() : QString();
-    if (!spec.defaultKey)
+    if (!entry.defaultKey)
         return QStringLiteral("");
-    QString text = TWLocalized(spec.defaultKey);
-    if (spec.colon)
+    QString text = TWLocalized(entry.defaultKey);
+    if (entry.colon)
         text += QLatin1Char(':');
     return text;
 }

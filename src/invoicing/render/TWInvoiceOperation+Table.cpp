@@ -149,12 +149,12 @@ void TWInvoiceOperation::calculateBoundsTable()
     m_itemHeights.clear();
     const double stroke = actualStrokeWidth(settings(kTable));
     QList<quint32> types;
-    for (const ColumnSpec &spec : kColumnSpecs) {
-        const bool on = spec.type == 1
+    for (const ColumnSpec &kind : kColumnSpecs) {
+        const bool on = kind.type == 1
                             ? display(TWDisplayItemDescription) || display(TWDisplayItemNotes)
-                            : display(spec.tag);
+                            : display(kind.tag);
         if (on)
-            types.append(spec.type);
+            types.append(kind.type);
     }
     if (types.isEmpty())
         return;
