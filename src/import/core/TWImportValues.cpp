@@ -41,4 +41,13 @@ QString dateText(const QDate &date)
     return TWFormatter::formatter().shortDateString(QDateTime(date, QTime(12, 0)));
 }
 
+QString DateTexts::text(const QDate &date)
+{
+    const qint64 day = date.toJulianDay();
+    auto found = m_texts.constFind(day);
+    if (found == m_texts.constEnd())
+        found = m_texts.insert(day, dateText(date));
+    return *found;
+}
+
 } // namespace TWImportValues

@@ -7,6 +7,7 @@
 #include "TWDecimal.h"
 
 #include <QDate>
+#include <QHash>
 #include <QLocale>
 #include <QString>
 
@@ -28,5 +29,16 @@ QString amountText(const TWDecimal &amount, const QLocale &locale);
 
 // A date as the formatter's short date text (what the mapping reads by default).
 QString dateText(const QDate &date);
+
+// The same texts remembered by day for one parse: formatting a date is slow
+// next to reading a row, and a statement repeats few days.
+class DateTexts
+{
+public:
+    QString text(const QDate &date);
+
+private:
+    QHash<qint64, QString> m_texts;
+};
 
 } // namespace TWImportValues

@@ -187,7 +187,7 @@ private:
         QDate date = postedDate(childText(transaction, "DTPOSTED").trimmed());
         if (!date.isValid())
             date = TWClock::today();
-        QStringList row{TWImportValues::dateText(date), text(childText(transaction, "NAME")),
+        QStringList row{m_dates.text(date), text(childText(transaction, "NAME")),
                         text(childText(transaction, "MEMO"))};
 
         QString statementAmount = amountText;
@@ -236,6 +236,7 @@ private:
     }
 
     QLocale m_locale;
+    TWImportValues::DateTexts m_dates;
     QStringList m_currencies;
     QString m_statementCurrency = QLatin1String("");
     QList<QStringList> m_rows;

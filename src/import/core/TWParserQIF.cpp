@@ -148,7 +148,7 @@ private:
     void appendRows(const QIFRecord &record)
     {
         const QString cleared = TWParserQIF::clearedString(record.value('C'));
-        const QString date = text(TWParserQIF::dateString(record.value('D')));
+        const QString date = text(TWParserQIF::dateString(record.value('D'), m_dates));
         const std::optional<QString> total =
             record.has('T') ? std::optional<QString>(record.value('T')) : std::nullopt;
         const QString empty(QLatin1String(""));
@@ -187,6 +187,7 @@ private:
     bool m_accountRead = false;
     std::optional<QString> m_remembered;
     QString m_account;
+    TWImportValues::DateTexts m_dates;
     QIFRecord m_record;
     QList<QStringList> m_rows;
 };
@@ -235,6 +236,12 @@ std::optional<QString> TWParserQIF::accountNameFromType(const QString &type)
 
 QString TWParserQIF::dateString(const QString &value)
 {
+    TWImportValues::DateTexts texts;
+    return dateString(value, texts);
+}
+
+QString TWParserQIF::dateString(const QString &value, TWImportValues::DateTexts &texts)
+{
     int parts[3] = {0, 0, 0};
     int lengths[3] = {0, 0, 0};
     int count = 0;
@@ -264,7 +271,7 @@ QString TWParserQIF::dateString(const QString &value)
     if (lengths[2] == 2)
         year += year < 50 ? 2000 : 1900;
     const QDate date(year, parts[0], parts[1]);
-    return date.isValid() ? TWImportValues::dateText(date) : value;
+    return date.isValid() ? texts.text(date) : value;
 }
 
 QString TWParserQIF::amountString(const QString &value, bool negate, const QLocale &locale)

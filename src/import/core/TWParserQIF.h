@@ -5,6 +5,7 @@
 // one row per split for a split transaction. Amounts come out as the change of
 // the row's account 1, dates as the user's short date.
 
+#include "TWImportValues.h"
 #include "TWParser.h"
 
 #include <QLocale>
@@ -24,6 +25,7 @@ public:
     // A "D" value, month first ("3/14/19", "03-14-2019", "3/14'19"; a two-digit
     // year below 50 is 20xx), as the short date text; anything else as written.
     static QString dateString(const QString &value);
+    static QString dateString(const QString &value, TWImportValues::DateTexts &texts);
     // A "T" or "$" value, "." decimals and "," grouping, in the locale's
     // notation, negated when asked; unreadable text as written.
     static QString amountString(const QString &value, bool negate, const QLocale &locale);
