@@ -126,7 +126,7 @@ TEST(OFXParserTest, ElementsClosedInSomePlacesOnly)
 
     EXPECT_EQ(TWParserOFX::convertToXML(
                   QStringLiteral("HEADER:1\r\n<OFX>\r\n<TRNAMT>-12.50\r\n<NAME>x</NAME>\r\n</OFX>")),
-              QStringLiteral("<OFX>\r\n<TRNAMT>-12.50</TRNAMT>\r\n<NAME>x</NAME>\r\n</OFX>"));
+              QStringLiteral("<OFX><TRNAMT>-12.50</TRNAMT><NAME>x</NAME></OFX>"));
 }
 
 TEST(OFXParserTest, StatementsCurrenciesAndOpenPoints)

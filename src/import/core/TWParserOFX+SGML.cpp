@@ -136,7 +136,10 @@ QString TWParserOFX::convertToXML(const QString &text)
             appendText(out, s.mid(at));
             break;
         }
-        appendText(out, s.mid(at, open - at));
+        // White space between tags is only layout; leaving it out spares the
+        // XML reader most of its text callbacks.
+        if (!s.mid(at, open - at).trimmed().isEmpty())
+            appendText(out, s.mid(at, open - at));
         const qsizetype end = s.indexOf(QLatin1Char('>'), open + 1);
         if (end < 0) {
             // An unfinished tag: the XML reader will refuse it.
@@ -172,8 +175,7 @@ QString TWParserOFX::convertToXML(const QString &text)
         out.append(QLatin1String("</"));
         out.append(tag);
         out.append(QLatin1Char('>'));
-        out.append(content.mid(textEnd));
-        at = contentEnd;
+        at = at + textEnd;
     }
     return out;
 }

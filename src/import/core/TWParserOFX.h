@@ -18,8 +18,9 @@ public:
 
     // The number after "OFXHEADER:" in a version 1 header, or 0.
     static int v1Version(const QString &text);
-    // Version 1 text as XML: the plain-text header dropped, every element that
-    // holds text closed where its text ends, and "&" escaped unless it begins
-    // one of XML's five entities or a character reference.
+    // Version 1 text as XML: the plain-text header and the white space between
+    // tags dropped, every element that holds text closed where its text ends
+    // (before its line break), and "&" escaped unless it begins one of XML's
+    // five entities or a character reference.
     static QString convertToXML(const QString &text);
 };
