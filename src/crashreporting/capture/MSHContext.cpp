@@ -125,9 +125,11 @@ bool MSHAllocatorProtect(MSHAllocator *allocator)
 {
     if (!allocator)
         return false;
-    uint8_t expected = 0;
-    if (!allocator->protectedFlag.compare_exchange_strong(expected, 1))
+    // A plain load first: once protected, the record itself lies in read-only memory, where
+    // even a failing compare-and-swap would fault.
+    if (allocator->protectedFlag.load())
         return true;
+    allocator->protectedFlag.store(1);
     return ::mprotect(allocator->readOnly.start, allocator->readOnly.size, PROT_READ) == 0;
 }
 
