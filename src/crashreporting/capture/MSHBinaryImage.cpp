@@ -239,7 +239,9 @@ void MSHBinaryImageInit()
     });
     for (const MSHBinaryImageDetails &details : loadedImages())
         MSHBinaryImageStoreNode(true, details);
-    queue->async([writable] { MSHFileClose(&writable->binaryImageFile); });
+    // Initialisation completes only once the lines of the images loaded at start are on disk: a
+    // crash soon after start must still find them.
+    queue->sync([writable] { MSHFileClose(&writable->binaryImageFile); });
 }
 
 void MSHBinaryImageRefresh()

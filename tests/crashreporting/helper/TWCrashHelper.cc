@@ -16,6 +16,7 @@
 #include <pthread.h>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
 
@@ -27,9 +28,14 @@ namespace {
 
 std::atomic<int> allocationsAfterCrash{0};
 
+// Counts what the recording thread allocates once the crash flag is set; other threads may
+// still be finishing ordinary work (queued image lines) when the crash begins.
 void countAllocation()
 {
-    if (MSHContextCrashOccurred())
+    if (!MSHContextCrashOccurred())
+        return;
+    MSHWritableContext *writable = MSHContextWritable();
+    if (writable && writable->crashingThread.load() == pid_t(::syscall(SYS_gettid)))
         allocationsAfterCrash.fetch_add(1, std::memory_order_relaxed);
 }
 
