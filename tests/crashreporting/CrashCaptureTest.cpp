@@ -124,6 +124,13 @@ TEST_F(CrashCapture, SegmentationFaultLeavesACompleteRecord)
     EXPECT_NE(threads[worker].toObject().value("registers").toObject().value("rsp").toDouble(), 0);
     EXPECT_FALSE(threads[worker].toObject().value("stacktrace").toArray().isEmpty());
 
+    const int silent = int(threadNames.toVariantList().indexOf(QStringLiteral("tw-silent")));
+    ASSERT_GE(silent, 0);
+    const QJsonObject silentThread = threads[silent].toObject();
+    for (const QJsonValue &value : silentThread.value("registers").toObject())
+        EXPECT_EQ(value.toDouble(), 0);
+    EXPECT_TRUE(silentThread.value("stacktrace").toArray().isEmpty());
+
     const QJsonObject stats = sections[5].second.toObject();
     EXPECT_GT(stats.value("resident").toDouble(), 0);
     EXPECT_EQ(stats.value("freeMem"), stats.value("free_mem"));

@@ -3,13 +3,20 @@
 
 #include "CrashTestSupport.h"
 #include "MSHContext.h"
+#include "MSHDispatchQueue.h"
+#include "MSHException.h"
 #include "MSHSafeUtilities.h"
+#include "MSHSignal.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonObject>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <exception>
 #include <unistd.h>
 
 namespace {
@@ -104,4 +111,74 @@ TEST(CrashContext, TheInitialisedContextIsProtectedAndRecordsItsRun)
     self[length] = 0;
     EXPECT_EQ(metadata[3].second.toObject().value("uuid").toString(),
               twCrashTestBuildID(QString::fromUtf8(self)));
+}
+
+TEST(CrashContext, CustomExceptionsStopAtTheLimitAndCarryTheirFrames)
+{
+    const QString dir = twCrashTestReportDirectory();
+    MSHExceptionFrame frame;
+    frame.pc = 4096;
+    frame.symbol = "main";
+    frame.offset = 12;
+    frame.line = 7;
+    // The test context allows two.
+    for (int i = 0; i < 3; ++i)
+        MSHExceptionRecord(MSHExceptionTypeCustom, "Custom", QByteArray("reason ") + char('0' + i),
+                           {frame}, false);
+    const auto sections = twCrashTestSections(dir + QStringLiteral("/custom_exception.mshrecord"));
+    ASSERT_EQ(sections.size(), 2);
+    const QJsonObject first = sections[0].second.toObject();
+    EXPECT_EQ(first.value("type").toString(), "custom");
+    EXPECT_EQ(first.value("name").toString().toLatin1(), twCrashTestHex("Custom"));
+    const QJsonObject recorded = first.value("frames").toArray().at(0).toObject();
+    EXPECT_EQ(recorded.value("pc").toInt(), 4096);
+    EXPECT_EQ(recorded.value("symbol").toString().toLatin1(), twCrashTestHex("main"));
+    EXPECT_FALSE(recorded.contains("library"));
+    EXPECT_EQ(recorded.value("line").toInt(), 7);
+    EXPECT_FALSE(QFile::exists(dir + QStringLiteral("/exception.mshrecord")));
+}
+
+TEST(CrashContext, ForeignHandlersAreReportedAndTheTerminateHandlerPutBack)
+{
+    twCrashTestReportDirectory();
+    testing::internal::CaptureStderr();
+    MSHSignalCheckHandlers();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+
+    struct sigaction foreign {};
+    foreign.sa_handler = SIG_IGN;
+    struct sigaction ours {};
+    ASSERT_EQ(sigaction(SIGTRAP, &foreign, &ours), 0);
+    testing::internal::CaptureStderr();
+    MSHSignalCheckHandlers();
+    const std::string warning = testing::internal::GetCapturedStderr();
+    sigaction(SIGTRAP, &ours, nullptr);
+    EXPECT_NE(warning.find("The signal SIGTRAP has a non-Mishap handler"), std::string::npos);
+
+    const std::terminate_handler previous = std::set_terminate([] { std::abort(); });
+    testing::internal::CaptureStderr();
+    MSHExceptionCheckHandlers();
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Warning: std::set_terminate is"),
+              std::string::npos);
+    // The check leaves the foreign handler in place, as it found it.
+    EXPECT_NE(std::get_terminate(), &MSHTerminateHandler);
+    std::set_terminate(previous);
+    EXPECT_EQ(std::get_terminate(), &MSHTerminateHandler);
+}
+
+TEST(CrashContext, SerialQueuesRunBlocksInOrder)
+{
+    MSHDispatchQueue queue("com.tallyworth.test");
+    QList<int> order;
+    queue.after(0.05, [&order] { order.append(3); });
+    queue.async([&order] { order.append(1); });
+    queue.sync([&order, &queue] {
+        order.append(2);
+        // A block already on the queue runs a nested sync in place.
+        queue.sync([&order] { order.append(0); });
+    });
+    EXPECT_EQ(order, (QList<int>{1, 2, 0}));
+    QThread::msleep(200);
+    queue.sync([] {});
+    EXPECT_EQ(order, (QList<int>{1, 2, 0, 3}));
 }

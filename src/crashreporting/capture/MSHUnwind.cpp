@@ -43,8 +43,12 @@ bool unwindWithFramePointer(MSHUnwindCursor *cursor, bool scan)
 {
     if (scan) {
         MSHSafeLog("%s: Attempting stack scan", __func__);
+        // Up to rbp, but never further than 64 KiB: a wild rbp must not send the scan across
+        // the whole address space.
         uintptr_t end = cursor->rbp;
-        if (end <= cursor->sp || end - cursor->sp > MSHUnwindMaxScan)
+        if (end < cursor->sp)
+            end = cursor->sp;
+        if (end - cursor->sp > MSHUnwindMaxScan)
             end = cursor->sp + MSHUnwindMaxScan;
         for (uintptr_t address = cursor->sp; address + sizeof(uintptr_t) <= end;
              address += sizeof(uintptr_t)) {

@@ -67,6 +67,23 @@ void writeFrames(const char *dir, const void *leaf, const void *intoMiddle, cons
     std::fclose(out);
 }
 
+// A thread that never answers the request to park: it must be listed with zero registers.
+void startSilentWorker()
+{
+    std::atomic<int> started{0};
+    std::thread([&started] {
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, nullptr);
+        pthread_setname_np(pthread_self(), "tw-silent");
+        started.store(1);
+        for (;;)
+            ::pause();
+    }).detach();
+    while (!started.load())
+        ::usleep(1000);
+}
+
 void startNamedWorker()
 {
     std::thread([] {
@@ -126,6 +143,7 @@ void twCrashHelperLeaf(const char *scenario, const char *dir, const void *intoOu
                 intoOuter);
     if (std::strcmp(scenario, "segv") == 0) {
         startNamedWorker();
+        startSilentWorker();
         *nowhere = 1;
     } else if (std::strcmp(scenario, "abort") == 0) {
         std::abort();
