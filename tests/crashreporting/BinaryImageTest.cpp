@@ -13,7 +13,8 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 QString imagesPath()
 {

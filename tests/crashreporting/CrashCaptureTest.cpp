@@ -12,11 +12,14 @@
 
 #include <csignal>
 
-namespace {
+namespace
+{
 
-const QStringList crashSections = {QStringLiteral("threads"),     QStringLiteral("runtime"),
+const QStringList crashSections = {QStringLiteral("threads"),
+                                   QStringLiteral("runtime"),
                                    QStringLiteral("dispatch_queue_names"),
-                                   QStringLiteral("thread_names"), QStringLiteral("process_stats"),
+                                   QStringLiteral("thread_names"),
+                                   QStringLiteral("process_stats"),
                                    QStringLiteral("storage")};
 
 struct HelperRun {
@@ -27,7 +30,8 @@ struct HelperRun {
     QList<quint64> frames; // leaf address, return into middle, return into outer
 };
 
-class CrashCapture : public ::testing::Test {
+class CrashCapture : public ::testing::Test
+{
 protected:
     QTemporaryDir temporary;
 
@@ -147,7 +151,8 @@ TEST_F(CrashCapture, SegmentationFaultLeavesACompleteRecord)
     EXPECT_EQ(metadata[3].second.toObject().value("uuid").toString(), buildID);
     EXPECT_EQ(metadata[3].second.toObject().value("architecture").toString(), "x86_64");
 
-    const auto images = twCrashTestSections(result.dir + QStringLiteral("/binary_images.mshrecord"));
+    const auto images =
+        twCrashTestSections(result.dir + QStringLiteral("/binary_images.mshrecord"));
     ASSERT_FALSE(images.isEmpty());
     EXPECT_EQ(images[0].first, QStringLiteral("load"));
     EXPECT_EQ(images[0].second.toObject().value("uuid").toString(), buildID);

@@ -19,7 +19,8 @@
 #include <exception>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 bool inside(const MSHAllocator *allocator, const void *pointer)
 {
@@ -145,9 +146,11 @@ TEST(CrashContext, ForeignHandlersAreReportedAndTheTerminateHandlerPutBack)
     MSHSignalCheckHandlers();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 
-    struct sigaction foreign {};
+    struct sigaction foreign {
+    };
     foreign.sa_handler = SIG_IGN;
-    struct sigaction ours {};
+    struct sigaction ours {
+    };
     ASSERT_EQ(sigaction(SIGTRAP, &foreign, &ours), 0);
     testing::internal::CaptureStderr();
     MSHSignalCheckHandlers();

@@ -13,9 +13,11 @@
 
 #include <cstdint>
 
-namespace {
+namespace
+{
 
-class RecordFile : public ::testing::Test {
+class RecordFile : public ::testing::Test
+{
 protected:
     QTemporaryDir dir;
     QString path() const { return dir.filePath(QStringLiteral("test.mshrecord")); }
@@ -67,8 +69,13 @@ TEST_F(RecordFile, NumbersAtTheirLimitsAndEmptyContainers)
 
 TEST_F(RecordFile, PlainStringsAreEscapedSoEveryLineParses)
 {
-    const char *hostile[] = {"tw\"worker", "back\\slash", "line\nbreak\ttab\x01", "bad \xff\xc3( utf8",
-                             "\xed\xa0\x80 surrogate", "\"", "\\"};
+    const char *hostile[] = {"tw\"worker",
+                             "back\\slash",
+                             "line\nbreak\ttab\x01",
+                             "bad \xff\xc3( utf8",
+                             "\xed\xa0\x80 surrogate",
+                             "\"",
+                             "\\"};
     MSHFile file;
     ASSERT_TRUE(open(&file));
     for (const char *text : hostile) {
@@ -90,8 +97,9 @@ TEST_F(RecordFile, PlainStringsAreEscapedSoEveryLineParses)
     EXPECT_EQ(sections[3].second.toObject().value("v").toString(),
               QString::fromLatin1("bad \xff\xc3( utf8"));
     for (int i = 0; i < sections.size(); ++i)
-        EXPECT_EQ(QByteArray::fromHex(sections[i].second.toObject().value("h").toString().toLatin1()),
-                  QByteArray(hostile[i]));
+        EXPECT_EQ(
+            QByteArray::fromHex(sections[i].second.toObject().value("h").toString().toLatin1()),
+            QByteArray(hostile[i]));
 }
 
 TEST_F(RecordFile, OrdinaryTextStaysByteIdentical)
@@ -161,7 +169,8 @@ TEST_F(RecordFile, BufferedWritesReachTheFileWhole)
 TEST_F(RecordFile, AWriterWithoutAFileWritesNothing)
 {
     MSHFile file;
-    EXPECT_FALSE(MSHFileInitWithPath(&file, dir.filePath("no/such/dir/x").toUtf8().constData(), false));
+    EXPECT_FALSE(
+        MSHFileInitWithPath(&file, dir.filePath("no/such/dir/x").toUtf8().constData(), false));
     EXPECT_FALSE(MSHFileIsOpen(&file));
     MSHFileWriteSectionStart(&file, "s");
     MSHFileWriteSectionEnd(&file);

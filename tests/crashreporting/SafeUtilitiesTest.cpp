@@ -15,7 +15,8 @@
 #include <sys/mman.h>
 #include <zlib.h>
 
-namespace {
+namespace
+{
 
 QByteArray gunzip(const QByteArray &compressed, bool *ok)
 {
@@ -43,8 +44,8 @@ QByteArray gunzip(const QByteArray &compressed, bool *ok)
 TEST(SafeUtilities, UnreadableMemoryFailsWithoutACrash)
 {
     const long page = sysconf(_SC_PAGESIZE);
-    void *mapping = mmap(nullptr, size_t(page) * 2, PROT_READ | PROT_WRITE,
-                         MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void *mapping =
+        mmap(nullptr, size_t(page) * 2, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(mapping, MAP_FAILED);
     char *readable = static_cast<char *>(mapping);
     std::memcpy(readable, "hello", 6);
@@ -99,7 +100,8 @@ TEST(SafeUtilities, GzipRoundTripsEmptyAndIncompressibleFiles)
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         out.write(noise);
     }
-    for (const auto &[input, expected] : {qMakePair(empty, QByteArray()), qMakePair(random, noise)}) {
+    for (const auto &[input, expected] :
+         {qMakePair(empty, QByteArray()), qMakePair(random, noise)}) {
         const QString output = input + ".gz";
         ASSERT_EQ(MSHGzipCompressFile(input.toUtf8().constData(), output.toUtf8().constData()), 0);
         QFile in(output);

@@ -43,7 +43,8 @@ TWResult<QVariantMap> KTBObfuscator::dictionaryWithObfuscatedData(const QByteArr
         QByteArray::fromBase64Encoding(data, QByteArray::AbortOnBase64DecodingErrors);
     const TWResult<QVariant> read =
         decoded ? TWPropertyList::readData(*decoded) : TWResult<QVariant>{};
-    if (!decoded || (*decoded).isEmpty() || !read.ok() || read.value.typeId() != QMetaType::QVariantMap) {
+    if (!decoded || (*decoded).isEmpty() || !read.ok() ||
+        read.value.typeId() != QMetaType::QVariantMap) {
         result.error = TWError(errorDomain(), 2, QStringLiteral("Improperly obfuscated data."));
         return result;
     }

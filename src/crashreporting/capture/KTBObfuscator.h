@@ -7,7 +7,8 @@
 #include <QByteArray>
 #include <QVariantMap>
 
-class KTBObfuscator {
+class KTBObfuscator
+{
 public:
     // Domain of the errors: "InvalidObfuscatedData".
     static QString errorDomain();

@@ -13,7 +13,8 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
+namespace
+{
 
 std::mutex refreshMutex;
 
@@ -86,7 +87,8 @@ void storeInTable(bool loaded, const MSHBinaryImageDetails &details)
         MSHBinaryImageEntry &entry = images.entries[i];
         if (loaded) {
             uintptr_t expected = 0;
-            if (entry.base.load() != 0 || !entry.base.compare_exchange_strong(expected, details.base))
+            if (entry.base.load() != 0 ||
+                !entry.base.compare_exchange_strong(expected, details.base))
                 continue;
             entry.size = details.size;
             entry.ehFrame = details.ehFrame;
@@ -138,8 +140,8 @@ std::vector<MSHBinaryImageDetails> loadedImages()
         [](dl_phdr_info *info, size_t, void *data) -> int {
             auto *c = static_cast<Collector *>(data);
             MSHBinaryImageDetails details;
-            const char *path = info->dlpi_name && info->dlpi_name[0] ? info->dlpi_name
-                                                                     : c->mainPath->constData();
+            const char *path =
+                info->dlpi_name && info->dlpi_name[0] ? info->dlpi_name : c->mainPath->constData();
             if (MSHBinaryImageFillInImageDetails(&details, info->dlpi_addr, info->dlpi_phdr,
                                                  info->dlpi_phnum, path))
                 c->images->push_back(details);
@@ -371,7 +373,8 @@ int MSHBinaryImageRecordCrashTimeChanges(const char *path)
             break;
         bool known = false;
         for (size_t i = 0; i < MSHBinaryImageTableSize; ++i) {
-            if (images.entries[i].base.load() != 0 && images.details[i].dynamic == uintptr_t(map.l_ld)) {
+            if (images.entries[i].base.load() != 0 &&
+                images.details[i].dynamic == uintptr_t(map.l_ld)) {
                 seen[i] = true;
                 known = true;
                 break;
@@ -379,7 +382,8 @@ int MSHBinaryImageRecordCrashTimeChanges(const char *path)
         }
         if (!known && map.l_addr != 0) {
             Elf64_Ehdr header;
-            if (MSHReadMemory(reinterpret_cast<const void *>(map.l_addr), &header, sizeof(header)) &&
+            if (MSHReadMemory(reinterpret_cast<const void *>(map.l_addr), &header,
+                              sizeof(header)) &&
                 std::memcmp(header.e_ident, ELFMAG, SELFMAG) == 0) {
                 char name[MSHBinaryImagePathSize] = {};
                 for (size_t i = 0; i + 1 < sizeof(name); ++i) {
@@ -389,8 +393,8 @@ int MSHBinaryImageRecordCrashTimeChanges(const char *path)
                 MSHBinaryImageDetails details;
                 if (MSHBinaryImageFillInImageDetails(
                         &details, map.l_addr,
-                        reinterpret_cast<const void *>(map.l_addr + header.e_phoff),
-                        header.e_phnum, name)) {
+                        reinterpret_cast<const void *>(map.l_addr + header.e_phoff), header.e_phnum,
+                        name)) {
                     storeInTable(true, details);
                     for (size_t i = 0; i < MSHBinaryImageTableSize; ++i) {
                         if (images.entries[i].base.load() == details.base &&

@@ -15,16 +15,17 @@
 #include <QThreadPool>
 
 #include <cerrno>
-#include <functional>
-#include <memory>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <memory>
 #include <new>
 #include <sys/mman.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 std::atomic<MSHReadOnlyContext *> readOnlyContext{nullptr};
 std::atomic<MSHWritableContext *> writableContext{nullptr};
@@ -54,7 +55,8 @@ MSHAllocator *MSHAllocatorCreate(size_t writableSize, size_t readOnlySize)
     const size_t writablePart = roundedParts(writableSize, page);
     const size_t readOnlyPart = roundedParts(readOnlySize + sizeof(MSHAllocator), page);
     const size_t total = 3 * page + writablePart + readOnlyPart;
-    void *mapping = ::mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void *mapping =
+        ::mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapping == MAP_FAILED) {
         MSHSafeLog("%s: Mapping failed %s", __func__, std::strerror(errno));
         return nullptr;
@@ -96,7 +98,8 @@ void *MSHAllocatorSafeAllocateFromRegion(MSHAllocatorRegion *region, size_t size
     char *cursor = region->cursor.load();
     for (;;) {
         if (size_t(cursor + aligned - region->start) > region->size) {
-            MSHSafeLog("%s: Unable to allocate sufficient memory, falling back to malloc", __func__);
+            MSHSafeLog("%s: Unable to allocate sufficient memory, falling back to malloc",
+                       __func__);
             return heapFallback(size);
         }
         if (region->cursor.compare_exchange_weak(cursor, cursor + aligned,
@@ -224,7 +227,8 @@ bool MSHProcessDebuggerAttached()
     return *line >= '1' && *line <= '9';
 }
 
-namespace {
+namespace
+{
 
 bool contextCreate()
 {
@@ -232,9 +236,8 @@ bool contextCreate()
     binaryImagesQueue = new MSHDispatchQueue("com.mishap.mac.binary-images");
     exceptionQueue = new MSHDispatchQueue("com.mishap.mac.exception");
 
-    MSHAllocator *allocator = MSHAllocatorCreate(
-        2 * MSHStackSize + sizeof(MSHWritableContext) + 64,
-        sizeof(MSHReadOnlyContext) + copiedStringsSize);
+    MSHAllocator *allocator = MSHAllocatorCreate(2 * MSHStackSize + sizeof(MSHWritableContext) + 64,
+                                                 sizeof(MSHReadOnlyContext) + copiedStringsSize);
     contextAllocator.store(allocator);
     void *readOnlyMemory =
         MSHAllocatorSafeAllocate(allocator, sizeof(MSHReadOnlyContext), MSHAllocationReadOnly);
@@ -298,7 +301,8 @@ void MSHContextInitialize(const MSHContextInitData *data)
 
     context->logPath = MSHContextCopyPath(reportPath, "sdk.log");
     if (!MSHUnlinkIfExists(context->logPath))
-        MSHSafeLog("[Mishap:Crash] Unable to write initialize SDK write paths %s", std::strerror(errno));
+        MSHSafeLog("[Mishap:Crash] Unable to write initialize SDK write paths %s",
+                   std::strerror(errno));
 
     context->debuggerAttached = MSHProcessDebuggerAttached() ? 1 : 0;
     context->crashCallback = data->crashCallback;
@@ -361,16 +365,19 @@ void MSHContextInitialize(const MSHContextInitData *data)
         context->signal.path = MSHContextCopyPath(reportPath, "signal.mshrecord");
         context->machException.path = MSHContextCopyPath(reportPath, "mach_exception.mshrecord");
         context->exception.path = MSHContextCopyPath(reportPath, "exception.mshrecord");
-        context->exception.customPath = MSHContextCopyPath(reportPath, "custom_exception.mshrecord");
+        context->exception.customPath =
+            MSHContextCopyPath(reportPath, "custom_exception.mshrecord");
         context->exception.maxCustomExceptions =
             data->customExceptionsEnabled ? data->maxCustomExceptions : 0;
         // The alternate signal stack belongs to the thread that installs it: this one.
         MSHSignalInitialize(&context->signal);
         MSHProcessInstallSuspendHandler();
         const uint32_t exclusions = data->machExceptionExclusions;
-        group->add([exclusions] {
-            MSHMachExceptionInit(&MSHContextReadOnly()->machException, exclusions);
-        }, group);
+        group->add(
+            [exclusions] {
+                MSHMachExceptionInit(&MSHContextReadOnly()->machException, exclusions);
+            },
+            group);
         group->add([] { MSHExceptionInitialize(&MSHContextReadOnly()->exception); }, group);
     }
 
@@ -382,7 +389,8 @@ void MSHContextInitialize(const MSHContextInitData *data)
     identity.betaToken = QByteArray(data->betaToken);
     identity.hasCustomBundleID = data->customBundleID != nullptr;
     identity.customBundleID = QByteArray(data->customBundleID);
-    const QByteArray metadataPath = report + (report.endsWith('/') ? "" : "/") + "metadata.mshrecord";
+    const QByteArray metadataPath =
+        report + (report.endsWith('/') ? "" : "/") + "metadata.mshrecord";
     group->add([identity, metadataPath] { MSHMetadataWrite(metadataPath.constData(), identity); },
                group);
 

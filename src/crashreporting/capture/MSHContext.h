@@ -17,7 +17,8 @@
 class MSHDispatchQueue;
 
 // Application code told synchronously, on the terminating thread, that a crash was recorded.
-class MSHCrashCallback {
+class MSHCrashCallback
+{
 public:
     virtual ~MSHCrashCallback() = default;
     virtual void deliverCrashDelegateCallback() = 0;

@@ -15,7 +15,8 @@
 #include <string>
 #include <typeinfo>
 
-namespace {
+namespace
+{
 
 // One exception record at a time; a fatal one never waits on another thread for long.
 std::atomic_flag recording = ATOMIC_FLAG_INIT;
@@ -35,11 +36,16 @@ bool acquireRecording(bool fatal)
 const char *MSHExceptionTypeName(int type)
 {
     switch (type) {
-    case MSHExceptionTypeObjectiveC: return "objective-c";
-    case MSHExceptionTypeCpp: return "c++";
-    case MSHExceptionTypeJavaScript: return "javascript";
-    case MSHExceptionTypeCustom: return "custom";
-    default: return "unknown";
+    case MSHExceptionTypeObjectiveC:
+        return "objective-c";
+    case MSHExceptionTypeCpp:
+        return "c++";
+    case MSHExceptionTypeJavaScript:
+        return "javascript";
+    case MSHExceptionTypeCustom:
+        return "custom";
+    default:
+        return "unknown";
     }
 }
 
@@ -149,8 +155,8 @@ void MSHExceptionRecord(int type, const QByteArray &name, const QByteArray &reas
                                                          size_t(frame.symbol.size()));
                 MSHFileWriteHashEntryUint64(&file, "offset", frame.offset);
                 if (!frame.library.isNull())
-                    MSHFileWriteHashEntryHexEncodedBytes(&file, "library", frame.library.constData(),
-                                                         size_t(frame.library.size()));
+                    MSHFileWriteHashEntryHexEncodedBytes(
+                        &file, "library", frame.library.constData(), size_t(frame.library.size()));
                 if (!frame.file.isNull())
                     MSHFileWriteHashEntryHexEncodedBytes(&file, "file", frame.file.constData(),
                                                          size_t(frame.file.size()));

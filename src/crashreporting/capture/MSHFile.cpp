@@ -11,7 +11,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 void writeAll(int fd, const char *bytes, size_t length)
 {
@@ -398,9 +399,9 @@ void MSHFileWriteArrayEntryHexEncodedString(MSHFile *file, const char *value)
     file->needsComma = true;
 }
 
-std::optional<QList<QJsonObject>> MSHFileReadSections(
-    const QString &path, bool deleteOnFailure,
-    const std::function<std::optional<QJsonObject>(const QJsonObject &)> &transform)
+std::optional<QList<QJsonObject>>
+MSHFileReadSections(const QString &path, bool deleteOnFailure,
+                    const std::function<std::optional<QJsonObject>(const QJsonObject &)> &transform)
 {
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly)) {

@@ -7,7 +7,8 @@
 #include <unistd.h>
 #include <zlib.h>
 
-namespace {
+namespace
+{
 
 constexpr size_t chunkSize = 5120;
 
@@ -42,7 +43,8 @@ int MSHGzipCompressFile(const char *inputPath, const char *outputPath)
     }
     z_stream stream{};
     // Window bits 31: a gzip wrapper around the deflate stream.
-    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 4, Z_DEFAULT_STRATEGY) != Z_OK) {
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 4, Z_DEFAULT_STRATEGY) !=
+        Z_OK) {
         ::close(in);
         ::close(out);
         return -1;

@@ -15,7 +15,8 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 uint64_t startMark = 0;
 
@@ -75,13 +76,20 @@ MSHOSVersion MSHHostGetOSVersion()
 int MSHHostGetOSVersionNumber(const MSHOSVersion &version)
 {
     switch (version.minor) {
-    case 6: return 1060;
-    case 7: return 1070;
-    case 8: return 1080;
-    case 9: return 1090;
-    case 10: return 101000;
-    case 11: return 101100;
-    default: return 0;
+    case 6:
+        return 1060;
+    case 7:
+        return 1070;
+    case 8:
+        return 1080;
+    case 9:
+        return 1090;
+    case 10:
+        return 101000;
+    case 11:
+        return 101100;
+    default:
+        return 0;
     }
 }
 
@@ -155,7 +163,8 @@ void MSHHostRecordHostInfo(MSHFile *file)
 void MSHHostRecordStorage(MSHFile *file)
 {
     MSHReadOnlyContext *context = MSHContextReadOnly();
-    struct statfs fs {};
+    struct statfs fs {
+    };
     const bool known = context && context->documentsPath &&
                        ::syscall(SYS_statfs, context->documentsPath, &fs) == 0;
     MSHFileWriteSectionStart(file, "storage");

@@ -29,8 +29,8 @@ bool MSHMetadataWrite(const char *path, const MSHMetadataIdentity &identity)
 
     MSHHostRecordHostInfo(&file);
 
-    const QString bundleID = MSHApplicationInfo::bundleIdentifier().replace(QLatin1Char('/'),
-                                                                            QLatin1Char('_'));
+    const QString bundleID =
+        MSHApplicationInfo::bundleIdentifier().replace(QLatin1Char('/'), QLatin1Char('_'));
     const QString build = MSHApplicationInfo::buildVersion();
     const QString display = MSHApplicationInfo::displayVersion();
     const QString custom = QString::fromUtf8(identity.customBundleID);

@@ -16,7 +16,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 enum SlotState : int { SlotFree = 0, SlotRequested = 1, SlotParked = 2, SlotAbandoned = 3 };
 
@@ -152,9 +153,9 @@ struct Registers {
     uint64_t values[21];
 };
 
-const char *const registerNames[21] = {"rax", "rbx", "rcx", "rdx", "rdi", "rsi", "rbp",
-                                       "rsp", "r8",  "r9",  "r10", "r11", "r12", "r13",
-                                       "r14", "r15", "rip", "rflags", "cs", "fs", "gs"};
+const char *const registerNames[21] = {"rax", "rbx", "rcx", "rdx",    "rdi", "rsi", "rbp",
+                                       "rsp", "r8",  "r9",  "r10",    "r11", "r12", "r13",
+                                       "r14", "r15", "rip", "rflags", "cs",  "fs",  "gs"};
 
 Registers registersOf(const ucontext_t *context)
 {
@@ -348,9 +349,11 @@ void recordStats(MSHFile *file)
     MSHFileWriteHashEntryUint64(file, "virtual", pages[0] * page);
     MSHFileWriteHashEntryUint64(file, "resident", pages[1] * page);
     MSHFileWriteHashEntryUint64(file, "user_time",
-                                uint64_t(usage.ru_utime.tv_sec) * 1000000 + uint64_t(usage.ru_utime.tv_usec));
+                                uint64_t(usage.ru_utime.tv_sec) * 1000000 +
+                                    uint64_t(usage.ru_utime.tv_usec));
     MSHFileWriteHashEntryUint64(file, "sys_time",
-                                uint64_t(usage.ru_stime.tv_sec) * 1000000 + uint64_t(usage.ru_stime.tv_usec));
+                                uint64_t(usage.ru_stime.tv_sec) * 1000000 +
+                                    uint64_t(usage.ru_stime.tv_usec));
     MSHFileWriteHashEnd(file);
     MSHFileWriteSectionEnd(file);
 }
@@ -369,7 +372,8 @@ void MSHProcessInstallSuspendHandler()
         return;
     // The last real-time signals are the least likely to be claimed by anything else.
     context->suspendSignal = SIGRTMAX - 2;
-    struct sigaction action {};
+    struct sigaction action {
+    };
     action.sa_sigaction = suspendHandler;
     action.sa_flags = SA_SIGINFO | SA_RESTART;
     sigemptyset(&action.sa_mask);

@@ -14,6 +14,7 @@ void MSHProcessInstallSuspendHandler();
 // `userContext` is the crashed thread's interrupted context (none on the exception path, where
 // the calling thread is described from where it stands). `runCallback` is set only on the
 // terminate path, never inside a signal handler.
-void MSHHandler(MSHFile *file, pid_t crashedThread, const ucontext_t *userContext, bool runCallback);
+void MSHHandler(MSHFile *file, pid_t crashedThread, const ucontext_t *userContext,
+                bool runCallback);
 
 pid_t MSHCurrentThreadID();

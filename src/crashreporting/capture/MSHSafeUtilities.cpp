@@ -15,7 +15,8 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 struct Output {
     char *buffer;
@@ -159,7 +160,8 @@ void MSHSafeLog(const char *format, ...)
         return;
     int fd = writable->logFD.load();
     if (fd < 0) {
-        const int opened = ::open(context->logPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        const int opened =
+            ::open(context->logPath, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
         if (opened < 0)
             return;
         int expected = -1;
@@ -180,7 +182,8 @@ void MSHSafeLog(const char *format, ...)
     (void)written;
 }
 
-namespace {
+namespace
+{
 
 // Reads through a pipe: the kernel copies from our address space into the pipe and answers
 // EFAULT for memory that is not readable, without a fault.

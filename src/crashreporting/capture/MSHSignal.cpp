@@ -14,7 +14,8 @@
 const int MSHHandledSignals[MSHHandledSignalCount] = {SIGABRT, SIGBUS, SIGFPE, SIGILL,
                                                       SIGSEGV, SIGSYS, SIGTRAP};
 
-namespace {
+namespace
+{
 
 // A thread whose fatal signal arrives while another thread records waits this long at most.
 constexpr int secondCrashWaitSeconds = 10;
@@ -40,28 +41,43 @@ void sleepMilliseconds(long milliseconds)
 MSHSignalNames MSHSignalNameLookup(int signal)
 {
     switch (signal) {
-    case SIGILL: return {"SIGILL", nullptr};
-    case SIGTRAP: return {"SIGTRAP", nullptr};
-    case SIGABRT: return {"SIGABRT", "ABORT"};
-    case SIGFPE: return {"SIGFPE", nullptr};
-    case SIGBUS: return {"SIGBUS", nullptr};
-    case SIGSEGV: return {"SIGSEGV", nullptr};
-    case SIGSYS: return {"SIGSYS", nullptr};
-    default: return {"UNKNOWN", nullptr};
+    case SIGILL:
+        return {"SIGILL", nullptr};
+    case SIGTRAP:
+        return {"SIGTRAP", nullptr};
+    case SIGABRT:
+        return {"SIGABRT", "ABORT"};
+    case SIGFPE:
+        return {"SIGFPE", nullptr};
+    case SIGBUS:
+        return {"SIGBUS", nullptr};
+    case SIGSEGV:
+        return {"SIGSEGV", nullptr};
+    case SIGSYS:
+        return {"SIGSYS", nullptr};
+    default:
+        return {"UNKNOWN", nullptr};
     }
 }
 
 uint32_t MSHMachExceptionMaskForSignal(int signal)
 {
     switch (signal) {
-    case SIGILL: return 4;
-    case SIGTRAP: return 64;
-    case SIGABRT: return 1024;
-    case SIGFPE: return 8;
+    case SIGILL:
+        return 4;
+    case SIGTRAP:
+        return 64;
+    case SIGABRT:
+        return 1024;
+    case SIGFPE:
+        return 8;
     case SIGBUS:
-    case SIGSEGV: return 2;
-    case SIGSYS: return 1024;
-    default: return 0;
+    case SIGSEGV:
+        return 2;
+    case SIGSYS:
+        return 1024;
+    default:
+        return 0;
     }
 }
 
@@ -100,11 +116,13 @@ void MSHSignalInitialize(MSHSignalState *state)
         state->hasPreviousStack = true;
     }
     for (size_t i = 0; i < MSHHandledSignalCount; ++i) {
-        struct sigaction action {};
+        struct sigaction action {
+        };
         action.sa_sigaction = MSHSignalHandler;
         action.sa_flags = SA_SIGINFO | SA_ONSTACK;
         sigemptyset(&action.sa_mask);
-        struct sigaction previousAction {};
+        struct sigaction previousAction {
+        };
         if (::sigaction(MSHHandledSignals[i], &action, &previousAction) != 0) {
             MSHSafeLog("%s: Unable to install handler for %d (%s)", __func__, MSHHandledSignals[i],
                        std::strerror(errno));
@@ -126,7 +144,8 @@ bool MSHSignalSafeRemoveHandlers(bool includeAbort)
     for (size_t i = 0; i < MSHHandledSignalCount; ++i) {
         if (!includeAbort && MSHHandledSignals[i] == SIGABRT)
             continue;
-        struct sigaction action {};
+        struct sigaction action {
+        };
         action.sa_handler = SIG_DFL;
         sigemptyset(&action.sa_mask);
         if (::sigaction(MSHHandledSignals[i], &action, nullptr) != 0) {
@@ -220,13 +239,15 @@ void MSHSignalHandler(int signal, siginfo_t *info, void *userContext)
 void MSHSignalCheckHandlers()
 {
     MSHSignalEnumerateHandledSignals([](size_t, int signal) {
-        struct sigaction current {};
+        struct sigaction current {
+        };
         if (::sigaction(signal, nullptr, &current) != 0) {
             std::fprintf(stderr, "Unable to read signal handler\n");
             return;
         }
-        void *handler = (current.sa_flags & SA_SIGINFO) ? reinterpret_cast<void *>(current.sa_sigaction)
-                                                        : reinterpret_cast<void *>(current.sa_handler);
+        void *handler = (current.sa_flags & SA_SIGINFO)
+                            ? reinterpret_cast<void *>(current.sa_sigaction)
+                            : reinterpret_cast<void *>(current.sa_handler);
         if (handler == reinterpret_cast<void *>(MSHSignalHandler))
             return;
         const char *symbol = "unknown";

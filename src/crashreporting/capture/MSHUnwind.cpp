@@ -7,7 +7,8 @@
 #include <cstring>
 #include <dlfcn.h>
 
-namespace {
+namespace
+{
 
 using InitLocal2 = int (*)(unw_cursor_t *, unw_context_t *, int);
 using Step = int (*)(unw_cursor_t *);
@@ -21,7 +22,8 @@ std::atomic<bool> available{false};
 bool readRegisters(MSHUnwindCursor *cursor)
 {
     unw_word_t ip = 0, sp = 0, bp = 0;
-    if (getReg(&cursor->cursor, UNW_REG_IP, &ip) < 0 || getReg(&cursor->cursor, UNW_REG_SP, &sp) < 0)
+    if (getReg(&cursor->cursor, UNW_REG_IP, &ip) < 0 ||
+        getReg(&cursor->cursor, UNW_REG_SP, &sp) < 0)
         return false;
     getReg(&cursor->cursor, UNW_X86_64_RBP, &bp);
     cursor->pc = ip;
@@ -119,8 +121,8 @@ bool MSHUnwindInit(MSHUnwindCursor *cursor, const ucontext_t *context, bool sign
     cursor->useLibunwind = false;
     if (context && available.load()) {
         std::memcpy(&cursor->context, context, sizeof(cursor->context));
-        cursor->useLibunwind =
-            initLocal2(&cursor->cursor, &cursor->context, signalFrame ? UNW_INIT_SIGNAL_FRAME : 0) == 0;
+        cursor->useLibunwind = initLocal2(&cursor->cursor, &cursor->context,
+                                          signalFrame ? UNW_INIT_SIGNAL_FRAME : 0) == 0;
     }
     return true;
 }

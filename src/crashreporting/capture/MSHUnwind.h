@@ -32,4 +32,7 @@ bool MSHUnwindInit(MSHUnwindCursor *cursor, const ucontext_t *context, bool sign
                    uintptr_t pc, uintptr_t sp, uintptr_t rbp);
 // Advances; the first call delivers the thread's own PC. False at the end of the trace.
 bool MSHUnwindNextFrame(MSHUnwindCursor *cursor);
-inline uintptr_t MSHUnwindPC(const MSHUnwindCursor *cursor) { return cursor->pc; }
+inline uintptr_t MSHUnwindPC(const MSHUnwindCursor *cursor)
+{
+    return cursor->pc;
+}

@@ -8,7 +8,8 @@
 
 #include <optional>
 
-namespace {
+namespace
+{
 
 struct Overrides {
     QMutex mutex;

@@ -7,7 +7,8 @@
 #include <QString>
 #include <QVariantMap>
 
-class MSHApplicationInfo {
+class MSHApplicationInfo
+{
 public:
     // Organization domain and application name joined with a dot (either alone when the other
     // is empty).

@@ -8,7 +8,8 @@
 
 #include <functional>
 
-class MSHDispatchQueue final : public QThread {
+class MSHDispatchQueue final : public QThread
+{
 public:
     explicit MSHDispatchQueue(const QByteArray &label);
     ~MSHDispatchQueue() override;

@@ -24,7 +24,8 @@ extern "C" void *__libc_malloc(size_t);
 extern "C" void *__libc_calloc(size_t, size_t);
 extern "C" void *__libc_realloc(void *, size_t);
 
-namespace {
+namespace
+{
 
 std::atomic<int> allocationsAfterCrash{0};
 
@@ -139,8 +140,8 @@ void *realloc(void *pointer, size_t size)
 
 void twCrashHelperLeaf(const char *scenario, const char *dir, const void *intoOuter)
 {
-    writeFrames(dir, reinterpret_cast<const void *>(&twCrashHelperLeaf), __builtin_return_address(0),
-                intoOuter);
+    writeFrames(dir, reinterpret_cast<const void *>(&twCrashHelperLeaf),
+                __builtin_return_address(0), intoOuter);
     if (std::strcmp(scenario, "segv") == 0) {
         startNamedWorker();
         startSilentWorker();
