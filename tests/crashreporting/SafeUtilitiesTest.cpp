@@ -69,6 +69,36 @@ TEST(SafeUtilities, UnreadableMemoryFailsWithoutACrash)
     EXPECT_FALSE(MSHReadMemory(readable, copy, 1));
 }
 
+TEST(SafeUtilities, ThePipeFallbackReadsAndRefusesLikeTheDirectCopy)
+{
+    const long page = sysconf(_SC_PAGESIZE);
+    void *mapping =
+        mmap(nullptr, size_t(page) * 3, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(mapping, MAP_FAILED);
+    char *readable = static_cast<char *>(mapping);
+    for (long i = 0; i < 2 * page; ++i)
+        readable[i] = char(i * 7);
+    ASSERT_EQ(mprotect(readable + 2 * page, size_t(page), PROT_NONE), 0);
+
+    MSHReadMemorySetDirectCopyRefused(true);
+    QByteArray copy(int(2 * page), 0);
+    const bool whole = MSHReadMemory(readable, copy.data(), size_t(copy.size()));
+    const bool guard = MSHReadMemory(readable + 2 * page, copy.data(), 8);
+    const bool across = MSHReadMemory(readable + 2 * page - 8, copy.data(), 16);
+    MSHReadMemorySetDirectCopyRefused(false);
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(copy, QByteArray(readable, int(2 * page)));
+    EXPECT_FALSE(guard);
+    EXPECT_FALSE(across);
+    // The pipe holds nothing left over from the refused reads.
+    MSHReadMemorySetDirectCopyRefused(true);
+    char small[4] = {};
+    EXPECT_TRUE(MSHReadMemory(readable + 1, small, 4));
+    MSHReadMemorySetDirectCopyRefused(false);
+    EXPECT_EQ(QByteArray(small, 4), QByteArray(readable + 1, 4));
+    munmap(mapping, size_t(page) * 3);
+}
+
 TEST(SafeUtilities, TheFormatterConsumesEachArgumentItsConversionNames)
 {
     char line[256];

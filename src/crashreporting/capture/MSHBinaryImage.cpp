@@ -5,10 +5,12 @@
 #include "MSHSafeUtilities.h"
 
 #include <QFile>
+#include <QSemaphore>
 
 #include <cstring>
 #include <elf.h>
 #include <link.h>
+#include <memory>
 #include <mutex>
 #include <unistd.h>
 #include <vector>
@@ -271,10 +273,18 @@ void MSHBinaryImageRefresh()
     }
 }
 
-void MSHBinaryImageFlush()
+bool MSHBinaryImageFlush(int timeoutMilliseconds)
 {
-    if (MSHDispatchQueue *queue = MSHContextBinaryImagesQueue())
+    MSHDispatchQueue *queue = MSHContextBinaryImagesQueue();
+    if (!queue)
+        return true;
+    if (timeoutMilliseconds < 0 || queue->isCurrent()) {
         queue->sync([] {});
+        return true;
+    }
+    auto done = std::make_shared<QSemaphore>();
+    queue->async([done] { done->release(); });
+    return done->tryAcquire(1, timeoutMilliseconds);
 }
 
 bool MSHBinaryImageFindImageForPC(uintptr_t pc, MSHBinaryImageRange *out)

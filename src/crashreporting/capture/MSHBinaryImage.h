@@ -21,8 +21,9 @@ void MSHBinaryImageInit();
 // Brings the table and the record file up to date with the loader's current list: a line per
 // image loaded or unloaded since the last look. Ordinary time only.
 void MSHBinaryImageRefresh();
-// Waits until every queued record line is written.
-void MSHBinaryImageFlush();
+// Waits until every queued record line is written; with a timeout (milliseconds) it gives up
+// after that long and answers false.
+bool MSHBinaryImageFlush(int timeoutMilliseconds = -1);
 // Tracks one image (load) or forgets it (unload) and queues its record line.
 void MSHBinaryImageStoreNode(bool loaded, const MSHBinaryImageDetails &details);
 

@@ -119,8 +119,10 @@ void MSHExceptionRecord(int type, const QByteArray &name, const QByteArray &reas
     const bool fatal = type == MSHExceptionTypeObjectiveC || type == MSHExceptionTypeCpp;
     MSHSafeLog("%s: Recording an exception structure (%d, %d)", __func__, int(notify), int(fatal));
     MSHBinaryImageRefresh();
+    // The image lines should precede the record, but a terminating thread waits for the queue
+    // only briefly.
     if (fatal)
-        MSHBinaryImageFlush();
+        MSHBinaryImageFlush(1000);
 
     // Written on the calling thread: a terminating thread must not wait on a queue that may be
     // the very one it runs on.

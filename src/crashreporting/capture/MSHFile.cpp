@@ -259,7 +259,7 @@ bool MSHFileClose(MSHFile *file)
         file->buffer = nullptr;
     }
     if (file->fd >= 0 && ::close(file->fd) != 0) {
-        MSHSafeLog("%s: Error: Unable to close file %s", __func__, std::strerror(errno));
+        MSHSafeLog("%s: Error: Unable to close file (errno %d)", __func__, errno);
         file->fd = -1;
         return false;
     }

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QThreadPool>
 #include <QVariantMap>
 
 #include <ctime>
@@ -198,6 +199,17 @@ void MSHDispatchAfter(MSHDispatchQueue *queue, std::function<void()> block, doub
 {
     if (queue)
         queue->after(seconds, std::move(block));
+}
+
+void MSHDispatchAfterOnGlobalQueue(QThreadPool *operationQueue, std::function<void()> block,
+                                   double seconds)
+{
+    // One queue of our own keeps the timers; the block itself runs on the pool.
+    static MSHDispatchQueue timers("com.mishap.mac.timers");
+    if (!operationQueue)
+        return;
+    timers.after(seconds,
+                 [operationQueue, block = std::move(block)] { operationQueue->start(block); });
 }
 
 QVariant MSHApplicationBeginActivity(uint64_t options, const QString &reason)

@@ -13,6 +13,7 @@
 #include <functional>
 
 class MSHDispatchQueue;
+class QThreadPool;
 
 // Stores the page size and the Documents path in the crash context.
 void MSHHostInitialize(const char *documentsPath);
@@ -46,6 +47,9 @@ double MSHProfileMillisecondsSinceMark(uint64_t mark);
 double MSHProfileMillisecondsSinceStart();
 
 void MSHDispatchAfter(MSHDispatchQueue *queue, std::function<void()> block, double seconds);
+// After the delay, hands the block to the pool (the report work's operation queue).
+void MSHDispatchAfterOnGlobalQueue(QThreadPool *operationQueue, std::function<void()> block,
+                                   double seconds);
 
 // Process activities keep nothing alive on this platform: the token only carries the request.
 QVariant MSHApplicationBeginActivity(uint64_t options, const QString &reason);

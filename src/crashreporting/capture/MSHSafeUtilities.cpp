@@ -241,6 +241,11 @@ std::atomic<bool> processReadRefused{false};
 
 } // namespace
 
+void MSHReadMemorySetDirectCopyRefused(bool refused)
+{
+    processReadRefused.store(refused);
+}
+
 bool MSHReadMemory(const void *address, void *destination, size_t length)
 {
     if (uintptr_t(address) < 4096 || !destination)

@@ -25,6 +25,8 @@ void MSHSafeLog(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // Copies `length` bytes at `address` into `destination` through the kernel, so an unmapped or
 // unreadable address fails instead of faulting. False for addresses below 4096.
 bool MSHReadMemory(const void *address, void *destination, size_t length);
+// Tests: behave as if the kernel refused the direct copy (reads then go through a pipe).
+void MSHReadMemorySetDirectCopyRefused(bool refused);
 // Checks that a NUL-terminated string starts at `address` (within `maxLength` bytes) and hands
 // the address back; nothing is copied.
 bool MSHReadString(const char *address, const char **out, size_t maxLength);

@@ -149,8 +149,8 @@ bool MSHSignalSafeRemoveHandlers(bool includeAbort)
         action.sa_handler = SIG_DFL;
         sigemptyset(&action.sa_mask);
         if (::sigaction(MSHHandledSignals[i], &action, nullptr) != 0) {
-            MSHSafeLog("%s: Unable to set default handler for %d (%s)", __func__, int(i),
-                       std::strerror(errno));
+            MSHSafeLog("%s: Unable to set default handler for %d (errno %d)", __func__, int(i),
+                       errno);
             ok = false;
         }
     }
