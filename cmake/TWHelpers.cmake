@@ -31,13 +31,19 @@ function(tw_add_library name)
   tw_warnings(${name})
 endfunction()
 
-# tw_add_test(name DIR dir [LIBS lib...] [ENV var=value...])
+# tw_add_test(name DIR dir [WIDGETS] [LIBS lib...] [ENV var=value...])
 # One GoogleTest executable from every .cpp in DIR, registered with ctest under
-# a pinned locale and time zone. Additional runs under other environments are
-# added with tw_add_test_run().
+# a pinned locale and time zone. WIDGETS gives it a QApplication (for suites
+# that drive widgets) instead of the plain GUI application. Additional runs
+# under other environments are added with tw_add_test_run().
 function(tw_add_test name)
-  cmake_parse_arguments(ARG "" "DIR" "LIBS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "WIDGETS" "DIR" "LIBS;ENV" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${ARG_DIR}/*.cpp ${ARG_DIR}/*.h)
+  if(ARG_WIDGETS)
+    # Its own main object wins over the one in twtestsupport.
+    list(APPEND sources ${PROJECT_SOURCE_DIR}/tests/support/TWWidgetsTestMain.cpp)
+    list(APPEND ARG_LIBS Qt6::Widgets Qt6::Test)
+  endif()
   add_executable(${name} ${sources})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE twtestsupport ${ARG_LIBS})

@@ -563,7 +563,8 @@ void TWBusiness::filtersDeleteCriteria(const TWField &field, std::optional<qint3
             TWFilter::deleteChildCriteria(root, field);
         for (const auto &[node, children] : before) {
             if (node->childCriteria().size() != children.size())
-                scope.onRollback([node, children] { node->setChildCriteria(children); });
+                scope.onRollback(
+                    [node = node, children = children] { node->setChildCriteria(children); });
         }
     }
     // Nested in the caller's write: it joins that write, which is what fails

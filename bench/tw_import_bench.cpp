@@ -1,0 +1,144 @@
+// Times the import parsers on large files: "tw-import-bench parse" writes a
+// 50,000-row CSV file and 20,000-transaction QIF and OFX (version 1) files to a
+// temporary folder, reads them back and parses each, then does the same with a
+// tenth of the rows to show that the time grows linearly. Best of three runs.
+
+#include "TWParserCSV.h"
+#include "TWParserOFX.h"
+#include "TWParserQIF.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+QByteArray csvFile(int rows)
+{
+    QByteArray data = "Date,Payee,Memo,Amount,Account\r\n";
+    for (int i = 0; i < rows; ++i) {
+        data += QByteArray::number(1 + i % 12) + '/' + QByteArray::number(1 + i % 28) + "/2024,";
+        data += i % 7 == 0 ? "\"Store, number " + QByteArray::number(i) + "\"" : "Payee " + QByteArray::number(i % 500);
+        data += ",\"Memo with \"\"quotes\"\" " + QByteArray::number(i) + "\",";
+        data += (i % 3 ? "-" : "") + QByteArray::number(i % 1000) + '.' + QByteArray::number(10 + i % 90);
+        data += ",Checking\r\n";
+    }
+    return data;
+}
+
+QByteArray qifFile(int transactions)
+{
+    QByteArray data = "!Account\nNChecking\nTBank\n^\n!Type:Bank\n";
+    for (int i = 0; i < transactions; ++i) {
+        data += 'D' + QByteArray::number(1 + i % 12) + '/' + QByteArray::number(1 + i % 28) + "'24\n";
+        data += "T-" + QByteArray::number(i % 1000) + ".25\nPPayee " + QByteArray::number(i % 500) + "\n";
+        data += "MMemo " + QByteArray::number(i) + "\nCX\n";
+        if (i % 10 == 0)
+            data += "LGroceries\nSFood\n$-100.00\nSHousehold\nEBulbs\n$-" +
+                    QByteArray::number(i % 1000) + ".25\n";
+        else
+            data += "LFood\n";
+        data += "^\n";
+    }
+    return data;
+}
+
+QByteArray ofxFile(int transactions)
+{
+    QByteArray data = "OFXHEADER:100\r\nDATA:OFXSGML\r\nVERSION:102\r\n\r\n<OFX>\r\n"
+                      "<BANKMSGSRSV1>\r\n<STMTTRNRS>\r\n<TRNUID>1\r\n<STMTRS>\r\n<CURDEF>USD\r\n"
+                      "<BANKTRANLIST>\r\n<DTSTART>20240101\r\n<DTEND>20241231\r\n";
+    for (int i = 0; i < transactions; ++i) {
+        data += "<STMTTRN>\r\n<TRNTYPE>" + QByteArray(i % 2 ? "DEBIT" : "CREDIT") +
+                "\r\n<DTPOSTED>2024" + QByteArray::number(1 + i % 12).rightJustified(2, '0') +
+                QByteArray::number(1 + i % 28).rightJustified(2, '0') + "120000[-5:EST]\r\n";
+        data += "<TRNAMT>" + QByteArray::number(i % 1000) + ".50\r\n<FITID>" + QByteArray::number(i) +
+                "\r\n<NAME>Payee " + QByteArray::number(i % 500) + " &amp; Co\r\n<MEMO>Memo " +
+                QByteArray::number(i) + "\r\n";
+        if (i % 20 == 0)
+            data += "<CURRENCY>\r\n<CURRATE>1.0825\r\n<CURSYM>EUR\r\n</CURRENCY>\r\n";
+        data += "</STMTTRN>\r\n";
+    }
+    data += "</BANKTRANLIST>\r\n</STMTRS>\r\n</STMTTRNRS>\r\n</BANKMSGSRSV1>\r\n</OFX>\r\n";
+    return data;
+}
+
+template <typename Parser>
+qint64 timeParse(const QString &path, qsizetype expectedRows)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray data = file.readAll();
+    qint64 best = -1;
+    for (int run = 0; run < 3; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        auto parser = Parser::parser();
+        parser->parse(data);
+        const qint64 elapsed = timer.elapsed();
+        if (parser->rows().size() != expectedRows) {
+            std::fprintf(stderr, "%s: %lld rows, expected %lld\n", qPrintable(path),
+                         static_cast<long long>(parser->rows().size()),
+                         static_cast<long long>(expectedRows));
+            return -1;
+        }
+        if (best < 0 || elapsed < best)
+            best = elapsed;
+    }
+    return best;
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+bool runParse(const QTemporaryDir &dir, int divisor)
+{
+    const int csvRows = 50000 / divisor;
+    const int transactions = 20000 / divisor;
+    const QString csv = dir.filePath(QStringLiteral("bench.csv"));
+    const QString qif = dir.filePath(QStringLiteral("bench.qif"));
+    const QString ofx = dir.filePath(QStringLiteral("bench.ofx"));
+    if (!writeFile(csv, csvFile(csvRows)) || !writeFile(qif, qifFile(transactions)) ||
+        !writeFile(ofx, ofxFile(transactions)))
+        return false;
+    // A split record gives a head row, the bank side and two split rows.
+    const qsizetype qifRows = transactions + (transactions + 9) / 10 * 3;
+    const qint64 times[3] = {timeParse<TWParserCSV>(csv, csvRows),
+                             timeParse<TWParserQIF>(qif, qifRows),
+                             timeParse<TWParserOFX>(ofx, transactions)};
+    const char *names[3] = {"csv", "qif", "ofx"};
+    const int counts[3] = {csvRows, transactions, transactions};
+    for (int i = 0; i < 3; ++i) {
+        if (times[i] < 0)
+            return false;
+        if (divisor == 1)
+            std::printf("parse %s: %lld ms\n", names[i], static_cast<long long>(times[i]));
+        else
+            std::printf("parse %s (%d %s): %lld ms\n", names[i], counts[i],
+                        i == 0 ? "rows" : "transactions", static_cast<long long>(times[i]));
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication application(argc, argv);
+    if (argc < 2 || std::strcmp(argv[1], "parse") != 0) {
+        std::fprintf(stderr, "usage: tw-import-bench parse\n");
+        return 2;
+    }
+    QTemporaryDir dir;
+    if (!dir.isValid() || !runParse(dir, 1) || !runParse(dir, 10))
+        return 1;
+    return 0;
+}

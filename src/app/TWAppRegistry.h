@@ -1,0 +1,208 @@
+#pragma once
+// The one place where the other user-interface pieces plug into the shell.
+// src/main.cpp fills the slots; every slot holds an interim until its piece
+// registers the real one, so the shell runs (and is tested) on its own.
+
+#include "TWBusinessInfo.h"
+#include "TWField.h"
+#include "TWTransaction.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QPageLayout>
+#include <QUrl>
+
+#include <functional>
+
+class QMenu;
+class QPrinter;
+class QWidget;
+class TWBusiness;
+class TWBusinessController;
+
+// The base of every detail view's controller (register, clients, merchants,
+// report, autofill, budget, fields, units, repeats, values).
+class TWDetailController : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    virtual QWidget *view() = 0;
+    virtual void setBusinessController(TWBusinessController *controller) { m_document = controller; }
+    virtual void setBusiness(TWBusiness *business) { m_business = business; }
+    virtual void update() {}
+    virtual void restoreFrame() {}
+    // A PDF of what the view shows, laid out for the printer's page; empty
+    // when it has nothing to print.
+    virtual QByteArray printOperation(QPrinter &printer);
+    // What the view's commands may do.
+    virtual bool canAddItem() const { return false; }
+    virtual bool canDeleteItem(bool context) const;
+    // The register's rows in display order (other views: none).
+    virtual TWTransactionList sortedTransactions() const { return {}; }
+
+protected:
+    TWBusinessController *m_document = nullptr;
+    TWBusiness *m_business = nullptr;
+};
+
+// The base of every editor shown as a sheet (and of the new-business form).
+// An editor ends itself with the document's `endSheet(view, code)`, or, when
+// it is not a sheet, by emitting `endRequested` (-1002 saved, -1001 cancelled).
+class TWEditorController : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    virtual QWidget *view() = 0;
+    virtual void setBusinessController(TWBusinessController *controller) { m_document = controller; }
+    virtual void setBusiness(TWBusiness *business) { m_business = business; }
+    // 0 a new record, 1 an existing one.
+    virtual void setMode(int mode) { m_mode = mode; }
+    int mode() const { return m_mode; }
+    virtual void reset() {}
+    virtual void update() {}
+
+signals:
+    void endRequested(int code);
+
+protected:
+    TWBusinessController *m_document = nullptr;
+    TWBusiness *m_business = nullptr;
+    int m_mode = 0;
+};
+
+// The business-information editor (new business and the business sheet).
+class TWBusinessInfoEditor : public TWEditorController
+{
+    Q_OBJECT
+public:
+    using TWEditorController::TWEditorController;
+    virtual TWBusinessInfoPtr businessInfo() const = 0;
+    virtual void setBusinessInfo(const TWBusinessInfoPtr &info) = 0;
+};
+
+// An import sheet: starts from a file, or asks for one itself.
+class TWImportController : public TWEditorController
+{
+    Q_OBJECT
+public:
+    using TWEditorController::TWEditorController;
+    virtual void importURL(const QUrl &url) = 0;
+    virtual void select() = 0;
+};
+
+// A document's task timer as the shell sees it (running state, the wake-up
+// from sleep, the status menu).
+class TWTaskTimer : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+    virtual bool isTaskTimerRunning() const { return false; }
+    virtual void didWake() {}
+    // Stops the timer and forgets what it timed (after a revert).
+    virtual void reset() {}
+    // Fills the status menu from scratch, or only refreshes its items.
+    virtual void rebuildTimerMenulet(QMenu *menu);
+    virtual void updateTimerMenulet(QMenu *) {}
+};
+
+// The detail kinds, numbered as the document's detail type.
+enum TWDetailKind : int {
+    TWDetailTransactionsAccounts = 1,
+    TWDetailTransactionsFilters = 2,
+    TWDetailClients = 3,
+    TWDetailMerchants = 4,
+    TWDetailReport = 5,
+    TWDetailAutofill = 6,
+    TWDetailBudget = 7,
+    TWDetailFields = 8,
+    TWDetailUnits = 9,
+    TWDetailRepeats = 10,
+    TWDetailValues = 11,
+};
+
+// The editors opened as sheets.
+enum class TWEditorKind {
+    Transaction,        // the transaction editor
+    EditTransactions,   // several transactions at once
+    AccountInfo,
+    ClientInfo,
+    MerchantInfo,
+    ReportInfo,
+    ImportTransactions,
+    ImportTasks,
+    ImportExpenses,
+    ExportTransactions,
+    ExportTasks,
+    ExportExpenses,
+};
+
+// What the register print table needs: the rows, the printed columns and the
+// unique file names of the rows' attachments.
+struct TWRegisterPrintRequest {
+    TWBusiness *business = nullptr;
+    TWTransactionList transactions;
+    TWFieldList fields;
+    QHash<qint32, QString> attachmentFileNames;
+};
+
+class TWAppRegistry
+{
+public:
+    static TWAppRegistry &registry();
+
+    // Puts every slot back to its interim (tests).
+    void reset();
+
+    using DetailFactory = std::function<TWDetailController *(QObject *parent)>;
+    using EditorFactory = std::function<TWEditorController *(QObject *parent)>;
+    using BusinessInfoFactory = std::function<TWBusinessInfoEditor *(QObject *parent)>;
+    using TaskTimerFactory = std::function<TWTaskTimer *(TWBusinessController *document)>;
+    using RegisterPrintTable =
+        std::function<QByteArray(const TWRegisterPrintRequest &request, const QPageLayout &layout)>;
+
+    // The detail view of a kind; the interim says "not available yet".
+    TWDetailController *makeDetailController(TWDetailKind kind, QObject *parent) const;
+    void setDetailFactory(TWDetailKind kind, DetailFactory factory);
+
+    // An editor; nullptr while its piece is missing (its commands are off).
+    TWEditorController *makeEditor(TWEditorKind kind, QObject *parent) const;
+    bool hasEditor(TWEditorKind kind) const { return m_editors.contains(int(kind)); }
+    void setEditorFactory(TWEditorKind kind, EditorFactory factory);
+
+    // The business-information editor; the interim asks for the name, type,
+    // home currency, start date and whether to create the usual accounts.
+    TWBusinessInfoEditor *makeBusinessInfoEditor(QObject *parent) const;
+    void setBusinessInfoFactory(BusinessInfoFactory factory) { m_businessInfo = std::move(factory); }
+
+    // The invoice list of the client view and the merchants view of the
+    // repeats view; the interim is an empty pane.
+    TWDetailController *makeInvoiceList(QObject *parent) const;
+    void setInvoiceListFactory(DetailFactory factory) { m_invoiceList = std::move(factory); }
+    TWDetailController *makeMerchantsView(QObject *parent) const;
+    void setMerchantsViewFactory(DetailFactory factory) { m_merchantsView = std::move(factory); }
+
+    // One per document; the interim never runs.
+    TWTaskTimer *makeTaskTimer(TWBusinessController *document) const;
+    void setTaskTimerFactory(TaskTimerFactory factory) { m_taskTimer = std::move(factory); }
+
+    // Checks the exchange rates of a newly shown document (interim: nothing).
+    std::function<void(TWBusinessController &document)> rateCheck;
+    // The register as a PDF for a page layout (interim: none, nothing prints).
+    RegisterPrintTable registerPrintTable;
+    // Starts crash reporting, first thing at launch (interim: nothing).
+    std::function<void()> crashReportingStart;
+
+private:
+    TWAppRegistry();
+
+    QHash<int, DetailFactory> m_details;
+    QHash<int, EditorFactory> m_editors;
+    BusinessInfoFactory m_businessInfo;
+    DetailFactory m_invoiceList;
+    DetailFactory m_merchantsView;
+    TaskTimerFactory m_taskTimer;
+};

@@ -1,0 +1,245 @@
+// Reading, upgrading, writing, reverting and closing the document.
+
+#include "TWBusinessController.h"
+
+#include "TWApplicationDelegate.h"
+#include "TWDocumentPrompts.h"
+#include "TWPackageFiles.h"
+#include "TWWindowController.h"
+
+#include "TWLocalized.h"
+#include "TWPreferences.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMainWindow>
+
+namespace
+{
+
+TWError documentError(const char *key, const QString &place, const QString &reason = {})
+{
+    QString text = TWLocalized(key).arg(place);
+    if (text.contains(QLatin1String("%2")))
+        text = text.arg(reason);
+    return TWError(TWLocalized("upgradeErrorDomain"), -1, text);
+}
+
+QString describe(const TWErrorResult &error)
+{
+    return error ? error->localizedDescription() : QString();
+}
+
+} // namespace
+
+bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
+{
+    TWErrorResult opened;
+    std::unique_ptr<TWBusiness> business = TWBusiness::businessWithURL(url, false, &opened);
+    if (business) {
+        m_business = std::move(business);
+        setFileURL(url);
+        if (error)
+            *error = std::nullopt;
+        return true;
+    }
+    if (opened && opened->domain() == TWUpgradeErrorDomain && opened->code() == -2)
+        return upgradeFromURL(url, error);
+    if (error)
+        *error = opened;
+    return false;
+}
+
+// The older package stays exactly as it is: the copy is made beside the chosen
+// place, upgraded and saved there, and only then put in place.
+bool TWBusinessController::upgradeFromURL(const QUrl &url, TWErrorResult *error)
+{
+    if (error)
+        *error = std::nullopt;
+    TWDocumentPrompts &prompts = TWDocumentPrompts::prompts();
+    const QString original = url.toLocalFile();
+    const QFileInfo info(original);
+    if (!prompts.askUpgrade(info.fileName(), windowForSheet()))
+        return false;
+    const QString proposed = info.absoluteDir().filePath(
+        QStringLiteral("%1_v2.%2").arg(info.completeBaseName(), info.suffix()));
+    const QString destination =
+        prompts.chooseSaveLocation(proposed, TWLocalized("upgradeTitle"), windowForSheet());
+    if (destination.isEmpty())
+        return false;
+
+    const auto fail = [error](const TWError &failure) {
+        if (error)
+            *error = failure;
+        return false;
+    };
+    if (TWPackageFiles::overlaps(destination, original))
+        return fail(documentError("upgradeDestinationOriginal", destination));
+
+    const QString work = TWPackageFiles::temporarySibling(destination, QStringLiteral("upgrade"));
+    QString reason;
+    if (!TWPackageFiles::copyFolder(original, work, &reason))
+        return fail(documentError("upgradeCopyError", destination, reason));
+    const auto discard = [&work] { QDir(work).removeRecursively(); };
+    {
+        TWErrorResult failure;
+        std::unique_ptr<TWBusiness> upgraded =
+            TWBusiness::businessWithURL(QUrl::fromLocalFile(work), true, &failure);
+        if (!upgraded) {
+            discard();
+            return fail(documentError("upgradeOpenError", destination, describe(failure)));
+        }
+        if (TWErrorResult saved =
+                upgraded->writeToURL(QUrl::fromLocalFile(work), TWSaveOperationSave)) {
+            upgraded.reset();
+            discard();
+            return fail(documentError("upgradeSaveError", destination, describe(saved)));
+        }
+    }
+    if (!TWPackageFiles::replace(work, destination, &reason)) {
+        discard();
+        return fail(documentError("upgradeReplaceError", destination, reason));
+    }
+    // The saved copy is the document now; it needs no upgrade any more.
+    TWErrorResult failure;
+    const QUrl copy = QUrl::fromLocalFile(destination);
+    std::unique_ptr<TWBusiness> business = TWBusiness::businessWithURL(copy, false, &failure);
+    if (!business)
+        return fail(documentError("upgradeOpenError", destination, describe(failure)));
+    m_business = std::move(business);
+    setFileURL(copy);
+    updateChangeCount(2);
+    return true;
+}
+
+bool TWBusinessController::writeToURL(const QUrl &url, TWSaveOperation operation,
+                                      TWErrorResult *error)
+{
+    const bool progress = isApplicationActive() && windowForSheet();
+    if (progress)
+        showProgress(true);
+    *error = m_business ? m_business->writeToURL(url, operation)
+                        : TWBusiness::databaseError(21 /* SQLITE_MISUSE */);
+    if (progress)
+        showProgress(false);
+    return !*error;
+}
+
+bool TWBusinessController::saveDocument()
+{
+    if (m_fileURL.isEmpty())
+        return saveDocumentAs();
+    TWErrorResult error;
+    if (!writeToURL(m_fileURL, TWSaveOperationSave, &error)) {
+        presentError(*error);
+        return false;
+    }
+    updateChangeCount(2);
+    return true;
+}
+
+bool TWBusinessController::saveDocumentAs()
+{
+    QString proposed = m_fileURL.isEmpty()
+                           ? QDir::home().filePath(displayName() + QStringLiteral(".tallyworth"))
+                           : m_fileURL.toLocalFile();
+    const QString path = TWDocumentPrompts::prompts().chooseSaveLocation(
+        proposed, TWLocalized("saveAsTitle"), windowForSheet());
+    if (path.isEmpty())
+        return false;
+    return saveDocumentToURL(QUrl::fromLocalFile(path));
+}
+
+bool TWBusinessController::saveDocumentToURL(const QUrl &url)
+{
+    const QString target = url.toLocalFile();
+    if (!m_fileURL.isEmpty() &&
+        TWPackageFiles::resolvedPath(target) == TWPackageFiles::resolvedPath(m_fileURL.toLocalFile()))
+        return saveDocument();
+
+    TWErrorResult error;
+    const QFileInfo existing(target);
+    if (existing.exists() || existing.isSymLink()) {
+        // Written whole beside it first, so a failure leaves the old one as it
+        // was; then written again as the document's own package, which points
+        // the store at it (the first copy is complete should that fail).
+        const QString work = TWPackageFiles::temporarySibling(target, QStringLiteral("save"));
+        QString reason;
+        if (!writeToURL(QUrl::fromLocalFile(work), TWSaveOperationSaveTo, &error)) {
+            QDir(work).removeRecursively();
+            presentError(*error);
+            return false;
+        }
+        if (!TWPackageFiles::replace(work, target, &reason)) {
+            QDir(work).removeRecursively();
+            presentError(documentError("saveReplaceError", target, reason));
+            return false;
+        }
+    }
+    if (!writeToURL(url, TWSaveOperationSaveAs, &error)) {
+        presentError(*error);
+        return false;
+    }
+    setFileURL(url);
+    updateChangeCount(2);
+    TWPreferences::preferences().setLastOpenBusinessURL(target);
+    return true;
+}
+
+bool TWBusinessController::revertDocumentToSaved()
+{
+    if (m_fileURL.isEmpty())
+        return false;
+    TWErrorResult error;
+    std::unique_ptr<TWBusiness> business = TWBusiness::businessWithURL(m_fileURL, false, &error);
+    if (!business) {
+        presentError(documentError("revertErrorMessage", displayName(), describe(error)));
+        return false;
+    }
+    stopObserving();
+    if (m_windowController)
+        m_windowController->setDetailView(nullptr);
+    releaseControllers();
+    m_taskTimer->reset();
+    // The old store goes only now that its views are gone.
+    m_business = std::move(business);
+    updateChangeCount(2);
+    if (TWApplicationDelegate *delegate = TWApplicationDelegate::instance())
+        delegate->rebuildMenulet();
+    initUI();
+    return true;
+}
+
+void TWBusinessController::autoSave()
+{
+    if (!m_fileURL.isEmpty() && m_edited)
+        saveDocument();
+}
+
+bool TWBusinessController::canClose()
+{
+    if (!m_edited)
+        return true;
+    switch (TWDocumentPrompts::prompts().askSaveChanges(displayName(), windowForSheet())) {
+    case TWDocumentPrompts::Save:
+        return saveDocument();
+    case TWDocumentPrompts::DontSave:
+        return true;
+    case TWDocumentPrompts::Cancel:
+        break;
+    }
+    return false;
+}
+
+void TWBusinessController::close()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    // A closing document never stays the one the status menu drives.
+    if (TWApplicationDelegate *delegate = TWApplicationDelegate::instance())
+        delegate->documentWillClose(this);
+    if (QMainWindow *window = windowForSheet())
+        window->hide();
+    emit documentClosed(this);
+}

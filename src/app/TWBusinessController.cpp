@@ -1,0 +1,264 @@
+#include "TWBusinessController.h"
+
+#include "TWApplicationDelegate.h"
+#include "TWDocumentPrompts.h"
+#include "TWWindowController.h"
+
+#include "TWLocalized.h"
+#include "TWNotificationCenter.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMainWindow>
+#include <QPrinter>
+#include <QThreadPool>
+
+namespace
+{
+
+std::function<bool()> &activeQuery()
+{
+    static std::function<bool()> query;
+    return query;
+}
+
+} // namespace
+
+TWBusinessController::TWBusinessController(QObject *parent)
+    : QObject(parent), m_operationQueue(std::make_unique<QThreadPool>())
+{
+    m_taskTimer = TWAppRegistry::registry().makeTaskTimer(this);
+    m_taskTimer->setParent(this);
+}
+
+TWBusinessController::~TWBusinessController()
+{
+    stopObserving();
+    m_operationQueue->clear();
+    m_operationQueue->waitForDone();
+    m_operationQueue.reset();
+    for (Sheet &sheet : m_sheets)
+        if (sheet.window)
+            delete sheet.window;
+    m_sheets.clear();
+    releaseControllers();
+    m_windowController.reset();
+    m_business.reset();
+}
+
+void TWBusinessController::setApplicationActiveQuery(std::function<bool()> query)
+{
+    activeQuery() = std::move(query);
+}
+
+bool TWBusinessController::isApplicationActive()
+{
+    if (activeQuery())
+        return activeQuery()();
+    return QGuiApplication::applicationState() == Qt::ApplicationActive;
+}
+
+void TWBusinessController::setBusiness(std::unique_ptr<TWBusiness> business)
+{
+    m_business = std::move(business);
+}
+
+TWErrorResult TWBusinessController::createWithBusinessInfo(const TWBusinessInfoPtr &info)
+{
+    TWErrorResult error;
+    m_business = TWBusiness::businessWithBusinessInfo(info, &error);
+    updateChangeCount(0);
+    return error;
+}
+
+QString TWBusinessController::displayName() const
+{
+    if (!m_displayName.isEmpty())
+        return m_displayName;
+    if (!m_fileURL.isEmpty())
+        return QFileInfo(m_fileURL.toLocalFile()).completeBaseName();
+    return TWLocalized("untitled");
+}
+
+void TWBusinessController::setDisplayName(const QString &name)
+{
+    m_displayName = name;
+    updateTitle();
+}
+
+void TWBusinessController::setFileURL(const QUrl &url)
+{
+    m_fileURL = url;
+    // The file's own name names the document from now on.
+    m_displayName.clear();
+    updateTitle();
+    emit fileURLChanged();
+}
+
+void TWBusinessController::updateChangeCount(int change)
+{
+    const bool edited = change == 0;
+    if (edited == m_edited)
+        return;
+    m_edited = edited;
+    updateTitle();
+    emit changeCountChanged();
+}
+
+void TWBusinessController::updateTitle()
+{
+    if (QMainWindow *window = windowForSheet()) {
+        window->setWindowTitle(displayName() + QStringLiteral("[*]"));
+        window->setWindowModified(m_edited);
+    }
+}
+
+void TWBusinessController::presentError(const TWError &error)
+{
+    TWDocumentPrompts::prompts().showError(error, windowForSheet());
+}
+
+// ---- The window ----
+
+void TWBusinessController::makeWindowControllers()
+{
+    if (m_windowController)
+        return;
+    m_windowController = std::make_unique<TWWindowController>(this);
+    m_windowController->setDocumentFrame(m_business ? m_business->documentFrame().toRect()
+                                                    : QRect());
+    m_windowController->windowDidLoad();
+    if (TWAppRegistry::registry().rateCheck)
+        TWAppRegistry::registry().rateCheck(*this);
+    initUI();
+    updateTitle();
+}
+
+void TWBusinessController::showWindows()
+{
+    if (!m_windowController)
+        makeWindowControllers();
+    QMainWindow *window = windowForSheet();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+QMainWindow *TWBusinessController::windowForSheet() const
+{
+    return m_windowController ? m_windowController->window() : nullptr;
+}
+
+void TWBusinessController::initUI()
+{
+    m_detailType = 0;
+    if (m_windowController)
+        m_windowController->restoreLayout(m_business.get());
+    updateSplitViewDetail(TWDetailTransactionsAccounts);
+    observe();
+}
+
+void TWBusinessController::observe()
+{
+    stopObserving();
+    TWNotificationCenter &center = TWNotificationCenter::defaultCenter();
+    const void *sender = m_business.get();
+    if (!sender)
+        return;
+    const auto refreshShown = [this](const TWNotification &) {
+        if (TWDetailController *shown = detailController(m_detailType))
+            shown->update();
+    };
+    for (const char *name : {"transactionNew", "transactionDelete", "transactionUpdate"})
+        m_observers.push_back(center.addObserver(QLatin1String(name), sender, refreshShown));
+    for (const char *name : {"taskNew", "taskDelete", "taskUpdate", "expenseNew", "expenseDelete",
+                             "expenseUpdate"})
+        m_observers.push_back(center.addObserver(
+            QLatin1String(name), sender, [this, refreshShown](const TWNotification &note) {
+                if (m_detailType == TWDetailClients)
+                    refreshShown(note);
+            }));
+    m_observers.push_back(center.addObserver(QStringLiteral("repeatUpdatedItems"), sender,
+                                             [this](const TWNotification &) {
+                                                 updateChangeCount(0);
+                                             }));
+}
+
+void TWBusinessController::stopObserving()
+{
+    for (TWNotificationCenter::Token token : m_observers)
+        TWNotificationCenter::defaultCenter().removeObserver(token);
+    m_observers.clear();
+}
+
+void TWBusinessController::releaseControllers()
+{
+    for (auto &[type, controller] : m_details) {
+        if (QWidget *view = controller->view())
+            view->setParent(nullptr);
+        delete controller;
+    }
+    m_details.clear();
+    delete m_importTransactions;
+    m_importTransactions = nullptr;
+    m_detailType = 0;
+}
+
+TWDetailController *TWBusinessController::detailController(int detailType) const
+{
+    // The register serves both of its detail types.
+    if (detailType == TWDetailTransactionsFilters)
+        detailType = TWDetailTransactionsAccounts;
+    const auto found = m_details.find(detailType);
+    return found == m_details.end() ? nullptr : found->second;
+}
+
+void TWBusinessController::updateSplitViewDetail(int detailType)
+{
+    if (detailType == m_detailType || detailType < TWDetailTransactionsAccounts ||
+        detailType > TWDetailValues)
+        return;
+    m_detailType = detailType;
+    const int key = detailType == TWDetailTransactionsFilters ? int(TWDetailTransactionsAccounts)
+                                                              : detailType;
+    TWDetailController *controller = detailController(key);
+    if (!controller) {
+        controller = TWAppRegistry::registry().makeDetailController(TWDetailKind(key), this);
+        controller->setBusinessController(this);
+        controller->setBusiness(m_business.get());
+        m_details[key] = controller;
+    }
+    if (m_windowController)
+        m_windowController->setDetailView(controller->view());
+    controller->update();
+}
+
+void TWBusinessController::importTransactionsURL(const QUrl &url)
+{
+    if (!m_importTransactions) {
+        auto *editor = qobject_cast<TWImportController *>(
+            TWAppRegistry::registry().makeEditor(TWEditorKind::ImportTransactions, this));
+        if (!editor)
+            return;
+        m_importTransactions = editor;
+    }
+    m_importTransactions->setBusinessController(this);
+    m_importTransactions->setBusiness(m_business.get());
+    m_importTransactions->reset();
+    if (url.isEmpty())
+        m_importTransactions->select();
+    else
+        m_importTransactions->importURL(url);
+}
+
+bool TWBusinessController::isTaskTimerRunning() const
+{
+    return m_taskTimer && m_taskTimer->isTaskTimerRunning();
+}
+
+QPrinter &TWBusinessController::printer()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *m_printer;
+}

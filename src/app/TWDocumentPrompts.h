@@ -1,0 +1,34 @@
+#pragma once
+// The questions and messages of the document commands (the upgrade question,
+// save panels, the save-changes question, errors). The application shows them
+// as dialogs; tests put in answers of their own.
+
+#include "TWError.h"
+
+#include <QString>
+
+class QWidget;
+
+class TWDocumentPrompts
+{
+public:
+    enum SaveChangesAnswer { Save, DontSave, Cancel };
+
+    virtual ~TWDocumentPrompts() = default;
+
+    // Whether to save an upgraded copy of the older package `fileName`.
+    virtual bool askUpgrade(const QString &fileName, QWidget *parent);
+    // A location for a package, `proposed` filled in; empty when cancelled.
+    virtual QString chooseSaveLocation(const QString &proposed, const QString &title,
+                                       QWidget *parent);
+    // A package to open; empty when cancelled.
+    virtual QString chooseOpenLocation(QWidget *parent);
+    virtual SaveChangesAnswer askSaveChanges(const QString &displayName, QWidget *parent);
+    virtual void showError(const TWError &error, QWidget *parent);
+    virtual void showMessage(const QString &message, QWidget *parent);
+
+    // The prompts in use (the dialogs, unless a test set others).
+    static TWDocumentPrompts &prompts();
+    // nullptr puts the dialogs back. The caller keeps ownership.
+    static void setPrompts(TWDocumentPrompts *prompts);
+};

@@ -1,0 +1,59 @@
+#pragma once
+// The stand-ins the shell shows while a piece is missing: a detail pane with
+// one line of text, and the short new-business form.
+
+#include "TWAppRegistry.h"
+
+#include <QPointer>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class TWInterimDetailController final : public TWDetailController
+{
+    Q_OBJECT
+public:
+    TWInterimDetailController(const QString &text, QObject *parent);
+    ~TWInterimDetailController() override;
+    QWidget *view() override;
+
+private:
+    QString m_text;
+    QPointer<QWidget> m_view;
+};
+
+// Name, type, home currency (the locale's first), start date (today) and
+// the usual accounts (on).
+class TWInterimBusinessInfoForm final : public TWBusinessInfoEditor
+{
+    Q_OBJECT
+public:
+    explicit TWInterimBusinessInfoForm(QObject *parent);
+    ~TWInterimBusinessInfoForm() override;
+    QWidget *view() override;
+    void reset() override;
+    void update() override;
+    TWBusinessInfoPtr businessInfo() const override;
+    void setBusinessInfo(const TWBusinessInfoPtr &info) override { m_info = info; }
+
+    QLineEdit *nameField() const { return m_name; }
+    QPushButton *saveButton() const { return m_save; }
+    QPushButton *cancelButton() const { return m_cancel; }
+
+private:
+    void build();
+
+    TWBusinessInfoPtr m_info;
+    QPointer<QWidget> m_view;
+    QLineEdit *m_name = nullptr;
+    QComboBox *m_type = nullptr;
+    QComboBox *m_currency = nullptr;
+    QDateEdit *m_startDate = nullptr;
+    QCheckBox *m_defaultAccounts = nullptr;
+    QPushButton *m_save = nullptr;
+    QPushButton *m_cancel = nullptr;
+};

@@ -1,0 +1,37 @@
+#pragma once
+// Moving whole business packages on disk without ever losing one: copies go
+// to a hidden sibling first and take the target's place only when complete;
+// a replaced package is removed entry by entry, never by deleting a folder
+// tree it does not know.
+
+#include <QString>
+
+namespace TWPackageFiles
+{
+
+// The absolute, clean path, with symbolic links resolved as far as the path
+// exists.
+QString resolvedPath(const QString &path);
+
+// Whether `path` is `original`, lies inside it, or holds it.
+bool overlaps(const QString &path, const QString &original);
+
+// A free hidden name beside `target` for work in progress.
+QString temporarySibling(const QString &target, const QString &purpose);
+
+// Copies the folder `source` with its files and subfolders to `destination`,
+// which must not exist. Symbolic links are not followed. On failure what was
+// copied is removed and `reason` says what went wrong.
+bool copyFolder(const QString &source, const QString &destination, QString *reason);
+
+// Puts the finished `replacement` at `target`: an existing target is first
+// moved aside, then the replacement renamed into place, then the old one
+// removed. When the rename fails the old target is put back.
+bool replace(const QString &replacement, const QString &target, QString *reason);
+
+// Removes a package the program wrote (its database, settings and attachment
+// files, then the folders, which must then be empty), or a plain file.
+// Entries it does not know stay, and so does their folder.
+bool removePackage(const QString &path);
+
+} // namespace TWPackageFiles

@@ -1,0 +1,34 @@
+#pragma once
+// Printing: the one way the shell sends a PDF to a printer, and the decisions
+// of printing a register (which columns, which attachment names).
+
+#include "TWError.h"
+#include "TWField.h"
+#include "TWItem.h"
+#include "TWTransaction.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QVariantMap>
+
+class QPrinter;
+class TWBusiness;
+
+// Prints every page of `pdf` on `printer`, page by page at the printer's
+// resolution and unscaled (the PDF is made for the printer's page layout).
+TWErrorResult twPrintPdf(const QByteArray &pdf, QPrinter &printer);
+
+// The register view whose visible columns a printed list uses: -1 for an
+// account group, the account's identifier for an account, -2 for filters and
+// filter groups; none for other items.
+std::optional<qint32> twRegisterPrintView(const TWItem &item);
+
+// The fields of the register's column layout ("fields" of `layout`) visible
+// in `view`, in layout order; entries whose field is unknown are skipped.
+TWFieldList twRegisterPrintFields(const QVariantMap &layout, qint32 view,
+                                  const TWBusiness &business);
+
+// Attachment identifier -> a file name unique in the printed list ("a.pdf",
+// "a-2.pdf"). Only transactions that have attachments are asked for them.
+QHash<qint32, QString> twAttachmentFileNames(const TWTransactionList &transactions,
+                                             TWBusiness &business);

@@ -1,0 +1,44 @@
+#pragma once
+// Values that the import readers hand on and the import processors read back:
+// the split word that marks the rows of a split transaction, and amounts and
+// dates rewritten from a file's fixed notation into the user's locale, so the
+// mapping's default reading of the rows is exact.
+
+#include "TWDecimal.h"
+
+#include <QDate>
+#include <QHash>
+#include <QLocale>
+#include <QString>
+
+#include <optional>
+
+namespace TWImportValues {
+
+// The localised word in the account columns of a split transaction's rows.
+QString splitWord();
+// The split word followed by " - ": begins the account column of a split line.
+QString splitPrefix();
+
+// An amount written with "." as decimal point and "," grouping, a leading "+"
+// or "-" allowed; with `commaDecimal`, a "," is the decimal point when the text
+// has no ".". None when the text is not such a number.
+std::optional<TWDecimal> readAmount(const QString &text, bool commaDecimal = false);
+// The amount in the locale's digits without grouping, "-" before a negative.
+QString amountText(const TWDecimal &amount, const QLocale &locale);
+
+// A date as the formatter's short date text (what the mapping reads by default).
+QString dateText(const QDate &date);
+
+// The same texts remembered by day for one parse: formatting a date is slow
+// next to reading a row, and a statement repeats few days.
+class DateTexts
+{
+public:
+    QString text(const QDate &date);
+
+private:
+    QHash<qint64, QString> m_texts;
+};
+
+} // namespace TWImportValues

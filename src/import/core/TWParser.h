@@ -1,0 +1,40 @@
+#pragma once
+// The common base of the import readers: a file's bytes become a plain table of
+// column names and rows of text fields, which the mapping and the processors
+// then turn into transactions, tasks or expenses. A parser reads one file and
+// is dropped; parsing never fails, a file it cannot read simply gives no rows.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class TWParser
+{
+public:
+    TWParser() = default;
+    virtual ~TWParser();
+    TWParser(const TWParser &) = delete;
+    TWParser &operator=(const TWParser &) = delete;
+
+    // A new parser of the class it is called on (the base reads nothing).
+    static std::shared_ptr<TWParser> parser();
+
+    // Reads the whole file and sets columns() and rows().
+    virtual void parse(const QByteArray &data);
+
+    // The source column names in file order; none until a parse sets them.
+    const std::optional<QStringList> &columns() const { return m_columns; }
+    void setColumns(std::optional<QStringList> columns) { m_columns = std::move(columns); }
+    // The data rows in file order. Rows are never padded or cut to the column
+    // count, so a consumer checks a row's length before reading a field.
+    const QList<QStringList> &rows() const { return m_rows; }
+    void setRows(QList<QStringList> rows) { m_rows = std::move(rows); }
+
+private:
+    std::optional<QStringList> m_columns;
+    QList<QStringList> m_rows;
+};

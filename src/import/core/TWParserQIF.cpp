@@ -1,0 +1,303 @@
+#include "TWParserQIF.h"
+
+#include "TWImportText.h"
+#include "TWImportValues.h"
+#include "TWFormatter.h"
+#include "TWLocalized.h"
+
+#include <QHash>
+
+namespace {
+
+struct QIFSplit {
+    std::optional<QString> category; // "S"
+    std::optional<QString> memo;     // "E"
+    std::optional<QString> amount;   // "$"
+};
+
+// One record: each code's last value, and the split lines gathered in order.
+struct QIFRecord {
+    QHash<QChar, QString> values;
+    QList<QIFSplit> splits;
+    std::optional<QIFSplit> split; // the split being gathered
+    bool hasLine = false;
+
+    void closeSplit()
+    {
+        if (split) {
+            splits.append(*split);
+            split.reset();
+        }
+    }
+
+    void add(QChar code, const QString &value)
+    {
+        hasLine = true;
+        const char16_t u = code.toUpper().unicode();
+        if (u != u'S' && u != u'E' && u != u'$') {
+            closeSplit();
+            values.insert(code, value);
+            return;
+        }
+        std::optional<QString> QIFSplit::*member =
+            u == u'S' ? &QIFSplit::category : (u == u'E' ? &QIFSplit::memo : &QIFSplit::amount);
+        if (split && ((*split).*member).has_value())
+            closeSplit();
+        if (!split)
+            split = QIFSplit();
+        (*split).*member = value;
+    }
+
+    QString value(char code) const { return values.value(QChar::fromLatin1(code)); }
+    bool has(char code) const { return values.contains(QChar::fromLatin1(code)); }
+};
+
+class QIFReader
+{
+public:
+    QIFReader()
+        : m_locale(TWFormatter::formatter().locale()), m_splitWord(TWImportValues::splitWord()),
+          m_splitPrefix(TWImportValues::splitPrefix())
+    {
+        m_rows.reserve(500);
+    }
+
+    void readLine(QStringView line)
+    {
+        if (line.isEmpty())
+            return;
+        if (line.front() == QLatin1Char('!')) {
+            endRecord();
+            readHeader(line.mid(1).trimmed());
+            return;
+        }
+        if (m_mode == Mode::Skip)
+            return;
+        if (line.front() == QLatin1Char('^')) {
+            endRecord();
+            return;
+        }
+        if (line.size() < 2)
+            return;
+        m_record.add(line.front(), line.mid(1).toString());
+    }
+
+    QList<QStringList> finish()
+    {
+        endRecord();
+        return std::move(m_rows);
+    }
+
+private:
+    enum class Mode { Skip, Account, Section };
+
+    void readHeader(QStringView header)
+    {
+        if (header.compare(QLatin1String("Account"), Qt::CaseInsensitive) == 0) {
+            m_mode = Mode::Account;
+            m_accountRead = false;
+            m_remembered.reset();
+            return;
+        }
+        m_mode = Mode::Skip;
+        if (header.startsWith(QLatin1String("Type:"), Qt::CaseInsensitive)) {
+            QStringView type = header.mid(5);
+            const qsizetype colon = type.indexOf(QLatin1Char(':'));
+            if (colon >= 0)
+                type = type.left(colon);
+            const std::optional<QString> typeName =
+                TWParserQIF::accountNameFromType(type.trimmed().toString());
+            if (typeName) {
+                m_mode = Mode::Section;
+                m_account = m_remembered.value_or(*typeName);
+            }
+        }
+        // An account record names only the one section that follows it.
+        m_remembered.reset();
+    }
+
+    void endRecord()
+    {
+        m_record.closeSplit();
+        // A record of nothing but "^" is skipped; reading goes on after it.
+        if (m_record.hasLine) {
+            if (m_mode == Mode::Section)
+                appendRows(m_record);
+            else if (m_mode == Mode::Account && !m_accountRead)
+                rememberAccount(m_record);
+        }
+        m_record = QIFRecord();
+    }
+
+    void rememberAccount(const QIFRecord &record)
+    {
+        m_accountRead = true;
+        if (record.has('N'))
+            m_remembered = record.value('N');
+        else if (const auto name = TWParserQIF::accountNameFromType(record.value('T')))
+            m_remembered = *name;
+        else if (record.has('D'))
+            m_remembered = record.value('D');
+    }
+
+    QString amount(const std::optional<QString> &value, bool negate) const
+    {
+        return value ? TWParserQIF::amountString(*value, negate, m_locale) : QString();
+    }
+
+    void appendRows(const QIFRecord &record)
+    {
+        const QString cleared = TWParserQIF::clearedString(record.value('C'));
+        const QString date = text(TWParserQIF::dateString(record.value('D'), m_dates));
+        const std::optional<QString> total =
+            record.has('T') ? std::optional<QString>(record.value('T')) : std::nullopt;
+        const QString empty(QLatin1String(""));
+        if (record.splits.isEmpty()) {
+            m_rows.append(QStringList{cleared, date, text(record, 'P'), text(record, 'M'), m_account,
+                                      TWParserQIF::accountName(record.value('L')),
+                                      text(amount(total, false))});
+            return;
+        }
+        m_rows.append(
+            QStringList{cleared, date, text(record, 'P'), empty, m_splitWord, m_splitWord, empty});
+        // The statement account's own side: "T" is the change of that account.
+        const QString bank = m_splitPrefix + m_account;
+        m_rows.append(
+            QStringList{empty, empty, empty, text(record, 'M'), bank, bank, text(amount(total, false))});
+        // Each "$" is written from the statement account's side too, so the
+        // category's own change is its negation.
+        for (const QIFSplit &split : record.splits) {
+            const QString account =
+                m_splitPrefix + TWParserQIF::accountName(split.category.value_or(QString()));
+            m_rows.append(QStringList{empty, empty, empty, text(split.memo.value_or(empty)), account,
+                                      account, text(amount(split.amount, true))});
+        }
+    }
+
+    static QString text(const QIFRecord &record, char code) { return text(record.value(code)); }
+    static QString text(const QString &value)
+    {
+        return value.isNull() ? QString(QLatin1String("")) : value;
+    }
+
+    QLocale m_locale;
+    QString m_splitWord;
+    QString m_splitPrefix;
+    Mode m_mode = Mode::Skip;
+    bool m_accountRead = false;
+    std::optional<QString> m_remembered;
+    QString m_account;
+    TWImportValues::DateTexts m_dates;
+    QIFRecord m_record;
+    QList<QStringList> m_rows;
+};
+
+} // namespace
+
+std::shared_ptr<TWParserQIF> TWParserQIF::parser()
+{
+    return std::make_shared<TWParserQIF>();
+}
+
+void TWParserQIF::parse(const QByteArray &data)
+{
+    setColumns(QStringList{TWLocalized("cleared"), TWLocalized("date"), TWLocalized("payee"),
+                           TWLocalized("memo"), TWLocalized("account1"), TWLocalized("account2"),
+                           TWLocalized("amount")});
+    const QString text = TWImportText::decode(data);
+    QIFReader reader;
+    const QChar *at = text.constData();
+    const QChar *const end = at + text.size();
+    while (at != end) {
+        const QChar *line = at;
+        while (at != end && !TWImportText::isNewline(*at))
+            ++at;
+        const QStringView view(line, at - line);
+        while (at != end && TWImportText::isNewline(*at))
+            ++at;
+        reader.readLine(view);
+    }
+    setRows(reader.finish());
+}
+
+std::optional<QString> TWParserQIF::accountNameFromType(const QString &type)
+{
+    static const struct {
+        const char *type;
+        const char *key;
+    } kTypes[] = {{"Cash", "cash"},       {"Bank", "bank"},  {"CCard", "creditCard"},
+                  {"Invst", "investment"}, {"Oth A", "asset"}, {"Oth L", "liability"}};
+    for (const auto &entry : kTypes) {
+        if (type.compare(QLatin1String(entry.type), Qt::CaseInsensitive) == 0)
+            return TWLocalized(entry.key);
+    }
+    return std::nullopt;
+}
+
+QString TWParserQIF::dateString(const QString &value)
+{
+    TWImportValues::DateTexts texts;
+    return dateString(value, texts);
+}
+
+QString TWParserQIF::dateString(const QString &value, TWImportValues::DateTexts &texts)
+{
+    int parts[3] = {0, 0, 0};
+    int lengths[3] = {0, 0, 0};
+    int count = 0;
+    bool inDigits = false;
+    for (const QChar c : QStringView(value).trimmed()) {
+        const char16_t u = c.unicode();
+        if (u >= u'0' && u <= u'9') {
+            if (!inDigits) {
+                if (count == 3)
+                    return value;
+                ++count;
+                inDigits = true;
+            }
+            int &length = lengths[count - 1];
+            if (++length > 4)
+                return value;
+            parts[count - 1] = parts[count - 1] * 10 + (u - u'0');
+            continue;
+        }
+        if (c.isLetterOrNumber())
+            return value;
+        inDigits = false;
+    }
+    if (count != 3 || lengths[0] > 2 || lengths[1] > 2 || (lengths[2] != 2 && lengths[2] != 4))
+        return value;
+    int year = parts[2];
+    if (lengths[2] == 2)
+        year += year < 50 ? 2000 : 1900;
+    const QDate date(year, parts[0], parts[1]);
+    return date.isValid() ? texts.text(date) : value;
+}
+
+QString TWParserQIF::amountString(const QString &value, bool negate, const QLocale &locale)
+{
+    std::optional<TWDecimal> amount = TWImportValues::readAmount(value);
+    if (!amount)
+        return value;
+    if (negate)
+        amount->negative = !amount->negative;
+    return TWImportValues::amountText(*amount, locale);
+}
+
+QString TWParserQIF::clearedString(const QString &value)
+{
+    const QString mark = value.trimmed().toUpper();
+    const bool cleared = mark == QLatin1String("*") || mark == QLatin1String("C") ||
+                         mark == QLatin1String("X") || mark == QLatin1String("R");
+    return cleared ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+QString TWParserQIF::accountName(const QString &category)
+{
+    if (category.startsWith(QLatin1Char('['))) {
+        const qsizetype close = category.indexOf(QLatin1Char(']'));
+        if (close > 0)
+            return category.mid(1, close - 1);
+    }
+    return category.isNull() ? QString(QLatin1String("")) : category;
+}

@@ -1,0 +1,377 @@
+// Measuring and drawing primitives: text attributes from element settings, a
+// small text engine over QTextLayout, framed rectangles, rules and the text
+// flow that continues long texts on following pages.
+
+#include "TWInvoiceOperation.h"
+
+#include "TWFontResolver.h"
+#include "TWInvoiceGeometry.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPdfWriter>
+#include <QRegularExpression>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// Widths beyond this are "no limit" (QTextLayout works in fixed point).
+constexpr double kUnlimitedWidth = 1.0e6;
+
+QFont fontFor(const TWTextAttributes &attributes)
+{
+    if (attributes.hasFont)
+        return attributes.font;
+    static const QFont fallback =
+        TWFontResolver::fontWithName(QStringLiteral("Helvetica"), 12).value_or(QFont());
+    return fallback;
+}
+
+// One text laid out from the line-fragment origin: paragraphs split at line
+// breaks, lines wrapped at the width, each line at most the attributes'
+// maximum line height apart.
+struct TextBlock {
+    std::vector<std::unique_ptr<QTextLayout>> layouts;
+    double width = 0;
+    double height = 0;
+};
+
+void layOut(TextBlock &block, const QString &text, const TWTextAttributes &attributes,
+            double width)
+{
+    static const QRegularExpression breaks(QStringLiteral("\r\n|[\r\n\u2028\u2029]"));
+    const QFont font = fontFor(attributes);
+    const double lineWidth = std::clamp(width, 0.0, kUnlimitedWidth);
+    QTextOption option(attributes.alignment == 1   ? Qt::AlignHCenter
+                       : attributes.alignment == 2 ? Qt::AlignRight
+                                                   : Qt::AlignLeft);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    QTextCharFormat format;
+    format.setForeground(attributes.hasColour ? attributes.colour : QColor(Qt::black));
+    if (attributes.underline == 1)
+        format.setFontUnderline(true);
+    if (!attributes.href.isEmpty()) {
+        format.setAnchor(true);
+        format.setAnchorHref(attributes.href);
+    }
+    double y = 0;
+    const QStringList paragraphs = text.split(breaks);
+    for (const QString &paragraph : paragraphs) {
+        auto layout = std::make_unique<QTextLayout>(paragraph, font);
+        layout->setTextOption(option);
+        layout->setFormats({QTextLayout::FormatRange{0, int(paragraph.size()), format}});
+        layout->beginLayout();
+        for (;;) {
+            QTextLine line = layout->createLine();
+            if (!line.isValid())
+                break;
+            line.setLineWidth(lineWidth);
+            const double natural = line.height();
+            const double pitch = attributes.maximumLineHeight > 0
+                                     ? std::min(natural, attributes.maximumLineHeight)
+                                     : natural;
+            // The descent keeps its room; a shorter line gives up ascent.
+            line.setPosition(QPointF(0, y + pitch - natural));
+            y += pitch;
+            block.width = std::max(block.width, double(line.naturalTextWidth()));
+        }
+        layout->endLayout();
+        block.layouts.push_back(std::move(layout));
+    }
+    block.height = y;
+}
+
+} // namespace
+
+double TWInvoiceOperation::actualStrokeWidth(const QVariantMap &settings)
+{
+    const int style = settings.value(QStringLiteral("strokeStyle")).toInt();
+    if (style != 1 && style != 2)
+        return 0;
+    return settings.value(QStringLiteral("strokeWidth")).toFloat();
+}
+
+TWTextAttributes TWInvoiceOperation::attributesForSettings(const QVariantMap &settings) const
+{
+    TWTextAttributes attributes;
+    const QVariant font = settings.value(QStringLiteral("font"));
+    if (!font.isValid())
+        return attributes;
+    attributes.hasFont = true;
+    attributes.font = font.value<QFont>();
+    const QVariant colour = settings.value(QStringLiteral("textColour"));
+    if (!colour.isValid())
+        return attributes;
+    attributes.hasColour = true;
+    attributes.colour = colour.value<QColor>();
+    attributes.underline = settings.value(QStringLiteral("textUnderline")).toInt();
+    const int alignment = settings.value(QStringLiteral("horizontalAlignment")).toInt();
+    attributes.alignment = alignment >= 0 && alignment <= 2 ? alignment : 0;
+    attributes.maximumLineHeight = 0.75 * QFontMetricsF(attributes.font).height();
+    return attributes;
+}
+
+QRectF TWInvoiceOperation::measureText(const QString &text, const TWTextAttributes &attributes,
+                                       double width)
+{
+    if (text.isNull())
+        return QRectF();
+    TextBlock block;
+    layOut(block, text, attributes, width);
+    return QRectF(0, 0, block.width, block.height);
+}
+
+QRectF TWInvoiceOperation::boundsForString(const QString &text, const QVariantMap &settings,
+                                           double *strokeWidth) const
+{
+    const double s = actualStrokeWidth(settings);
+    const double width = s > 0 ? m_columnWidth - 2 * (3 + s) : m_columnWidth;
+    QRectF rect = text.isNull() ? QRectF() : measureText(text, attributesForSettings(settings), width);
+    if (s > 0)
+        rect.adjust(-(3 + s), -(3 + s), 3 + s, 3 + s);
+    rect = TWInvoiceGeometry::integral(rect);
+    if (strokeWidth)
+        *strokeWidth = s > 0 ? s + 3 : 0;
+    return rect;
+}
+
+QRectF TWInvoiceOperation::positionRect(const QRectF &rect, const QRectF &bounds,
+                                        const QVariantMap &settings)
+{
+    return TWInvoiceGeometry::positionRect(
+        rect, bounds, settings.value(QStringLiteral("horizontalAlignment")).toInt(),
+        settings.value(QStringLiteral("verticalAlignment")).toInt());
+}
+
+void TWInvoiceOperation::drawText(const QString &text, const TWTextAttributes &attributes,
+                                  const QRectF &rect)
+{
+    if (!m_painter || text.isEmpty())
+        return;
+    TextBlock block;
+    // A hair of slack so that a line measured to fit exactly still fits.
+    layOut(block, text, attributes, rect.width() + 0.01);
+    const QRectF target = TWInvoiceGeometry::toPainter(rect, m_pageSize.height());
+    for (const auto &layout : block.layouts) {
+        layout->draw(m_painter, target.topLeft());
+        if (attributes.underline != 2)
+            continue;
+        // Qt has no double underline: two rules under each line's text.
+        const QFontMetricsF metrics(fontFor(attributes));
+        const double thickness = std::max(0.5, double(metrics.lineWidth()));
+        m_painter->save();
+        m_painter->setPen(QPen(attributes.hasColour ? attributes.colour : QColor(Qt::black),
+                               thickness));
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            const QRectF extent = line.naturalTextRect().translated(target.topLeft());
+            const double baseline = target.top() + line.y() + line.ascent();
+            for (const double offset : {metrics.underlinePos(), metrics.underlinePos() + 2 * thickness}) {
+                m_painter->drawLine(QPointF(extent.left(), baseline + offset),
+                                    QPointF(extent.right(), baseline + offset));
+            }
+        }
+        m_painter->restore();
+    }
+}
+
+void TWInvoiceOperation::drawStrokeFillRect(const QRectF &rect, bool rounded,
+                                            const QVariantMap &settings)
+{
+    if (!m_painter)
+        return;
+    const double width = settings.value(QStringLiteral("strokeWidth")).toFloat();
+    const QRectF frame = TWInvoiceGeometry::strokeAlignedRect(rect, width);
+    const double pageHeight = m_pageSize.height();
+    m_painter->save();
+    const QVariant fill = settings.value(QStringLiteral("fillColour"));
+    if (fill.isValid() && fill.value<QColor>().alpha() > 0) {
+        m_painter->setPen(Qt::NoPen);
+        m_painter->setBrush(fill.value<QColor>());
+        if (rounded) {
+            QPainterPath path;
+            path.addRoundedRect(TWInvoiceGeometry::toPainter(frame, pageHeight), 15, 15);
+            m_painter->drawPath(path);
+        } else {
+            const double inset = actualStrokeWidth(settings);
+            m_painter->drawRect(TWInvoiceGeometry::toPainter(
+                frame.adjusted(inset, inset, -inset, -inset), pageHeight));
+        }
+    }
+    const int style = settings.value(QStringLiteral("strokeStyle")).toInt();
+    if (style == 1 || style == 2) {
+        QPen pen(settings.value(QStringLiteral("strokeColour")).value<QColor>(), width);
+        pen.setJoinStyle(Qt::MiterJoin);
+        if (style == 2) // Qt counts dashes in pen widths.
+            pen.setDashPattern({5 / std::max(width, 1e-3), 5 / std::max(width, 1e-3)});
+        m_painter->setPen(pen);
+        m_painter->setBrush(Qt::NoBrush);
+        const QRectF target = TWInvoiceGeometry::toPainter(frame, pageHeight);
+        if (rounded) {
+            QPainterPath path;
+            path.addRoundedRect(target, 15, 15);
+            m_painter->drawPath(path);
+        } else {
+            m_painter->drawRect(target);
+        }
+    }
+    m_painter->restore();
+}
+
+void TWInvoiceOperation::drawFillRect(const QRectF &rect, const QVariantMap &settings)
+{
+    const QVariant fill = settings.value(QStringLiteral("fillColour"));
+    if (!fill.isValid())
+        return;
+    const double inset = actualStrokeWidth(settings);
+    drawFillRect(rect.adjusted(inset, inset, -inset, -inset), fill.value<QColor>());
+}
+
+void TWInvoiceOperation::drawFillRect(const QRectF &rect, const QColor &colour)
+{
+    if (!m_painter || colour.alpha() == 0 || rect.width() <= 0 || rect.height() <= 0)
+        return;
+    m_painter->fillRect(TWInvoiceGeometry::toPainter(rect, m_pageSize.height()), colour);
+}
+
+void TWInvoiceOperation::drawLine(QPointF from, QPointF to, const QVariantMap &settings)
+{
+    const int style = settings.value(QStringLiteral("strokeStyle")).toInt();
+    if (!m_painter || (style != 1 && style != 2))
+        return;
+    const double width = settings.value(QStringLiteral("strokeWidth")).toFloat();
+    TWInvoiceGeometry::strokeAlignedLine(from, to, width);
+    QPen pen(settings.value(QStringLiteral("strokeColour")).value<QColor>(), width);
+    pen.setCapStyle(Qt::FlatCap);
+    if (style == 2)
+        pen.setDashPattern({5 / std::max(width, 1e-3), 5 / std::max(width, 1e-3)});
+    m_painter->save();
+    m_painter->setPen(pen);
+    const double pageHeight = m_pageSize.height();
+    m_painter->drawLine(TWInvoiceGeometry::toPainter(from, pageHeight),
+                        TWInvoiceGeometry::toPainter(to, pageHeight));
+    m_painter->restore();
+}
+
+void TWInvoiceOperation::drawImage(const QImage &image, const QRectF &rect, double opacity)
+{
+    if (!m_painter || image.isNull())
+        return;
+    m_painter->save();
+    m_painter->setOpacity(opacity);
+    m_painter->drawImage(TWInvoiceGeometry::toPainter(rect, m_pageSize.height()), image);
+    m_painter->restore();
+}
+
+struct TWInvoiceOperation::Piece {
+    QString text;
+    qsizetype attributes;
+    QRectF rect;
+};
+
+void TWInvoiceOperation::drawMultiPageStrings(const QStringList &strings,
+                                              const QList<TWTextAttributes> &attributes,
+                                              const QList<QRectF> &rects, double width,
+                                              const QVariantMap &settings,
+                                              const QRectF &strokeRect)
+{
+    Q_UNUSED(width); // every piece is drawn at the width it was measured at
+    const double bottom = m_contentFrame.y();
+    const auto pageTop = [this] {
+        return m_contentFrame.y() + m_contentFrame.height() - (m_table ? m_tableHeaderHeight : 0);
+    };
+    double y = m_yOffset;
+    const double d = rects.isEmpty() ? 0 : rects.first().y() - strokeRect.y();
+    QList<QList<Piece>> pages{{}};
+    bool freshPage = false;
+
+    for (qsizetype i = 0; i < strings.size(); ++i) {
+        const QString &text = strings.at(i);
+        const QRectF r = rects.at(i);
+        const TWTextAttributes &attribute = attributes.at(i);
+        if (y - (r.y() + r.height()) >= bottom) {
+            pages.last().append({text, i, QRectF(r.x() + strokeRect.x(), y - r.height(),
+                                                 r.width(), r.height())});
+            y -= r.y() + r.height();
+            freshPage = false;
+        } else {
+            qsizetype start = 0;
+            while (start < text.size()) {
+                // The longest prefix that still fits above the bottom.
+                const QString rest = text.mid(start);
+                qsizetype lo = 0;
+                qsizetype hi = rest.size() + 1;
+                double fitting = 0;
+                while (hi - lo > 1) {
+                    const qsizetype mid = lo + (hi - lo) / 2;
+                    const double h = measureText(rest.left(mid), attribute, r.width()).height();
+                    if (y - (r.y() + h) >= bottom) {
+                        lo = mid;
+                        fitting = h;
+                    } else {
+                        hi = mid;
+                    }
+                }
+                qsizetype end = lo;
+                if (end == 0 && !freshPage) {
+                    pages.append(QList<Piece>());
+                    y = pageTop();
+                    freshPage = true;
+                    continue;
+                }
+                if (end == 0) {
+                    // Not even one line fits on a fresh page: place the first
+                    // line (at least one character) anyway so the flow ends.
+                    TextBlock block;
+                    layOut(block, rest, attribute, r.width());
+                    const QTextLine line = block.layouts.front()->lineAt(0);
+                    end = std::max<qsizetype>(1, line.textLength());
+                    fitting = measureText(rest.left(end), attribute, r.width()).height();
+                }
+                // Prefer to break after the last space of the fitting prefix.
+                qsizetype length = end;
+                if (end < rest.size()) {
+                    const qsizetype space = rest.left(end).lastIndexOf(QLatin1Char(' '));
+                    if (space > 0)
+                        length = space + 1;
+                }
+                const double h = length == end
+                                     ? fitting
+                                     : measureText(rest.left(length), attribute, r.width()).height();
+                pages.last().append({rest.left(length), i, QRectF(r.x() + strokeRect.x(), y - h,
+                                                                   r.width(), h)});
+                y -= h;
+                freshPage = false;
+                start += length;
+                if (start < text.size()) {
+                    pages.append(QList<Piece>());
+                    y = pageTop();
+                    freshPage = true;
+                }
+            }
+        }
+        y -= 5;
+    }
+
+    for (qsizetype page = 0; page < pages.size(); ++page) {
+        if (page > 0)
+            newPage();
+        const QList<Piece> &pieces = pages.at(page);
+        if (pieces.isEmpty())
+            continue;
+        QRectF united = pieces.first().rect;
+        for (const Piece &piece : pieces)
+            united = united.united(piece.rect);
+        const QRectF frame(strokeRect.x(), united.y() - d, strokeRect.width(),
+                           united.height() + 2 * d);
+        drawStrokeFillRect(frame, false, settings);
+        for (const Piece &piece : pieces)
+            drawText(piece.text, attributes.at(piece.attributes), piece.rect);
+        m_yOffset -= frame.height();
+    }
+}

@@ -1,0 +1,326 @@
+// The item table: its columns and their widths, the cell texts, the header
+// band repeated on every page, one row per item with its notes below, and the
+// table's closing rule.
+
+#include "TWInvoiceOperation.h"
+
+#include "TWCell.h"
+#include "TWExpense.h"
+#include "TWInvoiceGeometry.h"
+#include "TWLocalized.h"
+#include "TWTask.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+constexpr double kNoLimit = 1.0e6;
+
+struct ColumnSpec {
+    quint32 type;
+    int tag;
+    const char *settingsKey;
+};
+
+constexpr ColumnSpec kColumnSpecs[] = {
+    {0, TWDisplayItemDate, "componentTableValuesDate"},
+    {1, TWDisplayItemDescription, "componentTableValuesDescription"},
+    {2, TWDisplayItemType, "componentTableValuesType"},
+    {3, TWDisplayItemQuantity, "componentTableValuesQuantity"},
+    {4, TWDisplayItemRate, "componentTableValuesRate"},
+    {5, TWDisplayItemSubtotal, "componentTableValuesSubtotal"},
+    {6, TWDisplayItemTax, "componentTableValuesTax"},
+    {7, TWDisplayItemTotal, "componentTableValuesTotal"},
+};
+
+// A decimal without grouping or trailing zeros.
+QString plainNumber(double value)
+{
+    return QString::number(value, 'f', 6).remove(QRegularExpression(QStringLiteral("\\.?0+$")));
+}
+
+const QString kTable = QStringLiteral("componentTable");
+
+} // namespace
+
+QVariantMap TWInvoiceOperation::settingsForColumnType(quint32 type) const
+{
+    if (type > 7)
+        return QVariantMap();
+    return settings(QString::fromLatin1(kColumnSpecs[type].settingsKey));
+}
+
+QString TWInvoiceOperation::headerLabel(quint32 type) const
+{
+    switch (type) {
+    case 0:
+        return m_data->itemDateLabel();
+    case 1:
+        return display(TWDisplayItemDescription) && !m_data->itemDescriptionLabel().isEmpty()
+                   ? m_data->itemDescriptionLabel()
+                   : m_data->itemNotesLabel();
+    case 2:
+        return m_data->itemTypeLabel();
+    case 3:
+        return m_data->itemQuantityLabel();
+    case 4:
+        return m_data->itemRateLabel();
+    case 5:
+        return m_data->itemSubtotalLabel();
+    case 6:
+        return m_data->itemTaxLabel();
+    case 7:
+        return m_data->itemTotalLabel();
+    default:
+        return QString();
+    }
+}
+
+QString TWInvoiceOperation::invoiceItemString(const TWInvoiceItem &item, quint32 type) const
+{
+    if (type == 0)
+        return item.date().isValid() ? m_formatter.shortDateString(item.date()) : QString();
+    if (type == 1)
+        return display(TWDisplayItemDescription) && !item.name().isEmpty() ? item.name() : QString();
+    const TWTask *task =
+        item.type() == TWInvoiceItemTypeTask ? static_cast<const TWTask *>(&item) : nullptr;
+    const TWExpense *expense =
+        item.type() == TWInvoiceItemTypeExpense ? static_cast<const TWExpense *>(&item) : nullptr;
+    if (!task && !expense)
+        return QString();
+    switch (type) {
+    case 2:
+        return task ? m_formatter.taskTypeString(task->taskType()) : TWLocalized("expense");
+    case 3:
+        if (task && task->taskType() == TWTaskTypeTimed)
+            return m_formatter.timeString(task->invoiceQuantity(), false, m_timeFormat);
+        return plainNumber(task ? task->invoiceQuantity() : expense->invoiceQuantity());
+    case 4:
+        return money(task ? task->rate() : expense->cost(), false);
+    case 5:
+        return money(task ? task->invoiceSubtotal() : expense->invoiceSubtotal(), false);
+    case 6:
+        return money(task ? task->invoiceTax() : expense->invoiceTax(), false);
+    case 7:
+        return money(task ? task->invoiceTotal() : expense->invoiceTotal(), false);
+    default:
+        return QString();
+    }
+}
+
+QRectF TWInvoiceOperation::headerBounds(quint32 type, double maximumWidth) const
+{
+    const QString label = headerLabel(type);
+    if (label.isEmpty())
+        return QRectF();
+    return TWInvoiceGeometry::integral(measureText(
+        label, attributesForSettings(settings(QStringLiteral("componentTableHeaders"))),
+        maximumWidth));
+}
+
+QRectF TWInvoiceOperation::invoiceItemsBounds(quint32 type, double maximumWidth) const
+{
+    const TWTextAttributes attributes = attributesForSettings(settingsForColumnType(type));
+    QRectF bounds;
+    for (const TWInvoiceItemPtr &item : m_data->items()) {
+        const QString text = invoiceItemString(*item, type);
+        if (text.isEmpty())
+            continue;
+        bounds = TWInvoiceGeometry::integral(bounds.united(measureText(text, attributes, maximumWidth)));
+    }
+    return bounds;
+}
+
+const TWColumn *TWInvoiceOperation::columnOfType(quint32 type) const
+{
+    for (const TWColumn &column : m_columns) {
+        if (column.type() == type)
+            return &column;
+    }
+    return nullptr;
+}
+
+void TWInvoiceOperation::calculateBoundsTable()
+{
+    m_columns.clear();
+    m_itemHeights.clear();
+    const double stroke = actualStrokeWidth(settings(kTable));
+    QList<quint32> types;
+    for (const ColumnSpec &kind : kColumnSpecs) {
+        const bool on = kind.type == 1
+                            ? display(TWDisplayItemDescription) || display(TWDisplayItemNotes)
+                            : display(kind.tag);
+        if (on)
+            types.append(kind.type);
+    }
+    if (types.isEmpty())
+        return;
+    QList<double> natural;
+    int description = -1;
+    for (qsizetype i = 0; i < types.size(); ++i) {
+        if (types.at(i) == 1) {
+            description = int(i);
+            natural.append(0);
+            continue;
+        }
+        natural.append(std::max(headerBounds(types.at(i), kNoLimit).width(),
+                                invoiceItemsBounds(types.at(i), kNoLimit).width()));
+    }
+    const TWInvoiceGeometry::TableColumns placed =
+        TWInvoiceGeometry::tableColumns(natural, description, m_contentFrame.width(), stroke);
+    for (qsizetype i = 0; i < types.size(); ++i) {
+        const double width = placed.widths.at(i);
+        TWCellList cells{TWCell::cellWithValue(headerLabel(types.at(i)), QVariant(), QUrl(), 0, 0,
+                                               0, 0, 0, false, true, false, 1)};
+        m_columns.append(TWColumn::columnWithHeaderCells(
+            cells, placed.offsets.at(i),
+            QSizeF(width, headerBounds(types.at(i), width).height()), types.at(i)));
+    }
+    calculateBoundsTableValues();
+    calculateBoundsTableTotals();
+}
+
+void TWInvoiceOperation::calculateBoundsTableValues()
+{
+    for (const TWInvoiceItemPtr &item : m_data->items()) {
+        QList<double> heights;
+        for (const TWColumn &column : std::as_const(m_columns)) {
+            const QString text = invoiceItemString(*item, column.type());
+            heights.append(text.isEmpty()
+                               ? 0.0
+                               : float(measureText(text,
+                                                   attributesForSettings(
+                                                       settingsForColumnType(column.type())),
+                                                   column.size().width())
+                                           .height()));
+        }
+        m_itemHeights.insert(item.get(), heights);
+    }
+}
+
+void TWInvoiceOperation::drawTableStart()
+{
+    if (m_columns.isEmpty())
+        return;
+    const double y0 = m_yOffset;
+    const QVariantMap table = settings(kTable);
+    const QVariantMap headers = settings(QStringLiteral("componentTableHeaders"));
+    const TWTextAttributes headerAttributes = attributesForSettings(headers);
+    const bool rules = table.value(QStringLiteral("strokeStyle")).toInt() != 0;
+    const double w = actualStrokeWidth(table);
+    const TWColumn &last = m_columns.last();
+    const double length = last.xOffset() + last.size().width() + 3 + w;
+    const double left = m_contentFrame.x();
+    const double bottom = m_contentFrame.y();
+
+    drawFillRect(QRectF(left, bottom, m_contentFrame.width(), m_yOffset - bottom), table);
+    if (rules) {
+        m_yOffset -= w / 2;
+        drawLine(QPointF(left, m_yOffset), QPointF(left + length, m_yOffset), table);
+        m_yOffset -= w / 2 + 3;
+    } else {
+        m_yOffset -= 3;
+    }
+    double headerHeight = 0;
+    for (const TWColumn &column : std::as_const(m_columns))
+        headerHeight = std::max(headerHeight, column.size().height());
+    drawFillRect(QRectF(left + w, m_yOffset - headerHeight - 3, m_contentFrame.width() - 2 * w,
+                        headerHeight + 6),
+                 headers);
+    double rule = w / 2;
+    for (const TWColumn &column : std::as_const(m_columns)) {
+        if (rules) {
+            drawLine(QPointF(left + rule, m_yOffset + 3), QPointF(left + rule, bottom), table);
+            rule += column.size().width() + w;
+        }
+        const double columnTop = m_yOffset - headerHeight - 3 - w;
+        drawFillRect(QRectF(left + column.xOffset() - 3, bottom, column.size().width() + 6,
+                            columnTop - bottom),
+                     settingsForColumnType(column.type()));
+        const QString label =
+            column.headerCells().isEmpty() ? QString() : column.headerCells().first().value();
+        if (!label.isEmpty())
+            drawText(label, headerAttributes,
+                     QRectF(left + column.xOffset(), m_yOffset - column.size().height(),
+                            column.size().width(), column.size().height()));
+        rule += 6;
+    }
+    if (rules) {
+        drawLine(QPointF(left + rule, m_yOffset + 3), QPointF(left + rule, bottom), table);
+        m_yOffset -= headerHeight + 3 + w / 2;
+        drawLine(QPointF(left, m_yOffset), QPointF(left + length, m_yOffset), table);
+        m_yOffset -= w / 2;
+    } else {
+        m_yOffset -= headerHeight + 3;
+    }
+    m_tableHeaderHeight = y0 - m_yOffset;
+}
+
+void TWInvoiceOperation::drawInvoiceItem(const TWInvoiceItem &item)
+{
+    const double rowHeight = invoiceItemHeight(item);
+    const QList<double> heights = m_itemHeights.value(&item);
+    const double left = m_contentFrame.x();
+    QString notes;
+    const TWColumn *descriptionColumn = nullptr;
+    for (qsizetype i = 0; i < m_columns.size(); ++i) {
+        const TWColumn &column = m_columns.at(i);
+        if (column.type() == 1 && display(TWDisplayItemNotes)) {
+            descriptionColumn = &column;
+            QString itemNotes;
+            if (item.type() == TWInvoiceItemTypeTask)
+                itemNotes = static_cast<const TWTask &>(item).notes();
+            else if (item.type() == TWInvoiceItemTypeExpense)
+                itemNotes = static_cast<const TWExpense &>(item).notes();
+            if (!itemNotes.isEmpty())
+                notes = m_data->itemNotesLabel().isEmpty()
+                            ? itemNotes
+                            : m_data->itemNotesLabel() + QStringLiteral(" ") + itemNotes;
+        }
+        const QString text = invoiceItemString(item, column.type());
+        if (text.isEmpty())
+            continue;
+        const double h = i < heights.size() ? heights.at(i) : 0;
+        const double top = m_yOffset - (rowHeight - h) / 2;
+        drawText(text, attributesForSettings(settingsForColumnType(column.type())),
+                 QRectF(left + column.xOffset(), top - h, column.size().width(), h));
+    }
+    m_yOffset -= rowHeight - 5;
+    if (notes.isEmpty() || !descriptionColumn) {
+        m_yOffset -= 5;
+        return;
+    }
+    const QVariantMap notesSettings = settings(QStringLiteral("componentTableValuesNotes"));
+    const TWTextAttributes attributes = attributesForSettings(notesSettings);
+    const double width = descriptionColumn->size().width();
+    const double height = measureText(notes, attributes, width).height();
+    drawMultiPageStrings({notes}, {attributes}, {QRectF(0, 0, width, height)}, width,
+                         notesSettings,
+                         QRectF(left + descriptionColumn->xOffset(), 0, width, height));
+}
+
+void TWInvoiceOperation::drawTableEnd()
+{
+    if (m_columns.isEmpty())
+        return;
+    const QVariantMap table = settings(kTable);
+    const bool rules = table.value(QStringLiteral("strokeStyle")).toInt() != 0;
+    const double w = actualStrokeWidth(table);
+    const double left = m_contentFrame.x();
+    const TWColumn &last = m_columns.last();
+    if (rules) {
+        m_yOffset -= 3 + w / 2;
+        drawLine(QPointF(left, m_yOffset),
+                 QPointF(left + last.xOffset() + last.size().width() + 3, m_yOffset), table);
+        m_yOffset -= w / 2;
+    } else {
+        m_yOffset -= 3;
+    }
+    // Erase what the table start drew below the table's end.
+    drawFillRect(QRectF(left - w / 2, m_contentFrame.y(), m_contentFrame.width() + 2 * w,
+                        m_yOffset - m_contentFrame.y()),
+                 QColor(Qt::white));
+}

@@ -1,0 +1,220 @@
+#pragma once
+// Renders one invoice into a paginated PDF held in memory. The operation is
+// made on the main thread from a copy of the send-invoice data (and, for
+// printing, the printer's page layout), runs on a worker of the business's
+// queue, and reports back on the main thread. Geometry is in PDF points with
+// the origin at the page's bottom-left corner and y growing upwards; only the
+// painter calls turn it into Qt's y-down space.
+
+#include "TWColumn.h"
+#include "TWError.h"
+#include "TWFormatter.h"
+#include "TWSendInvoiceData.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFont>
+#include <QHash>
+#include <QMutex>
+#include <QObject>
+#include <QPageLayout>
+#include <QRectF>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+class QPainter;
+class QPdfWriter;
+class QThreadPool;
+class TWInvoiceItem;
+
+// How a text is drawn: what an element's settings say about font, colour,
+// underline and alignment, and the link it carries.
+struct TWTextAttributes {
+    bool hasFont = false;
+    QFont font;
+    bool hasColour = false;
+    QColor colour = Qt::black;
+    int underline = 0; // 1 single, 2 double
+    int alignment = 0; // 0 left, 1 centre, 2 right
+    double maximumLineHeight = 0;
+    QString href; // a link over the drawn text; ASCII only
+};
+
+class TWInvoiceOperation : public QObject
+{
+    Q_OBJECT
+
+public:
+    // `data` is the rendering copy (TWSendInvoiceData::copy()); `pageLayout`
+    // the printer's paper, none for the preview's US Letter page.
+    explicit TWInvoiceOperation(TWSendInvoiceDataPtr data,
+                                std::optional<QPageLayout> pageLayout = std::nullopt,
+                                QObject *parent = nullptr);
+    ~TWInvoiceOperation() override;
+
+    // Runs main() on the pool; finished() arrives on this object's thread.
+    void start(QThreadPool *pool);
+    // Looked at once, when the rendering starts.
+    void cancel() { m_cancelled.store(true); }
+    bool isCancelled() const { return m_cancelled.load(); }
+
+    // Renders now, on the calling thread.
+    void main();
+
+    // The PDF, empty until a rendering completes; and the layout's load error.
+    QByteArray pdfData() const;
+    TWErrorResult error() const;
+
+    // The bounds pass alone (layout loaded, rows sorted, everything measured),
+    // for callers and tests that want the geometry without painting. False
+    // when the layout does not load (error() says why).
+    bool prepare();
+
+    // --- Geometry and measurements, valid after prepare() ---
+    QSizeF pageSize() const { return m_pageSize; }
+    QRectF pageFrame() const { return m_pageFrame; }
+    QRectF contentFrame() const { return m_contentFrame; }
+    double columnWidth() const { return m_columnWidth; }
+    const QHash<QString, QRectF> &strokeFrames() const { return m_strokeFrames; }
+    const QHash<QString, QRectF> &stringBounds() const { return m_stringBounds; }
+    const QList<QStringList> &rowComponents() const { return m_rowComponents; }
+    const QList<TWColumn> &columns() const { return m_columns; }
+    double rowHeightForComponents(const QStringList &components) const;
+    double invoiceItemHeight(const TWInvoiceItem &item) const;
+    int pageCount() const { return int(m_pageNumber) - 1; }
+
+    // The amounts of the totals block, in minor units of the data's unit.
+    qint64 invoiceSubtotalTotal() const;
+    qint64 invoiceTaxTotal() const;
+    qint64 invoiceBalanceTotal() const;
+    qint64 invoicePaymentsTotal() const;
+    qint64 invoiceTotal() const;
+
+    // --- Primitives (public for tests) ---
+    static double actualStrokeWidth(const QVariantMap &settings);
+    TWTextAttributes attributesForSettings(const QVariantMap &settings) const;
+    // The text's bounding box laid out at `width` (unlimited height).
+    static QRectF measureText(const QString &text, const TWTextAttributes &attributes,
+                              double width);
+    QRectF boundsForString(const QString &text, const QVariantMap &settings,
+                           double *strokeWidth = nullptr) const;
+    static QRectF positionRect(const QRectF &rect, const QRectF &bounds,
+                               const QVariantMap &settings);
+
+signals:
+    void finished();
+
+private:
+    struct Piece;
+
+    QVariantMap settings(const QString &key) const { return m_layoutSettings.value(key).toMap(); }
+    bool display(int tag) const { return m_data->displayTagValue(tag); }
+    QString money(qint64 value, bool displayUnit) const;
+
+    // Main sequence and pagination.
+    void sortComponents();
+    void calculateBounds();
+    QVariantMap documentInformation() const;
+    void newPage();
+    void endPage();
+    void pageLoop();
+
+    // Drawing primitives (page space).
+    void drawText(const QString &text, const TWTextAttributes &attributes, const QRectF &rect);
+    void drawStrokeFillRect(const QRectF &rect, bool rounded, const QVariantMap &settings);
+    void drawFillRect(const QRectF &rect, const QVariantMap &settings);
+    void drawFillRect(const QRectF &rect, const QColor &colour);
+    void drawLine(QPointF from, QPointF to, const QVariantMap &settings);
+    void drawImage(const QImage &image, const QRectF &rect, double opacity);
+    void drawMultiPageStrings(const QStringList &strings,
+                              const QList<TWTextAttributes> &attributes,
+                              const QList<QRectF> &rects, double width,
+                              const QVariantMap &settings, const QRectF &strokeRect);
+
+    // Page furniture.
+    void drawPageImages();
+    void drawPageStrokeFill();
+    void drawBand(const char *key, const QString &text);
+    void drawPageNumber();
+    void drawPageHeader();
+    void drawPageFooter();
+    void drawPageOverlay();
+
+    // Components.
+    struct PartSpec {
+        const char *key;
+        int tag;
+        QString text;
+        QString href;
+        bool image = false;
+    };
+    void measureComponent(const char *key, const QList<PartSpec> &parts, bool title);
+    void drawComponent(const char *key, const QList<PartSpec> &parts, bool title);
+    QList<PartSpec> clientParts() const;
+    QList<PartSpec> businessParts() const;
+    QList<PartSpec> titleParts() const;
+    void calculateBoundsInvoice();
+    void calculateBoundsDetails();
+    void drawInvoice();
+    void drawDetails();
+    struct InvoiceRow {
+        int tag;
+        const char *labelKey;
+        QString label;
+        const char *valueKey;
+        QString value;
+    };
+    QList<InvoiceRow> invoiceRows() const;
+
+    // Item table.
+    void calculateBoundsTable();
+    void calculateBoundsTableValues();
+    QVariantMap settingsForColumnType(quint32 type) const;
+    QString invoiceItemString(const TWInvoiceItem &item, quint32 type) const;
+    QString headerLabel(quint32 type) const;
+    QRectF headerBounds(quint32 type, double maximumWidth) const;
+    QRectF invoiceItemsBounds(quint32 type, double maximumWidth) const;
+    const TWColumn *columnOfType(quint32 type) const;
+    void drawTableStart();
+    void drawInvoiceItem(const TWInvoiceItem &item);
+    void drawTableEnd();
+
+    // Totals.
+    void calculateBoundsTableTotals();
+    void drawTotals();
+
+    // Captured at creation on the main thread.
+    TWSendInvoiceDataPtr m_data;
+    std::optional<QPageLayout> m_pageLayout;
+    TWFormatter m_formatter;
+    std::uint32_t m_timeFormat = 0;
+    QDateTime m_now;
+    std::atomic<bool> m_cancelled{false};
+
+    // Results, read from the main thread.
+    mutable QMutex m_mutex;
+    QByteArray m_pdfData;
+    TWErrorResult m_error;
+
+    // The rendering's own state.
+    QVariantMap m_layoutSettings;
+    QList<QStringList> m_rowComponents;
+    QHash<QString, QRectF> m_strokeFrames;
+    QHash<QString, QRectF> m_stringBounds;
+    QList<TWColumn> m_columns;
+    QHash<const TWInvoiceItem *, QList<double>> m_itemHeights; // per column
+    QSizeF m_pageSize;
+    QRectF m_pageFrame;
+    QRectF m_contentFrame;
+    double m_columnWidth = 0;
+    double m_tableHeaderHeight = 0;
+    double m_yOffset = 0;
+    quint32 m_pageNumber = 1;
+    bool m_table = false;
+    QPdfWriter *m_writer = nullptr;
+    QPainter *m_painter = nullptr;
+};

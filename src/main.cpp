@@ -1,0 +1,59 @@
+// Starts Tallyworth: hands the paths to an instance that is already running,
+// or becomes the instance, registers the pieces of the user interface and
+// runs the application.
+
+#include "TWAppRegistry.h"
+#include "TWApplicationDelegate.h"
+#include "TWBusinessController.h"
+#include "TWDocumentController.h"
+#include "TWInstanceServer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QIcon>
+#include <QMainWindow>
+#include <QTimer>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Tallyworth"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tallyworth"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("tallyworth"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tallyworth.png")));
+
+    QStringList paths;
+    for (const QString &argument : app.arguments().mid(1))
+        paths.append(QFileInfo(argument).absoluteFilePath());
+
+    const QString name = TWInstanceServer::defaultName();
+    if (TWInstanceServer::sendPaths(name, paths, 1000))
+        return 0;
+    TWInstanceServer server;
+    server.listen(name);
+
+    // The pieces of the user interface register their views and editors in
+    // TWAppRegistry::registry() here; what is not registered shows its interim.
+
+    TWDocumentController documents;
+    TWApplicationDelegate delegate(&documents);
+    QObject::connect(&server, &TWInstanceServer::pathsReceived, &delegate,
+                     [&delegate, &documents](const QStringList &handed) {
+                         if (!handed.isEmpty()) {
+                             delegate.openPaths(handed);
+                             return;
+                         }
+                         // Started again without paths: bring a window forward.
+                         if (TWBusinessController *current = documents.currentDocument())
+                             current->showWindows();
+                         else
+                             documents.openUntitledDocumentAndDisplay(true);
+                     });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
+                     [&delegate] { delegate.applicationWillTerminate(); });
+    QTimer::singleShot(0, &delegate, [&delegate, paths] {
+        delegate.applicationDidFinishLaunching(paths);
+    });
+    return app.exec();
+}

@@ -1,0 +1,295 @@
+// The application delegate: what start-up opens, files from outside, the
+// status item, the active document, the default menus and the hand-off to a
+// running instance.
+
+#include "TWAppTestSupport.h"
+#include "TWApplicationDelegate.h"
+#include "TWDocumentController.h"
+#include "TWInstanceServer.h"
+
+#include "TWNotificationCenter.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <QUuid>
+
+#include <thread>
+
+namespace
+{
+
+// An import sheet that only records what it was asked to import.
+class RecordingImport final : public TWImportController
+{
+public:
+    using TWImportController::TWImportController;
+    QWidget *view() override { return nullptr; }
+    void importURL(const QUrl &url) override { imported.append(url); }
+    void select() override { selected = true; }
+    static inline QList<QUrl> imported;
+    static inline bool selected = false;
+};
+
+class AppDelegateTest : public TWAppTest
+{
+protected:
+    void SetUp() override
+    {
+        TWAppTest::SetUp();
+        documents = std::make_unique<TWDocumentController>();
+        delegate = std::make_unique<TWApplicationDelegate>(documents.get());
+        delegate->setApplicationActiveQuery([this] { return active; });
+    }
+    void TearDown() override
+    {
+        delegate.reset();
+        documents.reset();
+        TWAppTest::TearDown();
+    }
+
+    // A shown document on a new business.
+    TWBusinessController *openDocument(const QString &name)
+    {
+        const QString path = dir.filePath(name + QStringLiteral(".tallyworth"));
+        savePackage(path, name);
+        TWBusinessController *opened = nullptr;
+        documents->openDocumentWithContentsOfURL(
+            QUrl::fromLocalFile(path), true,
+            [&](TWBusinessController *document, bool, TWErrorResult) { opened = document; });
+        return opened;
+    }
+
+    bool active = true;
+    std::unique_ptr<TWDocumentController> documents;
+    std::unique_ptr<TWApplicationDelegate> delegate;
+};
+
+TEST_F(AppDelegateTest, TheTwoPreferencesPickTheLastBusinessOrTheNewBusinessForm)
+{
+    TWPreferences &preferences = TWPreferences::preferences();
+    EXPECT_TRUE(delegate->applicationShouldOpenUntitledFile());
+    delegate->applicationDidFinishLaunching();
+    ASSERT_TRUE(documents->businessInfoWindow());
+    EXPECT_TRUE(documents->businessInfoWindow()->isVisible());
+    documents->businessInfoWindow()->reject();
+
+    const QString path = dir.filePath(QStringLiteral("Last.tallyworth"));
+    savePackage(path, QStringLiteral("Last"));
+    preferences.setLastOpenBusinessURL(path);
+    preferences.setOpenLastBusiness(false);
+    EXPECT_TRUE(delegate->applicationShouldOpenUntitledFile());
+    preferences.setOpenLastBusiness(true);
+    EXPECT_FALSE(delegate->applicationShouldOpenUntitledFile());
+
+    TWDocumentController second;
+    TWApplicationDelegate reopening(&second);
+    reopening.applicationDidFinishLaunching();
+    ASSERT_EQ(second.documents().size(), 1);
+    EXPECT_EQ(second.documents().constFirst()->fileURL(), QUrl::fromLocalFile(path));
+    EXPECT_FALSE(second.businessInfoWindow());
+}
+
+TEST_F(AppDelegateTest, PackagesGivenAtStartOpenInsteadOfTheForm)
+{
+    const QString path = dir.filePath(QStringLiteral("Given.tallyworth"));
+    savePackage(path, QStringLiteral("Given"));
+    delegate->applicationDidFinishLaunching({path});
+    ASSERT_EQ(documents->documents().size(), 1);
+    EXPECT_FALSE(documents->businessInfoWindow());
+
+    // A file given after a package goes into that business.
+    TWAppRegistry::registry().setEditorFactory(TWEditorKind::ImportTransactions, [](QObject *parent) {
+        return new RecordingImport(parent);
+    });
+    RecordingImport::imported.clear();
+    const QString second = dir.filePath(QStringLiteral("Second.tallyworth"));
+    savePackage(second, QStringLiteral("Second"));
+    const QString csv = dir.filePath(QStringLiteral("bank.csv"));
+    EXPECT_TRUE(delegate->openPaths({second, csv}));
+    EXPECT_EQ(RecordingImport::imported, QList<QUrl>{QUrl::fromLocalFile(csv)});
+    EXPECT_EQ(delegate->activeBusinessController()->fileURL(), QUrl::fromLocalFile(second));
+
+    // A folder without a database is an error, and a refused file a message.
+    const QString empty = dir.filePath(QStringLiteral("Empty"));
+    ASSERT_TRUE(QDir().mkpath(empty));
+    const QString pdf = dir.filePath(QStringLiteral("statement.pdf"));
+    QFile(pdf).open(QIODevice::WriteOnly);
+    EXPECT_FALSE(delegate->openPaths({empty, pdf}));
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(prompts.messages.size(), 1);
+}
+
+TEST_F(AppDelegateTest, TheOpenFileRule)
+{
+    TWAppRegistry::registry().setEditorFactory(TWEditorKind::ImportTransactions, [](QObject *parent) {
+        return new RecordingImport(parent);
+    });
+    RecordingImport::imported.clear();
+    const QString qif = dir.filePath(QStringLiteral("BANK.QIF"));
+
+    // No business window: every file is refused.
+    EXPECT_FALSE(delegate->openFile(qif));
+
+    TWBusinessController *document = openDocument(QStringLiteral("Front"));
+    ASSERT_TRUE(document);
+    delegate->updateActiveDocument(document);
+    ASSERT_EQ(delegate->activeBusinessController(), document);
+
+    EXPECT_TRUE(delegate->openFile(qif));
+    EXPECT_EQ(RecordingImport::imported, QList<QUrl>{QUrl::fromLocalFile(qif)});
+    EXPECT_FALSE(delegate->openFile(dir.filePath(QStringLiteral("invoice.pdf"))));
+
+    // With a sheet on the window the file is taken and nothing happens.
+    QWidget *view = new QWidget();
+    document->beginSheetWithView(view, false, false, {});
+    EXPECT_TRUE(delegate->openFile(dir.filePath(QStringLiteral("other.csv"))));
+    EXPECT_EQ(RecordingImport::imported.size(), 1);
+    document->endSheet(view, -1001);
+    delete view;
+}
+
+TEST_F(AppDelegateTest, TheStatusItemFollowsItsPreference)
+{
+    TWPreferences &preferences = TWPreferences::preferences();
+    delegate->applicationDidFinishLaunching();
+    EXPECT_FALSE(delegate->statusItem());
+
+    preferences.setShowTaskTimerInMenuBar(true);
+    ASSERT_TRUE(delegate->statusItem());
+    EXPECT_TRUE(delegate->needsMenuletRebuild());
+    EXPECT_EQ(delegate->statusItem()->objectName(), QStringLiteral("Menulet"));
+
+    // Its first opening rebuilds the menu: no business is active.
+    QMenu *menu = delegate->statusMenu();
+    delegate->menuNeedsUpdate(menu, TWMenuKind::Status);
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions().constFirst()->text(), TWLocalized("noBusinessOpen"));
+    EXPECT_FALSE(menu->actions().constFirst()->isEnabled());
+    EXPECT_FALSE(delegate->needsMenuletRebuild());
+
+    preferences.setShowTaskTimerInMenuBar(false);
+    EXPECT_FALSE(delegate->statusItem());
+}
+
+TEST_F(AppDelegateTest, AWindowClosedWhileTheApplicationIsInactiveStopsBeingActive)
+{
+    TWBusinessController *first = openDocument(QStringLiteral("First"));
+    TWBusinessController *second = openDocument(QStringLiteral("Second"));
+    ASSERT_TRUE(first && second);
+    delegate->updateActiveDocument(first);
+    ASSERT_EQ(delegate->activeBusinessController(), first);
+
+    active = false;
+    // Window changes while in the background are not followed...
+    delegate->updateActiveDocument(second);
+    EXPECT_EQ(delegate->activeBusinessController(), first);
+    // ...but a closing document never stays the active one.
+    first->close();
+    EXPECT_EQ(delegate->activeBusinessController(), nullptr);
+    EXPECT_FALSE(delegate->openFile(dir.filePath(QStringLiteral("late.qif"))));
+}
+
+// A task timer that, when asked whether it runs, changes the preference the
+// delegate is applying, as a second notification arriving meanwhile.
+class MeddlingTimer final : public TWTaskTimer
+{
+public:
+    using TWTaskTimer::TWTaskTimer;
+    bool isTaskTimerRunning() const override
+    {
+        if (armed && !meddled) {
+            meddled = true;
+            TWPreferences::preferences().setShowTaskTimerInMenuBar(false);
+        }
+        return false;
+    }
+    static inline bool armed = false;
+    mutable bool meddled = false;
+};
+
+TEST_F(AppDelegateTest, APreferenceNotificationArrivingWhileOneIsAppliedIsIgnored)
+{
+    TWAppRegistry::registry().setTaskTimerFactory(
+        [](TWBusinessController *) { return new MeddlingTimer(); });
+    delegate->applicationDidFinishLaunching();
+    documents->businessInfoWindow()->reject();
+    TWBusinessController *document = openDocument(QStringLiteral("Timed"));
+    delegate->updateActiveDocument(document);
+
+    MeddlingTimer::armed = true;
+    TWPreferences::preferences().setShowTaskTimerInMenuBar(true);
+    MeddlingTimer::armed = false;
+    EXPECT_TRUE(static_cast<MeddlingTimer *>(document->taskTimer())->meddled);
+    // The nested change was not applied in the middle of the outer one.
+    EXPECT_TRUE(delegate->statusItem());
+}
+
+TEST_F(AppDelegateTest, TheMenusWithoutADocumentShowTheirDefaults)
+{
+    const QList<TWMenuEntry> columns = twDefaultSortMenuEntries(true);
+    ASSERT_EQ(columns.size(), 10);
+    for (const TWMenuEntry &entry : columns)
+        EXPECT_TRUE(entry.checked) << entry.key.toStdString();
+
+    const QList<TWMenuEntry> sort = twDefaultSortMenuEntries(false);
+    ASSERT_EQ(sort.size(), 13);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(sort[i].checked, sort[i].key == QLatin1String("date")) << i;
+    EXPECT_TRUE(sort[10].key.isEmpty());
+    EXPECT_EQ(sort[11], (TWMenuEntry{QStringLiteral("ascending"), true}));
+    EXPECT_EQ(sort[12], (TWMenuEntry{QStringLiteral("descending"), false}));
+
+    QMenu menu;
+    delegate->menuNeedsUpdate(&menu, TWMenuKind::SortBy);
+    EXPECT_EQ(menu.actions().size(), 13);
+    EXPECT_TRUE(menu.actions()[10]->isSeparator());
+    QMenu client;
+    delegate->menuNeedsUpdate(&client, TWMenuKind::Client);
+    delegate->menuNeedsUpdate(&client, TWMenuKind::Client);
+    ASSERT_EQ(client.actions().size(), 1);
+    EXPECT_EQ(client.actions().constFirst()->text(), TWLocalized("startTimer"));
+}
+
+TEST_F(AppDelegateTest, SupportAndContactOpenMailLinksWithTheirSubjects)
+{
+    QList<QUrl> opened;
+    delegate->setURLOpener([&opened](const QUrl &url) {
+        opened.append(url);
+        return true;
+    });
+    delegate->doSupport();
+    delegate->doContact();
+    delegate->doWebsite();
+    ASSERT_EQ(opened.size(), 3);
+    EXPECT_EQ(opened[0].scheme(), QStringLiteral("mailto"));
+    EXPECT_EQ(opened[0].toEncoded(), QByteArray("mailto:support@tallyworth.example?subject=Tallyworth%20Support"));
+    EXPECT_EQ(opened[1].toEncoded(), QByteArray("mailto:hello@tallyworth.example?subject=Tallyworth"));
+    EXPECT_EQ(opened[2].scheme(), QStringLiteral("https"));
+}
+
+TEST_F(AppDelegateTest, ALaterStartHandsItsPathsToTheRunningInstance)
+{
+    const QString name = QStringLiteral("tallyworth-test-") + QUuid::createUuid().toString(QUuid::Id128);
+    EXPECT_FALSE(TWInstanceServer::sendPaths(name, {QStringLiteral("/x")}, 200));
+
+    TWInstanceServer server;
+    ASSERT_TRUE(server.listen(name));
+    QStringList received;
+    QObject::connect(&server, &TWInstanceServer::pathsReceived,
+                     [&received](const QStringList &paths) { received = paths; });
+    const QStringList paths = {QStringLiteral("/tmp/A.tallyworth"), QStringLiteral("/tmp/b c.qif")};
+    bool handed = false;
+    std::thread later([&] { handed = TWInstanceServer::sendPaths(name, paths, 5000); });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 5000));
+    later.join();
+    EXPECT_TRUE(handed);
+    EXPECT_EQ(received, paths);
+
+    // A second server on the same name is refused while the first answers.
+    TWInstanceServer second;
+    EXPECT_FALSE(second.listen(name));
+}
+
+} // namespace

@@ -1,0 +1,196 @@
+// The document controller: the autosave timer, which documents it saves, the
+// new-business form and the last business opened.
+
+#include "TWAppTestSupport.h"
+#include "TWDocumentController.h"
+#include "TWInterimViews.h"
+
+#include <QDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+#include <limits>
+
+namespace
+{
+
+using DocumentControllerTest = TWAppTest;
+
+TEST_F(DocumentControllerTest, TheAutosaveTimerFollowsItsPreference)
+{
+    TWPreferences &preferences = TWPreferences::preferences();
+    TWDocumentController documents;
+    EXPECT_FALSE(documents.autoSaveTimer());
+
+    preferences.setAutoSave(5);
+    QPointer<QTimer> five = documents.autoSaveTimer();
+    ASSERT_TRUE(five);
+    EXPECT_EQ(five->interval(), 5 * 60 * 1000);
+    EXPECT_TRUE(five->isActive());
+
+    preferences.setAutoSave(10);
+    EXPECT_FALSE(five);
+    QPointer<QTimer> ten = documents.autoSaveTimer();
+    ASSERT_TRUE(ten);
+    EXPECT_EQ(ten->interval(), 10 * 60 * 1000);
+
+    // The same value again leaves the running timer alone.
+    preferences.setAutoSave(10);
+    EXPECT_EQ(documents.autoSaveTimer(), ten.data());
+
+    preferences.setAutoSave(0);
+    EXPECT_FALSE(documents.autoSaveTimer());
+}
+
+TEST_F(DocumentControllerTest, MinutesBeyondWhatATimerHoldsAreClampedAndNegativeMeansOff)
+{
+    EXPECT_EQ(TWDocumentController::autoSaveInterval(1), 60000);
+    EXPECT_EQ(TWDocumentController::autoSaveInterval(35791), 35791 * 60000);
+    EXPECT_EQ(TWDocumentController::autoSaveInterval(35792), std::numeric_limits<int>::max());
+    EXPECT_EQ(TWDocumentController::autoSaveInterval(std::numeric_limits<qint64>::max()),
+              std::numeric_limits<int>::max());
+    EXPECT_EQ(TWDocumentController::autoSaveInterval(-5), 0);
+
+    TWDocumentController documents;
+    TWPreferences::preferences().setAutoSave(1'000'000'000);
+    ASSERT_TRUE(documents.autoSaveTimer());
+    EXPECT_EQ(documents.autoSaveTimer()->interval(), std::numeric_limits<int>::max());
+    TWPreferences::preferences().setAutoSave(-3);
+    EXPECT_FALSE(documents.autoSaveTimer());
+}
+
+TEST_F(DocumentControllerTest, AutosaveSavesOnlyEditedDocumentsThatHaveAFile)
+{
+    const QString unchangedPath = dir.filePath(QStringLiteral("Unchanged.tallyworth"));
+    const QString editedPath = dir.filePath(QStringLiteral("Edited.tallyworth"));
+    savePackage(unchangedPath);
+    savePackage(editedPath);
+    TWDocumentController documents;
+    TWBusinessController *unchanged = nullptr;
+    TWBusinessController *edited = nullptr;
+    documents.openDocumentWithContentsOfURL(QUrl::fromLocalFile(unchangedPath), false,
+                                            [&](TWBusinessController *d, bool, TWErrorResult) {
+                                                unchanged = d;
+                                            });
+    documents.openDocumentWithContentsOfURL(QUrl::fromLocalFile(editedPath), false,
+                                            [&](TWBusinessController *d, bool, TWErrorResult) {
+                                                edited = d;
+                                            });
+    ASSERT_TRUE(unchanged && edited);
+    TWBusinessController *untitled = nullptr;
+    documents.openUntitledDocumentAndDisplay(
+        false, [&](TWBusinessController *d, TWErrorResult) { untitled = d; });
+    auto *form = qobject_cast<TWInterimBusinessInfoForm *>(documents.businessInfoEditor());
+    ASSERT_TRUE(form);
+    form->saveButton()->click();
+    ASSERT_TRUE(untitled);
+    ASSERT_TRUE(untitled->isDocumentEdited());
+
+    // Marks the files so a rewrite shows.
+    for (const QString &path : {unchangedPath, editedPath})
+        QFile::remove(QDir(path).filePath(QStringLiteral("Settings.plist")));
+    edited->updateChangeCount(0);
+    documents.autoSaveTimerFired();
+
+    EXPECT_FALSE(edited->isDocumentEdited());
+    EXPECT_TRUE(QFileInfo::exists(QDir(editedPath).filePath(QStringLiteral("Settings.plist"))));
+    EXPECT_FALSE(QFileInfo::exists(QDir(unchangedPath).filePath(QStringLiteral("Settings.plist"))));
+    EXPECT_TRUE(untitled->isDocumentEdited());
+    EXPECT_TRUE(untitled->fileURL().isEmpty());
+    EXPECT_TRUE(prompts.proposed.isEmpty());
+}
+
+TEST_F(DocumentControllerTest, TheNewBusinessFormMakesTheStoreOnSaveAndNothingOnCancel)
+{
+    TWDocumentController documents;
+    bool called = false;
+    TWBusinessController *made = nullptr;
+    TWErrorResult error;
+    const auto completion = [&](TWBusinessController *document, TWErrorResult failure) {
+        called = true;
+        made = document;
+        error = failure;
+    };
+    documents.openUntitledDocumentAndDisplay(false, completion);
+    ASSERT_TRUE(documents.businessInfoWindow());
+    EXPECT_TRUE(documents.businessInfoWindow()->isVisible());
+    EXPECT_EQ(documents.businessInfoWindow()->windowModality(), Qt::ApplicationModal);
+    auto *form = qobject_cast<TWInterimBusinessInfoForm *>(documents.businessInfoEditor());
+    ASSERT_TRUE(form);
+    form->cancelButton()->click();
+    EXPECT_TRUE(called);
+    EXPECT_FALSE(made);
+    EXPECT_FALSE(error);
+    EXPECT_TRUE(documents.documents().isEmpty());
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_FALSE(documents.businessInfoWindow()->isVisible());
+
+    // Escape is a cancel too.
+    called = false;
+    documents.openUntitledDocumentAndDisplay(false, completion);
+    documents.businessInfoWindow()->reject();
+    EXPECT_TRUE(called);
+    EXPECT_TRUE(documents.documents().isEmpty());
+
+    called = false;
+    documents.openUntitledDocumentAndDisplay(false, completion);
+    // A form used before shows nothing of its earlier use.
+    EXPECT_TRUE(form->nameField()->text().isEmpty());
+    form->nameField()->setText(QStringLiteral("Corner Shop"));
+    form->saveButton()->click();
+    ASSERT_TRUE(made);
+    EXPECT_EQ(documents.documents(), QList<TWBusinessController *>{made});
+    EXPECT_TRUE(made->isDocumentEdited());
+    EXPECT_TRUE(made->fileURL().isEmpty());
+    EXPECT_EQ(made->displayName(), QStringLiteral("Corner Shop"));
+    EXPECT_EQ(made->business()->businessInfo()->name(), QStringLiteral("Corner Shop"));
+    EXPECT_FALSE(made->business()->accounts().isEmpty());
+}
+
+TEST_F(DocumentControllerTest, OpeningRecordsTheLastBusinessAndAFailureClearsIt)
+{
+    const QString path = dir.filePath(QStringLiteral("Open.tallyworth"));
+    savePackage(path);
+    TWDocumentController documents;
+    TWBusinessController *first = nullptr;
+    documents.openDocumentWithContentsOfURL(
+        QUrl::fromLocalFile(path), false,
+        [&](TWBusinessController *document, bool alreadyOpen, TWErrorResult) {
+            first = document;
+            EXPECT_FALSE(alreadyOpen);
+        });
+    ASSERT_TRUE(first);
+    EXPECT_EQ(TWPreferences::preferences().lastOpenBusinessURL(), path);
+
+    // The same package again comes forward; no second store.
+    bool again = false;
+    documents.openDocumentWithContentsOfURL(
+        QUrl::fromLocalFile(dir.filePath(QStringLiteral("./Open.tallyworth"))), false,
+        [&](TWBusinessController *document, bool alreadyOpen, TWErrorResult) {
+            EXPECT_EQ(document, first);
+            again = alreadyOpen;
+        });
+    EXPECT_TRUE(again);
+    EXPECT_EQ(documents.documents().size(), 1);
+
+    // A folder without a business database.
+    const QString empty = dir.filePath(QStringLiteral("Empty.tallyworth"));
+    ASSERT_TRUE(QDir().mkpath(empty));
+    TWErrorResult failure;
+    bool failed = false;
+    documents.openDocumentWithContentsOfURL(
+        QUrl::fromLocalFile(empty), false,
+        [&](TWBusinessController *document, bool, TWErrorResult error) {
+            failed = !document;
+            failure = error;
+        });
+    EXPECT_TRUE(failed);
+    EXPECT_TRUE(failure);
+    EXPECT_TRUE(TWPreferences::preferences().lastOpenBusinessURL().isEmpty());
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(documents.documents().size(), 1);
+}
+
+} // namespace

@@ -1,0 +1,165 @@
+// Save, Save As and Revert: the document's place changes only with a write
+// that succeeded, a replaced package goes only once its successor is whole,
+// and a revert that cannot read keeps what is open.
+
+#include "TWAppTestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QThread>
+#include <QThreadPool>
+
+#include <atomic>
+
+namespace
+{
+
+using DocumentSaveTest = TWAppTest;
+
+TEST_F(DocumentSaveTest, AFailedSaveAsKeepsTheLocationTitleAndLastBusiness)
+{
+    auto document = newDocument(QStringLiteral("Acme"));
+    const QString first = dir.filePath(QStringLiteral("Acme.tallyworth"));
+    ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(first)));
+    EXPECT_EQ(TWPreferences::preferences().lastOpenBusinessURL(), first);
+    EXPECT_EQ(document->displayName(), QStringLiteral("Acme"));
+
+    // Under a plain file no folder can be made.
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    document->updateChangeCount(0);
+    EXPECT_FALSE(document->saveDocumentToURL(
+        QUrl::fromLocalFile(plain.fileName() + QStringLiteral("/Other.tallyworth"))));
+
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(document->fileURL(), QUrl::fromLocalFile(first));
+    EXPECT_EQ(document->displayName(), QStringLiteral("Acme"));
+    EXPECT_TRUE(document->isDocumentEdited());
+    EXPECT_EQ(TWPreferences::preferences().lastOpenBusinessURL(), first);
+    EXPECT_EQ(document->business()->url(), QUrl::fromLocalFile(first));
+}
+
+TEST_F(DocumentSaveTest, SaveAsOverAPackageReplacesItWhole)
+{
+    const QString target = dir.filePath(QStringLiteral("Target.tallyworth"));
+    savePackage(target, QStringLiteral("Old Business"));
+    // A file of the old package that the new one does not have.
+    const QString stale = QDir(target).filePath(QStringLiteral("Attachments/999-old.pdf"));
+    QFile file(stale);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("old");
+    file.close();
+
+    auto document = newDocument(QStringLiteral("New Business"));
+    ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(target)));
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_EQ(businessName(target), QStringLiteral("New Business"));
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    EXPECT_EQ(document->fileURL(), QUrl::fromLocalFile(target));
+    EXPECT_EQ(document->displayName(), QStringLiteral("Target"));
+    EXPECT_FALSE(document->isDocumentEdited());
+    // No half-written or set-aside package is left beside it.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("Target.tallyworth")});
+
+    // Saving there again is a plain save into its own package.
+    document->updateChangeCount(0);
+    EXPECT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(target)));
+    EXPECT_FALSE(document->isDocumentEdited());
+}
+
+TEST_F(DocumentSaveTest, AFailedSaveAsOverAPackageLeavesTheOldOneWhole)
+{
+    const QString target = dir.filePath(QStringLiteral("Target.tallyworth"));
+    savePackage(target, QStringLiteral("Old Business"));
+    const QByteArray before = bytes(QDir(target).filePath(QStringLiteral("Data.sql")));
+
+    auto document = newDocument(QStringLiteral("New Business"));
+    // A write still open in the store: the package cannot be written now.
+    ASSERT_FALSE(document->business()->beginTransaction());
+    EXPECT_FALSE(document->saveDocumentToURL(QUrl::fromLocalFile(target)));
+    ASSERT_FALSE(document->business()->commitTransaction());
+
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(bytes(QDir(target).filePath(QStringLiteral("Data.sql"))), before);
+    EXPECT_EQ(businessName(target), QStringLiteral("Old Business"));
+    EXPECT_TRUE(document->fileURL().isEmpty());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("Target.tallyworth")});
+}
+
+TEST_F(DocumentSaveTest, ClosingWaitsForBackgroundWorkAndDropsItsLateResults)
+{
+    auto document = newDocument();
+    std::atomic<bool> finished = false;
+    bool delivered = false;
+    TWBusinessController *target = document.get();
+    document->operationQueue()->start([&finished, &delivered, target] {
+        QThread::msleep(100);
+        QMetaObject::invokeMethod(target, [&delivered] { delivered = true; }, Qt::QueuedConnection);
+        finished = true;
+    });
+    document.reset();
+    EXPECT_TRUE(finished);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(delivered);
+}
+
+TEST_F(DocumentSaveTest, RevertShowsTheStoreReadAgain)
+{
+    auto document = newDocument(QStringLiteral("Saved Name"));
+    const QString path = dir.filePath(QStringLiteral("Revert.tallyworth"));
+    ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(path)));
+    document->makeWindowControllers();
+
+    TWBusinessInfoPtr info = document->business()->businessInfo()->copy();
+    info->setName(QStringLiteral("Changed Name"));
+    ASSERT_FALSE(document->business()->updateBusinessInfo(info));
+    document->updateChangeCount(0);
+    const TWBusiness *before = document->business();
+
+    ASSERT_TRUE(document->revertDocumentToSaved());
+    EXPECT_NE(document->business(), before);
+    EXPECT_EQ(document->business()->businessInfo()->name(), QStringLiteral("Saved Name"));
+    EXPECT_FALSE(document->isDocumentEdited());
+    // The window shows a detail view again, made for the new store.
+    EXPECT_EQ(document->detailType(), int(TWDetailTransactionsAccounts));
+    EXPECT_TRUE(document->detailController(TWDetailTransactionsAccounts));
+}
+
+TEST_F(DocumentSaveTest, ARevertThatCannotReadKeepsTheOpenStoreAndSaysWhy)
+{
+    auto document = newDocument(QStringLiteral("Kept"));
+    const QString path = dir.filePath(QStringLiteral("Broken.tallyworth"));
+    ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(path)));
+    document->makeWindowControllers();
+    TWDetailController *shown = document->detailController(TWDetailTransactionsAccounts);
+    document->updateChangeCount(0);
+    const TWBusiness *before = document->business();
+
+    QFile data(QDir(path).filePath(QStringLiteral("Data.sql")));
+    ASSERT_TRUE(data.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    data.write("this is not a database");
+    data.close();
+
+    EXPECT_FALSE(document->revertDocumentToSaved());
+    EXPECT_EQ(document->business(), before);
+    EXPECT_EQ(document->business()->businessInfo()->name(), QStringLiteral("Kept"));
+    EXPECT_TRUE(document->isDocumentEdited());
+    EXPECT_EQ(document->detailController(TWDetailTransactionsAccounts), shown);
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_TRUE(prompts.errors.constFirst().localizedDescription().contains(QStringLiteral("Broken")));
+}
+
+TEST_F(DocumentSaveTest, SavingAnUntitledDocumentAsksForAPlace)
+{
+    auto document = newDocument(QStringLiteral("Fresh"));
+    const QString path = dir.filePath(QStringLiteral("Fresh.tallyworth"));
+    prompts.saveLocation = [path](const QString &) { return path; };
+    EXPECT_TRUE(document->saveDocument());
+    EXPECT_EQ(document->fileURL(), QUrl::fromLocalFile(path));
+    EXPECT_EQ(businessName(path), QStringLiteral("Fresh"));
+}
+
+} // namespace

@@ -1,0 +1,118 @@
+#pragma once
+// Fixtures of the shell's suites: answers in place of the dialogs, a clean
+// preference set and registry per test, businesses saved as packages, and
+// waiting for the event loop.
+
+#include "TWAppRegistry.h"
+#include "TWBusinessController.h"
+#include "TWDocumentPrompts.h"
+
+#include "TWBusiness.h"
+#include "TWLocalized.h"
+#include "TWPreferences.h"
+#include "TWTestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+// Answers the document commands' questions the way a test tells it, and
+// records what would have been shown.
+class TWTestPrompts final : public TWDocumentPrompts
+{
+public:
+    bool upgrade = true;
+    // Given the proposed path, the chosen one (empty: cancelled).
+    std::function<QString(const QString &)> saveLocation = [](const QString &proposed) {
+        return proposed;
+    };
+    QString openLocation;
+    SaveChangesAnswer saveChanges = DontSave;
+
+    QStringList proposed;
+    QList<TWError> errors;
+    QStringList messages;
+
+    bool askUpgrade(const QString &, QWidget *) override { return upgrade; }
+    QString chooseSaveLocation(const QString &path, const QString &, QWidget *) override
+    {
+        proposed.append(path);
+        return saveLocation(path);
+    }
+    QString chooseOpenLocation(QWidget *) override { return openLocation; }
+    SaveChangesAnswer askSaveChanges(const QString &, QWidget *) override { return saveChanges; }
+    void showError(const TWError &error, QWidget *) override { errors.append(error); }
+    void showMessage(const QString &message, QWidget *) override { messages.append(message); }
+};
+
+// Every shell test starts from the same preferences, the interim registry and
+// the test prompts.
+class TWAppTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        TWAppRegistry::registry().reset();
+        TWDocumentPrompts::setPrompts(&prompts);
+        TWPreferences &preferences = TWPreferences::preferences();
+        preferences.setOpenLastBusiness(true);
+        preferences.setLastOpenBusinessURL(QString());
+        preferences.setAutoSave(0);
+        preferences.setShowTaskTimerInMenuBar(false);
+        preferences.setUpgraded(false);
+        TWBusinessController::setApplicationActiveQuery([] { return true; });
+    }
+    void TearDown() override
+    {
+        TWBusinessController::setApplicationActiveQuery(nullptr);
+        TWDocumentPrompts::setPrompts(nullptr);
+        TWAppRegistry::registry().reset();
+        // Windows and sheets released with deleteLater go now.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+
+    // A new business named `name` saved as a package at `path`.
+    static void savePackage(const QString &path, const QString &name = QStringLiteral("Test Firm"))
+    {
+        TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
+        info->setName(name);
+        TWErrorResult error;
+        std::unique_ptr<TWBusiness> business = TWBusiness::businessWithBusinessInfo(info, &error);
+        ASSERT_TRUE(business);
+        ASSERT_FALSE(business->writeToURL(QUrl::fromLocalFile(path), TWSaveOperationSaveAs));
+    }
+
+    // A document on a new business (not shown, no file).
+    static std::unique_ptr<TWBusinessController> newDocument(const QString &name = QStringLiteral("Test Firm"))
+    {
+        auto document = std::make_unique<TWBusinessController>();
+        TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
+        info->setName(name);
+        EXPECT_FALSE(document->createWithBusinessInfo(info));
+        document->setDisplayName(name);
+        return document;
+    }
+
+    static QByteArray bytes(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    static QString businessName(const QString &package)
+    {
+        TWErrorResult error;
+        auto business = TWBusiness::businessWithURL(QUrl::fromLocalFile(package), false, &error);
+        return business ? business->businessInfo()->name() : QString();
+    }
+
+    TWTestPrompts prompts;
+    TWTestTempDir dir;
+};

@@ -1,0 +1,99 @@
+#include "CrashTestSupport.h"
+
+#include "MSHContext.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <elf.h>
+#include <unistd.h>
+
+QString twCrashTestReportDirectory()
+{
+    static QString directory = [] {
+        // Kept for the life of the process: the context's paths point into it.
+        auto *temporary = new QTemporaryDir;
+        const QString path = temporary->path() + QStringLiteral("/report");
+        QDir().mkpath(path);
+        static const QByteArray report = path.toUtf8();
+        MSHContextInitData data;
+        data.apiKey = "test-api-key";
+        data.sessionID = "test-session";
+        data.installID = "test-install";
+        data.reportPath = report.constData();
+        data.customExceptionsEnabled = true;
+        data.maxCustomExceptions = 2;
+        MSHContextInitialize(&data);
+        for (int i = 0; i < 500 && !MSHContextIsInitialized(); ++i)
+            ::usleep(10000);
+        return path;
+    }();
+    return directory;
+}
+
+QList<QByteArray> twCrashTestLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = file.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+QList<QPair<QString, QJsonValue>> twCrashTestSections(const QString &path)
+{
+    QList<QPair<QString, QJsonValue>> sections;
+    for (const QByteArray &line : twCrashTestLines(path)) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.constData();
+        EXPECT_TRUE(document.isObject()) << line.constData();
+        const QJsonObject object = document.object();
+        EXPECT_EQ(object.size(), 1) << line.constData();
+        if (object.size() == 1)
+            sections.append({object.begin().key(), object.begin().value()});
+    }
+    return sections;
+}
+
+QString twCrashTestBuildID(const QString &elfPath)
+{
+    QFile file(elfPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    if (data.size() < qsizetype(sizeof(Elf64_Ehdr)))
+        return {};
+    const auto *header = reinterpret_cast<const Elf64_Ehdr *>(data.constData());
+    for (int i = 0; i < header->e_phnum; ++i) {
+        const qsizetype at = qsizetype(header->e_phoff) + i * qsizetype(sizeof(Elf64_Phdr));
+        if (at + qsizetype(sizeof(Elf64_Phdr)) > data.size())
+            break;
+        const auto *program = reinterpret_cast<const Elf64_Phdr *>(data.constData() + at);
+        if (program->p_type != PT_NOTE)
+            continue;
+        qsizetype position = qsizetype(program->p_offset);
+        const qsizetype end = position + qsizetype(program->p_filesz);
+        while (position + qsizetype(sizeof(Elf64_Nhdr)) <= end && end <= data.size()) {
+            const auto *note = reinterpret_cast<const Elf64_Nhdr *>(data.constData() + position);
+            const qsizetype name = position + qsizetype(sizeof(Elf64_Nhdr));
+            const qsizetype desc = name + ((note->n_namesz + 3) & ~3u);
+            if (note->n_type == NT_GNU_BUILD_ID && note->n_namesz == 4 &&
+                data.mid(name, 4) == QByteArray("GNU", 4))
+                return QString::fromLatin1(data.mid(desc, note->n_descsz).toHex());
+            position = desc + ((note->n_descsz + 3) & ~3u);
+        }
+    }
+    return {};
+}
+
+QByteArray twCrashTestHex(const QByteArray &text)
+{
+    return text.toHex();
+}

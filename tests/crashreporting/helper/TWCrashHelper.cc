@@ -1,0 +1,201 @@
+// tw_crash_helper SCENARIO REPORT_DIR: starts crash capture and fails on purpose, so the tests
+// can read the record it leaves. Scenarios: segv, abort, terminate, twocrash.
+// (Built from .cc files so the test suite's *.cpp glob leaves it out.)
+
+#include "MSHContext.h"
+#include "MSHSafeUtilities.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <pthread.h>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+
+extern "C" void *__libc_malloc(size_t);
+extern "C" void *__libc_calloc(size_t, size_t);
+extern "C" void *__libc_realloc(void *, size_t);
+
+namespace
+{
+
+std::atomic<int> allocationsAfterCrash{0};
+
+// Counts what the recording thread allocates once the crash flag is set; other threads may
+// still be finishing ordinary work (queued image lines) when the crash begins.
+void countAllocation()
+{
+    if (!MSHContextCrashOccurred())
+        return;
+    MSHWritableContext *writable = MSHContextWritable();
+    if (writable && writable->crashingThread.load() == pid_t(::syscall(SYS_gettid)))
+        allocationsAfterCrash.fetch_add(1, std::memory_order_relaxed);
+}
+
+// Runs after the capture handler hands the signal on: reports the allocations made since the
+// crash flag was set, then lets the signal end the process.
+void reportAndDie(int signal)
+{
+    char line[96];
+    const size_t length = MSHSafeFormatString(line, sizeof(line), "allocations after crash: %d\n",
+                                              allocationsAfterCrash.load());
+    const ssize_t written = ::write(2, line, length);
+    (void)written;
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+volatile int *volatile nowhere = nullptr;
+std::atomic<int> ready{0};
+
+void writeFrames(const char *dir, const void *leaf, const void *intoMiddle, const void *intoOuter)
+{
+    char path[4096];
+    std::snprintf(path, sizeof(path), "%s/frames.txt", dir);
+    FILE *out = std::fopen(path, "w");
+    if (!out)
+        return;
+    std::fprintf(out, "0x%lx\n0x%lx\n0x%lx\n", (unsigned long)leaf, (unsigned long)intoMiddle,
+                 (unsigned long)intoOuter);
+    std::fclose(out);
+}
+
+// A thread that never answers the request to park: it must be listed with zero registers.
+void startSilentWorker()
+{
+    std::atomic<int> started{0};
+    std::thread([&started] {
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, nullptr);
+        pthread_setname_np(pthread_self(), "tw-silent");
+        started.store(1);
+        for (;;)
+            ::pause();
+    }).detach();
+    while (!started.load())
+        ::usleep(1000);
+}
+
+void startNamedWorker()
+{
+    std::thread([] {
+        pthread_setname_np(pthread_self(), "tw\"worker");
+        ready.store(1);
+        for (;;)
+            ::pause();
+    }).detach();
+    while (!ready.load())
+        ::usleep(1000);
+}
+
+void crashTwice()
+{
+    std::atomic<int> waiting{0};
+    auto fault = [&waiting] {
+        waiting.fetch_add(1);
+        while (waiting.load() < 2) {
+        }
+        *nowhere = 2;
+    };
+    std::thread first(fault);
+    std::thread second(fault);
+    first.join();
+    second.join();
+}
+
+} // namespace
+
+extern "C" {
+__attribute__((noinline)) void twCrashHelperLeaf(const char *scenario, const char *dir,
+                                                 const void *intoOuter);
+__attribute__((noinline)) void twCrashHelperMiddle(const char *scenario, const char *dir);
+__attribute__((noinline)) void twCrashHelperOuter(const char *scenario, const char *dir);
+
+void *malloc(size_t size)
+{
+    countAllocation();
+    return __libc_malloc(size);
+}
+
+void *calloc(size_t count, size_t size)
+{
+    countAllocation();
+    return __libc_calloc(count, size);
+}
+
+void *realloc(void *pointer, size_t size)
+{
+    countAllocation();
+    return __libc_realloc(pointer, size);
+}
+
+void twCrashHelperLeaf(const char *scenario, const char *dir, const void *intoOuter)
+{
+    writeFrames(dir, reinterpret_cast<const void *>(&twCrashHelperLeaf),
+                __builtin_return_address(0), intoOuter);
+    if (std::strcmp(scenario, "segv") == 0) {
+        startNamedWorker();
+        startSilentWorker();
+        *nowhere = 1;
+    } else if (std::strcmp(scenario, "abort") == 0) {
+        std::abort();
+    } else if (std::strcmp(scenario, "terminate") == 0) {
+        throw std::runtime_error("boom");
+    } else if (std::strcmp(scenario, "twocrash") == 0) {
+        crashTwice();
+    }
+    asm volatile("" ::: "memory");
+}
+
+void twCrashHelperMiddle(const char *scenario, const char *dir)
+{
+    twCrashHelperLeaf(scenario, dir, __builtin_return_address(0));
+    asm volatile("" ::: "memory");
+}
+
+void twCrashHelperOuter(const char *scenario, const char *dir)
+{
+    twCrashHelperMiddle(scenario, dir);
+    asm volatile("" ::: "memory");
+}
+}
+
+int main(int argc, char **argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: tw_crash_helper segv|abort|terminate|twocrash REPORT_DIR\n");
+        return 2;
+    }
+    rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationDomain(QStringLiteral("example.tallyworth"));
+    QCoreApplication::setApplicationName(QStringLiteral("crash-helper"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.3"));
+    const QByteArray dir = QByteArray(argv[2]);
+    QDir().mkpath(QString::fromLocal8Bit(dir));
+
+    ::signal(SIGSEGV, reportAndDie);
+    ::signal(SIGABRT, reportAndDie);
+
+    MSHContextInitData data;
+    data.apiKey = "helper-api-key";
+    data.sessionID = "helper-session";
+    data.installID = "helper-install";
+    data.reportPath = dir.constData();
+    MSHContextInitialize(&data);
+    for (int i = 0; i < 500 && !MSHContextIsInitialized(); ++i)
+        ::usleep(10000);
+
+    twCrashHelperOuter(argv[1], dir.constData());
+    return 3;
+}

@@ -1,0 +1,117 @@
+#include "TWInvoiceRenderSupport.h"
+
+#include <QRegularExpression>
+#include <QSet>
+
+namespace {
+
+// "w0001 w0002 ...": numbered words, `perLine` to a paragraph.
+QString numberedWords(int count, int perLine)
+{
+    QString text;
+    for (int i = 1; i <= count; ++i) {
+        text += QStringLiteral("w%1").arg(i, 4, 10, QLatin1Char('0'));
+        text += i % perLine == 0 ? QStringLiteral("\n") : QStringLiteral(" ");
+    }
+    return text.trimmed();
+}
+
+// Each numbered word found in the pages, counted. The PDF's text comes back
+// with line breaks wherever the reader sees fit, so blanks are dropped first.
+QHash<QString, int> wordsIn(TWReadPdf &read)
+{
+    static const QRegularExpression word(QStringLiteral("w\\d{4}"));
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    QHash<QString, int> found;
+    for (int page = 0; page < read.pages(); ++page) {
+        auto it = word.globalMatch(read.text(page).remove(blanks));
+        while (it.hasNext())
+            ++found[it.next().captured(0)];
+    }
+    return found;
+}
+
+TWRenderBook shortInvoice()
+{
+    TWRenderBook render = twRenderBook();
+    render.bill({render.addTask(twLocal(2024, 5, 2), QStringLiteral("Design"), 5000, 2)}, {});
+    return render;
+}
+
+} // namespace
+
+TEST(InvoiceTextFlowTest, LongTermsContinueOnFollowingPagesWholeWordsOnly)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWRenderBook render = shortInvoice();
+    ASSERT_TRUE(render.book.business);
+    TWSendInvoiceDataPtr data = render.data(QStringLiteral("Modern"));
+    data->setInvoiceTerms(numberedWords(2400, 12));
+    TWReadPdf read(twRender(render.b(), data, QStringLiteral("terms")));
+    ASSERT_TRUE(read.ok());
+    EXPECT_GE(read.pages(), 3);
+    const QHash<QString, int> found = wordsIn(read);
+    EXPECT_EQ(found.size(), 2400);
+    for (auto it = found.cbegin(); it != found.cend(); ++it)
+        EXPECT_EQ(it.value(), 1) << it.key().toStdString();
+    for (int page = 1; page < read.pages(); ++page)
+        EXPECT_TRUE(read.text(page).contains(QStringLiteral("w"))) << page;
+}
+
+TEST(InvoiceTextFlowTest, TextWithoutSpacesBreaksInsideTheWord)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWRenderBook render = shortInvoice();
+    ASSERT_TRUE(render.book.business);
+    TWSendInvoiceDataPtr data = render.data();
+    const QString run(40000, QLatin1Char('Z'));
+    data->setInvoiceTerms(run);
+    TWReadPdf read(twRender(render.b(), data, QStringLiteral("nospace")));
+    ASSERT_TRUE(read.ok());
+    ASSERT_GE(read.pages(), 2);
+    qsizetype count = 0;
+    for (int page = 0; page < read.pages(); ++page)
+        count += read.text(page).count(QLatin1Char('Z'));
+    EXPECT_EQ(count, run.size());
+}
+
+TEST(InvoiceTextFlowTest, ItemNotesContinueBelowTheTableHeader)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWRenderBook render = twRenderBook();
+    ASSERT_TRUE(render.book.business);
+    render.bill({render.addTask(twLocal(2024, 5, 2), QStringLiteral("Design"), 5000, 2, 0,
+                                numberedWords(1500, 6))},
+                {render.addExpense(twLocal(2024, 5, 9), QStringLiteral("After the notes"), 700)});
+    TWSendInvoiceDataPtr data = render.data();
+    TWReadPdf read(twRender(render.b(), data, QStringLiteral("notes")));
+    ASSERT_TRUE(read.ok());
+    ASSERT_GE(read.pages(), 3);
+    EXPECT_EQ(wordsIn(read).size(), 1500);
+    for (int page = 1; page < read.pages(); ++page) {
+        if (read.text(page).contains(QStringLiteral("w"))) {
+            EXPECT_TRUE(read.text(page).contains(data->itemDescriptionLabel())) << page;
+        }
+    }
+    EXPECT_TRUE(read.text(read.pages() - 1).contains(QStringLiteral("After the notes")) ||
+                read.text(read.pages() - 2).contains(QStringLiteral("After the notes")));
+}
+
+TEST(InvoiceTextFlowTest, AContentAreaLowerThanALineStillEnds)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWRenderBook render = shortInvoice();
+    ASSERT_TRUE(render.book.business);
+    TWSendInvoiceDataPtr data = render.data();
+    data->setInvoiceTerms(numberedWords(60, 4));
+    // Paper with a printable strip a few points high.
+    const QPageLayout strip(QPageSize(QSizeF(612, 792), QPageSize::Point, QString(),
+                                      QPageSize::ExactMatch),
+                            QPageLayout::Portrait, QMarginsF(20, 392, 20, 392), QPageLayout::Point);
+    TWInvoiceOperation operation(data->copy(), strip);
+    operation.main();
+    TWReadPdf read(operation.pdfData());
+    ASSERT_TRUE(read.ok());
+    EXPECT_GE(read.pages(), 2);
+    EXPECT_EQ(wordsIn(read).size(), 60);
+}

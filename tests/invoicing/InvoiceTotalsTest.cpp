@@ -1,0 +1,58 @@
+#include "TWInvoiceRenderSupport.h"
+
+TEST(InvoiceTotalsTest, TaxIsPrintedAsTheStoreBooksIt)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWRenderBook render = twRenderBook();
+    ASSERT_TRUE(render.book.business);
+    // Two lines at 7.5 %: 75 + 74.925 rounded per line is 150; the store
+    // books trunc(1999 x 7.5 / 100) = 149.
+    render.bill({render.addTask(twLocal(2024, 5, 1), QStringLiteral("Work"), 1000, 1, 7.5)},
+                {render.addExpense(twLocal(2024, 5, 2), QStringLiteral("Parts"), 999, 7.5)});
+    EXPECT_EQ(render.invoice->invoiceTaxTotalWithBusiness(render.b()), 149);
+    TWSendInvoiceDataPtr data = render.data();
+    TWInvoiceOperation operation(data->copy());
+    ASSERT_TRUE(operation.prepare());
+    EXPECT_EQ(operation.invoiceSubtotalTotal(), 1999);
+    EXPECT_EQ(operation.invoiceTaxTotal(), 149);
+    EXPECT_EQ(operation.invoiceTotal(), 2148);
+    EXPECT_EQ(operation.invoiceTotal(), render.invoice->invoiceTotalWithBusiness(render.b()));
+
+    TWReadPdf read(twRender(render.b(), data, QStringLiteral("totals")));
+    ASSERT_TRUE(read.ok());
+    const QString text = read.text(0);
+    EXPECT_TRUE(text.contains(QStringLiteral("$1.49")));
+    EXPECT_FALSE(text.contains(QStringLiteral("$1.50")));
+    EXPECT_TRUE(text.contains(QStringLiteral("$21.48")));
+    // Each row keeps its own tax.
+    EXPECT_TRUE(text.contains(QStringLiteral("0.75")));
+}
+
+TEST(InvoiceTotalsTest, BalanceAndPaymentsCountOnlyWhenShown)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWRenderBook render = twRenderBook();
+    ASSERT_TRUE(render.book.business);
+    render.bill({render.addTask(twLocal(2024, 5, 1), QStringLiteral("Work"), 10000, 1)}, {});
+    TWSendInvoiceDataPtr data = render.data();
+    data->setBalance(2500);
+    data->setPayments(4000);
+    const auto due = [&] { return TWInvoiceOperation(data->copy()).invoiceTotal(); };
+    EXPECT_EQ(due(), 10000 + 2500 - 4000);
+    data->toggleDisplayBit(TWInvoiceDisplayMasks[TWDisplayTotalBalance], false);
+    EXPECT_EQ(due(), 10000 - 4000);
+    data->toggleDisplayBit(TWInvoiceDisplayMasks[TWDisplayTotalPayments], false);
+    EXPECT_EQ(due(), 10000);
+
+    TWReadPdf read(twRender(render.b(), data));
+    ASSERT_TRUE(read.ok());
+    EXPECT_FALSE(read.text(0).contains(data->totalBalanceLabel()));
+    EXPECT_FALSE(read.text(0).contains(QStringLiteral("$40.00")));
+
+    // With no item column there is no table and no totals block.
+    data->setDisplayBits(TWSendInvoiceData::kDefaultDisplayBits & ~(quint64(0x1FF) << 18) &
+                         ~TWInvoiceDisplayMasks[TWDisplayItemType]);
+    TWReadPdf bare(twRender(render.b(), data));
+    ASSERT_TRUE(bare.ok());
+    EXPECT_FALSE(bare.text(0).contains(data->totalDueLabel()));
+}

@@ -1,0 +1,12 @@
+#pragma once
+// Business packages as older versions of the program wrote them, for tests of
+// opening and upgrading.
+
+#include <QString>
+#include <QUrl>
+
+// Writes a schema 1.0 package at `url` (a local folder, made when missing): a
+// "Data.sql" holding the 1.0 tables, a business named `businessName`, two
+// units, an account "Bank" and one transaction. Fails the test on error.
+void twMakeSchema10Package(const QUrl &url,
+                           const QString &businessName = QStringLiteral("Old Firm"));
