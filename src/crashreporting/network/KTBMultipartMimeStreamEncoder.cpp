@@ -154,8 +154,10 @@ bool KTBMultipartMimeStreamEncoder::writeData(const QByteArray &data)
 {
     if (data.isEmpty())
         return true;
+    const bool failedBefore = m_failed;
     if (!writeBytes(data.constData(), data.size())) {
-        MSHLog("[Kitbase]", QStringLiteral("Failed to write data to stream"));
+        if (!failedBefore)
+            MSHLog("[Kitbase]", QStringLiteral("Failed to write data to stream"));
         return false;
     }
     return true;
@@ -168,6 +170,8 @@ bool KTBMultipartMimeStreamEncoder::writeBytes(const char *bytes, qint64 length)
         m_failed = true;
         return false;
     }
+    if (length == 0)
+        return true;
     const qint64 written = m_stream->write(bytes, length);
     if (written != length) {
         MSHLog("[Kitbase]", QStringLiteral("Failed to write bytes to stream"));
