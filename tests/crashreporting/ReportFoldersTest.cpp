@@ -53,9 +53,10 @@ TEST_F(ReportFolders, ASlashInTheBundleIdentifierGivesOneFolderLevel)
     ::umask(previous);
     ASSERT_TRUE(prepared);
     EXPECT_EQ(run, files.activePath() + QStringLiteral("/run-1"));
-    for (const QString &folder : {files.activePath(), files.processingPath(),
-                                  files.preparedPath(), run, files.rootPath()}) {
-        struct stat status {};
+    for (const QString &folder : {files.activePath(), files.processingPath(), files.preparedPath(),
+                                  run, files.rootPath()}) {
+        struct stat status {
+        };
         ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &status), 0);
         EXPECT_EQ(status.st_mode & 0777, 0755u) << qPrintable(folder);
     }

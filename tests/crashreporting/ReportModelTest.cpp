@@ -48,8 +48,8 @@ TEST_F(ReportModel, MissingMetadataGivesNoIdentifierKeyOrDate)
     QStringList files;
     report.enumerateSymbolicatableFilesInContent(
         [&](const QString &path) { files.append(QFileInfo(path).fileName()); });
-    EXPECT_EQ(files, (QStringList{"exception.mshrecord", "mach_exception.mshrecord",
-                                  "signal.mshrecord"}));
+    EXPECT_EQ(files,
+              (QStringList{"exception.mshrecord", "mach_exception.mshrecord", "signal.mshrecord"}));
 }
 
 TEST_F(ReportModel, FewerThanThreeMetadataLinesGiveNoVersions)
@@ -81,7 +81,8 @@ TEST_F(ReportModel, TheRunningProcessMetadataAndUserIdentityOfAReport)
     MSHReport report(std::make_shared<MSHInternalReport>(folder, QStringLiteral("run")));
     report.setUserName(QStringLiteral("Ann \"A\" Lee"));
     report.setObjectValue(1, QStringLiteral("ignored"));
-    const auto lines = twCrashTestSections(folder + QStringLiteral("/internal_incremental_kv.mshrecord"));
+    const auto lines =
+        twCrashTestSections(folder + QStringLiteral("/internal_incremental_kv.mshrecord"));
     ASSERT_EQ(lines.size(), 1);
     const QJsonObject kv = lines[0].second.toObject();
     EXPECT_EQ(QByteArray::fromHex(kv.value("key").toString().toLatin1()),

@@ -167,7 +167,8 @@ TEST_F(ReportPackage, AHelperCrashIsPackagedWithItsSymbolicatedRecord)
     ASSERT_FALSE(threads.isEmpty());
     const QJsonArray crashed = threads[0].toArray();
     ASSERT_GE(crashed.size(), 3);
-    EXPECT_EQ(crashed[0].toObject().value("symbol").toString(), QStringLiteral("twCrashHelperLeaf"));
+    EXPECT_EQ(crashed[0].toObject().value("symbol").toString(),
+              QStringLiteral("twCrashHelperLeaf"));
     EXPECT_EQ(crashed[0].toObject().value("library").toString(), QStringLiteral("tw_crash_helper"));
     EXPECT_EQ(crashed[1].toObject().value("symbol").toString(),
               QStringLiteral("twCrashHelperMiddle"));
@@ -205,8 +206,8 @@ TEST_F(ReportPackage, LeftoverCompressedFilesAreNotPackedAndTheirSourcesAreCompr
 TEST_F(ReportPackage, AFailedWriteLeavesNoPackageAndTheFolderAsItWas)
 {
     twCrashTestChmod(temporary.path(), 0755);
-    const QString folder = makeFolder(QStringLiteral("report"),
-                                      {{"metadata.mshrecord", metadata}, {"signal.mshrecord", "{}\n"}});
+    const QString folder = makeFolder(
+        QStringLiteral("report"), {{"metadata.mshrecord", metadata}, {"signal.mshrecord", "{}\n"}});
     const QString prepared = makeFolder(QStringLiteral("prepared"), {});
     twCrashTestChmod(folder, 0777);
     twCrashTestChmod(prepared, 0555);
@@ -222,7 +223,8 @@ TEST_F(ReportPackage, AFailedWriteLeavesNoPackageAndTheFolderAsItWas)
 
     // A compressed file that cannot be written stops the package too, leaving nothing behind.
     ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/signal.mshrecord.gz")));
-    EXPECT_FALSE(MSHPackageReportOperation::compressFile(folder + QStringLiteral("/signal.mshrecord")));
+    EXPECT_FALSE(
+        MSHPackageReportOperation::compressFile(folder + QStringLiteral("/signal.mshrecord")));
     EXPECT_TRUE(package(folder, prepared).isEmpty());
     EXPECT_TRUE(entries(prepared).isEmpty());
 }
@@ -245,12 +247,13 @@ TEST_F(ReportPackage, FramesResolveThroughTheRecordedImagesOfAnEarlierProcess)
     // overlaps it, and an image this process does not have.
     const uint64_t base = 0x10000000;
     const QString lines =
-        QStringLiteral("{\"load\":{\"path\":\"/elsewhere/libtw.so\",\"uuid\":\"%1\",\"base\":%2,"
-                       "\"size\":1048576}}\n"
-                       "{\"load\":{\"path\":\"/other.so\",\"uuid\":\"00ff\",\"base\":%3,"
-                       "\"size\":1048576}}\n"
-                       "{\"load\":{\"path\":\"/gone.so\",\"uuid\":\"\",\"base\":%4,\"size\":4096}}\n"
-                       "{\"unload\":{\"path\":\"/x.so\",\"uuid\":\"%1\",\"base\":1,\"size\":1}}\n")
+        QStringLiteral(
+            "{\"load\":{\"path\":\"/elsewhere/libtw.so\",\"uuid\":\"%1\",\"base\":%2,"
+            "\"size\":1048576}}\n"
+            "{\"load\":{\"path\":\"/other.so\",\"uuid\":\"00ff\",\"base\":%3,"
+            "\"size\":1048576}}\n"
+            "{\"load\":{\"path\":\"/gone.so\",\"uuid\":\"\",\"base\":%4,\"size\":4096}}\n"
+            "{\"unload\":{\"path\":\"/x.so\",\"uuid\":\"%1\",\"base\":1,\"size\":1}}\n")
             .arg(id)
             .arg(base)
             .arg(base + 4096)
@@ -261,7 +264,8 @@ TEST_F(ReportPackage, FramesResolveThroughTheRecordedImagesOfAnEarlierProcess)
     ASSERT_TRUE(resolver.loadBinaryImagesFromFile(images));
     ASSERT_EQ(resolver.binaryImages().size(), 3);
 
-    const std::optional<MSHStackFrame> atStart = resolver.frameForAddress(base + (second - localBase));
+    const std::optional<MSHStackFrame> atStart =
+        resolver.frameForAddress(base + (second - localBase));
     ASSERT_TRUE(atStart.has_value());
     EXPECT_EQ(atStart->symbol, QStringLiteral("twCrashTestLibraryFirst"));
     EXPECT_EQ(atStart->offset, second - 2 - first);

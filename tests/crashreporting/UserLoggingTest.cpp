@@ -71,8 +71,8 @@ protected:
         for (const auto &section : twCrashTestSections(QString::fromUtf8(path))) {
             EXPECT_EQ(section.first, QStringLiteral("kv"));
             const QJsonObject kv = section.second.toObject();
-            list.append({QByteArray::fromHex(kv.value("key").toString().toLatin1()),
-                         kv.value("value")});
+            list.append(
+                {QByteArray::fromHex(kv.value("key").toString().toLatin1()), kv.value("value")});
         }
         return list;
     }
@@ -195,17 +195,16 @@ TEST_F(UserLogging, TwoThreadsWritingInternalKeysLeaveWholeLines)
     first.join();
     second.join();
     MSHUserLoggingFlush();
-    for (const QString &name :
-         {QStringLiteral("internal_incremental_kv.mshrecord"),
-          QStringLiteral("internal_compacted_kv.mshrecord")}) {
+    for (const QString &name : {QStringLiteral("internal_incremental_kv.mshrecord"),
+                                QStringLiteral("internal_compacted_kv.mshrecord")}) {
         for (const auto &section : twCrashTestSections(directory + QLatin1Char('/') + name)) {
             EXPECT_EQ(section.first, QStringLiteral("kv"));
             EXPECT_EQ(text(section.second.toObject().value("value")), value);
         }
     }
-    EXPECT_LE(twCrashTestLines(directory + QStringLiteral("/internal_compacted_kv.mshrecord"))
-                  .size(),
-              32);
+    EXPECT_LE(
+        twCrashTestLines(directory + QStringLiteral("/internal_compacted_kv.mshrecord")).size(),
+        32);
 }
 
 TEST_F(UserLogging, ALogSizeOfZeroWritesNothing)
@@ -243,9 +242,8 @@ TEST_F(UserLogging, ALoggedErrorCarriesDomainCodeStackAndBothUserInfos)
     logs.maxSize = 100000;
     QVariantMap info{{QStringLiteral("file"), QStringLiteral("Data.sql")},
                      {QStringLiteral("list"), QVariant::fromValue(QList<int>{1})}};
-    MSHUserLoggingRecordErrorTo(&logs, &current,
-                                TWError(QStringLiteral("Tallyworth Store"), -7, QString()), info,
-                                {});
+    MSHUserLoggingRecordErrorTo(
+        &logs, &current, TWError(QStringLiteral("Tallyworth Store"), -7, QString()), info, {});
     MSHUserLoggingFlush();
     const auto lines = twCrashTestSections(QString::fromUtf8(aPath));
     ASSERT_EQ(lines.size(), 1);

@@ -46,9 +46,8 @@ MSHUserDefaults::MSHUserDefaults(const QString &filePath)
       m_ioQueue(std::make_unique<MSHDispatchQueue>("com.mishap.MSHUserDefaults.io"))
 {
     // Loading is queued first on the access queue, so every later request waits for it.
-    m_accessQueue->async([this] {
-        m_dataDictionary = loadDictionaryFromDisk().value_or(QVariantMap());
-    });
+    m_accessQueue->async(
+        [this] { m_dataDictionary = loadDictionaryFromDisk().value_or(QVariantMap()); });
 }
 
 MSHUserDefaults::~MSHUserDefaults()

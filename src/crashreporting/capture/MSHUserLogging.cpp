@@ -103,8 +103,7 @@ void MSHUserLoggingRecordUserKeyValue(const QString &key, const QVariant &value)
     MSHWritableContext *writable = MSHContextWritable();
     if (!context || !writable)
         return;
-    MSHUserLoggingRecordKeyValue(key, value, &context->userKeyValues,
-                                 &writable->userKeyValueCount);
+    MSHUserLoggingRecordKeyValue(key, value, &context->userKeyValues, &writable->userKeyValueCount);
 }
 
 void MSHUserLoggingRecordInternalKeyValue(const QString &key, const QVariant &value)
@@ -250,19 +249,22 @@ void MSHUserLoggingCompactKVEntries(const MSHKeyValueStorage *storage)
         return;
     }
     if (!MSHUnlinkIfExists(storage->incrementalPath))
-        MSHSafeLog("%s: Error: Unable to remove incremental KV store after compaction %s",
-                   __func__, storage->incrementalPath);
+        MSHSafeLog("%s: Error: Unable to remove incremental KV store after compaction %s", __func__,
+                   storage->incrementalPath);
 }
 
 void MSHUserLoggingWriteAndCheckABFiles(const MSHLogStorage *storage, const char **current,
                                         const std::function<void(MSHFile *)> &writer)
 {
-    if (!storage || !current || !*current || !writer || storage->maxSize == 0)
+    if (!storage || !current || !writer || storage->maxSize == 0)
         return;
     MSHDispatchQueue *queue = MSHContextLoggingQueue();
     if (!queue)
         return;
+    // The current path changes on the logging queue only, so it is read there too.
     queue->sync([&] {
+        if (!*current)
+            return;
         MSHFile file;
         if (!MSHFileInitWithPathMode(&file, *current, true, true)) {
             MSHSafeLog("%s: Unable to open log file", __func__);
@@ -278,8 +280,8 @@ void MSHUserLoggingWriteAndCheckABFiles(const MSHLogStorage *storage, const char
             return;
         if (QFileInfo(QString::fromUtf8(path)).size() <= qint64(storage->maxSize))
             return;
-        const char *other = std::strcmp(path, storage->aPath) == 0 ? storage->bPath
-                                                                   : storage->aPath;
+        const char *other =
+            std::strcmp(path, storage->aPath) == 0 ? storage->bPath : storage->aPath;
         if (!MSHUnlinkIfExists(other))
             MSHSafeLog("%s: Unable to remove log file %s", "MSHUserLoggingCheckABFiles", other);
         *current = other;

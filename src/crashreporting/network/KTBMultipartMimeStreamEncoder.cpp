@@ -46,8 +46,8 @@ void KTBMultipartMimeStreamEncoder::beginEncoding()
         return;
     }
     if (!m_stream->isOpen() && !m_stream->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        MSHLog("[Kitbase]", QStringLiteral("Failed to open the output stream: %1")
-                                .arg(m_stream->errorString()));
+        MSHLog("[Kitbase]",
+               QStringLiteral("Failed to open the output stream: %1").arg(m_stream->errorString()));
         m_failed = true;
         return;
     }
@@ -92,23 +92,21 @@ void KTBMultipartMimeStreamEncoder::addValue(const QVariant &value, const QStrin
     if (!value.isValid() || value.isNull() || fieldName.isEmpty())
         return;
     const QByteArray head = "--" + m_boundary.toUtf8() +
-                            "\r\nContent-Disposition: form-data; name=\"" +
-                            escapedName(fieldName) + "\"\r\n";
+                            "\r\nContent-Disposition: form-data; name=\"" + escapedName(fieldName) +
+                            "\"\r\n";
     writeData(head);
     writeData(QByteArrayLiteral("Content-Type: text/plain\r\n\r\n"));
     writeData(value.toString().toUtf8() + "\r\n");
 }
 
 void KTBMultipartMimeStreamEncoder::addFileData(const QByteArray &data, const QString &fileName,
-                                                const QString &mimeType,
-                                                const QString &fieldName)
+                                                const QString &mimeType, const QString &fieldName)
 {
     if (data.isNull() || fileName.isEmpty() || fieldName.isEmpty())
         return;
     const QByteArray head = "--" + m_boundary.toUtf8() +
-                            "\r\nContent-Disposition: form-data; name=\"" +
-                            escapedName(fieldName) + "\"; filename=\"" + escapedName(fileName) +
-                            "\"\r\n";
+                            "\r\nContent-Disposition: form-data; name=\"" + escapedName(fieldName) +
+                            "\"; filename=\"" + escapedName(fileName) + "\"\r\n";
     writeData(head);
     if (!mimeType.isEmpty()) {
         writeData("Content-Type: " + mimeType.toUtf8() + "\r\n");
@@ -139,8 +137,8 @@ QString KTBMultipartMimeStreamEncoder::contentTypeHTTPHeaderValue() const
     return contentTypeHTTPHeaderValueWithBoundary(m_boundary);
 }
 
-QString KTBMultipartMimeStreamEncoder::contentTypeHTTPHeaderValueWithBoundary(
-    const QString &boundary)
+QString
+KTBMultipartMimeStreamEncoder::contentTypeHTTPHeaderValueWithBoundary(const QString &boundary)
 {
     return QStringLiteral("multipart/form-data; boundary=%1").arg(boundary);
 }

@@ -21,8 +21,8 @@ public:
     // A new UUID in its textual form: 36 characters, upper-case hex in five hyphenated groups.
     static QString generateBoundary();
     // An empty boundary is replaced by a generated one. The device is not owned.
-    static std::unique_ptr<KTBMultipartMimeStreamEncoder> encoderWithStream(QIODevice *stream,
-                                                                           const QString &boundary);
+    static std::unique_ptr<KTBMultipartMimeStreamEncoder>
+    encoderWithStream(QIODevice *stream, const QString &boundary);
     KTBMultipartMimeStreamEncoder(QIODevice *stream, const QString &boundary);
 
     QIODevice *outputStream() const { return m_stream; }
@@ -56,9 +56,9 @@ public:
 
     // Encodes into memory with a generated boundary, sets the request's "Content-Type" and
     // "Content-Length" and returns the body (empty when encoding failed).
-    static QByteArray populateRequest(QNetworkRequest &request,
-                                      const std::function<void(KTBMultipartMimeStreamEncoder &)>
-                                          &block);
+    static QByteArray
+    populateRequest(QNetworkRequest &request,
+                    const std::function<void(KTBMultipartMimeStreamEncoder &)> &block);
 
     // A field or file name as UTF-8 with '"', CR and LF percent-encoded, the way form-data names
     // carry them; every other byte stays as it is.

@@ -28,9 +28,13 @@ QString join(const QString &folder, const QString &name)
 
 } // namespace
 
-MSHFileManager::MSHFileManager() : m_rootPath(defaultRootPath()) {}
+MSHFileManager::MSHFileManager() : m_rootPath(defaultRootPath())
+{
+}
 
-MSHFileManager::MSHFileManager(const QString &rootPath) : m_rootPath(rootPath) {}
+MSHFileManager::MSHFileManager(const QString &rootPath) : m_rootPath(rootPath)
+{
+}
 
 QString MSHFileManager::pathNamespace()
 {
@@ -135,7 +139,8 @@ bool MSHFileManager::moveItemAtPath(const QString &path, const QString &director
     const QString target = join(directory, QFileInfo(path).fileName());
     const QFileInfo targetInfo(target);
     if (targetInfo.exists() || targetInfo.isSymLink()) {
-        MSHLog("[FileManager]", QStringLiteral("Failed to move file: %1 already exists").arg(target));
+        MSHLog("[FileManager]",
+               QStringLiteral("Failed to move file: %1 already exists").arg(target));
         return false;
     }
     if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) != 0) {
@@ -180,7 +185,8 @@ QStringList MSHFileManager::contentsOfDirectory(const QString &directory) const
 
 std::optional<qint64> MSHFileManager::fileSizeAtPath(const QString &path) const
 {
-    struct stat status {};
+    struct stat status {
+    };
     if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
         MSHLog("[Client]", QStringLiteral("Unable to read file size: %1").arg(errorText()));
         return std::nullopt;
@@ -217,7 +223,8 @@ void MSHFileManager::removeLegacyDirectories()
     if (!QDir(m_rootPath).removeRecursively())
         MSHLog("[Mishap:FileManager]",
                QStringLiteral("Unable to remove legacy directory structure %1").arg(m_rootPath));
-    MSHLog("[Mishap:FileManager]", QStringLiteral("Removed legacy structure at %1").arg(m_rootPath));
+    MSHLog("[Mishap:FileManager]",
+           QStringLiteral("Removed legacy structure at %1").arg(m_rootPath));
 }
 
 void MSHFileManager::enumerateReportsInProcessingDirectoryUsingBlock(

@@ -33,9 +33,8 @@ void MSHSymbolicationOperation::main()
 {
     if (!symbolResolver)
         return;
-    enumerateFramesWithBlock([this](MSHStackFrame &frame) {
-        symbolResolver->updateStackFrame(frame);
-    });
+    enumerateFramesWithBlock(
+        [this](MSHStackFrame &frame) { symbolResolver->updateStackFrame(frame); });
 }
 
 std::optional<QString> MSHDemangleOperation::demangleCppSymbol(const QByteArray &symbol)
@@ -109,9 +108,8 @@ void MSHSerializeSymbolicatedFramesOperation::main()
                 MSHFileWriteHashEntryString(&file, "symbol",
                                             frame.symbol.isEmpty() ? nullptr : symbol.constData());
                 MSHFileWriteHashEntryUint64(&file, "offset", frame.offset);
-                MSHFileWriteHashEntryString(&file, "library", frame.library.isEmpty()
-                                                                  ? nullptr
-                                                                  : library.constData());
+                MSHFileWriteHashEntryString(
+                    &file, "library", frame.library.isEmpty() ? nullptr : library.constData());
                 MSHFileWriteHashEnd(&file);
             }
             MSHFileWriteArrayEnd(&file);

@@ -107,8 +107,10 @@ std::optional<QDateTime> MSHInternalReport::dateCreated() const
     const QList<QJsonObject> &sections = metadataSections();
     if (sections.isEmpty())
         return std::nullopt;
-    const QJsonValue value =
-        sections.at(0).value(QStringLiteral("identity")).toObject().value(QStringLiteral("started_at"));
+    const QJsonValue value = sections.at(0)
+                                 .value(QStringLiteral("identity"))
+                                 .toObject()
+                                 .value(QStringLiteral("started_at"));
     if (!value.isDouble())
         return std::nullopt;
     return QDateTime::fromSecsSinceEpoch(qint64(quint64(value.toInteger())), Qt::UTC);

@@ -33,8 +33,8 @@ public:
     // Whether the folder holds a crash record or logged errors.
     bool needsToBeSubmitted() const;
     // The exception, kernel-exception and signal records, in that order, whether or not present.
-    void enumerateSymbolicatableFilesInContent(const std::function<void(const QString &)> &block)
-        const;
+    void
+    enumerateSymbolicatableFilesInContent(const std::function<void(const QString &)> &block) const;
 
     // The record lines of the file; none when it has none.
     static std::optional<QList<QJsonObject>> readMetadataAtPath(const QString &path);

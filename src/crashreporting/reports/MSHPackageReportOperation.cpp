@@ -97,16 +97,15 @@ void MSHPackageReportOperation::main()
     const QString boundary = KTBMultipartMimeStreamEncoder::generateBoundary();
     const QString packagePath = packagedPathWithName(boundary);
     // Hidden until complete: listings skip it, and the next launch removes a leftover.
-    const QString temporaryPath = destinationDirectory() + QStringLiteral("/.") + boundary +
-                                  QStringLiteral(".multipartmime");
+    const QString temporaryPath =
+        destinationDirectory() + QStringLiteral("/.") + boundary + QStringLiteral(".multipartmime");
     const QString identifier = m_report->identifier();
     const QString apiKey = m_report->APIKey();
 
     QFile output(temporaryPath);
     if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        MSHLog("[Mishap:Crash:Reports]",
-               QStringLiteral("Unable to create package %1: %2").arg(temporaryPath,
-                                                                     output.errorString()));
+        MSHLog("[Mishap:Crash:Reports]", QStringLiteral("Unable to create package %1: %2")
+                                             .arg(temporaryPath, output.errorString()));
         return;
     }
     auto encoder = KTBMultipartMimeStreamEncoder::encoderWithStream(&output, boundary);
