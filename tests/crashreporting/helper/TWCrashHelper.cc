@@ -10,8 +10,8 @@
 #include "MSHInternalReport.h"
 #include "MSHPackageReportOperation.h"
 #include "MSHProcessReportOperation.h"
-#include "MSHSymbolResolver.h"
 #include "MSHSafeUtilities.h"
+#include "MSHSymbolResolver.h"
 
 #include <QCoreApplication>
 #include <QDir>
