@@ -10,7 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <elf.h>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 QString twCrashTestReportDirectory()
 {
@@ -96,4 +99,56 @@ QString twCrashTestBuildID(const QString &elfPath)
 QByteArray twCrashTestHex(const QByteArray &text)
 {
     return text.toHex();
+}
+
+TWCrashTestUnprivileged::TWCrashTestUnprivileged()
+{
+    if (::geteuid() == 0)
+        m_previous = ::setfsuid(65534);
+}
+
+TWCrashTestUnprivileged::~TWCrashTestUnprivileged()
+{
+    if (m_previous >= 0)
+        ::setfsuid(uid_t(m_previous));
+}
+
+void twCrashTestChmod(const QString &path, unsigned mode)
+{
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0) << qPrintable(path);
+}
+
+QByteArray twCrashTestGunzip(const QByteArray &compressed)
+{
+    z_stream stream{};
+    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK)
+        return {};
+    QByteArray output;
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(compressed.constData()));
+    stream.avail_in = uInt(compressed.size());
+    char chunk[16384];
+    int result = Z_OK;
+    while (result == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef *>(chunk);
+        stream.avail_out = sizeof(chunk);
+        result = inflate(&stream, Z_NO_FLUSH);
+        if (result != Z_OK && result != Z_STREAM_END)
+            break;
+        output.append(chunk, qsizetype(sizeof(chunk) - stream.avail_out));
+    }
+    inflateEnd(&stream);
+    return result == Z_STREAM_END ? output : QByteArray();
+}
+
+void twCrashTestWriteFile(const QString &path, const QByteArray &contents)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << qPrintable(path);
+    ASSERT_EQ(file.write(contents), contents.size());
+}
+
+QByteArray twCrashTestReadFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

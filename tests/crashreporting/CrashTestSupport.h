@@ -18,3 +18,25 @@ QList<QPair<QString, QJsonValue>> twCrashTestSections(const QString &path);
 // Lower-case hex of the file's GNU build-id note (empty when it has none).
 QString twCrashTestBuildID(const QString &elfPath);
 QByteArray twCrashTestHex(const QByteArray &text);
+
+// While it lives, the calling thread meets file permissions as an ordinary user would (its file
+// system user becomes "nobody" when the tests run as root), so a folder made read-only really
+// refuses new files. Other threads are not affected.
+class TWCrashTestUnprivileged
+{
+public:
+    TWCrashTestUnprivileged();
+    ~TWCrashTestUnprivileged();
+    TWCrashTestUnprivileged(const TWCrashTestUnprivileged &) = delete;
+    TWCrashTestUnprivileged &operator=(const TWCrashTestUnprivileged &) = delete;
+
+private:
+    int m_previous = -1;
+};
+
+// Sets the folder's permission bits (for the read-only cases).
+void twCrashTestChmod(const QString &path, unsigned mode);
+// The bytes of a gzip stream, inflated (empty on any error).
+QByteArray twCrashTestGunzip(const QByteArray &compressed);
+void twCrashTestWriteFile(const QString &path, const QByteArray &contents);
+QByteArray twCrashTestReadFile(const QString &path);

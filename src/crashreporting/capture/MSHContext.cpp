@@ -9,6 +9,7 @@
 #include "MSHSafeUtilities.h"
 #include "MSHSignal.h"
 #include "MSHUnwind.h"
+#include "MSHUserLogging.h"
 
 #include <QSemaphore>
 #include <QStandardPaths>
@@ -353,6 +354,7 @@ void MSHContextInitialize(const MSHContextInitData *data)
             context->errors.aPath = MSHContextCopyPath(path, "errors_a.mshrecord");
             context->errors.bPath = MSHContextCopyPath(path, "errors_b.mshrecord");
             context->errors.maxSize = limits.errorReportingEnabled ? limits.errorLogBufferSize : 0;
+            MSHUserLoggingInitialize(context, MSHContextWritable());
         },
         group);
 

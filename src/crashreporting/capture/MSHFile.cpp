@@ -14,13 +14,14 @@
 namespace
 {
 
-void writeAll(int fd, const char *bytes, size_t length)
+void writeAll(MSHFile *file, const char *bytes, size_t length)
 {
     while (length > 0) {
-        const ssize_t written = ::write(fd, bytes, length);
-        if (written < 0) {
-            if (errno == EINTR)
+        const ssize_t written = ::write(file->fd, bytes, length);
+        if (written <= 0) {
+            if (written < 0 && errno == EINTR)
                 continue;
+            file->failed = true;
             return;
         }
         bytes += written;
@@ -31,7 +32,7 @@ void writeAll(int fd, const char *bytes, size_t length)
 void flushBuffer(MSHFile *file)
 {
     if (file->bufferCount > 0) {
-        writeAll(file->fd, file->buffer, file->bufferCount);
+        writeAll(file, file->buffer, file->bufferCount);
         file->bufferCount = 0;
     }
 }
@@ -39,7 +40,7 @@ void flushBuffer(MSHFile *file)
 void writeBytes(MSHFile *file, const char *bytes, size_t length)
 {
     if (!file->buffered || !file->buffer) {
-        writeAll(file->fd, bytes, length);
+        writeAll(file, bytes, length);
         return;
     }
     // Keep at most 999 bytes pending: a piece that would reach 1000 tops the buffer up to 999,
@@ -258,13 +259,14 @@ bool MSHFileClose(MSHFile *file)
         std::free(file->buffer);
         file->buffer = nullptr;
     }
+    const bool written = !file->failed;
     if (file->fd >= 0 && ::close(file->fd) != 0) {
         MSHSafeLog("%s: Error: Unable to close file (errno %d)", __func__, errno);
-        file->fd = -1;
+        *file = MSHFile{};
         return false;
     }
     *file = MSHFile{};
-    return true;
+    return written;
 }
 
 bool MSHFileIsOpen(const MSHFile *file)

@@ -20,6 +20,8 @@ struct MSHFile {
     bool buffered = false;
     char *buffer = nullptr;
     size_t bufferCount = 0;
+    // Set when the system refused a write; MSHFileClose then answers false.
+    bool failed = false;
 };
 
 inline constexpr size_t MSHFileBufferSize = 1000;
@@ -27,6 +29,7 @@ inline constexpr size_t MSHFileBufferSize = 1000;
 bool MSHFileInitWithPathMode(MSHFile *file, const char *path, bool append, bool buffered);
 bool MSHFileInitWithPath(MSHFile *file, const char *path, bool buffered);
 bool MSHFileInit(MSHFile *file, int descriptor, bool buffered);
+// False when a write or the close failed.
 bool MSHFileClose(MSHFile *file);
 bool MSHFileIsOpen(const MSHFile *file);
 

@@ -1,9 +1,17 @@
 // tw_crash_helper SCENARIO REPORT_DIR: starts crash capture and fails on purpose, so the tests
 // can read the record it leaves. Scenarios: segv, abort, terminate, twocrash.
+// tw_crash_helper package REPORT_DIR PREPARED_DIR: symbolicates and packages a report folder the
+// way a later launch does (against this program's own images), prints the package's path and
+// removes the folder; a failure leaves the folder and exits with 1.
 // (Built from .cc files so the test suite's *.cpp glob leaves it out.)
 
 #include "MSHContext.h"
+#include "MSHFileManager.h"
+#include "MSHInternalReport.h"
+#include "MSHPackageReportOperation.h"
+#include "MSHProcessReportOperation.h"
 #include "MSHSafeUtilities.h"
+#include "MSHSymbolResolver.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -169,10 +177,36 @@ void twCrashHelperOuter(const char *scenario, const char *dir)
 }
 }
 
+namespace
+{
+
+int package(const QString &reportDir, const QString &preparedDir)
+{
+    auto report = MSHInternalReport::reportWithPath(reportDir);
+    MSHSymbolResolver resolver;
+    MSHProcessReportOperation processing(report, &resolver);
+    processing.start();
+    MSHFileManager files(preparedDir);
+    MSHPackageReportOperation packaging(report, &files);
+    packaging.setDestinationDirectory(preparedDir);
+    packaging.start();
+    if (packaging.finalPath().isEmpty())
+        return 1;
+    std::printf("%s\n", packaging.finalPath().toLocal8Bit().constData());
+    return files.removeItemAtPath(reportDir) ? 0 : 1;
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
+    if (argc == 4 && std::strcmp(argv[1], "package") == 0) {
+        QCoreApplication app(argc, argv);
+        return package(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: tw_crash_helper segv|abort|terminate|twocrash REPORT_DIR\n");
+        std::fprintf(stderr, "usage: tw_crash_helper segv|abort|terminate|twocrash REPORT_DIR\n"
+                             "       tw_crash_helper package REPORT_DIR PREPARED_DIR\n");
         return 2;
     }
     rlimit noCore{0, 0};

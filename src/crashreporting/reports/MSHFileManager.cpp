@@ -1,0 +1,278 @@
+#include "MSHFileManager.h"
+
+#include "MSHApplicationInfo.h"
+#include "MSHInternalReport.h"
+#include "MSHLog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace
+{
+
+QString errorText()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+QString join(const QString &folder, const QString &name)
+{
+    return folder + QLatin1Char('/') + name;
+}
+
+} // namespace
+
+MSHFileManager::MSHFileManager() : m_rootPath(defaultRootPath())
+{
+}
+
+MSHFileManager::MSHFileManager(const QString &rootPath) : m_rootPath(rootPath)
+{
+}
+
+QString MSHFileManager::pathNamespace()
+{
+    QString identifier = MSHApplicationInfo::bundleIdentifier();
+    return identifier.replace(QLatin1Char('/'), QLatin1Char('_'));
+}
+
+QString MSHFileManager::defaultRootPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/com.mishap.data/") + pathNamespace();
+}
+
+QString MSHFileManager::structurePath() const
+{
+    return join(m_rootPath, QStringLiteral("v3"));
+}
+
+QString MSHFileManager::activePath() const
+{
+    return join(structurePath(), QStringLiteral("active"));
+}
+
+QString MSHFileManager::pendingPath() const
+{
+    return join(structurePath(), QStringLiteral("pending"));
+}
+
+QString MSHFileManager::processingPath() const
+{
+    return join(structurePath(), QStringLiteral("processing"));
+}
+
+QString MSHFileManager::preparedPath() const
+{
+    return join(structurePath(), QStringLiteral("prepared"));
+}
+
+bool MSHFileManager::createDirectoryAtPath(const QString &path)
+{
+    const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    // Every missing level is made with 0755, whatever the process's file-creation mask.
+    QStringList missing;
+    QString level = absolute;
+    while (!level.isEmpty() && !QFileInfo(level).exists()) {
+        missing.prepend(level);
+        const QString parent = QFileInfo(level).path();
+        if (parent == level)
+            break;
+        level = parent;
+    }
+    for (const QString &folder : missing) {
+        const QByteArray native = QFile::encodeName(folder);
+        if (::mkdir(native.constData(), 0755) != 0 && errno != EEXIST) {
+            MSHLog("[FileManager]",
+                   QStringLiteral("Unable to create directory %1 (%2)").arg(path, errorText()));
+            return false;
+        }
+        ::chmod(native.constData(), 0755);
+    }
+    if (!QFileInfo(absolute).isDir()) {
+        MSHLog("[FileManager]",
+               QStringLiteral("Unable to create directory %1 (not a directory)").arg(path));
+        return false;
+    }
+    return true;
+}
+
+bool MSHFileManager::removeItemAtPath(const QString &path)
+{
+    const QFileInfo info(path);
+    bool removed = false;
+    if (path.isEmpty() || (!info.exists() && !info.isSymLink())) {
+        errno = ENOENT;
+    } else if (info.isDir() && !info.isSymLink()) {
+        removed = QDir(path).removeRecursively();
+    } else {
+        removed = ::unlink(QFile::encodeName(path).constData()) == 0;
+    }
+    if (!removed)
+        MSHLog("[FileManager]",
+               QStringLiteral("Failed to remove file '%1' : %2").arg(path, errorText()));
+    return removed;
+}
+
+bool MSHFileManager::removeContentsOfDirectoryAtPath(const QString &path)
+{
+    bool all = true;
+    for (const QString &entry : contentsOfDirectory(path)) {
+        if (!removeItemAtPath(entry))
+            all = false;
+    }
+    return all;
+}
+
+bool MSHFileManager::moveItemAtPath(const QString &path, const QString &directory)
+{
+    if (path.isEmpty() || directory.isEmpty()) {
+        MSHLog("[FileManager]", QStringLiteral("Failed to move file, inputs invalid"));
+        return false;
+    }
+    const QString target = join(directory, QFileInfo(path).fileName());
+    const QFileInfo targetInfo(target);
+    if (targetInfo.exists() || targetInfo.isSymLink()) {
+        MSHLog("[FileManager]",
+               QStringLiteral("Failed to move file: %1 already exists").arg(target));
+        return false;
+    }
+    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) != 0) {
+        MSHLog("[FileManager]", QStringLiteral("Failed to move file: %1").arg(errorText()));
+        return false;
+    }
+    return true;
+}
+
+bool MSHFileManager::moveItemsFromDirectory(const QString &source, const QString &destination)
+{
+    for (const QString &entry : contentsOfDirectory(source)) {
+        if (!moveItemAtPath(entry, destination))
+            return false;
+    }
+    return true;
+}
+
+void MSHFileManager::enumerateFilesInDirectory(
+    const QString &directory,
+    const std::function<void(const QString &, const QString &)> &block) const
+{
+    const QDir folder(directory);
+    if (directory.isEmpty() || !folder.exists())
+        return;
+    const QStringList names = folder.entryList(
+        QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString &name : names) {
+        if (name.startsWith(QLatin1Char('.')))
+            continue;
+        block(join(directory, name), QFileInfo(name).suffix());
+    }
+}
+
+QStringList MSHFileManager::contentsOfDirectory(const QString &directory) const
+{
+    QStringList paths;
+    enumerateFilesInDirectory(directory,
+                              [&](const QString &path, const QString &) { paths.append(path); });
+    return paths;
+}
+
+std::optional<qint64> MSHFileManager::fileSizeAtPath(const QString &path) const
+{
+    struct stat status {
+    };
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+        MSHLog("[Client]", QStringLiteral("Unable to read file size: %1").arg(errorText()));
+        return std::nullopt;
+    }
+    return qint64(status.st_size);
+}
+
+bool MSHFileManager::prepareForNewLaunch()
+{
+    if (!createDirectoryAtPath(activePath()) || !createDirectoryAtPath(processingPath()) ||
+        !createDirectoryAtPath(preparedPath()))
+        return false;
+    // A package is written under a hidden name and renamed when whole: a hidden one is what a
+    // process that ended mid-write left behind.
+    const QDir prepared(preparedPath());
+    for (const QString &name :
+         prepared.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        if (name.startsWith(QLatin1Char('.')))
+            removeItemAtPath(join(preparedPath(), name));
+    }
+    return true;
+}
+
+QString MSHFileManager::setupNewPathForExecutionIdentifier(const QString &identifier)
+{
+    const QString path = join(activePath(), identifier);
+    return createDirectoryAtPath(path) ? path : QString();
+}
+
+void MSHFileManager::removeLegacyDirectories()
+{
+    if (!QFileInfo::exists(join(m_rootPath, QStringLiteral("sendable"))))
+        return;
+    if (!QDir(m_rootPath).removeRecursively())
+        MSHLog("[Mishap:FileManager]",
+               QStringLiteral("Unable to remove legacy directory structure %1").arg(m_rootPath));
+    MSHLog("[Mishap:FileManager]",
+           QStringLiteral("Removed legacy structure at %1").arg(m_rootPath));
+}
+
+void MSHFileManager::enumerateReportsInProcessingDirectoryUsingBlock(
+    const std::function<void(const std::shared_ptr<MSHInternalReport> &, const QString &)> &block)
+    const
+{
+    enumerateFilesInDirectory(processingPath(), [&](const QString &path, const QString &) {
+        block(MSHInternalReport::reportWithPath(path), path);
+    });
+}
+
+void MSHFileManager::enumerateFilesInActiveDirectoryUsingBlock(
+    const std::function<void(const QString &, const QString &)> &block) const
+{
+    enumerateFilesInDirectory(activePath(), block);
+}
+
+void MSHFileManager::enumerateFilesInPreparedDirectoryUsingBlock(
+    const std::function<void(const QString &, const QString &)> &block) const
+{
+    enumerateFilesInDirectory(preparedPath(), block);
+}
+
+bool MSHFileManager::movePendingToProcessing()
+{
+    return moveItemsFromDirectory(pendingPath(), processingPath());
+}
+
+bool MSHFileManager::moveProcessingContentsToPrepared()
+{
+    return moveItemsFromDirectory(processingPath(), preparedPath());
+}
+
+bool MSHFileManager::removeContentsOfProcessingPath()
+{
+    return removeContentsOfDirectoryAtPath(processingPath());
+}
+
+bool MSHFileManager::removeContentsOfPendingPath()
+{
+    return removeContentsOfDirectoryAtPath(pendingPath());
+}
+
+bool MSHFileManager::removeContentsOfAllPaths()
+{
+    const bool processing = removeContentsOfProcessingPath();
+    const bool pending = removeContentsOfPendingPath();
+    const bool prepared = removeContentsOfDirectoryAtPath(preparedPath());
+    const bool active = removeContentsOfDirectoryAtPath(activePath());
+    return processing && pending && prepared && active;
+}

@@ -1,0 +1,79 @@
+#pragma once
+// The component's folder tree on disk: the running process's report folder (active), reports of
+// earlier processes being processed, packaged uploads waiting for the network (prepared). The
+// state of a report is the folder it lies in. Each operation logs its own failure and answers
+// true or false; listings never show hidden entries (names beginning with "."), so the contents
+// operations never touch them.
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class MSHInternalReport;
+
+class MSHFileManager
+{
+public:
+    // Root = the user's cache folder / "com.mishap.data" / pathNamespace().
+    MSHFileManager();
+    explicit MSHFileManager(const QString &rootPath);
+
+    // The application's bundle identifier with every "/" replaced by "_".
+    static QString pathNamespace();
+    static QString defaultRootPath();
+
+    const QString &rootPath() const { return m_rootPath; }
+    QString structurePath() const;
+    QString activePath() const;
+    QString pendingPath() const;
+    QString processingPath() const;
+    QString preparedPath() const;
+
+    bool createDirectoryAtPath(const QString &path);
+    // Removes a file or a whole folder; false (logged) for a missing item.
+    bool removeItemAtPath(const QString &path);
+    // Tries every listed entry; true only when each was removed.
+    bool removeContentsOfDirectoryAtPath(const QString &path);
+    // Moves the item into the folder under its own name; an existing item there is not replaced.
+    bool moveItemAtPath(const QString &path, const QString &directory);
+    // Stops at the first failure; true when everything moved (also for an empty folder).
+    bool moveItemsFromDirectory(const QString &source, const QString &destination);
+    // Full path and extension of each visible entry, in name order; nothing for a missing folder.
+    void enumerateFilesInDirectory(
+        const QString &directory,
+        const std::function<void(const QString &path, const QString &extension)> &block) const;
+    QStringList contentsOfDirectory(const QString &directory) const;
+    std::optional<qint64> fileSizeAtPath(const QString &path) const;
+
+    QStringList activePathContents() const { return contentsOfDirectory(activePath()); }
+    QStringList processingPathContents() const { return contentsOfDirectory(processingPath()); }
+    QStringList preparedPathContents() const { return contentsOfDirectory(preparedPath()); }
+
+    // Creates active, processing and prepared (stopping at the first failure) and removes what
+    // an interrupted packaging left in prepared under a hidden name.
+    bool prepareForNewLaunch();
+    // The running process's folder in active; empty when it cannot be created.
+    QString setupNewPathForExecutionIdentifier(const QString &identifier);
+    void removeLegacyDirectories();
+
+    void enumerateReportsInProcessingDirectoryUsingBlock(
+        const std::function<void(const std::shared_ptr<MSHInternalReport> &, const QString &)>
+            &block) const;
+    void enumerateFilesInActiveDirectoryUsingBlock(
+        const std::function<void(const QString &, const QString &)> &block) const;
+    void enumerateFilesInPreparedDirectoryUsingBlock(
+        const std::function<void(const QString &, const QString &)> &block) const;
+
+    bool movePendingToProcessing();
+    bool moveProcessingContentsToPrepared();
+    bool removeContentsOfProcessingPath();
+    bool removeContentsOfPendingPath();
+    // Empties processing, pending, prepared and active, always all four.
+    bool removeContentsOfAllPaths();
+
+private:
+    QString m_rootPath;
+};

@@ -1,0 +1,105 @@
+#include "MSHSymbolResolver.h"
+
+#include "MSHBinaryImage.h"
+#include "MSHFile.h"
+#include "MSHLog.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <dlfcn.h>
+
+namespace
+{
+
+uint64_t number(const QJsonObject &object, const char *key)
+{
+    return uint64_t(object.value(QLatin1String(key)).toInteger());
+}
+
+} // namespace
+
+bool MSHSymbolResolver::loadBinaryImagesFromFile(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    const std::optional<QList<QJsonObject>> lines = MSHFileReadSections(path, false);
+    if (!lines || lines->isEmpty()) {
+        MSHLog("[Mishap:Crash:SymbolResolver]",
+               QStringLiteral("failed to read binary image file %1").arg(path));
+        return false;
+    }
+    QList<QJsonObject> images;
+    for (const QJsonObject &line : *lines) {
+        const QJsonValue load = line.value(QStringLiteral("load"));
+        if (!load.isObject())
+            continue;
+        const QJsonObject image = load.toObject();
+        if (!image.value(QStringLiteral("base")).isDouble() ||
+            !image.value(QStringLiteral("size")).isDouble())
+            continue;
+        images.append(image);
+    }
+    std::stable_sort(images.begin(), images.end(), [](const QJsonObject &a, const QJsonObject &b) {
+        return number(a, "base") < number(b, "base");
+    });
+    m_binaryImages = images;
+    return true;
+}
+
+std::optional<QJsonObject> MSHSymbolResolver::loadedBinaryImageForPC(uint64_t pc) const
+{
+    for (const QJsonObject &image : m_binaryImages) {
+        const uint64_t base = number(image, "base");
+        if (base <= pc && pc < base + number(image, "size"))
+            return image;
+    }
+    return std::nullopt;
+}
+
+bool MSHSymbolResolver::fillInImageDetails(MSHBinaryImageDetails *details,
+                                           const QString &uuid) const
+{
+    if (uuid.isEmpty())
+        return false;
+    const QByteArray text = uuid.toLatin1();
+    return MSHBinaryImageFindImageForUUID(text.constData(), details);
+}
+
+std::optional<MSHStackFrame> MSHSymbolResolver::frameForAddress(uint64_t address) const
+{
+    MSHStackFrame frame = MSHStackFrame::stackFrameWithAddress(address);
+    if (!updateStackFrame(frame))
+        return std::nullopt;
+    return frame;
+}
+
+bool MSHSymbolResolver::updateStackFrame(MSHStackFrame &frame) const
+{
+    if (frame.address == 0)
+        return false;
+    const std::optional<QJsonObject> image = loadedBinaryImageForPC(frame.address);
+    if (!image)
+        return false;
+    MSHBinaryImageDetails details{};
+    if (!fillInImageDetails(&details, image->value(QStringLiteral("uuid")).toString()))
+        return false;
+    uintptr_t local = details.base + uintptr_t(frame.address - number(*image, "base"));
+    Dl_info info{};
+    if (!::dladdr(reinterpret_cast<const void *>(local), &info))
+        return false;
+    // A return address at the first byte of a function belongs to a call at the very end of the
+    // function before it.
+    if (info.dli_saddr && uintptr_t(info.dli_saddr) == local) {
+        local -= 2;
+        info = Dl_info{};
+        if (!::dladdr(reinterpret_cast<const void *>(local), &info))
+            return false;
+    }
+    if (info.dli_sname)
+        frame.symbol = QString::fromUtf8(info.dli_sname);
+    if (info.dli_saddr && local > uintptr_t(info.dli_saddr))
+        frame.offset = local - uintptr_t(info.dli_saddr);
+    frame.library = QFileInfo(image->value(QStringLiteral("path")).toString()).fileName();
+    return true;
+}

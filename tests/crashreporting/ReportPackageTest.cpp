@@ -1,0 +1,311 @@
+// A report folder of a crashed process symbolicated and packed into one multipart upload file.
+
+#include "CrashTestSupport.h"
+
+#include "KTBMultipartMimeStreamEncoder.h"
+#include "MSHFileManager.h"
+#include "MSHFrameOperations.h"
+#include "MSHInternalReport.h"
+#include "MSHPackageReportOperation.h"
+#include "MSHProcessReportOperation.h"
+#include "MSHSymbolResolver.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+namespace
+{
+
+struct Part {
+    QString name;
+    QString fileName;
+    QByteArray type;
+    QByteArray body;
+};
+
+// The parts of a package whose file is named after its boundary; fails the test when the body is
+// not a well-formed form.
+QList<Part> parsePackage(const QString &path)
+{
+    const QByteArray boundary = "--" + QFileInfo(path).completeBaseName().toLatin1();
+    const QByteArray body = twCrashTestReadFile(path);
+    QList<Part> parts;
+    const QByteArray header = "MIME-Version: 1.0\r\n";
+    EXPECT_TRUE(body.startsWith(header));
+    qsizetype at = header.size();
+    const QRegularExpression disposition(
+        QStringLiteral("name=\"([^\"]*)\"(?:; filename=\"([^\"]*)\")?"));
+    while (at < body.size()) {
+        EXPECT_EQ(body.mid(at, boundary.size()), boundary);
+        at += boundary.size();
+        if (body.mid(at) == "--\r\n")
+            return parts;
+        EXPECT_EQ(body.mid(at, 2), "\r\n");
+        const qsizetype headersEnd = body.indexOf("\r\n\r\n", at);
+        const qsizetype next = body.indexOf("\r\n" + boundary, headersEnd);
+        if (headersEnd < 0 || next < 0) {
+            ADD_FAILURE() << "cut part";
+            return parts;
+        }
+        const QString headers = QString::fromUtf8(body.mid(at + 2, headersEnd - at - 2));
+        const QRegularExpressionMatch match = disposition.match(headers);
+        Part part;
+        part.name = match.captured(1);
+        part.fileName = match.captured(2);
+        const qsizetype typeAt = headers.indexOf(QStringLiteral("Content-Type: "));
+        part.type = headers.mid(typeAt + 14).section(QStringLiteral("\r\n"), 0, 0).toLatin1();
+        part.body = body.mid(headersEnd + 4, next - headersEnd - 4);
+        parts.append(part);
+        at = next + 2;
+    }
+    ADD_FAILURE() << "no closing boundary";
+    return parts;
+}
+
+const Part *findPart(const QList<Part> &parts, const QString &name)
+{
+    for (const Part &part : parts) {
+        if (part.name == name)
+            return &part;
+    }
+    return nullptr;
+}
+
+class ReportPackage : public ::testing::Test
+{
+protected:
+    QTemporaryDir temporary;
+
+    QString makeFolder(const QString &name, const QMap<QString, QByteArray> &files)
+    {
+        const QString path = temporary.filePath(name);
+        EXPECT_TRUE(QDir().mkpath(path));
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            twCrashTestWriteFile(path + QLatin1Char('/') + it.key(), it.value());
+        return path;
+    }
+
+    static QStringList entries(const QString &folder)
+    {
+        return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                      QDir::Name);
+    }
+
+    static QString package(const QString &folder, const QString &prepared)
+    {
+        MSHFileManager files(prepared);
+        MSHPackageReportOperation operation(MSHInternalReport::reportWithPath(folder), &files);
+        operation.setDestinationDirectory(prepared);
+        operation.start();
+        return operation.finalPath();
+    }
+};
+
+const QByteArray metadata =
+    "{\"identity\":{\"api_key\":\"the-key\",\"started_at\":1,\"session_id\":\"S-1\"}}\n";
+
+TEST_F(ReportPackage, AHelperCrashIsPackagedWithItsSymbolicatedRecord)
+{
+    const QString report = temporary.filePath(QStringLiteral("report"));
+    const QString prepared = temporary.filePath(QStringLiteral("prepared"));
+    ASSERT_TRUE(QDir().mkpath(prepared));
+    QProcess crash;
+    crash.start(QStringLiteral(TW_CRASH_HELPER), {QStringLiteral("segv"), report});
+    ASSERT_TRUE(crash.waitForFinished(60000));
+    ASSERT_EQ(crash.exitStatus(), QProcess::CrashExit);
+    QMap<QString, QByteArray> sources;
+    for (const QString &name : entries(report))
+        sources.insert(name, twCrashTestReadFile(report + QLatin1Char('/') + name));
+    ASSERT_TRUE(sources.contains(QStringLiteral("signal.mshrecord")));
+
+    QProcess packaging;
+    packaging.start(QStringLiteral(TW_CRASH_HELPER), {QStringLiteral("package"), report, prepared});
+    ASSERT_TRUE(packaging.waitForFinished(60000));
+    ASSERT_EQ(packaging.exitCode(), 0) << packaging.readAllStandardError().constData();
+    const QString path = QString::fromLocal8Bit(packaging.readAllStandardOutput()).trimmed();
+    EXPECT_EQ(QFileInfo(path).absolutePath(), QFileInfo(prepared).absoluteFilePath());
+    EXPECT_EQ(entries(prepared), QStringList{QFileInfo(path).fileName()});
+    EXPECT_FALSE(QFileInfo::exists(report));
+
+    const QList<Part> parts = parsePackage(path);
+    ASSERT_GE(parts.size(), 2);
+    EXPECT_EQ(parts[0].name, QStringLiteral("api_key"));
+    EXPECT_EQ(parts[0].body, QByteArray("helper-api-key"));
+    EXPECT_EQ(parts[1].name, QStringLiteral("report_id"));
+    EXPECT_EQ(parts[1].body, QByteArray("helper-session"));
+    QStringList packed;
+    for (const Part &part : parts.mid(2)) {
+        EXPECT_EQ(part.type, QByteArray("application/x-gzip"));
+        ASSERT_TRUE(part.fileName.endsWith(QStringLiteral(".gz")));
+        const QString source = part.fileName.chopped(3);
+        packed.append(source);
+        if (source != QStringLiteral("signal.mshrecord.symbolicated")) {
+            EXPECT_EQ(twCrashTestGunzip(part.body), sources.value(source)) << qPrintable(source);
+        }
+    }
+    QStringList expected = sources.keys();
+    expected.append(QStringLiteral("signal.mshrecord.symbolicated"));
+    expected.sort();
+    EXPECT_EQ(packed, expected);
+    EXPECT_NE(findPart(parts, QStringLiteral("metadata")), nullptr);
+    EXPECT_NE(findPart(parts, QStringLiteral("sdk")), nullptr);
+
+    const Part *symbolicated = findPart(parts, QStringLiteral("signal.mshrecord"));
+    ASSERT_NE(symbolicated, nullptr);
+    const QList<QByteArray> lines = twCrashTestGunzip(symbolicated->body).split('\n');
+    const QJsonDocument document = QJsonDocument::fromJson(lines.value(0));
+    const QJsonArray threads = document.object().value("threads").toArray();
+    ASSERT_FALSE(threads.isEmpty());
+    const QJsonArray crashed = threads[0].toArray();
+    ASSERT_GE(crashed.size(), 3);
+    EXPECT_EQ(crashed[0].toObject().value("symbol").toString(),
+              QStringLiteral("twCrashHelperLeaf"));
+    EXPECT_EQ(crashed[0].toObject().value("library").toString(), QStringLiteral("tw_crash_helper"));
+    EXPECT_EQ(crashed[1].toObject().value("symbol").toString(),
+              QStringLiteral("twCrashHelperMiddle"));
+    EXPECT_EQ(crashed[2].toObject().value("symbol").toString(),
+              QStringLiteral("twCrashHelperOuter"));
+}
+
+TEST_F(ReportPackage, LeftoverCompressedFilesAreNotPackedAndTheirSourcesAreCompressedAgain)
+{
+    const QString folder =
+        makeFolder(QStringLiteral("report"), {{"metadata.mshrecord", metadata},
+                                              {"notes.txt", "fresh notes"},
+                                              {"notes.txt.gz", "garbage from an earlier try"},
+                                              {".hidden", "never packed"}});
+    const QString prepared = makeFolder(QStringLiteral("prepared"), {});
+    // No image list: nothing is symbolicated and the raw records still go.
+    MSHSymbolResolver resolver;
+    MSHProcessReportOperation processing(MSHInternalReport::reportWithPath(folder), &resolver);
+    processing.start();
+    const QString path = package(folder, prepared);
+    ASSERT_FALSE(path.isEmpty());
+    const QList<Part> parts = parsePackage(path);
+    ASSERT_EQ(parts.size(), 4);
+    EXPECT_EQ(parts[0].body, QByteArray("the-key"));
+    EXPECT_EQ(parts[1].body, QByteArray("S-1"));
+    EXPECT_EQ(parts[2].name, QStringLiteral("metadata"));
+    EXPECT_EQ(parts[3].name, QStringLiteral("notes"));
+    EXPECT_EQ(parts[3].fileName, QStringLiteral("notes.txt.gz"));
+    EXPECT_EQ(twCrashTestGunzip(parts[3].body), QByteArray("fresh notes"));
+    EXPECT_EQ(MSHPackageReportOperation::fieldNameForCompressedFile(
+                  QStringLiteral("signal.mshrecord.symbolicated.gz")),
+              QStringLiteral("signal.mshrecord"));
+}
+
+TEST_F(ReportPackage, AFailedWriteLeavesNoPackageAndTheFolderAsItWas)
+{
+    twCrashTestChmod(temporary.path(), 0755);
+    const QString folder = makeFolder(
+        QStringLiteral("report"), {{"metadata.mshrecord", metadata}, {"signal.mshrecord", "{}\n"}});
+    const QString prepared = makeFolder(QStringLiteral("prepared"), {});
+    twCrashTestChmod(folder, 0777);
+    twCrashTestChmod(prepared, 0555);
+    QString path;
+    {
+        TWCrashTestUnprivileged unprivileged;
+        path = package(folder, prepared);
+    }
+    twCrashTestChmod(prepared, 0755);
+    EXPECT_TRUE(path.isEmpty());
+    EXPECT_TRUE(entries(prepared).isEmpty());
+    EXPECT_TRUE(entries(folder).contains(QStringLiteral("signal.mshrecord")));
+
+    // A compressed file that cannot be written stops the package too, leaving nothing behind.
+    ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/signal.mshrecord.gz")));
+    EXPECT_FALSE(
+        MSHPackageReportOperation::compressFile(folder + QStringLiteral("/signal.mshrecord")));
+    EXPECT_TRUE(package(folder, prepared).isEmpty());
+    EXPECT_TRUE(entries(prepared).isEmpty());
+}
+
+TEST_F(ReportPackage, FramesResolveThroughTheRecordedImagesOfAnEarlierProcess)
+{
+    void *library = ::dlopen(TW_CRASH_TEST_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr);
+    const auto first = reinterpret_cast<uintptr_t>(::dlsym(library, "twCrashTestLibraryFirst"));
+    const auto second = reinterpret_cast<uintptr_t>(::dlsym(library, "twCrashTestLibrarySecond"));
+    ASSERT_TRUE(first && second);
+    ASSERT_LT(first, second);
+    Dl_info info{};
+    ASSERT_NE(::dladdr(reinterpret_cast<void *>(second), &info), 0);
+    const uintptr_t localBase = reinterpret_cast<uintptr_t>(info.dli_fbase);
+    const QString id = twCrashTestBuildID(QStringLiteral(TW_CRASH_TEST_LIBRARY));
+    ASSERT_FALSE(id.isEmpty());
+
+    // As recorded by another process: the same library at another address, a later image that
+    // overlaps it, and an image this process does not have.
+    const uint64_t base = 0x10000000;
+    const QString lines =
+        QStringLiteral(
+            "{\"load\":{\"path\":\"/elsewhere/libtw.so\",\"uuid\":\"%1\",\"base\":%2,"
+            "\"size\":1048576}}\n"
+            "{\"load\":{\"path\":\"/other.so\",\"uuid\":\"00ff\",\"base\":%3,"
+            "\"size\":1048576}}\n"
+            "{\"load\":{\"path\":\"/gone.so\",\"uuid\":\"\",\"base\":%4,\"size\":4096}}\n"
+            "{\"unload\":{\"path\":\"/x.so\",\"uuid\":\"%1\",\"base\":1,\"size\":1}}\n")
+            .arg(id)
+            .arg(base)
+            .arg(base + 4096)
+            .arg(base * 2);
+    const QString images = temporary.filePath(QStringLiteral("binary_images.mshrecord"));
+    twCrashTestWriteFile(images, lines.toUtf8());
+    MSHSymbolResolver resolver;
+    ASSERT_TRUE(resolver.loadBinaryImagesFromFile(images));
+    ASSERT_EQ(resolver.binaryImages().size(), 3);
+
+    const std::optional<MSHStackFrame> atStart =
+        resolver.frameForAddress(base + (second - localBase));
+    ASSERT_TRUE(atStart.has_value());
+    EXPECT_EQ(atStart->symbol, QStringLiteral("twCrashTestLibraryFirst"));
+    EXPECT_EQ(atStart->offset, second - 2 - first);
+    EXPECT_EQ(atStart->library, QStringLiteral("libtw.so"));
+
+    const std::optional<MSHStackFrame> inside =
+        resolver.frameForAddress(base + (second - localBase) + 4);
+    ASSERT_TRUE(inside.has_value());
+    EXPECT_EQ(inside->symbol, QStringLiteral("twCrashTestLibrarySecond"));
+    EXPECT_EQ(inside->offset, 4u);
+
+    EXPECT_FALSE(resolver.frameForAddress(base * 2 + 16).has_value());
+    EXPECT_FALSE(resolver.frameForAddress(0).has_value());
+    EXPECT_FALSE(resolver.frameForAddress(base * 4).has_value());
+    EXPECT_FALSE(resolver.loadBinaryImagesFromFile(temporary.filePath(QStringLiteral("none"))));
+    ::dlclose(library);
+}
+
+TEST_F(ReportPackage, DemanglingRules)
+{
+    using Demangle = MSHDemangleOperation;
+    EXPECT_EQ(Demangle::demangleSymbol("_ZN2tw6Ledger7balanceEv"),
+              QStringLiteral("tw::Ledger::balance()"));
+    EXPECT_EQ(Demangle::demangleSymbol("__ZN2tw6Ledger7balanceEv_block_invoke_2"),
+              QStringLiteral("tw::Ledger::balance()_block_invoke_2"));
+    EXPECT_FALSE(Demangle::demangleSymbol("__Z_block_invoke").has_value());
+    EXPECT_FALSE(Demangle::demangleSymbol("__Zxyz_block_invoke").has_value());
+    EXPECT_FALSE(Demangle::demangleSymbol("_Znot a name").has_value());
+    EXPECT_FALSE(Demangle::demangleSymbol("_TFC4Main3runfT_T_").has_value());
+    EXPECT_FALSE(Demangle::demangleSymbol("twCrashHelperLeaf").has_value());
+
+    Demangle operation;
+    operation.threadArray = std::make_shared<MSHThreadArray>(MSHThreadArray{
+        {MSHStackFrame::stackFrameWithSymbol(QStringLiteral("_ZN2tw6Ledger7balanceEv")),
+         MSHStackFrame::stackFrameWithSymbol(QStringLiteral("_TFC4Main3runfT_T_")),
+         MSHStackFrame()}});
+    operation.start();
+    EXPECT_EQ((*operation.threadArray)[0][0].symbol, QStringLiteral("tw::Ledger::balance()"));
+    EXPECT_EQ((*operation.threadArray)[0][1].symbol, QStringLiteral("_TFC4Main3runfT_T_"));
+    EXPECT_TRUE((*operation.threadArray)[0][2].symbol.isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,86 @@
+// The component's own defaults file and the one-time move out of the application's settings.
+
+#include "CrashTestSupport.h"
+
+#include "MSHUserDefaults.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+class SDKUserDefaults : public ::testing::Test
+{
+protected:
+    QTemporaryDir temporary;
+    QString file = temporary.filePath(QStringLiteral("com.mishap/MSHUserDefaults.plist"));
+};
+
+TEST_F(SDKUserDefaults, ADirectoryInPlaceOfTheFileIsRemoved)
+{
+    ASSERT_TRUE(QDir().mkpath(file + QStringLiteral("/inside")));
+    MSHUserDefaults defaults(file);
+    EXPECT_TRUE(defaults.dictionaryRepresentation().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(file));
+    defaults.setString(QStringLiteral("x"), QStringLiteral("k"));
+    EXPECT_TRUE(defaults.synchronize());
+    EXPECT_TRUE(QFileInfo(file).isFile());
+}
+
+TEST_F(SDKUserDefaults, ValuesSurviveIntoANewInstance)
+{
+    {
+        MSHUserDefaults defaults(file);
+        defaults.setString(QStringLiteral("install"), QStringLiteral("id"));
+        defaults.setBool(true, QStringLiteral("flag"));
+        defaults.setObject(qint64(12), QStringLiteral("count"));
+        defaults.setObject(QStringLiteral("gone"), QStringLiteral("removed"));
+        defaults.setObject(QVariant(), QStringLiteral("removed"));
+        ASSERT_TRUE(defaults.synchronize());
+    }
+    MSHUserDefaults again(file);
+    EXPECT_EQ(again.stringForKey(QStringLiteral("id")), QStringLiteral("install"));
+    EXPECT_TRUE(again.boolForKey(QStringLiteral("flag")));
+    EXPECT_EQ(again.objectForKey(QStringLiteral("count")).toLongLong(), 12);
+    EXPECT_FALSE(again.objectForKey(QStringLiteral("removed")).isValid());
+    EXPECT_EQ(again.dictionaryRepresentation().size(), 3);
+    EXPECT_FALSE(again.stringForKey(QStringLiteral("count")).has_value());
+}
+
+TEST_F(SDKUserDefaults, BoolForKeyOnAStringIsFalse)
+{
+    MSHUserDefaults defaults(file);
+    defaults.setString(QStringLiteral("true"), QStringLiteral("text"));
+    defaults.setObject(1, QStringLiteral("number"));
+    EXPECT_FALSE(defaults.boolForKey(QStringLiteral("text")));
+    EXPECT_FALSE(defaults.boolForKey(QStringLiteral("missing")));
+    EXPECT_TRUE(defaults.boolForKey(QStringLiteral("number")));
+}
+
+TEST_F(SDKUserDefaults, MigrationMovesOnlyPresentKeys)
+{
+    QSettings standard(temporary.filePath(QStringLiteral("app.ini")), QSettings::IniFormat);
+    standard.setValue(QStringLiteral("unrelated"), 1);
+    standard.sync();
+    MSHUserDefaults defaults(file);
+    defaults.migrateFromNSUserDefaults({QStringLiteral("a"), QStringLiteral("b")}, standard);
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_TRUE(defaults.dictionaryRepresentation().isEmpty());
+    EXPECT_EQ(standard.allKeys(), QStringList{QStringLiteral("unrelated")});
+
+    standard.setValue(QStringLiteral("a"), QStringLiteral("moved"));
+    standard.sync();
+    defaults.migrateFromNSUserDefaults({QStringLiteral("a"), QStringLiteral("b")}, standard);
+    EXPECT_EQ(defaults.stringForKey(QStringLiteral("a")), QStringLiteral("moved"));
+    EXPECT_FALSE(standard.contains(QStringLiteral("a")));
+    EXPECT_TRUE(standard.contains(QStringLiteral("unrelated")));
+    MSHUserDefaults reread(file);
+    EXPECT_EQ(reread.stringForKey(QStringLiteral("a")), QStringLiteral("moved"));
+}
+
+} // namespace

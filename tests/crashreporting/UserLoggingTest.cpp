@@ -1,0 +1,261 @@
+// Custom keys, logs and logged errors written to a run's record files.
+
+#include "CrashTestSupport.h"
+
+#include "MSHUserLogging.h"
+#include "TWError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace
+{
+
+class UserLogging : public ::testing::Test
+{
+protected:
+    QTemporaryDir temporary;
+    QByteArray incremental;
+    QByteArray compacted;
+    MSHKeyValueStorage storage;
+    uint32_t counter = 0;
+    QByteArray aPath;
+    QByteArray bPath;
+    MSHLogStorage logs;
+    const char *current = nullptr;
+
+    void SetUp() override
+    {
+        twCrashTestReportDirectory();
+        ASSERT_TRUE(MSHContextIsInitialized());
+        useFolder(temporary.path());
+        aPath = temporary.filePath(QStringLiteral("log_a.mshrecord")).toUtf8();
+        bPath = temporary.filePath(QStringLiteral("log_b.mshrecord")).toUtf8();
+        logs.aPath = aPath.constData();
+        logs.bPath = bPath.constData();
+        logs.maxSize = 200;
+        current = logs.aPath;
+    }
+
+    void log(const QString &message)
+    {
+        MSHUserLoggingRecordLogMessage(&logs, &current, message);
+        MSHUserLoggingFlush();
+    }
+
+    void useFolder(const QString &folder)
+    {
+        incremental = (folder + QStringLiteral("/user_incremental_kv.mshrecord")).toUtf8();
+        compacted = (folder + QStringLiteral("/user_compacted_kv.mshrecord")).toUtf8();
+        storage.incrementalPath = incremental.constData();
+        storage.compactedPath = compacted.constData();
+        storage.maxIncrementalCount = 64;
+        storage.maxEntries = 64;
+    }
+
+    void set(const QString &key, const QVariant &value)
+    {
+        MSHUserLoggingRecordKeyValue(key, value, &storage, &counter);
+    }
+
+    // Key -> value of a file's "kv" lines, in file order.
+    static QList<QPair<QByteArray, QJsonValue>> entries(const QByteArray &path)
+    {
+        QList<QPair<QByteArray, QJsonValue>> list;
+        for (const auto &section : twCrashTestSections(QString::fromUtf8(path))) {
+            EXPECT_EQ(section.first, QStringLiteral("kv"));
+            const QJsonObject kv = section.second.toObject();
+            list.append(
+                {QByteArray::fromHex(kv.value("key").toString().toLatin1()), kv.value("value")});
+        }
+        return list;
+    }
+
+    static QStringList keys(const QByteArray &path)
+    {
+        QStringList list;
+        for (const auto &entry : entries(path))
+            list.append(QString::fromUtf8(entry.first));
+        return list;
+    }
+};
+
+QString text(const QJsonValue &hex)
+{
+    return QString::fromUtf8(QByteArray::fromHex(hex.toString().toLatin1()));
+}
+
+TEST_F(UserLogging, OneKeySetAtTheLimitCompactsToOneLine)
+{
+    for (int i = 0; i < 64; ++i)
+        set(QStringLiteral("colour"), i);
+    MSHUserLoggingFlush();
+    const auto compactedEntries = entries(compacted);
+    ASSERT_EQ(compactedEntries.size(), 1);
+    EXPECT_EQ(compactedEntries[0].first, QByteArray("colour"));
+    EXPECT_EQ(text(compactedEntries[0].second), QStringLiteral("63"));
+    EXPECT_TRUE(twCrashTestLines(QString::fromUtf8(incremental)).isEmpty());
+    EXPECT_EQ(counter, 0u);
+}
+
+TEST_F(UserLogging, AbsentValueRemovesTheKeyAndValuesWithoutTextAreAbsent)
+{
+    set(QStringLiteral("a"), 1);
+    set(QStringLiteral("b"), QStringLiteral("two"));
+    set(QStringLiteral("a"), QVariant());
+    set(QStringLiteral("c"), QVariant::fromValue(QList<int>{1, 2}));
+    set(QString(), 5);
+    MSHUserLoggingFlush();
+    const auto written = entries(incremental);
+    ASSERT_EQ(written.size(), 4);
+    EXPECT_TRUE(written[2].second.isNull());
+    EXPECT_TRUE(written[3].second.isNull());
+
+    MSHUserLoggingCompactKVEntries(&storage);
+    EXPECT_EQ(keys(compacted), QStringList{QStringLiteral("b")});
+    EXPECT_FALSE(QFile::exists(QString::fromUtf8(incremental)));
+}
+
+TEST_F(UserLogging, AboveTheMaximumTheKeysSetLongestAgoAreDropped)
+{
+    for (int i = 0; i < 70; ++i)
+        set(QStringLiteral("key%1").arg(i), i);
+    // Set again: now the newest of all.
+    set(QStringLiteral("key0"), QStringLiteral("again"));
+    MSHUserLoggingFlush();
+    MSHUserLoggingCompactKVEntries(&storage);
+
+    const QStringList kept = keys(compacted);
+    ASSERT_EQ(kept.size(), 64);
+    EXPECT_EQ(kept.last(), QStringLiteral("key0"));
+    for (int i = 1; i <= 6; ++i)
+        EXPECT_FALSE(kept.contains(QStringLiteral("key%1").arg(i))) << i;
+    for (int i = 7; i < 70; ++i)
+        EXPECT_TRUE(kept.contains(QStringLiteral("key%1").arg(i))) << i;
+
+    // The order survives the next compaction: a newer key pushes out the next oldest.
+    set(QStringLiteral("fresh"), 1);
+    MSHUserLoggingFlush();
+    MSHUserLoggingCompactKVEntries(&storage);
+    const QStringList next = keys(compacted);
+    EXPECT_FALSE(next.contains(QStringLiteral("key7")));
+    EXPECT_TRUE(next.contains(QStringLiteral("key0")));
+    EXPECT_EQ(next.last(), QStringLiteral("fresh"));
+}
+
+TEST_F(UserLogging, UnwritableCompactedFileKeepsEveryEarlierKey)
+{
+    twCrashTestChmod(temporary.path(), 0755);
+    const QString folder = temporary.filePath(QStringLiteral("kv"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    useFolder(folder);
+    set(QStringLiteral("a"), 1);
+    set(QStringLiteral("b"), 2);
+    MSHUserLoggingFlush();
+    MSHUserLoggingCompactKVEntries(&storage);
+    set(QStringLiteral("a"), 3);
+    set(QStringLiteral("c"), 4);
+    MSHUserLoggingFlush();
+
+    twCrashTestChmod(folder, 0555);
+    {
+        TWCrashTestUnprivileged unprivileged;
+        MSHUserLoggingCompactKVEntries(&storage);
+    }
+    twCrashTestChmod(folder, 0755);
+    EXPECT_EQ(keys(compacted), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(keys(incremental), (QStringList{QStringLiteral("a"), QStringLiteral("c")}));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 2);
+
+    MSHUserLoggingCompactKVEntries(&storage);
+    const auto folded = entries(compacted);
+    ASSERT_EQ(folded.size(), 3);
+    EXPECT_EQ(folded[0].first, QByteArray("b"));
+    EXPECT_EQ(folded[1].first, QByteArray("a"));
+    EXPECT_EQ(text(folded[1].second), QStringLiteral("3"));
+}
+
+TEST_F(UserLogging, TwoThreadsWritingInternalKeysLeaveWholeLines)
+{
+    const QString directory = twCrashTestReportDirectory();
+    // Longer than the writer's buffer, so unserialised writes would interleave.
+    const QString value(1500, QLatin1Char('v'));
+    auto writer = [&value](const QString &prefix) {
+        for (int i = 0; i < 100; ++i)
+            MSHUserLoggingWriteInternalKeyValue(prefix + QString::number(i), value);
+    };
+    std::thread first(writer, QStringLiteral("first-"));
+    std::thread second(writer, QStringLiteral("second-"));
+    first.join();
+    second.join();
+    MSHUserLoggingFlush();
+    for (const QString &name : {QStringLiteral("internal_incremental_kv.mshrecord"),
+                                QStringLiteral("internal_compacted_kv.mshrecord")}) {
+        for (const auto &section : twCrashTestSections(directory + QLatin1Char('/') + name)) {
+            EXPECT_EQ(section.first, QStringLiteral("kv"));
+            EXPECT_EQ(text(section.second.toObject().value("value")), value);
+        }
+    }
+    EXPECT_LE(
+        twCrashTestLines(directory + QStringLiteral("/internal_compacted_kv.mshrecord")).size(),
+        32);
+}
+
+TEST_F(UserLogging, ALogSizeOfZeroWritesNothing)
+{
+    logs.maxSize = 0;
+    log(QStringLiteral("nothing"));
+    MSHUserLoggingRecordErrorTo(&logs, &current, TWError(QStringLiteral("d"), 1, QString()), {},
+                                {});
+    MSHUserLoggingFlush();
+    EXPECT_FALSE(QFile::exists(QString::fromUtf8(aPath)));
+    EXPECT_FALSE(QFile::exists(QString::fromUtf8(bPath)));
+}
+
+TEST_F(UserLogging, TheFirstLineAfterTheLimitGoesToTheOtherEmptiedFile)
+{
+    twCrashTestWriteFile(QString::fromUtf8(bPath), "{\"log\":{\"msg\":\"6f6c64\",\"time\":1}}\n");
+    int written = 0;
+    while (QFileInfo(QString::fromUtf8(aPath)).size() <= 200 && written < 50)
+        log(QStringLiteral("message %1").arg(written++));
+    const int inA = int(twCrashTestLines(QString::fromUtf8(aPath)).size());
+    EXPECT_EQ(inA, written);
+    EXPECT_STREQ(current, logs.bPath);
+
+    log(QStringLiteral("after the limit"));
+    const auto inB = twCrashTestSections(QString::fromUtf8(bPath));
+    ASSERT_EQ(inB.size(), 1);
+    EXPECT_EQ(inB[0].first, QStringLiteral("log"));
+    EXPECT_EQ(text(inB[0].second.toObject().value("msg")), QStringLiteral("after the limit"));
+    EXPECT_TRUE(inB[0].second.toObject().value("time").isDouble());
+    EXPECT_EQ(twCrashTestLines(QString::fromUtf8(aPath)).size(), inA);
+}
+
+TEST_F(UserLogging, ALoggedErrorCarriesDomainCodeStackAndBothUserInfos)
+{
+    logs.maxSize = 100000;
+    QVariantMap info{{QStringLiteral("file"), QStringLiteral("Data.sql")},
+                     {QStringLiteral("list"), QVariant::fromValue(QList<int>{1})}};
+    MSHUserLoggingRecordErrorTo(
+        &logs, &current, TWError(QStringLiteral("Tallyworth Store"), -7, QString()), info, {});
+    MSHUserLoggingFlush();
+    const auto lines = twCrashTestSections(QString::fromUtf8(aPath));
+    ASSERT_EQ(lines.size(), 1);
+    const QJsonObject error = lines[0].second.toObject();
+    EXPECT_EQ(text(error.value("domain")), QStringLiteral("Tallyworth Store"));
+    EXPECT_EQ(error.value("code").toInteger(), -7);
+    EXPECT_FALSE(error.value("stacktrace").toArray().isEmpty());
+    const QJsonArray pairs = error.value("info").toArray();
+    ASSERT_EQ(pairs.size(), 1);
+    EXPECT_EQ(text(pairs[0].toArray()[0]), QStringLiteral("file"));
+    EXPECT_EQ(text(pairs[0].toArray()[1]), QStringLiteral("Data.sql"));
+    EXPECT_FALSE(error.contains("extra_info"));
+}
+
+} // namespace
