@@ -422,7 +422,9 @@ void TWMasterController::selectMasterItems(const TWMasterItemList &items)
     m_selectingInCode = true;
     m_selection->selectExactly(indexes);
     m_selectingInCode = false;
-    if (!indexes.isEmpty())
+    // A window still being built has no height yet to scroll within; it
+    // opens at the top.
+    if (!indexes.isEmpty() && m_outline->isVisible())
         m_outline->scrollTo(indexes.first());
     selectionDidChange();
 }
