@@ -189,10 +189,10 @@ protected:
     }
 
     static TWAccountPtr addAccount(TWBusiness &b, const QString &name, qint32 parent = 0,
-                                   const QString &unit = QStringLiteral("USD"))
+                                   const QString &unit = QStringLiteral("USD"), int type = 2)
     {
         auto account = TWAccount::accountWithIdentifier(b.nextAccountIdentifier(), name, parent, 0,
-                                                        TWAccountType(2), QString(), QImage(),
+                                                        TWAccountType(type), QString(), QImage(),
                                                         b.unitWithCode(unit), QString());
         EXPECT_FALSE(b.addAccount(account, false));
         return account;
