@@ -419,12 +419,14 @@ void TWMasterController::selectMasterItems(const TWMasterItemList &items)
         if (index.isValid())
             indexes.append(index);
     }
+    // A list not yet shown would scroll to (and open the headers above) its
+    // current row when it appears; a window being built keeps the stored
+    // expansion and opens at the top.
+    const bool shown = m_outline->isVisible();
     m_selectingInCode = true;
-    m_selection->selectExactly(indexes);
+    m_selection->selectExactly(indexes, shown);
     m_selectingInCode = false;
-    // A window still being built has no height yet to scroll within; it
-    // opens at the top.
-    if (!indexes.isEmpty() && m_outline->isVisible())
+    if (!indexes.isEmpty() && shown)
         m_outline->scrollTo(indexes.first());
     selectionDidChange();
 }

@@ -294,14 +294,14 @@ TWMasterSelectionModel::TWMasterSelectionModel(TWMasterModel *model, QObject *pa
 {
 }
 
-void TWMasterSelectionModel::selectExactly(const QModelIndexList &indexes)
+void TWMasterSelectionModel::selectExactly(const QModelIndexList &indexes, bool makeCurrent)
 {
     QItemSelection selection;
     for (const QModelIndex &index : indexes)
         if (index.isValid())
             selection.select(index, index);
     QItemSelectionModel::select(selection, ClearAndSelect | Rows);
-    if (!indexes.isEmpty() && indexes.first().isValid())
+    if (makeCurrent && !indexes.isEmpty() && indexes.first().isValid())
         QItemSelectionModel::setCurrentIndex(indexes.first(), NoUpdate);
 }
 

@@ -70,8 +70,9 @@ class TWMasterSelectionModel final : public QItemSelectionModel
 public:
     explicit TWMasterSelectionModel(TWMasterModel *model, QObject *parent = nullptr);
 
-    // Selects exactly these rows, without the rule (restoring, navigation).
-    void selectExactly(const QModelIndexList &indexes);
+    // Selects exactly these rows, without the rule (restoring, navigation);
+    // the first becomes the current row when `makeCurrent`.
+    void selectExactly(const QModelIndexList &indexes, bool makeCurrent);
 
     using QItemSelectionModel::select;
     void select(const QItemSelection &selection, QItemSelectionModel::SelectionFlags command) override;
