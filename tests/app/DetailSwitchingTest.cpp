@@ -123,6 +123,12 @@ TEST_F(DetailSwitchingTest, TheDividerIsKeptAndBounded)
     QSplitter *splitter = document->windowController()->splitter();
     EXPECT_EQ(splitter->sizes().first(), 300);
 
+    // A wider window widens the detail only.
+    QMainWindow *window = document->windowForSheet();
+    window->resize(window->width() + 200, window->height());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(splitter->sizes().first(), 300);
+
     // Dragged to 100 from the left edge, it stops at 260.
     splitter->setSizes({100, splitter->width() - 100});
     EXPECT_EQ(document->windowController()->masterView()->width(), 260);
