@@ -13,14 +13,19 @@ function(tw_precompiled_headers target)
     <QVariantMap> <QImage> <algorithm> <cstdint> <functional> <memory> <optional>)
 endfunction()
 
-# tw_add_library(name DIRS dir... [LIBS lib...])
+# tw_add_library(name DIRS dir... [FLAT] [LIBS lib...])
 # A static library from every .cpp/.h below the given folders (globbed, so a new
-# file needs no edit here).
+# file needs no edit here). FLAT takes only the folders' own files, leaving
+# their sub-folders to libraries of their own.
 function(tw_add_library name)
-  cmake_parse_arguments(ARG "" "" "DIRS;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "FLAT" "" "DIRS;LIBS" ${ARGN})
   set(sources)
+  set(glob GLOB_RECURSE)
+  if(ARG_FLAT)
+    set(glob GLOB)
+  endif()
   foreach(dir IN LISTS ARG_DIRS)
-    file(GLOB_RECURSE found CONFIGURE_DEPENDS
+    file(${glob} found CONFIGURE_DEPENDS
          ${dir}/*.cpp ${dir}/*.h)
     list(APPEND sources ${found})
   endforeach()

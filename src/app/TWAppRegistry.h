@@ -101,6 +101,12 @@ class TWTaskTimer : public QObject
 public:
     using QObject::QObject;
     virtual bool isTaskTimerRunning() const { return false; }
+    // The task being timed, 0 when none.
+    virtual qint32 timedTaskIdentifier() const { return 0; }
+    // Ends the running time item (at `endDate`, or now when invalid).
+    virtual void stopTaskTimer(const QDateTime &) {}
+    // A client, project, task or time item changed or went.
+    virtual void taskTimerUpdateNotification(const QString &) {}
     virtual void didWake() {}
     // Stops the timer and forgets what it timed (after a revert).
     virtual void reset() {}

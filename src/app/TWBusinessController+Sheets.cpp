@@ -123,9 +123,10 @@ void TWBusinessController::showProgress(bool show)
 
 bool TWBusinessController::canPrint() const
 {
-    if (!m_selectedMasterItem || !m_business)
+    const TWItemPtr selected = selectedItem();
+    if (!selected || !m_business)
         return false;
-    switch (m_selectedMasterItem->type()) {
+    switch (selected->type()) {
     case TWItemTypeClient:
     case TWItemTypeReport:
         return true;
@@ -141,9 +142,10 @@ bool TWBusinessController::canPrint() const
 
 QByteArray TWBusinessController::printData(QPrinter &printer)
 {
-    if (!m_selectedMasterItem || !m_business)
+    const TWItemPtr selected = selectedItem();
+    if (!selected || !m_business)
         return {};
-    const TWItem &item = *m_selectedMasterItem;
+    const TWItem &item = *selected;
     switch (item.type()) {
     case TWItemTypeClient:
         // The client view prints the invoice it shows, if any.

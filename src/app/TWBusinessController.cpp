@@ -2,6 +2,7 @@
 
 #include "TWApplicationDelegate.h"
 #include "TWDocumentPrompts.h"
+#include "TWMasterController.h"
 #include "TWWindowController.h"
 
 #include "TWLocalized.h"
@@ -147,90 +148,6 @@ void TWBusinessController::showWindows()
 QMainWindow *TWBusinessController::windowForSheet() const
 {
     return m_windowController ? m_windowController->window() : nullptr;
-}
-
-void TWBusinessController::initUI()
-{
-    m_detailType = 0;
-    if (m_windowController)
-        m_windowController->restoreLayout(m_business.get());
-    updateSplitViewDetail(TWDetailTransactionsAccounts);
-    observe();
-}
-
-void TWBusinessController::observe()
-{
-    stopObserving();
-    TWNotificationCenter &center = TWNotificationCenter::defaultCenter();
-    const void *sender = m_business.get();
-    if (!sender)
-        return;
-    const auto refreshShown = [this](const TWNotification &) {
-        if (TWDetailController *shown = detailController(m_detailType))
-            shown->update();
-    };
-    for (const char *name : {"transactionNew", "transactionDelete", "transactionUpdate"})
-        m_observers.push_back(center.addObserver(QLatin1String(name), sender, refreshShown));
-    for (const char *name : {"taskNew", "taskDelete", "taskUpdate", "expenseNew", "expenseDelete",
-                             "expenseUpdate"})
-        m_observers.push_back(center.addObserver(
-            QLatin1String(name), sender, [this, refreshShown](const TWNotification &note) {
-                if (m_detailType == TWDetailClients)
-                    refreshShown(note);
-            }));
-    m_observers.push_back(center.addObserver(QStringLiteral("repeatUpdatedItems"), sender,
-                                             [this](const TWNotification &) {
-                                                 updateChangeCount(0);
-                                             }));
-}
-
-void TWBusinessController::stopObserving()
-{
-    for (TWNotificationCenter::Token token : m_observers)
-        TWNotificationCenter::defaultCenter().removeObserver(token);
-    m_observers.clear();
-}
-
-void TWBusinessController::releaseControllers()
-{
-    for (auto &[type, controller] : m_details) {
-        if (QWidget *view = controller->view())
-            view->setParent(nullptr);
-        delete controller;
-    }
-    m_details.clear();
-    delete m_importTransactions;
-    m_importTransactions = nullptr;
-    m_detailType = 0;
-}
-
-TWDetailController *TWBusinessController::detailController(int detailType) const
-{
-    // The register serves both of its detail types.
-    if (detailType == TWDetailTransactionsFilters)
-        detailType = TWDetailTransactionsAccounts;
-    const auto found = m_details.find(detailType);
-    return found == m_details.end() ? nullptr : found->second;
-}
-
-void TWBusinessController::updateSplitViewDetail(int detailType)
-{
-    if (detailType == m_detailType || detailType < TWDetailTransactionsAccounts ||
-        detailType > TWDetailValues)
-        return;
-    m_detailType = detailType;
-    const int key = detailType == TWDetailTransactionsFilters ? int(TWDetailTransactionsAccounts)
-                                                              : detailType;
-    TWDetailController *controller = detailController(key);
-    if (!controller) {
-        controller = TWAppRegistry::registry().makeDetailController(TWDetailKind(key), this);
-        controller->setBusinessController(this);
-        controller->setBusiness(m_business.get());
-        m_details[key] = controller;
-    }
-    if (m_windowController)
-        m_windowController->setDetailView(controller->view());
-    controller->update();
 }
 
 void TWBusinessController::importTransactionsURL(const QUrl &url)

@@ -4,6 +4,9 @@
 // sheets. Reads, upgrades, writes, reverts, prints and closes the document.
 
 #include "TWAppRegistry.h"
+#include "TWDetailInterfaces.h"
+#include "TWMasterItem.h"
+
 #include "TWBusiness.h"
 #include "TWItem.h"
 #include "TWNotificationCenter.h"
@@ -20,7 +23,36 @@ class QMainWindow;
 class QPrinter;
 class QThreadPool;
 #include "TWWindow.h"
+class TWMasterController;
 class TWWindowController;
+class TWBusinessController;
+
+// Takes part in the preview window while its view is the one in front (the
+// register and the attachments view).
+class TWBusinessControllerDelegate
+{
+public:
+    virtual ~TWBusinessControllerDelegate() = default;
+    virtual void beginPreviewPanelControl(TWBusinessController *) {}
+    virtual void endPreviewPanelControl(TWBusinessController *) {}
+};
+
+// Master sections, as `isMasterSelected` takes them; the detail type is the
+// section plus one.
+enum TWMasterSection : int {
+    TWMasterSectionAccounts = 0,
+    TWMasterSectionFilters = 1,
+    TWMasterSectionSearchResults = 2,
+    TWMasterSectionClients = 3,
+    TWMasterSectionMerchants = 4,
+    TWMasterSectionReports = 5,
+    TWMasterSectionAutofill = 6,
+    TWMasterSectionBudget = 7,
+    TWMasterSectionFields = 8,
+    TWMasterSectionUnits = 9,
+    TWMasterSectionRepeats = 10,
+    TWMasterSectionValues = 11,
+};
 
 class TWBusinessController final : public QObject
 {
@@ -82,9 +114,57 @@ public:
     int detailType() const { return m_detailType; }
     void updateSplitViewDetail(int detailType);
     TWDetailController *detailController(int detailType) const;
-    // The chosen source-list item (none until the source list chooses one).
-    const TWItemPtr &selectedMasterItem() const { return m_selectedMasterItem; }
-    void setSelectedMasterItem(const TWItemPtr &item) { m_selectedMasterItem = item; }
+    // The record of the first selected source-list entry (none for a header,
+    // a manage entry or no selection).
+    TWItemPtr selectedItem() const;
+    TWMasterController *masterController() const { return m_masterController; }
+    // The register of the accounts and filters views, when it is a real one.
+    TWRegisterDetail *transactionsController() const;
+
+    // ---- Detail switching and navigation ----
+    bool shouldSelectMasterItem() const { return true; }
+    // Shows the detail for the selection; with `updateMaster` also selects
+    // the entries in the source list.
+    void selectMasterItems(const TWMasterItemList &items, bool updateMaster);
+    bool isMasterSelected(int section) const;
+    // Places a new record under `parent` (or its family's header) before it
+    // is stored: parent identifier and, by the sort mode, sort order.
+    void updateItemParentAndSortOrder(const TWItemPtr &item, const TWMasterItem *parent) const;
+    void showRepeat(const TWRepeatPtr &repeat);
+    void showClient(const TWClientPtr &client, const TWProjectPtr &project,
+                    const TWInvoicePtr &invoice);
+    void showMerchant(const TWMerchantPtr &merchant, const TWBillPtr &bill);
+    // A client is about to be deleted: a timer running for one of its tasks stops.
+    void clientDeleted(const TWClientPtr &client);
+    // The record popover of the selection (comes with the information popovers).
+    void showInspector(bool) {}
+    void transactionsUpdated();
+    void tasksUpdated();
+    void expensesUpdated();
+    void presentError(const TWError &error);
+
+    // ---- The bar under the detail ----
+    void updateSearch(const TWMasterItem *item);
+    void clearSearch();
+    void updateDetailButtons(const TWMasterItem *item);
+    void updateDetailButtonsFrame();
+    void updateDetailButtonsEnabled();
+    void updateDeleteButton(const TWMasterItem *item);
+    void updateCountTotal();
+    void updateCountTotalFrame();
+    // Stores the range (dates only for the custom range 11) and reloads the
+    // register shown.
+    void filterTransactions(int rangeType, const QDateTime &fromDate, const QDateTime &toDate);
+    static int dateRangeTagForDateRange(qint64 rangeType);
+    QWidget *detailButtonsView() const { return m_detailButtonsView; }
+    QWidget *subDetailButtonsView() const { return m_subDetailButtonsView; }
+
+    // ---- Preview window ----
+    TWBusinessControllerDelegate *delegate() const { return m_delegate; }
+    void setDelegate(TWBusinessControllerDelegate *delegate) { m_delegate = delegate; }
+    bool acceptsPreviewPanelControl() const { return m_delegate != nullptr; }
+    void beginPreviewPanelControl();
+    void endPreviewPanelControl();
 
     // ---- Sheets ----
     // Shows `view` in a new sheet window on the innermost open sheet (or the
@@ -138,7 +218,12 @@ private:
     void stopObserving();
     void releaseControllers();
     void updateTitle();
-    void presentError(const TWError &error);
+    TWDetailController *ensureDetailController(int detailType);
+    template <typename T>
+    T *detailAs(int detailType) const
+    {
+        return qobject_cast<T *>(detailController(detailType));
+    }
     QWidget *sheetParent() const;
 
     std::unique_ptr<TWBusiness> m_business;
@@ -152,7 +237,11 @@ private:
 
     int m_detailType = 0;
     std::map<int, TWDetailController *> m_details;
-    TWItemPtr m_selectedMasterItem;
+    TWMasterController *m_masterController = nullptr;
+    QPointer<QWidget> m_detailButtonsView;
+    QPointer<QWidget> m_subDetailButtonsView;
+    TWBusinessControllerDelegate *m_delegate = nullptr;
+    QMetaObject::Connection m_wakeConnection;
     TWImportController *m_importTransactions = nullptr;
     TWTaskTimer *m_taskTimer = nullptr;
 

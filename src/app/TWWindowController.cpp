@@ -2,15 +2,28 @@
 
 #include "TWApplicationDelegate.h"
 #include "TWBusinessController.h"
+#include "TWMasterController.h"
 #include "TWMenus.h"
 
+#include "TWLocalized.h"
+
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cmath>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QTreeWidget>
 
 namespace
 {
@@ -67,15 +80,17 @@ void TWDocumentWindow::storeFrame()
 TWWindowController::TWWindowController(TWBusinessController *document) : m_document(document)
 {
     m_window = new TWDocumentWindow(document);
-    m_splitter = new QSplitter(Qt::Horizontal, m_window);
+    auto *content = new QWidget(m_window);
+    auto *layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_splitter = new QSplitter(Qt::Horizontal, content);
     m_splitter->setChildrenCollapsible(false);
+    m_splitter->setHandleWidth(1);
 
-    // The source list's place; its rows come with the source list itself.
-    auto *master = new QTreeWidget(m_splitter);
-    master->header()->hide();
-    master->setFrameShape(QFrame::NoFrame);
-    master->setMinimumWidth(kDividerMargin / 2);
-    m_master = master;
+    // Stands in until the source list gives its view.
+    m_master = new QWidget(m_splitter);
+    m_master->setMinimumWidth(kDividerMargin);
     m_detail = new QStackedWidget(m_splitter);
     m_detail->setMinimumWidth(kDividerMargin);
     m_splitter->addWidget(m_master);
@@ -84,11 +99,165 @@ TWWindowController::TWWindowController(TWBusinessController *document) : m_docum
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
     QObject::connect(m_splitter, &QSplitter::splitterMoved, m_window, [this] {
-        if (m_restored && m_document->business())
-            m_document->business()->setMasterDividerPosition(m_master->width());
+        if (!m_restored || !m_document->business())
+            return;
+        m_document->business()->setMasterDividerPosition(m_master->width());
+        m_document->updateDetailButtonsFrame();
+        m_document->updateCountTotalFrame();
     });
-    m_window->setCentralWidget(m_splitter);
+    layout->addWidget(m_splitter, 1);
+    buildBar();
+    layout->addWidget(m_bar);
+    m_window->setCentralWidget(content);
     twBuildMenuBar(m_window, m_document);
+}
+
+void TWWindowController::buildBar()
+{
+    m_bar = new TWDetailBar();
+    m_bar->setObjectName(QStringLiteral("detailBar"));
+    m_bar->setFixedHeight(TWDetailBar::kHeight);
+
+    m_deleteMasterButton = new QToolButton(m_bar);
+    m_deleteMasterButton->setObjectName(QStringLiteral("deleteMasterButton"));
+    m_deleteMasterButton->setText(QStringLiteral("\u2212"));
+    m_deleteMasterButton->setToolTip(TWLocalized("deleteMenu"));
+    m_deleteMasterButton->setAutoRaise(true);
+    m_deleteMasterButton->setFixedSize(24, 22);
+    m_deleteMasterButton->move(8, (TWDetailBar::kHeight - 22) / 2);
+
+    m_addDelete = new TWAddDeleteControl(m_bar);
+    m_rangePopUp = new QComboBox(m_bar);
+    m_rangePopUp->setObjectName(QStringLiteral("detailPopUpButton"));
+    const char *ranges[] = {"rangeAll",         "rangeThisWeek",    "rangeLastWeek",
+                            "rangeThisMonth",   "rangeLastMonth",   "rangeThisQuarter",
+                            "rangeLastQuarter", "rangeThisYear",    "rangeLastYear",
+                            "rangeThisPeriod",  "rangeLastPeriod",  "rangeCustom"};
+    for (int tag = 0; tag < 12; ++tag)
+        m_rangePopUp->addItem(TWLocalized(ranges[tag]), tag);
+    m_rangePopUp->adjustSize();
+    m_resetButton = new QPushButton(TWLocalized("resetBudget"), m_bar);
+    m_resetButton->setObjectName(QStringLiteral("detailResetButton"));
+    m_resetButton->adjustSize();
+    m_refreshButton = new QPushButton(TWLocalized("refreshRates"), m_bar);
+    m_refreshButton->setObjectName(QStringLiteral("detailRefreshButton"));
+    m_refreshButton->adjustSize();
+    for (QWidget *control : {static_cast<QWidget *>(m_addDelete), static_cast<QWidget *>(m_rangePopUp),
+                             static_cast<QWidget *>(m_resetButton),
+                             static_cast<QWidget *>(m_refreshButton)})
+        control->hide();
+
+    m_countLabel = new QLabel(m_bar);
+    m_countLabel->setObjectName(QStringLiteral("countLabel"));
+    m_totalLabel = new QLabel(m_bar);
+    m_totalLabel->setObjectName(QStringLiteral("totalLabel"));
+    for (QLabel *label : {m_countLabel, m_totalLabel}) {
+        QFont font = label->font();
+        font.setPointSizeF(font.pointSizeF() * 0.9);
+        label->setFont(font);
+        label->hide();
+    }
+
+    // The search field stands at the top right of the window.
+    auto *tools = new QToolBar(m_window);
+    tools->setObjectName(QStringLiteral("searchBar"));
+    tools->setMovable(false);
+    tools->setFloatable(false);
+    auto *spacer = new QWidget(tools);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    tools->addWidget(spacer);
+    m_searchField = new QLineEdit(tools);
+    m_searchField->setObjectName(QStringLiteral("searchField"));
+    m_searchField->setPlaceholderText(TWLocalized("searchPlaceholder"));
+    m_searchField->setClearButtonEnabled(true);
+    m_searchField->setFixedWidth(220);
+    m_searchField->setEnabled(false);
+    tools->addWidget(m_searchField);
+    m_window->addToolBar(Qt::TopToolBarArea, tools);
+
+    QObject::connect(m_rangePopUp, &QComboBox::activated, m_window, [this](int index) {
+        TWBusiness *business = m_document->business();
+        const int tag = m_rangePopUp->itemData(index).toInt();
+        // The custom range keeps its dates until the date popover picks others.
+        if (tag == 11 && business)
+            m_document->filterTransactions(tag, business->transactionRangeFromDate(),
+                                           business->transactionRangeToDate());
+        else
+            m_document->filterTransactions(tag, QDateTime(), QDateTime());
+    });
+    QObject::connect(m_deleteMasterButton, &QToolButton::clicked, m_window, [this] {
+        if (TWMasterController *master = m_document->masterController())
+            master->deleteMaster(false);
+    });
+    QObject::connect(m_bar, &TWDetailBar::resized, m_window, [this] {
+        m_document->updateDetailButtonsFrame();
+        m_document->updateCountTotalFrame();
+    });
+}
+
+QRect TWWindowController::detailFrameInBar() const
+{
+    if (!m_detail || !m_bar)
+        return {};
+    const QPoint origin = m_bar->mapFrom(m_window, m_detail->mapTo(m_window, QPoint(0, 0)));
+    return QRect(origin.x(), 0, m_detail->width(), m_bar->height());
+}
+
+void TWWindowController::setMasterView(QWidget *view)
+{
+    if (!view || view == m_master)
+        return;
+    view->setMinimumWidth(kDividerMargin);
+    // The view shown before (a stand-in, or the list of a store that was
+    // reverted) goes with the event loop's next turn.
+    if (QWidget *old = m_splitter->replaceWidget(0, view))
+        old->deleteLater();
+    m_master = view;
+}
+
+void TWDetailBar::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    emit resized();
+}
+
+void TWDetailBar::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().color(QPalette::Window).darker(104));
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.drawLine(0, 0, width(), 0);
+}
+
+TWAddDeleteControl::TWAddDeleteControl(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("detailAddDeleteSegmentedControl"));
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_add = new QToolButton(this);
+    m_add->setText(QStringLiteral("+"));
+    m_add->setToolTip(TWLocalized("add"));
+    m_delete = new QToolButton(this);
+    m_delete->setText(QStringLiteral("\u2212"));
+    m_delete->setToolTip(TWLocalized("deleteMenu"));
+    for (QToolButton *button : {m_add, m_delete}) {
+        button->setFixedSize(26, 22);
+        layout->addWidget(button);
+    }
+    connect(m_add, &QToolButton::clicked, this, [this] { emit segmentClicked(0); });
+    connect(m_delete, &QToolButton::clicked, this, [this] { emit segmentClicked(1); });
+    setFixedSize(52, 22);
+}
+
+void TWAddDeleteControl::setSegmentEnabled(int index, bool enabled)
+{
+    segment(index)->setEnabled(enabled);
+}
+
+bool TWAddDeleteControl::isSegmentEnabled(int index) const
+{
+    return segment(index)->isEnabled();
 }
 
 TWWindowController::~TWWindowController()
@@ -111,10 +280,17 @@ void TWWindowController::windowDidLoad()
     m_window->setGeometry(frameForScreen(m_documentFrame, available));
 }
 
+double TWWindowController::validDividerPosition(double stored)
+{
+    if (!std::isfinite(stored) || stored < 0 || stored > 100000)
+        return kDefaultMasterWidth;
+    return stored;
+}
+
 void TWWindowController::restoreLayout(TWBusiness *business)
 {
     m_restored = false;
-    const double stored = business ? business->masterDividerPosition() : 0.0;
+    const double stored = validDividerPosition(business ? business->masterDividerPosition() : 0.0);
     const int width = std::max(m_splitter->width(), m_window->width());
     int master = stored > 0 ? int(stored) : kDefaultMasterWidth;
     master = std::clamp(master, std::min(kDividerMargin, width / 2),

@@ -3,6 +3,7 @@
 
 #include "TWAppTestSupport.h"
 #include "TWPrint.h"
+#include "TWMasterController.h"
 
 #include "TWAttachment.h"
 
@@ -125,11 +126,22 @@ TEST_F(PrintTest, OnlyPrintableSelectionsOfferPrinting)
 {
     auto document = newDocument();
     EXPECT_FALSE(document->canPrint());
-    document->setSelectedMasterItem(std::make_shared<TWItem>(1, TWItemTypeReportGroup, QString(), 0, 0));
+    TWBusiness &b = *document->business();
+    auto group = TWGroup::groupWithIdentifier(b.nextGroupIdentifier(), TWItemTypeReportGroup,
+                                              QStringLiteral("Reports"), 0, 0, QColor(), false);
+    ASSERT_FALSE(b.addGroup(group, false));
+    auto filter = TWFilter::filterWithIdentifier(b.nextFilterIdentifier(), QStringLiteral("Mine"));
+    ASSERT_FALSE(b.addFilter(filter, false));
+    document->makeWindowControllers();
+    const auto choose = [&document](TWItemType kind, qint32 identifier) {
+        document->selectMasterItems(
+            {document->masterController()->masterItemWithType(5, kind, identifier)}, true);
+    };
+    choose(TWItemTypeReportGroup, group->identifier());
     EXPECT_FALSE(document->canPrint());
 
     // A register prints through the print table once one is registered.
-    document->setSelectedMasterItem(std::make_shared<TWItem>(1, TWItemTypeFilter, QString(), 0, 0));
+    choose(TWItemTypeFilter, filter->identifier());
     EXPECT_FALSE(document->canPrint());
     TWRegisterPrintRequest seen;
     TWAppRegistry::registry().registerPrintTable = [&seen](const TWRegisterPrintRequest &request,

@@ -1,0 +1,124 @@
+#pragma once
+// The source list at the left of a business window: builds the tree of
+// records, headers and manage entries from the store, restores and records
+// expansion and selection, hands selection changes to the document, offers
+// the context menu and deletes records after a confirmation.
+
+#include "TWListViews.h"
+#include "TWMasterItem.h"
+
+#include "TWAccount.h"
+#include "TWNotificationCenter.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+
+#include <vector>
+
+#include <QMenu>
+class TWBusiness;
+class TWBusinessController;
+class TWMasterModel;
+class TWMasterSelectionModel;
+
+// Bits of the business's `masterExpanded`, one per header.
+enum TWMasterExpandedBit : quint32 {
+    TWMasterExpandedAccounts = 1,
+    TWMasterExpandedClients = 2,
+    TWMasterExpandedMerchants = 4,
+    TWMasterExpandedReports = 8,
+    TWMasterExpandedManage = 16,
+    TWMasterExpandedFilters = 32,
+    TWMasterExpandedFind = 64,
+};
+
+class TWMasterController final : public QObject, public TWOutlineViewDelegate
+{
+    Q_OBJECT
+public:
+    explicit TWMasterController(QObject *parent = nullptr);
+    ~TWMasterController() override;
+
+    void setBusinessController(TWBusinessController *document) { m_document = document; }
+    TWBusinessController *businessController() const { return m_document; }
+    void setBusiness(TWBusiness *business);
+    TWBusiness *business() const { return m_business; }
+
+    QWidget *view();
+    TWOutlineView *outlineView() const { return m_outline; }
+    TWMasterModel *model() const { return m_model; }
+
+    // Builds the tree afresh from the store, then restores expansion and
+    // selection.
+    void update();
+    // Puts the node of one new account under its group (or the header).
+    void updateAddAccount(const TWAccountPtr &account);
+
+    const TWMasterItemList &masterItems() const;
+    // Selects exactly the nodes that have rows and shows the first.
+    void selectMasterItems(const TWMasterItemList &items);
+    TWMasterItemPtr selectedMasterItem() const;
+    TWMasterItemList selectedMasterItems() const;
+    // The nodes the last context menu was opened for (children included).
+    TWMasterItemList contextMasterItems() const;
+    // The nodes at the flat rows in row order; without children, every node
+    // whose ancestor is in the list is dropped.
+    TWMasterItemList masterItems(const QList<int> &rows, bool includeChildren) const;
+    TWMasterItemPtr masterItemWithType(quint32 type, quint32 subtype, qint32 identifier) const;
+    // The header at the logical index (0 accounts, 1 filters, 2 find,
+    // 3 clients, 4 merchants, 5 reports, 6 manage).
+    TWMasterItemPtr masterItemAtIndex(int index) const;
+    TWMasterItemPtr masterItemParent(const TWMasterItem &node) const;
+    TWMasterItemPtr defaultMasterItem() const;
+    // The node's row in the controller's view, kept inside the visible part.
+    QRect rectForMasterItem(const TWMasterItem &node) const;
+    bool hasFirstResponder() const;
+
+    // Deletes the selected records (or, with `context`, the context rows)
+    // after the user confirmed.
+    void deleteMaster(bool context);
+
+    // The rows' totals, colours and the summary panel come later.
+    void updateTotals() {}
+    void updateColours() {}
+    void updateSummary() {}
+
+    // The context menu for a point in the outline (viewport coordinates);
+    // a point below the last row gives the menu without record commands.
+    QMenu *contextMenu(const QPoint &position);
+    const QList<int> &contextRows() const { return m_contextRows; }
+
+    // TWOutlineViewDelegate
+    bool outlineViewDelete(TWOutlineView *) override;
+    QMenu *outlineViewMenu(TWOutlineView *, const QPoint &position) override;
+
+private:
+    TWMasterItemChildren childItemsForItem(const TWItemPtr &item, const class TWItemTree &tree) const;
+    TWMasterItemPtr sharedNode(const TWMasterItem *node) const;
+    TWMasterItemPtr findRecord(const TWMasterItemPtr &node, int kind, qint32 identifier) const;
+    TWMasterItemPtr findParent(const TWMasterItemPtr &root, const TWMasterItem &node) const;
+    void expandAndSelectItems();
+    void expandChildItems(const TWMasterItemPtr &node);
+    void setExpanded(const TWMasterItem &node, bool expanded);
+    void itemExpansionChanged(const QModelIndex &index, bool expanded);
+    void selectionDidChange();
+    QList<int> selectedRows() const;
+    void observe();
+    void stopObserving();
+    void refreshManage(std::initializer_list<quint32> types);
+    // The delete after confirmation: every guard first, then the store.
+    void deleteNodes(const QList<int> &rows);
+    bool containsClosedTransactions(const TWMasterItem &node) const;
+
+    TWBusinessController *m_document = nullptr;
+    TWBusiness *m_business = nullptr;
+    QPointer<TWOutlineView> m_outline;
+    TWMasterModel *m_model = nullptr;
+    TWMasterSelectionModel *m_selection = nullptr;
+    QList<int> m_contextRows;
+    QPointer<QMenu> m_menu;
+    bool m_restoring = false;
+    bool m_selectingInCode = false;
+    std::vector<TWNotificationCenter::Token> m_observers;
+};

@@ -1,0 +1,251 @@
+// The shared list views: keys, focus, double clicks, context menus, row
+// records and the grid.
+
+#include "TWListViews.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QImage>
+#include <QStandardItemModel>
+#include <QTest>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+class KeyDelegate final : public TWTableViewDelegate, public TWOutlineViewDelegate,
+                          public TWCollectionViewDelegate, public TWTableRowViewDelegate
+{
+public:
+    bool answer = true;
+    QStringList calls;
+    QList<int> previews;
+    QList<int> paintedRows;
+    QMenu menu;
+
+    bool tableViewDelete(TWTableView *) override { return record("delete"); }
+    bool tableViewSpace(TWTableView *) override { return record("space"); }
+    bool tableViewReturn(TWTableView *) override { return record("return"); }
+    bool tableViewEscape(TWTableView *) override { return record("escape"); }
+    QMenu *tableViewMenu(TWTableView *, const QPoint &) override { return &menu; }
+    void tableViewColumnResize(TWTableView *) override { calls.append("resize"); }
+    bool outlineViewDelete(TWOutlineView *) override { return record("outlineDelete"); }
+    bool collectionViewDelete(TWCollectionView *) override { return record("collectionDelete"); }
+    bool collectionViewSpace(TWCollectionView *) override { return record("collectionSpace"); }
+    bool collectionViewPreview(TWCollectionView *, int index) override
+    {
+        previews.append(index);
+        return true;
+    }
+    void updateRowSelection(TWTableView *, TWTableRowView *, int row) override
+    {
+        paintedRows.append(row);
+    }
+
+private:
+    bool record(const char *name)
+    {
+        calls.append(QLatin1String(name));
+        return answer;
+    }
+};
+
+class KeyCatcher final : public QWidget
+{
+public:
+    QList<int> keys;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override { keys.append(event->key()); }
+};
+
+QStandardItemModel *model(int rows, int columns, QObject *parent)
+{
+    auto *data = new QStandardItemModel(rows, columns, parent);
+    for (int row = 0; row < rows; ++row)
+        for (int column = 0; column < columns; ++column)
+            data->setItem(row, column, new QStandardItem(QStringLiteral("r%1c%2").arg(row).arg(column)));
+    return data;
+}
+
+TEST(ListViewsTest, TableKeysReachTheDelegateOnlyWithASelection)
+{
+    TWTableView table;
+    KeyDelegate delegate;
+    table.setTableDelegate(&delegate);
+    table.setModel(model(3, 2, &table));
+    table.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table.setSelectionBehavior(QAbstractItemView::SelectRows);
+    table.show();
+
+    QTest::keyClick(&table, Qt::Key_Delete);
+    EXPECT_TRUE(delegate.calls.isEmpty());
+
+    table.selectRow(1);
+    QTest::keyClick(&table, Qt::Key_Backspace);
+    QTest::keyClick(&table, Qt::Key_Delete);
+    QTest::keyClick(&table, Qt::Key_Return);
+    QTest::keyClick(&table, Qt::Key_Escape);
+    EXPECT_EQ(delegate.calls, (QStringList{"delete", "delete", "return", "escape"}));
+
+    // Space answered NO goes on to the table, which selects its current row.
+    const auto moveCurrent = [&table](int row) {
+        table.selectionModel()->setCurrentIndex(table.model()->index(row, 0),
+                                                QItemSelectionModel::NoUpdate);
+    };
+    delegate.answer = false;
+    delegate.calls.clear();
+    moveCurrent(2);
+    QTest::keyClick(&table, Qt::Key_Space, Qt::NoModifier);
+    EXPECT_EQ(delegate.calls, QStringList{"space"});
+    EXPECT_TRUE(table.selectionModel()->isRowSelected(2, {}));
+
+    // A consumed Space never reaches it.
+    delegate.answer = true;
+    table.selectRow(1);
+    moveCurrent(0);
+    QTest::keyClick(&table, Qt::Key_Space, Qt::NoModifier);
+    EXPECT_FALSE(table.selectionModel()->isRowSelected(0, {}));
+}
+
+TEST(ListViewsTest, ColumnResizesAndContextMenusGoToTheDelegate)
+{
+    TWTableView table;
+    KeyDelegate delegate;
+    table.setTableDelegate(&delegate);
+    table.setModel(model(2, 2, &table));
+    table.show();
+    table.horizontalHeader()->resizeSection(0, 180);
+    EXPECT_TRUE(delegate.calls.contains("resize"));
+
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), table.viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(table.viewport(), &event);
+    EXPECT_EQ(table.lastMenu(), &delegate.menu);
+    delegate.menu.hide();
+}
+
+TEST(ListViewsTest, OutlineHandsOverDeleteOnly)
+{
+    TWOutlineView outline;
+    KeyDelegate delegate;
+    outline.setOutlineDelegate(&delegate);
+    outline.setModel(model(3, 1, &outline));
+    outline.show();
+    QTest::keyClick(&outline, Qt::Key_Delete);
+    EXPECT_TRUE(delegate.calls.isEmpty());
+    outline.setCurrentIndex(outline.model()->index(0, 0));
+    QTest::keyClick(&outline, Qt::Key_Escape);
+    QTest::keyClick(&outline, Qt::Key_Return);
+    QTest::keyClick(&outline, Qt::Key_Delete);
+    EXPECT_EQ(delegate.calls, QStringList{"outlineDelete"});
+}
+
+TEST(ListViewsTest, CollectionFocusKeysAndDoubleClicks)
+{
+    KeyCatcher parent;
+    auto *layout = new QVBoxLayout(&parent);
+    auto *collection = new TWCollectionView(&parent);
+    collection->setSpacing(24);
+    layout->addWidget(collection);
+    KeyDelegate delegate;
+    collection->setCollectionDelegate(&delegate);
+    auto *items = new QStandardItemModel(&parent);
+    collection->setModel(items);
+    parent.resize(400, 300);
+    parent.show();
+    QApplication::setActiveWindow(&parent);
+
+    // Empty: it does not take the focus.
+    EXPECT_EQ(collection->focusPolicy(), Qt::NoFocus);
+    items->appendRow(new QStandardItem(QStringLiteral("one")));
+    items->appendRow(new QStandardItem(QStringLiteral("two")));
+    EXPECT_NE(collection->focusPolicy(), Qt::NoFocus);
+
+    // Items but no selection: Delete goes to the enclosing view.
+    QTest::keyClick(collection, Qt::Key_Delete);
+    EXPECT_TRUE(delegate.calls.isEmpty());
+    EXPECT_EQ(parent.keys, QList<int>{Qt::Key_Delete});
+    collection->selectionModel()->select(items->index(0, 0), QItemSelectionModel::Select);
+    QTest::keyClick(collection, Qt::Key_Delete);
+    QTest::keyClick(collection, Qt::Key_Space);
+    EXPECT_EQ(delegate.calls, (QStringList{"collectionDelete", "collectionSpace"}));
+
+    // A double click on an item asks for its preview; between items, nothing.
+    const QRect second = collection->visualRect(items->index(1, 0));
+    QTest::mouseDClick(collection->viewport(), Qt::LeftButton, Qt::NoModifier, second.center());
+    EXPECT_EQ(delegate.previews, QList<int>{1});
+    const QRect first = collection->visualRect(items->index(0, 0));
+    QPoint between(first.right() + 1, first.center().y());
+    while (collection->indexAt(between).isValid() && between.x() < second.left())
+        ++between.rx();
+    ASSERT_FALSE(collection->indexAt(between).isValid());
+    QTest::mouseDClick(collection->viewport(), Qt::LeftButton, Qt::NoModifier, between);
+    EXPECT_EQ(delegate.previews, QList<int>{1});
+}
+
+TEST(ListViewsTest, AnEditedRowShowsItsColourNotTheSelection)
+{
+    TWTableView table;
+    table.setModel(model(3, 2, &table));
+    table.resize(300, 200);
+    table.show();
+    table.selectRow(1);
+    KeyDelegate delegate;
+    TWTableRowView *row = table.rowView(1);
+    row->setDelegate(&delegate);
+    row->setEditing(true);
+    const QImage image = table.viewport()->grab().toImage();
+    const QRect cell = table.visualRect(table.model()->index(1, 1));
+    const QColor seen = image.pixelColor(cell.right() - 3, cell.center().y());
+    EXPECT_EQ(seen.rgb(), TWTableRowView::editingColour().rgb());
+    EXPECT_TRUE(delegate.paintedRows.contains(1));
+
+    // Not editing: the selection shows again.
+    row->setEditing(false);
+    const QImage selected = table.viewport()->grab().toImage();
+    EXPECT_NE(selected.pixelColor(cell.right() - 3, cell.center().y()).rgb(),
+              TWTableRowView::editingColour().rgb());
+
+    // The detail widget stands over its row.
+    auto *detail = new QWidget();
+    row->setDetailView(detail);
+    EXPECT_EQ(detail->parentWidget(), table.viewport());
+    EXPECT_EQ(detail->geometry().top(), cell.top());
+    row->setDetailView(nullptr);
+    EXPECT_FALSE(detail->parentWidget());
+    delete detail;
+}
+
+TEST(ListViewsTest, NoGridBelowTheLastRow)
+{
+    TWTableView table;
+    auto *data = model(0, 3, &table);
+    table.setModel(data);
+    table.resize(300, 200);
+    table.show();
+    const QImage empty = table.viewport()->grab().toImage();
+    const QRgb background = empty.pixel(empty.width() / 2, empty.height() / 2);
+    int other = 0;
+    for (int y = 0; y < empty.height(); ++y)
+        for (int x = 0; x < empty.width(); ++x)
+            if (empty.pixel(x, y) != background)
+                ++other;
+    EXPECT_EQ(other, 0);
+
+    // With rows, the lines stop at the last one.
+    data->appendRow({new QStandardItem(), new QStandardItem(), new QStandardItem()});
+    const QImage one = table.viewport()->grab().toImage();
+    const int bottom = table.rowViewportPosition(0) + table.rowHeight(0);
+    bool lineInRow = false;
+    for (int x = 0; x < one.width() && !lineInRow; ++x)
+        lineInRow = one.pixel(x, bottom - 1) != background;
+    EXPECT_TRUE(lineInRow);
+    for (int y = bottom + 1; y < one.height(); ++y)
+        for (int x = 0; x < one.width(); ++x)
+            ASSERT_EQ(one.pixel(x, y), background) << x << "," << y;
+}
+
+} // namespace

@@ -1,0 +1,403 @@
+// The source list over a real store: headers, expansion and selection kept in
+// the document's settings, the selection rule, the context menu and deleting.
+
+#include "TWWindowTestSupport.h"
+
+#include "TWDenyGuard.h"
+#include "TWStoreTestSupport.h"
+
+#include <QMenu>
+#include <QPushButton>
+
+namespace
+{
+
+class SourceListTest : public TWWindowTest
+{
+protected:
+    // Confirms (or cancels) the delete question the source list shows.
+    static void answerDelete(TWBusinessController &document, bool confirm)
+    {
+        auto *alert = document.windowForSheet()->findChild<QMessageBox *>(
+            QStringLiteral("deleteMasterAlert"));
+        ASSERT_TRUE(alert);
+        alert->findChild<QPushButton *>(confirm ? QStringLiteral("confirm") : QStringLiteral("cancel"))
+            ->click();
+        QCoreApplication::processEvents();
+    }
+    static QStringList actionNames(QMenu *menu)
+    {
+        QStringList names;
+        for (QAction *action : menu->actions())
+            if (!action->isSeparator())
+                names.append(action->objectName());
+        return names;
+    }
+    static int flatRow(TWBusinessController &document, const TWMasterItemPtr &node)
+    {
+        return master(document).model()->flatRow(node.get());
+    }
+};
+
+TEST_F(SourceListTest, HeadersWithAndWithoutTheFindSection)
+{
+    auto document = windowDocument();
+    TWMasterController &list = master(*document);
+    ASSERT_EQ(list.masterItems().size(), 6);
+    const QList<quint32> order{TWMasterItemAccountsHeader, TWMasterItemFiltersHeader,
+                               TWMasterItemClientsHeader, TWMasterItemMerchantsHeader,
+                               TWMasterItemReportsHeader, TWMasterItemManageHeader};
+    for (int i = 0; i < order.size(); ++i)
+        EXPECT_EQ(list.masterItems().at(i)->type(), order.at(i)) << i;
+    // Logical indexes stay put: 3 is still the clients, 2 falls to the filters.
+    EXPECT_EQ(list.masterItemAtIndex(3)->type(), quint32(TWMasterItemClientsHeader));
+    EXPECT_EQ(list.masterItemAtIndex(2)->type(), quint32(TWMasterItemFiltersHeader));
+    EXPECT_FALSE(list.masterItemWithType(TWMasterItemFindHeader, 0, 0));
+    EXPECT_FALSE(list.masterItemWithType(TWMasterItemSearchResults, 0, 0));
+    // The manage entries in their order.
+    const TWMasterItemPtr manage = list.masterItemAtIndex(6);
+    QList<quint32> entries;
+    for (const TWMasterItemPtr &entry : *manage->childItems())
+        entries.append(entry->type());
+    EXPECT_EQ(entries, (QList<quint32>{14, 6, 7, 9, 8, 10}));
+
+    document->business()->setAdvancedFindFilter(
+        TWFilter::filterWithIdentifier(0, QStringLiteral("Find")));
+    list.update();
+    ASSERT_EQ(list.masterItems().size(), 7);
+    EXPECT_EQ(list.masterItemAtIndex(2)->type(), quint32(TWMasterItemFindHeader));
+    EXPECT_EQ(list.masterItemAtIndex(3)->type(), quint32(TWMasterItemClientsHeader));
+    ASSERT_TRUE(list.masterItemWithType(TWMasterItemSearchResults, 0, 0));
+}
+
+TEST_F(SourceListTest, ExpansionFollowsTheStoredBitsAndIsRecorded)
+{
+    TWGroupPtr open;
+    TWGroupPtr shut;
+    auto document = windowDocument([&](TWBusiness &b) {
+        open = addGroup(b, TWItemTypeClientGroup, QStringLiteral("Open"), 0, true);
+        shut = addGroup(b, TWItemTypeClientGroup, QStringLiteral("Shut"), 0, false);
+        addClient(b, QStringLiteral("Inside open"), open->identifier());
+        addClient(b, QStringLiteral("Inside shut"), shut->identifier());
+    });
+    TWMasterController &list = master(*document);
+    TWBusiness &b = *document->business();
+    TWOutlineView *outline = list.outlineView();
+    const auto expanded = [&](const TWMasterItemPtr &node) {
+        return outline->isExpanded(list.model()->indexOf(node.get()));
+    };
+    // Nothing stored: every header open; groups follow their own flags.
+    EXPECT_EQ(b.masterExpanded(), 0xFFFFFFFFu);
+    for (const TWMasterItemPtr &header : list.masterItems())
+        EXPECT_TRUE(expanded(header)) << header->type();
+    EXPECT_TRUE(expanded(list.masterItemWithType(5, TWItemTypeClientGroup, open->identifier())));
+    EXPECT_FALSE(expanded(list.masterItemWithType(5, TWItemTypeClientGroup, shut->identifier())));
+
+    // Collapsing the clients clears bit 2 only; expanding sets it again.
+    const TWMasterItemPtr clients = list.masterItemAtIndex(3);
+    outline->collapse(list.model()->indexOf(clients.get()));
+    EXPECT_EQ(b.masterExpanded(), 0xFFFFFFFFu & ~2u);
+    outline->expand(list.model()->indexOf(clients.get()));
+    EXPECT_EQ(b.masterExpanded(), 0xFFFFFFFFu);
+
+    // A group's flag is stored with the group.
+    outline->expand(list.model()->indexOf(
+        list.masterItemWithType(5, TWItemTypeClientGroup, shut->identifier()).get()));
+    EXPECT_TRUE(b.groupWithIdentifier(shut->identifier())->expanded());
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT expanded FROM groups WHERE identifier=%1")
+                                .arg(shut->identifier())),
+              1);
+
+    // Stored bits restore: only the accounts header open.
+    b.setMasterExpanded(TWMasterExpandedAccounts);
+    list.update();
+    EXPECT_TRUE(expanded(list.masterItemAtIndex(0)));
+    EXPECT_FALSE(expanded(list.masterItemAtIndex(3)));
+    EXPECT_FALSE(expanded(list.masterItemAtIndex(6)));
+}
+
+// The group's flag could not be stored: the row goes back to what the file
+// keeps, and the error is shown on the window.
+TEST_F(SourceListTest, AGroupFlagThatCannotBeStoredIsShownAndUndone)
+{
+    TWGroupPtr group;
+    auto document = windowDocument([&](TWBusiness &b) {
+        group = addGroup(b, TWItemTypeAccountGroup, QStringLiteral("Group"), 0, false);
+        addAccount(b, QStringLiteral("Inside"), group->identifier());
+    });
+    TWMasterController &list = master(*document);
+    const QModelIndex index =
+        list.model()->indexOf(list.masterItemWithType(5, TWItemTypeAccountGroup, group->identifier()).get());
+    {
+        TWDenyGuard deny(*document->business(), SQLITE_UPDATE, "groups");
+        list.outlineView()->expand(index);
+    }
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_FALSE(list.outlineView()->isExpanded(index));
+    EXPECT_FALSE(document->business()->groupWithIdentifier(group->identifier())->expanded());
+}
+
+TEST_F(SourceListTest, StoredSelectionSkipsWhatIsGoneAndFallsBackToTheFirstAccount)
+{
+    TWAccountPtr first;
+    TWClientPtr kept;
+    auto document = windowDocument([&](TWBusiness &b) {
+        first = addAccount(b, QStringLiteral("Alpha"));
+        kept = addClient(b, QStringLiteral("Kept"));
+        const TWClientPtr gone = addClient(b, QStringLiteral("Gone"));
+        b.setSelectedMasterItemSettings(QVariantList{
+            QVariantMap{{"type", 5}, {"subtype", 6}, {"identifier", gone->identifier()}},
+            QStringLiteral("not a dictionary"),
+            QVariantMap{{"type", 5}, {"subtype", QStringLiteral("6")}, {"identifier", 1}},
+            QVariantMap{{"type", 5}, {"subtype", 6}, {"identifier", kept->identifier()}}});
+        ASSERT_FALSE(b.deleteClient(gone, false));
+    });
+    TWMasterController &list = master(*document);
+    ASSERT_EQ(list.selectedMasterItems().size(), 1);
+    EXPECT_EQ(list.selectedMasterItem()->item()->identifier(), kept->identifier());
+    EXPECT_EQ(document->detailType(), int(TWDetailClients));
+
+    // Nothing left of the stored selection: the first account.
+    document->business()->setSelectedMasterItemSettings(
+        QVariantList{QVariantMap{{"type", 5}, {"subtype", 7}, {"identifier", 999}}});
+    list.update();
+    ASSERT_TRUE(list.selectedMasterItem());
+    EXPECT_EQ(list.selectedMasterItem()->item()->identifier(), first->identifier());
+    EXPECT_EQ(document->detailType(), int(TWDetailTransactionsAccounts));
+    // And the selection is recorded for the next opening.
+    const QVariantList stored = *document->business()->selectedMasterItemSettings();
+    ASSERT_EQ(stored.size(), 1);
+    EXPECT_EQ(stored.first().toMap().value("identifier").toInt(), first->identifier());
+}
+
+TEST_F(SourceListTest, TheSelectionRule)
+{
+    TWAccountPtr account;
+    TWClientPtr client;
+    TWReportPtr one;
+    TWReportPtr two;
+    auto document = windowDocument([&](TWBusiness &b) {
+        account = addAccount(b, QStringLiteral("Bank"));
+        client = addClient(b, QStringLiteral("Client"));
+        one = TWReport::reportWithIdentifier(b.nextReportIdentifier(), QStringLiteral("One"), 0, 0,
+                                             TWReportType(0), TWReportDateType(0), {}, {}, false,
+                                             TWReportDateType(0), {}, {}, false);
+        ASSERT_FALSE(b.addReport(one, false));
+        two = TWReport::reportWithIdentifier(b.nextReportIdentifier(), QStringLiteral("Two"), 0, 0,
+                                             TWReportType(0), TWReportDateType(0), {}, {}, false,
+                                             TWReportDateType(0), {}, {}, false);
+        ASSERT_FALSE(b.addReport(two, false));
+    });
+    TWMasterController &list = master(*document);
+    const QList<TWMasterItem *> &flat = list.model()->flatNodes();
+    const auto nodeAt = [&flat](int row) -> const TWMasterItem * { return flat.value(row); };
+    const int accountRow = flatRow(*document, list.masterItemWithType(5, 5, account->identifier()));
+    const int clientRow = flatRow(*document, list.masterItemWithType(5, 6, client->identifier()));
+    const int oneRow = flatRow(*document, list.masterItemWithType(5, 8, one->identifier()));
+    const int twoRow = flatRow(*document, list.masterItemWithType(5, 8, two->identifier()));
+    const int header = flatRow(*document, list.masterItemAtIndex(3));
+    const int units = flatRow(*document, list.masterItemWithType(TWMasterItemUnits, 0, 0));
+
+    // A header alone: the old selection stays.
+    EXPECT_EQ(twMasterSelection({accountRow}, {header}, nodeAt), QList<int>{accountRow});
+    // Adding a client to an account: the account alone.
+    EXPECT_EQ(twMasterSelection({accountRow}, {accountRow, clientRow}, nodeAt), QList<int>{accountRow});
+    // Adding a second report: nothing changes.
+    EXPECT_EQ(twMasterSelection({oneRow}, {oneRow, twoRow}, nodeAt), QList<int>{oneRow});
+    // A plain click elsewhere moves the selection; manage entries go alone.
+    EXPECT_EQ(twMasterSelection({accountRow}, {units}, nodeAt), QList<int>{units});
+    EXPECT_EQ(twMasterSelection({units}, {units, accountRow}, nodeAt), QList<int>{units});
+
+    // Through the selection model, as the outline's clicks come.
+    list.selectMasterItems({list.masterItemWithType(5, 5, account->identifier())});
+    list.outlineView()->selectionModel()->select(
+        list.model()->indexOf(list.masterItemWithType(5, 6, client->identifier()).get()),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    ASSERT_EQ(list.selectedMasterItems().size(), 1);
+    EXPECT_EQ(list.selectedMasterItem()->item()->identifier(), account->identifier());
+    list.outlineView()->selectionModel()->select(list.model()->indexOf(list.masterItemAtIndex(0).get()),
+                                                 QItemSelectionModel::ClearAndSelect |
+                                                     QItemSelectionModel::Rows);
+    EXPECT_EQ(list.selectedMasterItem()->item()->identifier(), account->identifier());
+    list.outlineView()->selectionModel()->select(
+        list.model()->indexOf(list.masterItemWithType(5, 6, client->identifier()).get()),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    EXPECT_EQ(document->detailType(), int(TWDetailClients));
+}
+
+TEST_F(SourceListTest, ContextMenus)
+{
+    TWAccountPtr a;
+    TWAccountPtr b2;
+    auto document = windowDocument([&](TWBusiness &b) {
+        a = addAccount(b, QStringLiteral("A"));
+        b2 = addAccount(b, QStringLiteral("B"));
+    });
+    TWMasterController &list = master(*document);
+    TWOutlineView *outline = list.outlineView();
+    const auto pointOf = [&](const TWMasterItemPtr &node) {
+        return outline->visualRect(list.model()->indexOf(node.get())).center();
+    };
+    const QStringList always{"doNewAccountContext", "doNewFilterContext", "doNewClientContext",
+                             "doNewMerchantContext", "doNewReportContext", "newGroup", "sortBy"};
+
+    QMenu *menu = list.contextMenu(pointOf(list.masterItemAtIndex(0)));
+    EXPECT_EQ(actionNames(menu), always);
+
+    list.selectMasterItems({list.masterItemWithType(5, 5, a->identifier()),
+                            list.masterItemWithType(5, 5, b2->identifier())});
+    menu = list.contextMenu(pointOf(list.masterItemWithType(5, 5, a->identifier())));
+    QStringList names = actionNames(menu);
+    EXPECT_TRUE(names.contains("doDeleteContext"));
+    EXPECT_FALSE(names.contains("doShowInspectorContext"));
+    EXPECT_EQ(list.contextRows().size(), 2);
+
+    // One record outside the selection: its own row, with the inspector.
+    list.selectMasterItems({list.masterItemWithType(5, 5, a->identifier())});
+    menu = list.contextMenu(pointOf(list.masterItemWithType(5, 5, b2->identifier())));
+    names = actionNames(menu);
+    EXPECT_TRUE(names.contains("doShowInspectorContext"));
+    EXPECT_TRUE(names.contains("doDeleteContext"));
+    ASSERT_EQ(list.contextMasterItems().size(), 1);
+    EXPECT_EQ(list.contextMasterItems().first()->item()->identifier(), b2->identifier());
+
+    // Below the last row: no rows, only the new-record items and the sort menu.
+    outline->collapseAll();
+    const int below = outline->visualRect(list.model()->indexOf(list.masterItemAtIndex(6).get())).bottom() + 6;
+    ASSERT_LT(below, outline->viewport()->height());
+    menu = list.contextMenu(QPoint(5, below));
+    EXPECT_TRUE(list.contextRows().isEmpty());
+    EXPECT_EQ(actionNames(menu), always);
+}
+
+TEST_F(SourceListTest, DeletingAfterConfirmation)
+{
+    TWGroupPtr group;
+    TWClientPtr one;
+    TWClientPtr two;
+    TWClientPtr inGroup;
+    TWGroupPtr reports;
+    auto document = windowDocument([&](TWBusiness &b) {
+        one = addClient(b, QStringLiteral("One"));
+        two = addClient(b, QStringLiteral("Two"));
+        group = addGroup(b, TWItemTypeClientGroup, QStringLiteral("Group"), 0, true);
+        inGroup = addClient(b, QStringLiteral("Inner"), group->identifier());
+        reports = addGroup(b, TWItemTypeReportGroup, QStringLiteral("Reports"));
+        auto report = TWReport::reportWithIdentifier(b.nextReportIdentifier(), QStringLiteral("R"),
+                                                     reports->identifier(), 0, TWReportType(0),
+                                                     TWReportDateType(0), {}, {}, false,
+                                                     TWReportDateType(0), {}, {}, false);
+        ASSERT_FALSE(b.addReport(report, false));
+    });
+    TWMasterController &list = master(*document);
+    TWBusiness &b = *document->business();
+
+    // Two clients: the plural question; cancelling keeps both.
+    list.selectMasterItems({list.masterItemWithType(5, 6, one->identifier()),
+                            list.masterItemWithType(5, 6, two->identifier())});
+    list.deleteMaster(false);
+    auto *alert = document->windowForSheet()->findChild<QMessageBox *>("deleteMasterAlert");
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->text(), TWLocalized("deleteItemsMessage"));
+    answerDelete(*document, false);
+    EXPECT_TRUE(b.clientWithIdentifier(one->identifier()));
+    list.deleteMaster(false);
+    answerDelete(*document, true);
+    EXPECT_FALSE(b.clientWithIdentifier(one->identifier()));
+    EXPECT_FALSE(b.clientWithIdentifier(two->identifier()));
+    EXPECT_FALSE(list.masterItemWithType(5, 6, one->identifier()));
+    EXPECT_TRUE(document->isDocumentEdited());
+
+    // A group with one of its clients: the group (and the client) once.
+    list.selectMasterItems({list.masterItemWithType(5, 2, group->identifier()),
+                            list.masterItemWithType(5, 6, inGroup->identifier())});
+    list.deleteMaster(false);
+    answerDelete(*document, true);
+    EXPECT_FALSE(b.groupWithIdentifier(group->identifier()));
+    EXPECT_FALSE(b.clientWithIdentifier(inGroup->identifier()));
+    EXPECT_TRUE(prompts.errors.isEmpty());
+
+    // A report group goes with its reports.
+    list.selectMasterItems({list.masterItemWithType(5, 4, reports->identifier())});
+    list.deleteMaster(false);
+    EXPECT_EQ(document->windowForSheet()->findChild<QMessageBox *>("deleteMasterAlert")->text(),
+              TWLocalized("deleteGroupMessage"));
+    answerDelete(*document, true);
+    EXPECT_FALSE(b.groupWithIdentifier(reports->identifier()));
+    EXPECT_TRUE(b.reports().isEmpty() ||
+                std::none_of(b.reports().begin(), b.reports().end(), [&](const TWReportPtr &r) {
+                    return r->parentIdentifier() == reports->identifier();
+                }));
+
+    // Headers and manage entries are never deleted.
+    list.selectMasterItems({list.masterItemWithType(TWMasterItemUnits, 0, 0)});
+    list.deleteMaster(false);
+    EXPECT_FALSE(document->windowForSheet()->findChild<QMessageBox *>("deleteMasterAlert"));
+}
+
+// A closed transaction anywhere in the chosen records refuses the whole
+// delete: nothing is deleted, not even what comes before it.
+TEST_F(SourceListTest, AClosedTransactionRefusesTheWholeDelete)
+{
+    TWAccountPtr first;
+    TWGroupPtr group;
+    TWAccountPtr locked;
+    auto document = windowDocument([&](TWBusiness &b) {
+        first = addAccount(b, QStringLiteral("A first"));
+        group = addGroup(b, TWItemTypeAccountGroup, QStringLiteral("B group"), 0, true);
+        const TWGroupPtr inner =
+            addGroup(b, TWItemTypeAccountGroup, QStringLiteral("Inner"), group->identifier(), true);
+        locked = addAccount(b, QStringLiteral("Locked"), inner->identifier());
+        const TWAccountPtr other = addAccount(b, QStringLiteral("Z other"));
+        addTransaction(b, locked, other, 500, 2);
+    });
+    TWMasterController &list = master(*document);
+    TWBusiness &b = *document->business();
+    list.selectMasterItems({list.masterItemWithType(5, 5, first->identifier()),
+                            list.masterItemWithType(5, 1, group->identifier())});
+    ASSERT_EQ(list.selectedMasterItems().size(), 2);
+    list.deleteMaster(false);
+    answerDelete(*document, true);
+    EXPECT_EQ(prompts.messages, QStringList{TWLocalized("deleteClosedTransaction")});
+    EXPECT_TRUE(b.accountWithIdentifier(first->identifier()));
+    EXPECT_TRUE(b.groupWithIdentifier(group->identifier()));
+    EXPECT_TRUE(b.accountWithIdentifier(locked->identifier()));
+    EXPECT_TRUE(list.masterItemWithType(5, 5, first->identifier()));
+}
+
+// A store error midway stops; what went before stays deleted and the list
+// shows exactly what the store holds.
+TEST_F(SourceListTest, AStoreErrorMidwayLeavesTheListEqualToTheStore)
+{
+    TWGroupPtr empty;
+    TWAccountPtr account;
+    auto document = windowDocument([&](TWBusiness &b) {
+        empty = addGroup(b, TWItemTypeAccountGroup, QStringLiteral("AAA Empty"));
+        account = addAccount(b, QStringLiteral("ZZZ Account"));
+    });
+    TWMasterController &list = master(*document);
+    TWBusiness &b = *document->business();
+    list.selectMasterItems({list.masterItemWithType(5, 1, empty->identifier()),
+                            list.masterItemWithType(5, 5, account->identifier())});
+    ASSERT_EQ(list.selectedMasterItems().size(), 2);
+    list.deleteMaster(false);
+    {
+        TWDenyGuard deny(b, SQLITE_DELETE, "accounts");
+        answerDelete(*document, true);
+    }
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_FALSE(b.groupWithIdentifier(empty->identifier()));
+    EXPECT_TRUE(b.accountWithIdentifier(account->identifier()));
+    EXPECT_FALSE(list.masterItemWithType(5, 1, empty->identifier()));
+    EXPECT_TRUE(list.masterItemWithType(5, 5, account->identifier()));
+    // Every account of the store has its row, and no row lacks its account.
+    int rows = 0;
+    for (const TWMasterItem *node : list.model()->flatNodes())
+        if (node->itemType() == TWItemTypeAccount) {
+            ++rows;
+            EXPECT_TRUE(b.accountWithIdentifier(node->item()->identifier()));
+        }
+    EXPECT_EQ(rows, b.accounts().size());
+}
+
+} // namespace
