@@ -738,9 +738,3 @@ QString TWImportTransactions::attachmentPath(const QString &folder, const QStrin
     const QFileInfo info(resolved);
     return info.isFile() ? resolved : QString();
 }
-
-QList<bool> TWImportDuplicateTransactions(const TWBusiness &business,
-                                          const TWTransactionList &transactions)
-{
-    return business.matchTransactions(transactions);
-}

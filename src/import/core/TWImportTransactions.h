@@ -67,9 +67,3 @@ private:
     TWBusiness *m_business;
     TWTransactionList m_transactions;
 };
-
-// Which of the transactions a stored transaction already matches (same total,
-// accounts, day and unit); one answer per transaction, computed for the whole
-// file at once. The selection sheet leaves those unticked.
-QList<bool> TWImportDuplicateTransactions(const TWBusiness &business,
-                                          const TWTransactionList &transactions);
