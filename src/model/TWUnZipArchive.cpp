@@ -5,9 +5,87 @@
 
 #include <minizip/unzip.h>
 
+#include <cstring>
+
+// The bytes of an archive opened from memory and minizip's reading position.
+struct TWUnZipMemoryStream {
+    QByteArray data;
+    qint64 position = 0;
+};
+
 namespace {
 
+using MemoryCursor = TWUnZipMemoryStream;
+
 constexpr int kPieceSize = 64 * 1024;
+
+
+voidpf ZCALLBACK memoryOpen(voidpf opaque, const void *, int mode)
+{
+    // Reading only: an archive in memory is never written.
+    if ((mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) != ZLIB_FILEFUNC_MODE_READ)
+        return nullptr;
+    return opaque;
+}
+
+uLong ZCALLBACK memoryRead(voidpf, voidpf stream, void *buffer, uLong size)
+{
+    auto *cursor = static_cast<MemoryCursor *>(stream);
+    const qint64 available = cursor->data.size() - cursor->position;
+    const qint64 count = std::clamp<qint64>(available, 0, qint64(size));
+    if (count > 0)
+        std::memcpy(buffer, cursor->data.constData() + cursor->position, size_t(count));
+    cursor->position += count;
+    return uLong(count);
+}
+
+uLong ZCALLBACK memoryWrite(voidpf, voidpf, const void *, uLong)
+{
+    return 0;
+}
+
+ZPOS64_T ZCALLBACK memoryTell(voidpf, voidpf stream)
+{
+    return ZPOS64_T(static_cast<MemoryCursor *>(stream)->position);
+}
+
+long ZCALLBACK memorySeek(voidpf, voidpf stream, ZPOS64_T offset, int origin)
+{
+    auto *cursor = static_cast<MemoryCursor *>(stream);
+    const qint64 size = cursor->data.size();
+    qint64 base = 0;
+    switch (origin) {
+    case ZLIB_FILEFUNC_SEEK_SET:
+        base = 0;
+        break;
+    case ZLIB_FILEFUNC_SEEK_CUR:
+        base = cursor->position;
+        break;
+    case ZLIB_FILEFUNC_SEEK_END:
+        base = size;
+        break;
+    default:
+        return -1;
+    }
+    // Offsets come from the archive's own (untrusted) fields.
+    if (offset > ZPOS64_T(size))
+        return -1;
+    const qint64 target = base + qint64(offset);
+    if (target < 0 || target > size)
+        return -1;
+    cursor->position = target;
+    return 0;
+}
+
+int ZCALLBACK memoryClose(voidpf, voidpf)
+{
+    return 0;
+}
+
+int ZCALLBACK memoryError(voidpf, voidpf)
+{
+    return 0;
+}
 
 } // namespace
 
@@ -34,12 +112,42 @@ bool TWUnZipArchive::fail(TWZipErrorCode code, const QString &subject)
 bool TWUnZipArchive::openZipFile(const QString &path)
 {
     close();
+    return openWith(path, nullptr);
+}
+
+bool TWUnZipArchive::openZipData(const QByteArray &data)
+{
+    close();
+    m_memory = std::make_unique<TWUnZipMemoryStream>();
+    m_memory->data = data;
+    if (openWith(QStringLiteral("<memory>"), m_memory.get()))
+        return true;
+    m_memory.reset();
+    return false;
+}
+
+bool TWUnZipArchive::openWith(const QString &path, void *memory)
+{
     m_error.reset();
     m_endOfFile = false;
     m_entriesRead = 0;
     m_bytesRead = 0;
     m_path = path;
-    unzFile file = unzOpen64(QFile::encodeName(path).constData());
+    unzFile file = nullptr;
+    if (memory) {
+        zlib_filefunc64_def functions{};
+        functions.zopen64_file = memoryOpen;
+        functions.zread_file = memoryRead;
+        functions.zwrite_file = memoryWrite;
+        functions.ztell64_file = memoryTell;
+        functions.zseek64_file = memorySeek;
+        functions.zclose_file = memoryClose;
+        functions.zerror_file = memoryError;
+        functions.opaque = memory;
+        file = unzOpen2_64("<memory>", &functions);
+    } else {
+        file = unzOpen64(QFile::encodeName(path).constData());
+    }
     if (!file)
         return fail(TWZipErrorCannotOpen, path);
     unz_global_info64 info{};
@@ -64,6 +172,7 @@ bool TWUnZipArchive::close()
         return false;
     const int result = unzClose(static_cast<unzFile>(m_file));
     m_file = nullptr;
+    m_memory.reset();
     return result == UNZ_OK;
 }
 

@@ -21,6 +21,8 @@ struct TWUnZipLimits {
     qint64 maximumTotalSize = 512LL * 1024 * 1024; // inflated bytes of all entries read
 };
 
+struct TWUnZipMemoryStream;
+
 class TWUnZipArchive
 {
 public:
@@ -35,6 +37,10 @@ public:
     // Opens the archive and positions it on its first entry (closing one that
     // was open); false when it cannot be opened or holds too many entries.
     bool openZipFile(const QString &path);
+    // The same over bytes already in memory (a layout package read whole);
+    // the reader keeps its own reference to them while the archive is open.
+    // Errors name the archive "<memory>".
+    bool openZipData(const QByteArray &data);
 
     // Reads the current entry whole into memory and moves to the next entry.
     // False at the end of the archive (error() empty) and on every failure
@@ -66,8 +72,11 @@ private:
     using Sink = std::function<bool(const char *bytes, qsizetype length)>;
     bool readEntry(const Sink &sink, QString *name);
     bool fail(TWZipErrorCode code, const QString &subject);
+    bool openWith(const QString &path, void *fileFunctions);
 
     void *m_file = nullptr; // the minizip reading handle
+    // What openZipData reads from: the bytes and the reading position.
+    std::unique_ptr<TWUnZipMemoryStream> m_memory;
     QString m_path;
     bool m_endOfFile = false;
     qint64 m_entriesRead = 0;

@@ -94,7 +94,9 @@ TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
     auto business = twNewBusiness(QStringLiteral("EUR"));
     ASSERT_TRUE(business);
     TWBusiness &b = *business;
-    const QVariantMap sendInvoice{{QStringLiteral("layout"), QStringLiteral("Classic")}};
+    const QVariantMap sendInvoice{{QStringLiteral("layout"), QStringLiteral("Classic")},
+                                  {QStringLiteral("totalDueLabel"), QStringLiteral("Owing")},
+                                  {QStringLiteral("displayBits"), unsignedNumber(0x7FFFu)}};
     b.setSortBy(0);
     b.setMasterExpanded(0x15);
     b.setLastUnit(b.unitWithCode(QStringLiteral("CAD")));
@@ -121,7 +123,8 @@ TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
     b.setTransactionRangeType(-3);
     b.setTransactionRangeFromDate(twLocal(2024, 2, 1));
     b.setTransactionRangeToDate(twLocal(2024, 2, 29, 23, 59, 59));
-    b.setSendInvoiceData({{105, std::make_shared<TWSendInvoiceData>(sendInvoice)}});
+    const TWSendInvoiceDataPtr record = TWSendInvoiceData::sendInvoiceDataWithSettings(sendInvoice, b);
+    b.setSendInvoiceData({{105, record}});
     b.setImportTransactionsSettings(
         {{QStringLiteral("Bank"), QVariantMap{{QStringLiteral("type"), unsignedNumber(2)},
                                               {QStringLiteral("account"), 101}}}});
@@ -149,7 +152,9 @@ TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
     EXPECT_EQ(o.lastUnit(), o.unitWithCode(QStringLiteral("CAD")));
     EXPECT_EQ(o.lastMileageUnit(), o.unitWithCode(QStringLiteral("KM")));
     ASSERT_TRUE(o.sendInvoiceData().value(105));
-    EXPECT_EQ(o.sendInvoiceData().value(105)->settings(), sendInvoice);
+    EXPECT_EQ(o.sendInvoiceData().value(105)->settings(), record->settings());
+    EXPECT_EQ(o.sendInvoiceData().value(105)->totalDueLabel(), QStringLiteral("Owing"));
+    EXPECT_EQ(o.sendInvoiceData().value(105)->displayBits(), 0x7FFFu);
 }
 
 TEST(Settings, StoredValuesAreReadWithTheWidthAndTypeOfTheirField)
@@ -181,7 +186,7 @@ TEST(Settings, StoredValuesAreReadWithTheWidthAndTypeOfTheirField)
     settings[QStringLiteral("importTasksSettings")] = QStringLiteral("tasks");
     // Send-invoice entries stand under client identifiers.
     settings[QStringLiteral("sendInvoiceDataByClient")] = QVariantMap{
-        {QStringLiteral("105"), QVariantMap{{QStringLiteral("subject"), QStringLiteral("Hi")}}},
+        {QStringLiteral("105"), QVariantMap{{QStringLiteral("totalDueLabel"), QStringLiteral("Hi")}}},
         {QStringLiteral("client"), QVariantMap{{QStringLiteral("subject"), QStringLiteral("x")}}},
         {QStringLiteral("106"), QStringLiteral("not a dictionary")}};
     ASSERT_FALSE(TWPropertyList::writeFile(settings, settingsPath));
@@ -203,9 +208,12 @@ TEST(Settings, StoredValuesAreReadWithTheWidthAndTypeOfTheirField)
     EXPECT_TRUE(o.exportTasksSettings()->settings().isEmpty());
     EXPECT_TRUE(o.importTasksSettings().isEmpty());
     EXPECT_EQ(o.sendInvoiceData().keys(), QList<qint32>{105});
-    EXPECT_EQ(o.settings().value(QStringLiteral("sendInvoiceDataByClient")),
-              QVariant(QVariantMap{{QStringLiteral("105"), QVariantMap{{QStringLiteral("subject"),
-                                                                        QStringLiteral("Hi")}}}}));
+    const QVariantMap byClient =
+        o.settings().value(QStringLiteral("sendInvoiceDataByClient")).toMap();
+    EXPECT_EQ(byClient.keys(), QStringList{QStringLiteral("105")});
+    const QVariantMap entry = byClient.value(QStringLiteral("105")).toMap();
+    EXPECT_EQ(entry.size(), 32);
+    EXPECT_EQ(entry.value(QStringLiteral("totalDueLabel")), QStringLiteral("Hi"));
 }
 
 TEST(Settings, SortModeRenumbersEveryKindAtomically)
