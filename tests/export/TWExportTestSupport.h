@@ -15,6 +15,13 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <ostream>
+
+// Texts in failure messages as text.
+inline void PrintTo(const QString &text, std::ostream *os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 constexpr qint32 kChecking = 100;
 constexpr qint32 kSavings = 101;
@@ -170,7 +177,22 @@ public:
     }
     QPdfDocument &document() { return m_document; }
     int pageCount() const { return m_document.pageCount(); }
-    QString text(int page) { return m_document.getAllText(page).text(); }
+    // The page's text without white space (the text layer breaks lines
+    // between glyphs).
+    QString text(int page)
+    {
+        QString text = m_document.getAllText(page).text();
+        text.removeIf([](QChar c) { return c.isSpace(); });
+        return text;
+    }
+    // Keeps the bytes (for a look with pdftoppm) when TW_KEEP_PDF names a file.
+    static void keep(const QByteArray &bytes)
+    {
+        const QString path = qEnvironmentVariable("TW_KEEP_PDF");
+        QFile file(path);
+        if (!path.isEmpty() && file.open(QIODevice::WriteOnly))
+            file.write(bytes);
+    }
 
 private:
     QTemporaryDir m_dir;
