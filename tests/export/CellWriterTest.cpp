@@ -205,6 +205,23 @@ TEST(PdfWriterTest, LongTableBreaksAtTheBoundsAndRepeatsItsHeader)
     EXPECT_TRUE(document.text(document.pageCount() - 1).contains(QLatin1String("Payee149")));
 }
 
+TEST(PdfWriterTest, RowsAreAsTallAsTheirTallestCell)
+{
+    // A text of two lines in the second column makes its row two lines
+    // high: the same rows need about twice the pages.
+    const auto pages = [](const QString &second) {
+        TWCellList cells{tableCell("A", 0, 0, true), tableCell("B", 0, 1, true)};
+        for (quint32 r = 1; r <= 120; ++r) {
+            cells.append(tableCell(QStringLiteral("row %1").arg(r), r, 0, false));
+            cells.append(tableCell(second, r, 1, false));
+        }
+        return TWPdfReadBack(TWSerializerPDF::serializerWithCells(cells)->data()).pageCount();
+    };
+    const int single = pages(QStringLiteral("one"));
+    const int twoLines = pages(QStringLiteral("one\ntwo"));
+    EXPECT_GE(twoLines, 2 * single - 1);
+}
+
 TEST(PdfWriterTest, WideTablesAndPrintSettingsSizeThePage)
 {
     // A header wider than letter paper: a page of landscape proportions.

@@ -307,20 +307,37 @@ QByteArray Drawing::run()
         return QByteArray();
     m_painter.setPen(Qt::black);
 
+    const auto cellHeight = [this](const TWCell &cell) {
+        if (cell.type() == TWCellTypeGraph)
+            return TWSerializerPDF::graphLineHeight;
+        if (cell.value().isNull())
+            return 0.0;
+        return m_measure.size(m_measure.cellFont(cell.style()), cell.value(), kUnlimited).height();
+    };
+    // A row is as tall as its tallest cell, so that a text of several lines
+    // stays inside its row; every cell is drawn from the row's top.
+    const auto rowHeightFrom = [&](qsizetype first) {
+        double height = 0;
+        for (qsizetype j = first; j < m_cells.size() && m_cells.at(j).row() == m_cells.at(first).row();
+             ++j)
+            height = std::max(height, cellHeight(m_cells.at(j)));
+        return height;
+    };
+
     // Signed: "no row yet" is -1, and a lower row than the last makes no gap.
     qint64 lastRow = -1;
+    double lineHeight = 0;
     for (qsizetype index = 0; index < m_cells.size(); ++index) {
         const TWCell &cell = m_cells.at(index);
         const bool graph = cell.type() == TWCellTypeGraph;
         const QFont font = graph ? QFont() : m_measure.cellFont(cell.style());
-        const double lineHeight =
-            graph ? TWSerializerPDF::graphLineHeight
-                  : (cell.value().isNull() ? 0 : m_measure.size(font, cell.value(), kUnlimited).height());
         const qint64 row = cell.row();
         if (m_pageNumber == 1) {
+            lineHeight = rowHeightFrom(index);
             newPage();
             m_offset.ry() -= lineHeight;
         } else if (row != lastRow) {
+            lineHeight = rowHeightFrom(index);
             for (qint64 r = lastRow + 1; r < row; ++r)
                 m_offset.ry() -= 5;
             if (!cell.table() && m_table)
