@@ -3,6 +3,7 @@
 // items inside the interval; and golden CSV and HTML files of the seeded
 // ledger written through them.
 
+#include "TWExportPrint.h"
 #include "TWExportTestSupport.h"
 #include "TWExportTransactions.h"
 #include "TWExportWork.h"
@@ -277,4 +278,28 @@ TEST(ExportTablesTest, TasksWithTimeItemsInsideTheInterval)
     const auto none = TWExportExpensesSettings::exportExpensesSettingsWithFileType(
         0, 0, QDateTime(), QDateTime(), {}, {});
     EXPECT_TRUE(TWExportExpenses::exportExpensesWithExpenses({}, false, none, &b)->cells().isEmpty());
+}
+
+TEST(PdfWriterTest, RegisterPrintsOnThePrintersPaper)
+{
+    auto business = twSeededBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWAccountPtr checking = b.accountWithIdentifier(kChecking);
+    TWTransactionList rows = b.transactionsForAccount(*checking);
+    b.updateBalance(rows);
+    const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(36, 36, 36, 36),
+                         QPageLayout::Point);
+    const QByteArray pdf =
+        TWExportPrint::registerPDF(&b, rows, fields(b, {-3, -5, -12, -13}), {}, a4);
+    TWPdfReadBack document(pdf);
+    ASSERT_EQ(document.pageCount(), 1);
+    EXPECT_NEAR(document.document().pagePointSize(0).width(), 595, 1);
+    EXPECT_NEAR(document.document().pagePointSize(0).height(), 842, 1);
+    const QString text = document.text(0);
+    EXPECT_TRUE(text.contains(QLatin1String("Payee"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QLatin1String("Landlord")));
+    EXPECT_TRUE(text.contains(QLatin1String("922.50")));
+    // The document's own export choices are left alone.
+    EXPECT_EQ(b.exportTransactionsSettings()->fileType(), 0u);
 }
