@@ -320,3 +320,34 @@ TEST(ExportFileTest, WritesAtomicallyAndNeverOverAFolder)
     ASSERT_TRUE(error);
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("folder.csv/keep.txt"))));
 }
+
+TEST(PdfWriterTest, StylesAlignmentsAndGraphsAreDrawn)
+{
+    TWCellList cells{text("Styles", 0, 0, TWCellStyleLarge | TWCellStyleBold),
+                     text("bold", 1, 0, TWCellStyleBold), text("italic", 1, 1, TWCellStyleItalic),
+                     text("underlined", 1, 2, TWCellStyleUnderline),
+                     text("double", 1, 3, TWCellStyleDoubleUnderline),
+                     text("small", 1, 4, TWCellStyleSmall),
+                     text("centred", 2, 0, 0, TWCellJustifyCenter),
+                     text("right", 3, 0, 0, TWCellJustifyRight), graph(QSize(1144, 660), 4)};
+    const QByteArray pdf = TWSerializerPDF::serializerWithCells(cells)->data();
+    TWPdfReadBack::keep(pdf);
+    TWPdfReadBack document(pdf);
+    ASSERT_EQ(document.pageCount(), 1);
+    const QString text = document.text(0);
+    for (const char *word : {"bold", "italic", "underlined", "double", "small", "centred", "right"})
+        EXPECT_TRUE(text.contains(QLatin1String(word))) << word;
+    // The right-aligned text stands at the bounds' right edge (less 3 points).
+    // Its place in the text layer, which breaks lines between glyphs.
+    const QString raw = document.document().getAllText(0).text();
+    qsizetype wanted = text.indexOf(QLatin1String("right")), at = 0;
+    for (qsizetype seen = 0; at < raw.size(); ++at) {
+        if (raw.at(at).isSpace())
+            continue;
+        if (seen++ == wanted)
+            break;
+    }
+    const QPdfSelection right = document.document().getSelectionAtIndex(0, int(at), 9);
+    EXPECT_GT(right.boundingRectangle().left(), 540);
+    EXPECT_LE(right.boundingRectangle().right(), 592 - 3 + 1);
+}
