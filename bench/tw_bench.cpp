@@ -1,6 +1,7 @@
 // Generates a large business through the store and times what a user waits
-// for: opening, saving, a register, balances, statement totals, owing, a
-// month of repeats, adding transactions and deleting a client with its work.
+// for: opening, saving, a register, balances, statement totals, owing,
+// exports, a month of repeats, adding transactions and deleting a client with
+// its work.
 //
 //   tw-bench generate --transactions N --out PATH
 //   tw-bench run [--transactions N]
@@ -10,9 +11,13 @@
 
 #include "TWBusiness.h"
 #include "TWClock.h"
+#include "TWExportTransactions.h"
 #include "TWNotificationCenter.h"
+#include "TWSerializerCSV.h"
+#include "TWSerializerHTML.h"
+#include "TWSerializerPDF.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -204,6 +209,35 @@ bool runPhases(int transactions, Phases &phases)
     if (!ok)
         return false;
 
+    // Exports: the table and the writer over every transaction (a tenth of
+    // them for PDF, which lays out pages).
+    const TWTransactionList everything = b.allTransactions();
+    const auto exportSettings = TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(b);
+    const auto exportData = [&](const TWTransactionList &rows, bool totals, auto writer) {
+        auto table = TWExportTransactions::exportTransactionsWithTransactions(
+            rows, totals, totals, exportSettings, {}, &b);
+        return !writer(table->cells()).isEmpty();
+    };
+    phases.emplace_back(QStringLiteral("export csv"), median(1, [&] {
+                            return exportData(everything, false, [](const TWCellList &cells) {
+                                return TWSerializerCSV::serializerWithCells(cells)->data();
+                            });
+                        }, &ok));
+    phases.emplace_back(QStringLiteral("export html"), median(1, [&] {
+                            return exportData(everything, true, [](const TWCellList &cells) {
+                                return TWSerializerHTML::serializerWithCells(cells)->data();
+                            });
+                        }, &ok));
+    phases.emplace_back(QStringLiteral("export pdf (a tenth)"), median(1, [&] {
+                            return exportData(everything.mid(0, everything.size() / 10), true,
+                                              [](const TWCellList &cells) {
+                                                  return TWSerializerPDF::serializerWithCells(cells)
+                                                      ->data();
+                                              });
+                        }, &ok));
+    if (!ok)
+        return false;
+
     // A month later: each schedule makes its next entry.
     const QDateTime later = TWClock::now().addMonths(1);
     TWClock::setNowProvider([later] { return later; });
@@ -257,7 +291,10 @@ int usage()
 
 int main(int argc, char **argv)
 {
-    QCoreApplication application(argc, argv);
+    // The PDF export measures fonts: a GUI application, off screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     const QStringList arguments = application.arguments();
     if (arguments.size() < 2)
         return usage();
