@@ -117,6 +117,9 @@ private:
     QHash<qint32, TWImportNames<TWFieldListItem>> m_listItems;
     QHash<qint32, TWImportNames<TWFieldTagItem>> m_tagItems;
     QHash<QString, TWDateReader> m_dateReaders;
+    // Pattern and text -> the date read: a file repeats few days, and reading
+    // one into a local moment is costly.
+    QHash<std::pair<QString, QString>, QDateTime> m_dates;
     TWNewTransactionDefaults m_defaults;
     TWAccountDefaults m_accountDefaults;
     TWUnitConverter m_convert;
@@ -250,10 +253,16 @@ QDateTime Processor::readDate(const TWImportTransactionField &line, const QStrin
     QString pattern = line.format();
     if (pattern.isNull())
         pattern = withTime ? m_formatter.shortDateTimeFormat() : m_formatter.shortDateFormat();
+    std::pair<QString, QString> key{pattern, value};
+    const auto known = m_dates.constFind(key);
+    if (known != m_dates.constEnd())
+        return *known;
     auto reader = m_dateReaders.find(pattern);
     if (reader == m_dateReaders.end())
         reader = m_dateReaders.insert(pattern, TWDateReader(pattern, m_formatter.locale()));
-    return reader->read(value);
+    const QDateTime date = reader->read(value);
+    m_dates.insert(std::move(key), date);
+    return date;
 }
 
 void Processor::join(QString &text, const QString &value, const QString &separator)

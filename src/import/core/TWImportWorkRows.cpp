@@ -12,10 +12,16 @@ QDateTime TWImportWorkRows::date(const TWImportWorkField &line, const QString &v
     QString pattern = line.format();
     if (pattern.isNull())
         pattern = withTime ? formatter.shortDateTimeFormat() : formatter.shortDateFormat();
+    std::pair<QString, QString> key{pattern, value};
+    const auto known = m_dates.constFind(key);
+    if (known != m_dates.constEnd())
+        return *known;
     auto reader = m_readers.find(pattern);
     if (reader == m_readers.end())
         reader = m_readers.insert(pattern, TWDateReader(pattern, formatter.locale()));
-    return reader->read(value);
+    const QDateTime date = reader->read(value);
+    m_dates.insert(std::move(key), date);
+    return date;
 }
 
 qint64 TWImportWorkRows::amount(const QString &value, const TWProjectPtr &project) const

@@ -39,4 +39,6 @@ public:
 private:
     const TWBusiness &m_business;
     QHash<QString, TWDateReader> m_readers;
+    // Pattern and text -> the date read (a file repeats few days).
+    QHash<std::pair<QString, QString>, QDateTime> m_dates;
 };
