@@ -5,7 +5,8 @@
 
 #include <QDir>
 
-namespace {
+namespace
+{
 
 class ImportMappingTest : public ::testing::Test
 {
@@ -28,7 +29,7 @@ protected:
     {
         const TWImportTransactionFieldPtr made = line(name);
         return made->type() == TWImportFieldTypeField && made->field() ? made->field()->identifier()
-                                                                        : 0;
+                                                                       : 0;
     }
 
     std::unique_ptr<TWBusiness> business;
@@ -41,13 +42,27 @@ TEST_F(ImportMappingTest, GuessesTheParsersColumnsAndCommonHeaders)
     const QString shortDate = TWFormatter::formatter().shortDateFormat();
     // The QIF reader's columns.
     const QList<std::pair<const char *, qint32>> expected{
-        {"Cleared", -2},  {"Date", -3},      {"Payee", -5},      {"Memo", -6},
-        {"Account 1", -7}, {"Account 2", -8}, {"Amount", -12},   {"Unit", -16},
+        {"Cleared", -2},
+        {"Date", -3},
+        {"Payee", -5},
+        {"Memo", -6},
+        {"Account 1", -7},
+        {"Account 2", -8},
+        {"Amount", -12},
+        {"Unit", -16},
         // Special names in any case; "AMOUNT..." by its beginning.
-        {"name", -5},     {"mEmO", -6},      {"amount paid", -12}, {"account 1", -7},
+        {"name", -5},
+        {"mEmO", -6},
+        {"amount paid", -12},
+        {"account 1", -7},
         // The first field in the importable order whose name matches by words.
-        {"Date Paid", -3}, {"Posting Date", -3}, {"Notes", -15}, {"Credit", -11},
-        {"Debit", -10},   {"Date Created", -3}, {"Account", -8},
+        {"Date Paid", -3},
+        {"Posting Date", -3},
+        {"Notes", -15},
+        {"Credit", -11},
+        {"Debit", -10},
+        {"Date Created", -3},
+        {"Account", -8},
     };
     for (const auto &[name, identifier] : expected)
         EXPECT_EQ(guessed(QString::fromUtf8(name)), identifier) << name;
@@ -66,7 +81,8 @@ TEST_F(ImportMappingTest, GuessesTheParsersColumnsAndCommonHeaders)
     EXPECT_FALSE(line(QStringLiteral("Payee"))->unit());
 
     // A custom field is a target like the built-in ones.
-    const TWFieldPtr project = twImportField(*business, QStringLiteral("Project Code"), TWFieldTypeText);
+    const TWFieldPtr project =
+        twImportField(*business, QStringLiteral("Project Code"), TWFieldTypeText);
     EXPECT_EQ(guessed(QStringLiteral("project code")), project->identifier());
 }
 
@@ -75,9 +91,9 @@ TEST_F(ImportMappingTest, StoredEntryBeatsTheGuess)
     QVariantMap stored;
     stored.insert(QStringLiteral("Memo"), QVariantMap{{"type", 1u}, {"field", -5}});
     stored.insert(QStringLiteral("Date"), QVariantMap{{"type", 0u}});
-    stored.insert(QStringLiteral("Fee"),
-                  QVariantMap{{"type", 2u}, {"account", quint32(pounds->identifier())},
-                              {"unit", "GBP"}});
+    stored.insert(
+        QStringLiteral("Fee"),
+        QVariantMap{{"type", 2u}, {"account", quint32(pounds->identifier())}, {"unit", "GBP"}});
     stored.insert(QStringLiteral("Gone"), QVariantMap{{"type", 2u}, {"account", 9999u}});
     stored.insert(QStringLiteral("Files"),
                   QVariantMap{{"type", 1u}, {"field", -14}, {"folderURL", "/no/such/folder"}});
@@ -107,8 +123,8 @@ TEST_F(ImportMappingTest, StoredEntriesKeyByKey)
     TWTestTempDir folder;
     const TWFieldPtr tags = twImportField(*business, QStringLiteral("Labels"), TWFieldTypeTags);
     const TWFieldPtr due = twImportField(*business, QStringLiteral("Due"), TWFieldTypeDate);
-    const QStringList columns{"Date", "Payee", "Account 1", "Amount", "Labels", "Attachments",
-                              "Due", "Fee", "Nothing", "Unit"};
+    const QStringList columns{"Date",        "Payee", "Account 1", "Amount",  "Labels",
+                              "Attachments", "Due",   "Fee",       "Nothing", "Unit"};
     auto settings = twImportSettings(*business, columns, bank);
     const auto &lines = settings->importFields();
     settings->updateField(*lines[7], TWImportFieldTypeAccount, nullptr, pounds, *business);
@@ -120,16 +136,19 @@ TEST_F(ImportMappingTest, StoredEntriesKeyByKey)
     const QString shortDate = TWFormatter::formatter().shortDateFormat();
     EXPECT_EQ(entry("Date"), (QVariantMap{{"type", 1u}, {"field", -3}, {"format", shortDate}}));
     EXPECT_EQ(entry("Payee"), (QVariantMap{{"type", 1u}, {"field", -5}}));
-    EXPECT_EQ(entry("Account 1"), (QVariantMap{{"type", 1u}, {"field", -7}, {"createIfNeeded", true}}));
+    EXPECT_EQ(entry("Account 1"),
+              (QVariantMap{{"type", 1u}, {"field", -7}, {"createIfNeeded", true}}));
     EXPECT_EQ(entry("Amount"), (QVariantMap{{"type", 1u}, {"field", -12}, {"unit", "USD"}}));
-    EXPECT_EQ(entry("Labels"), (QVariantMap{{"type", 1u}, {"field", tags->identifier()},
-                                            {"createIfNeeded", false}}));
+    EXPECT_EQ(
+        entry("Labels"),
+        (QVariantMap{{"type", 1u}, {"field", tags->identifier()}, {"createIfNeeded", false}}));
     EXPECT_EQ(entry("Attachments"),
               (QVariantMap{{"type", 1u}, {"field", -14}, {"folderURL", folder.path()}}));
-    EXPECT_EQ(entry("Due"), (QVariantMap{{"type", 1u}, {"field", due->identifier()},
-                                         {"format", shortDate}}));
-    EXPECT_EQ(entry("Fee"), (QVariantMap{{"type", 2u}, {"account", quint32(pounds->identifier())},
-                                         {"unit", "GBP"}}));
+    EXPECT_EQ(entry("Due"),
+              (QVariantMap{{"type", 1u}, {"field", due->identifier()}, {"format", shortDate}}));
+    EXPECT_EQ(
+        entry("Fee"),
+        (QVariantMap{{"type", 2u}, {"account", quint32(pounds->identifier())}, {"unit", "GBP"}}));
     EXPECT_EQ(entry("Nothing"), (QVariantMap{{"type", 0u}}));
     EXPECT_EQ(entry("Unit"), (QVariantMap{{"type", 1u}, {"field", -16}}));
     EXPECT_EQ(map.value("Fee").toMap().value("type").metaType().id(), QMetaType::UInt);
@@ -143,14 +162,16 @@ TEST_F(ImportMappingTest, StoredEntriesKeyByKey)
 
     // Two columns of one name share an entry: the later line wins.
     auto twice = twImportSettings(*business, {"Payee", "Payee"}, nullptr);
-    twice->updateField(*twice->importFields()[1], TWImportFieldTypeNone, nullptr, nullptr, *business);
+    twice->updateField(*twice->importFields()[1], TWImportFieldTypeNone, nullptr, nullptr,
+                       *business);
     EXPECT_EQ(twice->settings().value("Payee").toMap(), (QVariantMap{{"type", 0u}}));
     EXPECT_EQ(twice->activeFieldCount(), 1);
 }
 
 TEST_F(ImportMappingTest, DeletedAccountTakesItsEntriesAlong)
 {
-    const TWAccountPtr fees = twImportAccount(*business, QStringLiteral("Fees"), TWAccountTypeExpense);
+    const TWAccountPtr fees =
+        twImportAccount(*business, QStringLiteral("Fees"), TWAccountTypeExpense);
     auto settings = twImportSettings(*business, {"Fee", "Payee"}, bank);
     settings->updateField(*settings->importFields()[0], TWImportFieldTypeAccount, nullptr, fees,
                           *business);
@@ -231,8 +252,9 @@ TEST_F(ImportMappingTest, TaskAndExpenseColumns)
               (QVariantMap{{"type", 1u}, {"field", -3}, {"createIfNeeded", false}}));
     EXPECT_EQ(map.value("Date").toMap(),
               (QVariantMap{{"type", 1u}, {"field", -1}, {"format", formatter.shortDateFormat()}}));
-    EXPECT_EQ(map.value("Start Date").toMap(),
-              (QVariantMap{{"type", 1u}, {"field", -8}, {"format", formatter.shortDateTimeFormat()}}));
+    EXPECT_EQ(
+        map.value("Start Date").toMap(),
+        (QVariantMap{{"type", 1u}, {"field", -8}, {"format", formatter.shortDateTimeFormat()}}));
     EXPECT_EQ(map.value("Other").toMap(), (QVariantMap{{"type", 0u}}));
     EXPECT_EQ(tasks->activeFieldCount(), 4);
 

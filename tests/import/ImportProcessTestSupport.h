@@ -13,7 +13,8 @@
 #include <gtest/gtest.h>
 
 // Dollars, with the eighteen built-in fields.
-inline std::unique_ptr<TWBusiness> twImportBusiness(const QString &homeCurrency = QStringLiteral("USD"))
+inline std::unique_ptr<TWBusiness>
+twImportBusiness(const QString &homeCurrency = QStringLiteral("USD"))
 {
     auto business = twMakeBusinessWithUnits(homeCurrency);
     if (!business)

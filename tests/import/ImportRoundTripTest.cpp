@@ -11,7 +11,8 @@
 #include "TWSerializerOFX.h"
 #include "TWSerializerQIF.h"
 
-namespace {
+namespace
+{
 
 constexpr qint32 kChecking = 101;
 constexpr qint32 kSavings = 102;
@@ -73,8 +74,8 @@ struct Books {
     Books()
     {
         TWBusiness &b = *original;
-        auto deposit = transaction(b, 1, 5, kChecking, kSales, 150000, "Café O'Brien & Co",
-                                   "Invoice 12");
+        auto deposit =
+            transaction(b, 1, 5, kChecking, kSales, 150000, "Café O'Brien & Co", "Invoice 12");
         deposit->setCleared(true);
         auto rent = transaction(b, 2, 7, kRent, kChecking, 80000, "Landlord", "March rent");
         auto transfer = transaction(b, 3, 8, kSavings, kChecking, 1250, "Transfer", "");
@@ -82,9 +83,10 @@ struct Books {
         auto split = transaction(b, 4, 10, 0, 0, 0, "Market", "Split sale");
         const TWUnitPtr usd = b.unitWithCode(QStringLiteral("USD"));
         split->setHasSplit(true);
-        split->setSplits({TWSplit::splitWithIdentifier(0, "Takings", kChecking, 10000, 10000, 10000, 0, 0, usd),
-                          TWSplit::splitWithIdentifier(0, "Goods", kSales, -7000, -7000, -7000, 0, 0, usd),
-                          TWSplit::splitWithIdentifier(0, "Refund", kRent, -3000, -3000, -3000, 0, 0, usd)});
+        split->setSplits(
+            {TWSplit::splitWithIdentifier(0, "Takings", kChecking, 10000, 10000, 10000, 0, 0, usd),
+             TWSplit::splitWithIdentifier(0, "Goods", kSales, -7000, -7000, -7000, 0, 0, usd),
+             TWSplit::splitWithIdentifier(0, "Refund", kRent, -3000, -3000, -3000, 0, 0, usd)});
         auto euros = transaction(b, 5, 12, kChecking, kSales, 10000, "Berlin GmbH", "Fee");
         euros->setUnit(b.unitWithCode(QStringLiteral("EUR")));
         euros->setTotalAccount1(13500);
@@ -120,7 +122,8 @@ struct Books {
         TWBusiness &c = *copy;
         auto settings = twImportSettings(c, parser.columns().value_or(QStringList()),
                                          c.accountWithIdentifier(kChecking));
-        auto importer = TWImportTransactions::importTransactionsWithRows(parser.rows(), settings, c);
+        auto importer =
+            TWImportTransactions::importTransactionsWithRows(parser.rows(), settings, c);
         QString warnings;
         EXPECT_TRUE(importer->processTransactions(&warnings)) << warnings.toStdString();
         const TWTransactionList made = importer->transactions();
@@ -156,9 +159,8 @@ qint64 bankAmount(const TWTransaction &t)
 
 TWTransactionList byDate(TWTransactionList list)
 {
-    std::stable_sort(list.begin(), list.end(), [](const auto &a, const auto &b) {
-        return a->date() < b->date();
-    });
+    std::stable_sort(list.begin(), list.end(),
+                     [](const auto &a, const auto &b) { return a->date() < b->date(); });
     return list;
 }
 

@@ -1,6 +1,6 @@
 #include "ImportProcessTestSupport.h"
-#include "TWImportDuplicates.h"
 #include "TWClock.h"
+#include "TWImportDuplicates.h"
 #include "TWImportValues.h"
 #include "TWLocalized.h"
 #include "TWParserCSV.h"
@@ -9,7 +9,8 @@
 #include <QDir>
 #include <QFile>
 
-namespace {
+namespace
+{
 
 class ImportTransactionsTest : public ::testing::Test
 {
@@ -19,7 +20,8 @@ protected:
         business = twImportBusiness();
         ASSERT_TRUE(business);
         checking = twImportAccount(*business, QStringLiteral("Checking"), TWAccountTypeBank);
-        delivery = twImportAccount(*business, QStringLiteral("Food Delivery"), TWAccountTypeExpense);
+        delivery =
+            twImportAccount(*business, QStringLiteral("Food Delivery"), TWAccountTypeExpense);
         food = twImportAccount(*business, QStringLiteral("Food"), TWAccountTypeExpense);
         salary = twImportAccount(*business, QStringLiteral("Salary"), TWAccountTypeIncome);
         london = twImportAccount(*business, QStringLiteral("London"), TWAccountTypeBank,
@@ -63,12 +65,12 @@ TEST_F(ImportTransactionsTest, HeaderOnlyFileGivesNothingAndSucceeds)
 TEST_F(ImportTransactionsTest, AmountsFollowTheStoresSign)
 {
     const QStringList columns{"Date", "Payee", "Account 2", "Debit", "Credit", "Amount"};
-    const TWTransactionList made = process(
-        columns, twRows({{"3/1/24", "Employer", "Salary", "12.50", "", ""},
-                         {"3/2/24", "Grocer", "Food", "", "12.50", ""},
-                         {"3/3/24", "Grocer", "Food", "", "", "-7.25"},
-                         // A later amount column of the same unit replaces an earlier one.
-                         {"3/4/24", "Both", "Food", "1.00", "2.00", ""}}));
+    const TWTransactionList made =
+        process(columns, twRows({{"3/1/24", "Employer", "Salary", "12.50", "", ""},
+                                 {"3/2/24", "Grocer", "Food", "", "12.50", ""},
+                                 {"3/3/24", "Grocer", "Food", "", "", "-7.25"},
+                                 // A later amount column of the same unit replaces an earlier one.
+                                 {"3/4/24", "Both", "Food", "1.00", "2.00", ""}}));
     ASSERT_EQ(made.size(), 4);
     EXPECT_EQ(made[0]->total(), 1250);
     EXPECT_EQ(made[1]->total(), -1250);
@@ -94,10 +96,13 @@ TEST_F(ImportTransactionsTest, AmountsFollowTheStoresSign)
 
 TEST_F(ImportTransactionsTest, ClearedUnlessTheColumnSaysOtherwise)
 {
-    const TWTransactionList made = process(
-        {"Payee", "Cleared"},
-        twRows({{"a", ""}, {"b", "yes"}, {"c", "On"}, {"d", "TRUE"}, {"e", "1"}, {"f", "no"},
-                {"g", "X"}}));
+    const TWTransactionList made = process({"Payee", "Cleared"}, twRows({{"a", ""},
+                                                                         {"b", "yes"},
+                                                                         {"c", "On"},
+                                                                         {"d", "TRUE"},
+                                                                         {"e", "1"},
+                                                                         {"f", "no"},
+                                                                         {"g", "X"}}));
     ASSERT_EQ(made.size(), 7);
     const QList<bool> expected{true, true, true, true, true, false, false};
     for (int i = 0; i < 7; ++i)
@@ -108,10 +113,8 @@ TEST_F(ImportTransactionsTest, MissingAccountsAndTheWarningsText)
 {
     const TWFieldPtr labels = twImportField(*business, QStringLiteral("Labels"), TWFieldTypeTags);
     const QStringList columns{"Payee", "Account 2", "Labels"};
-    const QList<QStringList> rows = twRows({{"", "Travel", ""},
-                                            {"", "Travel", ""},
-                                            {"Shop", "Food", "red"},
-                                            {"", "Rent", ""}});
+    const QList<QStringList> rows =
+        twRows({{"", "Travel", ""}, {"", "Travel", ""}, {"Shop", "Food", "red"}, {"", "Rent", ""}});
     bool ok = true;
     QString warnings;
     const TWTransactionList made = process(columns, rows, &ok, &warnings);
@@ -127,8 +130,8 @@ TEST_F(ImportTransactionsTest, ExactNameWinsOverAnEarlierPartialOne)
 {
     // "Food Delivery" comes first in the store, yet "Food" is an account's
     // whole name; "deliv" still finds "Food Delivery" by words.
-    const TWTransactionList made =
-        process({"Account 2", "Amount"}, twRows({{"food", "1"}, {"Deliv", "2"}, {"FOOD DELIVERY", "3"}}));
+    const TWTransactionList made = process(
+        {"Account 2", "Amount"}, twRows({{"food", "1"}, {"Deliv", "2"}, {"FOOD DELIVERY", "3"}}));
     ASSERT_EQ(made.size(), 3);
     EXPECT_EQ(made[0]->account2Identifier(), food->identifier());
     EXPECT_EQ(made[1]->account2Identifier(), delivery->identifier());
@@ -138,8 +141,9 @@ TEST_F(ImportTransactionsTest, ExactNameWinsOverAnEarlierPartialOne)
 TEST_F(ImportTransactionsTest, QIFSplitRowsEndAtTheNextMainRow)
 {
     auto parser = TWParserQIF::parser();
-    parser->parse("!Type:Bank\nD3/14/24\nPCorner shop\nT-45.00\nLFood\nSFood\n$-30.00\n"
-                  "SFood Delivery\nEDinner\n$-15.00\n^\nD3/15/24\nPEmployer\nT100.00\nLSalary\nCX\n^\n");
+    parser->parse(
+        "!Type:Bank\nD3/14/24\nPCorner shop\nT-45.00\nLFood\nSFood\n$-30.00\n"
+        "SFood Delivery\nEDinner\n$-15.00\n^\nD3/15/24\nPEmployer\nT100.00\nLSalary\nCX\n^\n");
     const TWTransactionList made = process(*parser->columns(), parser->rows());
     ASSERT_EQ(made.size(), 2);
 
@@ -186,8 +190,10 @@ TEST_F(ImportTransactionsTest, ListsAndTagsFoundOrCreated)
 {
     const TWFieldPtr kind = twImportField(*business, QStringLiteral("Kind"), TWFieldTypeList);
     const TWFieldPtr labels = twImportField(*business, QStringLiteral("Labels"), TWFieldTypeTags);
-    ASSERT_FALSE(business->addFieldListItem(TWFieldListItem::fieldListItemWithName("Office", 0), kind, false));
-    ASSERT_FALSE(business->addFieldTagItem(TWFieldTagItem::fieldTagItemWithName("Blue", 0), labels, false));
+    ASSERT_FALSE(business->addFieldListItem(TWFieldListItem::fieldListItemWithName("Office", 0),
+                                            kind, false));
+    ASSERT_FALSE(
+        business->addFieldTagItem(TWFieldTagItem::fieldTagItemWithName("Blue", 0), labels, false));
     const qint32 office = kind->listItems().first()->identifier();
     const qint32 blue = labels->tagItems().first()->identifier();
 
@@ -209,8 +215,8 @@ TEST_F(ImportTransactionsTest, ListsAndTagsFoundOrCreated)
     // With it, the missing entries are added to the store once, as written.
     TWNotificationRecorder recorder(business.get());
     made = process({"Payee", "Kind", "Labels"},
-                   twRows({{"a", "Travel", "Green, red"}, {"b", "travel", "green"}}), &ok, &warnings,
-                   [](TWImportTransactionsSettings &s) {
+                   twRows({{"a", "Travel", "Green, red"}, {"b", "travel", "green"}}), &ok,
+                   &warnings, [](TWImportTransactionsSettings &s) {
                        s.importFields()[1]->setCreateIfNeeded(true);
                        s.importFields()[2]->setCreateIfNeeded(true);
                    });
@@ -218,7 +224,8 @@ TEST_F(ImportTransactionsTest, ListsAndTagsFoundOrCreated)
     ASSERT_EQ(made.size(), 2);
     ASSERT_EQ(kind->listItems().size(), 2);
     ASSERT_EQ(labels->tagItems().size(), 3);
-    const qint32 travel = made[0]->fieldValueWithIdentifier(kind->identifier())->listItemIdentifier();
+    const qint32 travel =
+        made[0]->fieldValueWithIdentifier(kind->identifier())->listItemIdentifier();
     EXPECT_EQ(kind->listItemWithIdentifier(travel)->name(), QStringLiteral("Travel"));
     EXPECT_EQ(made[1]->fieldValueWithIdentifier(kind->identifier())->listItemIdentifier(), travel);
     EXPECT_EQ(labels->tagNameWithIdentifiers(
@@ -230,14 +237,15 @@ TEST_F(ImportTransactionsTest, ListsAndTagsFoundOrCreated)
 TEST_F(ImportTransactionsTest, CustomValuesByType)
 {
     const TWFieldPtr number = twImportField(*business, QStringLiteral("Miles"), TWFieldTypeNumber);
-    const TWFieldPtr check = twImportField(*business, QStringLiteral("Checked"), TWFieldTypeCheckbox);
+    const TWFieldPtr check =
+        twImportField(*business, QStringLiteral("Checked"), TWFieldTypeCheckbox);
     const TWFieldPtr due = twImportField(*business, QStringLiteral("Due"), TWFieldTypeDate);
     const TWFieldPtr tip = twImportField(*business, QStringLiteral("Tip"), TWFieldTypeCurrency);
     // The currency value comes before the unit column that decides its unit.
-    const TWTransactionList made = process(
-        {"Miles", "Checked", "Due", "Tip", "Amount", "Unit"},
-        twRows({{"12.5 mi", "yes", "4/1/24", "1000", "2000", "JPY"},
-                {"x", "no", "soon", "1.50", "3", ""}}));
+    const TWTransactionList made =
+        process({"Miles", "Checked", "Due", "Tip", "Amount", "Unit"},
+                twRows({{"12.5 mi", "yes", "4/1/24", "1000", "2000", "JPY"},
+                        {"x", "no", "soon", "1.50", "3", ""}}));
     ASSERT_EQ(made.size(), 2);
     EXPECT_EQ(made[0]->fieldValueWithIdentifier(number->identifier())->number(), 12.5);
     EXPECT_TRUE(made[0]->fieldValueWithIdentifier(check->identifier())->checkboxValue());
@@ -264,9 +272,9 @@ TEST_F(ImportTransactionsTest, AmountTakesItsOwnUnitNotAccountOnes)
     EXPECT_NE(made[0]->totalAccount1(), 2000); // converted into pounds
 
     // Amount columns in two units give each account its own amount.
-    const TWTransactionList both = process(
-        {"Account 1", "Account 2", "Amount (GBP)", "Amount (USD)"},
-        twRows({{"London", "Food", "10.00", "13.00"}}));
+    const TWTransactionList both =
+        process({"Account 1", "Account 2", "Amount (GBP)", "Amount (USD)"},
+                twRows({{"London", "Food", "10.00", "13.00"}}));
     ASSERT_EQ(both.size(), 1);
     EXPECT_EQ(both[0]->unit()->code(), QStringLiteral("GBP"));
     EXPECT_EQ(both[0]->total(), 1000);
@@ -277,8 +285,10 @@ TEST_F(ImportTransactionsTest, AmountTakesItsOwnUnitNotAccountOnes)
 
 TEST_F(ImportTransactionsTest, AccountColumnsMakeSplitsBalancedInEachAccountsUnit)
 {
-    const TWAccountPtr fees = twImportAccount(*business, QStringLiteral("Fees"), TWAccountTypeExpense);
-    const TWAccountPtr gone = twImportAccount(*business, QStringLiteral("Gone"), TWAccountTypeExpense);
+    const TWAccountPtr fees =
+        twImportAccount(*business, QStringLiteral("Fees"), TWAccountTypeExpense);
+    const TWAccountPtr gone =
+        twImportAccount(*business, QStringLiteral("Gone"), TWAccountTypeExpense);
     bool ok = true;
     QString warnings;
     const TWTransactionList made = process(
@@ -332,14 +342,13 @@ TEST_F(ImportTransactionsTest, AttachmentsOnlyFromInsideTheChosenFolder)
                             folder + QStringLiteral("/link.key")));
 
     const auto run = [&](const QString &value, const QUrl &folderURL, QString *warnings) {
-        return process({"Payee", "Attachments"}, {{QStringLiteral("p"), value}}, nullptr, warnings,
-                       [&](TWImportTransactionsSettings &s) {
-                           s.importFields()[1]->setFolderURL(folderURL);
-                       });
+        return process(
+            {"Payee", "Attachments"}, {{QStringLiteral("p"), value}}, nullptr, warnings,
+            [&](TWImportTransactionsSettings &s) { s.importFields()[1]->setFolderURL(folderURL); });
     };
     QString warnings;
-    TWTransactionList made = run(QStringLiteral("receipt one.txt"), QUrl::fromLocalFile(folder),
-                                 &warnings);
+    TWTransactionList made =
+        run(QStringLiteral("receipt one.txt"), QUrl::fromLocalFile(folder), &warnings);
     ASSERT_EQ(made.size(), 1);
     EXPECT_TRUE(warnings.isNull());
     ASSERT_TRUE(made[0]->attachments());
@@ -358,7 +367,8 @@ TEST_F(ImportTransactionsTest, AttachmentsOnlyFromInsideTheChosenFolder)
         ASSERT_EQ(made.size(), 1) << value.toStdString();
         EXPECT_FALSE(made[0]->attachments() && !made[0]->attachments()->isEmpty())
             << value.toStdString();
-        EXPECT_EQ(warnings, TWLocalized("attachmentsNotFound") + QStringLiteral("\r\tAttachments\r"));
+        EXPECT_EQ(warnings,
+                  TWLocalized("attachmentsNotFound") + QStringLiteral("\r\tAttachments\r"));
     }
     // Without a folder nothing is.
     made = run(QStringLiteral("receipt one.txt"), QUrl(), &warnings);
@@ -384,8 +394,8 @@ TEST_F(ImportTransactionsTest, DatesInTheUsersFormatReadLeniently)
     {
         TWLocaleGuard german(QStringLiteral("de_DE"));
         EXPECT_EQ(dates({"14.03.19", "14.3.2019", "1.2.24", "3/14/19"}),
-                  (QList<QDateTime>{twLocal(2019, 3, 14), twLocal(2019, 3, 14),
-                                    twLocal(2024, 2, 1), none}));
+                  (QList<QDateTime>{twLocal(2019, 3, 14), twLocal(2019, 3, 14), twLocal(2024, 2, 1),
+                                    none}));
         // Amounts are read in the locale's notation too.
         const TWTransactionList made =
             process({"Amount", "Payee"}, twRows({{"1.234,56", "p"}, {"-7,5", "q"}}));
@@ -394,14 +404,14 @@ TEST_F(ImportTransactionsTest, DatesInTheUsersFormatReadLeniently)
         EXPECT_EQ(made[1]->total(), -750);
     }
     // A column's own pattern: day first, month names, a time.
-    const TWTransactionList made = process(
-        {"Date", "Date Created"}, twRows({{"14 March 2019", "2019-03-14 16:05"}}), nullptr, nullptr,
-        [&](TWImportTransactionsSettings &s) {
-            // "Date Created" is guessed as the date (the first match); chosen here.
-            twMapField(s, *business, 1, -17);
-            s.importFields()[0]->setFormat(QStringLiteral("d MMMM yyyy"));
-            s.importFields()[1]->setFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
-        });
+    const TWTransactionList made =
+        process({"Date", "Date Created"}, twRows({{"14 March 2019", "2019-03-14 16:05"}}), nullptr,
+                nullptr, [&](TWImportTransactionsSettings &s) {
+                    // "Date Created" is guessed as the date (the first match); chosen here.
+                    twMapField(s, *business, 1, -17);
+                    s.importFields()[0]->setFormat(QStringLiteral("d MMMM yyyy"));
+                    s.importFields()[1]->setFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
+                });
     ASSERT_EQ(made.size(), 1);
     EXPECT_EQ(made[0]->date(), twLocal(2019, 3, 14));
     EXPECT_EQ(made[0]->dateCreated(), twLocal(2019, 3, 14, 16, 5));
@@ -412,7 +422,8 @@ TEST_F(ImportTransactionsTest, NeedsTwoAccounts)
     auto lonely = twImportBusiness();
     twImportAccount(*lonely, QStringLiteral("Only"), TWAccountTypeBank);
     auto lines = twImportSettings(*lonely, {"Payee", "Amount"}, nullptr);
-    auto importer = TWImportTransactions::importTransactionsWithRows(twRows({{"a", "1"}}), lines, *lonely);
+    auto importer =
+        TWImportTransactions::importTransactionsWithRows(twRows({{"a", "1"}}), lines, *lonely);
     QString warnings;
     EXPECT_FALSE(importer->processTransactions(&warnings));
     EXPECT_TRUE(importer->transactions().isEmpty());
@@ -422,7 +433,8 @@ TEST_F(ImportTransactionsTest, NeedsTwoAccounts)
 TEST_F(ImportTransactionsTest, DuplicatesOfStoredTransactions)
 {
     const QStringList columns{"Date", "Payee", "Account 2", "Amount"};
-    const QList<QStringList> rows = twRows({{"3/1/24", "a", "Food", "-5.00"}, {"3/2/24", "b", "Food", "-6.00"}});
+    const QList<QStringList> rows =
+        twRows({{"3/1/24", "a", "Food", "-5.00"}, {"3/2/24", "b", "Food", "-6.00"}});
     TWTransactionList made = process(columns, rows);
     ASSERT_EQ(made.size(), 2);
     ASSERT_FALSE(business->addTransaction(made[0], true, false, false, false));

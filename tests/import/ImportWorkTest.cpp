@@ -4,7 +4,8 @@
 #include "TWImportTasks.h"
 #include "TWLocalized.h"
 
-namespace {
+namespace
+{
 
 class ImportWorkTest : public ::testing::Test
 {
@@ -40,16 +41,16 @@ protected:
     std::shared_ptr<TWImportTasks> tasks(const QStringList &columns, const QList<QStringList> &rows,
                                          const TWProjectPtr &defaultProject = nullptr)
     {
-        auto settings =
-            TWImportTasksSettings::importTasksSettingsWithColumns(columns, defaultProject, *business);
+        auto settings = TWImportTasksSettings::importTasksSettingsWithColumns(
+            columns, defaultProject, *business);
         settings->setDefaultTaskType(TWTaskTypeHour);
         return TWImportTasks::importTasksWithRows(rows, settings, *business);
     }
     std::shared_ptr<TWImportExpenses> expenses(const QStringList &columns,
                                                const QList<QStringList> &rows)
     {
-        auto settings =
-            TWImportExpensesSettings::importExpensesSettingsWithColumns(columns, internal, *business);
+        auto settings = TWImportExpensesSettings::importExpensesSettingsWithColumns(
+            columns, internal, *business);
         return TWImportExpenses::importExpensesWithRows(rows, settings, *business);
     }
 
@@ -64,14 +65,14 @@ const QStringList kTaskColumns{"Type",  "Date",       "Client",   "Project", "Na
 
 TEST_F(ImportWorkTest, TimedTaskTakesTheItemRowsAfterIt)
 {
-    auto importer = tasks(kTaskColumns,
-                          twRows({{"timed", "6/1/24", "Acme", "Website", "Build", "", "", "", "80", "9"},
-                                  {"task item", "", "", "", "", "morning", "6/1/24 9:00 AM",
-                                   "6/1/24 11:30 AM", "", ""},
-                                  {"", "", "", "", "", "", "", "", "", ""},
-                                  {"TASK ITEM", "", "", "", "", "", "6/2/24 1:00 PM", "6/2/24 2:00 PM",
-                                   "", ""},
-                                  {"flat", "6/3/24", "Acme", "Website", "Logo", "", "", "", "500", ""}}));
+    auto importer =
+        tasks(kTaskColumns,
+              twRows({{"timed", "6/1/24", "Acme", "Website", "Build", "", "", "", "80", "9"},
+                      {"task item", "", "", "", "", "morning", "6/1/24 9:00 AM", "6/1/24 11:30 AM",
+                       "", ""},
+                      {"", "", "", "", "", "", "", "", "", ""},
+                      {"TASK ITEM", "", "", "", "", "", "6/2/24 1:00 PM", "6/2/24 2:00 PM", "", ""},
+                      {"flat", "6/3/24", "Acme", "Website", "Logo", "", "", "", "500", ""}}));
     QString warnings = QStringLiteral("x");
     EXPECT_TRUE(importer->processTasks(&warnings));
     EXPECT_TRUE(warnings.isNull());
@@ -123,9 +124,10 @@ TEST_F(ImportWorkTest, TypeWordsQuantitiesAndUnknownTypes)
 
 TEST_F(ImportWorkTest, RatesAndCostsInTheProjectsCurrency)
 {
-    auto importer = tasks(kTaskColumns,
-                          twRows({{"flat", "", "Beta", "Shop", "Yen work", "", "", "", "5000", ""},
-                                  {"flat", "", "Acme", "Website", "Dollar work", "", "", "", "12.50", ""}}));
+    auto importer =
+        tasks(kTaskColumns,
+              twRows({{"flat", "", "Beta", "Shop", "Yen work", "", "", "", "5000", ""},
+                      {"flat", "", "Acme", "Website", "Dollar work", "", "", "", "12.50", ""}}));
     ASSERT_TRUE(importer->processTasks());
     ASSERT_EQ(importer->tasks().size(), 2);
     EXPECT_EQ(importer->tasks()[0]->rate(), 5000);
@@ -150,12 +152,13 @@ TEST_F(ImportWorkTest, RatesAndCostsInTheProjectsCurrency)
 
 TEST_F(ImportWorkTest, MissingClientsAndProjects)
 {
-    const QList<QStringList> rows = twRows({{"flat", "", "Gamma", "Alpha", "a", "", "", "", "", ""},
-                                            {"flat", "", "Gamma", "Beta Two", "b", "", "", "", "", ""},
-                                            {"flat", "", "Acme", "Shop", "c", "", "", "", "", ""},
-                                            {"flat", "", "Acme", "Website", "d", "", "", "", "", ""},
-                                            {"flat", "", "Delta", "Alpha", "e", "", "", "", "", ""},
-                                            {"flat", "", "", "Nothing", "f", "", "", "", "", ""}});
+    const QList<QStringList> rows =
+        twRows({{"flat", "", "Gamma", "Alpha", "a", "", "", "", "", ""},
+                {"flat", "", "Gamma", "Beta Two", "b", "", "", "", "", ""},
+                {"flat", "", "Acme", "Shop", "c", "", "", "", "", ""},
+                {"flat", "", "Acme", "Website", "d", "", "", "", "", ""},
+                {"flat", "", "Delta", "Alpha", "e", "", "", "", "", ""},
+                {"flat", "", "", "Nothing", "f", "", "", "", "", ""}});
     auto importer = tasks(kTaskColumns, rows, internal);
     QStringList clients;
     TWImportMissingProjects projects;
@@ -175,7 +178,8 @@ TEST_F(ImportWorkTest, MissingClientsAndProjects)
                             QStringLiteral("\r\tAlpha, Beta Two, Shop, Nothing\r"));
 
     // Expenses look up empty names too: "" is the first client's first project.
-    auto costs = expenses({"Client", "Project", "Name"}, twRows({{"", "", "x"}, {"Zed", "Web", "y"}}));
+    auto costs =
+        expenses({"Client", "Project", "Name"}, twRows({{"", "", "x"}, {"Zed", "Web", "y"}}));
     costs->missingClients(&clients, &projects);
     EXPECT_EQ(clients, QStringList({"Zed"}));
     EXPECT_EQ(projects, (TWImportMissingProjects{{"Web", "Zed"}}));
@@ -183,11 +187,11 @@ TEST_F(ImportWorkTest, MissingClientsAndProjects)
 
 TEST_F(ImportWorkTest, TaskItemsNeverEndBeforeTheyStart)
 {
-    auto importer = tasks(kTaskColumns,
-                          twRows({{"timed", "6/1/24", "Acme", "Website", "Build", "", "", "", "", ""},
-                                  {"task item", "", "", "", "", "", "", "6/14/24 5:00 PM", "", ""},
-                                  {"task item", "", "", "", "", "", "6/14/24 9:00 AM", "", "", ""},
-                                  {"task item", "", "", "", "", "", "6/20/24 9:00 AM", "", "", ""}}));
+    auto importer = tasks(
+        kTaskColumns, twRows({{"timed", "6/1/24", "Acme", "Website", "Build", "", "", "", "", ""},
+                              {"task item", "", "", "", "", "", "", "6/14/24 5:00 PM", "", ""},
+                              {"task item", "", "", "", "", "", "6/14/24 9:00 AM", "", "", ""},
+                              {"task item", "", "", "", "", "", "6/20/24 9:00 AM", "", "", ""}}));
     ASSERT_TRUE(importer->processTasks());
     ASSERT_EQ(importer->tasks().size(), 1);
     const TWTaskItemList items = importer->tasks()[0]->taskItems();
@@ -244,7 +248,8 @@ TEST_F(ImportWorkTest, DuplicatesAnswerAsTheStoreExceptForTimedTasks)
     ASSERT_FALSE(business->addExpense(costs->expenses()[2], false));
     auto costsAgain = expenses(columns, expenseRows);
     ASSERT_TRUE(costsAgain->processExpenses());
-    const QList<bool> expenseAnswers = TWImportDuplicates::expenses(*business, costsAgain->expenses());
+    const QList<bool> expenseAnswers =
+        TWImportDuplicates::expenses(*business, costsAgain->expenses());
     EXPECT_EQ(expenseAnswers, (QList<bool>{true, false, false}));
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(business->matchExpense(*costsAgain->expenses()[i]), expenseAnswers[i]) << i;

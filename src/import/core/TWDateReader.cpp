@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <optional>
 
-namespace {
+namespace
+{
 
 struct Token {
     bool number = false;
@@ -100,15 +101,15 @@ int TWDateReader::monthFromName(QStringView word) const
     static const QLocale english = QLocale::c();
     for (const QLocale *locale : {&m_locale, &english}) {
         for (int month = 1; month <= 12; ++month) {
-            for (const QString &name :
-                 {locale->monthName(month, QLocale::LongFormat),
-                  locale->monthName(month, QLocale::ShortFormat),
-                  locale->standaloneMonthName(month, QLocale::LongFormat),
-                  locale->standaloneMonthName(month, QLocale::ShortFormat)}) {
+            for (const QString &name : {locale->monthName(month, QLocale::LongFormat),
+                                        locale->monthName(month, QLocale::ShortFormat),
+                                        locale->standaloneMonthName(month, QLocale::LongFormat),
+                                        locale->standaloneMonthName(month, QLocale::ShortFormat)}) {
                 QString upper = name.toUpper();
                 if (upper.endsWith(QLatin1Char('.')))
                     upper.chop(1);
-                if (!upper.isEmpty() && (upper == word || (word.size() >= 3 && upper.startsWith(word))))
+                if (!upper.isEmpty() &&
+                    (upper == word || (word.size() >= 3 && upper.startsWith(word))))
                     return month;
             }
         }

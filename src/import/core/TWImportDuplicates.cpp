@@ -10,7 +10,8 @@
 #include <optional>
 #include <tuple>
 
-namespace {
+namespace
+{
 
 // A quantity as exact bits: the stored test compares with ==, so 0 and -0
 // are one value.
@@ -74,7 +75,8 @@ std::optional<ExpenseKey> expenseKey(const TWExpense &expense)
 
 } // namespace
 
-namespace TWImportDuplicates {
+namespace TWImportDuplicates
+{
 
 QList<bool> transactions(const TWBusiness &business, const TWTransactionList &transactions)
 {

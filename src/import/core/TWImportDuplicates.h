@@ -13,7 +13,8 @@
 
 class TWBusiness;
 
-namespace TWImportDuplicates {
+namespace TWImportDuplicates
+{
 
 // Same total, account 1, account 2, day and unit as a stored transaction.
 QList<bool> transactions(const TWBusiness &business, const TWTransactionList &transactions);

@@ -21,8 +21,9 @@ TWImportExpenses::importExpensesWithRows(const QList<QStringList> &rows,
 
 void TWImportExpenses::missingClients(QStringList *clients, TWImportMissingProjects *projects)
 {
-    const QList<qint32> codes =
-        m_importSettings ? TWImportWorkRows::codes(m_importSettings->importFields()) : QList<qint32>();
+    const QList<qint32> codes = m_importSettings
+                                    ? TWImportWorkRows::codes(m_importSettings->importFields())
+                                    : QList<qint32>();
     TWImportProjects(*m_business).missing(m_rows, codes, false, clients, projects);
 }
 
@@ -59,7 +60,8 @@ bool TWImportExpenses::processExpenses(QString *warnings)
                 continue;
             switch (codes.at(j)) {
             case -1:
-                if (const QDateTime read = reader.date(*lines.at(j), value, false); read.isValid()) {
+                if (const QDateTime read = reader.date(*lines.at(j), value, false);
+                    read.isValid()) {
                     date = read;
                     changed = true;
                 }
@@ -99,9 +101,9 @@ bool TWImportExpenses::processExpenses(QString *warnings)
         }
         if (!changed)
             continue;
-        const TWProjectPtr project = projects.rowProject(
-            clientText, projectText, m_importSettings->defaultProject(), missingClients,
-            missingProjects);
+        const TWProjectPtr project =
+            projects.rowProject(clientText, projectText, m_importSettings->defaultProject(),
+                                missingClients, missingProjects);
         const qint64 cost = costText.isEmpty() ? 0 : reader.amount(costText, project);
         m_expenses.append(TWExpense::expenseWithDate(date, name, quantity, cost, taxRate, notes,
                                                      project ? project->identifier() : 0,

@@ -20,8 +20,7 @@ public:
                      const TWImportExpensesSettingsPtr &importSettings, TWBusiness &business);
     static std::shared_ptr<TWImportExpenses>
     importExpensesWithRows(const QList<QStringList> &rows,
-                           const TWImportExpensesSettingsPtr &importSettings,
-                           TWBusiness &business);
+                           const TWImportExpensesSettingsPtr &importSettings, TWBusiness &business);
 
     // As for tasks, except that rows with an empty client or project text are
     // looked up too (an empty name matches the first record).

@@ -19,10 +19,8 @@ public:
     {
         return std::make_shared<TWImportExpensesSettings>(defaultProject, importFields);
     }
-    static std::shared_ptr<TWImportExpensesSettings>
-    importExpensesSettingsWithColumns(const QStringList &columns,
-                                      const TWProjectPtr &defaultProject,
-                                      const TWBusiness &business)
+    static std::shared_ptr<TWImportExpensesSettings> importExpensesSettingsWithColumns(
+        const QStringList &columns, const TWProjectPtr &defaultProject, const TWBusiness &business)
     {
         LineList lines;
         for (const QString &column : columns)

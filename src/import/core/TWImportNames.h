@@ -15,8 +15,7 @@
 
 #include <memory>
 
-template <typename T>
-class TWImportNames
+template <typename T> class TWImportNames
 {
 public:
     using Ptr = std::shared_ptr<T>;

@@ -6,7 +6,8 @@
 #include "TWImportWarnings.h"
 #include "TWImportWorkRows.h"
 
-namespace {
+namespace
+{
 
 bool isTaskItemWord(const QString &value)
 {
@@ -47,8 +48,9 @@ std::optional<quint32> TWImportTasks::taskTypeForWord(const QString &word)
 
 void TWImportTasks::missingClients(QStringList *clients, TWImportMissingProjects *projects)
 {
-    const QList<qint32> codes =
-        m_importSettings ? TWImportWorkRows::codes(m_importSettings->importFields()) : QList<qint32>();
+    const QList<qint32> codes = m_importSettings
+                                    ? TWImportWorkRows::codes(m_importSettings->importFields())
+                                    : QList<qint32>();
     TWImportProjects(*m_business).missing(m_rows, codes, true, clients, projects);
 }
 
@@ -93,7 +95,8 @@ bool TWImportTasks::processTasks(QString *warnings)
                 continue;
             switch (codes.at(j)) {
             case -1:
-                if (const QDateTime read = reader.date(*lines.at(j), value, false); read.isValid()) {
+                if (const QDateTime read = reader.date(*lines.at(j), value, false);
+                    read.isValid()) {
                     date = read;
                     changed = true;
                 }
@@ -125,8 +128,9 @@ bool TWImportTasks::processTasks(QString *warnings)
                 changed = true;
                 break;
             case -10:
-                quantity = value.contains(QLatin1Char(':')) ? formatter.timeValueFromString(value)
-                                                            : TWImportWarnings::leadingDouble(value);
+                quantity = value.contains(QLatin1Char(':'))
+                               ? formatter.timeValueFromString(value)
+                               : TWImportWarnings::leadingDouble(value);
                 changed = true;
                 break;
             case -11:
@@ -148,9 +152,9 @@ bool TWImportTasks::processTasks(QString *warnings)
         }
         if (!changed)
             continue;
-        const TWProjectPtr project = projects.rowProject(
-            clientText, projectText, m_importSettings->defaultProject(), missingClients,
-            missingProjects);
+        const TWProjectPtr project =
+            projects.rowProject(clientText, projectText, m_importSettings->defaultProject(),
+                                missingClients, missingProjects);
         const qint64 rate = rateText.isEmpty() ? 0 : reader.amount(rateText, project);
         const bool timed = taskType == TWTaskTypeTimed;
         const TWTaskPtr task = TWTask::taskWithDate(

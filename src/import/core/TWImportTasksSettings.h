@@ -21,8 +21,8 @@ public:
     importTasksSettingsWithDefaultProject(const TWProjectPtr &defaultProject, quint32 defaultType,
                                           quint32 defaultTaskType, const LineList &importFields)
     {
-        return std::make_shared<TWImportTasksSettings>(defaultProject, defaultType,
-                                                       defaultTaskType, importFields);
+        return std::make_shared<TWImportTasksSettings>(defaultProject, defaultType, defaultTaskType,
+                                                       importFields);
     }
     // One line per column name, each restored or guessed.
     static std::shared_ptr<TWImportTasksSettings>

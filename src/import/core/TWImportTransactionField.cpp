@@ -8,7 +8,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
-namespace {
+namespace
+{
 
 bool isAmountField(qint32 identifier)
 {
@@ -52,10 +53,11 @@ TWImportTransactionFieldPtr TWImportTransactionField::importTransactionFieldWith
 void TWImportTransactionField::restore(const QVariantMap &entry, const TWBusiness &business)
 {
     if (entry.contains(TWImportKeyField))
-        m_field = business.fieldWithIdentifier(TWPropertyList::intValue(entry.value(TWImportKeyField), 0));
+        m_field = business.fieldWithIdentifier(
+            TWPropertyList::intValue(entry.value(TWImportKeyField), 0));
     if (entry.contains(TWImportKeyAccount))
-        m_account =
-            business.accountWithIdentifier(TWPropertyList::intValue(entry.value(TWImportKeyAccount), 0));
+        m_account = business.accountWithIdentifier(
+            TWPropertyList::intValue(entry.value(TWImportKeyAccount), 0));
     if (entry.contains(TWImportKeyFolderURL)) {
         const QString path = entry.value(TWImportKeyFolderURL).toString();
         if (!path.isEmpty() && QFileInfo::exists(path))
@@ -126,7 +128,8 @@ QVariantMap TWImportTransactionField::settings() const
     entry.insert(TWImportKeyType, QVariant::fromValue<quint32>(m_type));
     if (m_type == TWImportFieldTypeAccount) {
         if (m_account)
-            entry.insert(TWImportKeyAccount, QVariant::fromValue<quint32>(quint32(m_account->identifier())));
+            entry.insert(TWImportKeyAccount,
+                         QVariant::fromValue<quint32>(quint32(m_account->identifier())));
         if (m_unit)
             entry.insert(TWImportKeyUnit, m_unit->code());
         return entry;

@@ -35,10 +35,8 @@ public:
     // column) or guesses one from the name.
     TWImportTransactionField(const QString &sourceName, const TWAccountPtr &defaultAccount,
                              const TWBusiness &business);
-    static TWImportTransactionFieldPtr
-    importTransactionFieldWithSourceName(const QString &sourceName,
-                                         const TWAccountPtr &defaultAccount,
-                                         const TWBusiness &business);
+    static TWImportTransactionFieldPtr importTransactionFieldWithSourceName(
+        const QString &sourceName, const TWAccountPtr &defaultAccount, const TWBusiness &business);
 
     // The stored entry of this line: "type" always, the other keys where they
     // mean something for the line's type and field.

@@ -13,7 +13,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace {
+namespace
+{
 
 // A unit code -> amount in its minor units, for the amount columns of one row.
 // Rows give one to three units, so a short list beats a hash.
@@ -500,17 +501,17 @@ TWImportNames<TWFieldTagItem> &Processor::tagItems(const TWField &field)
     auto found = m_tagItems.find(field.identifier());
     if (found == m_tagItems.end()) {
         const TWFieldPtr stored = m_business.fieldWithIdentifier(field.identifier());
-        found = m_tagItems.insert(field.identifier(), TWImportNames<TWFieldTagItem>(
-                                                          (stored ? *stored : field).tagItems()));
+        found =
+            m_tagItems.insert(field.identifier(),
+                              TWImportNames<TWFieldTagItem>((stored ? *stored : field).tagItems()));
     }
     return *found;
 }
 
-void Processor::addAttachments(Row &row, const TWImportTransactionField &line,
-                               const QString &value)
+void Processor::addAttachments(Row &row, const TWImportTransactionField &line, const QString &value)
 {
-    const QString folder = line.folderURL().isLocalFile() ? line.folderURL().toLocalFile()
-                                                          : QString();
+    const QString folder =
+        line.folderURL().isLocalFile() ? line.folderURL().toLocalFile() : QString();
     for (const QString &piece : value.split(QLatin1Char(','))) {
         const QString name = piece.trimmed();
         if (name.isEmpty())
@@ -630,8 +631,8 @@ void Processor::finish(Row &row)
     TWTransaction &transaction = *row.transaction;
     TWSplitList splits = transaction.splits();
     if (row.splitMarker) {
-        transaction.setActiveAccountIdentifier(splits.isEmpty() ? 0
-                                                                : splits.first()->accountIdentifier());
+        transaction.setActiveAccountIdentifier(
+            splits.isEmpty() ? 0 : splits.first()->accountIdentifier());
     } else {
         if (transaction.account1Identifier() == 0 && m_settings.defaultAccount())
             transaction.setAccount1Identifier(m_settings.defaultAccount()->identifier());
@@ -663,13 +664,14 @@ void Processor::finish(Row &row)
         for (const TWSplitPtr &split : std::as_const(splits))
             linesHome += split->totalBusiness();
         const qint64 remainder = transaction.totalBusiness() - linesHome;
-        const qint32 firstAccount =
-            row.splitMarker ? splits.first()->accountIdentifier() : transaction.account1Identifier();
+        const qint32 firstAccount = row.splitMarker ? splits.first()->accountIdentifier()
+                                                    : transaction.account1Identifier();
         if (remainder != 0) {
-            auto split = TWSplit::splitWithIdentifier(0, QString(), firstAccount, 0, 0, remainder, 0,
-                                                      0, transaction.unit());
+            auto split = TWSplit::splitWithIdentifier(0, QString(), firstAccount, 0, 0, remainder,
+                                                      0, 0, transaction.unit());
             split->updateTotalsWithMasterTotalType(TWTotalTypeBusiness, TWTotalTypeAll,
-                                                   accountUnit(firstAccount), m_homeUnit, m_convert);
+                                                   accountUnit(firstAccount), m_homeUnit,
+                                                   m_convert);
             splits.insert(0, split);
         }
         if (transaction.total() != 0) {

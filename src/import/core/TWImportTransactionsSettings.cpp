@@ -43,8 +43,7 @@ int TWImportTransactionsSettings::activeFieldCount() const
 }
 
 void TWImportTransactionsSettings::updateField(TWImportTransactionField &line, quint32 type,
-                                               const TWFieldPtr &field,
-                                               const TWAccountPtr &account,
+                                               const TWFieldPtr &field, const TWAccountPtr &account,
                                                const TWBusiness &business) const
 {
     line.setType(type);

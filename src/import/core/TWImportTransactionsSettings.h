@@ -25,10 +25,8 @@ public:
     importTransactionsSettingsWithDefaultAccount(const TWAccountPtr &defaultAccount,
                                                  const TWImportTransactionFieldList &importFields);
     // One line per column name, each made by restoring or guessing.
-    static std::shared_ptr<TWImportTransactionsSettings>
-    importTransactionsSettingsWithColumns(const QStringList &columns,
-                                          const TWAccountPtr &defaultAccount,
-                                          const TWBusiness &business);
+    static std::shared_ptr<TWImportTransactionsSettings> importTransactionsSettingsWithColumns(
+        const QStringList &columns, const TWAccountPtr &defaultAccount, const TWBusiness &business);
 
     // Column name -> the line's stored entry; of two lines with the same
     // name the later one wins. The sheet merges this into the document's

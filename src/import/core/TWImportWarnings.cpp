@@ -5,7 +5,8 @@
 
 #include <cmath>
 
-namespace TWImportWarnings {
+namespace TWImportWarnings
+{
 
 QString text(const std::vector<std::pair<const char *, const TWImportWarningList *>> &lists)
 {

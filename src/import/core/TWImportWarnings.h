@@ -37,7 +37,8 @@ private:
     QStringList m_names;
 };
 
-namespace TWImportWarnings {
+namespace TWImportWarnings
+{
 
 // The text of the lists in the given order, each under the localised text of
 // its heading key; a null string when no list has a name.

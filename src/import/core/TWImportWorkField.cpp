@@ -5,7 +5,8 @@
 #include "TWPropertyList.h"
 #include "TWStringAdditions.h"
 
-namespace {
+namespace
+{
 
 QVariantMap storedEntry(const QVariantMap &settings, const QString &sourceName)
 {
@@ -111,8 +112,7 @@ QVariantMap TWImportWorkField::settings() const
     return entry;
 }
 
-TWImportTaskField::TWImportTaskField(const QString &sourceName,
-                                     const std::shared_ptr<TWProject> &,
+TWImportTaskField::TWImportTaskField(const QString &sourceName, const std::shared_ptr<TWProject> &,
                                      const TWBusiness &business)
     : TWImportWorkField(Task, sourceName, business.importTasksSettings())
 {

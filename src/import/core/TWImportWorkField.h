@@ -39,7 +39,10 @@ public:
     QVariantMap settings() const;
 
     // The field's own code when the line imports it, else 0.
-    qint32 activeIdentifier() const { return m_type == TWImportFieldTypeField ? m_fieldIdentifier : 0; }
+    qint32 activeIdentifier() const
+    {
+        return m_type == TWImportFieldTypeField ? m_fieldIdentifier : 0;
+    }
 
     // The format a chosen field brings (null: none).
     static QString formatForField(Kind kind, qint32 fieldIdentifier);

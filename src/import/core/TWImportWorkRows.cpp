@@ -3,10 +3,11 @@
 #include "TWBusiness.h"
 #include "TWFormatter.h"
 
-TWImportWorkRows::TWImportWorkRows(const TWBusiness &business) : m_business(business) {}
+TWImportWorkRows::TWImportWorkRows(const TWBusiness &business) : m_business(business)
+{
+}
 
-QDateTime TWImportWorkRows::date(const TWImportWorkField &line, const QString &value,
-                                 bool withTime)
+QDateTime TWImportWorkRows::date(const TWImportWorkField &line, const QString &value, bool withTime)
 {
     const TWFormatter &formatter = TWFormatter::formatter();
     QString pattern = line.format();

@@ -26,8 +26,7 @@ public:
     qint64 amount(const QString &value, const TWProjectPtr &project) const;
 
     // Each line's active code (0 for lines that import nothing).
-    template <typename List>
-    static QList<qint32> codes(const List &lines)
+    template <typename List> static QList<qint32> codes(const List &lines)
     {
         QList<qint32> result;
         result.reserve(lines.size());

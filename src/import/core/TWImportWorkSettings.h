@@ -8,8 +8,7 @@
 #include <QList>
 #include <QVariantMap>
 
-template <typename Line>
-class TWImportWorkSettings
+template <typename Line> class TWImportWorkSettings
 {
 public:
     using LinePtr = std::shared_ptr<Line>;
