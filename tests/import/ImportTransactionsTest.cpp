@@ -271,6 +271,16 @@ TEST_F(ImportTransactionsTest, AmountTakesItsOwnUnitNotAccountOnes)
     EXPECT_NE(made[0]->totalAccount1(), 0);
     EXPECT_NE(made[0]->totalAccount1(), 2000); // converted into pounds
 
+    // A unit column says what the row's amount is written in.
+    const TWTransactionList euros = process(
+        {"Account 2", "Amount", "Unit"}, twRows({{"Food", "26.33", "EUR"}, {"Food", "1", "JPY"}}));
+    ASSERT_EQ(euros.size(), 2);
+    EXPECT_EQ(euros[0]->unit()->code(), QStringLiteral("EUR"));
+    EXPECT_EQ(euros[0]->total(), 2633);
+    EXPECT_NE(euros[0]->totalAccount1(), 2633); // converted into the bank's dollars
+    EXPECT_NE(euros[0]->totalAccount1(), 0);
+    EXPECT_EQ(euros[1]->total(), 1);
+
     // Amount columns in two units give each account its own amount.
     const TWTransactionList both =
         process({"Account 1", "Account 2", "Amount (GBP)", "Amount (USD)"},

@@ -43,8 +43,33 @@ public:
     }
     bool isEmpty() const { return m_entries.isEmpty(); }
 
+    // The first amount as written, so that it can be read again in the unit a
+    // unit column names.
+    void noteFirst(const QString &text, bool negate)
+    {
+        if (!m_first) {
+            m_first = text;
+            m_negateFirst = negate;
+        }
+    }
+    // A unit column names the unit the row's amounts are written in: when no
+    // amount column was read in that unit, the first amount is that unit's
+    // (and the readings in the columns' own units are dropped). Otherwise an
+    // "Amount" column next to a "Currency" column would book 0 for every row
+    // not in the column's unit.
+    void readFirstIn(const TWUnitPtr &unit, const TWFormatter &formatter)
+    {
+        if (!unit || !m_first || value(unit))
+            return;
+        const qint64 amount = formatter.valueFromString(*m_first, unit.get());
+        m_entries.clear();
+        set(unit, m_negateFirst ? -amount : amount);
+    }
+
 private:
     QList<std::pair<QString, qint64>> m_entries;
+    std::optional<QString> m_first;
+    bool m_negateFirst = false;
 };
 
 // The working data of one run over the rows.
@@ -204,6 +229,8 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
         if (!unit && !row.splitMarker)
             unit = row.account1Unit;
         row.transaction->setUnit(unit ? unit : m_homeUnit);
+        if (row.unitColumn && !row.splitMarker)
+            row.amounts.readFirstIn(row.unitColumn, m_formatter);
 
         if (row.currencyColumns) {
             for (qsizetype j = 0; j < n; ++j) {
@@ -382,6 +409,7 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
             break;
         const qint64 amount = m_formatter.valueFromString(value, unit.get());
         row.amounts.set(unit, identifier == -11 ? -amount : amount);
+        row.amounts.noteFirst(value, identifier == -11);
         if (!row.firstAmountUnit)
             row.firstAmountUnit = unit;
         row.changed = true;
@@ -557,6 +585,7 @@ qsizetype Processor::scanSplits(Row &row, const QList<QStringList> &rows, qsizet
                     break;
                 const qint64 amount = m_formatter.valueFromString(value, amountUnit.get());
                 amounts.set(amountUnit, line->builtInIdentifier() == -11 ? -amount : amount);
+                amounts.noteFirst(value, line->builtInIdentifier() == -11);
                 if (!unit && !unitFromColumn)
                     unit = amountUnit;
                 changed = true;
@@ -595,6 +624,8 @@ qsizetype Processor::scanSplits(Row &row, const QList<QStringList> &rows, qsizet
         if (!changed)
             continue;
         split->setUnit(unit ? unit : m_homeUnit);
+        if (unitFromColumn)
+            amounts.readFirstIn(split->unit(), m_formatter);
         if (!row.splitUnit)
             row.splitUnit = split->unit();
         if (split->accountIdentifier() == 0) {
