@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -84,6 +86,11 @@ int openMemory(const QString &path)
         return 1;
     std::printf("%lld %lld\n", static_cast<long long>(processMemory("VmHWM") - empty),
                 static_cast<long long>(business->transactions().size()));
+    std::fprintf(stderr,
+                 "resident after opening: %lld bytes over the empty process, %lld of them "
+                 "held by SQLite\n",
+                 static_cast<long long>(processMemory("VmRSS") - empty),
+                 static_cast<long long>(sqlite3_memory_used()));
     return 0;
 }
 

@@ -390,26 +390,49 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
         return found.value();
     };
 
+    // Payees, descriptions and notes repeat across a ledger: equal texts share
+    // one buffer (a copy is made only when one of them is changed).
+    QSet<QString> texts;
+    const auto shared = [&texts](QString text) {
+        if (text.isEmpty())
+            return text;
+        const auto found = texts.constFind(text);
+        if (found != texts.cend())
+            return *found;
+        texts.insert(text);
+        return text;
+    };
+
     list.reserve(1024);
     {
         TWStatement rows = temporaryStatement(sql);
+        // Each transaction's values are gathered here first, so that its own
+        // list holds only what it has rather than room for every field.
+        std::vector<TWFieldValuePtr> gathered;
+        gathered.reserve(std::size_t(columnFields.size()));
         while (rows.next()) {
-            TWFieldValueList values;
-            values.reserve(columnFields.size() + tagFields.size());
+            gathered.clear();
             for (qsizetype i = 0; i < columnFields.size(); ++i) {
                 if (TWFieldValuePtr value =
                         readFieldValue(rows, kFixedColumns + int(i), *columnFields.at(i)))
-                    values.append(value);
+                    gathered.push_back(std::move(value));
+            }
+            TWFieldValueList values;
+            if (!gathered.empty()) {
+                values.reserve(qsizetype(gathered.size()));
+                for (TWFieldValuePtr &value : gathered)
+                    values.append(std::move(value));
             }
             const bool hasSplit = rows.columnBool(19);
             auto transaction = std::make_shared<TWTransaction>(
                 rows.columnInt32(0), std::uint32_t(rows.columnInt64(1)),
-                std::uint32_t(rows.columnInt64(2)), rows.columnText(3), rows.columnText(4),
+                std::uint32_t(rows.columnInt64(2)), shared(rows.columnText(3)),
+                shared(rows.columnText(4)),
                 rows.columnInt32(5), rows.columnInt32(6), dayOf(rows.columnDouble(7)),
                 rows.columnInt64(8), rows.columnInt64(9), rows.columnInt64(10),
                 rows.columnInt64(11), rows.columnInt64(12), rows.columnInt64(13),
                 unitOf(rows.columnText(14)), rows.columnBool(15), rows.columnInt32(16),
-                std::move(values), rows.columnBool(17), rows.columnText(18), hasSplit,
+                std::move(values), rows.columnBool(17), shared(rows.columnText(18)), hasSplit,
                 TWSplitList(), dateTimeWithStoredSeconds(rows.columnDouble(20)),
                 dateTimeWithStoredSeconds(rows.columnDouble(21)));
             list.append(std::move(transaction));
@@ -464,7 +487,7 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
                 inRun = true;
             }
             run.append(TWSplit::splitWithIdentifier(
-                splits.columnInt32(0), splits.columnText(1), splits.columnInt32(2),
+                splits.columnInt32(0), shared(splits.columnText(1)), splits.columnInt32(2),
                 splits.columnInt64(3), splits.columnInt64(4), splits.columnInt64(5),
                 splits.columnInt64(6), splits.columnInt64(7), unitOf(splits.columnText(8))));
         }
@@ -489,7 +512,9 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
         const auto flush = [&] {
             if (inRun) {
                 if (TWTransaction *owner = owning(runTransaction)) {
-                    TWFieldValueList values = owner->fieldValues();
+                    TWFieldValueList values;
+                    values.reserve(owner->fieldValues().size() + tagFields.size());
+                    values.append(owner->fieldValues());
                     for (qsizetype i = 0; i < tagFields.size(); ++i) {
                         if (run.at(i).isEmpty())
                             continue;
