@@ -125,6 +125,8 @@ bool rawRead(const QString &package)
     sqlite3_close(memory);
     sqlite3_close(file);
     return ok && sum != 1; // the sum keeps the reads from being optimised away
+}
+
 // A line of /proc/self/status ("VmRSS", "VmHWM") in bytes; 0 when unknown.
 qint64 processMemory(const char *key)
 {
