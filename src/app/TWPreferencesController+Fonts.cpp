@@ -19,6 +19,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace
 {
@@ -160,7 +161,11 @@ QWidget *TWPreferencesController::makeFontsPane()
 QString TWPreferencesController::fontName(const QFont &font)
 {
     const QFontInfo info(font);
+    // A family installed by several foundries carries the foundry in brackets; the resolver
+    // knows families only.
     QString name = info.family();
+    static const QRegularExpression foundry(QStringLiteral("\\s*\\[[^\\]]*\\]$"));
+    name.remove(foundry);
     if (info.bold() || font.weight() >= QFont::DemiBold)
         name += QStringLiteral(" Bold");
     if (info.italic() || font.italic())
