@@ -219,7 +219,10 @@ TEST_F(PreferencesWindowTest, FontsShowTheirNamesAndSizesAreBounded)
     EXPECT_DOUBLE_EQ(preferences.smallExportFontSize(), 10.5);
     preferences.setSmallExportFontSize(12);
 
-    const QString previous = preferences.normalExportFontName();
+    // The settings outlive the test run: the name goes back whatever happens below.
+    const std::shared_ptr<void> restore(nullptr, [previous = preferences.normalExportFontName()](void *) {
+        TWPreferences::preferences().setNormalExportFontName(previous);
+    });
     preferences.setNormalExportFontName(QStringLiteral("No Such Font Family"));
     controller->updateFonts();
     EXPECT_EQ(controller->fontNameField(0)->text(), TWLocalized("missingFont"));
@@ -238,7 +241,6 @@ TEST_F(PreferencesWindowTest, FontsShowTheirNamesAndSizesAreBounded)
     ASSERT_TRUE(resolved.has_value()) << stored.toStdString();
     EXPECT_NE(controller->fontNameField(0)->text(), TWLocalized("missingFont"));
     EXPECT_DOUBLE_EQ(controller->fontNameField(0)->font().pointSizeF(), 14.0);
-    preferences.setNormalExportFontName(previous);
 }
 
 TEST_F(PreferencesWindowTest, ColourWellsStoreTheirColours)
