@@ -37,6 +37,9 @@ QDateTime twLocal(int year, int month, int day, int hour, int minute, int second
 void twPrepareTestProcess(const QTemporaryDir &home)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's test mode keeps settings under $HOME/.qttest, which would carry a
+    // failed run's preferences into the next one; home is ours for the run.
+    qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
     qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
