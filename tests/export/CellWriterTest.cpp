@@ -80,7 +80,8 @@ TEST(CsvWriterTest, GapsQuotesAndLineEnds)
               QStringLiteral("\"a\"\r\n\r\n\"c\""));
     EXPECT_EQ(csv({text("x", 2, 0)}), QStringLiteral("\r\n\r\n\"x\""));
     // A lower row than the last gives one line break.
-    EXPECT_EQ(csv({text("a", 5, 0), text("b", 3, 0)}), QStringLiteral("\r\n\r\n\r\n\r\n\r\n\"a\"\r\n\"b\""));
+    EXPECT_EQ(csv({text("a", 5, 0), text("b", 3, 0)}),
+              QStringLiteral("\r\n\r\n\r\n\r\n\r\n\"a\"\r\n\"b\""));
     // Empty list: empty data, not none; the base writes nothing.
     const auto empty = TWSerializerCSV::serializerWithCells({});
     EXPECT_TRUE(empty->text().isEmpty());
@@ -95,8 +96,8 @@ TEST(CsvWriterTest, GapsQuotesAndLineEnds)
 
 TEST(HtmlWriterTest, DocumentTitleAndRunningText)
 {
-    const QString document =
-        html({text("Report", 0, 0), text("1 Jan", 1, 0), text("Middle", 2, 0, 0, TWCellJustifyCenter)});
+    const QString document = html(
+        {text("Report", 0, 0), text("1 Jan", 1, 0), text("Middle", 2, 0, 0, TWCellJustifyCenter)});
     EXPECT_TRUE(document.startsWith(QLatin1String(
         "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
         "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\"><html><head><title>Report"
@@ -105,12 +106,12 @@ TEST(HtmlWriterTest, DocumentTitleAndRunningText)
     EXPECT_EQ(body(document), QStringLiteral("Report<br/>1 Jan<div style=\"text-align: center;\">"
                                              "Middle</div>"));
     // Markup pairs open in order and close in reverse.
+    EXPECT_EQ(
+        body(html({text("T", 0, 0, TWCellStyleLarge | TWCellStyleUnderline | TWCellStyleBold,
+                        TWCellJustifyCenter)})),
+        QStringLiteral("<big><u><b><div style=\"text-align: center;\">T</div></b></u></big>"));
     EXPECT_EQ(body(html({text("T", 0, 0,
-                               TWCellStyleLarge | TWCellStyleUnderline | TWCellStyleBold,
-                               TWCellJustifyCenter)})),
-              QStringLiteral("<big><u><b><div style=\"text-align: center;\">T</div></b></u></big>"));
-    EXPECT_EQ(body(html({text("T", 0, 0, TWCellStyleSmall | TWCellStyleDoubleUnderline |
-                                             TWCellStyleItalic)})),
+                              TWCellStyleSmall | TWCellStyleDoubleUnderline | TWCellStyleItalic)})),
               QStringLiteral("<small><u><span style=\"border-bottom: 1px double #000;\"><i>T</i>"
                              "</u></small>"));
 }
@@ -242,8 +243,8 @@ TEST(PdfWriterTest, WideTablesAndPrintSettingsSizeThePage)
 
     // The printer's paper: bounds are its printable area, widened for the
     // table with the paper's own margins kept.
-    const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                         QMarginsF(30, 40, 50, 60), QPageLayout::Point);
+    const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(30, 40, 50, 60),
+                         QPageLayout::Point);
     const auto printed = TWSerializerPDF::serializerWithCells(cells, a4)->calculateSizes();
     EXPECT_EQ(printed.pageBounds.topLeft(), QPointF(30, 60));
     EXPECT_DOUBLE_EQ(printed.pageBounds.width(), width);
@@ -316,7 +317,8 @@ TEST(ExportFileTest, WritesAtomicallyAndNeverOverAFolder)
     QFile inside(dir.filePath(QStringLiteral("folder.csv/keep.txt")));
     ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
     inside.close();
-    const TWErrorResult error = TWSerializer::writeData("x", dir.filePath(QStringLiteral("folder.csv")));
+    const TWErrorResult error =
+        TWSerializer::writeData("x", dir.filePath(QStringLiteral("folder.csv")));
     ASSERT_TRUE(error);
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("folder.csv/keep.txt"))));
 }
@@ -324,12 +326,14 @@ TEST(ExportFileTest, WritesAtomicallyAndNeverOverAFolder)
 TEST(PdfWriterTest, StylesAlignmentsAndGraphsAreDrawn)
 {
     TWCellList cells{text("Styles", 0, 0, TWCellStyleLarge | TWCellStyleBold),
-                     text("bold", 1, 0, TWCellStyleBold), text("italic", 1, 1, TWCellStyleItalic),
+                     text("bold", 1, 0, TWCellStyleBold),
+                     text("italic", 1, 1, TWCellStyleItalic),
                      text("underlined", 1, 2, TWCellStyleUnderline),
                      text("double", 1, 3, TWCellStyleDoubleUnderline),
                      text("small", 1, 4, TWCellStyleSmall),
                      text("centred", 2, 0, 0, TWCellJustifyCenter),
-                     text("right", 3, 0, 0, TWCellJustifyRight), graph(QSize(1144, 660), 4)};
+                     text("right", 3, 0, 0, TWCellJustifyRight),
+                     graph(QSize(1144, 660), 4)};
     const QByteArray pdf = TWSerializerPDF::serializerWithCells(cells)->data();
     TWPdfReadBack::keep(pdf);
     TWPdfReadBack document(pdf);

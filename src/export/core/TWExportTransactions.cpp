@@ -70,8 +70,8 @@ private:
     void add(const QString &value, quint32 type, quint32 style = 0, bool header = false,
              const QUrl &link = QUrl())
     {
-        m_cells.append(TWCell(value, QVariant(), link, style, TWCellJustifyLeft, type, m_table.m_row,
-                              m_table.m_column, true, header, true, 1));
+        m_cells.append(TWCell(value, QVariant(), link, style, TWCellJustifyLeft, type,
+                              m_table.m_row, m_table.m_column, true, header, true, 1));
         ++m_table.m_column;
     }
     void gap(quint32 count = 1) { m_table.m_column += count; }
@@ -361,9 +361,9 @@ void TWExportTransactions::Builder::transactionRow(TWTransaction &transaction)
             const TWAccountPtr account =
                 business ? business->accountWithIdentifier(transaction.activeAccountIdentifier())
                          : nullptr;
-            add(m_formatter.valueString(transaction.balance(), account ? account->unit().get() : nullptr,
-                                        false, m_table.m_displayGroupingSeparator, false, true,
-                                        true, business),
+            add(m_formatter.valueString(
+                    transaction.balance(), account ? account->unit().get() : nullptr, false,
+                    m_table.m_displayGroupingSeparator, false, true, true, business),
                 kAmount);
             break;
         }
@@ -521,8 +521,7 @@ TWCellList TWExportTransactions::Builder::run()
     for (const TWTransactionPtr &transaction : m_table.m_transactions) {
         if (!transaction)
             continue;
-        if (m_table.m_includeTotals && !first &&
-            transaction->activeAccountIdentifier() != group) {
+        if (m_table.m_includeTotals && !first && transaction->activeAccountIdentifier() != group) {
             totalsRow();
             resetSums();
         }

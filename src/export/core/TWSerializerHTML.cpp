@@ -6,9 +6,9 @@
 namespace
 {
 
-const QLatin1String kDocumentType(
-    "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
-    "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">");
+const QLatin1String
+    kDocumentType("<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                  "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">");
 
 // The markup around a cell's text: each pair opens in this order and closes
 // in the reverse one.

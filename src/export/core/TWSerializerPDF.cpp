@@ -26,7 +26,8 @@ QFont fontWithName(const QString &name, double size)
 {
     if (std::optional<QFont> font = TWFontResolver::fontWithName(name, size))
         return *font;
-    if (std::optional<QFont> font = TWFontResolver::fontWithName(QStringLiteral("Times Roman"), size))
+    if (std::optional<QFont> font =
+            TWFontResolver::fontWithName(QStringLiteral("Times Roman"), size))
         return *font;
     QFont font(QStringLiteral("serif"));
     font.setPointSizeF(size > 0 ? size : 12.0);
@@ -48,8 +49,8 @@ public:
     // Cell fonts by their size and face bits, looked up once per document.
     const QFont &cellFont(quint32 style)
     {
-        const quint32 key = style & (TWCellStyleSmall | TWCellStyleLarge | TWCellStyleBold |
-                                     TWCellStyleItalic);
+        const quint32 key =
+            style & (TWCellStyleSmall | TWCellStyleLarge | TWCellStyleBold | TWCellStyleItalic);
         auto found = m_fonts.find(key);
         if (found == m_fonts.end())
             found = m_fonts.insert(key, TWSerializerPDF::cellFont(key));
@@ -215,8 +216,7 @@ void Drawing::drawTableHeaderAndLines()
         bool first = true;
         for (qsizetype index = 0; index < m_columns.size(); ++index) {
             const TWSerializerPDF::Column &column = m_columns.at(index);
-            if (column.placeholder || k >= column.headerCells.size() ||
-                !column.headerCells.at(k))
+            if (column.placeholder || k >= column.headerCells.size() || !column.headerCells.at(k))
                 continue;
             holdsCell = true;
             const double width = column.size.width();
@@ -234,8 +234,8 @@ void Drawing::drawTableHeaderAndLines()
                     for (quint32 s = 1; s < cell.span() && index + s < m_columns.size(); ++s)
                         w += m_columns.at(index + s).size.width();
                     const double tw = m_measure.size(font, cell.value(), column.size).width();
-                    const double x = cell.justify() == TWCellJustifyCenter ? left + (w - tw) / 2
-                                                                           : left + w - tw;
+                    const double x =
+                        cell.justify() == TWCellJustifyCenter ? left + (w - tw) / 2 : left + w - tw;
                     drawText(QRectF(x, m_offset.y() - h, tw, h), font, 0, cell.value());
                 } else {
                     drawText(QRectF(left, m_offset.y() - h, width, h), font, 0, cell.value());
@@ -294,9 +294,9 @@ QByteArray Drawing::run()
     QPdfWriter pdf(&buffer);
     m_pdf = &pdf;
     pdf.setResolution(72);
-    pdf.setPageLayout(QPageLayout(QPageSize(m_pageSize, QPageSize::Point, QString(),
-                                            QPageSize::ExactMatch),
-                                  QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    pdf.setPageLayout(
+        QPageLayout(QPageSize(m_pageSize, QPageSize::Point, QString(), QPageSize::ExactMatch),
+                    QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
     const QString name = QCoreApplication::applicationName();
     const QString version = QCoreApplication::applicationVersion();
     if (!name.isEmpty())
@@ -318,8 +318,8 @@ QByteArray Drawing::run()
     // stays inside its row; every cell is drawn from the row's top.
     const auto rowHeightFrom = [&](qsizetype first) {
         double height = 0;
-        for (qsizetype j = first; j < m_cells.size() && m_cells.at(j).row() == m_cells.at(first).row();
-             ++j)
+        for (qsizetype j = first;
+             j < m_cells.size() && m_cells.at(j).row() == m_cells.at(first).row(); ++j)
             height = std::max(height, cellHeight(m_cells.at(j)));
         return height;
     };
@@ -446,8 +446,8 @@ TWSerializerPDF::Geometry TWSerializerPDF::calculateSizes() const
     if (!printInfo()) {
         if (tableWidth + 2 * kMargin <= kLetterWidth) {
             geometry.pageSize = QSizeF(kLetterWidth, kLetterHeight);
-            geometry.pageBounds = QRectF(kMargin, kMargin, kLetterWidth - 2 * kMargin,
-                                         kLetterHeight - 2 * kMargin);
+            geometry.pageBounds =
+                QRectF(kMargin, kMargin, kLetterWidth - 2 * kMargin, kLetterHeight - 2 * kMargin);
         } else {
             const double height = tableWidth / kLetterHeight * kLetterWidth;
             geometry.pageBounds = QRectF(kMargin, kMargin, tableWidth, height);
@@ -466,9 +466,9 @@ TWSerializerPDF::Geometry TWSerializerPDF::calculateSizes() const
     if (tableWidth > imageable.width())
         geometry.pageBounds.setWidth(tableWidth);
     const QRectF &bounds = geometry.pageBounds;
-    geometry.pageSize =
-        QSizeF(bounds.x() + bounds.width() + (paper.width() - imageable.x() - imageable.width()),
-               bounds.y() + bounds.height() + (paper.height() - imageable.y() - imageable.height()));
+    geometry.pageSize = QSizeF(
+        bounds.x() + bounds.width() + (paper.width() - imageable.x() - imageable.width()),
+        bounds.y() + bounds.height() + (paper.height() - imageable.y() - imageable.height()));
     return geometry;
 }
 
@@ -531,13 +531,15 @@ double TWSerializerPDF::cacheTableHeaders(qsizetype index, Columns &columns) con
         if (cell.header() || cell.column() >= cache.size() || cache.at(cell.column()).placeholder)
             continue;
         Column &column = cache[cell.column()];
-        const double width = measure.size(measure.cellFont(cell.style()), cell.value(), kColumnMeasure).width();
+        const double width =
+            measure.size(measure.cellFont(cell.style()), cell.value(), kColumnMeasure).width();
         if (width > column.size.width())
             column.size.setWidth(width + kColumnGap);
     }
     double total = 0;
     for (qsizetype c = 0; c < cache.size(); ++c) {
-        cache[c].xOffset = c == 0 ? 0 : cache.at(c - 1).xOffset + cache.at(c - 1).size.width() + kColumnGap;
+        cache[c].xOffset =
+            c == 0 ? 0 : cache.at(c - 1).xOffset + cache.at(c - 1).size.width() + kColumnGap;
         total += cache.at(c).size.width() + (c == 0 ? 0 : kColumnGap);
     }
     columns = cache;
