@@ -4,6 +4,7 @@
 #include "TWExportTestSupport.h"
 #include "TWSerializerCSV.h"
 #include "TWSerializerHTML.h"
+#include "TWPreferences.h"
 #include "TWSerializerPDF.h"
 
 #include <QElapsedTimer>
@@ -301,9 +302,17 @@ TEST(PdfWriterTest, GraphsAndLowerRows)
 
 TEST(PdfWriterTest, UnknownFontNamesFallBackToTimes)
 {
+    TWPreferences &preferences = TWPreferences::preferences();
+    const QString before = preferences.normalExportFontName();
     EXPECT_TRUE(TWSerializerPDF::cellFont(0).family().contains(QLatin1String("Nimbus Roman")))
         << TWSerializerPDF::cellFont(0).family().toStdString();
     EXPECT_TRUE(TWSerializerPDF::cellFont(TWCellStyleBold).bold());
+    EXPECT_TRUE(TWSerializerPDF::cellFont(TWCellStyleItalic).italic());
+    preferences.setNormalExportFontName(QStringLiteral("No Such Typeface"));
+    const QFont fallback = TWSerializerPDF::cellFont(0);
+    preferences.setNormalExportFontName(before);
+    EXPECT_TRUE(fallback.family().contains(QLatin1String("Nimbus Roman")));
+    EXPECT_EQ(fallback.pointSizeF(), preferences.normalExportFontSize());
 }
 
 TEST(ExportFileTest, WritesAtomicallyAndNeverOverAFolder)
