@@ -514,6 +514,12 @@ TWCellList TWExportTransactions::Builder::run()
     if (!m_table.m_exportSettings)
         return m_cells;
     collectUnits();
+    // Room for every cell at once: a list of this size reallocated again and
+    // again would dominate the export.
+    qsizetype columns = 0;
+    for (const TWFieldPtr &field : m_table.m_exportSettings->fields())
+        columns += field && isMoneyField(*field) ? moneyColumns() : 1;
+    m_cells.reserve(std::max<qsizetype>(1024, (m_table.m_transactions.size() + 2) * columns));
     m_table.m_column = 0;
     headerRow();
     bool first = true;

@@ -63,7 +63,15 @@ QString TWSerializerHTML::text() const
 {
     const TWCellList &list = cells();
     QString body;
-    body.reserve(1000);
+    body.reserve(std::max<qsizetype>(1000, list.size() * 40));
+    // The title is text like any other: encoded, so markup in it stays text.
+    const QString title = list.isEmpty() || list.constFirst().value().isNull()
+                              ? QString()
+                              : TWStringAdditions::encodeHTML(list.constFirst().value());
+    body.append(kDocumentType);
+    body.append(QLatin1String("<html><head><title>"));
+    body.append(title);
+    body.append(QLatin1String("</title></head><body>"));
     QString opening, closing, linkOpening, linkClosing;
     opening.reserve(1000);
     closing.reserve(1000);
@@ -161,17 +169,6 @@ QString TWSerializerHTML::text() const
     if (tableMode)
         body.append(QLatin1String("</tr></table>"));
 
-    // The title is text like any other: encoded, so markup in it stays text.
-    const QString title = list.isEmpty() || list.constFirst().value().isNull()
-                              ? QString()
-                              : TWStringAdditions::encodeHTML(list.constFirst().value());
-    QString text;
-    text.reserve(body.size() + 300);
-    text.append(kDocumentType);
-    text.append(QLatin1String("<html><head><title>"));
-    text.append(title);
-    text.append(QLatin1String("</title></head><body>"));
-    text.append(body);
-    text.append(QLatin1String("</body></html>"));
-    return text;
+    body.append(QLatin1String("</body></html>"));
+    return body;
 }

@@ -20,7 +20,6 @@ constexpr double kLetterWidth = 612;
 constexpr double kLetterHeight = 792;
 constexpr double kColumnGap = 10;
 const QSizeF kColumnMeasure(250, 500);
-const QSizeF kUnlimited(1.0e7, 1.0e7);
 
 QFont fontWithName(const QString &name, double size)
 {
@@ -34,8 +33,19 @@ QFont fontWithName(const QString &name, double size)
     return font;
 }
 
+// The fonts of a document, by key: a cell's size and face bits, or one of
+// the two fixed fonts below.
+constexpr quint32 kHeaderFont = 0x100;
+constexpr quint32 kPageNumberFont = 0x200;
+
+quint32 fontKey(quint32 style)
+{
+    return style & (TWCellStyleSmall | TWCellStyleLarge | TWCellStyleBold | TWCellStyleItalic);
+}
+
 // Measures texts as they will be drawn: at 72 dots per inch a point is one
-// unit, the same as on the PDF page.
+// unit, the same as on the PDF page. Fonts and their metrics are looked up
+// once per document.
 class Measure
 {
 public:
@@ -46,33 +56,42 @@ public:
         m_device.setDotsPerMeterY(dotsPerMeter);
     }
 
-    // Cell fonts by their size and face bits, looked up once per document.
-    const QFont &cellFont(quint32 style)
+    struct Entry {
+        QFont font;
+        QFontMetricsF metrics;
+    };
+
+    const Entry &entry(quint32 key)
     {
-        const quint32 key =
-            style & (TWCellStyleSmall | TWCellStyleLarge | TWCellStyleBold | TWCellStyleItalic);
-        auto found = m_fonts.find(key);
-        if (found == m_fonts.end())
-            found = m_fonts.insert(key, TWSerializerPDF::cellFont(key));
+        auto found = m_entries.find(key);
+        if (found == m_entries.end()) {
+            const QFont font = key == kHeaderFont       ? TWSerializerPDF::headerFont()
+                               : key == kPageNumberFont ? TWSerializerPDF::pageNumberFont()
+                                                        : TWSerializerPDF::cellFont(key);
+            found = m_entries.insert(key, Entry{font, QFontMetricsF(font, &m_device)});
+        }
         return *found;
     }
 
-    const QFontMetricsF &metrics(const QFont &font)
+    // The height of the text laid out without a width limit (0 for none).
+    double height(quint32 key, const QString &text)
     {
-        const QString key = font.key();
-        auto found = m_metrics.find(key);
-        if (found == m_metrics.end())
-            found = m_metrics.insert(key, QFontMetricsF(font, &m_device));
-        return *found;
+        if (text.isEmpty())
+            return 0;
+        const QFontMetricsF &fm = entry(key).metrics;
+        if (!text.contains(QLatin1Char('\n')))
+            return fm.height();
+        return fm.boundingRect(QRectF(0, 0, 1.0e7, 1.0e7), Qt::AlignLeft | Qt::AlignTop, text)
+            .height();
     }
 
     // The size of the text laid out from the top left within `bounds`,
     // wrapping at word boundaries. A plain line that fits needs no layout.
-    QSizeF size(const QFont &font, const QString &text, const QSizeF &bounds)
+    QSizeF size(quint32 key, const QString &text, const QSizeF &bounds)
     {
         if (text.isEmpty())
             return QSizeF(0, 0);
-        const QFontMetricsF &fm = metrics(font);
+        const QFontMetricsF &fm = entry(key).metrics;
         if (!text.contains(QLatin1Char('\n'))) {
             const double width = fm.horizontalAdvance(text);
             if (width <= bounds.width())
@@ -86,8 +105,7 @@ public:
 
 private:
     QImage m_device;
-    QHash<QString, QFontMetricsF> m_metrics;
-    QHash<quint32, QFont> m_fonts;
+    QHash<quint32, Entry> m_entries;
 };
 
 // One document being drawn: the writer's working state of one `data` call.
@@ -96,7 +114,8 @@ class Drawing
 public:
     Drawing(const TWSerializerPDF &writer, const TWSerializerPDF::Geometry &geometry)
         : m_writer(writer), m_cells(writer.cells()), m_pageSize(geometry.pageSize),
-          m_bounds(geometry.pageBounds)
+          m_bounds(geometry.pageBounds), m_firstTableIndex(geometry.firstTableIndex),
+          m_firstTableColumns(geometry.firstTableColumns)
     {
     }
 
@@ -123,7 +142,7 @@ private:
     void drawTableHeaderAndLines();
     void drawLine(const QPointF &from, const QPointF &to, const QColor &colour, double width);
     // Draws text in a rectangle given in PDF coordinates, from its top left.
-    void drawText(const QRectF &rect, const QFont &font, quint32 style, const QString &text);
+    void drawText(const QRectF &rect, quint32 fontKey, quint32 style, const QString &text);
     void drawBodyCell(const TWCell &cell, double lineHeight);
     void closeTable();
 
@@ -135,6 +154,8 @@ private:
     QPdfWriter *m_pdf = nullptr;
     Measure m_measure;
     TWSerializerPDF::Columns m_columns;
+    qsizetype m_firstTableIndex = -1;
+    TWSerializerPDF::Columns m_firstTableColumns;
     quint32 m_pageNumber = 1;
     QPointF m_offset;
     bool m_table = false;
@@ -154,20 +175,26 @@ void Drawing::drawLine(const QPointF &from, const QPointF &to, const QColor &col
     m_painter.restore();
 }
 
-void Drawing::drawText(const QRectF &rect, const QFont &font, quint32 style, const QString &text)
+void Drawing::drawText(const QRectF &rect, quint32 fontKey, quint32 style, const QString &text)
 {
     if (text.isEmpty())
         return;
-    QFont drawn = font;
+    const Measure::Entry &entry = m_measure.entry(fontKey);
+    QFont drawn = entry.font;
     drawn.setUnderline(style & TWCellStyleUnderline);
     m_painter.setFont(drawn);
     m_painter.setPen(Qt::black);
     const QRectF target = toPainter(rect);
-    m_painter.drawText(target, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    const QSizeF size = m_measure.size(fontKey, text, rect.size());
+    if (!text.contains(QLatin1Char('\n')) && size.height() <= entry.metrics.height() + 0.5) {
+        // One line: drawn at its baseline, without a text layout.
+        m_painter.drawText(QPointF(target.left(), target.top() + entry.metrics.ascent()), text);
+    } else {
+        m_painter.drawText(target, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    }
     if (!(style & TWCellStyleUnderline) && (style & TWCellStyleDoubleUnderline)) {
         // A double underline is two rules under the text's last line.
-        const QFontMetricsF &fm = m_measure.metrics(font);
-        const QSizeF size = m_measure.size(font, text, rect.size());
+        const QFontMetricsF &fm = entry.metrics;
         const double first = rect.y() + (rect.height() - size.height()) + fm.descent() -
                              std::max(1.0, fm.underlinePos());
         const double lineWidth = std::max(0.5, fm.lineWidth());
@@ -191,7 +218,7 @@ void Drawing::newPage()
 
 void Drawing::drawPageHeader()
 {
-    const QFont font = TWSerializerPDF::pageNumberFont();
+    const quint32 font = kPageNumberFont;
     const QString text = QStringLiteral("%1 %2").arg(TWLocalized("page")).arg(m_pageNumber);
     const QSizeF size = m_measure.size(font, text, QSizeF(60, 15));
     const double h = std::min(size.height(), 15.0);
@@ -207,7 +234,7 @@ void Drawing::drawTableHeaderAndLines()
 {
     if (m_columns.isEmpty())
         return;
-    const QFont font = TWSerializerPDF::headerFont();
+    const quint32 font = kHeaderFont;
     const QColor rule(Qt::lightGray);
     double rightEdge = boundsLeft();
     for (qsizetype k = 0;; ++k) {
@@ -264,7 +291,7 @@ void Drawing::drawBodyCell(const TWCell &cell, double lineHeight)
     const double width = column.size.width();
     if (width <= 0)
         return;
-    const QFont &font = m_measure.cellFont(cell.style());
+    const quint32 font = fontKey(cell.style());
     const double tw = m_measure.size(font, cell.value(), QSizeF(width, lineHeight)).width();
     double x = boundsLeft() + column.xOffset;
     if (cell.type() == 0 || cell.justify() == TWCellJustifyRight)
@@ -312,7 +339,7 @@ QByteArray Drawing::run()
             return TWSerializerPDF::graphLineHeight;
         if (cell.value().isNull())
             return 0.0;
-        return m_measure.size(m_measure.cellFont(cell.style()), cell.value(), kUnlimited).height();
+        return m_measure.height(fontKey(cell.style()), cell.value());
     };
     // A row is as tall as its tallest cell, so that a text of several lines
     // stays inside its row; every cell is drawn from the row's top.
@@ -330,7 +357,7 @@ QByteArray Drawing::run()
     for (qsizetype index = 0; index < m_cells.size(); ++index) {
         const TWCell &cell = m_cells.at(index);
         const bool graph = cell.type() == TWCellTypeGraph;
-        const QFont font = graph ? QFont() : m_measure.cellFont(cell.style());
+        const quint32 font = fontKey(cell.style());
         const qint64 row = cell.row();
         if (m_pageNumber == 1) {
             lineHeight = rowHeightFrom(index);
@@ -352,7 +379,10 @@ QByteArray Drawing::run()
 
         if (cell.table()) {
             if (!m_table) {
-                m_writer.cacheTableHeaders(index, m_columns);
+                if (index == m_firstTableIndex)
+                    m_columns = m_firstTableColumns;
+                else
+                    m_writer.cacheTableHeaders(index, m_columns);
                 m_border = cell.border();
                 m_table = true;
                 if (cell.header()) {
@@ -434,15 +464,15 @@ QFont TWSerializerPDF::pageNumberFont()
 TWSerializerPDF::Geometry TWSerializerPDF::calculateSizes() const
 {
     double tableWidth = 0;
+    Geometry geometry;
     const TWCellList &list = cells();
     for (qsizetype index = 0; index < list.size(); ++index) {
         if (list.at(index).table()) {
-            Columns columns;
-            tableWidth = cacheTableHeaders(index, columns);
+            tableWidth = cacheTableHeaders(index, geometry.firstTableColumns);
+            geometry.firstTableIndex = index;
             break;
         }
     }
-    Geometry geometry;
     if (!printInfo()) {
         if (tableWidth + 2 * kMargin <= kLetterWidth) {
             geometry.pageSize = QSizeF(kLetterWidth, kLetterHeight);
@@ -478,7 +508,7 @@ double TWSerializerPDF::cacheTableHeaders(qsizetype index, Columns &columns) con
     if (index < 0 || index >= list.size())
         return 0;
     Measure measure;
-    const QFont font = headerFont();
+    const quint32 font = kHeaderFont;
     Columns cache;
     cache.reserve(25);
 
@@ -532,7 +562,7 @@ double TWSerializerPDF::cacheTableHeaders(qsizetype index, Columns &columns) con
             continue;
         Column &column = cache[cell.column()];
         const double width =
-            measure.size(measure.cellFont(cell.style()), cell.value(), kColumnMeasure).width();
+            measure.size(fontKey(cell.style()), cell.value(), kColumnMeasure).width();
         if (width > column.size.width())
             column.size.setWidth(width + kColumnGap);
     }
