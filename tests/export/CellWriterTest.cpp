@@ -2,10 +2,11 @@
 // escapes, and the PDF writer read back as a document.
 
 #include "TWExportTestSupport.h"
+#include "TWPreferences.h"
 #include "TWSerializerCSV.h"
 #include "TWSerializerHTML.h"
-#include "TWPreferences.h"
 #include "TWSerializerPDF.h"
+#include "TWStringAdditions.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -144,6 +145,18 @@ TEST(HtmlWriterTest, EscapesTitleTextAndLinks)
         << document.toStdString();
     // One reference per code point, never two surrogate halves.
     EXPECT_EQ(body(html({text(QStringLiteral("\U0001F600"), 0, 0)})), QStringLiteral("&#x1f600;"));
+}
+
+TEST(HtmlWriterTest, EncodesAsEncodeHTMLDoes)
+{
+    for (const QString &sample :
+         {QString(), QStringLiteral("plain Text 123"), QStringLiteral("1,500.00 (USD) -3/5/24"),
+          QStringLiteral("Café O'Brien & Co <b>\"x\"\n\t"), QStringLiteral("\U0001F600 \u20ac"),
+          QString(QChar(0xD83D)) + QStringLiteral("lone surrogate")}) {
+        QString appended;
+        TWSerializerHTML::appendEncoded(appended, sample);
+        EXPECT_EQ(appended, TWStringAdditions::encodeHTML(sample));
+    }
 }
 
 TEST(HtmlWriterTest, GraphsAreScaledAndNumbered)

@@ -93,7 +93,7 @@ public:
             return QSizeF(0, 0);
         const QFontMetricsF &fm = entry(key).metrics;
         if (!text.contains(QLatin1Char('\n'))) {
-            const double width = fm.horizontalAdvance(text);
+            const double width = advance(key, text);
             if (width <= bounds.width())
                 return QSizeF(width, std::min(fm.height(), bounds.height()));
         }
@@ -104,8 +104,23 @@ public:
     }
 
 private:
+    // The width of one line. Exports repeat their texts (dates, units,
+    // account names) thousands of times: each is shaped once.
+    double advance(quint32 key, const QString &text)
+    {
+        QHash<QString, double> &widths = m_widths[key];
+        const auto found = widths.constFind(text);
+        if (found != widths.constEnd())
+            return *found;
+        const double width = entry(key).metrics.horizontalAdvance(text);
+        if (widths.size() < 100000)
+            widths.insert(text, width);
+        return width;
+    }
+
     QImage m_device;
     QHash<quint32, Entry> m_entries;
+    QHash<quint32, QHash<QString, double>> m_widths;
 };
 
 // One document being drawn: the writer's working state of one `data` call.
@@ -142,7 +157,8 @@ private:
     void drawTableHeaderAndLines();
     void drawLine(const QPointF &from, const QPointF &to, const QColor &colour, double width);
     // Draws text in a rectangle given in PDF coordinates, from its top left.
-    void drawText(const QRectF &rect, quint32 fontKey, quint32 style, const QString &text);
+    void drawText(const QRectF &rect, quint32 fontKey, quint32 style, const QString &text,
+                  std::optional<QSizeF> measured = std::nullopt);
     void drawBodyCell(const TWCell &cell, double lineHeight);
     void closeTable();
 
@@ -175,7 +191,8 @@ void Drawing::drawLine(const QPointF &from, const QPointF &to, const QColor &col
     m_painter.restore();
 }
 
-void Drawing::drawText(const QRectF &rect, quint32 fontKey, quint32 style, const QString &text)
+void Drawing::drawText(const QRectF &rect, quint32 fontKey, quint32 style, const QString &text,
+                       std::optional<QSizeF> measured)
 {
     if (text.isEmpty())
         return;
@@ -185,7 +202,7 @@ void Drawing::drawText(const QRectF &rect, quint32 fontKey, quint32 style, const
     m_painter.setFont(drawn);
     m_painter.setPen(Qt::black);
     const QRectF target = toPainter(rect);
-    const QSizeF size = m_measure.size(fontKey, text, rect.size());
+    const QSizeF size = measured ? *measured : m_measure.size(fontKey, text, rect.size());
     if (!text.contains(QLatin1Char('\n')) && size.height() <= entry.metrics.height() + 0.5) {
         // One line: drawn at its baseline, without a text layout.
         m_painter.drawText(QPointF(target.left(), target.top() + entry.metrics.ascent()), text);
@@ -292,13 +309,14 @@ void Drawing::drawBodyCell(const TWCell &cell, double lineHeight)
     if (width <= 0)
         return;
     const quint32 font = fontKey(cell.style());
-    const double tw = m_measure.size(font, cell.value(), QSizeF(width, lineHeight)).width();
+    const QSizeF size = m_measure.size(font, cell.value(), QSizeF(width, lineHeight));
+    const double tw = size.width();
     double x = boundsLeft() + column.xOffset;
     if (cell.type() == 0 || cell.justify() == TWCellJustifyRight)
         x += width - tw;
     else if (cell.justify() == TWCellJustifyCenter)
         x += (width - tw) / 2;
-    drawText(QRectF(x, m_offset.y(), width, lineHeight), font, cell.style(), cell.value());
+    drawText(QRectF(x, m_offset.y(), width, lineHeight), font, cell.style(), cell.value(), size);
 }
 
 void Drawing::closeTable()
@@ -410,15 +428,15 @@ QByteArray Drawing::run()
                 m_painter.drawImage(toPainter(QRectF(QPointF(x, m_offset.y()), size)), image);
         } else {
             const double available = boundsRight() - m_offset.x() - 3;
-            const double w =
-                m_measure.size(font, cell.value(), QSizeF(std::max(available, 0.0), lineHeight))
-                    .width();
+            const QSizeF size =
+                m_measure.size(font, cell.value(), QSizeF(std::max(available, 0.0), lineHeight));
+            const double w = size.width();
             if (cell.justify() == TWCellJustifyRight)
                 m_offset.rx() += available - w;
             else if (cell.justify() == TWCellJustifyCenter)
                 m_offset.rx() += (available - w) / 2;
             drawText(QRectF(m_offset.x(), m_offset.y(), w, lineHeight), font, cell.style(),
-                     cell.value());
+                     cell.value(), size);
             m_offset.rx() += w + 10;
         }
         lastRow = row;
