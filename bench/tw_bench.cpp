@@ -138,9 +138,14 @@ bool runPhases(int transactions, Phases &phases)
     if (!ok)
         return false;
 
-    // Exports: the table and the writer over every transaction (a tenth of
+    // Exports: the table and the writer over as many rows as there are
+    // transactions, grouped by account as an export lists them (a tenth of
     // them for PDF, which lays out pages).
-    const TWTransactionList everything = b.allTransactions();
+    const TWTransactionList everything =
+        b.exportTransactionsForAccounts(
+             b.accounts(), b.transactionsForAccounts(std::nullopt, nullptr, 0, QDateTime(),
+                                                     QDateTime(), nullptr))
+            .mid(0, transactions);
     const auto exportSettings = TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(b);
     const auto exportData = [&](const TWTransactionList &rows, bool totals, auto writer) {
         auto table = TWExportTransactions::exportTransactionsWithTransactions(
