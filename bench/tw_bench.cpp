@@ -17,9 +17,9 @@
 #include "TWSerializerHTML.h"
 #include "TWSerializerPDF.h"
 
-#include <QGuiApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QUrl>
 
