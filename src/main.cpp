@@ -6,6 +6,7 @@
 #include "TWApplicationDelegate.h"
 #include "TWBusinessController.h"
 #include "TWDocumentController.h"
+#include "TWExportPrint.h"
 #include "TWInstanceServer.h"
 
 #include <QApplication>
@@ -36,6 +37,11 @@ int main(int argc, char **argv)
 
     // The pieces of the user interface register their views and editors in
     // TWAppRegistry::registry() here; what is not registered shows its interim.
+    TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &request,
+                                                      const QPageLayout &layout) {
+        return TWExportPrint::registerPDF(request.business, request.transactions, request.fields,
+                                          request.attachmentFileNames, layout);
+    };
 
     TWDocumentController documents;
     TWApplicationDelegate delegate(&documents);
