@@ -1,5 +1,6 @@
 #include "TWBenchBusiness.h"
 
+#include "TWBudgetItem.h"
 #include "TWClock.h"
 #include "TWRelationship.h"
 #include "TWRepeat.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 namespace
@@ -19,6 +21,7 @@ constexpr qint32 kBank = 100;
 constexpr qint32 kReceivable = 105;
 constexpr qint32 kPayable = 108;
 constexpr qint32 kSales = 109;
+constexpr qint32 kOwnersEquity = 138;
 
 bool failed(const TWErrorResult &error, const char *what)
 {
@@ -41,7 +44,7 @@ struct Generator {
     QList<TWAccountPtr> incomeAccounts;
     QList<TWAccountPtr> expenseAccounts;
     QList<TWUnitPtr> units; // home currency first, listed more often
-    TWFieldPtr text, currency, date, list, tags;
+    TWFieldPtr text, currency, date, list, tags, number, percent, checkbox, percentTotal;
     QList<qint32> listItems, tagItems;
     QDateTime start;
     int days = 3650;
@@ -86,7 +89,12 @@ struct Generator {
         date = addField(QStringLiteral("Delivered"), TWFieldTypeDate);
         list = addField(QStringLiteral("Region"), TWFieldTypeList);
         tags = addField(QStringLiteral("Labels"), TWFieldTypeTags);
-        if (!text || !currency || !date || !list || !tags)
+        number = addField(QStringLiteral("Quantity"), TWFieldTypeNumber);
+        percent = addField(QStringLiteral("Discount"), TWFieldTypePercent);
+        checkbox = addField(QStringLiteral("Reviewed"), TWFieldTypeCheckbox);
+        percentTotal = addField(QStringLiteral("Sales tax"), TWFieldTypePercentTotal);
+        if (!text || !currency || !date || !list || !tags || !number || !percent || !checkbox ||
+            !percentTotal)
             return false;
         for (int i = 0; i < 6; ++i) {
             auto item = TWFieldListItem::fieldListItemWithName(QStringLiteral("Region %1").arg(i),
@@ -132,6 +140,15 @@ struct Generator {
                 ->setTagItemIdentifiers({tagItems[pick(6)], tagItems[pick(6)] == tagItems[0]
                                                                 ? tagItems[1]
                                                                 : tagItems[0]});
+        // The rarer kinds of field, on a few entries each.
+        if (pick(20) == 0)
+            t.fieldValueWithField(*number, true)->setNumber(1 + pick(50));
+        if (pick(20) == 0)
+            t.fieldValueWithField(*percent, true)->setPercent(float(pick(30)));
+        if (pick(20) == 0)
+            t.fieldValueWithField(*checkbox, true)->setCheckboxValue(true);
+        if (pick(20) == 0)
+            t.fieldValueWithField(*percentTotal, true)->setCurrency(t.total() / 5);
     }
 
     bool addAttachment(TWTransaction &t)
@@ -139,8 +156,10 @@ struct Generator {
         const QString name = QStringLiteral("receipt-%1.txt").arg(++attachmentsWritten);
         const QString path = QDir(options.attachmentFolder).filePath(name);
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write("receipt\n") != 8)
+        if (!file.open(QIODevice::WriteOnly) || file.write("receipt\n") != 8) {
+            std::fprintf(stderr, "cannot write %s\n", path.toUtf8().constData());
             return false;
+        }
         file.close();
         t.setAttachments(TWAttachmentList{TWAttachment::attachmentWithFileName(
             name, path, QStringLiteral("text/plain"), TWAttachmentTypeFile, 0, 0.0, QString(), 0,
@@ -148,6 +167,51 @@ struct Generator {
         t.setHasAttachments(true);
         t.setDirtyAttachments(true);
         return true;
+    }
+
+    // Spreads the entry over lines that balance to zero: the bank is one
+    // line and the other side is cut in two or three. Each line is converted
+    // to the home unit on its own, so the rounding left over goes to the
+    // largest line, as the editor would demand before saving.
+    void splitOverLines(TWTransaction &t, bool income, qint32 first, qint64 total,
+                        const TWUnitPtr &unit)
+    {
+        const int parts = 2 + pick(2);
+        const qint64 sign = income ? -1 : 1; // the store's sign: plus into account 1
+        TWSplitList splits;
+        qint64 rest = total;
+        for (int line = 0; line < parts; ++line) {
+            const qint64 part = line == parts - 1 ? rest : total / parts;
+            rest -= part;
+            const qint32 account =
+                line == 0 ? first
+                          : (income ? incomeAccounts[pick(int(incomeAccounts.size()))]
+                                    : expenseAccounts[pick(int(expenseAccounts.size()))])
+                                ->identifier();
+            splits.append(TWSplit::splitWithIdentifier(0, QStringLiteral("Line %1").arg(line),
+                                                       account, sign * part, 0, 0, 0, 0, unit));
+        }
+        splits.append(TWSplit::splitWithIdentifier(0, QStringLiteral("Bank"), kBank,
+                                                   -sign * total, 0, 0, 0, 0, unit));
+        qint64 home = 0;
+        TWSplitPtr largest;
+        for (const TWSplitPtr &split : splits) {
+            split->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
+            home += split->totalBusiness();
+            if (!largest || std::abs(split->total()) > std::abs(largest->total()))
+                largest = split;
+        }
+        if (home != 0) {
+            const TWAccountPtr account = b.accountWithIdentifier(largest->accountIdentifier());
+            if (account && account->unit() && b.homeUnit() &&
+                account->unit()->code() == b.homeUnit()->code())
+                largest->setTotalAccount(largest->totalAccount() - home);
+            largest->setTotalBusiness(largest->totalBusiness() - home);
+        }
+        t.setAccount1Identifier(0);
+        t.setAccount2Identifier(0);
+        t.setSplits(splits);
+        t.setHasSplit(true);
     }
 
     // One ordinary ledger entry on the given day: mostly the bank against an
@@ -162,24 +226,8 @@ struct Generator {
         const qint64 total = 500 + pick(200000);
         TWTransactionPtr t = income ? makeTransaction(when, kBank, other->identifier(), total, unit)
                                     : makeTransaction(when, other->identifier(), kBank, total, unit);
-        if (pick(10) == 0) {
-            TWSplitList splits;
-            qint64 rest = total;
-            for (int line = 0; line < 3; ++line) {
-                const qint64 part = line == 2 ? rest : total / 3;
-                rest -= part;
-                const TWAccountPtr account = expenseAccounts[pick(int(expenseAccounts.size()))];
-                TWSplitPtr split = TWSplit::splitWithIdentifier(
-                    0, QStringLiteral("Line %1").arg(line), account->identifier(), part, part, part,
-                    0, 0, unit);
-                split->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
-                splits.append(split);
-            }
-            t->setAccount1Identifier(0);
-            t->setAccount2Identifier(kBank);
-            t->setSplits(splits);
-            t->setHasSplit(true);
-        }
+        if (pick(10) == 0)
+            splitOverLines(*t, income, other->identifier(), total, unit);
         addValues(*t);
         if (pick(100) == 0 && !addAttachment(*t))
             return false;
@@ -211,6 +259,7 @@ struct Generator {
                 return -1;
             for (int p = 0; p < 3; ++p) {
                 const QDateTime when = dayAt(pick(days));
+                TWTaskList tasks;
                 auto project = TWProject::projectWithDate(
                     when, false, QStringLiteral("Project %1-%2").arg(c).arg(p),
                     TWProjectTypeProject, {}, {}, 9000, b.homeUnit(), 0.0, {},
@@ -225,14 +274,19 @@ struct Generator {
                                                      b.nextTaskIdentifier());
                     if (failed(b.addTask(task, false), "addTask"))
                         return -1;
+                    double seconds = 0;
                     for (int i = 0; i < 5; ++i) {
                         const QDateTime from = when.addDays(k + i).addSecs(9 * 3600);
+                        const int hours = 1 + pick(4);
+                        seconds += 3600.0 * hours;
                         auto item = TWTaskItem::taskItemWithStartDateTime(
-                            from, from.addSecs(3600 * (1 + pick(4))), QString(),
-                            task->identifier(), b.nextTaskItemIdentifier());
+                            from, from.addSecs(3600 * hours), QString(), task->identifier(),
+                            b.nextTaskItemIdentifier());
                         if (failed(b.addTaskItem(item, false), "addTaskItem"))
                             return -1;
                     }
+                    task->setInvoiceQuantity(seconds);
+                    tasks.append(task);
                 }
                 auto expense = TWExpense::expenseWithDate(when, QStringLiteral("Materials"), 2.0,
                                                           4500, 0.0, QString(),
@@ -248,7 +302,18 @@ struct Generator {
                         project->identifier(), b.nextInvoiceIdentifier());
                     if (failed(b.addInvoice(invoice, false), "addInvoice"))
                         return -1;
-                    const qint64 amount = 100000 + pick(500000);
+                    // Each invoice bills one task's hours; the first also
+                    // bills the materials.
+                    TWExpenseList billed;
+                    if (v == 0) {
+                        expense->setInvoiceQuantity(expense->quantity());
+                        billed.append(expense);
+                    }
+                    if (failed(b.updateInvoiceItems(invoice, {tasks[v]}, billed),
+                               "updateInvoiceItems"))
+                        return -1;
+                    const qint64 amount =
+                        std::max<qint64>(100, TWInvoice::invoiceTotal({tasks[v]}, billed));
                     TWTransactionPtr sale = makeTransaction(issued, kReceivable, kSales, amount,
                                                             b.homeUnit());
                     if (failed(b.addTransaction(sale, false, false, false, false),
@@ -327,19 +392,67 @@ struct Generator {
         return 12;
     }
 
-    // One period per calendar year; the years before this one are closed.
+    // One period per calendar year, the years before this one closed, entered
+    // the way the business information sheet does: the record names the
+    // periods and the account that receives the year-end transfers, the table
+    // is rewritten whole, then the periods are brought up to date (which
+    // books the transfers and names the active period) and the states of
+    // the transactions follow the closed years.
     bool addPeriods()
     {
-        if (failed(b.deleteAccountingPeriods(false), "deleteAccountingPeriods"))
+        TWBusinessInfoPtr info = b.businessInfo()->copy();
+        qint32 nominal = 0;
+        for (const TWAccountPtr &account : b.accounts())
+            if (account->accountType() == TWAccountTypeEquity &&
+                (nominal == 0 || account->identifier() == kOwnersEquity))
+                nominal = account->identifier();
+        if (nominal == 0) {
+            std::fprintf(stderr, "no equity account for the year-end transfers\n");
             return false;
+        }
+        info->setNominalTransferAccountIdentifier(nominal);
+        TWAccountingPeriodList periods;
         const int thisYear = TWClock::today().year();
-        for (int year = start.date().year(); year <= thisYear; ++year) {
-            auto period = TWAccountingPeriod::accountingPeriodWithName(
+        for (int year = start.date().year(); year <= thisYear; ++year)
+            periods.append(TWAccountingPeriod::accountingPeriodWithName(
                 QString::number(year), QDateTime(QDate(year, 1, 1), QTime(0, 0)),
-                QDateTime(QDate(year, 12, 31), QTime(0, 0)), year < thisYear,
-                b.nextAccountingPeriodIdentifier());
-            if (failed(b.addAccountingPeriod(period, false), "addAccountingPeriod"))
+                QDateTime(QDate(year, 12, 31), QTime(0, 0)), year < thisYear, 0));
+        if (failed(b.deleteAccountingPeriods(true), "deleteAccountingPeriods"))
+            return false;
+        qint32 next = b.nextAccountingPeriodIdentifier();
+        for (const TWAccountingPeriodPtr &period : periods) {
+            period->setIdentifier(next++);
+            if (failed(b.addAccountingPeriod(period, true), "addAccountingPeriod"))
                 return false;
+        }
+        info->setAccountingPeriods(periods);
+        return !failed(b.updateBusinessInfo(info), "updateBusinessInfo") &&
+               !failed(b.updateAccountingPeriods(true), "updateAccountingPeriods") &&
+               !failed(b.updateTransactionStates(), "updateTransactionStates");
+    }
+
+    // Budgets over cycles of every length: weekly, monthly, quarterly and
+    // yearly lines on expense accounts, one accumulating.
+    bool addBudgets()
+    {
+        struct Cycle {
+            std::uint32_t length, unit;
+        };
+        const Cycle cycles[] = {{1, TWBudgetCycleUnitWeek},
+                                {1, TWBudgetCycleUnitMonth},
+                                {3, TWBudgetCycleUnitMonth},
+                                {1, TWBudgetCycleUnitYear},
+                                {14, TWBudgetCycleUnitDay}};
+        int n = 0;
+        for (const Cycle &cycle : cycles) {
+            const TWAccountPtr &account = expenseAccounts[n % expenseAccounts.size()];
+            auto item = TWBudgetItem::budgetItemWithItemType(
+                TWItemTypeAccount, account->identifier(), 20000 * (n + 1), b.homeUnit(),
+                QDateTime(QDate(TWClock::today().year() - 1, 1, 1), QTime(0, 0)), cycle.length,
+                cycle.unit, n == 1, b.nextBudgetItemsIdentifier());
+            if (failed(b.addBudgetItem(item, false), "addBudgetItem"))
+                return false;
+            ++n;
         }
         return true;
     }
@@ -351,6 +464,10 @@ qint32 twBenchBusyAccount() { return kBank; }
 
 std::unique_ptr<TWBusiness> twBenchMakeBusiness(const TWBenchBusinessOptions &options)
 {
+    if (!QDir().mkpath(options.attachmentFolder)) {
+        std::fprintf(stderr, "cannot make %s\n", options.attachmentFolder.toUtf8().constData());
+        return nullptr;
+    }
     TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
     info->setName(QStringLiteral("Benchmark Trading"));
     info->setHomeCurrency(QStringLiteral("USD"));
@@ -372,12 +489,17 @@ std::unique_ptr<TWBusiness> twBenchMakeBusiness(const TWBenchBusinessOptions &op
         ok = work >= 0 && repeats >= 0;
         added = work + repeats;
     }
-    for (int i = 0; ok && added < options.transactions; ++i, ++added)
+    for (int i = 0; ok && added < options.transactions; ++i, ++added) {
         ok = generator.addLedgerEntry(i);
-    ok = ok && generator.addPeriods();
+        // Committed in batches, as a user's work is: one open transaction
+        // of a million writes makes each savepoint slower than the one
+        // before, and keeps every write's undo step in memory.
+        if (ok && i % 20000 == 19999)
+            ok = !failed(b.commitTransaction(), "commitTransaction") &&
+                 !failed(b.beginTransaction(), "beginTransaction");
+    }
+    ok = ok && generator.addBudgets() && generator.addPeriods();
     if (failed(b.commitTransaction(), "commitTransaction") || !ok)
-        return nullptr;
-    if (failed(b.updateTransactionStates(), "updateTransactionStates"))
         return nullptr;
     b.notifyTransactionsAdd();
     b.notifyRelationshipsAdd();

@@ -4,10 +4,13 @@
 // its work.
 //
 //   tw-bench generate --transactions N --out PATH
-//   tw-bench run [--transactions N]
+//   tw-bench run [--transactions N | --package PATH]
 //   tw-bench growth
+//   tw-bench verify PATH
+//   tw-bench memory PATH    (bytes the open document adds to the process)
 
 #include "TWBenchBusiness.h"
+#include "TWBenchVerify.h"
 
 #include "TWBusiness.h"
 #include "TWClock.h"
@@ -17,9 +20,11 @@
 #include "TWSerializerHTML.h"
 #include "TWSerializerPDF.h"
 
-#include <QGuiApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -127,6 +132,52 @@ bool rawRead(const QString &package)
     return ok && sum != 1; // the sum keeps the reads from being optimised away
 }
 
+// A line of /proc/self/status ("VmRSS", "VmHWM") in bytes; 0 when unknown.
+qint64 processMemory(const char *key)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray prefix = QByteArray(key) + ':';
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong() * 1024;
+    return 0;
+}
+
+// Opens the package and prints the peak resident memory it took over the
+// process before opening, in bytes (the child process `memory` mode).
+int openMemory(const QString &path)
+{
+    const qint64 empty = processMemory("VmRSS");
+    TWErrorResult error;
+    std::unique_ptr<TWBusiness> business =
+        TWBusiness::businessWithURL(QUrl::fromLocalFile(path), false, &error);
+    if (!business || failed(error, "businessWithURL"))
+        return 1;
+    std::printf("%lld %lld\n", static_cast<long long>(processMemory("VmHWM") - empty),
+                static_cast<long long>(business->transactions().size()));
+    std::fprintf(stderr,
+                 "resident after opening: %lld bytes over the empty process, %lld of them "
+                 "held by SQLite\n",
+                 static_cast<long long>(processMemory("VmRSS") - empty),
+                 static_cast<long long>(sqlite3_memory_used()));
+    return 0;
+}
+
+// The bytes per transaction of opening the package, measured in a process
+// of its own so that generating the business does not count; -1 on failure.
+qint64 memoryPerTransaction(const QString &package)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("memory"), package});
+    if (!child.waitForFinished(-1) || child.exitCode() != 0)
+        return -1;
+    const QList<QByteArray> figures = child.readAllStandardOutput().trimmed().split(' ');
+    const qint64 count = figures.value(1).toLongLong();
+    return count > 0 ? figures.value(0).toLongLong() / count : -1;
+}
+
 std::unique_ptr<TWBusiness> generate(int transactions, const QString &package,
                                      const QString &attachments)
 {
@@ -141,18 +192,24 @@ std::unique_ptr<TWBusiness> generate(int transactions, const QString &package,
     return business;
 }
 
-bool runPhases(int transactions, Phases &phases)
+// `given`: a package made before by `generate` to time instead of a new one
+// (it is saved in place, unchanged).
+bool runPhases(int transactions, Phases &phases, qint64 &memory, const QString &given = {})
 {
     QTemporaryDir folder;
     if (!folder.isValid())
         return false;
-    const QString package = folder.filePath(QStringLiteral("Bench.tallyworth"));
+    const QString package =
+        given.isEmpty() ? folder.filePath(QStringLiteral("Bench.tallyworth")) : given;
     QElapsedTimer generation;
     generation.start();
-    if (!generate(transactions, package, folder.filePath(QStringLiteral("files"))))
-        return false;
-    std::fprintf(stderr, "generated %d transactions in %lld ms\n", transactions,
-                 static_cast<long long>(generation.elapsed()));
+    if (given.isEmpty()) {
+        if (!generate(transactions, package, folder.filePath(QStringLiteral("files"))))
+            return false;
+        std::fprintf(stderr, "generated %d transactions in %lld ms\n", transactions,
+                     static_cast<long long>(generation.elapsed()));
+    }
+    memory = memoryPerTransaction(package);
     bool ok = true;
     const QUrl url = QUrl::fromLocalFile(package);
     std::unique_ptr<TWBusiness> business;
@@ -209,9 +266,14 @@ bool runPhases(int transactions, Phases &phases)
     if (!ok)
         return false;
 
-    // Exports: the table and the writer over every transaction (a tenth of
+    // Exports: the table and the writer over as many rows as there are
+    // transactions, grouped by account as an export lists them (a tenth of
     // them for PDF, which lays out pages).
-    const TWTransactionList everything = b.allTransactions();
+    const TWTransactionList everything =
+        b.exportTransactionsForAccounts(
+             b.accounts(), b.transactionsForAccounts(std::nullopt, nullptr, 0, QDateTime(),
+                                                     QDateTime(), nullptr))
+            .mid(0, transactions);
     const auto exportSettings = TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(b);
     const auto exportData = [&](const TWTransactionList &rows, bool totals, auto writer) {
         auto table = TWExportTransactions::exportTransactionsWithTransactions(
@@ -282,8 +344,9 @@ int argument(const QStringList &arguments, const QString &name, int fallback)
 int usage()
 {
     std::fprintf(stderr, "usage: tw-bench generate --transactions N --out PATH\n"
-                         "       tw-bench run [--transactions N]\n"
-                         "       tw-bench growth\n");
+                         "       tw-bench run [--transactions N | --package PATH]\n"
+                         "       tw-bench growth\n"
+                         "       tw-bench verify PATH\n");
     return 2;
 }
 
@@ -308,27 +371,64 @@ int main(int argc, char **argv)
         QTemporaryDir files;
         return files.isValid() && generate(transactions, out, files.path()) ? 0 : 1;
     }
+    if (mode == QStringLiteral("memory"))
+        return arguments.size() < 3 ? usage() : openMemory(arguments[2]);
+    if (mode == QStringLiteral("verify")) {
+        if (arguments.size() < 3)
+            return usage();
+        TWErrorResult error;
+        std::unique_ptr<TWBusiness> business = TWBusiness::businessWithURL(
+            QUrl::fromLocalFile(QDir::current().absoluteFilePath(arguments[2])), false, &error);
+        if (!business || failed(error, "businessWithURL"))
+            return 1;
+        const QStringList faults = twBenchVerify(*business);
+        for (const QString &fault : faults)
+            std::printf("%s\n", fault.toUtf8().constData());
+        std::printf("%lld transactions: %s\n",
+                    static_cast<long long>(business->transactions().size()),
+                    faults.isEmpty() ? "valid books" : "INVALID");
+        return faults.isEmpty() ? 0 : 1;
+    }
     if (mode == QStringLiteral("run")) {
         Phases phases;
-        if (!runPhases(transactions, phases))
+        qint64 memory = 0;
+        const qsizetype given = arguments.indexOf(QStringLiteral("--package"));
+        const QString package = given > 0 && given + 1 < arguments.size()
+                                    ? QDir::current().absoluteFilePath(arguments[given + 1])
+                                    : QString();
+        if (!runPhases(transactions, phases, memory, package))
             return 1;
         for (const auto &[name, ms] : phases)
             std::printf("%s: %lld ms\n", name.toUtf8().constData(), static_cast<long long>(ms));
         std::printf("open / raw read: %.2f\n",
                     double(phases.at(0).second) / double(std::max<qint64>(1, phases.at(1).second)));
+        std::printf("memory per transaction: %lld bytes\n", static_cast<long long>(memory));
         return 0;
     }
     if (mode == QStringLiteral("growth")) {
-        Phases small, large;
-        if (!runPhases(10000, small) || !runPhases(100000, large))
-            return 1;
-        std::printf("%-24s %10s %10s %7s\n", "phase", "10,000", "100,000", "ratio");
-        for (size_t i = 0; i < small.size() && i < large.size(); ++i)
-            std::printf("%-24s %7lld ms %7lld ms %7.1f\n", (small[i].first + ':').toUtf8().constData(),
-                        static_cast<long long>(small[i].second),
-                        static_cast<long long>(large[i].second),
-                        small[i].second > 0 ? double(large[i].second) / double(small[i].second)
-                                            : 0.0);
+        // Each size ten times the one before, and how much longer each phase takes.
+        const int sizes[] = {10000, 100000, 1000000};
+        std::vector<Phases> runs(3);
+        qint64 memory[3] = {};
+        for (int i = 0; i < 3; ++i)
+            if (!runPhases(sizes[i], runs[std::size_t(i)], memory[i]))
+                return 1;
+        std::printf("%-24s %10s %10s %10s %7s %7s\n", "phase", "10,000", "100,000", "1,000,000",
+                    "x 100k", "x 1M");
+        const auto ratio = [](qint64 large, qint64 small) {
+            return small > 0 ? double(large) / double(small) : 0.0;
+        };
+        for (size_t i = 0; i < runs[0].size() && i < runs[1].size() && i < runs[2].size(); ++i)
+            std::printf("%-24s %7lld ms %7lld ms %7lld ms %7.1f %7.1f\n",
+                        (runs[0][i].first + ':').toUtf8().constData(),
+                        static_cast<long long>(runs[0][i].second),
+                        static_cast<long long>(runs[1][i].second),
+                        static_cast<long long>(runs[2][i].second),
+                        ratio(runs[1][i].second, runs[0][i].second),
+                        ratio(runs[2][i].second, runs[1][i].second));
+        std::printf("%-24s %10lld %10lld %10lld (bytes per transaction)\n", "memory:",
+                    static_cast<long long>(memory[0]), static_cast<long long>(memory[1]),
+                    static_cast<long long>(memory[2]));
         return 0;
     }
     return usage();

@@ -21,6 +21,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tallyworth"));
     QCoreApplication::setApplicationName(QStringLiteral("Tallyworth"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TW_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tallyworth"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tallyworth.png")));
 

@@ -123,18 +123,21 @@ TWExportTransactionsSettings::exportTransactionsSettingsWithSettings(const QVari
     record->m_interval = TWPropertyList::unsignedIntValue(settings.value(kInterval), 0);
     record->m_intervalFromDate = dateValue(settings.value(kIntervalFromDate), freshFromDate());
     record->m_intervalToDate = dateValue(settings.value(kIntervalToDate), freshToDate());
-    record->m_accounts = recordsValue<TWAccount>(
-        listValue(settings, kAccounts),
-        [&business](qint32 identifier) { return business.accountWithIdentifier(identifier); });
-    record->m_fields = recordsValue<TWField>(
-        listValue(settings, kFields),
-        [&business](qint32 identifier) { return business.fieldWithIdentifier(identifier); });
+    record->m_accounts =
+        recordsValue<TWAccount>(listValue(settings, kAccounts), [&business](qint32 identifier) {
+            return business.accountWithIdentifier(identifier);
+        });
+    record->m_fields =
+        recordsValue<TWField>(listValue(settings, kFields), [&business](qint32 identifier) {
+            return business.fieldWithIdentifier(identifier);
+        });
     record->m_includeAttachments =
         TWPropertyList::boolValue(settings.value(kIncludeAttachments), true);
     return record;
 }
 
-TWExportTransactionsSettingsPtr TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(
+TWExportTransactionsSettingsPtr
+TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(
     std::uint32_t fileType, const TWFilterPtr &filter, std::uint32_t interval,
     const QDateTime &intervalFromDate, const QDateTime &intervalToDate,
     const TWAccountList &accounts, const TWFieldList &fields, bool includeAttachments)
@@ -169,8 +172,7 @@ void TWExportTransactionsSettings::addAccount(const TWAccountPtr &account, const
 }
 
 void TWExportTransactionsSettings::removeAccount(const TWAccountPtr &account,
-                                                 const TWFieldPtr &field,
-                                                 const TWFilterPtr &filter)
+                                                 const TWFieldPtr &field, const TWFilterPtr &filter)
 {
     if (account)
         removeRecord(m_accounts, account);
@@ -207,9 +209,10 @@ void TWExportWorkSettings::initWithSettings(const QVariantMap &settings, TWBusin
     m_interval = TWPropertyList::unsignedIntValue(settings.value(kInterval), 0);
     m_intervalFromDate = dateValue(settings.value(kIntervalFromDate), freshFromDate());
     m_intervalToDate = dateValue(settings.value(kIntervalToDate), freshToDate());
-    m_projects = recordsValue<TWProject>(
-        listValue(settings, kProjects),
-        [&business](qint32 identifier) { return business.projectWithIdentifier(identifier); });
+    m_projects =
+        recordsValue<TWProject>(listValue(settings, kProjects), [&business](qint32 identifier) {
+            return business.projectWithIdentifier(identifier);
+        });
     // The codes are taken as they stand: an unknown one gives an empty column.
     m_fields.clear();
     for (const QVariant &code : listValue(settings, kFields)) {
@@ -253,7 +256,8 @@ void TWExportWorkSettings::removeClient(const TWClient *client, const TWProjectP
         removeRecord(m_projects, project);
 }
 
-TWExportTasksSettingsPtr TWExportTasksSettings::exportTasksSettingsWithBusiness(TWBusiness &business)
+TWExportTasksSettingsPtr
+TWExportTasksSettings::exportTasksSettingsWithBusiness(TWBusiness &business)
 {
     auto record = std::make_shared<TWExportTasksSettings>();
     record->initWithBusiness(business, TWBusiness::exportTaskFields());

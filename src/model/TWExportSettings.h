@@ -46,7 +46,8 @@ public:
     // Fresh defaults: CSV, all dates, the custom interval the last seven
     // days, every account, the business's default export fields, attachments
     // included, no filter.
-    static TWExportTransactionsSettingsPtr exportTransactionsSettingsWithBusiness(TWBusiness &business);
+    static TWExportTransactionsSettingsPtr
+    exportTransactionsSettingsWithBusiness(TWBusiness &business);
     // Restored from a stored dictionary; records the business no longer has
     // are dropped.
     static TWExportTransactionsSettingsPtr
@@ -109,9 +110,8 @@ class TWExportWorkSettings
 {
 public:
     TWExportWorkSettings() = default;
-    TWExportWorkSettings(std::uint32_t fileType, std::uint32_t interval,
-                         QDateTime intervalFromDate, QDateTime intervalToDate,
-                         TWProjectList projects, QList<qint32> fields);
+    TWExportWorkSettings(std::uint32_t fileType, std::uint32_t interval, QDateTime intervalFromDate,
+                         QDateTime intervalToDate, TWProjectList projects, QList<qint32> fields);
 
     QVariantMap settings() const;
 

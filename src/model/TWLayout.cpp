@@ -109,7 +109,10 @@ TWErrorResult TWLayout::load()
     if (layoutFile == fileData.cend())
         return error("missingLayoutFile");
 
+    // A layout description is a few kilobytes; refusing anything larger keeps
+    // a hostile package from tying up the reader.
     TWXMLParser parser;
+    parser.setMaximumSize(TWXMLParser::kLayoutMaximumSize);
     TWErrorResult xmlError;
     const TWXMLElementPtr root = parser.parseData(*layoutFile, &xmlError);
     if (xmlError)

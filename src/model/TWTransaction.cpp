@@ -43,34 +43,34 @@ TWTransaction::TWTransaction(qint32 identifier, std::uint32_t type, std::uint32_
                              TWFieldValueList fieldValues, bool cleared, QString notes,
                              bool hasSplit, TWSplitList splits, QDateTime dateCreated,
                              QDateTime dateModified)
-    : m_identifier(identifier), m_type(type), m_state(state), m_payee(std::move(payee)),
-      m_description(std::move(description)), m_account1Identifier(account1Identifier),
-      m_account2Identifier(account2Identifier), m_total(total), m_totalAccount1(totalAccount1),
-      m_totalAccount2(totalAccount2), m_totalBusiness(totalBusiness), m_totalStart(totalStart),
-      m_totalEnd(totalEnd), m_unit(std::move(unit)), m_hasAttachments(hasAttachments),
-      m_repeatIdentifier(repeatIdentifier), m_fieldValues(std::move(fieldValues)),
-      m_cleared(cleared), m_notes(std::move(notes)), m_dateCreated(std::move(dateCreated)),
-      m_dateModified(std::move(dateModified)), m_hasSplit(hasSplit), m_splits(std::move(splits))
+    : m_identifier(identifier), m_type(type), m_state(state),
+      m_account1Identifier(account1Identifier), m_account2Identifier(account2Identifier),
+      m_total(total), m_totalAccount1(totalAccount1), m_totalAccount2(totalAccount2),
+      m_totalBusiness(totalBusiness), m_totalStart(totalStart), m_totalEnd(totalEnd),
+      m_hasSplit(hasSplit), m_hasAttachments(hasAttachments), m_cleared(cleared),
+      m_repeatIdentifier(repeatIdentifier), m_splits(std::move(splits)), m_unit(std::move(unit)),
+      m_payee(std::move(payee)), m_description(std::move(description)),
+      m_fieldValues(std::move(fieldValues)), m_notes(std::move(notes)),
+      m_dateCreated(std::move(dateCreated)), m_dateModified(std::move(dateModified))
 {
     setDate(date);
 }
 
 TWTransaction::TWTransaction(const TWTransaction &other)
     : m_identifier(other.m_identifier), m_type(other.m_type), m_state(other.m_state),
-      m_payee(other.m_payee), m_description(other.m_description),
       m_account1Identifier(other.m_account1Identifier),
-      m_account2Identifier(other.m_account2Identifier), m_date(other.m_date),
-      m_dayValue(other.m_dayValue), m_total(other.m_total),
-      m_totalAccount1(other.m_totalAccount1), m_totalAccount2(other.m_totalAccount2),
-      m_totalBusiness(other.m_totalBusiness), m_totalStart(other.m_totalStart),
-      m_totalEnd(other.m_totalEnd), m_unit(other.m_unit),
-      m_hasAttachments(other.m_hasAttachments), m_repeatIdentifier(other.m_repeatIdentifier),
-      m_fieldValues(copyFieldValues(other.m_fieldValues)), m_cleared(other.m_cleared),
-      m_notes(other.m_notes), m_dateCreated(other.m_dateCreated),
-      m_dateModified(other.m_dateModified), m_hasSplit(other.m_hasSplit),
-      m_splits(copySplits(other.m_splits, false)), m_dirtyAttachments(other.m_dirtyAttachments),
+      m_account2Identifier(other.m_account2Identifier), m_dayValue(other.m_dayValue),
+      m_total(other.m_total), m_totalAccount1(other.m_totalAccount1),
+      m_totalAccount2(other.m_totalAccount2), m_totalBusiness(other.m_totalBusiness),
+      m_totalStart(other.m_totalStart), m_totalEnd(other.m_totalEnd), m_hasSplit(other.m_hasSplit),
+      m_hasAttachments(other.m_hasAttachments), m_cleared(other.m_cleared),
+      m_dirtyAttachments(other.m_dirtyAttachments), m_repeatIdentifier(other.m_repeatIdentifier),
       m_activeAccountIdentifier(other.m_activeAccountIdentifier),
-      m_activeSplitIdentifier(other.m_activeSplitIdentifier), m_balance(other.m_balance)
+      m_activeSplitIdentifier(other.m_activeSplitIdentifier), m_date(other.m_date),
+      m_splits(copySplits(other.m_splits, false)), m_unit(other.m_unit), m_payee(other.m_payee),
+      m_description(other.m_description), m_fieldValues(copyFieldValues(other.m_fieldValues)),
+      m_notes(other.m_notes), m_dateCreated(other.m_dateCreated),
+      m_dateModified(other.m_dateModified), m_balance(other.m_balance)
 {
     if (other.m_attachments) {
         TWAttachmentList attachments;
@@ -107,19 +107,18 @@ void TWTransaction::detachParts() const
 
 TWTransaction::TWTransaction(const TWTransaction &other, SharePartsTag)
     : m_identifier(other.m_identifier), m_type(other.m_type), m_state(other.m_state),
-      m_payee(other.m_payee), m_description(other.m_description),
       m_account1Identifier(other.m_account1Identifier),
-      m_account2Identifier(other.m_account2Identifier), m_date(other.m_date),
-      m_dayValue(other.m_dayValue), m_total(other.m_total),
-      m_totalAccount1(other.m_totalAccount1), m_totalAccount2(other.m_totalAccount2),
-      m_totalBusiness(other.m_totalBusiness), m_totalStart(other.m_totalStart),
-      m_totalEnd(other.m_totalEnd), m_unit(other.m_unit),
-      m_hasAttachments(other.m_hasAttachments), m_sharesParts(true),
-      m_attachments(other.m_attachments), m_repeatIdentifier(other.m_repeatIdentifier),
-      m_fieldValues(other.m_fieldValues), m_cleared(other.m_cleared), m_notes(other.m_notes),
-      m_dateCreated(other.m_dateCreated), m_dateModified(other.m_dateModified),
-      m_hasSplit(other.m_hasSplit), m_splits(other.m_splits),
-      m_dirtyAttachments(other.m_dirtyAttachments), m_balance(other.m_balance)
+      m_account2Identifier(other.m_account2Identifier), m_dayValue(other.m_dayValue),
+      m_total(other.m_total), m_totalAccount1(other.m_totalAccount1),
+      m_totalAccount2(other.m_totalAccount2), m_totalBusiness(other.m_totalBusiness),
+      m_totalStart(other.m_totalStart), m_totalEnd(other.m_totalEnd), m_hasSplit(other.m_hasSplit),
+      m_hasAttachments(other.m_hasAttachments), m_cleared(other.m_cleared),
+      m_dirtyAttachments(other.m_dirtyAttachments), m_sharesParts(true),
+      m_repeatIdentifier(other.m_repeatIdentifier), m_date(other.m_date), m_splits(other.m_splits),
+      m_unit(other.m_unit), m_payee(other.m_payee), m_description(other.m_description),
+      m_attachments(other.m_attachments), m_fieldValues(other.m_fieldValues),
+      m_notes(other.m_notes), m_dateCreated(other.m_dateCreated),
+      m_dateModified(other.m_dateModified), m_balance(other.m_balance)
 {
 }
 

@@ -389,14 +389,15 @@ public:
 private:
     void rebuildFieldValueIndex() const;
 
+    // What the passes over the whole ledger read (balances, statements,
+    // year-end sums) comes first and together, and the members are ordered so
+    // that no padding is left between them: a large ledger holds a million
+    // of these.
     qint32 m_identifier = 0;
     std::uint32_t m_type = TWTransactionTypeNormal;
     std::uint32_t m_state = TWTransactionStateNormal;
-    QString m_payee;
-    QString m_description;
     qint32 m_account1Identifier = 0;
     qint32 m_account2Identifier = 0;
-    QDateTime m_date;
     // The packed calendar day of m_date (0 without a date), kept so that
     // sorting thousands of rows does not convert dates in every comparison.
     std::uint32_t m_dayValue = 0;
@@ -406,28 +407,31 @@ private:
     qint64 m_totalBusiness = 0;
     qint64 m_totalStart = 0;
     qint64 m_totalEnd = 0;
-    TWUnitPtr m_unit;
+    bool m_hasSplit = false;
     bool m_hasAttachments = false;
+    bool m_cleared = false;
+    bool m_dirtyAttachments = false;
     // A register row shares the lines, values and attachments of the
     // transaction it was made from until anything asks for them; they are
     // copied then, so a row can never change the stored transaction.
     void detachParts() const;
     mutable bool m_sharesParts = false;
-    std::optional<TWAttachmentList> m_attachments;
+    mutable bool m_fieldValueIndexValid = false;
     qint32 m_repeatIdentifier = 0;
+    qint32 m_activeAccountIdentifier = 0;
+    qint32 m_activeSplitIdentifier = 0;
+    QDateTime m_date;
+    TWSplitList m_splits;
+    TWUnitPtr m_unit;
+    QString m_payee;
+    QString m_description;
+    std::optional<TWAttachmentList> m_attachments;
     TWFieldValueList m_fieldValues;
     // Field identifier -> its value in m_fieldValues; built on first lookup
     // after the list changed, so copies made only to be shown never pay for it.
     mutable QHash<qint32, TWFieldValuePtr> m_fieldValueIndex;
-    mutable bool m_fieldValueIndexValid = false;
-    bool m_cleared = false;
     QString m_notes;
     QDateTime m_dateCreated;
     QDateTime m_dateModified;
-    bool m_hasSplit = false;
-    TWSplitList m_splits;
-    bool m_dirtyAttachments = false;
-    qint32 m_activeAccountIdentifier = 0;
-    qint32 m_activeSplitIdentifier = 0;
     qint64 m_balance = 0;
 };

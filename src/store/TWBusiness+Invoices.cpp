@@ -347,7 +347,7 @@ TWErrorResult TWBusiness::deleteInvoiceRecord(const TWInvoicePtr &invoice, bool 
     // The invoice may have been the latest of a repeat: every repeat, the
     // inactive ones too. Its result is not the delete's.
     if (refreshRepeats)
-        (void)updateRepeatItemsHook(0, false, notify);
+        (void)finishTransactionWrite(false, {0}, false, notify);
     return std::nullopt;
 }
 

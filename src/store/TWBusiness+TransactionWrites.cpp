@@ -161,19 +161,13 @@ TWErrorResult TWBusiness::deleteListedTransactions(WriteScope &scope,
                                                    const TWTransactionList &listed,
                                                    const QDateTime &periodStart, bool *before)
 {
-    QSet<qint32> identifiers;
-    identifiers.reserve(listed.size());
     for (const TWTransactionPtr &transaction : listed) {
         if (TWErrorResult error = deleteTransactionRows(*transaction))
             return error;
         if (isBefore(periodStart, transaction->date()))
             *before = true;
-        identifiers.insert(transaction->identifier());
     }
-    if (!identifiers.isEmpty())
-        removeTransactionsIf(scope, [&identifiers](const TWTransaction &transaction) {
-            return identifiers.contains(transaction.identifier());
-        });
+    removeTransactionObjects(scope, listed);
     return std::nullopt;
 }
 
@@ -183,11 +177,25 @@ TWErrorResult TWBusiness::finishTransactionWrite(bool rebuild,
                                                  const QList<qint32> &repeatIdentifiers,
                                                  bool activeOnly, bool notify)
 {
-    TWErrorResult result;
-    if (rebuild) {
+    if (rebuild)
         ++m_transactionRebuildRequests;
-        result = updateNominalTransferTransactions();
+    // Inside a larger write (a cascade deleting many records), the rebuild and
+    // the refreshes wait for its end and run once there, instead of once per
+    // record with a pass over the whole ledger each.
+    const qsizetype outermost = outermostWriteScope();
+    if (outermost >= 0) {
+        Level &level = m_levels[std::size_t(outermost)];
+        level.deferredRebuild = level.deferredRebuild || rebuild;
+        for (const qint32 repeatIdentifier : repeatIdentifiers) {
+            const std::tuple<qint32, bool, bool> refresh(repeatIdentifier, activeOnly, notify);
+            if (!level.deferredRepeats.contains(refresh))
+                level.deferredRepeats.append(refresh);
+        }
+        return std::nullopt;
     }
+    TWErrorResult result;
+    if (rebuild)
+        result = updateNominalTransferTransactions();
     for (const qint32 repeatIdentifier : repeatIdentifiers)
         (void)updateRepeatItemsHook(repeatIdentifier, activeOnly, notify);
     return result;

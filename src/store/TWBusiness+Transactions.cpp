@@ -232,23 +232,76 @@ TWTransactionList
 TWBusiness::removeTransactionsIf(WriteScope &scope,
                                  const std::function<bool(const TWTransaction &)> &pick)
 {
-    TWTransactionList kept;
-    TWTransactionList removed;
-    kept.reserve(m_transactions.size());
-    for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
-        if (transaction && pick(*transaction))
-            removed.append(transaction);
-        else
-            kept.append(transaction);
+    return removeTransactionsWhere(scope, [&pick](const TWTransactionPtr &transaction) {
+        return transaction && pick(*transaction);
+    });
+}
+
+TWTransactionList TWBusiness::removeTransactionObjects(WriteScope &scope,
+                                                       const TWTransactionList &objects)
+{
+    if (objects.isEmpty())
+        return {};
+    // With every identifier listed once, the objects are exactly the entries
+    // of their identifiers, and a pass comparing addresses needs no look at
+    // the transactions themselves (most of which are not in the cache).
+    if (m_transactionIndex.size() == m_transactions.size()) {
+        std::vector<const TWTransaction *> sorted;
+        sorted.reserve(std::size_t(objects.size()));
+        for (const TWTransactionPtr &transaction : objects)
+            if (transaction)
+                sorted.push_back(transaction.get());
+        std::sort(sorted.begin(), sorted.end());
+        const auto lowest = sorted.empty() ? nullptr : sorted.front();
+        const auto highest = sorted.empty() ? nullptr : sorted.back();
+        return removeTransactionsWhere(scope, [&](const TWTransactionPtr &transaction) {
+            const TWTransaction *address = transaction.get();
+            return address >= lowest && address <= highest &&
+                   std::binary_search(sorted.cbegin(), sorted.cend(), address);
+        });
     }
-    if (removed.isEmpty())
-        return removed;
-    const TWTransactionList old = m_transactions;
-    m_transactions = kept;
+    QSet<qint32> identifiers;
+    for (const TWTransactionPtr &transaction : objects)
+        if (transaction)
+            identifiers.insert(transaction->identifier());
+    return removeTransactionsIf(scope, [&identifiers](const TWTransaction &transaction) {
+        return identifiers.contains(transaction.identifier());
+    });
+}
+
+template <typename Pick>
+TWTransactionList TWBusiness::removeTransactionsWhere(WriteScope &scope, const Pick &pick)
+{
+    // Compacted in place: the entries kept are moved, never copied, so that
+    // no reference count (next to each transaction) is touched.
+    const qsizetype count = m_transactions.size();
+    qsizetype first = 0;
+    {
+        const TWTransactionList &listed = std::as_const(m_transactions);
+        while (first < count && !pick(listed.at(first)))
+            ++first;
+    }
+    if (first == count)
+        return {};
+    std::vector<std::pair<qsizetype, TWTransactionPtr>> removed;
+    TWTransactionPtr *entries = m_transactions.data();
+    qsizetype kept = first;
+    for (qsizetype read = first; read < count; ++read) {
+        if (pick(std::as_const(entries[read])))
+            removed.emplace_back(read, std::move(entries[read]));
+        else
+            entries[kept++] = std::move(entries[read]);
+    }
+    m_transactions.resize(kept);
+
+    TWTransactionList result;
+    result.reserve(qsizetype(removed.size()));
+    for (const auto &entry : removed)
+        result.append(entry.second);
     // The index changes only where it named a removed object: rebuilding all
     // of it would cost a pass of hashing per delete.
     QSet<qint32> orphaned;
-    for (const TWTransactionPtr &transaction : std::as_const(removed)) {
+    for (const TWTransactionPtr &transaction : std::as_const(result)) {
         const auto found = m_transactionIndex.constFind(transaction->identifier());
         if (found != m_transactionIndex.cend() && found.value() == transaction) {
             m_transactionIndex.erase(found);
@@ -265,8 +318,22 @@ TWBusiness::removeTransactionsIf(WriteScope &scope,
             }
         }
     }
-    scope.onRollback([this, old] { setTransactionList(old); });
-    return removed;
+    // Undone by putting each removed entry back at its old position (the
+    // positions ascend, so each insert lands where it was).
+    scope.onRollback([this, removed = std::move(removed)] {
+        TWTransactionList restored;
+        restored.reserve(m_transactions.size() + qsizetype(removed.size()));
+        qsizetype from = 0;
+        for (const auto &[position, transaction] : removed) {
+            while (restored.size() < position && from < m_transactions.size())
+                restored.append(m_transactions.at(from++));
+            restored.append(transaction);
+        }
+        while (from < m_transactions.size())
+            restored.append(m_transactions.at(from++));
+        setTransactionList(restored);
+    });
+    return result;
 }
 
 // ---- Loading ----
@@ -323,26 +390,49 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
         return found.value();
     };
 
+    // Payees, descriptions and notes repeat across a ledger: equal texts share
+    // one buffer (a copy is made only when one of them is changed).
+    QSet<QString> texts;
+    const auto shared = [&texts](QString text) {
+        if (text.isEmpty())
+            return text;
+        const auto found = texts.constFind(text);
+        if (found != texts.cend())
+            return *found;
+        texts.insert(text);
+        return text;
+    };
+
     list.reserve(1024);
     {
         TWStatement rows = temporaryStatement(sql);
+        // Each transaction's values are gathered here first, so that its own
+        // list holds only what it has rather than room for every field.
+        std::vector<TWFieldValuePtr> gathered;
+        gathered.reserve(std::size_t(columnFields.size()));
         while (rows.next()) {
-            TWFieldValueList values;
-            values.reserve(columnFields.size() + tagFields.size());
+            gathered.clear();
             for (qsizetype i = 0; i < columnFields.size(); ++i) {
                 if (TWFieldValuePtr value =
                         readFieldValue(rows, kFixedColumns + int(i), *columnFields.at(i)))
-                    values.append(value);
+                    gathered.push_back(std::move(value));
+            }
+            TWFieldValueList values;
+            if (!gathered.empty()) {
+                values.reserve(qsizetype(gathered.size()));
+                for (TWFieldValuePtr &value : gathered)
+                    values.append(std::move(value));
             }
             const bool hasSplit = rows.columnBool(19);
             auto transaction = std::make_shared<TWTransaction>(
                 rows.columnInt32(0), std::uint32_t(rows.columnInt64(1)),
-                std::uint32_t(rows.columnInt64(2)), rows.columnText(3), rows.columnText(4),
+                std::uint32_t(rows.columnInt64(2)), shared(rows.columnText(3)),
+                shared(rows.columnText(4)),
                 rows.columnInt32(5), rows.columnInt32(6), dayOf(rows.columnDouble(7)),
                 rows.columnInt64(8), rows.columnInt64(9), rows.columnInt64(10),
                 rows.columnInt64(11), rows.columnInt64(12), rows.columnInt64(13),
                 unitOf(rows.columnText(14)), rows.columnBool(15), rows.columnInt32(16),
-                std::move(values), rows.columnBool(17), rows.columnText(18), hasSplit,
+                std::move(values), rows.columnBool(17), shared(rows.columnText(18)), hasSplit,
                 TWSplitList(), dateTimeWithStoredSeconds(rows.columnDouble(20)),
                 dateTimeWithStoredSeconds(rows.columnDouble(21)));
             list.append(std::move(transaction));
@@ -397,7 +487,7 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
                 inRun = true;
             }
             run.append(TWSplit::splitWithIdentifier(
-                splits.columnInt32(0), splits.columnText(1), splits.columnInt32(2),
+                splits.columnInt32(0), shared(splits.columnText(1)), splits.columnInt32(2),
                 splits.columnInt64(3), splits.columnInt64(4), splits.columnInt64(5),
                 splits.columnInt64(6), splits.columnInt64(7), unitOf(splits.columnText(8))));
         }
@@ -422,7 +512,9 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
         const auto flush = [&] {
             if (inRun) {
                 if (TWTransaction *owner = owning(runTransaction)) {
-                    TWFieldValueList values = owner->fieldValues();
+                    TWFieldValueList values;
+                    values.reserve(owner->fieldValues().size() + tagFields.size());
+                    values.append(owner->fieldValues());
                     for (qsizetype i = 0; i < tagFields.size(); ++i) {
                         if (run.at(i).isEmpty())
                             continue;

@@ -136,6 +136,38 @@ TWErrorResult TWBusiness::popLevel(std::size_t index, bool commit, TWErrorResult
     return std::nullopt;
 }
 
+// ---- Work deferred to the outermost write scope ----
+
+qsizetype TWBusiness::outermostWriteScope() const
+{
+    for (std::size_t i = 0; i < m_levels.size(); ++i)
+        if (m_levels[i].writeScope)
+            return qsizetype(i);
+    return -1;
+}
+
+TWErrorResult TWBusiness::runDeferredWork(std::size_t index)
+{
+    // Only the outermost write scope holds deferred work; the work itself may
+    // defer more (a refreshed repeat adds transactions), so it runs until none
+    // is left.
+    for (int round = 0; round < 16 && index < m_levels.size(); ++round) {
+        Level &level = m_levels[index];
+        if (!level.deferredRebuild && level.deferredRepeats.isEmpty())
+            return std::nullopt;
+        const bool rebuild = std::exchange(level.deferredRebuild, false);
+        const QList<std::tuple<qint32, bool, bool>> repeats =
+            std::exchange(level.deferredRepeats, {});
+        if (rebuild) {
+            if (TWErrorResult error = updateNominalTransferTransactions())
+                return error;
+        }
+        for (const auto &[repeat, activeOnly, notify] : repeats)
+            (void)updateRepeatItemsHook(repeat, activeOnly, notify);
+    }
+    return std::nullopt;
+}
+
 // ---- Write scopes ----
 
 TWBusiness::WriteScope::WriteScope(TWBusiness &business) : m_business(&business)
@@ -180,9 +212,17 @@ TWErrorResult TWBusiness::WriteScope::commit()
         m_finished = true;
         return databaseError(SQLITE_MISUSE); // the database was closed meanwhile
     }
-    m_finished = true;
-    if (m_openError)
+    if (m_openError) {
+        m_finished = true;
         return m_business->popLevel(m_index, false, m_openError);
+    }
+    // The follow-up work of the writes inside runs once, within this scope,
+    // so that a failure undoes it together with them.
+    if (TWErrorResult error = m_business->runDeferredWork(m_index)) {
+        rollback();
+        return error;
+    }
+    m_finished = true;
     return m_business->popLevel(m_index, true);
 }
 

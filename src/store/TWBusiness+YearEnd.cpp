@@ -38,19 +38,6 @@ struct PeriodDays {
     std::uint32_t last;
 };
 
-// One period's sums by account identifier: in the home unit and in the
-// account's own unit.
-struct PeriodSums {
-    QHash<qint32, qint64> home;
-    QHash<qint32, qint64> own;
-
-    void add(qint32 account, qint64 homeAmount, qint64 ownAmount)
-    {
-        home[account] += homeAmount;
-        own[account] += ownAmount;
-    }
-};
-
 } // namespace
 
 // ---- Year-end transfers ----
@@ -58,6 +45,16 @@ struct PeriodSums {
 TWErrorResult TWBusiness::updateNominalTransferTransactions()
 {
     WriteScope scope(*this);
+
+    // Nothing to close into: no periods, or no nominal-transfer account (one
+    // that no longer exists would receive amounts no register shows).
+    const qint32 nominalIdentifier =
+        m_businessInfo ? m_businessInfo->nominalTransferAccountIdentifier() : 0;
+    const TWAccountingPeriodList periods =
+        nominalIdentifier == 0 || !accountWithIdentifier(nominalIdentifier) ||
+                sortedAccountingPeriods().isEmpty()
+            ? TWAccountingPeriodList()
+            : sortedAccountingPeriodsWithNone(false);
 
     // The transfers made before: those the year-end relationships name and,
     // should a relationship have been lost, every transaction of the transfer
@@ -73,13 +70,124 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
             previous.append(transfer);
         }
     }
-    for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
-        if (transaction->type() == TWTransactionTypeNominal &&
-            !seen.contains(transaction->identifier())) {
-            seen.insert(transaction->identifier());
-            previous.append(transaction);
+    // With identifiers unique, the named transfers are known by address.
+    const bool unique = m_transactionIndex.size() == m_transactions.size();
+    std::vector<const TWTransaction *> named;
+    named.reserve(std::size_t(previous.size()));
+    for (const TWTransactionPtr &transfer : std::as_const(previous))
+        named.push_back(transfer.get());
+    std::sort(named.begin(), named.end());
+    const auto isNamed = [&](const TWTransactionPtr &transaction) {
+        if (!unique)
+            return seen.contains(transaction->identifier());
+        return !named.empty() && transaction.get() >= named.front() &&
+               transaction.get() <= named.back() &&
+               std::binary_search(named.cbegin(), named.cend(), transaction.get());
+    };
+
+    // Each transaction counts in the first period holding its day; one
+    // without a date belongs to no period. Periods in order without overlaps
+    // (the usual case) let the period of the entry before be tried first.
+    std::vector<PeriodDays> days;
+    days.reserve(std::size_t(periods.size()));
+    bool ordered = true;
+    for (const TWAccountingPeriodPtr &period : periods) {
+        const QDateTime &start = period->startDate();
+        const QDateTime &end = period->endDate();
+        days.push_back({start.isValid() ? TWDateAdditions::dateValue(start) : 0u,
+                        end.isValid() ? TWDateAdditions::dateValue(end)
+                                      : std::numeric_limits<std::uint32_t>::max()});
+        ordered = ordered && days.back().first <= days.back().last &&
+                  (days.size() < 2 || days[days.size() - 2].last < days.back().first);
+    }
+    // The income and expense accounts get dense slots, found through a table
+    // by identifier, so the pass over the ledger hashes nothing.
+    std::vector<qint32> slotAccounts;
+    qint32 lowest = std::numeric_limits<qint32>::max();
+    qint32 highest = std::numeric_limits<qint32>::min();
+    for (const TWAccountPtr &account : std::as_const(m_accounts)) {
+        if (!account)
+            continue;
+        const qint32 identifier = account->identifier();
+        if (closesAtYearEnd(accountWithIdentifier(identifier)) &&
+            std::find(slotAccounts.cbegin(), slotAccounts.cend(), identifier) ==
+                slotAccounts.cend()) {
+            slotAccounts.push_back(identifier);
+            lowest = std::min(lowest, identifier);
+            highest = std::max(highest, identifier);
         }
     }
+    const bool dense = !slotAccounts.empty() && qint64(highest) - lowest < 1 << 20;
+    std::vector<int> slotTable(dense ? std::size_t(qint64(highest) - lowest + 1) : 0, -1);
+    QHash<qint32, int> slotHash;
+    for (std::size_t i = 0; i < slotAccounts.size(); ++i) {
+        if (dense)
+            slotTable[std::size_t(slotAccounts[i] - lowest)] = int(i);
+        else
+            slotHash.insert(slotAccounts[i], int(i));
+    }
+    const auto slotOf = [&](qint32 account) -> int {
+        if (dense)
+            return account >= lowest && account <= highest
+                       ? slotTable[std::size_t(account - lowest)]
+                       : -1;
+        return slotHash.value(account, -1);
+    };
+    const std::size_t width = slotAccounts.size();
+    std::vector<qint64> homeSums(days.size() * width, 0);
+    std::vector<qint64> ownSums(days.size() * width, 0);
+    const auto add = [&](std::size_t period, qint32 account, qint64 home, qint64 own) {
+        const int slot = slotOf(account);
+        if (slot < 0)
+            return;
+        homeSums[period * width + std::size_t(slot)] += home;
+        ownSums[period * width + std::size_t(slot)] += own;
+    };
+
+    // One pass: the stray transfers are collected, and everything else is
+    // summed by period and account.
+    std::size_t cached = 0;
+    for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
+        if (transaction->type() == TWTransactionTypeNominal) {
+            if (!seen.contains(transaction->identifier())) {
+                seen.insert(transaction->identifier());
+                previous.append(transaction);
+            }
+            continue;
+        }
+        if (days.empty() || width == 0 || (!seen.isEmpty() && isNamed(transaction)))
+            continue;
+        const std::uint32_t day = transaction->dayValue();
+        if (day == 0)
+            continue;
+        std::size_t held = days.size();
+        if (ordered && days[cached].first <= day && day <= days[cached].last) {
+            held = cached;
+        } else {
+            const auto found =
+                std::find_if(days.cbegin(), days.cend(), [day](const PeriodDays &p) {
+                    return p.first <= day && day <= p.last;
+                });
+            held = std::size_t(found - days.cbegin());
+        }
+        if (held == days.size())
+            continue;
+        cached = held;
+        if (!transaction->hasSplit()) {
+            // A transfer between two such accounts touches both.
+            add(held, transaction->account1Identifier(), transaction->totalBusiness(),
+                transaction->totalAccount1());
+            add(held, transaction->account2Identifier(), -transaction->totalBusiness(),
+                -transaction->totalAccount2());
+            continue;
+        }
+        for (const TWSplitPtr &split : transaction->splits()) {
+            if (split)
+                add(held, split->accountIdentifier(), split->totalBusiness(),
+                    split->totalAccount());
+        }
+    }
+
     if (!previous.isEmpty()) {
         if (TWErrorResult error = deleteTransactions(previous, false, false, false))
             return scope.finish(error);
@@ -87,68 +195,20 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
     }
     if (TWErrorResult error = deleteRelationshipsOfType(TWRelationshipTypeNominalTransfer))
         return scope.finish(error);
-
-    // Nothing to close into: no periods, or no nominal-transfer account (one
-    // that no longer exists would receive amounts no register shows).
-    const qint32 nominalIdentifier =
-        m_businessInfo ? m_businessInfo->nominalTransferAccountIdentifier() : 0;
-    if (nominalIdentifier == 0 || !accountWithIdentifier(nominalIdentifier) ||
-        sortedAccountingPeriods().isEmpty())
-        return scope.commit();
-    const TWAccountingPeriodList periods = sortedAccountingPeriodsWithNone(false);
     if (periods.isEmpty())
         return scope.commit();
 
-    std::vector<PeriodDays> days;
-    days.reserve(std::size_t(periods.size()));
-    for (const TWAccountingPeriodPtr &period : periods) {
-        const QDateTime &start = period->startDate();
-        const QDateTime &end = period->endDate();
-        days.push_back({start.isValid() ? TWDateAdditions::dateValue(start) : 0u,
-                        end.isValid() ? TWDateAdditions::dateValue(end)
-                                      : std::numeric_limits<std::uint32_t>::max()});
-    }
-
-    // Each transaction counts in the first period holding its day; one
-    // without a date belongs to no period.
-    std::vector<PeriodSums> sums(std::size_t(periods.size()));
-    for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
-        const std::uint32_t day = transaction->dayValue();
-        if (day == 0)
-            continue;
-        const auto held = std::find_if(days.cbegin(), days.cend(), [day](const PeriodDays &p) {
-            return p.first <= day && day <= p.last;
-        });
-        if (held == days.cend())
-            continue;
-        PeriodSums &periodSums = sums[std::size_t(held - days.cbegin())];
-        if (!transaction->hasSplit()) {
-            const qint32 account1 = transaction->account1Identifier();
-            const qint32 account2 = transaction->account2Identifier();
-            // A transfer between two such accounts touches both.
-            if (closesAtYearEnd(accountWithIdentifier(account1)))
-                periodSums.add(account1, transaction->totalBusiness(),
-                               transaction->totalAccount1());
-            if (closesAtYearEnd(accountWithIdentifier(account2)))
-                periodSums.add(account2, -transaction->totalBusiness(),
-                               -transaction->totalAccount2());
-            continue;
-        }
-        for (const TWSplitPtr &split : transaction->splits()) {
-            if (split && closesAtYearEnd(accountWithIdentifier(split->accountIdentifier())))
-                periodSums.add(split->accountIdentifier(), split->totalBusiness(),
-                               split->totalAccount());
-        }
-    }
-
+    std::vector<std::size_t> order(width);
+    for (std::size_t i = 0; i < width; ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return slotAccounts[a] < slotAccounts[b]; });
     bool added = false;
     for (qsizetype i = 0; i < periods.size(); ++i) {
         const TWAccountingPeriodPtr &period = periods.at(i);
-        const PeriodSums &periodSums = sums[std::size_t(i)];
-        QList<qint32> accounts = periodSums.home.keys();
-        std::sort(accounts.begin(), accounts.end());
-        for (const qint32 account : std::as_const(accounts)) {
-            const qint64 home = periodSums.home.value(account);
+        for (const std::size_t slot : order) {
+            const qint32 account = slotAccounts[slot];
+            const qint64 home = homeSums[std::size_t(i) * width + slot];
             if (home == 0)
                 continue;
             const qint32 identifier = nextTransactionIdentifier();
@@ -166,7 +226,7 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
             transfer->setDate(period->endDate());
             transfer->setTotal(-home);
             transfer->setTotalBusiness(-home);
-            transfer->setTotalAccount1(-periodSums.own.value(account));
+            transfer->setTotalAccount1(-ownSums[std::size_t(i) * width + slot]);
             transfer->setUnit(m_homeUnit);
             transfer->setCleared(true);
             transfer->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount2, *this);

@@ -45,6 +45,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <tuple>
 #include <memory>
 #include <vector>
 
@@ -503,7 +504,18 @@ private:
         bool savepointOpen = false;
         std::vector<std::function<void()>> undos;
         QList<std::pair<QString, QVariantMap>> notifications;
+        // What transaction writes made inside the outermost write scope leave
+        // to be done once it ends (see `finishTransactionWrite`): a rebuild
+        // of the year-end transfers and repeat refreshes (identifier, 0 for
+        // every repeat; active only; notify).
+        bool deferredRebuild = false;
+        QList<std::tuple<qint32, bool, bool>> deferredRepeats;
     };
+    // The position of the outermost write scope in `m_levels`, or -1.
+    qsizetype outermostWriteScope() const;
+    // Runs the work deferred to the write scope at `index`, inside it, until
+    // none is left; the rebuild's error is returned.
+    TWErrorResult runDeferredWork(std::size_t index);
 
     TWErrorResult pushLevel(bool writeScope);
     // Ends the level at `index` (and any left open inside it) committing or

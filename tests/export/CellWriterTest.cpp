@@ -2,9 +2,11 @@
 // escapes, and the PDF writer read back as a document.
 
 #include "TWExportTestSupport.h"
+#include "TWPreferences.h"
 #include "TWSerializerCSV.h"
 #include "TWSerializerHTML.h"
 #include "TWSerializerPDF.h"
+#include "TWStringAdditions.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -80,7 +82,8 @@ TEST(CsvWriterTest, GapsQuotesAndLineEnds)
               QStringLiteral("\"a\"\r\n\r\n\"c\""));
     EXPECT_EQ(csv({text("x", 2, 0)}), QStringLiteral("\r\n\r\n\"x\""));
     // A lower row than the last gives one line break.
-    EXPECT_EQ(csv({text("a", 5, 0), text("b", 3, 0)}), QStringLiteral("\r\n\r\n\r\n\r\n\r\n\"a\"\r\n\"b\""));
+    EXPECT_EQ(csv({text("a", 5, 0), text("b", 3, 0)}),
+              QStringLiteral("\r\n\r\n\r\n\r\n\r\n\"a\"\r\n\"b\""));
     // Empty list: empty data, not none; the base writes nothing.
     const auto empty = TWSerializerCSV::serializerWithCells({});
     EXPECT_TRUE(empty->text().isEmpty());
@@ -95,8 +98,8 @@ TEST(CsvWriterTest, GapsQuotesAndLineEnds)
 
 TEST(HtmlWriterTest, DocumentTitleAndRunningText)
 {
-    const QString document =
-        html({text("Report", 0, 0), text("1 Jan", 1, 0), text("Middle", 2, 0, 0, TWCellJustifyCenter)});
+    const QString document = html(
+        {text("Report", 0, 0), text("1 Jan", 1, 0), text("Middle", 2, 0, 0, TWCellJustifyCenter)});
     EXPECT_TRUE(document.startsWith(QLatin1String(
         "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
         "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\"><html><head><title>Report"
@@ -105,12 +108,12 @@ TEST(HtmlWriterTest, DocumentTitleAndRunningText)
     EXPECT_EQ(body(document), QStringLiteral("Report<br/>1 Jan<div style=\"text-align: center;\">"
                                              "Middle</div>"));
     // Markup pairs open in order and close in reverse.
+    EXPECT_EQ(
+        body(html({text("T", 0, 0, TWCellStyleLarge | TWCellStyleUnderline | TWCellStyleBold,
+                        TWCellJustifyCenter)})),
+        QStringLiteral("<big><u><b><div style=\"text-align: center;\">T</div></b></u></big>"));
     EXPECT_EQ(body(html({text("T", 0, 0,
-                               TWCellStyleLarge | TWCellStyleUnderline | TWCellStyleBold,
-                               TWCellJustifyCenter)})),
-              QStringLiteral("<big><u><b><div style=\"text-align: center;\">T</div></b></u></big>"));
-    EXPECT_EQ(body(html({text("T", 0, 0, TWCellStyleSmall | TWCellStyleDoubleUnderline |
-                                             TWCellStyleItalic)})),
+                              TWCellStyleSmall | TWCellStyleDoubleUnderline | TWCellStyleItalic)})),
               QStringLiteral("<small><u><span style=\"border-bottom: 1px double #000;\"><i>T</i>"
                              "</u></small>"));
 }
@@ -142,6 +145,18 @@ TEST(HtmlWriterTest, EscapesTitleTextAndLinks)
         << document.toStdString();
     // One reference per code point, never two surrogate halves.
     EXPECT_EQ(body(html({text(QStringLiteral("\U0001F600"), 0, 0)})), QStringLiteral("&#x1f600;"));
+}
+
+TEST(HtmlWriterTest, EncodesAsEncodeHTMLDoes)
+{
+    for (const QString &sample :
+         {QString(), QStringLiteral("plain Text 123"), QStringLiteral("1,500.00 (USD) -3/5/24"),
+          QStringLiteral("Café O'Brien & Co <b>\"x\"\n\t"), QStringLiteral("\U0001F600 \u20ac"),
+          QString(QChar(0xD83D)) + QStringLiteral("lone surrogate")}) {
+        QString appended;
+        TWSerializerHTML::appendEncoded(appended, sample);
+        EXPECT_EQ(appended, TWStringAdditions::encodeHTML(sample));
+    }
 }
 
 TEST(HtmlWriterTest, GraphsAreScaledAndNumbered)
@@ -242,8 +257,8 @@ TEST(PdfWriterTest, WideTablesAndPrintSettingsSizeThePage)
 
     // The printer's paper: bounds are its printable area, widened for the
     // table with the paper's own margins kept.
-    const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                         QMarginsF(30, 40, 50, 60), QPageLayout::Point);
+    const QPageLayout a4(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(30, 40, 50, 60),
+                         QPageLayout::Point);
     const auto printed = TWSerializerPDF::serializerWithCells(cells, a4)->calculateSizes();
     EXPECT_EQ(printed.pageBounds.topLeft(), QPointF(30, 60));
     EXPECT_DOUBLE_EQ(printed.pageBounds.width(), width);
@@ -300,9 +315,17 @@ TEST(PdfWriterTest, GraphsAndLowerRows)
 
 TEST(PdfWriterTest, UnknownFontNamesFallBackToTimes)
 {
+    TWPreferences &preferences = TWPreferences::preferences();
+    const QString before = preferences.normalExportFontName();
     EXPECT_TRUE(TWSerializerPDF::cellFont(0).family().contains(QLatin1String("Nimbus Roman")))
         << TWSerializerPDF::cellFont(0).family().toStdString();
     EXPECT_TRUE(TWSerializerPDF::cellFont(TWCellStyleBold).bold());
+    EXPECT_TRUE(TWSerializerPDF::cellFont(TWCellStyleItalic).italic());
+    preferences.setNormalExportFontName(QStringLiteral("No Such Typeface"));
+    const QFont fallback = TWSerializerPDF::cellFont(0);
+    preferences.setNormalExportFontName(before);
+    EXPECT_TRUE(fallback.family().contains(QLatin1String("Nimbus Roman")));
+    EXPECT_EQ(fallback.pointSizeF(), preferences.normalExportFontSize());
 }
 
 TEST(ExportFileTest, WritesAtomicallyAndNeverOverAFolder)
@@ -316,7 +339,8 @@ TEST(ExportFileTest, WritesAtomicallyAndNeverOverAFolder)
     QFile inside(dir.filePath(QStringLiteral("folder.csv/keep.txt")));
     ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
     inside.close();
-    const TWErrorResult error = TWSerializer::writeData("x", dir.filePath(QStringLiteral("folder.csv")));
+    const TWErrorResult error =
+        TWSerializer::writeData("x", dir.filePath(QStringLiteral("folder.csv")));
     ASSERT_TRUE(error);
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("folder.csv/keep.txt"))));
 }
@@ -324,12 +348,14 @@ TEST(ExportFileTest, WritesAtomicallyAndNeverOverAFolder)
 TEST(PdfWriterTest, StylesAlignmentsAndGraphsAreDrawn)
 {
     TWCellList cells{text("Styles", 0, 0, TWCellStyleLarge | TWCellStyleBold),
-                     text("bold", 1, 0, TWCellStyleBold), text("italic", 1, 1, TWCellStyleItalic),
+                     text("bold", 1, 0, TWCellStyleBold),
+                     text("italic", 1, 1, TWCellStyleItalic),
                      text("underlined", 1, 2, TWCellStyleUnderline),
                      text("double", 1, 3, TWCellStyleDoubleUnderline),
                      text("small", 1, 4, TWCellStyleSmall),
                      text("centred", 2, 0, 0, TWCellJustifyCenter),
-                     text("right", 3, 0, 0, TWCellJustifyRight), graph(QSize(1144, 660), 4)};
+                     text("right", 3, 0, 0, TWCellJustifyRight),
+                     graph(QSize(1144, 660), 4)};
     const QByteArray pdf = TWSerializerPDF::serializerWithCells(cells)->data();
     TWPdfReadBack::keep(pdf);
     TWPdfReadBack document(pdf);

@@ -13,9 +13,9 @@ namespace
 
 TWClientPtr addClient(TWBusiness &business, qint32 identifier)
 {
-    auto client = std::make_shared<TWClient>(identifier, QStringLiteral("Client %1").arg(identifier),
-                                             QString(), 0, 0, QImage(), QString(), QString(),
-                                             QString(), QUrl(), QString(), QString());
+    auto client = std::make_shared<TWClient>(
+        identifier, QStringLiteral("Client %1").arg(identifier), QString(), 0, 0, QImage(),
+        QString(), QString(), QString(), QUrl(), QString(), QString());
     EXPECT_FALSE(business.addClient(client, false));
     return client;
 }
@@ -32,9 +32,9 @@ TWProjectPtr addProject(TWBusiness &business, qint32 identifier, qint32 client)
 
 TWFilterPtr addFilter(TWBusiness &business, qint32 identifier)
 {
-    TWFilterPtr filter = TWFilter::filterWithIdentifier(
-        identifier, QStringLiteral("Filter"), 0, 0,
-        TWFilterCriteria::filterCriteriaCompoundWithMatch(0, {}));
+    TWFilterPtr filter =
+        TWFilter::filterWithIdentifier(identifier, QStringLiteral("Filter"), 0, 0,
+                                       TWFilterCriteria::filterCriteriaCompoundWithMatch(0, {}));
     EXPECT_FALSE(business.addFilter(filter, false));
     return filter;
 }
@@ -57,7 +57,8 @@ TEST(ExportSettingsTest, FreshRecordsTakeTheBusinessDefaults)
     TWBusiness &b = *business;
     addClient(b, 1);
     addProject(b, 10, 1);
-    const auto transactions = TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(b);
+    const auto transactions =
+        TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(b);
     EXPECT_EQ(transactions->fileType(), 0u);
     EXPECT_EQ(transactions->interval(), 0u);
     EXPECT_FALSE(transactions->filter());
@@ -96,9 +97,10 @@ TEST(ExportSettingsTest, RecordsSurviveASavedAndReopenedDocument)
     const TWFilterPtr filter = addFilter(b, 300);
     const TWFieldList fields{b.fieldWithIdentifier(-3), b.fieldWithIdentifier(-12),
                              b.fieldWithIdentifier(-5)};
-    b.setExportTransactionsSettings(TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(
-        TWExportFileTypeOFX, filter, 6, twLocal(2024, 1, 1), twLocal(2024, 2, 29, 23, 59, 59),
-        {b.accountWithIdentifier(kCard), b.accountWithIdentifier(kChecking)}, fields, false));
+    b.setExportTransactionsSettings(
+        TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(
+            TWExportFileTypeOFX, filter, 6, twLocal(2024, 1, 1), twLocal(2024, 2, 29, 23, 59, 59),
+            {b.accountWithIdentifier(kCard), b.accountWithIdentifier(kChecking)}, fields, false));
     b.setExportTasksSettings(TWExportTasksSettings::exportTasksSettingsWithFileType(
         2, 3, twLocal(2024, 1, 2), twLocal(2024, 1, 3), {b.projectWithIdentifier(11)},
         {-6, -14, -99}));
@@ -145,7 +147,8 @@ TEST(ExportSettingsTest, RestoringDropsWhatIsGone)
                              {"fields", QVariantList{-3, 777}},
                              {"filterIdentifier", 300},
                              {"interval", 6u}};
-    const auto record = TWExportTransactionsSettings::exportTransactionsSettingsWithSettings(stored, b);
+    const auto record =
+        TWExportTransactionsSettings::exportTransactionsSettingsWithSettings(stored, b);
     EXPECT_EQ(identifiers(record->accounts()), QList<qint32>({kCard, kChecking}));
     EXPECT_EQ(identifiers(record->fields()), QList<qint32>{-3});
     EXPECT_FALSE(record->filter());

@@ -75,8 +75,8 @@ TEST(ExportTablesTest, GoldenCsvAndHtmlOfTheSeededLedger)
     const auto html = TWExportTransactions::exportTransactionsWithTransactions(
         list, true, true, settings(b, kLedgerColumns), {}, &b);
     TWCellList cells{TWCell(QStringLiteral("Transactions & <more>"), QVariant(), QUrl(),
-                            TWCellStyleLarge | TWCellStyleBold, TWCellJustifyLeft, TWCellTypeText, 0,
-                            0, false, false, false, 1)};
+                            TWCellStyleLarge | TWCellStyleBold, TWCellJustifyLeft, TWCellTypeText,
+                            0, 0, false, false, false, 1)};
     for (TWCell cell : html->cells()) {
         cell.setRow(cell.row() + 2);
         cells.append(cell);
@@ -139,27 +139,35 @@ TEST(ExportTablesTest, RowsSeenFromTheirAccountWithSplitsAndTotals)
     const auto rent = std::find_if(rows.begin(), rows.end(),
                                    [](const auto &r) { return r.value(0) == QLatin1String("2"); });
     ASSERT_NE(rent, rows.end());
-    EXPECT_EQ(*rent, (QMap<quint32, QString>{{0, "2"}, {1, "March rent"}, {2, "Checking"},
-                                              {3, "Rent"}, {7, "800.00"}, {9, "800.00"}}));
+    EXPECT_EQ(*rent, (QMap<quint32, QString>{{0, "2"},
+                                             {1, "March rent"},
+                                             {2, "Checking"},
+                                             {3, "Rent"},
+                                             {7, "800.00"},
+                                             {9, "800.00"}}));
     // The split deposit: "Split" in both account columns, one row per line.
     const auto split = std::find_if(rows.begin(), rows.end(),
                                     [](const auto &r) { return r.value(0) == QLatin1String("4"); });
     ASSERT_NE(split, rows.end());
     EXPECT_EQ(split->value(2), QStringLiteral("Split"));
     EXPECT_FALSE(split->contains(4));
-    EXPECT_EQ(*(split + 1), (QMap<quint32, QString>{{1, "Takings"}, {2, "Split - Checking"},
-                                                     {3, "Split - Checking"}, {4, "100.00"},
-                                                     {6, "100.00"}}));
-    EXPECT_EQ(*(split + 2), (QMap<quint32, QString>{{1, "Goods"}, {2, "Split - Sales"},
-                                                     {3, "Split - Sales"}, {7, "70.00"},
-                                                     {9, "70.00"}}));
+    EXPECT_EQ(*(split + 1), (QMap<quint32, QString>{{1, "Takings"},
+                                                    {2, "Split - Checking"},
+                                                    {3, "Split - Checking"},
+                                                    {4, "100.00"},
+                                                    {6, "100.00"}}));
+    EXPECT_EQ(
+        *(split + 2),
+        (QMap<quint32, QString>{
+            {1, "Goods"}, {2, "Split - Sales"}, {3, "Split - Sales"}, {7, "70.00"}, {9, "70.00"}}));
     // Two totals rows: after checking's group and after the last row.
     int totalsRows = 0;
     for (const TWCell &cell : cells)
         totalsRows += cell.style() == TWCellStyleBold && cell.column() == 6 ? 1 : 0;
     EXPECT_EQ(totalsRows, 2);
-    EXPECT_EQ(rows.constLast(), (QMap<quint32, QString>{{4, "12.50"}, {5, "0.00"}, {6, "12.50"},
-                                                        {7, "0.00"}, {8, "0.00"}, {9, "0.00"}}));
+    EXPECT_EQ(rows.constLast(),
+              (QMap<quint32, QString>{
+                  {4, "12.50"}, {5, "0.00"}, {6, "12.50"}, {7, "0.00"}, {8, "0.00"}, {9, "0.00"}}));
 
     // An empty list: the header row alone.
     auto empty = TWExportTransactions::exportTransactionsWithTransactions(
@@ -185,18 +193,20 @@ TEST(ExportTablesTest, MileageColumnsAndAttachmentLinks)
         TWAttachment::attachmentWithFileName(QStringLiteral("c.jpg"), QString(), QString(), 0, 1, 0,
                                              QString(), 0, 0, 0, 72)});
     trip->setActiveAccountIdentifier(kRent);
-    const QHash<qint32, QString> names{{71, QStringLiteral("a b.pdf")}, {72, QStringLiteral("c.jpg")}};
+    const QHash<qint32, QString> names{{71, QStringLiteral("a b.pdf")},
+                                       {72, QStringLiteral("c.jpg")}};
     auto table = TWExportTransactions::exportTransactionsWithTransactions(
         {trip}, true, false, settings(b, {-12, -14}), names, &b);
     const TWCellList cells = table->cells();
-    EXPECT_EQ(row(cells, 0).values(),
-              QStringList({"Total (MIL)", "Total (start)", "Total (end)", "Total (USD)",
-                           "Attachments"}));
+    EXPECT_EQ(row(cells, 0).values(), QStringList({"Total (MIL)", "Total (start)", "Total (end)",
+                                                   "Total (USD)", "Attachments"}));
     // A reading of 0 leaves its cell empty.
-    EXPECT_EQ(row(cells, 1), (QMap<quint32, QString>{{0, "420.0"}, {1, "10000.0"}, {3, "28.14"},
-                                                     {4, "a b.pdf,c.jpg"}}));
-    const auto attachment = std::find_if(cells.begin(), cells.end(),
-                                         [](const TWCell &c) { return c.column() == 4 && c.row() == 1; });
+    EXPECT_EQ(
+        row(cells, 1),
+        (QMap<quint32, QString>{{0, "420.0"}, {1, "10000.0"}, {3, "28.14"}, {4, "a b.pdf,c.jpg"}}));
+    const auto attachment = std::find_if(cells.begin(), cells.end(), [](const TWCell &c) {
+        return c.column() == 4 && c.row() == 1;
+    });
     ASSERT_NE(attachment, cells.end());
     EXPECT_EQ(attachment->link().toEncoded(), QByteArray("./Attachments/a%20b.pdf"));
     // Totals leave the odometer columns empty.
@@ -213,19 +223,19 @@ TEST(ExportTablesTest, TasksWithTimeItemsInsideTheInterval)
     auto business = twSeededBusiness();
     ASSERT_TRUE(business);
     TWBusiness &b = *business;
-    auto client = std::make_shared<TWClient>(1, QStringLiteral("Acme"), QString(), 0, 0, QImage(),
-                                             QString(), QString(), QString(), QUrl(), QString(),
-                                             QString());
+    auto client =
+        std::make_shared<TWClient>(1, QStringLiteral("Acme"), QString(), 0, 0, QImage(), QString(),
+                                   QString(), QString(), QUrl(), QString(), QString());
     ASSERT_FALSE(b.addClient(client, false));
-    ASSERT_FALSE(b.addProject(TWProject::projectWithDate(twLocal(2024, 3, 1), false,
-                                                         QStringLiteral("Site"),
-                                                         TWProjectTypeProject, QDateTime(),
-                                                         QDateTime(), 0, b.homeUnit(), 0,
-                                                         QString(), 1, 10),
-                              false));
-    ASSERT_FALSE(b.addTask(TWTask::taskWithDate(twLocal(2024, 3, 4), false, QStringLiteral("Build"),
-                                                TWTaskTypeTimed, 0, 0, 6000, 7.5, QString(), 10, 20),
-                           false));
+    ASSERT_FALSE(
+        b.addProject(TWProject::projectWithDate(twLocal(2024, 3, 1), false, QStringLiteral("Site"),
+                                                TWProjectTypeProject, QDateTime(), QDateTime(), 0,
+                                                b.homeUnit(), 0, QString(), 1, 10),
+                     false));
+    ASSERT_FALSE(
+        b.addTask(TWTask::taskWithDate(twLocal(2024, 3, 4), false, QStringLiteral("Build"),
+                                       TWTaskTypeTimed, 0, 0, 6000, 7.5, QString(), 10, 20),
+                  false));
     ASSERT_FALSE(b.addTask(TWTask::taskWithDate(twLocal(2024, 3, 5), true, QStringLiteral("Fee"), 5,
                                                 0, 1, -2500, 10, QStringLiteral("monthly"), 10, 21),
                            false));
@@ -235,12 +245,13 @@ TEST(ExportTablesTest, TasksWithTimeItemsInsideTheInterval)
                                        QStringLiteral("item %1").arg(identifier), 20, identifier),
                                    false));
     };
-    item(31, twLocal(2024, 3, 1, 23, 59, 59), 600); // a second before the interval
+    item(31, twLocal(2024, 3, 1, 23, 59, 59), 600);  // a second before the interval
     item(32, twLocal(2024, 3, 3, 23, 59, 59), 3600); // at its last second
     item(33, twLocal(2024, 3, 2, 0, 0, 0), 1800);
     item(34, twLocal(2024, 3, 4, 0, 0, 0), 60);
     const auto taskSettings = TWExportTasksSettings::exportTasksSettingsWithFileType(
-        0, 6, twLocal(2024, 3, 2), twLocal(2024, 3, 3), {}, {-6, -4, -8, -10, -15, -14, -13, -5, -99});
+        0, 6, twLocal(2024, 3, 2), twLocal(2024, 3, 3), {},
+        {-6, -4, -8, -10, -15, -14, -13, -5, -99});
     auto table = TWExportTasks::exportTasksWithTasks(b.tasksForProjects(nullptr, 0, {}, {}), false,
                                                      taskSettings, &b);
     const TWCellList cells = table->cells();
@@ -264,20 +275,23 @@ TEST(ExportTablesTest, TasksWithTimeItemsInsideTheInterval)
     EXPECT_FALSE(row(cells, 4).contains(8));
 
     // Expenses: grouping only when asked, notes left empty in place.
-    ASSERT_FALSE(b.addExpense(TWExpense::expenseWithDate(twLocal(2024, 3, 6), QStringLiteral("Paint"),
-                                                         2.5, 100000, 0, QString(), 10, 40),
-                              false));
+    ASSERT_FALSE(
+        b.addExpense(TWExpense::expenseWithDate(twLocal(2024, 3, 6), QStringLiteral("Paint"), 2.5,
+                                                100000, 0, QString(), 10, 40),
+                     false));
     const auto expenseSettings = TWExportExpensesSettings::exportExpensesSettingsWithFileType(
         0, 0, QDateTime(), QDateTime(), {}, {-4, -10, -9, -5, -2});
-    const TWCellList expenses = TWExportExpenses::exportExpensesWithExpenses(
-                                    b.expensesForProjects(nullptr, 0, {}, {}), true, expenseSettings, &b)
-                                    ->cells();
-    EXPECT_EQ(row(expenses, 1), (QMap<quint32, QString>{{0, "Paint"}, {2, "2,500.00"}, {3, "2.5"},
-                                                        {4, "Acme"}}));
+    const TWCellList expenses =
+        TWExportExpenses::exportExpensesWithExpenses(b.expensesForProjects(nullptr, 0, {}, {}),
+                                                     true, expenseSettings, &b)
+            ->cells();
+    EXPECT_EQ(row(expenses, 1),
+              (QMap<quint32, QString>{{0, "Paint"}, {2, "2,500.00"}, {3, "2.5"}, {4, "Acme"}}));
     // No columns, no cells.
     const auto none = TWExportExpensesSettings::exportExpensesSettingsWithFileType(
         0, 0, QDateTime(), QDateTime(), {}, {});
-    EXPECT_TRUE(TWExportExpenses::exportExpensesWithExpenses({}, false, none, &b)->cells().isEmpty());
+    EXPECT_TRUE(
+        TWExportExpenses::exportExpensesWithExpenses({}, false, none, &b)->cells().isEmpty());
 }
 
 TEST(PdfWriterTest, RegisterPrintsOnThePrintersPaper)

@@ -28,8 +28,8 @@ Seeded seeded()
     TWBusiness &b = *s.business;
     s.accounts = {b.accountWithIdentifier(kChecking), b.accountWithIdentifier(kSavings),
                   b.accountWithIdentifier(kCard)};
-    s.transactions = b.transactionsForAccounts(s.accounts, nullptr, 0, QDateTime(), QDateTime(),
-                                               nullptr);
+    s.transactions =
+        b.transactionsForAccounts(s.accounts, nullptr, 0, QDateTime(), QDateTime(), nullptr);
     return s;
 }
 
@@ -78,7 +78,8 @@ TEST(QifWriterTest, GoldenFileIsTheSameInAnyZoneAndLocale)
     TWFixedClock clock(writingMoment());
     Seeded s = seeded();
     const QByteArray english =
-        TWSerializerQIF::serializerWithAccounts(s.accounts, s.transactions, s.business.get())->data();
+        TWSerializerQIF::serializerWithAccounts(s.accounts, s.transactions, s.business.get())
+            ->data();
     twExpectGolden(QStringLiteral("seeded.qif"), english);
     TWLocaleGuard german(QStringLiteral("de_DE"));
     EXPECT_EQ(TWSerializerQIF::serializerWithAccounts(s.accounts, s.transactions, s.business.get())
@@ -108,15 +109,16 @@ TEST(QifWriterTest, AmountsAreEachAccountsBalanceChange)
     // The transfer: out of checking (account 2), into savings (account 1).
     const QStringList checking = qifSection(text, QStringLiteral("Checking"));
     const QStringList savings = qifSection(text, QStringLiteral("Savings"));
-    EXPECT_TRUE(checking.join(QLatin1Char('\n')).contains(QLatin1String("LSavings\nPTransfer\nM\nT-12.50")));
-    EXPECT_TRUE(savings.join(QLatin1Char('\n')).contains(QLatin1String("LChecking\nPTransfer\nM\nT12.50")));
+    EXPECT_TRUE(checking.join(QLatin1Char('\n'))
+                    .contains(QLatin1String("LSavings\nPTransfer\nM\nT-12.50")));
+    EXPECT_TRUE(
+        savings.join(QLatin1Char('\n')).contains(QLatin1String("LChecking\nPTransfer\nM\nT12.50")));
     // The euro deposit in the account's dollars.
     EXPECT_TRUE(checking.contains(QStringLiteral("T135.00")));
     // The split: "$" lines add up to "T".
     const qsizetype own = checking.indexOf(QStringLiteral("LChecking"));
     ASSERT_GE(own, 0);
-    EXPECT_EQ(checking.mid(own, 3),
-              QStringList({"LChecking", "MTakings", "T100.00"}));
+    EXPECT_EQ(checking.mid(own, 3), QStringList({"LChecking", "MTakings", "T100.00"}));
     EXPECT_EQ(checking.mid(own + 3, 6),
               QStringList({"SSales", "EGoods", "$70.00", "SRent", "ERefund", "$30.00"}));
     // The card owes 50.00.
@@ -127,7 +129,8 @@ TEST(QifWriterTest, LineBreaksInTextsStayInsideTheirLine)
 {
     Seeded s = seeded();
     const QString text =
-        TWSerializerQIF::serializerWithAccounts(s.accounts, s.transactions, s.business.get())->text();
+        TWSerializerQIF::serializerWithAccounts(s.accounts, s.transactions, s.business.get())
+            ->text();
     EXPECT_TRUE(text.contains(QLatin1String("\nMInvoice 12 second line\n")));
     EXPECT_TRUE(text.contains(QStringLiteral("\nPCafé O'Brien & Co\n")));
     EXPECT_FALSE(text.contains(QLatin1String("\nsecond line")));
@@ -146,8 +149,8 @@ TEST(QifWriterTest, SplitInAForeignUnitIsConvertedThroughTheHomeAmounts)
     split->setHasSplit(true);
     split->setSplits({TWSplit::splitWithIdentifier(71, QString(), kChecking, 6751, 6751, 6751, 0, 0,
                                                    b.unitWithCode(QStringLiteral("USD"))),
-                      TWSplit::splitWithIdentifier(72, QString(), kEuro, -5000, -5000, -6751, 0,
-                                                   0, b.unitWithCode(QStringLiteral("EUR")))});
+                      TWSplit::splitWithIdentifier(72, QString(), kEuro, -5000, -5000, -6751, 0, 0,
+                                                   b.unitWithCode(QStringLiteral("EUR")))});
     const QString text =
         TWSerializerQIF::serializerWithAccounts({b.accountWithIdentifier(kChecking)}, {split}, &b)
             ->text();
@@ -160,7 +163,8 @@ TEST(OfxWriterTest, GoldenFileIsTheSameInAnyZoneAndLocale)
     TWFixedClock clock(writingMoment());
     Seeded s = seeded();
     const QByteArray english =
-        TWSerializerOFX::serializerWithAccounts(s.accounts, s.transactions, s.business.get())->data();
+        TWSerializerOFX::serializerWithAccounts(s.accounts, s.transactions, s.business.get())
+            ->data();
     twExpectGolden(QStringLiteral("seeded.ofx"), english);
     TWLocaleGuard german(QStringLiteral("de_DE"));
     EXPECT_EQ(TWSerializerOFX::serializerWithAccounts(s.accounts, s.transactions, s.business.get())
@@ -173,7 +177,8 @@ TEST(OfxWriterTest, SignedAmountsMoveWithTheBalance)
     TWFixedClock clock(writingMoment());
     Seeded s = seeded();
     const QString text =
-        TWSerializerOFX::serializerWithAccounts(s.accounts, s.transactions, s.business.get())->text();
+        TWSerializerOFX::serializerWithAccounts(s.accounts, s.transactions, s.business.get())
+            ->text();
     const QStringList statements = text.split(QStringLiteral("<STMTTRNRS>\n")).mid(1);
     ASSERT_EQ(statements.size(), 3);
     for (const QString &statement : statements) {
@@ -189,8 +194,10 @@ TEST(OfxWriterTest, SignedAmountsMoveWithTheBalance)
                 QRegularExpression(QStringLiteral("<TRNTYPE>(\\S+)")).match(entry);
             ASSERT_TRUE(amount.hasMatch());
             const double value = amount.captured(1).toDouble();
-            EXPECT_EQ(type.captured(1), value < 0 ? QStringLiteral("DEBIT") : QStringLiteral("CREDIT"));
-            sum += qint64(std::llround(value * (rate.hasMatch() ? rate.captured(1).toDouble() : 1.0) * 100));
+            EXPECT_EQ(type.captured(1),
+                      value < 0 ? QStringLiteral("DEBIT") : QStringLiteral("CREDIT"));
+            sum += qint64(
+                std::llround(value * (rate.hasMatch() ? rate.captured(1).toDouble() : 1.0) * 100));
         }
         const QRegularExpressionMatch balance =
             QRegularExpression(QStringLiteral("<BALAMT>(\\S+)")).match(statement);
@@ -202,9 +209,9 @@ TEST(OfxWriterTest, SignedAmountsMoveWithTheBalance)
     EXPECT_TRUE(statements.at(1).contains(
         QLatin1String("<TRNTYPE>CREDIT\n<DTPOSTED>20240308\n<TRNAMT>12.50\n<FITID>3\n")));
     // The euro deposit keeps its unit, with the rate to dollars.
-    EXPECT_TRUE(statements.at(0).contains(QLatin1String(
-        "<TRNAMT>100.00\n<FITID>5\n<NAME>Berlin GmbH\n<MEMO>Fee\n<CURRENCY>\n"
-        "<CURRATE>1.350000</CURRATE>\n<CURSYM>EUR</CURSYM>\n</CURRENCY>\n")));
+    EXPECT_TRUE(statements.at(0).contains(
+        QLatin1String("<TRNAMT>100.00\n<FITID>5\n<NAME>Berlin GmbH\n<MEMO>Fee\n<CURRENCY>\n"
+                      "<CURRATE>1.350000</CURRATE>\n<CURSYM>EUR</CURSYM>\n</CURRENCY>\n")));
     // The card owes: a negative balance keeps its sign.
     EXPECT_TRUE(statements.at(2).contains(QLatin1String("<BALAMT>-50.00\n<DTASOF>20240314\n")));
 }
@@ -214,7 +221,8 @@ TEST(OfxWriterTest, TextsAreEscapedTheOfxWayAndTheHeaderNamesTheirEncoding)
     TWFixedClock clock(writingMoment());
     Seeded s = seeded();
     const QString text =
-        TWSerializerOFX::serializerWithAccounts(s.accounts, s.transactions, s.business.get())->text();
+        TWSerializerOFX::serializerWithAccounts(s.accounts, s.transactions, s.business.get())
+            ->text();
     EXPECT_TRUE(text.contains(QStringLiteral("<NAME>Café O'Brien &amp; Co\n")));
     EXPECT_TRUE(text.contains(QLatin1String("<MEMO>Invoice 12 second line\n")));
     EXPECT_FALSE(text.contains(QLatin1String("&apos;")));
@@ -237,8 +245,10 @@ TEST(OfxWriterTest, StatementWithoutTransactionsIsOneOfToday)
     TWBusiness &b = *s.business;
     const QString text =
         TWSerializerOFX::serializerWithAccounts({b.accountWithIdentifier(kEuro)}, {}, &b)->text();
-    EXPECT_TRUE(text.contains(QLatin1String("<CURDEF>EUR\n<BANKACCTFROM>\n<BANKID>0\n<ACCTID>0\n")));
-    EXPECT_TRUE(text.contains(QLatin1String("<DTSTART>20240320\n<DTEND>20240320\n</BANKTRANLIST>")));
+    EXPECT_TRUE(
+        text.contains(QLatin1String("<CURDEF>EUR\n<BANKACCTFROM>\n<BANKID>0\n<ACCTID>0\n")));
+    EXPECT_TRUE(
+        text.contains(QLatin1String("<DTSTART>20240320\n<DTEND>20240320\n</BANKTRANLIST>")));
     EXPECT_TRUE(text.contains(QLatin1String("<BALAMT>0.00\n<DTASOF>20240320\n")));
     EXPECT_TRUE(text.contains(QLatin1String("<DTSERVER>20240320093000\n")));
 }

@@ -46,9 +46,9 @@ inline std::unique_ptr<TWBusiness> twExportBusiness()
 inline TWAccountPtr twAddAccount(TWBusiness &business, qint32 identifier, const QString &name,
                                  TWAccountType type, const QString &unit)
 {
-    TWAccountPtr account = TWAccount::accountWithIdentifier(
-        identifier, name, 0, quint32(identifier), type, QString(), QImage(),
-        business.unitWithCode(unit), QString());
+    TWAccountPtr account =
+        TWAccount::accountWithIdentifier(identifier, name, 0, quint32(identifier), type, QString(),
+                                         QImage(), business.unitWithCode(unit), QString());
     EXPECT_FALSE(business.addAccount(account, false)) << name.toStdString();
     return business.accountWithIdentifier(identifier);
 }
@@ -157,7 +157,8 @@ inline void twExpectGolden(const QString &name, const QByteArray &actual)
     }
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
-    EXPECT_EQ(QString::fromUtf8(actual).toStdString(), QString::fromUtf8(file.readAll()).toStdString())
+    EXPECT_EQ(QString::fromUtf8(actual).toStdString(),
+              QString::fromUtf8(file.readAll()).toStdString())
         << name.toStdString();
 }
 

@@ -414,6 +414,21 @@ TEST(LayoutPackageTest, HostilePackagesFailQuicklyWithAClearError)
                       nullptr, {{QStringLiteral("huge.png"), hugePngHeader(50000, 50000)}});
     EXPECT_EQ(text(error), withValue("missingImage", "huge.png"));
 
+    // Descriptions nested 20,000 deep, or larger than any real layout, are
+    // refused by the reader instead of exhausting the stack or the clock.
+    QByteArray deep = "<layout>";
+    deep += QByteArray("<a>").repeated(20000) + QByteArray("</a>").repeated(20000);
+    deep += "</layout>";
+    error = loadPath(twWritePackage(dir, QStringLiteral("Deep.twlayout"),
+                                    {{QStringLiteral("layout.xml"), deep}}));
+    EXPECT_TRUE(error);
+    QByteArray large = twLayoutXML(QString(), QString());
+    large.insert(large.indexOf('>') + 1,
+                 QByteArray("<!--") + QByteArray(TWXMLParser::kLayoutMaximumSize, 'x') + "-->");
+    error = loadPath(twWritePackage(dir, QStringLiteral("Large.twlayout"),
+                                    {{QStringLiteral("layout.xml"), large}}));
+    EXPECT_TRUE(error);
+
     EXPECT_LT(timer.elapsed(), 20000);
 }
 

@@ -13,7 +13,8 @@
 
 class TWBusiness;
 
-namespace TWExportPrint {
+namespace TWExportPrint
+{
 
 // The PDF of the register's rows (in display order) with the given columns;
 // pages of the printer's paper when a page layout is given.

@@ -70,8 +70,8 @@ private:
     void add(const QString &value, quint32 type, quint32 style = 0, bool header = false,
              const QUrl &link = QUrl())
     {
-        m_cells.append(TWCell(value, QVariant(), link, style, TWCellJustifyLeft, type, m_table.m_row,
-                              m_table.m_column, true, header, true, 1));
+        m_cells.append(TWCell(value, QVariant(), link, style, TWCellJustifyLeft, type,
+                              m_table.m_row, m_table.m_column, true, header, true, 1));
         ++m_table.m_column;
     }
     void gap(quint32 count = 1) { m_table.m_column += count; }
@@ -361,9 +361,9 @@ void TWExportTransactions::Builder::transactionRow(TWTransaction &transaction)
             const TWAccountPtr account =
                 business ? business->accountWithIdentifier(transaction.activeAccountIdentifier())
                          : nullptr;
-            add(m_formatter.valueString(transaction.balance(), account ? account->unit().get() : nullptr,
-                                        false, m_table.m_displayGroupingSeparator, false, true,
-                                        true, business),
+            add(m_formatter.valueString(
+                    transaction.balance(), account ? account->unit().get() : nullptr, false,
+                    m_table.m_displayGroupingSeparator, false, true, true, business),
                 kAmount);
             break;
         }
@@ -514,6 +514,12 @@ TWCellList TWExportTransactions::Builder::run()
     if (!m_table.m_exportSettings)
         return m_cells;
     collectUnits();
+    // Room for every cell at once: a list of this size reallocated again and
+    // again would dominate the export.
+    qsizetype columns = 0;
+    for (const TWFieldPtr &field : m_table.m_exportSettings->fields())
+        columns += field && isMoneyField(*field) ? moneyColumns() : 1;
+    m_cells.reserve(std::max<qsizetype>(1024, (m_table.m_transactions.size() + 2) * columns));
     m_table.m_column = 0;
     headerRow();
     bool first = true;
@@ -521,8 +527,7 @@ TWCellList TWExportTransactions::Builder::run()
     for (const TWTransactionPtr &transaction : m_table.m_transactions) {
         if (!transaction)
             continue;
-        if (m_table.m_includeTotals && !first &&
-            transaction->activeAccountIdentifier() != group) {
+        if (m_table.m_includeTotals && !first && transaction->activeAccountIdentifier() != group) {
             totalsRow();
             resetSums();
         }

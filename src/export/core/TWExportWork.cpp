@@ -60,7 +60,8 @@ struct ProjectParts {
 ProjectParts projectParts(const TWBusiness *business, qint32 projectIdentifier)
 {
     ProjectParts parts;
-    const TWProjectPtr project = business ? business->projectWithIdentifier(projectIdentifier) : nullptr;
+    const TWProjectPtr project =
+        business ? business->projectWithIdentifier(projectIdentifier) : nullptr;
     if (!project)
         return parts;
     parts.unit = project->unit();
@@ -75,7 +76,7 @@ QString percentText(double rate)
     return QStringLiteral("%1%").arg(twShortestNumber(float(rate)));
 }
 
-const char *const kTaskTypeWords[] = {"timed", "flat", "hour", "day",
+const char *const kTaskTypeWords[] = {"timed", "flat",  "hour",    "day",
                                       "week",  "month", "quarter", "year"};
 
 } // namespace
@@ -123,8 +124,8 @@ TWCellList TWExportTasks::cells()
             continue;
         const ProjectParts parts = projectParts(m_business, task->projectIdentifier());
         const auto money = [&](qint64 value) {
-            return formatter.valueString(value, parts.unit.get(), false,
-                                         m_displayGroupingSeparator, false, true, true, m_business);
+            return formatter.valueString(value, parts.unit.get(), false, m_displayGroupingSeparator,
+                                         false, true, true, m_business);
         };
         table.startRow();
         for (const qint32 code : fields) {
@@ -224,18 +225,15 @@ TWCellList TWExportTasks::cells()
 // ---- Expenses ----
 
 TWExportExpenses::TWExportExpenses(TWExpenseList expenses, bool displayGroupingSeparator,
-                                   TWExportExpensesSettingsPtr exportSettings,
-                                   TWBusiness *business)
+                                   TWExportExpensesSettingsPtr exportSettings, TWBusiness *business)
     : m_expenses(std::move(expenses)), m_displayGroupingSeparator(displayGroupingSeparator),
       m_exportSettings(std::move(exportSettings)), m_business(business)
 {
 }
 
-std::unique_ptr<TWExportExpenses>
-TWExportExpenses::exportExpensesWithExpenses(const TWExpenseList &expenses,
-                                             bool displayGroupingSeparator,
-                                             const TWExportExpensesSettingsPtr &exportSettings,
-                                             TWBusiness *business)
+std::unique_ptr<TWExportExpenses> TWExportExpenses::exportExpensesWithExpenses(
+    const TWExpenseList &expenses, bool displayGroupingSeparator,
+    const TWExportExpensesSettingsPtr &exportSettings, TWBusiness *business)
 {
     return std::make_unique<TWExportExpenses>(expenses, displayGroupingSeparator, exportSettings,
                                               business);
@@ -261,8 +259,8 @@ TWCellList TWExportExpenses::cells()
             continue;
         const ProjectParts parts = projectParts(m_business, expense->projectIdentifier());
         const auto money = [&](qint64 value) {
-            return formatter.valueString(value, parts.unit.get(), false,
-                                         m_displayGroupingSeparator, false, true, true, m_business);
+            return formatter.valueString(value, parts.unit.get(), false, m_displayGroupingSeparator,
+                                         false, true, true, m_business);
         };
         table.startRow();
         for (const qint32 code : fields) {

@@ -34,9 +34,9 @@ QImage TWSerializer::cellGraphImage(const TWCell &cell)
 TWErrorResult TWSerializer::writeData(const QByteArray &data, const QString &path)
 {
     const auto failure = [&path](const QString &reason) {
-        return TWError(kExportErrorDomain, -1,
-                       TWLocalized("exportWriteDescription")
-                           .arg(QFileInfo(path).fileName(), reason));
+        return TWError(
+            kExportErrorDomain, -1,
+            TWLocalized("exportWriteDescription").arg(QFileInfo(path).fileName(), reason));
     };
     // A folder in the way is never replaced.
     if (QFileInfo(path).isDir())

@@ -21,23 +21,23 @@ class TWBusiness;
 
 // The three factories, declared in each writer so that the class named is the
 // class made.
-#define TW_SERIALIZER_FACTORIES(Class)                                                            \
-    static std::unique_ptr<Class> serializerWithCells(const TWCellList &cells)                    \
+#define TW_SERIALIZER_FACTORIES(Class)                                                             \
+    static std::unique_ptr<Class> serializerWithCells(const TWCellList &cells)                     \
     {                                                                                              \
         auto serializer = std::make_unique<Class>();                                               \
         serializer->setCells(cells);                                                               \
         return serializer;                                                                         \
     }                                                                                              \
-    static std::unique_ptr<Class> serializerWithCells(const TWCellList &cells,                    \
+    static std::unique_ptr<Class> serializerWithCells(const TWCellList &cells,                     \
                                                       const std::optional<QPageLayout> &printInfo) \
     {                                                                                              \
         auto serializer = serializerWithCells(cells);                                              \
         serializer->setPrintInfo(printInfo);                                                       \
         return serializer;                                                                         \
     }                                                                                              \
-    static std::unique_ptr<Class> serializerWithAccounts(                                          \
-        const TWAccountList &accounts, const TWTransactionList &transactions,                      \
-        TWBusiness *business)                                                                      \
+    static std::unique_ptr<Class> serializerWithAccounts(const TWAccountList &accounts,            \
+                                                         const TWTransactionList &transactions,    \
+                                                         TWBusiness *business)                     \
     {                                                                                              \
         auto serializer = std::make_unique<Class>();                                               \
         serializer->setAccounts(accounts);                                                         \

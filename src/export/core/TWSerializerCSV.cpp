@@ -3,7 +3,7 @@
 QString TWSerializerCSV::text() const
 {
     QString text = QStringLiteral("");
-    text.reserve(1000);
+    text.reserve(std::max<qsizetype>(1000, cells().size() * 12));
     // Signed and wide: a cell on a lower row than the one before it (never
     // produced, but not trusted) makes one line break, not a wrap-around.
     qint64 lastRow = 0;

@@ -13,6 +13,10 @@ public:
 
     QString text() const override;
 
+    // Appends the text with every character but ASCII letters, digits and
+    // the space as one hexadecimal reference per code point (encodeHTML).
+    static void appendEncoded(QString &out, const QString &text);
+
     // The box graphs are scaled down to fit.
     static constexpr double graphWidth = 858;
     static constexpr double graphHeight = 495;

@@ -11,8 +11,8 @@ namespace
 {
 
 const QLatin1String kHeaderStart("OFXHEADER:100\nDATA:OFXSGML\nVERSION:102\nSECURITY:NONE\n");
-const QLatin1String kHeaderEnd(
-    "CHARSET:NONE\nCOMPRESSION:NONE\nOLDFILEUID:NONE\nNEWFILEUID:NONE\n\n");
+const QLatin1String
+    kHeaderEnd("CHARSET:NONE\nCOMPRESSION:NONE\nOLDFILEUID:NONE\nNEWFILEUID:NONE\n\n");
 
 // OFX 1.x knows only these three entities. A line break would end the value.
 QString ofxText(const QString &text)
@@ -232,7 +232,8 @@ QString TWSerializerOFX::text() const
                 appendLine(body, "<CURRENCY>");
                 body.append(QStringLiteral("<CURRATE>%1</CURRATE>\n")
                                 .arg(QString::asprintf("%.6f", double(entry.rate.value_or(1.0f)))));
-                body.append(QStringLiteral("<CURSYM>%1</CURSYM>\n").arg(ofxText(entry.unit->code())));
+                body.append(
+                    QStringLiteral("<CURSYM>%1</CURSYM>\n").arg(ofxText(entry.unit->code())));
                 appendLine(body, "</CURRENCY>");
             }
             appendLine(body, "</STMTTRN>");

@@ -18,6 +18,8 @@ public:
 
     QString text() const override;
 
+    using TWSerializer::transactions;
+
     // The first and the latest calendar day among the transactions (on equal
     // days the first found stays); nothing for an empty list.
     static void transactions(const TWTransactionList &transactions, QDateTime *earliestDate,

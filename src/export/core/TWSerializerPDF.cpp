@@ -20,21 +20,32 @@ constexpr double kLetterWidth = 612;
 constexpr double kLetterHeight = 792;
 constexpr double kColumnGap = 10;
 const QSizeF kColumnMeasure(250, 500);
-const QSizeF kUnlimited(1.0e7, 1.0e7);
 
 QFont fontWithName(const QString &name, double size)
 {
     if (std::optional<QFont> font = TWFontResolver::fontWithName(name, size))
         return *font;
-    if (std::optional<QFont> font = TWFontResolver::fontWithName(QStringLiteral("Times Roman"), size))
+    if (std::optional<QFont> font =
+            TWFontResolver::fontWithName(QStringLiteral("Times Roman"), size))
         return *font;
     QFont font(QStringLiteral("serif"));
     font.setPointSizeF(size > 0 ? size : 12.0);
     return font;
 }
 
+// The fonts of a document, by key: a cell's size and face bits, or one of
+// the two fixed fonts below.
+constexpr quint32 kHeaderFont = 0x100;
+constexpr quint32 kPageNumberFont = 0x200;
+
+quint32 fontKey(quint32 style)
+{
+    return style & (TWCellStyleSmall | TWCellStyleLarge | TWCellStyleBold | TWCellStyleItalic);
+}
+
 // Measures texts as they will be drawn: at 72 dots per inch a point is one
-// unit, the same as on the PDF page.
+// unit, the same as on the PDF page. Fonts and their metrics are looked up
+// once per document.
 class Measure
 {
 public:
@@ -45,35 +56,44 @@ public:
         m_device.setDotsPerMeterY(dotsPerMeter);
     }
 
-    // Cell fonts by their size and face bits, looked up once per document.
-    const QFont &cellFont(quint32 style)
+    struct Entry {
+        QFont font;
+        QFontMetricsF metrics;
+    };
+
+    const Entry &entry(quint32 key)
     {
-        const quint32 key = style & (TWCellStyleSmall | TWCellStyleLarge | TWCellStyleBold |
-                                     TWCellStyleItalic);
-        auto found = m_fonts.find(key);
-        if (found == m_fonts.end())
-            found = m_fonts.insert(key, TWSerializerPDF::cellFont(key));
+        auto found = m_entries.find(key);
+        if (found == m_entries.end()) {
+            const QFont font = key == kHeaderFont       ? TWSerializerPDF::headerFont()
+                               : key == kPageNumberFont ? TWSerializerPDF::pageNumberFont()
+                                                        : TWSerializerPDF::cellFont(key);
+            found = m_entries.insert(key, Entry{font, QFontMetricsF(font, &m_device)});
+        }
         return *found;
     }
 
-    const QFontMetricsF &metrics(const QFont &font)
+    // The height of the text laid out without a width limit (0 for none).
+    double height(quint32 key, const QString &text)
     {
-        const QString key = font.key();
-        auto found = m_metrics.find(key);
-        if (found == m_metrics.end())
-            found = m_metrics.insert(key, QFontMetricsF(font, &m_device));
-        return *found;
+        if (text.isEmpty())
+            return 0;
+        const QFontMetricsF &fm = entry(key).metrics;
+        if (!text.contains(QLatin1Char('\n')))
+            return fm.height();
+        return fm.boundingRect(QRectF(0, 0, 1.0e7, 1.0e7), Qt::AlignLeft | Qt::AlignTop, text)
+            .height();
     }
 
     // The size of the text laid out from the top left within `bounds`,
     // wrapping at word boundaries. A plain line that fits needs no layout.
-    QSizeF size(const QFont &font, const QString &text, const QSizeF &bounds)
+    QSizeF size(quint32 key, const QString &text, const QSizeF &bounds)
     {
         if (text.isEmpty())
             return QSizeF(0, 0);
-        const QFontMetricsF &fm = metrics(font);
+        const QFontMetricsF &fm = entry(key).metrics;
         if (!text.contains(QLatin1Char('\n'))) {
-            const double width = fm.horizontalAdvance(text);
+            const double width = advance(key, text);
             if (width <= bounds.width())
                 return QSizeF(width, std::min(fm.height(), bounds.height()));
         }
@@ -84,9 +104,23 @@ public:
     }
 
 private:
+    // The width of one line. Exports repeat their texts (dates, units,
+    // account names) thousands of times: each is shaped once.
+    double advance(quint32 key, const QString &text)
+    {
+        QHash<QString, double> &widths = m_widths[key];
+        const auto found = widths.constFind(text);
+        if (found != widths.constEnd())
+            return *found;
+        const double width = entry(key).metrics.horizontalAdvance(text);
+        if (widths.size() < 100000)
+            widths.insert(text, width);
+        return width;
+    }
+
     QImage m_device;
-    QHash<QString, QFontMetricsF> m_metrics;
-    QHash<quint32, QFont> m_fonts;
+    QHash<quint32, Entry> m_entries;
+    QHash<quint32, QHash<QString, double>> m_widths;
 };
 
 // One document being drawn: the writer's working state of one `data` call.
@@ -95,7 +129,8 @@ class Drawing
 public:
     Drawing(const TWSerializerPDF &writer, const TWSerializerPDF::Geometry &geometry)
         : m_writer(writer), m_cells(writer.cells()), m_pageSize(geometry.pageSize),
-          m_bounds(geometry.pageBounds)
+          m_bounds(geometry.pageBounds), m_firstTableIndex(geometry.firstTableIndex),
+          m_firstTableColumns(geometry.firstTableColumns)
     {
     }
 
@@ -122,7 +157,8 @@ private:
     void drawTableHeaderAndLines();
     void drawLine(const QPointF &from, const QPointF &to, const QColor &colour, double width);
     // Draws text in a rectangle given in PDF coordinates, from its top left.
-    void drawText(const QRectF &rect, const QFont &font, quint32 style, const QString &text);
+    void drawText(const QRectF &rect, quint32 fontKey, quint32 style, const QString &text,
+                  std::optional<QSizeF> measured = std::nullopt);
     void drawBodyCell(const TWCell &cell, double lineHeight);
     void closeTable();
 
@@ -134,6 +170,8 @@ private:
     QPdfWriter *m_pdf = nullptr;
     Measure m_measure;
     TWSerializerPDF::Columns m_columns;
+    qsizetype m_firstTableIndex = -1;
+    TWSerializerPDF::Columns m_firstTableColumns;
     quint32 m_pageNumber = 1;
     QPointF m_offset;
     bool m_table = false;
@@ -153,20 +191,27 @@ void Drawing::drawLine(const QPointF &from, const QPointF &to, const QColor &col
     m_painter.restore();
 }
 
-void Drawing::drawText(const QRectF &rect, const QFont &font, quint32 style, const QString &text)
+void Drawing::drawText(const QRectF &rect, quint32 fontKey, quint32 style, const QString &text,
+                       std::optional<QSizeF> measured)
 {
     if (text.isEmpty())
         return;
-    QFont drawn = font;
+    const Measure::Entry &entry = m_measure.entry(fontKey);
+    QFont drawn = entry.font;
     drawn.setUnderline(style & TWCellStyleUnderline);
     m_painter.setFont(drawn);
     m_painter.setPen(Qt::black);
     const QRectF target = toPainter(rect);
-    m_painter.drawText(target, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    const QSizeF size = measured ? *measured : m_measure.size(fontKey, text, rect.size());
+    if (!text.contains(QLatin1Char('\n')) && size.height() <= entry.metrics.height() + 0.5) {
+        // One line: drawn at its baseline, without a text layout.
+        m_painter.drawText(QPointF(target.left(), target.top() + entry.metrics.ascent()), text);
+    } else {
+        m_painter.drawText(target, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, text);
+    }
     if (!(style & TWCellStyleUnderline) && (style & TWCellStyleDoubleUnderline)) {
         // A double underline is two rules under the text's last line.
-        const QFontMetricsF &fm = m_measure.metrics(font);
-        const QSizeF size = m_measure.size(font, text, rect.size());
+        const QFontMetricsF &fm = entry.metrics;
         const double first = rect.y() + (rect.height() - size.height()) + fm.descent() -
                              std::max(1.0, fm.underlinePos());
         const double lineWidth = std::max(0.5, fm.lineWidth());
@@ -190,7 +235,7 @@ void Drawing::newPage()
 
 void Drawing::drawPageHeader()
 {
-    const QFont font = TWSerializerPDF::pageNumberFont();
+    const quint32 font = kPageNumberFont;
     const QString text = QStringLiteral("%1 %2").arg(TWLocalized("page")).arg(m_pageNumber);
     const QSizeF size = m_measure.size(font, text, QSizeF(60, 15));
     const double h = std::min(size.height(), 15.0);
@@ -206,7 +251,7 @@ void Drawing::drawTableHeaderAndLines()
 {
     if (m_columns.isEmpty())
         return;
-    const QFont font = TWSerializerPDF::headerFont();
+    const quint32 font = kHeaderFont;
     const QColor rule(Qt::lightGray);
     double rightEdge = boundsLeft();
     for (qsizetype k = 0;; ++k) {
@@ -215,8 +260,7 @@ void Drawing::drawTableHeaderAndLines()
         bool first = true;
         for (qsizetype index = 0; index < m_columns.size(); ++index) {
             const TWSerializerPDF::Column &column = m_columns.at(index);
-            if (column.placeholder || k >= column.headerCells.size() ||
-                !column.headerCells.at(k))
+            if (column.placeholder || k >= column.headerCells.size() || !column.headerCells.at(k))
                 continue;
             holdsCell = true;
             const double width = column.size.width();
@@ -234,8 +278,8 @@ void Drawing::drawTableHeaderAndLines()
                     for (quint32 s = 1; s < cell.span() && index + s < m_columns.size(); ++s)
                         w += m_columns.at(index + s).size.width();
                     const double tw = m_measure.size(font, cell.value(), column.size).width();
-                    const double x = cell.justify() == TWCellJustifyCenter ? left + (w - tw) / 2
-                                                                           : left + w - tw;
+                    const double x =
+                        cell.justify() == TWCellJustifyCenter ? left + (w - tw) / 2 : left + w - tw;
                     drawText(QRectF(x, m_offset.y() - h, tw, h), font, 0, cell.value());
                 } else {
                     drawText(QRectF(left, m_offset.y() - h, width, h), font, 0, cell.value());
@@ -264,14 +308,15 @@ void Drawing::drawBodyCell(const TWCell &cell, double lineHeight)
     const double width = column.size.width();
     if (width <= 0)
         return;
-    const QFont &font = m_measure.cellFont(cell.style());
-    const double tw = m_measure.size(font, cell.value(), QSizeF(width, lineHeight)).width();
+    const quint32 font = fontKey(cell.style());
+    const QSizeF size = m_measure.size(font, cell.value(), QSizeF(width, lineHeight));
+    const double tw = size.width();
     double x = boundsLeft() + column.xOffset;
     if (cell.type() == 0 || cell.justify() == TWCellJustifyRight)
         x += width - tw;
     else if (cell.justify() == TWCellJustifyCenter)
         x += (width - tw) / 2;
-    drawText(QRectF(x, m_offset.y(), width, lineHeight), font, cell.style(), cell.value());
+    drawText(QRectF(x, m_offset.y(), width, lineHeight), font, cell.style(), cell.value(), size);
 }
 
 void Drawing::closeTable()
@@ -294,9 +339,9 @@ QByteArray Drawing::run()
     QPdfWriter pdf(&buffer);
     m_pdf = &pdf;
     pdf.setResolution(72);
-    pdf.setPageLayout(QPageLayout(QPageSize(m_pageSize, QPageSize::Point, QString(),
-                                            QPageSize::ExactMatch),
-                                  QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    pdf.setPageLayout(
+        QPageLayout(QPageSize(m_pageSize, QPageSize::Point, QString(), QPageSize::ExactMatch),
+                    QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
     const QString name = QCoreApplication::applicationName();
     const QString version = QCoreApplication::applicationVersion();
     if (!name.isEmpty())
@@ -312,14 +357,14 @@ QByteArray Drawing::run()
             return TWSerializerPDF::graphLineHeight;
         if (cell.value().isNull())
             return 0.0;
-        return m_measure.size(m_measure.cellFont(cell.style()), cell.value(), kUnlimited).height();
+        return m_measure.height(fontKey(cell.style()), cell.value());
     };
     // A row is as tall as its tallest cell, so that a text of several lines
     // stays inside its row; every cell is drawn from the row's top.
     const auto rowHeightFrom = [&](qsizetype first) {
         double height = 0;
-        for (qsizetype j = first; j < m_cells.size() && m_cells.at(j).row() == m_cells.at(first).row();
-             ++j)
+        for (qsizetype j = first;
+             j < m_cells.size() && m_cells.at(j).row() == m_cells.at(first).row(); ++j)
             height = std::max(height, cellHeight(m_cells.at(j)));
         return height;
     };
@@ -330,7 +375,7 @@ QByteArray Drawing::run()
     for (qsizetype index = 0; index < m_cells.size(); ++index) {
         const TWCell &cell = m_cells.at(index);
         const bool graph = cell.type() == TWCellTypeGraph;
-        const QFont font = graph ? QFont() : m_measure.cellFont(cell.style());
+        const quint32 font = fontKey(cell.style());
         const qint64 row = cell.row();
         if (m_pageNumber == 1) {
             lineHeight = rowHeightFrom(index);
@@ -352,7 +397,10 @@ QByteArray Drawing::run()
 
         if (cell.table()) {
             if (!m_table) {
-                m_writer.cacheTableHeaders(index, m_columns);
+                if (index == m_firstTableIndex)
+                    m_columns = m_firstTableColumns;
+                else
+                    m_writer.cacheTableHeaders(index, m_columns);
                 m_border = cell.border();
                 m_table = true;
                 if (cell.header()) {
@@ -380,15 +428,15 @@ QByteArray Drawing::run()
                 m_painter.drawImage(toPainter(QRectF(QPointF(x, m_offset.y()), size)), image);
         } else {
             const double available = boundsRight() - m_offset.x() - 3;
-            const double w =
-                m_measure.size(font, cell.value(), QSizeF(std::max(available, 0.0), lineHeight))
-                    .width();
+            const QSizeF size =
+                m_measure.size(font, cell.value(), QSizeF(std::max(available, 0.0), lineHeight));
+            const double w = size.width();
             if (cell.justify() == TWCellJustifyRight)
                 m_offset.rx() += available - w;
             else if (cell.justify() == TWCellJustifyCenter)
                 m_offset.rx() += (available - w) / 2;
             drawText(QRectF(m_offset.x(), m_offset.y(), w, lineHeight), font, cell.style(),
-                     cell.value());
+                     cell.value(), size);
             m_offset.rx() += w + 10;
         }
         lastRow = row;
@@ -434,20 +482,20 @@ QFont TWSerializerPDF::pageNumberFont()
 TWSerializerPDF::Geometry TWSerializerPDF::calculateSizes() const
 {
     double tableWidth = 0;
+    Geometry geometry;
     const TWCellList &list = cells();
     for (qsizetype index = 0; index < list.size(); ++index) {
         if (list.at(index).table()) {
-            Columns columns;
-            tableWidth = cacheTableHeaders(index, columns);
+            tableWidth = cacheTableHeaders(index, geometry.firstTableColumns);
+            geometry.firstTableIndex = index;
             break;
         }
     }
-    Geometry geometry;
     if (!printInfo()) {
         if (tableWidth + 2 * kMargin <= kLetterWidth) {
             geometry.pageSize = QSizeF(kLetterWidth, kLetterHeight);
-            geometry.pageBounds = QRectF(kMargin, kMargin, kLetterWidth - 2 * kMargin,
-                                         kLetterHeight - 2 * kMargin);
+            geometry.pageBounds =
+                QRectF(kMargin, kMargin, kLetterWidth - 2 * kMargin, kLetterHeight - 2 * kMargin);
         } else {
             const double height = tableWidth / kLetterHeight * kLetterWidth;
             geometry.pageBounds = QRectF(kMargin, kMargin, tableWidth, height);
@@ -466,9 +514,9 @@ TWSerializerPDF::Geometry TWSerializerPDF::calculateSizes() const
     if (tableWidth > imageable.width())
         geometry.pageBounds.setWidth(tableWidth);
     const QRectF &bounds = geometry.pageBounds;
-    geometry.pageSize =
-        QSizeF(bounds.x() + bounds.width() + (paper.width() - imageable.x() - imageable.width()),
-               bounds.y() + bounds.height() + (paper.height() - imageable.y() - imageable.height()));
+    geometry.pageSize = QSizeF(
+        bounds.x() + bounds.width() + (paper.width() - imageable.x() - imageable.width()),
+        bounds.y() + bounds.height() + (paper.height() - imageable.y() - imageable.height()));
     return geometry;
 }
 
@@ -478,7 +526,7 @@ double TWSerializerPDF::cacheTableHeaders(qsizetype index, Columns &columns) con
     if (index < 0 || index >= list.size())
         return 0;
     Measure measure;
-    const QFont font = headerFont();
+    const quint32 font = kHeaderFont;
     Columns cache;
     cache.reserve(25);
 
@@ -531,13 +579,15 @@ double TWSerializerPDF::cacheTableHeaders(qsizetype index, Columns &columns) con
         if (cell.header() || cell.column() >= cache.size() || cache.at(cell.column()).placeholder)
             continue;
         Column &column = cache[cell.column()];
-        const double width = measure.size(measure.cellFont(cell.style()), cell.value(), kColumnMeasure).width();
+        const double width =
+            measure.size(fontKey(cell.style()), cell.value(), kColumnMeasure).width();
         if (width > column.size.width())
             column.size.setWidth(width + kColumnGap);
     }
     double total = 0;
     for (qsizetype c = 0; c < cache.size(); ++c) {
-        cache[c].xOffset = c == 0 ? 0 : cache.at(c - 1).xOffset + cache.at(c - 1).size.width() + kColumnGap;
+        cache[c].xOffset =
+            c == 0 ? 0 : cache.at(c - 1).xOffset + cache.at(c - 1).size.width() + kColumnGap;
         total += cache.at(c).size.width() + (c == 0 ? 0 : kColumnGap);
     }
     columns = cache;

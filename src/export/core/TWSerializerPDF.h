@@ -36,6 +36,9 @@ public:
     struct Geometry {
         QSizeF pageSize;
         QRectF pageBounds; // lower-left origin
+        // The first table's columns, measured once for both uses.
+        qsizetype firstTableIndex = -1;
+        Columns firstTableColumns;
     };
     // The page size and the area content is laid out in.
     Geometry calculateSizes() const;

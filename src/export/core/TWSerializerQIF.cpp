@@ -36,7 +36,7 @@ bool sameUnit(const TWUnitPtr &a, const TWUnitPtr &b)
 
 QString TWSerializerQIF::accountType(std::uint32_t accountType)
 {
-    static const char *const words[] = {"Oth A", "Oth A", "Bank", "Cash",  "Oth A", "Invst",
+    static const char *const words[] = {"Oth A", "Oth A", "Bank",  "Cash",  "Oth A", "Invst",
                                         "Oth A", "Oth A", "Oth L", "Oth L", "CCard", "Oth L",
                                         "Oth L", "Oth L", "Oth L", "Oth A", "Oth L"};
     if (accountType >= std::size(words))
@@ -78,7 +78,8 @@ QString TWSerializerQIF::transactionText(const TWTransaction &transaction,
     };
 
     QString text;
-    appendLine(text, QLatin1Char('D'), transaction.date().date().toString(QStringLiteral("MM/dd/yyyy")));
+    appendLine(text, QLatin1Char('D'),
+               transaction.date().date().toString(QStringLiteral("MM/dd/yyyy")));
     appendLine(text, QLatin1Char('C'), transaction.cleared() ? QStringLiteral("X") : QString());
     if (!transaction.hasSplit()) {
         const bool isAccount1 = transaction.account1Identifier() == identifier;
@@ -117,7 +118,8 @@ QString TWSerializerQIF::transactionText(const TWTransaction &transaction,
             value = split->total();
         } else {
             const TWAccountPtr other =
-                business() ? business()->accountWithIdentifier(split->accountIdentifier()) : nullptr;
+                business() ? business()->accountWithIdentifier(split->accountIdentifier())
+                           : nullptr;
             if (other && sameUnit(other->unit(), account.unit())) {
                 value = split->totalAccount();
             } else {
@@ -202,7 +204,8 @@ QString TWSerializerQIF::text() const
     }
     text.append(QLatin1String("!Type:Cat\n"));
     for (const qint32 category : categories) {
-        const TWAccountPtr account = business() ? business()->accountWithIdentifier(category) : nullptr;
+        const TWAccountPtr account =
+            business() ? business()->accountWithIdentifier(category) : nullptr;
         text.append(categoryText(account.get()));
     }
     for (qsizetype index = 0; index < exported.size(); ++index) {
