@@ -17,19 +17,24 @@ namespace
 // The three forms of RFC 9110: IMF-fixdate, the obsolete RFC 850 form and asctime().
 std::optional<QDateTime> parseHTTPDate(const QString &text)
 {
-    const QString simplified = text.simplified();
+    // The day name is left out: Qt would check it against the date, and the two-digit years of
+    // the obsolete form are read as 19xx first.
+    QString simplified = text.simplified();
+    const qsizetype firstBlank = simplified.indexOf(QLatin1Char(' '));
+    if (firstBlank <= 0)
+        return std::nullopt;
+    simplified = simplified.mid(firstBlank + 1);
     const QLocale c = QLocale::c();
     static const char *const formats[] = {
-        "ddd, dd MMM yyyy HH:mm:ss 'GMT'",
-        "dddd, dd-MMM-yy HH:mm:ss 'GMT'",
-        "ddd MMM d HH:mm:ss yyyy",
+        "dd MMM yyyy HH:mm:ss 'GMT'",
+        "dd-MMM-yy HH:mm:ss 'GMT'",
+        "MMM d HH:mm:ss yyyy",
     };
     for (const char *format : formats) {
         QDateTime moment = c.toDateTime(simplified, QLatin1String(format));
         if (!moment.isValid())
             continue;
-        moment.setTimeZone(QTimeZone::utc());
-        // Two-digit years of the RFC 850 form: Qt reads them as 19xx.
+        moment = QDateTime(moment.date(), moment.time(), QTimeZone::utc());
         if (moment.date().year() < 1970)
             moment = moment.addYears(100);
         return moment;

@@ -5,7 +5,7 @@
 #include "KTBNetworkResponseHandler.h"
 #include "MSHDispatchQueue.h"
 
-#include <QThreadPool>
+#include <thread>
 
 namespace
 {
@@ -117,7 +117,7 @@ void KTBNetworkTaskUtility::runAfterRetryValueFromResponse(const MSHHTTPURLRespo
     // The queue cannot end itself: the block runs on it, and the pool lets the queue go.
     queue->after(delay, [queue, block = std::move(block)]() mutable {
         block();
-        QThreadPool::globalInstance()->start([queue = std::move(queue)]() mutable { queue.reset(); });
+        std::thread([queue = std::move(queue)]() mutable { queue.reset(); }).detach();
     });
 }
 

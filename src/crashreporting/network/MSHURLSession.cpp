@@ -9,11 +9,11 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSemaphore>
-#include <QThreadPool>
 #include <QUuid>
 
 #include <atomic>
 #include <cmath>
+#include <thread>
 
 namespace
 {
@@ -245,10 +245,11 @@ MSHURLSession::~MSHURLSession()
     if (onOwnQueue) {
         std::shared_ptr<MSHDispatchQueue> queue(m_queue.release());
         std::shared_ptr<MSHDispatchQueue> delegateQueue = std::move(m_delegateQueue);
-        QThreadPool::globalInstance()->start([queue, delegateQueue]() mutable {
+        // A plain thread, so that this works even while the program is ending.
+        std::thread([queue, delegateQueue]() mutable {
             queue.reset();
             delegateQueue.reset();
-        });
+        }).detach();
     }
 }
 
@@ -461,6 +462,14 @@ void MSHURLSession::startOnQueue(const MSHURLSessionTaskPtr &task)
             pinner = delegate->URLSessionDidReceiveChallenge(*this, task);
         if (pinner)
             pinner->configureRequest(networkRequest);
+        // A kept-alive connection carries the trust it was opened with: when the answer to the
+        // challenge changes (debug mode turned on or off), none of them may be reused.
+        if (!m_trustDecided || pinner != m_lastPinner) {
+            if (m_trustDecided)
+                m_manager->clearConnectionCache();
+            m_trustDecided = true;
+            m_lastPinner = pinner;
+        }
     }
 
     if (task->kind() == MSHURLSessionTask::Kind::Download) {
@@ -495,22 +504,30 @@ void MSHURLSession::startOnQueue(const MSHURLSessionTaskPtr &task)
     }
     task->m_reply = reply;
 
-    std::shared_ptr<MSHURLSession> self = shared_from_this();
-    QObject::connect(reply, &QNetworkReply::readyRead, reply, [self, task, reply] {
-        self->noteResponseOnQueue(task);
-        self->receiveOnQueue(task, reply->readAll());
+    // The manager owns its replies, so a session still exists whenever they report.
+    std::weak_ptr<MSHURLSession> weakSelf = weak_from_this();
+    QObject::connect(reply, &QNetworkReply::readyRead, reply, [weakSelf, task, reply] {
+        if (const std::shared_ptr<MSHURLSession> self = weakSelf.lock()) {
+            self->noteResponseOnQueue(task);
+            self->receiveOnQueue(task, reply->readAll());
+        }
     });
-    QObject::connect(reply, &QNetworkReply::finished, reply, [self, task, reply] {
+    QObject::connect(reply, &QNetworkReply::finished, reply, [weakSelf, task, reply] {
+        const std::shared_ptr<MSHURLSession> self = weakSelf.lock();
+        reply->deleteLater();
+        if (!self) {
+            task->m_reply = nullptr;
+            return;
+        }
         const QByteArray rest = reply->readAll();
         if (reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid())
             self->noteResponseOnQueue(task);
         if (!rest.isEmpty())
             self->receiveOnQueue(task, rest);
+        task->m_reply = nullptr;
         MSHErrorResult error;
         if (isTransportError(reply))
             error = transportError(reply);
-        task->m_reply = nullptr;
-        reply->deleteLater();
         self->completeOnQueue(task, error);
     });
     if (pinner)

@@ -240,6 +240,9 @@ private:
     std::shared_ptr<MSHDispatchQueue> m_delegateQueue;
     std::unique_ptr<MSHDispatchQueue> m_queue;
     QNetworkAccessManager *m_manager = nullptr;
+    // Session queue only: the trust the manager's open connections were made with.
+    bool m_trustDecided = false;
+    std::shared_ptr<const KTBCertificatePinner> m_lastPinner;
     mutable QMutex m_mutex;
     QString m_description;
     QHash<quint64, MSHURLSessionTaskPtr> m_running;
