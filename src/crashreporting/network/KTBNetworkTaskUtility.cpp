@@ -4,8 +4,8 @@
 #include "KTBDebug.h"
 #include "KTBNetworkResponseHandler.h"
 #include "MSHDispatchQueue.h"
+#include "MSHSharedQueue.h"
 
-#include <thread>
 
 namespace
 {
@@ -113,11 +113,11 @@ void KTBNetworkTaskUtility::runAfterRetryValueFromResponse(const MSHHTTPURLRespo
                                                            std::function<void()> block)
 {
     const double delay = KTBNetworkResponseHandler::retryValueForResponse(response);
-    auto queue = std::make_shared<MSHDispatchQueue>("io.kitbase.sdk.mac.retry-work-queue");
-    // The queue cannot end itself: the block runs on it, and the pool lets the queue go.
+    auto queue = MSHMakeSharedQueue("io.kitbase.sdk.mac.retry-work-queue");
+    // The block keeps its queue until it has run.
     queue->after(delay, [queue, block = std::move(block)]() mutable {
         block();
-        std::thread([queue = std::move(queue)]() mutable { queue.reset(); }).detach();
+        queue.reset();
     });
 }
 

@@ -4,6 +4,7 @@
 #include "KTBDebug.h"
 #include "KTBNetworkResponseHandler.h"
 #include "MSHDispatchQueue.h"
+#include "MSHSharedQueue.h"
 #include "MSHFileManager.h"
 #include "MSHHost.h"
 #include "MSHLog.h"
@@ -36,7 +37,7 @@ MSHNetworkClient::create(const std::shared_ptr<MSHDispatchQueue> &operationQueue
 {
     std::shared_ptr<MSHNetworkClient> client(new MSHNetworkClient);
     client->m_queue = operationQueue ? operationQueue
-                                     : std::make_shared<MSHDispatchQueue>("com.mishap.mac.upload");
+                                     : MSHMakeSharedQueue("com.mishap.mac.upload");
     client->m_fileManager = fileManager;
     client->m_delegate = delegate;
     client->m_pinner = std::make_shared<const KTBCertificatePinner>(pinnedCertificates);

@@ -38,7 +38,8 @@ public:
     static const QString errorDomain;
     static constexpr int maximumRestarts = 10;
 
-    // The program's pinned set unless the caller hands in its own.
+    // The program's pinned set unless the caller hands in its own. The operation queue should
+    // come from MSHMakeSharedQueue(): the client may be let go on it.
     static std::shared_ptr<MSHNetworkClient>
     create(const std::shared_ptr<MSHDispatchQueue> &operationQueue,
            const std::shared_ptr<MSHFileManager> &fileManager,

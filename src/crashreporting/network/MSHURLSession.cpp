@@ -2,6 +2,7 @@
 
 #include "KTBCertificatePinner.h"
 #include "MSHDispatchQueue.h"
+#include "MSHSharedQueue.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,7 +14,6 @@
 
 #include <atomic>
 #include <cmath>
-#include <thread>
 
 namespace
 {
@@ -216,12 +216,12 @@ MSHURLSession::MSHURLSession(std::shared_ptr<MSHURLSessionConfiguration> configu
                              std::shared_ptr<MSHDispatchQueue> delegateQueue)
     : m_configuration(std::move(configuration)), m_delegate(std::move(delegate)),
       m_delegateQueue(std::move(delegateQueue)),
-      m_queue(std::make_unique<MSHDispatchQueue>("com.mishap.URLSession"))
+      m_queue(MSHMakeSharedQueue("com.mishap.URLSession"))
 {
     if (!m_delegateQueue) {
         const QByteArray name = QByteArray("MSHURLSession 0x") +
                                 QByteArray::number(quintptr(this), 16);
-        m_delegateQueue = std::make_shared<MSHDispatchQueue>(name);
+        m_delegateQueue = MSHMakeSharedQueue(name);
     }
     m_queue->sync([this] {
         m_manager = new QNetworkAccessManager;
@@ -232,25 +232,12 @@ MSHURLSession::MSHURLSession(std::shared_ptr<MSHURLSessionConfiguration> configu
 
 MSHURLSession::~MSHURLSession()
 {
-    // Replies belong to the manager: deleting it on its own thread drops them unanswered.
+    // Replies belong to the manager, which goes when its thread ends and drops them unanswered.
+    // Not at once: the last reference may die inside one of its replies' own signals.
     m_queue->sync([this] {
-        delete m_manager;
+        m_manager->deleteLater();
         m_manager = nullptr;
     });
-    // A queue cannot wait for itself to end: when the last owner lets go on one of the session's
-    // own threads, the queues are ended from the pool instead.
-    const bool onOwnQueue = m_queue->isCurrent() ||
-                            (m_delegateQueue && m_delegateQueue->isCurrent() &&
-                             m_delegateQueue.use_count() == 1);
-    if (onOwnQueue) {
-        std::shared_ptr<MSHDispatchQueue> queue(m_queue.release());
-        std::shared_ptr<MSHDispatchQueue> delegateQueue = std::move(m_delegateQueue);
-        // A plain thread, so that this works even while the program is ending.
-        std::thread([queue, delegateQueue]() mutable {
-            queue.reset();
-            delegateQueue.reset();
-        }).detach();
-    }
 }
 
 QString MSHURLSession::sessionDescription() const

@@ -238,7 +238,7 @@ private:
     std::shared_ptr<MSHURLSessionConfiguration> m_configuration;
     std::weak_ptr<MSHURLSessionDelegate> m_delegate;
     std::shared_ptr<MSHDispatchQueue> m_delegateQueue;
-    std::unique_ptr<MSHDispatchQueue> m_queue;
+    std::shared_ptr<MSHDispatchQueue> m_queue;
     QNetworkAccessManager *m_manager = nullptr;
     // Session queue only: the trust the manager's open connections were made with.
     bool m_trustDecided = false;
