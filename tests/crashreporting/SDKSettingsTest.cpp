@@ -5,6 +5,8 @@
 #include "NetworkTestSupport.h"
 #include "TWTestSupport.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -142,4 +144,20 @@ TEST(SDKSettings, BooleanReadingOfTexts)
     EXPECT_TRUE(KTBBoolValue(QVariant(2.5), false));
     EXPECT_FALSE(KTBBoolValue(QVariant(0), true));
     EXPECT_TRUE(KTBBoolValue(QVariant(), true));
+}
+
+TEST(SDKSettings, NoServiceHostIsWrittenInTheSource)
+{
+    QDirIterator files(QStringLiteral(TW_SOURCE_DIR "/src/crashreporting"), QDir::Files,
+                       QDirIterator::Subdirectories);
+    int checked = 0;
+    while (files.hasNext()) {
+        QFile file(files.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        EXPECT_FALSE(text.contains("http://") || text.contains("https://"))
+            << file.fileName().toStdString();
+        ++checked;
+    }
+    EXPECT_GT(checked, 20);
 }
