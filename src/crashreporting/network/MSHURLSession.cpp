@@ -194,6 +194,11 @@ MSHURLSessionDownloadTask::MSHURLSessionDownloadTask(const MSHURLRequest &reques
 {
 }
 
+MSHURLSessionDownloadTask::~MSHURLSessionDownloadTask()
+{
+    cleanup();
+}
+
 void MSHURLSessionDownloadTask::cleanup()
 {
     QFile::remove(m_targetPath);

@@ -166,6 +166,8 @@ public:
     using DownloadCompletionHandler = std::function<void(
         const QString &path, const MSHHTTPURLResponse &response, const MSHErrorResult &error)>;
     explicit MSHURLSessionDownloadTask(const MSHURLRequest &request);
+    // A task dropped unanswered (its session ended) leaves no file either.
+    ~MSHURLSessionDownloadTask() override;
     // The temporary file the body goes to.
     QString targetPath() const { return m_targetPath; }
     // Deletes the temporary file.
