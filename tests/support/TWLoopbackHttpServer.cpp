@@ -3,8 +3,11 @@
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QHostAddress>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 #include <QTimer>
 
 // The state of one accepted connection: bytes not yet parsed, and whether an answer is
@@ -112,9 +115,77 @@ TWLoopbackHttpServer::TWLoopbackHttpServer(QObject *parent) : QObject(parent)
     listen();
 }
 
-TWLoopbackHttpServer::~TWLoopbackHttpServer() { close(); }
+TWLoopbackHttpServer::~TWLoopbackHttpServer()
+{
+    if (m_thread) {
+        // The sockets die on their own thread; the object then comes home to be destroyed.
+        QThread *home = QThread::currentThread();
+        QMetaObject::invokeMethod(
+            this,
+            [this, home] {
+                delete m_server;
+                moveToThread(home);
+            },
+            Qt::BlockingQueuedConnection);
+        m_thread->quit();
+        m_thread->wait();
+        delete m_thread;
+        m_thread = nullptr;
+    }
+    close();
+}
 
-QTcpServer *TWLoopbackHttpServer::createServer() { return new QTcpServer(this); }
+QTcpServer *TWLoopbackHttpServer::createServer()
+{
+    if (!m_tls)
+        return new QTcpServer(this);
+    auto *server = new QSslServer(this);
+    server->setSslConfiguration(m_sslConfiguration);
+    return server;
+}
+
+void TWLoopbackHttpServer::onServerThread(const std::function<void()> &block)
+{
+    if (thread() == QThread::currentThread())
+        block();
+    else
+        QMetaObject::invokeMethod(this, block, Qt::BlockingQueuedConnection);
+}
+
+void TWLoopbackHttpServer::replaceServer()
+{
+    if (m_server) {
+        m_server->close();
+        delete m_server;
+    }
+}
+
+bool TWLoopbackHttpServer::runOnOwnThread()
+{
+    if (m_thread)
+        return isListening();
+    // The listening socket is made again on the new thread, where its notifier must live.
+    replaceServer();
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("TWLoopbackHttpServer"));
+    m_thread->start();
+    moveToThread(m_thread);
+    bool listening = false;
+    onServerThread([this, &listening] { listening = listen(); });
+    return listening;
+}
+
+bool TWLoopbackHttpServer::useTls(const QSslConfiguration &configuration)
+{
+    bool listening = false;
+    onServerThread([this, &configuration, &listening] {
+        replaceServer();
+        m_tls = true;
+        m_sslConfiguration = configuration;
+        listening = listen();
+    });
+    return listening;
+}
 
 bool TWLoopbackHttpServer::listen()
 {
@@ -122,6 +193,7 @@ bool TWLoopbackHttpServer::listen()
         return true;
     if (!m_server) {
         m_server = createServer();
+        // A TLS connection is handed over once its handshake is done.
         connect(m_server, &QTcpServer::pendingConnectionAvailable, this, [this] {
             while (m_server && m_server->hasPendingConnections())
                 serveConnection(m_server->nextPendingConnection());
@@ -142,7 +214,9 @@ quint16 TWLoopbackHttpServer::port() const { return m_server ? m_server->serverP
 
 QUrl TWLoopbackHttpServer::baseUrl() const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port()));
+    return QUrl(QStringLiteral("%1://127.0.0.1:%2")
+                    .arg(m_tls ? QStringLiteral("https") : QStringLiteral("http"))
+                    .arg(port()));
 }
 
 QUrl TWLoopbackHttpServer::url(const QString &path) const
@@ -157,21 +231,52 @@ void TWLoopbackHttpServer::setReply(const QByteArray &path, const Reply &reply)
 
 void TWLoopbackHttpServer::setReplies(const QByteArray &path, const QList<Reply> &replies)
 {
+    QMutexLocker lock(&m_mutex);
     m_replies.insert(path, replies);
     m_served.remove(path);
 }
 
-void TWLoopbackHttpServer::setHandler(Handler handler) { m_handler = std::move(handler); }
+void TWLoopbackHttpServer::setHandler(Handler handler)
+{
+    QMutexLocker lock(&m_mutex);
+    m_handler = std::move(handler);
+}
 
 void TWLoopbackHttpServer::clearReplies()
 {
+    QMutexLocker lock(&m_mutex);
     m_replies.clear();
     m_served.clear();
     m_handler = {};
 }
 
+QList<TWLoopbackHttpServer::Request> TWLoopbackHttpServer::requests() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_requests;
+}
+
+TWLoopbackHttpServer::Request TWLoopbackHttpServer::lastRequest() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_requests.isEmpty() ? Request() : m_requests.last();
+}
+
+int TWLoopbackHttpServer::requestCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return int(m_requests.size());
+}
+
+void TWLoopbackHttpServer::clearRequests()
+{
+    QMutexLocker lock(&m_mutex);
+    m_requests.clear();
+}
+
 int TWLoopbackHttpServer::requestCount(const QByteArray &path) const
 {
+    QMutexLocker lock(&m_mutex);
     return int(std::count_if(m_requests.cbegin(), m_requests.cend(),
                              [&](const Request &request) { return request.path == path; }));
 }
@@ -180,6 +285,10 @@ bool TWLoopbackHttpServer::waitForRequests(int count, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);
     while (requestCount() < count && !deadline.hasExpired()) {
+        if (m_thread) {
+            QThread::msleep(5);
+            continue;
+        }
         QEventLoop loop;
         QTimer::singleShot(10, &loop, &QEventLoop::quit);
         loop.exec();
@@ -206,8 +315,12 @@ void TWLoopbackHttpServer::readFrom(Connection *connection)
         Request request;
         if (!parseRequest(connection, request))
             return;
-        m_requests.append(request);
-        const Reply reply = replyFor(request);
+        Reply reply;
+        {
+            QMutexLocker lock(&m_mutex);
+            m_requests.append(request);
+            reply = replyFor(request);
+        }
         emit requestReceived(request);
 
         QPointer<QTcpSocket> socket = connection->socket;

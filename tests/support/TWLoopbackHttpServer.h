@@ -2,6 +2,8 @@
 // The one HTTP server of every network test: it listens on 127.0.0.1 at a port the system
 // picks, answers each path with a canned reply (status, headers, body, a delay, a connection
 // closed early) and records every request whole, so that no test reaches the internet.
+// It can run on a thread of its own (so that a test thread blocked in a synchronous request is
+// still answered) and speak HTTPS with a certificate the test hands in.
 
 #include <QByteArray>
 #include <QHash>
@@ -9,12 +11,15 @@
 #include <QObject>
 #include <QPair>
 #include <QPointer>
+#include <QRecursiveMutex>
+#include <QSslConfiguration>
 #include <QUrl>
 
 #include <functional>
 
 class QTcpServer;
 class QTcpSocket;
+class QThread;
 
 class TWLoopbackHttpServer : public QObject {
     Q_OBJECT
@@ -67,6 +72,14 @@ public:
     void close();
     bool isListening() const;
     quint16 port() const;
+    // Moves the server onto a thread of its own and listens again there (at a new port).
+    // Everything else stays callable from the test's thread.
+    bool runOnOwnThread();
+    // Speaks HTTPS from now on with the configuration's certificate chain and key, and listens
+    // again (at a new port); baseUrl() then starts with "https".
+    bool useTls(const QSslConfiguration &configuration);
+    bool isTls() const { return m_tls; }
+
     // "http://127.0.0.1:<port>"; `url("/a/b?c=d")` adds a path and query.
     QUrl baseUrl() const;
     QUrl url(const QString &path) const;
@@ -78,11 +91,11 @@ public:
     void setHandler(Handler handler);
     void clearReplies();
 
-    QList<Request> requests() const { return m_requests; }
-    Request lastRequest() const { return m_requests.isEmpty() ? Request() : m_requests.last(); }
-    int requestCount() const { return int(m_requests.size()); }
+    QList<Request> requests() const;
+    Request lastRequest() const;
+    int requestCount() const;
     int requestCount(const QByteArray &path) const;
-    void clearRequests() { m_requests.clear(); }
+    void clearRequests();
 
     // Runs the event loop until at least `count` requests have arrived in total, or the
     // time is up. Returns whether they arrived.
@@ -100,6 +113,9 @@ protected:
 
 private:
     struct Connection;
+    // Runs the block on the server's thread and waits for it.
+    void onServerThread(const std::function<void()> &block);
+    void replaceServer();
     void readFrom(Connection *connection);
     bool parseRequest(Connection *connection, Request &request);
     Reply replyFor(const Request &request);
@@ -110,4 +126,10 @@ private:
     QHash<QByteArray, int> m_served;
     Handler m_handler;
     QList<Request> m_requests;
+    // Guards the replies and the recorded requests; recursive because a handler may ask the
+    // server about earlier requests.
+    mutable QRecursiveMutex m_mutex;
+    QThread *m_thread = nullptr;
+    bool m_tls = false;
+    QSslConfiguration m_sslConfiguration;
 };
