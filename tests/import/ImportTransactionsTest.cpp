@@ -144,7 +144,12 @@ TEST_F(ImportTransactionsTest, QIFSplitRowsEndAtTheNextMainRow)
     parser->parse(
         "!Type:Bank\nD3/14/24\nPCorner shop\nT-45.00\nLFood\nSFood\n$-30.00\n"
         "SFood Delivery\nEDinner\n$-15.00\n^\nD3/15/24\nPEmployer\nT100.00\nLSalary\nCX\n^\n");
-    const TWTransactionList made = process(*parser->columns(), parser->rows());
+    QString warnings;
+    const TWTransactionList made = process(*parser->columns(), parser->rows(), nullptr, &warnings);
+    // No account has the section's name: reported, the rows still made.
+    EXPECT_EQ(warnings.toStdString(),
+              (TWLocalized("accountsNotFound") + QStringLiteral("\r\tSplit - Bank, Bank\r"))
+                  .toStdString());
     ASSERT_EQ(made.size(), 2);
 
     const TWTransactionPtr split = made[0];
@@ -152,8 +157,7 @@ TEST_F(ImportTransactionsTest, QIFSplitRowsEndAtTheNextMainRow)
     EXPECT_EQ(split->payee(), QStringLiteral("Corner shop"));
     EXPECT_FALSE(split->cleared());
     ASSERT_EQ(split->splits().size(), 3);
-    // The QIF section is named after its type: not an account here, so the
-    // bank side falls to the default account.
+    // The bank side falls to the default account.
     EXPECT_EQ(split->splits()[0]->accountIdentifier(), checking->identifier());
     EXPECT_EQ(split->splits()[0]->total(), -4500);
     EXPECT_EQ(split->splits()[1]->accountIdentifier(), food->identifier());
