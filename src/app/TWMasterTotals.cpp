@@ -212,10 +212,15 @@ QColor TWMasterTotals::colour(const TWMasterItem &node) const
     const auto found = m_rows.constFind(&node);
     if (found == m_rows.cend() || !found->coloured)
         return {};
+    return colourForOwing(found->owing, found->overdue);
+}
+
+QColor TWMasterTotals::colourForOwing(qint64 owing, bool overdue)
+{
     const TWPreferences &preferences = TWPreferences::preferences();
-    if (found->overdue)
+    if (overdue)
         return preferences.overdueColour();
-    if (found->owing > 0)
+    if (owing > 0)
         return preferences.oweColour();
     return {};
 }

@@ -32,8 +32,8 @@ public:
     void updateTotals(const TWMasterItem &node);
     void clear() { m_rows.clear(); }
 
-    // The kept detail text of a record row or the search results (empty when
-    // none was computed), or the live count or on/off word of a manage entry.
+    // The kept detail text of a row: an amount, a count or an on/off word
+    // (empty when none was computed).
     QString detailText(const TWMasterItem &node) const;
     // The colour of a record row by the rule: the overdue colour when an
     // overdue record is below, else the owe colour when money is owed, else
@@ -43,6 +43,8 @@ public:
     qint64 owing(const TWMasterItem &node) const { return m_rows.value(&node).owing; }
     bool overdue(const TWMasterItem &node) const { return m_rows.value(&node).overdue; }
 
+    // The colour rule for an owing amount and an overdue flag.
+    static QColor colourForOwing(qint64 owing, bool overdue);
     // The row money format: unit shown, grouping, brackets, decimals.
     static QString rowAmount(qint64 value, const TWUnit *unit, const TWBusiness &business);
 
