@@ -218,6 +218,13 @@ void TWFilterEditor::doDelete(const TWFilterCriteriaPtr &criterion)
     TWFilterCriteriaPtr p = parentCriteria(m_criteria, criterion);
     if (!p)
         return;
+    // The last rule stays, as its row offers no delete button.
+    int simple = 0;
+    for (const TWFilterCriteriaPtr &node : std::as_const(m_flatCriterion))
+        if (!node->isCompound())
+            ++simple;
+    if (!criterion->isCompound() && simple <= 1)
+        return;
     QList<TWFilterEditorRow *> removed;
     if (!criterion->isCompound()) {
         p->removeChildCriteria(criterion);
