@@ -7,6 +7,7 @@
 //   tw-bench growth
 
 #include "TWBenchBusiness.h"
+#include "TWBenchSourceList.h"
 
 #include "TWBusiness.h"
 #include "TWClock.h"
@@ -200,6 +201,11 @@ bool runPhases(int transactions, Phases &phases)
     phases.emplace_back(QStringLiteral("owing"), median(3, [&] {
                             b.transactionHomeOwingWithClients(b.clients());
                             return true;
+                        }, &ok));
+    phases.emplace_back(QStringLiteral("source list totals"), median(3, [&] {
+                            long long rows = 0;
+                            twBenchSourceListTotals(b, &rows);
+                            return rows > 0;
                         }, &ok));
     if (!ok)
         return false;
