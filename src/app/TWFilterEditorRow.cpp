@@ -212,8 +212,11 @@ void TWFilterEditorRow::update()
         }
     }
     for (QWidget *view : m_views)
-        if (view)
+        if (view) {
+            // The width the control asked for, before any narrowing.
+            view->setProperty("naturalWidth", view->width());
             view->show();
+        }
     layoutViews();
 }
 
@@ -406,7 +409,9 @@ TWPopUpButton *TWFilterEditorRow::popUpButton(const QList<MenuItem> &items, int 
 {
     auto *button = new TWPopUpButton(this);
     button->setFont(font());
-    button->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    // Sized once to its items; a pop-up that adjusts itself later would undo
+    // the row's layout.
+    button->setSizeAdjustPolicy(QComboBox::AdjustToContentsOnFirstShow);
     for (const auto &[title, itemTag, object] : items) {
         if (itemTag == kSeparator) {
             button->insertSeparator(button->count());
@@ -426,7 +431,7 @@ TWPopUpButton *TWFilterEditorRow::popUpButton(const QList<MenuItem> &items, int 
     if (!selected && !button->selectItemWithTag(selectTag))
         button->setCurrentIndex(-1);
     button->setTag(tag);
-    button->adjustSize();
+    button->resize(button->sizeHint());
     connect(button, &QComboBox::activated, this, [this, button] { doPopUpButton(button); });
     return button;
 }
@@ -490,15 +495,19 @@ void TWFilterEditorRow::layoutViews()
     if (controls.isEmpty())
         return;
     int x = int(m_criteria->depth()) * 30 + 10;
+    const auto natural = [](QWidget *control) {
+        const QVariant width = control->property("naturalWidth");
+        return width.isValid() ? width.toInt() : control->width();
+    };
     int needed = x;
     for (QWidget *control : controls)
-        needed += control->width() + kGap;
+        needed += natural(control) + kGap;
     // The buttons own the last 49 pixels; a row too long for the rest takes
     // the same share off every control.
     const int overflow = needed - (width() - kButtonsWidth);
     const int cut = overflow > 0 ? (overflow + int(controls.size()) - 1) / int(controls.size()) : 0;
     for (QWidget *control : controls) {
-        const int controlWidth = std::max(0, control->width() - cut);
+        const int controlWidth = std::max(0, natural(control) - cut);
         const int controlHeight = control->height();
         control->setGeometry(x, std::max(0, (kRowHeight - controlHeight) / 2), controlWidth,
                              controlHeight);
@@ -509,6 +518,8 @@ void TWFilterEditorRow::layoutViews()
 void TWFilterEditorRow::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
+    // A wider or narrower editor gives the controls more or less room.
+    layoutViews();
     placeButtons();
 }
 

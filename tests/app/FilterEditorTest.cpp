@@ -233,4 +233,36 @@ TEST_F(FilterEditorTest, TheAltKeyTurnsTheAddImages)
     EXPECT_EQ(compound(), (QList<bool>{false, false}));
 }
 
+// With TW_GRAB_DIR set, saves a picture of an editor with one row of each
+// kind, to look at.
+TEST_F(FilterEditorTest, Picture)
+{
+    const QString folder = qEnvironmentVariable("TW_GRAB_DIR");
+    if (folder.isEmpty())
+        GTEST_SKIP();
+    const TWFilterCriteriaPtr root = TWFilterCriteria::filterCriteriaCompound();
+    for (qint32 field : {TWFieldIdentifierPayee, TWFieldIdentifierTotal, TWFieldIdentifierAccount1,
+                         TWFieldIdentifierCleared, TWFieldIdentifierUnit})
+        root->addChildCriteria(simple(field));
+    const TWFilterCriteriaPtr any = TWFilterCriteria::filterCriteriaCompound();
+    any->setMatch(TWFilterMatchAny);
+    any->addChildCriteria(simple(TWFieldIdentifierDate));
+    TWFilterCriteriaPtr relative = simple(TWFieldIdentifierDate);
+    relative->setMatch(TWFilterComparisonWithinWeeks);
+    relative->setValueType(TWFilterValueTypeRelativeDate);
+    relative->setValueRelativeDate(-3);
+    any->addChildCriteria(relative);
+    TWFilterCriteriaPtr custom = simple(TWFieldIdentifierDate);
+    custom->setValueType(TWFilterValueTypeDate);
+    custom->setValueDate(QDateTime(QDate(2024, 5, 17), QTime(0, 0)));
+    any->addChildCriteria(custom);
+    root->addChildCriteria(any);
+    edit(root);
+    editor->resize(640, editor->preferredHeight());
+    window->resize(640, editor->preferredHeight());
+    window->show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->grab().save(folder + QStringLiteral("/filtereditor.png")));
+}
+
 } // namespace
