@@ -48,7 +48,8 @@ TWErrorResult TWSelectImageView::loadImageFile(const QString &path)
     QImageReader reader(path);
     reader.setAutoTransform(true);
     const QSize size = reader.size();
-    if (!reader.canRead() || !size.isValid() || qint64(size.width()) * size.height() > kMaximumPixels)
+    if (!reader.canRead() || !size.isValid() ||
+        qint64(size.width()) * size.height() > kMaximumPixels)
         return notAnImage;
     // The cap is process-wide in Qt: set it around this one read.
     const int previous = QImageReader::allocationLimit();
@@ -115,7 +116,8 @@ void TWSelectImageView::choose()
     QStringList patterns;
     for (const QString &type : TWUtilities::imageFileTypes())
         patterns.append(QStringLiteral("*.") + type);
-    dialog->setNameFilter(QStringLiteral("%1 (%2)").arg(TWLocalized("images"), patterns.join(u' ')));
+    dialog->setNameFilter(
+        QStringLiteral("%1 (%2)").arg(TWLocalized("images"), patterns.join(u' ')));
     dialog->setWindowModality(sheet ? Qt::WindowModal : Qt::NonModal);
     m_dialog = dialog;
     connect(dialog, &QFileDialog::finished, this, [this, dialog](int result) {
@@ -178,7 +180,8 @@ void TWDoubleUnderlineLabel::paintEvent(QPaintEvent *event)
         left = content.right() - textWidth + 1;
     else if (alignment() & Qt::AlignHCenter)
         left = content.left() + (content.width() - textWidth) / 2;
-    const int baseline = content.top() + (content.height() + metrics.ascent() - metrics.descent()) / 2;
+    const int baseline =
+        content.top() + (content.height() + metrics.ascent() - metrics.descent()) / 2;
     const int first = std::min(height() - 3, baseline + 2);
     painter.setPen(QPen(palette().color(foregroundRole()), 1));
     painter.drawLine(left, first, left + textWidth, first);

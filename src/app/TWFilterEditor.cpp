@@ -40,7 +40,8 @@ QSize TWFilterEditor::sizeHint() const
     return QSize(500, preferredHeight());
 }
 
-void TWFilterEditor::buildFlatCriterion(const TWFilterCriteriaPtr &criterion, qint64 depth, int guard)
+void TWFilterEditor::buildFlatCriterion(const TWFilterCriteriaPtr &criterion, qint64 depth,
+                                        int guard)
 {
     if (!criterion || guard > TWFilterCriteria::kMaxDepth || m_flatCriterion.contains(criterion))
         return;
@@ -282,7 +283,8 @@ void TWFilterEditor::fadeIn(const QList<TWFilterEditorRow *> &rows)
         auto *fade = new QPropertyAnimation(effect, "opacity", row);
         fade->setDuration(fadeDuration);
         fade->setEndValue(1.0);
-        connect(fade, &QPropertyAnimation::finished, row, [row] { row->setGraphicsEffect(nullptr); });
+        connect(fade, &QPropertyAnimation::finished, row,
+                [row] { row->setGraphicsEffect(nullptr); });
         fade->start(QAbstractAnimation::DeleteWhenStopped);
     }
 }

@@ -276,21 +276,22 @@ void TWFilterEditorRow::updateViewsText()
 void TWFilterEditorRow::updateViewsCurrency()
 {
     m_views[1] = popUpButton(operatorItems(false, false), int(m_criteria->match()), {}, 2);
-    m_views[2] = textField(TWFormatter::formatter().valueString(m_criteria->valueCurrency(), 2u), true,
-                           Qt::AlignRight, 3);
+    m_views[2] = textField(TWFormatter::formatter().valueString(m_criteria->valueCurrency(), 2u),
+                           true, Qt::AlignRight, 3);
 }
 
 void TWFilterEditorRow::updateViewsNumber()
 {
     m_views[1] = popUpButton(operatorItems(false, false), int(m_criteria->match()), {}, 2);
-    m_views[2] = textField(TWFormatter::formatter().doubleValueString(m_criteria->valueNumber()), true,
-                           Qt::AlignRight, 3);
+    m_views[2] = textField(TWFormatter::formatter().doubleValueString(m_criteria->valueNumber()),
+                           true, Qt::AlignRight, 3);
 }
 
 void TWFilterEditorRow::updateViewsPercent()
 {
     m_views[1] = popUpButton(operatorItems(false, false), int(m_criteria->match()), {}, 2);
-    m_views[2] = textField(QString::number(double(m_criteria->valuePercent())), true, Qt::AlignRight, 3);
+    m_views[2] =
+        textField(QString::number(double(m_criteria->valuePercent())), true, Qt::AlignRight, 3);
 }
 
 void TWFilterEditorRow::updateViewsIdentifier()
@@ -334,7 +335,8 @@ QList<TWFilterEditorRow::MenuItem> TWFilterEditorRow::listMenuItems(qint32 field
                                                                     bool tags) const
 {
     QList<MenuItem> items{{TWLocalized("none"), -1, {}}};
-    const TWFieldPtr field = m_business ? m_business->fieldWithIdentifier(fieldIdentifier) : nullptr;
+    const TWFieldPtr field =
+        m_business ? m_business->fieldWithIdentifier(fieldIdentifier) : nullptr;
     if (!field)
         return items;
     if (tags) {
@@ -363,10 +365,11 @@ void TWFilterEditorRow::updateViewsUnit()
                              int(m_criteria->match()), {}, 2);
     QList<MenuItem> items;
     if (m_business)
-        for (const TWUnitMenuItem &entry : TWUtilities::unitMenuItemsWithBusiness(*m_business, true))
-            items.append(entry.separator
-                             ? MenuItem{QString(), kSeparator, {}}
-                             : MenuItem{entry.title, 0, entry.unit ? entry.unit->code() : QString()});
+        for (const TWUnitMenuItem &entry :
+             TWUtilities::unitMenuItemsWithBusiness(*m_business, true))
+            items.append(entry.separator ? MenuItem{QString(), kSeparator, {}}
+                                         : MenuItem{entry.title, 0,
+                                                    entry.unit ? entry.unit->code() : QString()});
     const TWUnitPtr unit = m_business ? m_business->unitWithCode(m_criteria->valueText()) : nullptr;
     m_views[2] = popUpButton(items, 0, unit ? QVariant(unit->code()) : QVariant(), 3);
 }
@@ -380,13 +383,18 @@ void TWFilterEditorRow::updateViewsDate()
         shown = m_criteria->valueRelativeDate() < 1 ? -1 : -2;
     m_views[1] = popUpButton(operatorItems(false, true), shown, {}, 2);
     if (!relative) {
-        const QList<MenuItem> periods{
-            {TWLocalized("today"), 0, {}},          {TWLocalized("yesterday"), 1, {}},
-            {TWLocalized("weekRolling"), 2, {}},    {TWLocalized("weekCalendar"), 3, {}},
-            {TWLocalized("monthRolling"), 4, {}},   {TWLocalized("monthCalendar"), 5, {}},
-            {TWLocalized("quarterRolling"), 6, {}}, {TWLocalized("quarterCalendar"), 7, {}},
-            {TWLocalized("yearRolling"), 8, {}},    {TWLocalized("yearCalendar"), 9, {}},
-            {QString(), kSeparator, {}},                     {TWLocalized("custom"), -1, {}}};
+        const QList<MenuItem> periods{{TWLocalized("today"), 0, {}},
+                                      {TWLocalized("yesterday"), 1, {}},
+                                      {TWLocalized("weekRolling"), 2, {}},
+                                      {TWLocalized("weekCalendar"), 3, {}},
+                                      {TWLocalized("monthRolling"), 4, {}},
+                                      {TWLocalized("monthCalendar"), 5, {}},
+                                      {TWLocalized("quarterRolling"), 6, {}},
+                                      {TWLocalized("quarterCalendar"), 7, {}},
+                                      {TWLocalized("yearRolling"), 8, {}},
+                                      {TWLocalized("yearCalendar"), 9, {}},
+                                      {QString(), kSeparator, {}},
+                                      {TWLocalized("custom"), -1, {}}};
         const bool fixed = m_criteria->valueType() == TWFilterValueTypeDate;
         m_views[2] = popUpButton(periods, fixed ? -1 : m_criteria->valueIdentifier(), {}, 3);
         if (fixed)
@@ -436,8 +444,8 @@ TWPopUpButton *TWFilterEditorRow::popUpButton(const QList<MenuItem> &items, int 
     return button;
 }
 
-QLineEdit *TWFilterEditorRow::textField(const QString &value, bool formatted, Qt::Alignment alignment,
-                                        int tag)
+QLineEdit *TWFilterEditorRow::textField(const QString &value, bool formatted,
+                                        Qt::Alignment alignment, int tag)
 {
     auto *field = new QLineEdit(value, this);
     field->setFont(font());
@@ -449,7 +457,8 @@ QLineEdit *TWFilterEditorRow::textField(const QString &value, bool formatted, Qt
     const int minimum = formatted ? 70 : 160;
     field->resize(std::max(minimum, field->fontMetrics().horizontalAdvance(value) + 12),
                   field->sizeHint().height());
-    connect(field, &QLineEdit::editingFinished, this, [this, field] { controlTextDidEndEditing(field); });
+    connect(field, &QLineEdit::editingFinished, this,
+            [this, field] { controlTextDidEndEditing(field); });
     return field;
 }
 

@@ -53,8 +53,20 @@ public:
     void controlTextDidEndEditing(QLineEdit *sender);
 
     // The kind of field a simple criterion compares, which picks its controls.
-    enum Kind { KindNone, KindDate, KindUnit, KindText, KindCheckbox, KindCurrency, KindAccount,
-                KindIdentifier, KindNumber, KindPercent, KindList, KindTags };
+    enum Kind {
+        KindNone,
+        KindDate,
+        KindUnit,
+        KindText,
+        KindCheckbox,
+        KindCurrency,
+        KindAccount,
+        KindIdentifier,
+        KindNumber,
+        KindPercent,
+        KindList,
+        KindTags
+    };
     static Kind kindOfField(qint32 fieldIdentifier, const TWBusiness &business);
     // Whether the field pop-up offers the field.
     static bool isOfferedField(qint32 fieldIdentifier, quint32 fieldType);
@@ -81,7 +93,8 @@ private:
     void updateViewsIdentifier();
     void updateViewsUnit();
 
-    using MenuItem = std::tuple<QString, int, QVariant>; // title, tag, object; empty title: separator
+    using MenuItem =
+        std::tuple<QString, int, QVariant>; // title, tag, object; empty title: separator
     TWPopUpButton *popUpButton(const QList<MenuItem> &items, int selectTag,
                                const QVariant &selectObject, int tag);
     QLineEdit *textField(const QString &value, bool formatted, Qt::Alignment alignment, int tag);

@@ -108,7 +108,8 @@ void TWIconCellDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     painter->restore();
 }
 
-QSize TWIconCellDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+QSize TWIconCellDelegate::sizeHint(const QStyleOptionViewItem &option,
+                                   const QModelIndex &index) const
 {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
     size.setHeight(22);

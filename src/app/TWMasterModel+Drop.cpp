@@ -113,7 +113,8 @@ TWErrorResult storeItem(TWBusiness &business, const TWItemPtr &item, bool sortOr
 
 } // namespace
 
-bool TWMasterModel::childLessThan(const TWMasterItemPtr &a, const TWMasterItemPtr &b, quint32 sortBy)
+bool TWMasterModel::childLessThan(const TWMasterItemPtr &a, const TWMasterItemPtr &b,
+                                  quint32 sortBy)
 {
     const TWItemPtr &left = a->item();
     const TWItemPtr &right = b->item();
@@ -143,7 +144,8 @@ QMimeData *TWMasterModel::mimeData(const QModelIndexList &indexes) const
     const QVariantMap payload{
         {QStringLiteral("type"), QVariant::fromValue<quint32>(dragged.type())},
         {QStringLiteral("subtype"), QVariant::fromValue<quint32>(quint32(dragged.itemType()))},
-        {QStringLiteral("identifier"), QVariant::fromValue<quint32>(quint32(dragged.item()->identifier()))},
+        {QStringLiteral("identifier"),
+         QVariant::fromValue<quint32>(quint32(dragged.item()->identifier()))},
         {QStringLiteral("list"), m_token},
     };
     const TWResult<QByteArray> data = TWPropertyList::xmlData(payload);
@@ -245,7 +247,8 @@ bool TWMasterModel::acceptDrop(const QMimeData *data, TWMasterItem *target, int 
                 emit dropFailed(*error);
                 return false;
             }
-        const TWMasterItemList children = target->childItems() ? *target->childItems() : TWMasterItemList();
+        const TWMasterItemList children =
+            target->childItems() ? *target->childItems() : TWMasterItemList();
         bool renumber = true;
         quint32 sortOrder = 0;
         if (childIndex == 0) {
@@ -260,7 +263,8 @@ bool TWMasterModel::acceptDrop(const QMimeData *data, TWMasterItem *target, int 
         }
         if (renumber)
             for (const TWMasterItemPtr &child : children) {
-                if (child.get() == dragged || !child->item() || child->item()->sortOrder() < sortOrder)
+                if (child.get() == dragged || !child->item() ||
+                    child->item()->sortOrder() < sortOrder)
                     continue;
                 setSortOrder(child->item(), child->item()->sortOrder() + 1);
                 if (TWErrorResult error = storeItem(business, child->item(), true)) {

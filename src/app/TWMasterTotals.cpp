@@ -24,7 +24,8 @@ TWMasterItemChildren childNodes(const TWItemPtr &item, const TWItemTree &tree)
     auto list = std::make_shared<TWMasterItemList>();
     list->reserve(children.size());
     for (const TWItemPtr &child : children)
-        list->append(TWMasterItem::masterItemWithType(TWMasterItemEntity, childNodes(child, tree), child));
+        list->append(
+            TWMasterItem::masterItemWithType(TWMasterItemEntity, childNodes(child, tree), child));
     return list;
 }
 
@@ -38,21 +39,26 @@ TWMasterItemList TWMasterTotals::masterItemsWithBusiness(TWBusiness &business)
         return TWMasterItem::masterItemWithType(header, childNodes(root, tree));
     };
     TWMasterItemList items;
-    items.append(family(TWMasterItemAccountsHeader,
-                        TWBusiness::sortedItems(business.accounts(), business.accountGroups(), sortBy)));
-    items.append(family(TWMasterItemFiltersHeader,
-                        TWBusiness::sortedItems(business.filters(), business.filterGroups(), sortBy)));
+    items.append(
+        family(TWMasterItemAccountsHeader,
+               TWBusiness::sortedItems(business.accounts(), business.accountGroups(), sortBy)));
+    items.append(
+        family(TWMasterItemFiltersHeader,
+               TWBusiness::sortedItems(business.filters(), business.filterGroups(), sortBy)));
     if (business.advancedFindFilter()) {
         auto results = std::make_shared<TWMasterItemList>();
         results->append(TWMasterItem::masterItemWithType(TWMasterItemSearchResults));
         items.append(TWMasterItem::masterItemWithType(TWMasterItemFindHeader, results));
     }
-    items.append(family(TWMasterItemClientsHeader,
-                        TWBusiness::sortedItems(business.clients(), business.clientGroups(), sortBy)));
-    items.append(family(TWMasterItemMerchantsHeader,
-                        TWBusiness::sortedItems(business.merchants(), business.merchantGroups(), sortBy)));
-    items.append(family(TWMasterItemReportsHeader,
-                        TWBusiness::sortedItems(business.reports(), business.reportGroups(), sortBy)));
+    items.append(
+        family(TWMasterItemClientsHeader,
+               TWBusiness::sortedItems(business.clients(), business.clientGroups(), sortBy)));
+    items.append(
+        family(TWMasterItemMerchantsHeader,
+               TWBusiness::sortedItems(business.merchants(), business.merchantGroups(), sortBy)));
+    items.append(
+        family(TWMasterItemReportsHeader,
+               TWBusiness::sortedItems(business.reports(), business.reportGroups(), sortBy)));
     auto manage = std::make_shared<TWMasterItemList>();
     for (quint32 type : {TWMasterItemAutofill, TWMasterItemBudget, TWMasterItemFields,
                          TWMasterItemRepeats, TWMasterItemUnits, TWMasterItemValues})
@@ -63,7 +69,8 @@ TWMasterItemList TWMasterTotals::masterItemsWithBusiness(TWBusiness &business)
 
 QString TWMasterTotals::rowAmount(qint64 value, const TWUnit *unit, const TWBusiness &business)
 {
-    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true, &business);
+    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true,
+                                                &business);
 }
 
 // What one refresh computes once and shares between the rows: every
@@ -99,7 +106,8 @@ qint64 filterAmount(const TWTransaction &transaction)
 void addSaturating(qint64 &total, qint64 amount)
 {
     if (__builtin_add_overflow(total, amount, &total))
-        total = amount > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+        total =
+            amount > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
 }
 
 void collectFilterRows(const TWMasterItem &node, QList<const TWMasterItem *> &rows)
@@ -117,7 +125,8 @@ void collectFilterRows(const TWMasterItem &node, QList<const TWMasterItem *> &ro
 // Every filter and filter-group row below `node` in one pass over the
 // transactions: each filter is matched once per transaction, and a group
 // counts a transaction when any filter below it matched.
-static QHash<const TWMasterItem *, qint64> filterTotals(TWBusiness &business, const TWMasterItem &node)
+static QHash<const TWMasterItem *, qint64> filterTotals(TWBusiness &business,
+                                                        const TWMasterItem &node)
 {
     QHash<const TWMasterItem *, qint64> totals;
     QList<const TWMasterItem *> rows;
@@ -141,10 +150,12 @@ static QHash<const TWMasterItem *, qint64> filterTotals(TWBusiness &business, co
         const TWMasterItem &filterRow = *rows.at(row);
         totals.insert(&filterRow, 0);
         if (filterRow.itemType() == TWItemTypeFilter) {
-            rowsOfFilter[filterAt(std::static_pointer_cast<TWFilter>(filterRow.item()))].append(row);
+            rowsOfFilter[filterAt(std::static_pointer_cast<TWFilter>(filterRow.item()))].append(
+                row);
             continue;
         }
-        for (const TWItemPtr &member : filterRow.childItemsOfType(TWItemTypeFilter).value_or(TWItemList()))
+        for (const TWItemPtr &member :
+             filterRow.childItemsOfType(TWItemTypeFilter).value_or(TWItemList()))
             if (const auto filter = std::dynamic_pointer_cast<TWFilter>(member)) {
                 QList<int> &counted = rowsOfFilter[filterAt(filter)];
                 if (!counted.contains(row))
@@ -225,7 +236,9 @@ void TWMasterTotals::compute(const TWMasterItem &node, Pass &pass)
         }
         return *found;
     };
-    const auto below = [&node](int kind) { return node.childItemsOfType(kind).value_or(TWItemList()); };
+    const auto below = [&node](int kind) {
+        return node.childItemsOfType(kind).value_or(TWItemList());
+    };
 
     Row row;
     bool computed = true;
@@ -242,10 +255,11 @@ void TWMasterTotals::compute(const TWMasterItem &node, Pass &pass)
                 QHash<qint32, qint64> sums;
                 for (const TWTransactionPtr &transaction : b.transactions())
                     if (transaction)
-                        TWLedgerEntries::forEachHomeEntry(*transaction, [&sums](qint32 account, qint64 amount) {
-                            qint64 &sum = sums[account];
-                            sum = TWLedgerEntries::sum(sum, amount);
-                        });
+                        TWLedgerEntries::forEachHomeEntry(
+                            *transaction, [&sums](qint32 account, qint64 amount) {
+                                qint64 &sum = sums[account];
+                                sum = TWLedgerEntries::sum(sum, amount);
+                            });
                 pass.homeSums = std::move(sums);
             }
             qint64 total = 0;
@@ -255,8 +269,9 @@ void TWMasterTotals::compute(const TWMasterItem &node, Pass &pass)
                     continue;
                 seen.insert(account->identifier());
                 const qint64 raw = pass.homeSums->value(account->identifier());
-                total = TWLedgerEntries::sum(
-                    total, TWBusiness::isAccountDebitPositive(*account) ? raw : TWLedgerEntries::negated(raw));
+                total = TWLedgerEntries::sum(total, TWBusiness::isAccountDebitPositive(*account)
+                                                        ? raw
+                                                        : TWLedgerEntries::negated(raw));
             }
             row.detail = rowAmount(total, home, b);
             break;
@@ -265,7 +280,8 @@ void TWMasterTotals::compute(const TWMasterItem &node, Pass &pass)
             if (!pass.balances)
                 pass.balances = b.accountBalances(QDateTime());
             const auto &account = static_cast<const TWAccount &>(*item);
-            row.detail = rowAmount(pass.balances->value(account.identifier()), account.unit().get(), b);
+            row.detail =
+                rowAmount(pass.balances->value(account.identifier()), account.unit().get(), b);
             break;
         }
         case TWItemTypeClientGroup:
@@ -276,7 +292,8 @@ void TWMasterTotals::compute(const TWMasterItem &node, Pass &pass)
                 if (seen.contains(member->identifier()))
                     continue;
                 seen.insert(member->identifier());
-                const auto [owing, overdue] = clients ? clientFigures(member) : merchantFigures(member);
+                const auto [owing, overdue] =
+                    clients ? clientFigures(member) : merchantFigures(member);
                 row.owing += owing;
                 row.overdue = row.overdue || overdue;
             }

@@ -72,7 +72,8 @@ TEST_F(FilterEditorRowTest, ACountBelowOneIsRefused)
     choose(*date, date->view2(), -2);
     type(*date, date->view3(), QStringLiteral("4"));
     ASSERT_EQ(criterion->valueRelativeDate(), 4);
-    for (const QString &typed : {QStringLiteral("0"), QStringLiteral("abc"), QString(), QStringLiteral("0.4")}) {
+    for (const QString &typed :
+         {QStringLiteral("0"), QStringLiteral("abc"), QString(), QStringLiteral("0.4")}) {
         type(*date, date->view3(), typed);
         EXPECT_EQ(criterion->valueRelativeDate(), 4) << typed.toStdString();
         EXPECT_EQ(text(date->view3()), QStringLiteral("4")) << typed.toStdString();
@@ -169,7 +170,8 @@ TEST_F(FilterEditorRowTest, UnitsSelectByTheStoredCode)
 // leaves the buttons' 49 pixels free.
 TEST_F(FilterEditorRowTest, ALongDeepRowNarrowsItsControlsEvenly)
 {
-    criterion = TWFilterCriteria::filterCriteriaWithFieldIdentifier(TWFieldIdentifierDate, business());
+    criterion =
+        TWFilterCriteria::filterCriteriaWithFieldIdentifier(TWFieldIdentifierDate, business());
     criterion->setDepth(6);
     TWFilterEditorRow wide(criterion, &business());
     wide.resize(2000, TWFilterEditorRow::kRowHeight);

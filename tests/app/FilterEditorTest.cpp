@@ -43,8 +43,10 @@ protected:
     {
         QStringList result;
         for (TWFilterEditorRow *row : editor->rows())
-            result.append(QStringLiteral("%1:%2").arg(row->criteria()->depth()).arg(
-                row->criteria()->isCompound() ? QStringLiteral("c") : QStringLiteral("s")));
+            result.append(QStringLiteral("%1:%2")
+                              .arg(row->criteria()->depth())
+                              .arg(row->criteria()->isCompound() ? QStringLiteral("c")
+                                                                 : QStringLiteral("s")));
         return result;
     }
     QList<bool> deleteButtons() const
@@ -56,7 +58,8 @@ protected:
     }
     void checkRowsMatchTree()
     {
-        const TWFilterCriteriaList expected = TWFilterCriteria::preOrderCriteria(editor->criteria());
+        const TWFilterCriteriaList expected =
+            TWFilterCriteria::preOrderCriteria(editor->criteria());
         ASSERT_EQ(editor->flatCriterion(), expected);
         ASSERT_EQ(editor->rows().size(), expected.size());
         for (int i = 0; i < expected.size(); ++i) {
@@ -210,7 +213,8 @@ TEST_F(FilterEditorTest, TheAltKeyTurnsTheAddImages)
     edit(root);
     window->show();
     const auto key = [&](QEvent::Type type) {
-        QKeyEvent event(type, Qt::Key_Alt, type == QEvent::KeyPress ? Qt::AltModifier : Qt::NoModifier);
+        QKeyEvent event(type, Qt::Key_Alt,
+                        type == QEvent::KeyPress ? Qt::AltModifier : Qt::NoModifier);
         QCoreApplication::sendEvent(window.get(), &event);
     };
     const auto compound = [&] {

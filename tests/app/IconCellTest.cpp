@@ -37,15 +37,16 @@ TEST(IconCellTest, DetailFirstThenTitle)
 
 TEST(IconCellTest, TheWidgetLaysOutOnResize)
 {
-    TWIconCellView *view = TWIconCellView::iconCellViewWithFrame(QRect(0, 0, 100, 22),
-                                                                 QStringLiteral("item"));
+    TWIconCellView *view =
+        TWIconCellView::iconCellViewWithFrame(QRect(0, 0, 100, 22), QStringLiteral("item"));
     std::unique_ptr<TWIconCellView> owner(view);
     EXPECT_EQ(view->objectName(), QStringLiteral("item"));
     view->show();
     view->titleTextField()->setText(QStringLiteral("A long account name"));
     view->detailTextField()->setText(QStringLiteral("$1.00"));
     view->layoutSubviews();
-    const int detail = view->detailTextField()->fontMetrics().horizontalAdvance(QStringLiteral("$1.00"));
+    const int detail =
+        view->detailTextField()->fontMetrics().horizontalAdvance(QStringLiteral("$1.00"));
     EXPECT_EQ(view->detailTextField()->width(), detail + 5);
     EXPECT_EQ(view->titleTextField()->x(), 24);
     // The indent only takes effect at the next layout.

@@ -21,7 +21,8 @@ protected:
     {
         return windowDocument([&](TWBusiness &b) {
             box = addGroup(b, TWItemTypeAccountGroup, QStringLiteral("Box"), 0, true);
-            inner = addGroup(b, TWItemTypeAccountGroup, QStringLiteral("Inner"), box->identifier(), true);
+            inner = addGroup(b, TWItemTypeAccountGroup, QStringLiteral("Inner"), box->identifier(),
+                             true);
             a = addAccount(b, QStringLiteral("A"), box->identifier());
             bee = addAccount(b, QStringLiteral("B"), box->identifier());
             c = addAccount(b, QStringLiteral("C"), box->identifier());
@@ -37,15 +38,16 @@ protected:
     {
         return list.masterItemWithType(TWMasterItemEntity, quint32(kind), id);
     }
-    static std::unique_ptr<QMimeData> drag(TWMasterController &list, const QList<TWMasterItemPtr> &nodes)
+    static std::unique_ptr<QMimeData> drag(TWMasterController &list,
+                                           const QList<TWMasterItemPtr> &nodes)
     {
         QModelIndexList indexes;
         for (const TWMasterItemPtr &n : nodes)
             indexes.append(list.model()->indexOf(n.get()));
         return std::unique_ptr<QMimeData>(list.model()->mimeData(indexes));
     }
-    static bool canDrop(TWMasterController &list, const QMimeData *mime, const TWMasterItemPtr &target,
-                        int row)
+    static bool canDrop(TWMasterController &list, const QMimeData *mime,
+                        const TWMasterItemPtr &target, int row)
     {
         return list.model()->canDropMimeData(mime, Qt::MoveAction, row, 0,
                                              list.model()->indexOf(target.get()));
@@ -85,7 +87,8 @@ TEST_F(SourceListDragTest, OnlyOneRecordStartsADrag)
     EXPECT_FALSE(drag(list, {node(list, 5, a->identifier()), node(list, 5, bee->identifier())}));
     EXPECT_FALSE(drag(list, {list.masterItemAtIndex(0)}));
     EXPECT_FALSE(drag(list, {list.masterItemWithType(TWMasterItemUnits, 0, 0)}));
-    document->business()->setAdvancedFindFilter(TWFilter::filterWithIdentifier(0, QStringLiteral("F")));
+    document->business()->setAdvancedFindFilter(
+        TWFilter::filterWithIdentifier(0, QStringLiteral("F")));
     list.update();
     EXPECT_FALSE(drag(list, {list.masterItemWithType(TWMasterItemSearchResults, 0, 0)}));
     auto mime = drag(list, {node(list, 5, a->identifier())});
@@ -116,8 +119,9 @@ TEST_F(SourceListDragTest, WhereARecordMayGo)
     EXPECT_TRUE(canDrop(list, group.get(), node(list, 1, other->identifier()), -1));
     // Nothing is dropped at the top level.
     EXPECT_FALSE(list.model()->canDropMimeData(account.get(), Qt::MoveAction, 0, 0, QModelIndex()));
-    EXPECT_FALSE(list.model()->dropMimeData(account.get(), Qt::MoveAction, -1, 0,
-                                            list.model()->indexOf(node(list, 5, x->identifier()).get())));
+    EXPECT_FALSE(
+        list.model()->dropMimeData(account.get(), Qt::MoveAction, -1, 0,
+                                   list.model()->indexOf(node(list, 5, x->identifier()).get())));
 }
 
 TEST_F(SourceListDragTest, FirstPlaceRenumbersAndLastPlaceDoesNot)
@@ -126,8 +130,7 @@ TEST_F(SourceListDragTest, FirstPlaceRenumbersAndLastPlaceDoesNot)
     TWMasterController &list = master(*document);
     TWBusiness &b = *document->business();
     // A 0, B 1, C 2, Inner 3 after the switch to the manual order.
-    ASSERT_EQ(names(list, node(list, 1, box->identifier())),
-              (QStringList{"A", "B", "C", "Inner"}));
+    ASSERT_EQ(names(list, node(list, 1, box->identifier())), (QStringList{"A", "B", "C", "Inner"}));
     ASSERT_TRUE(drop(list, node(list, 5, c->identifier()), node(list, 1, box->identifier()), 0));
     EXPECT_EQ(c->sortOrder(), 0u);
     EXPECT_EQ(a->sortOrder(), 1u);
@@ -171,20 +174,23 @@ TEST_F(SourceListDragTest, OntoAGroupAndToTheHeader)
         TWMasterController &list = master(*document);
         TWBusiness &b = *document->business();
         // Manual order: after the group's last child.
-        ASSERT_TRUE(drop(list, node(list, 5, a->identifier()), node(list, 1, other->identifier()), -1));
+        ASSERT_TRUE(
+            drop(list, node(list, 5, a->identifier()), node(list, 1, other->identifier()), -1));
         EXPECT_EQ(a->parentIdentifier(), other->identifier());
         EXPECT_EQ(a->sortOrder(), x->sortOrder() + 1);
         EXPECT_EQ(names(list, node(list, 1, other->identifier())), (QStringList{"X", "A"}));
-        EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT parentIdentifier FROM accounts WHERE identifier=%1")
-                                    .arg(a->identifier())),
+        EXPECT_EQ(twQueryInt(
+                      b, QStringLiteral("SELECT parentIdentifier FROM accounts WHERE identifier=%1")
+                             .arg(a->identifier())),
                   other->identifier());
         EXPECT_FALSE(node(list, 5, a->identifier())->hasParent({node(list, 1, box->identifier())}));
 
         // To the accounts header: parent 0.
         ASSERT_TRUE(drop(list, node(list, 5, bee->identifier()), list.masterItemAtIndex(0), 0));
         EXPECT_EQ(bee->parentIdentifier(), 0);
-        EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT parentIdentifier FROM accounts WHERE identifier=%1")
-                                    .arg(bee->identifier())),
+        EXPECT_EQ(twQueryInt(
+                      b, QStringLiteral("SELECT parentIdentifier FROM accounts WHERE identifier=%1")
+                             .arg(bee->identifier())),
                   0);
         EXPECT_EQ(names(list, list.masterItemAtIndex(0)).first(), QStringLiteral("B"));
     }
@@ -251,9 +257,10 @@ TEST_F(SourceListDragTest, AFailedWriteChangesNothing)
         EXPECT_EQ(b.sortBy(), sortBy);
         for (const auto &[item, sortOrder] : before) {
             EXPECT_EQ(item->sortOrder(), sortOrder) << item->name().toStdString();
-            EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT sortOrder FROM groups WHERE identifier=%1")
-                                        .arg(item->identifier())),
-                      qint64(sortOrder));
+            EXPECT_EQ(
+                twQueryInt(b, QStringLiteral("SELECT sortOrder FROM groups WHERE identifier=%1")
+                                  .arg(item->identifier())),
+                qint64(sortOrder));
         }
         EXPECT_EQ(c->sortOrder(), order);
         EXPECT_EQ(storedSortOrder(b, c), qint64(order));

@@ -37,7 +37,9 @@ protected:
     {
         const TWMasterItemPtr node = list.masterItemWithType(type, kind, id);
         EXPECT_TRUE(node) << type << " " << kind << " " << id;
-        return node ? list.model()->data(list.model()->indexOf(node.get()), TWIconCellDetailRole).toString()
+        return node ? list.model()
+                          ->data(list.model()->indexOf(node.get()), TWIconCellDetailRole)
+                          .toString()
                     : QString();
     }
     static QString money(TWBusiness &b, qint64 value, const TWUnitPtr &unit)
@@ -61,19 +63,19 @@ protected:
     static void link(TWBusiness &b, const TWTransactionPtr &t, std::uint32_t type, qint32 parent,
                      qint32 child)
     {
-        EXPECT_FALSE(b.addRelationship(TWRelationship::relationshipWithType(
-                                           type, 0.0, parent, child, t->identifier(), 0,
-                                           b.nextRelationshipIdentifier()),
-                                       false));
+        EXPECT_FALSE(b.addRelationship(
+            TWRelationship::relationshipWithType(type, 0.0, parent, child, t->identifier(), 0,
+                                                 b.nextRelationshipIdentifier()),
+            false));
     }
     // A client with a project and an invoice of 500 charged, due on `due`.
     static TWClientPtr owingClient(TWBusiness &b, const QString &name, const QDateTime &due,
                                    qint32 group = 0)
     {
         TWClientPtr client = addClient(b, name, group);
-        auto project = TWProject::projectWithDate(TWClock::now().addMonths(-2), false, name,
-                                                  TWProjectTypeProject, {}, {}, 0, b.homeUnit(), 0.0,
-                                                  {}, client->identifier(), b.nextProjectIdentifier());
+        auto project = TWProject::projectWithDate(
+            TWClock::now().addMonths(-2), false, name, TWProjectTypeProject, {}, {}, 0,
+            b.homeUnit(), 0.0, {}, client->identifier(), b.nextProjectIdentifier());
         EXPECT_FALSE(b.addProject(project, false));
         auto invoice = TWInvoice::invoiceWithDate(TWClock::now().addMonths(-1), QStringLiteral("1"),
                                                   name, true, false, due, 0, QString(),
@@ -84,11 +86,12 @@ protected:
         return client;
     }
     // A merchant with a bill of `amount` charged and nothing paid, due later.
-    static TWMerchantPtr owedMerchant(TWBusiness &b, const QString &name, qint32 group, qint64 amount)
+    static TWMerchantPtr owedMerchant(TWBusiness &b, const QString &name, qint32 group,
+                                      qint64 amount)
     {
-        auto merchant = TWMerchant::merchantWithIdentifier(b.nextMerchantIdentifier(), name, QString(),
-                                                           group, 0, QImage(), {}, {}, {}, QUrl(), {},
-                                                           {});
+        auto merchant =
+            TWMerchant::merchantWithIdentifier(b.nextMerchantIdentifier(), name, QString(), group,
+                                               0, QImage(), {}, {}, {}, QUrl(), {}, {});
         EXPECT_FALSE(b.addMerchant(merchant, false));
         auto bill = TWBill::billWithDate(TWClock::now().addDays(-3), name, true, false,
                                          TWClock::now().addMonths(1), 0, QString(),
@@ -109,7 +112,8 @@ TEST_F(SourceListRowsTest, AmountsInTheirUnitsAndBrackets)
     TWAccountPtr dollars;
     auto document = windowDocument([&](TWBusiness &b) {
         group = addGroup(b, TWItemTypeAccountGroup, QStringLiteral("Abroad"), 0, true);
-        euros = addAccount(b, QStringLiteral("Euro Bank"), group->identifier(), QStringLiteral("EUR"));
+        euros =
+            addAccount(b, QStringLiteral("Euro Bank"), group->identifier(), QStringLiteral("EUR"));
         dollars = addAccount(b, QStringLiteral("Dollar Bank"), group->identifier());
         const TWAccountPtr other = addAccount(b, QStringLiteral("Other"));
         TWTransactionPtr t = TWTransaction::transactionWithBusiness(b);
@@ -153,11 +157,13 @@ TEST_F(SourceListRowsTest, GroupAndFilterTotalsAgreeWithTheStore)
     TWFilterPtr byAccount, byDate, byPayee;
     auto document = windowDocument([&](TWBusiness &b) {
         outer = addGroup(b, TWItemTypeAccountGroup, QStringLiteral("Outer"), 0, true);
-        inner = addGroup(b, TWItemTypeAccountGroup, QStringLiteral("Inner"), outer->identifier(), true);
+        inner =
+            addGroup(b, TWItemTypeAccountGroup, QStringLiteral("Inner"), outer->identifier(), true);
         const TWAccountPtr bank = addAccount(b, QStringLiteral("Bank"), outer->identifier());
-        const TWAccountPtr card = addAccount(b, QStringLiteral("Card"), inner->identifier(),
-                                             QStringLiteral("USD"), 9);
-        const TWAccountPtr sales = addAccount(b, QStringLiteral("Sales"), 0, QStringLiteral("USD"), 15);
+        const TWAccountPtr card =
+            addAccount(b, QStringLiteral("Card"), inner->identifier(), QStringLiteral("USD"), 9);
+        const TWAccountPtr sales =
+            addAccount(b, QStringLiteral("Sales"), 0, QStringLiteral("USD"), 15);
         addTransaction(b, bank, sales, 1000);
         addTransaction(b, card, bank, 300)->setPayee(QStringLiteral("Shop"));
         // A split: 500 into the bank, 200 and 300 out of sales and the card.
@@ -179,12 +185,13 @@ TEST_F(SourceListRowsTest, GroupAndFilterTotalsAgreeWithTheStore)
             EXPECT_FALSE(b.addFilter(made, false));
             return made;
         };
-        TWFilterCriteriaPtr account = TWFilterCriteria::filterCriteriaWithFieldIdentifier(
-            TWFieldIdentifierAccount1, b);
+        TWFilterCriteriaPtr account =
+            TWFilterCriteria::filterCriteriaWithFieldIdentifier(TWFieldIdentifierAccount1, b);
         account->setValueIdentifier(bank->identifier());
         byAccount = filter(QStringLiteral("Bank"), account);
-        byDate = filter(QStringLiteral("This month"),
-                        TWFilterCriteria::filterCriteriaWithFieldIdentifier(TWFieldIdentifierDate, b));
+        byDate =
+            filter(QStringLiteral("This month"),
+                   TWFilterCriteria::filterCriteriaWithFieldIdentifier(TWFieldIdentifierDate, b));
         byDate->criteria()->childCriteria().first()->setValueIdentifier(TWFilterPeriodThisMonth);
         TWFilterCriteriaPtr payee =
             TWFilterCriteria::filterCriteriaWithFieldIdentifier(TWFieldIdentifierPayee, b);
@@ -209,7 +216,8 @@ TEST_F(SourceListRowsTest, GroupAndFilterTotalsAgreeWithTheStore)
             << filter->name().toStdString();
     const qint64 all = b.transactionHomeTotalWithFilters({byAccount, byDate, byPayee});
     EXPECT_EQ(all, 1000 + 300 + 500);
-    EXPECT_EQ(detail(list, 5, TWItemTypeFilterGroup, filters->identifier()), money(b, all, b.homeUnit()));
+    EXPECT_EQ(detail(list, 5, TWItemTypeFilterGroup, filters->identifier()),
+              money(b, all, b.homeUnit()));
 }
 
 TEST_F(SourceListRowsTest, ClientAndMerchantColours)
@@ -252,9 +260,10 @@ TEST_F(SourceListRowsTest, ClientAndMerchantColours)
     TWPreferences::preferences().setOweColour(QColor(0, 150, 0));
     TWNotificationCenter::defaultCenter().postNotification(QStringLiteral("preferences"), nullptr);
     EXPECT_EQ(colour(TWItemTypeClient, early->identifier()), QColor(0, 150, 0));
-    const QModelIndex row =
-        list.model()->indexOf(list.masterItemWithType(5, TWItemTypeClient, early->identifier()).get());
-    EXPECT_EQ(list.model()->data(row, Qt::ForegroundRole).value<QBrush>().color(), QColor(0, 150, 0));
+    const QModelIndex row = list.model()->indexOf(
+        list.masterItemWithType(5, TWItemTypeClient, early->identifier()).get());
+    EXPECT_EQ(list.model()->data(row, Qt::ForegroundRole).value<QBrush>().color(),
+              QColor(0, 150, 0));
 }
 
 TEST_F(SourceListRowsTest, ManageEntriesAndReports)
