@@ -50,6 +50,24 @@ QString integerString(qint64 value)
     return locale.toString(value);
 }
 
+// Hundredths as currency text: two decimals with the currency's own grouping
+// and decimal separators.
+QString currencyText(qint64 value)
+{
+    const TWFormatter &formatter = TWFormatter::formatter();
+    const quint64 magnitude = value < 0 ? quint64(0) - quint64(value) : quint64(value);
+    const QString digits = QString::number(magnitude / 100);
+    QString grouped;
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            grouped += formatter.currencyGroupingSeparator();
+        grouped += digits.at(i);
+    }
+    return (value < 0 ? QStringLiteral("-") : QString()) + grouped +
+           formatter.currencyDecimalSeparator() +
+           QStringLiteral("%1").arg(magnitude % 100, 2, 10, QLatin1Char('0'));
+}
+
 QIcon buttonImage(const char *name)
 {
     return QIcon(QStringLiteral(":/icons/%1.png").arg(QLatin1String(name)));
@@ -276,8 +294,7 @@ void TWFilterEditorRow::updateViewsText()
 void TWFilterEditorRow::updateViewsCurrency()
 {
     m_views[1] = popUpButton(operatorItems(false, false), int(m_criteria->match()), {}, 2);
-    m_views[2] = textField(TWFormatter::formatter().valueString(m_criteria->valueCurrency(), 2u),
-                           true, Qt::AlignRight, 3);
+    m_views[2] = textField(currencyText(m_criteria->valueCurrency()), true, Qt::AlignRight, 3);
 }
 
 void TWFilterEditorRow::updateViewsNumber()

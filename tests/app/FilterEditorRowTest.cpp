@@ -6,6 +6,7 @@
 #include "TWClock.h"
 #include "TWField.h"
 #include "TWFieldItem.h"
+#include "TWFormatter.h"
 
 namespace
 {
@@ -105,6 +106,16 @@ TEST_F(FilterEditorRowTest, ValuesByKindOfField)
     EXPECT_EQ(tags(total->view2()), (QList<int>{3, 4, 9, 10, 11, 12}));
     type(*total, total->view3(), QStringLiteral("12.5"));
     EXPECT_EQ(criterion->valueCurrency(), 1250);
+    // Shown with two decimals and the currency's separators, and read back.
+    criterion->setValueCurrency(-123456789);
+    total->update();
+    const TWFormatter &formatter = TWFormatter::formatter();
+    const QString group = formatter.currencyGroupingSeparator();
+    EXPECT_EQ(text(total->view3()),
+              QStringLiteral("-1") + group + QStringLiteral("234") + group + QStringLiteral("567") +
+                  formatter.currencyDecimalSeparator() + QStringLiteral("89"));
+    type(*total, total->view3(), text(total->view3()));
+    EXPECT_EQ(criterion->valueCurrency(), -123456789);
     choose(*total, total->view2(), 11);
     EXPECT_EQ(criterion->match(), 11u);
 
