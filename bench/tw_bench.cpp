@@ -11,6 +11,7 @@
 
 #include "TWBenchBusiness.h"
 #include "TWBenchVerify.h"
+#include "TWBenchSourceList.h"
 
 #include "TWBusiness.h"
 #include "TWClock.h"
@@ -262,6 +263,11 @@ bool runPhases(int transactions, Phases &phases, qint64 &memory, const QString &
     phases.emplace_back(QStringLiteral("owing"), median(3, [&] {
                             b.transactionHomeOwingWithClients(b.clients());
                             return true;
+                        }, &ok));
+    phases.emplace_back(QStringLiteral("source list totals"), median(3, [&] {
+                            long long rows = 0;
+                            twBenchSourceListTotals(b, &rows);
+                            return rows > 0;
                         }, &ok));
     if (!ok)
         return false;
