@@ -1,0 +1,175 @@
+// The five statements of a small business, worked out by hand: rows, money
+// texts and styles, with and without a comparison period.
+
+#include "TWReportTestSupport.h"
+
+#include "TWLocalized.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+QStringList lines(const TWCellList &cells) { return twTableLines(cells); }
+
+TWCellList build(TWBusiness &business, const TWReportPtr &report)
+{
+    TWExportReport builder(report, 1.0, business);
+    return builder.cells();
+}
+} // namespace
+
+TEST(LedgerReportsTest, BalanceSheetFoldsTheTransferAccountIntoRetainedEarnings)
+{
+    TWFixedClock clock(2025, 1, 10);
+    auto business = twMakeReportBooks();
+    ASSERT_TRUE(business);
+    const TWCellList cells =
+        build(*business, twMakeReport(TWReportTypeBalanceSheet, TWReportDateTypeCustomDate,
+                                      twDay(2024, 12, 31), {}, true, twDay(2023, 12, 31)));
+    EXPECT_EQ(lines(cells),
+              (QStringList{"Assets||", "Checking|$14,200.00|$13,800.00",
+                           "Equipment|$2,000.00|$0.00", "Receivable|$2,000.00|$0.00",
+                           "Total Assets|$18,200.00|$13,800.00", "Liabilities||",
+                           "Card|$200.00|$0.00", "Loan|$2,000.00|$0.00",
+                           "Total Liabilities|$2,200.00|$0.00", "Equities||",
+                           "Owner|$9,500.00|$10,000.00", "Retained|$3,800.00|$0.00",
+                           "Net Income|$2,700.00|$3,800.00", "Total Equities|$16,000.00|$13,800.00",
+                           "Total Liabilities and Equities|$18,200.00|$13,800.00"}));
+    const TWCell *total = twCellAt(cells, "Total Assets", 1);
+    ASSERT_TRUE(total);
+    EXPECT_EQ(total->style(), 72u);
+    EXPECT_EQ(total->type(), 0u);
+    EXPECT_EQ(twCellAt(cells, "Total Liabilities", 2)->style(), 40u);
+    EXPECT_EQ(twCellAt(cells, "Assets", 0)->style(), 8u);
+    EXPECT_EQ(twCellAt(cells, "Checking", 1)->style(), 0u);
+
+    // Without comparison: one amount column; the retained row, no transfer
+    // account, is named and valued the same.
+    auto plain = twMakeReportBooks(false);
+    ASSERT_TRUE(plain);
+    const QStringList single = lines(build(
+        *plain, twMakeReport(TWReportTypeBalanceSheet, TWReportDateTypeCustomDate,
+                             twDay(2024, 12, 31), {})));
+    EXPECT_TRUE(single.contains("Retained|$3,800.00"));
+    EXPECT_TRUE(single.contains("Total Liabilities and Equities|$18,200.00"));
+    EXPECT_FALSE(single.contains("Owner|$9,500.00|$10,000.00"));
+}
+
+TEST(LedgerReportsTest, IncomeStatementListsAccountsThatMovedInEitherPeriod)
+{
+    TWFixedClock clock(2025, 1, 10);
+    auto business = twMakeReportBooks();
+    ASSERT_TRUE(business);
+    const TWCellList cells =
+        build(*business, twMakeReport(TWReportTypeIncome, TWReportDateTypeCustomRange,
+                                      twDay(2024, 1, 1), twDay(2024, 12, 31), true,
+                                      twDay(2023, 1, 1), twDay(2023, 12, 31)));
+    EXPECT_EQ(lines(cells),
+              (QStringList{"Income||", "Fees|$3,000.00|$0.00", "Sales|$0.00|$5,000.00",
+                           "Total Income|$3,000.00|$5,000.00", "Expenses||",
+                           "Rent|$0.00|$1,200.00", "Travel|$300.00|$0.00",
+                           "Total Expenses|$300.00|$1,200.00",
+                           "Net Income|$2,700.00|$3,800.00"}));
+    // No movements: headings, zero totals and a net income of 0.
+    const QStringList empty =
+        lines(build(*business, twMakeReport(TWReportTypeIncome, TWReportDateTypeCustomRange,
+                                            twDay(2022, 1, 1), twDay(2022, 12, 31))));
+    EXPECT_EQ(empty, (QStringList{"Income|", "Total Income|$0.00", "Expenses|",
+                                  "Total Expenses|$0.00", "Net Income|$0.00"}));
+}
+
+TEST(LedgerReportsTest, CashFlowExplainsTheChangeOfCash)
+{
+    TWFixedClock clock(2025, 1, 10);
+    auto business = twMakeReportBooks();
+    ASSERT_TRUE(business);
+    const TWCellList cells =
+        build(*business, twMakeReport(TWReportTypeCashFlow, TWReportDateTypeCustomRange,
+                                      twDay(2024, 1, 1), twDay(2024, 12, 31), true,
+                                      twDay(2023, 1, 1), twDay(2023, 12, 31)));
+    EXPECT_EQ(lines(cells),
+              (QStringList{"Operating Activities||", "Net Income|$2,700.00|$3,800.00",
+                           "Receivable|($2,000.00)|$0.00", "Card|$200.00|$0.00",
+                           "Total Operating Activities|$900.00|$3,800.00",
+                           "Investing Activities||", "Equipment|($2,000.00)|$0.00",
+                           "Total Investing Activities|($2,000.00)|$0.00",
+                           "Financing Activities||", "Loan|$2,000.00|$0.00",
+                           "Owner|($500.00)|$10,000.00",
+                           "Total Financing Activities|$1,500.00|$10,000.00",
+                           "Total Cash Flow|$400.00|$13,800.00",
+                           "Start Cash Balance|$13,800.00|$0.00",
+                           "End Cash Balance|$14,200.00|$13,800.00"}));
+    EXPECT_EQ(twCellAt(cells, "End Cash Balance", 1)->style(), 72u);
+    EXPECT_EQ(twCellAt(cells, "Start Cash Balance", 1)->style(), 8u);
+}
+
+TEST(LedgerReportsTest, EquityStatementStartsFromTheEquityHeldAtTheStart)
+{
+    TWFixedClock clock(2025, 1, 10);
+    auto business = twMakeReportBooks();
+    ASSERT_TRUE(business);
+    const auto equity = [&](TWBusiness &b) {
+        return lines(build(b, twMakeReport(TWReportTypeEquity, TWReportDateTypeCustomRange,
+                                           twDay(2024, 1, 1), twDay(2024, 12, 31), true,
+                                           twDay(2023, 1, 1), twDay(2023, 12, 31))));
+    };
+    const QStringList expected{"Start Balance of Owner's Equity|$13,800.00|$0.00",
+                               "Net Income|$2,700.00|$3,800.00", "Owner|($500.00)|$10,000.00",
+                               "End Balance of Owner's Equity|$16,000.00|$13,800.00"};
+    EXPECT_EQ(equity(*business), expected);
+
+    // Booking next year leaves this year's statement as it was.
+    ASSERT_TRUE(twWriteAndLoad(
+        *business, {twMakeTransaction(*business, 20, twDay(2025, 1, 5), kChecking, kLoan, 70000),
+                    twMakeTransaction(*business, 21, twDay(2025, 1, 6), kTravel, kChecking, 999)}));
+    EXPECT_EQ(equity(*business), expected);
+
+    // Without a transfer account the retained-earnings name is the subject.
+    auto plain = twMakeReportBooks(false);
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(equity(*plain).first(), "Start Balance of Retained|$13,800.00|$0.00");
+}
+
+TEST(LedgerReportsTest, TrialBalancePlacesEachBalanceOnItsSide)
+{
+    TWFixedClock clock(2025, 1, 10);
+    auto business = twMakeReportBooks();
+    ASSERT_TRUE(business);
+    const TWCellList cells =
+        build(*business, twMakeReport(TWReportTypeTrialBalance, TWReportDateTypeCustomDate,
+                                      twDay(2024, 12, 31), {}, true, twDay(2023, 12, 31)));
+    // label -> column -> text
+    QMap<QString, QMap<quint32, QString>> table;
+    QMap<quint32, QString> labels;
+    for (const TWCell &cell : cells) {
+        if (cell.table() && !cell.header() && cell.column() == 0)
+            labels[cell.row()] = cell.value();
+    }
+    for (const TWCell &cell : cells) {
+        if (cell.table() && !cell.header() && cell.column() > 0)
+            table[labels.value(cell.row())][cell.column()] = cell.value();
+    }
+    using Row = QMap<quint32, QString>;
+    EXPECT_EQ(table.value("Checking"), (Row{{1, "$14,200.00"}, {3, "$13,800.00"}}));
+    EXPECT_EQ(table.value("Travel"), (Row{{1, "$300.00"}, {3, "$0.00"}}));
+    EXPECT_EQ(table.value("Retained"), (Row{{2, "$3,800.00"}, {4, "$3,800.00"}}));
+    EXPECT_EQ(table.value("Owner"), (Row{{2, "$9,500.00"}, {4, "$10,000.00"}}));
+    EXPECT_FALSE(table.contains("Sales")); // closed to 0 on both dates
+    EXPECT_FALSE(table.contains("Rent"));
+    EXPECT_EQ(table.value("Total"),
+              (Row{{1, "$18,500.00"}, {2, "$18,500.00"}, {3, "$13,800.00"}, {4, "$13,800.00"}}));
+
+    // The heading rows: dates spanning two columns, then account/debit/credit.
+    QStringList headings;
+    for (const TWCell &cell : cells) {
+        if (cell.header())
+            headings << QStringLiteral("%1:%2:%3:%4")
+                            .arg(cell.row())
+                            .arg(cell.column())
+                            .arg(cell.span())
+                            .arg(cell.value());
+    }
+    EXPECT_EQ(headings, (QStringList{"3:0:1:", "3:1:2:12/31/24", "3:3:2:12/31/23",
+                                     "4:0:1:Account", "4:1:1:Debit", "4:2:1:Credit",
+                                     "4:3:1:Debit", "4:4:1:Credit"}));
+}
