@@ -1,7 +1,7 @@
 // The five statements of a small business, worked out by hand: rows, money
 // texts and styles, with and without a comparison period.
 
-#include "TWReportTestSupport.h"
+#include "TWReportBooks.h"
 
 #include "TWLocalized.h"
 

@@ -1,7 +1,7 @@
 // The blocks around every report (title, table heading, footer), the cursor,
 // the dispatch, graph cells and their images in the writers.
 
-#include "TWReportTestSupport.h"
+#include "TWReportBooks.h"
 
 #include "TWLocalized.h"
 #include "TWSerializer.h"

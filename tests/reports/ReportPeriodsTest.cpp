@@ -1,6 +1,6 @@
 // Graph periods, axis steps and ticks, pies and the report orders.
 
-#include "TWReportTestSupport.h"
+#include "TWReportBooks.h"
 
 #include "TWLocalized.h"
 
