@@ -3,7 +3,11 @@
 
 #include "TWReportBooks.h"
 
+#include "TWBenchBusiness.h"
+#include "TWFormatter.h"
 #include "TWLocalized.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -172,4 +176,131 @@ TEST(LedgerReportsTest, TrialBalancePlacesEachBalanceOnItsSide)
     EXPECT_EQ(headings, (QStringList{"3:0:1:", "3:1:2:12/31/24", "3:3:2:12/31/23",
                                      "4:0:1:Account", "4:1:1:Debit", "4:2:1:Credit",
                                      "4:3:1:Debit", "4:4:1:Credit"}));
+}
+
+namespace
+{
+qint64 amountAt(TWBusiness &business, const TWCellList &cells, const QString &label,
+                quint32 column = 1)
+{
+    const TWCell *cell = twCellAt(cells, label, column);
+    EXPECT_TRUE(cell) << label.toStdString();
+    bool ok = false;
+    const qint64 value =
+        cell ? TWFormatter::formatter().valueFromString(cell->value(), business.homeUnit().get(), &ok)
+             : 0;
+    EXPECT_TRUE(!cell || ok) << cell->value().toStdString();
+    return value;
+}
+
+double barSum(const TWGraphPtr &graph, qsizetype set = 0)
+{
+    double sum = 0;
+    for (const TWDataSetValue &value : graph->dataSets().at(set).values())
+        sum += value.value();
+    return sum;
+}
+} // namespace
+
+TEST(LedgerReportsTest, GraphsAgreeWithTheirTables)
+{
+    TWFixedClock clock(2025, 1, 10);
+    auto business = twMakeReportBooks(false);
+    ASSERT_TRUE(business);
+    // Money booked straight into the account named like the retained
+    // earnings: its row and its pie slice both carry it.
+    ASSERT_TRUE(twWriteAndLoad(
+        *business, {twMakeTransaction(*business, 30, twDay(2024, 7, 1), kChecking, kRetained, 10000)}));
+
+    // The last bar is measured at the report date, not at its period's end.
+    TWReportPtr sheet = twMakeReport(TWReportTypeBalanceSheet, TWReportDateTypeCustomDate,
+                                     twDay(2024, 6, 30), {}, false, {}, {}, true);
+    TWCellList cells = build(*business, sheet);
+    QList<TWGraphPtr> graphs = twGraphs(cells);
+    ASSERT_EQ(graphs.size(), 4);
+    const TWDataSetValueList assetBars = graphs.at(0)->dataSets().at(0).values();
+    ASSERT_FALSE(assetBars.isEmpty());
+    EXPECT_EQ(assetBars.last().label(), "6/30/24");
+    EXPECT_EQ(qint64(assetBars.last().value()), amountAt(*business, cells, "Total Assets"));
+    EXPECT_EQ(graphs.at(0)->dataSets().at(2).name(), "Equities");
+
+    sheet->setFromDate(twDay(2024, 12, 31));
+    cells = build(*business, sheet);
+    graphs = twGraphs(cells);
+    const qint64 retainedRow = amountAt(*business, cells, "Retained");
+    EXPECT_EQ(retainedRow, 380000 + 10000);
+    bool found = false;
+    for (const TWDataSetValue &slice : graphs.at(3)->dataSets().at(0).values()) {
+        if (slice.label() == "Retained") {
+            found = true;
+            EXPECT_EQ(qint64(slice.value()), retainedRow);
+        }
+    }
+    EXPECT_TRUE(found);
+
+    // Each cash-flow bar is its own month's flow: together the year's change.
+    cells = build(*business, twMakeReport(TWReportTypeCashFlow, TWReportDateTypeCustomRange,
+                                          twDay(2024, 1, 1), twDay(2024, 12, 31), false, {}, {},
+                                          true));
+    graphs = twGraphs(cells);
+    ASSERT_EQ(graphs.size(), 1);
+    EXPECT_EQ(graphs.at(0)->dataSets().at(0).values().size(), 12);
+    EXPECT_EQ(qint64(barSum(graphs.at(0))), amountAt(*business, cells, "End Cash Balance") -
+                                                amountAt(*business, cells, "Start Cash Balance"));
+
+    // A business without accounting periods still gets one balance bar.
+    auto bare = twMakeFullLedger();
+    ASSERT_TRUE(bare);
+    graphs = twGraphs(build(*bare, sheet));
+    ASSERT_EQ(graphs.size(), 4);
+    EXPECT_EQ(graphs.at(0)->dataSets().at(0).values().size(), 1);
+}
+
+TEST(LedgerReportsTest, StatementsAgreeOnAGeneratedBusiness)
+{
+    TWFixedClock clock(2025, 6, 15);
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    std::unique_ptr<TWBusiness> business =
+        twBenchMakeBusiness({10000, folder.filePath(QStringLiteral("files"))});
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    for (const QDateTime &date : {twDay(2017, 12, 31), twDay(2021, 6, 30), twDay(2025, 3, 31)}) {
+        SCOPED_TRACE(date.toString(Qt::ISODate).toStdString());
+        const QDateTime yearStart(QDate(date.date().year(), 1, 1), QTime(0, 0));
+        const auto report = [&](TWReportType type, bool graphs = true) {
+            const bool asOf = type == TWReportTypeBalanceSheet || type == TWReportTypeTrialBalance;
+            return build(b, twMakeReport(type,
+                                         asOf ? TWReportDateTypeCustomDate
+                                              : TWReportDateTypeCustomRange,
+                                         asOf ? date : yearStart, asOf ? QDateTime() : date, true,
+                                         asOf ? date.addYears(-1) : yearStart.addYears(-1),
+                                         asOf ? QDateTime() : date.addYears(-1), graphs));
+        };
+        const TWCellList sheet = report(TWReportTypeBalanceSheet);
+        for (const quint32 column : {1u, 2u})
+            EXPECT_EQ(amountAt(b, sheet, "Total Assets", column),
+                      amountAt(b, sheet, "Total Liabilities and Equities", column));
+
+        const TWCellList cash = report(TWReportTypeCashFlow);
+        for (const quint32 column : {1u, 2u})
+            EXPECT_EQ(amountAt(b, cash, "Start Cash Balance", column) +
+                          amountAt(b, cash, "Total Cash Flow", column),
+                      amountAt(b, cash, "End Cash Balance", column));
+        EXPECT_EQ(qint64(barSum(twGraphs(cash).at(0))),
+                  amountAt(b, cash, "Total Cash Flow"));
+
+        const TWCellList equity = report(TWReportTypeEquity);
+        const TWCellList income = report(TWReportTypeIncome);
+        EXPECT_EQ(amountAt(b, equity, "Net Income"), amountAt(b, income, "Net Income"));
+        EXPECT_EQ(amountAt(b, equity, "End Balance of Owner's Equity"),
+                  amountAt(b, sheet, "Total Assets") - amountAt(b, sheet, "Total Liabilities"));
+        const QList<TWGraphPtr> incomeGraphs = twGraphs(income);
+        EXPECT_EQ(qint64(barSum(incomeGraphs.at(0), 0)), amountAt(b, income, "Total Income"));
+        EXPECT_EQ(qint64(barSum(incomeGraphs.at(0), 1)), amountAt(b, income, "Total Expenses"));
+
+        const TWCellList trial = report(TWReportTypeTrialBalance, false);
+        for (const quint32 column : {1u, 3u})
+            EXPECT_EQ(amountAt(b, trial, "Total", column), amountAt(b, trial, "Total", column + 1));
+    }
 }

@@ -149,6 +149,11 @@ TWCellList TWExportReport::cellsBalanceSheet()
             if (end.isValid())
                 points.append(end);
         }
+        // The list of periods stops at today's; the report date always has
+        // its bar, also without any period.
+        if (m_fromDate.isValid() &&
+            (points.isEmpty() || TWDateAdditions::compareDate(points.last(), m_fromDate) < 0))
+            points.append(m_fromDate);
         if (points.size() > kMaximumGraphPeriods)
             points.remove(0, points.size() - kMaximumGraphPeriods);
         QList<TWDateSpan> spans;
