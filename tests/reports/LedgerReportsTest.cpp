@@ -304,3 +304,47 @@ TEST(LedgerReportsTest, StatementsAgreeOnAGeneratedBusiness)
             EXPECT_EQ(amountAt(b, trial, "Total", column), amountAt(b, trial, "Total", column + 1));
     }
 }
+
+TEST(LedgerReportsTest, CurrencyFieldSectionsPerField)
+{
+    TWFixedClock clock(2025, 1, 10);
+    auto business = twMakeFullLedger();
+    ASSERT_TRUE(business);
+    const TWFieldPtr tip = twAddCustomField(*business, "Tip", 2);
+    const TWFieldPtr deposit = twAddCustomField(*business, "Deposit", 2);
+    twAddCustomField(*business, "Unused", 2);
+    const auto withField = [&](TWTransactionPtr t, const TWFieldPtr &field, qint64 value) {
+        t->fieldValueWithField(*field, true)->setCurrency(value);
+        return t;
+    };
+    // Booked under the expense account of each transaction, else the income.
+    ASSERT_TRUE(twWriteAndLoad(
+        *business,
+        {withField(twMakeTransaction(*business, 1, twDay(2024, 3, 1), kTravel, kChecking, 5000),
+                   tip, 300),
+         withField(twMakeTransaction(*business, 2, twDay(2024, 4, 1), kChecking, kFees, 9000),
+                   tip, 200),
+         withField(twMakeTransaction(*business, 3, twDay(2024, 5, 1), kChecking, kFees, 1000),
+                   deposit, -400),
+         withField(twMakeTransaction(*business, 4, twDay(2023, 5, 1), kTravel, kChecking, 1000),
+                   deposit, 700)}));
+    TWReportPtr report = twMakeReport(TWReportTypeCustomCurrencyFields,
+                                      TWReportDateTypeCustomRange, twDay(2024, 1, 1),
+                                      twDay(2024, 12, 31), true, twDay(2023, 1, 1),
+                                      twDay(2023, 12, 31), true);
+    const TWCellList cells = build(*business, report);
+    // Fields by name; each section's total starts at 0.
+    EXPECT_EQ(lines(cells),
+              (QStringList{"Deposit||", "Fees|($4.00)|$0.00", "Travel|$0.00|$7.00",
+                           "Total|($4.00)|$7.00", "Tip||", "Fees|$2.00|$0.00",
+                           "Travel|$3.00|$0.00", "Total|$5.00|$0.00"}));
+    const QList<TWGraphPtr> graphs = twGraphs(cells);
+    ASSERT_EQ(graphs.size(), 3);
+    QStringList bars;
+    for (const TWDataSetValue &value : graphs.at(0)->dataSets().at(0).values())
+        bars << QStringLiteral("%1=%2").arg(value.label()).arg(value.value());
+    EXPECT_EQ(bars, (QStringList{"Deposit=-400", "Tip=500"}));
+    EXPECT_TRUE(graphs.at(1)->name().startsWith("Deposit - "));
+    EXPECT_EQ(graphs.at(1)->dataSets().at(0).values().first().formattedValue(), "($4)");
+    EXPECT_EQ(graphs.at(1)->dataSets().at(0).values().first().value(), 400);
+}
