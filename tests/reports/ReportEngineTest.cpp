@@ -227,8 +227,16 @@ TEST(ReportEngineTest, GraphCellsReachTheWritersAsImages)
     EXPECT_TRUE(text.contains("Total Liabilities and Equities"));
     EXPECT_TRUE(text.contains("$18,200.00"));
     if (qEnvironmentVariableIsSet("TW_REPORT_PDF")) {
+        // For looking at: this report and an income statement with its graphs.
         QFile out(qEnvironmentVariable("TW_REPORT_PDF"));
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         out.write(pdf);
+        TWExportReport income(twMakeReport(TWReportTypeIncome, TWReportDateTypeCustomRange,
+                                           twDay(2023, 1, 1), twDay(2024, 12, 31), false, {}, {},
+                                           true),
+                              1.0, *business, &renderer);
+        QFile incomeOut(qEnvironmentVariable("TW_REPORT_PDF") + ".income.pdf");
+        ASSERT_TRUE(incomeOut.open(QIODevice::WriteOnly));
+        incomeOut.write(TWSerializerPDF::serializerWithCells(income.cells())->data());
     }
 }
