@@ -1,5 +1,7 @@
 #include "TWSerializer.h"
 
+#include "TWGraph.h"
+
 #include "TWLocalized.h"
 
 #include <QFileInfo>
@@ -26,7 +28,15 @@ QByteArray TWSerializer::data() const
 
 QImage TWSerializer::cellGraphImage(const TWCell &cell)
 {
-    if (cell.type() != TWCellTypeGraph || cell.rawValue().metaType().id() != QMetaType::QImage)
+    if (cell.type() != TWCellTypeGraph)
+        return QImage();
+    // A report's graph cell holds the graph itself; other writers' cells a
+    // plain image.
+    if (cell.rawValue().metaType() == QMetaType::fromType<TWGraphPtr>()) {
+        const TWGraphPtr graph = cell.rawValue().value<TWGraphPtr>();
+        return graph ? graph->graphImage() : QImage();
+    }
+    if (cell.rawValue().metaType().id() != QMetaType::QImage)
         return QImage();
     return cell.rawValue().value<QImage>();
 }
