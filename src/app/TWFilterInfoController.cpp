@@ -9,6 +9,7 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -110,10 +111,16 @@ void TWFilterInfoController::updateWindowFrame()
     m_editor->setFixedHeight(needed);
     QWidget *window = m_view->window();
     if (window != m_view.data()) {
-        // The top edge stays where it is; the bottom moves by the rows.
+        // The top edge stays where it is; the bottom moves by the rows. A
+        // window that fits its content follows once its layouts are redone.
         QRect frame = window->geometry();
         frame.setHeight(frame.height() + delta);
-        window->setGeometry(frame);
+        if (QLayout *layout = m_view->layout())
+            layout->activate();
+        if (QLayout *layout = window->layout())
+            layout->activate();
+        if (window->geometry() != frame)
+            window->setGeometry(frame);
     } else {
         m_view->resize(m_view->width(), m_view->height() + delta);
     }
