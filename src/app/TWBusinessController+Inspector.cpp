@@ -35,7 +35,8 @@ TWError TWBusinessController::lastStoreError() const
                                                     : SQLITE_ERROR;
     if (code == SQLITE_OK || code == SQLITE_ROW || code == SQLITE_DONE)
         code = SQLITE_ERROR;
-    return m_business ? m_business->databaseErrorWithMessage(code) : TWBusiness::databaseError(code);
+    return m_business ? m_business->databaseErrorWithMessage(code)
+                      : TWBusiness::databaseError(code);
 }
 
 // ---- Business information ----
@@ -343,8 +344,8 @@ namespace
 TWImportController *ensureImport(TWImportController *&slot, TWEditorKind kind, QObject *parent)
 {
     if (!slot)
-        slot = qobject_cast<TWImportController *>(
-            TWAppRegistry::registry().makeEditor(kind, parent));
+        slot =
+            qobject_cast<TWImportController *>(TWAppRegistry::registry().makeEditor(kind, parent));
     return slot;
 }
 
@@ -378,7 +379,8 @@ TWProjectPtr defaultProject(const TWBusinessController &document)
     const TWItemPtr selected = document.selectedItem();
     if (!selected || selected->type() != TWItemTypeClient)
         return nullptr;
-    const auto *clients = qobject_cast<TWClientDetail *>(document.detailController(TWDetailClients));
+    const auto *clients =
+        qobject_cast<TWClientDetail *>(document.detailController(TWDetailClients));
     const TWProjectList projects = clients ? clients->selectedProjects() : TWProjectList();
     return projects.isEmpty() ? nullptr : projects.first();
 }
@@ -402,8 +404,7 @@ void TWBusinessController::importTasksURL(const QUrl &url)
 
 void TWBusinessController::importExpensesURL(const QUrl &url)
 {
-    TWImportController *import =
-        ensureImport(m_importExpenses, TWEditorKind::ImportExpenses, this);
+    TWImportController *import = ensureImport(m_importExpenses, TWEditorKind::ImportExpenses, this);
     if (!import)
         return;
     import->setBusinessController(this);

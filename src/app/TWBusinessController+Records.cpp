@@ -43,23 +43,40 @@ int groupKindOfFamily(int family)
 const char *accountTypeKey(int type)
 {
     switch (type) {
-    case 1: return "accountsReceivable";
-    case 2: return "bank";
-    case 3: return "cash";
-    case 4: return "inventory";
-    case 5: return "investment";
-    case 6: return "fixedAsset";
-    case 7: return "currentAsset";
-    case 9: return "accountsPayable";
-    case 10: return "creditCard";
-    case 11: return "loan";
-    case 12: return "tax";
-    case 13: return "longTermLiability";
-    case 14: return "currentLiability";
-    case 15: return "income";
-    case 16: return "expense";
-    case 17: return "equity";
-    default: return "account";
+    case 1:
+        return "accountsReceivable";
+    case 2:
+        return "bank";
+    case 3:
+        return "cash";
+    case 4:
+        return "inventory";
+    case 5:
+        return "investment";
+    case 6:
+        return "fixedAsset";
+    case 7:
+        return "currentAsset";
+    case 9:
+        return "accountsPayable";
+    case 10:
+        return "creditCard";
+    case 11:
+        return "loan";
+    case 12:
+        return "tax";
+    case 13:
+        return "longTermLiability";
+    case 14:
+        return "currentLiability";
+    case 15:
+        return "income";
+    case 16:
+        return "expense";
+    case 17:
+        return "equity";
+    default:
+        return "account";
     }
 }
 
@@ -196,7 +213,8 @@ void TWBusinessController::addNewRecord(int family, const TWItemPtr &item)
     // Inside a selected group of the family, beside a selected record (in
     // its group), at the top level otherwise.
     const int kind = groupKindOfFamily(family);
-    TWMasterItemPtr parent = m_masterController ? m_masterController->selectedMasterItem() : nullptr;
+    TWMasterItemPtr parent =
+        m_masterController ? m_masterController->selectedMasterItem() : nullptr;
     if (parent && parent->type() == TWMasterItemEntity && parent->item() &&
         int(parent->item()->type()) != kind)
         parent = m_masterController->masterItemWithType(TWMasterItemEntity, quint32(kind),

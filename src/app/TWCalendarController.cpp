@@ -7,8 +7,7 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
-TWCalendarController::TWCalendarController(QObject *parent)
-    : QObject(parent)
+TWCalendarController::TWCalendarController(QObject *parent) : QObject(parent)
 {
 }
 

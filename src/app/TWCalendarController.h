@@ -18,8 +18,7 @@ class TWCalendarControllerDelegate
 {
 public:
     virtual ~TWCalendarControllerDelegate() = default;
-    virtual void calendarDidSelectDate(const QDateTime &date,
-                                       TWCalendarController *controller) = 0;
+    virtual void calendarDidSelectDate(const QDateTime &date, TWCalendarController *controller) = 0;
 };
 
 class TWCalendarController final : public QObject

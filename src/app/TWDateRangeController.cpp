@@ -14,8 +14,7 @@ namespace
 const char *const kTagProperty = "tag";
 } // namespace
 
-TWDateRangeController::TWDateRangeController(QObject *parent)
-    : QObject(parent)
+TWDateRangeController::TWDateRangeController(QObject *parent) : QObject(parent)
 {
 }
 

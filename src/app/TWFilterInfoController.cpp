@@ -13,8 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-TWFilterInfoController::TWFilterInfoController(QObject *parent)
-    : TWInfoEditor(parent)
+TWFilterInfoController::TWFilterInfoController(QObject *parent) : TWInfoEditor(parent)
 {
 }
 
@@ -145,8 +144,8 @@ void TWFilterInfoController::doSave(int tag)
                 if (m_document)
                     m_document->presentError(m_document->lastStoreError());
             } else {
-                m_filter = TWFilter::filterWithIdentifier(identifier, name, 0, 0,
-                                                          m_editor->criteria());
+                m_filter =
+                    TWFilter::filterWithIdentifier(identifier, name, 0, 0, m_editor->criteria());
             }
         }
         if (made && m_document)

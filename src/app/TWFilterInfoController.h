@@ -21,7 +21,10 @@ public:
 
     QWidget *view() override;
     TWItemPtr item() const override { return m_filter; }
-    void setItem(const TWItemPtr &item) override { m_filter = std::dynamic_pointer_cast<TWFilter>(item); }
+    void setItem(const TWItemPtr &item) override
+    {
+        m_filter = std::dynamic_pointer_cast<TWFilter>(item);
+    }
     const TWFilterPtr &filter() const { return m_filter; }
     void setFilter(const TWFilterPtr &filter) { m_filter = filter; }
 

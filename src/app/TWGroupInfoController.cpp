@@ -43,8 +43,7 @@ QIcon swatch(const QColor &colour)
 
 } // namespace
 
-TWGroupInfoController::TWGroupInfoController(QObject *parent)
-    : TWInfoEditor(parent)
+TWGroupInfoController::TWGroupInfoController(QObject *parent) : TWInfoEditor(parent)
 {
 }
 
@@ -109,9 +108,8 @@ void TWGroupInfoController::chooseColour()
     auto *dialog = new QColorDialog(m_colour.isValid() ? m_colour : defaultTint(), m_view);
     dialog->setOption(QColorDialog::ShowAlphaChannel, true);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QColorDialog::colorSelected, this, [this](const QColor &colour) {
-        setColour(colour);
-    });
+    connect(dialog, &QColorDialog::colorSelected, this,
+            [this](const QColor &colour) { setColour(colour); });
     dialog->open();
 }
 

@@ -21,7 +21,10 @@ public:
 
     QWidget *view() override;
     TWItemPtr item() const override { return m_group; }
-    void setItem(const TWItemPtr &item) override { m_group = std::dynamic_pointer_cast<TWGroup>(item); }
+    void setItem(const TWItemPtr &item) override
+    {
+        m_group = std::dynamic_pointer_cast<TWGroup>(item);
+    }
     const TWGroupPtr &group() const { return m_group; }
     void setGroup(const TWGroupPtr &group) { m_group = group; }
 

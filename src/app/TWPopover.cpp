@@ -13,8 +13,7 @@ namespace
 constexpr int kGap = 4;
 } // namespace
 
-TWPopover::TWPopover(QWidget *parent)
-    : QFrame(parent, Qt::Popup)
+TWPopover::TWPopover(QWidget *parent) : QFrame(parent, Qt::Popup)
 {
     setFrameShape(QFrame::StyledPanel);
     setFrameShadow(QFrame::Raised);

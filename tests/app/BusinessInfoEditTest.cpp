@@ -6,7 +6,6 @@
 
 #include <sqlite3.h>
 
-
 class BusinessInfoEditTest : public TWRecordTest
 {
 protected:
@@ -57,7 +56,8 @@ TEST_F(BusinessInfoEditTest, UntouchedPeriodsStoreTheRecordAlone)
     form->info->setName(QStringLiteral("Renamed Firm"));
     int periodNotices = 0;
     auto token = TWNotificationCenter::defaultCenter().addObserver(
-        TWAccountingPeriodNewNotification, nullptr, [&](const TWNotification &) { ++periodNotices; });
+        TWAccountingPeriodNewNotification, nullptr,
+        [&](const TWNotification &) { ++periodNotices; });
     save(*document);
     TWNotificationCenter::defaultCenter().removeObserver(token);
     EXPECT_TRUE(prompts.errors.isEmpty());
@@ -75,9 +75,11 @@ TEST_F(BusinessInfoEditTest, NewPeriodsAreNumberedAboveEveryExistingOne)
     TWAccountingPeriodList periods;
     // An existing period numbered far above what the table holds.
     periods.append(TWAccountingPeriod::accountingPeriodWithName(
-        QStringLiteral("2025"), QDate(2025, 1, 1).startOfDay(), QDate(2025, 12, 31).startOfDay(), false, 500));
+        QStringLiteral("2025"), QDate(2025, 1, 1).startOfDay(), QDate(2025, 12, 31).startOfDay(),
+        false, 500));
     periods.append(TWAccountingPeriod::accountingPeriodWithName(
-        QStringLiteral("2026"), QDate(2026, 1, 1).startOfDay(), QDate(2026, 12, 31).startOfDay(), false, 0));
+        QStringLiteral("2026"), QDate(2026, 1, 1).startOfDay(), QDate(2026, 12, 31).startOfDay(),
+        false, 0));
     form->info->setAccountingPeriods(periods);
     form->dirty = true;
     save(*document);
@@ -99,7 +101,8 @@ TEST_F(BusinessInfoEditTest, AFailedPeriodLeavesPeriodsAndRecordAsTheyWere)
     form->info->setName(QStringLiteral("Renamed Firm"));
     TWAccountingPeriodList periods = form->info->accountingPeriods();
     periods.append(TWAccountingPeriod::accountingPeriodWithName(
-        QStringLiteral("next"), QDate(2040, 1, 1).startOfDay(), QDate(2040, 12, 31).startOfDay(), false, 0));
+        QStringLiteral("next"), QDate(2040, 1, 1).startOfDay(), QDate(2040, 12, 31).startOfDay(),
+        false, 0));
     form->info->setAccountingPeriods(periods);
     form->dirty = true;
     {

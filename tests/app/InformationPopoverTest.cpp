@@ -65,9 +65,8 @@ TEST_F(InformationPopoverTest, EachKindOfRecordGetsItsEditor)
 TEST_F(InformationPopoverTest, SaveStoresTheCopyAndRefreshesTheList)
 {
     TWGroupPtr group;
-    auto document = windowDocument([&](TWBusiness &b) {
-        group = addGroup(b, TWItemTypeAccountGroup, "Banks");
-    });
+    auto document = windowDocument(
+        [&](TWBusiness &b) { group = addGroup(b, TWItemTypeAccountGroup, "Banks"); });
     select(*document, TWMasterItemEntity, TWItemTypeAccountGroup, group->identifier());
     document->showInspector(false);
     auto *editor = qobject_cast<TWGroupInfoController *>(document->editInfoController(1));
@@ -80,9 +79,8 @@ TEST_F(InformationPopoverTest, SaveStoresTheCopyAndRefreshesTheList)
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->name(), QStringLiteral("Savings"));
     EXPECT_NE(stored, group); // the copy took the listed one's place
-    const TWMasterItemPtr node =
-        master(*document).masterItemWithType(TWMasterItemEntity, TWItemTypeAccountGroup,
-                                            group->identifier());
+    const TWMasterItemPtr node = master(*document).masterItemWithType(
+        TWMasterItemEntity, TWItemTypeAccountGroup, group->identifier());
     ASSERT_TRUE(node);
     EXPECT_EQ(node->item()->name(), QStringLiteral("Savings"));
     EXPECT_TRUE(prompts.errors.isEmpty());
@@ -96,9 +94,8 @@ TEST_F(InformationPopoverTest, SaveStoresTheCopyAndRefreshesTheList)
 TEST_F(InformationPopoverTest, CancelChangesNothing)
 {
     TWGroupPtr group;
-    auto document = windowDocument([&](TWBusiness &b) {
-        group = addGroup(b, TWItemTypeAccountGroup, "Banks");
-    });
+    auto document = windowDocument(
+        [&](TWBusiness &b) { group = addGroup(b, TWItemTypeAccountGroup, "Banks"); });
     select(*document, TWMasterItemEntity, TWItemTypeAccountGroup, group->identifier());
     document->showInspector(false);
     auto *editor = qobject_cast<TWGroupInfoController *>(document->editInfoController(1));
@@ -113,9 +110,8 @@ TEST_F(InformationPopoverTest, CancelChangesNothing)
 TEST_F(InformationPopoverTest, AFailedUpdateIsShownAndTheStoredValuesStay)
 {
     TWGroupPtr group;
-    auto document = windowDocument([&](TWBusiness &b) {
-        group = addGroup(b, TWItemTypeAccountGroup, "Banks");
-    });
+    auto document = windowDocument(
+        [&](TWBusiness &b) { group = addGroup(b, TWItemTypeAccountGroup, "Banks"); });
     select(*document, TWMasterItemEntity, TWItemTypeAccountGroup, group->identifier());
     document->showInspector(false);
     auto *editor = qobject_cast<TWGroupInfoController *>(document->editInfoController(1));
@@ -129,9 +125,8 @@ TEST_F(InformationPopoverTest, AFailedUpdateIsShownAndTheStoredValuesStay)
     const TWGroupPtr stored = document->business()->groupWithIdentifier(group->identifier());
     EXPECT_EQ(stored, group);
     EXPECT_EQ(stored->name(), QStringLiteral("Banks"));
-    const TWMasterItemPtr node =
-        master(*document).masterItemWithType(TWMasterItemEntity, TWItemTypeAccountGroup,
-                                            group->identifier());
+    const TWMasterItemPtr node = master(*document).masterItemWithType(
+        TWMasterItemEntity, TWItemTypeAccountGroup, group->identifier());
     ASSERT_TRUE(node);
     EXPECT_EQ(node->item()->name(), QStringLiteral("Banks"));
 }

@@ -115,8 +115,8 @@ TEST_F(RecordCommandsTest, CancelChangesNothingAndAStoreErrorSelectsNothing)
     select(*document, TWMasterItemFiltersHeader);
     const qsizetype groups = business.filterGroups().size();
     document->newGroup(TWItemTypeFilterGroup);
-    auto *editor = qobject_cast<TWGroupInfoController *>(
-        document->newInfoController(TWItemTypeFilterGroup));
+    auto *editor =
+        qobject_cast<TWGroupInfoController *>(document->newInfoController(TWItemTypeFilterGroup));
     ASSERT_TRUE(editor);
     editor->cancelButton()->click();
     settle();

@@ -34,7 +34,10 @@ public:
     TWTransactionList selectedTransactions() const override { return selected; }
     void selectTransactions(const TWTransactionList &list) override { selections.append(list); }
     void editSelectedTransaction(bool context) override { calls.append(call("edit", context)); }
-    void duplicateSelectedTransaction(bool context) override { calls.append(call("duplicate", context)); }
+    void duplicateSelectedTransaction(bool context) override
+    {
+        calls.append(call("duplicate", context));
+    }
     void deleteSelectedTransaction(bool context) override { calls.append(call("delete", context)); }
     void markSelectedTransaction(bool cleared, bool context) override
     {
@@ -218,7 +221,8 @@ public:
     {
         return focused == int(which);
     }
-    void updateTransaction(const TWTransactionPtr &original, const TWTransactionPtr &edited) override
+    void updateTransaction(const TWTransactionPtr &original,
+                           const TWTransactionPtr &edited) override
     {
         replaced.append({original, edited});
     }
