@@ -152,7 +152,9 @@ bool TWApplicationDelegate::openFile(const QString &path)
         return false;
     if (document->hasAttachedSheet())
         return true;
-    if (kImportExtensions.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive)) {
+    // Import files open only once the transaction import is there.
+    if (kImportExtensions.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive) &&
+        TWAppRegistry::registry().hasEditor(TWEditorKind::ImportTransactions)) {
         document->importTransactionsURL(QUrl::fromLocalFile(path));
         return true;
     }

@@ -658,23 +658,40 @@ QMenu *TWMasterController::contextMenu(const QPoint &position)
         item->setEnabled(false);
         return item;
     };
-    add(m_menu, "newAccount", "doNewAccountContext");
-    add(m_menu, "newFilter", "doNewFilterContext");
-    add(m_menu, "newClient", "doNewClientContext");
-    add(m_menu, "newMerchant", "doNewMerchantContext");
-    add(m_menu, "newReport", "doNewReportContext");
+    // The record commands go to the document, which presents their sheets.
+    const auto live = [this](QAction *item, std::function<void(TWBusinessController &)> command) {
+        item->setEnabled(m_document != nullptr);
+        connect(item, &QAction::triggered, this, [this, command] {
+            if (m_document)
+                command(*m_document);
+        });
+    };
+    live(add(m_menu, "newAccount", "doNewAccountContext"),
+         [](TWBusinessController &document) { document.newAccount(false); });
+    live(add(m_menu, "newFilter", "doNewFilterContext"),
+         [](TWBusinessController &document) { document.newFilter(); });
+    live(add(m_menu, "newClient", "doNewClientContext"),
+         [](TWBusinessController &document) { document.newClient(); });
+    live(add(m_menu, "newMerchant", "doNewMerchantContext"),
+         [](TWBusinessController &document) { document.newMerchant(); });
+    live(add(m_menu, "newReport", "doNewReportContext"),
+         [](TWBusinessController &document) { document.newReport(); });
     QMenu *group = m_menu->addMenu(TWLocalized("newGroup"));
     group->menuAction()->setObjectName(QStringLiteral("newGroup"));
-    add(group, "accountMenu", "doNewGroupContext", 0);
-    add(group, "filterMenu", "doNewGroupContext", 1);
-    add(group, "clientMenu", "doNewGroupContext", 2);
-    add(group, "merchantMenu", "doNewGroupContext", 3);
-    add(group, "reportMenu", "doNewGroupContext", 4);
+    const std::pair<const char *, int> groupKinds[] = {
+        {"accountMenu", TWItemTypeAccountGroup}, {"filterMenu", TWItemTypeFilterGroup},
+        {"clientMenu", TWItemTypeClientGroup},   {"merchantMenu", TWItemTypeMerchantGroup},
+        {"reportMenu", TWItemTypeReportGroup}};
+    int groupTag = 0;
+    for (const auto &[key, kind] : groupKinds)
+        live(add(group, key, "doNewGroupContext", groupTag++),
+             [kind = kind](TWBusinessController &document) { document.newGroup(kind); });
     m_menu->addSeparator();
     const TWMasterItemList nodes = masterItems(m_contextRows, true);
     const bool oneRecord = nodes.size() == 1 && nodes.first()->isRecord();
     if (oneRecord) {
-        add(m_menu, "showInspector", "doShowInspectorContext");
+        live(add(m_menu, "showInspector", "doShowInspectorContext"),
+             [](TWBusinessController &document) { document.showInspector(true); });
         m_menu->addSeparator();
     }
     if (nodes.size() >= 2 || oneRecord) {
