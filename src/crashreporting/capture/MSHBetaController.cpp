@@ -156,10 +156,10 @@ void MSHBetaController::loadUpdateWithCompletionBlock(UpdateCompletion completio
     request.setValue(locale, "Accept-Language");
     request.setValue(locale, "Content-Language");
     request.setValue(KTBNetworkOperation::developerToken, "X-Mishap-Developer-Token");
-    request.setValue(KTBNetworkOperation::clientIdentifier, "X-Mishap-API-Client-Id");
-    request.setValue(KTBNetworkOperation::clientDisplayVersion,
-                     "X-Mishap-API-Client-Display-Version");
-    request.setValue(KTBNetworkOperation::clientBuildVersion, "X-Mishap-API-Client-Build-Version");
+    // The crash kit's own identity, not the kit host's.
+    request.setValue("com.mishap.mac", "X-Mishap-API-Client-Id");
+    request.setValue("3.0.10", "X-Mishap-API-Client-Display-Version");
+    request.setValue("56", "X-Mishap-API-Client-Build-Version");
     request.setValue(delegate ? delegate->APIKeyForBetaController(*this).toUtf8() : QByteArray(),
                      "X-Mishap-API-Key");
     request.setValue(m_betaToken.toUtf8(), "X-Mishap-Beta-Token");

@@ -491,43 +491,64 @@ void MSHCrashReportingController::displayPermissionAlertForReport(
                                    current.interactivePromptSendTitle(),
                                    current.interactivePromptAlwaysSendTitle()};
     debugLog(QStringLiteral("Displaying permission alert"));
-    onMainQueue([self, report, texts, prompt] {
-        switch (self->m_promptChoice.load()) {
-        case Declined:
-            self->handlePromptCompleteForReport(report, false, false);
-            return;
-        case Send:
-        case AlwaysSend:
-            self->handlePromptCompleteForReport(report, true, false);
-            return;
-        default:
-            break;
-        }
-        prompt(texts, [self, report](MSHPromptAnswer answer) {
-            self->handlePromptCompleteForReport(report, answer != MSHPromptAnswer::Cancel,
-                                                answer == MSHPromptAnswer::AlwaysSend);
+    onMainQueue([self, report, texts, prompt] { self->presentPrompt(report, texts, prompt); });
+}
+
+void MSHCrashReportingController::presentPrompt(const std::shared_ptr<MSHInternalReport> &report,
+                                                const MSHPermissionPromptTexts &texts,
+                                                const MSHPermissionPrompt &prompt)
+{
+    switch (m_promptChoice.load()) {
+    case Declined:
+        handlePromptCompleteForReport(report, false, false);
+        return;
+    case Send:
+    case AlwaysSend:
+        handlePromptCompleteForReport(report, true, false);
+        return;
+    default:
+        break;
+    }
+    // One question at a time: later reports wait for the answer, which may settle them.
+    if (m_promptShowing) {
+        const std::weak_ptr<MSHCrashReportingController> weak = weak_from_this();
+        m_waitingPrompts.append([weak, report, texts, prompt] {
+            if (const auto self = weak.lock())
+                self->presentPrompt(report, texts, prompt);
         });
+        return;
+    }
+    m_promptShowing = true;
+    const std::shared_ptr<MSHCrashReportingController> self = shared_from_this();
+    prompt(texts, [self, report](MSHPromptAnswer answer) {
+        self->m_promptShowing = false;
+        self->handlePromptCompleteForReport(report, answer != MSHPromptAnswer::Cancel,
+                                            answer == MSHPromptAnswer::AlwaysSend);
+        if (!self->m_waitingPrompts.isEmpty())
+            self->m_waitingPrompts.takeFirst()();
     });
 }
 
 void MSHCrashReportingController::handlePromptCompleteForReport(
     const std::shared_ptr<MSHInternalReport> &report, bool submit, bool markAlwaysSubmit)
 {
+    // The choice counts from the moment it is made, for the reports still waiting to ask.
+    if (!submit) {
+        m_promptChoice.store(Declined);
+    } else if (markAlwaysSubmit) {
+        debugLog(QStringLiteral("should set always submit here"));
+        m_promptChoice.store(AlwaysSend);
+    } else if (m_promptChoice.load() != AlwaysSend) {
+        m_promptChoice.store(Send);
+    }
     const std::shared_ptr<MSHCrashReportingController> self = shared_from_this();
-    m_queue->async([self, report, submit, markAlwaysSubmit] {
+    m_queue->async([self, report, submit] {
         if (!submit) {
-            self->m_promptChoice.store(Declined);
             debugLog(QStringLiteral("Removing report at request of user"));
             self->removeReport(report);
             return;
         }
         self->reportsController()->prepareAndSubmitReport(report, false, true);
-        if (markAlwaysSubmit) {
-            debugLog(QStringLiteral("should set always submit here"));
-            self->m_promptChoice.store(AlwaysSend);
-        } else if (self->m_promptChoice.load() != AlwaysSend) {
-            self->m_promptChoice.store(Send);
-        }
     });
 }
 

@@ -170,6 +170,9 @@ private:
     }
     void handleDelegateCompletionForReport(const std::shared_ptr<MSHInternalReport> &report,
                                            bool submit);
+    // On the main thread.
+    void presentPrompt(const std::shared_ptr<MSHInternalReport> &report,
+                       const MSHPermissionPromptTexts &texts, const MSHPermissionPrompt &prompt);
     void handlePromptCompleteForReport(const std::shared_ptr<MSHInternalReport> &report,
                                        bool submit, bool markAlwaysSubmit);
     void handleExistingFilesInProcessing(const QStringList &paths);
@@ -188,6 +191,9 @@ private:
     std::optional<MSHSettings> m_settings;
     std::atomic<int64_t> m_promptChoice{NotAsked};
     double m_retryInterval = defaultRetryInterval;
+    // Main thread only: a prompt is on screen, and the reports waiting for its answer.
+    bool m_promptShowing = false;
+    QList<std::function<void()>> m_waitingPrompts;
     QString m_executionIdentifier;
     uint64_t m_profilingMark = 0;
     // The strings the crash context points at live as long as this controller.

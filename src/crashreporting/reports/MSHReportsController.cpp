@@ -101,10 +101,10 @@ MSHURLRequest MSHReportsController::mutableRequestWithURL(const QUrl &url, doubl
     request.setValue(locale, "Accept-Language");
     request.setValue(locale, "Content-Language");
     request.setValue(KTBNetworkOperation::developerToken, "X-Mishap-Developer-Token");
-    request.setValue(KTBNetworkOperation::clientIdentifier, "X-Mishap-API-Client-Id");
-    request.setValue(KTBNetworkOperation::clientDisplayVersion,
-                     "X-Mishap-API-Client-Display-Version");
-    request.setValue(KTBNetworkOperation::clientBuildVersion, "X-Mishap-API-Client-Build-Version");
+    // The crash kit's own identity, not the kit host's.
+    request.setValue("com.mishap.mac", "X-Mishap-API-Client-Id");
+    request.setValue("3.0.10", "X-Mishap-API-Client-Display-Version");
+    request.setValue("56", "X-Mishap-API-Client-Build-Version");
     request.setValue(APIKey().toUtf8(), "X-Mishap-API-Key");
     return request;
 }
