@@ -3,7 +3,6 @@
 #include "KTBSettings.h"
 #include "MSHApplicationInfo.h"
 
-
 bool MSHApplicationHasAppStoreReceipt()
 {
     return false;

@@ -63,7 +63,8 @@ std::shared_ptr<Mishap> Mishap::create(const QString &rootPath,
     return kit;
 }
 
-Mishap &Mishap::startWithAPIKey(const QString &apiKey, const std::shared_ptr<MishapDelegate> &delegate)
+Mishap &Mishap::startWithAPIKey(const QString &apiKey,
+                                const std::shared_ptr<MishapDelegate> &delegate)
 {
     Mishap &kit = sharedInstance();
     if (delegate)
@@ -71,6 +72,20 @@ Mishap &Mishap::startWithAPIKey(const QString &apiKey, const std::shared_ptr<Mis
     Kitbase::sharedSDK().setAPIKey(apiKey);
     Kitbase::with({&kit});
     return kit;
+}
+
+Mishap &Mishap::startWithAPIKey(const QString &apiKey, double)
+{
+    MSHLog(logPrefix, QStringLiteral("Warning, startWithAPIKey:afterDelay: is deprecated."));
+    return startWithAPIKey(apiKey);
+}
+
+Mishap &Mishap::startWithAPIKey(const QString &apiKey,
+                                const std::shared_ptr<MishapDelegate> &delegate, double)
+{
+    MSHLog(logPrefix,
+           QStringLiteral("Warning, startWithAPIKey:delegate:afterDelay: is deprecated."));
+    return startWithAPIKey(apiKey, delegate);
 }
 
 void Mishap::initializeIfNeeded()
@@ -92,8 +107,8 @@ void Mishap::start()
 {
     std::call_once(m_startOnce, [this] {
         const uint64_t mark = MSHProfileMark();
-        MSHLog(logPrefix, QStringLiteral("Version %1 (%2)").arg(kitDisplayVersion(),
-                                                                kitBuildVersion()));
+        MSHLog(logPrefix,
+               QStringLiteral("Version %1 (%2)").arg(kitDisplayVersion(), kitBuildVersion()));
         if (KTBDebugEnabled()) {
             MSHLog(logPrefix, QStringLiteral("Running on %1, %2 (%3)")
                                   .arg(MSHHostGetModel(), MSHHostGetOSDisplayVersion(),

@@ -36,6 +36,11 @@ public:
 
     static Mishap &startWithAPIKey(const QString &apiKey,
                                    const std::shared_ptr<MishapDelegate> &delegate = {});
+    // Deprecated: they start at once, without the delay.
+    static Mishap &startWithAPIKey(const QString &apiKey, double afterDelay);
+    static Mishap &startWithAPIKey(const QString &apiKey,
+                                   const std::shared_ptr<MishapDelegate> &delegate,
+                                   double afterDelay);
     static void initializeIfNeeded();
 
     // KTBKit

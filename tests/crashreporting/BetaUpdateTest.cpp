@@ -69,14 +69,12 @@ TEST(BetaUpdate, AnAnswerWithoutUrlGivesTheMinus1017Error)
 TEST(BetaUpdate, AfterAFailedRequestTheNextSettingsNoticeChecksAgain)
 {
     QTemporaryDir temporary;
-    TWApplicationIdentityGuard identity(
-        {{QStringLiteral("MishapSignedForDistribution"), true}});
+    TWApplicationIdentityGuard identity({{QStringLiteral("MishapSignedForDistribution"), true}});
     ASSERT_TRUE(MSHBetaController::isBetaSupported());
     auto server = twNetworkTestServer(false);
     TWEnvironmentGuard environment;
     environment.set("MishapBetaEndpoint", server->baseUrl().toString().toUtf8());
-    const QByteArray path =
-        "/spi/v2/platforms/linux/apps/com.example.tallyworth/beta_update_check";
+    const QByteArray path = "/spi/v2/platforms/linux/apps/com.example.tallyworth/beta_update_check";
     server->setReplies(
         path, {TWLoopbackHttpServer::Reply::withStatus(404),
                TWLoopbackHttpServer::Reply::ok(
@@ -84,8 +82,8 @@ TEST(BetaUpdate, AfterAFailedRequestTheNextSettingsNoticeChecksAgain)
                    "application/json")});
 
     auto owner = std::make_shared<BetaOwner>();
-    owner->settings = {{QStringLiteral("beta"),
-                        QVariantMap{{QStringLiteral("update_suspend_duration"), 0.3}}}};
+    owner->settings = {
+        {QStringLiteral("beta"), QVariantMap{{QStringLiteral("update_suspend_duration"), 0.3}}}};
     auto notices = KTBSettingsOnboardingManager::initWithApplicationIdentifierModel(
         nullptr, QString(), temporary.path());
     auto controller =

@@ -25,8 +25,7 @@ void TWEnvironmentGuard::set(const char *name, const QByteArray &value)
     qputenv(name, value);
 }
 
-QString twMakeEarlierReport(const QString &folder, const QString &identifier,
-                            bool withCrashRecord)
+QString twMakeEarlierReport(const QString &folder, const QString &identifier, bool withCrashRecord)
 {
     const QString path = folder + QLatin1Char('/') + identifier;
     EXPECT_TRUE(QDir().mkpath(path));

@@ -66,8 +66,7 @@ public:
     {
         ++reportsDetected;
     }
-    bool reportingControllerEnsureDeliveryOfUnixSignal(MSHCrashReportingController &,
-                                                       int) override
+    bool reportingControllerEnsureDeliveryOfUnixSignal(MSHCrashReportingController &, int) override
     {
         return false;
     }

@@ -39,8 +39,7 @@ protected:
         environment.set("MishapReportsEndpoint", server->baseUrl().toString().toUtf8());
         files = std::make_shared<MSHFileManager>(temporary.filePath(QStringLiteral("root")));
         ASSERT_TRUE(files->prepareForNewLaunch());
-        server->setReply(reportsPath,
-                         TWLoopbackHttpServer::Reply::ok("{}", "application/json"));
+        server->setReply(reportsPath, TWLoopbackHttpServer::Reply::ok("{}", "application/json"));
     }
 
     void TearDown() override { MSHSetPermissionPrompt(nullptr); }
@@ -88,8 +87,7 @@ TEST_F(CrashReportingController, ReportingDisabledEmptiesTheFourFoldersAndInstal
 
 TEST_F(CrashReportingController, AnEarlierFolderWithOnlyMetadataAndLogsIsDeletedUnsent)
 {
-    const QString quiet =
-        twMakeEarlierReport(files->activePath(), QStringLiteral("QUIET"), false);
+    const QString quiet = twMakeEarlierReport(files->activePath(), QStringLiteral("QUIET"), false);
     auto controller = makeController();
     controller->setExecutionIdentifier(QStringLiteral("current"));
     EXPECT_TRUE(controller->startWithProfilingMark(0, QString()));
@@ -195,9 +193,8 @@ TEST_F(CrashReportingController, PromptCancelDeletesTheReportAndAlwaysSendHoldsF
 TEST_F(CrashReportingController, AFailedUploadIsRetriedAfterTheInjectedInterval)
 {
     // An answer of the wrong type fails the upload without the client's own retries.
-    server->setReplies(reportsPath,
-                       {TWLoopbackHttpServer::Reply::ok("<html/>", "text/html"),
-                        TWLoopbackHttpServer::Reply::ok("{}", "application/json")});
+    server->setReplies(reportsPath, {TWLoopbackHttpServer::Reply::ok("<html/>", "text/html"),
+                                     TWLoopbackHttpServer::Reply::ok("{}", "application/json")});
     twMakeEarlierReport(files->activePath(), QStringLiteral("RETRY"));
     auto controller = makeController();
     controller->setRetryInterval(0.3);

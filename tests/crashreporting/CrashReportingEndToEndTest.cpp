@@ -199,7 +199,8 @@ TEST_F(CrashReportingEndToEnd, AFailedUploadStaysAndTheNextLaunchSendsIt)
     const QStringList waiting = entries(QStringLiteral("prepared"));
     ASSERT_EQ(waiting.size(), 1);
     // The package's name is its boundary, so it can be sent again with nothing else.
-    EXPECT_EQ(checkUpload(uploads().first()), QFileInfo(waiting.first()).completeBaseName().toUtf8());
+    EXPECT_EQ(checkUpload(uploads().first()),
+              QFileInfo(waiting.first()).completeBaseName().toUtf8());
 
     uploadStatus = 200;
     launch(3000);

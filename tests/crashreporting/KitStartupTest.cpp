@@ -64,8 +64,8 @@ protected:
 
 TEST_F(KitStartup, WithTwiceStartsOnceAndReturnsTheSameInstance)
 {
-    TWApplicationIdentityGuard identity(infoWithKitbase(
-        QVariantMap{{QStringLiteral("APIKey"), QStringLiteral("kit-key")}}));
+    TWApplicationIdentityGuard identity(
+        infoWithKitbase(QVariantMap{{QStringLiteral("APIKey"), QStringLiteral("kit-key")}}));
     CountingKit kit(QStringLiteral("CountingKit"));
     Kitbase &first = Kitbase::with({&kit});
     Kitbase &second = Kitbase::with({&kit});
@@ -91,9 +91,10 @@ TEST_F(KitStartup, TheFirstStartStoresAnInstallationIdentifierThatANewInstanceRe
         Kitbase first(*store, settingsFolder());
         EXPECT_TRUE(first.isFirstInstall());
         stored = first.installID();
-        EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$"))
-                        .match(stored)
-                        .hasMatch())
+        EXPECT_TRUE(
+            QRegularExpression(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$"))
+                .match(stored)
+                .hasMatch())
             << qPrintable(stored);
         EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$"))
                         .match(first.executionIdentifier())
@@ -108,10 +109,10 @@ TEST_F(KitStartup, TheFirstStartStoresAnInstallationIdentifierThatANewInstanceRe
 
 TEST_F(KitStartup, KitsGivenAsADictionaryAreLoggedAndTheStartGoesOn)
 {
-    TWApplicationIdentityGuard identity(infoWithKitbase(QVariantMap{
-        {QStringLiteral("APIKey"), QStringLiteral("kit-key")},
-        {QStringLiteral("Kits"), QVariantMap{{QStringLiteral("KitName"),
-                                              QStringLiteral("CountingKit")}}}}));
+    TWApplicationIdentityGuard identity(infoWithKitbase(
+        QVariantMap{{QStringLiteral("APIKey"), QStringLiteral("kit-key")},
+                    {QStringLiteral("Kits"),
+                     QVariantMap{{QStringLiteral("KitName"), QStringLiteral("CountingKit")}}}}));
     auto store = defaults();
     Kitbase kitbase(*store, settingsFolder());
     CountingKit kit(QStringLiteral("CountingKit"));
@@ -124,13 +125,13 @@ TEST_F(KitStartup, AKitsEntryJoinsItsScrambledAndPlainInformation)
 {
     const QByteArray scrambled = KTBObfuscator::obfuscatedDataFromDictionary(
         {{QStringLiteral("a"), 1}, {QStringLiteral("b"), 2}});
-    TWApplicationIdentityGuard identity(infoWithKitbase(QVariantMap{
-        {QStringLiteral("APIKey"), QStringLiteral("kit-key")},
-        {QStringLiteral("Kits"),
-         QVariantList{QVariantMap{{QStringLiteral("KitName"), QStringLiteral("CountingKit")},
-                                  {QStringLiteral("ObfuscatedKitInfo"), scrambled},
-                                  {QStringLiteral("KitInfo"),
-                                   QVariantMap{{QStringLiteral("b"), 3}}}}}}}));
+    TWApplicationIdentityGuard identity(infoWithKitbase(
+        QVariantMap{{QStringLiteral("APIKey"), QStringLiteral("kit-key")},
+                    {QStringLiteral("Kits"),
+                     QVariantList{QVariantMap{
+                         {QStringLiteral("KitName"), QStringLiteral("CountingKit")},
+                         {QStringLiteral("ObfuscatedKitInfo"), scrambled},
+                         {QStringLiteral("KitInfo"), QVariantMap{{QStringLiteral("b"), 3}}}}}}}));
     auto store = defaults();
     Kitbase kitbase(*store, settingsFolder());
     CountingKit kit(QStringLiteral("CountingKit"));
@@ -144,8 +145,8 @@ TEST_F(KitStartup, AKitsEntryJoinsItsScrambledAndPlainInformation)
 
 TEST_F(KitStartup, AKitWithoutAVersionShowsQuestionMarks)
 {
-    TWApplicationIdentityGuard identity(infoWithKitbase(
-        QVariantMap{{QStringLiteral("APIKey"), QStringLiteral("kit-key")}}));
+    TWApplicationIdentityGuard identity(
+        infoWithKitbase(QVariantMap{{QStringLiteral("APIKey"), QStringLiteral("kit-key")}}));
     auto store = defaults();
     Kitbase kitbase(*store, settingsFolder());
     EXPECT_TRUE(kitbase.SDKKitVersions().isEmpty());

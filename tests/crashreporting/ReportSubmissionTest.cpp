@@ -85,8 +85,8 @@ protected:
 
     QString package(const QByteArray &contents)
     {
-        const QString path =
-            files->preparedPath() + QStringLiteral("/1F2E3D4C-0000-4000-8000-ABCDEF012345.multipartmime");
+        const QString path = files->preparedPath() +
+                             QStringLiteral("/1F2E3D4C-0000-4000-8000-ABCDEF012345.multipartmime");
         twCrashTestWriteFile(path, contents);
         return path;
     }

@@ -84,14 +84,14 @@ bool MSHBetaController::start()
             Qt::DirectConnection);
     }
     if (auto *application = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        m_foregroundConnection = QObject::connect(
-            application, &QGuiApplication::applicationStateChanged, application,
-            [weak](Qt::ApplicationState state) {
-                if (state != Qt::ApplicationActive)
-                    return;
-                if (const auto self = weak.lock())
-                    self->applicationWillEnterForeground();
-            });
+        m_foregroundConnection =
+            QObject::connect(application, &QGuiApplication::applicationStateChanged, application,
+                             [weak](Qt::ApplicationState state) {
+                                 if (state != Qt::ApplicationActive)
+                                     return;
+                                 if (const auto self = weak.lock())
+                                     self->applicationWillEnterForeground();
+                             });
     }
     return true;
 }
@@ -164,8 +164,8 @@ void MSHBetaController::loadUpdateWithCompletionBlock(UpdateCompletion completio
                      "X-Mishap-API-Key");
     request.setValue(m_betaToken.toUtf8(), "X-Mishap-Beta-Token");
     if (!m_networkClient) {
-        debugLog(QStringLiteral("Failed to load update '%1'")
-                     .arg(QStringLiteral("no network client")));
+        debugLog(
+            QStringLiteral("Failed to load update '%1'").arg(QStringLiteral("no network client")));
         return;
     }
     m_retrying.store(true);
@@ -218,8 +218,8 @@ std::optional<MSHBetaUpdate> MSHBetaController::updateWithData(const QByteArray 
     std::optional<MSHBetaUpdate> update =
         MSHBetaUpdate::betaUpdateWithDictionary(document.object().toVariantMap(), &failure);
     if (!update) {
-        MSHLog(logPrefix, QStringLiteral("Unable to read beta update data: %1")
-                              .arg(failure.toString()));
+        MSHLog(logPrefix,
+               QStringLiteral("Unable to read beta update data: %1").arg(failure.toString()));
         if (error)
             *error = failure;
     }
@@ -234,8 +234,8 @@ MSHSettings MSHBetaController::settings()
 
 void MSHBetaController::temporarilySuspendChecks()
 {
-    const QVariantMap beta = KTBSettings::section(settings().settingsDictionary(),
-                                                  QStringLiteral("beta"));
+    const QVariantMap beta =
+        KTBSettings::section(settings().settingsDictionary(), QStringLiteral("beta"));
     if (!beta.contains(QStringLiteral("update_suspend_duration")))
         return;
     const double seconds = settings().betaSuspendDuration();

@@ -18,12 +18,13 @@ std::optional<MSHBetaUpdate> MSHBetaUpdate::betaUpdateWithDictionary(const QVari
                                                                      MSHError *error)
 {
     const QVariant url = dictionary.value(QStringLiteral("url"));
-    const QUrl parsed = url.typeId() == QMetaType::QString
-                            ? QUrl(url.toString(), QUrl::StrictMode)
-                            : QUrl();
+    const QUrl parsed =
+        url.typeId() == QMetaType::QString ? QUrl(url.toString(), QUrl::StrictMode) : QUrl();
     if (!parsed.isValid() || parsed.isEmpty()) {
         if (error) {
-            *error = MSHError{QStringLiteral("NSURLErrorDomain"), -1017, {},
+            *error = MSHError{QStringLiteral("NSURLErrorDomain"),
+                              -1017,
+                              {},
                               QStringLiteral("The beta update has no valid url")};
         }
         return std::nullopt;

@@ -90,8 +90,7 @@ std::shared_ptr<MSHCrashReportingController> MSHCrashReportingController::initWi
     controller->m_delegate = delegate;
     controller->m_queue = MSHMakeSharedQueue("com.mishap.mac.work-queue");
     controller->m_installer = std::make_shared<MSHCrashContextInstaller>();
-    controller->m_executionIdentifier =
-        QUuid::createUuid().toString(QUuid::Id128).toLower();
+    controller->m_executionIdentifier = QUuid::createUuid().toString(QUuid::Id128).toLower();
     controller->m_networkClient =
         MSHNetworkClient::create(controller->m_queue, fileManager, controller);
     return controller;
@@ -158,8 +157,9 @@ bool MSHCrashReportingController::startWithProfilingMark(uint64_t mark, const QS
 bool MSHCrashReportingController::checkPreconditions() const
 {
     if (bundleIdentifier().isEmpty()) {
-        MSHLog("[Mishap]",
-               QStringLiteral("An application must have a valid bundle idenifier in its Info.plist"));
+        MSHLog(
+            "[Mishap]",
+            QStringLiteral("An application must have a valid bundle idenifier in its Info.plist"));
         return false;
     }
     return true;
@@ -365,8 +365,7 @@ void MSHCrashReportingController::processExistingReportPaths(const QStringList &
         processExistingActiveReportPath(path, urgent);
 }
 
-void MSHCrashReportingController::processExistingActiveReportPath(const QString &path,
-                                                                  bool urgent)
+void MSHCrashReportingController::processExistingActiveReportPath(const QString &path, bool urgent)
 {
     const std::shared_ptr<MSHInternalReport> report = MSHInternalReport::reportWithPath(path);
     const std::shared_ptr<MSHCrashReportingController> self = shared_from_this();
@@ -485,11 +484,10 @@ void MSHCrashReportingController::displayPermissionAlertForReport(
         return;
     }
     const MSHSettings current = settings();
-    MSHPermissionPromptTexts texts{current.interactivePromptTitle(),
-                                   current.interactivePromptMessage(),
-                                   current.interactivePromptCancelTitle(),
-                                   current.interactivePromptSendTitle(),
-                                   current.interactivePromptAlwaysSendTitle()};
+    MSHPermissionPromptTexts texts{
+        current.interactivePromptTitle(), current.interactivePromptMessage(),
+        current.interactivePromptCancelTitle(), current.interactivePromptSendTitle(),
+        current.interactivePromptAlwaysSendTitle()};
     debugLog(QStringLiteral("Displaying permission alert"));
     onMainQueue([self, report, texts, prompt] { self->presentPrompt(report, texts, prompt); });
 }
@@ -611,8 +609,7 @@ void MSHCrashReportingController::retryUploadForReportAtPath(const QString &pack
     });
 }
 
-void MSHCrashReportingController::reportsControllerDidCompleteAllSubmissions(
-    MSHReportsController &)
+void MSHCrashReportingController::reportsControllerDidCompleteAllSubmissions(MSHReportsController &)
 {
     const std::weak_ptr<MSHCrashReportingController> weak = weak_from_this();
     m_queue->async([weak] {

@@ -165,17 +165,17 @@ bool MSHReportsController::uploadPackagedReportAtPath(const QString &packagePath
         MSHLog(logPrefix, QStringLiteral("Submission disabled"));
         return false;
     }
-    debugLog(QStringLiteral("Submitting report%1").arg(urgent ? QStringLiteral(" as urgent")
-                                                              : QString()));
+    debugLog(QStringLiteral("Submitting report%1")
+                 .arg(urgent ? QStringLiteral(" as urgent") : QString()));
     return submitPackageMultipartMimeAtPath(packagePath, urgent);
 }
 
 bool MSHReportsController::submitPackageMultipartMimeAtPath(const QString &packagePath,
                                                             bool synchronously)
 {
-    MSHLog(logPrefix, QStringLiteral("Submitting %1 %2")
-                          .arg(synchronously ? QStringLiteral("sync") : QStringLiteral("async"),
-                               packagePath));
+    MSHLog(logPrefix,
+           QStringLiteral("Submitting %1 %2")
+               .arg(synchronously ? QStringLiteral("sync") : QStringLiteral("async"), packagePath));
     const QFileInfo info(packagePath);
     if (!info.isFile() || info.size() == 0) {
         debugLog(QStringLiteral("Already-submitted report being ignored"));
