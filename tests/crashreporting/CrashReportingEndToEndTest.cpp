@@ -39,7 +39,7 @@ protected:
         server->setHandler([this](const TWLoopbackHttpServer::Request &request) {
             if (request.path != reportsPath)
                 return TWLoopbackHttpServer::Reply::withStatus(404);
-            uploadArrivedAt.store(clock.elapsed());
+            uploadArrivedAt.store(clock.nsecsElapsed());
             TWLoopbackHttpServer::Reply reply =
                 TWLoopbackHttpServer::Reply::ok("{}", "application/json");
             reply.status = uploadStatus.load();
@@ -83,7 +83,7 @@ protected:
         ASSERT_EQ(entries(QStringLiteral("active")).size(), 1);
     }
 
-    // Runs `launch` for the time given; answers when "started" was printed (ms on the clock).
+    // Runs `launch` for the time given; answers when "started" was read (ns on the clock).
     qint64 launch(int milliseconds)
     {
         QProcess process;
@@ -93,7 +93,7 @@ protected:
         while (startedAt < 0 && process.waitForReadyRead(30000)) {
             output += process.readAllStandardOutput();
             if (output.contains("started\n"))
-                startedAt = clock.elapsed();
+                startedAt = clock.nsecsElapsed();
         }
         EXPECT_TRUE(process.waitForFinished(30000));
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);

@@ -66,7 +66,8 @@ TEST_F(KitStartup, WithTwiceStartsOnceAndReturnsTheSameInstance)
 {
     TWApplicationIdentityGuard identity(
         infoWithKitbase(QVariantMap{{QStringLiteral("APIKey"), QStringLiteral("kit-key")}}));
-    CountingKit kit(QStringLiteral("CountingKit"));
+    // The process's one start: the kit outlives the test (and its repetitions).
+    static CountingKit kit(QStringLiteral("CountingKit"));
     Kitbase &first = Kitbase::with({&kit});
     Kitbase &second = Kitbase::with({&kit});
     EXPECT_EQ(&first, &second);
