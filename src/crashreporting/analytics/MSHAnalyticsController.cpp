@@ -55,8 +55,21 @@ MSHAnalyticsController::create(const QString &analyticsRootDirectory,
 {
     if (!networkingClient)
         networkingClient = std::make_shared<MSHAnalyticsNetworkingClient>();
+    // The last owner may be a block running on one of the controller's own queues, which cannot
+    // wait for itself to stop: the controller then goes away on the main thread.
     std::shared_ptr<MSHAnalyticsController> controller(
-        new MSHAnalyticsController(analyticsRootDirectory, identity, defaults, networkingClient));
+        new MSHAnalyticsController(analyticsRootDirectory, identity, defaults, networkingClient),
+        [](MSHAnalyticsController *owned) {
+            bool onOwnQueue = owned->m_maintenanceQueue && owned->m_maintenanceQueue->isCurrent();
+            for (const auto &queue : owned->m_loggingQueues)
+                onOwnQueue = onOwnQueue || (queue && queue->isCurrent());
+            QCoreApplication *application = QCoreApplication::instance();
+            if (onOwnQueue && application)
+                QMetaObject::invokeMethod(application, [owned] { delete owned; },
+                                          Qt::QueuedConnection);
+            else if (!onOwnQueue)
+                delete owned;
+        });
     MSHAnalyticsController &self = *controller;
     self.m_sessionTimestamp = MSHAnalyticsGenerateTimestamp();
     self.m_metadataJSON = MSHAnalyticsMetadata::metadataJSONData(self.m_sessionTimestamp, identity);

@@ -88,6 +88,8 @@ public:
     const QString &analyticsRootDirectory() const { return m_root; }
     MSHEventLogSessionRepository &repository() { return m_repository; }
     MSHDispatchQueue &sessionMaintenanceQueue() { return *m_maintenanceQueue; }
+    // The appending queue of a priority; none for another priority.
+    MSHDispatchQueue *loggingQueue(uint64_t priority) const;
     // The previous run's session as read at creation (all three or none).
     std::optional<QString> lastSessionIdentifier() const { return m_lastSessionIdentifier; }
     bool performSessionMaintenanceAfterSettingsArrive() const;
@@ -121,7 +123,6 @@ private:
     Settings settings() const;
     bool analyticsFeatureSwitchEnabled() const;
     bool customEventsFeatureSwitchEnabled() const;
-    MSHDispatchQueue *loggingQueue(uint64_t priority) const;
     bool prepareNewSessionFragment(const QString &identifier, uint64_t timestamp,
                                    MSHError *error);
     bool ensureLogFileExistsForPriority(uint64_t priority, MSHError *error);
