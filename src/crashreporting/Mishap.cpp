@@ -1,8 +1,8 @@
 #include "Mishap.h"
 
 #include "KTBDebug.h"
-#include "Kitbase.h"
 #include "KTBSettingsOnboardingManager.h"
+#include "Kitbase.h"
 #include "MSHAnalyticsController.h"
 #include "MSHApplicationIdentity.h"
 #include "MSHException.h"
@@ -169,11 +169,13 @@ void Mishap::startAnalytics(const QString &betaToken)
     // Settings downloaded later reach the controller through the manager's notice.
     if (const auto &manager = kitbase.settingsAndOnboardingManager()) {
         const std::weak_ptr<MSHAnalyticsController> weak = analytics;
-        QObject::connect(manager.get(), &KTBSettingsOnboardingManager::settingsAvailable,
-                         manager.get(), [weak] {
-                             if (const auto controller = weak.lock())
-                                 controller->setSettings(Kitbase::sharedSDK().settings());
-                         }, Qt::DirectConnection);
+        QObject::connect(
+            manager.get(), &KTBSettingsOnboardingManager::settingsAvailable, manager.get(),
+            [weak] {
+                if (const auto controller = weak.lock())
+                    controller->setSettings(Kitbase::sharedSDK().settings());
+            },
+            Qt::DirectConnection);
     }
     analytics->setSettings(kitbase.settings());
     if (QCoreApplication::instance()) {

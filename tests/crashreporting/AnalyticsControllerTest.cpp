@@ -97,7 +97,8 @@ TEST_F(AnalyticsController, CustomAttributesAreLimited)
 
     const QString longText(150, QLatin1Char('x'));
     // An emoji whose two halves straddle the 100th unit goes whole.
-    const QString emoji = QString(99, QLatin1Char('a')) + QString::fromUtf8("\xf0\x9f\x98\x80") + "b";
+    const QString emoji =
+        QString(99, QLatin1Char('a')) + QString::fromUtf8("\xf0\x9f\x98\x80") + "b";
     const QVariantMap filtered = MSHAnalyticsController::filterCustomAttributes(
         {{"long", longText}, {"number", 12.5}, {"emoji", emoji}, {"list", QStringList{"x"}}});
     EXPECT_EQ(filtered.value("long").toString(), QString(100, QLatin1Char('x')));
@@ -110,7 +111,8 @@ TEST_F(AnalyticsController, CustomAttributesAreLimited)
     ASSERT_TRUE(controller);
     controller->logCustomEventWithName("emoji", {{"value", emoji}});
     drain(*controller);
-    const auto records = twReadEventRecords(controller->currentSessionFragmentDirectory() + "/2.log");
+    const auto records =
+        twReadEventRecords(controller->currentSessionFragmentDirectory() + "/2.log");
     ASSERT_EQ(records.size(), 2);
     const QJsonObject payload = QJsonDocument::fromJson(records[1].payload).object();
     EXPECT_EQ(payload.value("custom_attributes").toObject().value("value").toString(),
@@ -125,8 +127,8 @@ TEST_F(AnalyticsController, BecomingInactiveFollowsFlushOnBackground)
         defaults->removeAllObjects();
         auto controller = makeController();
         ASSERT_TRUE(controller);
-        controller->setSettings(settingsWithAnalytics({{"flush_on_background", flush},
-                                                       {"max_pending_send_file_count", 10}}));
+        controller->setSettings(settingsWithAnalytics(
+            {{"flush_on_background", flush}, {"max_pending_send_file_count", 10}}));
         const QString open = controller->currentSessionFragmentDirectory();
         controller->applicationLifecycleEvent(Lifecycle::WillResignActive);
         drain(*controller);
@@ -135,16 +137,16 @@ TEST_F(AnalyticsController, BecomingInactiveFollowsFlushOnBackground)
         if (flush) {
             // Priority 0 ran maintenance: the fragment was closed and packaged.
             EXPECT_NE(controller->currentSessionFragmentDirectory(), open);
-            EXPECT_TRUE(defaults->objectForKey(MSHAnalyticsController::lastMaintenanceDateKey)
-                            .isValid());
+            EXPECT_TRUE(
+                defaults->objectForKey(MSHAnalyticsController::lastMaintenanceDateKey).isValid());
             ASSERT_EQ(fragmentsUnder(packagedPath()).size(), 1);
             EXPECT_TRUE(QFileInfo::exists(fragmentsUnder(packagedPath())[0] + "/0.log.zip"));
         } else {
             ASSERT_EQ(records.size(), 2);
             EXPECT_EQ(records[1].key, "app_became_inactive");
             EXPECT_EQ(controller->currentSessionFragmentDirectory(), open);
-            EXPECT_FALSE(defaults->objectForKey(MSHAnalyticsController::lastMaintenanceDateKey)
-                             .isValid());
+            EXPECT_FALSE(
+                defaults->objectForKey(MSHAnalyticsController::lastMaintenanceDateKey).isValid());
         }
     }
 }
@@ -174,8 +176,7 @@ TEST_F(AnalyticsController, PreviousRunsCrashLandsInAClosedFragmentOfThatSession
     controller->logPreviousSessionCrashedOnDate(crashed);
     drain(*controller);
 
-    const QString session =
-        activePath() + "/" + QString::number(previousTimestamp) + "_PREVIOUS";
+    const QString session = activePath() + "/" + QString::number(previousTimestamp) + "_PREVIOUS";
     const QStringList fragments = QDir(session).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     ASSERT_EQ(fragments.size(), 1);
     const QString crashTimestamp = QString::number(crashed.toSecsSinceEpoch() * 1000);

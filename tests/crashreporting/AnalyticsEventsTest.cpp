@@ -38,16 +38,15 @@ TEST(AnalyticsEvents, LifecycleAndCustomEventsCarryTheirKeysAndPriorities)
     using Lifecycle = MSHEventLogEvent::Lifecycle;
     EXPECT_EQ(MSHEventLogEvent::applicationInstalledEvent(1, "a")->priority(), 0u);
     EXPECT_EQ(MSHEventLogEvent::applicationCrashedEvent(1, "a")->key(), "app_crashed");
-    EXPECT_EQ(MSHEventLogEvent::applicationLifecycleEvent(Lifecycle::WillTerminate, 1, "a", true)
-                  ->key(),
-              "app_terminated");
     EXPECT_EQ(
-        MSHEventLogEvent::applicationLifecycleEvent(Lifecycle::DidBecomeActive, 1, "a", false)
-            ->priority(),
-        0u);
+        MSHEventLogEvent::applicationLifecycleEvent(Lifecycle::WillTerminate, 1, "a", true)->key(),
+        "app_terminated");
+    EXPECT_EQ(MSHEventLogEvent::applicationLifecycleEvent(Lifecycle::DidBecomeActive, 1, "a", false)
+                  ->priority(),
+              0u);
 
-    const auto custom = MSHEventLogEvent::customEvent(
-        "export", QVariantMap{{"kind", "csv"}}, 5, "E-1");
+    const auto custom =
+        MSHEventLogEvent::customEvent("export", QVariantMap{{"kind", "csv"}}, 5, "E-1");
     ASSERT_TRUE(custom);
     EXPECT_EQ(custom->key(), "custom");
     EXPECT_EQ(custom->priority(), 2u);

@@ -70,9 +70,8 @@ TEST_F(AnalyticsMaintenance, PruningDeletesLowPriorityFilesOldestFirst)
 
     controller->setSettings(settingsWithAnalytics({{"max_pending_send_file_count", 3}}));
     EXPECT_FALSE(runStep([&](auto done) { controller->pruneSessionFragmentLogFiles(done); }));
-    EXPECT_EQ(filesUnder(root + "/v1"),
-              QStringList({older + "/0.log", open + "/1.log", newer + "/0.log.zip",
-                           newer + "/1.log.zip"}));
+    EXPECT_EQ(filesUnder(root + "/v1"), QStringList({older + "/0.log", open + "/1.log",
+                                                     newer + "/0.log.zip", newer + "/1.log.zip"}));
 
     // Without a limit in the settings every waiting file goes; the open fragment stays.
     controller->setSettings(settingsWithAnalytics({}));
@@ -88,9 +87,9 @@ TEST_F(AnalyticsMaintenance, FailedUploadKeepsTheFragmentForTheNextPass)
                                     TWLoopbackHttpServer::Reply::ok("{}", "application/json")});
     auto controller = makeController();
     ASSERT_TRUE(controller);
-    controller->setSettings(settingsWithAnalytics(
-        {{"url", server->url(QString::fromLatin1(uploadPath)).toString()},
-         {"max_pending_send_file_count", 10}}));
+    controller->setSettings(
+        settingsWithAnalytics({{"url", server->url(QString::fromLatin1(uploadPath)).toString()},
+                               {"max_pending_send_file_count", 10}}));
     controller->logAppLaunched();
 
     EXPECT_FALSE(runStep([&](auto done) { controller->maintainSessionFragments(done); }));
@@ -123,13 +122,12 @@ TEST_F(AnalyticsMaintenance, OnePassAtATimeAndOnlyToAServiceAddress)
     TWLoopbackHttpServer::Reply slow = TWLoopbackHttpServer::Reply::ok("{}");
     slow.delayMs = 700;
     server->setReply(uploadPath, slow);
-    controller->setSettings(settingsWithAnalytics(
-        {{"url", server->url(QString::fromLatin1(uploadPath)).toString()}}));
+    controller->setSettings(
+        settingsWithAnalytics({{"url", server->url(QString::fromLatin1(uploadPath)).toString()}}));
     twWriteFile(packagedPath() + "/1_S/2_F/0.log.zip", "x");
     auto first = std::make_shared<QSemaphore>();
-    controller->transmitPackagedSessionFragments([first](const MSHErrorResult &) {
-        first->release();
-    });
+    controller->transmitPackagedSessionFragments(
+        [first](const MSHErrorResult &) { first->release(); });
     error = runStep([&](auto done) { controller->transmitPackagedSessionFragments(done); });
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, -1);
@@ -154,9 +152,9 @@ TEST_F(AnalyticsMaintenance, IncompressibleFilePackagesAndUploadsWithTheHeaders)
     // A second closed fragment after it is packaged in the same cycle.
     twWriteFile(activePath() + "/70_LATER/80_FRAGMENT/1.log", "1\tapp_launched\n");
 
-    controller->setSettings(settingsWithAnalytics(
-        {{"url", server->url(QString::fromLatin1(uploadPath)).toString()},
-         {"max_pending_send_file_count", 10}}));
+    controller->setSettings(
+        settingsWithAnalytics({{"url", server->url(QString::fromLatin1(uploadPath)).toString()},
+                               {"max_pending_send_file_count", 10}}));
     EXPECT_FALSE(runStep([&](auto done) { controller->maintainSessionFragments(done); }));
 
     EXPECT_FALSE(QFileInfo::exists(closed));
@@ -196,8 +194,8 @@ TEST_F(AnalyticsMaintenance, TimerFiresAtOnceWhenTheLastMaintenanceIsOlderThanTh
     ASSERT_TRUE(controller);
     EXPECT_EQ(controller->initialMaintenanceTimeWithFlushInterval(1800), 0.0);
     const QString open = controller->currentSessionFragmentDirectory();
-    controller->setSettings(settingsWithAnalytics({{"flush_interval_secs", 1800},
-                                                   {"max_pending_send_file_count", 10}}));
+    controller->setSettings(settingsWithAnalytics(
+        {{"flush_interval_secs", 1800}, {"max_pending_send_file_count", 10}}));
     EXPECT_TRUE(controller->hasMaintenanceTimer());
     EXPECT_TRUE(twWaitUntil([&] {
         return defaults->objectForKey(MSHAnalyticsController::lastMaintenanceDateKey)

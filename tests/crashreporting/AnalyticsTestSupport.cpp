@@ -42,7 +42,8 @@ void TWAnalyticsFixture::SetUp()
 {
     ASSERT_TRUE(temporary.isValid());
     root = temporary.filePath(QStringLiteral("analytics"));
-    defaults = std::make_unique<MSHUserDefaults>(temporary.filePath(QStringLiteral("defaults.plist")));
+    defaults =
+        std::make_unique<MSHUserDefaults>(temporary.filePath(QStringLiteral("defaults.plist")));
     savedClock = TWClock::nowProvider();
     const QDateTime now = pinnedNow;
     TWClock::setNowProvider([now] { return now; });

@@ -33,8 +33,7 @@ protected:
     // Waits until the maintenance queue and the three logging queues have run what they hold.
     void drain(MSHAnalyticsController &controller);
     // Runs the step and waits for its completion.
-    MSHErrorResult
-    runStep(const std::function<void(MSHAnalyticsController::Completion)> &step);
+    MSHErrorResult runStep(const std::function<void(MSHAnalyticsController::Completion)> &step);
     QVariantMap settingsWithAnalytics(const QVariantMap &analytics, bool collect = true) const;
     QString activePath() const;
     QString packagedPath() const;

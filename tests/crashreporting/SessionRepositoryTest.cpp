@@ -112,7 +112,8 @@ TEST_F(SessionRepository, PrepFoldersReplaceTheirPlainSibling)
     EXPECT_FALSE(repository.removePrepStatus(plain));
 
     // An unfinished copy is purged; finished fragments stay.
-    const auto unfinished = repository.prepSessionFragmentDirectory(packaged, fragment(active, 10, 31));
+    const auto unfinished =
+        repository.prepSessionFragmentDirectory(packaged, fragment(active, 10, 31));
     ASSERT_TRUE(unfinished);
     ASSERT_TRUE(repository.purgePrepSessionFragmentDirectories(packaged));
     EXPECT_FALSE(QFileInfo::exists(*unfinished));

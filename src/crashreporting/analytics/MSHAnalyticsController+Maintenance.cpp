@@ -66,8 +66,8 @@ void MSHAnalyticsController::runMaintenanceSteps(Completion completion)
     if (const MSHErrorResult error = runOpenNewSessionFragment())
         debugLog(QStringLiteral("Unable to open new session fragment {%1}").arg(describe(error)));
     if (const MSHErrorResult error = runPackageClosedSessionFragments())
-        debugLog(QStringLiteral("Unable to package closed session fragments {%1}")
-                     .arg(describe(error)));
+        debugLog(
+            QStringLiteral("Unable to package closed session fragments {%1}").arg(describe(error)));
     const std::weak_ptr<MSHAnalyticsController> weak = weak_from_this();
     runTransmitPackagedSessionFragments([weak, completion](const MSHErrorResult &error) {
         const auto self = weak.lock();
@@ -112,8 +112,8 @@ MSHErrorResult MSHAnalyticsController::runPackageClosedSessionFragments()
         MSHEventLogSessionRepository::activeStateName, &error);
     if (!fragments)
         return error;
-    const QString open = MSHEventLogSessionRepository::standardized(
-        currentSessionFragmentDirectory());
+    const QString open =
+        MSHEventLogSessionRepository::standardized(currentSessionFragmentDirectory());
     for (const QString &fragment : *fragments) {
         if (MSHEventLogSessionRepository::standardized(fragment) == open)
             continue;
@@ -248,8 +248,8 @@ MSHErrorResult MSHAnalyticsController::runPruneSessionFragmentLogFiles()
         return std::nullopt;
     QMap<int, QStringList> groups;
     for (const QString &file : std::as_const(waiting)) {
-        const int priority =
-            MSHEventLogSessionRepository::priorityForEventLogFileWithName(QFileInfo(file).fileName());
+        const int priority = MSHEventLogSessionRepository::priorityForEventLogFileWithName(
+            QFileInfo(file).fileName());
         if (priority >= 0)
             groups[priority].append(file);
     }
@@ -327,15 +327,14 @@ void MSHAnalyticsController::scheduleSessionMaintenance()
 {
     cancelSessionMaintenance();
     const Settings current = settings();
-    if (!analyticsFeatureSwitchEnabled() || !current.haveSettings ||
-        current.flushIntervalSecs == 0)
+    if (!analyticsFeatureSwitchEnabled() || !current.haveSettings || current.flushIntervalSecs == 0)
         return;
     const auto toMilliseconds = [](double seconds) {
         return int(std::clamp(seconds * 1000.0, 0.0, double(INT_MAX)));
     };
     const int interval = toMilliseconds(double(current.flushIntervalSecs));
-    const int first = toMilliseconds(initialMaintenanceTimeWithFlushInterval(
-        double(current.flushIntervalSecs)));
+    const int first =
+        toMilliseconds(initialMaintenanceTimeWithFlushInterval(double(current.flushIntervalSecs)));
     m_timer = new QTimer;
     const std::weak_ptr<MSHAnalyticsController> weak = weak_from_this();
     QTimer *timer = m_timer;

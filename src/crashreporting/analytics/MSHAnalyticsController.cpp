@@ -10,9 +10,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QGuiApplication>
 #include <QSemaphore>
 #include <QTimer>
 
@@ -43,8 +43,8 @@ bool MSHAnalyticsController::supported()
 MSHAnalyticsController::MSHAnalyticsController(
     const QString &root, const MSHAnalyticsIdentity &identity, MSHUserDefaults &defaults,
     std::shared_ptr<MSHAnalyticsNetworkingClient> networkingClient)
-    : m_root(QDir::cleanPath(root)), m_identity(identity), m_defaults(defaults),
-      m_repository(root), m_networkingClient(std::move(networkingClient))
+    : m_root(QDir::cleanPath(root)), m_identity(identity), m_defaults(defaults), m_repository(root),
+      m_networkingClient(std::move(networkingClient))
 {
 }
 
@@ -65,8 +65,8 @@ MSHAnalyticsController::create(const QString &analyticsRootDirectory,
                 onOwnQueue = onOwnQueue || (queue && queue->isCurrent());
             QCoreApplication *application = QCoreApplication::instance();
             if (onOwnQueue && application)
-                QMetaObject::invokeMethod(application, [owned] { delete owned; },
-                                          Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    application, [owned] { delete owned; }, Qt::QueuedConnection);
             else if (!onOwnQueue)
                 delete owned;
         });
@@ -116,18 +116,17 @@ void MSHAnalyticsController::observeApplication()
     m_observer->moveToThread(application->thread());
     const std::weak_ptr<MSHAnalyticsController> weak = weak_from_this();
     if (auto *gui = qobject_cast<QGuiApplication *>(application)) {
-        QObject::connect(gui, &QGuiApplication::applicationStateChanged, m_observer,
-                         [weak](Qt::ApplicationState state) {
-                             const auto self = weak.lock();
-                             if (!self)
-                                 return;
-                             if (state == Qt::ApplicationActive)
-                                 self->applicationLifecycleEvent(
-                                     MSHEventLogEvent::Lifecycle::DidBecomeActive);
-                             else if (state == Qt::ApplicationInactive)
-                                 self->applicationLifecycleEvent(
-                                     MSHEventLogEvent::Lifecycle::WillResignActive);
-                         });
+        QObject::connect(
+            gui, &QGuiApplication::applicationStateChanged, m_observer,
+            [weak](Qt::ApplicationState state) {
+                const auto self = weak.lock();
+                if (!self)
+                    return;
+                if (state == Qt::ApplicationActive)
+                    self->applicationLifecycleEvent(MSHEventLogEvent::Lifecycle::DidBecomeActive);
+                else if (state == Qt::ApplicationInactive)
+                    self->applicationLifecycleEvent(MSHEventLogEvent::Lifecycle::WillResignActive);
+            });
     }
     QObject::connect(application, &QCoreApplication::aboutToQuit, m_observer, [weak] {
         if (const auto self = weak.lock())
@@ -167,26 +166,27 @@ void MSHAnalyticsController::setSettings(const std::optional<QVariantMap> &docum
         Settings next;
         next.haveSettings = document.has_value();
         if (document) {
-            next.collectAnalytics =
-                mapValue(*document, QStringLiteral("features"))
-                    .value(QStringLiteral("collect_analytics"))
-                    .toBool();
+            next.collectAnalytics = mapValue(*document, QStringLiteral("features"))
+                                        .value(QStringLiteral("collect_analytics"))
+                                        .toBool();
             const QVariantMap analytics = mapValue(*document, QStringLiteral("analytics"));
             if (next.collectAnalytics)
-                debugLog(QStringLiteral("Pulse enabled with settings: %1")
-                             .arg(QString::fromUtf8(
-                                 QJsonDocument(QJsonObject::fromVariantMap(analytics))
-                                     .toJson(QJsonDocument::Compact))));
+                debugLog(
+                    QStringLiteral("Pulse enabled with settings: %1")
+                        .arg(QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(analytics))
+                                                   .toJson(QJsonDocument::Compact))));
             const QString url = analytics.value(QStringLiteral("url")).toString();
             next.analyticsURL = url.isEmpty() ? QUrl() : QUrl(url);
-            next.flushOnBackground = analytics.value(QStringLiteral("flush_on_background")).toBool();
+            next.flushOnBackground =
+                analytics.value(QStringLiteral("flush_on_background")).toBool();
             next.maxByteSizePerFile =
                 analytics.value(QStringLiteral("max_byte_size_per_file")).toULongLong();
             next.flushIntervalSecs =
                 analytics.value(QStringLiteral("flush_interval_secs")).toUInt();
             next.maxPendingSendFileCount =
                 analytics.value(QStringLiteral("max_pending_send_file_count")).toUInt();
-            next.trackCustomEvents = analytics.value(QStringLiteral("track_custom_events")).toBool();
+            next.trackCustomEvents =
+                analytics.value(QStringLiteral("track_custom_events")).toBool();
         }
         {
             QMutexLocker lock(&m_mutex);
@@ -202,9 +202,9 @@ void MSHAnalyticsController::setSettings(const std::optional<QVariantMap> &docum
             logFolder = !m_loggedAnalyticsEnabled;
         }
         if (logFolder) {
-            const auto folder = m_repository.sessionDirectory(
-                MSHEventLogSessionRepository::activeStateName, m_identity.sessionIdentifier,
-                m_sessionTimestamp);
+            const auto folder =
+                m_repository.sessionDirectory(MSHEventLogSessionRepository::activeStateName,
+                                              m_identity.sessionIdentifier, m_sessionTimestamp);
             if (folder) {
                 debugLog(QStringLiteral("Logging events to session directory %1").arg(*folder));
                 QMutexLocker lock(&m_mutex);
@@ -229,8 +229,8 @@ void MSHAnalyticsController::handleDisabledFeatureSwitch()
             });
         }
         if (!QDir(m_root).removeRecursively())
-            debugLog(QStringLiteral("Unable to purge analytics directory {error = %1}")
-                         .arg(m_root));
+            debugLog(
+                QStringLiteral("Unable to purge analytics directory {error = %1}").arg(m_root));
     }
     QMutexLocker lock(&m_mutex);
     m_performMaintenanceAfterSettings = false;
@@ -447,9 +447,8 @@ bool MSHAnalyticsController::prepareNewSessionFragment(const QString &identifier
         return false;
     std::array<QString, 3> urls;
     for (int priority = 0; priority < 3; ++priority)
-        urls[std::size_t(priority)] =
-            QDir(*folder).filePath(*MSHEventLogSessionRepository::activeEventLogFileNameForPriority(
-                priority));
+        urls[std::size_t(priority)] = QDir(*folder).filePath(
+            *MSHEventLogSessionRepository::activeEventLogFileNameForPriority(priority));
     {
         QMutexLocker lock(&m_mutex);
         m_fragmentIdentifier = identifier;
@@ -521,13 +520,13 @@ void MSHAnalyticsController::logPreviousSessionCrashedOnDate(const QDateTime &da
             return;
         }
         if (!file->appendEvent(metadata, &error)) {
-            debugLog(QStringLiteral("Unable to log metadata event {error: %1}")
-                         .arg(error.description));
+            debugLog(
+                QStringLiteral("Unable to log metadata event {error: %1}").arg(error.description));
             file.reset();
             m_repository.removeLogFile(*path);
         } else if (!file->appendEvent(*crash, &error)) {
-            debugLog(QStringLiteral("Unable to log crash event {error: %1}")
-                         .arg(error.description));
+            debugLog(
+                QStringLiteral("Unable to log crash event {error: %1}").arg(error.description));
             file.reset();
             m_repository.removeLogFile(*path);
         }

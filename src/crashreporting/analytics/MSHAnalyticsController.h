@@ -123,8 +123,7 @@ private:
     Settings settings() const;
     bool analyticsFeatureSwitchEnabled() const;
     bool customEventsFeatureSwitchEnabled() const;
-    bool prepareNewSessionFragment(const QString &identifier, uint64_t timestamp,
-                                   MSHError *error);
+    bool prepareNewSessionFragment(const QString &identifier, uint64_t timestamp, MSHError *error);
     bool ensureLogFileExistsForPriority(uint64_t priority, MSHError *error);
     void appendOnLoggingQueue(const MSHEventLogEvent &event);
     void readLastSessionInformation();

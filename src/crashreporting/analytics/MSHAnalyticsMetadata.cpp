@@ -40,16 +40,15 @@ QByteArray MSHAnalyticsMetadata::metadataJSONData(uint64_t timestamp,
     putString("locale", QLocale().name());
     putString("os_build", MSHHostGetOSBuildVersion());
     const MSHOSVersion version = MSHHostGetOSVersion();
-    object.insert(QStringLiteral("os_version"), QStringLiteral("%1.%2.%3")
-                                                    .arg(version.major)
-                                                    .arg(version.minor)
-                                                    .arg(version.patch));
+    object.insert(
+        QStringLiteral("os_version"),
+        QStringLiteral("%1.%2.%3").arg(version.major).arg(version.minor).arg(version.patch));
     object.insert(QStringLiteral("platform"), QStringLiteral("linux"));
     object.insert(QStringLiteral("platform_code"), 0);
     object.insert(QStringLiteral("cores"), QThread::idealThreadCount());
     object.insert(QStringLiteral("jailbroken"), false);
-    putString("bundle_id", MSHApplicationInfo::bundleIdentifier().replace(QLatin1Char('/'),
-                                                                          QLatin1Char('_')));
+    putString("bundle_id",
+              MSHApplicationInfo::bundleIdentifier().replace(QLatin1Char('/'), QLatin1Char('_')));
     putString("bundle_version", MSHApplicationInfo::buildVersion());
     putString("bundle_short_version", MSHApplicationInfo::displayVersion());
     putString("instance_id", identity.instanceIdentifier);

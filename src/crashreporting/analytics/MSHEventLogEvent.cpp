@@ -99,8 +99,7 @@ MSHEventLogEvent::applicationLifecycleEvent(Lifecycle notification, uint64_t tim
 
 std::optional<MSHEventLogEvent> MSHEventLogEvent::customEvent(const QString &name,
                                                               const QVariantMap &attributes,
-                                                              uint64_t timestamp,
-                                                              const QString &id)
+                                                              uint64_t timestamp, const QString &id)
 {
     if (name.isNull()) {
         MSHLog("[Mishap]", QStringLiteral("Cannot init CustomEvent with a nil name"));

@@ -45,8 +45,8 @@ public:
 
     enum class Lifecycle { WillTerminate, WillResignActive, DidBecomeActive };
     static std::optional<MSHEventLogEvent>
-    applicationLifecycleEvent(Lifecycle notification, uint64_t timestamp,
-                              const QString &identifier, bool highPriorityEventOnBackground);
+    applicationLifecycleEvent(Lifecycle notification, uint64_t timestamp, const QString &identifier,
+                              bool highPriorityEventOnBackground);
 
     // Key "custom", priority 2. A null name gives none.
     static std::optional<MSHEventLogEvent> customEvent(const QString &name,

@@ -18,9 +18,8 @@ public:
     // None when the file cannot be made or opened (logged in debug mode).
     static std::unique_ptr<MSHEventLogEventFile> create(const QString &path,
                                                         MSHError *error = nullptr);
-    static std::unique_ptr<MSHEventLogEventFile> create(const QString &name,
-                                                        const QString &directory,
-                                                        MSHError *error = nullptr);
+    static std::unique_ptr<MSHEventLogEventFile>
+    create(const QString &name, const QString &directory, MSHError *error = nullptr);
     ~MSHEventLogEventFile();
 
     const QString &filePath() const { return m_path; }

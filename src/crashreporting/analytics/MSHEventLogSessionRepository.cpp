@@ -24,8 +24,7 @@ QString extensionOf(const QString &path)
 
 const QFileDevice::Permissions folderPermissions =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-    QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
-    QFileDevice::ExeOther;
+    QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
 const QFileDevice::Permissions filePermissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                  QFileDevice::ReadGroup | QFileDevice::ReadOther;
 } // namespace
@@ -35,8 +34,8 @@ MSHEventLogSessionRepository::MSHEventLogSessionRepository(const QString &rootDi
 {
 }
 
-std::optional<QString> MSHEventLogSessionRepository::activeEventLogFileNameForPriority(
-    int64_t priority)
+std::optional<QString>
+MSHEventLogSessionRepository::activeEventLogFileNameForPriority(int64_t priority)
 {
     if (priority < 0 || priority > 2)
         return std::nullopt;
@@ -102,8 +101,7 @@ bool MSHEventLogSessionRepository::deleteItem(const QString &path, MSHError *err
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return true;
-    const bool removed =
-        isDirectory(path) ? QDir(path).removeRecursively() : QFile::remove(path);
+    const bool removed = isDirectory(path) ? QDir(path).removeRecursively() : QFile::remove(path);
     if (!removed)
         setError(error, QStringLiteral("Unable to remove %1").arg(path));
     return removed;
@@ -162,8 +160,8 @@ std::optional<QStringList> MSHEventLogSessionRepository::contentsOfDirectory(con
         return std::nullopt;
     }
     QStringList items;
-    const QStringList names = directory.entryList(
-        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+    const QStringList names =
+        directory.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
     for (const QString &name : names) {
         if (!name.startsWith(QLatin1Char('.')))
             items.append(directory.filePath(name));
@@ -205,13 +203,14 @@ std::optional<QStringList> MSHEventLogSessionRepository::sessionDirectories(cons
     return folders;
 }
 
-std::optional<QString> MSHEventLogSessionRepository::sessionDirectory(
-    const QString &state, const QString &sessionIdentifier, uint64_t sessionTimestamp,
-    MSHError *error)
+std::optional<QString>
+MSHEventLogSessionRepository::sessionDirectory(const QString &state,
+                                               const QString &sessionIdentifier,
+                                               uint64_t sessionTimestamp, MSHError *error)
 {
-    const QString path = QDir(m_root).filePath(
-        versionDirectoryName() + QLatin1Char('/') + state + QLatin1Char('/') +
-        sessionDirectoryName(sessionIdentifier, sessionTimestamp));
+    const QString path =
+        QDir(m_root).filePath(versionDirectoryName() + QLatin1Char('/') + state + QLatin1Char('/') +
+                              sessionDirectoryName(sessionIdentifier, sessionTimestamp));
     if (!createDirectory(path, error))
         return std::nullopt;
     return path;
@@ -230,10 +229,12 @@ std::optional<QString> MSHEventLogSessionRepository::sessionFragmentDirectory(
     return path;
 }
 
-std::optional<QString> MSHEventLogSessionRepository::eventLogFile(
-    const QString &state, const QString &sessionIdentifier, uint64_t sessionTimestamp,
-    const QString &fragmentIdentifier, uint64_t fragmentTimestamp, int64_t priority,
-    MSHError *error)
+std::optional<QString> MSHEventLogSessionRepository::eventLogFile(const QString &state,
+                                                                  const QString &sessionIdentifier,
+                                                                  uint64_t sessionTimestamp,
+                                                                  const QString &fragmentIdentifier,
+                                                                  uint64_t fragmentTimestamp,
+                                                                  int64_t priority, MSHError *error)
 {
     const auto name = activeEventLogFileNameForPriority(priority);
     if (!name) {
@@ -247,7 +248,8 @@ std::optional<QString> MSHEventLogSessionRepository::eventLogFile(
     return QDir(*fragment).filePath(*name);
 }
 
-std::optional<QStringList> MSHEventLogSessionRepository::sessionFragmentDirectoriesForSessionDirectory(
+std::optional<QStringList>
+MSHEventLogSessionRepository::sessionFragmentDirectoriesForSessionDirectory(
     const QString &sessionDirectory, MSHError *error)
 {
     auto items = contentsOfDirectory(sessionDirectory, error);
@@ -261,8 +263,8 @@ std::optional<QStringList> MSHEventLogSessionRepository::sessionFragmentDirector
     return folders;
 }
 
-std::optional<QStringList> MSHEventLogSessionRepository::sessionFragmentDirectories(
-    const QString &state, MSHError *error)
+std::optional<QStringList>
+MSHEventLogSessionRepository::sessionFragmentDirectories(const QString &state, MSHError *error)
 {
     const auto sessions = sessionDirectories(state, error);
     if (!sessions)
@@ -277,8 +279,9 @@ std::optional<QStringList> MSHEventLogSessionRepository::sessionFragmentDirector
     return fragments;
 }
 
-std::optional<QStringList> MSHEventLogSessionRepository::logFilesForSessionFragmentDirectory(
-    const QString &fragment, MSHError *error)
+std::optional<QStringList>
+MSHEventLogSessionRepository::logFilesForSessionFragmentDirectory(const QString &fragment,
+                                                                  MSHError *error)
 {
     auto items = contentsOfDirectory(fragment, error);
     if (!items)
@@ -321,9 +324,9 @@ std::optional<QString> MSHEventLogSessionRepository::prepSessionFragmentDirector
     const auto stateFolder = stateDirectory(state, error);
     if (!stateFolder)
         return std::nullopt;
-    const QString path = QDir(*stateFolder).filePath(
-        components.at(components.size() - 2) + QLatin1Char('/') + components.last() +
-        QStringLiteral(".prep"));
+    const QString path = QDir(*stateFolder)
+                             .filePath(components.at(components.size() - 2) + QLatin1Char('/') +
+                                       components.last() + QStringLiteral(".prep"));
     if (!createDirectory(path, error))
         return std::nullopt;
     return path;

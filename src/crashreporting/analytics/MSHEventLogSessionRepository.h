@@ -38,20 +38,19 @@ public:
     std::optional<QStringList> sessionDirectories(const QString &state, MSHError *error = nullptr);
     std::optional<QString> sessionDirectory(const QString &state, const QString &sessionIdentifier,
                                             uint64_t sessionTimestamp, MSHError *error = nullptr);
-    std::optional<QString> sessionFragmentDirectory(const QString &state,
-                                                    const QString &sessionIdentifier,
-                                                    uint64_t sessionTimestamp,
-                                                    const QString &fragmentIdentifier,
-                                                    uint64_t fragmentTimestamp,
-                                                    MSHError *error = nullptr);
+    std::optional<QString>
+    sessionFragmentDirectory(const QString &state, const QString &sessionIdentifier,
+                             uint64_t sessionTimestamp, const QString &fragmentIdentifier,
+                             uint64_t fragmentTimestamp, MSHError *error = nullptr);
     // The fragment folder is created; the file is not.
     std::optional<QString> eventLogFile(const QString &state, const QString &sessionIdentifier,
                                         uint64_t sessionTimestamp,
                                         const QString &fragmentIdentifier,
                                         uint64_t fragmentTimestamp, int64_t priority,
                                         MSHError *error = nullptr);
-    std::optional<QStringList> sessionFragmentDirectoriesForSessionDirectory(
-        const QString &sessionDirectory, MSHError *error = nullptr);
+    std::optional<QStringList>
+    sessionFragmentDirectoriesForSessionDirectory(const QString &sessionDirectory,
+                                                  MSHError *error = nullptr);
     // Every fragment folder of every session of the state.
     std::optional<QStringList> sessionFragmentDirectories(const QString &state,
                                                           MSHError *error = nullptr);
