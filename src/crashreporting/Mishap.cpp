@@ -1,7 +1,9 @@
 #include "Mishap.h"
 
 #include "KTBDebug.h"
+#include "KTBSettingsOnboardingManager.h"
 #include "Kitbase.h"
+#include "MSHAnalyticsController.h"
 #include "MSHApplicationIdentity.h"
 #include "MSHException.h"
 #include "MSHFileManager.h"
@@ -14,6 +16,7 @@
 #include "TWError.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QMetaObject>
 
 #include <stdexcept>
@@ -140,8 +143,57 @@ void Mishap::start()
         if (!controller->startWithProfilingMark(
                 mark, m_betaController ? m_betaController->betaToken() : QString()))
             MSHLog(logPrefix, QStringLiteral("Crash reporting could not be initialized"));
-        // Usage analytics is not part of this program: no analytics controller is made.
+        if (MSHAnalyticsController::supported())
+            startAnalytics(m_betaController ? m_betaController->betaToken() : QString());
     });
+}
+
+void Mishap::startAnalytics(const QString &betaToken)
+{
+    Kitbase &kitbase = Kitbase::sharedSDK();
+    MSHAnalyticsIdentity identity;
+    identity.APIKey = APIKey();
+    identity.sessionIdentifier = kitbase.executionIdentifier();
+    identity.installIdentifier = kitbase.installID();
+    identity.instanceIdentifier = kitbase.instanceIdentifier();
+    identity.betaToken = betaToken;
+    const QString root = QDir(m_fileManager->rootPath()).filePath(QStringLiteral("analytics"));
+    std::shared_ptr<MSHAnalyticsController> analytics =
+        MSHAnalyticsController::create(root, identity, MSHUserDefaults::standardUserDefaults());
+    if (!analytics)
+        return;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_analyticsController = analytics;
+    }
+    // Settings downloaded later reach the controller through the manager's notice.
+    if (const auto &manager = kitbase.settingsAndOnboardingManager()) {
+        const std::weak_ptr<MSHAnalyticsController> weak = analytics;
+        QObject::connect(
+            manager.get(), &KTBSettingsOnboardingManager::settingsAvailable, manager.get(),
+            [weak] {
+                if (const auto controller = weak.lock())
+                    controller->setSettings(Kitbase::sharedSDK().settings());
+            },
+            Qt::DirectConnection);
+    }
+    analytics->setSettings(kitbase.settings());
+    if (QCoreApplication::instance()) {
+        const std::weak_ptr<MSHAnalyticsController> weak = analytics;
+        onMainQueue([weak] {
+            if (const auto controller = weak.lock())
+                controller->observeApplication();
+        });
+    }
+    if (isFirstInstall())
+        analytics->logAppInstalled();
+    analytics->logAppLaunched();
+}
+
+std::shared_ptr<MSHAnalyticsController> Mishap::analyticsController() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_analyticsController;
 }
 
 void Mishap::warnDelegateAboutMethods()
@@ -302,11 +354,10 @@ void Mishap::recordCustomExceptionName(const QString &name, const QString &reaso
     MSHExceptionRecord(MSHExceptionTypeCustom, name.toUtf8(), reason.toUtf8(), frames, false);
 }
 
-void Mishap::logEvent(const QString &name, const QVariantMap &)
+void Mishap::logEvent(const QString &name, const QVariantMap &attributes)
 {
-    // Events go to the usage-analytics controller, which this program does not have.
-    if (KTBDebugEnabled())
-        MSHLog(logPrefix, QStringLiteral("Event '%1' not recorded: no analytics").arg(name));
+    if (const auto analytics = analyticsController())
+        analytics->logCustomEventWithName(name, attributes);
 }
 
 // ---- Delegate of the controllers
@@ -371,9 +422,19 @@ void Mishap::reportingControllerDidDetectReportForLastExecution(
 }
 
 void Mishap::reportingControllerInternalDidDetectReportForLastExecution(
-    MSHCrashReportingController &, const std::shared_ptr<MSHInternalReport> &)
+    MSHCrashReportingController &, const std::shared_ptr<MSHInternalReport> &report)
 {
-    // The crash date goes to usage analytics, which this program does not have.
+    const std::optional<QDateTime> date = report ? report->dateCreated() : std::nullopt;
+    if (!date)
+        return;
+    const std::weak_ptr<Mishap> weak = weak_from_this();
+    const QDateTime created = *date;
+    onMainQueue([weak, created] {
+        if (const auto self = weak.lock()) {
+            if (const auto analytics = self->analyticsController())
+                analytics->logPreviousSessionCrashedOnDate(created);
+        }
+    });
 }
 
 bool Mishap::reportingControllerEnsureDeliveryOfUnixSignal(MSHCrashReportingController &,

@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 
+class MSHAnalyticsController;
 class MSHFileManager;
 class TWError;
 
@@ -64,6 +65,7 @@ public:
         return m_crashReportingController;
     }
     const std::shared_ptr<MSHBetaController> &betaController() const { return m_betaController; }
+    std::shared_ptr<MSHAnalyticsController> analyticsController() const;
 
     // A test crash (illegal instruction) and a test exception left uncaught.
     [[noreturn]] void crash();
@@ -111,6 +113,7 @@ private:
     Mishap() = default;
     void warnDelegateAboutMethods();
     MSHSettings currentSettings() const;
+    void startAnalytics(const QString &betaToken);
 
     QString m_rootPath;
     std::shared_ptr<MSHCrashContextInstaller> m_installer;
@@ -120,4 +123,5 @@ private:
     std::shared_ptr<MSHFileManager> m_fileManager;
     std::shared_ptr<MSHCrashReportingController> m_crashReportingController;
     std::shared_ptr<MSHBetaController> m_betaController;
+    std::shared_ptr<MSHAnalyticsController> m_analyticsController;
 };
