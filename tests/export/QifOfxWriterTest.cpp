@@ -71,20 +71,24 @@ QStringList values(const QStringList &lines, QChar code)
     return found;
 }
 
-} // namespace
-
-TEST(QifWriterTest, GoldenFileIsTheSameInAnyZoneAndLocale)
+// The writer's output is its golden file, and a German locale changes none of it.
+template <typename Writer> void expectGoldenInAnyLocale(const QString &golden)
 {
     TWFixedClock clock(writingMoment());
     Seeded s = seeded();
     const QByteArray english =
-        TWSerializerQIF::serializerWithAccounts(s.accounts, s.transactions, s.business.get())
-            ->data();
-    twExpectGolden(QStringLiteral("seeded.qif"), english);
+        Writer::serializerWithAccounts(s.accounts, s.transactions, s.business.get())->data();
+    twExpectGolden(golden, english);
     TWLocaleGuard german(QStringLiteral("de_DE"));
-    EXPECT_EQ(TWSerializerQIF::serializerWithAccounts(s.accounts, s.transactions, s.business.get())
-                  ->data(),
+    EXPECT_EQ(Writer::serializerWithAccounts(s.accounts, s.transactions, s.business.get())->data(),
               english);
+}
+
+} // namespace
+
+TEST(QifWriterTest, GoldenFileIsTheSameInAnyZoneAndLocale)
+{
+    expectGoldenInAnyLocale<TWSerializerQIF>(QStringLiteral("seeded.qif"));
 }
 
 TEST(QifWriterTest, AmountsAreEachAccountsBalanceChange)
@@ -160,16 +164,7 @@ TEST(QifWriterTest, SplitInAForeignUnitIsConvertedThroughTheHomeAmounts)
 
 TEST(OfxWriterTest, GoldenFileIsTheSameInAnyZoneAndLocale)
 {
-    TWFixedClock clock(writingMoment());
-    Seeded s = seeded();
-    const QByteArray english =
-        TWSerializerOFX::serializerWithAccounts(s.accounts, s.transactions, s.business.get())
-            ->data();
-    twExpectGolden(QStringLiteral("seeded.ofx"), english);
-    TWLocaleGuard german(QStringLiteral("de_DE"));
-    EXPECT_EQ(TWSerializerOFX::serializerWithAccounts(s.accounts, s.transactions, s.business.get())
-                  ->data(),
-              english);
+    expectGoldenInAnyLocale<TWSerializerOFX>(QStringLiteral("seeded.ofx"));
 }
 
 TEST(OfxWriterTest, SignedAmountsMoveWithTheBalance)

@@ -3,19 +3,18 @@
 #include "KTBCertificatePinner.h"
 #include "KTBDebug.h"
 #include "KTBNetworkClient.h"
-#include "KTBNetworkOperation.h"
 #include "KTBSettings.h"
 #include "KTBSettingsOnboardingManager.h"
 #include "KTBURLBuilder.h"
 #include "MSHApplicationIdentity.h"
 #include "MSHLog.h"
+#include "MSHReportsController.h"
 #include "MSHSharedQueue.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocale>
 
 namespace
 {
@@ -147,21 +146,9 @@ void MSHBetaController::loadUpdateWithCompletionBlock(UpdateCompletion completio
 {
     const QUrl url = betaUpdateURL();
     debugLog(QStringLiteral("Beta Update-Check url string: '%1'").arg(url.toString()));
-    MSHURLRequest request(url, 10.0);
-    const QByteArray locale = QLocale().name().toUtf8();
     const auto delegate = m_delegate.lock();
-    request.setValue("Mishap Mac SDK/3.0.10", "User-Agent");
-    request.setValue("application/json", "Accept");
-    request.setValue("utf-8", "Accept-Charset");
-    request.setValue(locale, "Accept-Language");
-    request.setValue(locale, "Content-Language");
-    request.setValue(KTBNetworkOperation::developerToken, "X-Mishap-Developer-Token");
-    // The crash kit's own identity, not the kit host's.
-    request.setValue("com.mishap.mac", "X-Mishap-API-Client-Id");
-    request.setValue("3.0.10", "X-Mishap-API-Client-Display-Version");
-    request.setValue("56", "X-Mishap-API-Client-Build-Version");
-    request.setValue(delegate ? delegate->APIKeyForBetaController(*this).toUtf8() : QByteArray(),
-                     "X-Mishap-API-Key");
+    MSHURLRequest request = MSHReportsController::requestWithURL(
+        url, 10.0, delegate ? delegate->APIKeyForBetaController(*this).toUtf8() : QByteArray());
     request.setValue(m_betaToken.toUtf8(), "X-Mishap-Beta-Token");
     if (!m_networkClient) {
         debugLog(

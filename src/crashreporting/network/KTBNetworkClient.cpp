@@ -2,6 +2,7 @@
 
 #include "KTBCertificatePinner.h"
 #include "KTBDebug.h"
+#include "KTBNetworkFailAtOnce.h"
 #include "KTBNetworkResponseHandler.h"
 #include "MSHDispatchQueue.h"
 #include "MSHHost.h"
@@ -14,30 +15,65 @@ namespace
 
 MSHError noTaskError()
 {
-    return MSHError{KTBNetworkResponseHandler::errorDomain, KTBNetworkErrorCode::NoTask, {},
+    return MSHError{KTBNetworkResponseHandler::errorDomain,
+                    KTBNetworkErrorCode::NoTask,
+                    {},
                     QStringLiteral("No task could be made for the request")};
 }
 
 MSHError retriesExhaustedError()
 {
-    return MSHError{KTBNetworkResponseHandler::errorDomain, KTBNetworkErrorCode::RetriesExhausted,
-                    {}, QStringLiteral("The service kept failing; retries exhausted")};
+    return MSHError{KTBNetworkResponseHandler::errorDomain,
+                    KTBNetworkErrorCode::RetriesExhausted,
+                    {},
+                    QStringLiteral("The service kept failing; retries exhausted")};
 }
 
-// Hands a refusal to the handler on the session's delegate queue, like any other answer.
-template <typename Handler>
-void failAtOnce(const std::shared_ptr<MSHURLSession> &session, Handler completion,
-                const MSHError &error)
+// One attempt and, after a retryable failure, the next one after the growing delay, until the
+// retries run out.
+template <typename Task, typename Handler, typename Maker>
+void startTask(const std::shared_ptr<MSHURLSession> &session, const MSHURLRequest &request,
+               int retryCount, Handler completion, Maker make)
 {
-    if (!completion)
+    if (!KTBNetworkResponseHandler::isServiceURL(request.url())) {
+        KTBNetworkFailAtOnce(
+            session, std::move(completion),
+            KTBNetworkResponseHandler::noServiceURLError(request.url(), "[Kitbase]"));
         return;
-    auto deliver = [completion = std::move(completion), error] {
-        completion({}, MSHHTTPURLResponse(), error);
-    };
-    if (session && session->delegateQueue())
-        session->delegateQueue()->async(std::move(deliver));
-    else
-        deliver();
+    }
+    if (!session) {
+        KTBNetworkFailAtOnce(session, std::move(completion), noTaskError());
+        return;
+    }
+    // The task's completion holds only a weak reference to itself.
+    auto holder = std::make_shared<std::weak_ptr<Task>>();
+    std::shared_ptr<Task> task = make(
+        session, request,
+        [session, request, retryCount, completion, make, holder](
+            const auto &result, const MSHHTTPURLResponse &response, const MSHErrorResult &error) {
+            const std::shared_ptr<Task> finished = holder->lock();
+            const MSHURLRequest original = finished ? finished->originalRequest() : request;
+            KTBNetworkResponseHandler::handleCompletedResponse(
+                &response, original, error, [&](bool retry, const MSHErrorResult &outcome) {
+                    if (!retry) {
+                        if (completion)
+                            completion(result, response, outcome);
+                    } else if (retryCount < KTBNetworkClient::maximumRetryCount) {
+                        const int next = retryCount + 1;
+                        KTBNetworkClient::runAfterRetryValueFromResponse(response, next, [=] {
+                            startTask<Task>(session, request, next, completion, make);
+                        });
+                    } else if (completion) {
+                        completion({}, MSHHTTPURLResponse(), retriesExhaustedError());
+                    }
+                });
+        });
+    if (!task) {
+        KTBNetworkFailAtOnce(session, std::move(completion), noTaskError());
+        return;
+    }
+    *holder = task;
+    task->resume();
 }
 
 } // namespace
@@ -86,18 +122,16 @@ double KTBNetworkClient::generateRandomJitter()
     return randomDoubleWithMin(double(0.9f), double(1.1f));
 }
 
-double KTBNetworkClient::computeDelayForResponse(const MSHHTTPURLResponse &response,
-                                                 int retryCount)
+double KTBNetworkClient::computeDelayForResponse(const MSHHTTPURLResponse &response, int retryCount)
 {
     const double value = KTBNetworkResponseHandler::retryValueForResponse(response);
     const double delay = value * double(std::max(retryCount, 1)) * generateRandomJitter();
     return std::clamp(delay, 0.0, KTBNetworkResponseHandler::maximumRetryValue);
 }
 
-void KTBNetworkClient::runAfterRetryValueFromResponse(const MSHHTTPURLResponse &response,
-                                                      int attempts,
-                                                      const std::shared_ptr<MSHDispatchQueue> &queue,
-                                                      std::function<void()> block)
+void KTBNetworkClient::runAfterRetryValueFromResponse(
+    const MSHHTTPURLResponse &response, int attempts,
+    const std::shared_ptr<MSHDispatchQueue> &queue, std::function<void()> block)
 {
     const double delay = computeDelayForResponse(response, attempts);
     if (queue)
@@ -116,87 +150,24 @@ void KTBNetworkClient::startDataTaskForSession(const std::shared_ptr<MSHURLSessi
                                                const MSHURLRequest &request, int retryCount,
                                                MSHURLSessionDataTask::CompletionHandler completion)
 {
-    if (!KTBNetworkResponseHandler::isServiceURL(request.url())) {
-        failAtOnce(session, std::move(completion),
-                   KTBNetworkResponseHandler::noServiceURLError(request.url(), "[Kitbase]"));
-        return;
-    }
-    if (!session) {
-        failAtOnce(session, std::move(completion), noTaskError());
-        return;
-    }
-    // The task's completion holds only a weak reference to itself.
-    auto holder = std::make_shared<std::weak_ptr<MSHURLSessionDataTask>>();
-    std::shared_ptr<MSHURLSessionDataTask> task = session->dataTaskWithRequest(
-        request, [session, request, retryCount, completion, holder](
-                     const QByteArray &data, const MSHHTTPURLResponse &response,
-                     const MSHErrorResult &error) {
-            const std::shared_ptr<MSHURLSessionDataTask> finished = holder->lock();
-            const MSHURLRequest original = finished ? finished->originalRequest() : request;
-            KTBNetworkResponseHandler::handleCompletedResponse(
-                &response, original, error, [&](bool retry, const MSHErrorResult &outcome) {
-                    if (!retry) {
-                        if (completion)
-                            completion(data, response, outcome);
-                    } else if (retryCount < maximumRetryCount) {
-                        const int next = retryCount + 1;
-                        runAfterRetryValueFromResponse(response, next, [=] {
-                            startDataTaskForSession(session, request, next, completion);
-                        });
-                    } else if (completion) {
-                        completion({}, MSHHTTPURLResponse(), retriesExhaustedError());
-                    }
-                });
+    startTask<MSHURLSessionDataTask>(
+        session, request, retryCount, std::move(completion),
+        [](const std::shared_ptr<MSHURLSession> &session, const MSHURLRequest &request,
+           MSHURLSessionDataTask::CompletionHandler done) {
+            return session->dataTaskWithRequest(request, std::move(done));
         });
-    if (!task) {
-        failAtOnce(session, std::move(completion), noTaskError());
-        return;
-    }
-    *holder = task;
-    task->resume();
 }
 
 void KTBNetworkClient::startDownloadTaskForSession(
     const std::shared_ptr<MSHURLSession> &session, const MSHURLRequest &request, int retryCount,
     MSHURLSessionDownloadTask::DownloadCompletionHandler completion)
 {
-    if (!KTBNetworkResponseHandler::isServiceURL(request.url())) {
-        failAtOnce(session, std::move(completion),
-                   KTBNetworkResponseHandler::noServiceURLError(request.url(), "[Kitbase]"));
-        return;
-    }
-    if (!session) {
-        failAtOnce(session, std::move(completion), noTaskError());
-        return;
-    }
-    auto holder = std::make_shared<std::weak_ptr<MSHURLSessionDownloadTask>>();
-    std::shared_ptr<MSHURLSessionDownloadTask> task = session->downloadTaskWithRequest(
-        request, [session, request, retryCount, completion, holder](
-                     const QString &path, const MSHHTTPURLResponse &response,
-                     const MSHErrorResult &error) {
-            const std::shared_ptr<MSHURLSessionDownloadTask> finished = holder->lock();
-            const MSHURLRequest original = finished ? finished->originalRequest() : request;
-            KTBNetworkResponseHandler::handleCompletedResponse(
-                &response, original, error, [&](bool retry, const MSHErrorResult &outcome) {
-                    if (!retry) {
-                        if (completion)
-                            completion(path, response, outcome);
-                    } else if (retryCount < maximumRetryCount) {
-                        const int next = retryCount + 1;
-                        runAfterRetryValueFromResponse(response, next, [=] {
-                            startDownloadTaskForSession(session, request, next, completion);
-                        });
-                    } else if (completion) {
-                        completion({}, MSHHTTPURLResponse(), retriesExhaustedError());
-                    }
-                });
+    startTask<MSHURLSessionDownloadTask>(
+        session, request, retryCount, std::move(completion),
+        [](const std::shared_ptr<MSHURLSession> &session, const MSHURLRequest &request,
+           MSHURLSessionDownloadTask::DownloadCompletionHandler done) {
+            return session->downloadTaskWithRequest(request, std::move(done));
         });
-    if (!task) {
-        failAtOnce(session, std::move(completion), noTaskError());
-        return;
-    }
-    *holder = task;
-    task->resume();
 }
 
 std::shared_ptr<const KTBCertificatePinner>

@@ -2,28 +2,13 @@
 
 #include "KTBCertificatePinner.h"
 #include "KTBDebug.h"
+#include "KTBNetworkFailAtOnce.h"
 #include "KTBNetworkResponseHandler.h"
 #include "MSHDispatchQueue.h"
 #include "MSHSharedQueue.h"
 
-
 namespace
 {
-
-template <typename Handler>
-void failAtOnce(const std::shared_ptr<MSHURLSession> &session, Handler completion,
-                const MSHError &error)
-{
-    if (!completion)
-        return;
-    auto deliver = [completion = std::move(completion), error] {
-        completion({}, MSHHTTPURLResponse(), error);
-    };
-    if (session && session->delegateQueue())
-        session->delegateQueue()->async(std::move(deliver));
-    else
-        deliver();
-}
 
 // One attempt and, while the service asks for it and retries remain, the next ones.
 template <typename Task, typename Handler, typename Maker>
@@ -31,8 +16,9 @@ void beginTask(const std::shared_ptr<MSHURLSession> &session, const MSHURLReques
                int retriesLeft, Handler completion, Maker make)
 {
     if (!KTBNetworkResponseHandler::isServiceURL(request.url())) {
-        failAtOnce(session, std::move(completion),
-                   KTBNetworkResponseHandler::noServiceURLError(request.url(), "[Kitbase]"));
+        KTBNetworkFailAtOnce(
+            session, std::move(completion),
+            KTBNetworkResponseHandler::noServiceURLError(request.url(), "[Kitbase]"));
         return;
     }
     auto holder = std::make_shared<std::weak_ptr<Task>>();
@@ -55,9 +41,11 @@ void beginTask(const std::shared_ptr<MSHURLSession> &session, const MSHURLReques
     };
     std::shared_ptr<Task> task = session ? make(session, request, std::move(onDone)) : nullptr;
     if (!task) {
-        failAtOnce(session, std::move(completion),
-                   MSHError{KTBNetworkResponseHandler::errorDomain, KTBNetworkErrorCode::NoTask,
-                            {}, QStringLiteral("No task could be made for the request")});
+        KTBNetworkFailAtOnce(session, std::move(completion),
+                             MSHError{KTBNetworkResponseHandler::errorDomain,
+                                      KTBNetworkErrorCode::NoTask,
+                                      {},
+                                      QStringLiteral("No task could be made for the request")});
         return;
     }
     *holder = task;
@@ -122,8 +110,7 @@ void KTBNetworkTaskUtility::runAfterRetryValueFromResponse(const MSHHTTPURLRespo
 }
 
 std::shared_ptr<const KTBCertificatePinner>
-KTBNetworkTaskUtility::URLSessionDidReceiveChallenge(MSHURLSession &,
-                                                     const MSHURLSessionTaskPtr &)
+KTBNetworkTaskUtility::URLSessionDidReceiveChallenge(MSHURLSession &, const MSHURLSessionTaskPtr &)
 {
     if (KTBDebugEnabled())
         return nullptr;

@@ -93,6 +93,12 @@ QString MSHReportsController::localeIdentifier()
 
 MSHURLRequest MSHReportsController::mutableRequestWithURL(const QUrl &url, double timeout) const
 {
+    return requestWithURL(url, timeout, APIKey().toUtf8());
+}
+
+MSHURLRequest MSHReportsController::requestWithURL(const QUrl &url, double timeout,
+                                                   const QByteArray &APIKey)
+{
     MSHURLRequest request(url, timeout);
     const QByteArray locale = localeIdentifier().toUtf8();
     request.setValue("Mishap Mac SDK/3.0.10", "User-Agent");
@@ -105,7 +111,7 @@ MSHURLRequest MSHReportsController::mutableRequestWithURL(const QUrl &url, doubl
     request.setValue("com.mishap.mac", "X-Mishap-API-Client-Id");
     request.setValue("3.0.10", "X-Mishap-API-Client-Display-Version");
     request.setValue("56", "X-Mishap-API-Client-Build-Version");
-    request.setValue(APIKey().toUtf8(), "X-Mishap-API-Key");
+    request.setValue(APIKey, "X-Mishap-API-Key");
     return request;
 }
 

@@ -53,6 +53,8 @@ public:
 
     // The request with the cache policy and the common headers (everything but the body's).
     MSHURLRequest mutableRequestWithURL(const QUrl &url, double timeout) const;
+    // The same for any caller of the crash kit's service (the beta update check too).
+    static MSHURLRequest requestWithURL(const QUrl &url, double timeout, const QByteArray &APIKey);
     // Content-Type (the package's name is its boundary) and Content-Length.
     bool fillInRequest(MSHURLRequest &request, const QString &packagePath) const;
 

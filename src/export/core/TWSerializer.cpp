@@ -63,3 +63,40 @@ TWErrorResult TWSerializer::writeData(const QByteArray &data, const QString &pat
         return failure(file.errorString());
     return std::nullopt;
 }
+
+QList<TWTransactionList>
+TWSerializer::transactionsByAccount(QHash<qint32, qsizetype> &indexOf,
+                                    const std::function<void(qint32)> &other) const
+{
+    const TWAccountList &exported = accounts();
+    for (qsizetype index = 0; index < exported.size(); ++index) {
+        if (exported.at(index) && !indexOf.contains(exported.at(index)->identifier()))
+            indexOf.insert(exported.at(index)->identifier(), index);
+    }
+    QList<TWTransactionList> listed(exported.size());
+    const auto sortIn = [&](qint32 accountIdentifier, const TWTransactionPtr &transaction) {
+        const auto found = indexOf.constFind(accountIdentifier);
+        if (found != indexOf.constEnd()) {
+            TWTransactionList &list = listed[*found];
+            // Once per account, even with two lines in it.
+            if (list.isEmpty() || list.constLast() != transaction)
+                list.append(transaction);
+        } else if (other) {
+            other(accountIdentifier);
+        }
+    };
+    for (const TWTransactionPtr &transaction : transactions()) {
+        if (!transaction)
+            continue;
+        if (transaction->hasSplit()) {
+            for (const TWSplitPtr &split : transaction->splits()) {
+                if (split)
+                    sortIn(split->accountIdentifier(), transaction);
+            }
+        } else {
+            sortIn(transaction->account1Identifier(), transaction);
+            sortIn(transaction->account2Identifier(), transaction);
+        }
+    }
+    return listed;
+}

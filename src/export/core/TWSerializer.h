@@ -10,10 +10,12 @@
 #include "TWTransaction.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QImage>
 #include <QPageLayout>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -84,6 +86,15 @@ public:
     // into place only once everything is written: a failure leaves what was
     // there before.
     static TWErrorResult writeData(const QByteArray &data, const QString &path);
+
+protected:
+    // The transactions of each exported account (QIF, OFX): `indexOf` gets the first place of
+    // each account in accounts(), and the list at that place its transactions in list order,
+    // each once even when it has two lines in the account. `other` hears of each account a
+    // transaction touches that is not exported.
+    QList<TWTransactionList>
+    transactionsByAccount(QHash<qint32, qsizetype> &indexOf,
+                          const std::function<void(qint32)> &other = {}) const;
 
 private:
     TWCellList m_cells;

@@ -151,32 +151,7 @@ QString TWSerializerOFX::text() const
     // The exported accounts in list order, each with its transactions.
     const TWAccountList &exported = accounts();
     QHash<qint32, qsizetype> indexOf;
-    for (qsizetype index = 0; index < exported.size(); ++index) {
-        if (exported.at(index) && !indexOf.contains(exported.at(index)->identifier()))
-            indexOf.insert(exported.at(index)->identifier(), index);
-    }
-    QList<TWTransactionList> listed(exported.size());
-    const auto sortIn = [&](qint32 accountIdentifier, const TWTransactionPtr &transaction) {
-        const auto found = indexOf.constFind(accountIdentifier);
-        if (found == indexOf.constEnd())
-            return;
-        TWTransactionList &list = listed[*found];
-        if (list.isEmpty() || list.constLast() != transaction)
-            list.append(transaction);
-    };
-    for (const TWTransactionPtr &transaction : TWSerializer::transactions()) {
-        if (!transaction)
-            continue;
-        if (transaction->hasSplit()) {
-            for (const TWSplitPtr &split : transaction->splits()) {
-                if (split)
-                    sortIn(split->accountIdentifier(), transaction);
-            }
-        } else {
-            sortIn(transaction->account1Identifier(), transaction);
-            sortIn(transaction->account2Identifier(), transaction);
-        }
-    }
+    const QList<TWTransactionList> listed = transactionsByAccount(indexOf);
 
     QString body;
     body.reserve(1000);

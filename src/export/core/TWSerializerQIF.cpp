@@ -164,38 +164,15 @@ QString TWSerializerQIF::text() const
     // Each exported account with its transactions, in the order of the lists.
     const TWAccountList &exported = accounts();
     QHash<qint32, qsizetype> indexOf;
-    for (qsizetype index = 0; index < exported.size(); ++index) {
-        if (exported.at(index) && !indexOf.contains(exported.at(index)->identifier()))
-            indexOf.insert(exported.at(index)->identifier(), index);
-    }
-    QList<TWTransactionList> listed(exported.size());
     QList<qint32> categories;
     QSet<qint32> categorySet;
-    const auto sortIn = [&](qint32 accountIdentifier, const TWTransactionPtr &transaction) {
-        const auto found = indexOf.constFind(accountIdentifier);
-        if (found != indexOf.constEnd()) {
-            TWTransactionList &list = listed[*found];
-            // Once per account, even with two lines in it.
-            if (list.isEmpty() || list.constLast() != transaction)
-                list.append(transaction);
-        } else if (!categorySet.contains(accountIdentifier)) {
-            categorySet.insert(accountIdentifier);
-            categories.append(accountIdentifier);
-        }
-    };
-    for (const TWTransactionPtr &transaction : transactions()) {
-        if (!transaction)
-            continue;
-        if (transaction->hasSplit()) {
-            for (const TWSplitPtr &split : transaction->splits()) {
-                if (split)
-                    sortIn(split->accountIdentifier(), transaction);
+    const QList<TWTransactionList> listed =
+        transactionsByAccount(indexOf, [&](qint32 accountIdentifier) {
+            if (!categorySet.contains(accountIdentifier)) {
+                categorySet.insert(accountIdentifier);
+                categories.append(accountIdentifier);
             }
-        } else {
-            sortIn(transaction->account1Identifier(), transaction);
-            sortIn(transaction->account2Identifier(), transaction);
-        }
-    }
+        });
 
     text.append(QLatin1String("!Account\n"));
     for (qsizetype index = 0; index < exported.size(); ++index) {

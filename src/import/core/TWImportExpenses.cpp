@@ -44,11 +44,9 @@ bool TWImportExpenses::processExpenses(QString *warnings)
     qint32 nextExpense = business.nextExpenseIdentifier();
 
     for (const QStringList &row : std::as_const(m_rows)) {
-        QDateTime date;
+        TWImportWorkRows::Shared shared;
         QString name;
         QString notes;
-        QString clientText;
-        QString projectText;
         QString costText;
         double quantity = 0;
         double taxRate = 0;
@@ -60,22 +58,13 @@ bool TWImportExpenses::processExpenses(QString *warnings)
                 continue;
             switch (codes.at(j)) {
             case -1:
-                if (const QDateTime read = reader.date(*lines.at(j), value, false);
-                    read.isValid()) {
-                    date = read;
-                    changed = true;
-                }
-                break;
             case -2:
-                clientText = value;
-                changed = true;
-                break;
             case -3:
-                projectText = value;
-                changed = true;
+                if (reader.readShared(shared, codes.at(j), *lines.at(j), value))
+                    changed = true;
                 break;
             case -4:
-                name = name.isEmpty() ? value : name + QStringLiteral(" / ") + value;
+                TWImportWorkRows::append(name, value);
                 changed = true;
                 break;
             case -5:
@@ -92,7 +81,7 @@ bool TWImportExpenses::processExpenses(QString *warnings)
                 changed = true;
                 break;
             case -10:
-                notes = notes.isEmpty() ? value : notes + QStringLiteral(" / ") + value;
+                TWImportWorkRows::append(notes, value);
                 changed = true;
                 break;
             default:
@@ -101,12 +90,12 @@ bool TWImportExpenses::processExpenses(QString *warnings)
         }
         if (!changed)
             continue;
-        const TWProjectPtr project =
-            projects.rowProject(clientText, projectText, m_importSettings->defaultProject(),
-                                missingClients, missingProjects);
+        const TWProjectPtr project = projects.rowProject(shared.clientText, shared.projectText,
+                                                         m_importSettings->defaultProject(),
+                                                         missingClients, missingProjects);
         const qint64 cost = costText.isEmpty() ? 0 : reader.amount(costText, project);
-        m_expenses.append(TWExpense::expenseWithDate(date, name, quantity, cost, taxRate, notes,
-                                                     project ? project->identifier() : 0,
+        m_expenses.append(TWExpense::expenseWithDate(shared.date, name, quantity, cost, taxRate,
+                                                     notes, project ? project->identifier() : 0,
                                                      nextExpense++));
     }
 

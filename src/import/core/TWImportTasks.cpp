@@ -77,12 +77,10 @@ bool TWImportTasks::processTasks(QString *warnings)
     while (k < m_rows.size()) {
         const QStringList &row = m_rows.at(k++);
         quint32 taskType = m_importSettings->defaultTaskType();
-        QDateTime date;
+        TWImportWorkRows::Shared shared;
         bool completed = false;
         QString name;
         QString notes;
-        QString clientText;
-        QString projectText;
         QString rateText;
         double estimate = 0;
         double quantity = 0;
@@ -95,19 +93,10 @@ bool TWImportTasks::processTasks(QString *warnings)
                 continue;
             switch (codes.at(j)) {
             case -1:
-                if (const QDateTime read = reader.date(*lines.at(j), value, false);
-                    read.isValid()) {
-                    date = read;
-                    changed = true;
-                }
-                break;
             case -2:
-                clientText = value;
-                changed = true;
-                break;
             case -3:
-                projectText = value;
-                changed = true;
+                if (reader.readShared(shared, codes.at(j), *lines.at(j), value))
+                    changed = true;
                 break;
             case -4:
                 if (const auto type = taskTypeForWord(value))
@@ -120,7 +109,7 @@ bool TWImportTasks::processTasks(QString *warnings)
                 changed = true;
                 break;
             case -6:
-                name = name.isEmpty() ? value : name + QStringLiteral(" / ") + value;
+                TWImportWorkRows::append(name, value);
                 changed = true;
                 break;
             case -7:
@@ -143,7 +132,7 @@ bool TWImportTasks::processTasks(QString *warnings)
                 changed = true;
                 break;
             case -15:
-                notes = notes.isEmpty() ? value : notes + QStringLiteral(" / ") + value;
+                TWImportWorkRows::append(notes, value);
                 changed = true;
                 break;
             default:
@@ -152,14 +141,14 @@ bool TWImportTasks::processTasks(QString *warnings)
         }
         if (!changed)
             continue;
-        const TWProjectPtr project =
-            projects.rowProject(clientText, projectText, m_importSettings->defaultProject(),
-                                missingClients, missingProjects);
+        const TWProjectPtr project = projects.rowProject(shared.clientText, shared.projectText,
+                                                         m_importSettings->defaultProject(),
+                                                         missingClients, missingProjects);
         const qint64 rate = rateText.isEmpty() ? 0 : reader.amount(rateText, project);
         const bool timed = taskType == TWTaskTypeTimed;
         const TWTaskPtr task = TWTask::taskWithDate(
-            date, completed, name, taskType, estimate, timed ? 0.0 : quantity, rate, taxRate, notes,
-            project ? project->identifier() : 0, nextTask++);
+            shared.date, completed, name, taskType, estimate, timed ? 0.0 : quantity, rate, taxRate,
+            notes, project ? project->identifier() : 0, nextTask++);
         m_tasks.append(task);
         if (!timed)
             continue;
@@ -181,8 +170,7 @@ bool TWImportTasks::processTasks(QString *warnings)
                     continue;
                 switch (codes.at(j)) {
                 case -15:
-                    itemNotes =
-                        itemNotes.isEmpty() ? value : itemNotes + QStringLiteral(" / ") + value;
+                    TWImportWorkRows::append(itemNotes, value);
                     itemChanged = true;
                     break;
                 case -8:

@@ -30,3 +30,29 @@ qint64 TWImportWorkRows::amount(const QString &value, const TWProjectPtr &projec
     const TWUnitPtr unit = project && project->unit() ? project->unit() : m_business.homeUnit();
     return TWFormatter::formatter().valueFromString(value, unit ? unit->decimalPlaces() : 2);
 }
+
+bool TWImportWorkRows::readShared(Shared &shared, qint32 code, const TWImportWorkField &line,
+                                  const QString &value)
+{
+    switch (code) {
+    case -1:
+        if (const QDateTime read = date(line, value, false); read.isValid()) {
+            shared.date = read;
+            return true;
+        }
+        return false;
+    case -2:
+        shared.clientText = value;
+        return true;
+    case -3:
+        shared.projectText = value;
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TWImportWorkRows::append(QString &text, const QString &value)
+{
+    text = text.isEmpty() ? value : text + QStringLiteral(" / ") + value;
+}

@@ -25,6 +25,19 @@ public:
     // that 5000 in a currency without decimals stays 5000.
     qint64 amount(const QString &value, const TWProjectPtr &project) const;
 
+    // The columns tasks and expenses read alike: date (code -1), client (-2) and project (-3).
+    struct Shared {
+        QDateTime date;
+        QString clientText;
+        QString projectText;
+    };
+    // Takes the value of one of those columns; false when it says nothing (a date that does not
+    // read).
+    bool readShared(Shared &shared, qint32 code, const TWImportWorkField &line,
+                    const QString &value);
+    // Several columns may add to one text: their values are joined with " / ".
+    static void append(QString &text, const QString &value);
+
     // Each line's active code (0 for lines that import nothing).
     template <typename List> static QList<qint32> codes(const List &lines)
     {

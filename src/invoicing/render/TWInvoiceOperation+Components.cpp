@@ -235,18 +235,19 @@ void TWInvoiceOperation::drawInvoice()
     }
 }
 
+QList<TWInvoiceOperation::PartSpec> TWInvoiceOperation::detailParts() const
+{
+    return {{"componentDetailsTerms", TWDisplayDetailsTerms, m_data->invoiceTerms(), {}},
+            {"componentDetailsNotes", TWDisplayDetailsNotes, m_data->invoiceNotes(), {}}};
+}
+
 void TWInvoiceOperation::calculateBoundsDetails()
 {
     const QVariantMap component = settings(QStringLiteral("componentDetails"));
     const double stroke = actualStrokeWidth(component);
     const double inset = stroke > 0 ? stroke + 3 : stroke;
     const double width = stroke > 0 ? m_contentFrame.width() - 2 * inset : m_contentFrame.width();
-    const struct {
-        const char *key;
-        int tag;
-        QString text;
-    } parts[] = {{"componentDetailsTerms", TWDisplayDetailsTerms, m_data->invoiceTerms()},
-                 {"componentDetailsNotes", TWDisplayDetailsNotes, m_data->invoiceNotes()}};
+    const QList<PartSpec> parts = detailParts();
     QRectF measured[2];
     for (int i = 0; i < 2; ++i) {
         if (display(parts[i].tag) && !parts[i].text.isEmpty())
@@ -272,12 +273,7 @@ void TWInvoiceOperation::drawDetails()
     QStringList strings;
     QList<TWTextAttributes> attributes;
     QList<QRectF> rects;
-    const struct {
-        const char *key;
-        int tag;
-        QString text;
-    } parts[] = {{"componentDetailsTerms", TWDisplayDetailsTerms, m_data->invoiceTerms()},
-                 {"componentDetailsNotes", TWDisplayDetailsNotes, m_data->invoiceNotes()}};
+    const QList<PartSpec> parts = detailParts();
     for (const auto &part : parts) {
         const QString key = QString::fromLatin1(part.key);
         if (!display(part.tag) || part.text.isEmpty() || !m_stringBounds.contains(key))

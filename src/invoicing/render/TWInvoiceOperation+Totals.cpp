@@ -77,22 +77,23 @@ qint64 TWInvoiceOperation::invoiceTotal() const
     return total;
 }
 
+QList<TWInvoiceOperation::TotalLine> TWInvoiceOperation::totalLines() const
+{
+    return {
+        {TWDisplayTotalSubtotal, m_data->totalSubtotalLabel(), invoiceSubtotalTotal()},
+        {TWDisplayTotalTax, m_data->totalTaxLabel(), invoiceTaxTotal()},
+        {TWDisplayTotalBalance, m_data->totalBalanceLabel(), invoiceBalanceTotal()},
+        {TWDisplayTotalPayments, m_data->totalPaymentsLabel(), invoicePaymentsTotal()},
+    };
+}
+
 void TWInvoiceOperation::calculateBoundsTableTotals()
 {
     const double w = actualStrokeWidth(settings(QStringLiteral("componentTable")));
     const double e = w + 3;
     const TWTextAttributes labelAttributes = attributesForSettings(settings(kHeaders));
     const TWTextAttributes valueAttributes = attributesForSettings(settings(kValues));
-    const struct {
-        int tag;
-        QString label;
-        qint64 amount;
-    } lines[] = {
-        {TWDisplayTotalSubtotal, m_data->totalSubtotalLabel(), invoiceSubtotalTotal()},
-        {TWDisplayTotalTax, m_data->totalTaxLabel(), invoiceTaxTotal()},
-        {TWDisplayTotalBalance, m_data->totalBalanceLabel(), invoiceBalanceTotal()},
-        {TWDisplayTotalPayments, m_data->totalPaymentsLabel(), invoicePaymentsTotal()},
-    };
+    const QList<TotalLine> lines = totalLines();
     QRectF h, v, dh, dv;
     int count = 0;
     for (const auto &line : lines) {
@@ -215,16 +216,7 @@ void TWInvoiceOperation::drawTotals()
 
     const TWTextAttributes labelAttributes = attributesForSettings(settings(kHeaders));
     const TWTextAttributes valueAttributes = attributesForSettings(settings(kValues));
-    const struct {
-        int tag;
-        QString label;
-        qint64 amount;
-    } lines[] = {
-        {TWDisplayTotalSubtotal, m_data->totalSubtotalLabel(), invoiceSubtotalTotal()},
-        {TWDisplayTotalTax, m_data->totalTaxLabel(), invoiceTaxTotal()},
-        {TWDisplayTotalBalance, m_data->totalBalanceLabel(), invoiceBalanceTotal()},
-        {TWDisplayTotalPayments, m_data->totalPaymentsLabel(), invoicePaymentsTotal()},
-    };
+    const QList<TotalLine> lines = totalLines();
     double slotTop = top - e;
     for (const auto &line : lines) {
         if (!display(line.tag))

@@ -157,6 +157,7 @@ private:
     QList<PartSpec> clientParts() const;
     QList<PartSpec> businessParts() const;
     QList<PartSpec> titleParts() const;
+    QList<PartSpec> detailParts() const;
     void calculateBoundsInvoice();
     void calculateBoundsDetails();
     void drawInvoice();
@@ -184,6 +185,13 @@ private:
     void drawTableEnd();
 
     // Totals.
+    struct TotalLine {
+        int tag;
+        QString label;
+        qint64 amount;
+    };
+    // The lines above the amount due, in their printed order.
+    QList<TotalLine> totalLines() const;
     void calculateBoundsTableTotals();
     void drawTotals();
 

@@ -137,13 +137,9 @@ TWCellList TWExportReport::cellsCustomCurrencyFields()
     cells.append(cellsTableHeader());
 
     for (const qint32 identifier : fieldIdentifiers) {
-        addHeadingRow(cells, fieldName(identifier));
-        qint64 total = 0, compareTotal = 0;
-        addAccountRows(cells, accounts, totals.value(identifier), compareTotals.value(identifier),
-                       total, compareTotal);
-        addAmountRow(cells, TWLocalized("total"), TWCellStyleBold, total, compareTotal,
-                     TWCellStyleBold + TWCellStyleDoubleUnderline);
-        nextRow();
+        addAccountSection(cells, fieldName(identifier), accounts, totals.value(identifier),
+                          compareTotals.value(identifier), TWLocalized("total"),
+                          TWCellStyleBold + TWCellStyleDoubleUnderline);
     }
 
     if (m_report->showGraphs()) {

@@ -60,21 +60,12 @@ TWCellList TWExportReport::cellsBalanceSheet()
     cells.append(cellsHeader());
     cells.append(cellsTableHeader());
 
-    qint64 totalAssets = 0, compareAssets = 0;
-    addHeadingRow(cells, TWLocalized("assets"));
-    addAccountRows(cells, assets, totals.assets, compareTotals.assets, totalAssets,
-                   compareAssets);
-    addAmountRow(cells, TWLocalized("totalAssets"), TWCellStyleBold, totalAssets, compareAssets,
-                 TWCellStyleBold + TWCellStyleDoubleUnderline);
-    nextRow();
-
-    qint64 totalLiabilities = 0, compareLiabilities = 0;
-    addHeadingRow(cells, TWLocalized("liabilities"));
-    addAccountRows(cells, liabilities, totals.liabilities, compareTotals.liabilities,
-                   totalLiabilities, compareLiabilities);
-    addAmountRow(cells, TWLocalized("totalLiabilities"), TWCellStyleBold, totalLiabilities,
-                 compareLiabilities, TWCellStyleBold + TWCellStyleUnderline);
-    nextRow();
+    addAccountSection(cells, TWLocalized("assets"), assets, totals.assets, compareTotals.assets,
+                      TWLocalized("totalAssets"), TWCellStyleBold + TWCellStyleDoubleUnderline);
+    const auto [totalLiabilities, compareLiabilities] = addAccountSection(
+        cells, TWLocalized("liabilities"), liabilities, totals.liabilities,
+        compareTotals.liabilities, TWLocalized("totalLiabilities"),
+        TWCellStyleBold + TWCellStyleUnderline);
 
     // Retained earnings live in the nominal-transfer account, or else in the
     // account named like them; that account is folded into their row.
@@ -212,20 +203,11 @@ TWCellList TWExportReport::cellsIncome()
     cells.append(cellsHeader());
     cells.append(cellsTableHeader());
 
-    qint64 totalIncome = 0, compareIncome = 0;
-    addHeadingRow(cells, TWLocalized("income"));
-    addAccountRows(cells, income, totals.income, compareTotals.income, totalIncome,
-                   compareIncome);
-    addAmountRow(cells, TWLocalized("totalIncome"), TWCellStyleBold, totalIncome, compareIncome,
-                 TWCellStyleBold + TWCellStyleDoubleUnderline);
-    nextRow();
-    qint64 totalExpenses = 0, compareExpenses = 0;
-    addHeadingRow(cells, TWLocalized("expenses"));
-    addAccountRows(cells, expenses, totals.expenses, compareTotals.expenses, totalExpenses,
-                   compareExpenses);
-    addAmountRow(cells, TWLocalized("totalExpenses"), TWCellStyleBold, totalExpenses,
-                 compareExpenses, TWCellStyleBold + TWCellStyleUnderline);
-    nextRow();
+    addAccountSection(cells, TWLocalized("income"), income, totals.income, compareTotals.income,
+                      TWLocalized("totalIncome"), TWCellStyleBold + TWCellStyleDoubleUnderline);
+    addAccountSection(cells, TWLocalized("expenses"), expenses, totals.expenses,
+                      compareTotals.expenses, TWLocalized("totalExpenses"),
+                      TWCellStyleBold + TWCellStyleUnderline);
     addAmountRow(cells, TWLocalized("netIncome"), TWCellStyleBold, totals.netIncome,
                  compareTotals.netIncome, TWCellStyleBold + TWCellStyleDoubleUnderline);
 

@@ -235,6 +235,19 @@ void TWExportReport::addAccountRows(TWCellList &cells, const TWAccountList &acco
     }
 }
 
+std::pair<qint64, qint64> TWExportReport::addAccountSection(
+    TWCellList &cells, const QString &heading, const TWAccountList &accounts,
+    const QHash<qint32, qint64> &values, const QHash<qint32, qint64> &compareValues,
+    const QString &totalLabel, quint32 totalStyle)
+{
+    qint64 total = 0, compareTotal = 0;
+    addHeadingRow(cells, heading);
+    addAccountRows(cells, accounts, values, compareValues, total, compareTotal);
+    addAmountRow(cells, totalLabel, TWCellStyleBold, total, compareTotal, totalStyle);
+    nextRow();
+    return {total, compareTotal};
+}
+
 TWAccountList TWExportReport::orderedAccounts(const TWAccountList &accounts,
                                               const QHash<qint32, qint64> &totals) const
 {

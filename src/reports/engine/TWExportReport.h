@@ -152,6 +152,13 @@ private:
                         qint64 &compareTotal,
                         const std::function<bool(const TWAccount &)> &include = {},
                         qint64 sign = 1);
+    // A heading, its accounts' rows, their bold total row (the amounts in `totalStyle`) and an
+    // empty row; the totals come back for the rows below.
+    std::pair<qint64, qint64> addAccountSection(TWCellList &cells, const QString &heading,
+                                                const TWAccountList &accounts,
+                                                const QHash<qint32, qint64> &values,
+                                                const QHash<qint32, qint64> &compareValues,
+                                                const QString &totalLabel, quint32 totalStyle);
     TWAccountList orderedAccounts(const TWAccountList &accounts,
                                   const QHash<qint32, qint64> &totals) const;
     // A graph of the builder's size and scale, drawn when there is a renderer.
