@@ -58,16 +58,6 @@ bool hasColumn(std::uint32_t type)
            type != TWFieldTypeTags;
 }
 
-// Seconds since 1970 as stored; 0 (and anything that is no moment) is none.
-QDateTime dateTimeWithStoredSeconds(double seconds)
-{
-    // Beyond the year 9999 a stored value is damage, not a moment.
-    constexpr double limit = 253402300800.0;
-    if (!std::isfinite(seconds) || seconds == 0.0 || std::fabs(seconds) >= limit)
-        return {};
-    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)));
-}
-
 // One custom column of a row as a value of its field; null when the column
 // holds none (NULL, 0, an empty text or a number the value refuses).
 TWFieldValuePtr readFieldValue(const TWStatement &row, int column, const TWField &field)
@@ -433,8 +423,8 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
                 rows.columnInt64(11), rows.columnInt64(12), rows.columnInt64(13),
                 unitOf(rows.columnText(14)), rows.columnBool(15), rows.columnInt32(16),
                 std::move(values), rows.columnBool(17), shared(rows.columnText(18)), hasSplit,
-                TWSplitList(), dateTimeWithStoredSeconds(rows.columnDouble(20)),
-                dateTimeWithStoredSeconds(rows.columnDouble(21)));
+                TWSplitList(), QDateTime(), QDateTime());
+            transaction->setStoredDates(rows.columnDouble(20), rows.columnDouble(21));
             list.append(std::move(transaction));
         }
         if (TWErrorResult error = rows.error())
