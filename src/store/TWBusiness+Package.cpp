@@ -601,6 +601,9 @@ TWErrorResult TWBusiness::copyPackageDatabase(const QString &path, std::future<b
     // reports every damaged page (its page statistics skip them silently), so
     // the whole check runs, on the file's own connection and thread, while
     // the load reads the copy: the same pages, already in memory.
+    // The file's pages need no cache of their own while the load runs: the
+    // check reads each page once.
+    sqlite3_exec(file.get(), "PRAGMA cache_size=-64;", nullptr, nullptr, nullptr);
     *intact = std::async(std::launch::async, [connection] {
         int checkRC = SQLITE_OK;
         const QString check = firstText(connection->get(), "PRAGMA quick_check;", &checkRC);
