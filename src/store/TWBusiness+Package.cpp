@@ -20,6 +20,7 @@
 #include <sqlite3.h>
 
 #include <memory>
+#include <system_error>
 
 namespace
 {
@@ -604,11 +605,18 @@ TWErrorResult TWBusiness::copyPackageDatabase(const QString &path, std::future<b
     // The file's pages need no cache of their own while the load runs: the
     // check reads each page once.
     sqlite3_exec(file.get(), "PRAGMA cache_size=-64;", nullptr, nullptr, nullptr);
-    *intact = std::async(std::launch::async, [connection] {
+    const auto check = [connection] {
         int checkRC = SQLITE_OK;
-        const QString check = firstText(connection->get(), "PRAGMA quick_check;", &checkRC);
-        return checkRC == SQLITE_OK && check == QLatin1String("ok");
-    });
+        const QString verdict = firstText(connection->get(), "PRAGMA quick_check;", &checkRC);
+        return checkRC == SQLITE_OK && verdict == QLatin1String("ok");
+    };
+    try {
+        *intact = std::async(std::launch::async, check);
+    } catch (const std::system_error &) {
+        // No thread to be had: the check runs here, before the load.
+        if (!check())
+            return notDocumentError(info.absolutePath());
+    }
     return std::nullopt;
 }
 
