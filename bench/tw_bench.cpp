@@ -1,6 +1,7 @@
 // Generates a large business through the store and times what a user waits
-// for: opening, saving, a register, balances, statement totals, owing, a
-// month of repeats, adding transactions and deleting a client with its work.
+// for: opening, saving, a register, balances, statement totals, owing,
+// exports, a month of repeats, adding transactions and deleting a client with
+// its work.
 //
 //   tw-bench generate --transactions N --out PATH
 //   tw-bench run [--transactions N | --package PATH]
@@ -10,15 +11,20 @@
 
 #include "TWBenchBusiness.h"
 #include "TWBenchVerify.h"
+#include "TWBenchSourceList.h"
 
 #include "TWBusiness.h"
 #include "TWClock.h"
+#include "TWExportTransactions.h"
 #include "TWNotificationCenter.h"
+#include "TWSerializerCSV.h"
+#include "TWSerializerHTML.h"
+#include "TWSerializerPDF.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -258,6 +264,45 @@ bool runPhases(int transactions, Phases &phases, qint64 &memory, const QString &
                             b.transactionHomeOwingWithClients(b.clients());
                             return true;
                         }, &ok));
+    phases.emplace_back(QStringLiteral("source list totals"), median(3, [&] {
+                            long long rows = 0;
+                            twBenchSourceListTotals(b, &rows);
+                            return rows > 0;
+                        }, &ok));
+    if (!ok)
+        return false;
+
+    // Exports: the table and the writer over as many rows as there are
+    // transactions, grouped by account as an export lists them (a tenth of
+    // them for PDF, which lays out pages).
+    const TWTransactionList everything =
+        b.exportTransactionsForAccounts(
+             b.accounts(), b.transactionsForAccounts(std::nullopt, nullptr, 0, QDateTime(),
+                                                     QDateTime(), nullptr))
+            .mid(0, transactions);
+    const auto exportSettings = TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(b);
+    const auto exportData = [&](const TWTransactionList &rows, bool totals, auto writer) {
+        auto table = TWExportTransactions::exportTransactionsWithTransactions(
+            rows, totals, totals, exportSettings, {}, &b);
+        return !writer(table->cells()).isEmpty();
+    };
+    phases.emplace_back(QStringLiteral("export csv"), median(1, [&] {
+                            return exportData(everything, false, [](const TWCellList &cells) {
+                                return TWSerializerCSV::serializerWithCells(cells)->data();
+                            });
+                        }, &ok));
+    phases.emplace_back(QStringLiteral("export html"), median(1, [&] {
+                            return exportData(everything, true, [](const TWCellList &cells) {
+                                return TWSerializerHTML::serializerWithCells(cells)->data();
+                            });
+                        }, &ok));
+    phases.emplace_back(QStringLiteral("export pdf (a tenth)"), median(1, [&] {
+                            return exportData(everything.mid(0, everything.size() / 10), true,
+                                              [](const TWCellList &cells) {
+                                                  return TWSerializerPDF::serializerWithCells(cells)
+                                                      ->data();
+                                              });
+                        }, &ok));
     if (!ok)
         return false;
 
@@ -315,7 +360,10 @@ int usage()
 
 int main(int argc, char **argv)
 {
-    QCoreApplication application(argc, argv);
+    // The PDF export measures fonts: a GUI application, off screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     const QStringList arguments = application.arguments();
     if (arguments.size() < 2)
         return usage();

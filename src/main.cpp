@@ -6,13 +6,19 @@
 #include "TWApplicationDelegate.h"
 #include "TWBusinessController.h"
 #include "TWDocumentController.h"
+#include "TWExportPrint.h"
 #include "TWInstanceServer.h"
+#include "Kitbase.h"
+#include "Mishap.h"
+#include "MSHCrashReportingController.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QMainWindow>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 int main(int argc, char **argv)
@@ -20,6 +26,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tallyworth"));
     QCoreApplication::setApplicationName(QStringLiteral("Tallyworth"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TW_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tallyworth"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tallyworth.png")));
 
@@ -35,6 +42,33 @@ int main(int argc, char **argv)
 
     // The pieces of the user interface register their views and editors in
     // TWAppRegistry::registry() here; what is not registered shows its interim.
+    TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &request,
+                                                      const QPageLayout &layout) {
+        return TWExportPrint::registerPDF(request.business, request.transactions, request.fields,
+                                          request.attachmentFileNames, layout);
+    };
+
+    TWAppRegistry::registry().crashReportingStart = [] {
+        MSHSetPermissionPrompt([](const MSHPermissionPromptTexts &texts,
+                                  std::function<void(MSHPromptAnswer)> answer) {
+            auto *box = new QMessageBox(QMessageBox::Question, texts.title, texts.title);
+            box->setInformativeText(texts.message);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            QPushButton *send = box->addButton(texts.sendTitle, QMessageBox::AcceptRole);
+            QPushButton *always = texts.alwaysSendTitle.isEmpty()
+                                      ? nullptr
+                                      : box->addButton(texts.alwaysSendTitle, QMessageBox::YesRole);
+            box->addButton(texts.cancelTitle, QMessageBox::RejectRole);
+            QObject::connect(box, &QMessageBox::finished, box, [box, send, always, answer] {
+                QAbstractButton *clicked = box->clickedButton();
+                answer(clicked == send             ? MSHPromptAnswer::Send
+                       : clicked && clicked == always ? MSHPromptAnswer::AlwaysSend
+                                                      : MSHPromptAnswer::Cancel);
+            });
+            box->open();
+        });
+        Kitbase::with({&Mishap::sharedInstance()});
+    };
 
     TWDocumentController documents;
     TWApplicationDelegate delegate(&documents);

@@ -81,6 +81,8 @@ public:
     using TWEditorController::TWEditorController;
     virtual TWBusinessInfoPtr businessInfo() const = 0;
     virtual void setBusinessInfo(const TWBusinessInfoPtr &info) = 0;
+    // The user changed the accounting periods of the record.
+    virtual bool dirtyAccountingPeriods() const { return false; }
 };
 
 // An import sheet: starts from a file, or asks for one itself.
@@ -91,6 +93,20 @@ public:
     using TWEditorController::TWEditorController;
     virtual void importURL(const QUrl &url) = 0;
     virtual void select() = 0;
+    // Preselected where the records go: the transaction import's account,
+    // the task and expense imports' project.
+    virtual void setDefaultAccount(const std::shared_ptr<class TWAccount> &) {}
+    virtual void setDefaultProject(const std::shared_ptr<class TWProject> &) {}
+
+    // The selection step's two lists: 0 the records being imported, 1 the
+    // existing ones (a register, or a task or expense list). Which owns the
+    // context menu `menu` (any of its tables) and which has the focus.
+    enum SelectionList { ImportList = 0, ExistingList = 1 };
+    virtual QObject *selectionList(SelectionList) const { return nullptr; }
+    virtual bool selectionListHasContextMenu(SelectionList, QMenu *) const { return false; }
+    virtual bool selectionListHasFirstResponder(SelectionList) const { return false; }
+    // A transaction of the import was edited: `edited` replaces `original`.
+    virtual void updateTransaction(const TWTransactionPtr &, const TWTransactionPtr &) {}
 };
 
 // A document's task timer as the shell sees it (running state, the wake-up

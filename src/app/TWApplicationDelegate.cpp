@@ -1,6 +1,11 @@
 #include "TWApplicationDelegate.h"
 
+#include "TWAboutController.h"
+#include "TWAlert.h"
 #include "TWAppLinks.h"
+#include "TWAppNews.h"
+#include "TWPreferencesController.h"
+#include "TWSiteRequest.h"
 #include "TWAppRegistry.h"
 #include "TWBusinessController.h"
 #include "TWDocumentController.h"
@@ -10,7 +15,6 @@
 #include "TWPreferences.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileInfo>
@@ -50,6 +54,11 @@ TWApplicationDelegate::TWApplicationDelegate(TWDocumentController *documents, QO
 TWApplicationDelegate::~TWApplicationDelegate()
 {
     TWNotificationCenter::defaultCenter().removeObserver(m_preferencesObserver);
+    delete m_updateCheckTimer;
+    if (m_updateRequest)
+        m_updateRequest->cancel();
+    delete m_aboutController;
+    delete m_preferencesController;
     delete m_statusItem;
     if (m_operationQueue) {
         m_operationQueue->clear();
@@ -86,6 +95,9 @@ void TWApplicationDelegate::applicationDidFinishLaunching(const QStringList &pat
     if (reopen)
         m_documents->openDocumentWithContentsOfURL(
             QUrl::fromLocalFile(preferences.lastOpenBusinessURL()), true);
+
+    armUpdateCheck();
+    TWAppNews::appNews().checkIfNecessary();
 
     m_preferencesObserver = TWNotificationCenter::defaultCenter().addObserver(
         QStringLiteral("preferences"), nullptr,
@@ -140,7 +152,9 @@ bool TWApplicationDelegate::openFile(const QString &path)
         return false;
     if (document->hasAttachedSheet())
         return true;
-    if (kImportExtensions.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive)) {
+    // Import files open only once the transaction import is there.
+    if (kImportExtensions.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive) &&
+        TWAppRegistry::registry().hasEditor(TWEditorKind::ImportTransactions)) {
         document->importTransactionsURL(QUrl::fromLocalFile(path));
         return true;
     }
@@ -169,6 +183,7 @@ void TWApplicationDelegate::preferencesUpdated()
         return;
     m_updatingPreferences = true;
     showMenulet(TWPreferences::preferences().showTaskTimerInMenuBar());
+    updateCheckInLine();
     m_updatingPreferences = false;
 }
 
@@ -303,22 +318,38 @@ QUrl TWApplicationDelegate::mailLink(const QString &address, const QString &subj
     return QUrl::fromEncoded(link, QUrl::StrictMode);
 }
 
+bool TWApplicationDelegate::openURL(const QUrl &url)
+{
+    return m_openURL ? m_openURL(url) : twOpenURL(url);
+}
+
 void TWApplicationDelegate::doSupport()
 {
-    const QUrl url = mailLink(TWAppLinks::supportAddress, TWLocalized("tallyworthSupport"));
-    m_openURL ? m_openURL(url) : QDesktopServices::openUrl(url);
+    openURL(mailLink(TWAppLinks::supportAddress, TWLocalized("tallyworthSupport")));
 }
 
 void TWApplicationDelegate::doContact()
 {
-    const QUrl url = mailLink(TWAppLinks::contactAddress, TWLocalized("tallyworth"));
-    m_openURL ? m_openURL(url) : QDesktopServices::openUrl(url);
+    openURL(mailLink(TWAppLinks::contactAddress, TWLocalized("tallyworth")));
 }
 
 void TWApplicationDelegate::doWebsite()
 {
-    const QUrl url(TWAppLinks::website);
-    m_openURL ? m_openURL(url) : QDesktopServices::openUrl(url);
+    openURL(QUrl(TWAppLinks::website));
+}
+
+void TWApplicationDelegate::doAbout()
+{
+    if (!m_aboutController)
+        m_aboutController = new TWAboutController();
+    m_aboutController->showWindow();
+}
+
+void TWApplicationDelegate::doPreferences()
+{
+    if (!m_preferencesController)
+        m_preferencesController = new TWPreferencesController();
+    m_preferencesController->showWindow();
 }
 
 void TWApplicationDelegate::showVersionUpgradeAlert()

@@ -18,8 +18,12 @@ class QDialog;
 class QMenu;
 class QSystemTrayIcon;
 class QThreadPool;
+class QTimer;
+class TWAboutController;
 class TWBusinessController;
 class TWDocumentController;
+class TWPreferencesController;
+class TWSiteRequest;
 
 class TWApplicationDelegate final : public QObject
 {
@@ -66,7 +70,25 @@ public:
 
     void menuNeedsUpdate(QMenu *menu, TWMenuKind kind);
 
+    // ---- Update check (TWApplicationDelegate+Update.cpp) ----
+    // Arms the weekly check when the preference is on (start-up).
+    void armUpdateCheck();
+    // Sends one request for the update file unless one is running.
+    void checkForUpdate();
+    // The update file arrived: offers a newer version that was not skipped.
+    void checkForUpdateMain(const QByteArray &data);
+    // The weekly timer fired: checks and arms the next one.
+    void updateCheckTimer();
+    bool isUpdateCheckArmed() const { return m_updateCheckTimer != nullptr; }
+    // Milliseconds until the armed check; -1 when none is armed.
+    int updateCheckInterval() const;
+    bool checkingForUpdate() const { return m_checkingForUpdate; }
+
     // ---- Small windows and links ----
+    void doAbout();
+    void doPreferences();
+    TWAboutController *aboutController() const { return m_aboutController; }
+    TWPreferencesController *preferencesController() const { return m_preferencesController; }
     void doSupport();
     void doContact();
     void doWebsite();
@@ -82,6 +104,9 @@ public:
 
 private:
     void updateQuitOnLastWindowClosed();
+    void scheduleUpdateCheck(const QDateTime &date);
+    void updateCheckInLine();
+    bool openURL(const QUrl &url);
 
     TWDocumentController *m_documents;
     std::unique_ptr<QThreadPool> m_operationQueue;
@@ -94,4 +119,10 @@ private:
     TWNotificationCenter::Token m_preferencesObserver = 0;
     std::function<bool(const QUrl &)> m_openURL;
     std::function<bool()> m_isActive;
+    QTimer *m_updateCheckTimer = nullptr;
+    TWSiteRequest *m_updateRequest = nullptr;
+    bool m_checkingForUpdate = false;
+    // Made on first use, kept until the delegate goes.
+    TWAboutController *m_aboutController = nullptr;
+    TWPreferencesController *m_preferencesController = nullptr;
 };

@@ -87,6 +87,11 @@ void TWBusinessController::releaseControllers()
     m_details.clear();
     delete m_importTransactions;
     m_importTransactions = nullptr;
+    delete m_importTasks;
+    m_importTasks = nullptr;
+    delete m_importExpenses;
+    m_importExpenses = nullptr;
+    m_importing = false;
     m_detailType = 0;
     m_detailButtonsView = nullptr;
     m_subDetailButtonsView = nullptr;

@@ -150,24 +150,6 @@ QMainWindow *TWBusinessController::windowForSheet() const
     return m_windowController ? m_windowController->window() : nullptr;
 }
 
-void TWBusinessController::importTransactionsURL(const QUrl &url)
-{
-    if (!m_importTransactions) {
-        auto *editor = qobject_cast<TWImportController *>(
-            TWAppRegistry::registry().makeEditor(TWEditorKind::ImportTransactions, this));
-        if (!editor)
-            return;
-        m_importTransactions = editor;
-    }
-    m_importTransactions->setBusinessController(this);
-    m_importTransactions->setBusiness(m_business.get());
-    m_importTransactions->reset();
-    if (url.isEmpty())
-        m_importTransactions->select();
-    else
-        m_importTransactions->importURL(url);
-}
-
 bool TWBusinessController::isTaskTimerRunning() const
 {
     return m_taskTimer && m_taskTimer->isTaskTimerRunning();

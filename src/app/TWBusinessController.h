@@ -5,10 +5,12 @@
 
 #include "TWAppRegistry.h"
 #include "TWDetailInterfaces.h"
+#include "TWPopover.h"
 #include "TWMasterItem.h"
 
 #include "TWBusiness.h"
 #include "TWItem.h"
+#include "TWRelationship.h"
 #include "TWNotificationCenter.h"
 
 #include <QObject>
@@ -23,7 +25,13 @@ class QMainWindow;
 class QPrinter;
 class QThreadPool;
 #include "TWWindow.h"
+class QAction;
+class QMenu;
+class TWEditTransactionsEditor;
+class TWInfoEditor;
 class TWMasterController;
+class TWPopover;
+class TWTransactionEditor;
 class TWWindowController;
 class TWBusinessController;
 
@@ -136,8 +144,16 @@ public:
     void showMerchant(const TWMerchantPtr &merchant, const TWBillPtr &bill);
     // A client is about to be deleted: a timer running for one of its tasks stops.
     void clientDeleted(const TWClientPtr &client);
-    // The record popover of the selection (comes with the information popovers).
-    void showInspector(bool) {}
+    // The information popover of the selected record (with `context`, of the
+    // context menu's record), beside its row.
+    void showInspector(bool context);
+    // Stores the popover's edited copy when its editor saved.
+    void popoverDidClose();
+    TWPopover *popover() const { return m_popover; }
+    // 0 none, 1 group, 2 account, 3 filter, 4 client, 5 merchant, 6 report.
+    qint64 popoverTag() const { return m_popoverTag; }
+    // The edit controller of a popover tag, once made.
+    TWInfoEditor *editInfoController(qint64 tag) const;
     void transactionsUpdated();
     void tasksUpdated();
     void expensesUpdated();
@@ -180,7 +196,61 @@ public:
     QWidget *progressWindow() const;
 
     // ---- Commands ----
+    // The business-information sheet; its save is all or nothing.
+    void doBusiness();
+    TWBusinessInfoEditor *businessInfoController() const { return m_businessInfoController; }
+    // Set by the import sheets while they are open.
+    bool isImporting() const { return m_importing; }
+    void setImporting(bool importing) { m_importing = importing; }
+    // The list a command acts on (during an import, the import sheet's list
+    // that has the focus or owns `menu`); nullptr when none.
+    TWRegisterDetail *activeTransactionsController(bool context, bool ignoreImport,
+                                                   QMenu *menu) const;
+    TWTasksList *activeTasksController(bool context, bool ignoreImport, QMenu *menu) const;
+    TWExpensesList *activeExpensesController(bool context, bool ignoreImport, QMenu *menu) const;
     void importTransactionsURL(const QUrl &url);
+    void importTasksURL(const QUrl &url);
+    void importExpensesURL(const QUrl &url);
+    TWImportController *importTransactionsController() const { return m_importTransactions; }
+    TWImportController *importTasksController() const { return m_importTasks; }
+    TWImportController *importExpensesController() const { return m_importExpenses; }
+    // The store's latest failure as an error (for an identifier query that
+    // answered 0).
+    TWError lastStoreError() const;
+
+    // ---- Record commands ----
+    // New records through their information sheets, placed beside or inside
+    // the selection and selected once stored. `kind` is a group item type.
+    void newGroup(int kind);
+    // With `fromEditor`, the transaction editor asked: the account joins its
+    // choices and the selection stays.
+    void newAccount(bool fromEditor);
+    // An account of the type named by its kind, at the top level, without a
+    // sheet; none when it could not be stored (the error has been shown).
+    TWAccountPtr newAccountOfType(int accountType);
+    void newFilter();
+    void newClient();
+    void newMerchant();
+    void newReport();
+    // The information controller for new records of a family (made once).
+    TWInfoEditor *newInfoController(int family);
+    void newTransaction(bool multiple);
+    void newTransaction(const TWTransactionPtr &transaction,
+                        const TWRelationshipList &relationships, bool multiple,
+                        TWRegisterDetail *transactionsController);
+    void editTransaction(const TWTransactionPtr &transaction, bool isImport,
+                         TWRegisterDetail *transactionsController);
+    // Menu commands routed to the selected entry's list; `item` is the menu
+    // item triggered (its menu tells a context menu's list; its data is the
+    // mark tag).
+    void editTransaction(bool context, QAction *item);
+    void markTransaction(bool context, QAction *item);
+    void duplicateTransaction(bool context);
+    void deleteTransaction(bool context);
+    void updateConvertedTotals(bool context);
+    void showRelatedTransactions(bool context);
+    void editMultipleTransactions(bool context);
+    TWTransactionEditor *transactionController() const { return m_transactionController; }
     // Whether the chosen item can be printed.
     bool canPrint() const;
     // The PDF of the chosen item for the printer's page; empty when none.
@@ -225,6 +295,15 @@ private:
         return qobject_cast<T *>(detailController(detailType));
     }
     QWidget *sheetParent() const;
+    TWInfoEditor *makeInfoController(int family);
+    void showNewRecordSheet(int family, int groupKind);
+    void addNewRecord(int family, const TWItemPtr &item);
+    TWErrorResult storeBusinessInfo(const TWBusinessInfoPtr &info, bool periodsChanged);
+    TWInfoEditor *ensureEditInfoController(qint64 tag, int family);
+    // The register, client or merchant list a routed command goes to.
+    enum class RouteTarget { None, Register, Repeats, Clients, Merchants };
+    RouteTarget routeTarget() const;
+    TWRegisterDetail *routedRegister(RouteTarget target) const;
 
     std::unique_ptr<TWBusiness> m_business;
     std::unique_ptr<QThreadPool> m_operationQueue;
@@ -243,6 +322,17 @@ private:
     TWBusinessControllerDelegate *m_delegate = nullptr;
     QMetaObject::Connection m_wakeConnection;
     TWImportController *m_importTransactions = nullptr;
+    TWImportController *m_importTasks = nullptr;
+    TWImportController *m_importExpenses = nullptr;
+    bool m_importing = false;
+    TWBusinessInfoEditor *m_businessInfoController = nullptr;
+    QPointer<TWPopover> m_popover;
+    qint64 m_popoverTag = 0;
+    // By popover tag (edits) and by family item type (new records).
+    std::map<qint64, TWInfoEditor *> m_editInfoControllers;
+    std::map<int, TWInfoEditor *> m_newInfoControllers;
+    TWTransactionEditor *m_transactionController = nullptr;
+    TWEditTransactionsEditor *m_editTransactionsController = nullptr;
     TWTaskTimer *m_taskTimer = nullptr;
 
     std::vector<Sheet> m_sheets;

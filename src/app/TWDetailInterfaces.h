@@ -38,6 +38,18 @@ public:
     virtual TWTransactionList transactions() const { return {}; }
     // Its inner layout was restored at least once.
     virtual bool isRestored() const { return false; }
+    // The accounts the register shows.
+    virtual TWAccountList shownAccounts() const { return {}; }
+    // The rows a command acts on: with `context` the context menu's rows.
+    virtual TWTransactionList selectedTransactionsContext(bool) const { return selectedTransactions(); }
+    virtual void selectTransactions(const TWTransactionList &) {}
+    // The transaction commands; `context` as above.
+    virtual void editSelectedTransaction(bool) {}
+    virtual void duplicateSelectedTransaction(bool) {}
+    virtual void deleteSelectedTransaction(bool) {}
+    virtual void updateSelectedConvertedTotals(bool) {}
+    virtual void showSelectedRelatedTransactions(bool) {}
+    virtual void markSelectedTransaction(bool /*cleared*/, bool /*context*/) {}
 
 protected:
     int m_mode = 0;
@@ -81,6 +93,12 @@ public:
     virtual TWTasksList *tasksController() const { return nullptr; }
     virtual TWExpensesList *expensesController() const { return nullptr; }
     virtual TWInvoicesList *invoicesController() const { return nullptr; }
+    virtual TWProjectList selectedProjects() const { return {}; }
+    // The transaction commands, forwarded to its own lists.
+    virtual void editSelectedTransaction(bool) {}
+    virtual void deleteSelectedTransaction(bool) {}
+    virtual void updateSelectedConvertedTotals(bool) {}
+    virtual void showSelectedRelatedTransactions(bool) {}
 
 protected:
     TWClientList m_clients;
@@ -99,6 +117,11 @@ public:
     virtual TWBillList bills() const { return {}; }
     virtual TWBillList selectedBills() const { return {}; }
     virtual bool canAddTransaction() const { return false; }
+    // The transaction commands, forwarded to its own lists.
+    virtual void editSelectedTransaction(bool) {}
+    virtual void deleteSelectedTransaction(bool) {}
+    virtual void updateSelectedConvertedTotals(bool) {}
+    virtual void showSelectedRelatedTransactions(bool) {}
     // Its bill payments.
     virtual TWRegisterDetail *transactionsController() const { return nullptr; }
 

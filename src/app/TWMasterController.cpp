@@ -1,14 +1,20 @@
 #include "TWMasterController.h"
 
 #include "TWBusinessController.h"
+#include "TWControls.h"
 #include "TWDocumentPrompts.h"
+#include "TWIconCellView.h"
 #include "TWMasterModel.h"
+#include "TWMasterTotals.h"
 
 #include "TWBusiness.h"
+#include "TWFormatter.h"
 #include "TWLocalized.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
@@ -112,24 +118,70 @@ TWMasterController::TWMasterController(QObject *parent) : QObject(parent) {}
 TWMasterController::~TWMasterController()
 {
     stopObserving();
-    if (m_outline) {
+    if (m_outline)
         m_outline->setOutlineDelegate(nullptr);
-        if (!m_outline->parent())
-            delete m_outline;
-    }
+    if (m_splitter && !m_splitter->parent())
+        delete m_splitter;
 }
 
 void TWMasterController::setBusiness(TWBusiness *business)
 {
     m_business = business;
+    m_totals = business ? std::make_unique<TWMasterTotals>(*business) : nullptr;
+    if (m_model) {
+        m_model->setBusiness(business);
+        m_model->setTotals(m_totals.get());
+    }
     if (m_outline)
         observe();
 }
 
+// ---- Split view of the outline and the summary panel ----
+
+namespace
+{
+
+class TWSummarySplitterHandle final : public QSplitterHandle
+{
+public:
+    TWSummarySplitterHandle(Qt::Orientation orientation, TWSummarySplitter *parent)
+        : QSplitterHandle(orientation, parent), m_splitter(parent)
+    {
+    }
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent *) override { m_splitter->collapsePanel(); }
+
+private:
+    TWSummarySplitter *m_splitter;
+};
+
+} // namespace
+
+QSplitterHandle *TWSummarySplitter::createHandle()
+{
+    return new TWSummarySplitterHandle(orientation(), this);
+}
+
+void TWSummarySplitter::collapsePanel()
+{
+    if (count() < 2)
+        return;
+    QList<int> sizes = this->sizes();
+    sizes[0] += sizes[1];
+    sizes[1] = 0;
+    setSizes(sizes);
+    emit panelResized(true);
+}
+
 QWidget *TWMasterController::view()
 {
-    if (m_outline)
-        return m_outline;
+    if (m_splitter)
+        return m_splitter;
+    m_splitter = new TWSummarySplitter(Qt::Vertical);
+    m_splitter->setObjectName(QStringLiteral("masterSplitter"));
+    m_splitter->setChildrenCollapsible(true);
+    m_splitter->setHandleWidth(1);
     m_outline = new TWOutlineView();
     m_outline->setObjectName(QStringLiteral("masterOutline"));
     m_outline->header()->hide();
@@ -140,7 +192,32 @@ QWidget *TWMasterController::view()
     m_outline->setExpandsOnDoubleClick(false);
     m_outline->setContextMenuPolicy(Qt::DefaultContextMenu);
     m_outline->setOutlineDelegate(this);
+    m_outline->setItemDelegate(new TWIconCellDelegate(m_outline));
+    m_outline->setUniformRowHeights(true);
+    m_outline->setIconSize(QSize(20, 20));
+    // A record moves by drag and drop within its family.
+    m_outline->setDragEnabled(true);
+    m_outline->setAcceptDrops(true);
+    m_outline->setDropIndicatorShown(true);
+    m_outline->setDragDropMode(QAbstractItemView::DragDrop);
+    m_outline->setDefaultDropAction(Qt::MoveAction);
     m_model = new TWMasterModel(this);
+    m_model->setBusiness(m_business);
+    m_model->setTotals(m_totals.get());
+    connect(m_model, &TWMasterModel::masterItemMoved, this, [this](bool rebuild) {
+        if (rebuild)
+            update();
+        else
+            updateTotals();
+    });
+    connect(m_model, &TWMasterModel::dropFailed, this, [this](const TWError &error) {
+        // The store rolled the drop back: show the list as the store has it.
+        update();
+        if (m_document)
+            m_document->presentError(error);
+        else
+            TWDocumentPrompts::prompts().showError(error, m_outline->window());
+    });
     m_outline->setModel(m_model);
     m_selection = new TWMasterSelectionModel(m_model, this);
     m_outline->setSelectionModel(m_selection);
@@ -154,8 +231,20 @@ QWidget *TWMasterController::view()
         if (m_document && m_model->node(index) && m_model->node(index)->isRecord())
             m_document->showInspector(false);
     });
+    m_splitter->addWidget(m_outline);
+    m_splitter->addWidget(makeSummaryPanel());
+    m_splitter->setStretchFactor(0, 1);
+    m_splitter->setStretchFactor(1, 0);
+    m_splitter->setCollapsible(0, false);
+    m_splitter->setCollapsible(1, true);
+    if (m_business && !m_business->showSummary())
+        m_splitter->setSizes({1, 0});
+    connect(m_splitter, &TWSummarySplitter::panelResized, this,
+            [this](bool collapsed) { summaryResized(collapsed); });
+    connect(m_splitter, &QSplitter::splitterMoved, this,
+            [this] { summaryResized(summaryCollapsed()); });
     observe();
-    return m_outline;
+    return m_splitter;
 }
 
 const TWMasterItemList &TWMasterController::masterItems() const
@@ -166,50 +255,13 @@ const TWMasterItemList &TWMasterController::masterItems() const
 
 // ---- Building ----
 
-TWMasterItemChildren TWMasterController::childItemsForItem(const TWItemPtr &item,
-                                                           const TWItemTree &tree) const
-{
-    const TWItemList &children = tree.children(item);
-    if (children.isEmpty())
-        return {};
-    auto list = std::make_shared<TWMasterItemList>();
-    list->reserve(children.size());
-    for (const TWItemPtr &child : children)
-        list->append(
-            TWMasterItem::masterItemWithType(TWMasterItemEntity, childItemsForItem(child, tree), child));
-    return list;
-}
-
 void TWMasterController::update()
 {
     if (!view() || !m_business)
         return;
-    const quint32 sortBy = m_business->sortBy();
-    const TWItemPtr &root = TWItem::rootItem();
-    const auto family = [&](quint32 header, const TWItemTree &tree) {
-        return TWMasterItem::masterItemWithType(header, childItemsForItem(root, tree));
-    };
-    TWMasterItemList items;
-    items.append(family(TWMasterItemAccountsHeader,
-                        TWBusiness::sortedItems(m_business->accounts(), m_business->accountGroups(), sortBy)));
-    items.append(family(TWMasterItemFiltersHeader,
-                        TWBusiness::sortedItems(m_business->filters(), m_business->filterGroups(), sortBy)));
-    if (m_business->advancedFindFilter()) {
-        auto results = std::make_shared<TWMasterItemList>();
-        results->append(TWMasterItem::masterItemWithType(TWMasterItemSearchResults));
-        items.append(TWMasterItem::masterItemWithType(TWMasterItemFindHeader, results));
-    }
-    items.append(family(TWMasterItemClientsHeader,
-                        TWBusiness::sortedItems(m_business->clients(), m_business->clientGroups(), sortBy)));
-    items.append(family(TWMasterItemMerchantsHeader,
-                        TWBusiness::sortedItems(m_business->merchants(), m_business->merchantGroups(), sortBy)));
-    items.append(family(TWMasterItemReportsHeader,
-                        TWBusiness::sortedItems(m_business->reports(), m_business->reportGroups(), sortBy)));
-    auto manage = std::make_shared<TWMasterItemList>();
-    for (quint32 type : {TWMasterItemAutofill, TWMasterItemBudget, TWMasterItemFields,
-                         TWMasterItemRepeats, TWMasterItemUnits, TWMasterItemValues})
-        manage->append(TWMasterItem::masterItemWithType(type));
-    items.append(TWMasterItem::masterItemWithType(TWMasterItemManageHeader, manage));
+    const TWMasterItemList items = TWMasterTotals::masterItemsWithBusiness(*m_business);
+    // Every row's amount is ready before the rows appear.
+    m_totals->update(items);
 
     m_selectingInCode = true;
     m_model->setMasterItems(items);
@@ -606,23 +658,40 @@ QMenu *TWMasterController::contextMenu(const QPoint &position)
         item->setEnabled(false);
         return item;
     };
-    add(m_menu, "newAccount", "doNewAccountContext");
-    add(m_menu, "newFilter", "doNewFilterContext");
-    add(m_menu, "newClient", "doNewClientContext");
-    add(m_menu, "newMerchant", "doNewMerchantContext");
-    add(m_menu, "newReport", "doNewReportContext");
+    // The record commands go to the document, which presents their sheets.
+    const auto live = [this](QAction *item, std::function<void(TWBusinessController &)> command) {
+        item->setEnabled(m_document != nullptr);
+        connect(item, &QAction::triggered, this, [this, command] {
+            if (m_document)
+                command(*m_document);
+        });
+    };
+    live(add(m_menu, "newAccount", "doNewAccountContext"),
+         [](TWBusinessController &document) { document.newAccount(false); });
+    live(add(m_menu, "newFilter", "doNewFilterContext"),
+         [](TWBusinessController &document) { document.newFilter(); });
+    live(add(m_menu, "newClient", "doNewClientContext"),
+         [](TWBusinessController &document) { document.newClient(); });
+    live(add(m_menu, "newMerchant", "doNewMerchantContext"),
+         [](TWBusinessController &document) { document.newMerchant(); });
+    live(add(m_menu, "newReport", "doNewReportContext"),
+         [](TWBusinessController &document) { document.newReport(); });
     QMenu *group = m_menu->addMenu(TWLocalized("newGroup"));
     group->menuAction()->setObjectName(QStringLiteral("newGroup"));
-    add(group, "accountMenu", "doNewGroupContext", 0);
-    add(group, "filterMenu", "doNewGroupContext", 1);
-    add(group, "clientMenu", "doNewGroupContext", 2);
-    add(group, "merchantMenu", "doNewGroupContext", 3);
-    add(group, "reportMenu", "doNewGroupContext", 4);
+    const std::pair<const char *, int> groupKinds[] = {
+        {"accountMenu", TWItemTypeAccountGroup}, {"filterMenu", TWItemTypeFilterGroup},
+        {"clientMenu", TWItemTypeClientGroup},   {"merchantMenu", TWItemTypeMerchantGroup},
+        {"reportMenu", TWItemTypeReportGroup}};
+    int groupTag = 0;
+    for (const auto &[key, kind] : groupKinds)
+        live(add(group, key, "doNewGroupContext", groupTag++),
+             [kind = kind](TWBusinessController &document) { document.newGroup(kind); });
     m_menu->addSeparator();
     const TWMasterItemList nodes = masterItems(m_contextRows, true);
     const bool oneRecord = nodes.size() == 1 && nodes.first()->isRecord();
     if (oneRecord) {
-        add(m_menu, "showInspector", "doShowInspectorContext");
+        live(add(m_menu, "showInspector", "doShowInspectorContext"),
+             [](TWBusinessController &document) { document.showInspector(true); });
         m_menu->addSeparator();
     }
     if (nodes.size() >= 2 || oneRecord) {
@@ -808,8 +877,192 @@ void TWMasterController::deleteNodes(const QList<int> &rows)
 void TWMasterController::refreshManage(std::initializer_list<quint32> types)
 {
     for (quint32 type : types)
-        if (const TWMasterItemPtr node = masterItemWithType(type, 0, 0))
+        if (const TWMasterItemPtr node = masterItemWithType(type, 0, 0)) {
+            m_totals->updateTotals(*node);
             m_model->refresh(node.get());
+        }
+}
+
+// ---- Totals and colours ----
+
+void TWMasterController::updateTotals()
+{
+    if (!m_model || !m_totals)
+        return;
+    // Accounts, filters, find (the filters again without it), clients and
+    // merchants; reports and the manage entries keep theirs.
+    QList<const TWMasterItem *> done;
+    for (int index = 0; index < 5; ++index)
+        if (const TWMasterItemPtr header = masterItemAtIndex(index);
+            header && !done.contains(header.get())) {
+            done.append(header.get());
+            updateTotals(*header);
+        }
+}
+
+void TWMasterController::updateTotals(const TWMasterItem &node)
+{
+    if (!m_model || !m_totals)
+        return;
+    m_totals->updateTotals(node);
+    m_model->refreshSubtree(&node);
+}
+
+void TWMasterController::updateColours()
+{
+    if (!m_model)
+        return;
+    for (int index : {3, 4})
+        if (const TWMasterItemPtr header = masterItemAtIndex(index))
+            updateColours(*header);
+}
+
+void TWMasterController::updateColours(const TWMasterItem &node)
+{
+    // The colours follow the preferences whenever a row paints.
+    if (m_model)
+        m_model->refreshSubtree(&node);
+}
+
+QColor TWMasterController::itemColour(const TWMasterItem &node) const
+{
+    if (!m_totals || !m_model || !node.isRecord())
+        return {};
+    if (m_selection && m_selection->isSelected(m_model->indexOf(&node)))
+        return {};
+    return m_totals->colour(node);
+}
+
+// ---- Summary panel ----
+
+QWidget *TWMasterController::makeSummaryPanel()
+{
+    auto *panel = new TWBackgroundView();
+    panel->setObjectName(QStringLiteral("summaryPanel"));
+    panel->setBackgroundColour(QColor::fromRgbF(0.88f, 0.88f, 0.88f, 1.0f));
+    panel->setMinimumHeight(kSummaryHeight);
+    panel->setMaximumHeight(kSummaryHeight);
+    m_summary = panel;
+    QFont small = panel->font();
+    small.setPointSizeF(std::max(7.0, small.pointSizeF() * 0.85));
+    panel->setFont(small);
+    auto *grid = new QGridLayout(panel);
+    grid->setContentsMargins(10, 6, 10, 8);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(0);
+    const auto label = [panel](const QString &name, const QString &text, Qt::Alignment alignment,
+                               bool doubleUnderline = false) {
+        QLabel *field = doubleUnderline ? new TWDoubleUnderlineLabel(text, panel) : new QLabel(text, panel);
+        field->setObjectName(name);
+        field->setAlignment(alignment | Qt::AlignVCenter);
+        return field;
+    };
+    QLabel *title = label(QStringLiteral("summaryLabel"), TWLocalized("summaryTitle"), Qt::AlignHCenter);
+    QFont underlined = small;
+    underlined.setUnderline(true);
+    underlined.setBold(true);
+    title->setFont(underlined);
+    grid->addWidget(title, 0, 0, 1, 3);
+    grid->addWidget(label(QStringLiteral("debitLabel"), TWLocalized("debit"), Qt::AlignRight), 1, 1);
+    grid->addWidget(label(QStringLiteral("creditLabel"), TWLocalized("credit"), Qt::AlignRight), 1, 2);
+    // Caption, value label name, column (1 debit side, 2 credit side), indent.
+    struct Line {
+        const char *caption;
+        const char *captionKey;
+        const char *value;
+        int column;
+        bool indented;
+    };
+    const Line lines[] = {
+        {"assetsLabel", "assets", "assetsValueLabel", 1, false},
+        {"accountsReceiveableLabel", "accountsReceivable", "accountsReceiveableValueLabel", 1, true},
+        {"liabilitiesLabel", "liabilities", "liabilitiesValueLabel", 2, false},
+        {"accountsPayableLabel", "accountsPayable", "accountsPayableValueLabel", 2, true},
+        {"equitiesLabel", "summaryEquities", "equitiesValueLabel", 2, false},
+        {"retainedEarningsLabel", nullptr, "retainedEarningsValueLabel", 2, true},
+        {"netIncomeLabel", "summaryNetIncome", "netIncomeValueLabel", 2, true},
+        {"incomeLabel", "income", "incomeValueLabel", 2, true},
+        {"expensesLabel", "expenses", "expensesValueLabel", 1, true},
+    };
+    int row = 2;
+    for (const Line &line : lines) {
+        QLabel *caption = label(QLatin1String(line.caption),
+                                line.captionKey ? TWLocalized(line.captionKey) : QString(), Qt::AlignLeft);
+        if (line.indented)
+            caption->setIndent(10);
+        if (!line.captionKey)
+            m_retainedEarningsLabel = caption;
+        grid->addWidget(caption, row, 0);
+        grid->addWidget(label(QLatin1String(line.value), QString(), Qt::AlignRight), row, line.column);
+        ++row;
+    }
+    grid->addWidget(label(QStringLiteral("totalLabel"), TWLocalized("total"), Qt::AlignLeft), row, 0);
+    grid->addWidget(label(QStringLiteral("debitValueLabel"), QString(), Qt::AlignRight, true), row, 1);
+    grid->addWidget(label(QStringLiteral("creditValueLabel"), QString(), Qt::AlignRight, true), row, 2);
+    grid->setRowStretch(row + 1, 1);
+    grid->setColumnStretch(0, 1);
+
+    // Businesses that close their periods into an account of their own name
+    // the retained earnings after it; sole traders speak of owner's equity.
+    if (m_business) {
+        const TWBusinessInfoPtr &info = m_business->businessInfo();
+        QString caption;
+        if (info && info->nominalTransferAccountIdentifier() == 0 &&
+            !info->retainedEarningsName().isEmpty())
+            caption = info->retainedEarningsName();
+        else
+            caption = TWLocalized(info && info->type() == 0 ? "ownersEquity" : "retainedEarnings");
+        m_retainedEarningsLabel->setText(caption);
+    }
+    return panel;
+}
+
+QLabel *TWMasterController::summaryValueLabel(const QString &name) const
+{
+    return m_summary ? m_summary->findChild<QLabel *>(name) : nullptr;
+}
+
+bool TWMasterController::summaryCollapsed() const
+{
+    return m_splitter && m_splitter->count() > 1 && m_splitter->sizes().value(1) == 0;
+}
+
+void TWMasterController::summaryResized(bool collapsed)
+{
+    if (m_business)
+        m_business->setShowSummary(!collapsed);
+}
+
+void TWMasterController::updateSummary()
+{
+    if (!m_business || !m_summary)
+        return;
+    const TWAccountingPeriodPtr period = m_business->currentAccountingPeriod();
+    if (!period)
+        return;
+    const TWBalanceSheetTotals totals =
+        m_business->totalsWithAssets(period->endDate(), period->startDate(), period->endDate());
+    const TWUnit *home = m_business->homeUnit().get();
+    const auto money = [&](qint64 value) {
+        return TWFormatter::formatter().valueString(value, home, true, true, false, true, false,
+                                                    m_business);
+    };
+    const std::pair<const char *, qint64> values[] = {
+        {"assetsValueLabel", totals.assets},
+        {"accountsReceiveableValueLabel", totals.accountsReceivable},
+        {"liabilitiesValueLabel", totals.liabilities},
+        {"accountsPayableValueLabel", totals.accountsPayable},
+        {"equitiesValueLabel", totals.equities},
+        {"retainedEarningsValueLabel", totals.retainedEarnings},
+        {"netIncomeValueLabel", totals.netIncome},
+        {"incomeValueLabel", totals.income},
+        {"expensesValueLabel", totals.expenses},
+        {"debitValueLabel", totals.assets},
+        {"creditValueLabel", totals.equities + totals.liabilities},
+    };
+    for (const auto &[name, value] : values)
+        if (QLabel *field = summaryValueLabel(QLatin1String(name)))
+            field->setText(money(value));
 }
 
 void TWMasterController::observe()

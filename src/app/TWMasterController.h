@@ -2,7 +2,9 @@
 // The source list at the left of a business window: builds the tree of
 // records, headers and manage entries from the store, restores and records
 // expansion and selection, hands selection changes to the document, offers
-// the context menu and deletes records after a confirmation.
+// the context menu and deletes records after a confirmation. Its rows show
+// icons, amounts and colours; under it a panel shows the current period's
+// figures.
 
 #include "TWListViews.h"
 #include "TWMasterItem.h"
@@ -13,7 +15,9 @@
 #include <QObject>
 #include <QPointer>
 #include <QRect>
+#include <QSplitter>
 
+#include <memory>
 #include <vector>
 
 #include <QMenu>
@@ -21,6 +25,25 @@ class TWBusiness;
 class TWBusinessController;
 class TWMasterModel;
 class TWMasterSelectionModel;
+class TWMasterTotals;
+class QLabel;
+
+// The split view of the outline and the summary panel: a double click on
+// its divider collapses the panel.
+class TWSummarySplitter final : public QSplitter
+{
+    Q_OBJECT
+public:
+    using QSplitter::QSplitter;
+    // Collapses the panel and says so.
+    void collapsePanel();
+
+signals:
+    void panelResized(bool collapsed);
+
+protected:
+    QSplitterHandle *createHandle() override;
+};
 
 // Bits of the business's `masterExpanded`, one per header.
 enum TWMasterExpandedBit : quint32 {
@@ -79,10 +102,29 @@ public:
     // after the user confirmed.
     void deleteMaster(bool context);
 
-    // The rows' totals, colours and the summary panel come later.
-    void updateTotals() {}
-    void updateColours() {}
-    void updateSummary() {}
+    // Recomputes the amounts and colours of the accounts, filters, find,
+    // clients and merchants sections; of one node and everything below it.
+    void updateTotals();
+    void updateTotals(const TWMasterItem &node);
+    // Redraws the client and merchant rows in the current preference colours.
+    void updateColours();
+    void updateColours(const TWMasterItem &node);
+    // The colour of a row's texts: invalid (the normal text colour) for the
+    // selected row and for rows without owing money.
+    QColor itemColour(const TWMasterItem &node) const;
+    const TWMasterTotals *totals() const { return m_totals.get(); }
+    // Recomputes the panel's figures for the current accounting period.
+    void updateSummary();
+
+    // The panel under the outline and its value labels by name
+    // ("assetsValueLabel", "debitValueLabel" ...).
+    TWSummarySplitter *summarySplitter() const { return m_splitter; }
+    QWidget *summaryPanel() const { return m_summary; }
+    QLabel *summaryValueLabel(const QString &name) const;
+    QLabel *retainedEarningsLabel() const { return m_retainedEarningsLabel; }
+    bool summaryCollapsed() const;
+    // The panel's fixed height.
+    static constexpr int kSummaryHeight = 197;
 
     // The context menu for a point in the outline (viewport coordinates);
     // a point below the last row gives the menu without record commands.
@@ -94,7 +136,6 @@ public:
     QMenu *outlineViewMenu(TWOutlineView *, const QPoint &position) override;
 
 private:
-    TWMasterItemChildren childItemsForItem(const TWItemPtr &item, const class TWItemTree &tree) const;
     TWMasterItemPtr sharedNode(const TWMasterItem *node) const;
     TWMasterItemPtr findRecord(const TWMasterItemPtr &node, int kind, qint32 identifier) const;
     TWMasterItemPtr findParent(const TWMasterItemPtr &root, const TWMasterItem &node) const;
@@ -107,13 +148,19 @@ private:
     void observe();
     void stopObserving();
     void refreshManage(std::initializer_list<quint32> types);
+    QWidget *makeSummaryPanel();
+    void summaryResized(bool collapsed);
     // The delete after confirmation: every guard first, then the store.
     void deleteNodes(const QList<int> &rows);
     bool containsClosedTransactions(const TWMasterItem &node) const;
 
     TWBusinessController *m_document = nullptr;
     TWBusiness *m_business = nullptr;
+    QPointer<TWSummarySplitter> m_splitter;
     QPointer<TWOutlineView> m_outline;
+    QWidget *m_summary = nullptr;
+    QLabel *m_retainedEarningsLabel = nullptr;
+    std::unique_ptr<TWMasterTotals> m_totals;
     TWMasterModel *m_model = nullptr;
     TWMasterSelectionModel *m_selection = nullptr;
     QList<int> m_contextRows;

@@ -1,16 +1,28 @@
 #include "TWMasterModel.h"
 
+#include "TWIconCellView.h"
+#include "TWMasterTotals.h"
+
+#include "TWBusiness.h"
 #include "TWLocalized.h"
+#include "TWUtilities.h"
 
 #include <QFont>
 #include <QPalette>
 #include <QSet>
+#include <QUuid>
 
 #include <algorithm>
+
+TWMasterModel::TWMasterModel(QObject *parent)
+    : QAbstractItemModel(parent), m_token(QUuid::createUuid().toString(QUuid::WithoutBraces))
+{
+}
 
 void TWMasterModel::setMasterItems(const TWMasterItemList &items)
 {
     beginResetModel();
+    m_icons.clear();
     m_items = items;
     reindex();
     endResetModel();
@@ -91,8 +103,21 @@ void TWMasterModel::appendNode(TWMasterItem *parent, const TWMasterItemPtr &node
 void TWMasterModel::refresh(const TWMasterItem *node)
 {
     const QModelIndex at = indexOf(node);
+    m_icons.remove(node);
     if (at.isValid())
         emit dataChanged(at, at);
+}
+
+void TWMasterModel::refreshSubtree(const TWMasterItem *node)
+{
+    refresh(node);
+    const TWMasterItemList *children = node ? node->childItems().get() : nullptr;
+    if (!children || children->isEmpty())
+        return;
+    emit dataChanged(indexOf(children->first().get()), indexOf(children->last().get()));
+    for (const TWMasterItemPtr &child : *children)
+        if (child->hasChildren())
+            refreshSubtree(child.get());
 }
 
 QModelIndex TWMasterModel::index(int row, int column, const QModelIndex &parent) const
@@ -175,12 +200,78 @@ QVariant TWMasterModel::data(const QModelIndex &index, int role) const
             return font;
         }
         return {};
-    case Qt::ForegroundRole:
+    case Qt::ForegroundRole: {
         if (item->isHeader())
             return QPalette().brush(QPalette::Disabled, QPalette::WindowText);
-        return {};
+        const QColor colour = m_totals ? m_totals->colour(*item) : QColor();
+        return colour.isValid() ? QVariant(QBrush(colour)) : QVariant();
+    }
     case Qt::SizeHintRole:
         return QSize(-1, 22);
+    case TWIconCellHeaderRole:
+        return item->isHeader();
+    case TWIconCellDetailRole:
+        return m_totals && !item->isHeader() ? m_totals->detailText(*item) : QString();
+    case Qt::DecorationRole: {
+        if (item->isHeader())
+            return {};
+        auto found = m_icons.find(item);
+        if (found == m_icons.end())
+            found = m_icons.insert(item, QIcon(QPixmap::fromImage(icon(*item))));
+        return *found;
+    }
+    default:
+        return {};
+    }
+}
+
+QImage TWMasterModel::icon(const TWMasterItem &node) const
+{
+    const auto resource = [](const char *name) {
+        return QImage(QStringLiteral(":/icons/%1.png").arg(QLatin1String(name)));
+    };
+    switch (node.type()) {
+    case TWMasterItemAutofill:
+        return resource("Autofill");
+    case TWMasterItemBudget:
+        return resource("Budget");
+    case TWMasterItemFields:
+        return resource("Fields");
+    case TWMasterItemUnits:
+        return resource("Units");
+    case TWMasterItemRepeats:
+        return resource("Repeats");
+    case TWMasterItemValues:
+        return resource("Values");
+    case TWMasterItemSearchResults:
+        return TWFilter::defaultIconForFilter(m_business ? m_business->advancedFindFilter().get()
+                                                         : nullptr);
+    default:
+        break;
+    }
+    if (!node.isRecord())
+        return {};
+    const TWItemPtr &item = node.item();
+    if (TWItem::isGroupType(item->type()))
+        return TWUtilities::folderImageWithTintColour(static_cast<const TWGroup &>(*item).tintColour());
+    switch (item->type()) {
+    case TWItemTypeAccount: {
+        const auto &account = static_cast<const TWAccount &>(*item);
+        return account.icon().isNull() ? TWAccount::defaultIconForAccount(account) : account.icon();
+    }
+    case TWItemTypeClient: {
+        const auto &client = static_cast<const TWClient &>(*item);
+        return client.logo().isNull() ? TWClient::defaultIconForClient(&client) : client.logo();
+    }
+    case TWItemTypeMerchant: {
+        const auto &merchant = static_cast<const TWMerchant &>(*item);
+        return merchant.logo().isNull() ? TWMerchant::defaultIconForMerchant(&merchant)
+                                        : merchant.logo();
+    }
+    case TWItemTypeReport:
+        return TWReport::defaultIconForReport(static_cast<const TWReport *>(item.get()));
+    case TWItemTypeFilter:
+        return TWFilter::defaultIconForFilter(static_cast<const TWFilter *>(item.get()));
     default:
         return {};
     }
@@ -191,8 +282,12 @@ Qt::ItemFlags TWMasterModel::flags(const QModelIndex &index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     // Headers stay selectable here so that a click on one reaches the
-    // selection rule, which never takes it.
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    // selection rule, which never takes it. Any row may be a drop target;
+    // the drop's validation decides.
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDropEnabled;
+    if (const TWMasterItem *item = node(index); item && item->isRecord())
+        flags |= Qt::ItemIsDragEnabled;
+    return flags;
 }
 
 // ---- Selection rule ----

@@ -1,21 +1,37 @@
 #pragma once
 // The source list's rows: our item model over the tree of TWMasterItem
-// nodes, and the selection model that lets through only the selections the
-// source list allows (one fixed entry, or records of one family).
+// nodes (titles, icons, the amounts kept by TWMasterTotals, dragging a record
+// to another place of its family), and the selection model that lets through
+// only the selections the source list allows (one fixed entry, or records of
+// one family).
 
 #include "TWMasterItem.h"
 
+#include "TWError.h"
+
 #include <QAbstractItemModel>
 #include <QHash>
+#include <QIcon>
 #include <QItemSelectionModel>
 
 #include <functional>
+
+class TWBusiness;
+class TWMasterTotals;
+
+// The drag type of a source-list row. Its property-list payload names the
+// record ("type", "subtype", "identifier") and the list it came from ("list").
+inline const QString TWMasterItemMimeType = QStringLiteral("application/x-tallyworth-masterItem");
 
 class TWMasterModel final : public QAbstractItemModel
 {
     Q_OBJECT
 public:
-    using QAbstractItemModel::QAbstractItemModel;
+    explicit TWMasterModel(QObject *parent = nullptr);
+
+    // The store the rows show and a drop writes to; the kept row amounts.
+    void setBusiness(TWBusiness *business) { m_business = business; }
+    void setTotals(const TWMasterTotals *totals) { m_totals = totals; }
 
     // Replaces the whole tree.
     void setMasterItems(const TWMasterItemList &items);
@@ -35,6 +51,8 @@ public:
     void appendNode(TWMasterItem *parent, const TWMasterItemPtr &node);
     // Redraws a node's row.
     void refresh(const TWMasterItem *node);
+    // Redraws a node's row and every row below it.
+    void refreshSubtree(const TWMasterItem *node);
 
     QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
     QModelIndex parent(const QModelIndex &child) const override;
@@ -45,12 +63,49 @@ public:
 
     // The row text of a node.
     static QString title(const TWMasterItem &node);
+    // The icon of a row (none for headers).
+    QImage icon(const TWMasterItem &node) const;
+
+    // Dragging one record within its family.
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    bool canDropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                         const QModelIndex &parent) const override;
+    bool dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                      const QModelIndex &parent) override;
+    Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
+    Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }
+    // Whether a record of the payload may go onto `target` (childIndex -1)
+    // or between its children.
+    bool validateDrop(const QMimeData *data, const TWMasterItem *target, int childIndex) const;
+    // Moves the record of the payload and stores its new place; false when
+    // refused or when the store failed (then nothing is changed in the store
+    // and `dropFailed` tells the owner).
+    bool acceptDrop(const QMimeData *data, TWMasterItem *target, int childIndex);
+    // The child order after a drop: by sort order in the manual order, by
+    // name otherwise.
+    static bool childLessThan(const TWMasterItemPtr &a, const TWMasterItemPtr &b, quint32 sortBy);
+
+signals:
+    // The drop's writes failed and were rolled back.
+    void dropFailed(const TWError &error);
+    // A record changed its place (the group totals change with it); with
+    // `rebuild` the rows could not follow one by one and need building afresh.
+    void masterItemMoved(bool rebuild);
 
 private:
     const TWMasterItemList *childrenOf(const TWMasterItem *parent) const;
     void reindex();
     void index(const TWMasterItemList &items, TWMasterItem *parent);
 
+    TWMasterItem *nodeForPayload(const QVariantMap &payload) const;
+    std::optional<QVariantMap> payload(const QMimeData *data) const;
+    bool moveNode(TWMasterItem *node, TWMasterItem *target, bool between);
+
+    TWBusiness *m_business = nullptr;
+    const TWMasterTotals *m_totals = nullptr;
+    QString m_token;
+    mutable QHash<const TWMasterItem *, QIcon> m_icons;
     TWMasterItemList m_items;
     QHash<const TWMasterItem *, TWMasterItem *> m_parents;
     QHash<const TWMasterItem *, int> m_rows;

@@ -107,6 +107,13 @@ void twBuildMenuBar(QMainWindow *window, TWBusinessController *document)
          [](TWBusinessController *doc) { doc->printDocument(); },
          [](TWBusinessController *doc) { return doc->canPrint(); }},
         {nullptr, QKeySequence::UnknownKey, {}, {}},
+        {"menuPreferences", QKeySequence::Preferences,
+         [](TWBusinessController *) {
+             if (TWApplicationDelegate *delegate = TWApplicationDelegate::instance())
+                 delegate->doPreferences();
+         },
+         {}},
+        {nullptr, QKeySequence::UnknownKey, {}, {}},
         {"menuClose", QKeySequence::Close,
          [](TWBusinessController *doc) {
              if (QMainWindow *w = doc->windowForSheet())
@@ -181,4 +188,6 @@ void twBuildMenuBar(QMainWindow *window, TWBusinessController *document)
     link("menuSupport", &TWApplicationDelegate::doSupport);
     link("menuContact", &TWApplicationDelegate::doContact);
     link("menuWebsite", &TWApplicationDelegate::doWebsite);
+    help->addSeparator();
+    link("menuAbout", &TWApplicationDelegate::doAbout);
 }

@@ -24,3 +24,8 @@ void TWClock::setNowProvider(std::function<QDateTime()> p)
 {
     provider() = std::move(p);
 }
+
+std::function<QDateTime()> TWClock::nowProvider()
+{
+    return provider();
+}

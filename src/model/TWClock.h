@@ -14,4 +14,6 @@ public:
 
     // Replaces the source of "now"; an empty function restores the system clock.
     static void setNowProvider(std::function<QDateTime()> provider);
+    // The source set now (empty: the system clock), to put back after a pin.
+    static std::function<QDateTime()> nowProvider();
 };

@@ -1,132 +1,307 @@
 #include "TWExportSettings.h"
 
-#include "TWAccount.h"
-#include "TWField.h"
-#include "TWFilter.h"
-#include "TWProject.h"
+#include "TWBusiness.h"
+#include "TWClient.h"
+#include "TWClock.h"
 #include "TWPropertyList.h"
 
 #include <QVariantList>
 
-#include <optional>
-
 namespace
 {
 
-const QString kAccounts = QStringLiteral("accounts");
-const QString kFields = QStringLiteral("fields");
+const QString kFileType = QStringLiteral("fileType");
 const QString kFilterIdentifier = QStringLiteral("filterIdentifier");
+const QString kInterval = QStringLiteral("interval");
+const QString kIntervalFromDate = QStringLiteral("intervalFromDate");
+const QString kIntervalToDate = QStringLiteral("intervalToDate");
+const QString kAccounts = QStringLiteral("accounts");
 const QString kProjects = QStringLiteral("projects");
+const QString kFields = QStringLiteral("fields");
+const QString kIncludeAttachments = QStringLiteral("includeAttachments");
 
-// An identifier as a stored number; none for anything that is no number.
-std::optional<qint32> identifierValue(const QVariant &value)
+// The custom interval of a fresh record: the week up to now. Whole seconds,
+// as the settings file keeps them.
+QDateTime freshToDate()
 {
-    // A number reads the same whatever the fallback; anything else does not.
-    const qint32 read = TWPropertyList::intValue(value, 0);
-    if (read != TWPropertyList::intValue(value, 1))
-        return std::nullopt;
-    return read;
+    const QDateTime now = TWClock::now();
+    return now.addMSecs(-now.time().msec());
+}
+
+QDateTime freshFromDate()
+{
+    return freshToDate().addSecs(-604800);
+}
+
+// A stored date, in local time, or the fallback for anything else.
+QDateTime dateValue(const QVariant &value, const QDateTime &fallback)
+{
+    if (value.metaType().id() != QMetaType::QDateTime || !value.toDateTime().isValid())
+        return fallback;
+    return value.toDateTime().toLocalTime();
+}
+
+// The stored array under `key` (empty when missing or not an array).
+QVariantList listValue(const QVariantMap &settings, const QString &key)
+{
+    const QVariant value = settings.value(key);
+    return value.metaType().id() == QMetaType::QVariantList ? value.toList() : QVariantList();
+}
+
+// Only numbers name records: anything else reads the same as no record.
+bool isNumber(const QVariant &value)
+{
+    return TWPropertyList::intValue(value, 0) == TWPropertyList::intValue(value, 1);
+}
+
+// Each stored identifier that still names a record, in order.
+template <typename Record, typename Lookup>
+QList<std::shared_ptr<Record>> recordsValue(const QVariantList &identifiers, Lookup lookup)
+{
+    QList<std::shared_ptr<Record>> records;
+    for (const QVariant &value : identifiers) {
+        if (!isNumber(value))
+            continue;
+        if (std::shared_ptr<Record> record = lookup(TWPropertyList::intValue(value, 0)))
+            records.append(record);
+    }
+    return records;
+}
+
+template <typename List> QVariantList identifiersValue(const List &records)
+{
+    QVariantList identifiers;
+    identifiers.reserve(records.size());
+    for (const auto &record : records) {
+        if (record)
+            identifiers.append(record->identifier());
+    }
+    return identifiers;
+}
+
+template <typename List, typename Record> void removeRecord(List &records, const Record &record)
+{
+    records.removeIf([&record](const auto &listed) {
+        return listed == record || (listed && listed->identifier() == record->identifier());
+    });
 }
 
 } // namespace
 
-// ---- Selections ----
-
-void TWExportSettings::appendIdentifier(const QString &key, qint32 identifier)
-{
-    const QVariant stored = m_settings.value(key);
-    // A damaged selection (no array) is replaced rather than left to drop
-    // the new record.
-    QVariantList identifiers =
-        stored.metaType().id() == QMetaType::QVariantList ? stored.toList() : QVariantList();
-    identifiers.append(identifier);
-    m_settings.insert(key, identifiers);
-}
-
-void TWExportSettings::removeIdentifier(const QString &key, qint32 identifier)
-{
-    removeIdentifiers(key, [identifier](qint32 listed) { return listed == identifier; });
-}
-
-void TWExportSettings::removeIdentifiers(const QString &key,
-                                         const std::function<bool(qint32)> &remove)
-{
-    const QVariant stored = m_settings.value(key);
-    if (stored.metaType().id() != QMetaType::QVariantList)
-        return;
-    QVariantList identifiers = stored.toList();
-    const qsizetype before = identifiers.size();
-    identifiers.removeIf([&remove](const QVariant &value) {
-        const std::optional<qint32> identifier = identifierValue(value);
-        return identifier && remove(*identifier);
-    });
-    if (identifiers.size() != before)
-        m_settings.insert(key, identifiers);
-}
-
 // ---- Transactions ----
 
-TWExportTransactionsSettingsPtr
-TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(TWBusiness &)
+TWExportTransactionsSettings::TWExportTransactionsSettings(
+    std::uint32_t fileType, TWFilterPtr filter, std::uint32_t interval, QDateTime intervalFromDate,
+    QDateTime intervalToDate, TWAccountList accounts, TWFieldList fields, bool includeAttachments)
+    : m_fileType(fileType), m_filter(std::move(filter)), m_interval(interval),
+      m_intervalFromDate(std::move(intervalFromDate)), m_intervalToDate(std::move(intervalToDate)),
+      m_accounts(std::move(accounts)), m_fields(std::move(fields)),
+      m_includeAttachments(includeAttachments)
 {
-    return std::make_shared<TWExportTransactionsSettings>();
+}
+
+TWExportTransactionsSettingsPtr
+TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(TWBusiness &business)
+{
+    return exportTransactionsSettingsWithFileType(TWExportFileTypeCSV, nullptr, 0, freshFromDate(),
+                                                  freshToDate(), business.accounts(),
+                                                  business.defaultExportFields(), true);
 }
 
 TWExportTransactionsSettingsPtr
 TWExportTransactionsSettings::exportTransactionsSettingsWithSettings(const QVariantMap &settings,
-                                                                     TWBusiness &)
+                                                                     TWBusiness &business)
 {
-    return std::make_shared<TWExportTransactionsSettings>(settings);
+    auto record = std::make_shared<TWExportTransactionsSettings>();
+    record->m_fileType = TWPropertyList::unsignedIntValue(settings.value(kFileType), 0);
+    if (settings.contains(kFilterIdentifier)) {
+        const QVariant identifier = settings.value(kFilterIdentifier);
+        if (isNumber(identifier) && TWPropertyList::intValue(identifier, 0) != 0)
+            record->m_filter =
+                business.filterWithIdentifier(TWPropertyList::intValue(identifier, 0));
+    }
+    record->m_interval = TWPropertyList::unsignedIntValue(settings.value(kInterval), 0);
+    record->m_intervalFromDate = dateValue(settings.value(kIntervalFromDate), freshFromDate());
+    record->m_intervalToDate = dateValue(settings.value(kIntervalToDate), freshToDate());
+    record->m_accounts =
+        recordsValue<TWAccount>(listValue(settings, kAccounts), [&business](qint32 identifier) {
+            return business.accountWithIdentifier(identifier);
+        });
+    record->m_fields =
+        recordsValue<TWField>(listValue(settings, kFields), [&business](qint32 identifier) {
+            return business.fieldWithIdentifier(identifier);
+        });
+    record->m_includeAttachments =
+        TWPropertyList::boolValue(settings.value(kIncludeAttachments), true);
+    return record;
 }
 
-void TWExportTransactionsSettings::addAccount(const TWAccount *account, const TWField *field)
+TWExportTransactionsSettingsPtr
+TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(
+    std::uint32_t fileType, const TWFilterPtr &filter, std::uint32_t interval,
+    const QDateTime &intervalFromDate, const QDateTime &intervalToDate,
+    const TWAccountList &accounts, const TWFieldList &fields, bool includeAttachments)
 {
-    if (account)
-        appendIdentifier(kAccounts, account->identifier());
-    if (field)
-        appendIdentifier(kFields, field->identifier());
+    return std::make_shared<TWExportTransactionsSettings>(fileType, filter, interval,
+                                                          intervalFromDate, intervalToDate,
+                                                          accounts, fields, includeAttachments);
 }
 
-void TWExportTransactionsSettings::removeAccount(const TWAccount *account, const TWField *field,
-                                                 const TWFilter *filter)
+QVariantMap TWExportTransactionsSettings::settings() const
+{
+    QVariantMap settings;
+    settings.insert(kFileType, QVariant::fromValue(m_fileType));
+    settings.insert(kFilterIdentifier, m_filter ? m_filter->identifier() : 0);
+    settings.insert(kInterval, QVariant::fromValue(m_interval));
+    if (m_intervalFromDate.isValid())
+        settings.insert(kIntervalFromDate, m_intervalFromDate);
+    if (m_intervalToDate.isValid())
+        settings.insert(kIntervalToDate, m_intervalToDate);
+    settings.insert(kAccounts, identifiersValue(m_accounts));
+    settings.insert(kFields, identifiersValue(m_fields));
+    settings.insert(kIncludeAttachments, m_includeAttachments);
+    return settings;
+}
+
+void TWExportTransactionsSettings::addAccount(const TWAccountPtr &account, const TWFieldPtr &field)
 {
     if (account)
-        removeIdentifier(kAccounts, account->identifier());
+        m_accounts.append(account);
     if (field)
-        removeIdentifier(kFields, field->identifier());
-    if (filter && m_settings.contains(kFilterIdentifier) &&
-        identifierValue(m_settings.value(kFilterIdentifier)) == filter->identifier())
-        m_settings.insert(kFilterIdentifier, 0); // no filter
+        m_fields.append(field);
+}
+
+void TWExportTransactionsSettings::removeAccount(const TWAccountPtr &account,
+                                                 const TWFieldPtr &field, const TWFilterPtr &filter)
+{
+    if (account)
+        removeRecord(m_accounts, account);
+    if (field)
+        removeRecord(m_fields, field);
+    if (filter && m_filter && m_filter->identifier() == filter->identifier())
+        m_filter.reset();
 }
 
 // ---- Tasks and expenses ----
 
-void TWExportWorkSettings::addProject(const TWProject *project)
+TWExportWorkSettings::TWExportWorkSettings(std::uint32_t fileType, std::uint32_t interval,
+                                           QDateTime intervalFromDate, QDateTime intervalToDate,
+                                           TWProjectList projects, QList<qint32> fields)
+    : m_fileType(fileType), m_interval(interval), m_intervalFromDate(std::move(intervalFromDate)),
+      m_intervalToDate(std::move(intervalToDate)), m_projects(std::move(projects)),
+      m_fields(std::move(fields))
 {
-    if (project)
-        appendIdentifier(kProjects, project->identifier());
 }
 
-TWExportTasksSettingsPtr TWExportTasksSettings::exportTasksSettingsWithBusiness(TWBusiness &)
+void TWExportWorkSettings::initWithBusiness(TWBusiness &business, const QList<qint32> &fields)
 {
-    return std::make_shared<TWExportTasksSettings>();
+    m_fileType = TWExportFileTypeCSV;
+    m_interval = 0;
+    m_intervalFromDate = freshFromDate();
+    m_intervalToDate = freshToDate();
+    m_projects = business.projects();
+    m_fields = fields;
+}
+
+void TWExportWorkSettings::initWithSettings(const QVariantMap &settings, TWBusiness &business)
+{
+    m_fileType = TWPropertyList::unsignedIntValue(settings.value(kFileType), 0);
+    m_interval = TWPropertyList::unsignedIntValue(settings.value(kInterval), 0);
+    m_intervalFromDate = dateValue(settings.value(kIntervalFromDate), freshFromDate());
+    m_intervalToDate = dateValue(settings.value(kIntervalToDate), freshToDate());
+    m_projects =
+        recordsValue<TWProject>(listValue(settings, kProjects), [&business](qint32 identifier) {
+            return business.projectWithIdentifier(identifier);
+        });
+    // The codes are taken as they stand: an unknown one gives an empty column.
+    m_fields.clear();
+    for (const QVariant &code : listValue(settings, kFields)) {
+        if (isNumber(code))
+            m_fields.append(TWPropertyList::intValue(code, 0));
+    }
+}
+
+QVariantMap TWExportWorkSettings::settings() const
+{
+    QVariantMap settings;
+    settings.insert(kFileType, QVariant::fromValue(m_fileType));
+    settings.insert(kInterval, QVariant::fromValue(m_interval));
+    if (m_intervalFromDate.isValid())
+        settings.insert(kIntervalFromDate, m_intervalFromDate);
+    if (m_intervalToDate.isValid())
+        settings.insert(kIntervalToDate, m_intervalToDate);
+    settings.insert(kProjects, identifiersValue(m_projects));
+    QVariantList codes;
+    for (const qint32 code : m_fields)
+        codes.append(code);
+    settings.insert(kFields, codes);
+    return settings;
+}
+
+void TWExportWorkSettings::addProject(const TWProjectPtr &project)
+{
+    if (project)
+        m_projects.append(project);
+}
+
+void TWExportWorkSettings::removeClient(const TWClient *client, const TWProjectPtr &project)
+{
+    if (client) {
+        const qint32 clientIdentifier = client->identifier();
+        m_projects.removeIf([clientIdentifier](const TWProjectPtr &listed) {
+            return listed && listed->clientIdentifier() == clientIdentifier;
+        });
+    }
+    if (project)
+        removeRecord(m_projects, project);
 }
 
 TWExportTasksSettingsPtr
-TWExportTasksSettings::exportTasksSettingsWithSettings(const QVariantMap &settings, TWBusiness &)
+TWExportTasksSettings::exportTasksSettingsWithBusiness(TWBusiness &business)
 {
-    return std::make_shared<TWExportTasksSettings>(settings);
+    auto record = std::make_shared<TWExportTasksSettings>();
+    record->initWithBusiness(business, TWBusiness::exportTaskFields());
+    return record;
+}
+
+TWExportTasksSettingsPtr
+TWExportTasksSettings::exportTasksSettingsWithSettings(const QVariantMap &settings,
+                                                       TWBusiness &business)
+{
+    auto record = std::make_shared<TWExportTasksSettings>();
+    record->initWithSettings(settings, business);
+    return record;
+}
+
+TWExportTasksSettingsPtr TWExportTasksSettings::exportTasksSettingsWithFileType(
+    std::uint32_t fileType, std::uint32_t interval, const QDateTime &intervalFromDate,
+    const QDateTime &intervalToDate, const TWProjectList &projects, const QList<qint32> &fields)
+{
+    return std::make_shared<TWExportTasksSettings>(fileType, interval, intervalFromDate,
+                                                   intervalToDate, projects, fields);
 }
 
 TWExportExpensesSettingsPtr
-TWExportExpensesSettings::exportExpensesSettingsWithBusiness(TWBusiness &)
+TWExportExpensesSettings::exportExpensesSettingsWithBusiness(TWBusiness &business)
 {
-    return std::make_shared<TWExportExpensesSettings>();
+    auto record = std::make_shared<TWExportExpensesSettings>();
+    record->initWithBusiness(business, TWBusiness::exportExpenseFields());
+    return record;
 }
 
 TWExportExpensesSettingsPtr
 TWExportExpensesSettings::exportExpensesSettingsWithSettings(const QVariantMap &settings,
-                                                             TWBusiness &)
+                                                             TWBusiness &business)
 {
-    return std::make_shared<TWExportExpensesSettings>(settings);
+    auto record = std::make_shared<TWExportExpensesSettings>();
+    record->initWithSettings(settings, business);
+    return record;
+}
+
+TWExportExpensesSettingsPtr TWExportExpensesSettings::exportExpensesSettingsWithFileType(
+    std::uint32_t fileType, std::uint32_t interval, const QDateTime &intervalFromDate,
+    const QDateTime &intervalToDate, const TWProjectList &projects, const QList<qint32> &fields)
+{
+    return std::make_shared<TWExportExpensesSettings>(fileType, interval, intervalFromDate,
+                                                      intervalToDate, projects, fields);
 }

@@ -219,33 +219,37 @@ bool matchText(quint32 comparison, const QString &text, const QString &value)
     }
 }
 
+bool dayRange(const TWFilterCriteria &criteria, QDate *firstDay, QDate *lastDay);
+
+// Compared by calendar day. The range's ends are plain days: building
+// date-times for them on every transaction asked the time zone twice a match.
 bool matchDate(quint32 comparison, const QDateTime &date, const TWFilterCriteria &criteria)
 {
-    using namespace TWDateAdditions;
-    QDateTime start;
-    QDateTime end;
-    if (!criteria.startDate(&start, &end))
+    QDate first;
+    QDate last;
+    if (!dayRange(criteria, &first, &last))
         return false;
     // A missing date lies in no range and is neither before nor after one.
     if (!date.isValid())
         return comparison == TWFilterComparisonIsNot;
+    const QDate day = date.toLocalTime().date();
     switch (comparison) {
     case TWFilterComparisonIs:
     case TWFilterComparisonWithinDays:
     case TWFilterComparisonWithinWeeks:
     case TWFilterComparisonWithinMonths:
     case TWFilterComparisonWithinYears:
-        return containsDate(date, start, end);
+        return day >= first && day <= last;
     case TWFilterComparisonIsNot:
-        return !containsDate(date, start, end);
+        return day < first || day > last;
     case TWFilterComparisonLess:
-        return compareDate(start, date) > 0;
+        return first > day;
     case TWFilterComparisonLessOrEqual:
-        return compareDate(start, date) >= 0;
+        return first >= day;
     case TWFilterComparisonGreater:
-        return compareDate(end, date) < 0;
+        return last < day;
     case TWFilterComparisonGreaterOrEqual:
-        return compareDate(end, date) <= 0;
+        return last <= day;
     default:
         return false;
     }
@@ -287,25 +291,20 @@ QDate addMonths(const QDate &day, qint64 months)
     return QDate(int(year), month, std::min(day.day(), first.daysInMonth()));
 }
 
-} // namespace
-
-bool TWFilterCriteria::startDate(QDateTime *startDate, QDateTime *endDate) const
+// The first and last calendar day of a date criterion's range; false
+// without one (see TWFilterCriteria::startDate).
+bool dayRange(const TWFilterCriteria &criteria, QDate *firstDay, QDate *lastDay)
 {
-    if (startDate)
-        *startDate = QDateTime();
-    if (endDate)
-        *endDate = QDateTime();
-
     const QDate today = TWClock::today();
     QDate first;
     QDate last;
-    switch (m_valueType) {
+    switch (criteria.valueType()) {
     case TWFilterValueTypeDate:
-        if (m_valueDate.isValid())
-            first = last = m_valueDate.toLocalTime().date();
+        if (criteria.valueDate().isValid())
+            first = last = criteria.valueDate().toLocalTime().date();
         break;
     case TWFilterValueTypeNamedPeriod:
-        switch (m_valueIdentifier) {
+        switch (criteria.valueIdentifier()) {
         case TWFilterPeriodToday:
             first = last = today;
             break;
@@ -349,9 +348,9 @@ bool TWFilterCriteria::startDate(QDateTime *startDate, QDateTime *endDate) const
         }
         break;
     case TWFilterValueTypeRelativeDate: {
-        const qint64 n = m_valueRelativeDate;
+        const qint64 n = criteria.valueRelativeDate();
         QDate other;
-        switch (m_match) {
+        switch (criteria.match()) {
         case TWFilterComparisonWithinDays:
             other = addDays(today, n);
             break;
@@ -378,6 +377,24 @@ bool TWFilterCriteria::startDate(QDateTime *startDate, QDateTime *endDate) const
     }
 
     if (!first.isValid() || !last.isValid())
+        return false;
+    *firstDay = first;
+    *lastDay = last;
+    return true;
+}
+
+} // namespace
+
+bool TWFilterCriteria::startDate(QDateTime *startDate, QDateTime *endDate) const
+{
+    if (startDate)
+        *startDate = QDateTime();
+    if (endDate)
+        *endDate = QDateTime();
+
+    QDate first;
+    QDate last;
+    if (!dayRange(*this, &first, &last))
         return false;
     if (startDate)
         *startDate =

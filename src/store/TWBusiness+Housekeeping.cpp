@@ -15,7 +15,6 @@ namespace
 const QString kType = QStringLiteral("type");
 const QString kField = QStringLiteral("field");
 const QString kAccount = QStringLiteral("account");
-const QString kProjects = QStringLiteral("projects");
 
 // The kinds of transaction import entries that name a record.
 constexpr quint32 kImportEntryField = 1;
@@ -92,7 +91,7 @@ void TWBusiness::exportSettingsAddAccount(const TWAccountPtr &account, const TWF
     if (!record || (!account && !field))
         return;
     const TWExportTransactionsSettings before = *record;
-    record->addAccount(account.get(), field.get());
+    record->addAccount(account, field);
     settingsChangeUndo([record, before] { *record = before; });
 }
 
@@ -103,7 +102,7 @@ void TWBusiness::exportSettingsRemoveAccount(const TWAccountPtr &account, const 
     if (!record || (!account && !field && !filter))
         return;
     const TWExportTransactionsSettings before = *record;
-    record->removeAccount(account.get(), field.get(), filter.get());
+    record->removeAccount(account, field, filter);
     if (record->settings() != before.settings())
         settingsChangeUndo([record, before] { *record = before; });
 }
@@ -116,12 +115,12 @@ void TWBusiness::exportSettingsAddProject(const TWProjectPtr &project)
     const TWExportExpensesSettingsPtr expenses = m_exportExpensesSettings;
     if (tasks) {
         const TWExportTasksSettings before = *tasks;
-        tasks->addProject(project.get());
+        tasks->addProject(project);
         settingsChangeUndo([tasks, before] { *tasks = before; });
     }
     if (expenses) {
         const TWExportExpensesSettings before = *expenses;
-        expenses->addProject(project.get());
+        expenses->addProject(project);
         settingsChangeUndo([expenses, before] { *expenses = before; });
     }
 }
@@ -134,30 +133,14 @@ void TWBusiness::exportSettingsRemoveClient(const TWClientPtr &client, const TWP
     const TWExportExpensesSettingsPtr expenses = m_exportExpensesSettings;
     if (tasks) {
         const TWExportTasksSettings before = *tasks;
-        tasks->removeClient(client.get(), project.get(), *this);
+        tasks->removeClient(client.get(), project);
         if (tasks->settings() != before.settings())
             settingsChangeUndo([tasks, before] { *tasks = before; });
     }
     if (expenses) {
         const TWExportExpensesSettings before = *expenses;
-        expenses->removeClient(client.get(), project.get(), *this);
+        expenses->removeClient(client.get(), project);
         if (expenses->settings() != before.settings())
             settingsChangeUndo([expenses, before] { *expenses = before; });
     }
-}
-
-// The client's projects are found through the business: the record keeps
-// project identifiers only.
-void TWExportWorkSettings::removeClient(const TWClient *client, const TWProject *project,
-                                        const TWBusiness &business)
-{
-    if (client) {
-        const qint32 clientIdentifier = client->identifier();
-        removeIdentifiers(kProjects, [&business, clientIdentifier](qint32 identifier) {
-            const TWProjectPtr listed = business.projectWithIdentifier(identifier);
-            return listed && listed->clientIdentifier() == clientIdentifier;
-        });
-    }
-    if (project)
-        removeIdentifier(kProjects, project->identifier());
 }

@@ -6,6 +6,7 @@
 #include "TWAppRegistry.h"
 #include "TWBusinessController.h"
 #include "TWDocumentPrompts.h"
+#include "TWSiteRequest.h"
 
 #include "TWBusiness.h"
 #include "TWLocalized.h"
@@ -67,6 +68,9 @@ protected:
         preferences.setShowTaskTimerInMenuBar(false);
         preferences.setUpgraded(false);
         TWBusinessController::setApplicationActiveQuery([] { return true; });
+        // Start-up asks the site for news and updates: never the real one (nothing listens on
+        // the discard port).
+        TWSite::setBaseURL(QUrl(QStringLiteral("http://127.0.0.1:9/")));
     }
     void TearDown() override
     {

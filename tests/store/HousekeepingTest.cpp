@@ -37,7 +37,7 @@ std::unique_ptr<TWBusiness> makeBusiness()
     return business;
 }
 
-QList<qint32> selection(const TWExportSettings &record, const char *key)
+template <typename Record> QList<qint32> selection(const Record &record, const char *key)
 {
     QList<qint32> result;
     for (const QVariant &value : record.settings().value(QString::fromUtf8(key)).toList())
@@ -88,13 +88,18 @@ TEST(Housekeeping, DeletedAccountsFieldsAndFiltersLeaveImportAndExportSettings)
                               {"Job", entry(1, "field", 1)},
                               {"Odd", QStringLiteral("not an entry")}};
     b.setImportTransactionsSettings(imports);
-    // Identifiers of any width, the account listed twice.
-    const QVariantMap exports{{"accounts", QVariantList{qint64(100), 101, qint64(100)}},
+    // Identifiers of any width; the unknown account 101 is dropped.
+    const QVariantMap exports{{"accounts", QVariantList{qint64(100), 101}},
                               {"fields", QVariantList{-3, qint64(1)}},
                               {"filterIdentifier", QVariant::fromValue(200u)},
                               {"fileType", QVariant::fromValue(2u)}};
-    b.setExportTransactionsSettings(std::make_shared<TWExportTransactionsSettings>(exports));
+    b.setExportTransactionsSettings(
+        TWExportTransactionsSettings::exportTransactionsSettingsWithSettings(exports, b));
     const TWExportTransactionsSettingsPtr record = b.exportTransactionsSettings();
+    const QVariantMap stored = record->settings();
+    EXPECT_EQ(selection(*record, "accounts"), QList<qint32>{100});
+    EXPECT_EQ(selection(*record, "fields"), QList<qint32>({-3, 1}));
+    EXPECT_EQ(TWPropertyList::intValue(stored.value("filterIdentifier"), -1), 200);
 
     const TWAccountPtr account = b.accountWithIdentifier(100);
     const TWFieldPtr job = b.fieldWithIdentifier(1);
@@ -103,16 +108,16 @@ TEST(Housekeeping, DeletedAccountsFieldsAndFiltersLeaveImportAndExportSettings)
     inFailingWrite(b, [&] { return b.deleteField(job, false); });
     inFailingWrite(b, [&] { return b.deleteFilter(filter, false); });
     EXPECT_EQ(b.importTransactionsSettings(), imports);
-    EXPECT_EQ(record->settings(), exports);
+    EXPECT_EQ(record->settings(), stored);
 
     ASSERT_FALSE(b.deleteAccount(account, false));
     EXPECT_EQ(b.importTransactionsSettings().keys(), QStringList({"Card", "Job", "Memo", "Odd"}));
     ASSERT_FALSE(b.deleteField(job, false));
     EXPECT_EQ(b.importTransactionsSettings().keys(), QStringList({"Card", "Memo", "Odd"}));
     ASSERT_FALSE(b.deleteFilter(b.filterWithIdentifier(100), false)); // not the chosen one
-    EXPECT_EQ(record->settings().value("filterIdentifier"), QVariant::fromValue(200u));
+    EXPECT_EQ(TWPropertyList::intValue(record->settings().value("filterIdentifier"), -1), 200);
     ASSERT_FALSE(b.deleteFilter(filter, false));
-    EXPECT_EQ(selection(*record, "accounts"), QList<qint32>{101});
+    EXPECT_EQ(selection(*record, "accounts"), QList<qint32>());
     EXPECT_EQ(selection(*record, "fields"), QList<qint32>{-3});
     EXPECT_EQ(TWPropertyList::intValue(record->settings().value("filterIdentifier"), -1), 0);
 }
@@ -140,11 +145,12 @@ TEST(Housekeeping, TaskAndExpenseExportsFollowProjectsAndClients)
 
     ASSERT_FALSE(b.deleteProject(b.projectWithIdentifier(202), false));
     EXPECT_EQ(projects(), std::pair(QList<qint32>{200, 201}, QList<qint32>{200, 201}));
-    // A client's projects still listed go with it; an unknown one stays.
-    b.setExportTasksSettings(std::make_shared<TWExportTasksSettings>(
-        QVariantMap{{"projects", QVariantList{201, 999, qint64(200)}}}));
+    // A client's projects go with it, also those the call does not name.
+    b.setExportTasksSettings(TWExportTasksSettings::exportTasksSettingsWithSettings(
+        QVariantMap{{"projects", QVariantList{201, 999, qint64(200)}}}, b));
+    EXPECT_EQ(selection(*b.exportTasksSettings(), "projects"), QList<qint32>({201, 200}));
     b.exportSettingsRemoveClient(first, nullptr);
-    EXPECT_EQ(selection(*b.exportTasksSettings(), "projects"), QList<qint32>{999});
+    EXPECT_EQ(selection(*b.exportTasksSettings(), "projects"), QList<qint32>());
     ASSERT_FALSE(b.deleteClient(first, false));
-    EXPECT_EQ(projects(), std::pair(QList<qint32>{999}, QList<qint32>()));
+    EXPECT_EQ(projects(), std::pair(QList<qint32>(), QList<qint32>()));
 }

@@ -1,6 +1,7 @@
 #include "TWBusiness.h"
 #include "TWPackageTestSupport.h"
 #include "TWSchema.h"
+#include "TWPackageMaker.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "TWTransaction.h"
@@ -248,66 +249,12 @@ TEST(Package, DamagedIndexesAndRowsReadOnDemandAreRefused)
     }
 }
 
-namespace
-{
-
-// The columns that schema 2.0 added.
-const char *const kAddedInVersion2[] = {"businesses.currencyUpdateInterval",
-                                        "transactions.dateCreated",
-                                        "transactions.dateModified",
-                                        "fields.autofillTrigger",
-                                        "fields.autofillValue",
-                                        "clients.company",
-                                        "merchants.company",
-                                        "repeats.type",
-                                        "tasks.type",
-                                        "tasks.quantity",
-                                        "bills.repeatIdentifier",
-                                        "invoices.repeatIdentifier",
-                                        "relationships.splitIdentifier"};
-
-// A schema 1.0 database, in pages of 1,024 bytes as older files often have.
-void makeVersion1Package(const QUrl &url)
-{
-    ASSERT_TRUE(QDir().mkpath(url.toLocalFile()));
-    sqlite3 *db = nullptr;
-    sqlite3_open(twPackageFile(url, QStringLiteral("Data.sql")).toUtf8().constData(), &db);
-    twExec(db, QStringLiteral("PRAGMA page_size=1024;"));
-    for (const TWSchema::Table &table : TWSchema::tables()) {
-        QString sql = QString::fromLatin1(table.createSQL);
-        for (const char *added : kAddedInVersion2) {
-            const QString column = QString::fromLatin1(added);
-            if (column.section(u'.', 0, 0) == QLatin1String(table.name))
-                sql.remove(QRegularExpression(QStringLiteral(R"(,\s*%1\s+(?:[^,()]|\([^)]*\))*)")
-                                                  .arg(column.section(u'.', 1))));
-        }
-        twExec(db, sql);
-    }
-    twExec(db,
-           QStringLiteral(
-               "INSERT INTO info VALUES (1, 16777216);"
-               "INSERT INTO businesses (identifier, type, name, homeCurrency) VALUES (100, 0, "
-               "'Old Firm', 'USD');"
-               "INSERT INTO units (code, name, symbol, rate, type, decimalPlaces) VALUES "
-               "('USD', 'US Dollar', '$', 1.0, 1, 2), ('CAD', 'Canadian Dollar', '$', 1.3, 1, 2);"
-               "INSERT INTO accounts (identifier, type, name, unit) VALUES (100, 1, 'Bank', "
-               "'USD');"
-               "INSERT INTO transactions (identifier, payee, total) VALUES (100, 'Grocer', 1);"));
-    for (int id = -1; id >= -15; --id)
-        twExec(db,
-               QStringLiteral("INSERT INTO fields (identifier, name, type) VALUES (%1, 'f', 0);")
-                   .arg(id));
-    sqlite3_close(db);
-}
-
-} // namespace
-
 TEST(Package, Version1OpensOnlyWithUpgradeAndThePackageStaysAsItWas)
 {
     TWFixedClock clock(2024, 3, 15);
     TWTestTempDir dir;
     const QUrl url = twPackageURL(dir, QStringLiteral("Old"));
-    makeVersion1Package(url);
+    twMakeSchema10Package(url);
     const QString dataPath = twPackageFile(url, QStringLiteral("Data.sql"));
     const QByteArray original = twFileBytes(dataPath);
     const QStringList originalEntries = entries(url.toLocalFile());

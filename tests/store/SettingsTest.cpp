@@ -129,10 +129,11 @@ TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
         {{QStringLiteral("Bank"), QVariantMap{{QStringLiteral("type"), unsignedNumber(2)},
                                               {QStringLiteral("account"), 101}}}});
     b.setImportTasksSettings({{QStringLiteral("tasks"), 1}});
-    b.setExportTransactionsSettings(std::make_shared<TWExportTransactionsSettings>(
-        QVariantMap{{QStringLiteral("accounts"), QVariantList{100, 101}}}));
-    b.setExportTasksSettings(
-        std::make_shared<TWExportTasksSettings>(QVariantMap{{QStringLiteral("tasks"), true}}));
+    b.setExportTransactionsSettings(
+        TWExportTransactionsSettings::exportTransactionsSettingsWithSettings(
+            QVariantMap{{QStringLiteral("accounts"), QVariantList{100, 101}}}, b));
+    b.setExportTasksSettings(TWExportTasksSettings::exportTasksSettingsWithSettings(
+        QVariantMap{{QStringLiteral("fileType"), 1}}, b));
     const QVariantMap written = b.settings();
     EXPECT_EQ(written.size(), 36);
 
@@ -207,7 +208,7 @@ TEST(Settings, StoredValuesAreReadWithTheWidthAndTypeOfTheirField)
     EXPECT_EQ(o.documentFrame(), QRectF());
     EXPECT_FALSE(o.lastCurrencyUpdateDate().isValid());
     EXPECT_FALSE(o.selectedMasterItemSettings());
-    EXPECT_TRUE(o.exportTasksSettings()->settings().isEmpty());
+    EXPECT_EQ(o.exportTasksSettings()->fields(), TWBusiness::exportTaskFields()); // fresh
     EXPECT_TRUE(o.importTasksSettings().isEmpty());
     EXPECT_EQ(o.sendInvoiceData().keys(), QList<qint32>{105});
     const QVariantMap byClient =

@@ -2,6 +2,9 @@
 
 #include "TWClock.h"
 
+#include <QCoreApplication>
+#include <QStandardPaths>
+
 TWTestTempDir::TWTestTempDir() : m_dir(QDir::tempPath() + QStringLiteral("/tw-test-XXXXXX")) {}
 
 TWFixedClock::TWFixedClock(const QDateTime &now) { set(now); }
@@ -29,4 +32,24 @@ TWLocaleGuard::~TWLocaleGuard() { QLocale::setDefault(m_previous); }
 QDateTime twLocal(int year, int month, int day, int hour, int minute, int second)
 {
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second), Qt::LocalTime);
+}
+
+void twPrepareTestProcess(const QTemporaryDir &home)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Qt's test mode keeps settings under $HOME/.qttest, which would carry a
+    // failed run's preferences into the next one; home is ours for the run.
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
+    qputenv("XDG_RUNTIME_DIR", (home.path() + QStringLiteral("/runtime")).toUtf8());
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void twPinTestApplication()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("TallyworthTests"));
+    QCoreApplication::setApplicationName(QStringLiteral("TallyworthTests"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }

@@ -61,3 +61,10 @@ inline QString twTestDataPath(const QString &name)
     return QStringLiteral(TW_TEST_DATA_DIR "/") + name;
 }
 #endif
+
+// What every test main does around its application object: before it, user
+// settings, data and caches are pointed into `home` (so no test touches real
+// ones) on the offscreen platform; after it, the application's names and the
+// en_US locale are pinned.
+void twPrepareTestProcess(const QTemporaryDir &home);
+void twPinTestApplication();

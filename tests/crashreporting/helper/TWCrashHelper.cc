@@ -3,8 +3,16 @@
 // tw_crash_helper package REPORT_DIR PREPARED_DIR: symbolicates and packages a report folder the
 // way a later launch does (against this program's own images), prints the package's path and
 // removes the folder; a failure leaves the folder and exits with 1.
+// tw_crash_helper launch-crash-early | launch-crash-late | launch MILLISECONDS: starts the
+// crash-reporting component for real, as the application does (API key "helper-api-key", bundle
+// identifier "org.tallyworth.crashhelper", folders under XDG_CACHE_HOME and XDG_DATA_HOME, the
+// service endpoints from the environment), then crashes before its first main-loop turn, crashes
+// after it, or prints "started" once the start call has returned and runs its event loop for the
+// given time.
 // (Built from .cc files so the test suite's *.cpp glob leaves it out.)
 
+#include "Kitbase.h"
+#include "MSHApplicationInfo.h"
 #include "MSHContext.h"
 #include "MSHFileManager.h"
 #include "MSHInternalReport.h"
@@ -12,9 +20,11 @@
 #include "MSHProcessReportOperation.h"
 #include "MSHSafeUtilities.h"
 #include "MSHSymbolResolver.h"
+#include "Mishap.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QTimer>
 
 #include <atomic>
 #include <csignal>
@@ -196,10 +206,57 @@ int package(const QString &reportDir, const QString &preparedDir)
     return files.removeItemAtPath(reportDir) ? 0 : 1;
 }
 
+void waitForCrashContext()
+{
+    for (int i = 0; i < 500 && !MSHContextIsInitialized(); ++i)
+        ::usleep(10000);
+}
+
+int launch(int argc, char **argv)
+{
+    rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+    const QByteArray mode = argv[1];
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationDomain(QStringLiteral("org.tallyworth"));
+    QCoreApplication::setApplicationName(QStringLiteral("crashhelper"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.2.3"));
+    MSHApplicationInfo::setInfoDictionary(
+        {{QStringLiteral("Kitbase"), QVariantMap{{QStringLiteral("APIKey"),
+                                                  QStringLiteral("helper-api-key")}}},
+         {QStringLiteral("CFBundleVersion"), QStringLiteral("123")}});
+
+    Kitbase::with({&Mishap::sharedInstance()});
+
+    if (mode == "launch-crash-early") {
+        waitForCrashContext();
+        Mishap::sharedInstance().crash();
+    }
+    if (mode == "launch-crash-late") {
+        // Well after the first turn, which removes the launch marker.
+        QTimer::singleShot(300, &app, [] {
+            waitForCrashContext();
+            Mishap::sharedInstance().crash();
+        });
+        return app.exec();
+    }
+    std::printf("started\n");
+    std::fflush(stdout);
+    const int milliseconds = argc > 2 ? std::atoi(argv[2]) : 0;
+    QTimer::singleShot(milliseconds, &app, &QCoreApplication::quit);
+    app.exec();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    // The component's queues live as long as the process; ending here spares their teardown.
+    ::_exit(0);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc >= 2 && std::strncmp(argv[1], "launch", 6) == 0)
+        return launch(argc, argv);
     if (argc == 4 && std::strcmp(argv[1], "package") == 0) {
         QCoreApplication app(argc, argv);
         return package(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));

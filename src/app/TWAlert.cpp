@@ -1,0 +1,82 @@
+#include "TWAlert.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace
+{
+
+TWAlertPresenter &presenter()
+{
+    static TWAlertPresenter shared;
+    return shared;
+}
+
+std::function<bool(const QUrl &)> &opener()
+{
+    static std::function<bool(const QUrl &)> shared;
+    return shared;
+}
+
+constexpr int kFirstButton = 1000;
+
+} // namespace
+
+QMessageBox *twMakeAlertBox(const TWAlert &alert)
+{
+    auto *box = new QMessageBox(alert.window);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setTextFormat(Qt::PlainText);
+    box->setIcon(QMessageBox::Information);
+    box->setText(alert.message);
+    box->setInformativeText(alert.informativeText);
+    // Qt orders standard roles itself; every button takes the same role so that they stay in
+    // the order given, the first one the default.
+    for (int i = 0; i < alert.buttons.size(); ++i) {
+        QPushButton *button = box->addButton(alert.buttons.at(i), QMessageBox::AcceptRole);
+        button->setProperty("returnCode", kFirstButton + i);
+        if (i == 0)
+            box->setDefaultButton(button);
+    }
+    box->setWindowModality(alert.window ? Qt::WindowModal : Qt::ApplicationModal);
+    return box;
+}
+
+void twRunAlert(const TWAlert &alert, TWAlertCompletion completion)
+{
+    if (presenter()) {
+        presenter()(alert, std::move(completion));
+        return;
+    }
+    QMessageBox *box = twMakeAlertBox(alert);
+    QObject::connect(box, &QMessageBox::finished, box, [box, completion] {
+        const QAbstractButton *clicked = box->clickedButton();
+        const int code = clicked ? clicked->property("returnCode").toInt() : kFirstButton;
+        if (completion)
+            completion(code);
+    });
+    if (!alert.window) {
+        // An application-wide alert comes to the front, whatever else is open.
+        box->show();
+        box->raise();
+        box->activateWindow();
+        return;
+    }
+    box->open();
+}
+
+void twSetAlertPresenter(TWAlertPresenter replacement) { presenter() = std::move(replacement); }
+
+bool twOpenURL(const QUrl &url)
+{
+    if (opener())
+        return opener()(url);
+    return QDesktopServices::openUrl(url);
+}
+
+void twSetURLOpener(std::function<bool(const QUrl &)> replacement)
+{
+    opener() = std::move(replacement);
+}

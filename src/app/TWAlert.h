@@ -1,0 +1,38 @@
+#pragma once
+// Alerts of the application-wide windows (update check, news, preferences): a message, an
+// informative text and buttons, shown as a sheet on a window or application-modal, answering
+// 1000, 1001, 1002 for the first, second and third button. Texts are always plain text,
+// never rich text, since some of them come from outside. Tests put in a presenter of their own.
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+
+class QMessageBox;
+class QWidget;
+
+struct TWAlert {
+    QString message;
+    QString informativeText;
+    // Button titles, first (the default) to last.
+    QStringList buttons;
+    // The window the alert is a sheet of; none: application-modal.
+    QWidget *window = nullptr;
+};
+
+using TWAlertCompletion = std::function<void(int returnCode)>;
+using TWAlertPresenter = std::function<void(const TWAlert &alert, TWAlertCompletion completion)>;
+
+// Shows the alert without blocking; the completion gets the button's return code.
+void twRunAlert(const TWAlert &alert, TWAlertCompletion completion = {});
+// An empty presenter puts the dialogs back.
+void twSetAlertPresenter(TWAlertPresenter presenter);
+// The dialog the default presenter shows (not yet open).
+QMessageBox *twMakeAlertBox(const TWAlert &alert);
+
+// Opens a web or mail address or a file with the desktop's handler (or a test's opener).
+bool twOpenURL(const QUrl &url);
+// An empty opener puts the desktop's back.
+void twSetURLOpener(std::function<bool(const QUrl &)> opener);

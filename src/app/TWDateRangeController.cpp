@@ -1,0 +1,116 @@
+#include "TWDateRangeController.h"
+
+#include "TWPopover.h"
+
+#include "TWLocalized.h"
+
+#include <QDateEdit>
+#include <QFormLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace
+{
+const char *const kTagProperty = "tag";
+} // namespace
+
+TWDateRangeController::TWDateRangeController(QObject *parent) : QObject(parent)
+{
+}
+
+TWDateRangeController::~TWDateRangeController()
+{
+    delete m_popover;
+    delete m_view;
+}
+
+QWidget *TWDateRangeController::view()
+{
+    if (!m_view)
+        build();
+    return m_view;
+}
+
+void TWDateRangeController::build()
+{
+    m_view = new QWidget();
+    m_from = new QDateEdit(m_view);
+    m_from->setObjectName(QStringLiteral("fromDatePicker"));
+    m_from->setProperty(kTagProperty, 0);
+    m_to = new QDateEdit(m_view);
+    m_to->setObjectName(QStringLiteral("toDatePicker"));
+    m_to->setProperty(kTagProperty, 1);
+    for (QDateEdit *picker : {m_from, m_to}) {
+        picker->setCalendarPopup(true);
+        picker->setMinimumWidth(140);
+        connect(picker, &QDateEdit::dateChanged, this, [this, picker] { doDate(picker); });
+    }
+    m_done = new QPushButton(TWLocalized("dateRangeDone"), m_view);
+    m_done->setDefault(true);
+    connect(m_done, &QPushButton::clicked, this, [this] { doDone(); });
+    auto *form = new QFormLayout();
+    form->addRow(TWLocalized("dateRangeFrom"), m_from);
+    form->addRow(TWLocalized("dateRangeTo"), m_to);
+    auto *layout = new QVBoxLayout(m_view);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(form);
+    layout->addWidget(m_done, 0, Qt::AlignRight);
+}
+
+void TWDateRangeController::update()
+{
+    if (!m_view)
+        return;
+    // Loading the pickers must not write back into the dates.
+    const QDateTime from = m_fromDate;
+    const QDateTime to = m_toDate;
+    m_from->setDate(from.isValid() ? from.date() : QDate::currentDate());
+    m_to->setDate(to.isValid() ? to.date() : QDate::currentDate());
+    m_fromDate = from;
+    m_toDate = to;
+    m_from->setFocus();
+}
+
+void TWDateRangeController::showPopOver(QWidget *control)
+{
+    if (m_popover && m_popover->isShown())
+        return;
+    view();
+    update();
+    m_button = control;
+    QWidget *window = control ? control->window() : nullptr;
+    if (!m_popover) {
+        m_popover = new TWPopover(window);
+        connect(m_popover, &TWPopover::closed, this, [this] { popoverDidClose(); });
+    } else {
+        m_popover->setContentWidget(nullptr);
+        if (window && m_popover->parentWidget() != window)
+            m_popover->setParent(window, m_popover->windowFlags());
+    }
+    m_popover->setContentWidget(m_view);
+    m_popover->showRelativeToRect(control ? control->rect() : QRect(), control,
+                                  TWPopover::MaxYEdge);
+}
+
+void TWDateRangeController::doDate(QDateEdit *picker)
+{
+    if (!picker)
+        return;
+    const int tag = picker->property(kTagProperty).toInt();
+    if (tag == 0)
+        m_fromDate = picker->date().startOfDay();
+    else if (tag == 1)
+        m_toDate = picker->date().startOfDay();
+}
+
+void TWDateRangeController::doDone()
+{
+    if (m_popover)
+        m_popover->performClose();
+}
+
+void TWDateRangeController::popoverDidClose()
+{
+    if (m_delegate)
+        m_delegate->dateRangeDidSelectFromDate(m_fromDate, m_toDate, this);
+}

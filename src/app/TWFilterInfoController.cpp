@@ -1,0 +1,163 @@
+#include "TWFilterInfoController.h"
+
+#include "TWBusinessController.h"
+#include "TWFilterEditor.h"
+#include "TWPopover.h"
+
+#include "TWBusiness.h"
+#include "TWLocalized.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+
+TWFilterInfoController::TWFilterInfoController(QObject *parent) : TWInfoEditor(parent)
+{
+}
+
+TWFilterInfoController::~TWFilterInfoController()
+{
+    if (m_view && !m_view->parent())
+        delete m_view;
+}
+
+QWidget *TWFilterInfoController::view()
+{
+    if (!m_view)
+        build();
+    return m_view;
+}
+
+void TWFilterInfoController::build()
+{
+    m_view = new QWidget();
+    m_view->setObjectName(QStringLiteral("TWFilterInfo"));
+    m_name = new QLineEdit(m_view);
+    m_name->setObjectName(QStringLiteral("nameTextField"));
+    m_editor = new TWFilterEditor(m_view);
+    m_editor->setObjectName(QStringLiteral("filterEditor"));
+    m_editor->setMinimumWidth(560);
+    m_editor->setFixedHeight(0);
+    connect(m_editor, &TWFilterEditor::action, this, [this] { doFilterEditor(); });
+
+    auto *form = new QFormLayout();
+    form->addRow(TWLocalized("filterName"), m_name);
+    auto *buttons = new QDialogButtonBox(m_view);
+    m_cancel = buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
+    m_save = buttons->addButton(TWLocalized("save"), QDialogButtonBox::AcceptRole);
+    m_save->setDefault(true);
+    connect(m_save, &QPushButton::clicked, this, [this] { doSave(1); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { doSave(0); });
+
+    auto *layout = new QVBoxLayout(m_view);
+    layout->addLayout(form);
+    layout->addWidget(m_editor);
+    layout->addWidget(buttons);
+}
+
+void TWFilterInfoController::reset()
+{
+    if (!m_view)
+        return;
+    m_filter.reset();
+    m_popover = nullptr;
+    m_name->clear();
+    m_editor->setBusiness(m_business);
+    m_editor->setCriteria(m_business ? TWFilterCriteria::defaultCriteria(*m_business)
+                                     : TWFilterCriteria::filterCriteriaCompound());
+    m_editor->update();
+    updateWindowFrame();
+    m_name->setFocus();
+    m_saved = false;
+}
+
+void TWFilterInfoController::update()
+{
+    if (!m_view)
+        return;
+    if (!m_filter) {
+        reset();
+        return;
+    }
+    m_name->setText(m_filter->name());
+    m_editor->setBusiness(m_business);
+    // The editor changes the tree it is given: a copy, so cancel leaves the
+    // filter alone.
+    m_editor->setCriteria(m_filter->criteria() ? m_filter->criteria()->copy()
+                                               : TWFilterCriteria::filterCriteriaCompound());
+    m_editor->update();
+    updateWindowFrame();
+    m_name->setFocus();
+    m_saved = false;
+}
+
+void TWFilterInfoController::doFilterEditor()
+{
+    updateWindowFrame();
+}
+
+void TWFilterInfoController::updateWindowFrame()
+{
+    if (!m_editor)
+        return;
+    const int needed = m_editor->numberOfRows() * TWFilterEditor::kRowHeight + 1;
+    const int current = m_editor->height();
+    if (needed == current)
+        return;
+    const int delta = needed - current;
+    m_editor->setFixedHeight(needed);
+    QWidget *window = m_view->window();
+    if (window != m_view.data()) {
+        // The top edge stays where it is; the bottom moves by the rows. A
+        // window that fits its content follows once its layouts are redone.
+        QRect frame = window->geometry();
+        frame.setHeight(frame.height() + delta);
+        if (QLayout *layout = m_view->layout())
+            layout->activate();
+        if (QLayout *layout = window->layout())
+            layout->activate();
+        if (window->geometry() != frame)
+            window->setGeometry(frame);
+    } else {
+        m_view->resize(m_view->width(), m_view->height() + delta);
+    }
+}
+
+void TWFilterInfoController::doSave(int tag)
+{
+    if (!m_view)
+        return;
+    bool made = true;
+    if (tag == 1) {
+        const QString name = m_name->text().isEmpty() ? QString() : m_name->text();
+        if (m_mode == 1 && m_filter) {
+            m_filter->setName(name);
+            m_filter->setCriteria(m_editor->criteria());
+            m_saved = true;
+        } else if (m_mode == 0 && m_business) {
+            const qint32 identifier = m_business->nextFilterIdentifier();
+            if (identifier == 0) {
+                // A record numbered 0 would never be stored: say why instead.
+                made = false;
+                if (m_document)
+                    m_document->presentError(m_document->lastStoreError());
+            } else {
+                m_filter =
+                    TWFilter::filterWithIdentifier(identifier, name, 0, 0, m_editor->criteria());
+            }
+        }
+        if (made && m_document)
+            m_document->updateChangeCount(0);
+    }
+    if (m_mode == 1) {
+        if (m_popover)
+            m_popover->performClose();
+    } else if (m_mode == 0) {
+        const int code = tag == 1 && made ? -1002 : -1001;
+        if (m_document)
+            m_document->endSheet(m_view, code);
+        emit endRequested(code);
+    }
+}

@@ -1,0 +1,212 @@
+#include "MSHReportsController.h"
+
+#include "KTBDebug.h"
+#include "KTBMultipartMimeStreamEncoder.h"
+#include "KTBNetworkOperation.h"
+#include "KTBURLBuilder.h"
+#include "MSHFileManager.h"
+#include "MSHHost.h"
+#include "MSHInternalReport.h"
+#include "MSHLog.h"
+#include "MSHNetworkClient.h"
+#include "MSHPackageReportOperation.h"
+#include "MSHProcessReportOperation.h"
+#include "MSHSymbolResolver.h"
+
+#include <QFileInfo>
+#include <QLocale>
+
+namespace
+{
+
+const char *const logPrefix = "[Mishap:Crash:Reports]";
+
+void debugLog(const QString &message)
+{
+    if (KTBDebugEnabled())
+        MSHLog(logPrefix, message);
+}
+
+} // namespace
+
+MSHReportsController::MSHReportsController(std::shared_ptr<MSHDispatchQueue> queue,
+                                           std::weak_ptr<MSHReportsControllerDelegate> delegate,
+                                           std::shared_ptr<MSHNetworkClient> client,
+                                           std::shared_ptr<MSHFileManager> fileManager)
+    : m_queue(std::move(queue)), m_delegate(std::move(delegate)), m_client(std::move(client)),
+      m_fileManager(std::move(fileManager))
+{
+}
+
+MSHSettings MSHReportsController::settings() const
+{
+    if (const auto delegate = m_delegate.lock())
+        return delegate->settingsForReportsController(const_cast<MSHReportsController &>(*this));
+    return MSHSettings(QVariantMap());
+}
+
+QString MSHReportsController::APIKey() const
+{
+    if (const auto delegate = m_delegate.lock())
+        return delegate->APIKeyForReportsController(const_cast<MSHReportsController &>(*this));
+    return {};
+}
+
+QString MSHReportsController::appBundleIdentifier() const
+{
+    if (const auto delegate = m_delegate.lock())
+        return delegate->bundleIdentifierForReportsController(
+            const_cast<MSHReportsController &>(*this));
+    return {};
+}
+
+QString MSHReportsController::reportEndpoint()
+{
+    return MSHSettings::reportsEndpoint();
+}
+
+QUrl MSHReportsController::reportURL() const
+{
+    KTBURLBuilder builder = KTBURLBuilder::URLWithBase(reportEndpoint());
+    builder.appendComponent(QStringLiteral("/sdk-api/v1/platforms/"));
+    builder.appendComponent(QStringLiteral("linux"));
+    builder.appendComponent(QStringLiteral("/apps/"));
+    builder.appendComponent(appBundleIdentifier().replace(QLatin1Char('/'), QLatin1Char('_')));
+    builder.appendComponent(QStringLiteral("/reports"));
+    return builder.URL();
+}
+
+bool MSHReportsController::submissionEnabled()
+{
+    return MSHSettings::shouldSubmitReports();
+}
+
+bool MSHReportsController::packagingEnabled()
+{
+    return MSHSettings::shouldPackageReports();
+}
+
+QString MSHReportsController::localeIdentifier()
+{
+    return QLocale().name();
+}
+
+MSHURLRequest MSHReportsController::mutableRequestWithURL(const QUrl &url, double timeout) const
+{
+    MSHURLRequest request(url, timeout);
+    const QByteArray locale = localeIdentifier().toUtf8();
+    request.setValue("Mishap Mac SDK/3.0.10", "User-Agent");
+    request.setValue("application/json", "Accept");
+    request.setValue("utf-8", "Accept-Charset");
+    request.setValue(locale, "Accept-Language");
+    request.setValue(locale, "Content-Language");
+    request.setValue(KTBNetworkOperation::developerToken, "X-Mishap-Developer-Token");
+    // The crash kit's own identity, not the kit host's.
+    request.setValue("com.mishap.mac", "X-Mishap-API-Client-Id");
+    request.setValue("3.0.10", "X-Mishap-API-Client-Display-Version");
+    request.setValue("56", "X-Mishap-API-Client-Build-Version");
+    request.setValue(APIKey().toUtf8(), "X-Mishap-API-Key");
+    return request;
+}
+
+bool MSHReportsController::fillInRequest(MSHURLRequest &request, const QString &packagePath) const
+{
+    const QFileInfo info(packagePath);
+    if (!info.isFile()) {
+        MSHLog(logPrefix, QStringLiteral("Could not determine size of multipart mime file"));
+        return false;
+    }
+    // The package's name is its boundary, so a package found at a later launch needs nothing else.
+    request.setValue(KTBMultipartMimeStreamEncoder::contentTypeHTTPHeaderValueWithBoundary(
+                         info.completeBaseName())
+                         .toUtf8(),
+                     "Content-Type");
+    request.setValue(QByteArray::number(info.size()), "Content-Length");
+    return true;
+}
+
+bool MSHReportsController::prepareAndSubmitReport(const std::shared_ptr<MSHInternalReport> &report,
+                                                  bool urgent, bool withProcessing)
+{
+    bool started = false;
+    MSHApplicationPerformActivity(0, QStringLiteral("Mishap Crash Report Processing"), [&] {
+        if (withProcessing) {
+            if (!m_fileManager->moveItemAtPath(report->path(), m_fileManager->processingPath())) {
+                MSHLog(logPrefix, QStringLiteral("Unable to move report for processing"));
+                return;
+            }
+            report->setPath(m_fileManager->processingPath() + QLatin1Char('/') +
+                            report->directoryName());
+            MSHSymbolResolver resolver;
+            MSHProcessReportOperation processing(report, &resolver);
+            processing.start();
+        }
+        if (!packagingEnabled()) {
+            MSHLog(logPrefix, QStringLiteral("Report packaging disabled"));
+            return;
+        }
+        MSHPackageReportOperation packaging(report, m_fileManager.get());
+        packaging.start();
+        if (packaging.finalPath().isEmpty()) {
+            MSHLog(logPrefix, QStringLiteral("Unable to package report"));
+            return;
+        }
+        if (!m_fileManager->removeItemAtPath(report->path()))
+            MSHLog(logPrefix, QStringLiteral("Unable to remove a processing item"));
+        debugLog(QStringLiteral("Packaged id %1 for submission").arg(report->identifier()));
+        started = uploadPackagedReportAtPath(packaging.finalPath(), urgent);
+    });
+    return started;
+}
+
+bool MSHReportsController::uploadPackagedReportAtPath(const QString &packagePath, bool urgent)
+{
+    if (!submissionEnabled()) {
+        MSHLog(logPrefix, QStringLiteral("Submission disabled"));
+        return false;
+    }
+    debugLog(QStringLiteral("Submitting report%1")
+                 .arg(urgent ? QStringLiteral(" as urgent") : QString()));
+    return submitPackageMultipartMimeAtPath(packagePath, urgent);
+}
+
+bool MSHReportsController::submitPackageMultipartMimeAtPath(const QString &packagePath,
+                                                            bool synchronously)
+{
+    MSHLog(logPrefix,
+           QStringLiteral("Submitting %1 %2")
+               .arg(synchronously ? QStringLiteral("sync") : QStringLiteral("async"), packagePath));
+    const QFileInfo info(packagePath);
+    if (!info.isFile() || info.size() == 0) {
+        debugLog(QStringLiteral("Already-submitted report being ignored"));
+        return false;
+    }
+    double timeout = 10.0;
+    if (synchronously && !m_client->supportsBackgroundRequests())
+        timeout = 2.0;
+    MSHURLRequest request = mutableRequestWithURL(reportURL(), timeout);
+    request.setHTTPMethod("POST");
+    if (!fillInRequest(request, packagePath))
+        return false;
+    m_client->startUploadRequest(request, packagePath, synchronously);
+    return true;
+}
+
+bool MSHReportsController::cleanUpSubmittedReportAtPath(const QString &packagePath)
+{
+    if (!m_fileManager->removeItemAtPath(packagePath)) {
+        MSHLog(logPrefix, QStringLiteral("Unable to remove packaged submission"));
+        return false;
+    }
+    return true;
+}
+
+void MSHReportsController::reportUploadAtPath(const QString &packagePath,
+                                              const MSHErrorResult &error)
+{
+    debugLog(QStringLiteral("completed submission of %1").arg(packagePath));
+    if (!error)
+        cleanUpSubmittedReportAtPath(packagePath);
+    if (const auto delegate = m_delegate.lock())
+        delegate->reportsController(*this, packagePath, error);
+}

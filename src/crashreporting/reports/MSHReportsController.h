@@ -1,0 +1,73 @@
+#pragma once
+// Takes one report of an earlier process to the service: moves its folder into processing,
+// symbolicates and packages it, removes the folder and uploads the package with a POST through
+// the network client. The package is deleted once the service confirms it; a failed one stays
+// in prepared for the owner's retry. Urgent reports are uploaded synchronously.
+
+#include "MSHError.h"
+#include "MSHSettings.h"
+#include "MSHURLRequest.h"
+
+#include <QString>
+
+#include <memory>
+
+class MSHDispatchQueue;
+class MSHFileManager;
+class MSHInternalReport;
+class MSHNetworkClient;
+class MSHReportsController;
+
+class MSHReportsControllerDelegate
+{
+public:
+    virtual ~MSHReportsControllerDelegate() = default;
+    // The upload of the package ended; no error on success (the package is already gone then).
+    virtual void reportsController(MSHReportsController &controller, const QString &packagePath,
+                                   const MSHErrorResult &error) = 0;
+    virtual void reportsControllerDidCompleteAllSubmissions(MSHReportsController &controller) = 0;
+    virtual MSHSettings settingsForReportsController(MSHReportsController &controller) = 0;
+    virtual QString APIKeyForReportsController(MSHReportsController &controller) = 0;
+    virtual QString bundleIdentifierForReportsController(MSHReportsController &controller) = 0;
+};
+
+class MSHReportsController
+{
+public:
+    MSHReportsController(std::shared_ptr<MSHDispatchQueue> queue,
+                         std::weak_ptr<MSHReportsControllerDelegate> delegate,
+                         std::shared_ptr<MSHNetworkClient> client,
+                         std::shared_ptr<MSHFileManager> fileManager);
+
+    const std::shared_ptr<MSHDispatchQueue> &operationQueue() const { return m_queue; }
+    const std::shared_ptr<MSHNetworkClient> &networkClient() const { return m_client; }
+
+    MSHSettings settings() const;
+    QString APIKey() const;
+    QString appBundleIdentifier() const;
+    static QString reportEndpoint();
+    QUrl reportURL() const;
+    static bool submissionEnabled();
+    static bool packagingEnabled();
+    static QString localeIdentifier();
+
+    // The request with the cache policy and the common headers (everything but the body's).
+    MSHURLRequest mutableRequestWithURL(const QUrl &url, double timeout) const;
+    // Content-Type (the package's name is its boundary) and Content-Length.
+    bool fillInRequest(MSHURLRequest &request, const QString &packagePath) const;
+
+    // Answers whether an upload was started.
+    bool prepareAndSubmitReport(const std::shared_ptr<MSHInternalReport> &report, bool urgent,
+                                bool withProcessing);
+    bool uploadPackagedReportAtPath(const QString &packagePath, bool urgent);
+    bool submitPackageMultipartMimeAtPath(const QString &packagePath, bool synchronously);
+    bool cleanUpSubmittedReportAtPath(const QString &packagePath);
+    // The network client's word on an upload.
+    void reportUploadAtPath(const QString &packagePath, const MSHErrorResult &error);
+
+private:
+    std::shared_ptr<MSHDispatchQueue> m_queue;
+    std::weak_ptr<MSHReportsControllerDelegate> m_delegate;
+    std::shared_ptr<MSHNetworkClient> m_client;
+    std::shared_ptr<MSHFileManager> m_fileManager;
+};

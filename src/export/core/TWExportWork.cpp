@@ -1,0 +1,305 @@
+#include "TWExportWork.h"
+
+#include "TWBusiness.h"
+#include "TWExportNumbers.h"
+#include "TWFormatter.h"
+#include "TWPreferences.h"
+#include "TWUtilities.h"
+
+#include <algorithm>
+
+namespace
+{
+
+constexpr quint32 kAmount = 0;
+constexpr quint32 kText = 1;
+constexpr quint32 kDateType = 2;
+
+// The cells of one table: each takes the current row and column; a gap only
+// moves the column, so later cells stay under their headers.
+class Table
+{
+public:
+    Table(TWCellList &cells, quint32 &row, quint32 &column)
+        : m_cells(cells), m_row(row), m_column(column)
+    {
+    }
+
+    void add(const QString &value, quint32 type = kText, const QVariant &rawValue = QVariant(),
+             bool header = false)
+    {
+        m_cells.append(TWCell(value, rawValue, QUrl(), 0, TWCellJustifyLeft, type, m_row, m_column,
+                              true, header, true, 1));
+        ++m_column;
+    }
+    // A text that may be missing.
+    void text(const QString &value)
+    {
+        if (value.isEmpty())
+            gap();
+        else
+            add(value);
+    }
+    void gap() { ++m_column; }
+    void startRow() { m_column = 0; }
+    void endRow() { ++m_row; }
+
+private:
+    TWCellList &m_cells;
+    quint32 &m_row;
+    quint32 &m_column;
+};
+
+// The parts of an item that come from its project.
+struct ProjectParts {
+    TWUnitPtr unit;
+    QString projectName;
+    QString clientName;
+};
+
+ProjectParts projectParts(const TWBusiness *business, qint32 projectIdentifier)
+{
+    ProjectParts parts;
+    const TWProjectPtr project =
+        business ? business->projectWithIdentifier(projectIdentifier) : nullptr;
+    if (!project)
+        return parts;
+    parts.unit = project->unit();
+    parts.projectName = project->name();
+    if (const TWClientPtr client = business->clientWithIdentifier(project->clientIdentifier()))
+        parts.clientName = client->name();
+    return parts;
+}
+
+QString percentText(double rate)
+{
+    return QStringLiteral("%1%").arg(twShortestNumber(float(rate)));
+}
+
+const char *const kTaskTypeWords[] = {"timed", "flat",  "hour",    "day",
+                                      "week",  "month", "quarter", "year"};
+
+} // namespace
+
+// ---- Tasks ----
+
+TWExportTasks::TWExportTasks(TWTaskList tasks, bool displayGroupingSeparator,
+                             TWExportTasksSettingsPtr exportSettings, TWBusiness *business)
+    : m_tasks(std::move(tasks)), m_displayGroupingSeparator(displayGroupingSeparator),
+      m_exportSettings(std::move(exportSettings)), m_business(business)
+{
+}
+
+std::unique_ptr<TWExportTasks>
+TWExportTasks::exportTasksWithTasks(const TWTaskList &tasks, bool displayGroupingSeparator,
+                                    const TWExportTasksSettingsPtr &exportSettings,
+                                    TWBusiness *business)
+{
+    return std::make_unique<TWExportTasks>(tasks, displayGroupingSeparator, exportSettings,
+                                           business);
+}
+
+TWCellList TWExportTasks::cells()
+{
+    TWCellList cells;
+    cells.reserve(1024);
+    if (!m_exportSettings)
+        return cells;
+    const TWFormatter &formatter = TWFormatter::formatter();
+    const QList<qint32> &fields = m_exportSettings->fields();
+    const QDateTime from = TWUtilities::intervalFromDate(m_exportSettings->interval(),
+                                                         m_exportSettings->intervalFromDate());
+    const QDateTime to = TWUtilities::intervalToDate(m_exportSettings->interval(),
+                                                     m_exportSettings->intervalToDate());
+    Table table(cells, m_row, m_column);
+
+    table.startRow();
+    for (const qint32 code : fields)
+        table.add(formatter.taskFieldString(code), kText, QVariant(), true);
+    table.endRow();
+
+    const std::uint32_t timeFormat = TWPreferences::preferences().timeFormat();
+    for (const TWTaskPtr &task : m_tasks) {
+        if (!task)
+            continue;
+        const ProjectParts parts = projectParts(m_business, task->projectIdentifier());
+        const auto money = [&](qint64 value) {
+            return formatter.valueString(value, parts.unit.get(), false, m_displayGroupingSeparator,
+                                         false, true, true, m_business);
+        };
+        table.startRow();
+        for (const qint32 code : fields) {
+            switch (code) {
+            case -1:
+                table.add(formatter.shortDateString(task->date()), kDateType, task->date());
+                break;
+            case -2:
+                table.text(parts.clientName);
+                break;
+            case -3:
+                table.text(parts.projectName);
+                break;
+            case -4:
+                if (task->taskType() < std::size(kTaskTypeWords))
+                    table.add(QString::fromLatin1(kTaskTypeWords[task->taskType()]));
+                else
+                    table.gap();
+                break;
+            case -5:
+                table.add(QString::number(task->completed() ? 1 : 0), kAmount);
+                break;
+            case -6:
+                table.text(task->name());
+                break;
+            case -7:
+                table.add(m_business ? task->quantityString(task->estimate(), *m_business)
+                                     : twShortestNumber(task->estimate()));
+                break;
+            case -10:
+                table.add(m_business ? task->quantityString(task->quantityWithBusiness(*m_business),
+                                                            *m_business)
+                                     : twShortestNumber(task->quantity()));
+                break;
+            case -11:
+                table.add(money(task->rate()));
+                break;
+            case -12:
+                table.add(money(m_business ? task->subtotalWithBusiness(*m_business) : 0));
+                break;
+            case -13:
+                table.add(percentText(task->taxRate()));
+                break;
+            case -14:
+                table.add(money(m_business ? task->totalWithBusiness(*m_business) : 0));
+                break;
+            case -15:
+                table.text(task->notes());
+                break;
+            default:
+                table.gap();
+            }
+        }
+        table.endRow();
+
+        if (task->taskType() != TWTaskTypeTimed || !m_business)
+            continue;
+        TWTaskItemList items = m_business->taskItemsWithTask(*task);
+        std::stable_sort(items.begin(), items.end(),
+                         [](const TWTaskItemPtr &a, const TWTaskItemPtr &b) {
+                             return a && b && a->compare(*b) < 0;
+                         });
+        for (const TWTaskItemPtr &item : items) {
+            if (!item || (from.isValid() && item->startDateTime() < from) ||
+                (to.isValid() && item->startDateTime() > to))
+                continue;
+            table.startRow();
+            for (const qint32 code : fields) {
+                switch (code) {
+                case -4:
+                    table.add(QStringLiteral("task item"));
+                    break;
+                case -8:
+                    table.add(formatter.shortDateTimeString(item->startDateTime()), kDateType,
+                              item->startDateTime());
+                    break;
+                case -9:
+                    table.add(formatter.shortDateTimeString(item->endDateTime()), kDateType,
+                              item->endDateTime());
+                    break;
+                case -10:
+                    table.add(formatter.timeString(item->duration(), true, timeFormat));
+                    break;
+                case -15:
+                    table.text(item->notes());
+                    break;
+                default:
+                    table.gap();
+                }
+            }
+            table.endRow();
+        }
+    }
+    return cells;
+}
+
+// ---- Expenses ----
+
+TWExportExpenses::TWExportExpenses(TWExpenseList expenses, bool displayGroupingSeparator,
+                                   TWExportExpensesSettingsPtr exportSettings, TWBusiness *business)
+    : m_expenses(std::move(expenses)), m_displayGroupingSeparator(displayGroupingSeparator),
+      m_exportSettings(std::move(exportSettings)), m_business(business)
+{
+}
+
+std::unique_ptr<TWExportExpenses> TWExportExpenses::exportExpensesWithExpenses(
+    const TWExpenseList &expenses, bool displayGroupingSeparator,
+    const TWExportExpensesSettingsPtr &exportSettings, TWBusiness *business)
+{
+    return std::make_unique<TWExportExpenses>(expenses, displayGroupingSeparator, exportSettings,
+                                              business);
+}
+
+TWCellList TWExportExpenses::cells()
+{
+    TWCellList cells;
+    cells.reserve(1024);
+    if (!m_exportSettings)
+        return cells;
+    const TWFormatter &formatter = TWFormatter::formatter();
+    const QList<qint32> &fields = m_exportSettings->fields();
+    Table table(cells, m_row, m_column);
+
+    table.startRow();
+    for (const qint32 code : fields)
+        table.add(formatter.expenseFieldString(code), kText, QVariant(), true);
+    table.endRow();
+
+    for (const TWExpensePtr &expense : m_expenses) {
+        if (!expense)
+            continue;
+        const ProjectParts parts = projectParts(m_business, expense->projectIdentifier());
+        const auto money = [&](qint64 value) {
+            return formatter.valueString(value, parts.unit.get(), false, m_displayGroupingSeparator,
+                                         false, true, true, m_business);
+        };
+        table.startRow();
+        for (const qint32 code : fields) {
+            switch (code) {
+            case -1:
+                table.add(formatter.shortDateString(expense->date()), kDateType, expense->date());
+                break;
+            case -2:
+                table.text(parts.clientName);
+                break;
+            case -3:
+                table.text(parts.projectName);
+                break;
+            case -4:
+                table.text(expense->name());
+                break;
+            case -5:
+                table.add(twShortestNumber(expense->quantity()));
+                break;
+            case -6:
+                table.add(money(expense->cost()));
+                break;
+            case -7:
+                table.add(money(expense->subtotal()));
+                break;
+            case -8:
+                table.add(percentText(expense->taxRate()));
+                break;
+            case -9:
+                table.add(money(expense->total()));
+                break;
+            case -10:
+                table.text(expense->notes());
+                break;
+            default:
+                table.gap();
+            }
+        }
+        table.endRow();
+    }
+    return cells;
+}

@@ -1,0 +1,65 @@
+#include "TWSerializer.h"
+
+#include "TWGraph.h"
+
+#include "TWLocalized.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace
+{
+
+const QString kExportErrorDomain = QStringLiteral("Tallyworth Export Error");
+
+} // namespace
+
+QByteArray TWSerializer::data() const
+{
+    const QString output = text();
+    if (output.isNull())
+        return QByteArray();
+    QByteArray bytes = output.toUtf8();
+    // An empty text still gives data (empty, not null).
+    if (bytes.isNull())
+        bytes = QByteArray("");
+    return bytes;
+}
+
+QImage TWSerializer::cellGraphImage(const TWCell &cell)
+{
+    if (cell.type() != TWCellTypeGraph)
+        return QImage();
+    // A report's graph cell holds the graph itself; other writers' cells a
+    // plain image.
+    if (cell.rawValue().metaType() == QMetaType::fromType<TWGraphPtr>()) {
+        const TWGraphPtr graph = cell.rawValue().value<TWGraphPtr>();
+        return graph ? graph->graphImage() : QImage();
+    }
+    if (cell.rawValue().metaType().id() != QMetaType::QImage)
+        return QImage();
+    return cell.rawValue().value<QImage>();
+}
+
+TWErrorResult TWSerializer::writeData(const QByteArray &data, const QString &path)
+{
+    const auto failure = [&path](const QString &reason) {
+        return TWError(
+            kExportErrorDomain, -1,
+            TWLocalized("exportWriteDescription").arg(QFileInfo(path).fileName(), reason));
+    };
+    // A folder in the way is never replaced.
+    if (QFileInfo(path).isDir())
+        return failure(TWLocalized("exportFolderReason"));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return failure(file.errorString());
+    if (file.write(data) != data.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return failure(reason);
+    }
+    if (!file.commit())
+        return failure(file.errorString());
+    return std::nullopt;
+}

@@ -1,0 +1,56 @@
+#pragma once
+// Turns the rows of a parsed task file into new, unsaved tasks, a timed task
+// followed by its time items (the rows after it whose type column says "task
+// item", or every following row without a type column). Each row's project
+// comes from the client and project names it gives, else the default project;
+// names not found and type words not recognised are gathered into a warnings
+// text. Nothing is added to the store.
+
+#include "TWImportProjects.h"
+#include "TWImportTasksSettings.h"
+#include "TWTask.h"
+
+#include <QList>
+#include <QStringList>
+
+class TWBusiness;
+
+class TWImportTasks
+{
+public:
+    TWImportTasks(const QList<QStringList> &rows, const TWImportTasksSettingsPtr &importSettings,
+                  TWBusiness &business);
+    static std::shared_ptr<TWImportTasks>
+    importTasksWithRows(const QList<QStringList> &rows,
+                        const TWImportTasksSettingsPtr &importSettings, TWBusiness &business);
+
+    // The clients the file names and the business lacks, and the projects it
+    // lacks with the client name first given with each; both in order of
+    // first appearance, empty when nothing is missing. Rows with an empty
+    // client or project give nothing.
+    void missingClients(QStringList *clients, TWImportMissingProjects *projects);
+
+    // Makes `tasks`. True when every client, project and type was found;
+    // otherwise false with the warnings text in `warnings` (when given; a
+    // null string when there is none).
+    bool processTasks(QString *warnings = nullptr);
+
+    const QList<QStringList> &rows() const { return m_rows; }
+    void setRows(const QList<QStringList> &v) { m_rows = v; }
+    const TWImportTasksSettingsPtr &importSettings() const { return m_importSettings; }
+    void setImportSettings(const TWImportTasksSettingsPtr &v) { m_importSettings = v; }
+    TWBusiness &business() const { return *m_business; }
+    void setBusiness(TWBusiness &v) { m_business = &v; }
+    const TWTaskList &tasks() const { return m_tasks; }
+    void setTasks(const TWTaskList &v) { m_tasks = v; }
+
+    // The task type a type column's word names: "timed", "flat", "hour",
+    // "day", "week", "quarter" or "year" in any case; none for anything else.
+    static std::optional<quint32> taskTypeForWord(const QString &word);
+
+private:
+    QList<QStringList> m_rows;
+    TWImportTasksSettingsPtr m_importSettings;
+    TWBusiness *m_business;
+    TWTaskList m_tasks;
+};

@@ -1,0 +1,154 @@
+#include "TWImportTransactionField.h"
+
+#include "TWBusiness.h"
+#include "TWFormatter.h"
+#include "TWPropertyList.h"
+#include "TWStringAdditions.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace
+{
+
+bool isAmountField(qint32 identifier)
+{
+    return identifier == -12 || identifier == -11 || identifier == -10;
+}
+
+bool isBuiltInDateField(qint32 identifier)
+{
+    return identifier == -18 || identifier == -17 || identifier == -3;
+}
+
+// The unit an amount column's name gives in brackets ("Amount (EUR)", as the
+// OFX reader names its currency columns), when the business has it.
+TWUnitPtr unitFromColumnName(const QString &name, const TWBusiness &business)
+{
+    static const QRegularExpression code(QStringLiteral("\\(\\s*([A-Za-z0-9]{2,6})\\s*\\)\\s*$"));
+    const QRegularExpressionMatch match = code.match(name);
+    return match.hasMatch() ? business.unitWithCode(match.captured(1)) : TWUnitPtr();
+}
+
+} // namespace
+
+TWImportTransactionField::TWImportTransactionField(const QString &sourceName,
+                                                   const TWAccountPtr &defaultAccount,
+                                                   const TWBusiness &business)
+    : m_sourceName(sourceName)
+{
+    const QVariant entry = business.importTransactionsSettings().value(sourceName);
+    if (entry.metaType().id() == QMetaType::QVariantMap)
+        restore(entry.toMap(), business);
+    else
+        guess(defaultAccount, business);
+}
+
+TWImportTransactionFieldPtr TWImportTransactionField::importTransactionFieldWithSourceName(
+    const QString &sourceName, const TWAccountPtr &defaultAccount, const TWBusiness &business)
+{
+    return std::make_shared<TWImportTransactionField>(sourceName, defaultAccount, business);
+}
+
+void TWImportTransactionField::restore(const QVariantMap &entry, const TWBusiness &business)
+{
+    if (entry.contains(TWImportKeyField))
+        m_field = business.fieldWithIdentifier(
+            TWPropertyList::intValue(entry.value(TWImportKeyField), 0));
+    if (entry.contains(TWImportKeyAccount))
+        m_account = business.accountWithIdentifier(
+            TWPropertyList::intValue(entry.value(TWImportKeyAccount), 0));
+    if (entry.contains(TWImportKeyFolderURL)) {
+        const QString path = entry.value(TWImportKeyFolderURL).toString();
+        if (!path.isEmpty() && QFileInfo::exists(path))
+            m_folderURL = QUrl::fromLocalFile(path);
+    }
+    if (entry.contains(TWImportKeyUnit))
+        m_unit = business.unitWithCode(entry.value(TWImportKeyUnit).toString());
+    if (entry.contains(TWImportKeyFormat))
+        m_format = entry.value(TWImportKeyFormat).toString();
+    m_createIfNeeded = TWPropertyList::boolValue(entry.value(TWImportKeyCreateIfNeeded), false);
+    m_type = TWPropertyList::unsignedIntValue(entry.value(TWImportKeyType), 0);
+}
+
+void TWImportTransactionField::guess(const TWAccountPtr &defaultAccount, const TWBusiness &business)
+{
+    m_createIfNeeded = false;
+    const QString upper = m_sourceName.toUpper();
+    if (upper.isEmpty()) {
+        m_type = TWImportFieldTypeNone;
+        return;
+    }
+    qint32 wanted = 0;
+    if (upper.compare(QLatin1String("NAME"), Qt::CaseInsensitive) == 0)
+        wanted = -5;
+    else if (upper.compare(QLatin1String("MEMO"), Qt::CaseInsensitive) == 0)
+        wanted = -6;
+    else if (upper.startsWith(QLatin1String("AMOUNT")))
+        wanted = -12;
+    else if (upper.compare(QLatin1String("ACCOUNT 1"), Qt::CaseInsensitive) == 0)
+        wanted = -7;
+
+    for (const TWFieldPtr &candidate : business.importFields()) {
+        if (!candidate)
+            continue;
+        const qint32 identifier = candidate->identifier();
+        const bool matches =
+            (wanted != 0 && identifier == wanted) ||
+            (identifier != -7 &&
+             (TWStringAdditions::searchString(candidate->name(), upper, true) ||
+              TWStringAdditions::searchString(upper, candidate->name().toUpper(), true)));
+        if (!matches)
+            continue;
+        m_field = candidate;
+        m_type = TWImportFieldTypeField;
+        if (candidate->type() == TWFieldTypeDate ||
+            (candidate->type() == TWFieldTypeStandard && isBuiltInDateField(identifier))) {
+            m_format = TWFormatter::formatter().shortDateFormat();
+        } else if (candidate->type() == TWFieldTypeStandard && isAmountField(identifier)) {
+            m_unit = unitFromColumnName(m_sourceName, business);
+            if (!m_unit)
+                m_unit = defaultAccount ? defaultAccount->unit() : business.homeUnit();
+        }
+        return;
+    }
+    m_type = TWImportFieldTypeNone;
+}
+
+qint32 TWImportTransactionField::builtInIdentifier() const
+{
+    if (m_type != TWImportFieldTypeField || !m_field || m_field->type() != TWFieldTypeStandard)
+        return 0;
+    return m_field->identifier();
+}
+
+QVariantMap TWImportTransactionField::settings() const
+{
+    QVariantMap entry;
+    entry.insert(TWImportKeyType, QVariant::fromValue<quint32>(m_type));
+    if (m_type == TWImportFieldTypeAccount) {
+        if (m_account)
+            entry.insert(TWImportKeyAccount,
+                         QVariant::fromValue<quint32>(quint32(m_account->identifier())));
+        if (m_unit)
+            entry.insert(TWImportKeyUnit, m_unit->code());
+        return entry;
+    }
+    if (m_type != TWImportFieldTypeField || !m_field)
+        return entry;
+    const qint32 identifier = m_field->identifier();
+    entry.insert(TWImportKeyField, QVariant::fromValue<qint32>(identifier));
+    const bool builtIn = m_field->type() == TWFieldTypeStandard;
+    if (builtIn && isAmountField(identifier) && m_unit)
+        entry.insert(TWImportKeyUnit, m_unit->code());
+    if (((!builtIn && m_field->type() == TWFieldTypeDate) ||
+         (builtIn && isBuiltInDateField(identifier))) &&
+        !m_format.isNull())
+        entry.insert(TWImportKeyFormat, m_format);
+    if ((!builtIn && (m_field->type() == TWFieldTypeList || m_field->type() == TWFieldTypeTags)) ||
+        (builtIn && (identifier == -8 || identifier == -7)))
+        entry.insert(TWImportKeyCreateIfNeeded, m_createIfNeeded);
+    if (builtIn && identifier == -14 && m_folderURL.isValid())
+        entry.insert(TWImportKeyFolderURL, m_folderURL.toLocalFile());
+    return entry;
+}

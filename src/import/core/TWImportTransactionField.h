@@ -1,0 +1,88 @@
+#pragma once
+// What one column of a transaction import file becomes: nothing, one field of
+// the transaction, or the amount of a split to an account, with how its values
+// are read (unit, date format, whether missing choices or accounts may be
+// created, the folder attachment names are relative to). A line remembers
+// itself in the document under the column's name, so the next file with that
+// column is mapped the same way; a column never seen before is guessed from
+// its name.
+
+#include "TWAccount.h"
+#include "TWField.h"
+#include "TWUnit.h"
+
+#include <QString>
+#include <QUrl>
+#include <QVariantMap>
+
+#include <memory>
+
+class TWBusiness;
+class TWImportTransactionField;
+using TWImportTransactionFieldPtr = std::shared_ptr<TWImportTransactionField>;
+
+enum TWImportFieldType : quint32 {
+    TWImportFieldTypeNone = 0,    // the column is not imported
+    TWImportFieldTypeField = 1,   // the column fills a field
+    TWImportFieldTypeAccount = 2, // the column is the amount of a split to an account
+};
+
+class TWImportTransactionField
+{
+public:
+    TWImportTransactionField() = default;
+    // Restores the stored line of `sourceName` (exactly as the file names the
+    // column) or guesses one from the name.
+    TWImportTransactionField(const QString &sourceName, const TWAccountPtr &defaultAccount,
+                             const TWBusiness &business);
+    static TWImportTransactionFieldPtr importTransactionFieldWithSourceName(
+        const QString &sourceName, const TWAccountPtr &defaultAccount, const TWBusiness &business);
+
+    // The stored entry of this line: "type" always, the other keys where they
+    // mean something for the line's type and field.
+    QVariantMap settings() const;
+
+    const QString &sourceName() const { return m_sourceName; }
+    void setSourceName(const QString &v) { m_sourceName = v; }
+    quint32 type() const { return m_type; }
+    void setType(quint32 v) { m_type = v; }
+    const TWFieldPtr &field() const { return m_field; }
+    void setField(const TWFieldPtr &v) { m_field = v; }
+    const TWAccountPtr &account() const { return m_account; }
+    void setAccount(const TWAccountPtr &v) { m_account = v; }
+    const TWUnitPtr &unit() const { return m_unit; }
+    void setUnit(const TWUnitPtr &v) { m_unit = v; }
+    // Null: the user's short date (and time) format.
+    const QString &format() const { return m_format; }
+    void setFormat(const QString &v) { m_format = v; }
+    bool createIfNeeded() const { return m_createIfNeeded; }
+    void setCreateIfNeeded(bool v) { m_createIfNeeded = v; }
+    const QUrl &folderURL() const { return m_folderURL; }
+    void setFolderURL(const QUrl &v) { m_folderURL = v; }
+
+    // The built-in field identifier of a type-1 line (0 for a custom field or
+    // another type).
+    qint32 builtInIdentifier() const;
+
+private:
+    void restore(const QVariantMap &entry, const TWBusiness &business);
+    void guess(const TWAccountPtr &defaultAccount, const TWBusiness &business);
+
+    QString m_sourceName;
+    quint32 m_type = TWImportFieldTypeNone;
+    TWFieldPtr m_field;
+    TWAccountPtr m_account;
+    TWUnitPtr m_unit;
+    QString m_format;
+    bool m_createIfNeeded = false;
+    QUrl m_folderURL;
+};
+
+// The entry keys of a stored mapping line.
+inline const QString TWImportKeyType = QStringLiteral("type");
+inline const QString TWImportKeyField = QStringLiteral("field");
+inline const QString TWImportKeyAccount = QStringLiteral("account");
+inline const QString TWImportKeyUnit = QStringLiteral("unit");
+inline const QString TWImportKeyFormat = QStringLiteral("format");
+inline const QString TWImportKeyCreateIfNeeded = QStringLiteral("createIfNeeded");
+inline const QString TWImportKeyFolderURL = QStringLiteral("folderURL");

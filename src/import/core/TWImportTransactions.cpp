@@ -1,0 +1,782 @@
+#include "TWImportTransactions.h"
+
+#include "TWBusiness.h"
+#include "TWDateReader.h"
+#include "TWFormatter.h"
+#include "TWImportNames.h"
+#include "TWImportValues.h"
+#include "TWImportWarnings.h"
+#include "TWLocalized.h"
+#include "TWUtilities.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace
+{
+
+// A unit code -> amount in its minor units, for the amount columns of one row.
+// Rows give one to three units, so a short list beats a hash.
+class Amounts
+{
+public:
+    void set(const TWUnitPtr &unit, qint64 amount)
+    {
+        for (auto &entry : m_entries) {
+            if (entry.first == unit->code()) {
+                entry.second = amount;
+                return;
+            }
+        }
+        m_entries.append({unit->code(), amount});
+    }
+    std::optional<qint64> value(const TWUnitPtr &unit) const
+    {
+        if (!unit)
+            return std::nullopt;
+        for (const auto &entry : m_entries) {
+            if (entry.first == unit->code())
+                return entry.second;
+        }
+        return std::nullopt;
+    }
+    bool isEmpty() const { return m_entries.isEmpty(); }
+
+    // The first amount as written, so that it can be read again in the unit a
+    // unit column names.
+    void noteFirst(const QString &text, bool negate)
+    {
+        if (!m_first) {
+            m_first = text;
+            m_negateFirst = negate;
+        }
+    }
+    // A unit column names the unit the row's amounts are written in: when no
+    // amount column was read in that unit, the first amount is that unit's
+    // (and the readings in the columns' own units are dropped). Otherwise an
+    // "Amount" column next to a "Currency" column would book 0 for every row
+    // not in the column's unit.
+    void readFirstIn(const TWUnitPtr &unit, const TWFormatter &formatter)
+    {
+        if (!unit || !m_first || value(unit))
+            return;
+        const qint64 amount = formatter.valueFromString(*m_first, unit.get());
+        m_entries.clear();
+        set(unit, m_negateFirst ? -amount : amount);
+    }
+
+private:
+    QList<std::pair<QString, qint64>> m_entries;
+    std::optional<QString> m_first;
+    bool m_negateFirst = false;
+};
+
+// The working data of one run over the rows.
+class Processor
+{
+public:
+    Processor(TWImportTransactions &owner, TWBusiness &business,
+              const TWImportTransactionsSettings &settings)
+        : m_owner(owner), m_business(business), m_settings(settings),
+          m_formatter(TWFormatter::formatter()), m_splitWord(TWImportValues::splitWord()),
+          m_splitPrefix(TWImportValues::splitPrefix()), m_homeUnit(business.homeUnit()),
+          m_accounts(business.accounts())
+    {
+        for (const TWImportTransactionFieldPtr &line : settings.importFields())
+            m_lines.append(line.get());
+    }
+
+    bool run(TWTransactionList &results, QString *warnings);
+    QStringList missingAccounts(const QList<QStringList> &rows);
+
+private:
+    struct Row {
+        TWTransactionPtr transaction;
+        Amounts amounts;
+        TWUnitPtr unitColumn;      // chosen by a unit column
+        TWUnitPtr firstAmountUnit; // of the first amount the row gave
+        TWUnitPtr account1Unit;
+        TWUnitPtr splitUnit; // of the first split line
+        bool changed = false;
+        bool splitMarker = false;
+        bool currencyColumns = false;
+    };
+
+    void applyLine(Row &row, const TWImportTransactionField &line, const QString &value);
+    void applyBuiltIn(Row &row, const TWImportTransactionField &line, qint32 identifier,
+                      const QString &value);
+    void applyCustom(Row &row, const TWImportTransactionField &line, const QString &value);
+    void applyAccountLine(Row &row, const TWImportTransactionField &line, const QString &value);
+    qsizetype scanSplits(Row &row, const QList<QStringList> &rows, qsizetype k);
+    void finish(Row &row);
+    void addAttachments(Row &row, const TWImportTransactionField &line, const QString &value);
+
+    TWUnitPtr lineUnit(const TWImportTransactionField &line) const;
+    QDateTime readDate(const TWImportTransactionField &line, const QString &value, bool withTime);
+    static void join(QString &text, const QString &value, const QString &separator);
+    bool isSplitWord(const QString &value) const
+    {
+        return value.compare(m_splitWord, Qt::CaseInsensitive) == 0;
+    }
+    bool hasSplitPrefix(const QString &value) const
+    {
+        return value.startsWith(m_splitPrefix, Qt::CaseInsensitive);
+    }
+    TWUnitPtr accountUnit(qint32 identifier) const
+    {
+        const TWAccountPtr account = m_business.accountWithIdentifier(identifier);
+        return account ? account->unit() : TWUnitPtr();
+    }
+    TWImportNames<TWFieldListItem> &listItems(const TWField &field);
+    TWImportNames<TWFieldTagItem> &tagItems(const TWField &field);
+
+    TWImportTransactions &m_owner;
+    TWBusiness &m_business;
+    const TWImportTransactionsSettings &m_settings;
+    const TWFormatter &m_formatter;
+    const QString m_splitWord;
+    const QString m_splitPrefix;
+    const TWUnitPtr m_homeUnit;
+    QList<const TWImportTransactionField *> m_lines;
+    TWImportNames<TWAccount> m_accounts;
+    QHash<qint32, TWImportNames<TWFieldListItem>> m_listItems;
+    QHash<qint32, TWImportNames<TWFieldTagItem>> m_tagItems;
+    QHash<QString, TWDateReader> m_dateReaders;
+    // Pattern and text -> the date read: a file repeats few days, and reading
+    // one into a local moment is costly.
+    QHash<std::pair<QString, QString>, QDateTime> m_dates;
+    TWNewTransactionDefaults m_defaults;
+    TWAccountDefaults m_accountDefaults;
+    TWUnitConverter m_convert;
+    qint32 m_nextIdentifier = 0;
+
+    TWImportWarningList m_missingAccounts;
+    TWImportWarningList m_missingAttachments;
+    TWImportWarningList m_missingListItems;
+    TWImportWarningList m_missingTags;
+};
+
+QStringList Processor::missingAccounts(const QList<QStringList> &rows)
+{
+    TWImportWarningList missing;
+    if (rows.isEmpty())
+        return {};
+    const qsizetype n = std::min<qsizetype>(rows.first().size(), m_lines.size());
+    for (qsizetype j = 0; j < n; ++j) {
+        const TWImportTransactionField *line = m_lines.at(j);
+        if (!line)
+            continue;
+        const qint32 identifier = line->builtInIdentifier();
+        if (identifier != -7 && identifier != -8)
+            continue;
+        for (const QStringList &row : rows) {
+            if (j >= row.size())
+                continue;
+            const QString &value = row.at(j);
+            if (isSplitWord(value))
+                continue;
+            const QString name = hasSplitPrefix(value) ? value.mid(m_splitPrefix.size()) : value;
+            if (!m_accounts.find(name))
+                missing.add(name);
+        }
+    }
+    return missing.names();
+}
+
+bool Processor::run(TWTransactionList &results, QString *warnings)
+{
+    results.clear();
+    // Two accounts at least: every transaction moves money between two.
+    if (m_business.accounts().size() < 2) {
+        if (warnings)
+            *warnings = TWLocalized("importNeedsTwoAccounts");
+        return false;
+    }
+    m_defaults = m_business.newTransactionDefaults();
+    m_accountDefaults = m_business.accountDefaults();
+    m_convert = TWBusiness::unitConverter();
+    m_nextIdentifier = m_defaults.identifier;
+    if (m_nextIdentifier == 0) {
+        if (warnings)
+            *warnings = TWLocalized("importNeedsTwoAccounts");
+        return false;
+    }
+
+    const QList<QStringList> &rows = m_owner.rows();
+    results.reserve(rows.size());
+    qsizetype k = 0;
+    while (k < rows.size()) {
+        const QStringList &cells = rows.at(k);
+        Row row;
+        row.transaction = TWTransaction::transactionWithDefaults(m_defaults);
+        row.transaction->setCleared(true);
+        const qsizetype n = std::min<qsizetype>(cells.size(), m_lines.size());
+        for (qsizetype j = 0; j < n; ++j) {
+            const QString &value = cells.at(j);
+            if (!value.isEmpty() && m_lines.at(j))
+                applyLine(row, *m_lines.at(j), value);
+        }
+        ++k;
+        if (row.splitMarker)
+            k = scanSplits(row, rows, k);
+
+        // A unit column decides the unit; otherwise the first amount the row
+        // gave (a split transaction: its first line), then account 1's unit.
+        TWUnitPtr unit = row.unitColumn;
+        if (!unit)
+            unit = row.splitMarker ? row.splitUnit : row.firstAmountUnit;
+        if (!unit && !row.splitMarker)
+            unit = row.account1Unit;
+        row.transaction->setUnit(unit ? unit : m_homeUnit);
+        if (row.unitColumn && !row.splitMarker)
+            row.amounts.readFirstIn(row.unitColumn, m_formatter);
+
+        if (row.currencyColumns) {
+            for (qsizetype j = 0; j < n; ++j) {
+                const TWImportTransactionField *line = m_lines.at(j);
+                const QString &value = cells.at(j);
+                if (!line || value.isEmpty() || line->type() != TWImportFieldTypeField ||
+                    !line->field())
+                    continue;
+                const TWField &field = *line->field();
+                if (field.type() != TWFieldTypeCurrency && field.type() != TWFieldTypePercentTotal)
+                    continue;
+                const TWFieldValuePtr fieldValue =
+                    row.transaction->fieldValueWithField(field, true);
+                fieldValue->setCurrency(
+                    m_formatter.valueFromString(value, row.transaction->unit().get()));
+                row.changed = true;
+            }
+        }
+        if (!row.changed)
+            continue;
+        finish(row);
+        results.append(row.transaction);
+    }
+
+    const QString text = TWImportWarnings::text({{"accountsNotFound", &m_missingAccounts},
+                                                 {"attachmentsNotFound", &m_missingAttachments},
+                                                 {"listItemsNotFound", &m_missingListItems},
+                                                 {"tagsNotFound", &m_missingTags}});
+    if (warnings)
+        *warnings = text;
+    return text.isNull();
+}
+
+TWUnitPtr Processor::lineUnit(const TWImportTransactionField &line) const
+{
+    // A line whose stored unit the business no longer has reads in the
+    // default account's unit, else the home unit.
+    if (line.unit())
+        return line.unit();
+    if (m_settings.defaultAccount() && m_settings.defaultAccount()->unit())
+        return m_settings.defaultAccount()->unit();
+    return m_homeUnit;
+}
+
+QDateTime Processor::readDate(const TWImportTransactionField &line, const QString &value,
+                              bool withTime)
+{
+    QString pattern = line.format();
+    if (pattern.isNull())
+        pattern = withTime ? m_formatter.shortDateTimeFormat() : m_formatter.shortDateFormat();
+    std::pair<QString, QString> key{pattern, value};
+    const auto known = m_dates.constFind(key);
+    if (known != m_dates.constEnd())
+        return *known;
+    auto reader = m_dateReaders.find(pattern);
+    if (reader == m_dateReaders.end())
+        reader = m_dateReaders.insert(pattern, TWDateReader(pattern, m_formatter.locale()));
+    const QDateTime date = reader->read(value);
+    m_dates.insert(std::move(key), date);
+    return date;
+}
+
+void Processor::join(QString &text, const QString &value, const QString &separator)
+{
+    if (text.isEmpty())
+        text = value;
+    else
+        text += separator + value;
+}
+
+void Processor::applyLine(Row &row, const TWImportTransactionField &line, const QString &value)
+{
+    if (line.type() == TWImportFieldTypeAccount) {
+        applyAccountLine(row, line, value);
+        return;
+    }
+    if (line.type() != TWImportFieldTypeField || !line.field())
+        return;
+    if (line.field()->type() == TWFieldTypeStandard)
+        applyBuiltIn(row, line, line.field()->identifier(), value);
+    else
+        applyCustom(row, line, value);
+}
+
+void Processor::applyAccountLine(Row &row, const TWImportTransactionField &line,
+                                 const QString &value)
+{
+    const TWUnitPtr unit = lineUnit(line);
+    const qint64 amount = m_formatter.valueFromString(value, unit.get());
+    if (amount == 0)
+        return;
+    // The column's account is gone: the column is left out and reported.
+    if (!line.account()) {
+        m_missingAccounts.add(line.sourceName());
+        return;
+    }
+    auto split = TWSplit::splitWithIdentifier(0, QString(), line.account()->identifier(), -amount,
+                                              0, 0, 0, 0, unit);
+    split->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, line.account()->unit(),
+                                           m_homeUnit, m_convert);
+    TWSplitList splits = row.transaction->splits();
+    splits.append(split);
+    row.transaction->setSplits(splits);
+    row.transaction->setHasSplit(true);
+    row.changed = true;
+}
+
+void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qint32 identifier,
+                             const QString &value)
+{
+    TWTransaction &transaction = *row.transaction;
+    switch (identifier) {
+    case -2:
+        transaction.setCleared(TWImportWarnings::isTrue(value));
+        row.changed = true;
+        break;
+    case -3:
+        if (const QDateTime date = readDate(line, value, false); date.isValid()) {
+            transaction.setDate(date);
+            row.changed = true;
+        }
+        break;
+    case -17:
+    case -18:
+        if (const QDateTime date = readDate(line, value, true); date.isValid()) {
+            if (identifier == -17)
+                transaction.setDateCreated(date);
+            else
+                transaction.setDateModified(date);
+            row.changed = true;
+        }
+        break;
+    case -5:
+    case -6: {
+        QString text = identifier == -5 ? transaction.payee() : transaction.description();
+        join(text, value, QStringLiteral(" / "));
+        if (identifier == -5)
+            transaction.setPayee(text);
+        else
+            transaction.setDescription(text);
+        row.changed = true;
+        break;
+    }
+    case -15: {
+        QString notes = transaction.notes();
+        join(notes, value, QStringLiteral("\r\n\r\n"));
+        transaction.setNotes(notes);
+        row.changed = true;
+        break;
+    }
+    case -7:
+    case -8: {
+        if (isSplitWord(value)) {
+            row.splitMarker = true;
+            break;
+        }
+        const TWAccountPtr account = m_accounts.find(value);
+        if (!account) {
+            m_missingAccounts.add(value);
+            break;
+        }
+        if (identifier == -7) {
+            transaction.setAccount1Identifier(account->identifier());
+            row.account1Unit = account->unit();
+        } else {
+            transaction.setAccount2Identifier(account->identifier());
+        }
+        row.changed = true;
+        break;
+    }
+    case -10:
+    case -11:
+    case -12: {
+        const TWUnitPtr unit = lineUnit(line);
+        if (!unit)
+            break;
+        const qint64 amount = m_formatter.valueFromString(value, unit.get());
+        row.amounts.set(unit, identifier == -11 ? -amount : amount);
+        row.amounts.noteFirst(value, identifier == -11);
+        if (!row.firstAmountUnit)
+            row.firstAmountUnit = unit;
+        row.changed = true;
+        break;
+    }
+    case -16:
+        row.unitColumn = m_business.unitWithCode(value.trimmed());
+        row.changed = true;
+        break;
+    case -14:
+        addAttachments(row, line, value);
+        break;
+    default:
+        break;
+    }
+}
+
+void Processor::applyCustom(Row &row, const TWImportTransactionField &line, const QString &value)
+{
+    const TWField &field = *line.field();
+    TWTransaction &transaction = *row.transaction;
+    switch (field.type()) {
+    case TWFieldTypeText: {
+        const TWFieldValuePtr fieldValue = transaction.fieldValueWithField(field, true);
+        QString text = fieldValue->text();
+        join(text, value, QStringLiteral(" / "));
+        fieldValue->setText(text);
+        row.changed = true;
+        break;
+    }
+    case TWFieldTypeCurrency:
+    case TWFieldTypePercentTotal:
+        // Read once the transaction's unit is known.
+        row.currencyColumns = true;
+        break;
+    case TWFieldTypeNumber:
+        transaction.fieldValueWithField(field, true)
+            ->setNumber(TWImportWarnings::leadingDouble(value));
+        row.changed = true;
+        break;
+    case TWFieldTypePercent:
+        transaction.fieldValueWithField(field, true)
+            ->setPercent(float(TWImportWarnings::leadingDouble(value)));
+        row.changed = true;
+        break;
+    case TWFieldTypeCheckbox:
+        transaction.fieldValueWithField(field, true)
+            ->setCheckboxValue(TWImportWarnings::isTrue(value));
+        row.changed = true;
+        break;
+    case TWFieldTypeDate:
+        transaction.fieldValueWithField(field, true)->setDate(readDate(line, value, false));
+        row.changed = true;
+        break;
+    case TWFieldTypeList: {
+        TWFieldListItemPtr item = listItems(field).find(value);
+        if (!item && line.createIfNeeded()) {
+            const TWFieldPtr stored = m_business.fieldWithIdentifier(field.identifier());
+            auto created = TWFieldListItem::fieldListItemWithName(value, 0);
+            if (stored && !m_business.addFieldListItem(created, stored, true)) {
+                item = created;
+                listItems(field).add(created);
+            }
+        }
+        if (!item) {
+            m_missingListItems.add(field.name());
+            break;
+        }
+        transaction.fieldValueWithField(field, true)->setListItemIdentifier(item->identifier());
+        row.changed = true;
+        break;
+    }
+    case TWFieldTypeTags: {
+        const TWFieldValuePtr fieldValue = transaction.fieldValueWithField(field, true);
+        QList<qint32> tags = fieldValue->tagItemIdentifiers();
+        for (const QString &piece : value.split(QLatin1Char(','))) {
+            const QString name = piece.trimmed();
+            TWFieldTagItemPtr tag = tagItems(field).find(name);
+            // An empty piece (two commas in a row) takes the first tag by the
+            // empty-search rule, but never becomes a tag of its own.
+            if (!tag && line.createIfNeeded() && !name.isEmpty()) {
+                const TWFieldPtr stored = m_business.fieldWithIdentifier(field.identifier());
+                auto created = TWFieldTagItem::fieldTagItemWithName(name, 0);
+                if (stored && !m_business.addFieldTagItem(created, stored, true)) {
+                    tag = created;
+                    tagItems(field).add(created);
+                }
+            }
+            if (!tag) {
+                m_missingTags.add(field.name());
+                continue;
+            }
+            tags.append(tag->identifier());
+            row.changed = true;
+        }
+        fieldValue->setTagItemIdentifiers(tags);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+TWImportNames<TWFieldListItem> &Processor::listItems(const TWField &field)
+{
+    auto found = m_listItems.find(field.identifier());
+    if (found == m_listItems.end()) {
+        const TWFieldPtr stored = m_business.fieldWithIdentifier(field.identifier());
+        found = m_listItems.insert(field.identifier(), TWImportNames<TWFieldListItem>(
+                                                           (stored ? *stored : field).listItems()));
+    }
+    return *found;
+}
+
+TWImportNames<TWFieldTagItem> &Processor::tagItems(const TWField &field)
+{
+    auto found = m_tagItems.find(field.identifier());
+    if (found == m_tagItems.end()) {
+        const TWFieldPtr stored = m_business.fieldWithIdentifier(field.identifier());
+        found =
+            m_tagItems.insert(field.identifier(),
+                              TWImportNames<TWFieldTagItem>((stored ? *stored : field).tagItems()));
+    }
+    return *found;
+}
+
+void Processor::addAttachments(Row &row, const TWImportTransactionField &line, const QString &value)
+{
+    const QString folder =
+        line.folderURL().isLocalFile() ? line.folderURL().toLocalFile() : QString();
+    for (const QString &piece : value.split(QLatin1Char(','))) {
+        const QString name = piece.trimmed();
+        if (name.isEmpty())
+            continue;
+        const QString path = TWImportTransactions::attachmentPath(folder, name);
+        if (path.isEmpty()) {
+            m_missingAttachments.add(line.field()->name());
+            continue;
+        }
+        if (m_owner.addAttachment(*row.transaction, QUrl::fromLocalFile(path)))
+            row.changed = true;
+    }
+}
+
+qsizetype Processor::scanSplits(Row &row, const QList<QStringList> &rows, qsizetype k)
+{
+    TWSplitList splits = row.transaction->splits();
+    for (; k < rows.size(); ++k) {
+        const QStringList &cells = rows.at(k);
+        auto split = TWSplit::splitWithIdentifier(0);
+        Amounts amounts;
+        TWUnitPtr unit;
+        bool unitFromColumn = false;
+        bool changed = false;
+        bool ended = false;
+        const qsizetype n = std::min<qsizetype>(cells.size(), m_lines.size());
+        for (qsizetype j = 0; j < n && !ended; ++j) {
+            const QString &value = cells.at(j);
+            const TWImportTransactionField *line = m_lines.at(j);
+            if (value.isEmpty() || !line)
+                continue;
+            switch (line->builtInIdentifier()) {
+            case -16:
+                unit = m_business.unitWithCode(value.trimmed());
+                unitFromColumn = true;
+                changed = true;
+                break;
+            case -10:
+            case -11:
+            case -12: {
+                const TWUnitPtr amountUnit = lineUnit(*line);
+                if (!amountUnit)
+                    break;
+                const qint64 amount = m_formatter.valueFromString(value, amountUnit.get());
+                amounts.set(amountUnit, line->builtInIdentifier() == -11 ? -amount : amount);
+                amounts.noteFirst(value, line->builtInIdentifier() == -11);
+                if (!unit && !unitFromColumn)
+                    unit = amountUnit;
+                changed = true;
+                break;
+            }
+            case -7:
+            case -8: {
+                if (!hasSplitPrefix(value)) {
+                    ended = true;
+                    break;
+                }
+                const TWAccountPtr account = m_accounts.find(value.mid(m_splitPrefix.size()));
+                if (!account) {
+                    m_missingAccounts.add(value);
+                    break;
+                }
+                split->setAccountIdentifier(account->identifier());
+                if (!unit && !unitFromColumn)
+                    unit = account->unit();
+                changed = true;
+                break;
+            }
+            case -6: {
+                QString description = split->description();
+                join(description, value, QStringLiteral(" / "));
+                split->setDescription(description);
+                changed = true;
+                break;
+            }
+            default:
+                break;
+            }
+        }
+        if (ended)
+            break;
+        if (!changed)
+            continue;
+        split->setUnit(unit ? unit : m_homeUnit);
+        if (unitFromColumn)
+            amounts.readFirstIn(split->unit(), m_formatter);
+        if (!row.splitUnit)
+            row.splitUnit = split->unit();
+        if (split->accountIdentifier() == 0) {
+            qint32 account = m_settings.defaultAccount() ? m_settings.defaultAccount()->identifier()
+                                                         : m_business.lastAccount1Identifier();
+            if (account == 0 || !m_business.accountWithIdentifier(account))
+                account = m_business.accounts().first()->identifier();
+            split->setAccountIdentifier(account);
+        }
+        const TWUnitPtr accountUnit = this->accountUnit(split->accountIdentifier());
+        split->setTotal(amounts.value(split->unit()).value_or(0));
+        if (const auto amount = amounts.value(accountUnit))
+            split->setTotalAccount(*amount);
+        else
+            split->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount,
+                                                   accountUnit, m_homeUnit, m_convert);
+        if (const auto amount = amounts.value(m_homeUnit))
+            split->setTotalBusiness(*amount);
+        else
+            split->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeBusiness,
+                                                   accountUnit, m_homeUnit, m_convert);
+        splits.append(split);
+    }
+    row.transaction->setSplits(splits);
+    if (!splits.isEmpty())
+        row.transaction->setHasSplit(true);
+    if (splits.size() > 1)
+        row.changed = true;
+    return k;
+}
+
+void Processor::finish(Row &row)
+{
+    TWTransaction &transaction = *row.transaction;
+    TWSplitList splits = transaction.splits();
+    if (row.splitMarker) {
+        transaction.setActiveAccountIdentifier(
+            splits.isEmpty() ? 0 : splits.first()->accountIdentifier());
+    } else {
+        if (transaction.account1Identifier() == 0 && m_settings.defaultAccount())
+            transaction.setAccount1Identifier(m_settings.defaultAccount()->identifier());
+        transaction.updateAccounts(m_accountDefaults, std::nullopt, true);
+        transaction.setActiveAccountIdentifier(transaction.account1Identifier());
+        const TWUnitPtr account1Unit = accountUnit(transaction.account1Identifier());
+        const TWUnitPtr account2Unit = accountUnit(transaction.account2Identifier());
+        transaction.setTotal(row.amounts.value(transaction.unit()).value_or(0));
+        const auto convert = [&](int target) {
+            transaction.updateTotalsWithMasterTotalType(TWTotalTypeTotal, target, account1Unit,
+                                                        account2Unit, m_homeUnit, m_convert);
+        };
+        if (const auto amount = row.amounts.value(account1Unit))
+            transaction.setTotalAccount1(*amount);
+        else
+            convert(TWTotalTypeAccount1);
+        if (const auto amount = row.amounts.value(account2Unit))
+            transaction.setTotalAccount2(*amount);
+        else
+            convert(TWTotalTypeAccount2);
+        if (const auto amount = row.amounts.value(m_homeUnit))
+            transaction.setTotalBusiness(*amount);
+        else
+            convert(TWTotalTypeBusiness);
+    }
+
+    if (transaction.hasSplit() && !splits.isEmpty()) {
+        qint64 linesHome = 0;
+        for (const TWSplitPtr &split : std::as_const(splits))
+            linesHome += split->totalBusiness();
+        const qint64 remainder = transaction.totalBusiness() - linesHome;
+        const qint32 firstAccount = row.splitMarker ? splits.first()->accountIdentifier()
+                                                    : transaction.account1Identifier();
+        if (remainder != 0) {
+            auto split = TWSplit::splitWithIdentifier(0, QString(), firstAccount, 0, 0, remainder,
+                                                      0, 0, transaction.unit());
+            split->updateTotalsWithMasterTotalType(TWTotalTypeBusiness, TWTotalTypeAll,
+                                                   accountUnit(firstAccount), m_homeUnit,
+                                                   m_convert);
+            splits.insert(0, split);
+        }
+        if (transaction.total() != 0) {
+            // Account 2's side in account 2's own unit (its amount, not
+            // account 1's, which differs whenever the two units do).
+            splits.insert(1, TWSplit::splitWithIdentifier(
+                                 0, QString(), transaction.account2Identifier(),
+                                 -transaction.total(), -transaction.totalAccount2(),
+                                 -transaction.totalBusiness(), 0, 0, transaction.unit()));
+        }
+        transaction.setSplits(splits);
+    }
+    transaction.setState(TWTransactionStateNormal);
+    transaction.setIdentifier(m_nextIdentifier++);
+}
+
+} // namespace
+
+TWImportTransactions::TWImportTransactions(const QList<QStringList> &rows,
+                                           const TWImportTransactionsSettingsPtr &importSettings,
+                                           TWBusiness &business)
+    : m_rows(rows), m_importSettings(importSettings), m_business(&business)
+{
+}
+
+std::shared_ptr<TWImportTransactions> TWImportTransactions::importTransactionsWithRows(
+    const QList<QStringList> &rows, const TWImportTransactionsSettingsPtr &importSettings,
+    TWBusiness &business)
+{
+    return std::make_shared<TWImportTransactions>(rows, importSettings, business);
+}
+
+QStringList TWImportTransactions::missingAccounts()
+{
+    if (!m_importSettings)
+        return {};
+    Processor processor(*this, *m_business, *m_importSettings);
+    return processor.missingAccounts(m_rows);
+}
+
+bool TWImportTransactions::processTransactions(QString *warnings)
+{
+    if (warnings)
+        *warnings = QString();
+    m_transactions.clear();
+    if (!m_importSettings)
+        return true;
+    Processor processor(*this, *m_business, *m_importSettings);
+    return processor.run(m_transactions, warnings);
+}
+
+bool TWImportTransactions::addAttachment(TWTransaction &transaction, const QUrl &url)
+{
+    const QFileInfo source(url.toLocalFile());
+    const QString copy = TWUtilities::utilities().temporaryFilePath(source.suffix());
+    if (copy.isEmpty() || !QFile::copy(source.filePath(), copy))
+        return false;
+    if (!transaction.addAttachmentFile(copy, TWAttachmentTypeFile, source.fileName(), -1)) {
+        QFile::remove(copy);
+        return false;
+    }
+    return true;
+}
+
+QString TWImportTransactions::attachmentPath(const QString &folder, const QString &name)
+{
+    if (folder.isEmpty() || name.isEmpty() || QDir::isAbsolutePath(name))
+        return {};
+    const QString root = QFileInfo(folder).canonicalFilePath();
+    if (root.isEmpty())
+        return {};
+    const QString resolved = QFileInfo(QDir(root).filePath(name)).canonicalFilePath();
+    if (resolved.isEmpty() || !resolved.startsWith(root + QLatin1Char('/')))
+        return {};
+    const QFileInfo info(resolved);
+    return info.isFile() ? resolved : QString();
+}

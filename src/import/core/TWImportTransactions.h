@@ -1,0 +1,69 @@
+#pragma once
+// Turns the rows of a parsed transaction file into new, unsaved transactions by
+// the mapping of its columns: dates by format, amounts by unit and sign (the
+// store's: debit and total add to account 1, credit takes away), accounts,
+// list entries and tags by name, custom fields by type, attachments from the
+// chosen folder, and split transactions from the split rows of a QIF file and
+// from columns mapped to accounts. What it cannot find it gathers into a
+// warnings text. It never adds transactions to the store; it does add the
+// list entries and tags it is allowed to create.
+
+#include "TWImportTransactionsSettings.h"
+#include "TWTransaction.h"
+
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+
+#include <memory>
+
+class TWBusiness;
+
+class TWImportTransactions
+{
+public:
+    TWImportTransactions(const QList<QStringList> &rows,
+                         const TWImportTransactionsSettingsPtr &importSettings,
+                         TWBusiness &business);
+    static std::shared_ptr<TWImportTransactions>
+    importTransactionsWithRows(const QList<QStringList> &rows,
+                               const TWImportTransactionsSettingsPtr &importSettings,
+                               TWBusiness &business);
+
+    // The account names the file's account columns use and the business
+    // lacks, each once, in order of first use (the split word left out, the
+    // split prefix taken off).
+    QStringList missingAccounts();
+
+    // Makes `transactions` from the rows. True when nothing was missing; false
+    // when something was (then `warnings`, when given, receives one block per
+    // kind of problem; otherwise it is set to a null string). With fewer than
+    // two accounts in the business nothing is made and the answer is false.
+    bool processTransactions(QString *warnings = nullptr);
+
+    // Copies the file at the URL to a new temporary file and attaches the copy
+    // to the transaction under the file's own name; false, attaching nothing,
+    // when the copy fails.
+    bool addAttachment(TWTransaction &transaction, const QUrl &url);
+
+    const QList<QStringList> &rows() const { return m_rows; }
+    void setRows(const QList<QStringList> &v) { m_rows = v; }
+    const TWImportTransactionsSettingsPtr &importSettings() const { return m_importSettings; }
+    void setImportSettings(const TWImportTransactionsSettingsPtr &v) { m_importSettings = v; }
+    TWBusiness &business() const { return *m_business; }
+    void setBusiness(TWBusiness &v) { m_business = &v; }
+    const TWTransactionList &transactions() const { return m_transactions; }
+    void setTransactions(const TWTransactionList &v) { m_transactions = v; }
+
+    // Whether a file named in an attachments column may be attached: a
+    // regular file whose resolved path (links followed) lies inside the
+    // resolved folder. Absolute names, "..", links that point out of the
+    // folder and URLs name nothing inside it; without a folder nothing may.
+    static QString attachmentPath(const QString &folder, const QString &name);
+
+private:
+    QList<QStringList> m_rows;
+    TWImportTransactionsSettingsPtr m_importSettings;
+    TWBusiness *m_business;
+    TWTransactionList m_transactions;
+};

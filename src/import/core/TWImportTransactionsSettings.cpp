@@ -1,0 +1,84 @@
+#include "TWImportTransactionsSettings.h"
+
+#include "TWBusiness.h"
+#include "TWFormatter.h"
+
+std::shared_ptr<TWImportTransactionsSettings>
+TWImportTransactionsSettings::importTransactionsSettingsWithDefaultAccount(
+    const TWAccountPtr &defaultAccount, const TWImportTransactionFieldList &importFields)
+{
+    return std::make_shared<TWImportTransactionsSettings>(defaultAccount, importFields);
+}
+
+std::shared_ptr<TWImportTransactionsSettings>
+TWImportTransactionsSettings::importTransactionsSettingsWithColumns(
+    const QStringList &columns, const TWAccountPtr &defaultAccount, const TWBusiness &business)
+{
+    TWImportTransactionFieldList lines;
+    lines.reserve(columns.size());
+    for (const QString &column : columns)
+        lines.append(TWImportTransactionField::importTransactionFieldWithSourceName(
+            column, defaultAccount, business));
+    return importTransactionsSettingsWithDefaultAccount(defaultAccount, lines);
+}
+
+QVariantMap TWImportTransactionsSettings::settings() const
+{
+    QVariantMap map;
+    for (const TWImportTransactionFieldPtr &line : m_importFields) {
+        if (line)
+            map.insert(line->sourceName(), line->settings());
+    }
+    return map;
+}
+
+int TWImportTransactionsSettings::activeFieldCount() const
+{
+    int count = 0;
+    for (const TWImportTransactionFieldPtr &line : m_importFields) {
+        if (line && line->type() != TWImportFieldTypeNone)
+            ++count;
+    }
+    return count;
+}
+
+void TWImportTransactionsSettings::updateField(TWImportTransactionField &line, quint32 type,
+                                               const TWFieldPtr &field, const TWAccountPtr &account,
+                                               const TWBusiness &business) const
+{
+    line.setType(type);
+    line.setField(field);
+    line.setAccount(account);
+    line.setFolderURL(QUrl());
+    const TWFormatter &formatter = TWFormatter::formatter();
+    if (type == TWImportFieldTypeAccount) {
+        line.setUnit(account ? account->unit() : TWUnitPtr());
+        return;
+    }
+    if (type != TWImportFieldTypeField || !field) {
+        line.setUnit(TWUnitPtr());
+        return;
+    }
+    if (field->type() != TWFieldTypeStandard) {
+        if (field->type() == TWFieldTypeDate)
+            line.setFormat(formatter.shortDateFormat());
+        return;
+    }
+    switch (field->identifier()) {
+    case -12:
+    case -11:
+    case -10:
+        line.setUnit(m_defaultAccount ? m_defaultAccount->unit() : business.homeUnit());
+        break;
+    case -18:
+    case -17:
+        line.setFormat(formatter.shortDateTimeFormat());
+        break;
+    case -3:
+        line.setFormat(formatter.shortDateFormat());
+        break;
+    default:
+        line.setUnit(TWUnitPtr());
+        break;
+    }
+}

@@ -1,0 +1,409 @@
+// The financial statements: balance sheet, income statement, cash flow and
+// equity statement. Each reads the store's statement totals once per period
+// and the per-column totals once for its graph.
+
+#include "TWExportReport.h"
+
+#include "TWDateAdditions.h"
+#include "TWFormatter.h"
+#include "TWLocalized.h"
+
+using namespace Qt::StringLiterals;
+
+namespace
+{
+constexpr unsigned kBalanceMaps =
+    TWStatementFigureAssets | TWStatementFigureLiabilities | TWStatementFigureEquities;
+
+// One bar data set of per-period figures labelled by the periods' end dates.
+TWDataSet barDataSet(const QString &name, const QList<qint64> &figures,
+                     const QList<QDateTime> &ends, TWGraphRange<qint64> &range)
+{
+    TWDataSetValueList values;
+    values.reserve(figures.size());
+    const TWFormatter &formatter = TWFormatter::formatter();
+    for (qsizetype i = 0; i < figures.size() && i < ends.size(); ++i) {
+        values.append(
+            TWDataSetValue(formatter.shortDateString(ends.at(i)), double(figures.at(i)), {}));
+        range.add(figures.at(i));
+    }
+    return TWDataSet(name, values);
+}
+} // namespace
+
+TWCellList TWExportReport::cellsBalanceSheet()
+{
+    TWCellList cells;
+    cells.reserve(1024);
+    TWBusiness &business = *m_business;
+    const bool compare = comparing();
+
+    const auto request = [&](const QDateTime &date) {
+        const TWAccountingPeriodPtr period = business.accountingPeriodForDate(date);
+        TWStatementTotalsRequest r;
+        r.assets = {QDateTime(), date};
+        r.liabilities = r.assets;
+        r.equities = r.assets;
+        r.income = {period ? period->startDate() : QDateTime(), date};
+        r.expenses = r.income;
+        r.accountMaps = kBalanceMaps;
+        return business.transactionTotalsWithAssets(r);
+    };
+    const TWStatementTotals totals = request(m_fromDate);
+    const TWStatementTotals compareTotals = compare ? request(m_compareFromDate)
+                                                    : TWStatementTotals();
+    const TWAccountList assets = orderedAccounts(business.accountsOfType(0), totals.assets);
+    const TWAccountList liabilities =
+        orderedAccounts(business.accountsOfType(8), totals.liabilities);
+    const TWAccountList equities = orderedAccounts(business.accountsOfType(17), totals.equities);
+
+    cells.append(cellsHeader());
+    cells.append(cellsTableHeader());
+
+    qint64 totalAssets = 0, compareAssets = 0;
+    addHeadingRow(cells, TWLocalized("assets"));
+    addAccountRows(cells, assets, totals.assets, compareTotals.assets, totalAssets,
+                   compareAssets);
+    addAmountRow(cells, TWLocalized("totalAssets"), TWCellStyleBold, totalAssets, compareAssets,
+                 TWCellStyleBold + TWCellStyleDoubleUnderline);
+    nextRow();
+
+    qint64 totalLiabilities = 0, compareLiabilities = 0;
+    addHeadingRow(cells, TWLocalized("liabilities"));
+    addAccountRows(cells, liabilities, totals.liabilities, compareTotals.liabilities,
+                   totalLiabilities, compareLiabilities);
+    addAmountRow(cells, TWLocalized("totalLiabilities"), TWCellStyleBold, totalLiabilities,
+                 compareLiabilities, TWCellStyleBold + TWCellStyleUnderline);
+    nextRow();
+
+    // Retained earnings live in the nominal-transfer account, or else in the
+    // account named like them; that account is folded into their row.
+    const TWBusinessInfoPtr &info = business.businessInfo();
+    const qint32 nominal = info ? info->nominalTransferAccountIdentifier() : 0;
+    const QString retainedName = info ? info->retainedEarningsName() : QString();
+    const auto isRetained = [&](const TWAccount &account) {
+        if (nominal != 0)
+            return account.identifier() == nominal;
+        return !retainedName.isEmpty() &&
+               account.name().compare(retainedName, Qt::CaseInsensitive) == 0;
+    };
+    TWAccountPtr retainedAccount;
+    for (const TWAccountPtr &account : equities) {
+        if (isRetained(*account)) {
+            retainedAccount = account;
+            break;
+        }
+    }
+
+    qint64 totalEquities = 0, compareEquities = 0;
+    addHeadingRow(cells, TWLocalized("equities"));
+    addAccountRows(cells, equities, totals.equities, compareTotals.equities, totalEquities,
+                   compareEquities, [&](const TWAccount &a) { return !isRetained(a); });
+    const qint64 retained =
+        totals.retainedEarnings +
+        (retainedAccount ? totals.equities.value(retainedAccount->identifier()) : 0);
+    const qint64 compareRetained =
+        compare ? compareTotals.retainedEarnings +
+                      (retainedAccount ? compareTotals.equities.value(
+                                             retainedAccount->identifier())
+                                       : 0)
+                : 0;
+    QString retainedLabel = retainedName;
+    if (nominal != 0) {
+        const TWAccountPtr account = business.accountWithIdentifier(nominal);
+        retainedLabel = account ? account->name() : QString();
+    }
+    if (retained != 0 || compareRetained != 0) {
+        addAmountRow(cells, retainedLabel, TWCellStylePlain, retained, compareRetained,
+                     TWCellStylePlain);
+        totalEquities += retained;
+        compareEquities += compareRetained;
+    }
+    const qint64 compareNetIncome = compare ? compareTotals.netIncome : 0;
+    if (totals.netIncome != 0 || compareNetIncome != 0) {
+        addAmountRow(cells, TWLocalized("netIncome"), TWCellStylePlain, totals.netIncome,
+                     compareNetIncome, TWCellStylePlain);
+        totalEquities += totals.netIncome;
+        compareEquities += compareNetIncome;
+    }
+    addAmountRow(cells, TWLocalized("totalEquities"), TWCellStyleBold, totalEquities,
+                 compareEquities, TWCellStyleBold + TWCellStyleUnderline);
+    nextRow();
+    addAmountRow(cells, TWLocalized("totalLiabilitiesAndEquities"), TWCellStyleBold,
+                 totalLiabilities + totalEquities, compareLiabilities + compareEquities,
+                 TWCellStyleBold + TWCellStyleDoubleUnderline);
+
+    if (m_report->showGraphs()) {
+        // One bar per accounting period up to the one holding the report
+        // date; a period ending after that date is measured at the date, so
+        // the last bar agrees with the table.
+        QList<QDateTime> points;
+        for (const TWAccountingPeriodPtr &period : business.sortedAccountingPeriodsWithNone(true)) {
+            if (period->startDate().isValid() && m_fromDate.isValid() &&
+                TWDateAdditions::compareDate(period->startDate(), m_fromDate) > 0)
+                break;
+            QDateTime end = period->endDate();
+            if (m_fromDate.isValid() &&
+                (!end.isValid() || TWDateAdditions::compareDate(end, m_fromDate) > 0))
+                end = m_fromDate;
+            if (end.isValid())
+                points.append(end);
+        }
+        // The list of periods stops at today's; the report date always has
+        // its bar, also without any period.
+        if (m_fromDate.isValid() &&
+            (points.isEmpty() || TWDateAdditions::compareDate(points.last(), m_fromDate) < 0))
+            points.append(m_fromDate);
+        if (points.size() > kMaximumGraphPeriods)
+            points.remove(0, points.size() - kMaximumGraphPeriods);
+        QList<TWDateSpan> spans;
+        for (const QDateTime &point : points)
+            spans.append({QDateTime(), point});
+        const TWColumnTotals columns = business.groupTransactionTotalsWithAssets(kBalanceMaps, spans);
+        TWGraphRange<qint64> range;
+        const TWDataSetList bars{barDataSet(TWLocalized("assets"), columns.assets, points, range),
+                                 barDataSet(TWLocalized("liabilities"), columns.liabilities,
+                                            points, range),
+                                 barDataSet(TWLocalized("equities"), columns.equities, points,
+                                            range)};
+        addGraph(cells, barGraph(bars, yAxisTotalValues(range.minimum, range.maximum)));
+        addGraph(cells, pieGraph(TWLocalized("assets"),
+                                 pieDataSetFromAccountValues(totals.assets, assets)));
+        addGraph(cells, pieGraph(TWLocalized("liabilities"),
+                                 pieDataSetFromAccountValues(totals.liabilities, liabilities)));
+        // The equity pie shows what the table shows: the listed accounts,
+        // the retained-earnings row's value and the net income.
+        QList<PieEntry> entries;
+        for (const TWAccountPtr &account : equities) {
+            if (!isRetained(*account))
+                entries.append({account->name(), double(totals.equities.value(account->identifier()))});
+        }
+        entries.append({retainedLabel, double(retained)});
+        entries.append({TWLocalized("netIncome"), double(totals.netIncome)});
+        addGraph(cells, pieGraph(TWLocalized("equities"),
+                                 pieDataSet(entries, [this](double v) {
+                                     return graphMoneyString(qint64(v));
+                                 })));
+    }
+    finish(cells);
+    return cells;
+}
+
+TWCellList TWExportReport::cellsIncome()
+{
+    TWCellList cells;
+    cells.reserve(1024);
+    TWBusiness &business = *m_business;
+    const bool compare = comparing();
+
+    const auto request = [&](const QDateTime &from, const QDateTime &to) {
+        TWStatementTotalsRequest r;
+        r.income = {from, to};
+        r.expenses = r.income;
+        r.accountMaps = TWStatementFigureIncome | TWStatementFigureExpenses;
+        return business.transactionTotalsWithAssets(r);
+    };
+    const TWStatementTotals totals = request(m_fromDate, m_toDate);
+    const TWStatementTotals compareTotals =
+        compare ? request(m_compareFromDate, m_compareToDate) : TWStatementTotals();
+    const TWAccountList income = orderedAccounts(business.accountsOfType(15), totals.income);
+    const TWAccountList expenses = orderedAccounts(business.accountsOfType(16), totals.expenses);
+
+    cells.append(cellsHeader());
+    cells.append(cellsTableHeader());
+
+    qint64 totalIncome = 0, compareIncome = 0;
+    addHeadingRow(cells, TWLocalized("income"));
+    addAccountRows(cells, income, totals.income, compareTotals.income, totalIncome,
+                   compareIncome);
+    addAmountRow(cells, TWLocalized("totalIncome"), TWCellStyleBold, totalIncome, compareIncome,
+                 TWCellStyleBold + TWCellStyleDoubleUnderline);
+    nextRow();
+    qint64 totalExpenses = 0, compareExpenses = 0;
+    addHeadingRow(cells, TWLocalized("expenses"));
+    addAccountRows(cells, expenses, totals.expenses, compareTotals.expenses, totalExpenses,
+                   compareExpenses);
+    addAmountRow(cells, TWLocalized("totalExpenses"), TWCellStyleBold, totalExpenses,
+                 compareExpenses, TWCellStyleBold + TWCellStyleUnderline);
+    nextRow();
+    addAmountRow(cells, TWLocalized("netIncome"), TWCellStyleBold, totals.netIncome,
+                 compareTotals.netIncome, TWCellStyleBold + TWCellStyleDoubleUnderline);
+
+    if (m_report->showGraphs()) {
+        QList<QDateTime> ends;
+        const QList<TWDateSpan> spans = graphSpans(true, &ends);
+        const TWColumnTotals columns = business.groupTransactionTotalsWithAssets(
+            TWStatementFigureIncome | TWStatementFigureExpenses, spans);
+        QList<qint64> net;
+        net.reserve(columns.income.size());
+        for (qsizetype i = 0; i < columns.income.size() && i < columns.expenses.size(); ++i)
+            net.append(columns.income.at(i) - columns.expenses.at(i));
+        TWGraphRange<qint64> range;
+        const TWDataSetList bars{
+            barDataSet(TWLocalized("income"), columns.income, ends, range),
+            barDataSet(TWLocalized("expenses"), columns.expenses, ends, range),
+            barDataSet(TWLocalized("netIncome"), net, ends, range)};
+        addGraph(cells, barGraph(bars, yAxisTotalValues(range.minimum, range.maximum)));
+        addGraph(cells,
+                 pieGraph(TWLocalized("income"), pieDataSetFromAccountValues(totals.income, income)));
+        addGraph(cells, pieGraph(TWLocalized("expenses"),
+                                 pieDataSetFromAccountValues(totals.expenses, expenses)));
+    }
+    finish(cells);
+    return cells;
+}
+
+TWCellList TWExportReport::cellsCashFlow()
+{
+    TWCellList cells;
+    cells.reserve(1024);
+    TWBusiness &business = *m_business;
+    const bool compare = comparing();
+
+    const auto request = [&](const QDateTime &from, const QDateTime &to) {
+        TWStatementTotalsRequest r;
+        r.assets = {from, to};
+        r.liabilities = r.assets;
+        r.equities = r.assets;
+        r.income = r.assets;
+        r.expenses = r.assets;
+        r.accountMaps = kBalanceMaps;
+        return business.transactionTotalsWithAssets(r);
+    };
+    const TWStatementTotals totals = request(m_fromDate, m_toDate);
+    const TWStatementTotals compareTotals =
+        compare ? request(m_compareFromDate, m_compareToDate) : TWStatementTotals();
+    const TWAccountList assets = orderedAccounts(business.accountsOfType(0), totals.assets);
+    const TWAccountList liabilities =
+        orderedAccounts(business.accountsOfType(8), totals.liabilities);
+    const TWAccountList equities = orderedAccounts(business.accountsOfType(17), totals.equities);
+
+    const auto ofTypes = [](std::initializer_list<int> types) {
+        QList<int> list(types);
+        return [list](const TWAccount &account) { return list.contains(int(account.accountType())); };
+    };
+
+    cells.append(cellsHeader());
+    cells.append(cellsTableHeader());
+
+    // An asset that grows uses cash (shown negated); a liability or equity
+    // that grows brings it in.
+    qint64 operating = totals.netIncome;
+    qint64 compareOperating = compare ? compareTotals.netIncome : 0;
+    addHeadingRow(cells, TWLocalized("operating"));
+    addAmountRow(cells, TWLocalized("netIncome"), TWCellStylePlain, totals.netIncome,
+                 compareOperating, TWCellStylePlain);
+    addAccountRows(cells, assets, totals.assets, compareTotals.assets, operating,
+                   compareOperating, ofTypes({1, 4, 7}), -1);
+    addAccountRows(cells, liabilities, totals.liabilities, compareTotals.liabilities, operating,
+                   compareOperating, ofTypes({9, 10, 12, 14}));
+    addAmountRow(cells, TWLocalized("totalOperations"), TWCellStyleBold, operating,
+                 compareOperating, TWCellStyleBold + TWCellStyleUnderline);
+    nextRow();
+
+    qint64 investing = 0, compareInvesting = 0;
+    addHeadingRow(cells, TWLocalized("investing"));
+    addAccountRows(cells, assets, totals.assets, compareTotals.assets, investing,
+                   compareInvesting, ofTypes({5, 6}), -1);
+    addAmountRow(cells, TWLocalized("totalInvesting"), TWCellStyleBold, investing,
+                 compareInvesting, TWCellStyleBold + TWCellStyleUnderline);
+    nextRow();
+
+    qint64 financing = 0, compareFinancing = 0;
+    addHeadingRow(cells, TWLocalized("financing"));
+    addAccountRows(cells, liabilities, totals.liabilities, compareTotals.liabilities, financing,
+                   compareFinancing, ofTypes({11, 13}));
+    addAccountRows(cells, equities, totals.equities, compareTotals.equities, financing,
+                   compareFinancing);
+    addAmountRow(cells, TWLocalized("totalFinancing"), TWCellStyleBold, financing,
+                 compareFinancing, TWCellStyleBold + TWCellStyleUnderline);
+    nextRow();
+
+    addAmountRow(cells, TWLocalized("totalCashFlow"), TWCellStyleBold,
+                 operating + investing + financing,
+                 compareOperating + compareInvesting + compareFinancing,
+                 TWCellStyleBold + TWCellStyleDoubleUnderline);
+    nextRow();
+    addAmountRow(cells, TWLocalized("startCashBalance"), TWCellStyleBold, totals.cashStart,
+                 compareTotals.cashStart, TWCellStyleBold);
+    addAmountRow(cells, TWLocalized("endCashBalance"), TWCellStyleBold, totals.cashEnd,
+                 compareTotals.cashEnd, TWCellStyleBold + TWCellStyleDoubleUnderline);
+
+    if (m_report->showGraphs()) {
+        // Each bar is its own period's flow, so the bars add up to the
+        // range's change of cash.
+        QList<QDateTime> ends;
+        const QList<TWDateSpan> spans = graphSpans(true, &ends);
+        const TWColumnTotals columns =
+            business.groupTransactionTotalsWithAssets(TWStatementFigureCashFlows, spans);
+        TWGraphRange<qint64> range;
+        const TWDataSetList bars{barDataSet(QString(), columns.cashFlows, ends, range)};
+        addGraph(cells, barGraph(bars, yAxisTotalValues(range.minimum, range.maximum)));
+    }
+    finish(cells);
+    return cells;
+}
+
+TWCellList TWExportReport::cellsEquity()
+{
+    TWCellList cells;
+    cells.reserve(1024);
+    TWBusiness &business = *m_business;
+    const bool compare = comparing();
+
+    // Assets and liabilities through the period's end only: the start
+    // balance then is the equity held when the period began, and does not
+    // move when later periods are booked.
+    const auto request = [&](const QDateTime &from, const QDateTime &to) {
+        TWStatementTotalsRequest r;
+        r.assets = {QDateTime(), to};
+        r.liabilities = r.assets;
+        r.equities = {from, to};
+        r.income = r.equities;
+        r.expenses = r.equities;
+        r.accountMaps = TWStatementFigureEquities;
+        return business.transactionTotalsWithAssets(r);
+    };
+    const TWStatementTotals totals = request(m_fromDate, m_toDate);
+    const TWStatementTotals compareTotals =
+        compare ? request(m_compareFromDate, m_compareToDate) : TWStatementTotals();
+    const TWAccountList equities = orderedAccounts(business.accountsOfType(17), totals.equities);
+
+    const TWBusinessInfoPtr &info = business.businessInfo();
+    QString subject;
+    if (info && info->nominalTransferAccountIdentifier() == 0 &&
+        !info->retainedEarningsName().isEmpty())
+        subject = info->retainedEarningsName();
+    else
+        subject = TWLocalized(info && info->type() != 0 ? "retainedEarnings" : "ownersEquity");
+
+    cells.append(cellsHeader());
+    cells.append(cellsTableHeader());
+
+    addAmountRow(cells, u"%1 %2"_s.arg(TWLocalized("startBalanceOf"), subject), TWCellStyleBold,
+                 totals.retainedEarnings, compareTotals.retainedEarnings, TWCellStyleBold);
+    nextRow();
+    qint64 running = totals.netIncome;
+    qint64 compareRunning = compare ? compareTotals.netIncome : 0;
+    addAmountRow(cells, TWLocalized("netIncome"), TWCellStylePlain, totals.netIncome,
+                 compareRunning, TWCellStylePlain);
+    addAccountRows(cells, equities, totals.equities, compareTotals.equities, running,
+                   compareRunning);
+    nextRow();
+    addAmountRow(cells, u"%1 %2"_s.arg(TWLocalized("endBalanceOf"), subject), TWCellStyleBold,
+                 running + totals.retainedEarnings,
+                 compare ? compareRunning + compareTotals.retainedEarnings : 0,
+                 TWCellStyleBold + TWCellStyleDoubleUnderline);
+
+    if (m_report->showGraphs()) {
+        QList<QDateTime> ends;
+        const QList<TWDateSpan> spans = graphSpans(false, &ends);
+        const TWColumnTotals columns =
+            business.groupTransactionTotalsWithAssets(TWStatementFigureEquities, spans);
+        TWGraphRange<qint64> range;
+        const TWDataSetList bars{barDataSet(QString(), columns.equities, ends, range)};
+        addGraph(cells, barGraph(bars, yAxisTotalValues(range.minimum, range.maximum)));
+    }
+    finish(cells);
+    return cells;
+}

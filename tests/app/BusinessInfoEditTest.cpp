@@ -1,0 +1,117 @@
+// The business-information sheet: the record alone when the periods are
+// untouched, new periods numbered above the old ones, and a failure half way
+// leaving periods and record as they were.
+
+#include "TWRecordTestSupport.h"
+
+#include <sqlite3.h>
+
+class BusinessInfoEditTest : public TWRecordTest
+{
+protected:
+    void SetUp() override
+    {
+        TWRecordTest::SetUp();
+        TWAppRegistry::registry().setBusinessInfoFactory([this](QObject *parent) {
+            form = new TWFakeBusinessInfoForm(parent);
+            return form;
+        });
+    }
+
+    static QList<qint32> periodIdentifiers(const TWBusinessInfo &info)
+    {
+        QList<qint32> identifiers;
+        for (const TWAccountingPeriodPtr &period : info.accountingPeriods())
+            identifiers.append(period->identifier());
+        std::sort(identifiers.begin(), identifiers.end());
+        return identifiers;
+    }
+
+    // The periods as the file holds them.
+    static QList<qint32> storedPeriodIdentifiers(TWBusiness &business)
+    {
+        EXPECT_FALSE(business.loadBusinessInfo());
+        EXPECT_FALSE(business.loadAccountingPeriods());
+        return periodIdentifiers(*business.businessInfo());
+    }
+
+    void save(TWBusinessController &document)
+    {
+        document.endSheet(form->view(), -1002);
+        settle();
+    }
+
+    TWFakeBusinessInfoForm *form = nullptr;
+};
+
+TEST_F(BusinessInfoEditTest, UntouchedPeriodsStoreTheRecordAlone)
+{
+    auto document = windowDocument();
+    TWBusiness &business = *document->business();
+    const QList<qint32> before = periodIdentifiers(*business.businessInfo());
+    document->doBusiness();
+    ASSERT_TRUE(form);
+    ASSERT_TRUE(form->info);
+    EXPECT_NE(form->info, business.businessInfo()); // a copy
+    form->info->setName(QStringLiteral("Renamed Firm"));
+    int periodNotices = 0;
+    auto token = TWNotificationCenter::defaultCenter().addObserver(
+        TWAccountingPeriodNewNotification, nullptr,
+        [&](const TWNotification &) { ++periodNotices; });
+    save(*document);
+    TWNotificationCenter::defaultCenter().removeObserver(token);
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_EQ(periodNotices, 0);
+    EXPECT_EQ(storedPeriodIdentifiers(business), before);
+    EXPECT_EQ(business.businessInfo()->name(), QStringLiteral("Renamed Firm"));
+}
+
+TEST_F(BusinessInfoEditTest, NewPeriodsAreNumberedAboveEveryExistingOne)
+{
+    auto document = windowDocument();
+    TWBusiness &business = *document->business();
+    document->doBusiness();
+    ASSERT_TRUE(form && form->info);
+    TWAccountingPeriodList periods;
+    // An existing period numbered far above what the table holds.
+    periods.append(TWAccountingPeriod::accountingPeriodWithName(
+        QStringLiteral("2025"), QDate(2025, 1, 1).startOfDay(), QDate(2025, 12, 31).startOfDay(),
+        false, 500));
+    periods.append(TWAccountingPeriod::accountingPeriodWithName(
+        QStringLiteral("2026"), QDate(2026, 1, 1).startOfDay(), QDate(2026, 12, 31).startOfDay(),
+        false, 0));
+    form->info->setAccountingPeriods(periods);
+    form->dirty = true;
+    save(*document);
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    const QList<qint32> stored = storedPeriodIdentifiers(business);
+    ASSERT_GE(stored.size(), 2);
+    EXPECT_TRUE(stored.contains(500));
+    EXPECT_TRUE(stored.contains(501));
+}
+
+TEST_F(BusinessInfoEditTest, AFailedPeriodLeavesPeriodsAndRecordAsTheyWere)
+{
+    auto document = windowDocument();
+    TWBusiness &business = *document->business();
+    const QString name = business.businessInfo()->name();
+    const QList<qint32> before = periodIdentifiers(*business.businessInfo());
+    document->doBusiness();
+    ASSERT_TRUE(form && form->info);
+    form->info->setName(QStringLiteral("Renamed Firm"));
+    TWAccountingPeriodList periods = form->info->accountingPeriods();
+    periods.append(TWAccountingPeriod::accountingPeriodWithName(
+        QStringLiteral("next"), QDate(2040, 1, 1).startOfDay(), QDate(2040, 12, 31).startOfDay(),
+        false, 0));
+    form->info->setAccountingPeriods(periods);
+    form->dirty = true;
+    {
+        TWDenyGuard deny(business, SQLITE_INSERT, "accountingPeriods");
+        save(*document);
+    }
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(business.businessInfo()->name(), name);
+    EXPECT_EQ(periodIdentifiers(*business.businessInfo()), before);
+    EXPECT_EQ(storedPeriodIdentifiers(business), before);
+    EXPECT_EQ(business.businessInfo()->name(), name);
+}

@@ -1,0 +1,272 @@
+// The filter editor over a criteria tree: rows for the nodes in pre-order,
+// adding and deleting nodes in place, the delete buttons, the field of a new
+// rule, the action after each change and the Alt key's add images.
+
+#include "TWFilterTestSupport.h"
+
+#include <QKeyEvent>
+#include <QSignalSpy>
+
+namespace
+{
+
+class FilterEditorTest : public TWFilterTest
+{
+protected:
+    void SetUp() override
+    {
+        TWFilterTest::SetUp();
+        window = std::make_unique<QWidget>();
+        window->resize(700, 300);
+        editor = new TWFilterEditor(window.get());
+        editor->setGeometry(0, 0, 700, 200);
+        editor->setBusiness(&business());
+        actions = std::make_unique<QSignalSpy>(editor, &TWFilterEditor::action);
+    }
+    void TearDown() override
+    {
+        actions.reset();
+        window.reset();
+        TWFilterTest::TearDown();
+    }
+    TWFilterCriteriaPtr simple(qint32 field)
+    {
+        return TWFilterCriteria::filterCriteriaWithFieldIdentifier(field, business());
+    }
+    void edit(const TWFilterCriteriaPtr &root)
+    {
+        editor->setCriteria(root);
+        editor->update();
+    }
+    // Each row as "depth:kind" (c compound, s simple), in order.
+    QStringList shape() const
+    {
+        QStringList result;
+        for (TWFilterEditorRow *row : editor->rows())
+            result.append(QStringLiteral("%1:%2")
+                              .arg(row->criteria()->depth())
+                              .arg(row->criteria()->isCompound() ? QStringLiteral("c")
+                                                                 : QStringLiteral("s")));
+        return result;
+    }
+    QList<bool> deleteButtons() const
+    {
+        QList<bool> shown;
+        for (TWFilterEditorRow *row : editor->rows())
+            shown.append(row->deleteButton() && !row->deleteButton()->isHidden());
+        return shown;
+    }
+    void checkRowsMatchTree()
+    {
+        const TWFilterCriteriaList expected =
+            TWFilterCriteria::preOrderCriteria(editor->criteria());
+        ASSERT_EQ(editor->flatCriterion(), expected);
+        ASSERT_EQ(editor->rows().size(), expected.size());
+        for (int i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(editor->rows().at(i)->criteria(), expected.at(i)) << i;
+            EXPECT_EQ(editor->rows().at(i)->y(), i * TWFilterEditor::kRowHeight) << i;
+        }
+        EXPECT_EQ(editor->preferredHeight(), int(expected.size()) * 25 + 1);
+    }
+
+    std::unique_ptr<QWidget> window;
+    TWFilterEditor *editor = nullptr;
+    std::unique_ptr<QSignalSpy> actions;
+};
+
+TEST_F(FilterEditorTest, DeleteButtonsNeedTwoRules)
+{
+    const TWFilterCriteriaPtr root = TWFilterCriteria::filterCriteriaCompound();
+    root->addChildCriteria(simple(TWFieldIdentifierPayee));
+    edit(root);
+    EXPECT_EQ(shape(), (QStringList{"0:c", "1:s"}));
+    EXPECT_EQ(deleteButtons(), (QList<bool>{false, false}));
+    EXPECT_EQ(editor->preferredHeight(), 51);
+    editor->doAdd(root->childCriteria().first(), false);
+    EXPECT_EQ(deleteButtons(), (QList<bool>{false, true, true}));
+    checkRowsMatchTree();
+}
+
+TEST_F(FilterEditorTest, AltAddOnTheRootAndAddOnACompound)
+{
+    const TWFilterCriteriaPtr root = TWFilterCriteria::filterCriteriaCompound();
+    const TWFilterCriteriaPtr first = simple(TWFieldIdentifierPayee);
+    root->addChildCriteria(first);
+    edit(root);
+    editor->doAdd(root, true);
+    EXPECT_EQ(shape(), (QStringList{"0:c", "1:c", "2:s", "1:s"}));
+    ASSERT_EQ(root->childCriteria().size(), 2);
+    const TWFilterCriteriaPtr group = root->childCriteria().first();
+    EXPECT_TRUE(group->isCompound());
+    EXPECT_EQ(root->childCriteria().last(), first);
+    ASSERT_EQ(group->childCriteria().size(), 1);
+    EXPECT_EQ(actions->count(), 1);
+    checkRowsMatchTree();
+
+    // A plain add on the compound: its new first child, right under it.
+    const TWFilterCriteriaPtr before = group->childCriteria().first();
+    editor->doAdd(group, false);
+    ASSERT_EQ(group->childCriteria().size(), 2);
+    EXPECT_EQ(group->childCriteria().last(), before);
+    EXPECT_EQ(editor->flatCriterion().at(2), group->childCriteria().first());
+    EXPECT_EQ(shape(), (QStringList{"0:c", "1:c", "2:s", "2:s", "1:s"}));
+    EXPECT_EQ(actions->count(), 2);
+    checkRowsMatchTree();
+}
+
+TEST_F(FilterEditorTest, DeletingRulesAndCompounds)
+{
+    // root { A, k { k2 { s } } }: deleting s empties k2 and k, which go too.
+    const TWFilterCriteriaPtr root = TWFilterCriteria::filterCriteriaCompound();
+    const TWFilterCriteriaPtr a = simple(TWFieldIdentifierPayee);
+    const TWFilterCriteriaPtr k = TWFilterCriteria::filterCriteriaCompound();
+    const TWFilterCriteriaPtr k2 = TWFilterCriteria::filterCriteriaCompound();
+    const TWFilterCriteriaPtr s = simple(TWFieldIdentifierTotal);
+    root->addChildCriteria(a);
+    root->addChildCriteria(k);
+    k->addChildCriteria(k2);
+    k2->addChildCriteria(s);
+    edit(root);
+    EXPECT_EQ(shape(), (QStringList{"0:c", "1:s", "1:c", "2:c", "3:s"}));
+    editor->doDelete(s);
+    EXPECT_EQ(shape(), (QStringList{"0:c", "1:s"}));
+    EXPECT_EQ(root->childCriteria(), TWFilterCriteriaList{a});
+    EXPECT_EQ(actions->count(), 1);
+    checkRowsMatchTree();
+
+    // root { A, k { B, k2 { C } }, D }: deleting k lifts B and k2 one level.
+    const TWFilterCriteriaPtr b = simple(TWFieldIdentifierNotes);
+    const TWFilterCriteriaPtr c = simple(TWFieldIdentifierDescription);
+    const TWFilterCriteriaPtr d = simple(TWFieldIdentifierIdentifier);
+    k->setChildCriteria({});
+    k2->setChildCriteria({});
+    k->addChildCriteria(b);
+    k->addChildCriteria(k2);
+    k2->addChildCriteria(c);
+    root->addChildCriteria(k);
+    root->addChildCriteria(d);
+    edit(root);
+    editor->doDelete(k);
+    EXPECT_EQ(root->childCriteria(), (TWFilterCriteriaList{a, b, k2, d}));
+    EXPECT_EQ(k2->childCriteria(), TWFilterCriteriaList{c});
+    EXPECT_EQ(shape(), (QStringList{"0:c", "1:s", "1:s", "1:c", "2:s", "1:s"}));
+    // The lifted rows are indented afresh.
+    EXPECT_EQ(editor->rows().at(2)->view1()->x(), 1 * 30 + 10);
+    EXPECT_EQ(actions->count(), 2);
+    checkRowsMatchTree();
+
+    // The root and the last rule are never deleted.
+    editor->doDelete(root);
+    edit(root);
+    const TWFilterCriteriaPtr last = TWFilterCriteria::filterCriteriaCompound();
+    last->addChildCriteria(a);
+    edit(last);
+    editor->doDelete(a);
+    EXPECT_EQ(last->childCriteria().size(), 1);
+}
+
+TEST_F(FilterEditorTest, ANewRuleTakesTheLeastUsedField)
+{
+    const TWFieldList fields = business().filterFields();
+    QList<qint32> offered;
+    for (const TWFieldPtr &field : fields)
+        if (TWFilterEditorRow::isOfferedField(field->identifier(), field->type()))
+            offered.append(field->identifier());
+    ASSERT_GE(offered.size(), 3);
+    const TWFilterCriteriaPtr root = TWFilterCriteria::filterCriteriaCompound();
+    edit(root);
+    // No rule yet: the first field by name.
+    EXPECT_EQ(editor->createSimpleCriteria()->fieldIdentifier(), offered.at(0));
+    editor->doAdd(root, false);
+    EXPECT_EQ(root->childCriteria().first()->fieldIdentifier(), offered.at(0));
+    editor->doAdd(root, false);
+    EXPECT_EQ(root->childCriteria().first()->fieldIdentifier(), offered.at(1));
+    // Two on the first, one on the second: the third.
+    root->childCriteria().first()->updateFieldIdentifier(offered.at(0), business());
+    edit(root);
+    EXPECT_EQ(editor->createSimpleCriteria()->fieldIdentifier(), offered.at(1));
+}
+
+TEST_F(FilterEditorTest, TheActionFollowsOnlyAddsAndDeletes)
+{
+    const TWFilterCriteriaPtr root = TWFilterCriteria::filterCriteriaCompound();
+    root->addChildCriteria(simple(TWFieldIdentifierTotal));
+    edit(root);
+    TWFilterEditorRow *row = editor->rows().at(1);
+    choose(*row, row->view2(), 11);
+    type(*row, row->view3(), QStringLiteral("3"));
+    choose(*editor->rows().at(0), editor->rows().at(0)->view1(), 1);
+    EXPECT_EQ(root->match(), 1u);
+    EXPECT_EQ(actions->count(), 0);
+    // The add button reaches the editor.
+    editor->rows().at(1)->addButton()->click();
+    EXPECT_EQ(actions->count(), 1);
+    editor->rows().at(2)->deleteButton()->click();
+    EXPECT_EQ(actions->count(), 2);
+    checkRowsMatchTree();
+}
+
+TEST_F(FilterEditorTest, TheAltKeyTurnsTheAddImages)
+{
+    const TWFilterCriteriaPtr root = TWFilterCriteria::filterCriteriaCompound();
+    root->addChildCriteria(simple(TWFieldIdentifierTotal));
+    edit(root);
+    window->show();
+    const auto key = [&](QEvent::Type type) {
+        QKeyEvent event(type, Qt::Key_Alt,
+                        type == QEvent::KeyPress ? Qt::AltModifier : Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &event);
+    };
+    const auto compound = [&] {
+        QList<bool> shown;
+        for (TWFilterEditorRow *row : editor->rows())
+            shown.append(row->showsCompoundAdd());
+        return shown;
+    };
+    key(QEvent::KeyPress);
+    EXPECT_TRUE(editor->showingCompoundAdd());
+    EXPECT_EQ(compound(), (QList<bool>{true, true}));
+    // Released while hidden: nothing changes until the next change in view.
+    window->hide();
+    key(QEvent::KeyRelease);
+    EXPECT_EQ(compound(), (QList<bool>{true, true}));
+    window->show();
+    key(QEvent::KeyPress);
+    EXPECT_EQ(compound(), (QList<bool>{true, true}));
+    key(QEvent::KeyRelease);
+    EXPECT_EQ(compound(), (QList<bool>{false, false}));
+}
+
+// With TW_GRAB_DIR set, saves a picture of an editor with one row of each
+// kind, to look at.
+TEST_F(FilterEditorTest, Picture)
+{
+    const QString folder = qEnvironmentVariable("TW_GRAB_DIR");
+    if (folder.isEmpty())
+        GTEST_SKIP();
+    const TWFilterCriteriaPtr root = TWFilterCriteria::filterCriteriaCompound();
+    for (qint32 field : {TWFieldIdentifierPayee, TWFieldIdentifierTotal, TWFieldIdentifierAccount1,
+                         TWFieldIdentifierCleared, TWFieldIdentifierUnit})
+        root->addChildCriteria(simple(field));
+    const TWFilterCriteriaPtr any = TWFilterCriteria::filterCriteriaCompound();
+    any->setMatch(TWFilterMatchAny);
+    any->addChildCriteria(simple(TWFieldIdentifierDate));
+    TWFilterCriteriaPtr relative = simple(TWFieldIdentifierDate);
+    relative->setMatch(TWFilterComparisonWithinWeeks);
+    relative->setValueType(TWFilterValueTypeRelativeDate);
+    relative->setValueRelativeDate(-3);
+    any->addChildCriteria(relative);
+    TWFilterCriteriaPtr custom = simple(TWFieldIdentifierDate);
+    custom->setValueType(TWFilterValueTypeDate);
+    custom->setValueDate(QDateTime(QDate(2024, 5, 17), QTime(0, 0)));
+    any->addChildCriteria(custom);
+    root->addChildCriteria(any);
+    edit(root);
+    editor->resize(640, editor->preferredHeight());
+    window->resize(640, editor->preferredHeight());
+    window->show();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->grab().save(folder + QStringLiteral("/filtereditor.png")));
+}
+
+} // namespace

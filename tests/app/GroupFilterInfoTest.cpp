@@ -1,0 +1,183 @@
+// The group and filter editors: what a save makes, what a cancel leaves, the
+// copy the filter editor works on and the window following the rows.
+
+#include "TWFilterEditor.h"
+#include "TWFilterInfoController.h"
+#include "TWGroupInfoController.h"
+#include "TWRecordTestSupport.h"
+
+#include <QPushButton>
+
+#include <sqlite3.h>
+
+class GroupFilterInfoTest : public TWRecordTest
+{
+protected:
+    // A controller in a sheet of the document, ready for a new record.
+    template <typename Controller>
+    void beginNew(TWBusinessController &document, Controller &controller, int *code)
+    {
+        controller.setMode(0);
+        controller.setBusinessController(&document);
+        controller.setBusiness(document.business());
+        controller.view();
+        controller.reset();
+        document.beginSheetWithView(controller.view(), false, true,
+                                    [code](int returnCode) { *code = returnCode; });
+    }
+};
+
+TEST_F(GroupFilterInfoTest, NewGroupTakesTheNextIdentifierAndKindAndCancelMakesNothing)
+{
+    auto document = windowDocument();
+    TWGroupInfoController controller;
+    int code = 0;
+    beginNew(*document, controller, &code);
+    controller.setType(TWItemTypeClientGroup);
+    controller.nameTextField()->setText(QStringLiteral("Regulars"));
+    const qint32 expected = document->business()->nextGroupIdentifier();
+    controller.doSave(1);
+    settle();
+    EXPECT_EQ(code, -1002);
+    ASSERT_TRUE(controller.group());
+    EXPECT_EQ(controller.group()->identifier(), expected);
+    EXPECT_EQ(controller.group()->type(), TWItemTypeClientGroup);
+    EXPECT_EQ(controller.group()->name(), QStringLiteral("Regulars"));
+    EXPECT_TRUE(document->isDocumentEdited());
+    EXPECT_FALSE(controller.saved()); // only edits in a popover count as saved
+
+    // A reused controller shows nothing of the earlier use; cancel makes nothing.
+    code = 0;
+    beginNew(*document, controller, &code);
+    EXPECT_TRUE(controller.nameTextField()->text().isEmpty());
+    EXPECT_FALSE(controller.group());
+    controller.cancelButton()->click();
+    settle();
+    EXPECT_EQ(code, -1001);
+    EXPECT_FALSE(controller.group());
+}
+
+TEST_F(GroupFilterInfoTest, EmptyNameIsNoNameAndNoColourRemovesTheTint)
+{
+    auto document = windowDocument();
+    const TWGroupPtr listed = addGroup(*document->business(), TWItemTypeAccountGroup, "Banks");
+    listed->setTintColour(QColor(200, 10, 10));
+    TWGroupPtr copy = listed->copy();
+    TWGroupInfoController controller;
+    controller.setMode(1);
+    controller.setBusinessController(document.get());
+    controller.setBusiness(document->business());
+    controller.view();
+    controller.setGroup(copy);
+    controller.update();
+    EXPECT_EQ(controller.nameTextField()->text(), QStringLiteral("Banks"));
+    EXPECT_EQ(controller.colour(), QColor(200, 10, 10));
+
+    controller.nameTextField()->clear();
+    controller.noColourButton()->click();
+    controller.doSave(1);
+    EXPECT_TRUE(controller.saved());
+    EXPECT_TRUE(copy->name().isNull());
+    EXPECT_FALSE(copy->tintColour().isValid());
+    // The listed record is untouched until the store takes the copy.
+    EXPECT_EQ(listed->name(), QStringLiteral("Banks"));
+}
+
+TEST_F(GroupFilterInfoTest, CancelInAPopoverLeavesTheRecordAndSavedOff)
+{
+    auto document = windowDocument();
+    TWGroupPtr group = addGroup(*document->business(), TWItemTypeAccountGroup, "Banks");
+    TWGroupInfoController controller;
+    controller.setMode(1);
+    controller.view();
+    controller.setGroup(group);
+    controller.update();
+    controller.nameTextField()->setText(QStringLiteral("Other"));
+    controller.doSave(0);
+    EXPECT_FALSE(controller.saved());
+    EXPECT_EQ(group->name(), QStringLiteral("Banks"));
+}
+
+TEST_F(GroupFilterInfoTest, AGroupIdentifierThatCannotBeReadIsShownNotUsed)
+{
+    auto document = windowDocument();
+    TWGroupInfoController controller;
+    int code = 0;
+    beginNew(*document, controller, &code);
+    controller.setType(TWItemTypeAccountGroup);
+    {
+        // The identifier query is refused: it answers 0.
+        TWDenyGuard deny(*document->business(), SQLITE_READ, "groups");
+        controller.doSave(1);
+    }
+    settle();
+    EXPECT_EQ(code, -1001);
+    EXPECT_FALSE(controller.group());
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(prompts.errors.first().domain(), TWDatabaseErrorDomain);
+}
+
+TEST_F(GroupFilterInfoTest, ACancelledFilterEditKeepsItsCriteria)
+{
+    auto document = windowDocument();
+    TWBusiness &business = *document->business();
+    ASSERT_FALSE(business.filters().isEmpty());
+    const TWFilterPtr listed = business.filters().first();
+    const TWFilterPtr copy = listed->copy();
+    const int before = int(TWFilterCriteria::preOrderCriteria(listed->criteria()).size());
+
+    TWFilterInfoController controller;
+    controller.setMode(1);
+    controller.setBusinessController(document.get());
+    controller.setBusiness(&business);
+    controller.view();
+    controller.setFilter(copy);
+    controller.update();
+    TWFilterEditor *editor = controller.filterEditor();
+    ASSERT_GT(editor->numberOfRows(), 0);
+    editor->doAdd(editor->flatCriterion().last());
+    controller.doSave(0);
+    EXPECT_EQ(int(TWFilterCriteria::preOrderCriteria(listed->criteria()).size()), before);
+    EXPECT_EQ(copy->criteria(), listed->criteria());
+
+    // A save hands the edited tree to the copy only.
+    controller.update();
+    editor->doAdd(editor->flatCriterion().last());
+    controller.doSave(1);
+    EXPECT_TRUE(controller.saved());
+    EXPECT_EQ(int(TWFilterCriteria::preOrderCriteria(copy->criteria()).size()), before + 1);
+    EXPECT_EQ(int(TWFilterCriteria::preOrderCriteria(listed->criteria()).size()), before);
+}
+
+TEST_F(GroupFilterInfoTest, RowsResizeTheSheetByOneRowEachKeepingTheTop)
+{
+    auto document = windowDocument();
+    TWFilterInfoController controller;
+    int code = 0;
+    beginNew(*document, controller, &code);
+    TWFilterEditor *editor = controller.filterEditor();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(editor->height(), editor->numberOfRows() * TWFilterEditor::kRowHeight + 1);
+    QWidget *window = controller.view()->window();
+    ASSERT_NE(window, controller.view());
+    const QRect before = window->geometry();
+
+    editor->doAdd(editor->flatCriterion().last());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(editor->height(), editor->numberOfRows() * TWFilterEditor::kRowHeight + 1);
+    EXPECT_EQ(window->geometry().top(), before.top());
+    EXPECT_EQ(window->geometry().height(), before.height() + TWFilterEditor::kRowHeight);
+
+    editor->doDelete(editor->flatCriterion().last());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->geometry().top(), before.top());
+    EXPECT_EQ(window->geometry().height(), before.height());
+
+    controller.nameTextField()->clear();
+    controller.doSave(1);
+    settle();
+    EXPECT_EQ(code, -1002);
+    ASSERT_TRUE(controller.filter());
+    EXPECT_TRUE(controller.filter()->name().isNull());
+    EXPECT_TRUE(controller.filter()->criteria());
+}

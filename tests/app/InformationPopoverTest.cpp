@@ -1,0 +1,132 @@
+// The information popover of a source-list record: which editor it holds,
+// and that a save stores an edited copy while a cancel or a refused update
+// leaves the stored record as it was.
+
+#include "TWFilterInfoController.h"
+#include "TWGroupInfoController.h"
+#include "TWRecordTestSupport.h"
+
+#include <sqlite3.h>
+
+class InformationPopoverTest : public TWRecordTest
+{
+};
+
+TEST_F(InformationPopoverTest, EachKindOfRecordGetsItsEditor)
+{
+    TWGroupPtr group;
+    TWAccountPtr account;
+    auto document = windowDocument([&](TWBusiness &b) {
+        group = addGroup(b, TWItemTypeAccountGroup, "Banks");
+        account = addAccount(b, "Checking", group->identifier());
+    });
+    select(*document, TWMasterItemEntity, TWItemTypeAccountGroup, group->identifier());
+    document->showInspector(false);
+    EXPECT_EQ(document->popoverTag(), 1);
+    EXPECT_TRUE(qobject_cast<TWGroupInfoController *>(document->editInfoController(1)));
+    ASSERT_TRUE(document->popover());
+    EXPECT_TRUE(document->popover()->isShown());
+    EXPECT_EQ(document->editInfoController(1)->mode(), 1);
+    document->popover()->performClose();
+    EXPECT_EQ(document->popoverTag(), 0);
+
+    const TWFilterPtr filter = document->business()->filters().first();
+    select(*document, TWMasterItemEntity, TWItemTypeFilter, filter->identifier());
+    document->showInspector(false);
+    EXPECT_EQ(document->popoverTag(), 3);
+    EXPECT_TRUE(qobject_cast<TWFilterInfoController *>(document->editInfoController(3)));
+    document->popover()->performClose();
+
+    // No account editor registered yet: nothing opens.
+    select(*document, TWMasterItemEntity, TWItemTypeAccount, account->identifier());
+    document->showInspector(false);
+    EXPECT_EQ(document->popoverTag(), 0);
+    EXPECT_FALSE(document->popover()->isShown());
+
+    TWFakeInfoEditor *accountEditor = nullptr;
+    TWAppRegistry::registry().setEditorFactory(TWEditorKind::AccountInfo, [&](QObject *parent) {
+        accountEditor = new TWFakeInfoEditor(parent);
+        return accountEditor;
+    });
+    document->showInspector(false);
+    EXPECT_EQ(document->popoverTag(), 2);
+    ASSERT_TRUE(accountEditor);
+    ASSERT_TRUE(accountEditor->record);
+    EXPECT_NE(accountEditor->record, account); // a copy
+    EXPECT_EQ(accountEditor->record->identifier(), account->identifier());
+    document->popover()->performClose();
+    // Made once.
+    TWFakeInfoEditor *first = accountEditor;
+    document->showInspector(false);
+    EXPECT_EQ(accountEditor, first);
+    document->popover()->performClose();
+}
+
+TEST_F(InformationPopoverTest, SaveStoresTheCopyAndRefreshesTheList)
+{
+    TWGroupPtr group;
+    auto document = windowDocument(
+        [&](TWBusiness &b) { group = addGroup(b, TWItemTypeAccountGroup, "Banks"); });
+    select(*document, TWMasterItemEntity, TWItemTypeAccountGroup, group->identifier());
+    document->showInspector(false);
+    auto *editor = qobject_cast<TWGroupInfoController *>(document->editInfoController(1));
+    ASSERT_TRUE(editor);
+    editor->nameTextField()->setText(QStringLiteral("Savings"));
+    editor->doSave(1);
+    EXPECT_EQ(document->popoverTag(), 0);
+
+    const TWGroupPtr stored = document->business()->groupWithIdentifier(group->identifier());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->name(), QStringLiteral("Savings"));
+    EXPECT_NE(stored, group); // the copy took the listed one's place
+    const TWMasterItemPtr node = master(*document).masterItemWithType(
+        TWMasterItemEntity, TWItemTypeAccountGroup, group->identifier());
+    ASSERT_TRUE(node);
+    EXPECT_EQ(node->item()->name(), QStringLiteral("Savings"));
+    EXPECT_TRUE(prompts.errors.isEmpty());
+
+    // And in the file's rows.
+    ASSERT_FALSE(document->business()->loadGroups());
+    EXPECT_EQ(document->business()->groupWithIdentifier(group->identifier())->name(),
+              QStringLiteral("Savings"));
+}
+
+TEST_F(InformationPopoverTest, CancelChangesNothing)
+{
+    TWGroupPtr group;
+    auto document = windowDocument(
+        [&](TWBusiness &b) { group = addGroup(b, TWItemTypeAccountGroup, "Banks"); });
+    select(*document, TWMasterItemEntity, TWItemTypeAccountGroup, group->identifier());
+    document->showInspector(false);
+    auto *editor = qobject_cast<TWGroupInfoController *>(document->editInfoController(1));
+    ASSERT_TRUE(editor);
+    editor->nameTextField()->setText(QStringLiteral("Savings"));
+    editor->cancelButton()->click();
+    EXPECT_FALSE(document->popover()->isShown());
+    EXPECT_EQ(document->business()->groupWithIdentifier(group->identifier()), group);
+    EXPECT_EQ(group->name(), QStringLiteral("Banks"));
+}
+
+TEST_F(InformationPopoverTest, AFailedUpdateIsShownAndTheStoredValuesStay)
+{
+    TWGroupPtr group;
+    auto document = windowDocument(
+        [&](TWBusiness &b) { group = addGroup(b, TWItemTypeAccountGroup, "Banks"); });
+    select(*document, TWMasterItemEntity, TWItemTypeAccountGroup, group->identifier());
+    document->showInspector(false);
+    auto *editor = qobject_cast<TWGroupInfoController *>(document->editInfoController(1));
+    ASSERT_TRUE(editor);
+    editor->nameTextField()->setText(QStringLiteral("Savings"));
+    {
+        TWDenyGuard deny(*document->business(), SQLITE_UPDATE, "groups");
+        editor->doSave(1);
+    }
+    ASSERT_EQ(prompts.errors.size(), 1);
+    const TWGroupPtr stored = document->business()->groupWithIdentifier(group->identifier());
+    EXPECT_EQ(stored, group);
+    EXPECT_EQ(stored->name(), QStringLiteral("Banks"));
+    const TWMasterItemPtr node = master(*document).masterItemWithType(
+        TWMasterItemEntity, TWItemTypeAccountGroup, group->identifier());
+    ASSERT_TRUE(node);
+    EXPECT_EQ(node->item()->name(), QStringLiteral("Banks"));
+}

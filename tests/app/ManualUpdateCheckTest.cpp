@@ -1,0 +1,116 @@
+// The update check from the preferences window: what it reports, its error alert and cancel.
+
+#include "TWUpdateTestSupport.h"
+
+#include "TWPreferencesController.h"
+
+#include "TWLayoutManager.h"
+#include "TWLocalized.h"
+
+namespace
+{
+
+class ManualUpdateCheckTest : public TWUpdateTest
+{
+protected:
+    void SetUp() override
+    {
+        TWUpdateTest::SetUp();
+        controller = std::make_unique<TWPreferencesController>(&layouts);
+    }
+    void TearDown() override
+    {
+        controller.reset();
+        TWUpdateTest::TearDown();
+    }
+
+    void checkByHand()
+    {
+        controller->doCheckForUpdate();
+        ASSERT_TRUE(twWaitUntil([this] { return !controller->isCheckingForUpdate(); }));
+    }
+    void reply(const QByteArray &body)
+    {
+        server.setReply("/update/tallyworth/1.txt", TWLoopbackHttpServer::Reply::ok(body));
+    }
+
+    TWLayoutManager layouts;
+    std::unique_ptr<TWPreferencesController> controller;
+};
+
+TEST_F(ManualUpdateCheckTest, ASkippedNewerVersionIsStillReported)
+{
+    TWPreferences::preferences().setCheckForUpdateSkipVersion(QStringLiteral("3.0"));
+    reply("3.0\n");
+    checkByHand();
+    ASSERT_EQ(alerts.size(), 1);
+    const TWAlert &alert = alerts.last().alert;
+    EXPECT_EQ(alert.message, TWLocalized("updateAvailable") + QStringLiteral(" (3.0)."));
+    EXPECT_EQ(alert.buttons, QStringList({TWLocalized("learnMore"), TWLocalized("skipVersion")}));
+    EXPECT_EQ(alert.window, controller->window());
+    EXPECT_FALSE(controller->updateProgressWindow()->isVisible());
+
+    TWPreferences::preferences().setCheckForUpdateSkipVersion(QString());
+    answer(1001);
+    EXPECT_EQ(TWPreferences::preferences().checkForUpdateSkipVersion(), QStringLiteral("3.0"));
+    checkByHand();
+    answer(1000);
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened.first(), server.url("/tallyworth/"));
+}
+
+TEST_F(ManualUpdateCheckTest, AnEqualVersionOrAnythingElseIsUpToDate)
+{
+    for (const QByteArray &body : {QByteArray("2.1"), QByteArray("2.0.9"),
+                                   QByteArray("<html>9.0</html>"), QByteArray()}) {
+        reply(body);
+        checkByHand();
+        ASSERT_FALSE(alerts.isEmpty());
+        EXPECT_EQ(alerts.last().alert.message, TWLocalized("upToDate")) << body.constData();
+        EXPECT_EQ(alerts.last().alert.buttons, QStringList({TWLocalized("ok")}));
+    }
+    EXPECT_EQ(alerts.size(), 4);
+}
+
+TEST_F(ManualUpdateCheckTest, AFailureShowsTheErrorWithItsCode)
+{
+    checkByHand(); // nothing set up: 404
+    ASSERT_EQ(alerts.size(), 1);
+    const QString message = alerts.last().alert.message;
+    EXPECT_TRUE(message.startsWith(TWLocalized("updateError") + QStringLiteral(" (")));
+    EXPECT_TRUE(message.endsWith(QStringLiteral(", 404)."))) << message.toStdString();
+    EXPECT_EQ(alerts.last().alert.buttons, QStringList({TWLocalized("ok")}));
+
+    // A reply over its cap is a failure too, not a version.
+    reply(QByteArray("9.0\n") + QByteArray(4096, 'x'));
+    checkByHand();
+    ASSERT_EQ(alerts.size(), 2);
+    EXPECT_TRUE(alerts.last().alert.message.startsWith(TWLocalized("updateError")));
+}
+
+TEST_F(ManualUpdateCheckTest, CancelDropsTheRequestWithoutAnAlert)
+{
+    TWLoopbackHttpServer::Reply slow = TWLoopbackHttpServer::Reply::ok("9.0");
+    slow.delayMs = 400;
+    server.setReply("/update/tallyworth/1.txt", slow);
+    controller->doCheckForUpdate();
+    ASSERT_TRUE(server.waitForRequests(1));
+    ASSERT_NE(controller->updateProgressWindow(), nullptr);
+    EXPECT_TRUE(controller->updateProgressWindow()->isVisible());
+    EXPECT_TRUE(controller->isCheckingForUpdate());
+
+    controller->doUpdateCancel();
+    EXPECT_FALSE(controller->isCheckingForUpdate());
+    EXPECT_FALSE(controller->updateProgressWindow()->isVisible());
+    QTest::qWait(700);
+    EXPECT_TRUE(alerts.isEmpty());
+
+    // A second check replaces a running one: one answer, one alert.
+    controller->doCheckForUpdate();
+    controller->doCheckForUpdate();
+    ASSERT_TRUE(twWaitUntil([this] { return !controller->isCheckingForUpdate(); }));
+    QTest::qWait(600);
+    EXPECT_EQ(alerts.size(), 1);
+}
+
+} // namespace

@@ -1,0 +1,304 @@
+// The record commands of the document: where new records land, the
+// transaction editor's guards and hand-over, and the routing of the
+// transaction commands.
+
+#include "TWFilterInfoController.h"
+#include "TWGroupInfoController.h"
+#include "TWRecordTestSupport.h"
+
+#include <sqlite3.h>
+
+class RecordCommandsTest : public TWRecordTest
+{
+protected:
+    void SetUp() override
+    {
+        TWRecordTest::SetUp();
+        registerRecordingViews();
+    }
+
+    // Saves the new-group sheet with a name.
+    void saveNewGroup(TWBusinessController &document, const QString &name)
+    {
+        auto *editor = qobject_cast<TWGroupInfoController *>(
+            document.newInfoController(TWItemTypeAccountGroup));
+        ASSERT_TRUE(editor);
+        editor->nameTextField()->setText(name);
+        editor->doSave(1);
+        settle();
+    }
+    void saveNewFilter(TWBusinessController &document, const QString &name)
+    {
+        auto *editor =
+            qobject_cast<TWFilterInfoController *>(document.newInfoController(TWItemTypeFilter));
+        ASSERT_TRUE(editor);
+        editor->nameTextField()->setText(name);
+        editor->doSave(1);
+        settle();
+    }
+    static TWItemPtr findNamed(const QList<TWFilterPtr> &list, const QString &name)
+    {
+        for (const auto &item : list)
+            if (item->name() == name)
+                return item;
+        return nullptr;
+    }
+    static TWItemPtr findNamed(const QList<TWGroupPtr> &list, const QString &name)
+    {
+        for (const auto &item : list)
+            if (item->name() == name)
+                return item;
+        return nullptr;
+    }
+    TWItemPtr selectedRecord(TWBusinessController &document)
+    {
+        const TWMasterItemPtr node = master(document).selectedMasterItem();
+        return node ? node->item() : nullptr;
+    }
+};
+
+TEST_F(RecordCommandsTest, ANewRecordLandsInTheSelectedGroupBesideARecordOrAtTheTop)
+{
+    TWGroupPtr filterGroup;
+    TWGroupPtr banks;
+    TWAccountPtr checking;
+    auto document = windowDocument([&](TWBusiness &b) {
+        filterGroup = addGroup(b, TWItemTypeFilterGroup, "Saved");
+        banks = addGroup(b, TWItemTypeAccountGroup, "Banks");
+        checking = addAccount(b, "Checking", banks->identifier());
+        b.setSortBy(1);
+    });
+    TWBusiness &business = *document->business();
+
+    // Inside a selected group of the family, with the next sort order there.
+    select(*document, TWMasterItemEntity, TWItemTypeFilterGroup, filterGroup->identifier());
+    const quint32 expectedOrder = master(*document).selectedMasterItem()->nextSortOrder();
+    document->newFilter();
+    saveNewFilter(*document, QStringLiteral("First"));
+    const TWItemPtr first = findNamed(business.filters(), QStringLiteral("First"));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->parentIdentifier(), filterGroup->identifier());
+    EXPECT_EQ(first->sortOrder(), expectedOrder);
+    EXPECT_EQ(selectedRecord(*document), first);
+
+    // Beside the selected record: in its group.
+    document->newFilter();
+    saveNewFilter(*document, QStringLiteral("Second"));
+    const TWItemPtr second = findNamed(business.filters(), QStringLiteral("Second"));
+    ASSERT_TRUE(second);
+    EXPECT_EQ(second->parentIdentifier(), filterGroup->identifier());
+    EXPECT_GT(second->sortOrder(), first->sortOrder());
+
+    // A new account group with an account selected lands in the account's group.
+    select(*document, TWMasterItemEntity, TWItemTypeAccount, checking->identifier());
+    document->newGroup(TWItemTypeAccountGroup);
+    saveNewGroup(*document, QStringLiteral("Cards"));
+    const TWItemPtr cards = findNamed(business.accountGroups(), QStringLiteral("Cards"));
+    ASSERT_TRUE(cards);
+    EXPECT_EQ(cards->parentIdentifier(), banks->identifier());
+
+    // A header selected: the top level.
+    select(*document, TWMasterItemAccountsHeader);
+    document->newGroup(TWItemTypeFilterGroup);
+    saveNewGroup(*document, QStringLiteral("Top"));
+    const TWItemPtr top = findNamed(business.filterGroups(), QStringLiteral("Top"));
+    ASSERT_TRUE(top);
+    EXPECT_EQ(top->parentIdentifier(), 0);
+    EXPECT_EQ(top->type(), TWItemTypeFilterGroup);
+    EXPECT_EQ(selectedRecord(*document), top);
+}
+
+TEST_F(RecordCommandsTest, CancelChangesNothingAndAStoreErrorSelectsNothing)
+{
+    auto document = windowDocument();
+    TWBusiness &business = *document->business();
+    select(*document, TWMasterItemFiltersHeader);
+    const qsizetype groups = business.filterGroups().size();
+    document->newGroup(TWItemTypeFilterGroup);
+    auto *editor =
+        qobject_cast<TWGroupInfoController *>(document->newInfoController(TWItemTypeFilterGroup));
+    ASSERT_TRUE(editor);
+    editor->cancelButton()->click();
+    settle();
+    EXPECT_EQ(business.filterGroups().size(), groups);
+    EXPECT_FALSE(document->hasAttachedSheet());
+
+    document->newGroup(TWItemTypeFilterGroup);
+    editor->nameTextField()->setText(QStringLiteral("Refused"));
+    {
+        TWDenyGuard deny(business, SQLITE_INSERT, "groups");
+        editor->doSave(1);
+        settle();
+    }
+    EXPECT_EQ(business.filterGroups().size(), groups);
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(master(*document).selectedMasterItem()->type(), quint32(TWMasterItemFiltersHeader));
+}
+
+TEST_F(RecordCommandsTest, AccountsOfATypeAreNamedByTypeAndNoneWhenRefused)
+{
+    auto document = windowDocument();
+    TWBusiness &business = *document->business();
+    const TWAccountPtr bank = document->newAccountOfType(2);
+    ASSERT_TRUE(bank);
+    EXPECT_EQ(bank->name(), TWLocalized("bank"));
+    EXPECT_EQ(bank->parentIdentifier(), 0);
+    EXPECT_TRUE(business.accountWithIdentifier(bank->identifier()));
+    const TWAccountPtr other = document->newAccountOfType(8);
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->name(), TWLocalized("account"));
+
+    const qsizetype count = business.accounts().size();
+    {
+        TWDenyGuard deny(business, SQLITE_INSERT, "accounts");
+        EXPECT_FALSE(document->newAccountOfType(3));
+    }
+    EXPECT_EQ(business.accounts().size(), count);
+    EXPECT_EQ(prompts.errors.size(), 1);
+}
+
+TEST_F(RecordCommandsTest, FewerThanTwoAccountsGiveTheMessageInsteadOfTheEditor)
+{
+    auto document = windowDocument();
+    TWBusiness &business = *document->business();
+    while (business.accounts().size() > 1)
+        ASSERT_FALSE(business.deleteAccount(business.accounts().last(), false));
+    document->newTransaction(false);
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(prompts.errors.first().domain(), QStringLiteral("Tallyworth Business Error"));
+    EXPECT_EQ(prompts.errors.first().code(), -1);
+    EXPECT_EQ(prompts.errors.first().localizedDescription(), TWLocalized("twoAccountsMessage"));
+    EXPECT_FALSE(transactionEditor);
+    EXPECT_FALSE(document->hasAttachedSheet());
+}
+
+TEST_F(RecordCommandsTest, ASaveWithoutSavedSelectsNothing)
+{
+    TWAccountPtr one;
+    TWAccountPtr two;
+    auto document = windowDocument([&](TWBusiness &b) {
+        one = addAccount(b, "One");
+        two = addAccount(b, "Two");
+    });
+    select(*document, TWMasterItemEntity, TWItemTypeAccount, one->identifier());
+    document->newTransaction(false);
+    ASSERT_TRUE(transactionEditor);
+    EXPECT_EQ(transactionEditor->mode(), 0);
+    EXPECT_EQ(transactionEditor->given->account1Identifier(), one->identifier());
+    document->endSheet(transactionEditor->view(), -1002);
+    settle();
+    EXPECT_TRUE(recordingRegister->selections.isEmpty());
+
+    document->newTransaction(true);
+    EXPECT_EQ(transactionEditor->mode(), 1);
+    transactionEditor->wasSaved = true;
+    document->endSheet(transactionEditor->view(), -1002);
+    settle();
+    ASSERT_EQ(recordingRegister->selections.size(), 1);
+    EXPECT_EQ(recordingRegister->selections.first().first(), transactionEditor->edited);
+
+    // Cancelled: nothing.
+    document->newTransaction(false);
+    transactionEditor->wasSaved = true;
+    document->endSheet(transactionEditor->view(), -1001);
+    settle();
+    EXPECT_EQ(recordingRegister->selections.size(), 1);
+}
+
+TEST_F(RecordCommandsTest, ClosedTransactionsOpenReadOnlyAndBlockEditingSeveral)
+{
+    TWAccountPtr one;
+    TWAccountPtr two;
+    TWTransactionPtr open;
+    TWTransactionPtr closed;
+    auto document = windowDocument([&](TWBusiness &b) {
+        one = addAccount(b, "One");
+        two = addAccount(b, "Two");
+        open = addTransaction(b, one, two, 100);
+        closed = addTransaction(b, one, two, 200, 1);
+    });
+    int editorsMade = 0;
+    TWAppRegistry::registry().setEditorFactory(TWEditorKind::EditTransactions,
+                                               [&](QObject *) -> TWEditorController * {
+                                                   ++editorsMade;
+                                                   return nullptr;
+                                               });
+    select(*document, TWMasterItemEntity, TWItemTypeAccount, one->identifier());
+    document->editTransaction(closed, false, recordingRegister);
+    ASSERT_TRUE(transactionEditor);
+    EXPECT_EQ(transactionEditor->mode(), 3);
+    document->endSheet(transactionEditor->view(), -1001);
+    settle();
+    document->editTransaction(open, false, recordingRegister);
+    EXPECT_EQ(transactionEditor->mode(), 2);
+    document->endSheet(transactionEditor->view(), -1001);
+    settle();
+
+    recordingRegister->selected = {open, closed};
+    document->editMultipleTransactions(false);
+    EXPECT_EQ(prompts.messages, QStringList{TWLocalized("lockedClosedTransactions")});
+    EXPECT_EQ(editorsMade, 0);
+    recordingRegister->selected = {open};
+    document->editMultipleTransactions(false);
+    EXPECT_EQ(editorsMade, 1);
+}
+
+TEST_F(RecordCommandsTest, CommandsGoToTheListOfTheSelectedEntry)
+{
+    TWClientPtr client;
+    TWAccountPtr one;
+    auto document = windowDocument([&](TWBusiness &b) {
+        client = addClient(b, "Acme");
+        one = addAccount(b, "One");
+    });
+    select(*document, TWMasterItemEntity, TWItemTypeClient, client->identifier());
+    ASSERT_TRUE(recordingClients);
+    const int refreshes = recordingClients->invoices.buttonRefreshes;
+    document->duplicateTransaction(true);
+    EXPECT_EQ(recordingClients->payments->calls, QStringList{QStringLiteral("duplicate/context")});
+    EXPECT_GT(recordingClients->invoices.buttonRefreshes, refreshes);
+    document->deleteTransaction(false);
+    EXPECT_EQ(recordingClients->calls, QStringList{QStringLiteral("delete")});
+
+    select(*document, TWMasterItemEntity, TWItemTypeAccount, one->identifier());
+    document->editTransaction(false, nullptr);
+    document->duplicateTransaction(false);
+    EXPECT_EQ(recordingRegister->calls,
+              (QStringList{QStringLiteral("edit"), QStringLiteral("duplicate")}));
+
+    // An entry without transactions: nothing.
+    select(*document, TWMasterItemUnits);
+    document->duplicateTransaction(false);
+    EXPECT_EQ(recordingRegister->calls.size(), 2);
+}
+
+TEST_F(RecordCommandsTest, AnEditDuringAnImportIsHandedToTheImport)
+{
+    TWAccountPtr one;
+    TWAccountPtr two;
+    TWTransactionPtr transaction;
+    auto document = windowDocument([&](TWBusiness &b) {
+        one = addAccount(b, "One");
+        two = addAccount(b, "Two");
+        transaction = addTransaction(b, one, two, 100);
+    });
+    TWFakeImport *import = nullptr;
+    TWAppRegistry::registry().setEditorFactory(TWEditorKind::ImportTransactions,
+                                               [&](QObject *parent) {
+                                                   import = new TWFakeImport(parent);
+                                                   return import;
+                                               });
+    document->importTransactionsURL(QUrl::fromLocalFile(QStringLiteral("/tmp/a.qif")));
+    ASSERT_TRUE(import);
+    document->setImporting(true);
+    document->editTransaction(transaction, true, import->importList);
+    ASSERT_TRUE(transactionEditor);
+    EXPECT_TRUE(transactionEditor->isImport);
+    transactionEditor->wasSaved = true;
+    document->endSheet(transactionEditor->view(), -1002);
+    settle();
+    ASSERT_EQ(import->replaced.size(), 1);
+    EXPECT_EQ(import->replaced.first().first, transaction);
+    EXPECT_EQ(import->replaced.first().second, transactionEditor->edited);
+    ASSERT_EQ(import->importList->selections.size(), 1);
+}

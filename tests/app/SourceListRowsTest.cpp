@@ -1,0 +1,346 @@
+// What the source list's rows show beside their names over a real store:
+// amounts in the right unit, the owe and overdue colours, the manage
+// entries' words and counts, and the summary panel under the list.
+
+#include "TWWindowTestSupport.h"
+
+#include "TWIconCellView.h"
+#include "TWMasterTotals.h"
+
+#include "TWBuiltInFields.h"
+#include "TWClock.h"
+#include "TWFormatter.h"
+#include "TWStoreTestSupport.h"
+
+#include <QSplitter>
+
+namespace
+{
+
+constexpr qint32 kPayable = 108;
+constexpr qint32 kReceivable = 105;
+constexpr qint32 kSales = 109;
+constexpr qint32 kAdvertising = 111;
+
+class SourceListRowsTest : public TWWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        TWWindowTest::SetUp();
+        TWPreferences &preferences = TWPreferences::preferences();
+        preferences.setOverdueColour(QColor(200, 0, 0));
+        preferences.setOweColour(QColor(0, 0, 200));
+    }
+
+    static QString detail(TWMasterController &list, quint32 type, quint32 kind = 0, qint32 id = 0)
+    {
+        const TWMasterItemPtr node = list.masterItemWithType(type, kind, id);
+        EXPECT_TRUE(node) << type << " " << kind << " " << id;
+        return node ? list.model()
+                          ->data(list.model()->indexOf(node.get()), TWIconCellDetailRole)
+                          .toString()
+                    : QString();
+    }
+    static QString money(TWBusiness &b, qint64 value, const TWUnitPtr &unit)
+    {
+        return TWMasterTotals::rowAmount(value, unit.get(), b);
+    }
+    // A plain entry of `total` home-unit minor units into account 1, linked
+    // to the invoice or bill when one is given.
+    static TWTransactionPtr entry(TWBusiness &b, qint32 one, qint32 two, qint64 total)
+    {
+        TWTransactionPtr t = TWTransaction::transactionWithBusiness(b);
+        t->setDate(TWClock::now());
+        t->setAccount1Identifier(one);
+        t->setAccount2Identifier(two);
+        t->setUnit(b.homeUnit());
+        t->setTotal(total);
+        t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
+        EXPECT_FALSE(b.addTransaction(t, false, false, false, false));
+        return t;
+    }
+    static void link(TWBusiness &b, const TWTransactionPtr &t, std::uint32_t type, qint32 parent,
+                     qint32 child)
+    {
+        EXPECT_FALSE(b.addRelationship(
+            TWRelationship::relationshipWithType(type, 0.0, parent, child, t->identifier(), 0,
+                                                 b.nextRelationshipIdentifier()),
+            false));
+    }
+    // A client with a project and an invoice of 500 charged, due on `due`.
+    static TWClientPtr owingClient(TWBusiness &b, const QString &name, const QDateTime &due,
+                                   qint32 group = 0)
+    {
+        TWClientPtr client = addClient(b, name, group);
+        auto project = TWProject::projectWithDate(
+            TWClock::now().addMonths(-2), false, name, TWProjectTypeProject, {}, {}, 0,
+            b.homeUnit(), 0.0, {}, client->identifier(), b.nextProjectIdentifier());
+        EXPECT_FALSE(b.addProject(project, false));
+        auto invoice = TWInvoice::invoiceWithDate(TWClock::now().addMonths(-1), QStringLiteral("1"),
+                                                  name, true, false, due, 0, QString(),
+                                                  project->identifier(), b.nextInvoiceIdentifier());
+        EXPECT_FALSE(b.addInvoice(invoice, false));
+        link(b, entry(b, kReceivable, kSales, 500), TWRelationshipTypeInvoicePayment,
+             project->identifier(), invoice->identifier());
+        return client;
+    }
+    // A merchant with a bill of `amount` charged and nothing paid, due later.
+    static TWMerchantPtr owedMerchant(TWBusiness &b, const QString &name, qint32 group,
+                                      qint64 amount)
+    {
+        auto merchant =
+            TWMerchant::merchantWithIdentifier(b.nextMerchantIdentifier(), name, QString(), group,
+                                               0, QImage(), {}, {}, {}, QUrl(), {}, {});
+        EXPECT_FALSE(b.addMerchant(merchant, false));
+        auto bill = TWBill::billWithDate(TWClock::now().addDays(-3), name, true, false,
+                                         TWClock::now().addMonths(1), 0, QString(),
+                                         merchant->identifier(), b.nextBillIdentifier());
+        EXPECT_FALSE(b.addBill(bill, false));
+        link(b, entry(b, kAdvertising, kPayable, amount), TWRelationshipTypeBillPayment,
+             merchant->identifier(), bill->identifier());
+        return merchant;
+    }
+};
+
+// A foreign account shows its own unit; its group adds everything below in
+// the home unit; negative amounts stand in brackets.
+TEST_F(SourceListRowsTest, AmountsInTheirUnitsAndBrackets)
+{
+    TWGroupPtr group;
+    TWAccountPtr euros;
+    TWAccountPtr dollars;
+    auto document = windowDocument([&](TWBusiness &b) {
+        group = addGroup(b, TWItemTypeAccountGroup, QStringLiteral("Abroad"), 0, true);
+        euros =
+            addAccount(b, QStringLiteral("Euro Bank"), group->identifier(), QStringLiteral("EUR"));
+        dollars = addAccount(b, QStringLiteral("Dollar Bank"), group->identifier());
+        const TWAccountPtr other = addAccount(b, QStringLiteral("Other"));
+        TWTransactionPtr t = TWTransaction::transactionWithBusiness(b);
+        t->setAccount1Identifier(euros->identifier());
+        t->setAccount2Identifier(other->identifier());
+        t->setUnit(euros->unit());
+        t->setTotal(1000);
+        t->setTotalAccount1(1000);
+        t->setTotalAccount2(1100);
+        t->setTotalBusiness(1100);
+        ASSERT_FALSE(b.addTransaction(t, false, false, false, false));
+        addTransaction(b, other, dollars, 250);
+    });
+    TWMasterController &list = master(*document);
+    TWBusiness &b = *document->business();
+    const QString euro = detail(list, 5, TWItemTypeAccount, euros->identifier());
+    EXPECT_EQ(euro, money(b, 1000, b.unitWithCode(QStringLiteral("EUR"))));
+    EXPECT_NE(euro, money(b, 1000, b.homeUnit()));
+    EXPECT_EQ(euro, money(b, b.transactionTotalWithAccount(*euros), euros->unit()));
+    // The dollar account lost 250: shown in brackets, with decimals.
+    const QString dollar = detail(list, 5, TWItemTypeAccount, dollars->identifier());
+    EXPECT_TRUE(dollar.startsWith(u'(')) << dollar.toStdString();
+    EXPECT_TRUE(dollar.contains(QStringLiteral("2.50"))) << dollar.toStdString();
+    // The group: 11.00 in, 2.50 out, in dollars.
+    EXPECT_EQ(detail(list, 5, TWItemTypeAccountGroup, group->identifier()),
+              money(b, b.transactionHomeTotalWithAccounts({euros, dollars}), b.homeUnit()));
+    EXPECT_EQ(b.transactionHomeTotalWithAccounts({euros, dollars}), 850);
+
+    // A new transaction shows after the list refreshes its totals, not before.
+    addTransaction(b, dollars, euros, 250);
+    EXPECT_TRUE(detail(list, 5, TWItemTypeAccount, dollars->identifier()).startsWith(u'('));
+    list.updateTotals();
+    EXPECT_EQ(detail(list, 5, TWItemTypeAccount, dollars->identifier()), money(b, 0, b.homeUnit()));
+}
+
+// Group and filter rows are computed together in one pass; they must agree
+// with the store's own totals, also where filters overlap and for splits.
+TEST_F(SourceListRowsTest, GroupAndFilterTotalsAgreeWithTheStore)
+{
+    TWGroupPtr outer, inner, filters;
+    TWFilterPtr byAccount, byDate, byPayee;
+    auto document = windowDocument([&](TWBusiness &b) {
+        outer = addGroup(b, TWItemTypeAccountGroup, QStringLiteral("Outer"), 0, true);
+        inner =
+            addGroup(b, TWItemTypeAccountGroup, QStringLiteral("Inner"), outer->identifier(), true);
+        const TWAccountPtr bank = addAccount(b, QStringLiteral("Bank"), outer->identifier());
+        const TWAccountPtr card =
+            addAccount(b, QStringLiteral("Card"), inner->identifier(), QStringLiteral("USD"), 9);
+        const TWAccountPtr sales =
+            addAccount(b, QStringLiteral("Sales"), 0, QStringLiteral("USD"), 15);
+        addTransaction(b, bank, sales, 1000);
+        addTransaction(b, card, bank, 300)->setPayee(QStringLiteral("Shop"));
+        // A split: 500 into the bank, 200 and 300 out of sales and the card.
+        TWTransactionPtr split = TWTransaction::transactionWithBusiness(b);
+        split->setUnit(b.homeUnit());
+        split->setHasSplit(true);
+        const auto line = [&](const TWAccountPtr &account, qint64 amount) {
+            return TWSplit::splitWithIdentifier(0, QString(), account->identifier(), amount, amount,
+                                                amount, 0, 0, b.homeUnit());
+        };
+        split->setSplits({line(bank, 500), line(sales, -200), line(card, -300)});
+        ASSERT_FALSE(b.addTransaction(split, false, false, false, false));
+
+        filters = addGroup(b, TWItemTypeFilterGroup, QStringLiteral("Mine"), 0, true);
+        const auto filter = [&](const QString &name, const TWFilterCriteriaPtr &rule) {
+            const TWFilterPtr made = TWFilter::filterWithIdentifier(
+                b.nextFilterIdentifier(), name, filters->identifier(), 0,
+                TWFilterCriteria::filterCriteriaCompoundWithMatch(TWFilterMatchAll, {rule}));
+            EXPECT_FALSE(b.addFilter(made, false));
+            return made;
+        };
+        TWFilterCriteriaPtr account =
+            TWFilterCriteria::filterCriteriaWithFieldIdentifier(TWFieldIdentifierAccount1, b);
+        account->setValueIdentifier(bank->identifier());
+        byAccount = filter(QStringLiteral("Bank"), account);
+        byDate =
+            filter(QStringLiteral("This month"),
+                   TWFilterCriteria::filterCriteriaWithFieldIdentifier(TWFieldIdentifierDate, b));
+        byDate->criteria()->childCriteria().first()->setValueIdentifier(TWFilterPeriodThisMonth);
+        TWFilterCriteriaPtr payee =
+            TWFilterCriteria::filterCriteriaWithFieldIdentifier(TWFieldIdentifierPayee, b);
+        payee->setValueText(QStringLiteral("Shop"));
+        byPayee = filter(QStringLiteral("Shop"), payee);
+    });
+    TWMasterController &list = master(*document);
+    TWBusiness &b = *document->business();
+    const auto accountsBelow = [&](const TWGroupPtr &group) {
+        return twItemsAs<TWAccount>(
+            list.masterItemWithType(5, TWItemTypeAccountGroup, group->identifier())
+                ->childItemsOfType(TWItemTypeAccount)
+                .value_or(TWItemList()));
+    };
+    for (const TWGroupPtr &group : {outer, inner})
+        EXPECT_EQ(detail(list, 5, TWItemTypeAccountGroup, group->identifier()),
+                  money(b, b.transactionHomeTotalWithAccounts(accountsBelow(group)), b.homeUnit()))
+            << group->name().toStdString();
+    for (const TWFilterPtr &filter : {byAccount, byDate, byPayee})
+        EXPECT_EQ(detail(list, 5, TWItemTypeFilter, filter->identifier()),
+                  money(b, b.transactionHomeTotalWithFilters({filter}), b.homeUnit()))
+            << filter->name().toStdString();
+    const qint64 all = b.transactionHomeTotalWithFilters({byAccount, byDate, byPayee});
+    EXPECT_EQ(all, 1000 + 300 + 500);
+    EXPECT_EQ(detail(list, 5, TWItemTypeFilterGroup, filters->identifier()),
+              money(b, all, b.homeUnit()));
+}
+
+TEST_F(SourceListRowsTest, ClientAndMerchantColours)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWClientPtr late;
+    TWClientPtr early;
+    TWGroupPtr suppliers;
+    auto document = windowDocument([&](TWBusiness &b) {
+        late = owingClient(b, QStringLiteral("Late"), twLocal(2024, 6, 1));
+        early = owingClient(b, QStringLiteral("Early"), twLocal(2024, 7, 1));
+        suppliers = addGroup(b, TWItemTypeMerchantGroup, QStringLiteral("Suppliers"), 0, true);
+        owedMerchant(b, QStringLiteral("Paper"), suppliers->identifier(), 300);
+        owedMerchant(b, QStringLiteral("Ink"), suppliers->identifier(), 200);
+    });
+    TWMasterController &list = master(*document);
+    TWBusiness &b = *document->business();
+    const TWPreferences &preferences = TWPreferences::preferences();
+    const auto colour = [&](quint32 kind, qint32 id) {
+        return list.itemColour(*list.masterItemWithType(5, kind, id));
+    };
+    EXPECT_EQ(colour(TWItemTypeClient, late->identifier()), preferences.overdueColour());
+    EXPECT_EQ(colour(TWItemTypeClient, early->identifier()), preferences.oweColour());
+    EXPECT_EQ(detail(list, 5, TWItemTypeClient, early->identifier()), money(b, 500, b.homeUnit()));
+    // Owed 500 by the merchants below, none overdue: the owe colour.
+    EXPECT_EQ(colour(TWItemTypeMerchantGroup, suppliers->identifier()), preferences.oweColour());
+    EXPECT_EQ(detail(list, 5, TWItemTypeMerchantGroup, suppliers->identifier()),
+              money(b, 500, b.homeUnit()));
+    // Overdue wins even with nothing owed; nothing owed and not overdue is plain.
+    EXPECT_EQ(TWMasterTotals::colourForOwing(0, true), preferences.overdueColour());
+    EXPECT_FALSE(TWMasterTotals::colourForOwing(0, false).isValid());
+    EXPECT_FALSE(TWMasterTotals::colourForOwing(-5, false).isValid());
+
+    // The selected row is plain whatever it owes.
+    select(*document, 5, TWItemTypeClient, late->identifier());
+    EXPECT_FALSE(colour(TWItemTypeClient, late->identifier()).isValid());
+    EXPECT_EQ(colour(TWItemTypeClient, early->identifier()), preferences.oweColour());
+
+    // New preference colours show without recomputing anything.
+    TWPreferences::preferences().setOweColour(QColor(0, 150, 0));
+    TWNotificationCenter::defaultCenter().postNotification(QStringLiteral("preferences"), nullptr);
+    EXPECT_EQ(colour(TWItemTypeClient, early->identifier()), QColor(0, 150, 0));
+    const QModelIndex row = list.model()->indexOf(
+        list.masterItemWithType(5, TWItemTypeClient, early->identifier()).get());
+    EXPECT_EQ(list.model()->data(row, Qt::ForegroundRole).value<QBrush>().color(),
+              QColor(0, 150, 0));
+}
+
+TEST_F(SourceListRowsTest, ManageEntriesAndReports)
+{
+    TWReportPtr report;
+    TWGroupPtr reports;
+    auto document = windowDocument([&](TWBusiness &b) {
+        reports = addGroup(b, TWItemTypeReportGroup, QStringLiteral("Reports"), 0, true);
+        report = TWReport::reportWithIdentifier(b.nextReportIdentifier(), QStringLiteral("Income"),
+                                                reports->identifier(), 0, TWReportType(0),
+                                                TWReportDateType(0), {}, {}, false,
+                                                TWReportDateType(0), {}, {}, false);
+        ASSERT_FALSE(b.addReport(report, false));
+        b.setAutofill(false);
+    });
+    TWMasterController &list = master(*document);
+    TWBusiness &b = *document->business();
+    EXPECT_TRUE(b.budgetItems().isEmpty());
+    EXPECT_EQ(detail(list, TWMasterItemBudget), TWLocalized("off"));
+    EXPECT_EQ(detail(list, TWMasterItemAutofill), TWLocalized("off"));
+    EXPECT_EQ(detail(list, TWMasterItemUnits), QString::number(b.units().size()));
+    EXPECT_EQ(detail(list, TWMasterItemFields), QString::number(b.fields().size()));
+    EXPECT_EQ(detail(list, TWMasterItemRepeats), QStringLiteral("0"));
+    // Switching autofill on reaches the row through the store's notification.
+    b.setAutofill(true);
+    EXPECT_EQ(detail(list, TWMasterItemAutofill), TWLocalized("on"));
+    EXPECT_TRUE(detail(list, 5, TWItemTypeReport, report->identifier()).isEmpty());
+    EXPECT_TRUE(detail(list, 5, TWItemTypeReportGroup, reports->identifier()).isEmpty());
+    // Every row but the headers has an icon.
+    for (const TWMasterItem *node : list.model()->flatNodes()) {
+        const QVariant icon = list.model()->data(list.model()->indexOf(node), Qt::DecorationRole);
+        EXPECT_EQ(icon.value<QIcon>().isNull(), node->isHeader()) << node->type();
+    }
+}
+
+TEST_F(SourceListRowsTest, SummaryWithoutDecimals)
+{
+    auto document = windowDocument([&](TWBusiness &b) {
+        entry(b, 100, kSales, 123456); // the bank gains 1,234.56 of sales
+        b.businessInfo()->setType(1);
+        b.businessInfo()->setRetainedEarningsName(QStringLiteral("Kept Profit"));
+    });
+    TWMasterController &list = master(*document);
+    TWBusiness &b = *document->business();
+    list.updateSummary();
+    const QString assets = list.summaryValueLabel(QStringLiteral("assetsValueLabel"))->text();
+    EXPECT_EQ(assets, TWFormatter::formatter().valueString(123457, b.homeUnit().get(), true, true,
+                                                           false, true, false, &b));
+    EXPECT_FALSE(assets.contains(QStringLiteral(".56")));
+    EXPECT_EQ(list.summaryValueLabel(QStringLiteral("debitValueLabel"))->text(), assets);
+    EXPECT_EQ(list.summaryValueLabel(QStringLiteral("incomeValueLabel"))->text(), assets);
+    EXPECT_EQ(list.summaryPanel()->height(), TWMasterController::kSummaryHeight);
+    // A business without a closing account names its retained earnings itself.
+    document->initUI();
+    EXPECT_EQ(master(*document).retainedEarningsLabel()->text(), QStringLiteral("Kept Profit"));
+}
+
+// Collapsing the panel is remembered: the next window of the business opens
+// without it.
+TEST_F(SourceListRowsTest, CollapsingTheSummaryIsRemembered)
+{
+    auto document = windowDocument();
+    TWBusiness &b = *document->business();
+    EXPECT_TRUE(b.showSummary());
+    EXPECT_FALSE(master(*document).summaryCollapsed());
+    TWSummarySplitter *splitter = master(*document).summarySplitter();
+    QTest::mouseDClick(splitter->handle(1), Qt::LeftButton);
+    EXPECT_TRUE(master(*document).summaryCollapsed());
+    EXPECT_FALSE(b.showSummary());
+    EXPECT_FALSE(b.settings().value(QStringLiteral("showSummary"), true).toBool());
+
+    document->initUI();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(master(*document).summaryCollapsed());
+    // A collapsed panel is moved out of the split view's area.
+    const QWidget *panel = master(*document).summaryPanel();
+    EXPECT_FALSE(master(*document).summarySplitter()->rect().intersects(panel->geometry()));
+}
+
+} // namespace

@@ -1,0 +1,300 @@
+#pragma once
+// Doubles for the record commands, popovers and imports: a register that
+// records what it was asked, information and transaction editors standing in
+// for the pieces that build them, and an import sheet whose selection step
+// says which list has the focus or the menu.
+
+#include "TWRecordEditors.h"
+#include "TWWindowTestSupport.h"
+
+#include "TWDenyGuard.h"
+
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+class TWRecordingRegister final : public TWRegisterDetail
+{
+    Q_OBJECT
+public:
+    using TWRegisterDetail::TWRegisterDetail;
+    ~TWRecordingRegister() override
+    {
+        if (m_view && !m_view->parent())
+            delete m_view;
+    }
+    QWidget *view() override
+    {
+        if (!m_view)
+            m_view = new QLabel(QStringLiteral("register"));
+        return m_view;
+    }
+    void setAccounts(const TWAccountList &list) override { accounts = list; }
+    TWAccountList shownAccounts() const override { return accounts; }
+    TWTransactionList selectedTransactions() const override { return selected; }
+    void selectTransactions(const TWTransactionList &list) override { selections.append(list); }
+    void editSelectedTransaction(bool context) override { calls.append(call("edit", context)); }
+    void duplicateSelectedTransaction(bool context) override
+    {
+        calls.append(call("duplicate", context));
+    }
+    void deleteSelectedTransaction(bool context) override { calls.append(call("delete", context)); }
+    void markSelectedTransaction(bool cleared, bool context) override
+    {
+        calls.append(call(cleared ? "markCleared" : "markNotCleared", context));
+    }
+
+    static QString call(const char *name, bool context)
+    {
+        return QLatin1String(name) + (context ? QStringLiteral("/context") : QString());
+    }
+
+    TWAccountList accounts;
+    TWTransactionList selected;
+    QList<TWTransactionList> selections;
+    QStringList calls;
+
+private:
+    QPointer<QWidget> m_view;
+};
+
+class TWRecordingInvoices final : public TWInvoicesList
+{
+public:
+    TWRegisterDetail *transactionsController() const override { return payments; }
+    void updateTransactionButtonsEnabled() override { ++buttonRefreshes; }
+    TWRecordingRegister *payments = nullptr;
+    int buttonRefreshes = 0;
+};
+
+class TWRecordingClients final : public TWClientDetail
+{
+    Q_OBJECT
+public:
+    explicit TWRecordingClients(QObject *parent)
+        : TWClientDetail(parent), payments(new TWRecordingRegister(this))
+    {
+        invoices.payments = payments;
+    }
+    ~TWRecordingClients() override
+    {
+        if (m_view && !m_view->parent())
+            delete m_view;
+    }
+    QWidget *view() override
+    {
+        if (!m_view)
+            m_view = new QLabel(QStringLiteral("clients"));
+        return m_view;
+    }
+    TWInvoicesList *invoicesController() const override
+    {
+        return const_cast<TWRecordingInvoices *>(&invoices);
+    }
+    TWProjectList selectedProjects() const override { return projects; }
+    void deleteSelectedTransaction(bool context) override
+    {
+        calls.append(TWRecordingRegister::call("delete", context));
+    }
+
+    TWRecordingRegister *payments;
+    TWRecordingInvoices invoices;
+    TWProjectList projects;
+    QStringList calls;
+
+private:
+    QPointer<QWidget> m_view;
+};
+
+// An information editor of a piece not built here: a name field; saves by
+// tag like the shell's own editors.
+class TWFakeInfoEditor final : public TWInfoEditor
+{
+    Q_OBJECT
+public:
+    using TWInfoEditor::TWInfoEditor;
+    ~TWFakeInfoEditor() override
+    {
+        if (m_view && !m_view->parent())
+            delete m_view;
+    }
+    QWidget *view() override
+    {
+        if (!m_view)
+            m_view = new QLineEdit();
+        return m_view;
+    }
+    TWItemPtr item() const override { return record; }
+    void setItem(const TWItemPtr &item) override { record = item; }
+    void reset() override { record.reset(); }
+    void update() override { m_saved = false; }
+    // Mode 1 renames the record; mode 0 keeps `made` as the new record.
+    void doSave(int tag, const QString &name = {})
+    {
+        if (tag == 1 && m_mode == 1 && record) {
+            record->setName(name);
+            m_saved = true;
+        } else if (tag == 1 && m_mode == 0) {
+            record = made;
+        }
+        if (m_mode == 1 && m_popover)
+            m_popover->performClose();
+        else if (m_mode == 0 && m_document)
+            m_document->endSheet(m_view, tag == 1 ? -1002 : -1001);
+    }
+
+    TWItemPtr record;
+    TWItemPtr made;
+
+private:
+    QPointer<QLineEdit> m_view;
+};
+
+class TWFakeTransactionEditor final : public TWTransactionEditor
+{
+    Q_OBJECT
+public:
+    using TWTransactionEditor::TWTransactionEditor;
+    ~TWFakeTransactionEditor() override
+    {
+        if (m_view && !m_view->parent())
+            delete m_view;
+    }
+    QWidget *view() override
+    {
+        if (!m_view)
+            m_view = new QLabel(QStringLiteral("transaction"));
+        return m_view;
+    }
+    void setTransaction(const TWTransactionPtr &t) override { given = t; }
+    TWTransactionPtr transaction() const override { return given; }
+    TWTransactionPtr editTransaction() const override { return edited; }
+    void setRelationships(const TWRelationshipList &list) override { relationships = list; }
+    void setIsImport(bool value) override { isImport = value; }
+    bool saved() const override { return wasSaved; }
+    void update() override
+    {
+        ++updates;
+        wasSaved = false;
+        edited = given ? given->copy() : nullptr;
+    }
+    void updateWithNewAccount(const TWAccountPtr &account) override { newAccounts.append(account); }
+
+    TWTransactionPtr given;
+    TWTransactionPtr edited;
+    TWRelationshipList relationships;
+    TWAccountList newAccounts;
+    bool isImport = false;
+    bool wasSaved = false;
+    int updates = 0;
+
+private:
+    QPointer<QWidget> m_view;
+};
+
+class TWFakeImport final : public TWImportController
+{
+    Q_OBJECT
+public:
+    explicit TWFakeImport(QObject *parent)
+        : TWImportController(parent), importList(new TWRecordingRegister(this)),
+          existingList(new TWRecordingRegister(this))
+    {
+    }
+    QWidget *view() override { return nullptr; }
+    void importURL(const QUrl &url) override { urls.append(url); }
+    void select() override { ++selects; }
+    void setDefaultAccount(const TWAccountPtr &account) override
+    {
+        defaultAccount = account;
+        ++defaultsGiven;
+    }
+    QObject *selectionList(SelectionList which) const override
+    {
+        return which == ImportList ? importList : existingList;
+    }
+    bool selectionListHasContextMenu(SelectionList which, QMenu *menu) const override
+    {
+        return menu && menu == (which == ImportList ? importMenu : existingMenu);
+    }
+    bool selectionListHasFirstResponder(SelectionList which) const override
+    {
+        return focused == int(which);
+    }
+    void updateTransaction(const TWTransactionPtr &original,
+                           const TWTransactionPtr &edited) override
+    {
+        replaced.append({original, edited});
+    }
+
+    TWRecordingRegister *importList;
+    TWRecordingRegister *existingList;
+    QMenu *importMenu = nullptr;
+    QMenu *existingMenu = nullptr;
+    int focused = -1;
+    QList<QUrl> urls;
+    int selects = 0;
+    TWAccountPtr defaultAccount;
+    int defaultsGiven = 0;
+    QList<std::pair<TWTransactionPtr, TWTransactionPtr>> replaced;
+};
+
+// Stands in for the business-information form: hands back the record it was
+// given, changed by the test.
+class TWFakeBusinessInfoForm final : public TWBusinessInfoEditor
+{
+    Q_OBJECT
+public:
+    using TWBusinessInfoEditor::TWBusinessInfoEditor;
+    ~TWFakeBusinessInfoForm() override { delete m_view; }
+    QWidget *view() override
+    {
+        if (!m_view)
+            m_view = new QLabel(QStringLiteral("business"));
+        return m_view;
+    }
+    TWBusinessInfoPtr businessInfo() const override { return info; }
+    void setBusinessInfo(const TWBusinessInfoPtr &value) override { info = value; }
+    bool dirtyAccountingPeriods() const override { return dirty; }
+
+    TWBusinessInfoPtr info;
+    bool dirty = false;
+
+private:
+    QPointer<QWidget> m_view;
+};
+
+class TWRecordTest : public TWWindowTest
+{
+protected:
+    // The register and the client view record what they are asked.
+    void registerRecordingViews()
+    {
+        TWAppRegistry &registry = TWAppRegistry::registry();
+        registry.setDetailFactory(TWDetailTransactionsAccounts, [this](QObject *parent) {
+            recordingRegister = new TWRecordingRegister(parent);
+            return recordingRegister;
+        });
+        registry.setDetailFactory(TWDetailClients, [this](QObject *parent) {
+            recordingClients = new TWRecordingClients(parent);
+            return recordingClients;
+        });
+        registry.setEditorFactory(TWEditorKind::Transaction, [this](QObject *parent) {
+            transactionEditor = new TWFakeTransactionEditor(parent);
+            return transactionEditor;
+        });
+    }
+
+    // Lets queued completions and deferred deletes run.
+    static void settle()
+    {
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
+    }
+
+    TWRecordingRegister *recordingRegister = nullptr;
+    TWRecordingClients *recordingClients = nullptr;
+    TWFakeTransactionEditor *transactionEditor = nullptr;
+};

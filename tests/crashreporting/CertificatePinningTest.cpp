@@ -1,0 +1,118 @@
+// Pinned HTTPS: only a chain with a pinned key gets through, whatever the process trusts.
+
+#include "KTBCertificatePinner.h"
+#include "KTBDebug.h"
+#include "KTBNetworkClient.h"
+#include "KTBNetworkTaskUtility.h"
+#include "NetworkTestSupport.h"
+
+#include <QNetworkReply>
+#include <QSslConfiguration>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+// Adds the test CA to the process's default list for the object's life.
+class DefaultCAGuard
+{
+public:
+    DefaultCAGuard() : m_saved(QSslConfiguration::defaultConfiguration())
+    {
+        QSslConfiguration configuration = m_saved;
+        configuration.addCaCertificates(twTestCA());
+        QSslConfiguration::setDefaultConfiguration(configuration);
+    }
+    ~DefaultCAGuard() { QSslConfiguration::setDefaultConfiguration(m_saved); }
+
+private:
+    QSslConfiguration m_saved;
+};
+
+MSHErrorResult fetch(KTBNetworkClient &client, const QUrl &url, QByteArray *body = nullptr)
+{
+    TWNetworkOutcome outcome;
+    client.startDataTaskWithRequest(MSHURLRequest(url), outcome.dataHandler());
+    EXPECT_TRUE(outcome.wait(20000));
+    if (body)
+        *body = outcome.data;
+    return outcome.error;
+}
+
+} // namespace
+
+TEST(CertificatePinning, TheTestCAPinnedLetsTheServerThrough)
+{
+    ASSERT_FALSE(twTestCA().first().isNull());
+    auto server = twNetworkTestServer(true);
+    ASSERT_EQ(server->baseUrl().scheme(), QStringLiteral("https"));
+    server->setReply("/hello", TWLoopbackHttpServer::Reply::ok("over TLS"));
+    auto client = KTBNetworkClient::create(nullptr, twTestCA());
+    QByteArray body;
+    const MSHErrorResult error = fetch(*client, server->url(QStringLiteral("/hello")), &body);
+    EXPECT_FALSE(error) << (error ? error->toString().toStdString() : std::string());
+    EXPECT_EQ(body, QByteArray("over TLS"));
+    EXPECT_EQ(server->requestCount(), 1);
+}
+
+TEST(CertificatePinning, AnotherPinnedCARefusesAServerTheProcessTrusts)
+{
+    DefaultCAGuard trusted;
+    auto server = twNetworkTestServer(true);
+    server->setReply("/hello", TWLoopbackHttpServer::Reply::ok("secret"));
+
+    // Without a pinner the process's own list decides, and it trusts the test CA.
+    auto unpinned = KTBNetworkClient::create();
+    EXPECT_FALSE(fetch(*unpinned, server->url(QStringLiteral("/hello"))));
+    EXPECT_EQ(server->requestCount(), 1);
+
+    auto pinned = KTBNetworkClient::create(nullptr, twUnrelatedCA());
+    QByteArray body;
+    const MSHErrorResult error = fetch(*pinned, server->url(QStringLiteral("/hello")), &body);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain, QStringLiteral("QNetworkReply"));
+    EXPECT_TRUE(body.isEmpty());
+    EXPECT_EQ(server->requestCount(), 1);
+
+    // Debug mode leaves trust to the default checks.
+    KTBSetDebugEnabled(true);
+    const MSHErrorResult debugError = fetch(*pinned, server->url(QStringLiteral("/hello")));
+    KTBSetDebugEnabled(false);
+    EXPECT_FALSE(debugError) << (debugError ? debugError->toString().toStdString() : std::string());
+}
+
+TEST(CertificatePinning, AnEmptySetRefusesEveryServer)
+{
+    DefaultCAGuard trusted;
+    auto server = twNetworkTestServer(true);
+    server->setReply("/settings", TWLoopbackHttpServer::Reply::ok("{}", "application/json"));
+    auto utility = KTBNetworkTaskUtility::create(nullptr, {});
+    ASSERT_TRUE(utility);
+    TWNetworkOutcome outcome;
+    utility->beginDataTaskWithRequest(MSHURLRequest(server->url(QStringLiteral("/settings"))), 1,
+                                      outcome.dataHandler());
+    ASSERT_TRUE(outcome.wait(20000));
+    ASSERT_TRUE(outcome.error);
+    EXPECT_EQ(outcome.error->domain, QStringLiteral("QNetworkReply"));
+    EXPECT_EQ(server->requestCount(), 0);
+
+    const KTBCertificatePinner none({});
+    EXPECT_FALSE(none.evaluateTrust(twTestCA()));
+    // The program carries no certificates of its own here: its pinner refuses too.
+    EXPECT_TRUE(KTBCertificatePinner::pinnedCertificates().isEmpty());
+}
+
+TEST(CertificatePinning, ChainsAreMatchedByPublicKey)
+{
+    const QSslCertificate serverCertificate =
+        twNetworkTestCertificate(QStringLiteral("test-server.pem"));
+    const KTBCertificatePinner pinner(twTestCA());
+    EXPECT_TRUE(pinner.evaluateTrust({serverCertificate, twTestCA().first()}));
+    EXPECT_FALSE(pinner.evaluateTrust({serverCertificate}));
+    EXPECT_FALSE(pinner.evaluateTrust(twUnrelatedCA()));
+    const QByteArray der = twTestCA().first().toDer();
+    EXPECT_EQ(KTBCertificatePinner::createCertificationWithData(der.constData(), der.size()),
+              twTestCA().first());
+    EXPECT_TRUE(KTBCertificatePinner::createCertificationWithData("junk", 4).isNull());
+}

@@ -1,0 +1,214 @@
+// The whole road of a crash: the helper starts the component as the application does and
+// crashes, a later launch finds the record and uploads it to the loopback reports service.
+
+#include "CrashLaunchTestSupport.h"
+#include "CrashTestSupport.h"
+#include "NetworkTestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace
+{
+
+const QByteArray reportsPath =
+    "/sdk-api/v1/platforms/linux/apps/org.tallyworth.crashhelper/reports";
+
+class CrashReportingEndToEnd : public ::testing::Test
+{
+protected:
+    QTemporaryDir temporary;
+    std::unique_ptr<TWLoopbackHttpServer> server = twNetworkTestServer(false);
+    QElapsedTimer clock;
+    std::atomic<qint64> uploadArrivedAt{-1};
+    std::atomic<int> uploadStatus{200};
+
+    void SetUp() override
+    {
+        clock.start();
+        server->setHandler([this](const TWLoopbackHttpServer::Request &request) {
+            if (request.path != reportsPath)
+                return TWLoopbackHttpServer::Reply::withStatus(404);
+            uploadArrivedAt.store(clock.nsecsElapsed());
+            TWLoopbackHttpServer::Reply reply =
+                TWLoopbackHttpServer::Reply::ok("{}", "application/json");
+            reply.status = uploadStatus.load();
+            return reply;
+        });
+    }
+
+    QString root() const
+    {
+        return temporary.filePath(
+            QStringLiteral("cache/com.mishap.data/org.tallyworth.crashhelper/v3"));
+    }
+    QStringList entries(const QString &folder) const
+    {
+        return QDir(root() + QLatin1Char('/') + folder)
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+    }
+
+    void startHelper(QProcess &process, const QStringList &arguments)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), temporary.filePath("cache"));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), temporary.filePath("data"));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), temporary.filePath("config"));
+        const QString base = server->baseUrl().toString();
+        environment.insert(QStringLiteral("MishapReportsEndpoint"), base);
+        environment.insert(QStringLiteral("SettingsEndpoint"), base);
+        environment.insert(QStringLiteral("ConfigureEndpoint"), base);
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(TW_CRASH_HELPER), arguments);
+        ASSERT_TRUE(process.waitForStarted(10000));
+    }
+
+    void crash(const QString &mode)
+    {
+        QProcess process;
+        startHelper(process, {mode});
+        ASSERT_TRUE(process.waitForFinished(30000));
+        ASSERT_EQ(process.exitStatus(), QProcess::CrashExit)
+            << process.readAllStandardError().constData();
+        ASSERT_EQ(entries(QStringLiteral("active")).size(), 1);
+    }
+
+    // Runs `launch` for the time given; answers when "started" was read (ns on the clock).
+    qint64 launch(int milliseconds)
+    {
+        QProcess process;
+        startHelper(process, {QStringLiteral("launch"), QString::number(milliseconds)});
+        qint64 startedAt = -1;
+        QByteArray output;
+        while (startedAt < 0 && process.waitForReadyRead(30000)) {
+            output += process.readAllStandardOutput();
+            if (output.contains("started\n"))
+                startedAt = clock.nsecsElapsed();
+        }
+        EXPECT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
+        EXPECT_GE(startedAt, 0) << "no \"started\"";
+        return startedAt;
+    }
+
+    QList<TWLoopbackHttpServer::Request> uploads() const
+    {
+        QList<TWLoopbackHttpServer::Request> found;
+        for (const TWLoopbackHttpServer::Request &request : server->requests()) {
+            if (request.path == reportsPath)
+                found.append(request);
+        }
+        return found;
+    }
+
+    // The request as the service expects it; answers its boundary.
+    static QByteArray checkUpload(const TWLoopbackHttpServer::Request &request)
+    {
+        EXPECT_EQ(request.method, QByteArray("POST"));
+        EXPECT_EQ(request.header("User-Agent"), QByteArray("Mishap Mac SDK/3.0.10"));
+        EXPECT_EQ(request.header("Accept"), QByteArray("application/json"));
+        EXPECT_EQ(request.header("Accept-Charset"), QByteArray("utf-8"));
+        EXPECT_FALSE(request.header("Accept-Language").isEmpty());
+        EXPECT_EQ(request.header("Content-Language"), request.header("Accept-Language"));
+        EXPECT_EQ(request.header("X-Mishap-Developer-Token"),
+                  QByteArray("3e9a1c7b5d2f80e4a6c1b9d3f7e2a05c8b4d6e1f"));
+        EXPECT_EQ(request.header("X-Mishap-API-Client-Id"), QByteArray("com.mishap.mac"));
+        EXPECT_EQ(request.header("X-Mishap-API-Client-Display-Version"), QByteArray("3.0.10"));
+        EXPECT_EQ(request.header("X-Mishap-API-Client-Build-Version"), QByteArray("56"));
+        EXPECT_EQ(request.header("X-Mishap-API-Key"), QByteArray("helper-api-key"));
+        EXPECT_EQ(request.header("Content-Length"), QByteArray::number(request.body.size()));
+        const QByteArray boundary = twUploadBoundary(request.header("Content-Type"));
+        const QList<TWUploadPart> parts = twUploadParts(request.body, boundary);
+        EXPECT_GE(parts.size(), 4);
+        if (parts.size() < 4)
+            return boundary;
+        EXPECT_EQ(parts[0].name, QStringLiteral("api_key"));
+        EXPECT_EQ(parts[0].body, QByteArray("helper-api-key"));
+        EXPECT_EQ(parts[1].name, QStringLiteral("report_id"));
+        EXPECT_EQ(parts[1].body.size(), 32);
+        bool metadata = false;
+        bool symbolicated = false;
+        for (const TWUploadPart &part : parts) {
+            metadata = metadata || part.name == QStringLiteral("metadata");
+            if (part.fileName == QStringLiteral("signal.mshrecord.symbolicated.gz")) {
+                const QByteArray record = twCrashTestGunzip(part.body);
+                const QJsonObject first =
+                    QJsonDocument::fromJson(record.split('\n').value(0)).object();
+                const QJsonArray crashed = first.value("threads").toArray().at(0).toArray();
+                for (const QJsonValue &frame : crashed) {
+                    if (frame.toObject().value("symbol").toString().contains(
+                            QStringLiteral("Mishap::crash")))
+                        symbolicated = true;
+                }
+            }
+        }
+        EXPECT_TRUE(metadata);
+        EXPECT_TRUE(symbolicated) << "the crashing frame is not named in the upload";
+        return boundary;
+    }
+};
+
+TEST_F(CrashReportingEndToEnd, ACrashBeforeTheFirstTurnIsSentBeforeTheNextStartReturns)
+{
+    crash(QStringLiteral("launch-crash-early"));
+    EXPECT_TRUE(QFileInfo::exists(root() + QStringLiteral("/launchmarker")));
+
+    const qint64 startedAt = launch(1500);
+    const QList<TWLoopbackHttpServer::Request> sent = uploads();
+    ASSERT_EQ(sent.size(), 1);
+    checkUpload(sent.first());
+    EXPECT_GE(uploadArrivedAt.load(), 0);
+    EXPECT_LT(uploadArrivedAt.load(), startedAt) << "the urgent upload came after the start";
+    EXPECT_TRUE(entries(QStringLiteral("prepared")).isEmpty());
+    EXPECT_TRUE(entries(QStringLiteral("processing")).isEmpty());
+    // Only the folder of the launch that just ran is left, and its first turn took the marker.
+    EXPECT_EQ(entries(QStringLiteral("active")).size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(root() + QStringLiteral("/launchmarker")));
+}
+
+TEST_F(CrashReportingEndToEnd, ACrashAfterTheFirstTurnIsSentFromTheWorkQueue)
+{
+    crash(QStringLiteral("launch-crash-late"));
+    EXPECT_FALSE(QFileInfo::exists(root() + QStringLiteral("/launchmarker")));
+
+    launch(3000);
+    const QList<TWLoopbackHttpServer::Request> sent = uploads();
+    ASSERT_EQ(sent.size(), 1);
+    checkUpload(sent.first());
+    EXPECT_TRUE(entries(QStringLiteral("prepared")).isEmpty());
+    EXPECT_TRUE(entries(QStringLiteral("processing")).isEmpty());
+}
+
+TEST_F(CrashReportingEndToEnd, AFailedUploadStaysAndTheNextLaunchSendsIt)
+{
+    crash(QStringLiteral("launch-crash-early"));
+    uploadStatus = 500;
+    launch(1000);
+    ASSERT_EQ(uploads().size(), 1);
+    const QStringList waiting = entries(QStringLiteral("prepared"));
+    ASSERT_EQ(waiting.size(), 1);
+    // The package's name is its boundary, so it can be sent again with nothing else.
+    EXPECT_EQ(checkUpload(uploads().first()),
+              QFileInfo(waiting.first()).completeBaseName().toUtf8());
+
+    uploadStatus = 200;
+    launch(3000);
+    const QList<TWLoopbackHttpServer::Request> sent = uploads();
+    ASSERT_EQ(sent.size(), 2);
+    EXPECT_EQ(checkUpload(sent.last()), QFileInfo(waiting.first()).completeBaseName().toUtf8());
+    EXPECT_EQ(sent.last().body, sent.first().body);
+    EXPECT_TRUE(entries(QStringLiteral("prepared")).isEmpty());
+}
+
+} // namespace

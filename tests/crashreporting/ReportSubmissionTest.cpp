@@ -1,0 +1,160 @@
+// Sending one packaged report: the request as the service expects it, and what becomes of the
+// package after success and failure.
+
+#include "CrashLaunchTestSupport.h"
+#include "CrashTestSupport.h"
+#include "MSHApplicationInfo.h"
+#include "MSHFileManager.h"
+#include "MSHNetworkClient.h"
+#include "MSHReportsController.h"
+#include "MSHSharedQueue.h"
+#include "NetworkTestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSemaphore>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+const QByteArray reportsPath = "/sdk-api/v1/platforms/linux/apps/tw.submit_test/reports";
+
+// Owner of the reports controller and of the network client, as the crash reporting controller
+// is: it hands the client's word to the reports controller and records what it was told.
+class Owner final : public MSHReportsControllerDelegate, public MSHNetworkClientDelegate
+{
+public:
+    std::shared_ptr<MSHReportsController> controller;
+    QSemaphore told;
+    QString path;
+    MSHErrorResult error;
+    bool packageExistedWhenTold = true;
+
+    bool networkClientCanUseBackgroundSessions(MSHNetworkClient &) override { return true; }
+    void networkClient(MSHNetworkClient &, const QString &file,
+                       const MSHErrorResult &result) override
+    {
+        controller->reportUploadAtPath(file, result);
+    }
+    void reportsController(MSHReportsController &, const QString &file,
+                           const MSHErrorResult &result) override
+    {
+        path = file;
+        error = result;
+        packageExistedWhenTold = QFileInfo::exists(file);
+        told.release();
+    }
+    void reportsControllerDidCompleteAllSubmissions(MSHReportsController &) override {}
+    MSHSettings settingsForReportsController(MSHReportsController &) override
+    {
+        return MSHSettings(QVariantMap());
+    }
+    QString APIKeyForReportsController(MSHReportsController &) override
+    {
+        return QStringLiteral("submit-key");
+    }
+    QString bundleIdentifierForReportsController(MSHReportsController &) override
+    {
+        return QStringLiteral("tw.submit/test");
+    }
+};
+
+class ReportSubmission : public ::testing::Test
+{
+protected:
+    QTemporaryDir temporary;
+    TWApplicationIdentityGuard identity;
+    TWEnvironmentGuard environment;
+    std::unique_ptr<TWLoopbackHttpServer> server = twNetworkTestServer(false);
+    std::shared_ptr<MSHFileManager> files;
+    std::shared_ptr<Owner> owner = std::make_shared<Owner>();
+
+    void SetUp() override
+    {
+        environment.set("MishapReportsEndpoint", server->baseUrl().toString().toUtf8());
+        files = std::make_shared<MSHFileManager>(temporary.filePath(QStringLiteral("root")));
+        ASSERT_TRUE(files->prepareForNewLaunch());
+        const auto queue = MSHMakeSharedQueue("com.mishap.mac.work-queue");
+        const auto client = MSHNetworkClient::create(queue, files, owner);
+        owner->controller = std::make_shared<MSHReportsController>(queue, owner, client, files);
+    }
+
+    QString package(const QByteArray &contents)
+    {
+        const QString path = files->preparedPath() +
+                             QStringLiteral("/1F2E3D4C-0000-4000-8000-ABCDEF012345.multipartmime");
+        twCrashTestWriteFile(path, contents);
+        return path;
+    }
+};
+
+TEST_F(ReportSubmission, AZeroBytePackageIsNeverSent)
+{
+    const QString empty = package(QByteArray());
+    EXPECT_FALSE(owner->controller->uploadPackagedReportAtPath(empty, false));
+    EXPECT_FALSE(owner->controller->uploadPackagedReportAtPath(empty, true));
+    const QString missing = files->preparedPath() + QStringLiteral("/gone.multipartmime");
+    EXPECT_FALSE(owner->controller->submitPackageMultipartMimeAtPath(missing, false));
+    QThread::msleep(200);
+    EXPECT_EQ(server->requestCount(), 0);
+    EXPECT_FALSE(owner->told.tryAcquire(1, 0));
+}
+
+TEST_F(ReportSubmission, SuccessRemovesThePackageBeforeTheOwnerHears)
+{
+    server->setReply(reportsPath, TWLoopbackHttpServer::Reply::ok("{}", "application/json"));
+    const QByteArray body = "MIME-Version: 1.0\r\n--x\r\n\r\n--x--\r\n";
+    const QString path = package(body);
+    ASSERT_TRUE(owner->controller->uploadPackagedReportAtPath(path, false));
+    ASSERT_TRUE(owner->told.tryAcquire(1, 10000));
+    EXPECT_FALSE(owner->error.has_value());
+    EXPECT_EQ(owner->path, path);
+    EXPECT_FALSE(owner->packageExistedWhenTold);
+    EXPECT_FALSE(QFileInfo::exists(path));
+
+    ASSERT_EQ(server->requestCount(), 1);
+    const TWLoopbackHttpServer::Request request = server->lastRequest();
+    EXPECT_EQ(request.method, QByteArray("POST"));
+    // "/" in the bundle identifier becomes "_".
+    EXPECT_EQ(request.path, reportsPath);
+    EXPECT_EQ(request.body, body);
+    EXPECT_EQ(request.header("Content-Type"),
+              QByteArray("multipart/form-data; boundary=1F2E3D4C-0000-4000-8000-ABCDEF012345"));
+    EXPECT_EQ(request.header("Content-Length"), QByteArray::number(body.size()));
+    EXPECT_EQ(request.header("X-Mishap-API-Key"), QByteArray("submit-key"));
+    EXPECT_EQ(request.header("User-Agent"), QByteArray("Mishap Mac SDK/3.0.10"));
+    EXPECT_EQ(request.header("Accept"), QByteArray("application/json"));
+    EXPECT_EQ(request.header("X-Mishap-Developer-Token"),
+              QByteArray("3e9a1c7b5d2f80e4a6c1b9d3f7e2a05c8b4d6e1f"));
+}
+
+TEST_F(ReportSubmission, FailureKeepsThePackage)
+{
+    server->setReply(reportsPath, TWLoopbackHttpServer::Reply::withStatus(401));
+    const QString path = package("MIME-Version: 1.0\r\n");
+    ASSERT_TRUE(owner->controller->uploadPackagedReportAtPath(path, false));
+    ASSERT_TRUE(owner->told.tryAcquire(1, 10000));
+    ASSERT_TRUE(owner->error.has_value());
+    EXPECT_EQ(owner->error->code, -5);
+    EXPECT_TRUE(owner->packageExistedWhenTold);
+    EXPECT_TRUE(QFileInfo::exists(path));
+}
+
+TEST_F(ReportSubmission, AFailedUrgentUploadKeepsThePackageAndUsesTheShortTimeout)
+{
+    TWLoopbackHttpServer::Reply slow = TWLoopbackHttpServer::Reply::ok("{}", "application/json");
+    slow.delayMs = 4000;
+    server->setReply(reportsPath, slow);
+    const QString path = package("MIME-Version: 1.0\r\n");
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(owner->controller->uploadPackagedReportAtPath(path, true));
+    EXPECT_LT(clock.elapsed(), 3500);
+    EXPECT_TRUE(QFileInfo::exists(path));
+}
+
+} // namespace

@@ -1,0 +1,267 @@
+// The start-up's settings download and onboarding against a loopback HTTPS server that only the
+// pinned test CA lets through.
+
+#include "KTBApplicationIdentiferModel.h"
+#include "KTBMultipartMimeStreamEncoder.h"
+#include "KTBSettings.h"
+#include "KTBSettingsOnboardingManager.h"
+#include "NetworkTestSupport.h"
+#include "TWTestSupport.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+namespace
+{
+
+const QByteArray settingsPath = "/spi/v2/platforms/linux/apps/com.example.tallyworth/settings";
+const QByteArray createPath = "/spi/v1/platforms/linux/apps";
+const QByteArray updatePath = "/spi/v1/platforms/linux/apps/com.example.tallyworth";
+
+TWLoopbackHttpServer::Reply json(const QByteArray &body)
+{
+    return TWLoopbackHttpServer::Reply::ok(body, "application/json; charset=utf-8");
+}
+
+std::shared_ptr<KTBApplicationIdentiferModel> testModel(std::shared_ptr<KTBIcon> icon = nullptr)
+{
+    return std::make_shared<KTBApplicationIdentiferModel>(
+        QMap<QString, QString>{{QStringLiteral("x86_64"),
+                                QStringLiteral("0123456789abcdef0123456789abcdef01234567")}},
+        QStringLiteral("INSTALL-0001"), std::move(icon), KTBVersion{3, 2, 0}, KTBVersion{});
+}
+
+QVariantMap infoFor(const QString &base, const QVariantMap &kitbase = {})
+{
+    QVariantMap info;
+    info.insert(QStringLiteral("Mishap"),
+                QVariantMap{{QStringLiteral("SettingsEndpoint"), base},
+                            {QStringLiteral("ConfigureEndpoint"), base}});
+    info.insert(QStringLiteral("Kitbase"), kitbase);
+    return info;
+}
+
+// A manager over a temporary settings folder, counting its notices.
+struct ManagerFixture {
+    TWTestTempDir folder;
+    std::shared_ptr<KTBSettingsOnboardingManager> manager;
+    std::atomic<int> notices{0};
+
+    explicit ManagerFixture(const QString &token = QString())
+    {
+        manager = KTBSettingsOnboardingManager::initWithApplicationIdentifierModel(
+            testModel(), token, folder.filePath(QStringLiteral("settings")));
+        manager->setPinnedCertificates(twTestCA());
+        QObject::connect(manager.get(), &KTBSettingsOnboardingManager::settingsAvailable,
+                         manager.get(), [this] { ++notices; }, Qt::DirectConnection);
+    }
+    void start()
+    {
+        manager->beginSettingsAndOnboardingOperationsWithAPIKey(
+            QStringLiteral("test-api-key"), {{QStringLiteral("io.kitbase.sdk.mac"), QStringLiteral("1.2.6")}});
+    }
+    QByteArray storedSettings() const
+    {
+        QFile file(manager->settingsPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void storeSettings(const QByteArray &body)
+    {
+        QDir().mkpath(folder.filePath(QStringLiteral("settings")));
+        QFile file(manager->settingsPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(body);
+    }
+};
+
+// Settles: gives stray requests and notices time to show.
+void settle()
+{
+    twWaitUntil([] { return false; }, 300);
+}
+
+} // namespace
+
+TEST(SettingsDownload, ANewApplicationIsCreatedThenItsSettingsDownloadedAgain)
+{
+    auto server = twNetworkTestServer(true);
+    server->setReplies(settingsPath, {json(R"({"app":{"status":"new"}})"),
+                                      json(R"({"app":{"status":"activated"},"features":{}})")});
+    server->setReply(createPath, TWLoopbackHttpServer::Reply::withStatus(201));
+    TWApplicationIdentityGuard identity(infoFor(server->baseUrl().toString()));
+    ManagerFixture fixture;
+    fixture.start();
+
+    ASSERT_TRUE(twWaitUntil([&] { return fixture.notices == 1; }, 10000));
+    settle();
+    EXPECT_EQ(fixture.notices, 1);
+    const QList<TWLoopbackHttpServer::Request> requests = server->requests();
+    ASSERT_EQ(requests.size(), 3);
+    EXPECT_EQ(requests[0].method, QByteArray("GET"));
+    EXPECT_EQ(requests[1].method, QByteArray("POST"));
+    EXPECT_EQ(requests[1].path, createPath);
+    EXPECT_EQ(requests[2].method, QByteArray("GET"));
+    EXPECT_TRUE(fixture.manager->hasAttemptedAppConfigure());
+
+    const TWLoopbackHttpServer::Request &get = requests[0];
+    EXPECT_EQ(get.target, settingsPath + "?build_version=345&display_version=2.1&instance=" +
+                              testModel()->instanceIdentifier().toLatin1() + "&source=1");
+    EXPECT_EQ(get.header("Accept"), QByteArray("application/json"));
+    EXPECT_EQ(get.header("X-Mishap-API-Key"), QByteArray("test-api-key"));
+    EXPECT_EQ(get.header("X-Mishap-Installation-ID"), QByteArray("INSTALL-0001"));
+    EXPECT_EQ(get.header("User-Agent"), QByteArray("io.kitbase.sdk.mac/1.2.6 (18)"));
+    EXPECT_EQ(get.header("X-Mishap-Developer-Token"),
+              QByteArray("3e9a1c7b5d2f80e4a6c1b9d3f7e2a05c8b4d6e1f"));
+    EXPECT_FALSE(get.header("X-Mishap-OS-Display-Version").isEmpty());
+    EXPECT_TRUE(get.header("X-Mishap-Advertising-Token").isEmpty());
+    const TWLoopbackHttpServer::Request &post = requests[1];
+    EXPECT_TRUE(post.header("Content-Type").startsWith("multipart/form-data; boundary="));
+    EXPECT_EQ(post.header("Content-Length").toLongLong(), post.body.size());
+    EXPECT_TRUE(post.body.contains("name=\"app[identifier]\"\r\nContent-Type: text/plain\r\n\r\n"
+                                  "com.example.tallyworth\r\n"));
+    // The second download replaced the stored document.
+    EXPECT_TRUE(fixture.storedSettings().contains("activated"));
+}
+
+TEST(SettingsDownload, AnUpdateRunsBesideTheNotice)
+{
+    auto server = twNetworkTestServer(true);
+    server->setReply(settingsPath, json(R"({"app":{"status":"activated","update_required":true}})"));
+    TWLoopbackHttpServer::Reply slowUpdate = TWLoopbackHttpServer::Reply::withStatus(200);
+    slowUpdate.delayMs = 3000;
+    server->setReply(updatePath, slowUpdate);
+    TWApplicationIdentityGuard identity(infoFor(server->baseUrl().toString()));
+    ManagerFixture fixture;
+    fixture.start();
+
+    // The notice comes while the update is still waiting for its answer.
+    ASSERT_TRUE(twWaitUntil([&] { return fixture.notices == 1; }, 2500));
+    ASSERT_TRUE(server->waitForRequests(2, 2500));
+    const QList<TWLoopbackHttpServer::Request> requests = server->requests();
+    EXPECT_EQ(requests[1].method, QByteArray("PUT"));
+    EXPECT_EQ(requests[1].path, updatePath);
+    EXPECT_EQ(server->requestCount(settingsPath), 1);
+    EXPECT_EQ(fixture.notices, 1);
+}
+
+TEST(SettingsDownload, AFailedDownloadKeepsTheStoredSettingsAndPostsNothing)
+{
+    auto server = twNetworkTestServer(true);
+    server->setReplies(settingsPath, {TWLoopbackHttpServer::Reply::withStatus(404),
+                                      json("<html>not settings</html>"), json("[1, 2]")});
+    TWApplicationIdentityGuard identity(infoFor(server->baseUrl().toString()));
+    ManagerFixture fixture;
+    fixture.storeSettings(R"({"features":{"collect_reports":false}})");
+
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        fixture.start();
+        ASSERT_TRUE(server->waitForRequests(attempt, 5000));
+        settle();
+        EXPECT_EQ(fixture.notices, 0) << attempt;
+        EXPECT_EQ(fixture.storedSettings(), QByteArray(R"({"features":{"collect_reports":false}})"))
+            << attempt;
+    }
+}
+
+TEST(SettingsDownload, DeviceIdentifiersAreSentOnlyWhenAllowed)
+{
+    auto server = twNetworkTestServer(true);
+    server->setReply(settingsPath, json("{}"));
+    {
+        TWApplicationIdentityGuard identity(infoFor(server->baseUrl().toString()));
+        ManagerFixture fixture(QStringLiteral("ad-token"));
+        fixture.start();
+        ASSERT_TRUE(twWaitUntil([&] { return fixture.notices == 1; }, 10000));
+        EXPECT_EQ(server->lastRequest().header("X-Mishap-Advertising-Token"), QByteArray("ad-token"));
+    }
+    {
+        TWApplicationIdentityGuard identity(infoFor(
+            server->baseUrl().toString(), {{QStringLiteral("ReportIdentifiers"), false}}));
+        ManagerFixture fixture(QStringLiteral("ad-token"));
+        fixture.start();
+        ASSERT_TRUE(twWaitUntil([&] { return fixture.notices == 1; }, 10000));
+        EXPECT_EQ(server->requestCount(), 2);
+        EXPECT_TRUE(server->lastRequest().header("X-Mishap-Advertising-Token").isEmpty());
+    }
+}
+
+TEST(SettingsDownload, TheEnvironmentsEndpointWins)
+{
+    auto server = twNetworkTestServer(true);
+    server->setReply(settingsPath, json("{}"));
+    // The configured address leads nowhere; the environment's is the server.
+    TWApplicationIdentityGuard identity(infoFor(QStringLiteral("https://127.0.0.1:1")));
+    qputenv("SettingsEndpoint", server->baseUrl().toString().toUtf8());
+    ManagerFixture fixture;
+    fixture.start();
+    const bool noticed = twWaitUntil([&] { return fixture.notices == 1; }, 10000);
+    qunsetenv("SettingsEndpoint");
+    EXPECT_TRUE(noticed);
+    EXPECT_EQ(server->requestCount(settingsPath), 1);
+}
+
+TEST(SettingsDownload, WithoutAnEndpointNothingIsRequested)
+{
+    auto server = twNetworkTestServer(true);
+    TWApplicationIdentityGuard identity;
+    ManagerFixture fixture;
+    EXPECT_FALSE(fixture.manager->settingsURL().isValid() &&
+                 !fixture.manager->settingsURL().isRelative());
+    auto operation = KTBDownloadAndSaveSettingsOperation::create(
+        QStringLiteral("key"), {}, fixture.manager->settingsURL(), fixture.folder.path(),
+        fixture.manager->settingsPath(), QString(), QString(), twTestCA());
+    ASSERT_TRUE(operation);
+    operation->start();
+    ASSERT_TRUE(operation->waitUntilFinished(5000));
+    ASSERT_TRUE(operation->error());
+    EXPECT_EQ(operation->error()->domain, QStringLiteral("KTBNetworkError"));
+    EXPECT_EQ(operation->error()->code, -2);
+
+    fixture.start();
+    settle();
+    EXPECT_EQ(fixture.notices, 0);
+    EXPECT_EQ(server->requestCount(), 0);
+    // No API key, no operation.
+    EXPECT_FALSE(KTBDownloadAndSaveSettingsOperation::create(QString(), {}, QUrl(), QString(),
+                                                             QString(), QString(), QString(), {}));
+}
+
+TEST(SettingsDownload, TheOnboardingFormsPartsInOrder)
+{
+    TWApplicationIdentityGuard identity(
+        {{QStringLiteral("CFBundleDisplayName"), QStringLiteral("Tally\"worth")}});
+    const auto icon =
+        std::make_shared<KTBIcon>(QByteArray("\x89PNG-not-really", 15), QSizeF(64.7, 32.2));
+    QByteArray body;
+    QBuffer buffer(&body);
+    KTBMultipartMimeStreamEncoder encoder(&buffer, QStringLiteral("BOUNDARY-FOR-TESTS"));
+    ASSERT_TRUE(encoder.encode([&](KTBMultipartMimeStreamEncoder &form) {
+        KTBOnboardingOperation::encodeForm(
+            form, *testModel(icon),
+            {{QStringLiteral("io.kitbase.sdk.mac"), QStringLiteral("1.2.6")},
+             {QStringLiteral("io.mishap.sdk.mac"), QStringLiteral("3.4.5")}});
+    }));
+    QFile golden(twTestDataPath(QStringLiteral("onboarding-form.body")));
+    ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
+    EXPECT_EQ(body, golden.readAll());
+}
+
+TEST(SettingsDownload, SettingsURLLeavesOutWhatItDoesNotKnow)
+{
+    TWApplicationIdentityGuard identity;
+    EXPECT_EQ(KTBSettings::settingsURLForEndpoint(QStringLiteral("https://settings.invalid"),
+                                                  QStringLiteral("inst ance"), QString())
+                  .toString(QUrl::FullyEncoded),
+              QStringLiteral("https://settings.invalid/spi/v2/platforms/linux/apps/"
+                             "com.example.tallyworth/settings?build_version=345&display_version=2.1"
+                             "&instance=inst%20ance&source=1"));
+    EXPECT_TRUE(KTBSettings::settingsURLForEndpoint(QStringLiteral("https://s.invalid"),
+                                                    QStringLiteral("i"), QStringLiteral("abc"))
+                    .toString()
+                    .contains(QStringLiteral("&icon_hash=abc&source=1")));
+}

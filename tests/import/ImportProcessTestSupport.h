@@ -1,0 +1,73 @@
+#pragma once
+// Fixtures of the mapping and processing suites: a real in-memory business with
+// units, built-in fields and accounts made through the store's own writes, and
+// parsed rows mapped by the guess.
+
+#include "TWAccount.h"
+#include "TWBusiness.h"
+#include "TWImportTransactions.h"
+#include "TWImportTransactionsSettings.h"
+#include "TWStoreTestSupport.h"
+#include "TWTestSupport.h"
+
+#include <gtest/gtest.h>
+
+// Dollars, with the eighteen built-in fields.
+inline std::unique_ptr<TWBusiness>
+twImportBusiness(const QString &homeCurrency = QStringLiteral("USD"))
+{
+    auto business = twMakeBusinessWithUnits(homeCurrency);
+    if (!business)
+        return nullptr;
+    EXPECT_FALSE(business->populateFields());
+    EXPECT_FALSE(business->loadFields());
+    return business;
+}
+
+inline TWAccountPtr twImportAccount(TWBusiness &business, const QString &name, TWAccountType type,
+                                    const QString &unitCode = QStringLiteral("USD"))
+{
+    const TWUnitPtr unit = business.unitWithCode(unitCode);
+    EXPECT_TRUE(unit) << unitCode.toStdString();
+    auto account = TWAccount::accountWithIdentifier(business.nextAccountIdentifier(), name, 0, 0,
+                                                    type, QString(), QImage(), unit, QString());
+    EXPECT_FALSE(business.addAccount(account, false));
+    return account;
+}
+
+inline TWFieldPtr twImportField(TWBusiness &business, const QString &name, TWFieldType type)
+{
+    auto field = TWField::fieldWithName(name, type, false, false, business.nextFieldIdentifier());
+    EXPECT_FALSE(business.addField(field, false));
+    return business.fieldWithIdentifier(field->identifier());
+}
+
+// One line per column, each guessed (or restored) as the sheet makes them.
+inline TWImportTransactionsSettingsPtr twImportSettings(const TWBusiness &business,
+                                                        const QStringList &columns,
+                                                        const TWAccountPtr &defaultAccount)
+{
+    return TWImportTransactionsSettings::importTransactionsSettingsWithColumns(
+        columns, defaultAccount, business);
+}
+
+// The built-in field of that identifier as a mapping line's target.
+inline void twMapField(TWImportTransactionsSettings &settings, TWBusiness &business, int column,
+                       qint32 fieldIdentifier)
+{
+    settings.updateField(*settings.importFields()[column], TWImportFieldTypeField,
+                         business.fieldWithIdentifier(fieldIdentifier), nullptr, business);
+}
+
+// Rows of UTF-8 literals.
+inline QList<QStringList> twRows(std::initializer_list<std::initializer_list<const char *>> rows)
+{
+    QList<QStringList> result;
+    for (const auto &row : rows) {
+        QStringList list;
+        for (const char *field : row)
+            list.append(QString::fromUtf8(field));
+        result.append(list);
+    }
+    return result;
+}

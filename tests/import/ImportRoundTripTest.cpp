@@ -1,0 +1,208 @@
+// Exported as QIF or OFX and imported into a copy of the business, the books
+// come back the same: the writers and the import agree on the store's sign
+// convention and on calendar dates, in any time zone (the suite runs again
+// under TZ=Asia/Tokyo and TZ=America/New_York).
+
+#include "ImportProcessTestSupport.h"
+#include "TWBusinessInfo.h"
+#include "TWImportDuplicates.h"
+#include "TWParserOFX.h"
+#include "TWParserQIF.h"
+#include "TWSerializerOFX.h"
+#include "TWSerializerQIF.h"
+
+namespace
+{
+
+constexpr qint32 kChecking = 101;
+constexpr qint32 kSavings = 102;
+constexpr qint32 kSales = 103;
+constexpr qint32 kRent = 104;
+constexpr qint32 kCard = 105;
+
+std::unique_ptr<TWBusiness> makeBusiness()
+{
+    TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
+    info->setHomeCurrency(QStringLiteral("USD"));
+    info->setCreateDefaultAccounts(false);
+    TWErrorResult error;
+    auto business = TWBusiness::businessWithBusinessInfo(info, &error);
+    EXPECT_FALSE(error);
+    if (!business)
+        return business;
+    const auto add = [&](qint32 identifier, const char *name, TWAccountType type) {
+        auto account = TWAccount::accountWithIdentifier(
+            identifier, QString::fromUtf8(name), 0, quint32(identifier), type, QString(), QImage(),
+            business->unitWithCode(QStringLiteral("USD")), QString());
+        EXPECT_FALSE(business->addAccount(account, false));
+    };
+    add(kChecking, "Checking", TWAccountTypeBank);
+    add(kSavings, "Savings", TWAccountTypeBank);
+    add(kSales, "Sales", TWAccountTypeIncome);
+    add(kRent, "Rent", TWAccountTypeExpense);
+    add(kCard, "Card", TWAccountTypeCreditCard);
+    return business;
+}
+
+TWTransactionPtr transaction(TWBusiness &business, qint32 identifier, int day, qint32 account1,
+                             qint32 account2, qint64 total, const char *payee,
+                             const char *description)
+{
+    auto made = std::make_shared<TWTransaction>();
+    made->setIdentifier(identifier);
+    made->setDate(QDateTime(QDate(2024, 3, day), QTime(0, 0)));
+    made->setAccount1Identifier(account1);
+    made->setAccount2Identifier(account2);
+    made->setUnit(business.unitWithCode(QStringLiteral("USD")));
+    made->setTotal(total);
+    made->setTotalAccount1(total);
+    made->setTotalAccount2(total);
+    made->setTotalBusiness(total);
+    made->setPayee(QString::fromUtf8(payee));
+    made->setDescription(QString::fromUtf8(description));
+    return made;
+}
+
+// The bank's transactions: a cleared deposit, rent paid (the bank as account
+// 2), a transfer, a split deposit and a payment in euros; and a card purchase
+// that does not touch the bank.
+struct Books {
+    std::unique_ptr<TWBusiness> original = makeBusiness();
+    std::unique_ptr<TWBusiness> copy = makeBusiness();
+    TWTransactionList bankTransactions;
+
+    Books()
+    {
+        TWBusiness &b = *original;
+        auto deposit =
+            transaction(b, 1, 5, kChecking, kSales, 150000, "Café O'Brien & Co", "Invoice 12");
+        deposit->setCleared(true);
+        auto rent = transaction(b, 2, 7, kRent, kChecking, 80000, "Landlord", "March rent");
+        auto transfer = transaction(b, 3, 8, kSavings, kChecking, 1250, "Transfer", "");
+        transfer->setCleared(true);
+        auto split = transaction(b, 4, 10, 0, 0, 0, "Market", "Split sale");
+        const TWUnitPtr usd = b.unitWithCode(QStringLiteral("USD"));
+        split->setHasSplit(true);
+        split->setSplits(
+            {TWSplit::splitWithIdentifier(0, "Takings", kChecking, 10000, 10000, 10000, 0, 0, usd),
+             TWSplit::splitWithIdentifier(0, "Goods", kSales, -7000, -7000, -7000, 0, 0, usd),
+             TWSplit::splitWithIdentifier(0, "Refund", kRent, -3000, -3000, -3000, 0, 0, usd)});
+        auto euros = transaction(b, 5, 12, kChecking, kSales, 10000, "Berlin GmbH", "Fee");
+        euros->setUnit(b.unitWithCode(QStringLiteral("EUR")));
+        euros->setTotalAccount1(13500);
+        euros->setTotalAccount2(13500);
+        euros->setTotalBusiness(13500);
+        bankTransactions = {deposit, rent, transfer, split, euros};
+        for (const TWTransactionPtr &t : bankTransactions)
+            EXPECT_FALSE(b.addTransaction(t, false, false, false, false));
+        // Not the bank's: in both businesses, left alone by the export.
+        for (TWBusiness *business : {original.get(), copy.get()})
+            EXPECT_FALSE(business->addTransaction(
+                transaction(*business, 6, 14, kRent, kCard, 5000, "Hardware", "Tools"), false,
+                false, false, false));
+    }
+
+    QByteArray exported(bool qif)
+    {
+        TWBusiness &b = *original;
+        const TWAccountList accounts{b.accountWithIdentifier(kChecking)};
+        const TWTransactionList selected =
+            b.transactionsForAccounts(accounts, nullptr, 0, QDateTime(), QDateTime(), nullptr);
+        EXPECT_EQ(selected.size(), 5);
+        return qif ? TWSerializerQIF::serializerWithAccounts(accounts, selected, &b)->data()
+                   : TWSerializerOFX::serializerWithAccounts(accounts, selected, &b)->data();
+    }
+
+    // Parses, maps by the guess with the bank as default account, processes
+    // and adds everything in one write.
+    TWTransactionList imported(TWParser &parser, const QByteArray &data)
+    {
+        parser.parse(data);
+        EXPECT_TRUE(parser.columns());
+        TWBusiness &c = *copy;
+        auto settings = twImportSettings(c, parser.columns().value_or(QStringList()),
+                                         c.accountWithIdentifier(kChecking));
+        auto importer =
+            TWImportTransactions::importTransactionsWithRows(parser.rows(), settings, c);
+        QString warnings;
+        EXPECT_TRUE(importer->processTransactions(&warnings)) << warnings.toStdString();
+        const TWTransactionList made = importer->transactions();
+        EXPECT_EQ(TWImportDuplicates::transactions(c, made), QList<bool>(made.size(), false));
+        {
+            TWBusiness::WriteScope scope(c);
+            for (const TWTransactionPtr &t : made)
+                EXPECT_FALSE(c.addTransaction(t, true, false, false, false));
+            EXPECT_FALSE(scope.commit());
+        }
+        // Imported again, every row is a duplicate.
+        EXPECT_EQ(TWImportDuplicates::transactions(c, made), QList<bool>(made.size(), true));
+        return made;
+    }
+
+    qint64 balance(TWBusiness &business, qint32 account)
+    {
+        return business.transactionTotalWithAccount(*business.accountWithIdentifier(account));
+    }
+};
+
+// What a transaction moves into the bank, as the bank's register shows it.
+qint64 bankAmount(const TWTransaction &t)
+{
+    if (t.hasSplit()) {
+        qint64 sum = 0;
+        for (const TWSplitPtr &split : t.splits())
+            sum += split->accountIdentifier() == kChecking ? split->totalAccount() : 0;
+        return sum;
+    }
+    return t.account1Identifier() == kChecking ? t.totalAccount1() : -t.totalAccount2();
+}
+
+TWTransactionList byDate(TWTransactionList list)
+{
+    std::stable_sort(list.begin(), list.end(),
+                     [](const auto &a, const auto &b) { return a->date() < b->date(); });
+    return list;
+}
+
+TEST(ImportRoundTripTest, QIFGivesTheSameBooks)
+{
+    TWFixedClock clock(2024, 4, 1, 12);
+    Books books;
+    auto parser = TWParserQIF::parser();
+    const TWTransactionList made = byDate(books.imported(*parser, books.exported(true)));
+    ASSERT_EQ(made.size(), books.bankTransactions.size());
+    EXPECT_EQ(books.balance(*books.copy, kChecking), 150000 - 80000 - 1250 + 10000 + 13500);
+    for (qint32 account : {kChecking, kSavings, kSales, kRent, kCard})
+        EXPECT_EQ(books.balance(*books.copy, account), books.balance(*books.original, account))
+            << account;
+    EXPECT_EQ(books.copy->transactions().size(), books.original->transactions().size());
+    const TWTransactionList original = byDate(books.bankTransactions);
+    for (qsizetype i = 0; i < made.size(); ++i) {
+        EXPECT_EQ(made[i]->cleared(), original[i]->cleared()) << i;
+        EXPECT_EQ(made[i]->date(), original[i]->date()) << i;
+        EXPECT_EQ(bankAmount(*made[i]), bankAmount(*original[i])) << i;
+    }
+    // The split comes back as a split over the same accounts.
+    ASSERT_TRUE(made[3]->hasSplit());
+    EXPECT_EQ(made[3]->splits().size(), 3);
+}
+
+TEST(ImportRoundTripTest, OFXGivesTheSameBankStatement)
+{
+    TWFixedClock clock(2024, 4, 1, 12);
+    Books books;
+    auto parser = TWParserOFX::parser();
+    const TWTransactionList made = byDate(books.imported(*parser, books.exported(false)));
+    ASSERT_EQ(made.size(), books.bankTransactions.size());
+    EXPECT_EQ(books.balance(*books.copy, kChecking), books.balance(*books.original, kChecking));
+    const TWTransactionList original = byDate(books.bankTransactions);
+    for (qsizetype i = 0; i < made.size(); ++i) {
+        EXPECT_EQ(made[i]->date(), original[i]->date()) << i;
+        EXPECT_EQ(bankAmount(*made[i]), bankAmount(*original[i])) << i;
+        EXPECT_EQ(made[i]->payee(), original[i]->payee()) << i;
+        EXPECT_EQ(made[i]->description(), original[i]->description()) << i;
+        EXPECT_EQ(made[i]->account1Identifier(), kChecking) << i;
+    }
+}
+
+} // namespace

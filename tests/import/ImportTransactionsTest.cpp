@@ -1,0 +1,459 @@
+#include "ImportProcessTestSupport.h"
+#include "TWClock.h"
+#include "TWImportDuplicates.h"
+#include "TWImportValues.h"
+#include "TWLocalized.h"
+#include "TWParserCSV.h"
+#include "TWParserQIF.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace
+{
+
+class ImportTransactionsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        business = twImportBusiness();
+        ASSERT_TRUE(business);
+        checking = twImportAccount(*business, QStringLiteral("Checking"), TWAccountTypeBank);
+        delivery =
+            twImportAccount(*business, QStringLiteral("Food Delivery"), TWAccountTypeExpense);
+        food = twImportAccount(*business, QStringLiteral("Food"), TWAccountTypeExpense);
+        salary = twImportAccount(*business, QStringLiteral("Salary"), TWAccountTypeIncome);
+        london = twImportAccount(*business, QStringLiteral("London"), TWAccountTypeBank,
+                                 QStringLiteral("GBP"));
+    }
+
+    // Processes rows under the guessed mapping of `columns` (adjusted by `map`).
+    TWTransactionList process(const QStringList &columns, const QList<QStringList> &rows,
+                              bool *result = nullptr, QString *warnings = nullptr,
+                              const std::function<void(TWImportTransactionsSettings &)> &map = {})
+    {
+        settings = twImportSettings(*business, columns, checking);
+        if (map)
+            map(*settings);
+        importer = TWImportTransactions::importTransactionsWithRows(rows, settings, *business);
+        QString text;
+        const bool ok = importer->processTransactions(&text);
+        if (result)
+            *result = ok;
+        if (warnings)
+            *warnings = text;
+        return importer->transactions();
+    }
+
+    TWFixedClock clock{2024, 6, 15, 12};
+    std::unique_ptr<TWBusiness> business;
+    TWAccountPtr checking, delivery, food, salary, london;
+    TWImportTransactionsSettingsPtr settings;
+    std::shared_ptr<TWImportTransactions> importer;
+};
+
+TEST_F(ImportTransactionsTest, HeaderOnlyFileGivesNothingAndSucceeds)
+{
+    bool ok = false;
+    QString warnings = QStringLiteral("x");
+    EXPECT_TRUE(process({"Date", "Payee"}, {}, &ok, &warnings).isEmpty());
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(warnings.isNull());
+}
+
+TEST_F(ImportTransactionsTest, AmountsFollowTheStoresSign)
+{
+    const QStringList columns{"Date", "Payee", "Account 2", "Debit", "Credit", "Amount"};
+    const TWTransactionList made =
+        process(columns, twRows({{"3/1/24", "Employer", "Salary", "12.50", "", ""},
+                                 {"3/2/24", "Grocer", "Food", "", "12.50", ""},
+                                 {"3/3/24", "Grocer", "Food", "", "", "-7.25"},
+                                 // A later amount column of the same unit replaces an earlier one.
+                                 {"3/4/24", "Both", "Food", "1.00", "2.00", ""}}));
+    ASSERT_EQ(made.size(), 4);
+    EXPECT_EQ(made[0]->total(), 1250);
+    EXPECT_EQ(made[1]->total(), -1250);
+    EXPECT_EQ(made[2]->total(), -725);
+    EXPECT_EQ(made[3]->total(), -200);
+    for (const TWTransactionPtr &t : made) {
+        // Account 1 is the default account; its amount is the row's, as are
+        // account 2's and the home amount (all dollars).
+        EXPECT_EQ(t->account1Identifier(), checking->identifier());
+        EXPECT_EQ(t->activeAccountIdentifier(), checking->identifier());
+        EXPECT_EQ(t->totalAccount1(), t->total());
+        EXPECT_EQ(t->totalAccount2(), t->total());
+        EXPECT_EQ(t->totalBusiness(), t->total());
+        EXPECT_EQ(t->unit()->code(), QStringLiteral("USD"));
+        EXPECT_EQ(t->state(), quint32(TWTransactionStateNormal));
+    }
+    EXPECT_EQ(made[0]->account2Identifier(), salary->identifier());
+    EXPECT_EQ(made[1]->account2Identifier(), food->identifier());
+    EXPECT_EQ(made[0]->date(), twLocal(2024, 3, 1));
+    // Consecutive identifiers from the store's next one.
+    EXPECT_EQ(made[1]->identifier(), made[0]->identifier() + 1);
+}
+
+TEST_F(ImportTransactionsTest, ClearedUnlessTheColumnSaysOtherwise)
+{
+    const TWTransactionList made = process({"Payee", "Cleared"}, twRows({{"a", ""},
+                                                                         {"b", "yes"},
+                                                                         {"c", "On"},
+                                                                         {"d", "TRUE"},
+                                                                         {"e", "1"},
+                                                                         {"f", "no"},
+                                                                         {"g", "X"}}));
+    ASSERT_EQ(made.size(), 7);
+    const QList<bool> expected{true, true, true, true, true, false, false};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(made[i]->cleared(), expected[i]) << i;
+}
+
+TEST_F(ImportTransactionsTest, MissingAccountsAndTheWarningsText)
+{
+    const TWFieldPtr labels = twImportField(*business, QStringLiteral("Labels"), TWFieldTypeTags);
+    const QStringList columns{"Payee", "Account 2", "Labels"};
+    const QList<QStringList> rows =
+        twRows({{"", "Travel", ""}, {"", "Travel", ""}, {"Shop", "Food", "red"}, {"", "Rent", ""}});
+    bool ok = true;
+    QString warnings;
+    const TWTransactionList made = process(columns, rows, &ok, &warnings);
+    // A row whose only value is an unknown account yields nothing.
+    ASSERT_EQ(made.size(), 1);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(warnings, TWLocalized("accountsNotFound") + QStringLiteral("\r\tTravel, Rent\r") +
+                            TWLocalized("tagsNotFound") + QStringLiteral("\r\tLabels\r"));
+    EXPECT_EQ(importer->missingAccounts(), QStringList({"Travel", "Rent"}));
+}
+
+TEST_F(ImportTransactionsTest, ExactNameWinsOverAnEarlierPartialOne)
+{
+    // "Food Delivery" comes first in the store, yet "Food" is an account's
+    // whole name; "deliv" still finds "Food Delivery" by words.
+    const TWTransactionList made = process(
+        {"Account 2", "Amount"}, twRows({{"food", "1"}, {"Deliv", "2"}, {"FOOD DELIVERY", "3"}}));
+    ASSERT_EQ(made.size(), 3);
+    EXPECT_EQ(made[0]->account2Identifier(), food->identifier());
+    EXPECT_EQ(made[1]->account2Identifier(), delivery->identifier());
+    EXPECT_EQ(made[2]->account2Identifier(), delivery->identifier());
+}
+
+TEST_F(ImportTransactionsTest, QIFSplitRowsEndAtTheNextMainRow)
+{
+    auto parser = TWParserQIF::parser();
+    parser->parse(
+        "!Type:Bank\nD3/14/24\nPCorner shop\nT-45.00\nLFood\nSFood\n$-30.00\n"
+        "SFood Delivery\nEDinner\n$-15.00\n^\nD3/15/24\nPEmployer\nT100.00\nLSalary\nCX\n^\n");
+    QString warnings;
+    const TWTransactionList made = process(*parser->columns(), parser->rows(), nullptr, &warnings);
+    // No account has the section's name: reported, the rows still made.
+    EXPECT_EQ(warnings.toStdString(),
+              (TWLocalized("accountsNotFound") + QStringLiteral("\r\tSplit - Bank, Bank\r"))
+                  .toStdString());
+    ASSERT_EQ(made.size(), 2);
+
+    const TWTransactionPtr split = made[0];
+    EXPECT_TRUE(split->hasSplit());
+    EXPECT_EQ(split->payee(), QStringLiteral("Corner shop"));
+    EXPECT_FALSE(split->cleared());
+    ASSERT_EQ(split->splits().size(), 3);
+    // The bank side falls to the default account.
+    EXPECT_EQ(split->splits()[0]->accountIdentifier(), checking->identifier());
+    EXPECT_EQ(split->splits()[0]->total(), -4500);
+    EXPECT_EQ(split->splits()[1]->accountIdentifier(), food->identifier());
+    EXPECT_EQ(split->splits()[1]->total(), 3000);
+    EXPECT_EQ(split->splits()[2]->accountIdentifier(), delivery->identifier());
+    EXPECT_EQ(split->splits()[2]->total(), 1500);
+    EXPECT_EQ(split->splits()[2]->description(), QStringLiteral("Dinner"));
+    qint64 sum = 0;
+    for (const TWSplitPtr &line : split->splits())
+        sum += line->totalBusiness();
+    EXPECT_EQ(sum, 0);
+    EXPECT_EQ(split->activeAccountIdentifier(), checking->identifier());
+
+    EXPECT_FALSE(made[1]->hasSplit());
+    EXPECT_TRUE(made[1]->cleared());
+    EXPECT_EQ(made[1]->total(), 10000);
+    EXPECT_EQ(made[1]->account2Identifier(), salary->identifier());
+}
+
+TEST_F(ImportTransactionsTest, TextColumnsJoin)
+{
+    const TWTransactionList made =
+        process({"Payee", "Payee", "Notes", "Notes", "Memo"},
+                twRows({{"Ann", "Bob", "one", "two", "m"}, {"", "Cy", "", "three", ""}}));
+    ASSERT_EQ(made.size(), 2);
+    EXPECT_EQ(made[0]->payee(), QStringLiteral("Ann / Bob"));
+    EXPECT_EQ(made[0]->notes(), QStringLiteral("one\r\n\r\ntwo"));
+    EXPECT_EQ(made[0]->description(), QStringLiteral("m"));
+    EXPECT_EQ(made[1]->payee(), QStringLiteral("Cy"));
+    EXPECT_EQ(made[1]->notes(), QStringLiteral("three"));
+}
+
+TEST_F(ImportTransactionsTest, ListsAndTagsFoundOrCreated)
+{
+    const TWFieldPtr kind = twImportField(*business, QStringLiteral("Kind"), TWFieldTypeList);
+    const TWFieldPtr labels = twImportField(*business, QStringLiteral("Labels"), TWFieldTypeTags);
+    ASSERT_FALSE(business->addFieldListItem(TWFieldListItem::fieldListItemWithName("Office", 0),
+                                            kind, false));
+    ASSERT_FALSE(
+        business->addFieldTagItem(TWFieldTagItem::fieldTagItemWithName("Blue", 0), labels, false));
+    const qint32 office = kind->listItems().first()->identifier();
+    const qint32 blue = labels->tagItems().first()->identifier();
+
+    // Without createIfNeeded: unknown values name the field in the warnings.
+    bool ok = true;
+    QString warnings;
+    TWTransactionList made =
+        process({"Payee", "Kind", "Labels"},
+                twRows({{"a", "office", "blue,,Green"}, {"b", "Travel", ""}}), &ok, &warnings);
+    ASSERT_EQ(made.size(), 2);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(made[0]->fieldValueWithIdentifier(kind->identifier())->listItemIdentifier(), office);
+    // The empty piece between two commas takes the first tag.
+    EXPECT_EQ(made[0]->fieldValueWithIdentifier(labels->identifier())->tagItemIdentifiers(),
+              (QList<qint32>{blue, blue}));
+    EXPECT_EQ(warnings, TWLocalized("listItemsNotFound") + QStringLiteral("\r\tKind\r") +
+                            TWLocalized("tagsNotFound") + QStringLiteral("\r\tLabels\r"));
+
+    // With it, the missing entries are added to the store once, as written.
+    TWNotificationRecorder recorder(business.get());
+    made = process({"Payee", "Kind", "Labels"},
+                   twRows({{"a", "Travel", "Green, red"}, {"b", "travel", "green"}}), &ok,
+                   &warnings, [](TWImportTransactionsSettings &s) {
+                       s.importFields()[1]->setCreateIfNeeded(true);
+                       s.importFields()[2]->setCreateIfNeeded(true);
+                   });
+    EXPECT_TRUE(ok);
+    ASSERT_EQ(made.size(), 2);
+    ASSERT_EQ(kind->listItems().size(), 2);
+    ASSERT_EQ(labels->tagItems().size(), 3);
+    const qint32 travel =
+        made[0]->fieldValueWithIdentifier(kind->identifier())->listItemIdentifier();
+    EXPECT_EQ(kind->listItemWithIdentifier(travel)->name(), QStringLiteral("Travel"));
+    EXPECT_EQ(made[1]->fieldValueWithIdentifier(kind->identifier())->listItemIdentifier(), travel);
+    EXPECT_EQ(labels->tagNameWithIdentifiers(
+                  made[0]->fieldValueWithIdentifier(labels->identifier())->tagItemIdentifiers()),
+              QStringLiteral("Green, red"));
+    EXPECT_TRUE(recorder.names().contains(TWFieldUpdateNotification));
+}
+
+TEST_F(ImportTransactionsTest, CustomValuesByType)
+{
+    const TWFieldPtr number = twImportField(*business, QStringLiteral("Miles"), TWFieldTypeNumber);
+    const TWFieldPtr check =
+        twImportField(*business, QStringLiteral("Checked"), TWFieldTypeCheckbox);
+    const TWFieldPtr due = twImportField(*business, QStringLiteral("Due"), TWFieldTypeDate);
+    const TWFieldPtr tip = twImportField(*business, QStringLiteral("Tip"), TWFieldTypeCurrency);
+    // The currency value comes before the unit column that decides its unit.
+    const TWTransactionList made =
+        process({"Miles", "Checked", "Due", "Tip", "Amount", "Unit"},
+                twRows({{"12.5 mi", "yes", "4/1/24", "1000", "2000", "JPY"},
+                        {"x", "no", "soon", "1.50", "3", ""}}));
+    ASSERT_EQ(made.size(), 2);
+    EXPECT_EQ(made[0]->fieldValueWithIdentifier(number->identifier())->number(), 12.5);
+    EXPECT_TRUE(made[0]->fieldValueWithIdentifier(check->identifier())->checkboxValue());
+    EXPECT_EQ(made[0]->fieldValueWithIdentifier(due->identifier())->date(), twLocal(2024, 4, 1));
+    EXPECT_EQ(made[0]->unit()->code(), QStringLiteral("JPY"));
+    EXPECT_EQ(made[0]->fieldValueWithIdentifier(tip->identifier())->currency(), 1000);
+    EXPECT_EQ(made[1]->fieldValueWithIdentifier(number->identifier())->number(), 0.0);
+    EXPECT_FALSE(made[1]->fieldValueWithIdentifier(due->identifier())->hasValue());
+    EXPECT_EQ(made[1]->unit()->code(), QStringLiteral("USD"));
+    EXPECT_EQ(made[1]->fieldValueWithIdentifier(tip->identifier())->currency(), 150);
+}
+
+TEST_F(ImportTransactionsTest, AmountTakesItsOwnUnitNotAccountOnes)
+{
+    // Account 1 in pounds is named before a dollar amount column: the
+    // transaction is in dollars, for the amount given, not 0.
+    const TWTransactionList made =
+        process({"Account 1", "Account 2", "Amount"}, twRows({{"London", "Food", "20.00"}}));
+    ASSERT_EQ(made.size(), 1);
+    EXPECT_EQ(made[0]->unit()->code(), QStringLiteral("USD"));
+    EXPECT_EQ(made[0]->total(), 2000);
+    EXPECT_EQ(made[0]->totalBusiness(), 2000);
+    EXPECT_NE(made[0]->totalAccount1(), 0);
+    EXPECT_NE(made[0]->totalAccount1(), 2000); // converted into pounds
+
+    // A unit column says what the row's amount is written in.
+    const TWTransactionList euros = process(
+        {"Account 2", "Amount", "Unit"}, twRows({{"Food", "26.33", "EUR"}, {"Food", "1", "JPY"}}));
+    ASSERT_EQ(euros.size(), 2);
+    EXPECT_EQ(euros[0]->unit()->code(), QStringLiteral("EUR"));
+    EXPECT_EQ(euros[0]->total(), 2633);
+    EXPECT_NE(euros[0]->totalAccount1(), 2633); // converted into the bank's dollars
+    EXPECT_NE(euros[0]->totalAccount1(), 0);
+    EXPECT_EQ(euros[1]->total(), 1);
+
+    // Amount columns in two units give each account its own amount.
+    const TWTransactionList both =
+        process({"Account 1", "Account 2", "Amount (GBP)", "Amount (USD)"},
+                twRows({{"London", "Food", "10.00", "13.00"}}));
+    ASSERT_EQ(both.size(), 1);
+    EXPECT_EQ(both[0]->unit()->code(), QStringLiteral("GBP"));
+    EXPECT_EQ(both[0]->total(), 1000);
+    EXPECT_EQ(both[0]->totalAccount1(), 1000);
+    EXPECT_EQ(both[0]->totalAccount2(), 1300);
+    EXPECT_EQ(both[0]->totalBusiness(), 1300);
+}
+
+TEST_F(ImportTransactionsTest, AccountColumnsMakeSplitsBalancedInEachAccountsUnit)
+{
+    const TWAccountPtr fees =
+        twImportAccount(*business, QStringLiteral("Fees"), TWAccountTypeExpense);
+    const TWAccountPtr gone =
+        twImportAccount(*business, QStringLiteral("Gone"), TWAccountTypeExpense);
+    bool ok = true;
+    QString warnings;
+    const TWTransactionList made = process(
+        {"Account 1", "Account 2", "Amount", "Fee", "Old", "Nil"},
+        twRows({{"Checking", "London", "100.00", "2.00", "", "0"},
+                {"Checking", "Food", "5.00", "", "1.00", ""}}),
+        &ok, &warnings, [&](TWImportTransactionsSettings &s) {
+            s.updateField(*s.importFields()[3], TWImportFieldTypeAccount, nullptr, fees, *business);
+            s.updateField(*s.importFields()[4], TWImportFieldTypeAccount, nullptr, gone, *business);
+            s.importFields()[4]->setAccount(nullptr); // its account has been deleted
+            s.updateField(*s.importFields()[5], TWImportFieldTypeAccount, nullptr, fees, *business);
+        });
+    ASSERT_EQ(made.size(), 2);
+    const TWTransactionPtr t = made[0];
+    ASSERT_TRUE(t->hasSplit());
+    // The remainder for account 1, account 2's side, then the column's line;
+    // an amount of 0 adds no line.
+    ASSERT_EQ(t->splits().size(), 3);
+    const TWSplitPtr first = t->splits()[0];
+    const TWSplitPtr second = t->splits()[1];
+    const TWSplitPtr fee = t->splits()[2];
+    EXPECT_EQ(first->accountIdentifier(), checking->identifier());
+    EXPECT_EQ(first->totalBusiness(), 10200);
+    EXPECT_EQ(second->accountIdentifier(), london->identifier());
+    EXPECT_EQ(second->total(), -10000);
+    // Account 2's line in account 2's unit (pounds), not account 1's dollars.
+    EXPECT_EQ(second->totalAccount(), -t->totalAccount2());
+    EXPECT_NE(second->totalAccount(), -t->totalAccount1());
+    EXPECT_EQ(fee->accountIdentifier(), fees->identifier());
+    EXPECT_EQ(fee->total(), -200);
+    EXPECT_EQ(first->totalBusiness() + second->totalBusiness() + fee->totalBusiness(), 0);
+    // A column whose account is gone is left out and named.
+    EXPECT_FALSE(made[1]->hasSplit());
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(warnings, TWLocalized("accountsNotFound") + QStringLiteral("\r\tOld\r"));
+}
+
+TEST_F(ImportTransactionsTest, AttachmentsOnlyFromInsideTheChosenFolder)
+{
+    TWTestTempDir root;
+    QDir(root.path()).mkdir(QStringLiteral("files"));
+    const QString folder = root.filePath(QStringLiteral("files"));
+    const auto write = [](const QString &path) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("data");
+    };
+    write(folder + QStringLiteral("/receipt one.txt"));
+    write(root.filePath(QStringLiteral("secret.key")));
+    ASSERT_TRUE(QFile::link(root.filePath(QStringLiteral("secret.key")),
+                            folder + QStringLiteral("/link.key")));
+
+    const auto run = [&](const QString &value, const QUrl &folderURL, QString *warnings) {
+        return process(
+            {"Payee", "Attachments"}, {{QStringLiteral("p"), value}}, nullptr, warnings,
+            [&](TWImportTransactionsSettings &s) { s.importFields()[1]->setFolderURL(folderURL); });
+    };
+    QString warnings;
+    TWTransactionList made =
+        run(QStringLiteral("receipt one.txt"), QUrl::fromLocalFile(folder), &warnings);
+    ASSERT_EQ(made.size(), 1);
+    EXPECT_TRUE(warnings.isNull());
+    ASSERT_TRUE(made[0]->attachments());
+    ASSERT_EQ(made[0]->attachments()->size(), 1);
+    const TWAttachmentPtr attachment = made[0]->attachments()->first();
+    EXPECT_EQ(attachment->fileName(), QStringLiteral("receipt one.txt"));
+    EXPECT_NE(attachment->filePath(), folder + QStringLiteral("/receipt one.txt")); // a copy
+    EXPECT_TRUE(QFile::exists(attachment->filePath()));
+
+    // Absolute paths, "..", links out of the folder, URLs: none is attached.
+    for (const QString &value :
+         {root.filePath(QStringLiteral("secret.key")), QStringLiteral("../secret.key"),
+          QStringLiteral("link.key"),
+          QUrl::fromLocalFile(root.filePath(QStringLiteral("secret.key"))).toString()}) {
+        made = run(value, QUrl::fromLocalFile(folder), &warnings);
+        ASSERT_EQ(made.size(), 1) << value.toStdString();
+        EXPECT_FALSE(made[0]->attachments() && !made[0]->attachments()->isEmpty())
+            << value.toStdString();
+        EXPECT_EQ(warnings,
+                  TWLocalized("attachmentsNotFound") + QStringLiteral("\r\tAttachments\r"));
+    }
+    // Without a folder nothing is.
+    made = run(QStringLiteral("receipt one.txt"), QUrl(), &warnings);
+    EXPECT_FALSE(made[0]->attachments() && !made[0]->attachments()->isEmpty());
+    EXPECT_FALSE(warnings.isNull());
+}
+
+TEST_F(ImportTransactionsTest, DatesInTheUsersFormatReadLeniently)
+{
+    const auto dates = [&](std::initializer_list<const char *> values) {
+        QList<QStringList> rows;
+        for (const char *value : values)
+            rows.append({QString::fromUtf8(value), QStringLiteral("p")});
+        QList<QDateTime> result;
+        for (const TWTransactionPtr &t : process({"Date", "Payee"}, rows))
+            result.append(t->date());
+        return result;
+    };
+    const QDateTime none = TWClock::now(); // the default date of a new transaction
+    EXPECT_EQ(dates({"3/14/19", "03/14/2019", "3-4-24", " 12/31/99 ", "13/14/19", "Mar 3"}),
+              (QList<QDateTime>{twLocal(2019, 3, 14), twLocal(2019, 3, 14), twLocal(2024, 3, 4),
+                                twLocal(1999, 12, 31), none, none}));
+    {
+        TWLocaleGuard german(QStringLiteral("de_DE"));
+        EXPECT_EQ(dates({"14.03.19", "14.3.2019", "1.2.24", "3/14/19"}),
+                  (QList<QDateTime>{twLocal(2019, 3, 14), twLocal(2019, 3, 14), twLocal(2024, 2, 1),
+                                    none}));
+        // Amounts are read in the locale's notation too.
+        const TWTransactionList made =
+            process({"Amount", "Payee"}, twRows({{"1.234,56", "p"}, {"-7,5", "q"}}));
+        ASSERT_EQ(made.size(), 2);
+        EXPECT_EQ(made[0]->total(), 123456);
+        EXPECT_EQ(made[1]->total(), -750);
+    }
+    // A column's own pattern: day first, month names, a time.
+    const TWTransactionList made =
+        process({"Date", "Date Created"}, twRows({{"14 March 2019", "2019-03-14 16:05"}}), nullptr,
+                nullptr, [&](TWImportTransactionsSettings &s) {
+                    // "Date Created" is guessed as the date (the first match); chosen here.
+                    twMapField(s, *business, 1, -17);
+                    s.importFields()[0]->setFormat(QStringLiteral("d MMMM yyyy"));
+                    s.importFields()[1]->setFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
+                });
+    ASSERT_EQ(made.size(), 1);
+    EXPECT_EQ(made[0]->date(), twLocal(2019, 3, 14));
+    EXPECT_EQ(made[0]->dateCreated(), twLocal(2019, 3, 14, 16, 5));
+}
+
+TEST_F(ImportTransactionsTest, NeedsTwoAccounts)
+{
+    auto lonely = twImportBusiness();
+    twImportAccount(*lonely, QStringLiteral("Only"), TWAccountTypeBank);
+    auto lines = twImportSettings(*lonely, {"Payee", "Amount"}, nullptr);
+    auto importer =
+        TWImportTransactions::importTransactionsWithRows(twRows({{"a", "1"}}), lines, *lonely);
+    QString warnings;
+    EXPECT_FALSE(importer->processTransactions(&warnings));
+    EXPECT_TRUE(importer->transactions().isEmpty());
+    EXPECT_FALSE(warnings.isEmpty());
+}
+
+TEST_F(ImportTransactionsTest, DuplicatesOfStoredTransactions)
+{
+    const QStringList columns{"Date", "Payee", "Account 2", "Amount"};
+    const QList<QStringList> rows =
+        twRows({{"3/1/24", "a", "Food", "-5.00"}, {"3/2/24", "b", "Food", "-6.00"}});
+    TWTransactionList made = process(columns, rows);
+    ASSERT_EQ(made.size(), 2);
+    ASSERT_FALSE(business->addTransaction(made[0], true, false, false, false));
+    made = process(columns, rows + twRows({{"3/1/24", "c", "Food", "-5.00"}}));
+    EXPECT_EQ(TWImportDuplicates::transactions(*business, made), (QList<bool>{true, false, true}));
+}
+
+} // namespace

@@ -1,0 +1,258 @@
+#include "ImportProcessTestSupport.h"
+#include "TWImportDuplicates.h"
+#include "TWImportExpenses.h"
+#include "TWImportTasks.h"
+#include "TWLocalized.h"
+
+namespace
+{
+
+class ImportWorkTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        business = twImportBusiness();
+        ASSERT_TRUE(business);
+        acme = addClient(QStringLiteral("Acme"));
+        beta = addClient(QStringLiteral("Beta"));
+        website = addProject(QStringLiteral("Website"), acme, QStringLiteral("USD"));
+        shop = addProject(QStringLiteral("Shop"), beta, QStringLiteral("JPY"));
+        internal = addProject(QStringLiteral("Internal"), nullptr, QStringLiteral("USD"));
+    }
+
+    TWClientPtr addClient(const QString &name)
+    {
+        auto client = TWClient::clientWithIdentifier(business->nextClientIdentifier(), name, {}, 0,
+                                                     0, {}, {}, {}, {}, {}, {}, {});
+        EXPECT_FALSE(business->addClient(client, false));
+        return client;
+    }
+    TWProjectPtr addProject(const QString &name, const TWClientPtr &client, const QString &code)
+    {
+        auto project = TWProject::projectWithDate(
+            twLocal(2024, 1, 1), false, name, TWProjectTypeProject, {}, {}, 0,
+            business->unitWithCode(code), 0, {}, client ? client->identifier() : 0,
+            business->nextProjectIdentifier());
+        EXPECT_FALSE(business->addProject(project, false));
+        return project;
+    }
+
+    std::shared_ptr<TWImportTasks> tasks(const QStringList &columns, const QList<QStringList> &rows,
+                                         const TWProjectPtr &defaultProject = nullptr)
+    {
+        auto settings = TWImportTasksSettings::importTasksSettingsWithColumns(
+            columns, defaultProject, *business);
+        settings->setDefaultTaskType(TWTaskTypeHour);
+        return TWImportTasks::importTasksWithRows(rows, settings, *business);
+    }
+    std::shared_ptr<TWImportExpenses> expenses(const QStringList &columns,
+                                               const QList<QStringList> &rows)
+    {
+        auto settings = TWImportExpensesSettings::importExpensesSettingsWithColumns(
+            columns, internal, *business);
+        return TWImportExpenses::importExpensesWithRows(rows, settings, *business);
+    }
+
+    TWFixedClock clock{2024, 6, 15, 12};
+    std::unique_ptr<TWBusiness> business;
+    TWClientPtr acme, beta;
+    TWProjectPtr website, shop, internal;
+};
+
+const QStringList kTaskColumns{"Type",  "Date",       "Client",   "Project", "Name",
+                               "Notes", "Start Date", "End Date", "Rate",    "Quantity"};
+
+TEST_F(ImportWorkTest, TimedTaskTakesTheItemRowsAfterIt)
+{
+    auto importer =
+        tasks(kTaskColumns,
+              twRows({{"timed", "6/1/24", "Acme", "Website", "Build", "", "", "", "80", "9"},
+                      {"task item", "", "", "", "", "morning", "6/1/24 9:00 AM", "6/1/24 11:30 AM",
+                       "", ""},
+                      {"", "", "", "", "", "", "", "", "", ""},
+                      {"TASK ITEM", "", "", "", "", "", "6/2/24 1:00 PM", "6/2/24 2:00 PM", "", ""},
+                      {"flat", "6/3/24", "Acme", "Website", "Logo", "", "", "", "500", ""}}));
+    QString warnings = QStringLiteral("x");
+    EXPECT_TRUE(importer->processTasks(&warnings));
+    EXPECT_TRUE(warnings.isNull());
+    const TWTaskList made = importer->tasks();
+    ASSERT_EQ(made.size(), 2);
+
+    const TWTaskPtr timed = made[0];
+    EXPECT_EQ(timed->taskType(), quint32(TWTaskTypeTimed));
+    EXPECT_EQ(timed->quantity(), 0.0); // its time comes from its items
+    EXPECT_EQ(timed->rate(), 8000);
+    EXPECT_EQ(timed->projectIdentifier(), website->identifier());
+    EXPECT_EQ(timed->date(), twLocal(2024, 6, 1));
+    ASSERT_EQ(timed->taskItems().size(), 2);
+    const TWTaskItemPtr first = timed->taskItems()[0];
+    EXPECT_EQ(first->startDateTime(), twLocal(2024, 6, 1, 9));
+    EXPECT_EQ(first->endDateTime(), twLocal(2024, 6, 1, 11, 30));
+    EXPECT_EQ(first->notes(), QStringLiteral("morning"));
+    EXPECT_EQ(first->taskIdentifier(), timed->identifier());
+    EXPECT_EQ(timed->taskItems()[1]->startDateTime(), twLocal(2024, 6, 2, 13));
+    EXPECT_EQ(timed->taskItems()[1]->identifier(), first->identifier() + 1);
+
+    EXPECT_EQ(made[1]->taskType(), quint32(TWTaskTypeFlat));
+    EXPECT_EQ(made[1]->name(), QStringLiteral("Logo"));
+    EXPECT_EQ(made[1]->rate(), 50000);
+    EXPECT_EQ(made[1]->identifier(), timed->identifier() + 1);
+}
+
+TEST_F(ImportWorkTest, TypeWordsQuantitiesAndUnknownTypes)
+{
+    auto importer = tasks(kTaskColumns,
+                          twRows({{"month", "6/1/24", "", "", "Retainer", "", "", "", "", "1"},
+                                  {"week", "", "", "", "", "", "", "", "", ""},
+                                  {"hour", "", "", "", "Call", "", "", "", "", "1:30"},
+                                  {"Day", "", "", "", "Visit", "", "", "", "", "1.5"}}),
+                          internal);
+    QString warnings;
+    EXPECT_FALSE(importer->processTasks(&warnings));
+    // A row whose only value is a type word yields nothing.
+    const TWTaskList made = importer->tasks();
+    ASSERT_EQ(made.size(), 3);
+    // "month" is no type word: the default type, and it is reported.
+    EXPECT_EQ(made[0]->taskType(), quint32(TWTaskTypeHour));
+    EXPECT_EQ(warnings, TWLocalized("typesNotFound") + QStringLiteral("\r\tmonth\r"));
+    EXPECT_EQ(made[1]->quantity(), 5400.0);
+    EXPECT_EQ(made[2]->taskType(), quint32(TWTaskTypeDay));
+    EXPECT_EQ(made[2]->quantity(), 1.5);
+    EXPECT_EQ(made[0]->projectIdentifier(), internal->identifier());
+}
+
+TEST_F(ImportWorkTest, RatesAndCostsInTheProjectsCurrency)
+{
+    auto importer =
+        tasks(kTaskColumns,
+              twRows({{"flat", "", "Beta", "Shop", "Yen work", "", "", "", "5000", ""},
+                      {"flat", "", "Acme", "Website", "Dollar work", "", "", "", "12.50", ""}}));
+    ASSERT_TRUE(importer->processTasks());
+    ASSERT_EQ(importer->tasks().size(), 2);
+    EXPECT_EQ(importer->tasks()[0]->rate(), 5000);
+    EXPECT_EQ(importer->tasks()[1]->rate(), 1250);
+
+    auto costs = expenses({"Client", "Project", "Name", "Quantity", "Cost", "Tax Rate", "Date"},
+                          twRows({{"Beta", "Shop", "Taxi", "2", "5000", "10", "6/2/24"},
+                                  {"", "", "Paper", "1.5", "3.99", "", "bad date"}}));
+    ASSERT_TRUE(costs->processExpenses());
+    const TWExpenseList made = costs->expenses();
+    ASSERT_EQ(made.size(), 2);
+    EXPECT_EQ(made[0]->cost(), 5000);
+    EXPECT_EQ(made[0]->quantity(), 2.0);
+    EXPECT_EQ(made[0]->taxRate(), 10.0);
+    EXPECT_EQ(made[0]->projectIdentifier(), shop->identifier());
+    EXPECT_EQ(made[0]->date(), twLocal(2024, 6, 2));
+    // No project named: the default project, read in its (dollar) decimals.
+    EXPECT_EQ(made[1]->projectIdentifier(), internal->identifier());
+    EXPECT_EQ(made[1]->cost(), 399);
+    EXPECT_FALSE(made[1]->date().isValid());
+}
+
+TEST_F(ImportWorkTest, MissingClientsAndProjects)
+{
+    const QList<QStringList> rows =
+        twRows({{"flat", "", "Gamma", "Alpha", "a", "", "", "", "", ""},
+                {"flat", "", "Gamma", "Beta Two", "b", "", "", "", "", ""},
+                {"flat", "", "Acme", "Shop", "c", "", "", "", "", ""},
+                {"flat", "", "Acme", "Website", "d", "", "", "", "", ""},
+                {"flat", "", "Delta", "Alpha", "e", "", "", "", "", ""},
+                {"flat", "", "", "Nothing", "f", "", "", "", "", ""}});
+    auto importer = tasks(kTaskColumns, rows, internal);
+    QStringList clients;
+    TWImportMissingProjects projects;
+    importer->missingClients(&clients, &projects);
+    EXPECT_EQ(clients, QStringList({"Gamma", "Delta"}));
+    EXPECT_EQ(projects, (TWImportMissingProjects{
+                            {"Alpha", "Gamma"}, {"Beta Two", "Gamma"}, {"Shop", "Acme"}}));
+
+    QString warnings;
+    EXPECT_FALSE(importer->processTasks(&warnings));
+    ASSERT_EQ(importer->tasks().size(), 6);
+    // Shop exists only under another client: the default project.
+    EXPECT_EQ(importer->tasks()[2]->projectIdentifier(), internal->identifier());
+    EXPECT_EQ(importer->tasks()[3]->projectIdentifier(), website->identifier());
+    EXPECT_EQ(warnings, TWLocalized("clientsNotFound") + QStringLiteral("\r\tGamma, Delta\r") +
+                            TWLocalized("projectsNotFound") +
+                            QStringLiteral("\r\tAlpha, Beta Two, Shop, Nothing\r"));
+
+    // Expenses look up empty names too: "" is the first client's first project.
+    auto costs =
+        expenses({"Client", "Project", "Name"}, twRows({{"", "", "x"}, {"Zed", "Web", "y"}}));
+    costs->missingClients(&clients, &projects);
+    EXPECT_EQ(clients, QStringList({"Zed"}));
+    EXPECT_EQ(projects, (TWImportMissingProjects{{"Web", "Zed"}}));
+}
+
+TEST_F(ImportWorkTest, TaskItemsNeverEndBeforeTheyStart)
+{
+    auto importer = tasks(
+        kTaskColumns, twRows({{"timed", "6/1/24", "Acme", "Website", "Build", "", "", "", "", ""},
+                              {"task item", "", "", "", "", "", "", "6/14/24 5:00 PM", "", ""},
+                              {"task item", "", "", "", "", "", "6/14/24 9:00 AM", "", "", ""},
+                              {"task item", "", "", "", "", "", "6/20/24 9:00 AM", "", "", ""}}));
+    ASSERT_TRUE(importer->processTasks());
+    ASSERT_EQ(importer->tasks().size(), 1);
+    const TWTaskItemList items = importer->tasks()[0]->taskItems();
+    ASSERT_EQ(items.size(), 3);
+    // Only an end: it starts there too.
+    EXPECT_EQ(items[0]->startDateTime(), twLocal(2024, 6, 14, 17));
+    EXPECT_EQ(items[0]->endDateTime(), twLocal(2024, 6, 14, 17));
+    // Only a start: it ends now...
+    EXPECT_EQ(items[1]->endDateTime(), clock.now());
+    // ... or where it starts when that is later than now.
+    EXPECT_EQ(items[2]->endDateTime(), twLocal(2024, 6, 20, 9));
+    for (const TWTaskItemPtr &item : items)
+        EXPECT_LE(item->startDateTime(), item->endDateTime());
+}
+
+TEST_F(ImportWorkTest, DuplicatesAnswerAsTheStoreExceptForTimedTasks)
+{
+    const QList<QStringList> rows =
+        twRows({{"timed", "6/1/24", "Acme", "Website", "Build", "", "", "", "80", ""},
+                {"task item", "", "", "", "", "", "6/1/24 9:00 AM", "6/1/24 11:30 AM", "", ""},
+                {"flat", "6/3/24", "Acme", "Website", "Logo", "", "", "", "500", ""},
+                {"hour", "6/4/24", "Beta", "Shop", "Call", "", "", "", "100", "2"}});
+    auto first = tasks(kTaskColumns, rows);
+    ASSERT_TRUE(first->processTasks());
+    // Store the timed task with its item and the flat one.
+    for (int i : {0, 1}) {
+        const TWTaskPtr task = first->tasks()[i];
+        ASSERT_FALSE(business->addTask(task, false));
+        for (const TWTaskItemPtr &item : task->taskItems())
+            ASSERT_FALSE(business->addTaskItem(item, false));
+    }
+
+    auto again = tasks(kTaskColumns, rows);
+    ASSERT_TRUE(again->processTasks());
+    const TWTaskList made = again->tasks();
+    const QList<bool> answers = TWImportDuplicates::tasks(*business, made);
+    EXPECT_EQ(answers, (QList<bool>{true, true, false}));
+    // The store's own test agrees except for the timed task, whose file copy
+    // has no stored items yet.
+    EXPECT_FALSE(business->matchTask(*made[0]));
+    EXPECT_EQ(business->matchTask(*made[1]), answers[1]);
+    EXPECT_EQ(business->matchTask(*made[2]), answers[2]);
+    // A timed task with other hours is not a duplicate.
+    made[0]->taskItems()[0]->setEndDateTime(twLocal(2024, 6, 1, 12));
+    EXPECT_FALSE(TWImportDuplicates::tasks(*business, made)[0]);
+
+    const QStringList columns{"Date", "Project", "Name", "Quantity", "Cost"};
+    const QList<QStringList> expenseRows = twRows({{"6/2/24", "Shop", "Taxi", "2", "5000"},
+                                                   {"6/2/24", "Shop", "Taxi", "3", "5000"},
+                                                   {"", "Shop", "Undated", "1", "1"}});
+    auto costs = expenses(columns, expenseRows);
+    ASSERT_TRUE(costs->processExpenses());
+    ASSERT_FALSE(business->addExpense(costs->expenses()[0], false));
+    ASSERT_FALSE(business->addExpense(costs->expenses()[2], false));
+    auto costsAgain = expenses(columns, expenseRows);
+    ASSERT_TRUE(costsAgain->processExpenses());
+    const QList<bool> expenseAnswers =
+        TWImportDuplicates::expenses(*business, costsAgain->expenses());
+    EXPECT_EQ(expenseAnswers, (QList<bool>{true, false, false}));
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(business->matchExpense(*costsAgain->expenses()[i]), expenseAnswers[i]) << i;
+}
+
+} // namespace

@@ -1,0 +1,350 @@
+// The five statements of a small business, worked out by hand: rows, money
+// texts and styles, with and without a comparison period.
+
+#include "TWReportBooks.h"
+
+#include "TWBenchBusiness.h"
+#include "TWFormatter.h"
+#include "TWLocalized.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+QStringList lines(const TWCellList &cells) { return twTableLines(cells); }
+
+TWCellList build(TWBusiness &business, const TWReportPtr &report)
+{
+    TWExportReport builder(report, 1.0, business);
+    return builder.cells();
+}
+} // namespace
+
+TEST(LedgerReportsTest, BalanceSheetFoldsTheTransferAccountIntoRetainedEarnings)
+{
+    TWFixedClock clock(2025, 1, 10);
+    auto business = twMakeReportBooks();
+    ASSERT_TRUE(business);
+    const TWCellList cells =
+        build(*business, twMakeReport(TWReportTypeBalanceSheet, TWReportDateTypeCustomDate,
+                                      twDay(2024, 12, 31), {}, true, twDay(2023, 12, 31)));
+    EXPECT_EQ(lines(cells),
+              (QStringList{"Assets||", "Checking|$14,200.00|$13,800.00",
+                           "Equipment|$2,000.00|$0.00", "Receivable|$2,000.00|$0.00",
+                           "Total Assets|$18,200.00|$13,800.00", "Liabilities||",
+                           "Card|$200.00|$0.00", "Loan|$2,000.00|$0.00",
+                           "Total Liabilities|$2,200.00|$0.00", "Equities||",
+                           "Owner|$9,500.00|$10,000.00", "Retained|$3,800.00|$0.00",
+                           "Net Income|$2,700.00|$3,800.00", "Total Equities|$16,000.00|$13,800.00",
+                           "Total Liabilities and Equities|$18,200.00|$13,800.00"}));
+    const TWCell *total = twCellAt(cells, "Total Assets", 1);
+    ASSERT_TRUE(total);
+    EXPECT_EQ(total->style(), 72u);
+    EXPECT_EQ(total->type(), 0u);
+    EXPECT_EQ(twCellAt(cells, "Total Liabilities", 2)->style(), 40u);
+    EXPECT_EQ(twCellAt(cells, "Assets", 0)->style(), 8u);
+    EXPECT_EQ(twCellAt(cells, "Checking", 1)->style(), 0u);
+
+    // Without comparison: one amount column; the retained row, no transfer
+    // account, is named and valued the same.
+    auto plain = twMakeReportBooks(false);
+    ASSERT_TRUE(plain);
+    const QStringList single = lines(build(
+        *plain, twMakeReport(TWReportTypeBalanceSheet, TWReportDateTypeCustomDate,
+                             twDay(2024, 12, 31), {})));
+    EXPECT_TRUE(single.contains("Retained|$3,800.00"));
+    EXPECT_TRUE(single.contains("Total Liabilities and Equities|$18,200.00"));
+    EXPECT_FALSE(single.contains("Owner|$9,500.00|$10,000.00"));
+}
+
+TEST(LedgerReportsTest, IncomeStatementListsAccountsThatMovedInEitherPeriod)
+{
+    TWFixedClock clock(2025, 1, 10);
+    auto business = twMakeReportBooks();
+    ASSERT_TRUE(business);
+    const TWCellList cells =
+        build(*business, twMakeReport(TWReportTypeIncome, TWReportDateTypeCustomRange,
+                                      twDay(2024, 1, 1), twDay(2024, 12, 31), true,
+                                      twDay(2023, 1, 1), twDay(2023, 12, 31)));
+    EXPECT_EQ(lines(cells),
+              (QStringList{"Income||", "Fees|$3,000.00|$0.00", "Sales|$0.00|$5,000.00",
+                           "Total Income|$3,000.00|$5,000.00", "Expenses||",
+                           "Rent|$0.00|$1,200.00", "Travel|$300.00|$0.00",
+                           "Total Expenses|$300.00|$1,200.00",
+                           "Net Income|$2,700.00|$3,800.00"}));
+    // No movements: headings, zero totals and a net income of 0.
+    const QStringList empty =
+        lines(build(*business, twMakeReport(TWReportTypeIncome, TWReportDateTypeCustomRange,
+                                            twDay(2022, 1, 1), twDay(2022, 12, 31))));
+    EXPECT_EQ(empty, (QStringList{"Income|", "Total Income|$0.00", "Expenses|",
+                                  "Total Expenses|$0.00", "Net Income|$0.00"}));
+}
+
+TEST(LedgerReportsTest, CashFlowExplainsTheChangeOfCash)
+{
+    TWFixedClock clock(2025, 1, 10);
+    auto business = twMakeReportBooks();
+    ASSERT_TRUE(business);
+    const TWCellList cells =
+        build(*business, twMakeReport(TWReportTypeCashFlow, TWReportDateTypeCustomRange,
+                                      twDay(2024, 1, 1), twDay(2024, 12, 31), true,
+                                      twDay(2023, 1, 1), twDay(2023, 12, 31)));
+    EXPECT_EQ(lines(cells),
+              (QStringList{"Operating Activities||", "Net Income|$2,700.00|$3,800.00",
+                           "Receivable|($2,000.00)|$0.00", "Card|$200.00|$0.00",
+                           "Total Operating Activities|$900.00|$3,800.00",
+                           "Investing Activities||", "Equipment|($2,000.00)|$0.00",
+                           "Total Investing Activities|($2,000.00)|$0.00",
+                           "Financing Activities||", "Loan|$2,000.00|$0.00",
+                           "Owner|($500.00)|$10,000.00",
+                           "Total Financing Activities|$1,500.00|$10,000.00",
+                           "Total Cash Flow|$400.00|$13,800.00",
+                           "Start Cash Balance|$13,800.00|$0.00",
+                           "End Cash Balance|$14,200.00|$13,800.00"}));
+    EXPECT_EQ(twCellAt(cells, "End Cash Balance", 1)->style(), 72u);
+    EXPECT_EQ(twCellAt(cells, "Start Cash Balance", 1)->style(), 8u);
+}
+
+TEST(LedgerReportsTest, EquityStatementStartsFromTheEquityHeldAtTheStart)
+{
+    TWFixedClock clock(2025, 1, 10);
+    auto business = twMakeReportBooks();
+    ASSERT_TRUE(business);
+    const auto equity = [&](TWBusiness &b) {
+        return lines(build(b, twMakeReport(TWReportTypeEquity, TWReportDateTypeCustomRange,
+                                           twDay(2024, 1, 1), twDay(2024, 12, 31), true,
+                                           twDay(2023, 1, 1), twDay(2023, 12, 31))));
+    };
+    const QStringList expected{"Start Balance of Owner's Equity|$13,800.00|$0.00",
+                               "Net Income|$2,700.00|$3,800.00", "Owner|($500.00)|$10,000.00",
+                               "End Balance of Owner's Equity|$16,000.00|$13,800.00"};
+    EXPECT_EQ(equity(*business), expected);
+
+    // Booking next year leaves this year's statement as it was.
+    ASSERT_TRUE(twWriteAndLoad(
+        *business, {twMakeTransaction(*business, 20, twDay(2025, 1, 5), kChecking, kLoan, 70000),
+                    twMakeTransaction(*business, 21, twDay(2025, 1, 6), kTravel, kChecking, 999)}));
+    EXPECT_EQ(equity(*business), expected);
+
+    // Without a transfer account the retained-earnings name is the subject.
+    auto plain = twMakeReportBooks(false);
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(equity(*plain).first(), "Start Balance of Retained|$13,800.00|$0.00");
+}
+
+TEST(LedgerReportsTest, TrialBalancePlacesEachBalanceOnItsSide)
+{
+    TWFixedClock clock(2025, 1, 10);
+    auto business = twMakeReportBooks();
+    ASSERT_TRUE(business);
+    const TWCellList cells =
+        build(*business, twMakeReport(TWReportTypeTrialBalance, TWReportDateTypeCustomDate,
+                                      twDay(2024, 12, 31), {}, true, twDay(2023, 12, 31)));
+    // label -> column -> text
+    QMap<QString, QMap<quint32, QString>> table;
+    QMap<quint32, QString> labels;
+    for (const TWCell &cell : cells) {
+        if (cell.table() && !cell.header() && cell.column() == 0)
+            labels[cell.row()] = cell.value();
+    }
+    for (const TWCell &cell : cells) {
+        if (cell.table() && !cell.header() && cell.column() > 0)
+            table[labels.value(cell.row())][cell.column()] = cell.value();
+    }
+    using Row = QMap<quint32, QString>;
+    EXPECT_EQ(table.value("Checking"), (Row{{1, "$14,200.00"}, {3, "$13,800.00"}}));
+    EXPECT_EQ(table.value("Travel"), (Row{{1, "$300.00"}, {3, "$0.00"}}));
+    EXPECT_EQ(table.value("Retained"), (Row{{2, "$3,800.00"}, {4, "$3,800.00"}}));
+    EXPECT_EQ(table.value("Owner"), (Row{{2, "$9,500.00"}, {4, "$10,000.00"}}));
+    EXPECT_FALSE(table.contains("Sales")); // closed to 0 on both dates
+    EXPECT_FALSE(table.contains("Rent"));
+    EXPECT_EQ(table.value("Total"),
+              (Row{{1, "$18,500.00"}, {2, "$18,500.00"}, {3, "$13,800.00"}, {4, "$13,800.00"}}));
+
+    // The heading rows: dates spanning two columns, then account/debit/credit.
+    QStringList headings;
+    for (const TWCell &cell : cells) {
+        if (cell.header())
+            headings << QStringLiteral("%1:%2:%3:%4")
+                            .arg(cell.row())
+                            .arg(cell.column())
+                            .arg(cell.span())
+                            .arg(cell.value());
+    }
+    EXPECT_EQ(headings, (QStringList{"3:0:1:", "3:1:2:12/31/24", "3:3:2:12/31/23",
+                                     "4:0:1:Account", "4:1:1:Debit", "4:2:1:Credit",
+                                     "4:3:1:Debit", "4:4:1:Credit"}));
+}
+
+namespace
+{
+qint64 amountAt(TWBusiness &business, const TWCellList &cells, const QString &label,
+                quint32 column = 1)
+{
+    const TWCell *cell = twCellAt(cells, label, column);
+    EXPECT_TRUE(cell) << label.toStdString();
+    bool ok = false;
+    const qint64 value =
+        cell ? TWFormatter::formatter().valueFromString(cell->value(), business.homeUnit().get(), &ok)
+             : 0;
+    EXPECT_TRUE(!cell || ok) << cell->value().toStdString();
+    return value;
+}
+
+double barSum(const TWGraphPtr &graph, qsizetype set = 0)
+{
+    double sum = 0;
+    for (const TWDataSetValue &value : graph->dataSets().at(set).values())
+        sum += value.value();
+    return sum;
+}
+} // namespace
+
+TEST(LedgerReportsTest, GraphsAgreeWithTheirTables)
+{
+    TWFixedClock clock(2025, 1, 10);
+    auto business = twMakeReportBooks(false);
+    ASSERT_TRUE(business);
+    // Money booked straight into the account named like the retained
+    // earnings: its row and its pie slice both carry it.
+    ASSERT_TRUE(twWriteAndLoad(
+        *business, {twMakeTransaction(*business, 30, twDay(2024, 7, 1), kChecking, kRetained, 10000)}));
+
+    // The last bar is measured at the report date, not at its period's end.
+    TWReportPtr sheet = twMakeReport(TWReportTypeBalanceSheet, TWReportDateTypeCustomDate,
+                                     twDay(2024, 6, 30), {}, false, {}, {}, true);
+    TWCellList cells = build(*business, sheet);
+    QList<TWGraphPtr> graphs = twGraphs(cells);
+    ASSERT_EQ(graphs.size(), 4);
+    const TWDataSetValueList assetBars = graphs.at(0)->dataSets().at(0).values();
+    ASSERT_FALSE(assetBars.isEmpty());
+    EXPECT_EQ(assetBars.last().label(), "6/30/24");
+    EXPECT_EQ(qint64(assetBars.last().value()), amountAt(*business, cells, "Total Assets"));
+    EXPECT_EQ(graphs.at(0)->dataSets().at(2).name(), "Equities");
+
+    sheet->setFromDate(twDay(2024, 12, 31));
+    cells = build(*business, sheet);
+    graphs = twGraphs(cells);
+    const qint64 retainedRow = amountAt(*business, cells, "Retained");
+    EXPECT_EQ(retainedRow, 380000 + 10000);
+    bool found = false;
+    for (const TWDataSetValue &slice : graphs.at(3)->dataSets().at(0).values()) {
+        if (slice.label() == "Retained") {
+            found = true;
+            EXPECT_EQ(qint64(slice.value()), retainedRow);
+        }
+    }
+    EXPECT_TRUE(found);
+
+    // Each cash-flow bar is its own month's flow: together the year's change.
+    cells = build(*business, twMakeReport(TWReportTypeCashFlow, TWReportDateTypeCustomRange,
+                                          twDay(2024, 1, 1), twDay(2024, 12, 31), false, {}, {},
+                                          true));
+    graphs = twGraphs(cells);
+    ASSERT_EQ(graphs.size(), 1);
+    EXPECT_EQ(graphs.at(0)->dataSets().at(0).values().size(), 12);
+    EXPECT_EQ(qint64(barSum(graphs.at(0))), amountAt(*business, cells, "End Cash Balance") -
+                                                amountAt(*business, cells, "Start Cash Balance"));
+
+    // A business without accounting periods still gets one balance bar.
+    auto bare = twMakeFullLedger();
+    ASSERT_TRUE(bare);
+    graphs = twGraphs(build(*bare, sheet));
+    ASSERT_EQ(graphs.size(), 4);
+    EXPECT_EQ(graphs.at(0)->dataSets().at(0).values().size(), 1);
+}
+
+TEST(LedgerReportsTest, StatementsAgreeOnAGeneratedBusiness)
+{
+    TWFixedClock clock(2025, 6, 15);
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    std::unique_ptr<TWBusiness> business =
+        twBenchMakeBusiness({10000, folder.filePath(QStringLiteral("files"))});
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    for (const QDateTime &date : {twDay(2017, 12, 31), twDay(2021, 6, 30), twDay(2025, 3, 31)}) {
+        SCOPED_TRACE(date.toString(Qt::ISODate).toStdString());
+        const QDateTime yearStart(QDate(date.date().year(), 1, 1), QTime(0, 0));
+        const auto report = [&](TWReportType type, bool graphs = true) {
+            const bool asOf = type == TWReportTypeBalanceSheet || type == TWReportTypeTrialBalance;
+            return build(b, twMakeReport(type,
+                                         asOf ? TWReportDateTypeCustomDate
+                                              : TWReportDateTypeCustomRange,
+                                         asOf ? date : yearStart, asOf ? QDateTime() : date, true,
+                                         asOf ? date.addYears(-1) : yearStart.addYears(-1),
+                                         asOf ? QDateTime() : date.addYears(-1), graphs));
+        };
+        const TWCellList sheet = report(TWReportTypeBalanceSheet);
+        for (const quint32 column : {1u, 2u})
+            EXPECT_EQ(amountAt(b, sheet, "Total Assets", column),
+                      amountAt(b, sheet, "Total Liabilities and Equities", column));
+
+        const TWCellList cash = report(TWReportTypeCashFlow);
+        for (const quint32 column : {1u, 2u})
+            EXPECT_EQ(amountAt(b, cash, "Start Cash Balance", column) +
+                          amountAt(b, cash, "Total Cash Flow", column),
+                      amountAt(b, cash, "End Cash Balance", column));
+        EXPECT_EQ(qint64(barSum(twGraphs(cash).at(0))),
+                  amountAt(b, cash, "Total Cash Flow"));
+
+        const TWCellList equity = report(TWReportTypeEquity);
+        const TWCellList income = report(TWReportTypeIncome);
+        EXPECT_EQ(amountAt(b, equity, "Net Income"), amountAt(b, income, "Net Income"));
+        EXPECT_EQ(amountAt(b, equity, "End Balance of Owner's Equity"),
+                  amountAt(b, sheet, "Total Assets") - amountAt(b, sheet, "Total Liabilities"));
+        const QList<TWGraphPtr> incomeGraphs = twGraphs(income);
+        EXPECT_EQ(qint64(barSum(incomeGraphs.at(0), 0)), amountAt(b, income, "Total Income"));
+        EXPECT_EQ(qint64(barSum(incomeGraphs.at(0), 1)), amountAt(b, income, "Total Expenses"));
+
+        const TWCellList trial = report(TWReportTypeTrialBalance, false);
+        for (const quint32 column : {1u, 3u})
+            EXPECT_EQ(amountAt(b, trial, "Total", column), amountAt(b, trial, "Total", column + 1));
+    }
+}
+
+TEST(LedgerReportsTest, CurrencyFieldSectionsPerField)
+{
+    TWFixedClock clock(2025, 1, 10);
+    auto business = twMakeFullLedger();
+    ASSERT_TRUE(business);
+    const TWFieldPtr tip = twAddCustomField(*business, "Tip", 2);
+    const TWFieldPtr deposit = twAddCustomField(*business, "Deposit", 2);
+    twAddCustomField(*business, "Unused", 2);
+    const auto withField = [&](TWTransactionPtr t, const TWFieldPtr &field, qint64 value) {
+        t->fieldValueWithField(*field, true)->setCurrency(value);
+        return t;
+    };
+    // Booked under the expense account of each transaction, else the income.
+    ASSERT_TRUE(twWriteAndLoad(
+        *business,
+        {withField(twMakeTransaction(*business, 1, twDay(2024, 3, 1), kTravel, kChecking, 5000),
+                   tip, 300),
+         withField(twMakeTransaction(*business, 2, twDay(2024, 4, 1), kChecking, kFees, 9000),
+                   tip, 200),
+         withField(twMakeTransaction(*business, 3, twDay(2024, 5, 1), kChecking, kFees, 1000),
+                   deposit, -400),
+         withField(twMakeTransaction(*business, 4, twDay(2023, 5, 1), kTravel, kChecking, 1000),
+                   deposit, 700)}));
+    TWReportPtr report = twMakeReport(TWReportTypeCustomCurrencyFields,
+                                      TWReportDateTypeCustomRange, twDay(2024, 1, 1),
+                                      twDay(2024, 12, 31), true, twDay(2023, 1, 1),
+                                      twDay(2023, 12, 31), true);
+    const TWCellList cells = build(*business, report);
+    // Fields by name; each section's total starts at 0.
+    EXPECT_EQ(lines(cells),
+              (QStringList{"Deposit||", "Fees|($4.00)|$0.00", "Travel|$0.00|$7.00",
+                           "Total|($4.00)|$7.00", "Tip||", "Fees|$2.00|$0.00",
+                           "Travel|$3.00|$0.00", "Total|$5.00|$0.00"}));
+    const QList<TWGraphPtr> graphs = twGraphs(cells);
+    ASSERT_EQ(graphs.size(), 3);
+    QStringList bars;
+    for (const TWDataSetValue &value : graphs.at(0)->dataSets().at(0).values())
+        bars << QStringLiteral("%1=%2").arg(value.label()).arg(value.value());
+    EXPECT_EQ(bars, (QStringList{"Deposit=-400", "Tip=500"}));
+    EXPECT_TRUE(graphs.at(1)->name().startsWith("Deposit - "));
+    EXPECT_EQ(graphs.at(1)->dataSets().at(0).values().first().formattedValue(), "($4)");
+    EXPECT_EQ(graphs.at(1)->dataSets().at(0).values().first().value(), 400);
+}

@@ -1,0 +1,197 @@
+// Graph periods, axis steps and ticks, pies and the report orders.
+
+#include "TWReportBooks.h"
+
+#include "TWLocalized.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace
+{
+struct Periods {
+    QStringList ranges;
+};
+
+QStringList periods(TWBusiness &business, const QDateTime &from, const QDateTime &to,
+                    TWReportType type = TWReportTypeIncome)
+{
+    TWExportReport builder(twMakeReport(type, TWReportDateTypeCustomRange, from, to), 1.0,
+                           business);
+    builder.setFromDate(from);
+    builder.setToDate(to);
+    QList<QDateTime> starts, ends;
+    builder.graphFromDates(&starts, &ends);
+    QStringList result;
+    for (qsizetype i = 0; i < starts.size(); ++i)
+        result << starts.at(i).date().toString(Qt::ISODate) + ".." +
+                      ends.at(i).date().toString(Qt::ISODate);
+    return result;
+}
+} // namespace
+
+TEST(ReportPeriodsTest, RangesAreCutIntoDaysMonthsOrYears)
+{
+    TWFixedClock clock(2024, 6, 15);
+    auto business = twMakeLedger();
+    ASSERT_TRUE(business);
+    EXPECT_EQ(periods(*business, twDay(2024, 1, 1), twDay(2024, 3, 15)),
+              (QStringList{"2024-01-01..2024-01-31", "2024-02-01..2024-02-29",
+                           "2024-03-01..2024-03-15"}));
+    EXPECT_EQ(periods(*business, twDay(2024, 3, 1), twDay(2024, 3, 3)),
+              (QStringList{"2024-03-01..2024-03-01", "2024-03-02..2024-03-02",
+                           "2024-03-03..2024-03-03"}));
+    EXPECT_EQ(periods(*business, twDay(2022, 1, 1), twDay(2023, 12, 31)),
+              (QStringList{"2022-01-01..2022-12-31", "2023-01-01..2023-12-31"}));
+    // A range ending on the first day of a new month keeps that day as a
+    // bar of its own: every day of the range is in some bar.
+    EXPECT_EQ(periods(*business, twDay(2024, 1, 1), twDay(2024, 3, 1)),
+              (QStringList{"2024-01-01..2024-01-31", "2024-02-01..2024-02-29",
+                           "2024-03-01..2024-03-01"}));
+    // Forty years back: only the last 32.
+    const QStringList years = periods(*business, twDay(1984, 1, 1), twDay(2023, 12, 31));
+    ASSERT_EQ(years.size(), 32);
+    EXPECT_EQ(years.first(), "1992-01-01..1992-12-31");
+    EXPECT_EQ(years.last(), "2023-01-01..2023-12-31");
+}
+
+TEST(ReportPeriodsTest, OpenRangesReachFromTheFirstMonthToTodayOrLater)
+{
+    TWFixedClock clock(2024, 6, 15);
+    auto business = twMakeLedger();
+    ASSERT_TRUE(business);
+    // No transactions: the current month, day by day, to today.
+    const QStringList empty = periods(*business, {}, {});
+    ASSERT_EQ(empty.size(), 15);
+    EXPECT_EQ(empty.first(), "2024-06-01..2024-06-01");
+    ASSERT_TRUE(twWriteAndLoad(
+        *business, {twMakeTransaction(*business, 1, twDay(2024, 2, 10), kChecking, kSales, 1),
+                    twMakeTransaction(*business, 2, twDay(2024, 7, 20), kChecking, kSales, 1)}));
+    const QStringList open = periods(*business, {}, {});
+    EXPECT_EQ(open.first(), "2024-02-01..2024-02-29");
+    EXPECT_EQ(open.last(), "2024-07-01..2024-07-20");
+}
+
+TEST(ReportPeriodsTest, AxisStepsAndTicks)
+{
+    EXPECT_EQ(TWExportReport::totalUnitStep(10), 1);
+    EXPECT_EQ(TWExportReport::totalUnitStep(19), 1);
+    EXPECT_EQ(TWExportReport::totalUnitStep(20), 10);
+    EXPECT_EQ(TWExportReport::totalUnitStep(199), 10);
+    EXPECT_EQ(TWExportReport::totalUnitStep(200), 100);
+    EXPECT_EQ(TWExportReport::totalUnitStep(2000), 1000);
+    // Near the 64-bit limit the step stops at the largest power of ten.
+    EXPECT_EQ(TWExportReport::totalUnitStep(std::numeric_limits<qint64>::max()),
+              1000000000000000000LL);
+
+    EXPECT_EQ(TWExportReport::timeUnitStep(100), 1);
+    EXPECT_EQ(TWExportReport::timeUnitStep(120), 60);
+    EXPECT_EQ(TWExportReport::timeUnitStep(3600), 60);
+    EXPECT_EQ(TWExportReport::timeUnitStep(5000), 360);
+    EXPECT_EQ(TWExportReport::timeUnitStep(7200), 3600);
+    EXPECT_EQ(TWExportReport::timeUnitStep(72000), 36000);
+    EXPECT_EQ(TWExportReport::timeUnitStep(std::numeric_limits<double>::infinity()), 0);
+    EXPECT_EQ(TWExportReport::timeUnitStep(std::numeric_limits<double>::quiet_NaN()), 0);
+
+    auto business = twMakeLedger();
+    ASSERT_TRUE(business);
+    TWExportReport builder(twMakeReport(TWReportTypeIncome, TWReportDateTypeAllDates, {}, {}),
+                           1.0, *business);
+    EXPECT_TRUE(builder.yAxisTotalValues(0, 0).isEmpty());
+    QStringList ticks;
+    for (const TWDataSetValue &value : builder.yAxisTotalValues(-150, 400))
+        ticks << QString::number(value.value()) + "=" + value.formattedValue();
+    EXPECT_EQ(ticks, (QStringList{"-100=($1)", "0=$0", "100=$1", "200=$2", "300=$3"}));
+    // Extreme totals end.
+    EXPECT_FALSE(builder
+                     .yAxisTotalValues(std::numeric_limits<qint64>::min(),
+                                       std::numeric_limits<qint64>::max())
+                     .isEmpty());
+    EXPECT_TRUE(builder.yAxisTimeValues(0, std::numeric_limits<double>::infinity()).isEmpty());
+    QStringList hours;
+    for (const TWDataSetValue &value : builder.yAxisTimeValues(0, 7200))
+        hours << value.formattedValue();
+    EXPECT_EQ(hours, (QStringList{"0:00", "1:00"}));
+}
+
+TEST(ReportPeriodsTest, PiesSizeByMagnitudeInReportOrder)
+{
+    auto business = twMakeLedger();
+    ASSERT_TRUE(business);
+    TWExportReport builder(twMakeReport(TWReportTypeIncome, TWReportDateTypeAllDates, {}, {}),
+                           1.0, *business);
+    const TWAccountList accounts = business->accounts(); // Checking, Sales, Rent, Card
+    // A negative total is a slice of its size with its signed text; a zero
+    // total is none.
+    const TWDataSet pie = builder.pieDataSetFromAccountValues(
+        {{kChecking, 500}, {kSales, -200}, {kRent, 0}, {kCard, 100}}, accounts);
+    QStringList slices;
+    for (const TWDataSetValue &value : pie.values())
+        slices << QStringLiteral("%1:%2:%3").arg(value.label()).arg(value.value()).arg(
+            value.formattedValue());
+    EXPECT_EQ(slices, (QStringList{"Card:100:$1", "Sales:200:($2)", "Checking:500:$5"}));
+    EXPECT_TRUE(pie.name().isNull());
+
+    const TWDataSet none = builder.pieDataSetFromAccountValues({{kRent, 0}}, accounts);
+    ASSERT_EQ(none.values().size(), 1);
+    EXPECT_EQ(none.values().first().label(), TWLocalized("none"));
+    EXPECT_EQ(none.values().first().value(), 1.0);
+    EXPECT_EQ(none.values().first().formattedValue(), "$0");
+
+    // Twenty entries: the first 17 in walking order, sorted, then "other".
+    QList<TWExportReport::PieEntry> entries;
+    for (int i = 1; i <= 20; ++i)
+        entries.append({QString::number(i), double(i % 2 ? i : -i)});
+    const TWDataSet twenty =
+        TWExportReport::pieDataSet(entries, [](double v) { return QString::number(v); });
+    ASSERT_EQ(twenty.values().size(), 18);
+    EXPECT_EQ(twenty.values().first().label(), "1");
+    EXPECT_EQ(twenty.values().at(16).label(), "17");
+    EXPECT_EQ(twenty.values().last().label(), TWLocalized("other"));
+    EXPECT_EQ(twenty.values().last().value(), 18 + 19 + 20);
+    EXPECT_EQ(twenty.values().last().formattedValue(), QString::number(-18 + 19 - 20));
+}
+
+TEST(ReportPeriodsTest, ItemsSortBySortCode)
+{
+    auto business = twMakeFullLedger();
+    ASSERT_TRUE(business);
+    TWAccountList accounts{business->accountWithIdentifier(kTravel),
+                           business->accountWithIdentifier(kCash),
+                           business->accountWithIdentifier(kLoan)};
+    accounts.at(0)->setNumber("300");
+    accounts.at(1)->setNumber("20");
+    accounts.at(2)->setNumber("100");
+    const QHash<qint32, qint64> totals{{kTravel, 5}, {kCash, -7}};
+    const auto names = [](const TWAccountList &list) {
+        QStringList result;
+        for (const TWAccountPtr &account : list)
+            result << account->name();
+        return result;
+    };
+    const TWItemList listed{business->accountWithIdentifier(kLoan),
+                            business->accountWithIdentifier(kTravel)};
+    EXPECT_EQ(names(TWExportReport::sortedItems(accounts, totals, listed, 0)),
+              (QStringList{"Cash", "Loan", "Travel"}));
+    EXPECT_EQ(names(TWExportReport::sortedItems(accounts, totals, listed, 1)),
+              (QStringList{"Cash", "Loan", "Travel"}));
+    EXPECT_EQ(names(TWExportReport::sortedItems(accounts, totals, listed, 2)),
+              (QStringList{"Cash", "Loan", "Travel"}));
+    // Not in the master list: last.
+    EXPECT_EQ(names(TWExportReport::sortedItems(accounts, totals, listed, 3)),
+              (QStringList{"Loan", "Travel", "Cash"}));
+    EXPECT_EQ(names(TWExportReport::sortedItems(accounts, totals, listed, 9)),
+              (QStringList{"Travel", "Cash", "Loan"}));
+    accounts.at(2)->setNumber("5");
+    EXPECT_EQ(names(TWExportReport::sortedItems(accounts, totals, listed, 1)),
+              (QStringList{"Loan", "Cash", "Travel"}));
+
+    // Clients have no numbers: code 1 is their own order.
+    const TWClientList clients{
+        TWClient::clientWithIdentifier(1, "Zed", {}, 0, 0, {}, {}, {}, {}, {}, {}, {}),
+        TWClient::clientWithIdentifier(2, "Amy", {}, 0, 0, {}, {}, {}, {}, {}, {}, {})};
+    const TWClientList byName =
+        TWExportReport::sortedItems(clients, QHash<qint32, double>(), TWItemList(), 1);
+    EXPECT_EQ(byName.first()->name(), "Amy");
+}

@@ -1,0 +1,206 @@
+// Client, uninvoiced-client, merchant and time reports against totals worked
+// out by hand.
+
+#include "TWInvoiceTestSupport.h"
+#include "TWReportTestSupport.h"
+#include "WorkTestSupport.h"
+
+#include "TWLocalized.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+TWClientPtr addClient(TWBusiness &b, const QString &name, const QString &company = {})
+{
+    TWClientPtr client = TWClient::clientWithIdentifier(b.nextClientIdentifier(), name, company, 0,
+                                                        0, QImage(), {}, {}, {}, QUrl(), {}, {});
+    EXPECT_FALSE(b.addClient(client, false));
+    return client;
+}
+
+TWProjectPtr addProject(TWBusiness &b, qint32 client, const QString &name)
+{
+    TWProjectPtr project = TWProject::projectWithDate(
+        twLocal(2024, 1, 1), false, name, TWProjectTypeProject, {}, {}, 0,
+        b.unitWithCode(QStringLiteral("USD")), 0.0, {}, client, b.nextProjectIdentifier());
+    EXPECT_FALSE(b.addProject(project, false));
+    return project;
+}
+
+// Ada (Acme): Site 10.00 in June, 3.00 in May; Old 0.50 in May only.
+// Bea: BeaP 2.00 in June. Cy: CyP 5.00 in May only.
+struct WorkBook {
+    TWInvoiceBook book = twInvoiceBook();
+    TWProjectPtr old, beaProject, cyProject;
+
+    WorkBook()
+    {
+        TWBusiness &b = book.b();
+        old = addProject(b, book.client->identifier(), "Old");
+        beaProject = addProject(b, addClient(b, "Bea")->identifier(), "BeaP");
+        cyProject = addProject(b, addClient(b, "Cy")->identifier(), "CyP");
+        const auto pay = [&](const TWProjectPtr &project, const QDateTime &date, qint64 total) {
+            book.addEntry(book.addInvoice("I", {}, project), date, kReceivable, kSales, total);
+        };
+        pay(book.project, twLocal(2024, 6, 10), 1000);
+        pay(book.project, twLocal(2024, 5, 10), 300);
+        pay(old, twLocal(2024, 5, 11), 50);
+        pay(beaProject, twLocal(2024, 6, 2), 200);
+        pay(cyProject, twLocal(2024, 5, 20), 500);
+    }
+};
+
+TWReportPtr june(TWReportType type, bool compare, bool graphs = false)
+{
+    return twMakeReport(type, TWReportDateTypeCustomRange, twLocal(2024, 6, 1),
+                        twLocal(2024, 6, 30), compare, twLocal(2024, 5, 1), twLocal(2024, 5, 31),
+                        graphs);
+}
+} // namespace
+
+TEST(WorkReportsTest, ClientsWithTheirProjectsAndComparison)
+{
+    TWFixedClock clock(2024, 7, 1);
+    WorkBook work;
+    ASSERT_TRUE(work.book.business);
+    TWBusiness &b = work.book.b();
+    TWExportReport builder(june(TWReportTypeClients, true), 1.0, b);
+    const TWCellList cells = builder.cells();
+    EXPECT_EQ(twTableLines(cells),
+              (QStringList{"Ada (Acme)|$10.00|$3.50", "Old|$0.00|$0.50", "Site|$10.00|$3.00",
+                           "Bea|$2.00|$0.00", "BeaP|$2.00|$0.00", "Cy|$0.00|$5.00",
+                           "CyP|$0.00|$5.00", "Total|$12.00|$8.50"}));
+    // One empty row after each client, two before the total.
+    const QList<quint32> rows = twTableRows(cells).keys();
+    EXPECT_EQ(rows.last() - rows.at(rows.size() - 2), 3u);
+    EXPECT_EQ(rows.at(3) - rows.at(2), 2u);
+    QMap<quint32, QList<quint32>> styles;
+    for (const TWCell &cell : cells) {
+        if (cell.table() && !cell.header())
+            styles[cell.row()].append(cell.style());
+    }
+    EXPECT_EQ(styles.value(rows.first()), (QList<quint32>{8, 8, 8}));
+    EXPECT_EQ(styles.value(rows.at(1)), (QList<quint32>{0, 0, 0}));
+    EXPECT_EQ(styles.value(rows.last()), (QList<quint32>{8, 72, 72}));
+
+    // Without comparison Cy has nothing and is left out; a project at 0
+    // still shows under its client.
+    TWExportReport single(june(TWReportTypeClients, false), 1.0, b);
+    EXPECT_EQ(twTableLines(single.cells()),
+              (QStringList{"Ada (Acme)|$10.00", "Site|$10.00", "Bea|$2.00", "BeaP|$2.00",
+                           "Total|$12.00"}));
+}
+
+TEST(WorkReportsTest, GraphsOfClientsAddUpAndCountTwentyClients)
+{
+    TWFixedClock clock(2024, 7, 1);
+    WorkBook work;
+    ASSERT_TRUE(work.book.business);
+    TWBusiness &b = work.book.b();
+    for (int i = 1; i <= 20; ++i) {
+        const TWProjectPtr project =
+            addProject(b, addClient(b, QStringLiteral("Z%1").arg(i, 2, 10, QLatin1Char('0')))->identifier(), "P");
+        work.book.addEntry(work.book.addInvoice("I", {}, project), twLocal(2024, 6, 15),
+                           kReceivable, kSales, 1000 + i);
+    }
+    TWReportPtr report = twMakeReport(TWReportTypeClients, TWReportDateTypeCustomRange,
+                                      twLocal(2024, 4, 1), twLocal(2024, 6, 30), false, {}, {},
+                                      true);
+    TWExportReport builder(report, 1.0, b);
+    const TWCellList cells = builder.cells();
+    const QList<TWGraphPtr> graphs = twGraphs(cells);
+    ASSERT_EQ(graphs.size(), 2);
+    double bars = 0;
+    for (const TWDataSetValue &value : graphs.at(0)->dataSets().at(0).values())
+        bars += value.value();
+    const qint64 total = 1000 + 300 + 50 + 200 + 500 + 20 * 1000 + 210;
+    EXPECT_EQ(bars, double(total));
+    EXPECT_EQ(graphs.at(0)->dataSets().at(0).values().size(), 3); // April, May, June
+
+    // 23 clients with money: 17 slices walked in report order (Ada, Bea, Cy,
+    // Z01 ...), sorted by size, then "other" for Z15 to Z20.
+    const TWDataSetValueList slices = graphs.at(1)->dataSets().at(0).values();
+    ASSERT_EQ(slices.size(), 18);
+    EXPECT_EQ(slices.first().label(), "Bea"); // 2.00, the smallest
+    EXPECT_EQ(slices.at(15).label(), "Z14");
+    EXPECT_EQ(slices.at(16).label(), "Ada"); // 13.50 over the three months
+    EXPECT_EQ(slices.last().label(), TWLocalized("other"));
+    double other = 0;
+    for (int i = 15; i <= 20; ++i)
+        other += 1000 + i;
+    EXPECT_EQ(slices.last().value(), other);
+    EXPECT_EQ(graphs.at(1)->name(), "Clients - Monday, April 1, 2024 to Sunday, June 30, 2024");
+
+    // The uninvoiced report's bars are the clients' whole totals too.
+    report->setReportType(TWReportTypeClientsUninvoiced);
+    TWExportReport uninvoiced(report, 1.0, b);
+    const QList<TWGraphPtr> same = twGraphs(uninvoiced.cells());
+    ASSERT_EQ(same.size(), 2);
+    EXPECT_EQ(same.at(0)->dataSets().at(0).values().size(), 3);
+    EXPECT_EQ(same.at(0)->dataSets().at(0).values().last().value(),
+              graphs.at(0)->dataSets().at(0).values().last().value());
+}
+
+TEST(WorkReportsTest, MerchantsOneRowEach)
+{
+    TWFixedClock clock(2024, 7, 1);
+    WorkBook work;
+    ASSERT_TRUE(work.book.business);
+    TWInvoiceBook &book = work.book;
+    book.addEntry(book.addBill("B"), twLocal(2024, 6, 3), kAdvertising, kPayable, 400);
+    book.addEntry(book.addBill("C"), twLocal(2024, 5, 3), kAdvertising, kPayable, 70);
+    TWExportReport builder(june(TWReportTypeMerchants, true), 1.0, book.b());
+    const TWCellList cells = builder.cells();
+    const QString name = book.merchant->company().isEmpty()
+                             ? book.merchant->name()
+                             : QStringLiteral("%1 (%2)").arg(book.merchant->name(),
+                                                             book.merchant->company());
+    EXPECT_EQ(twTableLines(cells), (QStringList{name + "|$4.00|$0.70", "Total|$4.00|$0.70"}));
+    const QList<quint32> rows = twTableRows(cells).keys();
+    EXPECT_EQ(rows.at(1) - rows.at(0), 2u);
+    ASSERT_TRUE(twCellAt(cells, name, 2));
+    EXPECT_EQ(twCellAt(cells, name, 2)->style(), 0u);
+}
+
+TEST(WorkReportsTest, TimeWorkedPerClientAndProject)
+{
+    TWFixedClock clock(2024, 7, 1);
+    WorkBook work;
+    ASSERT_TRUE(work.book.business);
+    TWBusiness &b = work.book.b();
+    const auto work_ = [&](const TWProjectPtr &project, const QDateTime &start, int minutes) {
+        TWTaskPtr task = twWorkTask(b.nextTaskIdentifier(), project->identifier(), start);
+        EXPECT_FALSE(b.addTask(task, false));
+        EXPECT_FALSE(b.addTaskItem(twWorkItem(b.nextTaskItemIdentifier(), task->identifier(),
+                                              start, start.addSecs(minutes * 60)),
+                                   false));
+    };
+    work_(work.book.project, twLocal(2024, 6, 4, 9), 120);
+    work_(work.old, twLocal(2024, 6, 5, 9), 30);
+    work_(work.beaProject, twLocal(2024, 5, 6, 9), 60); // comparison only
+    TWReportPtr report = june(TWReportTypeTime, true, true);
+    TWExportReport builder(report, 1.0, b);
+    const TWCellList cells = builder.cells();
+    EXPECT_EQ(twTableLines(cells),
+              (QStringList{"Ada (Acme)|2:30|0:00", "Old|0:30|0:00", "Site|2:00|0:00",
+                           "Bea|0:00|1:00", "BeaP|0:00|1:00", "Total|2:30|1:00"}));
+    const QList<TWGraphPtr> graphs = twGraphs(cells);
+    ASSERT_EQ(graphs.size(), 2);
+    double seconds = 0;
+    for (const TWDataSetValue &value : graphs.at(0)->dataSets().at(0).values())
+        seconds += value.value();
+    EXPECT_EQ(seconds, 9000);
+    QStringList ticks;
+    for (const TWDataSetValue &tick : graphs.at(0)->yAxisValues())
+        ticks << tick.formattedValue();
+    EXPECT_FALSE(ticks.isEmpty());
+    const TWDataSetValueList pie = graphs.at(1)->dataSets().at(0).values();
+    ASSERT_EQ(pie.size(), 1);
+    EXPECT_EQ(pie.first().label(), "Ada");
+    EXPECT_EQ(pie.first().formattedValue(), "2:30");
+
+    report->setCompare(false);
+    TWExportReport single(report, 1.0, b);
+    EXPECT_FALSE(twTableLines(single.cells()).contains("Bea|0:00"));
+}
