@@ -11,6 +11,7 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <memory>
@@ -423,8 +424,14 @@ TWResult<QVariant> readFile(const QString &path)
             makeError(ReadError, TWLocalized("plistFileReadFailed").arg(path, file.errorString()));
         return result;
     }
-    // The file may grow after its size was taken: never read more than the limit allows.
-    const QByteArray data = file.read(maximumSize + 1);
+    // Only what the file holds is asked for (reading asks for a buffer of the
+    // size given); should it have grown since its size was taken, the rest is
+    // read too, never more than the limit allows.
+    const qint64 expected = std::min<qint64>(file.size(), maximumSize);
+    QByteArray data = file.read(expected + 1);
+    if (data.size() > expected && data.size() <= maximumSize &&
+        file.error() == QFileDevice::NoError)
+        data += file.read(maximumSize + 1 - data.size());
     if (file.error() != QFileDevice::NoError) {
         result.error =
             makeError(ReadError, TWLocalized("plistFileReadFailed").arg(path, file.errorString()));

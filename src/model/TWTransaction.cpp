@@ -4,6 +4,7 @@
 #include "TWDateAdditions.h"
 
 #include <algorithm>
+#include <cmath>
 #include <tuple>
 #include <vector>
 
@@ -64,7 +65,10 @@ TWTransaction::TWTransaction(const TWTransaction &other)
       m_totalAccount2(other.m_totalAccount2), m_totalBusiness(other.m_totalBusiness),
       m_totalStart(other.m_totalStart), m_totalEnd(other.m_totalEnd), m_hasSplit(other.m_hasSplit),
       m_hasAttachments(other.m_hasAttachments), m_cleared(other.m_cleared),
-      m_dirtyAttachments(other.m_dirtyAttachments), m_repeatIdentifier(other.m_repeatIdentifier),
+      m_dirtyAttachments(other.m_dirtyAttachments),
+      m_dateCreatedUniversal(other.m_dateCreatedUniversal),
+      m_dateModifiedUniversal(other.m_dateModifiedUniversal),
+      m_repeatIdentifier(other.m_repeatIdentifier),
       m_activeAccountIdentifier(other.m_activeAccountIdentifier),
       m_activeSplitIdentifier(other.m_activeSplitIdentifier), m_date(other.m_date),
       m_splits(copySplits(other.m_splits, false)), m_unit(other.m_unit), m_payee(other.m_payee),
@@ -81,6 +85,28 @@ TWTransaction::TWTransaction(const TWTransaction &other)
         }
         m_attachments = std::move(attachments);
     }
+}
+
+void TWTransaction::setStoredDates(double created, double modified)
+{
+    // Beyond the year 9999 a stored value is damage, not a moment.
+    const auto universal = [](double seconds) -> QDateTime {
+        constexpr double limit = 253402300800.0;
+        if (!std::isfinite(seconds) || seconds == 0.0 || std::fabs(seconds) >= limit)
+            return {};
+        return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)), Qt::UTC);
+    };
+    m_dateCreated = universal(created);
+    m_dateCreatedUniversal = m_dateCreated.isValid();
+    m_dateModified = universal(modified);
+    m_dateModifiedUniversal = m_dateModified.isValid();
+}
+
+void TWTransaction::toLocalTime(QDateTime &date, bool &universal)
+{
+    // The same local time QDateTime::fromMSecsSinceEpoch gives by default.
+    date = QDateTime::fromMSecsSinceEpoch(date.toMSecsSinceEpoch());
+    universal = false;
 }
 
 void TWTransaction::detachParts() const
@@ -114,6 +140,8 @@ TWTransaction::TWTransaction(const TWTransaction &other, SharePartsTag)
       m_totalStart(other.m_totalStart), m_totalEnd(other.m_totalEnd), m_hasSplit(other.m_hasSplit),
       m_hasAttachments(other.m_hasAttachments), m_cleared(other.m_cleared),
       m_dirtyAttachments(other.m_dirtyAttachments), m_sharesParts(true),
+      m_dateCreatedUniversal(other.m_dateCreatedUniversal),
+      m_dateModifiedUniversal(other.m_dateModifiedUniversal),
       m_repeatIdentifier(other.m_repeatIdentifier), m_date(other.m_date), m_splits(other.m_splits),
       m_unit(other.m_unit), m_payee(other.m_payee), m_description(other.m_description),
       m_attachments(other.m_attachments), m_fieldValues(other.m_fieldValues),

@@ -206,10 +206,34 @@ public:
     void setCleared(bool v) { m_cleared = v; }
     const QString &notes() const { return m_notes; }
     void setNotes(const QString &v) { m_notes = v; }
-    const QDateTime &dateCreated() const { return m_dateCreated; }
-    void setDateCreated(const QDateTime &v) { m_dateCreated = v; }
-    const QDateTime &dateModified() const { return m_dateModified; }
-    void setDateModified(const QDateTime &v) { m_dateModified = v; }
+    // In local time, as every date the application shows.
+    const QDateTime &dateCreated() const
+    {
+        if (m_dateCreatedUniversal)
+            toLocalTime(m_dateCreated, m_dateCreatedUniversal);
+        return m_dateCreated;
+    }
+    void setDateCreated(const QDateTime &v)
+    {
+        m_dateCreated = v;
+        m_dateCreatedUniversal = false;
+    }
+    const QDateTime &dateModified() const
+    {
+        if (m_dateModifiedUniversal)
+            toLocalTime(m_dateModified, m_dateModifiedUniversal);
+        return m_dateModified;
+    }
+    void setDateModified(const QDateTime &v)
+    {
+        m_dateModified = v;
+        m_dateModifiedUniversal = false;
+    }
+    // The creation and modification moments as a document stores them (UTC
+    // seconds since 1970; 0 and what is no moment are none). They become local
+    // times only when first asked for: turning every row's into local time as
+    // a document opens would consult the time zone twice per transaction.
+    void setStoredDates(double created, double modified);
     bool hasSplit() const { return m_hasSplit; }
     void setHasSplit(bool v) { m_hasSplit = v; }
     const TWSplitList &splits() const
@@ -388,6 +412,7 @@ public:
 
 private:
     void rebuildFieldValueIndex() const;
+    static void toLocalTime(QDateTime &date, bool &universal);
 
     // What the passes over the whole ledger read (balances, statements,
     // year-end sums) comes first and together, and the members are ordered so
@@ -417,6 +442,9 @@ private:
     void detachParts() const;
     mutable bool m_sharesParts = false;
     mutable bool m_fieldValueIndexValid = false;
+    // m_dateCreated / m_dateModified still hold the stored moment in UTC.
+    mutable bool m_dateCreatedUniversal = false;
+    mutable bool m_dateModifiedUniversal = false;
     qint32 m_repeatIdentifier = 0;
     qint32 m_activeAccountIdentifier = 0;
     qint32 m_activeSplitIdentifier = 0;
@@ -431,7 +459,7 @@ private:
     // after the list changed, so copies made only to be shown never pay for it.
     mutable QHash<qint32, TWFieldValuePtr> m_fieldValueIndex;
     QString m_notes;
-    QDateTime m_dateCreated;
-    QDateTime m_dateModified;
+    mutable QDateTime m_dateCreated;
+    mutable QDateTime m_dateModified;
     qint64 m_balance = 0;
 };

@@ -109,7 +109,9 @@ QHash<qint32, qint64> TWBusiness::accountBalances(const QDateTime &date) const
     const std::uint32_t limit = TWLedgerEntries::dayValue(date);
     QHash<qint32, qint64> raw;
     raw.reserve(m_accounts.size());
-    for (const TWTransactionPtr &transaction : m_transactions) {
+    for (qsizetype at = 0; at < m_transactions.size(); ++at) {
+        TWLedgerEntries::prefetchAhead(m_transactions, at);
+        const TWTransactionPtr &transaction = m_transactions.at(at);
         if (!transaction || (limit != 0 && transaction->dayValue() > limit))
             continue;
         TWLedgerEntries::forEachAccountEntry(

@@ -172,7 +172,9 @@ TWColumnTotals TWBusiness::groupTransactionTotalsWithAssets(unsigned figures,
     std::vector<qint64> cashFlows(stretches, 0);
     if (!columns.isEmpty()) {
         const TWLedgerEntries::AccountKinds kinds = TWLedgerEntries::accountKinds(m_accounts);
-        for (const TWTransactionPtr &transaction : m_transactions) {
+        for (qsizetype at = 0; at < m_transactions.size(); ++at) {
+            TWLedgerEntries::prefetchAhead(m_transactions, at);
+            const TWTransactionPtr &transaction = m_transactions.at(at);
             if (!transaction || isNominal(*transaction))
                 continue;
             const std::size_t stretch = columnStretches.stretchOfDay(transaction->dayValue());

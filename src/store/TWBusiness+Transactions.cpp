@@ -16,6 +16,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -58,19 +61,67 @@ bool hasColumn(std::uint32_t type)
            type != TWFieldTypeTags;
 }
 
-// Seconds since 1970 as stored; 0 (and anything that is no moment) is none.
-QDateTime dateTimeWithStoredSeconds(double seconds)
+// Looks texts up by the bytes a statement holds, without making a string.
+struct Utf8Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const
+    {
+        return std::hash<std::string_view>{}(text);
+    }
+};
+
+// Days as stored (packed calendar days) turned into dates, each distinct day
+// once: a ledger has many rows per day, and each conversion asks the time zone.
+class DayCache
 {
-    // Beyond the year 9999 a stored value is damage, not a moment.
-    constexpr double limit = 253402300800.0;
-    if (!std::isfinite(seconds) || seconds == 0.0 || std::fabs(seconds) >= limit)
-        return {};
-    return QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)));
-}
+public:
+    QDateTime day(double stored)
+    {
+        if (!std::isfinite(stored) || stored < 1.0 || stored >= 4294967296.0)
+            return {};
+        const std::uint32_t packed = std::uint32_t(stored);
+        auto found = m_days.constFind(packed);
+        if (found == m_days.cend())
+            found = m_days.insert(packed, TWDateAdditions::dateWithValue(packed));
+        return found.value();
+    }
+
+private:
+    QHash<std::uint32_t, QDateTime> m_days;
+};
+
+// Payees, descriptions and notes repeat across a ledger: equal texts share one
+// buffer (a copy is made only when one of them is changed). They are matched
+// on the bytes SQLite holds, so a repeated text is neither converted nor
+// allocated again. Past a bound on distinct texts new ones are no longer
+// remembered, so a ledger of all different texts does not double its load
+// memory.
+class SharedTexts
+{
+public:
+    QString text(const TWStatement &row, int column)
+    {
+        const std::string_view bytes = row.columnUtf8(column);
+        if (bytes.empty())
+            return row.columnText(column); // keeps NULL apart from an empty text
+        const auto found = m_texts.find(bytes);
+        if (found != m_texts.end())
+            return found->second;
+        QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+        if (m_texts.size() < kLimit)
+            m_texts.emplace(std::string(bytes), text);
+        return text;
+    }
+
+private:
+    static constexpr std::size_t kLimit = 65536;
+    std::unordered_map<std::string, QString, Utf8Hash, std::equal_to<>> m_texts;
+};
 
 // One custom column of a row as a value of its field; null when the column
 // holds none (NULL, 0, an empty text or a number the value refuses).
-TWFieldValuePtr readFieldValue(const TWStatement &row, int column, const TWField &field)
+TWFieldValuePtr readFieldValue(const TWStatement &row, int column, const TWField &field,
+                               DayCache &days)
 {
     if (row.isNull(column))
         return nullptr;
@@ -98,9 +149,8 @@ TWFieldValuePtr readFieldValue(const TWStatement &row, int column, const TWField
             value->setCheckboxValue(true);
         break;
     case TWFieldTypeDate: {
-        const double packed = row.columnDouble(column);
-        if (std::isfinite(packed) && packed >= 1.0 && packed < 4294967296.0)
-            value->setDate(TWDateAdditions::dateWithValue(std::uint32_t(packed)));
+        if (const QDateTime day = days.day(row.columnDouble(column)); day.isValid())
+            value->setDate(day);
         break;
     }
     case TWFieldTypeList:
@@ -370,38 +420,22 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
     sql += QStringLiteral(" FROM transactions;");
 
     // Many transactions share a day and a unit: each is converted once.
-    QHash<std::uint32_t, QDateTime> days;
-    QHash<QString, TWUnitPtr> units;
-    const auto unitOf = [this, &units](const QString &code) {
+    DayCache days;
+    std::unordered_map<std::string, TWUnitPtr, Utf8Hash, std::equal_to<>> units;
+    const auto unitOf = [this, &units](const TWStatement &row, int column) {
         // A row without a code counts in US dollars, as it always has.
-        const QString key = code.isEmpty() ? QStringLiteral("USD") : code;
-        auto found = units.constFind(key);
-        if (found == units.cend())
-            found = units.insert(key, unitForStoredCode(key));
-        return found.value();
+        std::string_view code = row.columnUtf8(column);
+        if (code.empty())
+            code = "USD";
+        auto found = units.find(code);
+        if (found == units.end())
+            found = units
+                        .emplace(std::string(code), unitForStoredCode(QString::fromUtf8(
+                                                        code.data(), qsizetype(code.size()))))
+                        .first;
+        return found->second;
     };
-    const auto dayOf = [&days](double stored) -> QDateTime {
-        if (!std::isfinite(stored) || stored < 1.0 || stored >= 4294967296.0)
-            return {};
-        const std::uint32_t packed = std::uint32_t(stored);
-        auto found = days.constFind(packed);
-        if (found == days.cend())
-            found = days.insert(packed, TWDateAdditions::dateWithValue(packed));
-        return found.value();
-    };
-
-    // Payees, descriptions and notes repeat across a ledger: equal texts share
-    // one buffer (a copy is made only when one of them is changed).
-    QSet<QString> texts;
-    const auto shared = [&texts](QString text) {
-        if (text.isEmpty())
-            return text;
-        const auto found = texts.constFind(text);
-        if (found != texts.cend())
-            return *found;
-        texts.insert(text);
-        return text;
-    };
+    SharedTexts texts;
 
     list.reserve(1024);
     {
@@ -414,7 +448,7 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
             gathered.clear();
             for (qsizetype i = 0; i < columnFields.size(); ++i) {
                 if (TWFieldValuePtr value =
-                        readFieldValue(rows, kFixedColumns + int(i), *columnFields.at(i)))
+                        readFieldValue(rows, kFixedColumns + int(i), *columnFields.at(i), days))
                     gathered.push_back(std::move(value));
             }
             TWFieldValueList values;
@@ -426,15 +460,14 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
             const bool hasSplit = rows.columnBool(19);
             auto transaction = std::make_shared<TWTransaction>(
                 rows.columnInt32(0), std::uint32_t(rows.columnInt64(1)),
-                std::uint32_t(rows.columnInt64(2)), shared(rows.columnText(3)),
-                shared(rows.columnText(4)),
-                rows.columnInt32(5), rows.columnInt32(6), dayOf(rows.columnDouble(7)),
+                std::uint32_t(rows.columnInt64(2)), texts.text(rows, 3), texts.text(rows, 4),
+                rows.columnInt32(5), rows.columnInt32(6), days.day(rows.columnDouble(7)),
                 rows.columnInt64(8), rows.columnInt64(9), rows.columnInt64(10),
                 rows.columnInt64(11), rows.columnInt64(12), rows.columnInt64(13),
-                unitOf(rows.columnText(14)), rows.columnBool(15), rows.columnInt32(16),
-                std::move(values), rows.columnBool(17), shared(rows.columnText(18)), hasSplit,
-                TWSplitList(), dateTimeWithStoredSeconds(rows.columnDouble(20)),
-                dateTimeWithStoredSeconds(rows.columnDouble(21)));
+                unitOf(rows, 14), rows.columnBool(15), rows.columnInt32(16),
+                std::move(values), rows.columnBool(17), texts.text(rows, 18), hasSplit,
+                TWSplitList(), QDateTime(), QDateTime());
+            transaction->setStoredDates(rows.columnDouble(20), rows.columnDouble(21));
             list.append(std::move(transaction));
         }
         if (TWErrorResult error = rows.error())
@@ -487,9 +520,9 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
                 inRun = true;
             }
             run.append(TWSplit::splitWithIdentifier(
-                splits.columnInt32(0), shared(splits.columnText(1)), splits.columnInt32(2),
+                splits.columnInt32(0), texts.text(splits, 1), splits.columnInt32(2),
                 splits.columnInt64(3), splits.columnInt64(4), splits.columnInt64(5),
-                splits.columnInt64(6), splits.columnInt64(7), unitOf(splits.columnText(8))));
+                splits.columnInt64(6), splits.columnInt64(7), unitOf(splits, 8)));
         }
         // A failed read must not leave split transactions without lines: a
         // later save would take the missing lines as deleted.

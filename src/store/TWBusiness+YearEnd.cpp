@@ -6,6 +6,7 @@
 #include "TWBusiness.h"
 
 #include "TWDateAdditions.h"
+#include "TWLedgerEntries.h"
 #include "TWLocalized.h"
 
 #include <sqlite3.h>
@@ -147,7 +148,10 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
     // One pass: the stray transfers are collected, and everything else is
     // summed by period and account.
     std::size_t cached = 0;
-    for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
+    const qsizetype count = m_transactions.size();
+    for (qsizetype at = 0; at < count; ++at) {
+        const TWTransactionPtr &transaction = m_transactions.at(at);
+        TWLedgerEntries::prefetchAhead(m_transactions, at);
         if (transaction->type() == TWTransactionTypeNominal) {
             if (!seen.contains(transaction->identifier())) {
                 seen.insert(transaction->identifier());

@@ -45,6 +45,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <tuple>
 #include <memory>
 #include <vector>

@@ -208,6 +208,14 @@ QString TWStatement::columnText(int column) const
     return QString::fromUtf8(text, bytes);
 }
 
+std::string_view TWStatement::columnUtf8(int column) const
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(m_statement, column));
+    if (!text)
+        return {};
+    return {text, std::size_t(sqlite3_column_bytes(m_statement, column))};
+}
+
 QByteArray TWStatement::columnBlob(int column) const
 {
     if (isNull(column))

@@ -16,6 +16,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string_view>
 
 struct sqlite3_stmt;
 class TWBusiness;
@@ -74,6 +75,9 @@ public:
     bool columnBool(int column) const;       // any non-zero integer
     QString columnText(int column) const;    // NULL gives a null QString
     QByteArray columnBlob(int column) const; // NULL gives a null QByteArray
+    // The column's text as SQLite holds it (UTF-8), without a copy: valid only
+    // until the statement moves on. Empty for NULL and for an empty text.
+    std::string_view columnUtf8(int column) const;
 
 private:
     friend class TWBusiness;

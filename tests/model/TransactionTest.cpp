@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace
 {
 
@@ -272,4 +274,56 @@ TEST(Transaction, RegisterRowsNeverChangeTheStoredTransaction)
     EXPECT_NE(other->splits().first(), stored->splits().first());
     const TWTransactionPtr copied = stored->transactionForActiveAccount(10, 0)->copy();
     EXPECT_NE(copied->splits().first(), stored->splits().first());
+}
+
+// A document's creation and modification moments are turned into local time
+// only when asked for; they must read exactly as converting them at once did,
+// also around the changes to and from daylight saving (this suite runs again
+// in New York).
+TEST(DatesOfTransactions, StoredMomentsReadAsTheLocalTimesOfAConversionAtOnce)
+{
+    const double moments[] = {
+        1710053999.0, 1710054000.0, 1710055800.5, // 2024-03-10, around 2:00 in New York
+        1730611800.0, 1730613599.0, 1730613600.0, 1730615400.25, // 2024-11-03, 1:30 twice
+        1700000000.123, -315619200.0, 1.0, 253402290000.0};
+    for (const double seconds : moments) {
+        SCOPED_TRACE(seconds);
+        const QDateTime atOnce =
+            QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000.0)));
+        TWTransaction transaction;
+        transaction.setStoredDates(seconds, seconds + 3600.0);
+        // Copies and register rows made before the first read convert on their own.
+        const TWTransactionPtr copied = transaction.copy();
+        const TWTransactionPtr row = transaction.transactionForActiveAccount(0, 0);
+        for (const TWTransaction *read : {&transaction, copied.get(), row.get()}) {
+            EXPECT_EQ(read->dateCreated(), atOnce);
+            EXPECT_EQ(read->dateCreated().timeSpec(), Qt::LocalTime);
+            EXPECT_EQ(read->dateCreated().offsetFromUtc(), atOnce.offsetFromUtc());
+            EXPECT_EQ(read->dateCreated().toString(Qt::ISODateWithMs),
+                      atOnce.toString(Qt::ISODateWithMs));
+            EXPECT_EQ(read->dateModified(), atOnce.addSecs(3600));
+            EXPECT_EQ(read->dateModified().toString(Qt::ISODateWithMs),
+                      atOnce.addSecs(3600).toString(Qt::ISODateWithMs));
+        }
+    }
+
+    // What is no moment reads as no date.
+    for (const double damaged : {0.0, std::nan(""), HUGE_VAL, 253402300800.0, -1e15}) {
+        TWTransaction transaction;
+        transaction.setStoredDates(damaged, damaged);
+        EXPECT_FALSE(transaction.dateCreated().isValid());
+        EXPECT_FALSE(transaction.dateModified().isValid());
+    }
+
+    // A date set later is kept as given, in its own time spec, whether or not
+    // the stored one was ever read.
+    TWTransaction transaction;
+    transaction.setStoredDates(1710054000.0, 1710054000.0);
+    const QDateTime utc = QDateTime::fromMSecsSinceEpoch(1000, Qt::UTC);
+    transaction.setDateCreated(utc);
+    EXPECT_EQ(transaction.dateModified(), QDateTime::fromMSecsSinceEpoch(1710054000000));
+    transaction.setDateModified(utc);
+    EXPECT_EQ(transaction.dateCreated().timeSpec(), Qt::UTC);
+    EXPECT_EQ(transaction.dateModified().timeSpec(), Qt::UTC);
+    EXPECT_EQ(transaction.dateCreated(), utc);
 }

@@ -189,6 +189,66 @@ TEST(Package, PackagesWithoutABusinessDatabaseAreRefused)
     EXPECT_EQ(error->code(), -1);
 }
 
+// Opening walks the pages the load itself does not read: a damaged index, or
+// a damaged page of rows read only on demand (attachments), refuses the
+// document at once instead of failing half-way through later work.
+TEST(Package, DamagedIndexesAndRowsReadOnDemandAreRefused)
+{
+    TWFixedClock clock(2024, 3, 15);
+    TWTestTempDir dir;
+    auto business = twNewBusiness();
+    ASSERT_TRUE(business);
+    ASSERT_FALSE(
+        business->writeToURL(twPackageURL(dir, QStringLiteral("Good")), TWSaveOperationSaveAs));
+    const QString good = twPackageFile(business->url(), QStringLiteral("Data.sql"));
+    {
+        TWErrorResult error;
+        EXPECT_TRUE(TWBusiness::businessWithURL(business->url(), false, &error));
+        EXPECT_FALSE(error);
+    }
+    // The first page of each of these trees, and the file's page size.
+    qint64 pageSize = 0;
+    QList<std::pair<QString, qint64>> roots;
+    {
+        sqlite3 *db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(good.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr),
+                  SQLITE_OK);
+        sqlite3_stmt *statement = nullptr;
+        sqlite3_prepare_v2(db,
+                           "SELECT name, rootpage, (SELECT page_size FROM pragma_page_size) FROM "
+                           "sqlite_schema WHERE name IN ('splitsTransactionIndex', "
+                           "'sqlite_autoindex_transactions_1', 'attachments');",
+                           -1, &statement, nullptr);
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            roots.append({QString::fromUtf8(
+                              reinterpret_cast<const char *>(sqlite3_column_text(statement, 0))),
+                          sqlite3_column_int64(statement, 1)});
+            pageSize = sqlite3_column_int64(statement, 2);
+        }
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+    }
+    ASSERT_EQ(roots.size(), 3);
+    ASSERT_GT(pageSize, 0);
+    const QByteArray database = twFileBytes(good);
+    int index = 0;
+    for (const auto &[name, root] : std::as_const(roots)) {
+        SCOPED_TRACE(name.toStdString());
+        QByteArray damaged = database;
+        for (qint64 i = (root - 1) * pageSize; i < root * pageSize && i < damaged.size(); i += 3)
+            damaged[i] = char(0xA5);
+        const QUrl url = twPackageURL(dir, QStringLiteral("Damaged%1").arg(index++));
+        ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveTo));
+        const QString dataPath = twPackageFile(url, QStringLiteral("Data.sql"));
+        ASSERT_TRUE(twWriteBytes(dataPath, damaged));
+        TWErrorResult error;
+        EXPECT_FALSE(TWBusiness::businessWithURL(url, false, &error));
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), TWPackageNotDocumentError);
+        EXPECT_EQ(twFileBytes(dataPath), damaged);
+    }
+}
+
 TEST(Package, Version1OpensOnlyWithUpgradeAndThePackageStaysAsItWas)
 {
     TWFixedClock clock(2024, 3, 15);
