@@ -5,6 +5,7 @@
 
 #include "TWAppRegistry.h"
 #include "TWDetailInterfaces.h"
+#include "TWMenuValidation.h"
 #include "TWPopover.h"
 #include "TWMasterItem.h"
 
@@ -29,6 +30,8 @@ class QAction;
 class QMenu;
 class TWEditTransactionsEditor;
 class TWInfoEditor;
+class TWDateRangeController;
+class TWDateRangeControllerDelegate;
 class TWMasterController;
 class TWPopover;
 class TWTransactionEditor;
@@ -259,6 +262,23 @@ public:
     void printDocument();
     QPrinter &printer();
 
+    // ---- Menus ----
+    // Runs a command of the menu bar, a context menu or the bar's controls.
+    // `tag` is the item's tag (the segment of the add-delete control, the
+    // range of the pop-up); `item` the menu item triggered, for its menu
+    // and represented object.
+    void perform(TWAction action, int tag = 0, QAction *item = nullptr);
+    // Whether the command is enabled now, its check mark and title; `menu`
+    // is the menu item (its menu tells a context menu's list).
+    TWValidation validate(TWAction action, int tag, QAction *item = nullptr) const;
+    // Validates a menu item built by twMenuAction and applies the answer.
+    void validateItem(QAction *item) const;
+    TWDateRangeController *dateRangeController() const { return m_dateRangeController; }
+    // The items of the Columns, Sort By and Mark menus for the focused list.
+    QList<TWListMenuItem> columnMenuItems() const;
+    QList<TWListMenuItem> sortMenuItems() const;
+    QList<TWListMenuItem> clientMarkMenuItems() const;
+
     // ---- Task timer ----
     TWTaskTimer *taskTimer() const { return m_taskTimer; }
     bool isTaskTimerRunning() const;
@@ -304,6 +324,11 @@ private:
     enum class RouteTarget { None, Register, Repeats, Clients, Merchants };
     RouteTarget routeTarget() const;
     TWRegisterDetail *routedRegister(RouteTarget target) const;
+    void masterSortBy(int tag);
+    void detailAddDelete(int segment);
+    void showDateRangePopover();
+    void searchDetail(const QString &text);
+    void listMenuCommand(TWAction main, int tag, QAction *item);
 
     std::unique_ptr<TWBusiness> m_business;
     std::unique_ptr<QThreadPool> m_operationQueue;
@@ -334,6 +359,8 @@ private:
     TWTransactionEditor *m_transactionController = nullptr;
     TWEditTransactionsEditor *m_editTransactionsController = nullptr;
     TWTaskTimer *m_taskTimer = nullptr;
+    TWDateRangeController *m_dateRangeController = nullptr;
+    std::unique_ptr<TWDateRangeControllerDelegate> m_dateRangeDelegate;
 
     std::vector<Sheet> m_sheets;
     QPointer<TWWindow> m_progressWindow;
