@@ -5,6 +5,7 @@
 #include "TWDateRangeController.h"
 #include "TWMasterController.h"
 #include "TWMenus.h"
+#include "TWSearchController.h"
 #include "TWWindowController.h"
 
 #include "TWClock.h"
@@ -393,9 +394,10 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
     case A::doDownloadCurrencyExchangeRates: {
         const quint32 entry = main == A::doNewField ? TWMasterItemFields : TWMasterItemUnits;
         if (!context) {
-            if (!shouldSelectMasterItem())
+            if (!shouldSelectMasterItem() || !m_masterController)
                 return;
-            selectMasterItems({TWMasterItem::masterItemWithType(entry)}, true);
+            if (const TWMasterItemPtr node = m_masterController->masterItemWithType(entry, 0, 0))
+                selectMasterItems({node}, true);
         }
         if (main == A::doNewUnit) {
             if (auto *units = detailAs<TWUnitsDetail>(TWDetailUnits))
@@ -457,6 +459,7 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
         if (tag == 0 || tag == 1)
             m_business->setSearchFieldType(tag);
         return;
+    case A::doAdvancedFind: doAdvancedFind(); return;
     case A::doImportTransactions: importTransactionsURL(QUrl()); return;
     case A::doImportTasks: importTasksURL(QUrl()); return;
     case A::doImportExpenses: importExpensesURL(QUrl()); return;
@@ -595,4 +598,24 @@ void TWBusinessController::listMenuCommand(TWAction main, int tag, QAction *item
     default:
         break;
     }
+}
+
+void TWBusinessController::doAdvancedFind()
+{
+    if (!m_business)
+        return;
+    if (!m_searchController)
+        m_searchController = new TWSearchController(this);
+    m_searchController->setBusinessController(this);
+    m_searchController->setBusiness(m_business.get());
+    m_searchController->update();
+    QPointer<TWBusinessController> guarded(this);
+    beginSheetWithView(m_searchController->view(), true, true, [guarded](int returnCode) {
+        if (!guarded || returnCode != -1002 || !guarded->m_masterController)
+            return;
+        TWMasterController *master = guarded->m_masterController;
+        master->update();
+        if (const TWMasterItemPtr node = master->masterItemWithType(TWMasterItemSearchResults, 0, 0))
+            guarded->selectMasterItems({node}, true);
+    });
 }

@@ -33,6 +33,7 @@ class TWInfoEditor;
 class TWDateRangeController;
 class TWDateRangeControllerDelegate;
 class TWMasterController;
+class TWSearchController;
 class TWPopover;
 class TWTransactionEditor;
 class TWWindowController;
@@ -274,6 +275,10 @@ public:
     // Validates a menu item built by twMenuAction and applies the answer.
     void validateItem(QAction *item) const;
     TWDateRangeController *dateRangeController() const { return m_dateRangeController; }
+    // The advanced find sheet; once it ends with Find the source list shows
+    // the search results.
+    void doAdvancedFind();
+    TWSearchController *searchController() const { return m_searchController; }
     // The items of the Columns, Sort By and Mark menus for the focused list.
     QList<TWListMenuItem> columnMenuItems() const;
     QList<TWListMenuItem> sortMenuItems() const;
@@ -360,6 +365,7 @@ private:
     TWEditTransactionsEditor *m_editTransactionsController = nullptr;
     TWTaskTimer *m_taskTimer = nullptr;
     TWDateRangeController *m_dateRangeController = nullptr;
+    TWSearchController *m_searchController = nullptr;
     std::unique_ptr<TWDateRangeControllerDelegate> m_dateRangeDelegate;
 
     std::vector<Sheet> m_sheets;

@@ -43,6 +43,18 @@ public:
     {
         calls.append(call(cleared ? "markCleared" : "markNotCleared", context));
     }
+    void toggleFieldVisible(const TWFieldPtr &field) override
+    {
+        calls.append(QStringLiteral("column %1").arg(field->identifier()));
+    }
+    void updateSortBy(const TWFieldPtr &field, bool) override
+    {
+        calls.append(QStringLiteral("sortBy %1").arg(field->identifier()));
+    }
+    void updateSortDirection(bool ascending, bool) override
+    {
+        calls.append(QStringLiteral("ascending %1").arg(ascending));
+    }
 
     static QString call(const char *name, bool context)
     {
