@@ -9,6 +9,7 @@
 #include "TWWindowController.h"
 
 #include "TWClock.h"
+#include "TWTask.h"
 #include "TWLocalized.h"
 
 #include <QAction>
@@ -471,6 +472,36 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
             return;
         listMenuCommand(main, tag, item);
         return;
+    case A::doStartStopTaskTimer:
+        if (!m_taskTimer)
+            return;
+        if (m_taskTimer->timedTaskIdentifier() == 0) {
+            TWTasksList *tasks = clients ? clients->tasksController() : nullptr;
+            if (tasks)
+                m_taskTimer->startTaskTimer(tasks->selectedTask(context));
+        } else {
+            m_taskTimer->stopTaskTimer(QDateTime());
+        }
+        return;
+    case A::doMenuletStartStopTaskTimer:
+        if (!m_taskTimer)
+            return;
+        if (m_taskTimer->timedTaskIdentifier() == 0)
+            m_taskTimer->startTaskTimer(
+                m_business->taskWithIdentifier(m_taskTimer->menuletTaskIdentifier()));
+        else
+            m_taskTimer->stopTaskTimer(QDateTime());
+        return;
+    case A::doMenuletTaskSelect: {
+        if (!m_taskTimer)
+            return;
+        const TWTaskPtr task = twRepresentedObject(item).value<TWTaskPtr>();
+        if (m_taskTimer->isTaskTimerRunning())
+            m_taskTimer->stopTaskTimer(QDateTime());
+        if (task)
+            m_taskTimer->setMenuletTaskIdentifier(task->identifier());
+        return;
+    }
     case A::saveDocument: saveDocument(); return;
     case A::saveDocumentAs: saveDocumentAs(); return;
     case A::revertDocumentToSaved: revertDocumentToSaved(); return;

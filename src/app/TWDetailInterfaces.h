@@ -83,6 +83,8 @@ class TWTasksList : public TWValidatedList
 public:
     virtual ~TWTasksList() = default;
     virtual void updateTasks() {}
+    // The selected task (with `context`, the context menu's), none without.
+    virtual std::shared_ptr<class TWTask> selectedTask(bool) const { return nullptr; }
 };
 
 class TWExpensesList : public TWValidatedList

@@ -9,6 +9,7 @@
 #include "TWRecordTestSupport.h"
 
 #include "TWClock.h"
+#include "TWTask.h"
 
 #include <QMainWindow>
 #include <QMenu>
@@ -278,4 +279,62 @@ TEST_F(MenuActionsTest, MenuItemsCarryTheirCommandAndRunItOnTheDocument)
     EXPECT_TRUE(add->isEnabled());
 }
 
+
+
+namespace
+{
+
+class RecordingTimer final : public TWTaskTimer
+{
+    Q_OBJECT
+public:
+    using TWTaskTimer::TWTaskTimer;
+    bool isTaskTimerRunning() const override { return timed != 0; }
+    qint32 timedTaskIdentifier() const override { return timed; }
+    void stopTaskTimer(const QDateTime &) override
+    {
+        calls.append(QStringLiteral("stop %1").arg(timed));
+        timed = 0;
+    }
+    void startTaskTimer(const TWTaskPtr &task) override
+    {
+        calls.append(QStringLiteral("start %1").arg(task ? task->identifier() : 0));
+        if (task)
+            timed = task->identifier();
+    }
+    qint32 menuletTaskIdentifier() const override { return menulet; }
+    void setMenuletTaskIdentifier(qint32 identifier) override { menulet = identifier; }
+    qint32 timed = 0;
+    qint32 menulet = 0;
+    QStringList calls;
+};
+
+} // namespace
+
+TEST_F(MenuActionsTest, TheStatusMenuTimerCommandsGoToTheTaskTimer)
+{
+    RecordingTimer *timer = nullptr;
+    TWAppRegistry::registry().setTaskTimerFactory([&timer](TWBusinessController *parent) {
+        timer = new RecordingTimer(parent);
+        return timer;
+    });
+    auto document = windowDocument();
+    ASSERT_TRUE(timer);
+    // No task chosen: starting finds none.
+    document->perform(TWAction::doMenuletStartStopTaskTimer);
+    EXPECT_EQ(timer->calls, QStringList{QStringLiteral("start 0")});
+    EXPECT_FALSE(timer->isTaskTimerRunning());
+
+    // Choosing a task while one runs stops the running one first.
+    timer->timed = 5;
+    auto task = std::make_shared<TWTask>();
+    task->setIdentifier(9);
+    QMenu menu;
+    QAction *choose = twMenuAction(&menu, QStringLiteral("Task"), TWAction::doMenuletTaskSelect, 0,
+                                   QVariant::fromValue(TWTaskPtr(task)));
+    document->perform(TWAction::doMenuletTaskSelect, 0, choose);
+    EXPECT_EQ(timer->calls.last(), QStringLiteral("stop 5"));
+    EXPECT_EQ(timer->menulet, 9);
+    EXPECT_FALSE(timer->isTaskTimerRunning());
+}
 #include "MenuActionsTest.moc"
