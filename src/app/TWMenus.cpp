@@ -102,14 +102,19 @@ void connectItem(QAction *item, TWBusinessController *document)
             [guarded, guardedItem] {
                 if (!guarded || !guardedItem)
                     return;
-                if (const std::optional<TWAction> action = twActionOf(guardedItem))
+                const std::optional<TWAction> action = twActionOf(guardedItem);
+                // A shortcut fires with its menu closed: the rules decide now.
+                if (action &&
+                    guarded->validate(*action, twTagOf(guardedItem), guardedItem).enabled)
                     guarded->perform(*action, twTagOf(guardedItem), guardedItem);
             },
             Qt::QueuedConnection);
     });
 }
 
-// Validates every command item of the menu when it opens.
+// Validates every command item of the menu when it opens. Once it closes
+// the items are enabled again, so that their shortcuts reach the rules,
+// which then decide as the command fires.
 void validateOnShow(QMenu *menu, TWBusinessController *document)
 {
     QPointer<TWBusinessController> guarded(document);
@@ -118,6 +123,11 @@ void validateOnShow(QMenu *menu, TWBusinessController *document)
             return;
         for (QAction *item : menu->actions())
             guarded->validateItem(item);
+    });
+    QObject::connect(menu, &QMenu::aboutToHide, menu, [menu] {
+        for (QAction *item : menu->actions())
+            if (twActionOf(item) && !item->shortcut().isEmpty())
+                item->setEnabled(true);
     });
 }
 
@@ -373,14 +383,6 @@ void twBuildMenuBar(QMainWindow *window, TWBusinessController *document)
             delegate->terminate();
     });
     validateOnShow(fileMenu, document);
-    // Shortcuts work with the menu closed: validate when the store changes too.
-    QPointer<TWBusinessController> guarded(document);
-    QObject::connect(document, &TWBusinessController::changeCountChanged, fileMenu, [fileMenu, guarded] {
-        if (guarded)
-            for (QAction *item : fileMenu->actions())
-                guarded->validateItem(item);
-    });
-
     for (const MenuTable &table : documentMenus()) {
         QMenu *menu = addTableMenu(bar, table, document);
         if (qstrcmp(table.key, "menuClients") == 0) {

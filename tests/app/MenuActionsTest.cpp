@@ -277,6 +277,19 @@ TEST_F(MenuActionsTest, MenuItemsCarryTheirCommandAndRunItOnTheDocument)
     QAction *add = transactions->findChild<QAction *>(QStringLiteral("doNewTransaction"));
     ASSERT_TRUE(add);
     EXPECT_TRUE(add->isEnabled());
+
+    // Closed, the shortcut items are live again and the rules decide as they
+    // fire: editing with nothing selected does nothing.
+    emit transactions->aboutToHide();
+    EXPECT_TRUE(edit->isEnabled());
+    recordingRegister->calls.clear();
+    edit->trigger();
+    settle();
+    EXPECT_TRUE(recordingRegister->calls.isEmpty());
+    recordingRegister->selected = {std::make_shared<TWTransaction>()};
+    edit->trigger();
+    settle();
+    EXPECT_EQ(recordingRegister->calls, QStringList{QStringLiteral("edit")});
 }
 
 

@@ -32,6 +32,11 @@ public:
     void setAccounts(const TWAccountList &list) override { accounts = list; }
     TWAccountList shownAccounts() const override { return accounts; }
     TWTransactionList selectedTransactions() const override { return selected; }
+    bool hasSelectedTransaction(bool, bool single, bool multiple, bool) const override
+    {
+        return !selected.isEmpty() && (!single || selected.size() == 1) &&
+               (!multiple || selected.size() > 1);
+    }
     void selectTransactions(const TWTransactionList &list) override { selections.append(list); }
     void editSelectedTransaction(bool context) override { calls.append(call("edit", context)); }
     void duplicateSelectedTransaction(bool context) override
