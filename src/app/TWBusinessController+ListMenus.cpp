@@ -22,7 +22,8 @@ struct FocusedList {
 const FocusedList kClientLists[] = {
     {TWFocusList::Projects, A::doColumnClientProject, A::doSortByClientProject,
      A::doSortDirectionClientProject},
-    {TWFocusList::Tasks, A::doColumnClientTask, A::doSortByClientTask, A::doSortDirectionClientTask},
+    {TWFocusList::Tasks, A::doColumnClientTask, A::doSortByClientTask,
+     A::doSortDirectionClientTask},
     {TWFocusList::TaskItems, A::doColumnClientTaskItem, A::doSortByClientTaskItem,
      A::doSortDirectionClientTaskItem},
     {TWFocusList::Expenses, A::doColumnClientExpense, A::doSortByClientExpense,
@@ -136,9 +137,9 @@ TWValidation twValidateListMenu(const TWBusinessController &document, TWAction a
             TWMasterController *master = document.masterController();
             const TWMasterItemPtr entry = master ? master->selectedMasterItem() : nullptr;
             const TWItemPtr item = document.selectedItem();
-            const qint64 key = twRegisterViewKey(entry ? int(entry->type()) : -1,
-                                                 item ? int(item->type()) : 0,
-                                                 item ? item->identifier() : 0);
+            const qint64 key =
+                twRegisterViewKey(entry ? int(entry->type()) : -1, item ? int(item->type()) : 0,
+                                  item ? item->identifier() : 0);
             mark(twRegisterColumnChecked(settings, field->identifier(), key));
         }
         return result;
@@ -150,8 +151,8 @@ TWValidation twValidateListMenu(const TWBusinessController &document, TWAction a
     }
     std::optional<QVariantMap> settings;
     if (family->list == TWFocusList::Bills) {
-        if (auto *merchants = qobject_cast<TWMerchantDetail *>(
-                document.detailController(TWDetailMerchants)))
+        if (auto *merchants =
+                qobject_cast<TWMerchantDetail *>(document.detailController(TWDetailMerchants)))
             settings = merchants->listSettings(family->list);
     } else if (auto *clients =
                    qobject_cast<TWClientDetail *>(document.detailController(TWDetailClients))) {

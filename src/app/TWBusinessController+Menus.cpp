@@ -9,8 +9,8 @@
 #include "TWWindowController.h"
 
 #include "TWClock.h"
-#include "TWTask.h"
 #include "TWLocalized.h"
+#include "TWTask.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -58,8 +58,9 @@ public:
                               TWClientDetail *clients, TWMerchantDetail *merchants,
                               TWRepeatsDetail *repeats, TWValidatedList *fields,
                               TWUnitsDetail *units, TWValuesDetail *values, TWBudgetDetail *budget)
-        : m_document(document), m_item(item), m_menu(menuOf(item)), m_clients(clients), m_merchants(merchants),
-          m_repeats(repeats), m_fields(fields), m_units(units), m_values(values), m_budget(budget)
+        : m_document(document), m_item(item), m_menu(menuOf(item)), m_clients(clients),
+          m_merchants(merchants), m_repeats(repeats), m_fields(fields), m_units(units),
+          m_values(values), m_budget(budget)
     {
     }
 
@@ -87,7 +88,10 @@ public:
             return L::ImportAll;
         return L::None;
     }
-    bool isMasterSelected(int section) const override { return m_document.isMasterSelected(section); }
+    bool isMasterSelected(int section) const override
+    {
+        return m_document.isMasterSelected(section);
+    }
     int selectedEntryType() const override
     {
         TWMasterController *master = m_document.masterController();
@@ -179,8 +183,13 @@ public:
             return reg && reg->hasSelectedTransaction(true, action == A::doEditTransactionContext,
                                                       false, false);
         }
+        case A::doExportTransactions:
+            return TWAppRegistry::registry().hasEditor(TWEditorKind::ExportTransactions);
+        case A::doExportTasks:
+            return TWAppRegistry::registry().hasEditor(TWEditorKind::ExportTasks);
+        case A::doExportExpenses:
+            return TWAppRegistry::registry().hasEditor(TWEditorKind::ExportExpenses);
         default:
-            // No export sheet is registered yet: its commands would do nothing.
             return true;
         }
     }
@@ -221,18 +230,18 @@ private:
     QObject *importList(TWImportKind kind, TWListTarget list) const
     {
         TWImportController *import = importController(kind);
-        return import ? import->selectionList(list == L::ImportRows
-                                                  ? TWImportController::ImportList
-                                                  : TWImportController::ExistingList)
-                      : nullptr;
+        return import
+                   ? import->selectionList(list == L::ImportRows ? TWImportController::ImportList
+                                                                 : TWImportController::ExistingList)
+                   : nullptr;
     }
     const TWValidatedList *validatedList(TWListTarget list) const
     {
         switch (list) {
         case L::ImportRows:
         case L::ImportAll:
-            for (TWImportKind kind : {TWImportKind::Tasks, TWImportKind::Expenses,
-                                      TWImportKind::Transactions})
+            for (TWImportKind kind :
+                 {TWImportKind::Tasks, TWImportKind::Expenses, TWImportKind::Transactions})
                 if (auto *found = dynamic_cast<TWValidatedList *>(importList(kind, list)))
                     return found;
             return nullptr;
@@ -351,19 +360,37 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
     case A::doNewAccountContext:
         newAccount(false);
         return;
-    case A::doNewAccountGroup: newGroup(1); return;
-    case A::doNewClientGroup: newGroup(2); return;
-    case A::doNewMerchantGroup: newGroup(3); return;
-    case A::doNewReportGroup: newGroup(4); return;
-    case A::doNewFilterGroup: newGroup(9); return;
+    case A::doNewAccountGroup:
+        newGroup(1);
+        return;
+    case A::doNewClientGroup:
+        newGroup(2);
+        return;
+    case A::doNewMerchantGroup:
+        newGroup(3);
+        return;
+    case A::doNewReportGroup:
+        newGroup(4);
+        return;
+    case A::doNewFilterGroup:
+        newGroup(9);
+        return;
     case A::doNewFilter:
-    case A::doNewFilterContext: newFilter(); return;
+    case A::doNewFilterContext:
+        newFilter();
+        return;
     case A::doNewClient:
-    case A::doNewClientContext: newClient(); return;
+    case A::doNewClientContext:
+        newClient();
+        return;
     case A::doNewMerchant:
-    case A::doNewMerchantContext: newMerchant(); return;
+    case A::doNewMerchantContext:
+        newMerchant();
+        return;
     case A::doNewReport:
-    case A::doNewReportContext: newReport(); return;
+    case A::doNewReportContext:
+        newReport();
+        return;
     case A::doMasterSortBy:
         masterSortBy(tag);
         return;
@@ -383,13 +410,27 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
             newTransaction(multiple);
         return;
     }
-    case A::doEditTransaction: editTransaction(context, item); return;
-    case A::doMarkTransaction: markTransaction(context, item); return;
-    case A::doDuplicateTransaction: duplicateTransaction(context); return;
-    case A::doDeleteTransaction: deleteTransaction(context); return;
-    case A::doEditMultipleTransactions: editMultipleTransactions(context); return;
-    case A::doUpdateConvertedTotals: updateConvertedTotals(context); return;
-    case A::doShowRelatedTransactions: showRelatedTransactions(context); return;
+    case A::doEditTransaction:
+        editTransaction(context, item);
+        return;
+    case A::doMarkTransaction:
+        markTransaction(context, item);
+        return;
+    case A::doDuplicateTransaction:
+        duplicateTransaction(context);
+        return;
+    case A::doDeleteTransaction:
+        deleteTransaction(context);
+        return;
+    case A::doEditMultipleTransactions:
+        editMultipleTransactions(context);
+        return;
+    case A::doUpdateConvertedTotals:
+        updateConvertedTotals(context);
+        return;
+    case A::doShowRelatedTransactions:
+        showRelatedTransactions(context);
+        return;
     case A::doNewField:
     case A::doNewUnit:
     case A::doDownloadCurrencyExchangeRates: {
@@ -460,10 +501,27 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
         if (tag == 0 || tag == 1)
             m_business->setSearchFieldType(tag);
         return;
-    case A::doAdvancedFind: doAdvancedFind(); return;
-    case A::doImportTransactions: importTransactionsURL(QUrl()); return;
-    case A::doImportTasks: importTasksURL(QUrl()); return;
-    case A::doImportExpenses: importExpensesURL(QUrl()); return;
+    case A::doAdvancedFind:
+        doAdvancedFind();
+        return;
+    case A::doExportTransactions:
+        showExportSheet(TWEditorKind::ExportTransactions);
+        return;
+    case A::doExportTasks:
+        showExportSheet(TWEditorKind::ExportTasks);
+        return;
+    case A::doExportExpenses:
+        showExportSheet(TWEditorKind::ExportExpenses);
+        return;
+    case A::doImportTransactions:
+        importTransactionsURL(QUrl());
+        return;
+    case A::doImportTasks:
+        importTasksURL(QUrl());
+        return;
+    case A::doImportExpenses:
+        importExpensesURL(QUrl());
+        return;
     case A::doColumnAccount:
     case A::doSortByAccount:
     case A::doSortDirectionAccount:
@@ -502,10 +560,18 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
             m_taskTimer->setMenuletTaskIdentifier(task->identifier());
         return;
     }
-    case A::saveDocument: saveDocument(); return;
-    case A::saveDocumentAs: saveDocumentAs(); return;
-    case A::revertDocumentToSaved: revertDocumentToSaved(); return;
-    case A::printDocument: printDocument(); return;
+    case A::saveDocument:
+        saveDocument();
+        return;
+    case A::saveDocumentAs:
+        saveDocumentAs();
+        return;
+    case A::revertDocumentToSaved:
+        revertDocumentToSaved();
+        return;
+    case A::printDocument:
+        printDocument();
+        return;
     default:
         // The commands of views still to come (projects, tasks, expenses,
         // invoices, bills, budget) reach them once they exist.
@@ -646,7 +712,21 @@ void TWBusinessController::doAdvancedFind()
             return;
         TWMasterController *master = guarded->m_masterController;
         master->update();
-        if (const TWMasterItemPtr node = master->masterItemWithType(TWMasterItemSearchResults, 0, 0))
+        if (const TWMasterItemPtr node =
+                master->masterItemWithType(TWMasterItemSearchResults, 0, 0))
             guarded->selectMasterItems({node}, true);
     });
+}
+
+void TWBusinessController::showExportSheet(TWEditorKind kind)
+{
+    TWEditorController *&sheet = m_exportControllers[int(kind)];
+    if (!sheet)
+        sheet = TWAppRegistry::registry().makeEditor(kind, this);
+    if (!sheet)
+        return;
+    sheet->setBusinessController(this);
+    sheet->setBusiness(m_business.get());
+    sheet->reset();
+    beginSheetWithView(sheet->view(), true, true, {});
 }

@@ -334,6 +334,8 @@ private:
     void showDateRangePopover();
     void searchDetail(const QString &text);
     void listMenuCommand(TWAction main, int tag, QAction *item);
+    // The export sheet of the kind, kept after its first use.
+    void showExportSheet(TWEditorKind kind);
 
     std::unique_ptr<TWBusiness> m_business;
     std::unique_ptr<QThreadPool> m_operationQueue;
@@ -366,6 +368,7 @@ private:
     TWTaskTimer *m_taskTimer = nullptr;
     TWDateRangeController *m_dateRangeController = nullptr;
     TWSearchController *m_searchController = nullptr;
+    std::map<int, TWEditorController *> m_exportControllers;
     std::unique_ptr<TWDateRangeControllerDelegate> m_dateRangeDelegate;
 
     std::vector<Sheet> m_sheets;

@@ -35,12 +35,21 @@ qint64 twRegisterViewKey(int entryType, int itemType, quint32 identifier)
     if (entryType != 5)
         return 0;
     switch (itemType) {
-    case 5: return identifier;
-    case 1: case 2: case 3: case 9: return -1;
-    case 10: return -2;
-    case 6: return -4;
-    case 7: return -5;
-    default: return 0;
+    case 5:
+        return identifier;
+    case 1:
+    case 2:
+    case 3:
+    case 9:
+        return -1;
+    case 10:
+        return -2;
+    case 6:
+        return -4;
+    case 7:
+        return -5;
+    default:
+        return 0;
     }
 }
 
@@ -105,7 +114,8 @@ QList<TWListMenuItem> twRegisterFieldItems(const TWFieldList &fields, bool sort)
 
 QList<TWListMenuItem> twMasterSortItems()
 {
-    return {item("name", TWAction::doMasterSortBy, 0), item("manually", TWAction::doMasterSortBy, 1)};
+    return {item("name", TWAction::doMasterSortBy, 0),
+            item("manually", TWAction::doMasterSortBy, 1)};
 }
 
 QList<TWListMenuItem> twSortDirectionItems(TWAction action)
@@ -121,7 +131,8 @@ QList<TWListMenuItem> twCompletionMarkItems(std::optional<TWAction> action)
 
 QList<TWListMenuItem> twInvoiceMarkItems()
 {
-    return {item("asSent", TWAction::doMarkInvoice, 0), item("asNotSent", TWAction::doMarkInvoice, 1),
-            TWListMenuItem::separator(), item("asPaid", TWAction::doMarkInvoice, 4),
+    return {item("asSent", TWAction::doMarkInvoice, 0),
+            item("asNotSent", TWAction::doMarkInvoice, 1), TWListMenuItem::separator(),
+            item("asPaid", TWAction::doMarkInvoice, 4),
             item("asNotPaid", TWAction::doMarkInvoice, 5)};
 }

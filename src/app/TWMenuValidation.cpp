@@ -56,8 +56,8 @@ bool isOneOf(A action, std::initializer_list<A> actions)
 // The commands an import sheet's lists can take.
 bool isImportAction(A main)
 {
-    return isOneOf(main, {A::doEditTransaction, A::doMarkTransaction, A::doEditTask,
-                          A::doMarkTask, A::doEditTaskItem, A::doEditExpense});
+    return isOneOf(main, {A::doEditTransaction, A::doMarkTransaction, A::doEditTask, A::doMarkTask,
+                          A::doEditTaskItem, A::doEditExpense});
 }
 
 TWImportKind importKind(A main)
@@ -74,7 +74,8 @@ TWValidation validateImport(A action, A main, bool context, const TWValidationSt
     if (!isImportAction(main))
         return enabled(false);
     const TWImportKind kind = importKind(main);
-    const L list = context ? state.importListWithContextMenu(kind) : state.importListWithFocus(kind);
+    const L list =
+        context ? state.importListWithContextMenu(kind) : state.importListWithFocus(kind);
     if (list == L::None)
         return enabled(false);
     switch (main) {
@@ -98,17 +99,34 @@ TWValidation validateImport(A action, A main, bool context, const TWValidationSt
 
 bool isAlwaysEnabled(A action)
 {
-    return isOneOf(action,
-                   {A::doBusiness, A::doNewAccount, A::doNewAccountContext, A::doNewAccountGroup,
-                    A::doNewGroupContext, A::doDownloadCurrencyExchangeRates, A::doNewFilter,
-                    A::doNewFilterContext, A::doNewFilterGroup, A::doNewClient,
-                    A::doNewClientContext, A::doNewClientGroup, A::doNewMerchant,
-                    A::doNewMerchantContext, A::doNewMerchantGroup, A::doNewReportContext,
-                    A::doNewTransactionContext, A::doAddMultipleTransactionsContext,
-                    A::doNewField, A::doNewFieldContext, A::doNewFieldItemContext, A::doNewUnit,
-                    A::doNewUnitContext, A::doNewValueContext, A::doImportTransactions,
-                    A::doImportTasks, A::doImportExpenses, A::doExportTransactions,
-                    A::doExportTasks, A::doExportExpenses, A::doAdvancedFind});
+    return isOneOf(action, {A::doBusiness,
+                            A::doNewAccount,
+                            A::doNewAccountContext,
+                            A::doNewAccountGroup,
+                            A::doNewGroupContext,
+                            A::doDownloadCurrencyExchangeRates,
+                            A::doNewFilter,
+                            A::doNewFilterContext,
+                            A::doNewFilterGroup,
+                            A::doNewClient,
+                            A::doNewClientContext,
+                            A::doNewClientGroup,
+                            A::doNewMerchant,
+                            A::doNewMerchantContext,
+                            A::doNewMerchantGroup,
+                            A::doNewReportContext,
+                            A::doNewTransactionContext,
+                            A::doAddMultipleTransactionsContext,
+                            A::doNewField,
+                            A::doNewFieldContext,
+                            A::doNewFieldItemContext,
+                            A::doNewUnit,
+                            A::doNewUnitContext,
+                            A::doNewValueContext,
+                            A::doImportTransactions,
+                            A::doImportTasks,
+                            A::doImportExpenses,
+                            A::doAdvancedFind});
 }
 
 // The column and sort commands and the list whose focus their main command needs.
@@ -179,19 +197,19 @@ std::optional<TWValidation> validateTransactions(A action, A main, bool context,
 {
     if (!isOneOf(main, {A::doNewTransaction, A::doAddMultipleTransactions, A::doEditTransaction,
                         A::doShowRelatedTransactions, A::doEditMultipleTransactions,
-                        A::doDeleteTransaction, A::doDuplicateTransaction,
-                        A::doMarkTransaction, A::doUpdateConvertedTotals}))
+                        A::doDeleteTransaction, A::doDuplicateTransaction, A::doMarkTransaction,
+                        A::doUpdateConvertedTotals}))
         return std::nullopt;
     L list = transactionList(state);
     if (context) {
         // The context twins named by the rules; the others are the document's.
-        if (!isOneOf(main, {A::doDuplicateTransaction, A::doDeleteTransaction,
-                            A::doMarkTransaction, A::doUpdateConvertedTotals,
-                            A::doEditMultipleTransactions}))
+        if (!isOneOf(main, {A::doDuplicateTransaction, A::doDeleteTransaction, A::doMarkTransaction,
+                            A::doUpdateConvertedTotals, A::doEditMultipleTransactions}))
             return std::nullopt;
         if (list == L::RepeatsList && main == A::doEditMultipleTransactions)
             return enabled(false);
-        return enabled(list != L::None && state.hasSelectedTransaction(list, true, false, false, false));
+        return enabled(list != L::None &&
+                       state.hasSelectedTransaction(list, true, false, false, false));
     }
     Q_UNUSED(action);
     // A client's payments take commands only while it can add them.
@@ -325,7 +343,8 @@ std::optional<TWValidation> validateClient(A action, A main, bool context,
     if (!rule)
         return std::nullopt;
     TWValidation result;
-    if (!context && isOneOf(action, {A::doEditProject, A::doDuplicateProject, A::doDeleteProject})) {
+    if (!context &&
+        isOneOf(action, {A::doEditProject, A::doDuplicateProject, A::doDeleteProject})) {
         static const char *const projectKeys[] = {"editProject", "duplicateProject",
                                                   "deleteProject"};
         static const char *const estimateKeys[] = {"editEstimate", "duplicateEstimate",
@@ -348,12 +367,23 @@ std::optional<TWValidation> validateBills(A main, bool context, const TWValidati
 {
     Q query;
     switch (main) {
-    case A::doNewBill: query = Q::CanAddBill; break;
-    case A::doEditBill: query = Q::CanEditBill; break;
-    case A::doDuplicateBill: query = Q::CanDuplicateBill; break;
-    case A::doDeleteBill: query = Q::CanDeleteBill; break;
-    case A::doMarkBill: query = Q::CanMarkBill; break;
-    default: return std::nullopt;
+    case A::doNewBill:
+        query = Q::CanAddBill;
+        break;
+    case A::doEditBill:
+        query = Q::CanEditBill;
+        break;
+    case A::doDuplicateBill:
+        query = Q::CanDuplicateBill;
+        break;
+    case A::doDeleteBill:
+        query = Q::CanDeleteBill;
+        break;
+    case A::doMarkBill:
+        query = Q::CanMarkBill;
+        break;
+    default:
+        return std::nullopt;
     }
     if (state.isMasterSelected(4))
         return enabled(state.query(L::MerchantView, query, context && main != A::doNewBill));
@@ -411,14 +441,17 @@ TWValidation twValidateAction(TWAction action, int tag, const TWValidationState 
         return validateImport(action, main, context, state);
     if (isAlwaysEnabled(action))
         return enabled(true);
+    // Always, once the export sheets exist: the document knows.
+    if (isOneOf(action, {A::doExportTransactions, A::doExportTasks, A::doExportExpenses}))
+        return enabled(state.documentValidation(action));
     if (action == A::doShowInspectorContext || action == A::doDeleteContext)
         return enabled(state.contextMasterItemCount() == 1);
     if (action == A::doFind) {
         const int entry = state.selectedEntryType();
         const int itemType = state.selectedItemType();
-        return enabled((entry == 5 && (itemType == 1 || itemType == 5 || itemType == 9 ||
-                                       itemType == 10)) ||
-                       entry == 8 || entry == 10 || entry == 13);
+        return enabled(
+            (entry == 5 && (itemType == 1 || itemType == 5 || itemType == 9 || itemType == 10)) ||
+            entry == 8 || entry == 10 || entry == 13);
     }
     if (action == A::doSearchType || action == A::doMasterSortBy) {
         TWValidation result = enabled(true);

@@ -15,9 +15,8 @@
 
 QList<TWMenuEntry> twDefaultSortMenuEntries(bool columns)
 {
-    static const char *const keys[] = {"cleared", "date",   "identifier", "account1",
-                                       "account2", "repeat", "debit",      "credit",
-                                       "balance",  "attachments"};
+    static const char *const keys[] = {"cleared", "date",  "identifier", "account1", "account2",
+                                       "repeat",  "debit", "credit",     "balance",  "attachments"};
     QList<TWMenuEntry> entries;
     for (const char *key : keys)
         entries.append({QLatin1String(key), columns || qstrcmp(key, "date") == 0});
@@ -104,8 +103,7 @@ void connectItem(QAction *item, TWBusinessController *document)
                     return;
                 const std::optional<TWAction> action = twActionOf(guardedItem);
                 // A shortcut fires with its menu closed: the rules decide now.
-                if (action &&
-                    guarded->validate(*action, twTagOf(guardedItem), guardedItem).enabled)
+                if (action && guarded->validate(*action, twTagOf(guardedItem), guardedItem).enabled)
                     guarded->perform(*action, twTagOf(guardedItem), guardedItem);
             },
             Qt::QueuedConnection);
@@ -173,8 +171,8 @@ const std::vector<MenuTable> &documentMenus()
           {"menuAddMultipleTransactions", A::doAddMultipleTransactions},
           {"menuEditTransaction", A::doEditTransaction, 0, QKeySequence(QStringLiteral("Ctrl+E"))},
           {"menuEditMultipleTransactions", A::doEditMultipleTransactions},
-          {"menuDuplicateTransaction", A::doDuplicateTransaction,
-           0, QKeySequence(QStringLiteral("Ctrl+D"))},
+          {"menuDuplicateTransaction", A::doDuplicateTransaction, 0,
+           QKeySequence(QStringLiteral("Ctrl+D"))},
           {"menuDeleteTransaction", A::doDeleteTransaction},
           kSeparator,
           {"menuMarkCleared", A::doMarkTransaction, 0},
@@ -314,8 +312,8 @@ void twFillListMenu(QMenu *menu, const QList<TWListMenuItem> &items, TWBusinessC
             menu->addAction(entry.title)->setData(entry.tag);
             continue;
         }
-        QAction *item = twMenuAction(menu, entry.title, *entry.action, entry.tag,
-                                     entry.representedObject);
+        QAction *item =
+            twMenuAction(menu, entry.title, *entry.action, entry.tag, entry.representedObject);
         item->setCheckable(true);
         connectItem(item, document);
     }

@@ -42,7 +42,8 @@ int twTagOf(const QAction *item);
 QVariant twRepresentedObject(const QAction *item);
 TWFieldPtr twRepresentedField(const QAction *item);
 // Replaces the menu's items with the list menu's; `document` performs them.
-void twFillListMenu(QMenu *menu, const QList<TWListMenuItem> &items, TWBusinessController *document);
+void twFillListMenu(QMenu *menu, const QList<TWListMenuItem> &items,
+                    TWBusinessController *document);
 // The check marks of the column, sort and direction items for the list the
 // command acts on.
 TWValidation twValidateListMenu(const TWBusinessController &document, TWAction action, int tag,

@@ -37,7 +37,8 @@ TEST_F(AdvancedFindTest, TheFirstFindOffersTheFirstAccount)
     const TWFilterCriteriaPtr rule = criteria->childCriteria().first();
     EXPECT_EQ(rule->fieldIdentifier(), -7);
     EXPECT_EQ(rule->match(), 3u);
-    EXPECT_EQ(rule->valueIdentifier(), qint32(document->business()->accounts().first()->identifier()));
+    EXPECT_EQ(rule->valueIdentifier(),
+              qint32(document->business()->accounts().first()->identifier()));
     EXPECT_EQ(search->filterEditor()->numberOfRows(), 2);
 
     search->cancelButton()->click();
@@ -48,7 +49,8 @@ TEST_F(AdvancedFindTest, TheFirstFindOffersTheFirstAccount)
 
 TEST_F(AdvancedFindTest, FindStoresTheSearchFilterAndSelectsTheResults)
 {
-    auto document = windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
+    auto document =
+        windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
     TWBusiness &b = *document->business();
     document->updateChangeCount(2); // as if just saved
     ASSERT_FALSE(document->isDocumentEdited());
@@ -82,7 +84,8 @@ TEST_F(AdvancedFindTest, FindStoresTheSearchFilterAndSelectsTheResults)
 
 TEST_F(AdvancedFindTest, ALaterFindShowsTheStoredCriteriaAndCancelKeepsThem)
 {
-    auto document = windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
+    auto document =
+        windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
     TWBusiness &b = *document->business();
     document->perform(TWAction::doAdvancedFind);
     TWSearchController *search = document->searchController();
@@ -107,7 +110,8 @@ TEST_F(AdvancedFindTest, ALaterFindShowsTheStoredCriteriaAndCancelKeepsThem)
 
 TEST_F(AdvancedFindTest, EachRowGrowsTheSheetWithItsTopFixed)
 {
-    auto document = windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
+    auto document =
+        windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
     document->perform(TWAction::doAdvancedFind);
     TWSearchController *search = document->searchController();
     TWFilterEditor *editor = search->filterEditor();

@@ -28,15 +28,17 @@ protected:
     }
     static TWCheck check(const TWBusinessController &document, TWAction action, qint32 field)
     {
-        return twValidateListMenu(document, action, 0,
-                                  QVariant::fromValue(document.business()->fieldWithIdentifier(field)))
+        return twValidateListMenu(
+                   document, action, 0,
+                   QVariant::fromValue(document.business()->fieldWithIdentifier(field)))
             .check;
     }
 };
 
 TEST_F(ListMenusTest, DuringAnImportTheMenusListTheStoresFields)
 {
-    auto document = windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
+    auto document =
+        windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
     document->setImporting(true);
     // Even with the source list focused.
     document->windowForSheet()->activateWindow();
@@ -63,7 +65,8 @@ TEST_F(ListMenusTest, DuringAnImportTheMenusListTheStoresFields)
 
 TEST_F(ListMenusTest, TheSourceListFocusedSortsByNameOrManually)
 {
-    auto document = windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
+    auto document =
+        windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
     document->windowForSheet()->activateWindow();
     master(*document).outlineView()->setFocus();
     QApplication::processEvents();
@@ -97,7 +100,8 @@ TEST_F(ListMenusTest, AColumnShownForOneAccountIsUncheckedForAnother)
     });
     TWBusiness &b = *document->business();
     b.updateColumnSettings(
-        0, registerLayout({column(-5, {qint64(shown->identifier()), -2}), column(-3, {-1})}, -5, 1));
+        0,
+        registerLayout({column(-5, {qint64(shown->identifier()), -2}), column(-3, {-1})}, -5, 1));
 
     select(*document, TWMasterItemEntity, TWItemTypeAccount, shown->identifier());
     EXPECT_EQ(check(*document, TWAction::doColumnAccount, -5), TWCheck::On);
@@ -168,7 +172,8 @@ TEST_F(ListMenusTest, TheChecksOfOtherListsReadVisibleAndTextIdentifiers)
 
 TEST_F(ListMenusTest, TheMarkMenuWithoutAFocusedListHasTwoInertItems)
 {
-    auto document = windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
+    auto document =
+        windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
     const QList<TWListMenuItem> marks = document->clientMarkMenuItems();
     ASSERT_EQ(marks.size(), 2);
     EXPECT_EQ(marks[0].title, TWLocalized("asCompleted"));

@@ -63,7 +63,8 @@ protected:
 
 TEST_F(MenuActionsTest, AddAndNewGroupOutsideTheirTagsDoNothing)
 {
-    auto document = windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
+    auto document =
+        windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
     const qsizetype groups = document->business()->accountGroups().size();
     for (int tag : {-1, 10, 42})
         document->perform(TWAction::doMasterAdd, tag);
@@ -81,7 +82,8 @@ TEST_F(MenuActionsTest, AddAndNewGroupOutsideTheirTagsDoNothing)
 
 TEST_F(MenuActionsTest, SortByWithAnotherTagStillRefreshesTheSourceList)
 {
-    auto document = windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
+    auto document =
+        windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
     // Stored without telling anyone: only a refresh shows it.
     const TWAccountPtr silent = addAccount(*document->business(), QStringLiteral("Savings"));
     ASSERT_FALSE(master(*document).masterItemWithType(TWMasterItemEntity, TWItemTypeAccount,
@@ -193,9 +195,9 @@ TEST_F(MenuActionsTest, BillAndInvoiceCommandsWithAGroupSelectedDoNothing)
         addClient(b, QStringLiteral("Acme"), group->identifier());
     });
     select(*document, TWMasterItemEntity, TWItemTypeClientGroup, group->identifier());
-    for (TWAction action : {TWAction::doEditInvoice, TWAction::doDeleteInvoice,
-                            TWAction::doMarkInvoice, TWAction::doEditBill, TWAction::doDeleteBill,
-                            TWAction::doMarkBillContext})
+    for (TWAction action :
+         {TWAction::doEditInvoice, TWAction::doDeleteInvoice, TWAction::doMarkInvoice,
+          TWAction::doEditBill, TWAction::doDeleteBill, TWAction::doMarkBillContext})
         document->perform(action, 0);
     settle();
     EXPECT_FALSE(document->hasAttachedSheet());
@@ -203,6 +205,36 @@ TEST_F(MenuActionsTest, BillAndInvoiceCommandsWithAGroupSelectedDoNothing)
         EXPECT_TRUE(recordingClients->calls.isEmpty());
     }
     EXPECT_TRUE(prompts.errors.isEmpty());
+}
+
+TEST_F(MenuActionsTest, ExportCommandsWaitForTheirSheets)
+{
+    auto document = windowDocument();
+    EXPECT_FALSE(document->validate(TWAction::doExportTransactions, 0).enabled);
+    document->perform(TWAction::doExportTransactions);
+    settle();
+    EXPECT_FALSE(document->hasAttachedSheet());
+
+    TWFakeInfoEditor *sheet = nullptr;
+    TWAppRegistry::registry().setEditorFactory(TWEditorKind::ExportTasks,
+                                               [&sheet](QObject *parent) {
+                                                   sheet = new TWFakeInfoEditor(parent);
+                                                   return sheet;
+                                               });
+    EXPECT_TRUE(document->validate(TWAction::doExportTasks, 0).enabled);
+    document->perform(TWAction::doExportTasks);
+    settle();
+    ASSERT_TRUE(sheet);
+    EXPECT_TRUE(document->hasAttachedSheet());
+    document->endSheet(sheet->view(), -1001);
+    settle();
+    // Kept for the next time.
+    TWFakeInfoEditor *first = sheet;
+    document->perform(TWAction::doExportTasks);
+    settle();
+    EXPECT_EQ(sheet, first);
+    document->endSheet(sheet->view(), -1001);
+    settle();
 }
 
 TEST_F(MenuActionsTest, TheCustomRangeOpensThePopoverAndFiltersWithItsDates)
@@ -291,8 +323,6 @@ TEST_F(MenuActionsTest, MenuItemsCarryTheirCommandAndRunItOnTheDocument)
     settle();
     EXPECT_EQ(recordingRegister->calls, QStringList{QStringLiteral("edit")});
 }
-
-
 
 namespace
 {

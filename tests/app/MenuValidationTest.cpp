@@ -94,16 +94,34 @@ using A = TWAction;
 using L = TWListTarget;
 using Q = TWQuery;
 
-const A alwaysEnabled[] = {
-    A::doBusiness, A::doNewAccount, A::doNewAccountContext, A::doNewAccountGroup,
-    A::doNewGroupContext, A::doDownloadCurrencyExchangeRates, A::doNewFilter,
-    A::doNewFilterContext, A::doNewFilterGroup, A::doNewClient, A::doNewClientContext,
-    A::doNewClientGroup, A::doNewMerchant, A::doNewMerchantContext, A::doNewMerchantGroup,
-    A::doNewReportContext, A::doNewTransactionContext, A::doAddMultipleTransactionsContext,
-    A::doNewField, A::doNewFieldContext, A::doNewFieldItemContext, A::doNewUnit,
-    A::doNewUnitContext, A::doNewValueContext, A::doImportTransactions, A::doImportTasks,
-    A::doImportExpenses, A::doExportTransactions, A::doExportTasks, A::doExportExpenses,
-    A::doAdvancedFind};
+const A alwaysEnabled[] = {A::doBusiness,
+                           A::doNewAccount,
+                           A::doNewAccountContext,
+                           A::doNewAccountGroup,
+                           A::doNewGroupContext,
+                           A::doDownloadCurrencyExchangeRates,
+                           A::doNewFilter,
+                           A::doNewFilterContext,
+                           A::doNewFilterGroup,
+                           A::doNewClient,
+                           A::doNewClientContext,
+                           A::doNewClientGroup,
+                           A::doNewMerchant,
+                           A::doNewMerchantContext,
+                           A::doNewMerchantGroup,
+                           A::doNewReportContext,
+                           A::doNewTransactionContext,
+                           A::doAddMultipleTransactionsContext,
+                           A::doNewField,
+                           A::doNewFieldContext,
+                           A::doNewFieldItemContext,
+                           A::doNewUnit,
+                           A::doNewUnitContext,
+                           A::doNewValueContext,
+                           A::doImportTransactions,
+                           A::doImportTasks,
+                           A::doImportExpenses,
+                           A::doAdvancedFind};
 
 } // namespace
 
@@ -176,12 +194,15 @@ TEST(MenuValidationTest, AlwaysEnabledCommandsInAnEmptyWindow)
     state.document = false;
     for (A action : alwaysEnabled)
         EXPECT_TRUE(on(action, state)) << twActionName(action).toStdString();
-    // Others fall to the document's own answer.
+    // Others fall to the document's own answer, the export commands too
+    // (enabled once their sheets exist).
     EXPECT_FALSE(on(A::doNewReport, state));
+    EXPECT_FALSE(on(A::doExportTasks, state));
     EXPECT_FALSE(on(A::doShowRelatedTransactionsContext, state));
     state.document = true;
     EXPECT_TRUE(on(A::doNewReport, state));
     EXPECT_TRUE(on(A::saveDocument, state));
+    EXPECT_TRUE(on(A::doExportTransactions, state));
 }
 
 TEST(MenuValidationTest, SourceListCommandsAndFind)
@@ -297,9 +318,9 @@ TEST(MenuValidationTest, TransactionCommandsFollowTheSelectedList)
     EXPECT_TRUE(on(A::doDeleteTransactionContext, state));
     for (int tab : {0, 1}) {
         state.tab = tab;
-        for (A action : {A::doNewTransaction, A::doAddMultipleTransactions, A::doEditTransaction,
-                         A::doDeleteTransaction, A::doMarkTransaction,
-                         A::doDeleteTransactionContext})
+        for (A action :
+             {A::doNewTransaction, A::doAddMultipleTransactions, A::doEditTransaction,
+              A::doDeleteTransaction, A::doMarkTransaction, A::doDeleteTransactionContext})
             EXPECT_FALSE(on(action, state)) << tab << twActionName(action).toStdString();
     }
 
@@ -320,8 +341,8 @@ TEST(MenuValidationTest, ClientTabRulesHoldForAClientGroupToo)
     FakeState state;
     // isMasterSelected(3) answers for a client and a client group alike.
     state.select(3);
-    state.yes = {{L::Tasks, Q::CanAddTask, false},      {L::Expenses, Q::CanAddExpense, false},
-                 {L::Invoices, Q::CanAddInvoice, false}, {L::Invoices, Q::CanEditInvoice, true},
+    state.yes = {{L::Tasks, Q::CanAddTask, false},        {L::Expenses, Q::CanAddExpense, false},
+                 {L::Invoices, Q::CanAddInvoice, false},  {L::Invoices, Q::CanEditInvoice, true},
                  {L::Expenses, Q::CanEditExpense, false}, {L::Tasks, Q::CanDeleteTask, true}};
     state.tab = 0;
     EXPECT_TRUE(on(A::doNewTask, state));
@@ -444,8 +465,10 @@ TEST(MenuValidationTest, PrintOnlyWhatHasPages)
 TEST(MenuValidationTest, ManageViewsNeedTheirEntryForMainCommands)
 {
     FakeState state;
-    state.yes = {{L::Fields, Q::CanDeleteField, true}, {L::Fields, Q::CanDeleteField, false},
-                 {L::Units, Q::CanEditUnit, true},      {L::Values, Q::CanDeleteValue, false},
+    state.yes = {{L::Fields, Q::CanDeleteField, true},
+                 {L::Fields, Q::CanDeleteField, false},
+                 {L::Units, Q::CanEditUnit, true},
+                 {L::Values, Q::CanDeleteValue, false},
                  {L::Repeats, Q::CanDeleteRepeat, true}};
     state.select(0);
     EXPECT_FALSE(on(A::doDeleteField, state));
