@@ -121,6 +121,11 @@ public:
     virtual qint32 timedTaskIdentifier() const { return 0; }
     // Ends the running time item (at `endDate`, or now when invalid).
     virtual void stopTaskTimer(const QDateTime &) {}
+    // Starts timing the task (none: nothing).
+    virtual void startTaskTimer(const std::shared_ptr<class TWTask> &) {}
+    // The task the status menu times.
+    virtual qint32 menuletTaskIdentifier() const { return 0; }
+    virtual void setMenuletTaskIdentifier(qint32) {}
     // A client, project, task or time item changed or went.
     virtual void taskTimerUpdateNotification(const QString &) {}
     virtual void didWake() {}

@@ -273,13 +273,22 @@ void TWApplicationDelegate::menuNeedsUpdate(QMenu *menu, TWMenuKind kind)
     TWBusinessController *current = m_documents->currentDocument();
     switch (kind) {
     case TWMenuKind::Columns:
-        twFillMenu(menu, twDefaultSortMenuEntries(true));
+        if (current)
+            twFillListMenu(menu, current->columnMenuItems(), current);
+        else
+            twFillMenu(menu, twDefaultSortMenuEntries(true));
         break;
     case TWMenuKind::SortBy:
-        twFillMenu(menu, twDefaultSortMenuEntries(false));
+        if (current)
+            twFillListMenu(menu, current->sortMenuItems(), current);
+        else
+            twFillMenu(menu, twDefaultSortMenuEntries(false));
         break;
     case TWMenuKind::ClientMark:
-        twFillMenu(menu, twDefaultClientMarkMenuEntries());
+        if (current)
+            twFillListMenu(menu, current->clientMarkMenuItems(), current);
+        else
+            twFillMenu(menu, twDefaultClientMarkMenuEntries());
         break;
     case TWMenuKind::Client: {
         QAction *timer = menu->findChild<QAction *>(QStringLiteral("taskStartStopTimer"));

@@ -1,6 +1,7 @@
 #include "TWBusinessController.h"
 
 #include "TWApplicationDelegate.h"
+#include "TWDateRangeController.h"
 #include "TWDocumentPrompts.h"
 #include "TWMasterController.h"
 #include "TWWindowController.h"

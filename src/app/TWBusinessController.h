@@ -5,6 +5,7 @@
 
 #include "TWAppRegistry.h"
 #include "TWDetailInterfaces.h"
+#include "TWMenuValidation.h"
 #include "TWPopover.h"
 #include "TWMasterItem.h"
 
@@ -29,7 +30,10 @@ class QAction;
 class QMenu;
 class TWEditTransactionsEditor;
 class TWInfoEditor;
+class TWDateRangeController;
+class TWDateRangeControllerDelegate;
 class TWMasterController;
+class TWSearchController;
 class TWPopover;
 class TWTransactionEditor;
 class TWWindowController;
@@ -259,6 +263,27 @@ public:
     void printDocument();
     QPrinter &printer();
 
+    // ---- Menus ----
+    // Runs a command of the menu bar, a context menu or the bar's controls.
+    // `tag` is the item's tag (the segment of the add-delete control, the
+    // range of the pop-up); `item` the menu item triggered, for its menu
+    // and represented object.
+    void perform(TWAction action, int tag = 0, QAction *item = nullptr);
+    // Whether the command is enabled now, its check mark and title; `menu`
+    // is the menu item (its menu tells a context menu's list).
+    TWValidation validate(TWAction action, int tag, QAction *item = nullptr) const;
+    // Validates a menu item built by twMenuAction and applies the answer.
+    void validateItem(QAction *item) const;
+    TWDateRangeController *dateRangeController() const { return m_dateRangeController; }
+    // The advanced find sheet; once it ends with Find the source list shows
+    // the search results.
+    void doAdvancedFind();
+    TWSearchController *searchController() const { return m_searchController; }
+    // The items of the Columns, Sort By and Mark menus for the focused list.
+    QList<TWListMenuItem> columnMenuItems() const;
+    QList<TWListMenuItem> sortMenuItems() const;
+    QList<TWListMenuItem> clientMarkMenuItems() const;
+
     // ---- Task timer ----
     TWTaskTimer *taskTimer() const { return m_taskTimer; }
     bool isTaskTimerRunning() const;
@@ -304,6 +329,13 @@ private:
     enum class RouteTarget { None, Register, Repeats, Clients, Merchants };
     RouteTarget routeTarget() const;
     TWRegisterDetail *routedRegister(RouteTarget target) const;
+    void masterSortBy(int tag);
+    void detailAddDelete(int segment);
+    void showDateRangePopover();
+    void searchDetail(const QString &text);
+    void listMenuCommand(TWAction main, int tag, QAction *item);
+    // The export sheet of the kind, kept after its first use.
+    void showExportSheet(TWEditorKind kind);
 
     std::unique_ptr<TWBusiness> m_business;
     std::unique_ptr<QThreadPool> m_operationQueue;
@@ -334,6 +366,10 @@ private:
     TWTransactionEditor *m_transactionController = nullptr;
     TWEditTransactionsEditor *m_editTransactionsController = nullptr;
     TWTaskTimer *m_taskTimer = nullptr;
+    TWDateRangeController *m_dateRangeController = nullptr;
+    TWSearchController *m_searchController = nullptr;
+    std::map<int, TWEditorController *> m_exportControllers;
+    std::unique_ptr<TWDateRangeControllerDelegate> m_dateRangeDelegate;
 
     std::vector<Sheet> m_sheets;
     QPointer<TWWindow> m_progressWindow;

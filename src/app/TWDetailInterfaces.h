@@ -5,10 +5,13 @@
 // call has an inert default, so a view answers only what it knows.
 
 #include "TWAppRegistry.h"
+#include "TWListMenus.h"
+#include "TWMenuValidation.h"
 
 #include "TWAccount.h"
 #include "TWBill.h"
 #include "TWClient.h"
+#include "TWField.h"
 #include "TWFilter.h"
 #include "TWInvoice.h"
 #include "TWMerchant.h"
@@ -17,13 +20,32 @@
 #include "TWReport.h"
 #include "TWTransaction.h"
 
+// Answers the menus' can- and has- questions about its rows; NO until a
+// list knows better.
+class TWValidatedList
+{
+public:
+    virtual ~TWValidatedList() = default;
+    virtual bool validationQuery(TWQuery, bool /*context*/) const { return false; }
+};
+
 // A transaction register: the accounts or filters view, and the registers
 // inside the client, merchant and repeats views.
-class TWRegisterDetail : public TWDetailController
+class TWRegisterDetail : public TWDetailController, public TWValidatedList
 {
     Q_OBJECT
 public:
     using TWDetailController::TWDetailController;
+    // Whether rows are selected (with `context`, the context menu's rows):
+    // `single` exactly one, `multiple` more than one, `related` the one row
+    // has related transactions.
+    virtual bool hasSelectedTransaction(bool, bool, bool, bool) const { return false; }
+    virtual bool hasFirstResponder() const { return false; }
+    virtual void search(const QString &) {}
+    // The column and sort commands of the register's menus.
+    virtual void toggleFieldVisible(const TWFieldPtr &) {}
+    virtual void updateSortBy(const TWFieldPtr &, bool /*updateSortDescriptors*/) {}
+    virtual void updateSortDirection(bool /*ascending*/, bool /*updateSortDescriptors*/) {}
     // 0 nothing, 1 accounts, 2 filters, 3 repeat items, 4 invoice payments,
     // 5 bill payments, 6 import preview, 7 all transactions.
     virtual void setMode(int mode) { m_mode = mode; }
@@ -56,14 +78,16 @@ protected:
 };
 
 // The task and expense lists of the client view.
-class TWTasksList
+class TWTasksList : public TWValidatedList
 {
 public:
     virtual ~TWTasksList() = default;
     virtual void updateTasks() {}
+    // The selected task (with `context`, the context menu's), none without.
+    virtual std::shared_ptr<class TWTask> selectedTask(bool) const { return nullptr; }
 };
 
-class TWExpensesList
+class TWExpensesList : public TWValidatedList
 {
 public:
     virtual ~TWExpensesList() = default;
@@ -71,7 +95,7 @@ public:
 };
 
 // The invoice list of the client view (and of the repeats view).
-class TWInvoicesList
+class TWInvoicesList : public TWValidatedList
 {
 public:
     virtual ~TWInvoicesList() = default;
@@ -80,7 +104,7 @@ public:
     virtual TWRegisterDetail *transactionsController() const { return nullptr; }
 };
 
-class TWClientDetail : public TWDetailController
+class TWClientDetail : public TWDetailController, public TWValidatedList
 {
     Q_OBJECT
 public:
@@ -99,12 +123,22 @@ public:
     virtual void deleteSelectedTransaction(bool) {}
     virtual void updateSelectedConvertedTotals(bool) {}
     virtual void showSelectedRelatedTransactions(bool) {}
+    virtual void newTransaction(bool /*multiple*/) {}
+    // 0 tasks, 1 expenses, 2 invoices.
+    virtual int selectedTab() const { return 0; }
+    // 0 estimate (also without a selected project), 1 project.
+    virtual int selectedProjectType() const { return 0; }
+    virtual bool hasFirstResponder(TWFocusList) const { return false; }
+    // A list's field items for the Columns and Sort By menus, with the
+    // command given, and its column settings.
+    virtual QList<TWListMenuItem> fieldMenuItems(TWFocusList, TWAction) const { return {}; }
+    virtual std::optional<QVariantMap> listSettings(TWFocusList) const { return std::nullopt; }
 
 protected:
     TWClientList m_clients;
 };
 
-class TWMerchantDetail : public TWDetailController
+class TWMerchantDetail : public TWDetailController, public TWValidatedList
 {
     Q_OBJECT
 public:
@@ -117,6 +151,10 @@ public:
     virtual TWBillList bills() const { return {}; }
     virtual TWBillList selectedBills() const { return {}; }
     virtual bool canAddTransaction() const { return false; }
+    virtual void newTransaction(bool /*multiple*/) {}
+    virtual bool hasFirstResponder(TWFocusList) const { return false; }
+    virtual QList<TWListMenuItem> fieldMenuItems(TWFocusList, TWAction) const { return {}; }
+    virtual std::optional<QVariantMap> listSettings(TWFocusList) const { return std::nullopt; }
     // The transaction commands, forwarded to its own lists.
     virtual void editSelectedTransaction(bool) {}
     virtual void deleteSelectedTransaction(bool) {}
@@ -141,7 +179,7 @@ protected:
     TWReportPtr m_report;
 };
 
-class TWRepeatsDetail : public TWDetailController
+class TWRepeatsDetail : public TWDetailController, public TWValidatedList
 {
     Q_OBJECT
 public:
@@ -149,36 +187,52 @@ public:
     virtual TWRegisterDetail *transactionsController() const { return nullptr; }
     virtual void updateRepeatsAndTransactions() {}
     virtual void selectRepeat(const TWRepeatPtr &) {}
+    // 0 without a selected repeat, 1 an invoice's, 2 a bill's.
+    virtual int selectedRepeatKind() const { return 0; }
+    virtual TWInvoicesList *invoicesController() const { return nullptr; }
+    virtual TWValidatedList *merchantController() const { return nullptr; }
+    virtual bool itemsHasFirstResponder() const { return false; }
+    virtual bool invoicesHasFirstResponder() const { return false; }
 };
 
-class TWFieldsDetail : public TWDetailController
+class TWFieldsDetail : public TWDetailController, public TWValidatedList
 {
     Q_OBJECT
 public:
     using TWDetailController::TWDetailController;
+    virtual void newItem() {}
+    virtual void deleteItem(bool) {}
 };
 
-class TWUnitsDetail : public TWDetailController
+class TWUnitsDetail : public TWDetailController, public TWValidatedList
 {
     Q_OBJECT
 public:
     using TWDetailController::TWDetailController;
     virtual bool canDeleteUnit(bool) const { return false; }
+    virtual void refresh() {}
+    virtual void newUnit() {}
+    virtual void deleteUnit(bool) {}
+    virtual void search(const QString &) {}
 };
 
-class TWValuesDetail : public TWDetailController
+class TWValuesDetail : public TWDetailController, public TWValidatedList
 {
     Q_OBJECT
 public:
     using TWDetailController::TWDetailController;
     virtual bool canDeleteValue(bool) const { return false; }
+    virtual void newValue() {}
+    virtual void deleteValue(bool) {}
+    virtual void search(const QString &) {}
 };
 
-class TWBudgetDetail : public TWDetailController
+class TWBudgetDetail : public TWDetailController, public TWValidatedList
 {
     Q_OBJECT
 public:
     using TWDetailController::TWDetailController;
+    virtual void resetBudget() {}
 };
 
 class TWAutofillDetail : public TWDetailController

@@ -1,4 +1,5 @@
 #include "TWMasterController.h"
+#include "TWMenus.h"
 
 #include "TWBusinessController.h"
 #include "TWControls.h"
@@ -648,55 +649,51 @@ QMenu *TWMasterController::contextMenu(const QPoint &position)
     }
     delete m_menu;
     m_menu = new QMenu(m_outline);
-    // The commands route through the document's actions, which come with
-    // the menus; until then only deleting is live.
-    const auto add = [](QMenu *menu, const char *key, const char *action, int tag = -1) {
-        QAction *item = menu->addAction(TWLocalized(key));
-        item->setObjectName(QLatin1String(action));
-        if (tag >= 0)
-            item->setData(tag);
-        item->setEnabled(false);
+    // Every item is a context command of the document, which runs and
+    // validates it.
+    QPointer<TWBusinessController> document(m_document);
+    const auto add = [document](QMenu *menu, const char *key, const char *name, int tag = 0) {
+        const std::optional<TWAction> action = twActionFromName(QLatin1String(name));
+        QAction *item = twMenuAction(menu, TWLocalized(key), action.value_or(TWAction::count), tag);
+        item->setObjectName(QLatin1String(name));
+        QObject::connect(item, &QAction::triggered, item, [document, item] {
+            const std::optional<TWAction> command = twActionOf(item);
+            if (document && command)
+                document->perform(*command, twTagOf(item), item);
+        });
         return item;
     };
-    // The record commands go to the document, which presents their sheets.
-    const auto live = [this](QAction *item, std::function<void(TWBusinessController &)> command) {
-        item->setEnabled(m_document != nullptr);
-        connect(item, &QAction::triggered, this, [this, command] {
-            if (m_document)
-                command(*m_document);
+    const auto validateOnShow = [document](QMenu *menu) {
+        connect(menu, &QMenu::aboutToShow, menu, [document, menu] {
+            if (!document)
+                return;
+            for (QAction *item : menu->actions())
+                document->validateItem(item);
         });
     };
-    live(add(m_menu, "newAccount", "doNewAccountContext"),
-         [](TWBusinessController &document) { document.newAccount(false); });
-    live(add(m_menu, "newFilter", "doNewFilterContext"),
-         [](TWBusinessController &document) { document.newFilter(); });
-    live(add(m_menu, "newClient", "doNewClientContext"),
-         [](TWBusinessController &document) { document.newClient(); });
-    live(add(m_menu, "newMerchant", "doNewMerchantContext"),
-         [](TWBusinessController &document) { document.newMerchant(); });
-    live(add(m_menu, "newReport", "doNewReportContext"),
-         [](TWBusinessController &document) { document.newReport(); });
+    add(m_menu, "newAccount", "doNewAccountContext");
+    add(m_menu, "newFilter", "doNewFilterContext");
+    add(m_menu, "newClient", "doNewClientContext");
+    add(m_menu, "newMerchant", "doNewMerchantContext");
+    add(m_menu, "newReport", "doNewReportContext");
     QMenu *group = m_menu->addMenu(TWLocalized("newGroup"));
     group->menuAction()->setObjectName(QStringLiteral("newGroup"));
-    const std::pair<const char *, int> groupKinds[] = {
-        {"accountMenu", TWItemTypeAccountGroup}, {"filterMenu", TWItemTypeFilterGroup},
-        {"clientMenu", TWItemTypeClientGroup},   {"merchantMenu", TWItemTypeMerchantGroup},
-        {"reportMenu", TWItemTypeReportGroup}};
+    const char *const groupKeys[] = {"accountMenu", "filterMenu", "clientMenu", "merchantMenu",
+                                     "reportMenu"};
     int groupTag = 0;
-    for (const auto &[key, kind] : groupKinds)
-        live(add(group, key, "doNewGroupContext", groupTag++),
-             [kind = kind](TWBusinessController &document) { document.newGroup(kind); });
+    for (const char *key : groupKeys)
+        add(group, key, "doNewGroupContext", groupTag++);
     m_menu->addSeparator();
     const TWMasterItemList nodes = masterItems(m_contextRows, true);
     const bool oneRecord = nodes.size() == 1 && nodes.first()->isRecord();
     if (oneRecord) {
-        live(add(m_menu, "showInspector", "doShowInspectorContext"),
-             [](TWBusinessController &document) { document.showInspector(true); });
+        add(m_menu, "showInspector", "doShowInspectorContext");
         m_menu->addSeparator();
     }
     if (nodes.size() >= 2 || oneRecord) {
-        QAction *remove = add(m_menu, "deleteMenu", "doDeleteContext");
-        remove->setEnabled(true);
+        // Deleting several rows is the source list's own decision.
+        QAction *remove = m_menu->addAction(TWLocalized("deleteMenu"));
+        remove->setObjectName(QStringLiteral("doDeleteContext"));
         connect(remove, &QAction::triggered, this, [this] { deleteMaster(true); });
         m_menu->addSeparator();
     }
@@ -704,6 +701,8 @@ QMenu *TWMasterController::contextMenu(const QPoint &position)
     sort->menuAction()->setObjectName(QStringLiteral("sortBy"));
     add(sort, "name", "doMasterSortBy", 0);
     add(sort, "manually", "doMasterSortBy", 1);
+    for (QMenu *menu : {m_menu.data(), group, sort})
+        validateOnShow(menu);
     return m_menu;
 }
 

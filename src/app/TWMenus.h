@@ -2,9 +2,13 @@
 // The menu bar of every document window, built from one table of commands,
 // and the contents of the menus that are filled when they open.
 
+#include "TWListMenus.h"
+#include "TWMenuValidation.h"
+
 #include <QList>
 #include <QString>
 
+class QAction;
 class QMainWindow;
 class QMenu;
 class TWBusinessController;
@@ -29,3 +33,18 @@ QList<TWMenuEntry> twDefaultClientMarkMenuEntries();
 void twFillMenu(QMenu *menu, const QList<TWMenuEntry> &entries);
 
 void twBuildMenuBar(QMainWindow *window, TWBusinessController *document);
+
+// A menu item carrying its command, tag (also its data) and represented object.
+QAction *twMenuAction(QMenu *menu, const QString &title, TWAction action, int tag = 0,
+                      const QVariant &representedObject = {});
+std::optional<TWAction> twActionOf(const QAction *item);
+int twTagOf(const QAction *item);
+QVariant twRepresentedObject(const QAction *item);
+TWFieldPtr twRepresentedField(const QAction *item);
+// Replaces the menu's items with the list menu's; `document` performs them.
+void twFillListMenu(QMenu *menu, const QList<TWListMenuItem> &items,
+                    TWBusinessController *document);
+// The check marks of the column, sort and direction items for the list the
+// command acts on.
+TWValidation twValidateListMenu(const TWBusinessController &document, TWAction action, int tag,
+                                const QVariant &representedObject);

@@ -175,19 +175,20 @@ void TWWindowController::buildBar()
     tools->addWidget(m_searchField);
     m_window->addToolBar(Qt::TopToolBarArea, tools);
 
+    // The bar's controls send the document's commands.
     QObject::connect(m_rangePopUp, &QComboBox::activated, m_window, [this](int index) {
-        TWBusiness *business = m_document->business();
-        const int tag = m_rangePopUp->itemData(index).toInt();
-        // The custom range keeps its dates until the date popover picks others.
-        if (tag == 11 && business)
-            m_document->filterTransactions(tag, business->transactionRangeFromDate(),
-                                           business->transactionRangeToDate());
-        else
-            m_document->filterTransactions(tag, QDateTime(), QDateTime());
+        m_document->perform(TWAction::doDetailPopUpButton, m_rangePopUp->itemData(index).toInt());
     });
+    QObject::connect(m_addDelete, &TWAddDeleteControl::segmentClicked, m_window,
+                     [this](int segment) { m_document->perform(TWAction::doDetailAddDelete, segment); });
+    QObject::connect(m_resetButton, &QPushButton::clicked, m_window,
+                     [this] { m_document->perform(TWAction::doDetailReset); });
+    QObject::connect(m_refreshButton, &QPushButton::clicked, m_window,
+                     [this] { m_document->perform(TWAction::doDetailRefresh); });
+    QObject::connect(m_searchField, &QLineEdit::textChanged, m_window,
+                     [this] { m_document->perform(TWAction::doSearch); });
     QObject::connect(m_deleteMasterButton, &QToolButton::clicked, m_window, [this] {
-        if (TWMasterController *master = m_document->masterController())
-            master->deleteMaster(false);
+        m_document->perform(TWAction::doMasterDelete);
     });
     QObject::connect(m_bar, &TWDetailBar::resized, m_window, [this] {
         m_document->updateDetailButtonsFrame();

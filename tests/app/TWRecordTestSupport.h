@@ -32,6 +32,11 @@ public:
     void setAccounts(const TWAccountList &list) override { accounts = list; }
     TWAccountList shownAccounts() const override { return accounts; }
     TWTransactionList selectedTransactions() const override { return selected; }
+    bool hasSelectedTransaction(bool, bool single, bool multiple, bool) const override
+    {
+        return !selected.isEmpty() && (!single || selected.size() == 1) &&
+               (!multiple || selected.size() > 1);
+    }
     void selectTransactions(const TWTransactionList &list) override { selections.append(list); }
     void editSelectedTransaction(bool context) override { calls.append(call("edit", context)); }
     void duplicateSelectedTransaction(bool context) override
@@ -42,6 +47,18 @@ public:
     void markSelectedTransaction(bool cleared, bool context) override
     {
         calls.append(call(cleared ? "markCleared" : "markNotCleared", context));
+    }
+    void toggleFieldVisible(const TWFieldPtr &field) override
+    {
+        calls.append(QStringLiteral("column %1").arg(field->identifier()));
+    }
+    void updateSortBy(const TWFieldPtr &field, bool) override
+    {
+        calls.append(QStringLiteral("sortBy %1").arg(field->identifier()));
+    }
+    void updateSortDirection(bool ascending, bool) override
+    {
+        calls.append(QStringLiteral("ascending %1").arg(ascending));
     }
 
     static QString call(const char *name, bool context)

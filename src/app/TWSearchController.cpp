@@ -1,0 +1,112 @@
+#include "TWSearchController.h"
+
+#include "TWBusinessController.h"
+#include "TWFilterEditor.h"
+
+#include "TWBusiness.h"
+#include "TWLocalized.h"
+
+#include <QDialogButtonBox>
+#include <QLayout>
+#include <QPushButton>
+
+TWSearchController::TWSearchController(QObject *parent) : QObject(parent)
+{
+}
+
+TWSearchController::~TWSearchController()
+{
+    if (m_view && !m_view->parent())
+        delete m_view;
+}
+
+QWidget *TWSearchController::view()
+{
+    if (!m_view)
+        build();
+    return m_view;
+}
+
+void TWSearchController::build()
+{
+    m_view = new QWidget();
+    m_view->setObjectName(QStringLiteral("TWSearch"));
+    m_editor = new TWFilterEditor(m_view);
+    m_editor->setObjectName(QStringLiteral("filterEditor"));
+    m_editor->setMinimumWidth(560);
+    m_editor->setFixedHeight(0);
+    connect(m_editor, &TWFilterEditor::action, this, [this] { doFilterEditor(); });
+
+    auto *buttons = new QDialogButtonBox(m_view);
+    m_cancel = buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
+    m_find = buttons->addButton(TWLocalized("advancedFindButton"), QDialogButtonBox::AcceptRole);
+    m_find->setObjectName(QStringLiteral("findButton"));
+    m_cancel->setObjectName(QStringLiteral("cancelButton"));
+    m_find->setDefault(true);
+    connect(m_find, &QPushButton::clicked, this, [this] { doCancelFind(1); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { doCancelFind(0); });
+
+    auto *layout = new QVBoxLayout(m_view);
+    layout->addWidget(m_editor);
+    layout->addWidget(buttons);
+}
+
+void TWSearchController::update()
+{
+    view();
+    m_editor->setBusiness(m_business);
+    const TWFilterPtr &search = m_business ? m_business->advancedFindFilter() : TWFilterPtr();
+    // The editor changes the tree it is given: a copy, so that cancel keeps
+    // the stored criteria.
+    if (search && search->criteria())
+        m_editor->setCriteria(search->criteria()->copy());
+    else
+        m_editor->setCriteria(m_business ? TWFilterCriteria::defaultCriteria(*m_business)
+                                         : TWFilterCriteria::filterCriteriaCompound());
+    m_editor->update();
+    updateWindowFrame();
+}
+
+void TWSearchController::updateWindowFrame()
+{
+    if (!m_editor)
+        return;
+    const int needed = m_editor->numberOfRows() * TWFilterEditor::kRowHeight + 1;
+    const int current = m_editor->height();
+    if (needed == current)
+        return;
+    const int delta = needed - current;
+    m_editor->setFixedHeight(needed);
+    QWidget *window = m_view->window();
+    if (window != m_view.data()) {
+        // The top edge stays; the bottom follows the rows.
+        QRect frame = window->geometry();
+        frame.setHeight(frame.height() + delta);
+        if (QLayout *layout = m_view->layout())
+            layout->activate();
+        if (QLayout *layout = window->layout())
+            layout->activate();
+        if (window->geometry() != frame)
+            window->setGeometry(frame);
+    } else {
+        m_view->resize(m_view->width(), m_view->height() + delta);
+    }
+}
+
+void TWSearchController::doCancelFind(int tag)
+{
+    if (!m_view)
+        return;
+    if (tag == 1 && m_business) {
+        TWFilterPtr search = m_business->advancedFindFilter();
+        if (!search) {
+            search = TWFilter::filterWithIdentifier(0, TWLocalized("searchResults"));
+            m_business->setAdvancedFindFilter(search);
+        }
+        search->setCriteria(m_editor->criteria());
+        if (m_document)
+            m_document->updateChangeCount(0);
+    }
+    if (m_document)
+        m_document->endSheet(m_view, tag == 1 && m_business ? -1002 : -1001);
+}
