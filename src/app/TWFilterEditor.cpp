@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QGraphicsOpacityEffect>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QTimer>
@@ -337,4 +338,26 @@ void TWFilterEditor::paintEvent(QPaintEvent *event)
         const qreal y = kRowHeight * (k + 1) - 0.5;
         stroke(QLineF(1.0, y, width() - 1.0, y));
     }
+}
+
+void twFitFilterEditor(TWFilterEditor &editor, QWidget &view)
+{
+    const int needed = editor.preferredHeight();
+    const int delta = needed - editor.height();
+    if (delta == 0)
+        return;
+    editor.setFixedHeight(needed);
+    QWidget *window = view.window();
+    if (window == &view) {
+        view.resize(view.width(), view.height() + delta);
+        return;
+    }
+    QRect frame = window->geometry();
+    frame.setHeight(frame.height() + delta);
+    if (QLayout *layout = view.layout())
+        layout->activate();
+    if (QLayout *layout = window->layout())
+        layout->activate();
+    if (window->geometry() != frame)
+        window->setGeometry(frame);
 }

@@ -78,3 +78,8 @@ private:
     QList<TWFilterEditorRow *> m_rows;
     bool m_showingCompoundAdd = false;
 };
+
+// Gives the editor the height of its rows and grows or shrinks the window
+// holding `view` by the same amount, its top edge kept where it is (a sheet
+// or popover that fits its content follows once its layouts are redone).
+void twFitFilterEditor(TWFilterEditor &editor, QWidget &view);

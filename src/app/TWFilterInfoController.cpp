@@ -100,29 +100,8 @@ void TWFilterInfoController::doFilterEditor()
 
 void TWFilterInfoController::updateWindowFrame()
 {
-    if (!m_editor)
-        return;
-    const int needed = m_editor->numberOfRows() * TWFilterEditor::kRowHeight + 1;
-    const int current = m_editor->height();
-    if (needed == current)
-        return;
-    const int delta = needed - current;
-    m_editor->setFixedHeight(needed);
-    QWidget *window = m_view->window();
-    if (window != m_view.data()) {
-        // The top edge stays where it is; the bottom moves by the rows. A
-        // window that fits its content follows once its layouts are redone.
-        QRect frame = window->geometry();
-        frame.setHeight(frame.height() + delta);
-        if (QLayout *layout = m_view->layout())
-            layout->activate();
-        if (QLayout *layout = window->layout())
-            layout->activate();
-        if (window->geometry() != frame)
-            window->setGeometry(frame);
-    } else {
-        m_view->resize(m_view->width(), m_view->height() + delta);
-    }
+    if (m_editor && m_view)
+        twFitFilterEditor(*m_editor, *m_view);
 }
 
 void TWFilterInfoController::doSave(int tag)

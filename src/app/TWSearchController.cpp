@@ -69,28 +69,8 @@ void TWSearchController::update()
 
 void TWSearchController::updateWindowFrame()
 {
-    if (!m_editor)
-        return;
-    const int needed = m_editor->numberOfRows() * TWFilterEditor::kRowHeight + 1;
-    const int current = m_editor->height();
-    if (needed == current)
-        return;
-    const int delta = needed - current;
-    m_editor->setFixedHeight(needed);
-    QWidget *window = m_view->window();
-    if (window != m_view.data()) {
-        // The top edge stays; the bottom follows the rows.
-        QRect frame = window->geometry();
-        frame.setHeight(frame.height() + delta);
-        if (QLayout *layout = m_view->layout())
-            layout->activate();
-        if (QLayout *layout = window->layout())
-            layout->activate();
-        if (window->geometry() != frame)
-            window->setGeometry(frame);
-    } else {
-        m_view->resize(m_view->width(), m_view->height() + delta);
-    }
+    if (m_editor && m_view)
+        twFitFilterEditor(*m_editor, *m_view);
 }
 
 void TWSearchController::doCancelFind(int tag)
