@@ -1,5 +1,6 @@
-// The business-information sheet, the information popovers of source-list
-// records, the list a command acts on and the entry of the imports.
+// The document's business-information sheet, the small editors that pop up
+// over source-list records, which list a command acts on, and starting an
+// import of transactions, tasks or expenses.
 
 #include "TWBusinessController.h"
 
@@ -19,7 +20,8 @@
 namespace
 {
 
-// Popover tags.
+// Which kind of record each information popover edits; one popover per kind
+// is made and kept.
 constexpr qint64 kTagGroup = 1;
 constexpr qint64 kTagAccount = 2;
 constexpr qint64 kTagFilter = 3;
@@ -49,7 +51,7 @@ void TWBusinessController::doBusiness()
         m_businessInfoController = TWAppRegistry::registry().makeBusinessInfoEditor(this);
         if (!m_businessInfoController)
             return;
-        // Editors that end themselves by signal end their sheet here.
+        // The editor asks to be closed by a signal; the sheet ends here.
         connect(m_businessInfoController, &TWEditorController::endRequested, this,
                 [this](int code) { endSheet(m_businessInfoController->view(), code); });
     }
@@ -261,8 +263,9 @@ void TWBusinessController::popoverDidClose()
 namespace
 {
 
-// During an import the selection step's lists decide: the list owning the
-// context menu, else the one with the focus.
+// While an import sheet shows its two lists (rows to import, rows already in
+// the books), a command acts on the list whose context menu was opened, else
+// on the one that has the keyboard focus.
 template <typename List>
 List *importSelectionList(const TWImportController *import, bool context, QMenu *menu)
 {
