@@ -49,6 +49,9 @@ void TWSearchController::build()
     auto *layout = new QVBoxLayout(m_view);
     layout->addWidget(m_editor);
     layout->addWidget(buttons);
+    // The sheet's minimum height is more than a few rows need: the buttons
+    // stay under the rows and the spare room goes below them.
+    layout->addStretch(1);
 }
 
 void TWSearchController::update()
