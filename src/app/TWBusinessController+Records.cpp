@@ -388,6 +388,22 @@ TWRegisterDetail *TWBusinessController::routedRegister(RouteTarget target) const
     return nullptr;
 }
 
+template <typename Call>
+TWBusinessController::RouteTarget TWBusinessController::routeToSelectedList(Call &&call) const
+{
+    const RouteTarget target = routeTarget();
+    if (TWRegisterDetail *list = routedRegister(target)) {
+        call(*list);
+    } else if (target == RouteTarget::Clients) {
+        if (auto *clients = detailAs<TWClientDetail>(TWDetailClients))
+            call(*clients);
+    } else if (target == RouteTarget::Merchants) {
+        if (auto *merchants = detailAs<TWMerchantDetail>(TWDetailMerchants))
+            call(*merchants);
+    }
+    return target;
+}
+
 namespace
 {
 
@@ -411,16 +427,7 @@ void TWBusinessController::editTransaction(bool context, QAction *item)
             list->editSelectedTransaction(context);
         return;
     }
-    const RouteTarget target = routeTarget();
-    if (TWRegisterDetail *list = routedRegister(target))
-        list->editSelectedTransaction(context);
-    else if (target == RouteTarget::Clients) {
-        if (auto *clients = detailAs<TWClientDetail>(TWDetailClients))
-            clients->editSelectedTransaction(context);
-    } else if (target == RouteTarget::Merchants) {
-        if (auto *merchants = detailAs<TWMerchantDetail>(TWDetailMerchants))
-            merchants->editSelectedTransaction(context);
-    }
+    routeToSelectedList([&](auto &list) { list.editSelectedTransaction(context); });
 }
 
 void TWBusinessController::markTransaction(bool context, QAction *item)
@@ -450,46 +457,20 @@ void TWBusinessController::duplicateTransaction(bool context)
 
 void TWBusinessController::deleteTransaction(bool context)
 {
-    const RouteTarget target = routeTarget();
-    if (TWRegisterDetail *list = routedRegister(target)) {
-        list->deleteSelectedTransaction(context);
-    } else if (target == RouteTarget::Clients) {
-        if (auto *clients = detailAs<TWClientDetail>(TWDetailClients))
-            clients->deleteSelectedTransaction(context);
+    const RouteTarget target =
+        routeToSelectedList([&](auto &list) { list.deleteSelectedTransaction(context); });
+    if (target == RouteTarget::Clients || target == RouteTarget::Merchants)
         updateDetailButtonsEnabled();
-    } else if (target == RouteTarget::Merchants) {
-        if (auto *merchants = detailAs<TWMerchantDetail>(TWDetailMerchants))
-            merchants->deleteSelectedTransaction(context);
-        updateDetailButtonsEnabled();
-    }
 }
 
 void TWBusinessController::updateConvertedTotals(bool context)
 {
-    const RouteTarget target = routeTarget();
-    if (TWRegisterDetail *list = routedRegister(target))
-        list->updateSelectedConvertedTotals(context);
-    else if (target == RouteTarget::Clients) {
-        if (auto *clients = detailAs<TWClientDetail>(TWDetailClients))
-            clients->updateSelectedConvertedTotals(context);
-    } else if (target == RouteTarget::Merchants) {
-        if (auto *merchants = detailAs<TWMerchantDetail>(TWDetailMerchants))
-            merchants->updateSelectedConvertedTotals(context);
-    }
+    routeToSelectedList([&](auto &list) { list.updateSelectedConvertedTotals(context); });
 }
 
 void TWBusinessController::showRelatedTransactions(bool context)
 {
-    const RouteTarget target = routeTarget();
-    if (TWRegisterDetail *list = routedRegister(target))
-        list->showSelectedRelatedTransactions(context);
-    else if (target == RouteTarget::Clients) {
-        if (auto *clients = detailAs<TWClientDetail>(TWDetailClients))
-            clients->showSelectedRelatedTransactions(context);
-    } else if (target == RouteTarget::Merchants) {
-        if (auto *merchants = detailAs<TWMerchantDetail>(TWDetailMerchants))
-            merchants->showSelectedRelatedTransactions(context);
-    }
+    routeToSelectedList([&](auto &list) { list.showSelectedRelatedTransactions(context); });
 }
 
 void TWBusinessController::editMultipleTransactions(bool context)

@@ -329,6 +329,10 @@ private:
     enum class RouteTarget { None, Register, Repeats, Clients, Merchants };
     RouteTarget routeTarget() const;
     TWRegisterDetail *routedRegister(RouteTarget target) const;
+    // Calls `call` on the register, client or merchant list the selection
+    // shows (each has the same selected-transaction commands); answers where
+    // it went.
+    template <typename Call> RouteTarget routeToSelectedList(Call &&call) const;
     void masterSortBy(int tag);
     void detailAddDelete(int segment);
     void showDateRangePopover();
