@@ -54,32 +54,6 @@ QByteArray gunzip(const QByteArray &compressed)
     return status == Z_STREAM_END ? output : QByteArray();
 }
 
-TEST_F(AnalyticsMaintenance, PruningDeletesLowPriorityFilesOldestFirst)
-{
-    auto controller = makeController();
-    ASSERT_TRUE(controller);
-    controller->logAppLaunched();
-    const QString open = controller->currentSessionFragmentDirectory();
-    const QString older = activePath() + "/100_OLD/100_A";
-    const QString newer = packagedPath() + "/200_NEW/200_B";
-    twWriteFile(older + "/0.log", "a");
-    twWriteFile(older + "/2.log", "b");
-    twWriteFile(newer + "/0.log.zip", "c");
-    twWriteFile(newer + "/1.log.zip", "d");
-    twWriteFile(newer + "/2.log.zip", "e");
-
-    controller->setSettings(settingsWithAnalytics({{"max_pending_send_file_count", 3}}));
-    EXPECT_FALSE(runStep([&](auto done) { controller->pruneSessionFragmentLogFiles(done); }));
-    EXPECT_EQ(filesUnder(root + "/v1"), QStringList({older + "/0.log", open + "/1.log",
-                                                     newer + "/0.log.zip", newer + "/1.log.zip"}));
-
-    // Without a limit in the settings every waiting file goes; the open fragment stays.
-    controller->setSettings(settingsWithAnalytics({}));
-    EXPECT_FALSE(runStep([&](auto done) { controller->pruneSessionFragmentLogFiles(done); }));
-    EXPECT_EQ(filesUnder(root + "/v1"), QStringList{open + "/1.log"});
-    EXPECT_FALSE(QFileInfo::exists(activePath() + "/100_OLD"));
-}
-
 TEST_F(AnalyticsMaintenance, FailedUploadKeepsTheFragmentForTheNextPass)
 {
     auto server = twNetworkTestServer(false);
@@ -102,38 +76,6 @@ TEST_F(AnalyticsMaintenance, FailedUploadKeepsTheFragmentForTheNextPass)
     EXPECT_EQ(server->requestCount(uploadPath), 2);
     EXPECT_FALSE(QFileInfo::exists(packagedPath()));
     EXPECT_TRUE(server->lastRequest().body.contains("filename=\"1.log.zip\""));
-}
-
-TEST_F(AnalyticsMaintenance, OnePassAtATimeAndOnlyToAServiceAddress)
-{
-    auto controller = makeController();
-    ASSERT_TRUE(controller);
-    controller->setSettings(settingsWithAnalytics({}));
-    auto error = runStep([&](auto done) { controller->transmitPackagedSessionFragments(done); });
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->domain, MSHAnalyticsController::errorDomain);
-    EXPECT_EQ(error->code, -2);
-    controller->setSettings(settingsWithAnalytics({{"url", "ftp://127.0.0.1/upload"}}));
-    error = runStep([&](auto done) { controller->transmitPackagedSessionFragments(done); });
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, -2);
-
-    auto server = twNetworkTestServer(false);
-    TWLoopbackHttpServer::Reply slow = TWLoopbackHttpServer::Reply::ok("{}");
-    slow.delayMs = 700;
-    server->setReply(uploadPath, slow);
-    controller->setSettings(
-        settingsWithAnalytics({{"url", server->url(QString::fromLatin1(uploadPath)).toString()}}));
-    twWriteFile(packagedPath() + "/1_S/2_F/0.log.zip", "x");
-    auto first = std::make_shared<QSemaphore>();
-    controller->transmitPackagedSessionFragments(
-        [first](const MSHErrorResult &) { first->release(); });
-    error = runStep([&](auto done) { controller->transmitPackagedSessionFragments(done); });
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, -1);
-    EXPECT_TRUE(first->tryAcquire(1, 10000));
-    EXPECT_EQ(server->requestCount(uploadPath), 1);
-    EXPECT_FALSE(QFileInfo::exists(packagedPath() + "/1_S"));
 }
 
 TEST_F(AnalyticsMaintenance, IncompressibleFilePackagesAndUploadsWithTheHeaders)
@@ -185,29 +127,6 @@ TEST_F(AnalyticsMaintenance, IncompressibleFilePackagesAndUploadsWithTheHeaders)
     const qsizetype end = upload->body.indexOf("\r\n--" + boundary, start);
     ASSERT_GT(end, start);
     EXPECT_EQ(gunzip(upload->body.mid(start, end - start)), random);
-}
-
-TEST_F(AnalyticsMaintenance, TimerFiresAtOnceWhenTheLastMaintenanceIsOlderThanTheInterval)
-{
-    defaults->setObject(pinnedNow.addSecs(-3600), MSHAnalyticsController::lastMaintenanceDateKey);
-    auto controller = makeController();
-    ASSERT_TRUE(controller);
-    EXPECT_EQ(controller->initialMaintenanceTimeWithFlushInterval(1800), 0.0);
-    const QString open = controller->currentSessionFragmentDirectory();
-    controller->setSettings(settingsWithAnalytics(
-        {{"flush_interval_secs", 1800}, {"max_pending_send_file_count", 10}}));
-    EXPECT_TRUE(controller->hasMaintenanceTimer());
-    EXPECT_TRUE(twWaitUntil([&] {
-        return defaults->objectForKey(MSHAnalyticsController::lastMaintenanceDateKey)
-                   .toDateTime() == pinnedNow;
-    }));
-    EXPECT_NE(controller->currentSessionFragmentDirectory(), open);
-
-    // A fresh maintenance date makes the first firing wait the rest of the interval.
-    defaults->setObject(pinnedNow.addSecs(-600), MSHAnalyticsController::lastMaintenanceDateKey);
-    EXPECT_EQ(controller->initialMaintenanceTimeWithFlushInterval(1800), 1200.0);
-    controller->setSettings(settingsWithAnalytics({}));
-    EXPECT_FALSE(controller->hasMaintenanceTimer());
 }
 
 } // namespace

@@ -33,39 +33,6 @@ public:
     }
 };
 
-TEST(BetaUpdate, WithoutATokenStartAnswersFalse)
-{
-    auto owner = std::make_shared<BetaOwner>();
-    auto controller = MSHBetaController::initWithDelegate(owner);
-    EXPECT_TRUE(controller->betaToken().isEmpty());
-    EXPECT_FALSE(controller->start());
-    // A plain build is not a tester's build either.
-    TWApplicationIdentityGuard identity;
-    EXPECT_FALSE(MSHBetaController::isBetaSupported());
-}
-
-TEST(BetaUpdate, AnAnswerWithoutUrlGivesTheMinus1017Error)
-{
-    MSHError error;
-    EXPECT_FALSE(MSHBetaUpdate::betaUpdateWithDictionary(
-                     {{QStringLiteral("version_string"), QStringLiteral("2.0")}}, &error)
-                     .has_value());
-    EXPECT_EQ(error.domain, QStringLiteral("NSURLErrorDomain"));
-    EXPECT_EQ(error.code, -1017);
-
-    MSHError fromData;
-    EXPECT_FALSE(MSHBetaController::updateWithData("{\"url\":42}", &fromData).has_value());
-    EXPECT_EQ(fromData.code, -1017);
-    EXPECT_FALSE(MSHBetaController::updateWithData("not json", &fromData).has_value());
-
-    const std::optional<MSHBetaUpdate> update = MSHBetaController::updateWithData(
-        "{\"url\":\"https://beta.example/build.tar\",\"version_string\":\"2.0\"}", &fromData);
-    ASSERT_TRUE(update.has_value());
-    EXPECT_EQ(update->url(), QUrl(QStringLiteral("https://beta.example/build.tar")));
-    EXPECT_EQ(update->version(), QStringLiteral("2.0"));
-    EXPECT_EQ(update->installLabel(), QStringLiteral("Install"));
-}
-
 TEST(BetaUpdate, AfterAFailedRequestTheNextSettingsNoticeChecksAgain)
 {
     QTemporaryDir temporary;

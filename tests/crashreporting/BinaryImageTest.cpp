@@ -35,59 +35,6 @@ QList<QPair<QString, QString>> libraryLines(const QString &path)
 
 } // namespace
 
-TEST(BinaryImage, TheExecutableIsFoundByItsWholeBuildID)
-{
-    twCrashTestReportDirectory();
-    char self[4096];
-    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof(self) - 1);
-    ASSERT_GT(length, 0);
-    self[length] = 0;
-    const QByteArray buildID = twCrashTestBuildID(QString::fromUtf8(self)).toLatin1();
-    ASSERT_EQ(buildID.size(), 40);
-
-    MSHBinaryImageDetails details;
-    ASSERT_TRUE(MSHBinaryImageFindImageForUUID(buildID.constData(), &details));
-    EXPECT_STREQ(details.uuid, buildID.constData());
-    EXPECT_STREQ(details.path, self);
-    // Equal in the first 32 digits is not the same image; nor is an empty identifier.
-    EXPECT_FALSE(MSHBinaryImageFindImageForUUID(buildID.left(32).constData(), &details));
-    EXPECT_FALSE(MSHBinaryImageFindImageForUUID("", &details));
-
-    MSHBinaryImageRange range;
-    const auto pc = reinterpret_cast<uintptr_t>(&twCrashTestBuildID);
-    ASSERT_TRUE(MSHBinaryImageFindImageForPC(pc, &range));
-    EXPECT_LE(range.base, pc);
-    EXPECT_LT(pc, range.base + range.size);
-    EXPECT_NE(range.ehFrame, 0u);
-    EXPECT_FALSE(MSHBinaryImageHasUnwindInfo(range));
-    EXPECT_FALSE(MSHBinaryImageFindImageForPC(0, &range));
-}
-
-TEST(BinaryImage, ALibraryIsLoadedAndUnloadedAcrossRefreshes)
-{
-    twCrashTestReportDirectory();
-    MSHBinaryImageRefresh();
-    MSHBinaryImageFlush();
-    const QString libraryID = twCrashTestBuildID(QStringLiteral(TW_CRASH_TEST_LIBRARY));
-    ASSERT_FALSE(libraryID.isEmpty());
-    const qsizetype before = libraryLines(imagesPath()).size();
-
-    void *library = ::dlopen(TW_CRASH_TEST_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(library, nullptr);
-    MSHBinaryImageRefresh();
-    MSHBinaryImageFlush();
-    auto lines = libraryLines(imagesPath());
-    ASSERT_EQ(lines.size(), before + 1);
-    EXPECT_EQ(lines.last(), qMakePair(QStringLiteral("load"), libraryID));
-
-    ASSERT_EQ(::dlclose(library), 0);
-    MSHBinaryImageRefresh();
-    MSHBinaryImageFlush();
-    lines = libraryLines(imagesPath());
-    ASSERT_EQ(lines.size(), before + 2);
-    EXPECT_EQ(lines.last(), qMakePair(QStringLiteral("unload"), libraryID));
-}
-
 TEST(BinaryImage, TheCrashTimeWalkSeesWhatChangedSinceTheLastRefresh)
 {
     twCrashTestReportDirectory();

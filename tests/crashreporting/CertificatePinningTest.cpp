@@ -102,17 +102,3 @@ TEST(CertificatePinning, AnEmptySetRefusesEveryServer)
     // The program carries no certificates of its own here: its pinner refuses too.
     EXPECT_TRUE(KTBCertificatePinner::pinnedCertificates().isEmpty());
 }
-
-TEST(CertificatePinning, ChainsAreMatchedByPublicKey)
-{
-    const QSslCertificate serverCertificate =
-        twNetworkTestCertificate(QStringLiteral("test-server.pem"));
-    const KTBCertificatePinner pinner(twTestCA());
-    EXPECT_TRUE(pinner.evaluateTrust({serverCertificate, twTestCA().first()}));
-    EXPECT_FALSE(pinner.evaluateTrust({serverCertificate}));
-    EXPECT_FALSE(pinner.evaluateTrust(twUnrelatedCA()));
-    const QByteArray der = twTestCA().first().toDer();
-    EXPECT_EQ(KTBCertificatePinner::createCertificationWithData(der.constData(), der.size()),
-              twTestCA().first());
-    EXPECT_TRUE(KTBCertificatePinner::createCertificationWithData("junk", 4).isNull());
-}

@@ -62,27 +62,6 @@ protected:
     QString settingsFolder() const { return temporary.filePath(QStringLiteral("settings")); }
 };
 
-TEST_F(KitStartup, WithTwiceStartsOnceAndReturnsTheSameInstance)
-{
-    TWApplicationIdentityGuard identity(
-        infoWithKitbase(QVariantMap{{QStringLiteral("APIKey"), QStringLiteral("kit-key")}}));
-    // The process's one start: the kit outlives the test (and its repetitions).
-    static CountingKit kit(QStringLiteral("CountingKit"));
-    Kitbase &first = Kitbase::with({&kit});
-    Kitbase &second = Kitbase::with({&kit});
-    EXPECT_EQ(&first, &second);
-    EXPECT_EQ(&first, &Kitbase::sharedSDK());
-    EXPECT_EQ(kit.starts, 1);
-    EXPECT_EQ(first.kitForClass(QStringLiteral("CountingKit")), &kit);
-
-    // The same rule holds for an instance of its own.
-    auto store = defaults();
-    Kitbase own(*store, settingsFolder());
-    CountingKit other(QStringLiteral("CountingKit"));
-    EXPECT_EQ(&own.startWithKits({&other}), &own.startWithKits({&other}));
-    EXPECT_EQ(other.starts, 1);
-}
-
 TEST_F(KitStartup, TheFirstStartStoresAnInstallationIdentifierThatANewInstanceReadsAsNotFirst)
 {
     TWApplicationIdentityGuard identity;
@@ -106,63 +85,6 @@ TEST_F(KitStartup, TheFirstStartStoresAnInstallationIdentifierThatANewInstanceRe
     Kitbase next(*store, settingsFolder());
     EXPECT_FALSE(next.isFirstInstall());
     EXPECT_EQ(next.installID(), stored);
-}
-
-TEST_F(KitStartup, KitsGivenAsADictionaryAreLoggedAndTheStartGoesOn)
-{
-    TWApplicationIdentityGuard identity(infoWithKitbase(
-        QVariantMap{{QStringLiteral("APIKey"), QStringLiteral("kit-key")},
-                    {QStringLiteral("Kits"),
-                     QVariantMap{{QStringLiteral("KitName"), QStringLiteral("CountingKit")}}}}));
-    auto store = defaults();
-    Kitbase kitbase(*store, settingsFolder());
-    CountingKit kit(QStringLiteral("CountingKit"));
-    kitbase.startWithKits({&kit});
-    EXPECT_EQ(kit.starts, 1);
-    EXPECT_FALSE(kitbase.configurationDictionaryForKit(kit).has_value());
-}
-
-TEST_F(KitStartup, AKitsEntryJoinsItsScrambledAndPlainInformation)
-{
-    const QByteArray scrambled = KTBObfuscator::obfuscatedDataFromDictionary(
-        {{QStringLiteral("a"), 1}, {QStringLiteral("b"), 2}});
-    TWApplicationIdentityGuard identity(infoWithKitbase(
-        QVariantMap{{QStringLiteral("APIKey"), QStringLiteral("kit-key")},
-                    {QStringLiteral("Kits"),
-                     QVariantList{QVariantMap{
-                         {QStringLiteral("KitName"), QStringLiteral("CountingKit")},
-                         {QStringLiteral("ObfuscatedKitInfo"), scrambled},
-                         {QStringLiteral("KitInfo"), QVariantMap{{QStringLiteral("b"), 3}}}}}}}));
-    auto store = defaults();
-    Kitbase kitbase(*store, settingsFolder());
-    CountingKit kit(QStringLiteral("CountingKit"));
-    CountingKit stranger(QStringLiteral("Stranger"));
-    const std::optional<QVariantMap> config = kitbase.configurationDictionaryForKit(kit);
-    ASSERT_TRUE(config.has_value());
-    EXPECT_EQ(config->value(QStringLiteral("a")).toInt(), 1);
-    EXPECT_EQ(config->value(QStringLiteral("b")).toInt(), 3);
-    EXPECT_FALSE(kitbase.configurationDictionaryForKit(stranger).has_value());
-}
-
-TEST_F(KitStartup, AKitWithoutAVersionShowsQuestionMarks)
-{
-    TWApplicationIdentityGuard identity(
-        infoWithKitbase(QVariantMap{{QStringLiteral("APIKey"), QStringLiteral("kit-key")}}));
-    auto store = defaults();
-    Kitbase kitbase(*store, settingsFolder());
-    EXPECT_TRUE(kitbase.SDKKitVersions().isEmpty());
-    CountingKit bare(QStringLiteral("BareKit"));
-    CountingKit named(QStringLiteral("NamedKit"), QStringLiteral("com.example.named"),
-                      QStringLiteral("2.0"));
-    SilentKit silent;
-    kitbase.startWithKits({&bare, &named, &silent});
-    const QMap<QString, QString> expected = {
-        {QStringLiteral("BareKit"), QStringLiteral("???")},
-        {QStringLiteral("SilentKit"), QStringLiteral("???")},
-        {QStringLiteral("com.example.named"), QStringLiteral("2.0")},
-        {QStringLiteral("io.kitbase.sdk.mac"), QStringLiteral("1.2.6")}};
-    EXPECT_EQ(kitbase.SDKKitVersions(), expected);
-    EXPECT_EQ(kitbase.kitForClass(QStringLiteral("SilentKit")), &silent);
 }
 
 TEST_F(KitStartup, ABrokenKitbaseEntryIsLoggedAndStartsNothing)

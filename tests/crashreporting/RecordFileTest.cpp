@@ -29,44 +29,6 @@ protected:
 
 } // namespace
 
-TEST_F(RecordFile, NumbersAtTheirLimitsAndEmptyContainers)
-{
-    MSHFile file;
-    ASSERT_TRUE(open(&file));
-    MSHFileWriteSectionStart(&file, "numbers");
-    MSHFileWriteHashStart(&file);
-    MSHFileWriteHashEntryUint64(&file, "max", UINT64_MAX);
-    MSHFileWriteHashEntryUint64(&file, "zero", 0);
-    MSHFileWriteHashEntryInt64(&file, "negative", INT64_MIN);
-    MSHFileWriteHashEntryBoolean(&file, "flag", false);
-    MSHFileWriteHashEntryString(&file, "none", nullptr);
-    MSHFileWriteHashKey(&file, "list");
-    MSHFileWriteArrayStart(&file);
-    MSHFileWriteArrayEntryUint64(&file, 7);
-    MSHFileWriteArrayEntryString(&file, "x");
-    MSHFileWriteArrayEnd(&file);
-    MSHFileWriteHashEnd(&file);
-    MSHFileWriteSectionEnd(&file);
-    MSHFileWriteSectionStart(&file, "empty");
-    MSHFileWriteHashStart(&file);
-    MSHFileWriteHashEnd(&file);
-    MSHFileWriteSectionEnd(&file);
-    MSHFileWriteSectionStart(&file, "nothing");
-    MSHFileWriteArrayStart(&file);
-    MSHFileWriteArrayEnd(&file);
-    MSHFileWriteSectionEnd(&file);
-    ASSERT_TRUE(MSHFileClose(&file));
-
-    const QList<QByteArray> lines = twCrashTestLines(path());
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_EQ(lines[0], QByteArray("{\"numbers\":{\"max\":18446744073709551615,\"zero\":0,"
-                                   "\"negative\":-9223372036854775808,\"flag\":false,"
-                                   "\"none\":null,\"list\":[7,\"x\"]}}"));
-    EXPECT_EQ(lines[1], QByteArray("{\"empty\":{}}"));
-    EXPECT_EQ(lines[2], QByteArray("{\"nothing\":[]}"));
-    EXPECT_EQ(twCrashTestSections(path()).size(), 3);
-}
-
 TEST_F(RecordFile, PlainStringsAreEscapedSoEveryLineParses)
 {
     const char *hostile[] = {"tw\"worker",
@@ -102,20 +64,6 @@ TEST_F(RecordFile, PlainStringsAreEscapedSoEveryLineParses)
             QByteArray(hostile[i]));
 }
 
-TEST_F(RecordFile, OrdinaryTextStaysByteIdentical)
-{
-    MSHFile file;
-    ASSERT_TRUE(open(&file));
-    MSHFileWriteSectionStart(&file, "s");
-    MSHFileWriteHashStart(&file);
-    MSHFileWriteHashEntryString(&file, "v", "Café – 東京 😀 /usr/lib");
-    MSHFileWriteHashEnd(&file);
-    MSHFileWriteSectionEnd(&file);
-    ASSERT_TRUE(MSHFileClose(&file));
-    EXPECT_EQ(twCrashTestLines(path()).value(0),
-              QByteArray("{\"s\":{\"v\":\"Café – 東京 😀 /usr/lib\"}}"));
-}
-
 TEST_F(RecordFile, ACutLineIsSkippedAndTransformsDropObjects)
 {
     MSHFile file;
@@ -146,33 +94,4 @@ TEST_F(RecordFile, ACutLineIsSkippedAndTransformsDropObjects)
     EXPECT_EQ(firstOnly->size(), 1);
 
     EXPECT_FALSE(MSHFileReadSections(dir.filePath("missing.mshrecord"), true).has_value());
-}
-
-TEST_F(RecordFile, BufferedWritesReachTheFileWhole)
-{
-    const QByteArray text(2500, 'a');
-    MSHFile file;
-    ASSERT_TRUE(open(&file, true));
-    MSHFileWriteSectionStart(&file, "s");
-    MSHFileWriteHashStart(&file);
-    MSHFileWriteHashEntryString(&file, "v", text.constData());
-    MSHFileWriteHashEnd(&file);
-    MSHFileWriteSectionEnd(&file);
-    // Only whole 999-byte pieces have gone out before the close.
-    EXPECT_EQ(QFileInfo(path()).size() % 999, 0);
-    ASSERT_TRUE(MSHFileClose(&file));
-    const auto sections = twCrashTestSections(path());
-    ASSERT_EQ(sections.size(), 1);
-    EXPECT_EQ(sections[0].second.toObject().value("v").toString().toLatin1(), text);
-}
-
-TEST_F(RecordFile, AWriterWithoutAFileWritesNothing)
-{
-    MSHFile file;
-    EXPECT_FALSE(
-        MSHFileInitWithPath(&file, dir.filePath("no/such/dir/x").toUtf8().constData(), false));
-    EXPECT_FALSE(MSHFileIsOpen(&file));
-    MSHFileWriteSectionStart(&file, "s");
-    MSHFileWriteSectionEnd(&file);
-    EXPECT_FALSE(MSHFileInit(&file, -1, false));
 }

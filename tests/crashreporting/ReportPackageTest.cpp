@@ -176,33 +176,6 @@ TEST_F(ReportPackage, AHelperCrashIsPackagedWithItsSymbolicatedRecord)
               QStringLiteral("twCrashHelperOuter"));
 }
 
-TEST_F(ReportPackage, LeftoverCompressedFilesAreNotPackedAndTheirSourcesAreCompressedAgain)
-{
-    const QString folder =
-        makeFolder(QStringLiteral("report"), {{"metadata.mshrecord", metadata},
-                                              {"notes.txt", "fresh notes"},
-                                              {"notes.txt.gz", "garbage from an earlier try"},
-                                              {".hidden", "never packed"}});
-    const QString prepared = makeFolder(QStringLiteral("prepared"), {});
-    // No image list: nothing is symbolicated and the raw records still go.
-    MSHSymbolResolver resolver;
-    MSHProcessReportOperation processing(MSHInternalReport::reportWithPath(folder), &resolver);
-    processing.start();
-    const QString path = package(folder, prepared);
-    ASSERT_FALSE(path.isEmpty());
-    const QList<Part> parts = parsePackage(path);
-    ASSERT_EQ(parts.size(), 4);
-    EXPECT_EQ(parts[0].body, QByteArray("the-key"));
-    EXPECT_EQ(parts[1].body, QByteArray("S-1"));
-    EXPECT_EQ(parts[2].name, QStringLiteral("metadata"));
-    EXPECT_EQ(parts[3].name, QStringLiteral("notes"));
-    EXPECT_EQ(parts[3].fileName, QStringLiteral("notes.txt.gz"));
-    EXPECT_EQ(twCrashTestGunzip(parts[3].body), QByteArray("fresh notes"));
-    EXPECT_EQ(MSHPackageReportOperation::fieldNameForCompressedFile(
-                  QStringLiteral("signal.mshrecord.symbolicated.gz")),
-              QStringLiteral("signal.mshrecord"));
-}
-
 TEST_F(ReportPackage, AFailedWriteLeavesNoPackageAndTheFolderAsItWas)
 {
     twCrashTestChmod(temporary.path(), 0755);
@@ -227,85 +200,6 @@ TEST_F(ReportPackage, AFailedWriteLeavesNoPackageAndTheFolderAsItWas)
         MSHPackageReportOperation::compressFile(folder + QStringLiteral("/signal.mshrecord")));
     EXPECT_TRUE(package(folder, prepared).isEmpty());
     EXPECT_TRUE(entries(prepared).isEmpty());
-}
-
-TEST_F(ReportPackage, FramesResolveThroughTheRecordedImagesOfAnEarlierProcess)
-{
-    void *library = ::dlopen(TW_CRASH_TEST_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(library, nullptr);
-    const auto first = reinterpret_cast<uintptr_t>(::dlsym(library, "twCrashTestLibraryFirst"));
-    const auto second = reinterpret_cast<uintptr_t>(::dlsym(library, "twCrashTestLibrarySecond"));
-    ASSERT_TRUE(first && second);
-    ASSERT_LT(first, second);
-    Dl_info info{};
-    ASSERT_NE(::dladdr(reinterpret_cast<void *>(second), &info), 0);
-    const uintptr_t localBase = reinterpret_cast<uintptr_t>(info.dli_fbase);
-    const QString id = twCrashTestBuildID(QStringLiteral(TW_CRASH_TEST_LIBRARY));
-    ASSERT_FALSE(id.isEmpty());
-
-    // As recorded by another process: the same library at another address, a later image that
-    // overlaps it, and an image this process does not have.
-    const uint64_t base = 0x10000000;
-    const QString lines =
-        QStringLiteral(
-            "{\"load\":{\"path\":\"/elsewhere/libtw.so\",\"uuid\":\"%1\",\"base\":%2,"
-            "\"size\":1048576}}\n"
-            "{\"load\":{\"path\":\"/other.so\",\"uuid\":\"00ff\",\"base\":%3,"
-            "\"size\":1048576}}\n"
-            "{\"load\":{\"path\":\"/gone.so\",\"uuid\":\"\",\"base\":%4,\"size\":4096}}\n"
-            "{\"unload\":{\"path\":\"/x.so\",\"uuid\":\"%1\",\"base\":1,\"size\":1}}\n")
-            .arg(id)
-            .arg(base)
-            .arg(base + 4096)
-            .arg(base * 2);
-    const QString images = temporary.filePath(QStringLiteral("binary_images.mshrecord"));
-    twCrashTestWriteFile(images, lines.toUtf8());
-    MSHSymbolResolver resolver;
-    ASSERT_TRUE(resolver.loadBinaryImagesFromFile(images));
-    ASSERT_EQ(resolver.binaryImages().size(), 3);
-
-    const std::optional<MSHStackFrame> atStart =
-        resolver.frameForAddress(base + (second - localBase));
-    ASSERT_TRUE(atStart.has_value());
-    EXPECT_EQ(atStart->symbol, QStringLiteral("twCrashTestLibraryFirst"));
-    EXPECT_EQ(atStart->offset, second - 2 - first);
-    EXPECT_EQ(atStart->library, QStringLiteral("libtw.so"));
-
-    const std::optional<MSHStackFrame> inside =
-        resolver.frameForAddress(base + (second - localBase) + 4);
-    ASSERT_TRUE(inside.has_value());
-    EXPECT_EQ(inside->symbol, QStringLiteral("twCrashTestLibrarySecond"));
-    EXPECT_EQ(inside->offset, 4u);
-
-    EXPECT_FALSE(resolver.frameForAddress(base * 2 + 16).has_value());
-    EXPECT_FALSE(resolver.frameForAddress(0).has_value());
-    EXPECT_FALSE(resolver.frameForAddress(base * 4).has_value());
-    EXPECT_FALSE(resolver.loadBinaryImagesFromFile(temporary.filePath(QStringLiteral("none"))));
-    ::dlclose(library);
-}
-
-TEST_F(ReportPackage, DemanglingRules)
-{
-    using Demangle = MSHDemangleOperation;
-    EXPECT_EQ(Demangle::demangleSymbol("_ZN2tw6Ledger7balanceEv"),
-              QStringLiteral("tw::Ledger::balance()"));
-    EXPECT_EQ(Demangle::demangleSymbol("__ZN2tw6Ledger7balanceEv_block_invoke_2"),
-              QStringLiteral("tw::Ledger::balance()_block_invoke_2"));
-    EXPECT_FALSE(Demangle::demangleSymbol("__Z_block_invoke").has_value());
-    EXPECT_FALSE(Demangle::demangleSymbol("__Zxyz_block_invoke").has_value());
-    EXPECT_FALSE(Demangle::demangleSymbol("_Znot a name").has_value());
-    EXPECT_FALSE(Demangle::demangleSymbol("_TFC4Main3runfT_T_").has_value());
-    EXPECT_FALSE(Demangle::demangleSymbol("twCrashHelperLeaf").has_value());
-
-    Demangle operation;
-    operation.threadArray = std::make_shared<MSHThreadArray>(MSHThreadArray{
-        {MSHStackFrame::stackFrameWithSymbol(QStringLiteral("_ZN2tw6Ledger7balanceEv")),
-         MSHStackFrame::stackFrameWithSymbol(QStringLiteral("_TFC4Main3runfT_T_")),
-         MSHStackFrame()}});
-    operation.start();
-    EXPECT_EQ((*operation.threadArray)[0][0].symbol, QStringLiteral("tw::Ledger::balance()"));
-    EXPECT_EQ((*operation.threadArray)[0][1].symbol, QStringLiteral("_TFC4Main3runfT_T_"));
-    EXPECT_TRUE((*operation.threadArray)[0][2].symbol.isEmpty());
 }
 
 } // namespace

@@ -92,18 +92,6 @@ protected:
     }
 };
 
-TEST_F(ReportSubmission, AZeroBytePackageIsNeverSent)
-{
-    const QString empty = package(QByteArray());
-    EXPECT_FALSE(owner->controller->uploadPackagedReportAtPath(empty, false));
-    EXPECT_FALSE(owner->controller->uploadPackagedReportAtPath(empty, true));
-    const QString missing = files->preparedPath() + QStringLiteral("/gone.multipartmime");
-    EXPECT_FALSE(owner->controller->submitPackageMultipartMimeAtPath(missing, false));
-    QThread::msleep(200);
-    EXPECT_EQ(server->requestCount(), 0);
-    EXPECT_FALSE(owner->told.tryAcquire(1, 0));
-}
-
 TEST_F(ReportSubmission, SuccessRemovesThePackageBeforeTheOwnerHears)
 {
     server->setReply(reportsPath, TWLoopbackHttpServer::Reply::ok("{}", "application/json"));
@@ -130,18 +118,6 @@ TEST_F(ReportSubmission, SuccessRemovesThePackageBeforeTheOwnerHears)
     EXPECT_EQ(request.header("Accept"), QByteArray("application/json"));
     EXPECT_EQ(request.header("X-Mishap-Developer-Token"),
               QByteArray("3e9a1c7b5d2f80e4a6c1b9d3f7e2a05c8b4d6e1f"));
-}
-
-TEST_F(ReportSubmission, FailureKeepsThePackage)
-{
-    server->setReply(reportsPath, TWLoopbackHttpServer::Reply::withStatus(401));
-    const QString path = package("MIME-Version: 1.0\r\n");
-    ASSERT_TRUE(owner->controller->uploadPackagedReportAtPath(path, false));
-    ASSERT_TRUE(owner->told.tryAcquire(1, 10000));
-    ASSERT_TRUE(owner->error.has_value());
-    EXPECT_EQ(owner->error->code, -5);
-    EXPECT_TRUE(owner->packageExistedWhenTold);
-    EXPECT_TRUE(QFileInfo::exists(path));
 }
 
 TEST_F(ReportSubmission, AFailedUrgentUploadKeepsThePackageAndUsesTheShortTimeout)

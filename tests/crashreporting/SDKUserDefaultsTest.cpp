@@ -52,35 +52,4 @@ TEST_F(SDKUserDefaults, ValuesSurviveIntoANewInstance)
     EXPECT_FALSE(again.stringForKey(QStringLiteral("count")).has_value());
 }
 
-TEST_F(SDKUserDefaults, BoolForKeyOnAStringIsFalse)
-{
-    MSHUserDefaults defaults(file);
-    defaults.setString(QStringLiteral("true"), QStringLiteral("text"));
-    defaults.setObject(1, QStringLiteral("number"));
-    EXPECT_FALSE(defaults.boolForKey(QStringLiteral("text")));
-    EXPECT_FALSE(defaults.boolForKey(QStringLiteral("missing")));
-    EXPECT_TRUE(defaults.boolForKey(QStringLiteral("number")));
-}
-
-TEST_F(SDKUserDefaults, MigrationMovesOnlyPresentKeys)
-{
-    QSettings standard(temporary.filePath(QStringLiteral("app.ini")), QSettings::IniFormat);
-    standard.setValue(QStringLiteral("unrelated"), 1);
-    standard.sync();
-    MSHUserDefaults defaults(file);
-    defaults.migrateFromNSUserDefaults({QStringLiteral("a"), QStringLiteral("b")}, standard);
-    EXPECT_FALSE(QFileInfo::exists(file));
-    EXPECT_TRUE(defaults.dictionaryRepresentation().isEmpty());
-    EXPECT_EQ(standard.allKeys(), QStringList{QStringLiteral("unrelated")});
-
-    standard.setValue(QStringLiteral("a"), QStringLiteral("moved"));
-    standard.sync();
-    defaults.migrateFromNSUserDefaults({QStringLiteral("a"), QStringLiteral("b")}, standard);
-    EXPECT_EQ(defaults.stringForKey(QStringLiteral("a")), QStringLiteral("moved"));
-    EXPECT_FALSE(standard.contains(QStringLiteral("a")));
-    EXPECT_TRUE(standard.contains(QStringLiteral("unrelated")));
-    MSHUserDefaults reread(file);
-    EXPECT_EQ(reread.stringForKey(QStringLiteral("a")), QStringLiteral("moved"));
-}
-
 } // namespace

@@ -69,53 +69,6 @@ TEST(SafeUtilities, UnreadableMemoryFailsWithoutACrash)
     EXPECT_FALSE(MSHReadMemory(readable, copy, 1));
 }
 
-TEST(SafeUtilities, ThePipeFallbackReadsAndRefusesLikeTheDirectCopy)
-{
-    const long page = sysconf(_SC_PAGESIZE);
-    void *mapping =
-        mmap(nullptr, size_t(page) * 3, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    ASSERT_NE(mapping, MAP_FAILED);
-    char *readable = static_cast<char *>(mapping);
-    for (long i = 0; i < 2 * page; ++i)
-        readable[i] = char(i * 7);
-    ASSERT_EQ(mprotect(readable + 2 * page, size_t(page), PROT_NONE), 0);
-
-    MSHReadMemorySetDirectCopyRefused(true);
-    QByteArray copy(int(2 * page), 0);
-    const bool whole = MSHReadMemory(readable, copy.data(), size_t(copy.size()));
-    const bool guard = MSHReadMemory(readable + 2 * page, copy.data(), 8);
-    const bool across = MSHReadMemory(readable + 2 * page - 8, copy.data(), 16);
-    MSHReadMemorySetDirectCopyRefused(false);
-    EXPECT_TRUE(whole);
-    EXPECT_EQ(copy, QByteArray(readable, int(2 * page)));
-    EXPECT_FALSE(guard);
-    EXPECT_FALSE(across);
-    // The pipe holds nothing left over from the refused reads.
-    MSHReadMemorySetDirectCopyRefused(true);
-    char small[4] = {};
-    EXPECT_TRUE(MSHReadMemory(readable + 1, small, 4));
-    MSHReadMemorySetDirectCopyRefused(false);
-    EXPECT_EQ(QByteArray(small, 4), QByteArray(readable + 1, 4));
-    munmap(mapping, size_t(page) * 3);
-}
-
-TEST(SafeUtilities, TheFormatterConsumesEachArgumentItsConversionNames)
-{
-    char line[256];
-    const char *volatile none = nullptr;
-    MSHSafeFormatString(line, sizeof(line), "%s|%s", none, "x");
-    EXPECT_STREQ(line, "(null)|x");
-    MSHSafeFormatString(line, sizeof(line), "%lu %s %zu %llu %lx %s", 18446744073709551615ul, "a",
-                        size_t(7), 12345678901234ull, 0xdeadbeeful, "b");
-    EXPECT_STREQ(line, "18446744073709551615 a 7 12345678901234 deadbeef b");
-    MSHSafeFormatString(line, sizeof(line), "%d %u %x %p %ld %c%%", -42, 42u, 255u,
-                        reinterpret_cast<void *>(0x1000), -5l, 'z');
-    EXPECT_STREQ(line, "-42 42 ff 0x1000 -5 z%");
-    char tiny[8];
-    EXPECT_EQ(MSHSafeFormatString(tiny, sizeof(tiny), "%s", "abcdefghijk"), 7u);
-    EXPECT_STREQ(tiny, "abcdefg");
-}
-
 TEST(SafeUtilities, GzipRoundTripsEmptyAndIncompressibleFiles)
 {
     QTemporaryDir dir;
@@ -145,21 +98,6 @@ TEST(SafeUtilities, GzipRoundTripsEmptyAndIncompressibleFiles)
     EXPECT_EQ(MSHGzipCompressFile(dir.filePath("missing").toUtf8().constData(),
                                   dir.filePath("missing.gz").toUtf8().constData()),
               -1);
-}
-
-TEST(SafeUtilities, HexDigestsAndIdentifiers)
-{
-    char hex[9];
-    MSHHexEncodeBuffer("\x01\xab\xff\x00", 4, hex);
-    EXPECT_STREQ(hex, "01abff00");
-    EXPECT_EQ(KTBSHA1HexDigestOfData("abc"), "a9993e364706816aba3e25717850c26c9cd0d89d");
-    EXPECT_EQ(MSHNormalizeUUIDString("AB-CD-EF"), "abcdef");
-    const QString uuid = MSHGenerateUUID();
-    EXPECT_EQ(uuid.size(), 36);
-    EXPECT_EQ(uuid, uuid.toUpper());
-    EXPECT_EQ(MSHHostGetOSVersionNumber(MSHOSVersion{10, 11, 6}), 101100);
-    EXPECT_EQ(MSHHostGetOSVersionNumber(MSHOSVersion{10, 12, 0}), 0);
-    EXPECT_EQ(MSHHostGetOSVersionNumber(MSHOSVersion{11, 7, 0}), 1070);
 }
 
 TEST(SafeUtilities, ObfuscatedKitInformationRoundTripsAndBadInputAnswersAnError)

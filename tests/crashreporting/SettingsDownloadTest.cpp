@@ -21,7 +21,6 @@ namespace
 
 const QByteArray settingsPath = "/spi/v2/platforms/linux/apps/com.example.tallyworth/settings";
 const QByteArray createPath = "/spi/v1/platforms/linux/apps";
-const QByteArray updatePath = "/spi/v1/platforms/linux/apps/com.example.tallyworth";
 
 TWLoopbackHttpServer::Reply json(const QByteArray &body)
 {
@@ -128,27 +127,6 @@ TEST(SettingsDownload, ANewApplicationIsCreatedThenItsSettingsDownloadedAgain)
     EXPECT_TRUE(fixture.storedSettings().contains("activated"));
 }
 
-TEST(SettingsDownload, AnUpdateRunsBesideTheNotice)
-{
-    auto server = twNetworkTestServer(true);
-    server->setReply(settingsPath, json(R"({"app":{"status":"activated","update_required":true}})"));
-    TWLoopbackHttpServer::Reply slowUpdate = TWLoopbackHttpServer::Reply::withStatus(200);
-    slowUpdate.delayMs = 3000;
-    server->setReply(updatePath, slowUpdate);
-    TWApplicationIdentityGuard identity(infoFor(server->baseUrl().toString()));
-    ManagerFixture fixture;
-    fixture.start();
-
-    // The notice comes while the update is still waiting for its answer.
-    ASSERT_TRUE(twWaitUntil([&] { return fixture.notices == 1; }, 2500));
-    ASSERT_TRUE(server->waitForRequests(2, 2500));
-    const QList<TWLoopbackHttpServer::Request> requests = server->requests();
-    EXPECT_EQ(requests[1].method, QByteArray("PUT"));
-    EXPECT_EQ(requests[1].path, updatePath);
-    EXPECT_EQ(server->requestCount(settingsPath), 1);
-    EXPECT_EQ(fixture.notices, 1);
-}
-
 TEST(SettingsDownload, AFailedDownloadKeepsTheStoredSettingsAndPostsNothing)
 {
     auto server = twNetworkTestServer(true);
@@ -166,102 +144,4 @@ TEST(SettingsDownload, AFailedDownloadKeepsTheStoredSettingsAndPostsNothing)
         EXPECT_EQ(fixture.storedSettings(), QByteArray(R"({"features":{"collect_reports":false}})"))
             << attempt;
     }
-}
-
-TEST(SettingsDownload, DeviceIdentifiersAreSentOnlyWhenAllowed)
-{
-    auto server = twNetworkTestServer(true);
-    server->setReply(settingsPath, json("{}"));
-    {
-        TWApplicationIdentityGuard identity(infoFor(server->baseUrl().toString()));
-        ManagerFixture fixture(QStringLiteral("ad-token"));
-        fixture.start();
-        ASSERT_TRUE(twWaitUntil([&] { return fixture.notices == 1; }, 10000));
-        EXPECT_EQ(server->lastRequest().header("X-Mishap-Advertising-Token"), QByteArray("ad-token"));
-    }
-    {
-        TWApplicationIdentityGuard identity(infoFor(
-            server->baseUrl().toString(), {{QStringLiteral("ReportIdentifiers"), false}}));
-        ManagerFixture fixture(QStringLiteral("ad-token"));
-        fixture.start();
-        ASSERT_TRUE(twWaitUntil([&] { return fixture.notices == 1; }, 10000));
-        EXPECT_EQ(server->requestCount(), 2);
-        EXPECT_TRUE(server->lastRequest().header("X-Mishap-Advertising-Token").isEmpty());
-    }
-}
-
-TEST(SettingsDownload, TheEnvironmentsEndpointWins)
-{
-    auto server = twNetworkTestServer(true);
-    server->setReply(settingsPath, json("{}"));
-    // The configured address leads nowhere; the environment's is the server.
-    TWApplicationIdentityGuard identity(infoFor(QStringLiteral("https://127.0.0.1:1")));
-    qputenv("SettingsEndpoint", server->baseUrl().toString().toUtf8());
-    ManagerFixture fixture;
-    fixture.start();
-    const bool noticed = twWaitUntil([&] { return fixture.notices == 1; }, 10000);
-    qunsetenv("SettingsEndpoint");
-    EXPECT_TRUE(noticed);
-    EXPECT_EQ(server->requestCount(settingsPath), 1);
-}
-
-TEST(SettingsDownload, WithoutAnEndpointNothingIsRequested)
-{
-    auto server = twNetworkTestServer(true);
-    TWApplicationIdentityGuard identity;
-    ManagerFixture fixture;
-    EXPECT_FALSE(fixture.manager->settingsURL().isValid() &&
-                 !fixture.manager->settingsURL().isRelative());
-    auto operation = KTBDownloadAndSaveSettingsOperation::create(
-        QStringLiteral("key"), {}, fixture.manager->settingsURL(), fixture.folder.path(),
-        fixture.manager->settingsPath(), QString(), QString(), twTestCA());
-    ASSERT_TRUE(operation);
-    operation->start();
-    ASSERT_TRUE(operation->waitUntilFinished(5000));
-    ASSERT_TRUE(operation->error());
-    EXPECT_EQ(operation->error()->domain, QStringLiteral("KTBNetworkError"));
-    EXPECT_EQ(operation->error()->code, -2);
-
-    fixture.start();
-    settle();
-    EXPECT_EQ(fixture.notices, 0);
-    EXPECT_EQ(server->requestCount(), 0);
-    // No API key, no operation.
-    EXPECT_FALSE(KTBDownloadAndSaveSettingsOperation::create(QString(), {}, QUrl(), QString(),
-                                                             QString(), QString(), QString(), {}));
-}
-
-TEST(SettingsDownload, TheOnboardingFormsPartsInOrder)
-{
-    TWApplicationIdentityGuard identity(
-        {{QStringLiteral("CFBundleDisplayName"), QStringLiteral("Tally\"worth")}});
-    const auto icon =
-        std::make_shared<KTBIcon>(QByteArray("\x89PNG-not-really", 15), QSizeF(64.7, 32.2));
-    QByteArray body;
-    QBuffer buffer(&body);
-    KTBMultipartMimeStreamEncoder encoder(&buffer, QStringLiteral("BOUNDARY-FOR-TESTS"));
-    ASSERT_TRUE(encoder.encode([&](KTBMultipartMimeStreamEncoder &form) {
-        KTBOnboardingOperation::encodeForm(
-            form, *testModel(icon),
-            {{QStringLiteral("io.kitbase.sdk.mac"), QStringLiteral("1.2.6")},
-             {QStringLiteral("io.mishap.sdk.mac"), QStringLiteral("3.4.5")}});
-    }));
-    QFile golden(twTestDataPath(QStringLiteral("onboarding-form.body")));
-    ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
-    EXPECT_EQ(body, golden.readAll());
-}
-
-TEST(SettingsDownload, SettingsURLLeavesOutWhatItDoesNotKnow)
-{
-    TWApplicationIdentityGuard identity;
-    EXPECT_EQ(KTBSettings::settingsURLForEndpoint(QStringLiteral("https://settings.invalid"),
-                                                  QStringLiteral("inst ance"), QString())
-                  .toString(QUrl::FullyEncoded),
-              QStringLiteral("https://settings.invalid/spi/v2/platforms/linux/apps/"
-                             "com.example.tallyworth/settings?build_version=345&display_version=2.1"
-                             "&instance=inst%20ance&source=1"));
-    EXPECT_TRUE(KTBSettings::settingsURLForEndpoint(QStringLiteral("https://s.invalid"),
-                                                    QStringLiteral("i"), QStringLiteral("abc"))
-                    .toString()
-                    .contains(QStringLiteral("&icon_hash=abc&source=1")));
 }

@@ -46,64 +46,6 @@ public:
 
 } // namespace
 
-TEST(URLSession, ConfigurationHeadersJoinTheRequestsOwn)
-{
-    auto server = twNetworkTestServer(false);
-    server->setReply("/echo", TWLoopbackHttpServer::Reply::ok("fine"));
-    auto configuration = MSHURLSessionConfiguration::defaultSessionConfiguration();
-    configuration->setHTTPAdditionalHeaders({{"X-Tally", "session"}, {"X-Only-Session", "yes"}});
-    auto session = MSHURLSession::sessionWithConfiguration(configuration);
-    ASSERT_TRUE(session);
-
-    MSHURLRequest request(server->url(QStringLiteral("/echo")));
-    request.setValue("request", "X-Tally");
-    TWNetworkOutcome outcome;
-    session->dataTaskWithRequest(request, outcome.dataHandler())->resume();
-    ASSERT_TRUE(outcome.wait());
-
-    EXPECT_FALSE(outcome.error);
-    EXPECT_EQ(outcome.response.statusCode(), 200);
-    EXPECT_EQ(outcome.data, QByteArray("fine"));
-    const TWLoopbackHttpServer::Request seen = server->lastRequest();
-    EXPECT_EQ(seen.header("X-Tally"), QByteArray("request,session"));
-    EXPECT_EQ(seen.header("X-Only-Session"), QByteArray("yes"));
-    // A copy carries the headers only.
-    EXPECT_EQ(configuration->copy()->HTTPAdditionalHeaders(), configuration->HTTPAdditionalHeaders());
-    EXPECT_FALSE(MSHURLSessionConfiguration::backgroundSessionConfigurationWithIdentifier(
-        QStringLiteral("com.mishap.mac.crash.background-session")));
-}
-
-TEST(URLSession, ATaskWithACompletionBlockNeverReachesTheDelegate)
-{
-    auto server = twNetworkTestServer(false);
-    server->setReply("/data", TWLoopbackHttpServer::Reply::ok("payload"));
-    auto delegate = std::make_shared<CountingDelegate>();
-    auto session = MSHURLSession::sessionWithConfiguration(
-        MSHURLSessionConfiguration::defaultSessionConfiguration(), delegate);
-
-    TWNetworkOutcome withBlock;
-    session->dataTaskWithRequest(MSHURLRequest(server->url(QStringLiteral("/data"))),
-                                 withBlock.dataHandler())
-        ->resume();
-    TWNetworkOutcome downloadWithBlock;
-    session->downloadTaskWithRequest(MSHURLRequest(server->url(QStringLiteral("/data"))),
-                                     downloadWithBlock.downloadHandler())
-        ->resume();
-    ASSERT_TRUE(withBlock.wait());
-    ASSERT_TRUE(downloadWithBlock.wait());
-    EXPECT_EQ(withBlock.data, QByteArray("payload"));
-    EXPECT_EQ(downloadWithBlock.data, QByteArray("payload"));
-
-    // The same requests without blocks are the delegate's.
-    session->dataTaskWithRequest(MSHURLRequest(server->url(QStringLiteral("/data"))))->resume();
-    session->downloadTaskWithURL(server->url(QStringLiteral("/data")))->resume();
-    ASSERT_TRUE(twWaitUntil([&] { return delegate->completions == 2; }));
-    EXPECT_EQ(delegate->responses, 2);
-    EXPECT_GE(delegate->chunks, 1);
-    EXPECT_EQ(delegate->downloads, 1);
-    EXPECT_EQ(server->requestCount(), 4);
-}
-
 TEST(URLSession, ADownloadLeavesNoTemporaryFileWhateverItsOutcome)
 {
     auto server = twNetworkTestServer(false);
@@ -132,42 +74,4 @@ TEST(URLSession, ADownloadLeavesNoTemporaryFileWhateverItsOutcome)
     EXPECT_TRUE(whole.fileExisted);
     EXPECT_EQ(whole.data, QByteArray("all of it"));
     EXPECT_TRUE(twWaitUntil([&] { return !QFileInfo::exists(good->targetPath()); }));
-}
-
-TEST(URLSession, RunningTasksAreReportedUntilTheyEnd)
-{
-    auto server = twNetworkTestServer(false);
-    TWLoopbackHttpServer::Reply slow = TWLoopbackHttpServer::Reply::ok("late");
-    slow.delayMs = 400;
-    server->setReply("/slow", slow);
-    auto session = MSHURLSession::sessionWithConfiguration(
-        MSHURLSessionConfiguration::defaultSessionConfiguration());
-    TWNetworkOutcome outcome;
-    auto task = session->dataTaskWithRequest(MSHURLRequest(server->url(QStringLiteral("/slow"))),
-                                             outcome.dataHandler());
-    task->setTaskDescription(QStringLiteral("prepared/report.multipartmime"));
-    task->resume();
-
-    QSemaphore listed;
-    QStringList descriptions;
-    session->getTasksWithCompletionHandler(
-        [&](const QList<MSHURLSessionTaskPtr> &data, const QList<MSHURLSessionTaskPtr> &upload,
-            const QList<MSHURLSessionTaskPtr> &download) {
-            for (const auto &running : data + upload + download)
-                descriptions << running->taskDescription();
-            listed.release();
-        });
-    ASSERT_TRUE(listed.tryAcquire(1, 5000));
-    EXPECT_EQ(descriptions, QStringList{QStringLiteral("prepared/report.multipartmime")});
-
-    ASSERT_TRUE(outcome.wait());
-    int after = -1;
-    session->getTasksWithCompletionHandler(
-        [&](const QList<MSHURLSessionTaskPtr> &data, const QList<MSHURLSessionTaskPtr> &upload,
-            const QList<MSHURLSessionTaskPtr> &download) {
-            after = int(data.size() + upload.size() + download.size());
-            listed.release();
-        });
-    ASSERT_TRUE(listed.tryAcquire(1, 5000));
-    EXPECT_EQ(after, 0);
 }

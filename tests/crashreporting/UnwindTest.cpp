@@ -48,11 +48,3 @@ TEST(StackUnwinding, AFramelessLeafIsCrossedByTheStackScan)
     EXPECT_EQ(MSHUnwindPC(&cursor), caller);
     EXPECT_FALSE(MSHUnwindNextFrame(&cursor));
 }
-
-TEST(StackUnwinding, AThreadWithoutValidRegistersHasAnEmptyTrace)
-{
-    MSHUnwindCursor cursor;
-    ASSERT_TRUE(MSHUnwindInit(&cursor, nullptr, false, 0, 0, 0));
-    EXPECT_FALSE(MSHUnwindNextFrame(&cursor));
-    EXPECT_FALSE(MSHUnwindInit(nullptr, nullptr, false, 0, 0, 0));
-}

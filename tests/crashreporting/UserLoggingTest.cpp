@@ -91,64 +91,6 @@ QString text(const QJsonValue &hex)
     return QString::fromUtf8(QByteArray::fromHex(hex.toString().toLatin1()));
 }
 
-TEST_F(UserLogging, OneKeySetAtTheLimitCompactsToOneLine)
-{
-    for (int i = 0; i < 64; ++i)
-        set(QStringLiteral("colour"), i);
-    MSHUserLoggingFlush();
-    const auto compactedEntries = entries(compacted);
-    ASSERT_EQ(compactedEntries.size(), 1);
-    EXPECT_EQ(compactedEntries[0].first, QByteArray("colour"));
-    EXPECT_EQ(text(compactedEntries[0].second), QStringLiteral("63"));
-    EXPECT_TRUE(twCrashTestLines(QString::fromUtf8(incremental)).isEmpty());
-    EXPECT_EQ(counter, 0u);
-}
-
-TEST_F(UserLogging, AbsentValueRemovesTheKeyAndValuesWithoutTextAreAbsent)
-{
-    set(QStringLiteral("a"), 1);
-    set(QStringLiteral("b"), QStringLiteral("two"));
-    set(QStringLiteral("a"), QVariant());
-    set(QStringLiteral("c"), QVariant::fromValue(QList<int>{1, 2}));
-    set(QString(), 5);
-    MSHUserLoggingFlush();
-    const auto written = entries(incremental);
-    ASSERT_EQ(written.size(), 4);
-    EXPECT_TRUE(written[2].second.isNull());
-    EXPECT_TRUE(written[3].second.isNull());
-
-    MSHUserLoggingCompactKVEntries(&storage);
-    EXPECT_EQ(keys(compacted), QStringList{QStringLiteral("b")});
-    EXPECT_FALSE(QFile::exists(QString::fromUtf8(incremental)));
-}
-
-TEST_F(UserLogging, AboveTheMaximumTheKeysSetLongestAgoAreDropped)
-{
-    for (int i = 0; i < 70; ++i)
-        set(QStringLiteral("key%1").arg(i), i);
-    // Set again: now the newest of all.
-    set(QStringLiteral("key0"), QStringLiteral("again"));
-    MSHUserLoggingFlush();
-    MSHUserLoggingCompactKVEntries(&storage);
-
-    const QStringList kept = keys(compacted);
-    ASSERT_EQ(kept.size(), 64);
-    EXPECT_EQ(kept.last(), QStringLiteral("key0"));
-    for (int i = 1; i <= 6; ++i)
-        EXPECT_FALSE(kept.contains(QStringLiteral("key%1").arg(i))) << i;
-    for (int i = 7; i < 70; ++i)
-        EXPECT_TRUE(kept.contains(QStringLiteral("key%1").arg(i))) << i;
-
-    // The order survives the next compaction: a newer key pushes out the next oldest.
-    set(QStringLiteral("fresh"), 1);
-    MSHUserLoggingFlush();
-    MSHUserLoggingCompactKVEntries(&storage);
-    const QStringList next = keys(compacted);
-    EXPECT_FALSE(next.contains(QStringLiteral("key7")));
-    EXPECT_TRUE(next.contains(QStringLiteral("key0")));
-    EXPECT_EQ(next.last(), QStringLiteral("fresh"));
-}
-
 TEST_F(UserLogging, UnwritableCompactedFileKeepsEveryEarlierKey)
 {
     twCrashTestChmod(temporary.path(), 0755);
@@ -205,36 +147,6 @@ TEST_F(UserLogging, TwoThreadsWritingInternalKeysLeaveWholeLines)
     EXPECT_LE(
         twCrashTestLines(directory + QStringLiteral("/internal_compacted_kv.mshrecord")).size(),
         32);
-}
-
-TEST_F(UserLogging, ALogSizeOfZeroWritesNothing)
-{
-    logs.maxSize = 0;
-    log(QStringLiteral("nothing"));
-    MSHUserLoggingRecordErrorTo(&logs, &current, TWError(QStringLiteral("d"), 1, QString()), {},
-                                {});
-    MSHUserLoggingFlush();
-    EXPECT_FALSE(QFile::exists(QString::fromUtf8(aPath)));
-    EXPECT_FALSE(QFile::exists(QString::fromUtf8(bPath)));
-}
-
-TEST_F(UserLogging, TheFirstLineAfterTheLimitGoesToTheOtherEmptiedFile)
-{
-    twCrashTestWriteFile(QString::fromUtf8(bPath), "{\"log\":{\"msg\":\"6f6c64\",\"time\":1}}\n");
-    int written = 0;
-    while (QFileInfo(QString::fromUtf8(aPath)).size() <= 200 && written < 50)
-        log(QStringLiteral("message %1").arg(written++));
-    const int inA = int(twCrashTestLines(QString::fromUtf8(aPath)).size());
-    EXPECT_EQ(inA, written);
-    EXPECT_STREQ(current, logs.bPath);
-
-    log(QStringLiteral("after the limit"));
-    const auto inB = twCrashTestSections(QString::fromUtf8(bPath));
-    ASSERT_EQ(inB.size(), 1);
-    EXPECT_EQ(inB[0].first, QStringLiteral("log"));
-    EXPECT_EQ(text(inB[0].second.toObject().value("msg")), QStringLiteral("after the limit"));
-    EXPECT_TRUE(inB[0].second.toObject().value("time").isDouble());
-    EXPECT_EQ(twCrashTestLines(QString::fromUtf8(aPath)).size(), inA);
 }
 
 TEST_F(UserLogging, ALoggedErrorCarriesDomainCodeStackAndBothUserInfos)
