@@ -1,24 +1,17 @@
-// Attachments: equality that agrees with the hash, MIME types, and what is read
-// from photo and recording files (which come from outside and may be damaged).
+// Attachments: what is read from photo and recording files (which come from
+// outside and may be damaged).
 
 #include "TWAttachment.h"
 #include "TWTestSupport.h"
 
 #include <QFile>
 #include <QImage>
-#include <QSet>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
 
 namespace
 {
-
-TWAttachment attachment(const QString &path, qint32 identifier)
-{
-    return TWAttachment(QStringLiteral("a.txt"), path, QStringLiteral("text/plain"),
-                        TWAttachmentTypeFile, 0, 0.0, QString(), 0, 0, 10, identifier);
-}
 
 QByteArray le32(quint32 v)
 {
@@ -52,35 +45,6 @@ bool write(const QString &path, const QByteArray &data)
 }
 
 } // namespace
-
-TEST(Attachment, EqualityAgreesWithTheHash)
-{
-    const QString path = QStringLiteral("/tmp/receipt.pdf");
-    // Unsaved: the same file is the same attachment.
-    EXPECT_TRUE(attachment(path, 0).isEqual(attachment(path, 0)));
-    // Saved: the identifier decides, whatever the path.
-    EXPECT_TRUE(attachment(path, 100).isEqual(attachment(QStringLiteral("/elsewhere"), 100)));
-    EXPECT_EQ(attachment(path, 100).hash(), attachment(QStringLiteral("/elsewhere"), 100).hash());
-    // A saved and an unsaved attachment differ both ways round.
-    EXPECT_FALSE(attachment(path, 0).isEqual(attachment(path, 100)));
-    EXPECT_FALSE(attachment(path, 100).isEqual(attachment(path, 0)));
-
-    const QSet<TWAttachment> set{attachment(path, 0), attachment(path, 0), attachment(path, 100),
-                                 attachment(QStringLiteral("/elsewhere"), 100),
-                                 attachment(path, 101)};
-    EXPECT_EQ(set.size(), 3);
-}
-
-TEST(Attachment, MimeTypeOfExtension)
-{
-    const QString unknown = QStringLiteral("application/octet-stream");
-    EXPECT_EQ(TWAttachment::mimeTypeForExtension(QString()), unknown);
-    EXPECT_EQ(TWAttachment::mimeTypeForExtension(QStringLiteral("qzqzqz")), unknown);
-    EXPECT_EQ(TWAttachment::mimeTypeForExtension(QStringLiteral("pdf")),
-              QStringLiteral("application/pdf"));
-    EXPECT_EQ(TWAttachment::mimeTypeForExtension(QStringLiteral("wav")).left(6),
-              QStringLiteral("audio/"));
-}
 
 TEST(Attachment, PhotoSizeFromTheFile)
 {

@@ -83,34 +83,6 @@ TEST(DateBudgetCycle, MonthlyFromTheThirtyFirstKeepsItsDay)
                   {d(2024, 2, 29), d(2024, 2, 29), d(2024, 5, 29), 500}});
 }
 
-TEST(DateBudgetCycle, LeapYears)
-{
-    // From 29 February: 28 February in common years, the 29th in leap years.
-    expectCycles(budget(100, twLocal(2024, 2, 29), 1, TWBudgetCycleUnitYear, true),
-                 {{d(2025, 2, 27), d(2024, 2, 29), d(2025, 2, 27), 100},
-                  {d(2025, 3, 1), d(2025, 2, 28), d(2026, 2, 27), 200},
-                  {d(2028, 2, 29), d(2028, 2, 29), d(2029, 2, 27), 500}});
-}
-
-TEST(DateBudgetCycle, DaysAndWeeks)
-{
-    // A weekly rollover budget started 15 days ago (later in the day than
-    // now) is in its third week.
-    {
-        TWFixedClock clock(2024, 3, 16, 9);
-        const Cycle c =
-            currentCycle(budget(10000, twLocal(2024, 3, 1, 15), 1, TWBudgetCycleUnitWeek, true));
-        EXPECT_EQ(c.start, twLocal(2024, 3, 15));
-        EXPECT_EQ(c.end, twLocal(2024, 3, 21));
-        EXPECT_EQ(c.total, 30000);
-    }
-    // Daily cycles across the changes of daylight saving stay calendar days;
-    // 6 November is 241 days after 10 March.
-    expectCycles(budget(100, twLocal(2023, 3, 10), 1, TWBudgetCycleUnitDay, true),
-                 {{d(2023, 3, 12), d(2023, 3, 12), d(2023, 3, 12), 300},
-                  {d(2023, 11, 6), d(2023, 11, 6), d(2023, 11, 6), 24200}});
-}
-
 TEST(DateBudgetCycle, WithoutAStepOneOpenPeriod)
 {
     TWFixedClock clock(2024, 6, 1);
@@ -277,20 +249,6 @@ TEST_F(DateBudgetTotal, RolloverCarriesWhatEarlierCyclesLeft)
     EXPECT_EQ(overspent->remainingTotal(), 30000 - 22000 - 1000);
 }
 
-TEST_F(DateBudgetTotal, NothingAvailableGivesNoProgress)
-{
-    transactions = {transfer(twLocal(2024, 3, 2), Food, Bank, 1500)};
-    TWBudgetTotalPtr total = totalOf(monthly(TWItemTypeAccount, Food, 0), {food});
-    EXPECT_EQ(total->progress(), 0.0f);
-    EXPECT_EQ(total->remainingTotal(), -1500);
-
-    // Earlier cycles used up exactly what the rollover offers now.
-    transactions.append(transfer(twLocal(2024, 1, 5), Food, Bank, 30000));
-    total = totalOf(monthly(TWItemTypeAccount, Food, 10000, true), {food});
-    EXPECT_EQ(total->progress(), 0.0f);
-    EXPECT_EQ(total->remainingTotal(), -1500);
-}
-
 TEST_F(DateBudgetTotal, IncomeAccountsAndGroups)
 {
     transactions = {
@@ -319,22 +277,4 @@ TEST_F(DateBudgetTotal, IncomeAccountsAndGroups)
     EXPECT_FLOAT_EQ(total->progress(), 0.45f);
     total = totalOf(group, {food, fuel});
     EXPECT_EQ(total->total(), 3000);
-}
-
-TEST_F(DateBudgetTotal, UnitsOfTheSums)
-{
-    const TWAccountPtr travel = account(Food, TWAccountTypeExpense, "EUR");
-    // 20.00 home, 18.00 in the account's euros.
-    transactions = {transfer(twLocal(2024, 3, 2), Food, Bank, 2000, 1800)};
-
-    // The budget in the account's unit: the account's own amounts, unconverted.
-    EXPECT_EQ(
-        totalOf(monthly(TWItemTypeAccount, Food, 10000, false, unit("EUR")), {travel})->total(),
-        1800);
-
-    // In a third unit: the home amounts, converted.
-    const TWBudgetTotalPtr total =
-        totalOf(monthly(TWItemTypeAccount, Food, 100000, false, unit("GBP")), {travel});
-    EXPECT_EQ(total->total(), 20000);
-    EXPECT_EQ(total->unit()->code(), QStringLiteral("GBP"));
 }

@@ -95,65 +95,6 @@ TEST(BusinessInfo, CopiesDoNotShareTheirPeriods)
     EXPECT_EQ(assigned.name(), QStringLiteral("Acme"));
 }
 
-TEST(BusinessInfo, RetainedEarningsLineName)
-{
-    TWBusinessInfo info;
-    info.setType(TWBusinessTypeSoleProprietorship);
-    EXPECT_EQ(info.retainedEarningsDisplayName(), TWLocalized("ownersEquity"));
-    info.setType(TWBusinessTypeCorporation);
-    EXPECT_EQ(info.retainedEarningsDisplayName(), TWLocalized("retainedEarnings"));
-    EXPECT_NE(TWLocalized("ownersEquity"), TWLocalized("retainedEarnings"));
-    info.setRetainedEarningsName(QStringLiteral("Capital"));
-    EXPECT_EQ(info.retainedEarningsDisplayName(), QStringLiteral("Capital"));
-}
-
-TEST(BusinessInfo, NewRecordFollowsTheLocale)
-{
-    TWFixedClock clock(2024, 6, 15, 9, 30);
-    const TWBusinessInfoPtr us = TWBusinessInfo::newBusinessInfo(QLocale(QStringLiteral("en_US")));
-    EXPECT_EQ(us->startDate(), twLocal(2024, 6, 15));
-    EXPECT_EQ(us->homeCurrency(), QStringLiteral("USD"));
-    ASSERT_EQ(us->accountingPeriods().size(), 1);
-    const TWAccountingPeriod &year = *us->accountingPeriods().first();
-    EXPECT_EQ(year.startDate(), twLocal(2024, 1, 1));
-    EXPECT_EQ(year.endDate(), twLocal(2024, 12, 31));
-    EXPECT_EQ(us->invoiceTaxName(), TWLocalized("salesTax"));
-
-    struct Case {
-        const char *locale;
-        const char *currency;
-        const char *taxKey;
-    };
-    const Case cases[] = {{"en_GB", "GBP", "vat"}, {"fr_CA", "CAD", "gstHst"},
-                          {"ja_JP", "JPY", "tax"}, {"C", "USD", "tax"}};
-    for (const Case &c : cases) {
-        const TWBusinessInfoPtr info =
-            TWBusinessInfo::newBusinessInfo(QLocale(QString::fromLatin1(c.locale)));
-        EXPECT_EQ(info->homeCurrency(), QString::fromLatin1(c.currency)) << c.locale;
-        EXPECT_EQ(info->invoiceTaxName(), TWLocalized(c.taxKey)) << c.locale;
-    }
-}
-
-TEST(AccountingPeriod, NonePeriodsAndEquality)
-{
-    const TWAccountingPeriodPtr gap = TWAccountingPeriod::noneAccountingPeriodWithStartDate(
-        twLocal(2024, 1, 1), twLocal(2024, 3, 31));
-    EXPECT_TRUE(gap->name().isNull());
-    const TWAccountingPeriodPtr before =
-        TWAccountingPeriod::noneAccountingPeriodWithStartDate(QDateTime(), twLocal(2019, 12, 31));
-    // Every "none" period equals every other; stored ones by identifier only.
-    EXPECT_TRUE(gap->isEqual(*before));
-    EXPECT_TRUE(period("1", 2020, 2020, 100)->isEqual(*period("renamed", 2030, 2031, 100, true)));
-    EXPECT_FALSE(period("1", 2020, 2020, 100)->isEqual(*period("1", 2020, 2020, 101)));
-    EXPECT_FALSE(gap->isEqual(*period("1", 2024, 2024, 100)));
-
-    const TWAccountingPeriodPtr original = period("7", 2021, 2022, 105, true);
-    const TWAccountingPeriodPtr copy = original->copy();
-    EXPECT_TRUE(copy->closed());
-    copy->setEndDate(twLocal(2023, 6, 30));
-    EXPECT_EQ(original->endDate(), twLocal(2022, 12, 31));
-}
-
 TEST(AccountingPeriod, OrderedByStartWithOpenStartsFirst)
 {
     const TWAccountingPeriodPtr y2024 = period("2", 2024, 2024, 101);

@@ -14,21 +14,6 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 
 } // namespace
 
-TEST(FieldValue, EachTypeHoldsItsOwnView)
-{
-    TWFieldValue list(7, TWFieldTypeList);
-    EXPECT_EQ(list.listItemIdentifier(), -1);
-    TWFieldValue tags(8, TWFieldTypeTags);
-    EXPECT_TRUE(tags.setTagItemIdentifiers({3, 1, 2}));
-    EXPECT_EQ(tags.tagItemIdentifiers(), QList<qint32>({3, 1, 2}));
-    // A percent-of-total value is an amount, read and written as currency.
-    TWFieldValue share(9, TWFieldTypePercentTotal);
-    EXPECT_TRUE(share.setCurrency(1500));
-    EXPECT_EQ(share.currency(), 1500);
-    EXPECT_TRUE(share.hasValue());
-    EXPECT_TRUE(share.isValid());
-}
-
 TEST(FieldValue, ViewsOfAnotherTypeAreRefusedAndReadEmpty)
 {
     TWFieldValue text(1, TWFieldTypeText);
@@ -114,38 +99,4 @@ TEST(FieldValue, NumbersThatAreNotFiniteAreRefused)
     // Only a percent value takes one.
     TWFieldValue number2(3, TWFieldTypeNumber);
     EXPECT_FALSE(number2.setPercentFromDouble(1.0));
-}
-
-TEST(FieldValue, CopiesAreIndependent)
-{
-    TWFieldValue tags(8, TWFieldTypeTags);
-    tags.setTagItemIdentifiers({1, 2});
-    const TWFieldValuePtr copy = tags.copy();
-    EXPECT_EQ(copy->tagItemIdentifiers(), QList<qint32>({1, 2}));
-    QList<qint32> fewer = copy->tagItemIdentifiers();
-    fewer.removeAll(1);
-    copy->setTagItemIdentifiers(fewer);
-    EXPECT_EQ(tags.tagItemIdentifiers(), QList<qint32>({1, 2}));
-    EXPECT_EQ(copy->tagItemIdentifiers(), QList<qint32>({2}));
-
-    TWFieldValue text(1, TWFieldTypeText);
-    text.setText(QStringLiteral("a"));
-    TWFieldValue other = text;
-    other.setText(QStringLiteral("b"));
-    EXPECT_EQ(text.text(), QStringLiteral("a"));
-}
-
-TEST(FieldValue, ChangingTheTypeKeepsOnlyAValueOfTheSameView)
-{
-    TWFieldValue value(2, TWFieldTypeCurrency);
-    value.setCurrency(99);
-    value.setType(TWFieldTypePercentTotal);
-    EXPECT_EQ(value.currency(), 99);
-    value.setType(TWFieldTypeNumber);
-    EXPECT_FALSE(value.hasValue());
-    EXPECT_EQ(value.number(), 0.0);
-    EXPECT_TRUE(value.setNumber(1.5));
-    value.setType(TWFieldTypeStandard);
-    EXPECT_FALSE(value.hasValue());
-    EXPECT_FALSE(value.isValid());
 }

@@ -7,19 +7,6 @@
 
 #include <limits>
 
-TEST(FormatterDurations, ClockAndDecimalHours)
-{
-    const TWFormatter &f = TWFormatter::formatter();
-    EXPECT_EQ(f.timeString(5415.9, true, 0), QStringLiteral("1:30:15"));
-    EXPECT_EQ(f.timeString(5415.9, false, 0), QStringLiteral("1:30"));
-    EXPECT_EQ(f.timeString(-90, false, 0), QStringLiteral("-0:01"));
-    EXPECT_EQ(f.timeString(59.9, false, 0), QStringLiteral("0:00"));
-    EXPECT_EQ(f.timeString(5400, true, 1), QStringLiteral("1.50"));
-    EXPECT_TRUE(f.timeString(5400, true, 2).isNull());
-    EXPECT_TRUE(f.timeString(std::numeric_limits<double>::quiet_NaN(), true, 0).isNull());
-    EXPECT_FALSE(f.timeString(1e300, true, 0).isEmpty());
-}
-
 TEST(FormatterDurations, ParsesClockTextAndDecimalHours)
 {
     const TWFormatter &f = TWFormatter::formatter();
@@ -45,21 +32,6 @@ TEST(FormatterSizes, BytesAndPowersOf1024)
     EXPECT_EQ(f.dataSizeString(1ull << 40), QStringLiteral("1.0 TB"));
     EXPECT_EQ(f.dataSizeString(1ull << 50), QStringLiteral("1024.0 TB"));
     EXPECT_TRUE(f.dataSizeString(std::numeric_limits<std::uint64_t>::max()).endsWith(" TB"));
-}
-
-TEST(FormatterDates, StylesAndSafeText)
-{
-    const TWFormatter f(QLocale(QStringLiteral("en_US")));
-    const QDateTime date = twLocal(2024, 3, 5, 14, 7, 9);
-    EXPECT_EQ(f.shortDateString(date), QStringLiteral("3/5/24"));
-    EXPECT_EQ(f.safeDateString(date), QStringLiteral("2024-3-5"));
-    EXPECT_EQ(f.safeDateString(twLocal(987, 12, 31)), QStringLiteral("0987-12-31"));
-    EXPECT_TRUE(f.longDateString(date).contains(QStringLiteral("March")));
-    EXPECT_TRUE(f.shortDateTimeString(date).contains(QStringLiteral("2:07")));
-    EXPECT_TRUE(f.shortDateString(QDateTime()).isNull());
-    EXPECT_TRUE(f.safeDateString(QDateTime()).isNull());
-    EXPECT_EQ(TWFormatter(QLocale(QStringLiteral("de_DE"))).shortDateString(date),
-              QStringLiteral("05.03.24"));
 }
 
 TEST(FormatterDates, DaysOverdueCountAStartedDay)

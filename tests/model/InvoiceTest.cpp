@@ -13,12 +13,6 @@
 namespace
 {
 
-TWUnitPtr unit(const char *code)
-{
-    return TWUnit::unitWithName(QString::fromLatin1(code), QString(), QString::fromLatin1(code),
-                                QString(), 1.0, 2, QDateTime(), false, TWUnitTypeCurrency);
-}
-
 // An unsplit transaction between accounts of the given types.
 TWPaymentEntry entry(qint32 identifier, int account1Type, int account2Type, qint64 total,
                      qint64 totalBusiness = 0, const TWUnitPtr &in = nullptr)
@@ -116,54 +110,6 @@ TEST(Invoice, ChargesPaymentsAndOwing)
     EXPECT_EQ(sent->paymentsWithEntries(more, nullptr, {}), 1000);
 }
 
-TEST(Invoice, SplitLinesAndUnits)
-{
-    const TWUnitPtr eur = unit("EUR");
-    const TWUnitPtr usd = unit("USD");
-    TWPaymentEntry split = entry(7, 0, 0, 0);
-    split.hasSplit = true;
-    split.splits = {
-        {1, AR, 3000, 3300, usd}, {2, AR, 2000, 2200, usd}, {3, Income, -5000, -5500, usd}};
-    // Converted one amount at a time (each rounded by the converter).
-    int conversions = 0;
-    const TWUnitConverter convert = [&](qint64 total, const TWUnit &from, const TWUnit &to) {
-        EXPECT_EQ(from.code(), QStringLiteral("USD"));
-        EXPECT_EQ(to.code(), QStringLiteral("EUR"));
-        ++conversions;
-        return total / 2;
-    };
-    const TWInvoicePtr sent = invoice();
-    EXPECT_EQ(sent->totalWithEntries({split}, eur, convert), 1500 + 1000);
-    EXPECT_EQ(conversions, 2);
-    // The home amounts are taken as they are.
-    EXPECT_EQ(sent->homeOweWithEntries({split}), 3300 + 2200);
-
-    // Shown for one of its splits, only that split counts.
-    split.activeSplitIdentifier = 2;
-    EXPECT_EQ(sent->totalWithEntries({split}, eur, convert), 1000);
-    // A line already in the project's unit is not converted.
-    split.splits[1].unit = eur;
-    conversions = 0;
-    EXPECT_EQ(sent->totalWithEntries({split}, eur, convert), 2000);
-    EXPECT_EQ(conversions, 0);
-}
-
-TEST(Invoice, PercentPaidSpeaksOfTheStretchSinceTheLastSettlement)
-{
-    const TWInvoicePtr sent = invoice();
-    const auto percent = [&](const TWPaymentEntryList &entries) {
-        return sent->percentPaidWithEntries(entries, nullptr, {});
-    };
-    // Paid off in full, then charged again: the settled stretch is forgotten.
-    EXPECT_FLOAT_EQ(percent({entry(1, AR, Income, 10000), entry(2, Bank, AR, 10000),
-                             entry(3, AR, Income, 5000)}),
-                    0.0f);
-    EXPECT_FLOAT_EQ(percent({entry(1, AR, Income, 10000), entry(2, Bank, AR, 10000)}), 1.0f);
-    // Nothing charged counts as fully paid.
-    EXPECT_FLOAT_EQ(percent({}), 1.0f);
-    EXPECT_FLOAT_EQ(percent({entry(2, Bank, AR, 500)}), 1.0f);
-}
-
 TEST(Invoice, DueTodayIsOverdue)
 {
     TWFixedClock clock(2024, 3, 15, 9, 30, 0);
@@ -182,21 +128,6 @@ TEST(Invoice, DueTodayIsOverdue)
     const TWPaymentEntryList billOwing{entry(1, Expense, AP, 1)};
     EXPECT_TRUE(bill(twLocal(2024, 3, 15))->overdueWithEntries(billOwing));
     EXPECT_FALSE(bill(twLocal(2024, 3, 16))->overdueWithEntries(billOwing));
-}
-
-TEST(Invoice, OwingOverSomeOfTheTransactions)
-{
-    TWPaymentEntry charge = entry(1, AR, Income, 10000);
-    charge.activeAccountIdentifier = 120;
-    const TWPaymentEntry payment = entry(2, Bank, AR, 4000);
-    const TWInvoicePtr sent = invoice();
-
-    TWPaymentEntry givenCharge = entry(1, 0, 0, 0); // no active account: equal to any view
-    EXPECT_EQ(sent->homeOweWithEntries({charge, payment}, {givenCharge}), 10000);
-    EXPECT_EQ(sent->homeOweWithEntries({charge, payment}, {payment}), -4000);
-    // The same transaction shown for another account is another row.
-    givenCharge.activeAccountIdentifier = 121;
-    EXPECT_EQ(sent->homeOweWithEntries({charge, payment}, {givenCharge}), 0);
 }
 
 TEST(Invoice, BillsCountHomeAmountsOnAccountsPayable)
@@ -218,58 +149,4 @@ TEST(Invoice, BillsCountHomeAmountsOnAccountsPayable)
     split.splits = {{1, AP, 0, -700, nullptr}, {2, Expense, 0, 700, nullptr}};
     EXPECT_EQ(rent->totalWithEntries({split}), 700);
     EXPECT_FLOAT_EQ(rent->percentPaidWithEntries({split}), 0.0f);
-}
-
-TEST(Invoice, RepeatCopies)
-{
-    const TWInvoicePtr source = invoice(twLocal(2024, 3, 31));
-    source->setTasks({hourTask(1000, 1.0, 0.0)});
-    const TWInvoicePtr next = source->repeatInvoiceWithDate(twLocal(2024, 4, 1), 201);
-    ASSERT_TRUE(next);
-    EXPECT_EQ(next->identifier(), 201);
-    EXPECT_EQ(next->date(), twLocal(2024, 4, 1));
-    EXPECT_EQ(next->repeatIdentifier(), 40);
-    EXPECT_FALSE(next->sent());
-    EXPECT_FALSE(next->dueDate().isValid());
-    EXPECT_TRUE(next->tasks().isEmpty());
-    // No identifier to give (the store could not tell one) or no date: no copy.
-    EXPECT_FALSE(source->repeatInvoiceWithDate(twLocal(2024, 4, 1), 0));
-    EXPECT_FALSE(source->repeatInvoiceWithDate(QDateTime(), 201));
-
-    const TWBillPtr nextBill =
-        bill(twLocal(2024, 3, 31))->repeatBillWithDate(twLocal(2024, 4, 1), 301);
-    ASSERT_TRUE(nextBill);
-    EXPECT_EQ(nextBill->identifier(), 301);
-    EXPECT_FALSE(nextBill->received());
-    EXPECT_FALSE(nextBill->dueDate().isValid());
-    EXPECT_FALSE(bill()->repeatBillWithDate(twLocal(2024, 4, 1), 0));
-
-    // A schedule holds invoices and bills as its items.
-    const TWRepeatItem held(source);
-    const TWInvoicePtr heldCopy = held.copy().record<TWInvoice>();
-    ASSERT_TRUE(heldCopy);
-    EXPECT_NE(heldCopy, source);
-    EXPECT_EQ(heldCopy->identifier(), 200);
-    EXPECT_TRUE(heldCopy->tasks().isEmpty()); // copies carry no lines
-}
-
-TEST(Invoice, CheckBeforeEditing)
-{
-    TWPaymentEntry locked = entry(1, AR, Income, 100);
-    locked.state = 2;
-    TWPaymentEntry repeating = entry(2, AR, Income, 100);
-    repeating.repeatIdentifier = 9;
-
-    bool repeat = true, closedLocked = true, normal = true;
-    TWPayments::validateEdit({}, &repeat, &closedLocked, &normal);
-    EXPECT_FALSE(repeat || closedLocked || normal);
-
-    TWPayments::validateEdit({locked}, &repeat, &closedLocked, &normal);
-    EXPECT_FALSE(repeat);
-    EXPECT_TRUE(closedLocked);
-    EXPECT_FALSE(normal);
-
-    TWPayments::validateEdit({locked, repeating}, &repeat, nullptr, &normal);
-    EXPECT_TRUE(repeat);
-    EXPECT_TRUE(normal);
 }

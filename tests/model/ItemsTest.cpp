@@ -72,24 +72,6 @@ TEST(Items, RootAndEquality)
     EXPECT_FALSE(account->isEqual(*namedAccount(6, QStringLiteral("Cash"))));
 }
 
-TEST(ItemCopies, CloneKeepsTheClass)
-{
-    const TWItemList items = {
-        institutionAccount(),
-        TWGroup::groupWithIdentifier(1, TWItemTypeAccountGroup, {}, 0, 0, {}, false),
-        TWClient::clientWithIdentifier(1, {}, {}, 0, 0, {}, {}, {}, {}, {}, {}, {}),
-        TWMerchant::merchantWithIdentifier(1, {}, {}, 0, 0, {}, {}, {}, {}, {}, {}, {}),
-        TWFilter::filterWithIdentifier(1, {}),
-        TWReport::reportWithIdentifier(1, {}, 0, 0, TWReportTypeTime, TWReportDateTypeToday, {}, {},
-                                       false, TWReportDateTypeToday, {}, {}, false),
-    };
-    for (const TWItemPtr &item : items) {
-        const TWItemPtr c = item->clone();
-        EXPECT_NE(c.get(), item.get());
-        EXPECT_EQ(typeid(*c), typeid(*item));
-    }
-}
-
 TEST(ItemCopies, ChangingACopyLeavesTheOriginal)
 {
     const TWAccountPtr account = institutionAccount();
@@ -140,26 +122,6 @@ TEST(ItemOrder, NamesIgnoreCaseAndOnlyIdenticalNamesTie)
     EXPECT_LT(TWItem::compareForSortBy(*list[1], *list[0], 1), 0);
 }
 
-TEST(ItemOrder, AccountNumbersCompareAsIntegers)
-{
-    auto numbered = [](const QString &number) {
-        auto a = namedAccount(1, QStringLiteral("x"));
-        a->setNumber(number);
-        return a;
-    };
-    EXPECT_LT(numbered("9")->compareNumber(*numbered("10")), 0);
-    EXPECT_EQ(numbered("abc")->compareNumber(*numbered("0")), 0);
-    EXPECT_EQ(numbered("  42-A")->compareNumber(*numbered("42")), 0);
-    EXPECT_LT(numbered("-3")->compareNumber(*numbered("abc")), 0);
-    // Digit runs past the 64-bit range stop at the bound rather than wrapping.
-    EXPECT_EQ(TWAccount::numberValue(QStringLiteral("99999999999999999999999")),
-              std::numeric_limits<qint64>::max());
-    EXPECT_EQ(TWAccount::numberValue(QStringLiteral("-99999999999999999999999")),
-              std::numeric_limits<qint64>::min());
-    EXPECT_EQ(TWAccount::numberValue(QStringLiteral("-9223372036854775808")),
-              std::numeric_limits<qint64>::min());
-}
-
 TEST(AccountTypes, FamiliesAtTheirBoundaries)
 {
     const std::pair<int, TWAccountGroupType> expected[] = {
@@ -171,34 +133,6 @@ TEST(AccountTypes, FamiliesAtTheirBoundaries)
     };
     for (const auto &[type, family] : expected)
         EXPECT_EQ(TWAccount::accountGroupType(type), family) << "account type " << type;
-}
-
-TEST(AccountTypes, NamesAndIconsExistExactlyForTheSeventeenTypes)
-{
-    const char *keys[] = {"accountsReceivable", "bank", "cash", "inventory", "investment",
-                          "fixedAsset", "currentAsset", nullptr, "accountsPayable", "creditCard",
-                          "loan", "tax", "longTermLiability", "currentLiability", "income",
-                          "expense", "equity"};
-    QList<QImage> drawn;
-    for (int type = 1; type <= 17; ++type) {
-        const char *key = keys[type - 1];
-        if (!key)
-            continue;
-        EXPECT_EQ(TWAccount::accountTypeNameKey(type), QLatin1String(key));
-        EXPECT_TRUE(TWHasLocalized(QLatin1String(key))) << key;
-        const QImage icon = TWAccount::defaultIconForAccountType(type);
-        ASSERT_FALSE(icon.isNull()) << "account type " << type;
-        // Each type has a picture of its own, not a repeat of another type's.
-        for (const QImage &other : drawn)
-            EXPECT_NE(icon, other) << "account type " << type;
-        drawn.append(icon);
-    }
-    for (int type : {0, 8, 18, -1}) {
-        EXPECT_TRUE(TWAccount::accountTypeNameKey(type).isNull());
-        EXPECT_TRUE(TWAccount::accountTypeName(type).isEmpty());
-        EXPECT_FALSE(TWAccount::accountTypeName(type).isNull());
-        EXPECT_TRUE(TWAccount::defaultIconForAccountType(type).isNull());
-    }
 }
 
 TEST(ReportTypes, NamesForTheTenTypes)

@@ -52,23 +52,6 @@ private:
 
 } // namespace
 
-TEST_F(PreferencesTest, EmptyStoreGivesEveryDefaultAndWritesNothing)
-{
-    TWPreferences p(file());
-    EXPECT_EQ(p.lastAccountType(), 16u);
-    EXPECT_EQ(p.autoSave(), 5);
-    EXPECT_EQ(p.startingIdentifier(), 1u);
-    EXPECT_EQ(p.idleTimeout(), 10);
-    EXPECT_EQ(p.roundInvoiceTaskTime(), 1);
-    EXPECT_EQ(p.normalExportFontSize(), 14.0);
-    EXPECT_FALSE(p.transactionColour().isValid());
-    EXPECT_EQ(p.estimateColour(), QColor::fromRgbF(0.1f, 0.5f, 0.1f));
-    EXPECT_LT(p.clearedColour().lightness(), p.closedColour().lightness());
-    EXPECT_EQ(p.localeCurrencyCode(), QStringLiteral("USD"));
-    EXPECT_FALSE(p.upgraded());
-    EXPECT_TRUE(storedKeys().isEmpty());
-}
-
 TEST_F(PreferencesTest, SettingsSurviveARestart)
 {
     {
@@ -150,46 +133,4 @@ TEST_F(PreferencesTest, VersionCheckFlagsPreferencesOfAnotherVersionOnce)
     EXPECT_EQ(stored(QStringLiteral("version")).toLongLong(), TWPreferences::kVersion);
     TWPreferences p(file());
     EXPECT_FALSE(p.upgraded());
-}
-
-TEST_F(PreferencesTest, EachInstanceHasItsOwnPrivateTemporaryDirectory)
-{
-    TWPreferences a(file());
-    TWPreferences b(m_dir.filePath(QStringLiteral("other.ini")));
-    const QString dirA = a.temporaryDirectoryURL();
-    const QString dirB = b.temporaryDirectoryURL();
-    ASSERT_FALSE(dirA.isEmpty());
-    EXPECT_NE(dirA, dirB);
-    EXPECT_EQ(a.temporaryDirectoryURL(), dirA);
-    struct stat info {
-    };
-    ASSERT_EQ(::stat(QFile::encodeName(dirA).constData(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0700u);
-    EXPECT_EQ(stored(QStringLiteral("temporaryDirectoryURL")).toString(), dirA);
-    // A store that records a directory also records its version, so the next
-    // start does not take it for an older one.
-    EXPECT_EQ(stored(QStringLiteral("version")).toLongLong(), TWPreferences::kVersion);
-
-    QFile inside(dirA + QStringLiteral("/file.txt"));
-    ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
-    inside.close();
-    a.deleteTempFiles();
-    EXPECT_FALSE(QFileInfo::exists(dirA));
-    EXPECT_TRUE(QFileInfo::exists(dirB));
-    EXPECT_FALSE(storedKeys().contains(QStringLiteral("temporaryDirectoryURL")));
-    // Asked again, a fresh directory.
-    const QString again = a.temporaryDirectoryURL();
-    EXPECT_TRUE(QFileInfo(again).isDir());
-    EXPECT_NE(again, dirA);
-}
-
-TEST_F(PreferencesTest, DeleteWithoutDirectoryOnlyClearsTheKey)
-{
-    write(QStringLiteral("temporaryDirectoryURL"), m_dir.path());
-    write(QStringLiteral("version"), TWPreferences::kVersion);
-    TWPreferences p(file());
-    p.deleteTempFiles();
-    EXPECT_FALSE(storedKeys().contains(QStringLiteral("temporaryDirectoryURL")));
-    // A directory recorded by another run is never taken over or removed.
-    EXPECT_TRUE(QFileInfo(m_dir.path()).isDir());
 }

@@ -179,34 +179,6 @@ TEST(PropertyList, RoundTripKeepsEveryValueAndType)
     expectSameTree(readBack(written), expected);
 }
 
-TEST(PropertyList, WritesIntegersWithTheirSignAndDatesToTheSecond)
-{
-    const QVariantMap tree{
-        {QStringLiteral("b"), QVariant::fromValue(quint32(-3))},
-        {QStringLiteral("a"), QVariant::fromValue(qint32(-3))},
-        {QStringLiteral("c"), QVariant::fromValue(std::numeric_limits<quint64>::max())},
-        {QStringLiteral("d"),
-         QVariant(QDateTime(QDate(2000, 12, 31), QTime(23, 59, 59, 500), Qt::UTC))},
-        {QStringLiteral("e"), QVariant(QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9, 999), Qt::UTC))},
-    };
-    const TWResult<QByteArray> xml = PL::xmlData(tree);
-    ASSERT_TRUE(xml.ok());
-    const QString text = QString::fromUtf8(xml.value);
-    EXPECT_TRUE(text.contains(QLatin1String("<plist version=\"1.0\">")));
-    EXPECT_TRUE(text.contains(QLatin1String("<integer>-3</integer>")));
-    EXPECT_TRUE(text.contains(QLatin1String("<integer>4294967293</integer>")));
-    EXPECT_TRUE(text.contains(QLatin1String("<integer>18446744073709551615</integer>")));
-    EXPECT_TRUE(text.contains(QLatin1String("<date>2000-12-31T23:59:59Z</date>")));
-    EXPECT_TRUE(text.contains(QLatin1String("<date>2024-05-06T07:08:09Z</date>")));
-    EXPECT_LT(text.indexOf(QLatin1String("<key>a</key>")),
-              text.indexOf(QLatin1String("<key>b</key>")));
-
-    // A local date keeps its moment.
-    const QDateTime local = twLocal(2023, 7, 1, 18, 30, 0);
-    EXPECT_EQ(readBack(local).toDateTime().toMSecsSinceEpoch(), local.toMSecsSinceEpoch());
-    EXPECT_EQ(readBack(local).toDateTime().timeSpec(), Qt::UTC);
-}
-
 TEST(PropertyList, FloatsComeBackAsTheSameFloat)
 {
     for (float value : {0.3f, 123.456f, 3.4e38f, 1.17549435e-38f}) {
@@ -469,43 +441,4 @@ TEST(PropertyList, OversizedFileIsRefusedBeforeReading)
     const TWResult<QVariant> read = PL::readFile(file.fileName());
     ASSERT_FALSE(read.ok());
     EXPECT_EQ(read.error->code(), PL::TooLargeError);
-}
-
-TEST(PropertyList, RectanglesAsText)
-{
-    EXPECT_EQ(PL::stringFromRect(QRectF(-0.0, -15, 1e6, 0.1)),
-              QStringLiteral("{{0, -15}, {1e+06, 0.1}}"));
-    {
-        TWLocaleGuard german(QStringLiteral("de_DE"));
-        EXPECT_EQ(PL::stringFromRect(QRectF(1.5, 2, 3, 4)), QStringLiteral("{{1.5, 2}, {3, 4}}"));
-    }
-    const QRectF odd(-12.25, 0.1, 1234.5678, 1e-3);
-    EXPECT_EQ(PL::rectFromString(PL::stringFromRect(odd)), odd);
-
-    EXPECT_EQ(PL::rectFromString(QStringLiteral("  { { -1.5 , +2e3 } ,\t{ .5 , 4. } }\n")),
-              QRectF(-1.5, 2000, 0.5, 4));
-    for (const char *bad : {"", "{{1, 2}, {3}}", "{{1, 2}, {3, 4}} x", "{{nan, 0}, {0, 0}}",
-                            "{{1e999, 0}, {0, 0}}", "{{0x10, 2}, {3, 4}}"})
-        EXPECT_FALSE(PL::rectFromString(QString::fromLatin1(bad)).has_value()) << bad;
-}
-
-TEST(PropertyList, NumbersFillFieldsOfTheirWidth)
-{
-    EXPECT_EQ(PL::unsignedIntValue(qint64(-3), 0), 4294967293u);
-    EXPECT_EQ(PL::intValue(qint64(4294967293), 0), -3);
-    EXPECT_EQ(PL::unsignedIntValue(qint64(0x1'0000'0005), 0), 5u);
-    EXPECT_EQ(PL::unsignedIntValue(std::numeric_limits<quint64>::max(), 0), 0xFFFFFFFFu);
-    EXPECT_EQ(PL::intValue(3.9, 0), 3);
-    EXPECT_EQ(PL::intValue(-3.9, 0), -3);
-    EXPECT_EQ(PL::unsignedIntValue(1e30, 0), 0xFFFFFFFFu);
-    EXPECT_EQ(PL::intValue(std::numeric_limits<double>::quiet_NaN(), 7), 7);
-    EXPECT_EQ(PL::unsignedIntValue(QStringLiteral("5"), 7), 7u);
-
-    EXPECT_EQ(PL::floatValue(qint64(250), 0), 250.0f);
-    EXPECT_EQ(PL::floatValue(std::numeric_limits<quint64>::max(), 0), 18446744073709551616.0f);
-    EXPECT_EQ(PL::floatValue(1e300, 42), 42.0f);
-    EXPECT_EQ(PL::floatValue(QVariantList(), 42), 42.0f);
-
-    EXPECT_TRUE(PL::boolValue(qint64(2), false));
-    EXPECT_FALSE(PL::boolValue(0.0, true));
 }

@@ -15,15 +15,6 @@ QList<qint32> identifiers(const TWRelationshipList &list)
 
 } // namespace
 
-TEST(Relationship, OnlyEqualToItself)
-{
-    const TWRelationshipPtr billed = TWRelationship::relationshipWithType(
-        TWRelationshipTypeInvoiceTask, 2.5, 120, 130, 0, 0, 100);
-    const TWRelationshipPtr copy = billed->copy();
-    EXPECT_TRUE(billed->isEqual(*billed));
-    EXPECT_FALSE(billed->isEqual(*copy));
-}
-
 TEST(Relationship, LookupsReturnTheListsOwnObjectsInOrder)
 {
     using R = TWRelationship;

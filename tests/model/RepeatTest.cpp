@@ -47,20 +47,6 @@ struct OtherRecord : Record {
 
 } // namespace
 
-TEST(DateRepeatNext, DaysWeeksAndYears)
-{
-    EXPECT_EQ(schedule(3, TWRepeatIntervalUnitDay).nextDateFromDate(twLocal(2024, 2, 27), 27),
-              twLocal(2024, 3, 1));
-    // Across a daylight-saving change the wall-clock time stays.
-    EXPECT_EQ(schedule(1, TWRepeatIntervalUnitDay).nextDateFromDate(twLocal(2023, 3, 11, 9), 11),
-              twLocal(2023, 3, 12, 9));
-    const TWRepeat yearly = schedule(1, TWRepeatIntervalUnitYear);
-    // A leap day steps to the last day of February of a common year.
-    EXPECT_EQ(yearly.nextDateFromDate(twLocal(2024, 2, 29), 29), twLocal(2025, 2, 28));
-    EXPECT_EQ(schedule(4, TWRepeatIntervalUnitYear).nextDateFromDate(twLocal(2024, 2, 29), 29),
-              twLocal(2028, 2, 29));
-}
-
 TEST(DateRepeatNext, MonthsKeepTheSeriesDay)
 {
     const TWRepeat monthly = schedule(1, TWRepeatIntervalUnitMonth);
@@ -99,26 +85,6 @@ TEST(DateRepeatNext, NoDateInsteadOfEndlessSteps)
     // Intervals beyond the calendar give no date rather than overflowing.
     EXPECT_FALSE(
         schedule(0xFFFFFFFFu, TWRepeatIntervalUnitYear).nextDateFromDate(day, 10).isValid());
-}
-
-TEST(Repeat, OrderByLengthAndIntervalEquality)
-{
-    const TWRepeat twoWeeks = schedule(2, TWRepeatIntervalUnitWeek);
-    const TWRepeat fourteenDays = schedule(14, TWRepeatIntervalUnitDay);
-    EXPECT_EQ(twoWeeks.compare(fourteenDays), 0);
-    EXPECT_FALSE(twoWeeks.equalInterval(fourteenDays));
-    EXPECT_EQ(schedule(4, TWRepeatIntervalUnitWeek).compare(schedule(1, TWRepeatIntervalUnitMonth)),
-              -1);
-    EXPECT_EQ(
-        schedule(1, TWRepeatIntervalUnitYear).compare(schedule(12, TWRepeatIntervalUnitMonth)), 1);
-
-    TWRepeat ending = schedule(1, TWRepeatIntervalUnitMonth);
-    ending.setEndDate(twLocal(2025, 3, 1));
-    TWRepeat endless = schedule(1, TWRepeatIntervalUnitMonth);
-    EXPECT_FALSE(endless.equalInterval(ending));
-    TWRepeat sameEnd = ending;
-    sameEnd.setActive(false);
-    EXPECT_TRUE(ending.equalInterval(sameEnd));
 }
 
 TEST(Repeat, ItemsAreCopiedOneByOneAndGiveTheLatestDate)

@@ -114,52 +114,6 @@ TEST(DateRanges, MonthsQuartersAndYearsRunFirstToLastDayAtMidnight)
     EXPECT_EQ(r.to, twLocal(2024, 2, 29));
 }
 
-TEST(DateRanges, OtherValuesAreNotCalendarRanges)
-{
-    TWFixedClock clock(2024, 5, 15);
-    for (qint32 range : {0, 9, 10, 11, -1}) {
-        QDateTime from = twLocal(2000, 1, 1);
-        EXPECT_FALSE(TWDateRanges::calendarDateRange(range, &from, nullptr)) << range;
-        EXPECT_EQ(from, twLocal(2000, 1, 1));
-    }
-    // Either output may be left out.
-    QDateTime to;
-    EXPECT_TRUE(TWDateRanges::calendarDateRange(TWDateRangeThisYear, nullptr, &to));
-    EXPECT_EQ(to, twLocal(2024, 12, 31));
-}
-
-TEST(DateReportTypes, FixedAndCustomTypes)
-{
-    TWFixedClock clock(2025, 1, 1, 10, 15);
-    const auto report = reportOfType(TWReportTypeBalanceSheet);
-    Periods periods;
-
-    Range r = resolve(*report, TWReportDateTypeCustomRange, periods.value, twLocal(2024, 2, 1),
-                      twLocal(2024, 2, 20));
-    EXPECT_EQ(r.from, twLocal(2024, 2, 1));
-    EXPECT_EQ(r.to, twLocal(2024, 2, 20));
-
-    // As-of types deliver one date, in the from output.
-    r = resolve(*report, TWReportDateTypeCustomDate, periods.value, twLocal(2024, 2, 1),
-                twLocal(2024, 2, 20));
-    EXPECT_EQ(r.from, twLocal(2024, 2, 1));
-    EXPECT_FALSE(r.to.isValid());
-    r = resolve(*report, TWReportDateTypeYesterday, periods.value);
-    EXPECT_EQ(r.from, twLocal(2024, 12, 31));
-    EXPECT_FALSE(r.to.isValid());
-
-    r = resolve(*report, TWReportDateTypeAllDates, periods.value);
-    EXPECT_FALSE(r.from.isValid());
-    EXPECT_FALSE(r.to.isValid());
-
-    for (int type : {17, 100, -1}) {
-        r = resolve(*report, type, periods.value, twLocal(2024, 2, 1), twLocal(2024, 2, 2));
-        EXPECT_FALSE(r.from.isValid()) << type;
-        EXPECT_FALSE(r.to.isValid()) << type;
-    }
-    EXPECT_EQ(periods.asked, 0);
-}
-
 TEST(DateReportTypes, AccountingPeriodTypes)
 {
     const auto report = reportOfType(TWReportTypeIncome);
@@ -225,33 +179,4 @@ TEST(DateReportTypes, TimeReportsSpanTheTaskItems)
     report->datesForType(TWReportDateTypeCurrentAccountingPeriod, nullptr, &to, {}, {},
                          periods.value);
     EXPECT_EQ(to, twLocal(2024, 8, 9, 17, 45));
-}
-
-TEST(DateReportTypes, ComparisonPeriodOnlyWhenComparing)
-{
-    Periods periods;
-    const auto report = TWReport::reportWithIdentifier(
-        101, QStringLiteral("Income"), 0, 1, TWReportTypeIncome, TWReportDateTypeCustomRange,
-        twLocal(2024, 3, 1), twLocal(2024, 3, 31), false, TWReportDateTypeLastAccountingPeriod, {},
-        {}, true);
-    QDateTime from, to;
-    QDateTime compareFrom = twLocal(1999, 1, 1);
-    QDateTime compareTo = twLocal(1999, 1, 2);
-    report->calculateFromDate(&from, &to, &compareFrom, &compareTo, periods.value);
-    EXPECT_EQ(from, twLocal(2024, 3, 1));
-    EXPECT_EQ(to, twLocal(2024, 3, 31));
-    EXPECT_EQ(compareFrom, twLocal(1999, 1, 1));
-    EXPECT_EQ(compareTo, twLocal(1999, 1, 2));
-
-    report->setCompare(true);
-    report->calculateFromDate(&from, &to, &compareFrom, &compareTo, periods.value);
-    EXPECT_EQ(compareFrom, twLocal(2023, 1, 1));
-    EXPECT_EQ(compareTo, twLocal(2023, 12, 31));
-
-    // The comparison's own custom dates serve a custom comparison type.
-    report->setCompareDateType(TWReportDateTypeCustomDate);
-    report->setCompareFromDate(twLocal(2023, 3, 31));
-    report->calculateFromDate(&from, &to, &compareFrom, &compareTo, periods.value);
-    EXPECT_EQ(compareFrom, twLocal(2023, 3, 31));
-    EXPECT_FALSE(compareTo.isValid());
 }

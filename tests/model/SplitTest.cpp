@@ -35,16 +35,6 @@ struct Units {
 
 } // namespace
 
-TEST(Split, RepeatCopyIsANewLine)
-{
-    const TWSplitPtr split = TWSplit::splitWithIdentifier(140, QStringLiteral("Fuel"), 120, 1000,
-                                                          1500, 2000, 10, 20, nullptr);
-    // A line copied into a new record must not take over this line's row.
-    const TWSplitPtr repeated = split->copyForRepeat();
-    EXPECT_EQ(repeated->identifier(), 0);
-    EXPECT_EQ(repeated->accountIdentifier(), 120);
-}
-
 TEST(Split, AmountsFollowTheTypedOne)
 {
     const Units u;

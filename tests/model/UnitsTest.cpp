@@ -2,7 +2,6 @@
 #include "TWUnits.h"
 
 #include <QFile>
-#include <QSet>
 
 #include <sqlite3.h>
 
@@ -10,23 +9,6 @@
 
 namespace
 {
-
-TWUnitPtr findUnit(const TWUnitList &units, const QString &code)
-{
-    for (const TWUnitPtr &unit : units) {
-        if (unit->code() == code)
-            return unit;
-    }
-    return nullptr;
-}
-
-QStringList codesOf(const TWUnitList &units)
-{
-    QStringList codes;
-    for (const TWUnitPtr &unit : units)
-        codes.append(unit->code());
-    return codes;
-}
 
 // Writes a units database at path with the given SQL after the table is made.
 void makeDatabase(const QString &path, const char *rowsSql,
@@ -74,61 +56,6 @@ TEST(Unit, EqualByCodeComparedByNameCaseSensitively)
     a->updateUnit(*c);
     EXPECT_EQ(a->code(), QStringLiteral("EUR"));
     EXPECT_TRUE(a->symbol().isNull());
-}
-
-TEST(BuiltInUnits, HoldTheCurrenciesAndMileageUnits)
-{
-    const TWUnitList &units = TWUnits::units().unitList();
-    ASSERT_GT(units.size(), 150);
-
-    QSet<QString> codes;
-    for (const TWUnitPtr &unit : units) {
-        EXPECT_FALSE(codes.contains(unit->code())) << unit->code().toStdString();
-        codes.insert(unit->code());
-        EXPECT_FALSE(unit->name().isEmpty());
-        EXPECT_GT(unit->rate(), 0.0) << unit->code().toStdString();
-        EXPECT_TRUE(unit->lastUpdatedDate().isValid());
-        EXPECT_LE(unit->type(), 1u);
-    }
-
-    struct Expected {
-        const char *code;
-        std::uint32_t type;
-        int places;
-    };
-    const Expected expected[] = {{"USD", 1, 2}, {"JPY", 1, 0}, {"KWD", 1, 3}, {"MIL", 0, 1},
-                                 {"KM", 0, 1}};
-    for (const Expected &e : expected) {
-        const TWUnitPtr unit = findUnit(units, QString::fromLatin1(e.code));
-        ASSERT_TRUE(unit) << e.code;
-        EXPECT_EQ(unit->type(), e.type) << e.code;
-        EXPECT_EQ(unit->decimalPlaces(), e.places) << e.code;
-    }
-    // A currency without a sign of its own has no symbol (its code is shown).
-    EXPECT_TRUE(findUnit(units, QStringLiteral("CHF"))->symbol().isNull());
-    // The two distances convert into each other through their rates.
-    EXPECT_DOUBLE_EQ(findUnit(units, QStringLiteral("KM"))->rate() /
-                         findUnit(units, QStringLiteral("MIL"))->rate(),
-                     1.609344);
-}
-
-TEST(BuiltInUnits, SortedByTheBytesOfTheirNames)
-{
-    const TWUnitList &units = TWUnits::units().unitList();
-    for (qsizetype i = 1; i < units.size(); ++i) {
-        EXPECT_LE(units[i - 1]->name().toUtf8(), units[i]->name().toUtf8())
-            << units[i - 1]->name().toStdString() << " / " << units[i]->name().toStdString();
-    }
-}
-
-TEST(BuiltInUnits, OfTypeKeepsListOrder)
-{
-    const TWUnits &units = TWUnits::units();
-    EXPECT_EQ(codesOf(units.unitsOfType(TWUnitTypeMileage)),
-              QStringList({QStringLiteral("KM"), QStringLiteral("MIL")}));
-    const TWUnitList currencies = units.unitsOfType(TWUnitTypeCurrency);
-    EXPECT_EQ(currencies.size(), units.unitList().size() - 2);
-    EXPECT_TRUE(units.unitsOfType(77).isEmpty());
 }
 
 TEST(BuiltInUnits, ReadsEveryColumnOfAnyUnitsDatabase)

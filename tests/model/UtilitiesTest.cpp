@@ -45,15 +45,6 @@ TEST_F(UtilitiesTest, TemporaryPathsAreUniqueAndInsideThePrivateDirectory)
     EXPECT_TRUE(m_utilities.temporaryFilePath(QStringLiteral("../../escape")).isEmpty());
 }
 
-TEST(Utilities, ScaleSizeFitsWithoutEnlarging)
-{
-    const QSizeF box(50, 50);
-    EXPECT_EQ(TWUtilities::scaleSize({200, 100}, box), QSizeF(50, 25));
-    EXPECT_EQ(TWUtilities::scaleSize({40, 30}, box), QSizeF(40, 30));
-    EXPECT_EQ(TWUtilities::scaleSize({4000, 3000}, box), QSizeF(50, 37));
-    EXPECT_EQ(TWUtilities::scaleSize({1, 1000}, box), QSizeF(0, 50));
-}
-
 TEST_F(UtilitiesTest, WritesJPEGFilesAndThumbnails)
 {
     QImage image(200, 100, QImage::Format_RGB32);
@@ -111,22 +102,6 @@ TEST(DateIntervalPresets, StartAndEndAroundMonthEndsAndLeapYears)
     EXPECT_FALSE(U::intervalFromDate(6, QDateTime()).isValid());
 }
 
-TEST(Utilities, UniqueFileNamesAreAddedToTheSet)
-{
-    QSet<QString> names{QStringLiteral("a.txt"), QStringLiteral("a-2.txt")};
-    EXPECT_EQ(TWUtilities::uniqueFileName(QStringLiteral("a.txt"), names),
-              QStringLiteral("a-3.txt"));
-    EXPECT_TRUE(names.contains(QStringLiteral("a-3.txt")));
-    names.insert(QStringLiteral("readme"));
-    EXPECT_EQ(TWUtilities::uniqueFileName(QStringLiteral("readme"), names),
-              QStringLiteral("readme-2"));
-    EXPECT_EQ(TWUtilities::uniqueFileName(QStringLiteral("x.tar.gz"), names),
-              QStringLiteral("x.tar.gz"));
-    EXPECT_EQ(TWUtilities::uniqueFileName(QStringLiteral("x.tar.gz"), names),
-              QStringLiteral("x.tar-2.gz"));
-    EXPECT_EQ(names.size(), 7);
-}
-
 TEST(Utilities, VersionComparison)
 {
     using U = TWUtilities;
@@ -169,28 +144,4 @@ TEST_F(UtilitiesTest, IdleTimeComesFromTheSource)
     EXPECT_EQ(system.idleSeconds(), 0); // asked again after the failed opening
     if (!display.isNull())
         qputenv("DISPLAY", display);
-}
-
-TEST(Utilities, FolderImageTintsOnlyOpaquePixels)
-{
-    const QImage plain = TWUtilities::folderImageWithTintColour(QColor());
-    const QImage tinted = TWUtilities::folderImageWithTintColour(QColor(0, 200, 0));
-    ASSERT_FALSE(plain.isNull());
-    ASSERT_EQ(plain.size(), tinted.size());
-    int opaque = 0;
-    for (int y = 0; y < plain.height(); ++y) {
-        for (int x = 0; x < plain.width(); ++x) {
-            const QColor before = plain.pixelColor(x, y);
-            const QColor after = tinted.pixelColor(x, y);
-            EXPECT_EQ(before.alpha(), after.alpha());
-            if (before.alpha() == 0)
-                continue;
-            if (before.alpha() == 255) {
-                ++opaque;
-                EXPECT_EQ(after, QColor(0, 200, 0));
-            }
-        }
-    }
-    EXPECT_GT(opaque, 100);
-    EXPECT_EQ(plain.pixelColor(0, 0).alpha(), 0);
 }

@@ -69,25 +69,6 @@ TEST(Work, TimedTaskCountsItsItemsInAProject)
     EXPECT_EQ(task(TWTaskTypeTimed, 1, 0.0)->subtotalWithQuantity(1800.0), 0);
 }
 
-TEST(Work, QuantityDependsOnTheKindOfProject)
-{
-    const TWTaskItemList items{item(twLocal(2024, 3, 1, 9), twLocal(2024, 3, 1, 10))};
-    TWTaskPtr timed = task(TWTaskTypeTimed, 10000, 2.0);
-    timed->setEstimate(7200.0);
-    const TWTaskPtr perDay = task(TWTaskTypeDay, 50000, 2.5);
-    perDay->setEstimate(4.0);
-
-    // An estimate counts the estimates, not the time worked.
-    EXPECT_EQ(timed->quantityWithProject(project(TWProjectTypeEstimate).get(), items), 7200.0);
-    EXPECT_EQ(perDay->quantityWithProject(project(TWProjectTypeEstimate).get(), items), 4.0);
-    // A project counts the items of a timed task and the quantity of others.
-    EXPECT_EQ(timed->quantityWithProject(project(TWProjectTypeProject).get(), items), 3600.0);
-    EXPECT_EQ(perDay->quantityWithProject(project(TWProjectTypeProject).get(), items), 2.5);
-    // No project, or a kind nobody knows: nothing.
-    EXPECT_EQ(perDay->quantityWithProject(nullptr, items), 0.0);
-    EXPECT_EQ(perDay->quantityWithProject(project(7).get(), items), 0.0);
-}
-
 TEST(Work, AvailableQuantityLeavesOutWhatOtherInvoicesBill)
 {
     const TWTaskPtr perHour = task(TWTaskTypeHour, 1000, 10.0, 0.0, 100);
@@ -179,18 +160,6 @@ TEST(Work, DamagedNumbersGiveDefinedAmounts)
               std::numeric_limits<qint64>::min());
 }
 
-TEST(Work, TaskItemDurations)
-{
-    const TWTaskItemPtr night = item(twLocal(2024, 3, 1, 22), twLocal(2024, 3, 2, 2));
-    EXPECT_EQ(night->durationWithStartDate(QDateTime(), QDateTime()), 14400.0);
-    // Clipped to the second day: from its midnight.
-    EXPECT_EQ(night->durationWithStartDate(twLocal(2024, 3, 2), twLocal(2024, 3, 2)), 7200.0);
-    // Clipped to the first day: to 23:59:59.
-    EXPECT_EQ(night->durationWithStartDate(twLocal(2024, 3, 1), twLocal(2024, 3, 1)), 7199.0);
-    EXPECT_EQ(night->durationWithStartDate(twLocal(2024, 3, 5), QDateTime()), 0.0);
-    EXPECT_EQ(item(twLocal(2024, 3, 1, 10), QDateTime())->duration(), 0.0);
-}
-
 TEST(Work, TaskThatStopsBeingTimedDropsItsItems)
 {
     const TWTaskPtr timed = task(TWTaskTypeTimed, 1000, 0.0);
@@ -206,61 +175,6 @@ TEST(Work, TaskThatStopsBeingTimedDropsItsItems)
 
     timed->setTaskType(TWTaskTypeHour);
     EXPECT_TRUE(timed->taskItems().isEmpty());
-}
-
-TEST(Work, Order)
-{
-    const QDateTime day = twLocal(2024, 3, 1);
-    TWTaskPtr laterTask = task(TWTaskTypeHour, 1, 1.0, 0.0, 1);
-    laterTask->setDate(twLocal(2024, 3, 2));
-    const TWTaskPtr sameDayTask = task(TWTaskTypeHour, 1, 1.0, 0.0, 2);
-    const TWExpensePtr sameDayExpense = expense(1, 1.0, 0.0, 9);
-    const TWExpensePtr sameDayExpenseLower = expense(1, 1.0, 0.0, 3);
-    QList<const TWInvoiceItem *> items{laterTask.get(), sameDayTask.get(), sameDayExpense.get(),
-                                       sameDayExpenseLower.get()};
-    std::stable_sort(items.begin(), items.end(),
-                     [](const auto *a, const auto *b) { return a->compare(*b) < 0; });
-    // On one day expenses come before tasks, then by identifier.
-    EXPECT_EQ(items, (QList<const TWInvoiceItem *>{sameDayExpenseLower.get(), sameDayExpense.get(),
-                                                   sameDayTask.get(), laterTask.get()}));
-
-    TWProjectPtr upper = project(TWProjectTypeProject, 1);
-    upper->setName(QStringLiteral("Zeta"));
-    TWProjectPtr lower = project(TWProjectTypeProject, 2);
-    lower->setName(QStringLiteral("alpha"));
-    EXPECT_EQ(upper->compare(*lower), -1); // case-sensitive: uppercase first
-
-    EXPECT_EQ(item(day, day, 2)->compare(*item(day.addSecs(-1), day, 5)), 1);
-}
-
-TEST(Work, ProjectTotalsOverItsInvoices)
-{
-    TWFixedClock clock(2024, 3, 15);
-    const TWProjectPtr work = project(TWProjectTypeProject);
-    // Without invoices: nothing charged, nothing paid.
-    EXPECT_EQ(work->sumOverInvoices([](const TWInvoice &) { return qint64(1); }), 0);
-    EXPECT_EQ(TWProject::percentPaid(0, 0), 0.0f);
-
-    const auto invoice = [](qint32 identifier, const QDateTime &due) {
-        return TWInvoice::invoiceWithDate(twLocal(2024, 1, 1), QString(), QString(), false, false,
-                                          due, 0, QString(), 10, identifier);
-    };
-    work->setInvoices({invoice(1, twLocal(2024, 3, 10)), invoice(2, twLocal(2024, 2, 1)),
-                       invoice(3, twLocal(2024, 1, 1)), invoice(4, QDateTime())});
-    const TWProjectPtr copied = work->copy();
-    EXPECT_TRUE(copied->invoices().isEmpty());
-
-    // Owing: 1 and 2 owe, 3 is settled, 4 has no due date.
-    const auto owe = [](const TWInvoice &i) { return qint64(i.identifier() == 3 ? 0 : 2500); };
-    EXPECT_EQ(work->sumOverInvoices(owe), 7500);
-    EXPECT_EQ(TWProject::percentPaid(10000, 7500), 0.25f);
-
-    QDateTime due;
-    EXPECT_TRUE(work->overdueOverInvoices(
-        [&](const TWInvoice &i) { return i.overdueWithOwe(owe(i)); }, &due));
-    EXPECT_EQ(due, twLocal(2024, 2, 1)); // the earliest of the overdue ones
-    EXPECT_FALSE(work->overdueOverInvoices([](const TWInvoice &) { return false; }, &due));
-    EXPECT_FALSE(due.isValid());
 }
 
 TEST(Work, ProjectUninvoicedTotal)
@@ -295,12 +209,4 @@ TEST(Work, ProjectUninvoicedTotal)
     EXPECT_EQ(work->uninvoicedTotal({march, april}, {marchExpense}, taskAvailable, expenseAvailable,
                                     twLocal(2024, 3, 1), twLocal(2024, 3, 31), usd, doubling),
               (2200 + 500) * 2);
-}
-
-TEST(Work, QuantityText)
-{
-    const auto clock = [](double seconds) { return QStringLiteral("%1s").arg(seconds); };
-    EXPECT_EQ(task(TWTaskTypeTimed, 1, 0.0)->quantityString(5400.0, clock),
-              QStringLiteral("5400s"));
-    EXPECT_EQ(task(TWTaskTypeDay, 1, 0.0)->quantityString(0.1, clock), QStringLiteral("0.1"));
 }

@@ -34,42 +34,6 @@ bool treeContains(const TWXMLElementPtr &element, const QString &needle)
 
 } // namespace
 
-TEST(XMLParser, BuildsTreeOfNamesAttributesAndText)
-{
-    TWErrorResult error;
-    TWXMLElementPtr root =
-        parse(R"(<a xmlns:p="urn:q" x="1" y="" p:z="2">hi<b/>there</a>)", &error);
-    ASSERT_TRUE(root);
-    EXPECT_FALSE(error);
-    EXPECT_EQ(root->name(), QStringLiteral("a"));
-    EXPECT_EQ(root->attributes(),
-              (TWXMLAttributes{{QStringLiteral("x"), QStringLiteral("1")},
-                               {QStringLiteral("p:z"), QStringLiteral("2")},
-                               {QStringLiteral("xmlns:p"), QStringLiteral("urn:q")}}));
-    ASSERT_EQ(root->elements().size(), 1);
-    EXPECT_EQ(root->elements().first()->name(), QStringLiteral("b"));
-    EXPECT_EQ(root->data(), QStringLiteral("hithere"));
-
-    // Prefixed names, an unrecorded default namespace, lookup ignoring case.
-    root = parse(R"(<r:Layout xmlns="urn:d" xmlns:r="urn:r"><r:Page/><Item/></r:Layout>)");
-    ASSERT_TRUE(root);
-    EXPECT_EQ(root->name(), QStringLiteral("r:Layout"));
-    EXPECT_EQ(root->attributes().keys(), QStringList{QStringLiteral("xmlns:r")});
-    EXPECT_EQ(root->childElementWithName(QStringLiteral("R:PAGE")), root->elements().at(0));
-    EXPECT_EQ(root->childElementWithName(QStringLiteral("item")), root->elements().at(1));
-
-    // References arrive decoded, in attributes (libxml2 hands '&' over as
-    // "&#38;"), namespace URIs and text alike.
-    root =
-        parse(R"(<a xmlns:p="urn:a&amp;b" v="x &amp; y &lt; &#38;amp; &#x41;&quot;" w="&#38;#38;">)"
-              R"(1 &amp; 2 &lt;3 &#xE9;<![CDATA[<raw>&amp;]]>ü</a>)");
-    ASSERT_TRUE(root);
-    EXPECT_EQ(root->attributes().value(QStringLiteral("v")), QStringLiteral("x & y < &amp; A\""));
-    EXPECT_EQ(root->attributes().value(QStringLiteral("w")), QStringLiteral("&#38;"));
-    EXPECT_EQ(root->attributes().value(QStringLiteral("xmlns:p")), QStringLiteral("urn:a&b"));
-    EXPECT_EQ(root->data(), QString::fromUtf8("1 & 2 <3 é<raw>&amp;ü"));
-}
-
 TEST(XMLParser, ErrorsComeWithThePartialTree)
 {
     TWErrorResult error;
