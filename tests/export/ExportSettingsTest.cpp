@@ -49,41 +49,6 @@ template <typename List> QList<qint32> identifiers(const List &records)
 
 } // namespace
 
-TEST(ExportSettingsTest, FreshRecordsTakeTheBusinessDefaults)
-{
-    TWFixedClock clock(2024, 3, 20, 9, 30);
-    auto business = twSeededBusiness();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    addClient(b, 1);
-    addProject(b, 10, 1);
-    const auto transactions =
-        TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(b);
-    EXPECT_EQ(transactions->fileType(), 0u);
-    EXPECT_EQ(transactions->interval(), 0u);
-    EXPECT_FALSE(transactions->filter());
-    EXPECT_TRUE(transactions->includeAttachments());
-    EXPECT_EQ(transactions->intervalToDate(), clock.now());
-    EXPECT_EQ(transactions->intervalFromDate(), clock.now().addSecs(-604800));
-    EXPECT_EQ(identifiers(transactions->accounts()), identifiers(b.accounts()));
-    EXPECT_EQ(identifiers(transactions->fields()), identifiers(b.defaultExportFields()));
-
-    const auto tasks = TWExportTasksSettings::exportTasksSettingsWithBusiness(b);
-    EXPECT_EQ(tasks->fields(), TWBusiness::exportTaskFields());
-    EXPECT_EQ(tasks->fields().size(), 15);
-    EXPECT_EQ(identifiers(tasks->projects()), QList<qint32>{10});
-    const auto expenses = TWExportExpensesSettings::exportExpensesSettingsWithBusiness(b);
-    EXPECT_EQ(expenses->fields(), TWBusiness::exportExpenseFields());
-    EXPECT_EQ(expenses->fields().size(), 10);
-
-    // The store keeps its records up to date as records come and go.
-    addProject(b, 11, 1);
-    EXPECT_EQ(identifiers(b.exportTasksSettings()->projects()), QList<qint32>({10, 11}));
-    EXPECT_EQ(identifiers(b.exportExpensesSettings()->projects()), QList<qint32>({10, 11}));
-    twAddAccount(b, 200, QStringLiteral("New"), TWAccountTypeCash, QStringLiteral("USD"));
-    EXPECT_EQ(identifiers(b.exportTransactionsSettings()->accounts()).constLast(), 200);
-}
-
 TEST(ExportSettingsTest, RecordsSurviveASavedAndReopenedDocument)
 {
     TWFixedClock clock(2024, 3, 20, 9, 30);
@@ -176,29 +141,6 @@ TEST(ExportSettingsTest, RestoringDropsWhatIsGone)
     const TWAccountPtr card = b.accountWithIdentifier(kCard);
     live->removeAccount(card, nullptr, nullptr);
     EXPECT_FALSE(live->accounts().contains(card));
-}
-
-TEST(ExportSettingsTest, CopiesHaveTheirOwnLists)
-{
-    auto business = twSeededBusiness();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    const auto record = TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(b);
-    const auto copy = record->copy();
-    EXPECT_EQ(copy->accounts().constFirst(), record->accounts().constFirst()); // shared records
-    copy->addAccount(b.accountWithIdentifier(kCard), nullptr);
-    copy->removeAccount(b.accountWithIdentifier(kChecking), nullptr, nullptr);
-    EXPECT_EQ(identifiers(record->accounts()), identifiers(b.accounts()));
-    EXPECT_NE(identifiers(copy->accounts()), identifiers(record->accounts()));
-
-    addClient(b, 1);
-    const auto tasks = TWExportTasksSettings::exportTasksSettingsWithFileType(
-        0, 0, QDateTime(), QDateTime(), {addProject(b, 10, 1)}, {-1});
-    const auto tasksCopy = tasks->copy();
-    tasksCopy->addProject(addProject(b, 11, 1));
-    tasksCopy->setFields({-2});
-    EXPECT_EQ(identifiers(tasks->projects()), QList<qint32>{10});
-    EXPECT_EQ(tasks->fields(), QList<qint32>{-1});
 }
 
 TEST(ExportSettingsTest, DeletingAClientRemovesItsProjects)

@@ -232,18 +232,3 @@ TEST(OfxWriterTest, TextsAreEscapedTheOfxWayAndTheHeaderNamesTheirEncoding)
     EXPECT_TRUE(ascii.contains(QLatin1String("\nENCODING:USASCII\nCHARSET:NONE\n")));
     EXPECT_EQ(ascii.count(QStringLiteral("<TRNUID>")), 1);
 }
-
-TEST(OfxWriterTest, StatementWithoutTransactionsIsOneOfToday)
-{
-    TWFixedClock clock(writingMoment());
-    Seeded s = seeded();
-    TWBusiness &b = *s.business;
-    const QString text =
-        TWSerializerOFX::serializerWithAccounts({b.accountWithIdentifier(kEuro)}, {}, &b)->text();
-    EXPECT_TRUE(
-        text.contains(QLatin1String("<CURDEF>EUR\n<BANKACCTFROM>\n<BANKID>0\n<ACCTID>0\n")));
-    EXPECT_TRUE(
-        text.contains(QLatin1String("<DTSTART>20240320\n<DTEND>20240320\n</BANKTRANLIST>")));
-    EXPECT_TRUE(text.contains(QLatin1String("<BALAMT>0.00\n<DTASOF>20240320\n")));
-    EXPECT_TRUE(text.contains(QLatin1String("<DTSERVER>20240320093000\n")));
-}

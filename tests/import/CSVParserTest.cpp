@@ -94,17 +94,6 @@ TEST_F(CSVParserTest, ByteOrderMarksAndWindows1252)
     EXPECT_EQ(legacy->rows(), QList<QStringList>{row({"Müller “quoted”", "€ 5…"})});
 }
 
-TEST_F(CSVParserTest, DecodingRules)
-{
-    // A UTF-8 sequence cut at the end is not UTF-8.
-    EXPECT_EQ(TWImportText::decode("abc\xC3"), QString::fromUtf8("abcÃ"));
-    // Unassigned Windows-1252 bytes keep their Latin-1 values.
-    EXPECT_EQ(TWImportText::decode("\x81\x8D\x8F\x90\x9D\xFF").size(), 6);
-    EXPECT_EQ(TWImportText::decode("\x81\x8D\x8F\x90\x9D\xFF").at(0).unicode(), 0x81);
-    EXPECT_EQ(TWImportText::decode("\xEF\xBB\xBF"), QString());
-    EXPECT_TRUE(TWImportText::decode(QByteArray()).isEmpty());
-}
-
 TEST_F(CSVParserTest, StatementWithQuotedFields)
 {
     auto parser = TWParserCSV::parser();

@@ -51,14 +51,6 @@ inline TWImportTransactionsSettingsPtr twImportSettings(const TWBusiness &busine
         columns, defaultAccount, business);
 }
 
-// The built-in field of that identifier as a mapping line's target.
-inline void twMapField(TWImportTransactionsSettings &settings, TWBusiness &business, int column,
-                       qint32 fieldIdentifier)
-{
-    settings.updateField(*settings.importFields()[column], TWImportFieldTypeField,
-                         business.fieldWithIdentifier(fieldIdentifier), nullptr, business);
-}
-
 // Rows of UTF-8 literals.
 inline QList<QStringList> twRows(std::initializer_list<std::initializer_list<const char *>> rows)
 {

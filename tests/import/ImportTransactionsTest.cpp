@@ -53,62 +53,6 @@ protected:
     std::shared_ptr<TWImportTransactions> importer;
 };
 
-TEST_F(ImportTransactionsTest, HeaderOnlyFileGivesNothingAndSucceeds)
-{
-    bool ok = false;
-    QString warnings = QStringLiteral("x");
-    EXPECT_TRUE(process({"Date", "Payee"}, {}, &ok, &warnings).isEmpty());
-    EXPECT_TRUE(ok);
-    EXPECT_TRUE(warnings.isNull());
-}
-
-TEST_F(ImportTransactionsTest, AmountsFollowTheStoresSign)
-{
-    const QStringList columns{"Date", "Payee", "Account 2", "Debit", "Credit", "Amount"};
-    const TWTransactionList made =
-        process(columns, twRows({{"3/1/24", "Employer", "Salary", "12.50", "", ""},
-                                 {"3/2/24", "Grocer", "Food", "", "12.50", ""},
-                                 {"3/3/24", "Grocer", "Food", "", "", "-7.25"},
-                                 // A later amount column of the same unit replaces an earlier one.
-                                 {"3/4/24", "Both", "Food", "1.00", "2.00", ""}}));
-    ASSERT_EQ(made.size(), 4);
-    EXPECT_EQ(made[0]->total(), 1250);
-    EXPECT_EQ(made[1]->total(), -1250);
-    EXPECT_EQ(made[2]->total(), -725);
-    EXPECT_EQ(made[3]->total(), -200);
-    for (const TWTransactionPtr &t : made) {
-        // Account 1 is the default account; its amount is the row's, as are
-        // account 2's and the home amount (all dollars).
-        EXPECT_EQ(t->account1Identifier(), checking->identifier());
-        EXPECT_EQ(t->activeAccountIdentifier(), checking->identifier());
-        EXPECT_EQ(t->totalAccount1(), t->total());
-        EXPECT_EQ(t->totalAccount2(), t->total());
-        EXPECT_EQ(t->totalBusiness(), t->total());
-        EXPECT_EQ(t->unit()->code(), QStringLiteral("USD"));
-        EXPECT_EQ(t->state(), quint32(TWTransactionStateNormal));
-    }
-    EXPECT_EQ(made[0]->account2Identifier(), salary->identifier());
-    EXPECT_EQ(made[1]->account2Identifier(), food->identifier());
-    EXPECT_EQ(made[0]->date(), twLocal(2024, 3, 1));
-    // Consecutive identifiers from the store's next one.
-    EXPECT_EQ(made[1]->identifier(), made[0]->identifier() + 1);
-}
-
-TEST_F(ImportTransactionsTest, ClearedUnlessTheColumnSaysOtherwise)
-{
-    const TWTransactionList made = process({"Payee", "Cleared"}, twRows({{"a", ""},
-                                                                         {"b", "yes"},
-                                                                         {"c", "On"},
-                                                                         {"d", "TRUE"},
-                                                                         {"e", "1"},
-                                                                         {"f", "no"},
-                                                                         {"g", "X"}}));
-    ASSERT_EQ(made.size(), 7);
-    const QList<bool> expected{true, true, true, true, true, false, false};
-    for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(made[i]->cleared(), expected[i]) << i;
-}
-
 TEST_F(ImportTransactionsTest, MissingAccountsAndTheWarningsText)
 {
     const TWFieldPtr labels = twImportField(*business, QStringLiteral("Labels"), TWFieldTypeTags);
@@ -124,18 +68,6 @@ TEST_F(ImportTransactionsTest, MissingAccountsAndTheWarningsText)
     EXPECT_EQ(warnings, TWLocalized("accountsNotFound") + QStringLiteral("\r\tTravel, Rent\r") +
                             TWLocalized("tagsNotFound") + QStringLiteral("\r\tLabels\r"));
     EXPECT_EQ(importer->missingAccounts(), QStringList({"Travel", "Rent"}));
-}
-
-TEST_F(ImportTransactionsTest, ExactNameWinsOverAnEarlierPartialOne)
-{
-    // "Food Delivery" comes first in the store, yet "Food" is an account's
-    // whole name; "deliv" still finds "Food Delivery" by words.
-    const TWTransactionList made = process(
-        {"Account 2", "Amount"}, twRows({{"food", "1"}, {"Deliv", "2"}, {"FOOD DELIVERY", "3"}}));
-    ASSERT_EQ(made.size(), 3);
-    EXPECT_EQ(made[0]->account2Identifier(), food->identifier());
-    EXPECT_EQ(made[1]->account2Identifier(), delivery->identifier());
-    EXPECT_EQ(made[2]->account2Identifier(), delivery->identifier());
 }
 
 TEST_F(ImportTransactionsTest, QIFSplitRowsEndAtTheNextMainRow)
@@ -175,91 +107,6 @@ TEST_F(ImportTransactionsTest, QIFSplitRowsEndAtTheNextMainRow)
     EXPECT_TRUE(made[1]->cleared());
     EXPECT_EQ(made[1]->total(), 10000);
     EXPECT_EQ(made[1]->account2Identifier(), salary->identifier());
-}
-
-TEST_F(ImportTransactionsTest, TextColumnsJoin)
-{
-    const TWTransactionList made =
-        process({"Payee", "Payee", "Notes", "Notes", "Memo"},
-                twRows({{"Ann", "Bob", "one", "two", "m"}, {"", "Cy", "", "three", ""}}));
-    ASSERT_EQ(made.size(), 2);
-    EXPECT_EQ(made[0]->payee(), QStringLiteral("Ann / Bob"));
-    EXPECT_EQ(made[0]->notes(), QStringLiteral("one\r\n\r\ntwo"));
-    EXPECT_EQ(made[0]->description(), QStringLiteral("m"));
-    EXPECT_EQ(made[1]->payee(), QStringLiteral("Cy"));
-    EXPECT_EQ(made[1]->notes(), QStringLiteral("three"));
-}
-
-TEST_F(ImportTransactionsTest, ListsAndTagsFoundOrCreated)
-{
-    const TWFieldPtr kind = twImportField(*business, QStringLiteral("Kind"), TWFieldTypeList);
-    const TWFieldPtr labels = twImportField(*business, QStringLiteral("Labels"), TWFieldTypeTags);
-    ASSERT_FALSE(business->addFieldListItem(TWFieldListItem::fieldListItemWithName("Office", 0),
-                                            kind, false));
-    ASSERT_FALSE(
-        business->addFieldTagItem(TWFieldTagItem::fieldTagItemWithName("Blue", 0), labels, false));
-    const qint32 office = kind->listItems().first()->identifier();
-    const qint32 blue = labels->tagItems().first()->identifier();
-
-    // Without createIfNeeded: unknown values name the field in the warnings.
-    bool ok = true;
-    QString warnings;
-    TWTransactionList made =
-        process({"Payee", "Kind", "Labels"},
-                twRows({{"a", "office", "blue,,Green"}, {"b", "Travel", ""}}), &ok, &warnings);
-    ASSERT_EQ(made.size(), 2);
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(made[0]->fieldValueWithIdentifier(kind->identifier())->listItemIdentifier(), office);
-    // The empty piece between two commas takes the first tag.
-    EXPECT_EQ(made[0]->fieldValueWithIdentifier(labels->identifier())->tagItemIdentifiers(),
-              (QList<qint32>{blue, blue}));
-    EXPECT_EQ(warnings, TWLocalized("listItemsNotFound") + QStringLiteral("\r\tKind\r") +
-                            TWLocalized("tagsNotFound") + QStringLiteral("\r\tLabels\r"));
-
-    // With it, the missing entries are added to the store once, as written.
-    TWNotificationRecorder recorder(business.get());
-    made = process({"Payee", "Kind", "Labels"},
-                   twRows({{"a", "Travel", "Green, red"}, {"b", "travel", "green"}}), &ok,
-                   &warnings, [](TWImportTransactionsSettings &s) {
-                       s.importFields()[1]->setCreateIfNeeded(true);
-                       s.importFields()[2]->setCreateIfNeeded(true);
-                   });
-    EXPECT_TRUE(ok);
-    ASSERT_EQ(made.size(), 2);
-    ASSERT_EQ(kind->listItems().size(), 2);
-    ASSERT_EQ(labels->tagItems().size(), 3);
-    const qint32 travel =
-        made[0]->fieldValueWithIdentifier(kind->identifier())->listItemIdentifier();
-    EXPECT_EQ(kind->listItemWithIdentifier(travel)->name(), QStringLiteral("Travel"));
-    EXPECT_EQ(made[1]->fieldValueWithIdentifier(kind->identifier())->listItemIdentifier(), travel);
-    EXPECT_EQ(labels->tagNameWithIdentifiers(
-                  made[0]->fieldValueWithIdentifier(labels->identifier())->tagItemIdentifiers()),
-              QStringLiteral("Green, red"));
-    EXPECT_TRUE(recorder.names().contains(TWFieldUpdateNotification));
-}
-
-TEST_F(ImportTransactionsTest, CustomValuesByType)
-{
-    const TWFieldPtr number = twImportField(*business, QStringLiteral("Miles"), TWFieldTypeNumber);
-    const TWFieldPtr check =
-        twImportField(*business, QStringLiteral("Checked"), TWFieldTypeCheckbox);
-    const TWFieldPtr due = twImportField(*business, QStringLiteral("Due"), TWFieldTypeDate);
-    const TWFieldPtr tip = twImportField(*business, QStringLiteral("Tip"), TWFieldTypeCurrency);
-    // The currency value comes before the unit column that decides its unit.
-    const TWTransactionList made =
-        process({"Miles", "Checked", "Due", "Tip", "Amount", "Unit"},
-                twRows({{"12.5 mi", "yes", "4/1/24", "1000", "2000", "JPY"},
-                        {"x", "no", "soon", "1.50", "3", ""}}));
-    ASSERT_EQ(made.size(), 2);
-    EXPECT_EQ(made[0]->fieldValueWithIdentifier(number->identifier())->number(), 12.5);
-    EXPECT_TRUE(made[0]->fieldValueWithIdentifier(check->identifier())->checkboxValue());
-    EXPECT_EQ(made[0]->fieldValueWithIdentifier(due->identifier())->date(), twLocal(2024, 4, 1));
-    EXPECT_EQ(made[0]->unit()->code(), QStringLiteral("JPY"));
-    EXPECT_EQ(made[0]->fieldValueWithIdentifier(tip->identifier())->currency(), 1000);
-    EXPECT_EQ(made[1]->fieldValueWithIdentifier(number->identifier())->number(), 0.0);
-    EXPECT_FALSE(made[1]->fieldValueWithIdentifier(due->identifier())->hasValue());
-    EXPECT_EQ(made[1]->unit()->code(), QStringLiteral("USD"));
-    EXPECT_EQ(made[1]->fieldValueWithIdentifier(tip->identifier())->currency(), 150);
 }
 
 TEST_F(ImportTransactionsTest, AmountTakesItsOwnUnitNotAccountOnes)
@@ -388,47 +235,6 @@ TEST_F(ImportTransactionsTest, AttachmentsOnlyFromInsideTheChosenFolder)
     made = run(QStringLiteral("receipt one.txt"), QUrl(), &warnings);
     EXPECT_FALSE(made[0]->attachments() && !made[0]->attachments()->isEmpty());
     EXPECT_FALSE(warnings.isNull());
-}
-
-TEST_F(ImportTransactionsTest, DatesInTheUsersFormatReadLeniently)
-{
-    const auto dates = [&](std::initializer_list<const char *> values) {
-        QList<QStringList> rows;
-        for (const char *value : values)
-            rows.append({QString::fromUtf8(value), QStringLiteral("p")});
-        QList<QDateTime> result;
-        for (const TWTransactionPtr &t : process({"Date", "Payee"}, rows))
-            result.append(t->date());
-        return result;
-    };
-    const QDateTime none = TWClock::now(); // the default date of a new transaction
-    EXPECT_EQ(dates({"3/14/19", "03/14/2019", "3-4-24", " 12/31/99 ", "13/14/19", "Mar 3"}),
-              (QList<QDateTime>{twLocal(2019, 3, 14), twLocal(2019, 3, 14), twLocal(2024, 3, 4),
-                                twLocal(1999, 12, 31), none, none}));
-    {
-        TWLocaleGuard german(QStringLiteral("de_DE"));
-        EXPECT_EQ(dates({"14.03.19", "14.3.2019", "1.2.24", "3/14/19"}),
-                  (QList<QDateTime>{twLocal(2019, 3, 14), twLocal(2019, 3, 14), twLocal(2024, 2, 1),
-                                    none}));
-        // Amounts are read in the locale's notation too.
-        const TWTransactionList made =
-            process({"Amount", "Payee"}, twRows({{"1.234,56", "p"}, {"-7,5", "q"}}));
-        ASSERT_EQ(made.size(), 2);
-        EXPECT_EQ(made[0]->total(), 123456);
-        EXPECT_EQ(made[1]->total(), -750);
-    }
-    // A column's own pattern: day first, month names, a time.
-    const TWTransactionList made =
-        process({"Date", "Date Created"}, twRows({{"14 March 2019", "2019-03-14 16:05"}}), nullptr,
-                nullptr, [&](TWImportTransactionsSettings &s) {
-                    // "Date Created" is guessed as the date (the first match); chosen here.
-                    twMapField(s, *business, 1, -17);
-                    s.importFields()[0]->setFormat(QStringLiteral("d MMMM yyyy"));
-                    s.importFields()[1]->setFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
-                });
-    ASSERT_EQ(made.size(), 1);
-    EXPECT_EQ(made[0]->date(), twLocal(2019, 3, 14));
-    EXPECT_EQ(made[0]->dateCreated(), twLocal(2019, 3, 14, 16, 5));
 }
 
 TEST_F(ImportTransactionsTest, NeedsTwoAccounts)

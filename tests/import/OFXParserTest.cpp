@@ -60,29 +60,6 @@ TEST(OFXParserTest, VersionOneAndTwoOfOneStatementGiveTheSameRows)
     EXPECT_EQ(v2->rows(), v1->rows());
 }
 
-TEST(OFXParserTest, CurrencyAndOriginalCurrency)
-{
-    const QString earlier = transaction("OTHER", "-3.00");
-    auto currency = parseOFX(v1File(statement(
-        "USD", earlier + transaction("OTHER", "10.00",
-                                     "<CURRENCY>\r\n<CURRATE>1.10\r\n<CURSYM>EUR\r\n</CURRENCY>\r\n"))));
-    ASSERT_EQ(currency->rows().size(), 2);
-    // Rows read before the second currency was met are shorter.
-    EXPECT_EQ(currency->rows()[0], row({"1/2/20", "", "", "USD", "-3.00"}));
-    EXPECT_EQ(currency->rows()[1], row({"1/2/20", "", "", "EUR", "11.00", "10.00"}));
-
-    auto original = parseOFX(v1File(statement(
-        "USD", transaction("OTHER", "10.00",
-                           "<ORIGCURRENCY>\r\n<CURRATE>1.10\r\n<CURSYM>EUR\r\n</ORIGCURRENCY>\r\n"))));
-    EXPECT_EQ(original->rows(), QList<QStringList>{row({"1/2/20", "", "", "EUR", "10.00", "9.09"})});
-
-    // Halves round away from zero, exactly (no binary rate in between).
-    auto half = parseOFX(v1File(statement(
-        "USD", transaction("OTHER", "-0.01",
-                           "<CURRENCY>\r\n<CURRATE>1.5\r\n<CURSYM>EUR\r\n</CURRENCY>\r\n"))));
-    EXPECT_EQ(half->rows()[0][4], QStringLiteral("-0.02"));
-}
-
 TEST(OFXParserTest, MissingOrZeroRateLeavesTheConvertedCellEmpty)
 {
     for (const char *rate : {"", "<CURRATE>0\r\n", "<CURRATE>0.000\r\n", "<CURRATE>abc\r\n"}) {
@@ -97,71 +74,6 @@ TEST(OFXParserTest, MissingOrZeroRateLeavesTheConvertedCellEmpty)
     auto noSymbol = parseOFX(v1File(statement(
         "USD", transaction("OTHER", "10.00", "<CURRENCY>\r\n<CURRATE>2\r\n</CURRENCY>\r\n"))));
     EXPECT_EQ(noSymbol->rows(), QList<QStringList>{row({"1/2/20", "", "", "USD", "10.00"})});
-}
-
-TEST(OFXParserTest, EntitiesInVersionOneText)
-{
-    auto parser = parseOFX(v1File(statement(
-        "USD", transaction("OTHER", "1", "<NAME>AT&amp;T\r\n<MEMO>Tom & Jerry&nbsp;x\r\n") +
-                   transaction("OTHER", "2", "<NAME>Caf&#xE9; &#233; &lt;b&gt;\r\n<MEMO>&#0; a>b\r\n"))));
-    ASSERT_EQ(parser->rows().size(), 2);
-    EXPECT_EQ(parser->rows()[0][1], QStringLiteral("AT&T"));
-    EXPECT_EQ(parser->rows()[0][2], QStringLiteral("Tom & Jerry&nbsp;x"));
-    EXPECT_EQ(parser->rows()[1][1], QString::fromUtf8("Café é <b>"));
-    EXPECT_EQ(parser->rows()[1][2], QStringLiteral("&#0; a>b"));
-}
-
-TEST(OFXParserTest, ElementsClosedInSomePlacesOnly)
-{
-    // One explicitly closed NAME does not make every other NAME an aggregate.
-    auto parser = parseOFX(v1File(statement(
-        "USD", transaction("CREDIT", "1", "<NAME>Closed</NAME>\r\n<MEMO>m\r\n") +
-                   transaction("CREDIT", "2", "<NAME>Open\r\n<MEMO>n</MEMO>\r\n") +
-                   // A leaf directly followed by the next tag is empty.
-                   transaction("CREDIT", "3", "<NAME><MEMO>o\r\n"))));
-    const QList<QStringList> expected{row({"1/2/20", "Closed", "m", "USD", "1"}),
-                                      row({"1/2/20", "Open", "n", "USD", "2"}),
-                                      row({"1/2/20", "", "o", "USD", "3"})};
-    EXPECT_EQ(parser->rows(), expected);
-
-    EXPECT_EQ(TWParserOFX::convertToXML(
-                  QStringLiteral("HEADER:1\r\n<OFX>\r\n<TRNAMT>-12.50\r\n<NAME>x</NAME>\r\n</OFX>")),
-              QStringLiteral("<OFX><TRNAMT>-12.50</TRNAMT><NAME>x</NAME></OFX>"));
-}
-
-TEST(OFXParserTest, StatementsCurrenciesAndOpenPoints)
-{
-    TWFixedClock clock(2021, 6, 15);
-    auto parser = parseOFX(v1File(
-        // No currency yet: the plain amount column and an empty unit; a
-        // transaction without TRNAMT gives no row; a short date is today.
-        statement(nullptr, transaction("OTHER", "1") +
-                               QStringLiteral("<STMTTRN>\r\n<NAME>none\r\n</STMTTRN>\r\n") +
-                               QStringLiteral("<STMTTRN>\r\n<DTPOSTED>2020\r\n<TRNAMT>4\r\n"
-                                              "</STMTTRN>\r\n")) +
-        statement("EUR", transaction("OTHER", "2,50")) +
-        // Without CURDEF the previous statement's currency holds.
-        statement(nullptr, transaction("OTHER", "3")) + statement("GBP", transaction("OTHER", "-4"))));
-    EXPECT_EQ(parser->columns(),
-              kFixedColumns + QStringList({"Amount", "Amount (EUR)", "Amount (GBP)"}));
-    const QList<QStringList> expected{
-        row({"1/2/20", "", "", "", "1"}), row({"6/15/21", "", "", "", "4"}),
-        row({"1/2/20", "", "", "EUR", "", "2.50"}), row({"1/2/20", "", "", "EUR", "", "3"}),
-        row({"1/2/20", "", "", "GBP", "", "", "-4"})};
-    EXPECT_EQ(parser->rows(), expected);
-}
-
-TEST(OFXParserTest, AmountsInTheUsersLocale)
-{
-    TWLocaleGuard locale(QStringLiteral("de_DE"));
-    auto parser = parseOFX(v1File(statement(
-        "EUR", transaction("DEBIT", "1,234.5") + transaction("CREDIT", "-7,25") +
-                   transaction("OTHER", "n/a"))));
-    ASSERT_EQ(parser->rows().size(), 3);
-    EXPECT_EQ(parser->rows()[0][0], QStringLiteral("02.01.20"));
-    EXPECT_EQ(parser->rows()[0][4], QStringLiteral("-1234,5"));
-    EXPECT_EQ(parser->rows()[1][4], QStringLiteral("7,25"));
-    EXPECT_EQ(parser->rows()[2][4], QStringLiteral("n/a"));
 }
 
 TEST(OFXParserTest, UnreadableFilesGiveNoRows)
@@ -208,21 +120,6 @@ TEST(OFXParserTest, EntityDeclarationsExpandNothing)
         }
         EXPECT_TRUE(parser->rows().isEmpty());
     }
-}
-
-TEST(OFXParserTest, VersionHeader)
-{
-    EXPECT_EQ(TWParserOFX::v1Version(QStringLiteral("OFXHEADER:100\r\nDATA:OFXSGML\r\n<OFX>")), 100);
-    EXPECT_EQ(TWParserOFX::v1Version(QStringLiteral("OFXHEADER:  102<OFX>")), 102);
-    EXPECT_EQ(TWParserOFX::v1Version(QStringLiteral("OFXHEADER:200\n<OFX>")), 200);
-    EXPECT_EQ(TWParserOFX::v1Version(QStringLiteral("OFXHEADER:abc\n<OFX>")), 0);
-    EXPECT_EQ(TWParserOFX::v1Version(QStringLiteral("OFXHEADER:100\n<ofx>")), 0);
-    EXPECT_EQ(TWParserOFX::v1Version(QStringLiteral("<OFX>OFXHEADER:100")), 0);
-    EXPECT_EQ(TWParserOFX::v1Version(QStringLiteral("OFXHEADER:99999999999999\n<OFX>")), 999999999);
-    // A version 1 header with another number is read as XML, and fails.
-    QByteArray v200 = twImportData("statement-v1.ofx");
-    v200.replace("OFXHEADER:100", "OFXHEADER:200");
-    EXPECT_TRUE(parseOFX(v200)->rows().isEmpty());
 }
 
 TEST(OFXParserTest, DeclaredEncodingDoesNotMisreadTheText)

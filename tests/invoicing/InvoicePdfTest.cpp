@@ -90,43 +90,6 @@ TEST(InvoicePdfTest, StampsPaidNeverOverdue)
     }
 }
 
-TEST(InvoicePdfTest, TitleInformationAndLinks)
-{
-    TWFixedClock clock(2024, 6, 15);
-    TWRenderBook render = twRenderBook();
-    ASSERT_TRUE(render.book.business);
-    render.bill({render.addTask(twLocal(2024, 5, 2), QStringLiteral("Design"), 5000, 2)}, {});
-    TWSendInvoiceDataPtr data = render.data(QStringLiteral("Modern"));
-    const QByteArray pdf = twRender(render.b(), data, QStringLiteral("modern"));
-    TWReadPdf read(pdf);
-    ASSERT_TRUE(read.ok());
-    EXPECT_EQ(read.meta(QPdfDocument::MetaDataField::Title),
-              QStringLiteral("Tallyworth Studio - June work (N-17)"));
-    EXPECT_EQ(read.meta(QPdfDocument::MetaDataField::Author), QStringLiteral("Tallyworth Studio"));
-    EXPECT_TRUE(read.meta(QPdfDocument::MetaDataField::Creator).startsWith(QStringLiteral("Tallyworth")));
-    EXPECT_TRUE(read.text(0).contains(TWLocalized("invoice")));
-    EXPECT_TRUE(pdf.contains("/URI (mailto:billing@example.com)"));
-    EXPECT_TRUE(pdf.contains("/URI (https://example.com/studio)"));
-
-    // Characters that would break the file's link strings are escaped.
-    data->setBusinessWebsite(QUrl(QStringLiteral("https://example.com/a(b)\\c/caf\u00e9")));
-    data->setBusinessEmail(QStringLiteral("odd (name)@example.com"));
-    const QByteArray odd = twRender(render.b(), data, QStringLiteral("odd-links"));
-    TWReadPdf oddRead(odd);
-    ASSERT_TRUE(oddRead.ok());
-    EXPECT_EQ(oddRead.pages(), 1);
-    EXPECT_TRUE(odd.contains("/URI (https://example.com/a%28b%29"));
-    EXPECT_TRUE(odd.contains("caf%C3%A9)"));
-    EXPECT_TRUE(odd.contains("/URI (mailto:odd%20%28name%29@example.com)"));
-    EXPECT_TRUE(oddRead.text(0).contains(QStringLiteral("caf\u00e9")));
-
-    // An estimate is titled as one.
-    data->setIsInvoice(false);
-    TWReadPdf estimate(twRender(render.b(), data));
-    ASSERT_TRUE(estimate.ok());
-    EXPECT_TRUE(estimate.text(0).contains(TWLocalized("estimate")));
-}
-
 TEST(InvoicePdfTest, CancelledBrokenAndMissingLayouts)
 {
     TWFixedClock clock(2024, 6, 15);

@@ -58,23 +58,6 @@ TEST(InvoiceTextFlowTest, LongTermsContinueOnFollowingPagesWholeWordsOnly)
         EXPECT_TRUE(read.text(page).contains(QStringLiteral("w"))) << page;
 }
 
-TEST(InvoiceTextFlowTest, TextWithoutSpacesBreaksInsideTheWord)
-{
-    TWFixedClock clock(2024, 6, 15);
-    TWRenderBook render = shortInvoice();
-    ASSERT_TRUE(render.book.business);
-    TWSendInvoiceDataPtr data = render.data();
-    const QString run(40000, QLatin1Char('Z'));
-    data->setInvoiceTerms(run);
-    TWReadPdf read(twRender(render.b(), data, QStringLiteral("nospace")));
-    ASSERT_TRUE(read.ok());
-    ASSERT_GE(read.pages(), 2);
-    qsizetype count = 0;
-    for (int page = 0; page < read.pages(); ++page)
-        count += read.text(page).count(QLatin1Char('Z'));
-    EXPECT_EQ(count, run.size());
-}
-
 TEST(InvoiceTextFlowTest, ItemNotesContinueBelowTheTableHeader)
 {
     TWFixedClock clock(2024, 6, 15);

@@ -62,26 +62,6 @@ protected:
 
 } // namespace
 
-TEST_F(LayoutManagerTest, ListsBuiltInAndUserPackagesSortedByName)
-{
-    TWLayoutManager manager;
-    ASSERT_FALSE(manager.update());
-    EXPECT_EQ(names(manager), (QStringList{"Classic", "Modern"}));
-    for (const TWLayoutPtr &layout : manager.layouts())
-        EXPECT_EQ(layout->kind(), TWLayoutKindBuiltIn);
-
-    ASSERT_TRUE(QDir().mkpath(userFolder()));
-    touch(userFolder() + QStringLiteral("Zed.TWLAYOUT"));
-    touch(userFolder() + QStringLiteral("apple.twlayout"));
-    touch(userFolder() + QStringLiteral("notes.txt"));
-    ASSERT_FALSE(manager.update());
-    EXPECT_EQ(names(manager), (QStringList{"Classic", "Modern", "Zed", "apple"}));
-    EXPECT_EQ(manager.layoutWithName(QStringLiteral("Zed"))->kind(), TWLayoutKindUser);
-    EXPECT_FALSE(manager.layoutWithName(QStringLiteral("classic")));
-    ASSERT_TRUE(manager.defaultLayout());
-    EXPECT_EQ(manager.defaultLayout()->path(), QStringLiteral(":/Layouts/Invoice/Classic.twlayout"));
-}
-
 TEST_F(LayoutManagerTest, AddingNumbersTakenNamesAndNeverReplaces)
 {
     TWLayoutManager manager;

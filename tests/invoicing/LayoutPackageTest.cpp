@@ -5,31 +5,16 @@
 #include "TWLocalized.h"
 #include "TWXMLParser.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QFontInfo>
-#include <QImage>
 #include <QRectF>
 #include <QtEndian>
 
 #include <zlib.h>
 
 namespace {
-
-QByteArray pngBytes(int width, int height, int dotsPerInch = 72)
-{
-    QImage image(width, height, QImage::Format_ARGB32);
-    image.fill(Qt::red);
-    image.setDotsPerMeterX(qRound(dotsPerInch / 0.0254));
-    image.setDotsPerMeterY(qRound(dotsPerInch / 0.0254));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 // A PNG whose header claims a huge picture; its data would never be read.
 QByteArray hugePngHeader(quint32 width, quint32 height)
@@ -98,49 +83,6 @@ TEST(LayoutPackageTest, EveryBuiltInLayoutLoadsWithInstalledFonts)
     EXPECT_EQ(twElement(classic, "componentTable").value(QStringLiteral("strokeStyle")), 1);
 }
 
-TEST(LayoutPackageTest, FontNamesResolveToInstalledFamilies)
-{
-    const auto family = [](const char *name) {
-        const std::optional<QFont> font = TWFontResolver::fontWithName(QString::fromLatin1(name), 12);
-        return font ? font->family() : QString();
-    };
-    EXPECT_EQ(family("Times Roman"), QStringLiteral("Nimbus Roman"));
-    EXPECT_EQ(family("Times-Roman"), QStringLiteral("Nimbus Roman"));
-    EXPECT_EQ(family("Arial"), QStringLiteral("Nimbus Sans"));
-    EXPECT_EQ(family("Courier New"), QStringLiteral("Nimbus Mono PS"));
-    const std::optional<QFont> boldItalic =
-        TWFontResolver::fontWithName(QStringLiteral("Helvetica-Bold Italic"), 9.5);
-    ASSERT_TRUE(boldItalic);
-    EXPECT_TRUE(boldItalic->bold());
-    EXPECT_TRUE(boldItalic->italic());
-    EXPECT_EQ(boldItalic->pointSizeF(), 9.5);
-    EXPECT_EQ(family("DejaVu Sans Bold"), QStringLiteral("DejaVu Sans"));
-    EXPECT_FALSE(TWFontResolver::fontWithName(QStringLiteral("No Such Font"), 12));
-    EXPECT_FALSE(TWFontResolver::fontWithName(QStringLiteral("Bold"), 12));
-    EXPECT_FALSE(TWFontResolver::fontWithName(QStringLiteral("Helvetica"), 0));
-}
-
-TEST(LayoutPackageTest, ColourForms)
-{
-    QColor colour;
-    ASSERT_FALSE(TWLayout::parseXMLColour(QStringLiteral("#FF0000"), &colour));
-    EXPECT_EQ(colour.rgba(), qRgba(255, 0, 0, 255));
-    ASSERT_FALSE(TWLayout::parseXMLColour(QStringLiteral("#80ff0000"), &colour));
-    EXPECT_FLOAT_EQ(colour.alphaF(), 128.0f / 255.0f);
-    EXPECT_EQ(colour.red(), 255);
-    // A pair that does not start with a hexadecimal digit reads as 0.
-    ASSERT_FALSE(TWLayout::parseXMLColour(QStringLiteral("#GG00A0"), &colour));
-    EXPECT_EQ(colour.rgba(), qRgba(0, 0, 160, 255));
-    for (const char *bad : {"FF0000", "#F00", "#FF00000", "", "#FF0000FF00"}) {
-        const TWErrorResult error = TWLayout::parseXMLColour(QString::fromLatin1(bad), nullptr);
-        ASSERT_TRUE(error) << bad;
-        EXPECT_EQ(error->domain(), TWLayoutErrorDomain);
-        EXPECT_EQ(error->code(), -1);
-        EXPECT_EQ(error->localizedDescription(),
-                  withValue("invalidColorFormat", QString::fromLatin1(bad)));
-    }
-}
-
 TEST(LayoutPackageTest, PageSettingsAreInheritedByTextNotByStrokes)
 {
     TWTestTempDir dir;
@@ -187,59 +129,6 @@ TEST(LayoutPackageTest, PageSettingsAreInheritedByTextNotByStrokes)
     EXPECT_FALSE(layout->settings().contains(QStringLiteral("images")));
 }
 
-TEST(LayoutPackageTest, NamesAndKeywordsFollowTheirCaseRules)
-{
-    TWTestTempDir dir;
-    // Element names and keywords ignore case; attribute names do not.
-    TWLayoutPtr layout;
-    QByteArray xml = twLayoutXML(QStringLiteral(R"(TextColor="#FF0000")"),
-                                 QStringLiteral(R"(<HEADER horizontalAlignment="Center"/>)"));
-    xml.replace("<page ", "<Page ").replace("</page>", "</Page>");
-    ASSERT_FALSE(twLoadXML(dir, xml, &layout));
-    EXPECT_EQ(twElement(layout, "page").value("textColour").value<QColor>(), QColor(Qt::black));
-    EXPECT_EQ(twElement(layout, "header").value("horizontalAlignment"), 1);
-
-    const auto refusal = [&](const QByteArray &document) { return text(twLoadXML(dir, document)); };
-    QByteArray versionless = twLayoutXML(QString(), QString());
-    versionless.replace("version=\"1.0\" type", "VERSION=\"1.0\" type");
-    EXPECT_EQ(refusal(versionless), withValue("unsupportedLayoutVersion", QString()));
-    QByteArray longVersion = twLayoutXML(QString(), QString());
-    longVersion.replace("version=\"1.0\" type", "version=\"1.00\" type");
-    EXPECT_EQ(refusal(longVersion), withValue("unsupportedLayoutVersion", "1.00"));
-    EXPECT_EQ(refusal("<Layout version=\"1.0\" type=\"INVOICE\"/>"), TWLocalized("missingPageElement"));
-    EXPECT_EQ(refusal("<layout version=\"1.0\" type=\"bill\"><page/></layout>"),
-              withValue("unsupportedLayoutType", "bill"));
-    EXPECT_EQ(refusal("<invoice version=\"1.0\"/>"), withValue("invalidRootElement", "invoice"));
-    EXPECT_EQ(refusal(twLayoutXML(QString(), QStringLiteral(R"(<footer horizontalAlignment="middle"/>)"))),
-              withValue("invalidHorizontalAlignmentValue", "middle"));
-    EXPECT_EQ(refusal(twLayoutXML(QStringLiteral(R"(textUnderline="thick")"), QString())),
-              withValue("invalidUnderlineValue", "thick"));
-    EXPECT_EQ(refusal(twLayoutXML(QStringLiteral(R"(strokeStyle="dotted")"), QString())),
-              withValue("invalidStrokeStyleValue", "dotted"));
-    EXPECT_EQ(refusal(twLayoutXML(QString(), QStringLiteral(R"(<number location="middle"/>)"))),
-              withValue("invalidLocationValue", "middle"));
-    EXPECT_EQ(refusal(twLayoutXML(QStringLiteral(R"(font="Nowhere Sans")"), QString())),
-              withValue("fontNotAvailable", "Nowhere Sans"));
-    TWTestComponents parts;
-    parts.client = QStringLiteral(R"(<client column="2" row="1"/>)");
-    EXPECT_EQ(refusal(twLayoutXML(QString(), QString(), &parts)),
-              withValue("invalidColumnValue", "2"));
-    parts.client = QStringLiteral(R"(<client column="left" row="1" verticalAlignment="up"/>)");
-    EXPECT_EQ(refusal(twLayoutXML(QString(), QString(), &parts)),
-              withValue("invalidVerticalAlignmentValue", "up"));
-    // A member named otherwise than exactly "layout.xml" is not the layout.
-    TWLayoutPtr misnamed = TWLayout::layoutWithPath(
-        twWritePackage(dir, QStringLiteral("Misnamed.twlayout"),
-                       {{QStringLiteral("Layout.xml"), twLayoutXML(QString(), QString())},
-                        {QStringLiteral("inner/layout.xml"), twLayoutXML(QString(), QString())}}),
-        0, 1);
-    EXPECT_EQ(text(misnamed->load()), TWLocalized("missingLayoutFile"));
-    // XML syntax errors come back as the XML reader made them.
-    const TWErrorResult broken = twLoadXML(dir, "<layout version=\"1.0\"><page>");
-    ASSERT_TRUE(broken);
-    EXPECT_EQ(broken->domain(), QString::fromLatin1(TWXMLSyntaxErrorDomain));
-}
-
 TEST(LayoutPackageTest, RequiredAttributesAreNamedWhenMissing)
 {
     TWTestTempDir dir;
@@ -261,105 +150,6 @@ TEST(LayoutPackageTest, RequiredAttributesAreNamedWhenMissing)
                                                         R"(<images><image x="1" y="1" path="a.png"/></images>)")),
                              nullptr, {{QStringLiteral("a.png"), QByteArray("not a picture")}})),
               withValue("missingImage", "a.png"));
-}
-
-TEST(LayoutPackageTest, ImagesTakeTheirOwnSizeAndDefaultAlpha)
-{
-    TWTestTempDir dir;
-    TWLayoutPtr layout;
-    ASSERT_FALSE(twLoadXML(
-        dir,
-        twLayoutXML(QString(),
-                    QStringLiteral(R"(<images><image x="10" y="20.5" path="logo.png"/>)"
-                                   R"(<image x="1" y="2" width="50" path="images/hi.png" alpha="0.25"/></images>)")),
-        &layout,
-        {{QStringLiteral("logo.png"), pngBytes(40, 30)},
-         {QStringLiteral("images/hi.png"), pngBytes(200, 100, 144)}}));
-    const QVariantList images = layout->settings().value(QStringLiteral("images")).toList();
-    ASSERT_EQ(images.size(), 2);
-    const QVariantMap first = images.at(0).toMap();
-    EXPECT_EQ(first.keys(), (QStringList{"alpha", "image", "rect"}));
-    EXPECT_EQ(first.value("rect").toRectF(), QRectF(10, 20.5, 40, 30));
-    EXPECT_FLOAT_EQ(first.value("alpha").toFloat(), 0.7f);
-    // A width of its own, the height from the image at its recorded resolution.
-    const QVariantMap second = images.at(1).toMap();
-    EXPECT_EQ(second.value("rect").toRectF(), QRectF(1, 2, 50, 50));
-    EXPECT_FLOAT_EQ(second.value("alpha").toFloat(), 0.25f);
-    EXPECT_EQ(second.value("image").value<QImage>().size(), QSize(200, 100));
-}
-
-TEST(LayoutPackageTest, PlacementConflictsNameThePart)
-{
-    TWTestTempDir dir;
-    const auto load = [&](const TWTestComponents &parts, const QString &children = QString()) {
-        return text(twLoadXML(dir, twLayoutXML(QString(), children, &parts)));
-    };
-    TWTestComponents parts;
-    EXPECT_EQ(load(parts), QString());
-    // Header and footer against the page number.
-    EXPECT_EQ(load(parts, QStringLiteral(R"(<footer horizontalAlignment="center"/>)"
-                                         R"(<number location="bottom" horizontalAlignment="center"/>)")),
-              withValue("locationConflict", "number"));
-    EXPECT_EQ(load(parts, QStringLiteral(R"(<footer horizontalAlignment="center"/>)"
-                                         R"(<number location="top" horizontalAlignment="center"/>)")),
-              QString());
-    EXPECT_EQ(load(parts, QStringLiteral(R"(<header horizontalAlignment="center"/>)"
-                                         R"(<number horizontalAlignment="center"/>)")),
-              withValue("locationConflict", "number"));
-
-    TWTestComponents sameCell = parts;
-    sameCell.title = QStringLiteral(R"(<title column="left" row="0"/>)");
-    EXPECT_EQ(load(sameCell), withValue("locationConflict", "title"));
-    TWTestComponents tableBesideClient = parts;
-    tableBesideClient.table = QStringLiteral(R"(<table row="1"/>)");
-    EXPECT_EQ(load(tableBesideClient), withValue("locationConflict", "table"));
-    TWTestComponents detailsWithTable = parts;
-    detailsWithTable.details = QStringLiteral(R"(<details row="2"/>)");
-    EXPECT_EQ(load(detailsWithTable), withValue("locationConflict", "details"));
-    // An absent component stands at row 0, left.
-    TWTestComponents noTitle = parts;
-    noTitle.title.clear();
-    noTitle.business = QStringLiteral(R"(<business column="center" row="-4"/>)");
-    noTitle.client = QStringLiteral(R"(<client column="left" row="0"/>)");
-    EXPECT_EQ(load(noTitle), withValue("locationConflict", "title"));
-    // Any rows will do, negative ones too, as long as nothing clashes.
-    TWTestComponents negative = parts;
-    negative.table = QStringLiteral(R"(<table row="-7"/>)");
-    EXPECT_EQ(load(negative), QString());
-}
-
-TEST(LayoutPackageTest, LoadingKeepsOrReplacesSettingsWhole)
-{
-    TWTestTempDir dir;
-    const QString path = twWritePackage(
-        dir, QStringLiteral("Good.twlayout"),
-        {{QStringLiteral("layout.xml"),
-          twLayoutXML(QString(), QStringLiteral(R"(<header horizontalAlignment="left"/>)"
-                                                R"(<header horizontalAlignment="right"/>)"))}});
-    TWLayoutPtr layout = TWLayout::layoutWithPath(path, 0, 1);
-    EXPECT_EQ(layout->name(), QStringLiteral("Good"));
-    ASSERT_FALSE(layout->load());
-    const QVariantMap settings = layout->settings();
-    // The later of two elements wins.
-    EXPECT_EQ(twElement(layout, "header").value("horizontalAlignment"), 2);
-    const TWLayoutPtr copy = layout->copy();
-    EXPECT_TRUE(copy->loaded());
-    EXPECT_TRUE(copy->settings().isSharedWith(layout->settings()));
-
-    // The package breaks: the failed load leaves the earlier settings.
-    twWritePackage(dir, QStringLiteral("Good.twlayout"),
-                   {{QStringLiteral("layout.xml"), QByteArray("<layout/>")}});
-    EXPECT_TRUE(layout->load());
-    EXPECT_TRUE(layout->loaded());
-    EXPECT_EQ(layout->settings(), settings);
-    EXPECT_TRUE(layout->validate());
-    EXPECT_FALSE(layout->loaded());
-    EXPECT_TRUE(layout->settings().isEmpty());
-
-    // Names compare case-sensitively: capitals first.
-    EXPECT_LT(TWLayout::layoutWithPath(QStringLiteral("/x/Zebra.twlayout"), 0, 1)
-                  ->compare(*TWLayout::layoutWithPath(QStringLiteral("/x/apple.twlayout"), 0, 1)),
-              0);
 }
 
 TEST(LayoutPackageTest, HostilePackagesFailQuicklyWithAClearError)
@@ -430,17 +220,4 @@ TEST(LayoutPackageTest, HostilePackagesFailQuicklyWithAClearError)
     EXPECT_TRUE(error);
 
     EXPECT_LT(timer.elapsed(), 20000);
-}
-
-TEST(LayoutPackageTest, EveryErrorKeyHasAText)
-{
-    for (const char *key :
-         {"missingLayoutFile", "invalidRootElement", "unsupportedLayoutVersion",
-          "unsupportedLayoutType", "missingPageElement", "isMissingAttributeLower",
-          "invalidUnderlineValue", "invalidStrokeStyleValue", "invalidHorizontalAlignmentValue",
-          "invalidVerticalAlignmentValue", "invalidColumnValue", "invalidLocationValue",
-          "invalidColorFormat", "missingImage", "fontNotAvailable", "locationConflict",
-          "layoutFolderUnavailable", "layoutFolderCannotCreate", "layoutCannotCopy",
-          "layoutCannotDelete"})
-        EXPECT_TRUE(TWHasLocalized(QString::fromLatin1(key))) << key;
 }

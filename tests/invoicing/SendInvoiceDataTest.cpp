@@ -32,47 +32,6 @@ TWExpensePtr addExpense(TWInvoiceBook &book, const QDateTime &date, qint64 cost)
 
 } // namespace
 
-TEST(SendInvoiceDataTest, DefaultsAndDisplayBits)
-{
-    auto business = twNewBusiness();
-    ASSERT_TRUE(business);
-    business->businessInfo()->setInvoiceTaxName(QStringLiteral("GST"));
-    const TWSendInvoiceDataPtr data = TWSendInvoiceData::sendInvoiceDataWithBusiness(*business);
-    EXPECT_EQ(data->headerPageLabel(), TWLocalized("page"));
-    EXPECT_EQ(data->invoiceNameLabel(), TWLocalized("name") + QLatin1Char(':'));
-    EXPECT_EQ(data->invoiceDueDateLabel(), TWLocalized("dueDate") + QLatin1Char(':'));
-    EXPECT_EQ(data->itemDateLabel(), TWLocalized("date"));
-    EXPECT_EQ(data->itemTaxLabel(), QStringLiteral("GST"));
-    EXPECT_TRUE(data->itemNotesLabel().isEmpty());
-    EXPECT_TRUE(data->invoiceHeader().isNull());
-    ASSERT_TRUE(data->layout());
-    EXPECT_EQ(data->layout()->name(), QStringLiteral("Classic"));
-    // Every default label key has a text.
-    for (const char *key : {"page", "to", "from", "t", "f", "estimate", "invoice", "name", "number",
-                            "date", "dueDate", "paid", "overdue", "description", "type",
-                            "quantity", "rate", "subtotal", "total", "tax", "previousBalance",
-                            "payments", "totalDue"})
-        EXPECT_TRUE(TWHasLocalized(QString::fromLatin1(key))) << key;
-
-    // The 38 tags own the bits 0 to 37, one each.
-    QSet<quint64> masks;
-    quint64 all = 0;
-    for (quint64 mask : TWInvoiceDisplayMasks) {
-        masks.insert(mask);
-        all |= mask;
-    }
-    EXPECT_EQ(masks.size(), 38);
-    EXPECT_EQ(all, (quint64(1) << 38) - 1);
-    EXPECT_EQ(data->displayBits(), 0x7FFFFFFFFFFFFFFFULL);
-    EXPECT_FALSE(data->displayBitValue(quint64(1) << 63));
-    for (int tag = 0; tag < 38; ++tag)
-        EXPECT_TRUE(data->displayTagValue(tag)) << tag;
-    data->toggleDisplayBit(TWInvoiceDisplayMasks[TWDisplayItemType], false);
-    EXPECT_EQ(data->displayBits(), 0x7FFFFFFFFFFFFFFFULL & ~0x200000000ULL);
-    data->toggleDisplayBit(TWInvoiceDisplayMasks[TWDisplayItemType], true);
-    EXPECT_EQ(data->displayBits(), 0x7FFFFFFFFFFFFFFFULL);
-}
-
 TEST(SendInvoiceDataTest, SettingsSurviveSaveAndReopen)
 {
     TWFixedClock clock(2024, 6, 15);

@@ -132,8 +132,4 @@ struct TWReadPdf {
     bool ok() const { return document.status() == QPdfDocument::Status::Ready; }
     int pages() const { return document.pageCount(); }
     QString text(int page) { return document.getAllText(page).text(); }
-    QString meta(QPdfDocument::MetaDataField field) const
-    {
-        return document.metaData(field).toString();
-    }
 };

@@ -76,68 +76,7 @@ public:
     }
 };
 
-QStringList blockCells(const TWCellList &cells, bool header)
-{
-    QStringList result;
-    for (const TWCell &cell : cells) {
-        const bool inBlock = header ? cell.header() : (!cell.table() && cell.type() != 3);
-        if (inBlock)
-            result << QStringLiteral("%1:%2:%3:%4:%5")
-                          .arg(cell.row())
-                          .arg(cell.column())
-                          .arg(cell.style())
-                          .arg(cell.justify())
-                          .arg(cell.value());
-    }
-    return result;
-}
 } // namespace
-
-TEST(ReportEngineTest, TitleBlockHoldsOnlyTheNamesThatAreSet)
-{
-    TWFixedClock clock(2025, 1, 10);
-    auto business = twMakeReportBooks();
-    ASSERT_TRUE(business);
-    TWReportPtr report = twMakeReport(TWReportTypeIncome, TWReportDateTypeCustomRange,
-                                      twDay(2024, 1, 1), twDay(2024, 12, 31));
-    report->setName("Profit");
-    TWExportReport builder(report, 1.0, *business);
-    EXPECT_EQ(blockCells(builder.cells(), false),
-              (QStringList{"0:0:8:1:Ledger", "1:0:12:1:Profit",
-                           "2:0:8:1:Monday, January 1, 2024 to Tuesday, December 31, 2024",
-                           "17:0:18:0:Prepared Friday, January 10, 2025."}));
-    EXPECT_EQ(blockCells(builder.cells(), true),
-              (QStringList{"4:0:8:2:", "4:1:8:2:1/1/24\n12/31/24"}));
-
-    // No business name and no report name: the dates alone in row 0, the
-    // table heading in row 2; open dates read "All Dates" in both headings.
-    business->businessInfo()->setName(QString());
-    TWExportReport bare(twMakeReport(TWReportTypeIncome, TWReportDateTypeAllDates, {}, {}, true),
-                        1.0, *business);
-    const TWCellList cells = bare.cells();
-    EXPECT_EQ(blockCells(cells, false).first(), "0:0:8:1:All Dates");
-    EXPECT_EQ(blockCells(cells, true),
-              (QStringList{"2:0:8:2:", "2:1:8:2:All Dates", "2:2:8:2:All Dates"}));
-}
-
-TEST(ReportEngineTest, AsOfDatesLineAndOneDateHeadings)
-{
-    TWFixedClock clock(2025, 1, 10);
-    auto business = twMakeReportBooks();
-    ASSERT_TRUE(business);
-    TWExportReport builder(twMakeReport(TWReportTypeBalanceSheet, TWReportDateTypeCustomDate,
-                                        twDay(2024, 12, 31), {}, true, twDay(2023, 12, 31)),
-                           1.0, *business);
-    const TWCellList cells = builder.cells();
-    EXPECT_EQ(builder.datesString(), "As of Tuesday, December 31, 2024");
-    EXPECT_EQ(blockCells(cells, true),
-              (QStringList{"3:0:8:2:", "3:1:8:2:12/31/24", "3:2:8:2:12/31/23"}));
-    builder.setFromDate({});
-    builder.setToDate(twDay(2024, 2, 1));
-    EXPECT_EQ(builder.datesString(), "As of Thursday, February 1, 2024");
-    builder.setToDate({});
-    EXPECT_EQ(builder.datesString(), "All Dates");
-}
 
 TEST(ReportEngineTest, FooterKeepsItsGapWithAndWithoutGraphs)
 {

@@ -56,65 +56,6 @@ TEST(ReportPeriodsTest, RangesAreCutIntoDaysMonthsOrYears)
     EXPECT_EQ(years.last(), "2023-01-01..2023-12-31");
 }
 
-TEST(ReportPeriodsTest, OpenRangesReachFromTheFirstMonthToTodayOrLater)
-{
-    TWFixedClock clock(2024, 6, 15);
-    auto business = twMakeLedger();
-    ASSERT_TRUE(business);
-    // No transactions: the current month, day by day, to today.
-    const QStringList empty = periods(*business, {}, {});
-    ASSERT_EQ(empty.size(), 15);
-    EXPECT_EQ(empty.first(), "2024-06-01..2024-06-01");
-    ASSERT_TRUE(twWriteAndLoad(
-        *business, {twMakeTransaction(*business, 1, twDay(2024, 2, 10), kChecking, kSales, 1),
-                    twMakeTransaction(*business, 2, twDay(2024, 7, 20), kChecking, kSales, 1)}));
-    const QStringList open = periods(*business, {}, {});
-    EXPECT_EQ(open.first(), "2024-02-01..2024-02-29");
-    EXPECT_EQ(open.last(), "2024-07-01..2024-07-20");
-}
-
-TEST(ReportPeriodsTest, AxisStepsAndTicks)
-{
-    EXPECT_EQ(TWExportReport::totalUnitStep(10), 1);
-    EXPECT_EQ(TWExportReport::totalUnitStep(19), 1);
-    EXPECT_EQ(TWExportReport::totalUnitStep(20), 10);
-    EXPECT_EQ(TWExportReport::totalUnitStep(199), 10);
-    EXPECT_EQ(TWExportReport::totalUnitStep(200), 100);
-    EXPECT_EQ(TWExportReport::totalUnitStep(2000), 1000);
-    // Near the 64-bit limit the step stops at the largest power of ten.
-    EXPECT_EQ(TWExportReport::totalUnitStep(std::numeric_limits<qint64>::max()),
-              1000000000000000000LL);
-
-    EXPECT_EQ(TWExportReport::timeUnitStep(100), 1);
-    EXPECT_EQ(TWExportReport::timeUnitStep(120), 60);
-    EXPECT_EQ(TWExportReport::timeUnitStep(3600), 60);
-    EXPECT_EQ(TWExportReport::timeUnitStep(5000), 360);
-    EXPECT_EQ(TWExportReport::timeUnitStep(7200), 3600);
-    EXPECT_EQ(TWExportReport::timeUnitStep(72000), 36000);
-    EXPECT_EQ(TWExportReport::timeUnitStep(std::numeric_limits<double>::infinity()), 0);
-    EXPECT_EQ(TWExportReport::timeUnitStep(std::numeric_limits<double>::quiet_NaN()), 0);
-
-    auto business = twMakeLedger();
-    ASSERT_TRUE(business);
-    TWExportReport builder(twMakeReport(TWReportTypeIncome, TWReportDateTypeAllDates, {}, {}),
-                           1.0, *business);
-    EXPECT_TRUE(builder.yAxisTotalValues(0, 0).isEmpty());
-    QStringList ticks;
-    for (const TWDataSetValue &value : builder.yAxisTotalValues(-150, 400))
-        ticks << QString::number(value.value()) + "=" + value.formattedValue();
-    EXPECT_EQ(ticks, (QStringList{"-100=($1)", "0=$0", "100=$1", "200=$2", "300=$3"}));
-    // Extreme totals end.
-    EXPECT_FALSE(builder
-                     .yAxisTotalValues(std::numeric_limits<qint64>::min(),
-                                       std::numeric_limits<qint64>::max())
-                     .isEmpty());
-    EXPECT_TRUE(builder.yAxisTimeValues(0, std::numeric_limits<double>::infinity()).isEmpty());
-    QStringList hours;
-    for (const TWDataSetValue &value : builder.yAxisTimeValues(0, 7200))
-        hours << value.formattedValue();
-    EXPECT_EQ(hours, (QStringList{"0:00", "1:00"}));
-}
-
 TEST(ReportPeriodsTest, PiesSizeByMagnitudeInReportOrder)
 {
     auto business = twMakeLedger();
@@ -151,47 +92,4 @@ TEST(ReportPeriodsTest, PiesSizeByMagnitudeInReportOrder)
     EXPECT_EQ(twenty.values().last().label(), TWLocalized("other"));
     EXPECT_EQ(twenty.values().last().value(), 18 + 19 + 20);
     EXPECT_EQ(twenty.values().last().formattedValue(), QString::number(-18 + 19 - 20));
-}
-
-TEST(ReportPeriodsTest, ItemsSortBySortCode)
-{
-    auto business = twMakeFullLedger();
-    ASSERT_TRUE(business);
-    TWAccountList accounts{business->accountWithIdentifier(kTravel),
-                           business->accountWithIdentifier(kCash),
-                           business->accountWithIdentifier(kLoan)};
-    accounts.at(0)->setNumber("300");
-    accounts.at(1)->setNumber("20");
-    accounts.at(2)->setNumber("100");
-    const QHash<qint32, qint64> totals{{kTravel, 5}, {kCash, -7}};
-    const auto names = [](const TWAccountList &list) {
-        QStringList result;
-        for (const TWAccountPtr &account : list)
-            result << account->name();
-        return result;
-    };
-    const TWItemList listed{business->accountWithIdentifier(kLoan),
-                            business->accountWithIdentifier(kTravel)};
-    EXPECT_EQ(names(TWExportReport::sortedItems(accounts, totals, listed, 0)),
-              (QStringList{"Cash", "Loan", "Travel"}));
-    EXPECT_EQ(names(TWExportReport::sortedItems(accounts, totals, listed, 1)),
-              (QStringList{"Cash", "Loan", "Travel"}));
-    EXPECT_EQ(names(TWExportReport::sortedItems(accounts, totals, listed, 2)),
-              (QStringList{"Cash", "Loan", "Travel"}));
-    // Not in the master list: last.
-    EXPECT_EQ(names(TWExportReport::sortedItems(accounts, totals, listed, 3)),
-              (QStringList{"Loan", "Travel", "Cash"}));
-    EXPECT_EQ(names(TWExportReport::sortedItems(accounts, totals, listed, 9)),
-              (QStringList{"Travel", "Cash", "Loan"}));
-    accounts.at(2)->setNumber("5");
-    EXPECT_EQ(names(TWExportReport::sortedItems(accounts, totals, listed, 1)),
-              (QStringList{"Loan", "Cash", "Travel"}));
-
-    // Clients have no numbers: code 1 is their own order.
-    const TWClientList clients{
-        TWClient::clientWithIdentifier(1, "Zed", {}, 0, 0, {}, {}, {}, {}, {}, {}, {}),
-        TWClient::clientWithIdentifier(2, "Amy", {}, 0, 0, {}, {}, {}, {}, {}, {}, {})};
-    const TWClientList byName =
-        TWExportReport::sortedItems(clients, QHash<qint32, double>(), TWItemList(), 1);
-    EXPECT_EQ(byName.first()->name(), "Amy");
 }

@@ -59,39 +59,6 @@ TWReportPtr june(TWReportType type, bool compare, bool graphs = false)
 }
 } // namespace
 
-TEST(WorkReportsTest, ClientsWithTheirProjectsAndComparison)
-{
-    TWFixedClock clock(2024, 7, 1);
-    WorkBook work;
-    ASSERT_TRUE(work.book.business);
-    TWBusiness &b = work.book.b();
-    TWExportReport builder(june(TWReportTypeClients, true), 1.0, b);
-    const TWCellList cells = builder.cells();
-    EXPECT_EQ(twTableLines(cells),
-              (QStringList{"Ada (Acme)|$10.00|$3.50", "Old|$0.00|$0.50", "Site|$10.00|$3.00",
-                           "Bea|$2.00|$0.00", "BeaP|$2.00|$0.00", "Cy|$0.00|$5.00",
-                           "CyP|$0.00|$5.00", "Total|$12.00|$8.50"}));
-    // One empty row after each client, two before the total.
-    const QList<quint32> rows = twTableRows(cells).keys();
-    EXPECT_EQ(rows.last() - rows.at(rows.size() - 2), 3u);
-    EXPECT_EQ(rows.at(3) - rows.at(2), 2u);
-    QMap<quint32, QList<quint32>> styles;
-    for (const TWCell &cell : cells) {
-        if (cell.table() && !cell.header())
-            styles[cell.row()].append(cell.style());
-    }
-    EXPECT_EQ(styles.value(rows.first()), (QList<quint32>{8, 8, 8}));
-    EXPECT_EQ(styles.value(rows.at(1)), (QList<quint32>{0, 0, 0}));
-    EXPECT_EQ(styles.value(rows.last()), (QList<quint32>{8, 72, 72}));
-
-    // Without comparison Cy has nothing and is left out; a project at 0
-    // still shows under its client.
-    TWExportReport single(june(TWReportTypeClients, false), 1.0, b);
-    EXPECT_EQ(twTableLines(single.cells()),
-              (QStringList{"Ada (Acme)|$10.00", "Site|$10.00", "Bea|$2.00", "BeaP|$2.00",
-                           "Total|$12.00"}));
-}
-
 TEST(WorkReportsTest, GraphsOfClientsAddUpAndCountTwentyClients)
 {
     TWFixedClock clock(2024, 7, 1);
@@ -140,27 +107,6 @@ TEST(WorkReportsTest, GraphsOfClientsAddUpAndCountTwentyClients)
     EXPECT_EQ(same.at(0)->dataSets().at(0).values().size(), 3);
     EXPECT_EQ(same.at(0)->dataSets().at(0).values().last().value(),
               graphs.at(0)->dataSets().at(0).values().last().value());
-}
-
-TEST(WorkReportsTest, MerchantsOneRowEach)
-{
-    TWFixedClock clock(2024, 7, 1);
-    WorkBook work;
-    ASSERT_TRUE(work.book.business);
-    TWInvoiceBook &book = work.book;
-    book.addEntry(book.addBill("B"), twLocal(2024, 6, 3), kAdvertising, kPayable, 400);
-    book.addEntry(book.addBill("C"), twLocal(2024, 5, 3), kAdvertising, kPayable, 70);
-    TWExportReport builder(june(TWReportTypeMerchants, true), 1.0, book.b());
-    const TWCellList cells = builder.cells();
-    const QString name = book.merchant->company().isEmpty()
-                             ? book.merchant->name()
-                             : QStringLiteral("%1 (%2)").arg(book.merchant->name(),
-                                                             book.merchant->company());
-    EXPECT_EQ(twTableLines(cells), (QStringList{name + "|$4.00|$0.70", "Total|$4.00|$0.70"}));
-    const QList<quint32> rows = twTableRows(cells).keys();
-    EXPECT_EQ(rows.at(1) - rows.at(0), 2u);
-    ASSERT_TRUE(twCellAt(cells, name, 2));
-    EXPECT_EQ(twCellAt(cells, name, 2)->style(), 0u);
 }
 
 TEST(WorkReportsTest, TimeWorkedPerClientAndProject)
