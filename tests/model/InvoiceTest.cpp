@@ -150,3 +150,36 @@ TEST(Invoice, BillsCountHomeAmountsOnAccountsPayable)
     EXPECT_EQ(rent->totalWithEntries({split}), 700);
     EXPECT_FLOAT_EQ(rent->percentPaidWithEntries({split}), 0.0f);
 }
+
+TEST(Invoice, RepeatCopies)
+{
+    const TWInvoicePtr source = invoice(twLocal(2024, 3, 31));
+    source->setTasks({hourTask(1000, 1.0, 0.0)});
+    const TWInvoicePtr next = source->repeatInvoiceWithDate(twLocal(2024, 4, 1), 201);
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->identifier(), 201);
+    EXPECT_EQ(next->date(), twLocal(2024, 4, 1));
+    EXPECT_EQ(next->repeatIdentifier(), 40);
+    EXPECT_FALSE(next->sent());
+    EXPECT_FALSE(next->dueDate().isValid());
+    EXPECT_TRUE(next->tasks().isEmpty());
+    // No identifier to give (the store could not tell one) or no date: no copy.
+    EXPECT_FALSE(source->repeatInvoiceWithDate(twLocal(2024, 4, 1), 0));
+    EXPECT_FALSE(source->repeatInvoiceWithDate(QDateTime(), 201));
+
+    const TWBillPtr nextBill =
+        bill(twLocal(2024, 3, 31))->repeatBillWithDate(twLocal(2024, 4, 1), 301);
+    ASSERT_TRUE(nextBill);
+    EXPECT_EQ(nextBill->identifier(), 301);
+    EXPECT_FALSE(nextBill->received());
+    EXPECT_FALSE(nextBill->dueDate().isValid());
+    EXPECT_FALSE(bill()->repeatBillWithDate(twLocal(2024, 4, 1), 0));
+
+    // A schedule holds invoices and bills as its items.
+    const TWRepeatItem held(source);
+    const TWInvoicePtr heldCopy = held.copy().record<TWInvoice>();
+    ASSERT_TRUE(heldCopy);
+    EXPECT_NE(heldCopy, source);
+    EXPECT_EQ(heldCopy->identifier(), 200);
+    EXPECT_TRUE(heldCopy->tasks().isEmpty()); // copies carry no lines
+}
