@@ -1,4 +1,4 @@
-// Accounting periods: storage, lookups by day, gaps, and the upkeep at opening.
+// Accounting periods: storage, a day in a gap, and the upkeep at opening.
 
 #include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
@@ -100,54 +100,6 @@ TEST(AccountingPeriods, PopulateAndLoad)
     EXPECT_TRUE(empty->loadAccountingPeriods());
 }
 
-TEST(AccountingPeriods, LookupsByDay)
-{
-    auto business = businessWithPeriods({year("2025", 2025), year("2023", 2023)}, false);
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    const auto at = [&b](int y, int m, int d, int h = 0) {
-        return describe(b.accountingPeriodForDate(twLocal(y, m, d, h)));
-    };
-    EXPECT_EQ(at(2023, 12, 31, 23), "2023:2023-01-01..2023-12-31");
-    // A day in the gap belongs to the gap, not to the stretch after the last period.
-    EXPECT_EQ(at(2024, 5, 5), "-:2024-01-01..2024-12-31");
-    EXPECT_EQ(at(2026, 2, 2), "-:2026-01-01..");
-
-    TWFixedClock clock(2025, 6, 1);
-    EXPECT_EQ(describe(b.currentAccountingPeriod()), "2025:2025-01-01..2025-12-31");
-    EXPECT_EQ(describe(b.lastAccountingPeriod()), "-:2024-01-01..2024-12-31");
-    EXPECT_TRUE(b.dateBeforeActiveAccountingPeriod(twLocal(2024, 12, 31, 23, 59, 59)));
-    EXPECT_FALSE(b.dateBeforeActiveAccountingPeriod(twLocal(2025, 1, 1)));
-    // Before the first period the current period has no start.
-    clock.set(twLocal(2022, 3, 3));
-    EXPECT_FALSE(b.lastAccountingPeriod());
-    EXPECT_FALSE(b.dateBeforeActiveAccountingPeriod(twLocal(1990, 1, 1)));
-
-    auto none = businessWithPeriods({}, false);
-    ASSERT_TRUE(none);
-    EXPECT_EQ(describe(none->accountingPeriodForDate(twLocal(2024, 1, 1))), "-:..");
-}
-
-TEST(AccountingPeriods, SortedWithGaps)
-{
-    auto business = businessWithPeriods(
-        {year("2025", 2025), year("2023", 2023), year("2020", 2020), year("2021", 2021)}, false);
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    TWFixedClock clock(2025, 6, 1);
-    const QStringList upTo2025{
-        "-:..2019-12-31",           "2020:2020-01-01..2020-12-31", "2021:2021-01-01..2021-12-31",
-        "-:2022-01-01..2022-12-31", "2023:2023-01-01..2023-12-31", "-:2024-01-01..2024-12-31"};
-    EXPECT_EQ(describe(b.sortedAccountingPeriodsWithNone(false)), upTo2025);
-    EXPECT_EQ(describe(b.sortedAccountingPeriodsWithNone(true)),
-              upTo2025 + QStringList{"2025:2025-01-01..2025-12-31"});
-    // Today in a gap: everything before it; before the first period: nothing.
-    clock.set(twLocal(2024, 2, 2));
-    EXPECT_EQ(describe(b.sortedAccountingPeriodsWithNone(true)), upTo2025.mid(0, 5));
-    clock.set(twLocal(2019, 12, 31));
-    EXPECT_TRUE(b.sortedAccountingPeriodsWithNone(true).isEmpty());
-}
-
 TEST(AccountingPeriods, ADayInAGapBelongsToThatGap)
 {
     // Overlapping periods, a gap of one day and a gap of two months: a day in
@@ -184,52 +136,6 @@ TEST(AccountingPeriods, ADayInAGapBelongsToThatGap)
     EXPECT_FALSE(b.dateBeforeActiveAccountingPeriod(twLocal(2021, 2, 10)));
     EXPECT_TRUE(b.dateBeforeActiveAccountingPeriod(twLocal(2020, 12, 31, 23)));
     EXPECT_EQ(describe(b.lastAccountingPeriod()), "A:2020-01-01..2020-12-31");
-}
-
-TEST(AccountingPeriodsUpdate, NoPeriodsGetTheCurrentYear)
-{
-    TWFixedClock clock(2024, 6, 15, 9, 30);
-    auto business = businessWithPeriods({});
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    TWNotificationRecorder recorder(&b);
-    ASSERT_FALSE(b.updateAccountingPeriods(false));
-    EXPECT_EQ(describe(b.businessInfo()->accountingPeriods()),
-              QStringList{"1:2024-01-01..2024-12-31"});
-    EXPECT_EQ(storedPeriods(b), QStringList{"1:2024-01-01..2024-12-31"});
-    EXPECT_EQ(recorder.names(), QStringList{"accountingPeriodNew"});
-    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 100);
-    EXPECT_EQ(b.lastStartupDate(), clock.now());
-
-    // Without automatic periods nothing is made.
-    auto manual = businessWithPeriods({}, false);
-    ASSERT_TRUE(manual);
-    ASSERT_FALSE(manual->updateAccountingPeriods(false));
-    EXPECT_TRUE(manual->businessInfo()->accountingPeriods().isEmpty());
-}
-
-TEST(AccountingPeriodsUpdate, MonthlyPeriodsKeepEndingAtMonthEnd)
-{
-    TWFixedClock clock(2024, 4, 15);
-    auto business = businessWithPeriods({period("January", QDate(2024, 1, 1), QDate(2024, 1, 31))});
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    TWNotificationRecorder recorder(&b);
-    ASSERT_FALSE(b.updateAccountingPeriods(false));
-    const QStringList expected{"January:2024-01-01..2024-01-31", "2:2024-02-01..2024-02-29",
-                               "3:2024-03-01..2024-03-31", "4:2024-04-01..2024-04-30"};
-    EXPECT_EQ(describe(b.sortedAccountingPeriods()), expected);
-    EXPECT_EQ(storedPeriods(b), expected);
-    EXPECT_EQ(recorder.names(),
-              (QStringList{"accountingPeriodDelete", "accountingPeriodNew", "accountingPeriodNew",
-                           "accountingPeriodNew", "accountingPeriodNew"}));
-    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 103);
-
-    // A second opening the same day changes nothing.
-    recorder.clear();
-    ASSERT_FALSE(b.updateAccountingPeriods(false));
-    EXPECT_EQ(describe(b.sortedAccountingPeriods()), expected);
-    EXPECT_TRUE(recorder.names().isEmpty());
 }
 
 TEST(AccountingPeriodsUpdate, NewPeriodsRepeatTheLastLength)
@@ -275,22 +181,6 @@ TEST(AccountingPeriodsUpdate, ExtensionIsBounded)
     EXPECT_EQ(b.sortedAccountingPeriods().size(), 2 * bound + 1);
 }
 
-TEST(AccountingPeriodsUpdate, PeriodsWithoutALengthAreLeftAlone)
-{
-    TWFixedClock clock(2024, 1, 1);
-    // Ends the day before it starts: repeating it would never reach today.
-    auto empty = businessWithPeriods({period("E", QDate(2020, 1, 10), QDate(2020, 1, 9))});
-    ASSERT_TRUE(empty);
-    EXPECT_FALSE(empty->updateAccountingPeriods(false));
-    EXPECT_EQ(empty->sortedAccountingPeriods().size(), 1);
-
-    auto open = businessWithPeriods({TWAccountingPeriod::accountingPeriodWithName(
-        QStringLiteral("O"), twLocal(2020, 1, 1), QDateTime(), false, 0)});
-    ASSERT_TRUE(open);
-    EXPECT_FALSE(open->updateAccountingPeriods(false));
-    EXPECT_EQ(open->sortedAccountingPeriods().size(), 1);
-}
-
 TEST(AccountingPeriodsUpdate, AFailureChangesNothing)
 {
     TWFixedClock clock(2024, 4, 15);
@@ -309,26 +199,4 @@ TEST(AccountingPeriodsUpdate, AFailureChangesNothing)
     EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 100);
     EXPECT_EQ(b.lastStartupDate(), twLocal(2024, 1, 5));
     EXPECT_TRUE(recorder.names().isEmpty());
-}
-
-TEST(AccountingPeriodsUpdate, ActivePeriodFollowsToday)
-{
-    auto business = businessWithPeriods({year("2023", 2023), year("2025", 2025)}, false);
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    TWFixedClock clock(2023, 5, 5);
-    ASSERT_FALSE(b.updateAccountingPeriods(false));
-    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 100);
-    // In the gap there is no active period.
-    clock.set(twLocal(2024, 5, 5));
-    ASSERT_FALSE(b.updateAccountingPeriods(false));
-    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 0);
-    clock.set(twLocal(2025, 5, 5));
-    ASSERT_FALSE(b.updateAccountingPeriods(true));
-    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 101);
-    // A stored identifier that no longer exists is dropped.
-    b.setActiveAccountingPeriodIdentifier(555);
-    clock.set(twLocal(2026, 5, 5));
-    ASSERT_FALSE(b.updateAccountingPeriods(false));
-    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 0);
 }

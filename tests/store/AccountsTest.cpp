@@ -1,4 +1,4 @@
-// Accounts: the default chart, storing and reading back, updates, and questions by type.
+// Accounts: the default chart as one write, storing and reading back, and updates.
 
 #include "TWBusiness.h"
 #include "TWBusinessInfo.h"
@@ -13,42 +13,6 @@
 
 namespace
 {
-
-struct Expected {
-    qint32 identifier;
-    const char *key;
-    qint32 group;
-    quint32 sortOrder;
-    int type;
-};
-
-// A sample of the 35 accounts every business has: the first and last of each group.
-// clang-format off
-const Expected kEveryBusiness[] = {
-    {100, "checking", 100, 0, 2},       {105, "accountsReceivable", 100, 4, 1},
-    {106, "creditCard", 101, 0, 10},    {133, "tax", 101, 4, 12},
-    {109, "sales", 102, 0, 15},         {110, "interestIncome", 102, 1, 15},
-    {111, "advertising", 103, 0, 16},   {135, "utilities", 103, 22, 16},
-};
-
-const QList<Expected> kEquity[] = {
-    {{136, "openingBalance", 104, 0, 17},
-     {137, "ownersDraw", 104, 1, 17},
-     {138, "ownersEquity", 104, 2, 17}},
-    {{136, "openingBalance", 104, 0, 17},
-     {139, "partner1Draw", 104, 1, 17},
-     {140, "partner1Equity", 104, 2, 17},
-     {141, "partner2Draw", 104, 3, 17},
-     {142, "partner2Equity", 104, 4, 17},
-     {143, "retainedEarnings", 104, 5, 17}},
-    {{136, "openingBalance", 104, 0, 17},
-     {144, "capitalStock", 104, 1, 17},
-     {145, "dividendsPaid", 104, 2, 17},
-     {143, "retainedEarnings", 104, 3, 17}},
-    {},
-};
-
-// clang-format on
 
 TWBusinessInfo businessInfo(std::uint32_t type, const QString &homeCurrency = "EUR")
 {
@@ -75,53 +39,6 @@ QList<qint32> identifiers(const TWAccountList &accounts)
 }
 
 } // namespace
-
-TEST(Accounts, DefaultChartForEachBusinessTypeMatchesTheTable)
-{
-    for (std::uint32_t businessType = 0; businessType < 4; ++businessType) {
-        SCOPED_TRACE(businessType);
-        auto business = twMakeBusiness();
-        ASSERT_TRUE(business);
-        ASSERT_FALSE(business->populateGroups());
-        ASSERT_FALSE(business->populateAccounts(businessInfo(businessType)));
-        ASSERT_FALSE(business->loadAccounts());
-
-        QList<Expected> expected(std::begin(kEveryBusiness), std::end(kEveryBusiness));
-        expected += kEquity[businessType];
-        EXPECT_EQ(business->accounts().size(), 35 + kEquity[businessType].size());
-        for (const Expected &row : expected) {
-            SCOPED_TRACE(row.identifier);
-            const TWAccountPtr account = business->accountWithIdentifier(row.identifier);
-            ASSERT_TRUE(account);
-            EXPECT_TRUE(TWHasLocalized(QString::fromLatin1(row.key))) << row.key;
-            EXPECT_EQ(account->name(), TWLocalized(row.key));
-            EXPECT_EQ(account->parentIdentifier(), row.group);
-            EXPECT_EQ(account->sortOrder(), row.sortOrder);
-            EXPECT_EQ(int(account->accountType()), row.type);
-            ASSERT_TRUE(account->unit());
-            EXPECT_EQ(account->unit()->code(), QStringLiteral("EUR"));
-        }
-        EXPECT_FALSE(business->accountWithIdentifier(103));
-        // Every account lies in one of the five default groups.
-        EXPECT_EQ(business->groupItems(100, TWItemTypeAccount).size(), 5);
-        EXPECT_EQ(business->groupItems(104, TWItemTypeAccount).size(),
-                  kEquity[businessType].size());
-        // The last add recorded its type, whatever notify was.
-        EXPECT_EQ(TWPreferences::preferences().lastAccountType(), businessType < 3 ? 17u : 16u);
-    }
-}
-
-TEST(Accounts, DefaultChartOutsideTheUnitedStatesNamesTwoAccountsOtherwise)
-{
-    TWLocaleGuard locale(QStringLiteral("en_GB"));
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    ASSERT_FALSE(business->populateAccounts(businessInfo(TWBusinessTypeCorporation)));
-    EXPECT_TRUE(TWHasLocalized(QStringLiteral("chequing")));
-    EXPECT_TRUE(TWHasLocalized(QStringLiteral("shareCapital")));
-    EXPECT_EQ(business->accountWithIdentifier(100)->name(), TWLocalized("chequing"));
-    EXPECT_EQ(business->accountWithIdentifier(144)->name(), TWLocalized("shareCapital"));
-}
 
 TEST(Accounts, DefaultChartIsAllOrNothing)
 {
@@ -270,38 +187,4 @@ TEST(Accounts, FailedWritesChangeNothing)
     EXPECT_NE(business->accountWithIdentifier(100), copy);
     EXPECT_EQ(copy->accountType(), TWAccountTypeEquity);
     EXPECT_TRUE(recorder.names().isEmpty());
-}
-
-TEST(Accounts, OfTypeFollowsTheAccountFamilies)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    EXPECT_EQ(business->nextAccountIdentifier(), 100);
-    // One account per value 0 to 18, named so that name order is the reverse
-    // of type order.
-    for (int type = 0; type <= 18; ++type)
-        ASSERT_FALSE(business->addAccount(
-            makeAccount(100 + type, QStringLiteral("%1").arg(QChar(u'z' - type)), type), false));
-    auto types = [](const TWAccountList &accounts) {
-        QList<int> result;
-        for (const TWAccountPtr &account : accounts)
-            result.append(int(account->accountType()));
-        return result;
-    };
-    EXPECT_EQ(types(business->accountsOfType(0)), (QList<int>{7, 6, 5, 4, 3, 2, 1}));
-    EXPECT_EQ(types(business->accountsOfType(8)), (QList<int>{14, 13, 12, 11, 10, 9}));
-    for (int type : {1, 9, 15, 16, 17})
-        EXPECT_EQ(types(business->accountsOfType(type)), QList<int>{type});
-    EXPECT_TRUE(business->accountsOfType(18).isEmpty());
-    EXPECT_EQ(business->sortedAccounts().first()->accountType(), TWAccountType(18));
-    EXPECT_EQ(business->nextAccountIdentifier(), 119);
-}
-
-TEST(Accounts, DebitPositiveByType)
-{
-    for (int type = 0; type <= 18; ++type) {
-        const bool expected = type <= 8 || type == 16 || type == 18;
-        EXPECT_EQ(TWBusiness::isAccountDebitPositive(*makeAccount(100, "A", type)), expected)
-            << type;
-    }
 }

@@ -51,35 +51,6 @@ TEST(Bills, RowsLoadBackTheMerchantStaysFixedAndRepeatsGoFromTheEnd)
     EXPECT_EQ(deleted, QList<qint32>({102, 101}));
 }
 
-TEST(Bills, BuilderAndProposedAccount)
-{
-    TWFixedClock clock(2024, 6, 15);
-    TWInvoiceBook book = twInvoiceBook();
-    TWBusiness &b = book.b();
-    TWBillPtr paper = book.addBill(QStringLiteral("Paper"));
-    TWBillPtr ink = book.addBill(QStringLiteral("Ink"));
-
-    // Nothing linked, nothing used: the first payable account.
-    book.addEntry(paper, twLocal(2024, 6, 1), kAdvertising, kBank, 50);
-    EXPECT_EQ(b.lastBillAccount(*paper, TWAccountTypeAccountsPayable), book.account(kPayable));
-
-    TWRelationshipList links;
-    TWTransactionPtr payment;
-    const qint32 s0 = b.nextSplitIdentifier();
-    ASSERT_FALSE(
-        b.createBillTransaction({paper, ink}, book.account(kPayable), &links, &payment, true));
-    ASSERT_EQ(payment->splits().size(), 3);
-    EXPECT_EQ(payment->splits()[0]->description(), QStringLiteral("Bob (Paper Co) - Paper"));
-    EXPECT_EQ(links[1]->splitIdentifier(), s0 + 1);
-    // A split payment offers its lines' accounts.
-    EXPECT_EQ(b.lastBillAccount(*ink, TWAccountTypeAccountsPayable), book.account(kPayable));
-    EXPECT_EQ(b.transactionsWithBills({paper, ink}).size(), 3);
-
-    ASSERT_FALSE(b.createBillTransaction({ink}, book.account(kPayable), nullptr, &payment, false));
-    EXPECT_EQ(std::tuple(payment->payee(), payment->description()),
-              std::tuple(QStringLiteral("Bob (Paper Co)"), QStringLiteral("Ink")));
-}
-
 TEST(Bills, DeletesKeepSharedPaymentsAndFollowTheMerchant)
 {
     TWFixedClock clock(2024, 6, 15);

@@ -108,35 +108,6 @@ TEST(BusinessInfoStore, MissingAndDamagedValues)
     EXPECT_FALSE(b.businessInfo());
 }
 
-TEST(BusinessInfoStore, UpdateKeepsTypeAndHomeCurrency)
-{
-    auto business = businessWithRow(sampleInfo(QImage(8, 8, QImage::Format_RGB32)));
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    TWNotificationRecorder recorder(&b);
-    TWBusinessInfoPtr edited = b.businessInfo()->copy();
-    edited->setName(QStringLiteral("Renamed"));
-    edited->setLogo(QImage());
-    edited->setType(TWBusinessTypePartnership);
-    edited->setHomeCurrency(QStringLiteral("EUR"));
-    ASSERT_FALSE(b.updateBusinessInfo(edited));
-    EXPECT_EQ(edited->type(), std::uint32_t(TWBusinessTypeCorporation));
-    EXPECT_EQ(edited->homeCurrency(), QStringLiteral("CAD"));
-    EXPECT_TRUE(recorder.names().isEmpty());
-    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT type || homeCurrency || name || "
-                                            "(logo IS NULL) FROM businesses;")),
-              QStringLiteral("2CADRenamed1"));
-
-    // A failed update changes neither the row nor the record.
-    twExec(b, kRefuseUpdates);
-    TWBusinessInfoPtr refused = edited->copy();
-    refused->setName(QStringLiteral("Never"));
-    EXPECT_TRUE(b.updateBusinessInfo(refused));
-    EXPECT_EQ(b.businessInfo(), edited);
-    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT name FROM businesses;")),
-              QStringLiteral("Renamed"));
-}
-
 TEST(BusinessInfoStore, DeletedTransferAccount)
 {
     auto business = businessWithRow(sampleInfo(QImage()));

@@ -141,48 +141,6 @@ TYPED_TEST(ContactStore, AddRefusesIdentifierZeroAndDuplicates)
     EXPECT_EQ(recorder.names(), QStringList{K::newName});
 }
 
-TYPED_TEST(ContactStore, UpdatesKeepOrReplaceTheListedObject)
-{
-    using K = TypeParam;
-    this->addThree();
-    TWNotificationRecorder recorder(this->business.get());
-
-    // The listed object itself: the order stays.
-    const auto listed = this->find(100);
-    listed->setName(QStringLiteral("Renamed"));
-    ASSERT_FALSE(this->update(listed));
-    EXPECT_EQ(identifiers(this->list()), (QList<qint32>{100, 101, 102}));
-
-    // A copy takes the listed one's place at the end.
-    const auto copy = listed->copy();
-    copy->setCompany(QStringLiteral("Other"));
-    ASSERT_FALSE(this->update(copy));
-    EXPECT_EQ(identifiers(this->list()), (QList<qint32>{101, 102, 100}));
-    EXPECT_EQ(this->find(100), copy);
-
-    // The sort order alone.
-    copy->setSortOrder(9);
-    copy->setName(QStringLiteral("Not written"));
-    ASSERT_FALSE((this->b().*K::updateSortOrder)(copy, true));
-    EXPECT_EQ(twQueryText(this->b(), QStringLiteral("SELECT name || company || sortOrder FROM %1 "
-                                                    "WHERE identifier=100;")
-                                         .arg(this->table())),
-              QStringLiteral("RenamedOther9"));
-    EXPECT_EQ(recorder.names(), QStringList(3, K::updateName));
-}
-
-TYPED_TEST(ContactStore, DeleteNotifiesOnlyWhenAsked)
-{
-    using K = TypeParam;
-    this->addThree();
-    TWNotificationRecorder recorder(this->business.get());
-    ASSERT_FALSE(this->remove(this->find(101), true));
-    ASSERT_FALSE(this->remove(this->find(100), false));
-    EXPECT_EQ(recorder.names(), QStringList{K::deleteName});
-    EXPECT_EQ(identifiers(this->list()), QList<qint32>{102});
-    EXPECT_EQ(this->rows(), 1);
-}
-
 TYPED_TEST(ContactStore, FailedOrUndoneDeleteLeavesEverything)
 {
     this->addThree();

@@ -44,13 +44,6 @@ QString columnType(TWBusiness &b, const QString &column)
         .value_or(QStringLiteral("<none>"));
 }
 
-bool sortedByName(const TWFieldList &fields)
-{
-    return std::is_sorted(
-        fields.begin(), fields.end(),
-        [](const TWFieldPtr &a, const TWFieldPtr &b) { return a->compare(*b) < 0; });
-}
-
 // A business with five custom fields (text 1, currency 2, list 3 with two
 // choices, tags 4, number 5), 1,000 transactions holding values in every
 // column, and rows that depend on the list field.
@@ -101,36 +94,6 @@ const QString kColumnsButCurrency =
                    "user_5");
 
 } // namespace
-
-TEST(Fields, CustomFieldsGetTheirColumnsAndJoinTheLists)
-{
-    auto business = makeFieldsBusiness();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    TWNotificationRecorder recorder(&b);
-    const std::pair<std::uint32_t, const char *> expected[] = {
-        {TWFieldTypeText, "VARCHAR(100)"},   {TWFieldTypeCurrency, "INTEGER"},
-        {TWFieldTypeNumber, "DOUBLE"},       {TWFieldTypePercent, "FLOAT"},
-        {TWFieldTypeCheckbox, "INTEGER(1)"}, {TWFieldTypeDate, "DOUBLE"},
-        {TWFieldTypeList, "INTEGER"},        {TWFieldTypeTags, "<none>"},
-        {TWFieldTypePercentTotal, "INTEGER"}};
-    qint32 identifier = 1;
-    for (const auto &[type, declared] : expected) {
-        TWFieldPtr field = TWField::fieldWithName(QStringLiteral("F%1").arg(10 - identifier), type,
-                                                  false, false, b.nextFieldIdentifier());
-        ASSERT_EQ(field->identifier(), identifier);
-        ASSERT_FALSE(b.addField(field, true));
-        EXPECT_EQ(columnType(b, QStringLiteral("user_%1").arg(identifier)),
-                  QString::fromLatin1(declared));
-        ++identifier;
-    }
-
-    EXPECT_EQ(identifiers(b.userFields()), (QList<qint32>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
-
-    // Deleting the newest field hands its identifier out again.
-    ASSERT_FALSE(b.deleteField(b.fieldWithIdentifier(9), false));
-    EXPECT_EQ(b.nextFieldIdentifier(), 9);
-}
 
 TEST(Fields, RefusedOrFailedAddLeavesNothingBehind)
 {
@@ -231,85 +194,6 @@ INSTANTIATE_TEST_SUITE_P(Steps, FieldDeleteFailure,
                          testing::Values(std::make_pair(SQLITE_CREATE_TABLE, "transactions"),
                                          std::make_pair(SQLITE_INSERT, "transactions"),
                                          std::make_pair(SQLITE_DELETE, "lists")));
-
-TEST(Fields, ChoicesAreNumberedPerFieldAndKeptByName)
-{
-    Ledger ledger;
-    TWBusiness &b = *ledger.business;
-    const TWFieldPtr second = addCustom(b, QStringLiteral("Second"), TWFieldTypeList);
-    // The ledger's list field holds a (1) and b (2).
-    auto x = TWFieldListItem::fieldListItemWithName("x", 99);
-    ASSERT_FALSE(b.addFieldListItem(x, second, false));
-    EXPECT_EQ(x->identifier(), 1);
-    auto c = TWFieldListItem::fieldListItemWithName("C", 0);
-    ASSERT_FALSE(b.addFieldListItem(c, ledger.list, false));
-    EXPECT_EQ(c->identifier(), 3);
-    ASSERT_EQ(ledger.list->listItems().size(), 3);
-    EXPECT_EQ(ledger.list->listItems().front(), c);
-
-    TWNotificationRecorder recorder(&b);
-    c->setName(QStringLiteral("z"));
-    ASSERT_FALSE(b.updateFieldListItem(c, ledger.list, true));
-    EXPECT_EQ(ledger.list->listItems().back(), c);
-    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT name FROM lists WHERE identifier=3 AND "
-                                            "fieldIdentifier=3;")),
-              QStringLiteral("z"));
-
-    // Deleting choice 1 clears it from the transactions and the filters.
-    twExec(b, QStringLiteral("INSERT INTO filterCriterion (fieldIdentifier, valueInteger) "
-                             "VALUES (6, 1);"));
-    ASSERT_FALSE(b.deleteFieldListItem(ledger.list->listItems().front(), ledger.list, true));
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE user_3=1;")),
-              0);
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE user_3=-1;")),
-              334);
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM filterCriterion;")), 2);
-    EXPECT_EQ(recorder.names(), (QStringList{"fieldUpdate", "fieldUpdate"}));
-
-    // Tags: numbered per field too; deleting one leaves the table alone.
-    auto red = TWFieldTagItem::fieldTagItemWithName("red", 0);
-    auto blue = TWFieldTagItem::fieldTagItemWithName("blue", 0);
-    ASSERT_FALSE(b.addFieldTagItem(red, ledger.tags, false));
-    ASSERT_FALSE(b.addFieldTagItem(blue, ledger.tags, false));
-    EXPECT_EQ(red->identifier(), 1);
-    EXPECT_EQ(ledger.tags->tagItems().front(), blue);
-    twExec(b,
-           QStringLiteral("INSERT INTO transactionTags VALUES (1, 4, 1), (1, 4, 2), (2, 4, 2);"));
-    ASSERT_FALSE(b.deleteFieldTagItem(blue, ledger.tags, false));
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactionTags;")), 1);
-    EXPECT_EQ(ledger.tags->tagItems(), TWFieldTagItemList{red});
-    // The largest tag is gone: its number is issued again.
-    auto green = TWFieldTagItem::fieldTagItemWithName("green", 0);
-    ASSERT_FALSE(b.addFieldTagItem(green, ledger.tags, false));
-    EXPECT_EQ(green->identifier(), 2);
-}
-
-TEST(Fields, UpdatesSortTheListAndReplaceOtherObjects)
-{
-    auto business = makeFieldsBusiness();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    const TWFieldPtr zed = addCustom(b, QStringLiteral("Zed"), TWFieldTypeText);
-    zed->setName(QStringLiteral("Aardvark"));
-    zed->setAutofillTrigger(true);
-    ASSERT_FALSE(b.updateField(zed, true));
-    EXPECT_TRUE(sortedByName(b.fields()));
-    EXPECT_EQ(b.fields().front(), zed);
-    EXPECT_EQ(
-        twQueryInt(b, QStringLiteral("SELECT autofillTrigger FROM fields WHERE identifier=1;")), 1);
-
-    const TWFieldPtr copy = zed->copy();
-    copy->setName(QStringLiteral("Beaver"));
-    ASSERT_FALSE(b.updateField(copy, false));
-    EXPECT_EQ(b.fieldWithIdentifier(1), copy);
-
-    copy->setAutofillValue(true);
-    copy->setName(QStringLiteral("Not stored"));
-    ASSERT_FALSE(b.updateFieldAutofill(copy, false));
-    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT autofillValue || name FROM fields "
-                                            "WHERE identifier=1;")),
-              QStringLiteral("1Beaver"));
-}
 
 TEST(Fields, LoadingRoundTripsNamesChoicesAndPercents)
 {

@@ -95,58 +95,6 @@ TEST(Filters, TreesAreNumberedInPreOrderAndReadBackWithTheirValues)
     EXPECT_EQ(nodes[6]->valueCurrency(), -123456789012LL);
 }
 
-TEST(Filters, EmptyCompoundsKeepTheirMeaningAfterSavingAndReading)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addFilter(makeFilter(100, "all", compound(TWFilterMatchAll)), false));
-    ASSERT_FALSE(business->addFilter(makeFilter(101, "any", compound(TWFilterMatchAny)), false));
-    ASSERT_FALSE(business->addFilter(makeFilter(102, "none", compound(TWFilterMatchNone)), false));
-    // An empty "none" inside an "all": still passes everything.
-    auto cleared = simple(TWFieldIdentifierCleared, TWFilterComparisonIs, TWFilterValueTypeSwitch);
-    cleared->setValueSwitch(true);
-    ASSERT_FALSE(business->addFilter(
-        makeFilter(103, "nested",
-                   compound(TWFilterMatchAll, {compound(TWFilterMatchNone), cleared})),
-        false));
-
-    reload(*business);
-    const TWTransactionPtr t = transaction(twLocal(2024, 3, 1));
-    EXPECT_TRUE(business->filterWithIdentifier(100)->matchTransaction(*t, *business));
-    EXPECT_FALSE(business->filterWithIdentifier(101)->matchTransaction(*t, *business));
-    EXPECT_TRUE(business->filterWithIdentifier(102)->matchTransaction(*t, *business));
-    EXPECT_TRUE(business->filterWithIdentifier(103)->matchTransaction(*t, *business));
-}
-
-TEST(Filters, DefaultFiltersOfANewBusiness)
-{
-    const TWFixedClock clock(2024, 6, 15);
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    ASSERT_FALSE(business->populateFilters());
-    reload(*business);
-    // Listed by name after a load.
-    QStringList names;
-    for (const TWFilterPtr &filter : business->filters())
-        names.append(filter->name());
-    EXPECT_EQ(names, (QStringList{"All", "Recent", "Recently Modified", "Repeating"}));
-
-    const auto matches = [&](qint32 filter, const TWTransactionPtr &t) {
-        return business->filterWithIdentifier(filter)->matchTransaction(*t, *business);
-    };
-    const auto recent = transaction(twLocal(2024, 5, 16), false); // 30 days before
-    const auto old = transaction(twLocal(2024, 5, 15), true);
-    EXPECT_TRUE(matches(100, old));
-    EXPECT_TRUE(matches(101, recent));
-    EXPECT_FALSE(matches(101, old));
-    old->setDateModified(twLocal(2024, 6, 15, 9, 0, 0));
-    recent->setDateModified(twLocal(2024, 5, 1, 9, 0, 0));
-    EXPECT_TRUE(matches(102, old));
-    EXPECT_FALSE(matches(102, recent));
-    EXPECT_FALSE(matches(103, recent));
-    EXPECT_TRUE(matches(103, transaction(twLocal(2020, 1, 1), true, 100)));
-}
-
 TEST(Filters, AFailedSaveLeavesRowsListAndTreeAsTheyWere)
 {
     auto business = twMakeBusiness();
@@ -266,54 +214,6 @@ TEST(Filters, DeletedFieldsAndChoicesTakeTheirCriteriaAlong)
     ASSERT_EQ(loaded->childCriteria().size(), 2);
     EXPECT_TRUE(loaded->childCriteria()[0]->childCriteria().isEmpty());
     EXPECT_EQ(loaded->childCriteria()[1]->valueIdentifier(), 2);
-}
-
-TEST(Filters, ListIdentifiersDeletesAndGroups)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    EXPECT_TRUE(business->addFilter(makeFilter(0, "Search", compound(0)), false));
-    ASSERT_FALSE(business->addFilter(makeFilter(120, "B", compound(0), 300), false));
-    ASSERT_FALSE(business->addFilter(makeFilter(121, "A", compound(0), 300), false));
-    ASSERT_FALSE(business->addFilter(makeFilter(122, "C", compound(0)), false));
-    EXPECT_TRUE(business->addFilter(makeFilter(122, "Again", compound(0)), false));
-
-    TWNotificationRecorder recorder(business.get());
-    const TWFilterPtr c = business->filterWithIdentifier(122);
-
-    // Only a filter group holds filters.
-    const TWGroupPtr group =
-        TWGroup::groupWithIdentifier(300, TWItemTypeFilterGroup, "G", 0, 0, QColor(), false);
-    const TWGroupPtr other =
-        TWGroup::groupWithIdentifier(300, TWItemTypeReportGroup, "G", 0, 0, QColor(), false);
-    ASSERT_FALSE(business->deleteFiltersInGroup(other, true));
-    EXPECT_EQ(business->filters().size(), 3);
-    ASSERT_FALSE(business->deleteFiltersInGroup(group, true));
-    EXPECT_EQ(business->filters(), TWFilterList{c});
-    EXPECT_EQ(twQueryInt(*business, "SELECT COUNT(*) FROM filterCriterion WHERE "
-                                    "filterIdentifier IN (120, 121);"),
-              0);
-    ASSERT_FALSE(business->deleteFilter(c, true));
-    EXPECT_FALSE(business->filterWithIdentifier(122));
-    EXPECT_EQ(recorder.names(),
-              (QStringList{TWFilterDeleteNotification, TWFilterDeleteNotification,
-                           TWFilterDeleteNotification}));
-}
-
-TEST(Filters, CriteriaTakeTheFirstAccountFromTheBusiness)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addAccount(
-        TWAccount::accountWithIdentifier(140, "Bank", 0, 0, TWAccountTypeBank, QString(), QImage(),
-                                         std::make_shared<TWUnit>(), QString()),
-        false));
-    const TWFilterCriteriaPtr criteria = TWFilterCriteria::defaultCriteria(*business);
-    const TWTransactionPtr t = transaction(twLocal(2024, 1, 1));
-    t->setAccount1Identifier(140);
-    EXPECT_TRUE(criteria->matchTransaction(*t, *business));
-    t->setAccount1Identifier(141);
-    EXPECT_FALSE(criteria->matchTransaction(*t, *business));
 }
 
 TEST(Filters, DeletingAFilterGroupDeletesItsFilters)

@@ -1,4 +1,4 @@
-// Groups: the packed tint, the default groups, items at any depth and the delete cascade.
+// Groups: the default groups and the delete cascade.
 
 #include "TWBusiness.h"
 #include "TWLocalized.h"
@@ -40,35 +40,6 @@ qint64 count(TWBusiness &business, const char *table)
 
 } // namespace
 
-TEST(Groups, TintIsPackedIntoOneSignedIntegerAndReadBack)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addGroup(
-        makeGroup(100, TWItemTypeAccountGroup, 0, QColor::fromRgbF(0.5f, 0.25f, 1.0f, 1.0f)),
-        false));
-    ASSERT_FALSE(business->addGroup(makeGroup(101, TWItemTypeClientGroup, 0), false));
-    // FF 7F 3F FF, opaque, so negative in the file.
-    EXPECT_EQ(
-        twQueryInt(*business, QStringLiteral("SELECT tint FROM groups WHERE identifier=100;")),
-        qint64(qint32(0xFF7F3FFFu)));
-    EXPECT_EQ(
-        twQueryInt(*business, QStringLiteral("SELECT tint FROM groups WHERE identifier=101;")), 0);
-    // A file that holds the same bits as a positive number reads the same.
-    twExec(*business, QStringLiteral("INSERT INTO groups (identifier, type, tint) "
-                                     "VALUES (102, 1, 4286529535);"));
-
-    ASSERT_FALSE(business->loadGroups());
-    for (qint32 id : {100, 102})
-        EXPECT_EQ(business->groupWithIdentifier(id)->tintColour().rgba(), 0xFF7F3FFFu) << id;
-    EXPECT_FALSE(business->groupWithIdentifier(101)->tintColour().isValid());
-    // Writing what was read stores the same bits again.
-    ASSERT_FALSE(business->updateGroup(business->groupWithIdentifier(102), false));
-    EXPECT_EQ(
-        twQueryInt(*business, QStringLiteral("SELECT tint FROM groups WHERE identifier=102;")),
-        qint64(qint32(0xFF7F3FFFu)));
-}
-
 TEST(Groups, DefaultAccountGroupsAndLoadRoundTrip)
 {
     auto business = twMakeBusiness();
@@ -103,62 +74,6 @@ TEST(Groups, DefaultAccountGroupsAndLoadRoundTrip)
     EXPECT_EQ(identifiers(business->merchantGroups()), QList<qint32>{202});
     EXPECT_FALSE(business->groupWithIdentifier(204));
     EXPECT_EQ(business->nextGroupIdentifier(), 205);
-}
-
-TEST(Groups, UpdatesWriteTheirColumnsAndNotify)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addGroup(makeGroup(100, TWItemTypeAccountGroup, 0), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(101, TWItemTypeAccountGroup, 0), false));
-    TWNotificationRecorder recorder(business.get());
-
-    const TWGroupPtr copy = business->groupWithIdentifier(100)->copy();
-    copy->setName(QStringLiteral("Renamed"));
-    copy->setType(TWItemTypeReportGroup); // the type is not written
-    ASSERT_FALSE(business->updateGroup(copy, true));
-    EXPECT_EQ(business->groupWithIdentifier(100), copy);
-    EXPECT_EQ(copy->type(), TWItemTypeAccountGroup);
-    EXPECT_TRUE(business->reportGroups().isEmpty());
-
-    copy->setSortOrder(4);
-    copy->setExpanded(true);
-    ASSERT_FALSE(business->updateGroupSortOrder(copy, true));
-    ASSERT_FALSE(business->updateGroupExpanded(copy, true));
-    ASSERT_FALSE(business->updateGroupExpanded(copy, false));
-    EXPECT_EQ(twQueryText(*business, QStringLiteral("SELECT name || type || sortOrder || expanded "
-                                                    "FROM groups WHERE identifier=100;")),
-              QStringLiteral("Renamed141"));
-    EXPECT_EQ(recorder.names(), QStringList(3, TWGroupUpdateNotification));
-}
-
-TEST(Groups, ItemsOfAGroupAtAnyDepth)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    // 100 > 101 > 102; 103 and 104 name each other as parent.
-    ASSERT_FALSE(business->addGroup(makeGroup(100, TWItemTypeAccountGroup, 0), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(101, TWItemTypeAccountGroup, 100), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(102, TWItemTypeAccountGroup, 101), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(103, TWItemTypeAccountGroup, 104), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(104, TWItemTypeAccountGroup, 103), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(105, TWItemTypeClientGroup, 100), false));
-    for (auto [id, parent] : {std::pair{200, 102},
-                              {201, 0},
-                              {202, 100},
-                              {203, 999},
-                              {204, 103},
-                              {205, 101},
-                              {206, 105}})
-        ASSERT_FALSE(business->addAccount(makeAccount(id, parent), false));
-
-    EXPECT_EQ(identifiers(business->groupItems(100, TWItemTypeAccount)),
-              (QList<qint32>{200, 202, 205, 206}));
-    EXPECT_EQ(identifiers(business->groupItems(101, TWItemTypeAccount)), (QList<qint32>{200, 205}));
-    EXPECT_TRUE(business->groupItems(100, TWItemTypeClient).isEmpty());
-    // The loop 103 <-> 104 ends the walk instead of running for ever.
-    EXPECT_EQ(identifiers(business->groupItems(104, TWItemTypeAccount)), QList<qint32>{204});
-    EXPECT_TRUE(business->groupItems(555, TWItemTypeAccount).isEmpty());
 }
 
 TEST(Groups, DeleteTakesNestedGroupsAndTheirAccounts)

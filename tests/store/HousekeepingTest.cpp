@@ -55,22 +55,6 @@ template <typename Write> void inFailingWrite(TWBusiness &business, Write write)
 
 } // namespace
 
-TEST(Housekeeping, SendInvoiceRecordPerClient)
-{
-    auto business = twNewBusiness(QStringLiteral("USD"), false);
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    const TWClientPtr client = makeClient(100);
-    ASSERT_FALSE(b.addClient(client, false));
-    const TWSendInvoiceDataPtr record = b.sendInvoiceData(*client);
-    ASSERT_TRUE(record);
-
-    inFailingWrite(b, [&] { return b.deleteClient(client, false); });
-    EXPECT_EQ(b.sendInvoiceData().value(100), record);
-    ASSERT_FALSE(b.deleteClient(client, false));
-    EXPECT_TRUE(b.sendInvoiceData().isEmpty());
-}
-
 TEST(Housekeeping, DeletedAccountsFieldsAndFiltersLeaveImportAndExportSettings)
 {
     auto business = makeBusiness();

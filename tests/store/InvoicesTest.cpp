@@ -172,88 +172,6 @@ TEST(Invoices, TaxedEntryInAForeignUnitBalancesInTheHomeUnit)
     EXPECT_GT(unbalancedAlone, 5);
 }
 
-TEST(Invoices, ArithmeticThroughTheStore)
-{
-    TWFixedClock clock(2024, 6, 15);
-    TWInvoiceBook book = twInvoiceBook();
-    TWBusiness &b = book.b();
-    TWTaskPtr task = addTask(book, 1000, 1.0, 7.5);
-    TWExpensePtr expense = addExpense(book, 999, 7.5);
-    TWInvoicePtr invoice = book.addInvoice(QStringLiteral("June"));
-    ASSERT_FALSE(b.updateInvoiceItems(invoice, {task}, {expense}));
-    task->setInvoiceQuantity(0.0); // the store hands the quantity billed back
-    // Grouped by rate: trunc(1999 x 7.5 / 100), not 75 + 75.
-    EXPECT_EQ(invoice->invoiceTaxTotalWithBusiness(b), 149);
-    EXPECT_EQ(invoice->invoiceTotalWithBusiness(b), 2148);
-    EXPECT_EQ(task->availableQuantity(invoice.get(), b), 1.0);
-    EXPECT_EQ(book.project->uninvoicedTotalWithBusiness(b), 0);
-
-    // Percent paid, and its reset once everything charged is paid.
-    invoice->updateTransactions(b);
-    EXPECT_FLOAT_EQ(invoice->percentPaidWithBusiness(b), 1.0f);
-    book.addEntry(invoice, twLocal(2024, 6, 1), kReceivable, kSales, 10000);
-    book.addEntry(invoice, twLocal(2024, 6, 2), kBank, kReceivable, 4000);
-    invoice->updateTransactions(b);
-    EXPECT_FLOAT_EQ(invoice->percentPaidWithBusiness(b), 0.4f);
-    book.addEntry(invoice, twLocal(2024, 6, 3), kBank, kReceivable, 6000);
-    book.addEntry(invoice, twLocal(2024, 6, 4), kReceivable, kSales, 5000);
-    invoice->updateTransactions(b);
-    EXPECT_FLOAT_EQ(invoice->percentPaidWithBusiness(b), 0.0f);
-    EXPECT_EQ(invoice->oweWithBusiness(b), 5000);
-
-    // Due today with something owing: overdue, and so is the client.
-    EXPECT_FALSE(b.transactionOverdueWithClients({book.client}));
-    invoice->setDueDate(twLocal(2024, 6, 15));
-    ASSERT_FALSE(b.updateInvoice(invoice, false));
-    EXPECT_TRUE(invoice->overdueWithBusiness(b));
-    EXPECT_TRUE(b.transactionOverdueWithClients({book.client}));
-}
-
-TEST(Invoices, PaymentBuilderForThreeInvoices)
-{
-    TWFixedClock clock(2024, 6, 15);
-    TWInvoiceBook book = twInvoiceBook();
-    TWBusiness &b = book.b();
-    const TWInvoiceList invoices{book.addInvoice(QStringLiteral("A")),
-                                 book.addInvoice(QStringLiteral("B")), book.addInvoice(QString())};
-    const qint32 s0 = b.nextSplitIdentifier();
-    const qint32 r0 = b.nextRelationshipIdentifier();
-
-    TWRelationshipList links;
-    TWTransactionPtr payment;
-    ASSERT_FALSE(
-        b.createInvoiceTransaction(invoices, book.account(kReceivable), &links, &payment, false));
-    EXPECT_TRUE(b.transactions().isEmpty() && b.relationships().isEmpty());
-    ASSERT_TRUE(payment && payment->hasSplit());
-    ASSERT_EQ(payment->splits().size(), 4);
-    ASSERT_EQ(links.size(), 3);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(links[i]->identifier(), r0 + i);
-        EXPECT_EQ(links[i]->splitIdentifier(), s0 + i);
-        EXPECT_EQ(links[i]->childIdentifier(), invoices[i]->identifier());
-    }
-    EXPECT_EQ(payment->splits()[3]->accountIdentifier(), b.accounts().first()->identifier());
-    EXPECT_EQ(payment->splits()[2]->description(), QStringLiteral("Ada (Acme) - Site"));
-
-    // One invoice: a plain entry with the client and the names.
-    ASSERT_FALSE(b.createInvoiceTransaction({invoices[0]}, book.account(kReceivable), &links,
-                                            &payment, true));
-    EXPECT_EQ(std::tuple(payment->payee(), payment->description(), payment->account1Identifier()),
-              std::tuple(QStringLiteral("Ada (Acme)"), QStringLiteral("Site - A"), kReceivable));
-    EXPECT_EQ(b.lastInvoiceAccountIdentifier(*invoices[0], TWAccountTypeAccountsReceivable),
-              book.account(kReceivable));
-
-    // Fewer than two accounts: nothing is made.
-    auto single = twNewBusiness(QStringLiteral("USD"), false);
-    ASSERT_TRUE(single);
-    links = {TWRelationshipPtr()};
-    const TWErrorResult error =
-        single->createInvoiceTransaction(invoices, nullptr, &links, &payment, true);
-    ASSERT_TRUE(error);
-    EXPECT_TRUE(links.isEmpty());
-    EXPECT_FALSE(payment);
-}
-
 TEST(Invoices, DeletesKeepSharedPaymentsAndFollowTheProject)
 {
     TWFixedClock clock(2024, 6, 15);
@@ -315,25 +233,6 @@ TEST(Invoices, AFailingLinkLeavesNoTransactionAndKeepsTheOldLines)
     EXPECT_TRUE(b.transactions().isEmpty());
     EXPECT_EQ(twCount(b, "SELECT COUNT(*) FROM relationships WHERE type=0"), 0);
     EXPECT_TRUE(recorder.names().isEmpty());
-}
-
-TEST(Invoices, WhatClientsOwe)
-{
-    TWFixedClock clock(2024, 6, 15);
-    TWInvoiceBook book = twInvoiceBook();
-    TWBusiness &b = book.b();
-    TWInvoicePtr first = book.addInvoice(QStringLiteral("A"));
-    TWInvoicePtr second = book.addInvoice(QStringLiteral("B"));
-    book.addEntry(first, twLocal(2024, 6, 1), kReceivable, kSales, 540);
-    TWTransactionPtr paid = book.addEntry(first, twLocal(2024, 6, 2), kBank, kReceivable, 100);
-    book.addEntry(second, twLocal(2024, 6, 3), kReceivable, kSales, 300);
-
-    EXPECT_EQ(b.transactionHomeOwingWithClients({book.client}), 740);
-    EXPECT_EQ(b.transactionHomeOwingWithInvoices({first}), 440);
-    EXPECT_EQ(b.transactionHomeOwingWithInvoices({first, second}, {paid}), -100);
-    EXPECT_EQ(b.transactionOwingWithClient(*book.client, b.homeUnit(), first.get()), 300);
-    // The projects' invoices were refreshed along the way.
-    EXPECT_FLOAT_EQ(book.project->percentPaidWithBusiness(b), 100.0f / 840.0f);
 }
 
 TEST(Invoices, InvoicesAndBillsSurviveASaveAndReopen)

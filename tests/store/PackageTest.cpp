@@ -364,32 +364,6 @@ TEST_F(PackageAttachments, SaveAsCopiesEveryAttachmentAndACopyChangesNothing)
     EXPECT_TRUE(second->dirtyAttachments());
 }
 
-TEST_F(PackageAttachments, TwoSavesInPlaceCopyNothingTheSecondTime)
-{
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs, transactions));
-    const TWAttachmentPtr added = attachment(104, QStringLiteral("scan.jpeg"), source("s", "scan"));
-    // Not stored yet: no name in the package, and its transaction stays marked.
-    const TWAttachmentPtr unsaved = attachment(0, QStringLiteral("new.pdf"), source("n", "new"));
-    first->setAttachments(TWAttachmentList{report, memo, added});
-    first->setDirtyAttachments(true);
-    second->setAttachments(TWAttachmentList{photo, unsaved});
-    second->setDirtyAttachments(true);
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSave, transactions));
-    EXPECT_EQ(twFileBytes(inPackage("104.jpeg")), "scan");
-    EXPECT_EQ(added->filePath(), inPackage("104.jpeg"));
-    EXPECT_FALSE(first->dirtyAttachments());
-    EXPECT_TRUE(second->dirtyAttachments());
-    EXPECT_FALSE(QFileInfo::exists(inPackage("0.pdf")));
-
-    second->setAttachments(TWAttachmentList{photo});
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSave, transactions));
-    ASSERT_TRUE(twWriteBytes(inPackage("104.jpeg"), "changed"));
-    ASSERT_TRUE(twWriteBytes(inPackage("102.PNG"), "changed"));
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSave, transactions));
-    EXPECT_EQ(twFileBytes(inPackage("104.jpeg")), "changed");
-    EXPECT_EQ(twFileBytes(inPackage("102.PNG")), "changed");
-}
-
 TEST_F(PackageAttachments, AFailedCopyFailsTheSaveAndChangesNothing)
 {
     ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs, transactions));
@@ -447,19 +421,6 @@ TEST_F(PackageAttachments, QueuedFilesAreDeletedOnlyInsideThePackageAfterASucces
                                       TWSaveOperationSaveAs, transactions));
     EXPECT_TRUE(business->deleteAttachments().isEmpty());
     EXPECT_TRUE(QFileInfo::exists(inPackage("100.pdf")));
-}
-
-TEST(Package, AttachmentFileNames)
-{
-    const auto name = [](const QString &fileName) {
-        return TWBusiness::attachmentFileName(105, fileName);
-    };
-    EXPECT_EQ(name(QStringLiteral("Receipt.pdf")), QStringLiteral("105.pdf"));
-    EXPECT_EQ(name(QStringLiteral("README")), QStringLiteral("105"));
-    // Nothing of the name can lead out of the folder.
-    EXPECT_EQ(name(QStringLiteral("x./../../etc/passwd")), QStringLiteral("105"));
-    EXPECT_EQ(name(QStringLiteral("a.") + QString(300, u'x')), QStringLiteral("105"));
-    EXPECT_EQ(TWBusiness::attachmentThumbnailFileName(105), QStringLiteral("105t.jpg"));
 }
 
 namespace

@@ -61,43 +61,6 @@ TEST(Projects, FailedAddChangesNothing)
     EXPECT_TRUE(recorder.names().isEmpty());
 }
 
-TEST(Projects, UpdateKeepsClientAndKindAndReplacesOtherObjects)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    const TWProjectPtr first = twWorkProject(100, 7, QStringLiteral("First"));
-    const TWProjectPtr second = twWorkProject(101, 7, QStringLiteral("Second"));
-    ASSERT_FALSE(business->addProject(first, false));
-    ASSERT_FALSE(business->addProject(second, false));
-    TWNotificationRecorder recorder(business.get());
-
-    // The object itself keeps its place.
-    second->setNotes(QStringLiteral("noted"));
-    ASSERT_FALSE(business->updateProject(second, true));
-    EXPECT_EQ(twIdentifiers(business->projects()), (QList<qint32>{100, 101}));
-
-    // Another object takes the listed one's place at the end, with the stored
-    // client and kind.
-    const TWProjectPtr copy = first->copy();
-    copy->setName(QStringLiteral("Renamed"));
-    copy->setClientIdentifier(9);
-    copy->setType(TWProjectTypeEstimate);
-    ASSERT_FALSE(business->updateProject(copy, true));
-    EXPECT_EQ(business->projects(), (TWProjectList{second, copy}));
-    EXPECT_EQ(copy->clientIdentifier(), 7);
-    EXPECT_EQ(copy->type(), std::uint32_t(TWProjectTypeProject));
-    auto client = [](qint32 id) {
-        return TWClient::clientWithIdentifier(id, {}, {}, 0, 0, {}, {}, {}, {}, {}, {}, {});
-    };
-    EXPECT_EQ(business->projectsWithClient(*client(7)), (TWProjectList{second, copy}));
-    // A client given twice lists its projects twice.
-    EXPECT_EQ(twIdentifiers(business->projectsWithClients({client(7), client(8), client(7)})),
-              (QList<qint32>{101, 101, 100, 100}));
-
-    ASSERT_FALSE(business->loadProjects());
-    EXPECT_EQ(twFields(*business->projectWithIdentifier(100)), twFields(*copy));
-}
-
 TEST(Projects, WorkInsideAnIntervalIsChosenByCalendarDay)
 {
     TWFixedClock clock(2024, 5, 15, 12);

@@ -138,52 +138,6 @@ protected:
 
 } // namespace
 
-TEST_F(RelationshipsTest, LookupsAnswerInListOrderWithTheListsOwnObjects)
-{
-    TWBusiness &b = *business;
-    EXPECT_EQ(b.relationshipWithIdentifier(103), b.relationships().at(3));
-    EXPECT_EQ(ids(b.relationshipsWithTransaction(transaction(500))), (Ids{100, 103}));
-    EXPECT_EQ(b.relationshipsWithTransaction(transaction(500)).at(1), b.relationships().at(3));
-    EXPECT_EQ(ids(b.relationshipsWithChildIdentifier(300, 1)), (Ids{101, 107}));
-    EXPECT_EQ(ids(b.relationshipsWithParentIdentifier(0, 4)), (Ids{108}));
-    expectLookupsMatchTheList(b);
-}
-
-TEST_F(RelationshipsTest, IdentifierZeroMeansNoneInLookupsAndDeletes)
-{
-    TWBusiness &b = *business;
-    EXPECT_TRUE(b.relationshipsWithSplit(TWSplit(0)).isEmpty());
-    EXPECT_TRUE(b.relationshipsWithTransaction(TWTransaction()).isEmpty());
-    EXPECT_TRUE(b.relationshipsWithChildIdentifier(0, 4).isEmpty());
-    EXPECT_TRUE(b.relationshipsWithParentIdentifier(1, 0, 4).isEmpty());
-
-    // Identifier 0 deletes nothing, not even a row the list does not know about.
-    twExec(b, QStringLiteral("INSERT INTO relationships (identifier, type, transactionIdentifier, "
-                             "splitIdentifier) VALUES (150, 0, 0, 0);"));
-    const QStringList before = tableRows(b);
-    EXPECT_FALSE(b.deleteSplitRelationships(TWSplit(0)));
-    EXPECT_FALSE(b.deleteTransactionRelationships(TWTransaction()));
-    EXPECT_FALSE(b.deleteChildRelationships(0, 4));
-    EXPECT_EQ(tableRows(b), before);
-    EXPECT_EQ(b.relationships().size(), 9);
-}
-
-TEST_F(RelationshipsTest, DeletesByKeyTouchOnlyTheirRows)
-{
-    TWBusiness &b = *business;
-    TWNotificationRecorder recorder(&b);
-    EXPECT_FALSE(b.deleteParentRelationships(200, 1));
-    // Transaction 500 pays an invoice and a bill: both links go.
-    EXPECT_FALSE(b.deleteTransactionRelationships(transaction(500)));
-    EXPECT_FALSE(b.deleteSplitRelationships(TWSplit(601)));
-    EXPECT_FALSE(b.deleteChildRelationships(302, 2));
-    EXPECT_FALSE(b.deleteRelationshipsOfType(4));
-    EXPECT_EQ(ids(b.relationships()), (Ids{107}));
-    EXPECT_EQ(tableRows(b), listRows(b));
-    expectLookupsMatchTheList(b);
-    EXPECT_TRUE(recorder.names().isEmpty()); // callers announce bulk deletes
-}
-
 TEST_F(RelationshipsTest, FailedBulkDeleteKeepsEveryRowAndListEntry)
 {
     TWBusiness &b = *business;
@@ -213,45 +167,6 @@ TEST_F(RelationshipsTest, FailedBulkDeleteKeepsEveryRowAndListEntry)
     EXPECT_FALSE(b.inTransaction());
 }
 
-TEST_F(RelationshipsTest, UpdateAndDeleteKeepListAndTableAlike)
-{
-    TWBusiness &b = *business;
-    TWNotificationRecorder recorder(&b);
-    const TWRelationshipPtr task = b.relationshipWithIdentifier(101);
-    task->setValue(3.25);
-    EXPECT_FALSE(b.updateRelationship(task, true));
-    // A copy passed in: the listed object takes the value; only it is written.
-    const TWRelationshipPtr copy = task->copy();
-    copy->setValue(6.0);
-    copy->setParentIdentifier(999);
-    EXPECT_FALSE(b.updateRelationship(copy, false));
-    EXPECT_EQ(task->value(), 6.0);
-    EXPECT_EQ(ids(b.relationshipsWithParentIdentifier(200, 1)), (Ids{101, 102}));
-    {
-        TWBusiness::WriteScope outer(b); // undone: the old value comes back
-        task->setValue(9.0);
-        EXPECT_FALSE(b.updateRelationship(task, true));
-        outer.rollback();
-    }
-    EXPECT_EQ(task->value(), 6.0);
-
-    // Deleting through a copy takes the listed object out.
-    const TWRelationshipPtr expense = b.relationshipWithIdentifier(104);
-    EXPECT_FALSE(b.deleteRelationship(expense->copy(), true));
-    EXPECT_FALSE(b.relationshipWithIdentifier(104));
-    {
-        TWBusiness::WriteScope outer(b);
-        EXPECT_FALSE(b.addRelationship(link(1, 1, 200, 303, 0, 0, 120), true));
-        EXPECT_FALSE(b.deleteRelationship(b.relationshipWithIdentifier(100), true));
-        outer.rollback();
-    }
-    EXPECT_EQ(ids(b.relationships()), (Ids{100, 101, 102, 103, 105, 106, 107, 108}));
-    EXPECT_EQ(tableRows(b), listRows(b));
-    expectLookupsMatchTheList(b);
-    EXPECT_EQ(recorder.names(), (QStringList{QStringLiteral("relationshipUpdate"),
-                                             QStringLiteral("relationshipDelete")}));
-}
-
 TEST_F(RelationshipsTest, RefusedAddsStoreNothing)
 {
     TWBusiness &b = *business;
@@ -273,50 +188,6 @@ TEST_F(RelationshipsTest, RefusedAddsStoreNothing)
     EXPECT_EQ(listRows(b), before);
     expectLookupsMatchTheList(b);
     EXPECT_TRUE(recorder.names().isEmpty());
-}
-
-TEST_F(RelationshipsTest, AddNotifiesSinglyOrOnceInBulk)
-{
-    TWBusiness &b = *business;
-    TWNotificationRecorder recorder(&b);
-    const TWRelationshipPtr single = link(1, 2, 203, 310, 0, 0, b.nextRelationshipIdentifier());
-    EXPECT_EQ(single->identifier(), 109);
-    EXPECT_FALSE(b.addRelationship(single, true));
-    ASSERT_EQ(recorder.names(), QStringList{QStringLiteral("relationshipNew")});
-    EXPECT_EQ(recorder.notifications().front().userInfo.value(QStringLiteral("relationship"))
-                  .value<TWRelationshipPtr>(), single);
-    recorder.clear();
-    {
-        TWBusiness::WriteScope outer(b);
-        for (int i = 0; i < 3; ++i)
-            EXPECT_FALSE(b.addRelationship(
-                link(4, 0, 2, 0, 520 + i, 0, b.nextRelationshipIdentifier()), false));
-        b.notifyRelationshipsAdd();
-        EXPECT_TRUE(recorder.names().isEmpty()); // delivered at the commit
-        EXPECT_FALSE(outer.commit());
-    }
-    ASSERT_EQ(recorder.names(), QStringList{QStringLiteral("relationshipNew")});
-    EXPECT_TRUE(recorder.notifications().front().userInfo.isEmpty());
-    EXPECT_EQ(ids(b.relationshipsWithParentIdentifier(2, 4)), (Ids{110, 111, 112}));
-}
-
-TEST(Relationships, LoadAndNextIdentifier)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    EXPECT_EQ(b.nextRelationshipIdentifier(), 100);
-    twExec(b, QStringLiteral("INSERT INTO relationships (identifier, type, value) "
-                             "VALUES (99, 1, 2.5), (70, 0, NULL);"));
-    EXPECT_EQ(b.nextRelationshipIdentifier(), 100);
-    ASSERT_FALSE(b.loadRelationships());
-    EXPECT_EQ(ids(b.relationships()), (Ids{99, 70})); // table order
-    EXPECT_EQ(b.relationshipWithIdentifier(99)->value(), 2.5);
-    twExec(b, QStringLiteral("INSERT INTO relationships (identifier) VALUES (150);"));
-    EXPECT_EQ(b.nextRelationshipIdentifier(), 151);
-    twExec(b, QStringLiteral("DROP TABLE relationships;"));
-    EXPECT_TRUE(b.loadRelationships());
-    EXPECT_EQ(b.nextRelationshipIdentifier(), 0);
 }
 
 TEST(Relationships, WritesSurviveReopeningTheDocument)

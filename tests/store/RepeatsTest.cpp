@@ -232,43 +232,6 @@ TEST(Repeats, ARunThatFailsHalfWayLeavesNothing)
               (QStringList{"transactionNew", "relationshipNew", "valueNew", "repeatUpdatedItems"}));
 }
 
-TEST(Repeats, SchedulesThatMakeNothing)
-{
-    TWFixedClock clock(2024, 4, 30, 9);
-    auto business = twMakeLedger();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    // No next date.
-    const TWRepeatPtr zero = addSchedule(b, 0, TWRepeatIntervalUnitMonth);
-    addItem(b, zero, twDay(2024, 1, 1));
-    // Next date tomorrow.
-    const TWRepeatPtr weekly = addSchedule(b, 1, TWRepeatIntervalUnitWeek);
-    addItem(b, weekly, twDay(2024, 4, 24));
-    // Next date today, past the end date.
-    const TWRepeatPtr ended = addSchedule(b, 1, TWRepeatIntervalUnitWeek, twDay(2024, 4, 29));
-    addItem(b, ended, twDay(2024, 4, 23));
-    // Every item deleted.
-    const TWRepeatPtr empty = addSchedule(b, 1, TWRepeatIntervalUnitDay);
-    ASSERT_FALSE(b.deleteTransaction(addItem(b, empty, twDay(2024, 4, 1)), false, false, false));
-
-    TWNotificationRecorder recorder(&b);
-    ASSERT_FALSE(b.updateRepeatItems(true, true));
-    EXPECT_EQ(b.transactions().size(), 3);
-    EXPECT_EQ(count(b, QStringLiteral("SELECT active FROM repeats WHERE identifier=%1;")
-                           .arg(ended->identifier())),
-              0);
-    EXPECT_FALSE(b.repeatWithIdentifier(empty->identifier()));
-    EXPECT_EQ(recorder.names(),
-              (QStringList{"repeatUpdate", "repeatDelete", "repeatUpdatedItems"}));
-
-    // Inactive schedules are passed over; nothing changed, nothing posted.
-    recorder.clear();
-    ASSERT_FALSE(b.updateRepeatItems(true, true));
-    ASSERT_FALSE(b.updateRepeatItemsForRepeat(zero, false, true));
-    EXPECT_TRUE(recorder.names().isEmpty());
-    EXPECT_EQ(b.transactions().size(), 3);
-}
-
 TEST(Repeats, ClosedPeriodsStopTheRunAndPastItemsRebuildTheTransfers)
 {
     TWFixedClock clock(2024, 3, 20, 9);

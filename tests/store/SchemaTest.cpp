@@ -380,29 +380,6 @@ TEST(SchemaUpgrade, Version1BecomesVersion2WithItsRowsIntact)
               QStringLiteral("CAD$ USDUS$"));
 }
 
-TEST(SchemaUpgrade, ColumnsThatExistAlreadyAreKept)
-{
-    // A file that has some of the new columns, lacks the relationships table
-    // (created with the current layout first) and already has field -16.
-    sqlite3 *db =
-        makeVersion1(QStringLiteral("USD"),
-                     {QStringLiteral("tasks.quantity"), QStringLiteral("clients.company")},
-                     {QStringLiteral("relationships")});
-    twExec(db,
-           QStringLiteral("UPDATE tasks SET quantity=2.5;"
-                          "INSERT INTO fields (identifier, name, type) VALUES (-16, 'Mine', 0);"));
-    TWErrorResult error;
-    auto business = TWBusiness::businessWithConnection(db, true, &error);
-    ASSERT_TRUE(business) << error->localizedDescription().toStdString();
-    EXPECT_EQ(business->databaseVersion(), 0x02000000u);
-    EXPECT_EQ(text(*business, "SELECT quantity FROM tasks;"), QStringLiteral("2.5"));
-    EXPECT_EQ(text(*business, "SELECT group_concat(name, ', ') FROM (SELECT name FROM fields "
-                              "WHERE identifier < -15 ORDER BY identifier DESC);"),
-              QStringLiteral("Mine, Date Created, Date Modified"));
-    EXPECT_TRUE(
-        business->columnExists(QStringLiteral("relationships"), QStringLiteral("splitIdentifier")));
-}
-
 TEST(SchemaUpgrade, RefusedOrUnknownVersions)
 {
     TWErrorResult error;

@@ -33,30 +33,6 @@ QVariant unsignedNumber(quint32 value)
 
 } // namespace
 
-TEST(Settings, NewBusinessDefaultsAndKeysWrittenOnlyWhenSet)
-{
-    TWFixedClock clock(2024, 3, 15, 9, 30);
-    auto business = twNewBusiness(QStringLiteral("EUR"));
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    EXPECT_EQ(b.sortBy(), 1u); // default accounts: ordered by hand
-    EXPECT_EQ(b.lastUnit(), b.homeUnit());
-    EXPECT_EQ(b.lastDate(), clock.now());
-
-    b.setTransactionRangeType(11);
-    b.setTransactionRangeToDate(twLocal(2024, 3, 31));
-    b.setLastUnit(nullptr);
-    b.setBudgetStartDate({});
-    const QVariantMap settings = b.settings();
-    EXPECT_FALSE(settings.contains(QStringLiteral("transactionRangeFromDate")));
-    EXPECT_TRUE(settings.contains(QStringLiteral("transactionRangeToDate")));
-    EXPECT_FALSE(settings.contains(QStringLiteral("lastUnitCode")));
-    EXPECT_FALSE(settings.contains(QStringLiteral("budgetStartDate")));
-
-    EXPECT_FALSE(b.setSortBy(0));
-    EXPECT_EQ(b.sortBy(), 0u);
-}
-
 TEST(Settings, APackageWithoutSettingsOpensWithEveryDefault)
 {
     TWFixedClock clock(2024, 3, 15, 9, 30);
@@ -158,65 +134,6 @@ TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
     EXPECT_EQ(o.sendInvoiceData().value(105)->settings(), record->settings());
     EXPECT_EQ(o.sendInvoiceData().value(105)->totalDueLabel(), QStringLiteral("Owing"));
     EXPECT_EQ(o.sendInvoiceData().value(105)->displayBits(), 0x7FFFu);
-}
-
-TEST(Settings, StoredValuesAreReadWithTheWidthAndTypeOfTheirField)
-{
-    TWFixedClock clock(2024, 3, 15, 9, 30);
-    TWTestTempDir dir;
-    auto business = twNewBusiness(QStringLiteral("EUR"));
-    ASSERT_TRUE(business);
-    const QUrl url = twPackageURL(dir, QStringLiteral("Doc"));
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
-    const QString settingsPath = twPackageFile(url, QStringLiteral("Settings.plist"));
-
-    QVariantMap settings = readSettings(settingsPath);
-    // Negative numbers in unsigned fields keep their low 32 bits; large ones
-    // in signed fields read as negative; dividers are 32-bit floats.
-    settings[QStringLiteral("masterExpanded")] = -3;
-    settings[QStringLiteral("searchFieldType")] = unsignedNumber(4294967293u);
-    settings[QStringLiteral("masterDividerPosition")] = 123.456;
-    // Codes naming no unit.
-    settings[QStringLiteral("lastUnitCode")] = QStringLiteral("XXX");
-    settings[QStringLiteral("lastMileageUnitCode")] = QStringLiteral("YYY");
-    // Values of the wrong type give the defaults.
-    settings[QStringLiteral("sortBy")] = QStringLiteral("one");
-    settings[QStringLiteral("columnSettings")] = QVariantList{1, 2};
-    settings[QStringLiteral("documentFrame")] = QStringLiteral("{{1, 2}, {3}}");
-    settings[QStringLiteral("lastCurrencyUpdateDate")] = QStringLiteral("yesterday");
-    settings[QStringLiteral("selectedMasterItemSettings")] = QStringLiteral("account");
-    settings[QStringLiteral("exportTasksSettings")] = 5;
-    settings[QStringLiteral("importTasksSettings")] = QStringLiteral("tasks");
-    // Send-invoice entries stand under client identifiers.
-    settings[QStringLiteral("sendInvoiceDataByClient")] = QVariantMap{
-        {QStringLiteral("105"), QVariantMap{{QStringLiteral("totalDueLabel"), QStringLiteral("Hi")}}},
-        {QStringLiteral("client"), QVariantMap{{QStringLiteral("subject"), QStringLiteral("x")}}},
-        {QStringLiteral("106"), QStringLiteral("not a dictionary")}};
-    ASSERT_FALSE(TWPropertyList::writeFile(settings, settingsPath));
-
-    auto opened = twOpenPackage(url);
-    ASSERT_TRUE(opened);
-    const TWBusiness &o = *opened;
-    EXPECT_EQ(o.masterExpanded(), 4294967293u);
-    EXPECT_EQ(o.searchFieldType(), -3);
-    EXPECT_EQ(o.masterDividerPosition(), double(float(123.456)));
-    EXPECT_EQ(o.homeUnit()->code(), QStringLiteral("EUR"));
-    EXPECT_EQ(o.lastUnit(), o.unitWithCode(QStringLiteral("USD")));
-    EXPECT_FALSE(o.lastMileageUnit());
-    EXPECT_EQ(o.sortBy(), 0u);
-    EXPECT_TRUE(o.columnSettings().isEmpty());
-    EXPECT_EQ(o.documentFrame(), QRectF());
-    EXPECT_FALSE(o.lastCurrencyUpdateDate().isValid());
-    EXPECT_FALSE(o.selectedMasterItemSettings());
-    EXPECT_EQ(o.exportTasksSettings()->fields(), TWBusiness::exportTaskFields()); // fresh
-    EXPECT_TRUE(o.importTasksSettings().isEmpty());
-    EXPECT_EQ(o.sendInvoiceData().keys(), QList<qint32>{105});
-    const QVariantMap byClient =
-        o.settings().value(QStringLiteral("sendInvoiceDataByClient")).toMap();
-    EXPECT_EQ(byClient.keys(), QStringList{QStringLiteral("105")});
-    const QVariantMap entry = byClient.value(QStringLiteral("105")).toMap();
-    EXPECT_EQ(entry.size(), 32);
-    EXPECT_EQ(entry.value(QStringLiteral("totalDueLabel")), QStringLiteral("Hi"));
 }
 
 TEST(Settings, SortModeRenumbersEveryKindAtomically)

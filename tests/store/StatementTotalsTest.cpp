@@ -180,42 +180,6 @@ TEST(StatementTotalsTest, TwelveMonthlyColumns)
     EXPECT_EQ(odd.equities.at(0), 0);
 }
 
-TEST(StatementTotalsTest, ColumnsOfAnEmptyLedgerHoldZeros)
-{
-    auto business = twMakeFullLedger();
-    ASSERT_TRUE(business);
-    const TWColumnTotals totals = business->groupTransactionTotalsWithAssets(
-        TWStatementFigureAll, {{twDay(2024, 1, 1), twDay(2024, 1, 31)}, {}});
-    EXPECT_EQ(totals.assets, (QList<qint64>{0, 0}));
-    EXPECT_EQ(totals.equities, (QList<qint64>{0, 0}));
-    EXPECT_EQ(business->transactionTotalsWithAssets({}).retainedEarnings, 0);
-}
-
-TEST(StatementTotalsTest, BalanceSheetFigures)
-{
-    auto business = twMakeFullLedger();
-    ASSERT_TRUE(business);
-    ASSERT_TRUE(twWriteAndLoad(
-        *business, {twMakeTransaction(*business, 1, twDay(2024, 1, 10), kReceivable, kSales, 40000),
-                    twMakeTransaction(*business, 2, twDay(2024, 1, 20), kRent, kPayable, 15000),
-                    twMakeTransaction(*business, 3, twDay(2024, 1, 25), kChecking, kOwner, 100000),
-                    twMakeTransaction(*business, 4, twDay(2023, 12, 1), kChecking, kFees, 8000),
-                    twMakeTransaction(*business, 5, twDay(2024, 2, 1), kChecking, kCard, 3000),
-                    twMakeTransaction(*business, 6, twDay(2024, 12, 1), kChecking, kSales, 1),
-                    nominal(*business, 7, twDay(2024, 3, 31), kSales, kOwner, 999)}));
-
-    const TWBalanceSheetTotals totals =
-        business->totalsWithAssets(twDay(2024, 6, 30), twDay(2024, 1, 1), twDay(2024, 6, 30));
-    EXPECT_EQ(totals.assets, 151000);
-    EXPECT_EQ(totals.accountsReceivable, 40000);
-    EXPECT_EQ(totals.liabilities, 18000);
-    EXPECT_EQ(totals.accountsPayable, 15000);
-    EXPECT_EQ(totals.equities, 133000);
-    EXPECT_EQ(totals.netIncome, 25000);
-    // Last year's fees are what the nominal span leaves out.
-    EXPECT_EQ(totals.retainedEarnings, 8000);
-}
-
 TEST(StatementTotalsTest, CurrencyFieldsAreBookedUnderOneAccount)
 {
     auto business = twMakeFullLedger();

@@ -13,30 +13,6 @@
 
 #include <limits>
 
-TEST(Identifiers, FloorsOfTheTables)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    const char *accounts = "SELECT MAX(identifier) FROM accounts;";
-    twExec(b, QStringLiteral("INSERT INTO accounts (identifier) VALUES (99);"));
-    EXPECT_EQ(b.nextIdentifier(accounts), 100);
-    twExec(b, QStringLiteral("INSERT INTO accounts (identifier) VALUES (150);"));
-    EXPECT_EQ(b.nextIdentifier(accounts), 151);
-
-    // Custom fields count from 1 above the negative built-in ones.
-    const char *fields = "SELECT MAX(identifier) FROM fields;";
-    twExec(b, QStringLiteral("INSERT INTO fields (identifier) VALUES (-1), (-18);"));
-    EXPECT_EQ(b.nextIdentifier(fields, TWFieldIdentifierFloor), 1);
-    twExec(b, QStringLiteral("INSERT INTO fields (identifier) VALUES (3);"));
-    EXPECT_EQ(b.nextIdentifier(fields, TWFieldIdentifierFloor), 4);
-
-    // A failing query or an identifier past 32 bits gives 0.
-    EXPECT_EQ(b.nextIdentifier("SELECT MAX(identifier) FROM nosuchtable;"), 0);
-    twExec(b, QStringLiteral("INSERT INTO accounts (identifier) VALUES (2147483647);"));
-    EXPECT_EQ(b.nextIdentifier(accounts), 0);
-}
-
 TEST(Identifiers, TransactionsStartAtThePreference)
 {
     auto business = twMakeBusiness();

@@ -64,53 +64,6 @@ TEST(Tasks, DamagedDateColumnsReadAsNoDate)
     EXPECT_FALSE(business->expenses().at(0)->date().isValid());
 }
 
-TEST(Tasks, LookupsByOwnerFollowAddsUpdatesAndDeletes)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    const QDateTime day = twLocal(2024, 4, 2);
-    const TWTaskPtr first = twWorkTask(100, 100, day);
-    ASSERT_FALSE(business->addTask(first, false));
-    ASSERT_FALSE(business->addTask(twWorkTask(101, 101, day), false));
-    ASSERT_FALSE(business->addTask(twWorkTask(102, 100, day), false));
-    const TWProjectPtr project = twWorkProject(100, 7, QStringLiteral("P"));
-    const TWProjectPtr other = twWorkProject(101, 7, QStringLiteral("Q"));
-
-    // A copy with another project takes the listed task's place at the end,
-    // and stays with the stored project.
-    const TWTaskPtr copy = first->copy();
-    copy->setProjectIdentifier(101);
-    ASSERT_FALSE(business->updateTask(copy, false));
-    EXPECT_EQ(copy->projectIdentifier(), 100);
-    EXPECT_EQ(twIdentifiers(business->tasks()), (QList<qint32>{101, 102, 100}));
-    EXPECT_EQ(twIdentifiers(business->tasksWithProject(*project)), (QList<qint32>{102, 100}));
-    EXPECT_EQ(twIdentifiers(business->tasksWithProjects({other, project, project})),
-              (QList<qint32>{101, 102, 102, 100, 100}));
-    // Listing the project's tasks clears invoiced quantities set before.
-    copy->setInvoiceQuantity(2.5);
-    business->tasksWithProject(*project);
-    EXPECT_EQ(copy->invoiceQuantity(), 0.0);
-    ASSERT_FALSE(business->deleteTask(business->taskWithIdentifier(102), false));
-    EXPECT_EQ(business->tasksWithProject(*project), TWTaskList{copy});
-
-    ASSERT_FALSE(business->addTaskItem(twWorkItem(100, 100, day, day.addSecs(60)), false));
-    ASSERT_FALSE(business->addTaskItem(twWorkItem(101, 100, day, day.addSecs(60)), false));
-    const TWTaskItemPtr moved = business->taskItemWithIdentifier(100)->copy();
-    moved->setTaskIdentifier(101);
-    ASSERT_FALSE(business->updateTaskItem(moved, false));
-    ASSERT_FALSE(business->deleteTaskItem(business->taskItemWithIdentifier(101), false));
-    EXPECT_EQ(business->taskItemsWithTask(*copy), TWTaskItemList{moved});
-
-    ASSERT_FALSE(business->addExpense(twWorkExpense(100, 100, day), false));
-    ASSERT_FALSE(business->addExpense(twWorkExpense(101, 100, day), false));
-    const TWExpensePtr expenseCopy = business->expenseWithIdentifier(100)->copy();
-    expenseCopy->setProjectIdentifier(101);
-    ASSERT_FALSE(business->updateExpense(expenseCopy, false));
-    EXPECT_EQ(twIdentifiers(business->expensesWithProject(*project)), (QList<qint32>{101, 100}));
-    ASSERT_FALSE(business->deleteExpense(expenseCopy, false));
-    EXPECT_EQ(twIdentifiers(business->expensesWithProject(*project)), QList<qint32>{101});
-}
-
 TEST(Tasks, TaskThatStopsBeingTimedLosesItsTimeItemsOrNothing)
 {
     auto business = twMakeBusiness();
@@ -152,77 +105,6 @@ TEST(Tasks, TaskThatStopsBeingTimedLosesItsTimeItemsOrNothing)
     EXPECT_EQ(twIdentifiers(business->taskItems()), QList<qint32>{101});
     EXPECT_EQ(countRows(*business, "taskItems"), 1);
     EXPECT_EQ(storedType(), TWTaskTypeFlat);
-}
-
-TEST(Tasks, QuantityAndHomeTotalsFollowTheProjectAndItsTimeItems)
-{
-    auto business = twMakeBusinessWithUnits();
-    ASSERT_TRUE(business);
-    const QDateTime day = twLocal(2024, 4, 2, 9);
-    ASSERT_FALSE(business->addProject(twWorkProject(100, 7, QStringLiteral("P")), false));
-    ASSERT_FALSE(business->addProject(
-        twWorkProject(101, 7, QStringLiteral("E"), TWProjectTypeEstimate), false));
-    const TWTaskPtr timed = twWorkTask(100, 100, day);
-    timed->setTaxRate(7.5);
-    timed->setEstimate(99.0);
-    ASSERT_FALSE(business->addTask(timed, false));
-    ASSERT_FALSE(business->addTaskItem(twWorkItem(100, 100, day, day.addSecs(3600)), false));
-    ASSERT_FALSE(business->addTaskItem(twWorkItem(101, 100, day, day.addSecs(1800)), false));
-    const TWTaskPtr flat = twWorkTask(101, 100, day, TWTaskTypeFlat, 500);
-    ASSERT_FALSE(business->addTask(flat, false));
-    const TWTaskPtr estimated = twWorkTask(102, 101, day, TWTaskTypeHour, 100);
-    estimated->setEstimate(3.0);
-    estimated->setQuantity(8.0);
-    ASSERT_FALSE(business->addTask(estimated, false));
-
-    EXPECT_DOUBLE_EQ(timed->quantityWithBusiness(*business), 5400.0);
-    EXPECT_EQ(timed->totalWithBusiness(*business), 16125);
-    EXPECT_DOUBLE_EQ(estimated->quantityWithBusiness(*business), 3.0);
-    EXPECT_DOUBLE_EQ(twWorkTask(103, 999, day, TWTaskTypeHour)->quantityWithBusiness(*business), 0);
-    EXPECT_EQ(business->taskHomeTotalWithTasks(business->tasks()), 16125 + 500 + 300);
-    EXPECT_EQ(business->taskHomeTotalWithProjects({business->projectWithIdentifier(100)}),
-              16125 + 500);
-
-    ASSERT_FALSE(business->addExpense(twWorkExpense(100, 100, day, 2.0, 1999), false));
-    EXPECT_EQ(business->expenseHomeTotalWithProjects({business->projectWithIdentifier(100)}), 3998);
-}
-
-TEST(Tasks, ImportRecognisesDuplicates)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addProject(twWorkProject(100, 7, QStringLiteral("P")), false));
-    const TWTaskPtr listed = twWorkTask(100, 100, twLocal(2024, 4, 2, 9), TWTaskTypeHour, 100);
-    listed->setQuantity(3.0);
-    ASSERT_FALSE(business->addTask(listed, false));
-    ASSERT_FALSE(
-        business->addExpense(twWorkExpense(100, 100, twLocal(2024, 4, 2), 2, 1999), false));
-
-    // The same work later on the same day, under no identifier yet.
-    const TWTaskPtr incoming = twWorkTask(0, 100, twLocal(2024, 4, 2, 17), TWTaskTypeHour, 100);
-    incoming->setQuantity(3.0);
-    EXPECT_TRUE(business->matchTask(*incoming));
-    incoming->setQuantity(3.5);
-    EXPECT_FALSE(business->matchTask(*incoming));
-    EXPECT_TRUE(business->matchExpense(*twWorkExpense(0, 100, twLocal(2024, 4, 2, 8), 2, 1999)));
-    EXPECT_FALSE(business->matchExpense(*twWorkExpense(0, 100, twLocal(2024, 4, 2), 2, 1998)));
-}
-
-TEST(Tasks, SpanOfTheRecordedTime)
-{
-    TWFixedClock clock(2024, 5, 15, 12);
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    EXPECT_EQ(business->oldestTaskItemDate(), clock.now());
-
-    ASSERT_FALSE(business->addTaskItem(
-        twWorkItem(100, 100, twLocal(2024, 3, 2, 9), twLocal(2024, 3, 2, 10)), false));
-    ASSERT_FALSE(business->addTaskItem(
-        twWorkItem(101, 100, twLocal(2024, 1, 5, 9), twLocal(2024, 6, 1, 10)), false));
-    // An item without a start or an end is passed over.
-    ASSERT_FALSE(business->addTaskItem(twWorkItem(102, 100, QDateTime(), QDateTime()), false));
-    EXPECT_EQ(business->oldestTaskItemDate(), twLocal(2024, 1, 5, 9));
-    EXPECT_EQ(business->newestTaskItemDate(), twLocal(2024, 6, 1, 10));
 }
 
 TEST(Tasks, UpdatesOfDeletedRecordsChangeNothing)

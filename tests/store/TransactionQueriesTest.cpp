@@ -12,15 +12,6 @@
 namespace
 {
 
-// (identifier, active account) of each row.
-QList<std::pair<qint32, qint32>> rows(const TWTransactionList &list)
-{
-    QList<std::pair<qint32, qint32>> result;
-    for (const TWTransactionPtr &t : list)
-        result.append({t->identifier(), t->activeAccountIdentifier()});
-    return result;
-}
-
 using Rows = QList<std::pair<qint32, qint32>>;
 
 // Written out of order: identifiers and dates disagree, two share a day.
@@ -48,40 +39,6 @@ std::unique_ptr<TWBusiness> makeQueriedLedger()
 }
 
 } // namespace
-
-TEST(TransactionQueries, ViewsAreSortedCopiesSeenFromTheirAccount)
-{
-    auto business = makeQueriedLedger();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    ASSERT_EQ(twIdentifiers(b.transactions()), QList<qint32>({5, 2, 9, 4, 1}));
-
-    const TWTransactionList all = b.allTransactions();
-    EXPECT_EQ(rows(all),
-              Rows({{9, kRent}, {4, kRent}, {2, kCard}, {5, kChecking}, {1, kChecking}}));
-    // Copies: showing or editing a view leaves the stored transaction alone.
-    all.at(0)->setPayee(QStringLiteral("edited"));
-    EXPECT_TRUE(b.transactionWithIdentifier(9)->payee().isEmpty());
-    // The stored list itself is never reordered.
-    EXPECT_EQ(twIdentifiers(b.transactions()), QList<qint32>({5, 2, 9, 4, 1}));
-
-    // A split transaction touches only its lines' accounts: account 1 (Sales)
-    // does not count.
-    const TWAccountPtr checking = b.accountWithIdentifier(kChecking);
-    const TWAccountPtr sales = b.accountWithIdentifier(kSales);
-    EXPECT_EQ(rows(b.transactionsForAccount(*checking)),
-              Rows({{9, kChecking}, {2, kChecking}, {5, kChecking}, {1, kChecking}}));
-    EXPECT_EQ(rows(b.transactionsForAccount(*sales)), Rows({{5, kSales}, {1, kSales}}));
-
-    // Two listed accounts of one transaction: listed twice, once for each, in
-    // the order of the account list.
-    EXPECT_EQ(rows(b.transactionsForAccounts({sales, checking})), Rows({{9, kChecking},
-                                                                        {2, kChecking},
-                                                                        {5, kSales},
-                                                                        {5, kChecking},
-                                                                        {1, kSales},
-                                                                        {1, kChecking}}));
-}
 
 TEST(TransactionQueries, ExportSelectionTakesStoredTransactionsWithinItsBounds)
 {
@@ -118,34 +75,4 @@ TEST(TransactionQueries, ExportSelectionTakesStoredTransactionsWithinItsBounds)
     EXPECT_EQ(twIdentifiers(b.transactionsForAccounts(std::nullopt, nullptr, TWIntervalToday, {},
                                                       {}, nullptr)),
               QList<qint32>({2, 5}));
-}
-
-TEST(TransactionQueries, ExportListGroupsByAccountWithRunningBalances)
-{
-    auto business = makeQueriedLedger();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    const TWAccountPtr checking = b.accountWithIdentifier(kChecking);
-    const TWAccountPtr sales = b.accountWithIdentifier(kSales);
-    const TWAccountPtr rent = b.accountWithIdentifier(kRent);
-
-    // Accounts by name (Checking, Rent, Sales); each group in date order.
-    const TWTransactionList list =
-        b.exportTransactionsForAccounts({sales, rent, checking}, b.transactions());
-    EXPECT_EQ(rows(list), Rows({{9, kChecking},
-                                {2, kChecking},
-                                {5, kChecking},
-                                {1, kChecking},
-                                {9, kRent},
-                                {4, kRent},
-                                {5, kSales},
-                                {1, kSales}}));
-    QList<qint64> balances;
-    for (const TWTransactionPtr &t : list)
-        balances.append(t->balance());
-    // Checking: -30, -40, +100, +7. Rent: +30, +25. Sales (income, shown
-    // credit-positive): 100, 7.
-    EXPECT_EQ(balances, QList<qint64>({-30, -70, 30, 37, 30, 55, 100, 107}));
-    // Balances live in the views only.
-    EXPECT_EQ(b.transactionWithIdentifier(1)->balance(), 0);
 }

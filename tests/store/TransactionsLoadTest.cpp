@@ -245,59 +245,6 @@ TEST(TransactionsLoad, AFailingReadOfLinesOrTagsFailsTheLoadAndKeepsNothing)
     }
 }
 
-TEST(TransactionsLoad, AttachmentsAreReadOnFirstUse)
-{
-    TWTestTempDir folder;
-    auto business = twMakeLedger();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    b.setAttachmentsFolderPath(folder.path());
-
-    const auto makeFile = [&](const QString &name) {
-        QFile file(QDir(folder.path()).filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("data");
-        return file.fileName();
-    };
-    TWTransactionPtr t = twMakeTransaction(b, 1, twDay(2024, 1, 1), kChecking, kSales, 5);
-    const auto photo =
-        TWAttachment::attachmentWithFileName("receipt.JPG", makeFile("source1.jpg"), "image/jpeg",
-                                             TWAttachmentTypePhoto, 1, 0.0, {}, 640, 480, 4, 0);
-    const auto plain = TWAttachment::attachmentWithFileName(
-        "README", makeFile("source3"), "application/octet-stream", TWAttachmentTypeFile, 0, 0.0, {},
-        0, 0, 4, 0);
-    t->setAttachments(TWAttachmentList{photo, plain});
-    t->setHasAttachments(true);
-    ASSERT_TRUE(twWriteAndLoad(b, {t}));
-    EXPECT_EQ(plain->identifier(), 101);
-
-    const TWTransactionPtr loaded = b.transactions().at(0);
-    ASSERT_TRUE(loaded->hasAttachments());
-    EXPECT_FALSE(loaded->attachments().has_value());
-    // The photo's thumbnail is only named when its file is there.
-    makeFile(QStringLiteral("100t.jpg"));
-    const std::optional<TWAttachmentList> &read = loaded->attachmentsWithBusiness(b);
-    ASSERT_TRUE(read.has_value());
-    ASSERT_EQ(read->size(), 2);
-    const QDir dir(folder.path());
-    // In their order: the file (0), the photo (1).
-    EXPECT_EQ(read->at(0)->filePath(), dir.filePath("101"));
-    EXPECT_TRUE(read->at(0)->thumbnailFilePath().isEmpty());
-    EXPECT_EQ(read->at(1)->filePath(), dir.filePath("100.JPG"));
-    EXPECT_EQ(read->at(1)->thumbnailFilePath(), dir.filePath("100t.jpg"));
-
-    // Once read the list is the transaction's own: not read again.
-    twExec(b, "DELETE FROM attachments;");
-    EXPECT_EQ(loaded->attachmentsWithBusiness(b)->size(), 2);
-    // A transaction marked as having attachments that has none gets an empty
-    // list, so attachments can be added to it.
-    ASSERT_FALSE(b.loadTransactions());
-    const TWTransactionPtr empty = b.transactions().at(0);
-    ASSERT_TRUE(empty->attachmentsWithBusiness(b).has_value());
-    EXPECT_TRUE(empty->attachmentsWithBusiness(b)->isEmpty());
-    EXPECT_TRUE(empty->addAttachmentFile(makeFile("new.txt"), TWAttachmentTypeFile, {}, -1));
-}
-
 TEST(TransactionsLoad, ListChangesKeepTheIndexAndAreUndoneWithTheirWrite)
 {
     auto business = twMakeLedger();

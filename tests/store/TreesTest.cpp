@@ -34,11 +34,6 @@ QList<qint32> identifiers(const TWItemList &items, const TWItemIndentLevels *lev
     return result;
 }
 
-QList<qint32> rootChildren(const TWItemList &items, quint32 sortBy)
-{
-    return identifiers(TWBusiness::sortedItems(items, {}, sortBy).children(TWItem::rootItem()));
-}
-
 // "identifier:sortOrder ..." by identifier, as stored and as held in memory.
 QString stored(TWBusiness &business, const char *table)
 {
@@ -80,39 +75,6 @@ std::unique_ptr<TWBusiness> businessWithChart()
 
 } // namespace
 
-TEST(Trees, SiblingOrderIgnoresCaseAndKeepsTiesInGivenOrder)
-{
-    const TWItemList items{
-        leaf(1, "beta", 0, 0xFFFFFFFFu), leaf(2, "Alpha", 0, 2), leaf(3, QString(), 0, 0),
-        leaf(4, "alpha", 0, 2),          leaf(5, "", 0, 9),      leaf(6, "ALPHA", 0, 1)};
-    EXPECT_EQ(rootChildren(items, 0), (QList<qint32>{3, 5, 2, 4, 6, 1}));
-    // Sort orders compare unsigned; other modes keep the given order.
-    EXPECT_EQ(rootChildren(items, 1), (QList<qint32>{3, 6, 2, 4, 5, 1}));
-    EXPECT_EQ(rootChildren(items, 7), (QList<qint32>{1, 2, 3, 4, 5, 6}));
-}
-
-TEST(Trees, NestedGroupsFlattenInPreOrderWithIndentLevels)
-{
-    const TWGroupList groups{group(302, "Three", 301), group(300, "One", 0), group(303, "Zero", 0),
-                             group(301, "Two", 300)};
-    const TWItemList items{leaf(10, "y", 0),
-                           leaf(11, "a", 300),
-                           leaf(12, "b", 301),
-                           leaf(13, "c", 302),
-                           leaf(14, "d", 302),
-                           leaf(15, "x", 0),
-                           TWItem::itemWithIdentifier(16, TWItemTypeRoot, "a", 0, 0)};
-    const TWItemTree tree = TWBusiness::sortedItems(items, groups, 0);
-    TWItemList flat;
-    TWItemIndentLevels levels;
-    TWBusiness::flatItems(tree, TWItem::rootItem(), 0, flat, &levels);
-    // A node of no leaf type (16) is not shown.
-    EXPECT_EQ(identifiers(flat), (QList<qint32>{300, 11, 301, 12, 302, 13, 14, 15, 10, 303}));
-    EXPECT_EQ(identifiers(flat, &levels), (QList<qint32>{0, 1, 1, 2, 2, 3, 3, 0, 0, 0}));
-    EXPECT_EQ(identifiers(TWBusiness::flatSortedItems(items, groups, 0)), identifiers(flat));
-
-}
-
 TEST(Trees, MissingParentsAndLoopingChainsEndAtTheTopLevel)
 {
     // 400's parent does not exist; 401 and 402 hold each other; 403 itself.
@@ -143,43 +105,6 @@ TEST(Trees, MissingParentsAndLoopingChainsEndAtTheTopLevel)
     TWBusiness::flatItems(TWBusiness::sortedItems({}, chain, 1), TWItem::rootItem(), 0, flat,
                           &levels);
     EXPECT_EQ(levels.value(TWItemKey::of(*flat.back())), 49999);
-}
-
-TEST(Trees, SwitchingToManualKeepsTheVisibleOrderAndRenumbers)
-{
-    auto business = businessWithChart();
-    ASSERT_TRUE(business);
-    const TWItemList byName =
-        TWBusiness::flatSortedItems(business->accounts(), business->accountGroups(), 0);
-    EXPECT_EQ(identifiers(byName),
-              (QList<qint32>{100, 115, 101, 102, 112, 111, 110, 103, 116, 113, 114}));
-    TWNotificationRecorder recorder(business.get());
-
-    ASSERT_FALSE(business->updateItems(business->accounts(), business->accountGroups(), 1));
-    EXPECT_EQ(identifiers(
-                  TWBusiness::flatSortedItems(business->accounts(), business->accountGroups(), 1)),
-              identifiers(byName));
-    EXPECT_EQ(stored(*business, "groups"), QStringLiteral("100:0 101:1 102:0 103:1"));
-    EXPECT_EQ(stored(*business, "accounts"),
-              QStringLiteral("110:2 111:1 112:0 113:2 114:3 115:0 116:0"));
-    EXPECT_EQ(held(business->accounts()), stored(*business, "accounts"));
-
-    ASSERT_FALSE(business->updateItems(business->accounts(), business->accountGroups(), 0));
-    EXPECT_EQ(stored(*business, "groups"), QStringLiteral("100:0 101:0 102:0 103:0"));
-    EXPECT_EQ(held(business->accounts()),
-              QStringLiteral("110:0 111:0 112:0 113:0 114:0 115:0 116:0"));
-
-    // Every other kind writes its own table.
-    ASSERT_FALSE(business->addClient(leaf<TWClient>(100, "b", 0, 9), false));
-    ASSERT_FALSE(business->addMerchant(leaf<TWMerchant>(100, "m", 0, 9), false));
-    ASSERT_FALSE(business->addReport(leaf<TWReport>(100, "r", 0, 9), false));
-    ASSERT_FALSE(business->addFilter(leaf<TWFilter>(100, "f", 0, 9), false));
-    ASSERT_FALSE(business->updateItems(business->filters(), business->filterGroups(), 0));
-    ASSERT_FALSE(business->updateItems(business->clients(), business->clientGroups(), 0));
-    ASSERT_FALSE(business->updateItems(business->merchants(), business->merchantGroups(), 0));
-    ASSERT_FALSE(business->updateItems(business->reports(), business->reportGroups(), 0));
-    for (const char *table : {"clients", "merchants", "reports", "filters"})
-        EXPECT_EQ(stored(*business, table), QStringLiteral("100:0")) << table;
 }
 
 TEST(Trees, AFailedRenumberingLeavesEverySortOrderAsItWas)

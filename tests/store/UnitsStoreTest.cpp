@@ -1,4 +1,4 @@
-// Units: conversion, seeding, loading, writes, and the placeholder for unknown codes.
+// Units: conversion, loading and a failed cascade.
 
 #include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
@@ -63,28 +63,6 @@ TEST(UnitConversion, RatesPlacesRoundingAndRefusals)
     EXPECT_EQ(TWBusiness::unitConverter()(-125, unit("AAA", 2.0, 2), unit("BBB", 1.0, 2)), -63);
 }
 
-TEST(UnitsStore, SeedingANewBusiness)
-{
-    const TWUnitList &builtIn = TWUnits::units().unitList();
-    ASSERT_FALSE(builtIn.isEmpty());
-    auto business = twMakeBusinessWithUnits(QStringLiteral("EUR"));
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    EXPECT_EQ(codes(b.units()), codes(builtIn));
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT value FROM info WHERE identifier=2;")),
-              16777216);
-    EXPECT_EQ(b.homeUnit(), b.unitWithCode(QStringLiteral("EUR")));
-    // Only a Canadian business renames the dollars.
-    EXPECT_EQ(b.unitWithCode(QStringLiteral("CAD"))->symbol(), QStringLiteral("CA$"));
-    auto canadian = twMakeBusinessWithUnits(QStringLiteral("CAD"));
-    ASSERT_TRUE(canadian);
-    EXPECT_EQ(canadian->unitWithCode(QStringLiteral("CAD"))->symbol(), QStringLiteral("$"));
-    const TWUnitPtr usd = canadian->unitWithCode(QStringLiteral("USD"));
-    EXPECT_EQ(usd->symbol(), QStringLiteral("US$"));
-    EXPECT_EQ(canadian->totalInHomeCurrency(10000, usd),
-              TWUnitConversion::convertTotal(10000, *usd, *canadian->homeUnit()));
-}
-
 TEST(UnitsStore, LoadReadsBackWhatWasWritten)
 {
     auto business = twMakeBusiness();
@@ -114,50 +92,6 @@ TEST(UnitsStore, LoadReadsBackWhatWasWritten)
     EXPECT_EQ(b.unitWithCode(QStringLiteral("ZZB"))->decimalPlaces(), 2);
 }
 
-TEST(UnitsStore, AddUpdateAndDelete)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    TWNotificationRecorder recorder(&b);
-    ASSERT_FALSE(b.addUnit(unitPtr("ZZM", "Middle"), false));
-    ASSERT_FALSE(b.addUnit(unitPtr("ZZZ", "Zulu"), false));
-    const TWUnitPtr added = unitPtr("ZZA", "Able");
-    ASSERT_FALSE(b.addUnit(added, true));
-    EXPECT_EQ(codes(b.units()), (QStringList{"ZZA", "ZZM", "ZZZ"}));
-    ASSERT_EQ(recorder.names(), QStringList{"unitNew"});
-    EXPECT_EQ(recorder.notifications().front().userInfo.value("unit").value<TWUnitPtr>(), added);
-    // A second unit with the same code is refused and changes nothing.
-    EXPECT_TRUE(b.addUnit(unitPtr("ZZA", "Another"), true));
-    EXPECT_EQ(b.unitWithCode(QStringLiteral("ZZA")), added);
-
-    // A copy updates the listed object, which keeps its place and its type.
-    TWUnitPtr edited = added->copy();
-    edited->setName(QStringLiteral("Zz last"));
-    edited->setType(TWUnitTypeMileage);
-    ASSERT_FALSE(b.updateUnit(edited, true));
-    EXPECT_EQ(added->name(), QStringLiteral("Zz last"));
-    EXPECT_EQ(added->type(), std::uint32_t(TWUnitTypeCustom));
-    EXPECT_EQ(b.units().first(), added);
-    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT name FROM units WHERE code='ZZA';")),
-              QStringLiteral("Zz last"));
-
-    // A rate update writes the rate and the date only, and no listed object.
-    TWUnitPtr rated = added->copy();
-    rated->setRate(8.0);
-    rated->setName(QStringLiteral("Ignored"));
-    ASSERT_FALSE(b.updateUnitRate(rated, true));
-    EXPECT_EQ(added->rate(), 1.0);
-    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT rate || name FROM units WHERE code='ZZA';")),
-              QStringLiteral("8.0Zz last"));
-
-    // Delete goes by code.
-    ASSERT_FALSE(b.deleteUnit(unitPtr("ZZM", "whatever"), true));
-    EXPECT_EQ(codes(b.units()), (QStringList{"ZZA", "ZZZ"}));
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM units;")), 2);
-    EXPECT_EQ(recorder.names(), (QStringList{"unitNew", "unitUpdate", "unitUpdate", "unitDelete"}));
-}
-
 TEST(UnitsStore, AFailedCascadePutsTheListBack)
 {
     auto business = twMakeBusiness();
@@ -181,20 +115,4 @@ TEST(UnitsStore, AFailedCascadePutsTheListBack)
     EXPECT_EQ(before.at(2)->name(), QStringLiteral("ZZC"));
     EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM units;")), 3);
     EXPECT_TRUE(recorder.names().isEmpty());
-}
-
-TEST(UnitsStore, UnknownCodesKeepTheirCode)
-{
-    auto business = twMakeBusinessWithUnits(QStringLiteral("XQQ"));
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    // The home unit is a placeholder carrying the stored code, not dollars.
-    const TWUnitPtr home = b.homeUnit();
-    ASSERT_TRUE(home);
-    EXPECT_EQ(home->code(), QStringLiteral("XQQ"));
-    EXPECT_EQ(b.unitForStoredCode(QStringLiteral("XQQ")), home);
-    EXPECT_FALSE(b.units().contains(home));
-    // Its own amounts stay; nothing pretends to know what it is worth.
-    EXPECT_EQ(b.totalInHomeCurrency(500, home), 500);
-    EXPECT_EQ(b.totalInHomeCurrency(500, b.unitWithCode(QStringLiteral("EUR"))), 0);
 }

@@ -32,58 +32,6 @@ qint64 rows(TWBusiness &b)
 
 } // namespace
 
-TEST(Values, RememberingMatchesExactly)
-{
-    auto business = makeValuesBusiness();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    TWNotificationRecorder recorder(&b);
-    ASSERT_FALSE(b.rememberValue(QStringLiteral("Acme"), -5, true));
-    ASSERT_FALSE(b.rememberValue(QStringLiteral("Acme"), -5, true));
-    ASSERT_FALSE(b.rememberValue(QStringLiteral("ACME"), -5, false));
-    ASSERT_FALSE(b.rememberValue(QString(), -5, true));
-    ASSERT_FALSE(b.rememberValue(QStringLiteral("Acme"), -6, false));
-    EXPECT_EQ(names(b, -5), (QStringList{"ACME", "Acme"}));
-    EXPECT_TRUE(b.matchValue(QStringLiteral("ACME"), -5));
-    EXPECT_FALSE(b.matchValue(QStringLiteral("acme"), -5));
-    EXPECT_EQ(b.valuesCount(), 3u);
-    ASSERT_EQ(recorder.names(), QStringList{"valueNew"});
-    // The bulk announcements after writes without notifications all say "new".
-    b.notifyValuesAdd();
-    b.notifyValuesDelete();
-    b.notifyValuesUpdate();
-    EXPECT_EQ(recorder.names().count(QStringLiteral("valueNew")), 4);
-
-    // Apostrophes and percent signs are plain text.
-    const QString tricky = QStringLiteral("Bob's %1 100% \"shop\"");
-    ASSERT_FALSE(b.rememberValue(tricky, -50, false));
-    EXPECT_TRUE(b.matchValue(tricky, -50));
-}
-
-TEST(Values, TransactionTextsGoToTheirLists)
-{
-    auto business = makeValuesBusiness();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    const TWFieldPtr colour = TWField::fieldWithName("Colour", TWFieldTypeText, false, false, 1);
-    const TWFieldPtr choice = TWField::fieldWithName("Choice", TWFieldTypeList, false, false, 2);
-    ASSERT_FALSE(b.addField(colour, false));
-    ASSERT_FALSE(b.addField(choice, false));
-    TWFieldValuePtr red = TWFieldValue::fieldValueWithIdentifier(1, TWFieldTypeText);
-    red->setText(QStringLiteral("Red"));
-    TWFieldValuePtr blue = TWFieldValue::fieldValueWithIdentifier(1, TWFieldTypeText);
-    blue->setText(QStringLiteral("Blue"));
-    TWFieldValuePtr listed = TWFieldValue::fieldValueWithIdentifier(2, TWFieldTypeList);
-    listed->setListItemIdentifier(1);
-    ASSERT_FALSE(
-        b.rememberTransactionValues(QStringLiteral("Acme"), QString(), {listed, red, blue}, false));
-    EXPECT_TRUE(names(b, -6).isEmpty());
-    EXPECT_EQ(names(b, 1), QStringList{"Red"});
-    EXPECT_TRUE(names(b, 2).isEmpty());
-
-    EXPECT_EQ(b.valueTransactionFields(), (QList<qint32>{1, -6, -5}));
-}
-
 TEST(Values, ListsInMemoryFollowEveryWriteAndRollback)
 {
     auto business = makeValuesBusiness();

@@ -79,25 +79,6 @@ TEST(Transactions, BracketsNestAndOnlyTheOutermostCommits)
     EXPECT_EQ(groupRows(b), 1);
 }
 
-TEST(Transactions, AWriteInsideAnotherDoesNotCommitIt)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    GroupList groups{*business, {}, {}};
-    TWNotificationRecorder recorder(business.get());
-    {
-        TWBusiness::WriteScope outer(*business);
-        ASSERT_FALSE(groups.add(100, QStringLiteral("a"), 0, true));
-        EXPECT_EQ(sqlite3_get_autocommit(business->database()), 0);
-        EXPECT_TRUE(recorder.names().isEmpty()); // held until the outermost commit
-        outer.rollback();
-    }
-    EXPECT_EQ(groupRows(*business), 0);
-    EXPECT_TRUE(groups.list.isEmpty());
-    EXPECT_TRUE(recorder.names().isEmpty());
-    EXPECT_FALSE(business->inTransaction());
-}
-
 TEST(Transactions, AFailingWriteInACascadeLeavesNothing)
 {
     auto business = twMakeBusiness();
@@ -151,23 +132,6 @@ TEST(Transactions, AFailedInnerWriteCanBeSurvivedByTheOuterOne)
     EXPECT_EQ(groupRows(*business), 1);
     EXPECT_EQ(groups.list, QList<qint32>{100});
     EXPECT_EQ(recorder.names(), QStringList{TWGroupNewNotification});
-}
-
-TEST(Transactions, NotificationsWaitForTheOutermostBracket)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    TWNotificationRecorder recorder(business.get());
-    business->notifyBulk(TWTransactionNewNotification);
-    EXPECT_EQ(recorder.names(), QStringList{TWTransactionNewNotification});
-    recorder.clear();
-
-    business->beginTransaction();
-    business->setAutofill(true);
-    EXPECT_TRUE(recorder.names().isEmpty());
-    business->commitTransaction();
-    EXPECT_EQ(recorder.names(), QStringList{TWAutofillUpdatedNotification});
-    EXPECT_EQ(recorder.notifications()[0].sender, business.get());
 }
 
 TEST(Transactions, AnUnfinishedScopeRollsBack)
