@@ -87,15 +87,6 @@ TEST_F(DetailSwitchingTest, AFramePartlyOffTheScreenIsReplaced)
     EXPECT_EQ(document->windowForSheet()->geometry(), available);
 }
 
-// The window hands wakes from sleep to the task timer, until revert or
-// teardown removes its observers.
-class WakeCountingTimer final : public TWTaskTimer
-{
-public:
-    void didWake() override { ++wakes; }
-    int wakes = 0;
-};
-
 TEST_F(DetailSwitchingTest, SelectionExpansionDividerAndFrameSurviveSaveAndReopen)
 {
     TWClientPtr client;
@@ -128,14 +119,5 @@ TEST_F(DetailSwitchingTest, SelectionExpansionDividerAndFrameSurviveSaveAndReope
     EXPECT_EQ(reopened->windowController()->splitter()->sizes().first(), 320);
     EXPECT_EQ(reopened->business()->documentFrame().toRect(), frame);
 }
-
-class PreviewDelegate final : public TWBusinessControllerDelegate
-{
-public:
-    void beginPreviewPanelControl(TWBusinessController *) override { ++begun; }
-    void endPreviewPanelControl(TWBusinessController *) override { ++ended; }
-    int begun = 0;
-    int ended = 0;
-};
 
 } // namespace

@@ -49,13 +49,6 @@ protected:
                                                                  : QStringLiteral("s")));
         return result;
     }
-    QList<bool> deleteButtons() const
-    {
-        QList<bool> shown;
-        for (TWFilterEditorRow *row : editor->rows())
-            shown.append(row->deleteButton() && !row->deleteButton()->isHidden());
-        return shown;
-    }
     void checkRowsMatchTree()
     {
         const TWFilterCriteriaList expected =

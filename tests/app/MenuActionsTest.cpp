@@ -201,34 +201,4 @@ TEST_F(MenuActionsTest, TheCustomRangeOpensThePopoverAndFiltersWithItsDates)
     settle();
 }
 
-namespace
-{
-
-class RecordingTimer final : public TWTaskTimer
-{
-    Q_OBJECT
-public:
-    using TWTaskTimer::TWTaskTimer;
-    bool isTaskTimerRunning() const override { return timed != 0; }
-    qint32 timedTaskIdentifier() const override { return timed; }
-    void stopTaskTimer(const QDateTime &) override
-    {
-        calls.append(QStringLiteral("stop %1").arg(timed));
-        timed = 0;
-    }
-    void startTaskTimer(const TWTaskPtr &task) override
-    {
-        calls.append(QStringLiteral("start %1").arg(task ? task->identifier() : 0));
-        if (task)
-            timed = task->identifier();
-    }
-    qint32 menuletTaskIdentifier() const override { return menulet; }
-    void setMenuletTaskIdentifier(qint32 identifier) override { menulet = identifier; }
-    qint32 timed = 0;
-    qint32 menulet = 0;
-    QStringList calls;
-};
-
-} // namespace
-
 #include "MenuActionsTest.moc"

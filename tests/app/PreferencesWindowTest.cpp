@@ -57,24 +57,6 @@ protected:
         QTest::keyClicks(field, text);
     }
 
-    QString builtInPackage() const
-    {
-        for (const TWLayoutPtr &layout : layouts.layouts()) {
-            if (layout->kind() == 0)
-                return layout->path();
-        }
-        return QString();
-    }
-
-    int rowOf(const QString &name) const
-    {
-        for (int row = 0; row < controller->layouts().size(); ++row) {
-            if (controller->layouts().at(row)->name() == name)
-                return row;
-        }
-        return -1;
-    }
-
     TWTestTempDir dir;
     TWLayoutManager layouts;
     std::unique_ptr<TWPreferencesController> controller;

@@ -46,12 +46,6 @@ protected:
             indexes.append(list.model()->indexOf(n.get()));
         return std::unique_ptr<QMimeData>(list.model()->mimeData(indexes));
     }
-    static bool canDrop(TWMasterController &list, const QMimeData *mime,
-                        const TWMasterItemPtr &target, int row)
-    {
-        return list.model()->canDropMimeData(mime, Qt::MoveAction, row, 0,
-                                             list.model()->indexOf(target.get()));
-    }
     static bool drop(TWMasterController &list, const TWMasterItemPtr &dragged,
                      const TWMasterItemPtr &target, int row)
     {

@@ -17,11 +17,6 @@
 namespace
 {
 
-constexpr qint32 kPayable = 108;
-constexpr qint32 kReceivable = 105;
-constexpr qint32 kSales = 109;
-constexpr qint32 kAdvertising = 111;
-
 class SourceListRowsTest : public TWWindowTest
 {
 protected:
@@ -45,61 +40,6 @@ protected:
     static QString money(TWBusiness &b, qint64 value, const TWUnitPtr &unit)
     {
         return TWMasterTotals::rowAmount(value, unit.get(), b);
-    }
-    // A plain entry of `total` home-unit minor units into account 1, linked
-    // to the invoice or bill when one is given.
-    static TWTransactionPtr entry(TWBusiness &b, qint32 one, qint32 two, qint64 total)
-    {
-        TWTransactionPtr t = TWTransaction::transactionWithBusiness(b);
-        t->setDate(TWClock::now());
-        t->setAccount1Identifier(one);
-        t->setAccount2Identifier(two);
-        t->setUnit(b.homeUnit());
-        t->setTotal(total);
-        t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
-        EXPECT_FALSE(b.addTransaction(t, false, false, false, false));
-        return t;
-    }
-    static void link(TWBusiness &b, const TWTransactionPtr &t, std::uint32_t type, qint32 parent,
-                     qint32 child)
-    {
-        EXPECT_FALSE(b.addRelationship(
-            TWRelationship::relationshipWithType(type, 0.0, parent, child, t->identifier(), 0,
-                                                 b.nextRelationshipIdentifier()),
-            false));
-    }
-    // A client with a project and an invoice of 500 charged, due on `due`.
-    static TWClientPtr owingClient(TWBusiness &b, const QString &name, const QDateTime &due,
-                                   qint32 group = 0)
-    {
-        TWClientPtr client = addClient(b, name, group);
-        auto project = TWProject::projectWithDate(
-            TWClock::now().addMonths(-2), false, name, TWProjectTypeProject, {}, {}, 0,
-            b.homeUnit(), 0.0, {}, client->identifier(), b.nextProjectIdentifier());
-        EXPECT_FALSE(b.addProject(project, false));
-        auto invoice = TWInvoice::invoiceWithDate(TWClock::now().addMonths(-1), QStringLiteral("1"),
-                                                  name, true, false, due, 0, QString(),
-                                                  project->identifier(), b.nextInvoiceIdentifier());
-        EXPECT_FALSE(b.addInvoice(invoice, false));
-        link(b, entry(b, kReceivable, kSales, 500), TWRelationshipTypeInvoicePayment,
-             project->identifier(), invoice->identifier());
-        return client;
-    }
-    // A merchant with a bill of `amount` charged and nothing paid, due later.
-    static TWMerchantPtr owedMerchant(TWBusiness &b, const QString &name, qint32 group,
-                                      qint64 amount)
-    {
-        auto merchant =
-            TWMerchant::merchantWithIdentifier(b.nextMerchantIdentifier(), name, QString(), group,
-                                               0, QImage(), {}, {}, {}, QUrl(), {}, {});
-        EXPECT_FALSE(b.addMerchant(merchant, false));
-        auto bill = TWBill::billWithDate(TWClock::now().addDays(-3), name, true, false,
-                                         TWClock::now().addMonths(1), 0, QString(),
-                                         merchant->identifier(), b.nextBillIdentifier());
-        EXPECT_FALSE(b.addBill(bill, false));
-        link(b, entry(b, kAdvertising, kPayable, amount), TWRelationshipTypeBillPayment,
-             merchant->identifier(), bill->identifier());
-        return merchant;
     }
 };
 

@@ -25,14 +25,6 @@ protected:
             ->click();
         QCoreApplication::processEvents();
     }
-    static QStringList actionNames(QMenu *menu)
-    {
-        QStringList names;
-        for (QAction *action : menu->actions())
-            if (!action->isSeparator())
-                names.append(action->objectName());
-        return names;
-    }
     static int flatRow(TWBusinessController &document, const TWMasterItemPtr &node)
     {
         return master(document).model()->flatRow(node.get());
