@@ -58,51 +58,6 @@ TEST_F(ActiveListTest, DuringAnImportTheImportSheetsListsDecide)
     EXPECT_EQ(document->activeTransactionsController(true, false, &importMenu), recordingRegister);
 }
 
-TEST_F(ActiveListTest, OutsideAnImportTheSelectedEntryDecides)
-{
-    TWClientPtr client;
-    TWMerchantPtr merchant;
-    auto document = windowDocument([&](TWBusiness &b) {
-        client = addClient(b, "Acme");
-        merchant = addMerchant(b, "Hardware");
-    });
-    TWAppRegistry::registry().setDetailFactory(TWDetailMerchants, [this](QObject *parent) {
-        merchantsView = new TWFakeMerchants(parent);
-        return merchantsView;
-    });
-    select(*document, TWMasterItemEntity, TWItemTypeClient, client->identifier());
-    ASSERT_TRUE(recordingClients);
-    EXPECT_EQ(document->activeTransactionsController(false, false, nullptr),
-              recordingClients->payments);
-    select(*document, TWMasterItemEntity, TWItemTypeMerchant, merchant->identifier());
-    ASSERT_TRUE(merchantsView);
-    EXPECT_EQ(document->activeTransactionsController(false, false, nullptr),
-              merchantsView->transactionsController());
-    const TWFilterPtr filter = document->business()->filters().first();
-    select(*document, TWMasterItemEntity, TWItemTypeFilter, filter->identifier());
-    EXPECT_EQ(document->activeTransactionsController(false, false, nullptr), recordingRegister);
-    select(*document, TWMasterItemUnits);
-    EXPECT_EQ(document->activeTransactionsController(false, false, nullptr), nullptr);
-}
-
-TEST_F(ActiveListTest, AnImportStartsOnTheSelectedAccountOnly)
-{
-    TWAccountPtr checking;
-    auto document = windowDocument([&](TWBusiness &b) { checking = addAccount(b, "Checking"); });
-    select(*document, TWMasterItemEntity, TWItemTypeAccount, checking->identifier());
-    document->importTransactionsURL(QUrl::fromLocalFile(QStringLiteral("/tmp/bank.qif")));
-    ASSERT_TRUE(import);
-    EXPECT_EQ(import->defaultAccount, checking);
-    EXPECT_EQ(import->urls.size(), 1);
-
-    const TWFilterPtr filter = document->business()->filters().first();
-    select(*document, TWMasterItemEntity, TWItemTypeFilter, filter->identifier());
-    document->importTransactionsURL(QUrl());
-    EXPECT_EQ(import->defaultsGiven, 2);
-    EXPECT_FALSE(import->defaultAccount);
-    EXPECT_EQ(import->selects, 1); // without a file it asks for one
-}
-
 TEST_F(ActiveListTest, WithoutAnImportPieceNothingStartsAndImportFilesAreRefused)
 {
     TWAppRegistry::registry().reset();

@@ -17,36 +17,6 @@ protected:
     }
 };
 
-TEST_F(AdvancedFindTest, TheFirstFindOffersTheFirstAccount)
-{
-    TWAccountPtr first;
-    auto document = windowDocument([&](TWBusiness &b) {
-        first = addAccount(b, QStringLiteral("Checking"));
-        addAccount(b, QStringLiteral("Savings"));
-    });
-    ASSERT_FALSE(document->business()->advancedFindFilter());
-    document->perform(TWAction::doAdvancedFind);
-    ASSERT_TRUE(document->hasAttachedSheet());
-    TWSearchController *search = document->searchController();
-    ASSERT_TRUE(search);
-    const TWFilterCriteriaPtr criteria = search->filterEditor()->criteria();
-    ASSERT_TRUE(criteria);
-    EXPECT_EQ(criteria->type(), 0u);
-    EXPECT_EQ(criteria->match(), 0u);
-    ASSERT_EQ(criteria->childCriteria().size(), 1);
-    const TWFilterCriteriaPtr rule = criteria->childCriteria().first();
-    EXPECT_EQ(rule->fieldIdentifier(), -7);
-    EXPECT_EQ(rule->match(), 3u);
-    EXPECT_EQ(rule->valueIdentifier(),
-              qint32(document->business()->accounts().first()->identifier()));
-    EXPECT_EQ(search->filterEditor()->numberOfRows(), 2);
-
-    search->cancelButton()->click();
-    settle();
-    EXPECT_FALSE(document->hasAttachedSheet());
-    EXPECT_FALSE(document->business()->advancedFindFilter());
-}
-
 TEST_F(AdvancedFindTest, FindStoresTheSearchFilterAndSelectsTheResults)
 {
     auto document =
@@ -106,32 +76,4 @@ TEST_F(AdvancedFindTest, ALaterFindShowsTheStoredCriteriaAndCancelKeepsThem)
     settle();
     EXPECT_EQ(b.advancedFindFilter()->criteria(), stored);
     EXPECT_EQ(ruleCount(stored), 3);
-}
-
-TEST_F(AdvancedFindTest, EachRowGrowsTheSheetWithItsTopFixed)
-{
-    auto document =
-        windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
-    document->perform(TWAction::doAdvancedFind);
-    TWSearchController *search = document->searchController();
-    TWFilterEditor *editor = search->filterEditor();
-    QCoreApplication::processEvents();
-    QWidget *window = search->view()->window();
-    ASSERT_NE(window, search->view());
-    EXPECT_EQ(editor->height(), editor->numberOfRows() * TWFilterEditor::kRowHeight + 1);
-    const QRect before = window->geometry();
-
-    editor->doAdd(editor->flatCriterion().last());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window->geometry().top(), before.top());
-    EXPECT_EQ(window->geometry().height(), before.height() + 25);
-    editor->doAdd(editor->flatCriterion().last());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window->geometry().height(), before.height() + 50);
-    editor->doDelete(editor->flatCriterion().last());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window->geometry().top(), before.top());
-    EXPECT_EQ(window->geometry().height(), before.height() + 25);
-    search->cancelButton()->click();
-    settle();
 }

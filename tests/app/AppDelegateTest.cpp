@@ -66,31 +66,6 @@ protected:
     std::unique_ptr<TWApplicationDelegate> delegate;
 };
 
-TEST_F(AppDelegateTest, TheTwoPreferencesPickTheLastBusinessOrTheNewBusinessForm)
-{
-    TWPreferences &preferences = TWPreferences::preferences();
-    EXPECT_TRUE(delegate->applicationShouldOpenUntitledFile());
-    delegate->applicationDidFinishLaunching();
-    ASSERT_TRUE(documents->businessInfoWindow());
-    EXPECT_TRUE(documents->businessInfoWindow()->isVisible());
-    documents->businessInfoWindow()->reject();
-
-    const QString path = dir.filePath(QStringLiteral("Last.tallyworth"));
-    savePackage(path, QStringLiteral("Last"));
-    preferences.setLastOpenBusinessURL(path);
-    preferences.setOpenLastBusiness(false);
-    EXPECT_TRUE(delegate->applicationShouldOpenUntitledFile());
-    preferences.setOpenLastBusiness(true);
-    EXPECT_FALSE(delegate->applicationShouldOpenUntitledFile());
-
-    TWDocumentController second;
-    TWApplicationDelegate reopening(&second);
-    reopening.applicationDidFinishLaunching();
-    ASSERT_EQ(second.documents().size(), 1);
-    EXPECT_EQ(second.documents().constFirst()->fileURL(), QUrl::fromLocalFile(path));
-    EXPECT_FALSE(second.businessInfoWindow());
-}
-
 TEST_F(AppDelegateTest, PackagesGivenAtStartOpenInsteadOfTheForm)
 {
     const QString path = dir.filePath(QStringLiteral("Given.tallyworth"));
@@ -150,29 +125,6 @@ TEST_F(AppDelegateTest, TheOpenFileRule)
     delete view;
 }
 
-TEST_F(AppDelegateTest, TheStatusItemFollowsItsPreference)
-{
-    TWPreferences &preferences = TWPreferences::preferences();
-    delegate->applicationDidFinishLaunching();
-    EXPECT_FALSE(delegate->statusItem());
-
-    preferences.setShowTaskTimerInMenuBar(true);
-    ASSERT_TRUE(delegate->statusItem());
-    EXPECT_TRUE(delegate->needsMenuletRebuild());
-    EXPECT_EQ(delegate->statusItem()->objectName(), QStringLiteral("Menulet"));
-
-    // Its first opening rebuilds the menu: no business is active.
-    QMenu *menu = delegate->statusMenu();
-    delegate->menuNeedsUpdate(menu, TWMenuKind::Status);
-    ASSERT_EQ(menu->actions().size(), 1);
-    EXPECT_EQ(menu->actions().constFirst()->text(), TWLocalized("noBusinessOpen"));
-    EXPECT_FALSE(menu->actions().constFirst()->isEnabled());
-    EXPECT_FALSE(delegate->needsMenuletRebuild());
-
-    preferences.setShowTaskTimerInMenuBar(false);
-    EXPECT_FALSE(delegate->statusItem());
-}
-
 TEST_F(AppDelegateTest, AWindowClosedWhileTheApplicationIsInactiveStopsBeingActive)
 {
     TWBusinessController *first = openDocument(QStringLiteral("First"));
@@ -224,49 +176,6 @@ TEST_F(AppDelegateTest, APreferenceNotificationArrivingWhileOneIsAppliedIsIgnore
     EXPECT_TRUE(static_cast<MeddlingTimer *>(document->taskTimer())->meddled);
     // The nested change was not applied in the middle of the outer one.
     EXPECT_TRUE(delegate->statusItem());
-}
-
-TEST_F(AppDelegateTest, TheMenusWithoutADocumentShowTheirDefaults)
-{
-    const QList<TWMenuEntry> columns = twDefaultSortMenuEntries(true);
-    ASSERT_EQ(columns.size(), 10);
-    for (const TWMenuEntry &entry : columns)
-        EXPECT_TRUE(entry.checked) << entry.key.toStdString();
-
-    const QList<TWMenuEntry> sort = twDefaultSortMenuEntries(false);
-    ASSERT_EQ(sort.size(), 13);
-    for (int i = 0; i < 10; ++i)
-        EXPECT_EQ(sort[i].checked, sort[i].key == QLatin1String("date")) << i;
-    EXPECT_TRUE(sort[10].key.isEmpty());
-    EXPECT_EQ(sort[11], (TWMenuEntry{QStringLiteral("ascending"), true}));
-    EXPECT_EQ(sort[12], (TWMenuEntry{QStringLiteral("descending"), false}));
-
-    QMenu menu;
-    delegate->menuNeedsUpdate(&menu, TWMenuKind::SortBy);
-    EXPECT_EQ(menu.actions().size(), 13);
-    EXPECT_TRUE(menu.actions()[10]->isSeparator());
-    QMenu client;
-    delegate->menuNeedsUpdate(&client, TWMenuKind::Client);
-    delegate->menuNeedsUpdate(&client, TWMenuKind::Client);
-    ASSERT_EQ(client.actions().size(), 1);
-    EXPECT_EQ(client.actions().constFirst()->text(), TWLocalized("startTimer"));
-}
-
-TEST_F(AppDelegateTest, SupportAndContactOpenMailLinksWithTheirSubjects)
-{
-    QList<QUrl> opened;
-    delegate->setURLOpener([&opened](const QUrl &url) {
-        opened.append(url);
-        return true;
-    });
-    delegate->doSupport();
-    delegate->doContact();
-    delegate->doWebsite();
-    ASSERT_EQ(opened.size(), 3);
-    EXPECT_EQ(opened[0].scheme(), QStringLiteral("mailto"));
-    EXPECT_EQ(opened[0].toEncoded(), QByteArray("mailto:support@tallyworth.example?subject=Tallyworth%20Support"));
-    EXPECT_EQ(opened[1].toEncoded(), QByteArray("mailto:hello@tallyworth.example?subject=Tallyworth"));
-    EXPECT_EQ(opened[2].scheme(), QStringLiteral("https"));
 }
 
 TEST_F(AppDelegateTest, ALaterStartHandsItsPathsToTheRunningInstance)

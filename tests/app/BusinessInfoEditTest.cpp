@@ -44,28 +44,6 @@ protected:
     TWFakeBusinessInfoForm *form = nullptr;
 };
 
-TEST_F(BusinessInfoEditTest, UntouchedPeriodsStoreTheRecordAlone)
-{
-    auto document = windowDocument();
-    TWBusiness &business = *document->business();
-    const QList<qint32> before = periodIdentifiers(*business.businessInfo());
-    document->doBusiness();
-    ASSERT_TRUE(form);
-    ASSERT_TRUE(form->info);
-    EXPECT_NE(form->info, business.businessInfo()); // a copy
-    form->info->setName(QStringLiteral("Renamed Firm"));
-    int periodNotices = 0;
-    auto token = TWNotificationCenter::defaultCenter().addObserver(
-        TWAccountingPeriodNewNotification, nullptr,
-        [&](const TWNotification &) { ++periodNotices; });
-    save(*document);
-    TWNotificationCenter::defaultCenter().removeObserver(token);
-    EXPECT_TRUE(prompts.errors.isEmpty());
-    EXPECT_EQ(periodNotices, 0);
-    EXPECT_EQ(storedPeriodIdentifiers(business), before);
-    EXPECT_EQ(business.businessInfo()->name(), QStringLiteral("Renamed Firm"));
-}
-
 TEST_F(BusinessInfoEditTest, NewPeriodsAreNumberedAboveEveryExistingOne)
 {
     auto document = windowDocument();

@@ -110,40 +110,4 @@ TEST_F(ControlsTest, AHugeImageIsRefused)
     EXPECT_EQ(well.image(), logo);
 }
 
-TEST_F(ControlsTest, ProgressDrawing)
-{
-    QWidget window;
-    window.resize(200, 60);
-    auto *bar = new TWProgress(&window);
-    bar->setGeometry(0, 0, 200, 30);
-    bar->setColour(QColor(255, 0, 0));
-    window.show();
-    QApplication::setActiveWindow(&window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-    const auto pixel = [&](int x) { return bar->grab().toImage().pixelColor(x, 15); };
-    const QColor track = QColor::fromRgbF(0.8f, 0.8f, 0.8f);
-    const auto near = [](const QColor &a, const QColor &b) {
-        return std::abs(a.red() - b.red()) < 4 && std::abs(a.green() - b.green()) < 4 &&
-               std::abs(a.blue() - b.blue()) < 4;
-    };
-
-    bar->setProgress(1.0f);
-    EXPECT_TRUE(near(pixel(20), QColor(255, 0, 0)));
-    EXPECT_TRUE(near(pixel(180), QColor(255, 0, 0)));
-    bar->setProgress(0.0f);
-    EXPECT_TRUE(near(pixel(20), track));
-    EXPECT_TRUE(near(pixel(180), track));
-    bar->setProgress(0.5f);
-    EXPECT_TRUE(near(pixel(20), QColor(255, 0, 0)));
-    EXPECT_TRUE(near(pixel(180), track));
-
-    // Another window active: the bar is grey.
-    QWidget other;
-    other.show();
-    QApplication::setActiveWindow(&other);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-    bar->setProgress(1.0f);
-    EXPECT_TRUE(near(pixel(100), QColor::fromRgbF(0.7f, 0.7f, 0.7f)));
-}
-
 } // namespace

@@ -83,33 +83,6 @@ TEST_F(DatePopoverTest, ClosingOutsideReEnablesTheButtonAndReportsTheUnchangedDa
     EXPECT_FALSE(button->isChecked());
 }
 
-TEST_F(DatePopoverTest, TheTimeShowsOnlyWhenAskedAndAChosenDayKeepsIt)
-{
-    CalendarDelegate delegate;
-    TWCalendarController calendar;
-    calendar.setDelegate(&delegate);
-    calendar.setDate(opened);
-    calendar.showPopOver(button);
-    EXPECT_FALSE(calendar.timePicker()->isVisible());
-    calendar.datePicker()->setSelectedDate(QDate(2026, 3, 20));
-    calendar.doDate();
-    EXPECT_FALSE(calendar.popover()->isShown());
-    ASSERT_EQ(delegate.dates.size(), 1);
-    // Without the time the date keeps the time of day it had.
-    EXPECT_EQ(delegate.dates.first(), QDateTime(QDate(2026, 3, 20), QTime(9, 30)));
-
-    button->setChecked(true);
-    calendar.setShowTime(true);
-    calendar.showPopOver(button);
-    EXPECT_TRUE(calendar.timePicker()->isVisible());
-    EXPECT_EQ(calendar.timePicker()->time(), QTime(9, 30));
-    calendar.timePicker()->setTime(QTime(17, 45));
-    calendar.datePicker()->setSelectedDate(QDate(2026, 4, 1));
-    calendar.doDate();
-    ASSERT_EQ(delegate.dates.size(), 2);
-    EXPECT_EQ(delegate.dates.last(), QDateTime(QDate(2026, 4, 1), QTime(17, 45)));
-}
-
 TEST_F(DatePopoverTest, TheRangeReportsWhatThePickersSetInAnyOrder)
 {
     RangeDelegate delegate;

@@ -27,88 +27,6 @@ protected:
     }
 };
 
-TEST_F(DetailBarTest, ControlsFollowTheSelection)
-{
-    TWAccountPtr account;
-    TWClientPtr client;
-    auto document = windowDocument([&](TWBusiness &b) {
-        account = addAccount(b, QStringLiteral("Bank"));
-        client = addClient(b, QStringLiteral("Client"));
-    });
-    TWWindowController &window = *document->windowController();
-    // An account: add/delete and the range pop-up; search on.
-    select(*document, 5, TWItemTypeAccount, account->identifier());
-    EXPECT_EQ(document->detailButtonsView(), window.addDeleteControl());
-    EXPECT_EQ(document->subDetailButtonsView(), window.rangePopUp());
-    EXPECT_TRUE(window.searchField()->isEnabled());
-    EXPECT_TRUE(window.deleteMasterButton()->isEnabled());
-    EXPECT_TRUE(window.addDeleteControl()->isSegmentEnabled(0));
-    EXPECT_FALSE(window.addDeleteControl()->isSegmentEnabled(1));
-    registerView->selected = {addTransaction(*document->business(), account, account, 1)};
-    document->updateDetailButtonsEnabled();
-    EXPECT_TRUE(window.addDeleteControl()->isSegmentEnabled(1));
-
-    // A client: nothing in either slot, search off.
-    select(*document, 5, TWItemTypeClient, client->identifier());
-    EXPECT_FALSE(document->detailButtonsView());
-    EXPECT_FALSE(document->subDetailButtonsView());
-    EXPECT_TRUE(window.addDeleteControl()->isHidden());
-    EXPECT_TRUE(window.rangePopUp()->isHidden());
-    EXPECT_FALSE(window.searchField()->isEnabled());
-
-    // Units: add/delete with the refresh button 8 to its right, centred in the bar.
-    select(*document, TWMasterItemUnits);
-    EXPECT_EQ(document->detailButtonsView(), window.addDeleteControl());
-    EXPECT_EQ(document->subDetailButtonsView(), window.refreshButton());
-    const QRect add = window.addDeleteControl()->geometry();
-    const QRect refresh = window.refreshButton()->geometry();
-    EXPECT_EQ(refresh.left() - (add.left() + add.width()), 8);
-    EXPECT_EQ(add.left(), window.detailFrameInBar().left() + 8);
-    EXPECT_EQ(add.top(), (30 - add.height()) / 2);
-    EXPECT_TRUE(window.searchField()->isEnabled());
-    EXPECT_FALSE(window.deleteMasterButton()->isEnabled());
-    EXPECT_TRUE(window.countLabel()->isHidden());
-
-    // Budget: the reset button; repeats: the range pop-up first.
-    select(*document, TWMasterItemBudget);
-    EXPECT_EQ(document->detailButtonsView(), window.resetButton());
-    EXPECT_TRUE(window.refreshButton()->isHidden());
-    select(*document, TWMasterItemRepeats);
-    EXPECT_EQ(document->detailButtonsView(), window.rangePopUp());
-    EXPECT_FALSE(document->subDetailButtonsView());
-}
-
-TEST_F(DetailBarTest, OneAccountTotalsInItsUnitSeveralInTheHomeUnit)
-{
-    TWAccountPtr euros;
-    TWAccountPtr dollars;
-    TWGroupPtr group;
-    auto document = windowDocument([&](TWBusiness &b) {
-        group = addGroup(b, TWItemTypeAccountGroup, QStringLiteral("Group"), 0, true);
-        euros = addAccount(b, QStringLiteral("Euros"), group->identifier(), QStringLiteral("EUR"));
-        dollars = addAccount(b, QStringLiteral("Dollars"), group->identifier());
-    });
-    TWBusiness &b = *document->business();
-    ASSERT_TRUE(euros->unit());
-    const TWTransactionPtr transaction = addTransaction(b, euros, dollars, 1234);
-    registerView->rows = {transaction};
-    QLabel *total = document->windowController()->totalLabel();
-
-    select(*document, 5, TWItemTypeAccount, euros->identifier());
-    EXPECT_EQ(total->text(), money(b, b.transactionTotalWithAccount(*euros, {transaction}), euros->unit()));
-    EXPECT_TRUE(total->text().contains(euros->unit()->symbol().isEmpty() ? euros->unit()->code()
-                                                                         : euros->unit()->symbol()));
-
-    document->selectMasterItems({master(*document).masterItemWithType(5, 5, euros->identifier()),
-                                 master(*document).masterItemWithType(5, 5, dollars->identifier())},
-                                true);
-    const qint64 both = b.transactionHomeTotalWithAccounts({euros, dollars}, {transaction});
-    EXPECT_EQ(total->text(), money(b, both, b.homeUnit()));
-    // The group counts each of its accounts once, in the home unit too.
-    select(*document, 5, TWItemTypeAccountGroup, group->identifier());
-    EXPECT_EQ(total->text(), money(b, both, b.homeUnit()));
-}
-
 TEST_F(DetailBarTest, SelectedAndAllCountsAndTotals)
 {
     TWAccountPtr one;
@@ -180,38 +98,6 @@ TEST_F(DetailBarTest, AMerchantWithoutChosenBillsTotalsAllItsBills)
     merchantsView->chosenBills = {bills.first()};
     document->updateCountTotal();
     EXPECT_EQ(total->text(), first);
-}
-
-TEST_F(DetailBarTest, TheRangePopUpStoresTheRange)
-{
-    TWAccountPtr account;
-    auto document = windowDocument([&](TWBusiness &b) {
-        account = addAccount(b, QStringLiteral("Bank"));
-        b.setTransactionRangeType(14);
-    });
-    TWBusiness &b = *document->business();
-    QComboBox *range = document->windowController()->rangePopUp();
-    // A stored range outside 0 to 11 shows the first item.
-    EXPECT_EQ(range->currentData().toInt(), 0);
-    EXPECT_EQ(TWBusinessController::dateRangeTagForDateRange(14), 0);
-    EXPECT_EQ(TWBusinessController::dateRangeTagForDateRange(-1), 0);
-    EXPECT_EQ(TWBusinessController::dateRangeTagForDateRange(11), 11);
-
-    const QDateTime from(QDate(2024, 1, 1), QTime());
-    const QDateTime to(QDate(2024, 3, 31), QTime());
-    const int reloads = registerView->reloads;
-    document->filterTransactions(11, from, to);
-    EXPECT_EQ(b.transactionRangeType(), 11);
-    EXPECT_EQ(b.transactionRangeFromDate(), from);
-    EXPECT_EQ(b.transactionRangeToDate(), to);
-    EXPECT_EQ(registerView->reloads, reloads + 1);
-
-    // Choosing another range in the pop-up clears the dates.
-    range->setCurrentIndex(range->findData(3));
-    emit range->activated(range->currentIndex());
-    EXPECT_EQ(b.transactionRangeType(), 3);
-    EXPECT_FALSE(b.transactionRangeFromDate().isValid());
-    EXPECT_FALSE(b.transactionRangeToDate().isValid());
 }
 
 } // namespace

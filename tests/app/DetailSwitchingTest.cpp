@@ -18,77 +18,6 @@ protected:
     }
 };
 
-TEST_F(DetailSwitchingTest, EachDetailControllerIsMadeOnce)
-{
-    TWAccountPtr account;
-    TWClientPtr client;
-    auto document = windowDocument([&](TWBusiness &b) {
-        account = addAccount(b, QStringLiteral("Bank"));
-        client = addClient(b, QStringLiteral("Client"));
-    });
-    select(*document, 5, TWItemTypeAccount, account->identifier());
-    select(*document, 5, TWItemTypeClient, client->identifier());
-    EXPECT_EQ(document->detailType(), int(TWDetailClients));
-    EXPECT_EQ(document->windowController()->detailView(), clientsView->view());
-    ASSERT_EQ(clientsView->clients().size(), 1);
-    EXPECT_EQ(clientsView->clients().first()->identifier(), client->identifier());
-    select(*document, 5, TWItemTypeAccount, account->identifier());
-    EXPECT_EQ(made.value(TWDetailTransactionsAccounts), 1);
-    EXPECT_EQ(made.value(TWDetailClients), 1);
-    EXPECT_EQ(registerView->mode(), 1);
-    ASSERT_EQ(registerView->accounts.size(), 1);
-    EXPECT_EQ(registerView->accounts.first()->identifier(), account->identifier());
-    EXPECT_TRUE(document->isMasterSelected(TWMasterSectionAccounts));
-    EXPECT_FALSE(document->isMasterSelected(TWMasterSectionClients));
-}
-
-TEST_F(DetailSwitchingTest, AReportGroupShowsTheEmptyRegister)
-{
-    TWAccountPtr account;
-    TWGroupPtr reports;
-    auto document = windowDocument([&](TWBusiness &b) {
-        account = addAccount(b, QStringLiteral("Bank"));
-        reports = addGroup(b, TWItemTypeReportGroup, QStringLiteral("Reports"));
-    });
-    ASSERT_EQ(registerView->accounts.size(), 1);
-    select(*document, 5, TWItemTypeReportGroup, reports->identifier());
-    EXPECT_EQ(document->detailType(), int(TWDetailTransactionsAccounts));
-    EXPECT_EQ(registerView->mode(), 0);
-    EXPECT_TRUE(registerView->accounts.isEmpty());
-    EXPECT_TRUE(document->isMasterSelected(TWMasterSectionReports));
-}
-
-TEST_F(DetailSwitchingTest, SearchResultsShowTheAdvancedFindFilter)
-{
-    auto document = windowDocument([](TWBusiness &b) {
-        b.setAdvancedFindFilter(TWFilter::filterWithIdentifier(0, QStringLiteral("Find")));
-    });
-    select(*document, TWMasterItemSearchResults);
-    EXPECT_EQ(document->detailType(), int(TWDetailTransactionsFilters));
-    EXPECT_EQ(registerView->mode(), 2);
-    ASSERT_EQ(registerView->filters.size(), 1);
-    EXPECT_EQ(registerView->filters.first(), document->business()->advancedFindFilter());
-    EXPECT_TRUE(document->isMasterSelected(TWMasterSectionSearchResults));
-}
-
-TEST_F(DetailSwitchingTest, ShowClientSelectsItsRowAndProject)
-{
-    TWClientPtr client;
-    auto document = windowDocument([&](TWBusiness &b) {
-        addAccount(b, QStringLiteral("Bank"));
-        addClient(b, QStringLiteral("Other"));
-        client = addClient(b, QStringLiteral("Wanted"));
-    });
-    const TWProjectPtr project = std::make_shared<TWProject>();
-    document->showClient(client, project, nullptr);
-    const TWMasterItemPtr selected = master(*document).selectedMasterItem();
-    ASSERT_TRUE(selected && selected->isRecord());
-    EXPECT_EQ(selected->item()->identifier(), client->identifier());
-    EXPECT_EQ(document->detailType(), int(TWDetailClients));
-    EXPECT_EQ(clientsView->projectSelections, 1);
-    EXPECT_EQ(clientsView->selectedProject, project);
-}
-
 TEST_F(DetailSwitchingTest, ATransactionChangeRefreshesTheMerchantAndTheTotalLine)
 {
     TWMerchantPtr merchant;
@@ -158,57 +87,6 @@ TEST_F(DetailSwitchingTest, AFramePartlyOffTheScreenIsReplaced)
     EXPECT_EQ(document->windowForSheet()->geometry(), available);
 }
 
-// The window hands wakes from sleep to the task timer, until revert or
-// teardown removes its observers.
-class WakeCountingTimer final : public TWTaskTimer
-{
-public:
-    void didWake() override { ++wakes; }
-    int wakes = 0;
-};
-
-TEST_F(DetailSwitchingTest, WakesReachTheTaskTimer)
-{
-    TWWakeMonitor monitor;
-    TWWakeMonitor::setShared(&monitor);
-    WakeCountingTimer *timer = nullptr;
-    TWAppRegistry::registry().setTaskTimerFactory([&timer](TWBusinessController *) {
-        timer = new WakeCountingTimer();
-        return timer;
-    });
-    auto document = windowDocument();
-    ASSERT_TRUE(timer);
-    monitor.wake();
-    EXPECT_EQ(timer->wakes, 1);
-    document.reset();
-    monitor.wake();
-    TWWakeMonitor::setShared(nullptr);
-}
-
-TEST_F(DetailSwitchingTest, NewRecordsArePlacedByTheSortMode)
-{
-    TWGroupPtr group;
-    auto document = windowDocument([&](TWBusiness &b) {
-        group = addGroup(b, TWItemTypeAccountGroup, QStringLiteral("Group"));
-        addAccount(b, QStringLiteral("Inside"), group->identifier());
-    });
-    TWBusiness &b = *document->business();
-    ASSERT_FALSE(b.setSortBy(1));
-    master(*document).update();
-    const TWMasterItemPtr parent = master(*document).masterItemWithType(5, 1, group->identifier());
-    const TWItemPtr item = TWItem::itemWithIdentifier(0, TWItemTypeAccount, QStringLiteral("New"), 0, 0);
-    document->updateItemParentAndSortOrder(item, parent.get());
-    EXPECT_EQ(item->parentIdentifier(), group->identifier());
-    EXPECT_EQ(item->sortOrder(), parent->nextSortOrder());
-    EXPECT_GT(item->sortOrder(), 0u);
-
-    ASSERT_FALSE(b.setSortBy(0));
-    item->setSortOrder(7);
-    document->updateItemParentAndSortOrder(item, nullptr);
-    EXPECT_EQ(item->parentIdentifier(), 0);
-    EXPECT_EQ(item->sortOrder(), 0u);
-}
-
 TEST_F(DetailSwitchingTest, SelectionExpansionDividerAndFrameSurviveSaveAndReopen)
 {
     TWClientPtr client;
@@ -240,28 +118,6 @@ TEST_F(DetailSwitchingTest, SelectionExpansionDividerAndFrameSurviveSaveAndReope
     EXPECT_TRUE(again.outlineView()->isExpanded(again.model()->indexOf(again.masterItemAtIndex(3).get())));
     EXPECT_EQ(reopened->windowController()->splitter()->sizes().first(), 320);
     EXPECT_EQ(reopened->business()->documentFrame().toRect(), frame);
-}
-
-class PreviewDelegate final : public TWBusinessControllerDelegate
-{
-public:
-    void beginPreviewPanelControl(TWBusinessController *) override { ++begun; }
-    void endPreviewPanelControl(TWBusinessController *) override { ++ended; }
-    int begun = 0;
-    int ended = 0;
-};
-
-TEST_F(DetailSwitchingTest, ThePreviewIsControlledOnlyWithADelegate)
-{
-    auto document = newDocument();
-    EXPECT_FALSE(document->acceptsPreviewPanelControl());
-    PreviewDelegate delegate;
-    document->setDelegate(&delegate);
-    EXPECT_TRUE(document->acceptsPreviewPanelControl());
-    document->beginPreviewPanelControl();
-    document->endPreviewPanelControl();
-    EXPECT_EQ(delegate.begun, 1);
-    EXPECT_EQ(delegate.ended, 1);
 }
 
 } // namespace

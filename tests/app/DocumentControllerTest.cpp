@@ -18,32 +18,6 @@ namespace
 
 using DocumentControllerTest = TWAppTest;
 
-TEST_F(DocumentControllerTest, TheAutosaveTimerFollowsItsPreference)
-{
-    TWPreferences &preferences = TWPreferences::preferences();
-    TWDocumentController documents;
-    EXPECT_FALSE(documents.autoSaveTimer());
-
-    preferences.setAutoSave(5);
-    QPointer<QTimer> five = documents.autoSaveTimer();
-    ASSERT_TRUE(five);
-    EXPECT_EQ(five->interval(), 5 * 60 * 1000);
-    EXPECT_TRUE(five->isActive());
-
-    preferences.setAutoSave(10);
-    EXPECT_FALSE(five);
-    QPointer<QTimer> ten = documents.autoSaveTimer();
-    ASSERT_TRUE(ten);
-    EXPECT_EQ(ten->interval(), 10 * 60 * 1000);
-
-    // The same value again leaves the running timer alone.
-    preferences.setAutoSave(10);
-    EXPECT_EQ(documents.autoSaveTimer(), ten.data());
-
-    preferences.setAutoSave(0);
-    EXPECT_FALSE(documents.autoSaveTimer());
-}
-
 TEST_F(DocumentControllerTest, MinutesBeyondWhatATimerHoldsAreClampedAndNegativeMeansOff)
 {
     EXPECT_EQ(TWDocumentController::autoSaveInterval(1), 60000);

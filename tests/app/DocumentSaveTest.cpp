@@ -152,14 +152,4 @@ TEST_F(DocumentSaveTest, ARevertThatCannotReadKeepsTheOpenStoreAndSaysWhy)
     EXPECT_TRUE(prompts.errors.constFirst().localizedDescription().contains(QStringLiteral("Broken")));
 }
 
-TEST_F(DocumentSaveTest, SavingAnUntitledDocumentAsksForAPlace)
-{
-    auto document = newDocument(QStringLiteral("Fresh"));
-    const QString path = dir.filePath(QStringLiteral("Fresh.tallyworth"));
-    prompts.saveLocation = [path](const QString &) { return path; };
-    EXPECT_TRUE(document->saveDocument());
-    EXPECT_EQ(document->fileURL(), QUrl::fromLocalFile(path));
-    EXPECT_EQ(businessName(path), QStringLiteral("Fresh"));
-}
-
 } // namespace

@@ -49,13 +49,6 @@ protected:
                                                                  : QStringLiteral("s")));
         return result;
     }
-    QList<bool> deleteButtons() const
-    {
-        QList<bool> shown;
-        for (TWFilterEditorRow *row : editor->rows())
-            shown.append(row->deleteButton() && !row->deleteButton()->isHidden());
-        return shown;
-    }
     void checkRowsMatchTree()
     {
         const TWFilterCriteriaList expected =
@@ -73,19 +66,6 @@ protected:
     TWFilterEditor *editor = nullptr;
     std::unique_ptr<QSignalSpy> actions;
 };
-
-TEST_F(FilterEditorTest, DeleteButtonsNeedTwoRules)
-{
-    const TWFilterCriteriaPtr root = TWFilterCriteria::filterCriteriaCompound();
-    root->addChildCriteria(simple(TWFieldIdentifierPayee));
-    edit(root);
-    EXPECT_EQ(shape(), (QStringList{"0:c", "1:s"}));
-    EXPECT_EQ(deleteButtons(), (QList<bool>{false, false}));
-    EXPECT_EQ(editor->preferredHeight(), 51);
-    editor->doAdd(root->childCriteria().first(), false);
-    EXPECT_EQ(deleteButtons(), (QList<bool>{false, true, true}));
-    checkRowsMatchTree();
-}
 
 TEST_F(FilterEditorTest, AltAddOnTheRootAndAddOnACompound)
 {
@@ -185,88 +165,6 @@ TEST_F(FilterEditorTest, ANewRuleTakesTheLeastUsedField)
     root->childCriteria().first()->updateFieldIdentifier(offered.at(0), business());
     edit(root);
     EXPECT_EQ(editor->createSimpleCriteria()->fieldIdentifier(), offered.at(1));
-}
-
-TEST_F(FilterEditorTest, TheActionFollowsOnlyAddsAndDeletes)
-{
-    const TWFilterCriteriaPtr root = TWFilterCriteria::filterCriteriaCompound();
-    root->addChildCriteria(simple(TWFieldIdentifierTotal));
-    edit(root);
-    TWFilterEditorRow *row = editor->rows().at(1);
-    choose(*row, row->view2(), 11);
-    type(*row, row->view3(), QStringLiteral("3"));
-    choose(*editor->rows().at(0), editor->rows().at(0)->view1(), 1);
-    EXPECT_EQ(root->match(), 1u);
-    EXPECT_EQ(actions->count(), 0);
-    // The add button reaches the editor.
-    editor->rows().at(1)->addButton()->click();
-    EXPECT_EQ(actions->count(), 1);
-    editor->rows().at(2)->deleteButton()->click();
-    EXPECT_EQ(actions->count(), 2);
-    checkRowsMatchTree();
-}
-
-TEST_F(FilterEditorTest, TheAltKeyTurnsTheAddImages)
-{
-    const TWFilterCriteriaPtr root = TWFilterCriteria::filterCriteriaCompound();
-    root->addChildCriteria(simple(TWFieldIdentifierTotal));
-    edit(root);
-    window->show();
-    const auto key = [&](QEvent::Type type) {
-        QKeyEvent event(type, Qt::Key_Alt,
-                        type == QEvent::KeyPress ? Qt::AltModifier : Qt::NoModifier);
-        QCoreApplication::sendEvent(window.get(), &event);
-    };
-    const auto compound = [&] {
-        QList<bool> shown;
-        for (TWFilterEditorRow *row : editor->rows())
-            shown.append(row->showsCompoundAdd());
-        return shown;
-    };
-    key(QEvent::KeyPress);
-    EXPECT_TRUE(editor->showingCompoundAdd());
-    EXPECT_EQ(compound(), (QList<bool>{true, true}));
-    // Released while hidden: nothing changes until the next change in view.
-    window->hide();
-    key(QEvent::KeyRelease);
-    EXPECT_EQ(compound(), (QList<bool>{true, true}));
-    window->show();
-    key(QEvent::KeyPress);
-    EXPECT_EQ(compound(), (QList<bool>{true, true}));
-    key(QEvent::KeyRelease);
-    EXPECT_EQ(compound(), (QList<bool>{false, false}));
-}
-
-// With TW_GRAB_DIR set, saves a picture of an editor with one row of each
-// kind, to look at.
-TEST_F(FilterEditorTest, Picture)
-{
-    const QString folder = qEnvironmentVariable("TW_GRAB_DIR");
-    if (folder.isEmpty())
-        GTEST_SKIP();
-    const TWFilterCriteriaPtr root = TWFilterCriteria::filterCriteriaCompound();
-    for (qint32 field : {TWFieldIdentifierPayee, TWFieldIdentifierTotal, TWFieldIdentifierAccount1,
-                         TWFieldIdentifierCleared, TWFieldIdentifierUnit})
-        root->addChildCriteria(simple(field));
-    const TWFilterCriteriaPtr any = TWFilterCriteria::filterCriteriaCompound();
-    any->setMatch(TWFilterMatchAny);
-    any->addChildCriteria(simple(TWFieldIdentifierDate));
-    TWFilterCriteriaPtr relative = simple(TWFieldIdentifierDate);
-    relative->setMatch(TWFilterComparisonWithinWeeks);
-    relative->setValueType(TWFilterValueTypeRelativeDate);
-    relative->setValueRelativeDate(-3);
-    any->addChildCriteria(relative);
-    TWFilterCriteriaPtr custom = simple(TWFieldIdentifierDate);
-    custom->setValueType(TWFilterValueTypeDate);
-    custom->setValueDate(QDateTime(QDate(2024, 5, 17), QTime(0, 0)));
-    any->addChildCriteria(custom);
-    root->addChildCriteria(any);
-    edit(root);
-    editor->resize(640, editor->preferredHeight());
-    window->resize(640, editor->preferredHeight());
-    window->show();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(window->grab().save(folder + QStringLiteral("/filtereditor.png")));
 }
 
 } // namespace

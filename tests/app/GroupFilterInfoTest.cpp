@@ -57,32 +57,6 @@ TEST_F(GroupFilterInfoTest, NewGroupTakesTheNextIdentifierAndKindAndCancelMakesN
     EXPECT_FALSE(controller.group());
 }
 
-TEST_F(GroupFilterInfoTest, EmptyNameIsNoNameAndNoColourRemovesTheTint)
-{
-    auto document = windowDocument();
-    const TWGroupPtr listed = addGroup(*document->business(), TWItemTypeAccountGroup, "Banks");
-    listed->setTintColour(QColor(200, 10, 10));
-    TWGroupPtr copy = listed->copy();
-    TWGroupInfoController controller;
-    controller.setMode(1);
-    controller.setBusinessController(document.get());
-    controller.setBusiness(document->business());
-    controller.view();
-    controller.setGroup(copy);
-    controller.update();
-    EXPECT_EQ(controller.nameTextField()->text(), QStringLiteral("Banks"));
-    EXPECT_EQ(controller.colour(), QColor(200, 10, 10));
-
-    controller.nameTextField()->clear();
-    controller.noColourButton()->click();
-    controller.doSave(1);
-    EXPECT_TRUE(controller.saved());
-    EXPECT_TRUE(copy->name().isNull());
-    EXPECT_FALSE(copy->tintColour().isValid());
-    // The listed record is untouched until the store takes the copy.
-    EXPECT_EQ(listed->name(), QStringLiteral("Banks"));
-}
-
 TEST_F(GroupFilterInfoTest, CancelInAPopoverLeavesTheRecordAndSavedOff)
 {
     auto document = windowDocument();
@@ -147,37 +121,4 @@ TEST_F(GroupFilterInfoTest, ACancelledFilterEditKeepsItsCriteria)
     EXPECT_TRUE(controller.saved());
     EXPECT_EQ(int(TWFilterCriteria::preOrderCriteria(copy->criteria()).size()), before + 1);
     EXPECT_EQ(int(TWFilterCriteria::preOrderCriteria(listed->criteria()).size()), before);
-}
-
-TEST_F(GroupFilterInfoTest, RowsResizeTheSheetByOneRowEachKeepingTheTop)
-{
-    auto document = windowDocument();
-    TWFilterInfoController controller;
-    int code = 0;
-    beginNew(*document, controller, &code);
-    TWFilterEditor *editor = controller.filterEditor();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(editor->height(), editor->numberOfRows() * TWFilterEditor::kRowHeight + 1);
-    QWidget *window = controller.view()->window();
-    ASSERT_NE(window, controller.view());
-    const QRect before = window->geometry();
-
-    editor->doAdd(editor->flatCriterion().last());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(editor->height(), editor->numberOfRows() * TWFilterEditor::kRowHeight + 1);
-    EXPECT_EQ(window->geometry().top(), before.top());
-    EXPECT_EQ(window->geometry().height(), before.height() + TWFilterEditor::kRowHeight);
-
-    editor->doDelete(editor->flatCriterion().last());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(window->geometry().top(), before.top());
-    EXPECT_EQ(window->geometry().height(), before.height());
-
-    controller.nameTextField()->clear();
-    controller.doSave(1);
-    settle();
-    EXPECT_EQ(code, -1002);
-    ASSERT_TRUE(controller.filter());
-    EXPECT_TRUE(controller.filter()->name().isNull());
-    EXPECT_TRUE(controller.filter()->criteria());
 }

@@ -12,56 +12,6 @@ class InformationPopoverTest : public TWRecordTest
 {
 };
 
-TEST_F(InformationPopoverTest, EachKindOfRecordGetsItsEditor)
-{
-    TWGroupPtr group;
-    TWAccountPtr account;
-    auto document = windowDocument([&](TWBusiness &b) {
-        group = addGroup(b, TWItemTypeAccountGroup, "Banks");
-        account = addAccount(b, "Checking", group->identifier());
-    });
-    select(*document, TWMasterItemEntity, TWItemTypeAccountGroup, group->identifier());
-    document->showInspector(false);
-    EXPECT_EQ(document->popoverTag(), 1);
-    EXPECT_TRUE(qobject_cast<TWGroupInfoController *>(document->editInfoController(1)));
-    ASSERT_TRUE(document->popover());
-    EXPECT_TRUE(document->popover()->isShown());
-    EXPECT_EQ(document->editInfoController(1)->mode(), 1);
-    document->popover()->performClose();
-    EXPECT_EQ(document->popoverTag(), 0);
-
-    const TWFilterPtr filter = document->business()->filters().first();
-    select(*document, TWMasterItemEntity, TWItemTypeFilter, filter->identifier());
-    document->showInspector(false);
-    EXPECT_EQ(document->popoverTag(), 3);
-    EXPECT_TRUE(qobject_cast<TWFilterInfoController *>(document->editInfoController(3)));
-    document->popover()->performClose();
-
-    // No account editor registered yet: nothing opens.
-    select(*document, TWMasterItemEntity, TWItemTypeAccount, account->identifier());
-    document->showInspector(false);
-    EXPECT_EQ(document->popoverTag(), 0);
-    EXPECT_FALSE(document->popover()->isShown());
-
-    TWFakeInfoEditor *accountEditor = nullptr;
-    TWAppRegistry::registry().setEditorFactory(TWEditorKind::AccountInfo, [&](QObject *parent) {
-        accountEditor = new TWFakeInfoEditor(parent);
-        return accountEditor;
-    });
-    document->showInspector(false);
-    EXPECT_EQ(document->popoverTag(), 2);
-    ASSERT_TRUE(accountEditor);
-    ASSERT_TRUE(accountEditor->record);
-    EXPECT_NE(accountEditor->record, account); // a copy
-    EXPECT_EQ(accountEditor->record->identifier(), account->identifier());
-    document->popover()->performClose();
-    // Made once.
-    TWFakeInfoEditor *first = accountEditor;
-    document->showInspector(false);
-    EXPECT_EQ(accountEditor, first);
-    document->popover()->performClose();
-}
-
 TEST_F(InformationPopoverTest, SaveStoresTheCopyAndRefreshesTheList)
 {
     TWGroupPtr group;

@@ -111,38 +111,6 @@ TEST(ListViewsTest, TableKeysReachTheDelegateOnlyWithASelection)
     EXPECT_FALSE(table.selectionModel()->isRowSelected(0, {}));
 }
 
-TEST(ListViewsTest, ColumnResizesAndContextMenusGoToTheDelegate)
-{
-    TWTableView table;
-    KeyDelegate delegate;
-    table.setTableDelegate(&delegate);
-    table.setModel(model(2, 2, &table));
-    table.show();
-    table.horizontalHeader()->resizeSection(0, 180);
-    EXPECT_TRUE(delegate.calls.contains("resize"));
-
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), table.viewport()->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(table.viewport(), &event);
-    EXPECT_EQ(table.lastMenu(), &delegate.menu);
-    delegate.menu.hide();
-}
-
-TEST(ListViewsTest, OutlineHandsOverDeleteOnly)
-{
-    TWOutlineView outline;
-    KeyDelegate delegate;
-    outline.setOutlineDelegate(&delegate);
-    outline.setModel(model(3, 1, &outline));
-    outline.show();
-    QTest::keyClick(&outline, Qt::Key_Delete);
-    EXPECT_TRUE(delegate.calls.isEmpty());
-    outline.setCurrentIndex(outline.model()->index(0, 0));
-    QTest::keyClick(&outline, Qt::Key_Escape);
-    QTest::keyClick(&outline, Qt::Key_Return);
-    QTest::keyClick(&outline, Qt::Key_Delete);
-    EXPECT_EQ(delegate.calls, QStringList{"outlineDelete"});
-}
-
 TEST(ListViewsTest, CollectionFocusKeysAndDoubleClicks)
 {
     KeyCatcher parent;
@@ -184,68 +152,6 @@ TEST(ListViewsTest, CollectionFocusKeysAndDoubleClicks)
     ASSERT_FALSE(collection->indexAt(between).isValid());
     QTest::mouseDClick(collection->viewport(), Qt::LeftButton, Qt::NoModifier, between);
     EXPECT_EQ(delegate.previews, QList<int>{1});
-}
-
-TEST(ListViewsTest, AnEditedRowShowsItsColourNotTheSelection)
-{
-    TWTableView table;
-    table.setModel(model(3, 2, &table));
-    table.resize(300, 200);
-    table.show();
-    table.selectRow(1);
-    KeyDelegate delegate;
-    TWTableRowView *row = table.rowView(1);
-    row->setDelegate(&delegate);
-    row->setEditing(true);
-    const QImage image = table.viewport()->grab().toImage();
-    const QRect cell = table.visualRect(table.model()->index(1, 1));
-    const QColor seen = image.pixelColor(cell.right() - 3, cell.center().y());
-    EXPECT_EQ(seen.rgb(), TWTableRowView::editingColour().rgb());
-    EXPECT_TRUE(delegate.paintedRows.contains(1));
-
-    // Not editing: the selection shows again.
-    row->setEditing(false);
-    const QImage selected = table.viewport()->grab().toImage();
-    EXPECT_NE(selected.pixelColor(cell.right() - 3, cell.center().y()).rgb(),
-              TWTableRowView::editingColour().rgb());
-
-    // The detail widget stands over its row.
-    auto *detail = new QWidget();
-    row->setDetailView(detail);
-    EXPECT_EQ(detail->parentWidget(), table.viewport());
-    EXPECT_EQ(detail->geometry().top(), cell.top());
-    row->setDetailView(nullptr);
-    EXPECT_FALSE(detail->parentWidget());
-    delete detail;
-}
-
-TEST(ListViewsTest, NoGridBelowTheLastRow)
-{
-    TWTableView table;
-    auto *data = model(0, 3, &table);
-    table.setModel(data);
-    table.resize(300, 200);
-    table.show();
-    const QImage empty = table.viewport()->grab().toImage();
-    const QRgb background = empty.pixel(empty.width() / 2, empty.height() / 2);
-    int other = 0;
-    for (int y = 0; y < empty.height(); ++y)
-        for (int x = 0; x < empty.width(); ++x)
-            if (empty.pixel(x, y) != background)
-                ++other;
-    EXPECT_EQ(other, 0);
-
-    // With rows, the lines stop at the last one.
-    data->appendRow({new QStandardItem(), new QStandardItem(), new QStandardItem()});
-    const QImage one = table.viewport()->grab().toImage();
-    const int bottom = table.rowViewportPosition(0) + table.rowHeight(0);
-    bool lineInRow = false;
-    for (int x = 0; x < one.width() && !lineInRow; ++x)
-        lineInRow = one.pixel(x, bottom - 1) != background;
-    EXPECT_TRUE(lineInRow);
-    for (int y = bottom + 1; y < one.height(); ++y)
-        for (int x = 0; x < one.width(); ++x)
-            ASSERT_EQ(one.pixel(x, y), background) << x << "," << y;
 }
 
 } // namespace

@@ -59,19 +59,6 @@ TEST_F(ManualUpdateCheckTest, ASkippedNewerVersionIsStillReported)
     EXPECT_EQ(opened.first(), server.url("/tallyworth/"));
 }
 
-TEST_F(ManualUpdateCheckTest, AnEqualVersionOrAnythingElseIsUpToDate)
-{
-    for (const QByteArray &body : {QByteArray("2.1"), QByteArray("2.0.9"),
-                                   QByteArray("<html>9.0</html>"), QByteArray()}) {
-        reply(body);
-        checkByHand();
-        ASSERT_FALSE(alerts.isEmpty());
-        EXPECT_EQ(alerts.last().alert.message, TWLocalized("upToDate")) << body.constData();
-        EXPECT_EQ(alerts.last().alert.buttons, QStringList({TWLocalized("ok")}));
-    }
-    EXPECT_EQ(alerts.size(), 4);
-}
-
 TEST_F(ManualUpdateCheckTest, AFailureShowsTheErrorWithItsCode)
 {
     checkByHand(); // nothing set up: 404

@@ -43,62 +43,6 @@ TEST(MasterItemTest, ChildItemsOfTypeTellsNoneFromHits)
     EXPECT_FALSE(header->childItemsOfType(TWItemTypeAccount));
 }
 
-TEST(MasterItemTest, NextSortOrderFollowsTheLargestChild)
-{
-    EXPECT_EQ(record(item(1, TWItemTypeAccountGroup))->nextSortOrder(), 0u);
-    const TWMasterItemPtr parent =
-        record(item(1, TWItemTypeAccountGroup),
-               {record(item(2, TWItemTypeAccount, 0)), record(item(3, TWItemTypeAccount, 4)),
-                record(item(4, TWItemTypeAccount, 2)),
-                TWMasterItem::masterItemWithType(TWMasterItemBudget)});
-    EXPECT_EQ(parent->nextSortOrder(), 5u);
-}
-
-TEST(MasterItemTest, ContainmentAndParents)
-{
-    const TWMasterItemPtr leaf = record(item(3, TWItemTypeAccount));
-    const TWMasterItemPtr middle = record(item(2, TWItemTypeAccountGroup), {leaf});
-    const TWMasterItemPtr top = record(item(1, TWItemTypeAccountGroup), {middle});
-    EXPECT_TRUE(leaf->containsMasterItem(*leaf));
-    EXPECT_TRUE(top->containsMasterItem(*leaf));
-    EXPECT_FALSE(leaf->containsMasterItem(*top));
-    EXPECT_FALSE(leaf->hasParent({leaf}));
-    EXPECT_TRUE(leaf->hasParent({leaf, top}));
-    EXPECT_FALSE(top->hasParent({leaf, top}));
-}
-
-TEST(MasterItemTest, EqualityHashAndSettings)
-{
-    const TWMasterItemPtr a = TWMasterItem::masterItemWithType(TWMasterItemClientsHeader);
-    const TWMasterItemPtr b = TWMasterItem::masterItemWithType(TWMasterItemClientsHeader);
-    EXPECT_TRUE(a->isEqual(*b));
-    EXPECT_EQ(a->hash(), b->hash());
-    EXPECT_FALSE(a->isEqual(*TWMasterItem::masterItemWithType(TWMasterItemMerchantsHeader)));
-    // A header with children differs from one without.
-    const TWMasterItemPtr full = TWMasterItem::masterItemWithType(
-        TWMasterItemClientsHeader,
-        std::make_shared<TWMasterItemList>(TWMasterItemList{record(item(5, TWItemTypeClient))}));
-    EXPECT_FALSE(a->isEqual(*full));
-
-    const TWItemPtr client = item(7, TWItemTypeClient);
-    const TWMasterItemPtr node = record(client);
-    EXPECT_EQ(node->hash(), client->hash());
-    // Same identifier, other kind: another record.
-    EXPECT_FALSE(node->isEqual(*record(item(7, TWItemTypeMerchant))));
-
-    EXPECT_EQ(a->settings().keys(), QStringList{QStringLiteral("type")});
-    const QVariantMap settings = node->settings();
-    EXPECT_EQ(settings.value(QStringLiteral("type")).toInt(), 5);
-    EXPECT_EQ(settings.value(QStringLiteral("subtype")).toInt(), int(TWItemTypeClient));
-    EXPECT_EQ(settings.value(QStringLiteral("identifier")).toInt(), 7);
-
-    // A copy shares the children list and starts collapsed.
-    full->setExpanded(true);
-    const TWMasterItemPtr copy = full->copy();
-    EXPECT_EQ(copy->childItems(), full->childItems());
-    EXPECT_FALSE(copy->expanded());
-}
-
 TEST(MasterItemTest, RecordsOfASelectionCountOnce)
 {
     const TWItemPtr account = item(101, TWItemTypeAccount);

@@ -61,43 +61,6 @@ protected:
     RecordingUnits *units = nullptr;
 };
 
-TEST_F(MenuActionsTest, AddAndNewGroupOutsideTheirTagsDoNothing)
-{
-    auto document =
-        windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
-    const qsizetype groups = document->business()->accountGroups().size();
-    for (int tag : {-1, 10, 42})
-        document->perform(TWAction::doMasterAdd, tag);
-    for (int tag : {-1, 5, 9})
-        document->perform(TWAction::doNewGroupContext, tag);
-    settle();
-    EXPECT_FALSE(document->hasAttachedSheet());
-    EXPECT_EQ(document->business()->accountGroups().size(), groups);
-
-    // Inside the table a sheet for the new record opens.
-    document->perform(TWAction::doMasterAdd, 1);
-    settle();
-    EXPECT_TRUE(document->hasAttachedSheet());
-}
-
-TEST_F(MenuActionsTest, SortByWithAnotherTagStillRefreshesTheSourceList)
-{
-    auto document =
-        windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
-    // Stored without telling anyone: only a refresh shows it.
-    const TWAccountPtr silent = addAccount(*document->business(), QStringLiteral("Savings"));
-    ASSERT_FALSE(master(*document).masterItemWithType(TWMasterItemEntity, TWItemTypeAccount,
-                                                      silent->identifier()));
-    const quint32 mode = document->business()->sortBy();
-    document->perform(TWAction::doMasterSortBy, 7);
-    EXPECT_EQ(document->business()->sortBy(), mode);
-    EXPECT_TRUE(master(*document).masterItemWithType(TWMasterItemEntity, TWItemTypeAccount,
-                                                     silent->identifier()));
-    document->perform(TWAction::doMasterSortBy, int(1 - mode));
-    EXPECT_EQ(document->business()->sortBy(), 1 - mode);
-    EXPECT_TRUE(prompts.errors.isEmpty());
-}
-
 TEST_F(MenuActionsTest, AFailingSortChangeIsShownAndTheStoreKeepsItsMode)
 {
     auto document = windowDocument([](TWBusiness &b) {
@@ -122,24 +85,6 @@ TEST_F(MenuActionsTest, AFailingSortChangeIsShownAndTheStoreKeepsItsMode)
     // The menu shows the mode the store kept.
     EXPECT_EQ(document->validate(TWAction::doMasterSortBy, int(mode)).check, TWCheck::On);
     EXPECT_EQ(document->validate(TWAction::doMasterSortBy, int(1 - mode)).check, TWCheck::Off);
-}
-
-TEST_F(MenuActionsTest, RefreshOnlyInTheUnitsView)
-{
-    TWAccountPtr checking;
-    auto document = windowDocument([&](TWBusiness &b) { checking = addAccount(b, "Checking"); });
-    select(*document, TWMasterItemUnits);
-    ASSERT_TRUE(units);
-    document->perform(TWAction::doDetailRefresh);
-    EXPECT_EQ(units->refreshes, 1);
-    select(*document, TWMasterItemEntity, TWItemTypeAccount, checking->identifier());
-    document->perform(TWAction::doDetailRefresh);
-    document->perform(TWAction::doDetailReset);
-    EXPECT_EQ(units->refreshes, 1);
-    // The bar's button sends the same command.
-    select(*document, TWMasterItemUnits);
-    document->windowController()->refreshButton()->click();
-    EXPECT_EQ(units->refreshes, 2);
 }
 
 TEST_F(MenuActionsTest, RegisterContextColumnsWaitDuringAnImportWhileTheMainOnesAct)
@@ -185,26 +130,6 @@ TEST_F(MenuActionsTest, RegisterContextColumnsWaitDuringAnImportWhileTheMainOnes
                            QStringLiteral("ascending 1")}));
     EXPECT_TRUE(recordingRegister->calls.isEmpty());
     document->setImporting(false);
-}
-
-TEST_F(MenuActionsTest, BillAndInvoiceCommandsWithAGroupSelectedDoNothing)
-{
-    TWGroupPtr group;
-    auto document = windowDocument([&](TWBusiness &b) {
-        group = addGroup(b, TWItemTypeClientGroup, QStringLiteral("Regulars"));
-        addClient(b, QStringLiteral("Acme"), group->identifier());
-    });
-    select(*document, TWMasterItemEntity, TWItemTypeClientGroup, group->identifier());
-    for (TWAction action :
-         {TWAction::doEditInvoice, TWAction::doDeleteInvoice, TWAction::doMarkInvoice,
-          TWAction::doEditBill, TWAction::doDeleteBill, TWAction::doMarkBillContext})
-        document->perform(action, 0);
-    settle();
-    EXPECT_FALSE(document->hasAttachedSheet());
-    if (recordingClients) {
-        EXPECT_TRUE(recordingClients->calls.isEmpty());
-    }
-    EXPECT_TRUE(prompts.errors.isEmpty());
 }
 
 TEST_F(MenuActionsTest, ExportCommandsWaitForTheirSheets)
@@ -276,108 +201,4 @@ TEST_F(MenuActionsTest, TheCustomRangeOpensThePopoverAndFiltersWithItsDates)
     settle();
 }
 
-TEST_F(MenuActionsTest, MenuItemsCarryTheirCommandAndRunItOnTheDocument)
-{
-    TWAccountPtr checking;
-    auto document = windowDocument([&](TWBusiness &b) { checking = addAccount(b, "Checking"); });
-    select(*document, TWMasterItemEntity, TWItemTypeAccount, checking->identifier());
-    QMenuBar *bar = document->windowForSheet()->menuBar();
-    QAction *sortManually = bar->findChild<QAction *>(QStringLiteral("doMasterSortBy1"));
-    ASSERT_TRUE(sortManually);
-    EXPECT_EQ(twActionOf(sortManually), TWAction::doMasterSortBy);
-    EXPECT_EQ(twTagOf(sortManually), 1);
-    QAction *sortByName = bar->findChild<QAction *>(QStringLiteral("doMasterSortBy"));
-    ASSERT_TRUE(sortByName);
-    sortByName->trigger();
-    settle();
-    EXPECT_EQ(document->business()->sortBy(), 0u);
-    sortManually->trigger();
-    settle();
-    EXPECT_EQ(document->business()->sortBy(), 1u);
-
-    // Opening the menu validates its items.
-    QMenu *business = bar->findChild<QMenu *>(QStringLiteral("menuBusiness"));
-    ASSERT_TRUE(business);
-    emit business->aboutToShow();
-    EXPECT_TRUE(sortManually->isChecked());
-    QMenu *transactions = bar->findChild<QMenu *>(QStringLiteral("menuTransactions"));
-    ASSERT_TRUE(transactions);
-    emit transactions->aboutToShow();
-    QAction *edit = transactions->findChild<QAction *>(QStringLiteral("doEditTransaction"));
-    ASSERT_TRUE(edit);
-    EXPECT_FALSE(edit->isEnabled()); // nothing selected in the register
-    QAction *add = transactions->findChild<QAction *>(QStringLiteral("doNewTransaction"));
-    ASSERT_TRUE(add);
-    EXPECT_TRUE(add->isEnabled());
-
-    // Closed, the shortcut items are live again and the rules decide as they
-    // fire: editing with nothing selected does nothing.
-    emit transactions->aboutToHide();
-    EXPECT_TRUE(edit->isEnabled());
-    recordingRegister->calls.clear();
-    edit->trigger();
-    settle();
-    EXPECT_TRUE(recordingRegister->calls.isEmpty());
-    recordingRegister->selected = {std::make_shared<TWTransaction>()};
-    edit->trigger();
-    settle();
-    EXPECT_EQ(recordingRegister->calls, QStringList{QStringLiteral("edit")});
-}
-
-namespace
-{
-
-class RecordingTimer final : public TWTaskTimer
-{
-    Q_OBJECT
-public:
-    using TWTaskTimer::TWTaskTimer;
-    bool isTaskTimerRunning() const override { return timed != 0; }
-    qint32 timedTaskIdentifier() const override { return timed; }
-    void stopTaskTimer(const QDateTime &) override
-    {
-        calls.append(QStringLiteral("stop %1").arg(timed));
-        timed = 0;
-    }
-    void startTaskTimer(const TWTaskPtr &task) override
-    {
-        calls.append(QStringLiteral("start %1").arg(task ? task->identifier() : 0));
-        if (task)
-            timed = task->identifier();
-    }
-    qint32 menuletTaskIdentifier() const override { return menulet; }
-    void setMenuletTaskIdentifier(qint32 identifier) override { menulet = identifier; }
-    qint32 timed = 0;
-    qint32 menulet = 0;
-    QStringList calls;
-};
-
-} // namespace
-
-TEST_F(MenuActionsTest, TheStatusMenuTimerCommandsGoToTheTaskTimer)
-{
-    RecordingTimer *timer = nullptr;
-    TWAppRegistry::registry().setTaskTimerFactory([&timer](TWBusinessController *parent) {
-        timer = new RecordingTimer(parent);
-        return timer;
-    });
-    auto document = windowDocument();
-    ASSERT_TRUE(timer);
-    // No task chosen: starting finds none.
-    document->perform(TWAction::doMenuletStartStopTaskTimer);
-    EXPECT_EQ(timer->calls, QStringList{QStringLiteral("start 0")});
-    EXPECT_FALSE(timer->isTaskTimerRunning());
-
-    // Choosing a task while one runs stops the running one first.
-    timer->timed = 5;
-    auto task = std::make_shared<TWTask>();
-    task->setIdentifier(9);
-    QMenu menu;
-    QAction *choose = twMenuAction(&menu, QStringLiteral("Task"), TWAction::doMenuletTaskSelect, 0,
-                                   QVariant::fromValue(TWTaskPtr(task)));
-    document->perform(TWAction::doMenuletTaskSelect, 0, choose);
-    EXPECT_EQ(timer->calls.last(), QStringLiteral("stop 5"));
-    EXPECT_EQ(timer->menulet, 9);
-    EXPECT_FALSE(timer->isTaskTimerRunning());
-}
 #include "MenuActionsTest.moc"

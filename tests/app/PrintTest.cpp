@@ -122,47 +122,4 @@ TEST_F(PrintTest, EqualAttachmentNamesAreMadeUniqueInListOrder)
     EXPECT_FALSE(names.contains(4));
 }
 
-TEST_F(PrintTest, OnlyPrintableSelectionsOfferPrinting)
-{
-    auto document = newDocument();
-    EXPECT_FALSE(document->canPrint());
-    TWBusiness &b = *document->business();
-    auto group = TWGroup::groupWithIdentifier(b.nextGroupIdentifier(), TWItemTypeReportGroup,
-                                              QStringLiteral("Reports"), 0, 0, QColor(), false);
-    ASSERT_FALSE(b.addGroup(group, false));
-    auto filter = TWFilter::filterWithIdentifier(b.nextFilterIdentifier(), QStringLiteral("Mine"));
-    ASSERT_FALSE(b.addFilter(filter, false));
-    document->makeWindowControllers();
-    const auto choose = [&document](TWItemType kind, qint32 identifier) {
-        document->selectMasterItems(
-            {document->masterController()->masterItemWithType(5, kind, identifier)}, true);
-    };
-    choose(TWItemTypeReportGroup, group->identifier());
-    EXPECT_FALSE(document->canPrint());
-
-    // A register prints through the print table once one is registered.
-    choose(TWItemTypeFilter, filter->identifier());
-    EXPECT_FALSE(document->canPrint());
-    TWRegisterPrintRequest seen;
-    TWAppRegistry::registry().registerPrintTable = [&seen](const TWRegisterPrintRequest &request,
-                                                           const QPageLayout &) {
-        seen = request;
-        return twoPagePdf();
-    };
-    EXPECT_TRUE(document->canPrint());
-    const QVariantMap layout{
-        {TWColumnSettingsFieldsKey,
-         QVariantList{QVariantMap{{TWColumnSettingsIdentifierKey, -5},
-                                  {TWColumnSettingsVisibleViewsKey, QVariantList{-2}}},
-                      QVariantMap{{TWColumnSettingsIdentifierKey, -6},
-                                  {TWColumnSettingsVisibleViewsKey, QVariantList{-1}}}}}};
-    document->business()->setColumnSettings({{TWColumnSettingsViewTransactions, layout}});
-    QPrinter printer;
-    const QByteArray pdf = document->printData(printer);
-    EXPECT_FALSE(pdf.isEmpty());
-    EXPECT_EQ(seen.business, document->business());
-    ASSERT_EQ(seen.fields.size(), 1);
-    EXPECT_EQ(seen.fields.constFirst()->identifier(), -5);
-}
-
 } // namespace

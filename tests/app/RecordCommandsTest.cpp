@@ -157,21 +157,6 @@ TEST_F(RecordCommandsTest, AccountsOfATypeAreNamedByTypeAndNoneWhenRefused)
     EXPECT_EQ(prompts.errors.size(), 1);
 }
 
-TEST_F(RecordCommandsTest, FewerThanTwoAccountsGiveTheMessageInsteadOfTheEditor)
-{
-    auto document = windowDocument();
-    TWBusiness &business = *document->business();
-    while (business.accounts().size() > 1)
-        ASSERT_FALSE(business.deleteAccount(business.accounts().last(), false));
-    document->newTransaction(false);
-    ASSERT_EQ(prompts.errors.size(), 1);
-    EXPECT_EQ(prompts.errors.first().domain(), QStringLiteral("Tallyworth Business Error"));
-    EXPECT_EQ(prompts.errors.first().code(), -1);
-    EXPECT_EQ(prompts.errors.first().localizedDescription(), TWLocalized("twoAccountsMessage"));
-    EXPECT_FALSE(transactionEditor);
-    EXPECT_FALSE(document->hasAttachedSheet());
-}
-
 TEST_F(RecordCommandsTest, ASaveWithoutSavedSelectsNothing)
 {
     TWAccountPtr one;
@@ -241,35 +226,6 @@ TEST_F(RecordCommandsTest, ClosedTransactionsOpenReadOnlyAndBlockEditingSeveral)
     recordingRegister->selected = {open};
     document->editMultipleTransactions(false);
     EXPECT_EQ(editorsMade, 1);
-}
-
-TEST_F(RecordCommandsTest, CommandsGoToTheListOfTheSelectedEntry)
-{
-    TWClientPtr client;
-    TWAccountPtr one;
-    auto document = windowDocument([&](TWBusiness &b) {
-        client = addClient(b, "Acme");
-        one = addAccount(b, "One");
-    });
-    select(*document, TWMasterItemEntity, TWItemTypeClient, client->identifier());
-    ASSERT_TRUE(recordingClients);
-    const int refreshes = recordingClients->invoices.buttonRefreshes;
-    document->duplicateTransaction(true);
-    EXPECT_EQ(recordingClients->payments->calls, QStringList{QStringLiteral("duplicate/context")});
-    EXPECT_GT(recordingClients->invoices.buttonRefreshes, refreshes);
-    document->deleteTransaction(false);
-    EXPECT_EQ(recordingClients->calls, QStringList{QStringLiteral("delete")});
-
-    select(*document, TWMasterItemEntity, TWItemTypeAccount, one->identifier());
-    document->editTransaction(false, nullptr);
-    document->duplicateTransaction(false);
-    EXPECT_EQ(recordingRegister->calls,
-              (QStringList{QStringLiteral("edit"), QStringLiteral("duplicate")}));
-
-    // An entry without transactions: nothing.
-    select(*document, TWMasterItemUnits);
-    document->duplicateTransaction(false);
-    EXPECT_EQ(recordingRegister->calls.size(), 2);
 }
 
 TEST_F(RecordCommandsTest, AnEditDuringAnImportIsHandedToTheImport)

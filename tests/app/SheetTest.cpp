@@ -72,41 +72,6 @@ TEST_F(SheetTest, ASheetOpenedFromASheetStacksOnItAndEndingItReturnsToTheFirst)
     document->endSheet(&second, -1001);
 }
 
-TEST_F(SheetTest, WithoutACompletionTheSheetStillClosesAndIsReleased)
-{
-    QWidget view;
-    document->beginSheetWithView(&view, false, false, {});
-    QPointer<TWWindow> window = document->innermostSheet();
-    ASSERT_TRUE(window);
-    document->endSheet(&view, -1002);
-    EXPECT_TRUE(QTest::qWaitFor([&window] { return window.isNull(); }, 2000));
-    EXPECT_FALSE(document->hasAttachedSheet());
-}
-
-TEST_F(SheetTest, AResizableSheetCannotBeSmallerThan370By400)
-{
-    QWidget view;
-    view.resize(100, 100);
-    document->beginSheetWithView(&view, true, true, {});
-    TWWindow *window = document->innermostSheet();
-    EXPECT_EQ(window->minimumSize(), QSize(370, 400));
-    window->resize(200, 200);
-    EXPECT_GE(window->width(), 370);
-    EXPECT_GE(window->height(), 400);
-    document->endSheet(&view, -1001);
-}
-
-TEST_F(SheetTest, DismissingTheSheetWindowIsACancel)
-{
-    QWidget view;
-    int code = 0;
-    document->beginSheetWithView(&view, false, true, [&code](int c) { code = c; });
-    document->innermostSheet()->reject();
-    QCoreApplication::processEvents();
-    EXPECT_EQ(code, -1001);
-    EXPECT_FALSE(document->hasAttachedSheet());
-}
-
 TEST_F(SheetTest, TheProgressSheetGoesOnTheInnermostSheet)
 {
     document->showProgress(true);
@@ -121,25 +86,6 @@ TEST_F(SheetTest, TheProgressSheetGoesOnTheInnermostSheet)
     EXPECT_EQ(document->progressWindow()->parentWidget(), document->innermostSheet());
     document->showProgress(false);
     document->endSheet(&editor, -1001);
-}
-
-TEST_F(SheetTest, TabInASheetTellsTheEditorsTheKeyViewChanged)
-{
-    QWidget view;
-    auto *layout = new QVBoxLayout(&view);
-    auto *a = new QLineEdit(&view);
-    auto *b = new QLineEdit(&view);
-    layout->addWidget(a);
-    layout->addWidget(b);
-    document->beginSheetWithView(&view, false, true, {});
-    TWWindow *window = document->innermostSheet();
-    int posted = 0;
-    const auto token = TWNotificationCenter::defaultCenter().addObserver(
-        TWKeyViewChangedNotification, window, [&posted](const TWNotification &) { ++posted; });
-    QTest::keyClick(a, Qt::Key_Tab);
-    TWNotificationCenter::defaultCenter().removeObserver(token);
-    EXPECT_EQ(posted, 1);
-    document->endSheet(&view, -1001);
 }
 
 } // namespace

@@ -46,12 +46,6 @@ protected:
             indexes.append(list.model()->indexOf(n.get()));
         return std::unique_ptr<QMimeData>(list.model()->mimeData(indexes));
     }
-    static bool canDrop(TWMasterController &list, const QMimeData *mime,
-                        const TWMasterItemPtr &target, int row)
-    {
-        return list.model()->canDropMimeData(mime, Qt::MoveAction, row, 0,
-                                             list.model()->indexOf(target.get()));
-    }
     static bool drop(TWMasterController &list, const TWMasterItemPtr &dragged,
                      const TWMasterItemPtr &target, int row)
     {
@@ -80,50 +74,6 @@ protected:
     TWAccountPtr a, bee, c, x;
 };
 
-TEST_F(SourceListDragTest, OnlyOneRecordStartsADrag)
-{
-    auto document = chart(true);
-    TWMasterController &list = master(*document);
-    EXPECT_FALSE(drag(list, {node(list, 5, a->identifier()), node(list, 5, bee->identifier())}));
-    EXPECT_FALSE(drag(list, {list.masterItemAtIndex(0)}));
-    EXPECT_FALSE(drag(list, {list.masterItemWithType(TWMasterItemUnits, 0, 0)}));
-    document->business()->setAdvancedFindFilter(
-        TWFilter::filterWithIdentifier(0, QStringLiteral("F")));
-    list.update();
-    EXPECT_FALSE(drag(list, {list.masterItemWithType(TWMasterItemSearchResults, 0, 0)}));
-    auto mime = drag(list, {node(list, 5, a->identifier())});
-    ASSERT_TRUE(mime);
-    EXPECT_TRUE(mime->hasFormat(QStringLiteral("application/x-tallyworth-masterItem")));
-    EXPECT_FALSE(list.model()->flags(list.model()->indexOf(list.masterItemAtIndex(0).get())) &
-                 Qt::ItemIsDragEnabled);
-}
-
-TEST_F(SourceListDragTest, WhereARecordMayGo)
-{
-    auto document = chart(true);
-    TWMasterController &list = master(*document);
-    auto account = drag(list, {node(list, 5, a->identifier())});
-    auto group = drag(list, {node(list, 1, box->identifier())});
-    // Another family, the manage section, a record that is no group.
-    EXPECT_FALSE(canDrop(list, account.get(), node(list, 2, clients->identifier()), -1));
-    EXPECT_FALSE(canDrop(list, account.get(), list.masterItemAtIndex(3), 0));
-    EXPECT_FALSE(canDrop(list, account.get(), list.masterItemAtIndex(6), 0));
-    EXPECT_FALSE(canDrop(list, account.get(), node(list, 5, x->identifier()), -1));
-    // Onto the header's row itself no; between the rows under it yes.
-    EXPECT_FALSE(canDrop(list, account.get(), list.masterItemAtIndex(0), -1));
-    EXPECT_TRUE(canDrop(list, account.get(), list.masterItemAtIndex(0), 0));
-    EXPECT_TRUE(canDrop(list, account.get(), node(list, 1, other->identifier()), -1));
-    // A group never goes into itself or below itself.
-    EXPECT_FALSE(canDrop(list, group.get(), node(list, 1, inner->identifier()), -1));
-    EXPECT_FALSE(canDrop(list, group.get(), node(list, 1, box->identifier()), 0));
-    EXPECT_TRUE(canDrop(list, group.get(), node(list, 1, other->identifier()), -1));
-    // Nothing is dropped at the top level.
-    EXPECT_FALSE(list.model()->canDropMimeData(account.get(), Qt::MoveAction, 0, 0, QModelIndex()));
-    EXPECT_FALSE(
-        list.model()->dropMimeData(account.get(), Qt::MoveAction, -1, 0,
-                                   list.model()->indexOf(node(list, 5, x->identifier()).get())));
-}
-
 TEST_F(SourceListDragTest, FirstPlaceRenumbersAndLastPlaceDoesNot)
 {
     auto document = chart(true);
@@ -150,21 +100,6 @@ TEST_F(SourceListDragTest, FirstPlaceRenumbersAndLastPlaceDoesNot)
     EXPECT_EQ(c->sortOrder(), 0u);
     EXPECT_EQ(b.groupWithIdentifier(inner->identifier())->sortOrder(), 4u);
     EXPECT_EQ(names(list, node(list, 1, box->identifier())), (QStringList{"C", "B", "Inner", "A"}));
-}
-
-TEST_F(SourceListDragTest, BetweenRowsSwitchesToTheManualOrder)
-{
-    auto document = chart(false);
-    TWMasterController &list = master(*document);
-    TWBusiness &b = *document->business();
-    ASSERT_EQ(b.sortBy(), 0u);
-    // Between A and B (index 1 under Box: A, B, C, Inner by name).
-    ASSERT_TRUE(drop(list, node(list, 5, c->identifier()), node(list, 1, box->identifier()), 1));
-    EXPECT_EQ(b.sortBy(), 1u);
-    EXPECT_EQ(a->sortOrder(), 0u);
-    EXPECT_EQ(c->sortOrder(), 1u);
-    EXPECT_EQ(bee->sortOrder(), 2u);
-    EXPECT_EQ(names(list, node(list, 1, box->identifier())), (QStringList{"A", "C", "B", "Inner"}));
 }
 
 TEST_F(SourceListDragTest, OntoAGroupAndToTheHeader)

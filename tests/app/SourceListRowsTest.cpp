@@ -17,11 +17,6 @@
 namespace
 {
 
-constexpr qint32 kPayable = 108;
-constexpr qint32 kReceivable = 105;
-constexpr qint32 kSales = 109;
-constexpr qint32 kAdvertising = 111;
-
 class SourceListRowsTest : public TWWindowTest
 {
 protected:
@@ -45,61 +40,6 @@ protected:
     static QString money(TWBusiness &b, qint64 value, const TWUnitPtr &unit)
     {
         return TWMasterTotals::rowAmount(value, unit.get(), b);
-    }
-    // A plain entry of `total` home-unit minor units into account 1, linked
-    // to the invoice or bill when one is given.
-    static TWTransactionPtr entry(TWBusiness &b, qint32 one, qint32 two, qint64 total)
-    {
-        TWTransactionPtr t = TWTransaction::transactionWithBusiness(b);
-        t->setDate(TWClock::now());
-        t->setAccount1Identifier(one);
-        t->setAccount2Identifier(two);
-        t->setUnit(b.homeUnit());
-        t->setTotal(total);
-        t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
-        EXPECT_FALSE(b.addTransaction(t, false, false, false, false));
-        return t;
-    }
-    static void link(TWBusiness &b, const TWTransactionPtr &t, std::uint32_t type, qint32 parent,
-                     qint32 child)
-    {
-        EXPECT_FALSE(b.addRelationship(
-            TWRelationship::relationshipWithType(type, 0.0, parent, child, t->identifier(), 0,
-                                                 b.nextRelationshipIdentifier()),
-            false));
-    }
-    // A client with a project and an invoice of 500 charged, due on `due`.
-    static TWClientPtr owingClient(TWBusiness &b, const QString &name, const QDateTime &due,
-                                   qint32 group = 0)
-    {
-        TWClientPtr client = addClient(b, name, group);
-        auto project = TWProject::projectWithDate(
-            TWClock::now().addMonths(-2), false, name, TWProjectTypeProject, {}, {}, 0,
-            b.homeUnit(), 0.0, {}, client->identifier(), b.nextProjectIdentifier());
-        EXPECT_FALSE(b.addProject(project, false));
-        auto invoice = TWInvoice::invoiceWithDate(TWClock::now().addMonths(-1), QStringLiteral("1"),
-                                                  name, true, false, due, 0, QString(),
-                                                  project->identifier(), b.nextInvoiceIdentifier());
-        EXPECT_FALSE(b.addInvoice(invoice, false));
-        link(b, entry(b, kReceivable, kSales, 500), TWRelationshipTypeInvoicePayment,
-             project->identifier(), invoice->identifier());
-        return client;
-    }
-    // A merchant with a bill of `amount` charged and nothing paid, due later.
-    static TWMerchantPtr owedMerchant(TWBusiness &b, const QString &name, qint32 group,
-                                      qint64 amount)
-    {
-        auto merchant =
-            TWMerchant::merchantWithIdentifier(b.nextMerchantIdentifier(), name, QString(), group,
-                                               0, QImage(), {}, {}, {}, QUrl(), {}, {});
-        EXPECT_FALSE(b.addMerchant(merchant, false));
-        auto bill = TWBill::billWithDate(TWClock::now().addDays(-3), name, true, false,
-                                         TWClock::now().addMonths(1), 0, QString(),
-                                         merchant->identifier(), b.nextBillIdentifier());
-        EXPECT_FALSE(b.addBill(bill, false));
-        link(b, entry(b, kAdvertising, kPayable, amount), TWRelationshipTypeBillPayment,
-             merchant->identifier(), bill->identifier());
-        return merchant;
     }
 };
 
@@ -218,107 +158,6 @@ TEST_F(SourceListRowsTest, GroupAndFilterTotalsAgreeWithTheStore)
     EXPECT_EQ(all, 1000 + 300 + 500);
     EXPECT_EQ(detail(list, 5, TWItemTypeFilterGroup, filters->identifier()),
               money(b, all, b.homeUnit()));
-}
-
-TEST_F(SourceListRowsTest, ClientAndMerchantColours)
-{
-    TWFixedClock clock(2024, 6, 15);
-    TWClientPtr late;
-    TWClientPtr early;
-    TWGroupPtr suppliers;
-    auto document = windowDocument([&](TWBusiness &b) {
-        late = owingClient(b, QStringLiteral("Late"), twLocal(2024, 6, 1));
-        early = owingClient(b, QStringLiteral("Early"), twLocal(2024, 7, 1));
-        suppliers = addGroup(b, TWItemTypeMerchantGroup, QStringLiteral("Suppliers"), 0, true);
-        owedMerchant(b, QStringLiteral("Paper"), suppliers->identifier(), 300);
-        owedMerchant(b, QStringLiteral("Ink"), suppliers->identifier(), 200);
-    });
-    TWMasterController &list = master(*document);
-    TWBusiness &b = *document->business();
-    const TWPreferences &preferences = TWPreferences::preferences();
-    const auto colour = [&](quint32 kind, qint32 id) {
-        return list.itemColour(*list.masterItemWithType(5, kind, id));
-    };
-    EXPECT_EQ(colour(TWItemTypeClient, late->identifier()), preferences.overdueColour());
-    EXPECT_EQ(colour(TWItemTypeClient, early->identifier()), preferences.oweColour());
-    EXPECT_EQ(detail(list, 5, TWItemTypeClient, early->identifier()), money(b, 500, b.homeUnit()));
-    // Owed 500 by the merchants below, none overdue: the owe colour.
-    EXPECT_EQ(colour(TWItemTypeMerchantGroup, suppliers->identifier()), preferences.oweColour());
-    EXPECT_EQ(detail(list, 5, TWItemTypeMerchantGroup, suppliers->identifier()),
-              money(b, 500, b.homeUnit()));
-    // Overdue wins even with nothing owed; nothing owed and not overdue is plain.
-    EXPECT_EQ(TWMasterTotals::colourForOwing(0, true), preferences.overdueColour());
-    EXPECT_FALSE(TWMasterTotals::colourForOwing(0, false).isValid());
-    EXPECT_FALSE(TWMasterTotals::colourForOwing(-5, false).isValid());
-
-    // The selected row is plain whatever it owes.
-    select(*document, 5, TWItemTypeClient, late->identifier());
-    EXPECT_FALSE(colour(TWItemTypeClient, late->identifier()).isValid());
-    EXPECT_EQ(colour(TWItemTypeClient, early->identifier()), preferences.oweColour());
-
-    // New preference colours show without recomputing anything.
-    TWPreferences::preferences().setOweColour(QColor(0, 150, 0));
-    TWNotificationCenter::defaultCenter().postNotification(QStringLiteral("preferences"), nullptr);
-    EXPECT_EQ(colour(TWItemTypeClient, early->identifier()), QColor(0, 150, 0));
-    const QModelIndex row = list.model()->indexOf(
-        list.masterItemWithType(5, TWItemTypeClient, early->identifier()).get());
-    EXPECT_EQ(list.model()->data(row, Qt::ForegroundRole).value<QBrush>().color(),
-              QColor(0, 150, 0));
-}
-
-TEST_F(SourceListRowsTest, ManageEntriesAndReports)
-{
-    TWReportPtr report;
-    TWGroupPtr reports;
-    auto document = windowDocument([&](TWBusiness &b) {
-        reports = addGroup(b, TWItemTypeReportGroup, QStringLiteral("Reports"), 0, true);
-        report = TWReport::reportWithIdentifier(b.nextReportIdentifier(), QStringLiteral("Income"),
-                                                reports->identifier(), 0, TWReportType(0),
-                                                TWReportDateType(0), {}, {}, false,
-                                                TWReportDateType(0), {}, {}, false);
-        ASSERT_FALSE(b.addReport(report, false));
-        b.setAutofill(false);
-    });
-    TWMasterController &list = master(*document);
-    TWBusiness &b = *document->business();
-    EXPECT_TRUE(b.budgetItems().isEmpty());
-    EXPECT_EQ(detail(list, TWMasterItemBudget), TWLocalized("off"));
-    EXPECT_EQ(detail(list, TWMasterItemAutofill), TWLocalized("off"));
-    EXPECT_EQ(detail(list, TWMasterItemUnits), QString::number(b.units().size()));
-    EXPECT_EQ(detail(list, TWMasterItemFields), QString::number(b.fields().size()));
-    EXPECT_EQ(detail(list, TWMasterItemRepeats), QStringLiteral("0"));
-    // Switching autofill on reaches the row through the store's notification.
-    b.setAutofill(true);
-    EXPECT_EQ(detail(list, TWMasterItemAutofill), TWLocalized("on"));
-    EXPECT_TRUE(detail(list, 5, TWItemTypeReport, report->identifier()).isEmpty());
-    EXPECT_TRUE(detail(list, 5, TWItemTypeReportGroup, reports->identifier()).isEmpty());
-    // Every row but the headers has an icon.
-    for (const TWMasterItem *node : list.model()->flatNodes()) {
-        const QVariant icon = list.model()->data(list.model()->indexOf(node), Qt::DecorationRole);
-        EXPECT_EQ(icon.value<QIcon>().isNull(), node->isHeader()) << node->type();
-    }
-}
-
-TEST_F(SourceListRowsTest, SummaryWithoutDecimals)
-{
-    auto document = windowDocument([&](TWBusiness &b) {
-        entry(b, 100, kSales, 123456); // the bank gains 1,234.56 of sales
-        b.businessInfo()->setType(1);
-        b.businessInfo()->setRetainedEarningsName(QStringLiteral("Kept Profit"));
-    });
-    TWMasterController &list = master(*document);
-    TWBusiness &b = *document->business();
-    list.updateSummary();
-    const QString assets = list.summaryValueLabel(QStringLiteral("assetsValueLabel"))->text();
-    EXPECT_EQ(assets, TWFormatter::formatter().valueString(123457, b.homeUnit().get(), true, true,
-                                                           false, true, false, &b));
-    EXPECT_FALSE(assets.contains(QStringLiteral(".56")));
-    EXPECT_EQ(list.summaryValueLabel(QStringLiteral("debitValueLabel"))->text(), assets);
-    EXPECT_EQ(list.summaryValueLabel(QStringLiteral("incomeValueLabel"))->text(), assets);
-    EXPECT_EQ(list.summaryPanel()->height(), TWMasterController::kSummaryHeight);
-    // A business without a closing account names its retained earnings itself.
-    document->initUI();
-    EXPECT_EQ(master(*document).retainedEarningsLabel()->text(), QStringLiteral("Kept Profit"));
 }
 
 // Collapsing the panel is remembered: the next window of the business opens

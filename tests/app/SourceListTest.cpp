@@ -25,96 +25,11 @@ protected:
             ->click();
         QCoreApplication::processEvents();
     }
-    static QStringList actionNames(QMenu *menu)
-    {
-        QStringList names;
-        for (QAction *action : menu->actions())
-            if (!action->isSeparator())
-                names.append(action->objectName());
-        return names;
-    }
     static int flatRow(TWBusinessController &document, const TWMasterItemPtr &node)
     {
         return master(document).model()->flatRow(node.get());
     }
 };
-
-TEST_F(SourceListTest, HeadersWithAndWithoutTheFindSection)
-{
-    auto document = windowDocument();
-    TWMasterController &list = master(*document);
-    ASSERT_EQ(list.masterItems().size(), 6);
-    const QList<quint32> order{TWMasterItemAccountsHeader, TWMasterItemFiltersHeader,
-                               TWMasterItemClientsHeader, TWMasterItemMerchantsHeader,
-                               TWMasterItemReportsHeader, TWMasterItemManageHeader};
-    for (int i = 0; i < order.size(); ++i)
-        EXPECT_EQ(list.masterItems().at(i)->type(), order.at(i)) << i;
-    // Logical indexes stay put: 3 is still the clients, 2 falls to the filters.
-    EXPECT_EQ(list.masterItemAtIndex(3)->type(), quint32(TWMasterItemClientsHeader));
-    EXPECT_EQ(list.masterItemAtIndex(2)->type(), quint32(TWMasterItemFiltersHeader));
-    EXPECT_FALSE(list.masterItemWithType(TWMasterItemFindHeader, 0, 0));
-    EXPECT_FALSE(list.masterItemWithType(TWMasterItemSearchResults, 0, 0));
-    // The manage entries in their order.
-    const TWMasterItemPtr manage = list.masterItemAtIndex(6);
-    QList<quint32> entries;
-    for (const TWMasterItemPtr &entry : *manage->childItems())
-        entries.append(entry->type());
-    EXPECT_EQ(entries, (QList<quint32>{14, 6, 7, 9, 8, 10}));
-
-    document->business()->setAdvancedFindFilter(
-        TWFilter::filterWithIdentifier(0, QStringLiteral("Find")));
-    list.update();
-    ASSERT_EQ(list.masterItems().size(), 7);
-    EXPECT_EQ(list.masterItemAtIndex(2)->type(), quint32(TWMasterItemFindHeader));
-    EXPECT_EQ(list.masterItemAtIndex(3)->type(), quint32(TWMasterItemClientsHeader));
-    ASSERT_TRUE(list.masterItemWithType(TWMasterItemSearchResults, 0, 0));
-}
-
-TEST_F(SourceListTest, ExpansionFollowsTheStoredBitsAndIsRecorded)
-{
-    TWGroupPtr open;
-    TWGroupPtr shut;
-    auto document = windowDocument([&](TWBusiness &b) {
-        open = addGroup(b, TWItemTypeClientGroup, QStringLiteral("Open"), 0, true);
-        shut = addGroup(b, TWItemTypeClientGroup, QStringLiteral("Shut"), 0, false);
-        addClient(b, QStringLiteral("Inside open"), open->identifier());
-        addClient(b, QStringLiteral("Inside shut"), shut->identifier());
-    });
-    TWMasterController &list = master(*document);
-    TWBusiness &b = *document->business();
-    TWOutlineView *outline = list.outlineView();
-    const auto expanded = [&](const TWMasterItemPtr &node) {
-        return outline->isExpanded(list.model()->indexOf(node.get()));
-    };
-    // Nothing stored: every header open; groups follow their own flags.
-    EXPECT_EQ(b.masterExpanded(), 0xFFFFFFFFu);
-    for (const TWMasterItemPtr &header : list.masterItems())
-        EXPECT_TRUE(expanded(header)) << header->type();
-    EXPECT_TRUE(expanded(list.masterItemWithType(5, TWItemTypeClientGroup, open->identifier())));
-    EXPECT_FALSE(expanded(list.masterItemWithType(5, TWItemTypeClientGroup, shut->identifier())));
-
-    // Collapsing the clients clears bit 2 only; expanding sets it again.
-    const TWMasterItemPtr clients = list.masterItemAtIndex(3);
-    outline->collapse(list.model()->indexOf(clients.get()));
-    EXPECT_EQ(b.masterExpanded(), 0xFFFFFFFFu & ~2u);
-    outline->expand(list.model()->indexOf(clients.get()));
-    EXPECT_EQ(b.masterExpanded(), 0xFFFFFFFFu);
-
-    // A group's flag is stored with the group.
-    outline->expand(list.model()->indexOf(
-        list.masterItemWithType(5, TWItemTypeClientGroup, shut->identifier()).get()));
-    EXPECT_TRUE(b.groupWithIdentifier(shut->identifier())->expanded());
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT expanded FROM groups WHERE identifier=%1")
-                                .arg(shut->identifier())),
-              1);
-
-    // Stored bits restore: only the accounts header open.
-    b.setMasterExpanded(TWMasterExpandedAccounts);
-    list.update();
-    EXPECT_TRUE(expanded(list.masterItemAtIndex(0)));
-    EXPECT_FALSE(expanded(list.masterItemAtIndex(3)));
-    EXPECT_FALSE(expanded(list.masterItemAtIndex(6)));
-}
 
 // The group's flag could not be stored: the row goes back to what the file
 // keeps, and the error is shown on the window.
@@ -223,51 +138,6 @@ TEST_F(SourceListTest, TheSelectionRule)
         list.model()->indexOf(list.masterItemWithType(5, 6, client->identifier()).get()),
         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     EXPECT_EQ(document->detailType(), int(TWDetailClients));
-}
-
-TEST_F(SourceListTest, ContextMenus)
-{
-    TWAccountPtr a;
-    TWAccountPtr b2;
-    auto document = windowDocument([&](TWBusiness &b) {
-        a = addAccount(b, QStringLiteral("A"));
-        b2 = addAccount(b, QStringLiteral("B"));
-    });
-    TWMasterController &list = master(*document);
-    TWOutlineView *outline = list.outlineView();
-    const auto pointOf = [&](const TWMasterItemPtr &node) {
-        return outline->visualRect(list.model()->indexOf(node.get())).center();
-    };
-    const QStringList always{"doNewAccountContext", "doNewFilterContext", "doNewClientContext",
-                             "doNewMerchantContext", "doNewReportContext", "newGroup", "sortBy"};
-
-    QMenu *menu = list.contextMenu(pointOf(list.masterItemAtIndex(0)));
-    EXPECT_EQ(actionNames(menu), always);
-
-    list.selectMasterItems({list.masterItemWithType(5, 5, a->identifier()),
-                            list.masterItemWithType(5, 5, b2->identifier())});
-    menu = list.contextMenu(pointOf(list.masterItemWithType(5, 5, a->identifier())));
-    QStringList names = actionNames(menu);
-    EXPECT_TRUE(names.contains("doDeleteContext"));
-    EXPECT_FALSE(names.contains("doShowInspectorContext"));
-    EXPECT_EQ(list.contextRows().size(), 2);
-
-    // One record outside the selection: its own row, with the inspector.
-    list.selectMasterItems({list.masterItemWithType(5, 5, a->identifier())});
-    menu = list.contextMenu(pointOf(list.masterItemWithType(5, 5, b2->identifier())));
-    names = actionNames(menu);
-    EXPECT_TRUE(names.contains("doShowInspectorContext"));
-    EXPECT_TRUE(names.contains("doDeleteContext"));
-    ASSERT_EQ(list.contextMasterItems().size(), 1);
-    EXPECT_EQ(list.contextMasterItems().first()->item()->identifier(), b2->identifier());
-
-    // Below the last row: no rows, only the new-record items and the sort menu.
-    outline->collapseAll();
-    const int below = outline->visualRect(list.model()->indexOf(list.masterItemAtIndex(6).get())).bottom() + 6;
-    ASSERT_LT(below, outline->viewport()->height());
-    menu = list.contextMenu(QPoint(5, below));
-    EXPECT_TRUE(list.contextRows().isEmpty());
-    EXPECT_EQ(actionNames(menu), always);
 }
 
 TEST_F(SourceListTest, DeletingAfterConfirmation)

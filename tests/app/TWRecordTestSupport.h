@@ -75,54 +75,6 @@ private:
     QPointer<QWidget> m_view;
 };
 
-class TWRecordingInvoices final : public TWInvoicesList
-{
-public:
-    TWRegisterDetail *transactionsController() const override { return payments; }
-    void updateTransactionButtonsEnabled() override { ++buttonRefreshes; }
-    TWRecordingRegister *payments = nullptr;
-    int buttonRefreshes = 0;
-};
-
-class TWRecordingClients final : public TWClientDetail
-{
-    Q_OBJECT
-public:
-    explicit TWRecordingClients(QObject *parent)
-        : TWClientDetail(parent), payments(new TWRecordingRegister(this))
-    {
-        invoices.payments = payments;
-    }
-    ~TWRecordingClients() override
-    {
-        if (m_view && !m_view->parent())
-            delete m_view;
-    }
-    QWidget *view() override
-    {
-        if (!m_view)
-            m_view = new QLabel(QStringLiteral("clients"));
-        return m_view;
-    }
-    TWInvoicesList *invoicesController() const override
-    {
-        return const_cast<TWRecordingInvoices *>(&invoices);
-    }
-    TWProjectList selectedProjects() const override { return projects; }
-    void deleteSelectedTransaction(bool context) override
-    {
-        calls.append(TWRecordingRegister::call("delete", context));
-    }
-
-    TWRecordingRegister *payments;
-    TWRecordingInvoices invoices;
-    TWProjectList projects;
-    QStringList calls;
-
-private:
-    QPointer<QWidget> m_view;
-};
-
 // An information editor of a piece not built here: a name field; saves by
 // tag like the shell's own editors.
 class TWFakeInfoEditor final : public TWInfoEditor
@@ -284,17 +236,13 @@ private:
 class TWRecordTest : public TWWindowTest
 {
 protected:
-    // The register and the client view record what they are asked.
+    // The register records what it is asked.
     void registerRecordingViews()
     {
         TWAppRegistry &registry = TWAppRegistry::registry();
         registry.setDetailFactory(TWDetailTransactionsAccounts, [this](QObject *parent) {
             recordingRegister = new TWRecordingRegister(parent);
             return recordingRegister;
-        });
-        registry.setDetailFactory(TWDetailClients, [this](QObject *parent) {
-            recordingClients = new TWRecordingClients(parent);
-            return recordingClients;
         });
         registry.setEditorFactory(TWEditorKind::Transaction, [this](QObject *parent) {
             transactionEditor = new TWFakeTransactionEditor(parent);
@@ -312,6 +260,5 @@ protected:
     }
 
     TWRecordingRegister *recordingRegister = nullptr;
-    TWRecordingClients *recordingClients = nullptr;
     TWFakeTransactionEditor *transactionEditor = nullptr;
 };

@@ -50,21 +50,6 @@ protected:
     std::unique_ptr<TWApplicationDelegate> delegate;
 };
 
-TEST_F(UpdateCheckTest, ANextDatePastChecksAtOnceAndTheNextIsAWeekOn)
-{
-    reply("3.0\n");
-    TWPreferences::preferences().setCheckForUpdateNextDate(clock.now().addDays(-10));
-    delegate->armUpdateCheck();
-    EXPECT_EQ(delegate->updateCheckInterval(), 0);
-
-    ASSERT_TRUE(server.waitForRequests(1));
-    EXPECT_EQ(server.lastRequest().method, QByteArray("GET"));
-    EXPECT_EQ(server.lastRequest().path, QByteArray("/update/tallyworth/1.txt"));
-    ASSERT_TRUE(twWaitUntil([this] { return alerts.size() == 1; }));
-    EXPECT_EQ(TWPreferences::preferences().checkForUpdateNextDate(), clock.now().addDays(7));
-    EXPECT_EQ(delegate->updateCheckInterval(), kWeekMs);
-}
-
 TEST_F(UpdateCheckTest, AnUnsetOrDamagedNextDateWaitsAWeekAtMost)
 {
     delegate->armUpdateCheck();
@@ -81,35 +66,6 @@ TEST_F(UpdateCheckTest, AnUnsetOrDamagedNextDateWaitsAWeekAtMost)
     EXPECT_EQ(delegate->updateCheckInterval(), 2 * 86400 * 1000);
     QTest::qWait(50);
     EXPECT_EQ(server.requestCount(), 0);
-}
-
-TEST_F(UpdateCheckTest, TurningThePreferenceOffAndOnMovesTheCheckAWeekFromThen)
-{
-    TWPreferences &preferences = TWPreferences::preferences();
-    preferences.setCheckForUpdateNextDate(clock.now().addDays(3));
-    delegate->armUpdateCheck();
-    ASSERT_TRUE(delegate->isUpdateCheckArmed());
-
-    preferences.setCheckForUpdate(false);
-    delegate->preferencesUpdated();
-    EXPECT_FALSE(delegate->isUpdateCheckArmed());
-
-    clock.set(clock.now().addDays(1));
-    preferences.setCheckForUpdate(true);
-    delegate->preferencesUpdated();
-    EXPECT_TRUE(delegate->isUpdateCheckArmed());
-    EXPECT_EQ(preferences.checkForUpdateNextDate(), clock.now().addDays(7));
-    EXPECT_EQ(delegate->updateCheckInterval(), kWeekMs);
-
-    // In agreement: nothing moves.
-    delegate->preferencesUpdated();
-    EXPECT_EQ(preferences.checkForUpdateNextDate(), clock.now().addDays(7));
-
-    // Off at launch: nothing armed.
-    preferences.setCheckForUpdate(false);
-    auto other = std::make_unique<TWApplicationDelegate>(documents.get());
-    other->armUpdateCheck();
-    EXPECT_FALSE(other->isUpdateCheckArmed());
 }
 
 TEST_F(UpdateCheckTest, OffersOnlyANewerVersionThatWasNotSkipped)
