@@ -8,7 +8,6 @@
 #include "MSHUserDefaults.h"
 #include "NetworkTestSupport.h"
 
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -61,31 +60,6 @@ protected:
     }
     QString settingsFolder() const { return temporary.filePath(QStringLiteral("settings")); }
 };
-
-TEST_F(KitStartup, TheFirstStartStoresAnInstallationIdentifierThatANewInstanceReadsAsNotFirst)
-{
-    TWApplicationIdentityGuard identity;
-    QString stored;
-    {
-        auto store = defaults();
-        Kitbase first(*store, settingsFolder());
-        EXPECT_TRUE(first.isFirstInstall());
-        stored = first.installID();
-        EXPECT_TRUE(
-            QRegularExpression(QStringLiteral("^[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}$"))
-                .match(stored)
-                .hasMatch())
-            << qPrintable(stored);
-        EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$"))
-                        .match(first.executionIdentifier())
-                        .hasMatch());
-    }
-    // Written to disk at once: a new store over the same file is a later process.
-    auto store = defaults();
-    Kitbase next(*store, settingsFolder());
-    EXPECT_FALSE(next.isFirstInstall());
-    EXPECT_EQ(next.installID(), stored);
-}
 
 TEST_F(KitStartup, ABrokenKitbaseEntryIsLoggedAndStartsNothing)
 {

@@ -3,7 +3,6 @@
 #include "CrashTestSupport.h"
 
 #include "MSHUserLogging.h"
-#include "TWError.h"
 
 #include <QDir>
 #include <QFile>
@@ -147,27 +146,6 @@ TEST_F(UserLogging, TwoThreadsWritingInternalKeysLeaveWholeLines)
     EXPECT_LE(
         twCrashTestLines(directory + QStringLiteral("/internal_compacted_kv.mshrecord")).size(),
         32);
-}
-
-TEST_F(UserLogging, ALoggedErrorCarriesDomainCodeStackAndBothUserInfos)
-{
-    logs.maxSize = 100000;
-    QVariantMap info{{QStringLiteral("file"), QStringLiteral("Data.sql")},
-                     {QStringLiteral("list"), QVariant::fromValue(QList<int>{1})}};
-    MSHUserLoggingRecordErrorTo(
-        &logs, &current, TWError(QStringLiteral("Tallyworth Store"), -7, QString()), info, {});
-    MSHUserLoggingFlush();
-    const auto lines = twCrashTestSections(QString::fromUtf8(aPath));
-    ASSERT_EQ(lines.size(), 1);
-    const QJsonObject error = lines[0].second.toObject();
-    EXPECT_EQ(text(error.value("domain")), QStringLiteral("Tallyworth Store"));
-    EXPECT_EQ(error.value("code").toInteger(), -7);
-    EXPECT_FALSE(error.value("stacktrace").toArray().isEmpty());
-    const QJsonArray pairs = error.value("info").toArray();
-    ASSERT_EQ(pairs.size(), 1);
-    EXPECT_EQ(text(pairs[0].toArray()[0]), QStringLiteral("file"));
-    EXPECT_EQ(text(pairs[0].toArray()[1]), QStringLiteral("Data.sql"));
-    EXPECT_FALSE(error.contains("extra_info"));
 }
 
 } // namespace
