@@ -41,34 +41,6 @@ TEST(FieldValue, ViewsOfAnotherTypeAreRefusedAndReadEmpty)
     }
 }
 
-TEST(FieldValue, EmptyInputsLeaveNoValue)
-{
-    TWFieldValue text(1, TWFieldTypeText);
-    text.setText(QStringLiteral("x"));
-    EXPECT_TRUE(text.setText(QString()));
-    EXPECT_FALSE(text.hasValue());
-    EXPECT_TRUE(text.isValid());
-
-    TWFieldValue date(6, TWFieldTypeDate);
-    date.setDate(twLocal(2020, 1, 1, 0, 0, 0));
-    EXPECT_TRUE(date.setDate(QDateTime()));
-    EXPECT_FALSE(date.hasValue());
-
-    TWFieldValue tags(8, TWFieldTypeTags);
-    tags.setTagItemIdentifiers({4});
-    EXPECT_TRUE(tags.setTagItemIdentifiers({}));
-    EXPECT_FALSE(tags.hasValue());
-
-    // Zero, NO and "no choice" are values of their own.
-    TWFieldValue checkbox(5, TWFieldTypeCheckbox);
-    checkbox.setCheckboxValue(false);
-    EXPECT_TRUE(checkbox.hasValue());
-    TWFieldValue list(7, TWFieldTypeList);
-    list.setListItemIdentifier(-1);
-    EXPECT_TRUE(list.hasValue());
-    EXPECT_EQ(list.listItemIdentifier(), -1);
-}
-
 TEST(FieldValue, NumbersThatAreNotFiniteAreRefused)
 {
     TWFieldValue number(3, TWFieldTypeNumber);

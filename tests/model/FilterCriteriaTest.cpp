@@ -83,45 +83,7 @@ TWFilterCriteriaPtr amountIs(qint32 field, quint32 match, qint64 value)
     return c;
 }
 
-TWFilterCriteriaPtr always(bool yes)
-{
-    // Cleared is YES on the test transaction.
-    auto c = simple(TWFieldIdentifierCleared, TWFilterComparisonIs, TWFilterValueTypeSwitch);
-    c->setValueSwitch(yes);
-    return c;
-}
-
 } // namespace
-
-TEST(FilterCriteria, CompoundsCombineTheirChildrenAndKeepTheirMeaningWhenEmpty)
-{
-    const Fields f;
-    const TWTransactionPtr t = transaction();
-    const auto compound = [](quint32 match, TWFilterCriteriaList children = {}) {
-        return TWFilterCriteria::filterCriteriaCompoundWithMatch(match, children);
-    };
-
-    EXPECT_TRUE(TWFilterCriteria::filterCriteriaCompound()->matchTransaction(*t, f.context));
-    EXPECT_TRUE(compound(TWFilterMatchAll)->matchTransaction(*t, f.context));
-    EXPECT_FALSE(compound(TWFilterMatchAny)->matchTransaction(*t, f.context));
-    EXPECT_TRUE(compound(TWFilterMatchNone)->matchTransaction(*t, f.context));
-    EXPECT_FALSE(compound(7)->matchTransaction(*t, f.context));
-
-    const TWFilterCriteriaList mixed{always(true), always(false)};
-    EXPECT_FALSE(compound(TWFilterMatchAll, mixed)->matchTransaction(*t, f.context));
-    EXPECT_TRUE(compound(TWFilterMatchAny, mixed)->matchTransaction(*t, f.context));
-
-    // A node of an unknown type matches nothing.
-    auto odd = always(true);
-    odd->setType(5);
-    EXPECT_FALSE(odd->matchTransaction(*t, f.context));
-
-    // A filter answers with its tree; without one it matches nothing.
-    const TWFilterPtr filter = TWFilter::filterWithIdentifier(100, QStringLiteral("f"));
-    EXPECT_FALSE(filter->matchTransaction(*t, f.context));
-    filter->setCriteria(compound(TWFilterMatchAll));
-    EXPECT_TRUE(filter->matchTransaction(*t, f.context));
-}
 
 TEST(FilterCriteria, ALoopingTreeFromADamagedDocumentEndsInsteadOfOverflowing)
 {
@@ -214,28 +176,6 @@ TEST(FilterCriteria, TotalsCompareExactlyInTheirOwnUnitsDecimalPlaces)
     EXPECT_TRUE(total(TWFilterComparisonLess, 1));
     t->setTotalBusiness(0);
     EXPECT_TRUE(total(TWFilterComparisonIs, 0));
-}
-
-TEST(FilterCriteria, CustomAmountsCountInTheTransactionsUnit)
-{
-    const Fields f;
-    const auto matches = [&](const TWTransactionPtr &t, qint32 field, quint32 match, qint64 value) {
-        return amountIs(field, match, value)->matchTransaction(*t, f.context);
-    };
-
-    // 1.234 in a unit of three places, against 1.23 and 1.24.
-    const TWTransactionPtr dinar = transaction(unitWithPlaces("KWD", 3));
-    dinar->fieldValueWithField(*f.byIdentifier[2], true)->setCurrency(1234);
-    EXPECT_TRUE(matches(dinar, 2, TWFilterComparisonGreater, 123));
-    EXPECT_FALSE(matches(dinar, 2, TWFilterComparisonIs, 123));
-
-    // 5 in a unit without decimals is 5.00.
-    const TWTransactionPtr yen = transaction(unitWithPlaces("JPY", 0));
-    yen->fieldValueWithField(*f.byIdentifier[9], true)->setCurrency(5);
-    EXPECT_TRUE(matches(yen, 9, TWFilterComparisonIs, 500));
-
-    // No value is 0.
-    EXPECT_TRUE(matches(yen, 2, TWFilterComparisonIs, 0));
 }
 
 TEST(FilterCriteria, DeletingAFieldRemovesItsCriteriaAtEveryDepth)

@@ -34,16 +34,6 @@ TEST(FormatterSizes, BytesAndPowersOf1024)
     EXPECT_TRUE(f.dataSizeString(std::numeric_limits<std::uint64_t>::max()).endsWith(" TB"));
 }
 
-TEST(FormatterDates, DaysOverdueCountAStartedDay)
-{
-    TWFixedClock clock(2024, 3, 10, 12, 0, 0);
-    const TWFormatter &f = TWFormatter::formatter();
-    EXPECT_EQ(f.overdueDateString(twLocal(2024, 3, 9, 12, 0)), QStringLiteral("1 day"));
-    EXPECT_EQ(f.overdueDateString(twLocal(2024, 3, 9, 11, 0)), QStringLiteral("2 days"));
-    EXPECT_EQ(f.overdueDateString(twLocal(2024, 3, 10, 11, 30)), QStringLiteral("0 days"));
-    EXPECT_TRUE(f.overdueDateString(QDateTime()).isNull());
-}
-
 TEST(FormatterDates, SchedulesCyclesAndIntervals)
 {
     TWFixedClock clock(2024, 3, 10, 12, 0, 0);

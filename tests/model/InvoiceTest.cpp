@@ -90,46 +90,6 @@ TEST(Invoice, TaxIsTakenPerRateGroupAndCutTowardZero)
     EXPECT_EQ(TWInvoice::invoiceTaxTotal(tasks, tenPercent), 174);
 }
 
-TEST(Invoice, ChargesPaymentsAndOwing)
-{
-    const TWInvoicePtr sent = invoice();
-    // Charged on account 1 (receivable against income), paid into the bank
-    // with receivable as account 2 (its amount above 0 is a payment).
-    const TWPaymentEntryList entries{entry(1, AR, Income, 10000), entry(2, Bank, AR, 4000),
-                                     entry(3, Bank, Income, 99999)}; // not on receivable
-    EXPECT_EQ(sent->totalWithEntries(entries, nullptr, {}), 10000);
-    EXPECT_EQ(sent->paymentsWithEntries(entries, nullptr, {}), 4000);
-    EXPECT_EQ(sent->oweWithEntries(entries, nullptr, {}), 6000);
-    EXPECT_FLOAT_EQ(sent->percentPaidWithEntries(entries, nullptr, {}), 0.4f);
-
-    // A refund on account 1 (below 0) is a payment too; a receivable amount of
-    // 0 is neither, and account 2 is not looked at once account 1 is receivable.
-    const TWPaymentEntryList more{entry(1, AR, Income, 10000), entry(4, AR, Bank, -1000),
-                                  entry(5, AR, AR, 0)};
-    EXPECT_EQ(sent->totalWithEntries(more, nullptr, {}), 10000);
-    EXPECT_EQ(sent->paymentsWithEntries(more, nullptr, {}), 1000);
-}
-
-TEST(Invoice, DueTodayIsOverdue)
-{
-    TWFixedClock clock(2024, 3, 15, 9, 30, 0);
-    const TWPaymentEntryList owing{entry(1, AR, Income, 1)};
-    const TWPaymentEntryList overpaid{entry(1, AR, Income, 500), entry(2, Bank, AR, 800)};
-
-    EXPECT_TRUE(invoice(twLocal(2024, 3, 15))->overdueWithEntries(owing, nullptr, {}));
-    EXPECT_FALSE(invoice(twLocal(2024, 3, 16))->overdueWithEntries(owing, nullptr, {}));
-    EXPECT_FALSE(invoice(twLocal(2024, 3, 15))->overdueWithEntries(overpaid, nullptr, {}));
-    EXPECT_FALSE(invoice()->overdueWithEntries(owing, nullptr, {}));
-
-    // Still overdue in the last second of the due day.
-    clock.set(twLocal(2024, 3, 15, 23, 59, 59));
-    EXPECT_TRUE(invoice(twLocal(2024, 3, 15))->overdueWithEntries(owing, nullptr, {}));
-
-    const TWPaymentEntryList billOwing{entry(1, Expense, AP, 1)};
-    EXPECT_TRUE(bill(twLocal(2024, 3, 15))->overdueWithEntries(billOwing));
-    EXPECT_FALSE(bill(twLocal(2024, 3, 16))->overdueWithEntries(billOwing));
-}
-
 TEST(Invoice, BillsCountHomeAmountsOnAccountsPayable)
 {
     const TWBillPtr rent = bill();

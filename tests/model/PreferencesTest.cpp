@@ -90,24 +90,6 @@ TEST_F(PreferencesTest, SettingsSurviveARestart)
     EXPECT_FALSE(storedKeys().contains(QStringLiteral("lastOpenBusinessURL")));
 }
 
-TEST_F(PreferencesTest, DisplaySettingsPostAndBookkeepingOnesDoNot)
-{
-    TWPreferences p(file());
-    PostCounter posts(&p);
-    p.setIdleTimeout(3);
-    EXPECT_EQ(posts.count, 1);
-    p.setStartingIdentifier(7);
-    p.setClearedColour(Qt::blue);
-    EXPECT_EQ(posts.count, 3);
-    p.setLastAccountType(3);
-    p.setLastOpenBusinessURL(QStringLiteral("/x"));
-    p.setLocaleCountryCode(QStringLiteral("DE"));
-    EXPECT_EQ(posts.count, 3);
-    // Written at once, not only when the object goes away.
-    EXPECT_EQ(stored(QStringLiteral("idleTimeout")).toLongLong(), 3);
-    EXPECT_FALSE(storedKeys().contains(QStringLiteral("localeCountryCode")));
-}
-
 TEST_F(PreferencesTest, DamagedValuesReadAsDefaults)
 {
     write(QStringLiteral("lastAccountType"), QStringLiteral("abc"));

@@ -47,21 +47,6 @@ struct OtherRecord : Record {
 
 } // namespace
 
-TEST(DateRepeatNext, MonthsKeepTheSeriesDay)
-{
-    const TWRepeat monthly = schedule(1, TWRepeatIntervalUnitMonth);
-    EXPECT_EQ(walk(monthly, twLocal(2023, 1, 31), 4),
-              (QList<QDateTime>{twLocal(2023, 2, 28), twLocal(2023, 3, 31), twLocal(2023, 4, 30),
-                                twLocal(2023, 5, 31)}));
-    EXPECT_EQ(walk(monthly, twLocal(2024, 1, 31), 2),
-              (QList<QDateTime>{twLocal(2024, 2, 29), twLocal(2024, 3, 31)}));
-    EXPECT_EQ(walk(monthly, twLocal(2023, 1, 30), 2),
-              (QList<QDateTime>{twLocal(2023, 2, 28), twLocal(2023, 3, 30)}));
-    // The time of day stays.
-    EXPECT_EQ(monthly.nextDateFromDate(twLocal(2023, 2, 28, 10, 30), 31),
-              twLocal(2023, 3, 31, 10, 30));
-}
-
 TEST(DateRepeatNext, EveryOtherMonthEndsOnTheLastDay)
 {
     // Stepping from a shortened date into another short month gives that

@@ -71,25 +71,6 @@ struct Periods {
 
 } // namespace
 
-TEST(DateRanges, WeeksRunSundayToSaturdayAndKeepTheTimeOfDay)
-{
-    TWFixedClock clock(2024, 5, 15, 14, 30); // a Wednesday
-    Range r = calendarRange(TWDateRangeThisWeek);
-    EXPECT_EQ(r.from, twLocal(2024, 5, 12, 14, 30));
-    EXPECT_EQ(r.to, twLocal(2024, 5, 18, 14, 30));
-    r = calendarRange(TWDateRangeLastWeek);
-    EXPECT_EQ(r.from, twLocal(2024, 5, 5, 14, 30));
-    EXPECT_EQ(r.to, twLocal(2024, 5, 11, 14, 30));
-
-    clock.set(twLocal(2024, 5, 18, 9)); // Saturday: six days back
-    EXPECT_EQ(calendarRange(TWDateRangeThisWeek).from, twLocal(2024, 5, 12, 9));
-
-    // Across a change to daylight saving time (in zones that have one) the
-    // wall-clock time stays put.
-    clock.set(twLocal(2024, 3, 13, 14, 30));
-    EXPECT_EQ(calendarRange(TWDateRangeThisWeek).from, twLocal(2024, 3, 10, 14, 30));
-}
-
 TEST(DateRanges, MonthsQuartersAndYearsRunFirstToLastDayAtMidnight)
 {
     TWFixedClock clock(2024, 5, 15, 14, 30);
@@ -155,28 +136,4 @@ TEST(DateReportTypes, AccountingPeriodTypes)
     EXPECT_EQ(r.from, twLocal(2023, 1, 1));
     EXPECT_FALSE(r.to.isValid());
     EXPECT_EQ(periods.asked, askedBefore);
-}
-
-TEST(DateReportTypes, TimeReportsSpanTheTaskItems)
-{
-    const auto report = reportOfType(TWReportTypeTime);
-    Periods periods;
-    periods.value.currentStartDate = twLocal(2024, 1, 1);
-    periods.value.currentEndDate = QDateTime();
-    Range r = resolve(*report, TWReportDateTypeCurrentAccountingPeriod, periods.value);
-    EXPECT_EQ(r.from, twLocal(2024, 1, 1));
-    EXPECT_EQ(r.to, twLocal(2024, 8, 9, 17, 45));
-    periods.value.currentStartDate = QDateTime();
-    r = resolve(*report, TWReportDateTypeCurrentAccountingPeriod, periods.value);
-    EXPECT_EQ(r.from, twLocal(2020, 6, 7, 9, 30));
-
-    // A business that cannot tell its span gives absent dates, never a crash.
-    const TWReportPeriods empty;
-    r = resolve(*report, TWReportDateTypeCurrentAccountingPeriod, empty);
-    EXPECT_FALSE(r.from.isValid());
-    EXPECT_FALSE(r.to.isValid());
-    QDateTime to = twLocal(1999, 1, 1);
-    report->datesForType(TWReportDateTypeCurrentAccountingPeriod, nullptr, &to, {}, {},
-                         periods.value);
-    EXPECT_EQ(to, twLocal(2024, 8, 9, 17, 45));
 }

@@ -83,29 +83,6 @@ TEST(Split, AmountsFollowTheTypedOne)
     EXPECT_EQ(split.totalBusiness(), -1200);
 }
 
-TEST(Split, SearchByWordsThenAmountPrefixes)
-{
-    const Units u;
-    const TWMoneyText money = [](qint64 total, const TWUnitPtr &unit) {
-        const int places = unit ? unit->decimalPlaces() : 2;
-        return QString::number(double(total) / std::pow(10.0, places), 'f', places);
-    };
-    TWSplit split(1, QStringLiteral("Office chairs"), 100, 1250, 1875, 2500, 0, 0, u.eur);
-    const auto search = [&](const char *text, bool contains = true) {
-        return split.searchString(QString::fromLatin1(text), contains, QStringLiteral("Furniture"),
-                                  u.jpy, u.usd, money);
-    };
-    EXPECT_TRUE(search("chair"));
-    EXPECT_TRUE(search("furn"));
-    EXPECT_TRUE(search("12"));   // 12.50
-    EXPECT_TRUE(search("1875")); // yen, no decimals
-    EXPECT_FALSE(search("2.5"));
-    // Odometer readings count only when there are some.
-    EXPECT_FALSE(search("0.0"));
-    split.setTotalEnd(4321);
-    EXPECT_TRUE(search("43.2"));
-}
-
 TEST(SplitTotals, BalancedForeignLinesBalanceExactlyInHomeAndAccountUnits)
 {
     std::mt19937 random(20241207);

@@ -28,12 +28,6 @@ TEST(StringEscaping, HTMLByCodePoint)
     EXPECT_EQ(encodeHTML(QString::fromUcs4(U"\U0001F600")), QStringLiteral("&#x1f600;"));
 }
 
-TEST(StringEscaping, XMLReservedCharacters)
-{
-    EXPECT_EQ(encodeXML(QStringLiteral("\"q\"")), QStringLiteral("&quot;q&quot;"));
-    EXPECT_EQ(encodeXML(QStringLiteral("it's > &lt;")), QStringLiteral("it&apos;s &gt; &amp;lt;"));
-}
-
 TEST(ListOperations, JoinAndContain)
 {
     EXPECT_EQ(listString({QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}),

@@ -55,14 +55,6 @@ TWFieldPtr field(qint32 identifier, std::uint32_t type, bool autofillValue = tru
                                   autofillValue, identifier);
 }
 
-TWFieldPtr percentField(qint32 identifier, double percent, bool included)
-{
-    TWFieldPtr result = field(identifier, TWFieldTypePercentTotal);
-    result->setPercent(percent);
-    result->setIncludedInTotal(included);
-    return result;
-}
-
 struct Totals {
     qint64 total, account1, account2, business;
 };
@@ -116,38 +108,6 @@ TEST(TransactionAmounts, EachMasterGivesTheOtherThree)
     t.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, nullptr, u.bhd, u.usd,
                                       convert);
     expectTotals(t, {2000, 3000, 8356, 2222});
-}
-
-TEST(TransactionAmounts, PercentTotals)
-{
-    const TWFieldPtr included = percentField(1, 10.0, true);
-    const TWFieldPtr onTop = percentField(2, 10.0, false);
-    const TWFieldPtr impossible = percentField(3, -100.0, true);
-    const TWFieldList fields{included, onTop, impossible, field(4, TWFieldTypeText)};
-
-    TWTransaction t;
-    t.setTotal(11000);
-    t.updatePercentTotals(fields);
-    EXPECT_EQ(t.fieldValueWithIdentifier(1)->currency(), 1000);
-    EXPECT_EQ(t.fieldValueWithIdentifier(2)->currency(), 1100);
-    // Dividing by zero gives no amount rather than an undefined one.
-    EXPECT_EQ(t.fieldValueWithIdentifier(3)->currency(), 0);
-    EXPECT_EQ(t.fieldValueWithIdentifier(4), nullptr);
-
-    // Negative bases give negative shares, truncated toward zero.
-    t.setTotal(-105);
-    t.updatePercentTotals(fields);
-    EXPECT_EQ(t.fieldValueWithIdentifier(1)->currency(), -9); // -9.545...
-    EXPECT_EQ(t.fieldValueWithIdentifier(2)->currency(), -10); // -10.5
-
-    // A split transaction counts only its positive lines.
-    t.setHasSplit(true);
-    t.setSplits({TWSplit::splitWithIdentifier(1, QString(), 5, 8000, 0, 0, 0, 0, nullptr),
-                 TWSplit::splitWithIdentifier(2, QString(), 6, 3000, 0, 0, 0, 0, nullptr),
-                 TWSplit::splitWithIdentifier(3, QString(), 7, -11000, 0, 0, 0, 0, nullptr)});
-    t.updatePercentTotals(fields);
-    EXPECT_EQ(t.fieldValueWithIdentifier(2)->currency(), 1100);
-    EXPECT_EQ(t.fieldValues().size(), 3);
 }
 
 TEST(TransactionAmounts, AutofillFromARememberedTransaction)

@@ -16,13 +16,6 @@ TWUnitPtr currency(const char *code)
                                 QString(), 1.0, 2, QDateTime(), false, TWUnitTypeCurrency);
 }
 
-TWTransactionPtr plain(qint32 identifier, const QDateTime &date)
-{
-    return TWTransaction::transactionWithIdentifier(
-        identifier, 0, 0, QString(), QString(), 100, 101, date, 500, 500, 500, 500, 0, 0,
-        currency("USD"), false, 0, {}, false, QString(), false, {}, QDateTime(), QDateTime());
-}
-
 // A deposit of 100.00 into account 10 taken from 20 (-60.00) and 30 (-40.00).
 TWTransactionPtr splitTransaction()
 {
@@ -69,50 +62,6 @@ TEST(Transaction, SplitRowsPerLineCarryTheLinesSignedAmount)
     a->splits()[1]->setTotalAccount(1);
     EXPECT_EQ(stored->balance(), 0);
     EXPECT_EQ(stored->splits()[1]->totalAccount(), -6000);
-}
-
-TEST(Transaction, PlainRowsAreSignedFromTheirAccountsSide)
-{
-    const TWTransactionPtr stored = plain(120, twLocal(2024, 1, 1));
-    stored->setTotalAccount1(700);
-    stored->setTotalAccount2(300);
-
-    const TWTransactionPtr into = stored->transactionForActiveAccount(100, 0);
-    const TWTransactionPtr outOf = stored->transactionForActiveAccount(101, 0);
-    EXPECT_EQ(into->activeAccountTotal(), 700);
-    EXPECT_EQ(outOf->activeAccountTotal(), -300);
-    EXPECT_TRUE(outOf->swapDebitCredit());
-    EXPECT_FALSE(into->isEqual(*outOf));
-}
-
-TEST(Transaction, OrderIsByDayThenIdentifier)
-{
-    const TWTransactionPtr late = plain(101, twLocal(2024, 5, 2));
-    const TWTransactionPtr morningHigh = plain(300, twLocal(2024, 5, 1, 8));
-    const TWTransactionPtr eveningLow = plain(200, twLocal(2024, 5, 1, 22));
-    const TWTransactionPtr undated = plain(400, QDateTime());
-
-    // Same day: identifier decides, whatever the time of day (dates are
-    // stored as days, so the order must not change when the file is reopened).
-    EXPECT_LT(eveningLow->compare(*morningHigh), 0);
-    EXPECT_GT(late->compare(*morningHigh), 0);
-    // A missing date is compared, not dereferenced, and sorts first.
-    EXPECT_LT(undated->compare(*late), 0);
-    EXPECT_EQ(undated->compare(*plain(400, QDateTime())), 0);
-
-    TWTransactionList list{late, nullptr, morningHigh, undated, eveningLow};
-    TWTransaction::sortTransactions(list);
-    EXPECT_EQ(list, (TWTransactionList{undated, eveningLow, morningHigh, late, nullptr}));
-
-    // Rows of one transaction compare equal and keep the order they came in.
-    const TWTransactionPtr to = late->transactionForActiveAccount(100, 0);
-    const TWTransactionPtr from = late->transactionForActiveAccount(101, 0);
-    TWTransactionList rows{from, eveningLow, to, nullptr, undated};
-    TWTransaction::sortTransactions(rows);
-    EXPECT_EQ(rows, (TWTransactionList{undated, eveningLow, from, to, nullptr}));
-    rows = {to, from};
-    TWTransaction::sortTransactions(rows);
-    EXPECT_EQ(rows, (TWTransactionList{to, from}));
 }
 
 // Rows share the stored parts until asked for; what a row hands out is its own.

@@ -33,18 +33,6 @@ protected:
 
 } // namespace
 
-TEST_F(UtilitiesTest, TemporaryPathsAreUniqueAndInsideThePrivateDirectory)
-{
-    const QString first = m_utilities.temporaryFilePath(QStringLiteral("pdf"));
-    const QString second = m_utilities.temporaryFilePath(QStringLiteral("pdf"));
-    ASSERT_FALSE(first.isEmpty());
-    EXPECT_NE(first, second);
-    EXPECT_TRUE(first.endsWith(QStringLiteral(".pdf")));
-    EXPECT_EQ(QFileInfo(first).absolutePath(), m_preferences.temporaryDirectoryURL());
-    EXPECT_FALSE(QFileInfo::exists(first));
-    EXPECT_TRUE(m_utilities.temporaryFilePath(QStringLiteral("../../escape")).isEmpty());
-}
-
 TEST_F(UtilitiesTest, WritesJPEGFilesAndThumbnails)
 {
     QImage image(200, 100, QImage::Format_RGB32);
@@ -128,20 +116,4 @@ TEST_F(UtilitiesTest, UpdateDecisionHonoursTheSkippedVersion)
     EXPECT_EQ(m_utilities.updateAvailable(QByteArray("2.3"), true, app), QStringLiteral("2.3"));
     // The answer is taken as it came.
     EXPECT_EQ(m_utilities.updateAvailable(QByteArray("2.3\n"), true, app), QStringLiteral("2.3\n"));
-}
-
-TEST_F(UtilitiesTest, IdleTimeComesFromTheSource)
-{
-    EXPECT_EQ(m_utilities.idleTime(), 42.5);
-    m_utilities.setIdleTimeSource(nullptr);
-    EXPECT_EQ(m_utilities.idleTime(), 0);
-
-    // Without an X display the system source answers 0.
-    const QByteArray display = qgetenv("DISPLAY");
-    qunsetenv("DISPLAY");
-    TWSystemIdleTime system;
-    EXPECT_EQ(system.idleSeconds(), 0);
-    EXPECT_EQ(system.idleSeconds(), 0); // asked again after the failed opening
-    if (!display.isNull())
-        qputenv("DISPLAY", display);
 }

@@ -18,13 +18,6 @@
 namespace
 {
 
-TWProjectPtr project(std::uint32_t type, qint32 identifier = 10)
-{
-    return TWProject::projectWithDate(twLocal(2024, 1, 1), false, QStringLiteral("Site"), type,
-                                      QDateTime(), QDateTime(), 0, nullptr, 0.0, QString(), 5,
-                                      identifier);
-}
-
 TWTaskPtr task(std::uint32_t taskType, qint64 rate, double quantity, double taxRate = 0.0,
                qint32 identifier = 100)
 {
@@ -49,25 +42,6 @@ TWRelationshipPtr link(std::uint32_t type, qint32 invoice, qint32 child, double 
 }
 
 } // namespace
-
-TEST(Work, TimedTaskCountsItsItemsInAProject)
-{
-    const TWTaskItemList items{item(twLocal(2024, 3, 1, 9), twLocal(2024, 3, 1, 10), 1),
-                               item(twLocal(2024, 3, 2, 9), twLocal(2024, 3, 2, 9, 30), 2),
-                               // Ends before it starts: counts nothing.
-                               item(twLocal(2024, 3, 3, 9), twLocal(2024, 3, 3, 8), 3)};
-    const TWTaskPtr timed = task(TWTaskTypeTimed, 10000, 0.0, 7.5); // 100.00 per hour
-    const TWProjectPtr work = project(TWProjectTypeProject);
-
-    const double seconds = timed->quantityWithProject(work.get(), items);
-    EXPECT_EQ(seconds, 5400.0);
-    EXPECT_EQ(timed->subtotalWithQuantity(seconds), 15000);
-    EXPECT_EQ(timed->taxWithQuantity(seconds), 1125);
-    EXPECT_EQ(timed->totalWithQuantity(seconds), 16125);
-
-    // Half a unit of the rate is cut away, not rounded up.
-    EXPECT_EQ(task(TWTaskTypeTimed, 1, 0.0)->subtotalWithQuantity(1800.0), 0);
-}
 
 TEST(Work, AvailableQuantityLeavesOutWhatOtherInvoicesBill)
 {
@@ -96,22 +70,6 @@ TEST(Work, AvailableQuantityLeavesOutWhatOtherInvoicesBill)
     EXPECT_EQ(available, -1.0);
     EXPECT_EQ(travel->uninvoicedTotalWithAvailableQuantity(available), 0);
     EXPECT_EQ(travel->availableQuantity(editing.get(), expenseLinks), 2.0);
-}
-
-TEST(Work, FlatTaskIsInvoicedWholeOrNotAtAll)
-{
-    const TWTaskPtr flat = task(TWTaskTypeFlat, 50000, 1.0, 10.0);
-    EXPECT_EQ(flat->subtotalWithQuantity(123.0), 50000);
-    EXPECT_EQ(flat->uninvoicedTotalWithAvailableQuantity(1.0), 55000);
-    // Half of it on an invoice leaves nothing to invoice.
-    EXPECT_EQ(flat->uninvoicedTotalWithAvailableQuantity(0.5), 0);
-
-    flat->setInvoiceQuantity(1.0);
-    EXPECT_EQ(flat->invoiceSubtotal(), 50000);
-    EXPECT_EQ(flat->invoiceTotal(), 55000);
-    flat->setInvoiceQuantity(0.5);
-    EXPECT_EQ(flat->invoiceSubtotal(), 0);
-    EXPECT_EQ(flat->invoiceTax(), 0);
 }
 
 TEST(Work, SubtotalsCutTowardZeroAndTaxRoundsHalvesAwayFromZero)
@@ -175,38 +133,4 @@ TEST(Work, TaskThatStopsBeingTimedDropsItsItems)
 
     timed->setTaskType(TWTaskTypeHour);
     EXPECT_TRUE(timed->taskItems().isEmpty());
-}
-
-TEST(Work, ProjectUninvoicedTotal)
-{
-    const TWProjectPtr work = project(TWProjectTypeProject);
-    const TWUnitPtr eur =
-        TWUnit::unitWithName(QStringLiteral("Euro"), QString(), QStringLiteral("EUR"), QString(),
-                             0.5, 2, QDateTime(), false, TWUnitTypeCurrency);
-    const TWUnitPtr usd =
-        TWUnit::unitWithName(QStringLiteral("Dollar"), QString(), QStringLiteral("USD"), QString(),
-                             1.0, 2, QDateTime(), false, TWUnitTypeCurrency);
-    work->setUnit(eur);
-
-    TWTaskPtr march = task(TWTaskTypeHour, 1000, 3.0, 10.0, 1);
-    TWTaskPtr april = task(TWTaskTypeHour, 1000, 1.0, 0.0, 2);
-    april->setDate(twLocal(2024, 4, 1));
-    TWExpensePtr marchExpense = expense(250, 2.0, 0.0, 3);
-    const auto taskAvailable = [](const TWTask &t) { return t.identifier() == 1 ? 2.0 : 1.0; };
-    const auto expenseAvailable = [](const TWExpense &e) { return e.quantity(); };
-
-    // 2 x 1000 at 10 percent, 1 x 1000, 2 x 250.
-    EXPECT_EQ(
-        TWProject::uninvoicedTotal({march, april}, {marchExpense}, taskAvailable, expenseAvailable),
-        2200 + 1000 + 500);
-
-    const TWUnitConverter doubling = [](qint64 total, const TWUnit &from, const TWUnit &to) {
-        EXPECT_EQ(from.code(), QStringLiteral("EUR"));
-        EXPECT_EQ(to.code(), QStringLiteral("USD"));
-        return total * 2;
-    };
-    // March only (both bounds inclusive), then converted once into the home unit.
-    EXPECT_EQ(work->uninvoicedTotal({march, april}, {marchExpense}, taskAvailable, expenseAvailable,
-                                    twLocal(2024, 3, 1), twLocal(2024, 3, 31), usd, doubling),
-              (2200 + 500) * 2);
 }

@@ -238,32 +238,6 @@ TEST(XMLParserSecurity, AttributeFloodsAreRefusedBeforeParsing)
     EXPECT_TRUE(error);
 }
 
-TEST(XMLParser, ParsesOnSeveralThreadsAtOnce)
-{
-    std::atomic<int> failures = 0;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&failures, t] {
-            for (int i = 0; i < 200; ++i) {
-                TWErrorResult error;
-                if ((i + t) % 2) {
-                    const TWXMLElementPtr root = parse("<a k=\"v &amp; w\"><b/><b/></a>", &error);
-                    if (error || !root || root->elements().size() != 2 ||
-                        root->attributes().value(QStringLiteral("k")) != QStringLiteral("v & w"))
-                        ++failures;
-                } else if (treeContains(parse("<!DOCTYPE a [<!ENTITY e \"x\">]><a>&e;</a>", &error),
-                                        QStringLiteral("x")) ||
-                           !error) {
-                    ++failures;
-                }
-            }
-        });
-    }
-    for (std::thread &thread : threads)
-        thread.join();
-    EXPECT_EQ(failures, 0);
-}
-
 TEST(XMLSerializer, RoundTripsThroughTheReader)
 {
     auto root = TWXMLElement::xmlElementWithName(

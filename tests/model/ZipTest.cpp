@@ -142,41 +142,6 @@ TEST(ZipArchive, RoundTripsEntriesWithDatesAndUTF8Names)
     unzClose(unz);
 }
 
-TEST(ZipArchive, EndsMissingArchivesAndExtractionIntoFiles)
-{
-    TWTestTempDir dir;
-    const QString path = dir.filePath(QStringLiteral("two.zip"));
-    writeRawZip(path, {{"a", "1"}, {"b", "2"}});
-    TWUnZipArchive reader;
-    ASSERT_TRUE(reader.openZipFile(path));
-    QByteArray data;
-    QString name;
-    EXPECT_TRUE(reader.readNextFileData(&data, &name));
-    EXPECT_TRUE(reader.readNextFileData(&data, &name));
-    EXPECT_TRUE(reader.endOfFile());
-    EXPECT_FALSE(reader.readNextFileData(&data, &name));
-    EXPECT_TRUE(data.isEmpty());
-
-    // Missing, not a zip, truncated: no archive, an error, nothing read.
-    writeFile(dir.filePath(QStringLiteral("garbage.zip")), QByteArray(1000, 'g'));
-    writeFile(dir.filePath(QStringLiteral("cut.zip")), readFile(path).left(60));
-    for (const char *bad : {"missing.zip", "garbage.zip", "cut.zip"})
-        EXPECT_EQ(readFailure(dir.filePath(QLatin1String(bad))), TWZipErrorCannotOpen) << bad;
-
-    // Extraction creates a missing file and replaces a longer existing one.
-    const QString fresh = dir.filePath(QStringLiteral("fresh.txt"));
-    ASSERT_TRUE(TWUnZipArchive::unZipArchiveWithFilePath(path, fresh));
-    EXPECT_EQ(readFile(fresh), "1");
-    writeFile(fresh, QByteArray(100, 'o'));
-    ASSERT_TRUE(reader.openZipFile(path));
-    ASSERT_TRUE(reader.readNextFile(fresh, &name));
-    EXPECT_EQ(readFile(fresh), "1");
-    // A file that cannot be written is a failure, never a silent success.
-    EXPECT_FALSE(reader.readNextFile(dir.filePath(QStringLiteral("no/folder/x")), &name));
-    EXPECT_EQ(reader.error()->code(), TWZipErrorCannotWrite);
-    EXPECT_FALSE(TWUnZipArchive::unZipArchiveWithFilePath(path, dir.path()));
-}
-
 TEST(ZipArchive, WriterRefusesWhatItCannotWriteSafely)
 {
     TWTestTempDir dir;
