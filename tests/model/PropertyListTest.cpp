@@ -67,6 +67,29 @@ QVariant readBack(const QVariant &tree)
     return read.value;
 }
 
+// The binary form of an XML property list, made by the library's own writer.
+QByteArray binaryOf(const QByteArray &xml)
+{
+    plist_t root = nullptr;
+    plist_from_xml(xml.constData(), uint32_t(xml.size()), &root);
+    EXPECT_NE(root, nullptr);
+    char *bytes = nullptr;
+    uint32_t length = 0;
+    plist_to_bin(root, &bytes, &length);
+    QByteArray result(bytes, qsizetype(length));
+    plist_to_bin_free(bytes);
+    plist_free(root);
+    return result;
+}
+
+QVariant nestedArrays(int depth)
+{
+    QVariant value = QVariantList();
+    for (int i = 0; i < depth; ++i)
+        value = QVariantList{value};
+    return value;
+}
+
 // A binary property list of hand-made objects (each one's bytes, references one byte wide).
 QByteArray binaryFromObjects(const QList<QByteArray> &objects, quint8 top = 0)
 {
@@ -299,4 +322,84 @@ TEST(PropertyList, OversizedFileIsRefusedBeforeReading)
     const TWResult<QVariant> read = PL::readFile(file.fileName());
     ASSERT_FALSE(read.ok());
     EXPECT_EQ(read.error->code(), PL::TooLargeError);
+}
+
+TEST(PropertyList, NestingLimitIsTheSameForWritingAndReading)
+{
+    // As deep as allowed: written, and read back from XML and from binary.
+    const QVariant deepest = nestedArrays(PL::maximumDepth);
+    const TWResult<QByteArray> xml = PL::xmlData(deepest);
+    ASSERT_TRUE(xml.ok());
+    const TWResult<QVariant> fromXML = PL::readData(xml.value);
+    ASSERT_TRUE(fromXML.ok());
+    expectSameTree(fromXML.value, deepest);
+    const TWResult<QVariant> fromBinary = PL::readData(binaryOf(xml.value));
+    ASSERT_TRUE(fromBinary.ok());
+    expectSameTree(fromBinary.value, deepest);
+
+    // One level more is refused on both sides.
+    const TWResult<QByteArray> tooDeep = PL::xmlData(nestedArrays(PL::maximumDepth + 1));
+    ASSERT_FALSE(tooDeep.ok());
+    EXPECT_EQ(tooDeep.error->code(), PL::TooComplexError);
+    QByteArray text = xml.value;
+    text.replace("<array/>", "<array><array/></array>");
+    const TWResult<QVariant> read = PL::readData(text);
+    ASSERT_FALSE(read.ok());
+    EXPECT_EQ(read.error->code(), PL::TooComplexError);
+}
+
+TEST(PropertyList, GarbageAndTruncatedInputGiveErrors)
+{
+    const QList<QByteArray> garbage{
+        QByteArray(),
+        QByteArray("<html><body/></html>"),
+        QByteArray("<plist version=\"1.0\"><array></dict></plist>"),
+        QByteArray("<plist version=\"1.0\"><array x='>'></array></plist>"),
+        QByteArray("<!DOCTYPE plist [<!ENTITY a \"b\">]><plist><string>&a;</string></plist>"),
+        QByteArray("bplist00"),
+        QByteArray("bplist00") + QByteArray(64, '\xFF'),
+        // Keys with a NUL in them stop the library on an assertion.
+        QByteArray("<plist version=\"1.0\"><dict><key>a\0b</key><true/></dict></plist>", 63),
+        binaryFromObjects({QByteArray("\xD1\x01\x02", 3),
+                           QByteArray("\x53"
+                                      "a\0b",
+                                      4),
+                           QByteArray("\x09", 1)}),
+        // A key that is not a string.
+        binaryFromObjects({QByteArray("\xD1\x02\x02", 3),
+                           QByteArray("\x53"
+                                      "abc",
+                                      4),
+                           QByteArray("\x09", 1)}),
+    };
+    for (const QByteArray &input : garbage) {
+        const TWResult<QVariant> read = PL::readData(input);
+        ASSERT_FALSE(read.ok()) << input.left(60).toStdString();
+        EXPECT_EQ(read.error->code(), PL::MalformedError) << input.left(60).toStdString();
+        EXPECT_FALSE(read.value.isValid());
+    }
+
+    const QVariantMap tree{{QStringLiteral("frame"), QStringLiteral("{{1, 2}, {3, 4}}")},
+                           {QStringLiteral("list"), QVariantList{1, 2.5, true, QByteArray("ab")}},
+                           {QStringLiteral("date"), QVariant(utcDate(2020, 1, 2))}};
+    const QByteArray xml = PL::xmlData(tree).value;
+    const QByteArray binary = binaryOf(xml);
+    // Every cut of the binary form loses its trailer; every cut of the XML leaves elements open
+    // (the parser itself would take a text that stops right after the root's closing tag).
+    for (qsizetype cut = 0; cut < binary.size(); ++cut)
+        EXPECT_FALSE(PL::readData(binary.left(cut)).ok()) << "binary cut at " << cut;
+    const qsizetype end = xml.indexOf("</plist>") + qsizetype(qstrlen("</plist>"));
+    for (qsizetype cut = 0; cut < end; ++cut)
+        EXPECT_FALSE(PL::readData(xml.left(cut)).ok()) << "XML cut at " << cut;
+
+    // Random damage: an answer (either one), never a crash.
+    QRandomGenerator random(20240229);
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray damaged = round % 2 ? binary : xml;
+        const int changes = 1 + int(random.bounded(4));
+        for (int i = 0; i < changes; ++i)
+            damaged[qsizetype(random.bounded(damaged.size()))] = char(random.bounded(256));
+        const TWResult<QVariant> read = PL::readData(damaged);
+        EXPECT_EQ(read.ok(), read.value.isValid());
+    }
 }
