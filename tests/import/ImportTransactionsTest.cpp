@@ -263,3 +263,15 @@ TEST_F(ImportTransactionsTest, DuplicatesOfStoredTransactions)
 }
 
 } // namespace
+
+TEST_F(ImportTransactionsTest, ExactNameWinsOverAnEarlierPartialOne)
+{
+    // "Food Delivery" comes first in the store, yet "Food" is an account's
+    // whole name; "deliv" still finds "Food Delivery" by words.
+    const TWTransactionList made = process(
+        {"Account 2", "Amount"}, twRows({{"food", "1"}, {"Deliv", "2"}, {"FOOD DELIVERY", "3"}}));
+    ASSERT_EQ(made.size(), 3);
+    EXPECT_EQ(made[0]->account2Identifier(), food->identifier());
+    EXPECT_EQ(made[1]->account2Identifier(), delivery->identifier());
+    EXPECT_EQ(made[2]->account2Identifier(), delivery->identifier());
+}
