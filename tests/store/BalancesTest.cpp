@@ -28,44 +28,6 @@ TWTransactionPtr stored(TWBusiness &business, qint32 identifier)
 
 } // namespace
 
-TEST(BalancesTest, BankAndCardRegistersRunTheirOwnWay)
-{
-    auto business = twMakeLedger();
-    ASSERT_TRUE(business);
-    ASSERT_TRUE(twWriteAndLoad(
-        *business, {twMakeTransaction(*business, 1, twDay(2024, 1, 5), kChecking, kSales, 10000),
-                    twMakeTransaction(*business, 2, twDay(2024, 1, 6), kSales, kChecking, 4000),
-                    twMakeTransaction(*business, 3, twDay(2024, 2, 1), kSales, kCard, 4000),
-                    twMakeTransaction(*business, 4, twDay(2024, 2, 9), kCard, kChecking, 10000)}));
-
-    const TWTransactionList bank =
-        business->transactionsForAccount(*business->accountWithIdentifier(kChecking));
-    business->updateBalance(bank);
-    EXPECT_EQ(twIdentifiers(bank), (QList<qint32>{1, 2, 4}));
-    EXPECT_EQ(balances(bank), (QList<qint64>{10000, 6000, -4000}));
-
-    // The card is credit-positive.
-    const TWTransactionList card =
-        business->transactionsForAccount(*business->accountWithIdentifier(kCard));
-    business->updateBalance(card);
-    EXPECT_EQ(balances(card), (QList<qint64>{4000, -6000}));
-
-    // A list mixing the two keeps one running balance per account.
-    TWTransactionList mixed;
-    for (qsizetype i = 0; i < 2; ++i) {
-        mixed.append(bank.at(i)->copy());
-        mixed.append(card.at(i)->copy());
-    }
-    business->updateBalance(mixed);
-    EXPECT_EQ(balances(mixed), (QList<qint64>{10000, 4000, 6000, -6000}));
-
-    // The stored transactions keep no balance; an empty or null-holding list
-    // is fine.
-    EXPECT_EQ(stored(*business, 1)->balance(), 0);
-    business->updateBalance({});
-    business->updateBalance({nullptr});
-}
-
 TEST(BalancesTest, EachSplitRowRunsItsOwnBalance)
 {
     auto business = twMakeLedger();
@@ -129,39 +91,6 @@ TEST(BalancesTest, BalanceAtADateCountsWholeCalendarDays)
     }
 }
 
-TEST(BalancesTest, DuplicateTestNeedsTotalAccountsDayAndUnit)
-{
-    auto business = twMakeLedger();
-    ASSERT_TRUE(business);
-    ASSERT_TRUE(twWriteAndLoad(
-        *business, {twMakeTransaction(*business, 1, twDay(2024, 4, 2), kChecking, kSales, 2500),
-                    twMakeTransaction(*business, 2, QDateTime(), kChecking, kSales, 900)}));
-
-    const auto row = [&](const QDateTime &date, qint32 account1, qint32 account2, qint64 total,
-                         const char *unit = "USD") {
-        TWTransactionPtr t = twMakeTransaction(*business, 0, date, account1, account2, total);
-        t->setUnit(business->unitWithCode(QString::fromLatin1(unit)));
-        return t;
-    };
-    const TWTransactionList rows = {
-        row(twLocal(2024, 4, 2, 17, 45), kChecking, kSales, 2500), // same day, later: a match
-        row(twDay(2024, 4, 3), kChecking, kSales, 2500),           // another day
-        row(twDay(2024, 4, 2), kChecking, kSales, 2501),           // another amount
-        row(twDay(2024, 4, 2), kChecking, kSales, 2500, "EUR"),    // another unit
-        row(twDay(2024, 4, 2), kSales, kChecking, 2500),           // accounts swapped
-        row(QDateTime(), kChecking, kSales, 900),                  // no date: matches nothing
-        nullptr,
-    };
-    const QList<bool> expected = {true, false, false, false, false, false, false};
-    EXPECT_EQ(business->matchTransactions(rows), expected);
-    for (qsizetype i = 0; i + 1 < rows.size(); ++i)
-        EXPECT_EQ(business->matchTransaction(*rows.at(i)), expected.at(i)) << i;
-
-    TWTransactionPtr noUnit = row(twDay(2024, 4, 2), kChecking, kSales, 2500);
-    noUnit->setUnit(nullptr);
-    EXPECT_FALSE(business->matchTransaction(*noUnit));
-}
-
 namespace
 {
 
@@ -195,67 +124,3 @@ TWBudgetItemPtr addLine(TWBusiness &business, qint32 type, qint32 item, qint64 t
 }
 
 } // namespace
-
-TEST(BalancesTest, BudgetTotalsOfAccountsAndAnIncomeGroup)
-{
-    TWFixedClock clock(2024, 3, 20);
-    auto business = budgetLedger();
-    ASSERT_TRUE(business);
-    TWTransactionPtr rent =
-        twMakeTransaction(*business, 5, twDay(2024, 3, 12), kRent, kChecking, 20000);
-    rent->setTotalAccount1(18000); // euros
-    ASSERT_TRUE(twWriteAndLoad(
-        *business,
-        {twMakeTransaction(*business, 1, twDay(2024, 3, 5), kChecking, kSales, 60000),
-         twMakeTransaction(*business, 2, twDay(2024, 3, 10), kChecking, kFees, 10000),
-         twMakeTransaction(*business, 3, twDay(2024, 4, 1), kChecking, kSales, 99900),
-         twMakeTransaction(*business, 4, twDay(2024, 2, 29), kChecking, kSales, 5000), rent,
-         twMakeTransaction(*business, 6, twDay(2024, 1, 10), kTravel, kChecking, 3000),
-         twMakeTransaction(*business, 7, twDay(2024, 2, 10), kTravel, kChecking, 12000),
-         twMakeTransaction(*business, 8, twDay(2024, 3, 10), kTravel, kChecking, 4000)}));
-
-    const QDateTime start = twDay(2024, 1, 1);
-    addLine(*business, TWItemTypeAccount, kSales, 100000, "USD", start);
-    addLine(*business, TWItemTypeAccountGroup, kIncomeGroup, 150000, "USD", start);
-    addLine(*business, TWItemTypeAccount, kRent, 50000, "EUR", start);
-    addLine(*business, TWItemTypeAccount, kTravel, 10000, "USD", start, TWBudgetCycleUnitMonth, 1,
-            true);
-    const TWBudgetTotals totals = business->budgetTotals();
-
-    // Income arrives as a negative amount against a negated budget; the
-    // transaction after the cycle's end and the one before its start count
-    // in neither sum.
-    const TWBudgetTotalPtr sales = totals.value(TWItemTypeAccount).value(kSales);
-    ASSERT_TRUE(sales);
-    EXPECT_EQ(sales->startDate(), twDay(2024, 3, 1));
-    EXPECT_EQ(sales->endDate(), twDay(2024, 3, 31));
-    EXPECT_EQ(sales->total(), -60000);
-    EXPECT_EQ(sales->remainingTotal(), -40000);
-    EXPECT_FLOAT_EQ(sales->progress(), 0.6f);
-
-    // The group counts each member as it is shown: on track means positive.
-    const TWBudgetTotalPtr group = totals.value(TWItemTypeAccountGroup).value(kIncomeGroup);
-    ASSERT_TRUE(group);
-    EXPECT_EQ(group->total(), 70000);
-    EXPECT_EQ(group->remainingTotal(), 80000);
-    EXPECT_FLOAT_EQ(group->progress(), 70000.0f / 150000.0f);
-
-    // A budget in the account's own unit sums the account's own amounts.
-    const TWBudgetTotalPtr euros = totals.value(TWItemTypeAccount).value(kRent);
-    ASSERT_TRUE(euros);
-    EXPECT_EQ(euros->total(), 18000);
-    EXPECT_EQ(euros->remainingTotal(), 32000);
-
-    // Rollover: three cycles available less what January and February used.
-    const TWBudgetTotalPtr travel = totals.value(TWItemTypeAccount).value(kTravel);
-    ASSERT_TRUE(travel);
-    EXPECT_EQ(travel->total(), 4000);
-    EXPECT_EQ(travel->remainingTotal(), 30000 - 15000 - 4000);
-    EXPECT_FLOAT_EQ(travel->progress(), 4000.0f / 15000.0f);
-
-    // Accounts without a line have no entry; one line answers alone the same.
-    EXPECT_FALSE(totals.value(TWItemTypeAccount).contains(kChecking));
-    const TWBudgetTotalPtr alone =
-        business->budgetItemWithType(TWItemTypeAccount, kSales)->budgetTotalWithBusiness(*business);
-    EXPECT_EQ(alone->remainingTotal(), sales->remainingTotal());
-}

@@ -192,21 +192,3 @@ TEST(BudgetItems, DeletingAnAccountDeletesItsLinesInTheSameWrite)
               (QStringList{TWBudgetItemDeleteNotification, TWBudgetItemDeleteNotification,
                            TWAccountDeleteNotification}));
 }
-
-TEST(BudgetItems, DeletingAGroupDeletesItsLinesAndThoseOfItsAccounts)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addGroup(makeGroup(100), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(101, 100), false));
-    ASSERT_FALSE(business->addAccount(makeAccount(120, 101), false));
-    ASSERT_FALSE(business->addAccount(makeAccount(121), false));
-    ASSERT_FALSE(business->addBudgetItem(makeLine(100, TWItemTypeAccountGroup, 100), false));
-    ASSERT_FALSE(business->addBudgetItem(makeLine(101, TWItemTypeAccountGroup, 101), false));
-    ASSERT_FALSE(business->addBudgetItem(makeLine(102, TWItemTypeAccount, 120), false));
-    ASSERT_FALSE(business->addBudgetItem(makeLine(103, TWItemTypeAccount, 121), false));
-    ASSERT_FALSE(business->deleteGroup(business->groupWithIdentifier(100), true));
-    EXPECT_EQ(identifiers(business->budgetItems()), QList<qint32>{103});
-    EXPECT_EQ(rowCount(*business), 1);
-    EXPECT_EQ(business->budgetItemsByTypeIdentifier().value(TWItemTypeAccountGroup).size(), 0);
-}
