@@ -96,31 +96,4 @@ namespace
 
 constexpr qint32 kIncomeGroup = 200;
 
-// A ledger whose sales and fees accounts form an income group, with a clock
-// in the middle of March 2024.
-std::unique_ptr<TWBusiness> budgetLedger()
-{
-    auto business = twMakeFullLedger();
-    if (!business)
-        return business;
-    twExec(*business, "INSERT INTO groups (identifier, type, name, tint, parentIdentifier, "
-                      "sortOrder, expanded) VALUES (200, 1, 'Income', 0, 0, 0, 1);");
-    twExec(*business, "UPDATE accounts SET parentIdentifier=200 WHERE identifier IN (101, 109);");
-    EXPECT_FALSE(business->loadGroups());
-    EXPECT_FALSE(business->loadAccounts());
-    return business;
-}
-
-TWBudgetItemPtr addLine(TWBusiness &business, qint32 type, qint32 item, qint64 total,
-                        const char *unit, const QDateTime &start,
-                        std::uint32_t cycleUnit = TWBudgetCycleUnitMonth, std::uint32_t cycle = 1,
-                        bool rollover = false)
-{
-    TWBudgetItemPtr line = TWBudgetItem::budgetItemWithItemType(
-        type, item, total, business.unitWithCode(QString::fromLatin1(unit)), start, cycle,
-        cycleUnit, rollover, business.nextBudgetItemsIdentifier());
-    EXPECT_FALSE(business.addBudgetItem(line, false));
-    return line;
-}
-
 } // namespace

@@ -29,13 +29,6 @@ TWAccountPtr makeAccount(qint32 identifier, qint32 parent = 0)
                                             unitWithCode("USD"), QString());
 }
 
-TWGroupPtr makeGroup(qint32 identifier, qint32 parent = 0)
-{
-    return TWGroup::groupWithIdentifier(identifier, TWItemTypeAccountGroup,
-                                        QStringLiteral("G%1").arg(identifier), parent, 0, QColor(),
-                                        false);
-}
-
 QList<qint32> identifiers(const TWBudgetItemList &items)
 {
     QList<qint32> result;

@@ -9,13 +9,6 @@
 namespace
 {
 
-TWClientPtr makeClient(qint32 identifier)
-{
-    return std::make_shared<TWClient>(identifier, QStringLiteral("C%1").arg(identifier), QString(),
-                                      0, 0, QImage(), QString(), QString(), QString(), QUrl(),
-                                      QString(), QString());
-}
-
 // Account 100, custom field 1 and filter 200.
 std::unique_ptr<TWBusiness> makeBusiness()
 {

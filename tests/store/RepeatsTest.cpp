@@ -62,14 +62,6 @@ qint64 count(TWBusiness &b, const QString &sql)
     return twQueryInt(b, sql).value_or(-1);
 }
 
-QList<qint32> splitIdentifiers(const TWTransaction &t)
-{
-    QList<qint32> identifiers;
-    for (const TWSplitPtr &split : t.splits())
-        identifiers.append(split->identifier());
-    return identifiers;
-}
-
 } // namespace
 
 TEST(Repeats, TableRoundTripWritesAndDetachedItems)

@@ -38,14 +38,6 @@ QString tagRows(TWBusiness &b)
         .value_or(QString());
 }
 
-QString splitRows(TWBusiness &b)
-{
-    return twQueryText(b, "SELECT group_concat(r, ' ') FROM (SELECT identifier || ':' || "
-                          "transactionIdentifier || ':' || accountIdentifier || ':' || total AS r "
-                          "FROM splits ORDER BY identifier);")
-        .value_or(QString());
-}
-
 } // namespace
 
 TEST(TransactionStorage, CustomValuesAreBoundWhateverTheLocale)
