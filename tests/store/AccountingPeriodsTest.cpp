@@ -138,31 +138,6 @@ TEST(AccountingPeriods, ADayInAGapBelongsToThatGap)
     EXPECT_EQ(describe(b.lastAccountingPeriod()), "A:2020-01-01..2020-12-31");
 }
 
-TEST(AccountingPeriodsUpdate, NewPeriodsRepeatTheLastLength)
-{
-    TWFixedClock clock(2024, 2, 10);
-    auto business = businessWithPeriods({period("c", QDate(2023, 7, 1), QDate(2023, 9, 30)),
-                                         period("a", QDate(2023, 1, 1), QDate(2023, 3, 31)),
-                                         period("b", QDate(2023, 4, 1), QDate(2023, 6, 30))});
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    ASSERT_FALSE(b.updateAccountingPeriods(false));
-    EXPECT_EQ(describe(b.sortedAccountingPeriods()),
-              (QStringList{"a:2023-01-01..2023-03-31", "b:2023-04-01..2023-06-30",
-                           "c:2023-07-01..2023-09-30", "4:2023-10-01..2023-12-31",
-                           "5:2024-01-01..2024-03-31"}));
-    // The kept periods keep their identifiers; the new ones follow.
-    EXPECT_EQ(b.activeAccountingPeriodIdentifier(), 104);
-
-    // Whole years are never moved to month ends.
-    clock.set(twLocal(2024, 8, 1));
-    auto fiscal = businessWithPeriods({period("FY", QDate(2022, 7, 1), QDate(2023, 6, 30))});
-    ASSERT_TRUE(fiscal);
-    ASSERT_FALSE(fiscal->updateAccountingPeriods(false));
-    EXPECT_EQ(describe(fiscal->sortedAccountingPeriods()).mid(1),
-              (QStringList{"2:2023-07-01..2024-06-30", "3:2024-07-01..2025-06-30"}));
-}
-
 TEST(AccountingPeriodsUpdate, ExtensionIsBounded)
 {
     TWFixedClock clock(2024, 1, 1);

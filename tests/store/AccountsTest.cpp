@@ -115,55 +115,6 @@ TEST(Accounts, LoadSurvivesDamagedRows)
     EXPECT_TRUE(business->accountsOfType(99).isEmpty());
 }
 
-TEST(Accounts, UpdateKeepsTheStoredTypeAndUnit)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addAccount(makeAccount(100, "A", TWAccountTypeBank), false));
-    ASSERT_FALSE(business->addAccount(makeAccount(101, "B", TWAccountTypeCash), false));
-    const TWAccountPtr listed = business->accountWithIdentifier(100);
-
-    TWNotificationRecorder recorder(business.get());
-    const TWAccountPtr copy = listed->copy();
-    copy->setName(QStringLiteral("Renamed"));
-    copy->setAccountType(TWAccountTypeExpense);
-    auto euro = std::make_shared<TWUnit>();
-    euro->setCode(QStringLiteral("EUR"));
-    copy->setUnit(euro);
-    ASSERT_FALSE(business->updateAccount(copy, true));
-
-    EXPECT_EQ(twQueryText(*business, QStringLiteral("SELECT name || type || unit FROM accounts "
-                                                    "WHERE identifier=100;")),
-              QStringLiteral("Renamed2USD"));
-    // The copy took the listed one's place at the end, with the stored values.
-    EXPECT_EQ(identifiers(business->accounts()), (QList<qint32>{101, 100}));
-    EXPECT_EQ(business->accountWithIdentifier(100), copy);
-    EXPECT_EQ(copy->accountType(), TWAccountTypeBank);
-    EXPECT_EQ(copy->unit(), listed->unit());
-    EXPECT_EQ(recorder.names(), QStringList{TWAccountUpdateNotification});
-    EXPECT_EQ(recorder.notifications()
-                  .at(0)
-                  .userInfo.value(TWAccountNotificationKey)
-                  .value<TWAccountPtr>(),
-              copy);
-
-    // The listed object itself stays where it is.
-    ASSERT_FALSE(business->updateAccount(business->accountWithIdentifier(101), false));
-    EXPECT_EQ(identifiers(business->accounts()), (QList<qint32>{101, 100}));
-
-    // A sort order update writes only the sort order and leaves the list alone.
-    const TWAccountPtr sorted = copy->copy();
-    sorted->setSortOrder(9);
-    sorted->setName(QStringLiteral("Not written"));
-    recorder.clear();
-    ASSERT_FALSE(business->updateAccountSortOrder(sorted, true));
-    EXPECT_EQ(twQueryText(*business, QStringLiteral("SELECT name || sortOrder FROM accounts "
-                                                    "WHERE identifier=100;")),
-              QStringLiteral("Renamed9"));
-    EXPECT_EQ(recorder.names(), QStringList{TWAccountUpdateNotification});
-    EXPECT_EQ(business->accountWithIdentifier(100), copy);
-}
-
 TEST(Accounts, FailedWritesChangeNothing)
 {
     auto business = twMakeBusiness();

@@ -7,50 +7,6 @@
 
 #include <sqlite3.h>
 
-TEST(Bills, RowsLoadBackTheMerchantStaysFixedAndRepeatsGoFromTheEnd)
-{
-    TWFixedClock clock(2024, 6, 15);
-    TWInvoiceBook book = twInvoiceBook();
-    TWBusiness &b = book.b();
-    TWBillPtr dated = book.addBill(QStringLiteral("Paper"), twLocal(2024, 7, 1));
-    for (int i = 0; i < 2; ++i) {
-        ASSERT_FALSE(b.addBill(
-            TWBill::billWithDate(twLocal(2024, 6, 1 + i), QStringLiteral("Rent"), false, false, {},
-                                 7, {}, book.merchant->identifier(), b.nextBillIdentifier()),
-            false));
-    }
-    EXPECT_EQ(twCount(b, "SELECT dueDate FROM bills WHERE identifier=101"), 0);
-
-    auto moved = dated->copy();
-    moved->setMerchantIdentifier(999);
-    moved->setName(QStringLiteral("Paper and more"));
-    ASSERT_FALSE(b.updateBill(moved, false));
-    EXPECT_EQ(moved->merchantIdentifier(), book.merchant->identifier());
-    EXPECT_TRUE(b.matchValue(QStringLiteral("Paper and more"), TWValueListBillNames));
-    ASSERT_FALSE(b.loadBills());
-    const TWBillPtr reloaded = b.billWithIdentifier(100);
-    EXPECT_EQ(std::tuple(reloaded->name(), reloaded->dueDate(), reloaded->merchantIdentifier()),
-              std::tuple(QStringLiteral("Paper and more"), twLocal(2024, 7, 1),
-                         book.merchant->identifier()));
-    EXPECT_FALSE(b.billWithIdentifier(101)->dueDate().isValid());
-
-    // A repeat's bills go from the end of the list; identifier 0 names none.
-    TWNotificationRecorder recorder(&b);
-    auto repeat = std::make_shared<TWRepeat>();
-    EXPECT_FALSE(b.deleteRepeatBills(repeat, true));
-    repeat->setIdentifier(7);
-    ASSERT_FALSE(b.deleteRepeatBills(repeat, true));
-    EXPECT_EQ(twIdentifiers(b.bills()), QList<qint32>({100}));
-    QList<qint32> deleted;
-    for (const TWNotification &notification : recorder.notifications()) {
-        if (notification.name == TWBillDeleteNotification)
-            deleted.append(notification.userInfo.value(TWBillNotificationKey)
-                               .value<TWBillPtr>()
-                               ->identifier());
-    }
-    EXPECT_EQ(deleted, QList<qint32>({102, 101}));
-}
-
 TEST(Bills, DeletesKeepSharedPaymentsAndFollowTheMerchant)
 {
     TWFixedClock clock(2024, 6, 15);

@@ -29,13 +29,6 @@ TWAccountPtr makeAccount(qint32 identifier, qint32 parent = 0)
                                             unitWithCode("USD"), QString());
 }
 
-TWGroupPtr makeGroup(qint32 identifier, qint32 parent = 0)
-{
-    return TWGroup::groupWithIdentifier(identifier, TWItemTypeAccountGroup,
-                                        QStringLiteral("G%1").arg(identifier), parent, 0, QColor(),
-                                        false);
-}
-
 QList<qint32> identifiers(const TWBudgetItemList &items)
 {
     QList<qint32> result;
@@ -191,22 +184,4 @@ TEST(BudgetItems, DeletingAnAccountDeletesItsLinesInTheSameWrite)
     EXPECT_EQ(recorder.names(),
               (QStringList{TWBudgetItemDeleteNotification, TWBudgetItemDeleteNotification,
                            TWAccountDeleteNotification}));
-}
-
-TEST(BudgetItems, DeletingAGroupDeletesItsLinesAndThoseOfItsAccounts)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addGroup(makeGroup(100), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(101, 100), false));
-    ASSERT_FALSE(business->addAccount(makeAccount(120, 101), false));
-    ASSERT_FALSE(business->addAccount(makeAccount(121), false));
-    ASSERT_FALSE(business->addBudgetItem(makeLine(100, TWItemTypeAccountGroup, 100), false));
-    ASSERT_FALSE(business->addBudgetItem(makeLine(101, TWItemTypeAccountGroup, 101), false));
-    ASSERT_FALSE(business->addBudgetItem(makeLine(102, TWItemTypeAccount, 120), false));
-    ASSERT_FALSE(business->addBudgetItem(makeLine(103, TWItemTypeAccount, 121), false));
-    ASSERT_FALSE(business->deleteGroup(business->groupWithIdentifier(100), true));
-    EXPECT_EQ(identifiers(business->budgetItems()), QList<qint32>{103});
-    EXPECT_EQ(rowCount(*business), 1);
-    EXPECT_EQ(business->budgetItemsByTypeIdentifier().value(TWItemTypeAccountGroup).size(), 0);
 }

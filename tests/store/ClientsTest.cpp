@@ -167,53 +167,6 @@ TYPED_TEST(ContactStore, FailedOrUndoneDeleteLeavesEverything)
     EXPECT_FALSE(this->b().inTransaction());
 }
 
-TEST(ClientsMerchantsReports, GroupDeleteTakesTheItemsInside)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    auto group = [&](qint32 id, TWItemType type, qint32 parent) {
-        return business->addGroup(
-            TWGroup::groupWithIdentifier(id, type, QStringLiteral("G"), parent, 0, QColor(), false),
-            false);
-    };
-    ASSERT_FALSE(group(10, TWItemTypeClientGroup, 0));
-    ASSERT_FALSE(group(11, TWItemTypeClientGroup, 10));
-    ASSERT_FALSE(group(20, TWItemTypeMerchantGroup, 0));
-    ASSERT_FALSE(group(30, TWItemTypeReportGroup, 0));
-    ASSERT_FALSE(business->addClient(make<ClientKind>(100, 10), false));
-    ASSERT_FALSE(business->addClient(make<ClientKind>(101, 11), false));
-    ASSERT_FALSE(business->addClient(make<ClientKind>(102, 0), false));
-    // A merchant and a report whose parent numbers equal the client group's.
-    ASSERT_FALSE(business->addMerchant(make<MerchantKind>(100, 10), false));
-    ASSERT_FALSE(business->addMerchant(make<MerchantKind>(101, 20), false));
-    for (auto [id, parent] : {std::pair{100, 30}, {101, 10}, {102, 30}}) {
-        auto report = std::make_shared<TWReport>();
-        report->setIdentifier(id);
-        report->setParentIdentifier(parent);
-        ASSERT_FALSE(business->addReport(report, false));
-    }
-
-    TWNotificationRecorder recorder(business.get());
-    ASSERT_FALSE(business->deleteGroup(business->groupWithIdentifier(10), false));
-    EXPECT_EQ(recorder.names(), (QStringList{TWGroupDeleteNotification, TWClientDeleteNotification,
-                                             TWClientDeleteNotification}));
-    EXPECT_EQ(identifiers(business->clients()), QList<qint32>{102});
-    EXPECT_EQ(identifiers(business->merchants()), (QList<qint32>{100, 101}));
-    EXPECT_EQ(identifiers(business->reports()), (QList<qint32>{100, 101, 102}));
-
-    recorder.clear();
-    ASSERT_FALSE(business->deleteGroup(business->groupWithIdentifier(20), true));
-    ASSERT_FALSE(business->deleteGroup(business->groupWithIdentifier(30), true));
-    EXPECT_EQ(recorder.names(),
-              (QStringList{TWGroupDeleteNotification, TWMerchantDeleteNotification,
-                           TWGroupDeleteNotification, TWReportDeleteNotification,
-                           TWReportDeleteNotification}));
-    EXPECT_EQ(identifiers(business->merchants()), QList<qint32>{100});
-    EXPECT_EQ(identifiers(business->reports()), QList<qint32>{101});
-    EXPECT_EQ(count(*business, "reports"), 1);
-    EXPECT_EQ(count(*business, "groups"), 0);
-}
-
 TEST(ClientsMerchantsReports, FailedGroupDeleteLeavesEverything)
 {
     auto business = twMakeBusiness();

@@ -113,48 +113,6 @@ TEST(Fields, RefusedOrFailedAddLeavesNothingBehind)
     EXPECT_TRUE(recorder.names().isEmpty());
 }
 
-TEST(Fields, DeletingKeepsEveryRowAndEveryOtherColumn)
-{
-    Ledger ledger;
-    TWBusiness &b = *ledger.business;
-    const QString before = ledger.fingerprint(kColumnsButCurrency);
-    const QString tableBefore =
-        twQueryText(b, QStringLiteral("SELECT sql FROM sqlite_master WHERE name='transactions';"))
-            .value_or(QString());
-    TWNotificationRecorder recorder(&b);
-
-    ASSERT_FALSE(b.deleteField(ledger.currency, true));
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions;")), 1000);
-    EXPECT_EQ(ledger.fingerprint(kColumnsButCurrency), before);
-    EXPECT_EQ(columnType(b, QStringLiteral("user_2")), QStringLiteral("<none>"));
-    EXPECT_EQ(columnType(b, QStringLiteral("repeatIdentifier")), QStringLiteral("INTEGER(32)"));
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM filterCriterion;")), 1);
-    EXPECT_EQ(identifiers(b.userFields()), (QList<qint32>{1, 3, 4, 5}));
-    EXPECT_EQ(recorder.names(), (QStringList{"valueDeleteAll", "fieldDelete"}));
-
-    // A list field takes its choices and remembered values along.
-    recorder.clear();
-    ASSERT_FALSE(b.deleteField(ledger.list, false));
-    EXPECT_TRUE(recorder.names().isEmpty());
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM lists;")), 0);
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactionValues;")), 1);
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT SUM(user_5) FROM transactions;")), 250250);
-
-    // A tags field has no column: the table stays as it is.
-    twExec(b, QStringLiteral("INSERT INTO tags VALUES (1, 't', 4);"
-                             "INSERT INTO transactionTags VALUES (1, 4, 1), (2, 4, 1);"));
-    const QString tableNow =
-        twQueryText(b, QStringLiteral("SELECT sql FROM sqlite_master WHERE name='transactions';"))
-            .value_or(QString());
-    ASSERT_FALSE(b.deleteField(ledger.tags, true));
-    EXPECT_NE(tableNow, tableBefore);
-    EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT sql FROM sqlite_master WHERE "
-                                            "name='transactions';")),
-              tableNow);
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM tags;")), 0);
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactionTags;")), 0);
-}
-
 class FieldDeleteFailure : public testing::TestWithParam<std::pair<int, const char *>>
 {
 };

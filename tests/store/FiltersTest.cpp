@@ -52,49 +52,6 @@ void reload(TWBusiness &business)
 
 } // namespace
 
-TEST(Filters, TreesAreNumberedInPreOrderAndReadBackWithTheirValues)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    auto c = simple(TWFieldIdentifierPayee, TWFilterComparisonContains, TWFilterValueTypeText);
-    c->setValueText(QStringLiteral("Shop"));
-    auto percent = simple(4, TWFilterComparisonGreater, TWFilterValueTypePercent);
-    percent->setValuePercent(12.5f);
-    auto date = simple(TWFieldIdentifierDate, TWFilterComparisonLess, TWFilterValueTypeDate);
-    date->setValueDate(twLocal(2024, 2, 29, 0, 0, 0));
-    auto money = simple(TWFieldIdentifierTotal, TWFilterComparisonIs, TWFilterValueTypeCurrency);
-    money->setValueCurrency(-123456789012LL);
-    auto b = compound(TWFilterMatchNone, {percent, date, money});
-    auto root = compound(TWFilterMatchAll, {compound(TWFilterMatchAny, {c}), b});
-    root->setParentIdentifier(77); // the stored root is always found by parent 0
-    ASSERT_FALSE(business->addFilter(makeFilter(100, QStringLiteral("F"), root), true));
-
-    // R 100, A 101, C 102, B 103 and B's children after it.
-    EXPECT_EQ(storedShape(*business, 100),
-              "100/0/0 101/100/0 102/101/0 103/100/1 104/103/0 105/103/1 106/103/2");
-    EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT COUNT(*) FROM filterCriterion WHERE "
-                                                   "identifier=104 AND valueDouble=12.5 AND "
-                                                   "valueInteger IS NULL;")),
-              1);
-    // Compound rows name no field.
-    EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT COUNT(*) FROM filterCriterion WHERE "
-                                                   "fieldIdentifier=0;")),
-              3);
-
-    reload(*business);
-    const TWFilterPtr loaded = business->filterWithIdentifier(100);
-    ASSERT_TRUE(loaded);
-    const TWFilterCriteriaList nodes = TWFilterCriteria::preOrderCriteria(loaded->criteria());
-    ASSERT_EQ(nodes.size(), 7);
-    const quint32 matches[] = {0, 1, 5, 2, 11, 9, 3};
-    for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(nodes[i]->match(), matches[i]) << i;
-    EXPECT_EQ(nodes[2]->valueText(), QStringLiteral("Shop"));
-    EXPECT_EQ(nodes[4]->valuePercent(), 12.5f);
-    EXPECT_EQ(nodes[5]->valueDate(), twLocal(2024, 2, 29, 0, 0, 0));
-    EXPECT_EQ(nodes[6]->valueCurrency(), -123456789012LL);
-}
-
 TEST(Filters, AFailedSaveLeavesRowsListAndTreeAsTheyWere)
 {
     auto business = twMakeBusiness();
@@ -167,53 +124,6 @@ TEST(Filters, DamagedTreesLoadWithoutTheRowsThatCannotBeReached)
         *transaction(twLocal(2024, 1, 1)), *business));
     // A tree whose rows loop among themselves has no root: no criteria.
     EXPECT_FALSE(business->filterWithIdentifier(101)->criteria());
-}
-
-TEST(Filters, DeletedFieldsAndChoicesTakeTheirCriteriaAlong)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    const TWFieldPtr text = TWField::fieldWithName("Text", TWFieldTypeText, false, false, 1);
-    const TWFieldPtr list = TWField::fieldWithName("List", TWFieldTypeList, false, false, 2);
-    ASSERT_FALSE(business->addField(text, false));
-    ASSERT_FALSE(business->addField(list, false));
-    ASSERT_FALSE(
-        business->addFieldListItem(TWFieldListItem::fieldListItemWithName("a", 0), list, false));
-    ASSERT_FALSE(
-        business->addFieldListItem(TWFieldListItem::fieldListItemWithName("b", 0), list, false));
-    auto choice = [](qint32 value) {
-        auto c = simple(2, TWFilterComparisonIs, TWFilterValueTypeIdentifier);
-        c->setValueIdentifier(value);
-        return c;
-    };
-    auto inner = compound(TWFilterMatchAny, {simple(1, 5, 1), choice(1)});
-    auto root = compound(TWFilterMatchAll, {inner, choice(2), simple(1, 3, 1)});
-    ASSERT_FALSE(business->addFilter(makeFilter(100, "F", root), false));
-    ASSERT_FALSE(business->addFilter(makeFilter(101, "Simple root", simple(1, 3, 1)), false));
-
-    // Undone with the write that deletes the field.
-    {
-        TWBusiness::WriteScope outer(*business);
-        ASSERT_FALSE(business->deleteField(text, false));
-        EXPECT_EQ(inner->childCriteria().size(), 1);
-        outer.rollback();
-    }
-    EXPECT_EQ(root->childCriteria().size(), 3);
-    EXPECT_TRUE(business->filterWithIdentifier(101)->criteria());
-
-    ASSERT_FALSE(business->deleteField(text, false));
-    EXPECT_EQ(root->childCriteria().size(), 2);
-    ASSERT_EQ(inner->childCriteria().size(), 1);
-    EXPECT_FALSE(business->filterWithIdentifier(101)->criteria());
-    ASSERT_FALSE(business->deleteFieldListItem(list->listItems().first(), list, false));
-    EXPECT_TRUE(inner->childCriteria().isEmpty());
-
-    // The stored trees say the same.
-    reload(*business);
-    const TWFilterCriteriaPtr loaded = business->filterWithIdentifier(100)->criteria();
-    ASSERT_EQ(loaded->childCriteria().size(), 2);
-    EXPECT_TRUE(loaded->childCriteria()[0]->childCriteria().isEmpty());
-    EXPECT_EQ(loaded->childCriteria()[1]->valueIdentifier(), 2);
 }
 
 TEST(Filters, DeletingAFilterGroupDeletesItsFilters)

@@ -76,28 +76,6 @@ TEST(Groups, DefaultAccountGroupsAndLoadRoundTrip)
     EXPECT_EQ(business->nextGroupIdentifier(), 205);
 }
 
-TEST(Groups, DeleteTakesNestedGroupsAndTheirAccounts)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addGroup(makeGroup(100, TWItemTypeAccountGroup, 0), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(101, TWItemTypeAccountGroup, 100), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(102, TWItemTypeAccountGroup, 0), false));
-    for (auto [id, parent] : {std::pair{200, 101}, {201, 101}, {202, 101}, {203, 102}, {204, 0}})
-        ASSERT_FALSE(business->addAccount(makeAccount(id, parent), false));
-
-    TWNotificationRecorder recorder(business.get());
-    // The outer group without notification; what it holds always notifies.
-    ASSERT_FALSE(business->deleteGroup(business->groupWithIdentifier(100), false));
-    EXPECT_EQ(recorder.names(),
-              (QStringList{TWGroupDeleteNotification, TWAccountDeleteNotification,
-                           TWAccountDeleteNotification, TWAccountDeleteNotification}));
-    EXPECT_EQ(identifiers(business->accountGroups()), QList<qint32>{102});
-    EXPECT_EQ(identifiers(business->accounts()), (QList<qint32>{203, 204}));
-    EXPECT_EQ(count(*business, "groups"), 1);
-    EXPECT_EQ(count(*business, "accounts"), 2);
-}
-
 TEST(Groups, FailedDeleteLeavesEverything)
 {
     auto business = twMakeBusiness();

@@ -9,13 +9,6 @@
 namespace
 {
 
-TWClientPtr makeClient(qint32 identifier)
-{
-    return std::make_shared<TWClient>(identifier, QStringLiteral("C%1").arg(identifier), QString(),
-                                      0, 0, QImage(), QString(), QString(), QString(), QUrl(),
-                                      QString(), QString());
-}
-
 // Account 100, custom field 1 and filter 200.
 std::unique_ptr<TWBusiness> makeBusiness()
 {
@@ -104,37 +97,4 @@ TEST(Housekeeping, DeletedAccountsFieldsAndFiltersLeaveImportAndExportSettings)
     EXPECT_EQ(selection(*record, "accounts"), QList<qint32>());
     EXPECT_EQ(selection(*record, "fields"), QList<qint32>{-3});
     EXPECT_EQ(TWPropertyList::intValue(record->settings().value("filterIdentifier"), -1), 0);
-}
-
-TEST(Housekeeping, TaskAndExpenseExportsFollowProjectsAndClients)
-{
-    auto business = twNewBusiness(QStringLiteral("USD"), false);
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    const TWClientPtr first = makeClient(100);
-    ASSERT_FALSE(b.addClient(first, false));
-    ASSERT_FALSE(b.addClient(makeClient(101), false));
-    for (const auto &[project, client] : {std::pair{200, 100}, {201, 100}, {202, 101}})
-        ASSERT_FALSE(b.addProject(twWorkProject(project, client, QStringLiteral("P")), false));
-    const auto projects = [&] {
-        return std::pair{selection(*b.exportTasksSettings(), "projects"),
-                         selection(*b.exportExpensesSettings(), "projects")};
-    };
-    const QList<qint32> all{200, 201, 202};
-    EXPECT_EQ(projects(), std::pair(all, all));
-
-    inFailingWrite(b, [&] { return b.deleteClient(first, false); });
-    inFailingWrite(b, [&] { return b.deleteProject(b.projectWithIdentifier(202), false); });
-    EXPECT_EQ(projects(), std::pair(all, all));
-
-    ASSERT_FALSE(b.deleteProject(b.projectWithIdentifier(202), false));
-    EXPECT_EQ(projects(), std::pair(QList<qint32>{200, 201}, QList<qint32>{200, 201}));
-    // A client's projects go with it, also those the call does not name.
-    b.setExportTasksSettings(TWExportTasksSettings::exportTasksSettingsWithSettings(
-        QVariantMap{{"projects", QVariantList{201, 999, qint64(200)}}}, b));
-    EXPECT_EQ(selection(*b.exportTasksSettings(), "projects"), QList<qint32>({201, 200}));
-    b.exportSettingsRemoveClient(first, nullptr);
-    EXPECT_EQ(selection(*b.exportTasksSettings(), "projects"), QList<qint32>());
-    ASSERT_FALSE(b.deleteClient(first, false));
-    EXPECT_EQ(projects(), std::pair(QList<qint32>(), QList<qint32>()));
 }

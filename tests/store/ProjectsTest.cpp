@@ -16,36 +16,6 @@ std::optional<qint64> countRows(TWBusiness &business, const char *table)
 
 } // namespace
 
-TEST(Projects, LoadReadsBackEveryColumn)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    const TWProjectPtr estimate = TWProject::projectWithDate(
-        twLocal(2024, 2, 29), true, QStringLiteral("Roof"), TWProjectTypeEstimate,
-        twLocal(2024, 3, 1), twLocal(2024, 12, 31), 995, twWorkUnit(QStringLiteral("EUR")), 7.5,
-        QStringLiteral("Two storeys"), 7, 100);
-    // A rate beyond what a double holds exactly, and no start date.
-    const TWProjectPtr large = twWorkProject(250, 8, QStringLiteral("Large"));
-    large->setRate((qint64(1) << 53) + 1);
-    ASSERT_FALSE(business->addProject(estimate, false));
-    ASSERT_FALSE(business->addProject(large, false));
-    EXPECT_EQ(business->nextProjectIdentifier(), 251);
-    // A project without a currency counts in US dollars; an unknown code is
-    // kept, not replaced.
-    twExec(*business, QStringLiteral("INSERT INTO projects (identifier, clientIdentifier, unit) "
-                                     "VALUES (300, 7, NULL), (301, 7, 'XYZ');"));
-
-    ASSERT_FALSE(business->loadProjects());
-    ASSERT_EQ(twIdentifiers(business->projects()), (QList<qint32>{100, 250, 300, 301}));
-    EXPECT_EQ(twFields(*business->projectWithIdentifier(100)), twFields(*estimate));
-    EXPECT_EQ(twFields(*business->projectWithIdentifier(250)), twFields(*large));
-    EXPECT_EQ(business->projectWithIdentifier(300)->unit()->code(), QStringLiteral("USD"));
-    EXPECT_EQ(business->projectWithIdentifier(301)->unit()->code(), QStringLiteral("XYZ"));
-    EXPECT_EQ(twIdentifiers(business->projectsWithClient(
-                  *TWClient::clientWithIdentifier(7, {}, {}, 0, 0, {}, {}, {}, {}, {}, {}, {}))),
-              (QList<qint32>{100, 300, 301}));
-}
-
 TEST(Projects, FailedAddChangesNothing)
 {
     auto business = twMakeBusiness();

@@ -32,64 +32,6 @@ TEST(Identifiers, TransactionsStartAtThePreference)
     EXPECT_EQ(b.nextIdentifier(transactions, TWBusiness::startingTransactionIdentifier()), 701);
 }
 
-TEST(Statements, BindAndReadEveryType)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    twExec(b, QStringLiteral("CREATE TABLE scratch (i INTEGER(32), l INTEGER(64), d DOUBLE, "
-                             "t VARCHAR(100), b BLOB, f INTEGER(1));"));
-    const char *insert = "INSERT INTO scratch VALUES (?, ?, ?, ?, ?, ?);";
-    const QByteArray bytes("\x00\x01\xff", 3);
-    const QString text = QStringLiteral("Caf\u00e9 \u20ac \U0001F600");
-    EXPECT_FALSE(b.statement(insert)
-                     .bindInt32(std::numeric_limits<qint32>::min())
-                     .bindInt64(std::numeric_limits<qint64>::max())
-                     .bindDouble(1036389.0)
-                     .bindText(text)
-                     .bindBlob(bytes)
-                     .bindBool(true)
-                     .execute());
-    // Nulls, and empty values that are not null.
-    EXPECT_FALSE(b.statement(insert)
-                     .bindInt32(2)
-                     .bindNull()
-                     .bindNull()
-                     .bindText(QString())
-                     .bindBlob(QByteArray())
-                     .bindBool(false)
-                     .execute());
-    EXPECT_FALSE(b.statement(insert)
-                     .bindInt32(3)
-                     .bindInt64(0)
-                     .bindDouble(0)
-                     .bindText(QStringLiteral(""))
-                     .bindBlob(QByteArray(""))
-                     .bindInt32(0)
-                     .execute());
-
-    TWStatement q = b.statement("SELECT i, l, d, t, b, f FROM scratch ORDER BY rowid;");
-    ASSERT_TRUE(q.next());
-    EXPECT_EQ(q.columnInt32(0), std::numeric_limits<qint32>::min());
-    EXPECT_EQ(q.columnInt64(1), std::numeric_limits<qint64>::max());
-    EXPECT_EQ(q.columnDouble(2), 1036389.0);
-    EXPECT_EQ(q.columnText(3), text);
-    EXPECT_EQ(q.columnBlob(4), bytes);
-    EXPECT_TRUE(q.columnBool(5));
-    ASSERT_TRUE(q.next());
-    EXPECT_TRUE(q.isNull(1));
-    EXPECT_TRUE(q.columnText(3).isNull());
-    EXPECT_TRUE(q.columnBlob(4).isNull());
-    EXPECT_FALSE(q.columnBool(5));
-    ASSERT_TRUE(q.next());
-    EXPECT_FALSE(q.columnText(3).isNull());
-    EXPECT_TRUE(q.columnText(3).isEmpty());
-    EXPECT_FALSE(q.isNull(4));
-    EXPECT_FALSE(q.next());
-    EXPECT_FALSE(q.next()); // stays at the end instead of starting over
-    EXPECT_FALSE(q.error());
-}
-
 TEST(Statements, FailuresAreReportedAndStopTheStatement)
 {
     auto business = twMakeBusiness();
@@ -155,39 +97,6 @@ TEST(Statements, AreResetSoTablesCanBeDropped)
     // The cached statements are prepared again against the new table.
     twExec(b, QStringLiteral("CREATE TABLE scratch (k INTEGER PRIMARY KEY);"));
     EXPECT_FALSE(b.statement(insert).bindInt32(1).execute());
-}
-
-TEST(Statements, TheSameTextCanBeInUseTwice)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    twExec(b, QStringLiteral("INSERT INTO groups (identifier) VALUES (1), (2), (3);"));
-    const char *select = "SELECT identifier FROM groups ORDER BY identifier;";
-    int pairs = 0;
-    TWStatement outer = b.statement(select);
-    while (outer.next()) {
-        TWStatement inner = b.statement(select); // a cascade reaching the same query
-        while (inner.next())
-            ++pairs;
-    }
-    EXPECT_EQ(pairs, 9);
-}
-
-TEST(Store, CloseDatabaseTwiceIsHarmless)
-{
-    auto business = twMakeBusiness();
-    ASSERT_TRUE(business);
-    business->setAttachmentsFolderPath(QStringLiteral("/tmp/Attachments"));
-    ASSERT_TRUE(business->statement("SELECT COUNT(*) FROM accounts;").next());
-    business->closeDatabase();
-    EXPECT_TRUE(business->attachmentsFolderPath().isEmpty());
-    business->closeDatabase();
-    EXPECT_EQ(business->database(), nullptr);
-    EXPECT_EQ(business->nextIdentifier("SELECT MAX(identifier) FROM accounts;"), 0);
-    EXPECT_TRUE(business->beginTransaction());
-    EXPECT_FALSE(business->inTransaction());
-    business->commitTransaction();
 }
 
 TEST(Store, ConnectionsAreHardened)

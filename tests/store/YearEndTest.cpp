@@ -120,29 +120,6 @@ TEST(YearEnd, PastPeriodsAndGapsCloseIntoOneLockedTransferPerAccount)
     EXPECT_EQ(recorder.names(), QStringList{QStringLiteral("transactionDelete")});
 }
 
-TEST(YearEnd, EditsOfPastTransactionsRebuildTheTransfers)
-{
-    TWFixedClock clock(2024, 6, 1);
-    auto business = makeBooks();
-    ASSERT_TRUE(business);
-    TWBusiness &b = *business;
-    const TWTransactionPtr expense = add(b, twDay(2023, 3, 1), kSupplies, kChecking, 12000, true);
-    EXPECT_EQ(transfers(b), QStringList{QStringLiteral("100:104:-12000:2023-12-31")});
-
-    // Moved into the current period: its old day still asks for the rebuild.
-    TWTransactionPtr moved = expense->copy();
-    moved->setDate(twDay(2024, 3, 1));
-    ASSERT_FALSE(b.updateTransaction(moved, false, true, false, false));
-    EXPECT_TRUE(transfers(b).isEmpty());
-
-    add(b, twDay(2023, 9, 1), kSales, kChecking, 300, true);
-    EXPECT_EQ(transfers(b), QStringList{QStringLiteral("100:101:-300:2023-12-31")});
-    // Deleted with the rebuild asked for: the sales of 2023 are gone.
-    ASSERT_FALSE(b.deleteTransactions(b.transactionsForAccount(*b.accountWithIdentifier(kSales)),
-                                      false, true, false));
-    EXPECT_TRUE(transfers(b).isEmpty());
-}
-
 TEST(YearEnd, AFailedRebuildLeavesTheTransfersOfBefore)
 {
     TWFixedClock clock(2024, 6, 1);
