@@ -178,3 +178,43 @@ TEST(Invoices, InvoicesAndBillsSurviveASaveAndReopen)
     ASSERT_EQ(reopened->bills().size(), 1);
     EXPECT_EQ(reopened->transactionHomeOwingWithMerchants(reopened->merchants()), 120);
 }
+
+TEST(Invoices, TaxedEntryInAForeignUnitBalancesInTheHomeUnit)
+{
+    // Each line converted and rounded alone would leave a cent over in many
+    // of these: the entry could never be saved again from the register.
+    TWFixedClock clock(2024, 6, 15);
+    TWInvoiceBook book = twInvoiceBook();
+    TWBusiness &b = book.b();
+    const TWUnitPtr eur = b.unitWithCode(QStringLiteral("EUR"));
+    ASSERT_TRUE(eur);
+    book.project->setUnit(eur);
+    ASSERT_FALSE(b.updateProject(book.project, false));
+    TWTaskPtr task = addTask(book, 500, 1.0, 8.0);
+    TWInvoicePtr invoice = book.addInvoice(QStringLiteral("June"));
+
+    std::mt19937 random(7);
+    int unbalancedAlone = 0;
+    for (int round = 0; round < 60; ++round) {
+        eur->setRate(double(std::uniform_int_distribution<int>(5000, 20000)(random)) / 10000.0);
+        task->setRate(std::uniform_int_distribution<qint64>(101, 999999)(random));
+        task->setTaxRate(double(std::uniform_int_distribution<int>(1, 250)(random)) / 10.0);
+        ASSERT_FALSE(b.updateTask(task, false));
+        ASSERT_FALSE(b.updateInvoiceItems(invoice, {task}, {}));
+        ASSERT_FALSE(b.updateInvoiceTransaction(invoice, book.account(kReceivable),
+                                                book.account(kSales), book.account(kSalesTax)));
+        const TWTransactionList views = b.transactionsWithInvoice(*invoice);
+        ASSERT_EQ(views.size(), 1);
+        const TWTransactionPtr entry = b.transactionWithIdentifier(views.first()->identifier());
+        ASSERT_TRUE(entry->hasSplit());
+        qint64 home = 0;
+        qint64 alone = 0;
+        for (const TWSplitPtr &split : entry->splits()) {
+            home += split->totalBusiness();
+            alone += b.totalInHomeCurrency(split->total(), split->unit());
+        }
+        EXPECT_EQ(home, 0) << "round " << round;
+        unbalancedAlone += alone != 0;
+    }
+    EXPECT_GT(unbalancedAlone, 5);
+}

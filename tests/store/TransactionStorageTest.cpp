@@ -107,3 +107,86 @@ TEST(TransactionStorage, CustomValuesAreBoundWhateverTheLocale)
     ASSERT_FALSE(b.updateTransactionFields(*loaded));
     EXPECT_EQ(column(b, later, 1), QStringLiteral("integer:-42"));
 }
+
+namespace
+{
+
+QString splitRows(TWBusiness &b)
+{
+    return twQueryText(b, "SELECT group_concat(r, ' ') FROM (SELECT identifier || ':' || "
+                          "transactionIdentifier || ':' || accountIdentifier || ':' || total AS r "
+                          "FROM splits ORDER BY identifier);")
+        .value_or(QString());
+}
+
+} // namespace
+
+TEST(TransactionStorage, LinesAreUpdatedInsertedAndDeletedOnlyForTheirTransaction)
+{
+    auto business = twMakeLedger();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    TWTransactionPtr first = twMakeTransaction(b, 1, twDay(2024, 1, 1), 0, 0, 0);
+    first->setHasSplit(true);
+    first->setSplits({twMakeSplit(b, 0, kChecking, -10), twMakeSplit(b, 0, kSales, 4),
+                      twMakeSplit(b, 0, kRent, 6)});
+    TWTransactionPtr other = twMakeTransaction(b, 2, twDay(2024, 1, 2), 0, 0, 0);
+    other->setHasSplit(true);
+    other->setSplits({twMakeSplit(b, 0, kCard, -1), twMakeSplit(b, 0, kRent, 1)});
+    ASSERT_TRUE(twWriteTransaction(b, *first));
+    ASSERT_TRUE(twWriteTransaction(b, *other));
+    EXPECT_EQ(splitRows(b), "100:1:100:-10 101:1:101:4 102:1:102:6 103:2:103:-1 104:2:102:1");
+    // Payments recorded against lines B (101) and C (102).
+    for (const qint32 line : {101, 102}) {
+        ASSERT_FALSE(b.addRelationship(TWRelationship::relationshipWithType(
+                                           0, 0.0, 1, 1, 1, line, b.nextRelationshipIdentifier()),
+                                       false));
+    }
+
+    // (A, B, C) becomes (A changed, D new); B and C go with their payments.
+    const TWSplitPtr a = first->splits().at(0);
+    a->setTotal(-20);
+    const TWSplitPtr d = twMakeSplit(b, 0, kSales, 20);
+    first->setSplits({a, d});
+    ASSERT_FALSE(b.updateTransactionSplits(*first));
+    EXPECT_EQ(d->identifier(), 105);
+    EXPECT_EQ(splitRows(b), "100:1:100:-20 103:2:103:-1 104:2:102:1 105:1:101:20");
+    EXPECT_EQ(twQueryInt(b, "SELECT count(*) FROM relationships;"), 0);
+
+    // A line carrying another transaction's line identifier is stored as a
+    // new line of its own; the other transaction's line is left alone.
+    const TWSplitPtr foreign = other->splits().at(0)->copy();
+    foreign->setTotal(999);
+    first->setSplits({a, d, foreign});
+    ASSERT_FALSE(b.updateTransactionSplits(*first));
+    EXPECT_EQ(twQueryInt(b, "SELECT total FROM splits WHERE identifier=103;"), -1);
+    EXPECT_EQ(twQueryInt(b, "SELECT transactionIdentifier FROM splits WHERE identifier=106;"), 1);
+
+    // A repeat occurrence's lines are new lines: new rows, the source's stay.
+    TWTransactionPtr occurrence = other->repeatTransactionWithDate(twDay(2024, 2, 2), 3, false);
+    ASSERT_TRUE(twWriteTransaction(b, *occurrence));
+    EXPECT_EQ(occurrence->splits().at(1)->identifier(), 108);
+    EXPECT_EQ(other->splits().at(0)->identifier(), 103);
+    EXPECT_EQ(twQueryInt(b, "SELECT count(*) FROM splits WHERE transactionIdentifier=2;"), 2);
+
+    // A failure undoes the whole update, new identifiers included.
+    const QString before = splitRows(b);
+    const TWSplitPtr e = twMakeSplit(b, 0, kCard, 1);
+    a->setTotal(-1);
+    first->setSplits({e, a});
+    {
+        TWDenyGuard deny(b, SQLITE_DELETE, "splits");
+        EXPECT_TRUE(b.updateTransactionSplits(*first));
+    }
+    EXPECT_EQ(splitRows(b), before);
+    EXPECT_EQ(e->identifier(), 0);
+
+    // Deleting all lines of one transaction leaves the others'.
+    ASSERT_FALSE(b.deleteTransactionSplits(*first));
+    EXPECT_EQ(twQueryInt(b, "SELECT count(*) FROM splits WHERE transactionIdentifier=1;"), 0);
+    EXPECT_EQ(twQueryInt(b, "SELECT count(*) FROM splits;"), 4);
+    // A transaction no longer split keeps no lines.
+    other->setHasSplit(false);
+    ASSERT_FALSE(b.updateTransactionSplits(*other));
+    EXPECT_EQ(twQueryInt(b, "SELECT count(*) FROM splits WHERE transactionIdentifier=2;"), 0);
+}
