@@ -96,35 +96,6 @@ TEST_F(AppDelegateTest, PackagesGivenAtStartOpenInsteadOfTheForm)
     EXPECT_EQ(prompts.messages.size(), 1);
 }
 
-TEST_F(AppDelegateTest, TheOpenFileRule)
-{
-    TWAppRegistry::registry().setEditorFactory(TWEditorKind::ImportTransactions, [](QObject *parent) {
-        return new RecordingImport(parent);
-    });
-    RecordingImport::imported.clear();
-    const QString qif = dir.filePath(QStringLiteral("BANK.QIF"));
-
-    // No business window: every file is refused.
-    EXPECT_FALSE(delegate->openFile(qif));
-
-    TWBusinessController *document = openDocument(QStringLiteral("Front"));
-    ASSERT_TRUE(document);
-    delegate->updateActiveDocument(document);
-    ASSERT_EQ(delegate->activeBusinessController(), document);
-
-    EXPECT_TRUE(delegate->openFile(qif));
-    EXPECT_EQ(RecordingImport::imported, QList<QUrl>{QUrl::fromLocalFile(qif)});
-    EXPECT_FALSE(delegate->openFile(dir.filePath(QStringLiteral("invoice.pdf"))));
-
-    // With a sheet on the window the file is taken and nothing happens.
-    QWidget *view = new QWidget();
-    document->beginSheetWithView(view, false, false, {});
-    EXPECT_TRUE(delegate->openFile(dir.filePath(QStringLiteral("other.csv"))));
-    EXPECT_EQ(RecordingImport::imported.size(), 1);
-    document->endSheet(view, -1001);
-    delete view;
-}
-
 TEST_F(AppDelegateTest, AWindowClosedWhileTheApplicationIsInactiveStopsBeingActive)
 {
     TWBusinessController *first = openDocument(QStringLiteral("First"));

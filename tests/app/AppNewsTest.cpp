@@ -45,32 +45,6 @@ protected:
     }
 };
 
-TEST_F(AppNewsTest, ANewItemIsShownOnceAndAnOlderOneNever)
-{
-    QSettings().setValue(QStringLiteral("appNewsLastIdentifier"), 5);
-    feed(7, "Version 3 is here");
-    launch();
-    EXPECT_EQ(server.requestCount("/news/tallyworth/1.xml"), 1);
-    ASSERT_EQ(alerts.size(), 1);
-    EXPECT_EQ(alerts.last().alert.message, QStringLiteral("Version 3 is here"));
-    EXPECT_EQ(alerts.last().alert.informativeText, QStringLiteral("Read all about it."));
-    EXPECT_EQ(alerts.last().alert.buttons, QStringList({TWLocalized("ok")}));
-    EXPECT_EQ(lastIdentifier(), 7);
-    EXPECT_EQ(lastChecked(), clock.now());
-
-    clock.set(clock.now().addDays(1));
-    launch();
-    EXPECT_EQ(server.requestCount("/news/tallyworth/1.xml"), 2);
-    EXPECT_EQ(alerts.size(), 1);
-
-    feed(6, "Old news");
-    clock.set(clock.now().addDays(1));
-    launch();
-    EXPECT_EQ(server.requestCount("/news/tallyworth/1.xml"), 3);
-    EXPECT_EQ(alerts.size(), 1);
-    EXPECT_EQ(lastIdentifier(), 7);
-}
-
 TEST_F(AppNewsTest, FetchesOnceADayAndRetriesAFailureAtTheNextLaunch)
 {
     server.setReply("/news/tallyworth/1.xml", TWLoopbackHttpServer::Reply::withStatus(500));

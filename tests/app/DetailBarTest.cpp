@@ -60,44 +60,4 @@ TEST_F(DetailBarTest, SelectedAndAllCountsAndTotals)
     EXPECT_EQ(window.countLabel()->text(), QStringLiteral("1 ") + TWLocalized("transactionLower"));
 }
 
-TEST_F(DetailBarTest, AMerchantWithoutChosenBillsTotalsAllItsBills)
-{
-    TWMerchantPtr merchant;
-    TWAccountPtr payable;
-    TWAccountPtr bank;
-    TWBillList bills;
-    TWTransactionList charges;
-    auto document = windowDocument([&](TWBusiness &b) {
-        payable = addAccount(b, QStringLiteral("Payable"), 0, QStringLiteral("USD"), 9);
-        bank = addAccount(b, QStringLiteral("Bank"));
-        merchant = addMerchant(b, QStringLiteral("Shop"));
-        for (int i = 0; i < 2; ++i) {
-            TWBillPtr bill = TWBill::billWithDate(QDateTime(QDate(2024, 1, 1), QTime()), QStringLiteral("Bill"),
-                                                  true, false, QDateTime(), 0, QString(),
-                                                  merchant->identifier(), b.nextBillIdentifier());
-            ASSERT_FALSE(b.addBill(bill, false));
-            const TWTransactionPtr charge = addTransaction(b, bank, payable, (i + 1) * 1000);
-            ASSERT_FALSE(b.addRelationship(TWRelationship::relationshipWithType(
-                                               3, 0, merchant->identifier(), bill->identifier(),
-                                               charge->identifier(), 0, b.nextRelationshipIdentifier()),
-                                           false));
-            bills.append(bill);
-            charges.append(charge);
-        }
-    });
-    TWBusiness &b = *document->business();
-    select(*document, 5, TWItemTypeMerchant, merchant->identifier());
-    merchantsView->allBills = bills;
-    merchantsView->payments.rows = charges;
-    document->updateCountTotal();
-    const QString all = money(b, b.transactionHomeOwingWithBills(bills, charges), b.homeUnit());
-    const QString first = money(b, b.transactionHomeOwingWithBills({bills.first()}, charges), b.homeUnit());
-    ASSERT_NE(all, first);
-    QLabel *total = document->windowController()->totalLabel();
-    EXPECT_EQ(total->text(), all);
-    merchantsView->chosenBills = {bills.first()};
-    document->updateCountTotal();
-    EXPECT_EQ(total->text(), first);
-}
-
 } // namespace

@@ -40,53 +40,6 @@ TEST_F(DetailSwitchingTest, ATransactionChangeRefreshesTheMerchantAndTheTotalLin
     EXPECT_EQ(registerView->reloads, 0);
 }
 
-TEST_F(DetailSwitchingTest, TheDividerIsKeptAndBounded)
-{
-    auto document = newDocument();
-    document->business()->setMasterDividerPosition(300);
-    document->business()->setDocumentFrame(QRectF(10, 10, 900, 600));
-    document->showWindows();
-    QCoreApplication::processEvents();
-    // Building the window did not overwrite the stored position.
-    EXPECT_EQ(document->business()->masterDividerPosition(), 300.0);
-    QSplitter *splitter = document->windowController()->splitter();
-    EXPECT_EQ(splitter->sizes().first(), 300);
-
-    // A wider window widens the detail only.
-    QMainWindow *window = document->windowForSheet();
-    window->resize(window->width() + 200, window->height());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(splitter->sizes().first(), 300);
-
-    // Dragged to 100 from the left edge, it stops at 260.
-    splitter->setSizes({100, splitter->width() - 100});
-    EXPECT_EQ(document->windowController()->masterView()->width(), 260);
-    // Nor may the detail get narrower than 260.
-    splitter->setSizes({splitter->width() - 50, 50});
-    EXPECT_GE(document->windowController()->detailPane()->width(), 260);
-
-    // Stored values that are no position fall back to the default.
-    EXPECT_EQ(TWWindowController::validDividerPosition(std::nan("")), 260.0);
-    EXPECT_EQ(TWWindowController::validDividerPosition(-5), 260.0);
-    EXPECT_EQ(TWWindowController::validDividerPosition(1e12), 260.0);
-    EXPECT_EQ(TWWindowController::validDividerPosition(420), 420.0);
-}
-
-TEST_F(DetailSwitchingTest, AFramePartlyOffTheScreenIsReplaced)
-{
-    const QRect screen(0, 0, 1440, 877);
-    EXPECT_EQ(TWWindowController::frameForScreen(QRect(100, 100, 800, 600), screen),
-              QRect(100, 100, 800, 600));
-    EXPECT_EQ(TWWindowController::frameForScreen(QRect(1000, 100, 800, 600), screen), screen);
-    EXPECT_EQ(TWWindowController::frameForScreen(QRect(), screen), screen);
-
-    auto document = newDocument();
-    document->business()->setDocumentFrame(QRectF(-4000, -4000, 800, 600));
-    document->makeWindowControllers();
-    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-    EXPECT_EQ(document->windowForSheet()->geometry(), available);
-}
-
 TEST_F(DetailSwitchingTest, SelectionExpansionDividerAndFrameSurviveSaveAndReopen)
 {
     TWClientPtr client;

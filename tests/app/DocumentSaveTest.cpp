@@ -40,35 +40,6 @@ TEST_F(DocumentSaveTest, AFailedSaveAsKeepsTheLocationTitleAndLastBusiness)
     EXPECT_EQ(document->business()->url(), QUrl::fromLocalFile(first));
 }
 
-TEST_F(DocumentSaveTest, SaveAsOverAPackageReplacesItWhole)
-{
-    const QString target = dir.filePath(QStringLiteral("Target.tallyworth"));
-    savePackage(target, QStringLiteral("Old Business"));
-    // A file of the old package that the new one does not have.
-    const QString stale = QDir(target).filePath(QStringLiteral("Attachments/999-old.pdf"));
-    QFile file(stale);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("old");
-    file.close();
-
-    auto document = newDocument(QStringLiteral("New Business"));
-    ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(target)));
-    EXPECT_TRUE(prompts.errors.isEmpty());
-    EXPECT_EQ(businessName(target), QStringLiteral("New Business"));
-    EXPECT_FALSE(QFileInfo::exists(stale));
-    EXPECT_EQ(document->fileURL(), QUrl::fromLocalFile(target));
-    EXPECT_EQ(document->displayName(), QStringLiteral("Target"));
-    EXPECT_FALSE(document->isDocumentEdited());
-    // No half-written or set-aside package is left beside it.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-              QStringList{QStringLiteral("Target.tallyworth")});
-
-    // Saving there again is a plain save into its own package.
-    document->updateChangeCount(0);
-    EXPECT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(target)));
-    EXPECT_FALSE(document->isDocumentEdited());
-}
-
 TEST_F(DocumentSaveTest, AFailedSaveAsOverAPackageLeavesTheOldOneWhole)
 {
     const QString target = dir.filePath(QStringLiteral("Target.tallyworth"));
@@ -104,28 +75,6 @@ TEST_F(DocumentSaveTest, ClosingWaitsForBackgroundWorkAndDropsItsLateResults)
     EXPECT_TRUE(finished);
     QCoreApplication::processEvents();
     EXPECT_FALSE(delivered);
-}
-
-TEST_F(DocumentSaveTest, RevertShowsTheStoreReadAgain)
-{
-    auto document = newDocument(QStringLiteral("Saved Name"));
-    const QString path = dir.filePath(QStringLiteral("Revert.tallyworth"));
-    ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(path)));
-    document->makeWindowControllers();
-
-    TWBusinessInfoPtr info = document->business()->businessInfo()->copy();
-    info->setName(QStringLiteral("Changed Name"));
-    ASSERT_FALSE(document->business()->updateBusinessInfo(info));
-    document->updateChangeCount(0);
-    const TWBusiness *before = document->business();
-
-    ASSERT_TRUE(document->revertDocumentToSaved());
-    EXPECT_NE(document->business(), before);
-    EXPECT_EQ(document->business()->businessInfo()->name(), QStringLiteral("Saved Name"));
-    EXPECT_FALSE(document->isDocumentEdited());
-    // The window shows a detail view again, made for the new store.
-    EXPECT_EQ(document->detailType(), int(TWDetailTransactionsAccounts));
-    EXPECT_TRUE(document->detailController(TWDetailTransactionsAccounts));
 }
 
 TEST_F(DocumentSaveTest, ARevertThatCannotReadKeepsTheOpenStoreAndSaysWhy)

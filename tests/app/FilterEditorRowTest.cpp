@@ -82,21 +82,4 @@ TEST_F(FilterEditorRowTest, ACountBelowOneIsRefused)
     EXPECT_EQ(criterion->match(), 13u);
 }
 
-TEST_F(FilterEditorRowTest, CustomDateAndBack)
-{
-    TWFixedClock clock(2024, 6, 15);
-    auto date = row(TWFieldIdentifierDate);
-    choose(*date, date->view3(), -1);
-    EXPECT_EQ(criterion->valueType(), quint32(TWFilterValueTypeDate));
-    auto *picker = qobject_cast<QDateEdit *>(date->view4());
-    ASSERT_TRUE(picker);
-    EXPECT_EQ(picker->date(), QDate(2024, 6, 15));
-    picker->setDate(QDate(2024, 1, 2));
-    EXPECT_EQ(criterion->valueDate().date(), QDate(2024, 1, 2));
-    choose(*date, date->view3(), 5);
-    EXPECT_EQ(criterion->valueType(), quint32(TWFilterValueTypeNamedPeriod));
-    EXPECT_EQ(criterion->valueIdentifier(), 5);
-    EXPECT_FALSE(date->view4());
-}
-
 } // namespace

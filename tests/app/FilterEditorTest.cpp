@@ -67,33 +67,6 @@ protected:
     std::unique_ptr<QSignalSpy> actions;
 };
 
-TEST_F(FilterEditorTest, AltAddOnTheRootAndAddOnACompound)
-{
-    const TWFilterCriteriaPtr root = TWFilterCriteria::filterCriteriaCompound();
-    const TWFilterCriteriaPtr first = simple(TWFieldIdentifierPayee);
-    root->addChildCriteria(first);
-    edit(root);
-    editor->doAdd(root, true);
-    EXPECT_EQ(shape(), (QStringList{"0:c", "1:c", "2:s", "1:s"}));
-    ASSERT_EQ(root->childCriteria().size(), 2);
-    const TWFilterCriteriaPtr group = root->childCriteria().first();
-    EXPECT_TRUE(group->isCompound());
-    EXPECT_EQ(root->childCriteria().last(), first);
-    ASSERT_EQ(group->childCriteria().size(), 1);
-    EXPECT_EQ(actions->count(), 1);
-    checkRowsMatchTree();
-
-    // A plain add on the compound: its new first child, right under it.
-    const TWFilterCriteriaPtr before = group->childCriteria().first();
-    editor->doAdd(group, false);
-    ASSERT_EQ(group->childCriteria().size(), 2);
-    EXPECT_EQ(group->childCriteria().last(), before);
-    EXPECT_EQ(editor->flatCriterion().at(2), group->childCriteria().first());
-    EXPECT_EQ(shape(), (QStringList{"0:c", "1:c", "2:s", "2:s", "1:s"}));
-    EXPECT_EQ(actions->count(), 2);
-    checkRowsMatchTree();
-}
-
 TEST_F(FilterEditorTest, DeletingRulesAndCompounds)
 {
     // root { A, k { k2 { s } } }: deleting s empties k2 and k, which go too.
@@ -143,28 +116,6 @@ TEST_F(FilterEditorTest, DeletingRulesAndCompounds)
     edit(last);
     editor->doDelete(a);
     EXPECT_EQ(last->childCriteria().size(), 1);
-}
-
-TEST_F(FilterEditorTest, ANewRuleTakesTheLeastUsedField)
-{
-    const TWFieldList fields = business().filterFields();
-    QList<qint32> offered;
-    for (const TWFieldPtr &field : fields)
-        if (TWFilterEditorRow::isOfferedField(field->identifier(), field->type()))
-            offered.append(field->identifier());
-    ASSERT_GE(offered.size(), 3);
-    const TWFilterCriteriaPtr root = TWFilterCriteria::filterCriteriaCompound();
-    edit(root);
-    // No rule yet: the first field by name.
-    EXPECT_EQ(editor->createSimpleCriteria()->fieldIdentifier(), offered.at(0));
-    editor->doAdd(root, false);
-    EXPECT_EQ(root->childCriteria().first()->fieldIdentifier(), offered.at(0));
-    editor->doAdd(root, false);
-    EXPECT_EQ(root->childCriteria().first()->fieldIdentifier(), offered.at(1));
-    // Two on the first, one on the second: the third.
-    root->childCriteria().first()->updateFieldIdentifier(offered.at(0), business());
-    edit(root);
-    EXPECT_EQ(editor->createSimpleCriteria()->fieldIdentifier(), offered.at(1));
 }
 
 } // namespace

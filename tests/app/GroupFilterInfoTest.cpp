@@ -27,36 +27,6 @@ protected:
     }
 };
 
-TEST_F(GroupFilterInfoTest, NewGroupTakesTheNextIdentifierAndKindAndCancelMakesNothing)
-{
-    auto document = windowDocument();
-    TWGroupInfoController controller;
-    int code = 0;
-    beginNew(*document, controller, &code);
-    controller.setType(TWItemTypeClientGroup);
-    controller.nameTextField()->setText(QStringLiteral("Regulars"));
-    const qint32 expected = document->business()->nextGroupIdentifier();
-    controller.doSave(1);
-    settle();
-    EXPECT_EQ(code, -1002);
-    ASSERT_TRUE(controller.group());
-    EXPECT_EQ(controller.group()->identifier(), expected);
-    EXPECT_EQ(controller.group()->type(), TWItemTypeClientGroup);
-    EXPECT_EQ(controller.group()->name(), QStringLiteral("Regulars"));
-    EXPECT_TRUE(document->isDocumentEdited());
-    EXPECT_FALSE(controller.saved()); // only edits in a popover count as saved
-
-    // A reused controller shows nothing of the earlier use; cancel makes nothing.
-    code = 0;
-    beginNew(*document, controller, &code);
-    EXPECT_TRUE(controller.nameTextField()->text().isEmpty());
-    EXPECT_FALSE(controller.group());
-    controller.cancelButton()->click();
-    settle();
-    EXPECT_EQ(code, -1001);
-    EXPECT_FALSE(controller.group());
-}
-
 TEST_F(GroupFilterInfoTest, CancelInAPopoverLeavesTheRecordAndSavedOff)
 {
     auto document = windowDocument();

@@ -41,22 +41,6 @@ TEST_F(InformationPopoverTest, SaveStoresTheCopyAndRefreshesTheList)
               QStringLiteral("Savings"));
 }
 
-TEST_F(InformationPopoverTest, CancelChangesNothing)
-{
-    TWGroupPtr group;
-    auto document = windowDocument(
-        [&](TWBusiness &b) { group = addGroup(b, TWItemTypeAccountGroup, "Banks"); });
-    select(*document, TWMasterItemEntity, TWItemTypeAccountGroup, group->identifier());
-    document->showInspector(false);
-    auto *editor = qobject_cast<TWGroupInfoController *>(document->editInfoController(1));
-    ASSERT_TRUE(editor);
-    editor->nameTextField()->setText(QStringLiteral("Savings"));
-    editor->cancelButton()->click();
-    EXPECT_FALSE(document->popover()->isShown());
-    EXPECT_EQ(document->business()->groupWithIdentifier(group->identifier()), group);
-    EXPECT_EQ(group->name(), QStringLiteral("Banks"));
-}
-
 TEST_F(InformationPopoverTest, AFailedUpdateIsShownAndTheStoredValuesStay)
 {
     TWGroupPtr group;

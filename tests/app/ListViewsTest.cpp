@@ -111,47 +111,4 @@ TEST(ListViewsTest, TableKeysReachTheDelegateOnlyWithASelection)
     EXPECT_FALSE(table.selectionModel()->isRowSelected(0, {}));
 }
 
-TEST(ListViewsTest, CollectionFocusKeysAndDoubleClicks)
-{
-    KeyCatcher parent;
-    auto *layout = new QVBoxLayout(&parent);
-    auto *collection = new TWCollectionView(&parent);
-    collection->setSpacing(24);
-    layout->addWidget(collection);
-    KeyDelegate delegate;
-    collection->setCollectionDelegate(&delegate);
-    auto *items = new QStandardItemModel(&parent);
-    collection->setModel(items);
-    parent.resize(400, 300);
-    parent.show();
-    QApplication::setActiveWindow(&parent);
-
-    // Empty: it does not take the focus.
-    EXPECT_EQ(collection->focusPolicy(), Qt::NoFocus);
-    items->appendRow(new QStandardItem(QStringLiteral("one")));
-    items->appendRow(new QStandardItem(QStringLiteral("two")));
-    EXPECT_NE(collection->focusPolicy(), Qt::NoFocus);
-
-    // Items but no selection: Delete goes to the enclosing view.
-    QTest::keyClick(collection, Qt::Key_Delete);
-    EXPECT_TRUE(delegate.calls.isEmpty());
-    EXPECT_EQ(parent.keys, QList<int>{Qt::Key_Delete});
-    collection->selectionModel()->select(items->index(0, 0), QItemSelectionModel::Select);
-    QTest::keyClick(collection, Qt::Key_Delete);
-    QTest::keyClick(collection, Qt::Key_Space);
-    EXPECT_EQ(delegate.calls, (QStringList{"collectionDelete", "collectionSpace"}));
-
-    // A double click on an item asks for its preview; between items, nothing.
-    const QRect second = collection->visualRect(items->index(1, 0));
-    QTest::mouseDClick(collection->viewport(), Qt::LeftButton, Qt::NoModifier, second.center());
-    EXPECT_EQ(delegate.previews, QList<int>{1});
-    const QRect first = collection->visualRect(items->index(0, 0));
-    QPoint between(first.right() + 1, first.center().y());
-    while (collection->indexAt(between).isValid() && between.x() < second.left())
-        ++between.rx();
-    ASSERT_FALSE(collection->indexAt(between).isValid());
-    QTest::mouseDClick(collection->viewport(), Qt::LeftButton, Qt::NoModifier, between);
-    EXPECT_EQ(delegate.previews, QList<int>{1});
-}
-
 } // namespace

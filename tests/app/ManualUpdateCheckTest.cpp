@@ -75,29 +75,4 @@ TEST_F(ManualUpdateCheckTest, AFailureShowsTheErrorWithItsCode)
     EXPECT_TRUE(alerts.last().alert.message.startsWith(TWLocalized("updateError")));
 }
 
-TEST_F(ManualUpdateCheckTest, CancelDropsTheRequestWithoutAnAlert)
-{
-    TWLoopbackHttpServer::Reply slow = TWLoopbackHttpServer::Reply::ok("9.0");
-    slow.delayMs = 400;
-    server.setReply("/update/tallyworth/1.txt", slow);
-    controller->doCheckForUpdate();
-    ASSERT_TRUE(server.waitForRequests(1));
-    ASSERT_NE(controller->updateProgressWindow(), nullptr);
-    EXPECT_TRUE(controller->updateProgressWindow()->isVisible());
-    EXPECT_TRUE(controller->isCheckingForUpdate());
-
-    controller->doUpdateCancel();
-    EXPECT_FALSE(controller->isCheckingForUpdate());
-    EXPECT_FALSE(controller->updateProgressWindow()->isVisible());
-    QTest::qWait(700);
-    EXPECT_TRUE(alerts.isEmpty());
-
-    // A second check replaces a running one: one answer, one alert.
-    controller->doCheckForUpdate();
-    controller->doCheckForUpdate();
-    ASSERT_TRUE(twWaitUntil([this] { return !controller->isCheckingForUpdate(); }));
-    QTest::qWait(600);
-    EXPECT_EQ(alerts.size(), 1);
-}
-
 } // namespace

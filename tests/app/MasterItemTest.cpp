@@ -43,21 +43,4 @@ TEST(MasterItemTest, ChildItemsOfTypeTellsNoneFromHits)
     EXPECT_FALSE(header->childItemsOfType(TWItemTypeAccount));
 }
 
-TEST(MasterItemTest, RecordsOfASelectionCountOnce)
-{
-    const TWItemPtr account = item(101, TWItemTypeAccount);
-    const TWMasterItemPtr accountNode = record(account);
-    const TWMasterItemPtr group = record(item(200, TWItemTypeAccountGroup), {accountNode});
-    const TWMasterItemPtr header = TWMasterItem::masterItemWithType(TWMasterItemUnits);
-
-    const TWItemList accounts = TWMasterItem::childItems({group, accountNode, header}, TWItemTypeAccount);
-    ASSERT_EQ(accounts.size(), 1);
-    EXPECT_EQ(accounts.first(), account);
-    // The plain form takes the selected records only.
-    const TWItemList records = TWMasterItem::childItems({group, header, accountNode});
-    ASSERT_EQ(records.size(), 2);
-    EXPECT_EQ(records.at(0)->identifier(), 200);
-    EXPECT_EQ(records.at(1)->identifier(), 101);
-}
-
 } // namespace

@@ -162,43 +162,4 @@ TEST_F(MenuActionsTest, ExportCommandsWaitForTheirSheets)
     settle();
 }
 
-TEST_F(MenuActionsTest, TheCustomRangeOpensThePopoverAndFiltersWithItsDates)
-{
-    TWAccountPtr checking;
-    auto document = windowDocument([&](TWBusiness &b) { checking = addAccount(b, "Checking"); });
-    select(*document, TWMasterItemEntity, TWItemTypeAccount, checking->identifier());
-    TWBusiness &b = *document->business();
-    document->perform(TWAction::doDetailPopUpButton, 3);
-    EXPECT_EQ(b.transactionRangeType(), 3);
-
-    // No stored dates: the popover starts on today.
-    document->perform(TWAction::doDetailPopUpButton, 11);
-    TWDateRangeController *range = document->dateRangeController();
-    ASSERT_TRUE(range);
-    ASSERT_TRUE(range->popover());
-    EXPECT_TRUE(range->popover()->isShown());
-    EXPECT_EQ(range->fromDate().date(), TWClock::today());
-    EXPECT_EQ(range->toDate().date(), TWClock::today());
-    EXPECT_EQ(b.transactionRangeType(), 3); // nothing chosen yet
-
-    const QDateTime from(QDate(2024, 1, 1), QTime(0, 0));
-    const QDateTime to(QDate(2024, 3, 31), QTime(0, 0));
-    // The popover hands its dates back as it closes.
-    range->setFromDate(from);
-    range->setToDate(to);
-    range->popover()->performClose();
-    settle();
-    EXPECT_EQ(b.transactionRangeType(), 11);
-    EXPECT_EQ(b.transactionRangeFromDate().date(), from.date());
-    EXPECT_EQ(b.transactionRangeToDate().date(), to.date());
-
-    // A later opening starts from the stored range; tags beyond 11 do nothing.
-    document->perform(TWAction::doDetailPopUpButton, 11);
-    EXPECT_EQ(range->fromDate().date(), from.date());
-    document->perform(TWAction::doDetailPopUpButton, 12);
-    EXPECT_EQ(b.transactionRangeType(), 11);
-    range->popover()->performClose();
-    settle();
-}
-
 #include "MenuActionsTest.moc"

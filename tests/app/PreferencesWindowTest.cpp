@@ -96,29 +96,4 @@ TEST_F(PreferencesWindowTest, TypedNumbersAreBounded)
     EXPECT_EQ(controller->stepper(4)->value(), 2147483647);
 }
 
-TEST_F(PreferencesWindowTest, RoundingOffStoresZeroAndSelectsOneMinute)
-{
-    TWPreferences &preferences = TWPreferences::preferences();
-    QComboBox *round = controller->popUpButton(9);
-    EXPECT_TRUE(controller->checkBox(9)->isChecked());
-    round->setCurrentIndex(round->findData(15));
-    controller->doPopUpButton(9);
-    EXPECT_EQ(preferences.roundInvoiceTaskTime(), 15);
-
-    controller->checkBox(9)->click();
-    EXPECT_EQ(preferences.roundInvoiceTaskTime(), 0);
-    EXPECT_EQ(round->currentData().toInt(), 1);
-    EXPECT_FALSE(round->isEnabled());
-
-    controller->checkBox(9)->click();
-    EXPECT_EQ(preferences.roundInvoiceTaskTime(), 1);
-    EXPECT_TRUE(round->isEnabled());
-
-    QComboBox *accounts = controller->popUpButton(10);
-    accounts->setCurrentIndex(accounts->findData(2));
-    controller->doPopUpButton(10);
-    EXPECT_EQ(preferences.sortReportsAccounts(), 2u);
-    preferences.setSortReportsAccounts(0);
-}
-
 } // namespace

@@ -59,39 +59,6 @@ TEST_F(PrintTest, SomethingThatIsNotAPdfIsAnError)
     EXPECT_EQ(error->domain(), TWLocalized("printErrorDomain"));
 }
 
-TEST_F(PrintTest, TheRegisterPrintsTheColumnsVisibleInItsView)
-{
-    auto document = newDocument();
-    const TWBusiness &business = *document->business();
-    const auto entry = [](qint32 identifier, QVariantList views) {
-        return QVariantMap{{TWColumnSettingsIdentifierKey, identifier},
-                           {TWColumnSettingsVisibleViewsKey, views}};
-    };
-    const QVariantMap layout{
-        {TWColumnSettingsFieldsKey,
-         QVariantList{entry(-5, {-1, -2, 100}), entry(-3, {-2}), entry(-6, {100}),
-                      entry(4242, {-1, -2, 100}), entry(-10, {-1, 100})}}};
-    const auto identifiers = [&](qint32 view) {
-        QList<qint32> result;
-        for (const TWFieldPtr &field : twRegisterPrintFields(layout, view, business))
-            result.append(field->identifier());
-        return result;
-    };
-    EXPECT_EQ(identifiers(-1), (QList<qint32>{-5, -10}));
-    EXPECT_EQ(identifiers(-2), (QList<qint32>{-5, -3}));
-    EXPECT_EQ(identifiers(100), (QList<qint32>{-5, -6, -10}));
-    EXPECT_TRUE(identifiers(101).isEmpty());
-
-    const auto item = [](TWItemType type, qint32 identifier) {
-        return TWItem(identifier, type, QString(), 0, 0);
-    };
-    EXPECT_EQ(twRegisterPrintView(item(TWItemTypeAccountGroup, 7)), -1);
-    EXPECT_EQ(twRegisterPrintView(item(TWItemTypeAccount, 123)), 123);
-    EXPECT_EQ(twRegisterPrintView(item(TWItemTypeFilter, 5)), -2);
-    EXPECT_EQ(twRegisterPrintView(item(TWItemTypeFilterGroup, 5)), -2);
-    EXPECT_FALSE(twRegisterPrintView(item(TWItemTypeReportGroup, 5)));
-}
-
 TEST_F(PrintTest, EqualAttachmentNamesAreMadeUniqueInListOrder)
 {
     auto document = newDocument();

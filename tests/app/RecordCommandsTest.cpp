@@ -135,28 +135,6 @@ TEST_F(RecordCommandsTest, CancelChangesNothingAndAStoreErrorSelectsNothing)
     EXPECT_EQ(master(*document).selectedMasterItem()->type(), quint32(TWMasterItemFiltersHeader));
 }
 
-TEST_F(RecordCommandsTest, AccountsOfATypeAreNamedByTypeAndNoneWhenRefused)
-{
-    auto document = windowDocument();
-    TWBusiness &business = *document->business();
-    const TWAccountPtr bank = document->newAccountOfType(2);
-    ASSERT_TRUE(bank);
-    EXPECT_EQ(bank->name(), TWLocalized("bank"));
-    EXPECT_EQ(bank->parentIdentifier(), 0);
-    EXPECT_TRUE(business.accountWithIdentifier(bank->identifier()));
-    const TWAccountPtr other = document->newAccountOfType(8);
-    ASSERT_TRUE(other);
-    EXPECT_EQ(other->name(), TWLocalized("account"));
-
-    const qsizetype count = business.accounts().size();
-    {
-        TWDenyGuard deny(business, SQLITE_INSERT, "accounts");
-        EXPECT_FALSE(document->newAccountOfType(3));
-    }
-    EXPECT_EQ(business.accounts().size(), count);
-    EXPECT_EQ(prompts.errors.size(), 1);
-}
-
 TEST_F(RecordCommandsTest, ASaveWithoutSavedSelectsNothing)
 {
     TWAccountPtr one;
@@ -188,44 +166,6 @@ TEST_F(RecordCommandsTest, ASaveWithoutSavedSelectsNothing)
     document->endSheet(transactionEditor->view(), -1001);
     settle();
     EXPECT_EQ(recordingRegister->selections.size(), 1);
-}
-
-TEST_F(RecordCommandsTest, ClosedTransactionsOpenReadOnlyAndBlockEditingSeveral)
-{
-    TWAccountPtr one;
-    TWAccountPtr two;
-    TWTransactionPtr open;
-    TWTransactionPtr closed;
-    auto document = windowDocument([&](TWBusiness &b) {
-        one = addAccount(b, "One");
-        two = addAccount(b, "Two");
-        open = addTransaction(b, one, two, 100);
-        closed = addTransaction(b, one, two, 200, 1);
-    });
-    int editorsMade = 0;
-    TWAppRegistry::registry().setEditorFactory(TWEditorKind::EditTransactions,
-                                               [&](QObject *) -> TWEditorController * {
-                                                   ++editorsMade;
-                                                   return nullptr;
-                                               });
-    select(*document, TWMasterItemEntity, TWItemTypeAccount, one->identifier());
-    document->editTransaction(closed, false, recordingRegister);
-    ASSERT_TRUE(transactionEditor);
-    EXPECT_EQ(transactionEditor->mode(), 3);
-    document->endSheet(transactionEditor->view(), -1001);
-    settle();
-    document->editTransaction(open, false, recordingRegister);
-    EXPECT_EQ(transactionEditor->mode(), 2);
-    document->endSheet(transactionEditor->view(), -1001);
-    settle();
-
-    recordingRegister->selected = {open, closed};
-    document->editMultipleTransactions(false);
-    EXPECT_EQ(prompts.messages, QStringList{TWLocalized("lockedClosedTransactions")});
-    EXPECT_EQ(editorsMade, 0);
-    recordingRegister->selected = {open};
-    document->editMultipleTransactions(false);
-    EXPECT_EQ(editorsMade, 1);
 }
 
 TEST_F(RecordCommandsTest, AnEditDuringAnImportIsHandedToTheImport)

@@ -72,20 +72,4 @@ TEST_F(SheetTest, ASheetOpenedFromASheetStacksOnItAndEndingItReturnsToTheFirst)
     document->endSheet(&second, -1001);
 }
 
-TEST_F(SheetTest, TheProgressSheetGoesOnTheInnermostSheet)
-{
-    document->showProgress(true);
-    ASSERT_TRUE(document->progressWindow());
-    EXPECT_EQ(document->progressWindow()->parentWidget(), document->windowForSheet());
-    document->showProgress(false);
-    EXPECT_FALSE(document->progressWindow());
-
-    QWidget editor;
-    document->beginSheetWithView(&editor, false, true, {});
-    document->showProgress(true);
-    EXPECT_EQ(document->progressWindow()->parentWidget(), document->innermostSheet());
-    document->showProgress(false);
-    document->endSheet(&editor, -1001);
-}
-
 } // namespace

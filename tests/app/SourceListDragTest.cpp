@@ -102,43 +102,6 @@ TEST_F(SourceListDragTest, FirstPlaceRenumbersAndLastPlaceDoesNot)
     EXPECT_EQ(names(list, node(list, 1, box->identifier())), (QStringList{"C", "B", "Inner", "A"}));
 }
 
-TEST_F(SourceListDragTest, OntoAGroupAndToTheHeader)
-{
-    {
-        auto document = chart(true);
-        TWMasterController &list = master(*document);
-        TWBusiness &b = *document->business();
-        // Manual order: after the group's last child.
-        ASSERT_TRUE(
-            drop(list, node(list, 5, a->identifier()), node(list, 1, other->identifier()), -1));
-        EXPECT_EQ(a->parentIdentifier(), other->identifier());
-        EXPECT_EQ(a->sortOrder(), x->sortOrder() + 1);
-        EXPECT_EQ(names(list, node(list, 1, other->identifier())), (QStringList{"X", "A"}));
-        EXPECT_EQ(twQueryInt(
-                      b, QStringLiteral("SELECT parentIdentifier FROM accounts WHERE identifier=%1")
-                             .arg(a->identifier())),
-                  other->identifier());
-        EXPECT_FALSE(node(list, 5, a->identifier())->hasParent({node(list, 1, box->identifier())}));
-
-        // To the accounts header: parent 0.
-        ASSERT_TRUE(drop(list, node(list, 5, bee->identifier()), list.masterItemAtIndex(0), 0));
-        EXPECT_EQ(bee->parentIdentifier(), 0);
-        EXPECT_EQ(twQueryInt(
-                      b, QStringLiteral("SELECT parentIdentifier FROM accounts WHERE identifier=%1")
-                             .arg(bee->identifier())),
-                  0);
-        EXPECT_EQ(names(list, list.masterItemAtIndex(0)).first(), QStringLiteral("B"));
-    }
-    // Ordered by name: the record keeps its sort order and takes its place by name.
-    auto document = chart(false);
-    TWMasterController &list = master(*document);
-    const quint32 before = a->sortOrder();
-    ASSERT_TRUE(drop(list, node(list, 5, a->identifier()), node(list, 1, other->identifier()), -1));
-    EXPECT_EQ(a->sortOrder(), before);
-    EXPECT_EQ(document->business()->sortBy(), 0u);
-    EXPECT_EQ(names(list, node(list, 1, other->identifier())), (QStringList{"A", "X"}));
-}
-
 // A payload names a record by kind and identifier only; in another business
 // that names another record, so a drag from another window is refused.
 TEST_F(SourceListDragTest, ADropFromAnotherWindowIsRefused)

@@ -45,50 +45,6 @@ protected:
 
 // A foreign account shows its own unit; its group adds everything below in
 // the home unit; negative amounts stand in brackets.
-TEST_F(SourceListRowsTest, AmountsInTheirUnitsAndBrackets)
-{
-    TWGroupPtr group;
-    TWAccountPtr euros;
-    TWAccountPtr dollars;
-    auto document = windowDocument([&](TWBusiness &b) {
-        group = addGroup(b, TWItemTypeAccountGroup, QStringLiteral("Abroad"), 0, true);
-        euros =
-            addAccount(b, QStringLiteral("Euro Bank"), group->identifier(), QStringLiteral("EUR"));
-        dollars = addAccount(b, QStringLiteral("Dollar Bank"), group->identifier());
-        const TWAccountPtr other = addAccount(b, QStringLiteral("Other"));
-        TWTransactionPtr t = TWTransaction::transactionWithBusiness(b);
-        t->setAccount1Identifier(euros->identifier());
-        t->setAccount2Identifier(other->identifier());
-        t->setUnit(euros->unit());
-        t->setTotal(1000);
-        t->setTotalAccount1(1000);
-        t->setTotalAccount2(1100);
-        t->setTotalBusiness(1100);
-        ASSERT_FALSE(b.addTransaction(t, false, false, false, false));
-        addTransaction(b, other, dollars, 250);
-    });
-    TWMasterController &list = master(*document);
-    TWBusiness &b = *document->business();
-    const QString euro = detail(list, 5, TWItemTypeAccount, euros->identifier());
-    EXPECT_EQ(euro, money(b, 1000, b.unitWithCode(QStringLiteral("EUR"))));
-    EXPECT_NE(euro, money(b, 1000, b.homeUnit()));
-    EXPECT_EQ(euro, money(b, b.transactionTotalWithAccount(*euros), euros->unit()));
-    // The dollar account lost 250: shown in brackets, with decimals.
-    const QString dollar = detail(list, 5, TWItemTypeAccount, dollars->identifier());
-    EXPECT_TRUE(dollar.startsWith(u'(')) << dollar.toStdString();
-    EXPECT_TRUE(dollar.contains(QStringLiteral("2.50"))) << dollar.toStdString();
-    // The group: 11.00 in, 2.50 out, in dollars.
-    EXPECT_EQ(detail(list, 5, TWItemTypeAccountGroup, group->identifier()),
-              money(b, b.transactionHomeTotalWithAccounts({euros, dollars}), b.homeUnit()));
-    EXPECT_EQ(b.transactionHomeTotalWithAccounts({euros, dollars}), 850);
-
-    // A new transaction shows after the list refreshes its totals, not before.
-    addTransaction(b, dollars, euros, 250);
-    EXPECT_TRUE(detail(list, 5, TWItemTypeAccount, dollars->identifier()).startsWith(u'('));
-    list.updateTotals();
-    EXPECT_EQ(detail(list, 5, TWItemTypeAccount, dollars->identifier()), money(b, 0, b.homeUnit()));
-}
-
 // Group and filter rows are computed together in one pass; they must agree
 // with the store's own totals, also where filters overlap and for splits.
 TEST_F(SourceListRowsTest, GroupAndFilterTotalsAgreeWithTheStore)
