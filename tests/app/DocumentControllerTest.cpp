@@ -121,3 +121,50 @@ TEST_F(DocumentControllerTest, OpeningRecordsTheLastBusinessAndAFailureClearsIt)
 }
 
 } // namespace
+
+TEST_F(DocumentControllerTest, TheNewBusinessFormMakesTheStoreOnSaveAndNothingOnCancel)
+{
+    TWDocumentController documents;
+    bool called = false;
+    TWBusinessController *made = nullptr;
+    TWErrorResult error;
+    const auto completion = [&](TWBusinessController *document, TWErrorResult failure) {
+        called = true;
+        made = document;
+        error = failure;
+    };
+    documents.openUntitledDocumentAndDisplay(false, completion);
+    ASSERT_TRUE(documents.businessInfoWindow());
+    EXPECT_TRUE(documents.businessInfoWindow()->isVisible());
+    EXPECT_EQ(documents.businessInfoWindow()->windowModality(), Qt::ApplicationModal);
+    auto *form = qobject_cast<TWInterimBusinessInfoForm *>(documents.businessInfoEditor());
+    ASSERT_TRUE(form);
+    form->cancelButton()->click();
+    EXPECT_TRUE(called);
+    EXPECT_FALSE(made);
+    EXPECT_FALSE(error);
+    EXPECT_TRUE(documents.documents().isEmpty());
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_FALSE(documents.businessInfoWindow()->isVisible());
+
+    // Escape is a cancel too.
+    called = false;
+    documents.openUntitledDocumentAndDisplay(false, completion);
+    documents.businessInfoWindow()->reject();
+    EXPECT_TRUE(called);
+    EXPECT_TRUE(documents.documents().isEmpty());
+
+    called = false;
+    documents.openUntitledDocumentAndDisplay(false, completion);
+    // A form used before shows nothing of its earlier use.
+    EXPECT_TRUE(form->nameField()->text().isEmpty());
+    form->nameField()->setText(QStringLiteral("Corner Shop"));
+    form->saveButton()->click();
+    ASSERT_TRUE(made);
+    EXPECT_EQ(documents.documents(), QList<TWBusinessController *>{made});
+    EXPECT_TRUE(made->isDocumentEdited());
+    EXPECT_TRUE(made->fileURL().isEmpty());
+    EXPECT_EQ(made->displayName(), QStringLiteral("Corner Shop"));
+    EXPECT_EQ(made->business()->businessInfo()->name(), QStringLiteral("Corner Shop"));
+    EXPECT_FALSE(made->business()->accounts().isEmpty());
+}

@@ -175,3 +175,26 @@ TEST(MenuValidationTest, DuringAnImportOnlyTheImportListsCommandsFollowTheirFocu
         EXPECT_FALSE(on(action, state)) << twActionName(action).toStdString();
     EXPECT_FALSE(on(A::doDeleteTransaction, state));
 }
+
+TEST(MenuValidationTest, PrintOnlyWhatHasPages)
+{
+    FakeState state;
+    state.select(0);
+    EXPECT_FALSE(on(A::printDocument, state)); // no print table registered
+    state.printSource = true;
+    EXPECT_TRUE(on(A::printDocument, state));
+    // A report group has no pages; a report has.
+    state.select(5);
+    state.entryType = 5;
+    state.itemType = 4;
+    EXPECT_FALSE(on(A::printDocument, state));
+    state.itemType = 8;
+    EXPECT_TRUE(on(A::printDocument, state));
+    state.printSource = false;
+    EXPECT_FALSE(on(A::printDocument, state));
+    // A client prints the invoice it is sending.
+    state.select(3);
+    EXPECT_FALSE(on(A::printDocument, state));
+    state.yes = {{L::Invoices, Q::ShowingSendInvoice, false}};
+    EXPECT_TRUE(on(A::printDocument, state));
+}

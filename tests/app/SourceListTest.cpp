@@ -216,3 +216,58 @@ TEST_F(SourceListTest, AStoreErrorMidwayLeavesTheListEqualToTheStore)
 }
 
 } // namespace
+
+TEST_F(SourceListTest, TheSelectionRule)
+{
+    TWAccountPtr account;
+    TWClientPtr client;
+    TWReportPtr one;
+    TWReportPtr two;
+    auto document = windowDocument([&](TWBusiness &b) {
+        account = addAccount(b, QStringLiteral("Bank"));
+        client = addClient(b, QStringLiteral("Client"));
+        one = TWReport::reportWithIdentifier(b.nextReportIdentifier(), QStringLiteral("One"), 0, 0,
+                                             TWReportType(0), TWReportDateType(0), {}, {}, false,
+                                             TWReportDateType(0), {}, {}, false);
+        ASSERT_FALSE(b.addReport(one, false));
+        two = TWReport::reportWithIdentifier(b.nextReportIdentifier(), QStringLiteral("Two"), 0, 0,
+                                             TWReportType(0), TWReportDateType(0), {}, {}, false,
+                                             TWReportDateType(0), {}, {}, false);
+        ASSERT_FALSE(b.addReport(two, false));
+    });
+    TWMasterController &list = master(*document);
+    const QList<TWMasterItem *> &flat = list.model()->flatNodes();
+    const auto nodeAt = [&flat](int row) -> const TWMasterItem * { return flat.value(row); };
+    const int accountRow = flatRow(*document, list.masterItemWithType(5, 5, account->identifier()));
+    const int clientRow = flatRow(*document, list.masterItemWithType(5, 6, client->identifier()));
+    const int oneRow = flatRow(*document, list.masterItemWithType(5, 8, one->identifier()));
+    const int twoRow = flatRow(*document, list.masterItemWithType(5, 8, two->identifier()));
+    const int header = flatRow(*document, list.masterItemAtIndex(3));
+    const int units = flatRow(*document, list.masterItemWithType(TWMasterItemUnits, 0, 0));
+
+    // A header alone: the old selection stays.
+    EXPECT_EQ(twMasterSelection({accountRow}, {header}, nodeAt), QList<int>{accountRow});
+    // Adding a client to an account: the account alone.
+    EXPECT_EQ(twMasterSelection({accountRow}, {accountRow, clientRow}, nodeAt), QList<int>{accountRow});
+    // Adding a second report: nothing changes.
+    EXPECT_EQ(twMasterSelection({oneRow}, {oneRow, twoRow}, nodeAt), QList<int>{oneRow});
+    // A plain click elsewhere moves the selection; manage entries go alone.
+    EXPECT_EQ(twMasterSelection({accountRow}, {units}, nodeAt), QList<int>{units});
+    EXPECT_EQ(twMasterSelection({units}, {units, accountRow}, nodeAt), QList<int>{units});
+
+    // Through the selection model, as the outline's clicks come.
+    list.selectMasterItems({list.masterItemWithType(5, 5, account->identifier())});
+    list.outlineView()->selectionModel()->select(
+        list.model()->indexOf(list.masterItemWithType(5, 6, client->identifier()).get()),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    ASSERT_EQ(list.selectedMasterItems().size(), 1);
+    EXPECT_EQ(list.selectedMasterItem()->item()->identifier(), account->identifier());
+    list.outlineView()->selectionModel()->select(list.model()->indexOf(list.masterItemAtIndex(0).get()),
+                                                 QItemSelectionModel::ClearAndSelect |
+                                                     QItemSelectionModel::Rows);
+    EXPECT_EQ(list.selectedMasterItem()->item()->identifier(), account->identifier());
+    list.outlineView()->selectionModel()->select(
+        list.model()->indexOf(list.masterItemWithType(5, 6, client->identifier()).get()),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    EXPECT_EQ(document->detailType(), int(TWDetailClients));
+}
