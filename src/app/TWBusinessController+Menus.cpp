@@ -183,6 +183,9 @@ public:
             return reg && reg->hasSelectedTransaction(true, action == A::doEditTransactionContext,
                                                       false, false);
         }
+        case A::doNewTransaction:
+        case A::doAddMultipleTransactions:
+            return TWAppRegistry::registry().hasEditor(TWEditorKind::Transaction);
         case A::doExportTransactions:
             return TWAppRegistry::registry().hasEditor(TWEditorKind::ExportTransactions);
         case A::doExportTasks:

@@ -222,9 +222,10 @@ std::optional<TWValidation> validateTransactions(A action, A main, bool context,
     case A::doAddMultipleTransactions:
         if (list == L::RepeatsList)
             return enabled(false);
-        if (list == L::MerchantList)
-            return enabled(state.query(L::MerchantView, Q::CanAddTransaction, false));
-        return enabled(true);
+        if (list == L::MerchantList && !state.query(L::MerchantView, Q::CanAddTransaction, false))
+            return enabled(false);
+        // A new transaction needs the editor that makes it.
+        return enabled(state.documentValidation(main));
     case A::doEditTransaction:
         return enabled(state.hasSelectedTransaction(list, false, true, false, false));
     case A::doShowRelatedTransactions:

@@ -224,7 +224,8 @@ public:
                                         bool related) const = 0;
     virtual bool query(TWListTarget list, TWQuery query, bool context) const = 0;
     // The answer for a command no rule names (saving, reverting and the
-    // like), and whether an export command has its sheet.
+    // like), and whether an export or new-transaction command has the sheet
+    // it opens.
     virtual bool documentValidation(TWAction action) const = 0;
 };
 

@@ -198,3 +198,13 @@ TEST(MenuValidationTest, PrintOnlyWhatHasPages)
     state.yes = {{L::Invoices, Q::ShowingSendInvoice, false}};
     EXPECT_TRUE(on(A::printDocument, state));
 }
+
+TEST(MenuValidationTest, NewTransactionsWaitForTheEditorThatMakesThem)
+{
+    FakeState state;
+    state.select(0);
+    EXPECT_TRUE(on(A::doNewTransaction, state));
+    state.document = false; // no transaction editor registered
+    EXPECT_FALSE(on(A::doNewTransaction, state));
+    EXPECT_FALSE(on(A::doAddMultipleTransactions, state));
+}
