@@ -8,6 +8,7 @@
 #include "TWDocumentController.h"
 #include "TWExportPrint.h"
 #include "TWInstanceServer.h"
+#include "TWLedger.h"
 #include "Kitbase.h"
 #include "Mishap.h"
 #include "MSHCrashReportingController.h"
@@ -42,6 +43,7 @@ int main(int argc, char **argv)
 
     // The pieces of the user interface register their views and editors in
     // TWAppRegistry::registry() here; what is not registered shows its interim.
+    twRegisterLedger();
     TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &request,
                                                       const QPageLayout &layout) {
         return TWExportPrint::registerPDF(request.business, request.transactions, request.fields,
