@@ -259,6 +259,7 @@ void TWFieldsController::selectField(const TWFieldPtr &field)
     for (int row = 0; row < m_fields.size(); ++row)
         if (m_fields.at(row)->isEqual(*field)) {
             m_fieldsTable->selectRow(row);
+            m_fieldsTable->scrollTo(m_fieldsModel->index(row, 0));
             return;
         }
 }
