@@ -388,6 +388,12 @@ QMenu *TWValuesController::tableViewMenu(TWTableView *table, const QPoint &posit
     delete m_menu;
     m_menu = new QMenu(table);
     QPointer<TWBusinessController> document(m_document);
+    // The document's rules enable the items, as in its own menus.
+    connect(m_menu, &QMenu::aboutToShow, m_menu, [document, menu = m_menu] {
+        if (document && menu)
+            for (QAction *item : menu->actions())
+                document->validateItem(item);
+    });
     const auto add = [this, document](const char *key, TWAction action) {
         QAction *item = twMenuAction(m_menu, TWLocalized(key), action);
         connect(item, &QAction::triggered, item, [document, item] {

@@ -285,4 +285,36 @@ TEST_F(FieldsView, TheDocumentsFieldCommandsReachTheView)
     EXPECT_FALSE(business->fieldWithIdentifier(custom->identifier()));
 }
 
+TEST_F(FieldsView, TheItemsContextMenuDeletesTheRowUnderThePointer)
+{
+    select(*document, TWMasterItemFields);
+    auto *shown = qobject_cast<TWFieldsController *>(document->detailController(TWDetailFields));
+    ASSERT_TRUE(shown);
+    const TWFieldPtr list = addField(QStringLiteral("Project"), TWFieldTypeList);
+    for (const char *name : {"Alpha", "Beta", "Gamma"})
+        addChoice(list, QString::fromLatin1(name));
+    shown->update();
+    shown->selectField(list);
+    TWTableView *items = shown->itemsTableView();
+    items->selectRow(0);
+
+    // A row outside the selection is the one the menu acts on.
+    const QPoint beta = items->visualRect(items->model()->index(1, 0)).center();
+    QMenu *menu = shown->tableViewMenu(items, beta);
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(shown->contextRows(), QList<int>{1});
+    emit menu->aboutToShow();
+    QAction *remove = nullptr;
+    for (QAction *item : menu->actions())
+        if (twActionOf(item) == std::optional<TWAction>(TWAction::doDeleteFieldItemContext))
+            remove = item;
+    ASSERT_TRUE(remove);
+    EXPECT_TRUE(remove->isEnabled());
+    EXPECT_EQ(remove->text(), TWLocalized("deleteFieldItem"));
+    remove->trigger();
+    settle();
+    EXPECT_EQ(choiceNames(*list), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Gamma")}));
+    EXPECT_EQ(shown->itemCount(), 2);
+}
+
 } // namespace
