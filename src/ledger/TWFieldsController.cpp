@@ -209,7 +209,8 @@ void TWFieldsController::restoreFrame()
     double position = m_business ? m_business->fieldDividerPosition() : kDefaultDividerPosition;
     if (position <= 0)
         position = kDefaultDividerPosition;
-    const int total = std::max(m_splitter->height(), int(position) + kPaneMinimum);
+    const int total =
+        std::max(m_splitter->height() - m_splitter->handleWidth(), int(position) + kPaneMinimum);
     m_splitter->setSizes({int(position), total - int(position)});
     m_restored = true;
 }

@@ -317,4 +317,27 @@ TEST_F(FieldsView, TheItemsContextMenuDeletesTheRowUnderThePointer)
     EXPECT_EQ(shown->itemCount(), 2);
 }
 
+TEST_F(FieldsView, TheDividerIsRestoredFirstAndStoredAfterwards)
+{
+    business->setFieldDividerPosition(180);
+    fields.update();
+    QWidget *view = fields.view();
+    view->resize(600, 700);
+    view->show();
+    settle();
+    // Before the restore, resizing stores nothing.
+    view->resize(600, 650);
+    settle();
+    EXPECT_DOUBLE_EQ(business->fieldDividerPosition(), 180);
+
+    fields.restoreFrame();
+    EXPECT_TRUE(fields.isRestored());
+    EXPECT_EQ(fields.splitView()->sizes().value(0), 180);
+    fields.splitView()->setSizes({300, 350});
+    view->resize(600, 640);
+    settle();
+    EXPECT_NEAR(business->fieldDividerPosition(), 300, 20);
+    view->hide();
+}
+
 } // namespace
