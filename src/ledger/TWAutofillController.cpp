@@ -2,8 +2,8 @@
 
 #include "TWBusinessController.h"
 
-#include "TWBusiness.h"
 #include "TWBuiltInFields.h"
+#include "TWBusiness.h"
 #include "TWFormatter.h"
 #include "TWLocalized.h"
 
@@ -37,8 +37,8 @@ public:
     }
     QVariant data(const QModelIndex &index, int role) const override
     {
-        const TWFieldPtr field = index.isValid() ? m_controller->fields().value(index.row())
-                                                 : nullptr;
+        const TWFieldPtr field =
+            index.isValid() ? m_controller->fields().value(index.row()) : nullptr;
         if (!field)
             return {};
         switch (index.column()) {
@@ -99,7 +99,9 @@ private:
     TWAutofillController *m_controller;
 };
 
-TWAutofillController::TWAutofillController(QObject *parent) : TWAutofillDetail(parent) {}
+TWAutofillController::TWAutofillController(QObject *parent) : TWAutofillDetail(parent)
+{
+}
 
 TWAutofillController::~TWAutofillController()
 {

@@ -28,14 +28,16 @@ struct SpecialView {
     const char *key;
 };
 constexpr SpecialView kSpecialViews[] = {
-    {TWRegisterViewAccountGroup, "groups"},     {TWRegisterViewFilter, "filters"},
-    {TWRegisterViewRepeat, "repeats"},          {TWRegisterViewInvoicePayments, "invoices"},
+    {TWRegisterViewAccountGroup, "groups"}, {TWRegisterViewFilter, "filters"},
+    {TWRegisterViewRepeat, "repeats"},      {TWRegisterViewInvoicePayments, "invoices"},
     {TWRegisterViewBillPayments, "bills"},
 };
 
 } // namespace
 
-TWFieldController::TWFieldController(QObject *parent) : TWEditorController(parent) {}
+TWFieldController::TWFieldController(QObject *parent) : TWEditorController(parent)
+{
+}
 
 TWFieldController::~TWFieldController()
 {
@@ -105,9 +107,8 @@ void TWFieldController::loadView()
         if (m_editField)
             m_editField->setName(text);
     });
-    connect(m_typePopUp, &QComboBox::activated, this, [this](int index) {
-        doPopUpButton(TypeTag, m_typePopUp->itemData(index).toInt());
-    });
+    connect(m_typePopUp, &QComboBox::activated, this,
+            [this](int index) { doPopUpButton(TypeTag, m_typePopUp->itemData(index).toInt()); });
     connect(m_cancelButton, &QPushButton::clicked, this, [this] { doSave(0); });
     connect(m_saveButton, &QPushButton::clicked, this, [this] { doSave(1); });
 }
@@ -173,7 +174,8 @@ void TWFieldController::doPopUpButton(int popUpTag, int itemTag)
         return;
     if (popUpTag == TypeTag) {
         // An existing field keeps its type.
-        if (m_mode != 1 && itemTag >= int(TWFieldTypeText) && itemTag <= int(TWFieldTypePercentTotal))
+        if (m_mode != 1 && itemTag >= int(TWFieldTypeText) &&
+            itemTag <= int(TWFieldTypePercentTotal))
             m_editField->setType(std::uint32_t(itemTag));
         return;
     }

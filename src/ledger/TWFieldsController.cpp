@@ -35,7 +35,9 @@ constexpr int kPaneMinimum = 150;
 
 } // namespace
 
-TWFieldsController::TWFieldsController(QObject *parent) : TWFieldsDetail(parent) {}
+TWFieldsController::TWFieldsController(QObject *parent) : TWFieldsDetail(parent)
+{
+}
 
 TWFieldsController::~TWFieldsController()
 {
@@ -146,11 +148,10 @@ void TWFieldsController::loadView()
     m_splitter->addWidget(m_detailPane);
     layout->addWidget(m_splitter);
 
-    connect(m_fieldsTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] {
-                updateFieldItems();
-                updateAddDeleteButtonsEnabled();
-            });
+    connect(m_fieldsTable->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        updateFieldItems();
+        updateAddDeleteButtonsEnabled();
+    });
     connect(m_itemsTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { updateAddDeleteButtonsEnabled(); });
     connect(m_fieldsTable, &QAbstractItemView::doubleClicked, this, [this] {

@@ -79,8 +79,8 @@ QMimeData *TWFieldsTableModel::mimeData(const QModelIndexList &indexes) const
     return data;
 }
 
-bool TWFieldsTableModel::canDropMimeData(const QMimeData *data, Qt::DropAction action, int,
-                                         int, const QModelIndex &parent) const
+bool TWFieldsTableModel::canDropMimeData(const QMimeData *data, Qt::DropAction action, int, int,
+                                         const QModelIndex &parent) const
 {
     return data && action == Qt::MoveAction && !parent.isValid() &&
            data->hasFormat(QString::fromLatin1(TWFieldsMimeType));

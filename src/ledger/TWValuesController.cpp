@@ -74,7 +74,9 @@ private:
     TWValuesController *m_controller;
 };
 
-TWValuesController::TWValuesController(QObject *parent) : TWValuesDetail(parent) {}
+TWValuesController::TWValuesController(QObject *parent) : TWValuesDetail(parent)
+{
+}
 
 TWValuesController::~TWValuesController()
 {

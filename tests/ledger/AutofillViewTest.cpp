@@ -86,16 +86,15 @@ TEST_F(AutofillView, FieldsThatCannotTriggerHaveNoTriggerBox)
     // Eight built-in fields and every custom one.
     EXPECT_EQ(autofill.fields().size(), 8 + 4);
 
-    for (qint32 identifier : {-2, -3, paid->identifier(), due->identifier(),
-                              labels->identifier()}) {
+    for (qint32 identifier :
+         {-2, -3, paid->identifier(), due->identifier(), labels->identifier()}) {
         EXPECT_FALSE(check(identifier, TWAutofillController::TriggerColumn).isValid())
             << identifier;
         EXPECT_FALSE(click(identifier, TWAutofillController::TriggerColumn, true)) << identifier;
         EXPECT_TRUE(check(identifier, TWAutofillController::AutofillColumn).isValid());
     }
     for (qint32 identifier : {-5, -6, -7, -8, -12, -15, project->identifier()})
-        EXPECT_TRUE(check(identifier, TWAutofillController::TriggerColumn).isValid())
-            << identifier;
+        EXPECT_TRUE(check(identifier, TWAutofillController::TriggerColumn).isValid()) << identifier;
 }
 
 TEST_F(AutofillView, SortsByNameTypeAndFlags)

@@ -116,8 +116,9 @@ TEST_F(FieldsView, BuiltInFieldsCannotBeDeletedCustomOnesCanAfterTheQuestion)
     // The context menu of a built-in row offers no delete either.
     QMenu *menu = fields.tableViewMenu(
         fields.fieldsTableView(),
-        fields.fieldsTableView()->visualRect(fields.fieldsTableView()->model()->index(
-            rowOf(payee), 0)).center());
+        fields.fieldsTableView()
+            ->visualRect(fields.fieldsTableView()->model()->index(rowOf(payee), 0))
+            .center());
     ASSERT_TRUE(menu);
     for (QAction *item : menu->actions())
         EXPECT_NE(twActionOf(item), std::optional<TWAction>(TWAction::doDeleteFieldContext));
@@ -210,9 +211,9 @@ TEST_F(FieldsView, ChoicesTagsAndPercentSettingsOfTheSelectedField)
     EXPECT_EQ(list->listItems().size(), 3);
     QAbstractItemModel *items = fields.itemsTableView()->model();
     EXPECT_TRUE(items->setData(items->index(2, 0), QStringLiteral("Gamma"), Qt::EditRole));
-    EXPECT_EQ(choiceNames(*business->fieldWithIdentifier(list->identifier())),
-              (QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta"),
-                           QStringLiteral("Gamma")}));
+    EXPECT_EQ(
+        choiceNames(*business->fieldWithIdentifier(list->identifier())),
+        (QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")}));
     EXPECT_TRUE(document->isDocumentEdited());
 
     // Deleting two asks once, with the plural texts, and deletes both.

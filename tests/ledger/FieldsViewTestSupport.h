@@ -43,8 +43,8 @@ protected:
     void addChoice(const TWFieldPtr &field, const QString &name)
     {
         if (field->type() == TWFieldTypeList)
-            EXPECT_FALSE(business->addFieldListItem(
-                TWFieldListItem::fieldListItemWithName(name, 0), field, false));
+            EXPECT_FALSE(business->addFieldListItem(TWFieldListItem::fieldListItemWithName(name, 0),
+                                                    field, false));
         else
             EXPECT_FALSE(business->addFieldTagItem(TWFieldTagItem::fieldTagItemWithName(name, 0),
                                                    field, false));
@@ -64,8 +64,8 @@ protected:
         QList<qint32> order;
         const QVariantMap layout = business->columnSettings(0).value_or(QVariantMap());
         for (const QVariant &entry : layout.value(TWColumnSettingsFieldsKey).toList())
-            order.append(qint32(quint32(
-                entry.toMap().value(TWColumnSettingsIdentifierKey).toLongLong())));
+            order.append(
+                qint32(quint32(entry.toMap().value(TWColumnSettingsIdentifierKey).toLongLong())));
         return order;
     }
     // Saves the business as a package and opens it again.
