@@ -30,7 +30,7 @@ TWAudioRecordController::TWAudioRecordController(std::unique_ptr<TWAudioCapture>
             [this](const std::optional<TWError> &error) { recordingFinished(error); });
     m_timer = new QTimer(this);
     m_timer->setInterval(kTimeSizeInterval);
-    connect(m_timer, &QTimer::timeout, this, [this] { timeSizeTimer(); });
+    connect(m_timer, &QTimer::timeout, this, [this] { timeSizeTimerFired(); });
 }
 
 TWAudioRecordController::~TWAudioRecordController()
@@ -246,7 +246,7 @@ void TWAudioRecordController::doRecordPause()
     }
 }
 
-void TWAudioRecordController::timeSizeTimer()
+void TWAudioRecordController::timeSizeTimerFired()
 {
     if (!m_started || m_capture->state() != TWAudioCapture::State::Recording)
         return;

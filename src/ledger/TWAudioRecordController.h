@@ -75,7 +75,7 @@ private:
     void loadView();
     void rebuildSettingsMenu();
     void updateDeviceInputSourceSelected();
-    void timeSizeTimer();
+    void timeSizeTimerFired();
     void recordingFinished(const std::optional<TWError> &error);
     void endSheet();
     void presentError(const TWError &error);
