@@ -31,24 +31,6 @@ namespace
 
 const QString kErrorDomain = QStringLiteral("Tallyworth Attachment Error");
 
-TWAttachmentsController::CameraCapture &cameraCapture()
-{
-    static TWAttachmentsController::CameraCapture capture;
-    return capture;
-}
-
-TWAttachmentsController::DeviceSheet &deviceSheet()
-{
-    static TWAttachmentsController::DeviceSheet sheet;
-    return sheet;
-}
-
-TWAttachmentsController::VoiceMemoRecorder &voiceMemoRecorder()
-{
-    static TWAttachmentsController::VoiceMemoRecorder recorder;
-    return recorder;
-}
-
 TWAttachmentsController::FileChooser &fileChooser()
 {
     static TWAttachmentsController::FileChooser chooser;
@@ -61,21 +43,6 @@ TWError attachmentError(const QString &description)
 }
 
 } // namespace
-
-void TWAttachmentsController::setCameraCapture(CameraCapture capture)
-{
-    cameraCapture() = std::move(capture);
-}
-
-void TWAttachmentsController::setDeviceSheet(DeviceSheet sheet)
-{
-    deviceSheet() = std::move(sheet);
-}
-
-void TWAttachmentsController::setVoiceMemoRecorder(VoiceMemoRecorder recorder)
-{
-    voiceMemoRecorder() = std::move(recorder);
-}
 
 void TWAttachmentsController::setFileChooser(FileChooser chooser)
 {
@@ -250,40 +217,61 @@ void TWAttachmentsController::presentError(const TWError &error)
 
 // ---- Adding ----
 
+TWCameraSheet *TWAttachmentsController::cameraSheet()
+{
+    if (!m_cameraSheet)
+        m_cameraSheet = std::make_unique<TWCameraSheet>();
+    return m_cameraSheet.get();
+}
+
+TWDeviceController *TWAttachmentsController::deviceController()
+{
+    if (!m_deviceController)
+        m_deviceController = std::make_unique<TWDeviceController>();
+    return m_deviceController.get();
+}
+
+TWAudioRecordController *TWAttachmentsController::audioRecordController()
+{
+    if (!m_audioRecordController)
+        m_audioRecordController = std::make_unique<TWAudioRecordController>();
+    return m_audioRecordController.get();
+}
+
 void TWAttachmentsController::addAttachment(int tag)
 {
     if (!canChange())
         return;
     switch (tag) {
-    case AddTagCamera:
-        if (!cameraCapture()) {
-            presentError(attachmentError(TWLocalized("captureNotAvailable")));
-            return;
-        }
-        cameraCapture()(this, [self = QPointer<TWAttachmentsController>(this)](
-                                  const std::optional<QImage> &photo) {
-            if (self && photo)
-                self->addPhoto(*photo);
+    case AddTagCamera: {
+        TWCameraSheet *sheet = cameraSheet();
+        sheet->setBusinessController(m_businessController);
+        QPointer<TWAttachmentsController> self(this);
+        sheet->beginSheet([self, sheet](int returnCode) {
+            if (self && returnCode == -1002)
+                self->addPhoto(sheet->image());
         });
         break;
-    case AddTagDevice:
-        if (!deviceSheet()) {
-            presentError(attachmentError(TWLocalized("captureNotAvailable")));
-            return;
-        }
-        deviceSheet()(this);
+    }
+    case AddTagDevice: {
+        TWDeviceController *sheet = deviceController();
+        sheet->setBusiness(m_business);
+        sheet->setBusinessController(m_businessController);
+        sheet->setDelegate(this);
+        sheet->beginSheet({});
         break;
-    case AddTagVoiceMemo:
-        if (!voiceMemoRecorder()) {
-            presentError(attachmentError(TWLocalized("captureNotAvailable")));
-            return;
-        }
-        voiceMemoRecorder()(this, [self = QPointer<TWAttachmentsController>(this)](
-                                      int returnCode, const QUrl &url) {
+    }
+    case AddTagVoiceMemo: {
+        TWAudioRecordController *sheet = audioRecordController();
+        sheet->setBusiness(m_business);
+        sheet->setBusinessController(m_businessController);
+        QPointer<TWAttachmentsController> self(this);
+        sheet->beginSheet([self, sheet](int returnCode) {
             if (self)
-                self->addVoiceMemo(returnCode, url);
+                self->addVoiceMemo(returnCode, sheet->audioFileURL());
         });
         break;
+    }
     case AddTagFile:
         chooseFiles();
         break;
@@ -388,7 +376,7 @@ bool TWAttachmentsController::addVoiceMemo(int returnCode, const QUrl &audioFile
 }
 
 QString TWAttachmentsController::uniqueAttachmentName(const QString &name,
-                                                      const QString &extension) const
+                                                      const QString &extension)
 {
     if (!m_transaction)
         return extension.isEmpty() ? name : name + QLatin1Char('.') + extension;

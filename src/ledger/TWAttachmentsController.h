@@ -7,6 +7,9 @@
 // hands the removed attachments to the store (`deletedAttachments`).
 
 #include "TWAttachment.h"
+#include "TWAudioRecordController.h"
+#include "TWCameraSheet.h"
+#include "TWDeviceController.h"
 #include "TWBusinessController.h"
 #include "TWError.h"
 #include "TWListViews.h"
@@ -32,7 +35,8 @@ class TWAttachmentsController : public QObject,
                                 public TWCollectionViewDelegate,
                                 public TWBusinessControllerDelegate,
                                 public TWPreviewPanelDataSource,
-                                public TWPreviewPanelDelegate
+                                public TWPreviewPanelDelegate,
+                                public TWDeviceControllerDelegate
 {
     Q_OBJECT
 public:
@@ -44,21 +48,6 @@ public:
         AddTagFile = 3,       // files chosen in a file dialog
     };
 
-    // ---- The capture sheets, wired in by whoever builds them ----
-    // Tag 0: takes one picture on the strip's window; the completion gets the
-    // picture, or nothing when the user cancelled.
-    using PhotoCompletion = std::function<void(const std::optional<QImage> &photo)>;
-    using CameraCapture = std::function<void(TWAttachmentsController *strip, PhotoCompletion)>;
-    // Tag 1: runs the camera and scanner sheet, which adds through
-    // uniqueAttachmentName() and deviceControllerAddAttachmentURL().
-    using DeviceSheet = std::function<void(TWAttachmentsController *strip)>;
-    // Tag 2: runs the voice-memo sheet; the completion gets its return code
-    // (-1002 with a recording) and the recorded file.
-    using VoiceMemoCompletion = std::function<void(int returnCode, const QUrl &audioFileURL)>;
-    using VoiceMemoRecorder = std::function<void(TWAttachmentsController *strip, VoiceMemoCompletion)>;
-    static void setCameraCapture(CameraCapture capture);
-    static void setDeviceSheet(DeviceSheet sheet);
-    static void setVoiceMemoRecorder(VoiceMemoRecorder recorder);
     // A file dialog stand-in for tests: gets the window and answers the chosen
     // files (empty: cancelled). Empty puts the window-modal QFileDialog back.
     using FileChooser = std::function<void(QWidget *window, std::function<void(QStringList)>)>;
@@ -74,6 +63,21 @@ public:
     QToolButton *addButton() const { return m_addButton; }
     QToolButton *deleteButton() const { return m_deleteButton; }
     TWAttachmentsModel *model() const { return m_model; }
+
+    // The capture sheets of tags 0 to 2, made on first use over the
+    // platform's devices and reused; tests put in sheets over fakes.
+    TWCameraSheet *cameraSheet();
+    void setCameraSheet(std::unique_ptr<TWCameraSheet> sheet) { m_cameraSheet = std::move(sheet); }
+    TWDeviceController *deviceController();
+    void setDeviceController(std::unique_ptr<TWDeviceController> controller)
+    {
+        m_deviceController = std::move(controller);
+    }
+    TWAudioRecordController *audioRecordController();
+    void setAudioRecordController(std::unique_ptr<TWAudioRecordController> controller)
+    {
+        m_audioRecordController = std::move(controller);
+    }
 
     TWBusiness *business() const { return m_business; }
     void setBusiness(TWBusiness *business) { m_business = business; }
@@ -106,13 +110,14 @@ public:
     // Answers whether all were added.
     bool addFiles(const QStringList &paths, int index = -1);
     // Tag 0's picture: written as JPEG and added as a photo; a picture that
-    // cannot be written is reported.
+    // cannot be written is reported, never dropped silently.
     bool addPhoto(const QImage &photo);
     // Tag 2's result: with -1002 the recording is added as a voice memo.
     bool addVoiceMemo(int returnCode, const QUrl &audioFileURL);
-    // For the camera and scanner sheet.
-    QString uniqueAttachmentName(const QString &name, const QString &extension) const;
-    void deviceControllerAddAttachmentURL(const QUrl &url, std::uint32_t type, const QString &name);
+    // For the camera and scanner sheet (TWDeviceControllerDelegate).
+    QString uniqueAttachmentName(const QString &name, const QString &extension) override;
+    void deviceControllerAddAttachmentURL(const QUrl &url, std::uint32_t type,
+                                          const QString &name) override;
 
     // ---- Deleting ----
     // Asks, then removes the concerned attachments (`contextIndexes` with
@@ -216,4 +221,7 @@ private:
     QToolButton *m_addButton = nullptr;
     QToolButton *m_deleteButton = nullptr;
     QPointer<QMenu> m_contextMenu;
+    std::unique_ptr<TWCameraSheet> m_cameraSheet;
+    std::unique_ptr<TWDeviceController> m_deviceController;
+    std::unique_ptr<TWAudioRecordController> m_audioRecordController;
 };

@@ -7,6 +7,7 @@
 #include "TWPreviewPanel.h"
 
 #include "TWAlert.h"
+#include "TWCaptureFakes.h"
 #include "TWUtilities.h"
 #include "TWWindowTestSupport.h"
 
@@ -126,7 +127,6 @@ protected:
     {
         strip.reset();
         TWPreviewPanel::releaseSharedPreviewPanel();
-        TWAttachmentsController::setCameraCapture({});
         twSetAlertPresenter({});
         document.reset();
         TWWindowTest::TearDown();
@@ -224,19 +224,35 @@ TEST_F(AttachmentsTest, FailuresAreReportedAndStopTheRest)
     EXPECT_TRUE(prompts.errors[0].localizedDescription().contains("gone.txt"));
 
     // A picture that cannot be written as JPEG is reported, not dropped.
-    TWAttachmentsController::setCameraCapture(
-        [](TWAttachmentsController *, TWAttachmentsController::PhotoCompletion done) {
-            done(QImage());
-        });
-    strip->addAttachment(TWAttachmentsController::AddTagCamera);
+    auto capture = std::make_unique<TWFakeCameraCapture>();
+    TWFakeCameraCapture *camera = capture.get();
+    camera->inputs = {TWCameraInput{"cam0", QStringLiteral("Front"), true}};
+    // Wider than JPEG allows.
+    camera->still = QImage(70000, 1, QImage::Format_RGB32);
+    camera->still.fill(Qt::white);
+    strip->setCameraSheet(std::make_unique<TWCameraSheet>(std::move(capture)));
+    const auto takePicture = [&] {
+        strip->addAttachment(TWAttachmentsController::AddTagCamera);
+        strip->cameraSheet()->takePicture();
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+    };
+    takePicture();
     EXPECT_EQ(prompts.errors.size(), 2);
     EXPECT_EQ(copy->attachments()->size(), 1);
-    // A cancelled picture is no failure.
-    TWAttachmentsController::setCameraCapture(
-        [](TWAttachmentsController *, TWAttachmentsController::PhotoCompletion done) {
-            done(std::nullopt);
-        });
+
+    // A good one arrives as a JPEG photo; a cancelled one adds nothing.
+    camera->still = QImage(16, 12, QImage::Format_RGB32);
+    camera->still.fill(Qt::blue);
+    takePicture();
+    ASSERT_EQ(copy->attachments()->size(), 2);
+    EXPECT_EQ(copy->attachments()->last()->fileName(), "photo.jpg");
+    EXPECT_EQ(copy->attachments()->last()->photoWidth(), 16u);
     strip->addAttachment(TWAttachmentsController::AddTagCamera);
+    strip->cameraSheet()->cancel();
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(copy->attachments()->size(), 2);
     EXPECT_EQ(prompts.errors.size(), 2);
 }
 
