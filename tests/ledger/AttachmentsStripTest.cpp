@@ -532,3 +532,46 @@ TEST_F(AttachmentsTest, SpaceAndDoubleClickOpenThePreviewOnTheStripsItems)
     strip->close();
     EXPECT_FALSE(panel->isShown());
 }
+
+TEST_F(AttachmentsTest, ScansAndVoiceMemosArriveThroughTheStrip)
+{
+    TWTransactionPtr copy = edit();
+
+    auto scanners = std::make_unique<TWFakeScannerDevices>();
+    scanners->devices = {TWCaptureDevice{QStringLiteral("test:0"), QStringLiteral("Flatbed"),
+                                         QString(), TWCaptureDevice::Scanner}};
+    strip->setDeviceController(std::make_unique<TWDeviceController>(
+        std::make_unique<TWFakeCameraDevices>(), std::move(scanners)));
+    strip->addAttachment(TWAttachmentsController::AddTagDevice);
+    TWDeviceController *devices = strip->deviceController();
+    devices->selectDevice(0);
+    devices->scan();
+    devices->scan();
+    devices->doImageCaptureDone();
+    ASSERT_TRUE(copy->attachments());
+    ASSERT_EQ(copy->attachments()->size(), 2);
+    EXPECT_EQ(copy->attachments()->at(0)->type(), TWAttachmentTypePhoto);
+    EXPECT_TRUE(copy->attachments()->at(0)->fileName().startsWith("photo."));
+    EXPECT_TRUE(copy->attachments()->at(1)->fileName().startsWith("photo-2."));
+
+    auto microphone = std::make_unique<TWFakeAudioCapture>();
+    TWFakeAudioCapture *fake = microphone.get();
+    fake->inputs = {{"mic-a", QStringLiteral("Built-in")}};
+    strip->setAudioRecordController(std::make_unique<TWAudioRecordController>(std::move(microphone)));
+    const auto record = [&](bool save) {
+        strip->addAttachment(TWAttachmentsController::AddTagVoiceMemo);
+        TWAudioRecordController *recorder = strip->audioRecordController();
+        recorder->doRecordPause();
+        fake->advance(1000);
+        recorder->doSave(save);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !document->hasAttachedSheet(); }, 2000));
+        QCoreApplication::processEvents();
+    };
+    record(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return copy->attachments()->size() == 3; }, 2000));
+    EXPECT_EQ(copy->attachments()->last()->fileName(), "voice memo.wav");
+    EXPECT_EQ(copy->attachments()->last()->type(), TWAttachmentTypeAudio);
+    record(false);
+    QTest::qWait(50);
+    EXPECT_EQ(copy->attachments()->size(), 3) << "a cancelled memo adds nothing";
+}
