@@ -237,3 +237,4 @@ TEST(DeviceCaptureGPhoto, DirectoryCameraListsAndDownloadsFilesUnderTheirNames)
                          target.path());
     EXPECT_FALSE(gone.ok());
 }
+
