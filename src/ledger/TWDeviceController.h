@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 
 class QComboBox;
@@ -69,9 +70,12 @@ public:
 
     // The camera view: its files, and downloading the chosen rows.
     const QList<TWCameraFile> &cameraFiles() const { return m_files; }
+    // Downloads and scans run off the main thread; the files reach the
+    // delegate when they are done (workFinished), the controls wait meanwhile.
     void downloadFiles(const QList<int> &rows);
     // The scanner view: one scan (advanced: with the chosen resolution and mode).
     void scan();
+    bool isBusy() const { return m_busy; }
     void setAdvancedMode(bool advanced);
 
     // Done.
@@ -87,6 +91,7 @@ public:
 
 signals:
     void ended(int returnCode);
+    void workFinished();
 
 private:
     void loadView();
@@ -95,6 +100,10 @@ private:
     void presentError(const TWError &error);
     void endSheet(int returnCode);
     void addFile(const QString &path, std::uint32_t type, const QString &name);
+    // Runs `work` on its own thread; what it returns runs on the main thread after.
+    void runInBackground(std::function<std::function<void()>()> work);
+    void setBusy(bool busy);
+    void waitForWork();
 
     std::unique_ptr<TWCameraDevices> m_cameras;
     std::unique_ptr<TWScannerDevices> m_scanners;
@@ -122,5 +131,7 @@ private:
     QList<TWCameraFile> m_files;
     bool m_open = false;
     bool m_listing = false;
+    bool m_busy = false;
+    std::future<void> m_work;
     std::function<void(int)> m_completion;
 };

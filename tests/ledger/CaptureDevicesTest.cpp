@@ -16,6 +16,7 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <QListWidget>
+#include <QPushButton>
 
 
 namespace {
@@ -148,9 +149,14 @@ TEST_F(DeviceCaptureSheet, ScansFromTheTestScannerBecomePhotosWithNewNames)
     EXPECT_GT(controller.modeBox()->count(), 1);
 
     controller.scan();
+    // The controls wait while the page comes.
+    EXPECT_TRUE(controller.isBusy());
+    EXPECT_FALSE(controller.doneButton()->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller.isBusy(); }, 10000));
     controller.setAdvancedMode(true);
     controller.modeBox()->setCurrentText(QStringLiteral("Color"));
     controller.scan();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller.isBusy(); }, 10000));
     EXPECT_TRUE(prompts.errors.isEmpty());
     ASSERT_EQ(delegate.added.size(), 2);
     const QString photo = TWLocalized("photo");
