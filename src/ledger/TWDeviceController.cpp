@@ -47,9 +47,15 @@ TWDeviceController::~TWDeviceController()
     delete m_view;
 }
 
-void TWDeviceController::runInBackground(std::function<std::function<void()>()> work)
+void TWDeviceController::runWork(bool background, std::function<std::function<void()>()> work)
 {
     waitForWork();
+    if (!background) {
+        BusyCursor busy;
+        std::function<void()> done = work();
+        done();
+        return;
+    }
     setBusy(true);
     m_work = std::async(std::launch::async, [this, work = std::move(work)] {
         std::function<void()> done = work();
@@ -180,13 +186,13 @@ void TWDeviceController::loadView()
         for (const QModelIndex &index : m_fileList->selectionModel()->selectedRows())
             rows.append(index.row());
         std::sort(rows.begin(), rows.end());
-        downloadFiles(rows);
+        downloadFilesInBackground(rows);
     });
     connect(m_fileList, &QListWidget::itemDoubleClicked, this,
-            [this](QListWidgetItem *item) { downloadFiles({m_fileList->row(item)}); });
+            [this](QListWidgetItem *item) { downloadFilesInBackground({m_fileList->row(item)}); });
     connect(m_advancedButton, &QRadioButton::toggled, this,
             [this](bool advanced) { setAdvancedMode(advanced); });
-    connect(m_scanButton, &QPushButton::clicked, this, [this] { scan(); });
+    connect(m_scanButton, &QPushButton::clicked, this, [this] { scanInBackground(); });
     connect(m_doneButton, &QPushButton::clicked, this, [this] { doImageCaptureDone(); });
 }
 
@@ -332,6 +338,26 @@ void TWDeviceController::setAdvancedMode(bool advanced)
 
 void TWDeviceController::downloadFiles(const QList<int> &rows)
 {
+    startDownload(rows, false);
+}
+
+void TWDeviceController::downloadFilesInBackground(const QList<int> &rows)
+{
+    startDownload(rows, true);
+}
+
+void TWDeviceController::scan()
+{
+    startScan(false);
+}
+
+void TWDeviceController::scanInBackground()
+{
+    startScan(true);
+}
+
+void TWDeviceController::startDownload(const QList<int> &rows, bool background)
+{
     if (m_busy || !m_selected || m_selected->kind != TWCaptureDevice::Camera)
         return;
     QList<TWCameraFile> files;
@@ -349,7 +375,7 @@ void TWDeviceController::downloadFiles(const QList<int> &rows)
     }
     const TWCaptureDevice camera = *m_selected;
     TWCameraDevices *cameras = m_cameras.get();
-    runInBackground([this, cameras, camera, files, folder]() -> std::function<void()> {
+    runWork(background, [this, cameras, camera, files, folder]() -> std::function<void()> {
         QList<TWResult<QString>> paths;
         for (const TWCameraFile &file : files)
             paths.append(cameras->download(camera, file, folder));
@@ -365,7 +391,7 @@ void TWDeviceController::downloadFiles(const QList<int> &rows)
     });
 }
 
-void TWDeviceController::scan()
+void TWDeviceController::startScan(bool background)
 {
     if (m_busy || !m_selected || m_selected->kind != TWCaptureDevice::Scanner)
         return;
@@ -375,7 +401,7 @@ void TWDeviceController::scan()
     const QString path = TWUtilities::utilities().temporaryFilePath(QStringLiteral("png"));
     const TWCaptureDevice scanner = *m_selected;
     TWScannerDevices *scanners = m_scanners.get();
-    runInBackground([this, scanners, scanner, settings, path]() -> std::function<void()> {
+    runWork(background, [this, scanners, scanner, settings, path]() -> std::function<void()> {
         TWResult<QImage> page = scanners->scan(scanner, settings);
         const bool written = !page.error && !path.isEmpty() && page.value.save(path, "PNG");
         return [this, error = page.error, written, path] {

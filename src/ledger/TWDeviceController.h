@@ -70,11 +70,13 @@ public:
 
     // The camera view: its files, and downloading the chosen rows.
     const QList<TWCameraFile> &cameraFiles() const { return m_files; }
-    // Downloads and scans run off the main thread; the files reach the
-    // delegate when they are done (workFinished), the controls wait meanwhile.
     void downloadFiles(const QList<int> &rows);
     // The scanner view: one scan (advanced: with the chosen resolution and mode).
     void scan();
+    // What the buttons do: the same off the main thread, the files reaching
+    // the delegate when done (workFinished); the controls wait meanwhile.
+    void downloadFilesInBackground(const QList<int> &rows);
+    void scanInBackground();
     bool isBusy() const { return m_busy; }
     void setAdvancedMode(bool advanced);
 
@@ -100,8 +102,11 @@ private:
     void presentError(const TWError &error);
     void endSheet(int returnCode);
     void addFile(const QString &path, std::uint32_t type, const QString &name);
-    // Runs `work` on its own thread; what it returns runs on the main thread after.
-    void runInBackground(std::function<std::function<void()>()> work);
+    void startDownload(const QList<int> &rows, bool background);
+    void startScan(bool background);
+    // Runs `work` (on its own thread when `background`); what it returns runs
+    // on the main thread after.
+    void runWork(bool background, std::function<std::function<void()>()> work);
     void setBusy(bool busy);
     void waitForWork();
 

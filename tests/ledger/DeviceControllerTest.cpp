@@ -138,7 +138,7 @@ TEST_F(DeviceCaptureController, CameraFilesKeepTheirNamesAndOneFailedDownloadKee
     cameras->failingFiles = {QStringLiteral("clip.mov")};
     open();
     controller->selectDevice(0);
-    controller->downloadFiles({0, 1, 2});
+    controller->downloadFilesInBackground({0, 1, 2});
     waitForWork();
     ASSERT_EQ(delegate->added.size(), 2);
     EXPECT_EQ(delegate->added[0].name, QStringLiteral("IMG_1.jpg"));
