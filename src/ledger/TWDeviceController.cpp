@@ -436,6 +436,12 @@ void TWDeviceController::doImageCaptureDone()
 
 void TWDeviceController::deviceError(const TWError &error)
 {
+    // The failed device is let go: the next opening starts from the empty view.
+    m_selected.reset();
+    m_listing = true;
+    m_deviceList->setCurrentRow(-1);
+    m_listing = false;
+    showView(EmptyView);
     endSheet(-1001);
     presentError(error);
 }

@@ -227,11 +227,18 @@ TEST_F(DeviceCaptureController, AFailedScanKeepsTheSheetADeviceErrorEndsIt)
     ASSERT_EQ(prompts.errors.size(), 2);
     EXPECT_EQ(prompts.errors.last(), gone);
 
-    // The same for a camera whose files cannot be listed.
+    // The same for a camera whose files cannot be listed; the next opening
+    // does not come back to the failed device.
     cameras->listError = gone;
     open();
+    EXPECT_EQ(controller->shownView(), 0);
     controller->selectDevice(0);
     waitForEnd();
     EXPECT_EQ(code, -1001);
     EXPECT_EQ(prompts.errors.size(), 3);
+    open();
+    EXPECT_EQ(controller->shownView(), 0);
+    EXPECT_FALSE(controller->selectedDevice());
+    controller->doImageCaptureDone();
+    waitForEnd();
 }
