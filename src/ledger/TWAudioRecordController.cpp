@@ -18,7 +18,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
+namespace
+{
 constexpr int kTimeSizeInterval = 100;
 } // namespace
 
@@ -131,8 +132,9 @@ void TWAudioRecordController::update()
     showTimeSize(0, 0);
 
     const QList<TWAudioInput> inputs = m_capture->audioInputs();
-    const bool kept = std::any_of(inputs.begin(), inputs.end(),
-                                  [this](const TWAudioInput &input) { return input.identifier == m_input; });
+    const bool kept = std::any_of(inputs.begin(), inputs.end(), [this](const TWAudioInput &input) {
+        return input.identifier == m_input;
+    });
     if (!kept)
         m_input = inputs.isEmpty() ? QByteArray() : inputs.first().identifier;
     rebuildSettingsMenu();
@@ -215,8 +217,7 @@ void TWAudioRecordController::doRecordPause()
     }
     if (!m_started) {
         const QString path = TWUtilities::utilities().temporaryFilePath(QStringLiteral("wav"));
-        const int rate =
-            sampleRateForQuality(m_business ? m_business->voiceMemoAudioQuality() : 1);
+        const int rate = sampleRateForQuality(m_business ? m_business->voiceMemoAudioQuality() : 1);
         if (TWErrorResult error = m_capture->record(m_input, rate, path)) {
             QFile::remove(path);
             presentError(*error);

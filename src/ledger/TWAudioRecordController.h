@@ -36,7 +36,10 @@ public:
 
     void setBusiness(TWBusiness *business) { m_business = business; }
     TWBusiness *business() const { return m_business; }
-    void setBusinessController(TWBusinessController *controller) { m_businessController = controller; }
+    void setBusinessController(TWBusinessController *controller)
+    {
+        m_businessController = controller;
+    }
 
     // Prepares a new use: no file, choices open, the kept microphone when it is
     // still there (else the first).

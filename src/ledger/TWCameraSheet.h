@@ -25,7 +25,10 @@ public:
                            QObject *parent = nullptr);
     ~TWCameraSheet() override;
 
-    void setBusinessController(TWBusinessController *controller) { m_businessController = controller; }
+    void setBusinessController(TWBusinessController *controller)
+    {
+        m_businessController = controller;
+    }
 
     // Opens the sheet on the default camera (the first when none is marked
     // default). The completion gets -1002 with image() set, or -1001 (also at

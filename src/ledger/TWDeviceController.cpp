@@ -19,7 +19,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-namespace {
+namespace
+{
 enum ShownView { EmptyView = 0, CameraView = 1, ScannerView = 2 };
 constexpr int kBrowserWidth = 200;
 
@@ -34,8 +35,7 @@ public:
 
 TWDeviceController::TWDeviceController(std::unique_ptr<TWCameraDevices> cameras,
                                        std::unique_ptr<TWScannerDevices> scanners, QObject *parent)
-    : QObject(parent),
-      m_cameras(cameras ? std::move(cameras) : twMakeCameraDevices()),
+    : QObject(parent), m_cameras(cameras ? std::move(cameras) : twMakeCameraDevices()),
       m_scanners(scanners ? std::move(scanners) : twMakeScannerDevices())
 {
 }
@@ -213,10 +213,10 @@ void TWDeviceController::update()
     int keep = -1;
     for (int row = 0; row < m_devices.size(); ++row) {
         const TWCaptureDevice &device = m_devices[row];
-        auto *item = new QListWidgetItem(
-            QIcon::fromTheme(device.kind == TWCaptureDevice::Camera ? QStringLiteral("camera-photo")
-                                                                    : QStringLiteral("scanner")),
-            device.name, m_deviceList);
+        auto *item = new QListWidgetItem(QIcon::fromTheme(device.kind == TWCaptureDevice::Camera
+                                                              ? QStringLiteral("camera-photo")
+                                                              : QStringLiteral("scanner")),
+                                         device.name, m_deviceList);
         item->setToolTip(device.location);
         if (m_selected && m_selected->identifier == device.identifier)
             keep = row;
@@ -415,8 +415,9 @@ void TWDeviceController::startScan(bool background)
                 return;
             }
             const QString name =
-                m_delegate ? m_delegate->uniqueAttachmentName(TWLocalized("photo"), QStringLiteral("png"))
-                           : QFileInfo(path).fileName();
+                m_delegate
+                    ? m_delegate->uniqueAttachmentName(TWLocalized("photo"), QStringLiteral("png"))
+                    : QFileInfo(path).fileName();
             addFile(path, 1, name);
         };
     });
@@ -435,6 +436,12 @@ void TWDeviceController::doImageCaptureDone()
 
 void TWDeviceController::deviceError(const TWError &error)
 {
+    // The failed device is let go: the next opening starts from the empty view.
+    m_selected.reset();
+    m_listing = true;
+    m_deviceList->setCurrentRow(-1);
+    m_listing = false;
+    showView(EmptyView);
     endSheet(-1001);
     presentError(error);
 }

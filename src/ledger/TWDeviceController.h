@@ -52,7 +52,10 @@ public:
     ~TWDeviceController() override;
 
     void setBusiness(TWBusiness *business) { m_business = business; }
-    void setBusinessController(TWBusinessController *controller) { m_businessController = controller; }
+    void setBusinessController(TWBusinessController *controller)
+    {
+        m_businessController = controller;
+    }
     void setDelegate(TWDeviceControllerDelegate *delegate) { m_delegate = delegate; }
 
     // Loads the view and lists the devices again; the view shown stays.

@@ -8,14 +8,15 @@
 #include "TWFormatter.h"
 
 #include <QAction>
-#include <QFileInfo>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
-namespace {
+namespace
+{
 
 class VoiceMemoRecorder : public TWAppTest
 {
@@ -26,7 +27,8 @@ protected:
         document = newDocument();
         auto capture = std::make_unique<TWFakeAudioCapture>();
         fake = capture.get();
-        fake->inputs = {{"mic-a", QStringLiteral("Built-in")}, {"mic-b", QStringLiteral("Headset")}};
+        fake->inputs = {{"mic-a", QStringLiteral("Built-in")},
+                        {"mic-b", QStringLiteral("Headset")}};
         recorder = std::make_unique<TWAudioRecordController>(std::move(capture));
         recorder->setBusiness(document->business());
         recorder->setBusinessController(document.get());
@@ -44,7 +46,10 @@ protected:
         code = 0;
         recorder->beginSheet([this](int returned) { code = returned; });
     }
-    void waitForEnd() { ASSERT_TRUE(QTest::qWaitFor([this] { return code != 0; }, 2000)); }
+    void waitForEnd()
+    {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return code != 0; }, 2000));
+    }
 
     QAction *item(const QString &title) const
     {
@@ -77,7 +82,8 @@ TEST_F(VoiceMemoRecorder, ChosenMicrophoneIsKeptWhileItExistsElseTheFirst)
     ASSERT_TRUE(item(QStringLiteral("Headset")));
     recorder->doSettings(item(QStringLiteral("Headset")));
     EXPECT_EQ(recorder->selectedInput(), "mic-b");
-    EXPECT_EQ(checkedItems(), (QStringList{QStringLiteral("Headset"), TWLocalized("voiceMemoMedium")}));
+    EXPECT_EQ(checkedItems(),
+              (QStringList{QStringLiteral("Headset"), TWLocalized("voiceMemoMedium")}));
 
     recorder->update();
     EXPECT_EQ(recorder->selectedInput(), "mic-b");
@@ -97,7 +103,8 @@ TEST_F(VoiceMemoRecorder, QualityIsADocumentSettingThatPicksTheSampleRate)
     recorder->doSettings(item(TWLocalized("voiceMemoHigh")));
     EXPECT_EQ(document->business()->voiceMemoAudioQuality(), 2u);
     EXPECT_TRUE(document->isDocumentEdited());
-    EXPECT_EQ(checkedItems(), (QStringList{QStringLiteral("Built-in"), TWLocalized("voiceMemoHigh")}));
+    EXPECT_EQ(checkedItems(),
+              (QStringList{QStringLiteral("Built-in"), TWLocalized("voiceMemoHigh")}));
 
     open();
     recorder->doRecordPause();
@@ -125,7 +132,9 @@ TEST_F(VoiceMemoRecorder, PauseStopsTheRunningDisplayAndResumeContinuesIt)
     EXPECT_EQ(recorder->recordPauseButton()->text(), TWLocalized("voiceMemoPause"));
     fake->advance(2000);
     ASSERT_TRUE(QTest::qWaitFor(
-        [this] { return recorder->timeLabel()->text() == TWFormatter::formatter().timeString(2, true, 0); },
+        [this] {
+            return recorder->timeLabel()->text() == TWFormatter::formatter().timeString(2, true, 0);
+        },
         1000));
     const QString size = recorder->sizeLabel()->text();
     EXPECT_NE(size, TWFormatter::formatter().dataSizeString(0));
@@ -140,7 +149,9 @@ TEST_F(VoiceMemoRecorder, PauseStopsTheRunningDisplayAndResumeContinuesIt)
     EXPECT_TRUE(recorder->timeSizeTimer()->isActive());
     fake->advance(1000);
     EXPECT_TRUE(QTest::qWaitFor(
-        [this] { return recorder->timeLabel()->text() == TWFormatter::formatter().timeString(3, true, 0); },
+        [this] {
+            return recorder->timeLabel()->text() == TWFormatter::formatter().timeString(3, true, 0);
+        },
         1000));
 }
 
@@ -202,7 +213,8 @@ TEST_F(VoiceMemoRecorder, ControlsWaitForTheBackendToFinish)
 // the broken file goes and the error is shown.
 TEST_F(VoiceMemoRecorder, RecordingEndingInErrorLeavesNoFileEvenWhenSaved)
 {
-    const TWError broken(QStringLiteral("Tallyworth Capture Error"), -1, QStringLiteral("disk full"));
+    const TWError broken(QStringLiteral("Tallyworth Capture Error"), -1,
+                         QStringLiteral("disk full"));
     fake->finishError = broken;
     open();
     recorder->doRecordPause();
@@ -230,8 +242,8 @@ TEST_F(VoiceMemoRecorder, RecordingEndingInErrorLeavesNoFileEvenWhenSaved)
 
 TEST_F(VoiceMemoRecorder, RefusedRecordingShowsTheErrorAndKeepsTheChoicesOpen)
 {
-    fake->recordError = TWError(QStringLiteral("Tallyworth Capture Error"), -1,
-                                TWLocalized("captureNoWave"));
+    fake->recordError =
+        TWError(QStringLiteral("Tallyworth Capture Error"), -1, TWLocalized("captureNoWave"));
     open();
     recorder->doRecordPause();
     ASSERT_EQ(prompts.errors.size(), 1);

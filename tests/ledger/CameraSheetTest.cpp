@@ -9,7 +9,8 @@
 
 #include <QPushButton>
 
-namespace {
+namespace
+{
 
 class DeviceCaptureCameraSheet : public TWAppTest
 {
@@ -43,7 +44,10 @@ protected:
         code = 0;
         sheet->beginSheet([this](int returned) { code = returned; });
     }
-    void waitForEnd() { ASSERT_TRUE(QTest::qWaitFor([this] { return code != 0; }, 2000)); }
+    void waitForEnd()
+    {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return code != 0; }, 2000));
+    }
 
     std::unique_ptr<TWBusinessController> document;
     std::unique_ptr<TWCameraSheet> sheet;
@@ -77,7 +81,8 @@ TEST_F(DeviceCaptureCameraSheet, TakesAStillWithTheDefaultCamera)
 
 TEST_F(DeviceCaptureCameraSheet, AFailedStillIsShownAndMayBeTriedAgain)
 {
-    fake->stillError = TWError(QStringLiteral("Tallyworth Capture Error"), -1, QStringLiteral("busy"));
+    fake->stillError =
+        TWError(QStringLiteral("Tallyworth Capture Error"), -1, QStringLiteral("busy"));
     open();
     sheet->takePicture();
     ASSERT_EQ(prompts.errors.size(), 1);
@@ -101,7 +106,8 @@ TEST_F(DeviceCaptureCameraSheet, WithoutACameraAnAlertSaysSoAndNoSheetOpens)
     // A camera that does not start is reported the same way, as an error.
     alerts.clear();
     fake->inputs = {{"usb", QStringLiteral("USB Camera"), false}};
-    fake->startError = TWError(QStringLiteral("Tallyworth Capture Error"), -1, QStringLiteral("in use"));
+    fake->startError =
+        TWError(QStringLiteral("Tallyworth Capture Error"), -1, QStringLiteral("in use"));
     open();
     EXPECT_EQ(code, -1001);
     EXPECT_EQ(prompts.errors.size(), 1);

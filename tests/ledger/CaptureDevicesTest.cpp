@@ -2,8 +2,8 @@
 // attachments, libgphoto2's directory camera lists and downloads files, and
 // with no device at all the sheet shows its empty view at once.
 
-#include "TWCaptureTestSupport.h"
 #include "TWCaptureFakes.h"
+#include "TWCaptureTestSupport.h"
 #include "TWDeviceController.h"
 
 #include "TWAppTestSupport.h"
@@ -14,12 +14,12 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QTemporaryDir>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTemporaryDir>
 
-
-namespace {
+namespace
+{
 
 bool saneTestBackendInstalled()
 {
@@ -107,7 +107,8 @@ TEST(DeviceCaptureSane, TestScannerOffersItsOptionsAndScansPages)
 
     // Twice the resolution in colour: a colour page twice as wide.
     const TWResult<QImage> low = sane.scan(scanner, TWScanSettings{100, QStringLiteral("Color")});
-    const TWResult<QImage> colour = sane.scan(scanner, TWScanSettings{200, QStringLiteral("Color")});
+    const TWResult<QImage> colour =
+        sane.scan(scanner, TWScanSettings{200, QStringLiteral("Color")});
     ASSERT_TRUE(low.ok() && colour.ok());
     EXPECT_NEAR(colour.value.width(), low.value.width() * 2, 2);
     EXPECT_EQ(colour.value.format(), QImage::Format_RGB32);
@@ -116,9 +117,8 @@ TEST(DeviceCaptureSane, TestScannerOffersItsOptionsAndScansPages)
         sane.scan(scanner, TWScanSettings{0, QStringLiteral("No Such Mode")});
     EXPECT_FALSE(refused.ok());
 
-    const TWResult<QImage> missing = sane.scan(TWCaptureDevice{QStringLiteral("test:99"), {}, {},
-                                                               TWCaptureDevice::Scanner},
-                                               std::nullopt);
+    const TWResult<QImage> missing = sane.scan(
+        TWCaptureDevice{QStringLiteral("test:99"), {}, {}, TWCaptureDevice::Scanner}, std::nullopt);
     ASSERT_FALSE(missing.ok());
     EXPECT_EQ(missing.error->domain(), QStringLiteral("Tallyworth Capture Error"));
 }
@@ -237,9 +237,8 @@ TEST(DeviceCaptureGPhoto, DirectoryCameraListsAndDownloadsFilesUnderTheirNames)
     }
     EXPECT_EQ(fileBytes(target.filePath(QStringLiteral("IMG_0002.jpg"))), QByteArray("keep"));
 
-    const TWResult<QString> gone =
-        devices.download(camera, TWCameraFile{QStringLiteral("/DCIM"), QStringLiteral("none.jpg"), -1},
-                         target.path());
+    const TWResult<QString> gone = devices.download(
+        camera, TWCameraFile{QStringLiteral("/DCIM"), QStringLiteral("none.jpg"), -1},
+        target.path());
     EXPECT_FALSE(gone.ok());
 }
-

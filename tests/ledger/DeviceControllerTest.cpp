@@ -13,7 +13,8 @@
 #include <QFileInfo>
 #include <QListWidget>
 
-namespace {
+namespace
+{
 
 const QString kCamera = QStringLiteral("Camera A\nusb:001,002");
 const QString kScanner = QStringLiteral("net:office:scanner");
@@ -44,9 +45,11 @@ protected:
         picture.save(&buffer, "JPEG");
         cameras->contents[QStringLiteral("IMG_1.jpg")] = jpeg;
         cameras->contents[QStringLiteral("IMG_2.jpg")] = jpeg;
-        scanners->devices = {{kScanner, QStringLiteral("Office Scanner"), kScanner,
-                              TWCaptureDevice::Scanner}};
-        scanners->deviceOptions = {{75, 150, 300}, 150, {QStringLiteral("Gray"), QStringLiteral("Color")},
+        scanners->devices = {
+            {kScanner, QStringLiteral("Office Scanner"), kScanner, TWCaptureDevice::Scanner}};
+        scanners->deviceOptions = {{75, 150, 300},
+                                   150,
+                                   {QStringLiteral("Gray"), QStringLiteral("Color")},
                                    QStringLiteral("Gray")};
         controller = std::make_unique<TWDeviceController>(std::move(cameraDevices),
                                                           std::move(scannerDevices));
@@ -66,7 +69,10 @@ protected:
         code = 0;
         controller->beginSheet([this](int returned) { code = returned; });
     }
-    void waitForEnd() { ASSERT_TRUE(QTest::qWaitFor([this] { return code != 0; }, 2000)); }
+    void waitForEnd()
+    {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return code != 0; }, 2000));
+    }
     void waitForWork()
     {
         ASSERT_TRUE(QTest::qWaitFor([this] { return !controller->isBusy(); }, 5000));
@@ -144,7 +150,8 @@ TEST_F(DeviceCaptureController, CameraFilesKeepTheirNamesAndOneFailedDownloadKee
     EXPECT_EQ(delegate->added[0].name, QStringLiteral("IMG_1.jpg"));
     EXPECT_EQ(delegate->added[1].name, QStringLiteral("IMG_2.jpg"));
     EXPECT_EQ(delegate->added[0].type, 0u);
-    EXPECT_EQ(QFileInfo(delegate->added[0].url.toLocalFile()).fileName(), QStringLiteral("IMG_1.jpg"));
+    EXPECT_EQ(QFileInfo(delegate->added[0].url.toLocalFile()).fileName(),
+              QStringLiteral("IMG_1.jpg"));
     // The model makes photos of pictures by their extension.
     const auto &attachments = delegate->transaction->attachments();
     ASSERT_TRUE(attachments && attachments->size() == 2);
@@ -220,11 +227,18 @@ TEST_F(DeviceCaptureController, AFailedScanKeepsTheSheetADeviceErrorEndsIt)
     ASSERT_EQ(prompts.errors.size(), 2);
     EXPECT_EQ(prompts.errors.last(), gone);
 
-    // The same for a camera whose files cannot be listed.
+    // The same for a camera whose files cannot be listed; the next opening
+    // does not come back to the failed device.
     cameras->listError = gone;
     open();
+    EXPECT_EQ(controller->shownView(), 0);
     controller->selectDevice(0);
     waitForEnd();
     EXPECT_EQ(code, -1001);
     EXPECT_EQ(prompts.errors.size(), 3);
+    open();
+    EXPECT_EQ(controller->shownView(), 0);
+    EXPECT_FALSE(controller->selectedDevice());
+    controller->doImageCaptureDone();
+    waitForEnd();
 }

@@ -7,7 +7,8 @@
 #include <QSaveFile>
 #include <QtEndian>
 
-namespace {
+namespace
+{
 void appendLE32(QByteArray &data, quint32 value)
 {
     char bytes[4];
@@ -31,8 +32,8 @@ bool twWriteSilentWave(const QString &path, int sampleRate, qint64 milliseconds)
     appendLE32(data, 36 + dataSize);
     data.append("WAVEfmt ", 8);
     appendLE32(data, 16);
-    appendLE16(data, 1);  // linear PCM
-    appendLE16(data, 1);  // mono
+    appendLE16(data, 1); // linear PCM
+    appendLE16(data, 1); // mono
     appendLE32(data, quint32(sampleRate));
     appendLE32(data, quint32(sampleRate) * 2);
     appendLE16(data, 2);
@@ -56,7 +57,8 @@ TWErrorResult TWFakeAudioCapture::record(const QByteArray &input, int sampleRate
     recordedPath = path;
     m_duration = 0;
     if (!twWriteSilentWave(path, sampleRate, 0))
-        return TWError(QStringLiteral("Tallyworth Capture Error"), -1, QStringLiteral("fake write"));
+        return TWError(QStringLiteral("Tallyworth Capture Error"), -1,
+                       QStringLiteral("fake write"));
     m_state = State::Recording;
     return std::nullopt;
 }

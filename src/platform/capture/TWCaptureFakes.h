@@ -78,7 +78,7 @@ public:
     QList<TWCaptureDevice> devices;
     // Per device identifier.
     QHash<QString, QList<TWCameraFile>> files_;
-    QHash<QString, QByteArray> contents;  // per file name
+    QHash<QString, QByteArray> contents; // per file name
     std::optional<TWError> listError;
     QSet<QString> failingFiles;
 

@@ -9,7 +9,8 @@
 std::unique_ptr<TWAudioCapture> twMakeQtAudioCapture();
 std::unique_ptr<TWCameraCapture> twMakeQtCameraCapture();
 
-namespace {
+namespace
+{
 std::function<std::unique_ptr<TWAudioCapture>()> &audioMaker()
 {
     static std::function<std::unique_ptr<TWAudioCapture>()> maker;

@@ -11,7 +11,8 @@
 
 #include <gphoto2/gphoto2.h>
 
-namespace {
+namespace
+{
 
 constexpr int kMaximumFolderDepth = 16;
 constexpr int kMaximumFiles = 20000;
@@ -145,7 +146,8 @@ TWCaptureDevice TWGPhotoCameraDevices::directoryCamera(const QString &folder)
     bool found = false;
     if (gp_abilities_list_new(&abilities) >= GP_OK &&
         gp_abilities_list_load(abilities, context) >= GP_OK)
-        found = gp_abilities_list_lookup_model(abilities, kDirectoryModel.toUtf8().constData()) >= GP_OK;
+        found = gp_abilities_list_lookup_model(abilities, kDirectoryModel.toUtf8().constData()) >=
+                GP_OK;
     if (abilities)
         gp_abilities_list_free(abilities);
     gp_context_unref(context);
@@ -217,10 +219,12 @@ TWResult<QString> TWGPhotoCameraDevices::download(const TWCaptureDevice &camera,
     // The camera names the file: one safe component, never over an existing file.
     const QDir target(folder);
     QSet<QString> taken;
-    const QStringList existing = target.entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System);
+    const QStringList existing =
+        target.entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System);
     for (const QString &entry : existing)
         taken.insert(entry);
-    const QString fileName = TWUtilities::uniqueFileName(TWUtilities::safeFileName(file.name), taken);
+    const QString fileName =
+        TWUtilities::uniqueFileName(TWUtilities::safeFileName(file.name), taken);
     const QString path = target.filePath(fileName);
     QSaveFile out(path);
     const bool written = out.open(QIODevice::WriteOnly) &&

@@ -14,7 +14,8 @@
 #include <QPointer>
 #include <QUrl>
 
-namespace {
+namespace
+{
 
 class TWQtAudioCapture final : public TWAudioCapture
 {
@@ -32,9 +33,8 @@ public:
         if (m_recorder && m_recorder->recorderState() != QMediaRecorder::StoppedState)
             return twCaptureError("captureRecordingBusy");
         const QList<QAudioDevice> devices = QMediaDevices::audioInputs();
-        const auto found = std::find_if(devices.begin(), devices.end(), [&](const QAudioDevice &d) {
-            return d.id() == input;
-        });
+        const auto found = std::find_if(devices.begin(), devices.end(),
+                                        [&](const QAudioDevice &d) { return d.id() == input; });
         if (found == devices.end())
             return twCaptureError("captureNoMicrophone");
         QMediaFormat format(QMediaFormat::Wave);

@@ -11,7 +11,8 @@
 #include <QPointer>
 #include <QVideoWidget>
 
-namespace {
+namespace
+{
 
 class TWQtCameraCapture final : public TWCameraCapture
 {
@@ -38,18 +39,19 @@ public:
     {
         stop();
         const QList<QCameraDevice> devices = QMediaDevices::videoInputs();
-        const auto found = std::find_if(devices.begin(), devices.end(), [&](const QCameraDevice &d) {
-            return d.id() == identifier;
-        });
+        const auto found =
+            std::find_if(devices.begin(), devices.end(),
+                         [&](const QCameraDevice &d) { return d.id() == identifier; });
         if (found == devices.end())
             return twCaptureError("captureNoCamera");
         m_camera = new QCamera(*found, this);
         m_imageCapture = new QImageCapture(this);
         m_session.setCamera(m_camera);
         m_session.setImageCapture(m_imageCapture);
-        connect(m_camera, &QCamera::errorOccurred, this, [this](QCamera::Error, const QString &text) {
-            emit failed(twCaptureError("captureCameraFailed", text));
-        });
+        connect(m_camera, &QCamera::errorOccurred, this,
+                [this](QCamera::Error, const QString &text) {
+                    emit failed(twCaptureError("captureCameraFailed", text));
+                });
         connect(m_imageCapture, &QImageCapture::imageCaptured, this,
                 [this](int, const QImage &image) { emit stillCaptured(image); });
         connect(m_imageCapture, &QImageCapture::errorOccurred, this,

@@ -11,7 +11,8 @@
 #include <cstring>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // A page bigger than this is refused rather than read into memory.
 constexpr qint64 kMaximumPageBytes = qint64(512) * 1024 * 1024;
@@ -85,7 +86,8 @@ void readResolutions(SANE_Handle handle, TWScannerOptions &options)
     if (!isNumber(option))
         return;
     SANE_Word value = 0;
-    if (sane_control_option(handle, index, SANE_ACTION_GET_VALUE, &value, nullptr) == SANE_STATUS_GOOD)
+    if (sane_control_option(handle, index, SANE_ACTION_GET_VALUE, &value, nullptr) ==
+        SANE_STATUS_GOOD)
         options.resolution = wordToInt(option, value);
     if (option->constraint_type == SANE_CONSTRAINT_WORD_LIST && option->constraint.word_list) {
         const SANE_Word *list = option->constraint.word_list;
@@ -172,7 +174,8 @@ int sampleAt(const uchar *line, int depth, int index)
 
 } // namespace
 
-namespace {
+namespace
+{
 // SANE is one per process: initialised by the first instance, left by the last.
 int saneUsers = 0;
 bool saneReady = false;
@@ -208,10 +211,10 @@ QList<TWCaptureDevice> TWSaneScannerDevices::scanners()
         scanner.kind = TWCaptureDevice::Scanner;
         scanner.identifier = QString::fromUtf8((*device)->name);
         scanner.location = scanner.identifier;
-        scanner.name = QStringLiteral("%1 %2")
-                           .arg(QString::fromUtf8((*device)->vendor),
-                                QString::fromUtf8((*device)->model))
-                           .trimmed();
+        scanner.name =
+            QStringLiteral("%1 %2")
+                .arg(QString::fromUtf8((*device)->vendor), QString::fromUtf8((*device)->model))
+                .trimmed();
         if (scanner.name.isEmpty())
             scanner.name = scanner.identifier;
         scanners.append(scanner);
@@ -262,10 +265,9 @@ TWResult<QImage> TWSaneScannerDevices::scan(const TWCaptureDevice &scanner,
             parameters.pixels_per_line <= 0 ||
             (parameters.depth != 1 && parameters.depth != 8 && parameters.depth != 16) ||
             (parameters.format == SANE_FRAME_RGB && parameters.depth == 1)) {
-            result.error = twCaptureError("captureScanFailed",
-                                          saneReason(status == SANE_STATUS_GOOD
-                                                         ? SANE_STATUS_UNSUPPORTED
-                                                         : status));
+            result.error = twCaptureError(
+                "captureScanFailed",
+                saneReason(status == SANE_STATUS_GOOD ? SANE_STATUS_UNSUPPORTED : status));
             return result;
         }
         QByteArray data;
@@ -290,18 +292,19 @@ TWResult<QImage> TWSaneScannerDevices::scan(const TWCaptureDevice &scanner,
             result.error = twCaptureError("captureScanFailed", saneReason(SANE_STATUS_IO_ERROR));
             return result;
         }
-        const bool single = parameters.format == SANE_FRAME_GRAY || parameters.format == SANE_FRAME_RGB;
+        const bool single =
+            parameters.format == SANE_FRAME_GRAY || parameters.format == SANE_FRAME_RGB;
         if (image.isNull() || (single && frame == 0)) {
             image = QImage(width, lines,
                            parameters.format == SANE_FRAME_GRAY ? QImage::Format_Grayscale8
-                                                                 : QImage::Format_RGB32);
+                                                                : QImage::Format_RGB32);
             image.fill(parameters.format == SANE_FRAME_GRAY ? Qt::white : Qt::black);
         }
         const int height = std::min(lines, image.height());
         const int columns = std::min(width, image.width());
         for (int y = 0; y < height; ++y) {
-            const uchar *line =
-                reinterpret_cast<const uchar *>(data.constData()) + qint64(y) * parameters.bytes_per_line;
+            const uchar *line = reinterpret_cast<const uchar *>(data.constData()) +
+                                qint64(y) * parameters.bytes_per_line;
             if (parameters.format == SANE_FRAME_GRAY) {
                 uchar *out = image.scanLine(y);
                 for (int x = 0; x < columns; ++x)
