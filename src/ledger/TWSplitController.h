@@ -9,6 +9,7 @@
 // balance) is TWSplitEditing's.
 
 #include "TWSplit.h"
+#include "TWSplitEditing.h"
 #include "TWTransaction.h"
 
 #include <QObject>
@@ -119,6 +120,7 @@ private:
     QCompleter *m_completer = nullptr;
     QStringListModel *m_completionModel = nullptr;
     TWTotalController *m_totalController = nullptr;
+    TWAccountMenuItems m_accountMenuItems;
 
     TWBusiness *m_business = nullptr;
     TWTransactionPtr m_transaction;

@@ -165,7 +165,6 @@ private:
     void writeField(int tag);
     void writeExchangeLabel(int tag);
     void writeAllFieldsExcept(int tag);
-    void setFieldFormat(QLineEdit *field, const TWUnitPtr &unit);
     void updateCaptions();
 
     QPointer<QWidget> m_view;
@@ -180,6 +179,8 @@ private:
     QLabel *m_unitLabel = nullptr;
     TWPopUpButton *m_unitPopUpButton = nullptr;
     QPushButton *m_balanceButton = nullptr;
+    // The unit of each entry of the unit menu; null for separators.
+    TWUnitList m_menuUnits;
 
     TWBusiness *m_business = nullptr;
     TWAccountPtr m_account1;
