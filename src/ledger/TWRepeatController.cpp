@@ -39,8 +39,6 @@ void TWRepeatController::buildView()
     // Without a schedule the count shows nothing: the minimum below the
     // allowed range stands for "no count" and is shown as empty text.
     m_intervalSpinBox = new QSpinBox(m_view);
-    m_intervalSpinBox->setSpecialValueText(QStringLiteral(" "));
-    m_intervalSpinBox->setRange(kMinimumInterval - 1, kMaximumInterval);
     m_intervalSpinBox->setMinimumWidth(60);
 
     m_intervalUnitPopUpButton = new TWPopUpButton(m_view);
@@ -62,6 +60,9 @@ void TWRepeatController::buildView()
     layout->addWidget(m_endDatePopUpButton);
     layout->addWidget(m_endDateDatePicker);
     layout->addStretch(1);
+
+    showInterval();
+    updateEnabling();
 
     connect(m_repeatsCheckbox, &QCheckBox::clicked, this, [this](bool on) {
         if (!m_filling)
@@ -89,12 +90,15 @@ void TWRepeatController::showInterval()
 {
     m_filling = true;
     if (m_repeat) {
+        // The special text stands for the minimum; with a schedule 1 is a count.
+        m_intervalSpinBox->setSpecialValueText(QString());
         m_intervalSpinBox->setRange(kMinimumInterval, kMaximumInterval);
         // A stored count outside the range shows clamped; it is stored only
         // when the user changes it.
         m_intervalSpinBox->setValue(int(qBound<std::uint32_t>(kMinimumInterval, m_repeat->interval(),
                                                               kMaximumInterval)));
     } else {
+        m_intervalSpinBox->setSpecialValueText(QStringLiteral(" "));
         m_intervalSpinBox->setRange(kMinimumInterval - 1, kMaximumInterval);
         m_intervalSpinBox->setValue(kMinimumInterval - 1);
     }
