@@ -18,8 +18,8 @@ TWRepeatController::TWRepeatController(QObject *parent) : QObject(parent)
 
 TWRepeatController::~TWRepeatController()
 {
-    if (m_view && !m_view->parent())
-        delete m_view;
+    // The view goes with its controller wherever it was embedded.
+    delete m_view.data();
 }
 
 QWidget *TWRepeatController::view() const

@@ -27,6 +27,7 @@ public:
     explicit TWRepeatController(QObject *parent = nullptr);
     ~TWRepeatController() override;
 
+    // Embedded by the owner anywhere; deleted with the controller.
     QWidget *view() const;
 
     // The schedule being edited; null: nothing repeats.

@@ -33,8 +33,8 @@ TWSplitController::TWSplitController(QObject *parent) : QObject(parent)
 
 TWSplitController::~TWSplitController()
 {
-    if (m_view && !m_view->parent())
-        delete m_view;
+    // The view goes with its controller wherever it was embedded.
+    delete m_view.data();
 }
 
 QWidget *TWSplitController::view() const
@@ -70,7 +70,9 @@ void TWSplitController::buildView()
     m_totalHolder->setParent(m_view);
     for (QLabel *label : {m_descriptionLabel, m_accountLabel, m_totalLabel})
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_totalLabel->setAlignment(Qt::AlignRight | Qt::AlignBottom);
+    // The caption sits level with the amount's own row, below the column captions.
+    m_totalLabel->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    m_totalLabel->setContentsMargins(0, m_totalLabel->fontMetrics().height() + 10, 0, 0);
     grid->addWidget(m_descriptionLabel, 0, 0);
     grid->addWidget(m_descriptionTextField, 0, 1);
     grid->addWidget(m_accountLabel, 1, 0);

@@ -36,6 +36,7 @@ public:
     explicit TWSplitController(QObject *parent = nullptr);
     ~TWSplitController() override;
 
+    // Embedded by the owner anywhere; deleted with the controller.
     QWidget *view() const;
 
     TWBusiness *business() const { return m_business; }

@@ -187,6 +187,16 @@ bool updateSplitAccount(TWSplit &split, const TWAccountPtr &oldAccount,
     return true;
 }
 
+void takeNewAccount(TWSplit &split, const TWAccountPtr &account, TWBusiness &business)
+{
+    if (!account)
+        return;
+    const TWUnitPtr oldUnit = accountUnit(business, split.accountIdentifier());
+    split.setAccountIdentifier(account->identifier());
+    if (!sameUnit(oldUnit, account->unit()))
+        split.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount, business);
+}
+
 void takeTotals(TWSplit &split, const TWTotalController &totalController, TWBusiness &business)
 {
     split.setTotalStart(totalController.totalStart());

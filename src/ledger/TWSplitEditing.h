@@ -73,6 +73,10 @@ bool updateSplitUnit(TWSplit &split, const TWUnitPtr &unit, TWBusiness &business
 bool updateSplitAccount(TWSplit &split, const TWAccountPtr &oldAccount,
                         const TWAccountPtr &newAccount, TWBusiness &business);
 
+// The line moves to an account the user has just created: its account
+// amount is reconverted when the new account's unit differs from the old one's.
+void takeNewAccount(TWSplit &split, const TWAccountPtr &account, TWBusiness &business);
+
 // The line takes the amount view's values: odometer, total and unit; its
 // account amount is the total when its account's unit is the line's unit, else
 // the view's; its home amount the total when the home unit is the line's, else

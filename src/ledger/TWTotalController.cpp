@@ -67,8 +67,8 @@ TWTotalController::TWTotalController(QObject *parent) : QObject(parent)
 
 TWTotalController::~TWTotalController()
 {
-    if (m_view && !m_view->parent())
-        delete m_view;
+    // The view goes with its controller wherever it was embedded.
+    delete m_view.data();
 }
 
 QWidget *TWTotalController::view() const

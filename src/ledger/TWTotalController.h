@@ -47,8 +47,8 @@ class TWTotalController : public QObject
 {
     Q_OBJECT
 public:
-    // The view is created at once (hidden until the owner embeds it) and
-    // owned by the controller unless the owner reparents it.
+    // The view is created at once; the owner embeds it anywhere, and it is
+    // deleted with the controller.
     explicit TWTotalController(QObject *parent = nullptr);
     ~TWTotalController() override;
 

@@ -183,6 +183,11 @@ TEST_F(SplitRows, MileageAccountsSwitchTheLineUnit)
     ASSERT_TRUE(TWSplitEditing::updateSplitAccount(split, euroBank, bank, *business));
     EXPECT_EQ(split.unit()->code(), QStringLiteral("EUR"));
     EXPECT_EQ(split.totalAccount(), 1031);
+
+    // A newly created account in euros: the account amount follows it.
+    TWSplitEditing::takeNewAccount(split, euroBank, *business);
+    EXPECT_EQ(split.accountIdentifier(), euroBank->identifier());
+    EXPECT_EQ(split.totalAccount(), 1000);
 }
 
 TEST_F(SplitRows, DescriptionCompletionFromTheStartInAnyCase)
@@ -250,6 +255,17 @@ TEST_F(SplitRows, RowDrivesItsLine)
     QTest::keyClicks(row.descriptionTextField(), QStringLiteral("Paper"));
     QTest::keyClick(row.descriptionTextField(), Qt::Key_Return);
     EXPECT_EQ(transaction->splits()[1]->description(), QStringLiteral("Paper"));
+
+    QSignalSpy balancing(&row, &TWSplitController::balanceClicked);
+    row.updateBalanceButton(true, TWSplitEditing::balanceToolTip(4000, *business));
+    row.totalController()->balanceButton()->click();
+    EXPECT_EQ(balancing.count(), 1);
+
+    // A unit that cannot hold the amount is refused with an alert.
+    transaction->splits()[1]->setTotal(std::numeric_limits<qint64>::max() / 5);
+    EXPECT_FALSE(row.updateUnit(unit("KWD")));
+    EXPECT_EQ(alerts, QStringList{TWLocalized("unitChangeTooLargeMessage")});
+    EXPECT_EQ(transaction->splits()[1]->unit()->code(), QStringLiteral("USD"));
 
     QSignalSpy deleting(&row, &TWSplitController::deleteRequested);
     row.deleteButton()->click();
