@@ -60,7 +60,8 @@ void splitTransaction(TWTransaction &transaction, TWBusiness &business, bool swa
         transaction.setTotalStart(first.totalStart());
         transaction.setTotalEnd(first.totalEnd());
         transaction.setUnit(first.unit());
-        transaction.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount2, business);
+        transaction.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount2,
+                                                    business);
     } else {
         transaction.setTotal(0);
         transaction.setTotalAccount1(0);
@@ -92,8 +93,8 @@ TWSplitPtr newSplit(TWTransaction &transaction, TWBusiness &business)
         accountIdentifier = splits.last()->accountIdentifier();
         unit = splits.last()->unit();
     }
-    const TWSplitPtr split = TWSplit::splitWithIdentifier(
-        0, QString(), accountIdentifier, 0, 0, -splitBalance(transaction), 0, 0, unit);
+    const TWSplitPtr split = TWSplit::splitWithIdentifier(0, QString(), accountIdentifier, 0, 0,
+                                                          -splitBalance(transaction), 0, 0, unit);
     split->updateTotalsWithMasterTotalType(TWTotalTypeBusiness, TWTotalTypeAll, business);
     TWSplitList updated = splits;
     updated.append(split);
@@ -207,7 +208,7 @@ void takeTotals(TWSplit &split, const TWTotalController &totalController, TWBusi
     const TWUnitPtr unitOfAccount = accountUnit(business, split.accountIdentifier());
     const TWUnitPtr home = business.homeUnit();
     split.setTotalAccount(sameUnit(unitOfAccount, lineUnit) ? split.total()
-                                                           : totalController.totalAccount1());
+                                                            : totalController.totalAccount1());
     if (sameUnit(home, lineUnit))
         split.setTotalBusiness(split.total());
     else if (sameUnit(home, unitOfAccount))
@@ -218,8 +219,8 @@ void takeTotals(TWSplit &split, const TWTotalController &totalController, TWBusi
 
 bool isMileageAccount(const TWAccount *account)
 {
-    return account
-           && TWStringAdditions::searchString(account->name(), TWLocalized("mileage"), true);
+    return account &&
+           TWStringAdditions::searchString(account->name(), TWLocalized("mileage"), true);
 }
 
 TWUnitPtr mileageUnit(TWBusiness &business)

@@ -97,9 +97,9 @@ TEST_F(SplitRows, NewLineTakesTheBalance)
     zero->setAccountIdentifier(euroBank->identifier());
     zero->setUnit(unit("EUR"));
     EXPECT_EQ(TWSplitEditing::balanceToolTip(2500, *business),
-              TWLocalized("credit") + QLatin1Char(' ')
-                  + TWFormatter::formatter().valueString(2500, business->homeUnit().get(), true,
-                                                         true, true, false, true, business.get()));
+              TWLocalized("credit") + QLatin1Char(' ') +
+                  TWFormatter::formatter().valueString(2500, business->homeUnit().get(), true, true,
+                                                       true, false, true, business.get()));
     TWSplitPtr taking = TWSplitEditing::newSplit(*transaction, *business);
     EXPECT_EQ(taking->totalBusiness(), -2500);
     EXPECT_EQ(taking->unit()->code(), QStringLiteral("EUR"));
@@ -198,7 +198,8 @@ TEST_F(SplitRows, DescriptionCompletionFromTheStartInAnyCase)
             false));
     EXPECT_EQ(TWSplitEditing::descriptionCompletions(*business, QStringLiteral("gRo")),
               (QStringList{QStringLiteral("Groceries"), QStringLiteral("grocery store")}));
-    EXPECT_TRUE(TWSplitEditing::descriptionCompletions(*business, QStringLiteral("x gro")).isEmpty());
+    EXPECT_TRUE(
+        TWSplitEditing::descriptionCompletions(*business, QStringLiteral("x gro")).isEmpty());
 
     // The row's completer offers the same.
     TWTransactionPtr transaction = transfer();
