@@ -141,10 +141,20 @@ TEST_F(SplitRows, BalancingALineLeavesExactlyZero)
     euro->setTotalBusiness(-9278);
     const qint64 balance = TWSplitEditing::splitBalance(*transaction);
     ASSERT_EQ(balance, 722);
-    TWSplitEditing::balanceSplit(*euro, balance, *business);
+    EXPECT_TRUE(TWSplitEditing::balanceSplit(*euro, balance, *business));
     EXPECT_EQ(TWSplitEditing::splitBalance(*transaction), 0);
     EXPECT_EQ(euro->totalBusiness(), -10000);
     EXPECT_EQ(euro->total(), -9700);
+
+    // Lines whose sum wraps around 64 bits are not balanced.
+    const qint64 most = std::numeric_limits<qint64>::max();
+    transaction->splits()[0]->setTotalBusiness(most);
+    euro->setTotalBusiness(most);
+    TWSplitPtr third = TWSplitEditing::newSplit(*transaction, *business);
+    third->setTotalBusiness(2);
+    EXPECT_EQ(TWSplitEditing::splitBalance(*transaction), most);
+    EXPECT_FALSE(TWSplitEditing::balanceSplit(*third, -most, *business));
+    EXPECT_EQ(third->totalBusiness(), 2);
 }
 
 TEST_F(SplitRows, UnitChangeKeepsTheDigitsOrIsRefused)
