@@ -4,10 +4,14 @@
 #include "TWAppRegistry.h"
 #include "TWDetailInterfaces.h"
 #include "TWEditTransactionsController.h"
+#include "TWTransactionsController.h"
 
 void twRegisterLedger()
 {
     [[maybe_unused]] TWAppRegistry &registry = TWAppRegistry::registry();
+    const auto makeRegister = [](QObject *parent) { return new TWTransactionsController(parent); };
+    registry.setDetailFactory(TWDetailTransactionsAccounts, makeRegister);
+    registry.setDetailFactory(TWDetailTransactionsFilters, makeRegister);
     registry.setEditorFactory(TWEditorKind::EditTransactions, [](QObject *parent) {
         return new TWEditTransactionsController(parent);
     });
