@@ -4,6 +4,7 @@
 #include "TWAppRegistry.h"
 #include "TWDetailInterfaces.h"
 #include "TWEditTransactionsController.h"
+#include "TWRepeatsController.h"
 #include "TWTransactionsController.h"
 
 void twRegisterLedger()
@@ -18,4 +19,6 @@ void twRegisterLedger()
     registry.setEditorFactory(TWEditorKind::AccountInfo, [](QObject *parent) {
         return new TWAccountInfoController(parent);
     });
+    registry.setDetailFactory(TWDetailRepeats,
+                              [](QObject *parent) { return new TWRepeatsController(parent); });
 }
