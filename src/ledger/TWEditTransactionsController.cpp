@@ -136,8 +136,8 @@ void TWEditTransactionsController::setTransactions(const TWTransactionList &tran
 
 void TWEditTransactionsController::reset()
 {
-    if (!m_view)
-        return;
+    // The document resets the sheet before it first asks for its view.
+    view();
     m_countLabel->setText(QStringLiteral("%1 %2").arg(m_transactions.size()).arg(
         TWLocalized("transactionsLower")));
     m_fieldPopUp->clear();

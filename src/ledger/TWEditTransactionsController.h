@@ -52,7 +52,7 @@ public:
     const TWTransactionList &transactions() const { return m_transactions; }
 
     // Refills the count line and the field choice, then makes the value
-    // control of the first field (only once the view exists).
+    // control of the first field (making the view first when needed).
     void reset() override;
     // Replaces the value control with the one of the chosen field.
     void updateField();

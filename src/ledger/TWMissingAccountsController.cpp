@@ -58,7 +58,7 @@ void TWMissingAccountsController::build()
 {
     m_view = new QWidget();
     m_view->setObjectName(QStringLiteral("TWMissingAccounts"));
-    m_view->resize(520, 320);
+    m_view->resize(640, 320);
     auto *message = new QLabel(TWLocalized("missingAccountsMessage"), m_view);
     message->setWordWrap(true);
     m_model = new TWMissingAccountsModel(this);
@@ -73,8 +73,8 @@ void TWMissingAccountsController::build()
     m_table->setEditTriggers(QAbstractItemView::AllEditTriggers);
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setColumnWidth(TWMissingAccountsModel::NameColumn, 180);
-    m_table->setColumnWidth(TWMissingAccountsModel::TypeColumn, 160);
+    m_table->setColumnWidth(TWMissingAccountsModel::NameColumn, 160);
+    m_table->setColumnWidth(TWMissingAccountsModel::TypeColumn, 150);
 
     auto *buttons = new QDialogButtonBox(m_view);
     m_cancel = buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
