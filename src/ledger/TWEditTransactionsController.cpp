@@ -475,6 +475,9 @@ TWErrorResult TWEditTransactionsController::editTransactions(const TWField &fiel
     QList<Edit> edits;
     QSet<qint32> seen;
     const bool amount = isAmountField(field);
+    // An account pop-up without accounts chose nothing.
+    if (isAccountField(field) && value.tag == 0)
+        return std::nullopt;
     for (const TWTransactionPtr &row : std::as_const(m_transactions)) {
         if (!row || !row->canEdit() || seen.contains(row->identifier()))
             continue;
@@ -517,8 +520,13 @@ TWErrorResult TWEditTransactionsController::editTransactions(const TWField &fiel
         written = true;
         rebuild = rebuild || edit.before;
     }
-    if (rebuild)
-        business.updateNominalTransferTransactions();
+    // The transactions stay written when the year-end transfers cannot be
+    // made again; that failure is said all the same.
+    if (rebuild) {
+        TWErrorResult error = business.updateNominalTransferTransactions();
+        if (error && !failure)
+            failure = error;
+    }
     if (written) {
         business.notifyTransactionsUpdate();
         business.notifyValuesUpdate();

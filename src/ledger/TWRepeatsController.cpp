@@ -43,8 +43,14 @@ TWRepeatsController::~TWRepeatsController()
     // The lower lists' views may sit in the split view or lie outside it
     // (replaced); each list controller takes care of its own view.
     if (m_splitter) {
-        for (int i = m_splitter->count() - 1; i >= 1; --i)
-            m_splitter->widget(i)->setParent(nullptr);
+        for (TWDetailController *list : {static_cast<TWDetailController *>(m_register),
+                                         m_invoices, m_merchants}) {
+            if (!list)
+                continue;
+            QWidget *lower = list->view();
+            if (lower && lower->parent() == m_splitter)
+                lower->setParent(nullptr);
+        }
     }
     delete m_register;
     delete m_invoices;

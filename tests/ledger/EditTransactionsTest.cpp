@@ -9,6 +9,7 @@
 
 #include "TWAppRegistry.h"
 #include "TWControls.h"
+#include "TWDenyGuard.h"
 #include "TWFormatter.h"
 #include "TWLocalized.h"
 #include "TWTestSupport.h"
@@ -319,6 +320,29 @@ TEST_F(EditTransactionsWrites, OneRebuildAndOneBulkPairForTheWholeRun)
     EXPECT_EQ(names[names.size() - 2], TWTransactionUpdateNotification);
     EXPECT_TRUE(names.last().startsWith(QStringLiteral("value")));
     EXPECT_EQ(names.filter(QRegularExpression(QStringLiteral("^value"))).size(), 1);
+}
+
+TEST_F(EditTransactionsWrites, AFailedRebuildIsShownAndTheEditsStay)
+{
+    business->businessInfo()->setNominalTransferAccountIdentifier(kCard);
+    business->businessInfo()->setAccountingPeriods(
+        {TWAccountingPeriod::accountingPeriodWithName("2023", twDay(2023, 1, 1),
+                                                      twDay(2023, 12, 31), false, 100),
+         TWAccountingPeriod::accountingPeriodWithName("2024", twDay(2024, 1, 1),
+                                                      twDay(2024, 12, 31), false, 101)});
+    add(200, twDay(2023, 5, 1), kChecking, kSales, 1000);
+    select({200});
+    ASSERT_TRUE(controller.selectField(-6));
+    textField()->setText(QStringLiteral("Consulting"));
+    {
+        TWDenyGuard deny(*business, SQLITE_INSERT, "relationships");
+        save();
+    }
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0].domain(), TWDatabaseErrorDomain);
+    // Written all the same, and the sheet ends as saved.
+    EXPECT_EQ(stored(200)->description(), QStringLiteral("Consulting"));
+    EXPECT_EQ(codes, QList<int>{-1002});
 }
 
 TEST_F(EditTransactionsWrites, ClosedRowsAreSkippedAndUserFieldsTakeTheValue)
