@@ -30,8 +30,8 @@ QString orNull(const QString &text)
 }
 
 const char *const kInstitutionKeys[] = {
-    "institutionName",  "institutionNumber",  "institutionPhone",
-    "institutionFax",   "institutionEmail",   "institutionWebsite",
+    "institutionName",    "institutionNumber",         "institutionPhone",
+    "institutionFax",     "institutionEmail",          "institutionWebsite",
     "institutionAddress", "institutionRoutingTransit", "institutionWireTransfer",
 };
 
@@ -223,8 +223,8 @@ void TWAccountInfoController::update()
         m_typeLabel->setText(
             TWFormatter::formatter().accountTypeString(std::uint32_t(account.accountType())));
         const TWUnitPtr &unit = account.unit();
-        m_currencyText->setText(unit ? QStringLiteral("%1 (%2 / %3)").arg(
-                                           unit->name(), unit->description(), unit->code())
+        m_currencyText->setText(unit ? QStringLiteral("%1 (%2 / %3)")
+                                           .arg(unit->name(), unit->description(), unit->code())
                                      : QString());
     } else {
         showTypeAndUnitEditable(true);
@@ -238,10 +238,10 @@ void TWAccountInfoController::update()
     m_icon->setImage(account.icon());
     m_notes->setPlainText(account.notes());
     const QStringList values = {
-        account.institutionName(),    account.institutionNumber(),
-        account.institutionPhone(),   account.institutionFax(),
-        account.institutionEmail(),   account.institutionWebsite().toString(),
-        account.institutionAddress(), account.institutionRoutingTransit(),
+        account.institutionName(),         account.institutionNumber(),
+        account.institutionPhone(),        account.institutionFax(),
+        account.institutionEmail(),        account.institutionWebsite().toString(),
+        account.institutionAddress(),      account.institutionRoutingTransit(),
         account.institutionWireTransfer(),
     };
     for (int i = 0; i < m_institutionFields.size(); ++i)
@@ -313,8 +313,8 @@ void TWAccountInfoController::doSave(int tag)
             } else {
                 m_account = TWAccount::accountWithIdentifier(
                     identifier, name, 0, 0, TWAccountType(m_typePopUp->selectedTag()), number,
-                    m_icon->image(), selectedUnit(), notes, institution, text(0), text(1),
-                    text(2), text(3), text(4), website, text(6), text(7), text(8));
+                    m_icon->image(), selectedUnit(), notes, institution, text(0), text(1), text(2),
+                    text(3), text(4), website, text(6), text(7), text(8));
             }
         }
         if (made && m_document)

@@ -29,8 +29,7 @@ const QString kBusinessErrorDomain = QStringLiteral("Tallyworth Business Error")
 bool isTextField(const TWField &field)
 {
     const qint32 id = field.identifier();
-    return id == -15 || id == -6 || id == -5 ||
-           (id > 0 && field.type() == TWFieldTypeText);
+    return id == -15 || id == -6 || id == -5 || (id > 0 && field.type() == TWFieldTypeText);
 }
 
 bool isAmountField(const TWField &field)
@@ -138,8 +137,8 @@ void TWEditTransactionsController::reset()
 {
     // The document resets the sheet before it first asks for its view.
     view();
-    m_countLabel->setText(QStringLiteral("%1 %2").arg(m_transactions.size()).arg(
-        TWLocalized("transactionsLower")));
+    m_countLabel->setText(
+        QStringLiteral("%1 %2").arg(m_transactions.size()).arg(TWLocalized("transactionsLower")));
     m_fieldPopUp->clear();
     m_fields = m_business ? m_business->editFields() : TWFieldList();
     for (const TWFieldPtr &field : std::as_const(m_fields))

@@ -78,8 +78,8 @@ void TWMissingAccountsController::build()
 
     auto *buttons = new QDialogButtonBox(m_view);
     m_cancel = buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
-    m_create = buttons->addButton(TWLocalized("missingAccountsCreate"),
-                                  QDialogButtonBox::AcceptRole);
+    m_create =
+        buttons->addButton(TWLocalized("missingAccountsCreate"), QDialogButtonBox::AcceptRole);
     m_create->setDefault(true);
     connect(m_create, &QPushButton::clicked, this, [this] { doCreate(1); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { doCreate(0); });

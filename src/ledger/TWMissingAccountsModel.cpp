@@ -21,7 +21,8 @@ void TWMissingAccountsModel::setBusiness(TWBusiness *business)
     m_units.clear();
     m_unitTitles.clear();
     if (business) {
-        for (const TWUnitMenuItem &item : TWUtilities::unitMenuItemsWithBusiness(*business, false)) {
+        for (const TWUnitMenuItem &item :
+             TWUtilities::unitMenuItemsWithBusiness(*business, false)) {
             // The same unit may stand among the favourites and the
             // currencies; the menu offers it once.
             if (item.separator || !item.unit || unitIndex(item.unit) >= 0)
@@ -154,7 +155,7 @@ QWidget *TWMissingAccountsDelegate::createEditor(QWidget *parent, const QStyleOp
         return nullptr;
     auto *combo = new QComboBox(parent);
     combo->addItems(index.column() == TWMissingAccountsModel::TypeColumn ? model->typeTitles()
-                                                                          : model->unitTitles());
+                                                                         : model->unitTitles());
     // A choice counts as soon as it is made.
     connect(combo, &QComboBox::activated, this, [this, combo] {
         emit const_cast<TWMissingAccountsDelegate *>(this)->commitData(combo);

@@ -43,8 +43,8 @@ TWRepeatsController::~TWRepeatsController()
     // The lower lists' views may sit in the split view or lie outside it
     // (replaced); each list controller takes care of its own view.
     if (m_splitter) {
-        for (TWDetailController *list : {static_cast<TWDetailController *>(m_register),
-                                         m_invoices, m_merchants}) {
+        for (TWDetailController *list :
+             {static_cast<TWDetailController *>(m_register), m_invoices, m_merchants}) {
             if (!list)
                 continue;
             QWidget *lower = list->view();
@@ -134,8 +134,8 @@ void TWRepeatsController::build()
 void TWRepeatsController::setBusinessController(TWBusinessController *controller)
 {
     TWRepeatsDetail::setBusinessController(controller);
-    for (TWDetailController *list : {static_cast<TWDetailController *>(m_register), m_invoices,
-                                     m_merchants})
+    for (TWDetailController *list :
+         {static_cast<TWDetailController *>(m_register), m_invoices, m_merchants})
         if (list)
             list->setBusinessController(controller);
 }
@@ -144,8 +144,8 @@ void TWRepeatsController::setBusiness(TWBusiness *business)
 {
     TWRepeatsDetail::setBusiness(business);
     m_model->setBusiness(business);
-    for (TWDetailController *list : {static_cast<TWDetailController *>(m_register), m_invoices,
-                                     m_merchants})
+    for (TWDetailController *list :
+         {static_cast<TWDetailController *>(m_register), m_invoices, m_merchants})
         if (list)
             list->setBusiness(business);
 }

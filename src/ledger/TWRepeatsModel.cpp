@@ -9,11 +9,11 @@
 namespace
 {
 
-const char *const kSortKeys[] = {"type",    "payee",  "description",   "account1", "account2",
-                                  "debit",  "credit", "numberOfItems", "repeats",  "nextItem"};
-const char *const kHeaderKeys[] = {"type",   "payee",  "description",     "account1",
-                                   "account2", "debit", "credit", "repeatsNumberOfItems",
-                                   "repeats", "repeatsNextItem"};
+const char *const kSortKeys[] = {"type",  "payee",  "description",   "account1", "account2",
+                                 "debit", "credit", "numberOfItems", "repeats",  "nextItem"};
+const char *const kHeaderKeys[] = {
+    "type",  "payee",  "description",          "account1", "account2",
+    "debit", "credit", "repeatsNumberOfItems", "repeats",  "repeatsNextItem"};
 
 template <typename T> int threeWay(const T &a, const T &b)
 {
@@ -207,12 +207,12 @@ QString TWRepeatsModel::cellText(const TWRepeatRow &row, int column) const
     case Account2Column:
         return row.account2;
     case DebitColumn:
-        return row.sample ? formatter.debitCreditColumnString(row.debit, row.debit, home, true,
-                                                              true, true)
-                          : QString();
+        return row.sample
+                   ? formatter.debitCreditColumnString(row.debit, row.debit, home, true, true, true)
+                   : QString();
     case CreditColumn:
-        return row.sample ? formatter.debitCreditColumnString(row.credit, -row.credit, home,
-                                                              false, true, true)
+        return row.sample ? formatter.debitCreditColumnString(row.credit, -row.credit, home, false,
+                                                              true, true)
                           : QString();
     case NumberOfItemsColumn:
         return QString::number(row.itemCount);
@@ -263,10 +263,10 @@ QVariant TWRepeatsModel::data(const QModelIndex &index, int role) const
         return cellText(m_rows[index.row()], index.column());
     if (role == Qt::TextAlignmentRole) {
         const int column = index.column();
-        const bool right = column == DebitColumn || column == CreditColumn ||
-                           column == NumberOfItemsColumn;
-        return QVariant::fromValue(Qt::Alignment((right ? Qt::AlignRight : Qt::AlignLeft) |
-                                                 Qt::AlignVCenter));
+        const bool right =
+            column == DebitColumn || column == CreditColumn || column == NumberOfItemsColumn;
+        return QVariant::fromValue(
+            Qt::Alignment((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
     }
     return {};
 }

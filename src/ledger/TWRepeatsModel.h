@@ -14,16 +14,16 @@ class TWBusiness;
 
 // What one row shows and sorts by, read once per sort.
 struct TWRepeatRow {
-    TWRepeatPtr repeat;          // a copy of the schedule, holding its items
-    TWTransactionPtr sample;     // none without items or payments
+    TWRepeatPtr repeat;      // a copy of the schedule, holding its items
+    TWTransactionPtr sample; // none without items or payments
     bool hasItems = false;
     QString typeName;
     QString payee;
     QString description;
     QString account1;
     QString account2;
-    qint64 debit = 0;            // home unit, positive
-    qint64 credit = 0;           // home unit, positive
+    qint64 debit = 0;  // home unit, positive
+    qint64 credit = 0; // home unit, positive
     int itemCount = 0;
     QDateTime nextDate;
 };

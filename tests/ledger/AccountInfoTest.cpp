@@ -87,9 +87,8 @@ TEST_F(AccountInfoPopover, EachAccountShowsItsOwnInstitutionFields)
     EXPECT_EQ(editor->nameTextField()->text(), QStringLiteral("Checking"));
     EXPECT_TRUE(editor->institutionCheckbox()->isChecked());
     EXPECT_EQ(enabledCount(*editor), 9);
-    EXPECT_EQ(texts(*editor),
-              (QStringList{"First Bank", "", "555-0100", "", "", "https://bank.example", "", "",
-                           "WT-1"}));
+    EXPECT_EQ(texts(*editor), (QStringList{"First Bank", "", "555-0100", "", "",
+                                           "https://bank.example", "", "", "WT-1"}));
 
     editor->doSave(0);
     editor = open(*document, plain);
@@ -172,13 +171,14 @@ TEST_F(AccountInfoSheet, ANewAccountTakesTheChosenTypeAndUnit)
     EXPECT_EQ(editor->selectedUnit()->code(), document->business()->homeUnit()->code());
     // No mileage units among the currencies.
     for (int i = 0; i < editor->currencyPopUpButton()->count(); ++i)
-        EXPECT_FALSE(editor->currencyPopUpButton()->itemText(i).startsWith(QStringLiteral("Miles")));
+        EXPECT_FALSE(
+            editor->currencyPopUpButton()->itemText(i).startsWith(QStringLiteral("Miles")));
     EXPECT_EQ(enabledCount(*editor), 0);
 
     editor->typePopUpButton()->selectItemWithTag(15);
     editor->nameTextField()->setText(QStringLiteral("Consulting"));
-    const int euro = editor->currencyPopUpButton()->findText(QStringLiteral("Euro"),
-                                                             Qt::MatchStartsWith);
+    const int euro =
+        editor->currencyPopUpButton()->findText(QStringLiteral("Euro"), Qt::MatchStartsWith);
     ASSERT_GE(euro, 0);
     editor->currencyPopUpButton()->setCurrentIndex(euro);
     editor->saveButton()->click();

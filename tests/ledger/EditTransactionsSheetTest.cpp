@@ -81,7 +81,8 @@ TEST_F(EditTransactionsSheetTest, TheDocumentsCommandFillsTheSheetAndSavingWrite
     settle();
     EXPECT_TRUE(prompts.errors.isEmpty());
     for (const TWTransactionPtr &transaction : made)
-        EXPECT_EQ(document->business()->transactionWithIdentifier(transaction->identifier())->payee(),
-                  QStringLiteral("Acme"));
+        EXPECT_EQ(
+            document->business()->transactionWithIdentifier(transaction->identifier())->payee(),
+            QStringLiteral("Acme"));
     EXPECT_TRUE(document->isDocumentEdited());
 }

@@ -53,8 +53,8 @@ protected:
     }
 
     // Stores a transaction whose amounts are all `total` in the unit of `code`.
-    TWTransactionPtr add(qint32 identifier, const QDateTime &date, qint32 account1,
-                         qint32 account2, qint64 total, const char *code = "USD")
+    TWTransactionPtr add(qint32 identifier, const QDateTime &date, qint32 account1, qint32 account2,
+                         qint64 total, const char *code = "USD")
     {
         TWTransactionPtr transaction =
             twMakeTransaction(*business, identifier, date, account1, account2, total);
@@ -172,11 +172,11 @@ TEST_F(EditTransactionsAmounts, EachTransactionsUnitDecidesTheMinorUnits)
 TEST_F(EditTransactionsAmounts, UnreadableTextAndSplitsAreLeftAlone)
 {
     add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
-    TWTransactionPtr split = twMakeTransaction(*business, 201, twDay(2024, 5, 1), kChecking,
-                                               kSales, 700);
+    TWTransactionPtr split =
+        twMakeTransaction(*business, 201, twDay(2024, 5, 1), kChecking, kSales, 700);
     split->setHasSplit(true);
-    split->setSplits({twMakeSplit(*business, 0, kChecking, 700),
-                      twMakeSplit(*business, 0, kSales, -700)});
+    split->setSplits(
+        {twMakeSplit(*business, 0, kChecking, 700), twMakeSplit(*business, 0, kSales, -700)});
     ASSERT_FALSE(business->addTransaction(split, false, false, false, false));
 
     select({200, 201});
@@ -207,11 +207,11 @@ TEST_F(EditTransactionsAmounts, UnreadableTextAndSplitsAreLeftAlone)
 
 TEST_F(EditTransactionsAccounts, AccountOneOnASplitTransactionUnsplitsIt)
 {
-    TWTransactionPtr split = twMakeTransaction(*business, 200, twDay(2024, 5, 1), kChecking,
-                                               kSales, 700);
+    TWTransactionPtr split =
+        twMakeTransaction(*business, 200, twDay(2024, 5, 1), kChecking, kSales, 700);
     split->setHasSplit(true);
-    split->setSplits({twMakeSplit(*business, 0, kChecking, 450),
-                      twMakeSplit(*business, 0, kCard, -450)});
+    split->setSplits(
+        {twMakeSplit(*business, 0, kChecking, 450), twMakeSplit(*business, 0, kCard, -450)});
     ASSERT_FALSE(business->addTransaction(split, false, false, false, false));
     select({200});
     ASSERT_TRUE(controller.selectField(-7));
@@ -226,8 +226,8 @@ TEST_F(EditTransactionsAccounts, AccountOneOnASplitTransactionUnsplitsIt)
     EXPECT_EQ(plain->totalAccount2(), 450);
     EXPECT_EQ(plain->totalBusiness(), 450);
     // The lines are gone from the database too.
-    EXPECT_EQ(twQueryInt(*business, "SELECT COUNT(*) FROM splits WHERE transactionIdentifier = 200;"),
-              0);
+    EXPECT_EQ(
+        twQueryInt(*business, "SELECT COUNT(*) FROM splits WHERE transactionIdentifier = 200;"), 0);
 }
 
 TEST_F(EditTransactionsAccounts, TheTwoAccountsStayApartAndANewUnitIsConverted)

@@ -70,8 +70,7 @@ TEST_F(MissingAccountsTest, TwoNamesAreCreatedInOrderWithTheChosenTypeAndUnit)
     TWMissingAccountsModel &model = *controller.model();
     ASSERT_EQ(model.rowCount(), 2);
     EXPECT_EQ(model.index(0, 0).data().toString(), QStringLiteral("Travel"));
-    EXPECT_EQ(model.index(1, 1).data().toString(),
-              TWFormatter::formatter().accountTypeString(16));
+    EXPECT_EQ(model.index(1, 1).data().toString(), TWFormatter::formatter().accountTypeString(16));
     EXPECT_EQ(model.index(1, 2).data(Qt::EditRole).toInt(),
               model.units().indexOf(business->homeUnit()));
     // Names are not edited; no mileage unit is offered.

@@ -57,8 +57,9 @@ protected:
                                                             business->nextRepeatIdentifier());
         EXPECT_FALSE(business->addRepeat(repeat, false));
         for (int i = 0; i < count; ++i) {
-            TWTransactionPtr item = twMakeTransaction(*business, business->nextTransactionIdentifier(),
-                                                      first.addMonths(i), kChecking, kSales, 100);
+            TWTransactionPtr item =
+                twMakeTransaction(*business, business->nextTransactionIdentifier(),
+                                  first.addMonths(i), kChecking, kSales, 100);
             item->setPayee(payee);
             item->setRepeatIdentifier(repeat->identifier());
             EXPECT_FALSE(business->addTransaction(item, false, false, false, false));
@@ -132,9 +133,9 @@ TEST_F(RepeatsViewSort, EveryKeyIsAStrictWeakOrderingBothWays)
     QList<TWRepeatRow> rows;
     for (int i = 0; i < 25; ++i)
         rows.append(randomRow(random));
-    const QStringList keys = {"type",   "payee",         "description", "account1", "account2",
-                              "debit",  "credit",        "numberOfItems", "repeats", "nextItem",
-                              "unknown"};
+    const QStringList keys = {"type",     "payee",    "description", "account1",
+                              "account2", "debit",    "credit",      "numberOfItems",
+                              "repeats",  "nextItem", "unknown"};
     for (const QString &key : keys) {
         for (const bool ascending : {true, false}) {
             const auto less = [&](const TWRepeatRow &a, const TWRepeatRow &b) {
@@ -194,9 +195,8 @@ TEST_F(RepeatsViewSort, OpeningSortsByNextItemAscending)
     // Next items: 10 June (monthly from January, five items), 3 June (weekly
     // from 20 May, two items), 10 January 2025 (yearly, one item).
     schedule(5, QStringLiteral("monthly"));
-    const TWRepeatPtr weekly = TWRepeat::repeatWithType(0, 1, TWRepeatIntervalUnitWeek,
-                                                        QDateTime(), true,
-                                                        business->nextRepeatIdentifier());
+    const TWRepeatPtr weekly = TWRepeat::repeatWithType(0, 1, TWRepeatIntervalUnitWeek, QDateTime(),
+                                                        true, business->nextRepeatIdentifier());
     ASSERT_FALSE(business->addRepeat(weekly, false));
     for (const QDateTime &day : {twDay(2024, 5, 20), twDay(2024, 5, 27)}) {
         TWTransactionPtr item = twMakeTransaction(*business, business->nextTransactionIdentifier(),
@@ -220,8 +220,8 @@ TEST_F(RepeatsViewSort, OpeningSortsByNextItemAscending)
 TEST_F(RepeatsViewItems, TheSelectedSchedulesItemsShowBelowInTheirList)
 {
     const TWRepeatPtr three = schedule(3, QStringLiteral("Rent"));
-    const TWRepeatPtr bills = schedule(0, QString(), TWRepeatIntervalUnitMonth,
-                                       twDay(2024, 1, 10), TWRepeatTypeBill);
+    const TWRepeatPtr bills =
+        schedule(0, QString(), TWRepeatIntervalUnitMonth, twDay(2024, 1, 10), TWRepeatTypeBill);
     open();
     controller->view()->show();
     QCoreApplication::processEvents();
@@ -275,8 +275,7 @@ TEST_F(RepeatsViewDelete, AloneKeepsTheItemsWithItemsRemovesThem)
     controller->deleteRepeat(false);
     EXPECT_EQ(alerts, QStringList{TWLocalized("deleteRepeatTitle")});
     EXPECT_FALSE(business->repeatWithIdentifier(alone->identifier()));
-    EXPECT_EQ(twQueryInt(*business, "SELECT COUNT(*) FROM transactions WHERE payee = 'Alone';"),
-              2);
+    EXPECT_EQ(twQueryInt(*business, "SELECT COUNT(*) FROM transactions WHERE payee = 'Alone';"), 2);
     EXPECT_EQ(controller->model()->rowCount(), 1);
 
     // From the context menu of a row outside the selection.
@@ -294,11 +293,10 @@ TEST_F(RepeatsViewDelete, AloneKeepsTheItemsWithItemsRemovesThem)
 
 TEST_F(RepeatsViewDelete, AClosedItemRefusesDeletingWithItemsAndCancelKeepsAll)
 {
-    business->businessInfo()->setAccountingPeriods(
-        {TWAccountingPeriod::accountingPeriodWithName("2023", twDay(2023, 1, 1),
-                                                      twDay(2023, 12, 31), true, 100)});
-    const TWRepeatPtr repeat = schedule(2, QStringLiteral("Old"), TWRepeatIntervalUnitMonth,
-                                        twDay(2023, 11, 10));
+    business->businessInfo()->setAccountingPeriods({TWAccountingPeriod::accountingPeriodWithName(
+        "2023", twDay(2023, 1, 1), twDay(2023, 12, 31), true, 100)});
+    const TWRepeatPtr repeat =
+        schedule(2, QStringLiteral("Old"), TWRepeatIntervalUnitMonth, twDay(2023, 11, 10));
     ASSERT_FALSE(business->updateTransactionStates());
     open();
     controller->selectRepeat(repeat);
