@@ -4,8 +4,12 @@
 #include "TWFieldsController.h"
 #include "TWValuesController.h"
 
+#include "TWAccountInfoController.h"
 #include "TWAppRegistry.h"
 #include "TWDetailInterfaces.h"
+#include "TWEditTransactionsController.h"
+#include "TWRepeatsController.h"
+#include "TWTransactionsController.h"
 
 void twRegisterLedger()
 {
@@ -14,4 +18,15 @@ void twRegisterLedger()
     registry.setDetailFactory(TWDetailValues, [](QObject *p) { return new TWValuesController(p); });
     registry.setDetailFactory(TWDetailAutofill,
                               [](QObject *p) { return new TWAutofillController(p); });
+    const auto makeRegister = [](QObject *parent) { return new TWTransactionsController(parent); };
+    registry.setDetailFactory(TWDetailTransactionsAccounts, makeRegister);
+    registry.setDetailFactory(TWDetailTransactionsFilters, makeRegister);
+    registry.setEditorFactory(TWEditorKind::EditTransactions, [](QObject *parent) {
+        return new TWEditTransactionsController(parent);
+    });
+    registry.setEditorFactory(TWEditorKind::AccountInfo, [](QObject *parent) {
+        return new TWAccountInfoController(parent);
+    });
+    registry.setDetailFactory(TWDetailRepeats,
+                              [](QObject *parent) { return new TWRepeatsController(parent); });
 }

@@ -44,7 +44,12 @@ TWUnitMenuItems TWUtilities::unitMenuItemsWithBusiness(const TWBusiness &busines
         add(business.unitsOfType(TWUnitTypeMileage), true);
         items.append(separator());
     }
-    const TWUnitList favourites = business.favouriteUnits();
+    // A favourite mileage unit stays out of a menu that offers no mileage.
+    TWUnitList favourites = business.favouriteUnits();
+    if (!includeMileage)
+        favourites.removeIf([](const TWUnitPtr &unit) {
+            return unit && unit->type() == TWUnitTypeMileage;
+        });
     if (!favourites.isEmpty()) {
         add(favourites, false);
         items.append(separator());

@@ -1,0 +1,566 @@
+#include "TWEditTransactionsController.h"
+
+#include "TWBusinessController.h"
+#include "TWControls.h"
+
+#include "TWBusiness.h"
+#include "TWClock.h"
+#include "TWFormatter.h"
+#include "TWLocalized.h"
+#include "TWNumberFormatter.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSet>
+#include <QVBoxLayout>
+
+#include <limits>
+
+namespace
+{
+
+const QString kBusinessErrorDomain = QStringLiteral("Tallyworth Business Error");
+
+bool isTextField(const TWField &field)
+{
+    const qint32 id = field.identifier();
+    return id == -15 || id == -6 || id == -5 || (id > 0 && field.type() == TWFieldTypeText);
+}
+
+bool isAmountField(const TWField &field)
+{
+    return field.identifier() == -12 ||
+           (field.identifier() > 0 &&
+            (field.type() == TWFieldTypeCurrency || field.type() == TWFieldTypePercentTotal));
+}
+
+bool isNumberField(const TWField &field)
+{
+    return field.identifier() > 0 &&
+           (field.type() == TWFieldTypeNumber || field.type() == TWFieldTypePercent);
+}
+
+bool isAccountField(const TWField &field)
+{
+    return field.identifier() == -7 || field.identifier() == -8;
+}
+
+bool isDateField(const TWField &field)
+{
+    return field.identifier() == -3 || (field.identifier() > 0 && field.type() == TWFieldTypeDate);
+}
+
+bool isCheckField(const TWField &field)
+{
+    return field.identifier() == -2 ||
+           (field.identifier() > 0 && field.type() == TWFieldTypeCheckbox);
+}
+
+bool sameUnit(const TWUnitPtr &a, const TWUnitPtr &b)
+{
+    if (!a || !b)
+        return !a && !b;
+    return a->isEqual(*b);
+}
+
+TWUnitPtr accountUnit(const TWBusiness &business, qint32 identifier)
+{
+    const TWAccountPtr account = business.accountWithIdentifier(identifier);
+    return account ? account->unit() : nullptr;
+}
+
+} // namespace
+
+TWEditTransactionsController::TWEditTransactionsController(QObject *parent)
+    : TWEditTransactionsEditor(parent)
+{
+}
+
+TWEditTransactionsController::~TWEditTransactionsController()
+{
+    if (m_view && !m_view->parent())
+        delete m_view;
+}
+
+QWidget *TWEditTransactionsController::view()
+{
+    if (!m_view)
+        build();
+    return m_view;
+}
+
+void TWEditTransactionsController::build()
+{
+    m_view = new QWidget();
+    m_view->setObjectName(QStringLiteral("TWEditTransactions"));
+    m_view->setMinimumWidth(380);
+    m_fieldPopUp = new TWPopUpButton(m_view);
+    m_fieldPopUp->setObjectName(QStringLiteral("fieldPopUpButton"));
+    connect(m_fieldPopUp, &QComboBox::activated, this, [this] { updateField(); });
+    m_countLabel = new QLabel(m_view);
+    m_countLabel->setObjectName(QStringLiteral("transactionCountLabel"));
+    m_valueContainer = new QWidget(m_view);
+    m_valueContainer->setObjectName(QStringLiteral("valueContainerView"));
+    m_valueContainer->setMinimumHeight(32);
+    m_valueLayout = new QVBoxLayout(m_valueContainer);
+    m_valueLayout->setContentsMargins(0, 0, 0, 0);
+
+    auto *form = new QFormLayout();
+    form->addRow(TWLocalized("editTransactionsField"), m_fieldPopUp);
+    form->addRow(TWLocalized("editTransactionsValue"), m_valueContainer);
+
+    auto *buttons = new QDialogButtonBox(m_view);
+    m_cancel = buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
+    m_save = buttons->addButton(TWLocalized("save"), QDialogButtonBox::AcceptRole);
+    m_save->setDefault(true);
+    connect(m_save, &QPushButton::clicked, this, [this] { doSave(1); });
+    connect(m_cancel, &QPushButton::clicked, this, [this] { doSave(0); });
+
+    auto *layout = new QVBoxLayout(m_view);
+    layout->addWidget(m_countLabel);
+    layout->addLayout(form);
+    layout->addStretch(1);
+    layout->addWidget(buttons);
+}
+
+void TWEditTransactionsController::setTransactions(const TWTransactionList &transactions)
+{
+    m_transactions = transactions;
+}
+
+void TWEditTransactionsController::reset()
+{
+    // The document resets the sheet before it first asks for its view.
+    view();
+    m_countLabel->setText(
+        QStringLiteral("%1 %2").arg(m_transactions.size()).arg(TWLocalized("transactionsLower")));
+    m_fieldPopUp->clear();
+    m_fields = m_business ? m_business->editFields() : TWFieldList();
+    for (const TWFieldPtr &field : std::as_const(m_fields))
+        m_fieldPopUp->addItem(field->name(), field->identifier());
+    if (m_fieldPopUp->count() > 0)
+        m_fieldPopUp->setCurrentIndex(0);
+    updateField();
+}
+
+TWFieldPtr TWEditTransactionsController::selectedField() const
+{
+    if (!m_fieldPopUp)
+        return nullptr;
+    const int index = m_fieldPopUp->currentIndex();
+    return index >= 0 && index < m_fields.size() ? m_fields[index] : nullptr;
+}
+
+bool TWEditTransactionsController::selectField(qint32 identifier)
+{
+    if (!m_fieldPopUp || !m_fieldPopUp->selectItemWithTag(identifier))
+        return false;
+    updateField();
+    return true;
+}
+
+void TWEditTransactionsController::updateField()
+{
+    if (!m_view)
+        return;
+    if (m_valueView) {
+        m_valueLayout->removeWidget(m_valueView);
+        delete m_valueView;
+    }
+    const TWFieldPtr field = selectedField();
+    if (!field)
+        return;
+    QWidget *control = nullptr;
+    if (isTextField(*field))
+        control = valueTextField(Qt::AlignLeft, false);
+    else if (isAmountField(*field))
+        control = valueTextField(Qt::AlignRight, false);
+    else if (isNumberField(*field))
+        control = valueTextField(Qt::AlignRight, true);
+    else if (isAccountField(*field))
+        control = valuePopUpButton(accountMenuItems());
+    else if (field->identifier() > 0 && field->type() == TWFieldTypeList)
+        control = valuePopUpButton(listMenuItems(*field));
+    else if (field->identifier() > 0 && field->type() == TWFieldTypeTags)
+        control = valuePopUpButton(tagMenuItems(*field));
+    else if (isDateField(*field))
+        control = valueDatePicker();
+    else if (isCheckField(*field))
+        control = valueCheckbox();
+    if (!control)
+        return;
+    control->setObjectName(QStringLiteral("valueView"));
+    m_valueLayout->addWidget(control, 0, Qt::AlignVCenter);
+    m_valueView = control;
+    control->setFocus();
+}
+
+QLineEdit *TWEditTransactionsController::valueTextField(Qt::Alignment alignment,
+                                                        bool numberFormatter)
+{
+    auto *field = new QLineEdit(m_valueContainer);
+    field->setAlignment(alignment | Qt::AlignVCenter);
+    if (numberFormatter)
+        field->setValidator(TWFormatter::numberTextFormatter());
+    return field;
+}
+
+TWPopUpButton *TWEditTransactionsController::valuePopUpButton(const TWEditMenuItems &items)
+{
+    auto *popUp = new TWPopUpButton(m_valueContainer);
+    for (const TWEditMenuItem &item : items) {
+        if (item.separator)
+            popUp->insertSeparator(popUp->count());
+        else
+            popUp->addItem(item.title, item.tag);
+    }
+    // The first real item (a separator is never first, but be safe).
+    for (int i = 0; i < popUp->count(); ++i) {
+        if (popUp->itemData(i).isValid()) {
+            popUp->setCurrentIndex(i);
+            break;
+        }
+    }
+    return popUp;
+}
+
+QDateEdit *TWEditTransactionsController::valueDatePicker()
+{
+    auto *picker = new QDateEdit(TWClock::today(), m_valueContainer);
+    picker->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    picker->setCalendarPopup(false);
+    return picker;
+}
+
+QCheckBox *TWEditTransactionsController::valueCheckbox()
+{
+    auto *box = new QCheckBox(m_valueContainer);
+    box->setChecked(true);
+    return box;
+}
+
+TWEditMenuItems TWEditTransactionsController::accountMenuItems() const
+{
+    TWEditMenuItems items;
+    if (!m_business)
+        return items;
+    for (const quint32 group : {0u, 8u, 15u, 16u, 17u}) {
+        const TWAccountList accounts = m_business->accountsOfType(group);
+        if (accounts.isEmpty())
+            continue;
+        if (!items.isEmpty())
+            items.append(TWEditMenuItem{true, {}, 0});
+        for (const TWAccountPtr &account : accounts)
+            items.append(TWEditMenuItem{false, account->name(), account->identifier()});
+    }
+    return items;
+}
+
+TWEditMenuItems TWEditTransactionsController::listMenuItems(const TWField &field)
+{
+    TWEditMenuItems items;
+    for (const TWFieldListItemPtr &item : field.listItems())
+        items.append(TWEditMenuItem{false, item->name(), item->identifier()});
+    return items;
+}
+
+TWEditMenuItems TWEditTransactionsController::tagMenuItems(const TWField &field)
+{
+    TWEditMenuItems items;
+    for (const TWFieldTagItemPtr &item : field.tagItems())
+        items.append(TWEditMenuItem{false, item->name(), item->identifier()});
+    return items;
+}
+
+TWEditValue TWEditTransactionsController::currentValue() const
+{
+    TWEditValue value;
+    const TWFieldPtr field = selectedField();
+    if (!field || !m_valueView)
+        return value;
+    if (auto *text = qobject_cast<QLineEdit *>(m_valueView.data())) {
+        value.text = text->text();
+        if (field->identifier() > 0 && field->type() == TWFieldTypeNumber)
+            value.number = TWFormatter::formatter().doubleValueFromString(value.text);
+        else if (field->identifier() > 0 && field->type() == TWFieldTypePercent)
+            value.percent = TWFormatter::formatter().percentValueFromString(value.text);
+    } else if (auto *popUp = qobject_cast<TWPopUpButton *>(m_valueView.data())) {
+        value.tag = popUp->selectedTag();
+    } else if (auto *picker = qobject_cast<QDateEdit *>(m_valueView.data())) {
+        value.date = QDateTime(picker->date(), QTime(0, 0));
+    } else if (auto *box = qobject_cast<QCheckBox *>(m_valueView.data())) {
+        value.on = box->isChecked();
+    }
+    return value;
+}
+
+qint64 TWEditTransactionsController::amountFromText(const QString &text, const TWUnit *unit,
+                                                    bool *ok)
+{
+    const TWFormatter &formatter = TWFormatter::formatter();
+    bool readable = false;
+    const qint64 plain = formatter.valueFromString(text, unit, &readable);
+    if (ok)
+        *ok = readable;
+    if (!readable || !unit)
+        return readable ? plain : 0;
+    // The formatter rounds a half to even (12.5 at no decimals is 12); an
+    // amount typed here rounds a half away from zero (13), so read three more
+    // places and round them off ourselves.
+    constexpr int kExtra = 3;
+    constexpr qint64 kScale = 1000;
+    bool fine = false;
+    const qint64 finer =
+        formatter.valueFromString(text, std::uint32_t(unit->decimalPlaces() + kExtra), &fine);
+    if (!fine)
+        return plain;
+    const qint64 whole = finer / kScale;
+    const qint64 rest = finer % kScale;
+    if (rest >= kScale / 2)
+        return whole + 1;
+    if (rest <= -kScale / 2)
+        return whole - 1;
+    return whole;
+}
+
+void TWEditTransactionsController::unsplitTransactionIfNecessary(TWTransaction &transaction) const
+{
+    if (!transaction.hasSplit() || !m_business)
+        return;
+    transaction.updateAccountsWithBusiness(*m_business, std::nullopt, false);
+    const TWSplitList splits = transaction.splits();
+    if (!splits.isEmpty()) {
+        const TWSplitPtr &first = splits.first();
+        transaction.setTotal(first->total());
+        transaction.setTotalAccount1(first->totalAccount());
+        transaction.setTotalBusiness(first->totalBusiness());
+        transaction.setTotalStart(first->totalStart());
+        transaction.setTotalEnd(first->totalEnd());
+        transaction.setUnit(first->unit());
+        transaction.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount2,
+                                                    *m_business);
+    } else {
+        transaction.setTotalEnd(0);
+        transaction.setTotalStart(0);
+        transaction.setTotalBusiness(0);
+        transaction.setTotalAccount2(0);
+        transaction.setTotalAccount1(0);
+        transaction.setTotal(0);
+    }
+    transaction.setHasSplit(false);
+    transaction.setSplits({});
+}
+
+void TWEditTransactionsController::validateTransactionAccount(TWTransaction &transaction,
+                                                              bool updatedAccount1) const
+{
+    if (!m_business || transaction.account1Identifier() != transaction.account2Identifier())
+        return;
+    const qint32 chosen =
+        updatedAccount1 ? transaction.account1Identifier() : transaction.account2Identifier();
+    for (const TWAccountPtr &account : m_business->accounts()) {
+        if (account->identifier() == chosen)
+            continue;
+        if (updatedAccount1)
+            transaction.setAccount2Identifier(account->identifier());
+        else
+            transaction.setAccount1Identifier(account->identifier());
+        return;
+    }
+}
+
+void TWEditTransactionsController::applyValue(TWTransaction &transaction, const TWField &field,
+                                              const TWEditValue &value, qint64 parsedTotal) const
+{
+    TWBusiness &business = *m_business;
+    switch (field.identifier()) {
+    case -15:
+        transaction.setNotes(value.text);
+        return;
+    case -6:
+        transaction.setDescription(value.text);
+        return;
+    case -5:
+        transaction.setPayee(value.text);
+        return;
+    case -12:
+        transaction.setTotal(parsedTotal);
+        transaction.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, business);
+        transaction.updatePercentTotals(business);
+        return;
+    case -7:
+    case -8: {
+        unsplitTransactionIfNecessary(transaction);
+        const TWUnitPtr unit1 = accountUnit(business, transaction.account1Identifier());
+        const TWUnitPtr unit2 = accountUnit(business, transaction.account2Identifier());
+        const bool first = field.identifier() == -7;
+        if (first)
+            transaction.setAccount1Identifier(value.tag);
+        else
+            transaction.setAccount2Identifier(value.tag);
+        validateTransactionAccount(transaction, first);
+        // An amount kept in the old account's unit would count in the new
+        // account as if it were its own currency: convert it again.
+        if (!sameUnit(unit1, accountUnit(business, transaction.account1Identifier())))
+            transaction.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount1,
+                                                        business);
+        if (!sameUnit(unit2, accountUnit(business, transaction.account2Identifier())))
+            transaction.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount2,
+                                                        business);
+        return;
+    }
+    case -3:
+        transaction.setDate(value.date);
+        return;
+    case -2:
+        transaction.setCleared(value.on);
+        return;
+    default:
+        break;
+    }
+    const TWFieldValuePtr fieldValue = transaction.fieldValueWithField(field, true);
+    if (!fieldValue)
+        return;
+    switch (field.type()) {
+    case TWFieldTypeText:
+        fieldValue->setText(value.text);
+        break;
+    case TWFieldTypeCurrency:
+    case TWFieldTypePercentTotal:
+        fieldValue->setCurrency(parsedTotal);
+        break;
+    case TWFieldTypeNumber:
+        fieldValue->setNumber(value.number);
+        break;
+    case TWFieldTypePercent:
+        fieldValue->setPercent(value.percent);
+        break;
+    case TWFieldTypeCheckbox:
+        fieldValue->setCheckboxValue(value.on);
+        break;
+    case TWFieldTypeDate:
+        fieldValue->setDate(value.date);
+        break;
+    case TWFieldTypeList:
+        fieldValue->setListItemIdentifier(value.tag);
+        break;
+    case TWFieldTypeTags:
+        fieldValue->setTagItemIdentifiers({value.tag});
+        break;
+    default:
+        break;
+    }
+}
+
+TWErrorResult TWEditTransactionsController::editTransactions(const TWField &field,
+                                                             const TWEditValue &value)
+{
+    if (!m_business)
+        return std::nullopt;
+    TWBusiness &business = *m_business;
+
+    // Each stored transaction once (a register of several accounts lists a
+    // transfer twice), edited on a copy of the stored record so that a
+    // refused write leaves the listed one as it was.
+    struct Edit {
+        TWTransactionPtr edited;
+        bool before = false;
+    };
+    QList<Edit> edits;
+    QSet<qint32> seen;
+    const bool amount = isAmountField(field);
+    // An account pop-up without accounts chose nothing.
+    if (isAccountField(field) && value.tag == 0)
+        return std::nullopt;
+    for (const TWTransactionPtr &row : std::as_const(m_transactions)) {
+        if (!row || !row->canEdit() || seen.contains(row->identifier()))
+            continue;
+        const TWTransactionPtr stored = business.transactionWithIdentifier(row->identifier());
+        if (!stored || !stored->canEdit())
+            continue;
+        // A new total would disagree with the lines of a split transaction.
+        if (field.identifier() == -12 && stored->hasSplit())
+            continue;
+        seen.insert(row->identifier());
+        Edit edit;
+        edit.before = business.transactionBeforeActiveAccountingPeriod(*stored);
+        edit.edited = stored->copy();
+        qint64 parsed = 0;
+        if (amount && !value.text.isEmpty()) {
+            bool ok = false;
+            parsed = amountFromText(value.text, edit.edited->unit().get(), &ok);
+            if (!ok)
+                return TWError(kBusinessErrorDomain, -1,
+                               TWLocalized("editTransactionsAmountUnreadable"));
+        }
+        applyValue(*edit.edited, field, value, parsed);
+        if (field.identifier() == -3 && business.transactionClosed(*edit.edited))
+            return TWError(kBusinessErrorDomain, -1, TWLocalized("editClosedTransaction"));
+        edit.before = edit.before || business.transactionBeforeActiveAccountingPeriod(*edit.edited);
+        edits.append(edit);
+    }
+
+    // One write per transaction without notifications, then one rebuild of
+    // the year-end transfers and one pair of bulk notifications.
+    TWErrorResult failure;
+    bool written = false;
+    bool rebuild = false;
+    for (const Edit &edit : std::as_const(edits)) {
+        if (TWErrorResult error =
+                business.updateTransaction(edit.edited, true, false, true, false)) {
+            failure = error;
+            break;
+        }
+        written = true;
+        rebuild = rebuild || edit.before;
+    }
+    // The transactions stay written when the year-end transfers cannot be
+    // made again; that failure is said all the same.
+    if (rebuild) {
+        TWErrorResult error = business.updateNominalTransferTransactions();
+        if (error && !failure)
+            failure = error;
+    }
+    if (written) {
+        business.notifyTransactionsUpdate();
+        business.notifyValuesUpdate();
+    }
+    return failure;
+}
+
+void TWEditTransactionsController::presentError(const TWError &error)
+{
+    if (m_document)
+        m_document->presentError(error);
+    emit errorPresented(error);
+}
+
+void TWEditTransactionsController::doSave(int tag)
+{
+    if (!m_view)
+        return;
+    if (tag == 1) {
+        const TWFieldPtr field = selectedField();
+        if (field && m_business) {
+            TWErrorResult error = editTransactions(*field, currentValue());
+            if (error) {
+                presentError(*error);
+                // A refusal wrote nothing (its checks run before any write):
+                // the sheet stays open with what was typed.
+                if (error->domain() == kBusinessErrorDomain)
+                    return;
+            }
+        }
+        if (m_document)
+            m_document->updateChangeCount(0);
+    }
+    const int code = tag == 1 ? -1002 : -1001;
+    if (m_document)
+        m_document->endSheet(m_view, code);
+    emit endRequested(code);
+}

@@ -1,0 +1,126 @@
+#pragma once
+// The sheet that sets one field to one value on every selected transaction:
+// the user picks a field, types or picks the value in a control made for that
+// field, and saves. The sheet writes the transactions itself, as one batch.
+
+#include "TWRecordEditors.h"
+
+#include "TWError.h"
+#include "TWField.h"
+#include "TWTransaction.h"
+
+#include <QPointer>
+
+class QCheckBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QVBoxLayout;
+class TWBusiness;
+class TWPopUpButton;
+
+// One entry of a value pop-up: a separator, or a title with its tag (an
+// account, list item or tag identifier).
+struct TWEditMenuItem {
+    bool separator = false;
+    QString title;
+    qint32 tag = 0;
+};
+using TWEditMenuItems = QList<TWEditMenuItem>;
+
+// The value read from the sheet's control, once per save.
+struct TWEditValue {
+    QString text;      // text fields (amounts parsed per transaction)
+    qint32 tag = 0;    // pop-ups
+    QDateTime date;    // date pickers
+    bool on = false;   // check boxes
+    double number = 0; // number fields
+    float percent = 0; // percent fields
+};
+
+class TWEditTransactionsController final : public TWEditTransactionsEditor
+{
+    Q_OBJECT
+public:
+    explicit TWEditTransactionsController(QObject *parent = nullptr);
+    ~TWEditTransactionsController() override;
+
+    QWidget *view() override;
+    // The register's selection, in its order.
+    void setTransactions(const TWTransactionList &transactions) override;
+    const TWTransactionList &transactions() const { return m_transactions; }
+
+    // Refills the count line and the field choice, then makes the value
+    // control of the first field (making the view first when needed).
+    void reset() override;
+    // Replaces the value control with the one of the chosen field.
+    void updateField();
+    // Tag 1 saves, any other cancels; ends the sheet (-1002 or -1001) unless
+    // the save was refused (a date in a closed period, an unreadable amount).
+    void doSave(int tag);
+
+    // The chosen field; nullptr without one.
+    TWFieldPtr selectedField() const;
+    // Chooses the field with that identifier (as the user would).
+    bool selectField(qint32 identifier);
+    // The value the control holds now.
+    TWEditValue currentValue() const;
+
+    // Applies `value` of `field` to every editable transaction and writes
+    // them. Refusals (closed period, unreadable amount) write nothing and
+    // return the error; a store error stops the run and is returned, what
+    // was written before it stays.
+    TWErrorResult editTransactions(const TWField &field, const TWEditValue &value);
+
+    // A split transaction becomes a plain one between its first two lines'
+    // accounts, with the first line's amounts.
+    void unsplitTransactionIfNecessary(TWTransaction &transaction) const;
+    // When both accounts are equal, the side not just set moves to the first
+    // account of the store that differs.
+    void validateTransactionAccount(TWTransaction &transaction, bool updatedAccount1) const;
+
+    // The pop-up entries: every account in the asset, liability, income,
+    // expense and equity groups (parted by separators), a field's list items
+    // and its tags.
+    TWEditMenuItems accountMenuItems() const;
+    static TWEditMenuItems listMenuItems(const TWField &field);
+    static TWEditMenuItems tagMenuItems(const TWField &field);
+
+    // An amount text in minor units of `decimalPlaces`, a half rounding away
+    // from zero; `ok` false (and 0) for text that is no amount.
+    static qint64 amountFromText(const QString &text, const TWUnit *unit, bool *ok);
+
+    // The widgets (tests drive them).
+    TWPopUpButton *fieldPopUpButton() const { return m_fieldPopUp; }
+    QLabel *transactionCountLabel() const { return m_countLabel; }
+    QWidget *valueView() const { return m_valueView; }
+    QPushButton *saveButton() const { return m_save; }
+    QPushButton *cancelButton() const { return m_cancel; }
+
+signals:
+    // An error was shown to the user (through the document when there is one).
+    void errorPresented(const TWError &error);
+
+private:
+    void build();
+    void presentError(const TWError &error);
+    QLineEdit *valueTextField(Qt::Alignment alignment, bool numberFormatter);
+    TWPopUpButton *valuePopUpButton(const TWEditMenuItems &items);
+    QDateEdit *valueDatePicker();
+    QCheckBox *valueCheckbox();
+    // Changes one transaction; false when the value cannot apply to it.
+    void applyValue(TWTransaction &transaction, const TWField &field, const TWEditValue &value,
+                    qint64 parsedTotal) const;
+
+    TWTransactionList m_transactions;
+    QPointer<QWidget> m_view;
+    TWPopUpButton *m_fieldPopUp = nullptr;
+    QLabel *m_countLabel = nullptr;
+    QWidget *m_valueContainer = nullptr;
+    QVBoxLayout *m_valueLayout = nullptr;
+    QPointer<QWidget> m_valueView;
+    QPushButton *m_save = nullptr;
+    QPushButton *m_cancel = nullptr;
+    TWFieldList m_fields;
+};

@@ -1,0 +1,385 @@
+// Setting one field on several transactions at once, on a real ledger: amounts
+// in each transaction's own unit, accounts kept apart and unsplit, closed
+// periods refused, and one batch of writes.
+
+#include "../store/TWTransactionTestSupport.h"
+
+#include "TWEditTransactionsController.h"
+#include "TWLedger.h"
+
+#include "TWAppRegistry.h"
+#include "TWControls.h"
+#include "TWDenyGuard.h"
+#include "TWFormatter.h"
+#include "TWLocalized.h"
+#include "TWTestSupport.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+constexpr qint32 kYen = 104;   // expense, JPY
+constexpr qint32 kDinar = 105; // expense, KWD
+
+class EditTransactionsFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        business = twMakeLedger();
+        ASSERT_TRUE(business);
+        twExec(*business, "INSERT INTO accounts (identifier, type, name, unit, parentIdentifier, "
+                          "sortOrder) VALUES (104, 16, 'Yen costs', 'JPY', 0, 4), "
+                          "(105, 16, 'Dinar costs', 'KWD', 0, 5);");
+        ASSERT_FALSE(business->loadAccounts());
+        controller.setBusiness(business.get());
+        connect();
+    }
+
+    void connect()
+    {
+        QObject::connect(&controller, &TWEditTransactionsController::errorPresented,
+                         [this](const TWError &error) { errors.append(error); });
+        QObject::connect(&controller, &TWEditorController::endRequested,
+                         [this](int code) { codes.append(code); });
+    }
+
+    // Stores a transaction whose amounts are all `total` in the unit of `code`.
+    TWTransactionPtr add(qint32 identifier, const QDateTime &date, qint32 account1, qint32 account2,
+                         qint64 total, const char *code = "USD")
+    {
+        TWTransactionPtr transaction =
+            twMakeTransaction(*business, identifier, date, account1, account2, total);
+        transaction->setUnit(business->unitWithCode(QLatin1String(code)));
+        EXPECT_FALSE(business->addTransaction(transaction, false, false, false, false));
+        return business->transactionWithIdentifier(identifier);
+    }
+
+    // The register's rows: views of the stored transactions from account 1.
+    void select(const QList<qint32> &identifiers)
+    {
+        TWTransactionList rows;
+        for (qint32 identifier : identifiers) {
+            const TWTransactionPtr stored = business->transactionWithIdentifier(identifier);
+            rows.append(stored->transactionForActiveAccount(stored->account1Identifier(), 0));
+        }
+        controller.setTransactions(rows);
+        controller.view();
+        controller.reset();
+    }
+
+    void save() { controller.saveButton()->click(); }
+
+    QLineEdit *textField() const { return qobject_cast<QLineEdit *>(controller.valueView()); }
+    TWPopUpButton *popUp() const { return qobject_cast<TWPopUpButton *>(controller.valueView()); }
+
+    TWTransactionPtr stored(qint32 identifier) const
+    {
+        return business->transactionWithIdentifier(identifier);
+    }
+
+    TWLocaleGuard locale{QStringLiteral("en_US")};
+    TWFixedClock clock{2024, 6, 15};
+    std::unique_ptr<TWBusiness> business;
+    TWEditTransactionsController controller;
+    QList<TWError> errors;
+    QList<int> codes;
+};
+
+using EditTransactionsSheet = EditTransactionsFixture;
+using EditTransactionsAmounts = EditTransactionsFixture;
+using EditTransactionsAccounts = EditTransactionsFixture;
+using EditTransactionsWrites = EditTransactionsFixture;
+
+} // namespace
+
+TEST_F(EditTransactionsSheet, ListsTheEditableFieldsAndMakesAControlPerField)
+{
+    add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
+    add(201, twDay(2024, 5, 2), kChecking, kSales, 1000);
+    add(202, twDay(2024, 5, 3), kChecking, kSales, 1000);
+    const TWFieldPtr list = twAddCustomField(*business, QStringLiteral("Kind"), TWFieldTypeList);
+    select({200, 201, 202});
+    EXPECT_EQ(controller.transactionCountLabel()->text(),
+              QStringLiteral("3 ") + TWLocalized("transactionsLower"));
+
+    QList<qint32> offered;
+    for (int i = 0; i < controller.fieldPopUpButton()->count(); ++i)
+        offered.append(controller.fieldPopUpButton()->itemData(i).toInt());
+    EXPECT_EQ(offered.mid(0, 8), (QList<qint32>{-2, -3, -5, -6, -7, -8, -12, -15}));
+    EXPECT_TRUE(offered.contains(list->identifier()));
+
+    // The cleared box starts ticked; the account pop-up groups by kind.
+    ASSERT_TRUE(controller.selectField(-2));
+    auto *box = qobject_cast<QCheckBox *>(controller.valueView());
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(box->isChecked());
+    ASSERT_TRUE(controller.selectField(-7));
+    ASSERT_TRUE(popUp());
+    const TWEditMenuItems accounts = controller.accountMenuItems();
+    QStringList titles;
+    for (const TWEditMenuItem &item : accounts)
+        titles.append(item.separator ? QStringLiteral("-") : item.title);
+    EXPECT_EQ(titles, (QStringList{"Checking", "-", "Card", "-", "Sales", "-", "Dinar costs",
+                                   "Rent", "Yen costs"}));
+    EXPECT_EQ(popUp()->currentText(), QStringLiteral("Checking"));
+    ASSERT_TRUE(controller.selectField(-3));
+    EXPECT_TRUE(qobject_cast<QDateEdit *>(controller.valueView()));
+    ASSERT_TRUE(controller.selectField(-12));
+    ASSERT_TRUE(textField());
+    EXPECT_TRUE(textField()->alignment() & Qt::AlignRight);
+
+    // Saving untouched: every transaction cleared; cancel writes nothing.
+    ASSERT_TRUE(controller.selectField(-2));
+    controller.cancelButton()->click();
+    EXPECT_FALSE(stored(200)->cleared());
+    select({200, 201, 202});
+    controller.selectField(-2);
+    save();
+    EXPECT_TRUE(stored(200)->cleared() && stored(201)->cleared() && stored(202)->cleared());
+    EXPECT_EQ(codes, (QList<int>{-1001, -1002}));
+}
+
+TEST_F(EditTransactionsAmounts, EachTransactionsUnitDecidesTheMinorUnits)
+{
+    add(200, twDay(2024, 5, 1), kChecking, kSales, 100, "USD");
+    add(201, twDay(2024, 5, 1), kYen, kChecking, 1, "JPY");
+    add(202, twDay(2024, 5, 1), kDinar, kChecking, 100, "KWD");
+    select({200, 201, 202});
+    ASSERT_TRUE(controller.selectField(-12));
+    textField()->setText(QStringLiteral("12.5"));
+    save();
+    ASSERT_TRUE(errors.isEmpty());
+    EXPECT_EQ(stored(200)->total(), 1250);
+    // A half goes away from zero.
+    EXPECT_EQ(stored(201)->total(), 13);
+    EXPECT_EQ(stored(202)->total(), 12500);
+    // The other amounts follow the total.
+    EXPECT_EQ(stored(200)->totalBusiness(), 1250);
+    EXPECT_EQ(stored(201)->totalAccount1(), 13);
+    EXPECT_EQ(stored(202)->totalAccount2(),
+              business->totalInHomeCurrency(12500, business->unitWithCode("KWD")));
+}
+
+TEST_F(EditTransactionsAmounts, UnreadableTextAndSplitsAreLeftAlone)
+{
+    add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
+    TWTransactionPtr split =
+        twMakeTransaction(*business, 201, twDay(2024, 5, 1), kChecking, kSales, 700);
+    split->setHasSplit(true);
+    split->setSplits(
+        {twMakeSplit(*business, 0, kChecking, 700), twMakeSplit(*business, 0, kSales, -700)});
+    ASSERT_FALSE(business->addTransaction(split, false, false, false, false));
+
+    select({200, 201});
+    ASSERT_TRUE(controller.selectField(-12));
+    // Text that is no amount would have zeroed every total: refused, the
+    // sheet stays open with it.
+    textField()->setText(QStringLiteral("twelve"));
+    save();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0].localizedDescription(), TWLocalized("editTransactionsAmountUnreadable"));
+    EXPECT_TRUE(codes.isEmpty());
+    EXPECT_EQ(stored(200)->total(), 1000);
+
+    // A new total on a split transaction would disagree with its lines.
+    textField()->setText(QStringLiteral("3"));
+    save();
+    EXPECT_EQ(codes, QList<int>{-1002});
+    EXPECT_EQ(stored(200)->total(), 300);
+    EXPECT_EQ(stored(201)->total(), 700);
+    EXPECT_EQ(stored(201)->splits().size(), 2);
+
+    // An empty total is 0.
+    select({200});
+    controller.selectField(-12);
+    save();
+    EXPECT_EQ(stored(200)->total(), 0);
+}
+
+TEST_F(EditTransactionsAccounts, AccountOneOnASplitTransactionUnsplitsIt)
+{
+    TWTransactionPtr split =
+        twMakeTransaction(*business, 200, twDay(2024, 5, 1), kChecking, kSales, 700);
+    split->setHasSplit(true);
+    split->setSplits(
+        {twMakeSplit(*business, 0, kChecking, 450), twMakeSplit(*business, 0, kCard, -450)});
+    ASSERT_FALSE(business->addTransaction(split, false, false, false, false));
+    select({200});
+    ASSERT_TRUE(controller.selectField(-7));
+    ASSERT_TRUE(popUp()->selectItemWithTag(kSales));
+    save();
+    const TWTransactionPtr plain = stored(200);
+    EXPECT_FALSE(plain->hasSplit());
+    EXPECT_TRUE(plain->splits().isEmpty());
+    EXPECT_EQ(plain->account1Identifier(), kSales);
+    EXPECT_EQ(plain->account2Identifier(), kCard);
+    EXPECT_EQ(plain->total(), 450);
+    EXPECT_EQ(plain->totalAccount2(), 450);
+    EXPECT_EQ(plain->totalBusiness(), 450);
+    // The lines are gone from the database too.
+    EXPECT_EQ(
+        twQueryInt(*business, "SELECT COUNT(*) FROM splits WHERE transactionIdentifier = 200;"), 0);
+}
+
+TEST_F(EditTransactionsAccounts, TheTwoAccountsStayApartAndANewUnitIsConverted)
+{
+    add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
+    add(201, twDay(2024, 5, 1), kSales, kCard, 1000);
+    select({200, 201});
+    ASSERT_TRUE(controller.selectField(-8));
+    popUp()->selectItemWithTag(kChecking);
+    save();
+    // Account 2 became account 1 of the first: account 1 moves to the store's
+    // first other account.
+    EXPECT_EQ(stored(200)->account2Identifier(), kChecking);
+    EXPECT_EQ(stored(200)->account1Identifier(), kSales);
+    EXPECT_EQ(stored(201)->account1Identifier(), kSales);
+    EXPECT_EQ(stored(201)->account2Identifier(), kChecking);
+
+    // Account 1 into a euro account: that side is converted from the total.
+    select({200});
+    controller.selectField(-7);
+    popUp()->selectItemWithTag(kRent);
+    save();
+    const TWTransactionPtr moved = stored(200);
+    TWTransaction expected(*moved);
+    expected.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount1, *business);
+    EXPECT_EQ(moved->account1Identifier(), kRent);
+    EXPECT_EQ(moved->totalAccount1(), expected.totalAccount1());
+    EXPECT_NE(moved->totalAccount1(), 1000);
+    EXPECT_EQ(moved->totalAccount2(), 1000);
+}
+
+TEST_F(EditTransactionsWrites, AClosedPeriodDateWritesNothing)
+{
+    business->businessInfo()->setAccountingPeriods(
+        {TWAccountingPeriod::accountingPeriodWithName("2023", twDay(2023, 1, 1),
+                                                      twDay(2023, 12, 31), true, 100),
+         TWAccountingPeriod::accountingPeriodWithName("2024", twDay(2024, 1, 1),
+                                                      twDay(2024, 12, 31), false, 101)});
+    add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
+    add(201, twDay(2024, 5, 2), kChecking, kSales, 1000);
+    select({200, 201});
+    ASSERT_TRUE(controller.selectField(-3));
+    auto *picker = qobject_cast<QDateEdit *>(controller.valueView());
+    ASSERT_TRUE(picker);
+    EXPECT_EQ(picker->date(), QDate(2024, 6, 15));
+    picker->setDate(QDate(2023, 7, 1));
+    save();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0].localizedDescription(), TWLocalized("editClosedTransaction"));
+    EXPECT_TRUE(codes.isEmpty());
+    EXPECT_EQ(stored(200)->date(), twDay(2024, 5, 1));
+    EXPECT_EQ(stored(201)->date(), twDay(2024, 5, 2));
+
+    picker->setDate(QDate(2024, 2, 1));
+    save();
+    EXPECT_EQ(codes, QList<int>{-1002});
+    EXPECT_EQ(stored(200)->date(), twDay(2024, 2, 1));
+    EXPECT_EQ(stored(201)->date(), twDay(2024, 2, 1));
+}
+
+TEST_F(EditTransactionsWrites, OneRebuildAndOneBulkPairForTheWholeRun)
+{
+    business->businessInfo()->setNominalTransferAccountIdentifier(kCard);
+    business->businessInfo()->setAccountingPeriods(
+        {TWAccountingPeriod::accountingPeriodWithName("2023", twDay(2023, 1, 1),
+                                                      twDay(2023, 12, 31), false, 100),
+         TWAccountingPeriod::accountingPeriodWithName("2024", twDay(2024, 1, 1),
+                                                      twDay(2024, 12, 31), false, 101)});
+    add(200, twDay(2023, 5, 1), kChecking, kSales, 1000);
+    add(201, twDay(2023, 5, 2), kChecking, kSales, 2000);
+    add(202, twDay(2024, 5, 2), kChecking, kSales, 4000);
+    ASSERT_TRUE(business->relationshipsOfType(TWRelationshipTypeNominalTransfer).isEmpty());
+
+    TWNotificationRecorder recorder(business.get());
+    select({200, 201, 202, 200});
+    ASSERT_TRUE(controller.selectField(-5));
+    textField()->setText(QStringLiteral("Acme"));
+    save();
+    EXPECT_EQ(stored(200)->payee(), QStringLiteral("Acme"));
+    EXPECT_EQ(stored(202)->payee(), QStringLiteral("Acme"));
+    // The 2023 sales were closed into the transfer account once.
+    const TWRelationshipList links =
+        business->relationshipsOfType(TWRelationshipTypeNominalTransfer);
+    ASSERT_EQ(links.size(), 1);
+    const QStringList names = recorder.names();
+    EXPECT_EQ(names.count(TWTransactionUpdateNotification), 1);
+    // The pair closes the run: the transactions' bulk update, then the
+    // values' (whatever name the store gives it).
+    ASSERT_GE(names.size(), 2);
+    EXPECT_EQ(names[names.size() - 2], TWTransactionUpdateNotification);
+    EXPECT_TRUE(names.last().startsWith(QStringLiteral("value")));
+    EXPECT_EQ(names.filter(QRegularExpression(QStringLiteral("^value"))).size(), 1);
+}
+
+TEST_F(EditTransactionsWrites, AFailedRebuildIsShownAndTheEditsStay)
+{
+    business->businessInfo()->setNominalTransferAccountIdentifier(kCard);
+    business->businessInfo()->setAccountingPeriods(
+        {TWAccountingPeriod::accountingPeriodWithName("2023", twDay(2023, 1, 1),
+                                                      twDay(2023, 12, 31), false, 100),
+         TWAccountingPeriod::accountingPeriodWithName("2024", twDay(2024, 1, 1),
+                                                      twDay(2024, 12, 31), false, 101)});
+    add(200, twDay(2023, 5, 1), kChecking, kSales, 1000);
+    select({200});
+    ASSERT_TRUE(controller.selectField(-6));
+    textField()->setText(QStringLiteral("Consulting"));
+    {
+        TWDenyGuard deny(*business, SQLITE_INSERT, "relationships");
+        save();
+    }
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0].domain(), TWDatabaseErrorDomain);
+    // Written all the same, and the sheet ends as saved.
+    EXPECT_EQ(stored(200)->description(), QStringLiteral("Consulting"));
+    EXPECT_EQ(codes, QList<int>{-1002});
+}
+
+TEST_F(EditTransactionsWrites, ClosedRowsAreSkippedAndUserFieldsTakeTheValue)
+{
+    const TWFieldPtr tags = twAddCustomField(*business, QStringLiteral("Tags"), TWFieldTypeTags);
+    tags->setTagItems({std::make_shared<TWFieldTagItem>(QStringLiteral("red"), 7),
+                       std::make_shared<TWFieldTagItem>(QStringLiteral("blue"), 8)});
+    const TWFieldPtr note = twAddCustomField(*business, QStringLiteral("Memo"), TWFieldTypeText);
+    TWTransactionPtr first = add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
+    first->fieldValueWithField(*tags, true)->setTagItemIdentifiers({8, 7});
+    first->fieldValueWithField(*note, true)->setText(QStringLiteral("old"));
+    ASSERT_FALSE(business->updateTransaction(first, false, false, false, false));
+    TWTransactionPtr locked = add(201, twDay(2024, 5, 1), kChecking, kSales, 1000);
+    locked->setState(2);
+
+    select({200, 201});
+    ASSERT_TRUE(controller.selectField(tags->identifier()));
+    popUp()->selectItemWithTag(7);
+    save();
+    EXPECT_EQ(stored(200)->fieldValueWithIdentifier(tags->identifier())->tagItemIdentifiers(),
+              QList<qint32>{7});
+    EXPECT_FALSE(stored(201)->fieldValueWithIdentifier(tags->identifier()));
+
+    // An empty text clears a custom text value.
+    select({200});
+    controller.selectField(note->identifier());
+    save();
+    const TWFieldValuePtr memo = stored(200)->fieldValueWithIdentifier(note->identifier());
+    EXPECT_TRUE(!memo || !memo->hasValue());
+}
+
+TEST(EditTransactionsRegistration, TheDocumentGetsTheSheet)
+{
+    TWAppRegistry::registry().reset();
+    twRegisterLedger();
+    std::unique_ptr<TWEditorController> editor(
+        TWAppRegistry::registry().makeEditor(TWEditorKind::EditTransactions, nullptr));
+    EXPECT_TRUE(qobject_cast<TWEditTransactionsController *>(editor.get()));
+    TWAppRegistry::registry().reset();
+}
