@@ -2,8 +2,14 @@
 
 #include "TWAppRegistry.h"
 #include "TWDetailInterfaces.h"
+#include "TWExchangeRates.h"
+#include "TWUnitsController.h"
 
 void twRegisterLedger()
 {
     [[maybe_unused]] TWAppRegistry &registry = TWAppRegistry::registry();
+    registry.setDetailFactory(TWDetailUnits, [](QObject *parent) { return new TWUnitsController(parent); });
+    registry.rateCheck = [](TWBusinessController &document) {
+        TWExchangeRates::forDocument(&document)->checkCurrencyExchangeRates();
+    };
 }
