@@ -48,6 +48,7 @@ void TWUnitsController::loadView()
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->verticalHeader()->hide();
     m_table->setShowGrid(false);
+    m_table->setWordWrap(false);
     m_table->setAlternatingRowColors(true);
     m_table->setSortingEnabled(true);
     m_table->horizontalHeader()->setSortIndicator(m_sortColumn, m_sortOrder);
@@ -56,7 +57,7 @@ void TWUnitsController::loadView()
                                                       QHeaderView::ResizeToContents);
     m_table->setColumnWidth(TWUnitsModel::Name, 180);
     m_table->setColumnWidth(TWUnitsModel::Description, 160);
-    m_table->setColumnWidth(TWUnitsModel::LastUpdated, 160);
+    m_table->setColumnWidth(TWUnitsModel::LastUpdated, 230);
     auto *layout = new QVBoxLayout(view);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_table);
