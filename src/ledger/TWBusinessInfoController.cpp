@@ -99,7 +99,7 @@ void TWBusinessInfoController::loadView()
     generalForm->addRow(TWLocalized("businessID"), m_businessID);
     m_logo = new TWSelectImageView(general);
     m_logo->setPlaceholder(TWLocalized("logo"));
-    m_logo->setFixedSize(96, 96);
+    m_logo->setFixedSize(160, 100);
     generalForm->addRow(QString(), m_logo);
     m_startDate = new QDateEdit(general);
     m_startDate->setCalendarPopup(true);
