@@ -39,7 +39,7 @@ public:
     bool validationQuery(TWQuery query, bool context) const override;
 
     void newUnit() override;
-    void editSelectedUnit(bool context);
+    void editSelectedUnit(bool context) override;
     void editUnit(const TWUnitPtr &unit);
     void deleteUnit(bool context) override;
     // Downloads the rates under the progress sheet.

@@ -6,6 +6,9 @@
 #include "TWUnitController.h"
 #include "TWUnitsController.h"
 #include "TWUnitsModel.h"
+#include "TWLedger.h"
+
+#include "TWMasterController.h"
 
 #include "TWBudgetItem.h"
 
@@ -224,4 +227,28 @@ TEST_F(UnitsViewTest, NewUnitIsSelectedAfterSaveEvenWhenASearchHidIt)
     ASSERT_TRUE(controller->selectedUnit());
     EXPECT_EQ(controller->selectedUnit()->code(), "QQQ");
     EXPECT_EQ(controller->selectedUnit()->type(), quint32(TWUnitTypeCustom));
+}
+
+TEST_F(UnitsViewTest, DocumentCommandsReachTheView)
+{
+    twRegisterLedger();
+    document->makeWindowControllers();
+    ASSERT_TRUE(document->masterController());
+    const TWMasterItemPtr entry =
+        document->masterController()->masterItemWithType(TWMasterItemUnits, 0, 0);
+    ASSERT_TRUE(entry);
+    document->selectMasterItems({entry}, true);
+    auto *units = qobject_cast<TWUnitsController *>(document->detailController(TWDetailUnits));
+    ASSERT_TRUE(units);
+    units->update();
+    const TWUnitPtr eur = business->unitWithCode("EUR");
+    units->selectUnit(eur);
+    EXPECT_TRUE(document->validate(TWAction::doEditUnit, 0).enabled);
+    document->perform(TWAction::doEditUnit);
+    ASSERT_TRUE(units->unitController());
+    EXPECT_EQ(units->unitController()->unit(), eur);
+    EXPECT_TRUE(document->hasAttachedSheet());
+    units->unitController()->cancelButton()->click();
+    settle();
+    EXPECT_FALSE(document->hasAttachedSheet());
 }
