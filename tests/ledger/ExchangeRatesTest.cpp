@@ -162,6 +162,14 @@ TEST_F(ExchangeRatesTest, FailedAnswersWriteNothing)
     EXPECT_EQ(error->code(), 404);
     expectRatesUntouched();
 
+    // The automatic check stamps nothing after a refused answer.
+    business->businessInfo()->setCurrencyUpdateInterval(TWCurrencyUpdateDaily);
+    TWExchangeRates *rates = TWExchangeRates::forDocument(document.get());
+    rates->checkCurrencyExchangeRates();
+    ASSERT_TRUE(rates->isRunning());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rates->isRunning(); }, 10000));
+    EXPECT_FALSE(business->lastCurrencyUpdateDate().isValid());
+
     // Success without a single usable quote.
     server.setReply(kQuotesPath, TWLoopbackHttpServer::Reply::ok(""));
     EXPECT_TRUE(update());

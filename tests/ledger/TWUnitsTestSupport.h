@@ -19,6 +19,7 @@ protected:
         document->updateChangeCount(2);
         twSetAlertPresenter([this](const TWAlert &alert, TWAlertCompletion completion) {
             alerts.append(alert.message);
+            informative.append(alert.informativeText);
             if (completion)
                 completion(alertAnswer);
         });
@@ -57,5 +58,6 @@ protected:
     std::unique_ptr<TWBusinessController> document;
     TWBusiness *business = nullptr;
     QStringList alerts;
+    QStringList informative;
     int alertAnswer = 1000;
 };

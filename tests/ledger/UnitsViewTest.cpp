@@ -252,3 +252,13 @@ TEST_F(UnitsViewTest, DocumentCommandsReachTheView)
     settle();
     EXPECT_FALSE(document->hasAttachedSheet());
 }
+
+TEST_F(UnitsViewTest, FailedRefreshSaysWhyAndHidesTheProgress)
+{
+    // No quote service is set in the tests' preferences.
+    controller->refresh();
+    settle();
+    EXPECT_FALSE(document->progressWindow());
+    EXPECT_EQ(alerts, QStringList({TWLocalized("error")}));
+    EXPECT_EQ(informative, QStringList({TWLocalized("exchangeRateServiceMissing")}));
+}
