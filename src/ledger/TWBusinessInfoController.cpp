@@ -99,7 +99,7 @@ void TWBusinessInfoController::loadView()
     generalForm->addRow(TWLocalized("businessID"), m_businessID);
     m_logo = new TWSelectImageView(general);
     m_logo->setPlaceholder(TWLocalized("logo"));
-    m_logo->setFixedSize(160, 100);
+    m_logo->setFixedSize(140, 80);
     generalForm->addRow(QString(), m_logo);
     m_startDate = new QDateEdit(general);
     m_startDate->setCalendarPopup(true);
@@ -206,6 +206,8 @@ void TWBusinessInfoController::loadView()
     layout->addWidget(m_tabs);
     layout->addLayout(buttons);
     view->setMinimumWidth(560);
+    for (QPlainTextEdit *text : {m_notes, m_address, m_header, m_footer, m_terms})
+        text->setMinimumHeight(48);
 
     connect(m_typePopUp, &QComboBox::activated, this, [this] { doBusinessType(); });
     connect(m_defaultAccounts, &QCheckBox::clicked, this, [this] { doCreateDefaultAccounts(); });
@@ -268,7 +270,7 @@ void TWBusinessInfoController::showModeControls()
 
 void TWBusinessInfoController::finishFilling()
 {
-    m_view->resize(m_view->width(), m_mode == 0 ? kNewHeight : kEditHeight);
+    m_view->setFixedHeight(m_mode == 0 ? kNewHeight : kEditHeight);
     m_tabs->setCurrentIndex(0);
     m_name->setFocus();
     m_dirtyAccountingPeriods = false;
