@@ -450,10 +450,19 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
         } else if (main == A::doDownloadCurrencyExchangeRates) {
             if (auto *units = detailAs<TWUnitsDetail>(TWDetailUnits))
                 units->refresh();
+        } else if (auto *fields = detailAs<TWFieldsDetail>(TWDetailFields)) {
+            fields->newField();
         }
-        // The fields view is built by its own piece; it adds from its own button.
         return;
     }
+    case A::doEditField:
+        if (auto *fields = detailAs<TWFieldsDetail>(TWDetailFields))
+            fields->editSelectedField(context);
+        return;
+    case A::doDeleteField:
+        if (auto *fields = detailAs<TWFieldsDetail>(TWDetailFields))
+            fields->deleteField(context);
+        return;
     case A::doNewFieldItem:
         if (auto *fields = detailAs<TWFieldsDetail>(TWDetailFields))
             fields->newItem();

@@ -202,6 +202,10 @@ public:
     using TWDetailController::TWDetailController;
     virtual void newItem() {}
     virtual void deleteItem(bool) {}
+    // The field commands; `context` as for the register.
+    virtual void newField() {}
+    virtual void editSelectedField(bool) {}
+    virtual void deleteField(bool) {}
 };
 
 class TWUnitsDetail : public TWDetailController, public TWValidatedList

@@ -3,6 +3,8 @@
 #include "TWClock.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 
 TWTestTempDir::TWTestTempDir() : m_dir(QDir::tempPath() + QStringLiteral("/tw-test-XXXXXX")) {}
@@ -44,6 +46,18 @@ void twPrepareTestProcess(const QTemporaryDir &home)
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toUtf8());
     qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
     qputenv("XDG_RUNTIME_DIR", (home.path() + QStringLiteral("/runtime")).toUtf8());
+    // Temporary files too: a test process never quits through the event loop, so the
+    // application's own clean-up at quit does not run; removing home removes them.
+    // Suites that drop privileges still reach their own folders below it.
+    QDir(home.path()).mkpath(QStringLiteral("tmp"));
+    QFile::setPermissions(home.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                           QFileDevice::ExeOwner | QFileDevice::ExeGroup |
+                                           QFileDevice::ExeOther);
+    QFile::setPermissions(home.path() + QStringLiteral("/tmp"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                              QFileDevice::ExeOwner | QFileDevice::ExeGroup |
+                              QFileDevice::ExeOther);
+    qputenv("TMPDIR", (home.path() + QStringLiteral("/tmp")).toUtf8());
     QStandardPaths::setTestModeEnabled(true);
 }
 

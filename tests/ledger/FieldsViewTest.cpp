@@ -1,0 +1,344 @@
+// The fields view: column order by drag, what may be deleted, the views
+// summary, the choice and percent panes, and the document's field commands.
+
+#include "FieldsViewTestSupport.h"
+
+#include "TWFieldController.h"
+#include "TWFieldsController.h"
+
+#include "TWMenus.h"
+
+#include "TWFormatter.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QToolButton>
+
+namespace
+{
+
+class FieldsView : public TWFieldsTest
+{
+protected:
+    void SetUp() override
+    {
+        TWFieldsTest::SetUp();
+        fields.setBusinessController(document.get());
+        fields.setBusiness(business);
+    }
+    int rowOf(const TWFieldPtr &field) const
+    {
+        for (int row = 0; row < fields.fields().size(); ++row)
+            if (fields.fields().at(row)->identifier() == field->identifier())
+                return row;
+        return -1;
+    }
+    std::unique_ptr<QMimeData> dragOf(int row) const
+    {
+        QAbstractItemModel *model = fields.fieldsTableView()->model();
+        return std::unique_ptr<QMimeData>(model->mimeData({model->index(row, 0)}));
+    }
+    QString cell(const TWFieldPtr &field, int column) const
+    {
+        QAbstractItemModel *model = fields.fieldsTableView()->model();
+        return model->data(model->index(rowOf(field), column)).toString();
+    }
+
+    TWFieldsController fields;
+};
+
+TEST_F(FieldsView, ADropOnARowChangesNothingAndBelowTheLastMovesToTheEnd)
+{
+    const TWFieldPtr project = addField(QStringLiteral("Project"), TWFieldTypeText);
+    const TWFieldPtr mileage = addField(QStringLiteral("Mileage"), TWFieldTypeNumber);
+    fields.update();
+    QAbstractItemModel *model = fields.fieldsTableView()->model();
+    const int count = model->rowCount();
+    ASSERT_EQ(count, fields.fields().size());
+    ASSERT_GT(count, 3);
+    const QList<qint32> before = columnOrder();
+    ASSERT_EQ(before.size(), count);
+    document->updateChangeCount(2);
+
+    // Onto a row, and onto its own place: refused, nothing moves.
+    const int from = rowOf(project);
+    auto drag = dragOf(from);
+    EXPECT_TRUE(drag->hasFormat(QString::fromLatin1(TWFieldsMimeType)));
+    EXPECT_FALSE(model->canDropMimeData(drag.get(), Qt::MoveAction, -1, -1, model->index(0, 0)));
+    EXPECT_FALSE(model->dropMimeData(drag.get(), Qt::MoveAction, -1, -1, model->index(0, 0)));
+    EXPECT_FALSE(model->dropMimeData(drag.get(), Qt::MoveAction, from, 0, {}));
+    QMimeData foreign;
+    foreign.setText(QStringLiteral("0"));
+    EXPECT_FALSE(model->canDropMimeData(&foreign, Qt::MoveAction, 0, 0, {}));
+    EXPECT_EQ(columnOrder(), before);
+    EXPECT_FALSE(document->isDocumentEdited());
+
+    // Below the last row: the end of the list and of the register's columns.
+    EXPECT_TRUE(model->dropMimeData(drag.get(), Qt::MoveAction, count, 0, {}));
+    EXPECT_EQ(fields.fields().last()->identifier(), project->identifier());
+    EXPECT_EQ(columnOrder().last(), project->identifier());
+    EXPECT_EQ(columnOrder().size(), count);
+    EXPECT_TRUE(document->isDocumentEdited());
+
+    // Between rows: just before the row it was dropped above.
+    const TWFieldPtr anchor = fields.fields().at(1);
+    drag = dragOf(rowOf(mileage));
+    EXPECT_TRUE(model->dropMimeData(drag.get(), Qt::MoveAction, 1, 0, {}));
+    EXPECT_EQ(fields.fields().at(1)->identifier(), mileage->identifier());
+    EXPECT_EQ(fields.fields().at(2)->identifier(), anchor->identifier());
+    QList<qint32> shown;
+    for (const TWFieldPtr &field : fields.fields())
+        shown.append(field->identifier());
+    EXPECT_EQ(columnOrder(), shown);
+
+    // The order is the one the view shows next time.
+    fields.update();
+    EXPECT_EQ(fields.fields().at(1)->identifier(), mileage->identifier());
+}
+
+TEST_F(FieldsView, BuiltInFieldsCannotBeDeletedCustomOnesCanAfterTheQuestion)
+{
+    const TWFieldPtr custom = addField(QStringLiteral("Project"), TWFieldTypeText);
+    fields.update();
+    const TWFieldPtr payee = business->fieldWithIdentifier(-5);
+    ASSERT_TRUE(payee);
+
+    fields.selectField(payee);
+    EXPECT_EQ(fields.selectedField(), payee);
+    EXPECT_FALSE(fields.canDeleteField(false));
+    EXPECT_FALSE(fields.validationQuery(TWQuery::CanDeleteField, false));
+    EXPECT_FALSE(fields.deleteButton()->isEnabled());
+    EXPECT_TRUE(fields.canEditField(false));
+    fields.deleteField(false);
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_TRUE(business->fieldWithIdentifier(-5));
+    // The context menu of a built-in row offers no delete either.
+    QMenu *menu = fields.tableViewMenu(
+        fields.fieldsTableView(),
+        fields.fieldsTableView()
+            ->visualRect(fields.fieldsTableView()->model()->index(rowOf(payee), 0))
+            .center());
+    ASSERT_TRUE(menu);
+    for (QAction *item : menu->actions())
+        EXPECT_NE(twActionOf(item), std::optional<TWAction>(TWAction::doDeleteFieldContext));
+
+    fields.selectField(custom);
+    EXPECT_TRUE(fields.canDeleteField(false));
+    EXPECT_TRUE(fields.deleteButton()->isEnabled());
+    alertAnswer = 1001;
+    fields.deleteField(false);
+    EXPECT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(business->fieldWithIdentifier(custom->identifier()));
+
+    alertAnswer = 1000;
+    fields.deleteField(false);
+    EXPECT_FALSE(business->fieldWithIdentifier(custom->identifier()));
+    EXPECT_EQ(rowOf(custom), -1);
+    EXPECT_FALSE(columnOrder().contains(custom->identifier()));
+    EXPECT_TRUE(document->isDocumentEdited());
+}
+
+TEST_F(FieldsView, TheViewsColumnSaysAllNoneOrTheCount)
+{
+    addAccount(*business, QStringLiteral("Bank"));
+    addAccount(*business, QStringLiteral("Cash"));
+    const TWFieldPtr everywhere = addField(QStringLiteral("Everywhere"), TWFieldTypeText);
+    const TWFieldPtr nowhere = addField(QStringLiteral("Nowhere"), TWFieldTypeText);
+    const TWFieldPtr once = addField(QStringLiteral("Once"), TWFieldTypeText);
+    QVariantMap layout = business->columnSettings(0).value();
+    QVariantList entries = layout.value(TWColumnSettingsFieldsKey).toList();
+    for (QVariant &entry : entries) {
+        QVariantMap map = entry.toMap();
+        const qint32 id = map.value(TWColumnSettingsIdentifierKey).toInt();
+        if (id == nowhere->identifier())
+            map.insert(TWColumnSettingsVisibleViewsKey, QVariantList());
+        if (id == once->identifier())
+            map.insert(TWColumnSettingsVisibleViewsKey, QVariantList{-2});
+        entry = map;
+    }
+    layout.insert(TWColumnSettingsFieldsKey, entries);
+    business->updateColumnSettings(0, layout);
+    fields.update();
+
+    EXPECT_EQ(cell(everywhere, 2), TWLocalized("all"));
+    EXPECT_EQ(cell(nowhere, 2), TWLocalized("none"));
+    EXPECT_EQ(cell(once, 2), QStringLiteral("1 ") + TWLocalized("viewLower"));
+    EXPECT_EQ(cell(once, 1), TWFormatter::formatter().fieldTypeString(TWFieldTypeText));
+
+    // A view missing from the list makes it the count.
+    entries = business->columnSettings(0).value().value(TWColumnSettingsFieldsKey).toList();
+    for (QVariant &entry : entries) {
+        QVariantMap map = entry.toMap();
+        if (map.value(TWColumnSettingsIdentifierKey).toInt() == everywhere->identifier()) {
+            QVariantList views = map.value(TWColumnSettingsVisibleViewsKey).toList();
+            views.removeLast();
+            map.insert(TWColumnSettingsVisibleViewsKey, views);
+        }
+        entry = map;
+    }
+    layout.insert(TWColumnSettingsFieldsKey, entries);
+    business->updateColumnSettings(0, layout);
+    fields.update();
+    const int total = int(business->accounts().size()) + 5;
+    EXPECT_EQ(cell(everywhere, 2),
+              QString::number(total - 1) + QLatin1Char(' ') + TWLocalized("viewsLower"));
+}
+
+TEST_F(FieldsView, ChoicesTagsAndPercentSettingsOfTheSelectedField)
+{
+    const TWFieldPtr list = addField(QStringLiteral("Project"), TWFieldTypeList);
+    addChoice(list, QStringLiteral("Beta"));
+    addChoice(list, QStringLiteral("Alpha"));
+    const TWFieldPtr tags = addField(QStringLiteral("Labels"), TWFieldTypeTags);
+    const TWFieldPtr tip = addField(QStringLiteral("Tip"), TWFieldTypePercentTotal);
+    const TWFieldPtr text = addField(QStringLiteral("Memo"), TWFieldTypeText);
+    fields.update();
+
+    fields.selectField(list);
+    EXPECT_TRUE(fields.canAddItem());
+    EXPECT_FALSE(fields.showsPercentPane());
+    EXPECT_TRUE(fields.itemsTableView()->isEnabled());
+    ASSERT_EQ(fields.itemCount(), 2);
+    EXPECT_EQ(fields.itemName(0), QStringLiteral("Alpha"));
+    // Sorted by the items table's header, descending too.
+    fields.itemsTableView()->sortByColumn(0, Qt::DescendingOrder);
+    EXPECT_EQ(fields.itemName(0), QStringLiteral("Beta"));
+
+    // A new choice is stored, shown last and renamed in place.
+    fields.newItem();
+    ASSERT_EQ(fields.itemCount(), 3);
+    EXPECT_EQ(list->listItems().size(), 3);
+    QAbstractItemModel *items = fields.itemsTableView()->model();
+    EXPECT_TRUE(items->setData(items->index(2, 0), QStringLiteral("Gamma"), Qt::EditRole));
+    EXPECT_EQ(
+        choiceNames(*business->fieldWithIdentifier(list->identifier())),
+        (QStringList{QStringLiteral("Alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma")}));
+    EXPECT_TRUE(document->isDocumentEdited());
+
+    // Deleting two asks once, with the plural texts, and deletes both.
+    fields.itemsTableView()->selectRow(0);
+    fields.itemsTableView()->selectionModel()->select(
+        items->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_TRUE(fields.canDeleteItem(false));
+    fields.deleteItem(false);
+    EXPECT_EQ(alerts.value(0), TWLocalized("deleteItemsMessage"));
+    EXPECT_EQ(list->listItems().size(), 1);
+    EXPECT_EQ(fields.itemCount(), 1);
+
+    fields.selectField(tags);
+    fields.newItem();
+    EXPECT_EQ(tags->tagItems().size(), 1);
+
+    // The percent pane edits the listed field and stores it.
+    fields.selectField(tip);
+    EXPECT_TRUE(fields.showsPercentPane());
+    EXPECT_FALSE(fields.canAddItem());
+    fields.percentTextField()->setFocus();
+    fields.percentTextField()->selectAll();
+    QTest::keyClicks(fields.percentTextField(), QStringLiteral("12.5"));
+    EXPECT_DOUBLE_EQ(tip->percent(), 12.5);
+    fields.includedInTotalCheckBox()->click();
+    EXPECT_TRUE(tip->includedInTotal());
+
+    // Any other field shows the items pane again, disabled without choices.
+    fields.selectField(text);
+    EXPECT_FALSE(fields.showsPercentPane());
+    EXPECT_FALSE(fields.itemsTableView()->isEnabled());
+    EXPECT_EQ(fields.itemCount(), 0);
+    fields.newItem();
+    EXPECT_EQ(fields.itemCount(), 0);
+
+    auto reopened = saveAndReopen();
+    ASSERT_TRUE(reopened);
+    const TWFieldPtr stored = reopened->fieldWithIdentifier(tip->identifier());
+    ASSERT_TRUE(stored);
+    EXPECT_DOUBLE_EQ(stored->percent(), 12.5);
+    EXPECT_TRUE(stored->includedInTotal());
+    EXPECT_EQ(choiceNames(*reopened->fieldWithIdentifier(list->identifier())).size(), 1);
+}
+
+TEST_F(FieldsView, TheDocumentsFieldCommandsReachTheView)
+{
+    select(*document, TWMasterItemFields);
+    auto *shown = qobject_cast<TWFieldsController *>(document->detailController(TWDetailFields));
+    ASSERT_TRUE(shown);
+    const TWFieldPtr custom = addField(QStringLiteral("Project"), TWFieldTypeText);
+    shown->update();
+    shown->selectField(custom);
+
+    document->perform(TWAction::doEditField);
+    ASSERT_TRUE(document->hasAttachedSheet());
+    ASSERT_TRUE(shown->fieldController());
+    EXPECT_EQ(shown->fieldController()->field(), custom);
+    shown->fieldController()->doSave(0);
+    settle();
+    EXPECT_FALSE(document->hasAttachedSheet());
+
+    document->perform(TWAction::doNewField);
+    ASSERT_TRUE(document->hasAttachedSheet());
+    EXPECT_EQ(shown->fieldController()->mode(), 0);
+    shown->fieldController()->doSave(0);
+    settle();
+
+    shown->selectField(custom);
+    document->perform(TWAction::doDeleteField);
+    EXPECT_FALSE(business->fieldWithIdentifier(custom->identifier()));
+}
+
+TEST_F(FieldsView, TheItemsContextMenuDeletesTheRowUnderThePointer)
+{
+    select(*document, TWMasterItemFields);
+    auto *shown = qobject_cast<TWFieldsController *>(document->detailController(TWDetailFields));
+    ASSERT_TRUE(shown);
+    const TWFieldPtr list = addField(QStringLiteral("Project"), TWFieldTypeList);
+    for (const char *name : {"Alpha", "Beta", "Gamma"})
+        addChoice(list, QString::fromLatin1(name));
+    shown->update();
+    shown->selectField(list);
+    TWTableView *items = shown->itemsTableView();
+    items->selectRow(0);
+
+    // A row outside the selection is the one the menu acts on.
+    const QPoint beta = items->visualRect(items->model()->index(1, 0)).center();
+    QMenu *menu = shown->tableViewMenu(items, beta);
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(shown->contextRows(), QList<int>{1});
+    emit menu->aboutToShow();
+    QAction *remove = nullptr;
+    for (QAction *item : menu->actions())
+        if (twActionOf(item) == std::optional<TWAction>(TWAction::doDeleteFieldItemContext))
+            remove = item;
+    ASSERT_TRUE(remove);
+    EXPECT_TRUE(remove->isEnabled());
+    EXPECT_EQ(remove->text(), TWLocalized("deleteFieldItem"));
+    remove->trigger();
+    settle();
+    EXPECT_EQ(choiceNames(*list), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Gamma")}));
+    EXPECT_EQ(shown->itemCount(), 2);
+}
+
+TEST_F(FieldsView, TheDividerIsRestoredFirstAndStoredAfterwards)
+{
+    business->setFieldDividerPosition(180);
+    fields.update();
+    QWidget *view = fields.view();
+    view->resize(600, 700);
+    view->show();
+    settle();
+    // Before the restore, resizing stores nothing.
+    view->resize(600, 650);
+    settle();
+    EXPECT_DOUBLE_EQ(business->fieldDividerPosition(), 180);
+
+    fields.restoreFrame();
+    EXPECT_TRUE(fields.isRestored());
+    EXPECT_EQ(fields.splitView()->sizes().value(0), 180);
+    fields.splitView()->setSizes({300, 350});
+    view->resize(600, 640);
+    settle();
+    EXPECT_NEAR(business->fieldDividerPosition(), 300, 20);
+    view->hide();
+}
+
+} // namespace
