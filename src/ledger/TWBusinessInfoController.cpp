@@ -40,9 +40,15 @@ constexpr std::uint32_t kEquityAccountType = 17;
 constexpr int kNewHeight = 476;
 constexpr int kEditHeight = 458;
 
-QString textOrNull(const QString &text) { return text.isEmpty() ? QString() : text; }
+QString textOrNull(const QString &text)
+{
+    return text.isEmpty() ? QString() : text;
+}
 // Invoice texts stay strings even when empty.
-QString textOrEmpty(const QString &text) { return text.isNull() ? QStringLiteral("") : text; }
+QString textOrEmpty(const QString &text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
 
 QString unitTitle(const TWUnit &unit)
 {
@@ -51,8 +57,7 @@ QString unitTitle(const TWUnit &unit)
 
 } // namespace
 
-TWBusinessInfoController::TWBusinessInfoController(QObject *parent)
-    : TWBusinessInfoEditor(parent)
+TWBusinessInfoController::TWBusinessInfoController(QObject *parent) : TWBusinessInfoEditor(parent)
 {
 }
 
@@ -170,7 +175,8 @@ void TWBusinessInfoController::loadView()
     segments->addWidget(m_deletePeriod);
     segments->addStretch(1);
     accountingLayout->addLayout(segments);
-    m_createPeriods = new QCheckBox(TWLocalized("accountingCreateNewAccountingPeriods"), accounting);
+    m_createPeriods =
+        new QCheckBox(TWLocalized("accountingCreateNewAccountingPeriods"), accounting);
     accountingLayout->addWidget(m_createPeriods);
     auto *closingForm = new QFormLayout;
     m_closingAccount = new TWPopUpButton(accounting);
@@ -233,9 +239,8 @@ std::uint32_t TWBusinessInfoController::businessType() const
 void TWBusinessInfoController::setUpPeriodsTable(const TWAccountingPeriodList &periods)
 {
     m_periods->setPeriods(periods);
-    m_periods->setActiveIdentifier(m_business && m_mode == 1
-                                       ? m_business->activeAccountingPeriodIdentifier()
-                                       : 0);
+    m_periods->setActiveIdentifier(
+        m_business && m_mode == 1 ? m_business->activeAccountingPeriodIdentifier() : 0);
     // Setting the indicator sorts the rows by start.
     m_periodsTable->horizontalHeader()->setSortIndicator(TWBusinessInfoPeriods::Start,
                                                          Qt::AscendingOrder);
@@ -325,9 +330,9 @@ void TWBusinessInfoController::update()
     m_address->setPlainText(info.address());
     m_createPeriods->setChecked(info.createNewAccountingPeriods());
     // The record keeps a fraction (0.05 is five percent); the field shows percent.
-    m_taxRate->setText(info.invoiceTaxRate() == 0
-                           ? QString()
-                           : TWFormatter::formatter().doubleValueString(info.invoiceTaxRate() * 100));
+    m_taxRate->setText(info.invoiceTaxRate() == 0 ? QString()
+                                                  : TWFormatter::formatter().doubleValueString(
+                                                        info.invoiceTaxRate() * 100));
     m_taxName->setText(info.invoiceTaxName());
     m_header->setPlainText(info.invoiceHeader());
     m_footer->setPlainText(info.invoiceFooter());
@@ -376,9 +381,10 @@ void TWBusinessInfoController::updateNominalTransferAccountPopUpButton()
     if (!m_businessInfo || !m_business)
         return;
     TWAccountList equity = m_business->accountsOfType(kEquityAccountType);
-    std::stable_sort(equity.begin(), equity.end(), [](const TWAccountPtr &a, const TWAccountPtr &b) {
-        return a->name().localeAwareCompare(b->name()) < 0;
-    });
+    std::stable_sort(equity.begin(), equity.end(),
+                     [](const TWAccountPtr &a, const TWAccountPtr &b) {
+                         return a->name().localeAwareCompare(b->name()) < 0;
+                     });
     if (!equity.isEmpty())
         m_closingAccount->insertSeparator(m_closingAccount->count());
     for (const TWAccountPtr &account : equity)
@@ -424,7 +430,10 @@ void TWBusinessInfoController::doCreateDefaultAccounts()
     updateRetainedEarningsNameTextField(m_defaultAccounts->isChecked());
 }
 
-void TWBusinessInfoController::doCreateNewAccountingPeriods() { m_dirtyAccountingPeriods = true; }
+void TWBusinessInfoController::doCreateNewAccountingPeriods()
+{
+    m_dirtyAccountingPeriods = true;
+}
 
 void TWBusinessInfoController::doNominalTransferAccount()
 {
@@ -449,11 +458,11 @@ void TWBusinessInfoController::deleteAccountingPeriod()
     if (selected == 0)
         return;
     TWAlert alert;
-    alert.message = TWLocalized(selected == 1 ? "deleteAccountPeriodMessage"
-                                              : "deleteAccountPeriodsMessage");
-    alert.buttons = {TWLocalized(selected == 1 ? "deleteAccountingPeriod"
-                                               : "deleteAccountingPeriods"),
-                     TWLocalized("cancel")};
+    alert.message =
+        TWLocalized(selected == 1 ? "deleteAccountPeriodMessage" : "deleteAccountPeriodsMessage");
+    alert.buttons = {
+        TWLocalized(selected == 1 ? "deleteAccountingPeriod" : "deleteAccountingPeriods"),
+        TWLocalized("cancel")};
     alert.window = m_view ? m_view->window() : nullptr;
     QPointer<TWBusinessInfoController> self(this);
     twRunAlert(alert, [self](int code) {

@@ -11,7 +11,10 @@
 namespace
 {
 
-int three(qint64 a, qint64 b) { return a < b ? -1 : (b < a ? 1 : 0); }
+int three(qint64 a, qint64 b)
+{
+    return a < b ? -1 : (b < a ? 1 : 0);
+}
 
 int compareDates(const QDateTime &a, const QDateTime &b)
 {
@@ -47,7 +50,9 @@ QDateTime dateOf(const QVariant &value)
 
 } // namespace
 
-TWBusinessInfoPeriods::TWBusinessInfoPeriods(QObject *parent) : QAbstractTableModel(parent) {}
+TWBusinessInfoPeriods::TWBusinessInfoPeriods(QObject *parent) : QAbstractTableModel(parent)
+{
+}
 
 void TWBusinessInfoPeriods::setPeriods(const TWAccountingPeriodList &periods)
 {
@@ -100,7 +105,8 @@ TWBusinessInfoPeriods::Problem TWBusinessInfoPeriods::checkPeriods(TWAccountingP
                          return a->compare(*b) < 0;
                      });
     for (qsizetype i = 1; i < periods.size(); ++i)
-        if (TWDateAdditions::compareDate(periods.at(i - 1)->endDate(), periods.at(i)->startDate()) >= 0)
+        if (TWDateAdditions::compareDate(periods.at(i - 1)->endDate(),
+                                         periods.at(i)->startDate()) >= 0)
             return Overlap;
     return NoProblem;
 }
@@ -221,11 +227,16 @@ QVariant TWBusinessInfoPeriods::headerData(int section, Qt::Orientation orientat
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     switch (section) {
-    case Name: return TWLocalized("accountingPeriodName");
-    case Start: return TWLocalized("accountingPeriodStart");
-    case End: return TWLocalized("accountingPeriodEnd");
-    case Closed: return TWLocalized("accountingPeriodClosed");
-    default: return {};
+    case Name:
+        return TWLocalized("accountingPeriodName");
+    case Start:
+        return TWLocalized("accountingPeriodStart");
+    case End:
+        return TWLocalized("accountingPeriodEnd");
+    case Closed:
+        return TWLocalized("accountingPeriodClosed");
+    default:
+        return {};
     }
 }
 

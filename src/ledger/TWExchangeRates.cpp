@@ -1,7 +1,7 @@
 #include "TWExchangeRates.h"
 
-#include "TWDetailInterfaces.h"
 #include "TWBusinessController.h"
+#include "TWDetailInterfaces.h"
 #include "TWUnitsController.h"
 
 #include "TWBusiness.h"
@@ -49,7 +49,8 @@ QString stripQuotes(QString text)
 QHash<QString, double> twParseExchangeQuotes(const QByteArray &body, const QSet<QString> &wanted)
 {
     QHash<QString, double> quotes;
-    static const QRegularExpression newline(QStringLiteral("[\\r\\n\\x{2028}\\x{2029}\\x0b\\x0c\\x85]"));
+    static const QRegularExpression newline(
+        QStringLiteral("[\\r\\n\\x{2028}\\x{2029}\\x0b\\x0c\\x85]"));
     const QStringList lines = QString::fromUtf8(body).split(newline, Qt::SkipEmptyParts);
     for (const QString &line : lines) {
         const QStringList fields = line.split(QLatin1Char(','));
@@ -95,7 +96,8 @@ TWExchangeRates *TWExchangeRates::forDocument(TWBusinessController *document)
 {
     if (!document)
         return nullptr;
-    if (auto *existing = document->findChild<TWExchangeRates *>(QString(), Qt::FindDirectChildrenOnly))
+    if (auto *existing =
+            document->findChild<TWExchangeRates *>(QString(), Qt::FindDirectChildrenOnly))
         return existing;
     return new TWExchangeRates(document);
 }
@@ -126,7 +128,10 @@ QUrl TWExchangeRates::serviceURL()
     return url;
 }
 
-int TWExchangeRates::transferTimeout() { return g_transferTimeout; }
+int TWExchangeRates::transferTimeout()
+{
+    return g_transferTimeout;
+}
 
 void TWExchangeRates::setTransferTimeout(int milliseconds)
 {
@@ -151,7 +156,8 @@ void TWExchangeRates::checkCurrencyExchangeRates()
         if (error || !document || !document->business())
             return;
         document->business()->setLastCurrencyUpdateDate(TWClock::now());
-        if (auto *units = qobject_cast<TWUnitsController *>(document->detailController(TWDetailUnits)))
+        if (auto *units =
+                qobject_cast<TWUnitsController *>(document->detailController(TWDetailUnits)))
             units->unitsUpdated();
     });
 }
@@ -231,8 +237,8 @@ void TWExchangeRates::finished()
     }
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status < 200 || status > 299) {
-        complete(error(QStringLiteral("exchangeRateServiceStatus"), status,
-                       QString::number(status)));
+        complete(
+            error(QStringLiteral("exchangeRateServiceStatus"), status, QString::number(status)));
         return;
     }
     if (m_data.size() + reply->bytesAvailable() > kMaximumSize) {

@@ -28,7 +28,9 @@ constexpr int kMaximumDecimalPlaces = 6;
 
 } // namespace
 
-TWUnitController::TWUnitController(QObject *parent) : TWEditorController(parent) {}
+TWUnitController::TWUnitController(QObject *parent) : TWEditorController(parent)
+{
+}
 
 TWUnitController::~TWUnitController()
 {

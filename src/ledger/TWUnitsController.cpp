@@ -17,7 +17,9 @@
 #include <QMenu>
 #include <QVBoxLayout>
 
-TWUnitsController::TWUnitsController(QObject *parent) : TWUnitsDetail(parent) {}
+TWUnitsController::TWUnitsController(QObject *parent) : TWUnitsDetail(parent)
+{
+}
 
 TWUnitsController::~TWUnitsController()
 {
@@ -94,11 +96,14 @@ void TWUnitsController::unitsUpdated()
     m_model->reload();
     applySpans();
     for (int row : rows)
-        m_table->selectionModel()->select(m_model->index(row, 0), QItemSelectionModel::Select |
-                                                                     QItemSelectionModel::Rows);
+        m_table->selectionModel()->select(m_model->index(row, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
-void TWUnitsController::search(const QString &text) { filterAndSort(text); }
+void TWUnitsController::search(const QString &text)
+{
+    filterAndSort(text);
+}
 
 void TWUnitsController::filterAndSort(const QString &text)
 {
@@ -122,9 +127,8 @@ void TWUnitsController::filterAndSort(const QString &text)
         m_searchString = trimmed;
         const QString upper = trimmed.toUpper();
         for (TWUnitList &units : sections)
-            units.removeIf([&](const TWUnitPtr &unit) {
-                return !unit->searchString(upper, contains);
-            });
+            units.removeIf(
+                [&](const TWUnitPtr &unit) { return !unit->searchString(upper, contains); });
     }
     const QString key = TWUnitsModel::sortKey(m_sortColumn);
     for (TWUnitList &units : sections)
@@ -213,7 +217,7 @@ void TWUnitsController::selectUnit(const TWUnitPtr &unit)
     if (row < 0)
         return;
     m_table->selectionModel()->select(m_model->index(row, 0), QItemSelectionModel::ClearAndSelect |
-                                                                 QItemSelectionModel::Rows);
+                                                                  QItemSelectionModel::Rows);
     m_table->scrollTo(m_model->index(row, 0));
 }
 
@@ -383,4 +387,7 @@ bool TWUnitsController::tableViewSpace(TWTableView *)
     return true;
 }
 
-bool TWUnitsController::tableViewReturn(TWTableView *table) { return tableViewSpace(table); }
+bool TWUnitsController::tableViewReturn(TWTableView *table)
+{
+    return tableViewSpace(table);
+}

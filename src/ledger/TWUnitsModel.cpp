@@ -48,19 +48,29 @@ int compareUnits(const TWUnit &a, const TWUnit &b, const QString &key)
 
 } // namespace
 
-TWUnitsModel::TWUnitsModel(QObject *parent) : QAbstractTableModel(parent) {}
+TWUnitsModel::TWUnitsModel(QObject *parent) : QAbstractTableModel(parent)
+{
+}
 
 QString TWUnitsModel::sortKey(int column)
 {
     switch (column) {
-    case Favourite: return QStringLiteral("favourite");
-    case Name: return QStringLiteral("name");
-    case Description: return QStringLiteral("description");
-    case Code: return QStringLiteral("code");
-    case Symbol: return QStringLiteral("symbol");
-    case DecimalPlaces: return QStringLiteral("decimalPlaces");
-    case LastUpdated: return QStringLiteral("lastUpdated");
-    default: return QStringLiteral("value");
+    case Favourite:
+        return QStringLiteral("favourite");
+    case Name:
+        return QStringLiteral("name");
+    case Description:
+        return QStringLiteral("description");
+    case Code:
+        return QStringLiteral("code");
+    case Symbol:
+        return QStringLiteral("symbol");
+    case DecimalPlaces:
+        return QStringLiteral("decimalPlaces");
+    case LastUpdated:
+        return QStringLiteral("lastUpdated");
+    default:
+        return QStringLiteral("value");
     }
 }
 
@@ -147,14 +157,22 @@ QVariant TWUnitsModel::cellText(const TWUnit &unit, int column) const
 {
     const TWFormatter &formatter = TWFormatter::formatter();
     switch (column) {
-    case Name: return unit.name();
-    case Description: return unit.description();
-    case Code: return unit.code();
-    case Symbol: return unit.symbol();
-    case DecimalPlaces: return QString::number(unit.decimalPlaces());
-    case LastUpdated: return formatter.longDateString(unit.lastUpdatedDate());
-    case Rate: return formatter.homeUnitRateString(&unit, m_homeUnit.get());
-    default: return {};
+    case Name:
+        return unit.name();
+    case Description:
+        return unit.description();
+    case Code:
+        return unit.code();
+    case Symbol:
+        return unit.symbol();
+    case DecimalPlaces:
+        return QString::number(unit.decimalPlaces());
+    case LastUpdated:
+        return formatter.longDateString(unit.lastUpdatedDate());
+    case Rate:
+        return formatter.homeUnitRateString(&unit, m_homeUnit.get());
+    default:
+        return {};
     }
 }
 
@@ -232,14 +250,22 @@ QVariant TWUnitsModel::headerData(int section, Qt::Orientation orientation, int 
     switch (section) {
     case Favourite:
         return TWLocalized(TWFormatter::formatter().isUS() ? "favorite" : "favourite");
-    case Name: return TWLocalized("unitName");
-    case Description: return TWLocalized("unitDescription");
-    case Code: return TWLocalized("unitCode");
-    case Symbol: return TWLocalized("unitSymbol");
-    case DecimalPlaces: return TWLocalized("unitDecimalPlaces");
-    case LastUpdated: return TWLocalized("unitLastUpdated");
-    case Rate: return TWLocalized("unitRate");
-    default: return {};
+    case Name:
+        return TWLocalized("unitName");
+    case Description:
+        return TWLocalized("unitDescription");
+    case Code:
+        return TWLocalized("unitCode");
+    case Symbol:
+        return TWLocalized("unitSymbol");
+    case DecimalPlaces:
+        return TWLocalized("unitDecimalPlaces");
+    case LastUpdated:
+        return TWLocalized("unitLastUpdated");
+    case Rate:
+        return TWLocalized("unitRate");
+    default:
+        return {};
     }
 }
 

@@ -5,7 +5,10 @@
 namespace
 {
 
-bool same(const TWUnitPtr &a, const TWUnit &b) { return a && a->isEqual(b); }
+bool same(const TWUnitPtr &a, const TWUnit &b)
+{
+    return a && a->isEqual(b);
+}
 
 } // namespace
 

@@ -84,15 +84,15 @@ TEST(ExchangeRatesParse, KeepsTwoFieldLinesWithThreeLetterCodesAndUsableRates)
 {
     const QByteArray body = "\"EUR\",0.9\r\n"
                             "\"GBP\",0.8\n"
-                            "\"JPY\",150,extra\n"     // three fields
-                            "\"EURO\",1.1\n"          // four letters
-                            "\"CHF\",0\n"             // zero
-                            "\"CAD\",nan\n"           // not a number
+                            "\"JPY\",150,extra\n" // three fields
+                            "\"EURO\",1.1\n"      // four letters
+                            "\"CHF\",0\n"         // zero
+                            "\"CAD\",nan\n"       // not a number
                             "\"AUD\",inf\n"
-                            "\"NZD\",-2\n"            // negative
+                            "\"NZD\",-2\n" // negative
                             "\"SEK\",N/A\n"
-                            "\"XXX\",3.5\n"           // not asked for
-                            "\"EUR\",0.91\n";         // the last line of a code wins
+                            "\"XXX\",3.5\n"   // not asked for
+                            "\"EUR\",0.91\n"; // the last line of a code wins
     const QSet<QString> wanted{"EUR", "GBP", "JPY", "CHF", "CAD", "AUD", "NZD", "SEK"};
     const QHash<QString, double> quotes = twParseExchangeQuotes(body, wanted);
     EXPECT_EQ(quotes.size(), 2);
@@ -119,8 +119,7 @@ TEST(ExchangeRatesParse, RequestNamesEveryCurrencyInOrderEscaped)
 TEST_F(ExchangeRatesTest, QuotedLinesSetTheRatesAndMarkTheDocumentOnce)
 {
     TWFixedClock clock(2026, 3, 14, 9, 30);
-    server.setReply(kQuotesPath,
-                    TWLoopbackHttpServer::Reply::ok("\"EUR\",0.9\n\"GBP\",0.8\n"));
+    server.setReply(kQuotesPath, TWLoopbackHttpServer::Reply::ok("\"EUR\",0.9\n\"GBP\",0.8\n"));
     QSignalSpy edits(document.get(), &TWBusinessController::changeCountChanged);
     TWNotificationRecorder notes(business);
 
@@ -264,9 +263,8 @@ TEST_F(ExchangeRatesTest, ClosingTheDocumentAbortsTheRequestAndItsHandler)
     slow.delayMs = 300;
     server.setReply(kQuotesPath, slow);
     bool called = false;
-    TWExchangeRates::forDocument(document.get())->updateCurrencyExchangeRates([&](const TWErrorResult &) {
-        called = true;
-    });
+    TWExchangeRates::forDocument(document.get())
+        ->updateCurrencyExchangeRates([&](const TWErrorResult &) { called = true; });
     ASSERT_TRUE(server.waitForRequests(1));
     document.reset();
     QTest::qWait(600);

@@ -40,8 +40,8 @@ protected:
 
     TWUnitPtr customUnit(const QString &code, const QString &name = QStringLiteral("Widgets"))
     {
-        TWUnitPtr unit = TWUnit::unitWithName(name, QString(), code, QString(), 1.0, 2,
-                                              QDateTime(), false, TWUnitTypeCustom);
+        TWUnitPtr unit = TWUnit::unitWithName(name, QString(), code, QString(), 1.0, 2, QDateTime(),
+                                              false, TWUnitTypeCustom);
         EXPECT_FALSE(business->addUnit(unit, false));
         return unit;
     }

@@ -35,13 +35,14 @@ protected:
         sheet->setBusinessController(document.get());
         sheet->setBusiness(business);
         sheet->update();
-        document->beginSheetWithView(sheet->view(), false, true, [this](int code) { codes.append(code); });
+        document->beginSheetWithView(sheet->view(), false, true,
+                                     [this](int code) { codes.append(code); });
         ends = std::make_unique<QSignalSpy>(sheet.get(), &TWEditorController::endRequested);
     }
     void openNew()
     {
-        open(TWUnit::unitWithName(QString(), QString(), QString(), QString(), 1.0, 2,
-                                  QDateTime(), false, TWUnitTypeCustom),
+        open(TWUnit::unitWithName(QString(), QString(), QString(), QString(), 1.0, 2, QDateTime(),
+                                  false, TWUnitTypeCustom),
              0);
     }
     // Saves; the code the sheet ended with (0 while it stays open).

@@ -3,10 +3,10 @@
 
 #include "TWUnitsTestSupport.h"
 
+#include "TWLedger.h"
 #include "TWUnitController.h"
 #include "TWUnitsController.h"
 #include "TWUnitsModel.h"
-#include "TWLedger.h"
 
 #include "TWMasterController.h"
 
@@ -201,8 +201,8 @@ TEST_F(UnitsViewTest, UnitInUseIsKeptWithItsCounts)
     select(widgets);
     controller->deleteUnit(false);
     ASSERT_EQ(alerts.size(), 2);
-    EXPECT_EQ(alerts.last(), TWLocalized("deleteUnitInUseMessage")
-                                 .arg(1).arg(0).arg(0).arg(0).arg(2));
+    EXPECT_EQ(alerts.last(),
+              TWLocalized("deleteUnitInUseMessage").arg(1).arg(0).arg(0).arg(0).arg(2));
     EXPECT_TRUE(business->unitWithCode("WDG"));
 
     // Cancelling the question counts nothing and deletes nothing.
