@@ -17,6 +17,7 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -226,7 +227,19 @@ void TWBusinessInfoController::loadView()
             [this] { updateDeleteSegment(); });
     connect(m_save, &QPushButton::clicked, this, [this] { doSave(1); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { doSave(0); });
+    view->installEventFilter(this);
     m_view = view;
+}
+
+bool TWBusinessInfoController::eventFilter(QObject *watched, QEvent *event)
+{
+    // A default set before the view had a dialog around it is lost on the
+    // first focus change, so Return would do nothing.
+    if (watched == m_view && event->type() == QEvent::Show) {
+        m_save->setDefault(false);
+        m_save->setDefault(true);
+    }
+    return TWEditorController::eventFilter(watched, event);
 }
 
 std::uint32_t TWBusinessInfoController::businessType() const

@@ -95,6 +95,10 @@ public:
     // with "http://"; empty for an empty or unusable text.
     static QUrl websiteURL(const QString &text);
 
+protected:
+    // Makes Save the window's default button once the view sits in its window.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void loadView();
     void setUpPeriodsTable(const TWAccountingPeriodList &periods);

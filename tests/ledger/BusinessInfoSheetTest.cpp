@@ -14,12 +14,14 @@
 #include "TWPreferences.h"
 
 #include <QCheckBox>
+#include <QDialog>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QVBoxLayout>
 
 namespace
 {
@@ -311,4 +313,23 @@ TEST_F(BusinessInfoSheetTest, DocumentStoresWhatTheSheetSaved)
     EXPECT_FALSE(document->hasAttachedSheet());
     EXPECT_DOUBLE_EQ(business->businessInfo()->invoiceTaxRate(), 0.2);
     EXPECT_EQ(business->businessInfo()->accountingPeriods().size(), 2);
+}
+
+TEST_F(BusinessInfoSheetTest, ReturnCreatesTheBusinessInItsWindow)
+{
+    openNew();
+    // As the document controller shows it: the view inside a dialog.
+    QDialog window;
+    auto *layout = new QVBoxLayout(&window);
+    layout->addWidget(sheet->view());
+    sheet->reset();
+    window.show();
+    settle();
+    sheet->businessNameTextField()->setFocus();
+    sheet->businessNameTextField()->setText(QStringLiteral("Acme"));
+    QTest::keyClick(sheet->businessNameTextField(), Qt::Key_Return);
+    ASSERT_EQ(ends->size(), 1);
+    EXPECT_EQ(ends->last().at(0).toInt(), -1002);
+    layout->removeWidget(sheet->view());
+    sheet->view()->setParent(nullptr);
 }

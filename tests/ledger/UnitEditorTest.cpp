@@ -202,3 +202,15 @@ TEST_F(UnitEditorTest, CancelLeavesUnitAndStoreAlone)
     EXPECT_EQ(eur->rate(), rate);
     EXPECT_FALSE(document->isDocumentEdited());
 }
+
+TEST_F(UnitEditorTest, ReturnSavesTheSheet)
+{
+    open(business->unitWithCode("EUR"), 1);
+    settle();
+    sheet->nameTextField()->setFocus();
+    sheet->nameTextField()->setText(QStringLiteral("Euro (EU)"));
+    QTest::keyClick(sheet->nameTextField(), Qt::Key_Return);
+    settle();
+    EXPECT_EQ(codes, QList<int>({-1002}));
+    EXPECT_EQ(business->unitWithCode("EUR")->name(), "Euro (EU)");
+}
