@@ -471,6 +471,10 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
         if (auto *fields = detailAs<TWFieldsDetail>(TWDetailFields))
             fields->deleteItem(context);
         return;
+    case A::doEditUnit:
+        if (auto *units = detailAs<TWUnitsDetail>(TWDetailUnits))
+            units->editSelectedUnit(context);
+        return;
     case A::doDeleteUnit:
         if (auto *units = detailAs<TWUnitsDetail>(TWDetailUnits))
             units->deleteUnit(context);

@@ -216,6 +216,7 @@ public:
     virtual bool canDeleteUnit(bool) const { return false; }
     virtual void refresh() {}
     virtual void newUnit() {}
+    virtual void editSelectedUnit(bool) {}
     virtual void deleteUnit(bool) {}
     virtual void search(const QString &) {}
 };

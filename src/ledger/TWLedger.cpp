@@ -1,7 +1,10 @@
 #include "TWLedger.h"
 
 #include "TWAutofillController.h"
+#include "TWBusinessInfoController.h"
+#include "TWExchangeRates.h"
 #include "TWFieldsController.h"
+#include "TWUnitsController.h"
 #include "TWValuesController.h"
 
 #include "TWAccountInfoController.h"
@@ -29,4 +32,11 @@ void twRegisterLedger()
     });
     registry.setDetailFactory(TWDetailRepeats,
                               [](QObject *parent) { return new TWRepeatsController(parent); });
+    registry.setDetailFactory(TWDetailUnits,
+                              [](QObject *parent) { return new TWUnitsController(parent); });
+    registry.setBusinessInfoFactory(
+        [](QObject *parent) { return new TWBusinessInfoController(parent); });
+    registry.rateCheck = [](TWBusinessController &document) {
+        TWExchangeRates::forDocument(&document)->checkCurrencyExchangeRates();
+    };
 }

@@ -304,6 +304,16 @@ void TWPreferences::setCheckForUpdate(bool v)
     store("checkForUpdate", v, true);
 }
 
+QString TWPreferences::exchangeRateServiceURL() const
+{
+    return m_settings->value(QStringLiteral("exchangeRateServiceURL")).toString().trimmed();
+}
+
+void TWPreferences::setExchangeRateServiceURL(const QString &v)
+{
+    store("exchangeRateServiceURL", v.isEmpty() ? QVariant() : QVariant(v), false);
+}
+
 void TWPreferences::setCheckForUpdateSkipVersion(const QString &v)
 {
     m_checkForUpdateSkipVersion = v;

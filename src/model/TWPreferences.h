@@ -128,6 +128,12 @@ public:
     QColor clearedColour() const { return m_colours[ClearedColour]; }
     void setClearedColour(const QColor &c) { setColour(ClearedColour, c); }
 
+    // The base address of the exchange-rate quote service (http or https);
+    // empty when none is set, and then no rates are ever fetched. Read from
+    // the settings each time, so an address set outside the program counts.
+    QString exchangeRateServiceURL() const;
+    void setExchangeRateServiceURL(const QString &v);
+
     // Held in memory only, taken from the locale at creation ("US", "USD" when
     // the locale has none).
     QString localeCountryCode() const { return m_localeCountryCode; }

@@ -1,0 +1,335 @@
+// The business information sheet: defaults of a new business, the closing
+// account and its name, the accounting periods table and the checks of a
+// save, and what an edit of an existing business keeps.
+
+#include "TWUnitsTestSupport.h"
+
+#include "TWBusinessInfoController.h"
+#include "TWBusinessInfoPeriods.h"
+#include "TWLedger.h"
+
+#include "TWControls.h"
+
+#include "TWDateAdditions.h"
+#include "TWPreferences.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QVBoxLayout>
+
+namespace
+{
+
+class BusinessInfoSheetTest : public TWUnitsTest
+{
+protected:
+    void SetUp() override
+    {
+        TWUnitsTest::SetUp();
+        country = TWPreferences::preferences().localeCountryCode();
+        clock = std::make_unique<TWFixedClock>(2026, 6, 15);
+    }
+    void TearDown() override
+    {
+        sheet.reset();
+        clock.reset();
+        TWPreferences::preferences().setLocaleCountryCode(country);
+        TWUnitsTest::TearDown();
+    }
+
+    void openNew()
+    {
+        sheet = std::make_unique<TWBusinessInfoController>();
+        sheet->setMode(0);
+        sheet->reset();
+        ends = std::make_unique<QSignalSpy>(sheet.get(), &TWEditorController::endRequested);
+    }
+    // Mode 1 on a copy of the store's record, as the document opens it.
+    void openEdit()
+    {
+        record = business->businessInfo()->copy();
+        sheet = std::make_unique<TWBusinessInfoController>();
+        sheet->setMode(1);
+        sheet->view();
+        sheet->setBusinessInfo(record);
+        sheet->setBusinessController(document.get());
+        sheet->setBusiness(business);
+        sheet->update();
+        ends = std::make_unique<QSignalSpy>(sheet.get(), &TWEditorController::endRequested);
+    }
+    // The code the sheet ended with; 0 while it stays open.
+    int save()
+    {
+        ends->clear();
+        sheet->saveButton()->click();
+        return ends->isEmpty() ? 0 : ends->last().at(0).toInt();
+    }
+    void selectPeriodRows(const QList<int> &rows)
+    {
+        QItemSelectionModel *selection = sheet->accountingPeriodsTableView()->selectionModel();
+        selection->clearSelection();
+        for (int row : rows)
+            selection->select(sheet->accountingPeriodsModel()->index(row, 0),
+                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    QStringList closingChoices() const
+    {
+        QStringList titles;
+        for (int i = 0; i < sheet->accountingNominalTransferAccountPopUpButton()->count(); ++i)
+            if (!sheet->accountingNominalTransferAccountPopUpButton()->itemText(i).isEmpty())
+                titles.append(sheet->accountingNominalTransferAccountPopUpButton()->itemText(i));
+        return titles;
+    }
+    static TWAccountingPeriodPtr period(const QString &name, const QDateTime &start,
+                                        const QDateTime &end)
+    {
+        return TWAccountingPeriod::accountingPeriodWithName(name, start, end, false, 0);
+    }
+
+    QString country;
+    std::unique_ptr<TWFixedClock> clock;
+    std::unique_ptr<TWBusinessInfoController> sheet;
+    std::unique_ptr<QSignalSpy> ends;
+    TWBusinessInfoPtr record;
+};
+
+} // namespace
+
+TEST_F(BusinessInfoSheetTest, TaxNameFollowsTheCountry)
+{
+    const QList<QPair<QString, const char *>> cases = {
+        {"GB", "vat"}, {"NZ", "gst"}, {"FR", "tax"}, {"CA", "gstHst"}};
+    for (const auto &[code, key] : cases) {
+        TWPreferences::preferences().setLocaleCountryCode(code);
+        openNew();
+        EXPECT_EQ(sheet->invoiceTaxNameTextField()->text(), TWLocalized(key)) << code.toStdString();
+    }
+}
+
+TEST_F(BusinessInfoSheetTest, ClosingAccountOfANewBusinessFollowsTypeAndDefaultAccounts)
+{
+    openNew();
+    TWPopUpButton *closing = sheet->accountingNominalTransferAccountPopUpButton();
+    QLineEdit *name = sheet->accountingRetainedEarningsNameTextField();
+    EXPECT_EQ(closing->selectedTag(), 138);
+    EXPECT_FALSE(name->isEnabled());
+    EXPECT_EQ(name->text(), TWLocalized("ownersEquity"));
+
+    sheet->businessTypePopUpButton()->selectItemWithTag(2);
+    sheet->doBusinessType();
+    EXPECT_EQ(closing->selectedTag(), 143);
+    EXPECT_EQ(name->text(), TWLocalized("retainedEarnings"));
+
+    sheet->createDefaultAccountsCheckbox()->click();
+    EXPECT_EQ(closingChoices(), QStringList({TWLocalized("none")}));
+    EXPECT_EQ(closing->selectedTag(), 0);
+    EXPECT_TRUE(name->isEnabled());
+    EXPECT_EQ(name->text(), TWLocalized("retainedEarnings"));
+
+    // Saved as a new record, with the home currency of the locale.
+    sheet->businessNameTextField()->setText(QStringLiteral("Acme"));
+    EXPECT_EQ(save(), -1002);
+    const TWBusinessInfoPtr made = sheet->businessInfo();
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->type(), 2u);
+    EXPECT_EQ(made->name(), "Acme");
+    EXPECT_EQ(made->homeCurrency(), TWPreferences::preferences().localeCurrencyCode());
+    EXPECT_EQ(made->currencyUpdateInterval(), 2u);
+    EXPECT_EQ(made->nominalTransferAccountIdentifier(), 0);
+    EXPECT_EQ(made->retainedEarningsName(), TWLocalized("retainedEarnings"));
+    EXPECT_FALSE(made->createDefaultAccounts());
+    EXPECT_TRUE(made->phone().isNull());
+}
+
+TEST_F(BusinessInfoSheetTest, AddedPeriodFollowsTheLatestEnd)
+{
+    openNew();
+    sheet->doAddDeleteAccountingPeriod(0);
+    ASSERT_EQ(sheet->accountingPeriods().size(), 2);
+    const TWAccountingPeriodPtr added = sheet->accountingPeriods().last();
+    EXPECT_EQ(added->name(), "2");
+    EXPECT_EQ(added->startDate(), twLocal(2027, 1, 1));
+    EXPECT_EQ(added->endDate(), twLocal(2027, 12, 31));
+    EXPECT_TRUE(sheet->dirtyAccountingPeriods());
+
+    selectPeriodRows({0, 1});
+    sheet->doAddDeleteAccountingPeriod(1);
+    EXPECT_EQ(alerts, QStringList({TWLocalized("deleteAccountPeriodsMessage")}));
+    ASSERT_TRUE(sheet->accountingPeriods().isEmpty());
+    sheet->doAddDeleteAccountingPeriod(0);
+    ASSERT_EQ(sheet->accountingPeriods().size(), 1);
+    EXPECT_EQ(sheet->accountingPeriods().first()->name(), "1");
+    EXPECT_EQ(sheet->accountingPeriods().first()->startDate(), twLocal(2026, 1, 1));
+    EXPECT_EQ(sheet->accountingPeriods().first()->endDate(), twLocal(2026, 12, 31));
+
+    // One selected row asks with the singular texts; cancel keeps it.
+    alerts.clear();
+    alertAnswer = 1001;
+    selectPeriodRows({0});
+    EXPECT_TRUE(sheet->tableViewDelete(sheet->accountingPeriodsTableView()));
+    EXPECT_EQ(alerts, QStringList({TWLocalized("deleteAccountPeriodMessage")}));
+    EXPECT_EQ(sheet->accountingPeriods().size(), 1);
+}
+
+TEST_F(BusinessInfoSheetTest, PeriodsAreCheckedAndStoredSorted)
+{
+    openNew();
+    TWBusinessInfoPeriods *model = sheet->accountingPeriodsModel();
+    // Out of order, touching at the turn of the year, and a one-day period.
+    model->setPeriods({period("B", twLocal(2027, 1, 1), twLocal(2027, 12, 31)),
+                       period("A", twLocal(2026, 1, 1), twLocal(2026, 12, 31)),
+                       period("C", twLocal(2028, 1, 1), twLocal(2028, 1, 1))});
+    EXPECT_EQ(save(), -1002);
+    EXPECT_TRUE(alerts.isEmpty());
+    QStringList names;
+    for (const TWAccountingPeriodPtr &saved : sheet->businessInfo()->accountingPeriods())
+        names.append(saved->name());
+    EXPECT_EQ(names, QStringList({"A", "B", "C"}));
+
+    // Ending a day before it starts.
+    model->setPeriods({period("A", twLocal(2026, 5, 2), twLocal(2026, 5, 1))});
+    EXPECT_EQ(save(), 0);
+    EXPECT_EQ(alerts.last(), TWLocalized("accountingPeriodsErrorLength"));
+
+    // Sharing a day.
+    model->setPeriods({period("B", twLocal(2026, 12, 31), twLocal(2027, 12, 31)),
+                       period("A", twLocal(2026, 1, 1), twLocal(2026, 12, 31))});
+    EXPECT_EQ(save(), 0);
+    EXPECT_EQ(alerts.last(), TWLocalized("accountingPeriodsErrorOverlap"));
+    // The refused list shows sorted by start.
+    EXPECT_EQ(model->periods().first()->name(), "A");
+}
+
+TEST_F(BusinessInfoSheetTest, PeriodColumnsSortWithUnnamedFirst)
+{
+    TWAccountingPeriodList periods = {period("b", twLocal(2026, 1, 1), twLocal(2026, 2, 1)),
+                                      period(QString(), twLocal(2025, 1, 1), twLocal(2025, 2, 1)),
+                                      period("a", twLocal(2027, 1, 1), twLocal(2026, 3, 1))};
+    periods[0]->setClosed(true);
+    TWBusinessInfoPeriods::sortPeriods(periods, TWBusinessInfoPeriods::Name, true);
+    EXPECT_TRUE(periods[0]->name().isEmpty());
+    EXPECT_EQ(periods[1]->name(), "a");
+    TWBusinessInfoPeriods::sortPeriods(periods, TWBusinessInfoPeriods::End, false);
+    EXPECT_EQ(periods[0]->name(), "a");
+    TWBusinessInfoPeriods::sortPeriods(periods, TWBusinessInfoPeriods::Closed, true);
+    EXPECT_EQ(periods[2]->name(), "b");
+}
+
+TEST_F(BusinessInfoSheetTest, TaxRateIsShownInPercentAndStoredAsAFraction)
+{
+    business->businessInfo()->setInvoiceTaxRate(0.05);
+    openEdit();
+    EXPECT_EQ(sheet->invoiceTaxRateTextField()->text(), "5");
+    sheet->invoiceTaxRateTextField()->setText(QStringLiteral("7.5"));
+    EXPECT_EQ(save(), -1002);
+    EXPECT_DOUBLE_EQ(record->invoiceTaxRate(), 0.075);
+    EXPECT_TRUE(document->isDocumentEdited());
+    sheet->update();
+    EXPECT_EQ(sheet->invoiceTaxRateTextField()->text(), "7.5");
+}
+
+TEST_F(BusinessInfoSheetTest, EditKeepsTypeCurrencyAndTheUsersRetainedEarningsName)
+{
+    business->businessInfo()->setRetainedEarningsName(QStringLiteral("Accumulated Surplus"));
+    business->businessInfo()->setNominalTransferAccountIdentifier(0);
+    const std::uint32_t type = business->businessInfo()->type();
+    const QString home = business->businessInfo()->homeCurrency();
+    openEdit();
+    EXPECT_TRUE(sheet->businessTypePopUpButton()->isHidden());
+    EXPECT_FALSE(sheet->businessTypeLabel()->isHidden());
+    EXPECT_FALSE(sheet->businessCurrencyLabel()->text().isEmpty());
+    EXPECT_EQ(sheet->accountingRetainedEarningsNameTextField()->text(), "Accumulated Surplus");
+
+    sheet->invoiceTaxNameTextField()->clear();
+    sheet->contactPhoneTextField()->clear();
+    sheet->contactWebsiteTextField()->setText(QStringLiteral("example.com/shop"));
+    EXPECT_EQ(save(), -1002);
+    EXPECT_EQ(record->retainedEarningsName(), "Accumulated Surplus");
+    EXPECT_EQ(record->type(), type);
+    EXPECT_EQ(record->homeCurrency(), home);
+    EXPECT_FALSE(record->invoiceTaxName().isNull());
+    EXPECT_TRUE(record->invoiceTaxName().isEmpty());
+    EXPECT_TRUE(record->phone().isNull());
+    EXPECT_EQ(record->website(), QUrl("http://example.com/shop"));
+
+    // Choosing an equity account fills in its name and takes the field out of use.
+    const TWAccountList equity = business->accountsOfType(17);
+    ASSERT_FALSE(equity.isEmpty());
+    sheet->update();
+    TWPopUpButton *closing = sheet->accountingNominalTransferAccountPopUpButton();
+    ASSERT_TRUE(closing->selectItemWithTag(equity.first()->identifier()));
+    sheet->doNominalTransferAccount();
+    EXPECT_TRUE(sheet->dirtyAccountingPeriods());
+    EXPECT_EQ(sheet->accountingRetainedEarningsNameTextField()->text(), equity.first()->name());
+    EXPECT_EQ(save(), -1002);
+    EXPECT_EQ(record->nominalTransferAccountIdentifier(), equity.first()->identifier());
+    EXPECT_TRUE(record->retainedEarningsName().isNull());
+}
+
+TEST_F(BusinessInfoSheetTest, WebsiteRule)
+{
+    EXPECT_EQ(TWBusinessInfoController::websiteURL("example.com"), QUrl("http://example.com"));
+    EXPECT_EQ(TWBusinessInfoController::websiteURL("example.com:8080"),
+              QUrl("http://example.com:8080"));
+    EXPECT_EQ(TWBusinessInfoController::websiteURL("https://example.com/a"),
+              QUrl("https://example.com/a"));
+    EXPECT_TRUE(TWBusinessInfoController::websiteURL("   ").isEmpty());
+}
+
+TEST_F(BusinessInfoSheetTest, CancelLeavesThePeriodsAlone)
+{
+    openEdit();
+    const TWAccountingPeriodList before = business->businessInfo()->accountingPeriods();
+    ASSERT_FALSE(before.isEmpty());
+    const QString firstName = before.first()->name();
+    sheet->accountingPeriodsModel()->setData(sheet->accountingPeriodsModel()->index(0, 0),
+                                             QStringLiteral("Renamed"), Qt::EditRole);
+    sheet->doAddDeleteAccountingPeriod(0);
+    EXPECT_TRUE(sheet->dirtyAccountingPeriods());
+    sheet->cancelButton()->click();
+    EXPECT_EQ(ends->last().at(0).toInt(), -1001);
+    EXPECT_EQ(business->businessInfo()->accountingPeriods().size(), before.size());
+    EXPECT_EQ(business->businessInfo()->accountingPeriods().first()->name(), firstName);
+    EXPECT_EQ(record->accountingPeriods().size(), before.size());
+}
+
+TEST_F(BusinessInfoSheetTest, DocumentStoresWhatTheSheetSaved)
+{
+    twRegisterLedger();
+    document->doBusiness();
+    auto *editor = qobject_cast<TWBusinessInfoController *>(document->businessInfoController());
+    ASSERT_TRUE(editor);
+    ASSERT_TRUE(document->hasAttachedSheet());
+    editor->invoiceTaxRateTextField()->setText(QStringLiteral("20"));
+    editor->doAddDeleteAccountingPeriod(0);
+    editor->saveButton()->click();
+    settle();
+    EXPECT_FALSE(document->hasAttachedSheet());
+    EXPECT_DOUBLE_EQ(business->businessInfo()->invoiceTaxRate(), 0.2);
+    EXPECT_EQ(business->businessInfo()->accountingPeriods().size(), 2);
+}
+
+TEST_F(BusinessInfoSheetTest, ReturnCreatesTheBusinessInItsWindow)
+{
+    openNew();
+    // As the document controller shows it: the view inside a dialog.
+    QDialog window;
+    auto *layout = new QVBoxLayout(&window);
+    layout->addWidget(sheet->view());
+    sheet->reset();
+    window.show();
+    settle();
+    sheet->businessNameTextField()->setFocus();
+    sheet->businessNameTextField()->setText(QStringLiteral("Acme"));
+    QTest::keyClick(sheet->businessNameTextField(), Qt::Key_Return);
+    ASSERT_EQ(ends->size(), 1);
+    EXPECT_EQ(ends->last().at(0).toInt(), -1002);
+    layout->removeWidget(sheet->view());
+    sheet->view()->setParent(nullptr);
+}
