@@ -9,6 +9,7 @@
 #include "TWLocalized.h"
 #include "TWPreferences.h"
 #include "TWUtilities.h"
+#include "TWSheetDefaultButton.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -115,7 +116,7 @@ void TWAccountInfoController::build()
     auto *buttons = new QDialogButtonBox(m_view);
     m_cancel = buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
     m_save = buttons->addButton(TWLocalized("save"), QDialogButtonBox::AcceptRole);
-    m_save->setDefault(true);
+    twKeepDefaultButton(m_save);
     connect(m_save, &QPushButton::clicked, this, [this] { doSave(1); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { doSave(0); });
 

@@ -3,6 +3,7 @@
 #include "TWBusinessController.h"
 #include "TWLocalized.h"
 #include "TWUtilities.h"
+#include "TWSheetDefaultButton.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -168,7 +169,7 @@ void TWDeviceController::loadView()
     m_deviceContainer->addWidget(scanner);
 
     m_doneButton = new QPushButton(TWLocalized("deviceDone"), m_view);
-    m_doneButton->setDefault(true);
+    twKeepDefaultButton(m_doneButton);
     auto *band = new QHBoxLayout;
     band->addStretch(1);
     band->addWidget(m_doneButton);

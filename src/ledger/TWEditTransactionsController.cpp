@@ -8,6 +8,7 @@
 #include "TWFormatter.h"
 #include "TWLocalized.h"
 #include "TWNumberFormatter.h"
+#include "TWSheetDefaultButton.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -117,7 +118,7 @@ void TWEditTransactionsController::build()
     auto *buttons = new QDialogButtonBox(m_view);
     m_cancel = buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
     m_save = buttons->addButton(TWLocalized("save"), QDialogButtonBox::AcceptRole);
-    m_save->setDefault(true);
+    twKeepDefaultButton(m_save);
     connect(m_save, &QPushButton::clicked, this, [this] { doSave(1); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { doSave(0); });
 

@@ -7,6 +7,7 @@
 #include "TWBusiness.h"
 #include "TWFormatter.h"
 #include "TWLocalized.h"
+#include "TWSheetDefaultButton.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -98,7 +99,7 @@ void TWFieldController::loadView()
     m_cancelButton->setProperty("tag", 0);
     m_saveButton = new QPushButton(TWLocalized("save"), m_view);
     m_saveButton->setProperty("tag", 1);
-    m_saveButton->setDefault(true);
+    twKeepDefaultButton(m_saveButton);
     buttons->addWidget(m_cancelButton);
     buttons->addWidget(m_saveButton);
     layout->addLayout(buttons);

@@ -7,6 +7,7 @@
 
 #include "TWBusiness.h"
 #include "TWLocalized.h"
+#include "TWSheetDefaultButton.h"
 
 #include <QDialogButtonBox>
 #include <QHeaderView>
@@ -80,7 +81,7 @@ void TWMissingAccountsController::build()
     m_cancel = buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
     m_create =
         buttons->addButton(TWLocalized("missingAccountsCreate"), QDialogButtonBox::AcceptRole);
-    m_create->setDefault(true);
+    twKeepDefaultButton(m_create);
     connect(m_create, &QPushButton::clicked, this, [this] { doCreate(1); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { doCreate(0); });
 

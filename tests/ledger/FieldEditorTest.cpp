@@ -206,3 +206,21 @@ TEST_F(FieldEditor, ARenamedFieldKeepsItsChoicesTagsAndPercentAlsoAfterReopening
 }
 
 } // namespace
+
+TEST_F(FieldEditor, ReturnInTheNameSavesTheSheet)
+{
+    fields.newField();
+    ASSERT_TRUE(document->hasAttachedSheet());
+    settle();
+    editor().nameTextField()->setFocus();
+    typeName(QStringLiteral("Mileage"));
+    const qint32 identifier = editor().editField()->identifier();
+    QTest::keyClick(editor().nameTextField(), Qt::Key_Return);
+    settle();
+
+    EXPECT_TRUE(editor().saved());
+    EXPECT_FALSE(document->hasAttachedSheet());
+    const TWFieldPtr stored = business->fieldWithIdentifier(identifier);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->name(), QStringLiteral("Mileage"));
+}
