@@ -12,8 +12,8 @@
 
 #include <QCheckBox>
 #include <QDateEdit>
-#include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -115,9 +115,13 @@ void TWEditTransactionsController::build()
     form->addRow(TWLocalized("editTransactionsField"), m_fieldPopUp);
     form->addRow(TWLocalized("editTransactionsValue"), m_valueContainer);
 
-    auto *buttons = new QDialogButtonBox(m_view);
-    m_cancel = buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
-    m_save = buttons->addButton(TWLocalized("save"), QDialogButtonBox::AcceptRole);
+    // Cancel then Save, as in the document's other sheets.
+    auto *buttons = new QHBoxLayout();
+    buttons->addStretch(1);
+    m_cancel = new QPushButton(TWLocalized("cancel"), m_view);
+    m_save = new QPushButton(TWLocalized("save"), m_view);
+    buttons->addWidget(m_cancel);
+    buttons->addWidget(m_save);
     twKeepDefaultButton(m_save);
     connect(m_save, &QPushButton::clicked, this, [this] { doSave(1); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { doSave(0); });
@@ -126,7 +130,10 @@ void TWEditTransactionsController::build()
     layout->addWidget(m_countLabel);
     layout->addLayout(form);
     layout->addStretch(1);
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
+    // The document sizes a resizable sheet from its view; unsized, that would
+    // be a window's default size, far more than a field and a value need.
+    m_view->resize(m_view->sizeHint());
 }
 
 void TWEditTransactionsController::setTransactions(const TWTransactionList &transactions)
