@@ -12,7 +12,6 @@
 #include "TWSheetDefaultButton.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -113,16 +112,20 @@ void TWAccountInfoController::build()
         m_institutionFields.append(field);
     }
 
-    auto *buttons = new QDialogButtonBox(m_view);
-    m_cancel = buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
-    m_save = buttons->addButton(TWLocalized("save"), QDialogButtonBox::AcceptRole);
+    // Cancel then Save, as in the document's sheets.
+    auto *buttons = new QHBoxLayout();
+    buttons->addStretch(1);
+    m_cancel = new QPushButton(TWLocalized("cancel"), m_view);
+    m_save = new QPushButton(TWLocalized("save"), m_view);
+    buttons->addWidget(m_cancel);
+    buttons->addWidget(m_save);
     twKeepDefaultButton(m_save);
     connect(m_save, &QPushButton::clicked, this, [this] { doSave(1); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { doSave(0); });
 
     auto *layout = new QVBoxLayout(m_view);
     layout->addLayout(form);
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
 }
 
 void TWAccountInfoController::showTypeAndUnitEditable(bool editable)

@@ -9,7 +9,6 @@
 #include "TWLocalized.h"
 #include "TWSheetDefaultButton.h"
 
-#include <QDialogButtonBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -77,10 +76,13 @@ void TWMissingAccountsController::build()
     m_table->setColumnWidth(TWMissingAccountsModel::NameColumn, 160);
     m_table->setColumnWidth(TWMissingAccountsModel::TypeColumn, 150);
 
-    auto *buttons = new QDialogButtonBox(m_view);
-    m_cancel = buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
-    m_create =
-        buttons->addButton(TWLocalized("missingAccountsCreate"), QDialogButtonBox::AcceptRole);
+    // Cancel then Create, as in the document's other sheets.
+    auto *buttons = new QHBoxLayout();
+    buttons->addStretch(1);
+    m_cancel = new QPushButton(TWLocalized("cancel"), m_view);
+    m_create = new QPushButton(TWLocalized("missingAccountsCreate"), m_view);
+    buttons->addWidget(m_cancel);
+    buttons->addWidget(m_create);
     twKeepDefaultButton(m_create);
     connect(m_create, &QPushButton::clicked, this, [this] { doCreate(1); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { doCreate(0); });
@@ -88,7 +90,7 @@ void TWMissingAccountsController::build()
     auto *layout = new QVBoxLayout(m_view);
     layout->addWidget(message);
     layout->addWidget(m_table, 1);
-    layout->addWidget(buttons);
+    layout->addLayout(buttons);
 }
 
 void TWMissingAccountsController::setAccounts(const TWAccountList &accounts)

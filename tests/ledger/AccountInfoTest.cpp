@@ -208,3 +208,23 @@ TEST(AccountInfoCurrency, AHomeCurrencyMissingFromTheMenuFallsBackToDollars)
     ASSERT_TRUE(editor.selectedUnit());
     EXPECT_EQ(editor.selectedUnit()->code(), QStringLiteral("USD"));
 }
+
+TEST_F(AccountInfoPopover, ReturnSavesButStaysANewLineInTheNotes)
+{
+    auto document = documentWithAccounts();
+    TWAccountInfoController *editor = open(*document, plain);
+    ASSERT_TRUE(editor);
+    QApplication::processEvents();
+    editor->notesTextView()->setFocus();
+    QTest::keyClick(editor->notesTextView(), Qt::Key_Return);
+    EXPECT_TRUE(document->popover()->isShown());
+    EXPECT_EQ(editor->notesTextView()->toPlainText(), QStringLiteral("\n"));
+
+    editor->nameTextField()->setFocus();
+    editor->nameTextField()->setText(QStringLiteral("Float"));
+    QTest::keyClick(editor->nameTextField(), Qt::Key_Return);
+    EXPECT_TRUE(editor->saved());
+    EXPECT_FALSE(document->popover()->isShown());
+    EXPECT_EQ(document->business()->accountWithIdentifier(plain->identifier())->name(),
+              QStringLiteral("Float"));
+}
