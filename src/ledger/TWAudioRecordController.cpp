@@ -155,7 +155,9 @@ void TWAudioRecordController::rebuildSettingsMenu()
     header->setData(int(TagHeader));
     header->setEnabled(false);
     for (const TWAudioInput &input : m_capture->audioInputs()) {
-        QAction *item = m_settingsMenu->addAction(input.name);
+        // Device names are shown as they are, never as shortcut markers.
+        QAction *item = m_settingsMenu->addAction(
+            QString(input.name).replace(QLatin1Char('&'), QLatin1String("&&")));
         item->setCheckable(true);
         item->setData(int(TagInput));
         item->setProperty("inputIdentifier", input.identifier);

@@ -160,7 +160,9 @@ void TWFieldController::rebuildViewsMenu()
     m_viewsMenu->addSeparator();
     if (m_business)
         for (const TWAccountPtr &account : m_business->sortedAccounts())
-            add(account->name(), account->identifier());
+            // A menu takes "&" for a shortcut marker; account names mean it literally.
+            add(QString(account->name()).replace(QLatin1Char('&'), QLatin1String("&&")),
+                account->identifier());
     m_viewsMenu->addSeparator();
     for (int i = 0; i < 3; ++i)
         add(TWLocalized(kSpecialViews[i].key), kSpecialViews[i].number);

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QToolButton>
 
@@ -223,4 +224,18 @@ TEST_F(FieldEditor, ReturnInTheNameSavesTheSheet)
     const TWFieldPtr stored = business->fieldWithIdentifier(identifier);
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->name(), QStringLiteral("Mileage"));
+}
+
+TEST_F(FieldEditor, AnAmpersandInAnAccountNameShowsInTheViewsMenu)
+{
+    const TWAccountPtr meals = addAccount(*business, QStringLiteral("Meals & Entertainment"));
+    fields.newField();
+    QMenu *menu = editor().viewsPopUpButton()->menu();
+    ASSERT_TRUE(menu);
+    QStringList shown;
+    for (QAction *item : menu->actions())
+        if (item->data().toInt() == meals->identifier())
+            shown.append(item->iconText());
+    EXPECT_EQ(shown, QStringList{QStringLiteral("Meals & Entertainment")});
+    editor().cancelButton()->click();
 }
