@@ -6,6 +6,7 @@
 #include "TWBusiness.h"
 #include "TWFormatter.h"
 #include "TWLocalized.h"
+#include "TWLedgerTables.h"
 
 #include <QAbstractTableModel>
 #include <QCheckBox>
@@ -127,6 +128,8 @@ void TWAutofillController::loadView()
     layout->addWidget(m_enableCheckbox);
 
     m_table = new TWTableView(m_view);
+
+    twUseSingleLineRows(m_table);
     m_table->setObjectName(QStringLiteral("tableView"));
     m_model = new TWAutofillTableModel(this, m_table);
     m_table->setModel(m_model);

@@ -14,6 +14,7 @@
 #include "TWLocalized.h"
 #include "TWPreferences.h"
 #include "TWUnits.h"
+#include "TWLedgerTables.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -156,6 +157,7 @@ void TWBusinessInfoController::loadView()
         m_periods->sortBy(column, order == Qt::AscendingOrder);
     };
     m_periodsTable = new TWTableView(accounting);
+    twUseSingleLineRows(m_periodsTable);
     m_periodsTable->setModel(m_periods);
     m_periodsTable->setTableDelegate(this);
     m_periodsTable->setSelectionBehavior(QAbstractItemView::SelectRows);

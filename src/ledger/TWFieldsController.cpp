@@ -12,6 +12,7 @@
 #include "TWFormatter.h"
 #include "TWLocalized.h"
 #include "TWNumberFormatter.h"
+#include "TWLedgerTables.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -69,6 +70,7 @@ void TWFieldsController::loadView()
     fieldsLayout->setContentsMargins(0, 0, 0, 0);
     fieldsLayout->setSpacing(2);
     m_fieldsTable = new TWTableView(fieldsPane);
+    twUseSingleLineRows(m_fieldsTable);
     m_fieldsTable->setObjectName(QStringLiteral("fieldsTableView"));
     m_fieldsModel = new TWFieldsTableModel(this, m_fieldsTable);
     m_fieldsTable->setModel(m_fieldsModel);
@@ -109,6 +111,7 @@ void TWFieldsController::loadView()
     auto *itemsLayout = new QVBoxLayout(m_itemsPane);
     itemsLayout->setContentsMargins(0, 0, 0, 0);
     m_itemsTable = new TWTableView(m_itemsPane);
+    twUseSingleLineRows(m_itemsTable);
     m_itemsTable->setObjectName(QStringLiteral("itemsTableView"));
     m_itemsModel = new TWFieldItemsModel(this, m_itemsTable);
     m_itemsTable->setModel(m_itemsModel);

@@ -8,6 +8,7 @@
 
 #include "TWBusiness.h"
 #include "TWLocalized.h"
+#include "TWLedgerTables.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -75,6 +76,7 @@ void TWRepeatsController::build()
 
     m_model->setBusiness(m_business);
     m_table = new TWTableView(m_splitter);
+    twUseSingleLineRows(m_table);
     m_table->setObjectName(QStringLiteral("repeatsTableView"));
     m_table->setModel(m_model);
     m_table->setTableDelegate(this);

@@ -11,6 +11,7 @@
 #include "TWBusiness.h"
 #include "TWClock.h"
 #include "TWLocalized.h"
+#include "TWLedgerTables.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -43,6 +44,7 @@ void TWUnitsController::loadView()
     };
     m_model->sortRequested = [this](int column, Qt::SortOrder order) { setSort(column, order); };
     m_table = new TWTableView(view);
+    twUseSingleLineRows(m_table);
     m_table->setModel(m_model);
     m_table->setTableDelegate(this);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);

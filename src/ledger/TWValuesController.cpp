@@ -7,6 +7,7 @@
 #include "TWBusiness.h"
 #include "TWLocalized.h"
 #include "TWStringAdditions.h"
+#include "TWLedgerTables.h"
 
 #include <QAbstractTableModel>
 #include <QComboBox>
@@ -110,6 +111,8 @@ void TWValuesController::loadView()
     layout->addLayout(top);
 
     m_table = new TWTableView(m_view);
+
+    twUseSingleLineRows(m_table);
     m_table->setObjectName(QStringLiteral("tableView"));
     m_model = new TWValuesTableModel(this, m_table);
     m_table->setModel(m_model);
