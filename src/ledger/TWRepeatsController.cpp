@@ -88,6 +88,7 @@ void TWRepeatsController::build()
     m_table->setMinimumHeight(kMinimumPaneHeight);
     m_table->setSortingEnabled(true);
     QHeaderView *header = m_table->horizontalHeader();
+    header->setStretchLastSection(true);
     header->setSortIndicator(TWRepeatsModel::NextItemColumn, Qt::AscendingOrder);
     // The header's click sorts the model (a reload without selection); the
     // list below follows.
@@ -183,8 +184,23 @@ void TWRepeatsController::update()
     }
     m_model->setSortKey(QStringLiteral("nextItem"), true);
     m_model->setRepeats(m_business ? m_business->repeats() : TWRepeatList());
+    fitColumnsOnce();
     m_table->scrollToTop();
     updateItems();
+}
+
+void TWRepeatsController::fitColumnsOnce()
+{
+    // Fixed default widths cut account names short while leaving the right of
+    // the table empty: the first time there are schedules, each column takes
+    // the width its texts need. Later the user's widths stay as they are.
+    if (m_columnsFitted || m_model->rowCount() == 0)
+        return;
+    QHeaderView *header = m_table->horizontalHeader();
+    for (int column = 0; column < m_model->columnCount(); ++column)
+        header->resizeSection(column, m_model->fittedWidth(column, m_table->fontMetrics(),
+                                                           header->fontMetrics()));
+    m_columnsFitted = true;
 }
 
 void TWRepeatsController::sort()

@@ -104,6 +104,7 @@ private:
     TWRepeatPtr contextRepeat(bool context) const;
     TWDetailController *lowerList(int type);
     void presentError(const TWError &error);
+    void fitColumnsOnce();
 
     QPointer<QWidget> m_view;
     QSplitter *m_splitter = nullptr;
@@ -115,4 +116,5 @@ private:
     QList<int> m_contextRows;
     int m_activeRepeatType = 0;
     bool m_restored = false;
+    bool m_columnsFitted = false;
 };
