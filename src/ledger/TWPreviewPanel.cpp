@@ -145,8 +145,9 @@ TWPreviewPanel::TWPreviewPanel() : QWidget(nullptr, Qt::Tool)
         return page;
     };
     m_iconView = makeIconPage(m_iconLabel, m_iconNameLabel, m_iconDetailLabel);
-    m_iconView->layout()->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum,
-                                                  QSizePolicy::Expanding));
+    // The same stretch as above the icon, so the icon sits in the middle; a
+    // plain expanding spacer gets nothing beside a stretch and leaves it at the bottom.
+    static_cast<QVBoxLayout *>(m_iconView->layout())->addStretch(1);
     m_stack->addWidget(m_iconView);
 
     QLabel *audioIcon = nullptr;
