@@ -78,8 +78,14 @@ void TWTransactionController::buildView()
     // button stays off.
     m_splitButton->setEnabled(false);
 
-    // The add-item sheet of the list and tag pop-ups.
-    m_addItemWindow = new QDialog();
+}
+
+void TWTransactionController::buildAddItemWindow(QWidget *parent)
+{
+    // The sheet lives on the editor's window, which goes when the editor's
+    // sheet ends; it is made again for the next window.
+    delete m_addItemWindow;
+    m_addItemWindow = parent ? new QDialog(parent, Qt::Sheet) : new QDialog();
     m_addItemWindow->setWindowModality(Qt::WindowModal);
     auto *addLayout = new QVBoxLayout(m_addItemWindow);
     m_addItemTextField = new QLineEdit(m_addItemWindow);
@@ -186,12 +192,11 @@ void TWTransactionController::focusChanged(QWidget *now)
 void TWTransactionController::beginAddItemSheet(const TWFieldPtr &field, int editMode)
 {
     m_createItemField = field;
+    QWidget *window = sheetWindow();
+    if (!m_addItemWindow || m_addItemWindow->parentWidget() != window)
+        buildAddItemWindow(window);
     m_addItemTextField->clear();
     m_editMode = editMode;
-    if (QWidget *window = sheetWindow()) {
-        m_addItemWindow->setParent(window, Qt::Sheet);
-        m_addItemWindow->setWindowModality(Qt::WindowModal);
-    }
     m_addItemWindow->open();
 }
 
@@ -199,7 +204,7 @@ void TWTransactionController::doAddItemCancelSave(int tag)
 {
     const int editMode = std::exchange(m_editMode, 0);
     const TWFieldPtr field = m_createItemField;
-    const QString name = m_addItemTextField->text().trimmed();
+    const QString name = m_addItemTextField ? m_addItemTextField->text().trimmed() : QString();
     if (tag == 1 && field && m_business && m_editTransaction && !name.isEmpty()) {
         TWErrorResult error;
         if (editMode == 2) {
@@ -223,6 +228,6 @@ void TWTransactionController::doAddItemCancelSave(int tag)
         // The pop-up goes back to what the value is.
         updateValue(field);
     }
-    if (m_addItemWindow->isVisible())
+    if (m_addItemWindow && m_addItemWindow->isVisible())
         m_addItemWindow->hide();
 }

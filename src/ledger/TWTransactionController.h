@@ -9,7 +9,9 @@
 #include "TWRepeat.h"
 #include "TWTransaction.h"
 
+#include <QDialog>
 #include <QHash>
+#include <QLineEdit>
 #include <QPointer>
 
 #include <functional>
@@ -150,6 +152,7 @@ private:
 
     // Form building.
     void buildView();
+    void buildAddItemWindow(QWidget *parent);
     QWidget *makeValueControl(const TWFieldPtr &field, bool *hidden);
     QWidget *makeTextField(const QString &text, const TWFieldPtr &field, Qt::Alignment alignment,
                            bool editable);
@@ -199,7 +202,7 @@ private:
     QHash<qint32, QWidget *> m_rows;
     QList<qint32> m_rowOrder;
     TWValueCompleter *m_completer = nullptr;
-    QDialog *m_addItemWindow = nullptr;
-    QLineEdit *m_addItemTextField = nullptr;
+    QPointer<QDialog> m_addItemWindow;
+    QPointer<QLineEdit> m_addItemTextField;
     QMetaObject::Connection m_focusConnection;
 };
