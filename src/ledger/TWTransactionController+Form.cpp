@@ -164,8 +164,9 @@ void TWTransactionController::updateFormHeight()
 {
     if (!m_view)
         return;
-    m_contentView->adjustSize();
-    const int contentHeight = m_contentView->sizeHint().height();
+    m_rowsLayout->activate();
+    // Hidden rows take no room; the layout's hint already leaves them out.
+    const int contentHeight = m_rowsLayout->totalSizeHint().height() + 2 * m_scrollArea->frameWidth();
     const int chromeHeight = m_saveButton->sizeHint().height() + 3 * 12;
     QScreen *screen = nullptr;
     if (QWidget *window = sheetWindow())
@@ -247,7 +248,7 @@ QComboBox *TWTransactionController::makePopUp(const TWFieldPtr &field)
     auto *popUp = new QComboBox();
     popUp->setProperty(kFieldProperty, field->identifier());
     popUp->setEnabled(m_mode != 3);
-    popUp->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    popUp->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(popUp, qOverload<int>(&QComboBox::activated), this,
             [this, popUp](int) { doPopUpButton(popUp); });
     return popUp;
