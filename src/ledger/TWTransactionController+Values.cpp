@@ -295,7 +295,8 @@ bool TWTransactionController::updateUnit(const TWUnitPtr &unit)
     const std::optional<qint64> total = twRescaleAmount(edit->total(), oldPlaces, newPlaces);
     if (!total) {
         TWAlert alert;
-        alert.message = TWLocalized("amountTooLargeForUnit");
+        alert.message = TWLocalized("unitChangeTooLargeMessage");
+        alert.informativeText = TWLocalized("unitChangeTooLargeInformative");
         alert.buttons = {TWLocalized("ok")};
         alert.window = sheetWindow();
         twRunAlert(alert);

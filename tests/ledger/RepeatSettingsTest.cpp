@@ -1,0 +1,139 @@
+// The repeat settings: switching a schedule on and off, the count's bounds,
+// the end choice, and what a read-only owner gets.
+
+#include "TWClock.h"
+#include "TWControls.h"
+#include "TWRepeatController.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+class RepeatSettings : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        previousClock = TWClock::nowProvider();
+        TWClock::setNowProvider([] { return QDateTime(QDate(2026, 3, 14), QTime(9, 30)); });
+        controller.setType(TWRepeatTypeBill);
+        controller.update();
+        controller.view()->show();
+    }
+    void TearDown() override { TWClock::setNowProvider(previousClock); }
+
+    std::function<QDateTime()> previousClock;
+    TWRepeatController controller;
+};
+
+TEST_F(RepeatSettings, SwitchingOnGivesAFreshDailyScheduleWithoutEnd)
+{
+    EXPECT_FALSE(controller.repeatsCheckbox()->isChecked());
+    EXPECT_TRUE(controller.intervalSpinBox()->text().trimmed().isEmpty());
+    EXPECT_FALSE(controller.intervalSpinBox()->isEnabled());
+    EXPECT_FALSE(controller.intervalUnitPopUpButton()->isEnabled());
+    EXPECT_FALSE(controller.endDatePopUpButton()->isEnabled());
+
+    QSignalSpy updated(&controller, &TWRepeatController::updated);
+    controller.repeatsCheckbox()->click();
+    ASSERT_TRUE(controller.repeat());
+    EXPECT_EQ(controller.repeat()->type(), std::uint32_t(TWRepeatTypeBill));
+    EXPECT_EQ(controller.repeat()->interval(), 1u);
+    EXPECT_EQ(controller.repeat()->intervalUnit(), 0u);
+    EXPECT_FALSE(controller.repeat()->endDate().isValid());
+    EXPECT_EQ(controller.repeat()->identifier(), 0);
+    EXPECT_EQ(controller.intervalSpinBox()->text(), QStringLiteral("1"));
+    EXPECT_EQ(controller.endDatePopUpButton()->selectedTag(), 0);
+    EXPECT_FALSE(controller.endDateDatePicker()->isEnabled());
+    EXPECT_EQ(controller.endDateDatePicker()->date(), QDate(2026, 3, 14));
+    EXPECT_EQ(updated.count(), 1);
+
+    // Off and on again: a new schedule, the old identifier gone.
+    controller.repeat()->setIdentifier(104);
+    controller.repeatsCheckbox()->click();
+    EXPECT_FALSE(controller.repeat());
+    EXPECT_TRUE(controller.intervalSpinBox()->text().trimmed().isEmpty());
+    controller.repeatsCheckbox()->click();
+    EXPECT_EQ(controller.repeat()->identifier(), 0);
+    EXPECT_EQ(updated.count(), 3);
+}
+
+TEST_F(RepeatSettings, CountTakesOneToNineHundredNinetyNine)
+{
+    controller.setRepeat(TWRepeat::repeatWithType(0, 3, TWRepeatIntervalUnitWeek, QDateTime()));
+    controller.update();
+    QSpinBox *count = controller.intervalSpinBox();
+    EXPECT_EQ(count->minimum(), 1);
+    EXPECT_EQ(count->maximum(), 999);
+    EXPECT_EQ(count->value(), 3);
+
+    QSignalSpy updated(&controller, &TWRepeatController::updated);
+    for (int wrong : {0, -1, 1000, 4096})
+        controller.doInterval(wrong);
+    EXPECT_EQ(controller.repeat()->interval(), 3u);
+    EXPECT_EQ(updated.count(), 0);
+
+    // Typed: the box never yields more than 999 nor less than 1.
+    count->selectAll();
+    QTest::keyClicks(count, QStringLiteral("5000"));
+    QTest::keyClick(count, Qt::Key_Return);
+    EXPECT_LE(controller.repeat()->interval(), 999u);
+    EXPECT_GE(controller.repeat()->interval(), 1u);
+    count->setValue(999);
+    EXPECT_EQ(controller.repeat()->interval(), 999u);
+    count->setValue(1);
+    EXPECT_EQ(controller.repeat()->interval(), 1u);
+
+    // A stored schedule with a count out of range shows in range and keeps
+    // its count until the user changes it.
+    controller.setRepeat(TWRepeat::repeatWithType(0, 0, TWRepeatIntervalUnitDay, QDateTime()));
+    controller.update();
+    EXPECT_EQ(count->value(), 1);
+    EXPECT_EQ(controller.repeat()->interval(), 0u);
+}
+
+TEST_F(RepeatSettings, EndOnADateTakesThePickerDate)
+{
+    controller.setRepeat(TWRepeat::repeatWithType(0, 1, TWRepeatIntervalUnitMonth, QDateTime()));
+    controller.update();
+    EXPECT_EQ(controller.intervalUnitPopUpButton()->selectedTag(), 2);
+    controller.endDateDatePicker()->setDate(QDate(2026, 12, 31)); // no end yet: only shown
+    EXPECT_FALSE(controller.repeat()->endDate().isValid());
+
+    controller.doEnds(1);
+    EXPECT_EQ(controller.repeat()->endDate().date(), QDate(2026, 12, 31));
+    EXPECT_TRUE(controller.endDateDatePicker()->isEnabled());
+    controller.endDateDatePicker()->setDate(QDate(2027, 1, 15));
+    EXPECT_EQ(controller.repeat()->endDate().date(), QDate(2027, 1, 15));
+    controller.doIntervalUnit(3);
+    EXPECT_EQ(controller.repeat()->intervalUnit(), 3u);
+    controller.doEnds(0);
+    EXPECT_FALSE(controller.repeat()->endDate().isValid());
+    EXPECT_FALSE(controller.endDateDatePicker()->isEnabled());
+}
+
+TEST_F(RepeatSettings, ReadOnlyOwnerDisablesEverything)
+{
+    controller.setRepeat(TWRepeat::repeatWithType(
+        0, 2, TWRepeatIntervalUnitYear, QDateTime(QDate(2030, 1, 1), QTime(0, 0))));
+    controller.setEnabled(false);
+    controller.update();
+    EXPECT_TRUE(controller.repeatsCheckbox()->isChecked());
+    EXPECT_EQ(controller.endDatePopUpButton()->selectedTag(), 1);
+    EXPECT_EQ(controller.endDateDatePicker()->date(), QDate(2030, 1, 1));
+    for (QWidget *widget : {static_cast<QWidget *>(controller.repeatsCheckbox()),
+                            static_cast<QWidget *>(controller.intervalSpinBox()),
+                            static_cast<QWidget *>(controller.intervalUnitPopUpButton()),
+                            static_cast<QWidget *>(controller.endDatePopUpButton()),
+                            static_cast<QWidget *>(controller.endDateDatePicker())})
+        EXPECT_FALSE(widget->isEnabled());
+}
+
+} // namespace
