@@ -4,7 +4,11 @@
 #include "TWTransactionController.h"
 
 #include "TWBusinessController.h"
-#include "TWTransactionForm.h"
+#include "TWAttachmentsController.h"
+#include "TWRepeatController.h"
+#include "TWSplitController.h"
+#include "TWSplitEditing.h"
+#include "TWTotalController.h"
 #include "TWValueCompleter.h"
 
 #include "TWFormatter.h"
@@ -108,14 +112,26 @@ QString TWTransactionController::moneyText(qint64 value) const
 void TWTransactionController::rebuildUI()
 {
     m_updatingUI = true;
-    // Every row goes; the embedded rows are made again with the form.
+    // The embedded views outlive the rows that hold them.
+    for (QObject *kept : {static_cast<QObject *>(m_totalController),
+                          static_cast<QObject *>(m_repeatController)}) {
+        QWidget *view = nullptr;
+        if (auto *total = qobject_cast<TWTotalController *>(kept))
+            view = total->view();
+        else if (auto *repeat = qobject_cast<TWRepeatController *>(kept))
+            view = repeat->view();
+        if (view) {
+            view->hide();
+            view->setParent(nullptr);
+        }
+    }
     while (QLayoutItem *item = m_rowsLayout->takeAt(0)) {
-        if (QWidget *widget = item->widget())
+        QWidget *widget = item->widget();
+        if (widget && widget != m_splitsHolder &&
+            !(m_attachmentsController && widget == m_attachmentsController->view()))
             delete widget;
         delete item;
     }
-    m_amountRow = nullptr;
-    m_repeatRow = nullptr;
     m_valueViews.clear();
     m_labelViews.clear();
     m_rows.clear();
@@ -135,6 +151,7 @@ void TWTransactionController::rebuildUI()
         label->setFixedWidth(kLabelWidth);
         rowLayout->addWidget(label, 0, Qt::AlignTop);
         value->setParent(row);
+        value->show();
         rowLayout->addWidget(value, 1);
         row->setHidden(hidden);
         m_rowsLayout->addWidget(row);
@@ -143,7 +160,13 @@ void TWTransactionController::rebuildUI()
         m_rows.insert(field->identifier(), row);
         m_rowOrder.append(field->identifier());
     }
-    // The attachments strip sits under the rows.
+    // Then the split lines and the attachments strip.
+    m_rowsLayout->addWidget(m_splitsHolder);
+    rebuildSplits();
+    if (!m_attachmentsController)
+        m_attachmentsController = new TWAttachmentsController(this);
+    updateAttachments();
+    m_rowsLayout->addWidget(m_attachmentsController->view());
     m_rowsLayout->addStretch(1);
     updateButtons();
     m_updatingUI = false;
@@ -153,8 +176,8 @@ void TWTransactionController::rebuildUI()
 
 void TWTransactionController::updateButtons()
 {
-    m_splitButton->setText(TWLocalized(m_editTransaction->hasSplit() ? "unsplitTransaction"
-                                                                     : "splitTransaction"));
+    m_splitButton->setText(TWSplitEditing::splitButtonTitle(m_editTransaction->hasSplit()));
+    m_splitButton->setEnabled(m_mode != 3);
     m_cancelButton->setText(TWLocalized(m_mode == 1 ? "done" : "cancel"));
     m_cancelButton->setVisible(m_mode != 3);
     m_saveButton->setText(TWLocalized(m_mode == 3 ? "done" : "save"));
@@ -186,6 +209,8 @@ void TWTransactionController::updateValues()
         if (QWidget *row = m_rows.value(field->identifier()))
             row->setHidden(rowHidden(field->identifier()));
     }
+    rebuildSplits();
+    updateAttachments();
     updateButtons();
     m_updatingUI = false;
     updateFormHeight();
@@ -325,28 +350,41 @@ QWidget *TWTransactionController::makeValueControl(const TWFieldPtr &field, bool
         case -5:
             return makeTextField(edit->payee(), field, Qt::AlignLeft, editing);
         case -10: {
-            m_amountRow = new TWTransactionAmountRow();
-            m_amountRow->setProperty(kFieldProperty, field->identifier());
-            connect(m_amountRow, &TWTransactionAmountRow::totalEdited, this, [this](qint64 total) {
-                totalUpdated(total, m_editTransaction->unit());
-            });
-            connect(m_amountRow, &TWTransactionAmountRow::unitChosen, this,
-                    [this](const TWUnitPtr &unit) {
-                        updateUnit(unit);
-                        fieldEdited(m_business->fieldWithIdentifier(-16));
-                    });
-            showTotals();
-            return m_amountRow;
+            if (!m_totalController) {
+                m_totalController = new TWTotalController(this);
+                connect(m_totalController, &TWTotalController::totalUpdated, this,
+                        [this] { totalUpdated(); });
+                connect(m_totalController, &TWTotalController::sizeChanged, this, [this] {
+                    if (m_updatingUI)
+                        return;
+                    m_totalController->updateFrame(false);
+                    updateFormHeight();
+                });
+            }
+            m_totalController->setBusiness(m_business);
+            m_totalController->setSplit(false);
+            m_totalController->setEditing(editing);
+            m_totalController->setValuesFromTransaction(*edit, m_swappedAccounts);
+            m_totalController->reset();
+            QWidget *view = m_totalController->view();
+            view->setProperty(kFieldProperty, field->identifier());
+            return view;
         }
         case -9: {
             if (m_isImport)
                 return nullptr;
-            m_repeatRow = new TWTransactionRepeatRow();
-            m_repeatRow->setProperty(kFieldProperty, field->identifier());
-            m_repeatRow->setRepeat(m_repeat, editing);
-            connect(m_repeatRow, &TWTransactionRepeatRow::repeatChanged, this,
-                    [this] { m_repeat = m_repeatRow->repeat(); });
-            return m_repeatRow;
+            if (!m_repeatController) {
+                m_repeatController = new TWRepeatController(this);
+                connect(m_repeatController, &TWRepeatController::updated, this,
+                        [this] { m_repeat = m_repeatController->repeat(); });
+            }
+            m_repeatController->setRepeat(m_repeat);
+            m_repeatController->setType(TWRepeatTypeTransaction);
+            m_repeatController->setEnabled(editing);
+            m_repeatController->update();
+            QWidget *view = m_repeatController->view();
+            view->setProperty(kFieldProperty, field->identifier());
+            return view;
         }
         case -8:
         case -7: {
@@ -437,9 +475,112 @@ QWidget *TWTransactionController::makeValueControl(const TWFieldPtr &field, bool
 
 void TWTransactionController::showTotals()
 {
-    if (m_amountRow && m_editTransaction)
-        m_amountRow->setValues(m_business, m_editTransaction->total(), m_editTransaction->unit(),
-                               m_swappedAccounts, m_mode != 3);
+    if (m_totalController && m_editTransaction && m_valueViews.contains(-10)) {
+        m_totalController->setValuesFromTransaction(*m_editTransaction, m_swappedAccounts);
+        m_totalController->update();
+    }
+}
+
+void TWTransactionController::rebuildSplits()
+{
+    // Rows of an earlier layout go; a row may be the one asking, so later.
+    for (TWSplitController *row : std::as_const(m_splitControllers)) {
+        row->disconnect(this);
+        if (QWidget *view = row->view())
+            view->hide();
+        row->deleteLater();
+    }
+    m_splitControllers.clear();
+    const bool split = m_editTransaction->hasSplit();
+    m_splitsHolder->setVisible(split);
+    m_newSplitButton->setVisible(split && m_mode != 3);
+    if (!split)
+        return;
+    qsizetype index = 0;
+    for (const TWSplitPtr &line : m_editTransaction->splits()) {
+        auto *row = new TWSplitController(this);
+        row->setBusiness(m_business);
+        row->setTransaction(m_editTransaction);
+        row->setSplit(line);
+        row->setIndex(index++);
+        row->setEditing(m_mode != 3);
+        row->setSwapped(m_swappedAccounts);
+        connect(row, &TWSplitController::createNewAccount, this,
+                [this](TWSplitController *from) { createNewAccount(from->split()); });
+        connect(row, &TWSplitController::deleteRequested, this, [this](TWSplitController *from) {
+            QPointer<TWSplitController> guarded(from);
+            TWSplitController::askDeleteSplit(sheetWindow(), [this, guarded] {
+                if (guarded)
+                    deleteSplit(guarded);
+            });
+        });
+        connect(row, &TWSplitController::updated, this, [this] { splitUpdated(); });
+        connect(row, &TWSplitController::balanceClicked, this, [this](TWSplitController *from) {
+            TWSplitEditing::balanceSplit(*from->split(),
+                                         TWSplitEditing::splitBalance(*m_editTransaction),
+                                         *m_business);
+            from->update();
+            splitUpdated();
+        });
+        connect(row, &TWSplitController::sizeChanged, this, [this](double, TWSplitController *from) {
+            from->updateFrame(false);
+            if (!m_updatingUI)
+                updateFormHeight();
+        });
+        row->reset();
+        m_splitsLayout->insertWidget(m_splitsLayout->count() - 1, row->view());
+        m_splitControllers.append(row);
+    }
+    updateSplitBalanceButtons();
+}
+
+void TWTransactionController::updateSplitBalanceButtons()
+{
+    const qint64 balance = TWSplitEditing::splitBalance(*m_editTransaction);
+    const QString toolTip = TWSplitEditing::balanceToolTip(balance, *m_business);
+    for (TWSplitController *row : std::as_const(m_splitControllers))
+        row->updateBalanceButton(balance != 0 && m_mode != 3, toolTip);
+}
+
+void TWTransactionController::splitUpdated()
+{
+    updateSplitBalanceButtons();
+    updatePercentTotals();
+}
+
+void TWTransactionController::updateAttachments()
+{
+    if (!m_attachmentsController)
+        return;
+    m_attachmentsController->setBusiness(m_business);
+    m_attachmentsController->setBusinessController(m_document);
+    m_attachmentsController->setTransaction(m_editTransaction);
+    m_attachmentsController->setEditing(m_mode != 3);
+    m_attachmentsController->update();
+}
+
+void TWTransactionController::splitTransaction()
+{
+    if (!m_editTransaction || !m_business || m_mode == 3)
+        return;
+    TWSplitEditing::splitTransaction(*m_editTransaction, *m_business, m_swappedAccounts);
+    updateValues();
+}
+
+void TWTransactionController::newSplit()
+{
+    if (!m_editTransaction || !m_business || !m_editTransaction->hasSplit())
+        return;
+    TWSplitEditing::newSplit(*m_editTransaction, *m_business);
+    updateValues();
+}
+
+void TWTransactionController::deleteSplit(TWSplitController *row)
+{
+    if (!row || !m_editTransaction)
+        return;
+    TWSplitEditing::deleteSplit(*m_editTransaction, *m_business, row->index());
+    updateValues();
 }
 
 void TWTransactionController::updateValue(const TWFieldPtr &field)
@@ -478,8 +619,10 @@ void TWTransactionController::updateValue(const TWFieldPtr &field)
         case -9: {
             const TWRepeatPtr stored = m_business->repeatWithIdentifier(edit->repeatIdentifier());
             m_repeat = stored ? stored->copy() : TWRepeatPtr();
-            if (m_repeatRow)
-                m_repeatRow->setRepeat(m_repeat, m_mode != 3);
+            if (m_repeatController) {
+                m_repeatController->setRepeat(m_repeat);
+                m_repeatController->update();
+            }
             break;
         }
         case -8:

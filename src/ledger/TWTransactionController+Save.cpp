@@ -5,7 +5,10 @@
 
 #include "TWAlert.h"
 #include "TWBusinessController.h"
-#include "TWTransactionForm.h"
+#include "TWAttachmentsController.h"
+#include "TWRepeatController.h"
+#include "TWSplitEditing.h"
+#include "TWTotalController.h"
 
 #include "TWLocalized.h"
 
@@ -15,17 +18,6 @@
 namespace
 {
 constexpr int kSaveTag = 1;
-
-// The sum of the lines in the home unit; a split transaction must come to 0.
-qint64 splitBalance(const TWTransaction &transaction)
-{
-    qint64 balance = 0;
-    for (const TWSplitPtr &split : transaction.splits()) {
-        if (split)
-            balance += split->totalBusiness();
-    }
-    return balance;
-}
 } // namespace
 
 void TWTransactionController::showAlert(const QString &messageKey)
@@ -39,6 +31,8 @@ void TWTransactionController::showAlert(const QString &messageKey)
 
 TWSaveOutcome TWTransactionController::doSave(int tag)
 {
+    if (m_attachmentsController)
+        m_attachmentsController->close();
     // A text being typed counts: its field ends editing first.
     if (auto *edit = qobject_cast<QLineEdit *>(QApplication::focusWidget());
         edit && m_contentView && m_contentView->isAncestorOf(edit) && edit->isModified())
@@ -61,7 +55,7 @@ TWSaveOutcome TWTransactionController::doSave(int tag)
         showAlert(QStringLiteral("editClosedTransaction"));
         return TWSaveOutcome::Refused;
     }
-    if (edit->hasSplit() && splitBalance(*edit) != 0) {
+    if (edit->hasSplit() && TWSplitEditing::splitBalance(*edit) != 0) {
         showAlert(QStringLiteral("unbalancedSplitMessage"));
         return TWSaveOutcome::Refused;
     }
@@ -69,8 +63,7 @@ TWSaveOutcome TWTransactionController::doSave(int tag)
     if (m_isImport)
         return saveTransactionComplete();
 
-    const TWRepeatPtr repeat = m_repeatRow ? m_repeatRow->repeat() : m_repeat;
-    m_repeat = repeat;
+    const TWRepeatPtr repeat = m_repeat;
     if (repeat && oldRepeat) {
         TWAlert alert;
         alert.message = TWLocalized("editRepeatMessage");
@@ -229,9 +222,11 @@ TWSaveOutcome TWTransactionController::finishSave(const TWErrorResult &error)
         return TWSaveOutcome::Failed;
     }
 
-    for (const TWAttachmentPtr &attachment : std::as_const(m_deletedAttachments))
-        m_business->deleteTransactionAttachment(attachment);
-    m_deletedAttachments.clear();
+    if (m_attachmentsController) {
+        for (const TWAttachmentPtr &attachment : m_attachmentsController->deletedAttachments())
+            m_business->deleteTransactionAttachment(attachment);
+        m_attachmentsController->clearDeletedAttachments();
+    }
     m_saved = true;
     if (m_document)
         m_document->updateChangeCount(0);

@@ -5,7 +5,7 @@
 
 #include "TWAlert.h"
 #include "TWBusinessController.h"
-#include "TWTransactionForm.h"
+#include "TWTotalController.h"
 #include "TWValueCompleter.h"
 
 #include "TWFormatter.h"
@@ -177,8 +177,8 @@ void TWTransactionController::doPopUpButton(QComboBox *popUp)
 
     if (field->identifier() == -7 || field->identifier() == -8) {
         if (kind == PopUpSplit) {
-            // Splitting belongs to the split rows; the row shows its account again.
             updateValue(field);
+            splitTransaction();
             return;
         }
         accountChosen(field, kind == PopUpRecord ? m_business->accountWithIdentifier(identifier)
@@ -315,15 +315,11 @@ bool TWTransactionController::updateUnit(const TWUnitPtr &unit)
     return true;
 }
 
-void TWTransactionController::totalUpdated(qint64 total, const TWUnitPtr &unit)
+void TWTransactionController::totalUpdated()
 {
-    if (!m_editTransaction || !m_business)
+    if (!m_editTransaction || !m_business || !m_totalController)
         return;
-    m_editTransaction->setTotal(total);
-    if (unit)
-        m_editTransaction->setUnit(unit);
-    m_editTransaction->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll,
-                                                       *m_business);
+    m_totalController->copyValuesToTransaction(*m_editTransaction);
     fieldEdited(m_business->fieldWithIdentifier(-12));
     updatePercentTotals();
 }

@@ -1,7 +1,9 @@
 #include "TWTransactionController.h"
 
 #include "TWBusinessController.h"
-#include "TWTransactionForm.h"
+#include "TWAttachmentsController.h"
+#include "TWRepeatController.h"
+#include "TWTotalController.h"
 #include "TWValueCompleter.h"
 
 #include "TWLocalized.h"
@@ -74,9 +76,15 @@ void TWTransactionController::buildView()
 
     connect(m_saveButton, &QPushButton::clicked, this, [this] { doSave(1); });
     connect(m_cancelButton, &QPushButton::clicked, this, [this] { doSave(0); });
-    // Splitting and unsplitting belong to the split rows; without them the
-    // button stays off.
-    m_splitButton->setEnabled(false);
+    connect(m_splitButton, &QPushButton::clicked, this, [this] { splitTransaction(); });
+
+    // The split lines sit under the rows, the new-line button under them.
+    m_splitsHolder = new QWidget(m_contentView);
+    m_splitsLayout = new QVBoxLayout(m_splitsHolder);
+    m_splitsLayout->setContentsMargins(0, 0, 0, 0);
+    m_newSplitButton = new QPushButton(TWLocalized("newSplit"), m_splitsHolder);
+    m_splitsLayout->addWidget(m_newSplitButton, 0, Qt::AlignRight);
+    connect(m_newSplitButton, &QPushButton::clicked, this, [this] { newSplit(); });
 
 }
 
@@ -115,7 +123,8 @@ void TWTransactionController::update()
     m_autofill = m_mode == 0 || m_mode == 1;
     m_editTransaction = m_transaction->copy();
     m_swappedAccounts = m_editTransaction->swapDebitCredit();
-    m_deletedAttachments.clear();
+    if (m_attachmentsController)
+        m_attachmentsController->clearDeletedAttachments();
     m_createItemField.reset();
     m_createItemSplit.reset();
     // An import row has no repeat settings; nothing of an earlier use of the
@@ -149,16 +158,22 @@ void TWTransactionController::updateFields()
     }
 }
 
+TWRepeatPtr TWTransactionController::repeat() const { return m_repeat; }
+
 void TWTransactionController::setRepeat(const TWRepeatPtr &repeat)
 {
     m_repeat = repeat;
-    if (m_repeatRow)
-        m_repeatRow->setRepeat(repeat, m_mode != 3);
+    if (m_repeatController && m_valueViews.contains(-9)) {
+        m_repeatController->setRepeat(repeat);
+        m_repeatController->update();
+    }
 }
 
 void TWTransactionController::close(int returnCode)
 {
-    m_deletedAttachments.clear();
+    // Removals not saved are forgotten.
+    if (m_attachmentsController)
+        m_attachmentsController->clearDeletedAttachments();
     m_relationships.clear();
     QObject::disconnect(m_focusConnection);
     m_completer->hide();

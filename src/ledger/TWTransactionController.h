@@ -28,8 +28,10 @@ class QSpinBox;
 class QToolButton;
 class QVBoxLayout;
 class QWidget;
-class TWTransactionRepeatRow;
-class TWTransactionAmountRow;
+class TWAttachmentsController;
+class TWRepeatController;
+class TWSplitController;
+class TWTotalController;
 class TWValueCompleter;
 
 // An amount of a unit with `oldPlaces` decimals in one with `newPlaces`: fewer
@@ -86,8 +88,12 @@ public:
     QPushButton *saveButton() const { return m_saveButton; }
     QPushButton *cancelButton() const { return m_cancelButton; }
     QPushButton *splitTransactionButton() const { return m_splitButton; }
-    TWTransactionAmountRow *amountRow() const { return m_amountRow; }
-    TWTransactionRepeatRow *repeatRow() const { return m_repeatRow; }
+    QPushButton *newSplitButton() const { return m_newSplitButton; }
+    // The embedded views' controllers, made on first use and kept.
+    TWTotalController *totalController() const { return m_totalController; }
+    TWRepeatController *repeatController() const { return m_repeatController; }
+    TWAttachmentsController *attachmentsController() const { return m_attachmentsController; }
+    const QList<TWSplitController *> &splitControllers() const { return m_splitControllers; }
     // The height the form may take before it scrolls: the screen's available
     // height less 100 and less what the sheet needs around the form.
     static int formViewportHeight(int contentHeight, int chromeHeight, int screenAvailableHeight);
@@ -100,10 +106,16 @@ public:
     TWSaveOutcome repeatAnswer(int code);
     void close(int returnCode);
     // The repeat settings as edited (none: repeat off).
-    TWRepeatPtr repeat() const { return m_repeat; }
+    TWRepeatPtr repeat() const;
     void setRepeat(const TWRepeatPtr &repeat);
-    // Attachments the attachments strip removed, deleted from the store on save.
-    void setDeletedAttachments(const TWAttachmentList &attachments) { m_deletedAttachments = attachments; }
+
+    // ---- Split lines ----
+    // Splits an unsplit working copy into two lines, or unsplits a split one.
+    void splitTransaction();
+    // A new line taking the balance.
+    void newSplit();
+    // Removes the line of that row (unsplitting below two lines).
+    void deleteSplit(TWSplitController *row);
 
     // ---- Editing values ----
     // A text field's editing ended: its text goes into the working copy.
@@ -126,7 +138,7 @@ public:
     void addTagItem(const TWFieldTagItemPtr &tag, const TWFieldPtr &field);
     void updatePercentTotals();
     // The amount view changed the working copy's amounts or unit.
-    void totalUpdated(qint64 total, const TWUnitPtr &unit);
+    void totalUpdated();
     // The completion offered for a text field's text (empty: none).
     QStringList completionsForField(const TWField &field, const QString &text);
     TWValueCompleter *completer() const { return m_completer; }
@@ -170,6 +182,10 @@ private:
     void beginAddItemSheet(const TWFieldPtr &field, int editMode);
     TWFieldPtr fieldOfControl(const QObject *control) const;
     void showTotals();
+    void rebuildSplits();
+    void splitUpdated();
+    void updateSplitBalanceButtons();
+    void updateAttachments();
     bool isMileageAccount(const TWAccountPtr &account) const;
 
     TWTransactionPtr m_transaction;
@@ -177,7 +193,6 @@ private:
     TWRelationshipList m_relationships;
     TWFieldList m_fields;
     TWRepeatPtr m_repeat;
-    TWAttachmentList m_deletedAttachments;
     bool m_isImport = false;
     bool m_saved = false;
     bool m_autofill = false;
@@ -194,9 +209,13 @@ private:
     QPushButton *m_saveButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
     QPushButton *m_splitButton = nullptr;
-    TWTransactionAmountRow *m_amountRow = nullptr;
-    TWTransactionRepeatRow *m_repeatRow = nullptr;
-    QWidget *m_attachmentsStrip = nullptr;
+    QPushButton *m_newSplitButton = nullptr;
+    QWidget *m_splitsHolder = nullptr;
+    QVBoxLayout *m_splitsLayout = nullptr;
+    TWTotalController *m_totalController = nullptr;
+    TWRepeatController *m_repeatController = nullptr;
+    TWAttachmentsController *m_attachmentsController = nullptr;
+    QList<TWSplitController *> m_splitControllers;
     QHash<qint32, QWidget *> m_valueViews;
     QHash<qint32, QWidget *> m_labelViews;
     QHash<qint32, QWidget *> m_rows;

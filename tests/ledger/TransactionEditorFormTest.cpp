@@ -4,6 +4,7 @@
 #include "TransactionEditorTestSupport.h"
 
 #include "TWLocalized.h"
+#include "TWTotalController.h"
 
 #include <QLabel>
 #include <QScrollArea>
@@ -91,9 +92,7 @@ TEST_F(TransactionEditorForm, SwappedAccountsShowAccountTwoFirstAfterBuildingAnd
     editor->updateValues();
     EXPECT_EQ(popUp(editor, -7)->currentText(), sales->name());
     EXPECT_EQ(popUp(editor, -8)->currentText(), bank->name());
-    // From account 2's side the amount that adds to account 1 is a credit.
-    EXPECT_TRUE(editor->amountRow()->debitField()->text().isEmpty());
-    EXPECT_FALSE(editor->amountRow()->creditField()->text().isEmpty());
+    EXPECT_TRUE(editor->totalController()->swapped());
 }
 
 TEST_F(TransactionEditorForm, TheFormGrowsUntilOneHundredShortOfTheScreenThenScrolls)

@@ -6,6 +6,8 @@
 #include "TWAccountingPeriod.h"
 #include "TWLocalized.h"
 
+#include "TWRepeatController.h"
+
 #include <QCheckBox>
 
 namespace
@@ -17,9 +19,9 @@ TEST_F(TransactionEditorSave, RepeatOnStoresTheScheduleThenTheTransactionWithIt)
 {
     TWTransactionController *editor = openNew(makeTransaction(bank, sales, 1500));
     ASSERT_TRUE(editor);
-    ASSERT_TRUE(editor->repeatRow());
-    editor->repeatRow()->checkBox()->setChecked(true);
-    editor->repeatRow()->countBox()->setValue(2);
+    ASSERT_TRUE(editor->repeatController());
+    editor->repeatController()->doRepeats(true);
+    editor->repeatController()->doInterval(2);
 
     EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
     ASSERT_EQ(business->repeats().size(), 1);
@@ -93,7 +95,7 @@ TEST_F(TransactionEditorSave, AllFutureTransactionsUpdatesSameDayItemsAndPostsOn
 
     TWTransactionController *editor = openEdit(edited);
     ASSERT_TRUE(editor);
-    ASSERT_TRUE(editor->repeatRow()->checkBox()->isChecked());
+    ASSERT_TRUE(editor->repeatController()->repeatsCheckbox()->isChecked());
     type(editor, -5, QStringLiteral("New"));
     TWNotificationRecorder recorder(business);
     alertAnswer = 1002;
@@ -119,14 +121,14 @@ TEST_F(TransactionEditorSave, AnImportRowWritesNothingEvenAfterAnEarlierUseWithA
 {
     TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
     ASSERT_TRUE(editor);
-    editor->repeatRow()->checkBox()->setChecked(true);
+    editor->repeatController()->doRepeats(true);
     editor->doSave(0);
     const qsizetype before = business->transactions().size();
 
     const TWTransactionPtr row = makeTransaction(cash, rent, 250);
     editor = openEdit(row, true);
     ASSERT_TRUE(editor);
-    EXPECT_FALSE(editor->repeatRow());
+    EXPECT_FALSE(editor->valueViewForField(-9));
     EXPECT_FALSE(editor->repeat());
     // Even a repeat handed in from outside stays out of the store.
     editor->setRepeat(TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1,
@@ -226,7 +228,7 @@ TEST_F(TransactionEditorSave, TurningTheRepeatOffDeletesTheScheduleAndDetachesTh
         repeat->identifier());
     TWTransactionController *editor = openEdit(item);
     ASSERT_TRUE(editor);
-    editor->repeatRow()->checkBox()->setChecked(false);
+    editor->repeatController()->doRepeats(false);
     EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_TRUE(business->repeats().isEmpty());

@@ -7,7 +7,6 @@
 #include "TWAlert.h"
 #include "TWLedger.h"
 #include "TWTransactionController.h"
-#include "TWTransactionForm.h"
 
 #include "TWStoreTestSupport.h"
 

@@ -3,6 +3,7 @@
 
 #include "TransactionEditorTestSupport.h"
 
+#include "TWTotalController.h"
 #include "TWValueCompleter.h"
 
 #include "TWPreferences.h"
@@ -144,16 +145,10 @@ TEST_F(TransactionEditorValues, UnreadableAmountTextKeepsTheAmount)
     EXPECT_EQ(editor->editTransaction()->fieldValueWithField(*fee, false)->currency(), 1234);
     EXPECT_EQ(textField(editor, fee->identifier())->text(), QStringLiteral("12.34"));
 
-    // The amount row too.
-    QLineEdit *debit = editor->amountRow()->debitField();
-    debit->setText(QStringLiteral("nan"));
-    debit->setModified(true);
-    emit debit->editingFinished();
-    EXPECT_EQ(editor->editTransaction()->total(), 500);
-    EXPECT_EQ(debit->text(), QStringLiteral("5.00"));
-    debit->setText(QStringLiteral("7.25"));
-    debit->setModified(true);
-    emit debit->editingFinished();
+    // The amount view's edits reach the working copy, converted.
+    TWTotalController *total = editor->totalController();
+    total->field(TWTotalFieldDebit)->setText(QStringLiteral("7.25"));
+    total->updateTotalTextField(TWTotalFieldDebit);
     EXPECT_EQ(editor->editTransaction()->total(), 725);
     EXPECT_EQ(editor->editTransaction()->totalBusiness(), 725);
 }
@@ -201,7 +196,8 @@ TEST_F(TransactionEditorValues, PercentTotalsFollowTheAmount)
     business->columnSettingsAddField(*tax);
     TWTransactionController *editor = openNew(makeTransaction(bank, sales, 0));
     ASSERT_TRUE(editor);
-    editor->totalUpdated(2000, business->homeUnit());
+    editor->totalController()->field(TWTotalFieldDebit)->setText(QStringLiteral("20"));
+    editor->totalController()->updateTotalTextField(TWTotalFieldDebit);
     const TWFieldValuePtr value = editor->editTransaction()->fieldValueWithField(*tax, false);
     ASSERT_TRUE(value);
     EXPECT_EQ(value->currency(), 200);
