@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStandardItemModel>
@@ -33,6 +34,7 @@ namespace
 {
 const char *const kFieldProperty = "twFieldIdentifier";
 constexpr int kLabelWidth = 120;
+constexpr int kSheetWidth = 560;
 constexpr int kScreenMargin = 100;
 constexpr int kMinimumFormHeight = 60;
 
@@ -167,6 +169,7 @@ void TWTransactionController::rebuildUI()
         m_attachmentsController = new TWAttachmentsController(this);
     updateAttachments();
     m_rowsLayout->addWidget(m_attachmentsController->view());
+    m_attachmentsController->view()->show();
     m_rowsLayout->addStretch(1);
     updateButtons();
     m_updatingUI = false;
@@ -198,6 +201,10 @@ void TWTransactionController::updateFormHeight()
         screen = QGuiApplication::primaryScreen();
     const int available = screen ? screen->availableGeometry().height() : 768;
     m_scrollArea->setFixedHeight(formViewportHeight(contentHeight, chromeHeight, available));
+    // As wide as the widest row needs, with room for the scroll bar.
+    const int scrollBar = m_scrollArea->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    m_scrollArea->setMinimumWidth(
+        std::max(kSheetWidth, m_rowsLayout->totalMinimumSize().width() + scrollBar));
     m_view->adjustSize();
 }
 
@@ -529,6 +536,11 @@ void TWTransactionController::rebuildSplits()
         });
         row->reset();
         m_splitsLayout->insertWidget(m_splitsLayout->count() - 1, row->view());
+        // Shown now, not when the layout gets round to it, so it is measured.
+        row->view()->show();
+        // Measured again now that it is laid out inside the form.
+        row->update();
+        row->updateFrame(false);
         m_splitControllers.append(row);
     }
     updateSplitBalanceButtons();

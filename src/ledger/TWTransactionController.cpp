@@ -18,11 +18,6 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-namespace
-{
-constexpr int kSheetWidth = 560;
-} // namespace
-
 TWTransactionController::TWTransactionController(QObject *parent)
     : TWTransactionEditor(parent), m_completer(new TWValueCompleter(this))
 {
@@ -72,7 +67,6 @@ void TWTransactionController::buildView()
     buttons->addWidget(m_cancelButton);
     buttons->addWidget(m_saveButton);
     layout->addLayout(buttons);
-    m_view->setFixedWidth(kSheetWidth);
 
     connect(m_saveButton, &QPushButton::clicked, this, [this] { doSave(1); });
     connect(m_cancelButton, &QPushButton::clicked, this, [this] { doSave(0); });

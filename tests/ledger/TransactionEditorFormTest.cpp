@@ -166,3 +166,33 @@ TEST_F(TransactionEditorForm, ListAndTagPopUpsShowTheValueAndCreateItems)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST_F(TransactionEditorForm, SplittingFromTheAccountMenuShowsLinesAndUnsplittingBringsTheRowsBack)
+{
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 1000));
+    ASSERT_TRUE(editor);
+    choose(popUp(editor, -7), TWLocalized("splitTransactionMore"));
+    ASSERT_TRUE(editor->editTransaction()->hasSplit());
+    EXPECT_EQ(editor->splitControllers().size(), 2);
+    EXPECT_FALSE(shown(editor, -10));
+    EXPECT_TRUE(editor->newSplitButton()->isVisibleTo(editor->view()));
+
+    // A new line takes the balance, so the lines still add up to zero.
+    editor->editTransaction()->splits().first()->setTotalBusiness(1200);
+    editor->newSplit();
+    ASSERT_EQ(editor->splitControllers().size(), 3);
+    EXPECT_EQ(editor->editTransaction()->splits().last()->totalBusiness(), -200);
+
+    editor->deleteSplit(editor->splitControllers().last());
+    editor->deleteSplit(editor->splitControllers().last());
+    EXPECT_FALSE(editor->editTransaction()->hasSplit());
+    EXPECT_TRUE(editor->splitControllers().isEmpty());
+    EXPECT_TRUE(shown(editor, -10));
+    EXPECT_TRUE(shown(editor, -7));
+    EXPECT_EQ(editor->splitTransactionButton()->text(), TWLocalized("splitTransaction"));
+}
+
+} // namespace
