@@ -5,6 +5,7 @@
 
 #include "TWAlert.h"
 #include "TWBusinessController.h"
+#include "TWSplitController.h"
 #include "TWTotalController.h"
 #include "TWValueCompleter.h"
 
@@ -356,6 +357,11 @@ void TWTransactionController::updateWithNewAccount(const TWAccountPtr &account)
             split->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount,
                                                    account->unit(), m_business->homeUnit(),
                                                    TWBusiness::unitConverter());
+        for (TWSplitController *row : std::as_const(m_splitControllers)) {
+            if (row->split() == split)
+                row->update();
+        }
+        splitUpdated();
     } else if (const TWFieldPtr field = std::exchange(m_createItemField, {})) {
         if (field->identifier() == -7 || field->identifier() == -8) {
             const TWTransactionPtr edit = m_editTransaction;

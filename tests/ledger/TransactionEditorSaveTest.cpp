@@ -235,4 +235,48 @@ TEST_F(TransactionEditorSave, TurningTheRepeatOffDeletesTheScheduleAndDetachesTh
     EXPECT_EQ(business->transactionWithIdentifier(item->identifier())->repeatIdentifier(), 0);
 }
 
+TEST_F(TransactionEditorSave, ASaveWhoseYearEndRebuildFailsEndsSavedAndThenShowsTheError)
+{
+    const TWAccountPtr equity = addAccount(QStringLiteral("Retained"), TWAccountTypeEquity);
+    business->businessInfo()->setNominalTransferAccountIdentifier(equity->identifier());
+    business->businessInfo()->setAccountingPeriods(
+        {TWAccountingPeriod::accountingPeriodWithName(
+             QStringLiteral("2025"), QDateTime(QDate(2025, 1, 1), QTime(0, 0)),
+             QDateTime(QDate(2025, 12, 31), QTime(23, 59)), false, 1),
+         TWAccountingPeriod::accountingPeriodWithName(
+             QStringLiteral("2026"), QDateTime(QDate(2026, 1, 1), QTime(0, 0)),
+             QDateTime(QDate(2026, 12, 31), QTime(23, 59)), false, 2)});
+    const TWTransactionPtr sale = makeTransaction(bank, sales, 900, QDateTime(QDate(2025, 5, 1), QTime(12, 0)));
+    ASSERT_FALSE(business->addTransaction(sale, false, false, false, false));
+    // The year-end transfers cannot be linked to their period.
+    twExec(*business, QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Relationships "
+                                     "BEGIN SELECT RAISE(ABORT, 'refused'); END;"));
+
+    TWTransactionController *editor = openEdit(sale);
+    ASSERT_TRUE(editor);
+    ASSERT_EQ(editor->mode(), 2);
+    type(editor, -5, QStringLiteral("Changed"));
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    EXPECT_TRUE(editor->saved());
+    EXPECT_FALSE(document->hasAttachedSheet());
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(business->transactionWithIdentifier(sale->identifier())->payee(), QStringLiteral("Changed"));
+}
+
+TEST_F(TransactionEditorSave, ANewAccountFromTheAccountRowTakesTheRowsSlot)
+{
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+    ASSERT_TRUE(editor);
+    const TWFieldPtr account2 = business->fieldWithIdentifier(-8);
+    editor->createNewAccount(account2);
+    // The document stores the account from its sheet, then hands it over.
+    const TWAccountPtr made = addAccount(QStringLiteral("Fees"), TWAccountTypeExpense);
+    editor->updateWithNewAccount(made);
+    EXPECT_EQ(editor->editTransaction()->account2Identifier(), made->identifier());
+    EXPECT_EQ(popUp(editor, -8)->currentText(), QStringLiteral("Fees"));
+    // Nothing waits any more: a later account goes nowhere.
+    editor->updateWithNewAccount(addAccount(QStringLiteral("Other"), TWAccountTypeExpense));
+    EXPECT_EQ(editor->editTransaction()->account2Identifier(), made->identifier());
+}
+
 } // namespace
