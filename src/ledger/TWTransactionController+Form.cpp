@@ -177,6 +177,26 @@ void TWTransactionController::rebuildUI()
     m_scrollArea->verticalScrollBar()->setValue(0);
 }
 
+void TWTransactionController::recalculateKeyViewLoop()
+{
+    // Reading order: top to bottom, then left to right; the split button last.
+    QList<QWidget *> controls;
+    const QList<QWidget *> children = m_contentView->findChildren<QWidget *>();
+    for (QWidget *child : children) {
+        if ((child->focusPolicy() & Qt::TabFocus) && child->isVisibleTo(m_contentView) &&
+            child->isEnabled() && !child->focusProxy())
+            controls.append(child);
+    }
+    std::stable_sort(controls.begin(), controls.end(), [this](QWidget *a, QWidget *b) {
+        const QPoint pa = a->mapTo(m_contentView, QPoint(0, 0));
+        const QPoint pb = b->mapTo(m_contentView, QPoint(0, 0));
+        return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+    });
+    controls.append(m_splitButton);
+    for (qsizetype i = 1; i < controls.size(); ++i)
+        QWidget::setTabOrder(controls.at(i - 1), controls.at(i));
+}
+
 void TWTransactionController::updateButtons()
 {
     m_splitButton->setText(TWSplitEditing::splitButtonTitle(m_editTransaction->hasSplit()));
@@ -206,6 +226,7 @@ void TWTransactionController::updateFormHeight()
     m_scrollArea->setMinimumWidth(
         std::max(kSheetWidth, m_rowsLayout->totalMinimumSize().width() + scrollBar));
     m_view->adjustSize();
+    recalculateKeyViewLoop();
 }
 
 void TWTransactionController::updateValues()

@@ -177,6 +177,8 @@ private:
     qint32 accountShownInRow(qint32 fieldIdentifier) const;
     bool rowHidden(qint32 fieldIdentifier) const;
     void updateFormHeight();
+    // Chains the form's controls for Tab in reading order.
+    void recalculateKeyViewLoop();
     void updateButtons();
     void focusChanged(QWidget *now);
     void beginAddItemSheet(const TWFieldPtr &field, int editMode);

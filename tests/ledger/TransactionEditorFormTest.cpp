@@ -114,6 +114,18 @@ TEST_F(TransactionEditorForm, TheFormGrowsUntilOneHundredShortOfTheScreenThenScr
     QScrollArea *scroll = editor->scrollArea();
     EXPECT_LT(scroll->height(), scroll->widget()->sizeHint().height());
     EXPECT_EQ(scroll->verticalScrollBar()->value(), 0);
+
+    // Tab goes down the rows in order, and the row it reaches is scrolled into view.
+    QCoreApplication::processEvents();
+    QLineEdit *payee = textField(editor, -5);
+    ASSERT_TRUE(payee);
+    EXPECT_EQ(payee->nextInFocusChain(), textField(editor, -6));
+    editor->view()->window()->activateWindow();
+    QWidget *last = editor->valueViewForField(editor->rowOrder().last());
+    last->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), last);
+    EXPECT_GT(scroll->verticalScrollBar()->value(), 0);
 }
 
 TEST_F(TransactionEditorForm, ListAndTagPopUpsShowTheValueAndCreateItems)
