@@ -62,7 +62,9 @@ TWValueCompleter::TWValueCompleter(QObject *parent)
     connect(m_completer, qOverload<const QString &>(&QCompleter::activated), this,
             [this](const QString &text) {
                 if (m_textField) {
+                    // A chosen name is an edit like typing it.
                     m_textField->setText(text);
+                    m_textField->setModified(true);
                     emit m_textField->editingFinished();
                 }
             });

@@ -279,4 +279,36 @@ TEST_F(TransactionEditorSave, ANewAccountFromTheAccountRowTakesTheRowsSlot)
     EXPECT_EQ(editor->editTransaction()->account2Identifier(), made->identifier());
 }
 
+TEST_F(TransactionEditorSave, ThisTransactionOnlyStillStoresAChangedIntervalAndCancelWritesNothing)
+{
+    const TWRepeatPtr repeat =
+        TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth,
+                                 QDateTime(), true, business->nextRepeatIdentifier());
+    ASSERT_FALSE(business->addRepeat(repeat, false));
+    const QDateTime day(QDate::currentDate().addDays(20), QTime(9, 0));
+    const TWTransactionPtr item = storeTransaction(QStringLiteral("Item"), 100, day,
+                                                   repeat->identifier());
+    const TWTransactionPtr other = storeTransaction(QStringLiteral("Item"), 100, day.addDays(30),
+                                                    repeat->identifier());
+
+    TWTransactionController *editor = openEdit(item);
+    ASSERT_TRUE(editor);
+    type(editor, -5, QStringLiteral("Cancelled"));
+    alertAnswer = 1001;
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Asking);
+    EXPECT_FALSE(document->hasAttachedSheet());
+    EXPECT_FALSE(editor->saved());
+    EXPECT_EQ(business->transactionWithIdentifier(item->identifier())->payee(), QStringLiteral("Item"));
+
+    editor = openEdit(business->transactionWithIdentifier(item->identifier()));
+    editor->repeatController()->doInterval(3);
+    type(editor, -5, QStringLiteral("Only me"));
+    alertAnswer = 1000;
+    editor->doSave(1);
+    EXPECT_TRUE(editor->saved());
+    EXPECT_EQ(business->repeatWithIdentifier(repeat->identifier())->interval(), 3u);
+    EXPECT_EQ(business->transactionWithIdentifier(item->identifier())->payee(), QStringLiteral("Only me"));
+    EXPECT_EQ(business->transactionWithIdentifier(other->identifier())->payee(), QStringLiteral("Item"));
+}
+
 } // namespace

@@ -53,6 +53,9 @@ TEST_F(TransactionEditorValues, TypingAPayeeOffersRememberedValuesNeverForNotes)
     // Nothing is preselected: Return keeps what was typed.
     EXPECT_FALSE(editor->completer()->completer()->popup()->currentIndex().isValid());
     EXPECT_EQ(payee->text(), QStringLiteral("ACMe"));
+    // Choosing one puts it into the transaction.
+    emit editor->completer()->completer()->activated(QStringLiteral("acme tools"));
+    EXPECT_EQ(editor->editTransaction()->payee(), QStringLiteral("acme tools"));
 
     QLineEdit *notes = textField(editor, -15);
     ASSERT_TRUE(notes);
