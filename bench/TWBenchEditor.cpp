@@ -1,69 +1,51 @@
 #include "TWBenchEditor.h"
 
-#include "TWBusinessController.h"
 #include "TWTransactionController.h"
 
 #include "TWBusiness.h"
 
-#include <QElapsedTimer>
-#include <QLineEdit>
-
-#include <cstdio>
-
-namespace
+TWBenchEditor::TWBenchEditor(TWBusiness &business, TWBusinessController *document)
+    : m_business(business), m_document(document),
+      m_editor(std::make_unique<TWTransactionController>())
 {
-constexpr int kRuns = 5;
+}
 
-double milliseconds(const QElapsedTimer &timer) { return double(timer.nsecsElapsed()) / 1e6; }
-} // namespace
+TWBenchEditor::~TWBenchEditor() = default;
 
-TWBenchEditorTimes twBenchEditorPhases(TWBusinessController &document,
-                                       const std::function<void()> &refreshRegister)
+bool TWBenchEditor::prepare(int n)
 {
-    TWBenchEditorTimes times;
-    TWBusiness *business = document.business();
-    if (!business || business->accounts().size() < 2)
-        return times;
-    const TWFieldPtr payee = business->fieldWithIdentifier(-5);
-    if (!payee)
-        return times;
+    if (m_business.accounts().size() < 2)
+        return false;
+    TWTransactionPtr transaction = TWTransaction::transactionWithBusiness(m_business);
+    transaction->updateAccountsWithBusiness(m_business, std::nullopt, false);
+    transaction->setActiveAccountIdentifier(transaction->account1Identifier());
+    transaction->setPayee(QStringLiteral("Payee %1").arg(n));
+    transaction->setTotal(1000 + n);
+    transaction->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, m_business);
+    m_editor->setMode(0);
+    m_editor->setTransaction(transaction);
+    m_editor->setRelationships({});
+    m_editor->setIsImport(false);
+    m_editor->setBusinessController(m_document);
+    m_editor->setBusiness(&m_business);
+    m_editor->update();
+    return m_editor->editTransaction() != nullptr;
+}
 
-    TWTransactionController editor;
-    for (int run = 0; run < kRuns; ++run) {
-        TWTransactionPtr transaction = TWTransaction::transactionWithBusiness(*business);
-        transaction->updateAccountsWithBusiness(*business, std::nullopt, false);
-        transaction->setActiveAccountIdentifier(transaction->account1Identifier());
-        transaction->setPayee(QStringLiteral("Payee %1").arg(run * 7));
-        transaction->setTotal(1000 + run);
-        editor.setMode(0);
-        editor.setTransaction(transaction);
-        editor.setRelationships({});
-        editor.setIsImport(false);
-        editor.setBusinessController(&document);
-        editor.setBusiness(business);
-        editor.update();
+QString TWBenchEditor::save()
+{
+    if (!m_editor->editTransaction() || m_editor->doSave(1) != TWSaveOutcome::Closed ||
+        !m_editor->saved())
+        return {};
+    return QStringLiteral("transaction %1").arg(m_editor->editTransaction()->identifier());
+}
 
-        // The lookup a payee typed into a new transaction starts.
-        QElapsedTimer lookup;
-        lookup.start();
-        const TWTransactionPtr source =
-            business->mostRecentTransaction(*editor.editTransaction(), *payee);
-        times.autofillLookup = std::max(times.autofillLookup, milliseconds(lookup));
-        if (!source) {
-            std::fprintf(stderr, "autofill lookup found nothing\n");
-            return times;
-        }
-
-        QElapsedTimer save;
-        save.start();
-        if (editor.doSave(1) != TWSaveOutcome::Closed || !editor.saved()) {
-            std::fprintf(stderr, "editor save failed\n");
-            return times;
-        }
-        if (refreshRegister)
-            refreshRegister();
-        times.editorSave = std::max(times.editorSave, milliseconds(save));
-    }
-    times.ok = true;
-    return times;
+QString TWBenchEditor::autofillLookup()
+{
+    const TWFieldPtr payee = m_business.fieldWithIdentifier(-5);
+    if (!payee || !m_editor->editTransaction())
+        return {};
+    const TWTransactionPtr source =
+        m_business.mostRecentTransaction(*m_editor->editTransaction(), *payee);
+    return source ? QStringLiteral("from transaction %1").arg(source->identifier()) : QString();
 }

@@ -1,23 +1,35 @@
 #pragma once
 // The transaction editor's phases for the register benchmark: saving a new
-// transaction through the editor (and refreshing the register after it), and
-// the autofill lookup that fills a new transaction from the latest one with
-// the same payee.
+// transaction through the editor's save road (the register refreshes from the
+// store's notifications meanwhile), and the autofill lookup that fills a new
+// transaction from the latest one with the same payee.
 
-#include <functional>
+#include <QString>
 
+#include <memory>
+
+class TWBusiness;
 class TWBusinessController;
+class TWTransactionController;
 
-struct TWBenchEditorTimes {
-    bool ok = false;
-    // Milliseconds of the editor's save, register refresh included.
-    double editorSave = 0;
-    // Milliseconds of one autofill lookup.
-    double autofillLookup = 0;
+class TWBenchEditor
+{
+public:
+    // `document` may be none: the editor then ends its sheet by itself.
+    explicit TWBenchEditor(TWBusiness &business, TWBusinessController *document = nullptr);
+    ~TWBenchEditor();
+
+    // Opens the editor on a new transaction whose payee the ledger knows
+    // ("Payee <n>"); false when the business has fewer than two accounts.
+    bool prepare(int n = 7);
+    // The save of the prepared transaction; what was saved, empty on failure.
+    QString save();
+    // The lookup a payee typed into the prepared transaction starts; what it
+    // found, empty when nothing.
+    QString autofillLookup();
+
+private:
+    TWBusiness &m_business;
+    TWBusinessController *m_document;
+    std::unique_ptr<TWTransactionController> m_editor;
 };
-
-// Runs both phases on the document's business (its ledger loaded), a few
-// times each, and answers the slowest run of each. `refreshRegister` is what
-// the register does when a transaction was added (may be empty).
-TWBenchEditorTimes twBenchEditorPhases(TWBusinessController &document,
-                                       const std::function<void()> &refreshRegister);
