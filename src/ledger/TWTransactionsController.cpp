@@ -263,7 +263,18 @@ void TWTransactionsController::filterAndSort(const QString &text)
         if (m_business) {
             const QString upper = trimmed.toUpper();
             // One context for the whole search, not one per row.
-            const TWTransactionSearchContext context = m_business->transactionSearchContext();
+            TWTransactionSearchContext context = m_business->transactionSearchContext();
+            // A row's totals are mostly one amount in one unit: each text is
+            // made once per search.
+            QHash<QPair<qint64, const TWUnit *>, QString> texts;
+            context.moneyText = [&texts, format = context.moneyText](qint64 amount,
+                                                                    const TWUnitPtr &unit) {
+                const QPair<qint64, const TWUnit *> key(amount, unit.get());
+                auto found = texts.constFind(key);
+                if (found == texts.constEnd())
+                    found = texts.insert(key, format(amount, unit));
+                return *found;
+            };
             m_sortedTransactions.removeIf(
                 [&](const TWTransactionPtr &t) { return !t->searchString(upper, context); });
         }
