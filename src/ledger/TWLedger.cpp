@@ -3,6 +3,7 @@
 #include "TWAppRegistry.h"
 #include "TWDetailInterfaces.h"
 #include "TWTransactionController.h"
+#include "TWTransactionsController.h"
 
 void twRegisterLedger()
 {
@@ -10,4 +11,7 @@ void twRegisterLedger()
     registry.setEditorFactory(TWEditorKind::Transaction, [](QObject *parent) {
         return new TWTransactionController(parent);
     });
+    const auto makeRegister = [](QObject *parent) { return new TWTransactionsController(parent); };
+    registry.setDetailFactory(TWDetailTransactionsAccounts, makeRegister);
+    registry.setDetailFactory(TWDetailTransactionsFilters, makeRegister);
 }

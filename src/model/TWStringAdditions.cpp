@@ -1,6 +1,6 @@
 #include "TWStringAdditions.h"
 
-#include <QSet>
+#include <QVarLengthArray>
 
 namespace TWStringAdditions {
 
@@ -16,22 +16,6 @@ bool isSearchSeparator(QChar c)
     }
 }
 
-// Splits at every separator; empty pieces between adjacent separators are kept
-// as words, as the matching rules count them.
-QStringList searchWords(const QString &text)
-{
-    QStringList words;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (isSearchSeparator(text.at(i))) {
-            words.append(text.mid(start, i - start));
-            start = i + 1;
-        }
-    }
-    words.append(text.mid(start));
-    return words;
-}
-
 } // namespace
 
 bool searchString(const QString &text, const QString &search, bool contains)
@@ -43,19 +27,36 @@ bool searchString(const QString &text, const QString &search, bool contains)
     if (!contains)
         return upperText.startsWith(upperSearch);
 
-    const QStringList textWords = searchWords(upperText);
-    const QStringList wanted = searchWords(upperSearch);
-    const QSet<QString> have(textWords.begin(), textWords.end());
-    for (qsizetype i = 0; i + 1 < wanted.size(); ++i) {
-        if (!have.contains(wanted.at(i)))
-            return false;
-    }
-    const QString &last = wanted.last();
-    if (have.contains(last))
-        return true;
-    return std::any_of(textWords.begin(), textWords.end(), [&last](const QString &word) {
-        return !word.isEmpty() && word.startsWith(last);
+    // Every wanted word but the last is one of the text's words; the last is
+    // one of them or begins one (an empty last word: any text). Compared as
+    // views, since a register search calls this for every row.
+    const auto forEachWord = [](QStringView in, const auto &visit) {
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < in.size(); ++i) {
+            if (isSearchSeparator(in.at(i))) {
+                if (visit(in.mid(start, i - start)))
+                    return true;
+                start = i + 1;
+            }
+        }
+        return visit(in.mid(start));
+    };
+    const QStringView textView(upperText);
+    const auto hasWord = [&](QStringView wanted) {
+        return forEachWord(textView, [wanted](QStringView word) { return word == wanted; });
+    };
+    QVarLengthArray<QStringView, 8> wanted;
+    forEachWord(QStringView(upperSearch), [&wanted](QStringView word) {
+        wanted.append(word);
+        return false;
     });
+    for (qsizetype i = 0; i + 1 < wanted.size(); ++i)
+        if (!hasWord(wanted[i]))
+            return false;
+    const QStringView last = wanted.last();
+    if (last.isEmpty())
+        return true;
+    return forEachWord(textView, [last](QStringView word) { return word.startsWith(last); });
 }
 
 QString encodeHTML(const QString &text)

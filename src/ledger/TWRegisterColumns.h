@@ -1,0 +1,57 @@
+#pragma once
+// The register's column layout as plain decisions over the stored column
+// settings: which register kind a view identifier names, which columns show
+// in which order, how a toggle, a move or a resize changes the settings, and
+// the stored sort choice. No widgets: the controller applies the answers.
+
+#include "TWItem.h"
+
+#include <QList>
+#include <QString>
+#include <QVariantMap>
+
+// One shown column: its field and width in points.
+struct TWRegisterColumn {
+    qint32 identifier = 0;
+    double width = 120;
+    bool operator==(const TWRegisterColumn &) const = default;
+};
+
+namespace TWRegisterColumns
+{
+
+// The number "visibleViews" holds for this register: in mode 1 the first
+// parent item's account identifier, -1 for an account group, 0 otherwise;
+// -2 filters, -3 repeat items, -4 invoice payments, -5 bill payments; 0 in
+// modes 0, 6 and 7.
+qint64 viewIdentifier(int mode, const TWItemList &parentItems);
+
+// The columns to show, in stored order. Mode 0 shows none; modes 6 and 7 show
+// every entry; mode 6 drops balance, repeat and identifier, and only mode 6
+// shows the import tick.
+QList<TWRegisterColumn> visibleColumns(const QVariantMap &settings, int mode, qint64 view);
+
+// The stored sort field, read back as the signed field identifier (it is
+// kept unsigned, so -3 comes back as 4294967293), and the direction.
+qint32 sortField(const QVariantMap &settings);
+bool sortAscending(const QVariantMap &settings);
+void setSortField(QVariantMap &settings, qint32 field);
+void setSortAscending(QVariantMap &settings, bool ascending);
+
+// Adds the view to the field's "visibleViews" or takes it out; false when the
+// field has no entry (nothing changes).
+bool toggleFieldVisible(QVariantMap &settings, qint32 field, qint64 view);
+
+// The field's entry gets the width; false when it has none.
+bool setWidth(QVariantMap &settings, qint32 field, double width);
+
+// After the user moved a column: the entries in the table's new column order,
+// each shown column followed by the first entry hidden in this view that came
+// after it before, so hidden fields travel with the column they followed.
+// Entries never placed keep their order at the end.
+void moveColumns(QVariantMap &settings, const QList<qint32> &columnOrder, qint64 view);
+
+// The identifiers of the entries, in order (tests and the move).
+QList<qint32> entryIdentifiers(const QVariantMap &settings);
+
+} // namespace TWRegisterColumns

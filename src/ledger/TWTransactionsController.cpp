@@ -1,0 +1,763 @@
+#include "TWTransactionsController.h"
+
+#include "TWRegisterColumns.h"
+#include "TWRegisterSort.h"
+#include "TWTransactionsDelegate.h"
+#include "TWTransactionsModel.h"
+
+#include "TWMenus.h"
+
+#include "TWBuiltInFields.h"
+#include "TWBusiness.h"
+#include "TWDateAdditions.h"
+#include "TWLocalized.h"
+#include "TWNotifications.h"
+#include "TWRepeat.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QItemSelection>
+#include <QMenu>
+#include <QMainWindow>
+#include <QScopedValueRollback>
+#include <QVBoxLayout>
+
+namespace
+{
+
+// Fixed row height: every row is one line of the 12-point font.
+constexpr int kRowHeight = 22;
+
+} // namespace
+
+TWTransactionsController::TWTransactionsController(QObject *parent) : TWRegisterDetail(parent) {}
+
+TWTransactionsController::~TWTransactionsController()
+{
+    stopObserving();
+    if (m_document && m_document->delegate() == this)
+        m_document->setDelegate(nullptr);
+    delete m_view.data();
+}
+
+QWidget *TWTransactionsController::view()
+{
+    if (!m_view)
+        loadView();
+    return m_view;
+}
+
+void TWTransactionsController::setBusiness(TWBusiness *business)
+{
+    if (business == m_business)
+        return;
+    stopObserving();
+    TWRegisterDetail::setBusiness(business);
+    if (m_model)
+        m_model->setBusiness(business);
+    if (m_view)
+        observe();
+}
+
+void TWTransactionsController::loadView()
+{
+    m_view = new QWidget;
+    m_view->setObjectName(QStringLiteral("transactionsView"));
+    auto *layout = new QVBoxLayout(m_view);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_tableView = new TWTableView(m_view);
+    m_tableView->setObjectName(QStringLiteral("transactionsTable"));
+    m_model = new TWTransactionsModel(this);
+    m_model->setBusiness(m_business);
+    m_model->setRows(&m_sortedTransactions);
+    m_model->setTicks(&m_ticks);
+    m_model->onCheckbox = [this](int row, int column, bool on) { doCheckbox(row, column, on); };
+    m_delegate = new TWTransactionsDelegate(this);
+    m_delegate->onButton = [this](const QModelIndex &index) { doButton(index.row(), index.column()); };
+    m_tableView->setModel(m_model);
+    m_tableView->setItemDelegate(m_delegate);
+    m_tableView->setTableDelegate(this);
+    m_tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_tableView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tableView->setWordWrap(false);
+    m_tableView->setShowGrid(false);
+    m_tableView->setAlternatingRowColors(true);
+    m_tableView->setTextElideMode(Qt::ElideRight);
+    QFont font = m_tableView->font();
+    font.setPointSize(12);
+    m_tableView->setFont(font);
+    QHeaderView *rows = m_tableView->verticalHeader();
+    rows->hide();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(kRowHeight);
+    rows->setMinimumSectionSize(kRowHeight);
+    QHeaderView *header = m_tableView->horizontalHeader();
+    header->setSectionsMovable(true);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setMinimumSectionSize(50);
+    header->setStretchLastSection(false);
+    header->setHighlightSections(false);
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    layout->addWidget(m_tableView);
+
+    m_headerMenu = new QMenu(m_tableView);
+    m_headerMenu->setObjectName(QStringLiteral("registerHeaderMenu"));
+    connect(m_headerMenu, &QMenu::aboutToShow, this, [this] {
+        if (!m_document)
+            return;
+        for (QAction *item : m_headerMenu->actions()) {
+            m_document->validateItem(item);
+            if (item->menu())
+                for (QAction *inner : item->menu()->actions())
+                    m_document->validateItem(inner);
+        }
+    });
+    connect(header, &QHeaderView::customContextMenuRequested, this, [this, header](const QPoint &p) {
+        if (!m_headerMenu->isEmpty())
+            m_headerMenu->popup(header->mapToGlobal(p));
+    });
+    connect(header, &QHeaderView::sectionClicked, this, [this](int logical) { headerClicked(logical); });
+    connect(header, &QHeaderView::sectionMoved, this, [this] { columnMoved(); });
+    connect(header, &QHeaderView::sectionResized, this,
+            [this](int logical, int, int size) { columnResized(logical, size); });
+    connect(header, &QHeaderView::sectionHandleDoubleClicked, this, [this, header](int logical) {
+        header->resizeSection(logical, fittedWidth(logical));
+    });
+    connect(m_tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { selectionChanged(); });
+    connect(m_tableView, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        if (index.isValid())
+            tableViewSpace(m_tableView);
+    });
+    observe();
+    updateHeaderMenu();
+}
+
+void TWTransactionsController::observe()
+{
+    if (!m_business)
+        return;
+    TWNotificationCenter &center = TWNotificationCenter::defaultCenter();
+    for (const QString &name :
+         {TWFieldNewNotification, TWFieldDeleteNotification, TWFieldUpdateNotification})
+        m_observers.push_back(
+            center.addObserver(name, m_business, [this](const TWNotification &) { updateHeaderMenu(); }));
+    m_observers.push_back(center.addObserver(QStringLiteral("preferences"), nullptr,
+                                             [this](const TWNotification &) {
+                                                 clearSelection();
+                                                 if (m_model)
+                                                     m_model->reload();
+                                             }));
+}
+
+void TWTransactionsController::stopObserving()
+{
+    for (TWNotificationCenter::Token token : m_observers)
+        TWNotificationCenter::defaultCenter().removeObserver(token);
+    m_observers.clear();
+}
+
+// ---- Loading ----
+
+void TWTransactionsController::update()
+{
+    if (!m_view)
+        return;
+    m_searchString.clear();
+    m_hasDisplayedList = false;
+    clearSelection();
+    loadSettings();
+    updateHeaderMenu();
+    updateColumns();
+    updateSortDescriptors();
+    m_tableView->scrollToTop();
+    updateTransactions();
+    if (!m_restored)
+        restoreFrame();
+}
+
+void TWTransactionsController::restoreFrame()
+{
+    if (m_document)
+        m_document->updateCountTotalFrame();
+    m_restored = true;
+}
+
+TWTransactionList TWTransactionsController::loadList()
+{
+    if (!m_business)
+        return {};
+    switch (m_mode) {
+    case 1:
+        return m_business->transactionsForAccounts(m_accounts);
+    case 2:
+        return m_business->transactionsForFilters(m_filters);
+    case 3: {
+        TWTransactionList list;
+        if (!m_repeat)
+            return list;
+        for (const TWRepeatItem &item : m_business->itemsWithRepeatIdentifier(m_repeat->identifier()))
+            if (const TWTransactionPtr t = item.record<TWTransaction>())
+                // A row of its own, so the balance never lands in the stored object.
+                list.append(t->transactionForActiveAccount(t->account1Identifier(), 0));
+        return list;
+    }
+    case 4:
+        return m_business->transactionsWithInvoices(m_invoices);
+    case 5:
+        return m_business->transactionsWithBills(m_bills);
+    case 7:
+        return m_accounts.isEmpty() ? m_business->allTransactions()
+                                    : m_business->transactionsForAccounts(m_accounts);
+    default:
+        return {};
+    }
+}
+
+void TWTransactionsController::updateTransactions()
+{
+    if (m_mode != 0 && m_mode != 6) {
+        TWTransactionList list = loadList();
+        if (m_business)
+            m_business->updateBalance(list);
+        if (m_business && m_mode >= 1 && m_mode <= 3) {
+            QDateTime from, to;
+            const qint32 range = m_business->transactionRangeType();
+            if (range >= 1 && range <= 10) {
+                m_business->dateRange(range, &from, &to);
+            } else if (range == 11) {
+                from = m_business->transactionRangeFromDate();
+                to = m_business->transactionRangeToDate();
+            }
+            if (from.isValid() || to.isValid()) {
+                // By calendar day, both bounds included.
+                const quint32 first = from.isValid() ? TWDateAdditions::dateValue(from) : 0;
+                const quint32 last = to.isValid() ? TWDateAdditions::dateValue(to) : UINT32_MAX;
+                list.removeIf([&](const TWTransactionPtr &t) {
+                    const quint32 day = t->dayValue();
+                    return day < first || day > last;
+                });
+            }
+        }
+        m_transactions = list;
+    }
+    m_sortedTransactions.clear();
+    m_hasDisplayedList = false;
+    const QString search = m_searchString;
+    m_searchString.clear();
+    filterAndSort(search);
+}
+
+void TWTransactionsController::filterAndSort(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    if (!trimmed.isEmpty()) {
+        const bool narrow = !m_searchString.isNull() && m_hasDisplayedList &&
+                            trimmed.startsWith(m_searchString);
+        if (!narrow)
+            m_sortedTransactions = m_transactions;
+        m_searchString = trimmed;
+        if (m_business) {
+            const QString upper = trimmed.toUpper();
+            // One context for the whole search, not one per row.
+            TWTransactionSearchContext context = m_business->transactionSearchContext();
+            // A row's totals are mostly one amount in one unit: each text is
+            // made once per search.
+            QHash<QPair<qint64, const TWUnit *>, QString> texts;
+            context.moneyText = [&texts, format = context.moneyText](qint64 amount,
+                                                                    const TWUnitPtr &unit) {
+                const QPair<qint64, const TWUnit *> key(amount, unit.get());
+                auto found = texts.constFind(key);
+                if (found == texts.constEnd())
+                    found = texts.insert(key, format(amount, unit));
+                return *found;
+            };
+            m_sortedTransactions.removeIf(
+                [&](const TWTransactionPtr &t) { return !t->searchString(upper, context); });
+        }
+    } else {
+        m_searchString = QString();
+        m_sortedTransactions = m_transactions;
+    }
+    m_hasDisplayedList = true;
+    sortRows();
+    m_selectedRows.clear();
+    m_selectedTransactions.clear();
+    if (m_model) {
+        m_model->reload();
+        updateSortDescriptors();
+    }
+    if (m_document)
+        m_document->updateCountTotal();
+}
+
+void TWTransactionsController::sortRows()
+{
+    if (m_settings && m_business) {
+        TWRegisterSorter sorter(*m_business, TWRegisterColumns::sortField(*m_settings),
+                                TWRegisterColumns::sortAscending(*m_settings), m_ticks);
+        sorter.sort(m_sortedTransactions);
+    }
+    rebuildRowIndex();
+}
+
+void TWTransactionsController::rebuildRowIndex()
+{
+    m_rowOfIdentifier.clear();
+    m_rowOfIdentifier.reserve(m_sortedTransactions.size());
+    for (qsizetype row = m_sortedTransactions.size() - 1; row >= 0; --row)
+        m_rowOfIdentifier.insert(m_sortedTransactions[row]->identifier(), int(row));
+}
+
+// ---- Rows and selection ----
+
+TWTransactionList TWTransactionsController::transactionsForRowIndexes(const QList<int> &rows) const
+{
+    TWTransactionList result;
+    result.reserve(rows.size());
+    for (int row : rows)
+        if (row >= 0 && row < m_sortedTransactions.size())
+            result.append(m_sortedTransactions[row]);
+    return result;
+}
+
+QList<int> TWTransactionsController::rowIndexesForTransactions(
+    const TWTransactionList &transactions) const
+{
+    QList<int> rows;
+    rows.reserve(transactions.size());
+    QSet<int> seen;
+    for (const TWTransactionPtr &t : transactions) {
+        if (!t)
+            continue;
+        const auto found = m_rowOfIdentifier.constFind(t->identifier());
+        if (found != m_rowOfIdentifier.constEnd() && !seen.contains(*found)) {
+            seen.insert(*found);
+            rows.append(*found);
+        }
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+int TWTransactionsController::transactionRow(const TWTransactionPtr &transaction) const
+{
+    return transaction ? m_rowOfIdentifier.value(transaction->identifier(), -1) : -1;
+}
+
+TWTransactionPtr TWTransactionsController::transactionAtRow(int row) const
+{
+    return row >= 0 && row < m_sortedTransactions.size() ? m_sortedTransactions[row] : nullptr;
+}
+
+int TWTransactionsController::fieldColumn(const TWFieldPtr &field) const
+{
+    if (!m_model || !field)
+        return -1;
+    const TWFieldList &columns = m_model->columns();
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        if (columns[i]->identifier() == field->identifier())
+            return int(i);
+    return -1;
+}
+
+TWFieldPtr TWTransactionsController::fieldAtColumn(int column) const
+{
+    if (!m_model || column < 0 || column >= m_model->columns().size())
+        return nullptr;
+    return m_model->columns()[column];
+}
+
+void TWTransactionsController::clearSelection()
+{
+    m_selectedRows.clear();
+    m_selectedTransactions.clear();
+    if (m_tableView) {
+        const QScopedValueRollback guard(m_selectionIsChanging, true);
+        m_tableView->clearSelection();
+    }
+}
+
+void TWTransactionsController::applySelection(const QList<int> &rows)
+{
+    if (!m_tableView || !m_model)
+        return;
+    const QScopedValueRollback guard(m_selectionIsChanging, true);
+    QItemSelection selection;
+    const int lastColumn = m_model->columnCount() - 1;
+    if (lastColumn >= 0) {
+        for (qsizetype i = 0; i < rows.size();) {
+            qsizetype j = i;
+            while (j + 1 < rows.size() && rows[j + 1] == rows[j] + 1)
+                ++j;
+            selection.select(m_model->index(rows[i], 0), m_model->index(rows[j], lastColumn));
+            i = j + 1;
+        }
+    }
+    m_tableView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+}
+
+void TWTransactionsController::selectionChanged()
+{
+    if (m_selectionIsChanging || !m_tableView)
+        return;
+    const QScopedValueRollback guard(m_selectionIsChanging, true);
+    QList<int> rows;
+    for (const QItemSelectionRange &range : m_tableView->selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows == m_selectedRows)
+        return;
+    // A transaction listed twice (a transfer in a group register) selects its first row.
+    const QList<int> mapped = rowIndexesForTransactions(transactionsForRowIndexes(rows));
+    if (mapped != rows) {
+        m_selectionIsChanging = false;
+        applySelection(mapped);
+        m_selectionIsChanging = true;
+    }
+    m_selectedRows = mapped;
+    m_selectedTransactions = transactionsForRowIndexes(mapped);
+    if (m_document) {
+        m_document->updateDetailButtonsEnabled();
+        m_document->updateCountTotal();
+    }
+}
+
+void TWTransactionsController::selectTransactions(const TWTransactionList &transactions)
+{
+    const QList<int> rows = rowIndexesForTransactions(transactions);
+    if (rows.isEmpty())
+        return;
+    applySelection(rows);
+    m_selectedRows = rows;
+    m_selectedTransactions = transactionsForRowIndexes(rows);
+    if (m_tableView)
+        m_tableView->scrollTo(m_model->index(rows.first(), 0));
+    if (m_document) {
+        m_document->updateDetailButtonsEnabled();
+        m_document->updateCountTotal();
+    }
+}
+
+TWTransactionList TWTransactionsController::selectedTransactionsContext(bool context) const
+{
+    return context ? transactionsForRowIndexes(m_contextRows) : m_selectedTransactions;
+}
+
+bool TWTransactionsController::hasSelectedTransaction(bool context, bool single, bool multiple,
+                                                      bool related) const
+{
+    const QList<int> &rows = context ? m_contextRows : m_selectedRows;
+    const qsizetype count = rows.size();
+    const bool holds = single ? count == 1 : (multiple ? count > 1 : count >= 1);
+    if (!holds || !related)
+        return holds;
+    if (count != 1 || !m_business)
+        return false;
+    const TWTransactionPtr t = transactionAtRow(rows.first());
+    if (!t)
+        return false;
+    return t->repeatIdentifier() != 0 ||
+           !m_business->relationshipsWithTransaction(*t, 0).isEmpty() ||
+           !m_business->relationshipsWithTransaction(*t, 3).isEmpty();
+}
+
+bool TWTransactionsController::canDeleteItem(bool context) const
+{
+    return hasSelectedTransaction(context, false, false, false);
+}
+
+bool TWTransactionsController::hasFirstResponder() const
+{
+    if (!m_tableView)
+        return false;
+    const QWidget *focus = QApplication::focusWidget();
+    return focus && (focus == m_tableView || m_tableView->isAncestorOf(focus));
+}
+
+bool TWTransactionsController::isEnabled() const
+{
+    return m_tableView && m_tableView->isEnabled();
+}
+
+void TWTransactionsController::setEnabled(bool enabled)
+{
+    view();
+    m_tableView->setEnabled(enabled);
+}
+
+// ---- Import preview ----
+
+void TWTransactionsController::setImportSelectedTransactions(const TWTransactionList &transactions)
+{
+    m_importSelected = transactions;
+    m_ticks.clear();
+    for (const TWTransactionPtr &t : transactions)
+        m_ticks.insert(t.get());
+}
+
+TWTransactionList TWTransactionsController::sortedImportTransactions() const
+{
+    TWTransactionList result;
+    for (const TWTransactionPtr &t : m_sortedTransactions)
+        if (m_ticks.contains(t.get()))
+            result.append(t);
+    return result;
+}
+
+void TWTransactionsController::updateTransaction(const TWTransactionPtr &old,
+                                                 const TWTransactionPtr &edited)
+{
+    if (!old || !edited)
+        return;
+    const qsizetype index = m_transactions.indexOf(old);
+    if (index >= 0)
+        m_transactions[index] = edited;
+    const qsizetype ticked = m_importSelected.indexOf(old);
+    if (ticked >= 0) {
+        m_importSelected[ticked] = edited;
+        m_ticks.remove(old.get());
+        m_ticks.insert(edited.get());
+    }
+    updateTransactions();
+}
+
+// ---- Columns ----
+
+void TWTransactionsController::loadSettings()
+{
+    m_settings = m_business ? m_business->columnSettings(TWColumnSettingsViewTransactions)
+                            : std::nullopt;
+    if (m_mode == 1 && m_parentItems.isEmpty())
+        m_settings.reset(); // nothing to show, nothing to save
+}
+
+void TWTransactionsController::saveSettings()
+{
+    if (m_settings && m_business)
+        m_business->updateColumnSettings(TWColumnSettingsViewTransactions, *m_settings);
+}
+
+qint64 TWTransactionsController::settingsViewIdentifier() const
+{
+    return TWRegisterColumns::viewIdentifier(m_mode, m_parentItems);
+}
+
+TWFieldList TWTransactionsController::fieldsForColumns(const QList<TWRegisterColumn> &columns) const
+{
+    TWFieldList fields;
+    for (const TWRegisterColumn &column : columns)
+        if (TWFieldPtr field = m_business ? m_business->fieldWithIdentifier(column.identifier) : nullptr)
+            fields.append(field);
+    return fields;
+}
+
+void TWTransactionsController::updateColumns()
+{
+    if (!m_model)
+        return;
+    const QScopedValueRollback guard(m_updatingColumns, true);
+    QList<TWRegisterColumn> columns;
+    if (m_mode != 0 && !(m_mode == 1 && m_parentItems.isEmpty()) && m_settings)
+        columns = TWRegisterColumns::visibleColumns(*m_settings, m_mode, settingsViewIdentifier());
+    std::optional<std::uint32_t> type;
+    if (m_mode == 5)
+        type = 9;
+    else if (m_mode == 4)
+        type = 1;
+    else if (m_mode == 1 && m_parentItems.size() == 1 && m_parentItems.first() &&
+             m_parentItems.first()->type() == TWItemTypeAccount)
+        if (const auto account = std::dynamic_pointer_cast<TWAccount>(m_parentItems.first()))
+            type = account->accountType();
+    m_model->setDebitCreditAccountType(type);
+    const TWFieldList fields = fieldsForColumns(columns);
+    m_model->setColumns(fields);
+    QHeaderView *header = m_tableView->horizontalHeader();
+    // The model's order is the column order: undo any earlier visual move.
+    for (int logical = 0; logical < header->count(); ++logical)
+        if (header->visualIndex(logical) != logical)
+            header->moveSection(header->visualIndex(logical), logical);
+    int column = 0;
+    for (const TWRegisterColumn &entry : columns) {
+        if (!m_business || !m_business->fieldWithIdentifier(entry.identifier))
+            continue;
+        header->resizeSection(column++, int(entry.width));
+    }
+}
+
+void TWTransactionsController::updateSortDescriptors()
+{
+    if (!m_tableView || !m_settings)
+        return;
+    const QScopedValueRollback guard(m_updatingColumns, true);
+    QHeaderView *header = m_tableView->horizontalHeader();
+    const qint32 field = TWRegisterColumns::sortField(*m_settings);
+    int section = -1;
+    for (int i = 0; i < m_model->columns().size(); ++i)
+        if (m_model->columns()[i]->identifier() == field)
+            section = i;
+    header->setSortIndicator(section, TWRegisterColumns::sortAscending(*m_settings)
+                                          ? Qt::AscendingOrder
+                                          : Qt::DescendingOrder);
+}
+
+void TWTransactionsController::headerClicked(int logical)
+{
+    if (m_updatingColumns || !m_settings)
+        return;
+    const TWFieldPtr field = fieldAtColumn(logical);
+    if (!field)
+        return;
+    const bool same = TWRegisterColumns::sortField(*m_settings) == field->identifier();
+    const bool ascending = same ? !TWRegisterColumns::sortAscending(*m_settings) : true;
+    TWRegisterColumns::setSortField(*m_settings, field->identifier());
+    TWRegisterColumns::setSortAscending(*m_settings, ascending);
+    saveSettings();
+    filterAndSort(m_searchString);
+}
+
+void TWTransactionsController::updateSortBy(const TWFieldPtr &field, bool updateDescriptors)
+{
+    if (!m_settings || !field)
+        return;
+    TWRegisterColumns::setSortField(*m_settings, field->identifier());
+    saveSettings();
+    if (updateDescriptors) {
+        updateSortDescriptors();
+        filterAndSort(m_searchString);
+    }
+}
+
+void TWTransactionsController::updateSortDirection(bool ascending, bool updateDescriptors)
+{
+    if (!m_settings)
+        return;
+    TWRegisterColumns::setSortAscending(*m_settings, ascending);
+    saveSettings();
+    if (updateDescriptors) {
+        updateSortDescriptors();
+        filterAndSort(m_searchString);
+    }
+}
+
+void TWTransactionsController::toggleFieldVisible(const TWFieldPtr &field)
+{
+    if (m_mode == 6 || m_mode == 7 || !field || !m_settings)
+        return;
+    if (TWRegisterColumns::toggleFieldVisible(*m_settings, field->identifier(),
+                                              settingsViewIdentifier()))
+        saveSettings();
+    updateColumns();
+    updateSortDescriptors();
+}
+
+void TWTransactionsController::columnMoved()
+{
+    if (m_updatingColumns || m_mode == 6 || m_mode == 7 || !m_settings)
+        return;
+    QHeaderView *header = m_tableView->horizontalHeader();
+    QList<qint32> order;
+    for (int visual = 0; visual < header->count(); ++visual)
+        if (const TWFieldPtr field = fieldAtColumn(header->logicalIndex(visual)))
+            order.append(field->identifier());
+    TWRegisterColumns::moveColumns(*m_settings, order, settingsViewIdentifier());
+    saveSettings();
+}
+
+void TWTransactionsController::columnResized(int logical, int newSize)
+{
+    if (m_updatingColumns || !m_settings)
+        return;
+    if (const TWFieldPtr field = fieldAtColumn(logical))
+        if (TWRegisterColumns::setWidth(*m_settings, field->identifier(), newSize))
+            saveSettings();
+}
+
+int TWTransactionsController::fittedWidth(int column) const
+{
+    const TWFieldPtr field = fieldAtColumn(column);
+    if (!field || !m_tableView)
+        return 50;
+    const qint32 identifier = field->identifier();
+    const bool standard = field->type() == TWFieldTypeStandard;
+    if (standard && identifier == TWFieldIdentifierAttachments)
+        return 50;
+    const QString title = m_model->headerTitle(*field);
+    const QFontMetrics headerMetrics(m_tableView->horizontalHeader()->font());
+    const int header = title.isEmpty() ? 50 : std::max(50, headerMetrics.horizontalAdvance(title) + 20);
+    if (TWTransactionsModel::isCheckboxField(*field))
+        return std::max(header, 50);
+    if ((standard && identifier == TWFieldIdentifierDate) || field->type() == TWFieldTypeDate)
+        return std::max(header, 80);
+    if (standard && (identifier == TWFieldIdentifierDateCreated ||
+                     identifier == TWFieldIdentifierDateModified))
+        return std::max(header, 100);
+    if ((standard && (identifier == TWFieldIdentifierTotal || identifier == TWFieldIdentifierUnit)) ||
+        field->type() > TWFieldTypePercentTotal)
+        return header;
+    int padding = 20;
+    if (standard && (identifier == TWFieldIdentifierDebit || identifier == TWFieldIdentifierCredit))
+        padding = 10;
+    else if (standard && identifier == TWFieldIdentifierRepeat)
+        padding = 40;
+    const QFontMetrics metrics(m_tableView->font());
+    int widest = header;
+    for (const TWTransactionPtr &t : m_sortedTransactions) {
+        const QString text = m_model->cellText(*t, *field);
+        if (!text.isEmpty())
+            widest = std::max(widest, metrics.horizontalAdvance(text) + padding);
+    }
+    return widest;
+}
+
+void TWTransactionsController::updateHeaderMenu()
+{
+    if (!m_headerMenu)
+        return;
+    m_headerMenu->clear();
+    if (m_mode == 6 || m_mode == 7 || !m_business)
+        return;
+    const auto perform = [this](QAction *item, TWAction action, int tag) {
+        QPointer<QAction> guarded(item);
+        connect(item, &QAction::triggered, this, [this, guarded, action, tag] {
+            if (m_document && guarded)
+                m_document->perform(action, tag, guarded);
+        });
+    };
+    const TWFieldList fields = m_business->sortedFields();
+    for (const TWFieldPtr &field : fields) {
+        QAction *item = twMenuAction(m_headerMenu, field->name(), TWAction::doColumnAccountContext,
+                                     0, QVariant::fromValue(field));
+        item->setCheckable(true);
+        perform(item, TWAction::doColumnAccountContext, 0);
+    }
+    m_headerMenu->addSeparator();
+    QMenu *sortBy = m_headerMenu->addMenu(TWLocalized("sortBy"));
+    for (const TWFieldPtr &field : fields) {
+        QAction *item = twMenuAction(sortBy, field->name(), TWAction::doSortByAccountContext, 0,
+                                     QVariant::fromValue(field));
+        item->setCheckable(true);
+        perform(item, TWAction::doSortByAccountContext, 0);
+    }
+    sortBy->addSeparator();
+    for (int tag : {0, 1}) {
+        QAction *item = twMenuAction(sortBy, TWLocalized(tag == 0 ? "ascending" : "descending"),
+                                     TWAction::doSortDirectionAccountContext, tag);
+        item->setCheckable(true);
+        perform(item, TWAction::doSortDirectionAccountContext, tag);
+    }
+}
+
+bool TWTransactionsController::tableViewHasContextMenu(QMenu *menu) const
+{
+    for (QMenu *m = menu; m; m = qobject_cast<QMenu *>(m->parent())) {
+        if (m == m_headerMenu || (m_contextMenu && m == m_contextMenu))
+            return true;
+    }
+    return false;
+}

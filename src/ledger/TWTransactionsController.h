@@ -1,0 +1,199 @@
+#pragma once
+// The transaction register: a table of transactions with one column per field,
+// a running balance, a search filter, a sort order and a selection the
+// document's commands act on. The document points it at accounts or filters;
+// the repeats, client and merchant views and the import sheet embed their own.
+// Configure with the setters and `setMode`, then call `update`.
+
+#include "TWDetailInterfaces.h"
+#include "TWBusinessController.h"
+#include "TWListViews.h"
+#include "TWNotificationCenter.h"
+
+#include "TWAttachment.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QSet>
+
+#include <functional>
+#include <optional>
+
+class QMenu;
+class TWTransactionsDelegate;
+class TWTransactionsModel;
+
+class TWTransactionsController final : public TWRegisterDetail,
+                                       public TWTableViewDelegate,
+                                       public TWTableRowViewDelegate,
+                                       public TWBusinessControllerDelegate
+{
+    Q_OBJECT
+public:
+    explicit TWTransactionsController(QObject *parent = nullptr);
+    ~TWTransactionsController() override;
+
+    // ---- The shell's register interface ----
+    QWidget *view() override;
+    void setBusiness(TWBusiness *business) override;
+    void update() override;
+    void restoreFrame() override;
+    TWTransactionList sortedTransactions() const override { return m_sortedTransactions; }
+    bool canDeleteItem(bool context) const override;
+    bool hasSelectedTransaction(bool context, bool single, bool multiple,
+                                bool related) const override;
+    bool hasFirstResponder() const override;
+    void search(const QString &text) override { filterAndSort(text); }
+    void toggleFieldVisible(const TWFieldPtr &field) override;
+    void updateSortBy(const TWFieldPtr &field, bool updateSortDescriptors) override;
+    void updateSortDirection(bool ascending, bool updateSortDescriptors) override;
+    void setMode(int mode) override { m_mode = mode; }
+    void setParentItems(const TWItemList &items) override { m_parentItems = items; }
+    void setAccounts(const TWAccountList &accounts) override { m_accounts = accounts; }
+    void setFilters(const TWFilterList &filters) override { m_filters = filters; }
+    void updateTransactions() override;
+    bool hasSelectedTransaction() const override { return !m_selectedTransactions.isEmpty(); }
+    TWTransactionList selectedTransactions() const override { return m_selectedTransactions; }
+    TWTransactionList transactions() const override { return m_transactions; }
+    bool isRestored() const override { return m_restored; }
+    TWAccountList shownAccounts() const override { return m_accounts; }
+    TWTransactionList selectedTransactionsContext(bool context) const override;
+    void selectTransactions(const TWTransactionList &transactions) override;
+    void editSelectedTransaction(bool context) override;
+    void duplicateSelectedTransaction(bool context) override;
+    void deleteSelectedTransaction(bool context) override;
+    void updateSelectedConvertedTotals(bool context) override;
+    void showSelectedRelatedTransactions(bool context) override;
+    void markSelectedTransaction(bool cleared, bool context) override;
+
+    // ---- Inputs of the embedded registers ----
+    void setRepeat(const TWRepeatPtr &repeat) { m_repeat = repeat; }
+    void setInvoices(const TWInvoiceList &invoices) { m_invoices = invoices; }
+    void setBills(const TWBillList &bills) { m_bills = bills; }
+    // Mode 6: the previewed transactions and the ticked ones.
+    void setTransactions(const TWTransactionList &transactions) { m_transactions = transactions; }
+    void setImportSelectedTransactions(const TWTransactionList &transactions);
+    const TWTransactionList &importSelectedTransactions() const { return m_importSelected; }
+    // The ticked transactions in display order.
+    TWTransactionList sortedImportTransactions() const;
+    // Mode 6: the edited copy takes the previewed one's place.
+    void updateTransaction(const TWTransactionPtr &old, const TWTransactionPtr &edited);
+    // Told after a tick of the import column changed.
+    std::function<void(TWTransactionsController *)> importSelectedTransactionsChanged;
+
+    // ---- Rows and selection ----
+    int mode() const { return m_mode; }
+    const QString &searchString() const { return m_searchString; }
+    void filterAndSort(const QString &text);
+    void clearSelection();
+    QList<int> selectedRows() const { return m_selectedRows; }
+    TWTransactionList transactionsForRowIndexes(const QList<int> &rows) const;
+    // The first row of each listed transaction (copies are equal by
+    // identifier), ascending, each once; unlisted ones are skipped.
+    QList<int> rowIndexesForTransactions(const TWTransactionList &transactions) const;
+    int transactionRow(const TWTransactionPtr &transaction) const;
+    TWTransactionPtr transactionAtRow(int row) const;
+    int fieldColumn(const TWFieldPtr &field) const;
+    TWFieldPtr fieldAtColumn(int column) const;
+    bool isEnabled() const;
+    void setEnabled(bool enabled);
+
+    // ---- Columns ----
+    const std::optional<QVariantMap> &settings() const { return m_settings; }
+    void loadSettings();
+    void saveSettings();
+    qint64 settingsViewIdentifier() const;
+    void updateColumns();
+    void updateSortDescriptors();
+    void updateHeaderMenu();
+    QMenu *headerMenu() const { return m_headerMenu; }
+    // The width a double-click on the column's edge fits it to.
+    int fittedWidth(int column) const;
+    // Whether the menu (or the menu holding it) is the table's context or header menu.
+    bool tableViewHasContextMenu(QMenu *menu) const;
+
+    // ---- Actions ----
+    void deleteTransactions(const TWTransactionList &transactions, bool deleteRepeating);
+    void duplicateTransactions(const TWTransactionList &transactions);
+    void markTransactions(const TWTransactionList &transactions, bool cleared);
+    void updateConvertedTotals(const TWTransactionList &transactions);
+    // A cell's check box (row, column of the displayed table) became `on`.
+    void doCheckbox(int row, int column, bool on);
+    // A cell's button: the repeat link or the paperclip.
+    void doButton(int row, int column);
+    void previewAttachments(const TWTransactionPtr &transaction);
+    const TWTransactionPtr &previewTransaction() const { return m_previewTransaction; }
+    // The attachments the preview window shows.
+    TWAttachmentList previewItems() const;
+    // The context menu for a click on `row` (-1 below the rows); the caller owns it.
+    QMenu *contextMenuForRow(int row);
+    const QList<int> &contextRows() const { return m_contextRows; }
+
+    TWTableView *tableView() const { return m_tableView; }
+    TWTransactionsModel *model() const { return m_model; }
+
+    // ---- Table delegates ----
+    bool tableViewDelete(TWTableView *) override;
+    bool tableViewSpace(TWTableView *) override;
+    bool tableViewReturn(TWTableView *) override;
+    QMenu *tableViewMenu(TWTableView *, const QPoint &position) override;
+    void beginPreviewPanelControl(TWBusinessController *) override;
+    void endPreviewPanelControl(TWBusinessController *) override;
+
+private:
+    void loadView();
+    TWTransactionList loadList();
+    void rebuildRowIndex();
+    void selectionChanged();
+    void applySelection(const QList<int> &rows);
+    void sortRows();
+    void columnMoved();
+    void columnResized(int logical, int newSize);
+    void headerClicked(int logical);
+    void observe();
+    void stopObserving();
+    QWidget *alertWindow() const;
+    // The closed-and-locked rule: runs `action` on the editable transactions,
+    // after the action's question when some are closed or locked (or always,
+    // with `question`).
+    struct Question {
+        QString message;
+        QStringList buttons;
+    };
+    void withEditable(const TWTransactionList &transactions, const char *mixedMessage,
+                      const char *actionTitle, const std::optional<Question> &question,
+                      std::function<void(const TWTransactionList &, int code)> action);
+    void finishBatch(bool written, bool rebuild, int notifications);
+    TWFieldList fieldsForColumns(const QList<struct TWRegisterColumn> &columns) const;
+
+    QPointer<QWidget> m_view;
+    TWTableView *m_tableView = nullptr;
+    TWTransactionsModel *m_model = nullptr;
+    TWTransactionsDelegate *m_delegate = nullptr;
+    QMenu *m_headerMenu = nullptr;
+    QPointer<QMenu> m_contextMenu;
+
+    TWItemList m_parentItems;
+    TWAccountList m_accounts;
+    TWFilterList m_filters;
+    TWRepeatPtr m_repeat;
+    TWInvoiceList m_invoices;
+    TWBillList m_bills;
+
+    TWTransactionList m_transactions;
+    TWTransactionList m_sortedTransactions;
+    TWTransactionList m_importSelected;
+    QSet<const TWTransaction *> m_ticks;
+    QHash<qint32, int> m_rowOfIdentifier;
+    QList<int> m_selectedRows;
+    TWTransactionList m_selectedTransactions;
+    QList<int> m_contextRows;
+    std::optional<QVariantMap> m_settings;
+    QString m_searchString; // null: no search
+    bool m_hasDisplayedList = false;
+    bool m_restored = false;
+    bool m_selectionIsChanging = false;
+    bool m_updatingColumns = false;
+    TWTransactionPtr m_previewTransaction;
+    std::vector<TWNotificationCenter::Token> m_observers;
+};

@@ -1,0 +1,125 @@
+// The register's column layout over the stored settings: per-register
+// visibility, the import preview's columns, moves, widths and the sort field.
+
+#include "RegisterTestSupport.h"
+
+#include "TWRegisterColumns.h"
+
+#include "TWBuiltInFields.h"
+#include "TWItem.h"
+
+namespace
+{
+
+QList<qint32> shown(const QVariantMap &settings, int mode, qint64 view)
+{
+    QList<qint32> ids;
+    for (const TWRegisterColumn &column : TWRegisterColumns::visibleColumns(settings, mode, view))
+        ids.append(column.identifier);
+    return ids;
+}
+
+} // namespace
+
+TEST(RegisterColumns, ViewIdentifierFollowsTheRegisterKind)
+{
+    RegisterBooks books;
+    const auto group = std::make_shared<TWItem>();
+    group->setType(TWItemTypeAccountGroup);
+    const auto filter = std::make_shared<TWItem>();
+    filter->setType(TWItemTypeFilter);
+    using namespace TWRegisterColumns;
+    EXPECT_EQ(viewIdentifier(1, {books.checking}), books.checking->identifier());
+    EXPECT_EQ(viewIdentifier(1, {group, books.checking}), -1);
+    EXPECT_EQ(viewIdentifier(1, {filter}), 0);
+    EXPECT_EQ(viewIdentifier(1, {}), 0);
+    EXPECT_EQ(viewIdentifier(2, {books.checking}), -2);
+    EXPECT_EQ(viewIdentifier(5, {}), -5);
+    EXPECT_EQ(viewIdentifier(6, {books.checking}), 0);
+    EXPECT_EQ(viewIdentifier(7, {}), 0);
+}
+
+TEST(RegisterColumns, HidingInOneAccountLeavesEveryOtherRegister)
+{
+    RegisterBooks books;
+    QVariantMap settings = *books.business->columnSettings(0);
+    const qint64 checking = books.checking->identifier();
+    const qint64 savings = books.savings->identifier();
+    ASSERT_TRUE(shown(settings, 1, checking).contains(TWFieldIdentifierPayee));
+    ASSERT_TRUE(TWRegisterColumns::toggleFieldVisible(settings, TWFieldIdentifierPayee, checking));
+    EXPECT_FALSE(shown(settings, 1, checking).contains(TWFieldIdentifierPayee));
+    for (const auto &[mode, view] : QList<std::pair<int, qint64>>{
+             {1, savings}, {1, -1}, {2, -2}, {3, -3}, {4, -4}, {5, -5}})
+        EXPECT_TRUE(shown(settings, mode, view).contains(TWFieldIdentifierPayee)) << view;
+    // Toggling again shows it; a field without an entry changes nothing.
+    ASSERT_TRUE(TWRegisterColumns::toggleFieldVisible(settings, TWFieldIdentifierPayee, checking));
+    EXPECT_TRUE(shown(settings, 1, checking).contains(TWFieldIdentifierPayee));
+    EXPECT_FALSE(TWRegisterColumns::toggleFieldVisible(settings, 4242, checking));
+    // The store keeps it.
+    books.business->updateColumnSettings(0, settings);
+    EXPECT_EQ(shown(*books.business->columnSettings(0), 1, checking), shown(settings, 1, checking));
+}
+
+TEST(RegisterColumns, ImportPreviewDropsBalanceRepeatAndIdentifierAndShowsTheTick)
+{
+    RegisterBooks books;
+    QVariantMap settings = *books.business->columnSettings(0);
+    // Even a column hidden everywhere shows in the preview.
+    TWRegisterColumns::toggleFieldVisible(settings, TWFieldIdentifierPayee, 0);
+    const QList<qint32> preview = shown(settings, 6, 0);
+    EXPECT_TRUE(preview.contains(TWFieldIdentifierImport));
+    EXPECT_TRUE(preview.contains(TWFieldIdentifierPayee));
+    for (qint32 gone : {TWFieldIdentifierBalance, TWFieldIdentifierRepeat,
+                        TWFieldIdentifierIdentifier, TWFieldIdentifierTotal, TWFieldIdentifierUnit})
+        EXPECT_FALSE(preview.contains(gone)) << gone;
+    const QList<qint32> all = shown(settings, 7, 0);
+    EXPECT_FALSE(all.contains(TWFieldIdentifierImport));
+    EXPECT_TRUE(all.contains(TWFieldIdentifierBalance));
+    EXPECT_FALSE(shown(settings, 1, books.checking->identifier()).contains(TWFieldIdentifierImport));
+    EXPECT_TRUE(shown(settings, 0, 0).isEmpty());
+}
+
+TEST(RegisterColumns, AMovedColumnKeepsTheHiddenFieldBehindIt)
+{
+    RegisterBooks books;
+    QVariantMap settings = *books.business->columnSettings(0);
+    const qint64 view = books.checking->identifier();
+    // Hide the description, which follows the payee.
+    TWRegisterColumns::toggleFieldVisible(settings, TWFieldIdentifierDescription, view);
+    QList<qint32> columns = shown(settings, 1, view);
+    // Drag the payee to the front.
+    columns.removeAll(TWFieldIdentifierPayee);
+    columns.prepend(TWFieldIdentifierPayee);
+    TWRegisterColumns::moveColumns(settings, columns, view);
+    const QList<qint32> order = TWRegisterColumns::entryIdentifiers(settings);
+    ASSERT_GE(order.size(), 2);
+    EXPECT_EQ(order[0], TWFieldIdentifierPayee);
+    EXPECT_EQ(order[1], TWFieldIdentifierDescription);
+    EXPECT_EQ(shown(settings, 1, view), columns);
+    // Nothing lost.
+    EXPECT_EQ(order.size(), TWRegisterColumns::entryIdentifiers(*books.business->columnSettings(0)).size());
+}
+
+TEST(RegisterColumns, SortFieldIsReadBackSignedAndWidthsAreKept)
+{
+    QVariantMap settings;
+    settings.insert(QStringLiteral("sortField"), QVariant::fromValue(qint64(4294967293LL)));
+    EXPECT_EQ(TWRegisterColumns::sortField(settings), -3);
+    settings.insert(QStringLiteral("sortField"), QVariant::fromValue(quint32(4294967291u)));
+    EXPECT_EQ(TWRegisterColumns::sortField(settings), -5);
+    TWRegisterColumns::setSortField(settings, -8);
+    EXPECT_EQ(TWRegisterColumns::sortField(settings), -8);
+    EXPECT_TRUE(TWRegisterColumns::sortAscending(settings));
+    TWRegisterColumns::setSortAscending(settings, false);
+    EXPECT_FALSE(TWRegisterColumns::sortAscending(settings));
+
+    RegisterBooks books;
+    QVariantMap stored = *books.business->columnSettings(0);
+    ASSERT_TRUE(TWRegisterColumns::setWidth(stored, TWFieldIdentifierNotes, 222));
+    const auto columns = TWRegisterColumns::visibleColumns(stored, 6, 0);
+    const auto notes = std::find_if(columns.begin(), columns.end(), [](const auto &c) {
+        return c.identifier == TWFieldIdentifierNotes;
+    });
+    ASSERT_NE(notes, columns.end());
+    EXPECT_EQ(notes->width, 222);
+}
