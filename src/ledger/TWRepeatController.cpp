@@ -95,8 +95,8 @@ void TWRepeatController::showInterval()
         m_intervalSpinBox->setRange(kMinimumInterval, kMaximumInterval);
         // A stored count outside the range shows clamped; it is stored only
         // when the user changes it.
-        m_intervalSpinBox->setValue(int(qBound<std::uint32_t>(kMinimumInterval, m_repeat->interval(),
-                                                              kMaximumInterval)));
+        m_intervalSpinBox->setValue(
+            int(qBound<std::uint32_t>(kMinimumInterval, m_repeat->interval(), kMaximumInterval)));
     } else {
         m_intervalSpinBox->setSpecialValueText(QStringLiteral(" "));
         m_intervalSpinBox->setRange(kMinimumInterval - 1, kMaximumInterval);

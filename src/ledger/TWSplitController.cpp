@@ -21,8 +21,7 @@ TWSplitController::TWSplitController(QObject *parent) : QObject(parent)
 {
     m_totalController = new TWTotalController(this);
     buildView();
-    connect(m_totalController, &TWTotalController::totalUpdated, this,
-            [this] { totalsUpdated(); });
+    connect(m_totalController, &TWTotalController::totalUpdated, this, [this] { totalsUpdated(); });
     connect(m_totalController, &TWTotalController::balanceClicked, this,
             [this] { emit balanceClicked(this); });
     connect(m_totalController, &TWTotalController::sizeChanged, this, [this] {

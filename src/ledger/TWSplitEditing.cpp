@@ -7,6 +7,8 @@
 #include "TWStringAdditions.h"
 #include "TWTotalController.h"
 
+#include <limits>
+
 namespace
 {
 
@@ -60,7 +62,8 @@ void splitTransaction(TWTransaction &transaction, TWBusiness &business, bool swa
         transaction.setTotalStart(first.totalStart());
         transaction.setTotalEnd(first.totalEnd());
         transaction.setUnit(first.unit());
-        transaction.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount2, business);
+        transaction.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount2,
+                                                    business);
     } else {
         transaction.setTotal(0);
         transaction.setTotalAccount1(0);
@@ -75,12 +78,18 @@ void splitTransaction(TWTransaction &transaction, TWBusiness &business, bool swa
 
 qint64 splitBalance(const TWTransaction &transaction)
 {
-    qint64 balance = 0;
+    // Summed wide: lines whose sum wraps around 64 bits must never look
+    // balanced. A sum past the range answers the nearest end of it.
+    __int128 balance = 0;
     for (const TWSplitPtr &split : transaction.splits()) {
         if (split)
             balance += split->totalBusiness();
     }
-    return balance;
+    if (balance > std::numeric_limits<qint64>::max())
+        return std::numeric_limits<qint64>::max();
+    if (balance < std::numeric_limits<qint64>::min())
+        return std::numeric_limits<qint64>::min();
+    return qint64(balance);
 }
 
 TWSplitPtr newSplit(TWTransaction &transaction, TWBusiness &business)
@@ -92,8 +101,12 @@ TWSplitPtr newSplit(TWTransaction &transaction, TWBusiness &business)
         accountIdentifier = splits.last()->accountIdentifier();
         unit = splits.last()->unit();
     }
-    const TWSplitPtr split = TWSplit::splitWithIdentifier(
-        0, QString(), accountIdentifier, 0, 0, -splitBalance(transaction), 0, 0, unit);
+    const qint64 balance = splitBalance(transaction);
+    const qint64 taking = balance == std::numeric_limits<qint64>::min()
+                              ? std::numeric_limits<qint64>::max()
+                              : -balance;
+    const TWSplitPtr split =
+        TWSplit::splitWithIdentifier(0, QString(), accountIdentifier, 0, 0, taking, 0, 0, unit);
     split->updateTotalsWithMasterTotalType(TWTotalTypeBusiness, TWTotalTypeAll, business);
     TWSplitList updated = splits;
     updated.append(split);
@@ -115,10 +128,14 @@ bool deleteSplit(TWTransaction &transaction, TWBusiness &business, qsizetype ind
     return false;
 }
 
-void balanceSplit(TWSplit &split, qint64 balance, TWBusiness &business)
+bool balanceSplit(TWSplit &split, qint64 balance, TWBusiness &business)
 {
-    split.setTotalBusiness(split.totalBusiness() - balance);
+    qint64 balanced = 0;
+    if (__builtin_sub_overflow(split.totalBusiness(), balance, &balanced))
+        return false;
+    split.setTotalBusiness(balanced);
     split.updateTotalsWithMasterTotalType(TWTotalTypeBusiness, TWTotalTypeAll, business);
+    return true;
 }
 
 QString balanceToolTip(qint64 balance, TWBusiness &business)
@@ -207,7 +224,7 @@ void takeTotals(TWSplit &split, const TWTotalController &totalController, TWBusi
     const TWUnitPtr unitOfAccount = accountUnit(business, split.accountIdentifier());
     const TWUnitPtr home = business.homeUnit();
     split.setTotalAccount(sameUnit(unitOfAccount, lineUnit) ? split.total()
-                                                           : totalController.totalAccount1());
+                                                            : totalController.totalAccount1());
     if (sameUnit(home, lineUnit))
         split.setTotalBusiness(split.total());
     else if (sameUnit(home, unitOfAccount))
@@ -218,8 +235,8 @@ void takeTotals(TWSplit &split, const TWTotalController &totalController, TWBusi
 
 bool isMileageAccount(const TWAccount *account)
 {
-    return account
-           && TWStringAdditions::searchString(account->name(), TWLocalized("mileage"), true);
+    return account &&
+           TWStringAdditions::searchString(account->name(), TWLocalized("mileage"), true);
 }
 
 TWUnitPtr mileageUnit(TWBusiness &business)

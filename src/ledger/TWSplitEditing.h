@@ -35,7 +35,8 @@ namespace TWSplitEditing
 // come from the lines, the amounts from the first line (all 0 without one).
 void splitTransaction(TWTransaction &transaction, TWBusiness &business, bool swappedAccounts);
 
-// The sum of the lines' home-unit amounts; 0 without lines.
+// The sum of the lines' home-unit amounts; 0 without lines. Never 0 for lines
+// that do not add up to zero, even where the sum leaves 64 bits.
 qint64 splitBalance(const TWTransaction &transaction);
 
 // Appends a line that brings the balance to zero: the last line's account and
@@ -49,8 +50,9 @@ TWSplitPtr newSplit(TWTransaction &transaction, TWBusiness &business);
 bool deleteSplit(TWTransaction &transaction, TWBusiness &business, qsizetype index);
 
 // Takes the balance out of that line: its home amount minus the balance, the
-// other amounts converted from it. The balance is 0 afterwards.
-void balanceSplit(TWSplit &split, qint64 balance, TWBusiness &business);
+// other amounts converted from it. The balance is 0 afterwards. False, and the
+// line unchanged, when its home amount cannot take the whole balance.
+bool balanceSplit(TWSplit &split, qint64 balance, TWBusiness &business);
 
 // "Debit 12.00" / "Credit 12.00" of the balance in the home unit; empty at 0.
 QString balanceToolTip(qint64 balance, TWBusiness &business);

@@ -55,7 +55,7 @@ QString unitTitle(const TWUnitPtr &unit)
 qint64 magnitude(qint64 value)
 {
     return value == std::numeric_limits<qint64>::min() ? std::numeric_limits<qint64>::max()
-                                                        : (value < 0 ? -value : value);
+                                                       : (value < 0 ? -value : value);
 }
 
 } // namespace
@@ -218,15 +218,15 @@ bool TWTotalController::showsAccount1Row() const
 
 bool TWTotalController::showsAccount2Row() const
 {
-    return !m_split && account2Unit() && m_unit && !sameUnit(account2Unit(), m_unit)
-           && !sameUnit(account2Unit(), account1Unit());
+    return !m_split && account2Unit() && m_unit && !sameUnit(account2Unit(), m_unit) &&
+           !sameUnit(account2Unit(), account1Unit());
 }
 
 bool TWTotalController::showsBusinessRow() const
 {
     const TWUnitPtr home = homeUnit();
-    return home && m_unit && !sameUnit(home, m_unit) && !sameUnit(home, account1Unit())
-           && (m_split || !sameUnit(home, account2Unit()));
+    return home && m_unit && !sameUnit(home, m_unit) && !sameUnit(home, account1Unit()) &&
+           (m_split || !sameUnit(home, account2Unit()));
 }
 
 // --- Transaction hand-over ---
@@ -320,14 +320,15 @@ void TWTotalController::updateCaptions()
     const TWFormatter &formatter = TWFormatter::formatter();
     const TWAccountPtr &account = m_swapped ? m_account2 : m_account1;
     auto fieldName = [this](qint32 identifier) {
-        const TWFieldPtr field = m_business ? m_business->fieldWithIdentifier(identifier)
-                                            : TWFieldPtr();
+        const TWFieldPtr field =
+            m_business ? m_business->fieldWithIdentifier(identifier) : TWFieldPtr();
         return field ? field->name() : QString();
     };
     QString debit = fieldName(TWFieldIdentifierDebit);
     QString credit = fieldName(TWFieldIdentifierCredit);
     if (account) {
-        debit = QStringLiteral("%1 (%2)").arg(debit, formatter.debitNameString(account->accountType()));
+        debit =
+            QStringLiteral("%1 (%2)").arg(debit, formatter.debitNameString(account->accountType()));
         credit = QStringLiteral("%1 (%2)").arg(credit,
                                                formatter.creditNameString(account->accountType()));
     }
@@ -380,8 +381,8 @@ void TWTotalController::writeExchangeLabel(int tag)
     const bool onCredit = (!m_swapped && amount < 0) || (m_swapped && amount >= 1);
     QString conversion;
     if (unit && m_unit)
-        conversion = TWFormatter::formatter().conversionString(amount, unit.get(), m_total,
-                                                               m_unit.get());
+        conversion =
+            TWFormatter::formatter().conversionString(amount, unit.get(), m_total, m_unit.get());
     const int debitTag = TWTotalFieldAccount1Debit + row * 2;
     m_exchangeLabels[debitTag]->setText(onDebit ? conversion : QString());
     m_exchangeLabels[debitTag + 1]->setText(onCredit ? conversion : QString());
@@ -395,9 +396,9 @@ void TWTotalController::writeAllFieldsExcept(int tag)
         if (other == TWTotalFieldStart || other == TWTotalFieldEnd) {
             if (!showsOdometerRow())
                 continue;
-        } else if ((rowOfTag(other) == 0 && !showsAccount1Row())
-                   || (rowOfTag(other) == 1 && !showsAccount2Row())
-                   || (rowOfTag(other) == 2 && !showsBusinessRow())) {
+        } else if ((rowOfTag(other) == 0 && !showsAccount1Row()) ||
+                   (rowOfTag(other) == 1 && !showsAccount2Row()) ||
+                   (rowOfTag(other) == 2 && !showsBusinessRow())) {
             continue;
         }
         writeField(other);
@@ -435,9 +436,10 @@ void TWTotalController::updateUI()
     if (!m_view)
         return;
     const bool odometer = showsOdometerRow();
-    for (QWidget *widget : {static_cast<QWidget *>(m_startLabel), static_cast<QWidget *>(m_endLabel),
-                            static_cast<QWidget *>(m_fields[TWTotalFieldStart]),
-                            static_cast<QWidget *>(m_fields[TWTotalFieldEnd])})
+    for (QWidget *widget :
+         {static_cast<QWidget *>(m_startLabel), static_cast<QWidget *>(m_endLabel),
+          static_cast<QWidget *>(m_fields[TWTotalFieldStart]),
+          static_cast<QWidget *>(m_fields[TWTotalFieldEnd])})
         widget->setHidden(!odometer);
     const bool rows[3] = {showsAccount1Row(), showsAccount2Row(), showsBusinessRow()};
     for (int row = 0; row < 3; ++row) {
@@ -617,9 +619,10 @@ void TWTotalController::updateTotalTextField(int tag)
     case TWTotalFieldBusinessDebit:
     case TWTotalFieldBusinessCredit: {
         const int row = rowOfTag(tag);
-        qint64 &amount = row == 0 ? m_totalAccount1 : (row == 1 ? m_totalAccount2 : m_totalBusiness);
-        const int master = row == 0 ? TWTotalTypeAccount1
-                                    : (row == 1 ? TWTotalTypeAccount2 : TWTotalTypeBusiness);
+        qint64 &amount =
+            row == 0 ? m_totalAccount1 : (row == 1 ? m_totalAccount2 : m_totalBusiness);
+        const int master =
+            row == 0 ? TWTotalTypeAccount1 : (row == 1 ? TWTotalTypeAccount2 : TWTotalTypeBusiness);
         const qint64 old = amount;
         amount = value;
         // A converted amount typed over is an override of the rate, unless
@@ -683,9 +686,8 @@ bool TWTotalController::chooseUnit(const TWUnitPtr &unit)
     const TWUnitPtr home = homeUnit();
     m_totalAccount1 = sameUnit(u1, unit) ? 0 : m_business->totalInUnit(total, unit, u1);
     if (!m_split)
-        m_totalAccount2 = sameUnit(u2, unit) || sameUnit(u2, u1)
-                              ? 0
-                              : m_business->totalInUnit(total, unit, u2);
+        m_totalAccount2 =
+            sameUnit(u2, unit) || sameUnit(u2, u1) ? 0 : m_business->totalInUnit(total, unit, u2);
     m_totalBusiness = sameUnit(home, unit) || sameUnit(home, u1) || (!m_split && sameUnit(home, u2))
                           ? 0
                           : m_business->totalInUnit(total, unit, home);

@@ -44,7 +44,10 @@ protected:
         return account;
     }
 
-    TWUnitPtr unit(const char *code) const { return business->unitWithCode(QString::fromLatin1(code)); }
+    TWUnitPtr unit(const char *code) const
+    {
+        return business->unitWithCode(QString::fromLatin1(code));
+    }
 
     // Types into a field as a user would and leaves it.
     static void type(QLineEdit *field, const QString &text)

@@ -121,8 +121,8 @@ TEST_F(RepeatSettings, EndOnADateTakesThePickerDate)
 
 TEST_F(RepeatSettings, ReadOnlyOwnerDisablesEverything)
 {
-    controller.setRepeat(TWRepeat::repeatWithType(
-        0, 2, TWRepeatIntervalUnitYear, QDateTime(QDate(2030, 1, 1), QTime(0, 0))));
+    controller.setRepeat(TWRepeat::repeatWithType(0, 2, TWRepeatIntervalUnitYear,
+                                                  QDateTime(QDate(2030, 1, 1), QTime(0, 0))));
     controller.setEnabled(false);
     controller.update();
     EXPECT_TRUE(controller.repeatsCheckbox()->isChecked());

@@ -97,9 +97,9 @@ TEST_F(SplitRows, NewLineTakesTheBalance)
     zero->setAccountIdentifier(euroBank->identifier());
     zero->setUnit(unit("EUR"));
     EXPECT_EQ(TWSplitEditing::balanceToolTip(2500, *business),
-              TWLocalized("credit") + QLatin1Char(' ')
-                  + TWFormatter::formatter().valueString(2500, business->homeUnit().get(), true,
-                                                         true, true, false, true, business.get()));
+              TWLocalized("credit") + QLatin1Char(' ') +
+                  TWFormatter::formatter().valueString(2500, business->homeUnit().get(), true, true,
+                                                       true, false, true, business.get()));
     TWSplitPtr taking = TWSplitEditing::newSplit(*transaction, *business);
     EXPECT_EQ(taking->totalBusiness(), -2500);
     EXPECT_EQ(taking->unit()->code(), QStringLiteral("EUR"));
@@ -141,10 +141,20 @@ TEST_F(SplitRows, BalancingALineLeavesExactlyZero)
     euro->setTotalBusiness(-9278);
     const qint64 balance = TWSplitEditing::splitBalance(*transaction);
     ASSERT_EQ(balance, 722);
-    TWSplitEditing::balanceSplit(*euro, balance, *business);
+    EXPECT_TRUE(TWSplitEditing::balanceSplit(*euro, balance, *business));
     EXPECT_EQ(TWSplitEditing::splitBalance(*transaction), 0);
     EXPECT_EQ(euro->totalBusiness(), -10000);
     EXPECT_EQ(euro->total(), -9700);
+
+    // Lines whose sum wraps around 64 bits are not balanced.
+    const qint64 most = std::numeric_limits<qint64>::max();
+    transaction->splits()[0]->setTotalBusiness(most);
+    euro->setTotalBusiness(most);
+    TWSplitPtr third = TWSplitEditing::newSplit(*transaction, *business);
+    third->setTotalBusiness(2);
+    EXPECT_EQ(TWSplitEditing::splitBalance(*transaction), most);
+    EXPECT_FALSE(TWSplitEditing::balanceSplit(*third, -most, *business));
+    EXPECT_EQ(third->totalBusiness(), 2);
 }
 
 TEST_F(SplitRows, UnitChangeKeepsTheDigitsOrIsRefused)
@@ -198,7 +208,8 @@ TEST_F(SplitRows, DescriptionCompletionFromTheStartInAnyCase)
             false));
     EXPECT_EQ(TWSplitEditing::descriptionCompletions(*business, QStringLiteral("gRo")),
               (QStringList{QStringLiteral("Groceries"), QStringLiteral("grocery store")}));
-    EXPECT_TRUE(TWSplitEditing::descriptionCompletions(*business, QStringLiteral("x gro")).isEmpty());
+    EXPECT_TRUE(
+        TWSplitEditing::descriptionCompletions(*business, QStringLiteral("x gro")).isEmpty());
 
     // The row's completer offers the same.
     TWTransactionPtr transaction = transfer();
