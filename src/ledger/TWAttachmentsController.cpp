@@ -504,8 +504,9 @@ bool TWAttachmentsController::previewPanelHandleKey(TWPreviewPanel *panel, QKeyE
 {
     // Space and Delete act as they do in the strip; arrows move the window's
     // item, and the strip's selection follows.
+    // twListKey: 1 for the delete keys, 32 for Space.
     const int key = twListKey(event);
-    if (key == 1 || event->key() == Qt::Key_Space) {
+    if (key == 1 || key == 32) {
         if (m_collectionView && m_collectionView->selectionModel()->hasSelection()) {
             if (event->key() == Qt::Key_Space)
                 return collectionViewSpace(m_collectionView);

@@ -42,7 +42,57 @@ TWDeviceController::TWDeviceController(std::unique_ptr<TWCameraDevices> cameras,
 
 TWDeviceController::~TWDeviceController()
 {
+    // The device services must outlive the work that uses them.
+    waitForWork();
     delete m_view;
+}
+
+void TWDeviceController::runWork(bool background, std::function<std::function<void()>()> work)
+{
+    waitForWork();
+    if (!background) {
+        BusyCursor busy;
+        std::function<void()> done = work();
+        done();
+        return;
+    }
+    setBusy(true);
+    m_work = std::async(std::launch::async, [this, work = std::move(work)] {
+        std::function<void()> done = work();
+        // Dropped when the controller has gone by then.
+        QMetaObject::invokeMethod(
+            this,
+            [this, done = std::move(done)] {
+                setBusy(false);
+                done();
+                emit workFinished();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TWDeviceController::waitForWork()
+{
+    if (m_work.valid())
+        m_work.wait();
+}
+
+void TWDeviceController::setBusy(bool busy)
+{
+    m_busy = busy;
+    if (!m_view)
+        return;
+    m_deviceList->setEnabled(!busy);
+    m_downloadButton->setEnabled(!busy && !m_files.isEmpty());
+    m_fileList->setEnabled(!busy);
+    m_scanButton->setEnabled(!busy);
+    m_simpleButton->setEnabled(!busy);
+    m_advancedButton->setEnabled(!busy);
+    m_doneButton->setEnabled(!busy);
+    if (busy)
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    else
+        QApplication::restoreOverrideCursor();
 }
 
 QWidget *TWDeviceController::view()
@@ -136,19 +186,21 @@ void TWDeviceController::loadView()
         for (const QModelIndex &index : m_fileList->selectionModel()->selectedRows())
             rows.append(index.row());
         std::sort(rows.begin(), rows.end());
-        downloadFiles(rows);
+        downloadFilesInBackground(rows);
     });
     connect(m_fileList, &QListWidget::itemDoubleClicked, this,
-            [this](QListWidgetItem *item) { downloadFiles({m_fileList->row(item)}); });
+            [this](QListWidgetItem *item) { downloadFilesInBackground({m_fileList->row(item)}); });
     connect(m_advancedButton, &QRadioButton::toggled, this,
             [this](bool advanced) { setAdvancedMode(advanced); });
-    connect(m_scanButton, &QPushButton::clicked, this, [this] { scan(); });
+    connect(m_scanButton, &QPushButton::clicked, this, [this] { scanInBackground(); });
     connect(m_doneButton, &QPushButton::clicked, this, [this] { doImageCaptureDone(); });
 }
 
 void TWDeviceController::update()
 {
     loadView();
+    // SANE and libgphoto2 are asked one thing at a time.
+    waitForWork();
     QList<TWCaptureDevice> devices;
     {
         BusyCursor busy;
@@ -214,6 +266,8 @@ void TWDeviceController::showView(int which)
 void TWDeviceController::selectDevice(int row)
 {
     loadView();
+    if (m_busy)
+        return;
     if (m_deviceList->currentRow() != row) {
         m_listing = true;
         m_deviceList->setCurrentRow(row);
@@ -284,7 +338,33 @@ void TWDeviceController::setAdvancedMode(bool advanced)
 
 void TWDeviceController::downloadFiles(const QList<int> &rows)
 {
-    if (!m_selected || m_selected->kind != TWCaptureDevice::Camera)
+    startDownload(rows, false);
+}
+
+void TWDeviceController::downloadFilesInBackground(const QList<int> &rows)
+{
+    startDownload(rows, true);
+}
+
+void TWDeviceController::scan()
+{
+    startScan(false);
+}
+
+void TWDeviceController::scanInBackground()
+{
+    startScan(true);
+}
+
+void TWDeviceController::startDownload(const QList<int> &rows, bool background)
+{
+    if (m_busy || !m_selected || m_selected->kind != TWCaptureDevice::Camera)
+        return;
+    QList<TWCameraFile> files;
+    for (int row : rows)
+        if (row >= 0 && row < m_files.size())
+            files.append(m_files[row]);
+    if (files.isEmpty())
         return;
     // Each download gets a folder of its own, so that the camera's names stay.
     const QString folder = TWUtilities::utilities().temporaryFilePath();
@@ -293,49 +373,53 @@ void TWDeviceController::downloadFiles(const QList<int> &rows)
                              TWLocalized("captureDownloadFailed").arg(folder)));
         return;
     }
-    for (int row : rows) {
-        if (row < 0 || row >= m_files.size())
-            continue;
-        TWResult<QString> path;
-        {
-            BusyCursor busy;
-            path = m_cameras->download(*m_selected, m_files[row], folder);
-        }
-        // One failed file is reported; the others still come.
-        if (path.error) {
-            presentError(*path.error);
-            continue;
-        }
-        addFile(path.value, 0, QFileInfo(path.value).fileName());
-    }
+    const TWCaptureDevice camera = *m_selected;
+    TWCameraDevices *cameras = m_cameras.get();
+    runWork(background, [this, cameras, camera, files, folder]() -> std::function<void()> {
+        QList<TWResult<QString>> paths;
+        for (const TWCameraFile &file : files)
+            paths.append(cameras->download(camera, file, folder));
+        return [this, paths] {
+            // One failed file is reported; the others still come.
+            for (const TWResult<QString> &path : paths) {
+                if (path.error)
+                    presentError(*path.error);
+                else
+                    addFile(path.value, 0, QFileInfo(path.value).fileName());
+            }
+        };
+    });
 }
 
-void TWDeviceController::scan()
+void TWDeviceController::startScan(bool background)
 {
-    if (!m_selected || m_selected->kind != TWCaptureDevice::Scanner)
+    if (m_busy || !m_selected || m_selected->kind != TWCaptureDevice::Scanner)
         return;
     std::optional<TWScanSettings> settings;
     if (m_advancedButton->isChecked())
         settings = TWScanSettings{m_resolutionBox->currentData().toInt(), m_modeBox->currentText()};
-    TWResult<QImage> page;
-    {
-        BusyCursor busy;
-        page = m_scanners->scan(*m_selected, settings);
-    }
-    if (page.error) {
-        presentError(*page.error);
-        return;
-    }
     const QString path = TWUtilities::utilities().temporaryFilePath(QStringLiteral("png"));
-    if (path.isEmpty() || !page.value.save(path, "PNG")) {
-        presentError(TWError(QStringLiteral("Tallyworth Capture Error"), -1,
-                             TWLocalized("captureScanWriteFailed")));
-        return;
-    }
-    const QString name = m_delegate ? m_delegate->uniqueAttachmentName(TWLocalized("photo"),
-                                                                       QStringLiteral("png"))
-                                    : QFileInfo(path).fileName();
-    addFile(path, 1, name);
+    const TWCaptureDevice scanner = *m_selected;
+    TWScannerDevices *scanners = m_scanners.get();
+    runWork(background, [this, scanners, scanner, settings, path]() -> std::function<void()> {
+        TWResult<QImage> page = scanners->scan(scanner, settings);
+        const bool written = !page.error && !path.isEmpty() && page.value.save(path, "PNG");
+        return [this, error = page.error, written, path] {
+            if (error) {
+                presentError(*error);
+                return;
+            }
+            if (!written) {
+                presentError(TWError(QStringLiteral("Tallyworth Capture Error"), -1,
+                                     TWLocalized("captureScanWriteFailed")));
+                return;
+            }
+            const QString name =
+                m_delegate ? m_delegate->uniqueAttachmentName(TWLocalized("photo"), QStringLiteral("png"))
+                           : QFileInfo(path).fileName();
+            addFile(path, 1, name);
+        };
+    });
 }
 
 void TWDeviceController::addFile(const QString &path, std::uint32_t type, const QString &name)

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 
 class QComboBox;
@@ -72,6 +73,11 @@ public:
     void downloadFiles(const QList<int> &rows);
     // The scanner view: one scan (advanced: with the chosen resolution and mode).
     void scan();
+    // What the buttons do: the same off the main thread, the files reaching
+    // the delegate when done (workFinished); the controls wait meanwhile.
+    void downloadFilesInBackground(const QList<int> &rows);
+    void scanInBackground();
+    bool isBusy() const { return m_busy; }
     void setAdvancedMode(bool advanced);
 
     // Done.
@@ -87,6 +93,7 @@ public:
 
 signals:
     void ended(int returnCode);
+    void workFinished();
 
 private:
     void loadView();
@@ -95,6 +102,13 @@ private:
     void presentError(const TWError &error);
     void endSheet(int returnCode);
     void addFile(const QString &path, std::uint32_t type, const QString &name);
+    void startDownload(const QList<int> &rows, bool background);
+    void startScan(bool background);
+    // Runs `work` (on its own thread when `background`); what it returns runs
+    // on the main thread after.
+    void runWork(bool background, std::function<std::function<void()>()> work);
+    void setBusy(bool busy);
+    void waitForWork();
 
     std::unique_ptr<TWCameraDevices> m_cameras;
     std::unique_ptr<TWScannerDevices> m_scanners;
@@ -122,5 +136,7 @@ private:
     QList<TWCameraFile> m_files;
     bool m_open = false;
     bool m_listing = false;
+    bool m_busy = false;
+    std::future<void> m_work;
     std::function<void(int)> m_completion;
 };

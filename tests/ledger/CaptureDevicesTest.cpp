@@ -16,6 +16,7 @@
 #include <QImageReader>
 #include <QTemporaryDir>
 #include <QListWidget>
+#include <QPushButton>
 
 
 namespace {
@@ -147,7 +148,11 @@ TEST_F(DeviceCaptureSheet, ScansFromTheTestScannerBecomePhotosWithNewNames)
     EXPECT_EQ(controller.shownView(), 2);
     EXPECT_GT(controller.modeBox()->count(), 1);
 
-    controller.scan();
+    controller.scanInBackground();
+    // The controls wait while the page comes.
+    EXPECT_TRUE(controller.isBusy());
+    EXPECT_FALSE(controller.doneButton()->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller.isBusy(); }, 10000));
     controller.setAdvancedMode(true);
     controller.modeBox()->setCurrentText(QStringLiteral("Color"));
     controller.scan();
@@ -237,3 +242,4 @@ TEST(DeviceCaptureGPhoto, DirectoryCameraListsAndDownloadsFilesUnderTheirNames)
                          target.path());
     EXPECT_FALSE(gone.ok());
 }
+

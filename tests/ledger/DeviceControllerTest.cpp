@@ -67,6 +67,10 @@ protected:
         controller->beginSheet([this](int returned) { code = returned; });
     }
     void waitForEnd() { ASSERT_TRUE(QTest::qWaitFor([this] { return code != 0; }, 2000)); }
+    void waitForWork()
+    {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !controller->isBusy(); }, 5000));
+    }
 
     std::unique_ptr<TWBusiness> business;
     std::unique_ptr<TWTransactionDeviceDelegate> delegate;
@@ -134,7 +138,8 @@ TEST_F(DeviceCaptureController, CameraFilesKeepTheirNamesAndOneFailedDownloadKee
     cameras->failingFiles = {QStringLiteral("clip.mov")};
     open();
     controller->selectDevice(0);
-    controller->downloadFiles({0, 1, 2});
+    controller->downloadFilesInBackground({0, 1, 2});
+    waitForWork();
     ASSERT_EQ(delegate->added.size(), 2);
     EXPECT_EQ(delegate->added[0].name, QStringLiteral("IMG_1.jpg"));
     EXPECT_EQ(delegate->added[1].name, QStringLiteral("IMG_2.jpg"));
@@ -160,12 +165,15 @@ TEST_F(DeviceCaptureController, EachScanGetsANewPhotoNameInTheChosenMode)
     open();
     controller->selectDevice(1);
     controller->scan();
+    waitForWork();
     controller->setAdvancedMode(true);
     controller->resolutionBox()->setCurrentIndex(2);
     controller->modeBox()->setCurrentText(QStringLiteral("Color"));
     controller->scan();
+    waitForWork();
     controller->setAdvancedMode(false);
     controller->scan();
+    waitForWork();
 
     ASSERT_EQ(scanners->scans.size(), 3);
     EXPECT_FALSE(scanners->scans[0]);
@@ -194,6 +202,7 @@ TEST_F(DeviceCaptureController, AFailedScanKeepsTheSheetADeviceErrorEndsIt)
     open();
     controller->selectDevice(1);
     controller->scan();
+    waitForWork();
     EXPECT_TRUE(delegate->added.isEmpty());
     ASSERT_EQ(prompts.errors.size(), 1);
     EXPECT_EQ(prompts.errors.first(), jam);

@@ -172,16 +172,27 @@ int sampleAt(const uchar *line, int depth, int index)
 
 } // namespace
 
+namespace {
+// SANE is one per process: initialised by the first instance, left by the last.
+int saneUsers = 0;
+bool saneReady = false;
+} // namespace
+
 TWSaneScannerDevices::TWSaneScannerDevices()
 {
-    SANE_Int version = 0;
-    m_initialised = sane_init(&version, nullptr) == SANE_STATUS_GOOD;
+    if (saneUsers++ == 0) {
+        SANE_Int version = 0;
+        saneReady = sane_init(&version, nullptr) == SANE_STATUS_GOOD;
+    }
+    m_initialised = saneReady;
 }
 
 TWSaneScannerDevices::~TWSaneScannerDevices()
 {
-    if (m_initialised)
+    if (--saneUsers == 0 && saneReady) {
         sane_exit();
+        saneReady = false;
+    }
 }
 
 QList<TWCaptureDevice> TWSaneScannerDevices::scanners()

@@ -45,8 +45,8 @@ public:
 std::unique_ptr<TWScannerDevices> twMakeScannerDevices();
 void twSetScannerDevicesMaker(std::function<std::unique_ptr<TWScannerDevices>()> maker);
 
-// The SANE implementation. SANE is initialised while one of these lives (it
-// reads SANE_CONFIG_DIR then); one at a time.
+// The SANE implementation. SANE is initialised while any of these lives (it
+// reads SANE_CONFIG_DIR then); main thread only.
 class TWSaneScannerDevices final : public TWScannerDevices
 {
 public:
