@@ -12,15 +12,15 @@ TWBenchEditor::TWBenchEditor(TWBusiness &business, TWBusinessController *documen
 
 TWBenchEditor::~TWBenchEditor() = default;
 
-bool TWBenchEditor::prepare(int n)
+bool TWBenchEditor::prepare(const QString &payee)
 {
     if (m_business.accounts().size() < 2)
         return false;
     TWTransactionPtr transaction = TWTransaction::transactionWithBusiness(m_business);
     transaction->updateAccountsWithBusiness(m_business, std::nullopt, false);
     transaction->setActiveAccountIdentifier(transaction->account1Identifier());
-    transaction->setPayee(QStringLiteral("Payee %1").arg(n));
-    transaction->setTotal(1000 + n);
+    transaction->setPayee(payee);
+    transaction->setTotal(1000);
     transaction->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, m_business);
     m_editor->setMode(0);
     m_editor->setTransaction(transaction);

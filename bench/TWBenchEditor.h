@@ -19,9 +19,9 @@ public:
     explicit TWBenchEditor(TWBusiness &business, TWBusinessController *document = nullptr);
     ~TWBenchEditor();
 
-    // Opens the editor on a new transaction whose payee the ledger knows
-    // ("Payee <n>"); false when the business has fewer than two accounts.
-    bool prepare(int n = 7);
+    // Opens the editor on a new transaction with that payee (one the ledger
+    // knows, for the lookup); false when the business has fewer than two accounts.
+    bool prepare(const QString &payee);
     // The save of the prepared transaction; what was saved, empty on failure.
     QString save();
     // The lookup a payee typed into the prepared transaction starts; what it

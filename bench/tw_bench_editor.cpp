@@ -53,7 +53,7 @@ int main(int argc, char **argv)
     double save = 0;
     double lookup = 0;
     for (int run = 0; run < kRuns && ok; ++run) {
-        ok = editor.prepare(run * 7);
+        ok = editor.prepare(QStringLiteral("Payee %1").arg(run * 7));
         lookup = std::max(lookup, timed([&] { return !editor.autofillLookup().isEmpty(); }, &ok));
         save = std::max(save, timed([&] { return !editor.save().isEmpty(); }, &ok));
     }

@@ -5,6 +5,7 @@
 // Measure a Release build.
 
 #include "TWBenchBusiness.h"
+#include "TWBenchEditor.h"
 
 #include "TWTransactionsController.h"
 
@@ -123,5 +124,17 @@ int main(int argc, char **argv)
     phase("clear search", [&] { return search(bench, QString()); });
     phase("select all", [&] { return selectAll(bench); });
     phase("mark 10000", [&] { return markMany(bench, 10000); });
+    // The transaction editor on the same business: the lookup a typed payee
+    // starts, and a new transaction saved while the register shows.
+    TWBenchEditor editor(*business);
+    if (!editor.prepare(payee))
+        return 1;
+    phase("autofill lookup", [&] { return editor.autofillLookup(); });
+    // The document refreshes the register shown when the store reports it.
+    phase("editor save", [&] {
+        const QString saved = editor.save();
+        controller.updateTransactions();
+        return saved;
+    });
     return 0;
 }
