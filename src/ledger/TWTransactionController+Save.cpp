@@ -7,6 +7,7 @@
 #include "TWBusinessController.h"
 #include "TWAttachmentsController.h"
 #include "TWRepeatController.h"
+#include "TWSplitController.h"
 #include "TWSplitEditing.h"
 #include "TWTotalController.h"
 
@@ -35,8 +36,15 @@ TWSaveOutcome TWTransactionController::doSave(int tag)
         m_attachmentsController->close();
     // A text being typed counts: its field ends editing first.
     if (auto *edit = qobject_cast<QLineEdit *>(QApplication::focusWidget());
-        edit && m_contentView && m_contentView->isAncestorOf(edit) && edit->isModified())
+        edit && m_contentView && m_contentView->isAncestorOf(edit) &&
+        edit->property("twFieldIdentifier").isValid() && edit->isModified())
         emit edit->editingFinished();
+    if (m_totalController && m_valueViews.contains(-10))
+        m_totalController->commitEditing();
+    for (TWSplitController *row : std::as_const(m_splitControllers)) {
+        row->commitDescription();
+        row->totalController()->commitEditing();
+    }
 
     if (tag != kSaveTag) {
         close(-1001);

@@ -7,6 +7,7 @@
 #include "TWLocalized.h"
 
 #include "TWRepeatController.h"
+#include "TWTotalController.h"
 
 #include <QCheckBox>
 
@@ -309,6 +310,18 @@ TEST_F(TransactionEditorSave, ThisTransactionOnlyStillStoresAChangedIntervalAndC
     EXPECT_EQ(business->repeatWithIdentifier(repeat->identifier())->interval(), 3u);
     EXPECT_EQ(business->transactionWithIdentifier(item->identifier())->payee(), QStringLiteral("Only me"));
     EXPECT_EQ(business->transactionWithIdentifier(other->identifier())->payee(), QStringLiteral("Item"));
+}
+
+TEST_F(TransactionEditorSave, AnAmountStillBeingTypedIsSaved)
+{
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+    ASSERT_TRUE(editor);
+    QLineEdit *debit = editor->totalController()->field(TWTotalFieldDebit);
+    debit->selectAll();
+    QTest::keyClicks(debit, QStringLiteral("42.50"));
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    EXPECT_EQ(business->transactionWithIdentifier(editor->editTransaction()->identifier())->total(),
+              4250);
 }
 
 } // namespace
