@@ -324,4 +324,26 @@ TEST_F(TransactionEditorSave, AnAmountStillBeingTypedIsSaved)
               4250);
 }
 
+TEST_F(TransactionEditorSave, ARefusedTransactionLeavesNoScheduleBehind)
+{
+    const TWTransactionPtr taken = storeTransaction(QStringLiteral("First"), 100);
+    TWTransactionController *editor = openNew(makeTransaction(bank, rent, -50));
+    ASSERT_TRUE(editor);
+    editor->repeatController()->doRepeats(true);
+    editor->editTransaction()->setIdentifier(taken->identifier());
+
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Failed);
+    EXPECT_TRUE(business->repeats().isEmpty());
+    EXPECT_EQ(editor->editTransaction()->repeatIdentifier(), 0);
+    EXPECT_TRUE(document->hasAttachedSheet());
+
+    // Trying again with a free identifier stores one schedule, not two.
+    editor->editTransaction()->setIdentifier(business->nextTransactionIdentifier());
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    ASSERT_EQ(business->repeats().size(), 1);
+    EXPECT_EQ(business->transactionWithIdentifier(editor->editTransaction()->identifier())
+                  ->repeatIdentifier(),
+              business->repeats().first()->identifier());
+}
+
 } // namespace
