@@ -23,6 +23,8 @@
 #include <QScopedValueRollback>
 #include <QVBoxLayout>
 
+#include <array>
+
 namespace
 {
 
@@ -264,16 +266,37 @@ void TWTransactionsController::filterAndSort(const QString &text)
             const QString upper = trimmed.toUpper();
             // One context for the whole search, not one per row.
             TWTransactionSearchContext context = m_business->transactionSearchContext();
-            // A row's totals are mostly one amount in one unit: each text is
-            // made once per search.
-            QHash<QPair<qint64, const TWUnit *>, QString> texts;
-            context.moneyText = [&texts, format = context.moneyText](qint64 amount,
-                                                                    const TWUnitPtr &unit) {
-                const QPair<qint64, const TWUnit *> key(amount, unit.get());
-                auto found = texts.constFind(key);
-                if (found == texts.constEnd())
-                    found = texts.insert(key, format(amount, unit));
-                return *found;
+            // A row's totals are mostly one amount in one unit: the texts of
+            // the last few amounts are kept, so each is made once per row. A
+            // search with a character no amount of that unit ever shows (a
+            // letter) cannot begin an amount's text: none is made at all.
+            struct Recent {
+                qint64 amount = 0;
+                const TWUnit *unit = nullptr;
+                QString text;
+            };
+            auto recent = std::make_shared<std::array<Recent, 4>>();
+            auto next = std::make_shared<size_t>(0);
+            auto fits = std::make_shared<QHash<const TWUnit *, bool>>();
+            context.moneyText = [recent, next, fits, upper,
+                                 format = context.moneyText](qint64 amount, const TWUnitPtr &unit) {
+                auto fit = fits->constFind(unit.get());
+                if (fit == fits->constEnd()) {
+                    // Every digit, the sign and the separators of this unit.
+                    const QString sample = format(-1234567890123, unit) + format(9876543210, unit);
+                    fit = fits->insert(unit.get(), std::all_of(upper.begin(), upper.end(),
+                                                               [&sample](QChar c) {
+                                                                   return sample.contains(c);
+                                                               }));
+                }
+                if (!*fit)
+                    return QString();
+                for (const Recent &entry : *recent)
+                    if (entry.unit == unit.get() && entry.amount == amount && entry.unit)
+                        return entry.text;
+                Recent &slot = (*recent)[(*next)++ % recent->size()];
+                slot = {amount, unit.get(), format(amount, unit)};
+                return slot.text;
             };
             m_sortedTransactions.removeIf(
                 [&](const TWTransactionPtr &t) { return !t->searchString(upper, context); });
@@ -327,19 +350,23 @@ TWTransactionList TWTransactionsController::transactionsForRowIndexes(const QLis
 QList<int> TWTransactionsController::rowIndexesForTransactions(
     const TWTransactionList &transactions) const
 {
-    QList<int> rows;
-    rows.reserve(transactions.size());
-    QSet<int> seen;
+    // A flag per row keeps this linear: select-all hands in every row.
+    std::vector<bool> picked(size_t(m_sortedTransactions.size()), false);
+    qsizetype count = 0;
     for (const TWTransactionPtr &t : transactions) {
         if (!t)
             continue;
         const auto found = m_rowOfIdentifier.constFind(t->identifier());
-        if (found != m_rowOfIdentifier.constEnd() && !seen.contains(*found)) {
-            seen.insert(*found);
-            rows.append(*found);
+        if (found != m_rowOfIdentifier.constEnd() && !picked[size_t(*found)]) {
+            picked[size_t(*found)] = true;
+            ++count;
         }
     }
-    std::sort(rows.begin(), rows.end());
+    QList<int> rows;
+    rows.reserve(count);
+    for (size_t row = 0; row < picked.size(); ++row)
+        if (picked[row])
+            rows.append(int(row));
     return rows;
 }
 
@@ -409,7 +436,8 @@ void TWTransactionsController::selectionChanged()
     for (const QItemSelectionRange &range : m_tableView->selectionModel()->selection())
         for (int row = range.top(); row <= range.bottom(); ++row)
             rows.append(row);
-    std::sort(rows.begin(), rows.end());
+    if (!std::is_sorted(rows.begin(), rows.end()))
+        std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     if (rows == m_selectedRows)
         return;

@@ -203,3 +203,24 @@ TEST(RegisterController, ImportPreviewTicksStayOffTheStore)
     EXPECT_TRUE(recorder.names().isEmpty());
     EXPECT_TRUE(books.business->transactions().isEmpty());
 }
+
+TEST(RegisterController, SearchFindsAmountsBalancesAndWords)
+{
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    RegisterBooks books;
+    books.add(QDate(2024, 1, 1), books.checking, books.sales, 12345, "Zed");
+    books.add(QDate(2024, 1, 2), books.checking, books.sales, 500, "Other");
+    Register reg(*books.business, 1, {books.checking});
+    TWTransactionsController &c = reg.controller;
+    c.search("123.4");
+    ASSERT_EQ(c.sortedTransactions().size(), 1);
+    EXPECT_EQ(c.sortedTransactions().first()->payee(), "Zed");
+    // The second row's running balance, 128.45, is searched too.
+    c.search("128.4");
+    ASSERT_EQ(c.sortedTransactions().size(), 1);
+    EXPECT_EQ(c.sortedTransactions().first()->payee(), "Other");
+    c.search("12x");
+    EXPECT_TRUE(c.sortedTransactions().isEmpty());
+    c.search("zed");
+    EXPECT_EQ(c.sortedTransactions().size(), 1);
+}
