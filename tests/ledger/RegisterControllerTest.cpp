@@ -206,7 +206,7 @@ TEST(RegisterController, ImportPreviewTicksStayOffTheStore)
 
 TEST(RegisterController, SearchFindsAmountsBalancesAndWords)
 {
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    TWLocaleGuard locale(QLocale(QLocale::English, QLocale::UnitedStates));
     RegisterBooks books;
     books.add(QDate(2024, 1, 1), books.checking, books.sales, 12345, "Zed");
     books.add(QDate(2024, 1, 2), books.checking, books.sales, 500, "Other");
