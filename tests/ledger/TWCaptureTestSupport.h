@@ -1,0 +1,51 @@
+#pragma once
+// Fixtures of the capture suites: a delegate that adds the finished files to
+// a real transaction, and SANE pointed at a configuration of the test's own.
+
+#include "TWDeviceController.h"
+
+#include "TWBusiness.h"
+#include "TWTestSupport.h"
+#include "TWTransaction.h"
+#include "TWUtilities.h"
+
+#include <QFile>
+#include <QtGlobal>
+
+// Adds what the device sheet hands over to a transaction, as the strip does.
+class TWTransactionDeviceDelegate final : public TWDeviceControllerDelegate
+{
+public:
+    TWTransactionDeviceDelegate(TWBusiness &business)
+        : business(business), transaction(TWTransaction::transactionWithBusiness(business))
+    {
+    }
+
+    QString uniqueAttachmentName(const QString &name, const QString &extension) override
+    {
+        return transaction->uniqueAttachmentName(name, extension, business);
+    }
+    void deviceControllerAddAttachmentURL(const QUrl &url, std::uint32_t type,
+                                          const QString &name) override
+    {
+        added.append({url, type, name});
+        transaction->attachmentsWithBusiness(business);
+        transaction->addAttachmentFile(url.toLocalFile(), type, name, -1, [](const QImage &image) {
+            return TWUtilities::utilities().thumbnailImageFile(image);
+        });
+    }
+
+    struct Added {
+        QUrl url;
+        std::uint32_t type;
+        QString name;
+    };
+    TWBusiness &business;
+    TWTransactionPtr transaction;
+    QList<Added> added;
+};
+
+// SANE keeps the configuration folder it first read for the life of the
+// process, so the suites give it one folder before any test runs and change
+// only the backends named in its dll.conf.
+void twSetSaneBackends(const QByteArray &backends);
