@@ -9,6 +9,7 @@
 
 #include "TWAlert.h"
 #include "TWMenus.h"
+#include "TWPreviewPanel.h"
 
 #include "TWBuiltInFields.h"
 #include "TWBusiness.h"
@@ -494,14 +495,14 @@ void TWTransactionsController::previewAttachments(const TWTransactionPtr &transa
     transaction->attachmentsWithBusiness(*m_business);
     if (!m_document)
         return;
-    if (m_document->delegate() == this) {
-        // The preview of this register is showing: a second click closes it.
-        m_document->endPreviewPanelControl();
-        m_document->setDelegate(nullptr);
+    TWPreviewPanel *panel = TWPreviewPanel::sharedPreviewPanel();
+    if (panel->isShown()) {
+        // A second click closes the window.
+        panel->orderOut();
         return;
     }
     m_document->setDelegate(this);
-    m_document->beginPreviewPanelControl();
+    panel->makeKeyAndOrderFront(m_document);
 }
 
 TWAttachmentList TWTransactionsController::previewItems() const
@@ -511,9 +512,20 @@ TWAttachmentList TWTransactionsController::previewItems() const
     return m_previewTransaction->attachments().value_or(TWAttachmentList());
 }
 
-void TWTransactionsController::beginPreviewPanelControl(TWBusinessController *) {}
-
-void TWTransactionsController::endPreviewPanelControl(TWBusinessController *)
+void TWTransactionsController::beginPreviewPanelControl(TWBusinessController *)
 {
-    m_previewTransaction.reset();
+    TWPreviewPanel::sharedPreviewPanel()->setDataSource(this);
+}
+
+void TWTransactionsController::endPreviewPanelControl(TWBusinessController *) {}
+
+int TWTransactionsController::numberOfPreviewItems(TWPreviewPanel *)
+{
+    return int(previewItems().size());
+}
+
+TWAttachmentPtr TWTransactionsController::previewItemAtIndex(TWPreviewPanel *, int index)
+{
+    const TWAttachmentList items = previewItems();
+    return index >= 0 && index < items.size() ? items.at(index) : nullptr;
 }

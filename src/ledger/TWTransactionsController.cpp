@@ -38,6 +38,8 @@ TWTransactionsController::TWTransactionsController(QObject *parent) : TWRegister
 TWTransactionsController::~TWTransactionsController()
 {
     stopObserving();
+    if (TWPreviewPanel::sharedPreviewPanelExists())
+        TWPreviewPanel::sharedPreviewPanel()->forgetController(this, this, nullptr);
     if (m_document && m_document->delegate() == this)
         m_document->setDelegate(nullptr);
     delete m_view.data();

@@ -8,6 +8,7 @@
 #include "TWDetailInterfaces.h"
 #include "TWBusinessController.h"
 #include "TWListViews.h"
+#include "TWPreviewPanel.h"
 #include "TWNotificationCenter.h"
 
 #include "TWAttachment.h"
@@ -26,7 +27,8 @@ class TWTransactionsModel;
 class TWTransactionsController final : public TWRegisterDetail,
                                        public TWTableViewDelegate,
                                        public TWTableRowViewDelegate,
-                                       public TWBusinessControllerDelegate
+                                       public TWBusinessControllerDelegate,
+                                       public TWPreviewPanelDataSource
 {
     Q_OBJECT
 public:
@@ -139,6 +141,8 @@ public:
     QMenu *tableViewMenu(TWTableView *, const QPoint &position) override;
     void beginPreviewPanelControl(TWBusinessController *) override;
     void endPreviewPanelControl(TWBusinessController *) override;
+    int numberOfPreviewItems(TWPreviewPanel *) override;
+    TWAttachmentPtr previewItemAtIndex(TWPreviewPanel *, int index) override;
 
 private:
     void loadView();
