@@ -5,11 +5,11 @@
 // the repeats, client and merchant views and the import sheet embed their own.
 // Configure with the setters and `setMode`, then call `update`.
 
-#include "TWDetailInterfaces.h"
 #include "TWBusinessController.h"
+#include "TWDetailInterfaces.h"
 #include "TWListViews.h"
-#include "TWPreviewPanel.h"
 #include "TWNotificationCenter.h"
+#include "TWPreviewPanel.h"
 
 #include "TWAttachment.h"
 

@@ -49,10 +49,11 @@ protected:
     {
         TWWindowTest::SetUp();
         twRegisterLedger();
-        TWAppRegistry::registry().setEditorFactory(TWEditorKind::Transaction, [this](QObject *parent) {
-            editor = new RecordingEditor(parent);
-            return editor;
-        });
+        TWAppRegistry::registry().setEditorFactory(TWEditorKind::Transaction,
+                                                   [this](QObject *parent) {
+                                                       editor = new RecordingEditor(parent);
+                                                       return editor;
+                                                   });
         twSetAlertPresenter([this](const TWAlert &alert, TWAlertCompletion completion) {
             alerts.append(alert.message);
             if (completion)
