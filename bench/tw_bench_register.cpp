@@ -64,7 +64,9 @@ QString sortByPayee(Bench &bench)
 QString search(Bench &bench, const QString &text)
 {
     bench.controller->search(text);
-    return QStringLiteral("\"%1\": %2 rows").arg(text).arg(bench.controller->sortedTransactions().size());
+    return QStringLiteral("\"%1\": %2 rows")
+        .arg(text)
+        .arg(bench.controller->sortedTransactions().size());
 }
 
 QString selectAll(Bench &bench)

@@ -62,10 +62,9 @@ int TWRegisterSorter::rankOfRepeat(qint32 repeatIdentifier)
         // Ranks by the repeats' own order; equal lengths share a rank so that
         // the tie-break decides between them.
         TWRepeatList repeats = m_business.repeats();
-        std::stable_sort(repeats.begin(), repeats.end(),
-                         [](const TWRepeatPtr &a, const TWRepeatPtr &b) {
-                             return a->compare(*b) < 0;
-                         });
+        std::stable_sort(
+            repeats.begin(), repeats.end(),
+            [](const TWRepeatPtr &a, const TWRepeatPtr &b) { return a->compare(*b) < 0; });
         int rank = 0;
         for (qsizetype i = 0; i < repeats.size(); ++i) {
             if (i > 0 && repeats[i - 1]->compare(*repeats[i]) != 0)
@@ -126,8 +125,8 @@ TWRegisterSorter::Key TWRegisterSorter::keyFor(const TWTransaction &t)
             break;
         case TWFieldTypeDate: {
             const QDateTime date = value->date();
-            key.number = date.isValid() ? date.toMSecsSinceEpoch()
-                                        : std::numeric_limits<qint64>::min();
+            key.number =
+                date.isValid() ? date.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
             break;
         }
         case TWFieldTypeList:

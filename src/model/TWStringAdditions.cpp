@@ -2,6 +2,8 @@
 
 #include <QVarLengthArray>
 
+#include <algorithm>
+
 namespace TWStringAdditions {
 
 namespace {
@@ -18,18 +20,26 @@ bool isSearchSeparator(QChar c)
 
 } // namespace
 
-bool searchString(const QString &text, const QString &search, bool contains)
+namespace {
+
+// The word search over a text whose characters `upper` maps to upper case
+// (the identity for a text upper-cased already).
+template <typename Upper>
+bool searchWordsIn(QStringView text, QStringView upperSearch, bool contains, Upper upper)
 {
-    if (search.isEmpty())
+    const auto same = [&upper](QStringView word, QStringView wanted, bool prefix) {
+        if (prefix ? word.size() < wanted.size() : word.size() != wanted.size())
+            return false;
+        for (qsizetype i = 0; i < wanted.size(); ++i)
+            if (upper(word.at(i)) != wanted.at(i))
+                return false;
         return true;
-    const QString upperText = text.toUpper();
-    const QString upperSearch = search.toUpper();
+    };
     if (!contains)
-        return upperText.startsWith(upperSearch);
+        return same(text, upperSearch, true);
 
     // Every wanted word but the last is one of the text's words; the last is
-    // one of them or begins one (an empty last word: any text). Compared as
-    // views, since a register search calls this for every row.
+    // one of them or begins one (an empty last word: any text).
     const auto forEachWord = [](QStringView in, const auto &visit) {
         qsizetype start = 0;
         for (qsizetype i = 0; i < in.size(); ++i) {
@@ -41,22 +51,39 @@ bool searchString(const QString &text, const QString &search, bool contains)
         }
         return visit(in.mid(start));
     };
-    const QStringView textView(upperText);
-    const auto hasWord = [&](QStringView wanted) {
-        return forEachWord(textView, [wanted](QStringView word) { return word == wanted; });
-    };
     QVarLengthArray<QStringView, 8> wanted;
-    forEachWord(QStringView(upperSearch), [&wanted](QStringView word) {
+    forEachWord(upperSearch, [&wanted](QStringView word) {
         wanted.append(word);
         return false;
     });
-    for (qsizetype i = 0; i + 1 < wanted.size(); ++i)
-        if (!hasWord(wanted[i]))
+    for (qsizetype i = 0; i + 1 < wanted.size(); ++i) {
+        const QStringView word = wanted[i];
+        if (!forEachWord(text, [&](QStringView have) { return same(have, word, false); }))
             return false;
+    }
     const QStringView last = wanted.last();
     if (last.isEmpty())
         return true;
-    return forEachWord(textView, [last](QStringView word) { return word.startsWith(last); });
+    return forEachWord(text, [&](QStringView have) { return same(have, last, true); });
+}
+
+} // namespace
+
+bool searchString(const QString &text, const QString &search, bool contains)
+{
+    if (search.isEmpty())
+        return true;
+    const QString upperSearch = search.toUpper();
+    // Plain ASCII text (the usual payee or account name) is compared without
+    // an upper-case copy; any other text is upper-cased whole, as case
+    // mapping may change its length.
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii)
+        return searchWordsIn(text, upperSearch, contains, [](QChar c) {
+            return c.unicode() >= 'a' && c.unicode() <= 'z' ? QChar(c.unicode() - 32) : c;
+        });
+    return searchWordsIn(text.toUpper(), upperSearch, contains, [](QChar c) { return c; });
 }
 
 QString encodeHTML(const QString &text)

@@ -44,10 +44,9 @@ TEST(RegisterActions, DeletingTwoEarlyTransactionsRebuildsOnceAndPostsOnePair)
     ASSERT_FALSE(b.updateBusinessInfo(info));
     for (int year : {2023, 2024})
         ASSERT_FALSE(b.addAccountingPeriod(
-            TWAccountingPeriod::accountingPeriodWithName(QString::number(year),
-                                                         QDateTime(QDate(year, 1, 1), QTime()),
-                                                         QDateTime(QDate(year, 12, 31), QTime()),
-                                                         false, b.nextAccountingPeriodIdentifier()),
+            TWAccountingPeriod::accountingPeriodWithName(
+                QString::number(year), QDateTime(QDate(year, 1, 1), QTime()),
+                QDateTime(QDate(year, 12, 31), QTime()), false, b.nextAccountingPeriodIdentifier()),
             false));
     ASSERT_FALSE(b.loadAccountingPeriods());
     const TWTransactionPtr first = books.add(QDate(2023, 3, 1), books.checking, books.sales, 100);
@@ -59,9 +58,9 @@ TEST(RegisterActions, DeletingTwoEarlyTransactionsRebuildsOnceAndPostsOnePair)
     TWTransactionsController c;
     openAccountRegister(c, books, books.checking);
     TWNotificationRecorder recorder(&b);
-    c.deleteTransactions({c.transactionAtRow(c.transactionRow(first)),
-                          c.transactionAtRow(c.transactionRow(second))},
-                         false);
+    c.deleteTransactions(
+        {c.transactionAtRow(c.transactionRow(first)), c.transactionAtRow(c.transactionRow(second))},
+        false);
     const QStringList names = recorder.names();
     // One rebuild (its transfers made once), then the one bulk pair.
     EXPECT_EQ(count(names, "transactionNew"), 1) << names.join(",").toStdString();
@@ -84,14 +83,14 @@ TEST(RegisterActions, DeleteRelatedRemovesARepeatsItemsUnlessOneIsClosed)
     RegisterAlerts alerts;
     alerts.answer = 1002;
     const TWRepeatPtr open = books.repeat();
-    const TWTransactionPtr a = books.add(QDate(2024, 1, 1), books.checking, books.rent, 1, "a",
-                                         open->identifier());
+    const TWTransactionPtr a =
+        books.add(QDate(2024, 1, 1), books.checking, books.rent, 1, "a", open->identifier());
     books.add(QDate(2024, 2, 1), books.checking, books.rent, 1, "b", open->identifier());
     const TWRepeatPtr guarded = books.repeat();
-    const TWTransactionPtr c1 = books.add(QDate(2024, 1, 1), books.savings, books.rent, 1, "c",
-                                          guarded->identifier());
-    const TWTransactionPtr c2 = books.add(QDate(2024, 2, 1), books.savings, books.rent, 1, "d",
-                                          guarded->identifier());
+    const TWTransactionPtr c1 =
+        books.add(QDate(2024, 1, 1), books.savings, books.rent, 1, "c", guarded->identifier());
+    const TWTransactionPtr c2 =
+        books.add(QDate(2024, 2, 1), books.savings, books.rent, 1, "d", guarded->identifier());
     c2->setState(1);
     ASSERT_FALSE(b.updateTransactionState(c2, false));
 
@@ -132,16 +131,17 @@ TEST(RegisterActions, ADuplicatedPaymentHasItsOwnLinkNewLinesAndNoRepeat)
     t->setAccount1Identifier(books.checking->identifier());
     t->setAccount2Identifier(books.sales->identifier());
     t->setHasSplit(true);
-    t->setSplits({TWSplit::splitWithIdentifier(0, "fee", books.checking->identifier(), 500, 500, 500,
-                                               0, 0, b.unitWithCode("USD")),
+    t->setSplits({TWSplit::splitWithIdentifier(0, "fee", books.checking->identifier(), 500, 500,
+                                               500, 0, 0, b.unitWithCode("USD")),
                   TWSplit::splitWithIdentifier(0, "sale", books.sales->identifier(), -500, -500,
                                                -500, 0, 0, b.unitWithCode("USD"))});
     t->setTotal(500);
     t->setRepeatIdentifier(repeat->identifier());
     ASSERT_FALSE(b.addTransaction(t, false, false, false, false));
-    ASSERT_FALSE(b.addRelationship(TWRelationship::relationshipWithType(
-                                       0, 0, 7, 8, t->identifier(), 0, b.nextRelationshipIdentifier()),
-                                   false));
+    ASSERT_FALSE(
+        b.addRelationship(TWRelationship::relationshipWithType(0, 0, 7, 8, t->identifier(), 0,
+                                                               b.nextRelationshipIdentifier()),
+                          false));
     const TWRelationshipPtr original = b.relationshipsWithTransaction(*t, 0).first();
 
     TWTransactionsController c;
@@ -184,13 +184,13 @@ TEST(RegisterActions, AClearedBoxWritesAndClosedRowsAreLeftAlone)
     const int lockedRow = c.transactionRow(locked);
     EXPECT_FALSE(c.model()->flags(c.model()->index(lockedRow, cleared)) & Qt::ItemIsUserCheckable);
     TWNotificationRecorder recorder(&b);
-    ASSERT_TRUE(c.model()->setData(c.model()->index(openRow, cleared), Qt::Checked,
-                                   Qt::CheckStateRole));
+    ASSERT_TRUE(
+        c.model()->setData(c.model()->index(openRow, cleared), Qt::Checked, Qt::CheckStateRole));
     EXPECT_TRUE(b.transactionWithIdentifier(open->identifier())->cleared());
     EXPECT_TRUE(recorder.names().contains("transactionUpdate"));
     // A locked row's box is refused.
-    EXPECT_FALSE(c.model()->setData(c.model()->index(lockedRow, cleared), Qt::Checked,
-                                    Qt::CheckStateRole));
+    EXPECT_FALSE(
+        c.model()->setData(c.model()->index(lockedRow, cleared), Qt::Checked, Qt::CheckStateRole));
 
     // Marking only locked rows: one alert, nothing written.
     openAccountRegister(c, books, books.checking);

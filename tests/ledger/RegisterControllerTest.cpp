@@ -109,7 +109,8 @@ TEST(RegisterController, ATransferListedTwiceSelectsItsFirstRow)
 {
     RegisterBooks books;
     const TWTransactionPtr other = books.add(QDate(2024, 1, 1), books.checking, books.sales, 7);
-    const TWTransactionPtr transfer = books.add(QDate(2024, 1, 2), books.savings, books.checking, 5);
+    const TWTransactionPtr transfer =
+        books.add(QDate(2024, 1, 2), books.savings, books.checking, 5);
     Register reg(*books.business, 1, {books.checking, books.savings});
     TWTransactionsController &c = reg.controller;
     ASSERT_EQ(c.sortedTransactions().size(), 3);
@@ -157,7 +158,8 @@ TEST(RegisterController, ColumnsFollowTheRegisterAndWriteBack)
               211);
     // The debit column of a bank register carries the account type's name.
     const TWFieldPtr debit = books.business->fieldWithIdentifier(TWFieldIdentifierDebit);
-    const QString title = c.model()->headerData(c.fieldColumn(debit), Qt::Horizontal, Qt::DisplayRole).toString();
+    const QString title =
+        c.model()->headerData(c.fieldColumn(debit), Qt::Horizontal, Qt::DisplayRole).toString();
     EXPECT_TRUE(title.endsWith("(" + debit->name() + ")")) << title.toStdString();
     // Without parent items: no columns, nothing saved.
     Register empty(*books.business, 1, {});
@@ -202,4 +204,25 @@ TEST(RegisterController, ImportPreviewTicksStayOffTheStore)
     EXPECT_TRUE(preview->cleared());
     EXPECT_TRUE(recorder.names().isEmpty());
     EXPECT_TRUE(books.business->transactions().isEmpty());
+}
+
+TEST(RegisterController, SearchFindsAmountsBalancesAndWords)
+{
+    TWLocaleGuard locale(QLocale(QLocale::English, QLocale::UnitedStates));
+    RegisterBooks books;
+    books.add(QDate(2024, 1, 1), books.checking, books.sales, 12345, "Zed");
+    books.add(QDate(2024, 1, 2), books.checking, books.sales, 500, "Other");
+    Register reg(*books.business, 1, {books.checking});
+    TWTransactionsController &c = reg.controller;
+    c.search("123.4");
+    ASSERT_EQ(c.sortedTransactions().size(), 1);
+    EXPECT_EQ(c.sortedTransactions().first()->payee(), "Zed");
+    // The second row's running balance, 128.45, is searched too.
+    c.search("128.4");
+    ASSERT_EQ(c.sortedTransactions().size(), 1);
+    EXPECT_EQ(c.sortedTransactions().first()->payee(), "Other");
+    c.search("12x");
+    EXPECT_TRUE(c.sortedTransactions().isEmpty());
+    c.search("zed");
+    EXPECT_EQ(c.sortedTransactions().size(), 1);
 }
