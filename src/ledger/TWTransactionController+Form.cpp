@@ -3,8 +3,8 @@
 
 #include "TWTransactionController.h"
 
-#include "TWBusinessController.h"
 #include "TWAttachmentsController.h"
+#include "TWBusinessController.h"
 #include "TWRepeatController.h"
 #include "TWSplitController.h"
 #include "TWSplitEditing.h"
@@ -24,10 +24,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyle>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace
@@ -43,7 +43,10 @@ enum PopUpItemKind { PopUpRecord = 0, PopUpSplit = 1, PopUpNew = 2 };
 constexpr int kKindRole = Qt::UserRole;
 constexpr int kIdentifierRole = Qt::UserRole + 1;
 
-QDate dateOf(const QDateTime &date) { return date.isValid() ? date.date() : QDate(); }
+QDate dateOf(const QDateTime &date)
+{
+    return date.isValid() ? date.date() : QDate();
+}
 
 void addPopUpItem(QComboBox *popUp, const QString &title, int kind, qint32 identifier)
 {
@@ -78,8 +81,8 @@ int firstRecordIndex(const QComboBox *popUp)
 int TWTransactionController::formViewportHeight(int contentHeight, int chromeHeight,
                                                 int screenAvailableHeight)
 {
-    const int limit = std::max(kMinimumFormHeight,
-                               screenAvailableHeight - kScreenMargin - chromeHeight);
+    const int limit =
+        std::max(kMinimumFormHeight, screenAvailableHeight - kScreenMargin - chromeHeight);
     return std::clamp(contentHeight, std::min(kMinimumFormHeight, limit), limit);
 }
 
@@ -88,7 +91,8 @@ TWFieldPtr TWTransactionController::fieldOfControl(const QObject *control) const
     if (!control || !m_business)
         return {};
     const QVariant identifier = control->property(kFieldProperty);
-    return identifier.isValid() ? m_business->fieldWithIdentifier(identifier.toInt()) : TWFieldPtr();
+    return identifier.isValid() ? m_business->fieldWithIdentifier(identifier.toInt())
+                                : TWFieldPtr();
 }
 
 qint32 TWTransactionController::accountShownInRow(qint32 fieldIdentifier) const
@@ -115,8 +119,8 @@ void TWTransactionController::rebuildUI()
 {
     m_updatingUI = true;
     // The embedded views outlive the rows that hold them.
-    for (QObject *kept : {static_cast<QObject *>(m_totalController),
-                          static_cast<QObject *>(m_repeatController)}) {
+    for (QObject *kept :
+         {static_cast<QObject *>(m_totalController), static_cast<QObject *>(m_repeatController)}) {
         QWidget *view = nullptr;
         if (auto *total = qobject_cast<TWTotalController *>(kept))
             view = total->view();
@@ -212,7 +216,8 @@ void TWTransactionController::updateFormHeight()
         return;
     m_rowsLayout->activate();
     // Hidden rows take no room; the layout's hint already leaves them out.
-    const int contentHeight = m_rowsLayout->totalSizeHint().height() + 2 * m_scrollArea->frameWidth();
+    const int contentHeight =
+        m_rowsLayout->totalSizeHint().height() + 2 * m_scrollArea->frameWidth();
     const int chromeHeight = m_saveButton->sizeHint().height() + 3 * 12;
     QScreen *screen = nullptr;
     if (QWidget *window = sheetWindow())
@@ -324,7 +329,8 @@ void TWTransactionController::fillAccountPopUp(QComboBox *popUp, qint32 selected
     popUp->insertSeparator(popUp->count());
     addPopUpItem(popUp, TWLocalized("newAccount"), PopUpNew, 0);
     // A split transaction keeps its accounts in its lines.
-    popUp->setCurrentIndex(m_editTransaction->hasSplit() ? 0 : indexOfRecord(popUp, selectedAccount));
+    popUp->setCurrentIndex(m_editTransaction->hasSplit() ? 0
+                                                         : indexOfRecord(popUp, selectedAccount));
     m_updatingUI = wasUpdating;
 }
 
@@ -544,17 +550,17 @@ void TWTransactionController::rebuildSplits()
         });
         connect(row, &TWSplitController::updated, this, [this] { splitUpdated(); });
         connect(row, &TWSplitController::balanceClicked, this, [this](TWSplitController *from) {
-            TWSplitEditing::balanceSplit(*from->split(),
-                                         TWSplitEditing::splitBalance(*m_editTransaction),
-                                         *m_business);
+            TWSplitEditing::balanceSplit(
+                *from->split(), TWSplitEditing::splitBalance(*m_editTransaction), *m_business);
             from->update();
             splitUpdated();
         });
-        connect(row, &TWSplitController::sizeChanged, this, [this](double, TWSplitController *from) {
-            from->updateFrame(false);
-            if (!m_updatingUI)
-                updateFormHeight();
-        });
+        connect(row, &TWSplitController::sizeChanged, this,
+                [this](double, TWSplitController *from) {
+                    from->updateFrame(false);
+                    if (!m_updatingUI)
+                        updateFormHeight();
+                });
         row->reset();
         m_splitsLayout->insertWidget(m_splitsLayout->count() - 1, row->view());
         // Shown now, not when the layout gets round to it, so it is measured.
@@ -625,8 +631,9 @@ void TWTransactionController::updateValue(const TWFieldPtr &field)
         return;
     const bool wasUpdating = std::exchange(m_updatingUI, true);
     const TWTransactionPtr &edit = m_editTransaction;
-    const TWFieldValuePtr value =
-        field->type() == TWFieldTypeStandard ? TWFieldValuePtr() : edit->fieldValueWithField(*field, false);
+    const TWFieldValuePtr value = field->type() == TWFieldTypeStandard
+                                      ? TWFieldValuePtr()
+                                      : edit->fieldValueWithField(*field, false);
     auto setText = [control](const QString &text) {
         if (auto *edit = qobject_cast<QLineEdit *>(control)) {
             edit->setText(text);
@@ -699,7 +706,8 @@ void TWTransactionController::updateValue(const TWFieldPtr &field)
             check->setChecked(value && value->checkboxValue());
         break;
     case TWFieldTypeDate:
-        if (auto *picker = qobject_cast<QDateEdit *>(control); picker && value && value->date().isValid())
+        if (auto *picker = qobject_cast<QDateEdit *>(control);
+            picker && value && value->date().isValid())
             picker->setDate(dateOf(value->date()));
         break;
     case TWFieldTypeList:

@@ -4,8 +4,8 @@
 #include "TWTransactionController.h"
 
 #include "TWAlert.h"
-#include "TWBusinessController.h"
 #include "TWAttachmentsController.h"
+#include "TWBusinessController.h"
 #include "TWRepeatController.h"
 #include "TWSplitController.h"
 #include "TWSplitEditing.h"
@@ -59,7 +59,8 @@ TWSaveOutcome TWTransactionController::doSave(int tag)
                                       ? m_business->repeatWithIdentifier(edit->repeatIdentifier())
                                       : TWRepeatPtr();
 
-    if (m_transaction->state() == TWTransactionStateNormal && m_business->transactionClosed(*edit)) {
+    if (m_transaction->state() == TWTransactionStateNormal &&
+        m_business->transactionClosed(*edit)) {
         showAlert(QStringLiteral("editClosedTransaction"));
         return TWSaveOutcome::Refused;
     }
@@ -146,7 +147,8 @@ TWSaveOutcome TWTransactionController::updateRepeatItems(int code)
     int updated = 0;
     if (code == 1002 || code == 1003) {
         bool beforePeriod = false;
-        const TWRepeatItemList items = m_business->itemsWithRepeatIdentifier(edit->repeatIdentifier());
+        const TWRepeatItemList items =
+            m_business->itemsWithRepeatIdentifier(edit->repeatIdentifier());
         for (const TWRepeatItem &item : items) {
             const TWTransactionPtr other = item.record<TWTransaction>();
             if (!other || other->identifier() == edit->identifier())
@@ -185,8 +187,8 @@ TWSaveOutcome TWTransactionController::updateRepeatItems(int code)
     return saveTransactionComplete();
 }
 
-TWErrorResult TWTransactionController::addTransactionWithRelationships(
-    const TWTransactionPtr &transaction)
+TWErrorResult
+TWTransactionController::addTransactionWithRelationships(const TWTransactionPtr &transaction)
 {
     // Links and transaction in one write: a refused transaction leaves no
     // link pointing at nothing.
@@ -211,9 +213,10 @@ TWErrorResult TWTransactionController::writeTransaction()
 
 bool TWTransactionController::transactionLanded() const
 {
-    return m_isImport || (m_editTransaction &&
-                          m_business->transactionWithIdentifier(m_editTransaction->identifier())
-                                  .get() == m_editTransaction.get());
+    return m_isImport ||
+           (m_editTransaction &&
+            m_business->transactionWithIdentifier(m_editTransaction->identifier()).get() ==
+                m_editTransaction.get());
 }
 
 TWSaveOutcome TWTransactionController::saveTransactionComplete()

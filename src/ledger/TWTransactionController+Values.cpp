@@ -112,8 +112,7 @@ void TWTransactionController::textFieldDidEndEditing(QLineEdit *textField, const
     case TWFieldTypeCurrency:
     case TWFieldTypePercentTotal: {
         bool ok = false;
-        const qint64 value =
-            formatter.valueFromString(text, m_editTransaction->unit().get(), &ok);
+        const qint64 value = formatter.valueFromString(text, m_editTransaction->unit().get(), &ok);
         if (!ok) {
             // Unreadable text keeps the amount there was and shows it again.
             updateValue(field);
@@ -230,7 +229,8 @@ void TWTransactionController::accountChosen(const TWFieldPtr &field, const TWAcc
     }
     const TWTransactionPtr edit = m_editTransaction;
     const bool slotIsAccount1 = (field->identifier() == -7) != m_swappedAccounts;
-    const qint32 slotAccount = slotIsAccount1 ? edit->account1Identifier() : edit->account2Identifier();
+    const qint32 slotAccount =
+        slotIsAccount1 ? edit->account1Identifier() : edit->account2Identifier();
     const TWAccountPtr oldAccount = m_business->accountWithIdentifier(slotAccount);
     const TWUnitPtr oldUnit = oldAccount ? oldAccount->unit() : TWUnitPtr();
     const bool unitIsMileage = edit->unit() && edit->unit()->type() == TWUnitTypeMileage;
@@ -259,8 +259,8 @@ void TWTransactionController::accountChosen(const TWFieldPtr &field, const TWAcc
             edit->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *m_business);
     } else {
         const TWUnitPtr newUnit = account->unit();
-        const bool differ = bool(oldUnit) != bool(newUnit) ||
-                            (oldUnit && newUnit && !oldUnit->isEqual(*newUnit));
+        const bool differ =
+            bool(oldUnit) != bool(newUnit) || (oldUnit && newUnit && !oldUnit->isEqual(*newUnit));
         if (differ)
             edit->updateTotalsWithMasterTotalType(
                 TWTotalTypeTotal, slotIsAccount1 ? TWTotalTypeAccount1 : TWTotalTypeAccount2,

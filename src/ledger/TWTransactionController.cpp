@@ -1,7 +1,7 @@
 #include "TWTransactionController.h"
 
-#include "TWBusinessController.h"
 #include "TWAttachmentsController.h"
+#include "TWBusinessController.h"
 #include "TWRepeatController.h"
 #include "TWTotalController.h"
 #include "TWValueCompleter.h"
@@ -79,7 +79,6 @@ void TWTransactionController::buildView()
     m_newSplitButton = new QPushButton(TWLocalized("newSplit"), m_splitsHolder);
     m_splitsLayout->addWidget(m_newSplitButton, 0, Qt::AlignRight);
     connect(m_newSplitButton, &QPushButton::clicked, this, [this] { newSplit(); });
-
 }
 
 void TWTransactionController::buildAddItemWindow(QWidget *parent)
@@ -123,7 +122,8 @@ void TWTransactionController::update()
     m_createItemSplit.reset();
     // An import row has no repeat settings; nothing of an earlier use of the
     // editor may carry over into it.
-    const TWRepeatPtr stored = m_business->repeatWithIdentifier(m_editTransaction->repeatIdentifier());
+    const TWRepeatPtr stored =
+        m_business->repeatWithIdentifier(m_editTransaction->repeatIdentifier());
     m_repeat = (!m_isImport && stored) ? stored->copy() : TWRepeatPtr();
     updateFields();
     rebuildUI();
@@ -152,7 +152,10 @@ void TWTransactionController::updateFields()
     }
 }
 
-TWRepeatPtr TWTransactionController::repeat() const { return m_repeat; }
+TWRepeatPtr TWTransactionController::repeat() const
+{
+    return m_repeat;
+}
 
 void TWTransactionController::setRepeat(const TWRepeatPtr &repeat)
 {

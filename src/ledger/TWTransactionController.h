@@ -40,11 +40,11 @@ std::optional<qint64> twRescaleAmount(qint64 amount, int oldPlaces, int newPlace
 
 // How a save went, for the caller and the tests.
 enum class TWSaveOutcome {
-    Closed,        // the sheet ended (cancel, read only, or saved)
-    Continued,     // mode 1: stored, the form shows the next transaction
-    Refused,       // a check said no (closed period, unbalanced split)
-    Asking,        // the repeat question is up
-    Failed,        // a store error; nothing written, the sheet stays open
+    Closed,    // the sheet ended (cancel, read only, or saved)
+    Continued, // mode 1: stored, the form shows the next transaction
+    Refused,   // a check said no (closed period, unbalanced split)
+    Asking,    // the repeat question is up
+    Failed,    // a store error; nothing written, the sheet stays open
 };
 
 class TWTransactionController final : public TWTransactionEditor
@@ -57,7 +57,10 @@ public:
     QWidget *view() override;
 
     // ---- What the document hands in ----
-    void setTransaction(const TWTransactionPtr &transaction) override { m_transaction = transaction; }
+    void setTransaction(const TWTransactionPtr &transaction) override
+    {
+        m_transaction = transaction;
+    }
     TWTransactionPtr transaction() const override { return m_transaction; }
     TWTransactionPtr editTransaction() const override { return m_editTransaction; }
     void setRelationships(const TWRelationshipList &relationships) override

@@ -26,7 +26,8 @@ TEST_F(TransactionEditorForm, RowsFollowTheRegisterColumnsAndSkipUnknownEntries)
     QVariantMap settings = *business->columnSettings(TWColumnSettingsViewTransactions);
     QVariantList fields;
     for (const qint32 identifier : {-10, -5, 999, -3, -7, -8, -12})
-        fields.append(QVariantMap{{QStringLiteral("identifier"), QVariant::fromValue(std::uint32_t(identifier))}});
+        fields.append(QVariantMap{
+            {QStringLiteral("identifier"), QVariant::fromValue(std::uint32_t(identifier))}});
     settings.insert(QStringLiteral("fields"), fields);
     business->updateColumnSettings(TWColumnSettingsViewTransactions, settings);
 
@@ -103,9 +104,9 @@ TEST_F(TransactionEditorForm, TheFormGrowsUntilOneHundredShortOfTheScreenThenScr
 
     // Fifty custom fields do not fit: the form scrolls and starts at the top.
     for (int i = 0; i < 50; ++i) {
-        const TWFieldPtr field = TWField::fieldWithName(QStringLiteral("Note %1").arg(i),
-                                                        TWFieldTypeText, false, false,
-                                                        business->nextFieldIdentifier());
+        const TWFieldPtr field =
+            TWField::fieldWithName(QStringLiteral("Note %1").arg(i), TWFieldTypeText, false, false,
+                                   business->nextFieldIdentifier());
         ASSERT_FALSE(business->addField(field, false));
         business->columnSettingsAddField(*field);
     }

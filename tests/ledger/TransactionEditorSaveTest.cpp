@@ -77,22 +77,18 @@ TEST_F(TransactionEditorSave, ClosedPeriodAndUnbalancedSplitsWriteNothingABalanc
 TEST_F(TransactionEditorSave, AllFutureTransactionsUpdatesSameDayItemsAndPostsOnePair)
 {
     const TWRepeatPtr repeat =
-        TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth,
-                                 QDateTime(), true, business->nextRepeatIdentifier());
+        TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth, QDateTime(),
+                                 true, business->nextRepeatIdentifier());
     ASSERT_FALSE(business->addRepeat(repeat, false));
     const QDate day = QDate::currentDate().addDays(40);
-    const TWTransactionPtr earlier = storeTransaction(QStringLiteral("Old"), 100,
-                                                      QDateTime(day.addDays(-1), QTime(9, 0)),
-                                                      repeat->identifier());
-    const TWTransactionPtr edited = storeTransaction(QStringLiteral("Old"), 100,
-                                                     QDateTime(day, QTime(9, 0)),
-                                                     repeat->identifier());
-    const TWTransactionPtr sameDay = storeTransaction(QStringLiteral("Old"), 100,
-                                                      QDateTime(day, QTime(9, 0)),
-                                                      repeat->identifier());
-    const TWTransactionPtr later = storeTransaction(QStringLiteral("Old"), 100,
-                                                    QDateTime(day.addDays(3), QTime(9, 0)),
-                                                    repeat->identifier());
+    const TWTransactionPtr earlier = storeTransaction(
+        QStringLiteral("Old"), 100, QDateTime(day.addDays(-1), QTime(9, 0)), repeat->identifier());
+    const TWTransactionPtr edited = storeTransaction(
+        QStringLiteral("Old"), 100, QDateTime(day, QTime(9, 0)), repeat->identifier());
+    const TWTransactionPtr sameDay = storeTransaction(
+        QStringLiteral("Old"), 100, QDateTime(day, QTime(9, 0)), repeat->identifier());
+    const TWTransactionPtr later = storeTransaction(
+        QStringLiteral("Old"), 100, QDateTime(day.addDays(3), QTime(9, 0)), repeat->identifier());
 
     TWTransactionController *editor = openEdit(edited);
     ASSERT_TRUE(editor);
@@ -132,8 +128,8 @@ TEST_F(TransactionEditorSave, AnImportRowWritesNothingEvenAfterAnEarlierUseWithA
     EXPECT_FALSE(editor->valueViewForField(-9));
     EXPECT_FALSE(editor->repeat());
     // Even a repeat handed in from outside stays out of the store.
-    editor->setRepeat(TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1,
-                                               TWRepeatIntervalUnitWeek, QDateTime()));
+    editor->setRepeat(TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitWeek,
+                                               QDateTime()));
     EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
     EXPECT_TRUE(editor->saved());
     EXPECT_TRUE(business->repeats().isEmpty());
@@ -173,7 +169,10 @@ TEST_F(TransactionEditorSave, ARunFromATwoBillPaymentTemplateStoresNewLinesAndTh
     }
     EXPECT_EQ(lines.size(), 6);
     EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT COUNT(*) FROM Relationships")), 2);
-    EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT COUNT(DISTINCT transactionIdentifier) FROM Relationships")), 1);
+    EXPECT_EQ(twQueryInt(*business,
+                         QStringLiteral(
+                             "SELECT COUNT(DISTINCT transactionIdentifier) FROM Relationships")),
+              1);
 }
 
 TEST_F(TransactionEditorSave, AFailingAddKeepsTheSheetOpenWithTheInputAndLeavesNoLink)
@@ -221,8 +220,8 @@ TEST_F(TransactionEditorSave, ReadOnlyDoneClosesWithoutWritingAndCancelDropsTheC
 TEST_F(TransactionEditorSave, TurningTheRepeatOffDeletesTheScheduleAndDetachesTheTransaction)
 {
     const TWRepeatPtr repeat =
-        TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth,
-                                 QDateTime(), true, business->nextRepeatIdentifier());
+        TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth, QDateTime(),
+                                 true, business->nextRepeatIdentifier());
     ASSERT_FALSE(business->addRepeat(repeat, false));
     const TWTransactionPtr item = storeTransaction(
         QStringLiteral("Item"), 100, QDateTime(QDate::currentDate().addDays(5), QTime(9, 0)),
@@ -247,7 +246,8 @@ TEST_F(TransactionEditorSave, ASaveWhoseYearEndRebuildFailsEndsSavedAndThenShows
          TWAccountingPeriod::accountingPeriodWithName(
              QStringLiteral("2026"), QDateTime(QDate(2026, 1, 1), QTime(0, 0)),
              QDateTime(QDate(2026, 12, 31), QTime(23, 59)), false, 2)});
-    const TWTransactionPtr sale = makeTransaction(bank, sales, 900, QDateTime(QDate(2025, 5, 1), QTime(12, 0)));
+    const TWTransactionPtr sale =
+        makeTransaction(bank, sales, 900, QDateTime(QDate(2025, 5, 1), QTime(12, 0)));
     ASSERT_FALSE(business->addTransaction(sale, false, false, false, false));
     // The year-end transfers cannot be linked to their period.
     twExec(*business, QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Relationships "
@@ -261,7 +261,8 @@ TEST_F(TransactionEditorSave, ASaveWhoseYearEndRebuildFailsEndsSavedAndThenShows
     EXPECT_TRUE(editor->saved());
     EXPECT_FALSE(document->hasAttachedSheet());
     EXPECT_EQ(prompts.errors.size(), 1);
-    EXPECT_EQ(business->transactionWithIdentifier(sale->identifier())->payee(), QStringLiteral("Changed"));
+    EXPECT_EQ(business->transactionWithIdentifier(sale->identifier())->payee(),
+              QStringLiteral("Changed"));
 }
 
 TEST_F(TransactionEditorSave, ANewAccountFromTheAccountRowTakesTheRowsSlot)
@@ -283,14 +284,14 @@ TEST_F(TransactionEditorSave, ANewAccountFromTheAccountRowTakesTheRowsSlot)
 TEST_F(TransactionEditorSave, ThisTransactionOnlyStillStoresAChangedIntervalAndCancelWritesNothing)
 {
     const TWRepeatPtr repeat =
-        TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth,
-                                 QDateTime(), true, business->nextRepeatIdentifier());
+        TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth, QDateTime(),
+                                 true, business->nextRepeatIdentifier());
     ASSERT_FALSE(business->addRepeat(repeat, false));
     const QDateTime day(QDate::currentDate().addDays(20), QTime(9, 0));
-    const TWTransactionPtr item = storeTransaction(QStringLiteral("Item"), 100, day,
-                                                   repeat->identifier());
-    const TWTransactionPtr other = storeTransaction(QStringLiteral("Item"), 100, day.addDays(30),
-                                                    repeat->identifier());
+    const TWTransactionPtr item =
+        storeTransaction(QStringLiteral("Item"), 100, day, repeat->identifier());
+    const TWTransactionPtr other =
+        storeTransaction(QStringLiteral("Item"), 100, day.addDays(30), repeat->identifier());
 
     TWTransactionController *editor = openEdit(item);
     ASSERT_TRUE(editor);
@@ -299,7 +300,8 @@ TEST_F(TransactionEditorSave, ThisTransactionOnlyStillStoresAChangedIntervalAndC
     EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Asking);
     EXPECT_FALSE(document->hasAttachedSheet());
     EXPECT_FALSE(editor->saved());
-    EXPECT_EQ(business->transactionWithIdentifier(item->identifier())->payee(), QStringLiteral("Item"));
+    EXPECT_EQ(business->transactionWithIdentifier(item->identifier())->payee(),
+              QStringLiteral("Item"));
 
     editor = openEdit(business->transactionWithIdentifier(item->identifier()));
     editor->repeatController()->doInterval(3);
@@ -308,8 +310,10 @@ TEST_F(TransactionEditorSave, ThisTransactionOnlyStillStoresAChangedIntervalAndC
     editor->doSave(1);
     EXPECT_TRUE(editor->saved());
     EXPECT_EQ(business->repeatWithIdentifier(repeat->identifier())->interval(), 3u);
-    EXPECT_EQ(business->transactionWithIdentifier(item->identifier())->payee(), QStringLiteral("Only me"));
-    EXPECT_EQ(business->transactionWithIdentifier(other->identifier())->payee(), QStringLiteral("Item"));
+    EXPECT_EQ(business->transactionWithIdentifier(item->identifier())->payee(),
+              QStringLiteral("Only me"));
+    EXPECT_EQ(business->transactionWithIdentifier(other->identifier())->payee(),
+              QStringLiteral("Item"));
 }
 
 TEST_F(TransactionEditorSave, AnAmountStillBeingTypedIsSaved)

@@ -46,17 +46,19 @@ protected:
 
     TWAccountPtr addAccount(const QString &name, TWAccountType type, const QString &unit = {})
     {
-        const TWUnitPtr accountUnit = unit.isEmpty() ? business->homeUnit() : business->unitWithCode(unit);
-        const TWAccountPtr account = TWAccount::accountWithIdentifier(
-            business->nextAccountIdentifier(), name, 0, 0, type, QString(), QImage(), accountUnit,
-            QString());
+        const TWUnitPtr accountUnit =
+            unit.isEmpty() ? business->homeUnit() : business->unitWithCode(unit);
+        const TWAccountPtr account =
+            TWAccount::accountWithIdentifier(business->nextAccountIdentifier(), name, 0, 0, type,
+                                             QString(), QImage(), accountUnit, QString());
         EXPECT_FALSE(business->addAccount(account, true));
         return account;
     }
 
     // A new transaction from `from` to `to` (the store's sign: `to` gains).
     TWTransactionPtr makeTransaction(const TWAccountPtr &to, const TWAccountPtr &from, qint64 total,
-                                     const QDateTime &date = QDateTime(QDate(2026, 11, 2), QTime(12, 0)))
+                                     const QDateTime &date = QDateTime(QDate(2026, 11, 2),
+                                                                       QTime(12, 0)))
     {
         TWTransactionPtr transaction = TWTransaction::transactionWithBusiness(*business);
         transaction->setAccount1Identifier(to->identifier());
@@ -70,7 +72,8 @@ protected:
     }
 
     TWTransactionPtr storeTransaction(const QString &payee, qint64 total,
-                                      const QDateTime &date = QDateTime(QDate(2026, 11, 2), QTime(12, 0)),
+                                      const QDateTime &date = QDateTime(QDate(2026, 11, 2),
+                                                                        QTime(12, 0)),
                                       qint32 repeatIdentifier = 0)
     {
         TWTransactionPtr transaction = makeTransaction(bank, sales, total, date);

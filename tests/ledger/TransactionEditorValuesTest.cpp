@@ -22,8 +22,9 @@ TEST(TransactionEditorCompletion, OffersFromTheFourthCharacterInAnyCaseInOrder)
     const QStringList names = {QStringLiteral("ACME Tools"), QStringLiteral("Acme Corp"),
                                QStringLiteral("Bolt"), QStringLiteral("acmeish")};
     EXPECT_TRUE(twValueCompletions(names, QStringLiteral("acm")).isEmpty());
-    EXPECT_EQ(twValueCompletions(names, QStringLiteral("aCmE")), (QStringList{
-        QStringLiteral("ACME Tools"), QStringLiteral("Acme Corp"), QStringLiteral("acmeish")}));
+    EXPECT_EQ(twValueCompletions(names, QStringLiteral("aCmE")),
+              (QStringList{QStringLiteral("ACME Tools"), QStringLiteral("Acme Corp"),
+                           QStringLiteral("acmeish")}));
     EXPECT_EQ(twValueCompletions(names, QStringLiteral("acme t")),
               (QStringList{QStringLiteral("ACME Tools")}));
     EXPECT_TRUE(twValueCompletions(names, QStringLiteral("Zzzz")).isEmpty());
