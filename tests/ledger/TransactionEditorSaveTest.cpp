@@ -6,6 +6,7 @@
 #include "TWAccountingPeriod.h"
 #include "TWLocalized.h"
 
+#include "TWDetailInterfaces.h"
 #include "TWRepeatController.h"
 #include "TWTotalController.h"
 
@@ -348,6 +349,36 @@ TEST_F(TransactionEditorSave, ARefusedTransactionLeavesNoScheduleBehind)
     EXPECT_EQ(business->transactionWithIdentifier(editor->editTransaction()->identifier())
                   ->repeatIdentifier(),
               business->repeats().first()->identifier());
+}
+
+// The register the editor was opened from; records what it is told to select.
+class SelectingRegister final : public TWRegisterDetail
+{
+public:
+    QWidget *view() override { return &m_view; }
+    void selectTransactions(const TWTransactionList &list) override { selections.append(list); }
+    QList<TWTransactionList> selections;
+
+private:
+    QWidget m_view;
+};
+
+TEST_F(TransactionEditorSave, TheRegisterSelectsTheTransactionOnlyAfterASave)
+{
+    SelectingRegister shown;
+    document->newTransaction(makeTransaction(bank, sales, 100), {}, false, &shown);
+    auto *editor = qobject_cast<TWTransactionController *>(document->transactionController());
+    ASSERT_TRUE(editor);
+    editor->doSave(0);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(shown.selections.isEmpty());
+
+    document->newTransaction(makeTransaction(bank, sales, 100), {}, false, &shown);
+    editor->doSave(1);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(shown.selections.size(), 1);
+    EXPECT_EQ(shown.selections.first().first()->identifier(),
+              editor->editTransaction()->identifier());
 }
 
 } // namespace
