@@ -107,11 +107,15 @@ TEST_F(TransactionEditorSave, AllFutureTransactionsUpdatesSameDayItemsAndPostsOn
     EXPECT_EQ(payee(later), QStringLiteral("New"));
     EXPECT_EQ(payee(earlier), QStringLiteral("Old"));
     int bulkUpdates = 0;
+    int bulkValues = 0;
     for (const TWNotification &notification : recorder.notifications()) {
-        if (notification.name == TWTransactionUpdateNotification && notification.userInfo.isEmpty())
-            ++bulkUpdates;
+        if (!notification.userInfo.isEmpty())
+            continue;
+        bulkUpdates += notification.name == TWTransactionUpdateNotification;
+        bulkValues += notification.name == TWValueNewNotification;
     }
     EXPECT_EQ(bulkUpdates, 1);
+    EXPECT_EQ(bulkValues, 1);
     EXPECT_TRUE(editor->saved());
 }
 
