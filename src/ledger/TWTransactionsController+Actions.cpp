@@ -9,6 +9,7 @@
 
 #include "TWAlert.h"
 #include "TWMenus.h"
+#include "TWPreviewPanel.h"
 
 #include "TWBuiltInFields.h"
 #include "TWBusiness.h"
@@ -25,7 +26,8 @@
 namespace
 {
 
-const QString kAccountTransactionsErrorDomain = QStringLiteral("Tallyworth Account Transactions Error");
+const QString kAccountTransactionsErrorDomain =
+    QStringLiteral("Tallyworth Account Transactions Error");
 
 enum Notifications { NotifyAdd, NotifyUpdate, NotifyDelete };
 
@@ -49,9 +51,10 @@ QMenu *TWTransactionsController::contextMenuForRow(int row)
     input.mode = m_mode;
     input.hasParentItems = !m_parentItems.isEmpty();
     input.invoiceCount = int(m_invoices.size());
-    input.invoicesShareProject = std::all_of(m_invoices.begin(), m_invoices.end(), [&](const auto &i) {
-        return i->projectIdentifier() == m_invoices.first()->projectIdentifier();
-    });
+    input.invoicesShareProject =
+        std::all_of(m_invoices.begin(), m_invoices.end(), [&](const auto &i) {
+            return i->projectIdentifier() == m_invoices.first()->projectIdentifier();
+        });
     input.billCount = int(m_bills.size());
     input.billsShareMerchant = std::all_of(m_bills.begin(), m_bills.end(), [&](const auto &b) {
         return b->merchantIdentifier() == m_bills.first()->merchantIdentifier();
@@ -73,7 +76,8 @@ QMenu *TWTransactionsController::contextMenuForRow(int row)
                 QMenu *sub = target->addMenu(TWLocalized(entry.key));
                 self(sub, entry.submenu, self);
             } else {
-                QAction *item = twMenuAction(target, TWLocalized(entry.key), entry.action, entry.tag);
+                QAction *item =
+                    twMenuAction(target, TWLocalized(entry.key), entry.action, entry.tag);
                 QPointer<QAction> guarded(item);
                 const TWAction action = entry.action;
                 const int tag = entry.tag;
@@ -137,11 +141,14 @@ void TWTransactionsController::withEditable(
     TWTransaction::validateEditTransactions(transactions, &repeat, &closedLocked, &normal);
     QPointer<TWTransactionsController> self(this);
     if (closedLocked && !normal) {
-        twRunAlert({TWLocalized("lockedClosedTransactions"), {}, {TWLocalized("ok")}, alertWindow()});
+        twRunAlert(
+            {TWLocalized("lockedClosedTransactions"), {}, {TWLocalized("ok")}, alertWindow()});
         return;
     }
     if (closedLocked) {
-        twRunAlert({TWLocalized(mixedMessage), {}, {TWLocalized(actionTitle), TWLocalized("cancel")},
+        twRunAlert({TWLocalized(mixedMessage),
+                    {},
+                    {TWLocalized(actionTitle), TWLocalized("cancel")},
                     alertWindow()},
                    [self, transactions, action](int code) {
                        if (self && code == 1000)
@@ -192,8 +199,8 @@ void TWTransactionsController::deleteSelectedTransaction(bool context)
     TWTransaction::validateEditTransactions(transactions, &repeat, nullptr, nullptr);
     Question question;
     if (repeat) {
-        question.message =
-            TWLocalized(several ? "deleteRepeatTransactionsMessage" : "deleteRepeatTransactionMessage");
+        question.message = TWLocalized(several ? "deleteRepeatTransactionsMessage"
+                                               : "deleteRepeatTransactionMessage");
         question.buttons = {TWLocalized("deleteTransactionOnly"), TWLocalized("cancel"),
                             TWLocalized("deleteRelatedTransactions")};
     } else {
@@ -310,10 +317,9 @@ void TWTransactionsController::duplicateTransactions(const TWTransactionList &tr
 
 void TWTransactionsController::markSelectedTransaction(bool cleared, bool context)
 {
-    withEditable(selectedTransactionsContext(context), "lockedClosedTransactionsMark", "mark",
-                 std::nullopt, [this, cleared](const TWTransactionList &list, int) {
-                     markTransactions(list, cleared);
-                 });
+    withEditable(
+        selectedTransactionsContext(context), "lockedClosedTransactionsMark", "mark", std::nullopt,
+        [this, cleared](const TWTransactionList &list, int) { markTransactions(list, cleared); });
 }
 
 void TWTransactionsController::markTransactions(const TWTransactionList &transactions, bool cleared)
@@ -408,8 +414,10 @@ void TWTransactionsController::showSelectedRelatedTransactions(bool context)
     const TWTransactionPtr &t = rows.first();
     const TWRelationshipList invoices = m_business->relationshipsWithTransaction(*t, 0);
     if (!invoices.isEmpty()) {
-        const TWProjectPtr project = m_business->projectWithIdentifier(invoices.first()->parentIdentifier());
-        const TWInvoicePtr invoice = m_business->invoiceWithIdentifier(invoices.first()->childIdentifier());
+        const TWProjectPtr project =
+            m_business->projectWithIdentifier(invoices.first()->parentIdentifier());
+        const TWInvoicePtr invoice =
+            m_business->invoiceWithIdentifier(invoices.first()->childIdentifier());
         const TWClientPtr client =
             project ? m_business->clientWithIdentifier(project->clientIdentifier()) : nullptr;
         m_document->showClient(client, project, invoice);
@@ -417,8 +425,9 @@ void TWTransactionsController::showSelectedRelatedTransactions(bool context)
     }
     const TWRelationshipList bills = m_business->relationshipsWithTransaction(*t, 3);
     if (!bills.isEmpty()) {
-        m_document->showMerchant(m_business->merchantWithIdentifier(bills.first()->parentIdentifier()),
-                                 m_business->billWithIdentifier(bills.first()->childIdentifier()));
+        m_document->showMerchant(
+            m_business->merchantWithIdentifier(bills.first()->parentIdentifier()),
+            m_business->billWithIdentifier(bills.first()->childIdentifier()));
         return;
     }
     if (const TWRepeatPtr repeat = m_business->repeatWithIdentifier(t->repeatIdentifier()))
@@ -494,14 +503,14 @@ void TWTransactionsController::previewAttachments(const TWTransactionPtr &transa
     transaction->attachmentsWithBusiness(*m_business);
     if (!m_document)
         return;
-    if (m_document->delegate() == this) {
-        // The preview of this register is showing: a second click closes it.
-        m_document->endPreviewPanelControl();
-        m_document->setDelegate(nullptr);
+    TWPreviewPanel *panel = TWPreviewPanel::sharedPreviewPanel();
+    if (panel->isShown()) {
+        // A second click closes the window.
+        panel->orderOut();
         return;
     }
     m_document->setDelegate(this);
-    m_document->beginPreviewPanelControl();
+    panel->makeKeyAndOrderFront(m_document);
 }
 
 TWAttachmentList TWTransactionsController::previewItems() const
@@ -511,9 +520,22 @@ TWAttachmentList TWTransactionsController::previewItems() const
     return m_previewTransaction->attachments().value_or(TWAttachmentList());
 }
 
-void TWTransactionsController::beginPreviewPanelControl(TWBusinessController *) {}
+void TWTransactionsController::beginPreviewPanelControl(TWBusinessController *)
+{
+    TWPreviewPanel::sharedPreviewPanel()->setDataSource(this);
+}
 
 void TWTransactionsController::endPreviewPanelControl(TWBusinessController *)
 {
-    m_previewTransaction.reset();
+}
+
+int TWTransactionsController::numberOfPreviewItems(TWPreviewPanel *)
+{
+    return int(previewItems().size());
+}
+
+TWAttachmentPtr TWTransactionsController::previewItemAtIndex(TWPreviewPanel *, int index)
+{
+    const TWAttachmentList items = previewItems();
+    return index >= 0 && index < items.size() ? items.at(index) : nullptr;
 }
