@@ -275,3 +275,19 @@ TEST(RegisterController, SplitRowsShowTheSplitLabelAndOneToolTipBlockPerLine)
                                *b.fieldWithIdentifier(TWFieldIdentifierPayee))) +
                                20));
 }
+
+TEST(RegisterController, AViewDeletedByItsWindowLeavesTheRegisterUsable)
+{
+    RegisterBooks books;
+    books.add(QDate(2024, 1, 1), books.checking, books.sales, 7);
+    Register reg(*books.business, 1, {books.checking});
+    delete reg.controller.view(); // the window closing first
+    TWNotificationCenter::defaultCenter().postNotification(QStringLiteral("preferences"), nullptr);
+    reg.controller.clearSelection();
+    reg.controller.updateTransactions();
+    reg.controller.update();
+    ASSERT_TRUE(reg.controller.view());
+    reg.controller.update();
+    EXPECT_EQ(reg.controller.model()->rowCount(), 1);
+    EXPECT_GT(reg.controller.model()->columnCount(), 0);
+}
