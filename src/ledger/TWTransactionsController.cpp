@@ -74,15 +74,17 @@ void TWTransactionsController::loadView()
     layout->setContentsMargins(0, 0, 0, 0);
     m_tableView = new TWTableView(m_view);
     m_tableView->setObjectName(QStringLiteral("transactionsTable"));
-    m_model = new TWTransactionsModel(this);
-    m_model->setBusiness(m_business);
-    m_model->setRows(&m_sortedTransactions);
-    m_model->setTicks(&m_ticks);
-    m_model->onCheckbox = [this](int row, int column, bool on) { doCheckbox(row, column, on); };
-    m_delegate = new TWTransactionsDelegate(this);
-    m_delegate->onButton = [this](const QModelIndex &index) {
-        doButton(index.row(), index.column());
-    };
+    if (!m_model) {
+        m_model = new TWTransactionsModel(this);
+        m_model->setBusiness(m_business);
+        m_model->setRows(&m_sortedTransactions);
+        m_model->setTicks(&m_ticks);
+        m_model->onCheckbox = [this](int row, int column, bool on) { doCheckbox(row, column, on); };
+        m_delegate = new TWTransactionsDelegate(this);
+        m_delegate->onButton = [this](const QModelIndex &index) {
+            doButton(index.row(), index.column());
+        };
+    }
     m_tableView->setModel(m_model);
     m_tableView->setItemDelegate(m_delegate);
     m_tableView->setTableDelegate(this);
@@ -141,6 +143,7 @@ void TWTransactionsController::loadView()
         if (index.isValid())
             tableViewSpace(m_tableView);
     });
+    stopObserving();
     observe();
     updateHeaderMenu();
 }
@@ -595,7 +598,7 @@ TWFieldList TWTransactionsController::fieldsForColumns(const QList<TWRegisterCol
 
 void TWTransactionsController::updateColumns()
 {
-    if (!m_model)
+    if (!m_model || !m_tableView)
         return;
     const QScopedValueRollback guard(m_updatingColumns, true);
     QList<TWRegisterColumn> columns;

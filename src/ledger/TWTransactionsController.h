@@ -171,10 +171,11 @@ private:
     TWFieldList fieldsForColumns(const QList<struct TWRegisterColumn> &columns) const;
 
     QPointer<QWidget> m_view;
-    TWTableView *m_tableView = nullptr;
+    // The window may delete the view first (the document closing).
+    QPointer<TWTableView> m_tableView;
     TWTransactionsModel *m_model = nullptr;
     TWTransactionsDelegate *m_delegate = nullptr;
-    QMenu *m_headerMenu = nullptr;
+    QPointer<QMenu> m_headerMenu;
     QPointer<QMenu> m_contextMenu;
 
     TWItemList m_parentItems;

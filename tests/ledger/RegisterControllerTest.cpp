@@ -8,6 +8,9 @@
 
 #include "TWBuiltInFields.h"
 #include "TWGroup.h"
+#include "TWLocalized.h"
+#include "TWPreferences.h"
+#include "TWSplit.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -225,4 +228,66 @@ TEST(RegisterController, SearchFindsAmountsBalancesAndWords)
     EXPECT_TRUE(c.sortedTransactions().isEmpty());
     c.search("zed");
     EXPECT_EQ(c.sortedTransactions().size(), 1);
+}
+
+TEST(RegisterController, SplitRowsShowTheSplitLabelAndOneToolTipBlockPerLine)
+{
+    RegisterBooks books;
+    TWBusiness &b = *books.business;
+    auto t = std::make_shared<TWTransaction>();
+    t->setIdentifier(b.nextTransactionIdentifier());
+    t->setDate(QDateTime(QDate(2024, 1, 1), QTime()));
+    t->setUnit(b.unitWithCode("USD"));
+    t->setHasSplit(true);
+    t->setSplits({TWSplit::splitWithIdentifier(0, "fee", books.checking->identifier(), 500, 500,
+                                               500, 0, 0, b.unitWithCode("USD")),
+                  TWSplit::splitWithIdentifier(0, "sale", books.sales->identifier(), -500, -500,
+                                               -500, 0, 0, b.unitWithCode("USD"))});
+    ASSERT_FALSE(b.addTransaction(t, false, false, false, false));
+    const TWTransactionPtr locked = books.add(QDate(2024, 1, 2), books.checking, books.rent, 5);
+    locked->setState(2);
+    Register reg(b, 1, {books.checking});
+    TWTransactionsController &c = reg.controller;
+    for (qint32 id : {TWFieldIdentifierAccount1, TWFieldIdentifierAccount2}) {
+        const QModelIndex cell = c.model()->index(0, c.fieldColumn(b.fieldWithIdentifier(id)));
+        EXPECT_EQ(cell.data().toString(), TWLocalized("splitColumn"));
+        EXPECT_EQ(cell.data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+        EXPECT_EQ(cell.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
+        const QStringList blocks = cell.data(Qt::ToolTipRole).toString().split("\r\r");
+        ASSERT_EQ(blocks.size(), 2);
+        EXPECT_TRUE(blocks[1].contains("sale"));
+        EXPECT_TRUE(blocks[1].contains("Sales"));
+    }
+    // A locked row is drawn in the locked colour.
+    const int row = c.transactionRow(locked);
+    EXPECT_EQ(c.model()->index(row, 0).data(Qt::ForegroundRole).value<QColor>(),
+              TWPreferences::preferences().lockedColour());
+    // Fitted widths: a text column fits its widest cell; a date column is at least 80.
+    const int payee = c.fieldColumn(b.fieldWithIdentifier(TWFieldIdentifierPayee));
+    EXPECT_GE(c.fittedWidth(payee), 50);
+    EXPECT_GE(c.fittedWidth(c.fieldColumn(b.fieldWithIdentifier(TWFieldIdentifierDate))), 80);
+    EXPECT_EQ(c.fittedWidth(c.fieldColumn(b.fieldWithIdentifier(TWFieldIdentifierAttachments))),
+              50);
+    c.search("nothing matches this");
+    const QFontMetrics header(c.tableView()->horizontalHeader()->font());
+    EXPECT_EQ(c.fittedWidth(payee),
+              std::max(50, header.horizontalAdvance(c.model()->headerTitle(
+                               *b.fieldWithIdentifier(TWFieldIdentifierPayee))) +
+                               20));
+}
+
+TEST(RegisterController, AViewDeletedByItsWindowLeavesTheRegisterUsable)
+{
+    RegisterBooks books;
+    books.add(QDate(2024, 1, 1), books.checking, books.sales, 7);
+    Register reg(*books.business, 1, {books.checking});
+    delete reg.controller.view(); // the window closing first
+    TWNotificationCenter::defaultCenter().postNotification(QStringLiteral("preferences"), nullptr);
+    reg.controller.clearSelection();
+    reg.controller.updateTransactions();
+    reg.controller.update();
+    ASSERT_TRUE(reg.controller.view());
+    reg.controller.update();
+    EXPECT_EQ(reg.controller.model()->rowCount(), 1);
+    EXPECT_GT(reg.controller.model()->columnCount(), 0);
 }
