@@ -474,8 +474,12 @@ void TWTransactionsController::selectTransactions(const TWTransactionList &trans
     applySelection(rows);
     m_selectedRows = rows;
     m_selectedTransactions = transactionsForRowIndexes(rows);
-    if (m_tableView)
+    if (m_tableView) {
+        // A reload just before leaves the scroll range of the old row count until the view
+        // lays out its items; without that a new last row could never be scrolled to.
+        m_tableView->doItemsLayout();
         m_tableView->scrollTo(m_model->index(rows.first(), 0));
+    }
     if (m_document) {
         m_document->updateDetailButtonsEnabled();
         m_document->updateCountTotal();

@@ -12,6 +12,7 @@
 #include "TWPreferences.h"
 #include "TWSplit.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 
@@ -290,4 +291,26 @@ TEST(RegisterController, AViewDeletedByItsWindowLeavesTheRegisterUsable)
     reg.controller.update();
     EXPECT_EQ(reg.controller.model()->rowCount(), 1);
     EXPECT_GT(reg.controller.model()->columnCount(), 0);
+}
+
+TEST(RegisterController, ANewLastRowSelectedRightAfterAReloadIsScrolledIntoView)
+{
+    RegisterBooks books;
+    for (int day = 0; day < 60; ++day)
+        books.add(QDate(2024, 1, 1).addDays(day), books.checking, books.sales, 1 + day);
+    Register reg(*books.business, 1, {books.checking});
+    TWTransactionsController &c = reg.controller;
+    c.view()->show();
+    QCoreApplication::processEvents();
+    c.tableView()->scrollToBottom();
+    QCoreApplication::processEvents();
+
+    const TWTransactionPtr added =
+        books.add(QDate(2024, 12, 31), books.checking, books.sales, 999);
+    c.updateTransactions();
+    c.selectTransactions({added});
+    const QModelIndex index = c.model()->index(c.selectedRows().value(0, -1), 0);
+    ASSERT_TRUE(index.isValid());
+    EXPECT_EQ(index.row(), c.model()->rowCount() - 1);
+    EXPECT_TRUE(c.tableView()->viewport()->rect().contains(c.tableView()->visualRect(index)));
 }
