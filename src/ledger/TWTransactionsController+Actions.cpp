@@ -187,6 +187,22 @@ void TWTransactionsController::finishBatch(bool written, bool, int notifications
     }
 }
 
+// The end of every batch of writes: one year-end rebuild when a row lay before the active
+// period, one notification pair, and the first error (a write's, else the rebuild's) shown.
+void TWTransactionsController::endBatch(bool written, bool rebuild, int notifications,
+                                        const TWErrorResult &error)
+{
+    const TWErrorResult refresh =
+        rebuild && m_business ? m_business->updateNominalTransferTransactions() : TWErrorResult();
+    finishBatch(written, rebuild, notifications);
+    clearSelection();
+    if (!m_document)
+        return;
+    m_document->updateChangeCount(0);
+    if (error || refresh)
+        m_document->presentError(error ? *error : *refresh);
+}
+
 // ---- Delete ----
 
 void TWTransactionsController::deleteSelectedTransaction(bool context)
@@ -243,14 +259,7 @@ void TWTransactionsController::deleteTransactions(const TWTransactionList &trans
         if (error)
             break;
     }
-    if (rebuild)
-        m_business->updateNominalTransferTransactions();
-    clearSelection();
-    if (m_document)
-        m_document->updateChangeCount(0);
-    finishBatch(written, rebuild, NotifyDelete);
-    if (error && m_document)
-        m_document->presentError(*error);
+    endBatch(written, rebuild, NotifyDelete, error);
 }
 
 // ---- Duplicate ----
@@ -303,14 +312,7 @@ void TWTransactionsController::duplicateTransactions(const TWTransactionList &tr
         if (error)
             break;
     }
-    if (rebuild)
-        m_business->updateNominalTransferTransactions();
-    finishBatch(written, rebuild, NotifyAdd);
-    clearSelection();
-    if (m_document)
-        m_document->updateChangeCount(0);
-    if (error && m_document)
-        m_document->presentError(*error);
+    endBatch(written, rebuild, NotifyAdd, error);
 }
 
 // ---- Mark ----
@@ -340,27 +342,19 @@ void TWTransactionsController::markTransactions(const TWTransactionList &transac
     for (const TWTransactionPtr &t : transactions) {
         if (!t->canEdit())
             continue;
+        // The row is the store's own object: a refused write must leave it as stored.
+        const bool before = t->cleared();
         t->setCleared(cleared);
-        written = true;
         error = m_business->updateTransaction(t, true, false, false, false);
-        if (error)
+        if (error) {
+            t->setCleared(before);
             break;
+        }
+        written = true;
         if (!rebuild)
             rebuild = m_business->transactionBeforeActiveAccountingPeriod(*t);
     }
-    const TWErrorResult refresh =
-        rebuild ? m_business->updateNominalTransferTransactions() : TWErrorResult();
-    if (refresh) {
-        if (m_document)
-            m_document->presentError(error ? *error : *refresh);
-        return;
-    }
-    finishBatch(written, rebuild, NotifyUpdate);
-    clearSelection();
-    if (m_document)
-        m_document->updateChangeCount(0);
-    if (error && m_document)
-        m_document->presentError(*error);
+    endBatch(written, rebuild, NotifyUpdate, error);
 }
 
 // ---- Converted totals ----
@@ -394,14 +388,7 @@ void TWTransactionsController::updateConvertedTotals(const TWTransactionList &tr
         if (!rebuild)
             rebuild = m_business->transactionBeforeActiveAccountingPeriod(*t);
     }
-    if (rebuild)
-        m_business->updateNominalTransferTransactions();
-    clearSelection();
-    if (m_document)
-        m_document->updateChangeCount(0);
-    finishBatch(written, rebuild, NotifyUpdate);
-    if (error && m_document)
-        m_document->presentError(*error);
+    endBatch(written, rebuild, NotifyUpdate, error);
 }
 
 // ---- Related records ----

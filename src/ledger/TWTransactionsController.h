@@ -168,6 +168,7 @@ private:
                       const char *actionTitle, const std::optional<Question> &question,
                       std::function<void(const TWTransactionList &, int code)> action);
     void finishBatch(bool written, bool rebuild, int notifications);
+    void endBatch(bool written, bool rebuild, int notifications, const TWErrorResult &error);
     TWFieldList fieldsForColumns(const QList<struct TWRegisterColumn> &columns) const;
 
     QPointer<QWidget> m_view;

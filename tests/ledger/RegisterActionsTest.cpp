@@ -12,6 +12,8 @@
 #include "TWRelationship.h"
 #include "TWSplit.h"
 
+#include "TWStoreTestSupport.h"
+
 namespace
 {
 
@@ -232,4 +234,24 @@ TEST(RegisterActions, ContextRowsDriveTheCommands)
     // A disabled table has no context menu.
     c.setEnabled(false);
     EXPECT_EQ(c.contextMenuForRow(0), nullptr);
+}
+
+TEST(RegisterActions, ARefusedMarkLeavesTheRowAsStored)
+{
+    RegisterBooks books;
+    TWBusiness &b = *books.business;
+    RegisterAlerts alerts;
+    const TWTransactionPtr open = books.add(QDate(2024, 1, 1), books.checking, books.sales, 1);
+    TWTransactionsController c;
+    openAccountRegister(c, books, books.checking);
+    c.selectTransactions({open});
+    // The database refuses every change of a transaction row.
+    twExec(b, QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE UPDATE ON transactions "
+                             "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    c.markSelectedTransaction(true, false);
+    twExec(b, QStringLiteral("DROP TRIGGER refuse"));
+    EXPECT_FALSE(b.transactionWithIdentifier(open->identifier())->cleared());
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT cleared FROM transactions WHERE identifier = %1")
+                                .arg(open->identifier())),
+              0);
 }
