@@ -163,9 +163,10 @@ QByteArray TWBusinessController::printData(QPrinter &printer)
     const auto &table = TWAppRegistry::registry().registerPrintTable;
     if (!view || !table)
         return {};
-    const auto layout = m_business->columnSettings().find(TWColumnSettingsViewTransactions);
-    if (layout == m_business->columnSettings().end() ||
-        !layout->contains(TWColumnSettingsFieldsKey))
+    // The register's layout, or the default one of a business that never changed its columns.
+    const std::optional<QVariantMap> layout =
+        m_business->columnSettings(TWColumnSettingsViewTransactions);
+    if (!layout || !layout->contains(TWColumnSettingsFieldsKey))
         return {};
     TWRegisterPrintRequest request;
     request.business = m_business.get();

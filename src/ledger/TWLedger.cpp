@@ -12,6 +12,7 @@
 #include "TWDetailInterfaces.h"
 #include "TWEditTransactionsController.h"
 #include "TWRepeatsController.h"
+#include "TWTransactionController.h"
 #include "TWTransactionsController.h"
 
 void twRegisterLedger()
@@ -21,6 +22,9 @@ void twRegisterLedger()
     registry.setDetailFactory(TWDetailValues, [](QObject *p) { return new TWValuesController(p); });
     registry.setDetailFactory(TWDetailAutofill,
                               [](QObject *p) { return new TWAutofillController(p); });
+    registry.setEditorFactory(TWEditorKind::Transaction, [](QObject *parent) {
+        return new TWTransactionController(parent);
+    });
     const auto makeRegister = [](QObject *parent) { return new TWTransactionsController(parent); };
     registry.setDetailFactory(TWDetailTransactionsAccounts, makeRegister);
     registry.setDetailFactory(TWDetailTransactionsFilters, makeRegister);

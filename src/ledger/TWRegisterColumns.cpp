@@ -74,9 +74,9 @@ QList<TWRegisterColumn> visibleColumns(const QVariantMap &settings, int mode, qi
     const bool all = mode == 6 || mode == 7;
     for (const QVariant &entry : settings.value(TWColumnSettingsFieldsKey).toList()) {
         const qint32 identifier = entryIdentifier(entry);
-        if (mode == 6 && (identifier == TWFieldIdentifierBalance ||
-                          identifier == TWFieldIdentifierRepeat ||
-                          identifier == TWFieldIdentifierIdentifier))
+        if (mode == 6 &&
+            (identifier == TWFieldIdentifierBalance || identifier == TWFieldIdentifierRepeat ||
+             identifier == TWFieldIdentifierIdentifier))
             continue;
         if (mode != 6 && identifier == TWFieldIdentifierImport)
             continue;
@@ -114,7 +114,8 @@ void setSortField(QVariantMap &settings, qint32 field)
 
 void setSortAscending(QVariantMap &settings, bool ascending)
 {
-    settings.insert(TWColumnSettingsSortDirectionKey, QVariant::fromValue(quint32(ascending ? 0 : 1)));
+    settings.insert(TWColumnSettingsSortDirectionKey,
+                    QVariant::fromValue(quint32(ascending ? 0 : 1)));
 }
 
 bool toggleFieldVisible(QVariantMap &settings, qint32 field, qint64 view)

@@ -62,10 +62,9 @@ int TWRegisterSorter::rankOfRepeat(qint32 repeatIdentifier)
         // Ranks by the repeats' own order; equal lengths share a rank so that
         // the tie-break decides between them.
         TWRepeatList repeats = m_business.repeats();
-        std::stable_sort(repeats.begin(), repeats.end(),
-                         [](const TWRepeatPtr &a, const TWRepeatPtr &b) {
-                             return a->compare(*b) < 0;
-                         });
+        std::stable_sort(
+            repeats.begin(), repeats.end(),
+            [](const TWRepeatPtr &a, const TWRepeatPtr &b) { return a->compare(*b) < 0; });
         int rank = 0;
         for (qsizetype i = 0; i < repeats.size(); ++i) {
             if (i > 0 && repeats[i - 1]->compare(*repeats[i]) != 0)
@@ -126,8 +125,8 @@ TWRegisterSorter::Key TWRegisterSorter::keyFor(const TWTransaction &t)
             break;
         case TWFieldTypeDate: {
             const QDateTime date = value->date();
-            key.number = date.isValid() ? date.toMSecsSinceEpoch()
-                                        : std::numeric_limits<qint64>::min();
+            key.number =
+                date.isValid() ? date.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
             break;
         }
         case TWFieldTypeList:
@@ -194,7 +193,10 @@ TWRegisterSorter::Key TWRegisterSorter::keyFor(const TWTransaction &t)
         setNumber(qint64(quint32(t.identifier())));
         break;
     case TWFieldIdentifierDate:
-        setDate(t.date());
+        // Stored dates are whole days: the packed day orders them without a
+        // time-zone conversion per row.
+        if (t.date().isValid())
+            setNumber(t.dayValue());
         break;
     case TWFieldIdentifierCleared:
         setNumber(t.cleared() ? 1 : 0);
@@ -242,13 +244,38 @@ void TWRegisterSorter::sort(TWTransactionList &rows)
     keys.reserve(size_t(rows.size()));
     for (const TWTransactionPtr &row : rows)
         keys.push_back(keyFor(*row));
+    // Texts repeat (payees, account names): each distinct text is compared
+    // once, then the rows compare by its position among them.
+    QHash<QString, qint64> textRanks;
+    for (const Key &key : keys)
+        if (key.hasText)
+            textRanks.insert(key.text, 0);
+    if (!textRanks.isEmpty()) {
+        QStringList texts = textRanks.keys();
+        std::sort(texts.begin(), texts.end(), [](const QString &a, const QString &b) {
+            return a.compare(b, Qt::CaseSensitive) < 0;
+        });
+        for (qsizetype i = 0; i < texts.size(); ++i)
+            textRanks[texts[i]] = i;
+        for (Key &key : keys) {
+            if (key.hasText) {
+                key.number = textRanks.value(key.text);
+                key.hasText = false;
+                key.text.clear();
+            }
+        }
+    }
+    std::vector<quint32> identifiers;
+    identifiers.reserve(size_t(rows.size()));
+    for (const TWTransactionPtr &row : rows)
+        identifiers.push_back(quint32(row->identifier()));
     std::vector<qsizetype> order(size_t(rows.size()));
     std::iota(order.begin(), order.end(), 0);
     const bool ascending = m_ascending;
     std::stable_sort(order.begin(), order.end(), [&](qsizetype i, qsizetype j) {
         int c = compareKeys(keys[size_t(i)], keys[size_t(j)]);
         if (c == 0) {
-            const quint32 a = quint32(rows[i]->identifier()), b = quint32(rows[j]->identifier());
+            const quint32 a = identifiers[size_t(i)], b = identifiers[size_t(j)];
             c = a < b ? -1 : (a > b ? 1 : 0);
         }
         return ascending ? c < 0 : c > 0;

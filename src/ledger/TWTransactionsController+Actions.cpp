@@ -9,6 +9,7 @@
 
 #include "TWAlert.h"
 #include "TWMenus.h"
+#include "TWPreviewPanel.h"
 
 #include "TWBuiltInFields.h"
 #include "TWBusiness.h"
@@ -25,7 +26,8 @@
 namespace
 {
 
-const QString kAccountTransactionsErrorDomain = QStringLiteral("Tallyworth Account Transactions Error");
+const QString kAccountTransactionsErrorDomain =
+    QStringLiteral("Tallyworth Account Transactions Error");
 
 enum Notifications { NotifyAdd, NotifyUpdate, NotifyDelete };
 
@@ -49,9 +51,10 @@ QMenu *TWTransactionsController::contextMenuForRow(int row)
     input.mode = m_mode;
     input.hasParentItems = !m_parentItems.isEmpty();
     input.invoiceCount = int(m_invoices.size());
-    input.invoicesShareProject = std::all_of(m_invoices.begin(), m_invoices.end(), [&](const auto &i) {
-        return i->projectIdentifier() == m_invoices.first()->projectIdentifier();
-    });
+    input.invoicesShareProject =
+        std::all_of(m_invoices.begin(), m_invoices.end(), [&](const auto &i) {
+            return i->projectIdentifier() == m_invoices.first()->projectIdentifier();
+        });
     input.billCount = int(m_bills.size());
     input.billsShareMerchant = std::all_of(m_bills.begin(), m_bills.end(), [&](const auto &b) {
         return b->merchantIdentifier() == m_bills.first()->merchantIdentifier();
@@ -73,7 +76,8 @@ QMenu *TWTransactionsController::contextMenuForRow(int row)
                 QMenu *sub = target->addMenu(TWLocalized(entry.key));
                 self(sub, entry.submenu, self);
             } else {
-                QAction *item = twMenuAction(target, TWLocalized(entry.key), entry.action, entry.tag);
+                QAction *item =
+                    twMenuAction(target, TWLocalized(entry.key), entry.action, entry.tag);
                 QPointer<QAction> guarded(item);
                 const TWAction action = entry.action;
                 const int tag = entry.tag;
@@ -137,11 +141,14 @@ void TWTransactionsController::withEditable(
     TWTransaction::validateEditTransactions(transactions, &repeat, &closedLocked, &normal);
     QPointer<TWTransactionsController> self(this);
     if (closedLocked && !normal) {
-        twRunAlert({TWLocalized("lockedClosedTransactions"), {}, {TWLocalized("ok")}, alertWindow()});
+        twRunAlert(
+            {TWLocalized("lockedClosedTransactions"), {}, {TWLocalized("ok")}, alertWindow()});
         return;
     }
     if (closedLocked) {
-        twRunAlert({TWLocalized(mixedMessage), {}, {TWLocalized(actionTitle), TWLocalized("cancel")},
+        twRunAlert({TWLocalized(mixedMessage),
+                    {},
+                    {TWLocalized(actionTitle), TWLocalized("cancel")},
                     alertWindow()},
                    [self, transactions, action](int code) {
                        if (self && code == 1000)
@@ -180,6 +187,22 @@ void TWTransactionsController::finishBatch(bool written, bool, int notifications
     }
 }
 
+// The end of every batch of writes: one year-end rebuild when a row lay before the active
+// period, one notification pair, and the first error (a write's, else the rebuild's) shown.
+void TWTransactionsController::endBatch(bool written, bool rebuild, int notifications,
+                                        const TWErrorResult &error)
+{
+    const TWErrorResult refresh =
+        rebuild && m_business ? m_business->updateNominalTransferTransactions() : TWErrorResult();
+    finishBatch(written, rebuild, notifications);
+    clearSelection();
+    if (!m_document)
+        return;
+    m_document->updateChangeCount(0);
+    if (error || refresh)
+        m_document->presentError(error ? *error : *refresh);
+}
+
 // ---- Delete ----
 
 void TWTransactionsController::deleteSelectedTransaction(bool context)
@@ -192,8 +215,8 @@ void TWTransactionsController::deleteSelectedTransaction(bool context)
     TWTransaction::validateEditTransactions(transactions, &repeat, nullptr, nullptr);
     Question question;
     if (repeat) {
-        question.message =
-            TWLocalized(several ? "deleteRepeatTransactionsMessage" : "deleteRepeatTransactionMessage");
+        question.message = TWLocalized(several ? "deleteRepeatTransactionsMessage"
+                                               : "deleteRepeatTransactionMessage");
         question.buttons = {TWLocalized("deleteTransactionOnly"), TWLocalized("cancel"),
                             TWLocalized("deleteRelatedTransactions")};
     } else {
@@ -236,14 +259,7 @@ void TWTransactionsController::deleteTransactions(const TWTransactionList &trans
         if (error)
             break;
     }
-    if (rebuild)
-        m_business->updateNominalTransferTransactions();
-    clearSelection();
-    if (m_document)
-        m_document->updateChangeCount(0);
-    finishBatch(written, rebuild, NotifyDelete);
-    if (error && m_document)
-        m_document->presentError(*error);
+    endBatch(written, rebuild, NotifyDelete, error);
 }
 
 // ---- Duplicate ----
@@ -296,24 +312,16 @@ void TWTransactionsController::duplicateTransactions(const TWTransactionList &tr
         if (error)
             break;
     }
-    if (rebuild)
-        m_business->updateNominalTransferTransactions();
-    finishBatch(written, rebuild, NotifyAdd);
-    clearSelection();
-    if (m_document)
-        m_document->updateChangeCount(0);
-    if (error && m_document)
-        m_document->presentError(*error);
+    endBatch(written, rebuild, NotifyAdd, error);
 }
 
 // ---- Mark ----
 
 void TWTransactionsController::markSelectedTransaction(bool cleared, bool context)
 {
-    withEditable(selectedTransactionsContext(context), "lockedClosedTransactionsMark", "mark",
-                 std::nullopt, [this, cleared](const TWTransactionList &list, int) {
-                     markTransactions(list, cleared);
-                 });
+    withEditable(
+        selectedTransactionsContext(context), "lockedClosedTransactionsMark", "mark", std::nullopt,
+        [this, cleared](const TWTransactionList &list, int) { markTransactions(list, cleared); });
 }
 
 void TWTransactionsController::markTransactions(const TWTransactionList &transactions, bool cleared)
@@ -334,27 +342,19 @@ void TWTransactionsController::markTransactions(const TWTransactionList &transac
     for (const TWTransactionPtr &t : transactions) {
         if (!t->canEdit())
             continue;
+        // The row is the store's own object: a refused write must leave it as stored.
+        const bool before = t->cleared();
         t->setCleared(cleared);
-        written = true;
         error = m_business->updateTransaction(t, true, false, false, false);
-        if (error)
+        if (error) {
+            t->setCleared(before);
             break;
+        }
+        written = true;
         if (!rebuild)
             rebuild = m_business->transactionBeforeActiveAccountingPeriod(*t);
     }
-    const TWErrorResult refresh =
-        rebuild ? m_business->updateNominalTransferTransactions() : TWErrorResult();
-    if (refresh) {
-        if (m_document)
-            m_document->presentError(error ? *error : *refresh);
-        return;
-    }
-    finishBatch(written, rebuild, NotifyUpdate);
-    clearSelection();
-    if (m_document)
-        m_document->updateChangeCount(0);
-    if (error && m_document)
-        m_document->presentError(*error);
+    endBatch(written, rebuild, NotifyUpdate, error);
 }
 
 // ---- Converted totals ----
@@ -388,14 +388,7 @@ void TWTransactionsController::updateConvertedTotals(const TWTransactionList &tr
         if (!rebuild)
             rebuild = m_business->transactionBeforeActiveAccountingPeriod(*t);
     }
-    if (rebuild)
-        m_business->updateNominalTransferTransactions();
-    clearSelection();
-    if (m_document)
-        m_document->updateChangeCount(0);
-    finishBatch(written, rebuild, NotifyUpdate);
-    if (error && m_document)
-        m_document->presentError(*error);
+    endBatch(written, rebuild, NotifyUpdate, error);
 }
 
 // ---- Related records ----
@@ -408,8 +401,10 @@ void TWTransactionsController::showSelectedRelatedTransactions(bool context)
     const TWTransactionPtr &t = rows.first();
     const TWRelationshipList invoices = m_business->relationshipsWithTransaction(*t, 0);
     if (!invoices.isEmpty()) {
-        const TWProjectPtr project = m_business->projectWithIdentifier(invoices.first()->parentIdentifier());
-        const TWInvoicePtr invoice = m_business->invoiceWithIdentifier(invoices.first()->childIdentifier());
+        const TWProjectPtr project =
+            m_business->projectWithIdentifier(invoices.first()->parentIdentifier());
+        const TWInvoicePtr invoice =
+            m_business->invoiceWithIdentifier(invoices.first()->childIdentifier());
         const TWClientPtr client =
             project ? m_business->clientWithIdentifier(project->clientIdentifier()) : nullptr;
         m_document->showClient(client, project, invoice);
@@ -417,8 +412,9 @@ void TWTransactionsController::showSelectedRelatedTransactions(bool context)
     }
     const TWRelationshipList bills = m_business->relationshipsWithTransaction(*t, 3);
     if (!bills.isEmpty()) {
-        m_document->showMerchant(m_business->merchantWithIdentifier(bills.first()->parentIdentifier()),
-                                 m_business->billWithIdentifier(bills.first()->childIdentifier()));
+        m_document->showMerchant(
+            m_business->merchantWithIdentifier(bills.first()->parentIdentifier()),
+            m_business->billWithIdentifier(bills.first()->childIdentifier()));
         return;
     }
     if (const TWRepeatPtr repeat = m_business->repeatWithIdentifier(t->repeatIdentifier()))
@@ -494,14 +490,14 @@ void TWTransactionsController::previewAttachments(const TWTransactionPtr &transa
     transaction->attachmentsWithBusiness(*m_business);
     if (!m_document)
         return;
-    if (m_document->delegate() == this) {
-        // The preview of this register is showing: a second click closes it.
-        m_document->endPreviewPanelControl();
-        m_document->setDelegate(nullptr);
+    TWPreviewPanel *panel = TWPreviewPanel::sharedPreviewPanel();
+    if (panel->isShown()) {
+        // A second click closes the window.
+        panel->orderOut();
         return;
     }
     m_document->setDelegate(this);
-    m_document->beginPreviewPanelControl();
+    panel->makeKeyAndOrderFront(m_document);
 }
 
 TWAttachmentList TWTransactionsController::previewItems() const
@@ -511,9 +507,22 @@ TWAttachmentList TWTransactionsController::previewItems() const
     return m_previewTransaction->attachments().value_or(TWAttachmentList());
 }
 
-void TWTransactionsController::beginPreviewPanelControl(TWBusinessController *) {}
+void TWTransactionsController::beginPreviewPanelControl(TWBusinessController *)
+{
+    TWPreviewPanel::sharedPreviewPanel()->setDataSource(this);
+}
 
 void TWTransactionsController::endPreviewPanelControl(TWBusinessController *)
 {
-    m_previewTransaction.reset();
+}
+
+int TWTransactionsController::numberOfPreviewItems(TWPreviewPanel *)
+{
+    return int(previewItems().size());
+}
+
+TWAttachmentPtr TWTransactionsController::previewItemAtIndex(TWPreviewPanel *, int index)
+{
+    const TWAttachmentList items = previewItems();
+    return index >= 0 && index < items.size() ? items.at(index) : nullptr;
 }

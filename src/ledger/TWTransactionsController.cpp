@@ -18,10 +18,12 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QItemSelection>
-#include <QMenu>
 #include <QMainWindow>
+#include <QMenu>
 #include <QScopedValueRollback>
 #include <QVBoxLayout>
+
+#include <array>
 
 namespace
 {
@@ -31,11 +33,15 @@ constexpr int kRowHeight = 22;
 
 } // namespace
 
-TWTransactionsController::TWTransactionsController(QObject *parent) : TWRegisterDetail(parent) {}
+TWTransactionsController::TWTransactionsController(QObject *parent) : TWRegisterDetail(parent)
+{
+}
 
 TWTransactionsController::~TWTransactionsController()
 {
     stopObserving();
+    if (TWPreviewPanel::sharedPreviewPanelExists())
+        TWPreviewPanel::sharedPreviewPanel()->forgetController(this, this, nullptr);
     if (m_document && m_document->delegate() == this)
         m_document->setDelegate(nullptr);
     delete m_view.data();
@@ -68,13 +74,17 @@ void TWTransactionsController::loadView()
     layout->setContentsMargins(0, 0, 0, 0);
     m_tableView = new TWTableView(m_view);
     m_tableView->setObjectName(QStringLiteral("transactionsTable"));
-    m_model = new TWTransactionsModel(this);
-    m_model->setBusiness(m_business);
-    m_model->setRows(&m_sortedTransactions);
-    m_model->setTicks(&m_ticks);
-    m_model->onCheckbox = [this](int row, int column, bool on) { doCheckbox(row, column, on); };
-    m_delegate = new TWTransactionsDelegate(this);
-    m_delegate->onButton = [this](const QModelIndex &index) { doButton(index.row(), index.column()); };
+    if (!m_model) {
+        m_model = new TWTransactionsModel(this);
+        m_model->setBusiness(m_business);
+        m_model->setRows(&m_sortedTransactions);
+        m_model->setTicks(&m_ticks);
+        m_model->onCheckbox = [this](int row, int column, bool on) { doCheckbox(row, column, on); };
+        m_delegate = new TWTransactionsDelegate(this);
+        m_delegate->onButton = [this](const QModelIndex &index) {
+            doButton(index.row(), index.column());
+        };
+    }
     m_tableView->setModel(m_model);
     m_tableView->setItemDelegate(m_delegate);
     m_tableView->setTableDelegate(this);
@@ -115,23 +125,25 @@ void TWTransactionsController::loadView()
                     m_document->validateItem(inner);
         }
     });
-    connect(header, &QHeaderView::customContextMenuRequested, this, [this, header](const QPoint &p) {
-        if (!m_headerMenu->isEmpty())
-            m_headerMenu->popup(header->mapToGlobal(p));
-    });
-    connect(header, &QHeaderView::sectionClicked, this, [this](int logical) { headerClicked(logical); });
+    connect(header, &QHeaderView::customContextMenuRequested, this,
+            [this, header](const QPoint &p) {
+                if (!m_headerMenu->isEmpty())
+                    m_headerMenu->popup(header->mapToGlobal(p));
+            });
+    connect(header, &QHeaderView::sectionClicked, this,
+            [this](int logical) { headerClicked(logical); });
     connect(header, &QHeaderView::sectionMoved, this, [this] { columnMoved(); });
     connect(header, &QHeaderView::sectionResized, this,
             [this](int logical, int, int size) { columnResized(logical, size); });
-    connect(header, &QHeaderView::sectionHandleDoubleClicked, this, [this, header](int logical) {
-        header->resizeSection(logical, fittedWidth(logical));
-    });
+    connect(header, &QHeaderView::sectionHandleDoubleClicked, this,
+            [this, header](int logical) { header->resizeSection(logical, fittedWidth(logical)); });
     connect(m_tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { selectionChanged(); });
     connect(m_tableView, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
         if (index.isValid())
             tableViewSpace(m_tableView);
     });
+    stopObserving();
     observe();
     updateHeaderMenu();
 }
@@ -143,14 +155,14 @@ void TWTransactionsController::observe()
     TWNotificationCenter &center = TWNotificationCenter::defaultCenter();
     for (const QString &name :
          {TWFieldNewNotification, TWFieldDeleteNotification, TWFieldUpdateNotification})
-        m_observers.push_back(
-            center.addObserver(name, m_business, [this](const TWNotification &) { updateHeaderMenu(); }));
-    m_observers.push_back(center.addObserver(QStringLiteral("preferences"), nullptr,
-                                             [this](const TWNotification &) {
-                                                 clearSelection();
-                                                 if (m_model)
-                                                     m_model->reload();
-                                             }));
+        m_observers.push_back(center.addObserver(
+            name, m_business, [this](const TWNotification &) { updateHeaderMenu(); }));
+    m_observers.push_back(
+        center.addObserver(QStringLiteral("preferences"), nullptr, [this](const TWNotification &) {
+            clearSelection();
+            if (m_model)
+                m_model->reload();
+        }));
 }
 
 void TWTransactionsController::stopObserving()
@@ -199,7 +211,8 @@ TWTransactionList TWTransactionsController::loadList()
         TWTransactionList list;
         if (!m_repeat)
             return list;
-        for (const TWRepeatItem &item : m_business->itemsWithRepeatIdentifier(m_repeat->identifier()))
+        for (const TWRepeatItem &item :
+             m_business->itemsWithRepeatIdentifier(m_repeat->identifier()))
             if (const TWTransactionPtr t = item.record<TWTransaction>())
                 // A row of its own, so the balance never lands in the stored object.
                 list.append(t->transactionForActiveAccount(t->account1Identifier(), 0));
@@ -255,15 +268,46 @@ void TWTransactionsController::filterAndSort(const QString &text)
 {
     const QString trimmed = text.trimmed();
     if (!trimmed.isEmpty()) {
-        const bool narrow = !m_searchString.isNull() && m_hasDisplayedList &&
-                            trimmed.startsWith(m_searchString);
+        const bool narrow =
+            !m_searchString.isNull() && m_hasDisplayedList && trimmed.startsWith(m_searchString);
         if (!narrow)
             m_sortedTransactions = m_transactions;
         m_searchString = trimmed;
         if (m_business) {
             const QString upper = trimmed.toUpper();
             // One context for the whole search, not one per row.
-            const TWTransactionSearchContext context = m_business->transactionSearchContext();
+            TWTransactionSearchContext context = m_business->transactionSearchContext();
+            // A row's totals are mostly one amount in one unit: the texts of
+            // the last few amounts are kept, so each is made once per row. A
+            // search with a character no amount of that unit ever shows (a
+            // letter) cannot begin an amount's text: none is made at all.
+            struct Recent {
+                qint64 amount = 0;
+                const TWUnit *unit = nullptr;
+                QString text;
+            };
+            auto recent = std::make_shared<std::array<Recent, 4>>();
+            auto next = std::make_shared<size_t>(0);
+            auto fits = std::make_shared<QHash<const TWUnit *, bool>>();
+            context.moneyText = [recent, next, fits, upper,
+                                 format = context.moneyText](qint64 amount, const TWUnitPtr &unit) {
+                auto fit = fits->constFind(unit.get());
+                if (fit == fits->constEnd()) {
+                    // Every digit, the sign and the separators of this unit.
+                    const QString sample = format(-1234567890123, unit) + format(9876543210, unit);
+                    fit = fits->insert(
+                        unit.get(), std::all_of(upper.begin(), upper.end(),
+                                                [&sample](QChar c) { return sample.contains(c); }));
+                }
+                if (!*fit)
+                    return QString();
+                for (const Recent &entry : *recent)
+                    if (entry.unit == unit.get() && entry.amount == amount && entry.unit)
+                        return entry.text;
+                Recent &slot = (*recent)[(*next)++ % recent->size()];
+                slot = {amount, unit.get(), format(amount, unit)};
+                return slot.text;
+            };
             m_sortedTransactions.removeIf(
                 [&](const TWTransactionPtr &t) { return !t->searchString(upper, context); });
         }
@@ -313,22 +357,26 @@ TWTransactionList TWTransactionsController::transactionsForRowIndexes(const QLis
     return result;
 }
 
-QList<int> TWTransactionsController::rowIndexesForTransactions(
-    const TWTransactionList &transactions) const
+QList<int>
+TWTransactionsController::rowIndexesForTransactions(const TWTransactionList &transactions) const
 {
-    QList<int> rows;
-    rows.reserve(transactions.size());
-    QSet<int> seen;
+    // A flag per row keeps this linear: select-all hands in every row.
+    std::vector<bool> picked(size_t(m_sortedTransactions.size()), false);
+    qsizetype count = 0;
     for (const TWTransactionPtr &t : transactions) {
         if (!t)
             continue;
         const auto found = m_rowOfIdentifier.constFind(t->identifier());
-        if (found != m_rowOfIdentifier.constEnd() && !seen.contains(*found)) {
-            seen.insert(*found);
-            rows.append(*found);
+        if (found != m_rowOfIdentifier.constEnd() && !picked[size_t(*found)]) {
+            picked[size_t(*found)] = true;
+            ++count;
         }
     }
-    std::sort(rows.begin(), rows.end());
+    QList<int> rows;
+    rows.reserve(count);
+    for (size_t row = 0; row < picked.size(); ++row)
+        if (picked[row])
+            rows.append(int(row));
     return rows;
 }
 
@@ -398,7 +446,8 @@ void TWTransactionsController::selectionChanged()
     for (const QItemSelectionRange &range : m_tableView->selectionModel()->selection())
         for (int row = range.top(); row <= range.bottom(); ++row)
             rows.append(row);
-    std::sort(rows.begin(), rows.end());
+    if (!std::is_sorted(rows.begin(), rows.end()))
+        std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     if (rows == m_selectedRows)
         return;
@@ -425,8 +474,12 @@ void TWTransactionsController::selectTransactions(const TWTransactionList &trans
     applySelection(rows);
     m_selectedRows = rows;
     m_selectedTransactions = transactionsForRowIndexes(rows);
-    if (m_tableView)
+    if (m_tableView) {
+        // A reload just before leaves the scroll range of the old row count until the view
+        // lays out its items; without that a new last row could never be scrolled to.
+        m_tableView->doItemsLayout();
         m_tableView->scrollTo(m_model->index(rows.first(), 0));
+    }
     if (m_document) {
         m_document->updateDetailButtonsEnabled();
         m_document->updateCountTotal();
@@ -520,8 +573,8 @@ void TWTransactionsController::updateTransaction(const TWTransactionPtr &old,
 
 void TWTransactionsController::loadSettings()
 {
-    m_settings = m_business ? m_business->columnSettings(TWColumnSettingsViewTransactions)
-                            : std::nullopt;
+    m_settings =
+        m_business ? m_business->columnSettings(TWColumnSettingsViewTransactions) : std::nullopt;
     if (m_mode == 1 && m_parentItems.isEmpty())
         m_settings.reset(); // nothing to show, nothing to save
 }
@@ -541,14 +594,15 @@ TWFieldList TWTransactionsController::fieldsForColumns(const QList<TWRegisterCol
 {
     TWFieldList fields;
     for (const TWRegisterColumn &column : columns)
-        if (TWFieldPtr field = m_business ? m_business->fieldWithIdentifier(column.identifier) : nullptr)
+        if (TWFieldPtr field =
+                m_business ? m_business->fieldWithIdentifier(column.identifier) : nullptr)
             fields.append(field);
     return fields;
 }
 
 void TWTransactionsController::updateColumns()
 {
-    if (!m_model)
+    if (!m_model || !m_tableView)
         return;
     const QScopedValueRollback guard(m_updatingColumns, true);
     QList<TWRegisterColumn> columns;
@@ -678,15 +732,17 @@ int TWTransactionsController::fittedWidth(int column) const
         return 50;
     const QString title = m_model->headerTitle(*field);
     const QFontMetrics headerMetrics(m_tableView->horizontalHeader()->font());
-    const int header = title.isEmpty() ? 50 : std::max(50, headerMetrics.horizontalAdvance(title) + 20);
+    const int header =
+        title.isEmpty() ? 50 : std::max(50, headerMetrics.horizontalAdvance(title) + 20);
     if (TWTransactionsModel::isCheckboxField(*field))
         return std::max(header, 50);
     if ((standard && identifier == TWFieldIdentifierDate) || field->type() == TWFieldTypeDate)
         return std::max(header, 80);
-    if (standard && (identifier == TWFieldIdentifierDateCreated ||
-                     identifier == TWFieldIdentifierDateModified))
+    if (standard &&
+        (identifier == TWFieldIdentifierDateCreated || identifier == TWFieldIdentifierDateModified))
         return std::max(header, 100);
-    if ((standard && (identifier == TWFieldIdentifierTotal || identifier == TWFieldIdentifierUnit)) ||
+    if ((standard &&
+         (identifier == TWFieldIdentifierTotal || identifier == TWFieldIdentifierUnit)) ||
         field->type() > TWFieldTypePercentTotal)
         return header;
     int padding = 20;

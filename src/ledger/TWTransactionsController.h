@@ -5,10 +5,11 @@
 // the repeats, client and merchant views and the import sheet embed their own.
 // Configure with the setters and `setMode`, then call `update`.
 
-#include "TWDetailInterfaces.h"
 #include "TWBusinessController.h"
+#include "TWDetailInterfaces.h"
 #include "TWListViews.h"
 #include "TWNotificationCenter.h"
+#include "TWPreviewPanel.h"
 
 #include "TWAttachment.h"
 
@@ -26,7 +27,8 @@ class TWTransactionsModel;
 class TWTransactionsController final : public TWRegisterDetail,
                                        public TWTableViewDelegate,
                                        public TWTableRowViewDelegate,
-                                       public TWBusinessControllerDelegate
+                                       public TWBusinessControllerDelegate,
+                                       public TWPreviewPanelDataSource
 {
     Q_OBJECT
 public:
@@ -139,6 +141,8 @@ public:
     QMenu *tableViewMenu(TWTableView *, const QPoint &position) override;
     void beginPreviewPanelControl(TWBusinessController *) override;
     void endPreviewPanelControl(TWBusinessController *) override;
+    int numberOfPreviewItems(TWPreviewPanel *) override;
+    TWAttachmentPtr previewItemAtIndex(TWPreviewPanel *, int index) override;
 
 private:
     void loadView();
@@ -164,13 +168,15 @@ private:
                       const char *actionTitle, const std::optional<Question> &question,
                       std::function<void(const TWTransactionList &, int code)> action);
     void finishBatch(bool written, bool rebuild, int notifications);
+    void endBatch(bool written, bool rebuild, int notifications, const TWErrorResult &error);
     TWFieldList fieldsForColumns(const QList<struct TWRegisterColumn> &columns) const;
 
     QPointer<QWidget> m_view;
-    TWTableView *m_tableView = nullptr;
+    // The window may delete the view first (the document closing).
+    QPointer<TWTableView> m_tableView;
     TWTransactionsModel *m_model = nullptr;
     TWTransactionsDelegate *m_delegate = nullptr;
-    QMenu *m_headerMenu = nullptr;
+    QPointer<QMenu> m_headerMenu;
     QPointer<QMenu> m_contextMenu;
 
     TWItemList m_parentItems;

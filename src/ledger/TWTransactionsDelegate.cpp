@@ -65,8 +65,8 @@ void TWTransactionsDelegate::paint(QPainter *painter, const QStyleOptionViewItem
     QStyleOptionViewItem opt = option;
     initStyleOption(&opt, index);
     const bool selected = opt.state & QStyle::State_Selected;
-    const QColor colour = selected ? opt.palette.color(QPalette::HighlightedText)
-                                   : opt.palette.color(QPalette::Text);
+    const QColor colour =
+        selected ? opt.palette.color(QPalette::HighlightedText) : opt.palette.color(QPalette::Text);
     if (field == TWFieldIdentifierRepeat) {
         // The text, then the arrow right behind it.
         QStyledItemDelegate::paint(painter, option, index);
@@ -78,8 +78,8 @@ void TWTransactionsDelegate::paint(QPainter *painter, const QStyleOptionViewItem
         painter->setPen(Qt::NoPen);
         painter->setBrush(selected ? colour : QColor(Qt::gray));
         painter->drawEllipse(arrow);
-        painter->setPen(QPen(selected ? opt.palette.color(QPalette::Highlight) : QColor(Qt::white),
-                             1.5));
+        painter->setPen(
+            QPen(selected ? opt.palette.color(QPalette::Highlight) : QColor(Qt::white), 1.5));
         const QPointF c = QRectF(arrow).center();
         const qreal r = arrow.width() / 4.0;
         painter->drawLine(QPointF(c.x() - r, c.y()), QPointF(c.x() + r, c.y()));

@@ -14,7 +14,9 @@
 #include <QApplication>
 #include <QPalette>
 
-TWTransactionsModel::TWTransactionsModel(QObject *parent) : QAbstractTableModel(parent) {}
+TWTransactionsModel::TWTransactionsModel(QObject *parent) : QAbstractTableModel(parent)
+{
+}
 
 void TWTransactionsModel::setColumns(const TWFieldList &fields)
 {
@@ -53,15 +55,14 @@ bool TWTransactionsModel::isCheckboxField(const TWField &field)
 {
     if (field.type() == TWFieldTypeCheckbox)
         return true;
-    return field.type() == TWFieldTypeStandard &&
-           (field.identifier() == TWFieldIdentifierCleared ||
-            field.identifier() == TWFieldIdentifierImport);
+    return field.type() == TWFieldTypeStandard && (field.identifier() == TWFieldIdentifierCleared ||
+                                                   field.identifier() == TWFieldIdentifierImport);
 }
 
 TWUnitPtr TWTransactionsModel::accountUnit(qint32 accountIdentifier) const
 {
-    const TWAccountPtr account = m_business ? m_business->accountWithIdentifier(accountIdentifier)
-                                            : nullptr;
+    const TWAccountPtr account =
+        m_business ? m_business->accountWithIdentifier(accountIdentifier) : nullptr;
     return account ? account->unit() : nullptr;
 }
 
@@ -132,9 +133,9 @@ QString TWTransactionsModel::cellText(const TWTransaction &t, const TWField &fie
         return value ? amount(value, accountUnit(t.activeAccountIdentifier()), false) : QString();
     }
     case TWFieldIdentifierRepeat: {
-        const TWRepeatPtr repeat =
-            m_business && t.repeatIdentifier() ? m_business->repeatWithIdentifier(t.repeatIdentifier())
-                                               : nullptr;
+        const TWRepeatPtr repeat = m_business && t.repeatIdentifier()
+                                       ? m_business->repeatWithIdentifier(t.repeatIdentifier())
+                                       : nullptr;
         return repeat ? formatter.repeatString(repeat->interval(), repeat->intervalUnit(),
                                                repeat->endDate())
                       : QString();
@@ -143,10 +144,10 @@ QString TWTransactionsModel::cellText(const TWTransaction &t, const TWField &fie
     case TWFieldIdentifierAccount2: {
         if (t.hasSplit())
             return TWLocalized("splitColumn");
-        const TWAccountPtr account =
-            m_business ? m_business->accountWithIdentifier(twRegisterShownAccount(
-                             t, field.identifier() == TWFieldIdentifierAccount1))
-                       : nullptr;
+        const TWAccountPtr account = m_business
+                                         ? m_business->accountWithIdentifier(twRegisterShownAccount(
+                                               t, field.identifier() == TWFieldIdentifierAccount1))
+                                         : nullptr;
         return account ? account->name() : QString();
     }
     case TWFieldIdentifierIdentifier:
@@ -199,20 +200,22 @@ QString TWTransactionsModel::splitToolTip(const TWTransaction &t) const
         const TWAccountPtr account = m_business->accountWithIdentifier(split->accountIdentifier());
         const QString side = TWLocalized(split->total() < 1 ? "credit" : "debit");
         lines.append(QStringLiteral("%1 %2:").arg(TWLocalized("split")).arg(++number));
-        lines.append(QStringLiteral("%1: %2").arg(TWLocalized("description"), split->description()));
         lines.append(
-            QStringLiteral("%1: %2").arg(TWLocalized("account"), account ? account->name() : QString()));
-        lines.append(QStringLiteral("%1 = %2 %3")
-                         .arg(TWLocalized("total"), side, amount(split->total(), split->unit(), true)));
+            QStringLiteral("%1: %2").arg(TWLocalized("description"), split->description()));
+        lines.append(QStringLiteral("%1: %2").arg(TWLocalized("account"),
+                                                  account ? account->name() : QString()));
+        lines.append(
+            QStringLiteral("%1 = %2 %3")
+                .arg(TWLocalized("total"), side, amount(split->total(), split->unit(), true)));
         const TWUnitPtr accountUnit = account ? account->unit() : nullptr;
         if (accountUnit && accountUnit != split->unit())
             lines.append(QStringLiteral("%1 = %2 %3")
                              .arg(TWLocalized("account"), side,
                                   amount(split->totalAccount(), accountUnit, true)));
         if (home && home != split->unit() && home != accountUnit)
-            lines.append(QStringLiteral("%1 = %2 %3")
-                             .arg(TWLocalized("home"), side,
-                                  amount(split->totalBusiness(), home, true)));
+            lines.append(
+                QStringLiteral("%1 = %2 %3")
+                    .arg(TWLocalized("home"), side, amount(split->totalBusiness(), home, true)));
         if (t.unit() && t.unit()->type() == 0)
             lines.append(QStringLiteral("%1 - %2").arg(
                 TWFormatter::formatter().valueString(t.totalStart(), t.unit().get(), false, true,
@@ -223,7 +226,8 @@ QString TWTransactionsModel::splitToolTip(const TWTransaction &t) const
     return blocks.join(QStringLiteral("\r\r"));
 }
 
-std::optional<bool> TWTransactionsModel::checkState(const TWTransaction &t, const TWField &field) const
+std::optional<bool> TWTransactionsModel::checkState(const TWTransaction &t,
+                                                    const TWField &field) const
 {
     if (field.type() == TWFieldTypeCheckbox) {
         const TWFieldValuePtr value = t.fieldValueWithIdentifier(field.identifier());
@@ -258,8 +262,7 @@ QVariant TWTransactionsModel::data(const QModelIndex &index, int role) const
                                             identifier == TWFieldIdentifierAccount2);
     switch (role) {
     case Qt::DisplayRole:
-        if (isCheckboxField(field) ||
-            (standard && (identifier == TWFieldIdentifierAttachments)))
+        if (isCheckboxField(field) || (standard && (identifier == TWFieldIdentifierAttachments)))
             return {};
         return cellText(t, field);
     case Qt::CheckStateRole: {
@@ -277,19 +280,19 @@ QVariant TWTransactionsModel::data(const QModelIndex &index, int role) const
             return int(Qt::AlignCenter);
         bool right = false;
         if (standard)
-            right = identifier == TWFieldIdentifierBalance || identifier == TWFieldIdentifierDebit ||
-                    identifier == TWFieldIdentifierCredit ||
+            right = identifier == TWFieldIdentifierBalance ||
+                    identifier == TWFieldIdentifierDebit || identifier == TWFieldIdentifierCredit ||
                     identifier == TWFieldIdentifierIdentifier;
         else
             right = field.type() == TWFieldTypeCurrency || field.type() == TWFieldTypeNumber ||
-                    field.type() == TWFieldTypePercent ||
-                    field.type() == TWFieldTypePercentTotal;
+                    field.type() == TWFieldTypePercent || field.type() == TWFieldTypePercentTotal;
         return int((right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     }
     case Qt::ToolTipRole:
         if (accountColumn && t.hasSplit())
             return splitToolTip(t);
-        if (standard && (identifier == TWFieldIdentifierDebit || identifier == TWFieldIdentifierCredit))
+        if (standard &&
+            (identifier == TWFieldIdentifierDebit || identifier == TWFieldIdentifierCredit))
             return totalToolTip(t);
         return {};
     case FieldIdentifierRole:
@@ -317,8 +320,7 @@ bool TWTransactionsModel::setData(const QModelIndex &index, const QVariant &valu
     if (!isCheckboxField(field) || !checkEnabled(t, field))
         return false;
     if (onCheckbox)
-        onCheckbox(index.row(), index.column(),
-                   Qt::CheckState(value.toInt()) == Qt::Checked);
+        onCheckbox(index.row(), index.column(), Qt::CheckState(value.toInt()) == Qt::Checked);
     return true;
 }
 

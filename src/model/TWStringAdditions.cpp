@@ -1,6 +1,8 @@
 #include "TWStringAdditions.h"
 
-#include <QSet>
+#include <QVarLengthArray>
+
+#include <algorithm>
 
 namespace TWStringAdditions {
 
@@ -16,20 +18,53 @@ bool isSearchSeparator(QChar c)
     }
 }
 
-// Splits at every separator; empty pieces between adjacent separators are kept
-// as words, as the matching rules count them.
-QStringList searchWords(const QString &text)
+} // namespace
+
+namespace {
+
+// The word search over a text whose characters `upper` maps to upper case
+// (the identity for a text upper-cased already).
+template <typename Upper>
+bool searchWordsIn(QStringView text, QStringView upperSearch, bool contains, Upper upper)
 {
-    QStringList words;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (isSearchSeparator(text.at(i))) {
-            words.append(text.mid(start, i - start));
-            start = i + 1;
+    const auto same = [&upper](QStringView word, QStringView wanted, bool prefix) {
+        if (prefix ? word.size() < wanted.size() : word.size() != wanted.size())
+            return false;
+        for (qsizetype i = 0; i < wanted.size(); ++i)
+            if (upper(word.at(i)) != wanted.at(i))
+                return false;
+        return true;
+    };
+    if (!contains)
+        return same(text, upperSearch, true);
+
+    // Every wanted word but the last is one of the text's words; the last is
+    // one of them or begins one (an empty last word: any text).
+    const auto forEachWord = [](QStringView in, const auto &visit) {
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < in.size(); ++i) {
+            if (isSearchSeparator(in.at(i))) {
+                if (visit(in.mid(start, i - start)))
+                    return true;
+                start = i + 1;
+            }
         }
+        return visit(in.mid(start));
+    };
+    QVarLengthArray<QStringView, 8> wanted;
+    forEachWord(upperSearch, [&wanted](QStringView word) {
+        wanted.append(word);
+        return false;
+    });
+    for (qsizetype i = 0; i + 1 < wanted.size(); ++i) {
+        const QStringView word = wanted[i];
+        if (!forEachWord(text, [&](QStringView have) { return same(have, word, false); }))
+            return false;
     }
-    words.append(text.mid(start));
-    return words;
+    const QStringView last = wanted.last();
+    if (last.isEmpty())
+        return true;
+    return forEachWord(text, [&](QStringView have) { return same(have, last, true); });
 }
 
 } // namespace
@@ -38,24 +73,17 @@ bool searchString(const QString &text, const QString &search, bool contains)
 {
     if (search.isEmpty())
         return true;
-    const QString upperText = text.toUpper();
     const QString upperSearch = search.toUpper();
-    if (!contains)
-        return upperText.startsWith(upperSearch);
-
-    const QStringList textWords = searchWords(upperText);
-    const QStringList wanted = searchWords(upperSearch);
-    const QSet<QString> have(textWords.begin(), textWords.end());
-    for (qsizetype i = 0; i + 1 < wanted.size(); ++i) {
-        if (!have.contains(wanted.at(i)))
-            return false;
-    }
-    const QString &last = wanted.last();
-    if (have.contains(last))
-        return true;
-    return std::any_of(textWords.begin(), textWords.end(), [&last](const QString &word) {
-        return !word.isEmpty() && word.startsWith(last);
-    });
+    // Plain ASCII text (the usual payee or account name) is compared without
+    // an upper-case copy; any other text is upper-cased whole, as case
+    // mapping may change its length.
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](QChar c) { return c.unicode() < 0x80; });
+    if (ascii)
+        return searchWordsIn(text, upperSearch, contains, [](QChar c) {
+            return c.unicode() >= 'a' && c.unicode() <= 'z' ? QChar(c.unicode() - 32) : c;
+        });
+    return searchWordsIn(text.toUpper(), upperSearch, contains, [](QChar c) { return c; });
 }
 
 QString encodeHTML(const QString &text)

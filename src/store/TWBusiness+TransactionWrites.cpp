@@ -294,11 +294,20 @@ TWErrorResult TWBusiness::updateTransaction(const TWTransactionPtr &transaction,
     if (TWErrorResult error = replaceTransactionAttachments(scope, *transaction))
         return scope.finish(error);
     if (transactionPosition(transaction) < 0) {
-        if (m_transactionIndex.contains(identifier))
-            removeTransactionsIf(scope, [identifier](const TWTransaction &listed) {
-                return listed.identifier() == identifier;
+        // A register row (a copy) takes the listed object's place, found
+        // through the index: a batch of writes stays linear in the list.
+        const TWTransactionPtr listed = m_transactionIndex.value(identifier);
+        const qsizetype position = listed ? transactionPosition(listed) : -1;
+        if (position >= 0) {
+            m_transactions[position] = transaction;
+            m_transactionIndex.insert(identifier, transaction);
+            scope.onRollback([this, position, listed, identifier] {
+                m_transactions[position] = listed;
+                m_transactionIndex.insert(identifier, listed);
             });
-        appendTransaction(scope, transaction);
+        } else {
+            appendTransaction(scope, transaction);
+        }
     }
     if (TWErrorResult error = rememberTransactionValues(
             transaction->payee(), transaction->description(), transaction->fieldValues(), notify))

@@ -48,8 +48,8 @@ TEST(RegisterColumns, HidingInOneAccountLeavesEveryOtherRegister)
     ASSERT_TRUE(shown(settings, 1, checking).contains(TWFieldIdentifierPayee));
     ASSERT_TRUE(TWRegisterColumns::toggleFieldVisible(settings, TWFieldIdentifierPayee, checking));
     EXPECT_FALSE(shown(settings, 1, checking).contains(TWFieldIdentifierPayee));
-    for (const auto &[mode, view] : QList<std::pair<int, qint64>>{
-             {1, savings}, {1, -1}, {2, -2}, {3, -3}, {4, -4}, {5, -5}})
+    for (const auto &[mode, view] :
+         QList<std::pair<int, qint64>>{{1, savings}, {1, -1}, {2, -2}, {3, -3}, {4, -4}, {5, -5}})
         EXPECT_TRUE(shown(settings, mode, view).contains(TWFieldIdentifierPayee)) << view;
     // Toggling again shows it; a field without an entry changes nothing.
     ASSERT_TRUE(TWRegisterColumns::toggleFieldVisible(settings, TWFieldIdentifierPayee, checking));
@@ -75,7 +75,8 @@ TEST(RegisterColumns, ImportPreviewDropsBalanceRepeatAndIdentifierAndShowsTheTic
     const QList<qint32> all = shown(settings, 7, 0);
     EXPECT_FALSE(all.contains(TWFieldIdentifierImport));
     EXPECT_TRUE(all.contains(TWFieldIdentifierBalance));
-    EXPECT_FALSE(shown(settings, 1, books.checking->identifier()).contains(TWFieldIdentifierImport));
+    EXPECT_FALSE(
+        shown(settings, 1, books.checking->identifier()).contains(TWFieldIdentifierImport));
     EXPECT_TRUE(shown(settings, 0, 0).isEmpty());
 }
 
@@ -97,7 +98,8 @@ TEST(RegisterColumns, AMovedColumnKeepsTheHiddenFieldBehindIt)
     EXPECT_EQ(order[1], TWFieldIdentifierDescription);
     EXPECT_EQ(shown(settings, 1, view), columns);
     // Nothing lost.
-    EXPECT_EQ(order.size(), TWRegisterColumns::entryIdentifiers(*books.business->columnSettings(0)).size());
+    EXPECT_EQ(order.size(),
+              TWRegisterColumns::entryIdentifiers(*books.business->columnSettings(0)).size());
 }
 
 TEST(RegisterColumns, SortFieldIsReadBackSignedAndWidthsAreKept)

@@ -36,8 +36,8 @@ TWTransactionList randomRows(RegisterBooks &books, const QList<TWFieldPtr> &fiel
         auto t = std::make_shared<TWTransaction>();
         t->setIdentifier(int(random.bounded(40)) + 1); // duplicates on purpose
         if (random.bounded(5))
-            t->setDate(QDateTime(QDate(2024, 1 + int(random.bounded(3)), 1 + int(random.bounded(3))),
-                                 QTime(0, 0)));
+            t->setDate(QDateTime(
+                QDate(2024, 1 + int(random.bounded(3)), 1 + int(random.bounded(3))), QTime(0, 0)));
         t->setPayee(words[random.bounded(words.size())]);
         t->setNotes(words[random.bounded(words.size())]);
         const TWAccountPtr a1 = accounts[random.bounded(accounts.size())];
@@ -53,7 +53,8 @@ TWTransactionList randomRows(RegisterBooks &books, const QList<TWFieldPtr> &fiel
         t->setCleared(random.bounded(2));
         t->setHasAttachments(random.bounded(2));
         const int repeat = int(random.bounded(4));
-        t->setRepeatIdentifier(repeat == 0 ? 0 : (repeat == 3 ? 999 : repeats[repeat - 1]->identifier()));
+        t->setRepeatIdentifier(
+            repeat == 0 ? 0 : (repeat == 3 ? 999 : repeats[repeat - 1]->identifier()));
         if (random.bounded(4) == 0) {
             t->setHasSplit(true);
             t->setSplits({TWSplit::splitWithIdentifier(1, {}, a1->identifier(), total, total, total,
@@ -150,8 +151,8 @@ TEST(RegisterSort, AccountColumnsSortByTheAccountTheCellShows)
     // for rows where Checking is stored as account 2.
     RegisterBooks books;
     TWBusiness &business = *books.business;
-    books.add(QDate(2024, 1, 1), books.checking, books.sales, 100);  // other: Sales
-    books.add(QDate(2024, 1, 2), books.rent, books.checking, 100);   // other: Rent
+    books.add(QDate(2024, 1, 1), books.checking, books.sales, 100);   // other: Sales
+    books.add(QDate(2024, 1, 2), books.rent, books.checking, 100);    // other: Rent
     books.add(QDate(2024, 1, 3), books.savings, books.checking, 100); // other: Savings
     TWTransactionList rows = business.transactionsForAccounts({books.checking});
     ASSERT_EQ(rows.size(), 3);

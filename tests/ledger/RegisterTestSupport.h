@@ -66,8 +66,8 @@ struct RegisterBooks {
 
     TWRepeatPtr repeat()
     {
-        TWRepeatPtr r = TWRepeat::repeatWithType(0, 1, 1, QDateTime(), false,
-                                                 business->nextRepeatIdentifier());
+        TWRepeatPtr r =
+            TWRepeat::repeatWithType(0, 1, 1, QDateTime(), false, business->nextRepeatIdentifier());
         EXPECT_FALSE(business->addRepeat(r, false));
         return r;
     }

@@ -1,0 +1,723 @@
+// The form: one row per field in the register's column order, the controls
+// each field gets, refreshing them, and the sheet's height.
+
+#include "TWTransactionController.h"
+
+#include "TWAttachmentsController.h"
+#include "TWBusinessController.h"
+#include "TWRepeatController.h"
+#include "TWSplitController.h"
+#include "TWSplitEditing.h"
+#include "TWTotalController.h"
+#include "TWValueCompleter.h"
+
+#include "TWFormatter.h"
+#include "TWLocalized.h"
+#include "TWPreferences.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStandardItemModel>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace
+{
+const char *const kFieldProperty = "twFieldIdentifier";
+constexpr int kLabelWidth = 120;
+constexpr int kSheetWidth = 560;
+constexpr int kScreenMargin = 100;
+constexpr int kMinimumFormHeight = 60;
+
+// What a pop-up item stands for.
+enum PopUpItemKind { PopUpRecord = 0, PopUpSplit = 1, PopUpNew = 2 };
+constexpr int kKindRole = Qt::UserRole;
+constexpr int kIdentifierRole = Qt::UserRole + 1;
+
+QDate dateOf(const QDateTime &date)
+{
+    return date.isValid() ? date.date() : QDate();
+}
+
+void addPopUpItem(QComboBox *popUp, const QString &title, int kind, qint32 identifier)
+{
+    popUp->addItem(title);
+    const int index = popUp->count() - 1;
+    popUp->setItemData(index, kind, kKindRole);
+    popUp->setItemData(index, identifier, kIdentifierRole);
+}
+
+int indexOfRecord(const QComboBox *popUp, qint32 identifier)
+{
+    for (int index = 0; index < popUp->count(); ++index) {
+        if (popUp->itemData(index, kKindRole).toInt() == PopUpRecord &&
+            popUp->itemData(index, kIdentifierRole).isValid() &&
+            popUp->itemData(index, kIdentifierRole).toInt() == identifier)
+            return index;
+    }
+    return -1;
+}
+
+int firstRecordIndex(const QComboBox *popUp)
+{
+    for (int index = 0; index < popUp->count(); ++index) {
+        if (popUp->itemData(index, kKindRole).isValid() &&
+            popUp->itemData(index, kKindRole).toInt() == PopUpRecord)
+            return index;
+    }
+    return -1;
+}
+} // namespace
+
+int TWTransactionController::formViewportHeight(int contentHeight, int chromeHeight,
+                                                int screenAvailableHeight)
+{
+    const int limit =
+        std::max(kMinimumFormHeight, screenAvailableHeight - kScreenMargin - chromeHeight);
+    return std::clamp(contentHeight, std::min(kMinimumFormHeight, limit), limit);
+}
+
+TWFieldPtr TWTransactionController::fieldOfControl(const QObject *control) const
+{
+    if (!control || !m_business)
+        return {};
+    const QVariant identifier = control->property(kFieldProperty);
+    return identifier.isValid() ? m_business->fieldWithIdentifier(identifier.toInt())
+                                : TWFieldPtr();
+}
+
+qint32 TWTransactionController::accountShownInRow(qint32 fieldIdentifier) const
+{
+    const bool first = fieldIdentifier == -7;
+    return (first != m_swappedAccounts) ? m_editTransaction->account1Identifier()
+                                        : m_editTransaction->account2Identifier();
+}
+
+bool TWTransactionController::rowHidden(qint32 fieldIdentifier) const
+{
+    return m_editTransaction->hasSplit() &&
+           (fieldIdentifier == -10 || fieldIdentifier == -8 || fieldIdentifier == -7);
+}
+
+QString TWTransactionController::moneyText(qint64 value) const
+{
+    const bool readOnly = m_mode == 3;
+    return TWFormatter::formatter().valueString(value, m_editTransaction->unit().get(), readOnly,
+                                                readOnly, false, true, true, m_business);
+}
+
+void TWTransactionController::rebuildUI()
+{
+    m_updatingUI = true;
+    // The embedded views outlive the rows that hold them.
+    for (QObject *kept :
+         {static_cast<QObject *>(m_totalController), static_cast<QObject *>(m_repeatController)}) {
+        QWidget *view = nullptr;
+        if (auto *total = qobject_cast<TWTotalController *>(kept))
+            view = total->view();
+        else if (auto *repeat = qobject_cast<TWRepeatController *>(kept))
+            view = repeat->view();
+        if (view) {
+            view->hide();
+            view->setParent(nullptr);
+        }
+    }
+    while (QLayoutItem *item = m_rowsLayout->takeAt(0)) {
+        QWidget *widget = item->widget();
+        if (widget && widget != m_splitsHolder &&
+            !(m_attachmentsController && widget == m_attachmentsController->view()))
+            delete widget;
+        delete item;
+    }
+    m_valueViews.clear();
+    m_labelViews.clear();
+    m_rows.clear();
+    m_rowOrder.clear();
+
+    for (const TWFieldPtr &field : std::as_const(m_fields)) {
+        bool hidden = false;
+        QWidget *value = makeValueControl(field, &hidden);
+        if (!value)
+            continue;
+        const QString name = field->identifier() == -10 ? TWLocalized("total") : field->name();
+        auto *row = new QWidget(m_contentView);
+        auto *rowLayout = new QHBoxLayout(row);
+        rowLayout->setContentsMargins(0, 0, 0, 0);
+        auto *label = new QLabel(QStringLiteral("%1:").arg(name), row);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        label->setFixedWidth(kLabelWidth);
+        rowLayout->addWidget(label, 0, Qt::AlignTop);
+        value->setParent(row);
+        value->show();
+        rowLayout->addWidget(value, 1);
+        row->setHidden(hidden);
+        m_rowsLayout->addWidget(row);
+        m_valueViews.insert(field->identifier(), value);
+        m_labelViews.insert(field->identifier(), label);
+        m_rows.insert(field->identifier(), row);
+        m_rowOrder.append(field->identifier());
+    }
+    // Then the split lines and the attachments strip.
+    m_rowsLayout->addWidget(m_splitsHolder);
+    rebuildSplits();
+    if (!m_attachmentsController)
+        m_attachmentsController = new TWAttachmentsController(this);
+    updateAttachments();
+    m_rowsLayout->addWidget(m_attachmentsController->view());
+    m_attachmentsController->view()->show();
+    m_rowsLayout->addStretch(1);
+    updateButtons();
+    m_updatingUI = false;
+    updateFormHeight();
+    m_scrollArea->verticalScrollBar()->setValue(0);
+}
+
+void TWTransactionController::recalculateKeyViewLoop()
+{
+    // Reading order: top to bottom, then left to right; the split button last.
+    QList<QWidget *> controls;
+    const QList<QWidget *> children = m_contentView->findChildren<QWidget *>();
+    for (QWidget *child : children) {
+        if ((child->focusPolicy() & Qt::TabFocus) && child->isVisibleTo(m_contentView) &&
+            child->isEnabled() && !child->focusProxy())
+            controls.append(child);
+    }
+    std::stable_sort(controls.begin(), controls.end(), [this](QWidget *a, QWidget *b) {
+        const QPoint pa = a->mapTo(m_contentView, QPoint(0, 0));
+        const QPoint pb = b->mapTo(m_contentView, QPoint(0, 0));
+        return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+    });
+    controls.append(m_splitButton);
+    for (qsizetype i = 1; i < controls.size(); ++i)
+        QWidget::setTabOrder(controls.at(i - 1), controls.at(i));
+}
+
+void TWTransactionController::updateButtons()
+{
+    m_splitButton->setText(TWSplitEditing::splitButtonTitle(m_editTransaction->hasSplit()));
+    m_splitButton->setEnabled(m_mode != 3);
+    m_cancelButton->setText(TWLocalized(m_mode == 1 ? "done" : "cancel"));
+    m_cancelButton->setVisible(m_mode != 3);
+    m_saveButton->setText(TWLocalized(m_mode == 3 ? "done" : "save"));
+}
+
+void TWTransactionController::updateFormHeight()
+{
+    if (!m_view)
+        return;
+    m_rowsLayout->activate();
+    // Hidden rows take no room; the layout's hint already leaves them out.
+    const int contentHeight =
+        m_rowsLayout->totalSizeHint().height() + 2 * m_scrollArea->frameWidth();
+    const int chromeHeight = m_saveButton->sizeHint().height() + 3 * 12;
+    QScreen *screen = nullptr;
+    if (QWidget *window = sheetWindow())
+        screen = window->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    const int available = screen ? screen->availableGeometry().height() : 768;
+    m_scrollArea->setFixedHeight(formViewportHeight(contentHeight, chromeHeight, available));
+    // As wide as the widest row needs, with room for the scroll bar.
+    const int scrollBar = m_scrollArea->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    m_scrollArea->setMinimumWidth(
+        std::max(kSheetWidth, m_rowsLayout->totalMinimumSize().width() + scrollBar));
+    m_view->adjustSize();
+    recalculateKeyViewLoop();
+}
+
+void TWTransactionController::updateValues()
+{
+    m_updatingUI = true;
+    for (const TWFieldPtr &field : std::as_const(m_fields)) {
+        updateValue(field);
+        if (QWidget *row = m_rows.value(field->identifier()))
+            row->setHidden(rowHidden(field->identifier()));
+    }
+    rebuildSplits();
+    updateAttachments();
+    updateButtons();
+    m_updatingUI = false;
+    updateFormHeight();
+}
+
+QWidget *TWTransactionController::makeTextField(const QString &text, const TWFieldPtr &field,
+                                                Qt::Alignment alignment, bool editable)
+{
+    auto *edit = new QLineEdit(text);
+    edit->setAlignment(alignment | Qt::AlignVCenter);
+    edit->setReadOnly(!editable);
+    edit->setEnabled(editable);
+    edit->setProperty(kFieldProperty, field->identifier());
+    if (!editable) {
+        edit->setFrame(false);
+        return edit;
+    }
+    connect(edit, &QLineEdit::editingFinished, this, [this, edit] {
+        if (!edit->isModified())
+            return;
+        edit->setModified(false);
+        if (const TWFieldPtr edited = fieldOfControl(edit))
+            textFieldDidEndEditing(edit, edited);
+    });
+    connect(edit, &QLineEdit::textEdited, this, [this, edit](const QString &typed) {
+        if (const TWFieldPtr edited = fieldOfControl(edit))
+            m_completer->offer(edit, completionsForField(*edited, typed));
+    });
+    return edit;
+}
+
+QWidget *TWTransactionController::makeDateControl(const QDateTime &date, const TWFieldPtr &field)
+{
+    auto *picker = new QDateEdit();
+    picker->setCalendarPopup(true);
+    picker->setDisplayFormat(TWFormatter::formatter().locale().dateFormat(QLocale::ShortFormat));
+    picker->setDate(date.isValid() ? date.date() : QDate::currentDate());
+    picker->setEnabled(m_mode != 3);
+    picker->setProperty(kFieldProperty, field->identifier());
+    connect(picker, &QDateEdit::dateChanged, this, [this, picker](const QDate &day) {
+        if (m_updatingUI || !m_editTransaction)
+            return;
+        const TWFieldPtr edited = fieldOfControl(picker);
+        if (!edited)
+            return;
+        if (edited->identifier() == -3) {
+            const QDateTime old = m_editTransaction->date();
+            m_editTransaction->setDate(old.isValid() ? QDateTime(day, old.time())
+                                                     : day.startOfDay());
+        } else if (edited->type() == TWFieldTypeDate) {
+            setFieldValue(*edited, {}, 0, 0, 0, day.startOfDay(), false, -1, {});
+        }
+        fieldEdited(edited);
+    });
+    return picker;
+}
+
+QComboBox *TWTransactionController::makePopUp(const TWFieldPtr &field)
+{
+    auto *popUp = new QComboBox();
+    popUp->setProperty(kFieldProperty, field->identifier());
+    popUp->setEnabled(m_mode != 3);
+    popUp->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    connect(popUp, qOverload<int>(&QComboBox::activated), this,
+            [this, popUp](int) { doPopUpButton(popUp); });
+    return popUp;
+}
+
+void TWTransactionController::fillAccountPopUp(QComboBox *popUp, qint32 selectedAccount)
+{
+    const bool wasUpdating = std::exchange(m_updatingUI, true);
+    popUp->clear();
+    for (const quint32 group : {0u, 8u, 15u, 16u, 17u}) {
+        const TWAccountList accounts = m_business->accountsOfType(group);
+        if (!accounts.isEmpty() && popUp->count() > 0)
+            popUp->insertSeparator(popUp->count());
+        for (const TWAccountPtr &account : accounts)
+            addPopUpItem(popUp, account->name(), PopUpRecord, account->identifier());
+    }
+    if (popUp->count() > 0)
+        popUp->insertSeparator(popUp->count());
+    addPopUpItem(popUp, TWLocalized("splitTransactionMore"), PopUpSplit, 0);
+    popUp->insertSeparator(popUp->count());
+    addPopUpItem(popUp, TWLocalized("newAccount"), PopUpNew, 0);
+    // A split transaction keeps its accounts in its lines.
+    popUp->setCurrentIndex(m_editTransaction->hasSplit() ? 0
+                                                         : indexOfRecord(popUp, selectedAccount));
+    m_updatingUI = wasUpdating;
+}
+
+void TWTransactionController::fillListPopUp(QComboBox *popUp, const TWFieldPtr &field)
+{
+    popUp->clear();
+    for (const TWFieldListItemPtr &item : field->listItems())
+        addPopUpItem(popUp, item->name(), PopUpRecord, item->identifier());
+    if (popUp->count() > 0)
+        popUp->insertSeparator(popUp->count());
+    addPopUpItem(popUp, TWLocalized("newListItem"), PopUpNew, 0);
+    if (field->listItems().isEmpty()) {
+        popUp->setCurrentIndex(-1);
+        return;
+    }
+    const TWFieldValuePtr value = m_editTransaction->fieldValueWithField(*field, false);
+    const int index = value ? indexOfRecord(popUp, value->listItemIdentifier()) : -1;
+    popUp->setCurrentIndex(index >= 0 ? index : firstRecordIndex(popUp));
+}
+
+void TWTransactionController::fillTagPopUp(QComboBox *popUp, const TWFieldPtr &field)
+{
+    const TWFieldValuePtr value = m_editTransaction->fieldValueWithField(*field, false);
+    const QList<qint32> chosen = value ? value->tagItemIdentifiers() : QList<qint32>();
+    popUp->clear();
+    for (const TWFieldTagItemPtr &item : field->tagItems()) {
+        addPopUpItem(popUp, item->name(), PopUpRecord, item->identifier());
+        popUp->setItemData(popUp->count() - 1,
+                           chosen.contains(item->identifier()) ? Qt::Checked : Qt::Unchecked,
+                           Qt::CheckStateRole);
+    }
+    if (popUp->count() > 0)
+        popUp->insertSeparator(popUp->count());
+    addPopUpItem(popUp, TWLocalized("newTagItem"), PopUpNew, 0);
+    // The button always shows the chosen tags' names, never one item.
+    popUp->setPlaceholderText(field->tagNameWithIdentifiers(chosen));
+    popUp->setCurrentIndex(-1);
+}
+
+QWidget *TWTransactionController::makeValueControl(const TWFieldPtr &field, bool *hidden)
+{
+    const bool editing = m_mode != 3;
+    const TWTransactionPtr &edit = m_editTransaction;
+    *hidden = rowHidden(field->identifier());
+    if (field->type() == TWFieldTypeStandard) {
+        switch (field->identifier()) {
+        case -15:
+            return makeTextField(edit->notes(), field, Qt::AlignLeft, editing);
+        case -6:
+            return makeTextField(edit->description(), field, Qt::AlignLeft, editing);
+        case -5:
+            return makeTextField(edit->payee(), field, Qt::AlignLeft, editing);
+        case -10: {
+            if (!m_totalController) {
+                m_totalController = new TWTotalController(this);
+                connect(m_totalController, &TWTotalController::totalUpdated, this,
+                        [this] { totalUpdated(); });
+                connect(m_totalController, &TWTotalController::sizeChanged, this, [this] {
+                    if (m_updatingUI)
+                        return;
+                    m_totalController->updateFrame(false);
+                    updateFormHeight();
+                });
+            }
+            m_totalController->setBusiness(m_business);
+            m_totalController->setSplit(false);
+            m_totalController->setEditing(editing);
+            m_totalController->setValuesFromTransaction(*edit, m_swappedAccounts);
+            m_totalController->reset();
+            QWidget *view = m_totalController->view();
+            view->setProperty(kFieldProperty, field->identifier());
+            return view;
+        }
+        case -9: {
+            if (m_isImport)
+                return nullptr;
+            if (!m_repeatController) {
+                m_repeatController = new TWRepeatController(this);
+                connect(m_repeatController, &TWRepeatController::updated, this,
+                        [this] { m_repeat = m_repeatController->repeat(); });
+            }
+            m_repeatController->setRepeat(m_repeat);
+            m_repeatController->setType(TWRepeatTypeTransaction);
+            m_repeatController->setEnabled(editing);
+            m_repeatController->update();
+            QWidget *view = m_repeatController->view();
+            view->setProperty(kFieldProperty, field->identifier());
+            return view;
+        }
+        case -8:
+        case -7: {
+            QComboBox *popUp = makePopUp(field);
+            fillAccountPopUp(popUp, accountShownInRow(field->identifier()));
+            return popUp;
+        }
+        case -4: {
+            if (m_isImport)
+                return nullptr;
+            return makeTextField(QString::number(edit->identifier()), field, Qt::AlignLeft, false);
+        }
+        case -3:
+            return makeDateControl(edit->date(), field);
+        case -2: {
+            auto *check = new QCheckBox();
+            check->setChecked(edit->cleared());
+            check->setEnabled(editing);
+            check->setProperty(kFieldProperty, field->identifier());
+            connect(check, &QCheckBox::toggled, this, [this, check](bool on) {
+                if (m_updatingUI || !m_editTransaction)
+                    return;
+                m_editTransaction->setCleared(on);
+                fieldEdited(fieldOfControl(check));
+            });
+            return check;
+        }
+        default:
+            return nullptr;
+        }
+    }
+    const TWFieldValuePtr value = edit->fieldValueWithField(*field, false);
+    switch (field->type()) {
+    case TWFieldTypeText:
+        return makeTextField(value ? value->text() : QString(), field, Qt::AlignLeft, editing);
+    case TWFieldTypeCurrency:
+    case TWFieldTypePercentTotal:
+        return makeTextField(value && value->hasValue() ? moneyText(value->currency()) : QString(),
+                             field, Qt::AlignRight, editing);
+    case TWFieldTypeNumber:
+        return makeTextField(value && value->hasValue()
+                                 ? TWFormatter::formatter().doubleValueString(value->number())
+                                 : QString(),
+                             field, Qt::AlignRight, editing);
+    case TWFieldTypePercent: {
+        const QString text =
+            value && value->hasValue() ? QString::number(double(value->percent())) : QString();
+        if (editing)
+            return makeTextField(text, field, Qt::AlignRight, true);
+        auto *shown = new QLineEdit(text.isEmpty() ? text : text + QLatin1Char('%'));
+        shown->setReadOnly(true);
+        shown->setFrame(false);
+        shown->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        shown->setProperty(kFieldProperty, field->identifier());
+        return shown;
+    }
+    case TWFieldTypeCheckbox: {
+        auto *check = new QCheckBox();
+        check->setChecked(value && value->checkboxValue());
+        check->setEnabled(editing);
+        check->setProperty(kFieldProperty, field->identifier());
+        connect(check, &QCheckBox::toggled, this, [this, check](bool on) {
+            if (m_updatingUI || !m_editTransaction)
+                return;
+            if (const TWFieldPtr edited = fieldOfControl(check)) {
+                setFieldValue(*edited, {}, 0, 0, 0, {}, on, -1, {});
+                fieldEdited(edited);
+            }
+        });
+        return check;
+    }
+    case TWFieldTypeDate:
+        return makeDateControl(value ? value->date() : QDateTime(), field);
+    case TWFieldTypeList: {
+        QComboBox *popUp = makePopUp(field);
+        fillListPopUp(popUp, field);
+        return popUp;
+    }
+    case TWFieldTypeTags: {
+        QComboBox *popUp = makePopUp(field);
+        fillTagPopUp(popUp, field);
+        return popUp;
+    }
+    default:
+        return nullptr;
+    }
+}
+
+void TWTransactionController::showTotals()
+{
+    if (m_totalController && m_editTransaction && m_valueViews.contains(-10)) {
+        m_totalController->setValuesFromTransaction(*m_editTransaction, m_swappedAccounts);
+        m_totalController->update();
+    }
+}
+
+void TWTransactionController::rebuildSplits()
+{
+    // Rows of an earlier layout go; a row may be the one asking, so later.
+    for (TWSplitController *row : std::as_const(m_splitControllers)) {
+        row->disconnect(this);
+        if (QWidget *view = row->view())
+            view->hide();
+        row->deleteLater();
+    }
+    m_splitControllers.clear();
+    const bool split = m_editTransaction->hasSplit();
+    m_splitsHolder->setVisible(split);
+    m_newSplitButton->setVisible(split && m_mode != 3);
+    if (!split)
+        return;
+    qsizetype index = 0;
+    for (const TWSplitPtr &line : m_editTransaction->splits()) {
+        auto *row = new TWSplitController(this);
+        row->setBusiness(m_business);
+        row->setTransaction(m_editTransaction);
+        row->setSplit(line);
+        row->setIndex(index++);
+        row->setEditing(m_mode != 3);
+        row->setSwapped(m_swappedAccounts);
+        connect(row, &TWSplitController::createNewAccount, this,
+                [this](TWSplitController *from) { createNewAccount(from->split()); });
+        connect(row, &TWSplitController::deleteRequested, this, [this](TWSplitController *from) {
+            QPointer<TWSplitController> guarded(from);
+            TWSplitController::askDeleteSplit(sheetWindow(), [this, guarded] {
+                if (guarded)
+                    deleteSplit(guarded);
+            });
+        });
+        connect(row, &TWSplitController::updated, this, [this] { splitUpdated(); });
+        connect(row, &TWSplitController::balanceClicked, this, [this](TWSplitController *from) {
+            TWSplitEditing::balanceSplit(
+                *from->split(), TWSplitEditing::splitBalance(*m_editTransaction), *m_business);
+            from->update();
+            splitUpdated();
+        });
+        connect(row, &TWSplitController::sizeChanged, this,
+                [this](double, TWSplitController *from) {
+                    from->updateFrame(false);
+                    if (!m_updatingUI)
+                        updateFormHeight();
+                });
+        row->reset();
+        m_splitsLayout->insertWidget(m_splitsLayout->count() - 1, row->view());
+        // Shown now, not when the layout gets round to it, so it is measured.
+        row->view()->show();
+        // Measured again now that it is laid out inside the form.
+        row->update();
+        row->updateFrame(false);
+        m_splitControllers.append(row);
+    }
+    updateSplitBalanceButtons();
+}
+
+void TWTransactionController::updateSplitBalanceButtons()
+{
+    const qint64 balance = TWSplitEditing::splitBalance(*m_editTransaction);
+    const QString toolTip = TWSplitEditing::balanceToolTip(balance, *m_business);
+    for (TWSplitController *row : std::as_const(m_splitControllers))
+        row->updateBalanceButton(balance != 0 && m_mode != 3, toolTip);
+}
+
+void TWTransactionController::splitUpdated()
+{
+    updateSplitBalanceButtons();
+    updatePercentTotals();
+}
+
+void TWTransactionController::updateAttachments()
+{
+    if (!m_attachmentsController)
+        return;
+    m_attachmentsController->setBusiness(m_business);
+    m_attachmentsController->setBusinessController(m_document);
+    m_attachmentsController->setTransaction(m_editTransaction);
+    m_attachmentsController->setEditing(m_mode != 3);
+    m_attachmentsController->update();
+}
+
+void TWTransactionController::splitTransaction()
+{
+    if (!m_editTransaction || !m_business || m_mode == 3)
+        return;
+    TWSplitEditing::splitTransaction(*m_editTransaction, *m_business, m_swappedAccounts);
+    updateValues();
+}
+
+void TWTransactionController::newSplit()
+{
+    if (!m_editTransaction || !m_business || !m_editTransaction->hasSplit())
+        return;
+    TWSplitEditing::newSplit(*m_editTransaction, *m_business);
+    updateValues();
+}
+
+void TWTransactionController::deleteSplit(TWSplitController *row)
+{
+    if (!row || !m_editTransaction)
+        return;
+    TWSplitEditing::deleteSplit(*m_editTransaction, *m_business, row->index());
+    updateValues();
+}
+
+void TWTransactionController::updateValue(const TWFieldPtr &field)
+{
+    if (!field || !m_editTransaction)
+        return;
+    QWidget *control = m_valueViews.value(field->identifier());
+    if (!control)
+        return;
+    const bool wasUpdating = std::exchange(m_updatingUI, true);
+    const TWTransactionPtr &edit = m_editTransaction;
+    const TWFieldValuePtr value = field->type() == TWFieldTypeStandard
+                                      ? TWFieldValuePtr()
+                                      : edit->fieldValueWithField(*field, false);
+    auto setText = [control](const QString &text) {
+        if (auto *edit = qobject_cast<QLineEdit *>(control)) {
+            edit->setText(text);
+            edit->setModified(false);
+        }
+    };
+    switch (field->type()) {
+    case TWFieldTypeStandard:
+        switch (field->identifier()) {
+        case -15:
+            setText(edit->notes());
+            break;
+        case -6:
+            setText(edit->description());
+            break;
+        case -5:
+            setText(edit->payee());
+            break;
+        case -10:
+            if (!edit->hasSplit())
+                showTotals();
+            break;
+        case -9: {
+            const TWRepeatPtr stored = m_business->repeatWithIdentifier(edit->repeatIdentifier());
+            m_repeat = stored ? stored->copy() : TWRepeatPtr();
+            if (m_repeatController) {
+                m_repeatController->setRepeat(m_repeat);
+                m_repeatController->update();
+            }
+            break;
+        }
+        case -8:
+        case -7:
+            if (!edit->hasSplit())
+                fillAccountPopUp(static_cast<QComboBox *>(control),
+                                 accountShownInRow(field->identifier()));
+            break;
+        case -4:
+            setText(QString::number(edit->identifier()));
+            break;
+        case -3:
+            if (auto *picker = qobject_cast<QDateEdit *>(control); picker && edit->date().isValid())
+                picker->setDate(dateOf(edit->date()));
+            break;
+        case -2:
+            if (auto *check = qobject_cast<QCheckBox *>(control))
+                check->setChecked(edit->cleared());
+            break;
+        default:
+            break;
+        }
+        break;
+    case TWFieldTypeText:
+        setText(value ? value->text() : QString());
+        break;
+    case TWFieldTypeCurrency:
+    case TWFieldTypePercentTotal:
+        setText(value && value->hasValue() ? moneyText(value->currency()) : QString());
+        break;
+    case TWFieldTypeNumber:
+        setText(value && value->hasValue()
+                    ? TWFormatter::formatter().doubleValueString(value->number())
+                    : QString());
+        break;
+    case TWFieldTypePercent:
+        setText(value && value->hasValue() ? QString::number(double(value->percent())) : QString());
+        break;
+    case TWFieldTypeCheckbox:
+        if (auto *check = qobject_cast<QCheckBox *>(control))
+            check->setChecked(value && value->checkboxValue());
+        break;
+    case TWFieldTypeDate:
+        if (auto *picker = qobject_cast<QDateEdit *>(control);
+            picker && value && value->date().isValid())
+            picker->setDate(dateOf(value->date()));
+        break;
+    case TWFieldTypeList:
+        fillListPopUp(static_cast<QComboBox *>(control), field);
+        break;
+    case TWFieldTypeTags:
+        fillTagPopUp(static_cast<QComboBox *>(control), field);
+        break;
+    default:
+        break;
+    }
+    m_updatingUI = wasUpdating;
+}

@@ -1,0 +1,268 @@
+// The save road: the checks, the repeat schedule and its items, and the
+// store writes of the transaction with its links.
+
+#include "TWTransactionController.h"
+
+#include "TWAlert.h"
+#include "TWAttachmentsController.h"
+#include "TWBusinessController.h"
+#include "TWRepeatController.h"
+#include "TWSplitController.h"
+#include "TWSplitEditing.h"
+#include "TWTotalController.h"
+
+#include "TWLocalized.h"
+
+#include <QApplication>
+#include <QLineEdit>
+
+namespace
+{
+constexpr int kSaveTag = 1;
+} // namespace
+
+void TWTransactionController::showAlert(const QString &messageKey)
+{
+    TWAlert alert;
+    alert.message = TWLocalized(messageKey);
+    alert.buttons = {TWLocalized("ok")};
+    alert.window = sheetWindow();
+    twRunAlert(alert);
+}
+
+TWSaveOutcome TWTransactionController::doSave(int tag)
+{
+    if (m_attachmentsController)
+        m_attachmentsController->close();
+    // A text being typed counts: its field ends editing first.
+    if (auto *edit = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+        edit && m_contentView && m_contentView->isAncestorOf(edit) &&
+        edit->property("twFieldIdentifier").isValid() && edit->isModified())
+        emit edit->editingFinished();
+    if (m_totalController && m_valueViews.contains(-10))
+        m_totalController->commitEditing();
+    for (TWSplitController *row : std::as_const(m_splitControllers)) {
+        row->commitDescription();
+        row->totalController()->commitEditing();
+    }
+
+    if (tag != kSaveTag) {
+        close(-1001);
+        return TWSaveOutcome::Closed;
+    }
+    if (m_mode == 3 || !m_business || !m_editTransaction) {
+        close(-1002);
+        return TWSaveOutcome::Closed;
+    }
+    const TWTransactionPtr edit = m_editTransaction;
+    const TWRepeatPtr oldRepeat = edit->repeatIdentifier() != 0
+                                      ? m_business->repeatWithIdentifier(edit->repeatIdentifier())
+                                      : TWRepeatPtr();
+
+    if (m_transaction->state() == TWTransactionStateNormal &&
+        m_business->transactionClosed(*edit)) {
+        showAlert(QStringLiteral("editClosedTransaction"));
+        return TWSaveOutcome::Refused;
+    }
+    if (edit->hasSplit() && TWSplitEditing::splitBalance(*edit) != 0) {
+        showAlert(QStringLiteral("unbalancedSplitMessage"));
+        return TWSaveOutcome::Refused;
+    }
+    // An import row is only a preview: its repeat settings never reach the store.
+    if (m_isImport)
+        return saveTransactionComplete();
+
+    const TWRepeatPtr repeat = m_repeat;
+    if (repeat && oldRepeat) {
+        TWAlert alert;
+        alert.message = TWLocalized("editRepeatMessage");
+        alert.buttons = {TWLocalized("thisTransactionOnly"), TWLocalized("cancel"),
+                         TWLocalized("allFutureTransctions"), TWLocalized("allRelatedTransctions")};
+        alert.window = sheetWindow();
+        QPointer<TWTransactionController> guarded(this);
+        twRunAlert(alert, [guarded](int code) {
+            if (guarded)
+                guarded->repeatAnswer(code);
+        });
+        return TWSaveOutcome::Asking;
+    }
+    if (!repeat && !oldRepeat)
+        return saveTransactionComplete();
+
+    // The schedule and the transaction land together or not at all, so that a
+    // refused transaction leaves no schedule behind and the user can try again.
+    TWErrorResult error;
+    const qint32 previousRepeatIdentifier = edit->repeatIdentifier();
+    {
+        TWBusiness::WriteScope scope(*m_business);
+        if (repeat) {
+            const qint32 identifier = m_business->nextRepeatIdentifier();
+            if (identifier == 0) {
+                scope.rollback();
+                presentError(m_document ? m_document->lastStoreError() : TWError());
+                return TWSaveOutcome::Failed;
+            }
+            repeat->setIdentifier(identifier);
+            repeat->setType(TWRepeatTypeTransaction);
+            repeat->setActive(true);
+            edit->setRepeatIdentifier(identifier);
+            error = m_business->addRepeat(repeat, true);
+        } else {
+            error = m_business->deleteRepeat(oldRepeat, true);
+            if (!error)
+                edit->setRepeatIdentifier(0);
+        }
+        if (!error)
+            error = writeTransaction();
+        error = scope.finish(error);
+    }
+    if (error && !transactionLanded()) {
+        // Nothing was written: the working copy is as the user left it.
+        edit->setRepeatIdentifier(previousRepeatIdentifier);
+        if (repeat && !oldRepeat)
+            repeat->setIdentifier(0);
+        presentError(*error);
+        return TWSaveOutcome::Failed;
+    }
+    return finishSave(error);
+}
+
+TWSaveOutcome TWTransactionController::repeatAnswer(int code)
+{
+    if (code == 1001) {
+        m_editTransaction.reset();
+        m_repeat.reset();
+        close(-1001);
+        return TWSaveOutcome::Closed;
+    }
+    if (!m_business || !m_editTransaction)
+        return TWSaveOutcome::Failed;
+    return updateRepeatItems(code);
+}
+
+TWSaveOutcome TWTransactionController::updateRepeatItems(int code)
+{
+    const TWTransactionPtr edit = m_editTransaction;
+    TWErrorResult error;
+    int updated = 0;
+    if (code == 1002 || code == 1003) {
+        bool beforePeriod = false;
+        const TWRepeatItemList items =
+            m_business->itemsWithRepeatIdentifier(edit->repeatIdentifier());
+        for (const TWRepeatItem &item : items) {
+            const TWTransactionPtr other = item.record<TWTransaction>();
+            if (!other || other->identifier() == edit->identifier())
+                continue;
+            // Items on the same day as the edited one count as future ones.
+            if (code == 1002 && other->dayValue() < edit->dayValue())
+                continue;
+            other->copyRepeatFields(*edit, *m_business);
+            error = m_business->updateTransaction(other, false, false, false, false);
+            if (error)
+                break;
+            ++updated;
+            if (!beforePeriod)
+                beforePeriod = m_business->transactionBeforeActiveAccountingPeriod(*other);
+        }
+        if (!error && beforePeriod)
+            error = m_business->updateNominalTransferTransactions();
+    }
+    if (updated > 0) {
+        m_business->notifyTransactionsUpdate();
+        m_business->notifyValuesUpdate();
+    }
+    if (!error) {
+        const TWRepeatPtr oldRepeat = m_business->repeatWithIdentifier(edit->repeatIdentifier());
+        if (oldRepeat && m_repeat && !oldRepeat->equalInterval(*m_repeat)) {
+            m_repeat->setIdentifier(oldRepeat->identifier());
+            m_repeat->setType(oldRepeat->type());
+            m_repeat->setActive(true);
+            error = m_business->updateRepeat(m_repeat, true);
+        }
+    }
+    if (error) {
+        presentError(*error);
+        return TWSaveOutcome::Failed;
+    }
+    return saveTransactionComplete();
+}
+
+TWErrorResult
+TWTransactionController::addTransactionWithRelationships(const TWTransactionPtr &transaction)
+{
+    // Links and transaction in one write: a refused transaction leaves no
+    // link pointing at nothing.
+    TWBusiness::WriteScope scope(*m_business);
+    for (const TWRelationshipPtr &relationship : std::as_const(m_relationships)) {
+        if (TWErrorResult error = m_business->addRelationship(relationship, true))
+            return scope.finish(error);
+    }
+    if (TWErrorResult error = m_business->addTransaction(transaction, true, false, true, true))
+        return scope.finish(error);
+    return scope.commit();
+}
+
+TWErrorResult TWTransactionController::writeTransaction()
+{
+    if (m_isImport)
+        return std::nullopt;
+    if (m_mode == 2)
+        return m_business->updateTransaction(m_editTransaction, true, true, true, true);
+    return addTransactionWithRelationships(m_editTransaction);
+}
+
+bool TWTransactionController::transactionLanded() const
+{
+    return m_isImport ||
+           (m_editTransaction &&
+            m_business->transactionWithIdentifier(m_editTransaction->identifier()).get() ==
+                m_editTransaction.get());
+}
+
+TWSaveOutcome TWTransactionController::saveTransactionComplete()
+{
+    return finishSave(writeTransaction());
+}
+
+TWSaveOutcome TWTransactionController::finishSave(const TWErrorResult &error)
+{
+    // The store also reports a failed year-end rebuild after the transaction
+    // itself was stored; that save went through.
+    if (error && !transactionLanded()) {
+        presentError(*error);
+        return TWSaveOutcome::Failed;
+    }
+
+    if (m_attachmentsController) {
+        for (const TWAttachmentPtr &attachment : m_attachmentsController->deletedAttachments())
+            m_business->deleteTransactionAttachment(attachment);
+        m_attachmentsController->clearDeletedAttachments();
+    }
+    m_saved = true;
+    if (m_document)
+        m_document->updateChangeCount(0);
+
+    if (m_mode == 1) {
+        // The next transaction of the run: a fresh copy of the template with
+        // its own identifier and new lines. The links belonged to the first.
+        m_autofill = true;
+        m_relationships.clear();
+        const TWTransactionPtr next = m_transaction->copy();
+        next->setIdentifier(m_business->nextTransactionIdentifier());
+        TWSplitList splits;
+        for (const TWSplitPtr &split : next->splits())
+            splits.append(split ? split->copyForRepeat() : split);
+        next->setSplits(splits);
+        m_editTransaction = next;
+        m_repeat.reset();
+        updateValues();
+        if (error)
+            presentError(*error);
+        return TWSaveOutcome::Continued;
+    }
+    m_relationships.clear();
+    close(-1002);
+    if (error)
+        presentError(*error);
+    return TWSaveOutcome::Closed;
+}

@@ -1,0 +1,257 @@
+// What the register does to its rows on a real business: batch writes with
+// one rebuild and one pair of notifications, deleting a repeat's items,
+// duplicating with links, cell check boxes and the closed-and-locked rule.
+
+#include "RegisterTestSupport.h"
+
+#include "TWTransactionsController.h"
+#include "TWTransactionsModel.h"
+
+#include "TWAccountingPeriod.h"
+#include "TWBuiltInFields.h"
+#include "TWRelationship.h"
+#include "TWSplit.h"
+
+#include "TWStoreTestSupport.h"
+
+namespace
+{
+
+void openAccountRegister(TWTransactionsController &c, RegisterBooks &books,
+                         const TWAccountPtr &account)
+{
+    c.setBusiness(books.business.get());
+    c.setParentItems({account});
+    c.setAccounts({account});
+    c.setMode(1);
+    c.view();
+    c.update();
+}
+
+qsizetype count(const QStringList &names, const char *name)
+{
+    return names.count(QLatin1String(name));
+}
+
+} // namespace
+
+TEST(RegisterActions, DeletingTwoEarlyTransactionsRebuildsOnceAndPostsOnePair)
+{
+    TWFixedClock clock(2024, 6, 1);
+    RegisterBooks books;
+    TWBusiness &b = *books.business;
+    const TWAccountPtr equity = books.account("Retained", 17);
+    TWBusinessInfoPtr info = b.businessInfo()->copy();
+    info->setNominalTransferAccountIdentifier(equity->identifier());
+    ASSERT_FALSE(b.updateBusinessInfo(info));
+    for (int year : {2023, 2024})
+        ASSERT_FALSE(b.addAccountingPeriod(
+            TWAccountingPeriod::accountingPeriodWithName(
+                QString::number(year), QDateTime(QDate(year, 1, 1), QTime()),
+                QDateTime(QDate(year, 12, 31), QTime()), false, b.nextAccountingPeriodIdentifier()),
+            false));
+    ASSERT_FALSE(b.loadAccountingPeriods());
+    const TWTransactionPtr first = books.add(QDate(2023, 3, 1), books.checking, books.sales, 100);
+    const TWTransactionPtr second = books.add(QDate(2023, 4, 1), books.checking, books.sales, 200);
+    books.add(QDate(2023, 5, 1), books.checking, books.sales, 300);
+    ASSERT_FALSE(b.updateNominalTransferTransactions());
+    ASSERT_TRUE(b.transactionBeforeActiveAccountingPeriod(*first));
+
+    TWTransactionsController c;
+    openAccountRegister(c, books, books.checking);
+    TWNotificationRecorder recorder(&b);
+    c.deleteTransactions(
+        {c.transactionAtRow(c.transactionRow(first)), c.transactionAtRow(c.transactionRow(second))},
+        false);
+    const QStringList names = recorder.names();
+    // One rebuild (its transfers made once), then the one bulk pair.
+    EXPECT_EQ(count(names, "transactionNew"), 1) << names.join(",").toStdString();
+    ASSERT_GE(names.size(), 2);
+    EXPECT_EQ(names.mid(names.size() - 2), (QStringList{"transactionDelete", "valueNew"}));
+    EXPECT_EQ(b.transactionWithIdentifier(first->identifier()), nullptr);
+    EXPECT_EQ(b.transactionWithIdentifier(second->identifier()), nullptr);
+    // The year-end transfer now closes only what is left.
+    qint64 closing = 0;
+    for (const TWTransactionPtr &t : b.transactions())
+        if (t->type() == 1)
+            closing += t->total();
+    EXPECT_EQ(std::abs(closing), 300);
+}
+
+TEST(RegisterActions, DeleteRelatedRemovesARepeatsItemsUnlessOneIsClosed)
+{
+    RegisterBooks books;
+    TWBusiness &b = *books.business;
+    RegisterAlerts alerts;
+    alerts.answer = 1002;
+    const TWRepeatPtr open = books.repeat();
+    const TWTransactionPtr a =
+        books.add(QDate(2024, 1, 1), books.checking, books.rent, 1, "a", open->identifier());
+    books.add(QDate(2024, 2, 1), books.checking, books.rent, 1, "b", open->identifier());
+    const TWRepeatPtr guarded = books.repeat();
+    const TWTransactionPtr c1 =
+        books.add(QDate(2024, 1, 1), books.savings, books.rent, 1, "c", guarded->identifier());
+    const TWTransactionPtr c2 =
+        books.add(QDate(2024, 2, 1), books.savings, books.rent, 1, "d", guarded->identifier());
+    c2->setState(1);
+    ASSERT_FALSE(b.updateTransactionState(c2, false));
+
+    TWTransactionsController c;
+    openAccountRegister(c, books, books.checking);
+    c.selectTransactions({a});
+    c.deleteSelectedTransaction(false);
+    ASSERT_EQ(alerts.messages.size(), 1);
+    EXPECT_EQ(alerts.buttons.first().size(), 3);
+    for (const TWTransactionPtr &t : b.transactions())
+        EXPECT_NE(t->repeatIdentifier(), open->identifier());
+
+    openAccountRegister(c, books, books.savings);
+    c.selectTransactions({c1});
+    c.deleteSelectedTransaction(false);
+    EXPECT_EQ(b.transactionWithIdentifier(c1->identifier()), nullptr);
+    EXPECT_NE(b.transactionWithIdentifier(c2->identifier()), nullptr);
+
+    // Cancel (1001) writes nothing.
+    alerts.answer = 1001;
+    const qsizetype before = b.transactions().size();
+    openAccountRegister(c, books, books.savings);
+    c.selectTransactions({c2});
+    c.tableView()->selectAll();
+    c.deleteSelectedTransaction(false);
+    EXPECT_EQ(b.transactions().size(), before);
+}
+
+TEST(RegisterActions, ADuplicatedPaymentHasItsOwnLinkNewLinesAndNoRepeat)
+{
+    RegisterBooks books;
+    TWBusiness &b = *books.business;
+    const TWRepeatPtr repeat = books.repeat();
+    auto t = std::make_shared<TWTransaction>();
+    t->setIdentifier(b.nextTransactionIdentifier());
+    t->setDate(QDateTime(QDate(2024, 1, 1), QTime()));
+    t->setUnit(b.unitWithCode("USD"));
+    t->setAccount1Identifier(books.checking->identifier());
+    t->setAccount2Identifier(books.sales->identifier());
+    t->setHasSplit(true);
+    t->setSplits({TWSplit::splitWithIdentifier(0, "fee", books.checking->identifier(), 500, 500,
+                                               500, 0, 0, b.unitWithCode("USD")),
+                  TWSplit::splitWithIdentifier(0, "sale", books.sales->identifier(), -500, -500,
+                                               -500, 0, 0, b.unitWithCode("USD"))});
+    t->setTotal(500);
+    t->setRepeatIdentifier(repeat->identifier());
+    ASSERT_FALSE(b.addTransaction(t, false, false, false, false));
+    ASSERT_FALSE(
+        b.addRelationship(TWRelationship::relationshipWithType(0, 0, 7, 8, t->identifier(), 0,
+                                                               b.nextRelationshipIdentifier()),
+                          false));
+    const TWRelationshipPtr original = b.relationshipsWithTransaction(*t, 0).first();
+
+    TWTransactionsController c;
+    openAccountRegister(c, books, books.checking);
+    TWNotificationRecorder recorder(&b);
+    c.duplicateTransactions({c.transactionAtRow(0)});
+    const TWTransactionPtr copy = b.transactions().last();
+    ASSERT_NE(copy->identifier(), t->identifier());
+    EXPECT_EQ(copy->repeatIdentifier(), 0);
+    EXPECT_FALSE(copy->hasAttachments());
+    ASSERT_EQ(copy->splits().size(), 2);
+    for (qsizetype i = 0; i < 2; ++i) {
+        EXPECT_NE(copy->splits()[i]->identifier(), 0);
+        EXPECT_NE(copy->splits()[i]->identifier(), t->splits()[i]->identifier());
+    }
+    const TWRelationshipList links = b.relationshipsWithTransaction(*copy, 0);
+    ASSERT_EQ(links.size(), 1);
+    EXPECT_NE(links.first()->identifier(), original->identifier());
+    EXPECT_EQ(links.first()->childIdentifier(), 8);
+    EXPECT_EQ(b.relationshipsWithTransaction(*t, 0).size(), 1);
+    const QStringList names = recorder.names();
+    EXPECT_EQ(names.mid(names.size() - 2), (QStringList{"transactionNew", "valueNew"}));
+}
+
+TEST(RegisterActions, AClearedBoxWritesAndClosedRowsAreLeftAlone)
+{
+    RegisterBooks books;
+    TWBusiness &b = *books.business;
+    RegisterAlerts alerts;
+    const TWTransactionPtr open = books.add(QDate(2024, 1, 1), books.checking, books.sales, 1);
+    const TWTransactionPtr locked = books.add(QDate(2024, 1, 2), books.checking, books.sales, 1);
+    locked->setState(2);
+    ASSERT_FALSE(b.updateTransactionState(locked, false));
+
+    TWTransactionsController c;
+    openAccountRegister(c, books, books.checking);
+    const int cleared = c.fieldColumn(b.fieldWithIdentifier(TWFieldIdentifierCleared));
+    ASSERT_GE(cleared, 0);
+    const int openRow = c.transactionRow(open);
+    const int lockedRow = c.transactionRow(locked);
+    EXPECT_FALSE(c.model()->flags(c.model()->index(lockedRow, cleared)) & Qt::ItemIsUserCheckable);
+    TWNotificationRecorder recorder(&b);
+    ASSERT_TRUE(
+        c.model()->setData(c.model()->index(openRow, cleared), Qt::Checked, Qt::CheckStateRole));
+    EXPECT_TRUE(b.transactionWithIdentifier(open->identifier())->cleared());
+    EXPECT_TRUE(recorder.names().contains("transactionUpdate"));
+    // A locked row's box is refused.
+    EXPECT_FALSE(
+        c.model()->setData(c.model()->index(lockedRow, cleared), Qt::Checked, Qt::CheckStateRole));
+
+    // Marking only locked rows: one alert, nothing written.
+    openAccountRegister(c, books, books.checking);
+    recorder.clear();
+    c.selectTransactions({locked});
+    c.markSelectedTransaction(true, false);
+    ASSERT_EQ(alerts.messages.size(), 1);
+    EXPECT_EQ(alerts.buttons.first().size(), 1);
+    EXPECT_TRUE(recorder.names().isEmpty());
+    // Mixed: the action's own question; going on skips the locked one.
+    openAccountRegister(c, books, books.checking);
+    c.tableView()->selectAll();
+    c.markSelectedTransaction(false, false);
+    ASSERT_EQ(alerts.messages.size(), 2);
+    EXPECT_EQ(alerts.buttons.last().size(), 2);
+    EXPECT_FALSE(b.transactionWithIdentifier(open->identifier())->cleared());
+    EXPECT_FALSE(b.transactionWithIdentifier(locked->identifier())->cleared());
+    EXPECT_EQ(recorder.names().mid(recorder.names().size() - 2),
+              (QStringList{"transactionUpdate", "valueNew"}));
+}
+
+TEST(RegisterActions, ContextRowsDriveTheCommands)
+{
+    RegisterBooks books;
+    const TWTransactionPtr a = books.add(QDate(2024, 1, 1), books.checking, books.sales, 1);
+    const TWTransactionPtr b2 = books.add(QDate(2024, 1, 2), books.checking, books.sales, 1);
+    books.add(QDate(2024, 1, 3), books.checking, books.sales, 1);
+    TWTransactionsController c;
+    openAccountRegister(c, books, books.checking);
+    c.selectTransactions({a, b2});
+    std::unique_ptr<QMenu> menu(c.contextMenuForRow(2));
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(c.contextRows(), QList<int>{2});
+    EXPECT_TRUE(c.hasSelectedTransaction(true, true, false, false));
+    menu.reset(c.contextMenuForRow(c.transactionRow(a)));
+    EXPECT_EQ(c.contextRows().size(), 2);
+    EXPECT_TRUE(c.hasSelectedTransaction(true, false, true, false));
+    EXPECT_EQ(c.selectedTransactionsContext(true).size(), 2);
+    // A disabled table has no context menu.
+    c.setEnabled(false);
+    EXPECT_EQ(c.contextMenuForRow(0), nullptr);
+}
+
+TEST(RegisterActions, ARefusedMarkLeavesTheRowAsStored)
+{
+    RegisterBooks books;
+    TWBusiness &b = *books.business;
+    RegisterAlerts alerts;
+    const TWTransactionPtr open = books.add(QDate(2024, 1, 1), books.checking, books.sales, 1);
+    TWTransactionsController c;
+    openAccountRegister(c, books, books.checking);
+    c.selectTransactions({open});
+    // The database refuses every change of a transaction row.
+    twExec(b, QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE UPDATE ON transactions "
+                             "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    c.markSelectedTransaction(true, false);
+    twExec(b, QStringLiteral("DROP TRIGGER refuse"));
+    EXPECT_FALSE(b.transactionWithIdentifier(open->identifier())->cleared());
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT cleared FROM transactions WHERE identifier = %1")
+                                .arg(open->identifier())),
+              0);
+}

@@ -1,0 +1,316 @@
+// The register on a real business: modes, date range and balance, search
+// narrowing, selection of rows listed twice, columns and the import preview.
+
+#include "RegisterTestSupport.h"
+
+#include "TWTransactionsController.h"
+#include "TWTransactionsModel.h"
+
+#include "TWBuiltInFields.h"
+#include "TWGroup.h"
+#include "TWLocalized.h"
+#include "TWPreferences.h"
+#include "TWSplit.h"
+
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+
+namespace
+{
+
+QList<qint32> ids(const TWTransactionList &list)
+{
+    QList<qint32> result;
+    for (const TWTransactionPtr &t : list)
+        result.append(t->identifier());
+    return result;
+}
+
+struct Register {
+    TWTransactionsController controller;
+    explicit Register(TWBusiness &business, int mode, const TWAccountList &accounts = {})
+    {
+        controller.setBusiness(&business);
+        TWItemList items;
+        for (const TWAccountPtr &account : accounts)
+            items.append(account);
+        controller.setParentItems(items);
+        controller.setAccounts(accounts);
+        controller.setMode(mode);
+        controller.view()->resize(900, 400);
+        controller.update();
+    }
+};
+
+} // namespace
+
+TEST(RegisterController, DateRangeHidesEarlyRowsButKeepsTheirBalance)
+{
+    RegisterBooks books;
+    books.add(QDate(2024, 1, 5), books.checking, books.sales, 1000);
+    books.add(QDate(2024, 2, 5), books.checking, books.sales, 250);
+    const TWTransactionPtr march = books.add(QDate(2024, 3, 5), books.rent, books.checking, 100);
+    books.business->setTransactionRangeType(11);
+    books.business->setTransactionRangeFromDate(QDateTime(QDate(2024, 3, 5), QTime(18, 0)));
+    Register reg(*books.business, 1, {books.checking});
+    ASSERT_EQ(ids(reg.controller.transactions()), QList<qint32>{march->identifier()});
+    EXPECT_EQ(reg.controller.transactions().first()->balance(), 1150);
+    // The running balance is in the shown cells too.
+    const int balance = reg.controller.fieldColumn(books.business->fieldWithIdentifier(-13));
+    ASSERT_GE(balance, 0);
+    EXPECT_TRUE(reg.controller.model()->index(0, balance).data().toString().contains("11.50"));
+
+    // Range type 0 applies no bounds; modes 4-7 ignore the range.
+    books.business->setTransactionRangeType(0);
+    reg.controller.updateTransactions();
+    EXPECT_EQ(reg.controller.transactions().size(), 3);
+    books.business->setTransactionRangeType(11);
+    Register all(*books.business, 7);
+    EXPECT_EQ(all.controller.transactions().size(), 3);
+    Register bills(*books.business, 5);
+    EXPECT_TRUE(bills.controller.transactions().isEmpty());
+}
+
+TEST(RegisterController, SearchNarrowsWhileTypingAndRestartsOtherwise)
+{
+    RegisterBooks books;
+    books.add(QDate(2024, 1, 1), books.checking, books.sales, 1, "abacus");
+    books.add(QDate(2024, 1, 2), books.checking, books.sales, 1, "acorn");
+    books.add(QDate(2024, 1, 3), books.checking, books.sales, 1, "abbey");
+    books.add(QDate(2024, 1, 4), books.checking, books.sales, 1, "zebra");
+    Register reg(*books.business, 1, {books.checking});
+    TWTransactionsController &c = reg.controller;
+    c.search("a");
+    EXPECT_EQ(c.sortedTransactions().size(), 3);
+    // Narrowing works on the shown rows: a row added to the loaded list behind
+    // the register's back stays out while the text grows.
+    TWTransactionList loaded = c.transactions();
+    auto abyss = std::make_shared<TWTransaction>();
+    abyss->setIdentifier(99);
+    abyss->setPayee("abyss");
+    loaded.append(abyss);
+    c.setTransactions(loaded);
+    c.search("ab");
+    EXPECT_EQ(c.sortedTransactions().size(), 2);
+    EXPECT_EQ(c.searchString(), "ab");
+    c.search("ac");
+    EXPECT_EQ(c.sortedTransactions().size(), 1);
+    // A text that does not extend the last one starts from the whole list.
+    c.search("ab");
+    EXPECT_EQ(c.sortedTransactions().size(), 3);
+    c.setTransactions(loaded.mid(0, 4));
+    c.search("  ");
+    EXPECT_TRUE(c.searchString().isNull());
+    EXPECT_EQ(c.sortedTransactions().size(), 4);
+    // The count and total line reads the loaded list, not the found rows.
+    c.search("zeb");
+    EXPECT_EQ(c.transactions().size(), 4);
+    EXPECT_EQ(c.model()->rowCount(), 1);
+}
+
+TEST(RegisterController, ATransferListedTwiceSelectsItsFirstRow)
+{
+    RegisterBooks books;
+    const TWTransactionPtr other = books.add(QDate(2024, 1, 1), books.checking, books.sales, 7);
+    const TWTransactionPtr transfer =
+        books.add(QDate(2024, 1, 2), books.savings, books.checking, 5);
+    Register reg(*books.business, 1, {books.checking, books.savings});
+    TWTransactionsController &c = reg.controller;
+    ASSERT_EQ(c.sortedTransactions().size(), 3);
+    QList<int> rows;
+    for (int row = 0; row < 3; ++row)
+        if (c.transactionAtRow(row)->identifier() == transfer->identifier())
+            rows.append(row);
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(c.rowIndexesForTransactions({c.transactionAtRow(rows[1])}), QList<int>{rows[0]});
+    // Clicking the second copy selects the first.
+    c.tableView()->selectRow(rows[1]);
+    EXPECT_EQ(c.selectedRows(), QList<int>{rows[0]});
+    EXPECT_EQ(c.tableView()->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(c.tableView()->selectionModel()->selectedRows().first().row(), rows[0]);
+    EXPECT_TRUE(c.hasSelectedTransaction(false, true, false, false));
+    EXPECT_FALSE(c.hasSelectedTransaction(false, false, true, false));
+    // Selecting every row: each transaction once.
+    c.tableView()->selectAll();
+    EXPECT_EQ(c.selectedTransactions().size(), 2);
+    c.selectTransactions({other});
+    EXPECT_EQ(ids(c.selectedTransactions()), QList<qint32>{other->identifier()});
+    c.clearSelection();
+    EXPECT_FALSE(c.hasSelectedTransaction());
+}
+
+TEST(RegisterController, ColumnsFollowTheRegisterAndWriteBack)
+{
+    RegisterBooks books;
+    books.add(QDate(2024, 1, 1), books.checking, books.sales, 7);
+    Register reg(*books.business, 1, {books.checking});
+    TWTransactionsController &c = reg.controller;
+    const TWFieldPtr payee = books.business->fieldWithIdentifier(TWFieldIdentifierPayee);
+    ASSERT_GE(c.fieldColumn(payee), 0);
+    c.toggleFieldVisible(payee);
+    EXPECT_EQ(c.fieldColumn(payee), -1);
+    // Another account's register still shows it.
+    Register savings(*books.business, 1, {books.savings});
+    EXPECT_GE(savings.controller.fieldColumn(payee), 0);
+    // A resize is stored.
+    const TWFieldPtr notes = books.business->fieldWithIdentifier(TWFieldIdentifierNotes);
+    c.tableView()->horizontalHeader()->resizeSection(c.fieldColumn(notes), 211);
+    Register again(*books.business, 1, {books.checking});
+    EXPECT_EQ(again.controller.tableView()->horizontalHeader()->sectionSize(
+                  again.controller.fieldColumn(notes)),
+              211);
+    // The debit column of a bank register carries the account type's name.
+    const TWFieldPtr debit = books.business->fieldWithIdentifier(TWFieldIdentifierDebit);
+    const QString title =
+        c.model()->headerData(c.fieldColumn(debit), Qt::Horizontal, Qt::DisplayRole).toString();
+    EXPECT_TRUE(title.endsWith("(" + debit->name() + ")")) << title.toStdString();
+    // Without parent items: no columns, nothing saved.
+    Register empty(*books.business, 1, {});
+    EXPECT_EQ(empty.controller.model()->columnCount(), 0);
+    EXPECT_FALSE(empty.controller.settings().has_value());
+    // Sorting by a header click stores the choice; a second click turns it round.
+    const int payeeColumn = savings.controller.fieldColumn(payee);
+    emit savings.controller.tableView()->horizontalHeader()->sectionClicked(payeeColumn);
+    EXPECT_EQ(quint32(books.business->columnSettings(0)->value("sortField").toLongLong()),
+              quint32(TWFieldIdentifierPayee));
+    emit savings.controller.tableView()->horizontalHeader()->sectionClicked(payeeColumn);
+    EXPECT_EQ(books.business->columnSettings(0)->value("sortDirection").toInt(), 1);
+}
+
+TEST(RegisterController, ImportPreviewTicksStayOffTheStore)
+{
+    RegisterBooks books;
+    auto preview = std::make_shared<TWTransaction>();
+    preview->setIdentifier(1);
+    preview->setPayee("imported");
+    preview->setAccount1Identifier(books.checking->identifier());
+    preview->setAccount2Identifier(books.sales->identifier());
+    TWTransactionsController c;
+    c.setBusiness(books.business.get());
+    c.setTransactions({preview});
+    c.setImportSelectedTransactions({});
+    c.setMode(6);
+    c.view();
+    c.update();
+    int told = 0;
+    c.importSelectedTransactionsChanged = [&told](TWTransactionsController *) { ++told; };
+    const int tick = c.fieldColumn(books.business->fieldWithIdentifier(TWFieldIdentifierImport));
+    ASSERT_GE(tick, 0);
+    EXPECT_EQ(c.fieldColumn(books.business->fieldWithIdentifier(TWFieldIdentifierBalance)), -1);
+    EXPECT_TRUE(c.headerMenu()->isEmpty());
+    TWNotificationRecorder recorder(books.business.get());
+    ASSERT_TRUE(c.model()->setData(c.model()->index(0, tick), Qt::Checked, Qt::CheckStateRole));
+    EXPECT_EQ(told, 1);
+    EXPECT_EQ(c.sortedImportTransactions(), TWTransactionList{preview});
+    // Marking in the preview changes the row only.
+    c.markTransactions({preview}, true);
+    EXPECT_TRUE(preview->cleared());
+    EXPECT_TRUE(recorder.names().isEmpty());
+    EXPECT_TRUE(books.business->transactions().isEmpty());
+}
+
+TEST(RegisterController, SearchFindsAmountsBalancesAndWords)
+{
+    TWLocaleGuard locale(QLocale(QLocale::English, QLocale::UnitedStates));
+    RegisterBooks books;
+    books.add(QDate(2024, 1, 1), books.checking, books.sales, 12345, "Zed");
+    books.add(QDate(2024, 1, 2), books.checking, books.sales, 500, "Other");
+    Register reg(*books.business, 1, {books.checking});
+    TWTransactionsController &c = reg.controller;
+    c.search("123.4");
+    ASSERT_EQ(c.sortedTransactions().size(), 1);
+    EXPECT_EQ(c.sortedTransactions().first()->payee(), "Zed");
+    // The second row's running balance, 128.45, is searched too.
+    c.search("128.4");
+    ASSERT_EQ(c.sortedTransactions().size(), 1);
+    EXPECT_EQ(c.sortedTransactions().first()->payee(), "Other");
+    c.search("12x");
+    EXPECT_TRUE(c.sortedTransactions().isEmpty());
+    c.search("zed");
+    EXPECT_EQ(c.sortedTransactions().size(), 1);
+}
+
+TEST(RegisterController, SplitRowsShowTheSplitLabelAndOneToolTipBlockPerLine)
+{
+    RegisterBooks books;
+    TWBusiness &b = *books.business;
+    auto t = std::make_shared<TWTransaction>();
+    t->setIdentifier(b.nextTransactionIdentifier());
+    t->setDate(QDateTime(QDate(2024, 1, 1), QTime()));
+    t->setUnit(b.unitWithCode("USD"));
+    t->setHasSplit(true);
+    t->setSplits({TWSplit::splitWithIdentifier(0, "fee", books.checking->identifier(), 500, 500,
+                                               500, 0, 0, b.unitWithCode("USD")),
+                  TWSplit::splitWithIdentifier(0, "sale", books.sales->identifier(), -500, -500,
+                                               -500, 0, 0, b.unitWithCode("USD"))});
+    ASSERT_FALSE(b.addTransaction(t, false, false, false, false));
+    const TWTransactionPtr locked = books.add(QDate(2024, 1, 2), books.checking, books.rent, 5);
+    locked->setState(2);
+    Register reg(b, 1, {books.checking});
+    TWTransactionsController &c = reg.controller;
+    for (qint32 id : {TWFieldIdentifierAccount1, TWFieldIdentifierAccount2}) {
+        const QModelIndex cell = c.model()->index(0, c.fieldColumn(b.fieldWithIdentifier(id)));
+        EXPECT_EQ(cell.data().toString(), TWLocalized("splitColumn"));
+        EXPECT_EQ(cell.data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+        EXPECT_EQ(cell.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
+        const QStringList blocks = cell.data(Qt::ToolTipRole).toString().split("\r\r");
+        ASSERT_EQ(blocks.size(), 2);
+        EXPECT_TRUE(blocks[1].contains("sale"));
+        EXPECT_TRUE(blocks[1].contains("Sales"));
+    }
+    // A locked row is drawn in the locked colour.
+    const int row = c.transactionRow(locked);
+    EXPECT_EQ(c.model()->index(row, 0).data(Qt::ForegroundRole).value<QColor>(),
+              TWPreferences::preferences().lockedColour());
+    // Fitted widths: a text column fits its widest cell; a date column is at least 80.
+    const int payee = c.fieldColumn(b.fieldWithIdentifier(TWFieldIdentifierPayee));
+    EXPECT_GE(c.fittedWidth(payee), 50);
+    EXPECT_GE(c.fittedWidth(c.fieldColumn(b.fieldWithIdentifier(TWFieldIdentifierDate))), 80);
+    EXPECT_EQ(c.fittedWidth(c.fieldColumn(b.fieldWithIdentifier(TWFieldIdentifierAttachments))),
+              50);
+    c.search("nothing matches this");
+    const QFontMetrics header(c.tableView()->horizontalHeader()->font());
+    EXPECT_EQ(c.fittedWidth(payee),
+              std::max(50, header.horizontalAdvance(c.model()->headerTitle(
+                               *b.fieldWithIdentifier(TWFieldIdentifierPayee))) +
+                               20));
+}
+
+TEST(RegisterController, AViewDeletedByItsWindowLeavesTheRegisterUsable)
+{
+    RegisterBooks books;
+    books.add(QDate(2024, 1, 1), books.checking, books.sales, 7);
+    Register reg(*books.business, 1, {books.checking});
+    delete reg.controller.view(); // the window closing first
+    TWNotificationCenter::defaultCenter().postNotification(QStringLiteral("preferences"), nullptr);
+    reg.controller.clearSelection();
+    reg.controller.updateTransactions();
+    reg.controller.update();
+    ASSERT_TRUE(reg.controller.view());
+    reg.controller.update();
+    EXPECT_EQ(reg.controller.model()->rowCount(), 1);
+    EXPECT_GT(reg.controller.model()->columnCount(), 0);
+}
+
+TEST(RegisterController, ANewLastRowSelectedRightAfterAReloadIsScrolledIntoView)
+{
+    RegisterBooks books;
+    for (int day = 0; day < 60; ++day)
+        books.add(QDate(2024, 1, 1).addDays(day), books.checking, books.sales, 1 + day);
+    Register reg(*books.business, 1, {books.checking});
+    TWTransactionsController &c = reg.controller;
+    c.view()->show();
+    QCoreApplication::processEvents();
+    c.tableView()->scrollToBottom();
+    QCoreApplication::processEvents();
+
+    const TWTransactionPtr added =
+        books.add(QDate(2024, 12, 31), books.checking, books.sales, 999);
+    c.updateTransactions();
+    c.selectTransactions({added});
+    const QModelIndex index = c.model()->index(c.selectedRows().value(0, -1), 0);
+    ASSERT_TRUE(index.isValid());
+    EXPECT_EQ(index.row(), c.model()->rowCount() - 1);
+    EXPECT_TRUE(c.tableView()->viewport()->rect().contains(c.tableView()->visualRect(index)));
+}

@@ -1,0 +1,211 @@
+// The editor's form: rows in the register's column order, rows a split or an
+// import row leaves out, swapped accounts, read-only controls and the height.
+
+#include "TransactionEditorTestSupport.h"
+
+#include "TWLocalized.h"
+#include "TWTotalController.h"
+
+#include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
+
+namespace
+{
+
+using TransactionEditorForm = TransactionEditorTest;
+
+bool shown(TWTransactionController *editor, qint32 field)
+{
+    QWidget *value = editor->valueViewForField(field);
+    return value && value->isVisibleTo(editor->view());
+}
+
+TEST_F(TransactionEditorForm, RowsFollowTheRegisterColumnsAndSkipUnknownEntries)
+{
+    QVariantMap settings = *business->columnSettings(TWColumnSettingsViewTransactions);
+    QVariantList fields;
+    for (const qint32 identifier : {-10, -5, 999, -3, -7, -8, -12})
+        fields.append(QVariantMap{
+            {QStringLiteral("identifier"), QVariant::fromValue(std::uint32_t(identifier))}});
+    settings.insert(QStringLiteral("fields"), fields);
+    business->updateColumnSettings(TWColumnSettingsViewTransactions, settings);
+
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+    ASSERT_TRUE(editor);
+    // 999 names no field; -12 has no row of its own.
+    EXPECT_EQ(editor->fields().size(), 6);
+    EXPECT_EQ(editor->rowOrder(), (QList<qint32>{-10, -5, -3, -7, -8}));
+    auto *label = qobject_cast<QLabel *>(editor->labelViewForField(-10));
+    ASSERT_TRUE(label);
+    EXPECT_EQ(label->text(), TWLocalized("total") + QLatin1Char(':'));
+}
+
+TEST_F(TransactionEditorForm, ASplitTransactionHidesTheAmountAndAccountRows)
+{
+    TWTransactionPtr transaction = makeTransaction(bank, sales, 100);
+    transaction->setHasSplit(true);
+    transaction->setSplits({TWSplit::splitWithIdentifier(0, QString(), bank->identifier(), 100, 100,
+                                                         100, 0, 0, business->homeUnit()),
+                            TWSplit::splitWithIdentifier(0, QString(), sales->identifier(), -100,
+                                                         -100, -100, 0, 0, business->homeUnit())});
+    TWTransactionController *editor = openNew(transaction);
+    ASSERT_TRUE(editor);
+    for (const qint32 field : {-10, -7, -8}) {
+        EXPECT_TRUE(editor->valueViewForField(field)) << field;
+        EXPECT_FALSE(shown(editor, field)) << field;
+    }
+    EXPECT_TRUE(shown(editor, -5));
+    EXPECT_TRUE(shown(editor, -3));
+    EXPECT_EQ(editor->splitTransactionButton()->text(), TWLocalized("unsplitTransaction"));
+
+    // Back to one amount: the rows come back on the next refresh.
+    editor->editTransaction()->setHasSplit(false);
+    editor->updateValues();
+    EXPECT_TRUE(shown(editor, -10));
+    EXPECT_TRUE(shown(editor, -7));
+}
+
+TEST_F(TransactionEditorForm, AnImportRowHasNoRepeatOrIdentifierRow)
+{
+    TWTransactionController *editor = openEdit(makeTransaction(bank, sales, 100), true);
+    ASSERT_TRUE(editor);
+    EXPECT_FALSE(editor->valueViewForField(-9));
+    EXPECT_FALSE(editor->valueViewForField(-4));
+    EXPECT_FALSE(editor->rowOrder().contains(-9));
+    EXPECT_TRUE(editor->rowOrder().contains(-5));
+
+    editor->doSave(0);
+    editor = openEdit(storeTransaction(QStringLiteral("Stored"), 100));
+    EXPECT_TRUE(editor->valueViewForField(-9));
+    ASSERT_TRUE(textField(editor, -4));
+    EXPECT_EQ(textField(editor, -4)->text(), QString::number(editor->transaction()->identifier()));
+}
+
+TEST_F(TransactionEditorForm, SwappedAccountsShowAccountTwoFirstAfterBuildingAndRefreshing)
+{
+    TWTransactionPtr transaction = makeTransaction(bank, sales, 100);
+    transaction->setActiveAccountIdentifier(sales->identifier());
+    TWTransactionController *editor = openNew(transaction);
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(popUp(editor, -7)->currentText(), sales->name());
+    EXPECT_EQ(popUp(editor, -8)->currentText(), bank->name());
+    editor->updateValues();
+    EXPECT_EQ(popUp(editor, -7)->currentText(), sales->name());
+    EXPECT_EQ(popUp(editor, -8)->currentText(), bank->name());
+    EXPECT_TRUE(editor->totalController()->swapped());
+}
+
+TEST_F(TransactionEditorForm, TheFormGrowsUntilOneHundredShortOfTheScreenThenScrolls)
+{
+    EXPECT_EQ(TWTransactionController::formViewportHeight(400, 60, 900), 400);
+    EXPECT_EQ(TWTransactionController::formViewportHeight(2000, 60, 900), 740);
+    EXPECT_EQ(TWTransactionController::formViewportHeight(740, 60, 900), 740);
+
+    // Fifty custom fields do not fit: the form scrolls and starts at the top.
+    for (int i = 0; i < 50; ++i) {
+        const TWFieldPtr field =
+            TWField::fieldWithName(QStringLiteral("Note %1").arg(i), TWFieldTypeText, false, false,
+                                   business->nextFieldIdentifier());
+        ASSERT_FALSE(business->addField(field, false));
+        business->columnSettingsAddField(*field);
+    }
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+    ASSERT_TRUE(editor);
+    QScrollArea *scroll = editor->scrollArea();
+    EXPECT_LT(scroll->height(), scroll->widget()->sizeHint().height());
+    EXPECT_EQ(scroll->verticalScrollBar()->value(), 0);
+
+    // Tab goes down the rows in order, and the row it reaches is scrolled into view.
+    QCoreApplication::processEvents();
+    QLineEdit *payee = textField(editor, -5);
+    ASSERT_TRUE(payee);
+    EXPECT_EQ(payee->nextInFocusChain(), textField(editor, -6));
+    editor->view()->window()->activateWindow();
+    QWidget *last = editor->valueViewForField(editor->rowOrder().last());
+    last->setFocus(Qt::TabFocusReason);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), last);
+    EXPECT_GT(scroll->verticalScrollBar()->value(), 0);
+}
+
+TEST_F(TransactionEditorForm, ListAndTagPopUpsShowTheValueAndCreateItems)
+{
+    const TWFieldPtr list = TWField::fieldWithName(QStringLiteral("Project"), TWFieldTypeList,
+                                                   false, false, business->nextFieldIdentifier());
+    ASSERT_FALSE(business->addField(list, false));
+    business->columnSettingsAddField(*list);
+    const TWFieldPtr tags = TWField::fieldWithName(QStringLiteral("Tags"), TWFieldTypeTags, false,
+                                                   false, business->nextFieldIdentifier());
+    ASSERT_FALSE(business->addField(tags, false));
+    business->columnSettingsAddField(*tags);
+    for (const char *name : {"Blue", "Red"})
+        ASSERT_FALSE(business->addFieldTagItem(
+            TWFieldTagItem::fieldTagItemWithName(QLatin1String(name), -1), tags, false));
+
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+    ASSERT_TRUE(editor);
+    QComboBox *listPopUp = popUp(editor, list->identifier());
+    ASSERT_TRUE(listPopUp);
+    // No items yet: only the "new item" entry, nothing chosen.
+    EXPECT_EQ(listPopUp->currentIndex(), -1);
+
+    choose(listPopUp, TWLocalized("newListItem"));
+    EXPECT_EQ(editor->editMode(), 1);
+    editor->addItemTextField()->setText(QStringLiteral("Alpha"));
+    editor->doAddItemCancelSave(1);
+    EXPECT_EQ(editor->editMode(), 0);
+    ASSERT_EQ(list->listItems().size(), 1);
+    EXPECT_EQ(editor->editTransaction()->fieldValueWithField(*list, false)->listItemIdentifier(),
+              list->listItems().first()->identifier());
+    EXPECT_EQ(popUp(editor, list->identifier())->currentText(), QStringLiteral("Alpha"));
+
+    // Cancelling the sheet leaves the value and the pop-up as they were.
+    choose(popUp(editor, list->identifier()), TWLocalized("newListItem"));
+    editor->addItemTextField()->setText(QStringLiteral("Beta"));
+    editor->doAddItemCancelSave(0);
+    EXPECT_EQ(list->listItems().size(), 1);
+    EXPECT_EQ(popUp(editor, list->identifier())->currentText(), QStringLiteral("Alpha"));
+
+    // Tags: chosen in any order, titled in the field's order; twice removes.
+    QComboBox *tagPopUp = popUp(editor, tags->identifier());
+    EXPECT_TRUE(tagPopUp->placeholderText().isEmpty());
+    choose(tagPopUp, QStringLiteral("Red"));
+    choose(tagPopUp, QStringLiteral("Blue"));
+    EXPECT_EQ(tagPopUp->placeholderText(), QStringLiteral("Blue, Red"));
+    choose(tagPopUp, QStringLiteral("Red"));
+    EXPECT_EQ(tagPopUp->placeholderText(), QStringLiteral("Blue"));
+    EXPECT_EQ(tagPopUp->currentIndex(), -1);
+}
+
+} // namespace
+
+namespace
+{
+
+TEST_F(TransactionEditorForm, SplittingFromTheAccountMenuShowsLinesAndUnsplittingBringsTheRowsBack)
+{
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 1000));
+    ASSERT_TRUE(editor);
+    choose(popUp(editor, -7), TWLocalized("splitTransactionMore"));
+    ASSERT_TRUE(editor->editTransaction()->hasSplit());
+    EXPECT_EQ(editor->splitControllers().size(), 2);
+    EXPECT_FALSE(shown(editor, -10));
+    EXPECT_TRUE(editor->newSplitButton()->isVisibleTo(editor->view()));
+
+    // A new line takes the balance, so the lines still add up to zero.
+    editor->editTransaction()->splits().first()->setTotalBusiness(1200);
+    editor->newSplit();
+    ASSERT_EQ(editor->splitControllers().size(), 3);
+    EXPECT_EQ(editor->editTransaction()->splits().last()->totalBusiness(), -200);
+
+    editor->deleteSplit(editor->splitControllers().last());
+    editor->deleteSplit(editor->splitControllers().last());
+    EXPECT_FALSE(editor->editTransaction()->hasSplit());
+    EXPECT_TRUE(editor->splitControllers().isEmpty());
+    EXPECT_TRUE(shown(editor, -10));
+    EXPECT_TRUE(shown(editor, -7));
+    EXPECT_EQ(editor->splitTransactionButton()->text(), TWLocalized("splitTransaction"));
+}
+
+} // namespace

@@ -1,0 +1,388 @@
+// The editor's save road on a real business: schedules, checks, repeat items,
+// import rows, runs of several transactions and store failures.
+
+#include "TransactionEditorTestSupport.h"
+
+#include "TWAccountingPeriod.h"
+#include "TWLocalized.h"
+
+#include "TWDetailInterfaces.h"
+#include "TWRepeatController.h"
+#include "TWTotalController.h"
+
+#include <QCheckBox>
+
+namespace
+{
+
+using TransactionEditorSave = TransactionEditorTest;
+
+TEST_F(TransactionEditorSave, RepeatOnStoresTheScheduleThenTheTransactionWithIt)
+{
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 1500));
+    ASSERT_TRUE(editor);
+    ASSERT_TRUE(editor->repeatController());
+    editor->repeatController()->doRepeats(true);
+    editor->repeatController()->doInterval(2);
+
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    ASSERT_EQ(business->repeats().size(), 1);
+    const TWRepeatPtr repeat = business->repeats().first();
+    EXPECT_GE(repeat->identifier(), 100);
+    EXPECT_EQ(repeat->interval(), 2u);
+    const TWTransactionPtr stored =
+        business->transactionWithIdentifier(editor->editTransaction()->identifier());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->repeatIdentifier(), repeat->identifier());
+    EXPECT_TRUE(editor->saved());
+    EXPECT_FALSE(document->hasAttachedSheet());
+}
+
+TEST_F(TransactionEditorSave, ClosedPeriodAndUnbalancedSplitsWriteNothingABalancedSplitSaves)
+{
+    business->businessInfo()->setAccountingPeriods(
+        {TWAccountingPeriod::accountingPeriodWithName(
+             QStringLiteral("2025"), QDateTime(QDate(2025, 1, 1), QTime(0, 0)),
+             QDateTime(QDate(2025, 12, 31), QTime(23, 59)), true, 1),
+         TWAccountingPeriod::accountingPeriodWithName(
+             QStringLiteral("2026"), QDateTime(QDate(2026, 1, 1), QTime(0, 0)),
+             QDateTime(QDate(2026, 12, 31), QTime(23, 59)), false, 2)});
+    const qsizetype before = business->transactions().size();
+
+    TWTransactionController *editor =
+        openNew(makeTransaction(bank, sales, 100, QDateTime(QDate(2025, 6, 1), QTime(12, 0))));
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Refused);
+    EXPECT_EQ(alerts, QStringList{TWLocalized("editClosedTransaction")});
+    EXPECT_TRUE(document->hasAttachedSheet());
+    EXPECT_FALSE(editor->saved());
+
+    // A split whose home amounts miss by one minor unit is refused.
+    editor->editTransaction()->setDate(QDateTime(QDate(2026, 6, 1), QTime(12, 0)));
+    editor->editTransaction()->setHasSplit(true);
+    editor->editTransaction()->setSplits(
+        {TWSplit::splitWithIdentifier(0, QString(), bank->identifier(), 100, 100, 100, 0, 0,
+                                      business->homeUnit()),
+         TWSplit::splitWithIdentifier(0, QString(), sales->identifier(), -101, -101, -101, 0, 0,
+                                      business->homeUnit())});
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Refused);
+    EXPECT_EQ(alerts.last(), TWLocalized("unbalancedSplitMessage"));
+    EXPECT_EQ(business->transactions().size(), before);
+
+    editor->editTransaction()->splits().last()->setTotalBusiness(-100);
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    EXPECT_EQ(business->transactions().size(), before + 1);
+    EXPECT_TRUE(editor->saved());
+}
+
+TEST_F(TransactionEditorSave, AllFutureTransactionsUpdatesSameDayItemsAndPostsOnePair)
+{
+    const TWRepeatPtr repeat =
+        TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth, QDateTime(),
+                                 true, business->nextRepeatIdentifier());
+    ASSERT_FALSE(business->addRepeat(repeat, false));
+    const QDate day = QDate::currentDate().addDays(40);
+    const TWTransactionPtr earlier = storeTransaction(
+        QStringLiteral("Old"), 100, QDateTime(day.addDays(-1), QTime(9, 0)), repeat->identifier());
+    const TWTransactionPtr edited = storeTransaction(
+        QStringLiteral("Old"), 100, QDateTime(day, QTime(9, 0)), repeat->identifier());
+    const TWTransactionPtr sameDay = storeTransaction(
+        QStringLiteral("Old"), 100, QDateTime(day, QTime(9, 0)), repeat->identifier());
+    const TWTransactionPtr later = storeTransaction(
+        QStringLiteral("Old"), 100, QDateTime(day.addDays(3), QTime(9, 0)), repeat->identifier());
+
+    TWTransactionController *editor = openEdit(edited);
+    ASSERT_TRUE(editor);
+    ASSERT_TRUE(editor->repeatController()->repeatsCheckbox()->isChecked());
+    type(editor, -5, QStringLiteral("New"));
+    TWNotificationRecorder recorder(business);
+    alertAnswer = 1002;
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Asking);
+
+    auto payee = [this](const TWTransactionPtr &t) {
+        return business->transactionWithIdentifier(t->identifier())->payee();
+    };
+    EXPECT_EQ(payee(edited), QStringLiteral("New"));
+    EXPECT_EQ(payee(sameDay), QStringLiteral("New"));
+    EXPECT_EQ(payee(later), QStringLiteral("New"));
+    EXPECT_EQ(payee(earlier), QStringLiteral("Old"));
+    int bulkUpdates = 0;
+    int bulkValues = 0;
+    for (const TWNotification &notification : recorder.notifications()) {
+        if (!notification.userInfo.isEmpty())
+            continue;
+        bulkUpdates += notification.name == TWTransactionUpdateNotification;
+        bulkValues += notification.name == TWValueNewNotification;
+    }
+    EXPECT_EQ(bulkUpdates, 1);
+    EXPECT_EQ(bulkValues, 1);
+    EXPECT_TRUE(editor->saved());
+}
+
+TEST_F(TransactionEditorSave, AnImportRowWritesNothingEvenAfterAnEarlierUseWithARepeat)
+{
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+    ASSERT_TRUE(editor);
+    editor->repeatController()->doRepeats(true);
+    editor->doSave(0);
+    const qsizetype before = business->transactions().size();
+
+    const TWTransactionPtr row = makeTransaction(cash, rent, 250);
+    editor = openEdit(row, true);
+    ASSERT_TRUE(editor);
+    EXPECT_FALSE(editor->valueViewForField(-9));
+    EXPECT_FALSE(editor->repeat());
+    // Even a repeat handed in from outside stays out of the store.
+    editor->setRepeat(TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitWeek,
+                                               QDateTime()));
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    EXPECT_TRUE(editor->saved());
+    EXPECT_TRUE(business->repeats().isEmpty());
+    EXPECT_EQ(business->transactions().size(), before);
+}
+
+TEST_F(TransactionEditorSave, ARunFromATwoBillPaymentTemplateStoresNewLinesAndTheLinksOnce)
+{
+    const TWTransactionPtr payment = makeTransaction(bank, rent, -300);
+    payment->setHasSplit(true);
+    const qint32 firstLine = business->nextSplitIdentifier();
+    payment->setSplits({TWSplit::splitWithIdentifier(firstLine, QString(), bank->identifier(), -300,
+                                                     -300, -300, 0, 0, business->homeUnit()),
+                        TWSplit::splitWithIdentifier(firstLine + 1, QString(), rent->identifier(),
+                                                     200, 200, 200, 0, 0, business->homeUnit()),
+                        TWSplit::splitWithIdentifier(firstLine + 2, QString(), rent->identifier(),
+                                                     100, 100, 100, 0, 0, business->homeUnit())});
+    const qint32 firstLink = business->nextRelationshipIdentifier();
+    const TWRelationshipList links = {
+        TWRelationship::relationshipWithType(TWRelationshipTypeBillPayment, 0, 1, 11,
+                                             payment->identifier(), firstLine + 1, firstLink),
+        TWRelationship::relationshipWithType(TWRelationshipTypeBillPayment, 0, 1, 12,
+                                             payment->identifier(), firstLine + 2, firstLink + 1)};
+
+    TWTransactionController *editor = openNew(payment, true, links);
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Continued);
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Continued);
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    editor->doSave(0);
+
+    ASSERT_EQ(business->transactions().size(), 2);
+    QSet<qint32> lines;
+    for (const TWTransactionPtr &stored : business->transactions()) {
+        for (const TWSplitPtr &split : stored->splits())
+            lines.insert(split->identifier());
+    }
+    EXPECT_EQ(lines.size(), 6);
+    EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT COUNT(*) FROM Relationships")), 2);
+    EXPECT_EQ(twQueryInt(*business,
+                         QStringLiteral(
+                             "SELECT COUNT(DISTINCT transactionIdentifier) FROM Relationships")),
+              1);
+}
+
+TEST_F(TransactionEditorSave, AFailingAddKeepsTheSheetOpenWithTheInputAndLeavesNoLink)
+{
+    const TWTransactionPtr taken = storeTransaction(QStringLiteral("First"), 100);
+    const TWTransactionPtr second = makeTransaction(bank, rent, -50);
+    const TWRelationshipList links = {TWRelationship::relationshipWithType(
+        TWRelationshipTypeBillPayment, 0, 1, 11, second->identifier(), 0,
+        business->nextRelationshipIdentifier())};
+    TWTransactionController *editor = openNew(second, false, links);
+    ASSERT_TRUE(editor);
+    type(editor, -5, QStringLiteral("Typed"));
+    editor->editTransaction()->setIdentifier(taken->identifier());
+
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Failed);
+    EXPECT_TRUE(document->hasAttachedSheet());
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_FALSE(editor->saved());
+    EXPECT_EQ(editor->editTransaction()->payee(), QStringLiteral("Typed"));
+    EXPECT_EQ(textField(editor, -5)->text(), QStringLiteral("Typed"));
+    EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT COUNT(*) FROM Relationships")), 0);
+    EXPECT_EQ(business->transactions().size(), 1);
+
+    // With a free identifier the same input saves, links and all.
+    editor->editTransaction()->setIdentifier(business->nextTransactionIdentifier());
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    EXPECT_EQ(business->transactions().size(), 2);
+    EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT COUNT(*) FROM Relationships")), 1);
+}
+
+TEST_F(TransactionEditorSave, ReadOnlyDoneClosesWithoutWritingAndCancelDropsTheCopy)
+{
+    const TWTransactionPtr locked = storeTransaction(QStringLiteral("Locked"), 100);
+    locked->setState(TWTransactionStateLocked);
+    TWTransactionController *editor = openEdit(locked);
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->mode(), 3);
+    EXPECT_FALSE(editor->cancelButton()->isVisibleTo(editor->view()));
+    EXPECT_EQ(editor->saveButton()->text(), TWLocalized("done"));
+    EXPECT_FALSE(textField(editor, -5)->isEnabled());
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    EXPECT_FALSE(editor->saved());
+}
+
+TEST_F(TransactionEditorSave, TurningTheRepeatOffDeletesTheScheduleAndDetachesTheTransaction)
+{
+    const TWRepeatPtr repeat =
+        TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth, QDateTime(),
+                                 true, business->nextRepeatIdentifier());
+    ASSERT_FALSE(business->addRepeat(repeat, false));
+    const TWTransactionPtr item = storeTransaction(
+        QStringLiteral("Item"), 100, QDateTime(QDate::currentDate().addDays(5), QTime(9, 0)),
+        repeat->identifier());
+    TWTransactionController *editor = openEdit(item);
+    ASSERT_TRUE(editor);
+    editor->repeatController()->doRepeats(false);
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_TRUE(business->repeats().isEmpty());
+    EXPECT_EQ(business->transactionWithIdentifier(item->identifier())->repeatIdentifier(), 0);
+}
+
+TEST_F(TransactionEditorSave, ASaveWhoseYearEndRebuildFailsEndsSavedAndThenShowsTheError)
+{
+    const TWAccountPtr equity = addAccount(QStringLiteral("Retained"), TWAccountTypeEquity);
+    business->businessInfo()->setNominalTransferAccountIdentifier(equity->identifier());
+    business->businessInfo()->setAccountingPeriods(
+        {TWAccountingPeriod::accountingPeriodWithName(
+             QStringLiteral("2025"), QDateTime(QDate(2025, 1, 1), QTime(0, 0)),
+             QDateTime(QDate(2025, 12, 31), QTime(23, 59)), false, 1),
+         TWAccountingPeriod::accountingPeriodWithName(
+             QStringLiteral("2026"), QDateTime(QDate(2026, 1, 1), QTime(0, 0)),
+             QDateTime(QDate(2026, 12, 31), QTime(23, 59)), false, 2)});
+    const TWTransactionPtr sale =
+        makeTransaction(bank, sales, 900, QDateTime(QDate(2025, 5, 1), QTime(12, 0)));
+    ASSERT_FALSE(business->addTransaction(sale, false, false, false, false));
+    // The year-end transfers cannot be linked to their period.
+    twExec(*business, QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Relationships "
+                                     "BEGIN SELECT RAISE(ABORT, 'refused'); END;"));
+
+    TWTransactionController *editor = openEdit(sale);
+    ASSERT_TRUE(editor);
+    ASSERT_EQ(editor->mode(), 2);
+    type(editor, -5, QStringLiteral("Changed"));
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    EXPECT_TRUE(editor->saved());
+    EXPECT_FALSE(document->hasAttachedSheet());
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(business->transactionWithIdentifier(sale->identifier())->payee(),
+              QStringLiteral("Changed"));
+}
+
+TEST_F(TransactionEditorSave, ANewAccountFromTheAccountRowTakesTheRowsSlot)
+{
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+    ASSERT_TRUE(editor);
+    const TWFieldPtr account2 = business->fieldWithIdentifier(-8);
+    editor->createNewAccount(account2);
+    // The document stores the account from its sheet, then hands it over.
+    const TWAccountPtr made = addAccount(QStringLiteral("Fees"), TWAccountTypeExpense);
+    editor->updateWithNewAccount(made);
+    EXPECT_EQ(editor->editTransaction()->account2Identifier(), made->identifier());
+    EXPECT_EQ(popUp(editor, -8)->currentText(), QStringLiteral("Fees"));
+    // Nothing waits any more: a later account goes nowhere.
+    editor->updateWithNewAccount(addAccount(QStringLiteral("Other"), TWAccountTypeExpense));
+    EXPECT_EQ(editor->editTransaction()->account2Identifier(), made->identifier());
+}
+
+TEST_F(TransactionEditorSave, ThisTransactionOnlyStillStoresAChangedIntervalAndCancelWritesNothing)
+{
+    const TWRepeatPtr repeat =
+        TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth, QDateTime(),
+                                 true, business->nextRepeatIdentifier());
+    ASSERT_FALSE(business->addRepeat(repeat, false));
+    const QDateTime day(QDate::currentDate().addDays(20), QTime(9, 0));
+    const TWTransactionPtr item =
+        storeTransaction(QStringLiteral("Item"), 100, day, repeat->identifier());
+    const TWTransactionPtr other =
+        storeTransaction(QStringLiteral("Item"), 100, day.addDays(30), repeat->identifier());
+
+    TWTransactionController *editor = openEdit(item);
+    ASSERT_TRUE(editor);
+    type(editor, -5, QStringLiteral("Cancelled"));
+    alertAnswer = 1001;
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Asking);
+    EXPECT_FALSE(document->hasAttachedSheet());
+    EXPECT_FALSE(editor->saved());
+    EXPECT_EQ(business->transactionWithIdentifier(item->identifier())->payee(),
+              QStringLiteral("Item"));
+
+    editor = openEdit(business->transactionWithIdentifier(item->identifier()));
+    editor->repeatController()->doInterval(3);
+    type(editor, -5, QStringLiteral("Only me"));
+    alertAnswer = 1000;
+    editor->doSave(1);
+    EXPECT_TRUE(editor->saved());
+    EXPECT_EQ(business->repeatWithIdentifier(repeat->identifier())->interval(), 3u);
+    EXPECT_EQ(business->transactionWithIdentifier(item->identifier())->payee(),
+              QStringLiteral("Only me"));
+    EXPECT_EQ(business->transactionWithIdentifier(other->identifier())->payee(),
+              QStringLiteral("Item"));
+}
+
+TEST_F(TransactionEditorSave, AnAmountStillBeingTypedIsSaved)
+{
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+    ASSERT_TRUE(editor);
+    QLineEdit *debit = editor->totalController()->field(TWTotalFieldDebit);
+    debit->selectAll();
+    QTest::keyClicks(debit, QStringLiteral("42.50"));
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    EXPECT_EQ(business->transactionWithIdentifier(editor->editTransaction()->identifier())->total(),
+              4250);
+}
+
+TEST_F(TransactionEditorSave, ARefusedTransactionLeavesNoScheduleBehind)
+{
+    const TWTransactionPtr taken = storeTransaction(QStringLiteral("First"), 100);
+    TWTransactionController *editor = openNew(makeTransaction(bank, rent, -50));
+    ASSERT_TRUE(editor);
+    editor->repeatController()->doRepeats(true);
+    editor->editTransaction()->setIdentifier(taken->identifier());
+
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Failed);
+    EXPECT_TRUE(business->repeats().isEmpty());
+    EXPECT_EQ(editor->editTransaction()->repeatIdentifier(), 0);
+    EXPECT_TRUE(document->hasAttachedSheet());
+
+    // Trying again with a free identifier stores one schedule, not two.
+    editor->editTransaction()->setIdentifier(business->nextTransactionIdentifier());
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    ASSERT_EQ(business->repeats().size(), 1);
+    EXPECT_EQ(business->transactionWithIdentifier(editor->editTransaction()->identifier())
+                  ->repeatIdentifier(),
+              business->repeats().first()->identifier());
+}
+
+// The register the editor was opened from; records what it is told to select.
+class SelectingRegister final : public TWRegisterDetail
+{
+public:
+    QWidget *view() override { return &m_view; }
+    void selectTransactions(const TWTransactionList &list) override { selections.append(list); }
+    QList<TWTransactionList> selections;
+
+private:
+    QWidget m_view;
+};
+
+TEST_F(TransactionEditorSave, TheRegisterSelectsTheTransactionOnlyAfterASave)
+{
+    SelectingRegister shown;
+    document->newTransaction(makeTransaction(bank, sales, 100), {}, false, &shown);
+    auto *editor = qobject_cast<TWTransactionController *>(document->transactionController());
+    ASSERT_TRUE(editor);
+    editor->doSave(0);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(shown.selections.isEmpty());
+
+    document->newTransaction(makeTransaction(bank, sales, 100), {}, false, &shown);
+    editor->doSave(1);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(shown.selections.size(), 1);
+    EXPECT_EQ(shown.selections.first().first()->identifier(),
+              editor->editTransaction()->identifier());
+}
+
+} // namespace

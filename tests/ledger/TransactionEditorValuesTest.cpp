@@ -1,0 +1,211 @@
+// Editing values in the editor: completion, the one-shot autofill, the
+// account rows' rules, units and amounts that are never silently changed.
+
+#include "TransactionEditorTestSupport.h"
+
+#include "TWTotalController.h"
+#include "TWValueCompleter.h"
+
+#include "TWPreferences.h"
+
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QDateEdit>
+
+namespace
+{
+
+using TransactionEditorValues = TransactionEditorTest;
+
+TEST(TransactionEditorCompletion, OffersFromTheFourthCharacterInAnyCaseInOrder)
+{
+    const QStringList names = {QStringLiteral("ACME Tools"), QStringLiteral("Acme Corp"),
+                               QStringLiteral("Bolt"), QStringLiteral("acmeish")};
+    EXPECT_TRUE(twValueCompletions(names, QStringLiteral("acm")).isEmpty());
+    EXPECT_EQ(twValueCompletions(names, QStringLiteral("aCmE")),
+              (QStringList{QStringLiteral("ACME Tools"), QStringLiteral("Acme Corp"),
+                           QStringLiteral("acmeish")}));
+    EXPECT_EQ(twValueCompletions(names, QStringLiteral("acme t")),
+              (QStringList{QStringLiteral("ACME Tools")}));
+    EXPECT_TRUE(twValueCompletions(names, QStringLiteral("Zzzz")).isEmpty());
+
+    EXPECT_TRUE(twFieldCompletes(TWField(QString(), TWFieldTypeStandard, true, true, -5)));
+    EXPECT_TRUE(twFieldCompletes(TWField(QString(), TWFieldTypeStandard, true, true, -6)));
+    EXPECT_TRUE(twFieldCompletes(TWField(QString(), TWFieldTypeText, false, false, 3)));
+    EXPECT_FALSE(twFieldCompletes(TWField(QString(), TWFieldTypeStandard, false, true, -15)));
+    EXPECT_FALSE(twFieldCompletes(TWField(QString(), TWFieldTypeCurrency, false, false, 4)));
+}
+
+TEST_F(TransactionEditorValues, TypingAPayeeOffersRememberedValuesNeverForNotes)
+{
+    for (const char *name : {"Acme Corp", "acme tools", "Bolt Ltd"})
+        ASSERT_FALSE(business->rememberValue(QLatin1String(name), -5, false));
+    ASSERT_FALSE(business->rememberValue(QStringLiteral("Acme note"), -15, false));
+    TWPreferences::preferences().setAutoCompleteTextFields(true);
+
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+    ASSERT_TRUE(editor);
+    QLineEdit *payee = textField(editor, -5);
+    QTest::keyClicks(payee, QStringLiteral("ACM"));
+    EXPECT_TRUE(editor->completer()->offered().isEmpty());
+    QTest::keyClicks(payee, QStringLiteral("e"));
+    EXPECT_EQ(editor->completer()->offered(),
+              (QStringList{QStringLiteral("Acme Corp"), QStringLiteral("acme tools")}));
+    // Nothing is preselected: Return keeps what was typed.
+    EXPECT_FALSE(editor->completer()->completer()->popup()->currentIndex().isValid());
+    EXPECT_EQ(payee->text(), QStringLiteral("ACMe"));
+    // Choosing one puts it into the transaction.
+    emit editor->completer()->completer()->activated(QStringLiteral("acme tools"));
+    EXPECT_EQ(editor->editTransaction()->payee(), QStringLiteral("acme tools"));
+
+    QLineEdit *notes = textField(editor, -15);
+    ASSERT_TRUE(notes);
+    QTest::keyClicks(notes, QStringLiteral("Acme"));
+    EXPECT_TRUE(editor->completer()->offered().isEmpty());
+
+    TWPreferences::preferences().setAutoCompleteTextFields(false);
+    QTest::keyClicks(payee, QStringLiteral(" "));
+    EXPECT_TRUE(editor->completer()->offered().isEmpty());
+    TWPreferences::preferences().setAutoCompleteTextFields(true);
+}
+
+TEST_F(TransactionEditorValues, AutofillFillsFromTheFirstEditOnly)
+{
+    business->setAutofill(true);
+    TWTransactionPtr earlier = makeTransaction(rent, bank, 4200);
+    earlier->setPayee(QStringLiteral("Landlord"));
+    earlier->setDescription(QStringLiteral("November rent"));
+    ASSERT_FALSE(business->addTransaction(earlier, false, false, false, true));
+
+    // Payee first: the rest comes from the latest transaction with that payee.
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 0));
+    ASSERT_TRUE(editor);
+    type(editor, -5, QStringLiteral("Landlord"));
+    EXPECT_EQ(editor->editTransaction()->description(), QStringLiteral("November rent"));
+    EXPECT_EQ(textField(editor, -6)->text(), QStringLiteral("November rent"));
+    EXPECT_EQ(editor->editTransaction()->total(), 4200);
+    EXPECT_EQ(popUp(editor, -7)->currentText(), rent->name());
+    editor->doSave(0);
+
+    // The date first uses up the permission: the payee then fills nothing.
+    editor = openNew(makeTransaction(bank, sales, 0));
+    auto *date = qobject_cast<QDateEdit *>(editor->valueViewForField(-3));
+    ASSERT_TRUE(date);
+    date->setDate(date->date().addDays(1));
+    type(editor, -5, QStringLiteral("Landlord"));
+    EXPECT_TRUE(editor->editTransaction()->description().isEmpty());
+    editor->doSave(0);
+
+    // Editing a stored transaction never autofills.
+    editor = openEdit(storeTransaction(QStringLiteral("Other"), 5));
+    type(editor, -5, QStringLiteral("Landlord"));
+    EXPECT_TRUE(editor->editTransaction()->description().isEmpty());
+}
+
+TEST_F(TransactionEditorValues, AMileageAccountSwitchesToMilesAndAPlainOneSwitchesBack)
+{
+    const TWAccountPtr car = addAccount(QStringLiteral("Car Mileage"), TWAccountTypeExpense);
+    ASSERT_TRUE(business->unitWithCode(QStringLiteral("MIL")));
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 1234));
+    ASSERT_TRUE(editor);
+    choose(popUp(editor, -8), car->name());
+    ASSERT_TRUE(editor->editTransaction()->unit());
+    EXPECT_EQ(editor->editTransaction()->unit()->code(), QStringLiteral("MIL"));
+    EXPECT_EQ(editor->editTransaction()->account2Identifier(), car->identifier());
+
+    choose(popUp(editor, -8), rent->name());
+    EXPECT_EQ(editor->editTransaction()->unit()->code(), business->homeUnit()->code());
+    EXPECT_EQ(editor->editTransaction()->totalStart(), 0);
+}
+
+TEST_F(TransactionEditorValues, ChoosingAccountOneAsAccountTwoMovesAccountOne)
+{
+    TWTransactionController *editor = openNew(makeTransaction(cash, sales, 100));
+    ASSERT_TRUE(editor);
+    choose(popUp(editor, -8), cash->name());
+    const TWAccountPtr first = business->accounts().first();
+    const TWAccountPtr expected =
+        first->identifier() != cash->identifier() ? first : business->accounts().at(1);
+    EXPECT_EQ(editor->editTransaction()->account2Identifier(), cash->identifier());
+    EXPECT_EQ(editor->editTransaction()->account1Identifier(), expected->identifier());
+    EXPECT_EQ(popUp(editor, -7)->currentText(), expected->name());
+    // The register the transaction was opened from follows its account.
+    TWTransactionController *again = openNew(makeTransaction(bank, sales, 100));
+    choose(popUp(again, -7), cash->name());
+    EXPECT_EQ(again->editTransaction()->activeAccountIdentifier(), cash->identifier());
+}
+
+TEST_F(TransactionEditorValues, UnreadableAmountTextKeepsTheAmount)
+{
+    const TWFieldPtr fee = TWField::fieldWithName(QStringLiteral("Fee"), TWFieldTypeCurrency, false,
+                                                  false, business->nextFieldIdentifier());
+    ASSERT_FALSE(business->addField(fee, false));
+    business->columnSettingsAddField(*fee);
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 500));
+    ASSERT_TRUE(editor);
+    type(editor, fee->identifier(), QStringLiteral("12.34"));
+    EXPECT_EQ(editor->editTransaction()->fieldValueWithField(*fee, false)->currency(), 1234);
+    type(editor, fee->identifier(), QStringLiteral("12..x"));
+    EXPECT_EQ(editor->editTransaction()->fieldValueWithField(*fee, false)->currency(), 1234);
+    EXPECT_EQ(textField(editor, fee->identifier())->text(), QStringLiteral("12.34"));
+
+    // The amount view's edits reach the working copy, converted.
+    TWTotalController *total = editor->totalController();
+    total->field(TWTotalFieldDebit)->setText(QStringLiteral("7.25"));
+    total->updateTotalTextField(TWTotalFieldDebit);
+    EXPECT_EQ(editor->editTransaction()->total(), 725);
+    EXPECT_EQ(editor->editTransaction()->totalBusiness(), 725);
+}
+
+TEST(TransactionEditorUnits, RescalingIsExactAndRefusesWhatCannotBeHeld)
+{
+    EXPECT_EQ(twRescaleAmount(12345, 2, 0), 123);
+    EXPECT_EQ(twRescaleAmount(-12345, 2, 0), -123);
+    EXPECT_EQ(twRescaleAmount(123, 0, 2), 12300);
+    // Past 2^53 a double would lose the last digit.
+    EXPECT_EQ(twRescaleAmount(9007199254740993LL, 0, 0), 9007199254740993LL);
+    EXPECT_EQ(twRescaleAmount(900719925474099LL, 0, 1), 9007199254740990LL);
+    EXPECT_FALSE(twRescaleAmount(std::numeric_limits<qint64>::max() / 10 + 1, 0, 1));
+    EXPECT_FALSE(twRescaleAmount(1, 0, 19));
+    EXPECT_EQ(twRescaleAmount(5, 30, 0), 0);
+}
+
+TEST_F(TransactionEditorValues, AUnitChangeKeepsTheValueOrIsRefusedWithAnAlert)
+{
+    const TWUnitPtr yen = business->unitWithCode(QStringLiteral("JPY"));
+    ASSERT_TRUE(yen);
+    ASSERT_EQ(yen->decimalPlaces(), 0);
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 12345));
+    ASSERT_TRUE(editor);
+    EXPECT_TRUE(editor->updateUnit(yen));
+    EXPECT_EQ(editor->editTransaction()->total(), 123);
+    EXPECT_TRUE(editor->updateUnit(business->homeUnit()));
+    EXPECT_EQ(editor->editTransaction()->total(), 12300);
+
+    EXPECT_TRUE(editor->updateUnit(yen));
+    editor->editTransaction()->setTotal(std::numeric_limits<qint64>::max() / 10);
+    EXPECT_FALSE(editor->updateUnit(business->homeUnit()));
+    EXPECT_EQ(alerts.size(), 1);
+    EXPECT_EQ(editor->editTransaction()->unit()->code(), yen->code());
+    EXPECT_EQ(editor->editTransaction()->total(), std::numeric_limits<qint64>::max() / 10);
+}
+
+TEST_F(TransactionEditorValues, PercentTotalsFollowTheAmount)
+{
+    const TWFieldPtr tax = TWField::fieldWithName(QStringLiteral("Tax"), TWFieldTypePercentTotal,
+                                                  false, false, business->nextFieldIdentifier());
+    tax->setPercent(10);
+    ASSERT_FALSE(business->addField(tax, false));
+    ASSERT_FALSE(business->updateFieldPercentTotal(tax, false));
+    business->columnSettingsAddField(*tax);
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 0));
+    ASSERT_TRUE(editor);
+    editor->totalController()->field(TWTotalFieldDebit)->setText(QStringLiteral("20"));
+    editor->totalController()->updateTotalTextField(TWTotalFieldDebit);
+    const TWFieldValuePtr value = editor->editTransaction()->fieldValueWithField(*tax, false);
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->currency(), 200);
+    EXPECT_EQ(textField(editor, tax->identifier())->text(), QStringLiteral("2.00"));
+}
+
+} // namespace
