@@ -271,3 +271,34 @@ TEST_F(SourceListTest, TheSelectionRule)
         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     EXPECT_EQ(document->detailType(), int(TWDetailClients));
 }
+
+// The arrow keys walk past the section headers, which are never selected.
+TEST_F(SourceListTest, ArrowKeysStepOverHeaders)
+{
+    auto document = windowDocument([&](TWBusiness &b) { addAccount(b, QStringLiteral("Bank")); });
+    TWMasterController &list = master(*document);
+    TWOutlineView *outline = list.outlineView();
+    const QList<TWMasterItem *> &flat = list.model()->flatNodes();
+    const TWMasterItemPtr autofill = list.masterItemWithType(TWMasterItemAutofill, 0, 0);
+    ASSERT_TRUE(autofill);
+    // The last row before the manage section that is not a header.
+    int above = flatRow(*document, autofill) - 1;
+    while (above >= 0 && flat.at(above)->isHeader())
+        --above;
+    ASSERT_GE(above, 0);
+    const QModelIndex aboveIndex = list.model()->indexOf(flat.at(above));
+    ASSERT_TRUE(aboveIndex.isValid());
+    outline->setCurrentIndex(aboveIndex);
+    ASSERT_EQ(list.selectedMasterItems().size(), 1);
+    const TWMasterItem *start = list.selectedMasterItems().first().get();
+    outline->setFocus();
+    for (int step = 0; step < 4 && list.selectedMasterItems().value(0).get() != autofill.get();
+         ++step)
+        QTest::keyClick(outline, Qt::Key_Down);
+    ASSERT_EQ(list.selectedMasterItems().size(), 1);
+    EXPECT_EQ(list.selectedMasterItems().first().get(), autofill.get());
+    // And back up over the header again.
+    for (int step = 0; step < 4 && list.selectedMasterItems().value(0).get() != start; ++step)
+        QTest::keyClick(outline, Qt::Key_Up);
+    EXPECT_EQ(list.selectedMasterItems().value(0).get(), start);
+}
