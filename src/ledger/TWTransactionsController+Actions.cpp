@@ -104,6 +104,11 @@ QMenu *TWTransactionsController::tableViewMenu(TWTableView *, const QPoint &posi
 
 bool TWTransactionsController::tableViewDelete(TWTableView *)
 {
+    // The import sheet's lists offer no delete: the preview's rows are not in the store
+    // (a delete would reach a stored transaction of the same identifier), and the
+    // existing ones are shown there to compare, not to remove.
+    if (m_mode == 6 || m_mode == 7)
+        return false;
     deleteSelectedTransaction(false);
     return true;
 }

@@ -289,3 +289,28 @@ TEST(RegisterActions, ARefusedBoxOrConversionLeavesTheRowAsStored)
                                 .arg(open->identifier())),
               0);
 }
+
+TEST(RegisterActions, TheDeleteKeyInTheImportListsLeavesTheStoreAlone)
+{
+    RegisterBooks books;
+    TWBusiness &b = *books.business;
+    RegisterAlerts alerts;
+    const TWTransactionPtr stored = books.add(QDate(2024, 1, 1), books.checking, books.sales, 1);
+    // A previewed row that happens to carry a stored transaction's identifier.
+    const TWTransactionPtr preview = stored->copy();
+    preview->setPayee(QStringLiteral("imported"));
+    for (int mode : {6, 7}) {
+        TWTransactionsController c;
+        c.setBusiness(&b);
+        if (mode == 6)
+            c.setTransactions({preview});
+        c.setMode(mode);
+        c.view();
+        c.update();
+        c.selectTransactions({stored});
+        ASSERT_EQ(c.selectedTransactions().size(), 1);
+        EXPECT_FALSE(c.tableViewDelete(c.tableView()));
+        EXPECT_TRUE(alerts.messages.isEmpty());
+        EXPECT_TRUE(b.transactionWithIdentifier(stored->identifier()));
+    }
+}
