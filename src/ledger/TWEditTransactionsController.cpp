@@ -383,7 +383,8 @@ void TWEditTransactionsController::validateTransactionAccount(TWTransaction &tra
 }
 
 void TWEditTransactionsController::applyValue(TWTransaction &transaction, const TWField &field,
-                                              const TWEditValue &value, qint64 parsedTotal) const
+                                              const TWEditValue &value, qint64 parsedTotal,
+                                              bool swapped) const
 {
     TWBusiness &business = *m_business;
     switch (field.identifier()) {
@@ -406,7 +407,8 @@ void TWEditTransactionsController::applyValue(TWTransaction &transaction, const 
         unsplitTransactionIfNecessary(transaction);
         const TWUnitPtr unit1 = accountUnit(business, transaction.account1Identifier());
         const TWUnitPtr unit2 = accountUnit(business, transaction.account2Identifier());
-        const bool first = field.identifier() == -7;
+        // The side the user sees under that title in the register.
+        const bool first = (field.identifier() == -7) != swapped;
         if (first)
             transaction.setAccount1Identifier(value.tag);
         else
@@ -506,7 +508,12 @@ TWErrorResult TWEditTransactionsController::editTransactions(const TWField &fiel
                 return TWError(kBusinessErrorDomain, -1,
                                TWLocalized("editTransactionsAmountUnreadable"));
         }
-        applyValue(*edit.edited, field, value, parsed);
+        // A row seen from its account 2 shows that account first (a split row
+        // shows no accounts, and loses its lines before the change anyway).
+        const bool swapped = !stored->hasSplit() && row->activeAccountIdentifier() != 0 &&
+                             row->activeAccountIdentifier() != stored->account1Identifier() &&
+                             row->activeAccountIdentifier() == stored->account2Identifier();
+        applyValue(*edit.edited, field, value, parsed, swapped);
         if (field.identifier() == -3 && business.transactionClosed(*edit.edited))
             return TWError(kBusinessErrorDomain, -1, TWLocalized("editClosedTransaction"));
         edit.before = edit.before || business.transactionBeforeActiveAccountingPeriod(*edit.edited);

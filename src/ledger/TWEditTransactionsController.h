@@ -110,8 +110,10 @@ private:
     QDateEdit *valueDatePicker();
     QCheckBox *valueCheckbox();
     // Changes one transaction; false when the value cannot apply to it.
+    // `swapped`: the row is seen from its account 2, so the register shows the
+    // two accounts the other way round.
     void applyValue(TWTransaction &transaction, const TWField &field, const TWEditValue &value,
-                    qint64 parsedTotal) const;
+                    qint64 parsedTotal, bool swapped) const;
 
     TWTransactionList m_transactions;
     QPointer<QWidget> m_view;

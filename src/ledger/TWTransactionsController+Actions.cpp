@@ -104,6 +104,11 @@ QMenu *TWTransactionsController::tableViewMenu(TWTableView *, const QPoint &posi
 
 bool TWTransactionsController::tableViewDelete(TWTableView *)
 {
+    // The import sheet's lists offer no delete: the preview's rows are not in the store
+    // (a delete would reach a stored transaction of the same identifier), and the
+    // existing ones are shown there to compare, not to remove.
+    if (m_mode == 6 || m_mode == 7)
+        return false;
     deleteSelectedTransaction(false);
     return true;
 }
@@ -380,10 +385,14 @@ void TWTransactionsController::updateConvertedTotals(const TWTransactionList &tr
     for (const TWTransactionPtr &t : transactions) {
         if (!t->canEdit())
             continue;
+        // A refused write must leave the row showing what is stored.
+        const TWTransaction before = *t;
         t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *m_business);
         error = m_business->updateTransaction(t, true, false, false, false);
-        if (error)
+        if (error) {
+            *t = before;
             break;
+        }
         written = true;
         if (!rebuild)
             rebuild = m_business->transactionBeforeActiveAccountingPeriod(*t);
@@ -429,6 +438,10 @@ void TWTransactionsController::doCheckbox(int row, int column, bool on)
     const TWFieldPtr field = fieldAtColumn(column);
     if (!t || !field)
         return;
+    // What the row held, should the store refuse the change.
+    std::optional<TWTransaction> before;
+    if (m_mode != 6 && m_business && field->identifier() != TWFieldIdentifierImport)
+        before.emplace(*t);
     if (field->type() == TWFieldTypeCheckbox) {
         if (const TWFieldValuePtr value = t->fieldValueWithField(*field, true))
             value->setCheckboxValue(on);
@@ -457,6 +470,10 @@ void TWTransactionsController::doCheckbox(int row, int column, bool on)
     if (m_mode == 6 || !m_business)
         return;
     if (const TWErrorResult error = m_business->updateTransaction(t, true, false, true, true)) {
+        if (before)
+            *t = *before;
+        if (m_model)
+            m_model->refreshRows(row, row);
         if (m_document)
             m_document->presentError(
                 TWError(kAccountTransactionsErrorDomain, -1, error->localizedDescription()));

@@ -255,3 +255,62 @@ TEST(RegisterActions, ARefusedMarkLeavesTheRowAsStored)
                                 .arg(open->identifier())),
               0);
 }
+
+TEST(RegisterActions, ARefusedBoxOrConversionLeavesTheRowAsStored)
+{
+    RegisterBooks books;
+    TWBusiness &b = *books.business;
+    RegisterAlerts alerts;
+    const TWTransactionPtr open = books.add(QDate(2024, 1, 1), books.checking, books.sales, 100);
+    // An account-1 amount out of step with the total: a conversion would change it.
+    open->setTotalAccount1(999);
+    ASSERT_FALSE(b.updateTransaction(open, false, false, false, false));
+    TWTransactionsController c;
+    openAccountRegister(c, books, books.checking);
+    const int row = c.transactionRow(open);
+    ASSERT_GE(row, 0);
+    const int cleared = c.fieldColumn(b.fieldWithIdentifier(TWFieldIdentifierCleared));
+    ASSERT_GE(cleared, 0);
+
+    twExec(b, QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE UPDATE ON transactions "
+                             "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    // The cleared box: the write is refused, so the box must not stay ticked.
+    c.model()->setData(c.model()->index(row, cleared), Qt::Checked, Qt::CheckStateRole);
+    EXPECT_FALSE(c.transactionAtRow(row)->cleared());
+    EXPECT_EQ(c.model()->data(c.model()->index(row, cleared), Qt::CheckStateRole).toInt(),
+              int(Qt::Unchecked));
+    // Converted totals: the row keeps the stored amounts.
+    c.selectTransactions({open});
+    c.updateSelectedConvertedTotals(false);
+    twExec(b, QStringLiteral("DROP TRIGGER refuse"));
+    EXPECT_EQ(c.transactionAtRow(row)->totalAccount1(), 999);
+    EXPECT_EQ(b.transactionWithIdentifier(open->identifier())->totalAccount1(), 999);
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT cleared FROM transactions WHERE identifier = %1")
+                                .arg(open->identifier())),
+              0);
+}
+
+TEST(RegisterActions, TheDeleteKeyInTheImportListsLeavesTheStoreAlone)
+{
+    RegisterBooks books;
+    TWBusiness &b = *books.business;
+    RegisterAlerts alerts;
+    const TWTransactionPtr stored = books.add(QDate(2024, 1, 1), books.checking, books.sales, 1);
+    // A previewed row that happens to carry a stored transaction's identifier.
+    const TWTransactionPtr preview = stored->copy();
+    preview->setPayee(QStringLiteral("imported"));
+    for (int mode : {6, 7}) {
+        TWTransactionsController c;
+        c.setBusiness(&b);
+        if (mode == 6)
+            c.setTransactions({preview});
+        c.setMode(mode);
+        c.view();
+        c.update();
+        c.selectTransactions({stored});
+        ASSERT_EQ(c.selectedTransactions().size(), 1);
+        EXPECT_FALSE(c.tableViewDelete(c.tableView()));
+        EXPECT_TRUE(alerts.messages.isEmpty());
+        EXPECT_TRUE(b.transactionWithIdentifier(stored->identifier()));
+    }
+}
