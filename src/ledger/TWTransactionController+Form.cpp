@@ -538,7 +538,6 @@ void TWTransactionController::rebuildSplits()
         row->setSplit(line);
         row->setIndex(index++);
         row->setEditing(m_mode != 3);
-        row->setSwapped(m_swappedAccounts);
         connect(row, &TWSplitController::createNewAccount, this,
                 [this](TWSplitController *from) { createNewAccount(from->split()); });
         connect(row, &TWSplitController::deleteRequested, this, [this](TWSplitController *from) {
@@ -657,8 +656,8 @@ void TWTransactionController::updateValue(const TWFieldPtr &field)
                 showTotals();
             break;
         case -9: {
-            const TWRepeatPtr stored = m_business->repeatWithIdentifier(edit->repeatIdentifier());
-            m_repeat = stored ? stored->copy() : TWRepeatPtr();
+            // A refresh (autofill, splitting) keeps the schedule the user set
+            // up but has not saved yet; a new working copy loads its own.
             if (m_repeatController) {
                 m_repeatController->setRepeat(m_repeat);
                 m_repeatController->update();
