@@ -582,6 +582,8 @@ void TWTransactionController::updateSplitBalanceButtons()
 
 void TWTransactionController::splitUpdated()
 {
+    // The first line's unit is the transaction's.
+    followUnitInFieldValues();
     updateSplitBalanceButtons();
     updatePercentTotals();
 }
@@ -602,6 +604,7 @@ void TWTransactionController::splitTransaction()
     if (!m_editTransaction || !m_business || m_mode == 3)
         return;
     TWSplitEditing::splitTransaction(*m_editTransaction, *m_business, m_swappedAccounts);
+    followUnitInFieldValues();
     updateValues();
 }
 
@@ -618,6 +621,7 @@ void TWTransactionController::deleteSplit(TWSplitController *row)
     if (!row || !m_editTransaction)
         return;
     TWSplitEditing::deleteSplit(*m_editTransaction, *m_business, row->index());
+    followUnitInFieldValues();
     updateValues();
 }
 

@@ -254,6 +254,7 @@ TWSaveOutcome TWTransactionController::finishSave(const TWErrorResult &error)
             splits.append(split ? split->copyForRepeat() : split);
         next->setSplits(splits);
         m_editTransaction = next;
+        m_fieldValuesUnit = next->unit();
         const TWRepeatPtr stored = m_business->repeatWithIdentifier(next->repeatIdentifier());
         m_repeat = stored ? stored->copy() : TWRepeatPtr();
         updateValues();
