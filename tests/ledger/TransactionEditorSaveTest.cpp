@@ -416,4 +416,25 @@ TEST_F(TransactionEditorSave, ARepeatSetUpBeforeAutofillOrSplittingIsStillStored
     EXPECT_EQ(business->repeats().size(), 2);
 }
 
+TEST_F(TransactionEditorSave, EscapeWhileTypingAnAmountLeavesTheNextTransactionAlone)
+{
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 1500));
+    ASSERT_TRUE(editor);
+    QLineEdit *debit = editor->totalController()->field(TWTotalFieldDebit);
+    QWidget *window = editor->view()->window();
+    ASSERT_NE(window, editor->view());
+    window->activateWindow();
+    debit->setFocus();
+    QTest::keyClicks(debit, QStringLiteral("9"));
+    QTest::keyClick(window, Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(document->hasAttachedSheet());
+
+    // The next transaction's amount is on the credit side.
+    const TWTransactionPtr stored = storeTransaction(QStringLiteral("Next"), -2500);
+    editor = openEdit(stored);
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    EXPECT_EQ(business->transactionWithIdentifier(stored->identifier())->total(), -2500);
+}
+
 } // namespace
