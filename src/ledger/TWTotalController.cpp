@@ -279,6 +279,10 @@ void TWTotalController::reset()
 {
     if (!m_view || !m_business)
         return;
+    // Typing not taken belongs to what the view showed before; it must not be
+    // read into the amounts handed in now.
+    m_changed = false;
+    m_editingTag = -1;
     m_filling = true;
     m_unitPopUpButton->clear();
     m_menuUnits.clear();

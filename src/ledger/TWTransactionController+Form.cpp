@@ -538,7 +538,6 @@ void TWTransactionController::rebuildSplits()
         row->setSplit(line);
         row->setIndex(index++);
         row->setEditing(m_mode != 3);
-        row->setSwapped(m_swappedAccounts);
         connect(row, &TWSplitController::createNewAccount, this,
                 [this](TWSplitController *from) { createNewAccount(from->split()); });
         connect(row, &TWSplitController::deleteRequested, this, [this](TWSplitController *from) {
@@ -583,6 +582,8 @@ void TWTransactionController::updateSplitBalanceButtons()
 
 void TWTransactionController::splitUpdated()
 {
+    // The first line's unit is the transaction's.
+    followUnitInFieldValues();
     updateSplitBalanceButtons();
     updatePercentTotals();
 }
@@ -603,6 +604,7 @@ void TWTransactionController::splitTransaction()
     if (!m_editTransaction || !m_business || m_mode == 3)
         return;
     TWSplitEditing::splitTransaction(*m_editTransaction, *m_business, m_swappedAccounts);
+    followUnitInFieldValues();
     updateValues();
 }
 
@@ -619,6 +621,7 @@ void TWTransactionController::deleteSplit(TWSplitController *row)
     if (!row || !m_editTransaction)
         return;
     TWSplitEditing::deleteSplit(*m_editTransaction, *m_business, row->index());
+    followUnitInFieldValues();
     updateValues();
 }
 
@@ -657,8 +660,8 @@ void TWTransactionController::updateValue(const TWFieldPtr &field)
                 showTotals();
             break;
         case -9: {
-            const TWRepeatPtr stored = m_business->repeatWithIdentifier(edit->repeatIdentifier());
-            m_repeat = stored ? stored->copy() : TWRepeatPtr();
+            // A refresh (autofill, splitting) keeps the schedule the user set
+            // up but has not saved yet; a new working copy loads its own.
             if (m_repeatController) {
                 m_repeatController->setRepeat(m_repeat);
                 m_repeatController->update();

@@ -254,7 +254,9 @@ TWSaveOutcome TWTransactionController::finishSave(const TWErrorResult &error)
             splits.append(split ? split->copyForRepeat() : split);
         next->setSplits(splits);
         m_editTransaction = next;
-        m_repeat.reset();
+        m_fieldValuesUnit = next->unit();
+        const TWRepeatPtr stored = m_business->repeatWithIdentifier(next->repeatIdentifier());
+        m_repeat = stored ? stored->copy() : TWRepeatPtr();
         updateValues();
         if (error)
             presentError(*error);

@@ -163,6 +163,8 @@ void TWTransactionController::fieldEdited(const TWFieldPtr &field)
     if (!source)
         return;
     m_editTransaction->autofill(*field, *source, *m_business);
+    // What autofill copied is written in the unit it brought along.
+    m_fieldValuesUnit = m_editTransaction->unit();
     updateValues();
 }
 
@@ -311,9 +313,32 @@ bool TWTransactionController::updateUnit(const TWUnitPtr &unit)
     }
     edit->setTotal(*total);
     edit->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *m_business);
+    followUnitInFieldValues();
     showTotals();
     updatePercentTotals();
     return true;
+}
+
+void TWTransactionController::followUnitInFieldValues()
+{
+    if (!m_editTransaction || !m_business)
+        return;
+    const TWUnitPtr unit = m_editTransaction->unit();
+    const TWUnitPtr before = std::exchange(m_fieldValuesUnit, unit);
+    if (!before || !unit || before->decimalPlaces() == unit->decimalPlaces())
+        return;
+    for (const TWFieldPtr &field : m_business->userFields()) {
+        if (field->type() != TWFieldTypeCurrency)
+            continue;
+        const TWFieldValuePtr value = m_editTransaction->fieldValueWithField(*field, false);
+        if (!value || !value->hasValue())
+            continue;
+        // A value too large for the new places stays as it was.
+        if (const std::optional<qint64> rescaled = twRescaleAmount(
+                value->currency(), before->decimalPlaces(), unit->decimalPlaces()))
+            value->setCurrency(*rescaled);
+        updateValue(field);
+    }
 }
 
 void TWTransactionController::totalUpdated()
@@ -321,6 +346,7 @@ void TWTransactionController::totalUpdated()
     if (!m_editTransaction || !m_business || !m_totalController)
         return;
     m_totalController->copyValuesToTransaction(*m_editTransaction);
+    followUnitInFieldValues();
     fieldEdited(m_business->fieldWithIdentifier(-12));
     updatePercentTotals();
 }

@@ -116,6 +116,7 @@ void TWTransactionController::update()
     m_autofill = m_mode == 0 || m_mode == 1;
     m_editTransaction = m_transaction->copy();
     m_swappedAccounts = m_editTransaction->swapDebitCredit();
+    m_fieldValuesUnit = m_editTransaction->unit();
     if (m_attachmentsController)
         m_attachmentsController->clearDeletedAttachments();
     m_createItemField.reset();

@@ -192,12 +192,17 @@ private:
     void updateSplitBalanceButtons();
     void updateAttachments();
     bool isMileageAccount(const TWAccountPtr &account) const;
+    // Custom money values are held in the working copy's unit: they keep
+    // their written digits when that unit's decimal places change.
+    void followUnitInFieldValues();
 
     TWTransactionPtr m_transaction;
     TWTransactionPtr m_editTransaction;
     TWRelationshipList m_relationships;
     TWFieldList m_fields;
     TWRepeatPtr m_repeat;
+    // The unit the working copy's custom money values are written in.
+    TWUnitPtr m_fieldValuesUnit;
     bool m_isImport = false;
     bool m_saved = false;
     bool m_autofill = false;

@@ -4,6 +4,7 @@
 #include "TransactionEditorTestSupport.h"
 
 #include "TWLocalized.h"
+#include "TWSplitController.h"
 #include "TWTotalController.h"
 
 #include <QLabel>
@@ -94,6 +95,34 @@ TEST_F(TransactionEditorForm, SwappedAccountsShowAccountTwoFirstAfterBuildingAnd
     EXPECT_EQ(popUp(editor, -7)->currentText(), sales->name());
     EXPECT_EQ(popUp(editor, -8)->currentText(), bank->name());
     EXPECT_TRUE(editor->totalController()->swapped());
+}
+
+TEST_F(TransactionEditorForm, SplitLinesShowTheirOwnAccountsSideWhenOpenedFromAccountTwo)
+{
+    // 100.00 into the bank from sales, opened from the sales register.
+    TWTransactionPtr transaction = makeTransaction(bank, sales, 10000);
+    transaction->setActiveAccountIdentifier(sales->identifier());
+    TWTransactionController *editor = openNew(transaction);
+    ASSERT_TRUE(editor);
+    editor->splitTransaction();
+    ASSERT_EQ(editor->splitControllers().size(), 2);
+
+    // Sales is credited 100.00 and the bank debited: each line says so.
+    TWSplitController *salesLine = editor->splitControllers().at(0);
+    ASSERT_EQ(salesLine->split()->accountIdentifier(), sales->identifier());
+    ASSERT_EQ(salesLine->split()->total(), -10000);
+    TWTotalController *amounts = salesLine->totalController();
+    EXPECT_TRUE(amounts->field(TWTotalFieldDebit)->text().isEmpty());
+    EXPECT_FALSE(amounts->field(TWTotalFieldCredit)->text().isEmpty());
+    TWTotalController *bankAmounts = editor->splitControllers().at(1)->totalController();
+    EXPECT_FALSE(bankAmounts->field(TWTotalFieldDebit)->text().isEmpty());
+    EXPECT_TRUE(bankAmounts->field(TWTotalFieldCredit)->text().isEmpty());
+
+    // A debit typed into a line is a debit of that line's account.
+    amounts->field(TWTotalFieldDebit)->setText(QStringLiteral("25.00"));
+    amounts->updateTotalTextField(TWTotalFieldDebit);
+    EXPECT_EQ(salesLine->split()->total(), 2500);
+    EXPECT_EQ(salesLine->split()->totalBusiness(), 2500);
 }
 
 TEST_F(TransactionEditorForm, TheFormGrowsUntilOneHundredShortOfTheScreenThenScrolls)

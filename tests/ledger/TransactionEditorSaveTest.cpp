@@ -385,4 +385,56 @@ TEST_F(TransactionEditorSave, TheRegisterSelectsTheTransactionOnlyAfterASave)
               editor->editTransaction()->identifier());
 }
 
+TEST_F(TransactionEditorSave, ARepeatSetUpBeforeAutofillOrSplittingIsStillStored)
+{
+    business->setAutofill(true);
+    TWTransactionPtr earlier = makeTransaction(rent, bank, 4200);
+    earlier->setPayee(QStringLiteral("Landlord"));
+    ASSERT_FALSE(business->addTransaction(earlier, false, false, false, true));
+
+    // The schedule first, then the payee fills the rest in from earlier.
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 0));
+    ASSERT_TRUE(editor);
+    editor->repeatController()->doRepeats(true);
+    editor->repeatController()->doInterval(3);
+    type(editor, -5, QStringLiteral("Landlord"));
+    ASSERT_EQ(editor->editTransaction()->total(), 4200);
+    EXPECT_TRUE(editor->repeatController()->repeatsCheckbox()->isChecked());
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    ASSERT_EQ(business->repeats().size(), 1);
+    EXPECT_EQ(business->repeats().first()->interval(), 3u);
+    EXPECT_EQ(business->transactionWithIdentifier(editor->editTransaction()->identifier())
+                  ->repeatIdentifier(),
+              business->repeats().first()->identifier());
+
+    // Splitting and unsplitting after switching the schedule on keeps it too.
+    editor = openNew(makeTransaction(bank, sales, 700));
+    editor->repeatController()->doRepeats(true);
+    editor->splitTransaction();
+    editor->splitTransaction();
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    EXPECT_EQ(business->repeats().size(), 2);
+}
+
+TEST_F(TransactionEditorSave, EscapeWhileTypingAnAmountLeavesTheNextTransactionAlone)
+{
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 1500));
+    ASSERT_TRUE(editor);
+    QLineEdit *debit = editor->totalController()->field(TWTotalFieldDebit);
+    QWidget *window = editor->view()->window();
+    ASSERT_NE(window, editor->view());
+    window->activateWindow();
+    debit->setFocus();
+    QTest::keyClicks(debit, QStringLiteral("9"));
+    QTest::keyClick(window, Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(document->hasAttachedSheet());
+
+    // The next transaction's amount is on the credit side.
+    const TWTransactionPtr stored = storeTransaction(QStringLiteral("Next"), -2500);
+    editor = openEdit(stored);
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    EXPECT_EQ(business->transactionWithIdentifier(stored->identifier())->total(), -2500);
+}
+
 } // namespace

@@ -190,6 +190,37 @@ TEST_F(TransactionEditorValues, AUnitChangeKeepsTheValueOrIsRefusedWithAnAlert)
     EXPECT_EQ(editor->editTransaction()->total(), std::numeric_limits<qint64>::max() / 10);
 }
 
+TEST_F(TransactionEditorValues, CustomMoneyValuesKeepTheirDigitsWhenTheUnitChanges)
+{
+    const TWFieldPtr fee = TWField::fieldWithName(QStringLiteral("Fee"), TWFieldTypeCurrency, false,
+                                                  false, business->nextFieldIdentifier());
+    ASSERT_FALSE(business->addField(fee, false));
+    business->columnSettingsAddField(*fee);
+    const TWUnitPtr yen = business->unitWithCode(QStringLiteral("JPY"));
+    ASSERT_TRUE(yen);
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 12345));
+    ASSERT_TRUE(editor);
+    type(editor, fee->identifier(), QStringLiteral("5.00"));
+    ASSERT_EQ(editor->editTransaction()->fieldValueWithField(*fee, false)->currency(), 500);
+
+    // The amount view's unit menu: 123.45 dollars become 123 yen, the fee 5 yen.
+    ASSERT_TRUE(editor->totalController()->chooseUnit(yen));
+    EXPECT_EQ(editor->editTransaction()->total(), 123);
+    EXPECT_EQ(editor->editTransaction()->fieldValueWithField(*fee, false)->currency(), 5);
+    EXPECT_EQ(textField(editor, fee->identifier())->text(), QStringLiteral("5"));
+    ASSERT_TRUE(editor->totalController()->chooseUnit(business->homeUnit()));
+    EXPECT_EQ(editor->editTransaction()->fieldValueWithField(*fee, false)->currency(), 500);
+
+    // A unit change through the editor itself, and a saved value, alike.
+    EXPECT_TRUE(editor->updateUnit(yen));
+    EXPECT_EQ(editor->editTransaction()->fieldValueWithField(*fee, false)->currency(), 5);
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    const TWTransactionPtr stored =
+        business->transactionWithIdentifier(editor->editTransaction()->identifier());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->fieldValueWithField(*fee, false)->currency(), 5);
+}
+
 TEST_F(TransactionEditorValues, PercentTotalsFollowTheAmount)
 {
     const TWFieldPtr tax = TWField::fieldWithName(QStringLiteral("Tax"), TWFieldTypePercentTotal,
