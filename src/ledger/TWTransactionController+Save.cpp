@@ -199,7 +199,13 @@ TWTransactionController::addTransactionWithRelationships(const TWTransactionPtr 
     }
     if (TWErrorResult error = m_business->addTransaction(transaction, true, false, true, true))
         return scope.finish(error);
-    return scope.commit();
+    if (TWErrorResult error = scope.commit())
+        return error;
+    // A transaction dated in an earlier period changes what that period's year-end transfers
+    // close; they are rebuilt once it landed (a failure there leaves it saved, and is shown).
+    if (m_business->transactionBeforeActiveAccountingPeriod(*transaction))
+        return m_business->updateNominalTransferTransactions();
+    return std::nullopt;
 }
 
 TWErrorResult TWTransactionController::writeTransaction()

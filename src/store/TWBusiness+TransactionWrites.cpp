@@ -293,10 +293,11 @@ TWErrorResult TWBusiness::updateTransaction(const TWTransactionPtr &transaction,
         return scope.finish(error);
     if (TWErrorResult error = replaceTransactionAttachments(scope, *transaction))
         return scope.finish(error);
-    if (transactionPosition(transaction) < 0) {
-        // A register row (a copy) takes the listed object's place, found
-        // through the index: a batch of writes stays linear in the list.
-        const TWTransactionPtr listed = m_transactionIndex.value(identifier);
+    // The listed object itself (the index holds only listed objects) is known without a
+    // search; a copy takes the listed object's place, found through the index: a batch of
+    // writes stays linear in the list.
+    const TWTransactionPtr listed = m_transactionIndex.value(identifier);
+    if (listed != transaction && transactionPosition(transaction) < 0) {
         const qsizetype position = listed ? transactionPosition(listed) : -1;
         if (position >= 0) {
             m_transactions[position] = transaction;

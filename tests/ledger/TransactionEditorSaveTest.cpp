@@ -438,3 +438,37 @@ TEST_F(TransactionEditorSave, EscapeWhileTypingAnAmountLeavesTheNextTransactionA
 }
 
 } // namespace
+
+TEST_F(TransactionEditorSave, ANewTransactionInAnEarlierOpenPeriodMovesItsYearEndTransfer)
+{
+    const TWAccountPtr equity = addAccount(QStringLiteral("Retained"), TWAccountTypeEquity);
+    business->businessInfo()->setNominalTransferAccountIdentifier(equity->identifier());
+    business->businessInfo()->setAccountingPeriods(
+        {TWAccountingPeriod::accountingPeriodWithName(
+             QStringLiteral("2025"), QDateTime(QDate(2025, 1, 1), QTime(0, 0)),
+             QDateTime(QDate(2025, 12, 31), QTime(23, 59)), false, 1),
+         TWAccountingPeriod::accountingPeriodWithName(
+             QStringLiteral("2026"), QDateTime(QDate(2026, 1, 1), QTime(0, 0)),
+             QDateTime(QDate(2026, 12, 31), QTime(23, 59)), false, 2)});
+    ASSERT_FALSE(business->updateNominalTransferTransactions());
+    const auto closingOfSales = [this] {
+        qint64 sum = 0;
+        for (const TWTransactionPtr &t : business->transactions())
+            if (t->type() == TWTransactionTypeNominal &&
+                t->account1Identifier() == sales->identifier())
+                sum += t->totalAccount1();
+        return sum;
+    };
+    ASSERT_EQ(closingOfSales(), 0);
+
+    TWTransactionController *editor =
+        openNew(makeTransaction(bank, sales, 900, QDateTime(QDate(2025, 5, 1), QTime(12, 0))));
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    // Sales of 2025 are closed into the equity account at the year's end: the transfer
+    // takes back what the sale gave the account.
+    const TWTransactionPtr stored =
+        business->transactionWithIdentifier(editor->editTransaction()->identifier());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(std::abs(closingOfSales()), 900);
+}
