@@ -470,6 +470,7 @@ QWidget *TWTransactionController::makeValueControl(const TWFieldPtr &field, bool
             return makeTextField(text, field, Qt::AlignRight, true);
         auto *shown = new QLineEdit(text.isEmpty() ? text : text + QLatin1Char('%'));
         shown->setReadOnly(true);
+        shown->setEnabled(false);
         shown->setFrame(false);
         shown->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         shown->setProperty(kFieldProperty, field->identifier());
