@@ -11,6 +11,7 @@
 #include "TWTotalController.h"
 #include "TWValueCompleter.h"
 
+#include "TWClock.h"
 #include "TWFormatter.h"
 #include "TWLocalized.h"
 #include "TWPreferences.h"
@@ -280,7 +281,7 @@ QWidget *TWTransactionController::makeDateControl(const QDateTime &date, const T
     auto *picker = new QDateEdit();
     picker->setCalendarPopup(true);
     picker->setDisplayFormat(TWFormatter::formatter().locale().dateFormat(QLocale::ShortFormat));
-    picker->setDate(date.isValid() ? date.date() : QDate::currentDate());
+    picker->setDate(date.isValid() ? date.date() : TWClock::today());
     picker->setEnabled(m_mode != 3);
     picker->setProperty(kFieldProperty, field->identifier());
     connect(picker, &QDateEdit::dateChanged, this, [this, picker](const QDate &day) {
