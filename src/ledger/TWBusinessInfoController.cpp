@@ -10,6 +10,7 @@
 #include "TWBusiness.h"
 #include "TWClock.h"
 #include "TWDateAdditions.h"
+#include "TWDecimal.h"
 #include "TWFormatter.h"
 #include "TWLocalized.h"
 #include "TWPreferences.h"
@@ -50,6 +51,23 @@ QString textOrNull(const QString &text)
 QString textOrEmpty(const QString &text)
 {
     return text.isNull() ? QStringLiteral("") : text;
+}
+
+// The typed percentage as the fraction the record keeps; none when the text
+// is no percentage at all, so a typing slip never becomes a rate of 0.
+std::optional<double> taxRateFromText(const QString &text)
+{
+    const TWFormatter &formatter = TWFormatter::formatter();
+    QString number = text.trimmed();
+    for (const QString &percent : {formatter.locale().percent(), QStringLiteral("%")})
+        if (!percent.isEmpty() && number.endsWith(percent))
+            number = number.chopped(percent.size()).trimmed();
+    if (number.isEmpty())
+        return 0.0;
+    const std::optional<TWDecimal> parsed = TWDecimal::parse(number, formatter.locale());
+    if (!parsed || parsed->negative)
+        return std::nullopt;
+    return formatter.doubleValueFromString(number) / 100.0;
 }
 
 QString unitTitle(const TWUnit &unit)
@@ -545,9 +563,13 @@ void TWBusinessInfoController::doSave(int tag)
         showAlert(QStringLiteral("accountingPeriodsErrorOverlap"));
         return;
     }
+    const std::optional<double> typedTaxRate = taxRateFromText(m_taxRate->text());
+    if (!typedTaxRate) {
+        showAlert(QStringLiteral("invoiceTaxRateWrongMessage"));
+        return;
+    }
+    const double taxRate = *typedTaxRate;
     const QUrl website = websiteURL(m_website->text());
-    const TWFormatter &formatter = TWFormatter::formatter();
-    const double taxRate = formatter.doubleValueFromString(m_taxRate->text()) / 100.0;
     const QString retainedEarnings =
         m_retainedEarnings->isEnabled() ? textOrNull(m_retainedEarnings->text()) : QString();
     const QDateTime startDate(m_startDate->date(), QTime(0, 0));

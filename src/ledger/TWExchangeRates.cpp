@@ -262,6 +262,8 @@ TWErrorResult TWExchangeRates::apply(const QHash<QString, double> &quotes)
         return error(QStringLiteral("exchangeRateNoQuotes"), -1);
     const QDateTime now = TWClock::now();
     bool changed = false;
+    bool written = false;
+    TWErrorResult refused;
     // In the business's order, so the notifications come in a steady order.
     for (const TWUnitPtr &unit : business->unitsOfType(TWUnitTypeCurrency)) {
         const auto quote = quotes.constFind(unit->code());
@@ -275,13 +277,20 @@ TWErrorResult TWExchangeRates::apply(const QHash<QString, double> &quotes)
             // The listed unit keeps what the store still holds.
             unit->setRate(previousRate);
             unit->setLastUpdatedDate(previousDate);
+            if (!refused)
+                refused = failed;
             continue;
         }
+        written = true;
         if (previousRate != *quote)
             changed = true;
     }
     if (changed)
         m_document->updateChangeCount(0);
+    // Not one rate reached the store: a success here would stamp the
+    // automatic check's date and hold off the next try.
+    if (!written && refused)
+        return refused;
     return std::nullopt;
 }
 

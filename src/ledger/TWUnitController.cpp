@@ -222,9 +222,11 @@ void TWUnitController::doSave(int tag)
         return;
     }
     // Stored amounts are whole minor units: new places on a unit in use would
-    // rescale every one of them.
+    // rescale every one of them. Business totals are counted in the home
+    // unit, so any transaction puts it in use.
     if (m_mode == 1 && m_unit && places != m_unit->decimalPlaces() && m_business &&
-        twUnitsUsage(*m_business, *m_unit).inUse()) {
+        (twUnitsUsage(*m_business, *m_unit).inUse() ||
+         (isHomeUnit() && !m_business->transactions().isEmpty()))) {
         showAlert(QStringLiteral("unitDecimalPlacesInUseMessage"));
         return;
     }

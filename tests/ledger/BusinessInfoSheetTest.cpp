@@ -234,6 +234,28 @@ TEST_F(BusinessInfoSheetTest, TaxRateIsShownInPercentAndStoredAsAFraction)
     EXPECT_EQ(sheet->invoiceTaxRateTextField()->text(), "7.5");
 }
 
+TEST_F(BusinessInfoSheetTest, TaxRateThatCannotBeReadIsRefusedNotStoredAsZero)
+{
+    business->businessInfo()->setInvoiceTaxRate(0.05);
+    openEdit();
+    for (const char *typed : {"seven", "7.5 percent", "-5"}) {
+        alerts.clear();
+        sheet->invoiceTaxRateTextField()->setText(QString::fromLatin1(typed));
+        EXPECT_EQ(save(), 0) << typed;
+        ASSERT_FALSE(alerts.isEmpty()) << typed;
+        EXPECT_EQ(alerts.last(), TWLocalized("invoiceTaxRateWrongMessage"));
+        EXPECT_DOUBLE_EQ(record->invoiceTaxRate(), 0.05) << typed;
+    }
+    EXPECT_FALSE(document->isDocumentEdited());
+
+    // The percent sign the field's label speaks of may be typed with it.
+    alerts.clear();
+    sheet->invoiceTaxRateTextField()->setText(QStringLiteral("7.5 %"));
+    EXPECT_EQ(save(), -1002);
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_DOUBLE_EQ(record->invoiceTaxRate(), 0.075);
+}
+
 TEST_F(BusinessInfoSheetTest, EditKeepsTypeCurrencyAndTheUsersRetainedEarningsName)
 {
     business->businessInfo()->setRetainedEarningsName(QStringLiteral("Accumulated Surplus"));

@@ -192,6 +192,31 @@ TEST_F(ExchangeRatesTest, FailedAnswersWriteNothing)
     expectRatesUntouched();
 }
 
+TEST_F(ExchangeRatesTest, RatesTheStoreRefusesAreAFailureAndStampNothing)
+{
+    TWFixedClock clock(2026, 3, 14, 12);
+    business->businessInfo()->setCurrencyUpdateInterval(TWCurrencyUpdateDaily);
+    server.setReply(kQuotesPath, TWLoopbackHttpServer::Reply::ok("\"EUR\",0.9\n\"GBP\",0.8\n"));
+    twExec(*business, QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE UPDATE ON units "
+                                     "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+
+    EXPECT_TRUE(update());
+    expectRatesUntouched();
+
+    // The automatic check must try again at the next opening.
+    TWExchangeRates *rates = TWExchangeRates::forDocument(document.get());
+    rates->checkCurrencyExchangeRates();
+    ASSERT_TRUE(rates->isRunning());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rates->isRunning(); }, 10000));
+    EXPECT_FALSE(business->lastCurrencyUpdateDate().isValid());
+
+    twExec(*business, QStringLiteral("DROP TRIGGER refuse"));
+    rates->checkCurrencyExchangeRates();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !rates->isRunning(); }, 10000));
+    EXPECT_DOUBLE_EQ(eur->rate(), 0.9);
+    EXPECT_EQ(business->lastCurrencyUpdateDate(), clock.now());
+}
+
 TEST_F(ExchangeRatesTest, ClosedPortKeepsTheRatesAndTheNextOpeningTriesAgain)
 {
     TWFixedClock clock(2026, 3, 14);

@@ -6,7 +6,9 @@
 
 #include "TWUnitController.h"
 
+#include "TWAccount.h"
 #include "TWFormatter.h"
+#include "TWTransaction.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -183,6 +185,35 @@ TEST_F(UnitEditorTest, DecimalPlacesStayInRangeAndFixedWhileInUse)
     sheet->decimalPlacesTextField()->setText(QStringLiteral("4"));
     EXPECT_EQ(save(), -1002);
     EXPECT_EQ(widgets->name(), "Gadgets");
+}
+
+TEST_F(UnitEditorTest, HomeUnitPlacesAreFixedOnceTransactionsHoldBusinessTotals)
+{
+    // Every account and the transaction in another currency: the business
+    // total of the transaction is still counted in the home unit.
+    const TWUnitPtr home = business->homeUnit();
+    const TWUnitPtr other = plainCurrency();
+    ASSERT_TRUE(home && other);
+    for (const TWAccountPtr &account : business->accounts())
+        account->setUnit(other);
+    auto t = std::make_shared<TWTransaction>();
+    t->setIdentifier(business->nextTransactionIdentifier());
+    t->setDate(QDateTime(QDate(2026, 2, 1), QTime(0, 0)));
+    t->setAccount1Identifier(business->accounts().at(0)->identifier());
+    t->setAccount2Identifier(business->accounts().at(1)->identifier());
+    t->setUnit(other);
+    t->setTotal(1000);
+    t->setTotalAccount1(1000);
+    t->setTotalAccount2(1000);
+    t->setTotalBusiness(1250);
+    ASSERT_FALSE(business->addTransaction(t, false, false, false, false));
+
+    const int places = home->decimalPlaces();
+    open(home, 1);
+    sheet->decimalPlacesTextField()->setText(QString::number(places == 0 ? 2 : 0));
+    EXPECT_EQ(save(), 0);
+    EXPECT_EQ(alerts, QStringList({TWLocalized("unitDecimalPlacesInUseMessage")}));
+    EXPECT_EQ(home->decimalPlaces(), places);
 }
 
 TEST_F(UnitEditorTest, CancelLeavesUnitAndStoreAlone)
