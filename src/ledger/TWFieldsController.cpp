@@ -535,11 +535,16 @@ void TWFieldsController::percentTextChanged(const QString &text)
     const TWFieldPtr field = selectedField();
     if (!m_business || !field || field->type() != TWFieldTypePercentTotal)
         return;
+    // The listed field is what totals are computed from: a setting the store
+    // refused must not stay in it.
+    const double before = field->percent();
     field->setPercent(TWFormatter::formatter().doubleValueFromString(text));
-    if (TWErrorResult error = m_business->updateFieldPercentTotal(field, true))
+    if (TWErrorResult error = m_business->updateFieldPercentTotal(field, true)) {
+        field->setPercent(before);
         presentError(*error);
-    else
+    } else {
         markEdited();
+    }
 }
 
 void TWFieldsController::doPercent(bool on)
@@ -547,11 +552,16 @@ void TWFieldsController::doPercent(bool on)
     const TWFieldPtr field = selectedField();
     if (!m_business || !field || field->type() != TWFieldTypePercentTotal)
         return;
+    const bool before = field->includedInTotal();
     field->setIncludedInTotal(on);
-    if (TWErrorResult error = m_business->updateFieldPercentTotal(field, true))
+    if (TWErrorResult error = m_business->updateFieldPercentTotal(field, true)) {
+        field->setIncludedInTotal(before);
+        if (m_includedCheckBox)
+            m_includedCheckBox->setChecked(before);
         presentError(*error);
-    else
+    } else {
         markEdited();
+    }
 }
 
 // ---- Fields ----
