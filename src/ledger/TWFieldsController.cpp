@@ -300,6 +300,10 @@ bool TWFieldsController::canAddItem() const
 
 bool TWFieldsController::canDeleteItem(bool context) const
 {
+    // The percent pane leaves the last list's rows behind it: they are not
+    // the selected field's choices.
+    if (!canAddItem())
+        return false;
     if (context)
         return !m_contextRows.isEmpty();
     return !selectedRows(m_itemsTable).isEmpty();
@@ -495,7 +499,7 @@ void TWFieldsController::deleteItem(bool context)
 {
     const TWFieldPtr field = selectedField();
     const QList<int> rows = context ? m_contextRows : selectedRows(m_itemsTable);
-    if (!m_business || !field || rows.isEmpty() || !m_itemsKind)
+    if (!m_business || !field || rows.isEmpty() || !m_itemsKind || int(field->type()) != m_itemsKind)
         return;
     // The records first: the list may reload while the store notifies.
     TWFieldListItemList listItems;

@@ -288,6 +288,27 @@ TEST_F(FieldsView, ARefusedPercentSettingLeavesTheFieldAsStored)
     EXPECT_FALSE(stored->includedInTotal());
 }
 
+TEST_F(FieldsView, ChoicesLeftBehindThePercentPaneCannotBeDeleted)
+{
+    const TWFieldPtr list = addField(QStringLiteral("Project"), TWFieldTypeList);
+    addChoice(list, QStringLiteral("Alpha"));
+    const TWFieldPtr tip = addField(QStringLiteral("Tip"), TWFieldTypePercentTotal);
+    fields.update();
+    fields.selectField(list);
+    fields.itemsTableView()->selectRow(0);
+    ASSERT_TRUE(fields.canDeleteItem(false));
+    const bool editedBefore = document->isDocumentEdited();
+
+    // The percent pane shows; the list's row stays selected out of sight.
+    fields.selectField(tip);
+    ASSERT_TRUE(fields.showsPercentPane());
+    EXPECT_FALSE(fields.canDeleteItem(false));
+    fields.deleteItem(false);
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_EQ(list->listItems().size(), 1);
+    EXPECT_EQ(document->isDocumentEdited(), editedBefore);
+}
+
 TEST_F(FieldsView, TheDocumentsFieldCommandsReachTheView)
 {
     select(*document, TWMasterItemFields);
