@@ -300,6 +300,10 @@ bool TWFieldsController::canAddItem() const
 
 bool TWFieldsController::canDeleteItem(bool context) const
 {
+    // The percent pane leaves the last list's rows behind it: they are not
+    // the selected field's choices.
+    if (!canAddItem())
+        return false;
     if (context)
         return !m_contextRows.isEmpty();
     return !selectedRows(m_itemsTable).isEmpty();
@@ -495,7 +499,7 @@ void TWFieldsController::deleteItem(bool context)
 {
     const TWFieldPtr field = selectedField();
     const QList<int> rows = context ? m_contextRows : selectedRows(m_itemsTable);
-    if (!m_business || !field || rows.isEmpty() || !m_itemsKind)
+    if (!m_business || !field || rows.isEmpty() || !m_itemsKind || int(field->type()) != m_itemsKind)
         return;
     // The records first: the list may reload while the store notifies.
     TWFieldListItemList listItems;
@@ -535,11 +539,16 @@ void TWFieldsController::percentTextChanged(const QString &text)
     const TWFieldPtr field = selectedField();
     if (!m_business || !field || field->type() != TWFieldTypePercentTotal)
         return;
+    // The listed field is what totals are computed from: a setting the store
+    // refused must not stay in it.
+    const double before = field->percent();
     field->setPercent(TWFormatter::formatter().doubleValueFromString(text));
-    if (TWErrorResult error = m_business->updateFieldPercentTotal(field, true))
+    if (TWErrorResult error = m_business->updateFieldPercentTotal(field, true)) {
+        field->setPercent(before);
         presentError(*error);
-    else
+    } else {
         markEdited();
+    }
 }
 
 void TWFieldsController::doPercent(bool on)
@@ -547,11 +556,16 @@ void TWFieldsController::doPercent(bool on)
     const TWFieldPtr field = selectedField();
     if (!m_business || !field || field->type() != TWFieldTypePercentTotal)
         return;
+    const bool before = field->includedInTotal();
     field->setIncludedInTotal(on);
-    if (TWErrorResult error = m_business->updateFieldPercentTotal(field, true))
+    if (TWErrorResult error = m_business->updateFieldPercentTotal(field, true)) {
+        field->setIncludedInTotal(before);
+        if (m_includedCheckBox)
+            m_includedCheckBox->setChecked(before);
         presentError(*error);
-    else
+    } else {
         markEdited();
+    }
 }
 
 // ---- Fields ----

@@ -7,6 +7,7 @@
 #include "TWFieldsController.h"
 
 #include "TWMenus.h"
+#include "TWStoreTestSupport.h"
 
 #include "TWFormatter.h"
 
@@ -256,6 +257,56 @@ TEST_F(FieldsView, ChoicesTagsAndPercentSettingsOfTheSelectedField)
     EXPECT_DOUBLE_EQ(stored->percent(), 12.5);
     EXPECT_TRUE(stored->includedInTotal());
     EXPECT_EQ(choiceNames(*reopened->fieldWithIdentifier(list->identifier())).size(), 1);
+}
+
+TEST_F(FieldsView, ARefusedPercentSettingLeavesTheFieldAsStored)
+{
+    const TWFieldPtr tip = addField(QStringLiteral("Tip"), TWFieldTypePercentTotal);
+    fields.update();
+    fields.selectField(tip);
+    ASSERT_TRUE(fields.showsPercentPane());
+    fields.percentTextField()->setFocus();
+    fields.percentTextField()->selectAll();
+    QTest::keyClicks(fields.percentTextField(), QStringLiteral("10"));
+    ASSERT_DOUBLE_EQ(tip->percent(), 10.0);
+
+    twExec(*business, QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE INSERT ON percentTotals "
+                                     "BEGIN SELECT RAISE(ABORT,'refused'); END"));
+    QTest::keyClicks(fields.percentTextField(), QStringLiteral("5"));
+    fields.includedInTotalCheckBox()->click();
+    // Totals are computed from the listed field: it keeps what the store has.
+    EXPECT_DOUBLE_EQ(tip->percent(), 10.0);
+    EXPECT_FALSE(tip->includedInTotal());
+    EXPECT_FALSE(fields.includedInTotalCheckBox()->isChecked());
+    twExec(*business, QStringLiteral("DROP TRIGGER refuse"));
+
+    auto reopened = saveAndReopen();
+    ASSERT_TRUE(reopened);
+    const TWFieldPtr stored = reopened->fieldWithIdentifier(tip->identifier());
+    ASSERT_TRUE(stored);
+    EXPECT_DOUBLE_EQ(stored->percent(), 10.0);
+    EXPECT_FALSE(stored->includedInTotal());
+}
+
+TEST_F(FieldsView, ChoicesLeftBehindThePercentPaneCannotBeDeleted)
+{
+    const TWFieldPtr list = addField(QStringLiteral("Project"), TWFieldTypeList);
+    addChoice(list, QStringLiteral("Alpha"));
+    const TWFieldPtr tip = addField(QStringLiteral("Tip"), TWFieldTypePercentTotal);
+    fields.update();
+    fields.selectField(list);
+    fields.itemsTableView()->selectRow(0);
+    ASSERT_TRUE(fields.canDeleteItem(false));
+    const bool editedBefore = document->isDocumentEdited();
+
+    // The percent pane shows; the list's row stays selected out of sight.
+    fields.selectField(tip);
+    ASSERT_TRUE(fields.showsPercentPane());
+    EXPECT_FALSE(fields.canDeleteItem(false));
+    fields.deleteItem(false);
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_EQ(list->listItems().size(), 1);
+    EXPECT_EQ(document->isDocumentEdited(), editedBefore);
 }
 
 TEST_F(FieldsView, TheDocumentsFieldCommandsReachTheView)
