@@ -247,8 +247,20 @@ void TWRepeatsController::updateRepeatsAndTransactions()
             for (const TWBillPtr &bill : merchants->selectedBills())
                 below.append(bill->identifier());
     }
+    QList<qint32> selected;
+    for (const int row : rows)
+        if (const TWRepeatPtr repeat = m_model->repeatAtRow(row))
+            selected.append(repeat->identifier());
     m_model->setRepeats(m_business ? m_business->repeats() : TWRepeatList());
-    if (!rows.isEmpty())
+    // The selection stays with its schedules when the order changed under them (a command would
+    // otherwise act on another schedule); only when they are gone does it keep the row places.
+    QList<int> kept;
+    for (const qint32 identifier : std::as_const(selected))
+        if (const int row = m_model->rowOfRepeat(identifier); row >= 0)
+            kept.append(row);
+    if (!kept.isEmpty())
+        selectRows(kept);
+    else if (!rows.isEmpty())
         selectRows(rows);
     updateItems();
     const TWRepeatPtr now = selectedRepeat();

@@ -336,3 +336,25 @@ TEST(RepeatsViewRegistration, TheDocumentGetsTheRepeatsView)
     EXPECT_TRUE(qobject_cast<TWRepeatsController *>(detail.get()));
     TWAppRegistry::registry().reset();
 }
+
+TEST_F(RepeatsViewItems, TheSelectionFollowsItsScheduleWhenTheOrderChanges)
+{
+    const TWRepeatPtr first = schedule(1, QStringLiteral("First"));
+    const TWRepeatPtr second = schedule(2, QStringLiteral("Second"));
+    open();
+    controller->repeatsTableView()->horizontalHeader()->setSortIndicator(
+        TWRepeatsModel::NumberOfItemsColumn, Qt::AscendingOrder);
+    controller->selectRepeat(first);
+    ASSERT_EQ(controller->selectedRepeat(), first);
+    // Two more items put the first schedule below the second.
+    for (int i = 0; i < 2; ++i) {
+        TWTransactionPtr item =
+            twMakeTransaction(*business, business->nextTransactionIdentifier(),
+                              twDay(2024, 3 + i, 10), kChecking, kSales, 100);
+        item->setRepeatIdentifier(first->identifier());
+        ASSERT_FALSE(business->addTransaction(item, false, false, false, false));
+    }
+    controller->updateRepeatsAndTransactions();
+    ASSERT_EQ(controller->model()->rowOfRepeat(first->identifier()), 1);
+    EXPECT_EQ(controller->selectedRepeat(), first);
+}
