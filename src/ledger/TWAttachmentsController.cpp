@@ -196,6 +196,15 @@ void TWAttachmentsController::updateAttachments()
 
 void TWAttachmentsController::changed()
 {
+    // The store keeps the order each attachment carries, not the list's: the
+    // list as the strip left it becomes the order saved.
+    if (m_transaction && m_transaction->attachments()) {
+        std::uint32_t order = 0;
+        for (const TWAttachmentPtr &attachment : *m_transaction->attachments()) {
+            if (attachment)
+                attachment->setOrder(order++);
+        }
+    }
     updateAttachments();
     if (m_previewPanel)
         m_previewPanel->reloadData();
