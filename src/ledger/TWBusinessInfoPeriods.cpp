@@ -1,5 +1,6 @@
 #include "TWBusinessInfoPeriods.h"
 
+#include "TWClock.h"
 #include "TWDateAdditions.h"
 #include "TWFormatter.h"
 #include "TWLocalized.h"
@@ -173,7 +174,7 @@ QVariant TWBusinessInfoPeriods::data(const QModelIndex &index, int role) const
             return period.name();
         // A date editor for the date columns.
         const QDateTime &date = column == Start ? period.startDate() : period.endDate();
-        return date.isValid() ? date.date() : QDate::currentDate();
+        return date.isValid() ? date.date() : TWClock::today();
     }
     return {};
 }
