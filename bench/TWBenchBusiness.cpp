@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
 
 namespace
@@ -461,6 +462,17 @@ struct Generator {
 } // namespace
 
 qint32 twBenchBusyAccount() { return kBank; }
+
+std::unique_ptr<TWBusiness> twBenchBusinessFromArguments(int argc, char **argv, int first,
+                                                         const QString &folder)
+{
+    int transactions = 100000;
+    for (int i = first; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--transactions") == 0)
+            transactions = std::max(1, std::atoi(argv[i + 1]));
+    }
+    return twBenchMakeBusiness({transactions, folder});
+}
 
 std::unique_ptr<TWBusiness> twBenchMakeBusiness(const TWBenchBusinessOptions &options)
 {

@@ -18,6 +18,11 @@ struct TWBenchBusinessOptions {
 // The business, or null with a message on stderr.
 std::unique_ptr<TWBusiness> twBenchMakeBusiness(const TWBenchBusinessOptions &options);
 
+// The business of a bench program's "--transactions N" among argv[first..] (100,000 when
+// absent), its attachment files in `folder`; null with a message on stderr.
+std::unique_ptr<TWBusiness> twBenchBusinessFromArguments(int argc, char **argv, int first,
+                                                         const QString &folder);
+
 // The account with the most transactions (the bank account the generator
 // books most entries on).
 qint32 twBenchBusyAccount();

@@ -93,16 +93,11 @@ int main(int argc, char **argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    int transactions = 100000;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--transactions") == 0)
-            transactions = std::max(1, std::atoi(argv[i + 1]));
-    }
     QTemporaryDir folder;
     if (!folder.isValid())
         return 1;
     std::unique_ptr<TWBusiness> business =
-        twBenchMakeBusiness({transactions, folder.filePath(QStringLiteral("files"))});
+        twBenchBusinessFromArguments(argc, argv, 1, folder.filePath(QStringLiteral("files")));
     if (!business)
         return 1;
     Bench bench;

@@ -18,20 +18,15 @@
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    int transactions = 100000;
     if (argc < 2 || std::strcmp(argv[1], "run") != 0) {
         std::fprintf(stderr, "usage: tw-report-bench run [--transactions N]\n");
         return 2;
-    }
-    for (int i = 2; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--transactions") == 0)
-            transactions = std::max(1, std::atoi(argv[i + 1]));
     }
     QTemporaryDir folder;
     if (!folder.isValid())
         return 1;
     std::unique_ptr<TWBusiness> business =
-        twBenchMakeBusiness({transactions, folder.filePath(QStringLiteral("files"))});
+        twBenchBusinessFromArguments(argc, argv, 2, folder.filePath(QStringLiteral("files")));
     if (!business)
         return 1;
 
