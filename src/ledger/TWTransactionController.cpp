@@ -3,6 +3,7 @@
 #include "TWAttachmentsController.h"
 #include "TWBusinessController.h"
 #include "TWRepeatController.h"
+#include "TWSheetDefaultButton.h"
 #include "TWTotalController.h"
 #include "TWValueCompleter.h"
 
@@ -61,7 +62,7 @@ void TWTransactionController::buildView()
     m_splitButton = new QPushButton(m_view);
     m_cancelButton = new QPushButton(m_view);
     m_saveButton = new QPushButton(m_view);
-    m_saveButton->setDefault(true);
+    twKeepDefaultButton(m_saveButton);
     buttons->addWidget(m_splitButton);
     buttons->addStretch(1);
     buttons->addWidget(m_cancelButton);

@@ -472,3 +472,25 @@ TEST_F(TransactionEditorSave, ANewTransactionInAnEarlierOpenPeriodMovesItsYearEn
     ASSERT_TRUE(stored);
     EXPECT_EQ(std::abs(closingOfSales()), 900);
 }
+
+TEST_F(TransactionEditorSave, ReturnInAFieldSavesTheSheetNotCancels)
+{
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 1500));
+    ASSERT_TRUE(editor);
+    QWidget *window = editor->view()->window();
+    window->show();
+    QCoreApplication::processEvents();
+    QLineEdit *payee = textField(editor, -5);
+    ASSERT_TRUE(payee);
+    // Focus passes over the buttons first, as clicking about the sheet does.
+    editor->view()->findChild<QPushButton *>()->setFocus();
+    payee->setFocus();
+    QTest::keyClicks(payee, QStringLiteral("Corner Shop"));
+    QTest::keyClick(payee, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(editor->saved());
+    const TWTransactionPtr stored =
+        business->transactionWithIdentifier(editor->editTransaction()->identifier());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->payee(), QStringLiteral("Corner Shop"));
+}
