@@ -21,12 +21,6 @@ void writeFile(const QString &path, const QByteArray &contents)
     file.write(contents);
 }
 
-MSHSettings settingsFrom(const QString &path)
-{
-    KTBSettings settings(path);
-    return MSHSettings(settings.settingsDictionary().value_or(QVariantMap()));
-}
-
 } // namespace
 
 TEST(SDKSettings, InvalidJSONIsRemovedOnTheFirstRead)
