@@ -4,6 +4,7 @@
 #include "TWTransactionController.h"
 
 #include "TWAlert.h"
+#include "TWAmountArithmetic.h"
 #include "TWBusinessController.h"
 #include "TWSplitController.h"
 #include "TWTotalController.h"
@@ -23,31 +24,7 @@ constexpr int kKindRole = Qt::UserRole;
 constexpr int kIdentifierRole = Qt::UserRole + 1;
 enum PopUpItemKind { PopUpRecord = 0, PopUpSplit = 1, PopUpNew = 2 };
 
-// 10^places as an integer; none past what 64 bits hold.
-std::optional<qint64> powerOfTen(int places)
-{
-    qint64 result = 1;
-    for (int i = 0; i < places; ++i) {
-        if (result > std::numeric_limits<qint64>::max() / 10)
-            return std::nullopt;
-        result *= 10;
-    }
-    return result;
-}
 } // namespace
-
-std::optional<qint64> twRescaleAmount(qint64 amount, int oldPlaces, int newPlaces)
-{
-    if (oldPlaces == newPlaces)
-        return amount;
-    const std::optional<qint64> factor = powerOfTen(std::abs(oldPlaces - newPlaces));
-    if (oldPlaces > newPlaces) // fewer places: truncate toward zero, as the amount had
-        return factor ? amount / *factor : 0;
-    qint64 result = 0;
-    if (!factor || __builtin_mul_overflow(amount, *factor, &result))
-        return std::nullopt;
-    return result;
-}
 
 void TWTransactionController::setFieldValue(const TWField &field, const QString &text,
                                             qint64 currency, double number, float percent,
@@ -295,7 +272,7 @@ bool TWTransactionController::updateUnit(const TWUnitPtr &unit)
     const int newPlaces = unit->decimalPlaces();
     // Exact integer rescaling: an amount too large for the new unit's places
     // refuses the change instead of wrapping or losing digits.
-    const std::optional<qint64> total = twRescaleAmount(edit->total(), oldPlaces, newPlaces);
+    const std::optional<qint64> total = TWAmountArithmetic::rescaledTotal(edit->total(), oldPlaces, newPlaces);
     if (!total) {
         TWAlert alert;
         alert.message = TWLocalized("unitChangeTooLargeMessage");
@@ -334,7 +311,7 @@ void TWTransactionController::followUnitInFieldValues()
         if (!value || !value->hasValue())
             continue;
         // A value too large for the new places stays as it was.
-        if (const std::optional<qint64> rescaled = twRescaleAmount(
+        if (const std::optional<qint64> rescaled = TWAmountArithmetic::rescaledTotal(
                 value->currency(), before->decimalPlaces(), unit->decimalPlaces()))
             value->setCurrency(*rescaled);
         updateValue(field);

@@ -34,10 +34,6 @@ class TWSplitController;
 class TWTotalController;
 class TWValueCompleter;
 
-// An amount of a unit with `oldPlaces` decimals in one with `newPlaces`: fewer
-// places truncate toward zero, more multiply exactly; none when it overflows.
-std::optional<qint64> twRescaleAmount(qint64 amount, int oldPlaces, int newPlaces);
-
 // How a save went, for the caller and the tests.
 enum class TWSaveOutcome {
     Closed,    // the sheet ended (cancel, read only, or saved)

@@ -3,6 +3,7 @@
 
 #include "TransactionEditorTestSupport.h"
 
+#include "TWAmountArithmetic.h"
 #include "TWTotalController.h"
 #include "TWValueCompleter.h"
 
@@ -159,15 +160,15 @@ TEST_F(TransactionEditorValues, UnreadableAmountTextKeepsTheAmount)
 
 TEST(TransactionEditorUnits, RescalingIsExactAndRefusesWhatCannotBeHeld)
 {
-    EXPECT_EQ(twRescaleAmount(12345, 2, 0), 123);
-    EXPECT_EQ(twRescaleAmount(-12345, 2, 0), -123);
-    EXPECT_EQ(twRescaleAmount(123, 0, 2), 12300);
+    EXPECT_EQ(TWAmountArithmetic::rescaledTotal(12345, 2, 0), 123);
+    EXPECT_EQ(TWAmountArithmetic::rescaledTotal(-12345, 2, 0), -123);
+    EXPECT_EQ(TWAmountArithmetic::rescaledTotal(123, 0, 2), 12300);
     // Past 2^53 a double would lose the last digit.
-    EXPECT_EQ(twRescaleAmount(9007199254740993LL, 0, 0), 9007199254740993LL);
-    EXPECT_EQ(twRescaleAmount(900719925474099LL, 0, 1), 9007199254740990LL);
-    EXPECT_FALSE(twRescaleAmount(std::numeric_limits<qint64>::max() / 10 + 1, 0, 1));
-    EXPECT_FALSE(twRescaleAmount(1, 0, 19));
-    EXPECT_EQ(twRescaleAmount(5, 30, 0), 0);
+    EXPECT_EQ(TWAmountArithmetic::rescaledTotal(9007199254740993LL, 0, 0), 9007199254740993LL);
+    EXPECT_EQ(TWAmountArithmetic::rescaledTotal(900719925474099LL, 0, 1), 9007199254740990LL);
+    EXPECT_FALSE(TWAmountArithmetic::rescaledTotal(std::numeric_limits<qint64>::max() / 10 + 1, 0, 1));
+    EXPECT_FALSE(TWAmountArithmetic::rescaledTotal(1, 0, 19));
+    EXPECT_EQ(TWAmountArithmetic::rescaledTotal(5, 30, 0), 0);
 }
 
 TEST_F(TransactionEditorValues, AUnitChangeKeepsTheValueOrIsRefusedWithAnAlert)
