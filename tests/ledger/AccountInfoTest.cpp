@@ -70,33 +70,6 @@ using AccountInfoSheet = AccountInfoFixture;
 
 } // namespace
 
-TEST_F(AccountInfoPopover, EachAccountShowsItsOwnInstitutionFields)
-{
-    auto document = documentWithAccounts();
-    TWAccountInfoController *editor = open(*document, plain);
-    ASSERT_TRUE(editor);
-    EXPECT_EQ(editor->mode(), 1);
-    EXPECT_TRUE(editor->typeLabel()->isVisibleTo(editor->view()));
-    EXPECT_FALSE(editor->typePopUpButton()->isVisibleTo(editor->view()));
-    EXPECT_TRUE(editor->currencyTextField()->text().contains(QStringLiteral("USD")));
-    EXPECT_EQ(enabledCount(*editor), 0);
-
-    editor->doSave(0);
-    editor = open(*document, bank);
-    ASSERT_TRUE(editor);
-    EXPECT_EQ(editor->nameTextField()->text(), QStringLiteral("Checking"));
-    EXPECT_TRUE(editor->institutionCheckbox()->isChecked());
-    EXPECT_EQ(enabledCount(*editor), 9);
-    EXPECT_EQ(texts(*editor), (QStringList{"First Bank", "", "555-0100", "", "",
-                                           "https://bank.example", "", "", "WT-1"}));
-
-    editor->doSave(0);
-    editor = open(*document, plain);
-    EXPECT_FALSE(editor->institutionCheckbox()->isChecked());
-    EXPECT_EQ(enabledCount(*editor), 0);
-    EXPECT_EQ(texts(*editor), QStringList(9, QString()));
-}
-
 TEST_F(AccountInfoPopover, UntickingEmptiesTheNineFieldsAndSaveStoresTheWebsite)
 {
     auto document = documentWithAccounts();
@@ -143,17 +116,6 @@ TEST_F(AccountInfoPopover, CancelOrAClickOutsideLeavesTheStoreAlone)
     document->popover()->performClose();
     stored = document->business()->accountWithIdentifier(bank->identifier());
     EXPECT_EQ(stored->name(), QStringLiteral("Checking"));
-}
-
-TEST_F(AccountInfoSheet, WebsiteRule)
-{
-    EXPECT_EQ(TWAccountInfoController::websiteFromText(QString()), QUrl());
-    EXPECT_EQ(TWAccountInfoController::websiteFromText(QStringLiteral("example.com")),
-              QUrl(QStringLiteral("http://example.com")));
-    EXPECT_EQ(TWAccountInfoController::websiteFromText(QStringLiteral("https://a.example/x")),
-              QUrl(QStringLiteral("https://a.example/x")));
-    EXPECT_EQ(TWAccountInfoController::websiteFromText(QStringLiteral("http://exa mple.com")),
-              QUrl());
 }
 
 TEST_F(AccountInfoSheet, ANewAccountTakesTheChosenTypeAndUnit)

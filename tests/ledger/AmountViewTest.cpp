@@ -94,51 +94,6 @@ TEST_F(AmountView, ConvertedAmountOverridesTheRateUntilItsSignChanges)
     EXPECT_EQ(view->exchangeLabel(TWTotalFieldAccount1Credit)->text(), QStringLiteral("x 0.97000"));
 }
 
-TEST_F(AmountView, HomeAmountTypedFirstGivesTheOthers)
-{
-    auto view = makeView(euroBank, euroBank, "EUR");
-    ASSERT_TRUE(view->showsBusinessRow());
-    EXPECT_FALSE(view->showsAccount1Row());
-    EXPECT_FALSE(view->showsAccount2Row());
-    type(view->field(TWTotalFieldBusinessDebit), QStringLiteral("10.00"));
-    EXPECT_EQ(view->totalBusiness(), 1000);
-    EXPECT_EQ(view->total(), 970);
-    EXPECT_EQ(view->field(TWTotalFieldDebit)->text(), QStringLiteral("9.70"));
-}
-
-TEST_F(AmountView, OdometerAndDistanceFollowEachOther)
-{
-    auto view = makeView(mileage, bank, "MIL");
-    ASSERT_TRUE(view->showsOdometerRow());
-    EXPECT_FALSE(view->field(TWTotalFieldStart)->isHidden());
-
-    type(view->field(TWTotalFieldStart), QStringLiteral("1000.0"));
-    EXPECT_EQ(view->totalStart(), 10000);
-    EXPECT_EQ(view->total(), 0);
-    type(view->field(TWTotalFieldDebit), QStringLiteral("25.0"));
-    EXPECT_EQ(view->total(), 250);
-    EXPECT_EQ(view->totalEnd(), 10250);
-    EXPECT_EQ(view->field(TWTotalFieldEnd)->text(), QStringLiteral("1025.0"));
-
-    // An end below the start is no distance.
-    type(view->field(TWTotalFieldEnd), QStringLiteral("900.0"));
-    EXPECT_EQ(view->total(), 0);
-    EXPECT_EQ(view->field(TWTotalFieldDebit)->text(), QString());
-
-    // A distance on the credit side still runs forward on the odometer.
-    type(view->field(TWTotalFieldEnd), QStringLiteral("0"));
-    type(view->field(TWTotalFieldCredit), QStringLiteral("25.0"));
-    EXPECT_EQ(view->total(), -250);
-    EXPECT_EQ(view->totalEnd(), 10250);
-
-    // Only the end known: the start follows from the distance.
-    auto fresh = makeView(mileage, bank, "MIL");
-    type(fresh->field(TWTotalFieldEnd), QStringLiteral("500.0"));
-    type(fresh->field(TWTotalFieldDebit), QStringLiteral("20.0"));
-    EXPECT_EQ(fresh->totalStart(), 4800);
-    EXPECT_EQ(fresh->field(TWTotalFieldStart)->text(), QStringLiteral("480.0"));
-}
-
 TEST_F(AmountView, UnreadableTextKeepsTheAmountAndItsText)
 {
     auto view = makeView(euroBank, expense, "USD");
@@ -208,47 +163,6 @@ TEST_F(AmountView, UnitChangeThatCannotHoldTheAmountIsRefused)
     EXPECT_EQ(TWAmountArithmetic::rescaledTotal(5, 0, 30), std::nullopt);
     EXPECT_EQ(TWAmountArithmetic::rescaledTotal(5, 30, 0), 0);
     EXPECT_EQ(TWAmountArithmetic::rescaledTotal(0, 0, 200), 0);
-}
-
-TEST_F(AmountView, RowsCaptionsAndSizeReports)
-{
-    auto split = makeView(euroBank, dinarBank, "USD", false, true);
-    EXPECT_TRUE(split->showsAccount1Row());
-    EXPECT_FALSE(split->showsAccount2Row()); // never for a split line
-    EXPECT_FALSE(split->balanceButton()->isHidden());
-    split->updateBalanceButton(true, QStringLiteral("Credit $1.00"));
-    EXPECT_TRUE(split->balanceButton()->isEnabled());
-    QSignalSpy balance(split.get(), &TWTotalController::balanceClicked);
-    split->balanceButton()->click();
-    EXPECT_EQ(balance.count(), 1);
-
-    auto whole = makeView(euroBank, dinarBank, "USD");
-    EXPECT_TRUE(whole->showsAccount2Row());
-    EXPECT_TRUE(whole->balanceButton()->isHidden());
-    EXPECT_TRUE(whole->debitLabel()->text().startsWith(business->fieldWithIdentifier(-10)->name()));
-    QSignalSpy sizes(whole.get(), &TWTotalController::sizeChanged);
-    whole->update();
-    EXPECT_EQ(sizes.count(), 0); // nothing moved
-    whole->setAccount2(expense);
-    whole->update();
-    ASSERT_EQ(sizes.count(), 1);
-    EXPECT_LT(sizes.first().first().toDouble(), 0); // a row fewer
-
-    // Read-only: the unit as text, no menu, no balance button.
-    auto readOnly = std::make_unique<TWTotalController>();
-    readOnly->setBusiness(business.get());
-    readOnly->setEditing(false);
-    readOnly->setSplit(true);
-    readOnly->setAccount1(bank);
-    readOnly->setUnit(unit("USD"));
-    readOnly->setTotal(-2500);
-    readOnly->reset();
-    EXPECT_TRUE(readOnly->unitPopUpButton()->isHidden());
-    EXPECT_FALSE(readOnly->unitLabel()->isHidden());
-    EXPECT_TRUE(readOnly->unitLabel()->text().contains(QStringLiteral("USD")));
-    EXPECT_TRUE(readOnly->balanceButton()->isHidden());
-    EXPECT_FALSE(readOnly->field(TWTotalFieldCredit)->isEnabled());
-    EXPECT_EQ(readOnly->field(TWTotalFieldCredit)->text(), QStringLiteral("25.00"));
 }
 
 TEST_F(AmountView, TransactionHandOverKeepsSameUnitAmountsEqual)

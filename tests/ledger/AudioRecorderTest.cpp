@@ -58,14 +58,6 @@ protected:
                 return action;
         return nullptr;
     }
-    QStringList checkedItems() const
-    {
-        QStringList titles;
-        for (QAction *action : recorder->settingsMenu()->actions())
-            if (action->isChecked())
-                titles.append(action->text());
-        return titles;
-    }
 
     std::unique_ptr<TWBusinessController> document;
     std::unique_ptr<TWAudioRecordController> recorder;
@@ -74,54 +66,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(VoiceMemoRecorder, ChosenMicrophoneIsKeptWhileItExistsElseTheFirst)
-{
-    recorder->update();
-    EXPECT_EQ(recorder->selectedInput(), "mic-a");
-    ASSERT_TRUE(item(QStringLiteral("Headset")));
-    recorder->doSettings(item(QStringLiteral("Headset")));
-    EXPECT_EQ(recorder->selectedInput(), "mic-b");
-    EXPECT_EQ(checkedItems(),
-              (QStringList{QStringLiteral("Headset"), TWLocalized("voiceMemoMedium")}));
-
-    recorder->update();
-    EXPECT_EQ(recorder->selectedInput(), "mic-b");
-    EXPECT_TRUE(item(QStringLiteral("Headset"))->isChecked());
-
-    // Unplugged: the next use takes the first one listed.
-    fake->inputs.removeLast();
-    recorder->update();
-    EXPECT_EQ(recorder->selectedInput(), "mic-a");
-    EXPECT_FALSE(item(QStringLiteral("Headset")));
-    EXPECT_TRUE(item(QStringLiteral("Built-in"))->isChecked());
-}
-
-TEST_F(VoiceMemoRecorder, QualityIsADocumentSettingThatPicksTheSampleRate)
-{
-    recorder->update();
-    recorder->doSettings(item(TWLocalized("voiceMemoHigh")));
-    EXPECT_EQ(document->business()->voiceMemoAudioQuality(), 2u);
-    EXPECT_TRUE(document->isDocumentEdited());
-    EXPECT_EQ(checkedItems(),
-              (QStringList{QStringLiteral("Built-in"), TWLocalized("voiceMemoHigh")}));
-
-    open();
-    recorder->doRecordPause();
-    EXPECT_EQ(fake->recordedSampleRate, 44100);
-    EXPECT_EQ(fake->recordedInput, "mic-a");
-    EXPECT_TRUE(QFileInfo(fake->recordedPath).fileName().endsWith(QLatin1String(".wav")));
-    // Once recording, the choices are locked.
-    EXPECT_FALSE(recorder->isSettingUp());
-    EXPECT_FALSE(item(TWLocalized("voiceMemoLow"))->isEnabled());
-    recorder->doSettings(item(TWLocalized("voiceMemoLow")));
-    EXPECT_EQ(document->business()->voiceMemoAudioQuality(), 2u);
-
-    document->business()->setVoiceMemoAudioQuality(0);
-    EXPECT_EQ(TWAudioRecordController::sampleRateForQuality(0), 8000);
-    EXPECT_EQ(TWAudioRecordController::sampleRateForQuality(1), 22050);
-    EXPECT_EQ(TWAudioRecordController::sampleRateForQuality(7), 22050);
-}
 
 TEST_F(VoiceMemoRecorder, PauseStopsTheRunningDisplayAndResumeContinuesIt)
 {
@@ -180,16 +124,6 @@ TEST_F(VoiceMemoRecorder, SaveEndsWithTheWaveFileAndCancelLeavesNone)
     EXPECT_EQ(code, -1001);
     EXPECT_TRUE(recorder->audioFileURL().isEmpty());
     EXPECT_FALSE(QFileInfo::exists(cancelled));
-}
-
-TEST_F(VoiceMemoRecorder, SavingBeforeRecordingEndsAtOnceWithoutFile)
-{
-    open();
-    recorder->doSave(true);
-    waitForEnd();
-    EXPECT_EQ(code, -1001);
-    EXPECT_TRUE(recorder->audioFileURL().isEmpty());
-    EXPECT_TRUE(fake->recordedPath.isEmpty());
 }
 
 TEST_F(VoiceMemoRecorder, ControlsWaitForTheBackendToFinish)

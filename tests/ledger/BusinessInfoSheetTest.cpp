@@ -70,14 +70,6 @@ protected:
         sheet->saveButton()->click();
         return ends->isEmpty() ? 0 : ends->last().at(0).toInt();
     }
-    void selectPeriodRows(const QList<int> &rows)
-    {
-        QItemSelectionModel *selection = sheet->accountingPeriodsTableView()->selectionModel();
-        selection->clearSelection();
-        for (int row : rows)
-            selection->select(sheet->accountingPeriodsModel()->index(row, 0),
-                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
     QStringList closingChoices() const
     {
         QStringList titles;
@@ -100,17 +92,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(BusinessInfoSheetTest, TaxNameFollowsTheCountry)
-{
-    const QList<QPair<QString, const char *>> cases = {
-        {"GB", "vat"}, {"NZ", "gst"}, {"FR", "tax"}, {"CA", "gstHst"}};
-    for (const auto &[code, key] : cases) {
-        TWPreferences::preferences().setLocaleCountryCode(code);
-        openNew();
-        EXPECT_EQ(sheet->invoiceTaxNameTextField()->text(), TWLocalized(key)) << code.toStdString();
-    }
-}
 
 TEST_F(BusinessInfoSheetTest, ClosingAccountOfANewBusinessFollowsTypeAndDefaultAccounts)
 {
@@ -147,36 +128,6 @@ TEST_F(BusinessInfoSheetTest, ClosingAccountOfANewBusinessFollowsTypeAndDefaultA
     EXPECT_TRUE(made->phone().isNull());
 }
 
-TEST_F(BusinessInfoSheetTest, AddedPeriodFollowsTheLatestEnd)
-{
-    openNew();
-    sheet->doAddDeleteAccountingPeriod(0);
-    ASSERT_EQ(sheet->accountingPeriods().size(), 2);
-    const TWAccountingPeriodPtr added = sheet->accountingPeriods().last();
-    EXPECT_EQ(added->name(), "2");
-    EXPECT_EQ(added->startDate(), twLocal(2027, 1, 1));
-    EXPECT_EQ(added->endDate(), twLocal(2027, 12, 31));
-    EXPECT_TRUE(sheet->dirtyAccountingPeriods());
-
-    selectPeriodRows({0, 1});
-    sheet->doAddDeleteAccountingPeriod(1);
-    EXPECT_EQ(alerts, QStringList({TWLocalized("deleteAccountPeriodsMessage")}));
-    ASSERT_TRUE(sheet->accountingPeriods().isEmpty());
-    sheet->doAddDeleteAccountingPeriod(0);
-    ASSERT_EQ(sheet->accountingPeriods().size(), 1);
-    EXPECT_EQ(sheet->accountingPeriods().first()->name(), "1");
-    EXPECT_EQ(sheet->accountingPeriods().first()->startDate(), twLocal(2026, 1, 1));
-    EXPECT_EQ(sheet->accountingPeriods().first()->endDate(), twLocal(2026, 12, 31));
-
-    // One selected row asks with the singular texts; cancel keeps it.
-    alerts.clear();
-    alertAnswer = 1001;
-    selectPeriodRows({0});
-    EXPECT_TRUE(sheet->tableViewDelete(sheet->accountingPeriodsTableView()));
-    EXPECT_EQ(alerts, QStringList({TWLocalized("deleteAccountPeriodMessage")}));
-    EXPECT_EQ(sheet->accountingPeriods().size(), 1);
-}
-
 TEST_F(BusinessInfoSheetTest, PeriodsAreCheckedAndStoredSorted)
 {
     openNew();
@@ -204,34 +155,6 @@ TEST_F(BusinessInfoSheetTest, PeriodsAreCheckedAndStoredSorted)
     EXPECT_EQ(alerts.last(), TWLocalized("accountingPeriodsErrorOverlap"));
     // The refused list shows sorted by start.
     EXPECT_EQ(model->periods().first()->name(), "A");
-}
-
-TEST_F(BusinessInfoSheetTest, PeriodColumnsSortWithUnnamedFirst)
-{
-    TWAccountingPeriodList periods = {period("b", twLocal(2026, 1, 1), twLocal(2026, 2, 1)),
-                                      period(QString(), twLocal(2025, 1, 1), twLocal(2025, 2, 1)),
-                                      period("a", twLocal(2027, 1, 1), twLocal(2026, 3, 1))};
-    periods[0]->setClosed(true);
-    TWBusinessInfoPeriods::sortPeriods(periods, TWBusinessInfoPeriods::Name, true);
-    EXPECT_TRUE(periods[0]->name().isEmpty());
-    EXPECT_EQ(periods[1]->name(), "a");
-    TWBusinessInfoPeriods::sortPeriods(periods, TWBusinessInfoPeriods::End, false);
-    EXPECT_EQ(periods[0]->name(), "a");
-    TWBusinessInfoPeriods::sortPeriods(periods, TWBusinessInfoPeriods::Closed, true);
-    EXPECT_EQ(periods[2]->name(), "b");
-}
-
-TEST_F(BusinessInfoSheetTest, TaxRateIsShownInPercentAndStoredAsAFraction)
-{
-    business->businessInfo()->setInvoiceTaxRate(0.05);
-    openEdit();
-    EXPECT_EQ(sheet->invoiceTaxRateTextField()->text(), "5");
-    sheet->invoiceTaxRateTextField()->setText(QStringLiteral("7.5"));
-    EXPECT_EQ(save(), -1002);
-    EXPECT_DOUBLE_EQ(record->invoiceTaxRate(), 0.075);
-    EXPECT_TRUE(document->isDocumentEdited());
-    sheet->update();
-    EXPECT_EQ(sheet->invoiceTaxRateTextField()->text(), "7.5");
 }
 
 TEST_F(BusinessInfoSheetTest, TaxRateThatCannotBeReadIsRefusedNotStoredAsZero)
@@ -292,16 +215,6 @@ TEST_F(BusinessInfoSheetTest, EditKeepsTypeCurrencyAndTheUsersRetainedEarningsNa
     EXPECT_EQ(save(), -1002);
     EXPECT_EQ(record->nominalTransferAccountIdentifier(), equity.first()->identifier());
     EXPECT_TRUE(record->retainedEarningsName().isNull());
-}
-
-TEST_F(BusinessInfoSheetTest, WebsiteRule)
-{
-    EXPECT_EQ(TWBusinessInfoController::websiteURL("example.com"), QUrl("http://example.com"));
-    EXPECT_EQ(TWBusinessInfoController::websiteURL("example.com:8080"),
-              QUrl("http://example.com:8080"));
-    EXPECT_EQ(TWBusinessInfoController::websiteURL("https://example.com/a"),
-              QUrl("https://example.com/a"));
-    EXPECT_TRUE(TWBusinessInfoController::websiteURL("   ").isEmpty());
 }
 
 TEST_F(BusinessInfoSheetTest, CancelLeavesThePeriodsAlone)

@@ -95,25 +95,6 @@ TEST_F(DeviceCaptureCameraSheet, AFailedStillIsShownAndMayBeTriedAgain)
     EXPECT_EQ(code, -1002);
 }
 
-TEST_F(DeviceCaptureCameraSheet, WithoutACameraAnAlertSaysSoAndNoSheetOpens)
-{
-    fake->inputs.clear();
-    open();
-    EXPECT_EQ(code, -1001);
-    EXPECT_EQ(alerts, QStringList{TWLocalized("captureNoCamera")});
-    EXPECT_FALSE(document->hasAttachedSheet());
-
-    // A camera that does not start is reported the same way, as an error.
-    alerts.clear();
-    fake->inputs = {{"usb", QStringLiteral("USB Camera"), false}};
-    fake->startError =
-        TWError(QStringLiteral("Tallyworth Capture Error"), -1, QStringLiteral("in use"));
-    open();
-    EXPECT_EQ(code, -1001);
-    EXPECT_EQ(prompts.errors.size(), 1);
-    EXPECT_FALSE(document->hasAttachedSheet());
-}
-
 // The platform's camera on a machine without one answers at once.
 TEST(DeviceCapturePlatformCamera, StartingAMissingCameraRefusesWithAnError)
 {

@@ -173,28 +173,6 @@ TEST_F(DeviceCaptureSheet, ScansFromTheTestScannerBecomePhotosWithNewNames)
     controller.doImageCaptureDone();
 }
 
-TEST_F(DeviceCaptureSheet, NoDeviceAtAllShowsTheEmptyViewWithoutWaiting)
-{
-    SaneBackends none("");
-    auto document = newDocument();
-    auto cameras = std::make_unique<TWGPhotoCameraDevices>();
-    QElapsedTimer clock;
-    clock.start();
-    TWDeviceController controller(std::move(cameras), std::make_unique<TWSaneScannerDevices>());
-    controller.setBusinessController(document.get());
-    controller.beginSheet({});
-    // A machine in CI has no camera on its bus and SANE is given no backend.
-    for (const TWCaptureDevice &device : controller.devices())
-        EXPECT_EQ(device.kind, TWCaptureDevice::Camera);
-    EXPECT_EQ(controller.deviceList()->count(), controller.devices().size());
-    EXPECT_EQ(controller.shownView(), 0);
-    EXPECT_LT(clock.elapsed(), 10000);
-    controller.scan();
-    controller.downloadFiles({0});
-    EXPECT_TRUE(prompts.errors.isEmpty());
-    controller.doImageCaptureDone();
-}
-
 TEST(DeviceCaptureGPhoto, DirectoryCameraListsAndDownloadsFilesUnderTheirNames)
 {
     TWTestTempDir card;

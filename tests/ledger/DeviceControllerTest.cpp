@@ -89,34 +89,6 @@ protected:
 
 } // namespace
 
-TEST_F(DeviceCaptureController, ChoosingADeviceShowsItsViewAndClearsTheOther)
-{
-    open();
-    ASSERT_EQ(controller->devices().size(), 2);
-    EXPECT_EQ(controller->devices()[0].kind, TWCaptureDevice::Camera);
-    EXPECT_EQ(controller->deviceList()->count(), 2);
-    EXPECT_EQ(controller->shownView(), 0);
-
-    // A click in the list chooses.
-    controller->deviceList()->setCurrentRow(0);
-    EXPECT_EQ(controller->shownView(), 1);
-    EXPECT_EQ(controller->fileList()->count(), 3);
-
-    controller->selectDevice(1);
-    EXPECT_EQ(controller->shownView(), 2);
-    EXPECT_TRUE(controller->cameraFiles().isEmpty());
-    EXPECT_EQ(controller->fileList()->count(), 0);
-    EXPECT_EQ(controller->resolutionBox()->count(), 3);
-    EXPECT_EQ(controller->resolutionBox()->currentText(), QStringLiteral("150"));
-    EXPECT_EQ(controller->modeBox()->currentText(), QStringLiteral("Gray"));
-
-    controller->selectDevice(0);
-    EXPECT_EQ(controller->modeBox()->count(), 0);
-    controller->selectDevice(-1);
-    EXPECT_EQ(controller->shownView(), 0);
-    EXPECT_FALSE(controller->selectedDevice());
-}
-
 TEST_F(DeviceCaptureController, ReopeningKeepsTheDeviceAndViewUnlessTheDeviceWentAway)
 {
     open();

@@ -148,27 +148,6 @@ TEST_F(EditTransactionsSheet, ListsTheEditableFieldsAndMakesAControlPerField)
     EXPECT_EQ(codes, (QList<int>{-1001, -1002}));
 }
 
-TEST_F(EditTransactionsAmounts, EachTransactionsUnitDecidesTheMinorUnits)
-{
-    add(200, twDay(2024, 5, 1), kChecking, kSales, 100, "USD");
-    add(201, twDay(2024, 5, 1), kYen, kChecking, 1, "JPY");
-    add(202, twDay(2024, 5, 1), kDinar, kChecking, 100, "KWD");
-    select({200, 201, 202});
-    ASSERT_TRUE(controller.selectField(-12));
-    textField()->setText(QStringLiteral("12.5"));
-    save();
-    ASSERT_TRUE(errors.isEmpty());
-    EXPECT_EQ(stored(200)->total(), 1250);
-    // A half goes away from zero.
-    EXPECT_EQ(stored(201)->total(), 13);
-    EXPECT_EQ(stored(202)->total(), 12500);
-    // The other amounts follow the total.
-    EXPECT_EQ(stored(200)->totalBusiness(), 1250);
-    EXPECT_EQ(stored(201)->totalAccount1(), 13);
-    EXPECT_EQ(stored(202)->totalAccount2(),
-              business->totalInHomeCurrency(12500, business->unitWithCode("KWD")));
-}
-
 TEST_F(EditTransactionsAmounts, UnreadableTextAndSplitsAreLeftAlone)
 {
     add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
@@ -205,31 +184,6 @@ TEST_F(EditTransactionsAmounts, UnreadableTextAndSplitsAreLeftAlone)
     EXPECT_EQ(stored(200)->total(), 0);
 }
 
-TEST_F(EditTransactionsAccounts, AccountOneOnASplitTransactionUnsplitsIt)
-{
-    TWTransactionPtr split =
-        twMakeTransaction(*business, 200, twDay(2024, 5, 1), kChecking, kSales, 700);
-    split->setHasSplit(true);
-    split->setSplits(
-        {twMakeSplit(*business, 0, kChecking, 450), twMakeSplit(*business, 0, kCard, -450)});
-    ASSERT_FALSE(business->addTransaction(split, false, false, false, false));
-    select({200});
-    ASSERT_TRUE(controller.selectField(-7));
-    ASSERT_TRUE(popUp()->selectItemWithTag(kSales));
-    save();
-    const TWTransactionPtr plain = stored(200);
-    EXPECT_FALSE(plain->hasSplit());
-    EXPECT_TRUE(plain->splits().isEmpty());
-    EXPECT_EQ(plain->account1Identifier(), kSales);
-    EXPECT_EQ(plain->account2Identifier(), kCard);
-    EXPECT_EQ(plain->total(), 450);
-    EXPECT_EQ(plain->totalAccount2(), 450);
-    EXPECT_EQ(plain->totalBusiness(), 450);
-    // The lines are gone from the database too.
-    EXPECT_EQ(
-        twQueryInt(*business, "SELECT COUNT(*) FROM splits WHERE transactionIdentifier = 200;"), 0);
-}
-
 TEST_F(EditTransactionsAccounts, TheTwoAccountsStayApartAndANewUnitIsConverted)
 {
     add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
@@ -257,32 +211,6 @@ TEST_F(EditTransactionsAccounts, TheTwoAccountsStayApartAndANewUnitIsConverted)
     EXPECT_EQ(moved->totalAccount1(), expected.totalAccount1());
     EXPECT_NE(moved->totalAccount1(), 1000);
     EXPECT_EQ(moved->totalAccount2(), 1000);
-}
-
-TEST_F(EditTransactionsAccounts, TheSideChangedIsTheOneTheRegisterShows)
-{
-    // Seen from checking, which is account 2 of this transaction: the register
-    // shows checking as account 1 and sales as account 2.
-    add(200, twDay(2024, 5, 1), kSales, kChecking, 1000);
-    const TWTransactionPtr row = stored(200)->transactionForActiveAccount(kChecking, 0);
-    controller.setTransactions({row});
-    controller.view();
-    controller.reset();
-    ASSERT_TRUE(controller.selectField(-8));
-    ASSERT_TRUE(popUp()->selectItemWithTag(kCard));
-    save();
-    // The other account changed; the transaction stays in checking.
-    EXPECT_EQ(stored(200)->account1Identifier(), kCard);
-    EXPECT_EQ(stored(200)->account2Identifier(), kChecking);
-
-    // Account 1 as shown is checking itself: choosing sales moves that side.
-    controller.setTransactions({stored(200)->transactionForActiveAccount(kChecking, 0)});
-    controller.reset();
-    ASSERT_TRUE(controller.selectField(-7));
-    ASSERT_TRUE(popUp()->selectItemWithTag(kSales));
-    save();
-    EXPECT_EQ(stored(200)->account1Identifier(), kCard);
-    EXPECT_EQ(stored(200)->account2Identifier(), kSales);
 }
 
 TEST_F(EditTransactionsWrites, AClosedPeriodDateWritesNothing)

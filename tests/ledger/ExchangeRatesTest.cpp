@@ -236,52 +236,6 @@ TEST_F(ExchangeRatesTest, ClosedPortKeepsTheRatesAndTheNextOpeningTriesAgain)
     EXPECT_FALSE(business->lastCurrencyUpdateDate().isValid());
 }
 
-TEST_F(ExchangeRatesTest, WeeklyCheckIsDueAfterSevenDaysNotSix)
-{
-    TWFixedClock clock(2026, 3, 14, 12);
-    business->businessInfo()->setCurrencyUpdateInterval(TWCurrencyUpdateWeekly);
-    server.setReply(kQuotesPath, TWLoopbackHttpServer::Reply::ok("\"EUR\",0.9\n"));
-    TWExchangeRates *rates = TWExchangeRates::forDocument(document.get());
-
-    business->setLastCurrencyUpdateDate(twLocal(2026, 3, 8, 12));
-    rates->checkCurrencyExchangeRates();
-    EXPECT_FALSE(rates->isRunning());
-    EXPECT_EQ(server.requestCount(), 0);
-
-    business->setLastCurrencyUpdateDate(twLocal(2026, 3, 7, 12));
-    rates->checkCurrencyExchangeRates();
-    EXPECT_TRUE(rates->isRunning());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !rates->isRunning(); }, 10000));
-    EXPECT_EQ(server.requestCount(), 1);
-    EXPECT_DOUBLE_EQ(eur->rate(), 0.9);
-    EXPECT_EQ(business->lastCurrencyUpdateDate(), clock.now());
-
-    // Never: not even without a date.
-    business->businessInfo()->setCurrencyUpdateInterval(TWCurrencyUpdateNever);
-    business->setLastCurrencyUpdateDate(QDateTime());
-    rates->checkCurrencyExchangeRates();
-    EXPECT_FALSE(rates->isRunning());
-}
-
-TEST_F(ExchangeRatesTest, WithoutAServiceNothingIsSent)
-{
-    business->businessInfo()->setCurrencyUpdateInterval(TWCurrencyUpdateDaily);
-    for (const char *base : {"", "ftp://127.0.0.1/", "not a url"}) {
-        // The guard of the test's service goes first: it puts the address back.
-        service.reset();
-        service = std::make_unique<TWSettingGuard>(QStringLiteral("exchangeRateServiceURL"),
-                                                   QString::fromLatin1(base));
-        TWExchangeRates::forDocument(document.get())->checkCurrencyExchangeRates();
-        EXPECT_FALSE(TWExchangeRates::forDocument(document.get())->isRunning()) << base;
-        const TWErrorResult error = update();
-        ASSERT_TRUE(error) << base;
-        EXPECT_EQ(error->localizedDescription(), TWLocalized("exchangeRateServiceMissing"));
-    }
-    QTest::qWait(50);
-    EXPECT_EQ(server.requestCount(), 0);
-    expectRatesUntouched();
-}
-
 TEST_F(ExchangeRatesTest, ClosingTheDocumentAbortsTheRequestAndItsHandler)
 {
     TWLoopbackHttpServer::Reply slow = TWLoopbackHttpServer::Reply::ok("\"EUR\",0.5\n");

@@ -58,76 +58,6 @@ protected:
     TWFieldsController fields;
 };
 
-TEST_F(FieldEditor, ANewFieldGetsItsTypeAndNoViewsUntilChosen)
-{
-    fields.newField();
-    ASSERT_TRUE(document->hasAttachedSheet());
-    EXPECT_EQ(editor().mode(), 0);
-    EXPECT_TRUE(editor().typePopUpButton()->isVisibleTo(editor().view()));
-    EXPECT_FALSE(editor().typeTextField()->isVisibleTo(editor().view()));
-    EXPECT_EQ(editor().typePopUpButton()->currentData().toInt(), int(TWFieldTypeCheckbox));
-    EXPECT_EQ(editor().viewsTitle(), TWLocalized("none"));
-    EXPECT_EQ(editor().viewsItemState(TWFieldController::AllViewsTag), Qt::Unchecked);
-
-    typeName(QStringLiteral("Project"));
-    editor().doPopUpButton(TWFieldController::TypeTag, TWFieldTypeList);
-    const qint32 identifier = editor().editField()->identifier();
-    editor().saveButton()->click();
-    settle();
-
-    const TWFieldPtr stored = business->fieldWithIdentifier(identifier);
-    ASSERT_TRUE(stored);
-    EXPECT_EQ(stored->name(), QStringLiteral("Project"));
-    EXPECT_EQ(stored->type(), std::uint32_t(TWFieldTypeList));
-    EXPECT_TRUE(editor().saved());
-    // Saved without views: a column in no register.
-    EXPECT_EQ(storedViews(identifier), QList<qint32>());
-    EXPECT_EQ(fields.selectedField(), stored);
-    EXPECT_TRUE(fields.canAddItem());
-    EXPECT_TRUE(document->isDocumentEdited());
-}
-
-TEST_F(FieldEditor, AllSelectsEveryViewClearsThemAgainAndShowsMixedBetween)
-{
-    const TWFieldPtr field = addField(QStringLiteral("Memo"), TWFieldTypeText);
-    fields.editField(field);
-    ASSERT_TRUE(document->hasAttachedSheet());
-    const qsizetype every = business->accounts().size() + 5;
-    // A stored field starts from the views it has: every one.
-    EXPECT_EQ(editor().visibleViews().size(), every);
-    EXPECT_EQ(editor().viewsTitle(), TWLocalized("all"));
-    EXPECT_EQ(editor().viewsItemState(TWFieldController::AllViewsTag), Qt::Checked);
-
-    editor().doPopUpButton(TWFieldController::ViewsTag, TWFieldController::AllViewsTag);
-    EXPECT_TRUE(editor().visibleViews().isEmpty());
-    EXPECT_EQ(editor().viewsTitle(), TWLocalized("none"));
-
-    editor().doPopUpButton(TWFieldController::ViewsTag, bank->identifier());
-    EXPECT_EQ(editor().viewsTitle(), QStringLiteral("1 ") + TWLocalized("viewLower"));
-    EXPECT_EQ(editor().viewsItemState(bank->identifier()), Qt::Checked);
-    EXPECT_EQ(editor().viewsItemState(cash->identifier()), Qt::Unchecked);
-    EXPECT_EQ(editor().viewsItemState(TWFieldController::AllViewsTag), Qt::PartiallyChecked);
-    editor().doPopUpButton(TWFieldController::ViewsTag, -4);
-    EXPECT_EQ(editor().viewsTitle(), QStringLiteral("2 ") + TWLocalized("viewsLower"));
-
-    // Some chosen: "all" chooses every one, in account order then -1 to -5.
-    editor().doPopUpButton(TWFieldController::ViewsTag, TWFieldController::AllViewsTag);
-    QList<qint32> expected;
-    for (const TWAccountPtr &account : business->accounts())
-        expected.append(account->identifier());
-    expected << -1 << -2 << -3 << -4 << -5;
-    EXPECT_EQ(editor().visibleViews(), expected);
-
-    // Toggling one off and saving stores exactly that list.
-    editor().doPopUpButton(TWFieldController::ViewsTag, -3);
-    expected.removeOne(-3);
-    editor().doSave(1);
-    settle();
-    EXPECT_EQ(storedViews(field->identifier()), expected);
-    EXPECT_EQ(fields.viewsSummary(*field),
-              QString::number(every - 1) + QLatin1Char(' ') + TWLocalized("viewsLower"));
-}
-
 TEST_F(FieldEditor, CancellingLeavesTheFieldAndItsViewsAsTheyWere)
 {
     const TWFieldPtr field = addField(QStringLiteral("Memo"), TWFieldTypeText);
@@ -224,18 +154,4 @@ TEST_F(FieldEditor, ReturnInTheNameSavesTheSheet)
     const TWFieldPtr stored = business->fieldWithIdentifier(identifier);
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->name(), QStringLiteral("Mileage"));
-}
-
-TEST_F(FieldEditor, AnAmpersandInAnAccountNameShowsInTheViewsMenu)
-{
-    const TWAccountPtr meals = addAccount(*business, QStringLiteral("Meals & Entertainment"));
-    fields.newField();
-    QMenu *menu = editor().viewsPopUpButton()->menu();
-    ASSERT_TRUE(menu);
-    QStringList shown;
-    for (QAction *item : menu->actions())
-        if (item->data().toInt() == meals->identifier())
-            shown.append(item->iconText());
-    EXPECT_EQ(shown, QStringList{QStringLiteral("Meals & Entertainment")});
-    editor().cancelButton()->click();
 }

@@ -40,11 +40,6 @@ protected:
         QAbstractItemModel *model = fields.fieldsTableView()->model();
         return std::unique_ptr<QMimeData>(model->mimeData({model->index(row, 0)}));
     }
-    QString cell(const TWFieldPtr &field, int column) const
-    {
-        QAbstractItemModel *model = fields.fieldsTableView()->model();
-        return model->data(model->index(rowOf(field), column)).toString();
-    }
 
     TWFieldsController fields;
 };
@@ -138,52 +133,6 @@ TEST_F(FieldsView, BuiltInFieldsCannotBeDeletedCustomOnesCanAfterTheQuestion)
     EXPECT_EQ(rowOf(custom), -1);
     EXPECT_FALSE(columnOrder().contains(custom->identifier()));
     EXPECT_TRUE(document->isDocumentEdited());
-}
-
-TEST_F(FieldsView, TheViewsColumnSaysAllNoneOrTheCount)
-{
-    addAccount(*business, QStringLiteral("Bank"));
-    addAccount(*business, QStringLiteral("Cash"));
-    const TWFieldPtr everywhere = addField(QStringLiteral("Everywhere"), TWFieldTypeText);
-    const TWFieldPtr nowhere = addField(QStringLiteral("Nowhere"), TWFieldTypeText);
-    const TWFieldPtr once = addField(QStringLiteral("Once"), TWFieldTypeText);
-    QVariantMap layout = business->columnSettings(0).value();
-    QVariantList entries = layout.value(TWColumnSettingsFieldsKey).toList();
-    for (QVariant &entry : entries) {
-        QVariantMap map = entry.toMap();
-        const qint32 id = map.value(TWColumnSettingsIdentifierKey).toInt();
-        if (id == nowhere->identifier())
-            map.insert(TWColumnSettingsVisibleViewsKey, QVariantList());
-        if (id == once->identifier())
-            map.insert(TWColumnSettingsVisibleViewsKey, QVariantList{-2});
-        entry = map;
-    }
-    layout.insert(TWColumnSettingsFieldsKey, entries);
-    business->updateColumnSettings(0, layout);
-    fields.update();
-
-    EXPECT_EQ(cell(everywhere, 2), TWLocalized("all"));
-    EXPECT_EQ(cell(nowhere, 2), TWLocalized("none"));
-    EXPECT_EQ(cell(once, 2), QStringLiteral("1 ") + TWLocalized("viewLower"));
-    EXPECT_EQ(cell(once, 1), TWFormatter::formatter().fieldTypeString(TWFieldTypeText));
-
-    // A view missing from the list makes it the count.
-    entries = business->columnSettings(0).value().value(TWColumnSettingsFieldsKey).toList();
-    for (QVariant &entry : entries) {
-        QVariantMap map = entry.toMap();
-        if (map.value(TWColumnSettingsIdentifierKey).toInt() == everywhere->identifier()) {
-            QVariantList views = map.value(TWColumnSettingsVisibleViewsKey).toList();
-            views.removeLast();
-            map.insert(TWColumnSettingsVisibleViewsKey, views);
-        }
-        entry = map;
-    }
-    layout.insert(TWColumnSettingsFieldsKey, entries);
-    business->updateColumnSettings(0, layout);
-    fields.update();
-    const int total = int(business->accounts().size()) + 5;
-    EXPECT_EQ(cell(everywhere, 2),
-              QString::number(total - 1) + QLatin1Char(' ') + TWLocalized("viewsLower"));
 }
 
 TEST_F(FieldsView, ChoicesTagsAndPercentSettingsOfTheSelectedField)
@@ -307,89 +256,6 @@ TEST_F(FieldsView, ChoicesLeftBehindThePercentPaneCannotBeDeleted)
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_EQ(list->listItems().size(), 1);
     EXPECT_EQ(document->isDocumentEdited(), editedBefore);
-}
-
-TEST_F(FieldsView, TheDocumentsFieldCommandsReachTheView)
-{
-    select(*document, TWMasterItemFields);
-    auto *shown = qobject_cast<TWFieldsController *>(document->detailController(TWDetailFields));
-    ASSERT_TRUE(shown);
-    const TWFieldPtr custom = addField(QStringLiteral("Project"), TWFieldTypeText);
-    shown->update();
-    shown->selectField(custom);
-
-    document->perform(TWAction::doEditField);
-    ASSERT_TRUE(document->hasAttachedSheet());
-    ASSERT_TRUE(shown->fieldController());
-    EXPECT_EQ(shown->fieldController()->field(), custom);
-    shown->fieldController()->doSave(0);
-    settle();
-    EXPECT_FALSE(document->hasAttachedSheet());
-
-    document->perform(TWAction::doNewField);
-    ASSERT_TRUE(document->hasAttachedSheet());
-    EXPECT_EQ(shown->fieldController()->mode(), 0);
-    shown->fieldController()->doSave(0);
-    settle();
-
-    shown->selectField(custom);
-    document->perform(TWAction::doDeleteField);
-    EXPECT_FALSE(business->fieldWithIdentifier(custom->identifier()));
-}
-
-TEST_F(FieldsView, TheItemsContextMenuDeletesTheRowUnderThePointer)
-{
-    select(*document, TWMasterItemFields);
-    auto *shown = qobject_cast<TWFieldsController *>(document->detailController(TWDetailFields));
-    ASSERT_TRUE(shown);
-    const TWFieldPtr list = addField(QStringLiteral("Project"), TWFieldTypeList);
-    for (const char *name : {"Alpha", "Beta", "Gamma"})
-        addChoice(list, QString::fromLatin1(name));
-    shown->update();
-    shown->selectField(list);
-    TWTableView *items = shown->itemsTableView();
-    items->selectRow(0);
-
-    // A row outside the selection is the one the menu acts on.
-    const QPoint beta = items->visualRect(items->model()->index(1, 0)).center();
-    QMenu *menu = shown->tableViewMenu(items, beta);
-    ASSERT_TRUE(menu);
-    EXPECT_EQ(shown->contextRows(), QList<int>{1});
-    emit menu->aboutToShow();
-    QAction *remove = nullptr;
-    for (QAction *item : menu->actions())
-        if (twActionOf(item) == std::optional<TWAction>(TWAction::doDeleteFieldItemContext))
-            remove = item;
-    ASSERT_TRUE(remove);
-    EXPECT_TRUE(remove->isEnabled());
-    EXPECT_EQ(remove->text(), TWLocalized("deleteFieldItem"));
-    remove->trigger();
-    settle();
-    EXPECT_EQ(choiceNames(*list), (QStringList{QStringLiteral("Alpha"), QStringLiteral("Gamma")}));
-    EXPECT_EQ(shown->itemCount(), 2);
-}
-
-TEST_F(FieldsView, TheDividerIsRestoredFirstAndStoredAfterwards)
-{
-    business->setFieldDividerPosition(180);
-    fields.update();
-    QWidget *view = fields.view();
-    view->resize(600, 700);
-    view->show();
-    settle();
-    // Before the restore, resizing stores nothing.
-    view->resize(600, 650);
-    settle();
-    EXPECT_DOUBLE_EQ(business->fieldDividerPosition(), 180);
-
-    fields.restoreFrame();
-    EXPECT_TRUE(fields.isRestored());
-    EXPECT_EQ(fields.splitView()->sizes().value(0), 180);
-    fields.splitView()->setSizes({300, 350});
-    view->resize(600, 640);
-    settle();
-    EXPECT_NEAR(business->fieldDividerPosition(), 300, 20);
-    view->hide();
 }
 
 } // namespace

@@ -214,28 +214,6 @@ TEST(RegisterActions, AClearedBoxWritesAndClosedRowsAreLeftAlone)
               (QStringList{"transactionUpdate", "valueNew"}));
 }
 
-TEST(RegisterActions, ContextRowsDriveTheCommands)
-{
-    RegisterBooks books;
-    const TWTransactionPtr a = books.add(QDate(2024, 1, 1), books.checking, books.sales, 1);
-    const TWTransactionPtr b2 = books.add(QDate(2024, 1, 2), books.checking, books.sales, 1);
-    books.add(QDate(2024, 1, 3), books.checking, books.sales, 1);
-    TWTransactionsController c;
-    openAccountRegister(c, books, books.checking);
-    c.selectTransactions({a, b2});
-    std::unique_ptr<QMenu> menu(c.contextMenuForRow(2));
-    ASSERT_TRUE(menu);
-    EXPECT_EQ(c.contextRows(), QList<int>{2});
-    EXPECT_TRUE(c.hasSelectedTransaction(true, true, false, false));
-    menu.reset(c.contextMenuForRow(c.transactionRow(a)));
-    EXPECT_EQ(c.contextRows().size(), 2);
-    EXPECT_TRUE(c.hasSelectedTransaction(true, false, true, false));
-    EXPECT_EQ(c.selectedTransactionsContext(true).size(), 2);
-    // A disabled table has no context menu.
-    c.setEnabled(false);
-    EXPECT_EQ(c.contextMenuForRow(0), nullptr);
-}
-
 TEST(RegisterActions, ARefusedMarkLeavesTheRowAsStored)
 {
     RegisterBooks books;

@@ -21,24 +21,6 @@ QList<qint32> shown(const QVariantMap &settings, int mode, qint64 view)
 
 } // namespace
 
-TEST(RegisterColumns, ViewIdentifierFollowsTheRegisterKind)
-{
-    RegisterBooks books;
-    const auto group = std::make_shared<TWItem>();
-    group->setType(TWItemTypeAccountGroup);
-    const auto filter = std::make_shared<TWItem>();
-    filter->setType(TWItemTypeFilter);
-    using namespace TWRegisterColumns;
-    EXPECT_EQ(viewIdentifier(1, {books.checking}), books.checking->identifier());
-    EXPECT_EQ(viewIdentifier(1, {group, books.checking}), -1);
-    EXPECT_EQ(viewIdentifier(1, {filter}), 0);
-    EXPECT_EQ(viewIdentifier(1, {}), 0);
-    EXPECT_EQ(viewIdentifier(2, {books.checking}), -2);
-    EXPECT_EQ(viewIdentifier(5, {}), -5);
-    EXPECT_EQ(viewIdentifier(6, {books.checking}), 0);
-    EXPECT_EQ(viewIdentifier(7, {}), 0);
-}
-
 TEST(RegisterColumns, HidingInOneAccountLeavesEveryOtherRegister)
 {
     RegisterBooks books;
@@ -100,28 +82,4 @@ TEST(RegisterColumns, AMovedColumnKeepsTheHiddenFieldBehindIt)
     // Nothing lost.
     EXPECT_EQ(order.size(),
               TWRegisterColumns::entryIdentifiers(*books.business->columnSettings(0)).size());
-}
-
-TEST(RegisterColumns, SortFieldIsReadBackSignedAndWidthsAreKept)
-{
-    QVariantMap settings;
-    settings.insert(QStringLiteral("sortField"), QVariant::fromValue(qint64(4294967293LL)));
-    EXPECT_EQ(TWRegisterColumns::sortField(settings), -3);
-    settings.insert(QStringLiteral("sortField"), QVariant::fromValue(quint32(4294967291u)));
-    EXPECT_EQ(TWRegisterColumns::sortField(settings), -5);
-    TWRegisterColumns::setSortField(settings, -8);
-    EXPECT_EQ(TWRegisterColumns::sortField(settings), -8);
-    EXPECT_TRUE(TWRegisterColumns::sortAscending(settings));
-    TWRegisterColumns::setSortAscending(settings, false);
-    EXPECT_FALSE(TWRegisterColumns::sortAscending(settings));
-
-    RegisterBooks books;
-    QVariantMap stored = *books.business->columnSettings(0);
-    ASSERT_TRUE(TWRegisterColumns::setWidth(stored, TWFieldIdentifierNotes, 222));
-    const auto columns = TWRegisterColumns::visibleColumns(stored, 6, 0);
-    const auto notes = std::find_if(columns.begin(), columns.end(), [](const auto &c) {
-        return c.identifier == TWFieldIdentifierNotes;
-    });
-    ASSERT_NE(notes, columns.end());
-    EXPECT_EQ(notes->width, 222);
 }

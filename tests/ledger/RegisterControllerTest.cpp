@@ -140,44 +140,6 @@ TEST(RegisterController, ATransferListedTwiceSelectsItsFirstRow)
     EXPECT_FALSE(c.hasSelectedTransaction());
 }
 
-TEST(RegisterController, ColumnsFollowTheRegisterAndWriteBack)
-{
-    RegisterBooks books;
-    books.add(QDate(2024, 1, 1), books.checking, books.sales, 7);
-    Register reg(*books.business, 1, {books.checking});
-    TWTransactionsController &c = reg.controller;
-    const TWFieldPtr payee = books.business->fieldWithIdentifier(TWFieldIdentifierPayee);
-    ASSERT_GE(c.fieldColumn(payee), 0);
-    c.toggleFieldVisible(payee);
-    EXPECT_EQ(c.fieldColumn(payee), -1);
-    // Another account's register still shows it.
-    Register savings(*books.business, 1, {books.savings});
-    EXPECT_GE(savings.controller.fieldColumn(payee), 0);
-    // A resize is stored.
-    const TWFieldPtr notes = books.business->fieldWithIdentifier(TWFieldIdentifierNotes);
-    c.tableView()->horizontalHeader()->resizeSection(c.fieldColumn(notes), 211);
-    Register again(*books.business, 1, {books.checking});
-    EXPECT_EQ(again.controller.tableView()->horizontalHeader()->sectionSize(
-                  again.controller.fieldColumn(notes)),
-              211);
-    // The debit column of a bank register carries the account type's name.
-    const TWFieldPtr debit = books.business->fieldWithIdentifier(TWFieldIdentifierDebit);
-    const QString title =
-        c.model()->headerData(c.fieldColumn(debit), Qt::Horizontal, Qt::DisplayRole).toString();
-    EXPECT_TRUE(title.endsWith("(" + debit->name() + ")")) << title.toStdString();
-    // Without parent items: no columns, nothing saved.
-    Register empty(*books.business, 1, {});
-    EXPECT_EQ(empty.controller.model()->columnCount(), 0);
-    EXPECT_FALSE(empty.controller.settings().has_value());
-    // Sorting by a header click stores the choice; a second click turns it round.
-    const int payeeColumn = savings.controller.fieldColumn(payee);
-    emit savings.controller.tableView()->horizontalHeader()->sectionClicked(payeeColumn);
-    EXPECT_EQ(quint32(books.business->columnSettings(0)->value("sortField").toLongLong()),
-              quint32(TWFieldIdentifierPayee));
-    emit savings.controller.tableView()->horizontalHeader()->sectionClicked(payeeColumn);
-    EXPECT_EQ(books.business->columnSettings(0)->value("sortDirection").toInt(), 1);
-}
-
 TEST(RegisterController, ImportPreviewTicksStayOffTheStore)
 {
     RegisterBooks books;
@@ -208,73 +170,6 @@ TEST(RegisterController, ImportPreviewTicksStayOffTheStore)
     EXPECT_TRUE(preview->cleared());
     EXPECT_TRUE(recorder.names().isEmpty());
     EXPECT_TRUE(books.business->transactions().isEmpty());
-}
-
-TEST(RegisterController, SearchFindsAmountsBalancesAndWords)
-{
-    TWLocaleGuard locale(QLocale(QLocale::English, QLocale::UnitedStates));
-    RegisterBooks books;
-    books.add(QDate(2024, 1, 1), books.checking, books.sales, 12345, "Zed");
-    books.add(QDate(2024, 1, 2), books.checking, books.sales, 500, "Other");
-    Register reg(*books.business, 1, {books.checking});
-    TWTransactionsController &c = reg.controller;
-    c.search("123.4");
-    ASSERT_EQ(c.sortedTransactions().size(), 1);
-    EXPECT_EQ(c.sortedTransactions().first()->payee(), "Zed");
-    // The second row's running balance, 128.45, is searched too.
-    c.search("128.4");
-    ASSERT_EQ(c.sortedTransactions().size(), 1);
-    EXPECT_EQ(c.sortedTransactions().first()->payee(), "Other");
-    c.search("12x");
-    EXPECT_TRUE(c.sortedTransactions().isEmpty());
-    c.search("zed");
-    EXPECT_EQ(c.sortedTransactions().size(), 1);
-}
-
-TEST(RegisterController, SplitRowsShowTheSplitLabelAndOneToolTipBlockPerLine)
-{
-    RegisterBooks books;
-    TWBusiness &b = *books.business;
-    auto t = std::make_shared<TWTransaction>();
-    t->setIdentifier(b.nextTransactionIdentifier());
-    t->setDate(QDateTime(QDate(2024, 1, 1), QTime()));
-    t->setUnit(b.unitWithCode("USD"));
-    t->setHasSplit(true);
-    t->setSplits({TWSplit::splitWithIdentifier(0, "fee", books.checking->identifier(), 500, 500,
-                                               500, 0, 0, b.unitWithCode("USD")),
-                  TWSplit::splitWithIdentifier(0, "sale", books.sales->identifier(), -500, -500,
-                                               -500, 0, 0, b.unitWithCode("USD"))});
-    ASSERT_FALSE(b.addTransaction(t, false, false, false, false));
-    const TWTransactionPtr locked = books.add(QDate(2024, 1, 2), books.checking, books.rent, 5);
-    locked->setState(2);
-    Register reg(b, 1, {books.checking});
-    TWTransactionsController &c = reg.controller;
-    for (qint32 id : {TWFieldIdentifierAccount1, TWFieldIdentifierAccount2}) {
-        const QModelIndex cell = c.model()->index(0, c.fieldColumn(b.fieldWithIdentifier(id)));
-        EXPECT_EQ(cell.data().toString(), TWLocalized("splitColumn"));
-        EXPECT_EQ(cell.data(Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
-        EXPECT_EQ(cell.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::gray));
-        const QStringList blocks = cell.data(Qt::ToolTipRole).toString().split("\r\r");
-        ASSERT_EQ(blocks.size(), 2);
-        EXPECT_TRUE(blocks[1].contains("sale"));
-        EXPECT_TRUE(blocks[1].contains("Sales"));
-    }
-    // A locked row is drawn in the locked colour.
-    const int row = c.transactionRow(locked);
-    EXPECT_EQ(c.model()->index(row, 0).data(Qt::ForegroundRole).value<QColor>(),
-              TWPreferences::preferences().lockedColour());
-    // Fitted widths: a text column fits its widest cell; a date column is at least 80.
-    const int payee = c.fieldColumn(b.fieldWithIdentifier(TWFieldIdentifierPayee));
-    EXPECT_GE(c.fittedWidth(payee), 50);
-    EXPECT_GE(c.fittedWidth(c.fieldColumn(b.fieldWithIdentifier(TWFieldIdentifierDate))), 80);
-    EXPECT_EQ(c.fittedWidth(c.fieldColumn(b.fieldWithIdentifier(TWFieldIdentifierAttachments))),
-              50);
-    c.search("nothing matches this");
-    const QFontMetrics header(c.tableView()->horizontalHeader()->font());
-    EXPECT_EQ(c.fittedWidth(payee),
-              std::max(50, header.horizontalAdvance(c.model()->headerTitle(
-                               *b.fieldWithIdentifier(TWFieldIdentifierPayee))) +
-                               20));
 }
 
 TEST(RegisterController, AViewDeletedByItsWindowLeavesTheRegisterUsable)

@@ -163,26 +163,3 @@ TEST_F(RegisterDocumentTest, ThePaperclipOpensAndClosesThePreviewOfTheRowsAttach
     reg->doButton(0, clip);
     EXPECT_FALSE(panel->isShown());
 }
-
-TEST_F(RegisterDocumentTest, PrintingAnAccountHandsTheRegistersRowsInTheirOrder)
-{
-    add("Acme", 100);
-    add("Bolt", 200);
-    TWTransactionsController *reg = shownRegister();
-    ASSERT_TRUE(reg);
-    QStringList printed;
-    TWAppRegistry::registry().registerPrintTable = [&printed](const TWRegisterPrintRequest &request,
-                                                              const QPageLayout &) {
-        for (const TWTransactionPtr &t : request.transactions)
-            printed.append(t->payee());
-        return QByteArray("%PDF-1.4");
-    };
-    QStringList shown;
-    for (const TWTransactionPtr &t : reg->sortedTransactions())
-        shown.append(t->payee());
-    // A business that never changed its columns prints with the default layout.
-    ASSERT_FALSE(document->business()->columnSettings().contains(TWColumnSettingsViewTransactions));
-    EXPECT_FALSE(document->printData(document->printer()).isEmpty());
-    EXPECT_EQ(printed, shown);
-    EXPECT_EQ(printed.size(), 2);
-}

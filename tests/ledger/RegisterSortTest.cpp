@@ -145,27 +145,6 @@ TEST(RegisterSort, RowsWithoutARepeatComeBeforeRepeatsWhicheverSideTheyAreOn)
     EXPECT_EQ(rows.first(), plain);
 }
 
-TEST(RegisterSort, AccountColumnsSortByTheAccountTheCellShows)
-{
-    // In Checking's register the second column shows the other account, also
-    // for rows where Checking is stored as account 2.
-    RegisterBooks books;
-    TWBusiness &business = *books.business;
-    books.add(QDate(2024, 1, 1), books.checking, books.sales, 100);   // other: Sales
-    books.add(QDate(2024, 1, 2), books.rent, books.checking, 100);    // other: Rent
-    books.add(QDate(2024, 1, 3), books.savings, books.checking, 100); // other: Savings
-    TWTransactionList rows = business.transactionsForAccounts({books.checking});
-    ASSERT_EQ(rows.size(), 3);
-    TWRegisterSorter(business, TWFieldIdentifierAccount2, true).sort(rows);
-    QStringList shown;
-    for (const TWTransactionPtr &t : rows)
-        shown.append(business.accountWithIdentifier(twRegisterShownAccount(*t, false))->name());
-    EXPECT_EQ(shown, (QStringList{"Rent", "Sales", "Savings"}));
-    TWRegisterSorter(business, TWFieldIdentifierAccount1, false).sort(rows);
-    for (const TWTransactionPtr &t : rows)
-        EXPECT_EQ(twRegisterShownAccount(*t, true), books.checking->identifier());
-}
-
 TEST(RegisterSort, DescendingDateKeepsOneDayInDescendingIdentifierOrder)
 {
     RegisterBooks books;

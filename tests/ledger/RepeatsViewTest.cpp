@@ -78,14 +78,6 @@ protected:
         return *controller;
     }
 
-    QList<int> counts() const
-    {
-        QList<int> list;
-        for (const TWRepeatRow &row : controller->model()->rows())
-            list.append(row.itemCount);
-        return list;
-    }
-
     int itemsOf(const TWRepeatPtr &repeat) const
     {
         return int(business->itemsWithRepeatIdentifier(repeat->identifier()).size());
@@ -163,60 +155,6 @@ TEST_F(RepeatsViewSort, EveryKeyIsAStrictWeakOrderingBothWays)
     }
 }
 
-TEST_F(RepeatsViewSort, ByNumberOfItemsAndPayee)
-{
-    schedule(5, QStringLiteral("Zed"));
-    schedule(1, QStringLiteral("Acme"));
-    schedule(2);
-    schedule(0);
-    open();
-    TWRepeatsModel &model = *controller->model();
-    model.sort(TWRepeatsModel::NumberOfItemsColumn, Qt::AscendingOrder);
-    EXPECT_EQ(counts(), (QList<int>{0, 1, 2, 5}));
-    model.sort(TWRepeatsModel::NumberOfItemsColumn, Qt::DescendingOrder);
-    EXPECT_EQ(counts(), (QList<int>{5, 2, 1, 0}));
-
-    // Samples without a payee (and schedules without items) come first.
-    model.sort(TWRepeatsModel::PayeeColumn, Qt::AscendingOrder);
-    EXPECT_EQ(counts(), (QList<int>{2, 0, 1, 5}));
-    EXPECT_EQ(model.index(2, TWRepeatsModel::PayeeColumn).data().toString(),
-              QStringLiteral("Acme"));
-    // A schedule without items shows nothing at all.
-    for (int column = 0; column < TWRepeatsModel::ColumnCount; ++column)
-        EXPECT_TRUE(model.index(1, column).data().toString().isEmpty()) << column;
-    EXPECT_EQ(model.index(0, TWRepeatsModel::NumberOfItemsColumn).data().toString(),
-              QStringLiteral("2"));
-    EXPECT_EQ(model.index(0, TWRepeatsModel::Account1Column).data().toString(),
-              QStringLiteral("Checking"));
-}
-
-TEST_F(RepeatsViewSort, OpeningSortsByNextItemAscending)
-{
-    // Next items: 10 June (monthly from January, five items), 3 June (weekly
-    // from 20 May, two items), 10 January 2025 (yearly, one item).
-    schedule(5, QStringLiteral("monthly"));
-    const TWRepeatPtr weekly = TWRepeat::repeatWithType(0, 1, TWRepeatIntervalUnitWeek, QDateTime(),
-                                                        true, business->nextRepeatIdentifier());
-    ASSERT_FALSE(business->addRepeat(weekly, false));
-    for (const QDateTime &day : {twDay(2024, 5, 20), twDay(2024, 5, 27)}) {
-        TWTransactionPtr item = twMakeTransaction(*business, business->nextTransactionIdentifier(),
-                                                  day, kChecking, kSales, 100);
-        item->setRepeatIdentifier(weekly->identifier());
-        ASSERT_FALSE(business->addTransaction(item, false, false, false, false));
-    }
-    schedule(1, QStringLiteral("yearly"), TWRepeatIntervalUnitYear);
-    open();
-    EXPECT_EQ(counts(), (QList<int>{2, 5, 1}));
-
-    controller->repeatsTableView()->horizontalHeader()->setSortIndicator(
-        TWRepeatsModel::NumberOfItemsColumn, Qt::DescendingOrder);
-    EXPECT_EQ(counts(), (QList<int>{5, 2, 1}));
-    controller->update();
-    EXPECT_EQ(controller->repeatsTableView()->horizontalHeader()->sortIndicatorSection(),
-              int(TWRepeatsModel::NextItemColumn));
-    EXPECT_EQ(counts(), (QList<int>{2, 5, 1}));
-}
-
 TEST_F(RepeatsViewItems, TheSelectedSchedulesItemsShowBelowInTheirList)
 {
     const TWRepeatPtr three = schedule(3, QStringLiteral("Rent"));
@@ -246,21 +184,6 @@ TEST_F(RepeatsViewItems, TheSelectedSchedulesItemsShowBelowInTheirList)
     EXPECT_EQ(controller->splitView()->sizes().value(1), lowerHeight);
     controller->selectRepeat(three);
     EXPECT_EQ(controller->splitView()->widget(1), items->view());
-}
-
-TEST_F(RepeatsViewItems, TheDividerIsRestoredAndThenFollowed)
-{
-    schedule(1);
-    business->setRepeatDividerPosition(180);
-    TWRepeatsController &view = open();
-    view.view()->show();
-    view.restoreFrame();
-    EXPECT_EQ(view.splitView()->sizes().value(0), 180);
-    view.splitView()->setSizes({260, 340});
-    view.view()->resize(900, 700);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(business->repeatDividerPosition(), view.splitView()->sizes().value(0));
-    EXPECT_NE(business->repeatDividerPosition(), 180.0);
 }
 
 TEST_F(RepeatsViewDelete, AloneKeepsTheItemsWithItemsRemovesThem)

@@ -174,58 +174,6 @@ TEST_F(SplitRows, UnitChangeKeepsTheDigitsOrIsRefused)
     EXPECT_EQ(huge.total(), std::numeric_limits<qint64>::max() / 10);
 }
 
-TEST_F(SplitRows, MileageAccountsSwitchTheLineUnit)
-{
-    TWSplit split(0, QString(), bank->identifier(), 1000, 1000, 1000, 0, 0, unit("USD"));
-    ASSERT_TRUE(TWSplitEditing::updateSplitAccount(split, bank, mileage, *business));
-    EXPECT_EQ(split.accountIdentifier(), mileage->identifier());
-    EXPECT_EQ(split.unit(), TWSplitEditing::mileageUnit(*business));
-    EXPECT_EQ(split.unit()->type(), TWUnitTypeMileage);
-    EXPECT_EQ(split.total(), 100); // 10.00 written with one decimal
-
-    split.setTotalStart(5);
-    ASSERT_TRUE(TWSplitEditing::updateSplitAccount(split, mileage, euroBank, *business));
-    EXPECT_EQ(split.unit()->code(), QStringLiteral("EUR"));
-    EXPECT_EQ(split.total(), 1000);
-    EXPECT_EQ(split.totalStart(), 0);
-
-    // A plain account change between units reconverts only the account amount.
-    ASSERT_TRUE(TWSplitEditing::updateSplitAccount(split, euroBank, bank, *business));
-    EXPECT_EQ(split.unit()->code(), QStringLiteral("EUR"));
-    EXPECT_EQ(split.totalAccount(), 1031);
-
-    // A newly created account in euros: the account amount follows it.
-    TWSplitEditing::takeNewAccount(split, euroBank, *business);
-    EXPECT_EQ(split.accountIdentifier(), euroBank->identifier());
-    EXPECT_EQ(split.totalAccount(), 1000);
-}
-
-TEST_F(SplitRows, DescriptionCompletionFromTheStartInAnyCase)
-{
-    for (const char *name : {"Groceries", "Gas", "grocery store", "Bag of groceries"})
-        ASSERT_FALSE(business->addValue(
-            TWValue::valueWithName(QString::fromLatin1(name), -6, business->nextValueIdentifier()),
-            false));
-    EXPECT_EQ(TWSplitEditing::descriptionCompletions(*business, QStringLiteral("gRo")),
-              (QStringList{QStringLiteral("Groceries"), QStringLiteral("grocery store")}));
-    EXPECT_TRUE(
-        TWSplitEditing::descriptionCompletions(*business, QStringLiteral("x gro")).isEmpty());
-
-    // The row's completer offers the same.
-    TWTransactionPtr transaction = transfer();
-    TWSplitEditing::splitTransaction(*transaction, *business, false);
-    TWSplitController row;
-    row.setBusiness(business.get());
-    row.setTransaction(transaction);
-    row.setSplit(transaction->splits()[0]);
-    row.reset();
-    QCompleter *completer = row.descriptionCompleter();
-    completer->setCompletionPrefix(QStringLiteral("GRO"));
-    EXPECT_EQ(completer->completionCount(), 2);
-    completer->setCompletionPrefix(QStringLiteral("x gro"));
-    EXPECT_EQ(completer->completionCount(), 0);
-}
-
 TEST_F(SplitRows, RowDrivesItsLine)
 {
     TWTransactionPtr transaction = transfer();
@@ -292,29 +240,6 @@ TEST_F(SplitRows, RowDrivesItsLine)
     EXPECT_TRUE(readOnly.deleteButton()->isHidden());
     EXPECT_FALSE(readOnly.accountPopUpButton()->isEnabled());
     EXPECT_FALSE(readOnly.totalController()->field(TWTotalFieldDebit)->isEnabled());
-}
-
-TEST_F(SplitRows, FirstLineUnitIsTheTransactionUnitAndDeleteAsks)
-{
-    TWTransactionPtr transaction = transfer();
-    TWSplitEditing::splitTransaction(*transaction, *business, false);
-    TWSplitController row;
-    row.setBusiness(business.get());
-    row.setTransaction(transaction);
-    row.setSplit(transaction->splits()[0]);
-    row.reset();
-    ASSERT_TRUE(row.totalController()->chooseUnit(unit("EUR")));
-    EXPECT_EQ(transaction->splits()[0]->unit()->code(), QStringLiteral("EUR"));
-    EXPECT_EQ(transaction->unit()->code(), QStringLiteral("EUR"));
-
-    int deleted = 0;
-    alertAnswer = 1001;
-    TWSplitController::askDeleteSplit(nullptr, [&deleted] { ++deleted; });
-    EXPECT_EQ(deleted, 0);
-    alertAnswer = 1000;
-    TWSplitController::askDeleteSplit(nullptr, [&deleted] { ++deleted; });
-    EXPECT_EQ(deleted, 1);
-    EXPECT_EQ(alerts.last(), TWLocalized("deleteSplitMessage"));
 }
 
 } // namespace

@@ -67,36 +67,6 @@ TEST_F(TransactionEditorForm, ASplitTransactionHidesTheAmountAndAccountRows)
     EXPECT_TRUE(shown(editor, -7));
 }
 
-TEST_F(TransactionEditorForm, AnImportRowHasNoRepeatOrIdentifierRow)
-{
-    TWTransactionController *editor = openEdit(makeTransaction(bank, sales, 100), true);
-    ASSERT_TRUE(editor);
-    EXPECT_FALSE(editor->valueViewForField(-9));
-    EXPECT_FALSE(editor->valueViewForField(-4));
-    EXPECT_FALSE(editor->rowOrder().contains(-9));
-    EXPECT_TRUE(editor->rowOrder().contains(-5));
-
-    editor->doSave(0);
-    editor = openEdit(storeTransaction(QStringLiteral("Stored"), 100));
-    EXPECT_TRUE(editor->valueViewForField(-9));
-    ASSERT_TRUE(textField(editor, -4));
-    EXPECT_EQ(textField(editor, -4)->text(), QString::number(editor->transaction()->identifier()));
-}
-
-TEST_F(TransactionEditorForm, SwappedAccountsShowAccountTwoFirstAfterBuildingAndRefreshing)
-{
-    TWTransactionPtr transaction = makeTransaction(bank, sales, 100);
-    transaction->setActiveAccountIdentifier(sales->identifier());
-    TWTransactionController *editor = openNew(transaction);
-    ASSERT_TRUE(editor);
-    EXPECT_EQ(popUp(editor, -7)->currentText(), sales->name());
-    EXPECT_EQ(popUp(editor, -8)->currentText(), bank->name());
-    editor->updateValues();
-    EXPECT_EQ(popUp(editor, -7)->currentText(), sales->name());
-    EXPECT_EQ(popUp(editor, -8)->currentText(), bank->name());
-    EXPECT_TRUE(editor->totalController()->swapped());
-}
-
 TEST_F(TransactionEditorForm, SplitLinesShowTheirOwnAccountsSideWhenOpenedFromAccountTwo)
 {
     // 100.00 into the bank from sales, opened from the sales register.
@@ -123,39 +93,6 @@ TEST_F(TransactionEditorForm, SplitLinesShowTheirOwnAccountsSideWhenOpenedFromAc
     amounts->updateTotalTextField(TWTotalFieldDebit);
     EXPECT_EQ(salesLine->split()->total(), 2500);
     EXPECT_EQ(salesLine->split()->totalBusiness(), 2500);
-}
-
-TEST_F(TransactionEditorForm, TheFormGrowsUntilOneHundredShortOfTheScreenThenScrolls)
-{
-    EXPECT_EQ(TWTransactionController::formViewportHeight(400, 60, 900), 400);
-    EXPECT_EQ(TWTransactionController::formViewportHeight(2000, 60, 900), 740);
-    EXPECT_EQ(TWTransactionController::formViewportHeight(740, 60, 900), 740);
-
-    // Fifty custom fields do not fit: the form scrolls and starts at the top.
-    for (int i = 0; i < 50; ++i) {
-        const TWFieldPtr field =
-            TWField::fieldWithName(QStringLiteral("Note %1").arg(i), TWFieldTypeText, false, false,
-                                   business->nextFieldIdentifier());
-        ASSERT_FALSE(business->addField(field, false));
-        business->columnSettingsAddField(*field);
-    }
-    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
-    ASSERT_TRUE(editor);
-    QScrollArea *scroll = editor->scrollArea();
-    EXPECT_LT(scroll->height(), scroll->widget()->sizeHint().height());
-    EXPECT_EQ(scroll->verticalScrollBar()->value(), 0);
-
-    // Tab goes down the rows in order, and the row it reaches is scrolled into view.
-    QCoreApplication::processEvents();
-    QLineEdit *payee = textField(editor, -5);
-    ASSERT_TRUE(payee);
-    EXPECT_EQ(payee->nextInFocusChain(), textField(editor, -6));
-    editor->view()->window()->activateWindow();
-    QWidget *last = editor->valueViewForField(editor->rowOrder().last());
-    last->setFocus(Qt::TabFocusReason);
-    QCoreApplication::processEvents();
-    ASSERT_EQ(QApplication::focusWidget(), last);
-    EXPECT_GT(scroll->verticalScrollBar()->value(), 0);
 }
 
 TEST_F(TransactionEditorForm, ListAndTagPopUpsShowTheValueAndCreateItems)

@@ -270,22 +270,6 @@ TEST_F(TransactionEditorSave, ASaveWhoseYearEndRebuildFailsEndsSavedAndThenShows
               QStringLiteral("Changed"));
 }
 
-TEST_F(TransactionEditorSave, ANewAccountFromTheAccountRowTakesTheRowsSlot)
-{
-    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
-    ASSERT_TRUE(editor);
-    const TWFieldPtr account2 = business->fieldWithIdentifier(-8);
-    editor->createNewAccount(account2);
-    // The document stores the account from its sheet, then hands it over.
-    const TWAccountPtr made = addAccount(QStringLiteral("Fees"), TWAccountTypeExpense);
-    editor->updateWithNewAccount(made);
-    EXPECT_EQ(editor->editTransaction()->account2Identifier(), made->identifier());
-    EXPECT_EQ(popUp(editor, -8)->currentText(), QStringLiteral("Fees"));
-    // Nothing waits any more: a later account goes nowhere.
-    editor->updateWithNewAccount(addAccount(QStringLiteral("Other"), TWAccountTypeExpense));
-    EXPECT_EQ(editor->editTransaction()->account2Identifier(), made->identifier());
-}
-
 TEST_F(TransactionEditorSave, ThisTransactionOnlyStillStoresAChangedIntervalAndCancelWritesNothing)
 {
     const TWRepeatPtr repeat =
@@ -366,24 +350,6 @@ public:
 private:
     QWidget m_view;
 };
-
-TEST_F(TransactionEditorSave, TheRegisterSelectsTheTransactionOnlyAfterASave)
-{
-    SelectingRegister shown;
-    document->newTransaction(makeTransaction(bank, sales, 100), {}, false, &shown);
-    auto *editor = qobject_cast<TWTransactionController *>(document->transactionController());
-    ASSERT_TRUE(editor);
-    editor->doSave(0);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(shown.selections.isEmpty());
-
-    document->newTransaction(makeTransaction(bank, sales, 100), {}, false, &shown);
-    editor->doSave(1);
-    QCoreApplication::processEvents();
-    ASSERT_EQ(shown.selections.size(), 1);
-    EXPECT_EQ(shown.selections.first().first()->identifier(),
-              editor->editTransaction()->identifier());
-}
 
 TEST_F(TransactionEditorSave, ARepeatSetUpBeforeAutofillOrSplittingIsStillStored)
 {

@@ -103,39 +103,6 @@ TEST_F(TransactionEditorValues, AutofillFillsFromTheFirstEditOnly)
     EXPECT_TRUE(editor->editTransaction()->description().isEmpty());
 }
 
-TEST_F(TransactionEditorValues, AMileageAccountSwitchesToMilesAndAPlainOneSwitchesBack)
-{
-    const TWAccountPtr car = addAccount(QStringLiteral("Car Mileage"), TWAccountTypeExpense);
-    ASSERT_TRUE(business->unitWithCode(QStringLiteral("MIL")));
-    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 1234));
-    ASSERT_TRUE(editor);
-    choose(popUp(editor, -8), car->name());
-    ASSERT_TRUE(editor->editTransaction()->unit());
-    EXPECT_EQ(editor->editTransaction()->unit()->code(), QStringLiteral("MIL"));
-    EXPECT_EQ(editor->editTransaction()->account2Identifier(), car->identifier());
-
-    choose(popUp(editor, -8), rent->name());
-    EXPECT_EQ(editor->editTransaction()->unit()->code(), business->homeUnit()->code());
-    EXPECT_EQ(editor->editTransaction()->totalStart(), 0);
-}
-
-TEST_F(TransactionEditorValues, ChoosingAccountOneAsAccountTwoMovesAccountOne)
-{
-    TWTransactionController *editor = openNew(makeTransaction(cash, sales, 100));
-    ASSERT_TRUE(editor);
-    choose(popUp(editor, -8), cash->name());
-    const TWAccountPtr first = business->accounts().first();
-    const TWAccountPtr expected =
-        first->identifier() != cash->identifier() ? first : business->accounts().at(1);
-    EXPECT_EQ(editor->editTransaction()->account2Identifier(), cash->identifier());
-    EXPECT_EQ(editor->editTransaction()->account1Identifier(), expected->identifier());
-    EXPECT_EQ(popUp(editor, -7)->currentText(), expected->name());
-    // The register the transaction was opened from follows its account.
-    TWTransactionController *again = openNew(makeTransaction(bank, sales, 100));
-    choose(popUp(again, -7), cash->name());
-    EXPECT_EQ(again->editTransaction()->activeAccountIdentifier(), cash->identifier());
-}
-
 TEST_F(TransactionEditorValues, UnreadableAmountTextKeepsTheAmount)
 {
     const TWFieldPtr fee = TWField::fieldWithName(QStringLiteral("Fee"), TWFieldTypeCurrency, false,
@@ -220,24 +187,6 @@ TEST_F(TransactionEditorValues, CustomMoneyValuesKeepTheirDigitsWhenTheUnitChang
         business->transactionWithIdentifier(editor->editTransaction()->identifier());
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->fieldValueWithField(*fee, false)->currency(), 5);
-}
-
-TEST_F(TransactionEditorValues, PercentTotalsFollowTheAmount)
-{
-    const TWFieldPtr tax = TWField::fieldWithName(QStringLiteral("Tax"), TWFieldTypePercentTotal,
-                                                  false, false, business->nextFieldIdentifier());
-    tax->setPercent(10);
-    ASSERT_FALSE(business->addField(tax, false));
-    ASSERT_FALSE(business->updateFieldPercentTotal(tax, false));
-    business->columnSettingsAddField(*tax);
-    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 0));
-    ASSERT_TRUE(editor);
-    editor->totalController()->field(TWTotalFieldDebit)->setText(QStringLiteral("20"));
-    editor->totalController()->updateTotalTextField(TWTotalFieldDebit);
-    const TWFieldValuePtr value = editor->editTransaction()->fieldValueWithField(*tax, false);
-    ASSERT_TRUE(value);
-    EXPECT_EQ(value->currency(), 200);
-    EXPECT_EQ(textField(editor, tax->identifier())->text(), QStringLiteral("2.00"));
 }
 
 } // namespace

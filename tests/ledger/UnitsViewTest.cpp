@@ -54,23 +54,6 @@ protected:
 
 } // namespace
 
-TEST_F(UnitsViewTest, SectionsWithoutCustomUnitsHaveTwoHeaders)
-{
-    const qsizetype mileage = business->unitsOfType(TWUnitTypeMileage).size();
-    const qsizetype currencies = business->unitsOfType(TWUnitTypeCurrency).size();
-    ASSERT_GT(mileage, 0);
-    ASSERT_TRUE(business->unitsOfType(TWUnitTypeCustom).isEmpty());
-    EXPECT_EQ(model().rowCount(), 2 + mileage + currencies);
-    EXPECT_EQ(model().sectionAtRow(0), 0);
-    EXPECT_EQ(model().sectionAtRow(int(mileage) + 1), 1);
-    EXPECT_FALSE(model().hasSection(2));
-    EXPECT_FALSE(model().unitForRow(0));
-    EXPECT_FALSE(model().unitForRow(model().rowCount()));
-    EXPECT_FALSE(model().unitForRow(-1));
-    // The headers span the row.
-    EXPECT_EQ(controller->tableView()->columnSpan(0, 0), int(TWUnitsModel::ColumnCount));
-}
-
 TEST_F(UnitsViewTest, TypingFurtherNarrowsAndDeletingBackRebuilds)
 {
     controller->search(QStringLiteral("E"));
@@ -89,18 +72,6 @@ TEST_F(UnitsViewTest, TypingFurtherNarrowsAndDeletingBackRebuilds)
     EXPECT_EQ(model().rowCount(), 0);
 }
 
-TEST_F(UnitsViewTest, RateSortsCurrenciesUpAndMileageDown)
-{
-    controller->setSort(TWUnitsModel::Rate, Qt::AscendingOrder);
-    const TWUnitList &currencies = model().sections()[1];
-    for (qsizetype i = 1; i < currencies.size(); ++i)
-        EXPECT_LE(currencies.at(i - 1)->rate(), currencies.at(i)->rate());
-    const TWUnitList &mileage = model().sections()[0];
-    ASSERT_GE(mileage.size(), 2);
-    for (qsizetype i = 1; i < mileage.size(); ++i)
-        EXPECT_GE(mileage.at(i - 1)->rate(), mileage.at(i)->rate());
-}
-
 TEST_F(UnitsViewTest, LastUpdatedSortsByTheDateNotItsText)
 {
     TWUnitPtr april = customUnit(QStringLiteral("AAA"), QStringLiteral("April"));
@@ -116,21 +87,6 @@ TEST_F(UnitsViewTest, LastUpdatedSortsByTheDateNotItsText)
     EXPECT_EQ(custom.at(2), april);
     controller->setSort(TWUnitsModel::LastUpdated, Qt::DescendingOrder);
     EXPECT_EQ(model().sections()[2].first(), april);
-}
-
-TEST_F(UnitsViewTest, FavouriteBoxesAndTheHomeRateCell)
-{
-    const TWUnitPtr miles = business->unitsOfType(TWUnitTypeMileage).first();
-    const int mileRow = model().rowForUnit(*miles);
-    const QModelIndex mileBox = model().index(mileRow, TWUnitsModel::Favourite);
-    EXPECT_FALSE(model().flags(mileBox) & Qt::ItemIsUserCheckable);
-    EXPECT_FALSE(model().data(mileBox, Qt::CheckStateRole).isValid());
-    EXPECT_FALSE(model().setData(mileBox, Qt::Checked, Qt::CheckStateRole));
-
-    const int homeRow = model().rowForUnit(*business->homeUnit());
-    EXPECT_FALSE(model().flags(model().index(homeRow, TWUnitsModel::Rate)) & Qt::ItemIsEnabled);
-    const int eurRow = model().rowForUnit(*business->unitWithCode("EUR"));
-    EXPECT_TRUE(model().flags(model().index(eurRow, TWUnitsModel::Rate)) & Qt::ItemIsEnabled);
 }
 
 TEST_F(UnitsViewTest, FavouriteTickSurvivesSaveAndReopen)
@@ -227,30 +183,6 @@ TEST_F(UnitsViewTest, NewUnitIsSelectedAfterSaveEvenWhenASearchHidIt)
     ASSERT_TRUE(controller->selectedUnit());
     EXPECT_EQ(controller->selectedUnit()->code(), "QQQ");
     EXPECT_EQ(controller->selectedUnit()->type(), quint32(TWUnitTypeCustom));
-}
-
-TEST_F(UnitsViewTest, DocumentCommandsReachTheView)
-{
-    twRegisterLedger();
-    document->makeWindowControllers();
-    ASSERT_TRUE(document->masterController());
-    const TWMasterItemPtr entry =
-        document->masterController()->masterItemWithType(TWMasterItemUnits, 0, 0);
-    ASSERT_TRUE(entry);
-    document->selectMasterItems({entry}, true);
-    auto *units = qobject_cast<TWUnitsController *>(document->detailController(TWDetailUnits));
-    ASSERT_TRUE(units);
-    units->update();
-    const TWUnitPtr eur = business->unitWithCode("EUR");
-    units->selectUnit(eur);
-    EXPECT_TRUE(document->validate(TWAction::doEditUnit, 0).enabled);
-    document->perform(TWAction::doEditUnit);
-    ASSERT_TRUE(units->unitController());
-    EXPECT_EQ(units->unitController()->unit(), eur);
-    EXPECT_TRUE(document->hasAttachedSheet());
-    units->unitController()->cancelButton()->click();
-    settle();
-    EXPECT_FALSE(document->hasAttachedSheet());
 }
 
 TEST_F(UnitsViewTest, FailedRefreshSaysWhyAndHidesTheProgress)
