@@ -564,3 +564,47 @@ TEST_F(AttachmentsTest, ScansAndVoiceMemosArriveThroughTheStrip)
     QTest::qWait(50);
     EXPECT_EQ(copy->attachments()->size(), 3) << "a cancelled memo adds nothing";
 }
+
+TEST_F(AttachmentsTest, TheOrderOfTheStripIsTheOrderStored)
+{
+    {
+        TWTransactionPtr copy = edit();
+        ASSERT_TRUE(strip->addFiles({png, pdf, wav}));
+        save(copy);
+    }
+    // The rows carry their position, so the stored order never rests on how
+    // the database happens to return rows of equal order.
+    const auto storedNames = [this] {
+        const std::optional<TWAttachmentList> list =
+            document->business()->transactionAttachments(*stored);
+        if (!list)
+            return QStringList();
+        for (qsizetype position = 0; position < list->size(); ++position)
+            EXPECT_EQ(list->at(position)->order(), std::uint32_t(position))
+                << list->at(position)->fileName().toStdString();
+        return names(*list);
+    };
+    EXPECT_EQ(storedNames(), QStringList({"receipt.png", "invoice.pdf", "memo.wav"}));
+
+    // Moved to the front, then a file added at 1: reopened, the strip shows
+    // them as they were left.
+    TWTransactionPtr copy = edit();
+    std::unique_ptr<QMimeData> drag(strip->dragData({2}));
+    ASSERT_TRUE(drag);
+    ASSERT_TRUE(strip->acceptDrop(drag.get(), 0, false));
+    ASSERT_TRUE(strip->addFiles({png}, 1));
+    const QStringList expected({"memo.wav", "receipt.png", "receipt.png", "invoice.pdf"});
+    ASSERT_EQ(names(*copy->attachments()), expected);
+    save(copy);
+    EXPECT_EQ(storedNames(), expected);
+    edit();
+    QStringList shown;
+    for (int row = 0; row < strip->model()->rowCount(); ++row)
+        shown.append(strip->model()->attachmentAt(row)->fileName());
+    EXPECT_EQ(shown, expected);
+
+    // A deletion closes the gap without changing the others' order.
+    strip->removeAttachments({0});
+    save(strip->transaction());
+    EXPECT_EQ(storedNames(), expected.mid(1));
+}

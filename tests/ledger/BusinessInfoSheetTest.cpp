@@ -268,3 +268,16 @@ TEST_F(BusinessInfoSheetTest, ReturnCreatesTheBusinessInItsWindow)
     layout->removeWidget(sheet->view());
     sheet->view()->setParent(nullptr);
 }
+
+TEST_F(BusinessInfoSheetTest, TaxRateIsShownInPercentAndStoredAsAFraction)
+{
+    business->businessInfo()->setInvoiceTaxRate(0.05);
+    openEdit();
+    EXPECT_EQ(sheet->invoiceTaxRateTextField()->text(), "5");
+    sheet->invoiceTaxRateTextField()->setText(QStringLiteral("7.5"));
+    EXPECT_EQ(save(), -1002);
+    EXPECT_DOUBLE_EQ(record->invoiceTaxRate(), 0.075);
+    EXPECT_TRUE(document->isDocumentEdited());
+    sheet->update();
+    EXPECT_EQ(sheet->invoiceTaxRateTextField()->text(), "7.5");
+}

@@ -337,3 +337,29 @@ TEST(EditTransactionsRegistration, TheDocumentGetsTheSheet)
     EXPECT_TRUE(qobject_cast<TWEditTransactionsController *>(editor.get()));
     TWAppRegistry::registry().reset();
 }
+
+TEST_F(EditTransactionsAccounts, TheSideChangedIsTheOneTheRegisterShows)
+{
+    // Seen from checking, which is account 2 of this transaction: the register
+    // shows checking as account 1 and sales as account 2.
+    add(200, twDay(2024, 5, 1), kSales, kChecking, 1000);
+    const TWTransactionPtr row = stored(200)->transactionForActiveAccount(kChecking, 0);
+    controller.setTransactions({row});
+    controller.view();
+    controller.reset();
+    ASSERT_TRUE(controller.selectField(-8));
+    ASSERT_TRUE(popUp()->selectItemWithTag(kCard));
+    save();
+    // The other account changed; the transaction stays in checking.
+    EXPECT_EQ(stored(200)->account1Identifier(), kCard);
+    EXPECT_EQ(stored(200)->account2Identifier(), kChecking);
+
+    // Account 1 as shown is checking itself: choosing sales moves that side.
+    controller.setTransactions({stored(200)->transactionForActiveAccount(kChecking, 0)});
+    controller.reset();
+    ASSERT_TRUE(controller.selectField(-7));
+    ASSERT_TRUE(popUp()->selectItemWithTag(kSales));
+    save();
+    EXPECT_EQ(stored(200)->account1Identifier(), kCard);
+    EXPECT_EQ(stored(200)->account2Identifier(), kSales);
+}

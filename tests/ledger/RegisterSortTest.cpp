@@ -185,3 +185,24 @@ TEST(RegisterSort, DebitAndCreditFollowTheActiveAccountAndItsLines)
     EXPECT_EQ(twRegisterDebitCredit(t).debit, 0);
     EXPECT_EQ(twRegisterDebitCredit(t).credit, 60);
 }
+
+TEST(RegisterSort, AccountColumnsSortByTheAccountTheCellShows)
+{
+    // In Checking's register the second column shows the other account, also
+    // for rows where Checking is stored as account 2.
+    RegisterBooks books;
+    TWBusiness &business = *books.business;
+    books.add(QDate(2024, 1, 1), books.checking, books.sales, 100);   // other: Sales
+    books.add(QDate(2024, 1, 2), books.rent, books.checking, 100);    // other: Rent
+    books.add(QDate(2024, 1, 3), books.savings, books.checking, 100); // other: Savings
+    TWTransactionList rows = business.transactionsForAccounts({books.checking});
+    ASSERT_EQ(rows.size(), 3);
+    TWRegisterSorter(business, TWFieldIdentifierAccount2, true).sort(rows);
+    QStringList shown;
+    for (const TWTransactionPtr &t : rows)
+        shown.append(business.accountWithIdentifier(twRegisterShownAccount(*t, false))->name());
+    EXPECT_EQ(shown, (QStringList{"Rent", "Sales", "Savings"}));
+    TWRegisterSorter(business, TWFieldIdentifierAccount1, false).sort(rows);
+    for (const TWTransactionPtr &t : rows)
+        EXPECT_EQ(twRegisterShownAccount(*t, true), books.checking->identifier());
+}

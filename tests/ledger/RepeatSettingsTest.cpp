@@ -66,3 +66,37 @@ TEST_F(RepeatSettings, SwitchingOnGivesAFreshDailyScheduleWithoutEnd)
 }
 
 } // namespace
+
+TEST_F(RepeatSettings, CountTakesOneToNineHundredNinetyNine)
+{
+    controller.setRepeat(TWRepeat::repeatWithType(0, 3, TWRepeatIntervalUnitWeek, QDateTime()));
+    controller.update();
+    QSpinBox *count = controller.intervalSpinBox();
+    EXPECT_EQ(count->minimum(), 1);
+    EXPECT_EQ(count->maximum(), 999);
+    EXPECT_EQ(count->value(), 3);
+
+    QSignalSpy updated(&controller, &TWRepeatController::updated);
+    for (int wrong : {0, -1, 1000, 4096})
+        controller.doInterval(wrong);
+    EXPECT_EQ(controller.repeat()->interval(), 3u);
+    EXPECT_EQ(updated.count(), 0);
+
+    // Typed: the box never yields more than 999 nor less than 1.
+    count->selectAll();
+    QTest::keyClicks(count, QStringLiteral("5000"));
+    QTest::keyClick(count, Qt::Key_Return);
+    EXPECT_LE(controller.repeat()->interval(), 999u);
+    EXPECT_GE(controller.repeat()->interval(), 1u);
+    count->setValue(999);
+    EXPECT_EQ(controller.repeat()->interval(), 999u);
+    count->setValue(1);
+    EXPECT_EQ(controller.repeat()->interval(), 1u);
+
+    // A stored schedule with a count out of range shows in range and keeps
+    // its count until the user changes it.
+    controller.setRepeat(TWRepeat::repeatWithType(0, 0, TWRepeatIntervalUnitDay, QDateTime()));
+    controller.update();
+    EXPECT_EQ(count->value(), 1);
+    EXPECT_EQ(controller.repeat()->interval(), 0u);
+}
