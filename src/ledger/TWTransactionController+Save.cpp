@@ -190,22 +190,14 @@ TWSaveOutcome TWTransactionController::updateRepeatItems(int code)
 TWErrorResult
 TWTransactionController::addTransactionWithRelationships(const TWTransactionPtr &transaction)
 {
-    // Links and transaction in one write: a refused transaction leaves no
-    // link pointing at nothing.
+    // Links, transaction and the year-end transfers of an earlier period it is dated in, in one
+    // write: a refusal anywhere leaves no link pointing at nothing and no stale transfer.
     TWBusiness::WriteScope scope(*m_business);
     for (const TWRelationshipPtr &relationship : std::as_const(m_relationships)) {
         if (TWErrorResult error = m_business->addRelationship(relationship, true))
             return scope.finish(error);
     }
-    if (TWErrorResult error = m_business->addTransaction(transaction, true, false, true, true))
-        return scope.finish(error);
-    if (TWErrorResult error = scope.commit())
-        return error;
-    // A transaction dated in an earlier period changes what that period's year-end transfers
-    // close; they are rebuilt once it landed (a failure there leaves it saved, and is shown).
-    if (m_business->transactionBeforeActiveAccountingPeriod(*transaction))
-        return m_business->updateNominalTransferTransactions();
-    return std::nullopt;
+    return scope.finish(m_business->addTransaction(transaction, true, true, true, true));
 }
 
 TWErrorResult TWTransactionController::writeTransaction()
