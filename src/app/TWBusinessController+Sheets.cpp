@@ -14,6 +14,7 @@
 #include <QPrinter>
 #include <QProgressBar>
 #include <QTimer>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace
@@ -52,6 +53,14 @@ void TWBusinessController::beginSheetWithView(QWidget *view, bool resize, bool a
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view);
     view->show();
+    // The view was built (or last shown) without this dialog: its default button registers with
+    // the dialog now, so Return presses it however the focus has moved since.
+    for (QPushButton *button : view->findChildren<QPushButton *>()) {
+        if (button->isDefault() && button->window() == window) {
+            button->setDefault(false);
+            button->setDefault(true);
+        }
+    }
     if (resize) {
         window->setMinimumSize(kSheetMinimumWidth, kSheetMinimumHeight);
         window->resize(size.expandedTo(window->minimumSize()));

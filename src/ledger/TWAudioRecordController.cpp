@@ -5,7 +5,6 @@
 #include "TWFormatter.h"
 #include "TWLocalized.h"
 #include "TWUtilities.h"
-#include "TWSheetDefaultButton.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -91,7 +90,7 @@ void TWAudioRecordController::loadView()
     m_sizeLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_cancelButton = new QPushButton(TWLocalized("cancel"), m_view);
     m_saveButton = new QPushButton(TWLocalized("save"), m_view);
-    twKeepDefaultButton(m_saveButton);
+    m_saveButton->setDefault(true);
 
     auto *top = new QHBoxLayout;
     top->addWidget(m_recordPauseButton);

@@ -3,7 +3,6 @@
 #include "TWAlert.h"
 #include "TWBusinessController.h"
 #include "TWLocalized.h"
-#include "TWSheetDefaultButton.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -58,7 +57,7 @@ void TWCameraSheet::loadView()
     m_status = new QLabel(m_view);
     m_takeButton = new QPushButton(TWLocalized("takePicture"), m_view);
     m_takeButton->setIcon(QIcon::fromTheme(QStringLiteral("camera-photo")));
-    twKeepDefaultButton(m_takeButton);
+    m_takeButton->setDefault(true);
     m_cancelButton = new QPushButton(TWLocalized("cancel"), m_view);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(m_status, 1);

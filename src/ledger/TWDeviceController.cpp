@@ -3,7 +3,6 @@
 #include "TWBusinessController.h"
 #include "TWLocalized.h"
 #include "TWUtilities.h"
-#include "TWSheetDefaultButton.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -169,7 +168,7 @@ void TWDeviceController::loadView()
     m_deviceContainer->addWidget(scanner);
 
     m_doneButton = new QPushButton(TWLocalized("deviceDone"), m_view);
-    twKeepDefaultButton(m_doneButton);
+    m_doneButton->setDefault(true);
     auto *band = new QHBoxLayout;
     band->addStretch(1);
     band->addWidget(m_doneButton);

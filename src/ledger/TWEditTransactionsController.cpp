@@ -8,7 +8,6 @@
 #include "TWFormatter.h"
 #include "TWLocalized.h"
 #include "TWNumberFormatter.h"
-#include "TWSheetDefaultButton.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -122,7 +121,7 @@ void TWEditTransactionsController::build()
     m_save = new QPushButton(TWLocalized("save"), m_view);
     buttons->addWidget(m_cancel);
     buttons->addWidget(m_save);
-    twKeepDefaultButton(m_save);
+    m_save->setDefault(true);
     connect(m_save, &QPushButton::clicked, this, [this] { doSave(1); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { doSave(0); });
 

@@ -7,7 +7,6 @@
 #include "TWBusiness.h"
 #include "TWFormatter.h"
 #include "TWLocalized.h"
-#include "TWSheetDefaultButton.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -99,7 +98,7 @@ void TWFieldController::loadView()
     m_cancelButton->setProperty("tag", 0);
     m_saveButton = new QPushButton(TWLocalized("save"), m_view);
     m_saveButton->setProperty("tag", 1);
-    twKeepDefaultButton(m_saveButton);
+    m_saveButton->setDefault(true);
     buttons->addWidget(m_cancelButton);
     buttons->addWidget(m_saveButton);
     layout->addLayout(buttons);

@@ -7,7 +7,6 @@
 
 #include "TWBusiness.h"
 #include "TWLocalized.h"
-#include "TWSheetDefaultButton.h"
 
 #include <QHeaderView>
 #include <QLabel>
@@ -83,7 +82,7 @@ void TWMissingAccountsController::build()
     m_create = new QPushButton(TWLocalized("missingAccountsCreate"), m_view);
     buttons->addWidget(m_cancel);
     buttons->addWidget(m_create);
-    twKeepDefaultButton(m_create);
+    m_create->setDefault(true);
     connect(m_create, &QPushButton::clicked, this, [this] { doCreate(1); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { doCreate(0); });
 

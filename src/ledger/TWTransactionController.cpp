@@ -3,7 +3,6 @@
 #include "TWAttachmentsController.h"
 #include "TWBusinessController.h"
 #include "TWRepeatController.h"
-#include "TWSheetDefaultButton.h"
 #include "TWTotalController.h"
 #include "TWValueCompleter.h"
 
@@ -62,7 +61,7 @@ void TWTransactionController::buildView()
     m_splitButton = new QPushButton(m_view);
     m_cancelButton = new QPushButton(m_view);
     m_saveButton = new QPushButton(m_view);
-    twKeepDefaultButton(m_saveButton);
+    m_saveButton->setDefault(true);
     buttons->addWidget(m_splitButton);
     buttons->addStretch(1);
     buttons->addWidget(m_cancelButton);

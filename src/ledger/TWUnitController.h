@@ -53,10 +53,6 @@ public:
     QPushButton *saveButton() const { return m_save; }
     QPushButton *cancelButton() const { return m_cancel; }
 
-protected:
-    // Makes Save the window's default button once the view sits in its window.
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void loadView();
     // Stores what the fields hold into the working copy; false (with the
