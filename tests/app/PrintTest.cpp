@@ -18,21 +18,6 @@ namespace
 
 using PrintTest = TWAppTest;
 
-QByteArray twoPagePdf()
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QPdfWriter writer(&buffer);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    QPainter painter(&writer);
-    painter.drawText(QPointF(100, 100), QStringLiteral("First page"));
-    writer.newPage();
-    painter.drawText(QPointF(100, 100), QStringLiteral("Second page"));
-    painter.end();
-    return bytes;
-}
-
 TEST_F(PrintTest, SomethingThatIsNotAPdfIsAnError)
 {
     QPrinter printer(QPrinter::HighResolution);

@@ -8,30 +8,6 @@
 
 #include <QSet>
 
-namespace {
-
-TWTaskPtr addTask(TWInvoiceBook &book, const QDateTime &date, qint64 rate, double quantity)
-{
-    auto task = TWTask::taskWithDate(date, false, QStringLiteral("Work"), TWTaskTypeHour, 0.0,
-                                     quantity, rate, 0.0, {}, book.project->identifier(),
-                                     book.b().nextTaskIdentifier());
-    EXPECT_FALSE(book.b().addTask(task, false));
-    task->setInvoiceQuantity(quantity);
-    return task;
-}
-
-TWExpensePtr addExpense(TWInvoiceBook &book, const QDateTime &date, qint64 cost)
-{
-    auto expense = TWExpense::expenseWithDate(date, QStringLiteral("Parts"), 1.0, cost, 0.0, {},
-                                              book.project->identifier(),
-                                              book.b().nextExpenseIdentifier());
-    EXPECT_FALSE(book.b().addExpense(expense, false));
-    expense->setInvoiceQuantity(1.0);
-    return expense;
-}
-
-} // namespace
-
 TEST(SendInvoiceDataTest, SettingsSurviveSaveAndReopen)
 {
     TWFixedClock clock(2024, 6, 15);
