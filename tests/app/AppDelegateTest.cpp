@@ -66,36 +66,6 @@ protected:
     std::unique_ptr<TWApplicationDelegate> delegate;
 };
 
-TEST_F(AppDelegateTest, PackagesGivenAtStartOpenInsteadOfTheForm)
-{
-    const QString path = dir.filePath(QStringLiteral("Given.tallyworth"));
-    savePackage(path, QStringLiteral("Given"));
-    delegate->applicationDidFinishLaunching({path});
-    ASSERT_EQ(documents->documents().size(), 1);
-    EXPECT_FALSE(documents->businessInfoWindow());
-
-    // A file given after a package goes into that business.
-    TWAppRegistry::registry().setEditorFactory(TWEditorKind::ImportTransactions, [](QObject *parent) {
-        return new RecordingImport(parent);
-    });
-    RecordingImport::imported.clear();
-    const QString second = dir.filePath(QStringLiteral("Second.tallyworth"));
-    savePackage(second, QStringLiteral("Second"));
-    const QString csv = dir.filePath(QStringLiteral("bank.csv"));
-    EXPECT_TRUE(delegate->openPaths({second, csv}));
-    EXPECT_EQ(RecordingImport::imported, QList<QUrl>{QUrl::fromLocalFile(csv)});
-    EXPECT_EQ(delegate->activeBusinessController()->fileURL(), QUrl::fromLocalFile(second));
-
-    // A folder without a database is an error, and a refused file a message.
-    const QString empty = dir.filePath(QStringLiteral("Empty"));
-    ASSERT_TRUE(QDir().mkpath(empty));
-    const QString pdf = dir.filePath(QStringLiteral("statement.pdf"));
-    QFile(pdf).open(QIODevice::WriteOnly);
-    EXPECT_FALSE(delegate->openPaths({empty, pdf}));
-    EXPECT_EQ(prompts.errors.size(), 1);
-    EXPECT_EQ(prompts.messages.size(), 1);
-}
-
 TEST_F(AppDelegateTest, AWindowClosedWhileTheApplicationIsInactiveStopsBeingActive)
 {
     TWBusinessController *first = openDocument(QStringLiteral("First"));
@@ -147,29 +117,6 @@ TEST_F(AppDelegateTest, APreferenceNotificationArrivingWhileOneIsAppliedIsIgnore
     EXPECT_TRUE(static_cast<MeddlingTimer *>(document->taskTimer())->meddled);
     // The nested change was not applied in the middle of the outer one.
     EXPECT_TRUE(delegate->statusItem());
-}
-
-TEST_F(AppDelegateTest, ALaterStartHandsItsPathsToTheRunningInstance)
-{
-    const QString name = QStringLiteral("tallyworth-test-") + QUuid::createUuid().toString(QUuid::Id128);
-    EXPECT_FALSE(TWInstanceServer::sendPaths(name, {QStringLiteral("/x")}, 200));
-
-    TWInstanceServer server;
-    ASSERT_TRUE(server.listen(name));
-    QStringList received;
-    QObject::connect(&server, &TWInstanceServer::pathsReceived,
-                     [&received](const QStringList &paths) { received = paths; });
-    const QStringList paths = {QStringLiteral("/tmp/A.tallyworth"), QStringLiteral("/tmp/b c.qif")};
-    bool handed = false;
-    std::thread later([&] { handed = TWInstanceServer::sendPaths(name, paths, 5000); });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !received.isEmpty(); }, 5000));
-    later.join();
-    EXPECT_TRUE(handed);
-    EXPECT_EQ(received, paths);
-
-    // A second server on the same name is refused while the first answers.
-    TWInstanceServer second;
-    EXPECT_FALSE(second.listen(name));
 }
 
 } // namespace

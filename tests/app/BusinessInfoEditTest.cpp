@@ -44,30 +44,6 @@ protected:
     TWFakeBusinessInfoForm *form = nullptr;
 };
 
-TEST_F(BusinessInfoEditTest, NewPeriodsAreNumberedAboveEveryExistingOne)
-{
-    auto document = windowDocument();
-    TWBusiness &business = *document->business();
-    document->doBusiness();
-    ASSERT_TRUE(form && form->info);
-    TWAccountingPeriodList periods;
-    // An existing period numbered far above what the table holds.
-    periods.append(TWAccountingPeriod::accountingPeriodWithName(
-        QStringLiteral("2025"), QDate(2025, 1, 1).startOfDay(), QDate(2025, 12, 31).startOfDay(),
-        false, 500));
-    periods.append(TWAccountingPeriod::accountingPeriodWithName(
-        QStringLiteral("2026"), QDate(2026, 1, 1).startOfDay(), QDate(2026, 12, 31).startOfDay(),
-        false, 0));
-    form->info->setAccountingPeriods(periods);
-    form->dirty = true;
-    save(*document);
-    EXPECT_TRUE(prompts.errors.isEmpty());
-    const QList<qint32> stored = storedPeriodIdentifiers(business);
-    ASSERT_GE(stored.size(), 2);
-    EXPECT_TRUE(stored.contains(500));
-    EXPECT_TRUE(stored.contains(501));
-}
-
 TEST_F(BusinessInfoEditTest, AFailedPeriodLeavesPeriodsAndRecordAsTheyWere)
 {
     auto document = windowDocument();

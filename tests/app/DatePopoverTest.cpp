@@ -82,31 +82,3 @@ TEST_F(DatePopoverTest, ClosingOutsideReEnablesTheButtonAndReportsTheUnchangedDa
     EXPECT_TRUE(button->isEnabled());
     EXPECT_FALSE(button->isChecked());
 }
-
-TEST_F(DatePopoverTest, TheRangeReportsWhatThePickersSetInAnyOrder)
-{
-    RangeDelegate delegate;
-    TWDateRangeController range;
-    range.setFromDate(QDate(2026, 1, 1).startOfDay());
-    range.setToDate(QDate(2026, 1, 31).startOfDay());
-    range.setDelegate(&delegate);
-    range.showPopOver(button);
-    ASSERT_TRUE(range.popover()->isShown());
-    EXPECT_TRUE(button->isEnabled()); // the range leaves its control alone
-    EXPECT_EQ(range.fromDatePicker()->date(), QDate(2026, 1, 1));
-    EXPECT_EQ(range.toDatePicker()->date(), QDate(2026, 1, 31));
-
-    // From after to is reported as it stands.
-    range.fromDatePicker()->setDate(QDate(2026, 6, 1));
-    range.toDatePicker()->setDate(QDate(2026, 2, 1));
-    range.doneButton()->click();
-    EXPECT_FALSE(range.popover()->isShown());
-    ASSERT_EQ(delegate.ranges.size(), 1);
-    EXPECT_EQ(delegate.ranges.first().first, QDate(2026, 6, 1).startOfDay());
-    EXPECT_EQ(delegate.ranges.first().second, QDate(2026, 2, 1).startOfDay());
-
-    // A close from outside reports too.
-    range.showPopOver(button);
-    range.popover()->hide();
-    EXPECT_EQ(delegate.ranges.size(), 2);
-}

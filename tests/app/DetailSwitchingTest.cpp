@@ -18,28 +18,6 @@ protected:
     }
 };
 
-TEST_F(DetailSwitchingTest, ATransactionChangeRefreshesTheMerchantAndTheTotalLine)
-{
-    TWMerchantPtr merchant;
-    TWAccountPtr one;
-    TWAccountPtr two;
-    auto document = windowDocument([&](TWBusiness &b) {
-        one = addAccount(b, QStringLiteral("One"));
-        two = addAccount(b, QStringLiteral("Two"));
-        merchant = addMerchant(b, QStringLiteral("Shop"));
-    });
-    select(*document, 5, TWItemTypeMerchant, merchant->identifier());
-    QLabel *count = document->windowController()->countLabel();
-    EXPECT_EQ(count->text(), QStringLiteral("0 ") + TWLocalized("transactionsLower"));
-    merchantsView->payments.rows = {addTransaction(*document->business(), one, two, 100)};
-    document->business()->postNotification(QStringLiteral("transactionNew"));
-    EXPECT_EQ(merchantsView->refreshes, 1);
-    EXPECT_EQ(merchantsView->payments.reloads, 1);
-    EXPECT_EQ(count->text(), QStringLiteral("1 ") + TWLocalized("transactionLower"));
-    // The accounts' register is not shown, so it is left alone.
-    EXPECT_EQ(registerView->reloads, 0);
-}
-
 TEST_F(DetailSwitchingTest, SelectionExpansionDividerAndFrameSurviveSaveAndReopen)
 {
     TWClientPtr client;

@@ -35,47 +35,6 @@ TEST_F(DocumentControllerTest, MinutesBeyondWhatATimerHoldsAreClampedAndNegative
     EXPECT_FALSE(documents.autoSaveTimer());
 }
 
-TEST_F(DocumentControllerTest, AutosaveSavesOnlyEditedDocumentsThatHaveAFile)
-{
-    const QString unchangedPath = dir.filePath(QStringLiteral("Unchanged.tallyworth"));
-    const QString editedPath = dir.filePath(QStringLiteral("Edited.tallyworth"));
-    savePackage(unchangedPath);
-    savePackage(editedPath);
-    TWDocumentController documents;
-    TWBusinessController *unchanged = nullptr;
-    TWBusinessController *edited = nullptr;
-    documents.openDocumentWithContentsOfURL(QUrl::fromLocalFile(unchangedPath), false,
-                                            [&](TWBusinessController *d, bool, TWErrorResult) {
-                                                unchanged = d;
-                                            });
-    documents.openDocumentWithContentsOfURL(QUrl::fromLocalFile(editedPath), false,
-                                            [&](TWBusinessController *d, bool, TWErrorResult) {
-                                                edited = d;
-                                            });
-    ASSERT_TRUE(unchanged && edited);
-    TWBusinessController *untitled = nullptr;
-    documents.openUntitledDocumentAndDisplay(
-        false, [&](TWBusinessController *d, TWErrorResult) { untitled = d; });
-    auto *form = qobject_cast<TWInterimBusinessInfoForm *>(documents.businessInfoEditor());
-    ASSERT_TRUE(form);
-    form->saveButton()->click();
-    ASSERT_TRUE(untitled);
-    ASSERT_TRUE(untitled->isDocumentEdited());
-
-    // Marks the files so a rewrite shows.
-    for (const QString &path : {unchangedPath, editedPath})
-        QFile::remove(QDir(path).filePath(QStringLiteral("Settings.plist")));
-    edited->updateChangeCount(0);
-    documents.autoSaveTimerFired();
-
-    EXPECT_FALSE(edited->isDocumentEdited());
-    EXPECT_TRUE(QFileInfo::exists(QDir(editedPath).filePath(QStringLiteral("Settings.plist"))));
-    EXPECT_FALSE(QFileInfo::exists(QDir(unchangedPath).filePath(QStringLiteral("Settings.plist"))));
-    EXPECT_TRUE(untitled->isDocumentEdited());
-    EXPECT_TRUE(untitled->fileURL().isEmpty());
-    EXPECT_TRUE(prompts.proposed.isEmpty());
-}
-
 TEST_F(DocumentControllerTest, OpeningRecordsTheLastBusinessAndAFailureClearsIt)
 {
     const QString path = dir.filePath(QStringLiteral("Open.tallyworth"));

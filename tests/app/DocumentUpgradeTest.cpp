@@ -42,29 +42,6 @@ protected:
     QByteArray original;
 };
 
-TEST_F(DocumentUpgradeTest, SavesAnUpgradedCopyBesideTheOriginalAndOpensIt)
-{
-    TWBusinessController document;
-    TWErrorResult error;
-    ASSERT_TRUE(document.readFromURL(QUrl::fromLocalFile(shop), &error));
-    EXPECT_FALSE(error);
-
-    const QString copy = dir.filePath(QStringLiteral("Shop_v2.tallyworth"));
-    EXPECT_EQ(prompts.proposed, QStringList{copy});
-    EXPECT_EQ(document.fileURL(), QUrl::fromLocalFile(copy));
-    EXPECT_EQ(document.displayName(), QStringLiteral("Shop_v2"));
-    ASSERT_TRUE(document.business());
-    EXPECT_EQ(document.business()->businessInfo()->name(), QStringLiteral("Shop"));
-    EXPECT_FALSE(document.isDocumentEdited());
-
-    // The copy was saved upgraded: it opens without being allowed to upgrade.
-    TWErrorResult reopened;
-    EXPECT_TRUE(TWBusiness::businessWithURL(QUrl::fromLocalFile(copy), false, &reopened));
-    EXPECT_FALSE(reopened);
-    expectOriginalIntact();
-    EXPECT_EQ(leftovers(), QStringList{QStringLiteral("Shop_v2.tallyworth")});
-}
-
 TEST_F(DocumentUpgradeTest, AnExistingPackageAtTheChosenPlaceIsReplacedOnlyByAFinishedCopy)
 {
     const QString copy = dir.filePath(QStringLiteral("Shop_v2.tallyworth"));
@@ -113,25 +90,6 @@ TEST_F(DocumentUpgradeTest, AnUnwritablePlaceFailsWithAnErrorAndLosesNothing)
         << error->localizedDescription().toStdString();
     expectOriginalIntact();
     EXPECT_EQ(leftovers(), QStringList{QStringLiteral("plain")});
-}
-
-TEST_F(DocumentUpgradeTest, CancellingTheQuestionOrThePanelOpensNothingAndSaysNothing)
-{
-    prompts.upgrade = false;
-    TWBusinessController refused;
-    TWErrorResult error;
-    EXPECT_FALSE(refused.readFromURL(QUrl::fromLocalFile(shop), &error));
-    EXPECT_FALSE(error);
-    EXPECT_TRUE(prompts.proposed.isEmpty());
-
-    prompts.upgrade = true;
-    prompts.saveLocation = [](const QString &) { return QString(); };
-    TWBusinessController cancelled;
-    EXPECT_FALSE(cancelled.readFromURL(QUrl::fromLocalFile(shop), &error));
-    EXPECT_FALSE(error);
-    EXPECT_FALSE(cancelled.business());
-    expectOriginalIntact();
-    EXPECT_TRUE(leftovers().isEmpty());
 }
 
 } // namespace

@@ -25,46 +25,6 @@ protected:
     TWFilterCriteriaPtr criterion;
 };
 
-TEST_F(FilterEditorRowTest, RelativeDates)
-{
-    auto date = row(TWFieldIdentifierDate);
-    EXPECT_EQ(criterion->valueType(), quint32(TWFilterValueTypeNamedPeriod));
-    EXPECT_EQ(tags(date->view2()), (QList<int>{3, 4, 9, 10, 11, 12, -1, -2}));
-    // In the last: count 1 in days, N = -1.
-    choose(*date, date->view2(), -1);
-    EXPECT_EQ(criterion->match(), 13u);
-    EXPECT_EQ(criterion->valueRelativeDate(), -1);
-    EXPECT_EQ(text(date->view3()), QStringLiteral("1"));
-    EXPECT_EQ(selectedTag(date->view4()), 13);
-    EXPECT_EQ(selectedTag(date->view2()), -1);
-    // Typed 5 or -5: the direction comes from the operator.
-    type(*date, date->view3(), QStringLiteral("5"));
-    EXPECT_EQ(criterion->valueRelativeDate(), -5);
-    type(*date, date->view3(), QStringLiteral("-5"));
-    EXPECT_EQ(criterion->valueRelativeDate(), -5);
-    // Weeks: the unit pop-up sets the match, nothing rebuilt.
-    QWidget *unit = date->view4();
-    choose(*date, unit, 14);
-    EXPECT_EQ(criterion->match(), 14u);
-    EXPECT_EQ(date->view4(), unit);
-    // In the next: back to 1 day, N = 1.
-    choose(*date, date->view2(), -2);
-    EXPECT_EQ(criterion->match(), 13u);
-    EXPECT_EQ(criterion->valueRelativeDate(), 1);
-    EXPECT_EQ(text(date->view3()), QStringLiteral("1"));
-    EXPECT_EQ(selectedTag(date->view2()), -2);
-    type(*date, date->view3(), QStringLiteral("3"));
-    EXPECT_EQ(criterion->valueRelativeDate(), 3);
-
-    // A fixed operator after a relative one: "today".
-    choose(*date, date->view2(), 9);
-    EXPECT_EQ(criterion->match(), 9u);
-    EXPECT_EQ(criterion->valueType(), quint32(TWFilterValueTypeNamedPeriod));
-    EXPECT_EQ(criterion->valueIdentifier(), 0);
-    EXPECT_EQ(selectedTag(date->view3()), 0);
-    EXPECT_FALSE(date->view4());
-}
-
 // A count of 0 or text that is no number would turn "the next" into "the
 // last" (the sign carries the direction): refused, the old count shows again.
 TEST_F(FilterEditorRowTest, ACountBelowOneIsRefused)

@@ -12,35 +12,6 @@ class InformationPopoverTest : public TWRecordTest
 {
 };
 
-TEST_F(InformationPopoverTest, SaveStoresTheCopyAndRefreshesTheList)
-{
-    TWGroupPtr group;
-    auto document = windowDocument(
-        [&](TWBusiness &b) { group = addGroup(b, TWItemTypeAccountGroup, "Banks"); });
-    select(*document, TWMasterItemEntity, TWItemTypeAccountGroup, group->identifier());
-    document->showInspector(false);
-    auto *editor = qobject_cast<TWGroupInfoController *>(document->editInfoController(1));
-    ASSERT_TRUE(editor);
-    editor->nameTextField()->setText(QStringLiteral("Savings"));
-    editor->doSave(1);
-    EXPECT_EQ(document->popoverTag(), 0);
-
-    const TWGroupPtr stored = document->business()->groupWithIdentifier(group->identifier());
-    ASSERT_TRUE(stored);
-    EXPECT_EQ(stored->name(), QStringLiteral("Savings"));
-    EXPECT_NE(stored, group); // the copy took the listed one's place
-    const TWMasterItemPtr node = master(*document).masterItemWithType(
-        TWMasterItemEntity, TWItemTypeAccountGroup, group->identifier());
-    ASSERT_TRUE(node);
-    EXPECT_EQ(node->item()->name(), QStringLiteral("Savings"));
-    EXPECT_TRUE(prompts.errors.isEmpty());
-
-    // And in the file's rows.
-    ASSERT_FALSE(document->business()->loadGroups());
-    EXPECT_EQ(document->business()->groupWithIdentifier(group->identifier())->name(),
-              QStringLiteral("Savings"));
-}
-
 TEST_F(InformationPopoverTest, AFailedUpdateIsShownAndTheStoredValuesStay)
 {
     TWGroupPtr group;

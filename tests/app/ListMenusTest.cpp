@@ -35,34 +35,6 @@ protected:
     }
 };
 
-TEST_F(ListMenusTest, DuringAnImportTheMenusListTheStoresFields)
-{
-    auto document =
-        windowDocument([](TWBusiness &b) { addAccount(b, QStringLiteral("Checking")); });
-    document->setImporting(true);
-    // Even with the source list focused.
-    document->windowForSheet()->activateWindow();
-    master(*document).outlineView()->setFocus();
-    QApplication::processEvents();
-
-    const TWFieldList fields = document->business()->sortedFields();
-    const QList<TWListMenuItem> columns = document->columnMenuItems();
-    ASSERT_EQ(columns.size(), fields.size());
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        EXPECT_EQ(columns[i].title, fields[i]->name());
-        EXPECT_EQ(columns[i].action, TWAction::doColumnAccount);
-        EXPECT_EQ(columns[i].representedObject.value<TWFieldPtr>(), fields[i]);
-    }
-    const QList<TWListMenuItem> sort = document->sortMenuItems();
-    ASSERT_EQ(sort.size(), fields.size() + 3);
-    EXPECT_EQ(sort[0].action, TWAction::doSortByAccount);
-    EXPECT_TRUE(sort[fields.size()].isSeparator());
-    EXPECT_EQ(sort[fields.size() + 1].action, TWAction::doSortDirectionAccount);
-    EXPECT_EQ(sort[fields.size() + 1].tag, 0);
-    EXPECT_EQ(sort[fields.size() + 2].tag, 1);
-    document->setImporting(false);
-}
-
 TEST_F(ListMenusTest, AColumnShownForOneAccountIsUncheckedForAnother)
 {
     TWAccountPtr shown;

@@ -57,57 +57,6 @@ protected:
     }
 };
 
-TEST_F(RecordCommandsTest, ANewRecordLandsInTheSelectedGroupBesideARecordOrAtTheTop)
-{
-    TWGroupPtr filterGroup;
-    TWGroupPtr banks;
-    TWAccountPtr checking;
-    auto document = windowDocument([&](TWBusiness &b) {
-        filterGroup = addGroup(b, TWItemTypeFilterGroup, "Saved");
-        banks = addGroup(b, TWItemTypeAccountGroup, "Banks");
-        checking = addAccount(b, "Checking", banks->identifier());
-        b.setSortBy(1);
-    });
-    TWBusiness &business = *document->business();
-
-    // Inside a selected group of the family, with the next sort order there.
-    select(*document, TWMasterItemEntity, TWItemTypeFilterGroup, filterGroup->identifier());
-    const quint32 expectedOrder = master(*document).selectedMasterItem()->nextSortOrder();
-    document->newFilter();
-    saveNewFilter(*document, QStringLiteral("First"));
-    const TWItemPtr first = findNamed(business.filters(), QStringLiteral("First"));
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->parentIdentifier(), filterGroup->identifier());
-    EXPECT_EQ(first->sortOrder(), expectedOrder);
-    EXPECT_EQ(selectedRecord(*document), first);
-
-    // Beside the selected record: in its group.
-    document->newFilter();
-    saveNewFilter(*document, QStringLiteral("Second"));
-    const TWItemPtr second = findNamed(business.filters(), QStringLiteral("Second"));
-    ASSERT_TRUE(second);
-    EXPECT_EQ(second->parentIdentifier(), filterGroup->identifier());
-    EXPECT_GT(second->sortOrder(), first->sortOrder());
-
-    // A new account group with an account selected lands in the account's group.
-    select(*document, TWMasterItemEntity, TWItemTypeAccount, checking->identifier());
-    document->newGroup(TWItemTypeAccountGroup);
-    saveNewGroup(*document, QStringLiteral("Cards"));
-    const TWItemPtr cards = findNamed(business.accountGroups(), QStringLiteral("Cards"));
-    ASSERT_TRUE(cards);
-    EXPECT_EQ(cards->parentIdentifier(), banks->identifier());
-
-    // A header selected: the top level.
-    select(*document, TWMasterItemAccountsHeader);
-    document->newGroup(TWItemTypeFilterGroup);
-    saveNewGroup(*document, QStringLiteral("Top"));
-    const TWItemPtr top = findNamed(business.filterGroups(), QStringLiteral("Top"));
-    ASSERT_TRUE(top);
-    EXPECT_EQ(top->parentIdentifier(), 0);
-    EXPECT_EQ(top->type(), TWItemTypeFilterGroup);
-    EXPECT_EQ(selectedRecord(*document), top);
-}
-
 TEST_F(RecordCommandsTest, CancelChangesNothingAndAStoreErrorSelectsNothing)
 {
     auto document = windowDocument();
@@ -166,35 +115,4 @@ TEST_F(RecordCommandsTest, ASaveWithoutSavedSelectsNothing)
     document->endSheet(transactionEditor->view(), -1001);
     settle();
     EXPECT_EQ(recordingRegister->selections.size(), 1);
-}
-
-TEST_F(RecordCommandsTest, AnEditDuringAnImportIsHandedToTheImport)
-{
-    TWAccountPtr one;
-    TWAccountPtr two;
-    TWTransactionPtr transaction;
-    auto document = windowDocument([&](TWBusiness &b) {
-        one = addAccount(b, "One");
-        two = addAccount(b, "Two");
-        transaction = addTransaction(b, one, two, 100);
-    });
-    TWFakeImport *import = nullptr;
-    TWAppRegistry::registry().setEditorFactory(TWEditorKind::ImportTransactions,
-                                               [&](QObject *parent) {
-                                                   import = new TWFakeImport(parent);
-                                                   return import;
-                                               });
-    document->importTransactionsURL(QUrl::fromLocalFile(QStringLiteral("/tmp/a.qif")));
-    ASSERT_TRUE(import);
-    document->setImporting(true);
-    document->editTransaction(transaction, true, import->importList);
-    ASSERT_TRUE(transactionEditor);
-    EXPECT_TRUE(transactionEditor->isImport);
-    transactionEditor->wasSaved = true;
-    document->endSheet(transactionEditor->view(), -1002);
-    settle();
-    ASSERT_EQ(import->replaced.size(), 1);
-    EXPECT_EQ(import->replaced.first().first, transaction);
-    EXPECT_EQ(import->replaced.first().second, transactionEditor->edited);
-    ASSERT_EQ(import->importList->selections.size(), 1);
 }

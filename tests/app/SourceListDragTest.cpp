@@ -74,34 +74,6 @@ protected:
     TWAccountPtr a, bee, c, x;
 };
 
-TEST_F(SourceListDragTest, FirstPlaceRenumbersAndLastPlaceDoesNot)
-{
-    auto document = chart(true);
-    TWMasterController &list = master(*document);
-    TWBusiness &b = *document->business();
-    // A 0, B 1, C 2, Inner 3 after the switch to the manual order.
-    ASSERT_EQ(names(list, node(list, 1, box->identifier())), (QStringList{"A", "B", "C", "Inner"}));
-    ASSERT_TRUE(drop(list, node(list, 5, c->identifier()), node(list, 1, box->identifier()), 0));
-    EXPECT_EQ(c->sortOrder(), 0u);
-    EXPECT_EQ(a->sortOrder(), 1u);
-    EXPECT_EQ(bee->sortOrder(), 2u);
-    EXPECT_EQ(b.groupWithIdentifier(inner->identifier())->sortOrder(), 4u);
-    EXPECT_EQ(storedSortOrder(b, a), 1);
-    EXPECT_EQ(storedSortOrder(b, c), 0);
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT sortOrder FROM groups WHERE identifier=%1")
-                                .arg(inner->identifier())),
-              4);
-    EXPECT_EQ(names(list, node(list, 1, box->identifier())), (QStringList{"C", "A", "B", "Inner"}));
-
-    // After the last child: one more than it, nobody else renumbered.
-    ASSERT_TRUE(drop(list, node(list, 5, a->identifier()), node(list, 1, box->identifier()), 4));
-    EXPECT_EQ(a->sortOrder(), 5u);
-    EXPECT_EQ(bee->sortOrder(), 2u);
-    EXPECT_EQ(c->sortOrder(), 0u);
-    EXPECT_EQ(b.groupWithIdentifier(inner->identifier())->sortOrder(), 4u);
-    EXPECT_EQ(names(list, node(list, 1, box->identifier())), (QStringList{"C", "B", "Inner", "A"}));
-}
-
 // A payload names a record by kind and identifier only; in another business
 // that names another record, so a drag from another window is refused.
 TEST_F(SourceListDragTest, ADropFromAnotherWindowIsRefused)

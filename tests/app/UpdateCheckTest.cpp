@@ -132,31 +132,6 @@ TEST_F(UpdateCheckTest, AFailedCheckFreesTheNextOne)
     EXPECT_EQ(alerts.size(), 2);
 }
 
-TEST_F(UpdateCheckTest, OnlyAVersionLineCounts)
-{
-    reply("<html><body>9.0</body></html>");
-    check();
-    reply(QByteArray("9.0\n") + QByteArray(2 * 1024 * 1024, 'x'));
-    check();
-    reply("9.0 is out now");
-    check();
-    reply(QByteArray(40, '9'));
-    check();
-    reply("");
-    check();
-    EXPECT_TRUE(alerts.isEmpty());
-    EXPECT_TRUE(TWPreferences::preferences().checkForUpdateSkipVersion().isEmpty());
-
-    // The first line alone, trimmed; what follows it is not part of the version.
-    reply("  9.0.1  \nrelease notes follow");
-    check();
-    ASSERT_EQ(alerts.size(), 1);
-    EXPECT_EQ(alerts.last().alert.message,
-              TWLocalized("updateAvailable") + QStringLiteral(" (9.0.1)."));
-    answer(1002);
-    EXPECT_EQ(TWPreferences::preferences().checkForUpdateSkipVersion(), QStringLiteral("9.0.1"));
-}
-
 TEST_F(UpdateCheckTest, VersionLinesAreReadStrictly)
 {
     EXPECT_EQ(twUpdateVersion("1.2.3"), QStringLiteral("1.2.3"));

@@ -65,33 +65,3 @@ TEST(InvoiceGeometryTest, RowsFollowTheLayoutAndTheBandsShrinkTheContent)
     EXPECT_GE(operation.strokeFrames().value(QStringLiteral("componentBusiness")).x(),
               25 + 2 * (operation.columnWidth() + 5) - 1);
 }
-
-TEST(InvoiceGeometryTest, ComponentFramesAndTotalsBlock)
-{
-    TWTestComponents parts;
-    parts.client = QStringLiteral(
-        R"(<client column="left" row="1" strokeStyle="solid" strokeWidth="1"><name/></client>)");
-    Prepared prepared(twLayoutXML(QString(), QString(), &parts));
-    prepared.data->setClientName(QStringLiteral("Ada"));
-    prepared.data->toggleDisplayBit(TWInvoiceDisplayMasks[TWDisplayClientTo], false);
-    TWInvoiceOperation &operation = prepared.prepare();
-    // A stroked client: inset 4 around its one line.
-    const QRectF client = operation.strokeFrames().value(QStringLiteral("componentClient"));
-    const QRectF name = operation.stringBounds().value(QStringLiteral("componentClientName"));
-    EXPECT_EQ(name.x(), 4);
-    EXPECT_EQ(client.width(), name.width() + 8);
-    EXPECT_EQ(client.height(), name.height() + 8);
-    EXPECT_FALSE(operation.stringBounds().contains(QStringLiteral("componentClientTo")));
-    // An unstroked invoice block without any row: just the 5-point gap.
-    prepared.data->setDisplayBits(TWSendInvoiceData::kDefaultDisplayBits &
-                                  ~(TWInvoiceDisplayMasks[TWDisplayInvoiceName] |
-                                    TWInvoiceDisplayMasks[TWDisplayInvoiceNumber] |
-                                    TWInvoiceDisplayMasks[TWDisplayInvoiceDate] |
-                                    TWInvoiceDisplayMasks[TWDisplayInvoiceDueDate]));
-    TWInvoiceOperation &empty = prepared.prepare();
-    // (Placing it on a column edge at a fraction may round it to 6.)
-    const QRectF invoice = empty.strokeFrames().value(QStringLiteral("componentInvoice"));
-    EXPECT_EQ(invoice.height(), 0);
-    EXPECT_GE(invoice.width(), 5);
-    EXPECT_LE(invoice.width(), 6);
-}

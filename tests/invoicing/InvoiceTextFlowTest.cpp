@@ -58,28 +58,6 @@ TEST(InvoiceTextFlowTest, LongTermsContinueOnFollowingPagesWholeWordsOnly)
         EXPECT_TRUE(read.text(page).contains(QStringLiteral("w"))) << page;
 }
 
-TEST(InvoiceTextFlowTest, ItemNotesContinueBelowTheTableHeader)
-{
-    TWFixedClock clock(2024, 6, 15);
-    TWRenderBook render = twRenderBook();
-    ASSERT_TRUE(render.book.business);
-    render.bill({render.addTask(twLocal(2024, 5, 2), QStringLiteral("Design"), 5000, 2, 0,
-                                numberedWords(1500, 6))},
-                {render.addExpense(twLocal(2024, 5, 9), QStringLiteral("After the notes"), 700)});
-    TWSendInvoiceDataPtr data = render.data();
-    TWReadPdf read(twRender(render.b(), data, QStringLiteral("notes")));
-    ASSERT_TRUE(read.ok());
-    ASSERT_GE(read.pages(), 3);
-    EXPECT_EQ(wordsIn(read).size(), 1500);
-    for (int page = 1; page < read.pages(); ++page) {
-        if (read.text(page).contains(QStringLiteral("w"))) {
-            EXPECT_TRUE(read.text(page).contains(data->itemDescriptionLabel())) << page;
-        }
-    }
-    EXPECT_TRUE(read.text(read.pages() - 1).contains(QStringLiteral("After the notes")) ||
-                read.text(read.pages() - 2).contains(QStringLiteral("After the notes")));
-}
-
 TEST(InvoiceTextFlowTest, AContentAreaLowerThanALineStillEnds)
 {
     TWFixedClock clock(2024, 6, 15);

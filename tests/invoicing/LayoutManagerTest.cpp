@@ -119,39 +119,3 @@ TEST_F(LayoutManagerTest, FileNamesAreReducedToOneSafeComponent)
     EXPECT_LE(cut.toUtf8().size(), 255);
     EXPECT_TRUE(cut.endsWith(QStringLiteral("\u00e9.twlayout")));
 }
-
-TEST_F(LayoutManagerTest, DeletingRemovesOnlyUserFilesAndLinks)
-{
-    TWLayoutManager manager;
-    manager.update();
-    // Built-in layouts stay.
-    const TWLayoutPtr classic = manager.defaultLayout();
-    EXPECT_FALSE(manager.deleteLayout(classic));
-    EXPECT_EQ(manager.defaultLayout(), classic);
-
-    ASSERT_TRUE(QDir().mkpath(userFolder()));
-    touch(userFolder() + QStringLiteral("Plain.twlayout"));
-    touch(userFolder() + QStringLiteral("Gone.twlayout"));
-    // A folder with a package's name, and a link to a file elsewhere.
-    ASSERT_TRUE(QDir().mkpath(userFolder() + QStringLiteral("Folder.twlayout")));
-    touch(userFolder() + QStringLiteral("Folder.twlayout/inside"));
-    const QString elsewhere = m_picked.filePath(QStringLiteral("target"));
-    touch(elsewhere, "keep");
-    ASSERT_TRUE(QFile::link(elsewhere, userFolder() + QStringLiteral("Link.twlayout")));
-    manager.update();
-
-    EXPECT_FALSE(manager.deleteLayout(manager.layoutWithName(QStringLiteral("Plain"))));
-    QFile::remove(userFolder() + QStringLiteral("Gone.twlayout"));
-    EXPECT_FALSE(manager.deleteLayout(manager.layoutWithName(QStringLiteral("Gone"))));
-    EXPECT_FALSE(manager.deleteLayout(manager.layoutWithName(QStringLiteral("Link"))));
-    const TWErrorResult folder =
-        manager.deleteLayout(manager.layoutWithName(QStringLiteral("Folder")));
-    EXPECT_TRUE(folder);
-
-    EXPECT_EQ(names(manager), (QStringList{"Classic", "Folder", "Modern"}));
-    EXPECT_EQ(userFiles(), QStringList{"Folder.twlayout"});
-    EXPECT_TRUE(QFile::exists(userFolder() + QStringLiteral("Folder.twlayout/inside")));
-    QFile target(elsewhere);
-    ASSERT_TRUE(target.open(QIODevice::ReadOnly));
-    EXPECT_EQ(target.readAll(), QByteArray("keep"));
-}

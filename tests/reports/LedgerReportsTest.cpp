@@ -59,50 +59,6 @@ TEST(LedgerReportsTest, BalanceSheetFoldsTheTransferAccountIntoRetainedEarnings)
     EXPECT_FALSE(single.contains("Owner|$9,500.00|$10,000.00"));
 }
 
-TEST(LedgerReportsTest, TrialBalancePlacesEachBalanceOnItsSide)
-{
-    TWFixedClock clock(2025, 1, 10);
-    auto business = twMakeReportBooks();
-    ASSERT_TRUE(business);
-    const TWCellList cells =
-        build(*business, twMakeReport(TWReportTypeTrialBalance, TWReportDateTypeCustomDate,
-                                      twDay(2024, 12, 31), {}, true, twDay(2023, 12, 31)));
-    // label -> column -> text
-    QMap<QString, QMap<quint32, QString>> table;
-    QMap<quint32, QString> labels;
-    for (const TWCell &cell : cells) {
-        if (cell.table() && !cell.header() && cell.column() == 0)
-            labels[cell.row()] = cell.value();
-    }
-    for (const TWCell &cell : cells) {
-        if (cell.table() && !cell.header() && cell.column() > 0)
-            table[labels.value(cell.row())][cell.column()] = cell.value();
-    }
-    using Row = QMap<quint32, QString>;
-    EXPECT_EQ(table.value("Checking"), (Row{{1, "$14,200.00"}, {3, "$13,800.00"}}));
-    EXPECT_EQ(table.value("Travel"), (Row{{1, "$300.00"}, {3, "$0.00"}}));
-    EXPECT_EQ(table.value("Retained"), (Row{{2, "$3,800.00"}, {4, "$3,800.00"}}));
-    EXPECT_EQ(table.value("Owner"), (Row{{2, "$9,500.00"}, {4, "$10,000.00"}}));
-    EXPECT_FALSE(table.contains("Sales")); // closed to 0 on both dates
-    EXPECT_FALSE(table.contains("Rent"));
-    EXPECT_EQ(table.value("Total"),
-              (Row{{1, "$18,500.00"}, {2, "$18,500.00"}, {3, "$13,800.00"}, {4, "$13,800.00"}}));
-
-    // The heading rows: dates spanning two columns, then account/debit/credit.
-    QStringList headings;
-    for (const TWCell &cell : cells) {
-        if (cell.header())
-            headings << QStringLiteral("%1:%2:%3:%4")
-                            .arg(cell.row())
-                            .arg(cell.column())
-                            .arg(cell.span())
-                            .arg(cell.value());
-    }
-    EXPECT_EQ(headings, (QStringList{"3:0:1:", "3:1:2:12/31/24", "3:3:2:12/31/23",
-                                     "4:0:1:Account", "4:1:1:Debit", "4:2:1:Credit",
-                                     "4:3:1:Debit", "4:4:1:Credit"}));
-}
-
 namespace
 {
 qint64 amountAt(TWBusiness &business, const TWCellList &cells, const QString &label,
