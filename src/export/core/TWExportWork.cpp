@@ -76,6 +76,63 @@ QString percentText(double rate)
     return QStringLiteral("%1%").arg(twShortestNumber(float(rate)));
 }
 
+// The header row: each field's name over its column.
+template <class FieldName>
+void headerRow(Table &table, const QList<qint32> &fields, FieldName fieldName)
+{
+    table.startRow();
+    for (const qint32 code : fields)
+        table.add(fieldName(code), kText, QVariant(), true);
+    table.endRow();
+}
+
+// An amount in the currency of the item's project.
+QString moneyText(const TWFormatter &formatter, qint64 value, const ProjectParts &parts,
+                  bool displayGroupingSeparator, TWBusiness *business)
+{
+    return formatter.valueString(value, parts.unit.get(), false, displayGroupingSeparator, false,
+                                 true, true, business);
+}
+
+// The date, client and project columns, which tasks and expenses write alike;
+// false for any other field.
+template <class Item>
+bool sharedCell(Table &table, const TWFormatter &formatter, qint32 code, const Item &item,
+                const ProjectParts &parts)
+{
+    switch (code) {
+    case -1:
+        table.add(formatter.shortDateString(item.date()), kDateType, item.date());
+        return true;
+    case -2:
+        table.text(parts.clientName);
+        return true;
+    case -3:
+        table.text(parts.projectName);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// One task's or expense's row: the shared columns, then `cell(code, money)`
+// for every other field, amounts in the currency of the item's project.
+template <class Item, class Cell>
+void itemRow(Table &table, const TWFormatter &formatter, const QList<qint32> &fields,
+             const Item &item, bool displayGroupingSeparator, TWBusiness *business, Cell cell)
+{
+    const ProjectParts parts = projectParts(business, item.projectIdentifier());
+    const auto money = [&](qint64 value) {
+        return moneyText(formatter, value, parts, displayGroupingSeparator, business);
+    };
+    table.startRow();
+    for (const qint32 code : fields) {
+        if (!sharedCell(table, formatter, code, item, parts))
+            cell(code, money);
+    }
+    table.endRow();
+}
+
 const char *const kTaskTypeWords[] = {"timed", "flat",  "hour",    "day",
                                       "week",  "month", "quarter", "year"};
 
@@ -113,32 +170,14 @@ TWCellList TWExportTasks::cells()
                                                      m_exportSettings->intervalToDate());
     Table table(cells, m_row, m_column);
 
-    table.startRow();
-    for (const qint32 code : fields)
-        table.add(formatter.taskFieldString(code), kText, QVariant(), true);
-    table.endRow();
+    headerRow(table, fields, [&](qint32 code) { return formatter.taskFieldString(code); });
 
     const std::uint32_t timeFormat = TWPreferences::preferences().timeFormat();
     for (const TWTaskPtr &task : m_tasks) {
         if (!task)
             continue;
-        const ProjectParts parts = projectParts(m_business, task->projectIdentifier());
-        const auto money = [&](qint64 value) {
-            return formatter.valueString(value, parts.unit.get(), false, m_displayGroupingSeparator,
-                                         false, true, true, m_business);
-        };
-        table.startRow();
-        for (const qint32 code : fields) {
+        const auto cell = [&](qint32 code, const auto &money) {
             switch (code) {
-            case -1:
-                table.add(formatter.shortDateString(task->date()), kDateType, task->date());
-                break;
-            case -2:
-                table.text(parts.clientName);
-                break;
-            case -3:
-                table.text(parts.projectName);
-                break;
             case -4:
                 if (task->taskType() < std::size(kTaskTypeWords))
                     table.add(QString::fromLatin1(kTaskTypeWords[task->taskType()]));
@@ -178,8 +217,8 @@ TWCellList TWExportTasks::cells()
             default:
                 table.gap();
             }
-        }
-        table.endRow();
+        };
+        itemRow(table, formatter, fields, *task, m_displayGroupingSeparator, m_business, cell);
 
         if (task->taskType() != TWTaskTypeTimed || !m_business)
             continue;
@@ -249,31 +288,13 @@ TWCellList TWExportExpenses::cells()
     const QList<qint32> &fields = m_exportSettings->fields();
     Table table(cells, m_row, m_column);
 
-    table.startRow();
-    for (const qint32 code : fields)
-        table.add(formatter.expenseFieldString(code), kText, QVariant(), true);
-    table.endRow();
+    headerRow(table, fields, [&](qint32 code) { return formatter.expenseFieldString(code); });
 
     for (const TWExpensePtr &expense : m_expenses) {
         if (!expense)
             continue;
-        const ProjectParts parts = projectParts(m_business, expense->projectIdentifier());
-        const auto money = [&](qint64 value) {
-            return formatter.valueString(value, parts.unit.get(), false, m_displayGroupingSeparator,
-                                         false, true, true, m_business);
-        };
-        table.startRow();
-        for (const qint32 code : fields) {
+        const auto cell = [&](qint32 code, const auto &money) {
             switch (code) {
-            case -1:
-                table.add(formatter.shortDateString(expense->date()), kDateType, expense->date());
-                break;
-            case -2:
-                table.text(parts.clientName);
-                break;
-            case -3:
-                table.text(parts.projectName);
-                break;
             case -4:
                 table.text(expense->name());
                 break;
@@ -298,8 +319,8 @@ TWCellList TWExportExpenses::cells()
             default:
                 table.gap();
             }
-        }
-        table.endRow();
+        };
+        itemRow(table, formatter, fields, *expense, m_displayGroupingSeparator, m_business, cell);
     }
     return cells;
 }

@@ -21,10 +21,8 @@ TWImportExpenses::importExpensesWithRows(const QList<QStringList> &rows,
 
 void TWImportExpenses::missingClients(QStringList *clients, TWImportMissingProjects *projects)
 {
-    const QList<qint32> codes = m_importSettings
-                                    ? TWImportWorkRows::codes(m_importSettings->importFields())
-                                    : QList<qint32>();
-    TWImportProjects(*m_business).missing(m_rows, codes, false, clients, projects);
+    TWImportProjects(*m_business)
+        .missing(m_rows, TWImportWorkRows::codesOf(m_importSettings), false, clients, projects);
 }
 
 bool TWImportExpenses::processExpenses(QString *warnings)
@@ -50,44 +48,29 @@ bool TWImportExpenses::processExpenses(QString *warnings)
         QString costText;
         double quantity = 0;
         double taxRate = 0;
-        bool changed = false;
-        const qsizetype n = std::min<qsizetype>(row.size(), codes.size());
-        for (qsizetype j = 0; j < n; ++j) {
-            const QString &value = row.at(j);
-            if (value.isEmpty())
-                continue;
-            switch (codes.at(j)) {
-            case -1:
-            case -2:
-            case -3:
-                if (reader.readShared(shared, codes.at(j), *lines.at(j), value))
-                    changed = true;
-                break;
-            case -4:
-                TWImportWorkRows::append(name, value);
-                changed = true;
-                break;
-            case -5:
-                quantity = TWImportWarnings::leadingDouble(value);
-                changed = true;
-                break;
-            case -6:
-                // Read once the project, and with it the currency, is known.
-                costText = value;
-                changed = true;
-                break;
-            case -8:
-                taxRate = TWImportWarnings::leadingDouble(value);
-                changed = true;
-                break;
-            case -10:
-                TWImportWorkRows::append(notes, value);
-                changed = true;
-                break;
-            default:
-                break;
-            }
-        }
+        const bool changed =
+            reader.readRow(row, codes, lines, shared, [&](qint32 code, const QString &value) {
+                switch (code) {
+                case -4:
+                    TWImportWorkRows::append(name, value);
+                    return true;
+                case -5:
+                    quantity = TWImportWarnings::leadingDouble(value);
+                    return true;
+                case -6:
+                    // Read once the project, and with it the currency, is known.
+                    costText = value;
+                    return true;
+                case -8:
+                    taxRate = TWImportWarnings::leadingDouble(value);
+                    return true;
+                case -10:
+                    TWImportWorkRows::append(notes, value);
+                    return true;
+                default:
+                    return false;
+                }
+            });
         if (!changed)
             continue;
         const TWProjectPtr project = projects.rowProject(shared.clientText, shared.projectText,

@@ -48,10 +48,8 @@ std::optional<quint32> TWImportTasks::taskTypeForWord(const QString &word)
 
 void TWImportTasks::missingClients(QStringList *clients, TWImportMissingProjects *projects)
 {
-    const QList<qint32> codes = m_importSettings
-                                    ? TWImportWorkRows::codes(m_importSettings->importFields())
-                                    : QList<qint32>();
-    TWImportProjects(*m_business).missing(m_rows, codes, true, clients, projects);
+    TWImportProjects(*m_business)
+        .missing(m_rows, TWImportWorkRows::codesOf(m_importSettings), true, clients, projects);
 }
 
 bool TWImportTasks::processTasks(QString *warnings)
@@ -85,60 +83,44 @@ bool TWImportTasks::processTasks(QString *warnings)
         double estimate = 0;
         double quantity = 0;
         double taxRate = 0;
-        bool changed = false;
-        const qsizetype n = std::min<qsizetype>(row.size(), codes.size());
-        for (qsizetype j = 0; j < n; ++j) {
-            const QString &value = row.at(j);
-            if (value.isEmpty() || codes.at(j) == 0)
-                continue;
-            switch (codes.at(j)) {
-            case -1:
-            case -2:
-            case -3:
-                if (reader.readShared(shared, codes.at(j), *lines.at(j), value))
-                    changed = true;
-                break;
-            case -4:
-                if (const auto type = taskTypeForWord(value))
-                    taskType = *type;
-                else
-                    unknownTypes.add(value);
-                break;
-            case -5:
-                completed = TWImportWarnings::isTrue(value);
-                changed = true;
-                break;
-            case -6:
-                TWImportWorkRows::append(name, value);
-                changed = true;
-                break;
-            case -7:
-                estimate = TWImportWarnings::leadingDouble(value);
-                changed = true;
-                break;
-            case -10:
-                quantity = value.contains(QLatin1Char(':'))
-                               ? formatter.timeValueFromString(value)
-                               : TWImportWarnings::leadingDouble(value);
-                changed = true;
-                break;
-            case -11:
-                // Read once the project, and with it the currency, is known.
-                rateText = value;
-                changed = true;
-                break;
-            case -13:
-                taxRate = TWImportWarnings::leadingDouble(value);
-                changed = true;
-                break;
-            case -15:
-                TWImportWorkRows::append(notes, value);
-                changed = true;
-                break;
-            default:
-                break;
-            }
-        }
+        const bool changed =
+            reader.readRow(row, codes, lines, shared, [&](qint32 code, const QString &value) {
+                switch (code) {
+                case -4:
+                    // The type alone makes no task; a word not known keeps the default.
+                    if (const auto type = taskTypeForWord(value))
+                        taskType = *type;
+                    else
+                        unknownTypes.add(value);
+                    return false;
+                case -5:
+                    completed = TWImportWarnings::isTrue(value);
+                    return true;
+                case -6:
+                    TWImportWorkRows::append(name, value);
+                    return true;
+                case -7:
+                    estimate = TWImportWarnings::leadingDouble(value);
+                    return true;
+                case -10:
+                    quantity = value.contains(QLatin1Char(':'))
+                                   ? formatter.timeValueFromString(value)
+                                   : TWImportWarnings::leadingDouble(value);
+                    return true;
+                case -11:
+                    // Read once the project, and with it the currency, is known.
+                    rateText = value;
+                    return true;
+                case -13:
+                    taxRate = TWImportWarnings::leadingDouble(value);
+                    return true;
+                case -15:
+                    TWImportWorkRows::append(notes, value);
+                    return true;
+                default:
+                    return false;
+                }
+            });
         if (!changed)
             continue;
         const TWProjectPtr project = projects.rowProject(shared.clientText, shared.projectText,

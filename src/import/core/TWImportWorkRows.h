@@ -10,6 +10,9 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringList>
+
+#include <algorithm>
 
 class TWBusiness;
 
@@ -35,6 +38,29 @@ public:
     // read).
     bool readShared(Shared &shared, qint32 code, const TWImportWorkField &line,
                     const QString &value);
+    // Reads one row's non-empty columns: the shared ones into `shared`, every
+    // other through `other(code, value)`, which says whether it gave the row
+    // something. False when nothing in the row was read.
+    template <typename List, typename Other>
+    bool readRow(const QStringList &row, const QList<qint32> &codes, const List &lines,
+                 Shared &shared, Other other)
+    {
+        bool changed = false;
+        const qsizetype n = std::min<qsizetype>(row.size(), codes.size());
+        for (qsizetype j = 0; j < n; ++j) {
+            const QString &value = row.at(j);
+            const qint32 code = codes.at(j);
+            if (value.isEmpty() || code == 0)
+                continue;
+            if (code >= -3 && code <= -1) {
+                if (readShared(shared, code, *lines.at(j), value))
+                    changed = true;
+            } else if (other(code, value)) {
+                changed = true;
+            }
+        }
+        return changed;
+    }
     // Several columns may add to one text: their values are joined with " / ".
     static void append(QString &text, const QString &value);
 
@@ -46,6 +72,11 @@ public:
         for (const auto &line : lines)
             result.append(line ? line->activeIdentifier() : 0);
         return result;
+    }
+    // The codes of the settings' lines; none without settings.
+    template <typename SettingsPtr> static QList<qint32> codesOf(const SettingsPtr &settings)
+    {
+        return settings ? codes(settings->importFields()) : QList<qint32>();
     }
 
 private:

@@ -29,6 +29,22 @@ TWDataSet barDataSet(const QString &name, const QList<qint64> &figures,
     }
     return TWDataSet(name, values);
 }
+
+// The statement totals over the given spans: liabilities are read over the
+// assets' span and expenses over the income's.
+TWStatementTotals statementTotals(TWBusiness &business, unsigned accountMaps,
+                                  const TWDateSpan &assets, const TWDateSpan &equities,
+                                  const TWDateSpan &income)
+{
+    TWStatementTotalsRequest r;
+    r.assets = assets;
+    r.liabilities = assets;
+    r.equities = equities;
+    r.income = income;
+    r.expenses = income;
+    r.accountMaps = accountMaps;
+    return business.transactionTotalsWithAssets(r);
+}
 } // namespace
 
 TWCellList TWExportReport::cellsBalanceSheet()
@@ -40,14 +56,8 @@ TWCellList TWExportReport::cellsBalanceSheet()
 
     const auto request = [&](const QDateTime &date) {
         const TWAccountingPeriodPtr period = business.accountingPeriodForDate(date);
-        TWStatementTotalsRequest r;
-        r.assets = {QDateTime(), date};
-        r.liabilities = r.assets;
-        r.equities = r.assets;
-        r.income = {period ? period->startDate() : QDateTime(), date};
-        r.expenses = r.income;
-        r.accountMaps = kBalanceMaps;
-        return business.transactionTotalsWithAssets(r);
+        return statementTotals(business, kBalanceMaps, {QDateTime(), date}, {QDateTime(), date},
+                               {period ? period->startDate() : QDateTime(), date});
     };
     const TWStatementTotals totals = request(m_fromDate);
     const TWStatementTotals compareTotals = compare ? request(m_compareFromDate)
@@ -188,11 +198,8 @@ TWCellList TWExportReport::cellsIncome()
     const bool compare = comparing();
 
     const auto request = [&](const QDateTime &from, const QDateTime &to) {
-        TWStatementTotalsRequest r;
-        r.income = {from, to};
-        r.expenses = r.income;
-        r.accountMaps = TWStatementFigureIncome | TWStatementFigureExpenses;
-        return business.transactionTotalsWithAssets(r);
+        return statementTotals(business, TWStatementFigureIncome | TWStatementFigureExpenses, {},
+                               {}, {from, to});
     };
     const TWStatementTotals totals = request(m_fromDate, m_toDate);
     const TWStatementTotals compareTotals =
@@ -243,14 +250,7 @@ TWCellList TWExportReport::cellsCashFlow()
     const bool compare = comparing();
 
     const auto request = [&](const QDateTime &from, const QDateTime &to) {
-        TWStatementTotalsRequest r;
-        r.assets = {from, to};
-        r.liabilities = r.assets;
-        r.equities = r.assets;
-        r.income = r.assets;
-        r.expenses = r.assets;
-        r.accountMaps = kBalanceMaps;
-        return business.transactionTotalsWithAssets(r);
+        return statementTotals(business, kBalanceMaps, {from, to}, {from, to}, {from, to});
     };
     const TWStatementTotals totals = request(m_fromDate, m_toDate);
     const TWStatementTotals compareTotals =
@@ -337,14 +337,8 @@ TWCellList TWExportReport::cellsEquity()
     // balance then is the equity held when the period began, and does not
     // move when later periods are booked.
     const auto request = [&](const QDateTime &from, const QDateTime &to) {
-        TWStatementTotalsRequest r;
-        r.assets = {QDateTime(), to};
-        r.liabilities = r.assets;
-        r.equities = {from, to};
-        r.income = r.equities;
-        r.expenses = r.equities;
-        r.accountMaps = TWStatementFigureEquities;
-        return business.transactionTotalsWithAssets(r);
+        return statementTotals(business, TWStatementFigureEquities, {QDateTime(), to}, {from, to},
+                               {from, to});
     };
     const TWStatementTotals totals = request(m_fromDate, m_toDate);
     const TWStatementTotals compareTotals =
