@@ -23,13 +23,6 @@ TWFilterInfoController::~TWFilterInfoController()
         delete m_view;
 }
 
-QWidget *TWFilterInfoController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
-}
-
 void TWFilterInfoController::build()
 {
     m_view = new QWidget();
@@ -44,12 +37,7 @@ void TWFilterInfoController::build()
 
     auto *form = new QFormLayout();
     form->addRow(TWLocalized("filterName"), m_name);
-    auto *buttons = new QDialogButtonBox(m_view);
-    m_cancel = buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
-    m_save = buttons->addButton(TWLocalized("save"), QDialogButtonBox::AcceptRole);
-    m_save->setDefault(true);
-    connect(m_save, &QPushButton::clicked, this, [this] { doSave(1); });
-    connect(m_cancel, &QPushButton::clicked, this, [this] { doSave(0); });
+    auto *buttons = addSaveCancelBox([this](int tag) { doSave(tag); });
 
     auto *layout = new QVBoxLayout(m_view);
     layout->addLayout(form);
@@ -117,26 +105,11 @@ void TWFilterInfoController::doSave(int tag)
             m_saved = true;
         } else if (m_mode == 0 && m_business) {
             const qint32 identifier = m_business->nextFilterIdentifier();
-            if (identifier == 0) {
-                // A record numbered 0 would never be stored: say why instead.
-                made = false;
-                if (m_document)
-                    m_document->presentError(m_document->lastStoreError());
-            } else {
+            made = acceptIdentifier(identifier);
+            if (made)
                 m_filter =
                     TWFilter::filterWithIdentifier(identifier, name, 0, 0, m_editor->criteria());
-            }
         }
-        if (made && m_document)
-            m_document->updateChangeCount(0);
     }
-    if (m_mode == 1) {
-        if (m_popover)
-            m_popover->performClose();
-    } else if (m_mode == 0) {
-        const int code = tag == 1 && made ? -1002 : -1001;
-        if (m_document)
-            m_document->endSheet(m_view, code);
-        emit endRequested(code);
-    }
+    finishSave(tag, made);
 }

@@ -19,7 +19,6 @@ public:
     explicit TWFilterInfoController(QObject *parent = nullptr);
     ~TWFilterInfoController() override;
 
-    QWidget *view() override;
     TWItemPtr item() const override { return m_filter; }
     void setItem(const TWItemPtr &item) override
     {
@@ -39,16 +38,11 @@ public:
 
     QLineEdit *nameTextField() const { return m_name; }
     TWFilterEditor *filterEditor() const { return m_editor; }
-    QPushButton *saveButton() const { return m_save; }
-    QPushButton *cancelButton() const { return m_cancel; }
 
 private:
-    void build();
+    void build() override;
 
     TWFilterPtr m_filter;
-    QPointer<QWidget> m_view;
     QLineEdit *m_name = nullptr;
     TWFilterEditor *m_editor = nullptr;
-    QPushButton *m_save = nullptr;
-    QPushButton *m_cancel = nullptr;
 };

@@ -19,7 +19,6 @@ public:
     explicit TWGroupInfoController(QObject *parent = nullptr);
     ~TWGroupInfoController() override;
 
-    QWidget *view() override;
     TWItemPtr item() const override { return m_group; }
     void setItem(const TWItemPtr &item) override
     {
@@ -42,18 +41,13 @@ public:
     QLineEdit *nameTextField() const { return m_name; }
     QPushButton *colourButton() const { return m_colourButton; }
     QPushButton *noColourButton() const { return m_noColourButton; }
-    QPushButton *saveButton() const { return m_save; }
-    QPushButton *cancelButton() const { return m_cancel; }
 
 private:
-    void build();
+    void build() override;
 
     TWGroupPtr m_group;
-    QPointer<QWidget> m_view;
     QLineEdit *m_name = nullptr;
     QPushButton *m_colourButton = nullptr;
     QPushButton *m_noColourButton = nullptr;
-    QPushButton *m_save = nullptr;
-    QPushButton *m_cancel = nullptr;
     QColor m_colour;
 };

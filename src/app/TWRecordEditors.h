@@ -13,6 +13,11 @@
 
 #include <QPointer>
 
+#include <functional>
+
+class QDialogButtonBox;
+class QPushButton;
+
 // An information editor: mode 0 makes a new record (shown as a sheet), mode 1
 // edits a copy of a listed record (shown in a popover).
 class TWInfoEditor : public TWEditorController
@@ -30,11 +35,33 @@ public:
     int type() const { return m_type; }
     void setParentPopover(TWPopover *popover) { m_popover = popover; }
     TWPopover *parentPopover() const { return m_popover; }
+    // The form, built on first use.
+    QWidget *view() override;
+    QPushButton *saveButton() const { return m_save; }
+    QPushButton *cancelButton() const { return m_cancel; }
 
 protected:
+    // Builds the form into `m_view`.
+    virtual void build() {}
+    // Cancel and Save (the default) in a button box of the view; they answer
+    // through `doSave` with 0 and 1.
+    QDialogButtonBox *addSaveCancelBox(const std::function<void(int)> &doSave);
+    // Connects Cancel and Save to `doSave` with 0 and 1.
+    void connectSaveCancel(const std::function<void(int)> &doSave);
+    // Whether a new record may take `identifier`: a record numbered 0 would
+    // never be stored, so the store's error is shown instead.
+    bool acceptIdentifier(qint32 identifier) const;
+    // After Save (tag 1) or Cancel: a save that went through marks the
+    // document changed; then the popover closes (mode 1) or the sheet ends
+    // (mode 0) with -1002 for a made record, else -1001.
+    void finishSave(int tag, bool made);
+
     bool m_saved = false;
     int m_type = 0;
     QPointer<TWPopover> m_popover;
+    QPointer<QWidget> m_view;
+    QPushButton *m_save = nullptr;
+    QPushButton *m_cancel = nullptr;
 };
 
 // The transaction editor: modes 0 one new transaction, 1 several in a row,

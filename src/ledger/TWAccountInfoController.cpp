@@ -47,13 +47,6 @@ TWAccountInfoController::~TWAccountInfoController()
         delete m_view;
 }
 
-QWidget *TWAccountInfoController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
-}
-
 void TWAccountInfoController::build()
 {
     m_view = new QWidget();
@@ -120,8 +113,7 @@ void TWAccountInfoController::build()
     buttons->addWidget(m_cancel);
     buttons->addWidget(m_save);
     twKeepDefaultButton(m_save);
-    connect(m_save, &QPushButton::clicked, this, [this] { doSave(1); });
-    connect(m_cancel, &QPushButton::clicked, this, [this] { doSave(0); });
+    connectSaveCancel([this](int tag) { doSave(tag); });
 
     auto *layout = new QVBoxLayout(m_view);
     layout->addLayout(form);
@@ -309,28 +301,13 @@ void TWAccountInfoController::doSave(int tag)
             m_saved = true;
         } else if (m_mode == 0 && m_business) {
             const qint32 identifier = m_business->nextAccountIdentifier();
-            if (identifier == 0) {
-                // A record numbered 0 would never be stored: say why instead.
-                made = false;
-                if (m_document)
-                    m_document->presentError(m_document->lastStoreError());
-            } else {
+            made = acceptIdentifier(identifier);
+            if (made)
                 m_account = TWAccount::accountWithIdentifier(
                     identifier, name, 0, 0, TWAccountType(m_typePopUp->selectedTag()), number,
                     m_icon->image(), selectedUnit(), notes, institution, text(0), text(1), text(2),
                     text(3), text(4), website, text(6), text(7), text(8));
-            }
         }
-        if (made && m_document)
-            m_document->updateChangeCount(0);
     }
-    if (m_mode == 1) {
-        if (m_popover)
-            m_popover->performClose();
-    } else {
-        const int code = tag == 1 && made ? -1002 : -1001;
-        if (m_document)
-            m_document->endSheet(m_view, code);
-        emit endRequested(code);
-    }
+    finishSave(tag, made);
 }

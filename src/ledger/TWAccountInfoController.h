@@ -25,7 +25,6 @@ public:
     explicit TWAccountInfoController(QObject *parent = nullptr);
     ~TWAccountInfoController() override;
 
-    QWidget *view() override;
     TWItemPtr item() const override { return m_account; }
     void setItem(const TWItemPtr &item) override
     {
@@ -63,20 +62,17 @@ public:
     // address, routing transit, wire transfer.
     const QList<QLineEdit *> &institutionFields() const { return m_institutionFields; }
     QLineEdit *institutionWebsiteTextField() const { return m_institutionFields.value(5); }
-    QPushButton *saveButton() const { return m_save; }
-    QPushButton *cancelButton() const { return m_cancel; }
     // The unit of the currency pop-up's selected item.
     TWUnitPtr selectedUnit() const;
 
 private:
-    void build();
+    void build() override;
     void showTypeAndUnitEditable(bool editable);
     void fillCurrencyPopUp();
     void setInstitutionFieldsEnabled(bool enabled);
     bool selectUnit(const TWUnitPtr &unit);
 
     TWAccountPtr m_account;
-    QPointer<QWidget> m_view;
     TWPopUpButton *m_typePopUp = nullptr;
     QLabel *m_typeLabel = nullptr;
     TWPopUpButton *m_currencyPopUp = nullptr;
@@ -87,8 +83,6 @@ private:
     QPlainTextEdit *m_notes = nullptr;
     QCheckBox *m_institution = nullptr;
     QList<QLineEdit *> m_institutionFields;
-    QPushButton *m_save = nullptr;
-    QPushButton *m_cancel = nullptr;
     // The units behind the currency pop-up's items (item data: the index).
     TWUnitList m_units;
 };

@@ -340,26 +340,7 @@ void TWTransactionsController::markTransactions(const TWTransactionList &transac
             m_model->refreshRows(0, int(m_sortedTransactions.size()) - 1);
         return;
     }
-    if (!m_business)
-        return;
-    bool written = false, rebuild = false;
-    TWErrorResult error;
-    for (const TWTransactionPtr &t : transactions) {
-        if (!t->canEdit())
-            continue;
-        // The row is the store's own object: a refused write must leave it as stored.
-        const bool before = t->cleared();
-        t->setCleared(cleared);
-        error = m_business->updateTransaction(t, true, false, false, false);
-        if (error) {
-            t->setCleared(before);
-            break;
-        }
-        written = true;
-        if (!rebuild)
-            rebuild = m_business->transactionBeforeActiveAccountingPeriod(*t);
-    }
-    endBatch(written, rebuild, NotifyUpdate, error);
+    updateEditable(transactions, [cleared](TWTransaction &t) { t.setCleared(cleared); });
 }
 
 // ---- Converted totals ----
@@ -380,14 +361,25 @@ void TWTransactionsController::updateConvertedTotals(const TWTransactionList &tr
 {
     if (!m_business)
         return;
+    TWBusiness &business = *m_business;
+    updateEditable(transactions, [&business](TWTransaction &t) {
+        t.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, business);
+    });
+}
+
+void TWTransactionsController::updateEditable(const TWTransactionList &transactions,
+                                              const std::function<void(TWTransaction &)> &change)
+{
+    if (!m_business)
+        return;
     bool written = false, rebuild = false;
     TWErrorResult error;
     for (const TWTransactionPtr &t : transactions) {
         if (!t->canEdit())
             continue;
-        // A refused write must leave the row showing what is stored.
+        // The row is the store's own object: a refused write must leave it as stored.
         const TWTransaction before = *t;
-        t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *m_business);
+        change(*t);
         error = m_business->updateTransaction(t, true, false, false, false);
         if (error) {
             *t = before;

@@ -169,6 +169,10 @@ private:
                       std::function<void(const TWTransactionList &, int code)> action);
     void finishBatch(bool written, bool rebuild, int notifications);
     void endBatch(bool written, bool rebuild, int notifications, const TWErrorResult &error);
+    // Applies `change` to each editable transaction and stores it; the first
+    // refused write puts its row back and ends the batch.
+    void updateEditable(const TWTransactionList &transactions,
+                        const std::function<void(TWTransaction &)> &change);
     TWFieldList fieldsForColumns(const QList<struct TWRegisterColumn> &columns) const;
 
     QPointer<QWidget> m_view;

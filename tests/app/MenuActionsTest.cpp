@@ -26,22 +26,12 @@ class RecordingUnits final : public TWUnitsDetail
     Q_OBJECT
 public:
     using TWUnitsDetail::TWUnitsDetail;
-    ~RecordingUnits() override
-    {
-        if (m_view && !m_view->parent())
-            delete m_view;
-    }
-    QWidget *view() override
-    {
-        if (!m_view)
-            m_view = new QLabel(QStringLiteral("units"));
-        return m_view;
-    }
+    QWidget *view() override { return m_view.get(); }
     void refresh() override { ++refreshes; }
     int refreshes = 0;
 
 private:
-    QPointer<QWidget> m_view;
+    TWStandInView<> m_view{QStringLiteral("units")};
 };
 
 } // namespace

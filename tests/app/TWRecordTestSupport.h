@@ -18,17 +18,7 @@ class TWRecordingRegister final : public TWRegisterDetail
     Q_OBJECT
 public:
     using TWRegisterDetail::TWRegisterDetail;
-    ~TWRecordingRegister() override
-    {
-        if (m_view && !m_view->parent())
-            delete m_view;
-    }
-    QWidget *view() override
-    {
-        if (!m_view)
-            m_view = new QLabel(QStringLiteral("register"));
-        return m_view;
-    }
+    QWidget *view() override { return m_view.get(); }
     void setAccounts(const TWAccountList &list) override { accounts = list; }
     TWAccountList shownAccounts() const override { return accounts; }
     TWTransactionList selectedTransactions() const override { return selected; }
@@ -72,7 +62,7 @@ public:
     QStringList calls;
 
 private:
-    QPointer<QWidget> m_view;
+    TWStandInView<> m_view{QStringLiteral("register")};
 };
 
 // An information editor of a piece not built here: a name field; saves by
@@ -82,17 +72,7 @@ class TWFakeInfoEditor final : public TWInfoEditor
     Q_OBJECT
 public:
     using TWInfoEditor::TWInfoEditor;
-    ~TWFakeInfoEditor() override
-    {
-        if (m_view && !m_view->parent())
-            delete m_view;
-    }
-    QWidget *view() override
-    {
-        if (!m_view)
-            m_view = new QLineEdit();
-        return m_view;
-    }
+    QWidget *view() override { return m_field.get(); }
     TWItemPtr item() const override { return record; }
     void setItem(const TWItemPtr &item) override { record = item; }
     void reset() override { record.reset(); }
@@ -109,14 +89,14 @@ public:
         if (m_mode == 1 && m_popover)
             m_popover->performClose();
         else if (m_mode == 0 && m_document)
-            m_document->endSheet(m_view, tag == 1 ? -1002 : -1001);
+            m_document->endSheet(m_field.data(), tag == 1 ? -1002 : -1001);
     }
 
     TWItemPtr record;
     TWItemPtr made;
 
 private:
-    QPointer<QLineEdit> m_view;
+    TWStandInView<QLineEdit> m_field;
 };
 
 class TWFakeTransactionEditor final : public TWTransactionEditor
@@ -124,17 +104,7 @@ class TWFakeTransactionEditor final : public TWTransactionEditor
     Q_OBJECT
 public:
     using TWTransactionEditor::TWTransactionEditor;
-    ~TWFakeTransactionEditor() override
-    {
-        if (m_view && !m_view->parent())
-            delete m_view;
-    }
-    QWidget *view() override
-    {
-        if (!m_view)
-            m_view = new QLabel(QStringLiteral("transaction"));
-        return m_view;
-    }
+    QWidget *view() override { return m_view.get(); }
     void setTransaction(const TWTransactionPtr &t) override { given = t; }
     TWTransactionPtr transaction() const override { return given; }
     TWTransactionPtr editTransaction() const override { return edited; }
@@ -158,7 +128,7 @@ public:
     int updates = 0;
 
 private:
-    QPointer<QWidget> m_view;
+    TWStandInView<> m_view{QStringLiteral("transaction")};
 };
 
 class TWFakeImport final : public TWImportController

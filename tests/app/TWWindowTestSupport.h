@@ -11,8 +11,36 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSplitter>
 #include <QStackedWidget>
+
+// The view a fake shows: made on first use, deleted with the fake unless a
+// window has taken it.
+template <typename View = QLabel>
+class TWStandInView
+{
+public:
+    explicit TWStandInView(QString text = {}) : m_text(std::move(text)) {}
+    TWStandInView(const TWStandInView &) = delete;
+    TWStandInView &operator=(const TWStandInView &) = delete;
+    ~TWStandInView()
+    {
+        if (m_view && !m_view->parent())
+            delete m_view;
+    }
+    View *get()
+    {
+        if (!m_view)
+            m_view = new View(m_text);
+        return m_view;
+    }
+    View *data() const { return m_view.data(); }
+
+private:
+    QString m_text;
+    QPointer<View> m_view;
+};
 
 // A register that remembers what the document told it.
 class TWFakeRegister final : public TWRegisterDetail
@@ -20,17 +48,7 @@ class TWFakeRegister final : public TWRegisterDetail
     Q_OBJECT
 public:
     using TWRegisterDetail::TWRegisterDetail;
-    ~TWFakeRegister() override
-    {
-        if (m_view && !m_view->parent())
-            delete m_view;
-    }
-    QWidget *view() override
-    {
-        if (!m_view)
-            m_view = new QLabel(QStringLiteral("register"));
-        return m_view;
-    }
+    QWidget *view() override { return m_view.get(); }
     void setAccounts(const TWAccountList &accounts) override { this->accounts = accounts; }
     void setFilters(const TWFilterList &filters) override { this->filters = filters; }
     void updateTransactions() override { ++reloads; }
@@ -45,7 +63,7 @@ public:
     int reloads = 0;
 
 private:
-    QPointer<QWidget> m_view;
+    TWStandInView<> m_view{QStringLiteral("register")};
 };
 
 class TWFakeClients final : public TWClientDetail
@@ -53,17 +71,7 @@ class TWFakeClients final : public TWClientDetail
     Q_OBJECT
 public:
     using TWClientDetail::TWClientDetail;
-    ~TWFakeClients() override
-    {
-        if (m_view && !m_view->parent())
-            delete m_view;
-    }
-    QWidget *view() override
-    {
-        if (!m_view)
-            m_view = new QLabel(QStringLiteral("clients"));
-        return m_view;
-    }
+    QWidget *view() override { return m_view.get(); }
     void selectProject(const TWProjectPtr &project, const TWInvoicePtr &) override
     {
         ++projectSelections;
@@ -73,7 +81,7 @@ public:
     TWProjectPtr selectedProject;
 
 private:
-    QPointer<QWidget> m_view;
+    TWStandInView<> m_view{QStringLiteral("clients")};
 };
 
 class TWFakeMerchants final : public TWMerchantDetail
@@ -81,17 +89,7 @@ class TWFakeMerchants final : public TWMerchantDetail
     Q_OBJECT
 public:
     using TWMerchantDetail::TWMerchantDetail;
-    ~TWFakeMerchants() override
-    {
-        if (m_view && !m_view->parent())
-            delete m_view;
-    }
-    QWidget *view() override
-    {
-        if (!m_view)
-            m_view = new QLabel(QStringLiteral("merchants"));
-        return m_view;
-    }
+    QWidget *view() override { return m_view.get(); }
     void transactionsUpdated() override
     {
         ++refreshes;
@@ -110,7 +108,7 @@ public:
     int refreshes = 0;
 
 private:
-    QPointer<QWidget> m_view;
+    TWStandInView<> m_view{QStringLiteral("merchants")};
 };
 
 class TWFakeUnits final : public TWUnitsDetail
@@ -118,20 +116,10 @@ class TWFakeUnits final : public TWUnitsDetail
     Q_OBJECT
 public:
     using TWUnitsDetail::TWUnitsDetail;
-    ~TWFakeUnits() override
-    {
-        if (m_view && !m_view->parent())
-            delete m_view;
-    }
-    QWidget *view() override
-    {
-        if (!m_view)
-            m_view = new QLabel(QStringLiteral("units"));
-        return m_view;
-    }
+    QWidget *view() override { return m_view.get(); }
 
 private:
-    QPointer<QWidget> m_view;
+    TWStandInView<> m_view{QStringLiteral("units")};
 };
 
 class TWWindowTest : public TWAppTest
