@@ -9,6 +9,7 @@
 #include "TWExportPrint.h"
 #include "TWInstanceServer.h"
 #include "TWLedger.h"
+#include "TWReportsUI.h"
 #include "Kitbase.h"
 #include "Mishap.h"
 #include "MSHCrashReportingController.h"
@@ -44,6 +45,7 @@ int main(int argc, char **argv)
     // The pieces of the user interface register their views and editors in
     // TWAppRegistry::registry() here; what is not registered shows its interim.
     twRegisterLedger();
+    twRegisterReportsUI();
     TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &request,
                                                       const QPageLayout &layout) {
         return TWExportPrint::registerPDF(request.business, request.transactions, request.fields,
