@@ -165,3 +165,33 @@ TEST(PdfWriterTest, RegisterPrintsOnThePrintersPaper)
     // The document's own export choices are left alone.
     EXPECT_EQ(b.exportTransactionsSettings()->fileType(), 0u);
 }
+
+// A group's totals are what moved in its account: a split adds only its lines
+// in that account, never the transaction's other lines.
+TEST(ExportTablesTest, TotalsOfAGroupCountOnlyItsOwnSplitLines)
+{
+    auto business = twSeededBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWTransactionList list =
+        exportList(b, {b.accountWithIdentifier(kChecking), b.accountWithIdentifier(kSales)});
+    auto table = TWExportTransactions::exportTransactionsWithTransactions(
+        list, true, false, settings(b, {-4, -10, -11, -12}), {}, &b);
+    const TWCellList cells = table->cells();
+    // Columns: id, debit (USD, EUR, home), credit (USD, EUR, home), total (USD, EUR, home).
+    QList<QMap<quint32, QString>> totals;
+    for (quint32 r = 0; r < rowCount(cells); ++r) {
+        const auto bold = std::find_if(cells.cbegin(), cells.cend(), [r](const TWCell &cell) {
+            return cell.row() == r && cell.style() == TWCellStyleBold;
+        });
+        if (bold != cells.cend())
+            totals.append(row(cells, r));
+    }
+    ASSERT_EQ(totals.size(), 2);
+    // Checking: in 1,500 + 100 (its split line) + 135; out 800 + 12.50.
+    EXPECT_EQ(totals.at(0).value(3), QStringLiteral("1735.00"));
+    EXPECT_EQ(totals.at(0).value(6), QStringLiteral("812.50"));
+    // Sales: out 1,500 + 70 (its split line) + 135, nothing in.
+    EXPECT_EQ(totals.at(1).value(3), QStringLiteral("0.00"));
+    EXPECT_EQ(totals.at(1).value(6), QStringLiteral("1705.00"));
+}
