@@ -291,6 +291,7 @@ void TWExportSheetController::doExport(int tag)
 
 void TWExportSheetController::presentError(const TWError &error)
 {
+    emit errorPresented(error);
     if (m_document)
         m_document->presentError(error);
 }

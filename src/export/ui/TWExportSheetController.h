@@ -66,6 +66,10 @@ public:
 
     void calendarDidSelectDate(const QDateTime &date, TWCalendarController *controller) override;
 
+signals:
+    // An error was handed to the document to show.
+    void errorPresented(const TWError &error);
+
 protected:
     // Built once with the view: the sheet's own rows above the tables.
     virtual void addControls(QFormLayout *form) { Q_UNUSED(form); }
