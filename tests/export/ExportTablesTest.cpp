@@ -195,3 +195,47 @@ TEST(ExportTablesTest, TotalsOfAGroupCountOnlyItsOwnSplitLines)
     EXPECT_EQ(totals.at(1).value(3), QStringLiteral("0.00"));
     EXPECT_EQ(totals.at(1).value(6), QStringLiteral("1705.00"));
 }
+
+// Written a part at a time, an export is the same file as written whole,
+// however small the parts.
+TEST(ExportTablesTest, APartAtATimeGivesTheSameCsvAndHtmlAsTheWholeTable)
+{
+    auto business = twSeededBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWTransactionList list =
+        exportList(b, {b.accountWithIdentifier(kChecking), b.accountWithIdentifier(kSavings)});
+    const auto table = [&] {
+        return TWExportTransactions::exportTransactionsWithTransactions(
+            list, true, true, settings(b, kLedgerColumns), {}, &b);
+    };
+    const TWCellList whole = table()->cells();
+    for (const qsizetype rows : {1, 3, 1000}) {
+        QString csv, html;
+        TWSerializerCSV::Stream csvStream;
+        TWSerializerHTML::Stream htmlStream;
+        int parts = 0;
+        ASSERT_FALSE(table()->cells(
+            [&](TWCellList &part) -> TWErrorResult {
+                ++parts;
+                csvStream.append(part, csv);
+                htmlStream.append(part, html);
+                return std::nullopt;
+            },
+            rows));
+        htmlStream.finish(html);
+        EXPECT_EQ(csv, TWSerializerCSV::serializerWithCells(whole)->text()) << rows;
+        EXPECT_EQ(html, TWSerializerHTML::serializerWithCells(whole)->text()) << rows;
+        EXPECT_EQ(parts > 1, rows < 10) << rows;
+    }
+    // An error from the receiver stops the table there.
+    int calls = 0;
+    const TWErrorResult stopped = table()->cells(
+        [&calls](TWCellList &) -> TWErrorResult {
+            ++calls;
+            return TWError(QStringLiteral("test"), 1, QStringLiteral("full"));
+        },
+        1);
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(calls, 1);
+}

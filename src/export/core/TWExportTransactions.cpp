@@ -1,5 +1,7 @@
 #include "TWExportTransactions.h"
 
+#include <limits>
+
 #include "TWBusiness.h"
 #include "TWExportNumbers.h"
 #include "TWFormatter.h"
@@ -65,6 +67,7 @@ public:
     }
 
     TWCellList run();
+    TWErrorResult run(const TWExportTransactions::CellSink &sink, qsizetype rowsPerPart);
 
 private:
     void add(const QString &value, quint32 type, quint32 style = 0, bool header = false,
@@ -527,17 +530,40 @@ TWCellList TWExportTransactions::Builder::run()
 {
     if (!m_table.m_exportSettings)
         return m_cells;
-    collectUnits();
     // Room for every cell at once: a list of this size reallocated again and
     // again would dominate the export.
     qsizetype columns = 0;
     for (const TWFieldPtr &field : m_table.m_exportSettings->fields())
         columns += field && isMoneyField(*field) ? moneyColumns() : 1;
     m_cells.reserve(std::max<qsizetype>(1024, (m_table.m_transactions.size() + 2) * columns));
+    TWCellList all;
+    run([&all](TWCellList &part) -> TWErrorResult {
+        all.swap(part);
+        return std::nullopt;
+    },
+        std::numeric_limits<qsizetype>::max());
+    return all;
+}
+
+TWErrorResult TWExportTransactions::Builder::run(const TWExportTransactions::CellSink &sink,
+                                                 qsizetype rowsPerPart)
+{
+    if (!m_table.m_exportSettings)
+        return std::nullopt;
+    collectUnits();
     m_table.m_column = 0;
     headerRow();
     bool first = true;
     qint32 group = 0;
+    quint32 partStart = m_table.m_row;
+    const auto handOver = [&]() -> TWErrorResult {
+        if (m_cells.isEmpty())
+            return std::nullopt;
+        TWErrorResult error = sink(m_cells);
+        m_cells.clear();
+        partStart = m_table.m_row;
+        return error;
+    };
     for (const TWTransactionPtr &transaction : m_table.m_transactions) {
         if (!transaction)
             continue;
@@ -548,10 +574,14 @@ TWCellList TWExportTransactions::Builder::run()
         first = false;
         group = transaction->activeAccountIdentifier();
         transactionRow(*transaction);
+        if (qsizetype(m_table.m_row - partStart) >= rowsPerPart) {
+            if (TWErrorResult error = handOver())
+                return error;
+        }
     }
     if (m_table.m_includeTotals && !first)
         totalsRow();
-    return m_cells;
+    return handOver();
 }
 
 TWExportTransactions::TWExportTransactions(TWTransactionList transactions, bool includeTotals,
@@ -580,4 +610,10 @@ TWCellList TWExportTransactions::cells()
 {
     Builder builder(*this);
     return builder.run();
+}
+
+TWErrorResult TWExportTransactions::cells(const CellSink &sink, qsizetype rowsPerPart)
+{
+    Builder builder(*this);
+    return builder.run(sink, std::max<qsizetype>(1, rowsPerPart));
 }

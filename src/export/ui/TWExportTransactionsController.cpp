@@ -1,18 +1,11 @@
 #include "TWExportTransactionsController.h"
 
-#include "TWExportFiles.h"
-#include "TWExportTransactions.h"
-#include "TWSerializerCSV.h"
-#include "TWSerializerHTML.h"
-#include "TWSerializerOFX.h"
-#include "TWSerializerPDF.h"
-#include "TWSerializerQIF.h"
+#include "TWExportWriter.h"
 
 #include "TWBusiness.h"
 #include "TWControls.h"
 #include "TWFilter.h"
 #include "TWLocalized.h"
-#include "TWUtilities.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -35,12 +28,6 @@ constexpr FileTypeTag kFileTypes[] = {{0, TWExportFileTypeCSV, "CSV"},
                                       {2, TWExportFileTypeOFX, "OFX"},
                                       {3, TWExportFileTypePDF, "PDF"},
                                       {4, TWExportFileTypeQIF, "QIF"}};
-
-bool writesTable(std::uint32_t fileType)
-{
-    return fileType == TWExportFileTypeCSV || fileType == TWExportFileTypeHTML ||
-           fileType == TWExportFileTypePDF;
-}
 
 template <typename T>
 bool containsIdentifier(const QList<std::shared_ptr<T>> &list, const std::shared_ptr<T> &item)
@@ -100,12 +87,6 @@ int TWExportTransactionsController::tagForFileType(std::uint32_t fileType)
             return entry.tag;
     }
     return -1;
-}
-
-QString TWExportTransactionsController::extension(std::uint32_t fileType)
-{
-    static const char *const extensions[] = {"csv", "html", "pdf", "qif", "ofx"};
-    return fileType < 5 ? QString::fromLatin1(extensions[fileType]) : QString();
 }
 
 QList<QPair<QString, int>> TWExportTransactionsController::fileTypeItems() const
@@ -300,73 +281,11 @@ void TWExportTransactionsController::exportNow()
         std::optional<TWAccountList>(settings->accounts()), settings->filter(),
         settings->interval(), settings->intervalFromDate(), settings->intervalToDate(),
         &hasAttachments);
-    const std::uint32_t fileType = settings->fileType();
-    const bool folder = writesTable(fileType) && settings->includeAttachments() && hasAttachments;
-    const QString base = TWLocalized("transactionsLower");
-    const QString fileName = base + QStringLiteral(".") + extension(fileType);
-
-    chooseLocationAndWrite(folder ? base : fileName, [business, settings, transactions, fileType,
-                                                      folder, base,
-                                                      fileName](const QString &path) -> TWErrorResult {
-        if (!writesTable(fileType)) {
-            QByteArray data;
-            if (fileType == TWExportFileTypeQIF)
-                data = TWSerializerQIF::serializerWithAccounts(settings->accounts(), transactions,
-                                                               business)
-                           ->data();
-            else if (fileType == TWExportFileTypeOFX)
-                data = TWSerializerOFX::serializerWithAccounts(settings->accounts(), transactions,
-                                                               business)
-                           ->data();
-            else
-                return TWError(QStringLiteral("Tallyworth Export Error"), -1,
-                               TWLocalized("exportWriteDescription")
-                                   .arg(fileName, TWLocalized("exportNoWriterReason")));
-            return TWExportFiles::writeFile(path, base, data);
-        }
-
-        // Attachment names are unique across the whole export, the export
-        // file's own name included, and each one path component.
-        QSet<QString> used{fileName};
-        QHash<qint32, QString> names;
-        QList<TWExportAttachmentCopy> copies;
-        for (const TWTransactionPtr &transaction : transactions) {
-            if (!transaction || !transaction->hasAttachments())
-                continue;
-            const std::optional<TWAttachmentList> &attachments =
-                transaction->attachmentsWithBusiness(*business);
-            if (!attachments)
-                continue;
-            for (const TWAttachmentPtr &attachment : *attachments) {
-                if (!attachment)
-                    continue;
-                const QString name = TWUtilities::uniqueFileName(
-                    TWUtilities::safeFileName(attachment->fileName()), used);
-                names.insert(attachment->identifier(), name);
-                copies.append({attachment->filePath(), name});
-            }
-        }
-        const bool html = fileType == TWExportFileTypeHTML;
-        const bool pdf = fileType == TWExportFileTypePDF;
-        const TWTransactionList listed =
-            business->exportTransactionsForAccounts(settings->accounts(), transactions);
-        auto table = TWExportTransactions::exportTransactionsWithTransactions(
-            listed, html || pdf, html || pdf, settings, names, business);
-        const TWCellList cells = table->cells();
-        QByteArray data;
-        if (html)
-            data = TWSerializerHTML::serializerWithCells(cells)->data();
-        else if (pdf)
-            data = TWSerializerPDF::serializerWithCells(cells)->data();
-        else
-            data = TWSerializerCSV::serializerWithCells(cells)->data();
-        const TWExportFiles::Producer produce = [&data](QIODevice &file) -> TWErrorResult {
-            if (file.write(data) != data.size())
-                return TWError(QStringLiteral("Tallyworth Export Error"), -1, file.errorString());
-            return std::nullopt;
-        };
-        if (folder)
-            return TWExportFiles::writeFolder(path, fileName, produce, copies);
-        return TWExportFiles::writeFile(path, base, produce);
-    });
+    const bool folder = TWExportWriter::writesFolder(*settings, hasAttachments);
+    chooseLocationAndWrite(
+        folder ? TWExportWriter::baseName() : TWExportWriter::fileName(settings->fileType()),
+        [business, settings, transactions, folder](const QString &path) {
+            return TWExportWriter::writeTransactions(*business, settings, transactions, path,
+                                                     folder);
+        });
 }

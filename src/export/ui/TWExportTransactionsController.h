@@ -19,8 +19,6 @@ public:
     // The pop-up's tags in the order CSV, HTML, OFX, PDF, QIF, as stored types.
     static int fileTypeForTag(int tag);
     static int tagForFileType(std::uint32_t fileType);
-    // "csv", "html", "pdf", "qif", "ofx"; empty for another type.
-    static QString extension(std::uint32_t fileType);
 
     const TWExportTransactionsSettingsPtr &exportSettings() const { return m_settings; }
     const TWAccountList &accounts() const { return m_accounts; }
