@@ -564,7 +564,13 @@ TWErrorResult TWExportTransactions::Builder::run(const TWExportTransactions::Cel
         partStart = m_table.m_row;
         return error;
     };
-    for (const TWTransactionPtr &transaction : m_table.m_transactions) {
+    // Written a part at a time, a row's transaction is let go once its rows
+    // are made: a view of a transaction keeps the values the rows read, and
+    // an export of every account lists each transaction about twice.
+    const bool release = rowsPerPart != std::numeric_limits<qsizetype>::max();
+    TWTransactionList &transactions = m_table.m_transactions;
+    for (qsizetype index = 0; index < transactions.size(); ++index) {
+        const TWTransactionPtr transaction = transactions.at(index);
         if (!transaction)
             continue;
         if (m_table.m_includeTotals && !first && transaction->activeAccountIdentifier() != group) {
@@ -574,6 +580,8 @@ TWErrorResult TWExportTransactions::Builder::run(const TWExportTransactions::Cel
         first = false;
         group = transaction->activeAccountIdentifier();
         transactionRow(*transaction);
+        if (release)
+            transactions[index].reset();
         if (qsizetype(m_table.m_row - partStart) >= rowsPerPart) {
             if (TWErrorResult error = handOver())
                 return error;

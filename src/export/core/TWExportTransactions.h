@@ -40,7 +40,8 @@ public:
     // The same table handed over a part at a time, so that an export of any
     // size holds only a few hundred rows of cells at once: `sink` gets each
     // part in order (and may take its cells); an error it answers stops the
-    // table there and is answered.
+    // table there and is answered. The table lets go of each transaction once
+    // its rows are made (its list empties as it goes).
     using CellSink = std::function<TWErrorResult(TWCellList &cells)>;
     TWErrorResult cells(const CellSink &sink, qsizetype rowsPerPart = 512);
 

@@ -106,10 +106,11 @@ TWErrorResult TWExportWriter::writeTransactions(TWBusiness &business,
     attachmentNames(business, transactions, name, names, copies);
     const bool html = fileType == TWExportFileTypeHTML;
     const bool pdf = fileType == TWExportFileTypePDF;
-    const TWTransactionList listed =
-        business.exportTransactionsForAccounts(settings->accounts(), transactions);
-    const auto table = TWExportTransactions::exportTransactionsWithTransactions(
-        listed, html || pdf, html || pdf, settings, names, &business);
+    // The table takes the only reference to the listed views, so that each
+    // goes as soon as its rows are written.
+    const auto table = std::make_unique<TWExportTransactions>(
+        business.exportTransactionsForAccounts(settings->accounts(), transactions), html || pdf,
+        html || pdf, settings, std::move(names), &business);
 
     TWExportFiles::Producer produce;
     if (pdf) {
