@@ -140,7 +140,7 @@ void TWExportSheetController::build()
         view->verticalHeader()->hide();
         view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 8);
         view->setShowGrid(false);
-        view->setMinimumSize(220, 200);
+        view->setMinimumSize(200, 150);
         // A row is picked up to be dragged, never shown as selected.
         view->setSelectionMode(QAbstractItemView::SingleSelection);
         QPalette palette = view->palette();
@@ -183,11 +183,13 @@ void TWExportSheetController::build()
     QFont bold = title->font();
     bold.setBold(true);
     title->setFont(bold);
+    title->setText(sheetTitle());
+    m_view->setWindowTitle(sheetTitle());
     layout->addWidget(title);
     layout->addLayout(form);
     layout->addLayout(tables, 1);
     layout->addLayout(buttons);
-    m_view->resize(560, 520);
+    m_view->resize(580, 540);
 }
 
 void TWExportSheetController::reset()

@@ -73,6 +73,8 @@ signals:
 protected:
     // Built once with the view: the sheet's own rows above the tables.
     virtual void addControls(QFormLayout *form) { Q_UNUSED(form); }
+    // The sheet's title ("Export Transactions").
+    virtual QString sheetTitle() const = 0;
     // The format pop-up's items: title and tag.
     virtual QList<QPair<QString, int>> fileTypeItems() const = 0;
     virtual void doFileType(int tag) = 0;

@@ -122,8 +122,11 @@ void TWExportTransactionsController::addControls(QFormLayout *form)
             m_settings->setIncludeAttachments(on);
     });
     form->addRow(QString(), m_includeAttachments);
-    if (auto *title = m_view->findChild<QLabel *>(QStringLiteral("titleLabel")))
-        title->setText(TWLocalized("exportTransactionsTitle"));
+}
+
+QString TWExportTransactionsController::sheetTitle() const
+{
+    return TWLocalized("exportTransactionsTitle");
 }
 
 void TWExportTransactionsController::enableForFileType(std::uint32_t fileType)

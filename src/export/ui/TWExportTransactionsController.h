@@ -28,6 +28,7 @@ public:
 
 protected:
     void addControls(QFormLayout *form) override;
+    QString sheetTitle() const override;
     QList<QPair<QString, int>> fileTypeItems() const override;
     void doFileType(int tag) override;
     QString itemsTitle() const override;

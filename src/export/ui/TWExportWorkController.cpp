@@ -152,9 +152,11 @@ void TWExportWorkController::resetSettings()
     const std::uint32_t fileType = m_settings ? m_settings->fileType() : TWExportFileTypeCSV;
     if (fileType <= TWExportFileTypePDF)
         fileTypePopUpButton()->selectItemWithTag(int(fileType));
-    if (auto *title = m_view->findChild<QLabel *>(QStringLiteral("titleLabel")))
-        title->setText(TWLocalized(m_kind == Kind::Tasks ? "exportTasksTitle"
-                                                         : "exportExpensesTitle"));
+}
+
+QString TWExportWorkController::sheetTitle() const
+{
+    return TWLocalized(m_kind == Kind::Tasks ? "exportTasksTitle" : "exportExpensesTitle");
 }
 
 bool TWExportWorkController::canExport() const

@@ -28,6 +28,7 @@ public:
     const QList<qint32> &fields() const { return m_fields; }
 
 protected:
+    QString sheetTitle() const override;
     QList<QPair<QString, int>> fileTypeItems() const override;
     void doFileType(int tag) override;
     QString itemsTitle() const override;
