@@ -104,6 +104,11 @@ private:
     };
 
     void applyLine(Row &row, const TWImportTransactionField &line, const QString &value);
+    // The amount the text names in the unit, with either decimal mark; 0 and
+    // a warning when it names none.
+    qint64 readAmount(const TWImportTransactionField &line, const QString &value,
+                      const TWUnit *unit);
+    void unreadable(const TWImportTransactionField &line, const QString &value);
     void applyBuiltIn(Row &row, const TWImportTransactionField &line, qint32 identifier,
                       const QString &value);
     void applyCustom(Row &row, const TWImportTransactionField &line, const QString &value);
@@ -153,6 +158,9 @@ private:
 
     TWImportWarningList m_missingAccounts;
     TWImportWarningList m_missingAttachments;
+    // Values the rows hold but that could not be read ("row 3, Date: 31/02/2024").
+    TWImportWarningList m_unreadable;
+    qsizetype m_rowNumber = 0;
     TWImportWarningList m_missingListItems;
     TWImportWarningList m_missingTags;
 };
@@ -212,10 +220,18 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
         row.transaction = TWTransaction::transactionWithDefaults(m_defaults);
         row.transaction->setCleared(true);
         const qsizetype n = std::min<qsizetype>(cells.size(), m_lines.size());
+        m_rowNumber = k + 1;
+        bool anyValue = false;
+        for (qsizetype j = 0; j < n; ++j)
+            anyValue = anyValue || !cells.at(j).isEmpty();
         for (qsizetype j = 0; j < n; ++j) {
             const QString &value = cells.at(j);
             if (!value.isEmpty() && m_lines.at(j))
                 applyLine(row, *m_lines.at(j), value);
+            // A row without its date takes today's: say so.
+            else if (value.trimmed().isEmpty() && anyValue && m_lines.at(j) &&
+                     m_lines.at(j)->builtInIdentifier() == -3)
+                unreadable(*m_lines.at(j), value);
         }
         ++k;
         if (row.splitMarker)
@@ -244,8 +260,7 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
                     continue;
                 const TWFieldValuePtr fieldValue =
                     row.transaction->fieldValueWithField(field, true);
-                fieldValue->setCurrency(
-                    m_formatter.valueFromString(value, row.transaction->unit().get()));
+                fieldValue->setCurrency(readAmount(*line, value, row.transaction->unit().get()));
                 row.changed = true;
             }
         }
@@ -255,13 +270,37 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
         results.append(row.transaction);
     }
 
-    const QString text = TWImportWarnings::text({{"accountsNotFound", &m_missingAccounts},
+    const QString text = TWImportWarnings::text({{"valuesNotRead", &m_unreadable},
+                                                 {"accountsNotFound", &m_missingAccounts},
                                                  {"attachmentsNotFound", &m_missingAttachments},
                                                  {"listItemsNotFound", &m_missingListItems},
                                                  {"tagsNotFound", &m_missingTags}});
     if (warnings)
         *warnings = text;
     return text.isNull();
+}
+
+void Processor::unreadable(const TWImportTransactionField &line, const QString &value)
+{
+    m_unreadable.add(TWLocalized("importValueNotRead")
+                         .arg(m_rowNumber)
+                         .arg(line.sourceName(), value.trimmed().isEmpty()
+                                                     ? TWLocalized("importEmptyValue")
+                                                     : value));
+}
+
+qint64 Processor::readAmount(const TWImportTransactionField &line, const QString &value,
+                             const TWUnit *unit)
+{
+    const std::optional<QString> local =
+        TWImportValues::localAmountText(value, m_formatter.locale());
+    bool ok = false;
+    const qint64 amount = local ? m_formatter.valueFromString(*local, unit, &ok) : 0;
+    if (!ok) {
+        unreadable(line, value);
+        return 0;
+    }
+    return amount;
 }
 
 TWUnitPtr Processor::lineUnit(const TWImportTransactionField &line) const
@@ -319,7 +358,7 @@ void Processor::applyAccountLine(Row &row, const TWImportTransactionField &line,
                                  const QString &value)
 {
     const TWUnitPtr unit = lineUnit(line);
-    const qint64 amount = m_formatter.valueFromString(value, unit.get());
+    const qint64 amount = readAmount(line, value, unit.get());
     if (amount == 0)
         return;
     // The column's account is gone: the column is left out and reported.
@@ -351,6 +390,9 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
         if (const QDateTime date = readDate(line, value, false); date.isValid()) {
             transaction.setDate(date);
             row.changed = true;
+        } else {
+            // The row keeps today's date; the user is asked before it is taken.
+            unreadable(line, value);
         }
         break;
     case -17:
@@ -361,6 +403,8 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
             else
                 transaction.setDateModified(date);
             row.changed = true;
+        } else {
+            unreadable(line, value);
         }
         break;
     case -5:
@@ -407,9 +451,11 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
         const TWUnitPtr unit = lineUnit(line);
         if (!unit)
             break;
-        const qint64 amount = m_formatter.valueFromString(value, unit.get());
+        const qint64 amount = readAmount(line, value, unit.get());
         row.amounts.set(unit, identifier == -11 ? -amount : amount);
-        row.amounts.noteFirst(value, identifier == -11);
+        row.amounts.noteFirst(TWImportValues::localAmountText(value, m_formatter.locale())
+                                  .value_or(value),
+                              identifier == -11);
         if (!row.firstAmountUnit)
             row.firstAmountUnit = unit;
         row.changed = true;
@@ -583,9 +629,11 @@ qsizetype Processor::scanSplits(Row &row, const QList<QStringList> &rows, qsizet
                 const TWUnitPtr amountUnit = lineUnit(*line);
                 if (!amountUnit)
                     break;
-                const qint64 amount = m_formatter.valueFromString(value, amountUnit.get());
+                const qint64 amount = readAmount(*line, value, amountUnit.get());
                 amounts.set(amountUnit, line->builtInIdentifier() == -11 ? -amount : amount);
-                amounts.noteFirst(value, line->builtInIdentifier() == -11);
+                amounts.noteFirst(TWImportValues::localAmountText(value, m_formatter.locale())
+                                      .value_or(value),
+                                  line->builtInIdentifier() == -11);
                 if (!unit && !unitFromColumn)
                     unit = amountUnit;
                 changed = true;
