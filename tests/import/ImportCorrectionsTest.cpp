@@ -35,6 +35,7 @@ protected:
                                     defaultAccount ? defaultAccount : checking);
         importer =
             TWImportTransactions::importTransactionsWithRows(parser->rows(), settings, *business);
+        importer->setPlaceholderAccountNames(parser->placeholderAccountNames());
         *ok = importer->processTransactions(warnings);
         return importer->transactions();
     }
@@ -107,4 +108,61 @@ TEST_F(ImportCorrectionsTest, ValuesThatCannotBeReadAreNamedInTheWarnings)
     for (const char *expected : {"row 1, Date: 2/31/24", "row 2, Amount: abc", "row 3, Date: ",
                                  "row 3, Amount: 1.2.3"})
         EXPECT_TRUE(warnings.contains(QString::fromUtf8(expected))) << expected;
+}
+
+// Most banks' QIF downloads have no account block: the section's account is
+// the one the user picks, never an account that happens to hold the word.
+TEST_F(ImportCorrectionsTest, AQifWithoutAnAccountBlockBooksIntoTheChosenAccount)
+{
+    const QByteArray file = "!Type:Bank\n"
+                            "D6/01/24\nT-12.00\nPMonthly fee\nLBank Charges\n^\n"
+                            "D6/02/24\nT-30.00\nPGrocer\nLFood\n^\n";
+    bool ok = false;
+    QString warnings;
+    const TWTransactionList made = import<TWParserQIF>(file, &ok, &warnings);
+    EXPECT_TRUE(ok) << warnings.toStdString();
+    EXPECT_TRUE(importer->missingAccounts().isEmpty());
+    ASSERT_EQ(made.size(), 2);
+    for (const TWTransactionPtr &transaction : made)
+        EXPECT_EQ(transaction->account1Identifier(), checking->identifier());
+    EXPECT_EQ(made.at(0)->account2Identifier(), charges->identifier());
+    EXPECT_EQ(made.at(1)->account2Identifier(), food->identifier());
+
+    // An account named exactly after the type is the user's own.
+    const TWAccountPtr bank = twImportAccount(*business, TWLocalized("bank"), TWAccountTypeBank);
+    const TWTransactionList again = import<TWParserQIF>(file, &ok, &warnings);
+    ASSERT_EQ(again.size(), 2);
+    EXPECT_EQ(again.at(0)->account1Identifier(), bank->identifier());
+}
+
+// Two accounts in one file: each opening balance comes from the owner's
+// equity, and a transfer written in both sections is one transaction.
+TEST_F(ImportCorrectionsTest, AQifOfTwoAccountsGivesTheBalancesABookkeeperExpects)
+{
+    const TWAccountPtr savings =
+        twImportAccount(*business, QStringLiteral("Savings"), TWAccountTypeBank);
+    const TWAccountPtr equity =
+        twImportAccount(*business, QStringLiteral("Owner's Equity"), TWAccountTypeEquity);
+    const QByteArray file = "!Account\nNChecking\nTBank\n^\n!Type:Bank\n"
+                            "D1/1/24\nT1,000.00\nPOpening Balance\nL[Checking]\n^\n"
+                            "D1/5/24\nT-200.00\nPTransfer\nL[Savings]\n^\n"
+                            "D1/6/24\nT-45.50\nPGrocer\nLFood\n^\n"
+                            "!Account\nNSavings\nTBank\n^\n!Type:Bank\n"
+                            "D1/1/24\nT500.00\nPOpening Balance\nL[Savings]\n^\n"
+                            "D1/5/24\nT200.00\nPTransfer\nL[Checking]\n^\n";
+    bool ok = false;
+    QString warnings;
+    const TWTransactionList made = import<TWParserQIF>(file, &ok, &warnings);
+    EXPECT_TRUE(ok) << warnings.toStdString();
+    ASSERT_EQ(made.size(), 4);
+    QHash<qint32, qint64> balances;
+    for (const TWTransactionPtr &transaction : made) {
+        EXPECT_NE(transaction->account1Identifier(), transaction->account2Identifier());
+        balances[transaction->account1Identifier()] += transaction->totalBusiness();
+        balances[transaction->account2Identifier()] -= transaction->totalBusiness();
+    }
+    EXPECT_EQ(balances.value(checking->identifier()), 100000 - 20000 - 4550);
+    EXPECT_EQ(balances.value(savings->identifier()), 50000 + 20000);
+    EXPECT_EQ(balances.value(equity->identifier()), -150000);
+    EXPECT_EQ(balances.value(food->identifier()), 4550);
 }

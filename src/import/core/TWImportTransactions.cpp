@@ -104,6 +104,17 @@ private:
     };
 
     void applyLine(Row &row, const TWImportTransactionField &line, const QString &value);
+    // The account a name in an account column stands for; `placeholder` is
+    // set when the name was made up by the parser (then null means: the
+    // default account, nothing missing).
+    TWAccountPtr findAccount(const QString &name, bool *placeholder)
+    {
+        *placeholder = m_owner.placeholderAccountNames().contains(name);
+        return *placeholder ? m_accounts.findExact(name) : m_accounts.find(name);
+    }
+    // The account an opening balance is booked against: the business's
+    // nominal-transfer account, else its first equity account.
+    qint32 equityAccount() const;
     // The amount the text names in the unit, with either decimal mark; 0 and
     // a warning when it names none.
     qint64 readAmount(const TWImportTransactionField &line, const QString &value,
@@ -185,7 +196,8 @@ QStringList Processor::missingAccounts(const QList<QStringList> &rows)
             if (isSplitWord(value))
                 continue;
             const QString name = hasSplitPrefix(value) ? value.mid(m_splitPrefix.size()) : value;
-            if (!m_accounts.find(name))
+            bool placeholder = false;
+            if (!findAccount(name, &placeholder) && !placeholder)
                 missing.add(name);
         }
     }
@@ -278,6 +290,16 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
     if (warnings)
         *warnings = text;
     return text.isNull();
+}
+
+qint32 Processor::equityAccount() const
+{
+    const TWBusinessInfoPtr info = m_business.businessInfo();
+    if (info && info->nominalTransferAccountIdentifier() != 0 &&
+        m_business.accountWithIdentifier(info->nominalTransferAccountIdentifier()))
+        return info->nominalTransferAccountIdentifier();
+    const TWAccountList equity = m_business.accountsOfType(TWAccountTypeEquity);
+    return equity.isEmpty() || !equity.constFirst() ? 0 : equity.constFirst()->identifier();
 }
 
 void Processor::unreadable(const TWImportTransactionField &line, const QString &value)
@@ -431,9 +453,14 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
             row.splitMarker = true;
             break;
         }
-        const TWAccountPtr account = m_accounts.find(value);
+        bool placeholder = false;
+        const TWAccountPtr account = findAccount(value, &placeholder);
         if (!account) {
-            m_missingAccounts.add(value);
+            // A made-up name leaves the side to the default account.
+            if (!placeholder)
+                m_missingAccounts.add(value);
+            else
+                row.changed = true;
             break;
         }
         if (identifier == -7) {
@@ -645,9 +672,15 @@ qsizetype Processor::scanSplits(Row &row, const QList<QStringList> &rows, qsizet
                     ended = true;
                     break;
                 }
-                const TWAccountPtr account = m_accounts.find(value.mid(m_splitPrefix.size()));
+                bool placeholder = false;
+                const TWAccountPtr account =
+                    findAccount(value.mid(m_splitPrefix.size()), &placeholder);
                 if (!account) {
-                    m_missingAccounts.add(value);
+                    // A made-up name leaves the line to the default account.
+                    if (!placeholder)
+                        m_missingAccounts.add(value);
+                    else
+                        changed = true;
                     break;
                 }
                 split->setAccountIdentifier(account->identifier());
@@ -715,6 +748,13 @@ void Processor::finish(Row &row)
     } else {
         if (transaction.account1Identifier() == 0 && m_settings.defaultAccount())
             transaction.setAccount1Identifier(m_settings.defaultAccount()->identifier());
+        // A QIF opening balance names its own account as the other side: it
+        // is the owner's money put into that account.
+        if (transaction.account1Identifier() != 0 &&
+            transaction.account1Identifier() == transaction.account2Identifier()) {
+            if (const qint32 equity = equityAccount())
+                transaction.setAccount2Identifier(equity);
+        }
         transaction.updateAccounts(m_accountDefaults, std::nullopt, true);
         transaction.setActiveAccountIdentifier(transaction.account1Identifier());
         const TWUnitPtr account1Unit = accountUnit(transaction.account1Identifier());

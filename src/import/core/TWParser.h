@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -34,7 +35,14 @@ public:
     const QList<QStringList> &rows() const { return m_rows; }
     void setRows(QList<QStringList> rows) { m_rows = std::move(rows); }
 
+    // Account names the parser made up rather than read (a QIF section
+    // without an account record is named after its type): they stand for the
+    // account the user picks, not for an account of the business.
+    const QSet<QString> &placeholderAccountNames() const { return m_placeholders; }
+    void setPlaceholderAccountNames(QSet<QString> names) { m_placeholders = std::move(names); }
+
 private:
+    QSet<QString> m_placeholders;
     std::optional<QStringList> m_columns;
     QList<QStringList> m_rows;
 };
