@@ -166,3 +166,30 @@ TEST_F(ImportCorrectionsTest, AQifOfTwoAccountsGivesTheBalancesABookkeeperExpect
     EXPECT_EQ(balances.value(equity->identifier()), -150000);
     EXPECT_EQ(balances.value(food->identifier()), 4550);
 }
+
+// Two split transactions of a day are duplicates only when their lines are
+// the same (in any order): their own totals and accounts are all 0.
+TEST_F(ImportCorrectionsTest, SplitTransactionsMatchByTheirLines)
+{
+    const auto split = [this](qint32 identifier, const QList<std::pair<qint32, qint64>> &lines) {
+        auto transaction = std::make_shared<TWTransaction>();
+        transaction->setIdentifier(identifier);
+        transaction->setDate(twLocal(2024, 6, 1));
+        transaction->setUnit(business->unitWithCode(QStringLiteral("USD")));
+        TWSplitList splits;
+        qint32 line = identifier * 10;
+        for (const auto &[account, total] : lines)
+            splits.append(TWSplit::splitWithIdentifier(line++, QString(), account, total, total,
+                                                       total, 0, 0, transaction->unit()));
+        transaction->setHasSplit(true);
+        transaction->setSplits(splits);
+        return transaction;
+    };
+    const qint32 c = checking->identifier(), f = food->identifier(), b = charges->identifier();
+    ASSERT_FALSE(business->addTransaction(split(1, {{c, -3000}, {f, 2000}, {b, 1000}}), false,
+                                          false, false, false));
+    const QList<bool> matches = business->matchTransactions(
+        {split(90, {{f, 2000}, {b, 1000}, {c, -3000}}), split(91, {{c, -5000}, {f, 5000}}),
+         split(92, {{c, -3000}, {f, 1000}, {b, 2000}})});
+    EXPECT_EQ(matches, (QList<bool>{true, false, false}));
+}
