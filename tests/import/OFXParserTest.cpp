@@ -211,3 +211,13 @@ TEST(OFXParserTest, ACurrencyPerTransactionKeepsRowsNarrow)
     EXPECT_LE(parser->columns()->size(), 4 + 40);
     EXPECT_FALSE(parser->notes().isEmpty());
 }
+
+TEST(OFXParserTest, PayeesAndMemosAreTrimmedAndTheirLineBreaksFolded)
+{
+    auto parser = parseOFX(v1File(statement(
+        "USD", transaction("DEBIT", "-1.00",
+                           QStringLiteral("<NAME>ACME  STORE   \r\n<MEMO>Card 1234\n     Ref 99  \r\n")))));
+    ASSERT_EQ(parser->rows().size(), 1);
+    EXPECT_EQ(parser->rows().constFirst().at(1), QStringLiteral("ACME  STORE"));
+    EXPECT_EQ(parser->rows().constFirst().at(2), QStringLiteral("Card 1234 Ref 99"));
+}

@@ -17,6 +17,35 @@ QString childText(const TWXMLElement &element, const char *name)
     return child ? child->data() : QString();
 }
 
+// A payee or memo as banks write them in QFX files: white space at both ends
+// taken off, and a line break inside (with the indentation around it) one space.
+QString cleanText(const QString &value)
+{
+    const QString trimmed = value.trimmed();
+    if (!trimmed.contains(QLatin1Char('\n')) && !trimmed.contains(QLatin1Char('\r')))
+        return trimmed;
+    QString result;
+    result.reserve(trimmed.size());
+    for (qsizetype i = 0; i < trimmed.size();) {
+        if (!trimmed.at(i).isSpace()) {
+            result.append(trimmed.at(i++));
+            continue;
+        }
+        const qsizetype start = i;
+        bool lineBreak = false;
+        while (i < trimmed.size() && trimmed.at(i).isSpace()) {
+            lineBreak = lineBreak || trimmed.at(i) == QLatin1Char('\n') ||
+                        trimmed.at(i) == QLatin1Char('\r');
+            ++i;
+        }
+        if (lineBreak)
+            result.append(QLatin1Char(' '));
+        else
+            result.append(QStringView(trimmed).mid(start, i - start));
+    }
+    return result;
+}
+
 bool isNamed(const TWXMLElementPtr &element, const char *name)
 {
     return element && element->name().compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
@@ -224,8 +253,8 @@ private:
         QDate date = postedDate(childText(transaction, "DTPOSTED").trimmed());
         if (!date.isValid())
             date = TWClock::today();
-        QStringList row{m_dates.text(date), text(childText(transaction, "NAME")),
-                        text(childText(transaction, "MEMO"))};
+        QStringList row{m_dates.text(date), text(cleanText(childText(transaction, "NAME"))),
+                        text(cleanText(childText(transaction, "MEMO")))};
 
         QString statementAmount = amountText;
         QString secondAmount;

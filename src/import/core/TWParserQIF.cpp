@@ -198,8 +198,9 @@ private:
                                       text(amount(total, false))});
             return;
         }
-        m_rows.append(
-            QStringList{cleared, date, text(record, 'P'), empty, m_splitWord, m_splitWord, empty});
+        // The memo describes the whole transaction as well as its bank line.
+        m_rows.append(QStringList{cleared, date, text(record, 'P'), text(record, 'M'), m_splitWord,
+                                  m_splitWord, empty});
         // The statement account's own side: "T" is the change of that account.
         const QString bank = m_splitPrefix + m_account;
         m_rows.append(
