@@ -188,8 +188,26 @@ void TWInvoiceOperation::calculateBoundsInvoice()
         labelWidth = std::max(labelWidth, label.width());
         valueWidth = std::max(valueWidth, value.width());
     }
-    if (labelWidth + valueWidth > width)
+    if (labelWidth + valueWidth > width) {
+        // The values give way first, but never below half the block: a long
+        // label wraps rather than squeezing its value to nothing.
+        if (labelWidth > width / 2)
+            labelWidth = std::max(width - valueWidth, width / 2);
         valueWidth = width - labelWidth;
+        // Each row is as tall as its texts laid out at the widths they are
+        // drawn at, so the next row starts below a wrapped name.
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const InvoiceRow &row = rows.at(i);
+            if (!labels.at(i).isEmpty())
+                labels[i] = measureText(
+                    row.label, attributesForSettings(settings(QString::fromLatin1(row.labelKey))),
+                    labelWidth);
+            if (!values.at(i).isEmpty())
+                values[i] = measureText(
+                    row.value, attributesForSettings(settings(QString::fromLatin1(row.valueKey))),
+                    valueWidth);
+        }
+    }
     double height = 2 * inset;
     for (qsizetype i = 0; i < rows.size(); ++i)
         height += std::max(labels.at(i).height(), values.at(i).height());

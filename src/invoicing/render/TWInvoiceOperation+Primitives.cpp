@@ -157,8 +157,26 @@ void TWInvoiceOperation::drawText(const QString &text, const TWTextAttributes &a
     // A hair of slack so that a line measured to fit exactly still fits.
     layOut(block, text, attributes, rect.width() + 0.01);
     const QRectF target = TWInvoiceGeometry::toPainter(rect, m_pageSize.height());
+    const bool record = m_recordsDrawnTexts && m_painter->transform().isIdentity();
+    QRectF drawn;
     for (const auto &layout : block.layouts) {
         layout->draw(m_painter, target.topLeft());
+        if (record) {
+            for (int i = 0; i < layout->lineCount(); ++i) {
+                const QTextLine line = layout->lineAt(i);
+                if (line.textLength() <= 0)
+                    continue;
+                // The line's own slot: lines closer than their natural
+                // height give up ascent, as laid out.
+                const double natural = line.height();
+                const double pitch = attributes.maximumLineHeight > 0
+                                         ? std::min(natural, attributes.maximumLineHeight)
+                                         : natural;
+                const QRectF slot(line.naturalTextRect().x(), line.y() + natural - pitch,
+                                  line.naturalTextWidth(), pitch);
+                drawn = drawn.united(slot.translated(target.topLeft()));
+            }
+        }
         if (attributes.underline != 2)
             continue;
         // Qt has no double underline: two rules under each line's text.
@@ -178,6 +196,9 @@ void TWInvoiceOperation::drawText(const QString &text, const TWTextAttributes &a
         }
         m_painter->restore();
     }
+    if (record && !drawn.isEmpty())
+        m_drawnTexts.append({m_currentPage, text,
+                             TWInvoiceGeometry::toPainter(drawn, m_pageSize.height())});
 }
 
 void TWInvoiceOperation::drawStrokeFillRect(const QRectF &rect, bool rounded,

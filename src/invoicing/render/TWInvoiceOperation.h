@@ -44,6 +44,14 @@ struct TWTextAttributes {
     QString href; // a link over the drawn text; ASCII only
 };
 
+// One text run as drawn: the page it is on (from 1), its text and the box
+// its laid-out lines cover, in page space.
+struct TWDrawnText {
+    int page = 0;
+    QString text;
+    QRectF rect;
+};
+
 class TWInvoiceOperation : public QObject
 {
     Q_OBJECT
@@ -94,6 +102,11 @@ public:
     qint64 invoicePaymentsTotal() const;
     qint64 invoiceTotal() const;
 
+    // Keeps every unrotated text run drawn by main(), for checking that no
+    // two texts are drawn over each other.
+    void setRecordsDrawnTexts(bool records) { m_recordsDrawnTexts = records; }
+    const QList<TWDrawnText> &drawnTexts() const { return m_drawnTexts; }
+
     // --- Primitives (public for tests) ---
     static double actualStrokeWidth(const QVariantMap &settings);
     TWTextAttributes attributesForSettings(const QVariantMap &settings) const;
@@ -136,6 +149,8 @@ private:
                               const QVariantMap &settings, const QRectF &strokeRect);
 
     // Page furniture.
+    QRectF pageImageRect(const QRectF &layoutRect) const;
+    QRectF contentFrameClearOfBands(const QRectF &content) const;
     void drawPageImages();
     void drawPageStrokeFill();
     void drawBand(const char *key, const QString &text);
@@ -182,6 +197,14 @@ private:
     const TWColumn *columnOfType(quint32 type) const;
     void drawTableStart();
     void drawInvoiceItem(const TWInvoiceItem &item);
+    // The notes printed under an item's row (label included), and their
+    // measured height; empty and 0 when the row has none.
+    QString invoiceItemNotes(const TWInvoiceItem &item) const;
+    double invoiceItemNotesHeight(const TWInvoiceItem &item) const;
+    // What closing the table takes below the last row.
+    double tableEndHeight() const;
+    // The totals block's height; 0 when it draws nothing.
+    double totalsHeight() const;
     void drawTableEnd();
 
     // Totals.
@@ -215,6 +238,7 @@ private:
     QHash<QString, QRectF> m_stringBounds;
     QList<TWColumn> m_columns;
     QHash<const TWInvoiceItem *, QList<double>> m_itemHeights; // per column
+    QHash<const TWInvoiceItem *, double> m_itemNotesHeights;
     QSizeF m_pageSize;
     QRectF m_pageFrame;
     QRectF m_contentFrame;
@@ -223,6 +247,9 @@ private:
     double m_yOffset = 0;
     quint32 m_pageNumber = 1;
     bool m_table = false;
+    bool m_recordsDrawnTexts = false;
+    int m_currentPage = 0; // the page being drawn, from 1
+    QList<TWDrawnText> m_drawnTexts;
     QPdfWriter *m_writer = nullptr;
     QPainter *m_painter = nullptr;
 };

@@ -1,0 +1,258 @@
+// What a client reads: no text drawn over another, nothing under the page's
+// bands, notes on the page of their row, totals under a table header, and
+// every script drawn, on both built-in layouts and on Letter and A4 paper.
+
+#include "TWInvoiceRenderSupport.h"
+
+#include "TWLocalized.h"
+
+#include <QImage>
+#include <QPageLayout>
+#include <QPageSize>
+
+namespace {
+
+struct Rendered {
+    QByteArray pdf;
+    QList<TWDrawnText> texts;
+    int pages = 0;
+
+    QList<TWDrawnText> on(int page) const
+    {
+        QList<TWDrawnText> result;
+        for (const TWDrawnText &text : texts) {
+            if (text.page == page)
+                result.append(text);
+        }
+        return result;
+    }
+    // The first page a run starting with `prefix` is drawn on; 0 for none.
+    int pageOf(const QString &prefix) const
+    {
+        for (const TWDrawnText &text : texts) {
+            if (text.text.startsWith(prefix))
+                return text.page;
+        }
+        return 0;
+    }
+};
+
+Rendered draw(const TWSendInvoiceDataPtr &data, const std::optional<QPageLayout> &paper)
+{
+    TWInvoiceOperation operation(data->copy(), paper);
+    operation.setRecordsDrawnTexts(true);
+    operation.main();
+    EXPECT_FALSE(operation.error());
+    const QByteArray dump = qgetenv("TW_INVOICE_DUMP_DIR");
+    if (!dump.isEmpty()) {
+        static int counter = 0;
+        QFile file(QStringLiteral("%1/flow-%2-%3.pdf")
+                       .arg(QString::fromLocal8Bit(dump), data->layout() ? data->layout()->name() : QString())
+                       .arg(++counter));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(operation.pdfData());
+    }
+    return {operation.pdfData(), operation.drawnTexts(), operation.pageCount()};
+}
+
+std::optional<QPageLayout> paper(QPageSize::PageSizeId id)
+{
+    return QPageLayout(QPageSize(id), QPageLayout::Portrait, QMarginsF(20, 20, 20, 20),
+                       QPageLayout::Point);
+}
+
+// Every pair of runs on a page that share more than a hair of area.
+QStringList overlaps(const Rendered &rendered)
+{
+    QStringList found;
+    for (int page = 1; page <= rendered.pages; ++page) {
+        const QList<TWDrawnText> texts = rendered.on(page);
+        for (qsizetype i = 0; i < texts.size(); ++i) {
+            const QRectF a = texts.at(i).rect.adjusted(0.5, 0.5, -0.5, -0.5);
+            for (qsizetype j = i + 1; j < texts.size(); ++j) {
+                if (a.intersects(texts.at(j).rect.adjusted(0.5, 0.5, -0.5, -0.5)))
+                    found.append(QStringLiteral("page %1: \"%2\" and \"%3\"")
+                                     .arg(page)
+                                     .arg(texts.at(i).text.left(40), texts.at(j).text.left(40)));
+            }
+        }
+    }
+    return found;
+}
+
+const QStringList kLayouts{QStringLiteral("Classic"), QStringLiteral("Modern")};
+
+} // namespace
+
+TEST(InvoicePageFlowTest, InvoiceBlockRowsFlowBelowALongName)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWRenderBook render = twRenderBook();
+    ASSERT_TRUE(render.book.business);
+    render.bill({render.addTask(twLocal(2024, 5, 2), QStringLiteral("Design"), 5000, 2)}, {});
+    const QString words = QStringLiteral("Consulting services for May 2024, website rebuild phase 2 ");
+    for (const QString &layout : kLayouts) {
+        for (const int length : {10, 30, 120}) {
+            TWSendInvoiceDataPtr data = render.data(layout);
+            data->setInvoiceName(words.repeated(3).left(length).trimmed());
+            const Rendered rendered = draw(data, std::nullopt);
+            ASSERT_EQ(rendered.pages, 1);
+            EXPECT_EQ(overlaps(rendered), QStringList())
+                << layout.toStdString() << " " << length;
+            // The number still sits below the whole name.
+            const int name = rendered.pageOf(data->invoiceName());
+            ASSERT_EQ(name, 1);
+            QRectF nameRect;
+            QRectF numberRect;
+            for (const TWDrawnText &text : rendered.texts) {
+                if (text.text == data->invoiceName())
+                    nameRect = text.rect;
+                if (text.text == data->invoiceNumber())
+                    numberRect = text.rect;
+            }
+            EXPECT_LE(numberRect.y() + numberRect.height(), nameRect.y() + 1)
+                << layout.toStdString() << " " << length;
+        }
+    }
+}
+
+TEST(InvoicePageFlowTest, RowsStopAboveTheBottomBandOnEveryPaper)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWRenderBook render = twRenderBook();
+    ASSERT_TRUE(render.book.business);
+    TWTaskList tasks;
+    for (int i = 0; i < 70; ++i)
+        tasks.append(render.addTask(twLocal(2024, 5, 1 + i % 28),
+                                    QStringLiteral("Row %1 of the long table").arg(i + 1), 4000, 1.5));
+    render.bill(tasks, {});
+    for (const QString &layout : kLayouts) {
+        for (const QPageSize::PageSizeId id : {QPageSize::Letter, QPageSize::A4}) {
+            TWSendInvoiceDataPtr data = render.data(layout);
+            data->setInvoiceFooter(QStringLiteral("Thank you for your business"));
+            data->setDisplayBits(data->displayBits() | (quint64(1) << TWDisplayFooter));
+            const Rendered rendered = draw(data, paper(id));
+            const std::string where = layout.toStdString() + (id == QPageSize::A4 ? " A4" : " Letter");
+            ASSERT_GE(rendered.pages, 2) << where;
+            EXPECT_EQ(overlaps(rendered), QStringList()) << where;
+            // Modern's bottom band is 14 points high at the paper's foot;
+            // nothing of the rows may be drawn over it.
+            for (const TWDrawnText &text : rendered.texts)
+                EXPECT_GE(text.rect.y(), 14) << where << " " << text.text.toStdString();
+            // Every row is there, once.
+            for (int i = 1; i <= 70; ++i)
+                EXPECT_GT(rendered.pageOf(QStringLiteral("Row %1 of").arg(i)), 0) << where << i;
+            TWReadPdf read(rendered.pdf);
+            ASSERT_TRUE(read.ok());
+            EXPECT_NEAR(read.document.pagePointSize(0).height(), id == QPageSize::A4 ? 842 : 792, 1);
+        }
+    }
+}
+
+TEST(InvoicePageFlowTest, NotesStayWithTheirRowAndTotalsWithAHeader)
+{
+    TWFixedClock clock(2024, 6, 15);
+    for (const QString &layout : kLayouts) {
+        TWRenderBook render = twRenderBook();
+        ASSERT_TRUE(render.book.business);
+        TWTaskList tasks;
+        for (int i = 0; i < 40; ++i) {
+            const QString notes = QStringLiteral("Notes of item %1: ").arg(i + 1) +
+                                  QStringLiteral("call, review and changes. ").repeated(1 + i % 7);
+            tasks.append(render.addTask(twLocal(2024, 5, 1 + i % 28),
+                                        QStringLiteral("Item %1").arg(i + 1), 3000, 1, 0, notes));
+        }
+        render.bill(tasks, {});
+        TWSendInvoiceDataPtr base = render.data(layout);
+        const QString header = base->itemDescriptionLabel();
+        const QString due = base->totalDueLabel();
+        ASSERT_FALSE(header.isEmpty());
+        bool totalsMoved = false;
+        // Invoices from 12 to 40 rows end at every height of a page.
+        for (int count = 12; count <= 40; ++count) {
+            TWSendInvoiceDataPtr data = base->copy();
+            data->setItems(data->items().mid(0, count));
+            const Rendered rendered = draw(data, paper(QPageSize::A4));
+            for (int i = 1; i <= count; ++i) {
+                const int row = rendered.pageOf(QStringLiteral("Item %1").arg(i));
+                const int notes = rendered.pageOf(QStringLiteral("Notes of item %1:").arg(i));
+                EXPECT_EQ(row, notes) << layout.toStdString() << " " << count << " " << i;
+            }
+            const int totals = rendered.pageOf(due);
+            ASSERT_GT(totals, 0);
+            bool headed = false;
+            bool rows = false;
+            for (const TWDrawnText &text : rendered.on(totals)) {
+                headed = headed || text.text == header;
+                rows = rows || text.text.startsWith(QStringLiteral("Item "));
+            }
+            EXPECT_TRUE(headed) << layout.toStdString() << " " << count;
+            totalsMoved = totalsMoved || !rows;
+        }
+        EXPECT_TRUE(totalsMoved) << "no count moved the totals alone; the test lost its case";
+    }
+
+    // A row whose notes are taller than a page splits, under a header on
+    // every page it reaches.
+    TWRenderBook render = twRenderBook();
+    ASSERT_TRUE(render.book.business);
+    render.bill({render.addTask(twLocal(2024, 5, 2), QStringLiteral("Long"), 3000, 1, 0,
+                                QStringLiteral("An endless note. ").repeated(900))},
+                {});
+    TWSendInvoiceDataPtr data = render.data();
+    const Rendered rendered = draw(data, std::nullopt);
+    ASSERT_GE(rendered.pages, 3);
+    for (int page = 1; page <= rendered.pages; ++page) {
+        bool notes = false;
+        bool headed = false;
+        for (const TWDrawnText &text : rendered.on(page)) {
+            notes = notes || text.text.contains(QStringLiteral("endless"));
+            headed = headed || text.text == data->itemDescriptionLabel();
+        }
+        if (notes) {
+            EXPECT_TRUE(headed) << page;
+        }
+    }
+}
+
+TEST(InvoicePageFlowTest, ScriptsTheFaceLacksAreStillDrawn)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWRenderBook render = twRenderBook();
+    ASSERT_TRUE(render.book.business);
+    render.bill({render.addTask(twLocal(2024, 5, 2), QStringLiteral("Design"), 5000, 2, 0,
+                                QString::fromUtf8("ملاحظات العمل"))},
+                {});
+    // Classic's header and footer are italic; Modern's item notes are oblique.
+    const QString arabic = QString::fromUtf8("فاتورة الخدمات الشهرية");
+    for (const QString &layout : kLayouts) {
+        TWSendInvoiceDataPtr data = render.data(layout);
+        data->setInvoiceHeader(arabic);
+        data->setDisplayBits(data->displayBits() | (quint64(1) << TWDisplayHeader) |
+                             (quint64(1) << TWDisplayItemNotes));
+        const Rendered rendered = draw(data, std::nullopt);
+        TWReadPdf read(rendered.pdf);
+        ASSERT_TRUE(read.ok());
+        // Draw the header's and the notes' boxes: each must hold ink.
+        const QImage page = read.document.render(0, QSize(612 * 2, 792 * 2));
+        ASSERT_FALSE(page.isNull());
+        int found = 0;
+        for (const TWDrawnText &text : rendered.on(1)) {
+            if (text.text != arabic && !text.text.contains(QString::fromUtf8("ملاحظات")))
+                continue;
+            ++found;
+            const QRect box(int(text.rect.x() * 2), int((792 - text.rect.y() - text.rect.height()) * 2),
+                            int(text.rect.width() * 2), int(text.rect.height() * 2));
+            int ink = 0;
+            for (int y = box.top(); y <= box.bottom(); ++y) {
+                for (int x = box.left(); x <= box.right(); ++x) {
+                    if (qGray(page.pixel(std::clamp(x, 0, page.width() - 1),
+                                         std::clamp(y, 0, page.height() - 1))) < 160)
+                        ++ink;
+                }
+            }
+            EXPECT_GT(ink, 40) << layout.toStdString() << " " << text.text.toStdString();
+        }
+        EXPECT_EQ(found, 2) << layout.toStdString();
+    }
+}
