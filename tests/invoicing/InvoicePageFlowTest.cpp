@@ -4,9 +4,13 @@
 
 #include "TWInvoiceRenderSupport.h"
 
+#include "TWFontResolver.h"
 #include "TWLocalized.h"
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QPageLayout>
 #include <QPageSize>
 
@@ -255,4 +259,113 @@ TEST(InvoicePageFlowTest, ScriptsTheFaceLacksAreStillDrawn)
         }
         EXPECT_EQ(found, 2) << layout.toStdString();
     }
+}
+
+namespace {
+
+// Characters drawn as the missing-glyph box (glyph 0) when `text` is laid
+// out in `font`.
+int missingGlyphs(const QString &text, const QFont &font)
+{
+    TWTextAttributes attributes;
+    attributes.hasFont = true;
+    attributes.font = font;
+    int missing = 0;
+    for (const QGlyphRun &run : TWInvoiceOperation::glyphRuns(text, attributes, 400)) {
+        for (const quint32 glyph : run.glyphIndexes())
+            missing += glyph == 0 ? 1 : 0;
+    }
+    return missing;
+}
+
+} // namespace
+
+TEST(InvoicePageFlowTest, ItalicFacesFallBackToFacesWithTheScript)
+{
+    const std::optional<QFont> italic =
+        TWFontResolver::fontWithName(QStringLiteral("Times-Italic"), 10);
+    ASSERT_TRUE(italic);
+    const std::optional<QFont> sansItalic =
+        TWFontResolver::fontWithName(QStringLiteral("DejaVu Sans Oblique"), 10);
+    ASSERT_TRUE(sansItalic);
+    QStringList texts{QString::fromUtf8("فاتورة الخدمات"), QString::fromUtf8("חשבונית מס")};
+    // With every script's fonts installed, the others too.
+    if (qEnvironmentVariableIsEmpty("TW_FONT_FALLBACK_CHILD"))
+        texts += {QString::fromUtf8("चालान सेवा"), QString::fromUtf8("ใบแจ้งหนี้"),
+                  QString::fromUtf8("請求書 발행")};
+    for (const QString &text : texts) {
+        EXPECT_EQ(missingGlyphs(text, *italic), 0) << text.toStdString();
+        EXPECT_EQ(missingGlyphs(text, *sansItalic), 0) << text.toStdString();
+        QFont bold = *italic;
+        bold.setBold(true);
+        EXPECT_EQ(missingGlyphs(text, bold), 0) << text.toStdString();
+    }
+    if (!qEnvironmentVariableIsEmpty("TW_FONT_FALLBACK_CHILD"))
+        return;
+
+    // Again with only the fonts of a bare system, where the italic face of
+    // the one family with Arabic has none: fontconfig's own choice draws
+    // boxes there.
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile conf(dir.filePath(QStringLiteral("fonts.conf")));
+    ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
+    conf.write(QStringLiteral(
+                   "<?xml version=\"1.0\"?><!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">"
+                   "<fontconfig><include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>"
+                   "<selectfont><rejectfont><glob>/usr/share/fonts/truetype/noto/*</glob>"
+                   "<glob>/usr/share/fonts/opentype/noto/*</glob></rejectfont></selectfont>"
+                   "<cachedir>%1</cachedir></fontconfig>")
+                   .arg(dir.filePath(QStringLiteral("cache")))
+                   .toUtf8());
+    conf.close();
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FONTCONFIG_FILE"), conf.fileName());
+    environment.insert(QStringLiteral("TW_FONT_FALLBACK_CHILD"), QStringLiteral("1"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_filter=InvoicePageFlowTest.ItalicFacesFallBackToFacesWithTheScript")});
+    ASSERT_TRUE(child.waitForFinished(120000));
+    EXPECT_EQ(child.exitCode(), 0) << child.readAll().toStdString();
+}
+
+TEST(InvoicePageFlowTest, QuantitiesFollowTheLocaleAndPicturesAreEmbeddedAtTheSizeShown)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWLocaleGuard german(QStringLiteral("de_DE"));
+    TWRenderBook render = twRenderBook();
+    ASSERT_TRUE(render.book.business);
+    render.bill({render.addTask(twLocal(2024, 5, 2), QStringLiteral("Hosting"), 540, 12.5)}, {});
+    TWSendInvoiceDataPtr data = render.data();
+    const Rendered plain = draw(data, std::nullopt);
+    TWReadPdf read(plain.pdf);
+    ASSERT_TRUE(read.ok());
+    const QString text = read.text(0);
+    EXPECT_TRUE(text.contains(QStringLiteral("12,5"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("12.5"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("67,50"))) << text.toStdString();
+
+    // A camera-sized logo in a frame a third of the page wide.
+    QImage logo(3000, 2000, QImage::Format_RGB32);
+    quint32 seed = 12345;
+    for (int y = 0; y < logo.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(logo.scanLine(y));
+        for (int x = 0; x < logo.width(); ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            line[x] = 0xFF000000u | (seed >> 8);
+        }
+    }
+    data->setBusinessLogo(logo);
+    data->setDisplayBits(data->displayBits() | (quint64(1) << TWDisplayBusinessLogo));
+    const Rendered withLogo = draw(data, std::nullopt);
+    // The frame needs under 800 x 550 pixels at 300 dpi: far less than the
+    // 24 MB of the picture itself.
+    EXPECT_LT(withLogo.pdf.size() - plain.pdf.size(), 2 * 1024 * 1024) << withLogo.pdf.size();
+    const QImage shown = TWInvoiceOperation::imageForFrame(logo, QSizeF(187, 125));
+    EXPECT_EQ(shown.size(), QSize(780, 520));
+    // A picture smaller than its frame needs is kept as it is.
+    EXPECT_EQ(TWInvoiceOperation::imageForFrame(logo, QSizeF(1000, 1000)).size(), logo.size());
 }

@@ -5,12 +5,12 @@
 #include "TWInvoiceOperation.h"
 
 #include "TWCell.h"
+#include "TWDecimal.h"
 #include "TWExpense.h"
 #include "TWInvoiceGeometry.h"
 #include "TWLocalized.h"
 #include "TWTask.h"
 
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <limits>
@@ -36,10 +36,16 @@ constexpr ColumnSpec kColumnSpecs[] = {
     {7, TWDisplayItemTotal, "componentTableValuesTotal"},
 };
 
-// A decimal without grouping or trailing zeros.
-QString plainNumber(double value)
+// A decimal in the locale's own writing ("12,5" in German), without
+// grouping or trailing zeros.
+QString plainNumber(double value, const QLocale &locale)
 {
-    return QString::number(value, 'f', 6).remove(QRegularExpression(QStringLiteral("\\.?0+$")));
+    std::optional<TWDecimal> decimal = TWDecimal::fromDouble(value, 6);
+    if (!decimal)
+        return locale.toString(value, 'g', 15);
+    decimal->trimFraction(0);
+    const QString digits = decimal->localized(locale, false);
+    return decimal->negative ? locale.negativeSign() + digits : digits;
 }
 
 const QString kTable = QStringLiteral("componentTable");
@@ -97,7 +103,8 @@ QString TWInvoiceOperation::invoiceItemString(const TWInvoiceItem &item, quint32
     case 3:
         if (task && task->taskType() == TWTaskTypeTimed)
             return m_formatter.timeString(task->invoiceQuantity(), false, m_timeFormat);
-        return plainNumber(task ? task->invoiceQuantity() : expense->invoiceQuantity());
+        return plainNumber(task ? task->invoiceQuantity() : expense->invoiceQuantity(),
+                           m_formatter.locale());
     case 4:
         return money(task ? task->rate() : expense->cost(), false);
     case 5:

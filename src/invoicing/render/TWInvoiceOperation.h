@@ -14,7 +14,10 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QFont>
+#include <QGlyphRun>
 #include <QHash>
+#include <QImage>
+#include <QPair>
 #include <QMutex>
 #include <QObject>
 #include <QPageLayout>
@@ -113,6 +116,11 @@ public:
     // The text's bounding box laid out at `width` (unlimited height).
     static QRectF measureText(const QString &text, const TWTextAttributes &attributes,
                               double width);
+    // The glyphs the text is drawn with, run by run and face by face.
+    static QList<QGlyphRun> glyphRuns(const QString &text, const TWTextAttributes &attributes,
+                                      double width);
+    // The picture at no more pixels than `frame` (points) needs at 300 dpi.
+    static QImage imageForFrame(const QImage &image, const QSizeF &frame);
     QRectF boundsForString(const QString &text, const QVariantMap &settings,
                            double *strokeWidth = nullptr) const;
     static QRectF positionRect(const QRectF &rect, const QRectF &bounds,
@@ -250,6 +258,7 @@ private:
     bool m_recordsDrawnTexts = false;
     int m_currentPage = 0; // the page being drawn, from 1
     QList<TWDrawnText> m_drawnTexts;
+    QHash<QPair<qint64, QSize>, QImage> m_scaledImages;
     QPdfWriter *m_writer = nullptr;
     QPainter *m_painter = nullptr;
 };
