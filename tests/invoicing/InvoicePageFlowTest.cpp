@@ -20,6 +20,7 @@ struct Rendered {
     QByteArray pdf;
     QList<TWDrawnText> texts;
     int pages = 0;
+    QList<TWDrawnText> images;
 
     QList<TWDrawnText> on(int page) const
     {
@@ -56,7 +57,8 @@ Rendered draw(const TWSendInvoiceDataPtr &data, const std::optional<QPageLayout>
         if (file.open(QIODevice::WriteOnly))
             file.write(operation.pdfData());
     }
-    return {operation.pdfData(), operation.drawnTexts(), operation.pageCount()};
+    return {operation.pdfData(), operation.drawnTexts(), operation.pageCount(),
+            operation.drawnImages()};
 }
 
 std::optional<QPageLayout> paper(QPageSize::PageSizeId id)
@@ -139,10 +141,19 @@ TEST(InvoicePageFlowTest, RowsStopAboveTheBottomBandOnEveryPaper)
             const std::string where = layout.toStdString() + (id == QPageSize::A4 ? " A4" : " Letter");
             ASSERT_GE(rendered.pages, 2) << where;
             EXPECT_EQ(overlaps(rendered), QStringList()) << where;
-            // Modern's bottom band is 14 points high at the paper's foot;
-            // nothing of the rows may be drawn over it.
-            for (const TWDrawnText &text : rendered.texts)
-                EXPECT_GE(text.rect.y(), 14) << where << " " << text.text.toStdString();
+            // Modern's bands sit at the paper's top and bottom edges, and
+            // no text is drawn over them.
+            const double height = id == QPageSize::A4 ? 842 : 792;
+            for (const TWDrawnText &image : rendered.images) {
+                EXPECT_TRUE(image.rect.y() == 0 || image.rect.y() + image.rect.height() == height)
+                    << where << " " << image.rect.y();
+                for (const TWDrawnText &text : rendered.on(image.page))
+                    EXPECT_FALSE(text.rect.intersects(image.rect))
+                        << where << " page " << image.page << " " << text.text.toStdString();
+            }
+            if (layout == QLatin1String("Modern")) {
+                EXPECT_EQ(rendered.images.size(), 2 * rendered.pages) << where;
+            }
             // Every row is there, once.
             for (int i = 1; i <= 70; ++i)
                 EXPECT_GT(rendered.pageOf(QStringLiteral("Row %1 of").arg(i)), 0) << where << i;

@@ -459,6 +459,8 @@ void TWInvoiceOperation::drawImage(const QImage &image, const QRectF &rect, doub
     m_painter->setRenderHint(QPainter::SmoothPixmapTransform);
     m_painter->drawImage(TWInvoiceGeometry::toPainter(rect, m_pageSize.height()), *scaled);
     m_painter->restore();
+    if (m_recordsDrawnTexts)
+        m_drawnImages.append({m_currentPage, QString(), rect});
 }
 
 struct TWInvoiceOperation::Piece {

@@ -99,6 +99,7 @@ void TWInvoiceOperation::main()
 
     m_pageNumber = 1;
     m_drawnTexts.clear();
+    m_drawnImages.clear();
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     const QVariantMap information = documentInformation();

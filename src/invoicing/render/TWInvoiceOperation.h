@@ -109,6 +109,8 @@ public:
     // two texts are drawn over each other.
     void setRecordsDrawnTexts(bool records) { m_recordsDrawnTexts = records; }
     const QList<TWDrawnText> &drawnTexts() const { return m_drawnTexts; }
+    // The pictures drawn, likewise (with empty texts).
+    const QList<TWDrawnText> &drawnImages() const { return m_drawnImages; }
 
     // --- Primitives (public for tests) ---
     static double actualStrokeWidth(const QVariantMap &settings);
@@ -258,6 +260,7 @@ private:
     bool m_recordsDrawnTexts = false;
     int m_currentPage = 0; // the page being drawn, from 1
     QList<TWDrawnText> m_drawnTexts;
+    QList<TWDrawnText> m_drawnImages;
     QHash<QPair<qint64, QSize>, QImage> m_scaledImages;
     QPdfWriter *m_writer = nullptr;
     QPainter *m_painter = nullptr;
