@@ -169,6 +169,19 @@ QList<QTextLayout::FormatRange> fallbackRanges(const QString &text, const QFont 
     return ranges;
 }
 
+// The distance from one line to the next. Lines are at most the maximum
+// line height apart; a line made taller by a fallback face (a script the
+// font lacks) keeps that extra height, so that it never rises into the line
+// above.
+double linePitch(const QTextLine &line, const TWTextAttributes &attributes, double fontHeight)
+{
+    const double natural = line.height();
+    if (attributes.maximumLineHeight <= 0)
+        return natural;
+    return std::min(natural,
+                    attributes.maximumLineHeight + std::max(0.0, natural - fontHeight));
+}
+
 // One text laid out from the line-fragment origin: paragraphs split at line
 // breaks, lines wrapped at the width, each line at most the attributes'
 // maximum line height apart.
@@ -183,6 +196,7 @@ void layOut(TextBlock &block, const QString &text, const TWTextAttributes &attri
 {
     static const QRegularExpression breaks(QStringLiteral("\r\n|[\r\n\u2028\u2029]"));
     const QFont font = fontFor(attributes);
+    const double fontHeight = QFontMetricsF(font).height();
     const double lineWidth = std::clamp(width, 0.0, kUnlimitedWidth);
     QTextOption option(attributes.alignment == 1   ? Qt::AlignHCenter
                        : attributes.alignment == 2 ? Qt::AlignRight
@@ -211,9 +225,7 @@ void layOut(TextBlock &block, const QString &text, const TWTextAttributes &attri
                 break;
             line.setLineWidth(lineWidth);
             const double natural = line.height();
-            const double pitch = attributes.maximumLineHeight > 0
-                                     ? std::min(natural, attributes.maximumLineHeight)
-                                     : natural;
+            const double pitch = linePitch(line, attributes, fontHeight);
             // The descent keeps its room; a shorter line gives up ascent.
             line.setPosition(QPointF(0, y + pitch - natural));
             y += pitch;
@@ -321,9 +333,8 @@ void TWInvoiceOperation::drawText(const QString &text, const TWTextAttributes &a
                 // The line's own slot: lines closer than their natural
                 // height give up ascent, as laid out.
                 const double natural = line.height();
-                const double pitch = attributes.maximumLineHeight > 0
-                                         ? std::min(natural, attributes.maximumLineHeight)
-                                         : natural;
+                const double pitch =
+                    linePitch(line, attributes, QFontMetricsF(fontFor(attributes)).height());
                 const QRectF slot(line.naturalTextRect().x(), line.y() + natural - pitch,
                                   line.naturalTextWidth(), pitch);
                 drawn = drawn.united(slot.translated(target.topLeft()));
