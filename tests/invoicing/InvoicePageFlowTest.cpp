@@ -230,48 +230,6 @@ TEST(InvoicePageFlowTest, NotesStayWithTheirRowAndTotalsWithAHeader)
     }
 }
 
-TEST(InvoicePageFlowTest, ScriptsTheFaceLacksAreStillDrawn)
-{
-    TWFixedClock clock(2024, 6, 15);
-    TWRenderBook render = twRenderBook();
-    ASSERT_TRUE(render.book.business);
-    render.bill({render.addTask(twLocal(2024, 5, 2), QStringLiteral("Design"), 5000, 2, 0,
-                                QString::fromUtf8("ملاحظات العمل"))},
-                {});
-    // Classic's header and footer are italic; Modern's item notes are oblique.
-    const QString arabic = QString::fromUtf8("فاتورة الخدمات الشهرية");
-    for (const QString &layout : kLayouts) {
-        TWSendInvoiceDataPtr data = render.data(layout);
-        data->setInvoiceHeader(arabic);
-        data->setDisplayBits(data->displayBits() | (quint64(1) << TWDisplayHeader) |
-                             (quint64(1) << TWDisplayItemNotes));
-        const Rendered rendered = draw(data, std::nullopt);
-        TWReadPdf read(rendered.pdf);
-        ASSERT_TRUE(read.ok());
-        // Draw the header's and the notes' boxes: each must hold ink.
-        const QImage page = read.document.render(0, QSize(612 * 2, 792 * 2));
-        ASSERT_FALSE(page.isNull());
-        int found = 0;
-        for (const TWDrawnText &text : rendered.on(1)) {
-            if (text.text != arabic && !text.text.contains(QString::fromUtf8("ملاحظات")))
-                continue;
-            ++found;
-            const QRect box(int(text.rect.x() * 2), int((792 - text.rect.y() - text.rect.height()) * 2),
-                            int(text.rect.width() * 2), int(text.rect.height() * 2));
-            int ink = 0;
-            for (int y = box.top(); y <= box.bottom(); ++y) {
-                for (int x = box.left(); x <= box.right(); ++x) {
-                    if (qGray(page.pixel(std::clamp(x, 0, page.width() - 1),
-                                         std::clamp(y, 0, page.height() - 1))) < 160)
-                        ++ink;
-                }
-            }
-            EXPECT_GT(ink, 40) << layout.toStdString() << " " << text.text.toStdString();
-        }
-        EXPECT_EQ(found, 2) << layout.toStdString();
-    }
-}
-
 namespace {
 
 // Characters drawn as the missing-glyph box (glyph 0) when `text` is laid
