@@ -193,6 +193,8 @@ QList<int> fitWidths(const QList<TWColumnFit> &columns, int available)
         const int width = column.kind == TWColumnFit::Amount
                               ? std::max(column.width, column.minimum)
                               : std::max(column.width, std::min(column.floor, column.minimum));
+        // (The floor of an amount is its widest amount: only its title may
+        // be shortened, and only in the last round.)
         widths.append(width);
         total += width;
     }
@@ -204,11 +206,13 @@ QList<int> fitWidths(const QList<TWColumnFit> &columns, int available)
             return column.kind == TWColumnFit::Text ? column.minimum : INT_MAX;
         case 1:
             return column.minimum;
-        default:
+        case 2:
             return column.kind == TWColumnFit::Amount ? column.minimum : floor;
+        default:
+            return floor;
         }
     };
-    for (int round = 0; round < 3 && total > available; ++round) {
+    for (int round = 0; round < 4 && total > available; ++round) {
         qint64 spare = 0;
         QList<int> limits;
         limits.reserve(columns.size());

@@ -19,8 +19,9 @@ struct TWRegisterColumn {
 
 // One shown column as the window fits it: the width it would like (the
 // stored one), the least it has while there is room (its whole title, and for
-// an amount its widest amount), the narrowest it ever gets, and its kind:
-// text gives way first, then other columns, amounts never below their minimum.
+// an amount also its widest amount), the narrowest it ever gets (for an
+// amount: its widest amount), and its kind: text gives way first, then other
+// columns; an amount last, and then only its title.
 struct TWColumnFit {
     enum Kind { Text, Fixed, Amount };
     int width = 120;
@@ -36,8 +37,9 @@ namespace TWRegisterColumns
 // there is room. When the wishes do not fit, the columns give way in rounds,
 // each column in proportion to what it has to spare: text columns down to
 // their minimum, then every column down to its minimum, then text and other
-// non-amount columns down to their floor. Amounts never go below their
-// minimum, so they stay whole (a scroll bar takes what still does not fit).
+// non-amount columns down to their floor, and last the amounts down to their
+// widest amount (their title shortened). Amounts themselves are never cut;
+// a scroll bar takes what still does not fit.
 QList<int> fitWidths(const QList<TWColumnFit> &columns, int available);
 
 // The number "visibleViews" holds for this register: in mode 1 the first

@@ -30,6 +30,12 @@
 namespace
 {
 
+// The narrowest a text column, and a tick or number column, ever gets (the
+// header's own least section size): in a narrow window the amounts come
+// first.
+constexpr int kTextFloor = 30;
+constexpr int kFixedFloor = 30;
+
 // Fixed row height: every row is one line of the 12-point font.
 constexpr int kRowHeight = 22;
 
@@ -109,7 +115,7 @@ void TWTransactionsController::loadView()
     header->setSectionsMovable(true);
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
-    header->setMinimumSectionSize(50);
+    header->setMinimumSectionSize(kFixedFloor);
     header->setStretchLastSection(false);
     header->setHighlightSections(false);
     header->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -703,10 +709,6 @@ std::optional<qint64> shownAmount(const TWTransaction &t, const TWField &field)
 
 // Room around a cell's text.
 constexpr int kCellPadding = 16;
-// The narrowest a text column, and a tick or number column, ever gets (the
-// header's own least section size).
-constexpr int kTextFloor = 50;
-constexpr int kFixedFloor = 50;
 
 } // namespace
 
@@ -788,6 +790,7 @@ void TWTransactionsController::fitColumns()
         fit.minimum = minimumWidth(column);
         if (isAmountField(field)) {
             fit.kind = TWColumnFit::Amount;
+            fit.floor = std::max(kFixedFloor, m_widestAmounts.value(field.identifier(), 0));
         } else if (yieldsWidth(field)) {
             fit.kind = TWColumnFit::Text;
             fit.floor = kTextFloor;
