@@ -15,6 +15,7 @@
 
 #include <QHeaderView>
 #include <QMenu>
+#include <QPushButton>
 #include <QTest>
 
 namespace
@@ -364,6 +365,22 @@ TEST_F(BudgetViewTest, TheDocumentsBudgetCommandsReachTheView)
         TWAppRegistry::registry().makeDetailController(TWDetailBudget, document.get());
     EXPECT_TRUE(qobject_cast<TWBudgetController *>(detail));
     delete detail;
+
+    // The document's edit and reset commands act on its own budget view.
+    document->updateSplitViewDetail(TWDetailBudget);
+    auto *shown = qobject_cast<TWBudgetController *>(document->detailController(TWDetailBudget));
+    ASSERT_TRUE(shown);
+    shown->view();
+    shown->update();
+    shown->selectRows({shown->itemRow(business->accountWithIdentifier(kRent))});
+    document->perform(TWAction::doEditBudgetItem);
+    ASSERT_TRUE(shown->budgetItemController());
+    EXPECT_EQ(shown->budgetItemController()->budgetItem(), storedLine(TWItemTypeAccount, kRent));
+    shown->budgetItemController()->cancelButton()->click();
+    settle();
+    document->perform(TWAction::doResetBudgetItem);
+    EXPECT_FALSE(storedLine(TWItemTypeAccount, kRent));
+    EXPECT_TRUE(storedLine(TWItemTypeAccount, kMeals));
 
     // Double-click fits a column by the view's width rules.
     TWTableView *table = controller->tableView();
