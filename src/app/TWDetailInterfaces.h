@@ -242,6 +242,9 @@ class TWBudgetDetail : public TWDetailController, public TWValidatedList
     Q_OBJECT
 public:
     using TWDetailController::TWDetailController;
+    // The budget commands; `context` as for the register.
+    virtual void editSelectedBudgetItem(bool) {}
+    virtual void resetBudgetItem(bool) {}
     virtual void resetBudget() {}
 };
 
