@@ -28,7 +28,7 @@ void cellMarkup(const TWCell &cell, QString &opening, QString &closing)
         wrap(QLatin1String("<u>"), QLatin1String("</u>"));
     else if (style & TWCellStyleDoubleUnderline)
         wrap(QLatin1String("<u><span style=\"border-bottom: 1px double #000;\">"),
-             QLatin1String("</u>"));
+             QLatin1String("</span></u>"));
     if (style & TWCellStyleBold)
         wrap(QLatin1String("<b>"), QLatin1String("</b>"));
     else if (style & TWCellStyleItalic)
