@@ -135,7 +135,8 @@ QString TWSerializerHTML::text() const
 
         if (!cell.table()) {
             if (tableMode) {
-                body.append(QLatin1String("</table>"));
+                // A row is always open inside the table.
+                body.append(QLatin1String("</tr></table>"));
                 tableMode = false;
             }
             if (column != 0)

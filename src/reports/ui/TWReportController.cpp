@@ -14,6 +14,7 @@
 #include "TWNotifications.h"
 #include "TWUtilities.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -339,6 +340,10 @@ void TWReportController::doSave()
     setPanelFileName(reportBaseName());
     updateReportTypeExtension();
     connect(panel, &QFileDialog::filterSelected, this, [this] { doReportTypeExtension(); });
+    // The panel's own format list changes before it says so; follow it at once.
+    if (auto *formats = panel->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
+        connect(formats, &QComboBox::currentIndexChanged, this,
+                [this] { doReportTypeExtension(); });
     connect(panel, &QFileDialog::accepted, this, [this, panel] {
         const QStringList files = panel->selectedFiles();
         const int format = int(panel->nameFilters().indexOf(panel->selectedNameFilter()));

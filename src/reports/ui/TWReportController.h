@@ -14,12 +14,13 @@
 #include "TWNotificationCenter.h"
 
 #include <QBuffer>
+#include <QFileDialog>
 #include <QByteArray>
 #include <QPointer>
 
 #include <memory>
 
-class QFileDialog;
+
 class QPdfDocument;
 class QPdfView;
 class QPushButton;

@@ -569,7 +569,6 @@ void TWReportInfoController::doSave(int tag)
                     identifier, name, 0, 0, TWReportType(type), TWReportDateType(dateType), from,
                     to, compare, TWReportDateType(compareDateType), compareFrom, compareTo,
                     m_graphs->isChecked());
-                TWPreferences::preferences().setLastReportType(type);
             }
         }
     }
