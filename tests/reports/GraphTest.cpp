@@ -86,13 +86,15 @@ TEST(GraphTest, TheVerticalAxisCarriesTheTicksAndRoomAboveTheHighestBar)
 {
     TWDataSetValueList ticks{TWDataSetValue(QString(), 0, QStringLiteral("$0")),
                              TWDataSetValue(QString(), 500, QStringLiteral("$500")),
-                             TWDataSetValue(QString(), 1000, QStringLiteral("$1,000"))};
+                             TWDataSetValue(QString(), 1000, QStringLiteral("$1,000")),
+                             TWDataSetValue(QString(), 5000, QStringLiteral("$5,000"))};
     const TWGraph bars = graph(TWGraphTypeBar, {dataSet(QString(), {-200.7, 1000.9})}, 1, ticks);
     const auto chart = TWChartsGraphRenderer::chart(bars);
     const QList<QAbstractAxis *> axes = chart->axes(Qt::Vertical);
     ASSERT_EQ(axes.size(), 1);
     auto *y = qobject_cast<QCategoryAxis *>(axes.first());
     ASSERT_TRUE(y);
+    // A tick beyond the range is left out (it would be drawn off its place).
     EXPECT_EQ(y->categoriesLabels(), (QStringList{"$0", "$500", "$1,000"}));
     EXPECT_DOUBLE_EQ(y->endValue(QStringLiteral("$500")), 500);
     // Whole numbers: -200 up to 1,100 (a tenth above 1,000).
@@ -156,8 +158,7 @@ TEST(GraphTest, ABarIsDrawnBlueAtItsCentre)
         const QImage image =
             renderer.graphImage(graph(TWGraphTypeBar, {dataSet(QString(), {100})}, scale));
         ASSERT_FALSE(image.isNull());
-        // One bar fills the middle of the plot area (x 100 to 838, y 20 to 390 points) up to
-        // 100 of 110.
+        // One bar fills the middle of the plot up to 100 of 110.
         const QColor centre = image.pixelColor(QPoint(int(469 * scale), int(250 * scale)));
         EXPECT_GT(centre.blue(), 200) << scale;
         EXPECT_LT(centre.red(), 60) << scale;

@@ -90,11 +90,9 @@ std::unique_ptr<QChart> TWChartsGraphRenderer::chart(const TWGraph &graph)
     chart->setTitleFont(titleFont());
     chart->setTitleBrush(Qt::black);
     chart->resize(graph.size());
-    chart->setMargins(QMargins(0, 0, 0, 0));
-    const QSizeF size = graph.size();
-    chart->setPlotArea(QRectF(kPaddingLeft, kPaddingTop,
-                              std::max(1.0, size.width() - kPaddingLeft - kPaddingRight),
-                              std::max(1.0, size.height() - kPaddingTop - kPaddingBottom)));
+    // Qt Charts makes room for the axis labels, the title and the legend
+    // itself; the margin is the white border around all of them.
+    chart->setMargins(QMargins(int(kMargin), int(kMargin), int(kMargin), int(kMargin)));
     if (graph.type() == TWGraphTypeBar)
         buildBar(*chart, graph);
     else
@@ -134,8 +132,10 @@ void TWChartsGraphRenderer::buildBar(QChart &chart, const TWGraph &graph)
     yAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     const auto [minimum, maximum] = barRange(graph);
     yAxis->setRange(minimum, maximum);
+    // A tick outside the range would be drawn beside the axis, off its place.
     for (const TWDataSetValue &tick : graph.yAxisValues())
-        yAxis->append(tick.formattedValue(), tick.value());
+        if (tick.value() >= minimum && tick.value() <= maximum)
+            yAxis->append(tick.formattedValue(), tick.value());
     chart.addAxis(yAxis, Qt::AlignLeft);
     series->attachAxis(yAxis);
     // The range again: attaching may widen it to the categories.
@@ -167,6 +167,8 @@ void TWChartsGraphRenderer::buildPie(QChart &chart, const TWGraph &graph)
         const TWDataSetValue &value = set.values().at(i);
         auto *slice = new QPieSlice(value.formattedValue(), allZero ? 1.0 : value.value());
         slice->setLabelVisible(texts && !allZero && shares.at(i) > kMinimumLabelledShare);
+        // Short arms keep the texts of the top slices inside the plot, which clips them.
+        slice->setLabelArmLengthFactor(0.05);
         series->append(slice);
     }
     // The legend names the slices; the slices show their amounts.

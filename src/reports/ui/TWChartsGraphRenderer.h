@@ -36,11 +36,8 @@ public:
     // Each slice's share of the pie's total (0 for all when the total is 0).
     static QList<double> pieShares(const TWDataSet &dataSet);
 
-    // Space between the plot and the image's edges, in points.
-    static constexpr double kPaddingTop = 20;
-    static constexpr double kPaddingLeft = 100;
-    static constexpr double kPaddingBottom = 90;
-    static constexpr double kPaddingRight = 20;
+    // White space between the chart's contents and the image's edges, in points.
+    static constexpr double kMargin = 20;
     // A slice shows its text only when its share is above this.
     static constexpr double kMinimumLabelledShare = 0.02;
 
