@@ -198,10 +198,16 @@ QImage TWChartsGraphRenderer::graphImage(const TWGraph &graph)
     scene.addItem(chart);
     scene.setSceneRect(QRectF(QPointF(0, 0), size));
     chart->setGeometry(QRectF(QPointF(0, 0), size));
-    // The chart lays itself out on posted layout requests; run them now.
-    if (QGraphicsLayout *layout = chart->layout())
-        layout->activate();
-    QCoreApplication::sendPostedEvents(chart, QEvent::LayoutRequest);
+    // The chart and its legend lay themselves out on posted layout requests
+    // (the legend's sizes feed the chart's layout): run them now, legend first.
+    for (int round = 0; round < 2; ++round) {
+        QCoreApplication::sendPostedEvents(chart->legend(), QEvent::LayoutRequest);
+        if (QGraphicsLayout *layout = chart->legend()->layout())
+            layout->activate();
+        QCoreApplication::sendPostedEvents(chart, QEvent::LayoutRequest);
+        if (QGraphicsLayout *layout = chart->layout())
+            layout->activate();
+    }
 
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
