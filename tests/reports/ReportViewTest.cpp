@@ -273,6 +273,21 @@ TEST_F(ReportViewTest, MailsAPdfCopyUnderASafeName)
     EXPECT_EQ(prompts.errors.size(), 1);
 }
 
+TEST(MailHandOff, TheDesktopsGetsAnAbsolutePathAsOneArgument)
+{
+    TWTestTempDir dir;
+    const QString name = QStringLiteral("-rf; echo $HOME.pdf");
+    EXPECT_EQ(TWDesktopMailHandOff::program(), QStringLiteral("xdg-email"));
+    const QStringList arguments = TWDesktopMailHandOff::arguments(dir.filePath(name));
+    ASSERT_EQ(arguments.size(), 2);
+    EXPECT_EQ(arguments.at(0), QStringLiteral("--attach"));
+    EXPECT_TRUE(QFileInfo(arguments.at(1)).isAbsolute());
+    EXPECT_TRUE(arguments.at(1).endsWith(name));
+    // Nothing is started for a file that is not there.
+    TWDesktopMailHandOff desktop;
+    EXPECT_FALSE(desktop.mailFile(dir.filePath(QStringLiteral("missing.pdf"))));
+}
+
 TEST_F(ReportViewTest, EveryReportTypeIsWellFormedHtml)
 {
     for (int type = TWReportTypeBalanceSheet; type <= TWReportTypeClientsUninvoiced; ++type) {
