@@ -151,7 +151,7 @@ TEST_F(ImportSheetTest, AFileThatCannotBeReadOrGivesNoRowsLeavesNothingToParse)
 TEST_F(ImportSheetTest, MissingAccountsAreProposedAndDecliningCreatesNothing)
 {
     importFile(QStringLiteral("statement.csv"),
-               "Date,Amount,Category\n6/1/24,-1.00,Travel\n6/2/24,-2.00,Rent\n"
+               "Date,Amount,Account 2\n6/1/24,-1.00,Travel\n6/2/24,-2.00,Rent\n"
                "6/3/24,-3.00,Phone\n");
     // The category column makes accounts it does not find.
     TWImportMappingModel *model = sheet.model();
@@ -165,7 +165,7 @@ TEST_F(ImportSheetTest, MissingAccountsAreProposedAndDecliningCreatesNothing)
     ASSERT_EQ(missing->accounts().size(), 3);
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(missing->accounts().at(i)->identifier(), next + i);
-        EXPECT_EQ(missing->accounts().at(i)->type(), TWAccountTypeExpense);
+        EXPECT_EQ(missing->accounts().at(i)->accountType(), TWAccountTypeExpense);
     }
     missing->doCreate(0);
     EXPECT_EQ(business->accounts().size(), accounts);
@@ -274,18 +274,15 @@ TEST_F(ImportSelectionTest, ARefusedRowLeavesTheBusinessAsItWasAndTheSheetOpen)
 
 TEST_F(ImportSelectionTest, AClosedPeriodRefusesTheWholeImportBeforeAnyIdentifierIsTaken)
 {
-    TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
+    TWBusinessInfoPtr info = business->businessInfo()->copy();
     info->setAccountingPeriods(
         {TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2023"), twLocal(2023, 1, 1),
                                                       twLocal(2023, 12, 31), true, 0),
          TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2024"), twLocal(2024, 1, 1),
                                                       twLocal(2024, 12, 31), false, 0)});
     info->setCreateNewAccountingPeriods(false);
-    business->setBusinessInfo(info);
-    ASSERT_FALSE(business->populateBusinessInfo());
+    ASSERT_FALSE(business->updateBusinessInfo(info));
     ASSERT_FALSE(business->populateAccountingPeriods());
-    ASSERT_FALSE(business->loadBusinessInfo());
-    ASSERT_FALSE(business->loadAccountingPeriods());
     importFile(QStringLiteral("statement.csv"), kBankCsv + "12/20/23,Old,-1.00,Food\n");
     sheet.doParse(1);
     ASSERT_TRUE(selection());

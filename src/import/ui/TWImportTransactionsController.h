@@ -7,6 +7,7 @@
 
 #include "TWAppRegistry.h"
 
+#include "TWError.h"
 #include "TWImportTransactions.h"
 #include "TWParser.h"
 

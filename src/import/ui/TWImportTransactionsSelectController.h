@@ -6,6 +6,7 @@
 
 #include "TWAppRegistry.h"
 
+#include "TWError.h"
 #include "TWNotificationCenter.h"
 #include "TWTransaction.h"
 
