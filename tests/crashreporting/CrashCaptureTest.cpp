@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <ctime>
 
 namespace
 {
@@ -21,6 +22,13 @@ const QStringList crashSections = {QStringLiteral("threads"),
                                    QStringLiteral("thread_names"),
                                    QStringLiteral("process_stats"),
                                    QStringLiteral("storage")};
+
+qint64 monotonicMilliseconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 struct HelperRun {
     QProcess::ExitStatus status = QProcess::NormalExit;
@@ -205,4 +213,20 @@ TEST_F(CrashCapture, TwoThreadsFaultingAtOnceLeaveOneWholeRecord)
     for (const QJsonValue &thread : sections[1].second.toArray())
         crashed += thread.toObject().value("crashed").toBool() ? 1 : 0;
     EXPECT_EQ(crashed, 1);
+}
+
+TEST_F(CrashCapture, ALoaderLockHeldByAnotherThreadNeitherStallsNorSpoilsTheRecord)
+{
+    const HelperRun result = run(QStringLiteral("loaderlock"));
+    const qint64 diedAt = monotonicMilliseconds();
+    EXPECT_EQ(result.status, QProcess::CrashExit);
+    EXPECT_EQ(result.code, SIGSEGV);
+    const int at = int(result.errors.indexOf("crashing at "));
+    ASSERT_GE(at, 0) << result.errors.constData();
+    const qint64 crashedAt = result.errors.mid(at + 12).split('\n').value(0).toLongLong();
+    EXPECT_LT(diedAt - crashedAt, 2000) << "the record took too long";
+
+    const auto sections = twCrashTestSections(result.dir + QStringLiteral("/signal.mshrecord"));
+    ASSERT_EQ(names(sections), QStringList{QStringLiteral("signal")} + crashSections);
+    expectCrashedThread(sections[1].second.toArray(), result, true);
 }

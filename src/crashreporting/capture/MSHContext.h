@@ -71,6 +71,9 @@ bool MSHAllocatorProtect(MSHAllocator *allocator);
 inline constexpr size_t MSHHandledSignalCount = 7;
 inline constexpr size_t MSHStackSize = 256 * 1024;
 inline constexpr size_t MSHMaxThreads = 512;
+// The longest a crash record may take: threads paused for it go on after this long, and a
+// second faulting thread waits at most this long for the first thread's record.
+inline constexpr int MSHCrashRecordTimeLimitSeconds = 10;
 
 struct MSHSignalState {
     const char *path = nullptr;

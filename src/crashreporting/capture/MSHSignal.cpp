@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <dlfcn.h>
+#include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -17,8 +18,6 @@ const int MSHHandledSignals[MSHHandledSignalCount] = {SIGABRT, SIGBUS, SIGFPE, S
 namespace
 {
 
-// A thread whose fatal signal arrives while another thread records waits this long at most.
-constexpr int secondCrashWaitSeconds = 10;
 
 void sleepMilliseconds(long milliseconds)
 {
@@ -26,13 +25,15 @@ void sleepMilliseconds(long milliseconds)
     ::nanosleep(&pause, nullptr);
 }
 
-// Another thread is recording: wait (bounded) until its record is complete and the process ends
-// through its signal; end with status 1 should it not.
+// Another thread is recording: wait until its record is complete and the process ends through
+// its signal. The wait is bounded by the time a record may take; should the process outlive
+// that twice over, it ends with status 1.
 [[noreturn]] void waitForRecordingThread(MSHWritableContext *writable)
 {
-    for (int i = 0; i < secondCrashWaitSeconds * 100 && !writable->crashRecorded.load(); ++i)
+    for (int i = 0; i < MSHCrashRecordTimeLimitSeconds * 100 && !writable->crashRecorded.load(); ++i)
         sleepMilliseconds(10);
-    sleepMilliseconds(2000);
+    for (int i = 0; i < MSHCrashRecordTimeLimitSeconds * 100; ++i)
+        sleepMilliseconds(10);
     ::_exit(1);
 }
 
@@ -183,11 +184,15 @@ void MSHSignalHandler(int signal, siginfo_t *info, void *userContext)
     MSHSafeLog("%s: Signal: %d", __func__, signal);
 
     // The handlers stay in place until the record is complete: a fault on another thread must
-    // wait here rather than end the process in the middle of the record.
-    sigset_t all;
-    sigemptyset(&all);
-    if (::sigprocmask(SIG_SETMASK, &all, nullptr) != 0)
-        MSHSafeLog("%s: Unable to unmask signals - we risk infinite recursion here", __func__);
+    // wait here rather than end the process in the middle of the record. Every other signal
+    // (SIGTERM, the application's own) waits until the record is written; the fatal ones stay
+    // open so that a fault inside the recorder still ends the process.
+    sigset_t mask;
+    sigfillset(&mask);
+    for (size_t i = 0; i < MSHHandledSignalCount; ++i)
+        sigdelset(&mask, MSHHandledSignals[i]);
+    if (::pthread_sigmask(SIG_SETMASK, &mask, nullptr) != 0)
+        MSHSafeLog("%s: Unable to set the signal mask", __func__);
 
     MSHReadOnlyContext *context = MSHContextReadOnly();
     MSHWritableContext *writable = MSHContextWritable();
