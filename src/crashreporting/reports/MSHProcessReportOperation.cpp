@@ -30,8 +30,12 @@ MSHThreadArray MSHProcessReportOperation::threadArrayFromFile(const QString &pat
         for (const QJsonValue &thread : threads.toArray()) {
             QList<MSHStackFrame> frames;
             for (const QJsonValue &address :
-                 thread.toObject().value(QStringLiteral("stacktrace")).toArray())
-                frames.append(MSHStackFrame::stackFrameWithAddress(uint64_t(address.toInteger())));
+                 thread.toObject().value(QStringLiteral("stacktrace")).toArray()) {
+                MSHStackFrame frame = MSHStackFrame::stackFrameWithAddress(
+                    uint64_t(address.toInteger()));
+                frame.returnAddress = !frames.isEmpty();
+                frames.append(frame);
+            }
             array.append(frames);
         }
         return array;
