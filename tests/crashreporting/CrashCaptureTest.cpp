@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -182,7 +183,7 @@ TEST_F(CrashCapture, AbortIsRecordedAsSIGABRT)
     expectCrashedThread(sections[1].second.toArray(), result, false);
 }
 
-TEST_F(CrashCapture, UncaughtExceptionThenItsAbort)
+TEST_F(CrashCapture, AnUncaughtExceptionIsRecordedOnceNotAgainAsItsAbort)
 {
     const HelperRun result = run(QStringLiteral("terminate"));
     EXPECT_EQ(result.status, QProcess::CrashExit);
@@ -196,9 +197,8 @@ TEST_F(CrashCapture, UncaughtExceptionThenItsAbort)
     EXPECT_EQ(record.value("reason").toString().toLatin1(), twCrashTestHex("boom"));
     expectCrashedThread(exception[1].second.toArray(), result, false);
 
-    const auto signal = twCrashTestSections(result.dir + QStringLiteral("/signal.mshrecord"));
-    ASSERT_EQ(names(signal), QStringList{QStringLiteral("signal")} + crashSections);
-    EXPECT_EQ(signal[0].second.toObject().value("number").toInt(), SIGABRT);
+    // The abort of std::terminate is the exception's consequence: no second record.
+    EXPECT_FALSE(QFileInfo::exists(result.dir + QStringLiteral("/signal.mshrecord")));
 }
 
 TEST_F(CrashCapture, TwoThreadsFaultingAtOnceLeaveOneWholeRecord)

@@ -197,7 +197,11 @@ void MSHSignalHandler(int signal, siginfo_t *info, void *userContext)
     MSHReadOnlyContext *context = MSHContextReadOnly();
     MSHWritableContext *writable = MSHContextWritable();
     const pid_t self = MSHCurrentThreadID();
-    if (context && writable) {
+    const bool followsException = context && writable && signal == SIGABRT &&
+                                  writable->exceptionThread.load() == self;
+    if (followsException) {
+        MSHSafeLog("%s: SIGABRT after the recorded uncaught exception", __func__);
+    } else if (context && writable) {
         if (MSHContextMarkAndCheckIfCrashed()) {
             MSHSafeLog("%s: Error: aborting signal handler because crash has already occurred",
                        __func__);
