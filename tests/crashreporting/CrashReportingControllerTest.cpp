@@ -10,6 +10,7 @@
 #include "MSHFileManager.h"
 #include "NetworkTestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -99,6 +100,23 @@ TEST_F(CrashReportingController, PromptCancelDeletesTheReportAndAlwaysSendHoldsF
     EXPECT_EQ(second->promptChoice(), MSHCrashReportingController::Declined);
     drain(second);
     EXPECT_EQ(server->requestCount(), 2);
+}
+
+TEST_F(CrashReportingController, APromptTheApplicationNeverRegisteredSendsNothing)
+{
+    owner->settingsDictionary = {
+        {QStringLiteral("features"), QVariantMap{{QStringLiteral("prompt_enabled"), true}}}};
+    MSHSetPermissionPrompt(nullptr);
+    twMakeEarlierReport(files->activePath(), QStringLiteral("UNASKED"));
+    auto controller = makeController();
+    ASSERT_TRUE(controller->startWithProfilingMark(0, QString()));
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 1500) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        drain(controller);
+    }
+    EXPECT_EQ(server->requestCount(), 0);
 }
 
 TEST_F(CrashReportingController, AFailedUploadIsRetriedAfterTheInjectedInterval)

@@ -477,10 +477,9 @@ void MSHCrashReportingController::displayPermissionAlertForReport(
     const MSHPermissionPrompt prompt = MSHCurrentPermissionPrompt();
     const std::shared_ptr<MSHCrashReportingController> self = shared_from_this();
     if (!prompt || !QCoreApplication::instance()) {
-        // Nothing can ask here: the report goes on as if sent.
-        m_queue->async([self, report] {
-            self->reportsController()->prepareAndSubmitReport(report, false, true);
-        });
+        // The service wants the user asked, but the application registered no way to ask: the
+        // user has not agreed, so nothing is sent (the report waits, as any unsent one does).
+        debugLog(QStringLiteral("No permission prompt is registered; the report is not sent"));
         return;
     }
     const MSHSettings current = settings();
