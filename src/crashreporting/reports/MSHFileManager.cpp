@@ -103,6 +103,14 @@ bool MSHFileManager::createDirectoryAtPath(const QString &path)
     return true;
 }
 
+bool MSHFileManager::isRealDirectory(const QString &path)
+{
+    struct stat status {
+    };
+    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &status) == 0 &&
+           S_ISDIR(status.st_mode);
+}
+
 bool MSHFileManager::removeItemAtPath(const QString &path)
 {
     const QFileInfo info(path);

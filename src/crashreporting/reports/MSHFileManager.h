@@ -24,6 +24,8 @@ public:
     // The application's bundle identifier with every "/" replaced by "_".
     static QString pathNamespace();
     static QString defaultRootPath();
+    // A folder itself, not a link to one (nor anything else).
+    static bool isRealDirectory(const QString &path);
 
     const QString &rootPath() const { return m_rootPath; }
     QString structurePath() const;
