@@ -127,6 +127,9 @@ bool MSHCrashReportingController::startWithProfilingMark(uint64_t mark, const QS
     }
     if (!prepareForNewLaunch())
         return false;
+    // What could not be sent in earlier launches (refused, unconfigured, damaged) is kept only
+    // within bounds.
+    m_fileManager->pruneReportDirectories();
     const bool urgent = checkForAndCreateLaunchMarker();
     const QStringList earlier = m_fileManager->activePathContents();
     // Taken now: the work queued below moves folders into processing and packages into

@@ -4,6 +4,7 @@
 #include "MSHInternalReport.h"
 #include "MSHLog.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,9 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace
 {
@@ -101,6 +105,41 @@ bool MSHFileManager::createDirectoryAtPath(const QString &path)
         return false;
     }
     return true;
+}
+
+int MSHFileManager::pruneDirectory(const QString &directory, int keep, qint64 maximumAgeSeconds)
+{
+    struct Entry {
+        QString path;
+        qint64 modified;
+    };
+    std::vector<Entry> entries;
+    for (const QString &path : contentsOfDirectory(directory)) {
+        struct stat status {
+        };
+        // The entry itself (a link is dated by the link): anything unreadable counts as oldest.
+        const qint64 modified = ::lstat(QFile::encodeName(path).constData(), &status) == 0
+                                    ? qint64(status.st_mtime)
+                                    : 0;
+        entries.push_back({path, modified});
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry &a, const Entry &b) { return a.modified > b.modified; });
+    const qint64 oldest = QDateTime::currentSecsSinceEpoch() - maximumAgeSeconds;
+    int removed = 0;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (int(i) < keep && entries[i].modified >= oldest)
+            continue;
+        if (removeItemAtPath(entries[i].path))
+            ++removed;
+    }
+    return removed;
+}
+
+void MSHFileManager::pruneReportDirectories()
+{
+    for (const QString &folder : {activePath(), processingPath(), preparedPath()})
+        pruneDirectory(folder, reportsKept, reportsMaximumAgeSeconds);
 }
 
 bool MSHFileManager::isRealDirectory(const QString &path)

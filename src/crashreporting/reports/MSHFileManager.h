@@ -76,6 +76,15 @@ public:
     // Empties processing, pending, prepared and active, always all four.
     bool removeContentsOfAllPaths();
 
+    // Reports that can never be sent must not pile up: of the folder's visible entries the
+    // newest `keep` that are younger than `maximumAgeSeconds` stay, the rest are removed.
+    // Answers how many were removed.
+    int pruneDirectory(const QString &directory, int keep, qint64 maximumAgeSeconds);
+    // Prunes active, processing and prepared with the limits below.
+    void pruneReportDirectories();
+    static constexpr int reportsKept = 30;
+    static constexpr qint64 reportsMaximumAgeSeconds = 30LL * 24 * 60 * 60;
+
 private:
     QString m_rootPath;
 };
