@@ -119,6 +119,28 @@ TEST_F(CrashReportingController, APromptTheApplicationNeverRegisteredSendsNothin
     EXPECT_EQ(server->requestCount(), 0);
 }
 
+TEST_F(CrashReportingController, UrgentReportsHoldTheStartAFewSecondsAtMost)
+{
+    // Uploads wait for their answer; the service answers late.
+    owner->backgroundSessions = false;
+    TWLoopbackHttpServer::Reply late = TWLoopbackHttpServer::Reply::ok("{}", "application/json");
+    late.delayMs = 2500;
+    server->setReply(reportsPath, late);
+    for (int i = 0; i < 8; ++i)
+        twMakeEarlierReport(files->activePath(), QStringLiteral("URGENT%1").arg(i));
+    twCrashTestWriteFile(files->structurePath() + QStringLiteral("/launchmarker"), "");
+
+    auto controller = makeController();
+    QElapsedTimer started;
+    started.start();
+    ASSERT_TRUE(controller->startWithProfilingMark(0, QString()));
+    EXPECT_LT(started.elapsed(), 4000);
+    // The first went out at once; the rest were left to the work queue, not dropped.
+    EXPECT_GE(server->requestCount(), 1);
+    EXPECT_TRUE(twWaitUntil([&] { return server->requestCount() >= 8; }, 20000));
+    drain(controller);
+}
+
 TEST_F(CrashReportingController, AFailedUploadIsRetriedAfterTheInjectedInterval)
 {
     // An answer of the wrong type fails the upload without the client's own retries.

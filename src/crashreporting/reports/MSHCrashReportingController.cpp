@@ -15,6 +15,7 @@
 #include "MSHUserLogging.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMetaObject>
@@ -364,8 +365,15 @@ bool MSHCrashReportingController::checkForAndCreateLaunchMarker()
 
 void MSHCrashReportingController::processExistingReportPaths(const QStringList &paths, bool urgent)
 {
+    // Urgent reports go first, on this thread, but the window must not wait for them without
+    // end: once the time is spent, the rest are handled like any other report.
+    const QDeadlineTimer deadline(urgentReportsTimeLimitMs);
+    if (urgent)
+        reportsController()->setUrgentDeadline(deadline);
     for (const QString &path : paths)
-        processExistingActiveReportPath(path, urgent);
+        processExistingActiveReportPath(path, urgent && deadline.remainingTime() > 250);
+    if (urgent)
+        reportsController()->setUrgentDeadline(QDeadlineTimer(QDeadlineTimer::Forever));
 }
 
 void MSHCrashReportingController::processExistingActiveReportPath(const QString &path, bool urgent)
