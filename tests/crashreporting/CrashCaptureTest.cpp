@@ -230,3 +230,24 @@ TEST_F(CrashCapture, ALoaderLockHeldByAnotherThreadNeitherStallsNorSpoilsTheReco
     ASSERT_EQ(names(sections), QStringList{QStringLiteral("signal")} + crashSections);
     expectCrashedThread(sections[1].second.toArray(), result, true);
 }
+
+TEST_F(CrashCapture, AStackOverflowOnAWorkerThreadIsRecorded)
+{
+    for (const QString &scenario : {QStringLiteral("overflow-pool"), QStringLiteral("overflow-thread")}) {
+        const HelperRun result = run(scenario);
+        EXPECT_EQ(result.status, QProcess::CrashExit) << qPrintable(scenario);
+        EXPECT_EQ(result.code, SIGSEGV) << qPrintable(scenario);
+        const auto sections = twCrashTestSections(result.dir + QStringLiteral("/signal.mshrecord"));
+        ASSERT_EQ(names(sections), QStringList{QStringLiteral("signal")} + crashSections)
+            << qPrintable(scenario);
+        int crashed = 0;
+        for (const QJsonValue &thread : sections[1].second.toArray()) {
+            const QJsonObject object = thread.toObject();
+            if (object.value("crashed").toBool()) {
+                ++crashed;
+                EXPECT_GT(object.value("stacktrace").toArray().size(), 10) << qPrintable(scenario);
+            }
+        }
+        EXPECT_EQ(crashed, 1) << qPrintable(scenario);
+    }
+}

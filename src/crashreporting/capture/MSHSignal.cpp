@@ -9,6 +9,7 @@
 #include <ctime>
 #include <dlfcn.h>
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -38,6 +39,61 @@ void sleepMilliseconds(long milliseconds)
 }
 
 } // namespace
+
+namespace
+{
+
+// The thread's own alternate stack, unmapped when the thread ends.
+class ThreadSignalStack
+{
+public:
+    ThreadSignalStack()
+    {
+        stack_t current{};
+        if (::sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE))
+            return;
+        const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+        // A guard page below the stack: a handler that overruns it faults instead of writing
+        // over other memory.
+        void *mapping = ::mmap(nullptr, MSHStackSize + page, PROT_READ | PROT_WRITE,
+                               MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+        if (mapping == MAP_FAILED)
+            return;
+        ::mprotect(mapping, page, PROT_NONE);
+        stack_t stack{};
+        stack.ss_sp = static_cast<char *>(mapping) + page;
+        stack.ss_size = MSHStackSize;
+        if (::sigaltstack(&stack, nullptr) != 0) {
+            ::munmap(mapping, MSHStackSize + page);
+            return;
+        }
+        m_mapping = mapping;
+        m_length = MSHStackSize + page;
+    }
+    ~ThreadSignalStack()
+    {
+        if (!m_mapping)
+            return;
+        stack_t off{};
+        off.ss_flags = SS_DISABLE;
+        ::sigaltstack(&off, nullptr);
+        ::munmap(m_mapping, m_length);
+    }
+    ThreadSignalStack(const ThreadSignalStack &) = delete;
+    ThreadSignalStack &operator=(const ThreadSignalStack &) = delete;
+
+private:
+    void *m_mapping = nullptr;
+    size_t m_length = 0;
+};
+
+} // namespace
+
+void MSHSignalInstallThreadStack()
+{
+    thread_local ThreadSignalStack stack;
+    (void)stack;
+}
 
 MSHSignalNames MSHSignalNameLookup(int signal)
 {

@@ -1,6 +1,7 @@
 // tw_crash_helper SCENARIO REPORT_DIR: starts crash capture and fails on purpose, so the tests
 // can read the record it leaves. Scenarios: segv, abort, terminate, twocrash, loaderlock (a
-// thread holds the loader's lock when the fault comes).
+// thread holds the loader's lock when the fault comes),
+// overflow-pool and overflow-thread (a QThreadPool worker's or a std::thread's stack runs out).
 // tw_crash_helper package REPORT_DIR PREPARED_DIR: symbolicates and packages a report folder the
 // way a later launch does (against this program's own images), prints the package's path and
 // removes the folder; a failure leaves the folder and exits with 1.
@@ -25,6 +26,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <atomic>
@@ -118,6 +120,28 @@ void startNamedWorker()
         ::usleep(1000);
 }
 
+// Recurses until the thread's stack runs out.
+__attribute__((noinline)) int overflow(int depth)
+{
+    volatile char pad[512];
+    pad[0] = char(depth);
+    if (nowhere != nullptr)
+        return pad[0];
+    return overflow(depth + 1) + pad[0];
+}
+
+// The stack of a worker started one way or another runs out; the main thread waits.
+void overflowOnWorker(const char *scenario)
+{
+    if (std::strcmp(scenario, "overflow-pool") == 0) {
+        QThreadPool::globalInstance()->start([] { overflow(0); });
+    } else {
+        std::thread([] { overflow(0); }).detach();
+    }
+    for (;;)
+        ::pause();
+}
+
 // A thread that holds the loader's lock (inside a dl_iterate_phdr callback) and never lets go.
 void holdLoaderLock()
 {
@@ -198,6 +222,8 @@ void twCrashHelperLeaf(const char *scenario, const char *dir, const void *intoOu
         startNamedWorker();
         startSilentWorker();
         *nowhere = 1;
+    } else if (std::strncmp(scenario, "overflow-", 9) == 0) {
+        overflowOnWorker(scenario);
     } else if (std::strcmp(scenario, "loaderlock") == 0) {
         holdLoaderLock();
         printCrashTime();
@@ -300,7 +326,7 @@ int main(int argc, char **argv)
         return package(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: tw_crash_helper segv|abort|terminate|twocrash|loaderlock REPORT_DIR\n"
+        std::fprintf(stderr, "usage: tw_crash_helper segv|abort|terminate|twocrash|loaderlock|overflow-pool|overflow-thread REPORT_DIR\n"
                              "       tw_crash_helper package REPORT_DIR PREPARED_DIR\n");
         return 2;
     }
