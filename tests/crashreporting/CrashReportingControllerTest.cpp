@@ -141,6 +141,21 @@ TEST_F(CrashReportingController, UrgentReportsHoldTheStartAFewSecondsAtMost)
     drain(controller);
 }
 
+TEST_F(CrashReportingController, ReportsBeyondTheKeptNumberAreRemovedUnsent)
+{
+    for (int i = 0; i < MSHFileManager::reportsKept + 5; ++i)
+        twMakeEarlierReport(files->activePath(), QStringLiteral("KEPT%1").arg(i));
+    auto controller = makeController();
+    ASSERT_TRUE(controller->startWithProfilingMark(0, QString()));
+    ASSERT_TRUE(twWaitUntil(
+        [&] { return server->requestCount() >= MSHFileManager::reportsKept; }, 20000));
+    drain(controller);
+    QThread::msleep(300);
+    EXPECT_EQ(server->requestCount(), MSHFileManager::reportsKept);
+    // Only this launch's own folder is left.
+    EXPECT_TRUE(twWaitUntil([&] { return names(files->activePath()).size() == 1; }));
+}
+
 TEST_F(CrashReportingController, AFailedUploadIsRetriedAfterTheInjectedInterval)
 {
     // An answer of the wrong type fails the upload without the client's own retries.

@@ -128,15 +128,26 @@ bool MSHCrashReportingController::startWithProfilingMark(uint64_t mark, const QS
     }
     if (!prepareForNewLaunch())
         return false;
-    // What could not be sent in earlier launches (refused, unconfigured, damaged) is kept only
-    // within bounds.
-    m_fileManager->pruneReportDirectories();
     const bool urgent = checkForAndCreateLaunchMarker();
-    const QStringList earlier = m_fileManager->activePathContents();
+    // What could not be sent in earlier launches (refused, unconfigured, damaged) is kept only
+    // within bounds: the rest is left out here and removed on the work queue.
+    const QStringList beyond = m_fileManager->reportsBeyondBounds();
+    const auto within = [&beyond](QStringList paths) {
+        paths.removeIf([&beyond](const QString &path) { return beyond.contains(path); });
+        return paths;
+    };
+    const QStringList earlier = within(m_fileManager->activePathContents());
     // Taken now: the work queued below moves folders into processing and packages into
     // prepared, and those must not be handled twice.
-    const QStringList processing = m_fileManager->processingPathContents();
-    const QStringList prepared = m_fileManager->preparedPathContents();
+    const QStringList processing = within(m_fileManager->processingPathContents());
+    const QStringList prepared = within(m_fileManager->preparedPathContents());
+    if (!beyond.isEmpty()) {
+        const std::shared_ptr<MSHFileManager> files = m_fileManager;
+        m_queue->async([files, beyond] {
+            for (const QString &path : beyond)
+                files->removeItemAtPath(path);
+        });
+    }
 
     std::shared_ptr<MSHInternalReport> report = setupCurrentReport();
     if (!report)

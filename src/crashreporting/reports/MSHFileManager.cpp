@@ -107,7 +107,8 @@ bool MSHFileManager::createDirectoryAtPath(const QString &path)
     return true;
 }
 
-int MSHFileManager::pruneDirectory(const QString &directory, int keep, qint64 maximumAgeSeconds)
+QStringList MSHFileManager::entriesBeyondBounds(const QString &directory, int keep,
+                                               qint64 maximumAgeSeconds) const
 {
     struct Entry {
         QString path;
@@ -126,20 +127,30 @@ int MSHFileManager::pruneDirectory(const QString &directory, int keep, qint64 ma
     std::sort(entries.begin(), entries.end(),
               [](const Entry &a, const Entry &b) { return a.modified > b.modified; });
     const qint64 oldest = QDateTime::currentSecsSinceEpoch() - maximumAgeSeconds;
-    int removed = 0;
+    QStringList beyond;
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (int(i) < keep && entries[i].modified >= oldest)
-            continue;
-        if (removeItemAtPath(entries[i].path))
+        if (int(i) >= keep || entries[i].modified < oldest)
+            beyond.append(entries[i].path);
+    }
+    return beyond;
+}
+
+int MSHFileManager::pruneDirectory(const QString &directory, int keep, qint64 maximumAgeSeconds)
+{
+    int removed = 0;
+    for (const QString &path : entriesBeyondBounds(directory, keep, maximumAgeSeconds)) {
+        if (removeItemAtPath(path))
             ++removed;
     }
     return removed;
 }
 
-void MSHFileManager::pruneReportDirectories()
+QStringList MSHFileManager::reportsBeyondBounds() const
 {
+    QStringList beyond;
     for (const QString &folder : {activePath(), processingPath(), preparedPath()})
-        pruneDirectory(folder, reportsKept, reportsMaximumAgeSeconds);
+        beyond += entriesBeyondBounds(folder, reportsKept, reportsMaximumAgeSeconds);
+    return beyond;
 }
 
 bool MSHFileManager::isRealDirectory(const QString &path)

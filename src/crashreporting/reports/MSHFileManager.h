@@ -77,11 +77,14 @@ public:
     bool removeContentsOfAllPaths();
 
     // Reports that can never be sent must not pile up: of the folder's visible entries the
-    // newest `keep` that are younger than `maximumAgeSeconds` stay, the rest are removed.
-    // Answers how many were removed.
+    // newest `keep` that are younger than `maximumAgeSeconds` stay; the rest are answered
+    // (oldest last).
+    QStringList entriesBeyondBounds(const QString &directory, int keep,
+                                    qint64 maximumAgeSeconds) const;
+    // Removes those entries; answers how many were removed.
     int pruneDirectory(const QString &directory, int keep, qint64 maximumAgeSeconds);
-    // Prunes active, processing and prepared with the limits below.
-    void pruneReportDirectories();
+    // The entries of active, processing and prepared beyond the limits below.
+    QStringList reportsBeyondBounds() const;
     static constexpr int reportsKept = 30;
     static constexpr qint64 reportsMaximumAgeSeconds = 30LL * 24 * 60 * 60;
 
