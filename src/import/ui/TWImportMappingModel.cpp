@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QFileInfo>
+#include <QTimer>
 
 namespace
 {
@@ -286,7 +287,8 @@ QWidget *TWImportMappingDelegate::createEditor(QWidget *parent, const QStyleOpti
                 combo->addItem(target.title);
         }
     }
-    // A choice is taken at once, as a pop-up menu would.
+    // It opens as a pop-up menu does, and a choice is taken at once.
+    QTimer::singleShot(0, combo, [combo] { combo->showPopup(); });
     connect(combo, &QComboBox::activated, this, [this, combo] {
         emit const_cast<TWImportMappingDelegate *>(this)->commitData(combo);
         emit const_cast<TWImportMappingDelegate *>(this)->closeEditor(combo);
