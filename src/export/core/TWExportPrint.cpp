@@ -31,8 +31,12 @@ constexpr double kSmallestScale = 0.6;
 constexpr double kScaleStep = 0.05;
 // Space between columns, in ems of the body type.
 constexpr double kColumnGapEms = 0.8;
-// A shortened text column keeps at least this many average characters.
-constexpr double kShortestTextCharacters = 8;
+// Text columns first keep this many, and the type shrinks to keep them; only
+// when the smallest type cannot do that do they shrink further.
+constexpr double kReadableTextCharacters = 12;
+constexpr double kShortestTextCharacters = 5;
+// A heading's word is broken rather than widen its column past this.
+constexpr double kShortestHeadingCharacters = 5;
 // Margins printers cannot print into, and a reading margin besides.
 constexpr double kSmallestMargin = 24;
 
@@ -151,12 +155,24 @@ private:
     QHash<QString, double> m_boldWidths;
 };
 
+double longestWord(const QFontMetricsF &metrics, const QString &text)
+{
+    double word = 0;
+    for (const QString &part : text.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        word = std::max(word, metrics.horizontalAdvance(part));
+    return word;
+}
+
 // What each column needs at the table's own type size.
 struct Needs {
     QList<double> natural;  // the widest text, or the heading's longest word
     QList<double> shortest; // what a text column may shrink to
+    QList<double> heading;  // what the heading needs
+    double character = 0;   // an average character of the body type
     double gap = 0;
 };
+
+void setShortest(const Table &table, Needs &needs, double characters);
 
 Needs measureNeeds(const Table &table, Measure &measure)
 {
@@ -180,20 +196,28 @@ Needs measureNeeds(const Table &table, Measure &measure)
     }
     for (qsizetype column = 0; column < count; ++column) {
         const Column &c = table.columns.at(column);
-        // Headings wrap at spaces: their longest word is what they need.
-        double word = 0;
-        for (const QString &part : c.title.split(QLatin1Char(' '), Qt::SkipEmptyParts))
-            word = std::max(word, heading.horizontalAdvance(part));
+        // Headings wrap at spaces, and a long word breaks where it must.
+        const double word = std::min(longestWord(heading, c.title),
+                                     kShortestHeadingCharacters * heading.averageCharWidth());
         if (c.kind == ColumnKind::Check)
             needs.natural[column] = body.ascent();
         needs.natural[column] = std::max(needs.natural[column], word);
-        needs.shortest[column] =
-            c.kind == ColumnKind::Text
-                ? std::min(needs.natural[column],
-                           std::max(word, kShortestTextCharacters * body.averageCharWidth()))
-                : needs.natural[column];
+        needs.heading.append(word);
     }
+    needs.character = body.averageCharWidth();
+    setShortest(table, needs, kReadableTextCharacters);
     return needs;
+}
+
+// Text columns may shrink to `characters` average characters (and their heading).
+void setShortest(const Table &table, Needs &needs, double characters)
+{
+    for (qsizetype column = 0; column < table.columns.size(); ++column)
+        needs.shortest[column] =
+            table.columns.at(column).kind == ColumnKind::Text
+                ? std::min(needs.natural.at(column),
+                           std::max(needs.heading.at(column), characters * needs.character))
+                : needs.natural.at(column);
 }
 
 // The widths at a scale, or none when the columns cannot fit `width`.
@@ -246,17 +270,23 @@ std::optional<QList<double>> fit(const Table &table, const Needs &needs, double 
     return widths;
 }
 
-Layout layOutWith(const Table &table, const Needs &needs, double width)
+Layout layOutWith(const Table &table, Needs needs, double width)
 {
     Layout layout;
     std::optional<QList<double>> widths;
-    // Text columns give way first; only then does the type get smaller.
-    for (double scale = 1; scale >= kSmallestScale - 1e-9; scale -= kScaleStep) {
-        widths = fit(table, needs, scale, width, true, &layout.shortened);
-        if (widths) {
-            layout.scale = scale;
-            break;
+    // Text columns give way first; only then does the type get smaller; and
+    // only at the smallest type do text columns shrink further.
+    for (const double characters : {kReadableTextCharacters, kShortestTextCharacters}) {
+        setShortest(table, needs, characters);
+        const double largest = characters == kReadableTextCharacters ? 1 : kSmallestScale;
+        for (double scale = largest; scale >= kSmallestScale - 1e-9 && !widths;
+             scale -= kScaleStep) {
+            widths = fit(table, needs, scale, width, true, &layout.shortened);
+            if (widths)
+                layout.scale = scale;
         }
+        if (widths)
+            break;
     }
     if (!widths) {
         // Even the smallest type overflows: every text column at its
@@ -275,6 +305,45 @@ Layout layOutWith(const Table &table, const Needs &needs, double width)
         x += layout.widths.at(column) + needs.gap * layout.scale;
     }
     return layout;
+}
+
+// A money field spreads over a column per unit and one in the home currency;
+// the unit column of the home currency says again what the home column says.
+// On paper, where width is scarce, a column is left out when a later column
+// has the same heading and every row it fills (totals aside) shows the same.
+void dropRepeatedColumns(Table &table)
+{
+    QList<bool> keep(table.columns.size(), true);
+    for (qsizetype column = 0; column < table.columns.size(); ++column) {
+        for (qsizetype later = column + 1; later < table.columns.size(); ++later) {
+            if (table.columns.at(later).title != table.columns.at(column).title ||
+                table.columns.at(later).kind != ColumnKind::Amount)
+                continue;
+            bool same = true;
+            for (qsizetype row = 0; row < table.rows.size() && same; ++row) {
+                if (table.totals.at(row))
+                    continue;
+                const QString &value = table.rows.at(row).at(column);
+                same = value.isEmpty() || value == table.rows.at(row).at(later);
+            }
+            if (same) {
+                keep[column] = false;
+                break;
+            }
+        }
+    }
+    if (!keep.contains(false))
+        return;
+    const auto kept = [&keep](const auto &list) {
+        std::remove_cvref_t<decltype(list)> result;
+        for (qsizetype index = 0; index < list.size(); ++index)
+            if (keep.at(index))
+                result.append(list.at(index));
+        return result;
+    };
+    table.columns = kept(table.columns);
+    for (QStringList &row : table.rows)
+        row = kept(row);
 }
 
 QPageLayout printedPageLayout(const std::optional<QPageLayout> &pageLayout)
@@ -311,6 +380,8 @@ public:
             layout.widths.isEmpty() ? 0 : layout.offsets.constLast() + layout.widths.constLast();
         m_tableWidth = std::min(m_tableWidth, area.width());
         for (qsizetype column = 0; column < table.columns.size(); ++column)
+            m_flags.append(headingFlags(column));
+        for (qsizetype column = 0; column < table.columns.size(); ++column)
             m_headingHeight = std::max(m_headingHeight, headingRect(column).height());
         m_bodyTop = m_titleFm.height() + 10 + m_headingHeight + 4;
         m_rowsPerPage = std::max(1, int((area.height() - m_bodyTop) / m_rowHeight));
@@ -330,13 +401,16 @@ private:
         return m_boldFm.boundingRect(QRectF(0, 0, std::max(width, 1.0), 1000), flags(column),
                                      m_table.columns.at(column).title);
     }
-    int flags(qsizetype column) const
+    int flags(qsizetype column) const { return m_flags.at(column); }
+    int headingFlags(qsizetype column) const
     {
         const ColumnKind kind = m_table.columns.at(column).kind;
         const int horizontal = kind == ColumnKind::Amount  ? Qt::AlignRight
                                : kind == ColumnKind::Check ? Qt::AlignHCenter
                                                            : Qt::AlignLeft;
-        return horizontal | Qt::AlignBottom | Qt::TextWordWrap;
+        const bool breakWords =
+            longestWord(m_boldFm, m_table.columns.at(column).title) > m_layout.widths.at(column) + 0.01;
+        return horizontal | Qt::AlignBottom | (breakWords ? Qt::TextWrapAnywhere : Qt::TextWordWrap);
     }
     void rule(double y, double width, const QColor &colour)
     {
@@ -360,6 +434,7 @@ private:
     QFontMetricsF m_bodyFm;
     QFontMetricsF m_boldFm;
     QFontMetricsF m_titleFm;
+    QList<int> m_flags; // of each column's heading
     double m_rowHeight = 0;
     double m_tableWidth = 0;
     double m_headingHeight = 0;
@@ -442,8 +517,11 @@ void Pages::drawRow(qsizetype row, double top)
         const double width = m_layout.widths.at(column);
         const ColumnKind kind = m_table.columns.at(column).kind;
         if (kind == ColumnKind::Check) {
-            if (!bold)
+            // Split lines and totals have no box of their own.
+            if (!bold && !value.isEmpty()) {
                 drawCheck(left, width, top, value == QLatin1String("1"));
+                m_painter.setPen(Qt::black);
+            }
             continue;
         }
         if (value.isEmpty() || left >= m_area.width())
@@ -542,6 +620,7 @@ TWExportPrint::Table TWExportPrint::registerTable(TWBusiness *business,
         if (cell.style() & TWCellStyleBold)
             table.totals.last() = true;
     }
+    dropRepeatedColumns(table);
     return table;
 }
 
