@@ -26,6 +26,8 @@ constexpr int kSheetMinimumWidth = 370;
 constexpr int kSheetMinimumHeight = 400;
 // A closed sheet window lives on briefly, after the event that ended it.
 constexpr int kSheetReleaseDelay = 100;
+// Time for the progress sheet to appear before a register print reads its rows.
+constexpr int kPrintReadDelay = 50;
 
 } // namespace
 
@@ -201,11 +203,7 @@ QByteArray TWBusinessController::printData(QPrinter &printer)
 
 void TWBusinessController::printRegister(const TWRegisterPrintRequest &request)
 {
-    if (isPrinting())
-        return;
-    // Read on the main thread; laid out, drawn and sent on the document's queue.
-    const TWRegisterPrintJob job = TWAppRegistry::registry().registerPrintTable(request);
-    if (!job.pdf)
+    if (isPrinting() || !TWAppRegistry::registry().registerPrintTable)
         return;
     const QPageLayout layout = printer().pageLayout();
     const TWPrintTarget target = twPrintTarget(printer(), request.title);
@@ -224,7 +222,6 @@ void TWBusinessController::printRegister(const TWRegisterPrintRequest &request)
     timer->setInterval(100);
     connect(timer, &QTimer::timeout, this,
             [this, progress] { setProgress(progress->done, progress->pages); });
-    timer->start();
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
         const TWErrorResult error = watcher->result();
         watcher->deleteLater();
@@ -233,17 +230,28 @@ void TWBusinessController::printRegister(const TWRegisterPrintRequest &request)
         if (error)
             presentError(*error);
     });
-    watcher->setFuture(QtConcurrent::run(m_operationQueue.get(), [job, layout, target, progress,
-                                                                   cancel]() -> TWErrorResult {
-        const QByteArray pdf = job.pdf(layout, [&](int done, int pages) {
-            progress->done = done;
-            progress->pages = pages;
-            return !*cancel;
-        });
-        if (*cancel)
-            return std::nullopt;
-        return twSendPdf(pdf, target);
-    }));
+    // The rows are read on the main thread (the store is main-thread only),
+    // once the progress sheet has had its chance to show; the pages are laid
+    // out, drawn and sent on the document's queue.
+    QTimer::singleShot(kPrintReadDelay, watcher, [this, watcher, timer, request, layout, target,
+                                                  progress, cancel] {
+        const TWRegisterPrintJob job = TWAppRegistry::registry().registerPrintTable(request);
+        timer->start();
+        watcher->setFuture(QtConcurrent::run(m_operationQueue.get(), [job, layout, target,
+                                                                       progress,
+                                                                       cancel]() -> TWErrorResult {
+            if (!job.pdf)
+                return std::nullopt;
+            const QByteArray pdf = job.pdf(layout, [&](int done, int pages) {
+                progress->done = done;
+                progress->pages = pages;
+                return !*cancel;
+            });
+            if (*cancel)
+                return std::nullopt;
+            return twSendPdf(pdf, target);
+        }));
+    });
 }
 
 void TWBusinessController::printDocument()
