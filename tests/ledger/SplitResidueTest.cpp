@@ -54,8 +54,9 @@ TEST_F(SplitResidue, RandomBalancedEuroLinesCanAlwaysBeSaved)
         residues += alone != 0;
         EXPECT_EQ(TWSplitEditing::splitBalance(*transaction), 0) << "round " << round;
         for (const TWSplitPtr &line : lines) {
-            if (line->accountIdentifier() == euroBank->identifier())
+            if (line->accountIdentifier() == euroBank->identifier()) {
                 EXPECT_EQ(line->totalAccount(), line->total());
+            }
         }
     }
     // The amounts chosen do leave residues to settle.
