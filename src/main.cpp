@@ -8,8 +8,10 @@
 #include "TWDocumentController.h"
 #include "TWExportPrint.h"
 #include "TWInstanceServer.h"
+#include "TWExportUI.h"
 #include "TWLedger.h"
 #include "TWReportsUI.h"
+#include "TWWheelGuard.h"
 #include "Kitbase.h"
 #include "Mishap.h"
 #include "MSHCrashReportingController.h"
@@ -31,6 +33,8 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(TW_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tallyworth"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tallyworth.png")));
+    // A scroll over a form never changes a value on the way.
+    TWWheelGuard::install();
 
     QStringList paths;
     for (const QString &argument : app.arguments().mid(1))
@@ -45,6 +49,7 @@ int main(int argc, char **argv)
     // The pieces of the user interface register their views and editors in
     // TWAppRegistry::registry() here; what is not registered shows its interim.
     twRegisterLedger();
+    twRegisterExportUI();
     twRegisterReportsUI();
     TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &request,
                                                       const QPageLayout &layout) {
