@@ -118,13 +118,15 @@ TWErrorResult TWExportWriter::writeTransactions(TWBusiness &business,
     if (pdf) {
         // The PDF is drawn in two passes over the rows (its first pass measures
         // the columns that decide the page), each a part at a time.
-        const TWTransactionList listed =
-            business.exportTransactionsForAccounts(settings->accounts(), transactions);
-        produce = [&, listed](QIODevice &file) -> TWErrorResult {
+        // Each pass lists the transactions afresh and lets each go once its
+        // rows are made, as the other formats do.
+        produce = [&](QIODevice &file) -> TWErrorResult {
             const auto writer = TWSerializerPDF::serializerWithCells({});
             return writer->writeParts(
                 [&](const TWSerializerPDF::PartSink &sink) {
-                    TWExportTransactions pass(listed, true, true, settings, names, &business);
+                    TWExportTransactions pass(
+                        business.exportTransactionsForAccounts(settings->accounts(), transactions),
+                        true, true, settings, names, &business);
                     return pass.cells(sink);
                 },
                 file);
