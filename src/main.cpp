@@ -10,6 +10,7 @@
 #include "TWInstanceServer.h"
 #include "TWLedger.h"
 #include "TWReportsUI.h"
+#include "TWWork.h"
 #include "Kitbase.h"
 #include "Mishap.h"
 #include "MSHCrashReportingController.h"
@@ -46,6 +47,7 @@ int main(int argc, char **argv)
     // TWAppRegistry::registry() here; what is not registered shows its interim.
     twRegisterLedger();
     twRegisterReportsUI();
+    twRegisterWork();
     TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &request,
                                                       const QPageLayout &layout) {
         return TWExportPrint::registerPDF(request.business, request.transactions, request.fields,
