@@ -9,8 +9,8 @@
 
 void TWTaskItemController::buildForm()
 {
-    addRow("start", makeDateField(0, true, &m_start, &m_startButton));
-    addRow("end", makeDateField(1, true, &m_end, &m_endButton));
+    addRow("taskItemStart", makeDateField(0, true, &m_start, &m_startButton));
+    addRow("taskItemEnd", makeDateField(1, true, &m_end, &m_endButton));
     m_notes = makeLineEdit(false);
     addRow("notes", m_notes);
     connect(m_start, &QDateTimeEdit::dateTimeChanged, this, [this](const QDateTime &moment) {

@@ -72,8 +72,10 @@ QList<TWWorkColumn> TWTasksController::taskItemColumns()
     return {column(TWTaskItemColumnClient, "client"),
             column(TWTaskItemColumnProject, "project"),
             column(TWTaskItemColumnTask, "task"),
-            column(TWTaskItemColumnStart, "start", K::DateTime, false, 140),
-            column(TWTaskItemColumnEnd, "end", K::DateTime, false, 140),
+            // "start" and "end" are the export's lower-case headings: the
+            // columns have titles of their own.
+            column(TWTaskItemColumnStart, "start", K::DateTime, false, 140, "taskItemStart", "taskItemStart"),
+            column(TWTaskItemColumnEnd, "end", K::DateTime, false, 140, "taskItemEnd", "taskItemEnd"),
             column(TWTaskItemColumnDuration, "duration", K::Text, true, 0, "durationHours", "duration"),
             column(TWTaskItemColumnNotes, "notes")};
 }

@@ -8,6 +8,8 @@
 #include "TWProjectController.h"
 #include "TWTaskController.h"
 #include "TWTaskItemController.h"
+#include "TWTasksController.h"
+#include "TWExpensesController.h"
 
 #include "TWLocalized.h"
 #include "TWStoreTestSupport.h"
@@ -299,5 +301,25 @@ TEST_F(WorkSheets, EveryKeyOfTheWorkSideHasAText)
                     missing.append(name);
             }
     }
+    // The form rows' labels.
+    const QRegularExpression row(QStringLiteral("addRow\\(\"([A-Za-z]+)\""));
+    QDirIterator forms(QStringLiteral(TW_SOURCE_DIR "/src/work"), {QStringLiteral("*.cpp")}, QDir::Files);
+    while (forms.hasNext()) {
+        QFile file(forms.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        for (auto rows = row.globalMatch(QString::fromUtf8(file.readAll())); rows.hasNext();) {
+            const QString name = rows.next().captured(1);
+            if (!TWHasLocalized(name))
+                missing.append(name);
+        }
+    }
+    // The columns' titles.
+    QList<TWWorkColumn> columns = TWTasksController::taskColumns();
+    columns += TWTasksController::taskItemColumns();
+    columns += TWExpensesController::expenseColumns();
+    for (const TWWorkColumn &column : columns)
+        for (const char *name : {column.titleKey, column.menuKey})
+            if (name && !TWHasLocalized(QString::fromLatin1(name)))
+                missing.append(QString::fromLatin1(name));
     EXPECT_TRUE(missing.isEmpty()) << missing.join(QLatin1Char(' ')).toStdString();
 }
