@@ -165,7 +165,8 @@ private:
     quint32 m_view;
     QList<TWWorkColumn> m_allColumns;
     TWBusiness *m_business = nullptr;
-    TWTableView *m_table;
+    // The view may go with its window before this object.
+    QPointer<TWTableView> m_table;
     TWWorkTableModel *m_model;
     QMenu *m_headerMenu;
     QPointer<QMenu> m_contextMenu;
