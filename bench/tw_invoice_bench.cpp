@@ -1,4 +1,4 @@
-// Renders an invoice of 1,000 items with notes, header, footer, business
+// Renders an invoice of 1,000 items (--items N for another count) with notes, header, footer, business
 // e-mail and website on the "Classic" layout, writes the PDF to --out PATH and
 // prints the page count and the rendering time. Measure a Release build.
 
@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QtPdf/QPdfDocument>
 
+#include <algorithm>
 #include <cstdio>
 
 int main(int argc, char **argv)
@@ -23,10 +24,13 @@ int main(int argc, char **argv)
                                                                     : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
     QString out;
+    int count = 1000;
     const QStringList arguments = app.arguments();
     for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
         if (arguments.at(i) == QLatin1String("--out"))
             out = arguments.at(i + 1);
+        else if (arguments.at(i) == QLatin1String("--items"))
+            count = std::max(1, arguments.at(i + 1).toInt());
     }
 
     TWUnits::units().loadUnits();
@@ -61,7 +65,7 @@ int main(int argc, char **argv)
     data->setIsInvoice(true);
     data->setUnit(usd);
     TWInvoiceItemList items;
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < count; ++i) {
         auto task = TWTask::taskWithDate(
             QDateTime(QDate(2024, 1, 1).addDays(i % 300), QTime(9, 0)), false,
             QStringLiteral("Task %1 of the annual work").arg(i + 1), TWTaskTypeHour, 0, 1.5,

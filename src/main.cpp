@@ -8,6 +8,7 @@
 #include "TWDocumentController.h"
 #include "TWExportPrint.h"
 #include "TWInstanceServer.h"
+#include "TWExportUI.h"
 #include "TWLedger.h"
 #include "TWReportsUI.h"
 #include "TWWork.h"
@@ -46,6 +47,7 @@ int main(int argc, char **argv)
     // The pieces of the user interface register their views and editors in
     // TWAppRegistry::registry() here; what is not registered shows its interim.
     twRegisterLedger();
+    twRegisterExportUI();
     twRegisterReportsUI();
     twRegisterWork();
     TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &request,

@@ -4,6 +4,7 @@
 #include "TWLayout.h"
 
 #include "TWFontResolver.h"
+#include "TWLocalized.h"
 #include "TWXMLElement.h"
 
 #include <QBuffer>
@@ -11,7 +12,11 @@
 #include <QImageReader>
 #include <QRectF>
 #include <QRegularExpression>
+#include <QtEndian>
 
+#include <algorithm>
+#include <cctype>
+#include <climits>
 #include <cmath>
 #include <limits>
 
@@ -98,21 +103,54 @@ int keywordIndex(const QString &value, std::initializer_list<const char *> keywo
     return -1;
 }
 
-// An image member decoded within the allocation cap; null when missing or
-// not an image.
-QImage imageWithData(const TWLayoutFileData &fileData, const QString &path)
+// An image member decoded within the caps, or the error saying why not.
+TWErrorResult imageWithData(const TWLayoutFileData &fileData, const QString &path, QImage *image)
 {
     const auto member = fileData.constFind(path);
     if (member == fileData.cend())
-        return QImage();
+        return TWLayout::error("missingImage", path);
     QByteArray bytes = *member;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAllocationLimit(TWLayout::kImageAllocationLimit);
     reader.setDecideFormatFromContent(true);
-    return reader.read();
+    QSize size = reader.size();
+    // A PNG states its size in its first chunk; read it there too, so that a
+    // picture too large to decode is named as such even when the reader
+    // gives up on what follows.
+    if (!size.isValid() && bytes.size() >= 24 && bytes.startsWith("\x89PNG\r\n\x1a\n") &&
+        bytes.mid(12, 4) == "IHDR")
+        size = QSize(int(std::min<quint32>(qFromBigEndian<quint32>(bytes.constData() + 16), INT_MAX)),
+                     int(std::min<quint32>(qFromBigEndian<quint32>(bytes.constData() + 20), INT_MAX)));
+    if (size.width() > TWLayout::kMaximumImageSide || size.height() > TWLayout::kMaximumImageSide ||
+        qint64(size.width()) * size.height() > TWLayout::kMaximumImagePixels)
+        return TWLayout::error("imageTooLarge", path);
+    *image = reader.read();
+    if (image->isNull()) {
+        // The header may not tell the size; a decoder refusing the
+        // allocation says so.
+        if (reader.error() == QImageReader::InvalidDataError && reader.size().isValid() &&
+            qint64(reader.size().width()) * reader.size().height() * 4 >
+                qint64(TWLayout::kImageAllocationLimit) * 1024 * 1024)
+            return TWLayout::error("imageTooLarge", path);
+        return TWLayout::error("unreadableImage", path);
+    }
+    if (image->width() > TWLayout::kMaximumImageSide ||
+        image->height() > TWLayout::kMaximumImageSide) {
+        *image = QImage();
+        return TWLayout::error("imageTooLarge", path);
+    }
+    return std::nullopt;
 }
+
+// Sane bounds of a layout's numbers: beyond them a layout makes pages of
+// nothing or a PDF no reader opens.
+constexpr double kMinimumTextSize = 1;
+constexpr double kMaximumTextSize = 200;
+constexpr double kMaximumStrokeWidth = 20;
+// A few page sizes (Legal is 1008 points high).
+constexpr double kMaximumPosition = 3 * 1008;
 
 // An image's size in points: its pixels at the resolution it records (72 per
 // inch when it records none).
@@ -151,6 +189,34 @@ private:
     TWErrorResult parsePageChild(const TWXMLElement &element);
     TWErrorResult parseComponent(const TWXMLElement &element);
 
+    // The element as the user finds it in the file: its parent's name and
+    // its own ("client/name").
+    QString elementName(const TWXMLElement &element) const
+    {
+        return m_parent.isEmpty() ? element.name() : m_parent + QLatin1Char('/') + element.name();
+    }
+    // The value when it lies within [minimum, maximum]; else the error
+    // naming the attribute and the element.
+    TWErrorResult inRange(const TWXMLElement &element, const char *attribute, const QString &text,
+                          double value, double minimum, double maximum) const
+    {
+        if (value >= minimum && value <= maximum)
+            return std::nullopt;
+        return TWError(TWLayoutErrorDomain, -1,
+                       TWLocalized("layoutValueOutOfRange")
+                           .arg(text.trimmed(), QString::fromLatin1(attribute),
+                                elementName(element), QString::number(minimum),
+                                QString::number(maximum)));
+    }
+    TWErrorResult inElement(const TWXMLElement &element, TWErrorResult error) const
+    {
+        if (!error)
+            return error;
+        return TWError(error->domain(), error->code(),
+                       TWLocalized("layoutErrorInElement")
+                           .arg(error->localizedDescription(), elementName(element)));
+    }
+
     static bool isNamed(const TWXMLElement &element, const char *name)
     {
         return element.name().compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
@@ -163,6 +229,7 @@ private:
     QString m_pageFontName;
     double m_pageFontSize = 12.0;
     bool m_haveImages = false;
+    QString m_parent;
 };
 
 TWErrorResult Parser::parseAttributes(const AttributeList &attributes,
@@ -190,13 +257,17 @@ TWErrorResult Parser::parseAttributes(const AttributeList &attributes,
             if (present)
                 fontName = value;
         } else if (attribute == QLatin1String("textSize")) {
-            if (present)
+            if (present) {
                 fontSize = leadingFloat(value);
+                if (TWErrorResult failure = inRange(element, name, value, fontSize,
+                                                    kMinimumTextSize, kMaximumTextSize))
+                    return failure;
+            }
         } else if (attribute == QLatin1String("textColor")) {
             QColor colour = Qt::black;
             if (present) {
                 if (TWErrorResult failure = TWLayout::parseXMLColour(value, &colour))
-                    return failure;
+                    return inElement(element, failure);
             } else if (inherit) {
                 colour = pageSettings->value(QStringLiteral("textColour")).value<QColor>();
             }
@@ -219,14 +290,18 @@ TWErrorResult Parser::parseAttributes(const AttributeList &attributes,
             }
             values.insert(QStringLiteral("strokeStyle"), style);
         } else if (attribute == QLatin1String("strokeWidth")) {
-            values.insert(QStringLiteral("strokeWidth"), present ? leadingFloat(value) : 1.0f);
+            const float width = present ? leadingFloat(value) : 1.0f;
+            if (TWErrorResult failure =
+                    inRange(element, name, value, width, 0, kMaximumStrokeWidth))
+                return failure;
+            values.insert(QStringLiteral("strokeWidth"), width);
         } else if (attribute == QLatin1String("strokeColor") ||
                    attribute == QLatin1String("fillColor")) {
             const bool stroke = attribute == QLatin1String("strokeColor");
             QColor colour = stroke ? QColor(Qt::black) : QColor(Qt::transparent);
             if (present) {
                 if (TWErrorResult failure = TWLayout::parseXMLColour(value, &colour))
-                    return failure;
+                    return inElement(element, failure);
             }
             values.insert(stroke ? QStringLiteral("strokeColour") : QStringLiteral("fillColour"),
                           colour);
@@ -272,26 +347,33 @@ TWErrorResult Parser::parseAttributes(const AttributeList &attributes,
             if (!present)
                 return TWLayout::missingAttributeError(element.name(), attribute);
             hasRect = true;
+            const double position = leadingFloat(value);
+            if (TWErrorResult failure = inRange(element, name, value, position,
+                                                -kMaximumPosition, kMaximumPosition))
+                return failure;
             if (attribute == QLatin1String("x"))
-                rect.moveLeft(leadingFloat(value));
+                rect.moveLeft(position);
             else
-                rect.moveTop(leadingFloat(value));
-        } else if (attribute == QLatin1String("width")) {
-            if (present)
-                rect.setWidth(leadingFloat(value));
-            else
-                imageWidth = true;
-        } else if (attribute == QLatin1String("height")) {
-            if (present)
-                rect.setHeight(leadingFloat(value));
-            else
-                imageHeight = true;
+                rect.moveTop(position);
+        } else if (attribute == QLatin1String("width") || attribute == QLatin1String("height")) {
+            const bool isWidth = attribute == QLatin1String("width");
+            if (present) {
+                const double length = leadingFloat(value);
+                if (TWErrorResult failure =
+                        inRange(element, name, value, length, 0, kMaximumPosition))
+                    return failure;
+                if (isWidth)
+                    rect.setWidth(length);
+                else
+                    rect.setHeight(length);
+            } else {
+                (isWidth ? imageWidth : imageHeight) = true;
+            }
         } else if (attribute == QLatin1String("path")) {
             if (!present)
                 return TWLayout::missingAttributeError(element.name(), attribute);
-            image = imageWithData(m_fileData, value);
-            if (image.isNull())
-                return TWLayout::error("missingImage", value);
+            if (TWErrorResult failure = imageWithData(m_fileData, value, &image))
+                return failure;
             values.insert(QStringLiteral("image"), image);
         }
     }
@@ -308,6 +390,13 @@ TWErrorResult Parser::parseAttributes(const AttributeList &attributes,
             rect.setWidth(size.width());
         if (imageHeight)
             rect.setHeight(size.height());
+        // A size taken from the picture itself is held to the same bounds.
+        if (TWErrorResult failure = inRange(element, "width", QString::number(rect.width()),
+                                            rect.width(), 0, kMaximumPosition))
+            return failure;
+        if (TWErrorResult failure = inRange(element, "height", QString::number(rect.height()),
+                                            rect.height(), 0, kMaximumPosition))
+            return failure;
         values.insert(QStringLiteral("rect"), rect);
     }
     if (additionalSettings) {
@@ -336,16 +425,21 @@ TWErrorResult Parser::parseParts(const TWXMLElement &parent, std::initializer_li
                                  const AttributeList &attributes,
                                  const QVariantMap *additionalSettings)
 {
+    const QString previous = m_parent;
+    m_parent = parent.name();
     for (const TWXMLElementPtr &child : parent.elements()) {
         for (const Part &part : parts) {
             if (!isNamed(*child, part.element))
                 continue;
             if (TWErrorResult failure =
-                    parseElement(attributes, *child, part.key, additionalSettings))
+                    parseElement(attributes, *child, part.key, additionalSettings)) {
+                m_parent = previous;
                 return failure;
+            }
             break;
         }
     }
+    m_parent = previous;
     return std::nullopt;
 }
 
@@ -464,8 +558,11 @@ TWErrorResult Parser::parsePageChild(const TWXMLElement &element)
             if (!isNamed(*child, "image"))
                 continue;
             QVariantMap entry;
-            if (TWErrorResult failure =
-                    parseAttributes(kImageAttributes, *child, &m_page, nullptr, &entry))
+            m_parent = element.name();
+            const TWErrorResult failure =
+                parseAttributes(kImageAttributes, *child, &m_page, nullptr, &entry);
+            m_parent.clear();
+            if (failure)
                 return failure;
             images.append(entry);
         }
@@ -554,6 +651,10 @@ TWErrorResult TWLayout::parseXMLColour(const QString &text, QColor *colour)
     if ((text.size() != 7 && text.size() != 9) || !text.startsWith(QLatin1Char('#')))
         return error("invalidColorFormat", text);
     const QStringView digits = QStringView(text).mid(1);
+    for (const QChar c : digits) {
+        if (!isxdigit(c.unicode() < 128 ? int(c.unicode()) : 0))
+            return error("invalidColorFormat", text);
+    }
     float alpha = 1.0f;
     qsizetype at = 0;
     if (digits.size() == 8) {

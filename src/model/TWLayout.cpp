@@ -8,17 +8,13 @@
 #include <QFileInfo>
 #include <QSet>
 
-namespace {
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-// The zip reader's refusals that say the package is hostile or too big; they
-// are reported as they come rather than as a package without "layout.xml".
-bool isCapError(const TWErrorResult &error)
-{
-    if (!error || error->domain() != QLatin1String(TWZipErrorDomain))
-        return false;
-    return error->code() == TWZipErrorTooManyEntries || error->code() == TWZipErrorEntryTooLarge ||
-           error->code() == TWZipErrorTotalTooLarge;
-}
+namespace {
 
 int intSetting(const QVariantMap &settings, const QString &element, const char *key)
 {
@@ -66,17 +62,80 @@ TWError TWLayout::missingAttributeError(const QString &element, const QString &a
                        .arg(element, TWLocalized("isMissingAttributeLower"), attribute));
 }
 
+int TWLayout::openRegularFile(const QString &path, TWErrorResult *failure)
+{
+    // Non-blocking, so that opening a pipe never waits for a writer; the type
+    // is checked on what was opened, so a link swapped meanwhile cannot
+    // sneak a device in.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int code = errno;
+        *failure = code == EISDIR ? error("layoutIsFolder", path)
+                                  : error("layoutCannotOpen",
+                                          QStringLiteral("%1 (%2)").arg(
+                                              path, QString::fromLocal8Bit(std::strerror(code))));
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const bool folder = S_ISDIR(info.st_mode);
+        ::close(fd);
+        *failure = error(folder ? "layoutIsFolder" : "layoutNotRegularFile", path);
+        return -1;
+    }
+    // Reading a regular file never blocks; the flag goes for plain reads.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+TWErrorResult TWLayout::readLayoutFile(const QString &path, QByteArray *bytes)
+{
+    bytes->clear();
+    if (path.startsWith(QLatin1Char(':'))) {
+        // A built-in package compiled into the program.
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return QFileInfo(path).isDir() ? error("layoutIsFolder", path)
+                                           : error("layoutCannotOpen", path);
+        *bytes = file.read(kMaximumPackageSize + 1);
+    } else {
+        TWErrorResult failure;
+        const int fd = openRegularFile(path, &failure);
+        if (fd < 0)
+            return failure;
+        // Read no more than the cap even if the file grows meanwhile.
+        bytes->resize(kMaximumPackageSize + 1);
+        qint64 total = 0;
+        while (total < bytes->size()) {
+            const ssize_t got = ::read(fd, bytes->data() + total, size_t(bytes->size() - total));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                const int code = errno;
+                ::close(fd);
+                bytes->clear();
+                return error("layoutCannotOpen",
+                             QStringLiteral("%1 (%2)").arg(path, QString::fromLocal8Bit(std::strerror(code))));
+            }
+            if (got == 0)
+                break;
+            total += got;
+        }
+        ::close(fd);
+        bytes->resize(total);
+    }
+    if (bytes->size() > kMaximumPackageSize) {
+        bytes->clear();
+        return TWZipErrorRecord(TWZipErrorTotalTooLarge, path);
+    }
+    return std::nullopt;
+}
+
 TWErrorResult TWLayout::readPackage(TWLayoutFileData *fileData) const
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        return error("missingLayoutFile");
-    if (file.size() > kMaximumPackageSize)
-        return TWZipErrorRecord(TWZipErrorTotalTooLarge, m_path);
-    // Read no more than the cap even if the file grows meanwhile.
-    const QByteArray bytes = file.read(kMaximumPackageSize + 1);
-    if (bytes.size() > kMaximumPackageSize)
-        return TWZipErrorRecord(TWZipErrorTotalTooLarge, m_path);
+    QByteArray bytes;
+    if (TWErrorResult failure = readLayoutFile(m_path, &bytes))
+        return failure;
 
     TWUnZipLimits limits;
     limits.maximumEntryCount = kMaximumEntryCount;
@@ -84,20 +143,21 @@ TWErrorResult TWLayout::readPackage(TWLayoutFileData *fileData) const
     limits.maximumTotalSize = kMaximumTotalSize;
     TWUnZipArchive archive(limits);
     if (!archive.openZipData(bytes)) {
-        if (isCapError(archive.error()))
-            return archive.error();
-        return error("missingLayoutFile");
+        // Anything that does not even start like a zip is simply not one;
+        // a zip the reader refuses says why.
+        if (!bytes.startsWith("PK") || !archive.error())
+            return error("layoutNotZip", m_path);
+        return archive.error();
     }
-    // A member that cannot be read ends the reading; those before it stay.
+    // A member that cannot be read (damaged, encrypted, unsafely named)
+    // refuses the package with its own reason.
     QByteArray data;
     QString name;
     while (archive.readNextFileData(&data, &name))
         fileData->insert(name, data);
     const TWErrorResult failure = archive.error();
     archive.close();
-    if (isCapError(failure))
-        return failure;
-    return std::nullopt;
+    return failure;
 }
 
 TWErrorResult TWLayout::load()

@@ -44,6 +44,9 @@ public:
     static constexpr qint64 kMaximumTotalSize = 64LL * 1024 * 1024;
     // Megabytes one decoded image may take.
     static constexpr int kImageAllocationLimit = 64;
+    // Pixels an image may have on each side, and in all.
+    static constexpr int kMaximumImageSide = 10000;
+    static constexpr qint64 kMaximumImagePixels = 40'000'000;
 
     TWLayout() = default;
     TWLayout(QString path, std::uint32_t type, std::uint32_t kind);
@@ -95,6 +98,13 @@ public:
     // empty when not loaded.
     const QVariantMap &settings() const { return m_settings; }
     void setSettings(const QVariantMap &v) { m_settings = v; }
+
+    // Opens `path` for reading only when it is a regular file (checked on
+    // the descriptor, opened without waiting on a pipe); -1 and the reason
+    // otherwise. The caller closes the descriptor.
+    static int openRegularFile(const QString &path, TWErrorResult *failure);
+    // A package file's bytes, at most kMaximumPackageSize of them.
+    static TWErrorResult readLayoutFile(const QString &path, QByteArray *bytes);
 
 private:
     // The package's members, or the error that refused it.

@@ -2,6 +2,7 @@
 
 #include "TWLocalized.h"
 #include "TWUtilities.h"
+#include "TWZipError.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,7 +73,9 @@ TWErrorResult TWLayoutManager::update()
         for (const QFileInfo &entry :
              user.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
                                 QDir::Name)) {
-            if (entry.suffix().compare(kExtension, Qt::CaseInsensitive) == 0)
+            // Only regular files (or links to them): a pipe or a device
+            // under a layout's name is no package and could block a reader.
+            if (entry.suffix().compare(kExtension, Qt::CaseInsensitive) == 0 && entry.isFile())
                 m_layouts.append(
                     TWLayout::layoutWithPath(entry.filePath(), 0, TWLayoutKindUser));
         }
@@ -127,15 +130,28 @@ TWErrorResult TWLayoutManager::addLayout(const TWLayoutPtr &layout)
     if (!QDir().mkpath(folder))
         return fileError("layoutFolderCannotCreate", folder, errno ? errno : EACCES);
 
-    QFile source(layout->path());
-    if (!source.open(QIODevice::ReadOnly))
-        return fileError("layoutCannotCopy", layout->path(), errno ? errno : ENOENT);
+    QFile source;
+    if (layout->path().startsWith(QLatin1Char(':'))) {
+        source.setFileName(layout->path());
+        if (!source.open(QIODevice::ReadOnly))
+            return fileError("layoutCannotCopy", layout->path(), ENOENT);
+    } else {
+        TWErrorResult refused;
+        const int fd = TWLayout::openRegularFile(layout->path(), &refused);
+        if (fd < 0)
+            return refused;
+        if (!source.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
+            return fileError("layoutCannotCopy", layout->path(), EIO);
+        }
+    }
     // Copy under a temporary name in the folder, then link it into place:
     // link() never replaces an existing file, and a failed copy leaves
     // nothing behind.
     QTemporaryFile temporary(folder + QStringLiteral(".adding-XXXXXX"));
     if (!temporary.open())
         return fileError("layoutCannotCopy", folder, errno ? errno : EACCES);
+    qint64 copied = 0;
     for (;;) {
         const QByteArray piece = source.read(1 << 20);
         if (piece.isEmpty()) {
@@ -143,6 +159,11 @@ TWErrorResult TWLayoutManager::addLayout(const TWLayoutPtr &layout)
                 return fileError("layoutCannotCopy", layout->path(), EIO);
             break;
         }
+        // No package a loader would accept is larger; a file that grows
+        // without end stops here.
+        copied += piece.size();
+        if (copied > TWLayout::kMaximumPackageSize)
+            return TWZipErrorRecord(TWZipErrorTotalTooLarge, layout->path());
         if (temporary.write(piece) != piece.size())
             return fileError("layoutCannotCopy", temporary.fileName(), ENOSPC);
     }
@@ -154,7 +175,11 @@ TWErrorResult TWLayoutManager::addLayout(const TWLayoutPtr &layout)
         return fileError("layoutCannotCopy", target, errno);
     // The temporary name goes with `temporary`; the package stays at `target`.
 
+    // Listed at once under the name the next rescan gives it, so that it is
+    // told apart from the layout it was named after and a second copy is
+    // numbered past it.
     layout->setPath(target);
+    layout->setName(QFileInfo(target).completeBaseName());
     m_layouts.append(layout);
     sort();
     return std::nullopt;

@@ -165,3 +165,77 @@ TEST(PdfWriterTest, RegisterPrintsOnThePrintersPaper)
     // The document's own export choices are left alone.
     EXPECT_EQ(b.exportTransactionsSettings()->fileType(), 0u);
 }
+
+// A group's totals are what moved in its account: a split adds only its lines
+// in that account, never the transaction's other lines.
+TEST(ExportTablesTest, TotalsOfAGroupCountOnlyItsOwnSplitLines)
+{
+    auto business = twSeededBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWTransactionList list =
+        exportList(b, {b.accountWithIdentifier(kChecking), b.accountWithIdentifier(kSales)});
+    auto table = TWExportTransactions::exportTransactionsWithTransactions(
+        list, true, false, settings(b, {-4, -10, -11, -12}), {}, &b);
+    const TWCellList cells = table->cells();
+    // Columns: id, debit (USD, EUR, home), credit (USD, EUR, home), total (USD, EUR, home).
+    QList<QMap<quint32, QString>> totals;
+    for (quint32 r = 0; r < rowCount(cells); ++r) {
+        const auto bold = std::find_if(cells.cbegin(), cells.cend(), [r](const TWCell &cell) {
+            return cell.row() == r && cell.style() == TWCellStyleBold;
+        });
+        if (bold != cells.cend())
+            totals.append(row(cells, r));
+    }
+    ASSERT_EQ(totals.size(), 2);
+    // Checking: in 1,500 + 100 (its split line) + 135; out 800 + 12.50.
+    EXPECT_EQ(totals.at(0).value(3), QStringLiteral("1735.00"));
+    EXPECT_EQ(totals.at(0).value(6), QStringLiteral("812.50"));
+    // Sales: out 1,500 + 70 (its split line) + 135, nothing in.
+    EXPECT_EQ(totals.at(1).value(3), QStringLiteral("0.00"));
+    EXPECT_EQ(totals.at(1).value(6), QStringLiteral("1705.00"));
+}
+
+// Written a part at a time, an export is the same file as written whole,
+// however small the parts.
+TEST(ExportTablesTest, APartAtATimeGivesTheSameCsvAndHtmlAsTheWholeTable)
+{
+    auto business = twSeededBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWTransactionList list =
+        exportList(b, {b.accountWithIdentifier(kChecking), b.accountWithIdentifier(kSavings)});
+    const auto table = [&] {
+        return TWExportTransactions::exportTransactionsWithTransactions(
+            list, true, true, settings(b, kLedgerColumns), {}, &b);
+    };
+    const TWCellList whole = table()->cells();
+    for (const qsizetype rows : {1, 3, 1000}) {
+        QString csv, html;
+        TWSerializerCSV::Stream csvStream;
+        TWSerializerHTML::Stream htmlStream;
+        int parts = 0;
+        ASSERT_FALSE(table()->cells(
+            [&](TWCellList &part) -> TWErrorResult {
+                ++parts;
+                csvStream.append(part, csv);
+                htmlStream.append(part, html);
+                return std::nullopt;
+            },
+            rows));
+        htmlStream.finish(html);
+        EXPECT_EQ(csv, TWSerializerCSV::serializerWithCells(whole)->text()) << rows;
+        EXPECT_EQ(html, TWSerializerHTML::serializerWithCells(whole)->text()) << rows;
+        EXPECT_EQ(parts > 1, rows < 10) << rows;
+    }
+    // An error from the receiver stops the table there.
+    int calls = 0;
+    const TWErrorResult stopped = table()->cells(
+        [&calls](TWCellList &) -> TWErrorResult {
+            ++calls;
+            return TWError(QStringLiteral("test"), 1, QStringLiteral("full"));
+        },
+        1);
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(calls, 1);
+}

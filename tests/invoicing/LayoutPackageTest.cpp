@@ -149,7 +149,7 @@ TEST(LayoutPackageTest, RequiredAttributesAreNamedWhenMissing)
                              twLayoutXML(QString(), QStringLiteral(
                                                         R"(<images><image x="1" y="1" path="a.png"/></images>)")),
                              nullptr, {{QStringLiteral("a.png"), QByteArray("not a picture")}})),
-              withValue("missingImage", "a.png"));
+              withValue("unreadableImage", "a.png"));
 }
 
 TEST(LayoutPackageTest, HostilePackagesFailQuicklyWithAClearError)
@@ -166,9 +166,9 @@ TEST(LayoutPackageTest, HostilePackagesFailQuicklyWithAClearError)
     ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
     junk.write(QByteArray(4096, 'x'));
     junk.close();
-    EXPECT_EQ(text(loadPath(junk.fileName())), TWLocalized("missingLayoutFile"));
-    EXPECT_EQ(text(loadPath(dir.filePath(QStringLiteral("None.twlayout")))),
-              TWLocalized("missingLayoutFile"));
+    EXPECT_EQ(text(loadPath(junk.fileName())), withValue("layoutNotZip", junk.fileName()));
+    EXPECT_TRUE(text(loadPath(dir.filePath(QStringLiteral("None.twlayout"))))
+                    .startsWith(TWLocalized("layoutCannotOpen")));
 
     // One member that inflates past the cap.
     const QString bomb = twWritePackage(
@@ -202,7 +202,7 @@ TEST(LayoutPackageTest, HostilePackagesFailQuicklyWithAClearError)
                       twLayoutXML(QString(), QStringLiteral(
                                                  R"(<images><image x="0" y="0" path="huge.png"/></images>)")),
                       nullptr, {{QStringLiteral("huge.png"), hugePngHeader(50000, 50000)}});
-    EXPECT_EQ(text(error), withValue("missingImage", "huge.png"));
+    EXPECT_EQ(text(error), withValue("imageTooLarge", "huge.png"));
 
     // Descriptions nested 20,000 deep, or larger than any real layout, are
     // refused by the reader instead of exhausting the stack or the clock.

@@ -1,5 +1,7 @@
 #include "TWExportTransactions.h"
 
+#include <limits>
+
 #include "TWBusiness.h"
 #include "TWExportNumbers.h"
 #include "TWFormatter.h"
@@ -65,6 +67,7 @@ public:
     }
 
     TWCellList run();
+    TWErrorResult run(const TWExportTransactions::CellSink &sink, qsizetype rowsPerPart);
 
 private:
     void add(const QString &value, quint32 type, quint32 style = 0, bool header = false,
@@ -112,6 +115,11 @@ private:
     void splitRow(const TWTransaction &transaction, const TWSplit &split, bool reversed);
     void totalsRow();
     void resetSums();
+    void resetScratch()
+    {
+        m_scratch.units = QList<qint64>(m_units.size(), 0);
+        m_scratch.home = 0;
+    }
     QString accountName(qint32 identifier) const;
 
     TWExportTransactions &m_table;
@@ -122,6 +130,8 @@ private:
     bool m_mileageShown = false;
     bool m_homeOnly = false;
     Sums m_debit, m_credit, m_total;
+    // Takes the amounts of lines that count in no total.
+    Sums m_scratch;
 };
 
 void TWExportTransactions::Builder::collectUnits()
@@ -422,9 +432,14 @@ void TWExportTransactions::Builder::transactionRow(TWTransaction &transaction)
     }
 }
 
-void TWExportTransactions::Builder::splitRow(const TWTransaction &, const TWSplit &split,
-                                             bool reversed)
+void TWExportTransactions::Builder::splitRow(const TWTransaction &transaction,
+                                             const TWSplit &split, bool reversed)
 {
+    // A group's totals are what moved in its account: only the lines in that
+    // account count, not the transaction's other lines.
+    const qint32 active = transaction.activeAccountIdentifier();
+    const bool counted = active == 0 || split.accountIdentifier() == active;
+    resetScratch();
     const qint64 sign = reversed ? -1 : 1;
     const Amounts adjusted{sign * split.total(), sign * split.totalStart(), sign * split.totalEnd(),
                            sign * split.totalBusiness(), split.unit()};
@@ -453,12 +468,14 @@ void TWExportTransactions::Builder::splitRow(const TWTransaction &, const TWSpli
         case kDebit:
         case kCredit:
             if (field->identifier() == kDebit ? adjusted.total > 0 : adjusted.total < 0)
-                moneyCells(adjusted, true, field->identifier() == kDebit ? m_debit : m_credit);
+                moneyCells(adjusted, true,
+                           !counted ? m_scratch
+                                    : field->identifier() == kDebit ? m_debit : m_credit);
             else
                 gap(moneyColumns());
             break;
         case kTotal:
-            moneyCells(own, false, m_total);
+            moneyCells(own, false, counted ? m_total : m_scratch);
             break;
         case kUnit:
             if (split.unit())
@@ -513,18 +530,47 @@ TWCellList TWExportTransactions::Builder::run()
 {
     if (!m_table.m_exportSettings)
         return m_cells;
-    collectUnits();
     // Room for every cell at once: a list of this size reallocated again and
     // again would dominate the export.
     qsizetype columns = 0;
     for (const TWFieldPtr &field : m_table.m_exportSettings->fields())
         columns += field && isMoneyField(*field) ? moneyColumns() : 1;
     m_cells.reserve(std::max<qsizetype>(1024, (m_table.m_transactions.size() + 2) * columns));
+    TWCellList all;
+    run([&all](TWCellList &part) -> TWErrorResult {
+        all.swap(part);
+        return std::nullopt;
+    },
+        std::numeric_limits<qsizetype>::max());
+    return all;
+}
+
+TWErrorResult TWExportTransactions::Builder::run(const TWExportTransactions::CellSink &sink,
+                                                 qsizetype rowsPerPart)
+{
+    if (!m_table.m_exportSettings)
+        return std::nullopt;
+    collectUnits();
     m_table.m_column = 0;
     headerRow();
     bool first = true;
     qint32 group = 0;
-    for (const TWTransactionPtr &transaction : m_table.m_transactions) {
+    quint32 partStart = m_table.m_row;
+    const auto handOver = [&]() -> TWErrorResult {
+        if (m_cells.isEmpty())
+            return std::nullopt;
+        TWErrorResult error = sink(m_cells);
+        m_cells.clear();
+        partStart = m_table.m_row;
+        return error;
+    };
+    // Written a part at a time, a row's transaction is let go once its rows
+    // are made: a view of a transaction keeps the values the rows read, and
+    // an export of every account lists each transaction about twice.
+    const bool release = rowsPerPart != std::numeric_limits<qsizetype>::max();
+    TWTransactionList &transactions = m_table.m_transactions;
+    for (qsizetype index = 0; index < transactions.size(); ++index) {
+        const TWTransactionPtr transaction = transactions.at(index);
         if (!transaction)
             continue;
         if (m_table.m_includeTotals && !first && transaction->activeAccountIdentifier() != group) {
@@ -534,10 +580,16 @@ TWCellList TWExportTransactions::Builder::run()
         first = false;
         group = transaction->activeAccountIdentifier();
         transactionRow(*transaction);
+        if (release)
+            transactions[index].reset();
+        if (qsizetype(m_table.m_row - partStart) >= rowsPerPart) {
+            if (TWErrorResult error = handOver())
+                return error;
+        }
     }
     if (m_table.m_includeTotals && !first)
         totalsRow();
-    return m_cells;
+    return handOver();
 }
 
 TWExportTransactions::TWExportTransactions(TWTransactionList transactions, bool includeTotals,
@@ -566,4 +618,10 @@ TWCellList TWExportTransactions::cells()
 {
     Builder builder(*this);
     return builder.run();
+}
+
+TWErrorResult TWExportTransactions::cells(const CellSink &sink, qsizetype rowsPerPart)
+{
+    Builder builder(*this);
+    return builder.run(sink, std::max<qsizetype>(1, rowsPerPart));
 }

@@ -7,10 +7,13 @@
 // from the account each row is listed under.
 
 #include "TWCell.h"
+#include "TWError.h"
 #include "TWExportSettings.h"
 #include "TWTransaction.h"
 
 #include <QHash>
+
+#include <functional>
 
 class TWBusiness;
 
@@ -34,6 +37,13 @@ public:
     // The table, ordered by row, then column. Rows continue from the last
     // call: a table object makes one table.
     TWCellList cells();
+    // The same table handed over a part at a time, so that an export of any
+    // size holds only a few hundred rows of cells at once: `sink` gets each
+    // part in order (and may take its cells); an error it answers stops the
+    // table there and is answered. The table lets go of each transaction once
+    // its rows are made (its list empties as it goes).
+    using CellSink = std::function<TWErrorResult(TWCellList &cells)>;
+    TWErrorResult cells(const CellSink &sink, qsizetype rowsPerPart = 512);
 
     const TWTransactionList &transactions() const { return m_transactions; }
     void setTransactions(const TWTransactionList &v) { m_transactions = v; }

@@ -4,11 +4,18 @@ QString TWSerializerCSV::text() const
 {
     QString text = QStringLiteral("");
     text.reserve(std::max<qsizetype>(1000, cells().size() * 12));
+    Stream stream;
+    stream.append(cells(), text);
+    return text;
+}
+
+void TWSerializerCSV::Stream::append(const TWCellList &cells, QString &text)
+{
     // Signed and wide: a cell on a lower row than the one before it (never
     // produced, but not trusted) makes one line break, not a wrap-around.
-    qint64 lastRow = 0;
-    qint64 lastColumn = 0;
-    for (const TWCell &cell : cells()) {
+    qint64 &lastRow = m_lastRow;
+    qint64 &lastColumn = m_lastColumn;
+    for (const TWCell &cell : cells) {
         const qint64 row = cell.row();
         const qint64 column = cell.column();
         if (row != lastRow) {
@@ -30,5 +37,4 @@ QString TWSerializerCSV::text() const
         lastRow = row;
         lastColumn = column;
     }
-    return text;
 }

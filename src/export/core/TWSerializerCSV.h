@@ -11,4 +11,16 @@ public:
     TW_SERIALIZER_FACTORIES(TWSerializerCSV)
 
     QString text() const override;
+
+    // The same text made a part at a time: each `append` adds the text of
+    // the next cells, continuing the rows of the cells before them.
+    class Stream
+    {
+    public:
+        void append(const TWCellList &cells, QString &out);
+
+    private:
+        qint64 m_lastRow = 0;
+        qint64 m_lastColumn = 0;
+    };
 };

@@ -94,25 +94,35 @@ void TWSerializerHTML::appendEncoded(QString &out, const QString &text)
 
 QString TWSerializerHTML::text() const
 {
-    const TWCellList &list = cells();
     QString body;
-    body.reserve(std::max<qsizetype>(1000, list.size() * 40));
-    // The title is text like any other: encoded, so markup in it stays text.
-    body.append(kDocumentType);
-    body.append(QLatin1String("<html><head><title>"));
-    if (!list.isEmpty())
-        appendEncoded(body, list.constFirst().value());
-    body.append(QLatin1String("</title></head><body>"));
+    body.reserve(std::max<qsizetype>(1000, cells().size() * 40));
+    Stream stream;
+    stream.append(cells(), body);
+    stream.finish(body);
+    return body;
+}
+
+void TWSerializerHTML::Stream::append(const TWCellList &list, QString &body)
+{
+    if (!m_started) {
+        m_started = true;
+        // The title is text like any other: encoded, so markup in it stays text.
+        body.append(kDocumentType);
+        body.append(QLatin1String("<html><head><title>"));
+        if (!list.isEmpty())
+            appendEncoded(body, list.constFirst().value());
+        body.append(QLatin1String("</title></head><body>"));
+    }
     QString opening, closing, linkOpening, linkClosing;
     opening.reserve(1000);
     closing.reserve(1000);
 
     // Signed and wide: a lower row than the last makes no gap rather than
     // counting round the 32-bit range.
-    qint64 lastRow = 0;
-    qint64 lastColumn = -1;
-    quint32 graphCounter = 1;
-    bool tableMode = false;
+    qint64 &lastRow = m_lastRow;
+    qint64 &lastColumn = m_lastColumn;
+    quint32 &graphCounter = m_graphCounter;
+    bool &tableMode = m_tableMode;
     for (const TWCell &cell : list) {
         const qint64 row = cell.row();
         const qint64 column = cell.column();
@@ -195,9 +205,14 @@ QString TWSerializerHTML::text() const
         lastRow = row;
         lastColumn = column;
     }
-    if (tableMode)
-        body.append(QLatin1String("</tr></table>"));
+}
 
+void TWSerializerHTML::Stream::finish(QString &body)
+{
+    if (!m_started)
+        append({}, body);
+    if (m_tableMode)
+        body.append(QLatin1String("</tr></table>"));
+    m_tableMode = false;
     body.append(QLatin1String("</body></html>"));
-    return body;
 }

@@ -188,8 +188,26 @@ void TWInvoiceOperation::calculateBoundsInvoice()
         labelWidth = std::max(labelWidth, label.width());
         valueWidth = std::max(valueWidth, value.width());
     }
-    if (labelWidth + valueWidth > width)
+    if (labelWidth + valueWidth > width) {
+        // The values give way first, but never below half the block: a long
+        // label wraps rather than squeezing its value to nothing.
+        if (labelWidth > width / 2)
+            labelWidth = std::max(width - valueWidth, width / 2);
         valueWidth = width - labelWidth;
+        // Each row is as tall as its texts laid out at the widths they are
+        // drawn at, so the next row starts below a wrapped name.
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const InvoiceRow &row = rows.at(i);
+            if (!labels.at(i).isEmpty())
+                labels[i] = measureText(
+                    row.label, attributesForSettings(settings(QString::fromLatin1(row.labelKey))),
+                    labelWidth);
+            if (!values.at(i).isEmpty())
+                values[i] = measureText(
+                    row.value, attributesForSettings(settings(QString::fromLatin1(row.valueKey))),
+                    valueWidth);
+        }
+    }
     double height = 2 * inset;
     for (qsizetype i = 0; i < rows.size(); ++i)
         height += std::max(labels.at(i).height(), values.at(i).height());
@@ -203,15 +221,19 @@ void TWInvoiceOperation::calculateBoundsInvoice()
         const QRectF &value = values.at(i);
         if (empty(label) && empty(value))
             continue;
+        // Label and value share the row's top line; the taller sets where
+        // the next row starts.
+        const double top = y;
         y -= std::max(label.height(), value.height());
         if (!empty(label))
             m_stringBounds.insert(QString::fromLatin1(rows.at(i).labelKey),
-                                  TWInvoiceGeometry::integral(
-                                      QRectF(inset, y, labelWidth, label.height())));
+                                  TWInvoiceGeometry::integral(QRectF(
+                                      inset, top - label.height(), labelWidth, label.height())));
         if (!empty(value))
             m_stringBounds.insert(QString::fromLatin1(rows.at(i).valueKey),
-                                  TWInvoiceGeometry::integral(QRectF(
-                                      inset + labelWidth + 5, y, valueWidth, value.height())));
+                                  TWInvoiceGeometry::integral(QRectF(inset + labelWidth + 5,
+                                                                     top - value.height(),
+                                                                     valueWidth, value.height())));
     }
 }
 

@@ -7,7 +7,12 @@
 #include "TWFontResolver.h"
 #include "TWInvoiceGeometry.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
@@ -16,6 +21,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -32,6 +38,150 @@ QFont fontFor(const TWTextAttributes &attributes)
     return fallback;
 }
 
+// The writing system a character's script is listed under in the font
+// database, for the scripts invoices meet beyond Latin.
+QFontDatabase::WritingSystem writingSystemOf(char32_t ucs4)
+{
+    switch (QChar::script(ucs4)) {
+    case QChar::Script_Arabic:
+        return QFontDatabase::Arabic;
+    case QChar::Script_Hebrew:
+        return QFontDatabase::Hebrew;
+    case QChar::Script_Devanagari:
+        return QFontDatabase::Devanagari;
+    case QChar::Script_Thai:
+        return QFontDatabase::Thai;
+    case QChar::Script_Han:
+        return QFontDatabase::SimplifiedChinese;
+    case QChar::Script_Hiragana:
+    case QChar::Script_Katakana:
+        return QFontDatabase::Japanese;
+    case QChar::Script_Hangul:
+        return QFontDatabase::Korean;
+    case QChar::Script_Greek:
+        return QFontDatabase::Greek;
+    case QChar::Script_Cyrillic:
+        return QFontDatabase::Cyrillic;
+    default:
+        return QFontDatabase::Any;
+    }
+}
+
+// A face that has `ucs4`, found among the families the font database lists
+// for its writing system: `font` with another family, keeping size, weight
+// and slant where a face of them has the character, else upright, else
+// regular. Empty when no installed family has it. Answers are kept, since
+// renderings on several workers ask the same questions.
+std::optional<QFont> fallbackFont(char32_t ucs4, const QFont &font)
+{
+    static QMutex mutex;
+    static QHash<int, std::optional<QFont>> known;
+    const QFontDatabase::WritingSystem system = writingSystemOf(ucs4);
+    if (system == QFontDatabase::Any)
+        return std::nullopt;
+    const int key = int(system) * 4 + (font.bold() ? 2 : 0) + (font.italic() ? 1 : 0);
+    std::optional<QFont> found;
+    bool cached = false;
+    {
+        QMutexLocker lock(&mutex);
+        const auto entry = known.constFind(key);
+        if (entry != known.cend()) {
+            found = *entry;
+            cached = true;
+        }
+    }
+    if (!cached) {
+        const QStringList families = QFontDatabase::families(system);
+        // Styled faces first: an italic text stays italic when a face can.
+        for (const bool keepStyle : {true, false}) {
+            for (const QString &family : families) {
+                QFont face(family);
+                face.setBold(keepStyle && font.bold());
+                face.setItalic(keepStyle && font.italic());
+                if (QFontMetricsF(face).inFontUcs4(ucs4) &&
+                    QFontInfo(face).italic() == face.italic()) {
+                    found = face;
+                    break;
+                }
+            }
+            if (found)
+                break;
+        }
+        QMutexLocker lock(&mutex);
+        known.insert(key, found);
+    }
+    if (!found)
+        return std::nullopt;
+    QFont substitute = font;
+    substitute.setFamilies({found->family()});
+    substitute.setBold(found->bold());
+    substitute.setItalic(found->italic());
+    return substitute;
+}
+
+// Format ranges that give the characters `font` lacks a face that has them,
+// at the same size, weight and slant, so that no text silently vanishes.
+QList<QTextLayout::FormatRange> fallbackRanges(const QString &text, const QFont &font,
+                                               const QTextCharFormat &base)
+{
+    QList<QTextLayout::FormatRange> ranges;
+    bool plain = true;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x0370) {
+            plain = false;
+            break;
+        }
+    }
+    if (plain)
+        return ranges;
+    const QFontMetricsF metrics(font);
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const char32_t ucs4 = text.at(i).isHighSurrogate() && i + 1 < text.size()
+                                  ? QChar::surrogateToUcs4(text.at(i), text.at(i + 1))
+                                  : char32_t(text.at(i).unicode());
+        const qsizetype length = ucs4 > 0xFFFF ? 2 : 1;
+        const std::optional<QFont> substitute =
+            ucs4 < 0x0370 || metrics.inFontUcs4(ucs4) ? std::nullopt : fallbackFont(ucs4, font);
+        if (!substitute) {
+            i += length;
+            continue;
+        }
+        // The run: this character and those after it of the same script
+        // or of none (spaces, punctuation) that the font lacks too.
+        const QChar::Script script = QChar::script(ucs4);
+        qsizetype end = i + length;
+        while (end < text.size()) {
+            const char32_t next = text.at(end).isHighSurrogate() && end + 1 < text.size()
+                                      ? QChar::surrogateToUcs4(text.at(end), text.at(end + 1))
+                                      : char32_t(text.at(end).unicode());
+            const QChar::Script nextScript = QChar::script(next);
+            if (nextScript != script && nextScript != QChar::Script_Common &&
+                nextScript != QChar::Script_Inherited)
+                break;
+            end += next > 0xFFFF ? 2 : 1;
+        }
+        QTextCharFormat format = base;
+        format.setFont(*substitute, QTextCharFormat::FontPropertiesAll);
+        ranges.append({int(i), int(end - i), format});
+        i = end;
+    }
+    return ranges;
+}
+
+// The distance from one line to the next. Lines are at most the maximum
+// line height apart; a line made taller by a fallback face (a script the
+// font lacks) keeps that extra height, so that it never rises into the line
+// above.
+double linePitch(const QTextLine &line, const TWTextAttributes &attributes, double fontHeight)
+{
+    const double natural = line.height();
+    if (attributes.maximumLineHeight <= 0)
+        return natural;
+    return std::min(natural,
+                    attributes.maximumLineHeight + std::max(0.0, natural - fontHeight));
+}
+
 // One text laid out from the line-fragment origin: paragraphs split at line
 // breaks, lines wrapped at the width, each line at most the attributes'
 // maximum line height apart.
@@ -46,6 +196,7 @@ void layOut(TextBlock &block, const QString &text, const TWTextAttributes &attri
 {
     static const QRegularExpression breaks(QStringLiteral("\r\n|[\r\n\u2028\u2029]"));
     const QFont font = fontFor(attributes);
+    const double fontHeight = QFontMetricsF(font).height();
     const double lineWidth = std::clamp(width, 0.0, kUnlimitedWidth);
     QTextOption option(attributes.alignment == 1   ? Qt::AlignHCenter
                        : attributes.alignment == 2 ? Qt::AlignRight
@@ -64,7 +215,9 @@ void layOut(TextBlock &block, const QString &text, const TWTextAttributes &attri
     for (const QString &paragraph : paragraphs) {
         auto layout = std::make_unique<QTextLayout>(paragraph, font);
         layout->setTextOption(option);
-        layout->setFormats({QTextLayout::FormatRange{0, int(paragraph.size()), format}});
+        QList<QTextLayout::FormatRange> formats{{0, int(paragraph.size()), format}};
+        formats += fallbackRanges(paragraph, font, format);
+        layout->setFormats(formats);
         layout->beginLayout();
         for (;;) {
             QTextLine line = layout->createLine();
@@ -72,9 +225,7 @@ void layOut(TextBlock &block, const QString &text, const TWTextAttributes &attri
                 break;
             line.setLineWidth(lineWidth);
             const double natural = line.height();
-            const double pitch = attributes.maximumLineHeight > 0
-                                     ? std::min(natural, attributes.maximumLineHeight)
-                                     : natural;
+            const double pitch = linePitch(line, attributes, fontHeight);
             // The descent keeps its room; a shorter line gives up ascent.
             line.setPosition(QPointF(0, y + pitch - natural));
             y += pitch;
@@ -126,6 +277,19 @@ QRectF TWInvoiceOperation::measureText(const QString &text, const TWTextAttribut
     return QRectF(0, 0, block.width, block.height);
 }
 
+QList<QGlyphRun> TWInvoiceOperation::glyphRuns(const QString &text,
+                                               const TWTextAttributes &attributes, double width)
+{
+    QList<QGlyphRun> runs;
+    if (text.isEmpty())
+        return runs;
+    TextBlock block;
+    layOut(block, text, attributes, width);
+    for (const auto &layout : block.layouts)
+        runs += layout->glyphRuns();
+    return runs;
+}
+
 QRectF TWInvoiceOperation::boundsForString(const QString &text, const QVariantMap &settings,
                                            double *strokeWidth) const
 {
@@ -157,8 +321,25 @@ void TWInvoiceOperation::drawText(const QString &text, const TWTextAttributes &a
     // A hair of slack so that a line measured to fit exactly still fits.
     layOut(block, text, attributes, rect.width() + 0.01);
     const QRectF target = TWInvoiceGeometry::toPainter(rect, m_pageSize.height());
+    const bool record = m_recordsDrawnTexts && m_painter->transform().isIdentity();
+    QRectF drawn;
     for (const auto &layout : block.layouts) {
         layout->draw(m_painter, target.topLeft());
+        if (record) {
+            for (int i = 0; i < layout->lineCount(); ++i) {
+                const QTextLine line = layout->lineAt(i);
+                if (line.textLength() <= 0)
+                    continue;
+                // The line's own slot: lines closer than their natural
+                // height give up ascent, as laid out.
+                const double natural = line.height();
+                const double pitch =
+                    linePitch(line, attributes, QFontMetricsF(fontFor(attributes)).height());
+                const QRectF slot(line.naturalTextRect().x(), line.y() + natural - pitch,
+                                  line.naturalTextWidth(), pitch);
+                drawn = drawn.united(slot.translated(target.topLeft()));
+            }
+        }
         if (attributes.underline != 2)
             continue;
         // Qt has no double underline: two rules under each line's text.
@@ -178,6 +359,9 @@ void TWInvoiceOperation::drawText(const QString &text, const TWTextAttributes &a
         }
         m_painter->restore();
     }
+    if (record && !drawn.isEmpty())
+        m_drawnTexts.append({m_currentPage, text,
+                             TWInvoiceGeometry::toPainter(drawn, m_pageSize.height())});
 }
 
 void TWInvoiceOperation::drawStrokeFillRect(const QRectF &rect, bool rounded,
@@ -258,14 +442,36 @@ void TWInvoiceOperation::drawLine(QPointF from, QPointF to, const QVariantMap &s
     m_painter->restore();
 }
 
+QImage TWInvoiceOperation::imageForFrame(const QImage &image, const QSizeF &frame)
+{
+    // What the frame needs at 300 dots per inch; a larger picture only
+    // swells the PDF.
+    constexpr double kDotsPerPoint = 300.0 / 72.0;
+    const QSize needed(std::max(1, int(std::ceil(frame.width() * kDotsPerPoint))),
+                       std::max(1, int(std::ceil(frame.height() * kDotsPerPoint))));
+    if (image.width() <= needed.width() && image.height() <= needed.height())
+        return image;
+    return image.scaled(needed.boundedTo(image.size()), Qt::KeepAspectRatio,
+                        Qt::SmoothTransformation);
+}
+
 void TWInvoiceOperation::drawImage(const QImage &image, const QRectF &rect, double opacity)
 {
-    if (!m_painter || image.isNull())
+    if (!m_painter || image.isNull() || rect.width() <= 0 || rect.height() <= 0)
         return;
+    // Scaled once per rendering: the same picture on every page is then
+    // the same image to the PDF writer, embedded once.
+    const QPair<qint64, QSize> key(image.cacheKey(), rect.size().toSize());
+    auto scaled = m_scaledImages.constFind(key);
+    if (scaled == m_scaledImages.cend())
+        scaled = m_scaledImages.insert(key, imageForFrame(image, rect.size()));
     m_painter->save();
     m_painter->setOpacity(opacity);
-    m_painter->drawImage(TWInvoiceGeometry::toPainter(rect, m_pageSize.height()), image);
+    m_painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    m_painter->drawImage(TWInvoiceGeometry::toPainter(rect, m_pageSize.height()), *scaled);
     m_painter->restore();
+    if (m_recordsDrawnTexts)
+        m_drawnImages.append({m_currentPage, QString(), rect});
 }
 
 struct TWInvoiceOperation::Piece {

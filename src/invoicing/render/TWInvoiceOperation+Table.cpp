@@ -5,12 +5,12 @@
 #include "TWInvoiceOperation.h"
 
 #include "TWCell.h"
+#include "TWDecimal.h"
 #include "TWExpense.h"
 #include "TWInvoiceGeometry.h"
 #include "TWLocalized.h"
 #include "TWTask.h"
 
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <limits>
@@ -36,10 +36,16 @@ constexpr ColumnSpec kColumnSpecs[] = {
     {7, TWDisplayItemTotal, "componentTableValuesTotal"},
 };
 
-// A decimal without grouping or trailing zeros.
-QString plainNumber(double value)
+// A decimal in the locale's own writing ("12,5" in German), without
+// grouping or trailing zeros.
+QString plainNumber(double value, const QLocale &locale)
 {
-    return QString::number(value, 'f', 6).remove(QRegularExpression(QStringLiteral("\\.?0+$")));
+    std::optional<TWDecimal> decimal = TWDecimal::fromDouble(value, 6);
+    if (!decimal)
+        return locale.toString(value, 'g', 15);
+    decimal->trimFraction(0);
+    const QString digits = decimal->localized(locale, false);
+    return decimal->negative ? locale.negativeSign() + digits : digits;
 }
 
 const QString kTable = QStringLiteral("componentTable");
@@ -97,7 +103,8 @@ QString TWInvoiceOperation::invoiceItemString(const TWInvoiceItem &item, quint32
     case 3:
         if (task && task->taskType() == TWTaskTypeTimed)
             return m_formatter.timeString(task->invoiceQuantity(), false, m_timeFormat);
-        return plainNumber(task ? task->invoiceQuantity() : expense->invoiceQuantity());
+        return plainNumber(task ? task->invoiceQuantity() : expense->invoiceQuantity(),
+                           m_formatter.locale());
     case 4:
         return money(task ? task->rate() : expense->cost(), false);
     case 5:
@@ -185,6 +192,7 @@ void TWInvoiceOperation::calculateBoundsTable()
 
 void TWInvoiceOperation::calculateBoundsTableValues()
 {
+    m_itemNotesHeights.clear();
     for (const TWInvoiceItemPtr &item : m_data->items()) {
         QList<double> heights;
         for (const TWColumn &column : std::as_const(m_columns)) {
@@ -198,7 +206,26 @@ void TWInvoiceOperation::calculateBoundsTableValues()
                                            .height()));
         }
         m_itemHeights.insert(item.get(), heights);
+        // The notes are measured once too: the page break keeps them with
+        // their row.
+        const QString notes = invoiceItemNotes(*item);
+        if (!notes.isEmpty())
+            m_itemNotesHeights.insert(
+                item.get(),
+                measureText(notes,
+                            attributesForSettings(settings(QStringLiteral("componentTableValuesNotes"))),
+                            columnOfType(1)->size().width())
+                    .height());
     }
+}
+
+double TWInvoiceOperation::tableEndHeight() const
+{
+    if (m_columns.isEmpty())
+        return 0;
+    const QVariantMap table = settings(kTable);
+    const bool rules = table.value(QStringLiteral("strokeStyle")).toInt() != 0;
+    return rules ? 3 + actualStrokeWidth(table) : 3;
 }
 
 void TWInvoiceOperation::drawTableStart()
@@ -259,27 +286,34 @@ void TWInvoiceOperation::drawTableStart()
     m_tableHeaderHeight = y0 - m_yOffset;
 }
 
+QString TWInvoiceOperation::invoiceItemNotes(const TWInvoiceItem &item) const
+{
+    if (!display(TWDisplayItemNotes) || !columnOfType(1))
+        return QString();
+    QString notes;
+    if (item.type() == TWInvoiceItemTypeTask)
+        notes = static_cast<const TWTask &>(item).notes();
+    else if (item.type() == TWInvoiceItemTypeExpense)
+        notes = static_cast<const TWExpense &>(item).notes();
+    if (notes.isEmpty() || m_data->itemNotesLabel().isEmpty())
+        return notes;
+    return m_data->itemNotesLabel() + QStringLiteral(" ") + notes;
+}
+
+double TWInvoiceOperation::invoiceItemNotesHeight(const TWInvoiceItem &item) const
+{
+    return m_itemNotesHeights.value(&item);
+}
+
 void TWInvoiceOperation::drawInvoiceItem(const TWInvoiceItem &item)
 {
     const double rowHeight = invoiceItemHeight(item);
     const QList<double> heights = m_itemHeights.value(&item);
     const double left = m_contentFrame.x();
-    QString notes;
-    const TWColumn *descriptionColumn = nullptr;
+    const QString notes = invoiceItemNotes(item);
+    const TWColumn *descriptionColumn = columnOfType(1);
     for (qsizetype i = 0; i < m_columns.size(); ++i) {
         const TWColumn &column = m_columns.at(i);
-        if (column.type() == 1 && display(TWDisplayItemNotes)) {
-            descriptionColumn = &column;
-            QString itemNotes;
-            if (item.type() == TWInvoiceItemTypeTask)
-                itemNotes = static_cast<const TWTask &>(item).notes();
-            else if (item.type() == TWInvoiceItemTypeExpense)
-                itemNotes = static_cast<const TWExpense &>(item).notes();
-            if (!itemNotes.isEmpty())
-                notes = m_data->itemNotesLabel().isEmpty()
-                            ? itemNotes
-                            : m_data->itemNotesLabel() + QStringLiteral(" ") + itemNotes;
-        }
         const QString text = invoiceItemString(item, column.type());
         if (text.isEmpty())
             continue;
@@ -296,7 +330,7 @@ void TWInvoiceOperation::drawInvoiceItem(const TWInvoiceItem &item)
     const QVariantMap notesSettings = settings(QStringLiteral("componentTableValuesNotes"));
     const TWTextAttributes attributes = attributesForSettings(notesSettings);
     const double width = descriptionColumn->size().width();
-    const double height = measureText(notes, attributes, width).height();
+    const double height = invoiceItemNotesHeight(item);
     drawMultiPageStrings({notes}, {attributes}, {QRectF(0, 0, width, height)}, width,
                          notesSettings,
                          QRectF(left + descriptionColumn->xOffset(), 0, width, height));

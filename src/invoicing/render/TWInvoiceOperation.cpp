@@ -98,6 +98,8 @@ void TWInvoiceOperation::main()
         return;
 
     m_pageNumber = 1;
+    m_drawnTexts.clear();
+    m_drawnImages.clear();
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     const QVariantMap information = documentInformation();
@@ -227,7 +229,7 @@ void TWInvoiceOperation::calculateBounds()
     const int location = settings(number).value(QStringLiteral("location")).toInt();
     const TWInvoiceGeometry::Bands bands = TWInvoiceGeometry::bands(
         grid, numberFrame.size(), headerFrame.size(), footerFrame.size(), location);
-    m_contentFrame = bands.contentFrame;
+    m_contentFrame = contentFrameClearOfBands(bands.contentFrame);
     if (bands.placed) {
         m_strokeFrames.insert(number, positionRect(numberFrame, bands.numberBand, settings(number)));
         m_strokeFrames.insert(header, positionRect(headerFrame, bands.headerBand, settings(header)));
@@ -293,6 +295,7 @@ void TWInvoiceOperation::newPage()
         endPage();
         m_writer->newPage();
     }
+    m_currentPage = int(m_pageNumber);
     m_yOffset = m_contentFrame.y() + m_contentFrame.height();
     drawPageImages();
     drawPageStrokeFill();
@@ -317,12 +320,26 @@ void TWInvoiceOperation::pageLoop()
         if (row.contains(kTable)) {
             m_table = true;
             drawTableStart();
+            // A fresh page's room for rows below the repeated table header.
+            const double pageRoom =
+                m_contentFrame.height() - m_tableHeaderHeight - tableEndHeight();
             for (const TWInvoiceItemPtr &item : m_data->items()) {
-                const double height = invoiceItemHeight(*item);
-                if (m_contentFrame.y() > m_yOffset - height)
+                const double rowHeight = invoiceItemHeight(*item);
+                const double notesHeight = invoiceItemNotesHeight(*item);
+                // A row stays with its notes; only a row whose notes would
+                // not fit on any page lets them run on to the next.
+                const double together = notesHeight > 0 ? rowHeight - 5 + notesHeight : rowHeight;
+                const double height = together <= pageRoom ? together : rowHeight;
+                if (m_contentFrame.y() > m_yOffset - height - tableEndHeight())
                     newPage();
                 drawInvoiceItem(*item);
             }
+            // Totals that must move to the next page take the table's header
+            // with them, so they never stand alone at the top of a page.
+            const double totals = totalsHeight();
+            if (totals > 0 && m_contentFrame.y() > m_yOffset - tableEndHeight() - totals &&
+                totals <= pageRoom)
+                newPage();
             drawTableEnd();
             m_table = false;
             drawTotals();

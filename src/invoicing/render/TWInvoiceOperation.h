@@ -14,7 +14,10 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QFont>
+#include <QGlyphRun>
 #include <QHash>
+#include <QImage>
+#include <QPair>
 #include <QMutex>
 #include <QObject>
 #include <QPageLayout>
@@ -42,6 +45,14 @@ struct TWTextAttributes {
     int alignment = 0; // 0 left, 1 centre, 2 right
     double maximumLineHeight = 0;
     QString href; // a link over the drawn text; ASCII only
+};
+
+// One text run as drawn: the page it is on (from 1), its text and the box
+// its laid-out lines cover, in page space.
+struct TWDrawnText {
+    int page = 0;
+    QString text;
+    QRectF rect;
 };
 
 class TWInvoiceOperation : public QObject
@@ -94,12 +105,24 @@ public:
     qint64 invoicePaymentsTotal() const;
     qint64 invoiceTotal() const;
 
+    // Keeps every unrotated text run drawn by main(), for checking that no
+    // two texts are drawn over each other.
+    void setRecordsDrawnTexts(bool records) { m_recordsDrawnTexts = records; }
+    const QList<TWDrawnText> &drawnTexts() const { return m_drawnTexts; }
+    // The pictures drawn, likewise (with empty texts).
+    const QList<TWDrawnText> &drawnImages() const { return m_drawnImages; }
+
     // --- Primitives (public for tests) ---
     static double actualStrokeWidth(const QVariantMap &settings);
     TWTextAttributes attributesForSettings(const QVariantMap &settings) const;
     // The text's bounding box laid out at `width` (unlimited height).
     static QRectF measureText(const QString &text, const TWTextAttributes &attributes,
                               double width);
+    // The glyphs the text is drawn with, run by run and face by face.
+    static QList<QGlyphRun> glyphRuns(const QString &text, const TWTextAttributes &attributes,
+                                      double width);
+    // The picture at no more pixels than `frame` (points) needs at 300 dpi.
+    static QImage imageForFrame(const QImage &image, const QSizeF &frame);
     QRectF boundsForString(const QString &text, const QVariantMap &settings,
                            double *strokeWidth = nullptr) const;
     static QRectF positionRect(const QRectF &rect, const QRectF &bounds,
@@ -136,6 +159,8 @@ private:
                               const QVariantMap &settings, const QRectF &strokeRect);
 
     // Page furniture.
+    QRectF pageImageRect(const QRectF &layoutRect) const;
+    QRectF contentFrameClearOfBands(const QRectF &content) const;
     void drawPageImages();
     void drawPageStrokeFill();
     void drawBand(const char *key, const QString &text);
@@ -182,6 +207,14 @@ private:
     const TWColumn *columnOfType(quint32 type) const;
     void drawTableStart();
     void drawInvoiceItem(const TWInvoiceItem &item);
+    // The notes printed under an item's row (label included), and their
+    // measured height; empty and 0 when the row has none.
+    QString invoiceItemNotes(const TWInvoiceItem &item) const;
+    double invoiceItemNotesHeight(const TWInvoiceItem &item) const;
+    // What closing the table takes below the last row.
+    double tableEndHeight() const;
+    // The totals block's height; 0 when it draws nothing.
+    double totalsHeight() const;
     void drawTableEnd();
 
     // Totals.
@@ -215,6 +248,7 @@ private:
     QHash<QString, QRectF> m_stringBounds;
     QList<TWColumn> m_columns;
     QHash<const TWInvoiceItem *, QList<double>> m_itemHeights; // per column
+    QHash<const TWInvoiceItem *, double> m_itemNotesHeights;
     QSizeF m_pageSize;
     QRectF m_pageFrame;
     QRectF m_contentFrame;
@@ -223,6 +257,11 @@ private:
     double m_yOffset = 0;
     quint32 m_pageNumber = 1;
     bool m_table = false;
+    bool m_recordsDrawnTexts = false;
+    int m_currentPage = 0; // the page being drawn, from 1
+    QList<TWDrawnText> m_drawnTexts;
+    QList<TWDrawnText> m_drawnImages;
+    QHash<QPair<qint64, QSize>, QImage> m_scaledImages;
     QPdfWriter *m_writer = nullptr;
     QPainter *m_painter = nullptr;
 };

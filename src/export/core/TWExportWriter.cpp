@@ -1,0 +1,151 @@
+#include "TWExportWriter.h"
+
+#include "TWExportTransactions.h"
+#include "TWSerializerCSV.h"
+#include "TWSerializerHTML.h"
+#include "TWSerializerOFX.h"
+#include "TWSerializerPDF.h"
+#include "TWSerializerQIF.h"
+
+#include "TWBusiness.h"
+#include "TWLocalized.h"
+#include "TWUtilities.h"
+
+#include <QIODevice>
+
+namespace
+{
+
+const QString kDomain = QStringLiteral("Tallyworth Export Error");
+
+TWErrorResult writeText(QIODevice &file, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    if (file.write(bytes) != bytes.size())
+        return TWError(kDomain, -1,
+                       TWLocalized("exportWriteDescription")
+                           .arg(TWExportWriter::fileName(TWExportFileTypeCSV), file.errorString()));
+    return std::nullopt;
+}
+
+} // namespace
+
+QString TWExportWriter::baseName()
+{
+    return TWLocalized("transactionsLower");
+}
+
+QString TWExportWriter::extension(std::uint32_t fileType)
+{
+    static const char *const extensions[] = {"csv", "html", "pdf", "qif", "ofx"};
+    return fileType < 5 ? QString::fromLatin1(extensions[fileType]) : QString();
+}
+
+QString TWExportWriter::fileName(std::uint32_t fileType)
+{
+    return baseName() + QStringLiteral(".") + extension(fileType);
+}
+
+bool TWExportWriter::writesFolder(const TWExportTransactionsSettings &settings,
+                                  bool hasAttachments)
+{
+    const std::uint32_t type = settings.fileType();
+    return (type == TWExportFileTypeCSV || type == TWExportFileTypeHTML ||
+            type == TWExportFileTypePDF) &&
+           settings.includeAttachments() && hasAttachments;
+}
+
+void TWExportWriter::attachmentNames(TWBusiness &business, const TWTransactionList &transactions,
+                                     const QString &exportFileName, QHash<qint32, QString> &names,
+                                     QList<TWExportAttachmentCopy> &copies)
+{
+    QSet<QString> used{exportFileName};
+    for (const TWTransactionPtr &transaction : transactions) {
+        if (!transaction || !transaction->hasAttachments())
+            continue;
+        const std::optional<TWAttachmentList> &attachments =
+            transaction->attachmentsWithBusiness(business);
+        if (!attachments)
+            continue;
+        for (const TWAttachmentPtr &attachment : *attachments) {
+            if (!attachment)
+                continue;
+            const QString name = TWUtilities::uniqueFileName(
+                TWUtilities::safeFileName(attachment->fileName()), used);
+            names.insert(attachment->identifier(), name);
+            copies.append({attachment->filePath(), name});
+        }
+    }
+}
+
+TWErrorResult TWExportWriter::writeTransactions(TWBusiness &business,
+                                                const TWExportTransactionsSettingsPtr &settings,
+                                                const TWTransactionList &transactions,
+                                                const QString &path, bool folder)
+{
+    const std::uint32_t fileType = settings->fileType();
+    const QString name = fileName(fileType);
+    if (fileType == TWExportFileTypeQIF || fileType == TWExportFileTypeOFX) {
+        const QByteArray data =
+            fileType == TWExportFileTypeQIF
+                ? TWSerializerQIF::serializerWithAccounts(settings->accounts(), transactions,
+                                                          &business)
+                      ->data()
+                : TWSerializerOFX::serializerWithAccounts(settings->accounts(), transactions,
+                                                          &business)
+                      ->data();
+        return TWExportFiles::writeFile(path, baseName(), data);
+    }
+    if (fileType > TWExportFileTypePDF)
+        return TWError(kDomain, -1,
+                       TWLocalized("exportWriteDescription")
+                           .arg(name, TWLocalized("exportNoWriterReason")));
+
+    QHash<qint32, QString> names;
+    QList<TWExportAttachmentCopy> copies;
+    attachmentNames(business, transactions, name, names, copies);
+    const bool html = fileType == TWExportFileTypeHTML;
+    const bool pdf = fileType == TWExportFileTypePDF;
+    // The table takes the only reference to the listed views, so that each
+    // goes as soon as its rows are written.
+    const auto table = std::make_unique<TWExportTransactions>(
+        business.exportTransactionsForAccounts(settings->accounts(), transactions), html || pdf,
+        html || pdf, settings, std::move(names), &business);
+
+    TWExportFiles::Producer produce;
+    if (pdf) {
+        produce = [&table](QIODevice &file) -> TWErrorResult {
+            const QByteArray data = TWSerializerPDF::serializerWithCells(table->cells())->data();
+            if (file.write(data) != data.size())
+                return TWError(kDomain, -1, file.errorString());
+            return std::nullopt;
+        };
+    } else if (html) {
+        produce = [&table](QIODevice &file) -> TWErrorResult {
+            TWSerializerHTML::Stream stream;
+            QString text;
+            if (TWErrorResult error = table->cells([&](TWCellList &part) {
+                    text.clear();
+                    stream.append(part, text);
+                    return writeText(file, text);
+                }))
+                return error;
+            text.clear();
+            stream.finish(text);
+            return writeText(file, text);
+        };
+    } else {
+        produce = [&table](QIODevice &file) -> TWErrorResult {
+            TWSerializerCSV::Stream stream;
+            QString text;
+            return table->cells([&](TWCellList &part) {
+                text.clear();
+                stream.append(part, text);
+                return writeText(file, text);
+            });
+        };
+    }
+    if (folder)
+        return TWExportFiles::writeFolder(path, name, produce, copies);
+    return TWExportFiles::writeFile(path, baseName(), produce);
+}

@@ -1,0 +1,323 @@
+#include "TWExportSheetController.h"
+
+#include "TWAlert.h"
+#include "TWBusinessController.h"
+#include "TWControls.h"
+#include "TWFormatter.h"
+#include "TWLocalized.h"
+
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace
+{
+
+constexpr int kSheetConfirmed = -1002;
+constexpr int kSheetCancelled = -1001;
+constexpr std::uint32_t kCustomInterval = 6;
+
+void panelSaveLocation(QWidget *parent, const QString &proposed,
+                       std::function<void(const QString &)> done)
+{
+    auto *dialog = new QFileDialog(parent);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // Our own dialog: an export that becomes a folder is named like a file.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    dialog->selectFile(proposed);
+    QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, done](int result) {
+        const QStringList files = dialog->selectedFiles();
+        done(result == QDialog::Accepted && !files.isEmpty() ? files.constFirst() : QString());
+    });
+    dialog->open();
+}
+
+TWExportSheetController::SaveLocation &saveLocation()
+{
+    static TWExportSheetController::SaveLocation location;
+    return location;
+}
+
+} // namespace
+
+void TWExportSheetController::setSaveLocation(SaveLocation location)
+{
+    saveLocation() = std::move(location);
+}
+
+TWExportSheetController::TWExportSheetController(QObject *parent) : TWEditorController(parent) {}
+
+TWExportSheetController::~TWExportSheetController()
+{
+    delete m_view;
+}
+
+QWidget *TWExportSheetController::view()
+{
+    if (!m_view)
+        build();
+    return m_view;
+}
+
+void TWExportSheetController::build()
+{
+    m_view = new QWidget();
+    m_view->setObjectName(QStringLiteral("TWExportSheet"));
+
+    m_fileType = new TWPopUpButton(m_view);
+    m_fileType->setObjectName(QStringLiteral("fileTypePopUpButton"));
+    for (const auto &[title, tag] : fileTypeItems())
+        m_fileType->addItem(title, tag);
+    connect(m_fileType, &QComboBox::activated, this,
+            [this] { doFileType(m_fileType->selectedTag()); });
+
+    m_interval = new TWPopUpButton(m_view);
+    m_interval->setObjectName(QStringLiteral("intervalPopUpButton"));
+    static const char *const presets[] = {"allDates",          "today",
+                                          "yesterday",         "exportIntervalWeek",
+                                          "exportIntervalMonth", "exportIntervalYear",
+                                          "custom"};
+    for (int tag = 0; tag < 7; ++tag)
+        m_interval->addItem(TWLocalized(presets[tag]), tag);
+    connect(m_interval, &QComboBox::activated, this, [this] {
+        const int tag = m_interval->selectedTag();
+        if (tag >= 0 && tag <= int(kCustomInterval))
+            setInterval(std::uint32_t(tag));
+        updateDateControls();
+    });
+
+    const auto dateRow = [this](QDateEdit *&picker, QToolButton *&button, int tag) {
+        picker = new QDateEdit(m_view);
+        picker->setObjectName(tag == 0 ? QStringLiteral("fromDatePicker")
+                                       : QStringLiteral("toDatePicker"));
+        picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
+        connect(picker, &QDateEdit::dateChanged, this, [this, tag](const QDate &date) {
+            setIntervalDate(tag, date.startOfDay());
+        });
+        button = new QToolButton(m_view);
+        button->setObjectName(tag == 0 ? QStringLiteral("fromDisclosureButton")
+                                       : QStringLiteral("toDisclosureButton"));
+        button->setArrowType(Qt::DownArrow);
+        button->setCheckable(true);
+        connect(button, &QToolButton::clicked, this,
+                [this, tag] { doIntervalDateDisclosure(tag); });
+        auto *row = new QHBoxLayout();
+        row->addWidget(picker, 1);
+        row->addWidget(button);
+        return row;
+    };
+
+    auto *form = new QFormLayout();
+    form->addRow(TWLocalized("exportFileType"), m_fileType);
+    addControls(form);
+    form->addRow(TWLocalized("exportInterval"), m_interval);
+    form->addRow(TWLocalized("exportFrom"), dateRow(m_fromDate, m_fromButton, 0));
+    form->addRow(TWLocalized("exportTo"), dateRow(m_toDate, m_toButton, 1));
+
+    const auto table = [this](TWExportChoiceModel *&model, TWExportChoiceModel::Source source,
+                              const QString &name) {
+        model = new TWExportChoiceModel(std::move(source), this);
+        connect(model, &TWExportChoiceModel::choicesChanged, this,
+                [this] { updateExportButton(); });
+        auto *view = new QTableView(m_view);
+        view->setObjectName(name);
+        view->setModel(model);
+        view->horizontalHeader()->hide();
+        view->horizontalHeader()->setStretchLastSection(true);
+        view->verticalHeader()->hide();
+        view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 8);
+        view->setShowGrid(false);
+        view->setMinimumSize(200, 150);
+        // A row is picked up to be dragged, never shown as selected.
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        QPalette palette = view->palette();
+        palette.setColor(QPalette::Highlight, palette.color(QPalette::Base));
+        palette.setColor(QPalette::HighlightedText, palette.color(QPalette::Text));
+        view->setPalette(palette);
+        return view;
+    };
+    m_itemsTable = table(m_itemsModel, itemsSource(), QStringLiteral("itemsTableView"));
+    m_fieldsTable = table(m_fieldsModel, fieldsSource(), QStringLiteral("fieldsTableView"));
+    m_fieldsTable->setDragEnabled(true);
+    m_fieldsTable->setAcceptDrops(true);
+    m_fieldsTable->setDropIndicatorShown(true);
+    m_fieldsTable->setDragDropMode(QAbstractItemView::DragDrop);
+    m_fieldsTable->setDefaultDropAction(Qt::MoveAction);
+    m_fieldsTable->setDragDropOverwriteMode(false);
+
+    auto *tables = new QHBoxLayout();
+    for (const auto &[title, view] : {std::pair{itemsTitle(), m_itemsTable},
+                                      std::pair{TWLocalized("exportColumns"), m_fieldsTable}}) {
+        auto *column = new QVBoxLayout();
+        column->addWidget(new QLabel(title, m_view));
+        column->addWidget(view, 1);
+        tables->addLayout(column, 1);
+    }
+
+    m_cancelButton = new QPushButton(TWLocalized("cancel"), m_view);
+    m_exportButton = new QPushButton(TWLocalized("exportButton"), m_view);
+    m_exportButton->setDefault(true);
+    connect(m_cancelButton, &QPushButton::clicked, this, [this] { doExport(0); });
+    connect(m_exportButton, &QPushButton::clicked, this, [this] { doExport(1); });
+    auto *buttons = new QHBoxLayout();
+    buttons->addStretch(1);
+    buttons->addWidget(m_cancelButton);
+    buttons->addWidget(m_exportButton);
+
+    auto *layout = new QVBoxLayout(m_view);
+    auto *title = new QLabel(m_view);
+    title->setObjectName(QStringLiteral("titleLabel"));
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+    title->setText(sheetTitle());
+    m_view->setWindowTitle(sheetTitle());
+    layout->addWidget(title);
+    layout->addLayout(form);
+    layout->addLayout(tables, 1);
+    layout->addLayout(buttons);
+    m_view->resize(580, 540);
+}
+
+void TWExportSheetController::reset()
+{
+    view();
+    resetSettings();
+    const std::uint32_t current = interval();
+    if (current <= kCustomInterval)
+        m_interval->selectItemWithTag(int(current));
+    for (const int tag : {0, 1}) {
+        QDateEdit *picker = tag == 0 ? m_fromDate : m_toDate;
+        const QSignalBlocker blocker(picker);
+        picker->setDate(intervalDate(tag).date());
+    }
+    updateDateControls();
+    reloadTables();
+}
+
+void TWExportSheetController::reloadTables()
+{
+    m_itemsModel->reload();
+    m_fieldsModel->reload();
+    updateExportButton();
+}
+
+void TWExportSheetController::updateExportButton()
+{
+    if (m_exportButton)
+        m_exportButton->setEnabled(canExport());
+}
+
+void TWExportSheetController::updateDateControls()
+{
+    const bool custom = interval() == kCustomInterval;
+    for (QWidget *control :
+         std::initializer_list<QWidget *>{m_fromDate, m_toDate, m_fromButton, m_toButton})
+        control->setEnabled(custom);
+    // Black while they can be changed, grey otherwise.
+    for (QDateEdit *picker : {m_fromDate, m_toDate}) {
+        QPalette palette = picker->palette();
+        palette.setColor(QPalette::Text, custom ? QColor(Qt::black) : QColor(Qt::gray));
+        picker->setPalette(palette);
+    }
+}
+
+void TWExportSheetController::doIntervalDateDisclosure(int tag)
+{
+    QToolButton *button = tag == 0 ? m_fromButton : m_toButton;
+    if (!button->isChecked())
+        return;
+    if (!m_calendar)
+        m_calendar = new TWCalendarController(this);
+    m_calendar->setDate(intervalDate(tag));
+    m_calendar->setShowTime(false);
+    m_calendar->setTag(tag);
+    m_calendar->setDelegate(this);
+    m_calendar->showPopOver(button);
+}
+
+void TWExportSheetController::calendarDidSelectDate(const QDateTime &date,
+                                                    TWCalendarController *controller)
+{
+    const qint64 tag = controller ? controller->tag() : -1;
+    if (tag != 0 && tag != 1)
+        return;
+    setIntervalDate(int(tag), date);
+    QDateEdit *picker = tag == 0 ? m_fromDate : m_toDate;
+    {
+        const QSignalBlocker blocker(picker);
+        picker->setDate(date.date());
+    }
+    QToolButton *button = tag == 0 ? m_fromButton : m_toButton;
+    button->setChecked(false);
+    button->setEnabled(interval() == kCustomInterval);
+}
+
+bool TWExportSheetController::validate()
+{
+    if (interval() != kCustomInterval)
+        return true;
+    const QDateTime from = intervalDate(0);
+    const QDateTime to = intervalDate(1);
+    if (!from.isValid() || !to.isValid() || from.date() <= to.date())
+        return true;
+    twRunAlert(TWAlert{TWLocalized("exportInvalidDates"), QString(), {TWLocalized("ok")},
+                       m_view ? m_view->window() : nullptr});
+    return false;
+}
+
+void TWExportSheetController::doExport(int tag)
+{
+    if (tag == 1 && !validate())
+        return;
+    const int code = tag == 1 ? kSheetConfirmed : kSheetCancelled;
+    if (m_document)
+        m_document->endSheet(m_view, code);
+    emit endRequested(code);
+    if (tag == 1)
+        exportNow();
+}
+
+void TWExportSheetController::presentError(const TWError &error)
+{
+    emit errorPresented(error);
+    if (m_document)
+        m_document->presentError(error);
+}
+
+void TWExportSheetController::chooseLocationAndWrite(
+    const QString &proposed, std::function<TWErrorResult(const QString &path)> write)
+{
+    QPointer<TWExportSheetController> guard(this);
+    QPointer<TWBusinessController> document(m_document);
+    const auto done = [guard, document, write](const QString &path) {
+        if (!guard || path.isEmpty())
+            return;
+        if (document)
+            document->showProgress(true);
+        const TWErrorResult error = write(path);
+        // The progress sheet goes first, so that the error is not shown under it.
+        if (document)
+            document->showProgress(false);
+        if (error)
+            guard->presentError(*error);
+    };
+    QWidget *parent = m_document ? static_cast<QWidget *>(m_document->windowForSheet()) : m_view;
+    if (saveLocation())
+        saveLocation()(parent, proposed, done);
+    else
+        panelSaveLocation(parent, proposed, done);
+}
