@@ -12,6 +12,7 @@
 #include "TWLedger.h"
 #include "TWReportsUI.h"
 #include "TWWork.h"
+#include "TWWheelGuard.h"
 #include "Kitbase.h"
 #include "Mishap.h"
 #include "MSHCrashReportingController.h"
@@ -33,6 +34,8 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(TW_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tallyworth"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tallyworth.png")));
+    // A scroll over a form never changes a value on the way.
+    TWWheelGuard::install();
 
     QStringList paths;
     for (const QString &argument : app.arguments().mid(1))
