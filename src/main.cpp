@@ -9,6 +9,7 @@
 #include "TWExportPrint.h"
 #include "TWInstanceServer.h"
 #include "TWExportUI.h"
+#include "TWImportUI.h"
 #include "TWLedger.h"
 #include "TWReportsUI.h"
 #include "TWWork.h"
@@ -51,12 +52,21 @@ int main(int argc, char **argv)
     // TWAppRegistry::registry() here; what is not registered shows its interim.
     twRegisterLedger();
     twRegisterExportUI();
+    twRegisterImportUI();
     twRegisterReportsUI();
     twRegisterWork();
-    TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &request,
-                                                      const QPageLayout &layout) {
-        return TWExportPrint::registerPDF(request.business, request.transactions, request.fields,
-                                          request.attachmentFileNames, layout);
+    TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &request) {
+        auto table = std::make_shared<const TWExportPrint::Table>(
+            TWExportPrint::registerTable(request.business, request.transactions, request.fields,
+                                         request.attachmentFileNames, request.title));
+        TWRegisterPrintJob job;
+        job.pdf = [table](const QPageLayout &layout, const TWRegisterPrintJob::Progress &progress) {
+            return TWExportPrint::tablePDF(*table, layout, progress);
+        };
+        job.fits = [table](const QPageLayout &layout) {
+            return TWExportPrint::fitsWithoutShortening(*table, layout);
+        };
+        return job;
     };
 
     TWAppRegistry::registry().crashReportingStart = [] {
