@@ -10,6 +10,7 @@
 #include "TWError.h"
 #include "TWImportExpenses.h"
 #include "TWImportTasks.h"
+#include "TWParser.h"
 
 #include <QAbstractTableModel>
 #include <QPointer>
