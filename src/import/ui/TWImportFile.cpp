@@ -25,7 +25,8 @@ TWImportChoosePath &choosePath()
     return choose;
 }
 
-void panelPath(QWidget *parent, bool folder, std::function<void(const QString &)> done)
+void panelPath(QWidget *parent, bool folder, std::function<void(const QString &)> done,
+               const char *filterKey)
 {
     auto *dialog = new QFileDialog(parent);
     dialog->setWindowModality(Qt::WindowModal);
@@ -39,7 +40,7 @@ void panelPath(QWidget *parent, bool folder, std::function<void(const QString &)
     } else {
         dialog->setFileMode(QFileDialog::ExistingFile);
         dialog->setWindowTitle(TWLocalized("selectImportFile"));
-        dialog->setNameFilter(TWLocalized("importFileFilter"));
+        dialog->setNameFilter(TWLocalized(filterKey));
     }
     QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, done](int result) {
         const QStringList files = dialog->selectedFiles();
@@ -50,12 +51,13 @@ void panelPath(QWidget *parent, bool folder, std::function<void(const QString &)
 
 }
 
-void twChooseImportPath(QWidget *parent, bool folder, std::function<void(const QString &)> done)
+void twChooseImportPath(QWidget *parent, bool folder, std::function<void(const QString &)> done,
+                        const char *filterKey)
 {
     if (choosePath())
         choosePath()(parent, folder, std::move(done));
     else
-        panelPath(parent, folder, std::move(done));
+        panelPath(parent, folder, std::move(done), filterKey);
 }
 
 // The file's bytes, read only from a regular file (never a link, a pipe or a

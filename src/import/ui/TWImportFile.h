@@ -20,6 +20,7 @@ std::optional<QByteArray> twReadImportFile(const QString &path, TWErrorResult *e
 // empty one when the user cancelled.
 using TWImportChoosePath =
     std::function<void(QWidget *parent, bool folder, std::function<void(const QString &path)> done)>;
-void twChooseImportPath(QWidget *parent, bool folder, std::function<void(const QString &)> done);
+void twChooseImportPath(QWidget *parent, bool folder, std::function<void(const QString &)> done,
+                        const char *filterKey = "importFileFilter");
 // A test's answer in place of the panels (an empty function puts them back).
 void twSetImportChoosePath(TWImportChoosePath choose);

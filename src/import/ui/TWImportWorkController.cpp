@@ -335,10 +335,13 @@ void TWImportWorkController::select()
     QPointer<TWImportWorkController> guard(this);
     QWidget *parent =
         m_document ? static_cast<QWidget *>(m_document->windowForSheet()) : m_view.data();
-    twChooseImportPath(parent, false, [guard](const QString &path) {
-        if (guard && !path.isEmpty())
-            guard->importURL(QUrl::fromLocalFile(path));
-    });
+    twChooseImportPath(
+        parent, false,
+        [guard](const QString &path) {
+            if (guard && !path.isEmpty())
+                guard->importURL(QUrl::fromLocalFile(path));
+        },
+        "importWorkFileFilter");
 }
 
 void TWImportWorkController::importURL(const QUrl &url)

@@ -11,6 +11,8 @@
 #include "TWTaskItem.h"
 
 #include <QCheckBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -135,6 +137,9 @@ void TWImportWorkSelectController::build()
     layout->addLayout(buttons);
     m_view->resize(860, 600);
     splitter->setSizes({300, 300});
+    // The sheet fits the screen; the lists scroll.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        m_view->setMaximumHeight(std::max(400, screen->availableGeometry().height() - 100));
 }
 
 void TWImportWorkSelectController::update()
