@@ -30,20 +30,27 @@ struct MatchKey {
     qint32 account2 = 0;
     std::uint32_t day = 0;
     QString unit;
-    // A split transaction's lines, as (account, total) pairs in a fixed
-    // order: its own total and accounts are 0, so without them any two split
-    // transactions of a day would match.
-    QList<std::pair<qint32, qint64>> lines;
+    // A split transaction's lines, (account, total) pairs in any order,
+    // folded into one 64-bit fingerprint: its own total and accounts are 0, so
+    // without them any two split transactions of a day would match.
+    quint64 lines = 0;
 
     bool operator==(const MatchKey &other) const = default;
 };
 
 size_t qHash(const MatchKey &key, size_t seed = 0)
 {
-    size_t hash = qHashMulti(seed, key.total, key.account1, key.account2, key.day, key.unit);
-    for (const auto &[account, total] : key.lines)
-        hash = qHashMulti(hash, account, total);
-    return hash;
+    return qHashMulti(seed, key.total, key.account1, key.account2, key.day, key.unit, key.lines);
+}
+
+// A well-mixed 64-bit value of one split line; summed over the lines, the
+// order of the lines does not matter.
+quint64 lineFingerprint(qint32 account, qint64 total)
+{
+    quint64 z = (quint64(quint32(account)) << 32) ^ quint64(total) ^ 0x9E3779B97F4A7C15ULL;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return (z ^ (z >> 31)) + quint64(total) * 0x9E3779B97F4A7C15ULL;
 }
 
 // None for a transaction that can match nothing: one without a date (no day
@@ -54,14 +61,14 @@ std::optional<MatchKey> matchKey(const TWTransaction &transaction)
         return std::nullopt;
     MatchKey key{transaction.total(), transaction.account1Identifier(),
                  transaction.account2Identifier(), transaction.dayValue(),
-                 transaction.unit()->code(), {}};
+                 transaction.unit()->code(), 0};
     if (transaction.hasSplit()) {
+        // The line count too, so that no line can be added or dropped unseen.
+        key.lines = quint64(transaction.splits().size()) << 56;
         for (const TWSplitPtr &split : transaction.splits()) {
             if (split)
-                key.lines.append({split->accountIdentifier(), split->total()});
+                key.lines += lineFingerprint(split->accountIdentifier(), split->total());
         }
-        // The same lines in any order.
-        std::sort(key.lines.begin(), key.lines.end());
     }
     return key;
 }
