@@ -3,6 +3,7 @@
 // saving, printing and the paid and overdue boxes.
 
 #include "TWInvoiceSheetSupport.h"
+#include "TWInvoiceController.h"
 #include "TWLayoutTestSupport.h"
 #include "TWSendInvoiceController.h"
 
@@ -296,6 +297,20 @@ TEST(SendInvoiceSheetLook, PictureOfTheSheet)
     EXPECT_TRUE(sheet.view()->window()->grab().save(shot));
     document->endSheet(sheet.view(), -1001);
     sheet.reset();
+
+    const QString editorShot = qEnvironmentVariable("TW_INVOICE_EDITOR_SHOT");
+    if (editorShot.isEmpty())
+        return;
+    TWInvoiceController editor;
+    editor.setInvoice(chosen);
+    editor.setMode(1);
+    editor.setBusinessController(document.get());
+    editor.setBusiness(&b);
+    editor.update();
+    document->beginSheetWithView(editor.view(), false, true, nullptr);
+    QTest::qWait(1000);
+    EXPECT_TRUE(editor.view()->window()->grab().save(editorShot));
+    editor.doSave(0);
 }
 
 } // namespace

@@ -167,8 +167,16 @@ QTableView *TWInvoiceController::buildTable(TWInvoiceItemsModel *model, const QS
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
     header->setSectionResizeMode(TWInvoiceItemsModel::NameColumn, QHeaderView::Stretch);
+    // Money and quantities keep their room; the name gives way.
+    const int money = table->fontMetrics().horizontalAdvance(QStringLiteral("$000,000.00")) + 20;
+    const int quantity = table->fontMetrics().horizontalAdvance(QStringLiteral("0000:00")) + 20;
     header->resizeSection(TWInvoiceItemsModel::InvoiceColumn, 65);
     header->resizeSection(TWInvoiceItemsModel::DateColumn, 90);
+    header->resizeSection(TWInvoiceItemsModel::AvailableColumn, std::max(quantity, 80));
+    header->resizeSection(TWInvoiceItemsModel::QuantityColumn, std::max(quantity, 80));
+    header->resizeSection(TWInvoiceItemsModel::SubtotalColumn, money);
+    header->resizeSection(TWInvoiceItemsModel::TotalColumn, money);
+    table->setMinimumWidth(65 + 90 + 160 + 2 * std::max(quantity, 80) + 2 * money + 30);
     connect(header, &QHeaderView::sectionClicked, this, [this, model, table](int column) {
         const Qt::SortOrder order =
             column == model->sortColumn()

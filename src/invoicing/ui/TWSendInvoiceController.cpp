@@ -197,7 +197,9 @@ void TWSendInvoiceController::build()
             // Section titles on a raised band, as headers of the list.
             auto *title = new QLabel(sections.at(section), fields);
             title->setAutoFillBackground(true);
-            title->setBackgroundRole(QPalette::Button);
+            QPalette band = title->palette();
+            band.setColor(QPalette::Window, band.color(QPalette::Window).darker(112));
+            title->setPalette(band);
             title->setContentsMargins(4, 2, 4, 2);
             QFont bold = title->font();
             bold.setBold(true);
@@ -340,7 +342,8 @@ void TWSendInvoiceController::update()
     }
 
     if (screen) {
-        const QRect available = screen->availableGeometry();
+        // Some window managers announce a work area larger than the screen.
+        const QRect available = screen->availableGeometry().intersected(screen->geometry());
         const QSize clip(available.width(), available.height() - 100);
         m_view->setMaximumSize(clip);
         m_view->resize(m_view->size().boundedTo(clip));
