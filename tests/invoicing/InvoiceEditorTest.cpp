@@ -9,6 +9,7 @@
 #include "TWPreferences.h"
 #include "TWRepeat.h"
 #include "TWRepeatController.h"
+#include "TWValueCompleter.h"
 #include "TWSplit.h"
 #include "TWTaskItem.h"
 
@@ -237,6 +238,24 @@ TEST_F(InvoiceEditorTest, CheckingRoundsTimedWorkUpAndTheQuantitySheetRefusesNon
     EXPECT_TRUE(editor->expensesModel()->isOnInvoice(*editor->expensesModel()->itemAt(0)));
     EXPECT_DOUBLE_EQ(TWInvoiceItemsModel::invoiceQuantity(*editor->expensesModel()->itemAt(0)), 0.5);
     EXPECT_FALSE(editor->tableViewSpace(editor->tasksTable())); // no selected row
+}
+
+TEST_F(InvoiceEditorTest, NameCompletesFromEarlierInvoiceNamesFromTheFourthCharacter)
+{
+    book.storedInvoice(book.project, QStringLiteral("Retainer March"));
+    book.storedInvoice(book.project, QStringLiteral("retainer April"));
+    book.storedInvoice(book.project, QStringLiteral("Other"));
+    open(book.newInvoice(book.project, QString()), 0);
+    editor->view()->show();
+    editor->nameField()->setFocus();
+    QTest::keyClicks(editor->nameField(), QStringLiteral("Ret"));
+    EXPECT_TRUE(editor->completer()->offered().isEmpty());
+    QTest::keyClicks(editor->nameField(), QStringLiteral("a"));
+    QStringList offered = editor->completer()->offered();
+    offered.sort(Qt::CaseInsensitive);
+    EXPECT_EQ(offered, (QStringList{QStringLiteral("retainer April"),
+                                    QStringLiteral("Retainer March")}));
+    EXPECT_EQ(editor->editInvoice()->name(), QStringLiteral("Reta"));
 }
 
 TEST_F(InvoiceEditorTest, HeaderClicksSortWithTheColumnsRules)

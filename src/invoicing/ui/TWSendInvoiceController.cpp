@@ -337,7 +337,8 @@ void TWSendInvoiceController::update()
         if (!layout)
             continue;
         m_layoutPopUp->addItem(layout->name(), int(index));
-        if (layout == m_sendInvoiceData->layout())
+        const TWLayoutPtr &chosen = m_sendInvoiceData->layout();
+        if (layout == chosen || (chosen && layout->name() == chosen->name()))
             m_layoutPopUp->setCurrentIndex(m_layoutPopUp->count() - 1);
     }
 
