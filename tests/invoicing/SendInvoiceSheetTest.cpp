@@ -167,6 +167,14 @@ TEST_F(SendInvoiceSheetTest, EmailWritesTheCurrentDataUnderASafeNameAndShowsAFai
     sheet->emailButton()->click();
     ASSERT_EQ(prompts.errors.size(), 1);
     EXPECT_EQ(prompts.errors.constFirst().localizedDescription(), QStringLiteral("no mail"));
+
+    // The real hand-off without xdg-email on the path says so.
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", dir.path().toUtf8());
+    const TWErrorResult missing = TWSendInvoiceController::xdgEmailHandOff(handedOff.constFirst());
+    qputenv("PATH", path);
+    ASSERT_TRUE(missing);
+    EXPECT_TRUE(missing->localizedDescription().contains(QStringLiteral("xdg-email")));
 }
 
 TEST_F(SendInvoiceSheetTest, PaidAndOverdueBoxesFollowTheInvoice)
