@@ -279,6 +279,15 @@ TEST_F(InvoiceEditorTest, HeaderClicksSortWithTheColumnsRules)
     tick(tasks, 0, true);
     emit editor->tasksTable()->horizontalHeader()->sectionClicked(TWInvoiceItemsModel::InvoiceColumn);
     EXPECT_EQ(names(), (QStringList{QStringLiteral("Alpha"), QString(), QStringLiteral("Beta")}));
+
+    // Sized to fit: the check column keeps its minimum, the name its longest text.
+    const QFontMetrics metrics(editor->tasksTable()->font());
+    EXPECT_EQ(tasks->sizeToFitWidth(TWInvoiceItemsModel::InvoiceColumn, metrics, metrics),
+              std::max(65, std::max(50, metrics.horizontalAdvance(QStringLiteral("Invoice")) + 20)));
+    EXPECT_EQ(tasks->sizeToFitWidth(TWInvoiceItemsModel::NameColumn, metrics, metrics),
+              std::max({50, metrics.horizontalAdvance(QStringLiteral("Name")) + 20,
+                        metrics.horizontalAdvance(QStringLiteral("Alpha")) + 20,
+                        metrics.horizontalAdvance(QStringLiteral("Beta")) + 20}));
 }
 
 } // namespace

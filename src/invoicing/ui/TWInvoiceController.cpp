@@ -187,6 +187,13 @@ QTableView *TWInvoiceController::buildTable(TWInvoiceItemsModel *model, const QS
         model->sort(column, order);
         table->clearSelection();
     });
+    // A double click on a column's edge sizes it to what it shows.
+    connect(header, &QHeaderView::sectionHandleDoubleClicked, this,
+            [model, table](int column) {
+                table->horizontalHeader()->resizeSection(
+                    column, model->sizeToFitWidth(column, table->horizontalHeader()->fontMetrics(),
+                                                  table->fontMetrics()));
+            });
     connect(table, &QTableView::doubleClicked, this, [this, model](const QModelIndex &index) {
         if (index.isValid() && index.column() != TWInvoiceItemsModel::InvoiceColumn)
             openQuantitySheet(model, index.row());

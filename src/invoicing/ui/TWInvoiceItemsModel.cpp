@@ -293,6 +293,26 @@ void TWInvoiceItemsModel::sort(int column, Qt::SortOrder order)
     emit layoutChanged();
 }
 
+int TWInvoiceItemsModel::sizeToFitWidth(int column, const QFontMetrics &headerFont,
+                                        const QFontMetrics &cellFont) const
+{
+    const int title =
+        std::max(headerFont.horizontalAdvance(headerData(column, Qt::Horizontal, Qt::DisplayRole)
+                                                  .toString()) + 20,
+                 50);
+    if (m_items.isEmpty())
+        return title;
+    if (column == InvoiceColumn)
+        return std::max(65, title);
+    if (column == DateColumn)
+        return std::max(80, title);
+    int widest = title;
+    for (int row = 0; row < rowCount(); ++row)
+        widest = std::max(widest, cellFont.horizontalAdvance(
+                                      data(index(row, column), Qt::DisplayRole).toString()) + 20);
+    return widest;
+}
+
 int TWInvoiceItemsModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_items.size());

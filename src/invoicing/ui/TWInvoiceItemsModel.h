@@ -10,6 +10,7 @@
 #include "TWSendInvoiceData.h"
 
 #include <QAbstractTableModel>
+#include <QFontMetrics>
 #include <QHash>
 
 class TWBusiness;
@@ -71,6 +72,12 @@ public:
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
     // The order a column takes on its first click.
     static Qt::SortOrder firstClickOrder(int column);
+
+    // The width a double click on the column's edge gives it: its title
+    // plus 20 (at least 50); the check and date columns keep 65 and 80, the
+    // others widen to their longest text plus 20.
+    int sizeToFitWidth(int column, const QFontMetrics &headerFont,
+                       const QFontMetrics &cellFont) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
