@@ -4,12 +4,14 @@
 // its work.
 //
 //   tw-bench generate --transactions N --out PATH
+//   tw-bench generate --sample --transactions N --out PATH   (a believable studio, not the bench's)
 //   tw-bench run [--transactions N | --package PATH]
 //   tw-bench growth
 //   tw-bench verify PATH
 //   tw-bench memory PATH    (bytes the open document adds to the process)
 
 #include "TWBenchBusiness.h"
+#include "TWBenchSample.h"
 #include "TWBenchVerify.h"
 #include "TWBenchSourceList.h"
 
@@ -349,7 +351,7 @@ int argument(const QStringList &arguments, const QString &name, int fallback)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: tw-bench generate --transactions N --out PATH\n"
+    std::fprintf(stderr, "usage: tw-bench generate [--sample] --transactions N --out PATH\n"
                          "       tw-bench run [--transactions N | --package PATH]\n"
                          "       tw-bench growth\n"
                          "       tw-bench verify PATH\n");
@@ -374,6 +376,14 @@ int main(int argc, char **argv)
         if (at < 0 || at + 1 >= arguments.size())
             return usage();
         const QString out = QDir::current().absoluteFilePath(arguments[at + 1]);
+        if (arguments.contains(QStringLiteral("--sample"))) {
+            std::unique_ptr<TWBusiness> sample = twBenchMakeSampleBusiness(transactions);
+            return sample && !failed(sample->writeToURL(QUrl::fromLocalFile(out),
+                                                        TWSaveOperationSaveAs),
+                                     "writeToURL")
+                       ? 0
+                       : 1;
+        }
         QTemporaryDir files;
         return files.isValid() && generate(transactions, out, files.path()) ? 0 : 1;
     }

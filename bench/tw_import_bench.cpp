@@ -59,7 +59,9 @@ QByteArray qifFile(int transactions)
     return data;
 }
 
-QByteArray ofxFile(int transactions)
+// `perTransactionCurrency`: every transaction names a currency of its own (a
+// file that would make every row as wide as all the currencies before it).
+QByteArray ofxFile(int transactions, bool perTransactionCurrency = false)
 {
     QByteArray data = "OFXHEADER:100\r\nDATA:OFXSGML\r\nVERSION:102\r\n\r\n<OFX>\r\n"
                       "<BANKMSGSRSV1>\r\n<STMTTRNRS>\r\n<TRNUID>1\r\n<STMTRS>\r\n<CURDEF>USD\r\n"
@@ -71,8 +73,14 @@ QByteArray ofxFile(int transactions)
         data += "<TRNAMT>" + QByteArray::number(i % 1000) + ".50\r\n<FITID>" + QByteArray::number(i) +
                 "\r\n<NAME>Payee " + QByteArray::number(i % 500) + " &amp; Co\r\n<MEMO>Memo " +
                 QByteArray::number(i) + "\r\n";
-        if (i % 20 == 0)
+        if (perTransactionCurrency) {
+            const char code[4] = {char('A' + i % 26), char('A' + i / 26 % 26),
+                                  char('A' + i / 676 % 26), 0};
+            data += "<CURRENCY>\r\n<CURRATE>1.0825\r\n<CURSYM>" + QByteArray(code) +
+                    "\r\n</CURRENCY>\r\n";
+        } else if (i % 20 == 0) {
             data += "<CURRENCY>\r\n<CURRATE>1.0825\r\n<CURSYM>EUR\r\n</CURRENCY>\r\n";
+        }
         data += "</STMTTRN>\r\n";
     }
     data += "</BANKTRANLIST>\r\n</STMTRS>\r\n</STMTTRNRS>\r\n</BANKMSGSRSV1>\r\n</OFX>\r\n";
@@ -118,17 +126,19 @@ bool runParse(const QTemporaryDir &dir, int divisor)
     const QString csv = dir.filePath(QStringLiteral("bench.csv"));
     const QString qif = dir.filePath(QStringLiteral("bench.qif"));
     const QString ofx = dir.filePath(QStringLiteral("bench.ofx"));
+    const QString currencies = dir.filePath(QStringLiteral("currencies.ofx"));
     if (!writeFile(csv, csvFile(csvRows)) || !writeFile(qif, qifFile(transactions)) ||
-        !writeFile(ofx, ofxFile(transactions)))
+        !writeFile(ofx, ofxFile(transactions)) || !writeFile(currencies, ofxFile(transactions, true)))
         return false;
     // A split record gives a head row, the bank side and two split rows.
     const qsizetype qifRows = transactions + (transactions + 9) / 10 * 3;
-    const qint64 times[3] = {timeParse<TWParserCSV>(csv, csvRows),
+    const qint64 times[4] = {timeParse<TWParserCSV>(csv, csvRows),
                              timeParse<TWParserQIF>(qif, qifRows),
-                             timeParse<TWParserOFX>(ofx, transactions)};
-    const char *names[3] = {"csv", "qif", "ofx"};
-    const int counts[3] = {csvRows, transactions, transactions};
-    for (int i = 0; i < 3; ++i) {
+                             timeParse<TWParserOFX>(ofx, transactions),
+                             timeParse<TWParserOFX>(currencies, transactions)};
+    const char *names[4] = {"csv", "qif", "ofx", "ofx, a currency per transaction"};
+    const int counts[4] = {csvRows, transactions, transactions, transactions};
+    for (int i = 0; i < 4; ++i) {
         if (times[i] < 0)
             return false;
         if (divisor == 1)

@@ -11,6 +11,7 @@
 #include "TWExportUI.h"
 #include "TWLedger.h"
 #include "TWReportsUI.h"
+#include "TWWheelGuard.h"
 #include "Kitbase.h"
 #include "Mishap.h"
 #include "MSHCrashReportingController.h"
@@ -32,6 +33,8 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(TW_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("tallyworth"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tallyworth.png")));
+    // A scroll over a form never changes a value on the way.
+    TWWheelGuard::install();
 
     QStringList paths;
     for (const QString &argument : app.arguments().mid(1))

@@ -127,6 +127,10 @@ TWAboutController::~TWAboutController() { delete m_window; }
 
 void TWAboutController::showWindow()
 {
+    // A link whose address is not configured is shown but off.
+    m_contactButton->setEnabled(!TWAppLinks::contactAddress().isEmpty());
+    m_supportButton->setEnabled(!TWAppLinks::supportAddress().isEmpty());
+    m_websiteButton->setEnabled(!TWAppLinks::website().isEmpty());
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
@@ -144,16 +148,24 @@ void TWAboutController::setBuildNumber(const QString &number) { storedBuildNumbe
 
 void TWAboutController::doContact()
 {
-    twOpenURL(TWApplicationDelegate::mailLink(TWAppLinks::contactAddress, TWLocalized("tallyworth")));
+    if (TWAppLinks::contactAddress().isEmpty())
+        return;
+    twOpenURL(TWApplicationDelegate::mailLink(TWAppLinks::contactAddress(), TWLocalized("tallyworth")));
 }
 
 void TWAboutController::doSupport()
 {
-    twOpenURL(
-        TWApplicationDelegate::mailLink(TWAppLinks::supportAddress, TWLocalized("tallyworthSupport")));
+    if (TWAppLinks::supportAddress().isEmpty())
+        return;
+    twOpenURL(TWApplicationDelegate::mailLink(TWAppLinks::supportAddress(),
+                                              TWLocalized("tallyworthSupport")));
 }
 
-void TWAboutController::doWebsite() { twOpenURL(QUrl(TWAppLinks::website)); }
+void TWAboutController::doWebsite()
+{
+    if (!TWAppLinks::website().isEmpty())
+        twOpenURL(TWAppLinks::website());
+}
 
 void TWAboutController::doAcknowledgements() { openDocument(QStringLiteral("Acknowledgements")); }
 

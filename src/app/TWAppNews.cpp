@@ -42,11 +42,15 @@ void TWAppNews::checkIfNecessary()
     m_request = nullptr;
     m_downloadURL.clear();
 
+    // Without a configured site there is no news to fetch.
+    const QUrl url = TWSite::url(TWSite::kNewsPath);
+    if (url.isEmpty())
+        return;
     const QDateTime last = QSettings().value(kLastCheckedDateKey).toDateTime();
     if (last.isValid() && last.secsTo(TWClock::now()) < kDaySeconds)
         return;
     m_request = TWSiteRequest::get(
-        TWSite::url(TWSite::kNewsPath), TWSite::kNewsMaximumSize,
+        url, TWSite::kNewsMaximumSize,
         [this](const QByteArray &data, const TWErrorResult &error) {
             m_request = nullptr;
             if (!error)

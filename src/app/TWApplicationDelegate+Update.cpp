@@ -79,13 +79,15 @@ void TWApplicationDelegate::updateCheckInLine()
 
 void TWApplicationDelegate::checkForUpdate()
 {
-    if (m_checkingForUpdate)
+    // Without a configured site the weekly check stays idle.
+    const QUrl url = TWSite::url(TWSite::kUpdatePath);
+    if (m_checkingForUpdate || url.isEmpty())
         return;
     m_checkingForUpdate = true;
     // Every outcome frees the next check: a failure (network, status, size, stall) as well
     // as an answer.
     m_updateRequest = TWSiteRequest::get(
-        TWSite::url(TWSite::kUpdatePath), TWSite::kUpdateMaximumSize,
+        url, TWSite::kUpdateMaximumSize,
         [this](const QByteArray &data, const TWErrorResult &error) {
             m_updateRequest = nullptr;
             if (error) {
@@ -111,7 +113,7 @@ void TWApplicationDelegate::checkForUpdateMain(const QByteArray &data)
     if (QWidget *front = QApplication::activeWindow())
         front->activateWindow();
     twRunAlert(alert, [this, version](int code) {
-        if (code == 1000)
+        if (code == 1000 && !TWSite::url(TWSite::kProductPath).isEmpty())
             openURL(TWSite::url(TWSite::kProductPath));
         else if (code == 1002)
             TWPreferences::preferences().setCheckForUpdateSkipVersion(version);

@@ -334,17 +334,20 @@ bool TWApplicationDelegate::openURL(const QUrl &url)
 
 void TWApplicationDelegate::doSupport()
 {
-    openURL(mailLink(TWAppLinks::supportAddress, TWLocalized("tallyworthSupport")));
+    if (!TWAppLinks::supportAddress().isEmpty())
+        openURL(mailLink(TWAppLinks::supportAddress(), TWLocalized("tallyworthSupport")));
 }
 
 void TWApplicationDelegate::doContact()
 {
-    openURL(mailLink(TWAppLinks::contactAddress, TWLocalized("tallyworth")));
+    if (!TWAppLinks::contactAddress().isEmpty())
+        openURL(mailLink(TWAppLinks::contactAddress(), TWLocalized("tallyworth")));
 }
 
 void TWApplicationDelegate::doWebsite()
 {
-    openURL(QUrl(TWAppLinks::website));
+    if (!TWAppLinks::website().isEmpty())
+        openURL(TWAppLinks::website());
 }
 
 void TWApplicationDelegate::doAbout()

@@ -12,6 +12,7 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QLocale>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -211,12 +212,15 @@ void TWBusinessController::updateCountTotal()
     }
 
     TWTransactionList all;
+    // The rows a search left in the register (all of them without one).
+    std::optional<TWTransactionList> shown;
     TWTransactionList selected;
     TWUnitPtr unit = m_business->homeUnit();
     std::function<qint64(const TWTransactionList &)> totalOf;
     const auto fromRegister = [&](TWRegisterDetail *transactions, auto interim) {
         if (transactions) {
             all = transactions->transactions();
+            shown = transactions->searchedTransactions();
             selected = transactions->selectedTransactions();
         } else {
             // Until the register comes, the rows it would show.
@@ -298,12 +302,22 @@ void TWBusinessController::updateCountTotal()
     };
     const QString word =
         TWLocalized(all.size() == 1 ? "transactionLower" : "transactionsLower");
+    const QLocale locale;
+    const auto number = [&locale](qsizetype value) { return locale.toString(qlonglong(value)); };
+    // After a search the line counts the rows left of all there are, and the
+    // total is that of the rows left.
+    const bool searched = shown && shown->size() != all.size();
+    const TWTransactionList &listed = searched ? *shown : all;
+    const QString full = searched ? TWLocalized("countShownOf").arg(number(shown->size()),
+                                                                    number(all.size()), word)
+                                  : QStringLiteral("%1 %2").arg(number(all.size()), word);
     if (!selected.isEmpty()) {
-        count->setText(QStringLiteral("%1 / %2 %3").arg(selected.size()).arg(all.size()).arg(word));
-        total->setText(QStringLiteral("%1 / %2").arg(money(totalOf(selected)), money(totalOf(all))));
+        count->setText(QStringLiteral("%1 / %2").arg(number(selected.size()), full));
+        total->setText(
+            QStringLiteral("%1 / %2").arg(money(totalOf(selected)), money(totalOf(listed))));
     } else {
-        count->setText(QStringLiteral("%1 %2").arg(all.size()).arg(word));
-        total->setText(money(totalOf(all)));
+        count->setText(full);
+        total->setText(money(totalOf(listed)));
     }
     count->adjustSize();
     total->adjustSize();

@@ -25,6 +25,9 @@ TWError documentError(const char *key, const QString &place, const QString &reas
     return TWError(TWLocalized("upgradeErrorDomain"), -1, text);
 }
 
+// The code of "no such file" on reading, as the desktop's file errors number it.
+constexpr int kFileNotFoundCode = 260;
+
 QString describe(const TWErrorResult &error)
 {
     return error ? error->localizedDescription() : QString();
@@ -34,6 +37,16 @@ QString describe(const TWErrorResult &error)
 
 bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
 {
+    // A package that was moved or deleted is missing, not damaged: say where
+    // it was looked for.
+    const QFileInfo package(url.toLocalFile());
+    if (!package.exists()) {
+        if (error)
+            *error = TWError(QStringLiteral("Tallyworth Document Error"), kFileNotFoundCode,
+                             TWLocalized("documentNotFoundMessage")
+                                 .arg(package.fileName(), package.absolutePath()));
+        return false;
+    }
     TWErrorResult opened;
     std::unique_ptr<TWBusiness> business = TWBusiness::businessWithURL(url, false, &opened);
     if (business) {
@@ -189,6 +202,9 @@ bool TWBusinessController::saveDocumentToURL(const QUrl &url)
 bool TWBusinessController::revertDocumentToSaved()
 {
     if (m_fileURL.isEmpty())
+        return false;
+    // Reverting throws the changes away: the user confirms first.
+    if (!TWDocumentPrompts::prompts().askRevert(displayName(), windowForSheet()))
         return false;
     TWErrorResult error;
     std::unique_ptr<TWBusiness> business = TWBusiness::businessWithURL(m_fileURL, false, &error);

@@ -137,6 +137,12 @@ public:
             return m_clients && m_clients->hasFirstResponder(list);
         }
     }
+    bool isRegisterShown() const override
+    {
+        TWRegisterDetail *reg = m_document.transactionsController();
+        return reg && !m_document.isImporting() &&
+               m_document.activeTransactionsController(false, true, nullptr) == reg;
+    }
     TWValidation validateListMenu(TWAction action, int tag, bool context) const override
     {
         Q_UNUSED(context);
@@ -487,6 +493,14 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
         if (auto *values = detailAs<TWValuesDetail>(TWDetailValues))
             values->deleteValue(context);
         return;
+    case A::doEditBudgetItem:
+        if (auto *budget = detailAs<TWBudgetDetail>(TWDetailBudget))
+            budget->editSelectedBudgetItem(context);
+        return;
+    case A::doResetBudgetItem:
+        if (auto *budget = detailAs<TWBudgetDetail>(TWDetailBudget))
+            budget->resetBudgetItem(context);
+        return;
     case A::doDetailAddDelete:
         detailAddDelete(tag);
         return;
@@ -590,7 +604,7 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
         return;
     default:
         // The commands of views still to come (projects, tasks, expenses,
-        // invoices, bills, budget) reach them once they exist.
+        // invoices, bills) reach them once they exist.
         return;
     }
 }

@@ -48,6 +48,14 @@ void TWBusinessController::beginSheetWithView(QWidget *view, bool resize, bool a
     if (!view)
         return;
     auto *window = new TWWindow(sheetParent());
+    // The sheet says what it is: the view's own title (kept as it changes,
+    // for an editor that turns from new to edit), else the document's name.
+    const auto title = [this](const QString &own) {
+        return own.isEmpty() ? displayName() : own;
+    };
+    window->setWindowTitle(title(view->windowTitle()));
+    connect(view, &QWidget::windowTitleChanged, window,
+            [window, title](const QString &own) { window->setWindowTitle(title(own)); });
     const QSize size = view->size().expandedTo(view->sizeHint());
     auto *layout = new QVBoxLayout(window);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -20,6 +20,8 @@
 #include "TWReport.h"
 #include "TWTransaction.h"
 
+#include <optional>
+
 // Answers the menus' can- and has- questions about its rows; NO until a
 // list knows better.
 class TWValidatedList
@@ -58,6 +60,9 @@ public:
     virtual bool hasSelectedTransaction() const { return false; }
     virtual TWTransactionList selectedTransactions() const { return {}; }
     virtual TWTransactionList transactions() const { return {}; }
+    // The rows a search left, in display order; none while no search narrows
+    // the register.
+    virtual std::optional<TWTransactionList> searchedTransactions() const { return std::nullopt; }
     // Its inner layout was restored at least once.
     virtual bool isRestored() const { return false; }
     // The accounts the register shows.
@@ -237,6 +242,9 @@ class TWBudgetDetail : public TWDetailController, public TWValidatedList
     Q_OBJECT
 public:
     using TWDetailController::TWDetailController;
+    // The budget commands; `context` as for the register.
+    virtual void editSelectedBudgetItem(bool) {}
+    virtual void resetBudgetItem(bool) {}
     virtual void resetBudget() {}
 };
 

@@ -72,6 +72,19 @@ QString TWDocumentPrompts::chooseOpenLocation(QWidget *parent)
     return path;
 }
 
+bool TWDocumentPrompts::askRevert(const QString &displayName, QWidget *parent)
+{
+    QMessageBox box(QMessageBox::Warning, TWLocalized("revertTitle").arg(displayName),
+                    TWLocalized("revertQuestion"), QMessageBox::NoButton, parent);
+    box.setWindowModality(Qt::WindowModal);
+    QPushButton *revert = box.addButton(TWLocalized("revert"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = box.addButton(TWLocalized("cancel"), QMessageBox::RejectRole);
+    // Keeping the changes is the safe answer to a stray Return.
+    box.setDefaultButton(cancel);
+    box.exec();
+    return box.clickedButton() == revert;
+}
+
 TWDocumentPrompts::SaveChangesAnswer TWDocumentPrompts::askSaveChanges(const QString &displayName,
                                                                        QWidget *parent)
 {

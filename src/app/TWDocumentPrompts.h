@@ -24,6 +24,8 @@ public:
     // A package to open; empty when cancelled.
     virtual QString chooseOpenLocation(QWidget *parent);
     virtual SaveChangesAnswer askSaveChanges(const QString &displayName, QWidget *parent);
+    // Whether to throw away the changes of `displayName` for its saved version.
+    virtual bool askRevert(const QString &displayName, QWidget *parent);
     virtual void showError(const TWError &error, QWidget *parent);
     virtual void showMessage(const QString &message, QWidget *parent);
 

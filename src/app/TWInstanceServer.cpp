@@ -1,9 +1,14 @@
 #include "TWInstanceServer.h"
 
 #include <QDataStream>
+#include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -19,16 +24,59 @@ TWInstanceServer::TWInstanceServer(QObject *parent) : QObject(parent) {}
 
 TWInstanceServer::~TWInstanceServer() = default;
 
-QString TWInstanceServer::defaultName()
+QString TWInstanceServer::privateFolder(const QString &path)
 {
-    QString user = qEnvironmentVariable("USER");
-    if (user.isEmpty())
-        user = QString::number(qulonglong(getuid()));
-    return QStringLiteral("tallyworth-%1").arg(user);
+    if (path.isEmpty())
+        return {};
+    const QByteArray native = QFile::encodeName(path);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return {};
+    // Checked on the opened folder, never through a link someone else placed.
+    const int descriptor = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
+    if (descriptor < 0)
+        return {};
+    struct stat status = {};
+    bool ours = ::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode) &&
+                status.st_uid == ::getuid();
+    if (ours && (status.st_mode & 077) != 0)
+        ours = ::fchmod(descriptor, 0700) == 0;
+    ::close(descriptor);
+    return ours ? path : QString();
+}
+
+QString TWInstanceServer::defaultName(const QProcessEnvironment &environment)
+{
+    // The display (or, without one, the session) is part of the name, so a
+    // start on another display or in another session gets its own instance.
+    QString place = environment.value(QStringLiteral("WAYLAND_DISPLAY"));
+    if (place.isEmpty())
+        place = environment.value(QStringLiteral("DISPLAY"));
+    if (place.isEmpty())
+        place = environment.value(QStringLiteral("XDG_SESSION_ID"));
+    if (place.isEmpty())
+        place = QStringLiteral("console");
+    QString safe;
+    for (const QChar character : place)
+        safe.append(character.isLetterOrNumber() || character == u'-' ? character : u'_');
+    const QString fileName = QStringLiteral("tallyworth-%1").arg(safe);
+
+    QString folder = privateFolder(environment.value(QStringLiteral("XDG_RUNTIME_DIR")));
+    if (folder.isEmpty()) {
+        QString temporary = environment.value(QStringLiteral("TMPDIR"));
+        if (temporary.isEmpty())
+            temporary = QStringLiteral("/tmp");
+        folder = privateFolder(
+            QDir(temporary).filePath(QStringLiteral("tallyworth-%1").arg(qulonglong(::getuid()))));
+    }
+    if (folder.isEmpty())
+        return {};
+    return QDir(folder).filePath(fileName);
 }
 
 bool TWInstanceServer::sendPaths(const QString &name, const QStringList &paths, int timeoutMs)
 {
+    if (name.isEmpty())
+        return false;
     QLocalSocket socket;
     socket.connectToServer(name);
     if (!socket.waitForConnected(timeoutMs))
@@ -52,6 +100,8 @@ bool TWInstanceServer::sendPaths(const QString &name, const QStringList &paths, 
 
 bool TWInstanceServer::listen(const QString &name)
 {
+    if (name.isEmpty())
+        return false;
     // An instance that answers there keeps the name; a socket file nobody
     // answers on was left by one that ended.
     {

@@ -1,8 +1,10 @@
 #pragma once
-// One running instance per user: the first listens on a local socket; a
-// later start hands its paths to it and ends.
+// One running instance per user and display: the first listens on a local
+// socket in the user's own runtime folder; a later start on the same display
+// hands its paths to it and ends.
 
 #include <QObject>
+#include <QProcessEnvironment>
 #include <QStringList>
 
 class QLocalServer;
@@ -14,8 +16,15 @@ public:
     explicit TWInstanceServer(QObject *parent = nullptr);
     ~TWInstanceServer() override;
 
-    // The socket name of this user's instance.
-    static QString defaultName();
+    // The socket path of this user's instance on this display (or session):
+    // in XDG_RUNTIME_DIR when it is the user's own, else in a folder of the
+    // user's that only they can enter. Empty when no such folder can be had.
+    static QString defaultName(
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+
+    // A folder owned by this user with mode 0700 (made or tightened if
+    // needed); empty when `path` belongs to someone else or is not a folder.
+    static QString privateFolder(const QString &path);
 
     // Hands `paths` to the instance listening on `name`; false when none
     // answers within `timeoutMs`.

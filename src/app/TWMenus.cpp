@@ -1,12 +1,15 @@
 #include "TWMenus.h"
 
+#include "TWAppLinks.h"
 #include "TWApplicationDelegate.h"
+#include "TWTextCommands.h"
 #include "TWBusinessController.h"
 #include "TWDocumentController.h"
 
 #include "TWLocalized.h"
 
 #include <QAction>
+#include <functional>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QMenu>
@@ -354,16 +357,18 @@ void twBuildMenuBar(QMainWindow *window, TWBusinessController *document)
     });
     fileMenu->addSeparator();
     const auto addCommand = [fileMenu, document](const char *key, TWAction action,
-                                                 QKeySequence::StandardKey shortcut) {
+                                                 const QKeySequence &shortcut) {
         QAction *item = twMenuAction(fileMenu, TWLocalized(key), action);
         item->setObjectName(QLatin1String(key));
-        if (shortcut != QKeySequence::UnknownKey)
-            item->setShortcut(QKeySequence(shortcut));
+        if (!shortcut.isEmpty())
+            item->setShortcut(shortcut);
         connectItem(item, document);
     };
     addCommand("menuSave", TWAction::saveDocument, QKeySequence::Save);
-    addCommand("menuSaveAs", TWAction::saveDocumentAs, QKeySequence::SaveAs);
-    addCommand("menuRevert", TWAction::revertDocumentToSaved, QKeySequence::UnknownKey);
+    // Spelled out: the desktop's standard key for it is empty on some platforms.
+    addCommand("menuSaveAs", TWAction::saveDocumentAs,
+               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    addCommand("menuRevert", TWAction::revertDocumentToSaved, QKeySequence());
     fileMenu->addSeparator();
     addCommand("menuPrint", TWAction::printDocument, QKeySequence::Print);
     fileMenu->addSeparator();
@@ -381,6 +386,7 @@ void twBuildMenuBar(QMainWindow *window, TWBusinessController *document)
             delegate->terminate();
     });
     validateOnShow(fileMenu, document);
+    twAddEditMenu(bar);
     for (const MenuTable &table : documentMenus()) {
         QMenu *menu = addTableMenu(bar, table, document);
         if (qstrcmp(table.key, "menuClients") == 0) {
@@ -399,16 +405,28 @@ void twBuildMenuBar(QMainWindow *window, TWBusinessController *document)
     filledMenu(view, "menuMark", TWMenuKind::ClientMark, document);
 
     QMenu *help = bar->addMenu(TWLocalized("menuHelp"));
-    const auto link = [help](const char *key, void (TWApplicationDelegate::*member)()) {
+    help->setObjectName(QStringLiteral("menuHelp"));
+    const auto link = [help](const char *key, void (TWApplicationDelegate::*member)(),
+                             std::function<bool()> available = {}) {
         QAction *action = help->addAction(TWLocalized(key));
+        action->setObjectName(QString::fromLatin1(key));
         QObject::connect(action, &QAction::triggered, help, [member] {
             if (TWApplicationDelegate *delegate = TWApplicationDelegate::instance())
                 (delegate->*member)();
         });
+        // A link without a configured address is off.
+        if (available) {
+            action->setEnabled(available());
+            QObject::connect(help, &QMenu::aboutToShow, action,
+                             [action, available] { action->setEnabled(available()); });
+        }
     };
-    link("menuSupport", &TWApplicationDelegate::doSupport);
-    link("menuContact", &TWApplicationDelegate::doContact);
-    link("menuWebsite", &TWApplicationDelegate::doWebsite);
+    link("menuSupport", &TWApplicationDelegate::doSupport,
+         [] { return !TWAppLinks::supportAddress().isEmpty(); });
+    link("menuContact", &TWApplicationDelegate::doContact,
+         [] { return !TWAppLinks::contactAddress().isEmpty(); });
+    link("menuWebsite", &TWApplicationDelegate::doWebsite,
+         [] { return !TWAppLinks::website().isEmpty(); });
     help->addSeparator();
     link("menuAbout", &TWApplicationDelegate::doAbout);
 }

@@ -22,8 +22,19 @@ void TWPreferencesController::doCheckForUpdate()
     // A second check replaces a running one.
     if (m_updateRequest)
         m_updateRequest->cancel();
+    m_updateRequest = nullptr;
+    const QUrl url = TWSite::url(TWSite::kUpdatePath);
+    if (url.isEmpty()) {
+        // Nothing to ask: say so rather than fail against a host that is not there.
+        TWAlert alert;
+        alert.window = m_window;
+        alert.message = TWLocalized("noUpdateService");
+        alert.buttons = {TWLocalized("ok")};
+        twRunAlert(alert);
+        return;
+    }
     m_updateRequest = TWSiteRequest::get(
-        TWSite::url(TWSite::kUpdatePath), TWSite::kUpdateMaximumSize,
+        url, TWSite::kUpdateMaximumSize,
         [this](const QByteArray &data, const TWErrorResult &error) { updateAnswered(data, error); });
 
     if (!m_updateProgressWindow) {
@@ -89,7 +100,7 @@ void TWPreferencesController::updateAnswered(const QByteArray &data, const TWErr
     alert.buttons = {TWLocalized("learnMore"), TWLocalized("skipVersion")};
     QPointer<TWPreferencesController> guarded(this);
     twRunAlert(alert, [guarded, version](int code) {
-        if (code == 1000)
+        if (code == 1000 && !TWSite::url(TWSite::kProductPath).isEmpty())
             twOpenURL(TWSite::url(TWSite::kProductPath));
         else if (code == 1001)
             TWPreferences::preferences().setCheckForUpdateSkipVersion(version);

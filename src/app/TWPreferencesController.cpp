@@ -33,6 +33,21 @@ TWPreferencesController::TWPreferencesController(TWLayoutManager *layoutManager,
     m_toolbar->setIconSize(QSize(32, 32));
     window->addToolBar(Qt::TopToolBarArea, m_toolbar);
     window->setContextMenuPolicy(Qt::NoContextMenu);
+    // Closed from the keyboard as a desktop's settings window is: Escape or
+    // the close shortcut.
+    auto *closeWindow = new QAction(window);
+    closeWindow->setObjectName(QStringLiteral("closePreferences"));
+    // The platform's close keys may already hold Ctrl+W: each key once, or
+    // the shortcut would be ambiguous with itself.
+    QList<QKeySequence> closeKeys = {QKeySequence(Qt::Key_Escape),
+                                     QKeySequence(Qt::CTRL | Qt::Key_W)};
+    for (const QKeySequence &key : QKeySequence::keyBindings(QKeySequence::Close))
+        if (!closeKeys.contains(key))
+            closeKeys.append(key);
+    closeWindow->setShortcuts(closeKeys);
+    closeWindow->setShortcutContext(Qt::WindowShortcut);
+    connect(closeWindow, &QAction::triggered, window, &QWidget::close);
+    window->addAction(closeWindow);
 
     struct Item {
         const char *identifier;

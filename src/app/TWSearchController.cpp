@@ -22,8 +22,12 @@ TWSearchController::~TWSearchController()
 
 QWidget *TWSearchController::view()
 {
-    if (!m_view)
+    if (!m_view) {
         build();
+        // The sheet around it says what it is.
+        if (m_view)
+            m_view->setWindowTitle(TWLocalized("sheetTitleAdvancedFind"));
+    }
     return m_view;
 }
 

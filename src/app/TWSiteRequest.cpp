@@ -3,6 +3,7 @@
 #include "TWAppLinks.h"
 
 #include "TWLocalized.h"
+#include "TWPreferences.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -26,12 +27,29 @@ constexpr qsizetype kMaximumVersionLength = 32;
 
 QUrl TWSite::baseURL()
 {
-    return configuredBase().isEmpty() ? QUrl(TWAppLinks::website) : configuredBase();
+    if (!configuredBase().isEmpty())
+        return configuredBase();
+    const QUrl url(TWPreferences::preferences().siteURL(), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return {};
+    return url;
 }
 
 void TWSite::setBaseURL(const QUrl &url) { configuredBase() = url; }
 
-QUrl TWSite::url(const QString &path) { return baseURL().resolved(QUrl(path)); }
+QUrl TWSite::url(const QString &path)
+{
+    const QUrl base = baseURL();
+    return base.isEmpty() ? QUrl() : base.resolved(QUrl(path));
+}
+
+QString TWAppLinks::supportAddress() { return TWPreferences::preferences().supportAddress(); }
+
+QString TWAppLinks::contactAddress() { return TWPreferences::preferences().contactAddress(); }
+
+QUrl TWAppLinks::website() { return TWSite::baseURL(); }
 
 int TWSite::transferTimeout() { return g_transferTimeout; }
 

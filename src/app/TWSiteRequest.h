@@ -1,6 +1,7 @@
 #pragma once
 // Requests to the maker's web site (the update file, the news feed, the product page). The
-// site's address is configuration: one constant by default, set by tests to a loopback server.
+// site's address is configuration (the preference "siteURL", or one set by tests to a loopback
+// server); no host is built in, and without one nothing is requested.
 // Every request has a transfer timeout and a cap on the reply's size, and hands its answer to
 // the main thread.
 
@@ -27,11 +28,12 @@ constexpr qint64 kUpdateMaximumSize = 1024;
 constexpr qint64 kNewsMaximumSize = 64 * 1024;
 constexpr int kDefaultTransferTimeout = 30000;
 
-// The site's base address (the maker's site unless one was set).
+// The site's base address: the one set here, else the preference "siteURL" when it is an http
+// or https address; empty when there is none.
 QUrl baseURL();
-// An empty address puts the maker's back.
+// An empty address goes back to the preference.
 void setBaseURL(const QUrl &url);
-// A path on the site.
+// A path on the site; empty without a site.
 QUrl url(const QString &path);
 
 // Milliseconds a transfer may stall before it fails.

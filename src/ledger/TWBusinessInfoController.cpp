@@ -88,8 +88,12 @@ TWBusinessInfoController::~TWBusinessInfoController()
 
 QWidget *TWBusinessInfoController::view()
 {
-    if (!m_view)
+    if (!m_view) {
         loadView();
+        // The sheet around it says what it is.
+        if (m_view)
+            m_view->setWindowTitle(TWLocalized("sheetTitleBusinessInformation"));
+    }
     return m_view;
 }
 

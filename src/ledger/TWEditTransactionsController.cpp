@@ -89,8 +89,12 @@ TWEditTransactionsController::~TWEditTransactionsController()
 
 QWidget *TWEditTransactionsController::view()
 {
-    if (!m_view)
+    if (!m_view) {
         build();
+        // The sheet around it says what it is.
+        if (m_view)
+            m_view->setWindowTitle(TWLocalized("sheetTitleEditTransactions"));
+    }
     return m_view;
 }
 

@@ -47,8 +47,12 @@ TWFieldController::~TWFieldController()
 
 QWidget *TWFieldController::view()
 {
-    if (!m_view)
+    if (!m_view) {
         loadView();
+        // The sheet around it says what it is.
+        if (m_view)
+            m_view->setWindowTitle(TWLocalized("sheetTitleField"));
+    }
     return m_view;
 }
 

@@ -5,6 +5,9 @@
 
 #include <QVariantList>
 
+#include <algorithm>
+#include <climits>
+
 namespace
 {
 
@@ -178,6 +181,63 @@ void moveColumns(QVariantMap &settings, const QList<qint32> &columnOrder, qint64
         if (!placed[i])
             result.append(fields[i]);
     settings.insert(TWColumnSettingsFieldsKey, result);
+}
+
+QList<int> fitWidths(const QList<TWColumnFit> &columns, int available)
+{
+    QList<int> widths;
+    widths.reserve(columns.size());
+    qint64 total = 0;
+    for (const TWColumnFit &column : columns) {
+        // An amount is never asked for less than its minimum.
+        const int width = column.kind == TWColumnFit::Amount
+                              ? std::max(column.width, column.minimum)
+                              : std::max(column.width, std::min(column.floor, column.minimum));
+        // (The floor of an amount is its widest amount: only its title may
+        // be shortened, and only in the last round.)
+        widths.append(width);
+        total += width;
+    }
+    // The least each column may keep in each round.
+    const auto limitIn = [](int round, const TWColumnFit &column) {
+        const int floor = std::min(column.floor, column.minimum);
+        switch (round) {
+        case 0:
+            return column.kind == TWColumnFit::Text ? column.minimum : INT_MAX;
+        case 1:
+            return column.minimum;
+        case 2:
+            return column.kind == TWColumnFit::Amount ? column.minimum : floor;
+        default:
+            return floor;
+        }
+    };
+    for (int round = 0; round < 4 && total > available; ++round) {
+        qint64 spare = 0;
+        QList<int> limits;
+        limits.reserve(columns.size());
+        for (qsizetype i = 0; i < columns.size(); ++i) {
+            const int limit = std::min(widths[i], limitIn(round, columns[i]));
+            limits.append(limit);
+            spare += widths[i] - limit;
+        }
+        if (spare <= 0)
+            continue;
+        const qint64 excess = std::min(total - qint64(available), spare);
+        qint64 taken = 0;
+        for (qsizetype i = 0; i < columns.size() && taken < excess; ++i) {
+            const qint64 room = widths[i] - limits[i];
+            if (room <= 0)
+                continue;
+            // Rounded up, so the last pixels are taken too; never past the limit.
+            const qint64 share = std::min(room, (room * excess + spare - 1) / spare);
+            const qint64 take = std::min(share, excess - taken);
+            widths[i] -= int(take);
+            taken += take;
+        }
+        total -= taken;
+    }
+    return widths;
 }
 
 QList<qint32> entryIdentifiers(const QVariantMap &settings)

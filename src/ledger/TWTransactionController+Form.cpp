@@ -172,9 +172,12 @@ void TWTransactionController::rebuildUI()
     rebuildSplits();
     if (!m_attachmentsController)
         m_attachmentsController = new TWAttachmentsController(this);
+    // The strip's view first: a strip without its view loads nothing, and a
+    // split transaction gets no later refresh that would make up for it.
+    QWidget *strip = m_attachmentsController->view();
     updateAttachments();
-    m_rowsLayout->addWidget(m_attachmentsController->view());
-    m_attachmentsController->view()->show();
+    m_rowsLayout->addWidget(strip);
+    strip->show();
     m_rowsLayout->addStretch(1);
     updateButtons();
     m_updatingUI = false;

@@ -115,6 +115,11 @@ void TWTransactionController::update()
     m_saved = false;
     m_autofill = m_mode == 0 || m_mode == 1;
     m_editTransaction = m_transaction->copy();
+    // The sheet says what it is: a new transaction, one being edited, or one
+    // only shown (closed or locked).
+    m_view->setWindowTitle(TWLocalized(m_mode == 3   ? "sheetTitleTransaction"
+                                       : m_mode == 2 ? "sheetTitleEditTransaction"
+                                                     : "sheetTitleNewTransaction"));
     m_swappedAccounts = m_editTransaction->swapDebitCredit();
     m_fieldValuesUnit = m_editTransaction->unit();
     if (m_attachmentsController)

@@ -10,6 +10,7 @@
 #include "TWBuiltInFields.h"
 #include "TWBusiness.h"
 #include "TWDateAdditions.h"
+#include "TWFormatter.h"
 #include "TWLocalized.h"
 #include "TWNotifications.h"
 #include "TWRepeat.h"
@@ -21,12 +22,19 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QScopedValueRollback>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include <array>
 
 namespace
 {
+
+// The narrowest a text column, and a tick or number column, ever gets (the
+// header's own least section size): in a narrow window the amounts come
+// first.
+constexpr int kTextFloor = 30;
+constexpr int kFixedFloor = 30;
 
 // Fixed row height: every row is one line of the 12-point font.
 constexpr int kRowHeight = 22;
@@ -107,11 +115,12 @@ void TWTransactionsController::loadView()
     header->setSectionsMovable(true);
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
-    header->setMinimumSectionSize(50);
+    header->setMinimumSectionSize(kFixedFloor);
     header->setStretchLastSection(false);
     header->setHighlightSections(false);
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     layout->addWidget(m_tableView);
+    m_tableView->viewport()->installEventFilter(this);
 
     m_headerMenu = new QMenu(m_tableView);
     m_headerMenu->setObjectName(QStringLiteral("registerHeaderMenu"));
@@ -257,6 +266,8 @@ void TWTransactionsController::updateTransactions()
         }
         m_transactions = list;
     }
+    measureAmounts();
+    fitColumns();
     m_sortedTransactions.clear();
     m_hasDisplayedList = false;
     const QString search = m_searchString;
@@ -625,12 +636,187 @@ void TWTransactionsController::updateColumns()
     for (int logical = 0; logical < header->count(); ++logical)
         if (header->visualIndex(logical) != logical)
             header->moveSection(header->visualIndex(logical), logical);
-    int column = 0;
+    m_storedWidths.clear();
     for (const TWRegisterColumn &entry : columns) {
         if (!m_business || !m_business->fieldWithIdentifier(entry.identifier))
             continue;
-        header->resizeSection(column++, int(entry.width));
+        m_storedWidths.append(int(entry.width));
     }
+    fitColumns();
+}
+
+namespace
+{
+
+// An amount column: its text must never be cut.
+bool isAmountField(const TWField &field)
+{
+    if (field.type() == TWFieldTypeCurrency || field.type() == TWFieldTypePercentTotal)
+        return true;
+    if (field.type() != TWFieldTypeStandard)
+        return false;
+    const qint32 identifier = field.identifier();
+    return identifier == TWFieldIdentifierDebit || identifier == TWFieldIdentifierCredit ||
+           identifier == TWFieldIdentifierBalance || identifier == TWFieldIdentifierTotal;
+}
+
+// A column whose text can be shortened when room is short.
+bool yieldsWidth(const TWField &field)
+{
+    switch (field.type()) {
+    case TWFieldTypeText:
+    case TWFieldTypeList:
+    case TWFieldTypeTags:
+        return true;
+    case TWFieldTypeStandard:
+        switch (field.identifier()) {
+        case TWFieldIdentifierPayee:
+        case TWFieldIdentifierDescription:
+        case TWFieldIdentifierNotes:
+        case TWFieldIdentifierAccount1:
+        case TWFieldIdentifierAccount2:
+        case TWFieldIdentifierRepeat:
+            return true;
+        default:
+            return false;
+        }
+    default:
+        return false;
+    }
+}
+
+// The amount a row shows in an amount column, if any.
+std::optional<qint64> shownAmount(const TWTransaction &t, const TWField &field)
+{
+    if (field.type() != TWFieldTypeStandard) {
+        const TWFieldValuePtr value = t.fieldValueWithIdentifier(field.identifier());
+        return value ? std::optional<qint64>(value->currency()) : std::nullopt;
+    }
+    switch (field.identifier()) {
+    case TWFieldIdentifierBalance:
+        return t.balance();
+    case TWFieldIdentifierDebit:
+    case TWFieldIdentifierCredit: {
+        const TWRegisterDebitCredit amounts = twRegisterDebitCredit(t);
+        const qint64 value =
+            field.identifier() == TWFieldIdentifierDebit ? amounts.debit : amounts.credit;
+        return value ? std::optional<qint64>(value) : std::nullopt;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+// Room around a cell's text.
+constexpr int kCellPadding = 16;
+
+} // namespace
+
+void TWTransactionsController::measureAmounts()
+{
+    m_widestAmounts.clear();
+    if (!m_model || !m_tableView || !m_business)
+        return;
+    // The widest text is that of the largest or the most negative amount
+    // (parentheses or a sign): only those two rows per column are formatted,
+    // so a register of any length is measured in one pass without text.
+    const QFontMetrics metrics(m_tableView->font());
+    for (const TWFieldPtr &field : m_business->fields()) {
+        if (!field || !isAmountField(*field))
+            continue;
+        const TWTransaction *largest = nullptr;
+        const TWTransaction *smallest = nullptr;
+        qint64 high = 0, low = 0;
+        for (const TWTransactionPtr &t : std::as_const(m_transactions)) {
+            const std::optional<qint64> amount = shownAmount(*t, *field);
+            if (!amount)
+                continue;
+            if (!largest || *amount > high) {
+                largest = t.get();
+                high = *amount;
+            }
+            if (!smallest || *amount < low) {
+                smallest = t.get();
+                low = *amount;
+            }
+        }
+        int widest = 0;
+        for (const TWTransaction *t : {largest, smallest})
+            if (t)
+                widest = std::max(widest,
+                                  metrics.horizontalAdvance(m_model->cellText(*t, *field)));
+        if (widest > 0)
+            m_widestAmounts.insert(field->identifier(), widest + kCellPadding);
+    }
+}
+
+int TWTransactionsController::minimumWidth(int column) const
+{
+    const TWFieldPtr field = fieldAtColumn(column);
+    if (!field || !m_tableView)
+        return 50;
+    QHeaderView *header = m_tableView->horizontalHeader();
+    const QString title = m_model->headerTitle(*field);
+    int width = 0;
+    if (!title.isEmpty()) {
+        const QStyle *style = header->style();
+        const int margin = style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+        const int arrow = style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header);
+        width = header->fontMetrics().horizontalAdvance(title) + 3 * margin + arrow + 4;
+    }
+    if (isAmountField(*field))
+        width = std::max(width, m_widestAmounts.value(field->identifier(), 0));
+    // A date is as wide as the widest date of the format.
+    if (field->type() == TWFieldTypeDate ||
+        (field->type() == TWFieldTypeStandard && field->identifier() == TWFieldIdentifierDate))
+        width = std::max(width, QFontMetrics(m_tableView->font()).horizontalAdvance(
+                                    TWFormatter::formatter().shortDateString(
+                                        QDateTime(QDate(2000, 12, 28), QTime(12, 0)))) +
+                                    kCellPadding);
+    return std::max(width, 50);
+}
+
+void TWTransactionsController::fitColumns()
+{
+    if (!m_model || !m_tableView)
+        return;
+    const QScopedValueRollback guard(m_updatingColumns, true);
+    QList<TWColumnFit> fits;
+    const int count = int(std::min<qsizetype>(m_storedWidths.size(), m_model->columns().size()));
+    for (int column = 0; column < count; ++column) {
+        const TWField &field = *m_model->columns().at(column);
+        TWColumnFit fit;
+        fit.width = m_storedWidths.at(column);
+        fit.minimum = minimumWidth(column);
+        if (isAmountField(field)) {
+            fit.kind = TWColumnFit::Amount;
+            fit.floor = std::max(kFixedFloor, m_widestAmounts.value(field.identifier(), 0));
+        } else if (yieldsWidth(field)) {
+            fit.kind = TWColumnFit::Text;
+            fit.floor = kTextFloor;
+        } else {
+            // A date stays readable; ticks and numbers can lose their title.
+            const bool date = field.type() == TWFieldTypeDate ||
+                              (field.type() == TWFieldTypeStandard &&
+                               field.identifier() == TWFieldIdentifierDate);
+            fit.kind = TWColumnFit::Fixed;
+            fit.floor = date ? fit.minimum : kFixedFloor;
+        }
+        fits.append(fit);
+    }
+    const QList<int> widths =
+        TWRegisterColumns::fitWidths(fits, m_tableView->viewport()->width());
+    QHeaderView *header = m_tableView->horizontalHeader();
+    for (int column = 0; column < widths.size(); ++column)
+        header->resizeSection(column, widths.at(column));
+}
+
+bool TWTransactionsController::eventFilter(QObject *watched, QEvent *event)
+{
+    // A narrower or wider window lays the columns out again.
+    if (event->type() == QEvent::Resize && m_tableView && watched == m_tableView->viewport())
+        fitColumns();
+    return TWRegisterDetail::eventFilter(watched, event);
 }
 
 void TWTransactionsController::updateSortDescriptors()
@@ -661,7 +847,15 @@ void TWTransactionsController::headerClicked(int logical)
     TWRegisterColumns::setSortField(*m_settings, field->identifier());
     TWRegisterColumns::setSortAscending(*m_settings, ascending);
     saveSettings();
+    resortKeepingSelection();
+}
+
+void TWTransactionsController::resortKeepingSelection()
+{
+    const TWTransactionList selected = m_selectedTransactions;
     filterAndSort(m_searchString);
+    if (!selected.isEmpty())
+        selectTransactions(selected);
 }
 
 void TWTransactionsController::updateSortBy(const TWFieldPtr &field, bool updateDescriptors)
@@ -672,7 +866,7 @@ void TWTransactionsController::updateSortBy(const TWFieldPtr &field, bool update
     saveSettings();
     if (updateDescriptors) {
         updateSortDescriptors();
-        filterAndSort(m_searchString);
+        resortKeepingSelection();
     }
 }
 
@@ -684,7 +878,7 @@ void TWTransactionsController::updateSortDirection(bool ascending, bool updateDe
     saveSettings();
     if (updateDescriptors) {
         updateSortDescriptors();
-        filterAndSort(m_searchString);
+        resortKeepingSelection();
     }
 }
 
@@ -716,6 +910,9 @@ void TWTransactionsController::columnResized(int logical, int newSize)
 {
     if (m_updatingColumns || !m_settings)
         return;
+    // The user's width is the column's wish from now on.
+    if (logical >= 0 && logical < m_storedWidths.size())
+        m_storedWidths[logical] = newSize;
     if (const TWFieldPtr field = fieldAtColumn(logical))
         if (TWRegisterColumns::setWidth(*m_settings, field->identifier(), newSize))
             saveSettings();

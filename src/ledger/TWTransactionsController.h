@@ -57,6 +57,11 @@ public:
     bool hasSelectedTransaction() const override { return !m_selectedTransactions.isEmpty(); }
     TWTransactionList selectedTransactions() const override { return m_selectedTransactions; }
     TWTransactionList transactions() const override { return m_transactions; }
+    std::optional<TWTransactionList> searchedTransactions() const override
+    {
+        return m_searchString.isEmpty() ? std::nullopt
+                                        : std::optional<TWTransactionList>(m_sortedTransactions);
+    }
     bool isRestored() const override { return m_restored; }
     TWAccountList shownAccounts() const override { return m_accounts; }
     TWTransactionList selectedTransactionsContext(bool context) const override;
@@ -111,6 +116,12 @@ public:
     QMenu *headerMenu() const { return m_headerMenu; }
     // The width a double-click on the column's edge fits it to.
     int fittedWidth(int column) const;
+    // The least width of a column: an amount column's widest amount in the
+    // register and its whole title; another column's title.
+    int minimumWidth(int column) const;
+    // Lays the shown columns out in the table's width: amounts whole, text
+    // columns giving way first. Stored widths stay as the user set them.
+    void fitColumns();
     // Whether the menu (or the menu holding it) is the table's context or header menu.
     bool tableViewHasContextMenu(QMenu *menu) const;
 
@@ -154,6 +165,11 @@ private:
     void columnMoved();
     void columnResized(int logical, int newSize);
     void headerClicked(int logical);
+    // Sorts again, keeping the selected transactions selected.
+    void resortKeepingSelection();
+    // The pixel width of each amount column's widest text over the loaded rows.
+    void measureAmounts();
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void observe();
     void stopObserving();
     QWidget *alertWindow() const;
@@ -204,6 +220,10 @@ private:
     bool m_restored = false;
     bool m_selectionIsChanging = false;
     bool m_updatingColumns = false;
+    // Per shown column, the width from the settings; per amount field, its
+    // widest text (measured when the rows load, never while painting).
+    QList<int> m_storedWidths;
+    QHash<qint32, int> m_widestAmounts;
     TWTransactionPtr m_previewTransaction;
     std::vector<TWNotificationCenter::Token> m_observers;
 };

@@ -41,8 +41,12 @@ TWUnitController::~TWUnitController()
 
 QWidget *TWUnitController::view()
 {
-    if (!m_view)
+    if (!m_view) {
         loadView();
+        // The sheet around it says what it is.
+        if (m_view)
+            m_view->setWindowTitle(TWLocalized("sheetTitleUnit"));
+    }
     return m_view;
 }
 

@@ -159,7 +159,7 @@ void TWPreferences::load()
     m_sortReportsAccounts = r.unsignedInteger("sortReportsAccounts", 0);
     m_sortReportsClients = r.unsignedInteger("sortReportsClients", 0);
     m_sortReportsMerchants = r.unsignedInteger("sortReportsMerchants", 0);
-    m_checkForUpdate = r.flag("checkForUpdate", true);
+    m_checkForUpdate = r.flag("checkForUpdate", false);
     m_checkForUpdateSkipVersion = r.text("checkForUpdateSkipVersion", QString());
     m_checkForUpdateNextDate = r.date("checkForUpdateNextDate");
     m_normalExportFontName = r.text("normalExportFontName", QStringLiteral("Times Roman"));
@@ -312,6 +312,36 @@ QString TWPreferences::exchangeRateServiceURL() const
 void TWPreferences::setExchangeRateServiceURL(const QString &v)
 {
     store("exchangeRateServiceURL", v.isEmpty() ? QVariant() : QVariant(v), false);
+}
+
+QString TWPreferences::siteURL() const
+{
+    return m_settings->value(QStringLiteral("siteURL")).toString().trimmed();
+}
+
+void TWPreferences::setSiteURL(const QString &v)
+{
+    store("siteURL", v.isEmpty() ? QVariant() : QVariant(v), false);
+}
+
+QString TWPreferences::supportAddress() const
+{
+    return m_settings->value(QStringLiteral("supportAddress")).toString().trimmed();
+}
+
+void TWPreferences::setSupportAddress(const QString &v)
+{
+    store("supportAddress", v.isEmpty() ? QVariant() : QVariant(v), false);
+}
+
+QString TWPreferences::contactAddress() const
+{
+    return m_settings->value(QStringLiteral("contactAddress")).toString().trimmed();
+}
+
+void TWPreferences::setContactAddress(const QString &v)
+{
+    store("contactAddress", v.isEmpty() ? QVariant() : QVariant(v), false);
 }
 
 void TWPreferences::setCheckForUpdateSkipVersion(const QString &v)

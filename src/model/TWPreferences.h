@@ -134,6 +134,17 @@ public:
     QString exchangeRateServiceURL() const;
     void setExchangeRateServiceURL(const QString &v);
 
+    // The maker's site (update file, news feed, product page) and the support
+    // and contact mail addresses; empty when none is set, and then the update
+    // check and the news stay idle and the links are off. Read from the
+    // settings each time, like the exchange-rate service.
+    QString siteURL() const;
+    void setSiteURL(const QString &v);
+    QString supportAddress() const;
+    void setSupportAddress(const QString &v);
+    QString contactAddress() const;
+    void setContactAddress(const QString &v);
+
     // Held in memory only, taken from the locale at creation ("US", "USD" when
     // the locale has none).
     QString localeCountryCode() const { return m_localeCountryCode; }
@@ -193,7 +204,7 @@ private:
     std::uint32_t m_sortReportsAccounts = 0;
     std::uint32_t m_sortReportsClients = 0;
     std::uint32_t m_sortReportsMerchants = 0;
-    bool m_checkForUpdate = true;
+    bool m_checkForUpdate = false;
     QString m_checkForUpdateSkipVersion;
     QDateTime m_checkForUpdateNextDate;
     QString m_normalExportFontName;

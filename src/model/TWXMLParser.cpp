@@ -295,6 +295,12 @@ TWXMLElementPtr TWXMLParser::parseData(const QByteArray &data, TWErrorResult *er
                     syntaxError(last && last->message ? QString::fromUtf8(last->message).trimmed()
                                                       : TWLocalized("xmlMalformed"));
             }
+            // A DOCTYPE makes libxml2 build a document to hold the DTD, which
+            // the context does not own: free it on every path.
+            if (context->myDoc) {
+                xmlFreeDoc(context->myDoc);
+                context->myDoc = nullptr;
+            }
             xmlFreeParserCtxt(context);
         }
     }

@@ -30,13 +30,20 @@ struct MatchKey {
     qint32 account2 = 0;
     std::uint32_t day = 0;
     QString unit;
+    // A split transaction's lines, as (account, total) pairs in a fixed
+    // order: its own total and accounts are 0, so without them any two split
+    // transactions of a day would match.
+    QList<std::pair<qint32, qint64>> lines;
 
     bool operator==(const MatchKey &other) const = default;
 };
 
 size_t qHash(const MatchKey &key, size_t seed = 0)
 {
-    return qHashMulti(seed, key.total, key.account1, key.account2, key.day, key.unit);
+    size_t hash = qHashMulti(seed, key.total, key.account1, key.account2, key.day, key.unit);
+    for (const auto &[account, total] : key.lines)
+        hash = qHashMulti(hash, account, total);
+    return hash;
 }
 
 // None for a transaction that can match nothing: one without a date (no day
@@ -45,9 +52,18 @@ std::optional<MatchKey> matchKey(const TWTransaction &transaction)
 {
     if (transaction.dayValue() == 0 || !transaction.unit())
         return std::nullopt;
-    return MatchKey{transaction.total(), transaction.account1Identifier(),
-                    transaction.account2Identifier(), transaction.dayValue(),
-                    transaction.unit()->code()};
+    MatchKey key{transaction.total(), transaction.account1Identifier(),
+                 transaction.account2Identifier(), transaction.dayValue(),
+                 transaction.unit()->code(), {}};
+    if (transaction.hasSplit()) {
+        for (const TWSplitPtr &split : transaction.splits()) {
+            if (split)
+                key.lines.append({split->accountIdentifier(), split->total()});
+        }
+        // The same lines in any order.
+        std::sort(key.lines.begin(), key.lines.end());
+    }
+    return key;
 }
 
 // The accounts a budget line counts: its account, or every account of its

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QFileInfo>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QUuid>
@@ -117,6 +118,26 @@ TEST_F(AppDelegateTest, APreferenceNotificationArrivingWhileOneIsAppliedIsIgnore
     EXPECT_TRUE(static_cast<MeddlingTimer *>(document->taskTimer())->meddled);
     // The nested change was not applied in the middle of the outer one.
     EXPECT_TRUE(delegate->statusItem());
+}
+
+TEST_F(AppDelegateTest, AMovedLastBusinessIsReportedAsMissingAndTheStartGoesOn)
+{
+    const QString gone = dir.filePath(QStringLiteral("Moved Away.tallyworth"));
+    TWPreferences::preferences().setLastOpenBusinessURL(gone);
+    delegate->applicationDidFinishLaunching({});
+
+    ASSERT_EQ(prompts.errors.size(), 1);
+    const QString message = prompts.errors.first().localizedDescription();
+    EXPECT_TRUE(message.contains(QStringLiteral("could not be found"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("Moved Away.tallyworth")));
+    // Where it was looked for.
+    EXPECT_TRUE(message.contains(QFileInfo(gone).absolutePath())) << message.toStdString();
+    EXPECT_FALSE(message.contains(QStringLiteral("damaged")));
+    // As without a last business: the new-business form, and none remembered.
+    EXPECT_TRUE(documents->documents().isEmpty());
+    ASSERT_TRUE(documents->businessInfoWindow());
+    EXPECT_TRUE(documents->businessInfoWindow()->isVisible());
+    EXPECT_TRUE(TWPreferences::preferences().lastOpenBusinessURL().isEmpty());
 }
 
 } // namespace

@@ -101,4 +101,30 @@ TEST_F(DocumentSaveTest, ARevertThatCannotReadKeepsTheOpenStoreAndSaysWhy)
     EXPECT_TRUE(prompts.errors.constFirst().localizedDescription().contains(QStringLiteral("Broken")));
 }
 
+TEST_F(DocumentSaveTest, RevertAsksFirstAndKeepsTheChangesWhenTheAnswerIsNo)
+{
+    auto document = newDocument(QStringLiteral("Saved Name"));
+    const QString path = dir.filePath(QStringLiteral("Asked.tallyworth"));
+    ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(path)));
+    document->makeWindowControllers();
+    TWBusinessInfoPtr info = document->business()->businessInfo()->copy();
+    info->setName(QStringLiteral("Changed Name"));
+    ASSERT_FALSE(document->business()->updateBusinessInfo(info));
+    document->updateChangeCount(0);
+    const TWBusiness *before = document->business();
+
+    prompts.revert = false;
+    EXPECT_FALSE(document->revertDocumentToSaved());
+    EXPECT_EQ(prompts.revertAsked, QStringList{document->displayName()});
+    EXPECT_EQ(document->business(), before);
+    EXPECT_EQ(document->business()->businessInfo()->name(), QStringLiteral("Changed Name"));
+    EXPECT_TRUE(document->isDocumentEdited());
+
+    prompts.revert = true;
+    EXPECT_TRUE(document->revertDocumentToSaved());
+    EXPECT_EQ(prompts.revertAsked.size(), 2);
+    EXPECT_EQ(document->business()->businessInfo()->name(), QStringLiteral("Saved Name"));
+    EXPECT_FALSE(document->isDocumentEdited());
+}
+
 } // namespace

@@ -35,6 +35,8 @@ public:
     };
     QString openLocation;
     SaveChangesAnswer saveChanges = DontSave;
+    bool revert = true;
+    QStringList revertAsked;
 
     QStringList proposed;
     QList<TWError> errors;
@@ -48,6 +50,11 @@ public:
     }
     QString chooseOpenLocation(QWidget *) override { return openLocation; }
     SaveChangesAnswer askSaveChanges(const QString &, QWidget *) override { return saveChanges; }
+    bool askRevert(const QString &name, QWidget *) override
+    {
+        revertAsked.append(name);
+        return revert;
+    }
     void showError(const TWError &error, QWidget *) override { errors.append(error); }
     void showMessage(const QString &message, QWidget *) override { messages.append(message); }
 };

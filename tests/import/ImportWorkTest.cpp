@@ -171,3 +171,40 @@ TEST_F(ImportWorkTest, DuplicatesAnswerAsTheStoreExceptForTimedTasks)
 }
 
 } // namespace
+
+// A duration is hours, whichever way it is written; a value that cannot be
+// read is named in the warnings.
+TEST_F(ImportWorkTest, DurationsAreHoursAndUnreadableValuesAreNamed)
+{
+    auto importer = tasks({"Date", "Project", "Name", "Quantity", "Rate"},
+                          twRows({{"6/1/24", "Website", "A", "2:30:00", "80"},
+                                  {"6/2/24", "Website", "B", "1:45", "80"},
+                                  {"6/3/24", "Website", "C", "1.5", "abc"},
+                                  {"2/31/24", "Website", "D", "1", "80,50"}}));
+    QString warnings;
+    EXPECT_FALSE(importer->processTasks(&warnings));
+    const TWTaskList made = importer->tasks();
+    ASSERT_EQ(made.size(), 4);
+    EXPECT_DOUBLE_EQ(made.at(0)->quantity(), 2.5);
+    EXPECT_DOUBLE_EQ(made.at(1)->quantity(), 1.75);
+    EXPECT_DOUBLE_EQ(made.at(2)->quantity(), 1.5);
+    EXPECT_EQ(made.at(2)->rate(), 0);
+    EXPECT_EQ(made.at(3)->rate(), 8050);
+    EXPECT_TRUE(warnings.contains(QStringLiteral("row 3, Rate: abc"))) << warnings.toStdString();
+    EXPECT_TRUE(warnings.contains(QStringLiteral("row 4, Date: 2/31/24"))) << warnings.toStdString();
+}
+
+// Without a quantity column an expense is one of its kind, not zero of it.
+TEST_F(ImportWorkTest, ExpensesWithoutAQuantityColumnCountOnce)
+{
+    auto importer = expenses({"Date", "Name", "Cost"}, twRows({{"6/1/24", "Paper", "12.50"}}));
+    QString warnings;
+    EXPECT_TRUE(importer->processExpenses(&warnings)) << warnings.toStdString();
+    ASSERT_EQ(importer->expenses().size(), 1);
+    EXPECT_DOUBLE_EQ(importer->expenses().constFirst()->quantity(), 1.0);
+    EXPECT_EQ(importer->expenses().constFirst()->cost(), 1250);
+    auto counted =
+        expenses({"Date", "Name", "Cost", "Quantity"}, twRows({{"6/1/24", "Paper", "12.50", "3"}}));
+    EXPECT_TRUE(counted->processExpenses(&warnings));
+    EXPECT_DOUBLE_EQ(counted->expenses().constFirst()->quantity(), 3.0);
+}

@@ -53,7 +53,8 @@ TEST(OFXParserTest, VersionOneAndTwoOfOneStatementGiveTheSameRows)
         row({"12/16/19", "Bakery", "", "USD", "-20.00"}),
         // Other types keep their sign; the statement column is converted.
         row({"12/20/19", "Cafe", "", "EUR", "-11.00", "-10.00"}),
-        row({"12/21/19", "Refund", "Returned éclair", "USD", "25.00", ""}),
+        // Rows end at their last amount column.
+        row({"12/21/19", "Refund", "Returned éclair", "USD", "25.00"}),
     };
     EXPECT_EQ(v1->rows(), expected);
     EXPECT_EQ(v2->columns(), v1->columns());
@@ -133,3 +134,90 @@ TEST(OFXParserTest, DeclaredEncodingDoesNotMisreadTheText)
 }
 
 } // namespace
+
+// An amount with an original currency but no rate stays the statement's
+// amount in the statement's unit: nothing converts it again.
+TEST(OFXParserTest, AnOriginalCurrencyWithoutARateKeepsTheStatementsAmountAndUnit)
+{
+    auto parser = parseOFX(v1File(statement(
+        "EUR", transaction("DEBIT", "-25.40",
+                           QStringLiteral("<ORIGCURRENCY>\r\n<CURSYM>USD\r\n</ORIGCURRENCY>\r\n")))));
+    ASSERT_EQ(parser->rows().size(), 1);
+    const QStringList &row = parser->rows().constFirst();
+    EXPECT_EQ(row.at(3), QStringLiteral("EUR"));
+    EXPECT_EQ(row.at(4), QStringLiteral("-25.40"));
+    EXPECT_TRUE(row.size() < 6 || row.at(5).isEmpty());
+}
+
+// Two statements go into one account: the file says which they are, so that
+// the user is asked first.
+TEST(OFXParserTest, SeveralStatementsAreNamedInTheNotes)
+{
+    const auto withAccount = [](const char *id, const char *type, const QString &rows) {
+        QString text = statement("USD", rows);
+        text.replace(QStringLiteral("<BANKTRANLIST>"),
+                     QStringLiteral("<BANKACCTFROM>\r\n<ACCTID>%1\r\n<ACCTTYPE>%2\r\n"
+                                    "</BANKACCTFROM>\r\n<BANKTRANLIST>")
+                         .arg(QString::fromUtf8(id), QString::fromUtf8(type)));
+        return text;
+    };
+    auto parser = parseOFX(v1File(
+        withAccount("111", "CHECKING", transaction("DEBIT", "-1.00") + transaction("CREDIT", "2.00")) +
+        withAccount("222", "SAVINGS", transaction("CREDIT", "3.00"))));
+    EXPECT_EQ(parser->rows().size(), 3);
+    const QString notes = parser->notes().join(QLatin1Char('\n'));
+    EXPECT_TRUE(notes.contains(QStringLiteral("111 (CHECKING), 2 rows"))) << notes.toStdString();
+    EXPECT_TRUE(notes.contains(QStringLiteral("222 (SAVINGS), 1 rows"))) << notes.toStdString();
+    // One statement: nothing to say.
+    EXPECT_TRUE(parseOFX(v1File(withAccount("111", "CHECKING", transaction("DEBIT", "-1.00"))))
+                    ->notes()
+                    .isEmpty());
+}
+
+// A file that gives no rows says why.
+TEST(OFXParserTest, AFileThatGivesNoRowsSaysWhy)
+{
+    const QByteArray whole = v1File(statement("USD", transaction("DEBIT", "-1.00")));
+    const QByteArray card = QByteArray(whole).replace("BANKMSGSRSV1", "CREDITCARDMSGSRSV1");
+    const QByteArray doctype =
+        "<?xml version=\"1.0\"?><!DOCTYPE OFX [<!ENTITY a \"b\">]><OFX></OFX>";
+    for (const QByteArray &file : {whole.left(whole.size() / 2), card, doctype}) {
+        auto parser = parseOFX(file);
+        EXPECT_TRUE(parser->rows().isEmpty());
+        EXPECT_FALSE(parser->notes().isEmpty()) << file.left(60).constData();
+    }
+}
+
+// A currency per transaction widens no row beyond its own amounts, and the
+// number of currency columns is bounded: the parse stays linear.
+TEST(OFXParserTest, ACurrencyPerTransactionKeepsRowsNarrow)
+{
+    QString rows;
+    for (int i = 0; i < 3000; ++i) {
+        const QString code = QStringLiteral("%1%2%3")
+                                 .arg(QChar('A' + i % 26))
+                                 .arg(QChar('A' + (i / 26) % 26))
+                                 .arg(QChar('A' + i / 676));
+        rows += transaction("DEBIT", "-1.00",
+                            QStringLiteral("<CURRENCY>\r\n<CURRATE>2\r\n<CURSYM>%1\r\n</CURRENCY>\r\n")
+                                .arg(code));
+    }
+    auto parser = parseOFX(v1File(statement("USD", rows)));
+    ASSERT_EQ(parser->rows().size(), 3000);
+    qsizetype widest = 0;
+    for (const QStringList &row : parser->rows())
+        widest = std::max(widest, row.size());
+    EXPECT_LE(widest, 4 + 41);
+    EXPECT_LE(parser->columns()->size(), 4 + 40);
+    EXPECT_FALSE(parser->notes().isEmpty());
+}
+
+TEST(OFXParserTest, PayeesAndMemosAreTrimmedAndTheirLineBreaksFolded)
+{
+    auto parser = parseOFX(v1File(statement(
+        "USD", transaction("DEBIT", "-1.00",
+                           QStringLiteral("<NAME>ACME  STORE   \r\n<MEMO>Card 1234\n     Ref 99  \r\n")))));
+    ASSERT_EQ(parser->rows().size(), 1);
+    EXPECT_EQ(parser->rows().constFirst().at(1), QStringLiteral("ACME  STORE"));
+    EXPECT_EQ(parser->rows().constFirst().at(2), QStringLiteral("Card 1234 Ref 99"));
+}

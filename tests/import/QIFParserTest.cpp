@@ -31,7 +31,8 @@ TEST(QIFParserTest, TwoAccountFileFieldByField)
         // A transfer names the account without its brackets; no "C" is not cleared.
         row({"0", "3/16/19", "Transfer out", "", "Checking", "Savings", "-100.00"}),
         // A split: the head row, the bank side, then each category's own change.
-        row({"0", "3/17/19", "Hardware store", "", "Split", "Split", ""}),
+        // The memo belongs to the whole transaction as well as its bank line.
+        row({"0", "3/17/19", "Hardware store", "Weekend shopping", "Split", "Split", ""}),
         row({"", "", "", "Weekend shopping", "Split - Checking", "Split - Checking", "-45.00"}),
         row({"", "", "", "", "Split - Food", "Split - Food", "30.00"}),
         row({"", "", "", "Bulbs", "Split - Household", "Split - Household", "15.00"}),

@@ -5,9 +5,11 @@
 #include "TWWindowTestSupport.h"
 
 #include "TWLedger.h"
+#include "TWMenus.h"
 #include "TWPreviewPanel.h"
 #include "TWTransactionsController.h"
 #include "TWTransactionsModel.h"
+#include "TWWindowController.h"
 
 #include "TWAlert.h"
 #include "TWBuiltInFields.h"
@@ -15,6 +17,8 @@
 #include "TWRecordEditors.h"
 
 #include <QImage>
+#include <QLabel>
+#include <QMenu>
 
 namespace
 {
@@ -162,4 +166,39 @@ TEST_F(RegisterDocumentTest, ThePaperclipOpensAndClosesThePreviewOfTheRowsAttach
     EXPECT_EQ(document->delegate(), reg);
     reg->doButton(0, clip);
     EXPECT_FALSE(panel->isShown());
+}
+
+TEST_F(RegisterDocumentTest, TheCountLineCountsWhatASearchLeftAndColumnsServeTheShownRegister)
+{
+    for (int i = 1; i <= 12; ++i)
+        add(i <= 3 ? QStringLiteral("Acme") : QStringLiteral("Bolt"), 100 * i);
+    TWTransactionsController *reg = shownRegister();
+    ASSERT_TRUE(reg);
+    QLabel *count = document->windowController()->countLabel();
+    QLabel *total = document->windowController()->totalLabel();
+    EXPECT_EQ(count->text(), QStringLiteral("12 ") + TWLocalized("transactionsLower"));
+
+    reg->search(QStringLiteral("Acme"));
+    ASSERT_EQ(reg->sortedTransactions().size(), 3);
+    EXPECT_EQ(count->text(), QStringLiteral("3 of 12 ") + TWLocalized("transactionsLower"));
+    // The total is that of the rows shown: 1 + 2 + 3 dollars.
+    EXPECT_TRUE(total->text().contains(QStringLiteral("6.00"))) << total->text().toStdString();
+    reg->selectTransactions({reg->sortedTransactions().first()});
+    EXPECT_EQ(count->text(), QStringLiteral("1 / 3 of 12 ") + TWLocalized("transactionsLower"));
+    reg->search(QString());
+    EXPECT_EQ(count->text(), QStringLiteral("12 ") + TWLocalized("transactionsLower"));
+
+    // View > Columns works while the register is shown, wherever the focus is.
+    ASSERT_FALSE(reg->hasFirstResponder());
+    QMenu menu;
+    QAction *payee = twMenuAction(
+        &menu, QStringLiteral("Payee"), TWAction::doColumnAccount, 0,
+        QVariant::fromValue(document->business()->fieldWithIdentifier(TWFieldIdentifierPayee)));
+    payee->setEnabled(false);
+    document->validateItem(payee);
+    EXPECT_TRUE(payee->isEnabled());
+    // Not for a view without the register.
+    select(*document, TWMasterItemUnits, 0, 0);
+    document->validateItem(payee);
+    EXPECT_FALSE(payee->isEnabled());
 }

@@ -175,3 +175,15 @@ TEST_F(TransactionEditorForm, SplittingFromTheAccountMenuShowsLinesAndUnsplittin
 }
 
 } // namespace
+
+TEST_F(TransactionEditorForm, TheSheetIsTitledByWhatItDoes)
+{
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->view()->window()->windowTitle(), TWLocalized("sheetTitleNewTransaction"));
+    document->endSheet(editor->view(), -1001);
+    QCoreApplication::processEvents();
+    editor = openEdit(storeTransaction(QStringLiteral("Acme"), 100));
+    ASSERT_TRUE(editor);
+    EXPECT_EQ(editor->view()->window()->windowTitle(), TWLocalized("sheetTitleEditTransaction"));
+}

@@ -116,3 +116,20 @@ TEST_F(PreferencesTest, VersionCheckFlagsPreferencesOfAnotherVersionOnce)
     TWPreferences p(file());
     EXPECT_FALSE(p.upgraded());
 }
+
+TEST_F(PreferencesTest, NoServiceIsConfiguredAndTheWeeklyCheckStartsOff)
+{
+    TWPreferences p(file());
+    // Nothing is asked of a host nobody configured.
+    EXPECT_FALSE(p.checkForUpdate());
+    EXPECT_TRUE(p.siteURL().isEmpty());
+    EXPECT_TRUE(p.supportAddress().isEmpty());
+    EXPECT_TRUE(p.contactAddress().isEmpty());
+    // Addresses written outside the program count at once.
+    write(QStringLiteral("siteURL"), QStringLiteral(" https://updates.example.org/ "));
+    write(QStringLiteral("supportAddress"), QStringLiteral("help@example.org"));
+    EXPECT_EQ(p.siteURL(), QStringLiteral("https://updates.example.org/"));
+    EXPECT_EQ(p.supportAddress(), QStringLiteral("help@example.org"));
+    p.setContactAddress(QStringLiteral("hi@example.org"));
+    EXPECT_EQ(stored(QStringLiteral("contactAddress")).toString(), QStringLiteral("hi@example.org"));
+}

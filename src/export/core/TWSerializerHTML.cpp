@@ -28,7 +28,7 @@ void cellMarkup(const TWCell &cell, QString &opening, QString &closing)
         wrap(QLatin1String("<u>"), QLatin1String("</u>"));
     else if (style & TWCellStyleDoubleUnderline)
         wrap(QLatin1String("<u><span style=\"border-bottom: 1px double #000;\">"),
-             QLatin1String("</u>"));
+             QLatin1String("</span></u>"));
     if (style & TWCellStyleBold)
         wrap(QLatin1String("<b>"), QLatin1String("</b>"));
     else if (style & TWCellStyleItalic)
@@ -145,7 +145,8 @@ void TWSerializerHTML::Stream::append(const TWCellList &list, QString &body)
 
         if (!cell.table()) {
             if (tableMode) {
-                body.append(QLatin1String("</table>"));
+                // A row is always open inside the table.
+                body.append(QLatin1String("</tr></table>"));
                 tableMode = false;
             }
             if (column != 0)

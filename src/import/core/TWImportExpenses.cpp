@@ -40,13 +40,23 @@ bool TWImportExpenses::processExpenses(QString *warnings)
     TWImportWarningList missingClients;
     TWImportWarningList missingProjects;
     qint32 nextExpense = business.nextExpenseIdentifier();
+    // Without a quantity column every expense is one of its kind: a quantity
+    // of 0 would make every total 0.00.
+    const bool quantityMapped = codes.contains(-5);
+    QString costColumn;
+    for (qsizetype j = 0; j < codes.size(); ++j) {
+        if (codes.at(j) == -6 && lines.at(j))
+            costColumn = lines.at(j)->sourceName();
+    }
 
+    qsizetype rowNumber = 0;
     for (const QStringList &row : std::as_const(m_rows)) {
+        reader.setRowNumber(++rowNumber);
         TWImportWorkRows::Shared shared;
         QString name;
         QString notes;
         QString costText;
-        double quantity = 0;
+        double quantity = quantityMapped ? 0 : 1;
         double taxRate = 0;
         const bool changed =
             reader.readRow(row, codes, lines, shared, [&](qint32 code, const QString &value) {
@@ -76,14 +86,15 @@ bool TWImportExpenses::processExpenses(QString *warnings)
         const TWProjectPtr project = projects.rowProject(shared.clientText, shared.projectText,
                                                          m_importSettings->defaultProject(),
                                                          missingClients, missingProjects);
-        const qint64 cost = costText.isEmpty() ? 0 : reader.amount(costText, project);
+        const qint64 cost = costText.isEmpty() ? 0 : reader.amount(costText, project, costColumn);
         m_expenses.append(TWExpense::expenseWithDate(shared.date, name, quantity, cost, taxRate,
                                                      notes, project ? project->identifier() : 0,
                                                      nextExpense++));
     }
 
-    const QString text = TWImportWarnings::text(
-        {{"clientsNotFound", &missingClients}, {"projectsNotFound", &missingProjects}});
+    const QString text = TWImportWarnings::text({{"valuesNotRead", &reader.unreadableValues()},
+                                                 {"clientsNotFound", &missingClients},
+                                                 {"projectsNotFound", &missingProjects}});
     if (warnings)
         *warnings = text;
     return text.isNull();

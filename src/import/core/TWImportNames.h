@@ -49,6 +49,9 @@ public:
         return found;
     }
 
+    // The record whose name equals the text (ignoring case) and nothing else.
+    Ptr findExact(const QString &text) const { return m_exact.value(text.toUpper()); }
+
     // A record made during the import (a new list entry or tag): later texts
     // can name it.
     void add(const Ptr &record)

@@ -71,9 +71,15 @@ bool TWImportTasks::processTasks(QString *warnings)
     qint32 nextTask = business.nextTaskIdentifier();
     qint32 nextItem = business.nextTaskItemIdentifier();
 
+    QString rateColumn;
+    for (qsizetype j = 0; j < codes.size(); ++j) {
+        if (codes.at(j) == -11 && lines.at(j))
+            rateColumn = lines.at(j)->sourceName();
+    }
     qsizetype k = 0;
     while (k < m_rows.size()) {
         const QStringList &row = m_rows.at(k++);
+        reader.setRowNumber(k);
         quint32 taskType = m_importSettings->defaultTaskType();
         TWImportWorkRows::Shared shared;
         bool completed = false;
@@ -103,8 +109,10 @@ bool TWImportTasks::processTasks(QString *warnings)
                     estimate = TWImportWarnings::leadingDouble(value);
                     return true;
                 case -10:
+                    // "2:30:00" and "2:30" are durations: a quantity of hours,
+                    // like "2.5".
                     quantity = value.contains(QLatin1Char(':'))
-                                   ? formatter.timeValueFromString(value)
+                                   ? formatter.timeValueFromString(value) / 3600.0
                                    : TWImportWarnings::leadingDouble(value);
                     return true;
                 case -11:
@@ -126,7 +134,7 @@ bool TWImportTasks::processTasks(QString *warnings)
         const TWProjectPtr project = projects.rowProject(shared.clientText, shared.projectText,
                                                          m_importSettings->defaultProject(),
                                                          missingClients, missingProjects);
-        const qint64 rate = rateText.isEmpty() ? 0 : reader.amount(rateText, project);
+        const qint64 rate = rateText.isEmpty() ? 0 : reader.amount(rateText, project, rateColumn);
         const bool timed = taskType == TWTaskTypeTimed;
         const TWTaskPtr task = TWTask::taskWithDate(
             shared.date, completed, name, taskType, estimate, timed ? 0.0 : quantity, rate, taxRate,
@@ -161,6 +169,9 @@ bool TWImportTasks::processTasks(QString *warnings)
                         read.isValid()) {
                         (codes.at(j) == -8 ? start : end) = read;
                         itemChanged = true;
+                    } else {
+                        reader.setRowNumber(k + 1);
+                        reader.unreadable(lines.at(j)->sourceName(), value);
                     }
                     break;
                 case -4:
@@ -192,7 +203,8 @@ bool TWImportTasks::processTasks(QString *warnings)
             task->setTaskItems(items);
     }
 
-    const QString text = TWImportWarnings::text({{"clientsNotFound", &missingClients},
+    const QString text = TWImportWarnings::text({{"valuesNotRead", &reader.unreadableValues()},
+                                                 {"clientsNotFound", &missingClients},
                                                  {"projectsNotFound", &missingProjects},
                                                  {"typesNotFound", &unknownTypes}});
     if (warnings)

@@ -104,6 +104,22 @@ private:
     };
 
     void applyLine(Row &row, const TWImportTransactionField &line, const QString &value);
+    // The account a name in an account column stands for; `placeholder` is
+    // set when the name was made up by the parser (then null means: the
+    // default account, nothing missing).
+    TWAccountPtr findAccount(const QString &name, bool *placeholder)
+    {
+        *placeholder = m_owner.placeholderAccountNames().contains(name);
+        return *placeholder ? m_accounts.findExact(name) : m_accounts.find(name);
+    }
+    // The account an opening balance is booked against: the business's
+    // nominal-transfer account, else its first equity account.
+    qint32 equityAccount() const;
+    // The amount the text names in the unit, with either decimal mark; 0 and
+    // a warning when it names none.
+    qint64 readAmount(const TWImportTransactionField &line, const QString &value,
+                      const TWUnit *unit);
+    void unreadable(const TWImportTransactionField &line, const QString &value);
     void applyBuiltIn(Row &row, const TWImportTransactionField &line, qint32 identifier,
                       const QString &value);
     void applyCustom(Row &row, const TWImportTransactionField &line, const QString &value);
@@ -153,6 +169,9 @@ private:
 
     TWImportWarningList m_missingAccounts;
     TWImportWarningList m_missingAttachments;
+    // Values the rows hold but that could not be read ("row 3, Date: 31/02/2024").
+    TWImportWarningList m_unreadable;
+    qsizetype m_rowNumber = 0;
     TWImportWarningList m_missingListItems;
     TWImportWarningList m_missingTags;
 };
@@ -177,7 +196,8 @@ QStringList Processor::missingAccounts(const QList<QStringList> &rows)
             if (isSplitWord(value))
                 continue;
             const QString name = hasSplitPrefix(value) ? value.mid(m_splitPrefix.size()) : value;
-            if (!m_accounts.find(name))
+            bool placeholder = false;
+            if (!findAccount(name, &placeholder) && !placeholder)
                 missing.add(name);
         }
     }
@@ -212,10 +232,18 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
         row.transaction = TWTransaction::transactionWithDefaults(m_defaults);
         row.transaction->setCleared(true);
         const qsizetype n = std::min<qsizetype>(cells.size(), m_lines.size());
+        m_rowNumber = k + 1;
+        bool anyValue = false;
+        for (qsizetype j = 0; j < n; ++j)
+            anyValue = anyValue || !cells.at(j).isEmpty();
         for (qsizetype j = 0; j < n; ++j) {
             const QString &value = cells.at(j);
             if (!value.isEmpty() && m_lines.at(j))
                 applyLine(row, *m_lines.at(j), value);
+            // A row without its date takes today's: say so.
+            else if (value.trimmed().isEmpty() && anyValue && m_lines.at(j) &&
+                     m_lines.at(j)->builtInIdentifier() == -3)
+                unreadable(*m_lines.at(j), value);
         }
         ++k;
         if (row.splitMarker)
@@ -244,8 +272,7 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
                     continue;
                 const TWFieldValuePtr fieldValue =
                     row.transaction->fieldValueWithField(field, true);
-                fieldValue->setCurrency(
-                    m_formatter.valueFromString(value, row.transaction->unit().get()));
+                fieldValue->setCurrency(readAmount(*line, value, row.transaction->unit().get()));
                 row.changed = true;
             }
         }
@@ -255,13 +282,47 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
         results.append(row.transaction);
     }
 
-    const QString text = TWImportWarnings::text({{"accountsNotFound", &m_missingAccounts},
+    const QString text = TWImportWarnings::text({{"valuesNotRead", &m_unreadable},
+                                                 {"accountsNotFound", &m_missingAccounts},
                                                  {"attachmentsNotFound", &m_missingAttachments},
                                                  {"listItemsNotFound", &m_missingListItems},
                                                  {"tagsNotFound", &m_missingTags}});
     if (warnings)
         *warnings = text;
     return text.isNull();
+}
+
+qint32 Processor::equityAccount() const
+{
+    const TWBusinessInfoPtr info = m_business.businessInfo();
+    if (info && info->nominalTransferAccountIdentifier() != 0 &&
+        m_business.accountWithIdentifier(info->nominalTransferAccountIdentifier()))
+        return info->nominalTransferAccountIdentifier();
+    const TWAccountList equity = m_business.accountsOfType(TWAccountTypeEquity);
+    return equity.isEmpty() || !equity.constFirst() ? 0 : equity.constFirst()->identifier();
+}
+
+void Processor::unreadable(const TWImportTransactionField &line, const QString &value)
+{
+    m_unreadable.add(TWLocalized("importValueNotRead")
+                         .arg(m_rowNumber)
+                         .arg(line.sourceName(), value.trimmed().isEmpty()
+                                                     ? TWLocalized("importEmptyValue")
+                                                     : value));
+}
+
+qint64 Processor::readAmount(const TWImportTransactionField &line, const QString &value,
+                             const TWUnit *unit)
+{
+    const std::optional<QString> local =
+        TWImportValues::localAmountText(value, m_formatter.locale());
+    bool ok = false;
+    const qint64 amount = local ? m_formatter.valueFromString(*local, unit, &ok) : 0;
+    if (!ok) {
+        unreadable(line, value);
+        return 0;
+    }
+    return amount;
 }
 
 TWUnitPtr Processor::lineUnit(const TWImportTransactionField &line) const
@@ -319,7 +380,7 @@ void Processor::applyAccountLine(Row &row, const TWImportTransactionField &line,
                                  const QString &value)
 {
     const TWUnitPtr unit = lineUnit(line);
-    const qint64 amount = m_formatter.valueFromString(value, unit.get());
+    const qint64 amount = readAmount(line, value, unit.get());
     if (amount == 0)
         return;
     // The column's account is gone: the column is left out and reported.
@@ -351,6 +412,9 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
         if (const QDateTime date = readDate(line, value, false); date.isValid()) {
             transaction.setDate(date);
             row.changed = true;
+        } else {
+            // The row keeps today's date; the user is asked before it is taken.
+            unreadable(line, value);
         }
         break;
     case -17:
@@ -361,6 +425,8 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
             else
                 transaction.setDateModified(date);
             row.changed = true;
+        } else {
+            unreadable(line, value);
         }
         break;
     case -5:
@@ -387,9 +453,14 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
             row.splitMarker = true;
             break;
         }
-        const TWAccountPtr account = m_accounts.find(value);
+        bool placeholder = false;
+        const TWAccountPtr account = findAccount(value, &placeholder);
         if (!account) {
-            m_missingAccounts.add(value);
+            // A made-up name leaves the side to the default account.
+            if (!placeholder)
+                m_missingAccounts.add(value);
+            else
+                row.changed = true;
             break;
         }
         if (identifier == -7) {
@@ -407,9 +478,11 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
         const TWUnitPtr unit = lineUnit(line);
         if (!unit)
             break;
-        const qint64 amount = m_formatter.valueFromString(value, unit.get());
+        const qint64 amount = readAmount(line, value, unit.get());
         row.amounts.set(unit, identifier == -11 ? -amount : amount);
-        row.amounts.noteFirst(value, identifier == -11);
+        row.amounts.noteFirst(TWImportValues::localAmountText(value, m_formatter.locale())
+                                  .value_or(value),
+                              identifier == -11);
         if (!row.firstAmountUnit)
             row.firstAmountUnit = unit;
         row.changed = true;
@@ -583,9 +656,11 @@ qsizetype Processor::scanSplits(Row &row, const QList<QStringList> &rows, qsizet
                 const TWUnitPtr amountUnit = lineUnit(*line);
                 if (!amountUnit)
                     break;
-                const qint64 amount = m_formatter.valueFromString(value, amountUnit.get());
+                const qint64 amount = readAmount(*line, value, amountUnit.get());
                 amounts.set(amountUnit, line->builtInIdentifier() == -11 ? -amount : amount);
-                amounts.noteFirst(value, line->builtInIdentifier() == -11);
+                amounts.noteFirst(TWImportValues::localAmountText(value, m_formatter.locale())
+                                      .value_or(value),
+                                  line->builtInIdentifier() == -11);
                 if (!unit && !unitFromColumn)
                     unit = amountUnit;
                 changed = true;
@@ -597,9 +672,15 @@ qsizetype Processor::scanSplits(Row &row, const QList<QStringList> &rows, qsizet
                     ended = true;
                     break;
                 }
-                const TWAccountPtr account = m_accounts.find(value.mid(m_splitPrefix.size()));
+                bool placeholder = false;
+                const TWAccountPtr account =
+                    findAccount(value.mid(m_splitPrefix.size()), &placeholder);
                 if (!account) {
-                    m_missingAccounts.add(value);
+                    // A made-up name leaves the line to the default account.
+                    if (!placeholder)
+                        m_missingAccounts.add(value);
+                    else
+                        changed = true;
                     break;
                 }
                 split->setAccountIdentifier(account->identifier());
@@ -667,6 +748,13 @@ void Processor::finish(Row &row)
     } else {
         if (transaction.account1Identifier() == 0 && m_settings.defaultAccount())
             transaction.setAccount1Identifier(m_settings.defaultAccount()->identifier());
+        // A QIF opening balance names its own account as the other side: it
+        // is the owner's money put into that account.
+        if (transaction.account1Identifier() != 0 &&
+            transaction.account1Identifier() == transaction.account2Identifier()) {
+            if (const qint32 equity = equityAccount())
+                transaction.setAccount2Identifier(equity);
+        }
         transaction.updateAccounts(m_accountDefaults, std::nullopt, true);
         transaction.setActiveAccountIdentifier(transaction.account1Identifier());
         const TWUnitPtr account1Unit = accountUnit(transaction.account1Identifier());

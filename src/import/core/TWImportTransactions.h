@@ -12,6 +12,7 @@
 #include "TWTransaction.h"
 
 #include <QList>
+#include <QSet>
 #include <QStringList>
 #include <QUrl>
 
@@ -52,6 +53,11 @@ public:
     void setImportSettings(const TWImportTransactionsSettingsPtr &v) { m_importSettings = v; }
     TWBusiness &business() const { return *m_business; }
     void setBusiness(TWBusiness &v) { m_business = &v; }
+    // Account names the parser made up (TWParser::placeholderAccountNames):
+    // such a name takes only an account of exactly that name, else the
+    // default account, and is never missing.
+    const QSet<QString> &placeholderAccountNames() const { return m_placeholders; }
+    void setPlaceholderAccountNames(const QSet<QString> &v) { m_placeholders = v; }
     const TWTransactionList &transactions() const { return m_transactions; }
     void setTransactions(const TWTransactionList &v) { m_transactions = v; }
 
@@ -66,4 +72,5 @@ private:
     TWImportTransactionsSettingsPtr m_importSettings;
     TWBusiness *m_business;
     TWTransactionList m_transactions;
+    QSet<QString> m_placeholders;
 };

@@ -24,6 +24,16 @@ QString splitPrefix();
 // or "-" allowed; with `commaDecimal`, a "," is the decimal point when the text
 // has no ".". None when the text is not such a number.
 std::optional<TWDecimal> readAmount(const QString &text, bool commaDecimal = false);
+// An amount as a bank or spreadsheet writes it, rewritten for the locale:
+// grouping taken out and the decimal mark made the locale's. Which of "." and
+// "," is the decimal mark follows from the text, not the locale: grouping is
+// always followed by exactly three digits, so a last separator followed by
+// one, two or more than three digits, or one that follows the other kind, is
+// the decimal mark ("-850,00", "2.500,00", "-1,500.00", "3,250.00"). None when
+// the separators fit no reading ("1.2.3", "1,23,45"). Text without separators
+// comes back as it is.
+std::optional<QString> localAmountText(const QString &text, const QLocale &locale);
+
 // The amount in the locale's digits without grouping, "-" before a negative.
 QString amountText(const TWDecimal &amount, const QLocale &locale);
 

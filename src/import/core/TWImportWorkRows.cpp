@@ -2,6 +2,8 @@
 
 #include "TWBusiness.h"
 #include "TWFormatter.h"
+#include "TWImportValues.h"
+#include "TWLocalized.h"
 
 TWImportWorkRows::TWImportWorkRows(const TWBusiness &business) : m_business(business)
 {
@@ -25,10 +27,26 @@ QDateTime TWImportWorkRows::date(const TWImportWorkField &line, const QString &v
     return date;
 }
 
-qint64 TWImportWorkRows::amount(const QString &value, const TWProjectPtr &project) const
+qint64 TWImportWorkRows::amount(const QString &value, const TWProjectPtr &project,
+                                const QString &column)
 {
     const TWUnitPtr unit = project && project->unit() ? project->unit() : m_business.homeUnit();
-    return TWFormatter::formatter().valueFromString(value, unit ? unit->decimalPlaces() : 2);
+    const TWFormatter &formatter = TWFormatter::formatter();
+    const std::optional<QString> local =
+        TWImportValues::localAmountText(value, formatter.locale());
+    bool ok = false;
+    const qint64 amount =
+        local ? formatter.valueFromString(*local, unit ? unit->decimalPlaces() : 2, &ok) : 0;
+    if (!ok) {
+        unreadable(column, value);
+        return 0;
+    }
+    return amount;
+}
+
+void TWImportWorkRows::unreadable(const QString &column, const QString &value)
+{
+    m_unreadable.add(TWLocalized("importValueNotRead").arg(m_rowNumber).arg(column, value));
 }
 
 bool TWImportWorkRows::readShared(Shared &shared, qint32 code, const TWImportWorkField &line,
@@ -40,6 +58,8 @@ bool TWImportWorkRows::readShared(Shared &shared, qint32 code, const TWImportWor
             shared.date = read;
             return true;
         }
+        // The record keeps today's date; the user is asked before it is taken.
+        unreadable(line.sourceName(), value);
         return false;
     case -2:
         shared.clientText = value;

@@ -4,6 +4,7 @@
 // row's project.
 
 #include "TWDateReader.h"
+#include "TWImportWarnings.h"
 #include "TWImportWorkField.h"
 #include "TWProject.h"
 
@@ -26,7 +27,16 @@ public:
     QDateTime date(const TWImportWorkField &line, const QString &value, bool withTime);
     // Minor units of the project's unit (the home unit without a project), so
     // that 5000 in a currency without decimals stays 5000.
-    qint64 amount(const QString &value, const TWProjectPtr &project) const;
+    // Either decimal mark is read; a value that is no amount gives 0 and a
+    // warning naming `column`.
+    qint64 amount(const QString &value, const TWProjectPtr &project, const QString &column);
+
+    // The row being read (from 1), for the warnings.
+    void setRowNumber(qsizetype row) { m_rowNumber = row; }
+    // A value of the row that could not be read.
+    void unreadable(const QString &column, const QString &value);
+    // "row 3, Date: 31/02/2024" ... for the warnings text.
+    const TWImportWarningList &unreadableValues() const { return m_unreadable; }
 
     // The columns tasks and expenses read alike: date (code -1), client (-2) and project (-3).
     struct Shared {
@@ -80,6 +90,8 @@ public:
     }
 
 private:
+    qsizetype m_rowNumber = 0;
+    TWImportWarningList m_unreadable;
     const TWBusiness &m_business;
     QHash<QString, TWDateReader> m_readers;
     // Pattern and text -> the date read (a file repeats few days).

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -34,7 +35,21 @@ public:
     const QList<QStringList> &rows() const { return m_rows; }
     void setRows(QList<QStringList> rows) { m_rows = std::move(rows); }
 
+    // What the user should know about the file: why it gave no rows, or
+    // fewer than it seems to hold, or what to check before importing (two
+    // statements in one file). Each a sentence; empty when all went well.
+    const QStringList &notes() const { return m_notes; }
+    void addNote(const QString &note) { m_notes.append(note); }
+
+    // Account names the parser made up rather than read (a QIF section
+    // without an account record is named after its type): they stand for the
+    // account the user picks, not for an account of the business.
+    const QSet<QString> &placeholderAccountNames() const { return m_placeholders; }
+    void setPlaceholderAccountNames(QSet<QString> names) { m_placeholders = std::move(names); }
+
 private:
+    QStringList m_notes;
+    QSet<QString> m_placeholders;
     std::optional<QStringList> m_columns;
     QList<QStringList> m_rows;
 };

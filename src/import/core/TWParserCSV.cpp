@@ -1,6 +1,7 @@
 #include "TWParserCSV.h"
 
 #include "TWImportText.h"
+#include "TWLocalized.h"
 
 namespace {
 
@@ -46,6 +47,8 @@ private:
             if (m_at != run)
                 field.append(run, m_at - run);
             if (m_at == m_end) {
+                if (quoted)
+                    m_unterminated = m_quoteStart;
                 row.append(field.isNull() ? QString(QLatin1String("")) : field);
                 return false;
             }
@@ -68,6 +71,7 @@ private:
             if (c == QLatin1Char('"')) {
                 if (!quoted) {
                     quoted = true;
+                    m_quoteStart = m_at - 1;
                 } else if (m_at != m_end && *m_at == QLatin1Char('"')) {
                     field.append(QLatin1Char('"'));
                     ++m_at;
@@ -86,9 +90,29 @@ private:
         }
     }
 
+public:
+    // Where a quoted value that runs to the end of the text began; null when
+    // every quote was closed.
+    const QChar *unterminated() const { return m_unterminated; }
+
+private:
     const QChar *m_at;
     const QChar *m_end;
+    const QChar *m_quoteStart = nullptr;
+    const QChar *m_unterminated = nullptr;
 };
+
+// The line (from 1) of a place in the text; "\r\n" is one line break.
+qsizetype lineOf(const QString &text, const QChar *place)
+{
+    qsizetype line = 1;
+    for (const QChar *at = text.constData(); at < place; ++at) {
+        if (*at == QLatin1Char('\n') ||
+            (*at == QLatin1Char('\r') && (at + 1 == place || at[1] != QLatin1Char('\n'))))
+            ++line;
+    }
+    return line;
+}
 
 } // namespace
 
@@ -113,6 +137,9 @@ void TWParserCSV::parse(const QByteArray &data)
         else
             rows.append(std::move(row));
     }
+    // A quote never closed swallows the rest of the file into one value.
+    if (reader.unterminated())
+        addNote(TWLocalized("importNoteUnterminatedQuote").arg(lineOf(text, reader.unterminated())));
     setColumns(std::move(columns));
     setRows(std::move(rows));
 }

@@ -17,6 +17,35 @@ QString childText(const TWXMLElement &element, const char *name)
     return child ? child->data() : QString();
 }
 
+// A payee or memo as banks write them in QFX files: white space at both ends
+// taken off, and a line break inside (with the indentation around it) one space.
+QString cleanText(const QString &value)
+{
+    const QString trimmed = value.trimmed();
+    if (!trimmed.contains(QLatin1Char('\n')) && !trimmed.contains(QLatin1Char('\r')))
+        return trimmed;
+    QString result;
+    result.reserve(trimmed.size());
+    for (qsizetype i = 0; i < trimmed.size();) {
+        if (!trimmed.at(i).isSpace()) {
+            result.append(trimmed.at(i++));
+            continue;
+        }
+        const qsizetype start = i;
+        bool lineBreak = false;
+        while (i < trimmed.size() && trimmed.at(i).isSpace()) {
+            lineBreak = lineBreak || trimmed.at(i) == QLatin1Char('\n') ||
+                        trimmed.at(i) == QLatin1Char('\r');
+            ++i;
+        }
+        if (lineBreak)
+            result.append(QLatin1Char(' '));
+        else
+            result.append(QStringView(trimmed).mid(start, i - start));
+    }
+    return result;
+}
+
 bool isNamed(const TWXMLElementPtr &element, const char *name)
 {
     return element && element->name().compare(QLatin1String(name), Qt::CaseInsensitive) == 0;
@@ -99,13 +128,33 @@ public:
     void readDocument(const TWXMLElement &root)
     {
         const TWXMLElementPtr bank = root.childElementWithName(QStringLiteral("BANKMSGSRSV1"));
-        if (!bank)
+        if (!bank) {
+            // Card statements are not read: say so rather than show nothing.
+            m_notes.append(TWLocalized(root.childElementWithName(QStringLiteral("CREDITCARDMSGSRSV1"))
+                                           ? "importNoteCreditCard"
+                                           : "importNoteNoStatement"));
             return;
+        }
         for (const TWXMLElementPtr &response : bank->elements()) {
             if (isNamed(response, "STMTTRNRS"))
                 readStatement(*response);
         }
+        if (m_statements.isEmpty()) {
+            m_notes.append(TWLocalized("importNoteNoStatement"));
+        } else if (m_statements.size() > 1) {
+            // The rows have no account column: every statement would go into
+            // the one account the user picks, so name them before that.
+            m_notes.append(TWLocalized("importNoteStatements").arg(m_statements.size()));
+            for (const Statement &statement : std::as_const(m_statements))
+                m_notes.append(TWLocalized("importNoteStatement")
+                                   .arg(statement.account, statement.type)
+                                   .arg(statement.rows));
+        }
+        if (m_currencyColumnsRefused)
+            m_notes.append(TWLocalized("importNoteTooManyCurrencies").arg(kMaximumCurrencies));
     }
+
+    QStringList takeNotes() { return std::move(m_notes); }
 
     QStringList amountColumns() const
     {
@@ -121,11 +170,19 @@ public:
     QList<QStringList> takeRows() { return std::move(m_rows); }
 
 private:
+    // A file may name a currency per transaction; every one is a column of
+    // every row after it, so their number is bounded (no file has more real
+    // currencies than this). -1 when the column is refused.
+    static constexpr qsizetype kMaximumCurrencies = 40;
     qsizetype currencyColumn(const QString &code)
     {
         const qsizetype index = m_currencies.indexOf(code);
         if (index >= 0)
             return index;
+        if (m_currencies.size() >= kMaximumCurrencies) {
+            m_currencyColumnsRefused = true;
+            return -1;
+        }
         m_currencies.append(code);
         return m_currencies.size() - 1;
     }
@@ -141,13 +198,22 @@ private:
         if (!currency.isEmpty())
             m_statementCurrency = currency;
         const qsizetype column = currencyColumn(m_statementCurrency);
-        const TWXMLElementPtr list = statement->childElementWithName(QStringLiteral("BANKTRANLIST"));
-        if (!list)
-            return;
-        for (const TWXMLElementPtr &transaction : list->elements()) {
-            if (isNamed(transaction, "STMTTRN"))
-                readTransaction(*transaction, column);
+        Statement record;
+        if (const TWXMLElementPtr from =
+                statement->childElementWithName(QStringLiteral("BANKACCTFROM"))) {
+            record.account = childText(*from, "ACCTID").trimmed();
+            record.type = childText(*from, "ACCTTYPE").trimmed();
         }
+        const qsizetype before = m_rows.size();
+        const TWXMLElementPtr list = statement->childElementWithName(QStringLiteral("BANKTRANLIST"));
+        if (list) {
+            for (const TWXMLElementPtr &transaction : list->elements()) {
+                if (isNamed(transaction, "STMTTRN"))
+                    readTransaction(*transaction, column);
+            }
+        }
+        record.rows = m_rows.size() - before;
+        m_statements.append(record);
     }
 
     // The currency element of a transaction; one without CURSYM counts as absent.
@@ -187,8 +253,8 @@ private:
         QDate date = postedDate(childText(transaction, "DTPOSTED").trimmed());
         if (!date.isValid())
             date = TWClock::today();
-        QStringList row{m_dates.text(date), text(childText(transaction, "NAME")),
-                        text(childText(transaction, "MEMO"))};
+        QStringList row{m_dates.text(date), text(cleanText(childText(transaction, "NAME"))),
+                        text(cleanText(childText(transaction, "MEMO")))};
 
         QString statementAmount = amountText;
         QString secondAmount;
@@ -196,7 +262,10 @@ private:
         bool original = false;
         if (const TWXMLElementPtr currency = currencyElement(transaction, original)) {
             const QString code = childText(*currency, "CURSYM").trimmed();
-            row.append(code);
+            // With ORIGCURRENCY the amount stays in the statement's currency
+            // (the foreign one only beside it, when a rate gives it): the
+            // row's unit is the statement's.
+            row.append(original ? text(m_statementCurrency) : code);
             secondColumn = currencyColumn(code);
             QString other;
             if (amount) {
@@ -208,7 +277,7 @@ private:
                                                        m_locale);
             }
             // CURRENCY: the amount is in CURSYM; ORIGCURRENCY: in the statement's.
-            if (secondColumn == statementColumn)
+            if (secondColumn == statementColumn || secondColumn < 0)
                 secondColumn = -1;
             else if (original)
                 secondAmount = other;
@@ -219,7 +288,10 @@ private:
         } else {
             row.append(text(m_statementCurrency));
         }
-        for (qsizetype i = 0; i < m_currencies.size(); ++i) {
+        // Rows stop at their last amount: a file of many currencies must not
+        // make every row as wide as all of them.
+        const qsizetype width = std::max(statementColumn, secondColumn) + 1;
+        for (qsizetype i = 0; i < width; ++i) {
             if (i == statementColumn)
                 row.append(text(statementAmount));
             else if (i == secondColumn)
@@ -240,6 +312,14 @@ private:
     QStringList m_currencies;
     QString m_statementCurrency = QLatin1String("");
     QList<QStringList> m_rows;
+    struct Statement {
+        QString account;
+        QString type;
+        qsizetype rows = 0;
+    };
+    QList<Statement> m_statements;
+    QStringList m_notes;
+    bool m_currencyColumnsRefused = false;
 };
 
 } // namespace
@@ -264,6 +344,12 @@ void TWParserOFX::parse(const QByteArray &data)
     // truncated statement gives no rows rather than its first half.
     if (!error && isNamed(root, "OFX"))
         reader.readDocument(*root);
+    else if (error)
+        addNote(TWLocalized("importNoteNotRead").arg(error->localizedDescription()));
+    else
+        addNote(TWLocalized("importNoteNotOFX"));
+    for (const QString &note : reader.takeNotes())
+        addNote(note);
     columns.append(reader.amountColumns());
     setColumns(std::move(columns));
     setRows(reader.takeRows());

@@ -88,6 +88,8 @@ public:
         return std::move(m_rows);
     }
 
+    const QSet<QString> &placeholders() const { return m_placeholders; }
+
 private:
     enum class Mode { Skip, Account, Section };
 
@@ -110,6 +112,10 @@ private:
             if (typeName) {
                 m_mode = Mode::Section;
                 m_account = m_remembered.value_or(*typeName);
+                // A section without an account record (most banks' downloads)
+                // is named after its type: a stand-in, not the user's account.
+                if (!m_remembered || m_rememberedIsPlaceholder)
+                    m_placeholders.insert(m_account);
             }
         }
         // An account record names only the one section that follows it.
@@ -132,12 +138,44 @@ private:
     void rememberAccount(const QIFRecord &record)
     {
         m_accountRead = true;
-        if (record.has('N'))
+        m_rememberedIsPlaceholder = false;
+        if (record.has('N')) {
             m_remembered = record.value('N');
-        else if (const auto name = TWParserQIF::accountNameFromType(record.value('T')))
+        } else if (const auto name = TWParserQIF::accountNameFromType(record.value('T'))) {
             m_remembered = *name;
-        else if (record.has('D'))
+            m_rememberedIsPlaceholder = true;
+        } else if (record.has('D')) {
             m_remembered = record.value('D');
+        }
+    }
+
+    // A transfer between two accounts of the file is written in both
+    // accounts' sections (same day, opposite amounts, each naming the other):
+    // the second one is the same transaction and is left out.
+    bool isMirroredTransfer(const QString &date, const QString &category, const QString &amount)
+    {
+        if (!category.startsWith(QLatin1Char('[')) || amount.isEmpty())
+            return false;
+        const QString other = TWParserQIF::accountName(category);
+        if (other.isEmpty() || other == m_account)
+            return false;
+        const std::optional<TWDecimal> value = TWImportValues::readAmount(amount);
+        if (!value)
+            return false;
+        TWDecimal negated = *value;
+        negated.negative = !negated.negative;
+        const auto key = [&date](const QString &from, const QString &to, const TWDecimal &a) {
+            return QStringList{date, from, to, TWImportValues::amountText(a, QLocale::c())}.join(
+                QChar(0x1F));
+        };
+        const QString mirror = key(other, m_account, negated);
+        const auto found = m_transfers.find(mirror);
+        if (found != m_transfers.end() && *found > 0) {
+            --*found;
+            return true;
+        }
+        ++m_transfers[key(m_account, other, *value)];
+        return false;
     }
 
     QString amount(const std::optional<QString> &value, bool negate) const
@@ -153,13 +191,16 @@ private:
             record.has('T') ? std::optional<QString>(record.value('T')) : std::nullopt;
         const QString empty(QLatin1String(""));
         if (record.splits.isEmpty()) {
+            if (isMirroredTransfer(date, record.value('L'), total.value_or(QString())))
+                return;
             m_rows.append(QStringList{cleared, date, text(record, 'P'), text(record, 'M'), m_account,
                                       TWParserQIF::accountName(record.value('L')),
                                       text(amount(total, false))});
             return;
         }
-        m_rows.append(
-            QStringList{cleared, date, text(record, 'P'), empty, m_splitWord, m_splitWord, empty});
+        // The memo describes the whole transaction as well as its bank line.
+        m_rows.append(QStringList{cleared, date, text(record, 'P'), text(record, 'M'), m_splitWord,
+                                  m_splitWord, empty});
         // The statement account's own side: "T" is the change of that account.
         const QString bank = m_splitPrefix + m_account;
         m_rows.append(
@@ -186,6 +227,9 @@ private:
     Mode m_mode = Mode::Skip;
     bool m_accountRead = false;
     std::optional<QString> m_remembered;
+    bool m_rememberedIsPlaceholder = false;
+    QSet<QString> m_placeholders;
+    QHash<QString, int> m_transfers;
     QString m_account;
     TWImportValues::DateTexts m_dates;
     QIFRecord m_record;
@@ -218,6 +262,7 @@ void TWParserQIF::parse(const QByteArray &data)
         reader.readLine(view);
     }
     setRows(reader.finish());
+    setPlaceholderAccountNames(reader.placeholders());
 }
 
 std::optional<QString> TWParserQIF::accountNameFromType(const QString &type)

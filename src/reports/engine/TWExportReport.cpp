@@ -11,6 +11,14 @@ TWExportReport::TWExportReport(TWReportPtr report, double scale, TWBusiness &bus
 {
 }
 
+std::unique_ptr<TWExportReport> TWExportReport::exportReportWithReport(const TWReportPtr &report,
+                                                                      double scale,
+                                                                      TWBusiness &business,
+                                                                      TWGraphRenderer *renderer)
+{
+    return std::make_unique<TWExportReport>(report, scale, business, renderer);
+}
+
 TWCellList TWExportReport::cells()
 {
     m_row = 0;

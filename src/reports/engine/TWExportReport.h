@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
 #include <type_traits>
 
 // Draws a graph into an image. The report view supplies one; without it the
@@ -33,6 +34,12 @@ class TWExportReport
 public:
     TWExportReport(TWReportPtr report, double scale, TWBusiness &business,
                    TWGraphRenderer *renderer = nullptr);
+    // A builder for one rendering of `report` with graphs drawn at `scale`
+    // by `renderer` (none: graphs without images).
+    static std::unique_ptr<TWExportReport> exportReportWithReport(const TWReportPtr &report,
+                                                                  double scale,
+                                                                  TWBusiness &business,
+                                                                  TWGraphRenderer *renderer = nullptr);
 
     const TWReportPtr &report() const { return m_report; }
     void setReport(const TWReportPtr &v) { m_report = v; }

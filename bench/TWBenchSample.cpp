@@ -1,0 +1,546 @@
+#include "TWBenchSample.h"
+
+#include "TWClock.h"
+#include "TWLocalized.h"
+#include "TWRelationship.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <random>
+#include <vector>
+
+namespace
+{
+
+// Accounts of the default chart.
+constexpr qint32 kBank = 100;
+constexpr qint32 kReceivable = 105;
+constexpr qint32 kPayable = 108;
+constexpr qint32 kSales = 109;
+constexpr qint32 kOwnersEquity = 138;
+
+constexpr int kMonths = 24;
+// The bank never goes below this: a purchase that would is left out.
+constexpr qint64 kCushion = 150000;
+
+bool failed(const TWErrorResult &error, const char *what)
+{
+    if (!error)
+        return false;
+    std::fprintf(stderr, "%s failed: %s\n", what,
+                 error->localizedDescription().toUtf8().constData());
+    return true;
+}
+
+// One planned entry: into `to` from `from` (the store's sign), with what the
+// bank sees of it, and what to do once it is stored (links to invoices or
+// bills).
+struct Planned {
+    QDate day;
+    qint32 to = 0;
+    qint32 from = 0;
+    qint64 amount = 0;
+    QString payee;
+    QString description;
+    bool optional = false; // an everyday purchase the bank may not afford
+    std::function<bool(const TWTransactionPtr &)> stored;
+    // Lines of a split purchase: account and amount (the bank pays the sum).
+    std::vector<std::pair<qint32, qint64>> lines;
+
+    qint64 bankChange() const
+    {
+        if (to == kBank)
+            return amount;
+        if (from == kBank)
+            return -amount;
+        return 0;
+    }
+};
+
+struct Purchase {
+    const char *chartKey; // the expense account, by its name in the chart
+    QStringList payees;
+    QStringList descriptions;
+    qint64 low, high; // cents
+    int weight;
+};
+
+struct Sample {
+    explicit Sample(TWBusiness &business) : b(business) {}
+
+    TWBusiness &b;
+    std::mt19937 random{20260301};
+    QDate first;
+    QDate today = TWClock::today();
+    std::vector<Planned> plan;
+    std::map<QString, qint32> accounts; // chart key -> identifier
+
+    int pick(int n) { return int(random() % unsigned(n)); }
+    qint64 between(qint64 low, qint64 high) { return low + qint64(random() % quint64(high - low + 1)); }
+    // A round price (x.99, x.00 or x.50) near a random amount.
+    qint64 price(qint64 low, qint64 high)
+    {
+        const qint64 whole = between(low, high) / 100;
+        static const int cents[] = {0, 99, 50, 49, 95, 0, 25};
+        return whole * 100 + cents[pick(7)];
+    }
+
+    qint32 account(const char *key)
+    {
+        const auto found = accounts.find(QString::fromLatin1(key));
+        return found == accounts.end() ? 0 : found->second;
+    }
+
+    bool findAccounts()
+    {
+        const char *keys[] = {"advertising",      "auto",    "bankCharges",   "computer",
+                              "duesSubscriptions", "insurance", "internet",   "mealsEntertainment",
+                              "officeSupplies",   "phone",   "postageShipping", "professionalFees",
+                              "rent",             "travel",  "utilities",     "ownersDraw",
+                              "openingBalance"};
+        for (const char *key : keys) {
+            const QString name = TWLocalized(key);
+            for (const TWAccountPtr &a : b.accounts())
+                if (a->name() == name)
+                    accounts[QString::fromLatin1(key)] = a->identifier();
+            if (!account(key)) {
+                std::fprintf(stderr, "the default chart has no \"%s\"\n", key);
+                return false;
+            }
+        }
+        return b.accountWithIdentifier(kBank) && b.accountWithIdentifier(kSales);
+    }
+
+    QDateTime at(const QDate &day) const { return QDateTime(day, QTime(12, 0)); }
+
+    void add(const QDate &day, qint32 to, qint32 from, qint64 amount, const QString &payee,
+             const QString &description, bool optional = false,
+             std::function<bool(const TWTransactionPtr &)> stored = {})
+    {
+        if (day > today)
+            return;
+        plan.push_back({day, to, from, amount, payee, description, optional, std::move(stored), {}});
+    }
+
+    bool link(const TWTransactionPtr &t, std::uint32_t type, qint32 parent, qint32 child)
+    {
+        return !failed(b.addRelationship(TWRelationship::relationshipWithType(
+                                             type, 0.0, parent, child, t->identifier(), 0,
+                                             b.nextRelationshipIdentifier()),
+                                         false),
+                       "addRelationship");
+    }
+
+    // Clients with projects; each month a few invoices for the hours of a
+    // task done that month, paid into the bank two to five weeks later.
+    bool planWork()
+    {
+        struct Client {
+            const char *name, *company, *email;
+            QStringList projects;
+        };
+        const Client clients[] = {
+            {"Maya Chen", "Northwind Bakery", "maya@northwindbakery.com",
+             {"Brand refresh", "Seasonal menu boards", "Online ordering site"}},
+            {"Daniel Ortiz", "Cedar & Pine Architects", "daniel@cedarpine.design",
+             {"Portfolio website", "Competition boards"}},
+            {"Priya Raman", "Lumen Health Clinic", "priya.raman@lumenhealth.org",
+             {"Patient brochures", "Wayfinding signage", "Annual report"}},
+            {"Tom Becker", "Becker Cycles", "tom@beckercycles.com",
+             {"Logo and identity", "Shop website"}},
+            {"Sofia Rossi", "Olive Grove Events", "sofia@olivegroveevents.com",
+             {"Wedding stationery line", "Event website"}},
+            {"James Whitfield", "Harbor Lane Books", "james@harborlanebooks.com",
+             {"Book covers", "Newsletter templates"}},
+        };
+        const QStringList phases = {QStringLiteral("Discovery"), QStringLiteral("Design"),
+                                    QStringLiteral("Revisions"), QStringLiteral("Production")};
+        std::vector<TWClientPtr> made;
+        std::vector<std::vector<TWProjectPtr>> projects(std::size(clients));
+        for (std::size_t c = 0; c < std::size(clients); ++c) {
+            auto client = TWClient::clientWithIdentifier(
+                b.nextClientIdentifier(), QString::fromUtf8(clients[c].name),
+                QString::fromUtf8(clients[c].company), 0, quint32(c), QImage(), {}, {},
+                QString::fromUtf8(clients[c].email), QUrl(), {}, {});
+            if (failed(b.addClient(client, false), "addClient"))
+                return false;
+            made.push_back(client);
+        }
+        int invoiceNumber = 1001;
+        for (int month = 0; month < kMonths; ++month) {
+            const QDate monthStart = first.addMonths(month);
+            // Quieter in summer and over the holidays.
+            const int m = monthStart.month();
+            const int invoices = (m == 8 || m == 12) ? 2 : 3 + pick(2);
+            for (int i = 0; i < invoices; ++i) {
+                const std::size_t c = std::size_t((month * 3 + i) % int(std::size(clients)));
+                const Client &client = clients[c];
+                std::vector<TWProjectPtr> &own = projects[c];
+                const int projectIndex = (month / 6) % int(client.projects.size());
+                if (int(own.size()) <= projectIndex) {
+                    auto project = TWProject::projectWithDate(
+                        at(monthStart), false, client.projects[projectIndex],
+                        TWProjectTypeProject, at(monthStart), {}, 9500, b.homeUnit(), 0.0, {},
+                        made[c]->identifier(), b.nextProjectIdentifier());
+                    if (failed(b.addProject(project, false), "addProject"))
+                        return false;
+                    own.push_back(project);
+                }
+                const TWProjectPtr project = own[std::size_t(projectIndex)];
+                const QString taskName = QStringLiteral("%1 (%2)").arg(
+                    phases[(month + i) % phases.size()],
+                    QLocale().toString(monthStart, QStringLiteral("MMMM yyyy")));
+                auto task = TWTask::taskWithDate(at(monthStart), true, taskName, TWTaskTypeTimed,
+                                                 0.0, 0.0, 9500, 0.0, QString(),
+                                                 project->identifier(), b.nextTaskIdentifier());
+                if (failed(b.addTask(task, false), "addTask"))
+                    return false;
+                double seconds = 0;
+                const int sessions = 6 + pick(5);
+                for (int s = 0; s < sessions; ++s) {
+                    QDate day = monthStart.addDays(1 + pick(24));
+                    while (day.dayOfWeek() > 5)
+                        day = day.addDays(1);
+                    if (day > today)
+                        continue;
+                    const int hours = 3 + pick(4);
+                    const QDateTime from(day, QTime(9 + pick(4), pick(2) * 30));
+                    seconds += 3600.0 * hours;
+                    auto item = TWTaskItem::taskItemWithStartDateTime(
+                        from, from.addSecs(3600 * hours), QString(), task->identifier(),
+                        b.nextTaskItemIdentifier());
+                    if (failed(b.addTaskItem(item, false), "addTaskItem"))
+                        return false;
+                }
+                const QDate issued = monthStart.addDays(monthStart.daysInMonth() - 1);
+                if (issued > today || seconds == 0) {
+                    // This month's work is not billed yet.
+                    task->setCompleted(false);
+                    continue;
+                }
+                task->setInvoiceQuantity(seconds);
+                const qint64 total = TWInvoice::invoiceTotal({task}, {});
+                const QDate paidOn = issued.addDays(12 + pick(24));
+                const bool paid = paidOn <= today;
+                auto invoice = TWInvoice::invoiceWithDate(
+                    at(issued), QString::number(invoiceNumber++), project->name(), true, paid,
+                    at(issued.addDays(30)), 0, QString(), project->identifier(),
+                    b.nextInvoiceIdentifier());
+                if (failed(b.addInvoice(invoice, false), "addInvoice") ||
+                    failed(b.updateInvoiceItems(invoice, {task}, {}), "updateInvoiceItems"))
+                    return false;
+                const QString payee = QString::fromUtf8(client.company);
+                const QString what = QStringLiteral("Invoice %1").arg(invoice->number());
+                const qint32 projectId = project->identifier();
+                const qint32 invoiceId = invoice->identifier();
+                const auto linked = [this, projectId, invoiceId](const TWTransactionPtr &t) {
+                    return link(t, TWRelationshipTypeInvoicePayment, projectId, invoiceId);
+                };
+                add(issued, kReceivable, kSales, total, payee, what, false, linked);
+                if (paid)
+                    add(paidOn, kBank, kReceivable, total, payee,
+                        QStringLiteral("Payment of invoice %1").arg(invoice->number()), false,
+                        linked);
+            }
+        }
+        return true;
+    }
+
+    // Merchants whose bills come each month (insurance each quarter), paid
+    // from the bank ten days later.
+    bool planBills()
+    {
+        struct Supplier {
+            const char *name, *company, *account;
+            qint64 low, high;
+            int everyMonths, day;
+        };
+        const Supplier suppliers[] = {
+            {"Harbor Properties", "Harbor Properties LLC", "rent", 185000, 185000, 1, 1},
+            {"Bayside Power & Water", "Bayside Utilities", "utilities", 9500, 17800, 1, 6},
+            {"Coastal Fiber", "Coastal Fiber Internet", "internet", 8900, 8900, 1, 9},
+            {"Pacific Mobile", "Pacific Mobile Inc.", "phone", 6800, 7900, 1, 14},
+            {"Northstar Insurance", "Northstar Mutual", "insurance", 42000, 42000, 3, 2},
+            {"Greenleaf Accounting", "Greenleaf CPA Group", "professionalFees", 35000, 60000, 3,
+             20},
+        };
+        for (std::size_t s = 0; s < std::size(suppliers); ++s) {
+            const Supplier &supplier = suppliers[s];
+            auto merchant = TWMerchant::merchantWithIdentifier(
+                b.nextMerchantIdentifier(), QString::fromUtf8(supplier.name),
+                QString::fromUtf8(supplier.company), 0, quint32(s), QImage(), {}, {}, {}, QUrl(),
+                {}, {});
+            if (failed(b.addMerchant(merchant, false), "addMerchant"))
+                return false;
+            const qint32 expense = account(supplier.account);
+            for (int month = 0; month < kMonths; month += supplier.everyMonths) {
+                const QDate billed = first.addMonths(month).addDays(supplier.day - 1);
+                if (billed > today)
+                    break;
+                const qint64 amount = supplier.low == supplier.high
+                                          ? supplier.low
+                                          : price(supplier.low, supplier.high);
+                const QDate paidOn = billed.addDays(10);
+                const bool paid = paidOn <= today;
+                const QString name = QLocale().toString(billed, QStringLiteral("MMMM yyyy"));
+                auto bill = TWBill::billWithDate(at(billed), name, true, paid,
+                                                 at(billed.addDays(15)), 0, QString(),
+                                                 merchant->identifier(), b.nextBillIdentifier());
+                if (failed(b.addBill(bill, false), "addBill"))
+                    return false;
+                const qint32 merchantId = merchant->identifier();
+                const qint32 billId = bill->identifier();
+                const auto linked = [this, merchantId, billId](const TWTransactionPtr &t) {
+                    return link(t, TWRelationshipTypeBillPayment, merchantId, billId);
+                };
+                const QString payee = QString::fromUtf8(supplier.name);
+                add(billed, expense, kPayable, amount, payee,
+                    QStringLiteral("Bill for %1").arg(name), false, linked);
+                if (paid)
+                    add(paidOn, kPayable, kBank, amount, payee,
+                        QStringLiteral("Payment of the %1 bill").arg(name), false, linked);
+            }
+        }
+        return true;
+    }
+
+    // The opening deposit, subscriptions, bank charges and the owner's draws.
+    void planRegulars()
+    {
+        add(first, kBank, account("openingBalance"), 2000000, QStringLiteral("Opening deposit"),
+            QStringLiteral("Savings put into the studio"));
+        struct Subscription {
+            const char *payee, *what;
+            qint64 amount;
+            int day;
+        };
+        const Subscription subscriptions[] = {
+            {"Adobe", "Creative Cloud, all apps", 5999, 3},
+            {"Figma", "Professional plan", 1500, 12},
+            {"Google Workspace", "Business Starter, 1 user", 1440, 1},
+            {"Dropbox", "Plus plan", 1199, 20},
+        };
+        for (int month = 0; month < kMonths; ++month) {
+            const QDate start = first.addMonths(month);
+            for (const Subscription &s : subscriptions)
+                add(start.addDays(s.day - 1), account("duesSubscriptions"), kBank, s.amount,
+                    QString::fromUtf8(s.payee), QString::fromUtf8(s.what));
+            add(start.addDays(start.daysInMonth() - 1), account("bankCharges"), kBank, 1200,
+                QStringLiteral("First Harbor Bank"), QStringLiteral("Monthly account fee"));
+            add(start.addDays(27), account("ownersDraw"), kBank, 350000,
+                QStringLiteral("Owner"), QStringLiteral("Owner's draw"));
+        }
+    }
+
+    // Everyday purchases on working days until the books hold `transactions`.
+    void planPurchases(int transactions)
+    {
+        const std::vector<Purchase> kinds = {
+            {"officeSupplies",
+             {"Staples", "Office Depot", "Amazon"},
+             {"Printer paper and toner", "Sketchbooks and markers", "Desk organisers",
+              "Mounting board"},
+             600, 14000, 18},
+            {"mealsEntertainment",
+             {"Blue Bottle Coffee", "Tartine", "The Harbor Grill"},
+             {"Coffee with a client", "Lunch meeting", "Team lunch"},
+             450, 9500, 24},
+            {"travel",
+             {"Lyft", "Bay Area Rapid Transit", "Delta Air Lines", "Marriott"},
+             {"To a client meeting", "Site visit", "Conference trip"},
+             900, 4500, 10},
+            {"postageShipping",
+             {"USPS", "FedEx", "UPS Store"},
+             {"Proofs to the printer", "Samples to a client", "Courier"},
+             650, 5200, 8},
+            {"auto",
+             {"Chevron", "Shell", "City Parking"},
+             {"Fuel", "Parking downtown"},
+             1200, 6800, 8},
+            {"advertising",
+             {"Instagram Ads", "Local Business Weekly"},
+             {"Promoted posts", "Quarter-page advertisement"},
+             5000, 25000, 3},
+            {"computer",
+             {"Apple", "B&H Photo", "Best Buy"},
+             {"USB-C hub", "Font licence", "External drive", "Colour calibrator"},
+             2900, 24000, 4},
+        };
+        int totalWeight = 0;
+        for (const Purchase &kind : kinds)
+            totalWeight += kind.weight;
+        // Income entries and bills come first; purchases fill the rest.
+        int wanted = transactions - int(plan.size());
+        const int days = int(first.daysTo(today)) + 1;
+        for (int i = 0; i < wanted && days > 0; ++i) {
+            QDate day = first.addDays(pick(days));
+            if (day.dayOfWeek() > 5)
+                day = day.addDays(-(day.dayOfWeek() - 5));
+            int roll = pick(totalWeight);
+            const Purchase *kind = &kinds.front();
+            for (const Purchase &k : kinds) {
+                if (roll < k.weight) {
+                    kind = &k;
+                    break;
+                }
+                roll -= k.weight;
+            }
+            const qint64 amount = price(kind->low, kind->high);
+            Planned entry{day,
+                          account(kind->chartKey),
+                          kBank,
+                          amount,
+                          kind->payees[pick(int(kind->payees.size()))],
+                          kind->descriptions[pick(int(kind->descriptions.size()))],
+                          true,
+                          {},
+                          {}};
+            // Now and then one receipt covers supplies and a lunch.
+            if (i % 40 == 7) {
+                const qint64 lunch = price(1800, 4200);
+                entry.payee = QStringLiteral("Costco");
+                entry.description = QStringLiteral("Supplies and a working lunch");
+                entry.lines = {{account("officeSupplies"), amount},
+                               {account("mealsEntertainment"), lunch}};
+                entry.amount = amount + lunch;
+            }
+            plan.push_back(std::move(entry));
+        }
+    }
+
+    // Keeps the bank in credit: purchases it could not afford are dropped.
+    void keepInCredit()
+    {
+        std::stable_sort(plan.begin(), plan.end(),
+                         [](const Planned &a, const Planned &c) { return a.day < c.day; });
+        // Money in on a day counts before money out on it.
+        std::vector<Planned> kept;
+        kept.reserve(plan.size());
+        qint64 balance = 0;
+        for (std::size_t i = 0; i < plan.size();) {
+            std::size_t end = i;
+            while (end < plan.size() && plan[end].day == plan[i].day)
+                ++end;
+            for (std::size_t j = i; j < end; ++j)
+                if (plan[j].bankChange() >= 0) {
+                    balance += plan[j].bankChange();
+                    kept.push_back(std::move(plan[j]));
+                }
+            for (std::size_t j = i; j < end; ++j) {
+                if (plan[j].day.isNull() || plan[j].bankChange() >= 0)
+                    continue;
+                if (plan[j].optional && balance + plan[j].bankChange() < kCushion)
+                    continue;
+                balance += plan[j].bankChange();
+                kept.push_back(std::move(plan[j]));
+            }
+            i = end;
+        }
+        plan = std::move(kept);
+    }
+
+    bool store()
+    {
+        const TWUnitPtr home = b.homeUnit();
+        for (Planned &entry : plan) {
+            TWTransactionPtr t = std::make_shared<TWTransaction>();
+            t->setIdentifier(b.nextTransactionIdentifier());
+            t->setDate(at(entry.day));
+            t->setPayee(entry.payee);
+            t->setDescription(entry.description);
+            t->setUnit(home);
+            t->setTotal(entry.amount);
+            t->setCleared(entry.day.daysTo(today) > 20);
+            if (entry.lines.empty()) {
+                t->setAccount1Identifier(entry.to);
+                t->setAccount2Identifier(entry.from);
+                t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
+            } else {
+                TWSplitList splits;
+                for (const auto &[account, amount] : entry.lines)
+                    splits.append(TWSplit::splitWithIdentifier(0, QString(), account, amount, 0, 0,
+                                                               0, 0, home));
+                splits.append(TWSplit::splitWithIdentifier(0, QString(), kBank, -entry.amount, 0,
+                                                           0, 0, 0, home));
+                for (const TWSplitPtr &split : splits)
+                    split->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
+                t->setSplits(splits);
+                t->setHasSplit(true);
+            }
+            if (failed(b.addTransaction(t, false, false, false, false), "addTransaction"))
+                return false;
+            if (entry.stored && !entry.stored(t))
+                return false;
+        }
+        return true;
+    }
+
+    // One period per calendar year, none closed, so every entry can still
+    // be changed while the newcomer looks around.
+    bool addPeriods()
+    {
+        TWBusinessInfoPtr info = b.businessInfo()->copy();
+        info->setNominalTransferAccountIdentifier(kOwnersEquity);
+        TWAccountingPeriodList periods;
+        for (int year = first.year(); year <= today.year(); ++year)
+            periods.append(TWAccountingPeriod::accountingPeriodWithName(
+                QString::number(year), QDateTime(QDate(year, 1, 1), QTime(0, 0)),
+                QDateTime(QDate(year, 12, 31), QTime(0, 0)), false, 0));
+        if (failed(b.deleteAccountingPeriods(true), "deleteAccountingPeriods"))
+            return false;
+        qint32 next = b.nextAccountingPeriodIdentifier();
+        for (const TWAccountingPeriodPtr &period : periods) {
+            period->setIdentifier(next++);
+            if (failed(b.addAccountingPeriod(period, true), "addAccountingPeriod"))
+                return false;
+        }
+        info->setAccountingPeriods(periods);
+        return !failed(b.updateBusinessInfo(info), "updateBusinessInfo") &&
+               !failed(b.updateAccountingPeriods(true), "updateAccountingPeriods");
+    }
+};
+
+} // namespace
+
+std::unique_ptr<TWBusiness> twBenchMakeSampleBusiness(int transactions)
+{
+    TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
+    info->setName(QStringLiteral("Harbor Lane Design Studio"));
+    info->setHomeCurrency(QStringLiteral("USD"));
+    info->setCreateDefaultAccounts(true);
+    TWErrorResult error;
+    std::unique_ptr<TWBusiness> business = TWBusiness::businessWithBusinessInfo(info, &error);
+    if (!business || failed(error, "businessWithBusinessInfo"))
+        return nullptr;
+    TWBusiness &b = *business;
+    Sample sample(b);
+    const QDate today = TWClock::today();
+    sample.first = QDate(today.year(), today.month(), 1).addMonths(-(kMonths - 1));
+    if (!sample.findAccounts())
+        return nullptr;
+    if (failed(b.beginTransaction(), "beginTransaction"))
+        return nullptr;
+    bool ok = sample.planWork() && sample.planBills();
+    if (ok) {
+        sample.planRegulars();
+        // Purchases the bank could not afford are dropped: plan again until
+        // the books hold about as many entries as asked for.
+        for (int round = 0; round < 4 && int(sample.plan.size()) < transactions; ++round) {
+            sample.planPurchases(transactions);
+            sample.keepInCredit();
+        }
+        ok = sample.store() && sample.addPeriods();
+    }
+    if (failed(b.commitTransaction(), "commitTransaction") || !ok)
+        return nullptr;
+    b.notifyTransactionsAdd();
+    b.notifyRelationshipsAdd();
+    b.notifyProjectsAdd();
+    b.notifyTasksAdd();
+    b.notifyTaskItemsAdd();
+    b.notifyInvoicesAdd();
+    b.notifyBillsAdd();
+    return business;
+}

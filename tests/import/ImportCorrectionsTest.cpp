@@ -1,0 +1,195 @@
+// Files of the kind banks and spreadsheets write, each aimed at one way an
+// import went wrong: European amounts, values that cannot be read, QIF files
+// without an account block or with several accounts.
+
+#include "ImportProcessTestSupport.h"
+#include "TWClock.h"
+#include "TWImportValues.h"
+#include "TWLocalized.h"
+#include "TWParserCSV.h"
+#include "TWParserQIF.h"
+
+namespace
+{
+
+class ImportCorrectionsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        business = twImportBusiness();
+        ASSERT_TRUE(business);
+        checking = twImportAccount(*business, QStringLiteral("Checking"), TWAccountTypeBank);
+        charges = twImportAccount(*business, QStringLiteral("Bank Charges"), TWAccountTypeExpense);
+        food = twImportAccount(*business, QStringLiteral("Food"), TWAccountTypeExpense);
+    }
+
+    // Parses `file` with the parser and processes every row under the guessed mapping.
+    template <typename Parser>
+    TWTransactionList import(const QByteArray &file, bool *ok, QString *warnings,
+                             const TWAccountPtr &defaultAccount = nullptr)
+    {
+        auto parser = Parser::parser();
+        parser->parse(file);
+        settings = twImportSettings(*business, parser->columns().value_or(QStringList()),
+                                    defaultAccount ? defaultAccount : checking);
+        importer =
+            TWImportTransactions::importTransactionsWithRows(parser->rows(), settings, *business);
+        importer->setPlaceholderAccountNames(parser->placeholderAccountNames());
+        *ok = importer->processTransactions(warnings);
+        return importer->transactions();
+    }
+
+    TWFixedClock clock{2024, 6, 15, 12};
+    std::unique_ptr<TWBusiness> business;
+    TWAccountPtr checking, charges, food;
+    TWImportTransactionsSettingsPtr settings;
+    std::shared_ptr<TWImportTransactions> importer;
+};
+
+QList<qint64> totals(const TWTransactionList &transactions)
+{
+    QList<qint64> result;
+    for (const TWTransactionPtr &transaction : transactions)
+        result.append(transaction->total());
+    return result;
+}
+
+} // namespace
+
+TEST(ImportAmountText, EitherDecimalMarkIsReadWhateverTheLocale)
+{
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    const auto read = [](const char *text, const QLocale &locale) {
+        return TWImportValues::localAmountText(QString::fromUtf8(text), locale);
+    };
+    EXPECT_EQ(read("-850,00", english), QStringLiteral("-850.00"));
+    EXPECT_EQ(read("2.500,00", english), QStringLiteral("2500.00"));
+    EXPECT_EQ(read("-1,500.00", german), QStringLiteral("-1500,00"));
+    EXPECT_EQ(read("3,250.00", german), QStringLiteral("3250,00"));
+    EXPECT_EQ(read("1,500", english), QStringLiteral("1500"));
+    EXPECT_EQ(read("1.234.567,8", english), QStringLiteral("1234567.8"));
+    EXPECT_EQ(read("0,125", english), QStringLiteral("0.125"));
+    EXPECT_EQ(read("$12", english), QStringLiteral("$12"));
+    EXPECT_EQ(read("1.2.3", english), std::nullopt);
+    EXPECT_EQ(read("1,23,45", english), std::nullopt);
+}
+
+TEST_F(ImportCorrectionsTest, EuropeanAmountsAreReadWithTheirDecimalComma)
+{
+    bool ok = false;
+    QString warnings;
+    const TWTransactionList made = import<TWParserCSV>(
+        "Date,Payee,Amount,Account 2\n"
+        "6/1/24,Rent,\"-850,00\",Food\n"
+        "6/2/24,Client,\"2.500,00\",Food\n"
+        "6/3/24,Client,\"1,500.00\",Food\n",
+        &ok, &warnings);
+    EXPECT_TRUE(ok) << warnings.toStdString();
+    EXPECT_EQ(totals(made), (QList<qint64>{-85000, 250000, 150000}));
+}
+
+TEST_F(ImportCorrectionsTest, ValuesThatCannotBeReadAreNamedInTheWarnings)
+{
+    bool ok = true;
+    QString warnings;
+    const TWTransactionList made = import<TWParserCSV>("Date,Payee,Amount,Account 2\n"
+                                                       "2/31/24,Shop,12.00,Food\n"
+                                                       "6/2/24,Shop,abc,Food\n"
+                                                       ",Shop,1.2.3,Food\n",
+                                                       &ok, &warnings);
+    // The rows are still made as before (today, 0.00) but the user is asked.
+    ASSERT_EQ(made.size(), 3);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(made.at(0)->date().date(), QDate(2024, 6, 15));
+    EXPECT_EQ(totals(made), (QList<qint64>{1200, 0, 0}));
+    EXPECT_TRUE(warnings.startsWith(TWLocalized("valuesNotRead"))) << warnings.toStdString();
+    for (const char *expected : {"row 1, Date: 2/31/24", "row 2, Amount: abc", "row 3, Date: ",
+                                 "row 3, Amount: 1.2.3"})
+        EXPECT_TRUE(warnings.contains(QString::fromUtf8(expected))) << expected;
+}
+
+// Most banks' QIF downloads have no account block: the section's account is
+// the one the user picks, never an account that happens to hold the word.
+TEST_F(ImportCorrectionsTest, AQifWithoutAnAccountBlockBooksIntoTheChosenAccount)
+{
+    const QByteArray file = "!Type:Bank\n"
+                            "D6/01/24\nT-12.00\nPMonthly fee\nLBank Charges\n^\n"
+                            "D6/02/24\nT-30.00\nPGrocer\nLFood\n^\n";
+    bool ok = false;
+    QString warnings;
+    const TWTransactionList made = import<TWParserQIF>(file, &ok, &warnings);
+    EXPECT_TRUE(ok) << warnings.toStdString();
+    EXPECT_TRUE(importer->missingAccounts().isEmpty());
+    ASSERT_EQ(made.size(), 2);
+    for (const TWTransactionPtr &transaction : made)
+        EXPECT_EQ(transaction->account1Identifier(), checking->identifier());
+    EXPECT_EQ(made.at(0)->account2Identifier(), charges->identifier());
+    EXPECT_EQ(made.at(1)->account2Identifier(), food->identifier());
+
+    // An account named exactly after the type is the user's own.
+    const TWAccountPtr bank = twImportAccount(*business, TWLocalized("bank"), TWAccountTypeBank);
+    const TWTransactionList again = import<TWParserQIF>(file, &ok, &warnings);
+    ASSERT_EQ(again.size(), 2);
+    EXPECT_EQ(again.at(0)->account1Identifier(), bank->identifier());
+}
+
+// Two accounts in one file: each opening balance comes from the owner's
+// equity, and a transfer written in both sections is one transaction.
+TEST_F(ImportCorrectionsTest, AQifOfTwoAccountsGivesTheBalancesABookkeeperExpects)
+{
+    const TWAccountPtr savings =
+        twImportAccount(*business, QStringLiteral("Savings"), TWAccountTypeBank);
+    const TWAccountPtr equity =
+        twImportAccount(*business, QStringLiteral("Owner's Equity"), TWAccountTypeEquity);
+    const QByteArray file = "!Account\nNChecking\nTBank\n^\n!Type:Bank\n"
+                            "D1/1/24\nT1,000.00\nPOpening Balance\nL[Checking]\n^\n"
+                            "D1/5/24\nT-200.00\nPTransfer\nL[Savings]\n^\n"
+                            "D1/6/24\nT-45.50\nPGrocer\nLFood\n^\n"
+                            "!Account\nNSavings\nTBank\n^\n!Type:Bank\n"
+                            "D1/1/24\nT500.00\nPOpening Balance\nL[Savings]\n^\n"
+                            "D1/5/24\nT200.00\nPTransfer\nL[Checking]\n^\n";
+    bool ok = false;
+    QString warnings;
+    const TWTransactionList made = import<TWParserQIF>(file, &ok, &warnings);
+    EXPECT_TRUE(ok) << warnings.toStdString();
+    ASSERT_EQ(made.size(), 4);
+    QHash<qint32, qint64> balances;
+    for (const TWTransactionPtr &transaction : made) {
+        EXPECT_NE(transaction->account1Identifier(), transaction->account2Identifier());
+        balances[transaction->account1Identifier()] += transaction->totalBusiness();
+        balances[transaction->account2Identifier()] -= transaction->totalBusiness();
+    }
+    EXPECT_EQ(balances.value(checking->identifier()), 100000 - 20000 - 4550);
+    EXPECT_EQ(balances.value(savings->identifier()), 50000 + 20000);
+    EXPECT_EQ(balances.value(equity->identifier()), -150000);
+    EXPECT_EQ(balances.value(food->identifier()), 4550);
+}
+
+// Two split transactions of a day are duplicates only when their lines are
+// the same (in any order): their own totals and accounts are all 0.
+TEST_F(ImportCorrectionsTest, SplitTransactionsMatchByTheirLines)
+{
+    const auto split = [this](qint32 identifier, const QList<std::pair<qint32, qint64>> &lines) {
+        auto transaction = std::make_shared<TWTransaction>();
+        transaction->setIdentifier(identifier);
+        transaction->setDate(twLocal(2024, 6, 1));
+        transaction->setUnit(business->unitWithCode(QStringLiteral("USD")));
+        TWSplitList splits;
+        qint32 line = identifier * 10;
+        for (const auto &[account, total] : lines)
+            splits.append(TWSplit::splitWithIdentifier(line++, QString(), account, total, total,
+                                                       total, 0, 0, transaction->unit()));
+        transaction->setHasSplit(true);
+        transaction->setSplits(splits);
+        return transaction;
+    };
+    const qint32 c = checking->identifier(), f = food->identifier(), b = charges->identifier();
+    ASSERT_FALSE(business->addTransaction(split(1, {{c, -3000}, {f, 2000}, {b, 1000}}), false,
+                                          false, false, false));
+    const QList<bool> matches = business->matchTransactions(
+        {split(90, {{f, 2000}, {b, 1000}, {c, -3000}}), split(91, {{c, -5000}, {f, 5000}}),
+         split(92, {{c, -3000}, {f, 1000}, {b, 2000}})});
+    EXPECT_EQ(matches, (QList<bool>{true, false, false}));
+}

@@ -1,0 +1,148 @@
+// The register's columns in the window's width: amounts as wide as the widest
+// amount and their whole title, text columns giving way first; sorting keeps
+// the selection.
+
+#include "RegisterTestSupport.h"
+
+#include "TWRegisterColumns.h"
+#include "TWTransactionsController.h"
+#include "TWTransactionsModel.h"
+
+#include "TWBuiltInFields.h"
+
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QTableView>
+
+#include <numeric>
+
+namespace
+{
+
+int sum(const QList<int> &widths) { return std::accumulate(widths.begin(), widths.end(), 0); }
+
+struct Register {
+    TWTransactionsController controller;
+    Register(TWBusiness &business, const TWAccountPtr &account, int width)
+    {
+        controller.setBusiness(&business);
+        controller.setParentItems({account});
+        controller.setAccounts({account});
+        controller.setMode(1);
+        controller.view()->resize(width, 400);
+        controller.view()->show();
+        controller.update();
+    }
+    QTableView *table() const { return controller.tableView(); }
+    int column(qint32 field) const
+    {
+        const TWFieldList &columns = controller.model()->columns();
+        for (qsizetype i = 0; i < columns.size(); ++i)
+            if (columns[i]->identifier() == field)
+                return int(i);
+        return -1;
+    }
+    int width(qint32 field) const
+    {
+        const int index = column(field);
+        return index < 0 ? -1 : table()->horizontalHeader()->sectionSize(index);
+    }
+    QString text(int row, qint32 field) const
+    {
+        return controller.model()->index(row, column(field)).data().toString();
+    }
+};
+
+} // namespace
+
+TEST(RegisterColumnFit, TextColumnsGiveWayBeforeAmounts)
+{
+    // Room for everything: every column keeps its wish (at least its minimum).
+    using K = TWColumnFit;
+    // Payee, description, a cleared tick, an amount.
+    const QList<TWColumnFit> columns = {{120, 60, 50, K::Text},
+                                        {200, 90, 50, K::Text},
+                                        {120, 80, 40, K::Fixed},
+                                        {60, 110, 110, K::Amount}};
+    EXPECT_EQ(TWRegisterColumns::fitWidths(columns, 1000), (QList<int>{120, 200, 120, 110}));
+
+    // Short of room: the text columns shrink first, towards their titles.
+    QList<int> widths = TWRegisterColumns::fitWidths(columns, 500);
+    EXPECT_EQ(sum(widths), 500);
+    EXPECT_EQ(widths[2], 120);
+    EXPECT_EQ(widths[3], 110);
+    EXPECT_GE(widths[0], 60);
+    EXPECT_GE(widths[1], 90);
+
+    // Then the other columns down to their titles...
+    widths = TWRegisterColumns::fitWidths(columns, 340);
+    EXPECT_EQ(widths, (QList<int>{60, 90, 80, 110}));
+    // ...and past them to the floor, never the amount.
+    widths = TWRegisterColumns::fitWidths(columns, 100);
+    EXPECT_EQ(widths, (QList<int>{50, 50, 40, 110}));
+
+    // Last, an amount gives up its title's extra width, never its amount.
+    const QList<TWColumnFit> titled = {{120, 60, 50, K::Text}, {100, 150, 90, K::Amount}};
+    EXPECT_EQ(TWRegisterColumns::fitWidths(titled, 170), (QList<int>{50, 120}));
+    EXPECT_EQ(TWRegisterColumns::fitWidths(titled, 100), (QList<int>{50, 90}));
+}
+
+TEST(RegisterColumnFit, AmountsAndTheirTitlesAreNeverCutEvenInANarrowWindow)
+{
+    RegisterBooks books;
+    // A large balance in parentheses is the widest amount text.
+    books.add(QDate(2024, 1, 5), books.rent, books.checking, 57607370, QStringLiteral("Landlord"));
+    books.add(QDate(2024, 1, 6), books.checking, books.sales, 12345, QStringLiteral("Client"));
+    // Wide, roomy, as wide as a 1024-pixel window leaves the register, and
+    // narrower still (where a scroll bar takes the rest).
+    for (const int width : {1400, 1000, 760, 500}) {
+        Register reg(*books.business, books.checking, width);
+        ASSERT_EQ(reg.controller.sortedTransactions().size(), 2);
+        const QFontMetrics cells(reg.table()->font());
+        const QFontMetrics titles(reg.table()->horizontalHeader()->font());
+        for (const qint32 field : {TWFieldIdentifierBalance, TWFieldIdentifierDebit,
+                                   TWFieldIdentifierCredit}) {
+            ASSERT_GE(reg.column(field), 0) << field;
+            int widest = 0;
+            for (int row = 0; row < 2; ++row)
+                widest = std::max(widest, cells.horizontalAdvance(reg.text(row, field)));
+            const QString title = reg.controller.model()
+                                      ->headerData(reg.column(field), Qt::Horizontal, Qt::DisplayRole)
+                                      .toString();
+            EXPECT_GT(reg.width(field), widest) << width << " " << field;
+            // The title is whole while the other columns can still make room.
+            if (width >= 1000) {
+                EXPECT_GT(reg.width(field), titles.horizontalAdvance(title))
+                    << width << " " << field;
+            }
+        }
+        if (width < 760)
+            continue;
+        // The amounts are all in view: the other columns made room.
+        const int viewport = reg.table()->viewport()->width();
+        const QHeaderView *header = reg.table()->horizontalHeader();
+        EXPECT_LE(header->sectionViewportPosition(reg.column(TWFieldIdentifierBalance)) +
+                      reg.width(TWFieldIdentifierBalance),
+                  viewport)
+            << width;
+    }
+}
+
+TEST(RegisterColumnFit, SortingKeepsTheSelectedRowsSelected)
+{
+    RegisterBooks books;
+    books.add(QDate(2024, 1, 5), books.checking, books.sales, 300, QStringLiteral("Cedar"));
+    const TWTransactionPtr picked =
+        books.add(QDate(2024, 1, 6), books.checking, books.sales, 100, QStringLiteral("Aspen"));
+    books.add(QDate(2024, 1, 7), books.checking, books.sales, 200, QStringLiteral("Birch"));
+    Register reg(*books.business, books.checking, 900);
+    reg.controller.selectTransactions({picked});
+    ASSERT_EQ(reg.controller.selectedTransactions().size(), 1);
+
+    reg.controller.updateSortBy(books.business->fieldWithIdentifier(TWFieldIdentifierPayee), true);
+    ASSERT_EQ(reg.controller.sortedTransactions().first()->identifier(), picked->identifier());
+    ASSERT_EQ(reg.controller.selectedTransactions().size(), 1);
+    EXPECT_EQ(reg.controller.selectedTransactions().first()->identifier(), picked->identifier());
+    EXPECT_EQ(reg.controller.selectedRows(), QList<int>{0});
+    EXPECT_TRUE(reg.table()->selectionModel()->isRowSelected(0, QModelIndex()));
+}

@@ -1,0 +1,215 @@
+// The report settings editor: its tables, the sheet that makes a new report
+// and the popover that edits the selected one, date checks included.
+
+#include "TWRecordTestSupport.h"
+
+#include "TWReportController.h"
+#include "TWReportInfoController.h"
+#include "TWReportsUI.h"
+
+#include "TWAlert.h"
+#include "TWPopover.h"
+#include "TWTransactionTestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace
+{
+
+class ReportInfoTest : public TWRecordTest
+{
+protected:
+    void SetUp() override
+    {
+        TWRecordTest::SetUp();
+        twRegisterReportsUI();
+        twSetAlertPresenter([this](const TWAlert &alert, TWAlertCompletion completion) {
+            alerts.append(alert.message);
+            if (completion)
+                completion(1000);
+        });
+    }
+    void TearDown() override
+    {
+        twSetAlertPresenter({});
+        TWRecordTest::TearDown();
+    }
+
+    static void choose(QComboBox *popUp, quint32 tag)
+    {
+        const int index = popUp->findData(QVariant::fromValue(tag));
+        ASSERT_GE(index, 0) << tag;
+        popUp->setCurrentIndex(index);
+        emit popUp->activated(index);
+    }
+
+    TWReportPtr addIncomeReport(TWBusiness &business)
+    {
+        TWReportPtr report = TWReport::reportWithIdentifier(
+            business.nextReportIdentifier(), QStringLiteral("Fees"), 0, 0, TWReportTypeIncome,
+            TWReportDateTypeThisYear, {}, {}, false, TWReportDateTypeAllDates, {}, {}, true);
+        EXPECT_FALSE(business.addReport(report, false));
+        return report;
+    }
+
+    TWFixedClock clock{twLocal(2025, 1, 10, 9, 0, 0)};
+    QStringList alerts;
+};
+
+} // namespace
+
+TEST_F(ReportInfoTest, TypeAndDateTypeTables)
+{
+    using C = TWReportInfoController;
+    for (quint32 type = 0; type < 10; ++type)
+        EXPECT_EQ(C::typeForTag(C::tagForType(type)), type);
+    EXPECT_EQ(C::tagForType(TWReportTypeClients), 6u);
+    EXPECT_EQ(C::tagForType(TWReportTypeTrialBalance), 4u);
+    EXPECT_EQ(C::tagForType(42), 0u);
+    EXPECT_EQ(C::typeForTag(42), 0u);
+    EXPECT_EQ(C::tagForDateType(15), 15u);
+    EXPECT_EQ(C::tagForDateType(99), 16u);
+    EXPECT_EQ(C::dateTypeForTag(99), 16u);
+    EXPECT_FALSE(C::useDateRange(TWReportTypeBalanceSheet));
+    EXPECT_FALSE(C::useDateRange(TWReportTypeTrialBalance));
+    EXPECT_FALSE(C::useDateRange(12));
+    EXPECT_TRUE(C::useDateRange(TWReportTypeClientsUninvoiced));
+    EXPECT_TRUE(C::useDateRange(TWReportTypeIncome));
+}
+
+TEST_F(ReportInfoTest, ANewReportIsMadeInTheSheetAndCarriesItsDatesAcrossTypes)
+{
+    auto document = windowDocument();
+    // Adding a report remembers its type; the new business added its own.
+    TWPreferences::preferences().setLastReportType(TWReportTypeIncome);
+    document->newReport();
+    auto *editor =
+        qobject_cast<TWReportInfoController *>(document->newInfoController(TWItemTypeReport));
+    ASSERT_TRUE(editor);
+    ASSERT_TRUE(document->hasAttachedSheet());
+    EXPECT_EQ(editor->mode(), 0);
+    EXPECT_TRUE(editor->showsDateRangeView());
+    EXPECT_TRUE(editor->dateRangeView()->isVisible());
+    EXPECT_FALSE(editor->dateView()->isVisible());
+    EXPECT_EQ(editor->nameTextField()->text(), QStringLiteral("Income"));
+    EXPECT_EQ(editor->fromDatePicker()->date(), QDate(2025, 1, 3));
+    EXPECT_FALSE(editor->fromDatePicker()->isEnabled());
+    EXPECT_FALSE(editor->rangeComparePopUpButton()->isEnabled());
+
+    editor->fromDatePicker()->setDate(QDate(2024, 3, 5));
+    editor->rangeCompareCheckbox()->setChecked(true);
+    EXPECT_TRUE(editor->rangeComparePopUpButton()->isEnabled());
+    editor->compareFromDatePicker()->setDate(QDate(2023, 3, 5));
+    const int heightBefore = editor->view()->window()->height();
+    const int topBefore = editor->view()->window()->geometry().top();
+
+    choose(editor->typePopUpButton(), TWReportInfoController::tagForType(TWReportTypeBalanceSheet));
+    EXPECT_FALSE(editor->showsDateRangeView());
+    EXPECT_TRUE(editor->dateView()->isVisible());
+    EXPECT_FALSE(editor->dateRangeView()->isVisible());
+    EXPECT_EQ(editor->nameTextField()->text(), QStringLiteral("Balance Sheet"));
+    EXPECT_EQ(editor->datePicker()->date(), QDate(2024, 3, 5));
+    EXPECT_TRUE(editor->dateCompareCheckbox()->isChecked());
+    EXPECT_EQ(editor->compareDatePicker()->date(), QDate(2023, 3, 5));
+    // The single-date view is shorter; the sheet keeps its top edge.
+    QCoreApplication::processEvents();
+    EXPECT_LT(editor->view()->window()->height(), heightBefore);
+    EXPECT_EQ(editor->view()->window()->geometry().top(), topBefore);
+
+    choose(editor->datePopUpButton(), TWReportDateTypeCustomDate);
+    EXPECT_TRUE(editor->datePicker()->isEnabled());
+    editor->nameTextField()->setText(QStringLiteral("Spring"));
+    const qint32 expected = document->business()->nextReportIdentifier();
+    editor->saveButton()->click();
+    settle();
+    EXPECT_FALSE(document->hasAttachedSheet());
+    const TWReportPtr made = document->business()->reportWithIdentifier(expected);
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->name(), QStringLiteral("Spring"));
+    EXPECT_EQ(made->reportType(), TWReportTypeBalanceSheet);
+    EXPECT_EQ(made->dateType(), TWReportDateTypeCustomDate);
+    EXPECT_EQ(made->fromDate().date(), QDate(2024, 3, 5));
+    EXPECT_TRUE(made->compare());
+    EXPECT_TRUE(made->showGraphs());
+    EXPECT_EQ(TWPreferences::preferences().lastReportType(), quint32(TWReportTypeBalanceSheet));
+    // The next new report starts from it.
+    document->newReport();
+    EXPECT_EQ(editor->nameTextField()->text(), QStringLiteral("Balance Sheet"));
+    EXPECT_FALSE(editor->showsDateRangeView());
+    document->endSheet(editor->view(), -1001);
+    settle();
+    // The shell selects it: the report view shows it.
+    EXPECT_EQ(document->selectedItem(), made);
+    auto *view = qobject_cast<TWReportController *>(document->detailController(TWDetailReport));
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->report(), made);
+    EXPECT_TRUE(view->exportReport());
+    EXPECT_TRUE(alerts.isEmpty());
+}
+
+TEST_F(ReportInfoTest, ThePopoverChecksTheDatesAndStoresOnlyASavedEdit)
+{
+    TWReportPtr report;
+    auto document = windowDocument([&](TWBusiness &b) { report = addIncomeReport(b); });
+    select(*document, TWMasterItemEntity, TWItemTypeReport, report->identifier());
+    document->showInspector(false);
+    auto *editor = qobject_cast<TWReportInfoController *>(document->editInfoController(6));
+    ASSERT_TRUE(editor);
+    ASSERT_TRUE(document->popover()->isShown());
+    EXPECT_EQ(editor->mode(), 1);
+    EXPECT_FALSE(editor->typePopUpButton()->isVisible());
+    EXPECT_EQ(editor->typeLabel()->text(), QStringLiteral("Income"));
+    EXPECT_EQ(editor->nameTextField()->text(), QStringLiteral("Fees"));
+
+    // A custom range that ends before it starts: said, and nothing changes.
+    choose(editor->dateRangePopUpButton(), TWReportDateTypeCustomRange);
+    EXPECT_TRUE(editor->fromDatePicker()->isEnabled());
+    editor->fromDatePicker()->setDate(QDate(2024, 5, 2));
+    editor->toDatePicker()->setDate(QDate(2024, 5, 1));
+    editor->nameTextField()->setText(QStringLiteral("Changed"));
+    editor->doSave(1);
+    EXPECT_EQ(alerts, QStringList{TWLocalized("invalidDateRange")});
+    EXPECT_FALSE(editor->saved());
+    EXPECT_TRUE(document->popover()->isShown());
+    // The comparison is checked only when it is on and custom.
+    editor->toDatePicker()->setDate(QDate(2024, 5, 2));
+    editor->rangeCompareCheckbox()->setChecked(true);
+    choose(editor->rangeComparePopUpButton(), TWReportDateTypeCustomRange);
+    editor->compareFromDatePicker()->setDate(QDate(2023, 6, 1));
+    editor->compareToDatePicker()->setDate(QDate(2023, 5, 1));
+    editor->doSave(1);
+    EXPECT_EQ(alerts.last(), TWLocalized("invalidCompareDateRange"));
+    EXPECT_FALSE(editor->saved());
+
+    // Cancel closes the popover; nothing is stored.
+    editor->doSave(0);
+    settle();
+    EXPECT_FALSE(editor->saved());
+    EXPECT_FALSE(document->popover()->isShown());
+    const TWReportPtr stored = document->business()->reportWithIdentifier(report->identifier());
+    EXPECT_EQ(stored->name(), QStringLiteral("Fees"));
+    EXPECT_EQ(stored->dateType(), TWReportDateTypeThisYear);
+
+    // A save that passes is stored when the popover closes.
+    document->showInspector(false);
+    editor->nameTextField()->setText(QStringLiteral("Fees 2024"));
+    choose(editor->dateRangePopUpButton(), TWReportDateTypeCustomRange);
+    editor->fromDatePicker()->setDate(QDate(2024, 1, 1));
+    editor->toDatePicker()->setDate(QDate(2024, 1, 1)); // one day is a range
+    editor->showGraphsCheckbox()->setChecked(false);
+    editor->doSave(1);
+    settle();
+    EXPECT_TRUE(editor->saved());
+    const TWReportPtr edited = document->business()->reportWithIdentifier(report->identifier());
+    EXPECT_EQ(edited->name(), QStringLiteral("Fees 2024"));
+    EXPECT_EQ(edited->dateType(), TWReportDateTypeCustomRange);
+    EXPECT_EQ(edited->fromDate().date(), QDate(2024, 1, 1));
+    EXPECT_EQ(edited->toDate().date(), QDate(2024, 1, 1));
+    EXPECT_FALSE(edited->showGraphs());
+    EXPECT_EQ(alerts.size(), 2);
+}
