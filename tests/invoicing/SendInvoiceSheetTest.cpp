@@ -8,6 +8,7 @@
 #include "TWSendInvoiceController.h"
 
 #include "TWControls.h"
+#include "TWFakeMailHandOff.h"
 #include "TWInvoiceOperation.h"
 #include "TWLayoutManager.h"
 #include "TWUtilities.h"
@@ -27,19 +28,9 @@ namespace
 class SendInvoiceSheetTest : public TWInvoiceSheetTest
 {
 protected:
-    void SetUp() override
-    {
-        TWInvoiceSheetTest::SetUp();
-        TWSendInvoiceController::setMailHandOff([this](const QString &path) -> TWErrorResult {
-            handedOff.append(path);
-            handedPdf = TWAppTest::bytes(path);
-            return mailFailure;
-        });
-    }
     void TearDown() override
     {
         sheet.reset();
-        TWSendInvoiceController::setMailHandOff({});
         TWSendInvoiceController::setSaveLocation({});
         TWInvoiceSheetTest::TearDown();
     }
@@ -74,9 +65,7 @@ protected:
     std::unique_ptr<TWSendInvoiceController> sheet;
     int renderings = 0;
     int shown = 0;
-    QStringList handedOff;
-    QByteArray handedPdf;
-    TWErrorResult mailFailure;
+    TWFakeMailHandOff mail;
 };
 
 TEST_F(SendInvoiceSheetTest, EditsWithinTheDelayGiveOneRenderingAndAnEditDuringOneGivesOneMore)
@@ -150,8 +139,9 @@ TEST_F(SendInvoiceSheetTest, EmailWritesTheCurrentDataUnderASafeNameAndShowsAFai
     typeLabel(TWDisplayInvoiceName, QStringLiteral("Reference"));
     sheet->emailButton()->click();
 
-    ASSERT_EQ(handedOff.size(), 1);
-    const QFileInfo file(handedOff.constFirst());
+    ASSERT_EQ(mail.files.size(), 1);
+    EXPECT_TRUE(mail.existed.constFirst());
+    const QFileInfo file(mail.files.constFirst());
     EXPECT_EQ(file.fileName(), sheet->fileName());
     EXPECT_FALSE(file.fileName().contains(QLatin1Char('/')));
     EXPECT_TRUE(file.fileName().startsWith(QStringLiteral("Studio North - 3")));
@@ -159,22 +149,19 @@ TEST_F(SendInvoiceSheetTest, EmailWritesTheCurrentDataUnderASafeNameAndShowsAFai
     // Inside a folder of its own, which is inside the temporary folder.
     const QString temporary = QFileInfo(TWUtilities::utilities().temporaryFilePath()).absolutePath();
     EXPECT_EQ(file.absoluteDir().absolutePath().section(QLatin1Char('/'), 0, -2), temporary);
-    EXPECT_TRUE(twPdfText(handedPdf).contains(QStringLiteral("Reference")));
+    EXPECT_TRUE(twPdfText(TWAppTest::bytes(file.filePath())).contains(QStringLiteral("Reference")));
     EXPECT_FALSE(twPdfText(sheet->previewData()).contains(QStringLiteral("Reference")));
     EXPECT_TRUE(prompts.errors.isEmpty());
 
-    mailFailure = TWError(QStringLiteral("Tallyworth Invoice Error"), -1, QStringLiteral("no mail"));
-    sheet->emailButton()->click();
-    ASSERT_EQ(prompts.errors.size(), 1);
-    EXPECT_EQ(prompts.errors.constFirst().localizedDescription(), QStringLiteral("no mail"));
-
-    // The real hand-off without xdg-email on the path says so.
+    // No mail program to take it (none on the path, or one that does not start).
+    mail.answer = false;
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", dir.path().toUtf8());
-    const TWErrorResult missing = TWSendInvoiceController::xdgEmailHandOff(handedOff.constFirst());
+    sheet->emailButton()->click();
     qputenv("PATH", path);
-    ASSERT_TRUE(missing);
-    EXPECT_TRUE(missing->localizedDescription().contains(QStringLiteral("xdg-email")));
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(prompts.errors.constFirst().domain(), QStringLiteral("Tallyworth Invoice Error"));
+    EXPECT_TRUE(prompts.errors.constFirst().localizedDescription().contains(QStringLiteral("xdg-email")));
 }
 
 TEST_F(SendInvoiceSheetTest, PaidAndOverdueBoxesFollowTheInvoice)

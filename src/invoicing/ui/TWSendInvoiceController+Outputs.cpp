@@ -6,6 +6,7 @@
 
 #include "TWBusinessController.h"
 #include "TWInvoiceOperation.h"
+#include "TWMailHandOff.h"
 #include "TWPrint.h"
 
 #include "TWLocalized.h"
@@ -17,7 +18,6 @@
 #include <QMainWindow>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -70,17 +70,6 @@ void panelSaveLocation(QWidget *parent, const QString &proposed,
 }
 
 } // namespace
-
-TWErrorResult TWSendInvoiceController::xdgEmailHandOff(const QString &path)
-{
-    const QString program = QStandardPaths::findExecutable(QStringLiteral("xdg-email"));
-    if (program.isEmpty())
-        return TWError(kInvoiceErrorDomain, -1, TWLocalized("sendMailMissing"));
-    // An argument list, never a command line: the path reaches the program as it is.
-    if (!QProcess::startDetached(program, {QStringLiteral("--attach"), path}))
-        return TWError(kInvoiceErrorDomain, -1, TWLocalized("sendMailFailed"));
-    return std::nullopt;
-}
 
 QString TWSendInvoiceController::fileName() const
 {
@@ -142,9 +131,14 @@ void TWSendInvoiceController::doEmail()
         presentError(*failure);
         return;
     }
-    const MailHandOff &handOff = mailHandOffSlot();
-    if (TWErrorResult failure = handOff ? handOff(path) : xdgEmailHandOff(path))
-        presentError(*failure);
+    if (!TWMailHandOff::mailHandOff().mailFile(path)) {
+        // Say which: no mail program at all, or one that would not start.
+        const bool installed =
+            !QStandardPaths::findExecutable(TWDesktopMailHandOff::program()).isEmpty();
+        presentError(TWError(kInvoiceErrorDomain, -1,
+                             installed ? TWLocalized("sendMailFailed")
+                                       : TWLocalized("sendMailMissing")));
+    }
 }
 
 void TWSendInvoiceController::doSave()

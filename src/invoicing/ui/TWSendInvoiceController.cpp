@@ -128,21 +128,10 @@ QStringList sectionTitles()
 
 } // namespace
 
-TWSendInvoiceController::MailHandOff &TWSendInvoiceController::mailHandOffSlot()
-{
-    static MailHandOff handOff;
-    return handOff;
-}
-
 TWSendInvoiceController::SaveLocation &TWSendInvoiceController::saveLocationSlot()
 {
     static SaveLocation location;
     return location;
-}
-
-void TWSendInvoiceController::setMailHandOff(MailHandOff handOff)
-{
-    mailHandOffSlot() = std::move(handOff);
 }
 
 void TWSendInvoiceController::setSaveLocation(SaveLocation location)

@@ -3,7 +3,8 @@
 // label fields choosing what the page shows (kept per client in the store's
 // send-invoice data), a pop-up of layouts and a live PDF preview rendered off
 // the main thread; from it the invoice is e-mailed, saved or printed, each
-// rendered afresh from what the sheet shows at that moment.
+// rendered afresh from what the sheet shows at that moment. E-mail goes
+// through the platform's mail hand-off (TWMailHandOff).
 
 #include "TWAppRegistry.h"
 #include "TWError.h"
@@ -41,13 +42,6 @@ class TWSendInvoiceController : public TWEditorController
 public:
     static constexpr int kTagCount = 38;
     static constexpr int kPreviewDelay = 700; // milliseconds after the last edit
-
-    // Hands a written PDF to the mail program; an error when it could not.
-    // The default runs `xdg-email --attach FILE` (never through a shell).
-    using MailHandOff = std::function<TWErrorResult(const QString &path)>;
-    // An empty function puts the default back.
-    static void setMailHandOff(MailHandOff handOff);
-    static TWErrorResult xdgEmailHandOff(const QString &path);
 
     // Asks where to save: `proposed` is the file name offered; `done` gets
     // the chosen path, or an empty one when the user cancelled.
@@ -124,7 +118,6 @@ signals:
     void errorPresented(const TWError &error);
 
 private:
-    static MailHandOff &mailHandOffSlot();
     static SaveLocation &saveLocationSlot();
     void build();
     void invoiceOperationComplete(TWInvoiceOperation *operation);
