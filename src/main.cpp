@@ -9,6 +9,7 @@
 #include "TWExportPrint.h"
 #include "TWInstanceServer.h"
 #include "TWExportUI.h"
+#include "TWImportUI.h"
 #include "TWLedger.h"
 #include "TWReportsUI.h"
 #include "TWWheelGuard.h"
@@ -50,6 +51,7 @@ int main(int argc, char **argv)
     // TWAppRegistry::registry() here; what is not registered shows its interim.
     twRegisterLedger();
     twRegisterExportUI();
+    twRegisterImportUI();
     twRegisterReportsUI();
     TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &request,
                                                       const QPageLayout &layout) {

@@ -75,7 +75,8 @@ void Kitbase::runStartup(const QList<KTBKit *> &kits)
 {
     // A key set by the application wins; otherwise the configuration must be sound and hold one.
     if (APIKey().isEmpty()) {
-        MSHLog(logPrefix, QStringLiteral("No kit is started: without a valid configuration and "
+        if (debug())
+            MSHLog(logPrefix, QStringLiteral("No kit is started: without a valid configuration and "
                                          "API key crash reporting stays off"));
         return;
     }
@@ -164,11 +165,19 @@ void Kitbase::onboardAppAndDownloadSettings()
 std::optional<QVariantMap> Kitbase::validSDKConfigFromInfoPlist(const QVariantMap &info)
 {
     const QString name = QStringLiteral("Kitbase");
+    // A build without a crash service configured is an ordinary build: it starts quietly
+    // (the messages are kept for debug mode). A broken entry is still reported.
     if (info.isEmpty()) {
-        MSHLog(logPrefix, QStringLiteral("[%1] Cannot find Info.plist.").arg(name));
+        if (debug())
+            MSHLog(logPrefix, QStringLiteral("[%1] Cannot find Info.plist.").arg(name));
         return std::nullopt;
     }
     const QVariant value = info.value(name);
+    if (!value.isValid()) {
+        if (debug())
+            MSHLog(logPrefix, QStringLiteral("[%1] No crash service is configured.").arg(name));
+        return std::nullopt;
+    }
     if (value.typeId() != QMetaType::QVariantMap) {
         MSHLog(logPrefix, QStringLiteral("[%1] Value of Info.plist key \"%2\" must be a "
                                          "NSDictionary.")
@@ -221,7 +230,7 @@ QString Kitbase::APIKey()
         QMutexLocker lock(&m_mutex);
         key = *m_APIKey;
     }
-    if (key.isEmpty())
+    if (key.isEmpty() && debug())
         MSHLog(logPrefix, QStringLiteral("Kitbase API Key is nil! Kitbase won't work unless there "
                                          "is a valid API Key setup in Info.plist"));
     return key;

@@ -230,10 +230,10 @@ bool Mishap::isMishapStarted() const
     return m_crashReportingController != nullptr;
 }
 
-void Mishap::setDebugMode(bool)
+void Mishap::setDebugMode(bool debug)
 {
-    Kitbase::setDebug(true);
-    MSHUserDefaults::setDebugLogging(true);
+    Kitbase::setDebug(debug);
+    MSHUserDefaults::setDebugLogging(debug);
     if (isMishapStarted())
         MSHLog(logPrefix,
                QStringLiteral("Warning, consider enabling debug mode before starting Mishap"));

@@ -2,6 +2,7 @@
 
 #include "KTBCertificatePinner.h"
 #include "KTBDebug.h"
+#include "Mishap.h"
 #include "KTBNetworkClient.h"
 #include "KTBNetworkTaskUtility.h"
 #include "NetworkTestSupport.h"
@@ -75,11 +76,14 @@ TEST(CertificatePinning, AnotherPinnedCARefusesAServerTheProcessTrusts)
     EXPECT_TRUE(body.isEmpty());
     EXPECT_EQ(server->requestCount(), 1);
 
-    // Debug mode leaves trust to the default checks.
-    KTBSetDebugEnabled(true);
-    const MSHErrorResult debugError = fetch(*pinned, server->url(QStringLiteral("/hello")));
-    KTBSetDebugEnabled(false);
-    EXPECT_FALSE(debugError) << (debugError ? debugError->toString().toStdString() : std::string());
+    // Debug mode does not switch pinning off, and turning it off leaves it off.
+    Mishap::sharedInstance().setDebugMode(true);
+    EXPECT_TRUE(Mishap::sharedInstance().debugMode());
+    EXPECT_TRUE(fetch(*pinned, server->url(QStringLiteral("/hello"))));
+    Mishap::sharedInstance().setDebugMode(false);
+    EXPECT_FALSE(Mishap::sharedInstance().debugMode());
+    EXPECT_FALSE(KTBDebugEnabled());
+    EXPECT_EQ(server->requestCount(), 1);
 }
 
 TEST(CertificatePinning, AnEmptySetRefusesEveryServer)

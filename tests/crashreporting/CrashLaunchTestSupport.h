@@ -46,9 +46,10 @@ public:
 
     bool shouldInstallCrashCallback() override { return false; }
     void detectedCrash() override {}
+    bool backgroundSessions = true;
     bool reportingControllerCanUseBackgroundSessions(MSHCrashReportingController &) override
     {
-        return true;
+        return backgroundSessions;
     }
     bool reportingControllerMustInformDelegateOfReports(MSHCrashReportingController &) override
     {

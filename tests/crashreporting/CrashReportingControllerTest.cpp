@@ -10,6 +10,7 @@
 #include "MSHFileManager.h"
 #include "NetworkTestSupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -99,6 +100,60 @@ TEST_F(CrashReportingController, PromptCancelDeletesTheReportAndAlwaysSendHoldsF
     EXPECT_EQ(second->promptChoice(), MSHCrashReportingController::Declined);
     drain(second);
     EXPECT_EQ(server->requestCount(), 2);
+}
+
+TEST_F(CrashReportingController, APromptTheApplicationNeverRegisteredSendsNothing)
+{
+    owner->settingsDictionary = {
+        {QStringLiteral("features"), QVariantMap{{QStringLiteral("prompt_enabled"), true}}}};
+    MSHSetPermissionPrompt(nullptr);
+    twMakeEarlierReport(files->activePath(), QStringLiteral("UNASKED"));
+    auto controller = makeController();
+    ASSERT_TRUE(controller->startWithProfilingMark(0, QString()));
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 1500) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        drain(controller);
+    }
+    EXPECT_EQ(server->requestCount(), 0);
+}
+
+TEST_F(CrashReportingController, UrgentReportsHoldTheStartAFewSecondsAtMost)
+{
+    // Uploads wait for their answer; the service answers late.
+    owner->backgroundSessions = false;
+    TWLoopbackHttpServer::Reply late = TWLoopbackHttpServer::Reply::ok("{}", "application/json");
+    late.delayMs = 2500;
+    server->setReply(reportsPath, late);
+    for (int i = 0; i < 8; ++i)
+        twMakeEarlierReport(files->activePath(), QStringLiteral("URGENT%1").arg(i));
+    twCrashTestWriteFile(files->structurePath() + QStringLiteral("/launchmarker"), "");
+
+    auto controller = makeController();
+    QElapsedTimer started;
+    started.start();
+    ASSERT_TRUE(controller->startWithProfilingMark(0, QString()));
+    EXPECT_LT(started.elapsed(), 4000);
+    // The first went out at once; the rest were left to the work queue, not dropped.
+    EXPECT_GE(server->requestCount(), 1);
+    EXPECT_TRUE(twWaitUntil([&] { return server->requestCount() >= 8; }, 20000));
+    drain(controller);
+}
+
+TEST_F(CrashReportingController, ReportsBeyondTheKeptNumberAreRemovedUnsent)
+{
+    for (int i = 0; i < MSHFileManager::reportsKept + 5; ++i)
+        twMakeEarlierReport(files->activePath(), QStringLiteral("KEPT%1").arg(i));
+    auto controller = makeController();
+    ASSERT_TRUE(controller->startWithProfilingMark(0, QString()));
+    ASSERT_TRUE(twWaitUntil(
+        [&] { return server->requestCount() >= MSHFileManager::reportsKept; }, 20000));
+    drain(controller);
+    QThread::msleep(300);
+    EXPECT_EQ(server->requestCount(), MSHFileManager::reportsKept);
+    // Only this launch's own folder is left.
+    EXPECT_TRUE(twWaitUntil([&] { return names(files->activePath()).size() == 1; }));
 }
 
 TEST_F(CrashReportingController, AFailedUploadIsRetriedAfterTheInjectedInterval)

@@ -8,9 +8,13 @@
 #include "MSHUserDefaults.h"
 #include "NetworkTestSupport.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace
 {
@@ -78,6 +82,27 @@ TEST_F(KitStartup, ABrokenKitbaseEntryIsLoggedAndStartsNothing)
         EXPECT_EQ(kit.starts, 0);
         EXPECT_TRUE(kitbase.kitMap().isEmpty());
         EXPECT_FALSE(kitbase.SDKConfig().has_value());
+    }
+}
+
+TEST_F(KitStartup, AStartWithoutAConfiguredServicePrintsNothing)
+{
+    for (const QVariantMap &info : {QVariantMap(), QVariantMap{{"CFBundleVersion", "1"}}}) {
+        TWApplicationIdentityGuard identity(info);
+        auto store = defaults();
+        Kitbase kitbase(*store, settingsFolder());
+        CountingKit kit(QStringLiteral("CountingKit"));
+        std::fflush(stderr);
+        const int saved = ::dup(2);
+        QFile errors(temporary.filePath(QStringLiteral("stderr.txt")));
+        ASSERT_TRUE(errors.open(QIODevice::ReadWrite | QIODevice::Truncate));
+        ::dup2(errors.handle(), 2);
+        kitbase.startWithKits({&kit});
+        std::fflush(stderr);
+        ::dup2(saved, 2);
+        ::close(saved);
+        EXPECT_EQ(kit.starts, 0);
+        EXPECT_EQ(errors.readAll(), QByteArray());
     }
 }
 

@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <cmath>
 
 namespace
@@ -141,7 +143,8 @@ public:
     QStringList paths;
     QList<MSHErrorResult> errors;
 
-    bool networkClientCanUseBackgroundSessions(MSHNetworkClient &) override { return true; }
+    bool background = true;
+    bool networkClientCanUseBackgroundSessions(MSHNetworkClient &) override { return background; }
     void networkClient(MSHNetworkClient &, const QString &path, const MSHErrorResult &error) override
     {
         {
@@ -160,8 +163,9 @@ struct UploadFixture {
     std::shared_ptr<MSHNetworkClient> client;
     QString package;
 
-    UploadFixture()
+    explicit UploadFixture(bool background = true)
     {
+        delegate->background = background;
         files = std::make_shared<MSHFileManager>(folder.filePath(QStringLiteral("reports")));
         files->prepareForNewLaunch();
         package = QDir(files->preparedPath()).filePath(QStringLiteral("ABC.multipartmime"));
@@ -191,4 +195,29 @@ TEST(NetworkClient, AnUnreadableReportIsHandedBackWithItsPath)
     EXPECT_EQ(error->domain, QStringLiteral("MSHNetworkError"));
     EXPECT_EQ(error->code, -2);
     EXPECT_EQ(error->userInfo.value(QStringLiteral("path")).toString(), missing);
+}
+
+TEST(NetworkClient, AnUploadStillRunningIsNotStartedAgain)
+{
+    UploadFixture fixture(false);
+    auto server = twNetworkTestServer(false);
+    TWLoopbackHttpServer::Reply slow = TWLoopbackHttpServer::Reply::ok("{}", "application/json");
+    slow.delayMs = 1000;
+    server->setReply("/reports", slow);
+    const MSHURLRequest request(server->url(QStringLiteral("/reports")));
+    // An urgent upload waits for its answer on its own thread while the work queue's turn
+    // comes for the same package.
+    std::thread urgent(
+        [&] { fixture.client->startUploadRequest(request, fixture.package, true); });
+    ASSERT_TRUE(twWaitUntil([&] { return server->requestCount() >= 1; }, 5000));
+    fixture.client->startUploadRequest(request, fixture.package, false);
+    urgent.join();
+    ASSERT_TRUE(fixture.delegate->told.tryAcquire(1, 10000));
+    EXPECT_FALSE(fixture.delegate->told.tryAcquire(1, 1500));
+    EXPECT_EQ(server->requestCount(), 1);
+
+    // Once it has ended, the same package may be sent again.
+    fixture.client->startUploadRequest(request, fixture.package, false);
+    ASSERT_TRUE(fixture.delegate->told.tryAcquire(1, 10000));
+    EXPECT_EQ(server->requestCount(), 2);
 }

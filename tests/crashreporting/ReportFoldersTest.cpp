@@ -5,13 +5,16 @@
 #include "MSHApplicationInfo.h"
 #include "MSHFileManager.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <utime.h>
 
 namespace
 {
@@ -73,3 +76,32 @@ TEST_F(ReportFolders, MovingStopsAtTheFirstFailure)
 }
 
 } // namespace
+
+TEST_F(ReportFolders, ReportsThatCannotBeSentAreKeptOnlyWithinBounds)
+{
+    const QString folder = temporary.filePath(QStringLiteral("prepared"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    // Forty packages an hour apart (P00 the newest), one report folder of two months ago.
+    for (int i = 0; i < 40; ++i) {
+        const QString path = folder + QStringLiteral("/P%1.multipartmime").arg(i, 2, 10, QChar('0'));
+        twCrashTestWriteFile(path, "package");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(now.addSecs(-3600 * (i + 1)), QFileDevice::FileModificationTime));
+    }
+    const QString old = folder + QStringLiteral("/OLD");
+    ASSERT_TRUE(QDir().mkpath(old));
+    twCrashTestWriteFile(old + QStringLiteral("/signal.mshrecord"), "{}\n");
+    ::utimbuf times{now.addDays(-60).toSecsSinceEpoch(), now.addDays(-60).toSecsSinceEpoch()};
+    ASSERT_EQ(::utime(QFile::encodeName(old).constData(), &times), 0);
+
+    EXPECT_EQ(files.pruneDirectory(folder, 30, 30LL * 24 * 3600), 11);
+    const QStringList left = names(folder);
+    ASSERT_EQ(left.size(), 30);
+    EXPECT_EQ(left.first(), QStringLiteral("P00.multipartmime"));
+    EXPECT_EQ(left.last(), QStringLiteral("P29.multipartmime"));
+
+    // Nothing young is removed while within the count.
+    EXPECT_EQ(files.pruneDirectory(folder, 30, 30LL * 24 * 3600), 0);
+}

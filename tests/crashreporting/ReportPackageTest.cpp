@@ -3,6 +3,7 @@
 #include "CrashTestSupport.h"
 
 #include "KTBMultipartMimeStreamEncoder.h"
+#include "MSHFile.h"
 #include "MSHFileManager.h"
 #include "MSHFrameOperations.h"
 #include "MSHInternalReport.h"
@@ -152,7 +153,9 @@ TEST_F(ReportPackage, AHelperCrashIsPackagedWithItsSymbolicatedRecord)
             EXPECT_EQ(twCrashTestGunzip(part.body), sources.value(source)) << qPrintable(source);
         }
     }
+    // What the component wrote, not the helper's own notes.
     QStringList expected = sources.keys();
+    expected.removeAll(QStringLiteral("frames.txt"));
     expected.append(QStringLiteral("signal.mshrecord.symbolicated"));
     expected.sort();
     EXPECT_EQ(packed, expected);
@@ -200,6 +203,51 @@ TEST_F(ReportPackage, AFailedWriteLeavesNoPackageAndTheFolderAsItWas)
         MSHPackageReportOperation::compressFile(folder + QStringLiteral("/signal.mshrecord")));
     EXPECT_TRUE(package(folder, prepared).isEmpty());
     EXPECT_TRUE(entries(prepared).isEmpty());
+}
+
+TEST_F(ReportPackage, OnlyTheComponentsOwnFilesAreSentAndLinksAreNeverFollowed)
+{
+    const QString outside = makeFolder(QStringLiteral("outside"),
+                                       {{"secret.txt", "secret"}, {"private.mshrecord", "{}\n"}});
+    const QString folder = makeFolder(QStringLiteral("report"),
+                                      {{"metadata.mshrecord", metadata},
+                                       {"signal.mshrecord", "{\"signal\":{}}\n"},
+                                       {"secret.txt", "secret"}});
+    // A record that is a link, and a link where the compressed copy goes.
+    ASSERT_TRUE(QFile::link(outside + QStringLiteral("/private.mshrecord"),
+                            folder + QStringLiteral("/exception.mshrecord")));
+    ASSERT_TRUE(QFile::link(outside + QStringLiteral("/planted.gz"),
+                            folder + QStringLiteral("/signal.mshrecord.gz")));
+    const QString prepared = makeFolder(QStringLiteral("prepared"), {});
+    const QString path = package(folder, prepared);
+    ASSERT_FALSE(path.isEmpty());
+    QStringList sent;
+    for (const Part &part : parsePackage(path).mid(2))
+        sent.append(part.fileName);
+    EXPECT_EQ(sent, (QStringList{"metadata.mshrecord.gz", "signal.mshrecord.gz"}));
+    EXPECT_FALSE(QFileInfo::exists(outside + QStringLiteral("/planted.gz")));
+    EXPECT_EQ(entries(outside), (QStringList{"private.mshrecord", "secret.txt"}));
+
+    // A report folder that is a link is refused whole: nothing sent, nothing written there.
+    const QString linked = temporary.filePath(QStringLiteral("linked"));
+    ASSERT_TRUE(QFile::link(outside, linked));
+    EXPECT_TRUE(package(linked, prepared).isEmpty());
+    EXPECT_EQ(entries(outside), (QStringList{"private.mshrecord", "secret.txt"}));
+}
+
+TEST_F(ReportPackage, ARecordLargerThanAnyGenuineOneIsNotRead)
+{
+    QByteArray huge(int(MSHRecordFileReadLimit) + 1, 'x');
+    const QString folder = makeFolder(QStringLiteral("report"),
+                                      {{"metadata.mshrecord", metadata}, {"log_a.mshrecord", huge}});
+    huge.clear();
+    EXPECT_FALSE(MSHFileReadSections(folder + QStringLiteral("/log_a.mshrecord"), false));
+    EXPECT_FALSE(MSHFileReadRegular(folder + QStringLiteral("/log_a.mshrecord"),
+                                    MSHRecordFileReadLimit));
+    const QString prepared = makeFolder(QStringLiteral("prepared"), {});
+    const QString path = package(folder, prepared);
+    ASSERT_FALSE(path.isEmpty());
+    EXPECT_LT(QFileInfo(path).size(), 64 * 1024);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "KTBSettings.h"
 #include "MSHSettings.h"
+#include "MSHURLSession.h"
 #include "NetworkTestSupport.h"
 #include "TWTestSupport.h"
 
@@ -42,4 +43,17 @@ TEST(SDKSettings, InvalidJSONIsRemovedOnTheFirstRead)
     document.clearSettingsDictionary();
     EXPECT_FALSE(document.appNeedsOnboarding());
     EXPECT_TRUE(document.appUpdateRequired());
+}
+
+TEST(SDKSettings, AStoredFileLargerThanAnyDownloadIsNotReadAndRemoved)
+{
+    TWTestTempDir folder;
+    const QString path = folder.filePath(QStringLiteral("settings.json"));
+    // Valid JSON, padded past the cap with spaces.
+    QByteArray padded = "{\"app\":{\"status\":\"new\"}}";
+    padded.append(QByteArray(int(MSHURLSessionMaximumResponseSize), ' '));
+    writeFile(path, padded);
+    KTBSettings document(path);
+    EXPECT_FALSE(document.settingsDictionary());
+    EXPECT_FALSE(QFile::exists(path));
 }

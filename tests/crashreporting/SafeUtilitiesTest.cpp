@@ -123,3 +123,14 @@ TEST(SafeUtilities, ObfuscatedKitInformationRoundTripsAndBadInputAnswersAnError)
         EXPECT_EQ(result.error->localizedDescription(), "Improperly obfuscated data.");
     }
 }
+
+TEST(SafeUtilities, TheProcessorIsNamedFromProcfs)
+{
+    QFile cpuinfo(QStringLiteral("/proc/cpuinfo"));
+    ASSERT_TRUE(cpuinfo.open(QIODevice::ReadOnly));
+    if (!cpuinfo.readAll().contains("model name"))
+        GTEST_SKIP() << "this machine's cpuinfo names no model";
+    const QString cpu = MSHHostGetCPU();
+    EXPECT_NE(cpu, QStringLiteral("(failed)"));
+    EXPECT_FALSE(cpu.isEmpty());
+}

@@ -71,6 +71,9 @@ bool MSHAllocatorProtect(MSHAllocator *allocator);
 inline constexpr size_t MSHHandledSignalCount = 7;
 inline constexpr size_t MSHStackSize = 256 * 1024;
 inline constexpr size_t MSHMaxThreads = 512;
+// The longest a crash record may take: threads paused for it go on after this long, and a
+// second faulting thread waits at most this long for the first thread's record.
+inline constexpr int MSHCrashRecordTimeLimitSeconds = 10;
 
 struct MSHSignalState {
     const char *path = nullptr;
@@ -149,6 +152,8 @@ struct MSHWritableContext {
     // The thread recording the crash (0 while none) and whether its record is complete.
     std::atomic<pid_t> crashingThread{0};
     std::atomic<uint8_t> crashRecorded{0};
+    // The thread that recorded an uncaught exception: its SIGABRT adds no second record.
+    std::atomic<pid_t> exceptionThread{0};
     // Parked threads wait while this is 1.
     std::atomic<int> threadsParked{0};
     MSHThreadSlot threadSlots[MSHMaxThreads];

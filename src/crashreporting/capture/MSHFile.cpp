@@ -5,10 +5,12 @@
 #include <QFile>
 #include <QJsonDocument>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -218,7 +220,8 @@ bool MSHFileInitWithPathMode(MSHFile *file, const char *path, bool append, bool 
     if (!file)
         return false;
     *file = MSHFile{};
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    // Never through a link planted in place of a record.
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | (append ? O_APPEND : O_TRUNC);
     const int fd = path ? ::open(path, flags, 0644) : -1;
     if (fd < 0) {
         MSHSafeLog("%s: Error: Unable to open file %s", __func__, path);
@@ -401,18 +404,52 @@ void MSHFileWriteArrayEntryHexEncodedString(MSHFile *file, const char *value)
     file->needsComma = true;
 }
 
+std::optional<QByteArray> MSHFileReadRegular(const QString &path, qint64 limit)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat status {
+    };
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > limit) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    QByteArray contents;
+    contents.resize(qsizetype(status.st_size));
+    qsizetype used = 0;
+    // The size may change under us: read what there is, up to the limit.
+    for (;;) {
+        if (used == contents.size()) {
+            if (used >= limit)
+                break;
+            contents.resize(std::min<qsizetype>(used + 4096, qsizetype(limit)));
+        }
+        const ssize_t got = ::read(fd, contents.data() + used, size_t(contents.size() - used));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        used += got;
+    }
+    ::close(fd);
+    contents.truncate(used);
+    return contents;
+}
+
 std::optional<QList<QJsonObject>>
 MSHFileReadSections(const QString &path, bool deleteOnFailure,
                     const std::function<std::optional<QJsonObject>(const QJsonObject &)> &transform)
 {
-    QFile in(path);
-    if (!in.open(QIODevice::ReadOnly)) {
+    const std::optional<QByteArray> read = MSHFileReadRegular(path, MSHRecordFileReadLimit);
+    if (!read) {
         if (deleteOnFailure)
             QFile::remove(path);
         MSHSafeLog("%s: Unable to read file %s", __func__, path.toUtf8().constData());
         return std::nullopt;
     }
-    const QByteArray contents = in.readAll();
+    const QByteArray &contents = *read;
     QList<QJsonObject> sections;
     for (const QByteArray &line : contents.split('\n')) {
         if (line.isEmpty())

@@ -57,9 +57,17 @@ void MSHFileWriteArrayEntryUint64(MSHFile *file, uint64_t value);
 void MSHFileWriteArrayEntryString(MSHFile *file, const char *value);
 void MSHFileWriteArrayEntryHexEncodedString(MSHFile *file, const char *value);
 
+// The largest record file read back: a genuine one stays far below; anything larger is not ours.
+inline constexpr qint64 MSHRecordFileReadLimit = 6 * 1024 * 1024;
+
+// The whole file, when it is a regular file (not a link, checked on the opened descriptor) of at
+// most `limit` bytes; none otherwise.
+std::optional<QByteArray> MSHFileReadRegular(const QString &path, qint64 limit);
+
 // Every line of the file that parses as a JSON object, in file order; a line cut short (or any
 // other unreadable line) is skipped. The transform may replace or (returning none) drop objects.
-// None when the file cannot be read (deleted first when asked).
+// None when the file cannot be read, is a link or is larger than MSHRecordFileReadLimit
+// (deleted first when asked).
 std::optional<QList<QJsonObject>> MSHFileReadSections(
     const QString &path, bool deleteOnFailure,
     const std::function<std::optional<QJsonObject>(const QJsonObject &)> &transform = {});

@@ -118,8 +118,13 @@ QString MSHHostGetCPU()
     QFile file(QStringLiteral("/proc/cpuinfo"));
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("(failed)");
-    while (!file.atEnd()) {
-        const QString line = QString::fromUtf8(file.readLine());
+    // A procfs file reports no size (QFile::atEnd is true from the start): read lines until
+    // the read gives nothing, within a bound.
+    for (int lines = 0; lines < 100000; ++lines) {
+        const QByteArray bytes = file.readLine(4096);
+        if (bytes.isEmpty())
+            break;
+        const QString line = QString::fromUtf8(bytes);
         if (line.startsWith(QLatin1String("model name")))
             return line.section(QLatin1Char(':'), 1).trimmed();
     }

@@ -22,7 +22,6 @@ namespace
 enum SlotState : int { SlotFree = 0, SlotRequested = 1, SlotParked = 2, SlotAbandoned = 3 };
 
 constexpr long parkWaitNanoseconds = 200L * 1000 * 1000;
-constexpr int maxParkSeconds = 30;
 
 struct ThreadList {
     pid_t tids[MSHMaxThreads];
@@ -88,12 +87,15 @@ void suspendHandler(int, siginfo_t *, void *userContext)
         if (!slot.state.compare_exchange_strong(expected, SlotParked))
             break;
         // Parked until the recorder lets go (bounded, should it never).
-        const uint64_t deadline = nowNanoseconds() + uint64_t(maxParkSeconds) * 1000000000ULL;
+        const uint64_t deadline = nowNanoseconds() + uint64_t(MSHCrashRecordTimeLimitSeconds) * 1000000000ULL;
         while (writable->threadsParked.load() == 1 && nowNanoseconds() < deadline) {
             timespec timeout{0, 100L * 1000 * 1000};
             ::syscall(SYS_futex, reinterpret_cast<int *>(&writable->threadsParked), FUTEX_WAIT, 1,
                       &timeout, nullptr, 0);
         }
+        // Left on its own: from here on the recorder must not read this thread's stack.
+        if (writable->threadsParked.load() == 1)
+            slot.state.store(SlotAbandoned);
         break;
     }
     errno = savedErrno;
@@ -176,7 +178,8 @@ Registers registersOf(const ucontext_t *context)
     return r;
 }
 
-void writeThread(MSHFile *file, const ucontext_t *context, bool signalFrame, bool crashed)
+void writeThread(MSHFile *file, const ucontext_t *context, bool signalFrame, bool crashed,
+                 bool walkStack = true)
 {
     const Registers registers = registersOf(context);
     MSHFileWriteHashStart(file);
@@ -188,7 +191,7 @@ void writeThread(MSHFile *file, const ucontext_t *context, bool signalFrame, boo
     MSHFileWriteHashKey(file, "stacktrace");
     MSHFileWriteArrayStart(file);
     MSHUnwindCursor cursor;
-    if (context) {
+    if (context && walkStack) {
         MSHUnwindInit(&cursor, context, signalFrame, registers.values[16], registers.values[7],
                       registers.values[6]);
         while (MSHUnwindNextFrame(&cursor))
@@ -214,6 +217,10 @@ void recordAllThreads(MSHFile *file, const ThreadList &threads, pid_t self, pid_
                       const ucontext_t *crashedContext)
 {
     MSHWritableContext *writable = MSHContextWritable();
+    // Stacks are walked only while the paused threads are sure to wait: past this point the rest
+    // are listed with their registers alone.
+    const uint64_t deadline =
+        nowNanoseconds() + uint64_t(MSHCrashRecordTimeLimitSeconds - 2) * 1000000000ULL;
     MSHFileWriteSectionStart(file, "threads");
     MSHFileWriteArrayStart(file);
     for (size_t i = 0; i < threads.count; ++i) {
@@ -227,7 +234,8 @@ void recordAllThreads(MSHFile *file, const ThreadList &threads, pid_t self, pid_
         } else {
             const MSHThreadSlot &slot = writable->threadSlots[i];
             const bool parked = slot.state.load() == SlotParked;
-            writeThread(file, parked ? slot.context.load() : nullptr, true, isCrashed);
+            writeThread(file, parked ? slot.context.load() : nullptr, true, isCrashed,
+                        nowNanoseconds() < deadline);
         }
     }
     MSHFileWriteArrayEnd(file);

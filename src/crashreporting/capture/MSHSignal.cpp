@@ -8,6 +8,8 @@
 #include <cstring>
 #include <ctime>
 #include <dlfcn.h>
+#include <pthread.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -17,8 +19,6 @@ const int MSHHandledSignals[MSHHandledSignalCount] = {SIGABRT, SIGBUS, SIGFPE, S
 namespace
 {
 
-// A thread whose fatal signal arrives while another thread records waits this long at most.
-constexpr int secondCrashWaitSeconds = 10;
 
 void sleepMilliseconds(long milliseconds)
 {
@@ -26,17 +26,74 @@ void sleepMilliseconds(long milliseconds)
     ::nanosleep(&pause, nullptr);
 }
 
-// Another thread is recording: wait (bounded) until its record is complete and the process ends
-// through its signal; end with status 1 should it not.
+// Another thread is recording: wait until its record is complete and the process ends through
+// its signal. The wait is bounded by the time a record may take; should the process outlive
+// that twice over, it ends with status 1.
 [[noreturn]] void waitForRecordingThread(MSHWritableContext *writable)
 {
-    for (int i = 0; i < secondCrashWaitSeconds * 100 && !writable->crashRecorded.load(); ++i)
+    for (int i = 0; i < MSHCrashRecordTimeLimitSeconds * 100 && !writable->crashRecorded.load(); ++i)
         sleepMilliseconds(10);
-    sleepMilliseconds(2000);
+    for (int i = 0; i < MSHCrashRecordTimeLimitSeconds * 100; ++i)
+        sleepMilliseconds(10);
     ::_exit(1);
 }
 
 } // namespace
+
+namespace
+{
+
+// The thread's own alternate stack, unmapped when the thread ends.
+class ThreadSignalStack
+{
+public:
+    ThreadSignalStack()
+    {
+        stack_t current{};
+        if (::sigaltstack(nullptr, &current) == 0 && !(current.ss_flags & SS_DISABLE))
+            return;
+        const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+        // A guard page below the stack: a handler that overruns it faults instead of writing
+        // over other memory.
+        void *mapping = ::mmap(nullptr, MSHStackSize + page, PROT_READ | PROT_WRITE,
+                               MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+        if (mapping == MAP_FAILED)
+            return;
+        ::mprotect(mapping, page, PROT_NONE);
+        stack_t stack{};
+        stack.ss_sp = static_cast<char *>(mapping) + page;
+        stack.ss_size = MSHStackSize;
+        if (::sigaltstack(&stack, nullptr) != 0) {
+            ::munmap(mapping, MSHStackSize + page);
+            return;
+        }
+        m_mapping = mapping;
+        m_length = MSHStackSize + page;
+    }
+    ~ThreadSignalStack()
+    {
+        if (!m_mapping)
+            return;
+        stack_t off{};
+        off.ss_flags = SS_DISABLE;
+        ::sigaltstack(&off, nullptr);
+        ::munmap(m_mapping, m_length);
+    }
+    ThreadSignalStack(const ThreadSignalStack &) = delete;
+    ThreadSignalStack &operator=(const ThreadSignalStack &) = delete;
+
+private:
+    void *m_mapping = nullptr;
+    size_t m_length = 0;
+};
+
+} // namespace
+
+void MSHSignalInstallThreadStack()
+{
+    thread_local ThreadSignalStack stack;
+    (void)stack;
+}
 
 MSHSignalNames MSHSignalNameLookup(int signal)
 {
@@ -183,16 +240,24 @@ void MSHSignalHandler(int signal, siginfo_t *info, void *userContext)
     MSHSafeLog("%s: Signal: %d", __func__, signal);
 
     // The handlers stay in place until the record is complete: a fault on another thread must
-    // wait here rather than end the process in the middle of the record.
-    sigset_t all;
-    sigemptyset(&all);
-    if (::sigprocmask(SIG_SETMASK, &all, nullptr) != 0)
-        MSHSafeLog("%s: Unable to unmask signals - we risk infinite recursion here", __func__);
+    // wait here rather than end the process in the middle of the record. Every other signal
+    // (SIGTERM, the application's own) waits until the record is written; the fatal ones stay
+    // open so that a fault inside the recorder still ends the process.
+    sigset_t mask;
+    sigfillset(&mask);
+    for (size_t i = 0; i < MSHHandledSignalCount; ++i)
+        sigdelset(&mask, MSHHandledSignals[i]);
+    if (::pthread_sigmask(SIG_SETMASK, &mask, nullptr) != 0)
+        MSHSafeLog("%s: Unable to set the signal mask", __func__);
 
     MSHReadOnlyContext *context = MSHContextReadOnly();
     MSHWritableContext *writable = MSHContextWritable();
     const pid_t self = MSHCurrentThreadID();
-    if (context && writable) {
+    const bool followsException = context && writable && signal == SIGABRT &&
+                                  writable->exceptionThread.load() == self;
+    if (followsException) {
+        MSHSafeLog("%s: SIGABRT after the recorded uncaught exception", __func__);
+    } else if (context && writable) {
         if (MSHContextMarkAndCheckIfCrashed()) {
             MSHSafeLog("%s: Error: aborting signal handler because crash has already occurred",
                        __func__);

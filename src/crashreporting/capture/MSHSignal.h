@@ -17,6 +17,10 @@ struct MSHSignalNames {
 MSHSignalNames MSHSignalNameLookup(int signal);
 
 void MSHSignalInitialize(MSHSignalState *state);
+// Gives the calling thread an alternate signal stack of its own (unless it has one), so that a
+// stack overflow on it can still be recorded; the stack is released when the thread ends.
+// Every thread the executable creates calls it as it starts (see MSHThreadCreation.cpp).
+void MSHSignalInstallThreadStack();
 void MSHSignalHandler(int signal, siginfo_t *info, void *userContext);
 bool MSHSignalSafeRemoveHandlers(bool includeAbort);
 bool MSHSignalSafeInstallPreexistingHandlers(const MSHSignalState *state);

@@ -10,14 +10,117 @@
 namespace
 {
 
-using InitLocal2 = int (*)(unw_cursor_t *, unw_context_t *, int);
+using CreateAddressSpace = unw_addr_space_t (*)(unw_accessors_t *, int);
+using SetCachingPolicy = int (*)(unw_addr_space_t, unw_caching_policy_t);
+using InitRemote = int (*)(unw_cursor_t *, unw_addr_space_t, void *);
 using Step = int (*)(unw_cursor_t *);
 using GetReg = int (*)(unw_cursor_t *, unw_regnum_t, unw_word_t *);
+using SearchTable = int (*)(unw_addr_space_t, unw_word_t, unw_dyn_info_t *, unw_proc_info_t *,
+                            int, void *);
 
-InitLocal2 initLocal2 = nullptr;
+InitRemote initRemote = nullptr;
 Step step = nullptr;
 GetReg getReg = nullptr;
+SearchTable searchTable = nullptr;
+unw_addr_space_t addressSpace = nullptr;
 std::atomic<bool> available{false};
+
+// DWARF pointer encodings of ".eh_frame_hdr" (the ones every linker writes).
+constexpr uint8_t encodingUdata4 = 0x03;
+constexpr uint8_t encodingSdata4 = 0x0b;
+constexpr uint8_t encodingDatarelSdata4 = 0x3b;
+
+// The unwind tables of the image holding the address, found in the image table recorded at
+// ordinary time and read through the safe reader.
+int findProcInfo(unw_addr_space_t space, unw_word_t ip, unw_proc_info_t *info, int needUnwindInfo,
+                 void *argument)
+{
+    MSHBinaryImageRange image;
+    if (!MSHBinaryImageFindImageForPC(uintptr_t(ip), &image) || image.ehFrame < 4096)
+        return -UNW_ENOINFO;
+    struct {
+        uint8_t version;
+        uint8_t framePointerEncoding;
+        uint8_t countEncoding;
+        uint8_t tableEncoding;
+        uint32_t framePointer;
+        uint32_t count;
+    } header;
+    static_assert(sizeof(header) == 12);
+    if (!MSHReadMemory(reinterpret_cast<const void *>(image.ehFrame), &header, sizeof(header)))
+        return -UNW_ENOINFO;
+    const uint8_t pointerSize = header.framePointerEncoding & 0x0f;
+    if (header.version != 1 || header.countEncoding != encodingUdata4 ||
+        header.tableEncoding != encodingDatarelSdata4 ||
+        (pointerSize != encodingUdata4 && pointerSize != encodingSdata4) || header.count == 0)
+        return -UNW_ENOINFO;
+    unw_dyn_info_t table{};
+    table.start_ip = image.base;
+    table.end_ip = image.base + image.size;
+    table.format = UNW_INFO_FORMAT_REMOTE_TABLE;
+    table.u.rti.segbase = image.ehFrame;
+    // Entries of two 4-byte words; the length is counted in unw_word_t.
+    table.u.rti.table_len = unw_word_t(header.count) * 8 / sizeof(unw_word_t);
+    table.u.rti.table_data = image.ehFrame + sizeof(header);
+    return searchTable(space, ip, &table, info, needUnwindInfo, argument);
+}
+
+// libunwind frees what its table search allocated itself.
+void putUnwindInfo(unw_addr_space_t, unw_proc_info_t *, void *)
+{
+}
+
+int getDynamicInfoListAddress(unw_addr_space_t, unw_word_t *, void *)
+{
+    return -UNW_ENOINFO;
+}
+
+int accessMemory(unw_addr_space_t, unw_word_t address, unw_word_t *value, int write, void *)
+{
+    if (write)
+        return -UNW_EINVAL;
+    return MSHReadMemory(reinterpret_cast<const void *>(address), value, sizeof(*value))
+               ? 0
+               : -UNW_EINVAL;
+}
+
+int accessRegister(unw_addr_space_t, unw_regnum_t number, unw_word_t *value, int write,
+                   void *argument)
+{
+    auto *cursor = static_cast<MSHUnwindCursor *>(argument);
+    if (number < 0 || number >= MSHUnwindRegisterCount)
+        return -UNW_EBADREG;
+    if (write)
+        cursor->registers[number] = *value;
+    else
+        *value = cursor->registers[number];
+    return 0;
+}
+
+int accessFloatRegister(unw_addr_space_t, unw_regnum_t, unw_fpreg_t *, int, void *)
+{
+    return -UNW_EBADREG;
+}
+
+int resume(unw_addr_space_t, unw_cursor_t *, void *)
+{
+    return -UNW_EINVAL;
+}
+
+int getProcName(unw_addr_space_t, unw_word_t, char *, size_t, unw_word_t *, void *)
+{
+    return -UNW_ENOINFO;
+}
+
+void loadRegisters(MSHUnwindCursor *cursor, const ucontext_t *context)
+{
+    const greg_t *g = context->uc_mcontext.gregs;
+    const int order[MSHUnwindRegisterCount] = {REG_RAX, REG_RDX, REG_RCX, REG_RBX, REG_RSI, REG_RDI,
+                                               REG_RBP, REG_RSP, REG_R8,  REG_R9,  REG_R10, REG_R11,
+                                               REG_R12, REG_R13, REG_R14, REG_R15, REG_RIP};
+    for (int i = 0; i < MSHUnwindRegisterCount; ++i)
+        cursor->registers[i] = unw_word_t(g[order[i]]);
+}
 
 bool readRegisters(MSHUnwindCursor *cursor)
 {
@@ -81,22 +184,43 @@ void MSHUnwindInitialize()
 {
     if (available.load())
         return;
-    void *library = ::dlopen("libunwind.so.8", RTLD_NOW | RTLD_LOCAL);
+    // The remote flavour of libunwind: every memory, register and table access goes through the
+    // accessors above.
+    void *library = ::dlopen("libunwind-x86_64.so.8", RTLD_NOW | RTLD_LOCAL);
     if (!library) {
         MSHSafeLog("%s: libunwind is not available, frame pointers only", __func__);
         return;
     }
-    initLocal2 = reinterpret_cast<InitLocal2>(::dlsym(library, "_ULx86_64_init_local2"));
-    step = reinterpret_cast<Step>(::dlsym(library, "_ULx86_64_step"));
-    getReg = reinterpret_cast<GetReg>(::dlsym(library, "_ULx86_64_get_reg"));
-    if (!initLocal2 || !step || !getReg) {
-        MSHSafeLog("%s: libunwind lacks the local unwinding entry points", __func__);
+    auto createAddressSpace =
+        reinterpret_cast<CreateAddressSpace>(::dlsym(library, "_Ux86_64_create_addr_space"));
+    auto setCachingPolicy =
+        reinterpret_cast<SetCachingPolicy>(::dlsym(library, "_Ux86_64_set_caching_policy"));
+    initRemote = reinterpret_cast<InitRemote>(::dlsym(library, "_Ux86_64_init_remote"));
+    step = reinterpret_cast<Step>(::dlsym(library, "_Ux86_64_step"));
+    getReg = reinterpret_cast<GetReg>(::dlsym(library, "_Ux86_64_get_reg"));
+    searchTable =
+        reinterpret_cast<SearchTable>(::dlsym(library, "_Ux86_64_dwarf_search_unwind_table"));
+    if (!createAddressSpace || !setCachingPolicy || !initRemote || !step || !getReg ||
+        !searchTable) {
+        MSHSafeLog("%s: libunwind lacks the remote unwinding entry points", __func__);
         return;
     }
+    static unw_accessors_t accessors{findProcInfo,   putUnwindInfo, getDynamicInfoListAddress,
+                                     accessMemory,   accessRegister, accessFloatRegister,
+                                     resume,         getProcName};
+    addressSpace = createAddressSpace(&accessors, 0);
+    if (!addressSpace) {
+        MSHSafeLog("%s: libunwind could not make an address space", __func__);
+        return;
+    }
+    // No cache: the global one is guarded by a lock.
+    setCachingPolicy(addressSpace, UNW_CACHE_NONE);
     // One walk now, so that libunwind's lazy set-up never runs inside a crash.
     auto *cursor = new MSHUnwindCursor;
-    ::getcontext(&cursor->context);
-    if (initLocal2(&cursor->cursor, &cursor->context, 0) == 0) {
+    ucontext_t here;
+    ::getcontext(&here);
+    loadRegisters(cursor, &here);
+    if (initRemote(&cursor->cursor, addressSpace, cursor) == 0) {
         for (int i = 0; i < 4 && step(&cursor->cursor) > 0; ++i) {
         }
     }
@@ -119,10 +243,12 @@ bool MSHUnwindInit(MSHUnwindCursor *cursor, const ucontext_t *context, bool sign
     cursor->sp = sp;
     cursor->rbp = rbp;
     cursor->useLibunwind = false;
+    // The context holds the registers where the thread stopped (its PC is exact, not a return
+    // address), which is where the remote walk starts.
+    (void)signalFrame;
     if (context && available.load()) {
-        std::memcpy(&cursor->context, context, sizeof(cursor->context));
-        cursor->useLibunwind = initLocal2(&cursor->cursor, &cursor->context,
-                                          signalFrame ? UNW_INIT_SIGNAL_FRAME : 0) == 0;
+        loadRegisters(cursor, context);
+        cursor->useLibunwind = initRemote(&cursor->cursor, addressSpace, cursor) == 0;
     }
     return true;
 }

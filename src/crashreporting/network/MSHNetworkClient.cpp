@@ -65,9 +65,32 @@ std::shared_ptr<MSHURLSession> MSHNetworkClient::session()
     return m_session;
 }
 
+bool MSHNetworkClient::beginUpload(const QString &path)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_inFlight.contains(path))
+        return false;
+    m_inFlight.insert(path);
+    return true;
+}
+
+void MSHNetworkClient::endUpload(const QString &path)
+{
+    QMutexLocker lock(&m_mutex);
+    m_inFlight.remove(path);
+}
+
 void MSHNetworkClient::startUploadRequest(const MSHURLRequest &request, const QString &filePath,
                                           bool immediately)
 {
+    // Claimed at once, on the calling thread: the task list is looked at later, so two calls in
+    // a row would both find it empty.
+    if (!beginUpload(filePath)) {
+        if (KTBDebugEnabled())
+            MSHLog("[Mishap:Crash:Client]",
+                   QStringLiteral("An upload of this report is still running, skipping"));
+        return;
+    }
     if (immediately) {
         startImmediateUploadRequest(request, filePath);
         return;
@@ -80,6 +103,7 @@ void MSHNetworkClient::startUploadRequest(const MSHURLRequest &request, const QS
                 if (KTBDebugEnabled())
                     MSHLog("[Mishap:Crash:Client]",
                            QStringLiteral("A task currently exists for this upload, skipping"));
+                self->endUpload(filePath);
                 return;
             }
             self->startNewUploadRequest(request, filePath);
@@ -93,6 +117,11 @@ void MSHNetworkClient::startImmediateUploadRequest(const MSHURLRequest &request,
         startNewUploadRequest(request, filePath);
         return;
     }
+    struct Release {
+        MSHNetworkClient *client;
+        const QString &path;
+        ~Release() { client->endUpload(path); }
+    } release{this, filePath};
     if (!QFileInfo(filePath).isReadable() || !QFileInfo(filePath).isFile()) {
         MSHSafeLog("%s: Error: file unreadable", __func__);
         return;
@@ -145,8 +174,10 @@ void MSHNetworkClient::startNewUploadRequest(const MSHURLRequest &request,
         return;
     }
     const std::shared_ptr<MSHURLSession> urlSession = session();
-    if (!urlSession)
+    if (!urlSession) {
+        endUpload(filePath);
         return;
+    }
     std::shared_ptr<MSHURLSessionUploadTask> task =
         urlSession->uploadTaskWithRequest(request, filePath);
     task->setTaskDescription(relativeTaskPathForAbsolutePath(filePath));
@@ -249,6 +280,7 @@ void MSHNetworkClient::restartTask(const MSHURLSessionTaskPtr &task,
 
 void MSHNetworkClient::tellDelegate(const QString &path, const MSHErrorResult &error)
 {
+    endUpload(path);
     if (const std::shared_ptr<MSHNetworkClientDelegate> delegate = m_delegate.lock())
         delegate->networkClient(*this, path, error);
 }
@@ -256,7 +288,6 @@ void MSHNetworkClient::tellDelegate(const QString &path, const MSHErrorResult &e
 std::shared_ptr<const KTBCertificatePinner>
 MSHNetworkClient::URLSessionDidReceiveChallenge(MSHURLSession &, const MSHURLSessionTaskPtr &)
 {
-    if (KTBDebugEnabled())
-        return nullptr;
+    // Debug mode only adds log lines: the pinned certificates hold in every mode.
     return m_pinner;
 }

@@ -11,6 +11,7 @@
 #include <QHash>
 #include <QList>
 #include <QMutex>
+#include <QSet>
 #include <QSslCertificate>
 
 #include <functional>
@@ -104,4 +105,9 @@ private:
     QMutex m_mutex;
     std::shared_ptr<MSHURLSession> m_session;
     QHash<quint64, Upload> m_uploads;
+    // Packages with an upload running (restarts included): asked again, they are not sent twice.
+    QSet<QString> m_inFlight;
+
+    bool beginUpload(const QString &path);
+    void endUpload(const QString &path);
 };

@@ -4,7 +4,9 @@
 #include "MSHDispatchQueue.h"
 #include "MSHSharedQueue.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -14,6 +16,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <mutex>
 
 namespace
 {
@@ -216,6 +219,17 @@ std::shared_ptr<MSHURLSession> MSHURLSession::sessionWithConfiguration(
     return std::shared_ptr<MSHURLSession>(new MSHURLSession(configuration, delegate, delegateQueue));
 }
 
+void MSHURLSession::removeLeftoverDownloads(qint64 minimumAgeSeconds)
+{
+    const QDir temporary = QDir::temp();
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-minimumAgeSeconds);
+    for (const QFileInfo &entry : temporary.entryInfoList({QStringLiteral("mshdownload-*")},
+                                                          QDir::Files | QDir::Hidden)) {
+        if (!entry.isSymLink() && entry.lastModified().toUTC() < before)
+            QFile::remove(entry.filePath());
+    }
+}
+
 MSHURLSession::MSHURLSession(std::shared_ptr<MSHURLSessionConfiguration> configuration,
                              std::weak_ptr<MSHURLSessionDelegate> delegate,
                              std::shared_ptr<MSHDispatchQueue> delegateQueue)
@@ -228,6 +242,9 @@ MSHURLSession::MSHURLSession(std::shared_ptr<MSHURLSessionConfiguration> configu
                                 QByteArray::number(quintptr(this), 16);
         m_delegateQueue = MSHMakeSharedQueue(name);
     }
+    // Downloads of a process that ended early: any older than ten minutes are no one's.
+    static std::once_flag leftovers;
+    std::call_once(leftovers, [] { removeLeftoverDownloads(600); });
     m_queue->sync([this] {
         m_manager = new QNetworkAccessManager;
         // Nothing of the service is cached: every answer comes from the network.
@@ -549,6 +566,23 @@ void MSHURLSession::receiveOnQueue(const MSHURLSessionTaskPtr &task, const QByte
 {
     if (chunk.isEmpty())
         return;
+    task->m_received += chunk.size();
+    if (task->m_received > MSHURLSessionMaximumResponseSize) {
+        // Stopped as soon as the answer grows past the cap, before it fills the disk or memory.
+        const MSHError error{sessionErrorDomain, 3, {},
+                             QStringLiteral("The answer is larger than %1 bytes")
+                                 .arg(MSHURLSessionMaximumResponseSize)};
+        if (task->m_file)
+            task->m_file->close();
+        task->m_data.clear();
+        QMutexLocker lock(&task->m_mutex);
+        if (!task->m_error)
+            task->m_error = error;
+        lock.unlock();
+        if (task->m_reply)
+            task->m_reply->abort();
+        return;
+    }
     if (task->kind() == MSHURLSessionTask::Kind::Download) {
         if (task->m_file && task->m_file->isOpen() &&
             task->m_file->write(chunk) != chunk.size()) {

@@ -126,6 +126,7 @@ private:
     QNetworkReply *m_reply = nullptr;
     QByteArray m_data;
     QFile *m_file = nullptr;
+    qint64 m_received = 0;
     // Synchronous sends complete on the session's queue, not on the delegate queue.
     std::function<void(const QByteArray &, const MSHHTTPURLResponse &, const MSHErrorResult &)>
         m_directHandler;
@@ -179,10 +180,17 @@ private:
     DownloadCompletionHandler m_downloadCompletion;
 };
 
+// The most any answer may hold (the largest the component expects is its settings): the
+// transfer is stopped there and the task fails.
+inline constexpr qint64 MSHURLSessionMaximumResponseSize = 8 * 1024 * 1024;
+
 class MSHURLSession : public std::enable_shared_from_this<MSHURLSession>
 {
 public:
     // Null without a configuration. Without a delegate queue the session makes its own serial one.
+    // Removes download files a process that ended early left in the temporary folder (those
+    // older than `minimumAgeSeconds`); done once per process when the first session is made.
+    static void removeLeftoverDownloads(qint64 minimumAgeSeconds);
     static std::shared_ptr<MSHURLSession>
     sessionWithConfiguration(const std::shared_ptr<MSHURLSessionConfiguration> &configuration,
                              const std::shared_ptr<MSHURLSessionDelegate> &delegate = {},

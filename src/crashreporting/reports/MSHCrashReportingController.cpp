@@ -15,6 +15,7 @@
 #include "MSHUserLogging.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMetaObject>
@@ -128,11 +129,25 @@ bool MSHCrashReportingController::startWithProfilingMark(uint64_t mark, const QS
     if (!prepareForNewLaunch())
         return false;
     const bool urgent = checkForAndCreateLaunchMarker();
-    const QStringList earlier = m_fileManager->activePathContents();
+    // What could not be sent in earlier launches (refused, unconfigured, damaged) is kept only
+    // within bounds: the rest is left out here and removed on the work queue.
+    const QStringList beyond = m_fileManager->reportsBeyondBounds();
+    const auto within = [&beyond](QStringList paths) {
+        paths.removeIf([&beyond](const QString &path) { return beyond.contains(path); });
+        return paths;
+    };
+    const QStringList earlier = within(m_fileManager->activePathContents());
     // Taken now: the work queued below moves folders into processing and packages into
     // prepared, and those must not be handled twice.
-    const QStringList processing = m_fileManager->processingPathContents();
-    const QStringList prepared = m_fileManager->preparedPathContents();
+    const QStringList processing = within(m_fileManager->processingPathContents());
+    const QStringList prepared = within(m_fileManager->preparedPathContents());
+    if (!beyond.isEmpty()) {
+        const std::shared_ptr<MSHFileManager> files = m_fileManager;
+        m_queue->async([files, beyond] {
+            for (const QString &path : beyond)
+                files->removeItemAtPath(path);
+        });
+    }
 
     std::shared_ptr<MSHInternalReport> report = setupCurrentReport();
     if (!report)
@@ -361,8 +376,15 @@ bool MSHCrashReportingController::checkForAndCreateLaunchMarker()
 
 void MSHCrashReportingController::processExistingReportPaths(const QStringList &paths, bool urgent)
 {
+    // Urgent reports go first, on this thread, but the window must not wait for them without
+    // end: once the time is spent, the rest are handled like any other report.
+    const QDeadlineTimer deadline(urgentReportsTimeLimitMs);
+    if (urgent)
+        reportsController()->setUrgentDeadline(deadline);
     for (const QString &path : paths)
-        processExistingActiveReportPath(path, urgent);
+        processExistingActiveReportPath(path, urgent && deadline.remainingTime() > 250);
+    if (urgent)
+        reportsController()->setUrgentDeadline(QDeadlineTimer(QDeadlineTimer::Forever));
 }
 
 void MSHCrashReportingController::processExistingActiveReportPath(const QString &path, bool urgent)
@@ -477,10 +499,9 @@ void MSHCrashReportingController::displayPermissionAlertForReport(
     const MSHPermissionPrompt prompt = MSHCurrentPermissionPrompt();
     const std::shared_ptr<MSHCrashReportingController> self = shared_from_this();
     if (!prompt || !QCoreApplication::instance()) {
-        // Nothing can ask here: the report goes on as if sent.
-        m_queue->async([self, report] {
-            self->reportsController()->prepareAndSubmitReport(report, false, true);
-        });
+        // The service wants the user asked, but the application registered no way to ask: the
+        // user has not agreed, so nothing is sent (the report waits, as any unsent one does).
+        debugLog(QStringLiteral("No permission prompt is registered; the report is not sent"));
         return;
     }
     const MSHSettings current = settings();

@@ -99,6 +99,9 @@ public:
     // Before start: the context installer, the retry interval, this process's identifier.
     void setContextInstaller(std::shared_ptr<MSHCrashContextInstaller> installer);
     void setRetryInterval(double seconds) { m_retryInterval = seconds; }
+    // How long a start may spend sending the reports of a launch that died early; the rest go
+    // to the work queue.
+    static constexpr int urgentReportsTimeLimitMs = 3000;
     double retryInterval() const { return m_retryInterval; }
     void setExecutionIdentifier(const QString &identifier) { m_executionIdentifier = identifier; }
     const QString &executionIdentifier() const { return m_executionIdentifier; }

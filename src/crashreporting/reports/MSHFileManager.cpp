@@ -4,6 +4,7 @@
 #include "MSHInternalReport.h"
 #include "MSHLog.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,9 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace
 {
@@ -101,6 +105,60 @@ bool MSHFileManager::createDirectoryAtPath(const QString &path)
         return false;
     }
     return true;
+}
+
+QStringList MSHFileManager::entriesBeyondBounds(const QString &directory, int keep,
+                                               qint64 maximumAgeSeconds) const
+{
+    struct Entry {
+        QString path;
+        qint64 modified;
+    };
+    std::vector<Entry> entries;
+    for (const QString &path : contentsOfDirectory(directory)) {
+        struct stat status {
+        };
+        // The entry itself (a link is dated by the link): anything unreadable counts as oldest.
+        const qint64 modified = ::lstat(QFile::encodeName(path).constData(), &status) == 0
+                                    ? qint64(status.st_mtime)
+                                    : 0;
+        entries.push_back({path, modified});
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry &a, const Entry &b) { return a.modified > b.modified; });
+    const qint64 oldest = QDateTime::currentSecsSinceEpoch() - maximumAgeSeconds;
+    QStringList beyond;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (int(i) >= keep || entries[i].modified < oldest)
+            beyond.append(entries[i].path);
+    }
+    return beyond;
+}
+
+int MSHFileManager::pruneDirectory(const QString &directory, int keep, qint64 maximumAgeSeconds)
+{
+    int removed = 0;
+    for (const QString &path : entriesBeyondBounds(directory, keep, maximumAgeSeconds)) {
+        if (removeItemAtPath(path))
+            ++removed;
+    }
+    return removed;
+}
+
+QStringList MSHFileManager::reportsBeyondBounds() const
+{
+    QStringList beyond;
+    for (const QString &folder : {activePath(), processingPath(), preparedPath()})
+        beyond += entriesBeyondBounds(folder, reportsKept, reportsMaximumAgeSeconds);
+    return beyond;
+}
+
+bool MSHFileManager::isRealDirectory(const QString &path)
+{
+    struct stat status {
+    };
+    return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &status) == 0 &&
+           S_ISDIR(status.st_mode);
 }
 
 bool MSHFileManager::removeItemAtPath(const QString &path)

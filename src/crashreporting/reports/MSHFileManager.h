@@ -24,6 +24,8 @@ public:
     // The application's bundle identifier with every "/" replaced by "_".
     static QString pathNamespace();
     static QString defaultRootPath();
+    // A folder itself, not a link to one (nor anything else).
+    static bool isRealDirectory(const QString &path);
 
     const QString &rootPath() const { return m_rootPath; }
     QString structurePath() const;
@@ -73,6 +75,18 @@ public:
     bool removeContentsOfPendingPath();
     // Empties processing, pending, prepared and active, always all four.
     bool removeContentsOfAllPaths();
+
+    // Reports that can never be sent must not pile up: of the folder's visible entries the
+    // newest `keep` that are younger than `maximumAgeSeconds` stay; the rest are answered
+    // (oldest last).
+    QStringList entriesBeyondBounds(const QString &directory, int keep,
+                                    qint64 maximumAgeSeconds) const;
+    // Removes those entries; answers how many were removed.
+    int pruneDirectory(const QString &directory, int keep, qint64 maximumAgeSeconds);
+    // The entries of active, processing and prepared beyond the limits below.
+    QStringList reportsBeyondBounds() const;
+    static constexpr int reportsKept = 30;
+    static constexpr qint64 reportsMaximumAgeSeconds = 30LL * 24 * 60 * 60;
 
 private:
     QString m_rootPath;

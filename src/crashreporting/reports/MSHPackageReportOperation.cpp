@@ -1,6 +1,7 @@
 #include "MSHPackageReportOperation.h"
 
 #include "KTBMultipartMimeStreamEncoder.h"
+#include "MSHFile.h"
 #include "MSHFileManager.h"
 #include "MSHInternalReport.h"
 #include "MSHLog.h"
@@ -10,10 +11,46 @@
 #include <QFileInfo>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 namespace
 {
+
+// The files the component writes into a report folder; nothing else there is ever sent.
+const QStringList packagedFileNames = {
+    QStringLiteral("binary_images.mshrecord"),
+    QStringLiteral("custom_exception.mshrecord"),
+    QStringLiteral("errors_a.mshrecord"),
+    QStringLiteral("errors_b.mshrecord"),
+    QStringLiteral("exception.mshrecord"),
+    QStringLiteral("exception.mshrecord.symbolicated"),
+    QStringLiteral("internal_compacted_kv.mshrecord"),
+    QStringLiteral("internal_incremental_kv.mshrecord"),
+    QStringLiteral("log_a.mshrecord"),
+    QStringLiteral("log_b.mshrecord"),
+    QStringLiteral("mach_exception.mshrecord"),
+    QStringLiteral("mach_exception.mshrecord.symbolicated"),
+    QStringLiteral("metadata.mshrecord"),
+    QStringLiteral("sdk.log"),
+    QStringLiteral("signal.mshrecord"),
+    QStringLiteral("signal.mshrecord.symbolicated"),
+    QStringLiteral("user_compacted_kv.mshrecord"),
+    QStringLiteral("user_incremental_kv.mshrecord"),
+};
+
+enum class Entry { Missing, RegularFile, Other };
+
+Entry entryAt(const QString &path)
+{
+    struct stat status {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return Entry::Missing;
+    return S_ISREG(status.st_mode) ? Entry::RegularFile : Entry::Other;
+}
 
 QString withoutExtension(const QString &name)
 {
@@ -54,17 +91,23 @@ QString MSHPackageReportOperation::fieldNameForCompressedFile(const QString &fil
 std::optional<QString> MSHPackageReportOperation::compressFile(const QString &path)
 {
     const QString compressedPath = path + QStringLiteral(".gz");
-    QFile source(path);
-    if (!source.open(QIODevice::ReadOnly)) {
+    const std::optional<QByteArray> read = MSHFileReadRegular(path, MSHRecordFileReadLimit);
+    if (!read) {
         MSHSafeLog("Error: Unable to read %s\n", QFile::encodeName(path).constData());
         return std::nullopt;
     }
-    const QByteArray data = source.readAll();
-    source.close();
+    const QByteArray &data = *read;
 
+    // A leftover (or anything planted under that name) is removed, never written through.
     const QByteArray target = QFile::encodeName(compressedPath);
-    gzFile out = ::gzopen(target.constData(), "w");
+    if (entryAt(compressedPath) != Entry::Missing)
+        ::unlink(target.constData());
+    const int fd =
+        ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    gzFile out = fd >= 0 ? ::gzdopen(fd, "w") : nullptr;
     if (!out) {
+        if (fd >= 0)
+            ::close(fd);
         MSHSafeLog("Error: Unable to open %s\n", target.constData());
         return std::nullopt;
     }
@@ -94,6 +137,12 @@ void MSHPackageReportOperation::main()
     m_finalPath.clear();
     if (!m_report || !m_fileManager)
         return;
+    // A report folder is one the component made: a link in its place is refused.
+    if (!MSHFileManager::isRealDirectory(reportPath())) {
+        MSHLog("[Mishap:Crash:Reports]",
+               QStringLiteral("Refusing report folder %1: not a folder").arg(reportPath()));
+        return;
+    }
     const QString boundary = KTBMultipartMimeStreamEncoder::generateBoundary();
     const QString packagePath = packagedPathWithName(boundary);
     // Hidden until complete: listings skip it, and the next launch removes a leftover.
@@ -120,10 +169,24 @@ void MSHPackageReportOperation::main()
             parts.addValue(apiKey, QStringLiteral("api_key"));
         if (!identifier.isNull())
             parts.addValue(identifier, QStringLiteral("report_id"));
-        m_fileManager->enumerateFilesInDirectory(
-            reportPath(), [&](const QString &path, const QString &extension) {
-                if (!filesComplete || isCancelled() || extension == QLatin1String("gz"))
-                    return;
+        for (const QString &fileName : packagedFileNames) {
+            if (!filesComplete || isCancelled())
+                break;
+            const QString path = reportPath() + QLatin1Char('/') + fileName;
+            const Entry entry = entryAt(path);
+            if (entry == Entry::Missing)
+                continue;
+            if (entry != Entry::RegularFile) {
+                MSHLog("[Mishap:Crash:Reports]",
+                       QStringLiteral("Leaving out %1: not a regular file").arg(path));
+                continue;
+            }
+            if (QFileInfo(path).size() > MSHRecordFileReadLimit) {
+                MSHLog("[Mishap:Crash:Reports]",
+                       QStringLiteral("Leaving out %1: larger than any record").arg(path));
+                continue;
+            }
+            [&] {
                 const std::optional<QString> compressed = compressFile(path);
                 QFile file(compressed.value_or(QString()));
                 if (!compressed || !file.open(QIODevice::ReadOnly)) {
@@ -138,7 +201,8 @@ void MSHPackageReportOperation::main()
                                   fieldNameForCompressedFile(name));
                 if (parts.failed())
                     filesComplete = false;
-            });
+            }();
+        }
     });
     if (!encoded || !filesComplete || isCancelled()) {
         MSHLog("[Mishap:Crash:Reports]",

@@ -1,6 +1,7 @@
 #include "MSHProcessReportOperation.h"
 
 #include "MSHFile.h"
+#include "MSHFileManager.h"
 #include "MSHInternalReport.h"
 #include "MSHSymbolResolver.h"
 
@@ -30,8 +31,12 @@ MSHThreadArray MSHProcessReportOperation::threadArrayFromFile(const QString &pat
         for (const QJsonValue &thread : threads.toArray()) {
             QList<MSHStackFrame> frames;
             for (const QJsonValue &address :
-                 thread.toObject().value(QStringLiteral("stacktrace")).toArray())
-                frames.append(MSHStackFrame::stackFrameWithAddress(uint64_t(address.toInteger())));
+                 thread.toObject().value(QStringLiteral("stacktrace")).toArray()) {
+                MSHStackFrame frame = MSHStackFrame::stackFrameWithAddress(
+                    uint64_t(address.toInteger()));
+                frame.returnAddress = !frames.isEmpty();
+                frames.append(frame);
+            }
             array.append(frames);
         }
         return array;
@@ -60,7 +65,9 @@ void MSHProcessReportOperation::symbolicateFile(const QString &path,
 
 void MSHProcessReportOperation::main()
 {
-    if (!m_report || !m_resolver || !m_resolver->loadBinaryImagesFromFile(binaryImagePath()))
+    // Nothing is written into a folder that is a link.
+    if (!m_report || !m_resolver || !MSHFileManager::isRealDirectory(m_report->path()) ||
+        !m_resolver->loadBinaryImagesFromFile(binaryImagePath()))
         return;
     m_report->enumerateSymbolicatableFilesInContent([this](const QString &path) {
         if (!isCancelled())

@@ -14,6 +14,8 @@
 #include "MSHSymbolResolver.h"
 
 #include <QFileInfo>
+
+#include <algorithm>
 #include <QLocale>
 
 namespace
@@ -187,9 +189,17 @@ bool MSHReportsController::submitPackageMultipartMimeAtPath(const QString &packa
         debugLog(QStringLiteral("Already-submitted report being ignored"));
         return false;
     }
+    if (synchronously && m_urgentDeadline.remainingTime() >= 0 &&
+        m_urgentDeadline.remainingTime() < 250) {
+        debugLog(QStringLiteral("The time for urgent reports is up; submitting in the background"));
+        synchronously = false;
+    }
     double timeout = 10.0;
-    if (synchronously && !m_client->supportsBackgroundRequests())
+    if (synchronously && !m_client->supportsBackgroundRequests()) {
         timeout = 2.0;
+        if (m_urgentDeadline.remainingTime() >= 0)
+            timeout = std::min(timeout, double(m_urgentDeadline.remainingTime()) / 1000.0);
+    }
     MSHURLRequest request = mutableRequestWithURL(reportURL(), timeout);
     request.setHTTPMethod("POST");
     if (!fillInRequest(request, packagePath))

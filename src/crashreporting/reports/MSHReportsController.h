@@ -8,6 +8,7 @@
 #include "MSHSettings.h"
 #include "MSHURLRequest.h"
 
+#include <QDeadlineTimer>
 #include <QString>
 
 #include <memory>
@@ -66,8 +67,12 @@ public:
     bool cleanUpSubmittedReportAtPath(const QString &packagePath);
     // The network client's word on an upload.
     void reportUploadAtPath(const QString &packagePath, const MSHErrorResult &error);
+    // Synchronous (urgent) uploads end by this time: each waits at most what is left of it, and
+    // once it has passed they are started like any other.
+    void setUrgentDeadline(QDeadlineTimer deadline) { m_urgentDeadline = deadline; }
 
 private:
+    QDeadlineTimer m_urgentDeadline{QDeadlineTimer::Forever};
     std::shared_ptr<MSHDispatchQueue> m_queue;
     std::weak_ptr<MSHReportsControllerDelegate> m_delegate;
     std::shared_ptr<MSHNetworkClient> m_client;

@@ -13,6 +13,9 @@ struct MSHStackFrame {
     QString fileName;
     uint32_t lineNumber = 0;
     uint64_t offset = 0;
+    // A caller's frame: the address is where the call returns to, one past the call, which may
+    // already be the next function. A thread's own frame (where it stopped) is exact.
+    bool returnAddress = false;
 
     static MSHStackFrame stackFrame() { return {}; }
     static MSHStackFrame stackFrameWithAddress(uint64_t address);

@@ -44,6 +44,7 @@ bool MSHSymbolResolver::loadBinaryImagesFromFile(const QString &path)
         return number(a, "base") < number(b, "base");
     });
     m_binaryImages = images;
+    m_symbolTables.clear();
     return true;
 }
 
@@ -74,6 +75,38 @@ std::optional<MSHStackFrame> MSHSymbolResolver::frameForAddress(uint64_t address
     return frame;
 }
 
+const MSHImageSymbolTable *MSHSymbolResolver::symbolTable(const QJsonObject &image) const
+{
+    const QString path = image.value(QStringLiteral("path")).toString();
+    const QString uuid = image.value(QStringLiteral("uuid")).toString();
+    const QString key = path + QLatin1Char('\n') + uuid;
+    auto found = m_symbolTables.constFind(key);
+    if (found == m_symbolTables.constEnd()) {
+        ++m_imageFilesRead;
+        std::optional<MSHImageSymbolTable> table = MSHImageSymbolTable::load(path, uuid);
+        found = m_symbolTables.insert(
+            key, table ? std::make_shared<const MSHImageSymbolTable>(std::move(*table)) : nullptr);
+    }
+    return found.value().get();
+}
+
+bool MSHSymbolResolver::updateFromLoader(MSHStackFrame &frame, const QJsonObject &image,
+                                         uint64_t lookup) const
+{
+    MSHBinaryImageDetails details{};
+    if (!fillInImageDetails(&details, image.value(QStringLiteral("uuid")).toString()))
+        return false;
+    const uintptr_t local = details.base + uintptr_t(lookup - number(image, "base"));
+    Dl_info info{};
+    if (!::dladdr(reinterpret_cast<const void *>(local), &info))
+        return false;
+    if (info.dli_sname)
+        frame.symbol = QString::fromUtf8(info.dli_sname);
+    if (info.dli_saddr && local + (lookup != frame.address ? 1 : 0) > uintptr_t(info.dli_saddr))
+        frame.offset = local + (lookup != frame.address ? 1 : 0) - uintptr_t(info.dli_saddr);
+    return true;
+}
+
 bool MSHSymbolResolver::updateStackFrame(MSHStackFrame &frame) const
 {
     if (frame.address == 0)
@@ -81,25 +114,21 @@ bool MSHSymbolResolver::updateStackFrame(MSHStackFrame &frame) const
     const std::optional<QJsonObject> image = loadedBinaryImageForPC(frame.address);
     if (!image)
         return false;
-    MSHBinaryImageDetails details{};
-    if (!fillInImageDetails(&details, image->value(QStringLiteral("uuid")).toString()))
+    // A return address belongs to the call just before it, which may end its function.
+    const uint64_t lookup = frame.returnAddress ? frame.address - 1 : frame.address;
+    const uint64_t base = number(*image, "base");
+    if (lookup < base)
         return false;
-    uintptr_t local = details.base + uintptr_t(frame.address - number(*image, "base"));
-    Dl_info info{};
-    if (!::dladdr(reinterpret_cast<const void *>(local), &info))
+    if (const MSHImageSymbolTable *table = symbolTable(*image)) {
+        const uint64_t linked = lookup - base + table->firstSegmentAddress();
+        if (const std::optional<MSHImageSymbolTable::Match> match =
+                table->symbolForAddress(linked)) {
+            frame.symbol = QString::fromUtf8(match->name);
+            frame.offset = match->offset + (frame.returnAddress ? 1 : 0);
+        }
+    } else if (!updateFromLoader(frame, *image, lookup)) {
         return false;
-    // A return address at the first byte of a function belongs to a call at the very end of the
-    // function before it.
-    if (info.dli_saddr && uintptr_t(info.dli_saddr) == local) {
-        local -= 2;
-        info = Dl_info{};
-        if (!::dladdr(reinterpret_cast<const void *>(local), &info))
-            return false;
     }
-    if (info.dli_sname)
-        frame.symbol = QString::fromUtf8(info.dli_sname);
-    if (info.dli_saddr && local > uintptr_t(info.dli_saddr))
-        frame.offset = local - uintptr_t(info.dli_saddr);
     frame.library = QFileInfo(image->value(QStringLiteral("path")).toString()).fileName();
     return true;
 }

@@ -87,7 +87,7 @@ bool enumerate(const KTBMappedFile &file,
 bool KTBElfMapFile(const char *path, KTBMappedFile *file)
 {
     *file = KTBMappedFile();
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat status;

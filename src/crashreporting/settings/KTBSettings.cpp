@@ -2,9 +2,12 @@
 
 #include "KTBURLBuilder.h"
 #include "MSHApplicationInfo.h"
+#include "MSHFile.h"
 #include "MSHLog.h"
+#include "MSHURLSession.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonParseError>
@@ -18,15 +21,17 @@ std::optional<QVariantMap> KTBSettings::settingsDictionary()
     QMutexLocker lock(&m_mutex);
     if (m_dictionary)
         return m_dictionary;
-    QFile file(m_settingsPath);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+    if (!QFileInfo::exists(m_settingsPath) && !QFileInfo(m_settingsPath).isSymLink())
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    file.close();
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
-    if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
-        const QString reason = parseError.error != QJsonParseError::NoError
+    // Never more than a download may hold; a larger (or linked) file is not ours.
+    const std::optional<QByteArray> bytes =
+        MSHFileReadRegular(m_settingsPath, MSHURLSessionMaximumResponseSize);
+    QJsonParseError parseError{};
+    const QJsonDocument document =
+        bytes ? QJsonDocument::fromJson(*bytes, &parseError) : QJsonDocument();
+    if (!bytes || parseError.error != QJsonParseError::NoError || !document.isObject()) {
+        const QString reason = !bytes ? QStringLiteral("the file is too large or not a file")
+                               : parseError.error != QJsonParseError::NoError
                                    ? parseError.errorString()
                                    : QStringLiteral("the document is not a JSON object");
         MSHLog("[Kitbase]", QStringLiteral("Could not load settings with error: %1").arg(reason));

@@ -95,6 +95,35 @@ protected:
     virtual QDateTime intervalDate(int tag) const = 0;
     virtual void setIntervalDate(int tag, const QDateTime &date) = 0;
 
+    // The interval and custom dates of either kind of settings record (the
+    // subclasses' overrides above forward to these).
+    template <typename Settings> static std::uint32_t intervalOf(const Settings *settings)
+    {
+        return settings ? settings->interval() : 0;
+    }
+    template <typename Settings> static void setIntervalOf(Settings *settings, std::uint32_t v)
+    {
+        if (settings)
+            settings->setInterval(v);
+    }
+    template <typename Settings>
+    static QDateTime intervalDateOf(const Settings *settings, int tag)
+    {
+        if (!settings)
+            return {};
+        return tag == 0 ? settings->intervalFromDate() : settings->intervalToDate();
+    }
+    template <typename Settings>
+    static void setIntervalDateOf(Settings *settings, int tag, const QDateTime &date)
+    {
+        if (!settings)
+            return;
+        if (tag == 0)
+            settings->setIntervalFromDate(date);
+        else
+            settings->setIntervalToDate(date);
+    }
+
     void updateExportButton();
     void updateDateControls();
     void reloadTables();

@@ -241,34 +241,6 @@ bool TWExportTransactionsController::canExport() const
     return m_settings && !m_settings->accounts().isEmpty() && !m_settings->fields().isEmpty();
 }
 
-std::uint32_t TWExportTransactionsController::interval() const
-{
-    return m_settings ? m_settings->interval() : 0;
-}
-
-void TWExportTransactionsController::setInterval(std::uint32_t interval)
-{
-    if (m_settings)
-        m_settings->setInterval(interval);
-}
-
-QDateTime TWExportTransactionsController::intervalDate(int tag) const
-{
-    if (!m_settings)
-        return {};
-    return tag == 0 ? m_settings->intervalFromDate() : m_settings->intervalToDate();
-}
-
-void TWExportTransactionsController::setIntervalDate(int tag, const QDateTime &date)
-{
-    if (!m_settings)
-        return;
-    if (tag == 0)
-        m_settings->setIntervalFromDate(date);
-    else
-        m_settings->setIntervalToDate(date);
-}
-
 void TWExportTransactionsController::exportNow()
 {
     TWBusiness *business = m_business;

@@ -164,34 +164,6 @@ bool TWExportWorkController::canExport() const
     return m_settings && !m_settings->projects().isEmpty() && !m_settings->fields().isEmpty();
 }
 
-std::uint32_t TWExportWorkController::interval() const
-{
-    return m_settings ? m_settings->interval() : 0;
-}
-
-void TWExportWorkController::setInterval(std::uint32_t interval)
-{
-    if (m_settings)
-        m_settings->setInterval(interval);
-}
-
-QDateTime TWExportWorkController::intervalDate(int tag) const
-{
-    if (!m_settings)
-        return {};
-    return tag == 0 ? m_settings->intervalFromDate() : m_settings->intervalToDate();
-}
-
-void TWExportWorkController::setIntervalDate(int tag, const QDateTime &date)
-{
-    if (!m_settings)
-        return;
-    if (tag == 0)
-        m_settings->setIntervalFromDate(date);
-    else
-        m_settings->setIntervalToDate(date);
-}
-
 void TWExportWorkController::exportNow()
 {
     TWBusiness *business = m_business;

@@ -37,10 +37,13 @@ protected:
     void resetSettings() override;
     bool canExport() const override;
     void exportNow() override;
-    std::uint32_t interval() const override;
-    void setInterval(std::uint32_t interval) override;
-    QDateTime intervalDate(int tag) const override;
-    void setIntervalDate(int tag, const QDateTime &date) override;
+    std::uint32_t interval() const override { return intervalOf(m_settings.get()); }
+    void setInterval(std::uint32_t interval) override { setIntervalOf(m_settings.get(), interval); }
+    QDateTime intervalDate(int tag) const override { return intervalDateOf(m_settings.get(), tag); }
+    void setIntervalDate(int tag, const QDateTime &date) override
+    {
+        setIntervalDateOf(m_settings.get(), tag, date);
+    }
 
 private:
     QString fieldTitle(qint32 code) const;

@@ -1,5 +1,7 @@
 // tw_crash_helper SCENARIO REPORT_DIR: starts crash capture and fails on purpose, so the tests
-// can read the record it leaves. Scenarios: segv, abort, terminate, twocrash.
+// can read the record it leaves. Scenarios: segv, abort, terminate, twocrash, loaderlock (a
+// thread holds the loader's lock when the fault comes),
+// overflow-pool and overflow-thread (a QThreadPool worker's or a std::thread's stack runs out).
 // tw_crash_helper package REPORT_DIR PREPARED_DIR: symbolicates and packages a report folder the
 // way a later launch does (against this program's own images), prints the package's path and
 // removes the folder; a failure leaves the folder and exits with 1.
@@ -24,6 +26,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <atomic>
@@ -31,6 +34,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <link.h>
 #include <pthread.h>
 #include <stdexcept>
 #include <sys/resource.h>
@@ -115,6 +120,59 @@ void startNamedWorker()
         ::usleep(1000);
 }
 
+// Recurses until the thread's stack runs out.
+__attribute__((noinline)) int overflow(int depth)
+{
+    volatile char pad[512];
+    pad[0] = char(depth);
+    if (nowhere != nullptr)
+        return pad[0];
+    return overflow(depth + 1) + pad[0];
+}
+
+// The stack of a worker started one way or another runs out; the main thread waits.
+void overflowOnWorker(const char *scenario)
+{
+    if (std::strcmp(scenario, "overflow-pool") == 0) {
+        QThreadPool::globalInstance()->start([] { overflow(0); });
+    } else {
+        std::thread([] { overflow(0); }).detach();
+    }
+    for (;;)
+        ::pause();
+}
+
+// A thread that holds the loader's lock (inside a dl_iterate_phdr callback) and never lets go.
+void holdLoaderLock()
+{
+    static std::atomic<int> holding{0};
+    std::thread([] {
+        dl_iterate_phdr(
+            [](dl_phdr_info *, size_t, void *) -> int {
+                holding.store(1);
+                for (;;)
+                    ::pause();
+                return 0;
+            },
+            nullptr);
+    }).detach();
+    while (!holding.load())
+        ::usleep(1000);
+}
+
+// The monotonic clock in milliseconds, on standard error, just before the fault.
+void printCrashTime()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC, &now);
+    char line[96];
+    const size_t length = MSHSafeFormatString(line, sizeof(line), "crashing at %llu\n",
+                                              (unsigned long long)now.tv_sec * 1000ULL +
+                                                  (unsigned long long)now.tv_nsec / 1000000ULL);
+    const ssize_t written = ::write(2, line, length);
+    (void)written;
+}
+
 void crashTwice()
 {
     std::atomic<int> waiting{0};
@@ -163,6 +221,12 @@ void twCrashHelperLeaf(const char *scenario, const char *dir, const void *intoOu
     if (std::strcmp(scenario, "segv") == 0) {
         startNamedWorker();
         startSilentWorker();
+        *nowhere = 1;
+    } else if (std::strncmp(scenario, "overflow-", 9) == 0) {
+        overflowOnWorker(scenario);
+    } else if (std::strcmp(scenario, "loaderlock") == 0) {
+        holdLoaderLock();
+        printCrashTime();
         *nowhere = 1;
     } else if (std::strcmp(scenario, "abort") == 0) {
         std::abort();
@@ -262,7 +326,7 @@ int main(int argc, char **argv)
         return package(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: tw_crash_helper segv|abort|terminate|twocrash REPORT_DIR\n"
+        std::fprintf(stderr, "usage: tw_crash_helper segv|abort|terminate|twocrash|loaderlock|overflow-pool|overflow-thread REPORT_DIR\n"
                              "       tw_crash_helper package REPORT_DIR PREPARED_DIR\n");
         return 2;
     }

@@ -1,0 +1,499 @@
+#include "TWImportTransactionsController.h"
+
+#include "TWImportMappingModel.h"
+#include "TWImportTransactionsSelectController.h"
+
+#include "TWParserCSV.h"
+#include "TWParserOFX.h"
+#include "TWParserQIF.h"
+
+#include "TWMissingAccountsController.h"
+
+#include "TWAlert.h"
+#include "TWBusinessController.h"
+#include "TWControls.h"
+
+#include "TWBusiness.h"
+#include "TWLocalized.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMainWindow>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+constexpr int kSheetConfirmed = -1002;
+constexpr int kSheetCancelled = -1001;
+constexpr int kAlertFirstButton = 1000;
+// Bank and spreadsheet files are small; anything larger is not one.
+constexpr qint64 kMaximumFileSize = 256LL * 1024 * 1024;
+const QString kDomain = QStringLiteral("Tallyworth Import Error");
+
+TWImportTransactionsController::ChoosePath &choosePath()
+{
+    static TWImportTransactionsController::ChoosePath choose;
+    return choose;
+}
+
+void panelPath(QWidget *parent, bool folder, std::function<void(const QString &)> done)
+{
+    auto *dialog = new QFileDialog(parent);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setLabelText(QFileDialog::Accept, TWLocalized("select"));
+    if (folder) {
+        dialog->setFileMode(QFileDialog::Directory);
+        dialog->setOption(QFileDialog::ShowDirsOnly);
+        dialog->setWindowTitle(TWLocalized("selectAttachmentFolder"));
+    } else {
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        dialog->setWindowTitle(TWLocalized("selectImportFile"));
+        dialog->setNameFilter(TWLocalized("importFileFilter"));
+    }
+    QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, done](int result) {
+        const QStringList files = dialog->selectedFiles();
+        done(result == QDialog::Accepted && !files.isEmpty() ? files.constFirst() : QString());
+    });
+    dialog->open();
+}
+
+void choose(QWidget *parent, bool folder, std::function<void(const QString &)> done)
+{
+    if (choosePath())
+        choosePath()(parent, folder, std::move(done));
+    else
+        panelPath(parent, folder, std::move(done));
+}
+
+// The file's bytes, read only from a regular file (never a link, a pipe or a
+// device) of a bank file's size.
+std::optional<QByteArray> readImportFile(const QString &path, TWErrorResult *error)
+{
+    const auto failure = [&](const QString &reason) {
+        *error = TWError(kDomain, -1,
+                         TWLocalized("importFileNotRead").arg(QFileInfo(path).fileName(), reason));
+        return std::nullopt;
+    };
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return failure(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return failure(TWLocalized("importNotRegularFile"));
+    }
+    if (info.st_size > kMaximumFileSize) {
+        ::close(fd);
+        return failure(TWLocalized("importFileTooLarge"));
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return failure(file.errorString());
+    }
+    QByteArray data = file.read(kMaximumFileSize + 1);
+    if (data.size() > kMaximumFileSize)
+        return failure(TWLocalized("importFileTooLarge"));
+    return data;
+}
+
+} // namespace
+
+void TWImportTransactionsController::setChoosePath(ChoosePath choose)
+{
+    choosePath() = std::move(choose);
+}
+
+TWImportTransactionsController::TWImportTransactionsController(QObject *parent)
+    : TWImportController(parent)
+{
+}
+
+TWImportTransactionsController::~TWImportTransactionsController()
+{
+    delete m_view;
+}
+
+std::shared_ptr<TWParser> TWImportTransactionsController::parserForPath(const QString &path)
+{
+    const QString extension = QFileInfo(path).suffix().toLower();
+    if (extension == QLatin1String("qif"))
+        return TWParserQIF::parser();
+    if (extension == QLatin1String("ofx") || extension == QLatin1String("qfx"))
+        return TWParserOFX::parser();
+    return TWParserCSV::parser();
+}
+
+QWidget *TWImportTransactionsController::view()
+{
+    if (!m_view)
+        build();
+    return m_view;
+}
+
+void TWImportTransactionsController::build()
+{
+    m_view = new QWidget();
+    m_view->setObjectName(QStringLiteral("TWImportTransactions"));
+    m_view->setWindowTitle(TWLocalized("importTransactionsTitle"));
+    auto *title = new QLabel(TWLocalized("importTransactionsTitle"), m_view);
+    QFont bold = title->font();
+    bold.setBold(true);
+    title->setFont(bold);
+
+    m_accountPopUp = new TWPopUpButton(m_view);
+    m_accountPopUp->setObjectName(QStringLiteral("accountPopUpButton"));
+    connect(m_accountPopUp, &QComboBox::activated, this, [this](int index) {
+        if (!m_settings)
+            return;
+        // Item 0 is "none", item 1 the separator.
+        m_settings->setDefaultAccount(index >= 2 && index - 2 < m_accounts.size()
+                                          ? m_accounts.at(index - 2)
+                                          : nullptr);
+    });
+    auto *accountRow = new QHBoxLayout();
+    accountRow->addWidget(new QLabel(TWLocalized("importDefaultAccount"), m_view));
+    accountRow->addWidget(m_accountPopUp, 1);
+
+    m_model = new TWImportMappingModel(this);
+    connect(m_model, &TWImportMappingModel::mappingChanged, this, [this] { updateParseButton(); });
+    m_table = new QTableView(m_view);
+    m_table->setObjectName(QStringLiteral("tableView"));
+    m_table->setModel(m_model);
+    m_table->setItemDelegate(new TWImportMappingDelegate(m_table));
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 10);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->resizeSection(0, 180);
+    m_table->horizontalHeader()->resizeSection(1, 200);
+    m_table->setEditTriggers(QAbstractItemView::AllEditTriggers);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setMinimumSize(520, 220);
+    // The folder cell is a button: a click chooses the folder.
+    connect(m_table, &QTableView::clicked, this, [this](const QModelIndex &index) {
+        const TWImportTransactionFieldPtr line = m_model->line(index.row());
+        if (index.column() == TWImportMappingModel::SettingsColumn && line &&
+            TWImportMappingModel::settingOf(*line) == TWImportMappingModel::Setting::Folder)
+            doPath(index.row());
+    });
+
+    m_countLabel = new QLabel(m_view);
+    m_countLabel->setObjectName(QStringLiteral("numberTransactionsLabel"));
+    m_cancelButton = new QPushButton(TWLocalized("cancel"), m_view);
+    m_parseButton = new QPushButton(TWLocalized("importContinue"), m_view);
+    m_parseButton->setObjectName(QStringLiteral("parseButton"));
+    m_parseButton->setDefault(true);
+    connect(m_cancelButton, &QPushButton::clicked, this, [this] { doParse(0); });
+    connect(m_parseButton, &QPushButton::clicked, this, [this] { doParse(1); });
+    auto *buttons = new QHBoxLayout();
+    buttons->addWidget(m_countLabel, 1);
+    buttons->addWidget(m_cancelButton);
+    buttons->addWidget(m_parseButton);
+
+    auto *layout = new QVBoxLayout(m_view);
+    layout->addWidget(title);
+    layout->addLayout(accountRow);
+    layout->addWidget(m_table, 1);
+    layout->addLayout(buttons);
+    m_view->resize(640, 420);
+}
+
+void TWImportTransactionsController::reset()
+{
+    view();
+    m_accounts = m_business ? m_business->sortedAccounts() : TWAccountList();
+    m_accountPopUp->clear();
+    m_accountPopUp->addItem(TWLocalized("none"));
+    m_accountPopUp->insertSeparator(1);
+    for (const TWAccountPtr &account : std::as_const(m_accounts))
+        m_accountPopUp->addItem(account ? account->name() : QString());
+}
+
+void TWImportTransactionsController::select()
+{
+    QPointer<TWImportTransactionsController> guard(this);
+    QWidget *parent =
+        m_document ? static_cast<QWidget *>(m_document->windowForSheet()) : m_view.data();
+    choose(parent, false, [guard](const QString &path) {
+        if (guard && !path.isEmpty())
+            guard->importURL(QUrl::fromLocalFile(path));
+    });
+}
+
+void TWImportTransactionsController::importURL(const QUrl &url)
+{
+    m_importURL = url;
+    parse();
+}
+
+bool TWImportTransactionsController::generateImportSettings()
+{
+    m_parser.reset();
+    TWErrorResult error;
+    const std::optional<QByteArray> data = readImportFile(m_importURL.toLocalFile(), &error);
+    if (!data) {
+        presentError(*error);
+        return false;
+    }
+    m_parser = parserForPath(m_importURL.toLocalFile());
+    m_parser->parse(*data);
+    m_settings = TWImportTransactionsSettings::importTransactionsSettingsWithColumns(
+        m_parser->columns().value_or(QStringList()), m_defaultAccount, *m_business);
+    return true;
+}
+
+void TWImportTransactionsController::parse()
+{
+    view();
+    if (!m_business)
+        return;
+    if (m_document)
+        m_document->showProgress(true);
+    TWFieldList targets = m_business->importFields();
+    std::stable_sort(targets.begin(), targets.end(), [](const TWFieldPtr &a, const TWFieldPtr &b) {
+        return a && b && a->compare(*b) < 0;
+    });
+    const bool read = generateImportSettings();
+    // After a file that cannot be read nothing of an earlier file stays:
+    // without rows there is nothing to map or parse.
+    if (!read)
+        m_settings.reset();
+    if (m_settings)
+        m_model->setMapping(m_settings, m_business, targets, m_accounts);
+    else
+        m_model->clear();
+
+    int selected = 0;
+    for (int i = 0; i < m_accounts.size(); ++i) {
+        if (m_defaultAccount && m_accounts.at(i) &&
+            m_accounts.at(i)->identifier() == m_defaultAccount->identifier())
+            selected = i + 2;
+    }
+    m_accountPopUp->setCurrentIndex(selected);
+    const qsizetype rows = m_parser ? m_parser->rows().size() : 0;
+    m_countLabel->setText(QStringLiteral("%1 %2").arg(rows).arg(
+        TWLocalized(rows == 1 ? "transactionLower" : "transactionsLower")));
+    updateParseButton();
+    if (m_document)
+        m_document->showProgress(false);
+    if (!read)
+        return;
+    // A file that gives no rows (not the format, a card statement, damaged)
+    // says so and why, instead of showing an empty mapping.
+    if (rows == 0) {
+        twRunAlert(TWAlert{TWLocalized("importNoRows"),
+                           m_parser ? m_parser->notes().join(QLatin1Char('\n')) : QString(),
+                           {TWLocalized("ok")},
+                           m_document ? static_cast<QWidget *>(m_document->windowForSheet())
+                                      : nullptr});
+        m_parser.reset();
+        return;
+    }
+    if (m_document)
+        m_document->beginSheetWithView(m_view, true, true, {});
+}
+
+void TWImportTransactionsController::updateParseButton()
+{
+    m_parseButton->setEnabled(m_settings && m_parser && !m_parser->rows().isEmpty() &&
+                              m_settings->activeFieldCount() != 0);
+}
+
+void TWImportTransactionsController::doPath(int row)
+{
+    const TWImportTransactionFieldPtr line = m_model->line(row);
+    if (!line)
+        return;
+    QPointer<TWImportTransactionsController> guard(this);
+    choose(m_view, true, [guard, line, row](const QString &path) {
+        if (!guard || path.isEmpty())
+            return;
+        line->setFolderURL(QUrl::fromLocalFile(path));
+        const QModelIndex index = guard->m_model->index(row, TWImportMappingModel::SettingsColumn);
+        emit guard->m_model->dataChanged(index, index);
+    });
+}
+
+void TWImportTransactionsController::doParse(int tag)
+{
+    if (tag != 1) {
+        if (m_document)
+            m_document->endSheet(m_view, kSheetCancelled);
+        emit endRequested(kSheetCancelled);
+        m_parser.reset();
+        m_importer.reset();
+        return;
+    }
+    if (!m_business || !m_settings || !m_parser)
+        return;
+    // Every transaction moves money between two accounts.
+    if (m_business->accounts().size() < 2) {
+        twRunAlert(TWAlert{TWLocalized("importNoAccounts"), QString(), {TWLocalized("ok")},
+                           m_view->window()});
+        return;
+    }
+    if (m_document)
+        m_document->showProgress(true);
+    // The mapping is remembered by column name for the next file.
+    QVariantMap stored = m_business->importTransactionsSettings();
+    const QVariantMap mapping = m_settings->settings();
+    for (auto it = mapping.cbegin(); it != mapping.cend(); ++it)
+        stored.insert(it.key(), it.value());
+    m_business->setImportTransactionsSettings(stored);
+
+    m_importer = TWImportTransactions::importTransactionsWithRows(m_parser->rows(), m_settings,
+                                                                 *m_business);
+    m_importer->setPlaceholderAccountNames(m_parser->placeholderAccountNames());
+    bool createAccounts = false;
+    for (const TWImportTransactionFieldPtr &line : m_settings->importFields()) {
+        const qint32 identifier = line ? line->builtInIdentifier() : 0;
+        createAccounts = createAccounts || ((identifier == -7 || identifier == -8) &&
+                                            line->type() == TWImportFieldTypeField &&
+                                            line->createIfNeeded());
+    }
+    if (createAccounts)
+        missingAccounts();
+    else
+        process();
+}
+
+void TWImportTransactionsController::missingAccounts()
+{
+    const QStringList names = m_importer->missingAccounts();
+    if (names.isEmpty()) {
+        process();
+        return;
+    }
+    if (m_document)
+        m_document->showProgress(false);
+    TWErrorResult error;
+    const TWAccountList proposed =
+        TWMissingAccountsController::accountsWithNames(*m_business, names, &error);
+    if (error) {
+        presentError(*error);
+        return;
+    }
+    if (!m_missing)
+        m_missing = new TWMissingAccountsController(this);
+    m_missing->setBusinessController(m_document);
+    m_missing->setBusiness(m_business);
+    m_missing->setAccounts(proposed);
+    m_missing->view();
+    m_missing->reset();
+    QPointer<TWImportTransactionsController> guard(this);
+    const auto ended = [guard](int code) {
+        // Declined: back at the mapping with nothing created.
+        if (guard && code == kSheetConfirmed)
+            guard->process();
+    };
+    if (m_document) {
+        m_document->beginSheetWithView(m_missing->view(), true, true, ended);
+    } else {
+        // Without a document (tests) the sheet's own ending drives the step.
+        connect(m_missing, &TWEditorController::endRequested, this,
+                [ended, this](int code) {
+                    disconnect(m_missing, &TWEditorController::endRequested, this, nullptr);
+                    ended(code);
+                });
+    }
+}
+
+void TWImportTransactionsController::process()
+{
+    if (!m_importer)
+        return;
+    QString warnings;
+    const bool ok = m_importer->processTransactions(&warnings);
+    if (m_document)
+        m_document->showProgress(false);
+    // What the parser said about the file comes first.
+    QStringList texts = m_parser ? m_parser->notes() : QStringList();
+    if (!warnings.isEmpty())
+        texts.append(warnings);
+    if (ok && texts.isEmpty()) {
+        showTransactions();
+        return;
+    }
+    QPointer<TWImportTransactionsController> guard(this);
+    twRunAlert(TWAlert{TWLocalized("parseWarnings"), texts.join(QLatin1Char('\n')),
+                       {TWLocalized("continue"), TWLocalized("cancel")}, m_view->window()},
+               [guard](int code) {
+                   if (!guard)
+                       return;
+                   if (code == kAlertFirstButton)
+                       guard->showTransactions();
+                   else
+                       guard->m_importer.reset();
+               });
+}
+
+void TWImportTransactionsController::showTransactions()
+{
+    if (!m_importer)
+        return;
+    m_parser.reset();
+    if (m_document)
+        m_document->endSheet(m_view, kSheetConfirmed);
+    emit endRequested(kSheetConfirmed);
+    if (!m_select)
+        m_select = new TWImportTransactionsSelectController(this);
+    m_select->setBusinessController(m_document);
+    m_select->setBusiness(m_business);
+    m_select->setTransactions(m_importer->transactions());
+    m_select->update();
+    m_importer.reset();
+    if (m_document) {
+        QPointer<TWBusinessController> document(m_document);
+        m_document->setImporting(true);
+        m_document->beginSheetWithView(m_select->view(), true, true, [document](int) {
+            if (document)
+                document->setImporting(false);
+        });
+    }
+}
+
+void TWImportTransactionsController::presentError(const TWError &error)
+{
+    emit errorPresented(error);
+    if (m_document)
+        m_document->presentError(error);
+}
+
+QObject *TWImportTransactionsController::selectionList(SelectionList list) const
+{
+    return m_select ? m_select->list(list) : nullptr;
+}
+
+bool TWImportTransactionsController::selectionListHasContextMenu(SelectionList list,
+                                                                 QMenu *menu) const
+{
+    return m_select && m_select->listHasContextMenu(list, menu);
+}
+
+bool TWImportTransactionsController::selectionListHasFirstResponder(SelectionList list) const
+{
+    return m_select && m_select->listHasFirstResponder(list);
+}
+
+void TWImportTransactionsController::updateTransaction(const TWTransactionPtr &original,
+                                                       const TWTransactionPtr &edited)
+{
+    if (m_select)
+        m_select->updateTransaction(original, edited);
+}

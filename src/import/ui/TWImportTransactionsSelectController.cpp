@@ -1,0 +1,323 @@
+#include "TWImportTransactionsSelectController.h"
+
+#include "TWTransactionsController.h"
+
+#include "TWAlert.h"
+#include "TWBusinessController.h"
+#include "TWControls.h"
+
+#include "TWBusiness.h"
+#include "TWLocalized.h"
+#include "TWNotifications.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+namespace
+{
+
+constexpr int kSheetConfirmed = -1002;
+constexpr int kSheetCancelled = -1001;
+// The register's import-preview and all-transactions modes.
+constexpr int kImportPreviewMode = 6;
+constexpr int kAllTransactionsMode = 7;
+
+} // namespace
+
+TWImportTransactionsSelectController::TWImportTransactionsSelectController(QObject *parent)
+    : TWEditorController(parent)
+{
+}
+
+TWImportTransactionsSelectController::~TWImportTransactionsSelectController()
+{
+    stopObserving();
+    delete m_view;
+}
+
+QWidget *TWImportTransactionsSelectController::view()
+{
+    if (!m_view)
+        build();
+    return m_view;
+}
+
+void TWImportTransactionsSelectController::build()
+{
+    m_view = new QWidget();
+    m_view->setObjectName(QStringLiteral("TWImportTransactionsSelect"));
+    m_view->setWindowTitle(TWLocalized("importSelectTitle"));
+    m_import = new TWTransactionsController(this);
+    m_import->setBusinessController(m_document);
+    m_import->setBusiness(m_business);
+    m_import->setMode(kImportPreviewMode);
+    m_import->importSelectedTransactionsChanged = [this](TWTransactionsController *) {
+        updateUI();
+    };
+    m_all = new TWTransactionsController(this);
+    m_all->setBusinessController(m_document);
+    m_all->setBusiness(m_business);
+    m_all->setMode(kAllTransactionsMode);
+
+    auto *upper = new QWidget();
+    auto *upperLayout = new QVBoxLayout(upper);
+    upperLayout->setContentsMargins(0, 0, 0, 0);
+    upperLayout->addWidget(new QLabel(TWLocalized("importFileTransactions"), upper));
+    upperLayout->addWidget(m_import->view(), 1);
+    auto *lower = new QWidget();
+    auto *lowerLayout = new QVBoxLayout(lower);
+    lowerLayout->setContentsMargins(0, 0, 0, 0);
+    m_accountPopUp = new TWPopUpButton(lower);
+    m_accountPopUp->setObjectName(QStringLiteral("accountPopUpButton"));
+    connect(m_accountPopUp, &QComboBox::activated, this, [this](int index) { doAccount(index); });
+    auto *accountRow = new QHBoxLayout();
+    accountRow->addWidget(new QLabel(TWLocalized("importExistingTransactions"), lower));
+    accountRow->addStretch(1);
+    accountRow->addWidget(m_accountPopUp);
+    lowerLayout->addLayout(accountRow);
+    lowerLayout->addWidget(m_all->view(), 1);
+    auto *splitter = new QSplitter(Qt::Vertical, m_view);
+    splitter->setObjectName(QStringLiteral("splitView"));
+    splitter->addWidget(upper);
+    splitter->addWidget(lower);
+    splitter->setChildrenCollapsible(false);
+
+    m_importAll = new QCheckBox(TWLocalized("importAll"), m_view);
+    m_importAll->setObjectName(QStringLiteral("importAllCheckbox"));
+    m_importAll->setTristate(true);
+    connect(m_importAll, &QCheckBox::clicked, this, [this] { doImportAllNone(); });
+    m_cancelButton = new QPushButton(TWLocalized("cancel"), m_view);
+    m_importButton = new QPushButton(TWLocalized("importButton"), m_view);
+    m_importButton->setObjectName(QStringLiteral("importButton"));
+    m_importButton->setDefault(true);
+    connect(m_cancelButton, &QPushButton::clicked, this, [this] { doImport(0); });
+    connect(m_importButton, &QPushButton::clicked, this, [this] { doImport(1); });
+    auto *buttons = new QHBoxLayout();
+    buttons->addWidget(m_importAll);
+    buttons->addStretch(1);
+    buttons->addWidget(m_cancelButton);
+    buttons->addWidget(m_importButton);
+
+    auto *layout = new QVBoxLayout(m_view);
+    layout->addWidget(splitter, 1);
+    layout->addLayout(buttons);
+    m_view->resize(900, 620);
+    splitter->setSizes({300, 300});
+}
+
+void TWImportTransactionsSelectController::update()
+{
+    view();
+    if (!m_business)
+        return;
+    m_import->setBusinessController(m_document);
+    m_all->setBusinessController(m_document);
+    m_import->setBusiness(m_business);
+    m_all->setBusiness(m_business);
+    // Duplicates start unticked: one hash of the stored transactions for the
+    // whole file, not a scan per row.
+    const QList<bool> duplicates = m_business->matchTransactions(m_transactions);
+    TWTransactionList preselected;
+    for (qsizetype i = 0; i < m_transactions.size(); ++i) {
+        if (!duplicates.value(i))
+            preselected.append(m_transactions.at(i));
+    }
+    m_import->setTransactions(m_transactions);
+    m_import->setImportSelectedTransactions(preselected);
+    m_import->update();
+    m_all->setAccounts({});
+    m_all->update();
+
+    m_accountPopUp->clear();
+    m_popUpAccounts.clear();
+    m_accountPopUp->addItem(TWLocalized("all"));
+    m_popUpAccounts.append(nullptr);
+    bool first = true;
+    for (const TWAccountGroupType group :
+         {TWAccountGroupTypeAsset, TWAccountGroupTypeLiability, TWAccountGroupTypeIncome,
+          TWAccountGroupTypeExpense, TWAccountGroupTypeEquity}) {
+        const TWAccountList accounts = m_business->accountsOfType(quint32(group));
+        if (accounts.isEmpty() && !first)
+            continue;
+        m_accountPopUp->insertSeparator(m_accountPopUp->count());
+        m_popUpAccounts.append(nullptr);
+        first = false;
+        for (const TWAccountPtr &account : accounts) {
+            m_accountPopUp->addItem(account ? account->name() : QString());
+            m_popUpAccounts.append(account);
+        }
+    }
+    m_accountPopUp->setCurrentIndex(0);
+    updateUI();
+
+    stopObserving();
+    TWNotificationCenter &center = TWNotificationCenter::defaultCenter();
+    for (const QString &name : {TWTransactionNewNotification, TWTransactionDeleteNotification,
+                                TWTransactionUpdateNotification})
+        m_observers.append(center.addObserver(name, m_business, [this](const TWNotification &) {
+            if (m_all)
+                m_all->updateTransactions();
+        }));
+}
+
+void TWImportTransactionsSelectController::updateUI()
+{
+    if (!m_import)
+        return;
+    const qsizetype ticked = m_import->importSelectedTransactions().size();
+    const qsizetype total = m_import->transactions().size();
+    m_importAll->setCheckState(ticked != 0 && ticked == total ? Qt::Checked
+                               : ticked == 0                  ? Qt::Unchecked
+                                                              : Qt::PartiallyChecked);
+    m_importButton->setEnabled(ticked != 0);
+}
+
+void TWImportTransactionsSelectController::doImportAllNone()
+{
+    // A click on the mixed state ticks everything.
+    if (m_importAll->checkState() == Qt::PartiallyChecked)
+        m_importAll->setCheckState(Qt::Checked);
+    m_import->setImportSelectedTransactions(m_importAll->checkState() == Qt::Checked
+                                                ? m_import->transactions()
+                                                : TWTransactionList());
+    m_import->updateTransactions();
+    updateUI();
+}
+
+void TWImportTransactionsSelectController::doAccount(int index)
+{
+    const TWAccountPtr account = m_popUpAccounts.value(index);
+    m_all->setAccounts(account ? TWAccountList{account} : TWAccountList());
+    m_all->updateTransactions();
+}
+
+void TWImportTransactionsSelectController::doImport(int tag)
+{
+    if (tag != 1) {
+        finish(kSheetCancelled);
+        return;
+    }
+    if (!m_business)
+        return;
+    const TWTransactionList ticked = m_import->importSelectedTransactions();
+    // A closed period refuses the whole import, before any identifier is taken.
+    for (const TWTransactionPtr &transaction : ticked) {
+        if (transaction && m_business->transactionClosed(*transaction)) {
+            twRunAlert(TWAlert{TWLocalized("containsClosedTransactions"), QString(),
+                               {TWLocalized("ok")}, m_view->window()});
+            return;
+        }
+    }
+    // Every ticked transaction goes in: the ones shown in their display order,
+    // then those a search hides, in file order.
+    TWTransactionList toAdd = m_import->sortedImportTransactions();
+    QSet<const TWTransaction *> taken;
+    for (const TWTransactionPtr &transaction : std::as_const(toAdd))
+        taken.insert(transaction.get());
+    for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
+        if (transaction && !taken.contains(transaction.get()) && ticked.contains(transaction)) {
+            toAdd.append(transaction);
+            taken.insert(transaction.get());
+        }
+    }
+
+    // All or nothing: a refused transaction leaves the store, its lists and
+    // its notifications as they were, and the sheet open with its ticks.
+    bool beforePeriod = false;
+    TWErrorResult error;
+    QList<qint32> provisional;
+    for (const TWTransactionPtr &transaction : std::as_const(toAdd))
+        provisional.append(transaction->identifier());
+    {
+        TWBusiness::WriteScope scope(*m_business);
+        for (const TWTransactionPtr &transaction : std::as_const(toAdd)) {
+            transaction->setIdentifier(m_business->nextTransactionIdentifier());
+            error = m_business->addTransaction(transaction, true, false, false, false);
+            if (error)
+                break;
+            beforePeriod =
+                beforePeriod || m_business->transactionBeforeActiveAccountingPeriod(*transaction);
+        }
+        if (!error && beforePeriod)
+            error = m_business->updateNominalTransferTransactions();
+        error = scope.finish(error);
+    }
+    if (error) {
+        for (qsizetype i = 0; i < toAdd.size(); ++i)
+            toAdd.at(i)->setIdentifier(provisional.at(i));
+        presentError(*error);
+        return;
+    }
+    if (!toAdd.isEmpty()) {
+        m_business->notifyTransactionsAdd();
+        m_business->notifyValuesAdd();
+    }
+    if (m_document)
+        m_document->updateChangeCount(0);
+    finish(kSheetConfirmed);
+}
+
+void TWImportTransactionsSelectController::finish(int code)
+{
+    if (m_document)
+        m_document->endSheet(m_view, code);
+    emit endRequested(code);
+    m_import->setTransactions({});
+    m_import->setImportSelectedTransactions({});
+    m_transactions.clear();
+    stopObserving();
+}
+
+void TWImportTransactionsSelectController::stopObserving()
+{
+    TWNotificationCenter &center = TWNotificationCenter::defaultCenter();
+    for (const TWNotificationCenter::Token token : std::as_const(m_observers))
+        center.removeObserver(token);
+    m_observers.clear();
+}
+
+void TWImportTransactionsSelectController::updateTransaction(const TWTransactionPtr &original,
+                                                             const TWTransactionPtr &edited)
+{
+    if (!m_import || !original || !edited)
+        return;
+    m_import->updateTransaction(original, edited);
+    for (TWTransactionPtr &transaction : m_transactions) {
+        if (transaction == original)
+            transaction = edited;
+    }
+    updateUI();
+}
+
+QObject *TWImportTransactionsSelectController::list(TWImportController::SelectionList which) const
+{
+    return which == TWImportController::ImportList ? static_cast<QObject *>(m_import)
+                                                   : static_cast<QObject *>(m_all);
+}
+
+bool TWImportTransactionsSelectController::listHasContextMenu(
+    TWImportController::SelectionList which, QMenu *menu) const
+{
+    const TWTransactionsController *list =
+        which == TWImportController::ImportList ? m_import : m_all;
+    return list && list->tableViewHasContextMenu(menu);
+}
+
+bool TWImportTransactionsSelectController::listHasFirstResponder(
+    TWImportController::SelectionList which) const
+{
+    const TWTransactionsController *list =
+        which == TWImportController::ImportList ? m_import : m_all;
+    return list && list->hasFirstResponder();
+}
+
+void TWImportTransactionsSelectController::presentError(const TWError &error)
+{
+    emit errorPresented(error);
+    if (m_document)
+        m_document->presentError(error);
+}

@@ -1,0 +1,296 @@
+// The transaction import sheets driven through their widgets on a real
+// business: a bank file read by its extension, its mapping, missing accounts,
+// the warnings question, and the selection that adds every ticked row in one
+// write or none.
+
+#include "ImportProcessTestSupport.h"
+
+#include "TWImportMappingModel.h"
+#include "TWImportTransactionsController.h"
+#include "TWImportTransactionsSelectController.h"
+#include "TWParserOFX.h"
+#include "TWParserQIF.h"
+
+#include "TWMissingAccountsController.h"
+#include "TWTransactionsController.h"
+
+#include "TWAccountingPeriod.h"
+#include "TWAlert.h"
+#include "TWClock.h"
+#include "TWControls.h"
+#include "TWLocalized.h"
+#include "TWNotifications.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+
+namespace
+{
+
+class ImportSheetFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        business = twImportBusiness();
+        ASSERT_TRUE(business);
+        checking = twImportAccount(*business, QStringLiteral("Checking"), TWAccountTypeBank);
+        food = twImportAccount(*business, QStringLiteral("Food"), TWAccountTypeExpense);
+        ASSERT_TRUE(dir.isValid());
+        twSetAlertPresenter([this](const TWAlert &alert, TWAlertCompletion completion) {
+            alerts.append(alert.message);
+            informative.append(alert.informativeText);
+            if (completion)
+                completion(alertAnswer);
+        });
+        sheet.setBusiness(business.get());
+        sheet.setDefaultAccount(checking);
+        QObject::connect(&sheet, &TWImportTransactionsController::errorPresented,
+                         [this](const TWError &error) { errors.append(error); });
+        sheet.reset();
+    }
+    void TearDown() override { twSetAlertPresenter({}); }
+
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+    void importFile(const QString &name, const QByteArray &bytes)
+    {
+        sheet.importURL(QUrl::fromLocalFile(write(name, bytes)));
+    }
+    TWImportTransactionsSelectController *selection() { return sheet.selectController(); }
+
+    TWFixedClock clock{2024, 6, 15, 12};
+    QTemporaryDir dir;
+    std::unique_ptr<TWBusiness> business;
+    TWAccountPtr checking, food;
+    TWImportTransactionsController sheet;
+    QStringList alerts, informative;
+    int alertAnswer = 1000;
+    QList<TWError> errors;
+};
+
+using ImportSheetTest = ImportSheetFixture;
+using ImportSelectionTest = ImportSheetFixture;
+
+const QByteArray kBankCsv = "Date,Description,Amount,Category\n"
+                            "6/1/24,Grocer,-45.50,Food\n"
+                            "6/2/24,Salary,2000.00,Income\n"
+                            "6/3/24,Cafe,-4.20,Food\n";
+
+} // namespace
+
+TEST_F(ImportSheetTest, ABankFileIsMappedByItsColumnNamesAndTheButtonFollowsTheMapping)
+{
+    importFile(QStringLiteral("statement.csv"), kBankCsv);
+    TWImportMappingModel *model = sheet.model();
+    ASSERT_EQ(model->rowCount(), 4);
+    EXPECT_EQ(model->data(model->index(0, 1), Qt::DisplayRole).toString(), TWLocalized("date"));
+    EXPECT_EQ(sheet.numberTransactionsLabel()->text(),
+              QStringLiteral("3 ") + TWLocalized("transactionsLower"));
+    EXPECT_TRUE(sheet.parseButton()->isEnabled());
+    // Every column set to "do not import" through the target pop-up: nothing to parse.
+    for (int row = 0; row < model->rowCount(); ++row)
+        ASSERT_TRUE(model->setData(model->index(row, 1), 0, Qt::EditRole));
+    EXPECT_FALSE(sheet.parseButton()->isEnabled());
+    // Retargeted to the amount, the button comes back.
+    int total = -1;
+    for (int i = 0; i < model->targets().size(); ++i) {
+        const auto &target = model->targets().at(i);
+        if (target.field && target.field->identifier() == -12)
+            total = i;
+    }
+    ASSERT_GE(total, 0);
+    ASSERT_TRUE(model->setData(model->index(2, 1), total, Qt::EditRole));
+    EXPECT_TRUE(sheet.parseButton()->isEnabled());
+    EXPECT_EQ(TWImportMappingModel::settingOf(*model->line(2)), TWImportMappingModel::Setting::Unit);
+}
+
+TEST_F(ImportSheetTest, TheExtensionChoosesTheParserInAnyCase)
+{
+    EXPECT_TRUE(std::dynamic_pointer_cast<TWParserQIF>(
+        TWImportTransactionsController::parserForPath(QStringLiteral("/x/STATEMENT.QIF"))));
+    EXPECT_TRUE(std::dynamic_pointer_cast<TWParserOFX>(
+        TWImportTransactionsController::parserForPath(QStringLiteral("a.Qfx"))));
+    importFile(QStringLiteral("BANK.QIF"), "!Type:Bank\nD6/1/24\nT-3.00\nPFee\nLFood\n^\n");
+    EXPECT_TRUE(std::dynamic_pointer_cast<TWParserQIF>(sheet.parser()));
+    EXPECT_EQ(sheet.numberTransactionsLabel()->text(),
+              QStringLiteral("1 ") + TWLocalized("transactionLower"));
+}
+
+TEST_F(ImportSheetTest, AFileThatCannotBeReadOrGivesNoRowsLeavesNothingToParse)
+{
+    importFile(QStringLiteral("statement.csv"), kBankCsv);
+    ASSERT_TRUE(sheet.parseButton()->isEnabled());
+    // A pipe is never read (it would block for ever).
+    const QString fifo = dir.filePath(QStringLiteral("pipe.csv"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    sheet.importURL(QUrl::fromLocalFile(fifo));
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(sheet.model()->rowCount(), 0);
+    EXPECT_FALSE(sheet.parseButton()->isEnabled());
+    // A card statement gives no rows: the user is told why.
+    importFile(QStringLiteral("card.ofx"),
+               "OFXHEADER:100\nDATA:OFXSGML\nVERSION:102\n\n<OFX><CREDITCARDMSGSRSV1>"
+               "</CREDITCARDMSGSRSV1></OFX>");
+    EXPECT_EQ(alerts, QStringList{TWLocalized("importNoRows")});
+    EXPECT_EQ(informative.constLast(), TWLocalized("importNoteCreditCard"));
+    EXPECT_FALSE(sheet.parseButton()->isEnabled());
+}
+
+TEST_F(ImportSheetTest, MissingAccountsAreProposedAndDecliningCreatesNothing)
+{
+    importFile(QStringLiteral("statement.csv"),
+               "Date,Amount,Account 2\n6/1/24,-1.00,Travel\n6/2/24,-2.00,Rent\n"
+               "6/3/24,-3.00,Phone\n");
+    // The category column makes accounts it does not find.
+    TWImportMappingModel *model = sheet.model();
+    ASSERT_EQ(model->line(2)->builtInIdentifier(), -8);
+    ASSERT_TRUE(model->setData(model->index(2, 2), Qt::Checked, Qt::CheckStateRole));
+    const qint32 next = business->nextAccountIdentifier();
+    const qsizetype accounts = business->accounts().size();
+    sheet.doParse(1);
+    TWMissingAccountsController *missing = sheet.missingAccountsController();
+    ASSERT_TRUE(missing);
+    ASSERT_EQ(missing->accounts().size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(missing->accounts().at(i)->identifier(), next + i);
+        EXPECT_EQ(missing->accounts().at(i)->accountType(), TWAccountTypeExpense);
+    }
+    missing->doCreate(0);
+    EXPECT_EQ(business->accounts().size(), accounts);
+    EXPECT_FALSE(sheet.selectController());
+    // Accepted, the accounts are made and the rows go on to the selection.
+    sheet.doParse(1);
+    sheet.missingAccountsController()->doCreate(1);
+    EXPECT_EQ(business->accounts().size(), accounts + 3);
+    ASSERT_TRUE(selection());
+    EXPECT_EQ(selection()->transactions().size(), 3);
+}
+
+TEST_F(ImportSheetTest, WarningsAskFirstAndCancelKeepsTheMapping)
+{
+    importFile(QStringLiteral("statement.csv"), "Date,Amount,Category\n2/31/24,-1.00,Food\n");
+    alertAnswer = 1001;
+    sheet.doParse(1);
+    EXPECT_EQ(alerts, QStringList{TWLocalized("parseWarnings")});
+    EXPECT_TRUE(informative.constFirst().contains(QStringLiteral("2/31/24")));
+    EXPECT_FALSE(sheet.selectController());
+    EXPECT_EQ(sheet.model()->rowCount(), 3);
+    alertAnswer = 1000;
+    sheet.doParse(1);
+    ASSERT_TRUE(selection());
+    EXPECT_EQ(selection()->transactions().size(), 1);
+}
+
+TEST_F(ImportSelectionTest, DuplicatesStartUntickedAndTheCheckboxFollowsTheTicks)
+{
+    auto stored = std::make_shared<TWTransaction>();
+    stored->setIdentifier(business->nextTransactionIdentifier());
+    stored->setDate(twLocal(2024, 6, 1));
+    stored->setAccount1Identifier(checking->identifier());
+    stored->setAccount2Identifier(food->identifier());
+    stored->setUnit(business->unitWithCode(QStringLiteral("USD")));
+    stored->setTotal(-4550);
+    stored->setTotalAccount1(-4550);
+    stored->setTotalAccount2(-4550);
+    stored->setTotalBusiness(-4550);
+    ASSERT_FALSE(business->addTransaction(stored, false, false, false, false));
+    importFile(QStringLiteral("statement.csv"), "Date,Amount,Category\n6/1/24,-45.50,Food\n"
+                                                "6/2/24,-45.50,Food\n6/3/24,-4.20,Food\n");
+    sheet.doParse(1);
+    ASSERT_TRUE(selection());
+    TWTransactionsController *list = selection()->importTransactionsController();
+    EXPECT_EQ(list->importSelectedTransactions().size(), 2);
+    EXPECT_EQ(selection()->importAllCheckbox()->checkState(), Qt::PartiallyChecked);
+    // A click on the mixed state ticks everything; another none.
+    selection()->importAllCheckbox()->click();
+    EXPECT_EQ(list->importSelectedTransactions().size(), 3);
+    EXPECT_EQ(selection()->importAllCheckbox()->checkState(), Qt::Checked);
+    selection()->importAllCheckbox()->click();
+    EXPECT_TRUE(list->importSelectedTransactions().isEmpty());
+    EXPECT_FALSE(selection()->importButton()->isEnabled());
+}
+
+TEST_F(ImportSelectionTest, ImportAddsEveryTickedRowInOneWriteWithOneNotificationEach)
+{
+    importFile(QStringLiteral("statement.csv"), kBankCsv);
+    sheet.doParse(1);
+    ASSERT_TRUE(selection());
+    TWTransactionsController *list = selection()->importTransactionsController();
+    ASSERT_EQ(list->importSelectedTransactions().size(), 3);
+    // A search hides a ticked row: it is imported all the same.
+    list->filterAndSort(QStringLiteral("Grocer"));
+    ASSERT_LT(list->sortedTransactions().size(), 3);
+    const qint32 first = business->nextTransactionIdentifier();
+    const qsizetype before = business->transactions().size();
+    TWNotificationRecorder recorder(business.get());
+    selection()->importButton()->click();
+    EXPECT_EQ(business->transactions().size(), before + 3);
+    QList<qint32> identifiers;
+    for (const TWTransactionPtr &transaction : business->transactions())
+        identifiers.append(transaction->identifier());
+    for (qint32 id = first; id < first + 3; ++id)
+        EXPECT_TRUE(identifiers.contains(id)) << id;
+    EXPECT_EQ(recorder.names().count(TWTransactionNewNotification), 1);
+    EXPECT_EQ(recorder.names().count(QStringLiteral("valueNew")), 1);
+}
+
+TEST_F(ImportSelectionTest, ARefusedRowLeavesTheBusinessAsItWasAndTheSheetOpen)
+{
+    importFile(QStringLiteral("statement.csv"), kBankCsv);
+    sheet.doParse(1);
+    ASSERT_TRUE(selection());
+    twExec(*business, QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE INSERT ON transactions "
+                                     "WHEN NEW.payee = 'Cafe' OR NEW.description = 'Cafe' "
+                                     "BEGIN SELECT RAISE(ABORT, 'refused'); END;"));
+    const qsizetype before = business->transactions().size();
+    const qint32 next = business->nextTransactionIdentifier();
+    TWNotificationRecorder recorder(business.get());
+    QList<int> codes;
+    QObject::connect(selection(), &TWEditorController::endRequested,
+                     [&codes](int code) { codes.append(code); });
+    QList<TWError> shown;
+    QObject::connect(selection(), &TWImportTransactionsSelectController::errorPresented,
+                     [&shown](const TWError &error) { shown.append(error); });
+    selection()->importButton()->click();
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_EQ(business->transactions().size(), before);
+    EXPECT_EQ(business->nextTransactionIdentifier(), next);
+    EXPECT_TRUE(recorder.names().isEmpty());
+    EXPECT_TRUE(codes.isEmpty());
+    EXPECT_EQ(selection()->importTransactionsController()->importSelectedTransactions().size(), 3);
+}
+
+TEST_F(ImportSelectionTest, AClosedPeriodRefusesTheWholeImportBeforeAnyIdentifierIsTaken)
+{
+    TWBusinessInfoPtr info = business->businessInfo()->copy();
+    info->setAccountingPeriods(
+        {TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2023"), twLocal(2023, 1, 1),
+                                                      twLocal(2023, 12, 31), true, 0),
+         TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2024"), twLocal(2024, 1, 1),
+                                                      twLocal(2024, 12, 31), false, 0)});
+    info->setCreateNewAccountingPeriods(false);
+    ASSERT_FALSE(business->updateBusinessInfo(info));
+    ASSERT_FALSE(business->populateAccountingPeriods());
+    importFile(QStringLiteral("statement.csv"), kBankCsv + "12/20/23,Old,-1.00,Food\n");
+    sheet.doParse(1);
+    ASSERT_TRUE(selection());
+    ASSERT_EQ(selection()->importTransactionsController()->importSelectedTransactions().size(), 4);
+    const qsizetype before = business->transactions().size();
+    const qint32 next = business->nextTransactionIdentifier();
+    selection()->importButton()->click();
+    EXPECT_EQ(alerts.constLast(), TWLocalized("containsClosedTransactions"));
+    EXPECT_EQ(business->transactions().size(), before);
+    EXPECT_EQ(business->nextTransactionIdentifier(), next);
+}
