@@ -53,10 +53,18 @@ int main(int argc, char **argv)
     twRegisterExportUI();
     twRegisterImportUI();
     twRegisterReportsUI();
-    TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &request,
-                                                      const QPageLayout &layout) {
-        return TWExportPrint::registerPDF(request.business, request.transactions, request.fields,
-                                          request.attachmentFileNames, layout);
+    TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &request) {
+        auto table = std::make_shared<const TWExportPrint::Table>(
+            TWExportPrint::registerTable(request.business, request.transactions, request.fields,
+                                         request.attachmentFileNames, request.title));
+        TWRegisterPrintJob job;
+        job.pdf = [table](const QPageLayout &layout, const TWRegisterPrintJob::Progress &progress) {
+            return TWExportPrint::tablePDF(*table, layout, progress);
+        };
+        job.fits = [table](const QPageLayout &layout) {
+            return TWExportPrint::fitsWithoutShortening(*table, layout);
+        };
+        return job;
     };
 
     TWAppRegistry::registry().crashReportingStart = [] {

@@ -174,6 +174,17 @@ struct TWRegisterPrintRequest {
     TWTransactionList transactions;
     TWFieldList fields;
     QHash<qint32, QString> attachmentFileNames;
+    QString title; // what the register shows: the account's or filter's name
+};
+
+// A register read into plain data, ready to be laid out on any thread.
+struct TWRegisterPrintJob {
+    // After each page: pages done, pages in all; false stops the work.
+    using Progress = std::function<bool(int done, int pages)>;
+    // The PDF for a page layout (empty when stopped).
+    std::function<QByteArray(const QPageLayout &layout, const Progress &progress)> pdf;
+    // Whether the columns fit the layout's width without shortening.
+    std::function<bool(const QPageLayout &layout)> fits;
 };
 
 class TWAppRegistry
@@ -188,8 +199,8 @@ public:
     using EditorFactory = std::function<TWEditorController *(QObject *parent)>;
     using BusinessInfoFactory = std::function<TWBusinessInfoEditor *(QObject *parent)>;
     using TaskTimerFactory = std::function<TWTaskTimer *(TWBusinessController *document)>;
-    using RegisterPrintTable =
-        std::function<QByteArray(const TWRegisterPrintRequest &request, const QPageLayout &layout)>;
+    // Reads the register's rows on the main thread (the store is main-thread only).
+    using RegisterPrintTable = std::function<TWRegisterPrintJob(const TWRegisterPrintRequest &request)>;
 
     // The detail view of a kind; the interim says "not available yet".
     TWDetailController *makeDetailController(TWDetailKind kind, QObject *parent) const;
@@ -218,7 +229,7 @@ public:
 
     // Checks the exchange rates of a newly shown document (interim: nothing).
     std::function<void(TWBusinessController &document)> rateCheck;
-    // The register as a PDF for a page layout (interim: none, nothing prints).
+    // The register ready to print (interim: none, nothing prints).
     RegisterPrintTable registerPrintTable;
     // Starts crash reporting, first thing at launch (interim: nothing).
     std::function<void()> crashReportingStart;

@@ -8,6 +8,7 @@
 
 #include "TWLocalized.h"
 
+#include <QFutureWatcher>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPrintDialog>
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace
 {
@@ -24,6 +26,8 @@ constexpr int kSheetMinimumWidth = 370;
 constexpr int kSheetMinimumHeight = 400;
 // A closed sheet window lives on briefly, after the event that ended it.
 constexpr int kSheetReleaseDelay = 100;
+// Time for the progress sheet to appear before a register print reads its rows.
+constexpr int kPrintReadDelay = 50;
 
 } // namespace
 
@@ -157,13 +161,35 @@ bool TWBusinessController::canPrint() const
     }
 }
 
+std::optional<TWRegisterPrintRequest> TWBusinessController::registerPrintRequest() const
+{
+    const TWItemPtr selected = selectedItem();
+    if (!selected || !m_business || !TWAppRegistry::registry().registerPrintTable)
+        return std::nullopt;
+    const std::optional<qint32> view = twRegisterPrintView(*selected);
+    if (!view)
+        return std::nullopt;
+    // The register's layout, or the default one of a business that never changed its columns.
+    const std::optional<QVariantMap> layout =
+        m_business->columnSettings(TWColumnSettingsViewTransactions);
+    if (!layout || !layout->contains(TWColumnSettingsFieldsKey))
+        return std::nullopt;
+    TWRegisterPrintRequest request;
+    request.business = m_business.get();
+    if (TWDetailController *transactions = detailController(TWDetailTransactionsAccounts))
+        request.transactions = transactions->sortedTransactions();
+    request.fields = twRegisterPrintFields(*layout, *view, *m_business);
+    request.attachmentFileNames = twAttachmentFileNames(request.transactions, *m_business);
+    request.title = selected->name();
+    return request;
+}
+
 QByteArray TWBusinessController::printData(QPrinter &printer)
 {
     const TWItemPtr selected = selectedItem();
     if (!selected || !m_business)
         return {};
-    const TWItem &item = *selected;
-    switch (item.type()) {
+    switch (selected->type()) {
     case TWItemTypeClient:
         // The client view prints the invoice it shows, if any.
         if (TWDetailController *clients = detailController(TWDetailClients))
@@ -176,31 +202,94 @@ QByteArray TWBusinessController::printData(QPrinter &printer)
     default:
         break;
     }
-    const std::optional<qint32> view = twRegisterPrintView(item);
-    const auto &table = TWAppRegistry::registry().registerPrintTable;
-    if (!view || !table)
+    const std::optional<TWRegisterPrintRequest> request = registerPrintRequest();
+    if (!request)
         return {};
-    // The register's layout, or the default one of a business that never changed its columns.
-    const std::optional<QVariantMap> layout =
-        m_business->columnSettings(TWColumnSettingsViewTransactions);
-    if (!layout || !layout->contains(TWColumnSettingsFieldsKey))
-        return {};
-    TWRegisterPrintRequest request;
-    request.business = m_business.get();
-    if (TWDetailController *transactions = detailController(TWDetailTransactionsAccounts))
-        request.transactions = transactions->sortedTransactions();
-    request.fields = twRegisterPrintFields(*layout, *view, *m_business);
-    request.attachmentFileNames = twAttachmentFileNames(request.transactions, *m_business);
-    return table(request, printer.pageLayout());
+    const TWRegisterPrintJob job = TWAppRegistry::registry().registerPrintTable(*request);
+    return job.pdf ? job.pdf(printer.pageLayout(), {}) : QByteArray();
+}
+
+void TWBusinessController::printRegister(const TWRegisterPrintRequest &request)
+{
+    if (isPrinting() || !TWAppRegistry::registry().registerPrintTable)
+        return;
+    const QPageLayout layout = printer().pageLayout();
+    const TWPrintTarget target = twPrintTarget(printer(), request.title);
+    struct Progress {
+        std::atomic_int done{0};
+        std::atomic_int pages{0};
+    };
+    auto progress = std::make_shared<Progress>();
+    auto cancel = std::make_shared<std::atomic_bool>(false);
+    m_printCancel = cancel;
+
+    showProgress(true);
+    auto *watcher = new QFutureWatcher<TWErrorResult>(this);
+    m_printWork = watcher;
+    auto *timer = new QTimer(watcher);
+    timer->setInterval(100);
+    connect(timer, &QTimer::timeout, this,
+            [this, progress] { setProgress(progress->done, progress->pages); });
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+        const TWErrorResult error = watcher->result();
+        watcher->deleteLater();
+        m_printWork = nullptr;
+        showProgress(false);
+        if (error)
+            presentError(*error);
+    });
+    // The rows are read on the main thread (the store is main-thread only),
+    // once the progress sheet has had its chance to show; the pages are laid
+    // out, drawn and sent on the document's queue.
+    QTimer::singleShot(kPrintReadDelay, watcher, [this, watcher, timer, request, layout, target,
+                                                  progress, cancel] {
+        const TWRegisterPrintJob job = TWAppRegistry::registry().registerPrintTable(request);
+        timer->start();
+        watcher->setFuture(QtConcurrent::run(m_operationQueue.get(), [job, layout, target,
+                                                                       progress,
+                                                                       cancel]() -> TWErrorResult {
+            if (!job.pdf)
+                return std::nullopt;
+            const QByteArray pdf = job.pdf(layout, [&](int done, int pages) {
+                progress->done = done;
+                progress->pages = pages;
+                return !*cancel;
+            });
+            if (*cancel)
+                return std::nullopt;
+            return twSendPdf(pdf, target);
+        }));
+    });
 }
 
 void TWBusinessController::printDocument()
 {
-    if (!canPrint())
+    if (!canPrint() || isPrinting())
         return;
-    auto *dialog = new QPrintDialog(&printer(), windowForSheet());
+    QPrinter &documentPrinter = printer();
+    std::optional<TWRegisterPrintRequest> request = registerPrintRequest();
+    if (request) {
+        // A register too wide for a portrait page is offered in landscape;
+        // its first rows are enough to tell.
+        TWRegisterPrintRequest first = *request;
+        first.transactions = request->transactions.mid(0, 200);
+        const TWRegisterPrintJob sample = TWAppRegistry::registry().registerPrintTable(first);
+        QPageLayout portrait = documentPrinter.pageLayout();
+        portrait.setOrientation(QPageLayout::Portrait);
+        if (sample.fits)
+            documentPrinter.setPageOrientation(
+                sample.fits(portrait) ? QPageLayout::Portrait : QPageLayout::Landscape);
+    }
+    documentPrinter.setDocName(request ? request->title : displayName());
+    auto *dialog = new QPrintDialog(&documentPrinter, windowForSheet());
+    dialog->setWindowTitle(TWLocalized("printDialogTitle"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this] {
+        // The selection may have changed while the dialog was open.
+        if (const std::optional<TWRegisterPrintRequest> request = registerPrintRequest()) {
+            printRegister(*request);
+            return;
+        }
         const QByteArray pdf = printData(printer());
         if (pdf.isEmpty())
             return;
@@ -208,6 +297,16 @@ void TWBusinessController::printDocument()
             presentError(*error);
     });
     dialog->open();
+}
+
+void TWBusinessController::setProgress(int done, int total)
+{
+    if (!m_progressWindow)
+        return;
+    if (auto *bar = m_progressWindow->findChild<QProgressBar *>()) {
+        bar->setRange(0, std::max(0, total));
+        bar->setValue(total > 0 ? std::clamp(done, 0, total) : 0);
+    }
 }
 
 QWidget *TWBusinessController::progressWindow() const

@@ -36,6 +36,8 @@ TWBusinessController::TWBusinessController(QObject *parent)
 TWBusinessController::~TWBusinessController()
 {
     stopObserving();
+    if (m_printCancel)
+        *m_printCancel = true;
     m_operationQueue->clear();
     m_operationQueue->waitForDone();
     m_operationQueue.reset();

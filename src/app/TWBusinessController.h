@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QUrl>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -197,6 +198,8 @@ public:
     bool hasAttachedSheet() const { return !m_sheets.empty(); }
     TWWindow *innermostSheet() const;
     void showProgress(bool show);
+    // The progress sheet's bar as a count of `total` (busy while total is 0).
+    void setProgress(int done, int total);
     QWidget *progressWindow() const;
 
     // ---- Commands ----
@@ -259,9 +262,18 @@ public:
     bool canPrint() const;
     // The PDF of the chosen item for the printer's page; empty when none.
     QByteArray printData(QPrinter &printer);
-    // The print dialog on the document's printer, then the pages.
+    // The print dialog on the document's printer, then the pages. A register
+    // is read here and laid out and sent on the document's queue, with the
+    // progress sheet showing the pages done.
     void printDocument();
     QPrinter &printer();
+    // What printing the register shown needs; none when the chosen item is
+    // not a register or nothing prints registers.
+    std::optional<TWRegisterPrintRequest> registerPrintRequest() const;
+    // Prints the register on the document's printer off the main thread.
+    void printRegister(const TWRegisterPrintRequest &request);
+    // Whether a register is being printed.
+    bool isPrinting() const { return bool(m_printWork); }
 
     // ---- Menus ----
     // Runs a command of the menu bar, a context menu or the bar's controls.
@@ -345,6 +357,9 @@ private:
     std::unique_ptr<QThreadPool> m_operationQueue;
     std::unique_ptr<TWWindowController> m_windowController;
     std::unique_ptr<QPrinter> m_printer;
+    // The register print running on the queue; its flag stops it at the next page.
+    QPointer<QObject> m_printWork;
+    std::shared_ptr<std::atomic_bool> m_printCancel;
     QUrl m_fileURL;
     QString m_displayName;
     bool m_edited = false;

@@ -5,9 +5,10 @@
 #include "TWUtilities.h"
 
 #include <QBuffer>
-#include <QPainter>
 #include <QPdfDocument>
+#include <QPageRanges>
 #include <QPrinter>
+#include <QSaveFile>
 
 namespace
 {
@@ -19,6 +20,58 @@ TWError printError(const QString &description)
 
 } // namespace
 
+TWPrintTarget twPrintTarget(const QPrinter &printer, const QString &title)
+{
+    TWPrintTarget target;
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        target.pdfFile = printer.outputFileName();
+    target.job.printer = printer.printerName();
+    target.job.title = title.isEmpty() ? printer.docName() : title;
+    target.job.copies = std::max(1, printer.copyCount());
+    target.job.collate = printer.collateCopies();
+    switch (printer.duplex()) {
+    case QPrinter::DuplexNone:
+        target.job.sides = QStringLiteral("one-sided");
+        break;
+    case QPrinter::DuplexLongSide:
+        target.job.sides = QStringLiteral("two-sided-long-edge");
+        break;
+    case QPrinter::DuplexShortSide:
+        target.job.sides = QStringLiteral("two-sided-short-edge");
+        break;
+    case QPrinter::DuplexAuto:
+        break;
+    }
+    if (printer.printRange() == QPrinter::PageRange) {
+        QStringList ranges;
+        for (const QPageRanges::Range &range : printer.pageRanges().toRangeList())
+            if (range.from > 0)
+                ranges.append(QStringLiteral("%1-%2").arg(range.from).arg(
+                    std::max(range.from, range.to)));
+        target.job.pageRanges = ranges.join(QLatin1Char(','));
+    }
+    return target;
+}
+
+TWErrorResult twSendPdf(const QByteArray &pdf, const TWPrintTarget &target)
+{
+    if (pdf.isEmpty())
+        return printError(TWLocalized("printNoPagesError"));
+    if (!target.pdfFile.isEmpty()) {
+        // The printer is a file: the PDF is the document, as it is.
+        QSaveFile file(target.pdfFile);
+        if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.commit())
+            return printError(
+                TWLocalized("printWriteError").arg(target.pdfFile, file.errorString()));
+        return std::nullopt;
+    }
+    if (target.job.printer.isEmpty())
+        return printError(TWLocalized("printStartError"));
+    if (std::optional<QString> message = twSpoolPdf(pdf, target.job))
+        return printError(TWLocalized("printQueueError").arg(target.job.printer, *message));
+    return std::nullopt;
+}
+
 TWErrorResult twPrintPdf(const QByteArray &pdf, QPrinter &printer)
 {
     QByteArray bytes = pdf;
@@ -28,32 +81,10 @@ TWErrorResult twPrintPdf(const QByteArray &pdf, QPrinter &printer)
     document.load(&buffer);
     if (document.status() != QPdfDocument::Status::Ready)
         return printError(TWLocalized("printReadError").arg(int(document.error())));
-    const int pages = document.pageCount();
-    if (pages <= 0)
+    if (document.pageCount() <= 0)
         return printError(TWLocalized("printNoPagesError"));
-
-    QPainter painter;
-    if (!painter.begin(&printer))
-        return printError(TWLocalized("printStartError"));
-    const int resolution = printer.resolution();
-    for (int page = 0; page < pages; ++page) {
-        if (page > 0 && !printer.newPage()) {
-            painter.end();
-            return printError(TWLocalized("printStartError"));
-        }
-        // Points to printer dots: the page keeps its own size.
-        const QSizeF points = document.pagePointSize(page);
-        const QSize size(qRound(points.width() * resolution / 72.0),
-                         qRound(points.height() * resolution / 72.0));
-        const QImage image = document.render(page, size);
-        if (image.isNull()) {
-            painter.end();
-            return printError(TWLocalized("printReadError").arg(page + 1));
-        }
-        painter.drawImage(QPoint(0, 0), image);
-    }
-    painter.end();
-    return std::nullopt;
+    document.close();
+    return twSendPdf(pdf, twPrintTarget(printer));
 }
 
 std::optional<qint32> twRegisterPrintView(const TWItem &item)

@@ -5,6 +5,7 @@
 #include "TWError.h"
 #include "TWField.h"
 #include "TWItem.h"
+#include "TWPrintSpooler.h"
 #include "TWTransaction.h"
 
 #include <QByteArray>
@@ -14,8 +15,21 @@
 class QPrinter;
 class TWBusiness;
 
-// Prints every page of `pdf` on `printer`, page by page at the printer's
-// resolution and unscaled (the PDF is made for the printer's page layout).
+// Where printed pages go, read from the printer once its dialog has closed:
+// plain data, so that the pages can be made and sent on a worker thread.
+struct TWPrintTarget {
+    QString pdfFile; // a PDF-format printer's file; empty for a printer's queue
+    TWSpoolJob job;
+};
+TWPrintTarget twPrintTarget(const QPrinter &printer, const QString &title = QString());
+
+// Hands a finished PDF on as it is, vector pages and text unchanged: written
+// to the file of a PDF-format printer (through a temporary file beside it),
+// or sent to the printer's queue. Safe on any thread.
+TWErrorResult twSendPdf(const QByteArray &pdf, const TWPrintTarget &target);
+
+// Prints `pdf` (made for the printer's page layout) on `printer`: checks that
+// it is a readable PDF with pages, then hands it on with twSendPdf.
 TWErrorResult twPrintPdf(const QByteArray &pdf, QPrinter &printer);
 
 // The register view whose visible columns a printed list uses: -1 for an

@@ -303,7 +303,7 @@ void TWSplitController::totalsUpdated()
 {
     if (!m_split || !m_business)
         return;
-    TWSplitEditing::takeTotals(*m_split, *m_totalController, *m_business);
+    TWSplitEditing::takeTotals(*m_split, *m_totalController, *m_business, m_transaction.get());
     if (m_index == 0 && m_transaction)
         m_transaction->setUnit(m_split->unit());
     emit updated(this);

@@ -214,7 +214,20 @@ void takeNewAccount(TWSplit &split, const TWAccountPtr &account, TWBusiness &bus
         split.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount, business);
 }
 
-void takeTotals(TWSplit &split, const TWTotalController &totalController, TWBusiness &business)
+void settleSplitResidue(const TWTransaction &transaction, TWBusiness &business)
+{
+    if (!transaction.hasSplit())
+        return;
+    const TWSplitList &lines = transaction.splits();
+    QList<TWUnitPtr> accountUnits;
+    accountUnits.reserve(lines.size());
+    for (const TWSplitPtr &line : lines)
+        accountUnits.append(line ? accountUnit(business, line->accountIdentifier()) : TWUnitPtr());
+    TWTransaction::settleSplitResidue(lines, accountUnits);
+}
+
+void takeTotals(TWSplit &split, const TWTotalController &totalController, TWBusiness &business,
+                const TWTransaction *transaction)
 {
     split.setTotalStart(totalController.totalStart());
     split.setTotalEnd(totalController.totalEnd());
@@ -231,6 +244,8 @@ void takeTotals(TWSplit &split, const TWTotalController &totalController, TWBusi
         split.setTotalBusiness(split.totalAccount());
     else
         split.setTotalBusiness(totalController.totalBusiness());
+    if (transaction)
+        settleSplitResidue(*transaction, business);
 }
 
 bool isMileageAccount(const TWAccount *account)

@@ -83,7 +83,15 @@ void takeNewAccount(TWSplit &split, const TWAccountPtr &account, TWBusiness &bus
 // account amount is the total when its account's unit is the line's unit, else
 // the view's; its home amount the total when the home unit is the line's, else
 // the account amount when the home unit is the account's, else the view's.
-void takeTotals(TWSplit &split, const TWTotalController &totalController, TWBusiness &business);
+// With the transaction the line belongs to, the lines are then settled: when
+// they balance in their one unit, the rounding residue of the home (and
+// account) amounts goes to the line with the largest absolute amount.
+void takeTotals(TWSplit &split, const TWTotalController &totalController, TWBusiness &business,
+                const TWTransaction *transaction = nullptr);
+
+// Settles the rounding residue of a split transaction's lines (see
+// TWTransaction::settleSplitResidue), with their accounts' units.
+void settleSplitResidue(const TWTransaction &transaction, TWBusiness &business);
 
 // An account whose name holds the localized word "mileage" (any case).
 bool isMileageAccount(const TWAccount *account);

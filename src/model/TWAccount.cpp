@@ -45,7 +45,7 @@ const AccountTypeInfo *typeInfo(int accountType)
 } // namespace
 
 TWAccount::TWAccount(qint32 identifier, QString name, qint32 parentIdentifier, quint32 sortOrder,
-                     TWAccountType accountType, QString number, QImage icon, TWUnitPtr unit,
+                     TWAccountType accountType, QString number, TWStoredImage icon, TWUnitPtr unit,
                      QString notes)
     : TWItem(identifier, TWItemTypeAccount, std::move(name), parentIdentifier, sortOrder),
       m_accountType(accountType), m_number(std::move(number)), m_icon(std::move(icon)),
@@ -54,7 +54,7 @@ TWAccount::TWAccount(qint32 identifier, QString name, qint32 parentIdentifier, q
 }
 
 TWAccount::TWAccount(qint32 identifier, QString name, qint32 parentIdentifier, quint32 sortOrder,
-                     TWAccountType accountType, QString number, QImage icon, TWUnitPtr unit,
+                     TWAccountType accountType, QString number, TWStoredImage icon, TWUnitPtr unit,
                      QString notes, bool isInstitution, QString institutionName,
                      QString institutionNumber, QString institutionPhone, QString institutionFax,
                      QString institutionEmail, QUrl institutionWebsite, QString institutionAddress,
@@ -77,7 +77,7 @@ TWAccount::TWAccount(qint32 identifier, QString name, qint32 parentIdentifier, q
 TWAccountPtr TWAccount::accountWithIdentifier(qint32 identifier, const QString &name,
                                               qint32 parentIdentifier, quint32 sortOrder,
                                               TWAccountType accountType, const QString &number,
-                                              const QImage &icon, const TWUnitPtr &unit,
+                                              const TWStoredImage &icon, const TWUnitPtr &unit,
                                               const QString &notes)
 {
     return std::make_shared<TWAccount>(identifier, name, parentIdentifier, sortOrder, accountType,
@@ -86,7 +86,7 @@ TWAccountPtr TWAccount::accountWithIdentifier(qint32 identifier, const QString &
 
 TWAccountPtr TWAccount::accountWithIdentifier(
     qint32 identifier, const QString &name, qint32 parentIdentifier, quint32 sortOrder,
-    TWAccountType accountType, const QString &number, const QImage &icon, const TWUnitPtr &unit,
+    TWAccountType accountType, const QString &number, const TWStoredImage &icon, const TWUnitPtr &unit,
     const QString &notes, bool isInstitution, const QString &institutionName,
     const QString &institutionNumber, const QString &institutionPhone,
     const QString &institutionFax, const QString &institutionEmail, const QUrl &institutionWebsite,

@@ -5,6 +5,7 @@
 
 #include "TWItem.h"
 #include "TWUnit.h"
+#include "TWStoredImage.h"
 
 #include <QImage>
 #include <QUrl>
@@ -44,10 +45,10 @@ public:
     TWAccount() : TWItem(0, TWItemTypeAccount, QString(), 0, 0u) {}
     // Without institution details.
     TWAccount(qint32 identifier, QString name, qint32 parentIdentifier, quint32 sortOrder,
-              TWAccountType accountType, QString number, QImage icon, TWUnitPtr unit,
+              TWAccountType accountType, QString number, TWStoredImage icon, TWUnitPtr unit,
               QString notes);
     TWAccount(qint32 identifier, QString name, qint32 parentIdentifier, quint32 sortOrder,
-              TWAccountType accountType, QString number, QImage icon, TWUnitPtr unit, QString notes,
+              TWAccountType accountType, QString number, TWStoredImage icon, TWUnitPtr unit, QString notes,
               bool isInstitution, QString institutionName, QString institutionNumber,
               QString institutionPhone, QString institutionFax, QString institutionEmail,
               QUrl institutionWebsite, QString institutionAddress,
@@ -56,10 +57,10 @@ public:
     static std::shared_ptr<TWAccount>
     accountWithIdentifier(qint32 identifier, const QString &name, qint32 parentIdentifier,
                           quint32 sortOrder, TWAccountType accountType, const QString &number,
-                          const QImage &icon, const TWUnitPtr &unit, const QString &notes);
+                          const TWStoredImage &icon, const TWUnitPtr &unit, const QString &notes);
     static std::shared_ptr<TWAccount> accountWithIdentifier(
         qint32 identifier, const QString &name, qint32 parentIdentifier, quint32 sortOrder,
-        TWAccountType accountType, const QString &number, const QImage &icon, const TWUnitPtr &unit,
+        TWAccountType accountType, const QString &number, const TWStoredImage &icon, const TWUnitPtr &unit,
         const QString &notes, bool isInstitution, const QString &institutionName,
         const QString &institutionNumber, const QString &institutionPhone,
         const QString &institutionFax, const QString &institutionEmail,
@@ -78,8 +79,11 @@ public:
     void setNumber(const QString &v) { m_number = v; }
     // A null image when the account has none of its own (the type's default icon
     // is shown then).
-    const QImage &icon() const { return m_icon; }
-    void setIcon(const QImage &v) { m_icon = v; }
+    // Decoded when first asked for (see TWStoredImage).
+    const QImage &icon() const { return m_icon.image(); }
+    void setIcon(const QImage &v) { m_icon = TWStoredImage(v); }
+    const TWStoredImage &storedIcon() const { return m_icon; }
+    void setStoredIcon(const TWStoredImage &v) { m_icon = v; }
     const TWUnitPtr &unit() const { return m_unit; }
     void setUnit(const TWUnitPtr &v) { m_unit = v; }
     const QString &notes() const { return m_notes; }
@@ -134,7 +138,7 @@ public:
 private:
     TWAccountType m_accountType = TWAccountTypeBank;
     QString m_number;
-    QImage m_icon;
+    TWStoredImage m_icon;
     TWUnitPtr m_unit;
     QString m_notes;
     bool m_isInstitution = false;

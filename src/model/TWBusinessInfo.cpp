@@ -4,7 +4,7 @@
 #include "TWLocalized.h"
 #include "TWUnits.h"
 
-TWBusinessInfo::TWBusinessInfo(std::uint32_t type, QString name, QString businessID, QImage logo,
+TWBusinessInfo::TWBusinessInfo(std::uint32_t type, QString name, QString businessID, TWStoredImage logo,
                                QDateTime startDate, QString homeCurrency,
                                std::uint32_t currencyUpdateInterval, QString notes, QString phone,
                                QString fax, QString email, QUrl website, QString address,
@@ -30,7 +30,7 @@ TWBusinessInfo::TWBusinessInfo(std::uint32_t type, QString name, QString busines
 }
 
 TWBusinessInfoPtr TWBusinessInfo::businessInfoWithType(
-    std::uint32_t type, const QString &name, const QString &businessID, const QImage &logo,
+    std::uint32_t type, const QString &name, const QString &businessID, const TWStoredImage &logo,
     const QDateTime &startDate, const QString &homeCurrency, std::uint32_t currencyUpdateInterval,
     const QString &notes, const QString &phone, const QString &fax, const QString &email,
     const QUrl &website, const QString &address, const TWAccountingPeriodList &accountingPeriods,

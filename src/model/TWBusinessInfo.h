@@ -5,6 +5,7 @@
 // such record per document; the record itself holds data only.
 
 #include "TWAccountingPeriod.h"
+#include "TWStoredImage.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -38,7 +39,7 @@ public:
     TWBusinessInfo() = default;
     // Every field. A record made when a business is created passes
     // createDefaultAccounts; a loaded record leaves it false.
-    TWBusinessInfo(std::uint32_t type, QString name, QString businessID, QImage logo,
+    TWBusinessInfo(std::uint32_t type, QString name, QString businessID, TWStoredImage logo,
                    QDateTime startDate, QString homeCurrency, std::uint32_t currencyUpdateInterval,
                    QString notes, QString phone, QString fax, QString email, QUrl website,
                    QString address, TWAccountingPeriodList accountingPeriods,
@@ -48,7 +49,7 @@ public:
                    bool createDefaultAccounts = false);
 
     static TWBusinessInfoPtr businessInfoWithType(
-        std::uint32_t type, const QString &name, const QString &businessID, const QImage &logo,
+        std::uint32_t type, const QString &name, const QString &businessID, const TWStoredImage &logo,
         const QDateTime &startDate, const QString &homeCurrency,
         std::uint32_t currencyUpdateInterval, const QString &notes, const QString &phone,
         const QString &fax, const QString &email, const QUrl &website, const QString &address,
@@ -80,8 +81,11 @@ public:
     const QString &businessID() const { return m_businessID; }
     void setBusinessID(const QString &v) { m_businessID = v; }
     // Null when the business has no logo.
-    const QImage &logo() const { return m_logo; }
-    void setLogo(const QImage &v) { m_logo = v; }
+    // Decoded when first asked for (see TWStoredImage).
+    const QImage &logo() const { return m_logo.image(); }
+    void setLogo(const QImage &v) { m_logo = TWStoredImage(v); }
+    const TWStoredImage &storedLogo() const { return m_logo; }
+    void setStoredLogo(const TWStoredImage &v) { m_logo = v; }
     const QDateTime &startDate() const { return m_startDate; }
     void setStartDate(const QDateTime &v) { m_startDate = v; }
     // The code of the home currency unit.
@@ -146,7 +150,7 @@ private:
     std::uint32_t m_type = TWBusinessTypeSoleProprietorship;
     QString m_name;
     QString m_businessID;
-    QImage m_logo;
+    TWStoredImage m_logo;
     QDateTime m_startDate;
     QString m_homeCurrency;
     std::uint32_t m_currencyUpdateInterval = TWCurrencyUpdateNever;

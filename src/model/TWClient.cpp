@@ -3,7 +3,7 @@
 #include "TWItemIcons.h"
 
 TWClient::TWClient(qint32 identifier, QString name, QString company, qint32 parentIdentifier,
-                   quint32 sortOrder, QImage logo, QString phone, QString fax, QString email,
+                   quint32 sortOrder, TWStoredImage logo, QString phone, QString fax, QString email,
                    QUrl website, QString address, QString notes)
     : TWContactItem(identifier, TWItemTypeClient, std::move(name), std::move(company),
                     parentIdentifier, sortOrder, std::move(logo), std::move(phone), std::move(fax),
@@ -13,7 +13,7 @@ TWClient::TWClient(qint32 identifier, QString name, QString company, qint32 pare
 
 TWClientPtr TWClient::clientWithIdentifier(qint32 identifier, const QString &name,
                                            const QString &company, qint32 parentIdentifier,
-                                           quint32 sortOrder, const QImage &logo,
+                                           quint32 sortOrder, const TWStoredImage &logo,
                                            const QString &phone, const QString &fax,
                                            const QString &email, const QUrl &website,
                                            const QString &address, const QString &notes)

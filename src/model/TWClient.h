@@ -10,12 +10,12 @@ class TWClient : public TWContactItem {
 public:
     TWClient() : TWContactItem() { setType(TWItemTypeClient); }
     TWClient(qint32 identifier, QString name, QString company, qint32 parentIdentifier,
-             quint32 sortOrder, QImage logo, QString phone, QString fax, QString email,
+             quint32 sortOrder, TWStoredImage logo, QString phone, QString fax, QString email,
              QUrl website, QString address, QString notes);
 
     static std::shared_ptr<TWClient>
     clientWithIdentifier(qint32 identifier, const QString &name, const QString &company,
-                         qint32 parentIdentifier, quint32 sortOrder, const QImage &logo,
+                         qint32 parentIdentifier, quint32 sortOrder, const TWStoredImage &logo,
                          const QString &phone, const QString &fax, const QString &email,
                          const QUrl &website, const QString &address, const QString &notes);
 

@@ -1,7 +1,7 @@
 #include "TWContactItem.h"
 
 TWContactItem::TWContactItem(qint32 identifier, TWItemType type, QString name, QString company,
-                             qint32 parentIdentifier, quint32 sortOrder, QImage logo, QString phone,
+                             qint32 parentIdentifier, quint32 sortOrder, TWStoredImage logo, QString phone,
                              QString fax, QString email, QUrl website, QString address,
                              QString notes)
     : TWItem(identifier, type, std::move(name), parentIdentifier, sortOrder),

@@ -3,6 +3,7 @@
 // phone and fax numbers, e-mail and web addresses, postal address and notes.
 
 #include "TWItem.h"
+#include "TWStoredImage.h"
 
 #include <QImage>
 #include <QUrl>
@@ -11,14 +12,17 @@ class TWContactItem : public TWItem {
 public:
     TWContactItem() = default;
     TWContactItem(qint32 identifier, TWItemType type, QString name, QString company,
-                  qint32 parentIdentifier, quint32 sortOrder, QImage logo, QString phone,
+                  qint32 parentIdentifier, quint32 sortOrder, TWStoredImage logo, QString phone,
                   QString fax, QString email, QUrl website, QString address, QString notes);
 
     const QString &company() const { return m_company; }
     void setCompany(const QString &v) { m_company = v; }
     // A null image when there is no logo of its own.
-    const QImage &logo() const { return m_logo; }
-    void setLogo(const QImage &v) { m_logo = v; }
+    // Decoded when first asked for (see TWStoredImage).
+    const QImage &logo() const { return m_logo.image(); }
+    void setLogo(const QImage &v) { m_logo = TWStoredImage(v); }
+    const TWStoredImage &storedLogo() const { return m_logo; }
+    void setStoredLogo(const TWStoredImage &v) { m_logo = v; }
     const QString &phone() const { return m_phone; }
     void setPhone(const QString &v) { m_phone = v; }
     const QString &fax() const { return m_fax; }
@@ -35,7 +39,7 @@ public:
 
 private:
     QString m_company;
-    QImage m_logo;
+    TWStoredImage m_logo;
     QString m_phone;
     QString m_fax;
     QString m_email;

@@ -10,12 +10,12 @@ class TWMerchant : public TWContactItem {
 public:
     TWMerchant() : TWContactItem() { setType(TWItemTypeMerchant); }
     TWMerchant(qint32 identifier, QString name, QString company, qint32 parentIdentifier,
-               quint32 sortOrder, QImage logo, QString phone, QString fax, QString email,
+               quint32 sortOrder, TWStoredImage logo, QString phone, QString fax, QString email,
                QUrl website, QString address, QString notes);
 
     static std::shared_ptr<TWMerchant>
     merchantWithIdentifier(qint32 identifier, const QString &name, const QString &company,
-                           qint32 parentIdentifier, quint32 sortOrder, const QImage &logo,
+                           qint32 parentIdentifier, quint32 sortOrder, const TWStoredImage &logo,
                            const QString &phone, const QString &fax, const QString &email,
                            const QUrl &website, const QString &address, const QString &notes);
 

@@ -135,6 +135,18 @@ void TWTransaction::updateSplitTotals(const TWAccountLookup &account, const TWUn
         lines.append(split);
         accountUnits.append(accountUnit);
     }
+    settleSplitResidue(lines, accountUnits);
+}
+
+void TWTransaction::settleSplitResidue(const TWSplitList &splits,
+                                       const QList<TWUnitPtr> &accountUnits)
+{
+    TWSplitList lines;
+    lines.reserve(splits.size());
+    for (const TWSplitPtr &split : splits) {
+        if (split)
+            lines.append(split);
+    }
     if (lines.size() < 2)
         return;
 
@@ -153,12 +165,11 @@ void TWTransaction::updateSplitTotals(const TWAccountLookup &account, const TWUn
     if (sum != 0)
         return;
 
-    if (homeUnit)
-        settleResidue(
-            lines, largest, [](const TWSplit &line) { return line.totalBusiness(); },
-            [](TWSplit &line, qint64 v) { line.setTotalBusiness(v); });
-    bool oneAccountUnit = true;
-    for (const TWUnitPtr &unit : std::as_const(accountUnits))
+    settleResidue(
+        lines, largest, [](const TWSplit &line) { return line.totalBusiness(); },
+        [](TWSplit &line, qint64 v) { line.setTotalBusiness(v); });
+    bool oneAccountUnit = accountUnits.size() == splits.size() && !accountUnits.isEmpty();
+    for (const TWUnitPtr &unit : accountUnits)
         oneAccountUnit = oneAccountUnit && sameUnit(unit, accountUnits.first());
     if (oneAccountUnit)
         settleResidue(

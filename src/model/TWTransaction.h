@@ -321,6 +321,14 @@ public:
     // unit, when every line's account has the same one).
     void updateSplitTotals(const TWAccountLookup &account, const TWUnitPtr &homeUnit,
                            const TWUnitConverter &convert);
+    // The rounding residue of lines converted one by one: when the lines
+    // balance in their one unit, their home amounts (and their account
+    // amounts, when `accountUnits` names one unit for every line) are made
+    // to balance too by giving the residue to the line with the largest
+    // absolute amount (the first of equal ones). Every path that sets split
+    // lines ends with this. Nothing changes for lines in several units, lines
+    // that do not balance, or sums that leave 64 bits.
+    static void settleSplitResidue(const TWSplitList &lines, const QList<TWUnitPtr> &accountUnits);
     // The amounts of every percent-of-total field (the share of the positive
     // base, or the share on top of it), truncated toward zero. An amount that
     // cannot be represented (the percent makes it infinite, or it overflows)

@@ -131,8 +131,6 @@ bool lessByName(const TWAccountPtr &a, const TWAccountPtr &b)
 
 } // namespace
 
-using TWStoreImages::imageFromData;
-using TWStoreImages::jpegData;
 
 // ---- Lookups ----
 
@@ -196,7 +194,7 @@ TWErrorResult TWBusiness::loadAccounts()
         TWAccountPtr account = TWAccount::accountWithIdentifier(
             select.columnInt32(0), select.columnText(2), select.columnInt32(7),
             quint32(select.columnInt64(8)), TWAccountType(select.columnInt32(1)),
-            select.columnText(3), imageFromData(select.columnBlob(4)), unit, select.columnText(6),
+            select.columnText(3), TWStoredImage::fromData(select.columnBlob(4)), unit, select.columnText(6),
             (select.columnInt64(9) & 0xFF) != 0, select.columnText(10), select.columnText(16),
             select.columnText(11), select.columnText(12), select.columnText(13),
             website.isNull() ? QUrl() : QUrl(website), select.columnText(15), select.columnText(17),
@@ -297,7 +295,7 @@ TWErrorResult TWBusiness::addAccount(const TWAccountPtr &account, bool notify)
             .bindInt32(account->accountType())
             .bindText(account->name())
             .bindText(account->number())
-            .bindBlob(jpegData(account->icon()))
+            .bindBlob(account->storedIcon().data())
             .bindText(account->unit() ? account->unit()->code() : QString())
             .bindText(account->notes())
             .bindInt32(account->parentIdentifier())
@@ -339,7 +337,7 @@ TWErrorResult TWBusiness::updateAccount(const TWAccountPtr &account, bool notify
         TWStatement update = statement(kAccountsUpdateSQL);
         update.bindText(account->name())
             .bindText(account->number())
-            .bindBlob(jpegData(account->icon()))
+            .bindBlob(account->storedIcon().data())
             .bindText(account->notes())
             .bindInt32(account->parentIdentifier())
             .bindInt64(account->sortOrder())

@@ -47,7 +47,7 @@ QString websiteText(const QUrl &website)
 void bindIdentity(TWStatement &statement, const TWBusinessInfo &info)
 {
     statement.bindText(info.businessID())
-        .bindBlob(TWStoreImages::jpegData(info.logo()))
+        .bindBlob(info.storedLogo().data())
         .bindDouble(double(TWDateAdditions::dateValue(info.startDate())));
 }
 
@@ -104,7 +104,7 @@ TWErrorResult TWBusiness::loadBusinessInfo()
     const auto text = [&query](int column) { return query.columnText(column); };
     const QString website = text(12);
     m_businessInfo = TWBusinessInfo::businessInfoWithType(
-        std::uint32_t(query.columnInt64(1)), text(2), text(3), TWStoreImages::imageFromData(query.columnBlob(4)),
+        std::uint32_t(query.columnInt64(1)), text(2), text(3), TWStoredImage::fromData(query.columnBlob(4)),
         dateWithStoredValue(query.columnDouble(5)), text(6), std::uint32_t(query.columnInt64(7)),
         text(8), text(9), text(10), text(11), website.isNull() ? QUrl() : QUrl(website), text(13),
         TWAccountingPeriodList(), (query.columnInt64(14) & 0xff) != 0, query.columnInt32(15),

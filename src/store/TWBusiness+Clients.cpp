@@ -58,7 +58,7 @@ void bindContact(TWStatement &statement, const TWContactItem &item)
 {
     statement.bindText(item.name())
         .bindText(item.company())
-        .bindBlob(TWStoreImages::jpegData(item.logo()))
+        .bindBlob(item.storedLogo().data())
         .bindText(item.phone())
         .bindText(item.fax())
         .bindText(item.email())
@@ -83,7 +83,7 @@ TWErrorResult loadContacts(TWBusiness &business, const char *sql, QList<std::sha
         std::shared_ptr<T> item = make(
             select.columnInt32(0), select.columnText(1), select.columnText(2),
             select.columnInt32(10), quint32(select.columnInt64(11)),
-            TWStoreImages::imageFromData(select.columnBlob(3)), select.columnText(4),
+            TWStoredImage::fromData(select.columnBlob(3)), select.columnText(4),
             select.columnText(5), select.columnText(6), website.isNull() ? QUrl() : QUrl(website),
             select.columnText(8), select.columnText(9));
         list.append(item);

@@ -39,6 +39,15 @@ TWError notDocumentError(const QString &path)
                         TWLocalized("packageNotDocumentDescription").arg(path));
 }
 
+// A database file that could not be opened or read, named, with what the
+// SQLite code means.
+TWError fileError(int code, const QString &path)
+{
+    return TWBusiness::databaseError(
+        code, TWLocalized("databaseFileDescription")
+                  .arg(path, TWBusiness::databaseError(code).localizedDescription()));
+}
+
 // A package whose database, settings or attachments lead elsewhere through a
 // symbolic link is neither read nor written: reading would take in a file
 // outside the document, and saving would rewrite it.
@@ -129,7 +138,8 @@ int backupDatabase(sqlite3 *destination, sqlite3 *source)
 qint64 databaseGeneration(sqlite3 *database)
 {
     int rc = SQLITE_OK;
-    return firstText(database, "PRAGMA main.user_version;", &rc).toLongLong();
+    return TWPackageFiles::validGeneration(
+        firstText(database, "PRAGMA main.user_version;", &rc).toLongLong());
 }
 
 // The dictionary in a settings file; empty when missing, unreadable or not a
@@ -172,7 +182,7 @@ QVariantMap readPackageSettings(const QString &packagePath, qint64 generation)
     return readSettingsFile(settingsPath);
 }
 
-// ---- The schema of a received database ----
+// ---- The rows of a received database ----
 
 TWError schemaError(const char *key, const QString &path, const QString &name,
                     const QString &column = {})
@@ -183,6 +193,14 @@ TWError schemaError(const char *key, const QString &path, const QString &name,
     return packageError(TWPackageSchemaError, text);
 }
 
+TWError valueSizeError(const QString &path)
+{
+    return packageError(TWPackageValueSizeError,
+                        TWLocalized("packageValueSizeDescription")
+                            .arg(path)
+                            .arg(TWStoredValueSizeLimit / (1024 * 1024)));
+}
+
 QString quotedName(const QString &name)
 {
     QString quoted = name;
@@ -190,60 +208,13 @@ QString quotedName(const QString &name)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-// Leaves of a database copied from a package only its tables and indexes:
-// triggers and views (which would run or answer on the document's behalf),
-// tables of no business database and the planner's statistics are removed.
-// A name of the business schema used by anything but a plain table refuses
-// the document.
-TWErrorResult keepTablesAndIndexes(sqlite3 *database, const QString &path)
-{
-    QStringList drops[4]; // triggers, views, virtual tables, tables
-    sqlite3_stmt *rows = nullptr;
-    int rc = sqlite3_prepare_v2(database, "SELECT type, name, sql FROM main.sqlite_schema;", -1,
-                                &rows, nullptr);
-    while (rc == SQLITE_OK && sqlite3_step(rows) == SQLITE_ROW) {
-        const auto text = [rows](int column) {
-            return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(rows, column)));
-        };
-        const QString type = text(0);
-        const QString name = text(1);
-        const bool isVirtual = text(2).simplified().startsWith(QLatin1String("CREATE VIRTUAL"),
-                                                               Qt::CaseInsensitive);
-        const bool known = TWSchema::createSQL(name) != nullptr;
-        if (known && (type != QLatin1String("table") || isVirtual)) {
-            sqlite3_finalize(rows);
-            return schemaError("packageSchemaObjectDescription", path, name);
-        }
-        if (type == QLatin1String("trigger"))
-            drops[0].append(QStringLiteral("DROP TRIGGER main.%1;").arg(quotedName(name)));
-        else if (type == QLatin1String("view"))
-            drops[1].append(QStringLiteral("DROP VIEW main.%1;").arg(quotedName(name)));
-        else if (type == QLatin1String("table") && !known &&
-                 (!name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive) ||
-                  name.startsWith(QLatin1String("sqlite_stat"), Qt::CaseInsensitive)))
-            drops[isVirtual ? 2 : 3].append(
-                QStringLiteral("DROP TABLE IF EXISTS main.%1;").arg(quotedName(name)));
-    }
-    sqlite3_finalize(rows);
-    if (rc != SQLITE_OK)
-        return notDocumentError(path);
-    for (const QStringList &group : drops) {
-        for (const QString &sql : group) {
-            if (sqlite3_exec(database, sql.toUtf8().constData(), nullptr, nullptr, nullptr) !=
-                SQLITE_OK)
-                return schemaError("packageSchemaDropDescription", path,
-                                   sql.section(QLatin1Char(' '), 2, -1).chopped(1));
-        }
-    }
-    return std::nullopt;
-}
-
-// The ordinary (not hidden, not generated) columns of a table.
-QSet<QString> tableColumns(sqlite3 *database, const char *table)
+// The ordinary (not hidden, not generated) columns of a table of `schema`.
+QSet<QString> tableColumns(sqlite3 *database, const char *schema, const char *table)
 {
     QSet<QString> columns;
     sqlite3_stmt *rows = nullptr;
-    const QByteArray sql = QByteArray("PRAGMA main.table_xinfo(\"") + table + "\");";
+    const QByteArray sql =
+        QByteArray("PRAGMA ") + schema + ".table_xinfo(\"" + table + "\");";
     if (sqlite3_prepare_v2(database, sql.constData(), -1, &rows, nullptr) == SQLITE_OK) {
         while (sqlite3_step(rows) == SQLITE_ROW) {
             if (sqlite3_column_int(rows, 6) == 0)
@@ -255,9 +226,9 @@ QSet<QString> tableColumns(sqlite3 *database, const char *table)
     return columns;
 }
 
-// The columns each table of the current schema has, read once from a
-// database made from the schema's own statements.
-const QHash<QString, QStringList> &requiredColumns()
+// The columns each table of the current schema has, in declaration order,
+// read once from a database made from the schema's own statements.
+const QHash<QString, QStringList> &schemaColumns()
 {
     static const QHash<QString, QStringList> columns = [] {
         QHash<QString, QStringList> result;
@@ -266,8 +237,17 @@ const QHash<QString, QStringList> &requiredColumns()
                             nullptr) == SQLITE_OK) {
             for (const TWSchema::Table &table : TWSchema::tables()) {
                 sqlite3_exec(scratch, table.createSQL, nullptr, nullptr, nullptr);
-                QStringList names = tableColumns(scratch, table.name).values();
-                names.sort();
+                QStringList names;
+                sqlite3_stmt *rows = nullptr;
+                const QByteArray sql =
+                    QByteArray("PRAGMA main.table_info(\"") + table.name + "\");";
+                if (sqlite3_prepare_v2(scratch, sql.constData(), -1, &rows, nullptr) ==
+                    SQLITE_OK) {
+                    while (sqlite3_step(rows) == SQLITE_ROW)
+                        names.append(QString::fromUtf8(
+                            reinterpret_cast<const char *>(sqlite3_column_text(rows, 1))));
+                }
+                sqlite3_finalize(rows);
                 result.insert(QLatin1String(table.name), names);
             }
         }
@@ -277,17 +257,223 @@ const QHash<QString, QStringList> &requiredColumns()
     return columns;
 }
 
-// Refuses a database whose tables lack a column the store reads or writes.
-TWErrorResult checkRequiredColumns(sqlite3 *database, const QString &path)
+// The schema's own spelling of a table name SQLite would take for one of its
+// tables (names are matched without regard to case); empty for any other.
+const char *knownTableName(const QString &name)
 {
     for (const TWSchema::Table &table : TWSchema::tables()) {
-        const QSet<QString> present = tableColumns(database, table.name);
-        for (const QString &column : requiredColumns().value(QLatin1String(table.name))) {
-            if (!present.contains(column))
-                return schemaError("packageSchemaColumnDescription", path,
-                                   QLatin1String(table.name), column);
-        }
+        if (name.compare(QLatin1String(table.name), Qt::CaseInsensitive) == 0)
+            return table.name;
     }
+    return nullptr;
+}
+
+// Runs `sql` and hands each row to `row`; the SQLite result.
+template <typename Row>
+int eachRow(sqlite3 *database, const char *sql, Row row)
+{
+    sqlite3_stmt *rows = nullptr;
+    int rc = sqlite3_prepare_v2(database, sql, -1, &rows, nullptr);
+    while (rc == SQLITE_OK) {
+        const int step = sqlite3_step(rows);
+        if (step == SQLITE_DONE)
+            break;
+        if (step != SQLITE_ROW)
+            rc = step;
+        else
+            row(rows);
+    }
+    sqlite3_finalize(rows);
+    return rc;
+}
+
+// The custom-field columns of the transactions table a database's field list
+// asks for, by identifier, with their declared types.
+QList<std::pair<qint64, QString>> userColumns(sqlite3 *database)
+{
+    QList<std::pair<qint64, QString>> columns;
+    eachRow(database, "SELECT identifier, type FROM received.fields NOT INDEXED;",
+            [&columns](sqlite3_stmt *row) {
+                if (sqlite3_column_type(row, 0) != SQLITE_INTEGER ||
+                    sqlite3_column_type(row, 1) != SQLITE_INTEGER)
+                    return;
+                const qint64 identifier = sqlite3_column_int64(row, 0);
+                const qint64 type = sqlite3_column_int64(row, 1);
+                if (identifier < 1 || identifier > std::numeric_limits<qint32>::max() ||
+                    type < 0 || type > 64)
+                    return;
+                const QString declared = TWSchema::userColumnType(int(type));
+                if (!declared.isEmpty())
+                    columns.append({identifier, declared});
+            });
+    return columns;
+}
+
+// Builds the working database's tables from our own schema for the tables of
+// the package's database, attached as "received", and plans the copy of the
+// rows of their known columns into them (`copies`: table and statement).
+// Nothing of the received file's own definitions (constraints, defaults,
+// indexes, triggers, views, tables of no business database) comes along. A
+// table the document's schema version has must be there with every column;
+// tables a later version added are left to be created empty, as the upgrade
+// of an older document does. `madeTables` is set once tables were made.
+TWErrorResult makeReceivedTables(sqlite3 *database, const QString &path,
+                                 QList<std::pair<QString, QByteArray>> &copies,
+                                 bool *madeTables)
+{
+    QSet<QString> present;
+    TWErrorResult refusal;
+    int rc = eachRow(database, "SELECT type, name, sql FROM received.sqlite_schema;",
+                     [&](sqlite3_stmt *row) {
+                         const auto text = [row](int column) {
+                             return QString::fromUtf8(reinterpret_cast<const char *>(
+                                 sqlite3_column_text(row, column)));
+                         };
+                         const QString type = text(0);
+                         const QString name = text(1);
+                         const char *known = knownTableName(name);
+                         if (!known || refusal)
+                             return;
+                         const bool isVirtual = text(2).simplified().startsWith(
+                             QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive);
+                         if (type != QLatin1String("table") || isVirtual)
+                             refusal = schemaError("packageSchemaObjectDescription", path, name);
+                         else
+                             present.insert(QLatin1String(known));
+                     });
+    if (refusal)
+        return refusal;
+    if (rc != SQLITE_OK)
+        return notDocumentError(path);
+    // Without accounts it is no business database; the caller refuses it.
+    if (!present.contains(QStringLiteral("accounts")))
+        return std::nullopt;
+
+    qint64 version = 0;
+    if (present.contains(QStringLiteral("info")))
+        eachRow(database, "SELECT value FROM received.info NOT INDEXED WHERE identifier=1;",
+                [&version](sqlite3_stmt *row) {
+                    version = qint64(quint32(sqlite3_column_int64(row, 0)));
+                });
+    // Any other version is refused once the info row is in the working copy.
+    const bool isVersion2 = version == TWSchema::version2;
+    const bool isVersion1 = version == TWSchema::version1;
+
+    for (const TWSchema::Table &table : TWSchema::tables()) {
+        const QString name = QLatin1String(table.name);
+        if (!present.contains(name)) {
+            if (isVersion2 || (isVersion1 && TWSchema::inVersion1(name)))
+                return schemaError("packageSchemaTableDescription", path, name);
+            continue;
+        }
+        if (sqlite3_exec(database, table.createSQL, nullptr, nullptr, nullptr) != SQLITE_OK)
+            return TWBusiness::databaseError(sqlite3_errcode(database));
+        QStringList columns = schemaColumns().value(name);
+        if (name == QLatin1String("transactions") && present.contains(QStringLiteral("fields"))) {
+            for (const auto &[identifier, declared] : userColumns(database)) {
+                const QString column = TWSchema::userColumnName(identifier);
+                const QByteArray sql = QStringLiteral("ALTER TABLE main.transactions ADD %1 %2;")
+                                           .arg(column, declared)
+                                           .toUtf8();
+                if (sqlite3_exec(database, sql.constData(), nullptr, nullptr, nullptr) !=
+                    SQLITE_OK)
+                    return TWBusiness::databaseError(sqlite3_errcode(database));
+                columns.append(column);
+            }
+        }
+        const QSet<QString> theirs = tableColumns(database, "received", table.name);
+        QStringList targets;
+        QStringList sources;
+        for (const QString &column : std::as_const(columns)) {
+            QString source;
+            if (theirs.contains(column))
+                source = quotedName(column);
+            else if (!isVersion1 || !TWSchema::addedInVersion2(name, column, &source))
+                return schemaError("packageSchemaColumnDescription", path, name, column);
+            targets.append(quotedName(column));
+            sources.append(source);
+        }
+        // Read in the order of the table itself: no index of the file is used.
+        copies.append({name, QStringLiteral("INSERT INTO main.%1 (%2) SELECT %3 FROM "
+                                            "received.%1 NOT INDEXED;")
+                                 .arg(quotedName(name), targets.join(QLatin1Char(',')),
+                                      sources.join(QLatin1Char(',')))
+                                 .toUtf8()});
+    }
+    if (madeTables)
+        *madeTables = true;
+    return std::nullopt;
+}
+
+// Runs the copies planned by makeReceivedTables.
+TWErrorResult copyReceivedRows(sqlite3 *database, const QString &path,
+                               const QList<std::pair<QString, QByteArray>> &copies)
+{
+    for (const auto &[name, copy] : copies) {
+        const int rc = sqlite3_exec(database, copy.constData(), nullptr, nullptr, nullptr);
+        if (rc == SQLITE_TOOBIG)
+            return valueSizeError(path);
+        if (rc == SQLITE_CORRUPT || rc == SQLITE_NOTADB)
+            return notDocumentError(path);
+        if (rc != SQLITE_OK)
+            return schemaError("packageSchemaRowsDescription", path, name);
+    }
+    return std::nullopt;
+}
+
+const char *const kMainSchemaSQL =
+    "SELECT type, name, tbl_name, ifnull(sql, '') FROM main.sqlite_schema ORDER BY type, name;";
+const char *const kReceivedSchemaSQL = "SELECT type, name, tbl_name, ifnull(sql, '') FROM "
+                                       "received.sqlite_schema ORDER BY type, name;";
+
+// The schema objects of a database, as SQLite keeps them.
+QStringList schemaObjects(sqlite3 *database, const char *sql)
+{
+    QStringList objects;
+    eachRow(database, sql, [&objects](sqlite3_stmt *row) {
+        QString object;
+        for (int column = 0; column < 4; ++column)
+            object += QString::fromUtf8(reinterpret_cast<const char *>(
+                          sqlite3_column_text(row, column))) +
+                      QLatin1Char('\n');
+        objects.append(object);
+    });
+    return objects;
+}
+
+// Copies the package's database file whole into the working database, whose
+// schema the file was found to have word for word (`schema`).
+TWErrorResult copyPackagePages(sqlite3 *database, const QString &path, const QStringList &schema)
+{
+    const QString packagePath = QFileInfo(path).absolutePath();
+    FileConnection source;
+    int rc = source.open(path, SQLITE_OPEN_READONLY);
+    if (rc != SQLITE_OK)
+        return fileError(rc, path);
+    if (TWErrorResult error = TWBusiness::hardenConnection(source.get()))
+        return error;
+    rc = backupDatabase(database, source.get());
+    if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)
+        return notDocumentError(packagePath);
+    if (rc != SQLITE_OK)
+        return fileError(rc, path);
+    // The file must still be what was compared (nothing changed it since).
+    if (schemaObjects(database, kMainSchemaSQL) != schema)
+        return notDocumentError(packagePath);
+    // The rows the load reads are bounded by the working copy's limit as
+    // they are read; those read only on demand are looked at now, with the
+    // bound of a value.
+    bool tooLarge = false;
+    const QByteArray sql =
+        QStringLiteral("SELECT 1 FROM main.attachments WHERE max(ifnull(length(CAST(fileName AS "
+                       "BLOB)), 0), ifnull(length(CAST(mimeType AS BLOB)), 0)) > %1 LIMIT 1;")
+            .arg(TWStoredValueSizeLimit)
+            .toUtf8();
+    rc = eachRow(database, sql.constData(), [&tooLarge](sqlite3_stmt *) { tooLarge = true; });
+    if (rc == SQLITE_TOOBIG || tooLarge)
+        return valueSizeError(packagePath);
+    if (rc != SQLITE_OK)
+        return notDocumentError(packagePath);
     return std::nullopt;
 }
 
@@ -533,8 +719,6 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
     WriteScope scope(*this);
     QSet<QString> created;
     TWErrorResult error = prepareSchema(allowUpgrade, &created);
-    if (!error && !isNew)
-        error = checkRequiredColumns(m_database, localPath(m_url));
     if (!error)
         error = populateDatabase(created, isNew);
     if (!error)
@@ -549,10 +733,7 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
         error = updateAccountingPeriods(false);
     error = scope.finish(error);
     if (error && error->domain() == TWDatabaseErrorDomain && error->code() == SQLITE_TOOBIG)
-        error = packageError(TWPackageValueSizeError,
-                             TWLocalized("packageValueSizeDescription")
-                                 .arg(localPath(m_url))
-                                 .arg(TWStoredValueSizeLimit / (1024 * 1024)));
+        error = valueSizeError(localPath(m_url));
     if (error)
         closeDatabase();
     return error;
@@ -560,10 +741,17 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
 
 TWErrorResult TWBusiness::copyPackageDatabase(const QString &path, std::future<bool> *intact)
 {
-    // Only a plain file that holds something can be a business database.
     const QFileInfo info(path);
+    const QString packagePath = info.absolutePath();
+    // SQLite would open the database and its journal as they are: a pipe or a
+    // device there would block the open or feed it endless bytes.
+    const QString irregular = TWPackageFiles::firstIrregularDatabaseFile(packagePath);
+    if (!irregular.isEmpty())
+        return packageError(TWPackageFileTypeError,
+                            TWLocalized("packageFileTypeDescription").arg(irregular));
+    // Only a plain file that holds something can be a business database.
     if (!info.isFile() || info.size() == 0)
-        return notDocumentError(info.absolutePath());
+        return notDocumentError(packagePath);
 
     // Read-write so that a save cut off half-way is rolled back from its
     // journal before the file is read.
@@ -572,38 +760,30 @@ TWErrorResult TWBusiness::copyPackageDatabase(const QString &path, std::future<b
     FileConnection &file = *connection;
     int rc = file.open(path, SQLITE_OPEN_READWRITE);
     if (rc != SQLITE_OK)
-        return databaseError(rc);
+        return fileError(rc, path);
     if (TWErrorResult error = hardenConnection(file.get()))
         return error;
-
-    // An in-memory copy must use the page size of the file it copies.
-    const QString pageSize = firstText(file.get(), "PRAGMA page_size;", &rc);
+    // The file's schema is only parsed and checked for structure, never run:
+    // an index on an expression of a function SQLite calls unsafe must not
+    // make the file unreadable, nor the file's own CHECK constraints decide
+    // whether its rows are damaged. No function of ours is registered on
+    // either connection, and extensions stay off.
+    sqlite3_db_config(file.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 1, nullptr);
+    sqlite3_exec(file.get(), "PRAGMA ignore_check_constraints=ON;", nullptr, nullptr, nullptr);
+    // The first read takes the file's lock and rolls back what an interrupted
+    // save left in its journal.
+    const qint64 stored = firstText(file.get(), "PRAGMA main.user_version;", &rc).toLongLong();
     if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)
-        return notDocumentError(info.absolutePath());
+        return notDocumentError(packagePath);
     if (rc != SQLITE_OK)
-        return databaseError(rc);
-    if (TWErrorResult error =
-            executeSQL(QStringLiteral("PRAGMA page_size=%1;").arg(pageSize.toInt())))
-        return error;
+        return fileError(rc, path);
 
-    rc = backupDatabase(m_database, file.get());
-    if (rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT)
-        return notDocumentError(info.absolutePath());
-    if (rc != SQLITE_OK)
-        return databaseError(rc);
-
-    if (TWErrorResult error = keepTablesAndIndexes(m_database, info.absolutePath()))
-        return error;
-
-    // Damage the backup cannot see (pages cut off, broken trees) would
-    // surface later, half-way through the document. The load reads every row
-    // of the tables it keeps, but not the indexes nor the rows read on demand,
-    // and checks no tree's structure; SQLite offers no cheaper walk that
-    // reports every damaged page (its page statistics skip them silently), so
-    // the whole check runs, on the file's own connection and thread, while
-    // the load reads the copy: the same pages, already in memory.
-    // The file's pages need no cache of their own while the load runs: the
-    // check reads each page once.
+    // Damage that copying the rows cannot see (broken trees, pages of the
+    // indexes and of the free list) would surface later, half-way through
+    // the document; SQLite offers no cheaper walk that reports every damaged
+    // page (its page statistics skip them silently), so the whole check runs,
+    // on the file's own connection and thread, while the rows are copied and
+    // loaded: the same pages, already in the system's cache.
     sqlite3_exec(file.get(), "PRAGMA cache_size=-64;", nullptr, nullptr, nullptr);
     const auto check = [connection] {
         int checkRC = SQLITE_OK;
@@ -613,11 +793,85 @@ TWErrorResult TWBusiness::copyPackageDatabase(const QString &path, std::future<b
     try {
         *intact = std::async(std::launch::async, check);
     } catch (const std::system_error &) {
-        // No thread to be had: the check runs here, before the load.
+        // No thread to be had: the check runs here, before the copy.
         if (!check())
-            return notDocumentError(info.absolutePath());
+            return notDocumentError(packagePath);
     }
-    return std::nullopt;
+
+    // The file is attached read-only to the working connection, whose limits
+    // and defences apply to what it reads; its rows are copied into tables
+    // made from our own schema, all in one read of one snapshot.
+    // While attached, the received schema is parsed like the file's (above);
+    // the copy reads only ordinary columns of plain tables, without any
+    // index, so nothing of that schema is evaluated.
+    const auto trustSchema = [this](bool trusted) {
+        sqlite3_db_config(m_database, SQLITE_DBCONFIG_TRUSTED_SCHEMA, trusted ? 1 : 0, nullptr);
+    };
+    trustSchema(true);
+    const QByteArray uri =
+        QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded() + "?mode=ro";
+    {
+        sqlite3_stmt *attach = nullptr;
+        rc = sqlite3_prepare_v2(m_database, "ATTACH DATABASE ? AS received;", -1, &attach,
+                                nullptr);
+        if (rc == SQLITE_OK) {
+            sqlite3_bind_text(attach, 1, uri.constData(), int(uri.size()), SQLITE_TRANSIENT);
+            rc = sqlite3_step(attach);
+            rc = rc == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(m_database);
+        }
+        sqlite3_finalize(attach);
+    }
+    if (rc != SQLITE_OK) {
+        trustSchema(false);
+        if ((rc & 0xFF) == SQLITE_CORRUPT || (rc & 0xFF) == SQLITE_NOTADB)
+            return notDocumentError(packagePath);
+        return fileError(rc, path);
+    }
+    sqlite3_exec(m_database, "PRAGMA received.cache_size=-256;", nullptr, nullptr, nullptr);
+    rc = sqlite3_exec(m_database, "BEGIN;", nullptr, nullptr, nullptr);
+    QList<std::pair<QString, QByteArray>> copies;
+    bool madeTables = false;
+    TWErrorResult error = rc == SQLITE_OK
+                              ? makeReceivedTables(m_database, packagePath, copies, &madeTables)
+                              : TWErrorResult(databaseError(rc));
+    // A file whose every schema object is, word for word, what our own
+    // statements make (what every save writes) holds no definition of its
+    // own: its pages are copied whole, which is several times faster than
+    // copying row by row. Any other file has its rows copied.
+    QStringList ours;
+    bool pagesWhole = false;
+    if (!error && madeTables) {
+        error = createIndexes();
+        int pageRC = SQLITE_OK;
+        if (!error &&
+            firstText(m_database, "PRAGMA main.page_size;", &pageRC) ==
+                firstText(m_database, "PRAGMA received.page_size;", &pageRC) &&
+            pageRC == SQLITE_OK) {
+            ours = schemaObjects(m_database, kMainSchemaSQL);
+            pagesWhole = ours == schemaObjects(m_database, kReceivedSchemaSQL);
+        }
+    }
+    if (!error && !pagesWhole)
+        error = copyReceivedRows(m_database, packagePath, copies);
+    if (!error && !pagesWhole) {
+        rc = sqlite3_exec(m_database, "COMMIT;", nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            error = databaseError(rc);
+    }
+    if (error || pagesWhole)
+        sqlite3_exec(m_database, "ROLLBACK;", nullptr, nullptr, nullptr);
+    sqlite3_exec(m_database, "DETACH DATABASE received;", nullptr, nullptr, nullptr);
+    trustSchema(false);
+    if (error)
+        return error;
+    if (pagesWhole) {
+        if (TWErrorResult copied = copyPackagePages(m_database, path, ours))
+            return copied;
+    }
+    // The save generation goes with the rows (see writeToURL); a number no
+    // save writes means none.
+    return executeSQL(QStringLiteral("PRAGMA main.user_version=%1;")
+                          .arg(TWPackageFiles::validGeneration(stored)));
 }
 
 TWErrorResult TWBusiness::populateDatabase(const QSet<QString> &created, bool isNew)
@@ -747,13 +1001,48 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     const bool inPlace = !m_url.isEmpty() && localPath(m_url) == path && QFileInfo::exists(path);
     if (TWErrorResult error = refuseLinks(path))
         return error;
+    const QString dataPath = package.filePath(TWPackageDataFileName);
+    // A database with another name elsewhere would be rewritten there too.
+    if (TWPackageFiles::linkCount(dataPath) > 1)
+        return packageError(TWPackageLinkError,
+                            TWLocalized("packageHardLinkDescription").arg(dataPath));
+    const QString irregular = TWPackageFiles::firstIrregularDatabaseFile(path);
+    if (!irregular.isEmpty())
+        return packageError(TWPackageFileTypeError,
+                            TWLocalized("packageFileTypeDescription").arg(irregular));
 
-    if (!inPlace && !QDir().mkpath(path))
+    // Folders this save makes are removed again when it fails, so that a
+    // failed save elsewhere leaves nothing behind.
+    QStringList madeFolders;
+    const auto makeFolder = [&madeFolders](const QString &folder) {
+        QStringList missing;
+        for (QString parent = QDir::cleanPath(folder); !QFileInfo::exists(parent);
+             parent = QFileInfo(parent).absolutePath()) {
+            missing.prepend(parent);
+            if (QFileInfo(parent).isRoot())
+                break;
+        }
+        if (!QDir().mkpath(folder))
+            return false;
+        madeFolders.append(missing);
+        return true;
+    };
+    const auto removeMadeFolders = [&madeFolders] {
+        // Deepest first; only folders still empty go (never what is in them).
+        for (auto it = madeFolders.crbegin(); it != madeFolders.crend(); ++it)
+            QDir().rmdir(*it);
+        madeFolders.clear();
+    };
+    if (!inPlace && !makeFolder(path)) {
+        removeMadeFolders();
         return packageError(TWPackageFolderError,
                             TWLocalized("packageFolderDescription").arg(path));
-    if (!QDir().mkpath(attachmentsPath))
+    }
+    if (!makeFolder(attachmentsPath)) {
+        removeMadeFolders();
         return packageError(TWPackageFolderError,
                             TWLocalized("packageFolderDescription").arg(attachmentsPath));
+    }
 
     // Attachment files first, so that a database naming them is never
     // written without them; then the database, then the settings.
@@ -762,8 +1051,9 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     // save that fails before the database is committed removes the files it
     // added.
     WrittenAttachments written;
-    const auto failed = [&written](const TWError &error) -> TWErrorResult {
+    const auto failed = [&written, &removeMadeFolders](const TWError &error) -> TWErrorResult {
         written.removeCreated();
+        removeMadeFolders();
         return error;
     };
     if (TWErrorResult error =
@@ -790,6 +1080,12 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     if (QFileInfo::exists(settingsPath) && !QFileInfo(settingsPath).isFile())
         return failed(packageError(TWPackageFolderError,
                                    TWLocalized("packageSettingsBlockedDescription").arg(settingsPath)));
+    // The pending settings are this store's own file; a folder in their place
+    // (no save makes one) is moved out of the way, never deleted with what
+    // it holds.
+    if (!TWPackageFiles::clearPendingPlace(pendingPath))
+        return failed(packageError(TWPackageFolderError,
+                                   TWLocalized("packageSettingsBlockedDescription").arg(pendingPath)));
     const QVariantMap currentSettings = settings();
     bool stopped = false;
     const auto writePending = [&](qint64 generation) -> TWErrorResult {
@@ -808,11 +1104,15 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
             return attachmentError(pendingPath, QStringLiteral("stopped"));
         return std::nullopt;
     };
-    if (TWErrorResult error =
-            writePackageDatabase(package.filePath(TWPackageDataFileName), writePending)) {
+    const bool databaseExisted = QFileInfo::exists(dataPath);
+    if (TWErrorResult error = writePackageDatabase(dataPath, writePending)) {
         if (stopped)
             return error;
         QFile::remove(pendingPath);
+        if (!databaseExisted) {
+            QFile::remove(dataPath);
+            QFile::remove(dataPath + QStringLiteral("-journal"));
+        }
         return failed(*error);
     }
     if (TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::DatabaseCommitted))
@@ -856,9 +1156,12 @@ TWErrorResult TWBusiness::writePackageDatabase(
     FileConnection file;
     int rc = file.open(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (rc != SQLITE_OK)
-        return databaseError(rc);
+        return fileError(rc, path);
     if (TWErrorResult error = hardenConnection(file.get()))
         return error;
+    // The file's own schema is replaced whole and never run; an index on a
+    // function SQLite calls unsafe must not stop the save that replaces it.
+    sqlite3_db_config(file.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 1, nullptr);
     // A rollback journal beside the file, synced before and after the pages
     // are written: a save cut off at any point is rolled back at the next
     // opening, and a finished one leaves no other file behind.
@@ -871,10 +1174,9 @@ TWErrorResult TWBusiness::writePackageDatabase(
     if (rc == SQLITE_OK)
         fileGeneration = firstText(file.get(), "PRAGMA main.user_version;", &rc).toLongLong();
     if (rc != SQLITE_OK)
-        return databaseError(rc);
+        return fileError(rc, path);
     const qint64 oldGeneration = databaseGeneration(m_database);
-    const qint64 generation =
-        std::min<qint64>(std::max(oldGeneration, fileGeneration) + 1, 0x7FFFFFFF);
+    const qint64 generation = TWPackageFiles::nextGeneration(oldGeneration, fileGeneration);
     if (TWErrorResult error = beforeCommit(generation))
         return error;
     if (TWErrorResult error =
@@ -883,7 +1185,7 @@ TWErrorResult TWBusiness::writePackageDatabase(
     rc = backupDatabase(file.get(), m_database);
     if (rc != SQLITE_OK) {
         (void)executeSQL(QStringLiteral("PRAGMA main.user_version=%1;").arg(oldGeneration));
-        return databaseError(rc);
+        return fileError(rc, path);
     }
     return std::nullopt;
 }

@@ -8,6 +8,8 @@
 
 #include <sqlite3.h>
 
+#include <span>
+
 namespace
 {
 
@@ -58,6 +60,36 @@ const UpgradeColumn kColumnsAfterFields[] = {
 };
 
 } // namespace
+
+bool TWSchema::inVersion1(const QString &tableName)
+{
+    static const char *const tables[] = {
+        "info",   "units",  "businesses", "accounts", "transactions", "splits", "relationships",
+        "fields", "clients", "merchants", "repeats",  "tasks",        "bills",  "invoices"};
+    for (const char *table : tables) {
+        if (tableName == QLatin1String(table))
+            return true;
+    }
+    return false;
+}
+
+bool TWSchema::addedInVersion2(const QString &tableName, const QString &column, QString *value)
+{
+    const std::span<const UpgradeColumn> lists[] = {kColumnsBeforeUnits, kFieldColumns,
+                                                    kColumnsAfterFields};
+    for (const std::span<const UpgradeColumn> list : lists) {
+        for (const UpgradeColumn &c : list) {
+            if (tableName != QLatin1String(c.table) || column != QLatin1String(c.column))
+                continue;
+            if (value)
+                *value = QLatin1String(c.sql).contains(QLatin1String("DEFAULT 0"))
+                             ? QStringLiteral("0")
+                             : QStringLiteral("NULL");
+            return true;
+        }
+    }
+    return false;
+}
 
 bool TWBusiness::tableExists(const QString &name)
 {

@@ -73,16 +73,19 @@ TWErrorResult TWBusiness::openInMemoryDatabase()
     closeDatabase();
     sqlite3 *connection = nullptr;
     // The store is used from the main thread only: no mutex on every call.
-    const int rc = sqlite3_open_v2(":memory:", &connection,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
+    // File names given to it as URIs (an opening attaches the package's file
+    // read-only that way).
+    const int rc = sqlite3_open_v2(
+        ":memory:", &connection,
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI,
+        nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(connection);
         return databaseError(rc);
     }
     // Names, notes, logos and icons fit in a few megabytes; a larger value is
     // refused when it is read or written instead of being held in memory.
-    sqlite3_limit(connection, SQLITE_LIMIT_LENGTH, TWStoredValueSizeLimit);
+    sqlite3_limit(connection, SQLITE_LIMIT_LENGTH, TWStoredRowSizeLimit);
     return adoptDatabase(connection);
 }
 
@@ -185,8 +188,47 @@ TWErrorResult TWBusiness::executeSQL(const QString &sql)
 TWError TWBusiness::databaseError(int code, const QString &message)
 {
     QString description = message;
-    if (description.isEmpty())
-        description = TWLocalized("databaseErrorDescription").arg(code);
+    if (description.isEmpty()) {
+        // What the primary code means, for the codes a user can meet.
+        const char *key = "databaseErrorDescription";
+        switch (code & 0xFF) {
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED:
+            key = "databaseBusyDescription";
+            break;
+        case SQLITE_NOMEM:
+            key = "databaseNoMemoryDescription";
+            break;
+        case SQLITE_READONLY:
+        case SQLITE_PERM:
+            key = "databaseReadOnlyDescription";
+            break;
+        case SQLITE_IOERR:
+            key = "databaseDiskErrorDescription";
+            break;
+        case SQLITE_CORRUPT:
+            key = "databaseDamagedDescription";
+            break;
+        case SQLITE_FULL:
+            key = "databaseFullDescription";
+            break;
+        case SQLITE_CANTOPEN:
+            key = "databaseCannotOpenDescription";
+            break;
+        case SQLITE_TOOBIG:
+            key = "databaseTooBigDescription";
+            break;
+        case SQLITE_CONSTRAINT:
+            key = "databaseConstraintDescription";
+            break;
+        case SQLITE_NOTADB:
+            key = "databaseNotDatabaseDescription";
+            break;
+        default:
+            break;
+        }
+        description = TWLocalized(key).arg(code);
+    }
     return TWError(TWDatabaseErrorDomain, code, description);
 }
 

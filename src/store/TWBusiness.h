@@ -188,10 +188,18 @@ enum TWPackageErrorCode : int {
     TWPackageSchemaError = 6,      // the database holds what no business database holds
     TWPackageLinkError = 7,        // an entry of the package is a symbolic link
     TWPackageValueSizeError = 8,   // a stored value is larger than any the store keeps
+    TWPackageFileTypeError = 9,    // a file of the database is a folder, pipe or device
 };
 
-// The largest text or blob (and row) the working database holds, in bytes.
+// The largest text or blob the store keeps, in bytes (what an opening
+// promises to accept and its refusal names).
 inline constexpr int TWStoredValueSizeLimit = 8 * 1024 * 1024;
+// SQLite's limit on one value or one row, for the copy an opening makes and
+// for the working database alike: one step above the largest value, so that a
+// row holding a value of the largest size, together with its other columns,
+// opens and can still be updated, and whatever the working copy holds opens
+// again.
+inline constexpr int TWStoredRowSizeLimit = TWStoredValueSizeLimit + 1024 * 1024;
 
 // The three entries of a package.
 inline const QString TWPackageDataFileName = QStringLiteral("Data.sql");

@@ -15,6 +15,7 @@ namespace
 {
 
 constexpr qsizetype kCopyChunkSize = 1 << 20;
+constexpr qint64 kLastIdentifier = 0x7FFFFFFF;
 
 std::function<bool(TWPackageFiles::SaveStep)> &saveStepHook()
 {
@@ -107,6 +108,45 @@ QString firstSymbolicLink(const QString &packagePath)
     return {};
 }
 
+QString firstIrregularDatabaseFile(const QString &packagePath)
+{
+    const QDir package(packagePath);
+    for (const QString &entry :
+         {QStringLiteral("Data.sql"), QStringLiteral("Data.sql-journal"),
+          QStringLiteral("Data.sql-wal"), QStringLiteral("Data.sql-shm")}) {
+        const QString path = package.filePath(entry);
+        struct stat info;
+        if (::lstat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
+            return path;
+    }
+    return {};
+}
+
+qint64 linkCount(const QString &path)
+{
+    struct stat info;
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return 0;
+    return qint64(info.st_nlink);
+}
+
+qint64 validGeneration(qint64 stored)
+{
+    return stored >= 1 && stored <= kLastIdentifier ? stored : 0;
+}
+
+qint64 nextGeneration(qint64 working, qint64 file)
+{
+    const auto after = [](qint64 generation) {
+        return generation >= kLastIdentifier ? 1 : generation + 1;
+    };
+    const qint64 fileGeneration = validGeneration(file);
+    qint64 next = after(std::max(validGeneration(working), fileGeneration));
+    if (next == fileGeneration)
+        next = after(next);
+    return next;
+}
+
 qint64 highestNumberedEntry(const QString &folder)
 {
     if (folder.isEmpty())
@@ -120,7 +160,7 @@ qint64 highestNumberedEntry(const QString &folder)
         // Identifiers are 32-bit: ten digits are enough to read any of them.
         for (; i < name.size() && i < 10 && name.at(i).isDigit() && name.at(i).unicode() < 128; ++i)
             number = number * 10 + (name.at(i).unicode() - u'0');
-        if (i > 0)
+        if (i > 0 && number < kLastIdentifier)
             highest = std::max(highest, number);
     }
     return highest;
@@ -189,6 +229,23 @@ bool syncFolder(const QString &folder)
     Descriptor dir(::open(QFile::encodeName(folder).constData(),
                           O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return dir.get() >= 0 && ::fsync(dir.get()) == 0;
+}
+
+bool clearPendingPlace(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info;
+    if (::lstat(name.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return true;
+    if (::rmdir(name.constData()) == 0)
+        return true;
+    for (int attempt = 1; attempt < 100; ++attempt) {
+        const QByteArray aside = name + ".blocked-" + QByteArray::number(attempt);
+        if (::lstat(aside.constData(), &info) == 0)
+            continue;
+        return ::rename(name.constData(), aside.constData()) == 0;
+    }
+    return false;
 }
 
 bool renameFile(const QString &from, const QString &to)

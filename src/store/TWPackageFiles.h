@@ -24,8 +24,27 @@ inline const QString generationKey = QStringLiteral("packageGeneration");
 // every entry in it. Empty when there is none.
 QString firstSymbolicLink(const QString &packagePath);
 
-// The largest number an entry of `folder` starts with ("105.pdf", "105t.jpg",
-// "105"); 0 when none does or the folder is missing.
+// The first of the database's files in the package ("Data.sql" and the
+// journal files SQLite would open beside it) that exists but is no regular
+// file (a folder, a pipe, a device); empty when there is none.
+QString firstIrregularDatabaseFile(const QString &packagePath);
+
+// How many names the file at `path` has (hard links); 0 when it is missing.
+qint64 linkCount(const QString &path);
+
+// The save generation a stored number stands for: itself when a save could
+// have written it (1 to 2147483647), 0 ("no generation") for anything else.
+qint64 validGeneration(qint64 stored);
+// The generation of the next save: after both the working copy's and the
+// file's, wrapping to 1 after the largest, and never the file's own, so that
+// pending settings of an unfinished save never match the database it did not
+// replace.
+qint64 nextGeneration(qint64 working, qint64 file);
+
+// The largest attachment identifier an entry of `folder` starts with
+// ("105.pdf", "105t.jpg", "105"); 0 when none does or the folder is missing.
+// Numbers past the last identifier that leaves room for another are not
+// identifiers of ours and are passed over.
 qint64 highestNumberedEntry(const QString &folder);
 
 // Replaces whatever is at `path` with `bytes` (a link is replaced, never
@@ -43,6 +62,10 @@ bool copyFile(const QString &source, const QString &target, QString *reason);
 bool syncFileSystem(const QString &folder);
 // Flushes the entries of `folder` (a rename or a new file in it).
 bool syncFolder(const QString &folder);
+// Makes room for the pending settings file at `path`: a folder there (no
+// save makes one) is removed when empty and otherwise renamed aside, so that
+// nothing in it is lost. False when the place stays taken.
+bool clearPendingPlace(const QString &path);
 // Renames `from` over `to` (a link at `to` is replaced, not followed).
 bool renameFile(const QString &from, const QString &to);
 

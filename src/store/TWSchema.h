@@ -35,6 +35,14 @@ inline constexpr std::uint32_t version2 = 0x02000000; // current
 inline constexpr std::uint32_t version1 = 0x01000000; // upgraded on request
 inline constexpr std::uint32_t unitListVersion = 0x01000000;
 
+// Whether a schema 1.0 database has the table already: the tables the
+// upgrade to 2.0 changes or refers to. Others may be missing from it and are
+// created empty.
+bool inVersion1(const QString &tableName);
+// Whether the upgrade to 2.0 adds the column (so a 1.0 table may lack it);
+// `value` then receives, as SQL, the value an upgraded row holds in it.
+bool addedInVersion2(const QString &tableName, const QString &column, QString *value);
+
 // The column of the transactions table that holds a custom field's values:
 // "user_%ld" with the field's identifier (field 3: "user_3").
 QString userColumnName(std::int64_t fieldIdentifier);

@@ -5,9 +5,12 @@
 #include "TWLocalized.h"
 #include "TWParserCSV.h"
 #include "TWParserQIF.h"
+#include "TWUnitConversion.h"
 
 #include <QDir>
 #include <QFile>
+
+#include <random>
 
 namespace
 {
@@ -274,4 +277,44 @@ TEST_F(ImportTransactionsTest, ExactNameWinsOverAnEarlierPartialOne)
     EXPECT_EQ(made[0]->account2Identifier(), food->identifier());
     EXPECT_EQ(made[1]->account2Identifier(), delivery->identifier());
     EXPECT_EQ(made[2]->account2Identifier(), delivery->identifier());
+}
+
+TEST_F(ImportTransactionsTest, BalancedEuroSplitsTakeNoLineForTheRoundingResidue)
+{
+    std::mt19937_64 random(9111);
+    const auto uniform = [&random](qint64 low, qint64 high) {
+        return std::uniform_int_distribution<qint64>(low, high)(random);
+    };
+    const QString prefix = TWImportValues::splitPrefix();
+    QList<QStringList> rows;
+    for (int round = 0; round < 500; ++round) {
+        rows.append({QStringLiteral("Shop %1").arg(round), TWImportValues::splitWord(), QString(),
+                     QString()});
+        qint64 sum = 0;
+        const QString names[] = {QStringLiteral("Checking"), QStringLiteral("Food"),
+                                 QStringLiteral("Food Delivery"), QStringLiteral("Salary")};
+        for (int i = 0; i < 4; ++i) {
+            const qint64 cents = i < 3 ? uniform(-500000, 500000) : -sum;
+            sum += cents;
+            rows.append({QString(), prefix + names[i],
+                         QString::number(double(cents) / 100.0, 'f', 2), QStringLiteral("EUR")});
+        }
+    }
+    const TWTransactionList made = process({"Payee", "Account 1", "Amount", "Unit"}, rows);
+    ASSERT_EQ(made.size(), 500);
+    int residues = 0;
+    for (const TWTransactionPtr &t : made) {
+        ASSERT_TRUE(t->hasSplit());
+        EXPECT_EQ(t->splits().size(), 4) << t->payee().toStdString();
+        qint64 home = 0;
+        qint64 alone = 0;
+        for (const TWSplitPtr &line : t->splits()) {
+            home += line->totalBusiness();
+            alone += TWUnitConversion::convertTotal(line->total(), *line->unit(),
+                                                    *business->homeUnit());
+        }
+        EXPECT_EQ(home, 0) << t->payee().toStdString();
+        residues += alone != 0;
+    }
+    EXPECT_GT(residues, 100);
 }

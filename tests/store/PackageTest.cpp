@@ -384,6 +384,8 @@ TEST_F(PackageAttachments, AFailedCopyFailsTheSaveAndChangesNothing)
     const QUrl other = twPackageURL(dir, QStringLiteral("Other"));
     EXPECT_TRUE(business->writeToURL(other, TWSaveOperationSaveAs, transactions));
     EXPECT_EQ(business->url(), url);
+    // The folder the failed save made is gone again.
+    EXPECT_FALSE(QFileInfo::exists(other.toLocalFile()));
 }
 
 TEST_F(PackageAttachments, QueuedFilesAreDeletedOnlyInsideThePackageAfterASuccessfulSave)

@@ -779,6 +779,13 @@ void Processor::finish(Row &row)
     }
 
     if (transaction.hasSplit() && !splits.isEmpty()) {
+        // Lines converted one by one that balance in their unit balance in
+        // the home unit too: the rounding residue is no line of its own.
+        QList<TWUnitPtr> accountUnits;
+        accountUnits.reserve(splits.size());
+        for (const TWSplitPtr &split : std::as_const(splits))
+            accountUnits.append(split ? accountUnit(split->accountIdentifier()) : TWUnitPtr());
+        TWTransaction::settleSplitResidue(splits, accountUnits);
         qint64 linesHome = 0;
         for (const TWSplitPtr &split : std::as_const(splits))
             linesHome += split->totalBusiness();
