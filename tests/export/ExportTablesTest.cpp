@@ -11,6 +11,8 @@
 #include "TWSerializerHTML.h"
 #include "TWSerializerPDF.h"
 
+#include <QBuffer>
+
 #include <gtest/gtest.h>
 
 namespace
@@ -238,4 +240,37 @@ TEST(ExportTablesTest, APartAtATimeGivesTheSameCsvAndHtmlAsTheWholeTable)
         1);
     EXPECT_TRUE(stopped);
     EXPECT_EQ(calls, 1);
+}
+
+// Drawn a part at a time (measured in a first pass), a PDF has the pages and
+// the text of the PDF drawn from the whole table.
+TEST(ExportTablesTest, APdfDrawnAPartAtATimeIsThePdfOfTheWholeTable)
+{
+    auto business = twSeededBusiness();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    TWTransactionList list =
+        exportList(b, {b.accountWithIdentifier(kChecking), b.accountWithIdentifier(kSavings)});
+    // Enough rows for several pages.
+    const TWTransactionList seeded = list;
+    for (int i = 0; i < 20; ++i)
+        list.append(seeded);
+    const auto table = [&] {
+        return std::make_unique<TWExportTransactions>(list, true, true,
+                                                      settings(b, kLedgerColumns),
+                                                      QHash<qint32, QString>(), &b);
+    };
+    TWPdfReadBack whole(TWSerializerPDF::serializerWithCells(table()->cells())->data());
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+    const auto writer = TWSerializerPDF::serializerWithCells({});
+    ASSERT_FALSE(writer->writeParts(
+        [&](const TWSerializerPDF::PartSink &sink) { return table()->cells(sink, 7); }, buffer));
+    buffer.close();
+    TWPdfReadBack parts(bytes);
+    ASSERT_GT(whole.pageCount(), 1);
+    ASSERT_EQ(parts.pageCount(), whole.pageCount());
+    for (int page = 0; page < whole.pageCount(); ++page)
+        EXPECT_EQ(parts.text(page), whole.text(page)) << page;
 }

@@ -108,17 +108,28 @@ TWErrorResult TWExportWriter::writeTransactions(TWBusiness &business,
     const bool pdf = fileType == TWExportFileTypePDF;
     // The table takes the only reference to the listed views, so that each
     // goes as soon as its rows are written.
-    const auto table = std::make_unique<TWExportTransactions>(
-        business.exportTransactionsForAccounts(settings->accounts(), transactions), html || pdf,
-        html || pdf, settings, std::move(names), &business);
+    const auto table = pdf ? nullptr
+                           : std::make_unique<TWExportTransactions>(
+                                 business.exportTransactionsForAccounts(settings->accounts(),
+                                                                        transactions),
+                                 html, html, settings, names, &business);
 
     TWExportFiles::Producer produce;
     if (pdf) {
-        produce = [&table](QIODevice &file) -> TWErrorResult {
-            const QByteArray data = TWSerializerPDF::serializerWithCells(table->cells())->data();
-            if (file.write(data) != data.size())
-                return TWError(kDomain, -1, file.errorString());
-            return std::nullopt;
+        // The PDF is drawn in two passes over the rows (its first pass measures
+        // the columns that decide the page), each a part at a time.
+        // Each pass lists the transactions afresh and lets each go once its
+        // rows are made, as the other formats do.
+        produce = [&](QIODevice &file) -> TWErrorResult {
+            const auto writer = TWSerializerPDF::serializerWithCells({});
+            return writer->writeParts(
+                [&](const TWSerializerPDF::PartSink &sink) {
+                    TWExportTransactions pass(
+                        business.exportTransactionsForAccounts(settings->accounts(), transactions),
+                        true, true, settings, names, &business);
+                    return pass.cells(sink);
+                },
+                file);
         };
     } else if (html) {
         produce = [&table](QIODevice &file) -> TWErrorResult {

@@ -128,13 +128,19 @@ class Drawing
 {
 public:
     Drawing(const TWSerializerPDF &writer, const TWSerializerPDF::Geometry &geometry)
-        : m_writer(writer), m_cells(writer.cells()), m_pageSize(geometry.pageSize),
-          m_bounds(geometry.pageBounds), m_firstTableIndex(geometry.firstTableIndex),
+        : m_writer(writer), m_pageSize(geometry.pageSize), m_bounds(geometry.pageBounds),
+          m_firstTableIndex(geometry.firstTableIndex),
           m_firstTableColumns(geometry.firstTableColumns)
     {
     }
 
+    // The whole document of the writer's cells.
     QByteArray run();
+    // The same a part at a time, straight onto `device`: `begin`, then `draw`
+    // with the parts in order (each made of whole rows), then `end`.
+    bool begin(QIODevice *device, const QString &title);
+    void draw(const TWCellList &cells);
+    void end();
 
 private:
     // PDF coordinates (lower-left origin) to the painter's (top-left origin).
@@ -163,7 +169,8 @@ private:
     void closeTable();
 
     const TWSerializerPDF &m_writer;
-    const TWCellList &m_cells;
+    const TWCellList *m_cells = nullptr;
+    std::unique_ptr<QPdfWriter> m_pdfWriter;
     QSizeF m_pageSize;
     QRectF m_bounds;
     QPainter m_painter;
@@ -176,6 +183,10 @@ private:
     QPointF m_offset;
     bool m_table = false;
     bool m_border = false;
+    bool m_firstTableDrawn = false;
+    // Signed: "no row yet" is -1, and a lower row than the last makes no gap.
+    qint64 m_lastRow = -1;
+    double m_lineHeight = 0;
 };
 
 void Drawing::drawLine(const QPointF &from, const QPointF &to, const QColor &colour, double width)
@@ -336,7 +347,19 @@ QByteArray Drawing::run()
     bytes.reserve(4096);
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QPdfWriter pdf(&buffer);
+    const TWCellList &cells = m_writer.cells();
+    if (!begin(&buffer, cells.isEmpty() ? QString() : cells.constFirst().value()))
+        return QByteArray();
+    draw(cells);
+    end();
+    buffer.close();
+    return bytes;
+}
+
+bool Drawing::begin(QIODevice *device, const QString &title)
+{
+    m_pdfWriter = std::make_unique<QPdfWriter>(device);
+    QPdfWriter &pdf = *m_pdfWriter;
     m_pdf = &pdf;
     pdf.setResolution(72);
     pdf.setPageLayout(
@@ -346,12 +369,27 @@ QByteArray Drawing::run()
     const QString version = QCoreApplication::applicationVersion();
     if (!name.isEmpty())
         pdf.setCreator(version.isEmpty() ? name : name + QLatin1Char(' ') + version);
-    if (!m_cells.isEmpty() && !m_cells.constFirst().value().isNull())
-        pdf.setTitle(m_cells.constFirst().value());
+    if (!title.isNull())
+        pdf.setTitle(title);
     if (!m_painter.begin(&pdf))
-        return QByteArray();
+        return false;
     m_painter.setPen(Qt::black);
+    return true;
+}
 
+void Drawing::end()
+{
+    // A table that runs to the end of the list has its rules cut off too.
+    if (m_table)
+        closeTable();
+    m_painter.end();
+    m_pdfWriter.reset();
+}
+
+void Drawing::draw(const TWCellList &cells)
+{
+    m_cells = &cells;
+    const TWCellList &list = cells;
     const auto cellHeight = [this](const TWCell &cell) {
         if (cell.type() == TWCellTypeGraph)
             return TWSerializerPDF::graphLineHeight;
@@ -360,20 +398,19 @@ QByteArray Drawing::run()
         return m_measure.height(fontKey(cell.style()), cell.value());
     };
     // A row is as tall as its tallest cell, so that a text of several lines
-    // stays inside its row; every cell is drawn from the row's top.
+    // stays inside its row; every cell is drawn from the row's top. Parts hold
+    // whole rows, so the row's cells are all in this part.
     const auto rowHeightFrom = [&](qsizetype first) {
         double height = 0;
-        for (qsizetype j = first;
-             j < m_cells.size() && m_cells.at(j).row() == m_cells.at(first).row(); ++j)
-            height = std::max(height, cellHeight(m_cells.at(j)));
+        for (qsizetype j = first; j < list.size() && list.at(j).row() == list.at(first).row(); ++j)
+            height = std::max(height, cellHeight(list.at(j)));
         return height;
     };
 
-    // Signed: "no row yet" is -1, and a lower row than the last makes no gap.
-    qint64 lastRow = -1;
-    double lineHeight = 0;
-    for (qsizetype index = 0; index < m_cells.size(); ++index) {
-        const TWCell &cell = m_cells.at(index);
+    qint64 &lastRow = m_lastRow;
+    double &lineHeight = m_lineHeight;
+    for (qsizetype index = 0; index < list.size(); ++index) {
+        const TWCell &cell = list.at(index);
         const bool graph = cell.type() == TWCellTypeGraph;
         const quint32 font = fontKey(cell.style());
         const qint64 row = cell.row();
@@ -397,20 +434,22 @@ QByteArray Drawing::run()
 
         if (cell.table()) {
             if (!m_table) {
-                if (index == m_firstTableIndex)
+                // The first table was measured whole before drawing began.
+                if (!m_firstTableDrawn && m_firstTableIndex >= 0)
                     m_columns = m_firstTableColumns;
                 else
-                    m_writer.cacheTableHeaders(index, m_columns);
+                    m_writer.cacheTableHeaders(list, index, m_columns);
+                m_firstTableDrawn = true;
                 m_border = cell.border();
                 m_table = true;
                 if (cell.header()) {
                     drawTableHeaderAndLines();
                     qsizetype last = index;
-                    while (last + 1 < m_cells.size() && m_cells.at(last + 1).table() &&
-                           m_cells.at(last + 1).header())
+                    while (last + 1 < list.size() && list.at(last + 1).table() &&
+                           list.at(last + 1).header())
                         ++last;
                     index = last;
-                    lastRow = m_cells.at(last).row();
+                    lastRow = list.at(last).row();
                     continue;
                 }
             }
@@ -441,12 +480,7 @@ QByteArray Drawing::run()
         }
         lastRow = row;
     }
-    // A table that runs to the end of the list has its rules cut off too.
-    if (m_table)
-        closeTable();
-    m_painter.end();
-    buffer.close();
-    return bytes;
+    m_cells = nullptr;
 }
 
 } // namespace
@@ -482,15 +516,134 @@ QFont TWSerializerPDF::pageNumberFont()
 TWSerializerPDF::Geometry TWSerializerPDF::calculateSizes() const
 {
     double tableWidth = 0;
-    Geometry geometry;
+    Columns columns;
+    qsizetype firstTable = -1;
     const TWCellList &list = cells();
     for (qsizetype index = 0; index < list.size(); ++index) {
         if (list.at(index).table()) {
-            tableWidth = cacheTableHeaders(index, geometry.firstTableColumns);
-            geometry.firstTableIndex = index;
+            tableWidth = cacheTableHeaders(index, columns);
+            firstTable = index;
             break;
         }
     }
+    Geometry geometry = geometryForTableWidth(tableWidth);
+    geometry.firstTableIndex = firstTable;
+    geometry.firstTableColumns = columns;
+    return geometry;
+}
+
+// Measures one table's columns from cells handed over in parts: the first
+// header row makes the columns, further header rows widen and heighten them,
+// and the body widens a column whose texts are wider than its header.
+class TWSerializerPDF::TableMeasure
+{
+public:
+    // Feeds the cells from `from` on; false once the table has ended (a cell
+    // that is not part of it).
+    bool feed(const TWCellList &list, qsizetype from)
+    {
+        qsizetype at = from;
+        if (m_stage == Stage::Before) {
+            while (at < list.size() && !(list.at(at).table() && list.at(at).header()))
+                ++at;
+            if (at == list.size())
+                return true;
+            m_stage = Stage::FirstHeader;
+            m_headerRow = list.at(at).row();
+        }
+        for (; at < list.size(); ++at) {
+            const TWCell &cell = list.at(at);
+            if (!cell.table())
+                return false;
+            if (m_stage == Stage::FirstHeader &&
+                !(cell.header() && cell.row() == m_headerRow))
+                m_stage = Stage::Headers;
+            if (m_stage == Stage::Headers && !cell.header())
+                m_stage = Stage::Body;
+            if (m_stage == Stage::FirstHeader) {
+                for (; m_next < qint64(cell.column()); ++m_next) {
+                    Column placeholder;
+                    placeholder.placeholder = true;
+                    placeholder.size = QSizeF(0, 0);
+                    m_cache.append(placeholder);
+                }
+                Column column;
+                column.headerCells.append(cell);
+                column.size = m_measure.size(kHeaderFont, cell.value(), kColumnMeasure);
+                m_cache.append(column);
+                const quint32 span = std::max<quint32>(cell.span(), 1);
+                for (quint32 s = 1; s < span; ++s) {
+                    Column covered;
+                    covered.headerCells.append(std::nullopt);
+                    covered.size = QSizeF(0, 0);
+                    m_cache.append(covered);
+                }
+                m_next = qint64(cell.column()) + span;
+            } else if (m_stage == Stage::Headers) {
+                if (cell.column() < m_cache.size()) {
+                    Column &column = m_cache[cell.column()];
+                    const QSizeF size = m_measure.size(kHeaderFont, cell.value(), kColumnMeasure);
+                    column.size.setWidth(std::max(column.size.width(), size.width()));
+                    column.size.setHeight(column.size.height() + size.height());
+                    column.headerCells.append(cell);
+                }
+            } else {
+                if (cell.header() || cell.column() >= m_cache.size() ||
+                    m_cache.at(cell.column()).placeholder)
+                    continue;
+                Column &column = m_cache[cell.column()];
+                const double width =
+                    m_measure.size(fontKey(cell.style()), cell.value(), kColumnMeasure).width();
+                if (width > column.size.width())
+                    column.size.setWidth(width + kColumnGap);
+            }
+        }
+        return true;
+    }
+
+    // The columns with their offsets, and the table's width.
+    double finish(Columns &columns)
+    {
+        double total = 0;
+        for (qsizetype c = 0; c < m_cache.size(); ++c) {
+            m_cache[c].xOffset = c == 0 ? 0
+                                        : m_cache.at(c - 1).xOffset +
+                                              m_cache.at(c - 1).size.width() + kColumnGap;
+            total += m_cache.at(c).size.width() + (c == 0 ? 0 : kColumnGap);
+        }
+        columns = m_cache;
+        return total;
+    }
+
+    bool started() const { return m_stage != Stage::Before; }
+
+private:
+    enum class Stage { Before, FirstHeader, Headers, Body };
+    Stage m_stage = Stage::Before;
+    quint32 m_headerRow = 0;
+    qint64 m_next = 0;
+    Measure m_measure;
+    Columns m_cache;
+};
+
+double TWSerializerPDF::cacheTableHeaders(qsizetype index, Columns &columns) const
+{
+    return cacheTableHeaders(cells(), index, columns);
+}
+
+double TWSerializerPDF::cacheTableHeaders(const TWCellList &list, qsizetype index,
+                                          Columns &columns) const
+{
+    if (index < 0 || index >= list.size())
+        return 0;
+    TableMeasure measure;
+    measure.feed(list, index);
+    return measure.finish(columns);
+}
+
+TWSerializerPDF::Geometry TWSerializerPDF::geometryForTableWidth(double tableWidth) const
+{
+    Geometry geometry;
     if (!printInfo()) {
         if (tableWidth + 2 * kMargin <= kLetterWidth) {
             geometry.pageSize = QSizeF(kLetterWidth, kLetterHeight);
@@ -520,78 +673,40 @@ TWSerializerPDF::Geometry TWSerializerPDF::calculateSizes() const
     return geometry;
 }
 
-double TWSerializerPDF::cacheTableHeaders(qsizetype index, Columns &columns) const
+TWErrorResult TWSerializerPDF::writeParts(const PartSource &parts, QIODevice &device) const
 {
-    const TWCellList &list = cells();
-    if (index < 0 || index >= list.size())
-        return 0;
-    Measure measure;
-    const quint32 font = kHeaderFont;
-    Columns cache;
-    cache.reserve(25);
-
-    qsizetype at = index;
-    while (at < list.size() && !(list.at(at).table() && list.at(at).header()))
-        ++at;
-    if (at < list.size()) {
-        // The first header row makes the columns.
-        const quint32 headerRow = list.at(at).row();
-        qint64 next = 0;
-        while (at < list.size() && list.at(at).table() && list.at(at).header() &&
-               list.at(at).row() == headerRow) {
-            const TWCell &cell = list.at(at);
-            for (; next < qint64(cell.column()); ++next) {
-                Column placeholder;
-                placeholder.placeholder = true;
-                placeholder.size = QSizeF(0, 0);
-                cache.append(placeholder);
+    // First pass: the first table's columns, which decide the page.
+    TableMeasure measure;
+    bool measuring = true;
+    QString title;
+    bool titled = false;
+    if (TWErrorResult error = parts([&](TWCellList &part) -> TWErrorResult {
+            if (!titled && !part.isEmpty()) {
+                title = part.constFirst().value();
+                titled = true;
             }
-            Column column;
-            column.headerCells.append(cell);
-            column.size = measure.size(font, cell.value(), kColumnMeasure);
-            cache.append(column);
-            const quint32 span = std::max<quint32>(cell.span(), 1);
-            for (quint32 s = 1; s < span; ++s) {
-                Column covered;
-                covered.headerCells.append(std::nullopt);
-                covered.size = QSizeF(0, 0);
-                cache.append(covered);
-            }
-            next = qint64(cell.column()) + span;
-            ++at;
-        }
-        // Further header rows widen and heighten the columns they touch.
-        while (at < list.size() && list.at(at).table() && list.at(at).header()) {
-            const TWCell &cell = list.at(at);
-            if (cell.column() < cache.size()) {
-                Column &column = cache[cell.column()];
-                const QSizeF size = measure.size(font, cell.value(), kColumnMeasure);
-                column.size.setWidth(std::max(column.size.width(), size.width()));
-                column.size.setHeight(column.size.height() + size.height());
-                column.headerCells.append(cell);
-            }
-            ++at;
-        }
+            if (measuring)
+                measuring = measure.feed(part, 0);
+            return std::nullopt;
+        }))
+        return error;
+    Columns columns;
+    const double width = measure.finish(columns);
+    Geometry geometry = geometryForTableWidth(width);
+    if (measure.started()) {
+        geometry.firstTableIndex = 0;
+        geometry.firstTableColumns = columns;
     }
-    // The body widens a column whose texts are wider than its header.
-    for (; at < list.size() && list.at(at).table(); ++at) {
-        const TWCell &cell = list.at(at);
-        if (cell.header() || cell.column() >= cache.size() || cache.at(cell.column()).placeholder)
-            continue;
-        Column &column = cache[cell.column()];
-        const double width =
-            measure.size(fontKey(cell.style()), cell.value(), kColumnMeasure).width();
-        if (width > column.size.width())
-            column.size.setWidth(width + kColumnGap);
-    }
-    double total = 0;
-    for (qsizetype c = 0; c < cache.size(); ++c) {
-        cache[c].xOffset =
-            c == 0 ? 0 : cache.at(c - 1).xOffset + cache.at(c - 1).size.width() + kColumnGap;
-        total += cache.at(c).size.width() + (c == 0 ? 0 : kColumnGap);
-    }
-    columns = cache;
-    return total;
+    // Second pass: drawn a part at a time; only the current page is held.
+    Drawing drawing(*this, geometry);
+    if (!drawing.begin(&device, title))
+        return TWError(QStringLiteral("Tallyworth Export Error"), -1, device.errorString());
+    TWErrorResult error = parts([&drawing](TWCellList &part) -> TWErrorResult {
+        drawing.draw(part);
+        return std::nullopt;
+    });
+    drawing.end();
+    return error;
 }
 
 QByteArray TWSerializerPDF::data() const

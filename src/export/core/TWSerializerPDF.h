@@ -10,6 +10,7 @@
 #include "TWSerializer.h"
 
 #include <QFont>
+#include <QIODevice>
 #include <QRectF>
 #include <QSizeF>
 
@@ -45,6 +46,17 @@ public:
     // Measures the table that starts at cells()[index] into `columns` and
     // answers its width (0, and no change, for an index outside the list).
     double cacheTableHeaders(qsizetype index, Columns &columns) const;
+    double cacheTableHeaders(const TWCellList &list, qsizetype index, Columns &columns) const;
+    // The page for a first table of that width (0: none).
+    Geometry geometryForTableWidth(double tableWidth) const;
+
+    // The same document written straight onto `device` from cells handed
+    // over a part at a time (each part whole rows), so that only a part and
+    // the current page are in memory: `parts` hands every part to the sink it
+    // is given, and is called twice, to measure the first table and to draw.
+    using PartSink = std::function<TWErrorResult(TWCellList &part)>;
+    using PartSource = std::function<TWErrorResult(const PartSink &sink)>;
+    TWErrorResult writeParts(const PartSource &parts, QIODevice &device) const;
 
     // A cell's font (its size and face bits, the export preferences, and
     // "Times Roman" for a name that names no installed font).
@@ -56,4 +68,7 @@ public:
     static constexpr double graphWidth = 572;
     static constexpr double graphHeight = 330;
     static constexpr double graphLineHeight = 350;
+
+private:
+    class TableMeasure;
 };
