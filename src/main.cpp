@@ -12,6 +12,7 @@
 #include "TWImportUI.h"
 #include "TWLedger.h"
 #include "TWReportsUI.h"
+#include "TWWork.h"
 #include "TWWheelGuard.h"
 #include "Kitbase.h"
 #include "Mishap.h"
@@ -53,6 +54,7 @@ int main(int argc, char **argv)
     twRegisterExportUI();
     twRegisterImportUI();
     twRegisterReportsUI();
+    twRegisterWork();
     TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &request) {
         auto table = std::make_shared<const TWExportPrint::Table>(
             TWExportPrint::registerTable(request.business, request.transactions, request.fields,

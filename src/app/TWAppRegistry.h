@@ -5,6 +5,7 @@
 
 #include "TWBusinessInfo.h"
 #include "TWField.h"
+#include "TWNotificationCenter.h"
 #include "TWTransaction.h"
 
 #include <QByteArray>
@@ -119,6 +120,8 @@ public:
     virtual bool isTaskTimerRunning() const { return false; }
     // The task being timed, 0 when none.
     virtual qint32 timedTaskIdentifier() const { return 0; }
+    // The time item the timer extends, 0 when none.
+    virtual qint32 timedTaskItemIdentifier() const { return 0; }
     // Ends the running time item (at `endDate`, or now when invalid).
     virtual void stopTaskTimer(const QDateTime &) {}
     // Starts timing the task (none: nothing).
@@ -126,8 +129,9 @@ public:
     // The task the status menu times.
     virtual qint32 menuletTaskIdentifier() const { return 0; }
     virtual void setMenuletTaskIdentifier(qint32) {}
-    // A client, project, task or time item changed or went.
-    virtual void taskTimerUpdateNotification(const QString &) {}
+    // A client, project, task or time item of the document's store changed or
+    // went (the notification carries the record).
+    virtual void taskTimerUpdateNotification(const TWNotification &) {}
     virtual void didWake() {}
     // Stops the timer and forgets what it timed (after a revert).
     virtual void reset() {}

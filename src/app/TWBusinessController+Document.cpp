@@ -234,6 +234,9 @@ void TWBusinessController::autoSave()
 
 bool TWBusinessController::canClose()
 {
+    // A running timer ends its item now, so the question covers that write.
+    if (m_taskTimer)
+        m_taskTimer->stopTaskTimer(QDateTime());
     if (!m_edited)
         return true;
     switch (TWDocumentPrompts::prompts().askSaveChanges(displayName(), windowForSheet())) {
@@ -252,6 +255,8 @@ void TWBusinessController::close()
     if (m_closing)
         return;
     m_closing = true;
+    if (m_taskTimer)
+        m_taskTimer->stopTaskTimer(QDateTime());
     // A closing document never stays the one the status menu drives.
     if (TWApplicationDelegate *delegate = TWApplicationDelegate::instance())
         delegate->documentWillClose(this);

@@ -53,7 +53,7 @@ void TWBusinessController::observe()
          "projectUpdate", "taskNew", "taskDelete", "taskUpdate", "taskItemDelete"},
         [this](const TWNotification &note) {
             if (m_taskTimer)
-                m_taskTimer->taskTimerUpdateNotification(note.name);
+                m_taskTimer->taskTimerUpdateNotification(note);
         });
     add({"taskNew", "taskDelete", "taskUpdate"}, [this](const TWNotification &) { tasksUpdated(); });
     add({"expenseNew", "expenseDelete", "expenseUpdate"},

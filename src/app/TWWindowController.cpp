@@ -14,6 +14,8 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QAction>
+#include <QIcon>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -163,6 +165,13 @@ void TWWindowController::buildBar()
     tools->setObjectName(QStringLiteral("searchBar"));
     tools->setMovable(false);
     tools->setFloatable(false);
+    // The task timer's start and stop item (tag 7); the timer sets its picture and title.
+    QAction *timer = tools->addAction(QIcon(QStringLiteral(":/icons/StartTimer.png")),
+                                      TWLocalized("startTimer"));
+    timer->setObjectName(QStringLiteral("taskTimerItem"));
+    timer->setProperty("tag", 7);
+    QObject::connect(timer, &QAction::triggered, m_window,
+                     [this] { m_document->perform(TWAction::doStartStopTaskTimer); });
     auto *spacer = new QWidget(tools);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     tools->addWidget(spacer);

@@ -1,0 +1,103 @@
+#include "TWExpenseController.h"
+
+#include "TWBusiness.h"
+#include "TWClock.h"
+#include "TWFormatter.h"
+#include "TWValue.h"
+
+#include <QDateTimeEdit>
+#include <QLineEdit>
+#include <QLocale>
+#include <QToolButton>
+
+void TWExpenseController::buildForm()
+{
+    addRow("date", makeDateField(0, false, &m_date, &m_dateButton));
+    connect(m_date, &QDateTimeEdit::dateTimeChanged, this, [this](const QDateTime &date) {
+        if (m_editExpense)
+            m_editExpense->setDate(date);
+    });
+    m_name = makeLineEdit(false);
+    addRow("name", m_name);
+    completeNames(m_name, TWValueListExpenseNames);
+    m_quantity = makeLineEdit(true);
+    addRow("quantity", m_quantity);
+    m_cost = makeLineEdit(true);
+    addRow("cost", m_cost);
+    m_taxRate = makeLineEdit(true);
+    addRow("taxRate", m_taxRate);
+    m_notes = makeLineEdit(false);
+    addRow("notes", m_notes);
+}
+
+const TWUnit *TWExpenseController::unit() const
+{
+    const TWProjectPtr project =
+        m_business && m_editExpense ? m_business->projectWithIdentifier(m_editExpense->projectIdentifier())
+                                    : nullptr;
+    return project && project->unit() ? project->unit().get() : nullptr;
+}
+
+void TWExpenseController::update()
+{
+    view();
+    m_saved = false;
+    m_editExpense = m_expense ? m_expense->copy() : nullptr;
+    updateUI();
+}
+
+void TWExpenseController::updateUI()
+{
+    if (!m_editExpense)
+        return;
+    {
+        QSignalBlocker block(m_date);
+        m_date->setDateTime(m_editExpense->date().isValid() ? m_editExpense->date() : TWClock::now());
+    }
+    m_name->setText(m_editExpense->name());
+    m_quantity->setText(QLocale().toString(m_editExpense->quantity(), 'g', 15));
+    m_cost->setText(TWFormatter::formatter().valueString(m_editExpense->cost(), unit(), false, false,
+                                                         false, true, true));
+    m_taxRate->setText(QLocale().toString(double(float(m_editExpense->taxRate())), 'g', 7));
+    m_notes->setText(m_editExpense->notes());
+    QSignalBlocker block(m_dateButton);
+    m_dateButton->setChecked(false);
+}
+
+bool TWExpenseController::commitFields()
+{
+    if (!m_editExpense)
+        return false;
+    double quantity = 0;
+    double taxRate = 0;
+    qint64 cost = 0;
+    if (!readNumber(m_quantity->text(), &quantity) || !readMoney(m_cost->text(), unit(), &cost) ||
+        !readNumber(m_taxRate->text(), &taxRate)) {
+        updateUI();
+        return false;
+    }
+    m_editExpense->setQuantity(quantity);
+    m_editExpense->setCost(cost);
+    m_editExpense->setTaxRate(taxRate);
+    m_editExpense->setName(m_name->text());
+    m_editExpense->setNotes(m_notes->text());
+    m_editExpense->setDate(m_date->dateTime());
+    return true;
+}
+
+TWErrorResult TWExpenseController::store()
+{
+    if (!m_business || !m_editExpense)
+        return std::nullopt;
+    return m_mode == 0 ? m_business->addExpense(m_editExpense, true)
+                       : m_business->updateExpense(m_editExpense, true);
+}
+
+void TWExpenseController::dateSelected(int tag, const QDateTime &date)
+{
+    if (tag != 0 || !m_editExpense)
+        return;
+    m_editExpense->setDate(date);
+    QSignalBlocker block(m_date);
+    m_date->setDateTime(date);
+}

@@ -1,0 +1,631 @@
+#include "TWExpensesController.h"
+
+#include "TWExpenseController.h"
+
+#include "TWAlert.h"
+#include "TWBusinessController.h"
+
+#include "TWBusiness.h"
+#include "TWClient.h"
+#include "TWClock.h"
+#include "TWFormatter.h"
+#include "TWLocalized.h"
+#include "TWPreferences.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+QList<TWWorkColumn> TWExpensesController::expenseColumns()
+{
+    const auto column = [](int tag, const char *identifier, TWWorkColumn::Kind kind, bool right,
+                           int fit = 0) {
+        TWWorkColumn result;
+        result.tag = tag;
+        result.identifier = QString::fromLatin1(identifier);
+        result.titleKey = identifier;
+        result.kind = kind;
+        result.rightAligned = right;
+        result.minimumFit = fit;
+        return result;
+    };
+    using K = TWWorkColumn;
+    return {column(TWExpenseColumnImport, "import", K::CheckBox, false, 50),
+            column(TWExpenseColumnDate, "date", K::Date, false, 80),
+            column(TWExpenseColumnClient, "client", K::Text, false),
+            column(TWExpenseColumnProject, "project", K::Text, false),
+            column(TWExpenseColumnName, "name", K::Text, false),
+            column(TWExpenseColumnQuantity, "quantity", K::Text, true),
+            column(TWExpenseColumnCost, "cost", K::Text, true),
+            column(TWExpenseColumnSubtotal, "subtotal", K::Text, true),
+            column(TWExpenseColumnTaxRate, "taxRate", K::Text, true),
+            column(TWExpenseColumnTotal, "total", K::Text, true),
+            column(TWExpenseColumnNotes, "notes", K::Text, false)};
+}
+
+TWExpensesController::TWExpensesController(QObject *parent) : QObject(parent) {}
+
+TWExpensesController::~TWExpensesController()
+{
+    if (m_preferencesObserver)
+        TWNotificationCenter::defaultCenter().removeObserver(m_preferencesObserver);
+    delete m_sheet;
+    delete m_view;
+}
+
+void TWExpensesController::setBusinessController(TWBusinessController *document)
+{
+    m_document = document;
+}
+
+void TWExpensesController::setBusiness(TWBusiness *business)
+{
+    m_business = business;
+    if (m_table)
+        m_table->setBusiness(business);
+}
+
+QWidget *TWExpensesController::view()
+{
+    if (!m_view)
+        build();
+    return m_view;
+}
+
+void TWExpensesController::build()
+{
+    m_view = new QWidget;
+    auto *outer = new QVBoxLayout(m_view);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    m_table = new TWWorkTable(this, TWColumnSettingsViewExpenses, expenseColumns(), m_view, this);
+    m_table->table()->setObjectName(QStringLiteral("expensesTable"));
+    m_table->setBusiness(m_business);
+    const bool importing = m_mode != ModeProjects;
+    m_table->setShowsImportColumn(m_mode == ModeImportSelection);
+    m_table->setHeaderMenuEnabled(!importing);
+    outer->addWidget(m_table->table(), 1);
+
+    auto *bar = new QWidget(m_view);
+    auto *barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(8, 4, 8, 4);
+    m_addButton = new QToolButton(bar);
+    m_addButton->setIcon(QIcon(QStringLiteral(":/icons/Add.png")));
+    m_addButton->setToolTip(TWLocalized("newExpense"));
+    connect(m_addButton, &QToolButton::clicked, this, [this] {
+        if (canAddExpense())
+            newExpense();
+        updateAddDeleteButtonsEnabled();
+    });
+    m_deleteButton = new QPushButton(QIcon(QStringLiteral(":/icons/Remove.png")), QString(), bar);
+    m_deleteButton->setFlat(true);
+    connect(m_deleteButton, &QPushButton::clicked, this, [this] {
+        deleteExpense(false);
+        updateAddDeleteButtonsEnabled();
+    });
+    m_countLabel = new QLabel(bar);
+    m_countLabel->setObjectName(QStringLiteral("expensesCountLabel"));
+    m_totalLabel = new QLabel(bar);
+    m_totalLabel->setObjectName(QStringLiteral("expensesTotalLabel"));
+    barLayout->addWidget(m_addButton);
+    barLayout->addWidget(m_deleteButton);
+    barLayout->addStretch(1);
+    barLayout->addWidget(m_countLabel);
+    barLayout->addStretch(1);
+    barLayout->addWidget(m_totalLabel);
+    outer->addWidget(bar);
+    if (importing) {
+        m_addButton->hide();
+        m_deleteButton->hide();
+        m_countLabel->hide();
+        m_totalLabel->hide();
+    }
+    m_preferencesObserver = TWNotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("preferences"), nullptr, [this](const TWNotification &) {
+            m_table->clearSelection();
+            m_table->reload();
+        });
+}
+
+void TWExpensesController::update()
+{
+    view();
+    m_table->loadSettings(shownProjectCount(), {QStringLiteral("client"), QStringLiteral("project")});
+    m_table->updateColumns();
+    updateExpenses();
+}
+
+void TWExpensesController::updateExpenses()
+{
+    if (!m_table)
+        return;
+    m_table->clearSelection();
+    if (m_mode != ModeImportSelection) {
+        if (!m_business)
+            m_expenses.clear();
+        else if (m_mode == ModeAllRecords && !m_projects)
+            m_expenses = m_business->expenses();
+        else
+            m_expenses = m_projects ? m_business->expensesWithProjects(*m_projects) : TWExpenseList();
+    }
+    updateCountTotal();
+    m_table->updateSortDescriptors();
+    rebuildRowIndex();
+    m_table->table()->scrollToTop();
+    updateAddDeleteButtonsEnabled();
+}
+
+void TWExpensesController::rebuildRowIndex()
+{
+    m_rows.clear();
+    for (int row = 0; row < m_expenses.size(); ++row)
+        if (m_expenses.at(row))
+            m_rows.insert(m_expenses.at(row)->identifier(), row);
+}
+
+// ---- Cells ----
+
+TWProjectPtr TWExpensesController::projectOf(const TWExpense &expense) const
+{
+    return m_business ? m_business->projectWithIdentifier(expense.projectIdentifier()) : nullptr;
+}
+
+TWClientPtr TWExpensesController::clientOf(const TWExpense &expense) const
+{
+    const TWProjectPtr project = projectOf(expense);
+    return project ? m_business->clientWithIdentifier(project->clientIdentifier()) : nullptr;
+}
+
+const TWUnit *TWExpensesController::unitOf(const TWExpense &expense) const
+{
+    const TWProjectPtr project = projectOf(expense);
+    return project && project->unit() ? project->unit().get() : nullptr;
+}
+
+QString TWExpensesController::money(qint64 value, const TWUnit *unit) const
+{
+    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true, m_business);
+}
+
+int TWExpensesController::workRowCount(const TWWorkTable *) const
+{
+    return int(m_expenses.size());
+}
+
+QString TWExpensesController::workText(const TWWorkTable *, int row, int tag) const
+{
+    const TWExpensePtr expense = m_expenses.value(row);
+    if (!expense)
+        return {};
+    switch (tag) {
+    case TWExpenseColumnDate:
+        return TWFormatter::formatter().shortDateString(expense->date());
+    case TWExpenseColumnClient: {
+        const TWClientPtr client = clientOf(*expense);
+        return client ? client->name() : QString();
+    }
+    case TWExpenseColumnProject: {
+        const TWProjectPtr project = projectOf(*expense);
+        return project ? project->name() : QString();
+    }
+    case TWExpenseColumnName:
+        return expense->name();
+    case TWExpenseColumnQuantity:
+        return QString::number(expense->quantity(), 'g', 15);
+    case TWExpenseColumnCost:
+        return money(expense->cost(), unitOf(*expense));
+    case TWExpenseColumnSubtotal:
+        return money(expense->subtotal(), unitOf(*expense));
+    case TWExpenseColumnTaxRate:
+        return QStringLiteral("%1%").arg(QString::number(double(float(expense->taxRate())), 'g', 7));
+    case TWExpenseColumnTotal:
+        return money(expense->total(), unitOf(*expense));
+    case TWExpenseColumnNotes:
+        return expense->notes();
+    default:
+        return {};
+    }
+}
+
+bool TWExpensesController::workChecked(const TWWorkTable *, int row, int tag) const
+{
+    const TWExpensePtr expense = m_expenses.value(row);
+    return tag == TWExpenseColumnImport && expense &&
+           m_importSelectedExpenses.contains(expense);
+}
+
+QColor TWExpensesController::workRowColour(const TWWorkTable *, int) const
+{
+    return TWPreferences::preferences().expenseColour();
+}
+
+int TWExpensesController::compareExpenses(const TWExpense &a, const TWExpense &b, int tag) const
+{
+    using namespace TWWorkCompare;
+    int order = 0;
+    switch (tag) {
+    case TWExpenseColumnImport: {
+        const auto ticked = [this](const TWExpense &expense) {
+            return std::any_of(m_importSelectedExpenses.begin(), m_importSelectedExpenses.end(),
+                               [&expense](const TWExpensePtr &e) { return e.get() == &expense; });
+        };
+        order = value(ticked(a), ticked(b));
+        break;
+    }
+    case TWExpenseColumnDate:
+        order = date(a.date(), b.date());
+        break;
+    case TWExpenseColumnClient: {
+        const TWClientPtr ca = clientOf(a), cb = clientOf(b);
+        order = text(ca ? ca->name() : QString(), cb ? cb->name() : QString(), !ca, !cb);
+        break;
+    }
+    case TWExpenseColumnProject: {
+        const TWProjectPtr pa = projectOf(a), pb = projectOf(b);
+        order = text(pa ? pa->name() : QString(), pb ? pb->name() : QString(), !pa, !pb);
+        break;
+    }
+    case TWExpenseColumnName:
+        order = text(a.name(), b.name());
+        break;
+    case TWExpenseColumnNotes:
+        order = text(a.notes(), b.notes());
+        break;
+    case TWExpenseColumnQuantity:
+        order = value(a.quantity(), b.quantity());
+        break;
+    case TWExpenseColumnTaxRate:
+        order = value(a.taxRate(), b.taxRate());
+        break;
+    case TWExpenseColumnCost:
+        order = value(a.cost(), b.cost());
+        break;
+    case TWExpenseColumnSubtotal:
+        order = value(a.subtotal(), b.subtotal());
+        break;
+    case TWExpenseColumnTotal:
+        order = value(a.total(), b.total());
+        break;
+    default:
+        break;
+    }
+    return order != 0 ? order : value(a.identifier(), b.identifier());
+}
+
+void TWExpensesController::workSort(TWWorkTable *, int tag, bool ascending)
+{
+    std::stable_sort(m_expenses.begin(), m_expenses.end(),
+                     [this, tag, ascending](const TWExpensePtr &a, const TWExpensePtr &b) {
+                         const int order = compareExpenses(*a, *b, tag);
+                         return ascending ? order < 0 : order > 0;
+                     });
+    rebuildRowIndex();
+}
+
+// ---- Rows and permissions ----
+
+TWExpenseList TWExpensesController::expensesForRows(const QList<int> &rows) const
+{
+    TWExpenseList expenses;
+    for (int row : rows)
+        if (row >= 0 && row < m_expenses.size())
+            expenses.append(m_expenses.at(row));
+    return expenses;
+}
+
+TWExpenseList TWExpensesController::selectedExpenses() const
+{
+    return m_table ? expensesForRows(m_table->selectedRows()) : TWExpenseList();
+}
+
+int TWExpensesController::expenseRow(const TWExpense &expense) const
+{
+    return m_rows.value(expense.identifier(), -1);
+}
+
+bool TWExpensesController::hasFirstResponder() const
+{
+    return m_table && m_table->hasFirstResponder();
+}
+
+bool TWExpensesController::tableViewHasContextMenu(const QMenu *menu) const
+{
+    return m_table && m_table->hasContextMenu(menu);
+}
+
+bool TWExpensesController::hasSelectedExpense(bool context, bool single, bool multiple) const
+{
+    return m_table && m_table->hasSelected(context, single, multiple);
+}
+
+bool TWExpensesController::canAddExpense() const
+{
+    return m_mode == ModeProjects && shownProjectCount() == 1;
+}
+
+bool TWExpensesController::canEditExpense(bool context) const
+{
+    return hasSelectedExpense(context, true, false);
+}
+
+bool TWExpensesController::canDuplicateExpense(bool context) const
+{
+    return m_mode != ModeImportSelection && hasSelectedExpense(context, false, false);
+}
+
+bool TWExpensesController::canDeleteExpense(bool context) const
+{
+    return m_mode != ModeImportSelection && hasSelectedExpense(context, false, false);
+}
+
+bool TWExpensesController::validationQuery(TWQuery query, bool context) const
+{
+    switch (query) {
+    case TWQuery::CanAddExpense: return canAddExpense();
+    case TWQuery::CanEditExpense: return canEditExpense(context);
+    case TWQuery::CanDuplicateExpense: return canDuplicateExpense(context);
+    case TWQuery::CanDeleteExpense: return canDeleteExpense(context);
+    default: return false;
+    }
+}
+
+// ---- Count, total and buttons ----
+
+void TWExpensesController::updateCountTotal()
+{
+    if (!m_countLabel || m_mode != ModeProjects || !m_business)
+        return;
+    const qsizetype listed = m_expenses.size();
+    const QString noun = listed == 1 ? TWLocalized("expenseLower") : TWLocalized("expensesLower");
+    const QList<int> rows = m_table->selectedRows();
+    const TWUnit *home = m_business->homeUnit().get();
+    const QString allText =
+        money(m_projects ? m_business->expenseHomeTotalWithProjects(*m_projects) : 0, home);
+    if (rows.isEmpty()) {
+        m_countLabel->setText(QStringLiteral("%1 %2").arg(listed).arg(noun));
+        m_totalLabel->setText(allText);
+    } else {
+        m_countLabel->setText(QStringLiteral("%1 / %2 %3").arg(rows.size()).arg(listed).arg(noun));
+        const qint64 selected = m_business->expenseHomeTotalWithExpenses(expensesForRows(rows));
+        m_totalLabel->setText(QStringLiteral("%1 / %2").arg(money(selected, home), allText));
+    }
+}
+
+void TWExpensesController::updateAddDeleteButtonsEnabled()
+{
+    if (!m_addButton)
+        return;
+    m_addButton->setEnabled(canAddExpense());
+    m_deleteButton->setEnabled(m_mode != ModeImportSelection && !m_table->selectedRows().isEmpty());
+}
+
+void TWExpensesController::workSelectionChanged(TWWorkTable *)
+{
+    updateCountTotal();
+    updateAddDeleteButtonsEnabled();
+}
+
+void TWExpensesController::presentError(const TWError &error) const
+{
+    if (m_document)
+        m_document->presentError(error);
+}
+
+void TWExpensesController::changed() const
+{
+    if (m_document)
+        m_document->updateChangeCount(0);
+}
+
+// ---- Check boxes, keys, menus ----
+
+void TWExpensesController::workCheckbox(TWWorkTable *, int row, int tag, bool on)
+{
+    const TWExpensePtr expense = m_expenses.value(row);
+    if (tag != TWExpenseColumnImport || !expense)
+        return;
+    const qsizetype found = m_importSelectedExpenses.indexOf(expense);
+    if (on && found < 0)
+        m_importSelectedExpenses.append(expense);
+    else if (!on && found >= 0)
+        m_importSelectedExpenses.removeAt(found);
+    m_table->refreshRows({row});
+    if (m_delegate)
+        m_delegate->expensesControllerImportSelectedExpensesChanged(this);
+    emit expensesChanged();
+}
+
+bool TWExpensesController::workKey(TWWorkTable *table, int key)
+{
+    switch (key) {
+    case 1:
+        deleteExpense(false);
+        return true;
+    case '\r':
+        if (m_mode != ModeProjects)
+            return false;
+        [[fallthrough]];
+    case ' ':
+        if (table->selectedRows().size() == 1)
+            editSelectedExpense(false);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TWExpensesController::workDoubleClick(TWWorkTable *table)
+{
+    if (table->rememberedRows().size() == 1)
+        editExpense(m_expenses.value(table->rememberedRows().constFirst()),
+                    m_mode == ModeImportSelection);
+}
+
+QMenu *TWExpensesController::workContextMenu(TWWorkTable *, QWidget *parent, bool rowClicked)
+{
+    auto *menu = new QMenu(parent);
+    const bool importing = m_mode != ModeProjects;
+    const qsizetype rows = m_table->contextRows().size();
+    if (!importing && canAddExpense())
+        menu->addAction(TWLocalized("newExpense"), this, [this] { newExpense(); });
+    if (rowClicked && rows == 1)
+        menu->addAction(TWLocalized("editExpense"), this, [this] { editSelectedExpense(true); });
+    if (rowClicked && !importing) {
+        menu->addAction(TWLocalized(rows == 1 ? "duplicateExpense" : "duplicateExpenses"), this,
+                        [this] { duplicateSelectedExpense(true); });
+        menu->addAction(TWLocalized(rows == 1 ? "deleteExpense" : "deleteExpenses"), this,
+                        [this] { deleteExpense(true); });
+    }
+    if (menu->isEmpty()) {
+        delete menu;
+        return nullptr;
+    }
+    return menu;
+}
+
+// ---- Commands ----
+
+TWExpenseController *TWExpensesController::ensureSheet()
+{
+    if (!m_sheet)
+        m_sheet = new TWExpenseController();
+    m_sheet->setBusinessController(m_document);
+    m_sheet->setBusiness(m_business);
+    return m_sheet;
+}
+
+void TWExpensesController::newExpense()
+{
+    if (!canAddExpense() || !m_business || !m_document)
+        return;
+    const TWProjectPtr project = m_projects->constFirst();
+    const qint32 identifier = m_business->nextExpenseIdentifier();
+    if (identifier == 0) {
+        presentError(m_document->lastStoreError());
+        return;
+    }
+    const TWExpensePtr expense =
+        TWExpense::expenseWithDate(TWClock::now(), QString(), 1.0, 0, project->taxRate(), QString(),
+                                   project->identifier(), identifier);
+    TWExpenseController *sheet = ensureSheet();
+    sheet->setExpense(expense);
+    sheet->setMode(0);
+    sheet->update();
+    QPointer<TWExpensesController> guarded(this);
+    m_document->beginSheetWithView(sheet->view(), false, true, [guarded, expense](int code) {
+        if (!guarded || code != -1002)
+            return;
+        const int row = guarded->expenseRow(*expense);
+        if (row >= 0)
+            guarded->m_table->selectRow(row);
+    });
+}
+
+void TWExpensesController::editSelectedExpense(bool context)
+{
+    const QList<int> rows = m_table ? m_table->rowsActedOn(context) : QList<int>();
+    if (rows.size() == 1)
+        editExpense(m_expenses.value(rows.constFirst()), m_mode == ModeImportSelection);
+}
+
+void TWExpensesController::editExpense(const TWExpensePtr &expense, bool isImport)
+{
+    if (!expense || !m_document)
+        return;
+    TWExpenseController *sheet = ensureSheet();
+    sheet->setExpense(expense);
+    sheet->setMode(1);
+    sheet->setIsImport(isImport);
+    sheet->update();
+    const TWExpenseList remembered = selectedExpenses();
+    QPointer<TWExpensesController> guarded(this);
+    m_document->beginSheetWithView(
+        sheet->view(), false, true, [guarded, sheet, isImport, remembered](int code) {
+            if (!guarded || code != -1002)
+                return;
+            if (isImport)
+                guarded->updateExpense(sheet->expense(), sheet->editExpense());
+            if (!remembered.isEmpty()) {
+                const int row = guarded->expenseRow(*remembered.constFirst());
+                if (row >= 0)
+                    guarded->m_table->selectRow(row);
+            }
+        });
+}
+
+void TWExpensesController::updateExpense(const TWExpensePtr &original, const TWExpensePtr &edited)
+{
+    if (!original || !edited)
+        return;
+    // File records are matched as objects: their identifiers may repeat stored ones.
+    for (TWExpensePtr &expense : m_expenses)
+        if (expense == original)
+            expense = edited;
+    for (TWExpensePtr &expense : m_importSelectedExpenses)
+        if (expense == original)
+            expense = edited;
+    updateExpenses();
+    emit expensesChanged();
+}
+
+void TWExpensesController::duplicateSelectedExpense(bool context)
+{
+    if (m_table && canDuplicateExpense(context))
+        duplicateExpenses(expensesForRows(m_table->rowsActedOn(context)));
+}
+
+void TWExpensesController::duplicateExpenses(const TWExpenseList &expenses)
+{
+    if (!m_business || m_mode == ModeImportSelection)
+        return;
+    int added = 0;
+    TWErrorResult failure;
+    for (const TWExpensePtr &expense : expenses) {
+        const qint32 identifier = m_business->nextExpenseIdentifier();
+        if (identifier == 0) {
+            failure = m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1);
+            break;
+        }
+        const TWExpensePtr copy = expense->copy();
+        copy->setIdentifier(identifier);
+        if ((failure = m_business->addExpense(copy, false)))
+            break;
+        ++added;
+    }
+    if (added > 0)
+        m_business->notifyExpensesAdd();
+    changed();
+    if (failure)
+        presentError(*failure);
+}
+
+void TWExpensesController::deleteExpense(bool context)
+{
+    if (!m_table || !canDeleteExpense(context))
+        return;
+    const qsizetype count = m_table->rowsActedOn(context).size();
+    TWAlert alert;
+    alert.message = TWLocalized(count < 2 ? "deleteExpenseTitle" : "deleteExpensesTitle");
+    alert.buttons = {TWLocalized(count < 2 ? "deleteExpense" : "deleteExpenses"),
+                     TWLocalized("cancel")};
+    alert.window = m_view ? m_view->window() : nullptr;
+    QPointer<TWExpensesController> guarded(this);
+    twRunAlert(alert, [guarded, context](int code) {
+        if (!guarded || code != 1000 || !guarded->m_business)
+            return;
+        const TWExpenseList expenses = guarded->expensesForRows(guarded->m_table->rowsActedOn(context));
+        TWErrorResult failure;
+        for (const TWExpensePtr &expense : expenses)
+            if ((failure = guarded->m_business->deleteExpense(expense, true)))
+                break;
+        guarded->m_table->clearSelection();
+        guarded->changed();
+        if (failure)
+            guarded->presentError(*failure);
+    });
+}

@@ -1,0 +1,79 @@
+#include "TWTaskItemController.h"
+
+#include "TWBusiness.h"
+#include "TWClock.h"
+
+#include <QDateTimeEdit>
+#include <QLineEdit>
+#include <QToolButton>
+
+void TWTaskItemController::buildForm()
+{
+    addRow("taskItemStart", makeDateField(0, true, &m_start, &m_startButton));
+    addRow("taskItemEnd", makeDateField(1, true, &m_end, &m_endButton));
+    m_notes = makeLineEdit(false);
+    addRow("notes", m_notes);
+    connect(m_start, &QDateTimeEdit::dateTimeChanged, this, [this](const QDateTime &moment) {
+        if (m_editTaskItem)
+            m_editTaskItem->setStartDateTime(moment);
+    });
+    connect(m_end, &QDateTimeEdit::dateTimeChanged, this, [this](const QDateTime &moment) {
+        if (m_editTaskItem)
+            m_editTaskItem->setEndDateTime(moment);
+    });
+}
+
+void TWTaskItemController::update()
+{
+    view();
+    m_saved = false;
+    m_editTaskItem = m_taskItem ? m_taskItem->copy() : nullptr;
+    updateUI();
+}
+
+void TWTaskItemController::updateUI()
+{
+    if (!m_editTaskItem)
+        return;
+    const QDateTime now = TWClock::now();
+    QSignalBlocker blockStart(m_start);
+    QSignalBlocker blockEnd(m_end);
+    m_start->setDateTime(m_editTaskItem->startDateTime().isValid() ? m_editTaskItem->startDateTime()
+                                                                   : now);
+    m_end->setDateTime(m_editTaskItem->endDateTime().isValid() ? m_editTaskItem->endDateTime() : now);
+    m_notes->setText(m_editTaskItem->notes());
+    for (QToolButton *button : {m_startButton, m_endButton}) {
+        QSignalBlocker block(button);
+        button->setChecked(false);
+    }
+}
+
+bool TWTaskItemController::commitFields()
+{
+    if (!m_editTaskItem)
+        return false;
+    m_editTaskItem->setNotes(m_notes->text());
+    return true;
+}
+
+TWErrorResult TWTaskItemController::store()
+{
+    if (!m_business || !m_editTaskItem)
+        return std::nullopt;
+    return m_mode == 0 ? m_business->addTaskItem(m_editTaskItem, true)
+                       : m_business->updateTaskItem(m_editTaskItem, true);
+}
+
+void TWTaskItemController::dateSelected(int tag, const QDateTime &date)
+{
+    if (!m_editTaskItem)
+        return;
+    // The chosen day replaces the whole moment.
+    QDateTimeEdit *picker = tag == 0 ? m_start : m_end;
+    if (tag == 0)
+        m_editTaskItem->setStartDateTime(date);
+    else
+        m_editTaskItem->setEndDateTime(date);
+    QSignalBlocker block(picker);
+    picker->setDateTime(date);
+}

@@ -1,0 +1,376 @@
+#include "TWTaskTimerCore.h"
+
+#include "TWBusiness.h"
+#include "TWNotifications.h"
+
+#include "TWClock.h"
+#include "TWFormatter.h"
+#include "TWLocalized.h"
+#include "TWPreferences.h"
+#include "TWUtilities.h"
+
+#include <QTimer>
+
+namespace
+{
+
+// Idle time below this is activity: a source that counts in milliseconds is
+// never exactly 0.
+constexpr double kActiveWithin = 1.0;
+
+QString orUntitled(const QString &name)
+{
+    return name.isEmpty() ? TWLocalized("untitled") : name;
+}
+
+template <typename T> qint32 identifierIn(const TWNotification &notification, const QString &key)
+{
+    const auto record = notification.userInfo.value(key).value<std::shared_ptr<T>>();
+    return record ? record->identifier() : 0;
+}
+
+} // namespace
+
+TWTaskTimerCore::TWTaskTimerCore(TWTaskTimerHost *host, QObject *parent)
+    : QObject(parent), m_host(host),
+      m_idleSource([] { return TWUtilities::utilities().idleTime(); })
+{
+}
+
+TWTaskTimerCore::~TWTaskTimerCore()
+{
+    // The timer goes with this object; nothing is written any more.
+    delete m_timer;
+}
+
+bool TWTaskTimerCore::canTimeTask(const TWTaskPtr &task, TWBusiness &business)
+{
+    if (!task)
+        return false;
+    const TWTaskPtr stored = business.taskWithIdentifier(task->identifier());
+    if (!stored || stored->taskType() != TWTaskTypeTimed)
+        return false;
+    const TWProjectPtr project = business.projectWithIdentifier(stored->projectIdentifier());
+    return project && project->type() == 1;
+}
+
+bool TWTaskTimerCore::startTaskTimer(const TWTaskPtr &requested)
+{
+    TWBusiness *store = business();
+    if (!store || m_timedTaskIdentifier != 0 || !canTimeTask(requested, *store))
+        return false;
+    const TWTaskPtr task = store->taskWithIdentifier(requested->identifier());
+    const QDateTime now = TWClock::now();
+    const qint32 identifier = store->nextTaskItemIdentifier();
+    if (identifier == 0) {
+        m_host->timerPresentError(store->databaseErrorWithMessage(1));
+        return false;
+    }
+    const TWTaskItemPtr item =
+        TWTaskItem::taskItemWithStartDateTime(now, now, QString(), task->identifier(), identifier);
+    if (TWErrorResult error = store->addTaskItem(item, true)) {
+        m_host->timerPresentError(*error);
+        return false;
+    }
+    emit taskItemsChanged();
+    m_menuletTaskIdentifier = task->identifier();
+    m_timedTaskIdentifier = task->identifier();
+    m_timedTaskItemIdentifier = identifier;
+    m_timer = new QTimer(this);
+    m_timer->setInterval(kInterval);
+    connect(m_timer, &QTimer::timeout, this, [this] { updateTimedTask(QDateTime()); });
+    m_timer->start();
+    m_idleTimeout = TWPreferences::preferences().idleTimeout();
+    m_lastNonIdleDate = m_idleTimeout != 0 ? now : QDateTime();
+    updateTimedTask(QDateTime());
+    if (!isTaskTimerRunning())
+        return false;
+    emit highlightChanged(true);
+    emit runningChanged(true);
+    m_host->timerUpdateUI();
+    m_host->timerDocumentChanged();
+    return true;
+}
+
+bool TWTaskTimerCore::writeEnd(const QDateTime &end, TWTaskPtr *taskOut)
+{
+    TWBusiness *store = business();
+    if (!store)
+        return false;
+    // Looked up at every write: an item deleted (with or without a
+    // notification) is simply gone, never written back.
+    const TWTaskItemPtr stored = store->taskItemWithIdentifier(m_timedTaskItemIdentifier);
+    const TWTaskPtr task = store->taskWithIdentifier(m_timedTaskIdentifier);
+    if (!stored || !task)
+        return false;
+    const TWProjectPtr project = store->projectWithIdentifier(task->projectIdentifier());
+    const TWTaskItemPtr item = stored->copy();
+    item->setEndDateTime(end.isValid() ? end : TWClock::now());
+    // A failed write keeps the stored item as it was; the next tick writes again.
+    if (!store->updateTaskItem(item, true)) {
+        if (project && m_host->timerShowsClient(project->clientIdentifier()))
+            emit timerRowsChanged(project, task, item);
+    }
+    if (taskOut)
+        *taskOut = task;
+    return true;
+}
+
+void TWTaskTimerCore::updateTimedTask(const QDateTime &date)
+{
+    if (m_timedTaskItemIdentifier == 0)
+        return;
+    TWTaskPtr task;
+    if (!writeEnd(date, &task)) {
+        // Nothing left to time: the timer must not go on showing Stop.
+        clearTimer();
+        return;
+    }
+    checkIdle(task);
+    m_host->timerDocumentChanged();
+}
+
+void TWTaskTimerCore::checkIdle(const TWTaskPtr &task)
+{
+    if (m_showingIdleAlert || m_idleTimeout == 0 || !task)
+        return;
+    const double idle = m_idleSource ? m_idleSource() : 0.0;
+    if (idle >= double(m_idleTimeout) * 60.0)
+        askIdle(task->identifier());
+    else if (idle < kActiveWithin)
+        m_lastNonIdleDate = TWClock::now();
+}
+
+QString TWTaskTimerCore::idleMessage() const
+{
+    return TWLocalized("yourMacHasBeenIdle")
+        .arg(m_idleTimeout)
+        .arg(m_idleTimeout == 1 ? TWLocalized("minuteLower") : TWLocalized("minutesLower"));
+}
+
+void TWTaskTimerCore::askIdle(qint32 taskIdentifier)
+{
+    m_showingIdleAlert = true;
+    const qint32 item = m_timedTaskItemIdentifier;
+    QPointer<TWTaskTimerCore> guarded(this);
+    m_host->timerAskIdle(
+        idleMessage(),
+        {TWLocalized("yes"), TWLocalized("no"), TWLocalized("noButContinueTimer")},
+        [guarded, taskIdentifier, item](int answer) {
+            if (!guarded)
+                return;
+            TWTaskTimerCore *self = guarded;
+            // Answers about an item that is no longer timed change nothing.
+            const bool sameItem = self->m_timedTaskItemIdentifier == item && item != 0;
+            if (answer == 1000) {
+                if (sameItem)
+                    self->m_lastNonIdleDate = TWClock::now();
+            } else if (sameItem && (answer == 1001 || answer == 1002)) {
+                self->stopTaskTimer(self->m_lastNonIdleDate);
+                if (answer == 1002)
+                    if (TWBusiness *store = self->business())
+                        self->startTaskTimer(store->taskWithIdentifier(taskIdentifier));
+            }
+            self->m_showingIdleAlert = false;
+        });
+}
+
+void TWTaskTimerCore::stopTaskTimer(const QDateTime &endDate)
+{
+    if (m_timedTaskIdentifier == 0)
+        return;
+    TWBusiness *store = business();
+    const TWTaskItemPtr item =
+        store ? store->taskItemWithIdentifier(m_timedTaskItemIdentifier) : nullptr;
+    const qint64 minimum = TWPreferences::preferences().minimumTaskTime();
+    QDateTime end = endDate.isValid() ? endDate : TWClock::now();
+    if (item && minimum != 0 && item->startDateTime().isValid()) {
+        const double elapsed = double(item->startDateTime().msecsTo(end)) / 1000.0;
+        if (double(minimum) * 60.0 > elapsed)
+            end = item->startDateTime().addSecs(minimum * 60);
+    }
+    // The last write asks nothing: an idle answer could start the timer again.
+    if (m_timedTaskItemIdentifier != 0)
+        writeEnd(end, nullptr);
+    clearTimer();
+    m_host->timerDocumentChanged();
+}
+
+void TWTaskTimerCore::clearTimer()
+{
+    const bool wasRunning = m_timer != nullptr || m_timedTaskIdentifier != 0;
+    if (wasRunning)
+        emit highlightChanged(false);
+    delete m_timer;
+    m_timer = nullptr;
+    m_timedTaskIdentifier = 0;
+    m_timedTaskItemIdentifier = 0;
+    m_lastNonIdleDate = QDateTime();
+    if (wasRunning) {
+        emit runningChanged(false);
+        m_host->timerUpdateUI();
+    }
+}
+
+void TWTaskTimerCore::didWake()
+{
+    if (m_timedTaskItemIdentifier == 0 || m_showingIdleAlert || m_idleTimeout == 0 ||
+        !m_lastNonIdleDate.isValid())
+        return;
+    const double asleep = double(m_lastNonIdleDate.msecsTo(TWClock::now())) / 1000.0;
+    if (asleep >= double(m_idleTimeout) * 60.0)
+        askIdle(m_timedTaskIdentifier);
+}
+
+void TWTaskTimerCore::taskTimerUpdateNotification(const TWNotification &notification)
+{
+    TWBusiness *store = business();
+    const QString &name = notification.name;
+    if (m_timedTaskIdentifier != 0 && store) {
+        const TWTaskPtr task = store->taskWithIdentifier(m_timedTaskIdentifier);
+        const TWProjectPtr project =
+            task ? store->projectWithIdentifier(task->projectIdentifier()) : nullptr;
+        bool stop = false;
+        if (name == TWClientDeleteNotification) {
+            const qint32 client = identifierIn<TWClient>(notification, TWClientNotificationKey);
+            stop = client != 0 && (!project || project->clientIdentifier() == client);
+        } else if (name == TWProjectDeleteNotification) {
+            const qint32 deleted = identifierIn<TWProject>(notification, TWProjectNotificationKey);
+            stop = deleted != 0 && (!task || task->projectIdentifier() == deleted);
+        } else if (name == TWTaskDeleteNotification) {
+            stop = identifierIn<TWTask>(notification, TWTaskNotificationKey) ==
+                   m_timedTaskIdentifier;
+        } else if (name == TWTaskItemDeleteNotification) {
+            stop = identifierIn<TWTaskItem>(notification, TWTaskItemNotificationKey) ==
+                   m_timedTaskItemIdentifier;
+        } else if (name == TWTaskUpdateNotification) {
+            // A task that stopped being timed (or moved to an estimate) counts
+            // its time no more: the item it was given is gone with the change.
+            stop = identifierIn<TWTask>(notification, TWTaskNotificationKey) ==
+                       m_timedTaskIdentifier &&
+                   !canTimeTask(task, *store);
+        }
+        if (stop) {
+            stopTaskTimer(QDateTime());
+            m_menuletTaskIdentifier = 0;
+        }
+    } else if (name == TWTaskDeleteNotification &&
+               identifierIn<TWTask>(notification, TWTaskNotificationKey) == m_menuletTaskIdentifier) {
+        m_menuletTaskIdentifier = 0;
+    }
+    m_host->timerRebuildMenulet();
+}
+
+void TWTaskTimerCore::reset()
+{
+    delete m_timer;
+    m_timer = nullptr;
+    m_timedTaskIdentifier = 0;
+    m_timedTaskItemIdentifier = 0;
+    m_menuletTaskIdentifier = 0;
+    m_lastNonIdleDate = QDateTime();
+    m_idleTimeout = 0;
+    m_showingIdleAlert = false;
+}
+
+// ---- The menu-bar menu ----
+
+QString TWTaskTimerCore::taskMenuletString() const
+{
+    TWBusiness *store = business();
+    const TWTaskPtr task =
+        store && m_menuletTaskIdentifier ? store->taskWithIdentifier(m_menuletTaskIdentifier) : nullptr;
+    if (!task)
+        return TWLocalized("noTaskSelected");
+    const TWProjectPtr project = store->projectWithIdentifier(task->projectIdentifier());
+    const TWClientPtr client = project ? store->clientWithIdentifier(project->clientIdentifier())
+                                       : nullptr;
+    const TWBusinessInfoPtr info = store->businessInfo();
+    return QStringLiteral("%1 : %2 : %3 : %4")
+        .arg(orUntitled(info ? info->name() : QString()), orUntitled(client ? client->name() : QString()),
+             orUntitled(project ? project->name() : QString()), orUntitled(task->name()));
+}
+
+QString TWTaskTimerCore::timeMenuletString() const
+{
+    TWBusiness *store = business();
+    const TWTaskPtr task =
+        store && m_menuletTaskIdentifier ? store->taskWithIdentifier(m_menuletTaskIdentifier) : nullptr;
+    const double seconds = task ? task->quantityWithBusiness(*store) : 0.0;
+    return TWFormatter::formatter().timeString(seconds, true,
+                                               TWPreferences::preferences().timeFormat());
+}
+
+QList<TWMenuletItem> TWTaskTimerCore::menuletItems() const
+{
+    QList<TWMenuletItem> items;
+    TWBusiness *store = business();
+    const bool noTask = !store || m_menuletTaskIdentifier == 0 ||
+                        !store->taskWithIdentifier(m_menuletTaskIdentifier);
+    TWMenuletItem startStop;
+    startStop.title = TWLocalized(isTaskTimerRunning() ? "stopTimer" : "startTimer");
+    startStop.tag = 1;
+    startStop.hidden = noTask;
+    startStop.action = TWMenuletItem::StartStop;
+    items.append(startStop);
+    TWMenuletItem separator;
+    separator.separator = true;
+    separator.tag = 2;
+    separator.hidden = noTask;
+    items.append(separator);
+    TWMenuletItem taskLine;
+    taskLine.title = taskMenuletString();
+    taskLine.tag = 3;
+    taskLine.enabled = false;
+    items.append(taskLine);
+    TWMenuletItem timeLine;
+    timeLine.title = timeMenuletString();
+    timeLine.tag = 4;
+    timeLine.hidden = noTask;
+    timeLine.enabled = false;
+    items.append(timeLine);
+    if (!store || store->clients().isEmpty())
+        return items;
+    TWMenuletItem plain;
+    plain.separator = true;
+    items.append(plain);
+    for (const TWClientPtr &client : store->clients()) {
+        if (!client)
+            continue;
+        TWMenuletItem clientItem;
+        clientItem.title = orUntitled(client->name());
+        clientItem.hasSubmenu = true;
+        const TWProjectList projects = store->projectsWithClient(*client);
+        if (projects.isEmpty()) {
+            TWMenuletItem none;
+            none.title = TWLocalized("noProjects");
+            none.enabled = false;
+            clientItem.submenu.append(none);
+        }
+        for (const TWProjectPtr &project : projects) {
+            if (!project || project->type() != 1)
+                continue;
+            TWMenuletItem projectItem;
+            projectItem.title = orUntitled(project->name());
+            projectItem.hasSubmenu = true;
+            for (const TWTaskPtr &task : store->tasksWithProject(*project)) {
+                if (!task || task->taskType() != TWTaskTypeTimed)
+                    continue;
+                TWMenuletItem taskItem;
+                taskItem.title = orUntitled(task->name());
+                taskItem.action = TWMenuletItem::SelectTask;
+                taskItem.task = task;
+                projectItem.submenu.append(taskItem);
+            }
+            if (projectItem.submenu.isEmpty()) {
+                TWMenuletItem none;
+                none.title = TWLocalized("noTasks");
+                none.enabled = false;
+                projectItem.submenu.append(none);
+            }
+            clientItem.submenu.append(projectItem);
+        }
+        items.append(clientItem);
+    }
+    return items;
+}

@@ -1,0 +1,423 @@
+// The tasks view's second table: the time items of the chosen tasks, their
+// commands, and the timer's rows.
+
+#include "TWTasksController.h"
+
+#include "TWTaskItemController.h"
+
+#include "TWAlert.h"
+#include "TWBusinessController.h"
+
+#include "TWBusiness.h"
+#include "TWClient.h"
+#include "TWClock.h"
+#include "TWFormatter.h"
+#include "TWLocalized.h"
+#include "TWPreferences.h"
+
+#include <QMenu>
+
+bool TWTasksController::itemsTableEnabled() const
+{
+    const TWTaskList chosen = selectedTasks().isEmpty() ? m_tasks : selectedTasks();
+    for (const TWTaskPtr &task : chosen) {
+        if (!task || task->taskType() != TWTaskTypeTimed)
+            continue;
+        const TWProjectPtr project = projectOf(*task);
+        if (project && project->type() == 1)
+            return true;
+    }
+    return false;
+}
+
+void TWTasksController::updateTaskItems()
+{
+    if (!m_itemsTable)
+        return;
+    m_itemsTable->clearSelection();
+    const TWTaskList chosen = selectedTasks().isEmpty() ? m_tasks : selectedTasks();
+    m_taskItems.clear();
+    if (m_mode == ModeImportSelection) {
+        for (const TWTaskPtr &task : chosen)
+            if (task)
+                m_taskItems.append(task->taskItems());
+    } else if (m_business) {
+        m_taskItems = m_business->taskItemsWithTasks(chosen);
+    }
+    updateTasksCountTotal();
+    m_itemsTable->sort();
+    rebuildRowIndexes();
+    m_itemsTable->table()->scrollToTop();
+    m_itemsTable->table()->setEnabled(itemsTableEnabled());
+    updateButtonsEnabled();
+}
+
+TWTaskPtr TWTasksController::taskOf(const TWTaskItem &item) const
+{
+    if (m_mode == ModeImportSelection) {
+        // A file's items belong to the task that carries them.
+        for (const TWTaskPtr &task : m_tasks)
+            if (task)
+                for (const TWTaskItemPtr &carried : task->taskItems())
+                    if (carried.get() == &item)
+                        return task;
+        return nullptr;
+    }
+    return m_business ? m_business->taskWithIdentifier(item.taskIdentifier()) : nullptr;
+}
+
+QString TWTasksController::taskItemCellText(const TWTaskItem &item, int tag) const
+{
+    const TWFormatter &formatter = TWFormatter::formatter();
+    switch (tag) {
+    case TWTaskItemColumnClient: {
+        const TWTaskPtr task = taskOf(item);
+        const TWClientPtr client = task ? clientOf(*task) : nullptr;
+        return client ? client->name() : QString();
+    }
+    case TWTaskItemColumnProject: {
+        const TWTaskPtr task = taskOf(item);
+        const TWProjectPtr project = task ? projectOf(*task) : nullptr;
+        return project ? project->name() : QString();
+    }
+    case TWTaskItemColumnTask: {
+        const TWTaskPtr task = taskOf(item);
+        return task ? task->name() : QString();
+    }
+    case TWTaskItemColumnStart:
+        return formatter.shortDateTimeString(item.startDateTime());
+    case TWTaskItemColumnEnd:
+        return formatter.shortDateTimeString(item.endDateTime());
+    case TWTaskItemColumnDuration:
+        return formatter.timeString(item.duration(), true, TWPreferences::preferences().timeFormat());
+    case TWTaskItemColumnNotes:
+        return item.notes();
+    default:
+        return {};
+    }
+}
+
+int TWTasksController::compareTaskItems(const TWTaskItem &a, const TWTaskItem &b, int tag) const
+{
+    using namespace TWWorkCompare;
+    switch (tag) {
+    case TWTaskItemColumnClient: {
+        const TWTaskPtr ta = taskOf(a), tb = taskOf(b);
+        const TWClientPtr ca = ta ? clientOf(*ta) : nullptr, cb = tb ? clientOf(*tb) : nullptr;
+        return text(ca ? ca->name() : QString(), cb ? cb->name() : QString(), !ca, !cb);
+    }
+    case TWTaskItemColumnProject: {
+        const TWTaskPtr ta = taskOf(a), tb = taskOf(b);
+        const TWProjectPtr pa = ta ? projectOf(*ta) : nullptr, pb = tb ? projectOf(*tb) : nullptr;
+        return text(pa ? pa->name() : QString(), pb ? pb->name() : QString(), !pa, !pb);
+    }
+    case TWTaskItemColumnTask: {
+        const TWTaskPtr ta = taskOf(a), tb = taskOf(b);
+        return text(ta ? ta->name() : QString(), tb ? tb->name() : QString(), !ta, !tb);
+    }
+    case TWTaskItemColumnStart:
+        return date(a.startDateTime(), b.startDateTime());
+    case TWTaskItemColumnEnd:
+        return date(a.endDateTime(), b.endDateTime());
+    case TWTaskItemColumnDuration:
+        return value(a.duration(), b.duration());
+    case TWTaskItemColumnNotes:
+        return text(a.notes(), b.notes());
+    default:
+        return 0;
+    }
+}
+
+// ---- Rows and permissions ----
+
+TWTaskItemList TWTasksController::taskItemsForRows(const QList<int> &rows) const
+{
+    TWTaskItemList items;
+    for (int row : rows)
+        if (row >= 0 && row < m_taskItems.size())
+            items.append(m_taskItems.at(row));
+    return items;
+}
+
+TWTaskItemList TWTasksController::selectedTaskItems() const
+{
+    return m_itemsTable ? taskItemsForRows(m_itemsTable->selectedRows()) : TWTaskItemList();
+}
+
+int TWTasksController::taskItemRow(const TWTaskItem &taskItem) const
+{
+    return m_taskItemRows.value(taskItem.identifier(), -1);
+}
+
+bool TWTasksController::taskItemsHasFirstResponder() const
+{
+    return m_itemsTable && m_itemsTable->hasFirstResponder();
+}
+
+bool TWTasksController::taskItemTableViewHasContextMenu(const QMenu *menu) const
+{
+    return m_itemsTable && m_itemsTable->hasContextMenu(menu);
+}
+
+bool TWTasksController::hasSelectedTaskItem(bool context, bool single, bool multiple) const
+{
+    return m_itemsTable && m_itemsTable->hasSelected(context, single, multiple);
+}
+
+bool TWTasksController::canAddTaskItem() const
+{
+    if (m_mode != ModeProjects || !m_tasksTable || m_tasksTable->selectedRows().size() != 1)
+        return false;
+    // Time counts only for a timed task of a project.
+    const TWTaskPtr task = selectedTasks().constFirst();
+    const TWProjectPtr project = task ? projectOf(*task) : nullptr;
+    return project && project->type() == 1 && task->taskType() == TWTaskTypeTimed;
+}
+
+bool TWTasksController::canEditTaskItem(bool context) const
+{
+    return hasSelectedTaskItem(context, true, false);
+}
+
+bool TWTasksController::canDuplicateTaskItem(bool context) const
+{
+    return m_mode != ModeImportSelection && hasSelectedTaskItem(context, false, false);
+}
+
+bool TWTasksController::canDeleteTaskItem(bool context) const
+{
+    return m_mode != ModeImportSelection && hasSelectedTaskItem(context, false, false);
+}
+
+QMenu *TWTasksController::taskItemContextMenu(QWidget *parent, bool rowClicked)
+{
+    if (!m_itemsTable->table()->isEnabled()) {
+        m_itemsTable->setContextRows({});
+        return nullptr;
+    }
+    auto *menu = new QMenu(parent);
+    const bool importing = m_mode != ModeProjects;
+    const qsizetype rows = m_itemsTable->contextRows().size();
+    if (!importing && canAddTaskItem())
+        menu->addAction(TWLocalized("newTaskItem"), this, [this] { newTaskItem(); });
+    if (rowClicked && rows == 1)
+        menu->addAction(TWLocalized("editTaskItem"), this, [this] { editSelectedTaskItem(true); });
+    if (rowClicked && !importing) {
+        menu->addAction(TWLocalized(rows == 1 ? "duplicateTaskItem" : "duplicateTaskItems"), this,
+                        [this] { duplicateSelectedTaskItem(true); });
+        menu->addAction(TWLocalized(rows == 1 ? "deleteTaskItem" : "deleteTaskItems"), this,
+                        [this] { deleteTaskItem(true); });
+    }
+    if (menu->isEmpty()) {
+        delete menu;
+        return nullptr;
+    }
+    return menu;
+}
+
+// ---- Commands ----
+
+TWTaskItemController *TWTasksController::ensureTaskItemSheet()
+{
+    if (!m_taskItemSheet)
+        m_taskItemSheet = new TWTaskItemController();
+    m_taskItemSheet->setBusinessController(m_document);
+    m_taskItemSheet->setBusiness(m_business);
+    return m_taskItemSheet;
+}
+
+void TWTasksController::newTaskItem()
+{
+    if (!canAddTaskItem() || !m_document || !m_business)
+        return;
+    const TWTaskPtr task = selectedTasks().constFirst();
+    const qint32 identifier = m_business->nextTaskItemIdentifier();
+    if (identifier == 0) {
+        presentError(m_document->lastStoreError());
+        return;
+    }
+    const QDateTime now = TWClock::now();
+    const TWTaskItemPtr item =
+        TWTaskItem::taskItemWithStartDateTime(now, now, QString(), task->identifier(), identifier);
+    TWTaskItemController *sheet = ensureTaskItemSheet();
+    sheet->setTaskItem(item);
+    sheet->setMode(0);
+    sheet->setIsImport(false);
+    sheet->update();
+    QPointer<TWTasksController> guarded(this);
+    m_document->beginSheetWithView(sheet->view(), false, true, [guarded, item](int code) {
+        if (!guarded || code != -1002)
+            return;
+        guarded->updateTaskItems();
+        guarded->m_tasksTable->refreshRows(guarded->m_tasksTable->selectedRows());
+        const int row = guarded->taskItemRow(*item);
+        if (row >= 0)
+            guarded->m_itemsTable->selectRow(row);
+    });
+}
+
+void TWTasksController::editSelectedTaskItem(bool context)
+{
+    const QList<int> rows = m_itemsTable ? m_itemsTable->rowsActedOn(context) : QList<int>();
+    if (rows.size() == 1)
+        editTaskItem(m_taskItems.value(rows.constFirst()), m_mode == ModeImportSelection);
+}
+
+void TWTasksController::editTaskItem(const TWTaskItemPtr &taskItem, bool isImport)
+{
+    if (!taskItem || !m_document)
+        return;
+    TWTaskItemController *sheet = ensureTaskItemSheet();
+    sheet->setTaskItem(taskItem);
+    sheet->setMode(1);
+    sheet->setIsImport(isImport);
+    sheet->update();
+    const TWTaskItemList remembered = selectedTaskItems();
+    QPointer<TWTasksController> guarded(this);
+    m_document->beginSheetWithView(
+        sheet->view(), false, true, [guarded, sheet, isImport, remembered](int code) {
+            if (!guarded || code != -1002)
+                return;
+            if (isImport)
+                guarded->updateTaskItem(sheet->taskItem(), sheet->editTaskItem());
+            guarded->updateTaskItems();
+            guarded->m_tasksTable->refreshRows(guarded->m_tasksTable->selectedRows());
+            if (!remembered.isEmpty()) {
+                const int row = guarded->taskItemRow(*remembered.constFirst());
+                if (row >= 0)
+                    guarded->m_itemsTable->selectRow(row);
+            }
+        });
+}
+
+void TWTasksController::updateTaskItem(const TWTaskItemPtr &original, const TWTaskItemPtr &edited)
+{
+    if (!original || !edited)
+        return;
+    for (const TWTaskPtr &task : m_tasks) {
+        if (!task || task->identifier() != original->taskIdentifier())
+            continue;
+        TWTaskItemList items = task->taskItems();
+        for (TWTaskItemPtr &item : items)
+            if (item == original)
+                item = edited;
+        task->setTaskItems(items);
+        updateTaskItems();
+        emit tasksChanged();
+        return;
+    }
+}
+
+void TWTasksController::duplicateSelectedTaskItem(bool context)
+{
+    if (!m_itemsTable || !canDuplicateTaskItem(context))
+        return;
+    duplicateTaskItems(taskItemsForRows(m_itemsTable->rowsActedOn(context)));
+}
+
+void TWTasksController::duplicateTaskItems(const TWTaskItemList &taskItems)
+{
+    if (!m_business || m_mode == ModeImportSelection)
+        return;
+    int added = 0;
+    TWErrorResult failure;
+    for (const TWTaskItemPtr &item : taskItems) {
+        const qint32 identifier = m_business->nextTaskItemIdentifier();
+        if (identifier == 0) {
+            failure = m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1);
+            break;
+        }
+        const TWTaskItemPtr copy = item->copy();
+        copy->setIdentifier(identifier);
+        if ((failure = m_business->addTaskItem(copy, false)))
+            break;
+        ++added;
+    }
+    const TWTaskList remembered = selectedTasks();
+    if (added > 0)
+        m_business->notifyTaskItemsAdd();
+    updateTasks();
+    if (!remembered.isEmpty()) {
+        const int row = taskRow(*remembered.constFirst());
+        if (row >= 0)
+            m_tasksTable->selectRow(row);
+    }
+    changed();
+    if (failure)
+        presentError(*failure);
+}
+
+void TWTasksController::deleteTaskItem(bool context)
+{
+    if (!m_itemsTable || !canDeleteTaskItem(context))
+        return;
+    const qsizetype count = m_itemsTable->rowsActedOn(context).size();
+    TWAlert alert;
+    alert.message = TWLocalized(count < 2 ? "deleteTaskItemTitle" : "deleteTaskItemsTitle");
+    alert.buttons = {TWLocalized(count < 2 ? "deleteTaskItem" : "deleteTaskItems"),
+                     TWLocalized("cancel")};
+    alert.window = m_view ? m_view->window() : nullptr;
+    QPointer<TWTasksController> guarded(this);
+    twRunAlert(alert, [guarded, context](int code) {
+        if (!guarded || code != 1000 || !guarded->m_business)
+            return;
+        const TWTaskItemList items =
+            guarded->taskItemsForRows(guarded->m_itemsTable->rowsActedOn(context));
+        TWErrorResult failure;
+        for (const TWTaskItemPtr &item : items)
+            if ((failure = guarded->m_business->deleteTaskItem(item, true)))
+                break;
+        guarded->m_itemsTable->clearSelection();
+        guarded->updateTaskItems();
+        guarded->m_tasksTable->refreshRows(guarded->m_tasksTable->selectedRows());
+        guarded->changed();
+        if (failure)
+            guarded->presentError(*failure);
+    });
+}
+
+// ---- The timer's rows ----
+
+void TWTasksController::updateTimerTask(const TWTaskPtr &task, const TWTaskItemPtr &taskItem)
+{
+    if (!task || !m_tasksTable)
+        return;
+    const int row = taskRow(*task);
+    if (row < 0)
+        return;
+    for (int tag : {TWTaskColumnQuantity, TWTaskColumnSubtotal, TWTaskColumnTotal})
+        m_tasksTable->refreshCell(row, tag);
+    if (taskItem) {
+        const int itemRow = taskItemRow(*taskItem);
+        if (itemRow >= 0) {
+            // The list holds the store's object of the last listing; the write
+            // replaced it, so the row takes the written one.
+            m_taskItems[itemRow] = taskItem;
+            m_itemsTable->refreshCell(itemRow, TWTaskItemColumnEnd);
+            m_itemsTable->refreshCell(itemRow, TWTaskItemColumnDuration);
+        }
+    }
+    updateTasksCountTotal();
+}
+
+void TWTasksController::highlight(bool)
+{
+    if (!m_tasksTable)
+        return;
+    // The highlight is the rows' background (a data role), so it also
+    // survives scrolling and reloads; here the rows are only redrawn.
+    const int taskRowIndex = m_taskRows.value(m_document && m_document->taskTimer()
+                                                  ? m_document->taskTimer()->timedTaskIdentifier()
+                                                  : 0,
+                                              -1);
+    const int itemRowIndex = m_taskItemRows.value(
+        m_document && m_document->taskTimer() ? m_document->taskTimer()->timedTaskItemIdentifier() : 0,
+        -1);
+    if (taskRowIndex >= 0)
+        m_tasksTable->table()->scrollTo(m_tasksTable->model()->index(taskRowIndex, 0));
+    if (itemRowIndex >= 0)
+        m_itemsTable->table()->scrollTo(m_itemsTable->model()->index(itemRowIndex, 0));
+    // Rows that lost the highlight are redrawn too: the whole visible area.
+    m_tasksTable->table()->viewport()->update();
+    m_itemsTable->table()->viewport()->update();
+}

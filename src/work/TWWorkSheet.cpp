@@ -1,0 +1,288 @@
+#include "TWWorkSheet.h"
+
+#include "TWAlert.h"
+#include "TWBusinessController.h"
+#include "TWValueCompleter.h"
+
+#include "TWBusiness.h"
+#include "TWFormatter.h"
+#include "TWLocalized.h"
+#include "TWNumberFormatter.h"
+#include "TWPreferences.h"
+#include "TWValue.h"
+
+#include <QDateTimeEdit>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace
+{
+
+constexpr int kFieldHeight = 24;
+constexpr int kRowSpacing = TWWorkSheet::kRowHeight - kFieldHeight;
+
+} // namespace
+
+TWWorkSheet::TWWorkSheet(QObject *parent) : TWEditorController(parent) {}
+
+TWWorkSheet::~TWWorkSheet()
+{
+    delete m_view;
+}
+
+QWidget *TWWorkSheet::view()
+{
+    if (!m_view)
+        build();
+    return m_view;
+}
+
+void TWWorkSheet::build()
+{
+    m_view = new QWidget;
+    m_view->setMinimumWidth(420);
+    auto *outer = new QVBoxLayout(m_view);
+    outer->setContentsMargins(20, 20, 20, 16);
+    outer->setSpacing(12);
+    m_grid = new QGridLayout;
+    m_grid->setVerticalSpacing(kRowSpacing);
+    m_grid->setHorizontalSpacing(10);
+    m_grid->setColumnStretch(1, 1);
+    outer->addLayout(m_grid);
+    buildForm();
+    outer->addStretch(1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    m_cancelButton = new QPushButton(TWLocalized("cancel"), m_view);
+    m_saveButton = new QPushButton(TWLocalized("save"), m_view);
+    m_saveButton->setDefault(true);
+    buttons->addWidget(m_cancelButton);
+    buttons->addWidget(m_saveButton);
+    outer->addLayout(buttons);
+    connect(m_saveButton, &QPushButton::clicked, this, [this] { doSave(1); });
+    connect(m_cancelButton, &QPushButton::clicked, this, [this] { doSave(0); });
+}
+
+int TWWorkSheet::addRow(const char *labelKey, QWidget *field, QLabel **labelOut)
+{
+    const int row = m_rows++;
+    QLabel *label = nullptr;
+    if (labelKey) {
+        label = new QLabel(TWLocalized(labelKey), m_view);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        label->setFixedHeight(kFieldHeight);
+        m_grid->addWidget(label, row, 0);
+    }
+    field->setFixedHeight(kFieldHeight);
+    m_grid->addWidget(field, row, 1);
+    if (labelOut)
+        *labelOut = label;
+    return row;
+}
+
+QLineEdit *TWWorkSheet::makeLineEdit(bool number)
+{
+    auto *field = new QLineEdit(m_view);
+    if (number)
+        field->setValidator(new TWNumberFormatter(field));
+    return field;
+}
+
+QWidget *TWWorkSheet::makeDateField(int tag, bool showTime, QDateTimeEdit **pickerOut,
+                                    QToolButton **buttonOut)
+{
+    auto *box = new QWidget(m_view);
+    auto *layout = new QHBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    QDateTimeEdit *picker = showTime ? new QDateTimeEdit(box) : new QDateEdit(box);
+    picker->setDisplayFormat(showTime ? TWFormatter::formatter().shortDateTimeFormat()
+                                      : TWFormatter::formatter().shortDateFormat());
+    picker->setProperty("tag", tag);
+    auto *button = new QToolButton(box);
+    button->setCheckable(true);
+    button->setArrowType(Qt::DownArrow);
+    button->setProperty("tag", tag);
+    layout->addWidget(picker, 1);
+    layout->addWidget(button);
+    connect(button, &QToolButton::toggled, this, [this, tag, button, picker, showTime](bool on) {
+        if (!on)
+            return;
+        // Any text being typed is finished first.
+        if (!commitFields()) {
+            button->setChecked(false);
+            return;
+        }
+        openCalendar(tag, button, picker->dateTime(), showTime);
+    });
+    *pickerOut = picker;
+    *buttonOut = button;
+    return box;
+}
+
+void TWWorkSheet::openCalendar(int tag, QToolButton *button, const QDateTime &date, bool)
+{
+    if (!m_calendar) {
+        m_calendar = new TWCalendarController(this);
+        m_calendar->setDelegate(this);
+    }
+    m_calendarButton = button;
+    m_calendar->setTag(tag);
+    m_calendar->setShowTime(false);
+    m_calendar->setDate(date.isValid() ? date : QDateTime::currentDateTime());
+    m_calendar->update();
+    m_calendar->showPopOver(button);
+}
+
+void TWWorkSheet::calendarDidSelectDate(const QDateTime &date, TWCalendarController *controller)
+{
+    if (controller && date.isValid())
+        dateSelected(int(controller->tag()), date);
+    if (m_calendarButton) {
+        QSignalBlocker block(m_calendarButton);
+        m_calendarButton->setChecked(false);
+    }
+}
+
+void TWWorkSheet::completeNames(QLineEdit *field, qint32 valueList)
+{
+    if (!m_completer)
+        m_completer = new TWValueCompleter(this);
+    connect(field, &QLineEdit::textEdited, this, [this, field, valueList](const QString &text) {
+        if (m_textFieldCompleting || !TWPreferences::preferences().autoCompleteTextFields())
+            return;
+        m_textFieldCompleting = true;
+        const QStringList names = completions(valueList, text);
+        if (names.isEmpty())
+            m_completer->hide();
+        else
+            m_completer->offer(field, names);
+        m_textFieldCompleting = false;
+    });
+}
+
+QStringList TWWorkSheet::completions(qint32 valueList, const QString &text) const
+{
+    if (!m_business || text.size() <= 3)
+        return {};
+    QStringList names;
+    for (const TWValuePtr &value : m_business->values(valueList).value_or(TWValueList()))
+        if (value)
+            names.append(value->name());
+    return twValueCompletions(names, text);
+}
+
+// ---- Reading ----
+
+std::optional<double> TWWorkSheet::numberFromText(const QString &raw)
+{
+    const QString text = raw.trimmed();
+    if (text.isEmpty())
+        return 0.0;
+    bool ok = false;
+    const double value = QLocale().toDouble(text, &ok);
+    if (ok && std::isfinite(value))
+        return value;
+    const double plain = QLocale::c().toDouble(text, &ok);
+    if (ok && std::isfinite(plain))
+        return plain;
+    return std::nullopt;
+}
+
+std::optional<double> TWWorkSheet::timeFromText(const QString &raw)
+{
+    const QString text = raw.trimmed();
+    if (text.isEmpty())
+        return 0.0;
+    static const QRegularExpression clock(QStringLiteral("^-?\\d+:\\d{1,2}(:\\d{1,2})?$"));
+    if (clock.match(text).hasMatch())
+        return TWFormatter::formatter().timeValueFromString(text);
+    if (const std::optional<double> hours = numberFromText(text))
+        return *hours * 3600.0;
+    return std::nullopt;
+}
+
+bool TWWorkSheet::readNumber(const QString &text, double *value)
+{
+    const std::optional<double> number = numberFromText(text);
+    if (!number) {
+        showInvalidInput();
+        return false;
+    }
+    *value = *number;
+    return true;
+}
+
+bool TWWorkSheet::readTime(const QString &text, double *seconds)
+{
+    const std::optional<double> time = timeFromText(text);
+    if (!time) {
+        showInvalidInput();
+        return false;
+    }
+    *seconds = *time;
+    return true;
+}
+
+bool TWWorkSheet::readMoney(const QString &text, const TWUnit *unit, qint64 *value)
+{
+    bool ok = true;
+    const qint64 amount = TWFormatter::formatter().valueFromString(text, unit, &ok);
+    if (!ok) {
+        showInvalidInput();
+        return false;
+    }
+    *value = amount;
+    return true;
+}
+
+void TWWorkSheet::showInvalidInput()
+{
+    TWNumberFormatter::beep();
+    TWAlert alert;
+    alert.message = TWLocalized("invalidInput");
+    alert.buttons = {TWLocalized("ok")};
+    alert.window = m_view ? m_view->window() : nullptr;
+    twRunAlert(alert);
+}
+
+// ---- Saving ----
+
+void TWWorkSheet::doSave(int tag)
+{
+    if (tag != 1) {
+        end(-1001);
+        return;
+    }
+    if (!commitFields())
+        return;
+    confirmSave([this] {
+        // An import edit stores nothing: the import sheet takes the copy.
+        if (!m_isImport) {
+            if (m_mode == 0 || m_mode == 1)
+                if (TWErrorResult error = store()) {
+                    if (m_document)
+                        m_document->presentError(*error);
+                    return;
+                }
+            if (m_document)
+                m_document->updateChangeCount(0);
+        }
+        m_saved = true;
+        end(-1002);
+    });
+}
+
+void TWWorkSheet::end(int code)
+{
+    if (m_document && m_view)
+        m_document->endSheet(m_view, code);
+    emit endRequested(code);
+}

@@ -1,0 +1,108 @@
+#pragma once
+// What the small editor sheets of the work side share (task, time item,
+// project, expense): a form of fixed-height rows, Save and Cancel ending the
+// sheet with -1002 or -1001, date fields with the calendar popover, number,
+// money and time fields that refuse unreadable text instead of storing 0, and
+// name completion from the remembered values.
+
+#include "TWAppRegistry.h"
+#include "TWCalendarController.h"
+#include "TWPopover.h"
+
+#include <QAbstractButton>
+
+#include "TWError.h"
+#include "TWUnit.h"
+
+#include <QDateTime>
+#include <QPointer>
+
+#include <functional>
+#include <optional>
+
+class QAbstractButton;
+class QDateTimeEdit;
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QToolButton;
+class TWValueCompleter;
+
+class TWWorkSheet : public TWEditorController, public TWCalendarControllerDelegate
+{
+    Q_OBJECT
+public:
+    // Every form row is this tall, spacing included.
+    static constexpr int kRowHeight = 30;
+
+    explicit TWWorkSheet(QObject *parent = nullptr);
+    ~TWWorkSheet() override;
+
+    QWidget *view() override;
+    bool saved() const { return m_saved; }
+    bool isImport() const { return m_isImport; }
+    void setIsImport(bool isImport) { m_isImport = isImport; }
+    QPushButton *saveButton() const { return m_saveButton; }
+    QPushButton *cancelButton() const { return m_cancelButton; }
+    TWCalendarController *calendarController() const { return m_calendar; }
+
+    // Save (tag 1) or Cancel (any other tag).
+    void doSave(int tag);
+
+    // ---- Reading typed text; false (and "invalidInput" shown) when unreadable ----
+    // Empty text is 0.
+    bool readNumber(const QString &text, double *value);
+    bool readMoney(const QString &text, const TWUnit *unit, qint64 *value);
+    // "h:mm", "h:mm:ss" or decimal hours, into seconds.
+    bool readTime(const QString &text, double *seconds);
+    static std::optional<double> numberFromText(const QString &text);
+    static std::optional<double> timeFromText(const QString &text);
+
+    // ---- TWCalendarControllerDelegate ----
+    void calendarDidSelectDate(const QDateTime &date, TWCalendarController *controller) override;
+
+    // The names offered for the text (from the fourth character), in order.
+    QStringList completions(qint32 valueList, const QString &text) const;
+
+protected:
+    // Builds the controls into `grid` (row by row with addRow) once.
+    virtual void buildForm() = 0;
+    // Fills the controls from the working copy.
+    virtual void updateUI() = 0;
+    // Reads every field into the working copy; false keeps the sheet open.
+    virtual bool commitFields() { return true; }
+    // Stores the working copy (mode 0 adds, mode 1 updates).
+    virtual TWErrorResult store() = 0;
+    // Before storing: may ask, then calls `proceed` (or not, to keep the sheet).
+    virtual void confirmSave(std::function<void()> proceed) { proceed(); }
+    // A date chosen in the popover for the field of `tag`.
+    virtual void dateSelected(int /*tag*/, const QDateTime &) {}
+
+    // A label and a control on a new row of the form; returns the row.
+    int addRow(const char *labelKey, QWidget *field, QLabel **label = nullptr);
+    QLineEdit *makeLineEdit(bool number);
+    // A date (or date-time) picker with its disclosure button opening the calendar.
+    QWidget *makeDateField(int tag, bool showTime, QDateTimeEdit **picker, QToolButton **button);
+    void openCalendar(int tag, QToolButton *button, const QDateTime &date, bool showTime);
+    // Name completion for a line edit from a remembered-values list.
+    void completeNames(QLineEdit *field, qint32 valueList);
+    void showInvalidInput();
+    void end(int code);
+
+    QWidget *m_view = nullptr;
+    QGridLayout *m_grid = nullptr;
+    bool m_saved = false;
+    bool m_isImport = false;
+    bool m_textFieldCompleting = false;
+
+private:
+    void build();
+
+    QPushButton *m_saveButton = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+    TWCalendarController *m_calendar = nullptr;
+    QPointer<QToolButton> m_calendarButton;
+    TWValueCompleter *m_completer = nullptr;
+    int m_rows = 0;
+};

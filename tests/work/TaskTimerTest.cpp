@@ -1,0 +1,418 @@
+// The task timer on a real store with a pinned clock and a fake idle source:
+// starting, ticking, stopping with the minimum time, the idle question and
+// wake-ups, stopping when what it times is deleted, the menu-bar menu as data,
+// and the document's own timer (menu, toolbar, closing).
+
+#include "TWWorkTestSupport.h"
+
+#include "TWTaskTimerCore.h"
+
+#include "TWLocalized.h"
+#include "TWNotifications.h"
+#include "TWTestSupport.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTimer>
+
+#include <functional>
+
+namespace
+{
+
+// The document side of the timer, recorded.
+class FakeHost final : public TWTaskTimerHost
+{
+public:
+    explicit FakeHost(TWBusiness *business) : m_business(business)
+    {
+        for (const char *name : {"clientNew", "clientDelete", "clientUpdate", "projectNew",
+                                 "projectDelete", "projectUpdate", "taskNew", "taskDelete",
+                                 "taskUpdate", "taskItemDelete"})
+            m_tokens.push_back(TWNotificationCenter::defaultCenter().addObserver(
+                QLatin1String(name), business, [this](const TWNotification &note) {
+                    if (core)
+                        core->taskTimerUpdateNotification(note);
+                }));
+    }
+    ~FakeHost() override
+    {
+        for (auto token : m_tokens)
+            TWNotificationCenter::defaultCenter().removeObserver(token);
+    }
+    TWBusiness *timerBusiness() const override { return m_business; }
+    void timerDocumentChanged() override { ++changes; }
+    void timerPresentError(const TWError &error) override { errors.append(error); }
+    void timerAskIdle(const QString &message, const QStringList &buttons,
+                      std::function<void(int)> answer) override
+    {
+        questions.append(message);
+        lastButtons = buttons;
+        pending = std::move(answer);
+    }
+    void answer(int code)
+    {
+        auto call = std::move(pending);
+        pending = nullptr;
+        call(code);
+    }
+
+    TWTaskTimerCore *core = nullptr;
+    int changes = 0;
+    QList<TWError> errors;
+    QStringList questions;
+    QStringList lastButtons;
+    std::function<void(int)> pending;
+
+private:
+    TWBusiness *m_business;
+    std::vector<TWNotificationCenter::Token> m_tokens;
+};
+
+class TaskTimer : public TWWorkTest
+{
+protected:
+    void SetUp() override
+    {
+        TWWorkTest::SetUp();
+        host = std::make_unique<FakeHost>(business);
+        core = std::make_unique<TWTaskTimerCore>(host.get());
+        host->core = core.get();
+        core->setIdleSource([this] { return idle; });
+        task = addTask(project, QStringLiteral("Coding"));
+    }
+    void TearDown() override
+    {
+        core.reset();
+        host.reset();
+        TWWorkTest::TearDown();
+    }
+    TWTaskItemPtr timedItem() const
+    {
+        return business->taskItemWithIdentifier(core->timedTaskItemIdentifier());
+    }
+    // Moves the clock and lets one tick run.
+    void tickAt(const QDateTime &now)
+    {
+        clock.set(now);
+        core->updateTimedTask(QDateTime());
+    }
+
+    TWFixedClock clock{2026, 3, 2, 10, 0, 0};
+    std::unique_ptr<FakeHost> host;
+    std::unique_ptr<TWTaskTimerCore> core;
+    TWTaskPtr task;
+    double idle = 0.0;
+};
+
+} // namespace
+
+TEST_F(TaskTimer, StartsTicksAndStopsWithTheMinimumTime)
+{
+    TWPreferences::preferences().setMinimumTaskTime(15);
+    ASSERT_TRUE(core->startTaskTimer(task));
+    EXPECT_TRUE(core->isTaskTimerRunning());
+    EXPECT_EQ(core->timer()->interval(), 300);
+    EXPECT_EQ(core->timedTaskIdentifier(), task->identifier());
+    EXPECT_EQ(core->menuletTaskIdentifier(), task->identifier());
+    const qint32 itemIdentifier = core->timedTaskItemIdentifier();
+    ASSERT_TRUE(timedItem());
+    EXPECT_EQ(timedItem()->startDateTime(), twLocal(2026, 3, 2, 10, 0, 0));
+
+    tickAt(twLocal(2026, 3, 2, 10, 1, 0));
+    EXPECT_EQ(timedItem()->endDateTime(), twLocal(2026, 3, 2, 10, 1, 0));
+    EXPECT_DOUBLE_EQ(task->quantityWithBusiness(*business), 60.0);
+
+    // Two minutes in, stopped: the item is lengthened to fifteen.
+    clock.set(twLocal(2026, 3, 2, 10, 2, 0));
+    core->stopTaskTimer(QDateTime());
+    EXPECT_FALSE(core->isTaskTimerRunning());
+    EXPECT_EQ(core->timedTaskIdentifier(), 0);
+    EXPECT_EQ(core->menuletTaskIdentifier(), task->identifier());
+    EXPECT_EQ(business->taskItemWithIdentifier(itemIdentifier)->endDateTime(),
+              twLocal(2026, 3, 2, 10, 15, 0));
+
+    // Without a minimum the item ends when stopped.
+    TWPreferences::preferences().setMinimumTaskTime(0);
+    ASSERT_TRUE(core->startTaskTimer(task));
+    const qint32 second = core->timedTaskItemIdentifier();
+    clock.set(twLocal(2026, 3, 2, 10, 7, 0));
+    core->stopTaskTimer(QDateTime());
+    EXPECT_EQ(business->taskItemWithIdentifier(second)->endDateTime(), twLocal(2026, 3, 2, 10, 7, 0));
+}
+
+TEST_F(TaskTimer, OnlyAStoredTimedTaskOfAProjectIsTimed)
+{
+    const qsizetype items = business->taskItems().size();
+    EXPECT_FALSE(core->startTaskTimer(addTask(project, QStringLiteral("Flat"), TWTaskTypeFlat, 1)));
+    EXPECT_FALSE(core->startTaskTimer(addTask(estimate, QStringLiteral("Guess"))));
+    // A task since deleted (a stale menu-bar task), and one never stored.
+    const TWTaskPtr gone = addTask(project, QStringLiteral("Gone"));
+    ASSERT_FALSE(business->deleteTask(gone, true));
+    EXPECT_FALSE(core->startTaskTimer(gone));
+    EXPECT_FALSE(core->startTaskTimer(TWTask::taskWithDate(QDateTime(), false, QString(), 0, 0, 0, 0, 0,
+                                                           QString(), project->identifier(), 999)));
+    EXPECT_FALSE(core->isTaskTimerRunning());
+    EXPECT_EQ(business->taskItems().size(), items);
+    // A running timer is not started twice.
+    ASSERT_TRUE(core->startTaskTimer(task));
+    EXPECT_FALSE(core->startTaskTimer(task));
+    EXPECT_EQ(business->taskItems().size(), items + 1);
+}
+
+TEST_F(TaskTimer, IdleNoCutsTheItemBackToTheLastActivity)
+{
+    TWPreferences::preferences().setIdleTimeout(10);
+    ASSERT_TRUE(core->startTaskTimer(task));
+    const qint32 item = core->timedTaskItemIdentifier();
+    // A source in milliseconds never says exactly 0: input 0.4 s ago is activity.
+    idle = 0.4;
+    tickAt(twLocal(2026, 3, 2, 10, 5, 0));
+    EXPECT_EQ(core->lastNonIdleDate(), twLocal(2026, 3, 2, 10, 5, 0));
+    idle = 120.0;
+    tickAt(twLocal(2026, 3, 2, 10, 7, 0));
+    EXPECT_TRUE(host->questions.isEmpty());
+
+    idle = 600.0;
+    tickAt(twLocal(2026, 3, 2, 10, 15, 0));
+    ASSERT_EQ(host->questions.size(), 1);
+    EXPECT_EQ(host->questions.first(), core->idleMessage());
+    EXPECT_TRUE(host->questions.first().contains(TWLocalized("minutesLower")));
+    EXPECT_EQ(host->lastButtons, QStringList({TWLocalized("yes"), TWLocalized("no"),
+                                              TWLocalized("noButContinueTimer")}));
+    // While the question is up, ticks go on and ask nothing more.
+    tickAt(twLocal(2026, 3, 2, 10, 16, 0));
+    EXPECT_EQ(host->questions.size(), 1);
+
+    host->answer(1001);
+    EXPECT_FALSE(core->isTaskTimerRunning());
+    EXPECT_FALSE(core->showingIdleAlert());
+    EXPECT_EQ(business->taskItemWithIdentifier(item)->endDateTime(), twLocal(2026, 3, 2, 10, 5, 0));
+}
+
+TEST_F(TaskTimer, NoButContinueLeavesTheIdleSpellInNeitherItem)
+{
+    TWPreferences::preferences().setIdleTimeout(10);
+    ASSERT_TRUE(core->startTaskTimer(task));
+    const qint32 first = core->timedTaskItemIdentifier();
+    idle = 0.2;
+    tickAt(twLocal(2026, 3, 2, 10, 5, 0));
+    idle = 900.0;
+    tickAt(twLocal(2026, 3, 2, 10, 20, 0));
+    ASSERT_TRUE(host->pending);
+    clock.set(twLocal(2026, 3, 2, 10, 21, 0));
+    host->answer(1002);
+    ASSERT_TRUE(core->isTaskTimerRunning());
+    EXPECT_NE(core->timedTaskItemIdentifier(), first);
+    EXPECT_EQ(business->taskItemWithIdentifier(first)->endDateTime(), twLocal(2026, 3, 2, 10, 5, 0));
+    EXPECT_EQ(timedItem()->startDateTime(), twLocal(2026, 3, 2, 10, 21, 0));
+    EXPECT_FALSE(core->showingIdleAlert());
+}
+
+TEST_F(TaskTimer, AnswersAboutAStoppedTimerChangeNothing)
+{
+    TWPreferences::preferences().setIdleTimeout(1);
+    ASSERT_TRUE(core->startTaskTimer(task));
+    idle = 100.0;
+    tickAt(twLocal(2026, 3, 2, 10, 3, 0));
+    ASSERT_TRUE(host->pending);
+    EXPECT_TRUE(host->questions.first().contains(TWLocalized("minuteLower")));
+    // Stopped from the menu while the question is up: "continue" must not
+    // start it again.
+    core->stopTaskTimer(QDateTime());
+    const qsizetype items = business->taskItems().size();
+    host->answer(1002);
+    EXPECT_FALSE(core->isTaskTimerRunning());
+    EXPECT_EQ(business->taskItems().size(), items);
+}
+
+TEST_F(TaskTimer, AStopAsksNothing)
+{
+    TWPreferences::preferences().setIdleTimeout(10);
+    ASSERT_TRUE(core->startTaskTimer(task));
+    idle = 3600.0;
+    clock.set(twLocal(2026, 3, 2, 11, 0, 0));
+    core->stopTaskTimer(QDateTime());
+    EXPECT_TRUE(host->questions.isEmpty());
+    EXPECT_FALSE(core->isTaskTimerRunning());
+}
+
+TEST_F(TaskTimer, AWakeAfterALongSleepAsks)
+{
+    TWPreferences::preferences().setIdleTimeout(10);
+    ASSERT_TRUE(core->startTaskTimer(task));
+    clock.set(twLocal(2026, 3, 2, 10, 9, 0));
+    core->didWake();
+    EXPECT_TRUE(host->questions.isEmpty());
+    // The system's idle time was reset by the wake; the sleep still counts.
+    idle = 0.0;
+    clock.set(twLocal(2026, 3, 2, 10, 40, 0));
+    core->didWake();
+    ASSERT_EQ(host->questions.size(), 1);
+    host->answer(1000);
+    EXPECT_TRUE(core->isTaskTimerRunning());
+    EXPECT_EQ(core->lastNonIdleDate(), twLocal(2026, 3, 2, 10, 40, 0));
+}
+
+TEST_F(TaskTimer, IdleDetectionOffForTheRunWhenTheTimeOutIsZero)
+{
+    ASSERT_TRUE(core->startTaskTimer(task));
+    TWPreferences::preferences().setIdleTimeout(5);
+    idle = 100000.0;
+    tickAt(twLocal(2026, 3, 2, 12, 0, 0));
+    core->didWake();
+    EXPECT_TRUE(host->questions.isEmpty());
+    EXPECT_FALSE(core->lastNonIdleDate().isValid());
+}
+
+TEST_F(TaskTimer, DeletingWhatItTimesStopsItWithoutAGhostItem)
+{
+    const auto expectStoppedWithoutGhost = [this](qint32 item) {
+        EXPECT_FALSE(core->isTaskTimerRunning());
+        EXPECT_EQ(core->menuletTaskIdentifier(), 0);
+        EXPECT_FALSE(business->taskItemWithIdentifier(item));
+        for (const TWTaskItemPtr &listed : business->taskItems())
+            EXPECT_NE(listed->identifier(), item);
+    };
+    // The item itself.
+    ASSERT_TRUE(core->startTaskTimer(task));
+    qint32 item = core->timedTaskItemIdentifier();
+    ASSERT_FALSE(business->deleteTaskItem(timedItem(), true));
+    expectStoppedWithoutGhost(item);
+
+    // Its task.
+    ASSERT_TRUE(core->startTaskTimer(task));
+    item = core->timedTaskItemIdentifier();
+    ASSERT_FALSE(business->deleteTask(task, true));
+    expectStoppedWithoutGhost(item);
+
+    // Its project, then its client.
+    for (int owner = 0; owner < 2; ++owner) {
+        const TWClientPtr other = addClient(QStringLiteral("Other %1").arg(owner));
+        const TWProjectPtr work = addProject(other, QStringLiteral("Work"), 1);
+        const TWTaskPtr timed = addTask(work, QStringLiteral("Timed"));
+        ASSERT_TRUE(core->startTaskTimer(timed));
+        item = core->timedTaskItemIdentifier();
+        if (owner == 0)
+            ASSERT_FALSE(business->deleteProject(work, true));
+        else
+            ASSERT_FALSE(business->deleteClient(other, true));
+        expectStoppedWithoutGhost(item);
+    }
+}
+
+TEST_F(TaskTimer, AnotherTaskDeletedLeavesItRunning)
+{
+    ASSERT_TRUE(core->startTaskTimer(task));
+    ASSERT_FALSE(business->deleteTask(addTask(project, QStringLiteral("Other")), true));
+    EXPECT_TRUE(core->isTaskTimerRunning());
+}
+
+TEST_F(TaskTimer, ATickThatFindsNoItemStopsTheTimer)
+{
+    ASSERT_TRUE(core->startTaskTimer(task));
+    // Gone without a notification.
+    ASSERT_FALSE(business->deleteTaskItem(timedItem(), false));
+    const qsizetype items = business->taskItems().size();
+    tickAt(twLocal(2026, 3, 2, 10, 1, 0));
+    EXPECT_FALSE(core->isTaskTimerRunning());
+    EXPECT_EQ(business->taskItems().size(), items);
+}
+
+TEST_F(TaskTimer, MenuWithoutClientsHoldsTheFourHeadItems)
+{
+    ASSERT_FALSE(business->deleteClient(client, false));
+    const QList<TWMenuletItem> items = core->menuletItems();
+    ASSERT_EQ(items.size(), 4);
+    EXPECT_EQ(items.at(2).title, TWLocalized("noTaskSelected"));
+    EXPECT_TRUE(items.at(0).hidden);
+    EXPECT_TRUE(items.at(1).hidden);
+    EXPECT_TRUE(items.at(3).hidden);
+    EXPECT_FALSE(items.at(2).enabled);
+}
+
+TEST_F(TaskTimer, MenuListsTimedTasksOfProjectsOnly)
+{
+    addTask(project, QStringLiteral("Flat"), TWTaskTypeFlat, 1);
+    addTask(estimate, QStringLiteral("Estimated"));
+    addTask(project, QString());
+    addProject(client, QStringLiteral("Empty"), 1);
+    const TWClientPtr quiet = addClient(QString());
+    const TWClientPtr estimates = addClient(QStringLiteral("Estimates only"));
+    addProject(estimates, QStringLiteral("Guess"), 0);
+    core->setMenuletTaskIdentifier(task->identifier());
+
+    const QList<TWMenuletItem> items = core->menuletItems();
+    ASSERT_EQ(items.size(), 8);
+    EXPECT_FALSE(items.at(0).hidden);
+    EXPECT_EQ(items.at(0).title, TWLocalized("startTimer"));
+    EXPECT_EQ(items.at(2).title, QStringLiteral("Test Firm : Acme : Website : Coding"));
+    EXPECT_EQ(items.at(3).title, QStringLiteral("0:00:00"));
+    EXPECT_TRUE(items.at(4).separator);
+    // Acme: Website with its two timed tasks; Empty says so; no estimate.
+    const TWMenuletItem &acme = items.at(5);
+    ASSERT_EQ(acme.submenu.size(), 2);
+    EXPECT_EQ(acme.submenu.at(0).title, QStringLiteral("Website"));
+    ASSERT_EQ(acme.submenu.at(0).submenu.size(), 2);
+    EXPECT_EQ(acme.submenu.at(0).submenu.at(0).title, QStringLiteral("Coding"));
+    EXPECT_EQ(acme.submenu.at(0).submenu.at(1).title, TWLocalized("untitled"));
+    EXPECT_EQ(acme.submenu.at(0).submenu.at(1).action, TWMenuletItem::SelectTask);
+    EXPECT_EQ(acme.submenu.at(1).submenu.at(0).title, TWLocalized("noTasks"));
+    EXPECT_FALSE(acme.submenu.at(1).submenu.at(0).enabled);
+    EXPECT_EQ(items.at(6).title, TWLocalized("untitled"));
+    EXPECT_EQ(items.at(6).submenu.at(0).title, TWLocalized("noProjects"));
+    EXPECT_TRUE(items.at(7).hasSubmenu);
+    EXPECT_TRUE(items.at(7).submenu.isEmpty());
+}
+
+TEST_F(TaskTimer, DocumentTimerRunsFromTheMenuBarMenuAndStopsWhenClosing)
+{
+    ASSERT_TRUE(timer());
+    QMenu menu;
+    timer()->rebuildTimerMenulet(&menu);
+    // Choose the task in the client's submenu, then start from the head item.
+    QAction *coding = nullptr;
+    for (QAction *clientItem : menu.actions())
+        if (clientItem->menu())
+            for (QAction *projectItem : clientItem->menu()->actions())
+                if (projectItem->menu())
+                    for (QAction *taskItem : projectItem->menu()->actions())
+                        if (taskItem->text() == QStringLiteral("Coding"))
+                            coding = taskItem;
+    ASSERT_TRUE(coding);
+    coding->trigger();
+    EXPECT_EQ(timer()->menuletTaskIdentifier(), task->identifier());
+    timer()->rebuildTimerMenulet(&menu);
+    QAction *startStop = menu.actions().value(0);
+    ASSERT_TRUE(startStop && startStop->isVisible());
+    startStop->trigger();
+    ASSERT_TRUE(timer()->isTaskTimerRunning());
+    EXPECT_TRUE(timer()->core()->timer()->isActive());
+    const qint32 item = timer()->timedTaskItemIdentifier();
+    timer()->updateTimerMenulet(&menu);
+    EXPECT_EQ(menu.actions().value(0)->text(), TWLocalized("stopTimer"));
+
+    // A real tick from the event loop moves the end.
+    clock.set(twLocal(2026, 3, 2, 10, 4, 0));
+    QTest::qWait(400);
+    EXPECT_EQ(business->taskItemWithIdentifier(item)->endDateTime(), twLocal(2026, 3, 2, 10, 4, 0));
+
+    // Closing ends the item before the save question.
+    clock.set(twLocal(2026, 3, 2, 10, 9, 0));
+    prompts.saveChanges = TWDocumentPrompts::Cancel;
+    EXPECT_FALSE(document->canClose());
+    EXPECT_FALSE(timer()->isTaskTimerRunning());
+    EXPECT_EQ(business->taskItemWithIdentifier(item)->endDateTime(), twLocal(2026, 3, 2, 10, 9, 0));
+}
+
+TEST_F(TaskTimer, DocumentTimerHearsTheStoreWithTheRecord)
+{
+    // The document's observers hand the notification on with its record.
+    document->initUI();
+    ASSERT_TRUE(timer());
+    timer()->startTaskTimer(task);
+    ASSERT_TRUE(timer()->isTaskTimerRunning());
+    ASSERT_FALSE(business->deleteTask(task, true));
+    EXPECT_FALSE(timer()->isTaskTimerRunning());
+    EXPECT_EQ(timer()->menuletTaskIdentifier(), 0);
+}

@@ -1,0 +1,425 @@
+// The tasks view driven through its real widgets: column settings kept in the
+// store, sorting, the count and total line, context rows, deleting,
+// duplicating and marking against the real store, the import-selection mode,
+// and the timer's rows.
+
+#include "TWWorkTestSupport.h"
+
+#include "TWTaskController.h"
+#include "TWTaskTimerCore.h"
+#include "TWTasksController.h"
+
+#include "TWDenyGuard.h"
+#include "TWStoreTestSupport.h"
+
+#include "TWLocalized.h"
+#include "TWNotifications.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSplitter>
+
+namespace
+{
+
+class TasksView : public TWWorkTest
+{
+protected:
+    void TearDown() override
+    {
+        for (auto token : tokens)
+            TWNotificationCenter::defaultCenter().removeObserver(token);
+        tasks.reset();
+        TWWorkTest::TearDown();
+    }
+
+    // A tasks view of the projects, reloaded on task notifications as the
+    // document does for the clients view.
+    void open(const std::optional<TWProjectList> &projects, int mode = 0)
+    {
+        tasks = std::make_unique<TWTasksController>();
+        tasks->setMode(mode);
+        tasks->setBusinessController(document.get());
+        tasks->setBusiness(business);
+        tasks->setProjects(projects);
+        tasks->view()->resize(900, 600);
+        tasks->view()->show();
+        tasks->update();
+        if (tokens.empty())
+            for (const char *name : {"taskNew", "taskDelete", "taskUpdate"})
+                tokens.push_back(TWNotificationCenter::defaultCenter().addObserver(
+                    QLatin1String(name), business, [this](const TWNotification &) {
+                        if (tasks && tasks->mode() != 1)
+                            tasks->updateTasks();
+                    }));
+    }
+    QStringList names() const
+    {
+        QStringList result;
+        for (const TWTaskPtr &task : tasks->tasks())
+            result.append(task->name().isNull() ? QStringLiteral("<nil>") : task->name());
+        return result;
+    }
+    void select(const QList<int> &rows)
+    {
+        QTableView *table = tasks->tasksTable()->table();
+        table->clearSelection();
+        for (int row : rows)
+            table->selectionModel()->select(
+                tasks->tasksTable()->model()->index(row, 0),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    QPoint rowPoint(int row) const
+    {
+        QTableView *table = tasks->tasksTable()->table();
+        return table->visualRect(tasks->tasksTable()->model()->index(row, 0)).center();
+    }
+
+    std::unique_ptr<TWTasksController> tasks;
+    std::vector<TWNotificationCenter::Token> tokens;
+};
+
+} // namespace
+
+TEST_F(TasksView, ColumnSettingsAreKeptAfterHidingMovingAndResizing)
+{
+    open(TWProjectList{project});
+    TWWorkTable *table = tasks->tasksTable();
+    EXPECT_EQ(table->fieldColumn(TWTaskColumnClient), -1);
+    ASSERT_GE(table->fieldColumn(TWTaskColumnNotes), 0);
+
+    table->toggleFieldVisible(TWTaskColumnNotes);
+    EXPECT_EQ(table->fieldColumn(TWTaskColumnNotes), -1);
+    QHeaderView *header = table->table()->horizontalHeader();
+    // Name moved to the front, then widened.
+    header->moveSection(header->visualIndex(table->fieldColumn(TWTaskColumnName)), 0);
+    header->resizeSection(table->fieldColumn(TWTaskColumnName), 222);
+
+    const QVariantMap stored = *business->columnSettings(TWColumnSettingsViewTasks);
+    const QVariantList fields = stored.value(TWColumnSettingsFieldsKey).toList();
+    EXPECT_EQ(fields.first().toMap().value(TWColumnSettingsIdentifierKey).toString(),
+              QStringLiteral("name"));
+    EXPECT_DOUBLE_EQ(fields.first().toMap().value(TWColumnSettingsWidthKey).toDouble(), 222.0);
+    // Entries not shown (the import column too) follow the shown ones in their old order.
+    QStringList hidden;
+    for (const QVariant &entry : fields.mid(table->model()->columnCount()))
+        hidden.append(entry.toMap().value(TWColumnSettingsIdentifierKey).toString());
+    EXPECT_EQ(hidden, QStringList({QStringLiteral("import"), QStringLiteral("client"),
+                                   QStringLiteral("project"), QStringLiteral("notes")}));
+
+    // A new view of the same business shows the same layout.
+    open(TWProjectList{project});
+    table = tasks->tasksTable();
+    EXPECT_EQ(table->fieldColumn(TWTaskColumnName), 0);
+    EXPECT_EQ(table->table()->horizontalHeader()->sectionSize(0), 222);
+    EXPECT_EQ(table->fieldColumn(TWTaskColumnNotes), -1);
+    // The header menu lists every column, hidden ones too, alphabetically.
+    const QList<TWListMenuItem> items = table->fieldMenuItems(TWAction::doColumnClientTaskContext);
+    ASSERT_EQ(items.size(), 13);
+    EXPECT_EQ(items.first().representedObject.toString(), QStringLiteral("client"));
+    EXPECT_EQ(items.last().representedObject.toString(), QStringLiteral("type"));
+}
+
+TEST_F(TasksView, TwoProjectsShowTheParentColumnsAndOfferNoNewTask)
+{
+    const TWProjectPtr other = addProject(client, QStringLiteral("Other"), 1);
+    open(TWProjectList{project, other});
+    EXPECT_GE(tasks->tasksTable()->fieldColumn(TWTaskColumnClient), 0);
+    EXPECT_GE(tasks->tasksTable()->fieldColumn(TWTaskColumnProject), 0);
+    EXPECT_GE(tasks->taskItemsTable()->fieldColumn(TWTaskItemColumnTask), 0);
+    EXPECT_FALSE(tasks->canAddTask());
+    // The forced columns stay visible in the store.
+    open(TWProjectList{project});
+    EXPECT_GE(tasks->tasksTable()->fieldColumn(TWTaskColumnClient), 0);
+}
+
+TEST_F(TasksView, SortsPutMissingNamesFirstAndTiesByIdentifierBothWays)
+{
+    const TWTaskPtr b1 = addTask(project, QStringLiteral("b"));
+    const TWTaskPtr none = addTask(project, QString());
+    const TWTaskPtr a = addTask(project, QStringLiteral("a"));
+    const TWTaskPtr b2 = addTask(project, QStringLiteral("b"));
+    const TWTaskPtr capital = addTask(project, QStringLiteral("B"));
+    open(TWProjectList{project});
+    tasks->tasksTable()->updateSortBy(TWTaskColumnName, true);
+    EXPECT_EQ(names(), QStringList({"<nil>", "B", "a", "b", "b"}));
+    EXPECT_EQ(tasks->tasks().at(3), b1);
+    EXPECT_EQ(tasks->tasks().at(4), b2);
+    tasks->tasksTable()->updateSortDirection(false, true);
+    EXPECT_EQ(names(), QStringList({"b", "b", "a", "B", "<nil>"}));
+    EXPECT_EQ(tasks->tasks().at(0), b2);
+    EXPECT_EQ(tasks->tasks().at(1), b1);
+
+    // A click on the header sorts and stores what it chose.
+    QHeaderView *header = tasks->tasksTable()->table()->horizontalHeader();
+    header->setSortIndicator(tasks->tasksTable()->fieldColumn(TWTaskColumnDate), Qt::AscendingOrder);
+    const QVariantMap stored = *business->columnSettings(TWColumnSettingsViewTasks);
+    EXPECT_EQ(stored.value(TWColumnSettingsSortFieldKey).toString(), QStringLiteral("date"));
+    EXPECT_EQ(stored.value(TWColumnSettingsSortDirectionKey).toUInt(), 0u);
+    EXPECT_EQ(tasks->tasks().first(), b1);
+    Q_UNUSED(none);
+    Q_UNUSED(a);
+    Q_UNUSED(capital);
+}
+
+TEST_F(TasksView, QuantitySortsByTaskTypeFirst)
+{
+    const TWTaskPtr day = addTask(project, QStringLiteral("day"), TWTaskTypeDay, 1);
+    const TWTaskPtr flat = addTask(project, QStringLiteral("flat"), TWTaskTypeFlat, 9);
+    const TWTaskPtr timed = addTask(project, QStringLiteral("timed"));
+    addItem(timed, twLocal(2026, 3, 1, 9), twLocal(2026, 3, 1, 17));
+    open(TWProjectList{project});
+    tasks->tasksTable()->updateSortBy(TWTaskColumnQuantity, true);
+    EXPECT_EQ(names(), QStringList({"timed", "flat", "day"}));
+}
+
+TEST_F(TasksView, CountAndTotalLines)
+{
+    for (int i = 0; i < 5; ++i)
+        addTask(project, QStringLiteral("T%1").arg(i), TWTaskTypeFlat, 1);
+    open(TWProjectList{project});
+    EXPECT_EQ(tasks->countLabel()->text(), QStringLiteral("5 ") + TWLocalized("tasksLower"));
+    EXPECT_EQ(tasks->totalLabel()->text(), QStringLiteral("$250.00"));
+    select({1});
+    EXPECT_EQ(tasks->countLabel()->text(), QStringLiteral("1 / 5 ") + TWLocalized("tasksLower"));
+    EXPECT_EQ(tasks->totalLabel()->text(), QStringLiteral("$50.00 / $250.00"));
+
+    const TWProjectPtr single = addProject(client, QStringLiteral("Single"), 1);
+    addTask(single, QStringLiteral("Only"), TWTaskTypeFlat, 1);
+    open(TWProjectList{single});
+    select({0});
+    EXPECT_EQ(tasks->countLabel()->text(), QStringLiteral("1 / 1 ") + TWLocalized("taskLower"));
+}
+
+TEST_F(TasksView, RightClickOnAnUnselectedRowActsOnThatRowOnly)
+{
+    for (int i = 0; i < 3; ++i)
+        addTask(project, QStringLiteral("T%1").arg(i));
+    open(TWProjectList{project});
+    select({0});
+    TWWorkTable *table = tasks->tasksTable();
+    QMenu *menu = table->tableViewMenu(table->table(), rowPoint(2));
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(table->contextRows(), QList<int>({2}));
+    EXPECT_EQ(table->selectedRows(), QList<int>({0}));
+    EXPECT_TRUE(tasks->canEditTask(true));
+    EXPECT_EQ(tasks->selectedTask(true), tasks->tasks().at(2));
+    EXPECT_TRUE(tasks->taskTableViewHasContextMenu(menu));
+    QStringList titles;
+    for (QAction *action : menu->actions())
+        titles.append(action->text());
+    EXPECT_TRUE(titles.contains(TWLocalized("editTask")));
+    EXPECT_TRUE(titles.contains(TWLocalized("duplicateTask")));
+
+    // Below the last row: the selection, and only "new".
+    menu = table->tableViewMenu(table->table(), QPoint(10, 590));
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(table->contextRows(), QList<int>({0}));
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions().first()->text(), TWLocalized("newTask"));
+}
+
+TEST_F(TasksView, DeletingThreeSelectedRowsWhileTheListReloads)
+{
+    for (int i = 0; i < 5; ++i)
+        addTask(project, QStringLiteral("T%1").arg(i), TWTaskTypeTimed, 0,
+                twLocal(2026, 3, 1 + i));
+    open(TWProjectList{project});
+    select({0, 2, 4});
+    tasks->tasksTable()->table()->setFocus();
+    QTest::keyClick(tasks->tasksTable()->table(), Qt::Key_Delete);
+    EXPECT_EQ(alerts, QStringList({TWLocalized("deleteTasksTitle")}));
+    EXPECT_EQ(names(), QStringList({"T1", "T3"}));
+    EXPECT_EQ(business->tasksWithProject(*project).size(), 2);
+    EXPECT_TRUE(document->isDocumentEdited());
+}
+
+TEST_F(TasksView, ADuplicateWhoseFirstCopyFailsPostsNothing)
+{
+    addTask(project, QStringLiteral("A"));
+    addTask(project, QStringLiteral("B"));
+    open(TWProjectList{project});
+    twExec(*business, QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE INSERT ON tasks "
+                                     "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    TWNotificationRecorder recorder(business);
+    select({0, 1});
+    tasks->duplicateSelectedTask(false);
+    EXPECT_TRUE(recorder.names().isEmpty());
+    EXPECT_TRUE(document->isDocumentEdited());
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(business->tasksWithProject(*project).size(), 2);
+    twExec(*business, QStringLiteral("DROP TRIGGER refuse"));
+
+    // Without the trigger both copies are added, not completed, with one notification.
+    business->tasks().first()->setCompleted(true);
+    select({0, 1});
+    tasks->duplicateSelectedTask(false);
+    EXPECT_EQ(recorder.names(), QStringList({TWTaskNewNotification}));
+    EXPECT_EQ(business->tasksWithProject(*project).size(), 4);
+    EXPECT_FALSE(business->tasks().last()->completed());
+}
+
+TEST_F(TasksView, ARefusedMarkPutsTheOldValueBack)
+{
+    const TWTaskPtr task = addTask(project, QStringLiteral("A"));
+    open(TWProjectList{project});
+    TWWorkTableModel *model = tasks->tasksTable()->model();
+    const QModelIndex box = model->index(0, tasks->tasksTable()->fieldColumn(TWTaskColumnCompleted));
+    {
+        TWDenyGuard deny(*business, SQLITE_UPDATE, "tasks");
+        model->setData(box, Qt::Checked, Qt::CheckStateRole);
+        EXPECT_FALSE(task->completed());
+        EXPECT_EQ(model->data(box, Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        ASSERT_EQ(prompts.errors.size(), 1);
+        EXPECT_EQ(prompts.errors.first().domain(), QStringLiteral("Tallyworth Tasks Error"));
+        select({0});
+        tasks->markTask(true, false);
+        EXPECT_FALSE(task->completed());
+        EXPECT_EQ(prompts.errors.size(), 2);
+    }
+    model->setData(model->index(0, tasks->tasksTable()->fieldColumn(TWTaskColumnCompleted)),
+                   Qt::Checked, Qt::CheckStateRole);
+    EXPECT_TRUE(task->completed());
+    EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT completed FROM tasks WHERE identifier = %1")
+                                        .arg(task->identifier())),
+              std::optional<qint64>(1));
+}
+
+TEST_F(TasksView, ImportSelectionTouchesNoStore)
+{
+    const TWTaskPtr stored = addTask(project, QStringLiteral("Stored"));
+    // A file's task whose identifier names the stored one.
+    const TWTaskPtr fromFile = TWTask::taskWithDate(twLocal(2026, 4, 1), false, QStringLiteral("File"),
+                                                    TWTaskTypeTimed, 0, 0, 100, 0, QString(),
+                                                    project->identifier(), stored->identifier());
+    fromFile->setTaskItems({TWTaskItem::taskItemWithStartDateTime(
+        twLocal(2026, 4, 1, 9), twLocal(2026, 4, 1, 10), QString(), stored->identifier(), 7)});
+    struct Delegate : TWTasksControllerDelegate {
+        int told = 0;
+        void tasksControllerImportSelectedTasksChanged(TWTasksController *) override { ++told; }
+    } delegate;
+    tasks = std::make_unique<TWTasksController>();
+    tasks->setMode(TWTasksController::ModeImportSelection);
+    tasks->setDelegate(&delegate);
+    tasks->setBusinessController(document.get());
+    tasks->setBusiness(business);
+    tasks->setTasks({fromFile});
+    tasks->view()->show();
+    tasks->update();
+    TWNotificationRecorder recorder(business);
+
+    TWWorkTable *table = tasks->tasksTable();
+    ASSERT_GE(table->fieldColumn(TWTaskColumnImport), 0);
+    EXPECT_FALSE(tasks->countLabel()->isVisible());
+    EXPECT_TRUE(table->headerMenu()->isEmpty());
+    const QModelIndex tick = table->model()->index(0, table->fieldColumn(TWTaskColumnImport));
+    table->model()->setData(tick, Qt::Checked, Qt::CheckStateRole);
+    table->model()->setData(tick, Qt::Checked, Qt::CheckStateRole);
+    EXPECT_EQ(tasks->importSelectedTasks(), TWTaskList({fromFile}));
+    table->model()->setData(tick, Qt::Unchecked, Qt::CheckStateRole);
+    EXPECT_TRUE(tasks->importSelectedTasks().isEmpty());
+    EXPECT_EQ(delegate.told, 3);
+
+    // Its items are the ones it carries; its quantity counts them, not the stored task's.
+    EXPECT_EQ(tasks->taskItems().size(), 1);
+    EXPECT_EQ(table->model()->data(table->model()->index(0, table->fieldColumn(TWTaskColumnQuantity)))
+                  .toString(),
+              QStringLiteral("1:00"));
+
+    select({0});
+    tasks->markTask(true, false);
+    EXPECT_TRUE(fromFile->completed());
+    EXPECT_FALSE(stored->completed());
+    EXPECT_FALSE(tasks->canDeleteTask(false));
+    EXPECT_FALSE(tasks->canDuplicateTask(false));
+    select({0});
+    tasks->deleteTask(false);
+    tasks->duplicateSelectedTask(false);
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_TRUE(recorder.names().isEmpty());
+    EXPECT_TRUE(business->taskWithIdentifier(stored->identifier()));
+    EXPECT_EQ(business->tasks().size(), 1);
+}
+
+TEST_F(TasksView, NewTaskTakesTheProjectsRatesAndIsSelectedOnceSaved)
+{
+    project->setTaxRate(7.5);
+    addTask(project, QStringLiteral("Existing"));
+    open(TWProjectList{project});
+    tasks->newTask();
+    TWTaskController *sheet = tasks->taskSheet();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->editTask()->taskType(), std::uint32_t(TWTaskTypeTimed));
+    EXPECT_EQ(sheet->editTask()->rate(), project->rate());
+    EXPECT_DOUBLE_EQ(sheet->editTask()->taxRate(), 7.5);
+    sheet->nameField()->setText(QStringLiteral("Brand new"));
+    sheet->saveButton()->click();
+    settle();
+    ASSERT_EQ(tasks->selectedTasks().size(), 1);
+    EXPECT_EQ(tasks->selectedTasks().first()->name(), QStringLiteral("Brand new"));
+}
+
+TEST_F(TasksView, TimeItemTableFollowsTheChosenTasks)
+{
+    const TWTaskPtr timed = addTask(project, QStringLiteral("Timed"));
+    const TWTaskPtr flat = addTask(project, QStringLiteral("Flat"), TWTaskTypeFlat, 1);
+    addItem(timed, twLocal(2026, 3, 1, 9), twLocal(2026, 3, 1, 10));
+    addItem(timed, twLocal(2026, 3, 2, 9), twLocal(2026, 3, 2, 11));
+    open(TWProjectList{project});
+    // No task selected: the items of every listed task.
+    EXPECT_EQ(tasks->taskItems().size(), 2);
+    EXPECT_TRUE(tasks->taskItemsTable()->table()->isEnabled());
+    select({tasks->taskRow(*flat)});
+    EXPECT_TRUE(tasks->taskItems().isEmpty());
+    EXPECT_FALSE(tasks->taskItemsTable()->table()->isEnabled());
+    EXPECT_FALSE(tasks->canAddTaskItem());
+    select({tasks->taskRow(*timed)});
+    EXPECT_TRUE(tasks->canAddTaskItem());
+    EXPECT_TRUE(tasks->canStartStopTaskTimer(false));
+    EXPECT_EQ(tasks->taskItems().size(), 2);
+
+    open(TWProjectList{estimate});
+    addTask(estimate, QStringLiteral("Guess"));
+    tasks->updateTasks();
+    select({0});
+    EXPECT_FALSE(tasks->canStartStopTaskTimer(false));
+    EXPECT_FALSE(tasks->canAddTaskItem());
+}
+
+TEST_F(TasksView, ATimerTickRefreshesAFewCellsWithoutAReload)
+{
+    TWFixedClock clock(2026, 3, 2, 10, 0, 0);
+    const TWTaskPtr timed = addTask(project, QStringLiteral("Timed"));
+    addTask(project, QStringLiteral("Other"));
+    open(TWProjectList{project});
+    tasks->connectTimer(timer()->core());
+    // The rows' follow the document's timer.
+    timer()->startTaskTimer(timed);
+    ASSERT_TRUE(timer()->isTaskTimerRunning());
+    const int row = tasks->taskRow(*timed);
+    TWWorkTableModel *model = tasks->tasksTable()->model();
+    EXPECT_EQ(model->data(model->index(row, 0), Qt::BackgroundRole).value<QColor>(),
+              QColor(255, 255, 153));
+    EXPECT_FALSE(model->data(model->index(1 - row, 0), Qt::BackgroundRole).isValid());
+
+    QSignalSpy taskCells(model, &QAbstractItemModel::dataChanged);
+    QSignalSpy taskResets(model, &QAbstractItemModel::modelReset);
+    QSignalSpy itemCells(tasks->taskItemsTable()->model(), &QAbstractItemModel::dataChanged);
+    QSignalSpy itemResets(tasks->taskItemsTable()->model(), &QAbstractItemModel::modelReset);
+    clock.set(twLocal(2026, 3, 2, 10, 30, 0));
+    tasks->updateTimerTask(timed, business->taskItemWithIdentifier(timer()->timedTaskItemIdentifier()));
+    EXPECT_EQ(taskResets.size() + itemResets.size(), 0);
+    EXPECT_LE(taskCells.size() + itemCells.size(), 5);
+    EXPECT_EQ(taskCells.size(), 3);
+    EXPECT_EQ(itemCells.size(), 2);
+    const TWTaskItemPtr item = tasks->taskItems().value(tasks->taskItemRow(
+        *business->taskItemWithIdentifier(timer()->timedTaskItemIdentifier())));
+    ASSERT_TRUE(item);
+
+    timer()->stopTaskTimer(QDateTime());
+    EXPECT_FALSE(model->data(model->index(row, 0), Qt::BackgroundRole).isValid());
+}

@@ -1,0 +1,325 @@
+// The task, time item and project sheets: the quantity row and the sheet's
+// height, times typed as text, unreadable numbers refused, the question
+// before a timed task loses its time items, cancelling and import saves, the
+// project's unit and rate, and name completion.
+
+#include "TWWorkTestSupport.h"
+
+#include "TWProjectController.h"
+#include "TWTaskController.h"
+#include "TWTaskItemController.h"
+#include "TWTasksController.h"
+#include "TWExpensesController.h"
+
+#include "TWLocalized.h"
+#include "TWStoreTestSupport.h"
+#include "TWValue.h"
+
+#include <QCheckBox>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+
+namespace
+{
+
+class WorkSheets : public TWWorkTest
+{
+protected:
+    void TearDown() override
+    {
+        taskSheet.reset();
+        TWWorkTest::TearDown();
+    }
+    void openTask(const TWTaskPtr &task, int mode, bool isImport = false)
+    {
+        if (!taskSheet)
+            taskSheet = std::make_unique<TWTaskController>();
+        taskSheet->setTask(task);
+        taskSheet->setMode(mode);
+        taskSheet->setIsImport(isImport);
+        taskSheet->setBusinessController(document.get());
+        taskSheet->setBusiness(business);
+        taskSheet->update();
+        document->beginSheetWithView(taskSheet->view(), false, false,
+                                     [this](int code) { codes.append(code); });
+        settle();
+    }
+    int viewHeight() const
+    {
+        taskSheet->view()->layout()->activate();
+        return taskSheet->view()->sizeHint().height();
+    }
+    void chooseType(int type)
+    {
+        taskSheet->typePopUp()->setCurrentIndex(taskSheet->typePopUp()->findData(type));
+        taskSheet->doPopUpButton(type);
+    }
+
+    std::unique_ptr<TWTaskController> taskSheet;
+    QList<int> codes;
+};
+
+} // namespace
+
+TEST_F(WorkSheets, QuantityRowFollowsTheTypeAndResizesTheSheet)
+{
+    const TWTaskPtr task = addTask(project, QStringLiteral("Work"));
+    openTask(task, 1);
+    EXPECT_FALSE(taskSheet->quantityFieldShown());
+    const int timedHeight = viewHeight();
+    const int windowHeight = taskSheet->view()->window()->height();
+
+    chooseType(TWTaskTypeFlat);
+    EXPECT_TRUE(taskSheet->quantityFieldShown());
+    EXPECT_DOUBLE_EQ(taskSheet->editTask()->quantity(), 1.0);
+    EXPECT_EQ(viewHeight(), timedHeight + TWWorkSheet::kRowHeight);
+    EXPECT_EQ(taskSheet->view()->window()->height(), windowHeight + TWWorkSheet::kRowHeight);
+
+    // Between two types that are not timed the quantity stays.
+    taskSheet->editTask()->setQuantity(3.0);
+    chooseType(TWTaskTypeHour);
+    EXPECT_DOUBLE_EQ(taskSheet->editTask()->quantity(), 3.0);
+
+    chooseType(TWTaskTypeTimed);
+    EXPECT_FALSE(taskSheet->quantityFieldShown());
+    EXPECT_DOUBLE_EQ(taskSheet->editTask()->quantity(), 0.0);
+    EXPECT_EQ(viewHeight(), timedHeight);
+    taskSheet->cancelButton()->click();
+
+    // An estimate's task never shows the row, and its quantity is left alone.
+    const TWTaskPtr guess = addTask(estimate, QStringLiteral("Guess"), TWTaskTypeHour, 4);
+    openTask(guess, 1);
+    EXPECT_FALSE(taskSheet->quantityFieldShown());
+    chooseType(TWTaskTypeTimed);
+    chooseType(TWTaskTypeDay);
+    EXPECT_FALSE(taskSheet->quantityFieldShown());
+    EXPECT_DOUBLE_EQ(taskSheet->editTask()->quantity(), 4.0);
+}
+
+TEST_F(WorkSheets, TimesAreTypedAsHoursAndMinutes)
+{
+    const TWTaskPtr task = addTask(project, QStringLiteral("Work"));
+    openTask(task, 1);
+    taskSheet->estimateField()->setText(QStringLiteral("1:30"));
+    taskSheet->saveButton()->click();
+    settle();
+    EXPECT_EQ(codes, QList<int>({-1002}));
+    EXPECT_DOUBLE_EQ(business->taskWithIdentifier(task->identifier())->estimate(), 5400.0);
+    openTask(business->taskWithIdentifier(task->identifier()), 1);
+    EXPECT_EQ(taskSheet->estimateField()->text(), QStringLiteral("1:30"));
+    taskSheet->estimateField()->setText(QStringLiteral("2.5"));
+    taskSheet->saveButton()->click();
+    settle();
+    EXPECT_DOUBLE_EQ(business->taskWithIdentifier(task->identifier())->estimate(), 9000.0);
+    EXPECT_EQ(TWWorkSheet::timeFromText(QStringLiteral("1:02:03")), std::optional<double>(3723.0));
+    EXPECT_EQ(TWWorkSheet::timeFromText(QString()), std::optional<double>(0.0));
+    EXPECT_FALSE(TWWorkSheet::timeFromText(QStringLiteral("1:3x")));
+}
+
+TEST_F(WorkSheets, UnreadableNumbersAreRefusedNotStoredAsZero)
+{
+    const TWTaskPtr task = addTask(project, QStringLiteral("Work"), TWTaskTypeFlat, 2);
+    openTask(task, 1);
+    taskSheet->rateField()->setText(QStringLiteral("12..5"));
+    taskSheet->saveButton()->click();
+    settle();
+    EXPECT_EQ(alerts, QStringList({TWLocalized("invalidInput")}));
+    EXPECT_TRUE(codes.isEmpty());
+    EXPECT_EQ(task->rate(), 5000);
+    // The field shows the old value again; empty text is 0.
+    EXPECT_EQ(taskSheet->rateField()->text(), QStringLiteral("50.00"));
+    taskSheet->quantityField()->setText(QString());
+    taskSheet->saveButton()->click();
+    settle();
+    EXPECT_EQ(codes, QList<int>({-1002}));
+    EXPECT_DOUBLE_EQ(business->taskWithIdentifier(task->identifier())->quantity(), 0.0);
+}
+
+TEST_F(WorkSheets, CancelStoresNothingAndImportSaveStoresNothing)
+{
+    const TWTaskPtr task = addTask(project, QStringLiteral("Work"));
+    TWNotificationRecorder recorder(business);
+    openTask(task, 1);
+    taskSheet->nameField()->setText(QStringLiteral("Changed"));
+    taskSheet->cancelButton()->click();
+    settle();
+    EXPECT_EQ(codes, QList<int>({-1001}));
+    EXPECT_FALSE(taskSheet->saved());
+    EXPECT_EQ(task->name(), QStringLiteral("Work"));
+
+    openTask(task, 1, true);
+    taskSheet->nameField()->setText(QStringLiteral("Imported"));
+    taskSheet->saveButton()->click();
+    settle();
+    EXPECT_EQ(codes, QList<int>({-1001, -1002}));
+    EXPECT_TRUE(taskSheet->saved());
+    EXPECT_EQ(taskSheet->editTask()->name(), QStringLiteral("Imported"));
+    EXPECT_EQ(task->name(), QStringLiteral("Work"));
+    EXPECT_TRUE(recorder.names().isEmpty());
+    EXPECT_FALSE(document->isDocumentEdited());
+}
+
+TEST_F(WorkSheets, ATimedTaskWithItemsAsksBeforeChangingType)
+{
+    const TWTaskPtr task = addTask(project, QStringLiteral("Work"));
+    addItem(task, twLocal(2026, 3, 1, 9), twLocal(2026, 3, 1, 10));
+    openTask(task, 1);
+    chooseType(TWTaskTypeFlat);
+    alertAnswer = 1001;
+    taskSheet->saveButton()->click();
+    settle();
+    EXPECT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(codes.isEmpty());
+    EXPECT_EQ(business->taskItemsWithTask(*task).size(), 1);
+
+    alertAnswer = 1000;
+    taskSheet->saveButton()->click();
+    settle();
+    EXPECT_EQ(codes, QList<int>({-1002}));
+    EXPECT_EQ(business->taskWithIdentifier(task->identifier())->taskType(),
+              std::uint32_t(TWTaskTypeFlat));
+    EXPECT_TRUE(business->taskItemsWithTask(*task).isEmpty());
+}
+
+TEST_F(WorkSheets, TimeItemSheetStoresWhatIsTyped)
+{
+    const TWTaskPtr task = addTask(project, QStringLiteral("Work"));
+    const TWTaskItemPtr item = addItem(task, twLocal(2026, 3, 1, 9), twLocal(2026, 3, 1, 10));
+    TWTaskItemController sheet;
+    sheet.setTaskItem(item);
+    sheet.setMode(1);
+    sheet.setBusinessController(document.get());
+    sheet.setBusiness(business);
+    sheet.update();
+    document->beginSheetWithView(sheet.view(), false, true, [this](int code) { codes.append(code); });
+    // An end before the start is kept as typed.
+    sheet.endPicker()->setDateTime(twLocal(2026, 3, 1, 8));
+    sheet.notesField()->setText(QStringLiteral("Early"));
+    sheet.calendarDidSelectDate(twLocal(2026, 2, 27), nullptr);
+    sheet.saveButton()->click();
+    settle();
+    EXPECT_EQ(codes, QList<int>({-1002}));
+    const TWTaskItemPtr stored = business->taskItemWithIdentifier(item->identifier());
+    EXPECT_EQ(stored->endDateTime(), twLocal(2026, 3, 1, 8));
+    EXPECT_EQ(stored->notes(), QStringLiteral("Early"));
+    EXPECT_DOUBLE_EQ(stored->duration(), 0.0);
+}
+
+TEST_F(WorkSheets, ProjectSheetKeepsTheShownUnitAndRereadsTheRate)
+{
+    const TWProjectPtr bare = addProject(client, QStringLiteral("No unit"), 1, 0, QStringLiteral("XXX"));
+    ASSERT_FALSE(bare->unit());
+    TWProjectController sheet;
+    sheet.setProject(bare);
+    sheet.setMode(1);
+    sheet.setBusinessController(document.get());
+    sheet.setBusiness(business);
+    sheet.update();
+    document->beginSheetWithView(sheet.view(), false, true, [this](int code) { codes.append(code); });
+    const TWUnitPtr shown = sheet.unitPopUp()->currentData().value<TWUnitPtr>();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(sheet.typeLabel()->text(), TWLocalized("project"));
+    sheet.startDateBox()->setChecked(true);
+    sheet.startDatePicker()->setDate(QDate(2026, 6, 1));
+
+    // 1200 typed, then a currency without decimals chosen: 1200 of that currency.
+    sheet.rateField()->setText(QStringLiteral("1200"));
+    int yen = -1;
+    for (int i = 0; i < sheet.unitPopUp()->count() && yen < 0; ++i)
+        if (const TWUnitPtr unit = sheet.unitPopUp()->itemData(i).value<TWUnitPtr>())
+            if (unit->decimalPlaces() == 0)
+                yen = i;
+    ASSERT_GE(yen, 0);
+    const QString code = sheet.unitPopUp()->itemData(yen).value<TWUnitPtr>()->code();
+    sheet.unitPopUp()->setCurrentIndex(yen);
+    emit sheet.unitPopUp()->activated(yen);
+    sheet.saveButton()->click();
+    settle();
+    EXPECT_EQ(codes, QList<int>({-1002}));
+    const TWProjectPtr stored = business->projectWithIdentifier(bare->identifier());
+    ASSERT_TRUE(stored->unit());
+    EXPECT_EQ(stored->unit()->code(), code);
+    EXPECT_EQ(stored->rate(), 1200);
+    EXPECT_EQ(stored->startDate().date(), QDate(2026, 6, 1));
+    EXPECT_FALSE(stored->endDate().isValid());
+}
+
+TEST_F(WorkSheets, ProjectWithoutUnitStoresTheUnitItShows)
+{
+    const TWProjectPtr bare = addProject(client, QStringLiteral("No unit"), 1, 0, QStringLiteral("XXX"));
+    TWProjectController sheet;
+    sheet.setProject(bare);
+    sheet.setMode(1);
+    sheet.setBusinessController(document.get());
+    sheet.setBusiness(business);
+    sheet.update();
+    document->beginSheetWithView(sheet.view(), false, true, [this](int code) { codes.append(code); });
+    const TWUnitPtr shown = sheet.unitPopUp()->currentData().value<TWUnitPtr>();
+    sheet.saveButton()->click();
+    settle();
+    const TWProjectPtr stored = business->projectWithIdentifier(bare->identifier());
+    ASSERT_TRUE(stored->unit());
+    EXPECT_EQ(stored->unit()->code(), shown->code());
+}
+
+TEST_F(WorkSheets, NameCompletionStartsWithTheFourthCharacter)
+{
+    const TWTaskPtr task = addTask(project, QStringLiteral("Programming"));
+    addTask(project, QStringLiteral("Proofreading"));
+    openTask(task, 1);
+    EXPECT_TRUE(taskSheet->completions(TWValueListTaskNames, QStringLiteral("pro")).isEmpty());
+    EXPECT_EQ(taskSheet->completions(TWValueListTaskNames, QStringLiteral("prog")),
+              QStringList({QStringLiteral("Programming")}));
+    EXPECT_EQ(taskSheet->completions(TWValueListTaskNames, QStringLiteral("PROO")),
+              QStringList({QStringLiteral("Proofreading")}));
+}
+
+// Every key the work side looks up, also those chosen by a condition, has a text.
+TEST_F(WorkSheets, EveryKeyOfTheWorkSideHasAText)
+{
+    // A call's argument may choose between keys: every quoted word in it counts.
+    const QRegularExpression call(QStringLiteral("TWLocalized\\(([^;]*?)\\)[;,)]"));
+    const QRegularExpression key(QStringLiteral("\"([A-Za-z]+)\""));
+    QStringList missing;
+    QDirIterator it(QStringLiteral(TW_SOURCE_DIR "/src/work"), {QStringLiteral("*.cpp")}, QDir::Files);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        for (auto calls = call.globalMatch(text); calls.hasNext();)
+            for (auto keys = key.globalMatch(calls.next().captured(1)); keys.hasNext();) {
+                const QString name = keys.next().captured(1);
+                if (!TWHasLocalized(name))
+                    missing.append(name);
+            }
+    }
+    // The form rows' labels.
+    const QRegularExpression row(QStringLiteral("addRow\\(\"([A-Za-z]+)\""));
+    QDirIterator forms(QStringLiteral(TW_SOURCE_DIR "/src/work"), {QStringLiteral("*.cpp")}, QDir::Files);
+    while (forms.hasNext()) {
+        QFile file(forms.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        for (auto rows = row.globalMatch(QString::fromUtf8(file.readAll())); rows.hasNext();) {
+            const QString name = rows.next().captured(1);
+            if (!TWHasLocalized(name))
+                missing.append(name);
+        }
+    }
+    // The columns' titles.
+    QList<TWWorkColumn> columns = TWTasksController::taskColumns();
+    columns += TWTasksController::taskItemColumns();
+    columns += TWExpensesController::expenseColumns();
+    for (const TWWorkColumn &column : columns)
+        for (const char *name : {column.titleKey, column.menuKey})
+            if (name && !TWHasLocalized(QString::fromLatin1(name)))
+                missing.append(QString::fromLatin1(name));
+    EXPECT_TRUE(missing.isEmpty()) << missing.join(QLatin1Char(' ')).toStdString();
+}
