@@ -1,5 +1,6 @@
 #include "TWImportTransactionsController.h"
 
+#include "TWImportFile.h"
 #include "TWImportMappingModel.h"
 #include "TWImportTransactionsSelectController.h"
 
@@ -39,85 +40,12 @@ namespace
 constexpr int kSheetConfirmed = -1002;
 constexpr int kSheetCancelled = -1001;
 constexpr int kAlertFirstButton = 1000;
-// Bank and spreadsheet files are small; anything larger is not one.
-constexpr qint64 kMaximumFileSize = 256LL * 1024 * 1024;
-const QString kDomain = QStringLiteral("Tallyworth Import Error");
-
-TWImportTransactionsController::ChoosePath &choosePath()
-{
-    static TWImportTransactionsController::ChoosePath choose;
-    return choose;
-}
-
-void panelPath(QWidget *parent, bool folder, std::function<void(const QString &)> done)
-{
-    auto *dialog = new QFileDialog(parent);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setLabelText(QFileDialog::Accept, TWLocalized("select"));
-    if (folder) {
-        dialog->setFileMode(QFileDialog::Directory);
-        dialog->setOption(QFileDialog::ShowDirsOnly);
-        dialog->setWindowTitle(TWLocalized("selectAttachmentFolder"));
-    } else {
-        dialog->setFileMode(QFileDialog::ExistingFile);
-        dialog->setWindowTitle(TWLocalized("selectImportFile"));
-        dialog->setNameFilter(TWLocalized("importFileFilter"));
-    }
-    QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, done](int result) {
-        const QStringList files = dialog->selectedFiles();
-        done(result == QDialog::Accepted && !files.isEmpty() ? files.constFirst() : QString());
-    });
-    dialog->open();
-}
-
-void choose(QWidget *parent, bool folder, std::function<void(const QString &)> done)
-{
-    if (choosePath())
-        choosePath()(parent, folder, std::move(done));
-    else
-        panelPath(parent, folder, std::move(done));
-}
-
-// The file's bytes, read only from a regular file (never a link, a pipe or a
-// device) of a bank file's size.
-std::optional<QByteArray> readImportFile(const QString &path, TWErrorResult *error)
-{
-    const auto failure = [&](const QString &reason) {
-        *error = TWError(kDomain, -1,
-                         TWLocalized("importFileNotRead").arg(QFileInfo(path).fileName(), reason));
-        return std::nullopt;
-    };
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return failure(QString::fromLocal8Bit(std::strerror(errno)));
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return failure(TWLocalized("importNotRegularFile"));
-    }
-    if (info.st_size > kMaximumFileSize) {
-        ::close(fd);
-        return failure(TWLocalized("importFileTooLarge"));
-    }
-    QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return failure(file.errorString());
-    }
-    QByteArray data = file.read(kMaximumFileSize + 1);
-    if (data.size() > kMaximumFileSize)
-        return failure(TWLocalized("importFileTooLarge"));
-    return data;
-}
 
 } // namespace
 
 void TWImportTransactionsController::setChoosePath(ChoosePath choose)
 {
-    choosePath() = std::move(choose);
+    twSetImportChoosePath(std::move(choose));
 }
 
 TWImportTransactionsController::TWImportTransactionsController(QObject *parent)
@@ -230,7 +158,7 @@ void TWImportTransactionsController::select()
     QPointer<TWImportTransactionsController> guard(this);
     QWidget *parent =
         m_document ? static_cast<QWidget *>(m_document->windowForSheet()) : m_view.data();
-    choose(parent, false, [guard](const QString &path) {
+    twChooseImportPath(parent, false, [guard](const QString &path) {
         if (guard && !path.isEmpty())
             guard->importURL(QUrl::fromLocalFile(path));
     });
@@ -246,7 +174,7 @@ bool TWImportTransactionsController::generateImportSettings()
 {
     m_parser.reset();
     TWErrorResult error;
-    const std::optional<QByteArray> data = readImportFile(m_importURL.toLocalFile(), &error);
+    const std::optional<QByteArray> data = twReadImportFile(m_importURL.toLocalFile(), &error);
     if (!data) {
         presentError(*error);
         return false;
@@ -321,7 +249,7 @@ void TWImportTransactionsController::doPath(int row)
     if (!line)
         return;
     QPointer<TWImportTransactionsController> guard(this);
-    choose(m_view, true, [guard, line, row](const QString &path) {
+    twChooseImportPath(m_view, true, [guard, line, row](const QString &path) {
         if (!guard || path.isEmpty())
             return;
         line->setFolderURL(QUrl::fromLocalFile(path));

@@ -11,6 +11,8 @@
 #include "TWNotifications.h"
 
 #include <QCheckBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -107,6 +109,9 @@ void TWImportTransactionsSelectController::build()
     layout->addLayout(buttons);
     m_view->resize(900, 620);
     splitter->setSizes({300, 300});
+    // The sheet fits the screen; the lists scroll.
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        m_view->setMaximumHeight(std::max(400, screen->availableGeometry().height() - 100));
 }
 
 void TWImportTransactionsSelectController::update()

@@ -1,6 +1,7 @@
 #include "TWImportUI.h"
 
 #include "TWImportTransactionsController.h"
+#include "TWImportWorkController.h"
 
 #include "TWAppRegistry.h"
 
@@ -9,5 +10,10 @@ void twRegisterImportUI()
     TWAppRegistry &registry = TWAppRegistry::registry();
     registry.setEditorFactory(TWEditorKind::ImportTransactions, [](QObject *parent) {
         return new TWImportTransactionsController(parent);
+    });
+    registry.setEditorFactory(TWEditorKind::ImportTasks,
+                              [](QObject *parent) { return new TWImportTasksController(parent); });
+    registry.setEditorFactory(TWEditorKind::ImportExpenses, [](QObject *parent) {
+        return new TWImportExpensesController(parent);
     });
 }

@@ -1,0 +1,100 @@
+#include "TWImportFile.h"
+
+#include "TWLocalized.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+// Bank and spreadsheet files are small; anything larger is not one.
+constexpr qint64 kMaximumFileSize = 256LL * 1024 * 1024;
+const QString kDomain = QStringLiteral("Tallyworth Import Error");
+
+TWImportChoosePath &choosePath()
+{
+    static TWImportChoosePath choose;
+    return choose;
+}
+
+void panelPath(QWidget *parent, bool folder, std::function<void(const QString &)> done,
+               const char *filterKey)
+{
+    auto *dialog = new QFileDialog(parent);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setLabelText(QFileDialog::Accept, TWLocalized("select"));
+    if (folder) {
+        dialog->setFileMode(QFileDialog::Directory);
+        dialog->setOption(QFileDialog::ShowDirsOnly);
+        dialog->setWindowTitle(TWLocalized("selectAttachmentFolder"));
+    } else {
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        dialog->setWindowTitle(TWLocalized("selectImportFile"));
+        dialog->setNameFilter(TWLocalized(filterKey));
+    }
+    QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, done](int result) {
+        const QStringList files = dialog->selectedFiles();
+        done(result == QDialog::Accepted && !files.isEmpty() ? files.constFirst() : QString());
+    });
+    dialog->open();
+}
+
+}
+
+void twChooseImportPath(QWidget *parent, bool folder, std::function<void(const QString &)> done,
+                        const char *filterKey)
+{
+    if (choosePath())
+        choosePath()(parent, folder, std::move(done));
+    else
+        panelPath(parent, folder, std::move(done), filterKey);
+}
+
+// The file's bytes, read only from a regular file (never a link, a pipe or a
+// device) of a bank file's size.
+std::optional<QByteArray> twReadImportFile(const QString &path, TWErrorResult *error)
+{
+    const auto failure = [&](const QString &reason) {
+        *error = TWError(kDomain, -1,
+                         TWLocalized("importFileNotRead").arg(QFileInfo(path).fileName(), reason));
+        return std::nullopt;
+    };
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return failure(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return failure(TWLocalized("importNotRegularFile"));
+    }
+    if (info.st_size > kMaximumFileSize) {
+        ::close(fd);
+        return failure(TWLocalized("importFileTooLarge"));
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return failure(file.errorString());
+    }
+    QByteArray data = file.read(kMaximumFileSize + 1);
+    if (data.size() > kMaximumFileSize)
+        return failure(TWLocalized("importFileTooLarge"));
+    return data;
+}
+
+
+void twSetImportChoosePath(TWImportChoosePath choose)
+{
+    choosePath() = std::move(choose);
+}

@@ -1,0 +1,199 @@
+// The task and expense import sheets through their widgets on a real
+// business: clients and projects made when asked, the refusals, duplicates
+// left unticked and the all-or-nothing import with one notification a kind.
+
+#include "ImportProcessTestSupport.h"
+
+#include "TWImportWorkController.h"
+#include "TWImportWorkSelectController.h"
+
+#include "TWExpensesController.h"
+#include "TWTasksController.h"
+
+#include "TWAlert.h"
+#include "TWClient.h"
+#include "TWClock.h"
+#include "TWLocalized.h"
+#include "TWNotifications.h"
+#include "TWTaskItem.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+namespace
+{
+
+class WorkImportFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        business = twImportBusiness();
+        ASSERT_TRUE(business);
+        ASSERT_TRUE(dir.isValid());
+        twSetAlertPresenter([this](const TWAlert &alert, TWAlertCompletion completion) {
+            alerts.append(alert.message);
+            if (completion)
+                completion(1000);
+        });
+    }
+    void TearDown() override { twSetAlertPresenter({}); }
+
+    TWClientPtr addClient(const QString &name)
+    {
+        auto client = TWClient::clientWithIdentifier(business->nextClientIdentifier(), name, {}, 0,
+                                                     0, {}, {}, {}, {}, {}, {}, {});
+        EXPECT_FALSE(business->addClient(client, false));
+        return client;
+    }
+    TWProjectPtr addProject(const QString &name, const TWClientPtr &client)
+    {
+        auto project = TWProject::projectWithDate(
+            twLocal(2024, 1, 1), false, name, TWProjectTypeProject, {}, {}, 0,
+            business->unitWithCode(QStringLiteral("USD")), 0, {}, client->identifier(),
+            business->nextProjectIdentifier());
+        EXPECT_FALSE(business->addProject(project, false));
+        return project;
+    }
+    QUrl file(const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(QStringLiteral("work%1.csv").arg(++m_files));
+        QFile out(path);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+        return QUrl::fromLocalFile(path);
+    }
+    // Ticks "create if missing" on the column mapped to `code`.
+    static void create(TWImportWorkController &sheet, qint32 code)
+    {
+        TWImportWorkMappingModel *model = sheet.model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->lines().at(row)->activeIdentifier() == code)
+                ASSERT_TRUE(model->setData(model->index(row, 2), Qt::Checked, Qt::CheckStateRole));
+        }
+    }
+
+    TWFixedClock clock{2024, 6, 15, 12};
+    QTemporaryDir dir;
+    std::unique_ptr<TWBusiness> business;
+    QStringList alerts;
+    int m_files = 0;
+};
+
+using TaskImportSheetTest = WorkImportFixture;
+using ExpenseImportSheetTest = WorkImportFixture;
+
+} // namespace
+
+TEST_F(TaskImportSheetTest, EveryImportedItemBelongsToItsOwnTask)
+{
+    const TWClientPtr acme = addClient(QStringLiteral("Acme"));
+    addProject(QStringLiteral("Website"), acme);
+    TWImportTasksController sheet;
+    sheet.setBusiness(business.get());
+    sheet.reset();
+    sheet.importURL(file("Type,Date,Client,Project,Name,Start Date,End Date\n"
+                         "timed,6/1/24,Acme,Website,First,,\n"
+                         "task item,,,,,6/1/24 9:00 AM,6/1/24 10:00 AM\n"
+                         "timed,6/2/24,Acme,Website,Second,,\n"
+                         "task item,,,,,6/2/24 9:00 AM,6/2/24 11:00 AM\n"
+                         "task item,,,,,6/2/24 1:00 PM,6/2/24 2:00 PM\n"));
+    ASSERT_TRUE(sheet.parseButton()->isEnabled());
+    sheet.doParse(1);
+    TWImportWorkSelectController *selection = sheet.selectController();
+    ASSERT_TRUE(selection);
+    TWTasksController *list = selection->importTasksController();
+    ASSERT_EQ(list->importSelectedTasks().size(), 2);
+    // The first task left out: the second's items must not land on another task.
+    list->setImportSelectedTasks({list->importSelectedTasks().at(1)});
+    TWNotificationRecorder recorder(business.get());
+    selection->importButton()->click();
+    ASSERT_EQ(business->tasks().size(), 1);
+    const TWTaskPtr stored = business->tasks().constFirst();
+    EXPECT_EQ(stored->name(), QStringLiteral("Second"));
+    ASSERT_EQ(business->taskItems().size(), 2);
+    for (const TWTaskItemPtr &item : business->taskItems())
+        EXPECT_EQ(item->taskIdentifier(), stored->identifier());
+    EXPECT_EQ(recorder.names().count(TWTaskNewNotification), 1);
+    EXPECT_EQ(recorder.names().count(TWTaskItemNewNotification), 1);
+}
+
+TEST_F(TaskImportSheetTest, AMissingProjectIsMadeForItsClientInAnyLetterCase)
+{
+    const TWClientPtr other = addClient(QStringLiteral("Other"));
+    const TWClientPtr acme = addClient(QStringLiteral("Acme"));
+    TWImportTasksController sheet;
+    sheet.setBusiness(business.get());
+    sheet.reset();
+    sheet.importURL(file("Date,Client,Project,Name,Quantity\n6/1/24,ACME,Garden,Dig,2\n"));
+    create(sheet, -3);
+    sheet.doParse(1);
+    ASSERT_EQ(business->projects().size(), 1);
+    EXPECT_EQ(business->projects().constFirst()->name(), QStringLiteral("Garden"));
+    EXPECT_EQ(business->projects().constFirst()->clientIdentifier(), acme->identifier());
+    ASSERT_TRUE(sheet.selectController());
+    Q_UNUSED(other);
+}
+
+TEST_F(TaskImportSheetTest, WithoutProjectsTheImportStopsAndSaysWhy)
+{
+    TWImportTasksController sheet;
+    sheet.setBusiness(business.get());
+    sheet.reset();
+    sheet.importURL(file("Date,Name,Quantity\n6/1/24,Dig,2\n"));
+    sheet.doParse(1);
+    EXPECT_EQ(alerts, QStringList{TWLocalized("importNoProjects")});
+    EXPECT_FALSE(sheet.selectController());
+}
+
+TEST_F(ExpenseImportSheetTest, DuplicatesStartUntickedAndOneNotificationCoversTheImport)
+{
+    const TWClientPtr acme = addClient(QStringLiteral("Acme"));
+    const TWProjectPtr website = addProject(QStringLiteral("Website"), acme);
+    ASSERT_FALSE(business->addExpense(
+        TWExpense::expenseWithDate(twLocal(2024, 6, 1), QStringLiteral("Paper"), 1.0, 1250, 0.0,
+                                   QString(), website->identifier(),
+                                   business->nextExpenseIdentifier()),
+        false));
+    TWImportExpensesController sheet;
+    sheet.setBusiness(business.get());
+    sheet.setDefaultProject(website);
+    sheet.reset();
+    sheet.importURL(file("Date,Name,Cost\n6/1/24,Paper,12.50\n6/2/24,Ink,8.00\n"
+                         "6/3/24,Pens,3.00\n6/4/24,Tape,1.00\n"));
+    sheet.doParse(1);
+    TWImportWorkSelectController *selection = sheet.selectController();
+    ASSERT_TRUE(selection);
+    EXPECT_EQ(selection->importExpensesController()->importSelectedExpenses().size(), 3);
+    EXPECT_EQ(selection->importAllCheckbox()->checkState(), Qt::PartiallyChecked);
+    TWNotificationRecorder recorder(business.get());
+    const qsizetype before = business->expenses().size();
+    selection->importButton()->click();
+    EXPECT_EQ(business->expenses().size(), before + 3);
+    EXPECT_EQ(recorder.names().count(TWExpenseNewNotification), 1);
+}
+
+TEST_F(ExpenseImportSheetTest, ARefusedExpenseLeavesNothingBehind)
+{
+    const TWClientPtr acme = addClient(QStringLiteral("Acme"));
+    const TWProjectPtr website = addProject(QStringLiteral("Website"), acme);
+    TWImportExpensesController sheet;
+    sheet.setBusiness(business.get());
+    sheet.setDefaultProject(website);
+    sheet.reset();
+    sheet.importURL(file("Date,Name,Cost\n6/2/24,Ink,8.00\n6/3/24,Bad,3.00\n"));
+    sheet.doParse(1);
+    ASSERT_TRUE(sheet.selectController());
+    twExec(*business, QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE INSERT ON expenses "
+                                     "WHEN NEW.name = 'Bad' BEGIN SELECT RAISE(ABORT, 'no'); END;"));
+    QList<TWError> shown;
+    QObject::connect(sheet.selectController(), &TWImportWorkSelectController::errorPresented,
+                     [&shown](const TWError &error) { shown.append(error); });
+    TWNotificationRecorder recorder(business.get());
+    sheet.selectController()->importButton()->click();
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_TRUE(business->expenses().isEmpty());
+    EXPECT_TRUE(recorder.names().isEmpty());
+}
