@@ -4,6 +4,7 @@
 #include "TWLocalized.h"
 
 #include <QDateTime>
+#include <QVarLengthArray>
 #include <QTime>
 
 namespace TWImportValues {
@@ -31,10 +32,36 @@ std::optional<TWDecimal> readAmount(const QString &text, bool commaDecimal)
 
 std::optional<QString> localAmountText(const QString &text, const QLocale &locale)
 {
+    const qsizetype size = text.size();
+    // The common case needs no rewriting: no comma, at most one point, and
+    // the locale's decimal mark is the point; a point then is the decimal mark
+    // unless exactly three digits follow it (grouping, handled below).
+    {
+        qsizetype commas = 0, points = 0, lastPoint = -1;
+        for (qsizetype i = 0; i < size; ++i) {
+            const char16_t u = text.at(i).unicode();
+            if (u == u',')
+                ++commas;
+            else if (u == u'.') {
+                ++points;
+                lastPoint = i;
+            } else if (u == u' ' || u == u'\'' || u == 0x00A0 || u == 0x202F) {
+                commas = 2; // a grouping space: take the long road
+            }
+        }
+        if (commas == 0 && points == 0)
+            return text;
+        if (commas == 0 && points == 1 && locale.decimalPoint() == QLatin1String(".")) {
+            qsizetype after = 0;
+            for (qsizetype i = lastPoint + 1; i < size && text.at(i).isDigit(); ++i)
+                ++after;
+            if (after != 3)
+                return text;
+        }
+    }
     // Where the number's separators are: those between two digits count,
     // anything else (a trailing "." of a currency code, say) is left as is.
-    QList<qsizetype> separators;
-    const qsizetype size = text.size();
+    QVarLengthArray<qsizetype, 8> separators;
     const auto isDigit = [&text](qsizetype i) {
         const char16_t u = text.at(i).unicode();
         return u >= u'0' && u <= u'9';
@@ -48,9 +75,9 @@ std::optional<QString> localAmountText(const QString &text, const QLocale &local
     }
     if (separators.isEmpty())
         return text;
-    const QChar last = text.at(separators.constLast());
+    const QChar last = text.at(separators.back());
     qsizetype digitsAfter = 0;
-    for (qsizetype i = separators.constLast() + 1; i < size && isDigit(i); ++i)
+    for (qsizetype i = separators.back() + 1; i < size && isDigit(i); ++i)
         ++digitsAfter;
     bool mixed = false;
     for (const qsizetype at : std::as_const(separators))
@@ -61,10 +88,10 @@ std::optional<QString> localAmountText(const QString &text, const QLocale &local
         sameKind += text.at(at) == last ? 1 : 0;
     // The digits before the first separator: grouping starts with one to
     // three of them, never with a 0 ("0.125", "12345,678" are decimals).
-    qsizetype start = separators.constFirst();
+    qsizetype start = separators.front();
     while (start > 0 && isDigit(start - 1))
         --start;
-    const qsizetype leading = separators.constFirst() - start;
+    const qsizetype leading = separators.front() - start;
     const bool cannotGroup = leading > 3 || text.at(start) == QLatin1Char('0');
     // The last separator is the decimal mark when it cannot be grouping.
     const bool decimal =
@@ -81,7 +108,7 @@ std::optional<QString> localAmountText(const QString &text, const QLocale &local
         if (digits != 3)
             return std::nullopt;
         // Grouping is one kind of character.
-        if (text.at(separators.at(g)) != text.at(separators.constFirst()))
+        if (text.at(separators.at(g)) != text.at(separators.front()))
             return std::nullopt;
     }
     QString result;
