@@ -1,0 +1,293 @@
+// The invoice editor on a real document: what a save writes (accounts,
+// receivable entry, schedule, lines), that a failure anywhere writes nothing,
+// and the item tables' billing rules.
+
+#include "TWInvoiceController.h"
+#include "TWInvoiceSheetSupport.h"
+
+#include "TWDenyGuard.h"
+#include "TWPreferences.h"
+#include "TWRepeat.h"
+#include "TWRepeatController.h"
+#include "TWValueCompleter.h"
+#include "TWSplit.h"
+#include "TWTaskItem.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QLineEdit>
+#include <QHeaderView>
+#include <QTableView>
+
+namespace
+{
+
+class InvoiceEditorTest : public TWInvoiceSheetTest
+{
+protected:
+    void TearDown() override
+    {
+        editor.reset();
+        TWPreferences::preferences().setRoundInvoiceTaskTime(1);
+        TWInvoiceSheetTest::TearDown();
+    }
+
+    void open(const TWInvoicePtr &invoice, int mode)
+    {
+        codes.clear();
+        editor = std::make_unique<TWInvoiceController>();
+        editor->setInvoice(invoice);
+        editor->setMode(mode);
+        editor->setBusinessController(book.document.get());
+        editor->setBusiness(&book.b());
+        editor->update();
+        QObject::connect(editor.get(), &TWEditorController::endRequested,
+                         [this](int code) { codes.append(code); });
+    }
+    // Ticks a row's check box as a click would.
+    static void tick(TWInvoiceItemsModel *model, int row, bool on)
+    {
+        ASSERT_TRUE(model->setData(model->index(row, 0), on ? Qt::Checked : Qt::Unchecked,
+                                   Qt::CheckStateRole));
+    }
+    int row(TWInvoiceItemsModel *model, const QString &name)
+    {
+        for (int r = 0; r < model->rowCount(); ++r) {
+            if (model->itemAt(r)->name() == name)
+                return r;
+        }
+        return -1;
+    }
+    TWAccountList accountsOfType(TWAccountType type)
+    {
+        TWAccountList found;
+        for (const TWAccountPtr &account : book.b().accounts()) {
+            if (account->accountType() == type)
+                found.append(account);
+        }
+        return found;
+    }
+
+    std::unique_ptr<TWInvoiceController> editor;
+    QList<int> codes;
+};
+
+TEST_F(InvoiceEditorTest, NewTaxedProjectInvoiceMakesItsAccountsAndABalancedEntry)
+{
+    book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 2, 10000, 10);
+    book.addExpense(book.project, QStringLiteral("Paper"), 2500);
+    open(book.newInvoice(book.project, QStringLiteral("June")), 0);
+    ASSERT_EQ(editor->tasksModel()->rowCount(), 1);
+    tick(editor->tasksModel(), 0, true);
+    tick(editor->expensesModel(), 0, true);
+    editor->saveButton()->click();
+
+    ASSERT_EQ(codes, QList<int>{-1002});
+    EXPECT_TRUE(editor->saved());
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    ASSERT_EQ(accountsOfType(TWAccountTypeAccountsReceivable).size(), 1);
+    ASSERT_EQ(accountsOfType(TWAccountTypeIncome).size(), 1);
+    ASSERT_EQ(accountsOfType(TWAccountTypeTax).size(), 1);
+    const TWInvoicePtr stored = book.b().invoiceWithIdentifier(editor->editInvoice()->identifier());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(book.b().tasksWithInvoice(*stored).size(), 1);
+    EXPECT_EQ(book.b().expensesWithInvoice(*stored).size(), 1);
+
+    const TWTransactionList entries = book.b().transactionsWithInvoice(*stored);
+    ASSERT_EQ(entries.size(), 1);
+    const TWTransactionPtr entry = book.b().transactionWithIdentifier(entries.constFirst()->identifier());
+    ASSERT_TRUE(entry);
+    ASSERT_EQ(entry->splits().size(), 3);
+    qint64 sum = 0;
+    QSet<qint32> accounts;
+    for (const TWSplitPtr &split : entry->splits()) {
+        sum += split->totalBusiness();
+        accounts.insert(split->accountIdentifier());
+    }
+    EXPECT_EQ(sum, 0);
+    EXPECT_EQ(accounts, (QSet<qint32>{accountsOfType(TWAccountTypeAccountsReceivable)[0]->identifier(),
+                                      accountsOfType(TWAccountTypeIncome)[0]->identifier(),
+                                      accountsOfType(TWAccountTypeTax)[0]->identifier()}));
+    EXPECT_TRUE(book.document->isDocumentEdited());
+}
+
+TEST_F(InvoiceEditorTest, EstimateGetsNoEntryAndCancelWritesNothing)
+{
+    book.addTask(book.estimate, QStringLiteral("Plan"), TWTaskTypeHour, 1, 9000);
+    const qint64 transactions = book.count("SELECT COUNT(*) FROM transactions");
+
+    // Cancel first: nothing at all.
+    open(book.newInvoice(book.estimate, QStringLiteral("Quote 1")), 0);
+    tick(editor->tasksModel(), 0, true);
+    editor->cancelButton()->click();
+    EXPECT_EQ(codes, QList<int>{-1001});
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM invoices"), 0);
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM relationships"), 0);
+    EXPECT_EQ(book.b().accounts().size(), 1);
+
+    // Saved: the invoice and its line, the accounts, no entry.
+    open(book.newInvoice(book.estimate, QStringLiteral("Quote 1")), 0);
+    tick(editor->tasksModel(), 0, true);
+    editor->saveButton()->click();
+    ASSERT_EQ(codes, QList<int>{-1002});
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM invoices"), 1);
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM transactions"), transactions);
+    EXPECT_EQ(accountsOfType(TWAccountTypeAccountsReceivable).size(), 1);
+    EXPECT_EQ(accountsOfType(TWAccountTypeIncome).size(), 1);
+    EXPECT_TRUE(accountsOfType(TWAccountTypeTax).isEmpty());
+}
+
+TEST_F(InvoiceEditorTest, UnchangedRepeatIsNotWrittenAndAChangedOneIs)
+{
+    TWRepeatPtr repeat = TWRepeat::repeatWithType(TWRepeatTypeInvoice, 1, TWRepeatIntervalUnitMonth,
+                                                  QDateTime(), true, book.b().nextRepeatIdentifier());
+    ASSERT_FALSE(book.b().addRepeat(repeat, false));
+    TWInvoicePtr invoice = book.storedInvoice(book.estimate, QStringLiteral("Monthly"));
+    invoice->setRepeatIdentifier(repeat->identifier());
+    ASSERT_FALSE(book.b().updateInvoice(invoice, false));
+
+    open(invoice, 1);
+    editor->saveButton()->click();
+    ASSERT_EQ(codes, QList<int>{-1002});
+    // An update would have put the editor's copy in the list.
+    EXPECT_EQ(book.b().repeatWithIdentifier(repeat->identifier()), repeat);
+
+    open(book.b().invoiceWithIdentifier(invoice->identifier()), 1);
+    editor->repeatController()->doInterval(2);
+    editor->saveButton()->click();
+    const TWRepeatPtr written = book.b().repeatWithIdentifier(repeat->identifier());
+    ASSERT_TRUE(written);
+    EXPECT_NE(written, repeat);
+    EXPECT_EQ(written->interval(), 2u);
+    EXPECT_TRUE(written->active());
+}
+
+TEST_F(InvoiceEditorTest, DeniedLinkInTheMiddleOfTheSaveLeavesNothingBehindAndTheSheetOpen)
+{
+    book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 2, 10000, 10);
+    open(book.newInvoice(book.project, QStringLiteral("June")), 0);
+    tick(editor->tasksModel(), 0, true);
+    editor->repeatController()->doRepeats(true);
+    ASSERT_TRUE(editor->repeatController()->repeat());
+    const qint64 accounts = book.b().accounts().size();
+    {
+        TWDenyGuard deny(book.b(), SQLITE_INSERT, "relationships");
+        editor->saveButton()->click();
+    }
+    EXPECT_TRUE(codes.isEmpty());
+    EXPECT_FALSE(editor->saved());
+    ASSERT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM invoices"), 0);
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM repeats"), 0);
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM transactions"), 0);
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM accounts"), accounts);
+    EXPECT_EQ(book.b().accounts().size(), accounts);
+    EXPECT_TRUE(book.b().invoices().isEmpty());
+    EXPECT_TRUE(book.b().repeats().isEmpty());
+    EXPECT_EQ(editor->editInvoice()->identifier(), 0);
+    EXPECT_EQ(editor->editInvoice()->repeatIdentifier(), 0);
+
+    // The same sheet saves once the failure is gone; the schedule then makes
+    // the occurrences already due.
+    editor->saveButton()->click();
+    EXPECT_EQ(codes, QList<int>{-1002});
+    EXPECT_TRUE(book.b().invoiceWithIdentifier(editor->editInvoice()->identifier()));
+    EXPECT_GT(book.count("SELECT COUNT(*) FROM invoices"), 1);
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM repeats"), 1);
+}
+
+TEST_F(InvoiceEditorTest, CheckingRoundsTimedWorkUpAndTheQuantitySheetRefusesNonsense)
+{
+    EXPECT_DOUBLE_EQ(twRoundedInvoiceTime(5400.5, 60), 7200.5);
+    EXPECT_DOUBLE_EQ(twRoundedInvoiceTime(5400.5, 0), 5400.5);
+    EXPECT_DOUBLE_EQ(twRoundedInvoiceTime(7200, 60), 7200);
+    EXPECT_DOUBLE_EQ(twRoundedInvoiceTime(61, 0.001), 61); // a step under a second
+
+    TWPreferences::preferences().setRoundInvoiceTaskTime(60);
+    const TWTaskPtr timed = book.addTask(book.project, QStringLiteral("Timed"), TWTaskTypeTimed, 0, 6000);
+    auto item = TWTaskItem::taskItemWithStartDateTime(twLocal(2024, 6, 3, 9), twLocal(2024, 6, 3, 10, 30),
+                                                  QString(), timed->identifier(),
+                                                  book.b().nextTaskItemIdentifier());
+    ASSERT_FALSE(book.b().addTaskItem(item, false));
+    book.addExpense(book.project, QStringLiteral("Paper"), 2500);
+    open(book.newInvoice(book.project, QStringLiteral("June")), 0);
+    TWInvoiceItemsModel *tasks = editor->tasksModel();
+    const int r = row(tasks, QStringLiteral("Timed"));
+    ASSERT_GE(r, 0);
+    EXPECT_DOUBLE_EQ(tasks->availableQuantity(*tasks->itemAt(r)), 5400);
+    tick(tasks, r, true);
+    EXPECT_DOUBLE_EQ(TWInvoiceItemsModel::invoiceQuantity(*tasks->itemAt(r)), 7200);
+    EXPECT_EQ(tasks->data(tasks->index(r, TWInvoiceItemsModel::QuantityColumn)).toString(),
+              QStringLiteral("2:00"));
+
+    // The quantity sheet: nonsense and negatives change nothing.
+    editor->expensesTable()->selectRow(0);
+    ASSERT_TRUE(editor->tableViewSpace(editor->expensesTable()));
+    ASSERT_TRUE(editor->quantityView());
+    editor->quantityCheckbox()->click();
+    EXPECT_EQ(editor->quantityField()->text(), QStringLiteral("1"));
+    for (const QString &text : {QStringLiteral("abc"), QStringLiteral("-1")}) {
+        editor->quantityField()->setText(text);
+        editor->doQuantitySave(1);
+        EXPECT_FALSE(editor->expensesModel()->isOnInvoice(*editor->expensesModel()->itemAt(0)));
+        EXPECT_TRUE(editor->quantityModel()) << text.toStdString(); // still open
+    }
+    EXPECT_EQ(prompts.errors.size(), 2);
+    editor->quantityField()->setText(QStringLiteral("0.5"));
+    editor->doQuantitySave(1);
+    EXPECT_TRUE(editor->expensesModel()->isOnInvoice(*editor->expensesModel()->itemAt(0)));
+    EXPECT_DOUBLE_EQ(TWInvoiceItemsModel::invoiceQuantity(*editor->expensesModel()->itemAt(0)), 0.5);
+    EXPECT_FALSE(editor->tableViewSpace(editor->tasksTable())); // no selected row
+}
+
+TEST_F(InvoiceEditorTest, NameCompletesFromEarlierInvoiceNamesFromTheFourthCharacter)
+{
+    book.storedInvoice(book.project, QStringLiteral("Retainer March"));
+    book.storedInvoice(book.project, QStringLiteral("retainer April"));
+    book.storedInvoice(book.project, QStringLiteral("Other"));
+    open(book.newInvoice(book.project, QString()), 0);
+    editor->view()->show();
+    editor->nameField()->setFocus();
+    QTest::keyClicks(editor->nameField(), QStringLiteral("Ret"));
+    EXPECT_TRUE(editor->completer()->offered().isEmpty());
+    QTest::keyClicks(editor->nameField(), QStringLiteral("a"));
+    QStringList offered = editor->completer()->offered();
+    offered.sort(Qt::CaseInsensitive);
+    EXPECT_EQ(offered, (QStringList{QStringLiteral("retainer April"),
+                                    QStringLiteral("Retainer March")}));
+    EXPECT_EQ(editor->editInvoice()->name(), QStringLiteral("Reta"));
+}
+
+TEST_F(InvoiceEditorTest, HeaderClicksSortWithTheColumnsRules)
+{
+    book.addTask(book.project, QStringLiteral("Beta"), TWTaskTypeHour, 1, 100);
+    book.addTask(book.project, QString(), TWTaskTypeHour, 1, 100);
+    book.addTask(book.project, QStringLiteral("Alpha"), TWTaskTypeHour, 1, 100);
+    open(book.newInvoice(book.project, QStringLiteral("June")), 0);
+    TWInvoiceItemsModel *tasks = editor->tasksModel();
+    const auto names = [tasks] {
+        QStringList list;
+        for (int r = 0; r < tasks->rowCount(); ++r)
+            list.append(tasks->itemAt(r)->name());
+        return list;
+    };
+    emit editor->tasksTable()->horizontalHeader()->sectionClicked(TWInvoiceItemsModel::NameColumn);
+    EXPECT_EQ(names(), (QStringList{QString(), QStringLiteral("Alpha"), QStringLiteral("Beta")}));
+    emit editor->tasksTable()->horizontalHeader()->sectionClicked(TWInvoiceItemsModel::NameColumn);
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("Beta"), QStringLiteral("Alpha"), QString()}));
+    // On the invoice sorts after off it, equal rows keep their order.
+    tick(tasks, 0, true);
+    emit editor->tasksTable()->horizontalHeader()->sectionClicked(TWInvoiceItemsModel::InvoiceColumn);
+    EXPECT_EQ(names(), (QStringList{QStringLiteral("Alpha"), QString(), QStringLiteral("Beta")}));
+
+    // Sized to fit: the check column keeps its minimum, the name its longest text.
+    const QFontMetrics metrics(editor->tasksTable()->font());
+    EXPECT_EQ(tasks->sizeToFitWidth(TWInvoiceItemsModel::InvoiceColumn, metrics, metrics),
+              std::max(65, std::max(50, metrics.horizontalAdvance(QStringLiteral("Invoice")) + 20)));
+    EXPECT_EQ(tasks->sizeToFitWidth(TWInvoiceItemsModel::NameColumn, metrics, metrics),
+              std::max({50, metrics.horizontalAdvance(QStringLiteral("Name")) + 20,
+                        metrics.horizontalAdvance(QStringLiteral("Alpha")) + 20,
+                        metrics.horizontalAdvance(QStringLiteral("Beta")) + 20}));
+}
+
+} // namespace
