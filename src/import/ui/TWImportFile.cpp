@@ -1,10 +1,16 @@
 #include "TWImportFile.h"
 
+#include "TWAlert.h"
+#include "TWBusinessController.h"
+
+#include "TWBusiness.h"
+#include "TWClient.h"
 #include "TWLocalized.h"
 
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPointer>
 
 #include <cerrno>
 #include <cstring>
@@ -97,4 +103,40 @@ std::optional<QByteArray> twReadImportFile(const QString &path, TWErrorResult *e
 void twSetImportChoosePath(TWImportChoosePath choose)
 {
     choosePath() = std::move(choose);
+}
+
+void twAskImportWarnings(const QStringList &notes, const QString &warnings, bool processed,
+                         QWidget *window, std::function<void(bool goOn)> done)
+{
+    QStringList texts = notes;
+    if (!warnings.isEmpty())
+        texts.append(warnings);
+    if (processed && texts.isEmpty()) {
+        done(true);
+        return;
+    }
+    twRunAlert(TWAlert{TWLocalized("parseWarnings"), texts.join(QLatin1Char('\n')),
+                       {TWLocalized("continue"), TWLocalized("cancel")}, window},
+               [done](int code) { done(code == 1000); });
+}
+
+void twBeginImportSelection(TWBusinessController *document, QWidget *view)
+{
+    if (!document)
+        return;
+    QPointer<TWBusinessController> guard(document);
+    document->setImporting(true);
+    document->beginSheetWithView(view, true, true, [guard](int) {
+        if (guard)
+            guard->setImporting(false);
+    });
+}
+
+QString twImportProjectTitle(const TWProject &project, const TWBusiness &business)
+{
+    const TWClientPtr client = business.clientWithIdentifier(project.clientIdentifier());
+    const QString clientName = client ? client->name() : QString();
+    if (!clientName.isEmpty() && !project.name().isEmpty())
+        return QStringLiteral("%1 - %2").arg(clientName, project.name());
+    return clientName.isEmpty() ? project.name() : clientName;
 }

@@ -39,7 +39,6 @@ namespace
 
 constexpr int kSheetConfirmed = -1002;
 constexpr int kSheetCancelled = -1001;
-constexpr int kAlertFirstButton = 1000;
 
 } // namespace
 
@@ -351,24 +350,16 @@ void TWImportTransactionsController::process()
     if (m_document)
         m_document->showProgress(false);
     // What the parser said about the file comes first.
-    QStringList texts = m_parser ? m_parser->notes() : QStringList();
-    if (!warnings.isEmpty())
-        texts.append(warnings);
-    if (ok && texts.isEmpty()) {
-        showTransactions();
-        return;
-    }
     QPointer<TWImportTransactionsController> guard(this);
-    twRunAlert(TWAlert{TWLocalized("parseWarnings"), texts.join(QLatin1Char('\n')),
-                       {TWLocalized("continue"), TWLocalized("cancel")}, m_view->window()},
-               [guard](int code) {
-                   if (!guard)
-                       return;
-                   if (code == kAlertFirstButton)
-                       guard->showTransactions();
-                   else
-                       guard->m_importer.reset();
-               });
+    twAskImportWarnings(m_parser ? m_parser->notes() : QStringList(), warnings, ok,
+                        m_view->window(), [guard](bool goOn) {
+                            if (!guard)
+                                return;
+                            if (goOn)
+                                guard->showTransactions();
+                            else
+                                guard->m_importer.reset();
+                        });
 }
 
 void TWImportTransactionsController::showTransactions()
@@ -386,14 +377,7 @@ void TWImportTransactionsController::showTransactions()
     m_select->setTransactions(m_importer->transactions());
     m_select->update();
     m_importer.reset();
-    if (m_document) {
-        QPointer<TWBusinessController> document(m_document);
-        m_document->setImporting(true);
-        m_document->beginSheetWithView(m_select->view(), true, true, [document](int) {
-            if (document)
-                document->setImporting(false);
-        });
-    }
+    twBeginImportSelection(m_document, m_select->view());
 }
 
 void TWImportTransactionsController::presentError(const TWError &error)

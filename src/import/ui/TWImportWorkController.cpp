@@ -33,7 +33,6 @@ namespace
 
 constexpr int kSheetConfirmed = -1002;
 constexpr int kSheetCancelled = -1001;
-constexpr int kAlertFirstButton = 1000;
 constexpr qint32 kDate = -1;
 constexpr qint32 kClient = -2;
 constexpr qint32 kProject = -3;
@@ -85,15 +84,6 @@ public:
         QStyledItemDelegate::setModelData(editor, model, index);
     }
 };
-
-QString projectTitle(const TWProject &project, const TWBusiness &business)
-{
-    const TWClientPtr client = business.clientWithIdentifier(project.clientIdentifier());
-    const QString clientName = client ? client->name() : QString();
-    if (!clientName.isEmpty() && !project.name().isEmpty())
-        return QStringLiteral("%1 - %2").arg(clientName, project.name());
-    return clientName.isEmpty() ? project.name() : clientName;
-}
 
 } // namespace
 
@@ -326,7 +316,7 @@ void TWImportWorkController::reset()
     m_projectPopUp->addItem(TWLocalized("none"));
     m_projectPopUp->insertSeparator(1);
     for (const TWProjectPtr &project : std::as_const(m_projects))
-        m_projectPopUp->addItem(project && m_business ? projectTitle(*project, *m_business)
+        m_projectPopUp->addItem(project && m_business ? twImportProjectTitle(*project, *m_business)
                                                       : QString());
 }
 
@@ -532,26 +522,18 @@ void TWImportWorkController::process()
                             : m_expenses->processExpenses(&warnings);
     if (m_document)
         m_document->showProgress(false);
-    QStringList texts = m_parser ? m_parser->notes() : QStringList();
-    if (!warnings.isEmpty())
-        texts.append(warnings);
-    if (ok && texts.isEmpty()) {
-        showRecords();
-        return;
-    }
     QPointer<TWImportWorkController> guard(this);
-    twRunAlert(TWAlert{TWLocalized("parseWarnings"), texts.join(QLatin1Char('\n')),
-                       {TWLocalized("continue"), TWLocalized("cancel")}, m_view->window()},
-               [guard](int code) {
-                   if (!guard)
-                       return;
-                   if (code == kAlertFirstButton) {
-                       guard->showRecords();
-                   } else {
-                       guard->m_tasks.reset();
-                       guard->m_expenses.reset();
-                   }
-               });
+    twAskImportWarnings(m_parser ? m_parser->notes() : QStringList(), warnings, ok,
+                        m_view->window(), [guard](bool goOn) {
+                            if (!guard)
+                                return;
+                            if (goOn) {
+                                guard->showRecords();
+                            } else {
+                                guard->m_tasks.reset();
+                                guard->m_expenses.reset();
+                            }
+                        });
 }
 
 void TWImportWorkController::showRecords()
@@ -571,14 +553,7 @@ void TWImportWorkController::showRecords()
     m_select->update();
     m_tasks.reset();
     m_expenses.reset();
-    if (m_document) {
-        QPointer<TWBusinessController> document(m_document);
-        m_document->setImporting(true);
-        m_document->beginSheetWithView(m_select->view(), true, true, [document](int) {
-            if (document)
-                document->setImporting(false);
-        });
-    }
+    twBeginImportSelection(m_document, m_select->view());
 }
 
 void TWImportWorkController::presentError(const TWError &error)

@@ -1,5 +1,7 @@
 #include "TWImportWorkSelectController.h"
 
+#include "TWImportFile.h"
+
 #include "TWBusinessController.h"
 #include "TWControls.h"
 
@@ -24,15 +26,6 @@ namespace
 
 constexpr int kSheetConfirmed = -1002;
 constexpr int kSheetCancelled = -1001;
-
-QString projectTitle(const TWProject &project, const TWBusiness &business)
-{
-    const TWClientPtr client = business.clientWithIdentifier(project.clientIdentifier());
-    const QString clientName = client ? client->name() : QString();
-    if (!clientName.isEmpty() && !project.name().isEmpty())
-        return QStringLiteral("%1 - %2").arg(clientName, project.name());
-    return clientName.isEmpty() ? project.name() : clientName;
-}
 
 // The records of `list` that `ticks` holds, in file order (ticks say which).
 template <typename List> List ticked(const List &list, const QList<bool> &duplicates)
@@ -192,7 +185,7 @@ void TWImportWorkSelectController::update()
     m_projectPopUp->addItem(TWLocalized("all"));
     m_projectPopUp->insertSeparator(1);
     for (const TWProjectPtr &project : std::as_const(m_projects))
-        m_projectPopUp->addItem(project ? projectTitle(*project, *m_business) : QString());
+        m_projectPopUp->addItem(project ? twImportProjectTitle(*project, *m_business) : QString());
     m_projectPopUp->setCurrentIndex(0);
     updateUI();
 }
