@@ -119,26 +119,7 @@ bool twPerformTextCommand(QWidget *focus, TWTextCommand command)
     if (!twCanPerformTextCommand(focus, command))
         return false;
     if (QLineEdit *edit = lineEditOf(focus)) {
-        switch (command) {
-        case TWTextCommand::Undo:
-            edit->undo();
-            break;
-        case TWTextCommand::Redo:
-            edit->redo();
-            break;
-        case TWTextCommand::Cut:
-            edit->cut();
-            break;
-        case TWTextCommand::Copy:
-            edit->copy();
-            break;
-        case TWTextCommand::Paste:
-            edit->paste();
-            break;
-        case TWTextCommand::SelectAll:
-            edit->selectAll();
-            break;
-        }
+        textViewPerform(edit, command);
         return true;
     }
     if (auto *text = qobject_cast<QTextEdit *>(focus))

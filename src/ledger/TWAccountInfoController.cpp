@@ -286,7 +286,10 @@ void TWAccountInfoController::doSave(int tag)
             TWAccount &account = *m_account;
             account.setName(name);
             account.setNumber(number);
-            account.setIcon(m_icon->image());
+            // An untouched icon keeps its stored bytes: the view holds the
+            // decoded copy, which may be smaller than what is stored, or none.
+            if (m_icon->image().cacheKey() != account.icon().cacheKey())
+                account.setIcon(m_icon->image());
             account.setNotes(notes);
             account.setIsInstitution(institution);
             account.setInstitutionName(text(0));

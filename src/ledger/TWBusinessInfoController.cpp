@@ -584,7 +584,10 @@ void TWBusinessInfoController::doSave(int tag)
         TWBusinessInfo &info = *m_businessInfo;
         info.setName(textOrNull(m_name->text()));
         info.setBusinessID(textOrNull(m_businessID->text()));
-        info.setLogo(m_logo->image());
+        // An untouched logo keeps its stored bytes (the view holds the
+        // decoded copy, which may be smaller than what is stored, or none).
+        if (m_logo->image().cacheKey() != info.logo().cacheKey())
+            info.setLogo(m_logo->image());
         info.setStartDate(startDate);
         info.setCurrencyUpdateInterval(interval);
         info.setNotes(textOrNull(m_notes->toPlainText()));

@@ -8,7 +8,6 @@
 #include "TWFormatter.h"
 #include "TWLocalized.h"
 #include "TWPreferences.h"
-#include "TWStoreImages.h"
 #include "TWUnits.h"
 
 #include <sqlite3.h>

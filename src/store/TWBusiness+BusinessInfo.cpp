@@ -3,7 +3,6 @@
 
 #include "TWBusiness.h"
 
-#include "TWStoreImages.h"
 
 #include "TWAccount.h"
 #include "TWDateAdditions.h"

@@ -4,7 +4,6 @@
 
 #include "TWBusiness.h"
 
-#include "TWStoreImages.h"
 #include "TWStoreLists.h"
 
 #include <sqlite3.h>

@@ -373,3 +373,12 @@ qint64 TWBusiness::workTotalInHomeCurrencyHook(qint64 amount, const TWUnitPtr &u
 {
     return totalInHomeCurrency(amount, unit);
 }
+
+QString TWBusiness::projectTitle(const TWProject &project) const
+{
+    const TWClientPtr client = clientWithIdentifier(project.clientIdentifier());
+    const QString clientName = client ? client->name() : QString();
+    if (!clientName.isEmpty() && !project.name().isEmpty())
+        return QStringLiteral("%1 - %2").arg(clientName, project.name());
+    return clientName.isEmpty() ? project.name() : clientName;
+}

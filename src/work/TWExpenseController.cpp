@@ -1,5 +1,6 @@
 #include "TWExpenseController.h"
 
+#include "TWLocalized.h"
 #include "TWBusiness.h"
 #include "TWClock.h"
 #include "TWFormatter.h"
@@ -12,6 +13,7 @@
 
 void TWExpenseController::buildForm()
 {
+    m_view->setWindowTitle(TWLocalized("expenseSheetTitle"));
     addRow("date", makeDateField(0, false, &m_date, &m_dateButton));
     connect(m_date, &QDateTimeEdit::dateTimeChanged, this, [this](const QDateTime &date) {
         if (m_editExpense)

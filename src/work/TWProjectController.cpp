@@ -25,6 +25,7 @@ enum Tag { DateTag = 0, StartTag = 3, EndTag = 4 };
 
 void TWProjectController::buildForm()
 {
+    m_view->setWindowTitle(TWLocalized("projectSheetTitle"));
     addRow("date", makeDateField(DateTag, false, &m_date, &m_dateButton));
     m_completed = new QCheckBox(TWLocalized("completed"), m_view);
     addRow(nullptr, m_completed);

@@ -27,6 +27,7 @@ QString plainNumber(double value)
 
 void TWTaskController::buildForm()
 {
+    m_view->setWindowTitle(TWLocalized("taskSheetTitle"));
     addRow("date", makeDateField(0, false, &m_date, &m_dateButton));
     connect(m_date, &QDateTimeEdit::dateTimeChanged, this, [this](const QDateTime &date) {
         if (m_editTask)

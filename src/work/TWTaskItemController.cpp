@@ -1,5 +1,6 @@
 #include "TWTaskItemController.h"
 
+#include "TWLocalized.h"
 #include "TWBusiness.h"
 #include "TWClock.h"
 
@@ -9,6 +10,7 @@
 
 void TWTaskItemController::buildForm()
 {
+    m_view->setWindowTitle(TWLocalized("taskItemSheetTitle"));
     addRow("taskItemStart", makeDateField(0, true, &m_start, &m_startButton));
     addRow("taskItemEnd", makeDateField(1, true, &m_end, &m_endButton));
     m_notes = makeLineEdit(false);

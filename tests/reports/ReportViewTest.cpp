@@ -218,6 +218,9 @@ TEST_F(ReportViewTest, TheSavePanelNamesTheFileForTheChosenFormat)
               QStringLiteral("A - B.html"));
     EXPECT_EQ(TWReportController::fileNameForFormat(QStringLiteral("A - B.csv"), 7, false),
               QStringLiteral("A - B"));
+    // A dot in the business's name is not an extension.
+    EXPECT_EQ(TWReportController::fileNameForFormat(QStringLiteral("Acme Ltd. - Income"), 0, false),
+              QStringLiteral("Acme Ltd. - Income.pdf"));
 
     showBalanceSheet();
     controller->view()->show();

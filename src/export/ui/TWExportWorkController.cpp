@@ -38,16 +38,6 @@ QString TWExportWorkController::extension(std::uint32_t fileType)
     return fileType < 3 ? QString::fromLatin1(extensions[fileType]) : QString();
 }
 
-QString TWExportWorkController::projectTitle(const TWProject &project, TWBusiness *business)
-{
-    const TWClientPtr client =
-        business ? business->clientWithIdentifier(project.clientIdentifier()) : nullptr;
-    const QString clientName = client ? client->name() : QString();
-    if (!clientName.isEmpty() && !project.name().isEmpty())
-        return QStringLiteral("%1 - %2").arg(clientName, project.name());
-    return clientName.isEmpty() ? project.name() : clientName;
-}
-
 QList<QPair<QString, int>> TWExportWorkController::fileTypeItems() const
 {
     return {{QStringLiteral("CSV"), int(TWExportFileTypeCSV)},
@@ -78,7 +68,7 @@ TWExportChoiceModel::Source TWExportWorkController::itemsSource()
     TWExportChoiceModel::Source source;
     source.count = [this] { return int(m_projects.size()); };
     source.title = [this](int i) {
-        return m_projects.at(i) ? projectTitle(*m_projects.at(i), m_business) : QString();
+        return m_projects.at(i) && m_business ? m_business->projectTitle(*m_projects.at(i)) : QString();
     };
     source.isChosen = [this](int i) {
         return m_settings && containsProject(m_settings->projects(), m_projects.at(i));

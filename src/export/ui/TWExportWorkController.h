@@ -19,8 +19,6 @@ public:
 
     // "csv", "html", "pdf"; empty for another type.
     static QString extension(std::uint32_t fileType);
-    // "Client - Project", or whichever of the two names exists.
-    static QString projectTitle(const TWProject &project, TWBusiness *business);
 
     Kind kind() const { return m_kind; }
     const std::shared_ptr<TWExportWorkSettings> &exportSettings() const { return m_settings; }

@@ -3,8 +3,6 @@
 #include "TWAlert.h"
 #include "TWBusinessController.h"
 
-#include "TWBusiness.h"
-#include "TWClient.h"
 #include "TWLocalized.h"
 
 #include <QFile>
@@ -130,13 +128,4 @@ void twBeginImportSelection(TWBusinessController *document, QWidget *view)
         if (guard)
             guard->setImporting(false);
     });
-}
-
-QString twImportProjectTitle(const TWProject &project, const TWBusiness &business)
-{
-    const TWClientPtr client = business.clientWithIdentifier(project.clientIdentifier());
-    const QString clientName = client ? client->name() : QString();
-    if (!clientName.isEmpty() && !project.name().isEmpty())
-        return QStringLiteral("%1 - %2").arg(clientName, project.name());
-    return clientName.isEmpty() ? project.name() : clientName;
 }

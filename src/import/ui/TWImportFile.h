@@ -1,8 +1,8 @@
 #pragma once
 // What the import sheets share: reading the chosen file (a regular file of a
 // bank file's size, never a link, a pipe or a device), asking for a file or a
-// folder, the question about what could not be read, opening the selection
-// sheet, and a project's title in the lists.
+// folder, the question about what could not be read and opening the selection
+// sheet.
 
 #include "TWError.h"
 
@@ -14,9 +14,7 @@
 #include <optional>
 
 class QWidget;
-class TWBusiness;
 class TWBusinessController;
-class TWProject;
 
 // The file's bytes, or none with `error` set.
 std::optional<QByteArray> twReadImportFile(const QString &path, TWErrorResult *error);
@@ -38,6 +36,3 @@ void twAskImportWarnings(const QStringList &notes, const QString &warnings, bool
 
 // Shows the selection sheet with the document's importing flag set until it ends.
 void twBeginImportSelection(TWBusinessController *document, QWidget *view);
-
-// "Client - Project", or whichever of the two names exists.
-QString twImportProjectTitle(const TWProject &project, const TWBusiness &business);

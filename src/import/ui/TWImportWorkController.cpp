@@ -316,7 +316,7 @@ void TWImportWorkController::reset()
     m_projectPopUp->addItem(TWLocalized("none"));
     m_projectPopUp->insertSeparator(1);
     for (const TWProjectPtr &project : std::as_const(m_projects))
-        m_projectPopUp->addItem(project && m_business ? twImportProjectTitle(*project, *m_business)
+        m_projectPopUp->addItem(project && m_business ? m_business->projectTitle(*project)
                                                       : QString());
 }
 

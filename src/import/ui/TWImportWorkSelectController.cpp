@@ -185,7 +185,7 @@ void TWImportWorkSelectController::update()
     m_projectPopUp->addItem(TWLocalized("all"));
     m_projectPopUp->insertSeparator(1);
     for (const TWProjectPtr &project : std::as_const(m_projects))
-        m_projectPopUp->addItem(project ? twImportProjectTitle(*project, *m_business) : QString());
+        m_projectPopUp->addItem(project ? m_business->projectTitle(*project) : QString());
     m_projectPopUp->setCurrentIndex(0);
     updateUI();
 }

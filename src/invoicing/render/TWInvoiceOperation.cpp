@@ -321,8 +321,8 @@ void TWInvoiceOperation::pageLoop()
             m_table = true;
             drawTableStart();
             // A fresh page's room for rows below the repeated table header.
-            const double pageRoom =
-                m_contentFrame.height() - m_tableHeaderHeight - tableEndHeight();
+            const double tableEnd = tableEndHeight();
+            const double pageRoom = m_contentFrame.height() - m_tableHeaderHeight - tableEnd;
             for (const TWInvoiceItemPtr &item : m_data->items()) {
                 const double rowHeight = invoiceItemHeight(*item);
                 const double notesHeight = invoiceItemNotesHeight(*item);
@@ -330,14 +330,14 @@ void TWInvoiceOperation::pageLoop()
                 // not fit on any page lets them run on to the next.
                 const double together = notesHeight > 0 ? rowHeight - 5 + notesHeight : rowHeight;
                 const double height = together <= pageRoom ? together : rowHeight;
-                if (m_contentFrame.y() > m_yOffset - height - tableEndHeight())
+                if (m_contentFrame.y() > m_yOffset - height - tableEnd)
                     newPage();
                 drawInvoiceItem(*item);
             }
             // Totals that must move to the next page take the table's header
             // with them, so they never stand alone at the top of a page.
             const double totals = totalsHeight();
-            if (totals > 0 && m_contentFrame.y() > m_yOffset - tableEndHeight() - totals &&
+            if (totals > 0 && m_contentFrame.y() > m_yOffset - tableEnd - totals &&
                 totals <= pageRoom)
                 newPage();
             drawTableEnd();

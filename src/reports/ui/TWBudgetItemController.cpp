@@ -43,6 +43,7 @@ void TWBudgetItemController::loadView()
 {
     auto *view = new QWidget;
     view->setObjectName(QStringLiteral("TWBudgetItem"));
+    view->setWindowTitle(TWLocalized("budgetItemSheetTitle"));
     m_name = new QLabel(view);
     QFont bold = m_name->font();
     bold.setBold(true);

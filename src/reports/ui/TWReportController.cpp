@@ -251,8 +251,16 @@ QString TWReportController::extensionForFormat(int format)
 
 QString TWReportController::fileNameForFormat(const QString &name, int format, bool showsGraphs)
 {
-    const QString suffix = QFileInfo(name).suffix();
-    const QString base = suffix.isEmpty() ? name : name.left(name.size() - suffix.size() - 1);
+    // Only one of the report's own extensions is taken off: a business name
+    // may hold a dot ("Acme Ltd. - Balance Sheet").
+    QString base = name;
+    for (const int known : {FormatPDF, FormatHTML, FormatCSV}) {
+        const QString dotted = QLatin1Char('.') + extensionForFormat(known);
+        if (base.endsWith(dotted, Qt::CaseInsensitive)) {
+            base.chop(dotted.size());
+            break;
+        }
+    }
     const QString extension = extensionForFormat(format);
     if ((format == FormatHTML && showsGraphs) || extension.isEmpty())
         return base;
@@ -337,7 +345,7 @@ void TWReportController::doSave()
     if (m_formatTag < 0 || m_formatTag >= filters.size())
         m_formatTag = FormatPDF;
     panel->selectNameFilter(filters.at(m_formatTag));
-    setPanelFileName(reportBaseName());
+    setPanelFileName(TWUtilities::safeFileName(reportBaseName()));
     updateReportTypeExtension();
     connect(panel, &QFileDialog::filterSelected, this, [this] { doReportTypeExtension(); });
     // The panel's own format list changes before it says so; follow it at once.

@@ -140,6 +140,7 @@ void TWReportInfoController::build()
 {
     m_view = new QWidget;
     m_view->setObjectName(QStringLiteral("reportInfoView"));
+    m_view->setWindowTitle(TWLocalized("reportInfoSheetTitle"));
     auto *layout = new QVBoxLayout(m_view);
     layout->setContentsMargins(16, 14, 16, 12);
 
