@@ -91,6 +91,12 @@ const QString &TWTransaction::noText()
     return none;
 }
 
+const QString &TWTransaction::emptyText()
+{
+    static const QString empty(QLatin1String(""));
+    return empty;
+}
+
 TWTransaction::TWTransaction(const TWTransaction &other)
     : m_identifier(other.m_identifier), m_type(other.m_type), m_state(other.m_state),
       m_account1Identifier(other.m_account1Identifier),
@@ -99,6 +105,7 @@ TWTransaction::TWTransaction(const TWTransaction &other)
       m_totalAccount2(other.m_totalAccount2), m_totalBusiness(other.m_totalBusiness),
       m_hasSplit(other.m_hasSplit), m_hasAttachments(other.m_hasAttachments),
       m_cleared(other.m_cleared), m_dirtyAttachments(other.m_dirtyAttachments),
+      m_emptyNotes(other.m_emptyNotes),
       m_dateCreatedUniversal(other.m_dateCreatedUniversal),
       m_dateModifiedUniversal(other.m_dateModifiedUniversal),
       m_repeatIdentifier(other.m_repeatIdentifier),
@@ -159,6 +166,7 @@ TWTransaction::TWTransaction(const TWTransaction &other, SharePartsTag)
       m_totalAccount2(other.m_totalAccount2), m_totalBusiness(other.m_totalBusiness),
       m_hasSplit(other.m_hasSplit), m_hasAttachments(other.m_hasAttachments),
       m_cleared(other.m_cleared), m_dirtyAttachments(other.m_dirtyAttachments),
+      m_emptyNotes(other.m_emptyNotes),
       m_sharesParts(true), m_dateCreatedUniversal(other.m_dateCreatedUniversal),
       m_dateModifiedUniversal(other.m_dateModifiedUniversal),
       m_repeatIdentifier(other.m_repeatIdentifier), m_date(other.m_date), m_unit(other.m_unit),

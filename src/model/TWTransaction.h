@@ -214,11 +214,19 @@ public:
     void setFieldValues(const TWFieldValueList &v);
     bool cleared() const { return m_cleared; }
     void setCleared(bool v) { m_cleared = v; }
-    const QString &notes() const { return m_cold ? m_cold->notes : noText(); }
+    const QString &notes() const
+    {
+        if (m_cold)
+            return m_cold->notes;
+        return m_emptyNotes ? emptyText() : noText();
+    }
     void setNotes(const QString &v)
     {
-        if (!v.isNull() || m_cold)
+        // No notes and empty notes (stored as NULL and as '') need no room.
+        if (m_cold || !v.isEmpty())
             cold().notes = v;
+        else
+            m_emptyNotes = !v.isNull();
     }
     // In local time, as every date the application shows.
     const QDateTime &dateCreated() const
@@ -449,8 +457,11 @@ private:
     };
     Cold &cold()
     {
-        if (!m_cold)
+        if (!m_cold) {
             m_cold = std::make_unique<Cold>();
+            if (m_emptyNotes)
+                m_cold->notes = emptyText();
+        }
         return *m_cold;
     }
     const TWSplitList &splitList() const { return m_cold ? m_cold->splits : noSplits(); }
@@ -461,6 +472,7 @@ private:
     static const TWSplitList &noSplits();
     static const std::optional<TWAttachmentList> &noAttachments();
     static const QString &noText();
+    static const QString &emptyText();
 
     // What the passes over the whole ledger read (balances, statements,
     // year-end sums) comes first and together, and the members are ordered so
@@ -482,6 +494,8 @@ private:
     bool m_hasAttachments = false;
     bool m_cleared = false;
     bool m_dirtyAttachments = false;
+    // Without out-of-line parts: the notes are empty rather than none.
+    bool m_emptyNotes = false;
     // A register row shares the lines, values and attachments of the
     // transaction it was made from until anything asks for them; they are
     // copied then, so a row can never change the stored transaction.

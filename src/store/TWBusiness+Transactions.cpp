@@ -118,15 +118,17 @@ private:
     std::unordered_map<std::string, QString, Utf8Hash, std::equal_to<>> m_texts;
 };
 
-// One custom column of a row as a value of its field; null when the column
-// holds none (NULL, 0, an empty text or a number the value refuses).
-TWFieldValuePtr readFieldValue(const TWStatement &row, int column, const TWField &field,
-                               DayCache &days)
+// One custom column of a row as a value of its field, made in `made`; false
+// when the column holds none (NULL, 0, an empty text or a number the value
+// refuses).
+bool readFieldValue(const TWStatement &row, int column, const TWField &field, DayCache &days,
+                    TWFieldValue &made)
 {
     if (row.isNull(column))
-        return nullptr;
+        return false;
     const std::uint32_t type = field.type();
-    TWFieldValuePtr value = TWFieldValue::fieldValueWithIdentifier(field.identifier(), type);
+    made = TWFieldValue(field.identifier(), type);
+    TWFieldValue *value = &made;
     switch (type) {
     case TWFieldTypeText:
         value->setText(row.columnText(column));
@@ -160,7 +162,7 @@ TWFieldValuePtr readFieldValue(const TWStatement &row, int column, const TWField
     default:
         break;
     }
-    return value->hasValue() ? value : nullptr;
+    return value->hasValue();
 }
 
 // The account a transaction is seen from when no account is asked for.
@@ -461,21 +463,26 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
     {
         TWStatement rows = temporaryStatement(sql);
         // Each transaction's values are gathered here first, so that its own
-        // list holds only what it has rather than room for every field.
-        std::vector<TWFieldValuePtr> gathered;
-        gathered.reserve(std::size_t(columnFields.size()));
+        // list holds only what it has rather than room for every field. They
+        // are then made in one block (each value's pointer keeps the whole
+        // block alive): one allocation per transaction rather than per value.
+        std::vector<TWFieldValue> gathered(std::size_t(columnFields.size()));
         while (rows.next()) {
-            gathered.clear();
+            std::size_t found = 0;
             for (qsizetype i = 0; i < columnFields.size(); ++i) {
-                if (TWFieldValuePtr value =
-                        readFieldValue(rows, kFixedColumns + int(i), *columnFields.at(i), days))
-                    gathered.push_back(std::move(value));
+                if (readFieldValue(rows, kFixedColumns + int(i), *columnFields.at(i), days,
+                                   gathered[found]))
+                    ++found;
             }
             TWFieldValueList values;
-            if (!gathered.empty()) {
-                values.reserve(qsizetype(gathered.size()));
-                for (TWFieldValuePtr &value : gathered)
-                    values.append(std::move(value));
+            if (found > 0) {
+                const std::shared_ptr<TWFieldValue[]> block =
+                    std::make_shared<TWFieldValue[]>(found);
+                values.reserve(qsizetype(found));
+                for (std::size_t i = 0; i < found; ++i) {
+                    block[i] = std::move(gathered[i]);
+                    values.append(TWFieldValuePtr(block, &block[i]));
+                }
             }
             const bool hasSplit = rows.columnBool(19);
             auto transaction = std::make_shared<TWTransaction>(
