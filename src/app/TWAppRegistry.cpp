@@ -83,12 +83,12 @@ TWBusinessInfoEditor *TWAppRegistry::makeBusinessInfoEditor(QObject *parent) con
     return new TWInterimBusinessInfoForm(parent);
 }
 
-TWDetailController *TWAppRegistry::makeInvoiceList(QObject *parent) const
+TWInvoiceListDetail *TWAppRegistry::makeInvoiceList(QObject *parent) const
 {
     if (m_invoiceList)
-        if (TWDetailController *controller = m_invoiceList(parent))
+        if (TWInvoiceListDetail *controller = m_invoiceList(parent))
             return controller;
-    return new TWInterimDetailController(QString(), parent);
+    return new TWInterimInvoiceList(parent);
 }
 
 TWDetailController *TWAppRegistry::makeMerchantsView(QObject *parent) const

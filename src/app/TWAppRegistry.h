@@ -21,6 +21,7 @@ class QPrinter;
 class QWidget;
 class TWBusiness;
 class TWBusinessController;
+class TWInvoiceListDetail;
 
 // The base of every detail view's controller (register, clients, merchants,
 // report, autofill, budget, fields, units, repeats, values).
@@ -200,6 +201,7 @@ public:
     void reset();
 
     using DetailFactory = std::function<TWDetailController *(QObject *parent)>;
+    using InvoiceListFactory = std::function<TWInvoiceListDetail *(QObject *parent)>;
     using EditorFactory = std::function<TWEditorController *(QObject *parent)>;
     using BusinessInfoFactory = std::function<TWBusinessInfoEditor *(QObject *parent)>;
     using TaskTimerFactory = std::function<TWTaskTimer *(TWBusinessController *document)>;
@@ -221,9 +223,9 @@ public:
     void setBusinessInfoFactory(BusinessInfoFactory factory) { m_businessInfo = std::move(factory); }
 
     // The invoice list of the client view and the merchants view of the
-    // repeats view; the interim is an empty pane.
-    TWDetailController *makeInvoiceList(QObject *parent) const;
-    void setInvoiceListFactory(DetailFactory factory) { m_invoiceList = std::move(factory); }
+    // repeats view; the interims are an empty list and an empty pane.
+    TWInvoiceListDetail *makeInvoiceList(QObject *parent) const;
+    void setInvoiceListFactory(InvoiceListFactory factory) { m_invoiceList = std::move(factory); }
     TWDetailController *makeMerchantsView(QObject *parent) const;
     void setMerchantsViewFactory(DetailFactory factory) { m_merchantsView = std::move(factory); }
 
@@ -244,7 +246,7 @@ private:
     QHash<int, DetailFactory> m_details;
     QHash<int, EditorFactory> m_editors;
     BusinessInfoFactory m_businessInfo;
-    DetailFactory m_invoiceList;
+    InvoiceListFactory m_invoiceList;
     DetailFactory m_merchantsView;
     TaskTimerFactory m_taskTimer;
 };

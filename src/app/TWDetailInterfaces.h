@@ -99,14 +99,44 @@ public:
     virtual void updateExpenses() {}
 };
 
-// The invoice list of the client view (and of the repeats view).
+// The invoice list: in the client view (mode 0) the invoices of the selected
+// projects, in the repeats view (mode 1) those one schedule made. Its lower
+// pane is the register of the listed invoices' payments.
 class TWInvoicesList : public TWValidatedList
 {
 public:
     virtual ~TWInvoicesList() = default;
+    // 0 the given projects' invoices, 1 one schedule's.
+    virtual void setMode(int) {}
+    virtual void setProjects(const TWProjectList &) {}
+    virtual TWInvoiceList selectedInvoices() const { return {}; }
+    // Selects the invoice's row; nothing when it is not listed.
+    virtual void selectInvoice(const TWInvoicePtr &) {}
+    // Whether the invoice table holds the keyboard focus.
+    virtual bool hasFirstResponder() const { return false; }
+    // The payment commands; `context` as for the register.
+    virtual bool canAddTransaction() const { return false; }
+    virtual void newTransaction(bool /*context*/) {}
+    virtual void editSelectedTransaction(bool) {}
+    virtual void deleteSelectedTransaction(bool) {}
+    virtual void updateSelectedConvertedTotals(bool) {}
+    virtual void showSelectedRelatedTransactions(bool) {}
+    // Refreshes after transactions changed.
+    virtual void transactionsUpdated() {}
+    // Places the project and invoice count and total lines.
+    virtual void updateProjectCountTotalFrame() {}
+    virtual void updateInvoiceCountTotalFrame() {}
     virtual void updateTransactionButtonsEnabled() {}
     virtual void updateInvoiceCountTotal() {}
     virtual TWRegisterDetail *transactionsController() const { return nullptr; }
+};
+
+// What the invoice-list slot of the registry makes.
+class TWInvoiceListDetail : public TWDetailController, public TWInvoicesList
+{
+    Q_OBJECT
+public:
+    using TWDetailController::TWDetailController;
 };
 
 class TWClientDetail : public TWDetailController, public TWValidatedList

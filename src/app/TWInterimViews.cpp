@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 #include <QVBoxLayout>
 
 TWInterimDetailController::TWInterimDetailController(const QString &text, QObject *parent)
@@ -35,6 +36,23 @@ QWidget *TWInterimDetailController::view()
         label->setEnabled(false);
         m_view = label;
     }
+    return m_view;
+}
+
+TWInterimInvoiceList::TWInterimInvoiceList(QObject *parent) : TWInvoiceListDetail(parent)
+{
+}
+
+TWInterimInvoiceList::~TWInterimInvoiceList()
+{
+    if (m_view && !m_view->parent())
+        delete m_view;
+}
+
+QWidget *TWInterimInvoiceList::view()
+{
+    if (!m_view)
+        m_view = new QTableView;
     return m_view;
 }
 

@@ -3,6 +3,7 @@
 // one line of text, and the short new-business form.
 
 #include "TWAppRegistry.h"
+#include "TWDetailInterfaces.h"
 
 #include <QPointer>
 
@@ -23,6 +24,19 @@ public:
 
 private:
     QString m_text;
+    QPointer<QWidget> m_view;
+};
+
+// An invoice list with no invoices and no payments to add.
+class TWInterimInvoiceList final : public TWInvoiceListDetail
+{
+    Q_OBJECT
+public:
+    explicit TWInterimInvoiceList(QObject *parent);
+    ~TWInterimInvoiceList() override;
+    QWidget *view() override;
+
+private:
     QPointer<QWidget> m_view;
 };
 
