@@ -25,5 +25,6 @@ protected:
     std::shared_ptr<TWContactItem> makeContact(qint32 identifier,
                                                const Fields &fields) const override;
     QString interfaceName() const override { return QStringLiteral("TWClientInfo"); }
+    const char *sheetTitleKey() const override { return "clientSheetTitle"; }
     const char *pickerTitleKey() const override { return "selectClient"; }
 };

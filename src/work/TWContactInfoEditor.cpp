@@ -9,8 +9,9 @@
 #include "TWStoredImage.h"
 
 #include <QApplication>
-#include <QFormLayout>
+#include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -35,6 +36,7 @@ void TWContactInfoEditor::build()
 {
     m_view = new QWidget();
     m_view->setObjectName(interfaceName());
+    m_view->setWindowTitle(TWLocalized(sheetTitleKey()));
 
     const auto lineEdit = [this](const char *name) {
         auto *field = new QLineEdit(m_view);
@@ -51,7 +53,7 @@ void TWContactInfoEditor::build()
     m_logo = new TWSelectImageView(m_view);
     m_logo->setObjectName(QStringLiteral("logoImageView"));
     m_logo->setPlaceholder(TWLocalized("logo"));
-    m_logo->setFixedSize(72, 72);
+    m_logo->setFixedSize(64, 64);
     m_address = new QPlainTextEdit(m_view);
     m_address->setObjectName(QStringLiteral("addressTextView"));
     // A postal address reads as typed text, not in a fixed-width font.
@@ -63,21 +65,28 @@ void TWContactInfoEditor::build()
     m_notes->setTabChangesFocus(true);
     m_notes->setFixedHeight(64);
 
-    // Name and company beside the logo, the rest below.
-    auto *top = new QFormLayout();
-    top->addRow(TWLocalized("name"), m_name);
-    top->addRow(TWLocalized("contactCompany"), m_company);
-    auto *header = new QHBoxLayout();
-    header->addLayout(top, 1);
-    header->addWidget(m_logo, 0, Qt::AlignTop);
-
-    auto *form = new QFormLayout();
-    form->addRow(TWLocalized("contactPhone"), m_phone);
-    form->addRow(TWLocalized("contactFax"), m_fax);
-    form->addRow(TWLocalized("contactEmail"), m_email);
-    form->addRow(TWLocalized("contactWebsite"), m_website);
-    form->addRow(TWLocalized("contactAddress"), m_address);
-    form->addRow(TWLocalized("notes"), m_notes);
+    // One column of labels and one of fields; the logo stands beside name
+    // and company.
+    auto *form = new QGridLayout();
+    form->setColumnStretch(1, 1);
+    int row = 0;
+    const auto addRow = [this, form, &row](const char *key, QWidget *field, bool beside) {
+        auto *label = new QLabel(TWLocalized(key), m_view);
+        label->setBuddy(field);
+        const Qt::Alignment top = qobject_cast<QPlainTextEdit *>(field) ? Qt::AlignTop : Qt::Alignment();
+        form->addWidget(label, row, 0, top | Qt::AlignLeft);
+        form->addWidget(field, row, 1, 1, beside ? 1 : 2);
+        ++row;
+    };
+    addRow("name", m_name, true);
+    addRow("contactCompany", m_company, true);
+    form->addWidget(m_logo, 0, 2, 2, 1, Qt::AlignRight | Qt::AlignTop);
+    addRow("contactPhone", m_phone, false);
+    addRow("contactFax", m_fax, false);
+    addRow("contactEmail", m_email, false);
+    addRow("contactWebsite", m_website, false);
+    addRow("contactAddress", m_address, false);
+    addRow("notes", m_notes, false);
 
     m_addressBook = new QPushButton(TWLocalized("addressBook"), m_view);
     m_addressBook->setObjectName(QStringLiteral("addressBookButton"));
@@ -94,7 +103,6 @@ void TWContactInfoEditor::build()
     connectSaveCancel([this](int tag) { doSave(tag); });
 
     auto *layout = new QVBoxLayout(m_view);
-    layout->addLayout(header);
     layout->addLayout(form);
     layout->addLayout(buttons);
     // The form keeps its rows at the top when the window grows.
@@ -201,11 +209,20 @@ void TWContactInfoEditor::doAddressBook()
         m_picker->setDelegate(this);
     }
     m_picker->update();
-    m_picker->showWindow(m_view);
+    // The popover steps aside while the picker shows (a window opened over
+    // it would close it) and comes back when the picker closes.
+    QWidget *owner = m_view;
+    if (m_mode == 1 && m_popover && m_popover->isShown()) {
+        owner = m_popover->parentWidget();
+        m_popover->suspend();
+    }
+    m_picker->showWindow(owner);
 }
 
 void TWContactInfoEditor::addressBookPickerControllerDidClose(const TWPersonPtr &person)
 {
+    if (m_popover && m_popover->isSuspended())
+        m_popover->resume();
     if (!person || !m_view)
         return;
     using Picker = TWAddressBookPickerController;

@@ -69,8 +69,9 @@ protected:
     virtual qint32 nextIdentifier() const = 0;
     virtual std::shared_ptr<TWContactItem> makeContact(qint32 identifier,
                                                        const Fields &fields) const = 0;
-    // The interface's name and the picker's title key.
+    // The interface's name, the sheet's and the picker's title keys.
     virtual QString interfaceName() const = 0;
+    virtual const char *sheetTitleKey() const = 0;
     virtual const char *pickerTitleKey() const = 0;
 
     std::shared_ptr<TWContactItem> m_contact;

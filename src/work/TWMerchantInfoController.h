@@ -25,5 +25,6 @@ protected:
     std::shared_ptr<TWContactItem> makeContact(qint32 identifier,
                                                const Fields &fields) const override;
     QString interfaceName() const override { return QStringLiteral("TWMerchantInfo"); }
+    const char *sheetTitleKey() const override { return "merchantSheetTitle"; }
     const char *pickerTitleKey() const override { return "selectMerchant"; }
 };

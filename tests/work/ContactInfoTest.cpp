@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
 #include <QTreeView>
@@ -432,4 +433,55 @@ TEST_F(ContactInfoTest, TheEditorsPickerFillsTheFormEndToEnd)
                   ->merchantWithIdentifier(editor->merchant()->identifier())
                   ->email(),
               QStringLiteral("linh@example.com"));
+}
+
+TEST_F(ContactInfoTest, WindowsOpenedFromThePopoverSetItAsideInsteadOfClosingIt)
+{
+    ASSERT_TRUE(QDir().mkpath(contactsFolder()));
+    ASSERT_TRUE(writeFile(contactsFolder() + QStringLiteral("/one.vcf"),
+                          "BEGIN:VCARD\nVERSION:3.0\nN:Ito;Ken\nORG:Ito Design\nEND:VCARD\n"));
+    auto document = documentWithContacts();
+    auto *editor = openPopover<TWClientInfoController>(*document, TWItemTypeClient,
+                                                       client->identifier(), 4);
+    ASSERT_TRUE(editor);
+    TWPopover *popover = document->popover();
+    QSignalSpy closed(popover, &TWPopover::closed);
+
+    // The picker: the popover steps aside and comes back with the person.
+    editor->addressBookButton()->click();
+    EXPECT_TRUE(popover->isSuspended());
+    EXPECT_FALSE(popover->isShown());
+    TWAddressBookPickerController *picker = editor->addressBookPickerController();
+    ASSERT_TRUE(picker && picker->window()->isVisible());
+    picker->selectRow(0);
+    picker->saveButton()->click();
+    settle();
+    EXPECT_FALSE(popover->isSuspended());
+    EXPECT_TRUE(popover->isShown());
+    EXPECT_EQ(closed.count(), 0);
+    EXPECT_EQ(editor->nameTextField()->text(), QStringLiteral("Ito Design"));
+
+    // The logo's file chooser does the same.
+    QTest::mouseClick(editor->logoImageView(), Qt::LeftButton);
+    settle();
+    ASSERT_TRUE(editor->logoImageView()->openDialog());
+    EXPECT_TRUE(popover->isSuspended());
+    editor->logoImageView()->openDialog()->reject();
+    settle();
+    EXPECT_TRUE(popover->isShown());
+    EXPECT_EQ(closed.count(), 0);
+
+    editor->saveButton()->click();
+    settle();
+    EXPECT_EQ(closed.count(), 1);
+    EXPECT_EQ(document->business()->clientWithIdentifier(client->identifier())->name(),
+              QStringLiteral("Ito Design"));
+
+    // Closing a set-aside popover closes it for good.
+    editor = openPopover<TWClientInfoController>(*document, TWItemTypeClient,
+                                                 client->identifier(), 4);
+    popover->suspend();
+    popover->performClose();
+    EXPECT_EQ(closed.count(), 2);
+    EXPECT_FALSE(popover->isSuspended());
 }
