@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -46,24 +48,26 @@ QString TWAddressBook::contactsFolder()
            QStringLiteral("/contacts");
 }
 
-TWAddressBook::FileResult TWAddressBook::readFile(const QString &path)
+TWAddressBook::FileResult TWAddressBook::readFile(const QString &path, qint64 maximumSize)
 {
+    maximumSize = std::min(maximumSize, maximumFileSize);
     FileResult result;
     // Never through a link, and never waiting on a pipe or a device.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         result.error = errno == ELOOP ? FileError::NotRegularFile : FileError::Unreadable;
         result.reason = QString::fromLocal8Bit(std::strerror(errno));
         return result;
     }
-    struct stat info {};
+    struct stat info {
+    };
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         result.error = FileError::NotRegularFile;
         return result;
     }
-    if (info.st_size > maximumFileSize) {
+    if (info.st_size > maximumSize) {
         ::close(fd);
         result.error = FileError::TooLarge;
         return result;
@@ -76,11 +80,12 @@ TWAddressBook::FileResult TWAddressBook::readFile(const QString &path)
         return result;
     }
     // The file may have grown since it was measured.
-    const QByteArray data = file.read(maximumFileSize + 1);
-    if (data.size() > maximumFileSize) {
+    const QByteArray data = file.read(maximumSize + 1);
+    if (data.size() > maximumSize) {
         result.error = FileError::TooLarge;
         return result;
     }
+    result.bytesRead = data.size();
     result.people = TWVCardParser::parse(data);
     if (result.people.isEmpty())
         result.error = FileError::NoContacts;
@@ -98,17 +103,28 @@ TWAddressBook::FolderResult TWAddressBook::readFolder(const QString &folder)
         dir.entryList({QStringLiteral("*.vcf")}, QDir::Files | QDir::System | QDir::Hidden,
                       QDir::Name | QDir::IgnoreCase);
     int read = 0;
+    qint64 bytes = 0;
     for (const QString &name : names) {
         if (name.startsWith(u'.'))
             continue;
-        if (++read > maximumFolderFiles) {
+        if (++read > maximumFolderFiles || bytes >= maximumFolderBytes ||
+            result.people.size() >= maximumFolderPeople) {
             ++result.filesBeyondLimit;
             continue;
         }
-        FileResult file = readFile(dir.filePath(name));
+        const QString path = dir.filePath(name);
+        FileResult file = readFile(path, maximumFolderBytes - bytes);
+        if (file.error == FileError::TooLarge && QFileInfo(path).size() <= maximumFileSize) {
+            // Within the bound of one file, past what is left of the reading.
+            ++result.filesBeyondLimit;
+            bytes = maximumFolderBytes;
+            continue;
+        }
         if (file.error != FileError::None && file.error != FileError::NoContacts)
             result.skippedFiles.append(name);
-        result.people.append(file.people);
+        bytes += file.bytesRead;
+        const qsizetype room = maximumFolderPeople - result.people.size();
+        result.people.append(file.people.mid(0, room));
     }
     return result;
 }

@@ -109,15 +109,18 @@ class TWAddressBook
 public:
     // Files larger than this are not read.
     static constexpr qint64 maximumFileSize = 32LL * 1024 * 1024;
-    // At most this many files of the contacts folder are read.
+    // What one reading of the contacts folder takes at most: files, bytes in
+    // all, and people; the files past these are counted, not read.
     static constexpr int maximumFolderFiles = 1000;
+    static constexpr qint64 maximumFolderBytes = 128LL * 1024 * 1024;
+    static constexpr int maximumFolderPeople = 50000;
 
     enum class FileError {
         None,
         Unreadable,     // missing, no permission, or a link
         NotRegularFile, // a folder, a pipe, a device
         TooLarge,
-        NoContacts,     // read, but no card in it
+        NoContacts, // read, but no card in it
     };
 
     struct FileResult {
@@ -125,20 +128,22 @@ public:
         FileError error = FileError::None;
         // The system's reason when the file could not be opened.
         QString reason;
+        qint64 bytesRead = 0;
     };
 
     struct FolderResult {
         TWPersonList people;
         // Files of the folder that could not be read (names only).
         QStringList skippedFiles;
-        // Files past the number read.
+        // Files past the bounds of one reading.
         int filesBeyondLimit = 0;
     };
 
     // "contacts" in the user's data folder ($XDG_DATA_HOME).
     static QString contactsFolder();
-    // One vCard file, opened without following a link and without blocking.
-    static FileResult readFile(const QString &path);
+    // One vCard file, opened without following a link and without blocking;
+    // files larger than `maximumSize` are not read.
+    static FileResult readFile(const QString &path, qint64 maximumSize = maximumFileSize);
     // Every .vcf file of the folder (not its sub-folders), by name.
     static FolderResult readFolder(const QString &folder);
 };

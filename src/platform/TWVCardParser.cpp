@@ -130,8 +130,8 @@ std::optional<Property> parseProperty(const QByteArray &line)
         if (equals < 0) {
             // vCard 2.1 names types and encodings without a key.
             const QByteArray bare = value.toUpper();
-            if (bare == "QUOTED-PRINTABLE" || bare == "BASE64" || bare == "B" ||
-                bare == "8BIT" || bare == "7BIT")
+            if (bare == "QUOTED-PRINTABLE" || bare == "BASE64" || bare == "B" || bare == "8BIT" ||
+                bare == "7BIT")
                 key = "ENCODING";
             else
                 key = "TYPE";
@@ -453,7 +453,7 @@ QString TWVCardParser::phoneLabel(const QStringList &types)
 {
     const auto has = [&types](const char *type) { return types.contains(QLatin1String(type)); };
     if (has("fax"))
-        return has("home") ? TWPersonLabel::HomeFax
+        return has("home")   ? TWPersonLabel::HomeFax
                : has("work") ? TWPersonLabel::WorkFax
                              : TWPersonLabel::OtherFax;
     if (has("iphone"))
@@ -498,7 +498,8 @@ TWPersonList TWVCardParser::parse(const QByteArray &input)
         // A line ends at CR LF, LF or CR.
         start = end;
         if (start < size)
-            start += data.at(start) == '\r' && start + 1 < size && data.at(start + 1) == '\n' ? 2 : 1;
+            start +=
+                data.at(start) == '\r' && start + 1 < size && data.at(start + 1) == '\n' ? 2 : 1;
         const QByteArray trimmed = line.trimmed();
         if (!inCard) {
             if (trimmed.compare("BEGIN:VCARD", Qt::CaseInsensitive) == 0) {

@@ -133,9 +133,8 @@ void TWAddressBookPickerController::build()
     m_search->setObjectName(QStringLiteral("searchField"));
     m_search->setPlaceholderText(TWLocalized("addressBookSearch"));
     m_search->setClearButtonEnabled(true);
-    connect(m_search, &QLineEdit::textChanged, this, [this](const QString &text) {
-        m_model->filter(text);
-    });
+    connect(m_search, &QLineEdit::textChanged, this,
+            [this](const QString &text) { m_model->filter(text); });
 
     // The window goes with the window it was shown over; a new one gets a
     // new model.

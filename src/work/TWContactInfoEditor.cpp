@@ -73,7 +73,8 @@ void TWContactInfoEditor::build()
     const auto addRow = [this, form, &row](const char *key, QWidget *field, bool beside) {
         auto *label = new QLabel(TWLocalized(key), m_view);
         label->setBuddy(field);
-        const Qt::Alignment top = qobject_cast<QPlainTextEdit *>(field) ? Qt::AlignTop : Qt::Alignment();
+        const Qt::Alignment top =
+            qobject_cast<QPlainTextEdit *>(field) ? Qt::AlignTop : Qt::Alignment();
         form->addWidget(label, row, 0, top | Qt::AlignLeft);
         form->addWidget(field, row, 1, 1, beside ? 1 : 2);
         ++row;
@@ -234,7 +235,8 @@ void TWContactInfoEditor::addressBookPickerControllerDidClose(const TWPersonPtr 
         QStringList{TWPersonLabel::Work, TWPersonLabel::Home, TWPersonLabel::IPhone,
                     TWPersonLabel::Mobile, TWPersonLabel::Main}));
     m_fax->setText(Picker::multiValueStringWithPerson(
-        chosen, TWPersonProperty::Phone, QStringList{TWPersonLabel::HomeFax, TWPersonLabel::WorkFax}));
+        chosen, TWPersonProperty::Phone,
+        QStringList{TWPersonLabel::HomeFax, TWPersonLabel::WorkFax}));
     m_email->setText(
         Picker::multiValueStringWithPerson(chosen, TWPersonProperty::Email, std::nullopt));
     m_website->setText(

@@ -13,7 +13,6 @@ void twRegisterWork()
         [](TWBusinessController *document) { return new TWDocumentTaskTimer(document); });
     registry.setEditorFactory(TWEditorKind::ClientInfo,
                               [](QObject *parent) { return new TWClientInfoController(parent); });
-    registry.setEditorFactory(TWEditorKind::MerchantInfo, [](QObject *parent) {
-        return new TWMerchantInfoController(parent);
-    });
+    registry.setEditorFactory(TWEditorKind::MerchantInfo,
+                              [](QObject *parent) { return new TWMerchantInfoController(parent); });
 }

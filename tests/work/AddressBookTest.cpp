@@ -76,17 +76,18 @@ const QByteArray kSimpleCard = crlf("BEGIN:VCARD\nVERSION:3.0\nN:Doe;Jane;;;\n"
 TEST(VCard, Version21QuotedPrintableCharsetsBareTypesAndAFoldedPhoto)
 {
     const QByteArray photo = pngBytes();
-    QByteArray data = crlf("BEGIN:VCARD\nVERSION:2.1\n"
-                           "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:M=C3=BCller;J=C3=BCrgen;;;\n"
-                           "ORG;ENCODING=QUOTED-PRINTABLE:M=FCller GmbH;Sales\n"
-                           "TEL;WORK;VOICE:+49 30 1234\n"
-                           "TEL;CELL:+49 170 555\n"
-                           "TEL;HOME;FAX:+49 30 999\n"
-                           "ADR;WORK;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:;Hinterhaus;Hauptstra=\n"
-                           "=C3=9Fe 1;Berlin;;10115;Germany\n"
-                           "NOTE;ENCODING=QUOTED-PRINTABLE:Line one=0D=0A=\nLine two\n"
-                           "EMAIL;INTERNET:j@example.de\n"
-                           "PHOTO;ENCODING=BASE64;TYPE=PNG:");
+    QByteArray data =
+        crlf("BEGIN:VCARD\nVERSION:2.1\n"
+             "N;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:M=C3=BCller;J=C3=BCrgen;;;\n"
+             "ORG;ENCODING=QUOTED-PRINTABLE:M=FCller GmbH;Sales\n"
+             "TEL;WORK;VOICE:+49 30 1234\n"
+             "TEL;CELL:+49 170 555\n"
+             "TEL;HOME;FAX:+49 30 999\n"
+             "ADR;WORK;CHARSET=UTF-8;ENCODING=QUOTED-PRINTABLE:;Hinterhaus;Hauptstra=\n"
+             "=C3=9Fe 1;Berlin;;10115;Germany\n"
+             "NOTE;ENCODING=QUOTED-PRINTABLE:Line one=0D=0A=\nLine two\n"
+             "EMAIL;INTERNET:j@example.de\n"
+             "PHOTO;ENCODING=BASE64;TYPE=PNG:");
     data += folded(photo.toBase64()) + "\r\n\r\nEND:VCARD\r\n";
     const TWPersonPtr person = only(data);
     ASSERT_TRUE(person);
@@ -94,8 +95,9 @@ TEST(VCard, Version21QuotedPrintableCharsetsBareTypesAndAFoldedPhoto)
     EXPECT_EQ(person->firstName, QStringLiteral("Jürgen"));
     // Bytes that are no UTF-8 are read as Windows-1252.
     EXPECT_EQ(person->organization, QStringLiteral("Müller GmbH"));
-    const TWPersonPtr latin = only("BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=ISO-8859-1:Caf\xe9;Ren\xe9\n"
-                                   "NOTE;CHARSET=windows-1252:\x80 5\nEND:VCARD\n");
+    const TWPersonPtr latin =
+        only("BEGIN:VCARD\nVERSION:2.1\nN;CHARSET=ISO-8859-1:Caf\xe9;Ren\xe9\n"
+             "NOTE;CHARSET=windows-1252:\x80 5\nEND:VCARD\n");
     ASSERT_TRUE(latin);
     EXPECT_EQ(latin->lastName, QStringLiteral("Café"));
     EXPECT_EQ(latin->note, QStringLiteral("€ 5"));
@@ -150,10 +152,11 @@ TEST(VCard, Version30EscapesTypeListsGroupsAndBinaryPhoto)
     EXPECT_EQ(person->lastName, QStringLiteral("O'Neil;Jr"));
     EXPECT_EQ(person->firstName, QStringLiteral("Pat"));
     EXPECT_EQ(person->organization, QStringLiteral("Smith, Jones & Co;Legal"));
-    EXPECT_EQ(labels(person->phones),
-              QStringList({QStringLiteral("other=555-0101"), QStringLiteral("iPhone=555-0102"),
-                           QStringLiteral("work fax=555-0103"), QStringLiteral("main=555-0104"),
-                           QStringLiteral("pager=555-0105"), QStringLiteral("other fax=555-0106")}));
+    EXPECT_EQ(
+        labels(person->phones),
+        QStringList({QStringLiteral("other=555-0101"), QStringLiteral("iPhone=555-0102"),
+                     QStringLiteral("work fax=555-0103"), QStringLiteral("main=555-0104"),
+                     QStringLiteral("pager=555-0105"), QStringLiteral("other fax=555-0106")}));
     EXPECT_EQ(labels(person->emails), QStringList(QStringLiteral("work=pat@example.com")));
     EXPECT_EQ(person->urls.value(0).value, QStringLiteral("http://example.com/a,b"));
     EXPECT_EQ(person->note, QStringLiteral("one\ntwo\nthree\\four, five; six"));
@@ -195,7 +198,8 @@ TEST(VCard, SeveralCardsUtf16AndMarksAndLineEndsOfEveryKind)
                             "begin:vcard\r\nversion:3.0\r\nn:Three;C\r\nend:vcard\r\n";
     EXPECT_EQ(TWVCardParser::parse(text).size(), 3);
     EXPECT_EQ(TWVCardParser::parse("\xEF\xBB\xBF" + text).size(), 3);
-    const QString unicode = QString::fromUtf8("BEGIN:VCARD\nVERSION:3.0\nN:Åström;Björn\nEND:VCARD\n");
+    const QString unicode =
+        QString::fromUtf8("BEGIN:VCARD\nVERSION:3.0\nN:Åström;Björn\nEND:VCARD\n");
     QByteArray utf16("\xFF\xFE", 2);
     utf16.append(reinterpret_cast<const char *>(unicode.utf16()), unicode.size() * 2);
     const TWPersonPtr person = only(utf16);
@@ -312,9 +316,9 @@ TEST(AddressBookFiles, OnlyRegularFilesOfBoundedSizeAreRead)
     ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("other.txt")), kSimpleCard));
     const TWAddressBook::FolderResult folder = TWAddressBook::readFolder(dir.path());
     EXPECT_EQ(folder.people.size(), 2);
-    EXPECT_EQ(folder.skippedFiles, QStringList({QStringLiteral("fifo.vcf"),
-                                                QStringLiteral("huge.vcf"),
-                                                QStringLiteral("link.vcf")}));
+    EXPECT_EQ(folder.skippedFiles,
+              QStringList({QStringLiteral("fifo.vcf"), QStringLiteral("huge.vcf"),
+                           QStringLiteral("link.vcf")}));
     EXPECT_TRUE(TWAddressBook::readFolder(dir.filePath(QStringLiteral("none"))).people.isEmpty());
 }
 
@@ -380,10 +384,10 @@ TEST(AddressBookTexts, MultiValueTakesThePersonsOrderAmongTheAskedLabels)
                      {TWPersonLabel::Home, QStringLiteral("555")}};
     EXPECT_EQ(Picker::multiValueStringWithPerson(&person, TWPersonProperty::Phone, phoneLabels),
               QStringLiteral("444"));
-    EXPECT_EQ(Picker::multiValueStringWithPerson(
-                  &person, TWPersonProperty::Phone,
-                  QStringList{TWPersonLabel::Home, TWPersonLabel::Work}),
-              QStringLiteral("444"));
+    EXPECT_EQ(
+        Picker::multiValueStringWithPerson(&person, TWPersonProperty::Phone,
+                                           QStringList{TWPersonLabel::Home, TWPersonLabel::Work}),
+        QStringLiteral("444"));
     EXPECT_EQ(Picker::multiValueStringWithPerson(&person, TWPersonProperty::Phone, faxLabels),
               QStringLiteral("333"));
     EXPECT_EQ(Picker::multiValueStringWithPerson(&person, TWPersonProperty::Email, std::nullopt),
@@ -405,4 +409,20 @@ TEST(AddressBookTexts, SearchMatchesNamesCompanyMailAndPhoneWordByWord)
     for (const char *search : {"oe", "smith", "jane x"})
         EXPECT_FALSE(Picker::personMatches(person, QLatin1String(search))) << search;
     EXPECT_EQ(Picker::displayName(person), QStringLiteral("Jane Doe (Acme Widgets)"));
+}
+
+TEST(AddressBookFiles, OneReadingOfTheFolderIsBounded)
+{
+    TWTestTempDir dir;
+    QByteArray many;
+    for (int i = 0; i <= TWVCardParser::maximumCards; ++i)
+        many += "BEGIN:VCARD\nN:P" + QByteArray::number(i) + "\nEND:VCARD\n";
+    // One file gives at most its number of cards.
+    EXPECT_EQ(TWVCardParser::parse(many).size(), TWVCardParser::maximumCards);
+    for (const char *name : {"a.vcf", "b.vcf", "c.vcf", "d.vcf"})
+        ASSERT_TRUE(writeFile(dir.filePath(QLatin1String(name)), many));
+    const TWAddressBook::FolderResult folder = TWAddressBook::readFolder(dir.path());
+    EXPECT_EQ(folder.people.size(), TWAddressBook::maximumFolderPeople);
+    EXPECT_EQ(folder.filesBeyondLimit, 1);
+    EXPECT_TRUE(folder.skippedFiles.isEmpty());
 }

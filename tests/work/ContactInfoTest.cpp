@@ -141,8 +141,8 @@ TEST_F(ContactInfoTest, ANewClientIsSavedThroughTheSheetWithEmptyFieldsAsNone)
     settle();
 
     ASSERT_TRUE(editor->client());
-    const TWClientPtr stored = document->business()->clientWithIdentifier(
-        editor->client()->identifier());
+    const TWClientPtr stored =
+        document->business()->clientWithIdentifier(editor->client()->identifier());
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->name(), QStringLiteral("Globex"));
     EXPECT_EQ(stored->phone(), QStringLiteral("555-0199"));
@@ -196,8 +196,8 @@ TEST_F(ContactInfoTest, ANewMerchantIsSavedThroughTheSheet)
 TEST_F(ContactInfoTest, ThePopoverChangesTheClientOnSaveAndKeepsAnUntouchedLogo)
 {
     auto document = documentWithContacts();
-    auto *editor = openPopover<TWClientInfoController>(*document, TWItemTypeClient,
-                                                       client->identifier(), 4);
+    auto *editor =
+        openPopover<TWClientInfoController>(*document, TWItemTypeClient, client->identifier(), 4);
     ASSERT_TRUE(editor);
     EXPECT_EQ(editor->mode(), 1);
     EXPECT_EQ(editor->companyTextField()->text(), QStringLiteral("Acme Inc"));
@@ -218,8 +218,8 @@ TEST_F(ContactInfoTest, ThePopoverChangesTheClientOnSaveAndKeepsAnUntouchedLogo)
     EXPECT_EQ(stored->storedLogo().data(), logoBytes);
 
     // Closing without Save stores nothing.
-    editor = openPopover<TWClientInfoController>(*document, TWItemTypeClient,
-                                                 client->identifier(), 4);
+    editor =
+        openPopover<TWClientInfoController>(*document, TWItemTypeClient, client->identifier(), 4);
     ASSERT_TRUE(editor);
     editor->nameTextField()->setText(QStringLiteral("Renamed"));
     document->popover()->performClose();
@@ -260,8 +260,8 @@ TEST_F(ContactInfoTest, ThePopoverChangesTheMerchantAndCancelLeavesIt)
 TEST_F(ContactInfoTest, APickedPersonReplacesEveryFieldAndNobodyChangesNothing)
 {
     auto document = documentWithContacts();
-    auto *editor = openPopover<TWClientInfoController>(*document, TWItemTypeClient,
-                                                       client->identifier(), 4);
+    auto *editor =
+        openPopover<TWClientInfoController>(*document, TWItemTypeClient, client->identifier(), 4);
     ASSERT_TRUE(editor);
     editor->emailTextField()->setText(QStringLiteral("old@acme.example"));
     editor->addressBookPickerControllerDidClose(nullptr);
@@ -288,7 +288,8 @@ TEST_F(ContactInfoTest, APickedPersonReplacesEveryFieldAndNobodyChangesNothing)
     EXPECT_EQ(editor->faxTextField()->text(), QStringLiteral("555-1000"));
     EXPECT_TRUE(editor->emailTextField()->text().isEmpty());
     EXPECT_EQ(editor->websiteTextField()->text(), QStringLiteral("initech.example"));
-    EXPECT_EQ(editor->addressTextView()->toPlainText(), QStringLiteral("4120 Freidrich Ln, Austin"));
+    EXPECT_EQ(editor->addressTextView()->toPlainText(),
+              QStringLiteral("4120 Freidrich Ln, Austin"));
     EXPECT_TRUE(editor->notesTextView()->toPlainText().isEmpty());
     EXPECT_EQ(editor->logoImageView()->image().size(), QSize(16, 16));
     // Nothing is stored before Save; Save stores the new logo.
@@ -303,8 +304,8 @@ TEST_F(ContactInfoTest, APickedPersonReplacesEveryFieldAndNobodyChangesNothing)
     EXPECT_EQ(stored->logo().size(), QSize(16, 16));
 
     // A person without a picture clears the logo.
-    editor = openPopover<TWClientInfoController>(*document, TWItemTypeClient,
-                                                 client->identifier(), 4);
+    editor =
+        openPopover<TWClientInfoController>(*document, TWItemTypeClient, client->identifier(), 4);
     person->imageData.clear();
     editor->addressBookPickerControllerDidClose(person);
     EXPECT_TRUE(editor->logoImageView()->image().isNull());
@@ -316,9 +317,10 @@ TEST_F(ContactInfoTest, ThePickerListsTheContactsFolderAndHandsOverTheChosenPers
     ASSERT_TRUE(writeFile(contactsFolder() + QStringLiteral("/people.vcf"),
                           "BEGIN:VCARD\nVERSION:3.0\nN:Zeta;Zoe\nEMAIL:zoe@z.example\nEND:VCARD\n"
                           "BEGIN:VCARD\nVERSION:3.0\nN:Alpha;Al\nORG:Alpha Corp\nEND:VCARD\n"));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(contactsFolder() + QStringLiteral("/pipe.vcf")).constData(),
-                       0600),
-              0);
+    ASSERT_EQ(
+        ::mkfifo(QFile::encodeName(contactsFolder() + QStringLiteral("/pipe.vcf")).constData(),
+                 0600),
+        0);
     RecordingDelegate delegate;
     TWAddressBookPickerController picker;
     picker.setTitle(QStringLiteral("Pick"));
@@ -429,10 +431,9 @@ TEST_F(ContactInfoTest, TheEditorsPickerFillsTheFormEndToEnd)
     editor->saveButton()->click();
     settle();
     ASSERT_TRUE(editor->merchant());
-    EXPECT_EQ(document->business()
-                  ->merchantWithIdentifier(editor->merchant()->identifier())
-                  ->email(),
-              QStringLiteral("linh@example.com"));
+    EXPECT_EQ(
+        document->business()->merchantWithIdentifier(editor->merchant()->identifier())->email(),
+        QStringLiteral("linh@example.com"));
 }
 
 TEST_F(ContactInfoTest, WindowsOpenedFromThePopoverSetItAsideInsteadOfClosingIt)
@@ -441,8 +442,8 @@ TEST_F(ContactInfoTest, WindowsOpenedFromThePopoverSetItAsideInsteadOfClosingIt)
     ASSERT_TRUE(writeFile(contactsFolder() + QStringLiteral("/one.vcf"),
                           "BEGIN:VCARD\nVERSION:3.0\nN:Ito;Ken\nORG:Ito Design\nEND:VCARD\n"));
     auto document = documentWithContacts();
-    auto *editor = openPopover<TWClientInfoController>(*document, TWItemTypeClient,
-                                                       client->identifier(), 4);
+    auto *editor =
+        openPopover<TWClientInfoController>(*document, TWItemTypeClient, client->identifier(), 4);
     ASSERT_TRUE(editor);
     TWPopover *popover = document->popover();
     QSignalSpy closed(popover, &TWPopover::closed);
@@ -478,8 +479,8 @@ TEST_F(ContactInfoTest, WindowsOpenedFromThePopoverSetItAsideInsteadOfClosingIt)
               QStringLiteral("Ito Design"));
 
     // Closing a set-aside popover closes it for good.
-    editor = openPopover<TWClientInfoController>(*document, TWItemTypeClient,
-                                                 client->identifier(), 4);
+    editor =
+        openPopover<TWClientInfoController>(*document, TWItemTypeClient, client->identifier(), 4);
     popover->suspend();
     popover->performClose();
     EXPECT_EQ(closed.count(), 2);
