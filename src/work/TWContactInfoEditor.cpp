@@ -1,6 +1,5 @@
 #include "TWContactInfoEditor.h"
 
-#include "TWAccountInfoController.h"
 #include "TWBusinessController.h"
 #include "TWControls.h"
 #include "TWSheetDefaultButton.h"
@@ -30,6 +29,18 @@ TWContactInfoEditor::~TWContactInfoEditor()
 QString TWContactInfoEditor::textOrNull(const QString &text)
 {
     return text.isEmpty() ? QString() : text;
+}
+
+QUrl TWContactInfoEditor::websiteFromText(const QString &text)
+{
+    if (text.isEmpty())
+        return {};
+    QUrl url(text, QUrl::StrictMode);
+    if (url.isValid() && !url.scheme().isEmpty())
+        return url;
+    // "example.com" and anything else without a scheme is a web address.
+    url = QUrl(QStringLiteral("http://%1").arg(text), QUrl::StrictMode);
+    return url.isValid() ? url : QUrl();
 }
 
 void TWContactInfoEditor::build()
@@ -156,9 +167,7 @@ TWContactInfoEditor::Fields TWContactInfoEditor::fieldsFromForm() const
     fields.phone = textOrNull(m_phone->text());
     fields.fax = textOrNull(m_fax->text());
     fields.email = textOrNull(m_email->text());
-    // One rule for every web address the user types: a text without a
-    // scheme gets "http://" in front of it.
-    fields.website = TWAccountInfoController::websiteFromText(m_website->text().trimmed());
+    fields.website = websiteFromText(m_website->text().trimmed());
     fields.address = textOrNull(m_address->toPlainText());
     fields.notes = textOrNull(m_notes->toPlainText());
     return fields;

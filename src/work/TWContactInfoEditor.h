@@ -38,6 +38,10 @@ public:
 
     // Empty text is none.
     static QString textOrNull(const QString &text);
+    // The web address as stored: none for empty text, the text itself when
+    // it names a scheme, else "http://" in front of it; none when neither
+    // makes a valid address.
+    static QUrl websiteFromText(const QString &text);
 
     QLineEdit *nameTextField() const { return m_name; }
     QLineEdit *companyTextField() const { return m_company; }

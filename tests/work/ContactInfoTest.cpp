@@ -3,6 +3,7 @@
 // into the record, and the address-book picker that fills them.
 
 #include "TWClientInfoController.h"
+#include "TWContactInfoEditor.h"
 #include "TWMerchantInfoController.h"
 #include "TWRecordTestSupport.h"
 #include "TWWork.h"
@@ -485,4 +486,19 @@ TEST_F(ContactInfoTest, WindowsOpenedFromThePopoverSetItAsideInsteadOfClosingIt)
     popover->performClose();
     EXPECT_EQ(closed.count(), 2);
     EXPECT_FALSE(popover->isSuspended());
+}
+
+TEST(ContactInfoWebsite, ATextWithoutASchemeIsAWebAddress)
+{
+    const auto url = [](const char *text) {
+        return TWContactInfoEditor::websiteFromText(QString::fromUtf8(text));
+    };
+    EXPECT_TRUE(url("").isEmpty());
+    EXPECT_EQ(url("example.com"), QUrl(QStringLiteral("http://example.com")));
+    EXPECT_EQ(url("www.example.com/a?b=1"), QUrl(QStringLiteral("http://www.example.com/a?b=1")));
+    EXPECT_EQ(url("https://example.com"), QUrl(QStringLiteral("https://example.com")));
+    EXPECT_EQ(url("ftp://files.example"), QUrl(QStringLiteral("ftp://files.example")));
+    EXPECT_EQ(url("mailto:a@example.com"), QUrl(QStringLiteral("mailto:a@example.com")));
+    // Not an address even with the prefix: none, never a broken one.
+    EXPECT_TRUE(url("two words").isEmpty());
 }
