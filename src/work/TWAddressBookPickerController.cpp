@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -133,6 +134,7 @@ void TWAddressBookPickerController::build()
     m_search->setObjectName(QStringLiteral("searchField"));
     m_search->setPlaceholderText(TWLocalized("addressBookSearch"));
     m_search->setClearButtonEnabled(true);
+    m_search->installEventFilter(this);
     connect(m_search, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_model->filter(text); });
 
@@ -189,6 +191,22 @@ void TWAddressBookPickerController::build()
         if (m_delegate)
             m_delegate->addressBookPickerControllerDidClose(person);
     });
+}
+
+bool TWAddressBookPickerController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_search && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Down || key == Qt::Key_Up) {
+            const QModelIndexList rows = m_list->selectionModel()->selectedRows();
+            const int current = rows.isEmpty() ? -1 : rows.constFirst().row();
+            const int next = key == Qt::Key_Down ? current + 1 : current - 1;
+            if (next >= 0 && next < m_model->rowCount())
+                selectRow(next);
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void TWAddressBookPickerController::update()

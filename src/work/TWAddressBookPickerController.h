@@ -89,6 +89,11 @@ public:
     // e-mail addresses or phone numbers (word by word, the last word begun).
     static bool personMatches(const TWPerson &person, const QString &search);
 
+protected:
+    // Up and Down in the search field move through the list, so that Return
+    // chooses without leaving the keyboard.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void build();
     void reloadList();

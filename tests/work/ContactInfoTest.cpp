@@ -333,6 +333,14 @@ TEST_F(ContactInfoTest, ThePickerListsTheContactsFolderAndHandsOverTheChosenPers
     EXPECT_EQ(picker.shownPeople()[0]->lastName, QStringLiteral("Alpha"));
     EXPECT_TRUE(picker.statusLabel()->text().contains(QStringLiteral("pipe.vcf")));
 
+    // Down from the search field selects, Up goes back.
+    QTest::keyClick(picker.searchField(), Qt::Key_Down);
+    QTest::keyClick(picker.searchField(), Qt::Key_Down);
+    ASSERT_TRUE(picker.selectedPerson());
+    EXPECT_EQ(picker.selectedPerson()->lastName, QStringLiteral("Zeta"));
+    QTest::keyClick(picker.searchField(), Qt::Key_Up);
+    EXPECT_EQ(picker.selectedPerson()->lastName, QStringLiteral("Alpha"));
+
     picker.searchField()->setText(QStringLiteral("zoe"));
     ASSERT_EQ(picker.shownPeople().size(), 1);
     // Save with nobody selected gives none.
