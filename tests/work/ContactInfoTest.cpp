@@ -230,34 +230,6 @@ TEST_F(ContactInfoTest, ThePopoverChangesTheClientOnSaveAndKeepsAnUntouchedLogo)
               QStringLiteral("Acme"));
 }
 
-TEST_F(ContactInfoTest, ThePopoverChangesTheMerchantAndCancelLeavesIt)
-{
-    auto document = documentWithContacts();
-    auto *editor = openPopover<TWMerchantInfoController>(*document, TWItemTypeMerchant,
-                                                         merchant->identifier(), 5);
-    ASSERT_TRUE(editor);
-    EXPECT_EQ(editor->phoneTextField()->text(), QStringLiteral("555-0100"));
-    editor->nameTextField()->setText(QStringLiteral("Renamed"));
-    editor->cancelButton()->click();
-    settle();
-    EXPECT_FALSE(editor->saved());
-    EXPECT_FALSE(document->popover()->isShown());
-    EXPECT_EQ(document->business()->merchantWithIdentifier(merchant->identifier())->name(),
-              QStringLiteral("Paper Co"));
-
-    editor = openPopover<TWMerchantInfoController>(*document, TWItemTypeMerchant,
-                                                   merchant->identifier(), 5);
-    editor->websiteTextField()->setText(QStringLiteral("paper.example"));
-    editor->phoneTextField()->clear();
-    editor->saveButton()->click();
-    settle();
-    const TWMerchantPtr stored =
-        document->business()->merchantWithIdentifier(merchant->identifier());
-    EXPECT_EQ(stored->website(), QUrl(QStringLiteral("http://paper.example")));
-    EXPECT_TRUE(stored->phone().isNull());
-    EXPECT_EQ(stored->name(), QStringLiteral("Paper Co"));
-}
-
 TEST_F(ContactInfoTest, APickedPersonReplacesEveryFieldAndNobodyChangesNothing)
 {
     auto document = documentWithContacts();
