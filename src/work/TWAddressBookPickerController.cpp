@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 #include <utility>
@@ -32,12 +33,15 @@ public:
     void setPeople(TWPersonList people)
     {
         // Sorted once by what the list shows; the search only filters.
-        QList<std::pair<QString, TWPersonPtr>> keyed;
+        QList<Entry> keyed;
         keyed.reserve(people.size());
-        for (TWPersonPtr &person : people)
-            keyed.append({TWAddressBookPickerController::displayName(*person), std::move(person)});
-        std::stable_sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
-            return a.first.compare(b.first, Qt::CaseInsensitive) < 0;
+        for (TWPersonPtr &person : people) {
+            QString name = TWAddressBookPickerController::displayName(*person);
+            QString text = TWAddressBookPickerController::searchText(*person);
+            keyed.append({std::move(name), std::move(text), std::move(person)});
+        }
+        std::stable_sort(keyed.begin(), keyed.end(), [](const Entry &a, const Entry &b) {
+            return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
         });
         m_all = std::move(keyed);
         filter(m_search);
@@ -48,20 +52,21 @@ public:
         beginResetModel();
         m_search = search;
         m_shown.clear();
-        for (const auto &entry : std::as_const(m_all))
-            if (TWAddressBookPickerController::personMatches(*entry.second, search))
+        const bool all = search.trimmed().isEmpty();
+        for (const Entry &entry : std::as_const(m_all))
+            if (all || TWStringAdditions::searchString(entry.text, search, true))
                 m_shown.append(entry);
         endResetModel();
     }
 
     TWPersonPtr person(int row) const
     {
-        return row >= 0 && row < m_shown.size() ? m_shown.at(row).second : nullptr;
+        return row >= 0 && row < m_shown.size() ? m_shown.at(row).person : nullptr;
     }
     int rowOf(const TWPersonPtr &person) const
     {
         for (int row = 0; row < m_shown.size(); ++row)
-            if (m_shown.at(row).second == person)
+            if (m_shown.at(row).person == person)
                 return row;
         return -1;
     }
@@ -69,8 +74,8 @@ public:
     {
         TWPersonList list;
         list.reserve(m_shown.size());
-        for (const auto &entry : m_shown)
-            list.append(entry.second);
+        for (const Entry &entry : m_shown)
+            list.append(entry.person);
         return list;
     }
     int total() const { return int(m_all.size()); }
@@ -89,7 +94,7 @@ public:
         if (!entry || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
             return {};
         if (index.column() == 0)
-            return m_shown.at(index.row()).first;
+            return m_shown.at(index.row()).name;
         return TWAddressBookPickerController::multiValueStringWithPerson(
             entry.get(), TWPersonProperty::Email, std::nullopt);
     }
@@ -101,8 +106,13 @@ public:
     }
 
 private:
-    QList<std::pair<QString, TWPersonPtr>> m_all;
-    QList<std::pair<QString, TWPersonPtr>> m_shown;
+    struct Entry {
+        QString name; // as listed
+        QString text; // as searched
+        TWPersonPtr person;
+    };
+    QList<Entry> m_all;
+    QList<Entry> m_shown;
     QString m_search;
 };
 
@@ -254,8 +264,11 @@ void TWAddressBookPickerController::showWindow(QWidget *owner)
 {
     window();
     QWidget *parent = owner ? owner->window() : nullptr;
-    if (m_window->parentWidget() != parent)
-        m_window->setParent(parent, m_window->windowFlags() | Qt::Dialog);
+    // Kept above the owner's window without becoming its child: a sheet's
+    // window goes when the sheet ends, and the picker stays with its editor.
+    m_window->winId();
+    if (QWindow *handle = m_window->windowHandle())
+        handle->setTransientParent(parent ? parent->windowHandle() : nullptr);
     m_window->setWindowModality(Qt::ApplicationModal);
     QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     if (screen) {
@@ -431,14 +444,18 @@ QString TWAddressBookPickerController::displayName(const TWPerson &person)
     return names.isEmpty() ? TWLocalized("addressBookNoName") : names;
 }
 
-bool TWAddressBookPickerController::personMatches(const TWPerson &person, const QString &search)
+QString TWAddressBookPickerController::searchText(const TWPerson &person)
 {
-    if (search.trimmed().isEmpty())
-        return true;
     QStringList words{person.firstName, person.lastName, person.organization};
     for (const TWPersonLabeledValue &email : person.emails)
         words.append(QString(email.value).replace(u'@', u' '));
     for (const TWPersonLabeledValue &phone : person.phones)
         words.append(phone.value);
-    return TWStringAdditions::searchString(words.join(u' '), search, true);
+    return words.join(u' ');
+}
+
+bool TWAddressBookPickerController::personMatches(const TWPerson &person, const QString &search)
+{
+    return search.trimmed().isEmpty() ||
+           TWStringAdditions::searchString(searchText(person), search, true);
 }

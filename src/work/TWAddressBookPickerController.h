@@ -88,6 +88,8 @@ public:
     // Whether the search text matches the person's names, organisation,
     // e-mail addresses or phone numbers (word by word, the last word begun).
     static bool personMatches(const TWPerson &person, const QString &search);
+    // The words the search looks at.
+    static QString searchText(const TWPerson &person);
 
 protected:
     // Up and Down in the search field move through the list, so that Return
