@@ -426,3 +426,16 @@ TEST(AddressBookFiles, OneReadingOfTheFolderIsBounded)
     EXPECT_EQ(folder.filesBeyondLimit, 1);
     EXPECT_TRUE(folder.skippedFiles.isEmpty());
 }
+
+TEST(AddressBookFiles, ACardOfEachVersionReadsWithAPictureThatDecodes)
+{
+    for (const char *name : {"version21.vcf", "version30.vcf", "version40.vcf"}) {
+        const TWAddressBook::FileResult result =
+            TWAddressBook::readFile(QStringLiteral(TW_TEST_DATA_DIR "/") + QLatin1String(name));
+        ASSERT_EQ(result.error, TWAddressBook::FileError::None) << name;
+        ASSERT_EQ(result.people.size(), 1) << name;
+        const TWPersonPtr &person = result.people.constFirst();
+        EXPECT_FALSE(Picker::personName(person.get()).isEmpty()) << name;
+        EXPECT_EQ(QImage::fromData(person->imageData).size(), QSize(1, 1)) << name;
+    }
+}
