@@ -11,6 +11,7 @@
 #include "TWTransactionsController.h"
 #include "TWWindowController.h"
 
+#include "TWMasterController.h"
 #include "TWRecordEditors.h"
 
 #include "TWAccount.h"
@@ -583,4 +584,41 @@ TEST_F(MerchantsView, TheRepeatsViewListsOneSchedulesBills)
     EXPECT_FALSE(titles.contains(TWLocalized("newBill")));
     EXPECT_FALSE(titles.contains(TWLocalized("duplicateBill")));
     EXPECT_TRUE(titles.contains(TWLocalized("deleteBill")));
+}
+
+TEST_F(MerchantsView, TheDocumentRoutesBillCommandsToTheChosenMerchant)
+{
+    const TWBillPtr a = addBill(QStringLiteral("A"));
+    const TWBillPtr b = addBill(QStringLiteral("B"));
+    business->setDocumentFrame(QRectF(20, 20, 1000, 700));
+    document->showWindows();
+    settle();
+    const TWMasterItemPtr node = document->masterController()->masterItemWithType(
+        TWMasterItemEntity, TWItemTypeMerchant, merchant->identifier());
+    ASSERT_TRUE(node);
+    document->selectMasterItems({node}, true);
+    auto *shown = qobject_cast<TWMerchantController *>(document->detailController(TWDetailMerchants));
+    ASSERT_TRUE(shown);
+    ASSERT_EQ(shown->bills().size(), 2);
+    EXPECT_TRUE(document->validate(TWAction::doNewBill, 0).enabled);
+    EXPECT_FALSE(document->validate(TWAction::doEditBill, 0).enabled);
+
+    shown->selectBill(a);
+    EXPECT_TRUE(document->validate(TWAction::doEditBill, 0).enabled);
+    document->perform(TWAction::doMarkBill, TWBillMarkPaid);
+    EXPECT_TRUE(business->billWithIdentifier(a->identifier())->paid());
+    EXPECT_FALSE(business->billWithIdentifier(b->identifier())->paid());
+
+    // The column commands of the Columns menu reach the bill list.
+    EXPECT_EQ(shown->table()->fieldColumn(TWBillColumnMerchant), -1);
+    document->perform(TWAction::doColumnMerchantBill, TWBillColumnMerchant);
+    EXPECT_GE(shown->table()->fieldColumn(TWBillColumnMerchant), 0);
+
+    document->perform(TWAction::doNewBill);
+    ASSERT_TRUE(shown->billSheet());
+    shown->billSheet()->nameField()->setText(QStringLiteral("Water"));
+    shown->billSheet()->saveButton()->click();
+    settle();
+    EXPECT_EQ(shown->bills().size(), 3);
+    EXPECT_TRUE(document->isDocumentEdited());
 }
