@@ -31,12 +31,13 @@ namespace
 constexpr int kMinimumPaneHeight = 100;
 constexpr int kLinkSize = 14;
 
-// The repeat column's cell: the schedule as text with a link after it that
-// shows the schedule in the repeats view.
-class RepeatLinkDelegate final : public QStyledItemDelegate
+// The bill table's cells: the repeat column's schedule as text with a link
+// after it that shows the schedule in the repeats view, and the overdue
+// column's days in red.
+class BillCellDelegate final : public QStyledItemDelegate
 {
 public:
-    RepeatLinkDelegate(QAbstractItemModel *model, std::function<void(int row)> follow,
+    BillCellDelegate(QAbstractItemModel *model, std::function<void(int row)> follow,
                        QObject *parent)
         : QStyledItemDelegate(parent), m_model(model), m_follow(std::move(follow))
     {
@@ -71,12 +72,23 @@ public:
         return QStyledItemDelegate::editorEvent(event, model, option, index);
     }
 
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.isValid() && tagOf(index) == TWBillColumnOverdue &&
+            !option->state.testFlag(QStyle::State_Selected))
+            option->palette.setColor(QPalette::Text, QColor(Qt::red));
+    }
+
 private:
+    int tagOf(const QModelIndex &index) const
+    {
+        return m_model->headerData(index.column(), Qt::Horizontal, Qt::UserRole).toInt();
+    }
     bool isRepeatCell(const QModelIndex &index) const
     {
-        return index.isValid() &&
-               m_model->headerData(index.column(), Qt::Horizontal, Qt::UserRole).toInt() ==
-                   TWBillColumnRepeat &&
+        return index.isValid() && tagOf(index) == TWBillColumnRepeat &&
                !index.data(Qt::DisplayRole).toString().isEmpty();
     }
     // Right after the text, inside the cell.
@@ -234,7 +246,7 @@ void TWMerchantController::build()
     m_table->table()->setObjectName(QStringLiteral("billsTable"));
     m_table->setBusiness(m_business);
     pane->addWidget(m_table->table(), 1);
-    m_table->table()->setItemDelegate(new RepeatLinkDelegate(
+    m_table->table()->setItemDelegate(new BillCellDelegate(
         m_table->model(), [this](int row) { doRepeatButton(m_bills.value(row)); }, m_table));
 
     auto *bar = new QWidget(m_billsPane);
