@@ -15,7 +15,9 @@
 #include <QLineEdit>
 #include <QToolButton>
 
-TWBillController::TWBillController(QObject *parent) : TWWorkSheet(parent) {}
+TWBillController::TWBillController(QObject *parent) : TWWorkSheet(parent)
+{
+}
 
 TWBillController::~TWBillController() = default;
 
@@ -47,7 +49,8 @@ void TWBillController::buildForm()
     flagsLayout->addWidget(m_paid);
     flagsLayout->addStretch(1);
     addRow(nullptr, flags);
-    connect(m_received, &QCheckBox::clicked, this, [this](bool on) { doCheckbox(TagReceived, on); });
+    connect(m_received, &QCheckBox::clicked, this,
+            [this](bool on) { doCheckbox(TagReceived, on); });
     connect(m_paid, &QCheckBox::clicked, this, [this](bool on) { doCheckbox(TagPaid, on); });
 
     auto *due = new QWidget(m_view);

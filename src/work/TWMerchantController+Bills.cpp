@@ -279,7 +279,8 @@ void TWMerchantController::duplicateBills(const TWBillList &bills)
             break;
     }
     if (beforePeriod)
-        if (TWErrorResult error = m_business->updateNominalTransferTransactions(); error && !failure)
+        if (TWErrorResult error = m_business->updateNominalTransferTransactions();
+            error && !failure)
             failure = error;
     if (addedBill)
         m_business->notifyBillsAdd();
@@ -309,7 +310,8 @@ void TWMerchantController::deleteSelectedBill(bool context)
     twRunAlert(alert, [guarded, context](int code) {
         if (!guarded || code != 1000)
             return;
-        guarded->deleteConfirmed(guarded->billsForRowIndexes(guarded->m_table->rowsActedOn(context)));
+        guarded->deleteConfirmed(
+            guarded->billsForRowIndexes(guarded->m_table->rowsActedOn(context)));
     });
 }
 
@@ -363,11 +365,20 @@ void TWMerchantController::markBill(int tag, bool context)
         // write succeeded.
         const TWBillPtr marked = bill->copy();
         switch (tag) {
-        case TWBillMarkReceived: marked->setReceived(true); break;
-        case TWBillMarkNotReceived: marked->setReceived(false); break;
-        case TWBillMarkPaid: marked->setPaid(true); break;
-        case TWBillMarkNotPaid: marked->setPaid(false); break;
-        default: break;
+        case TWBillMarkReceived:
+            marked->setReceived(true);
+            break;
+        case TWBillMarkNotReceived:
+            marked->setReceived(false);
+            break;
+        case TWBillMarkPaid:
+            marked->setPaid(true);
+            break;
+        case TWBillMarkNotPaid:
+            marked->setPaid(false);
+            break;
+        default:
+            break;
         }
         if ((failure = m_business->updateBill(marked, true)))
             break;
@@ -397,8 +408,8 @@ void TWMerchantController::newTransaction(bool multiple)
         return;
     TWRelationshipList relationships;
     TWTransactionPtr transaction;
-    if (TWErrorResult error =
-            m_business->createBillTransaction(chosen, account, &relationships, &transaction, false)) {
+    if (TWErrorResult error = m_business->createBillTransaction(chosen, account, &relationships,
+                                                                &transaction, false)) {
         presentError(*error);
         return;
     }

@@ -38,7 +38,7 @@ class BillCellDelegate final : public QStyledItemDelegate
 {
 public:
     BillCellDelegate(QAbstractItemModel *model, std::function<void(int row)> follow,
-                       QObject *parent)
+                     QObject *parent)
         : QStyledItemDelegate(parent), m_model(model), m_follow(std::move(follow))
     {
     }
@@ -54,8 +54,7 @@ public:
         text.rect.setRight(option.rect.right() - kLinkSize - 4);
         QStyledItemDelegate::paint(painter, text, index);
         const QIcon icon = QIcon::fromTheme(
-            QStringLiteral("go-next"),
-            QApplication::style()->standardIcon(QStyle::SP_ArrowRight));
+            QStringLiteral("go-next"), QApplication::style()->standardIcon(QStyle::SP_ArrowRight));
         icon.paint(painter, linkRect(option, index));
     }
 
@@ -96,8 +95,8 @@ private:
     {
         const int textWidth =
             option.fontMetrics.horizontalAdvance(index.data(Qt::DisplayRole).toString());
-        const int x = std::min(option.rect.left() + 6 + textWidth + 4,
-                               option.rect.right() - kLinkSize - 2);
+        const int x =
+            std::min(option.rect.left() + 6 + textWidth + 4, option.rect.right() - kLinkSize - 2);
         return QRect(x, option.rect.center().y() - kLinkSize / 2, kLinkSize, kLinkSize);
     }
 
@@ -422,7 +421,8 @@ void TWMerchantController::transactionsUpdated()
 
 QString TWMerchantController::money(qint64 value) const
 {
-    const TWUnit *home = m_business && m_business->homeUnit() ? m_business->homeUnit().get() : nullptr;
+    const TWUnit *home =
+        m_business && m_business->homeUnit() ? m_business->homeUnit().get() : nullptr;
     return TWFormatter::formatter().valueString(value, home, true, true, false, true, true,
                                                 m_business);
 }
@@ -451,10 +451,9 @@ QString TWMerchantController::workText(const TWWorkTable *, int row, int tag) co
     case TWBillColumnDue:
         return bill->dueDate().isValid() ? formatter.shortDateString(bill->dueDate()) : QString();
     case TWBillColumnRepeat: {
-        const TWRepeatPtr repeat =
-            m_business && bill->repeatIdentifier() != 0
-                ? m_business->repeatWithIdentifier(bill->repeatIdentifier())
-                : nullptr;
+        const TWRepeatPtr repeat = m_business && bill->repeatIdentifier() != 0
+                                       ? m_business->repeatWithIdentifier(bill->repeatIdentifier())
+                                       : nullptr;
         return repeat ? formatter.repeatString(repeat->interval(), repeat->intervalUnit(),
                                                repeat->endDate())
                       : QString();
@@ -464,7 +463,8 @@ QString TWMerchantController::workText(const TWWorkTable *, int row, int tag) co
     case TWBillColumnOwe:
         return money(figures(*bill).owe);
     case TWBillColumnPercentPaid:
-        return QStringLiteral("%1%").arg(formatter.percentValueString(figures(*bill).percentPaid, 0));
+        return QStringLiteral("%1%").arg(
+            formatter.percentValueString(figures(*bill).percentPaid, 0));
     case TWBillColumnOverdue:
         return figures(*bill).overdue ? formatter.overdueDateString(bill->dueDate()) : QString();
     case TWBillColumnNotes:
@@ -537,7 +537,8 @@ void TWMerchantController::workSort(TWWorkTable *, int tag, bool ascending)
         key.bill = bill;
         if (tag == TWBillColumnMerchant) {
             const TWMerchantPtr merchant =
-                m_business ? m_business->merchantWithIdentifier(bill->merchantIdentifier()) : nullptr;
+                m_business ? m_business->merchantWithIdentifier(bill->merchantIdentifier())
+                           : nullptr;
             key.hasMerchant = bool(merchant);
             key.merchantName = merchant ? merchant->name() : QString();
         } else if (tag == TWBillColumnRepeat && m_business && bill->repeatIdentifier() != 0) {
@@ -546,14 +547,15 @@ void TWMerchantController::workSort(TWWorkTable *, int tag, bool ascending)
         key.figures = m_figures.value(bill->identifier());
         keys.append(std::move(key));
     }
-    std::stable_sort(keys.begin(), keys.end(), [tag, ascending](const SortKey &a, const SortKey &b) {
-        int order = compareKeys(a, b, tag);
-        if (!ascending)
-            order = -order;
-        if (order == 0)
-            order = TWWorkCompare::value(a.bill->identifier(), b.bill->identifier());
-        return order < 0;
-    });
+    std::stable_sort(
+        keys.begin(), keys.end(), [tag, ascending](const SortKey &a, const SortKey &b) {
+            int order = compareKeys(a, b, tag);
+            if (!ascending)
+                order = -order;
+            if (order == 0)
+                order = TWWorkCompare::value(a.bill->identifier(), b.bill->identifier());
+            return order < 0;
+        });
     for (int i = 0; i < keys.size(); ++i)
         m_bills[i] = keys.at(i).bill;
     rebuildRowIndex();
@@ -696,13 +698,20 @@ bool TWMerchantController::canAddTransaction() const
 bool TWMerchantController::validationQuery(TWQuery query, bool context) const
 {
     switch (query) {
-    case TWQuery::CanAddBill: return canAddBill();
-    case TWQuery::CanEditBill: return canEditBill(context);
-    case TWQuery::CanDuplicateBill: return canDuplicateBill(context);
-    case TWQuery::CanDeleteBill: return canDeleteBill(context);
-    case TWQuery::CanMarkBill: return canMarkBill(context);
-    case TWQuery::CanAddTransaction: return canAddTransaction();
-    default: return false;
+    case TWQuery::CanAddBill:
+        return canAddBill();
+    case TWQuery::CanEditBill:
+        return canEditBill(context);
+    case TWQuery::CanDuplicateBill:
+        return canDuplicateBill(context);
+    case TWQuery::CanDeleteBill:
+        return canDeleteBill(context);
+    case TWQuery::CanMarkBill:
+        return canMarkBill(context);
+    case TWQuery::CanAddTransaction:
+        return canAddTransaction();
+    default:
+        return false;
     }
 }
 

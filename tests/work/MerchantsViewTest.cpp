@@ -120,8 +120,9 @@ protected:
     TWTransactionPtr addEntry(const TWBillPtr &bill, qint64 total, const TWAccountPtr &other,
                               const TWAccountPtr &payable = nullptr, qint64 home = 0)
     {
-        const TWAccountPtr ap = payable ? payable : accountOfType(TWAccountTypeAccountsPayable,
-                                                                   QStringLiteral("Payable"));
+        const TWAccountPtr ap =
+            payable ? payable
+                    : accountOfType(TWAccountTypeAccountsPayable, QStringLiteral("Payable"));
         TWTransactionPtr t = TWTransaction::transactionWithBusiness(*business);
         t->setDate(twLocal(2026, 3, 2));
         t->setAccount1Identifier(ap->identifier());
@@ -133,10 +134,9 @@ protected:
         t->setTotalBusiness(home ? home : total);
         EXPECT_FALSE(business->addTransaction(t, false, false, false, false));
         EXPECT_FALSE(business->addRelationship(
-            TWRelationship::relationshipWithType(TWRelationshipTypeBillPayment, 0.0,
-                                                 bill->merchantIdentifier(), bill->identifier(),
-                                                 t->identifier(), 0,
-                                                 business->nextRelationshipIdentifier()),
+            TWRelationship::relationshipWithType(
+                TWRelationshipTypeBillPayment, 0.0, bill->merchantIdentifier(), bill->identifier(),
+                t->identifier(), 0, business->nextRelationshipIdentifier()),
             false));
         return t;
     }
@@ -185,8 +185,8 @@ TEST_F(MerchantsView, CellsShowTheFiguresInTheHomeCurrencyAndRowsTakeTheirColour
     preferences.setOweColour(QColor(0, 0, 200));
     preferences.setPaidColour(QColor(0, 150, 0));
     preferences.setBillColour(QColor(10, 10, 10));
-    const TWAccountPtr payableEuro =
-        accountOfType(TWAccountTypeAccountsPayable, QStringLiteral("Payable EUR"), QStringLiteral("EUR"));
+    const TWAccountPtr payableEuro = accountOfType(
+        TWAccountTypeAccountsPayable, QStringLiteral("Payable EUR"), QStringLiteral("EUR"));
     const TWBillPtr half = addBill(QStringLiteral("Half"), twLocal(2026, 3, 18));
     addEntry(half, -10000, expense);
     addEntry(half, 5000, bank);
@@ -203,7 +203,8 @@ TEST_F(MerchantsView, CellsShowTheFiguresInTheHomeCurrencyAndRowsTakeTheirColour
     EXPECT_EQ(cell(h, TWBillColumnTotal), QStringLiteral("$100.00"));
     EXPECT_EQ(cell(h, TWBillColumnOwe), QStringLiteral("$50.00"));
     EXPECT_EQ(cell(h, TWBillColumnPercentPaid), QStringLiteral("50%"));
-    EXPECT_EQ(cell(h, TWBillColumnOverdue), TWFormatter::formatter().overdueDateString(half->dueDate()));
+    EXPECT_EQ(cell(h, TWBillColumnOverdue),
+              TWFormatter::formatter().overdueDateString(half->dueDate()));
     EXPECT_FALSE(cell(h, TWBillColumnOverdue).isEmpty());
     EXPECT_EQ(view->billColour(*half), QColor(200, 0, 0));
     const int e = rowOf(euro);
@@ -355,8 +356,8 @@ TEST_F(MerchantsView, PayingOneBillOpensATransactionInPayablesLinkedToIt)
 
 TEST_F(MerchantsView, PayingSeveralBillsUsesTheirPayableAccountAndOneLinePerBill)
 {
-    const TWAccountPtr payableEuro =
-        accountOfType(TWAccountTypeAccountsPayable, QStringLiteral("Payable EUR"), QStringLiteral("EUR"));
+    const TWAccountPtr payableEuro = accountOfType(
+        TWAccountTypeAccountsPayable, QStringLiteral("Payable EUR"), QStringLiteral("EUR"));
     const TWBillPtr a = addBill(QStringLiteral("A"));
     const TWBillPtr b = addBill(QStringLiteral("B"));
     addEntry(a, -10000, expense, payableEuro, -12000);
@@ -391,7 +392,8 @@ TEST_F(MerchantsView, BillsWithAClosedPaymentAreNotDeleted)
     open({merchant});
     select({open1, closed});
     view->deleteSelectedBill(false);
-    EXPECT_EQ(alerts, QStringList({TWLocalized("deleteBillsTitle"), TWLocalized("deleteClosedTransaction")}));
+    EXPECT_EQ(alerts, QStringList({TWLocalized("deleteBillsTitle"),
+                                   TWLocalized("deleteClosedTransaction")}));
     EXPECT_TRUE(business->billWithIdentifier(open1->identifier()));
     EXPECT_TRUE(business->billWithIdentifier(closed->identifier()));
     EXPECT_EQ(view->bills().size(), 2);
@@ -511,15 +513,16 @@ TEST_F(MerchantsView, TheBillSheetSavesANewBillWithItsChargeAndCancelStoresNothi
     const TWTransactionList charges = business->transactionsWithBill(*stored);
     ASSERT_EQ(charges.size(), 1);
     EXPECT_EQ(charges.first()->total(), 0);
-    const TWAccountPtr payable = business->accountWithIdentifier(charges.first()->account1Identifier());
+    const TWAccountPtr payable =
+        business->accountWithIdentifier(charges.first()->account1Identifier());
     ASSERT_TRUE(payable);
     EXPECT_EQ(payable->accountType(), TWAccountTypeAccountsPayable);
     // Listed and selected.
     ASSERT_EQ(view->selectedBills().size(), 1);
     EXPECT_EQ(view->selectedBills().first()->identifier(), stored->identifier());
     // The name is remembered for completion.
-    EXPECT_TRUE(sheet->completions(TWValueListBillNames, QStringLiteral("elec")).contains(
-        QStringLiteral("Electricity")));
+    EXPECT_TRUE(sheet->completions(TWValueListBillNames, QStringLiteral("elec"))
+                    .contains(QStringLiteral("Electricity")));
 }
 
 TEST_F(MerchantsView, TheBillSheetStoresAndDropsASchedule)
@@ -553,8 +556,9 @@ TEST_F(MerchantsView, TheBillSheetStoresAndDropsASchedule)
 
 TEST_F(MerchantsView, TheRepeatsViewListsOneSchedulesBills)
 {
-    const TWRepeatPtr repeat = TWRepeat::repeatWithType(TWRepeatTypeBill, 1, TWRepeatIntervalUnitMonth,
-                                                        QDateTime(), false, business->nextRepeatIdentifier());
+    const TWRepeatPtr repeat =
+        TWRepeat::repeatWithType(TWRepeatTypeBill, 1, TWRepeatIntervalUnitMonth, QDateTime(), false,
+                                 business->nextRepeatIdentifier());
     ASSERT_FALSE(business->addRepeat(repeat, false));
     const TWBillPtr first = addBill(QStringLiteral("Lease"), {}, nullptr, repeat->identifier());
     const TWBillPtr second = addBill(QStringLiteral("Lease"), {}, nullptr, repeat->identifier());
@@ -597,7 +601,8 @@ TEST_F(MerchantsView, TheDocumentRoutesBillCommandsToTheChosenMerchant)
         TWMasterItemEntity, TWItemTypeMerchant, merchant->identifier());
     ASSERT_TRUE(node);
     document->selectMasterItems({node}, true);
-    auto *shown = qobject_cast<TWMerchantController *>(document->detailController(TWDetailMerchants));
+    auto *shown =
+        qobject_cast<TWMerchantController *>(document->detailController(TWDetailMerchants));
     ASSERT_TRUE(shown);
     ASSERT_EQ(shown->bills().size(), 2);
     EXPECT_TRUE(document->validate(TWAction::doNewBill, 0).enabled);
