@@ -165,7 +165,7 @@ void TWMerchantController::editBill(const TWBillPtr &bill)
     m_document->beginSheetWithView(sheet->view(), false, true, [guarded, remembered](int code) {
         if (!guarded || code != -1002)
             return;
-        guarded->updateMerchant();
+        guarded->relist();
         const QList<int> rows = guarded->rowIndexesForBills(remembered);
         QItemSelection selection;
         for (int row : rows)
@@ -175,6 +175,17 @@ void TWMerchantController::editBill(const TWBillPtr &bill)
         guarded->m_table->table()->selectionModel()->select(
             selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     });
+}
+
+void TWMerchantController::relist()
+{
+    // Inside the repeats view a changed bill may change the schedule's row
+    // above it (its items, its interval, the schedule itself): both lists
+    // are read again there.
+    if (m_mode == ModeRepeat && m_document && m_document->isMasterSelected(TWMasterSectionRepeats))
+        m_document->transactionsUpdated();
+    else
+        updateMerchant();
 }
 
 void TWMerchantController::doRepeatButton(const TWBillPtr &bill)
@@ -346,7 +357,7 @@ void TWMerchantController::deleteConfirmed(const TWBillList &bills)
             break;
     }
     m_table->clearSelection();
-    updateMerchant();
+    relist();
     changed();
     if (failure)
         presentError(*failure);
@@ -384,7 +395,7 @@ void TWMerchantController::markBill(int tag, bool context)
             break;
     }
     m_table->clearSelection();
-    updateMerchant();
+    relist();
     changed();
     if (failure)
         presentError(*failure);

@@ -114,6 +114,8 @@ public:
     // ---- The list ----
     // Lists the bills again, sorted, and hands them to the register.
     void updateMerchant();
+    // Lists again after one of the view's own changes.
+    void relist();
     // Hands the chosen bills (or all listed) to the register.
     void updateTransactions();
     TWBillList billsForRowIndexes(const QList<int> &rows) const;

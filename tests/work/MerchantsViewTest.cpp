@@ -8,6 +8,7 @@
 #include "TWBillController.h"
 #include "TWMerchantController.h"
 #include "TWRepeatController.h"
+#include "TWRepeatsController.h"
 #include "TWTransactionsController.h"
 #include "TWWindowController.h"
 
@@ -626,4 +627,40 @@ TEST_F(MerchantsView, TheDocumentRoutesBillCommandsToTheChosenMerchant)
     settle();
     EXPECT_EQ(shown->bills().size(), 3);
     EXPECT_TRUE(document->isDocumentEdited());
+}
+
+TEST_F(MerchantsView, BillCommandsReachTheRepeatsViewsBills)
+{
+    TWAppRegistry::registry().setDetailFactory(
+        TWDetailRepeats, [](QObject *parent) { return new TWRepeatsController(parent); });
+    const TWRepeatPtr repeat =
+        TWRepeat::repeatWithType(TWRepeatTypeBill, 1, TWRepeatIntervalUnitMonth, QDateTime(), false,
+                                 business->nextRepeatIdentifier());
+    ASSERT_FALSE(business->addRepeat(repeat, false));
+    const TWBillPtr first = addBill(QStringLiteral("Lease"), {}, nullptr, repeat->identifier());
+    const TWBillPtr second = addBill(QStringLiteral("Lease"), {}, nullptr, repeat->identifier());
+    business->setDocumentFrame(QRectF(20, 20, 1000, 700));
+    document->showWindows();
+    settle();
+    const TWMasterItemPtr node =
+        document->masterController()->masterItemWithType(TWMasterItemRepeats, 0, 0);
+    ASSERT_TRUE(node);
+    document->selectMasterItems({node}, true);
+    auto *repeats =
+        qobject_cast<TWRepeatsController *>(document->detailController(TWDetailRepeats));
+    ASSERT_TRUE(repeats);
+    repeats->update();
+    repeats->selectRepeat(repeat);
+    auto *bills = qobject_cast<TWMerchantController *>(repeats->merchantsView());
+    ASSERT_TRUE(bills);
+    ASSERT_EQ(bills->bills().size(), 2);
+    bills->selectBill(second);
+    EXPECT_TRUE(document->validate(TWAction::doMarkBill, 0).enabled);
+    EXPECT_FALSE(document->validate(TWAction::doNewBill, 0).enabled);
+    document->perform(TWAction::doMarkBill, TWBillMarkPaid);
+    EXPECT_TRUE(business->billWithIdentifier(second->identifier())->paid());
+    EXPECT_FALSE(business->billWithIdentifier(first->identifier())->paid());
+    // Both lists were read again: the schedule stays chosen, its bills listed.
+    EXPECT_EQ(repeats->selectedRepeat()->identifier(), repeat->identifier());
+    EXPECT_EQ(bills->bills().size(), 2);
 }
