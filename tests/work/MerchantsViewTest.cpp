@@ -15,6 +15,8 @@
 #include "TWMasterController.h"
 #include "TWRecordEditors.h"
 
+#include "TWDenyGuard.h"
+
 #include "TWAccount.h"
 #include "TWClock.h"
 #include "TWFormatter.h"
@@ -663,4 +665,50 @@ TEST_F(MerchantsView, BillCommandsReachTheRepeatsViewsBills)
     // Both lists were read again: the schedule stays chosen, its bills listed.
     EXPECT_EQ(repeats->selectedRepeat()->identifier(), repeat->identifier());
     EXPECT_EQ(bills->bills().size(), 2);
+}
+
+TEST_F(MerchantsView, AFailedMarkOrCheckBoxLeavesTheStoredBillAsItWas)
+{
+    const TWBillPtr bill = addBill(QStringLiteral("A"));
+    open({merchant});
+    {
+        TWDenyGuard deny(*business, SQLITE_UPDATE, "bills");
+        select({bill});
+        view->markBill(TWBillMarkPaid, false);
+        view->workCheckbox(view->table(), view->billRow(*bill), TWBillColumnReceived, false);
+    }
+    ASSERT_EQ(prompts.errors.size(), 2);
+    EXPECT_EQ(prompts.errors.at(1).domain(), QStringLiteral("Tallyworth Merchant Error"));
+    EXPECT_EQ(prompts.errors.at(1).code(), -1);
+    const TWBillPtr stored = business->billWithIdentifier(bill->identifier());
+    EXPECT_FALSE(stored->paid());
+    EXPECT_TRUE(stored->received());
+    const int row = view->billRow(*bill);
+    EXPECT_FALSE(view->workChecked(view->table(), row, TWBillColumnPaid));
+    EXPECT_TRUE(view->workChecked(view->table(), row, TWBillColumnReceived));
+}
+
+TEST_F(MerchantsView, SavingANewBillAgainAfterItsChargeFailedStoresItOnce)
+{
+    open({merchant});
+    view->newBill();
+    TWBillController *sheet = view->billSheet();
+    sheet->nameField()->setText(QStringLiteral("Gas"));
+    {
+        // The bill goes in, its charge's link does not: the sheet stays open.
+        TWDenyGuard deny(*business, SQLITE_INSERT, "relationships");
+        sheet->saveButton()->click();
+        settle();
+    }
+    EXPECT_FALSE(sheet->saved());
+    EXPECT_EQ(prompts.errors.size(), 1);
+    const qint32 identifier = sheet->editBill()->identifier();
+    sheet->saveButton()->click();
+    settle();
+    EXPECT_TRUE(sheet->saved());
+    int listed = 0;
+    for (const TWBillPtr &bill : business->bills())
+        listed += bill->identifier() == identifier;
+    EXPECT_EQ(listed, 1);
+    EXPECT_EQ(business->transactionsWithBill(*business->billWithIdentifier(identifier)).size(), 1);
 }
