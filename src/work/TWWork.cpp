@@ -1,7 +1,9 @@
 #include "TWWork.h"
 
+#include "TWClientInfoController.h"
 #include "TWDocumentTaskTimer.h"
 #include "TWMerchantController.h"
+#include "TWMerchantInfoController.h"
 
 #include "TWAppRegistry.h"
 
@@ -10,6 +12,10 @@ void twRegisterWork()
     TWAppRegistry &registry = TWAppRegistry::registry();
     registry.setTaskTimerFactory(
         [](TWBusinessController *document) { return new TWDocumentTaskTimer(document); });
+    registry.setEditorFactory(TWEditorKind::ClientInfo,
+                              [](QObject *parent) { return new TWClientInfoController(parent); });
+    registry.setEditorFactory(TWEditorKind::MerchantInfo,
+                              [](QObject *parent) { return new TWMerchantInfoController(parent); });
     registry.setDetailFactory(TWDetailMerchants, [](QObject *parent) {
         return new TWMerchantController(parent, TWMerchantController::ModeMerchants);
     });
