@@ -57,7 +57,10 @@ function(tw_add_test name)
     TW_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/${ARG_DIR}/data")
   tw_warnings(${name})
   tw_precompiled_headers(${name})
-  target_precompile_headers(${name} PRIVATE <gtest/gtest.h>)
+  # The support header comes first in every source, so that each one prints QStrings and has
+  # EXPECT_OK alike (a printer seen by some sources and not others would differ between them).
+  target_precompile_headers(${name} PRIVATE <gtest/gtest.h>
+    ${PROJECT_SOURCE_DIR}/tests/support/TWTestSupport.h)
   tw_add_test_run(${name} ${name} ENV ${ARG_ENV})
 endfunction()
 

@@ -1,6 +1,7 @@
 #include "TWStoreTestSupport.h"
 
 #include "TWBusinessInfo.h"
+#include "TWTestSupport.h"
 
 #include <QSettings>
 

@@ -7,6 +7,20 @@
 #include <QFile>
 #include <QStandardPaths>
 
+void PrintTo(const QString &string, std::ostream *os)
+{
+    *os << '"' << string.toStdString() << '"';
+}
+
+::testing::AssertionResult twIsOk(const char *expression, const TWErrorResult &result)
+{
+    if (!result)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << expression << " failed: " << result->domain().toStdString() << " "
+           << result->code() << ": " << result->localizedDescription().toStdString();
+}
+
 TWTestTempDir::TWTestTempDir() : m_dir(QDir::tempPath() + QStringLiteral("/tw-test-XXXXXX")) {}
 
 TWFixedClock::TWFixedClock(const QDateTime &now) { set(now); }
