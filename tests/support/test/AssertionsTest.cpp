@@ -10,6 +10,8 @@
 TEST(TestPrinting, QStringsPrintAsTheirTextAlsoInsideLists)
 {
     EXPECT_EQ(::testing::PrintToString(QStringLiteral("Café 5 €")), "\"Café 5 €\"");
+    EXPECT_EQ(::testing::PrintToString(QString(QStringLiteral("a\r\tb\n\"c\"\\") + QChar(1))),
+              "\"a\\r\\tb\\n\\\"c\\\"\\\\\\x01\"");
     EXPECT_EQ(::testing::PrintToString(QStringList{QStringLiteral("a"), QStringLiteral("b")}),
               "{ \"a\", \"b\" }");
 }
