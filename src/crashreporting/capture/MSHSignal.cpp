@@ -144,7 +144,7 @@ void MSHMachExceptionInit(MSHMachExceptionState *state, uint32_t exclusions)
         return;
     if (!MSHUnlinkIfExists(state->path))
         MSHSafeLog("%s: Unable to reset the mach exception file %s", __func__, state->path);
-    // No exception port exists here; the mask stays for the record of what was asked.
+    // No exception port exists here, so there is nothing to exclude from it.
     (void)exclusions;
 }
 
