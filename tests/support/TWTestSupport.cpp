@@ -44,8 +44,8 @@ void PrintTo(const QString &string, std::ostream *os)
     if (!result)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
-           << expression << " failed: " << result->domain().toStdString() << " "
-           << result->code() << ": " << result->localizedDescription().toStdString();
+           << expression << " failed: " << result->domain().toStdString() << " " << result->code()
+           << ": " << result->localizedDescription().toStdString();
 }
 
 TWTestTempDir::TWTestTempDir() : m_dir(QDir::tempPath() + QStringLiteral("/tw-test-XXXXXX")) {}

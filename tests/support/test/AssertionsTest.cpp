@@ -21,9 +21,9 @@ TEST(TestAssertions, OkPassesOnSuccessAndPrintsTheErrorOtherwise)
     EXPECT_OK(TWErrorResult());
     ASSERT_OK((TWResult<int>{4, std::nullopt}));
 
-    EXPECT_NONFATAL_FAILURE(
-        EXPECT_OK(TWErrorResult(TWError(QStringLiteral("TWStore"), 7, QStringLiteral("Disk full")))),
-        "TWStore 7: Disk full");
+    EXPECT_NONFATAL_FAILURE(EXPECT_OK(TWErrorResult(TWError(QStringLiteral("TWStore"), 7,
+                                                            QStringLiteral("Disk full")))),
+                            "TWStore 7: Disk full");
     EXPECT_FATAL_FAILURE(
         ASSERT_OK((TWResult<int>{0, TWError(QStringLiteral("TWZip"), 2, QStringLiteral("Bad"))})),
         "TWZip 2: Bad");
