@@ -15,13 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <ostream>
-
-// Texts in failure messages as text.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 constexpr qint32 kChecking = 100;
 constexpr qint32 kSavings = 101;
