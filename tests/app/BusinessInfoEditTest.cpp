@@ -30,8 +30,8 @@ protected:
     // The periods as the file holds them.
     static QList<qint32> storedPeriodIdentifiers(TWBusiness &business)
     {
-        EXPECT_FALSE(business.loadBusinessInfo());
-        EXPECT_FALSE(business.loadAccountingPeriods());
+        EXPECT_OK(business.loadBusinessInfo());
+        EXPECT_OK(business.loadAccountingPeriods());
         return periodIdentifiers(*business.businessInfo());
     }
 

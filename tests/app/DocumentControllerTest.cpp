@@ -101,7 +101,7 @@ TEST_F(DocumentControllerTest, TheNewBusinessFormMakesTheStoreOnSaveAndNothingOn
     form->cancelButton()->click();
     EXPECT_TRUE(called);
     EXPECT_FALSE(made);
-    EXPECT_FALSE(error);
+    EXPECT_OK(error);
     EXPECT_TRUE(documents.documents().isEmpty());
     EXPECT_TRUE(prompts.errors.isEmpty());
     EXPECT_FALSE(documents.businessInfoWindow()->isVisible());

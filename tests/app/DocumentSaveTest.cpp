@@ -48,9 +48,9 @@ TEST_F(DocumentSaveTest, AFailedSaveAsOverAPackageLeavesTheOldOneWhole)
 
     auto document = newDocument(QStringLiteral("New Business"));
     // A write still open in the store: the package cannot be written now.
-    ASSERT_FALSE(document->business()->beginTransaction());
+    ASSERT_OK(document->business()->beginTransaction());
     EXPECT_FALSE(document->saveDocumentToURL(QUrl::fromLocalFile(target)));
-    ASSERT_FALSE(document->business()->commitTransaction());
+    ASSERT_OK(document->business()->commitTransaction());
 
     EXPECT_EQ(prompts.errors.size(), 1);
     EXPECT_EQ(bytes(QDir(target).filePath(QStringLiteral("Data.sql"))), before);
@@ -109,7 +109,7 @@ TEST_F(DocumentSaveTest, RevertAsksFirstAndKeepsTheChangesWhenTheAnswerIsNo)
     document->makeWindowControllers();
     TWBusinessInfoPtr info = document->business()->businessInfo()->copy();
     info->setName(QStringLiteral("Changed Name"));
-    ASSERT_FALSE(document->business()->updateBusinessInfo(info));
+    ASSERT_OK(document->business()->updateBusinessInfo(info));
     document->updateChangeCount(0);
     const TWBusiness *before = document->business();
 

@@ -30,8 +30,8 @@ protected:
             x = addAccount(b, QStringLiteral("X"), other->identifier());
             clients = addGroup(b, TWItemTypeClientGroup, QStringLiteral("Clients"), 0, true);
             addClient(b, QStringLiteral("Client"), clients->identifier());
-            ASSERT_FALSE(b.setSortBy(manual ? 0 : 1));
-            ASSERT_FALSE(b.setSortBy(manual ? 1 : 0));
+            ASSERT_OK(b.setSortBy(manual ? 0 : 1));
+            ASSERT_OK(b.setSortBy(manual ? 1 : 0));
         });
     }
     static TWMasterItemPtr node(TWMasterController &list, int kind, qint32 id)

@@ -97,7 +97,7 @@ protected:
         TWErrorResult error;
         std::unique_ptr<TWBusiness> business = TWBusiness::businessWithBusinessInfo(info, &error);
         ASSERT_TRUE(business);
-        ASSERT_FALSE(business->writeToURL(QUrl::fromLocalFile(path), TWSaveOperationSaveAs));
+        ASSERT_OK(business->writeToURL(QUrl::fromLocalFile(path), TWSaveOperationSaveAs));
     }
 
     // A document on a new business (not shown, no file).
@@ -106,7 +106,7 @@ protected:
         auto document = std::make_unique<TWBusinessController>();
         TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
         info->setName(name);
-        EXPECT_FALSE(document->createWithBusinessInfo(info));
+        EXPECT_OK(document->createWithBusinessInfo(info));
         document->setDisplayName(name);
         return document;
     }

@@ -182,7 +182,7 @@ protected:
         auto account = TWAccount::accountWithIdentifier(b.nextAccountIdentifier(), name, parent, 0,
                                                         TWAccountType(type), QString(), QImage(),
                                                         b.unitWithCode(unit), QString());
-        EXPECT_FALSE(b.addAccount(account, false));
+        EXPECT_OK(b.addAccount(account, false));
         return account;
     }
     static TWGroupPtr addGroup(TWBusiness &b, TWItemType type, const QString &name, qint32 parent = 0,
@@ -190,21 +190,21 @@ protected:
     {
         auto group = TWGroup::groupWithIdentifier(b.nextGroupIdentifier(), type, name, parent, 0,
                                                   QColor(), expanded);
-        EXPECT_FALSE(b.addGroup(group, false));
+        EXPECT_OK(b.addGroup(group, false));
         return group;
     }
     static TWClientPtr addClient(TWBusiness &b, const QString &name, qint32 parent = 0)
     {
         auto client = TWClient::clientWithIdentifier(b.nextClientIdentifier(), name, QString(), parent,
                                                      0, QImage(), {}, {}, {}, QUrl(), {}, {});
-        EXPECT_FALSE(b.addClient(client, false));
+        EXPECT_OK(b.addClient(client, false));
         return client;
     }
     static TWMerchantPtr addMerchant(TWBusiness &b, const QString &name)
     {
         auto merchant = TWMerchant::merchantWithIdentifier(b.nextMerchantIdentifier(), name, QString(),
                                                            0, 0, QImage(), {}, {}, {}, QUrl(), {}, {});
-        EXPECT_FALSE(b.addMerchant(merchant, false));
+        EXPECT_OK(b.addMerchant(merchant, false));
         return merchant;
     }
     static TWTransactionPtr addTransaction(TWBusiness &b, const TWAccountPtr &one,
@@ -219,7 +219,7 @@ protected:
         transaction->setTotalAccount2(amount);
         transaction->setTotalBusiness(amount);
         transaction->setState(state);
-        EXPECT_FALSE(b.addTransaction(transaction, false, false, false, false));
+        EXPECT_OK(b.addTransaction(transaction, false, false, false, false));
         return transaction;
     }
 

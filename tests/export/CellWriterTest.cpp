@@ -135,8 +135,8 @@ TEST(ExportFileTest, WritesAtomicallyAndNeverOverAFolder)
 {
     TWTestTempDir dir;
     const QString path = dir.filePath(QStringLiteral("out.csv"));
-    EXPECT_FALSE(TWSerializer::writeData("first", path));
-    EXPECT_FALSE(TWSerializer::writeData("second", path));
+    EXPECT_OK(TWSerializer::writeData("first", path));
+    EXPECT_OK(TWSerializer::writeData("second", path));
     EXPECT_EQ(twReadText(path), QStringLiteral("second"));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.csv")));
     QFile inside(dir.filePath(QStringLiteral("folder.csv/keep.txt")));

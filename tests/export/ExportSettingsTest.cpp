@@ -16,7 +16,7 @@ TWClientPtr addClient(TWBusiness &business, qint32 identifier)
     auto client = std::make_shared<TWClient>(
         identifier, QStringLiteral("Client %1").arg(identifier), QString(), 0, 0, QImage(),
         QString(), QString(), QString(), QUrl(), QString(), QString());
-    EXPECT_FALSE(business.addClient(client, false));
+    EXPECT_OK(business.addClient(client, false));
     return client;
 }
 
@@ -26,7 +26,7 @@ TWProjectPtr addProject(TWBusiness &business, qint32 identifier, qint32 client)
         twLocal(2024, 3, 1), false, QStringLiteral("Project %1").arg(identifier),
         TWProjectTypeProject, QDateTime(), QDateTime(), 5000, business.homeUnit(), 7.5, QString(),
         client, identifier);
-    EXPECT_FALSE(business.addProject(project, false));
+    EXPECT_OK(business.addProject(project, false));
     return project;
 }
 
@@ -35,7 +35,7 @@ TWFilterPtr addFilter(TWBusiness &business, qint32 identifier)
     TWFilterPtr filter =
         TWFilter::filterWithIdentifier(identifier, QStringLiteral("Filter"), 0, 0,
                                        TWFilterCriteria::filterCriteriaCompoundWithMatch(0, {}));
-    EXPECT_FALSE(business.addFilter(filter, false));
+    EXPECT_OK(business.addFilter(filter, false));
     return filter;
 }
 
@@ -72,7 +72,7 @@ TEST(ExportSettingsTest, RecordsSurviveASavedAndReopenedDocument)
     b.setExportExpensesSettings(TWExportExpensesSettings::exportExpensesSettingsWithFileType(
         1, 5, twLocal(2024, 1, 4), twLocal(2024, 1, 5), {b.projectWithIdentifier(10)}, {-4, -9}));
     const QUrl url = QUrl::fromLocalFile(dir.filePath(QStringLiteral("Doc.tallyworth")));
-    ASSERT_FALSE(b.writeToURL(url, TWSaveOperationSaveAs));
+    ASSERT_OK(b.writeToURL(url, TWSaveOperationSaveAs));
 
     TWErrorResult error;
     auto opened = TWBusiness::businessWithURL(url, false, &error);
@@ -107,7 +107,7 @@ TEST(ExportSettingsTest, RestoringDropsWhatIsGone)
     ASSERT_TRUE(business);
     TWBusiness &b = *business;
     const TWFilterPtr filter = addFilter(b, 300);
-    ASSERT_FALSE(b.deleteFilter(filter, false));
+    ASSERT_OK(b.deleteFilter(filter, false));
     const QVariantMap stored{{"accounts", QVariantList{kCard, 999, kChecking}},
                              {"fields", QVariantList{-3, 777}},
                              {"filterIdentifier", 300},
@@ -130,13 +130,13 @@ TEST(ExportSettingsTest, RestoringDropsWhatIsGone)
     const TWFilterPtr chosen = addFilter(b, 301);
     const TWFieldPtr job = TWField::fieldWithName(QStringLiteral("Job"), TWFieldTypeText, false,
                                                   false, b.nextFieldIdentifier());
-    ASSERT_FALSE(b.addField(job, false));
+    ASSERT_OK(b.addField(job, false));
     TWExportTransactionsSettingsPtr live = b.exportTransactionsSettings();
     EXPECT_EQ(live->fields().constLast(), job);
     live->setFilter(chosen);
-    ASSERT_FALSE(b.deleteFilter(chosen, false));
+    ASSERT_OK(b.deleteFilter(chosen, false));
     EXPECT_FALSE(live->filter());
-    ASSERT_FALSE(b.deleteField(job, false));
+    ASSERT_OK(b.deleteField(job, false));
     EXPECT_FALSE(live->fields().contains(job));
     const TWAccountPtr card = b.accountWithIdentifier(kCard);
     live->removeAccount(card, nullptr, nullptr);
@@ -157,7 +157,7 @@ TEST(ExportSettingsTest, DeletingAClientRemovesItsProjects)
     b.setExportExpensesSettings(TWExportExpensesSettings::exportExpensesSettingsWithFileType(
         0, 0, QDateTime(), QDateTime(), {b.projectWithIdentifier(12), b.projectWithIdentifier(11)},
         {-1}));
-    ASSERT_FALSE(b.deleteClient(first, false));
+    ASSERT_OK(b.deleteClient(first, false));
     EXPECT_EQ(identifiers(b.exportTasksSettings()->projects()), QList<qint32>{12});
     EXPECT_EQ(identifiers(b.exportExpensesSettings()->projects()), QList<qint32>{12});
 }

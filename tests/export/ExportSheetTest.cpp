@@ -125,7 +125,7 @@ protected:
         ASSERT_TRUE(attachment);
         if (!storedName.isEmpty())
             attachment->setFileName(storedName);
-        ASSERT_FALSE(business->updateTransaction(copy, false, false, false, false));
+        ASSERT_OK(business->updateTransaction(copy, false, false, false, false));
     }
 
     TWLocaleGuard locale{QStringLiteral("en_US")};
@@ -368,22 +368,20 @@ TEST_F(ExportWorkSheetTest, TasksAndExpensesOfTheChosenProjectsInTheirFormats)
     const TWClientPtr client = TWClient::clientWithIdentifier(
         b.nextClientIdentifier(), QStringLiteral("Ada"), QStringLiteral("Acme"), 0, 0, QImage(),
         {}, {}, {}, QUrl(), {}, {});
-    ASSERT_FALSE(b.addClient(client, false));
+    ASSERT_OK(b.addClient(client, false));
     const TWProjectPtr project = TWProject::projectWithDate(
         twLocal(2024, 1, 1), false, QStringLiteral("Site"), TWProjectTypeProject, {}, {}, 0,
         b.unitWithCode(QStringLiteral("USD")), 0.0, {}, client->identifier(),
         b.nextProjectIdentifier());
-    ASSERT_FALSE(b.addProject(project, false));
-    ASSERT_FALSE(b.addTask(TWTask::taskWithDate(twLocal(2024, 3, 5), false,
-                                                QStringLiteral("Survey"), TWTaskTypeFlat, 1.0,
-                                                0.0, 123456, 0.0, QString(),
-                                                project->identifier(), b.nextTaskIdentifier()),
-                           false));
-    ASSERT_FALSE(b.addExpense(TWExpense::expenseWithDate(twLocal(2024, 3, 6), QStringLiteral("Nails"),
-                                                         2.0, 150000, 0.0, QString(),
-                                                         project->identifier(),
-                                                         b.nextExpenseIdentifier()),
-                              false));
+    ASSERT_OK(b.addProject(project, false));
+    ASSERT_OK(b.addTask(TWTask::taskWithDate(twLocal(2024, 3, 5), false, QStringLiteral("Survey"),
+                                             TWTaskTypeFlat, 1.0, 0.0, 123456, 0.0, QString(),
+                                             project->identifier(), b.nextTaskIdentifier()),
+                        false));
+    ASSERT_OK(b.addExpense(
+        TWExpense::expenseWithDate(twLocal(2024, 3, 6), QStringLiteral("Nails"), 2.0, 150000, 0.0,
+                                   QString(), project->identifier(), b.nextExpenseIdentifier()),
+        false));
 
     TWExportTasksController tasks;
     watch(tasks);

@@ -15,13 +15,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <ostream>
-
-// Texts in failure messages as text.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 constexpr qint32 kChecking = 100;
 constexpr qint32 kSavings = 101;
@@ -39,7 +32,7 @@ inline std::unique_ptr<TWBusiness> twExportBusiness()
     TWErrorResult error;
     auto business = TWBusiness::businessWithBusinessInfo(info, &error);
     EXPECT_TRUE(business);
-    EXPECT_FALSE(error);
+    EXPECT_OK(error);
     return business;
 }
 
@@ -49,7 +42,7 @@ inline TWAccountPtr twAddAccount(TWBusiness &business, qint32 identifier, const 
     TWAccountPtr account =
         TWAccount::accountWithIdentifier(identifier, name, 0, quint32(identifier), type, QString(),
                                          QImage(), business.unitWithCode(unit), QString());
-    EXPECT_FALSE(business.addAccount(account, false)) << name.toStdString();
+    EXPECT_OK(business.addAccount(account, false)) << name.toStdString();
     return business.accountWithIdentifier(identifier);
 }
 
@@ -75,7 +68,7 @@ inline TWTransactionPtr twTransaction(TWBusiness &business, qint32 identifier, c
 
 inline void twStore(TWBusiness &business, const TWTransactionPtr &transaction)
 {
-    EXPECT_FALSE(business.addTransaction(transaction, false, false, false, false))
+    EXPECT_OK(business.addTransaction(transaction, false, false, false, false))
         << transaction->identifier();
 }
 

@@ -19,8 +19,8 @@ twImportBusiness(const QString &homeCurrency = QStringLiteral("USD"))
     auto business = twMakeBusinessWithUnits(homeCurrency);
     if (!business)
         return nullptr;
-    EXPECT_FALSE(business->populateFields());
-    EXPECT_FALSE(business->loadFields());
+    EXPECT_OK(business->populateFields());
+    EXPECT_OK(business->loadFields());
     return business;
 }
 
@@ -31,14 +31,14 @@ inline TWAccountPtr twImportAccount(TWBusiness &business, const QString &name, T
     EXPECT_TRUE(unit) << unitCode.toStdString();
     auto account = TWAccount::accountWithIdentifier(business.nextAccountIdentifier(), name, 0, 0,
                                                     type, QString(), QImage(), unit, QString());
-    EXPECT_FALSE(business.addAccount(account, false));
+    EXPECT_OK(business.addAccount(account, false));
     return account;
 }
 
 inline TWFieldPtr twImportField(TWBusiness &business, const QString &name, TWFieldType type)
 {
     auto field = TWField::fieldWithName(name, type, false, false, business.nextFieldIdentifier());
-    EXPECT_FALSE(business.addField(field, false));
+    EXPECT_OK(business.addField(field, false));
     return business.fieldWithIdentifier(field->identifier());
 }
 

@@ -27,14 +27,14 @@ std::unique_ptr<TWBusiness> makeBusiness()
     info->setCreateDefaultAccounts(false);
     TWErrorResult error;
     auto business = TWBusiness::businessWithBusinessInfo(info, &error);
-    EXPECT_FALSE(error);
+    EXPECT_OK(error);
     if (!business)
         return business;
     const auto add = [&](qint32 identifier, const char *name, TWAccountType type) {
         auto account = TWAccount::accountWithIdentifier(
             identifier, QString::fromUtf8(name), 0, quint32(identifier), type, QString(), QImage(),
             business->unitWithCode(QStringLiteral("USD")), QString());
-        EXPECT_FALSE(business->addAccount(account, false));
+        EXPECT_OK(business->addAccount(account, false));
     };
     add(kChecking, "Checking", TWAccountTypeBank);
     add(kSavings, "Savings", TWAccountTypeBank);
@@ -94,10 +94,10 @@ struct Books {
         euros->setTotalBusiness(13500);
         bankTransactions = {deposit, rent, transfer, split, euros};
         for (const TWTransactionPtr &t : bankTransactions)
-            EXPECT_FALSE(b.addTransaction(t, false, false, false, false));
+            EXPECT_OK(b.addTransaction(t, false, false, false, false));
         // Not the bank's: in both businesses, left alone by the export.
         for (TWBusiness *business : {original.get(), copy.get()})
-            EXPECT_FALSE(business->addTransaction(
+            EXPECT_OK(business->addTransaction(
                 transaction(*business, 6, 14, kRent, kCard, 5000, "Hardware", "Tools"), false,
                 false, false, false));
     }
@@ -131,8 +131,8 @@ struct Books {
         {
             TWBusiness::WriteScope scope(c);
             for (const TWTransactionPtr &t : made)
-                EXPECT_FALSE(c.addTransaction(t, true, false, false, false));
-            EXPECT_FALSE(scope.commit());
+                EXPECT_OK(c.addTransaction(t, true, false, false, false));
+            EXPECT_OK(scope.commit());
         }
         // Imported again, every row is a duplicate.
         EXPECT_EQ(TWImportDuplicates::transactions(c, made), QList<bool>(made.size(), true));

@@ -205,7 +205,7 @@ TEST_F(ImportSelectionTest, DuplicatesStartUntickedAndTheCheckboxFollowsTheTicks
     stored->setTotalAccount1(-4550);
     stored->setTotalAccount2(-4550);
     stored->setTotalBusiness(-4550);
-    ASSERT_FALSE(business->addTransaction(stored, false, false, false, false));
+    ASSERT_OK(business->addTransaction(stored, false, false, false, false));
     importFile(QStringLiteral("statement.csv"), "Date,Amount,Category\n6/1/24,-45.50,Food\n"
                                                 "6/2/24,-45.50,Food\n6/3/24,-4.20,Food\n");
     sheet.doParse(1);
@@ -281,8 +281,8 @@ TEST_F(ImportSelectionTest, AClosedPeriodRefusesTheWholeImportBeforeAnyIdentifie
          TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2024"), twLocal(2024, 1, 1),
                                                       twLocal(2024, 12, 31), false, 0)});
     info->setCreateNewAccountingPeriods(false);
-    ASSERT_FALSE(business->updateBusinessInfo(info));
-    ASSERT_FALSE(business->populateAccountingPeriods());
+    ASSERT_OK(business->updateBusinessInfo(info));
+    ASSERT_OK(business->populateAccountingPeriods());
     importFile(QStringLiteral("statement.csv"), kBankCsv + "12/20/23,Old,-1.00,Food\n");
     sheet.doParse(1);
     ASSERT_TRUE(selection());

@@ -82,9 +82,8 @@ TEST_F(ImportTransactionsTest, QIFSplitRowsEndAtTheNextMainRow)
     QString warnings;
     const TWTransactionList made = process(*parser->columns(), parser->rows(), nullptr, &warnings);
     // No account has the section's name: reported, the rows still made.
-    EXPECT_EQ(warnings.toStdString(),
-              (TWLocalized("accountsNotFound") + QStringLiteral("\r\tSplit - Bank, Bank\r"))
-                  .toStdString());
+    EXPECT_EQ(warnings,
+              TWLocalized("accountsNotFound") + QStringLiteral("\r\tSplit - Bank, Bank\r"));
     ASSERT_EQ(made.size(), 2);
 
     const TWTransactionPtr split = made[0];
@@ -260,7 +259,7 @@ TEST_F(ImportTransactionsTest, DuplicatesOfStoredTransactions)
         twRows({{"3/1/24", "a", "Food", "-5.00"}, {"3/2/24", "b", "Food", "-6.00"}});
     TWTransactionList made = process(columns, rows);
     ASSERT_EQ(made.size(), 2);
-    ASSERT_FALSE(business->addTransaction(made[0], true, false, false, false));
+    ASSERT_OK(business->addTransaction(made[0], true, false, false, false));
     made = process(columns, rows + twRows({{"3/1/24", "c", "Food", "-5.00"}}));
     EXPECT_EQ(TWImportDuplicates::transactions(*business, made), (QList<bool>{true, false, true}));
 }

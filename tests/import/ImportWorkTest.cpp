@@ -25,7 +25,7 @@ protected:
     {
         auto client = TWClient::clientWithIdentifier(business->nextClientIdentifier(), name, {}, 0,
                                                      0, {}, {}, {}, {}, {}, {}, {});
-        EXPECT_FALSE(business->addClient(client, false));
+        EXPECT_OK(business->addClient(client, false));
         return client;
     }
     TWProjectPtr addProject(const QString &name, const TWClientPtr &client, const QString &code)
@@ -34,7 +34,7 @@ protected:
             twLocal(2024, 1, 1), false, name, TWProjectTypeProject, {}, {}, 0,
             business->unitWithCode(code), 0, {}, client ? client->identifier() : 0,
             business->nextProjectIdentifier());
-        EXPECT_FALSE(business->addProject(project, false));
+        EXPECT_OK(business->addProject(project, false));
         return project;
     }
 
@@ -134,9 +134,9 @@ TEST_F(ImportWorkTest, DuplicatesAnswerAsTheStoreExceptForTimedTasks)
     // Store the timed task with its item and the flat one.
     for (int i : {0, 1}) {
         const TWTaskPtr task = first->tasks()[i];
-        ASSERT_FALSE(business->addTask(task, false));
+        ASSERT_OK(business->addTask(task, false));
         for (const TWTaskItemPtr &item : task->taskItems())
-            ASSERT_FALSE(business->addTaskItem(item, false));
+            ASSERT_OK(business->addTaskItem(item, false));
     }
 
     auto again = tasks(kTaskColumns, rows);
@@ -159,8 +159,8 @@ TEST_F(ImportWorkTest, DuplicatesAnswerAsTheStoreExceptForTimedTasks)
                                                    {"", "Shop", "Undated", "1", "1"}});
     auto costs = expenses(columns, expenseRows);
     ASSERT_TRUE(costs->processExpenses());
-    ASSERT_FALSE(business->addExpense(costs->expenses()[0], false));
-    ASSERT_FALSE(business->addExpense(costs->expenses()[2], false));
+    ASSERT_OK(business->addExpense(costs->expenses()[0], false));
+    ASSERT_OK(business->addExpense(costs->expenses()[2], false));
     auto costsAgain = expenses(columns, expenseRows);
     ASSERT_TRUE(costsAgain->processExpenses());
     const QList<bool> expenseAnswers =

@@ -45,7 +45,7 @@ protected:
     {
         auto client = TWClient::clientWithIdentifier(business->nextClientIdentifier(), name, {}, 0,
                                                      0, {}, {}, {}, {}, {}, {}, {});
-        EXPECT_FALSE(business->addClient(client, false));
+        EXPECT_OK(business->addClient(client, false));
         return client;
     }
     TWProjectPtr addProject(const QString &name, const TWClientPtr &client)
@@ -54,7 +54,7 @@ protected:
             twLocal(2024, 1, 1), false, name, TWProjectTypeProject, {}, {}, 0,
             business->unitWithCode(QStringLiteral("USD")), 0, {}, client->identifier(),
             business->nextProjectIdentifier());
-        EXPECT_FALSE(business->addProject(project, false));
+        EXPECT_OK(business->addProject(project, false));
         return project;
     }
     QUrl file(const QByteArray &bytes)
@@ -153,11 +153,11 @@ TEST_F(ExpenseImportSheetTest, DuplicatesStartUntickedAndOneNotificationCoversTh
 {
     const TWClientPtr acme = addClient(QStringLiteral("Acme"));
     const TWProjectPtr website = addProject(QStringLiteral("Website"), acme);
-    ASSERT_FALSE(business->addExpense(
-        TWExpense::expenseWithDate(twLocal(2024, 6, 1), QStringLiteral("Paper"), 1.0, 1250, 0.0,
-                                   QString(), website->identifier(),
-                                   business->nextExpenseIdentifier()),
-        false));
+    ASSERT_OK(business->addExpense(TWExpense::expenseWithDate(twLocal(2024, 6, 1),
+                                                              QStringLiteral("Paper"), 1.0, 1250,
+                                                              0.0, QString(), website->identifier(),
+                                                              business->nextExpenseIdentifier()),
+                                   false));
     TWImportExpensesController sheet;
     sheet.setBusiness(business.get());
     sheet.setDefaultProject(website);

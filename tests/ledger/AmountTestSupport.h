@@ -19,8 +19,8 @@ protected:
     {
         business = twMakeBusinessWithUnits(QStringLiteral("USD"));
         ASSERT_TRUE(business);
-        ASSERT_FALSE(business->populateFields());
-        ASSERT_FALSE(business->loadFields());
+        ASSERT_OK(business->populateFields());
+        ASSERT_OK(business->loadFields());
         bank = addAccount(QStringLiteral("Bank"), TWAccountTypeBank, "USD");
         expense = addAccount(QStringLiteral("Supplies"), TWAccountTypeExpense, "USD");
         euroBank = addAccount(QStringLiteral("Euro Bank"), TWAccountTypeBank, "EUR");
@@ -40,7 +40,7 @@ protected:
         const TWAccountPtr account = TWAccount::accountWithIdentifier(
             business->nextAccountIdentifier(), name, 0, 0, type, QString(), QImage(),
             business->unitWithCode(QString::fromLatin1(unit)), QString());
-        EXPECT_FALSE(business->addAccount(account, false));
+        EXPECT_OK(business->addAccount(account, false));
         return account;
     }
 

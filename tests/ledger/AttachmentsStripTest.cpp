@@ -109,7 +109,7 @@ protected:
         stored->setAccount2Identifier(office->identifier());
         stored->setActiveAccountIdentifier(checking->identifier());
         stored->setUnit(b.unitWithCode(QStringLiteral("USD")));
-        ASSERT_FALSE(b.addTransaction(stored, false, false, false, false));
+        ASSERT_OK(b.addTransaction(stored, false, false, false, false));
 
         sources = dir.filePath(QStringLiteral("sources"));
         ASSERT_TRUE(QDir().mkpath(sources));
@@ -152,7 +152,7 @@ protected:
     void save(const TWTransactionPtr &copy)
     {
         TWBusiness &b = *document->business();
-        ASSERT_FALSE(b.updateTransaction(copy, false, false, true, true));
+        ASSERT_OK(b.updateTransaction(copy, false, false, true, true));
         for (const TWAttachmentPtr &attachment : strip->deletedAttachments())
             b.deleteTransactionAttachment(attachment);
         strip->clearDeletedAttachments();

@@ -45,7 +45,7 @@ protected:
         const TWUnitPtr unit = business->unitWithCode(code);
         ASSERT_TRUE(unit);
         unit->setRate(rate);
-        ASSERT_FALSE(business->updateUnitRate(unit, true));
+        ASSERT_OK(business->updateUnitRate(unit, true));
     }
 
     // Enters one transaction through the editor: the two accounts chosen from

@@ -42,7 +42,7 @@ TWTransactionPtr storeTransaction(TWBusiness &b, qint32 account1, qint32 account
     transaction->setAccount2Identifier(account2);
     transaction->setTotal(500);
     transaction->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
-    EXPECT_FALSE(b.addTransaction(transaction, false, false, false, false));
+    EXPECT_OK(b.addTransaction(transaction, false, false, false, false));
     return transaction;
 }
 

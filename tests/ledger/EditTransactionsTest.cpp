@@ -39,7 +39,7 @@ protected:
         twExec(*business, "INSERT INTO accounts (identifier, type, name, unit, parentIdentifier, "
                           "sortOrder) VALUES (104, 16, 'Yen costs', 'JPY', 0, 4), "
                           "(105, 16, 'Dinar costs', 'KWD', 0, 5);");
-        ASSERT_FALSE(business->loadAccounts());
+        ASSERT_OK(business->loadAccounts());
         controller.setBusiness(business.get());
         connect();
     }
@@ -59,7 +59,7 @@ protected:
         TWTransactionPtr transaction =
             twMakeTransaction(*business, identifier, date, account1, account2, total);
         transaction->setUnit(business->unitWithCode(QLatin1String(code)));
-        EXPECT_FALSE(business->addTransaction(transaction, false, false, false, false));
+        EXPECT_OK(business->addTransaction(transaction, false, false, false, false));
         return business->transactionWithIdentifier(identifier);
     }
 
@@ -156,7 +156,7 @@ TEST_F(EditTransactionsAmounts, UnreadableTextAndSplitsAreLeftAlone)
     split->setHasSplit(true);
     split->setSplits(
         {twMakeSplit(*business, 0, kChecking, 700), twMakeSplit(*business, 0, kSales, -700)});
-    ASSERT_FALSE(business->addTransaction(split, false, false, false, false));
+    ASSERT_OK(business->addTransaction(split, false, false, false, false));
 
     select({200, 201});
     ASSERT_TRUE(controller.selectField(-12));
@@ -308,7 +308,7 @@ TEST_F(EditTransactionsWrites, ClosedRowsAreSkippedAndUserFieldsTakeTheValue)
     TWTransactionPtr first = add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
     first->fieldValueWithField(*tags, true)->setTagItemIdentifiers({8, 7});
     first->fieldValueWithField(*note, true)->setText(QStringLiteral("old"));
-    ASSERT_FALSE(business->updateTransaction(first, false, false, false, false));
+    ASSERT_OK(business->updateTransaction(first, false, false, false, false));
     TWTransactionPtr locked = add(201, twDay(2024, 5, 1), kChecking, kSales, 1000);
     locked->setState(2);
 

@@ -90,7 +90,7 @@ TEST_F(FieldEditor, ARenamedFieldKeepsItsChoicesTagsAndPercentAlsoAfterReopening
     const TWFieldPtr tip = addField(QStringLiteral("Tip"), TWFieldTypePercentTotal);
     tip->setPercent(15);
     tip->setIncludedInTotal(true);
-    ASSERT_FALSE(business->updateFieldPercentTotal(tip, false));
+    ASSERT_OK(business->updateFieldPercentTotal(tip, false));
     fields.update();
 
     const auto rename = [this](const TWFieldPtr &field, const QString &name) {

@@ -37,17 +37,17 @@ protected:
     {
         TWFieldPtr field =
             TWField::fieldWithName(name, type, false, false, business->nextFieldIdentifier());
-        EXPECT_FALSE(business->addField(field, false));
+        EXPECT_OK(business->addField(field, false));
         return field;
     }
     void addChoice(const TWFieldPtr &field, const QString &name)
     {
         if (field->type() == TWFieldTypeList)
-            EXPECT_FALSE(business->addFieldListItem(TWFieldListItem::fieldListItemWithName(name, 0),
-                                                    field, false));
+            EXPECT_OK(business->addFieldListItem(TWFieldListItem::fieldListItemWithName(name, 0),
+                                                 field, false));
         else
-            EXPECT_FALSE(business->addFieldTagItem(TWFieldTagItem::fieldTagItemWithName(name, 0),
-                                                   field, false));
+            EXPECT_OK(business->addFieldTagItem(TWFieldTagItem::fieldTagItemWithName(name, 0),
+                                                field, false));
     }
     static QStringList choiceNames(const TWField &field)
     {
@@ -72,7 +72,7 @@ protected:
     std::unique_ptr<TWBusiness> saveAndReopen()
     {
         const QUrl url = QUrl::fromLocalFile(dir.filePath(QStringLiteral("Reopened.tallyworth")));
-        EXPECT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
+        EXPECT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
         TWErrorResult error;
         auto reopened = TWBusiness::businessWithURL(url, false, &error);
         EXPECT_TRUE(reopened) << (error ? error->localizedDescription().toStdString() : "");

@@ -18,7 +18,7 @@ TWFieldPtr addField(TWBusiness &business, const char *name, TWFieldType type)
 {
     TWFieldPtr field = TWField::fieldWithName(QLatin1String(name), type, false, false,
                                               business.nextFieldIdentifier());
-    EXPECT_FALSE(business.addField(field, false));
+    EXPECT_OK(business.addField(field, false));
     return field;
 }
 

@@ -39,7 +39,7 @@ struct RegisterBooks {
         TWAccountPtr a = TWAccount::accountWithIdentifier(
             business->nextAccountIdentifier(), QLatin1String(name), 0, 0, TWAccountType(type),
             QString(), QImage(), business->unitWithCode(QLatin1String(unit)), QString());
-        EXPECT_FALSE(business->addAccount(a, false));
+        EXPECT_OK(business->addAccount(a, false));
         return a;
     }
 
@@ -60,7 +60,7 @@ struct RegisterBooks {
         t->setTotalAccount2(total);
         t->setTotalBusiness(total);
         t->setRepeatIdentifier(repeat);
-        EXPECT_FALSE(business->addTransaction(t, false, false, false, false));
+        EXPECT_OK(business->addTransaction(t, false, false, false, false));
         return t;
     }
 
@@ -68,7 +68,7 @@ struct RegisterBooks {
     {
         TWRepeatPtr r =
             TWRepeat::repeatWithType(0, 1, 1, QDateTime(), false, business->nextRepeatIdentifier());
-        EXPECT_FALSE(business->addRepeat(r, false));
+        EXPECT_OK(business->addRepeat(r, false));
         return r;
     }
 };

@@ -55,14 +55,14 @@ protected:
     {
         const TWRepeatPtr repeat = TWRepeat::repeatWithType(type, 1, unit, QDateTime(), true,
                                                             business->nextRepeatIdentifier());
-        EXPECT_FALSE(business->addRepeat(repeat, false));
+        EXPECT_OK(business->addRepeat(repeat, false));
         for (int i = 0; i < count; ++i) {
             TWTransactionPtr item =
                 twMakeTransaction(*business, business->nextTransactionIdentifier(),
                                   first.addMonths(i), kChecking, kSales, 100);
             item->setPayee(payee);
             item->setRepeatIdentifier(repeat->identifier());
-            EXPECT_FALSE(business->addTransaction(item, false, false, false, false));
+            EXPECT_OK(business->addTransaction(item, false, false, false, false));
         }
         return repeat;
     }
@@ -220,7 +220,7 @@ TEST_F(RepeatsViewDelete, AClosedItemRefusesDeletingWithItemsAndCancelKeepsAll)
         "2023", twDay(2023, 1, 1), twDay(2023, 12, 31), true, 100)});
     const TWRepeatPtr repeat =
         schedule(2, QStringLiteral("Old"), TWRepeatIntervalUnitMonth, twDay(2023, 11, 10));
-    ASSERT_FALSE(business->updateTransactionStates());
+    ASSERT_OK(business->updateTransactionStates());
     open();
     controller->selectRepeat(repeat);
     answers = {1002};
@@ -275,7 +275,7 @@ TEST_F(RepeatsViewItems, TheSelectionFollowsItsScheduleWhenTheOrderChanges)
             twMakeTransaction(*business, business->nextTransactionIdentifier(),
                               twDay(2024, 3 + i, 10), kChecking, kSales, 100);
         item->setRepeatIdentifier(first->identifier());
-        ASSERT_FALSE(business->addTransaction(item, false, false, false, false));
+        ASSERT_OK(business->addTransaction(item, false, false, false, false));
     }
     controller->updateRepeatsAndTransactions();
     ASSERT_EQ(controller->model()->rowOfRepeat(first->identifier()), 1);

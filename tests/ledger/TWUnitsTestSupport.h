@@ -42,7 +42,7 @@ protected:
     {
         TWUnitPtr unit = TWUnit::unitWithName(name, QString(), code, QString(), 1.0, 2, QDateTime(),
                                               false, TWUnitTypeCustom);
-        EXPECT_FALSE(business->addUnit(unit, false));
+        EXPECT_OK(business->addUnit(unit, false));
         return unit;
     }
 

@@ -99,14 +99,14 @@ TEST_F(TransactionEditorForm, ListAndTagPopUpsShowTheValueAndCreateItems)
 {
     const TWFieldPtr list = TWField::fieldWithName(QStringLiteral("Project"), TWFieldTypeList,
                                                    false, false, business->nextFieldIdentifier());
-    ASSERT_FALSE(business->addField(list, false));
+    ASSERT_OK(business->addField(list, false));
     business->columnSettingsAddField(*list);
     const TWFieldPtr tags = TWField::fieldWithName(QStringLiteral("Tags"), TWFieldTypeTags, false,
                                                    false, business->nextFieldIdentifier());
-    ASSERT_FALSE(business->addField(tags, false));
+    ASSERT_OK(business->addField(tags, false));
     business->columnSettingsAddField(*tags);
     for (const char *name : {"Blue", "Red"})
-        ASSERT_FALSE(business->addFieldTagItem(
+        ASSERT_OK(business->addFieldTagItem(
             TWFieldTagItem::fieldTagItemWithName(QLatin1String(name), -1), tags, false));
 
     TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));

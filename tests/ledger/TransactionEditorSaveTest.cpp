@@ -80,7 +80,7 @@ TEST_F(TransactionEditorSave, AllFutureTransactionsUpdatesSameDayItemsAndPostsOn
     const TWRepeatPtr repeat =
         TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth, QDateTime(),
                                  true, business->nextRepeatIdentifier());
-    ASSERT_FALSE(business->addRepeat(repeat, false));
+    ASSERT_OK(business->addRepeat(repeat, false));
     const QDate day = QDate::currentDate().addDays(40);
     const TWTransactionPtr earlier = storeTransaction(
         QStringLiteral("Old"), 100, QDateTime(day.addDays(-1), QTime(9, 0)), repeat->identifier());
@@ -227,7 +227,7 @@ TEST_F(TransactionEditorSave, TurningTheRepeatOffDeletesTheScheduleAndDetachesTh
     const TWRepeatPtr repeat =
         TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth, QDateTime(),
                                  true, business->nextRepeatIdentifier());
-    ASSERT_FALSE(business->addRepeat(repeat, false));
+    ASSERT_OK(business->addRepeat(repeat, false));
     const TWTransactionPtr item = storeTransaction(
         QStringLiteral("Item"), 100, QDateTime(QDate::currentDate().addDays(5), QTime(9, 0)),
         repeat->identifier());
@@ -253,7 +253,7 @@ TEST_F(TransactionEditorSave, ASaveWhoseYearEndRebuildFailsEndsSavedAndThenShows
              QDateTime(QDate(2026, 12, 31), QTime(23, 59)), false, 2)});
     const TWTransactionPtr sale =
         makeTransaction(bank, sales, 900, QDateTime(QDate(2025, 5, 1), QTime(12, 0)));
-    ASSERT_FALSE(business->addTransaction(sale, false, false, false, false));
+    ASSERT_OK(business->addTransaction(sale, false, false, false, false));
     // The year-end transfers cannot be linked to their period.
     twExec(*business, QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Relationships "
                                      "BEGIN SELECT RAISE(ABORT, 'refused'); END;"));
@@ -275,7 +275,7 @@ TEST_F(TransactionEditorSave, ThisTransactionOnlyStillStoresAChangedIntervalAndC
     const TWRepeatPtr repeat =
         TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth, QDateTime(),
                                  true, business->nextRepeatIdentifier());
-    ASSERT_FALSE(business->addRepeat(repeat, false));
+    ASSERT_OK(business->addRepeat(repeat, false));
     const QDateTime day(QDate::currentDate().addDays(20), QTime(9, 0));
     const TWTransactionPtr item =
         storeTransaction(QStringLiteral("Item"), 100, day, repeat->identifier());
@@ -356,7 +356,7 @@ TEST_F(TransactionEditorSave, ARepeatSetUpBeforeAutofillOrSplittingIsStillStored
     business->setAutofill(true);
     TWTransactionPtr earlier = makeTransaction(rent, bank, 4200);
     earlier->setPayee(QStringLiteral("Landlord"));
-    ASSERT_FALSE(business->addTransaction(earlier, false, false, false, true));
+    ASSERT_OK(business->addTransaction(earlier, false, false, false, true));
 
     // The schedule first, then the payee fills the rest in from earlier.
     TWTransactionController *editor = openNew(makeTransaction(bank, sales, 0));
@@ -416,7 +416,7 @@ TEST_F(TransactionEditorSave, ANewTransactionInAnEarlierOpenPeriodMovesItsYearEn
          TWAccountingPeriod::accountingPeriodWithName(
              QStringLiteral("2026"), QDateTime(QDate(2026, 1, 1), QTime(0, 0)),
              QDateTime(QDate(2026, 12, 31), QTime(23, 59)), false, 2)});
-    ASSERT_FALSE(business->updateNominalTransferTransactions());
+    ASSERT_OK(business->updateNominalTransferTransactions());
     const auto closingOfSales = [this] {
         qint64 sum = 0;
         for (const TWTransactionPtr &t : business->transactions())

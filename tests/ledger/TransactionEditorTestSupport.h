@@ -51,7 +51,7 @@ protected:
         const TWAccountPtr account =
             TWAccount::accountWithIdentifier(business->nextAccountIdentifier(), name, 0, 0, type,
                                              QString(), QImage(), accountUnit, QString());
-        EXPECT_FALSE(business->addAccount(account, true));
+        EXPECT_OK(business->addAccount(account, true));
         return account;
     }
 
@@ -79,7 +79,7 @@ protected:
         TWTransactionPtr transaction = makeTransaction(bank, sales, total, date);
         transaction->setPayee(payee);
         transaction->setRepeatIdentifier(repeatIdentifier);
-        EXPECT_FALSE(business->addTransaction(transaction, false, false, false, true));
+        EXPECT_OK(business->addTransaction(transaction, false, false, false, true));
         return transaction;
     }
 

@@ -40,8 +40,8 @@ TEST(TransactionEditorCompletion, OffersFromTheFourthCharacterInAnyCaseInOrder)
 TEST_F(TransactionEditorValues, TypingAPayeeOffersRememberedValuesNeverForNotes)
 {
     for (const char *name : {"Acme Corp", "acme tools", "Bolt Ltd"})
-        ASSERT_FALSE(business->rememberValue(QLatin1String(name), -5, false));
-    ASSERT_FALSE(business->rememberValue(QStringLiteral("Acme note"), -15, false));
+        ASSERT_OK(business->rememberValue(QLatin1String(name), -5, false));
+    ASSERT_OK(business->rememberValue(QStringLiteral("Acme note"), -15, false));
     TWPreferences::preferences().setAutoCompleteTextFields(true);
 
     TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
@@ -76,7 +76,7 @@ TEST_F(TransactionEditorValues, AutofillFillsFromTheFirstEditOnly)
     TWTransactionPtr earlier = makeTransaction(rent, bank, 4200);
     earlier->setPayee(QStringLiteral("Landlord"));
     earlier->setDescription(QStringLiteral("November rent"));
-    ASSERT_FALSE(business->addTransaction(earlier, false, false, false, true));
+    ASSERT_OK(business->addTransaction(earlier, false, false, false, true));
 
     // Payee first: the rest comes from the latest transaction with that payee.
     TWTransactionController *editor = openNew(makeTransaction(bank, sales, 0));
@@ -107,7 +107,7 @@ TEST_F(TransactionEditorValues, UnreadableAmountTextKeepsTheAmount)
 {
     const TWFieldPtr fee = TWField::fieldWithName(QStringLiteral("Fee"), TWFieldTypeCurrency, false,
                                                   false, business->nextFieldIdentifier());
-    ASSERT_FALSE(business->addField(fee, false));
+    ASSERT_OK(business->addField(fee, false));
     business->columnSettingsAddField(*fee);
     TWTransactionController *editor = openNew(makeTransaction(bank, sales, 500));
     ASSERT_TRUE(editor);
@@ -162,7 +162,7 @@ TEST_F(TransactionEditorValues, CustomMoneyValuesKeepTheirDigitsWhenTheUnitChang
 {
     const TWFieldPtr fee = TWField::fieldWithName(QStringLiteral("Fee"), TWFieldTypeCurrency, false,
                                                   false, business->nextFieldIdentifier());
-    ASSERT_FALSE(business->addField(fee, false));
+    ASSERT_OK(business->addField(fee, false));
     business->columnSettingsAddField(*fee);
     const TWUnitPtr yen = business->unitWithCode(QStringLiteral("JPY"));
     ASSERT_TRUE(yen);

@@ -99,7 +99,7 @@ TEST_F(UnitsViewTest, FavouriteTickSurvivesSaveAndReopen)
     EXPECT_TRUE(document->isDocumentEdited());
 
     const QString path = dir.filePath("Favourite.tallyworth");
-    ASSERT_FALSE(business->writeToURL(QUrl::fromLocalFile(path), TWSaveOperationSaveAs));
+    ASSERT_OK(business->writeToURL(QUrl::fromLocalFile(path), TWSaveOperationSaveAs));
     TWErrorResult error;
     auto reopened = TWBusiness::businessWithURL(QUrl::fromLocalFile(path), false, &error);
     ASSERT_TRUE(reopened);
@@ -148,7 +148,7 @@ TEST_F(UnitsViewTest, UnitInUseIsKeptWithItsCounts)
     ASSERT_FALSE(business->accounts().isEmpty());
     business->accounts().first()->setUnit(widgets);
     for (int i = 0; i < 2; ++i)
-        ASSERT_FALSE(business->addBudgetItem(
+        ASSERT_OK(business->addBudgetItem(
             TWBudgetItem::budgetItemWithItemType(TWItemTypeAccount, 1, 100, widgets,
                                                  twLocal(2026, 1, 1), 1, TWBudgetCycleUnitMonth,
                                                  false, business->nextBudgetItemsIdentifier()),

@@ -22,7 +22,7 @@ protected:
     }
     void remember(const QString &name, qint32 field = -5)
     {
-        ASSERT_FALSE(business->addValue(
+        ASSERT_OK(business->addValue(
             TWValue::valueWithName(name, field, business->nextValueIdentifier()), false));
     }
     QStringList shown() const
@@ -131,7 +131,7 @@ TEST_F(ValuesView, ResetRebuildsTheFieldsValuesFromTheTransactions)
     for (const char *payee : {"Grocer", "Baker", "Grocer"}) {
         const TWTransactionPtr transaction = addTransaction(*business, bank, cash, 100);
         transaction->setPayee(QString::fromLatin1(payee));
-        ASSERT_FALSE(business->updateTransaction(transaction, false, false, false, false));
+        ASSERT_OK(business->updateTransaction(transaction, false, false, false, false));
     }
     remember(QStringLiteral("Stale"));
     values.update();

@@ -44,10 +44,10 @@ protected:
         TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
         info->setName(QStringLiteral("Budget Firm"));
         info->setCreateDefaultAccounts(false);
-        ASSERT_FALSE(document->createWithBusinessInfo(info));
+        ASSERT_OK(document->createWithBusinessInfo(info));
         business = document->business();
         ASSERT_EQ(business->homeUnit()->code(), QStringLiteral("USD"));
-        ASSERT_FALSE(business->setSortBy(0));
+        ASSERT_OK(business->setSortBy(0));
 
         group(kCosts, "Costs", 0);
         group(kTravel, "Travel", kCosts);
@@ -88,15 +88,15 @@ protected:
 
     void group(qint32 identifier, const char *name, qint32 parent)
     {
-        ASSERT_FALSE(business->addGroup(
-            TWGroup::groupWithIdentifier(identifier, TWItemTypeAccountGroup,
-                                         QString::fromLatin1(name), parent, 0,
-                                         QColor(Qt::darkCyan), true),
-            false));
+        ASSERT_OK(
+            business->addGroup(TWGroup::groupWithIdentifier(identifier, TWItemTypeAccountGroup,
+                                                            QString::fromLatin1(name), parent, 0,
+                                                            QColor(Qt::darkCyan), true),
+                               false));
     }
     void account(qint32 identifier, const char *name, qint32 parent, TWAccountType type)
     {
-        ASSERT_FALSE(business->addAccount(
+        ASSERT_OK(business->addAccount(
             TWAccount::accountWithIdentifier(identifier, QString::fromLatin1(name), parent, 0, type,
                                              QString(), QImage(), business->homeUnit(), QString()),
             false));
@@ -104,7 +104,7 @@ protected:
     void line(qint32 identifier, qint32 type, qint32 item, qint64 total, const QDateTime &start,
               std::uint32_t cycle, std::uint32_t cycleUnit, bool rollover)
     {
-        ASSERT_FALSE(business->addBudgetItem(
+        ASSERT_OK(business->addBudgetItem(
             TWBudgetItem::budgetItemWithItemType(type, item, total, business->homeUnit(), start,
                                                  cycle, cycleUnit, rollover, 100 + identifier),
             false));
@@ -112,7 +112,7 @@ protected:
     // An expense paid from Checking.
     void spend(qint32 identifier, const QDateTime &date, qint32 account, qint64 total)
     {
-        ASSERT_FALSE(business->addTransaction(
+        ASSERT_OK(business->addTransaction(
             twMakeTransaction(*business, 1000 + identifier, date, account, kChecking, total), false,
             false, false, false));
     }

@@ -8,11 +8,6 @@
 
 #include <QMap>
 
-#include <ostream>
-
-// Readable failure messages for texts and lists of texts.
-inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
-
 inline TWReportPtr twMakeReport(TWReportType type, TWReportDateType dateType,
                                 const QDateTime &from, const QDateTime &to, bool compare = false,
                                 const QDateTime &compareFrom = {}, const QDateTime &compareTo = {},

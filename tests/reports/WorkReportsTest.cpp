@@ -15,7 +15,7 @@ TWClientPtr addClient(TWBusiness &b, const QString &name, const QString &company
 {
     TWClientPtr client = TWClient::clientWithIdentifier(b.nextClientIdentifier(), name, company, 0,
                                                         0, QImage(), {}, {}, {}, QUrl(), {}, {});
-    EXPECT_FALSE(b.addClient(client, false));
+    EXPECT_OK(b.addClient(client, false));
     return client;
 }
 
@@ -24,7 +24,7 @@ TWProjectPtr addProject(TWBusiness &b, qint32 client, const QString &name)
     TWProjectPtr project = TWProject::projectWithDate(
         twLocal(2024, 1, 1), false, name, TWProjectTypeProject, {}, {}, 0,
         b.unitWithCode(QStringLiteral("USD")), 0.0, {}, client, b.nextProjectIdentifier());
-    EXPECT_FALSE(b.addProject(project, false));
+    EXPECT_OK(b.addProject(project, false));
     return project;
 }
 
@@ -117,10 +117,10 @@ TEST(WorkReportsTest, TimeWorkedPerClientAndProject)
     TWBusiness &b = work.book.b();
     const auto work_ = [&](const TWProjectPtr &project, const QDateTime &start, int minutes) {
         TWTaskPtr task = twWorkTask(b.nextTaskIdentifier(), project->identifier(), start);
-        EXPECT_FALSE(b.addTask(task, false));
-        EXPECT_FALSE(b.addTaskItem(twWorkItem(b.nextTaskItemIdentifier(), task->identifier(),
-                                              start, start.addSecs(minutes * 60)),
-                                   false));
+        EXPECT_OK(b.addTask(task, false));
+        EXPECT_OK(b.addTaskItem(twWorkItem(b.nextTaskItemIdentifier(), task->identifier(), start,
+                                           start.addSecs(minutes * 60)),
+                                false));
     };
     work_(work.book.project, twLocal(2024, 6, 4, 9), 120);
     work_(work.old, twLocal(2024, 6, 5, 9), 30);

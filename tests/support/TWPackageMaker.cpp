@@ -2,6 +2,7 @@
 
 #include "TWSchema.h"
 #include "TWStoreTestSupport.h"
+#include "TWTestSupport.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -1,6 +1,7 @@
 #include "TWStoreTestSupport.h"
 
 #include "TWBusinessInfo.h"
+#include "TWTestSupport.h"
 
 #include <QSettings>
 
@@ -24,10 +25,10 @@ std::unique_ptr<TWBusiness> twMakeBusinessWithUnits(const QString &homeCurrency)
     TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
     info->setHomeCurrency(homeCurrency);
     business->setBusinessInfo(info);
-    EXPECT_FALSE(business->populateUnits());
-    EXPECT_FALSE(business->populateBusinessInfo());
-    EXPECT_FALSE(business->loadUnits());
-    EXPECT_FALSE(business->loadBusinessInfo());
+    EXPECT_OK(business->populateUnits());
+    EXPECT_OK(business->populateBusinessInfo());
+    EXPECT_OK(business->loadUnits());
+    EXPECT_OK(business->loadBusinessInfo());
     return business;
 }
 

@@ -7,6 +7,47 @@
 #include <QFile>
 #include <QStandardPaths>
 
+void PrintTo(const QString &string, std::ostream *os)
+{
+    // Letters of any script as they are; what would not show (line ends, tabs, other control
+    // characters) and the quote marks escaped, as GoogleTest prints a std::string.
+    static const char hex[] = "0123456789ABCDEF";
+    *os << '"';
+    for (const char c : string.toStdString()) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+        case '\n':
+            *os << "\\n";
+            break;
+        case '\r':
+            *os << "\\r";
+            break;
+        case '\t':
+            *os << "\\t";
+            break;
+        case '"':
+        case '\\':
+            *os << '\\' << c;
+            break;
+        default:
+            if (byte < 0x20 || byte == 0x7F)
+                *os << "\\x" << hex[byte >> 4] << hex[byte & 0xF];
+            else
+                *os << c;
+        }
+    }
+    *os << '"';
+}
+
+::testing::AssertionResult twIsOk(const char *expression, const TWErrorResult &result)
+{
+    if (!result)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << expression << " failed: " << result->domain().toStdString() << " " << result->code()
+           << ": " << result->localizedDescription().toStdString();
+}
+
 TWTestTempDir::TWTestTempDir() : m_dir(QDir::tempPath() + QStringLiteral("/tw-test-XXXXXX")) {}
 
 TWFixedClock::TWFixedClock(const QDateTime &now) { set(now); }

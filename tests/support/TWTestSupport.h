@@ -1,13 +1,36 @@
 #pragma once
 // Fixtures shared by every test suite: temporary folders, a pinned clock and a
-// pinned locale. The test main (TWTestMain.cpp) already pins the locale to
-// en_US, points the user settings at a temporary folder and creates an
-// offscreen QGuiApplication.
+// pinned locale, and the assertions and printers for our own types. The test
+// main (TWTestMain.cpp) already pins the locale to en_US, points the user
+// settings at a temporary folder and creates an offscreen QGuiApplication.
+// Every test source sees this header (tw_add_test compiles it in first).
+
+#include "TWError.h"
 
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
 #include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+// A QString in a failure message prints as its text in quotes (GoogleTest
+// finds it by argument-dependent lookup: it has to be in QString's namespace,
+// the global one). Lists of strings print through it too.
+void PrintTo(const QString &string, std::ostream *os);
+
+// Passes when an operation succeeded (its result holds no error); a failure
+// names the expression and prints the error's domain, code and text.
+::testing::AssertionResult twIsOk(const char *expression, const TWErrorResult &result);
+template <typename T>
+::testing::AssertionResult twIsOk(const char *expression, const TWResult<T> &result)
+{
+    return twIsOk(expression, result.error);
+}
+#define EXPECT_OK(result) EXPECT_PRED_FORMAT1(twIsOk, result)
+#define ASSERT_OK(result) ASSERT_PRED_FORMAT1(twIsOk, result)
 
 // A temporary folder removed with the object.
 class TWTestTempDir {

@@ -91,7 +91,6 @@ struct MSHExceptionState {
 
 struct MSHMachExceptionState {
     const char *path = nullptr;
-    uint32_t mask = 0;
 };
 
 struct MSHKeyValueStorage {

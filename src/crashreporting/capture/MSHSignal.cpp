@@ -144,7 +144,7 @@ void MSHMachExceptionInit(MSHMachExceptionState *state, uint32_t exclusions)
         return;
     if (!MSHUnlinkIfExists(state->path))
         MSHSafeLog("%s: Unable to reset the mach exception file %s", __func__, state->path);
-    // No exception port exists here; the mask stays for the record of what was asked.
+    // No exception port exists here, so there is nothing to exclude from it.
     (void)exclusions;
 }
 
@@ -160,7 +160,7 @@ void MSHSignalInitialize(MSHSignalState *state)
     if (!state || !context)
         return;
     if (!MSHUnlinkIfExists(state->path))
-        MSHSafeLog("%s: Unable to reset the signal log file %s", __func__, std::strerror(errno));
+        MSHSafeLog("%s: Unable to reset the signal log file %s", __func__, state->path);
     stack_t stack{};
     stack.ss_sp = context->signalStack;
     stack.ss_size = MSHStackSize;
@@ -206,8 +206,8 @@ bool MSHSignalSafeRemoveHandlers(bool includeAbort)
         action.sa_handler = SIG_DFL;
         sigemptyset(&action.sa_mask);
         if (::sigaction(MSHHandledSignals[i], &action, nullptr) != 0) {
-            MSHSafeLog("%s: Unable to set default handler for %d (errno %d)", __func__, int(i),
-                       errno);
+            MSHSafeLog("%s: Unable to set default handler for %d (errno %d)", __func__,
+                       MSHHandledSignals[i], errno);
             ok = false;
         }
     }

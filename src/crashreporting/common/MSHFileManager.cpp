@@ -1,7 +1,6 @@
 #include "MSHFileManager.h"
 
 #include "MSHApplicationInfo.h"
-#include "MSHInternalReport.h"
 #include "MSHLog.h"
 
 #include <QDateTime>
@@ -283,15 +282,6 @@ void MSHFileManager::removeLegacyDirectories()
                QStringLiteral("Unable to remove legacy directory structure %1").arg(m_rootPath));
     MSHLog("[Mishap:FileManager]",
            QStringLiteral("Removed legacy structure at %1").arg(m_rootPath));
-}
-
-void MSHFileManager::enumerateReportsInProcessingDirectoryUsingBlock(
-    const std::function<void(const std::shared_ptr<MSHInternalReport> &, const QString &)> &block)
-    const
-{
-    enumerateFilesInDirectory(processingPath(), [&](const QString &path, const QString &) {
-        block(MSHInternalReport::reportWithPath(path), path);
-    });
 }
 
 void MSHFileManager::enumerateFilesInActiveDirectoryUsingBlock(

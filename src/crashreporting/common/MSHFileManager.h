@@ -9,10 +9,7 @@
 #include <QStringList>
 
 #include <functional>
-#include <memory>
 #include <optional>
-
-class MSHInternalReport;
 
 class MSHFileManager
 {
@@ -61,9 +58,6 @@ public:
     QString setupNewPathForExecutionIdentifier(const QString &identifier);
     void removeLegacyDirectories();
 
-    void enumerateReportsInProcessingDirectoryUsingBlock(
-        const std::function<void(const std::shared_ptr<MSHInternalReport> &, const QString &)>
-            &block) const;
     void enumerateFilesInActiveDirectoryUsingBlock(
         const std::function<void(const QString &, const QString &)> &block) const;
     void enumerateFilesInPreparedDirectoryUsingBlock(
