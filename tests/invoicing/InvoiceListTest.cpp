@@ -6,6 +6,7 @@
 #include "TWInvoicesController.h"
 #include "TWInvoicesModel.h"
 #include "TWInvoiceSheetSupport.h"
+#include "TWSendInvoiceController.h"
 
 #include "TWLedger.h"
 #include "TWRecordEditors.h"
@@ -554,4 +555,66 @@ TEST_F(InvoiceListTest, ColumnSettingsKeepWidthOrderAndSortAcrossReopening)
     EXPECT_TRUE(menu->actions().at(16)->isSeparator());
     EXPECT_EQ(menu->actions().last()->text(), TWLocalized("sortBy"));
     EXPECT_EQ(menu->actions().last()->menu()->actions().size(), 19);
+}
+
+// Not a check: with TW_INVOICE_LIST_PACKAGE naming a business package, shows
+// the list of the client project with the most invoices in a 1024 by 700
+// window and writes pictures of it and of the send sheet opened from it, and
+// the sheet's printed PDF, into the folder TW_INVOICE_LIST_SHOTS.
+TEST(InvoiceListLook, PicturesOfTheListAndItsSendSheet)
+{
+    const QString package = qEnvironmentVariable("TW_INVOICE_LIST_PACKAGE");
+    const QString shots = qEnvironmentVariable("TW_INVOICE_LIST_SHOTS");
+    if (package.isEmpty() || shots.isEmpty())
+        GTEST_SKIP() << "set TW_INVOICE_LIST_PACKAGE and TW_INVOICE_LIST_SHOTS to take pictures";
+    TWErrorResult error;
+    auto document = std::make_unique<TWBusinessController>();
+    document->setBusiness(TWBusiness::businessWithURL(QUrl::fromLocalFile(package), false, &error));
+    ASSERT_TRUE(document->business());
+    TWBusiness &b = *document->business();
+    TWProjectPtr busiest;
+    qsizetype most = -1;
+    for (const TWProjectPtr &project : b.projects())
+        if (const qsizetype count = b.invoicesWithProject(*project).size(); count > most) {
+            most = count;
+            busiest = project;
+        }
+    ASSERT_TRUE(busiest);
+    document->makeWindowControllers();
+    document->showWindows();
+    TWInvoicesController list;
+    list.setBusinessController(document.get());
+    list.setBusiness(&b);
+    list.setMode(0);
+    list.setProjects({busiest});
+    QWidget *view = list.view();
+    view->resize(1024, 700);
+    view->show();
+    list.update();
+    QTest::qWait(500);
+    list.selectRows({1});
+    list.invoicesTableView()->setFocus();
+    QTest::qWait(500);
+    EXPECT_TRUE(view->grab().save(shots + QStringLiteral("/list.png")));
+    list.setProjects(b.projects().mid(0, 3));
+    list.update();
+    QTest::qWait(300);
+    EXPECT_TRUE(view->grab().save(shots + QStringLiteral("/list-three.png")));
+    list.setProjects({busiest});
+    list.update();
+    list.selectRows({0});
+    list.sendInvoice(false);
+    ASSERT_TRUE(list.sendController());
+    ASSERT_TRUE(twWaitFor([&list] { return !list.sendController()->previewData().isEmpty(); }));
+    QTest::qWait(1000);
+    EXPECT_TRUE(list.sendController()->view()->window()->grab().save(shots + QStringLiteral("/send.png")));
+    EXPECT_TRUE(list.validationQuery(TWQuery::ShowingSendInvoice, false));
+    const QByteArray pdf = list.printOperation(document->printer());
+    QFile file(shots + QStringLiteral("/printed.pdf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(pdf);
+    file.close();
+    list.sendController()->doDone();
+    QTest::qWait(200);
+    EXPECT_FALSE(list.showingSendInvoice());
 }

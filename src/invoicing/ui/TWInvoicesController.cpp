@@ -151,6 +151,10 @@ void TWInvoicesController::build()
     m_table->setShowGrid(false);
     m_table->setWordWrap(false);
     m_table->setTextElideMode(Qt::ElideRight);
+    // The lists' control font at 12 points, as the payments register below.
+    QFont font = m_table->font();
+    font.setPointSize(12);
+    m_table->setFont(font);
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
@@ -188,6 +192,7 @@ void TWInvoicesController::build()
             [this](int row) { doRepeatButton(row); });
     m_table->installEventFilter(this);
     m_invoicesView->installEventFilter(this);
+    m_splitter->installEventFilter(this);
     upper->addWidget(m_table, 1);
 
     m_invoiceBar = new QWidget(m_invoicesView);
@@ -280,6 +285,8 @@ void TWInvoicesController::applyMode()
 
 bool TWInvoicesController::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_splitter && event->type() == QEvent::Resize && m_restorePending)
+        restoreFrame();
     if (watched == m_invoicesView && event->type() == QEvent::Resize && m_restored && m_business)
         m_business->setInvoiceDividerPosition(double(m_invoicesView->height()));
     if (watched == m_table && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
@@ -291,7 +298,14 @@ void TWInvoicesController::restoreFrame()
 {
     if (!m_view || !m_business)
         return;
-    const int total = std::max(m_splitter->height(), 2 * kMinimumPaneHeight);
+    // A view not laid out yet has no height to share: the divider is placed
+    // once it has one.
+    if (m_splitter->height() < 2 * kMinimumPaneHeight) {
+        m_restorePending = true;
+        return;
+    }
+    m_restorePending = false;
+    const int total = m_splitter->height();
     const int top = std::clamp(int(m_business->invoiceDividerPosition()), kMinimumPaneHeight,
                                std::max(kMinimumPaneHeight, total - kMinimumPaneHeight));
     m_splitter->setSizes({top, std::max(kMinimumPaneHeight, total - top)});
@@ -305,7 +319,7 @@ void TWInvoicesController::update()
     updateColumns();
     updateSortDescriptors();
     updateInvoices();
-    if (!m_restored)
+    if (!m_restored && !m_restorePending)
         restoreFrame();
 }
 

@@ -208,6 +208,7 @@ private:
     bool m_updatingSort = false;
     bool m_updatingColumns = false;
     bool m_restored = false;
+    bool m_restorePending = false;
 
     QPointer<QWidget> m_view;
     QSplitter *m_splitter = nullptr;
