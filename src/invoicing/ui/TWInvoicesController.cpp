@@ -70,7 +70,8 @@ TWInvoicesController::~TWInvoicesController()
 {
     if (m_preferencesObserver)
         TWNotificationCenter::defaultCenter().removeObserver(m_preferencesObserver);
-    if (m_table)
+    // The view may have gone with its window before this object.
+    if (m_view && m_table)
         m_table->setTableDelegate(nullptr);
     delete m_invoiceController;
     delete m_sendController;
@@ -264,7 +265,7 @@ void TWInvoicesController::build()
     // Row colours follow the preferences.
     m_preferencesObserver = TWNotificationCenter::defaultCenter().addObserver(
         QStringLiteral("preferences"), nullptr, [this](const TWNotification &) {
-            if (!m_table)
+            if (!m_view || !m_table)
                 return;
             m_table->clearSelection();
             m_model->redraw();
