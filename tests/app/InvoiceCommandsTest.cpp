@@ -61,7 +61,8 @@ TEST_F(InvoiceCommandsTest, MenuCommandsReachTheClientViewsInvoiceList)
         return clients;
     });
     TWClientPtr client;
-    auto document = windowDocument([&client](TWBusiness &b) { client = addClient(b, QStringLiteral("Ada")); });
+    auto document =
+        windowDocument([&client](TWBusiness &b) { client = addClient(b, QStringLiteral("Ada")); });
     select(*document, TWMasterItemEntity, TWItemTypeClient, client->identifier());
     ASSERT_TRUE(clients);
     using A = TWAction;

@@ -2,10 +2,10 @@
 // amounts, the sort orders as strict weak orderings, which commands it
 // offers, and commands that stop at an invoice the store refuses.
 
+#include "TWInvoiceSheetSupport.h"
 #include "TWInvoicesColumns.h"
 #include "TWInvoicesController.h"
 #include "TWInvoicesModel.h"
-#include "TWInvoiceSheetSupport.h"
 #include "TWSendInvoiceController.h"
 
 #include "TWLedger.h"
@@ -45,8 +45,9 @@ protected:
     TWAccountPtr addAccount(const QString &name, TWAccountType type)
     {
         TWBusiness &b = book.b();
-        auto account = TWAccount::accountWithIdentifier(b.nextAccountIdentifier(), name, 0, 0, type,
-                                                        QString(), QImage(), b.homeUnit(), QString());
+        auto account =
+            TWAccount::accountWithIdentifier(b.nextAccountIdentifier(), name, 0, 0, type, QString(),
+                                             QImage(), b.homeUnit(), QString());
         EXPECT_FALSE(b.addAccount(account, false));
         return account;
     }
@@ -122,7 +123,7 @@ protected:
     void refuse(const char *what, const QString &name)
     {
         const QString row = QLatin1String(what) == QLatin1String("INSERT") ? QStringLiteral("NEW")
-                                                                            : QStringLiteral("OLD");
+                                                                           : QStringLiteral("OLD");
         twExec(book.b(), QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE %1 ON invoices WHEN "
                                         "%2.name = '%3' BEGIN SELECT RAISE(ABORT, 'refused'); END")
                              .arg(QLatin1String(what), row, name));
@@ -161,9 +162,11 @@ TEST_F(InvoiceListTest, CellsShowHandComputedAmountsPercentAndDaysOverdue)
 {
     TWBusiness &b = book.b();
     // Two hours at 100.00 with 10% tax, and an expense of 25.00.
-    TWTaskPtr task = book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 2, 10000, 10);
+    TWTaskPtr task =
+        book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 2, 10000, 10);
     TWExpensePtr expense = book.addExpense(book.project, QStringLiteral("Paper"), 2500);
-    TWInvoicePtr invoice = book.storedInvoice(book.project, QStringLiteral("June"), twLocal(2024, 6, 20));
+    TWInvoicePtr invoice =
+        book.storedInvoice(book.project, QStringLiteral("June"), twLocal(2024, 6, 20));
     task->setInvoiceQuantity(2);
     expense->setInvoiceQuantity(1);
     ASSERT_FALSE(b.updateInvoiceItems(invoice, {task}, {expense}));
@@ -177,7 +180,7 @@ TEST_F(InvoiceListTest, CellsShowHandComputedAmountsPercentAndDaysOverdue)
     showAllColumns();
     const int r = rowOf(QStringLiteral("June"));
     ASSERT_GE(r, 0);
-    EXPECT_EQ(cell(r, TWInvoiceColumnTasks), money(22000, b));    // 200.00 + 10%
+    EXPECT_EQ(cell(r, TWInvoiceColumnTasks), money(22000, b)); // 200.00 + 10%
     EXPECT_EQ(cell(r, TWInvoiceColumnExpenses), money(2500, b));
     EXPECT_EQ(cell(r, TWInvoiceColumnTotal), money(24500, b));
     EXPECT_EQ(cell(r, TWInvoiceColumnOwe), money(14500, b));
@@ -225,11 +228,11 @@ TEST_F(InvoiceListTest, EveryColumnSortsAsAStrictWeakOrdering)
     auto monthly = TWRepeat::repeatWithType(1, 1, 2, {}, true, 5);
     auto weekly = TWRepeat::repeatWithType(1, 1, 1, {}, true, 6);
     TWInvoiceRowList rows;
-    const QList<QDateTime> dues = {{}, twLocal(2024, 6, 1), twLocal(2024, 6, 20), {},
-                                   twLocal(2024, 6, 20), twLocal(2024, 8, 1)};
+    const QList<QDateTime> dues = {{}, twLocal(2024, 6, 1),  twLocal(2024, 6, 20),
+                                   {}, twLocal(2024, 6, 20), twLocal(2024, 8, 1)};
     for (int i = 0; i < 6; ++i) {
-        TWInvoiceRow values = row(plain(100 + i, i % 3 ? QStringLiteral("N%1").arg(i % 3) : QString(),
-                                        dues.at(i)));
+        TWInvoiceRow values =
+            row(plain(100 + i, i % 3 ? QStringLiteral("N%1").arg(i % 3) : QString(), dues.at(i)));
         values.invoice->setSent(i % 2);
         values.owe = (i % 3) * 100;
         values.total = 100 - i % 2;
@@ -237,9 +240,9 @@ TEST_F(InvoiceListTest, EveryColumnSortsAsAStrictWeakOrdering)
         values.overdue = dues.at(i).isValid() && dues.at(i) < twLocal(2024, 7, 1);
         values.repeat = i % 3 == 0 ? nullptr : (i % 3 == 1 ? monthly : weekly);
         if (i % 2)
-            values.client = TWClient::clientWithIdentifier(i, QStringLiteral("C%1").arg(i % 4),
-                                                           {}, 0, 0, QImage(), {}, {}, {}, QUrl(),
-                                                           {}, {});
+            values.client =
+                TWClient::clientWithIdentifier(i, QStringLiteral("C%1").arg(i % 4), {}, 0, 0,
+                                               QImage(), {}, {}, {}, QUrl(), {}, {});
         rows.append(values);
     }
     for (int tag = 0; tag < TWInvoiceColumnCount; ++tag) {
@@ -295,14 +298,14 @@ TEST_F(InvoiceListTest, CanOperationsFollowModeProjectsRowsAndPane)
     EXPECT_TRUE(twInvoiceListCan(TWQuery::CanAddInvoice, state));
     state.shownProjects = 2;
     EXPECT_FALSE(twInvoiceListCan(TWQuery::CanAddInvoice, state));
-    for (const TWQuery query : {TWQuery::CanEditInvoice, TWQuery::CanDuplicateInvoice,
-                                TWQuery::CanDeleteInvoice, TWQuery::CanMarkInvoice,
-                                TWQuery::CanSendInvoice})
+    for (const TWQuery query :
+         {TWQuery::CanEditInvoice, TWQuery::CanDuplicateInvoice, TWQuery::CanDeleteInvoice,
+          TWQuery::CanMarkInvoice, TWQuery::CanSendInvoice})
         EXPECT_FALSE(twInvoiceListCan(query, state));
     state.concernedRows = 1;
-    for (const TWQuery query : {TWQuery::CanEditInvoice, TWQuery::CanDuplicateInvoice,
-                                TWQuery::CanDeleteInvoice, TWQuery::CanMarkInvoice,
-                                TWQuery::CanSendInvoice})
+    for (const TWQuery query :
+         {TWQuery::CanEditInvoice, TWQuery::CanDuplicateInvoice, TWQuery::CanDeleteInvoice,
+          TWQuery::CanMarkInvoice, TWQuery::CanSendInvoice})
         EXPECT_TRUE(twInvoiceListCan(query, state));
     state.concernedRows = 3;
     EXPECT_FALSE(twInvoiceListCan(TWQuery::CanEditInvoice, state));
@@ -347,8 +350,9 @@ TEST_F(InvoiceListTest, MarkStopsAtTheRefusedInvoiceAndKeepsWhatIsStored)
     list->selectRows({0, 1, 2});
     list->markInvoice(0, false);
     const auto sent = [this](const char *name) {
-        return twQueryInt(book.b(), QStringLiteral("SELECT sent FROM invoices WHERE name = '%1'")
-                                        .arg(QLatin1String(name)));
+        return twQueryInt(
+            book.b(),
+            QStringLiteral("SELECT sent FROM invoices WHERE name = '%1'").arg(QLatin1String(name)));
     };
     EXPECT_EQ(sent("A"), std::optional<qint64>(1));
     EXPECT_EQ(sent("B"), std::optional<qint64>(0));
@@ -404,7 +408,8 @@ TEST_F(InvoiceListTest, DuplicateCopiesFieldsAndFirstEditableTransactionAndStops
 {
     auto schedule = TWRepeat::repeatWithType(1, 1, 2, {}, true, book.b().nextRepeatIdentifier());
     ASSERT_FALSE(book.b().addRepeat(schedule, false));
-    TWInvoicePtr a = book.storedInvoice(book.project, QStringLiteral("A"), twLocal(2024, 8, 1), true);
+    TWInvoicePtr a =
+        book.storedInvoice(book.project, QStringLiteral("A"), twLocal(2024, 8, 1), true);
     a->setSent(true);
     a->setRepeatIdentifier(schedule->identifier());
     a->setNotes(QStringLiteral("kept"));
@@ -445,8 +450,8 @@ TEST_F(InvoiceListTest, DuplicateCopiesFieldsAndFirstEditableTransactionAndStops
     EXPECT_EQ(list->invoices().size(), 4);
 
     // A locked first entry asks first; the copy then has no transaction.
-    TWTransactionPtr entry =
-        book.b().transactionWithIdentifier(book.b().transactionsWithInvoice(*a).first()->identifier());
+    TWTransactionPtr entry = book.b().transactionWithIdentifier(
+        book.b().transactionsWithInvoice(*a).first()->identifier());
     entry->setState(TWTransactionStateLocked);
     ASSERT_FALSE(book.b().updateTransaction(entry, false, false, false, false));
     alerts.clear();
@@ -607,7 +612,8 @@ TEST(InvoiceListLook, PicturesOfTheListAndItsSendSheet)
     ASSERT_TRUE(list.sendController());
     ASSERT_TRUE(twWaitFor([&list] { return !list.sendController()->previewData().isEmpty(); }));
     QTest::qWait(1000);
-    EXPECT_TRUE(list.sendController()->view()->window()->grab().save(shots + QStringLiteral("/send.png")));
+    EXPECT_TRUE(
+        list.sendController()->view()->window()->grab().save(shots + QStringLiteral("/send.png")));
     EXPECT_TRUE(list.validationQuery(TWQuery::ShowingSendInvoice, false));
     const QByteArray pdf = list.printOperation(document->printer());
     QFile file(shots + QStringLiteral("/printed.pdf"));

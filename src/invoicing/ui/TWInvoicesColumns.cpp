@@ -11,8 +11,8 @@ namespace
 {
 
 const char *const kIdentifiers[TWInvoiceColumnCount] = {
-    "date", "client", "project", "number",   "name", "sent",        "paid",    "due",
-    "repeat", "tasks", "expenses", "total", "owe", "percentPaid", "overdue", "notes"};
+    "date",   "client", "project",  "number", "name", "sent",        "paid",    "due",
+    "repeat", "tasks",  "expenses", "total",  "owe",  "percentPaid", "overdue", "notes"};
 
 template <typename T> int threeWay(const T &a, const T &b)
 {
@@ -75,11 +75,11 @@ QString TWInvoiceColumns::columnIdentifier(int tag)
 const QList<int> &TWInvoiceColumns::menuOrder()
 {
     static const QList<int> order = {
-        TWInvoiceColumnClient, TWInvoiceColumnDate,     TWInvoiceColumnDue,
-        TWInvoiceColumnExpenses, TWInvoiceColumnName,   TWInvoiceColumnNotes,
-        TWInvoiceColumnNumber, TWInvoiceColumnOverdue,  TWInvoiceColumnOwe,
-        TWInvoiceColumnPaid,   TWInvoiceColumnPercentPaid, TWInvoiceColumnProject,
-        TWInvoiceColumnRepeat, TWInvoiceColumnSent,     TWInvoiceColumnTasks,
+        TWInvoiceColumnClient,   TWInvoiceColumnDate,        TWInvoiceColumnDue,
+        TWInvoiceColumnExpenses, TWInvoiceColumnName,        TWInvoiceColumnNotes,
+        TWInvoiceColumnNumber,   TWInvoiceColumnOverdue,     TWInvoiceColumnOwe,
+        TWInvoiceColumnPaid,     TWInvoiceColumnPercentPaid, TWInvoiceColumnProject,
+        TWInvoiceColumnRepeat,   TWInvoiceColumnSent,        TWInvoiceColumnTasks,
         TWInvoiceColumnTotal};
     return order;
 }
@@ -106,8 +106,8 @@ TWInvoiceRow twInvoiceRow(const TWInvoicePtr &invoice, TWBusiness &business)
     if (!invoice)
         return row;
     row.project = business.projectWithIdentifier(invoice->projectIdentifier());
-    row.client = row.project ? business.clientWithIdentifier(row.project->clientIdentifier())
-                             : nullptr;
+    row.client =
+        row.project ? business.clientWithIdentifier(row.project->clientIdentifier()) : nullptr;
     row.repeat = invoice->repeatIdentifier() != 0
                      ? business.repeatWithIdentifier(invoice->repeatIdentifier())
                      : nullptr;
@@ -209,10 +209,10 @@ QString twInvoiceCellText(const TWInvoiceRow &row, int tag, const TWBusiness *bu
         return invoice->dueDate().isValid() ? formatter.shortDateString(invoice->dueDate())
                                             : QString();
     case TWInvoiceColumnRepeat:
-        return row.repeat ? formatter.repeatString(row.repeat->interval(),
-                                                   row.repeat->intervalUnit(),
-                                                   row.repeat->endDate())
-                          : QString();
+        return row.repeat
+                   ? formatter.repeatString(row.repeat->interval(), row.repeat->intervalUnit(),
+                                            row.repeat->endDate())
+                   : QString();
     case TWInvoiceColumnTasks:
         return money(row.tasks, unit, business);
     case TWInvoiceColumnExpenses:

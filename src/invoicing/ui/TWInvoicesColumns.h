@@ -92,11 +92,11 @@ QColor twInvoiceRowColour(const TWInvoiceRow &row, const TWPreferences &preferen
 
 // What the commands may do, from the list's state alone.
 struct TWInvoiceListState {
-    int mode = 0;              // 0 projects, 1 one schedule's invoices
-    int shownProjects = 0;     // the projects whose invoices are listed
-    int concernedRows = 0;     // selected rows, or the context menu's
-    int selectedRows = 0;      // selected rows
-    bool paneEnabled = false;  // the payments pane takes transactions
+    int mode = 0;                    // 0 projects, 1 one schedule's invoices
+    int shownProjects = 0;           // the projects whose invoices are listed
+    int concernedRows = 0;           // selected rows, or the context menu's
+    int selectedRows = 0;            // selected rows
+    bool paneEnabled = false;        // the payments pane takes transactions
     bool selectedOneProject = false; // every selected invoice is of the first's project
     bool showingSendInvoice = false;
 };

@@ -36,9 +36,10 @@ QVariantList TWInvoicesController::fields() const
 
 void TWInvoicesController::loadSettings()
 {
-    m_settings = m_business ? m_business->columnSettings(TWColumnSettingsViewInvoices)
-                                  .value_or(QVariantMap())
-                            : QVariantMap();
+    m_settings =
+        m_business
+            ? m_business->columnSettings(TWColumnSettingsViewInvoices).value_or(QVariantMap())
+            : QVariantMap();
     m_settingsLoaded = true;
     if (m_projects.size() > 1) {
         // Invoices of several projects name their client and project.
@@ -84,9 +85,9 @@ void TWInvoicesController::updateColumns()
             !map.value(TWColumnSettingsVisibleKey).toBool())
             continue;
         tags.append(TWInvoiceColumns::columnTag(identifier));
-        widths.append(std::max(kMinimumColumnWidth,
-                               int(map.value(TWColumnSettingsWidthKey, kDefaultColumnWidth)
-                                       .toDouble())));
+        widths.append(
+            std::max(kMinimumColumnWidth,
+                     int(map.value(TWColumnSettingsWidthKey, kDefaultColumnWidth).toDouble())));
     }
     const QScopedValueRollback columnsGuard(m_updatingColumns, true);
     const QScopedValueRollback sortGuard(m_updatingSort, true);
@@ -278,9 +279,11 @@ void TWInvoicesController::updateHeaderMenu()
             action->setData(item.tag);
             const int tag = item.tag;
             if (sortItems)
-                connect(action, &QAction::triggered, this, [this, tag] { updateSortBy(tag, true); });
+                connect(action, &QAction::triggered, this,
+                        [this, tag] { updateSortBy(tag, true); });
             else
-                connect(action, &QAction::triggered, this, [this, tag] { toggleFieldVisible(tag); });
+                connect(action, &QAction::triggered, this,
+                        [this, tag] { toggleFieldVisible(tag); });
         }
     };
     addItems(m_headerMenu, false);
@@ -314,8 +317,9 @@ int TWInvoicesController::sizeToFitWidth(int tag) const
     const QString title = TWLocalized(TWInvoiceColumns::columnIdentifier(tag));
     int width = kMinimumColumnWidth;
     if (m_table && !title.isEmpty())
-        width = std::max(width, m_table->horizontalHeader()->fontMetrics().horizontalAdvance(title) +
-                                    kFitPadding);
+        width =
+            std::max(width, m_table->horizontalHeader()->fontMetrics().horizontalAdvance(title) +
+                                kFitPadding);
     const TWInvoiceRowList &rows = m_model->rows();
     if (rows.isEmpty() || !m_table)
         return width;
@@ -367,8 +371,8 @@ void TWInvoicesController::doCheckbox(int row, int tag, bool on)
         // The row shows what is stored, not the refused mark.
         invoice->setSent(sent);
         invoice->setPaid(paid);
-        presentError(TWError(QStringLiteral("Tallyworth Invoice Error"), -1,
-                             error->localizedDescription()));
+        presentError(
+            TWError(QStringLiteral("Tallyworth Invoice Error"), -1, error->localizedDescription()));
     } else {
         changed();
     }

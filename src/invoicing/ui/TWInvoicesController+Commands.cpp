@@ -120,7 +120,8 @@ QMenu *TWInvoicesController::contextMenuForRow(int row)
     if (overRow) {
         const qsizetype count = m_contextRows.size();
         if (count == 1)
-            menu->addAction(TWLocalized("editInvoice"), this, [this] { editSelectedInvoice(true); });
+            menu->addAction(TWLocalized("editInvoice"), this,
+                            [this] { editSelectedInvoice(true); });
         if (m_mode == ModeProjects)
             menu->addAction(TWLocalized(count == 1 ? "duplicateInvoice" : "duplicateInvoices"),
                             this, [this] { duplicateSelectedInvoice(true); });
@@ -164,22 +165,21 @@ void TWInvoicesController::showInvoiceEditor(const TWInvoicePtr &invoice, int mo
     editor->update();
     const TWInvoiceList remembered = mode == 1 ? selectedInvoices() : TWInvoiceList();
     QPointer<TWInvoicesController> guarded(this);
-    m_document->beginSheetWithView(editor->view(), false, true,
-                                   [guarded, mode, remembered](int code) {
-                                       if (!guarded || code != kSheetConfirmed)
-                                           return;
-                                       TWInvoicesController &list = *guarded;
-                                       list.updateInvoices();
-                                       if (mode == 0) {
-                                           const TWInvoicePtr made =
-                                               list.m_invoiceController->editInvoice();
-                                           if (made)
-                                               list.selectInvoice(made);
-                                           list.changed();
-                                       } else if (!remembered.isEmpty()) {
-                                           list.selectRows(list.rowIndexesForInvoices(remembered));
-                                       }
-                                   });
+    m_document->beginSheetWithView(
+        editor->view(), false, true, [guarded, mode, remembered](int code) {
+            if (!guarded || code != kSheetConfirmed)
+                return;
+            TWInvoicesController &list = *guarded;
+            list.updateInvoices();
+            if (mode == 0) {
+                const TWInvoicePtr made = list.m_invoiceController->editInvoice();
+                if (made)
+                    list.selectInvoice(made);
+                list.changed();
+            } else if (!remembered.isEmpty()) {
+                list.selectRows(list.rowIndexesForInvoices(remembered));
+            }
+        });
 }
 
 void TWInvoicesController::newInvoice()
@@ -192,8 +192,8 @@ void TWInvoicesController::newInvoice()
             presentError(m_document->lastStoreError());
         return;
     }
-    showInvoiceEditor(TWInvoice::invoiceWithDate(TWClock::now(), QString(), QString(), false,
-                                                 false, QDateTime(), 0, QString(),
+    showInvoiceEditor(TWInvoice::invoiceWithDate(TWClock::now(), QString(), QString(), false, false,
+                                                 QDateTime(), 0, QString(),
                                                  m_projects.first()->identifier(), identifier),
                       0);
 }
@@ -301,11 +301,11 @@ TWErrorResult TWInvoicesController::duplicateInvoices(const TWInvoiceList &invoi
             failure = storeError();
             break;
         }
-        if ((failure = business.addRelationship(
-                 TWRelationship::relationshipWithType(0, 0, copy->projectIdentifier(),
-                                                      copy->identifier(), entry->identifier(), 0,
-                                                      relationshipIdentifier),
-                 true)))
+        if ((failure =
+                 business.addRelationship(TWRelationship::relationshipWithType(
+                                              0, 0, copy->projectIdentifier(), copy->identifier(),
+                                              entry->identifier(), 0, relationshipIdentifier),
+                                          true)))
             break;
     }
     // Also after a stop: what was added is announced and the list read again.
@@ -455,17 +455,16 @@ void TWInvoicesController::newTransaction(bool multiple)
     const TWInvoiceList invoices = selectedInvoices();
     if (invoices.isEmpty())
         return;
-    TWAccountPtr account =
-        m_business->lastInvoiceAccountIdentifier(*invoices.first(), TWAccountTypeAccountsReceivable);
+    TWAccountPtr account = m_business->lastInvoiceAccountIdentifier(
+        *invoices.first(), TWAccountTypeAccountsReceivable);
     if (!account)
         account = m_document->newAccountOfType(TWAccountTypeAccountsReceivable);
     if (!account)
         return; // the document has shown why
     TWRelationshipList relationships;
     TWTransactionPtr transaction;
-    if (TWErrorResult error = m_business->createInvoiceTransaction(invoices, account,
-                                                                   &relationships, &transaction,
-                                                                   false)) {
+    if (TWErrorResult error = m_business->createInvoiceTransaction(
+            invoices, account, &relationships, &transaction, false)) {
         presentError(*error);
         return;
     }

@@ -235,11 +235,10 @@ void TWInvoicesController::build()
     m_transactionBar = new QWidget(m_transactionsContainer);
     auto *transactionLine = new QHBoxLayout(m_transactionBar);
     transactionLine->setContentsMargins(4, 2, 8, 5);
-    m_transactionButtons = {
-        barButton(m_transactionBar, QStringLiteral(":/icons/Add.png"), {},
-                  TWLocalized("newPayment")),
-        barButton(m_transactionBar, QStringLiteral(":/icons/Remove.png"), {},
-                  TWLocalized("deletePayment"))};
+    m_transactionButtons = {barButton(m_transactionBar, QStringLiteral(":/icons/Add.png"), {},
+                                      TWLocalized("newPayment")),
+                            barButton(m_transactionBar, QStringLiteral(":/icons/Remove.png"), {},
+                                      TWLocalized("deletePayment"))};
     for (int segment = 0; segment < m_transactionButtons.size(); ++segment) {
         m_transactionButtons.at(segment)->setObjectName(
             QStringLiteral("transactionSegment%1").arg(segment));
@@ -290,7 +289,8 @@ bool TWInvoicesController::eventFilter(QObject *watched, QEvent *event)
         restoreFrame();
     if (watched == m_invoicesView && event->type() == QEvent::Resize && m_restored && m_business)
         m_business->setInvoiceDividerPosition(double(m_invoicesView->height()));
-    if (watched == m_table && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+    if (watched == m_table &&
+        (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         m_table->viewport()->update(); // the selected rows' text colour
     return TWInvoiceListDetail::eventFilter(watched, event);
 }
@@ -368,7 +368,8 @@ void TWInvoicesController::updateTransactions()
     if (m_business)
         for (const TWInvoicePtr &invoice : std::as_const(relevant)) {
             // Estimates have no transactions.
-            const TWProjectPtr project = m_business->projectWithIdentifier(invoice->projectIdentifier());
+            const TWProjectPtr project =
+                m_business->projectWithIdentifier(invoice->projectIdentifier());
             if (project && project->type() == TWProjectTypeProject) {
                 invoiced = true;
                 break;
@@ -528,9 +529,8 @@ void TWInvoicesController::updateProjectCountTotal()
         m_invoiceCount->setText(QStringLiteral("%1 / %2 %3")
                                     .arg(locale.toString(qlonglong(selected.size())),
                                          locale.toString(qlonglong(listed)), word));
-        m_invoiceTotal->setText(
-            QStringLiteral("%1 / %2")
-                .arg(money(m_business->transactionHomeOwingWithInvoices(selected)), money(all)));
+        m_invoiceTotal->setText(QStringLiteral("%1 / %2").arg(
+            money(m_business->transactionHomeOwingWithInvoices(selected)), money(all)));
     } else {
         m_invoiceCount->setText(
             QStringLiteral("%1 %2").arg(locale.toString(qlonglong(listed)), word));
@@ -559,11 +559,9 @@ void TWInvoicesController::updateInvoiceCountTotal()
             QStringLiteral("%1 / %2 %3")
                 .arg(locale.toString(qlonglong(selectedTransactions.size())),
                      locale.toString(qlonglong(transactions.size())), word));
-        m_transactionTotal->setText(
-            QStringLiteral("%1 / %2")
-                .arg(money(m_business->transactionHomeOwingWithInvoices(invoices,
-                                                                         selectedTransactions)),
-                     total));
+        m_transactionTotal->setText(QStringLiteral("%1 / %2").arg(
+            money(m_business->transactionHomeOwingWithInvoices(invoices, selectedTransactions)),
+            total));
     } else {
         m_transactionCount->setText(
             QStringLiteral("%1 %2").arg(locale.toString(qlonglong(transactions.size())), word));

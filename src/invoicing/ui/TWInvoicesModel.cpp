@@ -20,14 +20,15 @@ constexpr int kTextMargin = 4;
 QIcon linkIcon()
 {
     static const QIcon icon = QIcon::fromTheme(
-        QStringLiteral("go-jump"),
-        QApplication::style()->standardIcon(QStyle::SP_ArrowRight));
+        QStringLiteral("go-jump"), QApplication::style()->standardIcon(QStyle::SP_ArrowRight));
     return icon;
 }
 
 } // namespace
 
-TWInvoicesModel::TWInvoicesModel(QObject *parent) : QAbstractTableModel(parent) {}
+TWInvoicesModel::TWInvoicesModel(QObject *parent) : QAbstractTableModel(parent)
+{
+}
 
 void TWInvoicesModel::setColumns(const QList<int> &tags)
 {
