@@ -373,6 +373,19 @@ TEST_F(InvoiceListTest, MarkStopsAtTheRefusedInvoiceAndKeepsWhatIsStored)
     twExec(book.b(), QStringLiteral("DROP TRIGGER refuse"));
     list->model()->setData(box, Qt::Checked, Qt::CheckStateRole);
     EXPECT_EQ(sent("B"), std::optional<qint64>(1));
+
+    // A context menu on a row outside the selection acts on that row alone.
+    list->selectRows({rowOf(QStringLiteral("A"))});
+    std::unique_ptr<QMenu> menu(list->contextMenuForRow(rowOf(QStringLiteral("C"))));
+    EXPECT_EQ(list->selectedRows(), QList<int>{rowOf(QStringLiteral("A"))});
+    list->markInvoice(4, true);
+    const auto paid = [this](const char *name) {
+        return twQueryInt(
+            book.b(),
+            QStringLiteral("SELECT paid FROM invoices WHERE name = '%1'").arg(QLatin1String(name)));
+    };
+    EXPECT_EQ(paid("A"), std::optional<qint64>(0));
+    EXPECT_EQ(paid("C"), std::optional<qint64>(1));
 }
 
 TEST_F(InvoiceListTest, DeleteRefusesClosedPaymentsAndStopsAtAStoreError)
