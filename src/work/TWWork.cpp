@@ -1,11 +1,18 @@
 #include "TWWork.h"
 
+#include "TWClientInfoController.h"
 #include "TWDocumentTaskTimer.h"
+#include "TWMerchantInfoController.h"
 
 #include "TWAppRegistry.h"
 
 void twRegisterWork()
 {
-    TWAppRegistry::registry().setTaskTimerFactory(
+    TWAppRegistry &registry = TWAppRegistry::registry();
+    registry.setTaskTimerFactory(
         [](TWBusinessController *document) { return new TWDocumentTaskTimer(document); });
+    registry.setEditorFactory(TWEditorKind::ClientInfo,
+                              [](QObject *parent) { return new TWClientInfoController(parent); });
+    registry.setEditorFactory(TWEditorKind::MerchantInfo,
+                              [](QObject *parent) { return new TWMerchantInfoController(parent); });
 }
