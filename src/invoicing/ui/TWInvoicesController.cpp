@@ -673,7 +673,9 @@ bool TWInvoicesController::tableViewReturn(TWTableView *table)
 
 bool TWInvoicesController::hasFirstResponder() const
 {
-    return invoicesHasFirstResponder() || transactionsHasFirstResponder();
+    // The shell asks about the invoice table; the payments pane answers for
+    // itself through transactionsController().
+    return invoicesHasFirstResponder();
 }
 
 bool TWInvoicesController::invoicesHasFirstResponder() const

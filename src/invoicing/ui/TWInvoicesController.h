@@ -96,6 +96,7 @@ public:
     void selectItemWithIdentifier(qint32 identifier) override;
 
     // ---- Focus and the payments pane ----
+    // The invoice table holds the keyboard focus.
     bool hasFirstResponder() const override;
     bool invoicesHasFirstResponder() const;
     bool transactionsHasFirstResponder() const;
