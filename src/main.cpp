@@ -8,6 +8,7 @@
 #include "TWDocumentController.h"
 #include "TWExportPrint.h"
 #include "TWInstanceServer.h"
+#include "TWInvoicing.h"
 #include "TWExportUI.h"
 #include "TWImportUI.h"
 #include "TWLedger.h"
@@ -55,6 +56,7 @@ int main(int argc, char **argv)
     twRegisterImportUI();
     twRegisterReportsUI();
     twRegisterWork();
+    twRegisterInvoicing();
     TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &request) {
         auto table = std::make_shared<const TWExportPrint::Table>(
             TWExportPrint::registerTable(request.business, request.transactions, request.fields,

@@ -574,6 +574,17 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
     case A::doImportExpenses:
         importExpensesURL(QUrl());
         return;
+    case A::doNewInvoice:
+    case A::doEditInvoice:
+    case A::doDuplicateInvoice:
+    case A::doDeleteInvoice:
+    case A::doMarkInvoice:
+    case A::doSendInvoice:
+    case A::doColumnClientInvoice:
+    case A::doSortByClientInvoice:
+    case A::doSortDirectionClientInvoice:
+        invoiceCommand(main, tag, context);
+        return;
     case A::doColumnAccount:
     case A::doSortByAccount:
     case A::doSortDirectionAccount:
@@ -776,6 +787,53 @@ void TWBusinessController::listMenuCommand(TWAction main, int tag, QAction *item
         break;
     case A::doSortDirectionAccount:
         reg->updateSortDirection(tag != 1, true);
+        break;
+    default:
+        break;
+    }
+}
+
+void TWBusinessController::invoiceCommand(TWAction main, int tag, bool context)
+{
+    // The invoice list of the client view, or the repeats view's for an
+    // invoice schedule.
+    TWInvoicesList *invoices = nullptr;
+    if (isMasterSelected(TWMasterSectionClients)) {
+        if (auto *clients = detailAs<TWClientDetail>(TWDetailClients))
+            invoices = clients->invoicesController();
+    } else if (isMasterSelected(TWMasterSectionRepeats)) {
+        if (auto *repeats = detailAs<TWRepeatsDetail>(TWDetailRepeats))
+            invoices = repeats->invoicesController();
+    }
+    if (!invoices)
+        return;
+    switch (main) {
+    case A::doNewInvoice:
+        invoices->newInvoice();
+        break;
+    case A::doEditInvoice:
+        invoices->editSelectedInvoice(context);
+        break;
+    case A::doDuplicateInvoice:
+        invoices->duplicateSelectedInvoice(context);
+        break;
+    case A::doDeleteInvoice:
+        invoices->deleteSelectedInvoice(context);
+        break;
+    case A::doMarkInvoice:
+        invoices->markInvoice(tag, context);
+        break;
+    case A::doSendInvoice:
+        invoices->sendInvoice(context);
+        break;
+    case A::doColumnClientInvoice:
+        invoices->toggleFieldVisible(tag);
+        break;
+    case A::doSortByClientInvoice:
+        invoices->updateSortBy(tag, true);
+        break;
+    case A::doSortDirectionClientInvoice:
+        invoices->updateSortDirection(tag != 1, true);
         break;
     default:
         break;

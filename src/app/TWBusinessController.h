@@ -353,6 +353,8 @@ private:
     void showDateRangePopover();
     void searchDetail(const QString &text);
     void listMenuCommand(TWAction main, int tag, QAction *item);
+    // The invoice commands, for the invoice list the selection shows.
+    void invoiceCommand(TWAction main, int tag, bool context);
     // The export sheet of the kind, kept after its first use.
     void showExportSheet(TWEditorKind kind);
 

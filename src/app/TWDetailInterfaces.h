@@ -121,6 +121,21 @@ public:
     virtual void deleteSelectedTransaction(bool) {}
     virtual void updateSelectedConvertedTotals(bool) {}
     virtual void showSelectedRelatedTransactions(bool) {}
+    // The invoice commands of the menus; `context` as for the register, and
+    // the mark tags 0 sent, 1 not sent, 4 paid, 5 not paid.
+    virtual void newInvoice() {}
+    virtual void editSelectedInvoice(bool /*context*/) {}
+    virtual void duplicateSelectedInvoice(bool /*context*/) {}
+    virtual void deleteSelectedInvoice(bool /*context*/) {}
+    virtual void markInvoice(int /*tag*/, bool /*context*/) {}
+    virtual void sendInvoice(bool /*context*/) {}
+    // The Columns and Sort By menus: the column kinds' items with the command
+    // given, the commands by the items' tags, and the column settings.
+    virtual QList<TWListMenuItem> fieldMenuItems(TWAction) const { return {}; }
+    virtual void toggleFieldVisible(int /*tag*/) {}
+    virtual void updateSortBy(int /*tag*/, bool /*updateSortDescriptors*/) {}
+    virtual void updateSortDirection(bool /*ascending*/, bool /*updateSortDescriptors*/) {}
+    virtual std::optional<QVariantMap> listSettings() const { return std::nullopt; }
     // Refreshes after transactions changed.
     virtual void transactionsUpdated() {}
     // Places the project and invoice count and total lines.

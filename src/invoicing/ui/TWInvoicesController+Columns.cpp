@@ -1,0 +1,387 @@
+// The invoice list's columns: the stored layout (order, visibility, widths,
+// sort column and direction), the header menu, sorting, fitted widths and
+// the cells' actions.
+
+#include "TWInvoicesController.h"
+#include "TWInvoicesModel.h"
+
+#include "TWBusinessController.h"
+
+#include "TWBusiness.h"
+#include "TWLocalized.h"
+#include "TWPreferences.h"
+
+#include <QHeaderView>
+#include <QMenu>
+#include <QScopedValueRollback>
+
+namespace
+{
+
+constexpr int kMinimumColumnWidth = 50;
+constexpr int kFitPadding = 20;
+constexpr double kDefaultColumnWidth = 100.0;
+
+QString identifierOf(const QVariant &entry)
+{
+    return entry.toMap().value(TWColumnSettingsIdentifierKey).toString();
+}
+
+} // namespace
+
+QVariantList TWInvoicesController::fields() const
+{
+    return m_settings.value(TWColumnSettingsFieldsKey).toList();
+}
+
+void TWInvoicesController::loadSettings()
+{
+    m_settings =
+        m_business
+            ? m_business->columnSettings(TWColumnSettingsViewInvoices).value_or(QVariantMap())
+            : QVariantMap();
+    m_settingsLoaded = true;
+    if (m_projects.size() > 1) {
+        // Invoices of several projects name their client and project.
+        QVariantList list = fields();
+        for (QVariant &entry : list) {
+            QVariantMap map = entry.toMap();
+            const QString identifier = map.value(TWColumnSettingsIdentifierKey).toString();
+            if (identifier == QLatin1String("client") || identifier == QLatin1String("project")) {
+                map.insert(TWColumnSettingsVisibleKey, true);
+                entry = map;
+            }
+        }
+        m_settings.insert(TWColumnSettingsFieldsKey, list);
+    }
+}
+
+std::optional<QVariantMap> TWInvoicesController::listSettings() const
+{
+    if (!m_settingsLoaded)
+        return std::nullopt;
+    return m_settings;
+}
+
+void TWInvoicesController::saveSettings()
+{
+    if (m_business && m_settingsLoaded)
+        m_business->updateColumnSettings(TWColumnSettingsViewInvoices, m_settings);
+}
+
+void TWInvoicesController::updateColumns()
+{
+    if (!m_table)
+        return;
+    QList<int> tags;
+    QList<int> widths;
+    for (const QVariant &entry : fields()) {
+        const QVariantMap map = entry.toMap();
+        const QString identifier = map.value(TWColumnSettingsIdentifierKey).toString();
+        // An entry this list does not know (a newer file) stays in the
+        // settings but shows nothing.
+        if (TWInvoiceColumns::columnIdentifier(TWInvoiceColumns::columnTag(identifier)) !=
+                identifier ||
+            !map.value(TWColumnSettingsVisibleKey).toBool())
+            continue;
+        tags.append(TWInvoiceColumns::columnTag(identifier));
+        widths.append(
+            std::max(kMinimumColumnWidth,
+                     int(map.value(TWColumnSettingsWidthKey, kDefaultColumnWidth).toDouble())));
+    }
+    const QScopedValueRollback columnsGuard(m_updatingColumns, true);
+    const QScopedValueRollback sortGuard(m_updatingSort, true);
+    m_model->setColumns(tags);
+    QHeaderView *header = m_table->horizontalHeader();
+    for (int i = 0; i < tags.size(); ++i) {
+        if (header->visualIndex(i) != i)
+            header->moveSection(header->visualIndex(i), i);
+        header->resizeSection(i, widths.at(i));
+    }
+}
+
+int TWInvoicesController::sortTag() const
+{
+    if (!m_settings.contains(TWColumnSettingsSortFieldKey))
+        return -1;
+    return TWInvoiceColumns::columnTag(m_settings.value(TWColumnSettingsSortFieldKey).toString());
+}
+
+bool TWInvoicesController::sortAscending() const
+{
+    return m_settings.value(TWColumnSettingsSortDirectionKey).toUInt() == 0;
+}
+
+int TWInvoicesController::fieldColumn(int tag) const
+{
+    return m_model->columnOfTag(tag);
+}
+
+void TWInvoicesController::updateSortDescriptors()
+{
+    if (!m_table)
+        return;
+    const QScopedValueRollback guard(m_updatingSort, true);
+    const int column = fieldColumn(sortTag());
+    QHeaderView *header = m_table->horizontalHeader();
+    header->setSortIndicatorShown(column >= 0);
+    header->setSortIndicator(column, sortAscending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void TWInvoicesController::sort()
+{
+    if (!m_table)
+        return;
+    TWInvoiceRowList rows;
+    rows.reserve(m_invoices.size());
+    if (m_business) {
+        // Payment totals and each row's values once per sort.
+        for (const TWInvoicePtr &invoice : std::as_const(m_invoices)) {
+            invoice->updateTransactions(*m_business);
+            rows.append(twInvoiceRow(invoice, *m_business));
+        }
+    }
+    const int tag = sortTag();
+    if (tag >= 0)
+        twSortInvoiceRows(rows, tag, sortAscending());
+    m_invoices.clear();
+    for (const TWInvoiceRow &row : std::as_const(rows))
+        m_invoices.append(row.invoice);
+    {
+        const QScopedValueRollback guard(m_selectionIsChanging, true);
+        m_table->clearSelection();
+        m_selectedRows.clear();
+        m_model->setRows(rows);
+    }
+}
+
+void TWInvoicesController::sortIndicatorChanged(int logical, Qt::SortOrder order)
+{
+    if (m_updatingSort)
+        return;
+    const int tag = m_model->tagOfColumn(logical);
+    if (tag >= 0) {
+        updateSortBy(tag, false);
+        updateSortDirection(order == Qt::AscendingOrder, false);
+    }
+    sort();
+    updateTransactions();
+    updateInvoiceButtonsEnabled();
+}
+
+void TWInvoicesController::updateSortBy(int tag, bool update)
+{
+    const QString identifier = TWInvoiceColumns::columnIdentifier(tag);
+    if (identifier.isEmpty() || !m_settingsLoaded)
+        return;
+    m_settings.insert(TWColumnSettingsSortFieldKey, identifier);
+    saveSettings();
+    if (update) {
+        updateSortDescriptors();
+        sort();
+        updateTransactions();
+        updateInvoiceButtonsEnabled();
+    }
+}
+
+void TWInvoicesController::updateSortDirection(bool ascending, bool update)
+{
+    if (!m_settingsLoaded)
+        return;
+    m_settings.insert(TWColumnSettingsSortDirectionKey, QVariant::fromValue(ascending ? 0u : 1u));
+    saveSettings();
+    if (update) {
+        updateSortDescriptors();
+        sort();
+        updateTransactions();
+        updateInvoiceButtonsEnabled();
+    }
+}
+
+void TWInvoicesController::toggleFieldVisible(int tag)
+{
+    const QString identifier = TWInvoiceColumns::columnIdentifier(tag);
+    if (identifier.isEmpty() || !m_settingsLoaded)
+        return;
+    QVariantList list = fields();
+    for (QVariant &entry : list) {
+        QVariantMap map = entry.toMap();
+        if (map.value(TWColumnSettingsIdentifierKey).toString() == identifier) {
+            map.insert(TWColumnSettingsVisibleKey, !map.value(TWColumnSettingsVisibleKey).toBool());
+            entry = map;
+        }
+    }
+    m_settings.insert(TWColumnSettingsFieldsKey, list);
+    saveSettings();
+    updateColumns();
+    updateSortDescriptors();
+}
+
+void TWInvoicesController::sectionMoved()
+{
+    if (m_updatingColumns || !m_settingsLoaded)
+        return;
+    QHeaderView *header = m_table->horizontalHeader();
+    QVariantList old = fields();
+    QVariantList moved;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const QString identifier =
+            TWInvoiceColumns::columnIdentifier(m_model->tagOfColumn(header->logicalIndex(visual)));
+        for (int i = 0; i < old.size(); ++i)
+            if (identifierOf(old.at(i)) == identifier) {
+                moved.append(old.takeAt(i));
+                break;
+            }
+    }
+    // Hidden columns follow in their former order.
+    moved.append(old);
+    m_settings.insert(TWColumnSettingsFieldsKey, moved);
+    saveSettings();
+}
+
+void TWInvoicesController::sectionResized(int logical, int size)
+{
+    if (m_updatingColumns || !m_settingsLoaded)
+        return;
+    const QString identifier = TWInvoiceColumns::columnIdentifier(m_model->tagOfColumn(logical));
+    QVariantList list = fields();
+    for (QVariant &entry : list) {
+        QVariantMap map = entry.toMap();
+        if (map.value(TWColumnSettingsIdentifierKey).toString() == identifier) {
+            map.insert(TWColumnSettingsWidthKey, double(size));
+            entry = map;
+        }
+    }
+    m_settings.insert(TWColumnSettingsFieldsKey, list);
+    saveSettings();
+}
+
+QList<TWListMenuItem> TWInvoicesController::fieldMenuItems(TWAction action) const
+{
+    QList<TWListMenuItem> items;
+    for (const int tag : TWInvoiceColumns::menuOrder()) {
+        const QString identifier = TWInvoiceColumns::columnIdentifier(tag);
+        items.append({TWLocalized(identifier), action, tag, identifier});
+    }
+    return items;
+}
+
+void TWInvoicesController::updateHeaderMenu()
+{
+    if (!m_headerMenu)
+        return;
+    m_headerMenu->clear();
+    const auto addItems = [this](QMenu *menu, bool sortItems) {
+        for (const TWListMenuItem &item : fieldMenuItems(
+                 sortItems ? TWAction::doSortByClientInvoice : TWAction::doColumnClientInvoice)) {
+            QAction *action = menu->addAction(item.title);
+            action->setCheckable(true);
+            action->setData(item.tag);
+            const int tag = item.tag;
+            if (sortItems)
+                connect(action, &QAction::triggered, this,
+                        [this, tag] { updateSortBy(tag, true); });
+            else
+                connect(action, &QAction::triggered, this,
+                        [this, tag] { toggleFieldVisible(tag); });
+        }
+    };
+    addItems(m_headerMenu, false);
+    m_headerMenu->addSeparator();
+    QMenu *sortMenu = m_headerMenu->addMenu(TWLocalized("sortBy"));
+    addItems(sortMenu, true);
+    sortMenu->addSeparator();
+    QAction *up = sortMenu->addAction(TWLocalized("ascending"));
+    QAction *down = sortMenu->addAction(TWLocalized("descending"));
+    up->setCheckable(true);
+    down->setCheckable(true);
+    connect(up, &QAction::triggered, this, [this] { updateSortDirection(true, true); });
+    connect(down, &QAction::triggered, this, [this] { updateSortDirection(false, true); });
+    // The check marks follow the settings each time a menu opens.
+    const auto mark = [this, sortMenu, up, down] {
+        for (QAction *action : m_headerMenu->actions())
+            if (action->isCheckable())
+                action->setChecked(fieldColumn(action->data().toInt()) >= 0);
+        for (QAction *action : sortMenu->actions())
+            if (action->data().isValid())
+                action->setChecked(sortTag() == action->data().toInt());
+        up->setChecked(sortAscending());
+        down->setChecked(!sortAscending());
+    };
+    connect(m_headerMenu, &QMenu::aboutToShow, this, mark);
+    connect(sortMenu, &QMenu::aboutToShow, this, mark);
+}
+
+int TWInvoicesController::sizeToFitWidth(int tag) const
+{
+    const QString title = TWLocalized(TWInvoiceColumns::columnIdentifier(tag));
+    int width = kMinimumColumnWidth;
+    if (m_table && !title.isEmpty())
+        width =
+            std::max(width, m_table->horizontalHeader()->fontMetrics().horizontalAdvance(title) +
+                                kFitPadding);
+    const TWInvoiceRowList &rows = m_model->rows();
+    if (rows.isEmpty() || !m_table)
+        return width;
+    switch (tag) {
+    case TWInvoiceColumnDate:
+    case TWInvoiceColumnDue:
+        return std::max(80, width);
+    case TWInvoiceColumnSent:
+        return std::max(65, width);
+    case TWInvoiceColumnPaid:
+        return std::max(45, width);
+    default:
+        break;
+    }
+    const QFontMetrics metrics = m_table->fontMetrics();
+    const int padding = tag == TWInvoiceColumnRepeat ? 2 * kFitPadding : kFitPadding;
+    for (const TWInvoiceRow &row : rows) {
+        if (tag == TWInvoiceColumnOverdue && !row.overdue)
+            continue;
+        width = std::max(width, metrics.horizontalAdvance(twInvoiceCellText(row, tag, m_business)) +
+                                    padding);
+    }
+    return width;
+}
+
+QColor TWInvoicesController::invoiceColour(int row) const
+{
+    const TWInvoiceRow *values = m_model->rowAt(row);
+    return values ? twInvoiceRowColour(*values, TWPreferences::preferences()) : QColor();
+}
+
+void TWInvoicesController::doCheckbox(int row, int tag, bool on)
+{
+    const TWInvoiceRow *values = m_model->rowAt(row);
+    if (!values || !values->invoice || !m_business)
+        return;
+    const TWInvoicePtr invoice = values->invoice;
+    if (tag != TWInvoiceColumnSent && tag != TWInvoiceColumnPaid) {
+        changed();
+        return;
+    }
+    const bool sent = invoice->sent();
+    const bool paid = invoice->paid();
+    if (tag == TWInvoiceColumnSent)
+        invoice->setSent(on);
+    else
+        invoice->setPaid(on);
+    if (TWErrorResult error = m_business->updateInvoice(invoice, true)) {
+        // The row shows what is stored, not the refused mark.
+        invoice->setSent(sent);
+        invoice->setPaid(paid);
+        presentError(
+            TWError(QStringLiteral("Tallyworth Invoice Error"), -1, error->localizedDescription()));
+    } else {
+        changed();
+    }
+    m_model->refreshRow(row);
+}
+
+void TWInvoicesController::doRepeatButton(int row)
+{
+    const TWInvoiceRow *values = m_model->rowAt(row);
+    if (values && values->repeat && m_document)
+        m_document->showRepeat(values->repeat);
+}

@@ -1,0 +1,639 @@
+// The invoice list on a real document: its cells against hand-computed
+// amounts, the sort orders as strict weak orderings, which commands it
+// offers, and commands that stop at an invoice the store refuses.
+
+#include "TWInvoiceSheetSupport.h"
+#include "TWInvoicesColumns.h"
+#include "TWInvoicesController.h"
+#include "TWInvoicesModel.h"
+#include "TWSendInvoiceController.h"
+
+#include "TWLedger.h"
+#include "TWRecordEditors.h"
+#include "TWTransactionsController.h"
+
+#include "TWFormatter.h"
+#include "TWRelationship.h"
+#include "TWRepeat.h"
+#include "TWStoreTestSupport.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QToolButton>
+
+namespace
+{
+
+class InvoiceListTest : public TWInvoiceSheetTest
+{
+protected:
+    void SetUp() override
+    {
+        TWInvoiceSheetTest::SetUp();
+        TWBusiness &b = book.b();
+        bank = b.accounts().first();
+        receivable = addAccount(QStringLiteral("Receivable"), TWAccountTypeAccountsReceivable);
+        income = addAccount(QStringLiteral("Sales"), TWAccountTypeIncome);
+    }
+    void TearDown() override
+    {
+        list.reset();
+        TWInvoiceSheetTest::TearDown();
+    }
+
+    TWAccountPtr addAccount(const QString &name, TWAccountType type)
+    {
+        TWBusiness &b = book.b();
+        auto account =
+            TWAccount::accountWithIdentifier(b.nextAccountIdentifier(), name, 0, 0, type, QString(),
+                                             QImage(), b.homeUnit(), QString());
+        EXPECT_FALSE(b.addAccount(account, false));
+        return account;
+    }
+    // A transaction of `total` from account 1 to account 2, linked whole to the invoice.
+    TWTransactionPtr link(const TWInvoicePtr &invoice, const TWAccountPtr &account1,
+                          const TWAccountPtr &account2, qint64 total,
+                          std::uint32_t state = TWTransactionStateNormal)
+    {
+        TWBusiness &b = book.b();
+        auto t = std::make_shared<TWTransaction>();
+        t->setIdentifier(b.nextTransactionIdentifier());
+        t->setDate(twLocal(2024, 6, 10));
+        t->setAccount1Identifier(account1->identifier());
+        t->setAccount2Identifier(account2->identifier());
+        t->setUnit(b.homeUnit());
+        t->setTotal(total);
+        t->setTotalAccount1(total);
+        t->setTotalAccount2(total);
+        t->setTotalBusiness(total);
+        t->setState(state);
+        EXPECT_FALSE(b.addTransaction(t, false, false, false, false));
+        EXPECT_FALSE(b.addRelationship(
+            TWRelationship::relationshipWithType(0, 0, invoice->projectIdentifier(),
+                                                 invoice->identifier(), t->identifier(), 0,
+                                                 b.nextRelationshipIdentifier()),
+            false));
+        return t;
+    }
+    TWTransactionPtr charge(const TWInvoicePtr &invoice, qint64 total)
+    {
+        return link(invoice, receivable, income, total);
+    }
+    TWTransactionPtr pay(const TWInvoicePtr &invoice, qint64 total,
+                         std::uint32_t state = TWTransactionStateNormal)
+    {
+        return link(invoice, bank, receivable, total, state);
+    }
+    void open(const TWProjectList &projects)
+    {
+        list = std::make_unique<TWInvoicesController>();
+        list->setBusinessController(book.document.get());
+        list->setBusiness(&book.b());
+        list->setMode(0);
+        list->setProjects(projects);
+        list->view()->resize(900, 600);
+        list->update();
+    }
+    QString cell(int row, int tag, int role = Qt::DisplayRole)
+    {
+        const int column = list->fieldColumn(tag);
+        EXPECT_GE(column, 0) << tag;
+        return list->model()->data(list->model()->index(row, column), role).toString();
+    }
+    int rowOf(const QString &name)
+    {
+        for (int row = 0; row < list->invoices().size(); ++row)
+            if (list->invoices().at(row)->name() == name)
+                return row;
+        return -1;
+    }
+    void showAllColumns()
+    {
+        for (int tag = 0; tag < TWInvoiceColumnCount; ++tag)
+            if (list->fieldColumn(tag) < 0)
+                list->toggleFieldVisible(tag);
+    }
+    static QString money(qint64 value, const TWBusiness &b)
+    {
+        return TWFormatter::formatter().valueString(value, b.homeUnit().get(), true, true, false,
+                                                    true, true, &b);
+    }
+    // A trigger that refuses `what` (UPDATE, DELETE, INSERT) of the invoice named `name`.
+    void refuse(const char *what, const QString &name)
+    {
+        const QString row = QLatin1String(what) == QLatin1String("INSERT") ? QStringLiteral("NEW")
+                                                                           : QStringLiteral("OLD");
+        twExec(book.b(), QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE %1 ON invoices WHEN "
+                                        "%2.name = '%3' BEGIN SELECT RAISE(ABORT, 'refused'); END")
+                             .arg(QLatin1String(what), row, name));
+    }
+
+    TWAccountPtr bank;
+    TWAccountPtr receivable;
+    TWAccountPtr income;
+    std::unique_ptr<TWInvoicesController> list;
+};
+
+TWInvoiceRow row(const TWInvoicePtr &invoice)
+{
+    TWInvoiceRow values;
+    values.invoice = invoice;
+    return values;
+}
+
+TWInvoicePtr plain(qint32 identifier, const QString &name, const QDateTime &due = {})
+{
+    return TWInvoice::invoiceWithDate(twLocal(2024, 6, identifier % 28 + 1), name, name, false,
+                                      false, due, 0, QString(), 1, identifier);
+}
+
+QList<qint32> identifiers(const TWInvoiceRowList &rows)
+{
+    QList<qint32> result;
+    for (const TWInvoiceRow &values : rows)
+        result.append(values.invoice->identifier());
+    return result;
+}
+
+} // namespace
+
+TEST_F(InvoiceListTest, CellsShowHandComputedAmountsPercentAndDaysOverdue)
+{
+    TWBusiness &b = book.b();
+    // Two hours at 100.00 with 10% tax, and an expense of 25.00.
+    TWTaskPtr task =
+        book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 2, 10000, 10);
+    TWExpensePtr expense = book.addExpense(book.project, QStringLiteral("Paper"), 2500);
+    TWInvoicePtr invoice =
+        book.storedInvoice(book.project, QStringLiteral("June"), twLocal(2024, 6, 20));
+    task->setInvoiceQuantity(2);
+    expense->setInvoiceQuantity(1);
+    ASSERT_FALSE(b.updateInvoiceItems(invoice, {task}, {expense}));
+    charge(invoice, 24500);
+    pay(invoice, 10000);
+    TWInvoicePtr settled = book.storedInvoice(book.project, QStringLiteral("May"), {}, true);
+    charge(settled, 5000);
+    pay(settled, 5000);
+
+    open({book.project});
+    showAllColumns();
+    const int r = rowOf(QStringLiteral("June"));
+    ASSERT_GE(r, 0);
+    EXPECT_EQ(cell(r, TWInvoiceColumnTasks), money(22000, b)); // 200.00 + 10%
+    EXPECT_EQ(cell(r, TWInvoiceColumnExpenses), money(2500, b));
+    EXPECT_EQ(cell(r, TWInvoiceColumnTotal), money(24500, b));
+    EXPECT_EQ(cell(r, TWInvoiceColumnOwe), money(14500, b));
+    EXPECT_EQ(cell(r, TWInvoiceColumnOwe, Qt::ToolTipRole), money(14500, b));
+    EXPECT_EQ(cell(r, TWInvoiceColumnPercentPaid), QStringLiteral("41%")); // 100 / 245
+    // Due 20 June, now 1 July at noon: eleven days and a started twelfth.
+    EXPECT_EQ(cell(r, TWInvoiceColumnOverdue), QStringLiteral("12 days"));
+    EXPECT_EQ(cell(r, TWInvoiceColumnClient), QStringLiteral("Ada"));
+    EXPECT_EQ(cell(r, TWInvoiceColumnProject), QStringLiteral("Site"));
+    const QModelIndex overdue = list->model()->index(r, list->fieldColumn(TWInvoiceColumnOverdue));
+    EXPECT_EQ(overdue.data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
+    const int s = rowOf(QStringLiteral("May"));
+    EXPECT_EQ(cell(s, TWInvoiceColumnOverdue), QString());
+    EXPECT_EQ(cell(s, TWInvoiceColumnPercentPaid), QStringLiteral("100%"));
+    EXPECT_EQ(list->model()
+                  ->index(s, list->fieldColumn(TWInvoiceColumnPaid))
+                  .data(Qt::CheckStateRole)
+                  .toInt(),
+              int(Qt::Checked));
+
+    // Row colours: overdue first, then owing, then paid.
+    TWPreferences &preferences = TWPreferences::preferences();
+    preferences.setOverdueColour(QColor(200, 0, 0));
+    preferences.setOweColour(QColor(0, 0, 200));
+    preferences.setPaidColour(QColor(0, 150, 0));
+    EXPECT_EQ(list->invoiceColour(r), QColor(200, 0, 0));
+    EXPECT_EQ(list->invoiceColour(s), QColor(0, 150, 0));
+    invoice->setPaid(true); // overdue and paid: still overdue
+    list->model()->refreshRow(r);
+    EXPECT_EQ(list->invoiceColour(r), QColor(200, 0, 0));
+
+    // The count and total lines in the home currency.
+    EXPECT_EQ(list->invoiceCountLabel()->text(), QStringLiteral("2 invoices"));
+    EXPECT_EQ(list->invoiceTotalLabel()->text(), money(14500, b));
+    list->selectRows({s});
+    EXPECT_EQ(list->invoiceCountLabel()->text(), QStringLiteral("1 / 2 invoices"));
+    EXPECT_EQ(list->invoiceTotalLabel()->text(),
+              QStringLiteral("%1 / %2").arg(money(0, b), money(14500, b)));
+    EXPECT_EQ(list->transactionCountLabel()->text(), QStringLiteral("2 transactions"));
+}
+
+TEST_F(InvoiceListTest, EveryColumnSortsAsAStrictWeakOrdering)
+{
+    TWFixedClock now(2024, 7, 1);
+    auto monthly = TWRepeat::repeatWithType(1, 1, 2, {}, true, 5);
+    auto weekly = TWRepeat::repeatWithType(1, 1, 1, {}, true, 6);
+    TWInvoiceRowList rows;
+    const QList<QDateTime> dues = {{}, twLocal(2024, 6, 1),  twLocal(2024, 6, 20),
+                                   {}, twLocal(2024, 6, 20), twLocal(2024, 8, 1)};
+    for (int i = 0; i < 6; ++i) {
+        TWInvoiceRow values =
+            row(plain(100 + i, i % 3 ? QStringLiteral("N%1").arg(i % 3) : QString(), dues.at(i)));
+        values.invoice->setSent(i % 2);
+        values.owe = (i % 3) * 100;
+        values.total = 100 - i % 2;
+        values.percentPaid = i == 5 ? std::numeric_limits<float>::quiet_NaN() : float(i % 2);
+        values.overdue = dues.at(i).isValid() && dues.at(i) < twLocal(2024, 7, 1);
+        values.repeat = i % 3 == 0 ? nullptr : (i % 3 == 1 ? monthly : weekly);
+        if (i % 2)
+            values.client =
+                TWClient::clientWithIdentifier(i, QStringLiteral("C%1").arg(i % 4), {}, 0, 0,
+                                               QImage(), {}, {}, {}, QUrl(), {}, {});
+        rows.append(values);
+    }
+    for (int tag = 0; tag < TWInvoiceColumnCount; ++tag) {
+        const auto less = [tag](const TWInvoiceRow &a, const TWInvoiceRow &b) {
+            return twCompareInvoiceRows(a, b, tag) < 0;
+        };
+        for (const TWInvoiceRow &a : rows) {
+            EXPECT_FALSE(less(a, a)) << tag;
+            for (const TWInvoiceRow &b : rows) {
+                EXPECT_FALSE(less(a, b) && less(b, a)) << tag;
+                EXPECT_EQ(twCompareInvoiceRows(a, b, tag), -twCompareInvoiceRows(b, a, tag)) << tag;
+                for (const TWInvoiceRow &c : rows) {
+                    if (less(a, b) && less(b, c)) {
+                        EXPECT_TRUE(less(a, c)) << tag;
+                    }
+                    const auto equal = [&](const TWInvoiceRow &x, const TWInvoiceRow &y) {
+                        return !less(x, y) && !less(y, x);
+                    };
+                    if (equal(a, b) && equal(b, c)) {
+                        EXPECT_TRUE(equal(a, c)) << tag;
+                    }
+                }
+            }
+        }
+    }
+
+    // Due: with a date first, by date; without one last, in their order.
+    TWInvoiceRowList sorted = rows;
+    twSortInvoiceRows(sorted, TWInvoiceColumnDue, true);
+    EXPECT_EQ(identifiers(sorted), (QList<qint32>{101, 102, 104, 105, 100, 103}));
+    // Overdue ascending: the least overdue first, then the rest as they were.
+    sorted = rows;
+    twSortInvoiceRows(sorted, TWInvoiceColumnOverdue, true);
+    EXPECT_EQ(identifiers(sorted), (QList<qint32>{102, 104, 101, 100, 103, 105}));
+    // Descending swaps before and after; equal rows keep their order.
+    twSortInvoiceRows(sorted, TWInvoiceColumnOverdue, false);
+    EXPECT_EQ(identifiers(sorted), (QList<qint32>{100, 103, 105, 101, 102, 104}));
+    // Schedules: none first, then the shorter.
+    sorted = rows;
+    twSortInvoiceRows(sorted, TWInvoiceColumnRepeat, true);
+    EXPECT_EQ(identifiers(sorted), (QList<qint32>{100, 103, 102, 105, 101, 104}));
+    // A missing name first.
+    sorted = rows;
+    twSortInvoiceRows(sorted, TWInvoiceColumnName, true);
+    EXPECT_EQ(identifiers(sorted), (QList<qint32>{100, 103, 101, 104, 102, 105}));
+}
+
+TEST_F(InvoiceListTest, CanOperationsFollowModeProjectsRowsAndPane)
+{
+    TWInvoiceListState state;
+    EXPECT_FALSE(twInvoiceListCan(TWQuery::CanAddInvoice, state));
+    state.shownProjects = 1;
+    EXPECT_TRUE(twInvoiceListCan(TWQuery::CanAddInvoice, state));
+    state.shownProjects = 2;
+    EXPECT_FALSE(twInvoiceListCan(TWQuery::CanAddInvoice, state));
+    for (const TWQuery query :
+         {TWQuery::CanEditInvoice, TWQuery::CanDuplicateInvoice, TWQuery::CanDeleteInvoice,
+          TWQuery::CanMarkInvoice, TWQuery::CanSendInvoice})
+        EXPECT_FALSE(twInvoiceListCan(query, state));
+    state.concernedRows = 1;
+    for (const TWQuery query :
+         {TWQuery::CanEditInvoice, TWQuery::CanDuplicateInvoice, TWQuery::CanDeleteInvoice,
+          TWQuery::CanMarkInvoice, TWQuery::CanSendInvoice})
+        EXPECT_TRUE(twInvoiceListCan(query, state));
+    state.concernedRows = 3;
+    EXPECT_FALSE(twInvoiceListCan(TWQuery::CanEditInvoice, state));
+    EXPECT_TRUE(twInvoiceListCan(TWQuery::CanDeleteInvoice, state));
+
+    // A payment: the pane takes them, rows are selected and all of one project.
+    state.selectedRows = 2;
+    state.selectedOneProject = true;
+    EXPECT_FALSE(twInvoiceListCan(TWQuery::CanAddTransaction, state));
+    state.paneEnabled = true;
+    EXPECT_TRUE(twInvoiceListCan(TWQuery::CanAddTransaction, state));
+    state.selectedOneProject = false;
+    EXPECT_FALSE(twInvoiceListCan(TWQuery::CanAddTransaction, state));
+    state.selectedRows = 0;
+    state.selectedOneProject = true;
+    EXPECT_FALSE(twInvoiceListCan(TWQuery::CanAddTransaction, state));
+    EXPECT_FALSE(twInvoiceListCan(TWQuery::ShowingSendInvoice, state));
+
+    // The list answers the same through its buttons: two projects, no new invoice;
+    // only invoices of an estimate, no payments.
+    book.storedInvoice(book.estimate, QStringLiteral("Quote"));
+    open({book.project, book.estimate});
+    EXPECT_FALSE(list->invoiceButton(0)->isEnabled());
+    EXPECT_FALSE(list->validationQuery(TWQuery::CanAddInvoice, false));
+    EXPECT_GE(list->fieldColumn(TWInvoiceColumnClient), 0); // shown with two projects
+    list->selectRows({0});
+    EXPECT_TRUE(list->invoiceButton(2)->isEnabled());
+    EXPECT_FALSE(list->paymentsController()->isEnabled());
+    EXPECT_FALSE(list->canAddTransaction());
+    open({book.project});
+    EXPECT_TRUE(list->invoiceButton(0)->isEnabled());
+    EXPECT_LT(list->fieldColumn(TWInvoiceColumnClient), 0); // the stored layout hides it
+}
+
+TEST_F(InvoiceListTest, MarkStopsAtTheRefusedInvoiceAndKeepsWhatIsStored)
+{
+    for (const char *name : {"A", "B", "C"})
+        book.storedInvoice(book.project, QString::fromLatin1(name));
+    open({book.project});
+    list->updateSortBy(TWInvoiceColumnName, true);
+    refuse("UPDATE", QStringLiteral("B"));
+    list->selectRows({0, 1, 2});
+    list->markInvoice(0, false);
+    const auto sent = [this](const char *name) {
+        return twQueryInt(
+            book.b(),
+            QStringLiteral("SELECT sent FROM invoices WHERE name = '%1'").arg(QLatin1String(name)));
+    };
+    EXPECT_EQ(sent("A"), std::optional<qint64>(1));
+    EXPECT_EQ(sent("B"), std::optional<qint64>(0));
+    EXPECT_EQ(sent("C"), std::optional<qint64>(0));
+    ASSERT_EQ(prompts.errors.size(), 1);
+    // The list shows what is stored: the refused mark is not kept in memory.
+    EXPECT_FALSE(list->invoices().at(rowOf(QStringLiteral("B")))->sent());
+    EXPECT_TRUE(list->selectedRows().isEmpty());
+
+    // A refused check box: the store's record and the row stay unsent, with
+    // the list's own error.
+    const int b = rowOf(QStringLiteral("B"));
+    const QModelIndex box = list->model()->index(b, list->fieldColumn(TWInvoiceColumnSent));
+    list->model()->setData(box, Qt::Checked, Qt::CheckStateRole);
+    EXPECT_EQ(box.data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+    ASSERT_EQ(prompts.errors.size(), 2);
+    EXPECT_EQ(prompts.errors.last().domain(), QStringLiteral("Tallyworth Invoice Error"));
+    twExec(book.b(), QStringLiteral("DROP TRIGGER refuse"));
+    list->model()->setData(box, Qt::Checked, Qt::CheckStateRole);
+    EXPECT_EQ(sent("B"), std::optional<qint64>(1));
+
+    // A context menu on a row outside the selection acts on that row alone.
+    list->selectRows({rowOf(QStringLiteral("A"))});
+    std::unique_ptr<QMenu> menu(list->contextMenuForRow(rowOf(QStringLiteral("C"))));
+    EXPECT_EQ(list->selectedRows(), QList<int>{rowOf(QStringLiteral("A"))});
+    list->markInvoice(4, true);
+    const auto paid = [this](const char *name) {
+        return twQueryInt(
+            book.b(),
+            QStringLiteral("SELECT paid FROM invoices WHERE name = '%1'").arg(QLatin1String(name)));
+    };
+    EXPECT_EQ(paid("A"), std::optional<qint64>(0));
+    EXPECT_EQ(paid("C"), std::optional<qint64>(1));
+}
+
+TEST_F(InvoiceListTest, DeleteRefusesClosedPaymentsAndStopsAtAStoreError)
+{
+    TWInvoicePtr a = book.storedInvoice(book.project, QStringLiteral("A"));
+    TWInvoicePtr b = book.storedInvoice(book.project, QStringLiteral("B"));
+    TWInvoicePtr c = book.storedInvoice(book.project, QStringLiteral("C"));
+    TWTransactionPtr closed = pay(b, 100, TWTransactionStateClosed);
+    open({book.project});
+    list->updateSortBy(TWInvoiceColumnName, true);
+    list->selectRows({0, 1, 2});
+    list->deleteSelectedInvoice(false);
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM invoices"), 3);
+    ASSERT_EQ(alerts.size(), 2);
+    EXPECT_EQ(alerts.first().message, TWLocalized("deleteInvoicesTitle"));
+    EXPECT_EQ(alerts.last().message, TWLocalized("deleteClosedTransaction"));
+
+    // Without the closed payment, a refused deletion stops at its invoice.
+    closed->setState(TWTransactionStateNormal);
+    ASSERT_FALSE(book.b().updateTransaction(closed, false, false, false, false));
+    refuse("DELETE", QStringLiteral("B"));
+    list->selectRows({0, 1, 2});
+    list->deleteSelectedInvoice(false);
+    EXPECT_FALSE(book.b().invoiceWithIdentifier(a->identifier()));
+    EXPECT_TRUE(book.b().invoiceWithIdentifier(b->identifier()));
+    EXPECT_TRUE(book.b().invoiceWithIdentifier(c->identifier()));
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(list->invoices().size(), 2);
+    EXPECT_TRUE(book.document->isDocumentEdited());
+}
+
+TEST_F(InvoiceListTest, DuplicateCopiesFieldsAndFirstEditableTransactionAndStops)
+{
+    auto schedule = TWRepeat::repeatWithType(1, 1, 2, {}, true, book.b().nextRepeatIdentifier());
+    ASSERT_FALSE(book.b().addRepeat(schedule, false));
+    TWInvoicePtr a =
+        book.storedInvoice(book.project, QStringLiteral("A"), twLocal(2024, 8, 1), true);
+    a->setSent(true);
+    a->setRepeatIdentifier(schedule->identifier());
+    a->setNotes(QStringLiteral("kept"));
+    ASSERT_FALSE(book.b().updateInvoice(a, false));
+    TWTaskPtr task = book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 1, 5000);
+    task->setInvoiceQuantity(1);
+    ASSERT_FALSE(book.b().updateInvoiceItems(a, {task}, {}));
+    charge(a, 5000);
+    book.storedInvoice(book.project, QStringLiteral("B"));
+    book.storedInvoice(book.project, QStringLiteral("C"));
+    open({book.project});
+    list->updateSortBy(TWInvoiceColumnName, true);
+    const qint64 transactions = book.count("SELECT COUNT(*) FROM transactions");
+
+    // B's copy is refused: A is copied with its entry, C is not reached.
+    refuse("INSERT", QStringLiteral("B"));
+    list->selectRows({0, 1, 2});
+    list->duplicateSelectedInvoice(false);
+    twExec(book.b(), QStringLiteral("DROP TRIGGER refuse"));
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM invoices WHERE name = 'A'"), 2);
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM invoices WHERE name = 'B'"), 1);
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM invoices WHERE name = 'C'"), 1);
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM transactions"), transactions + 1);
+    TWInvoicePtr copy;
+    for (const TWInvoicePtr &invoice : book.b().invoices())
+        if (invoice->name() == QLatin1String("A") && invoice->identifier() != a->identifier())
+            copy = invoice;
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->number(), a->number());
+    EXPECT_EQ(copy->repeatIdentifier(), schedule->identifier());
+    EXPECT_EQ(copy->notes(), QStringLiteral("kept"));
+    EXPECT_EQ(copy->dueDate(), a->dueDate());
+    EXPECT_FALSE(copy->sent());
+    EXPECT_FALSE(copy->paid());
+    EXPECT_TRUE(book.b().tasksWithInvoice(*copy).isEmpty());
+    EXPECT_EQ(book.b().transactionsWithInvoice(*copy).size(), 1);
+    EXPECT_EQ(list->invoices().size(), 4);
+
+    // A locked first entry asks first; the copy then has no transaction.
+    TWTransactionPtr entry = book.b().transactionWithIdentifier(
+        book.b().transactionsWithInvoice(*a).first()->identifier());
+    entry->setState(TWTransactionStateLocked);
+    ASSERT_FALSE(book.b().updateTransaction(entry, false, false, false, false));
+    alerts.clear();
+    list->selectRows({rowOf(QStringLiteral("C"))});
+    list->selectInvoice(a);
+    list->duplicateSelectedInvoice(false);
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts.first().message, TWLocalized("lockedClosedInvoiceTransactionsDuplicate"));
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM invoices WHERE name = 'A'"), 3);
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM transactions"), transactions + 1);
+}
+
+TEST_F(InvoiceListTest, PaymentPreparesAnUnstoredTransactionForTheEditor)
+{
+    twRegisterLedger();
+    TWInvoicePtr a = book.storedInvoice(book.project, QStringLiteral("A"));
+    charge(a, 12000);
+    open({book.project});
+    list->selectRows({0});
+    ASSERT_TRUE(list->canAddTransaction());
+    const qint64 transactions = book.count("SELECT COUNT(*) FROM transactions");
+    list->newTransaction(false);
+    TWTransactionEditor *editor = book.document->transactionController();
+    ASSERT_TRUE(editor);
+    ASSERT_TRUE(editor->transaction());
+    // Against the receivable account the invoice already uses, not stored yet.
+    EXPECT_EQ(editor->transaction()->account1Identifier(), receivable->identifier());
+    EXPECT_EQ(book.count("SELECT COUNT(*) FROM transactions"), transactions);
+    book.document->endSheet(editor->view(), -1001);
+}
+
+TEST_F(InvoiceListTest, PaymentMakesTheReceivableAccountOrStopsWithoutOne)
+{
+    twRegisterLedger();
+    // No receivable account at all: the document makes one.
+    ASSERT_FALSE(book.b().deleteAccount(receivable, false));
+    TWInvoicePtr a = book.storedInvoice(book.project, QStringLiteral("A"));
+    open({book.project});
+    list->selectRows({0});
+    list->newTransaction(false);
+    int receivables = 0;
+    for (const TWAccountPtr &account : book.b().accounts())
+        receivables += account->accountType() == TWAccountTypeAccountsReceivable;
+    EXPECT_EQ(receivables, 1);
+    ASSERT_TRUE(book.document->transactionController());
+    book.document->endSheet(book.document->transactionController()->view(), -1001);
+}
+
+TEST_F(InvoiceListTest, RepeatModeListsOneSchedulesInvoicesWithoutLinesOrButtons)
+{
+    auto schedule = TWRepeat::repeatWithType(1, 1, 2, {}, true, book.b().nextRepeatIdentifier());
+    ASSERT_FALSE(book.b().addRepeat(schedule, false));
+    TWInvoicePtr a = book.storedInvoice(book.project, QStringLiteral("A"));
+    a->setRepeatIdentifier(schedule->identifier());
+    ASSERT_FALSE(book.b().updateInvoice(a, false));
+    book.storedInvoice(book.project, QStringLiteral("B"));
+    list = std::make_unique<TWInvoicesController>();
+    list->setBusinessController(book.document.get());
+    list->setBusiness(&book.b());
+    list->view();
+    list->setRepeat(schedule);
+    list->update();
+    EXPECT_EQ(list->mode(), 1);
+    ASSERT_EQ(list->invoices().size(), 1);
+    EXPECT_EQ(list->invoices().first()->identifier(), a->identifier());
+    EXPECT_FALSE(list->invoiceButton(0)->isVisibleTo(list->view()));
+    EXPECT_FALSE(list->invoiceCountLabel()->isVisibleTo(list->view()));
+    EXPECT_EQ(list->selectedItemIdentifiers(), QList<qint32>());
+    list->selectItemWithIdentifier(a->identifier());
+    EXPECT_EQ(list->selectedItemIdentifiers(), QList<qint32>{a->identifier()});
+
+    // The context menu: edit, delete and mark for a row; nothing on empty space.
+    std::unique_ptr<QMenu> menu(list->contextMenuForRow(0));
+    ASSERT_TRUE(menu);
+    QStringList titles;
+    for (QAction *action : menu->actions())
+        if (!action->isSeparator())
+            titles.append(action->text());
+    EXPECT_EQ(titles, (QStringList{TWLocalized("editInvoice"), TWLocalized("deleteInvoice"),
+                                   TWLocalized("mark")}));
+    EXPECT_EQ(list->contextMenuForRow(-1), nullptr);
+}
+
+TEST_F(InvoiceListTest, ColumnSettingsKeepWidthOrderAndSortAcrossReopening)
+{
+    book.storedInvoice(book.project, QStringLiteral("A"));
+    open({book.project});
+    QHeaderView *header = list->invoicesTableView()->horizontalHeader();
+    const int number = list->fieldColumn(TWInvoiceColumnNumber);
+    header->resizeSection(number, 300);
+    header->setSortIndicator(list->fieldColumn(TWInvoiceColumnName), Qt::DescendingOrder);
+    const QVariantMap stored = *book.b().columnSettings(TWColumnSettingsViewInvoices);
+    EXPECT_EQ(stored.value(TWColumnSettingsSortFieldKey).toString(), QStringLiteral("name"));
+    EXPECT_EQ(stored.value(TWColumnSettingsSortDirectionKey).toUInt(), 1u);
+
+    open({book.project});
+    header = list->invoicesTableView()->horizontalHeader();
+    EXPECT_EQ(header->sectionSize(list->fieldColumn(TWInvoiceColumnNumber)), 300);
+    EXPECT_EQ(header->sortIndicatorSection(), list->fieldColumn(TWInvoiceColumnName));
+    EXPECT_EQ(header->sortIndicatorOrder(), Qt::DescendingOrder);
+
+    // The header menu: the sixteen kinds, a separator and "sortBy".
+    QMenu *menu = list->headerMenu();
+    ASSERT_EQ(menu->actions().size(), 18);
+    EXPECT_EQ(menu->actions().first()->text(), TWLocalized("client"));
+    EXPECT_TRUE(menu->actions().at(16)->isSeparator());
+    EXPECT_EQ(menu->actions().last()->text(), TWLocalized("sortBy"));
+    EXPECT_EQ(menu->actions().last()->menu()->actions().size(), 19);
+}
+
+// Not a check: with TW_INVOICE_LIST_PACKAGE naming a business package, shows
+// the list of the client project with the most invoices in a 1024 by 700
+// window and writes pictures of it and of the send sheet opened from it, and
+// the sheet's printed PDF, into the folder TW_INVOICE_LIST_SHOTS.
+TEST(InvoiceListLook, PicturesOfTheListAndItsSendSheet)
+{
+    const QString package = qEnvironmentVariable("TW_INVOICE_LIST_PACKAGE");
+    const QString shots = qEnvironmentVariable("TW_INVOICE_LIST_SHOTS");
+    if (package.isEmpty() || shots.isEmpty())
+        GTEST_SKIP() << "set TW_INVOICE_LIST_PACKAGE and TW_INVOICE_LIST_SHOTS to take pictures";
+    TWErrorResult error;
+    auto document = std::make_unique<TWBusinessController>();
+    document->setBusiness(TWBusiness::businessWithURL(QUrl::fromLocalFile(package), false, &error));
+    ASSERT_TRUE(document->business());
+    TWBusiness &b = *document->business();
+    TWProjectPtr busiest;
+    qsizetype most = -1;
+    for (const TWProjectPtr &project : b.projects())
+        if (const qsizetype count = b.invoicesWithProject(*project).size(); count > most) {
+            most = count;
+            busiest = project;
+        }
+    ASSERT_TRUE(busiest);
+    document->makeWindowControllers();
+    document->showWindows();
+    TWInvoicesController list;
+    list.setBusinessController(document.get());
+    list.setBusiness(&b);
+    list.setMode(0);
+    list.setProjects({busiest});
+    QWidget *view = list.view();
+    view->resize(1024, 700);
+    view->show();
+    list.update();
+    QTest::qWait(500);
+    list.selectRows({1});
+    list.invoicesTableView()->setFocus();
+    QTest::qWait(500);
+    EXPECT_TRUE(view->grab().save(shots + QStringLiteral("/list.png")));
+    list.setProjects(b.projects().mid(0, 3));
+    list.update();
+    QTest::qWait(300);
+    EXPECT_TRUE(view->grab().save(shots + QStringLiteral("/list-three.png")));
+    list.setProjects({busiest});
+    list.update();
+    list.selectRows({0});
+    list.sendInvoice(false);
+    ASSERT_TRUE(list.sendController());
+    ASSERT_TRUE(twWaitFor([&list] { return !list.sendController()->previewData().isEmpty(); }));
+    QTest::qWait(1000);
+    EXPECT_TRUE(
+        list.sendController()->view()->window()->grab().save(shots + QStringLiteral("/send.png")));
+    EXPECT_TRUE(list.validationQuery(TWQuery::ShowingSendInvoice, false));
+    const QByteArray pdf = list.printOperation(document->printer());
+    QFile file(shots + QStringLiteral("/printed.pdf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(pdf);
+    file.close();
+    list.sendController()->doDone();
+    QTest::qWait(200);
+    EXPECT_FALSE(list.showingSendInvoice());
+}
