@@ -603,8 +603,11 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
         printDocument();
         return;
     default:
-        // The commands of views still to come (projects, tasks, expenses,
-        // invoices, bills) reach them once they exist.
+        // The projects, tasks and expenses commands go to the clients view
+        // shown; those of views still to come (invoices, bills) reach them
+        // once they exist.
+        if (clients && !m_importing && isMasterSelected(TWMasterSectionClients))
+            clients->performListCommand(main, tag, context);
         return;
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
-// The work side's pieces (the task timer, and the task and expense lists and
-// sheets the clients view hosts) plug into the shell here.
+// The work side's pieces (the task timer and the clients view with its task,
+// expense and project lists and sheets) plug into the shell here.
 
 // Registers them in TWAppRegistry::registry().
 void twRegisterWork();
