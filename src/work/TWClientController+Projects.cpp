@@ -236,7 +236,7 @@ void TWClientController::markProject(bool completed, bool context)
 void TWClientController::workCheckbox(TWWorkTable *, int row, int tag, bool on)
 {
     const TWProjectPtr project = m_rows.project(row);
-    if (tag != TWProjectColumnCompleted || !project || !m_business) {
+    if (projectTag(tag) != TWProjectColumnCompleted || !project || !m_business) {
         changed();
         return;
     }

@@ -31,7 +31,7 @@ TWWorkColumn column(int tag, const char *identifier, TWWorkColumn::Kind kind = T
                     bool right = false, int minimumFit = 0)
 {
     TWWorkColumn result;
-    result.tag = tag;
+    result.tag = TWClientController::workTag(tag);
     result.identifier = QString::fromLatin1(identifier);
     result.titleKey = identifier;
     result.kind = kind;
@@ -69,6 +69,11 @@ QList<TWWorkColumn> TWClientController::projectColumns()
 }
 
 TWClientController::TWClientController(QObject *parent) : TWClientDetail(parent) {}
+
+int TWClientController::projectColumn(int tag) const
+{
+    return m_table ? m_table->fieldColumn(workTag(tag)) : -1;
+}
 
 TWClientController::~TWClientController()
 {
@@ -746,13 +751,13 @@ int TWClientController::workRowCount(const TWWorkTable *) const
 QString TWClientController::workText(const TWWorkTable *, int row, int tag) const
 {
     const TWProjectPtr project = m_rows.project(row);
-    return project ? m_rows.text(*project, tag) : QString();
+    return project ? m_rows.text(*project, projectTag(tag)) : QString();
 }
 
 bool TWClientController::workChecked(const TWWorkTable *, int row, int tag) const
 {
     const TWProjectPtr project = m_rows.project(row);
-    return tag == TWProjectColumnCompleted && project && project->completed();
+    return projectTag(tag) == TWProjectColumnCompleted && project && project->completed();
 }
 
 QColor TWClientController::workRowColour(const TWWorkTable *, int row) const
@@ -764,18 +769,18 @@ QColor TWClientController::workRowColour(const TWWorkTable *, int row) const
 QColor TWClientController::workCellColour(const TWWorkTable *, int row, int tag) const
 {
     const TWProjectPtr project = m_rows.project(row);
-    return project ? m_rows.cellColour(*project, tag) : QColor();
+    return project ? m_rows.cellColour(*project, projectTag(tag)) : QColor();
 }
 
 QString TWClientController::workToolTip(const TWWorkTable *, int row, int tag) const
 {
     const TWProjectPtr project = m_rows.project(row);
-    return project ? m_rows.toolTip(*project, tag) : QString();
+    return project ? m_rows.toolTip(*project, projectTag(tag)) : QString();
 }
 
 void TWClientController::workSort(TWWorkTable *, int tag, bool ascending)
 {
-    m_rows.sort(tag, ascending);
+    m_rows.sort(projectTag(tag), ascending);
 }
 
 void TWClientController::workSelectionChanged(TWWorkTable *)

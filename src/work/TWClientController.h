@@ -60,7 +60,14 @@ public:
     TWExpensesController *expenses() const { return m_expenses; }
     TWInvoiceListDetail *invoices() const { return m_invoices; }
     TWProjectController *projectSheet() const { return m_projectSheet; }
+    // The table's columns. Their work-table tags are the project column tags
+    // plus one: the work table keeps tag 0 for the import column, which this
+    // list does not have.
     static QList<TWWorkColumn> projectColumns();
+    static int workTag(int projectTag) { return projectTag + 1; }
+    static int projectTag(int workTag) { return workTag - 1; }
+    // The shown column of a project column tag, -1 when hidden.
+    int projectColumn(int projectTag) const;
 
     // ---- TWClientDetail ----
     void transactionsUpdated() override;

@@ -55,7 +55,15 @@ protected:
     }
     QString cell(int row, int tag) const
     {
-        return clients->workText(clients->projectsTable(), row, tag);
+        return clients->workText(clients->projectsTable(), row, TWClientController::workTag(tag));
+    }
+    QString tip(int row, int tag) const
+    {
+        return clients->workToolTip(clients->projectsTable(), row, TWClientController::workTag(tag));
+    }
+    QColor colour(int row, int tag) const
+    {
+        return clients->workCellColour(clients->projectsTable(), row, TWClientController::workTag(tag));
     }
     QStringList names() const
     {
@@ -66,7 +74,7 @@ protected:
     }
     void sortBy(int tag, bool ascending)
     {
-        clients->projectsTable()->updateSortBy(tag, false);
+        clients->projectsTable()->updateSortBy(TWClientController::workTag(tag), false);
         clients->projectsTable()->updateSortDirection(ascending, true);
     }
     void select(const QList<int> &rows)
@@ -163,9 +171,9 @@ TEST_F(ClientsView, MoneyInTheProjectsUnitPercentPaidAndOverdue)
 
     // The foreign project: its work in its own unit, the home amount beside it.
     EXPECT_EQ(cell(0, TWProjectColumnTotalUninvoiced), money(1250, foreign));
-    EXPECT_EQ(clients->workToolTip(table, 0, TWProjectColumnTotalUninvoiced),
+    EXPECT_EQ(tip(0, TWProjectColumnTotalUninvoiced),
               money(2500, business->homeUnit()));
-    EXPECT_EQ(clients->workToolTip(table, 0, TWProjectColumnName), QString());
+    EXPECT_EQ(tip(0, TWProjectColumnName), QString());
     EXPECT_EQ(cell(0, TWProjectColumnUnit), foreignCode);
     EXPECT_EQ(cell(0, TWProjectColumnRate),
               TWFormatter::formatter().valueString(1250, foreign.get(), false, false, false, true,
@@ -189,8 +197,8 @@ TEST_F(ClientsView, MoneyInTheProjectsUnitPercentPaidAndOverdue)
     EXPECT_EQ(clients->workRowColour(table, 2), QColor(1, 2, 3));
     EXPECT_EQ(clients->workRowColour(table, 1), QColor(4, 5, 6));
     EXPECT_EQ(clients->workRowColour(table, 0), QColor(7, 8, 9));
-    EXPECT_EQ(clients->workCellColour(table, 2, TWProjectColumnOverdue), QColor(Qt::red));
-    EXPECT_FALSE(clients->workCellColour(table, 2, TWProjectColumnNotes).isValid());
+    EXPECT_EQ(colour(2, TWProjectColumnOverdue), QColor(Qt::red));
+    EXPECT_FALSE(colour(2, TWProjectColumnNotes).isValid());
 
     // The count and total line owes in the home currency.
     EXPECT_EQ(clients->countLabel()->text(), QStringLiteral("3 %1").arg(TWLocalized("projectsLower")));
@@ -278,12 +286,27 @@ TEST_F(ClientsView, SeveralClientsShowTheClientColumnAndOfferNoNewProject)
     const TWClientPtr other = addClient(QStringLiteral("Beta"));
     addProject(other, QStringLiteral("Other"), 1);
     open({client});
-    EXPECT_LT(clients->projectsTable()->fieldColumn(TWProjectColumnClient), 0);
+    // Every column but the client shows at first, the date first; the menus list all 16.
+    EXPECT_EQ(clients->projectColumn(TWProjectColumnDate), 0);
+    EXPECT_EQ(clients->projectsTable()->model()->columnCount(), 15);
+    const QList<TWListMenuItem> items =
+        clients->fieldMenuItems(TWFocusList::Projects, TWAction::doColumnClientProject);
+    ASSERT_EQ(items.size(), 16);
+    EXPECT_EQ(items.first().representedObject.toString(), QStringLiteral("client"));
+    // The Columns menu's item hides its column.
+    const auto notes = std::find_if(items.begin(), items.end(), [](const TWListMenuItem &item) {
+        return item.representedObject.toString() == QStringLiteral("notes");
+    });
+    ASSERT_NE(notes, items.end());
+    EXPECT_TRUE(clients->performListCommand(TWAction::doColumnClientProject, notes->tag, false));
+    EXPECT_LT(clients->projectColumn(TWProjectColumnNotes), 0);
+    EXPECT_FALSE(twColumnChecked(clients->listSettings(TWFocusList::Projects), QStringLiteral("notes")));
+    EXPECT_LT(clients->projectColumn(TWProjectColumnClient), 0);
     EXPECT_TRUE(clients->canAddProject());
     EXPECT_TRUE(clients->addButton()->isEnabled());
     open({client, other});
-    EXPECT_GE(clients->projectsTable()->fieldColumn(TWProjectColumnClient), 0);
-    EXPECT_TRUE(clients->projectsTable()->isFieldVisible(TWProjectColumnClient));
+    EXPECT_GE(clients->projectColumn(TWProjectColumnClient), 0);
+    EXPECT_TRUE(clients->projectsTable()->isFieldVisible(TWClientController::workTag(TWProjectColumnClient)));
     EXPECT_TRUE(twColumnChecked(business->columnSettings(TWColumnSettingsViewProjects),
                                 QStringLiteral("client")));
     EXPECT_EQ(clients->projects().size(), 3);
@@ -459,7 +482,7 @@ TEST_F(ClientsView, ARefusedCompletedBoxIsAClientErrorAndLeavesTheDocumentUnchan
     open({client});
     TWWorkTableModel *model = clients->projectsTable()->model();
     const QModelIndex box =
-        model->index(0, clients->projectsTable()->fieldColumn(TWProjectColumnCompleted));
+        model->index(0, clients->projectColumn(TWProjectColumnCompleted));
     ASSERT_TRUE(box.isValid());
     const TWProjectPtr first = clients->projects().first();
     {
