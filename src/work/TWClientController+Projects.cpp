@@ -248,5 +248,7 @@ void TWClientController::workCheckbox(TWWorkTable *, int row, int tag, bool on)
         presentError(TWError(QStringLiteral("Tallyworth Client Error"), -1, error->localizedDescription()));
         return;
     }
+    // Not re-sorted: the row only takes its new colour.
+    m_table->refreshRows({row});
     changed();
 }

@@ -517,3 +517,16 @@ TEST_F(ClientsView, SelectProjectChoosesItsRowAndTheDividerKeepsBothPanes)
     EXPECT_GE(sizes.at(0), TWClientController::kMinimumPane);
     EXPECT_GE(sizes.at(1), TWClientController::kMinimumPane);
 }
+
+TEST_F(ClientsView, TheTimersNewItemReachesTheTasksTab)
+{
+    const TWTaskPtr task = addTask(project, QStringLiteral("Build"));
+    open({client});
+    ASSERT_EQ(clients->tasks()->tasks().size(), 1);
+    EXPECT_TRUE(clients->tasks()->taskItems().isEmpty());
+    ASSERT_TRUE(timer());
+    timer()->startTaskTimer(task);
+    ASSERT_TRUE(timer()->isTaskTimerRunning());
+    EXPECT_EQ(clients->tasks()->taskItems().size(), 1);
+    timer()->stopTaskTimer(QDateTime());
+}
