@@ -3,6 +3,9 @@
 # Warnings every target of ours builds with.
 function(tw_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(TW_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
 endfunction()
 
 # The Qt and standard headers nearly every file includes, compiled once per

@@ -4,7 +4,7 @@
 
 #include "TWApplicationDelegate.h"
 #include "TWDocumentPrompts.h"
-#include "TWPackageFiles.h"
+#include "TWPackageMoves.h"
 #include "TWWindowController.h"
 
 #include "TWLocalized.h"
@@ -86,12 +86,12 @@ bool TWBusinessController::upgradeFromURL(const QUrl &url, TWErrorResult *error)
             *error = failure;
         return false;
     };
-    if (TWPackageFiles::overlaps(destination, original))
+    if (TWPackageMoves::overlaps(destination, original))
         return fail(documentError("upgradeDestinationOriginal", destination));
 
-    const QString work = TWPackageFiles::temporarySibling(destination, QStringLiteral("upgrade"));
+    const QString work = TWPackageMoves::temporarySibling(destination, QStringLiteral("upgrade"));
     QString reason;
-    if (!TWPackageFiles::copyFolder(original, work, &reason))
+    if (!TWPackageMoves::copyFolder(original, work, &reason))
         return fail(documentError("upgradeCopyError", destination, reason));
     const auto discard = [&work] { QDir(work).removeRecursively(); };
     {
@@ -109,7 +109,7 @@ bool TWBusinessController::upgradeFromURL(const QUrl &url, TWErrorResult *error)
             return fail(documentError("upgradeSaveError", destination, describe(saved)));
         }
     }
-    if (!TWPackageFiles::replace(work, destination, &reason)) {
+    if (!TWPackageMoves::replace(work, destination, &reason)) {
         discard();
         return fail(documentError("upgradeReplaceError", destination, reason));
     }
@@ -167,7 +167,7 @@ bool TWBusinessController::saveDocumentToURL(const QUrl &url)
 {
     const QString target = url.toLocalFile();
     if (!m_fileURL.isEmpty() &&
-        TWPackageFiles::resolvedPath(target) == TWPackageFiles::resolvedPath(m_fileURL.toLocalFile()))
+        TWPackageMoves::resolvedPath(target) == TWPackageMoves::resolvedPath(m_fileURL.toLocalFile()))
         return saveDocument();
 
     TWErrorResult error;
@@ -176,14 +176,14 @@ bool TWBusinessController::saveDocumentToURL(const QUrl &url)
         // Written whole beside it first, so a failure leaves the old one as it
         // was; then written again as the document's own package, which points
         // the store at it (the first copy is complete should that fail).
-        const QString work = TWPackageFiles::temporarySibling(target, QStringLiteral("save"));
+        const QString work = TWPackageMoves::temporarySibling(target, QStringLiteral("save"));
         QString reason;
         if (!writeToURL(QUrl::fromLocalFile(work), TWSaveOperationSaveTo, &error)) {
             QDir(work).removeRecursively();
             presentError(*error);
             return false;
         }
-        if (!TWPackageFiles::replace(work, target, &reason)) {
+        if (!TWPackageMoves::replace(work, target, &reason)) {
             QDir(work).removeRecursively();
             presentError(documentError("saveReplaceError", target, reason));
             return false;

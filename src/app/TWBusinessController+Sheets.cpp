@@ -161,7 +161,7 @@ bool TWBusinessController::canPrint() const
     }
 }
 
-std::optional<TWRegisterPrintRequest> TWBusinessController::registerPrintRequest() const
+std::optional<TWRegisterPrintRequest> TWBusinessController::registerPrintRequest(qsizetype rows) const
 {
     const TWItemPtr selected = selectedItem();
     if (!selected || !m_business || !TWAppRegistry::registry().registerPrintTable)
@@ -178,6 +178,8 @@ std::optional<TWRegisterPrintRequest> TWBusinessController::registerPrintRequest
     request.business = m_business.get();
     if (TWDetailController *transactions = detailController(TWDetailTransactionsAccounts))
         request.transactions = transactions->sortedTransactions();
+    if (rows >= 0)
+        request.transactions = request.transactions.mid(0, rows);
     request.fields = twRegisterPrintFields(*layout, *view, *m_business);
     request.attachmentFileNames = twAttachmentFileNames(request.transactions, *m_business);
     request.title = selected->name();
@@ -267,13 +269,12 @@ void TWBusinessController::printDocument()
     if (!canPrint() || isPrinting())
         return;
     QPrinter &documentPrinter = printer();
-    std::optional<TWRegisterPrintRequest> request = registerPrintRequest();
+    // A register too wide for a portrait page is offered in landscape; its
+    // first rows are enough to tell (the whole register is read once the
+    // dialog is accepted).
+    const std::optional<TWRegisterPrintRequest> request = registerPrintRequest(200);
     if (request) {
-        // A register too wide for a portrait page is offered in landscape;
-        // its first rows are enough to tell.
-        TWRegisterPrintRequest first = *request;
-        first.transactions = request->transactions.mid(0, 200);
-        const TWRegisterPrintJob sample = TWAppRegistry::registry().registerPrintTable(first);
+        const TWRegisterPrintJob sample = TWAppRegistry::registry().registerPrintTable(*request);
         QPageLayout portrait = documentPrinter.pageLayout();
         portrait.setOrientation(QPageLayout::Portrait);
         if (sample.fits)

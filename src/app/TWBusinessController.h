@@ -269,7 +269,8 @@ public:
     QPrinter &printer();
     // What printing the register shown needs; none when the chosen item is
     // not a register or nothing prints registers.
-    std::optional<TWRegisterPrintRequest> registerPrintRequest() const;
+    // `rows` limits the request to the register's first rows (all when negative).
+    std::optional<TWRegisterPrintRequest> registerPrintRequest(qsizetype rows = -1) const;
     // Prints the register on the document's printer off the main thread.
     void printRegister(const TWRegisterPrintRequest &request);
     // Whether a register is being printed.

@@ -1,7 +1,7 @@
 #include "TWDocumentController.h"
 
 #include "TWDocumentPrompts.h"
-#include "TWPackageFiles.h"
+#include "TWPackageMoves.h"
 
 #include "TWLocalized.h"
 #include "TWPreferences.h"
@@ -60,10 +60,10 @@ TWBusinessController *TWDocumentController::currentDocument() const
 
 TWBusinessController *TWDocumentController::documentForURL(const QUrl &url) const
 {
-    const QString wanted = TWPackageFiles::resolvedPath(url.toLocalFile());
+    const QString wanted = TWPackageMoves::resolvedPath(url.toLocalFile());
     for (TWBusinessController *document : m_documents)
         if (!document->fileURL().isEmpty() &&
-            TWPackageFiles::resolvedPath(document->fileURL().toLocalFile()) == wanted)
+            TWPackageMoves::resolvedPath(document->fileURL().toLocalFile()) == wanted)
             return document;
     return nullptr;
 }

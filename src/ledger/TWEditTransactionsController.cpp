@@ -3,6 +3,7 @@
 #include "TWBusinessController.h"
 #include "TWControls.h"
 
+#include "TWBuiltInFields.h"
 #include "TWBusiness.h"
 #include "TWClock.h"
 #include "TWFormatter.h"
@@ -29,12 +30,12 @@ const QString kBusinessErrorDomain = QStringLiteral("Tallyworth Business Error")
 bool isTextField(const TWField &field)
 {
     const qint32 id = field.identifier();
-    return id == -15 || id == -6 || id == -5 || (id > 0 && field.type() == TWFieldTypeText);
+    return id == TWFieldIdentifierNotes || id == TWFieldIdentifierDescription || id == TWFieldIdentifierPayee || (id > 0 && field.type() == TWFieldTypeText);
 }
 
 bool isAmountField(const TWField &field)
 {
-    return field.identifier() == -12 ||
+    return field.identifier() == TWFieldIdentifierTotal ||
            (field.identifier() > 0 &&
             (field.type() == TWFieldTypeCurrency || field.type() == TWFieldTypePercentTotal));
 }
@@ -47,17 +48,17 @@ bool isNumberField(const TWField &field)
 
 bool isAccountField(const TWField &field)
 {
-    return field.identifier() == -7 || field.identifier() == -8;
+    return field.identifier() == TWFieldIdentifierAccount1 || field.identifier() == TWFieldIdentifierAccount2;
 }
 
 bool isDateField(const TWField &field)
 {
-    return field.identifier() == -3 || (field.identifier() > 0 && field.type() == TWFieldTypeDate);
+    return field.identifier() == TWFieldIdentifierDate || (field.identifier() > 0 && field.type() == TWFieldTypeDate);
 }
 
 bool isCheckField(const TWField &field)
 {
-    return field.identifier() == -2 ||
+    return field.identifier() == TWFieldIdentifierCleared ||
            (field.identifier() > 0 && field.type() == TWFieldTypeCheckbox);
 }
 
@@ -391,27 +392,27 @@ void TWEditTransactionsController::applyValue(TWTransaction &transaction, const 
 {
     TWBusiness &business = *m_business;
     switch (field.identifier()) {
-    case -15:
+    case TWFieldIdentifierNotes:
         transaction.setNotes(value.text);
         return;
-    case -6:
+    case TWFieldIdentifierDescription:
         transaction.setDescription(value.text);
         return;
-    case -5:
+    case TWFieldIdentifierPayee:
         transaction.setPayee(value.text);
         return;
-    case -12:
+    case TWFieldIdentifierTotal:
         transaction.setTotal(parsedTotal);
         transaction.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, business);
         transaction.updatePercentTotals(business);
         return;
-    case -7:
-    case -8: {
+    case TWFieldIdentifierAccount1:
+    case TWFieldIdentifierAccount2: {
         unsplitTransactionIfNecessary(transaction);
         const TWUnitPtr unit1 = accountUnit(business, transaction.account1Identifier());
         const TWUnitPtr unit2 = accountUnit(business, transaction.account2Identifier());
         // The side the user sees under that title in the register.
-        const bool first = (field.identifier() == -7) != swapped;
+        const bool first = (field.identifier() == TWFieldIdentifierAccount1) != swapped;
         if (first)
             transaction.setAccount1Identifier(value.tag);
         else
@@ -427,10 +428,10 @@ void TWEditTransactionsController::applyValue(TWTransaction &transaction, const 
                                                         business);
         return;
     }
-    case -3:
+    case TWFieldIdentifierDate:
         transaction.setDate(value.date);
         return;
-    case -2:
+    case TWFieldIdentifierCleared:
         transaction.setCleared(value.on);
         return;
     default:
@@ -497,7 +498,7 @@ TWErrorResult TWEditTransactionsController::editTransactions(const TWField &fiel
         if (!stored || !stored->canEdit())
             continue;
         // A new total would disagree with the lines of a split transaction.
-        if (field.identifier() == -12 && stored->hasSplit())
+        if (field.identifier() == TWFieldIdentifierTotal && stored->hasSplit())
             continue;
         seen.insert(row->identifier());
         Edit edit;
@@ -517,7 +518,7 @@ TWErrorResult TWEditTransactionsController::editTransactions(const TWField &fiel
                              row->activeAccountIdentifier() != stored->account1Identifier() &&
                              row->activeAccountIdentifier() == stored->account2Identifier();
         applyValue(*edit.edited, field, value, parsed, swapped);
-        if (field.identifier() == -3 && business.transactionClosed(*edit.edited))
+        if (field.identifier() == TWFieldIdentifierDate && business.transactionClosed(*edit.edited))
             return TWError(kBusinessErrorDomain, -1, TWLocalized("editClosedTransaction"));
         edit.before = edit.before || business.transactionBeforeActiveAccountingPeriod(*edit.edited);
         edits.append(edit);

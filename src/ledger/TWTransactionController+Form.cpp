@@ -11,6 +11,7 @@
 #include "TWTotalController.h"
 #include "TWValueCompleter.h"
 
+#include "TWBuiltInFields.h"
 #include "TWClock.h"
 #include "TWFormatter.h"
 #include "TWLocalized.h"
@@ -98,7 +99,7 @@ TWFieldPtr TWTransactionController::fieldOfControl(const QObject *control) const
 
 qint32 TWTransactionController::accountShownInRow(qint32 fieldIdentifier) const
 {
-    const bool first = fieldIdentifier == -7;
+    const bool first = fieldIdentifier == TWFieldIdentifierAccount1;
     return (first != m_swappedAccounts) ? m_editTransaction->account1Identifier()
                                         : m_editTransaction->account2Identifier();
 }
@@ -106,7 +107,7 @@ qint32 TWTransactionController::accountShownInRow(qint32 fieldIdentifier) const
 bool TWTransactionController::rowHidden(qint32 fieldIdentifier) const
 {
     return m_editTransaction->hasSplit() &&
-           (fieldIdentifier == -10 || fieldIdentifier == -8 || fieldIdentifier == -7);
+           (fieldIdentifier == TWFieldIdentifierDebit || fieldIdentifier == TWFieldIdentifierAccount2 || fieldIdentifier == TWFieldIdentifierAccount1);
 }
 
 QString TWTransactionController::moneyText(qint64 value) const
@@ -149,7 +150,7 @@ void TWTransactionController::rebuildUI()
         QWidget *value = makeValueControl(field, &hidden);
         if (!value)
             continue;
-        const QString name = field->identifier() == -10 ? TWLocalized("total") : field->name();
+        const QString name = field->identifier() == TWFieldIdentifierDebit ? TWLocalized("total") : field->name();
         auto *row = new QWidget(m_contentView);
         auto *rowLayout = new QHBoxLayout(row);
         rowLayout->setContentsMargins(0, 0, 0, 0);
@@ -293,7 +294,7 @@ QWidget *TWTransactionController::makeDateControl(const QDateTime &date, const T
         const TWFieldPtr edited = fieldOfControl(picker);
         if (!edited)
             return;
-        if (edited->identifier() == -3) {
+        if (edited->identifier() == TWFieldIdentifierDate) {
             const QDateTime old = m_editTransaction->date();
             m_editTransaction->setDate(old.isValid() ? QDateTime(day, old.time())
                                                      : day.startOfDay());
@@ -381,13 +382,13 @@ QWidget *TWTransactionController::makeValueControl(const TWFieldPtr &field, bool
     *hidden = rowHidden(field->identifier());
     if (field->type() == TWFieldTypeStandard) {
         switch (field->identifier()) {
-        case -15:
+        case TWFieldIdentifierNotes:
             return makeTextField(edit->notes(), field, Qt::AlignLeft, editing);
-        case -6:
+        case TWFieldIdentifierDescription:
             return makeTextField(edit->description(), field, Qt::AlignLeft, editing);
-        case -5:
+        case TWFieldIdentifierPayee:
             return makeTextField(edit->payee(), field, Qt::AlignLeft, editing);
-        case -10: {
+        case TWFieldIdentifierDebit: {
             if (!m_totalController) {
                 m_totalController = new TWTotalController(this);
                 connect(m_totalController, &TWTotalController::totalUpdated, this,
@@ -408,7 +409,7 @@ QWidget *TWTransactionController::makeValueControl(const TWFieldPtr &field, bool
             view->setProperty(kFieldProperty, field->identifier());
             return view;
         }
-        case -9: {
+        case TWFieldIdentifierRepeat: {
             if (m_isImport)
                 return nullptr;
             if (!m_repeatController) {
@@ -424,20 +425,20 @@ QWidget *TWTransactionController::makeValueControl(const TWFieldPtr &field, bool
             view->setProperty(kFieldProperty, field->identifier());
             return view;
         }
-        case -8:
-        case -7: {
+        case TWFieldIdentifierAccount2:
+        case TWFieldIdentifierAccount1: {
             QComboBox *popUp = makePopUp(field);
             fillAccountPopUp(popUp, accountShownInRow(field->identifier()));
             return popUp;
         }
-        case -4: {
+        case TWFieldIdentifierIdentifier: {
             if (m_isImport)
                 return nullptr;
             return makeTextField(QString::number(edit->identifier()), field, Qt::AlignLeft, false);
         }
-        case -3:
+        case TWFieldIdentifierDate:
             return makeDateControl(edit->date(), field);
-        case -2: {
+        case TWFieldIdentifierCleared: {
             auto *check = new QCheckBox();
             check->setChecked(edit->cleared());
             check->setEnabled(editing);
@@ -651,20 +652,20 @@ void TWTransactionController::updateValue(const TWFieldPtr &field)
     switch (field->type()) {
     case TWFieldTypeStandard:
         switch (field->identifier()) {
-        case -15:
+        case TWFieldIdentifierNotes:
             setText(edit->notes());
             break;
-        case -6:
+        case TWFieldIdentifierDescription:
             setText(edit->description());
             break;
-        case -5:
+        case TWFieldIdentifierPayee:
             setText(edit->payee());
             break;
-        case -10:
+        case TWFieldIdentifierDebit:
             if (!edit->hasSplit())
                 showTotals();
             break;
-        case -9: {
+        case TWFieldIdentifierRepeat: {
             // A refresh (autofill, splitting) keeps the schedule the user set
             // up but has not saved yet; a new working copy loads its own.
             if (m_repeatController) {
@@ -673,20 +674,20 @@ void TWTransactionController::updateValue(const TWFieldPtr &field)
             }
             break;
         }
-        case -8:
-        case -7:
+        case TWFieldIdentifierAccount2:
+        case TWFieldIdentifierAccount1:
             if (!edit->hasSplit())
                 fillAccountPopUp(static_cast<QComboBox *>(control),
                                  accountShownInRow(field->identifier()));
             break;
-        case -4:
+        case TWFieldIdentifierIdentifier:
             setText(QString::number(edit->identifier()));
             break;
-        case -3:
+        case TWFieldIdentifierDate:
             if (auto *picker = qobject_cast<QDateEdit *>(control); picker && edit->date().isValid())
                 picker->setDate(dateOf(edit->date()));
             break;
-        case -2:
+        case TWFieldIdentifierCleared:
             if (auto *check = qobject_cast<QCheckBox *>(control))
                 check->setChecked(edit->cleared());
             break;

@@ -10,6 +10,7 @@
 #include "TWTotalController.h"
 #include "TWValueCompleter.h"
 
+#include "TWBuiltInFields.h"
 #include "TWFormatter.h"
 #include "TWLocalized.h"
 #include "TWPreferences.h"
@@ -76,11 +77,11 @@ void TWTransactionController::textFieldDidEndEditing(QLineEdit *textField, const
     const TWFormatter &formatter = TWFormatter::formatter();
     switch (field->type()) {
     case TWFieldTypeStandard:
-        if (field->identifier() == -15)
+        if (field->identifier() == TWFieldIdentifierNotes)
             m_editTransaction->setNotes(text);
-        else if (field->identifier() == -6)
+        else if (field->identifier() == TWFieldIdentifierDescription)
             m_editTransaction->setDescription(text);
-        else if (field->identifier() == -5)
+        else if (field->identifier() == TWFieldIdentifierPayee)
             m_editTransaction->setPayee(text);
         break;
     case TWFieldTypeText:
@@ -154,7 +155,7 @@ void TWTransactionController::doPopUpButton(QComboBox *popUp)
     const int kind = index >= 0 ? popUp->itemData(index, kKindRole).toInt() : -1;
     const qint32 identifier = index >= 0 ? popUp->itemData(index, kIdentifierRole).toInt() : 0;
 
-    if (field->identifier() == -7 || field->identifier() == -8) {
+    if (field->identifier() == TWFieldIdentifierAccount1 || field->identifier() == TWFieldIdentifierAccount2) {
         if (kind == PopUpSplit) {
             updateValue(field);
             splitTransaction();
@@ -207,7 +208,7 @@ void TWTransactionController::accountChosen(const TWFieldPtr &field, const TWAcc
         return;
     }
     const TWTransactionPtr edit = m_editTransaction;
-    const bool slotIsAccount1 = (field->identifier() == -7) != m_swappedAccounts;
+    const bool slotIsAccount1 = (field->identifier() == TWFieldIdentifierAccount1) != m_swappedAccounts;
     const qint32 slotAccount =
         slotIsAccount1 ? edit->account1Identifier() : edit->account2Identifier();
     const TWAccountPtr oldAccount = m_business->accountWithIdentifier(slotAccount);
@@ -257,7 +258,7 @@ void TWTransactionController::accountChosen(const TWFieldPtr &field, const TWAcc
                 edit->setAccount1Identifier(other->identifier());
             break;
         }
-        updateValue(m_business->fieldWithIdentifier(field->identifier() == -7 ? -8 : -7));
+        updateValue(m_business->fieldWithIdentifier(field->identifier() == TWFieldIdentifierAccount1 ? TWFieldIdentifierAccount2 : TWFieldIdentifierAccount1));
     }
     showTotals();
     fieldEdited(field);
@@ -366,9 +367,9 @@ void TWTransactionController::updateWithNewAccount(const TWAccountPtr &account)
         }
         splitUpdated();
     } else if (const TWFieldPtr field = std::exchange(m_createItemField, {})) {
-        if (field->identifier() == -7 || field->identifier() == -8) {
+        if (field->identifier() == TWFieldIdentifierAccount1 || field->identifier() == TWFieldIdentifierAccount2) {
             const TWTransactionPtr edit = m_editTransaction;
-            const bool slotIsAccount1 = (field->identifier() == -7) != m_swappedAccounts;
+            const bool slotIsAccount1 = (field->identifier() == TWFieldIdentifierAccount1) != m_swappedAccounts;
             const TWAccountPtr previous = m_business->accountWithIdentifier(
                 slotIsAccount1 ? edit->account1Identifier() : edit->account2Identifier());
             if (slotIsAccount1)

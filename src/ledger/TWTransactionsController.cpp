@@ -720,8 +720,9 @@ void TWTransactionsController::measureAmounts()
     // The widest text is that of the largest or the most negative amount
     // (parentheses or a sign): only those two rows per column are formatted,
     // so a register of any length is measured in one pass without text.
+    // Hidden columns are measured when they are shown.
     const QFontMetrics metrics(m_tableView->font());
-    for (const TWFieldPtr &field : m_business->fields()) {
+    for (const TWFieldPtr &field : m_model->columns()) {
         if (!field || !isAmountField(*field))
             continue;
         const TWTransaction *largest = nullptr;
@@ -890,6 +891,8 @@ void TWTransactionsController::toggleFieldVisible(const TWFieldPtr &field)
                                               settingsViewIdentifier()))
         saveSettings();
     updateColumns();
+    measureAmounts();
+    fitColumns();
     updateSortDescriptors();
 }
 

@@ -395,16 +395,15 @@ qint32 TWTasksController::timedTaskItemIdentifier() const
 int TWTasksController::compareTasks(const TWTask &a, const TWTask &b, int tag) const
 {
     using namespace TWWorkCompare;
+    const auto quantityOf = [this](const TWTask &task) {
+        const auto found = m_sortQuantities.constFind(&task);
+        return found != m_sortQuantities.cend() ? *found : this->quantityOf(task);
+    };
     int order = 0;
     switch (tag) {
-    case TWTaskColumnImport: {
-        const auto ticked = [this](const TWTask &task) {
-            return std::any_of(m_importSelectedTasks.begin(), m_importSelectedTasks.end(),
-                               [&task](const TWTaskPtr &t) { return t.get() == &task; });
-        };
-        order = value(ticked(a), ticked(b));
+    case TWTaskColumnImport:
+        order = value(m_sortTicked.contains(&a), m_sortTicked.contains(&b));
         break;
-    }
     case TWTaskColumnDate:
         order = date(a.date(), b.date());
         break;
@@ -467,11 +466,20 @@ void TWTasksController::workSort(TWWorkTable *table, int tag, bool ascending)
                              return ascending ? order < 0 : order > 0;
                          });
     } else {
+        if (tag == TWTaskColumnQuantity || tag == TWTaskColumnSubtotal ||
+            tag == TWTaskColumnTotal)
+            for (const TWTaskPtr &task : std::as_const(m_tasks))
+                m_sortQuantities.insert(task.get(), quantityOf(*task));
+        if (tag == TWTaskColumnImport)
+            for (const TWTaskPtr &task : std::as_const(m_importSelectedTasks))
+                m_sortTicked.insert(task.get());
         std::stable_sort(m_tasks.begin(), m_tasks.end(),
                          [this, tag, ascending](const TWTaskPtr &a, const TWTaskPtr &b) {
                              const int order = compareTasks(*a, *b, tag);
                              return ascending ? order < 0 : order > 0;
                          });
+        m_sortQuantities.clear();
+        m_sortTicked.clear();
     }
     rebuildRowIndexes();
 }

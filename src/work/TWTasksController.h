@@ -16,6 +16,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 
 #include <optional>
 
@@ -218,6 +219,11 @@ private:
     TWTaskItemList m_taskItems;
     TWTaskList m_importSelectedTasks;
     QHash<qint32, int> m_taskRows;
+    // Filled for the length of one sort: a task's quantity sums its time
+    // items, and the import column asks the ticked list, so both are read
+    // once per task rather than once per comparison.
+    QHash<const TWTask *, double> m_sortQuantities;
+    QSet<const TWTask *> m_sortTicked;
     QHash<qint32, int> m_taskItemRows;
 
     QPointer<QWidget> m_view;

@@ -70,8 +70,9 @@ protected:
     {
         TWImportWorkMappingModel *model = sheet.model();
         for (int row = 0; row < model->rowCount(); ++row) {
-            if (model->lines().at(row)->activeIdentifier() == code)
+            if (model->lines().at(row)->activeIdentifier() == code) {
                 ASSERT_TRUE(model->setData(model->index(row, 2), Qt::Checked, Qt::CheckStateRole));
+            }
         }
     }
 

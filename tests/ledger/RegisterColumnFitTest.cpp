@@ -146,3 +146,23 @@ TEST(RegisterColumnFit, SortingKeepsTheSelectedRowsSelected)
     EXPECT_EQ(reg.controller.selectedRows(), QList<int>{0});
     EXPECT_TRUE(reg.table()->selectionModel()->isRowSelected(0, QModelIndex()));
 }
+
+TEST(RegisterColumnFit, AnAmountColumnShownLaterFitsTheAmountsAddedWhileItWasHidden)
+{
+    RegisterBooks books;
+    books.add(QDate(2024, 1, 6), books.checking, books.sales, 12345, QStringLiteral("Client"));
+    Register reg(*books.business, books.checking, 1400);
+    const TWFieldPtr balance = books.business->fieldWithIdentifier(TWFieldIdentifierBalance);
+    ASSERT_TRUE(balance);
+    reg.controller.toggleFieldVisible(balance);
+    ASSERT_LT(reg.column(TWFieldIdentifierBalance), 0);
+    books.add(QDate(2024, 1, 7), books.rent, books.checking, 9876543210, QStringLiteral("Landlord"));
+    reg.controller.updateTransactions();
+    reg.controller.toggleFieldVisible(balance);
+    ASSERT_GE(reg.column(TWFieldIdentifierBalance), 0);
+    const QFontMetrics cells(reg.table()->font());
+    int widest = 0;
+    for (int row = 0; row < 2; ++row)
+        widest = std::max(widest, cells.horizontalAdvance(reg.text(row, TWFieldIdentifierBalance)));
+    EXPECT_GT(reg.width(TWFieldIdentifierBalance), widest);
+}

@@ -172,9 +172,18 @@ TEST_F(TasksView, QuantitySortsByTaskTypeFirst)
     const TWTaskPtr flat = addTask(project, QStringLiteral("flat"), TWTaskTypeFlat, 9);
     const TWTaskPtr timed = addTask(project, QStringLiteral("timed"));
     addItem(timed, twLocal(2026, 3, 1, 9), twLocal(2026, 3, 1, 17));
+    // Within a type, by the hours the time items add up to (the longer task
+    // is also the dearer one).
+    const TWTaskPtr shorter = addTask(project, QStringLiteral("shorter"));
+    addItem(shorter, twLocal(2026, 3, 2, 9), twLocal(2026, 3, 2, 10));
+    addItem(shorter, twLocal(2026, 3, 3, 9), twLocal(2026, 3, 3, 10));
     open(TWProjectList{project});
     tasks->tasksTable()->updateSortBy(TWTaskColumnQuantity, true);
-    EXPECT_EQ(names(), QStringList({"timed", "flat", "day"}));
+    EXPECT_EQ(names(), QStringList({"shorter", "timed", "flat", "day"}));
+    tasks->tasksTable()->updateSortBy(TWTaskColumnTotal, true);
+    EXPECT_EQ(names().indexOf("shorter") < names().indexOf("timed"), true);
+    tasks->tasksTable()->updateSortDirection(false, true);
+    EXPECT_EQ(names().indexOf("timed") < names().indexOf("shorter"), true);
 }
 
 TEST_F(TasksView, CountAndTotalLines)

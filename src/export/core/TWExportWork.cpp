@@ -5,6 +5,7 @@
 #include "TWFormatter.h"
 #include "TWPreferences.h"
 #include "TWUtilities.h"
+#include "TWWorkFields.h"
 
 #include <algorithm>
 
@@ -100,14 +101,14 @@ template <class Item>
 bool sharedCell(Table &table, const TWFormatter &formatter, qint32 code, const Item &item,
                 const ProjectParts &parts)
 {
-    switch (code) {
-    case -1:
+    switch (TWWorkSharedField(code)) {
+    case TWWorkSharedField::Date:
         table.add(formatter.shortDateString(item.date()), kDateType, item.date());
         return true;
-    case -2:
+    case TWWorkSharedField::Client:
         table.text(parts.clientName);
         return true;
-    case -3:
+    case TWWorkSharedField::Project:
         table.text(parts.projectName);
         return true;
     default:
@@ -177,41 +178,41 @@ TWCellList TWExportTasks::cells()
         if (!task)
             continue;
         const auto cell = [&](qint32 code, const auto &money) {
-            switch (code) {
-            case -4:
+            switch (TWTaskField(code)) {
+            case TWTaskField::Type:
                 if (task->taskType() < std::size(kTaskTypeWords))
                     table.add(QString::fromLatin1(kTaskTypeWords[task->taskType()]));
                 else
                     table.gap();
                 break;
-            case -5:
+            case TWTaskField::Completed:
                 table.add(QString::number(task->completed() ? 1 : 0), kAmount);
                 break;
-            case -6:
+            case TWTaskField::Name:
                 table.text(task->name());
                 break;
-            case -7:
+            case TWTaskField::Estimate:
                 table.add(m_business ? task->quantityString(task->estimate(), *m_business)
                                      : twShortestNumber(task->estimate()));
                 break;
-            case -10:
+            case TWTaskField::Quantity:
                 table.add(m_business ? task->quantityString(task->quantityWithBusiness(*m_business),
                                                             *m_business)
                                      : twShortestNumber(task->quantity()));
                 break;
-            case -11:
+            case TWTaskField::Rate:
                 table.add(money(task->rate()));
                 break;
-            case -12:
+            case TWTaskField::Subtotal:
                 table.add(money(m_business ? task->subtotalWithBusiness(*m_business) : 0));
                 break;
-            case -13:
+            case TWTaskField::TaxRate:
                 table.add(percentText(task->taxRate()));
                 break;
-            case -14:
+            case TWTaskField::Total:
                 table.add(money(m_business ? task->totalWithBusiness(*m_business) : 0));
                 break;
-            case -15:
+            case TWTaskField::Notes:
                 table.text(task->notes());
                 break;
             default:
@@ -233,22 +234,22 @@ TWCellList TWExportTasks::cells()
                 continue;
             table.startRow();
             for (const qint32 code : fields) {
-                switch (code) {
-                case -4:
+                switch (TWTaskField(code)) {
+                case TWTaskField::Type:
                     table.add(QStringLiteral("task item"));
                     break;
-                case -8:
+                case TWTaskField::StartDate:
                     table.add(formatter.shortDateTimeString(item->startDateTime()), kDateType,
                               item->startDateTime());
                     break;
-                case -9:
+                case TWTaskField::EndDate:
                     table.add(formatter.shortDateTimeString(item->endDateTime()), kDateType,
                               item->endDateTime());
                     break;
-                case -10:
+                case TWTaskField::Quantity:
                     table.add(formatter.timeString(item->duration(), true, timeFormat));
                     break;
-                case -15:
+                case TWTaskField::Notes:
                     table.text(item->notes());
                     break;
                 default:
@@ -294,26 +295,26 @@ TWCellList TWExportExpenses::cells()
         if (!expense)
             continue;
         const auto cell = [&](qint32 code, const auto &money) {
-            switch (code) {
-            case -4:
+            switch (TWExpenseField(code)) {
+            case TWExpenseField::Name:
                 table.text(expense->name());
                 break;
-            case -5:
+            case TWExpenseField::Quantity:
                 table.add(twShortestNumber(expense->quantity()));
                 break;
-            case -6:
+            case TWExpenseField::Cost:
                 table.add(money(expense->cost()));
                 break;
-            case -7:
+            case TWExpenseField::Subtotal:
                 table.add(money(expense->subtotal()));
                 break;
-            case -8:
+            case TWExpenseField::TaxRate:
                 table.add(percentText(expense->taxRate()));
                 break;
-            case -9:
+            case TWExpenseField::Total:
                 table.add(money(expense->total()));
                 break;
-            case -10:
+            case TWExpenseField::Notes:
                 table.text(expense->notes());
                 break;
             default:

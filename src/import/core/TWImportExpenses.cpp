@@ -3,6 +3,7 @@
 #include "TWBusiness.h"
 #include "TWImportWarnings.h"
 #include "TWImportWorkRows.h"
+#include "TWWorkFields.h"
 
 TWImportExpenses::TWImportExpenses(const QList<QStringList> &rows,
                                    const TWImportExpensesSettingsPtr &importSettings,
@@ -42,10 +43,10 @@ bool TWImportExpenses::processExpenses(QString *warnings)
     qint32 nextExpense = business.nextExpenseIdentifier();
     // Without a quantity column every expense is one of its kind: a quantity
     // of 0 would make every total 0.00.
-    const bool quantityMapped = codes.contains(-5);
+    const bool quantityMapped = codes.contains(qint32(TWExpenseField::Quantity));
     QString costColumn;
     for (qsizetype j = 0; j < codes.size(); ++j) {
-        if (codes.at(j) == -6 && lines.at(j))
+        if (codes.at(j) == qint32(TWExpenseField::Cost) && lines.at(j))
             costColumn = lines.at(j)->sourceName();
     }
 
@@ -60,21 +61,21 @@ bool TWImportExpenses::processExpenses(QString *warnings)
         double taxRate = 0;
         const bool changed =
             reader.readRow(row, codes, lines, shared, [&](qint32 code, const QString &value) {
-                switch (code) {
-                case -4:
+                switch (TWExpenseField(code)) {
+                case TWExpenseField::Name:
                     TWImportWorkRows::append(name, value);
                     return true;
-                case -5:
+                case TWExpenseField::Quantity:
                     quantity = TWImportWarnings::leadingDouble(value);
                     return true;
-                case -6:
+                case TWExpenseField::Cost:
                     // Read once the project, and with it the currency, is known.
                     costText = value;
                     return true;
-                case -8:
+                case TWExpenseField::TaxRate:
                     taxRate = TWImportWarnings::leadingDouble(value);
                     return true;
-                case -10:
+                case TWExpenseField::Notes:
                     TWImportWorkRows::append(notes, value);
                     return true;
                 default:

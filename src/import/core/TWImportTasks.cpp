@@ -5,6 +5,7 @@
 #include "TWFormatter.h"
 #include "TWImportWarnings.h"
 #include "TWImportWorkRows.h"
+#include "TWWorkFields.h"
 
 namespace
 {
@@ -73,7 +74,7 @@ bool TWImportTasks::processTasks(QString *warnings)
 
     QString rateColumn;
     for (qsizetype j = 0; j < codes.size(); ++j) {
-        if (codes.at(j) == -11 && lines.at(j))
+        if (codes.at(j) == qint32(TWTaskField::Rate) && lines.at(j))
             rateColumn = lines.at(j)->sourceName();
     }
     qsizetype k = 0;
@@ -91,38 +92,38 @@ bool TWImportTasks::processTasks(QString *warnings)
         double taxRate = 0;
         const bool changed =
             reader.readRow(row, codes, lines, shared, [&](qint32 code, const QString &value) {
-                switch (code) {
-                case -4:
+                switch (TWTaskField(code)) {
+                case TWTaskField::Type:
                     // The type alone makes no task; a word not known keeps the default.
                     if (const auto type = taskTypeForWord(value))
                         taskType = *type;
                     else
                         unknownTypes.add(value);
                     return false;
-                case -5:
+                case TWTaskField::Completed:
                     completed = TWImportWarnings::isTrue(value);
                     return true;
-                case -6:
+                case TWTaskField::Name:
                     TWImportWorkRows::append(name, value);
                     return true;
-                case -7:
+                case TWTaskField::Estimate:
                     estimate = TWImportWarnings::leadingDouble(value);
                     return true;
-                case -10:
+                case TWTaskField::Quantity:
                     // "2:30:00" and "2:30" are durations: a quantity of hours,
                     // like "2.5".
                     quantity = value.contains(QLatin1Char(':'))
                                    ? formatter.timeValueFromString(value) / 3600.0
                                    : TWImportWarnings::leadingDouble(value);
                     return true;
-                case -11:
+                case TWTaskField::Rate:
                     // Read once the project, and with it the currency, is known.
                     rateText = value;
                     return true;
-                case -13:
+                case TWTaskField::TaxRate:
                     taxRate = TWImportWarnings::leadingDouble(value);
                     return true;
-                case -15:
+                case TWTaskField::Notes:
                     TWImportWorkRows::append(notes, value);
                     return true;
                 default:
@@ -158,23 +159,23 @@ bool TWImportTasks::processTasks(QString *warnings)
                 const QString &value = itemRow.at(j);
                 if (value.isEmpty())
                     continue;
-                switch (codes.at(j)) {
-                case -15:
+                switch (TWTaskField(codes.at(j))) {
+                case TWTaskField::Notes:
                     TWImportWorkRows::append(itemNotes, value);
                     itemChanged = true;
                     break;
-                case -8:
-                case -9:
+                case TWTaskField::StartDate:
+                case TWTaskField::EndDate:
                     if (const QDateTime read = reader.date(*lines.at(j), value, true);
                         read.isValid()) {
-                        (codes.at(j) == -8 ? start : end) = read;
+                        (codes.at(j) == qint32(TWTaskField::StartDate) ? start : end) = read;
                         itemChanged = true;
                     } else {
                         reader.setRowNumber(k + 1);
                         reader.unreadable(lines.at(j)->sourceName(), value);
                     }
                     break;
-                case -4:
+                case TWTaskField::Type:
                     if (isTaskItemWord(value))
                         itemChanged = true;
                     else

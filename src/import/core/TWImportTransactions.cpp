@@ -1,5 +1,6 @@
 #include "TWImportTransactions.h"
 
+#include "TWBuiltInFields.h"
 #include "TWBusiness.h"
 #include "TWDateReader.h"
 #include "TWFormatter.h"
@@ -187,7 +188,7 @@ QStringList Processor::missingAccounts(const QList<QStringList> &rows)
         if (!line)
             continue;
         const qint32 identifier = line->builtInIdentifier();
-        if (identifier != -7 && identifier != -8)
+        if (identifier != TWFieldIdentifierAccount1 && identifier != TWFieldIdentifierAccount2)
             continue;
         for (const QStringList &row : rows) {
             if (j >= row.size())
@@ -242,7 +243,7 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
                 applyLine(row, *m_lines.at(j), value);
             // A row without its date takes today's: say so.
             else if (value.trimmed().isEmpty() && anyValue && m_lines.at(j) &&
-                     m_lines.at(j)->builtInIdentifier() == -3)
+                     m_lines.at(j)->builtInIdentifier() == TWFieldIdentifierDate)
                 unreadable(*m_lines.at(j), value);
         }
         ++k;
@@ -404,11 +405,11 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
 {
     TWTransaction &transaction = *row.transaction;
     switch (identifier) {
-    case -2:
+    case TWFieldIdentifierCleared:
         transaction.setCleared(TWImportWarnings::isTrue(value));
         row.changed = true;
         break;
-    case -3:
+    case TWFieldIdentifierDate:
         if (const QDateTime date = readDate(line, value, false); date.isValid()) {
             transaction.setDate(date);
             row.changed = true;
@@ -417,10 +418,10 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
             unreadable(line, value);
         }
         break;
-    case -17:
-    case -18:
+    case TWFieldIdentifierDateCreated:
+    case TWFieldIdentifierDateModified:
         if (const QDateTime date = readDate(line, value, true); date.isValid()) {
-            if (identifier == -17)
+            if (identifier == TWFieldIdentifierDateCreated)
                 transaction.setDateCreated(date);
             else
                 transaction.setDateModified(date);
@@ -429,26 +430,26 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
             unreadable(line, value);
         }
         break;
-    case -5:
-    case -6: {
-        QString text = identifier == -5 ? transaction.payee() : transaction.description();
+    case TWFieldIdentifierPayee:
+    case TWFieldIdentifierDescription: {
+        QString text = identifier == TWFieldIdentifierPayee ? transaction.payee() : transaction.description();
         join(text, value, QStringLiteral(" / "));
-        if (identifier == -5)
+        if (identifier == TWFieldIdentifierPayee)
             transaction.setPayee(text);
         else
             transaction.setDescription(text);
         row.changed = true;
         break;
     }
-    case -15: {
+    case TWFieldIdentifierNotes: {
         QString notes = transaction.notes();
         join(notes, value, QStringLiteral("\r\n\r\n"));
         transaction.setNotes(notes);
         row.changed = true;
         break;
     }
-    case -7:
-    case -8: {
+    case TWFieldIdentifierAccount1:
+    case TWFieldIdentifierAccount2: {
         if (isSplitWord(value)) {
             row.splitMarker = true;
             break;
@@ -463,7 +464,7 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
                 row.changed = true;
             break;
         }
-        if (identifier == -7) {
+        if (identifier == TWFieldIdentifierAccount1) {
             transaction.setAccount1Identifier(account->identifier());
             row.account1Unit = account->unit();
         } else {
@@ -472,27 +473,27 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
         row.changed = true;
         break;
     }
-    case -10:
-    case -11:
-    case -12: {
+    case TWFieldIdentifierDebit:
+    case TWFieldIdentifierCredit:
+    case TWFieldIdentifierTotal: {
         const TWUnitPtr unit = lineUnit(line);
         if (!unit)
             break;
         const qint64 amount = readAmount(line, value, unit.get());
-        row.amounts.set(unit, identifier == -11 ? -amount : amount);
+        row.amounts.set(unit, identifier == TWFieldIdentifierCredit ? -amount : amount);
         row.amounts.noteFirst(TWImportValues::localAmountText(value, m_formatter.locale())
                                   .value_or(value),
-                              identifier == -11);
+                              identifier == TWFieldIdentifierCredit);
         if (!row.firstAmountUnit)
             row.firstAmountUnit = unit;
         row.changed = true;
         break;
     }
-    case -16:
+    case TWFieldIdentifierUnit:
         row.unitColumn = m_business.unitWithCode(value.trimmed());
         row.changed = true;
         break;
-    case -14:
+    case TWFieldIdentifierAttachments:
         addAttachments(row, line, value);
         break;
     default:
@@ -645,29 +646,29 @@ qsizetype Processor::scanSplits(Row &row, const QList<QStringList> &rows, qsizet
             if (value.isEmpty() || !line)
                 continue;
             switch (line->builtInIdentifier()) {
-            case -16:
+            case TWFieldIdentifierUnit:
                 unit = m_business.unitWithCode(value.trimmed());
                 unitFromColumn = true;
                 changed = true;
                 break;
-            case -10:
-            case -11:
-            case -12: {
+            case TWFieldIdentifierDebit:
+            case TWFieldIdentifierCredit:
+            case TWFieldIdentifierTotal: {
                 const TWUnitPtr amountUnit = lineUnit(*line);
                 if (!amountUnit)
                     break;
                 const qint64 amount = readAmount(*line, value, amountUnit.get());
-                amounts.set(amountUnit, line->builtInIdentifier() == -11 ? -amount : amount);
+                amounts.set(amountUnit, line->builtInIdentifier() == TWFieldIdentifierCredit ? -amount : amount);
                 amounts.noteFirst(TWImportValues::localAmountText(value, m_formatter.locale())
                                       .value_or(value),
-                                  line->builtInIdentifier() == -11);
+                                  line->builtInIdentifier() == TWFieldIdentifierCredit);
                 if (!unit && !unitFromColumn)
                     unit = amountUnit;
                 changed = true;
                 break;
             }
-            case -7:
-            case -8: {
+            case TWFieldIdentifierAccount1:
+            case TWFieldIdentifierAccount2: {
                 if (!hasSplitPrefix(value)) {
                     ended = true;
                     break;
@@ -689,7 +690,7 @@ qsizetype Processor::scanSplits(Row &row, const QList<QStringList> &rows, qsizet
                 changed = true;
                 break;
             }
-            case -6: {
+            case TWFieldIdentifierDescription: {
                 QString description = split->description();
                 join(description, value, QStringLiteral(" / "));
                 split->setDescription(description);

@@ -1,5 +1,6 @@
 #include "TWImportTransactionsSettings.h"
 
+#include "TWBuiltInFields.h"
 #include "TWBusiness.h"
 #include "TWFormatter.h"
 
@@ -65,16 +66,16 @@ void TWImportTransactionsSettings::updateField(TWImportTransactionField &line, q
         return;
     }
     switch (field->identifier()) {
-    case -12:
-    case -11:
-    case -10:
+    case TWFieldIdentifierTotal:
+    case TWFieldIdentifierCredit:
+    case TWFieldIdentifierDebit:
         line.setUnit(m_defaultAccount ? m_defaultAccount->unit() : business.homeUnit());
         break;
-    case -18:
-    case -17:
+    case TWFieldIdentifierDateModified:
+    case TWFieldIdentifierDateCreated:
         line.setFormat(formatter.shortDateTimeFormat());
         break;
-    case -3:
+    case TWFieldIdentifierDate:
         line.setFormat(formatter.shortDateFormat());
         break;
     default:

@@ -4,6 +4,7 @@
 #include "TWFormatter.h"
 #include "TWImportValues.h"
 #include "TWLocalized.h"
+#include "TWWorkFields.h"
 
 TWImportWorkRows::TWImportWorkRows(const TWBusiness &business) : m_business(business)
 {
@@ -52,8 +53,8 @@ void TWImportWorkRows::unreadable(const QString &column, const QString &value)
 bool TWImportWorkRows::readShared(Shared &shared, qint32 code, const TWImportWorkField &line,
                                   const QString &value)
 {
-    switch (code) {
-    case -1:
+    switch (TWWorkSharedField(code)) {
+    case TWWorkSharedField::Date:
         if (const QDateTime read = date(line, value, false); read.isValid()) {
             shared.date = read;
             return true;
@@ -61,10 +62,10 @@ bool TWImportWorkRows::readShared(Shared &shared, qint32 code, const TWImportWor
         // The record keeps today's date; the user is asked before it is taken.
         unreadable(line.sourceName(), value);
         return false;
-    case -2:
+    case TWWorkSharedField::Client:
         shared.clientText = value;
         return true;
-    case -3:
+    case TWWorkSharedField::Project:
         shared.projectText = value;
         return true;
     default:

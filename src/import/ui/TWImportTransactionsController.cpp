@@ -14,6 +14,7 @@
 #include "TWBusinessController.h"
 #include "TWControls.h"
 
+#include "TWBuiltInFields.h"
 #include "TWBusiness.h"
 #include "TWLocalized.h"
 
@@ -290,7 +291,7 @@ void TWImportTransactionsController::doParse(int tag)
     bool createAccounts = false;
     for (const TWImportTransactionFieldPtr &line : m_settings->importFields()) {
         const qint32 identifier = line ? line->builtInIdentifier() : 0;
-        createAccounts = createAccounts || ((identifier == -7 || identifier == -8) &&
+        createAccounts = createAccounts || ((identifier == TWFieldIdentifierAccount1 || identifier == TWFieldIdentifierAccount2) &&
                                             line->type() == TWImportFieldTypeField &&
                                             line->createIfNeeded());
     }

@@ -131,6 +131,10 @@ void TWInvoiceItemsModel::setItems(const TWInvoiceItemList &items,
     beginResetModel();
     m_items = items;
     m_selected = selected;
+    m_selectedIdentifiers.clear();
+    for (const TWInvoiceItemPtr &item : selected)
+        if (item)
+            m_selectedIdentifiers.insert(item->identifier());
     // What other invoices billed does not change while the sheet is open:
     // asked once per item, not on every paint.
     m_available.clear();
@@ -151,10 +155,7 @@ void TWInvoiceItemsModel::setItems(const TWInvoiceItemList &items,
 
 bool TWInvoiceItemsModel::isOnInvoice(const TWInvoiceItem &item) const
 {
-    return std::any_of(m_selected.cbegin(), m_selected.cend(),
-                       [&item](const TWInvoiceItemPtr &entry) {
-                           return entry && entry->isEqual(item);
-                       });
+    return m_selectedIdentifiers.contains(item.identifier());
 }
 
 double TWInvoiceItemsModel::availableQuantity(const TWInvoiceItem &item) const
@@ -191,13 +192,16 @@ void TWInvoiceItemsModel::setOnInvoice(int row, bool on)
         return;
     if (on) {
         setInvoiceQuantity(*item, checkedQuantity(*item));
-        if (!isOnInvoice(*item))
+        if (!isOnInvoice(*item)) {
             m_selected.append(item);
+            m_selectedIdentifiers.insert(item->identifier());
+        }
     } else {
         setInvoiceQuantity(*item, 0);
         m_selected.removeIf([&item](const TWInvoiceItemPtr &entry) {
             return entry && entry->isEqual(*item);
         });
+        m_selectedIdentifiers.remove(item->identifier());
     }
     reloadAll();
 }
@@ -216,8 +220,10 @@ TWErrorResult TWInvoiceItemsModel::setQuantity(int row, bool on, const QString &
         return TWError(QStringLiteral("Tallyworth Invoice Error"), -1,
                        TWLocalized("invoiceQuantityInvalid").arg(text));
     setInvoiceQuantity(*item, quantity);
-    if (!isOnInvoice(*item))
+    if (!isOnInvoice(*item)) {
         m_selected.append(item);
+        m_selectedIdentifiers.insert(item->identifier());
+    }
     reloadAll();
     return std::nullopt;
 }

@@ -12,6 +12,7 @@
 #include <QAbstractTableModel>
 #include <QFontMetrics>
 #include <QHash>
+#include <QSet>
 
 class TWBusiness;
 class TWUnit;
@@ -107,6 +108,9 @@ private:
     std::shared_ptr<TWUnit> m_unit;
     TWInvoiceItemList m_items;
     TWInvoiceItemList m_selected;
+    // The selection's identifiers: every cell asks whether its item is on
+    // the invoice.
+    QSet<qint32> m_selectedIdentifiers;
     QHash<qint32, double> m_available; // by item identifier
     int m_sortColumn = DateColumn;
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder;

@@ -62,10 +62,10 @@ TWCellList TWExportReport::cellsBalanceSheet()
     const TWStatementTotals totals = request(m_fromDate);
     const TWStatementTotals compareTotals = compare ? request(m_compareFromDate)
                                                     : TWStatementTotals();
-    const TWAccountList assets = orderedAccounts(business.accountsOfType(0), totals.assets);
+    const TWAccountList assets = orderedAccounts(business.accountsOfType(TWAccountGroupTypeAsset), totals.assets);
     const TWAccountList liabilities =
-        orderedAccounts(business.accountsOfType(8), totals.liabilities);
-    const TWAccountList equities = orderedAccounts(business.accountsOfType(17), totals.equities);
+        orderedAccounts(business.accountsOfType(TWAccountGroupTypeLiability), totals.liabilities);
+    const TWAccountList equities = orderedAccounts(business.accountsOfType(TWAccountGroupTypeEquity), totals.equities);
 
     cells.append(cellsHeader());
     cells.append(cellsTableHeader());
@@ -204,8 +204,8 @@ TWCellList TWExportReport::cellsIncome()
     const TWStatementTotals totals = request(m_fromDate, m_toDate);
     const TWStatementTotals compareTotals =
         compare ? request(m_compareFromDate, m_compareToDate) : TWStatementTotals();
-    const TWAccountList income = orderedAccounts(business.accountsOfType(15), totals.income);
-    const TWAccountList expenses = orderedAccounts(business.accountsOfType(16), totals.expenses);
+    const TWAccountList income = orderedAccounts(business.accountsOfType(TWAccountGroupTypeIncome), totals.income);
+    const TWAccountList expenses = orderedAccounts(business.accountsOfType(TWAccountGroupTypeExpense), totals.expenses);
 
     cells.append(cellsHeader());
     cells.append(cellsTableHeader());
@@ -255,10 +255,10 @@ TWCellList TWExportReport::cellsCashFlow()
     const TWStatementTotals totals = request(m_fromDate, m_toDate);
     const TWStatementTotals compareTotals =
         compare ? request(m_compareFromDate, m_compareToDate) : TWStatementTotals();
-    const TWAccountList assets = orderedAccounts(business.accountsOfType(0), totals.assets);
+    const TWAccountList assets = orderedAccounts(business.accountsOfType(TWAccountGroupTypeAsset), totals.assets);
     const TWAccountList liabilities =
-        orderedAccounts(business.accountsOfType(8), totals.liabilities);
-    const TWAccountList equities = orderedAccounts(business.accountsOfType(17), totals.equities);
+        orderedAccounts(business.accountsOfType(TWAccountGroupTypeLiability), totals.liabilities);
+    const TWAccountList equities = orderedAccounts(business.accountsOfType(TWAccountGroupTypeEquity), totals.equities);
 
     const auto ofTypes = [](std::initializer_list<int> types) {
         QList<int> list(types);
@@ -343,7 +343,7 @@ TWCellList TWExportReport::cellsEquity()
     const TWStatementTotals totals = request(m_fromDate, m_toDate);
     const TWStatementTotals compareTotals =
         compare ? request(m_compareFromDate, m_compareToDate) : TWStatementTotals();
-    const TWAccountList equities = orderedAccounts(business.accountsOfType(17), totals.equities);
+    const TWAccountList equities = orderedAccounts(business.accountsOfType(TWAccountGroupTypeEquity), totals.equities);
 
     const TWBusinessInfoPtr &info = business.businessInfo();
     QString subject;

@@ -135,7 +135,6 @@ void TWBudgetController::observe()
                                 TWGroupDeleteNotification, TWGroupUpdateNotification})
         m_observers.push_back(center.addObserver(name, m_business, [this](const TWNotification &) {
             updateBudgetItems();
-            sort();
         }));
 }
 
@@ -157,9 +156,9 @@ void TWBudgetController::update()
         const QSignalBlocker blocker(m_table->horizontalHeader());
         m_table->horizontalHeader()->setSortIndicator(TWBudgetModel::Name, Qt::AscendingOrder);
     }
-    m_model->sort(TWBudgetModel::Name, Qt::AscendingOrder);
+    m_model->setSortOrder(TWBudgetModel::Name, Qt::AscendingOrder);
+    // Reloading the rows sorts them.
     updateBudgetItems();
-    sort();
 }
 
 void TWBudgetController::updateBudgetItems()
@@ -172,14 +171,6 @@ void TWBudgetController::updateBudgetItems()
     m_model->reloadItems();
     if (m_model->rowCount() > 0)
         m_table->scrollTo(m_model->index(0, 0));
-}
-
-void TWBudgetController::sort()
-{
-    if (!m_view)
-        return;
-    m_model->sort(m_model->sortColumn(), m_model->sortOrder());
-    m_table->clearSelection();
 }
 
 QList<int> TWBudgetController::selectedRows() const
@@ -371,7 +362,6 @@ void TWBudgetController::showEditor(const TWBudgetItemPtr &budgetItem, const TWI
         if (!self || code != -1002)
             return;
         self->updateBudgetItems();
-        self->sort();
         if (!remembered.isEmpty()) {
             const int row = self->itemRow(remembered.first());
             if (row >= 0)
@@ -437,7 +427,6 @@ void TWBudgetController::resetBudget()
         if (!error)
             self->markEdited();
         self->updateBudgetItems();
-        self->sort();
         if (error)
             self->presentError(*error);
     });

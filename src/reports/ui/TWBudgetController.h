@@ -34,8 +34,6 @@ public:
     // The rows again (tree order, then the current sort) and new snapshots
     // of the lines and their cycles; nothing selected.
     void updateBudgetItems();
-    // Applies the current sort; nothing selected afterwards.
-    void sort();
 
     // The row item's line; with `createIfNecessary`, a missing one is made
     // (no amount, home unit, today, no cycle) and stored. A failed store

@@ -67,6 +67,12 @@ public:
     // Orders the rows by a column; "name" is the tree order, reversed whole
     // when descending. Every other key is a stable sort of the tree order.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // The order the next reload sorts in.
+    void setSortOrder(int column, Qt::SortOrder order)
+    {
+        m_sortColumn = column;
+        m_sortOrder = order;
+    }
     int sortColumn() const { return m_sortColumn; }
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
     static QString sortKey(int column);

@@ -6,7 +6,7 @@
 
 #include <QString>
 
-namespace TWPackageFiles
+namespace TWPackageMoves
 {
 
 // The absolute, clean path, with symbolic links resolved as far as the path
@@ -34,4 +34,4 @@ bool replace(const QString &replacement, const QString &target, QString *reason)
 // Entries it does not know stay, and so does their folder.
 bool removePackage(const QString &path);
 
-} // namespace TWPackageFiles
+} // namespace TWPackageMoves

@@ -1,4 +1,4 @@
-#include "TWPackageFiles.h"
+#include "TWPackageMoves.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -6,7 +6,7 @@
 #include <QFileInfo>
 #include <QUuid>
 
-namespace TWPackageFiles
+namespace TWPackageMoves
 {
 
 QString resolvedPath(const QString &path)
@@ -149,4 +149,4 @@ bool removePackage(const QString &path)
     return QDir().rmdir(path);
 }
 
-} // namespace TWPackageFiles
+} // namespace TWPackageMoves
