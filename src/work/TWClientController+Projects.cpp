@@ -32,18 +32,17 @@ void TWClientController::runProjectSheet(const TWProjectPtr &project, int mode)
     sheet->update();
     const TWProjectList remembered = selectedProjects();
     QPointer<TWClientController> guarded(this);
-    m_document->beginSheetWithView(sheet->view(), false, true,
-                                   [guarded, project, mode, remembered](int code) {
-                                       if (!guarded || code != -1002)
-                                           return;
-                                       guarded->updateClient();
-                                       if (mode == 0) {
-                                           guarded->selectRowAlone(guarded->projectRow(*project), true);
-                                       } else if (!remembered.isEmpty()) {
-                                           guarded->selectRowAlone(
-                                               guarded->projectRow(*remembered.constFirst()), false);
-                                       }
-                                   });
+    m_document->beginSheetWithView(
+        sheet->view(), false, true, [guarded, project, mode, remembered](int code) {
+            if (!guarded || code != -1002)
+                return;
+            guarded->updateClient();
+            if (mode == 0) {
+                guarded->selectRowAlone(guarded->projectRow(*project), true);
+            } else if (!remembered.isEmpty()) {
+                guarded->selectRowAlone(guarded->projectRow(*remembered.constFirst()), false);
+            }
+        });
 }
 
 void TWClientController::newProject(int type)
@@ -59,9 +58,10 @@ void TWClientController::newProject(int type)
     const double taxRate =
         m_business->businessInfo() ? m_business->businessInfo()->invoiceTaxRate() * 100.0 : 0.0;
     const TWProjectPtr project = TWProject::projectWithDate(
-        now, false, QString(), std::uint32_t(type == 0 ? TWProjectTypeEstimate : TWProjectTypeProject),
-        now, QDateTime(), 0, m_business->homeUnit(), taxRate, QString(),
-        m_clients.constFirst()->identifier(), identifier);
+        now, false, QString(),
+        std::uint32_t(type == 0 ? TWProjectTypeEstimate : TWProjectTypeProject), now, QDateTime(),
+        0, m_business->homeUnit(), taxRate, QString(), m_clients.constFirst()->identifier(),
+        identifier);
     runProjectSheet(project, 0);
 }
 
@@ -122,10 +122,9 @@ void TWClientController::newProjectFromEstimate(bool context)
         const qint32 identifier = m_business->nextExpenseIdentifier();
         if (!nextIdentifier(identifier))
             return;
-        const TWExpensePtr made =
-            TWExpense::expenseWithDate(now, expense->name(), expense->quantity(), expense->cost(),
-                                       expense->taxRate(), expense->notes(), project->identifier(),
-                                       identifier);
+        const TWExpensePtr made = TWExpense::expenseWithDate(
+            now, expense->name(), expense->quantity(), expense->cost(), expense->taxRate(),
+            expense->notes(), project->identifier(), identifier);
         if (TWErrorResult error = m_business->addExpense(made, true))
             return fail(*error);
     }
@@ -186,10 +185,10 @@ void TWClientController::deleteProject(bool context)
         // The rows name the same projects until the loop ends: the
         // notifications of a deletion only redraw cells.
         const TWProjectList projects = self.projectsForRows(self.m_table->rowsActedOn(context));
-        const bool closed = std::any_of(projects.begin(), projects.end(),
-                                        [&self](const TWProjectPtr &project) {
-                                            return self.m_business->projectContainsClosedTransactions(*project);
-                                        });
+        const bool closed =
+            std::any_of(projects.begin(), projects.end(), [&self](const TWProjectPtr &project) {
+                return self.m_business->projectContainsClosedTransactions(*project);
+            });
         TWErrorResult failure;
         if (!closed) {
             for (const TWProjectPtr &project : projects)
@@ -245,7 +244,8 @@ void TWClientController::workCheckbox(TWWorkTable *, int row, int tag, bool on)
     if (TWErrorResult error = m_business->updateProject(project, true)) {
         project->setCompleted(before);
         m_table->refreshRows({row});
-        presentError(TWError(QStringLiteral("Tallyworth Client Error"), -1, error->localizedDescription()));
+        presentError(
+            TWError(QStringLiteral("Tallyworth Client Error"), -1, error->localizedDescription()));
         return;
     }
     // Not re-sorted: the row only takes its new colour.

@@ -41,9 +41,10 @@ TWWorkColumn column(int tag, const char *identifier, TWWorkColumn::Kind kind = T
 }
 
 // Notifications after which the totals, owing and overdue cells change.
-const char *const kWorkNotifications[] = {
-    "taskNew",    "taskUpdate",    "taskDelete",    "taskItemNew", "taskItemUpdate", "taskItemDelete",
-    "expenseNew", "expenseUpdate", "expenseDelete", "invoiceNew",  "invoiceUpdate",  "invoiceDelete"};
+const char *const kWorkNotifications[] = {"taskNew",     "taskUpdate",     "taskDelete",
+                                          "taskItemNew", "taskItemUpdate", "taskItemDelete",
+                                          "expenseNew",  "expenseUpdate",  "expenseDelete",
+                                          "invoiceNew",  "invoiceUpdate",  "invoiceDelete"};
 
 } // namespace
 
@@ -68,7 +69,9 @@ QList<TWWorkColumn> TWClientController::projectColumns()
             column(TWProjectColumnNotes, "notes")};
 }
 
-TWClientController::TWClientController(QObject *parent) : TWClientDetail(parent) {}
+TWClientController::TWClientController(QObject *parent) : TWClientDetail(parent)
+{
+}
 
 int TWClientController::projectColumn(int tag) const
 {
@@ -133,7 +136,8 @@ void TWClientController::build()
     auto *projectsLayout = new QVBoxLayout(m_projectsView);
     projectsLayout->setContentsMargins(0, 0, 0, 0);
     projectsLayout->setSpacing(0);
-    m_table = new TWWorkTable(this, TWColumnSettingsViewProjects, projectColumns(), m_projectsView, this);
+    m_table =
+        new TWWorkTable(this, TWColumnSettingsViewProjects, projectColumns(), m_projectsView, this);
     m_table->table()->setObjectName(QStringLiteral("projectsTable"));
     m_table->setBusiness(m_business);
     projectsLayout->addWidget(m_table->table(), 1);
@@ -210,14 +214,22 @@ void TWClientController::build()
 void TWClientController::observe()
 {
     TWNotificationCenter &center = TWNotificationCenter::defaultCenter();
-    m_observers.push_back(center.addObserver(QStringLiteral("preferences"), nullptr,
-                                             [this](const TWNotification &) {
-                                                 m_table->clearSelection();
-                                                 m_table->reload();
-                                             }));
-    for (const char *name : kWorkNotifications)
+    m_observers.push_back(
+        center.addObserver(QStringLiteral("preferences"), nullptr, [this](const TWNotification &) {
+            m_table->clearSelection();
+            m_table->reload();
+        }));
+    for (const char *name : kWorkNotifications) {
+        // A project's totals come from the invoices it holds: after an invoice
+        // came or went they are attached again before the rows are redrawn.
+        const bool invoice = QByteArray(name).startsWith("invoice");
         m_observers.push_back(center.addObserver(QLatin1String(name), nullptr,
-                                                 [this](const TWNotification &) { projectUpdated(); }));
+                                                 [this, invoice](const TWNotification &) {
+                                                     if (invoice)
+                                                         m_rows.updateInvoices();
+                                                     projectUpdated();
+                                                 }));
+    }
 }
 
 void TWClientController::connectTimer()
@@ -234,7 +246,8 @@ void TWClientController::connectTimer()
             [this](const TWProjectPtr &project, const TWTaskPtr &task, const TWTaskItemPtr &item) {
                 updateTimerProject(project, task, item);
             });
-    connect(core, &TWTaskTimerCore::highlightChanged, this, [this](bool on) { m_tasks->highlight(on); });
+    connect(core, &TWTaskTimerCore::highlightChanged, this,
+            [this](bool on) { m_tasks->highlight(on); });
 }
 
 void TWClientController::updateTimerProject(const TWProjectPtr &project, const TWTaskPtr &task,
@@ -480,9 +493,9 @@ bool TWClientController::hasFirstResponder(TWFocusList list) const
 
 bool TWClientController::anyListHasFirstResponder() const
 {
-    for (TWFocusList list : {TWFocusList::Projects, TWFocusList::Tasks, TWFocusList::TaskItems,
-                             TWFocusList::Expenses, TWFocusList::Invoices,
-                             TWFocusList::ClientInvoiceTransactions})
+    for (TWFocusList list :
+         {TWFocusList::Projects, TWFocusList::Tasks, TWFocusList::TaskItems, TWFocusList::Expenses,
+          TWFocusList::Invoices, TWFocusList::ClientInvoiceTransactions})
         if (hasFirstResponder(list))
             return true;
     return false;
@@ -583,15 +596,22 @@ bool TWClientController::canMarkProject(bool context) const
 bool TWClientController::validationQuery(TWQuery query, bool context) const
 {
     switch (query) {
-    case TWQuery::CanAddProject: return canAddProject();
-    case TWQuery::CanAddProjectFromEstimate: return canAddProjectFromEstimate(context);
-    case TWQuery::CanEditProject: return canEditProject(context);
-    case TWQuery::CanDuplicateProject: return canDuplicateProject(context);
-    case TWQuery::CanDeleteProject: return canDeleteProject(context);
-    case TWQuery::CanMarkProject: return canMarkProject(context);
+    case TWQuery::CanAddProject:
+        return canAddProject();
+    case TWQuery::CanAddProjectFromEstimate:
+        return canAddProjectFromEstimate(context);
+    case TWQuery::CanEditProject:
+        return canEditProject(context);
+    case TWQuery::CanDuplicateProject:
+        return canDuplicateProject(context);
+    case TWQuery::CanDeleteProject:
+        return canDeleteProject(context);
+    case TWQuery::CanMarkProject:
+        return canMarkProject(context);
     case TWQuery::CanAddTransaction:
         return m_clients.size() == 1 && m_invoices && m_invoices->canAddTransaction();
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -816,7 +836,8 @@ QMenu *TWClientController::workContextMenu(TWWorkTable *, QWidget *parent, bool 
 {
     auto *menu = new QMenu(parent);
     const bool canAdd = canAddProject();
-    menu->addAction(TWLocalized("newEstimate"), this, [this] { newProject(0); })->setEnabled(canAdd);
+    menu->addAction(TWLocalized("newEstimate"), this, [this] { newProject(0); })
+        ->setEnabled(canAdd);
     menu->addAction(TWLocalized("newProject"), this, [this] { newProject(1); })->setEnabled(canAdd);
     const QList<int> rows = m_table->contextRows();
     if (!rowClicked || rows.isEmpty())

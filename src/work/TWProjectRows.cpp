@@ -60,7 +60,8 @@ int TWProjectRows::row(const TWProject &project) const
 
 QString TWProjectRows::money(qint64 value, const TWUnit *unit) const
 {
-    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true, m_business);
+    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true,
+                                                m_business);
 }
 
 QString TWProjectRows::text(const TWProject &project, int tag) const
@@ -80,25 +81,30 @@ QString TWProjectRows::text(const TWProject &project, int tag) const
     case TWProjectColumnType:
         return formatter.projectTypeString(project.type());
     case TWProjectColumnStartDate:
-        return project.startDate().isValid() ? formatter.shortDateString(project.startDate()) : QString();
+        return project.startDate().isValid() ? formatter.shortDateString(project.startDate())
+                                             : QString();
     case TWProjectColumnEndDate:
-        return project.endDate().isValid() ? formatter.shortDateString(project.endDate()) : QString();
+        return project.endDate().isValid() ? formatter.shortDateString(project.endDate())
+                                           : QString();
     case TWProjectColumnRate:
-        return formatter.valueString(project.rate(), unit, false, false, false, true, true, m_business);
+        return formatter.valueString(project.rate(), unit, false, false, false, true, true,
+                                     m_business);
     case TWProjectColumnUnit:
         return unit ? unit->code() : QString();
     case TWProjectColumnTaxRate:
         return QStringLiteral("%1%").arg(QString::number(double(float(project.taxRate())), 'g', 7));
     case TWProjectColumnTotalUninvoiced:
-        return m_business ? money(project.uninvoicedTotalWithBusiness(*m_business), unit) : QString();
+        return m_business ? money(project.uninvoicedTotalWithBusiness(*m_business), unit)
+                          : QString();
     case TWProjectColumnTotalInvoiced:
         return m_business ? money(project.totalWithBusiness(*m_business), unit) : QString();
     case TWProjectColumnOwe:
         return m_business ? money(project.oweWithBusiness(*m_business), unit) : QString();
     case TWProjectColumnPercentPaid:
-        return m_business ? formatter.percentValueString(project.percentPaidWithBusiness(*m_business), 0) +
-                                QLatin1Char('%')
-                          : QString();
+        return m_business
+                   ? formatter.percentValueString(project.percentPaidWithBusiness(*m_business), 0) +
+                         QLatin1Char('%')
+                   : QString();
     case TWProjectColumnOverdue: {
         QDateTime due;
         if (m_business && project.overdueWithBusiness(*m_business, &due))
@@ -247,7 +253,8 @@ int TWProjectRows::compareKeys(const SortKey &a, const SortKey &b, int tag)
         // What is missing sorts first.
         if (a.missing || b.missing)
             return a.missing == b.missing ? 0 : (a.missing ? -1 : 1);
-        return tag == TWProjectColumnDate ? threeWay(a.number, b.number) : plainText(a.text, b.text);
+        return tag == TWProjectColumnDate ? threeWay(a.number, b.number)
+                                          : plainText(a.text, b.text);
     case TWProjectColumnType:
         return plainText(a.text, b.text);
     case TWProjectColumnStartDate:

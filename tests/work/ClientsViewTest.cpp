@@ -59,11 +59,13 @@ protected:
     }
     QString tip(int row, int tag) const
     {
-        return clients->workToolTip(clients->projectsTable(), row, TWClientController::workTag(tag));
+        return clients->workToolTip(clients->projectsTable(), row,
+                                    TWClientController::workTag(tag));
     }
     QColor colour(int row, int tag) const
     {
-        return clients->workCellColour(clients->projectsTable(), row, TWClientController::workTag(tag));
+        return clients->workCellColour(clients->projectsTable(), row,
+                                       TWClientController::workTag(tag));
     }
     QStringList names() const
     {
@@ -83,7 +85,8 @@ protected:
         table->clearSelection();
         for (int row : rows)
             table->selectionModel()->select(table->model()->index(row, 0),
-                                            QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                                            QItemSelectionModel::Select |
+                                                QItemSelectionModel::Rows);
     }
     TWAccountPtr account(TWAccountType type)
     {
@@ -110,19 +113,19 @@ protected:
         t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *business);
         EXPECT_FALSE(business->addTransaction(t, false, false, false, false));
         EXPECT_FALSE(business->addRelationship(
-            TWRelationship::relationshipWithType(TWRelationshipTypeInvoicePayment, 0.0,
-                                                 invoice->projectIdentifier(), invoice->identifier(),
-                                                 t->identifier(), 0,
-                                                 business->nextRelationshipIdentifier()),
+            TWRelationship::relationshipWithType(
+                TWRelationshipTypeInvoicePayment, 0.0, invoice->projectIdentifier(),
+                invoice->identifier(), t->identifier(), 0, business->nextRelationshipIdentifier()),
             false));
         return t;
     }
     // An invoice charged `charged` and paid `paid`, due on `due`.
-    TWInvoicePtr invoice(const TWProjectPtr &owner, qint64 charged, qint64 paid, const QDateTime &due)
+    TWInvoicePtr invoice(const TWProjectPtr &owner, qint64 charged, qint64 paid,
+                         const QDateTime &due)
     {
         TWInvoicePtr made = TWInvoice::invoiceWithDate(
-            twLocal(2026, 2, 1), QStringLiteral("N-1"), QStringLiteral("Invoice"), true, false, due, 0,
-            QString(), owner->identifier(), business->nextInvoiceIdentifier());
+            twLocal(2026, 2, 1), QStringLiteral("N-1"), QStringLiteral("Invoice"), true, false, due,
+            0, QString(), owner->identifier(), business->nextInvoiceIdentifier());
         EXPECT_FALSE(business->addInvoice(made, false));
         entry(made, TWAccountTypeAccountsReceivable, TWAccountTypeIncome, charged);
         if (paid)
@@ -131,8 +134,8 @@ protected:
     }
     QString money(qint64 value, const TWUnitPtr &unit) const
     {
-        return TWFormatter::formatter().valueString(value, unit.get(), true, true, false, true, true,
-                                                    business);
+        return TWFormatter::formatter().valueString(value, unit.get(), true, true, false, true,
+                                                    true, business);
     }
 
     std::unique_ptr<TWClientController> clients;
@@ -171,8 +174,7 @@ TEST_F(ClientsView, MoneyInTheProjectsUnitPercentPaidAndOverdue)
 
     // The foreign project: its work in its own unit, the home amount beside it.
     EXPECT_EQ(cell(0, TWProjectColumnTotalUninvoiced), money(1250, foreign));
-    EXPECT_EQ(tip(0, TWProjectColumnTotalUninvoiced),
-              money(2500, business->homeUnit()));
+    EXPECT_EQ(tip(0, TWProjectColumnTotalUninvoiced), money(2500, business->homeUnit()));
     EXPECT_EQ(tip(0, TWProjectColumnName), QString());
     EXPECT_EQ(cell(0, TWProjectColumnUnit), foreignCode);
     EXPECT_EQ(cell(0, TWProjectColumnRate),
@@ -185,7 +187,8 @@ TEST_F(ClientsView, MoneyInTheProjectsUnitPercentPaidAndOverdue)
     EXPECT_EQ(cell(2, TWProjectColumnTotalInvoiced), money(1000, business->homeUnit()));
     EXPECT_EQ(cell(2, TWProjectColumnOwe), money(600, business->homeUnit()));
     EXPECT_EQ(cell(2, TWProjectColumnPercentPaid), QStringLiteral("40%"));
-    EXPECT_EQ(cell(2, TWProjectColumnOverdue), QStringLiteral("10 %1").arg(TWLocalized("daysLower")));
+    EXPECT_EQ(cell(2, TWProjectColumnOverdue),
+              QStringLiteral("10 %1").arg(TWLocalized("daysLower")));
     EXPECT_EQ(cell(2, TWProjectColumnType), TWFormatter::formatter().projectTypeString(1));
     EXPECT_EQ(cell(1, TWProjectColumnType), TWFormatter::formatter().projectTypeString(0));
 
@@ -201,7 +204,8 @@ TEST_F(ClientsView, MoneyInTheProjectsUnitPercentPaidAndOverdue)
     EXPECT_FALSE(colour(2, TWProjectColumnNotes).isValid());
 
     // The count and total line owes in the home currency.
-    EXPECT_EQ(clients->countLabel()->text(), QStringLiteral("3 %1").arg(TWLocalized("projectsLower")));
+    EXPECT_EQ(clients->countLabel()->text(),
+              QStringLiteral("3 %1").arg(TWLocalized("projectsLower")));
     EXPECT_EQ(clients->totalLabel()->text(), money(600, business->homeUnit()));
     select({2});
     EXPECT_EQ(clients->countLabel()->text(),
@@ -257,9 +261,9 @@ TEST_F(ClientsView, WorkChangesRedrawRowsWithoutResetAndKeepTheSelection)
     select({1});
     QSignalSpy resets(clients->projectsTable()->model(), &QAbstractItemModel::modelReset);
     QSignalSpy redraws(clients->projectsTable()->model(), &QAbstractItemModel::dataChanged);
-    const TWTaskPtr task = TWTask::taskWithDate(twLocal(2026, 3, 1), false, QStringLiteral("Build"),
-                                                TWTaskTypeFlat, 0.0, 1.0, 7000, 0.0, QString(),
-                                                project->identifier(), business->nextTaskIdentifier());
+    const TWTaskPtr task = TWTask::taskWithDate(
+        twLocal(2026, 3, 1), false, QStringLiteral("Build"), TWTaskTypeFlat, 0.0, 1.0, 7000, 0.0,
+        QString(), project->identifier(), business->nextTaskIdentifier());
     ASSERT_FALSE(business->addTask(task, true));
     EXPECT_EQ(resets.count(), 0);
     EXPECT_GE(redraws.count(), 1);
@@ -300,13 +304,15 @@ TEST_F(ClientsView, SeveralClientsShowTheClientColumnAndOfferNoNewProject)
     ASSERT_NE(notes, items.end());
     EXPECT_TRUE(clients->performListCommand(TWAction::doColumnClientProject, notes->tag, false));
     EXPECT_LT(clients->projectColumn(TWProjectColumnNotes), 0);
-    EXPECT_FALSE(twColumnChecked(clients->listSettings(TWFocusList::Projects), QStringLiteral("notes")));
+    EXPECT_FALSE(
+        twColumnChecked(clients->listSettings(TWFocusList::Projects), QStringLiteral("notes")));
     EXPECT_LT(clients->projectColumn(TWProjectColumnClient), 0);
     EXPECT_TRUE(clients->canAddProject());
     EXPECT_TRUE(clients->addButton()->isEnabled());
     open({client, other});
     EXPECT_GE(clients->projectColumn(TWProjectColumnClient), 0);
-    EXPECT_TRUE(clients->projectsTable()->isFieldVisible(TWClientController::workTag(TWProjectColumnClient)));
+    EXPECT_TRUE(clients->projectsTable()->isFieldVisible(
+        TWClientController::workTag(TWProjectColumnClient)));
     EXPECT_TRUE(twColumnChecked(business->columnSettings(TWColumnSettingsViewProjects),
                                 QStringLiteral("client")));
     EXPECT_EQ(clients->projects().size(), 3);
@@ -331,7 +337,8 @@ TEST_F(ClientsView, ContextMenuOffersWhatTheClickedRowsAllow)
     std::unique_ptr<QMenu> empty(clients->projectsTable()->tableViewMenu(
         clients->projectsTable()->table(), QPoint(5, table->viewport()->height() - 2)));
     ASSERT_TRUE(empty);
-    EXPECT_EQ(titles(empty.get()), QStringList({TWLocalized("newEstimate"), TWLocalized("newProject")}));
+    EXPECT_EQ(titles(empty.get()),
+              QStringList({TWLocalized("newEstimate"), TWLocalized("newProject")}));
     // An unselected estimate: edit, convert; the selection stays.
     select({1});
     const int y = table->rowViewportPosition(0) + 2;
@@ -416,7 +423,8 @@ TEST_F(ClientsView, DuplicatesAreNotCompletedAndCarryNoWork)
     TWNotificationRecorder recorder(business);
     select({1});
     clients->duplicateSelectedProject(false);
-    EXPECT_EQ(recorder.names().filter(QStringLiteral("project")), QStringList({TWProjectNewNotification}));
+    EXPECT_EQ(recorder.names().filter(QStringLiteral("project")),
+              QStringList({TWProjectNewNotification}));
     ASSERT_EQ(clients->projects().size(), 3);
     const TWProjectPtr copy = business->projects().last();
     EXPECT_EQ(copy->name(), QStringLiteral("Website"));
@@ -481,8 +489,7 @@ TEST_F(ClientsView, ARefusedCompletedBoxIsAClientErrorAndLeavesTheDocumentUnchan
 {
     open({client});
     TWWorkTableModel *model = clients->projectsTable()->model();
-    const QModelIndex box =
-        model->index(0, clients->projectColumn(TWProjectColumnCompleted));
+    const QModelIndex box = model->index(0, clients->projectColumn(TWProjectColumnCompleted));
     ASSERT_TRUE(box.isValid());
     const TWProjectPtr first = clients->projects().first();
     {
@@ -529,4 +536,17 @@ TEST_F(ClientsView, TheTimersNewItemReachesTheTasksTab)
     ASSERT_TRUE(timer()->isTaskTimerRunning());
     EXPECT_EQ(clients->tasks()->taskItems().size(), 1);
     timer()->stopTaskTimer(QDateTime());
+}
+
+TEST_F(ClientsView, ANewInvoiceCountsAtOnce)
+{
+    open({client});
+    sortBy(TWProjectColumnName, true); // Redesign, Website
+    select({1});
+    invoice(project, 1000, 0, QDateTime());
+    EXPECT_EQ(cell(1, TWProjectColumnOwe), money(0, project->unit()));
+    // The invoice list posts its notification once the invoice is complete.
+    business->notifyInvoicesAdd();
+    EXPECT_EQ(cell(1, TWProjectColumnOwe), money(1000, project->unit()));
+    EXPECT_EQ(clients->projectsTable()->selectedRows(), QList<int>({1}));
 }
