@@ -203,8 +203,10 @@ void TWClientController::build()
 
     m_splitter->addWidget(m_projectsView);
     m_splitter->addWidget(m_tabs);
+    // The divider is kept as the lower pane's height: the projects take
+    // what the window gains or loses.
     m_splitter->setStretchFactor(0, 1);
-    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setStretchFactor(1, 0);
     connect(m_splitter, &QSplitter::splitterMoved, this, [this] { storeDividerPosition(); });
     observe();
     connectTimer();

@@ -550,3 +550,27 @@ TEST_F(ClientsView, ANewInvoiceCountsAtOnce)
     EXPECT_EQ(cell(1, TWProjectColumnOwe), money(1000, project->unit()));
     EXPECT_EQ(clients->projectsTable()->selectedRows(), QList<int>({1}));
 }
+
+TEST_F(ClientsView, TheWindowShowsTheViewAndRoutesTheProjectCommands)
+{
+    business->setDocumentFrame(QRectF(20, 20, 1024, 700));
+    document->showWindows();
+    settle();
+    document->showClient(client, project, nullptr);
+    auto *shown = qobject_cast<TWClientController *>(document->detailController(TWDetailClients));
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->selectedProjects(), TWProjectList({project}));
+    EXPECT_TRUE(document->validate(TWAction::doDuplicateProject, 0).enabled);
+    EXPECT_FALSE(document->validate(TWAction::doNewProjectFromEstimate, 0).enabled);
+    EXPECT_EQ(document->validate(TWAction::doEditProject, 0).titleKey,
+              QStringLiteral("editProject"));
+
+    document->perform(TWAction::doDuplicateProject);
+    EXPECT_EQ(business->projectsWithClient(*client).size(), 3);
+    EXPECT_EQ(shown->projects().size(), 3);
+    // Both panes keep their room in the smallest window.
+    const QList<int> sizes = shown->splitter()->sizes();
+    ASSERT_EQ(sizes.size(), 2);
+    EXPECT_GE(sizes.at(0), TWClientController::kMinimumPane);
+    EXPECT_GE(sizes.at(1), TWClientController::kMinimumPane);
+}
