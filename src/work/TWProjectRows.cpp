@@ -37,7 +37,22 @@ qint64 msecs(const QDateTime &date)
 void TWProjectRows::setProjects(const TWProjectList &projects)
 {
     m_projects = projects;
+    rebuildRowIndex();
     updateInvoices();
+}
+
+void TWProjectRows::clear()
+{
+    m_projects.clear();
+    m_rowIndex.clear();
+}
+
+void TWProjectRows::rebuildRowIndex()
+{
+    m_rowIndex.clear();
+    for (int row = int(m_projects.size()) - 1; row >= 0; --row)
+        if (const TWProjectPtr &project = m_projects.at(row))
+            m_rowIndex.insert(project->identifier(), row);
 }
 
 void TWProjectRows::updateInvoices()
@@ -51,11 +66,7 @@ void TWProjectRows::updateInvoices()
 
 int TWProjectRows::row(const TWProject &project) const
 {
-    const auto found =
-        std::find_if(m_projects.begin(), m_projects.end(), [&project](const TWProjectPtr &listed) {
-            return listed && listed->identifier() == project.identifier();
-        });
-    return found == m_projects.end() ? -1 : int(found - m_projects.begin());
+    return m_rowIndex.value(project.identifier(), -1);
 }
 
 QString TWProjectRows::money(qint64 value, const TWUnit *unit) const
@@ -296,4 +307,5 @@ void TWProjectRows::sort(int tag, bool ascending)
     });
     for (size_t i = 0; i < keyed.size(); ++i)
         m_projects[qsizetype(i)] = keyed[i].second;
+    rebuildRowIndex();
 }

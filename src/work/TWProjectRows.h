@@ -8,6 +8,7 @@
 
 #include <QColor>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 
 class TWBusiness;
@@ -51,7 +52,7 @@ public:
     const TWProjectList &projects() const { return m_projects; }
     // Takes the projects and has each attach its invoices.
     void setProjects(const TWProjectList &projects);
-    void clear() { m_projects.clear(); }
+    void clear();
     int count() const { return int(m_projects.size()); }
     TWProjectPtr project(int row) const { return m_projects.value(row); }
     // The project's row (by identifier), -1 when not listed.
@@ -80,7 +81,10 @@ public:
 
 private:
     QString money(qint64 value, const TWUnit *unit) const;
+    void rebuildRowIndex();
 
     TWBusiness *m_business = nullptr;
     TWProjectList m_projects;
+    // Identifier -> row (the first, should a project be listed twice).
+    QHash<qint32, int> m_rowIndex;
 };
