@@ -639,6 +639,13 @@ void TWBusinessController::detailAddDelete(int segment)
             if (TWRegisterDetail *reg = transactionsController())
                 reg->deleteSelectedTransaction(false);
         break;
+    case TWDetailClients:
+        // The payments of the invoices tab.
+        if (auto *clients = detailAs<TWClientDetail>(TWDetailClients); clients && segment == 0)
+            clients->newTransaction(false);
+        else if (clients && segment == 1)
+            clients->deleteSelectedTransaction(false);
+        break;
     case TWDetailMerchants:
         if (merchants && segment == 0)
             merchants->newTransaction(false);
