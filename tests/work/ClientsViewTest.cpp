@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSplitter>
@@ -32,6 +33,34 @@
 
 namespace
 {
+
+// An invoice list that records what the clients view asks of it.
+class RecordingInvoices final : public TWInvoiceListDetail
+{
+public:
+    using TWInvoiceListDetail::TWInvoiceListDetail;
+    ~RecordingInvoices() override { delete m_view; }
+    QWidget *view() override
+    {
+        if (!m_view)
+            m_view = new QWidget;
+        return m_view;
+    }
+    void setProjects(const TWProjectList &projects) override { shown = projects; }
+    void update() override { ++updates; }
+    void selectInvoice(const TWInvoicePtr &invoice) override { selected = invoice; }
+    bool canAddTransaction() const override { return true; }
+    void newTransaction(bool context) override { calls.append(context ? "new context" : "new"); }
+    void deleteSelectedTransaction(bool) override { calls.append("delete"); }
+
+    TWProjectList shown;
+    int updates = 0;
+    TWInvoicePtr selected;
+    QStringList calls;
+
+private:
+    QPointer<QWidget> m_view;
+};
 
 class ClientsView : public TWWorkTest
 {
@@ -573,4 +602,36 @@ TEST_F(ClientsView, TheWindowShowsTheViewAndRoutesTheProjectCommands)
     ASSERT_EQ(sizes.size(), 2);
     EXPECT_GE(sizes.at(0), TWClientController::kMinimumPane);
     EXPECT_GE(sizes.at(1), TWClientController::kMinimumPane);
+}
+
+TEST_F(ClientsView, PaymentsGoToTheInvoicesTabWhichIsThenShown)
+{
+    RecordingInvoices *invoices = nullptr;
+    TWAppRegistry::registry().setInvoiceListFactory([&invoices](QObject *parent) {
+        invoices = new RecordingInvoices(parent);
+        return invoices;
+    });
+    open({client});
+    ASSERT_TRUE(invoices);
+    EXPECT_EQ(invoices->updates, 0); // not shown, not refreshed
+    EXPECT_TRUE(clients->validationQuery(TWQuery::CanAddTransaction, false));
+    clients->newTransaction(false);
+    EXPECT_EQ(invoices->calls, QStringList({"new"}));
+    EXPECT_EQ(clients->selectedTab(), int(TWClientController::InvoicesTab));
+    EXPECT_EQ(invoices->updates, 1);
+    EXPECT_EQ(invoices->shown.size(), 2);
+    clients->deleteSelectedTransaction(false);
+    EXPECT_EQ(invoices->calls.last(), QStringLiteral("delete"));
+
+    // Showing a project's invoice selects both.
+    clients->showTab(TWClientController::TasksTab);
+    const TWInvoicePtr made = invoice(project, 1000, 0, QDateTime());
+    clients->selectProject(project, made);
+    EXPECT_EQ(clients->selectedProjects(), TWProjectList({project}));
+    EXPECT_EQ(clients->selectedTab(), int(TWClientController::InvoicesTab));
+    EXPECT_EQ(invoices->shown, TWProjectList({project}));
+    EXPECT_EQ(invoices->selected, made);
+    // Two clients: no payment can be added here.
+    open({client, addClient(QStringLiteral("Beta"))});
+    EXPECT_FALSE(clients->validationQuery(TWQuery::CanAddTransaction, false));
 }
