@@ -167,7 +167,10 @@ public:
     // Runs a menu command of its lists (projects, and the tasks and expenses
     // of its tabs); false when it is not one of theirs. `main` is the
     // main-menu command, `tag` the item's tag.
-    virtual bool performListCommand(TWAction /*main*/, int /*tag*/, bool /*context*/) { return false; }
+    virtual bool performListCommand(TWAction /*main*/, int /*tag*/, bool /*context*/)
+    {
+        return false;
+    }
     virtual bool hasFirstResponder(TWFocusList) const { return false; }
     // A list's field items for the Columns and Sort By menus, with the
     // command given, and its column settings.
