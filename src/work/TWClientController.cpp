@@ -316,10 +316,12 @@ void TWClientController::projectUpdated()
 {
     if (!m_table)
         return;
-    QList<int> all;
-    for (int row = 0; row < m_rows.count(); ++row)
-        all.append(row);
-    m_table->refreshRows(all);
+    // One change over every cell: the rows stay, and so does the selection.
+    TWWorkTableModel *model = m_table->model();
+    const int rows = model->rowCount();
+    const int columns = model->columnCount();
+    if (rows > 0 && columns > 0)
+        emit model->dataChanged(model->index(0, 0), model->index(rows - 1, columns - 1));
     updateClientCountTotal();
 }
 
