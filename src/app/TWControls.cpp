@@ -1,6 +1,7 @@
 #include "TWControls.h"
 
 #include "TWDocumentPrompts.h"
+#include "TWPopover.h"
 
 #include "TWLocalized.h"
 #include "TWUtilities.h"
@@ -106,9 +107,13 @@ void TWSelectImageView::choose()
         return;
     QWidget *owner = window();
     // Inside a modal dialog the chooser is a sheet on it; elsewhere a window
-    // of its own.
+    // of its own. Inside a popover it would close the popover (and the chosen
+    // picture would reach a closed editor): the popover steps aside until the
+    // chooser is done, which is a sheet on the popover's window meanwhile.
     const bool sheet = owner && owner->isWindow() && owner->isModal();
-    auto *dialog = new QFileDialog(sheet ? owner : nullptr);
+    QPointer<TWPopover> popover = qobject_cast<TWPopover *>(owner);
+    QWidget *parent = sheet ? owner : popover ? popover->parentWidget() : nullptr;
+    auto *dialog = new QFileDialog(parent);
     dialog->setObjectName(QStringLiteral("selectImageDialog"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setFileMode(QFileDialog::ExistingFile);
@@ -118,9 +123,13 @@ void TWSelectImageView::choose()
         patterns.append(QStringLiteral("*.") + type);
     dialog->setNameFilter(
         QStringLiteral("%1 (%2)").arg(TWLocalized("images"), patterns.join(u' ')));
-    dialog->setWindowModality(sheet ? Qt::WindowModal : Qt::NonModal);
+    dialog->setWindowModality(parent ? Qt::WindowModal : Qt::NonModal);
+    if (popover)
+        popover->suspend();
     m_dialog = dialog;
-    connect(dialog, &QFileDialog::finished, this, [this, dialog](int result) {
+    connect(dialog, &QFileDialog::finished, this, [this, dialog, popover](int result) {
+        if (popover)
+            popover->resume();
         const QStringList files = dialog->selectedFiles();
         if (result != QDialog::Accepted || files.isEmpty())
             return;

@@ -72,6 +72,39 @@ void TWPopover::showRelativeToRect(const QRect &rect, QWidget *anchor, Edge edge
     }
     move(position);
     m_open = true;
+    m_suspended = false;
+    show();
+    raise();
+    activateWindow();
+}
+
+void TWPopover::performClose()
+{
+    if (m_suspended) {
+        // Already hidden: close it for good.
+        m_suspended = false;
+        if (m_open) {
+            m_open = false;
+            emit closed();
+        }
+        return;
+    }
+    hide();
+}
+
+void TWPopover::suspend()
+{
+    if (!m_open || m_suspended)
+        return;
+    m_suspended = true;
+    hide();
+}
+
+void TWPopover::resume()
+{
+    if (!m_suspended)
+        return;
+    m_suspended = false;
     show();
     raise();
     activateWindow();
@@ -80,7 +113,7 @@ void TWPopover::showRelativeToRect(const QRect &rect, QWidget *anchor, Edge edge
 void TWPopover::hideEvent(QHideEvent *event)
 {
     QFrame::hideEvent(event);
-    if (!m_open)
+    if (!m_open || m_suspended)
         return;
     m_open = false;
     emit closed();

@@ -24,7 +24,14 @@ public:
     void showRelativeToRect(const QRect &rect, QWidget *anchor, Edge edge);
     bool isShown() const { return isVisible(); }
     // Closes it (the closed signal follows).
-    void performClose() { hide(); }
+    void performClose();
+    // A window opened from inside the panel (a file chooser, a picker) would
+    // close it as a click outside does, and what the user then chose would
+    // reach a closed editor. While that window shows, the panel is hidden
+    // without closing; `resume` shows it again where it was.
+    void suspend();
+    void resume();
+    bool isSuspended() const { return m_suspended; }
 
 signals:
     void closed();
@@ -35,4 +42,5 @@ protected:
 private:
     QPointer<QWidget> m_content;
     bool m_open = false;
+    bool m_suspended = false;
 };
