@@ -6,6 +6,7 @@
 //   tw-bench generate --transactions N --out PATH
 //   tw-bench generate --sample --transactions N --out PATH   (a believable studio, not the bench's)
 //   tw-bench run [--transactions N | --package PATH]
+//   tw-bench edits --package PATH   (only the phases that change the business)
 //   tw-bench growth
 //   tw-bench verify PATH
 //   tw-bench memory PATH    (bytes the open document adds to the process)
@@ -195,6 +196,44 @@ std::unique_ptr<TWBusiness> generate(int transactions, const QString &package,
     return business;
 }
 
+// What changes the business: a month of repeats, adding transactions one by
+// one and deleting a client with its work (each run once, as they change it).
+bool editPhases(TWBusiness &b, Phases &phases)
+{
+    bool ok = true;
+    const TWAccountPtr busy = b.accountWithIdentifier(twBenchBusyAccount());
+    const QDateTime today(TWClock::today(), QTime(0, 0));
+    // A month later: each schedule makes its next entry.
+    const QDateTime later = TWClock::now().addMonths(1);
+    TWClock::setNowProvider([later] { return later; });
+    phases.emplace_back(QStringLiteral("repeats of a month"), median(1, [&] {
+                            return !failed(b.updateRepeatItems(true, true), "updateRepeatItems");
+                        }, &ok));
+    TWClock::setNowProvider({});
+
+    phases.emplace_back(QStringLiteral("add 1000 transactions"), median(1, [&] {
+                            for (int i = 0; i < 1000; ++i) {
+                                TWTransactionPtr t = TWTransaction::transactionWithBusiness(b);
+                                t->setDate(today.addDays(-(i % 200)));
+                                t->setAccount1Identifier(busy->identifier());
+                                t->setAccount2Identifier(b.accounts().last()->identifier());
+                                t->setUnit(b.homeUnit());
+                                t->setTotal(1000 + i);
+                                t->updateTotalsWithMasterTotalType(TWTotalTypeTotal,
+                                                                   TWTotalTypeAll, b);
+                                if (failed(b.addTransaction(t, false, false, true, true),
+                                           "addTransaction"))
+                                    return false;
+                            }
+                            return true;
+                        }, &ok));
+    phases.emplace_back(QStringLiteral("delete a client"), median(1, [&] {
+                            const TWClientPtr client = b.clients().first();
+                            return !failed(b.deleteClient(client, true), "deleteClient");
+                        }, &ok));
+    return ok;
+}
+
 // `given`: a package made before by `generate` to time instead of a new one
 // (it is saved in place, unchanged).
 bool runPhases(int transactions, Phases &phases, qint64 &memory, const QString &given = {})
@@ -308,35 +347,7 @@ bool runPhases(int transactions, Phases &phases, qint64 &memory, const QString &
     if (!ok)
         return false;
 
-    // A month later: each schedule makes its next entry.
-    const QDateTime later = TWClock::now().addMonths(1);
-    TWClock::setNowProvider([later] { return later; });
-    phases.emplace_back(QStringLiteral("repeats of a month"), median(1, [&] {
-                            return !failed(b.updateRepeatItems(true, true), "updateRepeatItems");
-                        }, &ok));
-    TWClock::setNowProvider({});
-
-    phases.emplace_back(QStringLiteral("add 1000 transactions"), median(1, [&] {
-                            for (int i = 0; i < 1000; ++i) {
-                                TWTransactionPtr t = TWTransaction::transactionWithBusiness(b);
-                                t->setDate(today.addDays(-(i % 200)));
-                                t->setAccount1Identifier(busy->identifier());
-                                t->setAccount2Identifier(b.accounts().last()->identifier());
-                                t->setUnit(b.homeUnit());
-                                t->setTotal(1000 + i);
-                                t->updateTotalsWithMasterTotalType(TWTotalTypeTotal,
-                                                                   TWTotalTypeAll, b);
-                                if (failed(b.addTransaction(t, false, false, true, true),
-                                           "addTransaction"))
-                                    return false;
-                            }
-                            return true;
-                        }, &ok));
-    phases.emplace_back(QStringLiteral("delete a client"), median(1, [&] {
-                            const TWClientPtr client = b.clients().first();
-                            return !failed(b.deleteClient(client, true), "deleteClient");
-                        }, &ok));
-    return ok;
+    return editPhases(b, phases);
 }
 
 int argument(const QStringList &arguments, const QString &name, int fallback)
@@ -353,6 +364,7 @@ int usage()
 {
     std::fprintf(stderr, "usage: tw-bench generate [--sample] --transactions N --out PATH\n"
                          "       tw-bench run [--transactions N | --package PATH]\n"
+                         "       tw-bench edits --package PATH\n"
                          "       tw-bench growth\n"
                          "       tw-bench verify PATH\n");
     return 2;
@@ -419,6 +431,25 @@ int main(int argc, char **argv)
         std::printf("open / raw read: %.2f\n",
                     double(phases.at(0).second) / double(std::max<qint64>(1, phases.at(1).second)));
         std::printf("memory per transaction: %lld bytes\n", static_cast<long long>(memory));
+        return 0;
+    }
+    if (mode == QStringLiteral("edits")) {
+        // Only the phases that change the business, on a package opened once
+        // and never saved (quick to repeat while profiling them).
+        const qsizetype given = arguments.indexOf(QStringLiteral("--package"));
+        if (given < 0 || given + 1 >= arguments.size())
+            return usage();
+        TWErrorResult error;
+        std::unique_ptr<TWBusiness> business = TWBusiness::businessWithURL(
+            QUrl::fromLocalFile(QDir::current().absoluteFilePath(arguments[given + 1])), false,
+            &error);
+        if (!business || failed(error, "businessWithURL"))
+            return 1;
+        Phases phases;
+        if (!editPhases(*business, phases))
+            return 1;
+        for (const auto &[name, ms] : phases)
+            std::printf("%s: %lld ms\n", name.toUtf8().constData(), static_cast<long long>(ms));
         return 0;
     }
     if (mode == QStringLiteral("growth")) {

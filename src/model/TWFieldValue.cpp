@@ -86,8 +86,8 @@ bool TWFieldValue::isValid() const
 
 QString TWFieldValue::text() const
 {
-    const QString *text = std::get_if<QString>(&m_value);
-    return text ? *text : QString();
+    const Boxed<QString> *text = std::get_if<Boxed<QString>>(&m_value);
+    return text ? text->get() : QString();
 }
 
 bool TWFieldValue::setText(const QString &text)
@@ -97,7 +97,7 @@ bool TWFieldValue::setText(const QString &text)
     if (text.isEmpty())
         m_value = std::monostate();
     else
-        m_value = text;
+        m_value = Boxed<QString>(text);
     return true;
 }
 
@@ -211,8 +211,8 @@ bool TWFieldValue::setListItemIdentifier(qint32 identifier)
 
 QList<qint32> TWFieldValue::tagItemIdentifiers() const
 {
-    const QList<qint32> *identifiers = std::get_if<QList<qint32>>(&m_value);
-    return identifiers ? *identifiers : QList<qint32>();
+    const Boxed<QList<qint32>> *identifiers = std::get_if<Boxed<QList<qint32>>>(&m_value);
+    return identifiers ? identifiers->get() : QList<qint32>();
 }
 
 bool TWFieldValue::setTagItemIdentifiers(const QList<qint32> &identifiers)
@@ -222,6 +222,6 @@ bool TWFieldValue::setTagItemIdentifiers(const QList<qint32> &identifiers)
     if (identifiers.isEmpty())
         m_value = std::monostate();
     else
-        m_value = identifiers;
+        m_value = Boxed<QList<qint32>>(identifiers);
     return true;
 }

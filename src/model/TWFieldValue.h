@@ -80,11 +80,33 @@ private:
     // Which alternative of the slot a type uses (0 = none).
     static int viewOf(std::uint32_t type);
 
+    // A value kept out of line, copied with its holder: texts and tag lists
+    // are the only views wider than eight bytes, and most values are neither,
+    // so the slot stays as narrow as a number.
+    template <typename T> class Boxed {
+    public:
+        explicit Boxed(const T &value) : m_boxed(std::make_unique<T>(value)) {}
+        Boxed(const Boxed &other) : m_boxed(std::make_unique<T>(*other.m_boxed)) {}
+        Boxed(Boxed &&) noexcept = default;
+        Boxed &operator=(const Boxed &other)
+        {
+            if (this != &other)
+                m_boxed = std::make_unique<T>(*other.m_boxed);
+            return *this;
+        }
+        Boxed &operator=(Boxed &&) noexcept = default;
+        ~Boxed() = default;
+        const T &get() const { return *m_boxed; }
+
+    private:
+        std::unique_ptr<T> m_boxed;
+    };
+
     qint32 m_identifier = 0;
     std::uint32_t m_type = TWFieldTypeText;
     // Holds only the alternative that belongs to m_type, or nothing.
-    std::variant<std::monostate, QString, qint64, double, float, bool, QDateTime, qint32,
-                 QList<qint32>>
+    std::variant<std::monostate, Boxed<QString>, qint64, double, float, bool, QDateTime, qint32,
+                 Boxed<QList<qint32>>>
         m_value;
 };
 

@@ -125,7 +125,7 @@ void TWTransaction::updateSplitTotals(const TWAccountLookup &account, const TWUn
     detachParts();
     TWSplitList lines;
     QList<TWUnitPtr> accountUnits;
-    for (const TWSplitPtr &split : std::as_const(m_splits)) {
+    for (const TWSplitPtr &split : splitList()) {
         if (!split)
             continue;
         const TWAccountPtr found = account ? account(split->accountIdentifier()) : TWAccountPtr();
@@ -182,7 +182,7 @@ void TWTransaction::updatePercentTotals(const TWFieldList &fields)
     detachParts();
     qint64 base = 0;
     if (m_hasSplit) {
-        for (const TWSplitPtr &split : m_splits) {
+        for (const TWSplitPtr &split : splitList()) {
             if (split && split->total() > 0)
                 base += split->total();
         }
@@ -217,7 +217,7 @@ void TWTransaction::autofill(qint32 triggerFieldIdentifier, const TWTransaction 
         if (field->type() == TWFieldTypeStandard) {
             switch (field->identifier()) {
             case TWFieldIdentifierNotes:
-                m_notes = source.m_notes;
+                setNotes(source.notes());
                 break;
             case TWFieldIdentifierDescription:
                 m_description = source.m_description;
@@ -258,7 +258,6 @@ void TWTransaction::autofill(qint32 triggerFieldIdentifier, const TWTransaction 
             removeFieldValueWithIdentifier(field->identifier());
             TWFieldValuePtr value = theirs->copy();
             m_fieldValues.append(value);
-            m_fieldValueIndexValid = false;
         }
     }
 
@@ -302,17 +301,17 @@ void TWTransaction::updateAccounts(const TWAccountDefaults &defaults,
         candidate2 = m_account2Identifier;
     } else {
         qsizetype first = -1;
-        for (qsizetype i = 0; i < m_splits.size(); ++i) {
-            if (m_splits[i] && m_splits[i]->accountIdentifier() != 0) {
+        for (qsizetype i = 0; i < splitList().size(); ++i) {
+            if (splitList()[i] && splitList()[i]->accountIdentifier() != 0) {
                 first = i;
                 break;
             }
         }
         if (first >= 0) {
-            candidate1 = m_splits[first]->accountIdentifier();
-            for (qsizetype i = first + 1; i < m_splits.size(); ++i) {
-                if (m_splits[i]) {
-                    candidate2 = m_splits[i]->accountIdentifier();
+            candidate1 = splitList()[first]->accountIdentifier();
+            for (qsizetype i = first + 1; i < splitList().size(); ++i) {
+                if (splitList()[i]) {
+                    candidate2 = splitList()[i]->accountIdentifier();
                     break;
                 }
             }

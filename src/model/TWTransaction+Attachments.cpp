@@ -78,9 +78,10 @@ TWAttachmentPtr TWTransaction::addAttachmentFile(const QString &path, std::uint3
         attachment->setTimeSeconds(TWAttachment::audioDurationOfFile(path));
     }
 
-    if (!m_hasAttachments || !m_attachments)
-        m_attachments = TWAttachmentList();
-    TWAttachmentList &list = *m_attachments;
+    std::optional<TWAttachmentList> &attachments = cold().attachments;
+    if (!m_hasAttachments || !attachments)
+        attachments = TWAttachmentList();
+    TWAttachmentList &list = *attachments;
     if (index < 0 || index >= list.size())
         list.append(attachment);
     else
@@ -95,8 +96,8 @@ QString TWTransaction::uniqueAttachmentName(const QString &name, const QString &
 {
     detachParts();
     QSet<QString> taken;
-    if (m_attachments) {
-        for (const TWAttachmentPtr &attachment : *m_attachments) {
+    if (const std::optional<TWAttachmentList> &attachments = attachmentList()) {
+        for (const TWAttachmentPtr &attachment : *attachments) {
             if (attachment)
                 taken.insert(attachment->fileName());
         }

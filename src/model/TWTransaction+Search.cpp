@@ -34,7 +34,7 @@ bool TWTransaction::searchString(const QString &search,
 
     const TWAccountPtr account1 = accountOf(m_account1Identifier);
     const TWAccountPtr account2 = accountOf(m_account2Identifier);
-    if (words(m_payee) || words(m_description) || words(m_notes) ||
+    if (words(m_payee) || words(m_description) || words(notes()) ||
         (account1 && words(account1->name())) || (account2 && words(account2->name())))
         return true;
 
@@ -47,8 +47,8 @@ bool TWTransaction::searchString(const QString &search,
     if (money(m_total, m_unit) || money(m_totalAccount1, account1Unit) ||
         money(m_totalAccount2, account2Unit) || money(m_totalBusiness, context.homeUnit))
         return true;
-    if ((m_totalStart != 0 && money(m_totalStart, m_unit)) ||
-        (m_totalEnd != 0 && money(m_totalEnd, m_unit)))
+    if ((totalStart() != 0 && money(totalStart(), m_unit)) ||
+        (totalEnd() != 0 && money(totalEnd(), m_unit)))
         return true;
     if (m_activeAccountIdentifier != 0) {
         if (m_activeAccountIdentifier == m_account1Identifier && money(m_balance, account1Unit))
@@ -117,7 +117,7 @@ bool TWTransaction::searchStringSplits(const QString &search,
                                        const TWTransactionSearchContext &context) const
 {
     detachParts();
-    for (const TWSplitPtr &split : m_splits) {
+    for (const TWSplitPtr &split : splitList()) {
         if (!split)
             continue;
         const TWAccountPtr account = context.account && split->accountIdentifier() != 0

@@ -22,6 +22,19 @@ TWSplitList copySplits(const TWSplitList &splits, bool asNewLines)
     return copies;
 }
 
+std::optional<TWAttachmentList> copyAttachments(const std::optional<TWAttachmentList> &list)
+{
+    if (!list)
+        return std::nullopt;
+    TWAttachmentList attachments;
+    attachments.reserve(list->size());
+    for (const TWAttachmentPtr &attachment : *list) {
+        if (attachment)
+            attachments.append(attachment->copy());
+    }
+    return attachments;
+}
+
 TWFieldValueList copyFieldValues(const TWFieldValueList &values)
 {
     TWFieldValueList copies;
@@ -47,14 +60,41 @@ TWTransaction::TWTransaction(qint32 identifier, std::uint32_t type, std::uint32_
     : m_identifier(identifier), m_type(type), m_state(state),
       m_account1Identifier(account1Identifier), m_account2Identifier(account2Identifier),
       m_total(total), m_totalAccount1(totalAccount1), m_totalAccount2(totalAccount2),
-      m_totalBusiness(totalBusiness), m_totalStart(totalStart), m_totalEnd(totalEnd),
-      m_hasSplit(hasSplit), m_hasAttachments(hasAttachments), m_cleared(cleared),
-      m_repeatIdentifier(repeatIdentifier), m_splits(std::move(splits)), m_unit(std::move(unit)),
+      m_totalBusiness(totalBusiness), m_hasSplit(hasSplit), m_hasAttachments(hasAttachments),
+      m_cleared(cleared), m_repeatIdentifier(repeatIdentifier), m_unit(std::move(unit)),
       m_payee(std::move(payee)), m_description(std::move(description)),
-      m_fieldValues(std::move(fieldValues)), m_notes(std::move(notes)),
-      m_dateCreated(std::move(dateCreated)), m_dateModified(std::move(dateModified))
+      m_fieldValues(std::move(fieldValues)), m_dateCreated(std::move(dateCreated)),
+      m_dateModified(std::move(dateModified))
 {
     setDate(date);
+    setTotalStart(totalStart);
+    setTotalEnd(totalEnd);
+    setNotes(notes);
+    setSplits(splits);
+}
+
+const TWSplitList &TWTransaction::noSplits()
+{
+    static const TWSplitList none;
+    return none;
+}
+
+const std::optional<TWAttachmentList> &TWTransaction::noAttachments()
+{
+    static const std::optional<TWAttachmentList> none;
+    return none;
+}
+
+const QString &TWTransaction::noText()
+{
+    static const QString none;
+    return none;
+}
+
+const QString &TWTransaction::emptyText()
+{
+    static const QString empty(QLatin1String(""));
+    return empty;
 }
 
 TWTransaction::TWTransaction(const TWTransaction &other)
@@ -63,27 +103,22 @@ TWTransaction::TWTransaction(const TWTransaction &other)
       m_account2Identifier(other.m_account2Identifier), m_dayValue(other.m_dayValue),
       m_total(other.m_total), m_totalAccount1(other.m_totalAccount1),
       m_totalAccount2(other.m_totalAccount2), m_totalBusiness(other.m_totalBusiness),
-      m_totalStart(other.m_totalStart), m_totalEnd(other.m_totalEnd), m_hasSplit(other.m_hasSplit),
-      m_hasAttachments(other.m_hasAttachments), m_cleared(other.m_cleared),
-      m_dirtyAttachments(other.m_dirtyAttachments),
+      m_hasSplit(other.m_hasSplit), m_hasAttachments(other.m_hasAttachments),
+      m_cleared(other.m_cleared), m_dirtyAttachments(other.m_dirtyAttachments),
+      m_emptyNotes(other.m_emptyNotes),
       m_dateCreatedUniversal(other.m_dateCreatedUniversal),
       m_dateModifiedUniversal(other.m_dateModifiedUniversal),
       m_repeatIdentifier(other.m_repeatIdentifier),
       m_activeAccountIdentifier(other.m_activeAccountIdentifier),
       m_activeSplitIdentifier(other.m_activeSplitIdentifier), m_date(other.m_date),
-      m_splits(copySplits(other.m_splits, false)), m_unit(other.m_unit), m_payee(other.m_payee),
-      m_description(other.m_description), m_fieldValues(copyFieldValues(other.m_fieldValues)),
-      m_notes(other.m_notes), m_dateCreated(other.m_dateCreated),
+      m_unit(other.m_unit), m_payee(other.m_payee), m_description(other.m_description),
+      m_fieldValues(copyFieldValues(other.m_fieldValues)), m_dateCreated(other.m_dateCreated),
       m_dateModified(other.m_dateModified), m_balance(other.m_balance)
 {
-    if (other.m_attachments) {
-        TWAttachmentList attachments;
-        attachments.reserve(other.m_attachments->size());
-        for (const TWAttachmentPtr &attachment : *other.m_attachments) {
-            if (attachment)
-                attachments.append(attachment->copy());
-        }
-        m_attachments = std::move(attachments);
+    if (other.m_cold) {
+        m_cold = std::make_unique<Cold>(*other.m_cold);
+        m_cold->splits = copySplits(other.m_cold->splits, false);
+        m_cold->attachments = copyAttachments(other.m_cold->attachments);
     }
 }
 
@@ -117,18 +152,10 @@ void TWTransaction::detachParts() const
     auto *self = const_cast<TWTransaction *>(this);
     self->m_sharesParts = false;
     self->m_fieldValues = copyFieldValues(m_fieldValues);
-    self->m_splits = copySplits(m_splits, false);
-    if (m_attachments) {
-        TWAttachmentList attachments;
-        attachments.reserve(m_attachments->size());
-        for (const TWAttachmentPtr &attachment : *m_attachments) {
-            if (attachment)
-                attachments.append(attachment->copy());
-        }
-        self->m_attachments = std::move(attachments);
+    if (m_cold) {
+        self->m_cold->splits = copySplits(m_cold->splits, false);
+        self->m_cold->attachments = copyAttachments(m_cold->attachments);
     }
-    m_fieldValueIndex.clear();
-    m_fieldValueIndexValid = false;
 }
 
 TWTransaction::TWTransaction(const TWTransaction &other, SharePartsTag)
@@ -137,16 +164,16 @@ TWTransaction::TWTransaction(const TWTransaction &other, SharePartsTag)
       m_account2Identifier(other.m_account2Identifier), m_dayValue(other.m_dayValue),
       m_total(other.m_total), m_totalAccount1(other.m_totalAccount1),
       m_totalAccount2(other.m_totalAccount2), m_totalBusiness(other.m_totalBusiness),
-      m_totalStart(other.m_totalStart), m_totalEnd(other.m_totalEnd), m_hasSplit(other.m_hasSplit),
-      m_hasAttachments(other.m_hasAttachments), m_cleared(other.m_cleared),
-      m_dirtyAttachments(other.m_dirtyAttachments), m_sharesParts(true),
-      m_dateCreatedUniversal(other.m_dateCreatedUniversal),
+      m_hasSplit(other.m_hasSplit), m_hasAttachments(other.m_hasAttachments),
+      m_cleared(other.m_cleared), m_dirtyAttachments(other.m_dirtyAttachments),
+      m_emptyNotes(other.m_emptyNotes),
+      m_sharesParts(true), m_dateCreatedUniversal(other.m_dateCreatedUniversal),
       m_dateModifiedUniversal(other.m_dateModifiedUniversal),
-      m_repeatIdentifier(other.m_repeatIdentifier), m_date(other.m_date), m_splits(other.m_splits),
-      m_unit(other.m_unit), m_payee(other.m_payee), m_description(other.m_description),
-      m_attachments(other.m_attachments), m_fieldValues(other.m_fieldValues),
-      m_notes(other.m_notes), m_dateCreated(other.m_dateCreated),
-      m_dateModified(other.m_dateModified), m_balance(other.m_balance)
+      m_repeatIdentifier(other.m_repeatIdentifier), m_date(other.m_date), m_unit(other.m_unit),
+      m_payee(other.m_payee), m_description(other.m_description),
+      m_fieldValues(other.m_fieldValues), m_dateCreated(other.m_dateCreated),
+      m_dateModified(other.m_dateModified), m_balance(other.m_balance),
+      m_cold(other.m_cold ? std::make_unique<Cold>(*other.m_cold) : nullptr)
 {
 }
 
@@ -244,7 +271,6 @@ void TWTransaction::setFieldValues(const TWFieldValueList &v)
 {
     detachParts();
     m_fieldValues = v;
-    m_fieldValueIndexValid = false;
 }
 
 bool TWTransaction::canEdit() const
@@ -259,7 +285,7 @@ qint32 TWTransaction::balanceAccountIdentifier() const
                                                                  : m_account2Identifier;
     if (m_activeAccountIdentifier != 0)
         return m_activeAccountIdentifier;
-    for (const TWSplitPtr &split : m_splits) {
+    for (const TWSplitPtr &split : splitList()) {
         if (split)
             return split->accountIdentifier();
     }
@@ -273,7 +299,7 @@ qint64 TWTransaction::activeAccountTotal() const
                                                                  : -m_totalAccount2;
     const qint32 account = balanceAccountIdentifier();
     qint64 sum = 0;
-    for (const TWSplitPtr &split : m_splits) {
+    for (const TWSplitPtr &split : splitList()) {
         if (!split || split->accountIdentifier() != account)
             continue;
         if (m_activeSplitIdentifier != 0 && split->identifier() != m_activeSplitIdentifier)
@@ -347,38 +373,22 @@ void TWTransaction::sortTransactions(TWTransactionList &transactions)
 TWSplitPtr TWTransaction::splitWithIdentifier(qint32 identifier) const
 {
     detachParts();
-    for (const TWSplitPtr &split : m_splits) {
+    for (const TWSplitPtr &split : splitList()) {
         if (split && split->identifier() == identifier)
             return split;
     }
     return {};
 }
 
-void TWTransaction::rebuildFieldValueIndex() const
-{
-    detachParts();
-    m_fieldValueIndex.clear();
-    m_fieldValueIndex.reserve(m_fieldValues.size());
-    for (const TWFieldValuePtr &value : m_fieldValues) {
-        // The first value of a field wins, as it does for the store's writes.
-        if (value && !m_fieldValueIndex.contains(value->identifier()))
-            m_fieldValueIndex.insert(value->identifier(), value);
-    }
-    m_fieldValueIndexValid = true;
-}
-
 TWFieldValuePtr TWTransaction::fieldValueWithIdentifier(qint32 fieldIdentifier) const
 {
     detachParts();
-    if (!m_fieldValueIndexValid)
-        rebuildFieldValueIndex();
-    TWFieldValuePtr value = m_fieldValueIndex.value(fieldIdentifier);
-    if (value && value->identifier() != fieldIdentifier) {
-        // A value was moved to another field after it was added.
-        rebuildFieldValueIndex();
-        value = m_fieldValueIndex.value(fieldIdentifier);
+    // The first value of a field wins, as it does for the store's writes.
+    for (const TWFieldValuePtr &value : m_fieldValues) {
+        if (value && value->identifier() == fieldIdentifier)
+            return value;
     }
-    return value;
+    return {};
 }
 
 TWFieldValuePtr TWTransaction::fieldValueWithField(const TWField &field, bool create)
@@ -389,18 +399,15 @@ TWFieldValuePtr TWTransaction::fieldValueWithField(const TWField &field, bool cr
         return value;
     value = TWFieldValue::fieldValueWithIdentifier(field.identifier(), field.type());
     m_fieldValues.append(value);
-    m_fieldValueIndex.insert(field.identifier(), value);
     return value;
 }
 
 void TWTransaction::removeFieldValueWithIdentifier(qint32 fieldIdentifier)
 {
     detachParts();
-    const auto removed = m_fieldValues.removeIf([fieldIdentifier](const TWFieldValuePtr &value) {
+    m_fieldValues.removeIf([fieldIdentifier](const TWFieldValuePtr &value) {
         return !value || value->identifier() == fieldIdentifier;
     });
-    if (removed > 0)
-        m_fieldValueIndexValid = false;
 }
 
 TWTransactionPtr TWTransaction::repeatTransactionWithDate(const QDateTime &date,
@@ -420,16 +427,16 @@ TWTransactionPtr TWTransaction::repeatTransactionWithDate(const QDateTime &date,
     repeated->m_totalAccount1 = m_totalAccount1;
     repeated->m_totalAccount2 = m_totalAccount2;
     repeated->m_totalBusiness = m_totalBusiness;
-    repeated->m_totalStart = m_totalStart;
-    repeated->m_totalEnd = m_totalEnd;
+    repeated->setTotalStart(totalStart());
+    repeated->setTotalEnd(totalEnd());
     repeated->m_unit = m_unit;
     repeated->m_repeatIdentifier = m_repeatIdentifier;
     repeated->m_cleared = m_cleared;
-    repeated->m_notes = m_notes;
+    repeated->setNotes(notes());
     repeated->m_hasSplit = m_hasSplit;
     repeated->m_dirtyAttachments = m_dirtyAttachments;
     repeated->m_fieldValues = copyFieldValues(m_fieldValues);
-    repeated->m_splits = copySplits(m_splits, true);
+    repeated->setSplits(copySplits(splitList(), true));
     const QDateTime now = TWClock::now();
     repeated->m_dateCreated = now;
     repeated->m_dateModified = now;
@@ -447,15 +454,15 @@ void TWTransaction::copyRepeatFields(const TWTransaction &source, const TWFieldL
     m_totalAccount1 = source.m_totalAccount1;
     m_totalAccount2 = source.m_totalAccount2;
     m_totalBusiness = source.m_totalBusiness;
-    m_totalStart = source.m_totalStart;
-    m_totalEnd = source.m_totalEnd;
+    setTotalStart(source.totalStart());
+    setTotalEnd(source.totalEnd());
     m_unit = source.m_unit;
     m_cleared = source.m_cleared;
-    m_notes = source.m_notes;
+    setNotes(source.notes());
     m_hasSplit = source.m_hasSplit;
     // New lines: the occurrence's own stored lines are replaced, never the
     // source's rows taken over.
-    m_splits = copySplits(source.m_splits, true);
+    setSplits(copySplits(source.splitList(), true));
 
     if (m_fieldValues.isEmpty() && source.m_fieldValues.isEmpty())
         return;

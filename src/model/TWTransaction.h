@@ -102,6 +102,7 @@ public:
     TWTransaction(const TWTransaction &other);
     TWTransaction &operator=(const TWTransaction &other);
     TWTransaction(TWTransaction &&) = default;
+    ~TWTransaction() = default;
     // A register row (transactionForActiveAccount): shares the parts until
     // they are asked for. Public only so that make_shared can reach it.
     TWTransaction(const TWTransaction &other, SharePartsTag);
@@ -170,10 +171,18 @@ public:
     qint64 totalBusiness() const { return m_totalBusiness; }
     void setTotalBusiness(qint64 v) { m_totalBusiness = v; }
     // Odometer readings of a mileage transaction, in its unit; else 0.
-    qint64 totalStart() const { return m_totalStart; }
-    void setTotalStart(qint64 v) { m_totalStart = v; }
-    qint64 totalEnd() const { return m_totalEnd; }
-    void setTotalEnd(qint64 v) { m_totalEnd = v; }
+    qint64 totalStart() const { return m_cold ? m_cold->totalStart : 0; }
+    void setTotalStart(qint64 v)
+    {
+        if (v != 0 || m_cold)
+            cold().totalStart = v;
+    }
+    qint64 totalEnd() const { return m_cold ? m_cold->totalEnd : 0; }
+    void setTotalEnd(qint64 v)
+    {
+        if (v != 0 || m_cold)
+            cold().totalEnd = v;
+    }
     const TWUnitPtr &unit() const { return m_unit; }
     void setUnit(const TWUnitPtr &v) { m_unit = v; }
     // The store holds at least one attachment of the transaction.
@@ -184,15 +193,16 @@ public:
     const std::optional<TWAttachmentList> &attachments() const
     {
         detachParts();
-        return m_attachments;
+        return attachmentList();
     }
     void setAttachments(const std::optional<TWAttachmentList> &v)
     {
         detachParts();
-        m_attachments = v;
+        if (v || m_cold)
+            cold().attachments = v;
     }
     // The store has attachments to load before the list can be used.
-    bool needsAttachmentLoad() const { return m_hasAttachments && !m_attachments; }
+    bool needsAttachmentLoad() const { return m_hasAttachments && !attachmentList(); }
     qint32 repeatIdentifier() const { return m_repeatIdentifier; }
     void setRepeatIdentifier(qint32 v) { m_repeatIdentifier = v; }
     // One value per custom field that has one, in the order they were added.
@@ -204,8 +214,20 @@ public:
     void setFieldValues(const TWFieldValueList &v);
     bool cleared() const { return m_cleared; }
     void setCleared(bool v) { m_cleared = v; }
-    const QString &notes() const { return m_notes; }
-    void setNotes(const QString &v) { m_notes = v; }
+    const QString &notes() const
+    {
+        if (m_cold)
+            return m_cold->notes;
+        return m_emptyNotes ? emptyText() : noText();
+    }
+    void setNotes(const QString &v)
+    {
+        // No notes and empty notes (stored as NULL and as '') need no room.
+        if (m_cold || !v.isEmpty())
+            cold().notes = v;
+        else
+            m_emptyNotes = !v.isNull();
+    }
     // In local time, as every date the application shows.
     const QDateTime &dateCreated() const
     {
@@ -239,12 +261,13 @@ public:
     const TWSplitList &splits() const
     {
         detachParts();
-        return m_splits;
+        return splitList();
     }
     void setSplits(const TWSplitList &v)
     {
         detachParts();
-        m_splits = v;
+        if (!v.isEmpty() || m_cold)
+            cold().splits = v;
     }
 
     // --- In memory only ---
@@ -419,8 +442,37 @@ public:
     }
 
 private:
-    void rebuildFieldValueIndex() const;
     static void toLocalTime(QDateTime &date, bool &universal);
+
+    // What most transactions lack, kept out of line so that the many that
+    // lack it do not carry its room: the lines of a split transaction, the
+    // loaded attachment list, the notes and the odometer readings. Made on
+    // the first setting of any of them to something.
+    struct Cold {
+        TWSplitList splits;
+        std::optional<TWAttachmentList> attachments;
+        QString notes;
+        qint64 totalStart = 0;
+        qint64 totalEnd = 0;
+    };
+    Cold &cold()
+    {
+        if (!m_cold) {
+            m_cold = std::make_unique<Cold>();
+            if (m_emptyNotes)
+                m_cold->notes = emptyText();
+        }
+        return *m_cold;
+    }
+    const TWSplitList &splitList() const { return m_cold ? m_cold->splits : noSplits(); }
+    const std::optional<TWAttachmentList> &attachmentList() const
+    {
+        return m_cold ? m_cold->attachments : noAttachments();
+    }
+    static const TWSplitList &noSplits();
+    static const std::optional<TWAttachmentList> &noAttachments();
+    static const QString &noText();
+    static const QString &emptyText();
 
     // What the passes over the whole ledger read (balances, statements,
     // year-end sums) comes first and together, and the members are ordered so
@@ -438,18 +490,17 @@ private:
     qint64 m_totalAccount1 = 0;
     qint64 m_totalAccount2 = 0;
     qint64 m_totalBusiness = 0;
-    qint64 m_totalStart = 0;
-    qint64 m_totalEnd = 0;
     bool m_hasSplit = false;
     bool m_hasAttachments = false;
     bool m_cleared = false;
     bool m_dirtyAttachments = false;
+    // Without out-of-line parts: the notes are empty rather than none.
+    bool m_emptyNotes = false;
     // A register row shares the lines, values and attachments of the
     // transaction it was made from until anything asks for them; they are
     // copied then, so a row can never change the stored transaction.
     void detachParts() const;
     mutable bool m_sharesParts = false;
-    mutable bool m_fieldValueIndexValid = false;
     // m_dateCreated / m_dateModified still hold the stored moment in UTC.
     mutable bool m_dateCreatedUniversal = false;
     mutable bool m_dateModifiedUniversal = false;
@@ -457,17 +508,14 @@ private:
     qint32 m_activeAccountIdentifier = 0;
     qint32 m_activeSplitIdentifier = 0;
     QDateTime m_date;
-    TWSplitList m_splits;
     TWUnitPtr m_unit;
     QString m_payee;
     QString m_description;
-    std::optional<TWAttachmentList> m_attachments;
+    // A transaction holds a few custom values at most: they are looked up by
+    // walking the list, which needs no index beside it.
     TWFieldValueList m_fieldValues;
-    // Field identifier -> its value in m_fieldValues; built on first lookup
-    // after the list changed, so copies made only to be shown never pay for it.
-    mutable QHash<qint32, TWFieldValuePtr> m_fieldValueIndex;
-    QString m_notes;
     mutable QDateTime m_dateCreated;
     mutable QDateTime m_dateModified;
     qint64 m_balance = 0;
+    std::unique_ptr<Cold> m_cold;
 };

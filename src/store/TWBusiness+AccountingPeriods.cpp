@@ -156,7 +156,17 @@ TWAccountingPeriodPtr TWBusiness::lastAccountingPeriod() const
 
 TWAccountingPeriodList TWBusiness::sortedAccountingPeriodsWithNone(bool includeCurrent) const
 {
-    const QDateTime today = TWClock::now();
+    return accountingPeriodsWithNone(TWClock::now(), includeCurrent);
+}
+
+TWAccountingPeriodList TWBusiness::allAccountingPeriodsWithNone() const
+{
+    return accountingPeriodsWithNone(QDateTime(), false);
+}
+
+TWAccountingPeriodList TWBusiness::accountingPeriodsWithNone(const QDateTime &today,
+                                                             bool includeCurrent) const
+{
     const TWAccountingPeriodList periods = sortedAccountingPeriods();
     TWAccountingPeriodList result;
     QDateTime previousEnd;
@@ -173,11 +183,11 @@ TWAccountingPeriodList TWBusiness::sortedAccountingPeriodsWithNone(bool includeC
                              TWDateAdditions::yesterdayDate(start));
         }
         if (gap) {
-            if (containsDate(today, gap->startDate(), gap->endDate()))
+            if (today.isValid() && containsDate(today, gap->startDate(), gap->endDate()))
                 return result;
             result.append(gap);
         }
-        if (containsDate(today, start, period->endDate())) {
+        if (today.isValid() && containsDate(today, start, period->endDate())) {
             if (includeCurrent)
                 result.append(period);
             return result;

@@ -67,7 +67,7 @@ const std::optional<TWAttachmentList> &TWTransaction::attachmentsWithBusiness(TW
 {
     if (needsAttachmentLoad())
         business.loadTransactionAttachments(*this);
-    return m_attachments;
+    return attachmentList();
 }
 
 void TWTransaction::copyRepeatFields(const TWTransaction &source, TWBusiness &business)

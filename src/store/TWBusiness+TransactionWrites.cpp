@@ -280,6 +280,9 @@ TWErrorResult TWBusiness::updateTransaction(const TWTransactionPtr &transaction,
         return databaseError(SQLITE_NOTFOUND);
 
     WriteScope scope(*this);
+    // The object may be the listed one, changed in place: what it counted
+    // for in the year-end sums before is no longer known.
+    m_yearEndSums.invalidate();
     const QDateTime oldModified = transaction->dateModified();
     transaction->setDateModified(TWClock::now());
     scope.onRollback([transaction, oldModified] { transaction->setDateModified(oldModified); });
@@ -302,6 +305,7 @@ TWErrorResult TWBusiness::updateTransaction(const TWTransactionPtr &transaction,
         if (position >= 0) {
             m_transactions[position] = transaction;
             m_transactionIndex.insert(identifier, transaction);
+            m_yearEndSums.invalidate();
             scope.onRollback([this, position, listed, identifier] {
                 m_transactions[position] = listed;
                 m_transactionIndex.insert(identifier, listed);

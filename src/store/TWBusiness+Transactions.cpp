@@ -118,15 +118,17 @@ private:
     std::unordered_map<std::string, QString, Utf8Hash, std::equal_to<>> m_texts;
 };
 
-// One custom column of a row as a value of its field; null when the column
-// holds none (NULL, 0, an empty text or a number the value refuses).
-TWFieldValuePtr readFieldValue(const TWStatement &row, int column, const TWField &field,
-                               DayCache &days)
+// One custom column of a row as a value of its field, made in `made`; false
+// when the column holds none (NULL, 0, an empty text or a number the value
+// refuses).
+bool readFieldValue(const TWStatement &row, int column, const TWField &field, DayCache &days,
+                    TWFieldValue &made)
 {
     if (row.isNull(column))
-        return nullptr;
+        return false;
     const std::uint32_t type = field.type();
-    TWFieldValuePtr value = TWFieldValue::fieldValueWithIdentifier(field.identifier(), type);
+    made = TWFieldValue(field.identifier(), type);
+    TWFieldValue *value = &made;
     switch (type) {
     case TWFieldTypeText:
         value->setText(row.columnText(column));
@@ -160,7 +162,7 @@ TWFieldValuePtr readFieldValue(const TWStatement &row, int column, const TWField
     default:
         break;
     }
-    return value->hasValue() ? value : nullptr;
+    return value->hasValue();
 }
 
 // The account a transaction is seen from when no account is asked for.
@@ -193,6 +195,7 @@ TWTransactionPtr TWBusiness::transactionWithIdentifier(qint32 identifier) const
 void TWBusiness::setTransactionList(const TWTransactionList &transactions)
 {
     m_transactions = transactions;
+    m_yearEndSums.invalidate();
     m_transactionIndex.clear();
     m_transactionIndex.reserve(transactions.size());
     for (const TWTransactionPtr &transaction : transactions) {
@@ -225,10 +228,12 @@ void TWBusiness::appendTransaction(WriteScope &scope, const TWTransactionPtr &tr
         return;
     const qint32 identifier = transaction->identifier();
     m_transactions.append(transaction);
+    m_yearEndSums.count(*transaction, 1);
     const bool indexed = !m_transactionIndex.contains(identifier);
     if (indexed)
         m_transactionIndex.insert(identifier, transaction);
     scope.onRollback([this, identifier, indexed] {
+        m_yearEndSums.invalidate();
         m_transactions.removeLast();
         if (indexed)
             m_transactionIndex.remove(identifier);
@@ -244,10 +249,12 @@ void TWBusiness::replaceTransactionAt(WriteScope &scope, qsizetype position,
     const TWTransactionPtr oldIndexed = m_transactionIndex.value(old->identifier());
     const TWTransactionPtr oldNewIndexed = m_transactionIndex.value(transaction->identifier());
     m_transactions[position] = transaction;
+    m_yearEndSums.invalidate();
     reindexTransactionIdentifier(old->identifier());
     if (transaction->identifier() != old->identifier())
         reindexTransactionIdentifier(transaction->identifier());
     scope.onRollback([this, position, old, oldIndexed, transaction, oldNewIndexed] {
+        m_yearEndSums.invalidate();
         m_transactions[position] = old;
         const auto restore = [this](qint32 identifier, const TWTransactionPtr &entry) {
             if (entry)
@@ -265,11 +272,13 @@ void TWBusiness::removeTransactionAt(WriteScope &scope, qsizetype position)
     if (position < 0 || position >= m_transactions.size())
         return;
     const TWTransactionPtr transaction = m_transactions.takeAt(position);
+    m_yearEndSums.count(*transaction, -1);
     const qint32 identifier = transaction->identifier();
     const TWTransactionPtr oldIndexed = m_transactionIndex.value(identifier);
     if (oldIndexed == transaction)
         reindexTransactionIdentifier(identifier);
     scope.onRollback([this, position, transaction, identifier, oldIndexed] {
+        m_yearEndSums.invalidate();
         m_transactions.insert(position, transaction);
         if (oldIndexed)
             m_transactionIndex.insert(identifier, oldIndexed);
@@ -346,8 +355,11 @@ TWTransactionList TWBusiness::removeTransactionsWhere(WriteScope &scope, const P
 
     TWTransactionList result;
     result.reserve(qsizetype(removed.size()));
-    for (const auto &entry : removed)
+    for (const auto &entry : removed) {
+        if (entry.second)
+            m_yearEndSums.count(*entry.second, -1);
         result.append(entry.second);
+    }
     // The index changes only where it named a removed object: rebuilding all
     // of it would cost a pass of hashing per delete.
     QSet<qint32> orphaned;
@@ -394,15 +406,25 @@ TWErrorResult TWBusiness::loadTransactions()
     // One snapshot for the three passes (joins the open's own transaction).
     beginTransaction();
     TWTransactionList list;
-    TWErrorResult error = readTransactions(list);
+    // The year-end sums are made as the rows are read, while each
+    // transaction is still in the cache, rather than by a pass of their own.
+    qint32 nominalIdentifier = 0;
+    TWAccountingPeriodList periods;
+    std::vector<TWYearEndSums::PeriodDays> days;
+    std::vector<qint32> accounts;
+    yearEndLayout(nominalIdentifier, periods, days, accounts);
+    TWYearEndSums sums;
+    sums.reset(std::move(days), std::move(accounts));
+    TWErrorResult error = readTransactions(list, sums);
     commitTransaction();
     if (error)
         return error;
     setTransactionList(list);
+    m_yearEndSums = std::move(sums);
     return std::nullopt;
 }
 
-TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
+TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSums &sums)
 {
     // The custom columns, named from integer identifiers only, so the text
     // built here can hold nothing but column names.
@@ -441,21 +463,26 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
     {
         TWStatement rows = temporaryStatement(sql);
         // Each transaction's values are gathered here first, so that its own
-        // list holds only what it has rather than room for every field.
-        std::vector<TWFieldValuePtr> gathered;
-        gathered.reserve(std::size_t(columnFields.size()));
+        // list holds only what it has rather than room for every field. They
+        // are then made in one block (each value's pointer keeps the whole
+        // block alive): one allocation per transaction rather than per value.
+        std::vector<TWFieldValue> gathered(std::size_t(columnFields.size()));
         while (rows.next()) {
-            gathered.clear();
+            std::size_t found = 0;
             for (qsizetype i = 0; i < columnFields.size(); ++i) {
-                if (TWFieldValuePtr value =
-                        readFieldValue(rows, kFixedColumns + int(i), *columnFields.at(i), days))
-                    gathered.push_back(std::move(value));
+                if (readFieldValue(rows, kFixedColumns + int(i), *columnFields.at(i), days,
+                                   gathered[found]))
+                    ++found;
             }
             TWFieldValueList values;
-            if (!gathered.empty()) {
-                values.reserve(qsizetype(gathered.size()));
-                for (TWFieldValuePtr &value : gathered)
-                    values.append(std::move(value));
+            if (found > 0) {
+                const std::shared_ptr<TWFieldValue[]> block =
+                    std::make_shared<TWFieldValue[]>(found);
+                values.reserve(qsizetype(found));
+                for (std::size_t i = 0; i < found; ++i) {
+                    block[i] = std::move(gathered[i]);
+                    values.append(TWFieldValuePtr(block, &block[i]));
+                }
             }
             const bool hasSplit = rows.columnBool(19);
             auto transaction = std::make_shared<TWTransaction>(
@@ -468,6 +495,9 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
                 std::move(values), rows.columnBool(17), texts.text(rows, 18), hasSplit,
                 TWSplitList(), QDateTime(), QDateTime());
             transaction->setStoredDates(rows.columnDouble(20), rows.columnDouble(21));
+            // A split transaction counts once its lines are read.
+            if (!hasSplit || transaction->type() == TWTransactionTypeNominal)
+                sums.count(*transaction, 1);
             list.append(std::move(transaction));
         }
         if (TWErrorResult error = rows.error())
@@ -507,8 +537,11 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list)
         const auto flush = [&] {
             if (inRun) {
                 TWTransaction *owner = owning(runTransaction);
-                if (owner && owner->hasSplit())
+                if (owner && owner->hasSplit()) {
                     owner->setSplits(run);
+                    if (owner->type() != TWTransactionTypeNominal)
+                        sums.count(*owner, 1);
+                }
             }
             run.clear();
         };

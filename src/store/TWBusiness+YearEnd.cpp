@@ -12,6 +12,9 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <map>
+#include <set>
+#include <tuple>
 #include <limits>
 #include <vector>
 
@@ -33,221 +36,274 @@ bool isClosedOrLocked(const TWTransaction &transaction)
            transaction.state() == TWTransactionStateLocked;
 }
 
-// A period's days as packed day values; an open bound takes the extreme.
-struct PeriodDays {
-    std::uint32_t first;
-    std::uint32_t last;
-};
-
 } // namespace
 
 // ---- Year-end transfers ----
 
-TWErrorResult TWBusiness::updateNominalTransferTransactions()
+namespace
 {
-    WriteScope scope(*this);
 
+// Whether a listed transfer is word for word the one a rebuild would make in
+// its place (its identifier and moments apart).
+bool sameTransfer(const TWTransaction &listed, const TWTransaction &made)
+{
+    const auto code = [](const TWTransaction &t) {
+        return t.unit() ? t.unit()->code() : QString();
+    };
+    return listed.type() == made.type() && listed.state() == made.state() &&
+           listed.payee() == made.payee() && listed.description() == made.description() &&
+           listed.account1Identifier() == made.account1Identifier() &&
+           listed.account2Identifier() == made.account2Identifier() &&
+           listed.dayValue() == made.dayValue() &&
+           listed.date().isValid() == made.date().isValid() && listed.total() == made.total() &&
+           listed.totalAccount1() == made.totalAccount1() &&
+           listed.totalAccount2() == made.totalAccount2() &&
+           listed.totalBusiness() == made.totalBusiness() &&
+           listed.totalStart() == made.totalStart() && listed.totalEnd() == made.totalEnd() &&
+           code(listed) == code(made) && listed.cleared() == made.cleared() &&
+           listed.hasSplit() == made.hasSplit() && listed.splits().isEmpty() &&
+           listed.repeatIdentifier() == made.repeatIdentifier() &&
+           listed.notes() == made.notes() && listed.fieldValues().isEmpty() &&
+           !listed.hasAttachments();
+}
+
+} // namespace
+
+void TWBusiness::yearEndLayout(qint32 &nominalIdentifier, TWAccountingPeriodList &periods,
+                               std::vector<TWYearEndSums::PeriodDays> &days,
+                               std::vector<qint32> &accounts) const
+{
     // Nothing to close into: no periods, or no nominal-transfer account (one
     // that no longer exists would receive amounts no register shows).
-    const qint32 nominalIdentifier =
-        m_businessInfo ? m_businessInfo->nominalTransferAccountIdentifier() : 0;
-    const TWAccountingPeriodList periods =
-        nominalIdentifier == 0 || !accountWithIdentifier(nominalIdentifier) ||
-                sortedAccountingPeriods().isEmpty()
-            ? TWAccountingPeriodList()
-            : sortedAccountingPeriodsWithNone(false);
-
-    // The transfers made before: those the year-end relationships name and,
-    // should a relationship have been lost, every transaction of the transfer
-    // type (only this rebuild makes them), so none is ever counted twice.
-    TWTransactionList previous;
-    QSet<qint32> seen;
-    for (const TWRelationshipPtr &relationship :
-         relationshipsOfType(TWRelationshipTypeNominalTransfer)) {
-        const TWTransactionPtr transfer =
-            transactionWithIdentifier(relationship->transactionIdentifier());
-        if (transfer && !seen.contains(transfer->identifier())) {
-            seen.insert(transfer->identifier());
-            previous.append(transfer);
-        }
-    }
-    // With identifiers unique, the named transfers are known by address.
-    const bool unique = m_transactionIndex.size() == m_transactions.size();
-    std::vector<const TWTransaction *> named;
-    named.reserve(std::size_t(previous.size()));
-    for (const TWTransactionPtr &transfer : std::as_const(previous))
-        named.push_back(transfer.get());
-    std::sort(named.begin(), named.end());
-    const auto isNamed = [&](const TWTransactionPtr &transaction) {
-        if (!unique)
-            return seen.contains(transaction->identifier());
-        return !named.empty() && transaction.get() >= named.front() &&
-               transaction.get() <= named.back() &&
-               std::binary_search(named.cbegin(), named.cend(), transaction.get());
-    };
-
+    nominalIdentifier = m_businessInfo ? m_businessInfo->nominalTransferAccountIdentifier() : 0;
+    const bool closes = nominalIdentifier != 0 && accountWithIdentifier(nominalIdentifier) &&
+                        !sortedAccountingPeriods().isEmpty();
+    periods = closes ? sortedAccountingPeriodsWithNone(false) : TWAccountingPeriodList();
+    const TWAccountingPeriodList all =
+        closes ? allAccountingPeriodsWithNone() : TWAccountingPeriodList();
     // Each transaction counts in the first period holding its day; one
-    // without a date belongs to no period. Periods in order without overlaps
-    // (the usual case) let the period of the entry before be tried first.
-    std::vector<PeriodDays> days;
-    days.reserve(std::size_t(periods.size()));
-    bool ordered = true;
-    for (const TWAccountingPeriodPtr &period : periods) {
+    // without a date belongs to no period. The sums cover the periods still
+    // to come too, so that the year moving on needs no new pass.
+    days.clear();
+    days.reserve(std::size_t(all.size()));
+    for (const TWAccountingPeriodPtr &period : all) {
         const QDateTime &start = period->startDate();
         const QDateTime &end = period->endDate();
         days.push_back({start.isValid() ? TWDateAdditions::dateValue(start) : 0u,
                         end.isValid() ? TWDateAdditions::dateValue(end)
                                       : std::numeric_limits<std::uint32_t>::max()});
-        ordered = ordered && days.back().first <= days.back().last &&
-                  (days.size() < 2 || days[days.size() - 2].last < days.back().first);
     }
-    // The income and expense accounts get dense slots, found through a table
-    // by identifier, so the pass over the ledger hashes nothing.
-    std::vector<qint32> slotAccounts;
-    qint32 lowest = std::numeric_limits<qint32>::max();
-    qint32 highest = std::numeric_limits<qint32>::min();
+    // What is made for the periods that ended is counted in the first
+    // entries (always so: those periods are a beginning of all of them).
+    const bool prefix = std::size_t(periods.size()) <= days.size() &&
+                        std::equal(periods.cbegin(), periods.cend(), all.cbegin(),
+                                   [](const TWAccountingPeriodPtr &a, const TWAccountingPeriodPtr &b) {
+                                       return a->startDate() == b->startDate() &&
+                                              a->endDate() == b->endDate();
+                                   });
+    if (!prefix)
+        days.resize(std::size_t(periods.size()));
+    // The income and expense accounts, each once, in list order.
+    accounts.clear();
     for (const TWAccountPtr &account : std::as_const(m_accounts)) {
         if (!account)
             continue;
         const qint32 identifier = account->identifier();
         if (closesAtYearEnd(accountWithIdentifier(identifier)) &&
-            std::find(slotAccounts.cbegin(), slotAccounts.cend(), identifier) ==
-                slotAccounts.cend()) {
-            slotAccounts.push_back(identifier);
-            lowest = std::min(lowest, identifier);
-            highest = std::max(highest, identifier);
-        }
+            std::find(accounts.cbegin(), accounts.cend(), identifier) == accounts.cend())
+            accounts.push_back(identifier);
     }
-    const bool dense = !slotAccounts.empty() && qint64(highest) - lowest < 1 << 20;
-    std::vector<int> slotTable(dense ? std::size_t(qint64(highest) - lowest + 1) : 0, -1);
-    QHash<qint32, int> slotHash;
-    for (std::size_t i = 0; i < slotAccounts.size(); ++i) {
-        if (dense)
-            slotTable[std::size_t(slotAccounts[i] - lowest)] = int(i);
-        else
-            slotHash.insert(slotAccounts[i], int(i));
-    }
-    const auto slotOf = [&](qint32 account) -> int {
-        if (dense)
-            return account >= lowest && account <= highest
-                       ? slotTable[std::size_t(account - lowest)]
-                       : -1;
-        return slotHash.value(account, -1);
-    };
-    const std::size_t width = slotAccounts.size();
-    std::vector<qint64> homeSums(days.size() * width, 0);
-    std::vector<qint64> ownSums(days.size() * width, 0);
-    const auto add = [&](std::size_t period, qint32 account, qint64 home, qint64 own) {
-        const int slot = slotOf(account);
-        if (slot < 0)
-            return;
-        homeSums[period * width + std::size_t(slot)] += home;
-        ownSums[period * width + std::size_t(slot)] += own;
-    };
+}
 
-    // One pass: the stray transfers are collected, and everything else is
-    // summed by period and account.
-    std::size_t cached = 0;
-    const qsizetype count = m_transactions.size();
-    for (qsizetype at = 0; at < count; ++at) {
-        const TWTransactionPtr &transaction = m_transactions.at(at);
-        TWLedgerEntries::prefetchAhead(m_transactions, at);
-        if (transaction->type() == TWTransactionTypeNominal) {
-            if (!seen.contains(transaction->identifier())) {
-                seen.insert(transaction->identifier());
-                previous.append(transaction);
-            }
-            continue;
-        }
-        if (days.empty() || width == 0 || (!seen.isEmpty() && isNamed(transaction)))
-            continue;
-        const std::uint32_t day = transaction->dayValue();
-        if (day == 0)
-            continue;
-        std::size_t held = days.size();
-        if (ordered && days[cached].first <= day && day <= days[cached].last) {
-            held = cached;
+TWErrorResult TWBusiness::updateNominalTransferTransactions()
+{
+    WriteScope scope(*this);
+
+    qint32 nominalIdentifier = 0;
+    TWAccountingPeriodList periods;
+    std::vector<TWYearEndSums::PeriodDays> days;
+    std::vector<qint32> slotAccounts;
+    yearEndLayout(nominalIdentifier, periods, days, slotAccounts);
+
+    // The transfers made before: those the year-end relationships name and,
+    // should a relationship have been lost, every transaction of the transfer
+    // type (only this rebuild makes them), so none is ever counted twice.
+    const TWRelationshipList links = relationshipsOfType(TWRelationshipTypeNominalTransfer);
+    TWTransactionList previous;
+    QSet<qint32> seen;
+    // The period each named transfer was made for, by transfer identifier.
+    QHash<qint32, qint32> periodOfTransfer;
+    bool linksOnePerTransfer = true;
+    for (const TWRelationshipPtr &relationship : links) {
+        const TWTransactionPtr transfer =
+            transactionWithIdentifier(relationship->transactionIdentifier());
+        if (transfer && !seen.contains(transfer->identifier())) {
+            seen.insert(transfer->identifier());
+            previous.append(transfer);
+            periodOfTransfer.insert(transfer->identifier(), relationship->parentIdentifier());
         } else {
-            const auto found =
-                std::find_if(days.cbegin(), days.cend(), [day](const PeriodDays &p) {
-                    return p.first <= day && day <= p.last;
-                });
-            held = std::size_t(found - days.cbegin());
+            linksOnePerTransfer = false;
         }
-        if (held == days.size())
-            continue;
-        cached = held;
-        if (!transaction->hasSplit()) {
-            // A transfer between two such accounts touches both.
-            add(held, transaction->account1Identifier(), transaction->totalBusiness(),
-                transaction->totalAccount1());
-            add(held, transaction->account2Identifier(), -transaction->totalBusiness(),
-                -transaction->totalAccount2());
-            continue;
-        }
-        for (const TWSplitPtr &split : transaction->splits()) {
-            if (split)
-                add(held, split->accountIdentifier(), split->totalBusiness(),
-                    split->totalAccount());
+    }
+    // With identifiers unique, the named transfers are known by address.
+    const bool unique = m_transactionIndex.size() == m_transactions.size();
+
+    // A transfer is known by its period (the relationship's parent, 0 for
+    // the days no period covers), its day and its account.
+    using TransferKey = std::tuple<qint32, std::uint32_t, qint32>;
+    std::set<std::pair<qint32, std::uint32_t>> periodKeys;
+    for (const TWAccountingPeriodPtr &period : std::as_const(periods))
+        periodKeys.insert({period->identifier(), TWLedgerEntries::dayValue(period->endDate())});
+
+    // The sums kept since the last rebuild hold for the same periods and
+    // accounts when every transfer listed is named once by a relationship as
+    // a transfer: then only the transfers whose amounts changed are made
+    // again. Otherwise the whole ledger is summed, and every transfer made
+    // anew.
+    bool incremental = m_yearEndSums.valid() && m_yearEndSums.sameLayout(days, slotAccounts) &&
+                       unique && linksOnePerTransfer &&
+                       periodKeys.size() == std::size_t(periods.size()) &&
+                       m_yearEndSums.nominalCount() == previous.size();
+    for (const TWTransactionPtr &transfer : std::as_const(previous))
+        incremental = incremental && transfer->type() == TWTransactionTypeNominal;
+
+    TWTransactionList namedOthers; // named as transfers, yet not of their type
+    if (!incremental) {
+        std::vector<const TWTransaction *> named;
+        named.reserve(std::size_t(previous.size()));
+        for (const TWTransactionPtr &transfer : std::as_const(previous))
+            named.push_back(transfer.get());
+        std::sort(named.begin(), named.end());
+        const auto isNamed = [&](const TWTransactionPtr &transaction) {
+            if (!unique)
+                return seen.contains(transaction->identifier());
+            return !named.empty() && transaction.get() >= named.front() &&
+                   transaction.get() <= named.back() &&
+                   std::binary_search(named.cbegin(), named.cend(), transaction.get());
+        };
+        // One pass: the stray transfers are collected, and everything else is
+        // summed by period and account.
+        m_yearEndSums.reset(days, slotAccounts);
+        const qsizetype count = m_transactions.size();
+        for (qsizetype at = 0; at < count; ++at) {
+            const TWTransactionPtr &transaction = m_transactions.at(at);
+            TWLedgerEntries::prefetchAhead(m_transactions, at);
+            if (transaction->type() == TWTransactionTypeNominal) {
+                m_yearEndSums.count(*transaction, 1);
+                if (!seen.contains(transaction->identifier())) {
+                    seen.insert(transaction->identifier());
+                    previous.append(transaction);
+                }
+                continue;
+            }
+            if (!seen.isEmpty() && isNamed(transaction)) {
+                namedOthers.append(transaction);
+                continue;
+            }
+            m_yearEndSums.count(*transaction, 1);
         }
     }
 
-    if (!previous.isEmpty()) {
-        if (TWErrorResult error = deleteTransactions(previous, false, false, false))
-            return scope.finish(error);
-        notifyTransactionsDelete();
-    }
-    if (TWErrorResult error = deleteRelationshipsOfType(TWRelationshipTypeNominalTransfer))
-        return scope.finish(error);
-    if (periods.isEmpty())
-        return scope.commit();
-
-    std::vector<std::size_t> order(width);
-    for (std::size_t i = 0; i < width; ++i)
+    // The transfers the sums call for, in the order they are made: by
+    // period, then account identifier.
+    std::vector<std::size_t> order(slotAccounts.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
         order[i] = i;
     std::sort(order.begin(), order.end(),
               [&](std::size_t a, std::size_t b) { return slotAccounts[a] < slotAccounts[b]; });
-    bool added = false;
+    struct Wanted {
+        qsizetype period;
+        TWTransactionPtr transfer;
+    };
+    std::vector<Wanted> wanted;
     for (qsizetype i = 0; i < periods.size(); ++i) {
         const TWAccountingPeriodPtr &period = periods.at(i);
         for (const std::size_t slot : order) {
-            const qint32 account = slotAccounts[slot];
-            const qint64 home = homeSums[std::size_t(i) * width + slot];
+            const qint64 home = m_yearEndSums.home(std::size_t(i), slot);
             if (home == 0)
                 continue;
-            const qint32 identifier = nextTransactionIdentifier();
-            if (identifier == 0)
-                return scope.finish(databaseError(SQLITE_ERROR));
             auto transfer = std::make_shared<TWTransaction>();
-            transfer->setIdentifier(identifier);
             transfer->setType(TWTransactionTypeNominal);
             transfer->setState(TWTransactionStateLocked);
             transfer->setPayee(TWLocalized("closingEntry"));
             if (period->identifier() != 0)
                 transfer->setDescription(TWLocalized("accountingPeriod") + u' ' + period->name());
-            transfer->setAccount1Identifier(account);
+            transfer->setAccount1Identifier(slotAccounts[slot]);
             transfer->setAccount2Identifier(nominalIdentifier);
             transfer->setDate(period->endDate());
             transfer->setTotal(-home);
             transfer->setTotalBusiness(-home);
-            transfer->setTotalAccount1(-ownSums[std::size_t(i) * width + slot]);
+            transfer->setTotalAccount1(-m_yearEndSums.own(std::size_t(i), slot));
             transfer->setUnit(m_homeUnit);
             transfer->setCleared(true);
             transfer->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount2, *this);
-            if (TWErrorResult error = addTransaction(transfer, false, false, false, false))
-                return scope.finish(error);
-
-            const qint32 relationshipIdentifier = nextRelationshipIdentifier();
-            if (relationshipIdentifier == 0)
-                return scope.finish(databaseError(SQLITE_ERROR));
-            if (TWErrorResult error = addRelationship(
-                    TWRelationship::relationshipWithType(TWRelationshipTypeNominalTransfer, 0.0,
-                                                         period->identifier(), 0, identifier, 0,
-                                                         relationshipIdentifier),
-                    true))
-                return scope.finish(error);
-            added = true;
+            wanted.push_back({i, std::move(transfer)});
         }
+    }
+    // Transactions named as transfers count again once they are gone.
+    for (const TWTransactionPtr &transaction : std::as_const(namedOthers))
+        m_yearEndSums.count(*transaction, 1);
+
+    // A listed transfer that is the one wanted stays; the others go.
+    TWTransactionList stale;
+    std::vector<bool> kept(wanted.size(), false);
+    if (incremental) {
+        std::map<TransferKey, std::size_t> wantedByKey;
+        for (std::size_t w = 0; w < wanted.size(); ++w)
+            wantedByKey.emplace(TransferKey(periods.at(wanted[w].period)->identifier(),
+                                            wanted[w].transfer->dayValue(),
+                                            wanted[w].transfer->account1Identifier()),
+                                w);
+        for (const TWTransactionPtr &transfer : std::as_const(previous)) {
+            const auto found = wantedByKey.find(
+                TransferKey(periodOfTransfer.value(transfer->identifier()), transfer->dayValue(),
+                            transfer->account1Identifier()));
+            if (found != wantedByKey.end() && !kept[found->second] &&
+                sameTransfer(*transfer, *wanted[found->second].transfer)) {
+                kept[found->second] = true;
+                continue;
+            }
+            stale.append(transfer);
+        }
+    } else {
+        stale = previous;
+    }
+
+    if (!stale.isEmpty()) {
+        if (TWErrorResult error = deleteTransactions(stale, false, false, false))
+            return scope.finish(error);
+        notifyTransactionsDelete();
+    }
+    if (!incremental) {
+        if (TWErrorResult error = deleteRelationshipsOfType(TWRelationshipTypeNominalTransfer))
+            return scope.finish(error);
+    }
+    if (periods.isEmpty())
+        return scope.commit();
+
+    bool added = false;
+    for (std::size_t w = 0; w < wanted.size(); ++w) {
+        if (kept[w])
+            continue;
+        const TWAccountingPeriodPtr &period = periods.at(wanted[w].period);
+        const TWTransactionPtr &transfer = wanted[w].transfer;
+        const qint32 identifier = nextTransactionIdentifier();
+        if (identifier == 0)
+            return scope.finish(databaseError(SQLITE_ERROR));
+        transfer->setIdentifier(identifier);
+        if (TWErrorResult error = addTransaction(transfer, false, false, false, false))
+            return scope.finish(error);
+
+        const qint32 relationshipIdentifier = nextRelationshipIdentifier();
+        if (relationshipIdentifier == 0)
+            return scope.finish(databaseError(SQLITE_ERROR));
+        if (TWErrorResult error = addRelationship(
+                TWRelationship::relationshipWithType(TWRelationshipTypeNominalTransfer, 0.0,
+                                                     period->identifier(), 0, identifier, 0,
+                                                     relationshipIdentifier),
+                true))
+            return scope.finish(error);
+        added = true;
     }
     if (added)
         notifyTransactionsAdd();

@@ -79,6 +79,7 @@ class QThreadPool;
 // ===== Transactions =====
 #include "TWFilter.h"
 #include "TWTransaction.h"
+#include "TWYearEndSums.h"
 
 #include <QDateTime>
 // ----- end of Transactions -----

@@ -91,6 +91,85 @@ TEST(Transaction, RegisterRowsNeverChangeTheStoredTransaction)
     EXPECT_NE(copied->splits().first(), stored->splits().first());
 }
 
+// Lines, notes, odometer readings and attachments live apart from the rest of
+// a transaction; copies, rows and repeats must carry them exactly as before,
+// and no notes must stay apart from empty notes.
+TEST(Transaction, PartsKeptApartCopyAndReadAsTheOthers)
+{
+    TWTransaction plain;
+    EXPECT_TRUE(plain.notes().isNull());
+    EXPECT_TRUE(plain.splits().isEmpty());
+    EXPECT_FALSE(plain.attachments());
+    EXPECT_EQ(plain.totalStart(), 0);
+    plain.setNotes(QStringLiteral(""));
+    EXPECT_FALSE(plain.notes().isNull());
+    EXPECT_TRUE(plain.notes().isEmpty());
+    // Empty notes stay empty, not none, once other parts move apart.
+    plain.setTotalEnd(5);
+    EXPECT_FALSE(plain.notes().isNull());
+    EXPECT_TRUE(TWTransaction(plain).notes().isEmpty() && !TWTransaction(plain).notes().isNull());
+    plain.setNotes(QString());
+    EXPECT_TRUE(plain.notes().isNull());
+    EXPECT_TRUE(TWTransaction(plain).notes().isNull());
+
+    const TWTransactionPtr stored = splitTransaction();
+    stored->setNotes(QStringLiteral("kept"));
+    stored->setTotalStart(1200);
+    stored->setTotalEnd(1350);
+    stored->setAttachments(TWAttachmentList{TWAttachment::attachmentWithFileName(
+        QStringLiteral("a.pdf"), QStringLiteral("/tmp/a.pdf"), QStringLiteral("application/pdf"),
+        0, 0, 0.0, QString(), 0, 0, 10, 7)});
+    const TWTransactionPtr copy = stored->copy();
+    EXPECT_EQ(copy->notes(), QStringLiteral("kept"));
+    EXPECT_EQ(copy->totalStart(), 1200);
+    EXPECT_EQ(copy->totalEnd(), 1350);
+    ASSERT_EQ(copy->splits().size(), 3);
+    ASSERT_TRUE(copy->attachments());
+    EXPECT_NE(copy->splits().first(), stored->splits().first());
+    EXPECT_NE(copy->attachments()->first(), stored->attachments()->first());
+    copy->setNotes(QStringLiteral("changed"));
+    copy->setTotalStart(0);
+    copy->setSplits({});
+    EXPECT_EQ(stored->notes(), QStringLiteral("kept"));
+    EXPECT_EQ(stored->totalStart(), 1200);
+    EXPECT_EQ(stored->splits().size(), 3);
+
+    // A register row reads them, and its own changes stay in the row.
+    const TWTransactionPtr row = stored->transactionForActiveAccount(20, 0);
+    EXPECT_EQ(row->notes(), QStringLiteral("kept"));
+    EXPECT_EQ(row->totalEnd(), 1350);
+    row->setTotalEnd(1);
+    row->attachments()->first()->setFileName(QStringLiteral("b.pdf"));
+    EXPECT_EQ(stored->totalEnd(), 1350);
+    EXPECT_EQ(stored->attachments()->first()->fileName(), QStringLiteral("a.pdf"));
+
+    // A repeat takes the notes, readings and new copies of the lines.
+    const TWTransactionPtr next = stored->repeatTransactionWithDate(twLocal(2024, 4, 1), 151, false);
+    EXPECT_EQ(next->notes(), QStringLiteral("kept"));
+    EXPECT_EQ(next->totalStart(), 1200);
+    ASSERT_EQ(next->splits().size(), 3);
+    EXPECT_EQ(next->splits().first()->identifier(), 0);
+    EXPECT_FALSE(next->attachments());
+}
+
+// Values are found by walking the list: the first value of a field wins, and
+// a value given another field is found under its new one.
+TEST(Transaction, FieldValuesAreFoundByTheirCurrentField)
+{
+    TWTransaction t;
+    const TWFieldValuePtr first = TWFieldValue::fieldValueWithIdentifier(4, TWFieldTypeText);
+    const TWFieldValuePtr second = TWFieldValue::fieldValueWithIdentifier(4, TWFieldTypeText);
+    t.setFieldValues({first, second});
+    EXPECT_EQ(t.fieldValueWithIdentifier(4), first);
+    first->setIdentifier(9);
+    EXPECT_EQ(t.fieldValueWithIdentifier(4), second);
+    EXPECT_EQ(t.fieldValueWithIdentifier(9), first);
+    t.removeFieldValueWithIdentifier(4);
+    EXPECT_FALSE(t.fieldValueWithIdentifier(4));
+    EXPECT_EQ(t.fieldValueWithField(*customField(9, TWFieldTypeText), true), first);
+    EXPECT_EQ(t.fieldValues().size(), 1);
+}
+
 // A document's creation and modification moments are turned into local time
 // only when asked for; they must read exactly as converting them at once did,
 // also around the changes to and from daylight saving (this suite runs again

@@ -287,3 +287,49 @@ TEST(TransactionsLoad, ListChangesKeepTheIndexAndAreUndoneWithTheirWrite)
     EXPECT_FALSE(scope.commit());
     EXPECT_EQ(twIdentifiers(b.transactions()), QList<qint32>({1, 3, 2}));
 }
+
+// No notes (NULL) and empty notes ('') are told apart through every write and
+// load, as are odometer readings and values made together in one block.
+TEST(TransactionsLoad, NoNotesEmptyNotesAndReadingsComeBackAsStored)
+{
+    auto business = twMakeLedger();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const Fields f = addEveryKind(b);
+    TWTransactionPtr none = twMakeTransaction(b, 1, twDay(2024, 2, 1), kChecking, kSales, 10);
+    TWTransactionPtr empty = twMakeTransaction(b, 2, twDay(2024, 2, 2), kChecking, kSales, 20);
+    empty->setNotes(QStringLiteral(""));
+    TWTransactionPtr mileage = twMakeTransaction(b, 3, twDay(2024, 2, 3), kChecking, kSales, 30);
+    mileage->setNotes(QStringLiteral("trip"));
+    mileage->setTotalStart(0);
+    mileage->setTotalEnd(4321);
+    mileage->fieldValueWithField(*f.text, true)->setText(QStringLiteral("one"));
+    mileage->fieldValueWithField(*f.number, true)->setNumber(2.5);
+    ASSERT_TRUE(twWriteAndLoad(b, {none, empty, mileage}));
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE notes IS NULL")),
+              1);
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE notes=''")), 1);
+
+    ASSERT_EQ(b.transactions().size(), 3);
+    const TWTransactionPtr loadedNone = b.transactionWithIdentifier(1);
+    const TWTransactionPtr loadedEmpty = b.transactionWithIdentifier(2);
+    const TWTransactionPtr loadedMileage = b.transactionWithIdentifier(3);
+    EXPECT_TRUE(loadedNone->notes().isNull());
+    EXPECT_FALSE(loadedEmpty->notes().isNull());
+    EXPECT_TRUE(loadedEmpty->notes().isEmpty());
+    EXPECT_EQ(describe(*loadedMileage), describe(*mileage));
+
+    // Values read together are still values of their own.
+    loadedMileage->fieldValueWithIdentifier(f.text->identifier())->setText(QStringLiteral("two"));
+    EXPECT_EQ(loadedMileage->fieldValueWithIdentifier(f.number->identifier())->number(), 2.5);
+    const TWFieldValuePtr kept = loadedMileage->fieldValueWithIdentifier(f.number->identifier());
+    loadedMileage->setFieldValues({});
+    EXPECT_EQ(kept->number(), 2.5);
+
+    // Written back unchanged, the rows stay as they were.
+    ASSERT_FALSE(b.updateTransaction(loadedEmpty->copy(), false, false, false, false));
+    ASSERT_FALSE(b.updateTransaction(loadedNone->copy(), false, false, false, false));
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE notes IS NULL")),
+              1);
+    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE notes=''")), 1);
+}

@@ -130,6 +130,9 @@ TEST(YearEnd, AFailedRebuildLeavesTheTransfersOfBefore)
     add(b, twDay(2023, 4, 1), kChecking, kSales, 900);
     ASSERT_FALSE(b.updateNominalTransferTransactions());
     const QStringList before = transfers(b);
+    // A later entry in the closed year: its account's transfer must be made
+    // again.
+    add(b, twDay(2023, 5, 1), kSupplies, kChecking, 500);
     const QList<qint32> listed = twIdentifiers(b.transactions());
 
     TWNotificationRecorder recorder(&b);
