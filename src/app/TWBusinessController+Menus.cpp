@@ -419,6 +419,28 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
             newTransaction(multiple);
         return;
     }
+    case A::doNewBill:
+    case A::doEditBill:
+    case A::doDuplicateBill:
+    case A::doDeleteBill:
+    case A::doMarkBill:
+    case A::doColumnMerchantBill:
+    case A::doSortByMerchantBill:
+    case A::doSortDirectionMerchantBill: {
+        // The merchants view's bills, or those of the bill schedule chosen in
+        // the repeats view.
+        TWMerchantDetail *bills = nullptr;
+        if (isMasterSelected(TWMasterSectionMerchants)) {
+            bills = merchants;
+        } else if (isMasterSelected(TWMasterSectionRepeats)) {
+            auto *repeats = detailAs<TWRepeatsDetail>(TWDetailRepeats);
+            if (repeats && repeats->selectedRepeatKind() == 2)
+                bills = dynamic_cast<TWMerchantDetail *>(repeats->merchantController());
+        }
+        if (bills)
+            billCommand(*bills, main, context, tag);
+        return;
+    }
     case A::doEditTransaction:
         editTransaction(context, item);
         return;
@@ -609,6 +631,39 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
         if (clients && !m_importing && isMasterSelected(TWMasterSectionClients))
             clients->performListCommand(main, tag, context);
         return;
+    }
+}
+
+void TWBusinessController::billCommand(TWMerchantDetail &bills, TWAction main, bool context,
+                                       int tag)
+{
+    switch (main) {
+    case A::doNewBill:
+        bills.newBill();
+        break;
+    case A::doEditBill:
+        bills.editSelectedBill(context);
+        break;
+    case A::doDuplicateBill:
+        bills.duplicateSelectedBill(context);
+        break;
+    case A::doDeleteBill:
+        bills.deleteSelectedBill(context);
+        break;
+    case A::doMarkBill:
+        bills.markBill(tag, context);
+        break;
+    case A::doColumnMerchantBill:
+        bills.toggleFieldVisible(tag);
+        break;
+    case A::doSortByMerchantBill:
+        bills.updateSortBy(tag, true);
+        break;
+    case A::doSortDirectionMerchantBill:
+        bills.updateSortDirection(tag != 1, true);
+        break;
+    default:
+        break;
     }
 }
 

@@ -282,6 +282,8 @@ public:
     // range of the pop-up); `item` the menu item triggered, for its menu
     // and represented object.
     void perform(TWAction action, int tag = 0, QAction *item = nullptr);
+    // A bill command (its main-menu action) for the bill list given.
+    void billCommand(TWMerchantDetail &bills, TWAction main, bool context, int tag);
     // Whether the command is enabled now, its check mark and title; `menu`
     // is the menu item (its menu tells a context menu's list).
     TWValidation validate(TWAction action, int tag, QAction *item = nullptr) const;

@@ -205,6 +205,17 @@ public:
     virtual void showSelectedRelatedTransactions(bool) {}
     // Its bill payments.
     virtual TWRegisterDetail *transactionsController() const { return nullptr; }
+    // The bill commands; `context` as for the register. `tag` of the mark
+    // command: 2 received, 3 not received, 4 paid, 5 not paid.
+    virtual void newBill() {}
+    virtual void editSelectedBill(bool) {}
+    virtual void duplicateSelectedBill(bool) {}
+    virtual void deleteSelectedBill(bool) {}
+    virtual void markBill(int /*tag*/, bool /*context*/) {}
+    // The bill list's column and sort commands (tags of its menu items).
+    virtual void toggleFieldVisible(int /*tag*/) {}
+    virtual void updateSortBy(int /*tag*/, bool /*updateSortDescriptors*/) {}
+    virtual void updateSortDirection(bool /*ascending*/, bool /*updateSortDescriptors*/) {}
 
 protected:
     TWMerchantList m_merchants;

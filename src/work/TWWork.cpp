@@ -3,6 +3,7 @@
 #include "TWClientController.h"
 #include "TWClientInfoController.h"
 #include "TWDocumentTaskTimer.h"
+#include "TWMerchantController.h"
 #include "TWMerchantInfoController.h"
 
 #include "TWAppRegistry.h"
@@ -18,4 +19,11 @@ void twRegisterWork()
                               [](QObject *parent) { return new TWClientInfoController(parent); });
     registry.setEditorFactory(TWEditorKind::MerchantInfo,
                               [](QObject *parent) { return new TWMerchantInfoController(parent); });
+    registry.setDetailFactory(TWDetailMerchants, [](QObject *parent) {
+        return new TWMerchantController(parent, TWMerchantController::ModeMerchants);
+    });
+    // The repeats view lists a bill schedule's bills in its own instance.
+    registry.setMerchantsViewFactory([](QObject *parent) {
+        return new TWMerchantController(parent, TWMerchantController::ModeRepeat);
+    });
 }

@@ -1,0 +1,833 @@
+#include "TWMerchantController.h"
+
+#include "TWBillController.h"
+
+#include "TWBusinessController.h"
+#include "TWTransactionsController.h"
+#include "TWWindowController.h"
+
+#include "TWBusiness.h"
+#include "TWClock.h"
+#include "TWFormatter.h"
+#include "TWLocalized.h"
+#include "TWPreferences.h"
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace
+{
+
+constexpr int kMinimumPaneHeight = 100;
+constexpr int kLinkSize = 14;
+
+// The bill table's cells: the repeat column's schedule as text with a link
+// after it that shows the schedule in the repeats view, and the overdue
+// column's days in red.
+class BillCellDelegate final : public QStyledItemDelegate
+{
+public:
+    BillCellDelegate(QAbstractItemModel *model, std::function<void(int row)> follow,
+                     QObject *parent)
+        : QStyledItemDelegate(parent), m_model(model), m_follow(std::move(follow))
+    {
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        if (!isRepeatCell(index)) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        QStyleOptionViewItem text = option;
+        text.rect.setRight(option.rect.right() - kLinkSize - 4);
+        QStyledItemDelegate::paint(painter, text, index);
+        const QIcon icon = QIcon::fromTheme(
+            QStringLiteral("go-next"), QApplication::style()->standardIcon(QStyle::SP_ArrowRight));
+        icon.paint(painter, linkRect(option, index));
+    }
+
+    bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
+                     const QModelIndex &index) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease && isRepeatCell(index)) {
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            if (linkRect(option, index).contains(mouse->position().toPoint())) {
+                m_follow(index.row());
+                return true;
+            }
+        }
+        return QStyledItemDelegate::editorEvent(event, model, option, index);
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.isValid() && tagOf(index) == TWBillColumnOverdue &&
+            !option->state.testFlag(QStyle::State_Selected))
+            option->palette.setColor(QPalette::Text, QColor(Qt::red));
+    }
+
+private:
+    int tagOf(const QModelIndex &index) const
+    {
+        return m_model->headerData(index.column(), Qt::Horizontal, Qt::UserRole).toInt();
+    }
+    bool isRepeatCell(const QModelIndex &index) const
+    {
+        return index.isValid() && tagOf(index) == TWBillColumnRepeat &&
+               !index.data(Qt::DisplayRole).toString().isEmpty();
+    }
+    // Right after the text, inside the cell.
+    QRect linkRect(const QStyleOptionViewItem &option, const QModelIndex &index) const
+    {
+        const int textWidth =
+            option.fontMetrics.horizontalAdvance(index.data(Qt::DisplayRole).toString());
+        const int x =
+            std::min(option.rect.left() + 6 + textWidth + 4, option.rect.right() - kLinkSize - 2);
+        return QRect(x, option.rect.center().y() - kLinkSize / 2, kLinkSize, kLinkSize);
+    }
+
+    QAbstractItemModel *m_model;
+    std::function<void(int row)> m_follow;
+};
+
+// What a sort compares, read once per bill.
+struct SortKey {
+    TWBillPtr bill;
+    bool hasMerchant = false;
+    QString merchantName;
+    TWRepeatPtr repeat;
+    TWBillFigures figures;
+};
+
+int compareKeys(const SortKey &a, const SortKey &b, int tag)
+{
+    using namespace TWWorkCompare;
+    const TWBill &x = *a.bill;
+    const TWBill &y = *b.bill;
+    switch (tag) {
+    case TWBillColumnDate:
+        return date(x.date(), y.date());
+    case TWBillColumnMerchant:
+        return text(a.merchantName, b.merchantName, !a.hasMerchant, !b.hasMerchant);
+    case TWBillColumnName:
+        return text(x.name(), y.name());
+    case TWBillColumnNotes:
+        return text(x.notes(), y.notes());
+    case TWBillColumnReceived:
+        return value(x.received(), y.received());
+    case TWBillColumnPaid:
+        return value(x.paid(), y.paid());
+    case TWBillColumnDue: {
+        // Bills without a due date come after those with one.
+        const bool hasX = x.dueDate().isValid(), hasY = y.dueDate().isValid();
+        if (!hasX || !hasY)
+            return hasX == hasY ? 0 : (hasX ? -1 : 1);
+        return date(x.dueDate(), y.dueDate());
+    }
+    case TWBillColumnRepeat:
+        // A bill without a schedule comes first, as a missing text does.
+        if (!a.repeat || !b.repeat)
+            return bool(a.repeat) == bool(b.repeat) ? 0 : (a.repeat ? 1 : -1);
+        return a.repeat->compare(*b.repeat);
+    case TWBillColumnTotal:
+        return value(a.figures.total, b.figures.total);
+    case TWBillColumnOwe:
+        return value(a.figures.owe, b.figures.owe);
+    case TWBillColumnPercentPaid:
+        return value(a.figures.percentPaid, b.figures.percentPaid);
+    case TWBillColumnOverdue:
+        // Overdue first; among them the later due date (fewer days) first.
+        if (a.figures.overdue != b.figures.overdue)
+            return a.figures.overdue ? -1 : 1;
+        return a.figures.overdue ? -date(x.dueDate(), y.dueDate()) : 0;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+QList<TWWorkColumn> TWMerchantController::billColumns()
+{
+    const auto column = [](int tag, const char *identifier, TWWorkColumn::Kind kind, bool right,
+                           int fit = 0) {
+        TWWorkColumn result;
+        result.tag = tag;
+        result.identifier = QString::fromLatin1(identifier);
+        result.titleKey = identifier;
+        result.kind = kind;
+        result.rightAligned = right;
+        result.minimumFit = fit;
+        return result;
+    };
+    using K = TWWorkColumn;
+    return {column(TWBillColumnDate, "date", K::Date, false, 80),
+            column(TWBillColumnMerchant, "merchant", K::Text, false),
+            column(TWBillColumnName, "name", K::Text, false),
+            column(TWBillColumnReceived, "received", K::CheckBox, false, 65),
+            column(TWBillColumnPaid, "paid", K::CheckBox, false, 45),
+            column(TWBillColumnDue, "due", K::Date, false, 80),
+            column(TWBillColumnRepeat, "repeat", K::Text, false),
+            column(TWBillColumnTotal, "total", K::Text, true),
+            column(TWBillColumnOwe, "owe", K::Text, true),
+            column(TWBillColumnPercentPaid, "percentPaid", K::Text, true),
+            column(TWBillColumnOverdue, "overdue", K::Text, false),
+            column(TWBillColumnNotes, "notes", K::Text, false)};
+}
+
+TWMerchantController::TWMerchantController(QObject *parent, int mode)
+    : TWMerchantDetail(parent), m_mode(mode)
+{
+}
+
+TWMerchantController::~TWMerchantController()
+{
+    if (m_preferencesObserver)
+        TWNotificationCenter::defaultCenter().removeObserver(m_preferencesObserver);
+    delete m_sheet;
+    delete m_register;
+    delete m_view;
+}
+
+void TWMerchantController::setBusinessController(TWBusinessController *controller)
+{
+    TWMerchantDetail::setBusinessController(controller);
+    if (m_register)
+        m_register->setBusinessController(controller);
+}
+
+void TWMerchantController::setBusiness(TWBusiness *business)
+{
+    TWMerchantDetail::setBusiness(business);
+    if (m_table)
+        m_table->setBusiness(business);
+    if (m_register)
+        m_register->setBusiness(business);
+}
+
+QWidget *TWMerchantController::view()
+{
+    if (!m_view)
+        build();
+    return m_view;
+}
+
+void TWMerchantController::build()
+{
+    m_view = new QWidget;
+    m_view->setObjectName(QStringLiteral("merchantView"));
+    auto *outer = new QVBoxLayout(m_view);
+    outer->setContentsMargins(0, 0, 0, 0);
+    m_splitter = new QSplitter(Qt::Vertical, m_view);
+    m_splitter->setChildrenCollapsible(false);
+    outer->addWidget(m_splitter);
+
+    m_billsPane = new QWidget(m_splitter);
+    m_billsPane->setMinimumHeight(kMinimumPaneHeight);
+    auto *pane = new QVBoxLayout(m_billsPane);
+    pane->setContentsMargins(0, 0, 0, 0);
+    pane->setSpacing(0);
+    m_table = new TWWorkTable(this, TWColumnSettingsViewBills, billColumns(), m_billsPane, this);
+    m_table->table()->setObjectName(QStringLiteral("billsTable"));
+    m_table->setBusiness(m_business);
+    pane->addWidget(m_table->table(), 1);
+    m_table->table()->setItemDelegate(new BillCellDelegate(
+        m_table->model(), [this](int row) { doRepeatButton(m_bills.value(row)); }, m_table));
+
+    auto *bar = new QWidget(m_billsPane);
+    auto *barLayout = new QHBoxLayout(bar);
+    barLayout->setContentsMargins(8, 4, 8, 5);
+    m_addDelete = new TWAddDeleteControl(bar);
+    m_addDelete->segment(0)->setToolTip(TWLocalized("newBill"));
+    connect(m_addDelete, &TWAddDeleteControl::segmentClicked, this,
+            [this](int segment) { doAddDelete(segment); });
+    m_countLabel = new QLabel(bar);
+    m_countLabel->setObjectName(QStringLiteral("billsCountLabel"));
+    m_totalLabel = new QLabel(bar);
+    m_totalLabel->setObjectName(QStringLiteral("billsTotalLabel"));
+    barLayout->addWidget(m_addDelete);
+    barLayout->addStretch(1);
+    barLayout->addWidget(m_countLabel);
+    barLayout->addStretch(1);
+    barLayout->addWidget(m_totalLabel);
+    pane->addWidget(bar);
+    if (m_mode == ModeRepeat)
+        bar->hide();
+
+    m_register = new TWTransactionsController();
+    m_register->setBusinessController(m_document);
+    m_register->setBusiness(m_business);
+    m_register->setMode(5);
+    QWidget *payments = m_register->view();
+    payments->setMinimumHeight(kMinimumPaneHeight);
+    m_splitter->addWidget(payments);
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    connect(m_splitter, &QSplitter::splitterMoved, this, [this] {
+        if (m_restored && m_business && m_mode == ModeMerchants)
+            m_business->setMerchantDividerPosition(m_billsPane->height());
+    });
+
+    m_preferencesObserver = TWNotificationCenter::defaultCenter().addObserver(
+        QStringLiteral("preferences"), nullptr, [this](const TWNotification &) {
+            m_table->clearSelection();
+            m_table->reload();
+        });
+}
+
+void TWMerchantController::restoreFrame()
+{
+    if (!m_splitter || !m_business)
+        return;
+    const int total = std::max(m_splitter->height(), 2 * kMinimumPaneHeight);
+    const int top = std::clamp(int(m_business->merchantDividerPosition()), kMinimumPaneHeight,
+                               std::max(kMinimumPaneHeight, total - kMinimumPaneHeight));
+    m_splitter->setSizes({top, total - top});
+    m_restored = true;
+}
+
+void TWMerchantController::setMerchants(const TWMerchantList &merchants)
+{
+    TWMerchantDetail::setMerchants(merchants);
+    update();
+}
+
+void TWMerchantController::setRepeat(const TWRepeatPtr &repeat)
+{
+    m_repeat = repeat;
+}
+
+void TWMerchantController::loadSettings()
+{
+    m_table->loadSettings(shownMerchantCount(), {QStringLiteral("merchant")});
+}
+
+void TWMerchantController::update()
+{
+    if (!m_view)
+        view();
+    loadSettings();
+    m_table->updateColumns();
+    if (!m_registerShown) {
+        m_registerShown = true;
+        m_register->update();
+    }
+    updateMerchant();
+}
+
+// ---- Listing ----
+
+void TWMerchantController::updateMerchant()
+{
+    if (!m_table)
+        return;
+    m_table->clearSelection();
+    m_bills.clear();
+    if (m_business) {
+        if (m_mode == ModeRepeat) {
+            if (m_repeat)
+                for (const TWRepeatItem &item :
+                     m_business->itemsWithRepeatIdentifier(m_repeat->identifier()))
+                    if (const TWBillPtr bill = item.record<TWBill>())
+                        m_bills.append(bill);
+        } else {
+            m_bills = m_business->billsWithMerchants(m_merchants);
+        }
+    }
+    refreshFigures();
+    m_figuresFresh = true;
+    updateMerchantCountTotal();
+    m_table->updateSortDescriptors();
+    m_figuresFresh = false;
+    rebuildRowIndex();
+    m_table->table()->scrollToTop();
+    updateTransactions();
+    updateAddDeleteEnabled();
+}
+
+void TWMerchantController::refreshFigures()
+{
+    m_figures.clear();
+    if (!m_business)
+        return;
+    for (const TWBillPtr &bill : std::as_const(m_bills)) {
+        bill->updateTransactions(*m_business);
+        const TWPaymentEntryList entries =
+            TWPaymentEntry::entriesWithTransactions(bill->transactions(), *m_business);
+        TWBillFigures figures;
+        figures.total = bill->totalWithEntries(entries);
+        figures.owe = bill->oweWithEntries(entries);
+        figures.percentPaid = bill->percentPaidWithEntries(entries);
+        figures.overdue = bill->overdueWithEntries(entries);
+        m_figures.insert(bill->identifier(), figures);
+    }
+}
+
+TWBillFigures TWMerchantController::figures(const TWBill &bill) const
+{
+    return m_figures.value(bill.identifier());
+}
+
+void TWMerchantController::rebuildRowIndex()
+{
+    m_rows.clear();
+    for (int row = 0; row < m_bills.size(); ++row)
+        m_rows.insert(m_bills.at(row)->identifier(), row);
+}
+
+void TWMerchantController::updateTransactions()
+{
+    if (!m_register)
+        return;
+    TWBillList chosen = selectedBills();
+    if (chosen.isEmpty())
+        chosen = m_bills;
+    m_register->setBills(chosen);
+    m_register->updateTransactions();
+    updateMerchantCountTotal();
+    if (m_document)
+        m_document->updateCountTotal();
+}
+
+void TWMerchantController::transactionsUpdated()
+{
+    if (!m_table)
+        return;
+    // The same bills stay listed: their figures and rows are refreshed in
+    // place, keeping the selection.
+    refreshFigures();
+    QList<int> rows;
+    for (int row = 0; row < m_bills.size(); ++row)
+        rows.append(row);
+    m_table->refreshRows(rows);
+    updateTransactions();
+}
+
+// ---- Cells ----
+
+QString TWMerchantController::money(qint64 value) const
+{
+    const TWUnit *home =
+        m_business && m_business->homeUnit() ? m_business->homeUnit().get() : nullptr;
+    return TWFormatter::formatter().valueString(value, home, true, true, false, true, true,
+                                                m_business);
+}
+
+int TWMerchantController::workRowCount(const TWWorkTable *) const
+{
+    return int(m_bills.size());
+}
+
+QString TWMerchantController::workText(const TWWorkTable *, int row, int tag) const
+{
+    const TWBillPtr bill = m_bills.value(row);
+    if (!bill)
+        return {};
+    const TWFormatter &formatter = TWFormatter::formatter();
+    switch (tag) {
+    case TWBillColumnDate:
+        return formatter.shortDateString(bill->date());
+    case TWBillColumnMerchant: {
+        const TWMerchantPtr merchant =
+            m_business ? m_business->merchantWithIdentifier(bill->merchantIdentifier()) : nullptr;
+        return merchant ? merchant->name() : QString();
+    }
+    case TWBillColumnName:
+        return bill->name();
+    case TWBillColumnDue:
+        return bill->dueDate().isValid() ? formatter.shortDateString(bill->dueDate()) : QString();
+    case TWBillColumnRepeat: {
+        const TWRepeatPtr repeat = m_business && bill->repeatIdentifier() != 0
+                                       ? m_business->repeatWithIdentifier(bill->repeatIdentifier())
+                                       : nullptr;
+        return repeat ? formatter.repeatString(repeat->interval(), repeat->intervalUnit(),
+                                               repeat->endDate())
+                      : QString();
+    }
+    case TWBillColumnTotal:
+        return money(figures(*bill).total);
+    case TWBillColumnOwe:
+        return money(figures(*bill).owe);
+    case TWBillColumnPercentPaid:
+        return QStringLiteral("%1%").arg(
+            formatter.percentValueString(figures(*bill).percentPaid, 0));
+    case TWBillColumnOverdue:
+        return figures(*bill).overdue ? formatter.overdueDateString(bill->dueDate()) : QString();
+    case TWBillColumnNotes:
+        return bill->notes();
+    default:
+        return {};
+    }
+}
+
+bool TWMerchantController::workChecked(const TWWorkTable *, int row, int tag) const
+{
+    const TWBillPtr bill = m_bills.value(row);
+    if (!bill)
+        return false;
+    if (tag == TWBillColumnReceived)
+        return bill->received();
+    if (tag == TWBillColumnPaid)
+        return bill->paid();
+    return false;
+}
+
+QColor TWMerchantController::billColour(const TWBill &bill) const
+{
+    const TWPreferences &preferences = TWPreferences::preferences();
+    const TWBillFigures shown = figures(bill);
+    if (shown.overdue)
+        return preferences.overdueColour();
+    if (shown.owe >= 1)
+        return preferences.oweColour();
+    if (bill.paid())
+        return preferences.paidColour();
+    return preferences.billColour();
+}
+
+QColor TWMerchantController::workRowColour(const TWWorkTable *, int row) const
+{
+    const TWBillPtr bill = m_bills.value(row);
+    return bill ? billColour(*bill) : QColor();
+}
+
+// ---- Sorting ----
+
+int TWMerchantController::compareBills(const TWBill &a, const TWBill &b, int tag) const
+{
+    const auto keyOf = [this](const TWBill &bill) {
+        SortKey key;
+        key.bill = std::make_shared<TWBill>(bill);
+        const TWMerchantPtr merchant =
+            m_business ? m_business->merchantWithIdentifier(bill.merchantIdentifier()) : nullptr;
+        key.hasMerchant = bool(merchant);
+        key.merchantName = merchant ? merchant->name() : QString();
+        key.repeat = m_business && bill.repeatIdentifier() != 0
+                         ? m_business->repeatWithIdentifier(bill.repeatIdentifier())
+                         : nullptr;
+        key.figures = figures(bill);
+        return key;
+    };
+    return compareKeys(keyOf(a), keyOf(b), tag);
+}
+
+void TWMerchantController::workSort(TWWorkTable *, int tag, bool ascending)
+{
+    if (!m_figuresFresh)
+        refreshFigures();
+    // Each bill's keys once, then a stable sort of the keys.
+    QList<SortKey> keys;
+    keys.reserve(m_bills.size());
+    for (const TWBillPtr &bill : std::as_const(m_bills)) {
+        SortKey key;
+        key.bill = bill;
+        if (tag == TWBillColumnMerchant) {
+            const TWMerchantPtr merchant =
+                m_business ? m_business->merchantWithIdentifier(bill->merchantIdentifier())
+                           : nullptr;
+            key.hasMerchant = bool(merchant);
+            key.merchantName = merchant ? merchant->name() : QString();
+        } else if (tag == TWBillColumnRepeat && m_business && bill->repeatIdentifier() != 0) {
+            key.repeat = m_business->repeatWithIdentifier(bill->repeatIdentifier());
+        }
+        key.figures = m_figures.value(bill->identifier());
+        keys.append(std::move(key));
+    }
+    std::stable_sort(
+        keys.begin(), keys.end(), [tag, ascending](const SortKey &a, const SortKey &b) {
+            int order = compareKeys(a, b, tag);
+            if (!ascending)
+                order = -order;
+            if (order == 0)
+                order = TWWorkCompare::value(a.bill->identifier(), b.bill->identifier());
+            return order < 0;
+        });
+    for (int i = 0; i < keys.size(); ++i)
+        m_bills[i] = keys.at(i).bill;
+    rebuildRowIndex();
+}
+
+// ---- Rows ----
+
+TWBillList TWMerchantController::billsForRowIndexes(const QList<int> &rows) const
+{
+    TWBillList bills;
+    for (int row : rows)
+        if (row >= 0 && row < m_bills.size())
+            bills.append(m_bills.at(row));
+    return bills;
+}
+
+QList<int> TWMerchantController::rowIndexesForBills(const TWBillList &bills) const
+{
+    QList<int> rows;
+    for (const TWBillPtr &bill : bills)
+        if (bill)
+            if (const int row = billRow(*bill); row >= 0 && !rows.contains(row))
+                rows.append(row);
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+int TWMerchantController::billRow(const TWBill &bill) const
+{
+    return m_rows.value(bill.identifier(), -1);
+}
+
+TWBillList TWMerchantController::selectedBills() const
+{
+    return m_table ? billsForRowIndexes(m_table->selectedRows()) : TWBillList();
+}
+
+void TWMerchantController::selectBill(const TWBillPtr &bill)
+{
+    if (!bill || !m_table)
+        return;
+    const int row = billRow(*bill);
+    if (row >= 0)
+        m_table->selectRow(row);
+}
+
+QList<qint32> TWMerchantController::selectedItemIdentifiers() const
+{
+    QList<qint32> identifiers;
+    for (const TWBillPtr &bill : selectedBills())
+        identifiers.append(bill->identifier());
+    return identifiers;
+}
+
+void TWMerchantController::selectItemWithIdentifier(qint32 identifier)
+{
+    const int row = m_rows.value(identifier, -1);
+    if (row >= 0 && m_table)
+        m_table->selectRow(row);
+}
+
+bool TWMerchantController::billsHasFirstResponder() const
+{
+    return m_table && m_table->hasFirstResponder();
+}
+
+bool TWMerchantController::transactionsHasFirstResponder() const
+{
+    return m_register && m_register->hasFirstResponder();
+}
+
+bool TWMerchantController::hasFirstResponder(TWFocusList list) const
+{
+    switch (list) {
+    case TWFocusList::Bills:
+        return billsHasFirstResponder();
+    case TWFocusList::MerchantTransactions:
+        return transactionsHasFirstResponder();
+    default:
+        return billsHasFirstResponder() || transactionsHasFirstResponder();
+    }
+}
+
+QList<TWListMenuItem> TWMerchantController::fieldMenuItems(TWFocusList list, TWAction action) const
+{
+    return list == TWFocusList::Bills && m_table ? m_table->fieldMenuItems(action)
+                                                 : QList<TWListMenuItem>();
+}
+
+std::optional<QVariantMap> TWMerchantController::listSettings(TWFocusList list) const
+{
+    if (list != TWFocusList::Bills || !m_table || !m_table->settingsLoaded())
+        return std::nullopt;
+    return m_table->settings();
+}
+
+TWRegisterDetail *TWMerchantController::transactionsController() const
+{
+    return m_register;
+}
+
+// ---- Permissions ----
+
+bool TWMerchantController::canAddBill() const
+{
+    return m_mode == ModeMerchants && shownMerchantCount() == 1;
+}
+
+bool TWMerchantController::canEditBill(bool context) const
+{
+    return m_table && m_table->hasSelected(context, true, false);
+}
+
+bool TWMerchantController::canDuplicateBill(bool context) const
+{
+    return m_mode == ModeMerchants && m_table && m_table->hasSelected(context, false, false);
+}
+
+bool TWMerchantController::canDeleteBill(bool context) const
+{
+    return m_table && m_table->hasSelected(context, false, false);
+}
+
+bool TWMerchantController::canMarkBill(bool context) const
+{
+    return m_table && m_table->hasSelected(context, false, false);
+}
+
+bool TWMerchantController::canAddTransaction() const
+{
+    const TWBillList chosen = selectedBills();
+    if (chosen.isEmpty())
+        return false;
+    const qint32 merchant = chosen.first()->merchantIdentifier();
+    return std::all_of(chosen.begin(), chosen.end(), [merchant](const TWBillPtr &bill) {
+        return bill->merchantIdentifier() == merchant;
+    });
+}
+
+bool TWMerchantController::validationQuery(TWQuery query, bool context) const
+{
+    switch (query) {
+    case TWQuery::CanAddBill:
+        return canAddBill();
+    case TWQuery::CanEditBill:
+        return canEditBill(context);
+    case TWQuery::CanDuplicateBill:
+        return canDuplicateBill(context);
+    case TWQuery::CanDeleteBill:
+        return canDeleteBill(context);
+    case TWQuery::CanMarkBill:
+        return canMarkBill(context);
+    case TWQuery::CanAddTransaction:
+        return canAddTransaction();
+    default:
+        return false;
+    }
+}
+
+// ---- Count, total and buttons ----
+
+void TWMerchantController::updateMerchantCountTotal()
+{
+    if (!m_countLabel || m_mode != ModeMerchants || !m_business)
+        return;
+    const qsizetype listed = m_bills.size();
+    const QString noun = TWLocalized(listed == 1 ? "billLower" : "billsLower");
+    const QList<int> rows = m_table->selectedRows();
+    const QString allText = money(m_business->transactionHomeOwingWithMerchants(m_merchants));
+    if (rows.isEmpty()) {
+        m_countLabel->setText(QStringLiteral("%1 %2").arg(listed).arg(noun));
+        m_totalLabel->setText(allText);
+    } else {
+        m_countLabel->setText(QStringLiteral("%1 / %2 %3").arg(rows.size()).arg(listed).arg(noun));
+        const qint64 selected = m_business->transactionHomeOwingWithBills(billsForRowIndexes(rows));
+        m_totalLabel->setText(QStringLiteral("%1 / %2").arg(money(selected), allText));
+    }
+}
+
+void TWMerchantController::updateMerchantCountTotalFrame()
+{
+    if (!m_countLabel)
+        return;
+    const bool shown = m_mode == ModeMerchants;
+    m_countLabel->setVisible(shown);
+    m_totalLabel->setVisible(shown);
+}
+
+void TWMerchantController::updateAddDeleteEnabled()
+{
+    if (!m_addDelete)
+        return;
+    m_addDelete->setSegmentEnabled(0, canAddBill());
+    m_addDelete->setSegmentEnabled(1, m_table && !m_table->selectedRows().isEmpty());
+    if (m_document)
+        m_document->updateDetailButtonsEnabled();
+}
+
+void TWMerchantController::workSelectionChanged(TWWorkTable *)
+{
+    updateTransactions();
+    updateAddDeleteEnabled();
+}
+
+void TWMerchantController::doAddDelete(int segment)
+{
+    if (segment == 0 && canAddBill())
+        newBill();
+    else if (segment == 1)
+        deleteSelectedBill(false);
+    updateAddDeleteEnabled();
+}
+
+void TWMerchantController::presentError(const TWError &error) const
+{
+    if (m_document)
+        m_document->presentError(error);
+}
+
+void TWMerchantController::changed() const
+{
+    if (m_document)
+        m_document->updateChangeCount(0);
+}
+
+QWidget *TWMerchantController::alertWindow() const
+{
+    return m_view ? m_view->window() : nullptr;
+}
+
+// ---- Column commands ----
+
+void TWMerchantController::toggleFieldVisible(int tag)
+{
+    if (m_table)
+        m_table->toggleFieldVisible(tag);
+}
+
+void TWMerchantController::updateSortBy(int tag, bool apply)
+{
+    if (m_table)
+        m_table->updateSortBy(tag, apply);
+}
+
+void TWMerchantController::updateSortDirection(bool ascending, bool apply)
+{
+    if (m_table)
+        m_table->updateSortDirection(ascending, apply);
+}
+
+// ---- The payment register's commands ----
+
+void TWMerchantController::editSelectedTransaction(bool context)
+{
+    if (m_register)
+        m_register->editSelectedTransaction(context);
+}
+
+void TWMerchantController::deleteSelectedTransaction(bool context)
+{
+    if (m_register)
+        m_register->deleteSelectedTransaction(context);
+}
+
+void TWMerchantController::updateSelectedConvertedTotals(bool context)
+{
+    if (m_register)
+        m_register->updateSelectedConvertedTotals(context);
+}
+
+void TWMerchantController::showSelectedRelatedTransactions(bool context)
+{
+    if (m_register)
+        m_register->showSelectedRelatedTransactions(context);
+}

@@ -1,0 +1,714 @@
+// The merchants view: bill figures and row colours, the sort rules, the
+// register of the chosen bills' payments, paying bills, deleting bills with
+// closed payments, marking, duplicating, the bill sheet, and the list of one
+// schedule's bills in the repeats view.
+
+#include "TWWorkTestSupport.h"
+
+#include "TWBillController.h"
+#include "TWMerchantController.h"
+#include "TWRepeatController.h"
+#include "TWRepeatsController.h"
+#include "TWTransactionsController.h"
+#include "TWWindowController.h"
+
+#include "TWMasterController.h"
+#include "TWRecordEditors.h"
+
+#include "TWDenyGuard.h"
+
+#include "TWAccount.h"
+#include "TWClock.h"
+#include "TWFormatter.h"
+#include "TWLocalized.h"
+#include "TWMerchant.h"
+#include "TWRelationship.h"
+#include "TWRepeat.h"
+#include "TWTestSupport.h"
+
+#include <QCheckBox>
+#include <QDateTimeEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+
+namespace
+{
+
+// Takes the transaction the view hands over instead of showing an editor.
+class CapturingEditor final : public TWTransactionEditor
+{
+public:
+    using TWTransactionEditor::TWTransactionEditor;
+    ~CapturingEditor() override { delete m_view; }
+    // The sheet window takes the view: made on demand, deleted only when left.
+    QWidget *view() override
+    {
+        if (!m_view)
+            m_view = new QWidget;
+        return m_view;
+    }
+    void setTransaction(const TWTransactionPtr &t) override { given = t; }
+    TWTransactionPtr transaction() const override { return given; }
+    TWTransactionPtr editTransaction() const override { return given; }
+    void setRelationships(const TWRelationshipList &list) override { relationships = list; }
+    void setIsImport(bool) override {}
+    bool saved() const override { return false; }
+    void updateWithNewAccount(const TWAccountPtr &) override {}
+
+    static inline TWTransactionPtr given;
+    static inline TWRelationshipList relationships;
+    static inline int modeGiven = -1;
+    void update() override { modeGiven = mode(); }
+
+private:
+    QPointer<QWidget> m_view;
+};
+
+class MerchantsView : public TWWorkTest
+{
+protected:
+    void SetUp() override
+    {
+        TWWorkTest::SetUp();
+        CapturingEditor::given = nullptr;
+        CapturingEditor::relationships.clear();
+        CapturingEditor::modeGiven = -1;
+        TWAppRegistry::registry().setEditorFactory(
+            TWEditorKind::Transaction, [](QObject *parent) { return new CapturingEditor(parent); });
+        merchant = addMerchant(QStringLiteral("Paper Co"));
+        bank = accountOfType(TWAccountTypeBank, QStringLiteral("Bank"));
+        expense = accountOfType(TWAccountTypeExpense, QStringLiteral("Supplies"));
+    }
+    void TearDown() override
+    {
+        view.reset();
+        TWWorkTest::TearDown();
+    }
+
+    TWMerchantPtr addMerchant(const QString &name)
+    {
+        TWMerchantPtr made = TWMerchant::merchantWithIdentifier(
+            business->nextMerchantIdentifier(), name, QString(), 0, 0, QImage(), QString(),
+            QString(), QString(), QUrl(), QString(), QString());
+        EXPECT_FALSE(business->addMerchant(made, false));
+        return made;
+    }
+    TWAccountPtr accountOfType(TWAccountType type, const QString &name,
+                               const QString &unit = QStringLiteral("USD"))
+    {
+        for (const TWAccountPtr &account : business->accounts())
+            if (account->accountType() == type && account->unit() &&
+                account->unit()->code() == unit)
+                return account;
+        TWAccountPtr made = TWAccount::accountWithIdentifier(
+            business->nextAccountIdentifier(), name, 0, 0, type, QString(), QImage(),
+            business->unitWithCode(unit), QString());
+        EXPECT_FALSE(business->addAccount(made, false));
+        return made;
+    }
+    TWBillPtr addBill(const QString &name, const QDateTime &due = {},
+                      const TWMerchantPtr &owner = nullptr, qint32 repeat = 0)
+    {
+        TWBillPtr made = TWBill::billWithDate(twLocal(2026, 3, 1), name, true, false, due, repeat,
+                                              QString(), (owner ? owner : merchant)->identifier(),
+                                              business->nextBillIdentifier());
+        EXPECT_FALSE(business->addBill(made, false));
+        return made;
+    }
+    // A transaction on the payable account linked to the bill: a charge is a
+    // credit (negative), a payment a debit.
+    TWTransactionPtr addEntry(const TWBillPtr &bill, qint64 total, const TWAccountPtr &other,
+                              const TWAccountPtr &payable = nullptr, qint64 home = 0)
+    {
+        const TWAccountPtr ap =
+            payable ? payable
+                    : accountOfType(TWAccountTypeAccountsPayable, QStringLiteral("Payable"));
+        TWTransactionPtr t = TWTransaction::transactionWithBusiness(*business);
+        t->setDate(twLocal(2026, 3, 2));
+        t->setAccount1Identifier(ap->identifier());
+        t->setAccount2Identifier(other->identifier());
+        t->setUnit(ap->unit());
+        t->setTotal(total);
+        t->setTotalAccount1(total);
+        t->setTotalAccount2(home ? home : total);
+        t->setTotalBusiness(home ? home : total);
+        EXPECT_FALSE(business->addTransaction(t, false, false, false, false));
+        EXPECT_FALSE(business->addRelationship(
+            TWRelationship::relationshipWithType(
+                TWRelationshipTypeBillPayment, 0.0, bill->merchantIdentifier(), bill->identifier(),
+                t->identifier(), 0, business->nextRelationshipIdentifier()),
+            false));
+        return t;
+    }
+    void open(const TWMerchantList &merchants, int mode = TWMerchantController::ModeMerchants,
+              const TWRepeatPtr &repeat = nullptr)
+    {
+        view = std::make_unique<TWMerchantController>(nullptr, mode);
+        view->setBusinessController(document.get());
+        view->setBusiness(business);
+        view->view()->resize(1000, 600);
+        view->view()->show();
+        view->setRepeat(repeat);
+        if (mode == TWMerchantController::ModeMerchants)
+            view->setMerchants(merchants);
+        else
+            view->update();
+    }
+    QString cell(int row, int tag) const { return view->workText(view->table(), row, tag); }
+    int rowOf(const TWBillPtr &bill) const { return view->billRow(*bill); }
+    void select(const TWBillList &bills)
+    {
+        view->table()->clearSelection();
+        QItemSelection selection;
+        for (const TWBillPtr &bill : bills) {
+            const int row = rowOf(bill);
+            selection.select(view->table()->model()->index(row, 0),
+                             view->table()->model()->index(row, 0));
+        }
+        view->table()->table()->selectionModel()->select(
+            selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+
+    std::unique_ptr<TWMerchantController> view;
+    TWMerchantPtr merchant;
+    TWAccountPtr bank;
+    TWAccountPtr expense;
+};
+
+} // namespace
+
+TEST_F(MerchantsView, CellsShowTheFiguresInTheHomeCurrencyAndRowsTakeTheirColour)
+{
+    TWFixedClock clock(2026, 3, 20, 12, 0, 0);
+    TWPreferences &preferences = TWPreferences::preferences();
+    preferences.setOverdueColour(QColor(200, 0, 0));
+    preferences.setOweColour(QColor(0, 0, 200));
+    preferences.setPaidColour(QColor(0, 150, 0));
+    preferences.setBillColour(QColor(10, 10, 10));
+    const TWAccountPtr payableEuro = accountOfType(
+        TWAccountTypeAccountsPayable, QStringLiteral("Payable EUR"), QStringLiteral("EUR"));
+    const TWBillPtr half = addBill(QStringLiteral("Half"), twLocal(2026, 3, 18));
+    addEntry(half, -10000, expense);
+    addEntry(half, 5000, bank);
+    // Charged in euros: the columns show the home amount.
+    const TWBillPtr euro = addBill(QStringLiteral("Euro"));
+    addEntry(euro, -10000, expense, payableEuro, -12000);
+    const TWBillPtr paid = addBill(QStringLiteral("Paid"), twLocal(2026, 3, 1));
+    paid->setPaid(true);
+    ASSERT_FALSE(business->updateBill(paid, false));
+    const TWBillPtr plain = addBill(QStringLiteral("Plain"));
+    open({merchant});
+
+    const int h = rowOf(half);
+    EXPECT_EQ(cell(h, TWBillColumnTotal), QStringLiteral("$100.00"));
+    EXPECT_EQ(cell(h, TWBillColumnOwe), QStringLiteral("$50.00"));
+    EXPECT_EQ(cell(h, TWBillColumnPercentPaid), QStringLiteral("50%"));
+    EXPECT_EQ(cell(h, TWBillColumnOverdue),
+              TWFormatter::formatter().overdueDateString(half->dueDate()));
+    EXPECT_FALSE(cell(h, TWBillColumnOverdue).isEmpty());
+    EXPECT_EQ(view->billColour(*half), QColor(200, 0, 0));
+    const int e = rowOf(euro);
+    EXPECT_EQ(cell(e, TWBillColumnTotal), QStringLiteral("$120.00"));
+    EXPECT_EQ(cell(e, TWBillColumnPercentPaid), QStringLiteral("0%"));
+    EXPECT_TRUE(cell(e, TWBillColumnDue).isEmpty());
+    EXPECT_TRUE(cell(e, TWBillColumnOverdue).isEmpty());
+    EXPECT_EQ(view->billColour(*euro), QColor(0, 0, 200));
+    // Past its due date but owing nothing: not overdue, and marked paid.
+    EXPECT_EQ(view->billColour(*paid), QColor(0, 150, 0));
+    EXPECT_EQ(view->billColour(*plain), QColor(10, 10, 10));
+    EXPECT_TRUE(view->workChecked(view->table(), rowOf(plain), TWBillColumnReceived));
+    EXPECT_FALSE(view->workChecked(view->table(), rowOf(plain), TWBillColumnPaid));
+
+    // The count and total line: every listed bill, then the selection.
+    EXPECT_EQ(view->countLabel()->text(), QStringLiteral("4 ") + TWLocalized("billsLower"));
+    EXPECT_EQ(view->totalLabel()->text(), QStringLiteral("$170.00"));
+    select({half});
+    EXPECT_EQ(view->countLabel()->text(), QStringLiteral("1 / 4 ") + TWLocalized("billsLower"));
+    EXPECT_EQ(view->totalLabel()->text(), QStringLiteral("$50.00 / $170.00"));
+
+    // A payment elsewhere: the rows are refreshed in place, the selection stays.
+    addEntry(half, 5000, bank);
+    view->transactionsUpdated();
+    EXPECT_EQ(cell(h, TWBillColumnOwe), QStringLiteral("$0.00"));
+    EXPECT_EQ(cell(h, TWBillColumnPercentPaid), QStringLiteral("100%"));
+    EXPECT_EQ(view->selectedBills(), TWBillList({half}));
+}
+
+TEST_F(MerchantsView, DueDatesSortWithMissingOnesLastAndTiesInIdentifierOrder)
+{
+    const TWBillPtr none1 = addBill(QStringLiteral("n1"));
+    const TWBillPtr late = addBill(QStringLiteral("late"), twLocal(2026, 5, 1));
+    const TWBillPtr early = addBill(QStringLiteral("early"), twLocal(2026, 4, 1));
+    const TWBillPtr same = addBill(QStringLiteral("same"), twLocal(2026, 4, 1));
+    const TWBillPtr none2 = addBill(QStringLiteral("n2"));
+    open({merchant});
+    view->updateSortBy(TWBillColumnDue, true);
+    EXPECT_EQ(view->bills(), TWBillList({early, same, late, none1, none2}));
+    view->updateSortDirection(false, true);
+    EXPECT_EQ(view->bills(), TWBillList({none1, none2, late, early, same}));
+    // Names: case-sensitive, plain order.
+    view->updateSortDirection(true, true);
+    view->updateSortBy(TWBillColumnName, true);
+    EXPECT_EQ(view->bills(), TWBillList({early, late, none1, none2, same}));
+}
+
+TEST_F(MerchantsView, OverdueBillsSortByFewestDaysFirstBeforeTheOthers)
+{
+    TWFixedClock clock(2026, 6, 1, 9, 0, 0);
+    const TWBillPtr current = addBill(QStringLiteral("current"), twLocal(2026, 7, 1));
+    addEntry(current, -1000, expense);
+    const TWBillPtr thirty = addBill(QStringLiteral("thirty"), twLocal(2026, 5, 2));
+    addEntry(thirty, -1000, expense);
+    const TWBillPtr two = addBill(QStringLiteral("two"), twLocal(2026, 5, 30));
+    addEntry(two, -1000, expense);
+    const TWBillPtr settled = addBill(QStringLiteral("settled"), twLocal(2026, 5, 1));
+    open({merchant});
+    view->updateSortBy(TWBillColumnOverdue, true);
+    EXPECT_EQ(view->bills(), TWBillList({two, thirty, current, settled}));
+    EXPECT_LT(view->compareBills(*two, *thirty, TWBillColumnOverdue), 0);
+    EXPECT_EQ(view->compareBills(*current, *settled, TWBillColumnOverdue), 0);
+    // Descending: the column order turns round, ties stay in identifier order.
+    view->updateSortDirection(false, true);
+    EXPECT_EQ(view->bills(), TWBillList({current, settled, thirty, two}));
+    // Owing and percent paid compare the amounts.
+    view->updateSortDirection(true, true);
+    view->updateSortBy(TWBillColumnOwe, true);
+    EXPECT_EQ(view->bills().first(), settled);
+}
+
+TEST_F(MerchantsView, TwoMerchantsShowTheMerchantColumnAndCannotAddBills)
+{
+    const TWMerchantPtr other = addMerchant(QStringLiteral("Ink Ltd"));
+    const TWBillPtr mine = addBill(QStringLiteral("A"));
+    const TWBillPtr theirs = addBill(QStringLiteral("B"), {}, other);
+    open({merchant});
+    EXPECT_EQ(view->table()->fieldColumn(TWBillColumnMerchant), -1);
+    EXPECT_TRUE(view->canAddBill());
+    view->setMerchants({merchant, other});
+    EXPECT_GE(view->table()->fieldColumn(TWBillColumnMerchant), 0);
+    EXPECT_FALSE(view->canAddBill());
+    EXPECT_FALSE(view->addDeleteControl()->isSegmentEnabled(0));
+    EXPECT_EQ(cell(rowOf(theirs), TWBillColumnMerchant), QStringLiteral("Ink Ltd"));
+    // The context menu still offers a new bill (disabled).
+    view->table()->setContextRows({});
+    std::unique_ptr<QMenu> menu(view->workContextMenu(view->table(), nullptr, false));
+    ASSERT_TRUE(menu);
+    ASSERT_EQ(menu->actions().size(), 1);
+    EXPECT_EQ(menu->actions().first()->text(), TWLocalized("newBill"));
+    EXPECT_FALSE(menu->actions().first()->isEnabled());
+    // Paying needs bills of one merchant.
+    select({mine, theirs});
+    EXPECT_FALSE(view->canAddTransaction());
+    select({});
+    EXPECT_FALSE(view->canAddTransaction());
+}
+
+TEST_F(MerchantsView, TheRegisterShowsThePaymentsOfTheChosenBillsOrOfAll)
+{
+    const TWBillPtr a = addBill(QStringLiteral("A"));
+    const TWBillPtr b = addBill(QStringLiteral("B"));
+    const TWBillPtr c = addBill(QStringLiteral("C"));
+    addEntry(a, -100, expense);
+    addEntry(b, -200, expense);
+    addEntry(c, -300, expense);
+    open({merchant});
+    EXPECT_EQ(view->paymentsRegister()->transactions().size(), 3);
+    select({a, c});
+    EXPECT_EQ(view->paymentsRegister()->transactions().size(), 2);
+    select({});
+    EXPECT_EQ(view->paymentsRegister()->transactions().size(), 3);
+}
+
+TEST_F(MerchantsView, PayingOneBillOpensATransactionInPayablesLinkedToIt)
+{
+    const TWBillPtr bill = addBill(QStringLiteral("Toner"));
+    const qsizetype accountsBefore = business->accounts().size();
+    bool hadPayable = false;
+    for (const TWAccountPtr &account : business->accounts())
+        hadPayable = hadPayable || account->accountType() == TWAccountTypeAccountsPayable;
+    open({merchant});
+    select({bill});
+    ASSERT_TRUE(view->canAddTransaction());
+    view->newTransaction(false);
+    ASSERT_TRUE(CapturingEditor::given);
+    const TWAccountPtr payable =
+        business->accountWithIdentifier(CapturingEditor::given->account1Identifier());
+    ASSERT_TRUE(payable);
+    EXPECT_EQ(payable->accountType(), TWAccountTypeAccountsPayable);
+    if (!hadPayable) {
+        // None existed: one was made, named after its type.
+        EXPECT_EQ(business->accounts().size(), accountsBefore + 1);
+        EXPECT_FALSE(payable->name().isEmpty());
+    }
+    EXPECT_EQ(CapturingEditor::given->total(), 0);
+    EXPECT_EQ(CapturingEditor::given->payee(), QStringLiteral("Paper Co"));
+    EXPECT_EQ(CapturingEditor::given->description(), QStringLiteral("Toner"));
+    EXPECT_EQ(CapturingEditor::modeGiven, 0);
+    ASSERT_EQ(CapturingEditor::relationships.size(), 1);
+    const TWRelationshipPtr link = CapturingEditor::relationships.first();
+    EXPECT_EQ(link->type(), std::uint32_t(TWRelationshipTypeBillPayment));
+    EXPECT_EQ(link->parentIdentifier(), merchant->identifier());
+    EXPECT_EQ(link->childIdentifier(), bill->identifier());
+    EXPECT_EQ(link->transactionIdentifier(), CapturingEditor::given->identifier());
+    // Nothing is stored until the editor saves.
+    EXPECT_FALSE(business->transactionWithIdentifier(CapturingEditor::given->identifier()));
+}
+
+TEST_F(MerchantsView, PayingSeveralBillsUsesTheirPayableAccountAndOneLinePerBill)
+{
+    const TWAccountPtr payableEuro = accountOfType(
+        TWAccountTypeAccountsPayable, QStringLiteral("Payable EUR"), QStringLiteral("EUR"));
+    const TWBillPtr a = addBill(QStringLiteral("A"));
+    const TWBillPtr b = addBill(QStringLiteral("B"));
+    addEntry(a, -10000, expense, payableEuro, -12000);
+    open({merchant});
+    select({a, b});
+    view->newTransaction(true);
+    ASSERT_TRUE(CapturingEditor::given);
+    EXPECT_EQ(CapturingEditor::modeGiven, 1);
+    EXPECT_TRUE(CapturingEditor::given->hasSplit());
+    EXPECT_EQ(CapturingEditor::given->activeAccountIdentifier(), payableEuro->identifier());
+    ASSERT_EQ(CapturingEditor::relationships.size(), 2);
+    QList<qint32> children;
+    for (const TWRelationshipPtr &link : CapturingEditor::relationships) {
+        children.append(link->childIdentifier());
+        EXPECT_NE(link->splitIdentifier(), 0);
+    }
+    EXPECT_EQ(children, QList<qint32>({a->identifier(), b->identifier()}));
+    int onPayable = 0;
+    for (const TWSplitPtr &split : CapturingEditor::given->splits())
+        onPayable += split->accountIdentifier() == payableEuro->identifier();
+    EXPECT_EQ(onPayable, 2);
+}
+
+TEST_F(MerchantsView, BillsWithAClosedPaymentAreNotDeleted)
+{
+    const TWBillPtr open1 = addBill(QStringLiteral("Open"));
+    const TWTransactionPtr normal = addEntry(open1, -500, expense);
+    const TWBillPtr closed = addBill(QStringLiteral("Closed"));
+    const TWTransactionPtr locked = addEntry(closed, -700, expense);
+    locked->setState(2);
+    ASSERT_FALSE(business->updateTransaction(locked, false, false, false, false));
+    open({merchant});
+    select({open1, closed});
+    view->deleteSelectedBill(false);
+    EXPECT_EQ(alerts, QStringList({TWLocalized("deleteBillsTitle"),
+                                   TWLocalized("deleteClosedTransaction")}));
+    EXPECT_TRUE(business->billWithIdentifier(open1->identifier()));
+    EXPECT_TRUE(business->billWithIdentifier(closed->identifier()));
+    EXPECT_EQ(view->bills().size(), 2);
+
+    // The other one alone goes, with its payment.
+    alerts.clear();
+    select({open1});
+    view->deleteSelectedBill(false);
+    EXPECT_EQ(alerts, QStringList({TWLocalized("deleteBillTitle")}));
+    EXPECT_FALSE(business->billWithIdentifier(open1->identifier()));
+    EXPECT_FALSE(business->transactionWithIdentifier(normal->identifier()));
+    EXPECT_EQ(view->bills(), TWBillList({closed}));
+    // Cancelling deletes nothing.
+    alertAnswer = 1001;
+    select({closed});
+    view->deleteSelectedBill(false);
+    EXPECT_TRUE(business->billWithIdentifier(closed->identifier()));
+}
+
+TEST_F(MerchantsView, MarkingActsOnTheChosenBillsAndStoresThem)
+{
+    const TWBillPtr a = addBill(QStringLiteral("A"));
+    const TWBillPtr b = addBill(QStringLiteral("B"));
+    const TWBillPtr c = addBill(QStringLiteral("C"));
+    open({merchant});
+    view->updateSortBy(TWBillColumnPaid, true);
+    select({a, c});
+    view->markBill(TWBillMarkPaid, false);
+    EXPECT_TRUE(business->billWithIdentifier(a->identifier())->paid());
+    EXPECT_FALSE(business->billWithIdentifier(b->identifier())->paid());
+    EXPECT_TRUE(business->billWithIdentifier(c->identifier())->paid());
+    // Sorted by paid, the unpaid bill comes first now; the selection is cleared.
+    EXPECT_EQ(view->bills().first()->identifier(), b->identifier());
+    EXPECT_TRUE(view->selectedBills().isEmpty());
+    // The context rows: only the clicked row.
+    view->table()->setContextRows({view->billRow(*business->billWithIdentifier(b->identifier()))});
+    view->markBill(TWBillMarkNotReceived, true);
+    EXPECT_FALSE(business->billWithIdentifier(b->identifier())->received());
+    EXPECT_TRUE(business->billWithIdentifier(a->identifier())->received());
+    // The check box stores its change.
+    const int row = view->billRow(*a);
+    view->workCheckbox(view->table(), row, TWBillColumnReceived, false);
+    EXPECT_FALSE(business->billWithIdentifier(a->identifier())->received());
+    EXPECT_EQ(document->isDocumentEdited(), true);
+}
+
+TEST_F(MerchantsView, DuplicatingCopiesTheBillAndOnlyItsFirstEditablePayment)
+{
+    const TWBillPtr bill = addBill(QStringLiteral("Rent"));
+    bill->setPaid(true);
+    ASSERT_FALSE(business->updateBill(bill, false));
+    const TWTransactionPtr first = addEntry(bill, -1000, expense);
+    addEntry(bill, 400, bank);
+    addEntry(bill, 600, bank);
+    open({merchant});
+    select({bill});
+    view->duplicateSelectedBill(false);
+    ASSERT_EQ(view->bills().size(), 2);
+    TWBillPtr copy;
+    for (const TWBillPtr &listed : view->bills())
+        if (listed->identifier() != bill->identifier())
+            copy = listed;
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->name(), QStringLiteral("Rent"));
+    EXPECT_FALSE(copy->paid());
+    EXPECT_FALSE(copy->received());
+    const TWTransactionList copied = business->transactionsWithBill(*copy);
+    ASSERT_EQ(copied.size(), 1);
+    EXPECT_NE(copied.first()->identifier(), first->identifier());
+    EXPECT_EQ(copied.first()->total(), -1000);
+    EXPECT_TRUE(alerts.isEmpty());
+
+    // A closed first payment: asked first, then the bill is copied alone.
+    first->setState(1);
+    ASSERT_FALSE(business->updateTransaction(first, false, false, false, false));
+    select({view->bills().at(view->billRow(*bill))});
+    view->duplicateSelectedBill(false);
+    EXPECT_EQ(alerts, QStringList({TWLocalized("lockedClosedBillTransactionsDuplicate")}));
+    ASSERT_EQ(view->bills().size(), 3);
+    const TWBillPtr last = view->bills().at(view->billRow(*business->bills().last()));
+    EXPECT_TRUE(business->transactionsWithBill(*last).isEmpty());
+}
+
+TEST_F(MerchantsView, TheBillSheetSavesANewBillWithItsChargeAndCancelStoresNothing)
+{
+    open({merchant});
+    view->newBill();
+    TWBillController *sheet = view->billSheet();
+    ASSERT_TRUE(sheet);
+    EXPECT_TRUE(sheet->receivedCheckbox()->isChecked());
+    EXPECT_FALSE(sheet->dueCheckbox()->isChecked());
+    EXPECT_FALSE(sheet->duePicker()->isEnabled());
+    // Cancel first: nothing is stored.
+    const qsizetype billsBefore = business->bills().size();
+    sheet->cancelButton()->click();
+    settle();
+    EXPECT_EQ(business->bills().size(), billsBefore);
+    EXPECT_FALSE(sheet->saved());
+
+    view->newBill();
+    sheet->nameField()->setText(QStringLiteral("Electricity"));
+    sheet->duePicker()->setDateTime(twLocal(2026, 4, 30));
+    sheet->dueCheckbox()->click();
+    EXPECT_TRUE(sheet->duePicker()->isEnabled());
+    EXPECT_EQ(sheet->editBill()->dueDate().date(), QDate(2026, 4, 30));
+    sheet->dueCheckbox()->click();
+    EXPECT_FALSE(sheet->editBill()->dueDate().isValid());
+    sheet->dueCheckbox()->click();
+    sheet->saveButton()->click();
+    settle();
+    EXPECT_TRUE(sheet->saved());
+    const TWBillPtr stored = business->billWithIdentifier(sheet->editBill()->identifier());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->name(), QStringLiteral("Electricity"));
+    EXPECT_EQ(stored->dueDate().date(), QDate(2026, 4, 30));
+    // Its charge: a zero transaction in accounts payable, linked to it.
+    const TWTransactionList charges = business->transactionsWithBill(*stored);
+    ASSERT_EQ(charges.size(), 1);
+    EXPECT_EQ(charges.first()->total(), 0);
+    const TWAccountPtr payable =
+        business->accountWithIdentifier(charges.first()->account1Identifier());
+    ASSERT_TRUE(payable);
+    EXPECT_EQ(payable->accountType(), TWAccountTypeAccountsPayable);
+    // Listed and selected.
+    ASSERT_EQ(view->selectedBills().size(), 1);
+    EXPECT_EQ(view->selectedBills().first()->identifier(), stored->identifier());
+    // The name is remembered for completion.
+    EXPECT_TRUE(sheet->completions(TWValueListBillNames, QStringLiteral("elec"))
+                    .contains(QStringLiteral("Electricity")));
+}
+
+TEST_F(MerchantsView, TheBillSheetStoresAndDropsASchedule)
+{
+    TWFixedClock clock(2026, 3, 20, 12, 0, 0);
+    const TWBillPtr bill = addBill(QStringLiteral("Rent"));
+    open({merchant});
+    view->editBill(bill);
+    TWBillController *sheet = view->billSheet();
+    sheet->repeatController()->doRepeats(true);
+    sheet->repeatController()->doInterval(1);
+    sheet->repeatController()->doIntervalUnit(TWRepeatIntervalUnitWeek);
+    sheet->saveButton()->click();
+    settle();
+    const TWBillPtr stored = business->billWithIdentifier(bill->identifier());
+    ASSERT_NE(stored->repeatIdentifier(), 0);
+    const TWRepeatPtr repeat = business->repeatWithIdentifier(stored->repeatIdentifier());
+    ASSERT_TRUE(repeat);
+    EXPECT_EQ(repeat->type(), std::uint32_t(TWRepeatTypeBill));
+    // The schedule made the weekly bills due up to today.
+    EXPECT_GT(business->itemsWithRepeatIdentifier(repeat->identifier()).size(), 1);
+
+    // No repetition: the schedule goes and the bill is left without one.
+    view->editBill(business->billWithIdentifier(bill->identifier()));
+    sheet->repeatController()->doRepeats(false);
+    sheet->saveButton()->click();
+    settle();
+    EXPECT_EQ(business->billWithIdentifier(bill->identifier())->repeatIdentifier(), 0);
+    EXPECT_FALSE(business->repeatWithIdentifier(repeat->identifier()));
+}
+
+TEST_F(MerchantsView, TheRepeatsViewListsOneSchedulesBills)
+{
+    const TWRepeatPtr repeat =
+        TWRepeat::repeatWithType(TWRepeatTypeBill, 1, TWRepeatIntervalUnitMonth, QDateTime(), false,
+                                 business->nextRepeatIdentifier());
+    ASSERT_FALSE(business->addRepeat(repeat, false));
+    const TWBillPtr first = addBill(QStringLiteral("Lease"), {}, nullptr, repeat->identifier());
+    const TWBillPtr second = addBill(QStringLiteral("Lease"), {}, nullptr, repeat->identifier());
+    addBill(QStringLiteral("Other"));
+    TWDetailController *made = TWAppRegistry::registry().makeMerchantsView(nullptr);
+    std::unique_ptr<TWDetailController> owned(made);
+    auto *items = dynamic_cast<TWRepeatItemsList *>(made);
+    ASSERT_TRUE(items);
+    ASSERT_EQ(qobject_cast<TWMerchantController *>(made)->mode(), TWMerchantController::ModeRepeat);
+
+    open({}, TWMerchantController::ModeRepeat, repeat);
+    EXPECT_EQ(view->bills().size(), 2);
+    EXPECT_TRUE(view->bills().contains(first));
+    EXPECT_TRUE(view->bills().contains(second));
+    EXPECT_FALSE(view->canAddBill());
+    EXPECT_FALSE(view->countLabel()->isVisible());
+    view->selectItemWithIdentifier(second->identifier());
+    EXPECT_EQ(view->selectedItemIdentifiers(), QList<qint32>({second->identifier()}));
+    // No new bill and no duplicate here; a click below the rows gives nothing.
+    std::unique_ptr<QMenu> below(view->workContextMenu(view->table(), nullptr, false));
+    EXPECT_TRUE(!below || below->isEmpty());
+    view->table()->setContextRows({view->billRow(*second)});
+    std::unique_ptr<QMenu> menu(view->workContextMenu(view->table(), nullptr, true));
+    QStringList titles;
+    for (QAction *action : menu->actions())
+        titles.append(action->text());
+    EXPECT_FALSE(titles.contains(TWLocalized("newBill")));
+    EXPECT_FALSE(titles.contains(TWLocalized("duplicateBill")));
+    EXPECT_TRUE(titles.contains(TWLocalized("deleteBill")));
+}
+
+TEST_F(MerchantsView, TheDocumentRoutesBillCommandsToTheChosenMerchant)
+{
+    const TWBillPtr a = addBill(QStringLiteral("A"));
+    const TWBillPtr b = addBill(QStringLiteral("B"));
+    business->setDocumentFrame(QRectF(20, 20, 1000, 700));
+    document->showWindows();
+    settle();
+    const TWMasterItemPtr node = document->masterController()->masterItemWithType(
+        TWMasterItemEntity, TWItemTypeMerchant, merchant->identifier());
+    ASSERT_TRUE(node);
+    document->selectMasterItems({node}, true);
+    auto *shown =
+        qobject_cast<TWMerchantController *>(document->detailController(TWDetailMerchants));
+    ASSERT_TRUE(shown);
+    ASSERT_EQ(shown->bills().size(), 2);
+    EXPECT_TRUE(document->validate(TWAction::doNewBill, 0).enabled);
+    EXPECT_FALSE(document->validate(TWAction::doEditBill, 0).enabled);
+
+    shown->selectBill(a);
+    EXPECT_TRUE(document->validate(TWAction::doEditBill, 0).enabled);
+    document->perform(TWAction::doMarkBill, TWBillMarkPaid);
+    EXPECT_TRUE(business->billWithIdentifier(a->identifier())->paid());
+    EXPECT_FALSE(business->billWithIdentifier(b->identifier())->paid());
+
+    // The column commands of the Columns menu reach the bill list.
+    EXPECT_EQ(shown->table()->fieldColumn(TWBillColumnMerchant), -1);
+    document->perform(TWAction::doColumnMerchantBill, TWBillColumnMerchant);
+    EXPECT_GE(shown->table()->fieldColumn(TWBillColumnMerchant), 0);
+
+    document->perform(TWAction::doNewBill);
+    ASSERT_TRUE(shown->billSheet());
+    shown->billSheet()->nameField()->setText(QStringLiteral("Water"));
+    shown->billSheet()->saveButton()->click();
+    settle();
+    EXPECT_EQ(shown->bills().size(), 3);
+    EXPECT_TRUE(document->isDocumentEdited());
+}
+
+TEST_F(MerchantsView, BillCommandsReachTheRepeatsViewsBills)
+{
+    TWAppRegistry::registry().setDetailFactory(
+        TWDetailRepeats, [](QObject *parent) { return new TWRepeatsController(parent); });
+    const TWRepeatPtr repeat =
+        TWRepeat::repeatWithType(TWRepeatTypeBill, 1, TWRepeatIntervalUnitMonth, QDateTime(), false,
+                                 business->nextRepeatIdentifier());
+    ASSERT_FALSE(business->addRepeat(repeat, false));
+    const TWBillPtr first = addBill(QStringLiteral("Lease"), {}, nullptr, repeat->identifier());
+    const TWBillPtr second = addBill(QStringLiteral("Lease"), {}, nullptr, repeat->identifier());
+    business->setDocumentFrame(QRectF(20, 20, 1000, 700));
+    document->showWindows();
+    settle();
+    const TWMasterItemPtr node =
+        document->masterController()->masterItemWithType(TWMasterItemRepeats, 0, 0);
+    ASSERT_TRUE(node);
+    document->selectMasterItems({node}, true);
+    auto *repeats =
+        qobject_cast<TWRepeatsController *>(document->detailController(TWDetailRepeats));
+    ASSERT_TRUE(repeats);
+    repeats->update();
+    repeats->selectRepeat(repeat);
+    auto *bills = qobject_cast<TWMerchantController *>(repeats->merchantsView());
+    ASSERT_TRUE(bills);
+    ASSERT_EQ(bills->bills().size(), 2);
+    bills->selectBill(second);
+    EXPECT_TRUE(document->validate(TWAction::doMarkBill, 0).enabled);
+    EXPECT_FALSE(document->validate(TWAction::doNewBill, 0).enabled);
+    document->perform(TWAction::doMarkBill, TWBillMarkPaid);
+    EXPECT_TRUE(business->billWithIdentifier(second->identifier())->paid());
+    EXPECT_FALSE(business->billWithIdentifier(first->identifier())->paid());
+    // Both lists were read again: the schedule stays chosen, its bills listed.
+    EXPECT_EQ(repeats->selectedRepeat()->identifier(), repeat->identifier());
+    EXPECT_EQ(bills->bills().size(), 2);
+}
+
+TEST_F(MerchantsView, AFailedMarkOrCheckBoxLeavesTheStoredBillAsItWas)
+{
+    const TWBillPtr bill = addBill(QStringLiteral("A"));
+    open({merchant});
+    {
+        TWDenyGuard deny(*business, SQLITE_UPDATE, "bills");
+        select({bill});
+        view->markBill(TWBillMarkPaid, false);
+        view->workCheckbox(view->table(), view->billRow(*bill), TWBillColumnReceived, false);
+    }
+    ASSERT_EQ(prompts.errors.size(), 2);
+    EXPECT_EQ(prompts.errors.at(1).domain(), QStringLiteral("Tallyworth Merchant Error"));
+    EXPECT_EQ(prompts.errors.at(1).code(), -1);
+    const TWBillPtr stored = business->billWithIdentifier(bill->identifier());
+    EXPECT_FALSE(stored->paid());
+    EXPECT_TRUE(stored->received());
+    const int row = view->billRow(*bill);
+    EXPECT_FALSE(view->workChecked(view->table(), row, TWBillColumnPaid));
+    EXPECT_TRUE(view->workChecked(view->table(), row, TWBillColumnReceived));
+}
+
+TEST_F(MerchantsView, SavingANewBillAgainAfterItsChargeFailedStoresItOnce)
+{
+    open({merchant});
+    view->newBill();
+    TWBillController *sheet = view->billSheet();
+    sheet->nameField()->setText(QStringLiteral("Gas"));
+    {
+        // The bill goes in, its charge's link does not: the sheet stays open.
+        TWDenyGuard deny(*business, SQLITE_INSERT, "relationships");
+        sheet->saveButton()->click();
+        settle();
+    }
+    EXPECT_FALSE(sheet->saved());
+    EXPECT_EQ(prompts.errors.size(), 1);
+    const qint32 identifier = sheet->editBill()->identifier();
+    sheet->saveButton()->click();
+    settle();
+    EXPECT_TRUE(sheet->saved());
+    int listed = 0;
+    for (const TWBillPtr &bill : business->bills())
+        listed += bill->identifier() == identifier;
+    EXPECT_EQ(listed, 1);
+    EXPECT_EQ(business->transactionsWithBill(*business->billWithIdentifier(identifier)).size(), 1);
+}
