@@ -238,9 +238,12 @@ struct Sample {
                 const auto linked = [this, projectId, invoiceId](const TWTransactionPtr &t) {
                     return link(t, TWRelationshipTypeInvoicePayment, projectId, invoiceId);
                 };
+                // As the invoice list makes them: the receivable account is the
+                // payment's first account, so the payments register reads as the
+                // receivable's own.
                 add(issued, kReceivable, kSales, total, payee, what, false, linked);
                 if (paid)
-                    add(paidOn, kBank, kReceivable, total, payee,
+                    add(paidOn, kReceivable, kBank, -total, payee,
                         QStringLiteral("Payment of invoice %1").arg(invoice->number()), false,
                         linked);
             }
@@ -296,7 +299,10 @@ struct Sample {
                     return link(t, TWRelationshipTypeBillPayment, merchantId, billId);
                 };
                 const QString payee = QString::fromUtf8(supplier.name);
-                add(billed, expense, kPayable, amount, payee,
+                // The payable account comes first in the charge as in the payment
+                // (as the bill sheet makes them), so the bill's register reads as
+                // the payable's own.
+                add(billed, kPayable, expense, -amount, payee,
                     QStringLiteral("Bill for %1").arg(name), false, linked);
                 if (paid)
                     add(paidOn, kPayable, kBank, amount, payee,

@@ -15,8 +15,6 @@
 #include <QMainWindow>
 #include <QMenu>
 
-#include <sqlite3.h>
-
 namespace
 {
 
@@ -33,12 +31,7 @@ constexpr qint64 kTagReport = 6;
 
 TWError TWBusinessController::lastStoreError() const
 {
-    int code = m_business && m_business->database() ? sqlite3_errcode(m_business->database())
-                                                    : SQLITE_ERROR;
-    if (code == SQLITE_OK || code == SQLITE_ROW || code == SQLITE_DONE)
-        code = SQLITE_ERROR;
-    return m_business ? m_business->databaseErrorWithMessage(code)
-                      : TWBusiness::databaseError(code);
+    return m_business ? m_business->lastDatabaseError() : TWBusiness::databaseError(1);
 }
 
 // ---- Business information ----

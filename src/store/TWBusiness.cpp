@@ -238,6 +238,14 @@ TWError TWBusiness::databaseErrorWithMessage(int code) const
                          m_database ? QString::fromUtf8(sqlite3_errmsg(m_database)) : QString());
 }
 
+TWError TWBusiness::lastDatabaseError() const
+{
+    int code = m_database ? sqlite3_errcode(m_database) : SQLITE_ERROR;
+    if (code == SQLITE_OK || code == SQLITE_ROW || code == SQLITE_DONE)
+        code = SQLITE_ERROR;
+    return databaseErrorWithMessage(code);
+}
+
 TWError TWBusiness::databaseVersionError()
 {
     return TWError(TWDatabaseErrorDomain, -1, TWLocalized("databaseVersionDescription"));

@@ -443,6 +443,9 @@ public:
     static TWError databaseError(int code, const QString &message = {});
     // The same with the connection's latest SQLite message.
     TWError databaseErrorWithMessage(int code) const;
+    // The connection's latest failure (a plain database error when its last
+    // result was no failure).
+    TWError lastDatabaseError() const;
     static TWError databaseVersionError();
     static TWError upgradeRequiredError();
 
