@@ -636,8 +636,11 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
         printDocument();
         return;
     default:
-        // The commands of views still to come (projects, tasks, expenses,
-        // invoices, bills) reach them once they exist.
+        // The projects, tasks and expenses commands go to the clients view
+        // shown; those of views still to come (invoices, bills) reach them
+        // once they exist.
+        if (clients && !m_importing && isMasterSelected(TWMasterSectionClients))
+            clients->performListCommand(main, tag, context);
         return;
     }
 }
@@ -701,6 +704,13 @@ void TWBusinessController::detailAddDelete(int segment)
         else if (segment == 1)
             if (TWRegisterDetail *reg = transactionsController())
                 reg->deleteSelectedTransaction(false);
+        break;
+    case TWDetailClients:
+        // The payments of the invoices tab.
+        if (auto *clients = detailAs<TWClientDetail>(TWDetailClients); clients && segment == 0)
+            clients->newTransaction(false);
+        else if (clients && segment == 1)
+            clients->deleteSelectedTransaction(false);
         break;
     case TWDetailMerchants:
         if (merchants && segment == 0)

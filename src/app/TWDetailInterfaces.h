@@ -176,8 +176,16 @@ public:
     virtual void newTransaction(bool /*multiple*/) {}
     // 0 tasks, 1 expenses, 2 invoices.
     virtual int selectedTab() const { return 0; }
-    // 0 estimate (also without a selected project), 1 project.
+    // The type of the one selected project: 0 estimate, 1 project (1 also
+    // when not exactly one is selected).
     virtual int selectedProjectType() const { return 0; }
+    // Runs a menu command of its lists (projects, and the tasks and expenses
+    // of its tabs); false when it is not one of theirs. `main` is the
+    // main-menu command, `tag` the item's tag.
+    virtual bool performListCommand(TWAction /*main*/, int /*tag*/, bool /*context*/)
+    {
+        return false;
+    }
     virtual bool hasFirstResponder(TWFocusList) const { return false; }
     // A list's field items for the Columns and Sort By menus, with the
     // command given, and its column settings.

@@ -1,5 +1,6 @@
 #include "TWWork.h"
 
+#include "TWClientController.h"
 #include "TWClientInfoController.h"
 #include "TWDocumentTaskTimer.h"
 #include "TWMerchantController.h"
@@ -12,6 +13,8 @@ void twRegisterWork()
     TWAppRegistry &registry = TWAppRegistry::registry();
     registry.setTaskTimerFactory(
         [](TWBusinessController *document) { return new TWDocumentTaskTimer(document); });
+    registry.setDetailFactory(TWDetailClients,
+                              [](QObject *parent) { return new TWClientController(parent); });
     registry.setEditorFactory(TWEditorKind::ClientInfo,
                               [](QObject *parent) { return new TWClientInfoController(parent); });
     registry.setEditorFactory(TWEditorKind::MerchantInfo,

@@ -1,6 +1,7 @@
 #pragma once
-// The work side's pieces (the task timer, and the task and expense lists and
-// sheets the clients view hosts) plug into the shell here.
+// The work side's pieces (the task timer, the clients view with its task,
+// expense and project lists and sheets, and the client and merchant info
+// editors) plug into the shell here.
 
 // Registers them in TWAppRegistry::registry().
 void twRegisterWork();

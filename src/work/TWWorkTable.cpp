@@ -104,8 +104,12 @@ QVariant TWWorkTableModel::data(const QModelIndex &index, int role) const
     case Qt::ForegroundRole: {
         if (check)
             return {};
-        const QColor colour = m_source->workRowColour(m_table, index.row());
+        const QColor colour = m_source->workCellColour(m_table, index.row(), column.tag);
         return colour.isValid() ? QVariant(colour) : QVariant();
+    }
+    case Qt::ToolTipRole: {
+        const QString tip = m_source->workToolTip(m_table, index.row(), column.tag);
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
     }
     case Qt::BackgroundRole:
         return m_source->workRowHighlighted(m_table, index.row()) ? QVariant(kTimerHighlight)

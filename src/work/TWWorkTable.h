@@ -43,6 +43,13 @@ public:
     virtual bool workChecked(const TWWorkTable *, int, int) const { return false; }
     // Invalid: the palette's text colour.
     virtual QColor workRowColour(const TWWorkTable *, int) const { return {}; }
+    // A cell's own colour (the row's unless the list says otherwise).
+    virtual QColor workCellColour(const TWWorkTable *table, int row, int /*tag*/) const
+    {
+        return workRowColour(table, row);
+    }
+    // A cell's tooltip; empty: none.
+    virtual QString workToolTip(const TWWorkTable *, int /*row*/, int /*tag*/) const { return {}; }
     virtual bool workRowHighlighted(const TWWorkTable *, int) const { return false; }
     // Reorders the records by the column (stable); the table reloads after.
     virtual void workSort(TWWorkTable *table, int tag, bool ascending) = 0;

@@ -1,0 +1,254 @@
+// The clients view's operations on its projects and estimates: new, edit,
+// an estimate turned into a project, duplicate, delete, mark and the
+// completed box.
+
+#include "TWClientController.h"
+
+#include "TWProjectController.h"
+
+#include "TWAlert.h"
+#include "TWBusinessController.h"
+
+#include "TWBusiness.h"
+#include "TWClock.h"
+#include "TWLocalized.h"
+
+#include <QTableView>
+
+TWProjectController *TWClientController::ensureProjectSheet()
+{
+    if (!m_projectSheet)
+        m_projectSheet = new TWProjectController();
+    m_projectSheet->setBusinessController(m_document);
+    m_projectSheet->setBusiness(m_business);
+    return m_projectSheet;
+}
+
+void TWClientController::runProjectSheet(const TWProjectPtr &project, int mode)
+{
+    TWProjectController *sheet = ensureProjectSheet();
+    sheet->setProject(project);
+    sheet->setMode(mode);
+    sheet->update();
+    const TWProjectList remembered = selectedProjects();
+    QPointer<TWClientController> guarded(this);
+    m_document->beginSheetWithView(
+        sheet->view(), false, true, [guarded, project, mode, remembered](int code) {
+            if (!guarded || code != -1002)
+                return;
+            guarded->updateClient();
+            if (mode == 0) {
+                guarded->selectRowAlone(guarded->projectRow(*project), true);
+            } else if (!remembered.isEmpty()) {
+                guarded->selectRowAlone(guarded->projectRow(*remembered.constFirst()), false);
+            }
+        });
+}
+
+void TWClientController::newProject(int type)
+{
+    if (!canAddProject() || !m_business || !m_document)
+        return;
+    const qint32 identifier = m_business->nextProjectIdentifier();
+    if (identifier == 0) {
+        presentError(m_document->lastStoreError());
+        return;
+    }
+    const QDateTime now = TWClock::now();
+    const double taxRate =
+        m_business->businessInfo() ? m_business->businessInfo()->invoiceTaxRate() * 100.0 : 0.0;
+    const TWProjectPtr project = TWProject::projectWithDate(
+        now, false, QString(),
+        std::uint32_t(type == 0 ? TWProjectTypeEstimate : TWProjectTypeProject), now, QDateTime(),
+        0, m_business->homeUnit(), taxRate, QString(), m_clients.constFirst()->identifier(),
+        identifier);
+    runProjectSheet(project, 0);
+}
+
+void TWClientController::editSelectedProject(bool context)
+{
+    const QList<int> rows = m_table ? m_table->rowsActedOn(context) : QList<int>();
+    if (rows.size() == 1)
+        editProject(m_rows.project(rows.constFirst()));
+}
+
+void TWClientController::editProject(const TWProjectPtr &project)
+{
+    if (project && m_document)
+        runProjectSheet(project, 1);
+}
+
+void TWClientController::newProjectFromEstimate(bool context)
+{
+    if (!m_business || !m_table)
+        return;
+    const QList<int> rows = m_table->rowsActedOn(context);
+    const TWProjectPtr estimate = rows.isEmpty() ? nullptr : m_rows.project(rows.constFirst());
+    if (!estimate || estimate->type() != TWProjectTypeEstimate)
+        return;
+    const TWTaskList tasks = m_business->tasksWithProject(*estimate);
+    const TWExpenseList expenses = m_business->expensesWithProject(*estimate);
+    const QDateTime now = TWClock::now();
+    const auto fail = [this](const TWError &error) { presentError(error); };
+    const auto nextIdentifier = [this](qint32 identifier) -> bool {
+        if (identifier != 0)
+            return true;
+        presentError(m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1));
+        return false;
+    };
+
+    const qint32 projectIdentifier = m_business->nextProjectIdentifier();
+    if (!nextIdentifier(projectIdentifier))
+        return;
+    // The project belongs to the estimate's client (with a client group shown,
+    // the first chosen client may be another one).
+    const TWProjectPtr project = TWProject::projectWithDate(
+        now, false, estimate->name(), TWProjectTypeProject, now, QDateTime(), estimate->rate(),
+        estimate->unit(), estimate->taxRate(), estimate->notes(), estimate->clientIdentifier(),
+        projectIdentifier);
+    if (TWErrorResult error = m_business->addProject(project, true))
+        return fail(*error);
+    for (const TWTaskPtr &task : tasks) {
+        const qint32 identifier = m_business->nextTaskIdentifier();
+        if (!nextIdentifier(identifier))
+            return;
+        const TWTaskPtr made = TWTask::taskWithDate(
+            now, false, task->name(), task->taskType(), task->estimate(), task->quantity(),
+            task->rate(), task->taxRate(), task->notes(), project->identifier(), identifier);
+        if (TWErrorResult error = m_business->addTask(made, true))
+            return fail(*error);
+    }
+    for (const TWExpensePtr &expense : expenses) {
+        const qint32 identifier = m_business->nextExpenseIdentifier();
+        if (!nextIdentifier(identifier))
+            return;
+        const TWExpensePtr made = TWExpense::expenseWithDate(
+            now, expense->name(), expense->quantity(), expense->cost(), expense->taxRate(),
+            expense->notes(), project->identifier(), identifier);
+        if (TWErrorResult error = m_business->addExpense(made, true))
+            return fail(*error);
+    }
+    updateClient();
+    selectRowAlone(projectRow(*project), true);
+    changed();
+}
+
+void TWClientController::duplicateSelectedProject(bool context)
+{
+    if (m_table && canDuplicateProject(context))
+        duplicateProjects(projectsForRows(m_table->rowsActedOn(context)));
+}
+
+void TWClientController::duplicateProjects(const TWProjectList &projects)
+{
+    if (!m_business)
+        return;
+    int added = 0;
+    TWErrorResult failure;
+    for (const TWProjectPtr &project : projects) {
+        const qint32 identifier = m_business->nextProjectIdentifier();
+        if (identifier == 0) {
+            failure = m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1);
+            break;
+        }
+        // Only the record: its tasks, expenses and invoices stay with the original.
+        const TWProjectPtr copy = project->copy();
+        copy->setIdentifier(identifier);
+        copy->setCompleted(false);
+        if ((failure = m_business->addProject(copy, false)))
+            break;
+        ++added;
+    }
+    if (added > 0)
+        m_business->notifyProjectsAdd();
+    updateClient();
+    changed();
+    if (failure)
+        presentError(*failure);
+}
+
+void TWClientController::deleteProject(bool context)
+{
+    if (!m_table || !canDeleteProject(context))
+        return;
+    const qsizetype count = m_table->rowsActedOn(context).size();
+    TWAlert alert;
+    alert.message = TWLocalized(count < 2 ? "deleteProjectTitle" : "deleteProjectsTitle");
+    alert.buttons = {TWLocalized(count < 2 ? "deleteProject" : "deleteProjects"),
+                     TWLocalized("cancel")};
+    alert.window = m_view ? m_view->window() : nullptr;
+    QPointer<TWClientController> guarded(this);
+    twRunAlert(alert, [guarded, context](int code) {
+        if (!guarded || code != 1000 || !guarded->m_business)
+            return;
+        TWClientController &self = *guarded;
+        // The rows name the same projects until the loop ends: the
+        // notifications of a deletion only redraw cells.
+        const TWProjectList projects = self.projectsForRows(self.m_table->rowsActedOn(context));
+        const bool closed =
+            std::any_of(projects.begin(), projects.end(), [&self](const TWProjectPtr &project) {
+                return self.m_business->projectContainsClosedTransactions(*project);
+            });
+        TWErrorResult failure;
+        if (!closed) {
+            for (const TWProjectPtr &project : projects)
+                if ((failure = self.m_business->deleteProject(project, true)))
+                    break;
+            self.m_table->clearSelection();
+            self.updateClient();
+            self.changed();
+        }
+        if (failure) {
+            self.presentError(*failure);
+        } else if (closed) {
+            TWAlert refused;
+            refused.message = TWLocalized("deleteClosedTransaction");
+            refused.buttons = {TWLocalized("ok")};
+            refused.window = self.m_view ? self.m_view->window() : nullptr;
+            twRunAlert(refused);
+        }
+    });
+}
+
+void TWClientController::markProject(bool completed, bool context)
+{
+    if (!m_table || !m_business)
+        return;
+    const TWProjectList projects = projectsForRows(m_table->rowsActedOn(context));
+    TWErrorResult failure;
+    for (const TWProjectPtr &project : projects) {
+        const bool before = project->completed();
+        project->setCompleted(completed);
+        if ((failure = m_business->updateProject(project, true))) {
+            // The listed object is the store's own: a refused write leaves it as stored.
+            project->setCompleted(before);
+            break;
+        }
+    }
+    m_table->clearSelection();
+    updateClient();
+    changed();
+    if (failure)
+        presentError(*failure);
+}
+
+void TWClientController::workCheckbox(TWWorkTable *, int row, int tag, bool on)
+{
+    const TWProjectPtr project = m_rows.project(row);
+    if (projectTag(tag) != TWProjectColumnCompleted || !project || !m_business) {
+        changed();
+        return;
+    }
+    const bool before = project->completed();
+    project->setCompleted(on);
+    if (TWErrorResult error = m_business->updateProject(project, true)) {
+        project->setCompleted(before);
+        m_table->refreshRows({row});
+        presentError(
+            TWError(QStringLiteral("Tallyworth Client Error"), -1, error->localizedDescription()));
+        return;
+    }
+    // Not re-sorted: the row only takes its new colour.
+    m_table->refreshRows({row});
+    changed();
+}
