@@ -518,6 +518,8 @@ QList<TWListMenuItem> TWClientController::fieldMenuItems(TWFocusList list, TWAct
         return m_tasks->taskItemsTable()->fieldMenuItems(action);
     case TWFocusList::Expenses:
         return m_expenses->table()->fieldMenuItems(action);
+    case TWFocusList::Invoices:
+        return m_invoices ? m_invoices->fieldMenuItems(action) : QList<TWListMenuItem>();
     default:
         return {};
     }
@@ -525,6 +527,9 @@ QList<TWListMenuItem> TWClientController::fieldMenuItems(TWFocusList list, TWAct
 
 std::optional<QVariantMap> TWClientController::listSettings(TWFocusList list) const
 {
+    // The invoice list keeps its own settings.
+    if (list == TWFocusList::Invoices)
+        return m_invoices ? m_invoices->listSettings() : std::nullopt;
     const TWWorkTable *table = nullptr;
     if (m_table) {
         switch (list) {
