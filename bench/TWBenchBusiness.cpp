@@ -16,7 +16,6 @@
 namespace
 {
 
-
 // Accounts of the default chart the generator books on.
 constexpr qint32 kBank = 100;
 constexpr qint32 kReceivable = 105;
@@ -62,8 +61,8 @@ struct Generator {
                 continue;
             if (account->accountType() == TWAccountTypeIncome)
                 incomeAccounts.append(account);
-            else if (account->accountType() == TWAccountTypeExpense &&
-                     account->unit() && account->unit()->type() == TWUnitTypeCurrency)
+            else if (account->accountType() == TWAccountTypeExpense && account->unit() &&
+                     account->unit()->type() == TWUnitTypeCurrency)
                 expenseAccounts.append(account);
         }
         if (incomeAccounts.isEmpty())
@@ -73,16 +72,24 @@ struct Generator {
             return false;
         }
         const TWUnitPtr home = b.homeUnit();
-        units = {home, home, home, home, home, home, home, home,
-                 b.unitWithCode(QStringLiteral("EUR")), b.unitWithCode(QStringLiteral("GBP"))};
+        units = {home,
+                 home,
+                 home,
+                 home,
+                 home,
+                 home,
+                 home,
+                 home,
+                 b.unitWithCode(QStringLiteral("EUR")),
+                 b.unitWithCode(QStringLiteral("GBP"))};
         for (const TWUnitPtr &unit : units)
             if (!unit) {
                 std::fprintf(stderr, "a currency is missing\n");
                 return false;
             }
         const auto addField = [this](const QString &name, std::uint32_t type) {
-            TWFieldPtr field = TWField::fieldWithName(name, type, false, false,
-                                                      b.nextFieldIdentifier());
+            TWFieldPtr field =
+                TWField::fieldWithName(name, type, false, false, b.nextFieldIdentifier());
             return failed(b.addField(field, false), "addField") ? nullptr : field;
         };
         text = addField(QStringLiteral("Reference"), TWFieldTypeText);
@@ -98,8 +105,8 @@ struct Generator {
             !percentTotal)
             return false;
         for (int i = 0; i < 6; ++i) {
-            auto item = TWFieldListItem::fieldListItemWithName(QStringLiteral("Region %1").arg(i),
-                                                               0);
+            auto item =
+                TWFieldListItem::fieldListItemWithName(QStringLiteral("Region %1").arg(i), 0);
             if (failed(b.addFieldListItem(item, list, false), "addFieldListItem"))
                 return false;
             listItems.append(item->identifier());
@@ -163,8 +170,8 @@ struct Generator {
         }
         file.close();
         t.setAttachments(TWAttachmentList{TWAttachment::attachmentWithFileName(
-            name, path, QStringLiteral("text/plain"), TWAttachmentTypeFile, 0, 0.0, QString(), 0,
-            0, 8, 0)});
+            name, path, QStringLiteral("text/plain"), TWAttachmentTypeFile, 0, 0.0, QString(), 0, 0,
+            8, 0)});
         t.setHasAttachments(true);
         t.setDirtyAttachments(true);
         return true;
@@ -192,8 +199,8 @@ struct Generator {
             splits.append(TWSplit::splitWithIdentifier(0, QStringLiteral("Line %1").arg(line),
                                                        account, sign * part, 0, 0, 0, 0, unit));
         }
-        splits.append(TWSplit::splitWithIdentifier(0, QStringLiteral("Bank"), kBank,
-                                                   -sign * total, 0, 0, 0, 0, unit));
+        splits.append(TWSplit::splitWithIdentifier(0, QStringLiteral("Bank"), kBank, -sign * total,
+                                                   0, 0, 0, 0, unit));
         qint64 home = 0;
         TWSplitPtr largest;
         for (const TWSplitPtr &split : splits) {
@@ -225,8 +232,9 @@ struct Generator {
                                           : expenseAccounts[pick(int(expenseAccounts.size()))];
         const TWUnitPtr unit = units[pick(int(units.size()))];
         const qint64 total = 500 + pick(200000);
-        TWTransactionPtr t = income ? makeTransaction(when, kBank, other->identifier(), total, unit)
-                                    : makeTransaction(when, other->identifier(), kBank, total, unit);
+        TWTransactionPtr t = income
+                                 ? makeTransaction(when, kBank, other->identifier(), total, unit)
+                                 : makeTransaction(when, other->identifier(), kBank, total, unit);
         if (pick(10) == 0)
             splitOverLines(*t, income, other->identifier(), total, unit);
         addValues(*t);
@@ -263,16 +271,15 @@ struct Generator {
                 TWTaskList tasks;
                 auto project = TWProject::projectWithDate(
                     when, false, QStringLiteral("Project %1-%2").arg(c).arg(p),
-                    TWProjectTypeProject, {}, {}, 9000, b.homeUnit(), 0.0, {},
-                    client->identifier(), b.nextProjectIdentifier());
+                    TWProjectTypeProject, {}, {}, 9000, b.homeUnit(), 0.0, {}, client->identifier(),
+                    b.nextProjectIdentifier());
                 if (failed(b.addProject(project, false), "addProject"))
                     return -1;
                 for (int k = 0; k < 4; ++k) {
-                    auto task = TWTask::taskWithDate(when.addDays(k), false,
-                                                     QStringLiteral("Task %1").arg(k),
-                                                     TWTaskTypeTimed, 0.0, 0.0, 9000, 0.0,
-                                                     QString(), project->identifier(),
-                                                     b.nextTaskIdentifier());
+                    auto task = TWTask::taskWithDate(
+                        when.addDays(k), false, QStringLiteral("Task %1").arg(k), TWTaskTypeTimed,
+                        0.0, 0.0, 9000, 0.0, QString(), project->identifier(),
+                        b.nextTaskIdentifier());
                     if (failed(b.addTask(task, false), "addTask"))
                         return -1;
                     double seconds = 0;
@@ -289,10 +296,9 @@ struct Generator {
                     task->setInvoiceQuantity(seconds);
                     tasks.append(task);
                 }
-                auto expense = TWExpense::expenseWithDate(when, QStringLiteral("Materials"), 2.0,
-                                                          4500, 0.0, QString(),
-                                                          project->identifier(),
-                                                          b.nextExpenseIdentifier());
+                auto expense = TWExpense::expenseWithDate(
+                    when, QStringLiteral("Materials"), 2.0, 4500, 0.0, QString(),
+                    project->identifier(), b.nextExpenseIdentifier());
                 if (failed(b.addExpense(expense, false), "addExpense"))
                     return -1;
                 for (int v = 0; v < 3; ++v) {
@@ -315,8 +321,8 @@ struct Generator {
                         return -1;
                     const qint64 amount =
                         std::max<qint64>(100, TWInvoice::invoiceTotal({tasks[v]}, billed));
-                    TWTransactionPtr sale = makeTransaction(issued, kReceivable, kSales, amount,
-                                                            b.homeUnit());
+                    TWTransactionPtr sale =
+                        makeTransaction(issued, kReceivable, kSales, amount, b.homeUnit());
                     if (failed(b.addTransaction(sale, false, false, false, false),
                                "addTransaction") ||
                         !link(sale, TWRelationshipTypeInvoicePayment, project->identifier(),
@@ -346,8 +352,8 @@ struct Generator {
                 return -1;
             for (int i = 0; i < 4; ++i) {
                 const QDateTime when = dayAt(pick(days));
-                auto bill = TWBill::billWithDate(when, QStringLiteral("Bill %1").arg(i), true,
-                                                 true, when.addDays(30), 0, QString(),
+                auto bill = TWBill::billWithDate(when, QStringLiteral("Bill %1").arg(i), true, true,
+                                                 when.addDays(30), 0, QString(),
                                                  merchant->identifier(), b.nextBillIdentifier());
                 if (failed(b.addBill(bill, false), "addBill"))
                     return -1;
@@ -356,11 +362,10 @@ struct Generator {
                     expenseAccounts[pick(int(expenseAccounts.size()))]->identifier();
                 for (int leg = 0; leg < 2; ++leg) {
                     // Each entry takes the next identifier once the one before is stored.
-                    TWTransactionPtr t =
-                        leg == 0 ? makeTransaction(when, expenseAccount, kPayable, amount,
-                                                   b.homeUnit())
-                                 : makeTransaction(when.addDays(10), kPayable, kBank, amount,
-                                                   b.homeUnit());
+                    TWTransactionPtr t = leg == 0 ? makeTransaction(when, expenseAccount, kPayable,
+                                                                    amount, b.homeUnit())
+                                                  : makeTransaction(when.addDays(10), kPayable,
+                                                                    kBank, amount, b.homeUnit());
                     if (failed(b.addTransaction(t, false, false, false, false), "addTransaction") ||
                         !link(t, TWRelationshipTypeBillPayment, merchant->identifier(),
                               bill->identifier()))
@@ -378,14 +383,14 @@ struct Generator {
     {
         const QDateTime last = QDateTime(TWClock::today(), QTime(0, 0)).addMonths(-1);
         for (int r = 0; r < 12; ++r) {
-            auto repeat = TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1,
-                                                   TWRepeatIntervalUnitMonth, {}, true,
-                                                   b.nextRepeatIdentifier());
+            auto repeat =
+                TWRepeat::repeatWithType(TWRepeatTypeTransaction, 1, TWRepeatIntervalUnitMonth, {},
+                                         true, b.nextRepeatIdentifier());
             if (failed(b.addRepeat(repeat, false), "addRepeat"))
                 return -1;
             TWTransactionPtr t = makeTransaction(
-                last.addDays(-r), expenseAccounts[r % expenseAccounts.size()]->identifier(),
-                kBank, 10000 + r * 100, b.homeUnit());
+                last.addDays(-r), expenseAccounts[r % expenseAccounts.size()]->identifier(), kBank,
+                10000 + r * 100, b.homeUnit());
             t->setRepeatIdentifier(repeat->identifier());
             if (failed(b.addTransaction(t, false, false, false, false), "addTransaction"))
                 return -1;
@@ -461,7 +466,10 @@ struct Generator {
 
 } // namespace
 
-qint32 twBenchBusyAccount() { return kBank; }
+qint32 twBenchBusyAccount()
+{
+    return kBank;
+}
 
 std::unique_ptr<TWBusiness> twBenchBusinessFromArguments(int argc, char **argv, int first,
                                                          const QString &folder)

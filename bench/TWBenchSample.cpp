@@ -78,7 +78,10 @@ struct Sample {
     std::map<QString, qint32> accounts; // chart key -> identifier
 
     int pick(int n) { return int(random() % unsigned(n)); }
-    qint64 between(qint64 low, qint64 high) { return low + qint64(random() % quint64(high - low + 1)); }
+    qint64 between(qint64 low, qint64 high)
+    {
+        return low + qint64(random() % quint64(high - low + 1));
+    }
     // A round price (x.99, x.00 or x.50) near a random amount.
     qint64 price(qint64 low, qint64 high)
     {
@@ -95,10 +98,22 @@ struct Sample {
 
     bool findAccounts()
     {
-        const char *keys[] = {"advertising",      "auto",    "bankCharges",   "computer",
-                              "duesSubscriptions", "insurance", "internet",   "mealsEntertainment",
-                              "officeSupplies",   "phone",   "postageShipping", "professionalFees",
-                              "rent",             "travel",  "utilities",     "ownersDraw",
+        const char *keys[] = {"advertising",
+                              "auto",
+                              "bankCharges",
+                              "computer",
+                              "duesSubscriptions",
+                              "insurance",
+                              "internet",
+                              "mealsEntertainment",
+                              "officeSupplies",
+                              "phone",
+                              "postageShipping",
+                              "professionalFees",
+                              "rent",
+                              "travel",
+                              "utilities",
+                              "ownersDraw",
                               "openingBalance"};
         for (const char *key : keys) {
             const QString name = TWLocalized(key);
@@ -121,7 +136,8 @@ struct Sample {
     {
         if (day > today)
             return;
-        plan.push_back({day, to, from, amount, payee, description, optional, std::move(stored), {}});
+        plan.push_back(
+            {day, to, from, amount, payee, description, optional, std::move(stored), {}});
     }
 
     bool link(const TWTransactionPtr &t, std::uint32_t type, qint32 parent, qint32 child)
@@ -142,17 +158,29 @@ struct Sample {
             QStringList projects;
         };
         const Client clients[] = {
-            {"Maya Chen", "Northwind Bakery", "maya@northwindbakery.com",
+            {"Maya Chen",
+             "Northwind Bakery",
+             "maya@northwindbakery.com",
              {"Brand refresh", "Seasonal menu boards", "Online ordering site"}},
-            {"Daniel Ortiz", "Cedar & Pine Architects", "daniel@cedarpine.design",
+            {"Daniel Ortiz",
+             "Cedar & Pine Architects",
+             "daniel@cedarpine.design",
              {"Portfolio website", "Competition boards"}},
-            {"Priya Raman", "Lumen Health Clinic", "priya.raman@lumenhealth.org",
+            {"Priya Raman",
+             "Lumen Health Clinic",
+             "priya.raman@lumenhealth.org",
              {"Patient brochures", "Wayfinding signage", "Annual report"}},
-            {"Tom Becker", "Becker Cycles", "tom@beckercycles.com",
+            {"Tom Becker",
+             "Becker Cycles",
+             "tom@beckercycles.com",
              {"Logo and identity", "Shop website"}},
-            {"Sofia Rossi", "Olive Grove Events", "sofia@olivegroveevents.com",
+            {"Sofia Rossi",
+             "Olive Grove Events",
+             "sofia@olivegroveevents.com",
              {"Wedding stationery line", "Event website"}},
-            {"James Whitfield", "Harbor Lane Books", "james@harborlanebooks.com",
+            {"James Whitfield",
+             "Harbor Lane Books",
+             "james@harborlanebooks.com",
              {"Book covers", "Newsletter templates"}},
         };
         const QStringList phases = {QStringLiteral("Discovery"), QStringLiteral("Design"),
@@ -181,9 +209,9 @@ struct Sample {
                 const int projectIndex = (month / 6) % int(client.projects.size());
                 if (int(own.size()) <= projectIndex) {
                     auto project = TWProject::projectWithDate(
-                        at(monthStart), false, client.projects[projectIndex],
-                        TWProjectTypeProject, at(monthStart), {}, 9500, b.homeUnit(), 0.0, {},
-                        made[c]->identifier(), b.nextProjectIdentifier());
+                        at(monthStart), false, client.projects[projectIndex], TWProjectTypeProject,
+                        at(monthStart), {}, 9500, b.homeUnit(), 0.0, {}, made[c]->identifier(),
+                        b.nextProjectIdentifier());
                     if (failed(b.addProject(project, false), "addProject"))
                         return false;
                     own.push_back(project);
@@ -288,9 +316,9 @@ struct Sample {
                 const QDate paidOn = billed.addDays(10);
                 const bool paid = paidOn <= today;
                 const QString name = QLocale().toString(billed, QStringLiteral("MMMM yyyy"));
-                auto bill = TWBill::billWithDate(at(billed), name, true, paid,
-                                                 at(billed.addDays(15)), 0, QString(),
-                                                 merchant->identifier(), b.nextBillIdentifier());
+                auto bill =
+                    TWBill::billWithDate(at(billed), name, true, paid, at(billed.addDays(15)), 0,
+                                         QString(), merchant->identifier(), b.nextBillIdentifier());
                 if (failed(b.addBill(bill, false), "addBill"))
                     return false;
                 const qint32 merchantId = merchant->identifier();
@@ -335,8 +363,8 @@ struct Sample {
                     QString::fromUtf8(s.payee), QString::fromUtf8(s.what));
             add(start.addDays(start.daysInMonth() - 1), account("bankCharges"), kBank, 1200,
                 QStringLiteral("First Harbor Bank"), QStringLiteral("Monthly account fee"));
-            add(start.addDays(27), account("ownersDraw"), kBank, 350000,
-                QStringLiteral("Owner"), QStringLiteral("Owner's draw"));
+            add(start.addDays(27), account("ownersDraw"), kBank, 350000, QStringLiteral("Owner"),
+                QStringLiteral("Owner's draw"));
         }
     }
 
@@ -348,31 +376,45 @@ struct Sample {
              {"Staples", "Office Depot", "Amazon"},
              {"Printer paper and toner", "Sketchbooks and markers", "Desk organisers",
               "Mounting board"},
-             600, 14000, 18},
+             600,
+             14000,
+             18},
             {"mealsEntertainment",
              {"Blue Bottle Coffee", "Tartine", "The Harbor Grill"},
              {"Coffee with a client", "Lunch meeting", "Team lunch"},
-             450, 9500, 24},
+             450,
+             9500,
+             24},
             {"travel",
              {"Lyft", "Bay Area Rapid Transit", "Delta Air Lines", "Marriott"},
              {"To a client meeting", "Site visit", "Conference trip"},
-             900, 4500, 10},
+             900,
+             4500,
+             10},
             {"postageShipping",
              {"USPS", "FedEx", "UPS Store"},
              {"Proofs to the printer", "Samples to a client", "Courier"},
-             650, 5200, 8},
+             650,
+             5200,
+             8},
             {"auto",
              {"Chevron", "Shell", "City Parking"},
              {"Fuel", "Parking downtown"},
-             1200, 6800, 8},
+             1200,
+             6800,
+             8},
             {"advertising",
              {"Instagram Ads", "Local Business Weekly"},
              {"Promoted posts", "Quarter-page advertisement"},
-             5000, 25000, 3},
+             5000,
+             25000,
+             3},
             {"computer",
              {"Apple", "B&H Photo", "Best Buy"},
              {"USB-C hub", "Font licence", "External drive", "Colour calibrator"},
-             2900, 24000, 4},
+             2900,
+             24000,
+             4},
         };
         int totalWeight = 0;
         for (const Purchase &kind : kinds)
@@ -468,8 +510,8 @@ struct Sample {
                 for (const auto &[account, amount] : entry.lines)
                     splits.append(TWSplit::splitWithIdentifier(0, QString(), account, amount, 0, 0,
                                                                0, 0, home));
-                splits.append(TWSplit::splitWithIdentifier(0, QString(), kBank, -entry.amount, 0,
-                                                           0, 0, 0, home));
+                splits.append(TWSplit::splitWithIdentifier(0, QString(), kBank, -entry.amount, 0, 0,
+                                                           0, 0, home));
                 for (const TWSplitPtr &split : splits)
                     split->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
                 t->setSplits(splits);

@@ -58,8 +58,8 @@ QStringList twBenchVerify(const TWBusiness &b)
             continue;
         auto found = closedByDay.constFind(t->dayValue());
         if (found == closedByDay.cend())
-            found = closedByDay.insert(t->dayValue(),
-                                       b.accountingPeriodForDate(t->date())->closed());
+            found =
+                closedByDay.insert(t->dayValue(), b.accountingPeriodForDate(t->date())->closed());
         if ((t->state() == TWTransactionStateClosed) != found.value())
             fault(QStringLiteral("transaction %1 has state %2 in a %3 period")
                       .arg(t->identifier())
@@ -82,16 +82,14 @@ QStringList twBenchVerify(const TWBusiness &b)
         if (b.relationshipsWithParentIdentifier(period->identifier(),
                                                 TWRelationshipTypeNominalTransfer)
                 .isEmpty())
-            fault(QStringLiteral("closed period %1 has no year-end transfers")
-                      .arg(period->name()));
+            fault(QStringLiteral("closed period %1 has no year-end transfers").arg(period->name()));
     }
     if (closed == 0)
         fault(QStringLiteral("no closed accounting periods"));
     if (b.businessInfo()->nominalTransferAccountIdentifier() == 0)
         fault(QStringLiteral("no nominal-transfer account"));
     const TWAccountingPeriodPtr current = b.currentAccountingPeriod();
-    if (current->identifier() == 0 ||
-        b.activeAccountingPeriodIdentifier() != current->identifier())
+    if (current->identifier() == 0 || b.activeAccountingPeriodIdentifier() != current->identifier())
         fault(QStringLiteral("the active period %1 is not today's period %2")
                   .arg(b.activeAccountingPeriodIdentifier())
                   .arg(current->identifier()));

@@ -13,8 +13,8 @@
 
 #include "TWBenchBusiness.h"
 #include "TWBenchSample.h"
-#include "TWBenchVerify.h"
 #include "TWBenchSourceList.h"
+#include "TWBenchVerify.h"
 
 #include "TWBusiness.h"
 #include "TWClock.h"
@@ -77,10 +77,11 @@ bool rawRead(const QString &package)
     const QByteArray path = QDir(package).filePath(QStringLiteral("Data.sql")).toUtf8();
     sqlite3 *file = nullptr;
     sqlite3 *memory = nullptr;
-    bool ok = sqlite3_open_v2(path.constData(), &file, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-              sqlite3_open_v2(":memory:", &memory,
-                              SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                              nullptr) == SQLITE_OK;
+    bool ok =
+        sqlite3_open_v2(path.constData(), &file, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_open_v2(":memory:", &memory,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) == SQLITE_OK;
     if (ok) {
         sqlite3_backup *backup = sqlite3_backup_init(memory, "main", file, "main");
         ok = backup && sqlite3_backup_step(backup, -1) == SQLITE_DONE;
@@ -114,15 +115,15 @@ bool rawRead(const QString &package)
                     break;
                 case SQLITE_TEXT:
                     sum += std::uint64_t(QString::fromUtf8(reinterpret_cast<const char *>(
-                                             sqlite3_column_text(rows, c)),
+                                                               sqlite3_column_text(rows, c)),
                                                            sqlite3_column_bytes(rows, c))
                                              .size());
                     break;
                 case SQLITE_BLOB:
-                    sum += std::uint64_t(QByteArray(static_cast<const char *>(
-                                                        sqlite3_column_blob(rows, c)),
-                                                    sqlite3_column_bytes(rows, c))
-                                             .size());
+                    sum += std::uint64_t(
+                        QByteArray(static_cast<const char *>(sqlite3_column_blob(rows, c)),
+                                   sqlite3_column_bytes(rows, c))
+                            .size());
                     break;
                 default:
                     break;
@@ -186,8 +187,7 @@ std::unique_ptr<TWBusiness> generate(int transactions, const QString &package,
                                      const QString &attachments)
 {
     QDir().mkpath(attachments);
-    std::unique_ptr<TWBusiness> business =
-        twBenchMakeBusiness({transactions, attachments});
+    std::unique_ptr<TWBusiness> business = twBenchMakeBusiness({transactions, attachments});
     if (!business)
         return nullptr;
     if (failed(business->writeToURL(QUrl::fromLocalFile(package), TWSaveOperationSaveAs),
@@ -206,31 +206,39 @@ bool editPhases(TWBusiness &b, Phases &phases)
     // A month later: each schedule makes its next entry.
     const QDateTime later = TWClock::now().addMonths(1);
     TWClock::setNowProvider([later] { return later; });
-    phases.emplace_back(QStringLiteral("repeats of a month"), median(1, [&] {
-                            return !failed(b.updateRepeatItems(true, true), "updateRepeatItems");
-                        }, &ok));
+    phases.emplace_back(
+        QStringLiteral("repeats of a month"),
+        median(
+            1, [&] { return !failed(b.updateRepeatItems(true, true), "updateRepeatItems"); }, &ok));
     TWClock::setNowProvider({});
 
-    phases.emplace_back(QStringLiteral("add 1000 transactions"), median(1, [&] {
-                            for (int i = 0; i < 1000; ++i) {
-                                TWTransactionPtr t = TWTransaction::transactionWithBusiness(b);
-                                t->setDate(today.addDays(-(i % 200)));
-                                t->setAccount1Identifier(busy->identifier());
-                                t->setAccount2Identifier(b.accounts().last()->identifier());
-                                t->setUnit(b.homeUnit());
-                                t->setTotal(1000 + i);
-                                t->updateTotalsWithMasterTotalType(TWTotalTypeTotal,
-                                                                   TWTotalTypeAll, b);
-                                if (failed(b.addTransaction(t, false, false, true, true),
-                                           "addTransaction"))
-                                    return false;
-                            }
-                            return true;
-                        }, &ok));
-    phases.emplace_back(QStringLiteral("delete a client"), median(1, [&] {
-                            const TWClientPtr client = b.clients().first();
-                            return !failed(b.deleteClient(client, true), "deleteClient");
-                        }, &ok));
+    phases.emplace_back(
+        QStringLiteral("add 1000 transactions"),
+        median(
+            1,
+            [&] {
+                for (int i = 0; i < 1000; ++i) {
+                    TWTransactionPtr t = TWTransaction::transactionWithBusiness(b);
+                    t->setDate(today.addDays(-(i % 200)));
+                    t->setAccount1Identifier(busy->identifier());
+                    t->setAccount2Identifier(b.accounts().last()->identifier());
+                    t->setUnit(b.homeUnit());
+                    t->setTotal(1000 + i);
+                    t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
+                    if (failed(b.addTransaction(t, false, false, true, true), "addTransaction"))
+                        return false;
+                }
+                return true;
+            },
+            &ok));
+    phases.emplace_back(QStringLiteral("delete a client"),
+                        median(
+                            1,
+                            [&] {
+                                const TWClientPtr client = b.clients().first();
+                                return !failed(b.deleteClient(client, true), "deleteClient");
+                            },
+                            &ok));
     return ok;
 }
 
@@ -255,61 +263,88 @@ bool runPhases(int transactions, Phases &phases, qint64 &memory, const QString &
     bool ok = true;
     const QUrl url = QUrl::fromLocalFile(package);
     std::unique_ptr<TWBusiness> business;
-    phases.emplace_back(QStringLiteral("open"), median(3, [&] {
-                            business.reset();
-                            TWErrorResult error;
-                            business = TWBusiness::businessWithURL(url, false, &error);
-                            return business && !failed(error, "businessWithURL");
-                        }, &ok));
+    phases.emplace_back(QStringLiteral("open"),
+                        median(
+                            3,
+                            [&] {
+                                business.reset();
+                                TWErrorResult error;
+                                business = TWBusiness::businessWithURL(url, false, &error);
+                                return business && !failed(error, "businessWithURL");
+                            },
+                            &ok));
     if (!ok)
         return false;
-    phases.emplace_back(QStringLiteral("raw read"), median(3, [&] { return rawRead(package); }, &ok));
+    phases.emplace_back(QStringLiteral("raw read"), median(
+                                                        3, [&] { return rawRead(package); }, &ok));
     if (!ok)
         return false;
     TWBusiness &b = *business;
-    phases.emplace_back(QStringLiteral("save in place"), median(3, [&] {
-                            return !failed(b.writeToURL(url, TWSaveOperationSave), "save");
-                        }, &ok));
+    phases.emplace_back(
+        QStringLiteral("save in place"),
+        median(
+            3, [&] { return !failed(b.writeToURL(url, TWSaveOperationSave), "save"); }, &ok));
     int copy = 0;
-    phases.emplace_back(QStringLiteral("save as"), median(3, [&] {
-                            const QUrl other = QUrl::fromLocalFile(
-                                folder.filePath(QStringLiteral("Copy%1.tallyworth").arg(++copy)));
-                            return !failed(b.writeToURL(other, TWSaveOperationSaveAs), "save as");
-                        }, &ok));
+    phases.emplace_back(
+        QStringLiteral("save as"),
+        median(
+            3,
+            [&] {
+                const QUrl other = QUrl::fromLocalFile(
+                    folder.filePath(QStringLiteral("Copy%1.tallyworth").arg(++copy)));
+                return !failed(b.writeToURL(other, TWSaveOperationSaveAs), "save as");
+            },
+            &ok));
     const TWAccountPtr busy = b.accountWithIdentifier(twBenchBusyAccount());
     qsizetype rows = 0;
-    phases.emplace_back(QStringLiteral("register"), median(3, [&] {
-                            TWTransactionList views = b.transactionsForAccount(*busy);
-                            b.updateBalance(views);
-                            rows = views.size();
-                            return true;
-                        }, &ok));
+    phases.emplace_back(QStringLiteral("register"), median(
+                                                        3,
+                                                        [&] {
+                                                            TWTransactionList views =
+                                                                b.transactionsForAccount(*busy);
+                                                            b.updateBalance(views);
+                                                            rows = views.size();
+                                                            return true;
+                                                        },
+                                                        &ok));
     std::fprintf(stderr, "register rows: %lld\n", static_cast<long long>(rows));
     const QDateTime today(TWClock::today(), QTime(0, 0));
-    phases.emplace_back(QStringLiteral("balances"), median(3, [&] {
-                            return !b.accountBalances(today).isEmpty();
-                        }, &ok));
-    phases.emplace_back(QStringLiteral("statement totals"), median(3, [&] {
-                            QList<TWDateSpan> columns;
-                            const int year = today.date().year() - 1;
-                            for (int month = 1; month <= 12; ++month) {
-                                const QDate first(year, month, 1);
-                                columns.append({QDateTime(first, QTime(0, 0)),
-                                                QDateTime(first.addMonths(1).addDays(-1),
-                                                          QTime(0, 0))});
-                            }
-                            b.groupTransactionTotalsWithAssets(TWStatementFigureAll, columns);
-                            return true;
-                        }, &ok));
-    phases.emplace_back(QStringLiteral("owing"), median(3, [&] {
-                            b.transactionHomeOwingWithClients(b.clients());
-                            return true;
-                        }, &ok));
-    phases.emplace_back(QStringLiteral("source list totals"), median(3, [&] {
-                            long long rows = 0;
-                            twBenchSourceListTotals(b, &rows);
-                            return rows > 0;
-                        }, &ok));
+    phases.emplace_back(QStringLiteral("balances"),
+                        median(
+                            3, [&] { return !b.accountBalances(today).isEmpty(); }, &ok));
+    phases.emplace_back(QStringLiteral("statement totals"),
+                        median(
+                            3,
+                            [&] {
+                                QList<TWDateSpan> columns;
+                                const int year = today.date().year() - 1;
+                                for (int month = 1; month <= 12; ++month) {
+                                    const QDate first(year, month, 1);
+                                    columns.append(
+                                        {QDateTime(first, QTime(0, 0)),
+                                         QDateTime(first.addMonths(1).addDays(-1), QTime(0, 0))});
+                                }
+                                b.groupTransactionTotalsWithAssets(TWStatementFigureAll, columns);
+                                return true;
+                            },
+                            &ok));
+    phases.emplace_back(QStringLiteral("owing"),
+                        median(
+                            3,
+                            [&] {
+                                b.transactionHomeOwingWithClients(b.clients());
+                                return true;
+                            },
+                            &ok));
+    phases.emplace_back(QStringLiteral("source list totals"),
+                        median(
+                            3,
+                            [&] {
+                                long long rows = 0;
+                                twBenchSourceListTotals(b, &rows);
+                                return rows > 0;
+                            },
+                            &ok));
     if (!ok)
         return false;
 
@@ -318,32 +353,45 @@ bool runPhases(int transactions, Phases &phases, qint64 &memory, const QString &
     // them for PDF, which lays out pages).
     const TWTransactionList everything =
         b.exportTransactionsForAccounts(
-             b.accounts(), b.transactionsForAccounts(std::nullopt, nullptr, 0, QDateTime(),
-                                                     QDateTime(), nullptr))
+             b.accounts(),
+             b.transactionsForAccounts(std::nullopt, nullptr, 0, QDateTime(), QDateTime(), nullptr))
             .mid(0, transactions);
-    const auto exportSettings = TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(b);
+    const auto exportSettings =
+        TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(b);
     const auto exportData = [&](const TWTransactionList &rows, bool totals, auto writer) {
         auto table = TWExportTransactions::exportTransactionsWithTransactions(
             rows, totals, totals, exportSettings, {}, &b);
         return !writer(table->cells()).isEmpty();
     };
-    phases.emplace_back(QStringLiteral("export csv"), median(1, [&] {
-                            return exportData(everything, false, [](const TWCellList &cells) {
-                                return TWSerializerCSV::serializerWithCells(cells)->data();
-                            });
-                        }, &ok));
-    phases.emplace_back(QStringLiteral("export html"), median(1, [&] {
-                            return exportData(everything, true, [](const TWCellList &cells) {
-                                return TWSerializerHTML::serializerWithCells(cells)->data();
-                            });
-                        }, &ok));
-    phases.emplace_back(QStringLiteral("export pdf (a tenth)"), median(1, [&] {
-                            return exportData(everything.mid(0, everything.size() / 10), true,
-                                              [](const TWCellList &cells) {
-                                                  return TWSerializerPDF::serializerWithCells(cells)
-                                                      ->data();
-                                              });
-                        }, &ok));
+    phases.emplace_back(QStringLiteral("export csv"),
+                        median(
+                            1,
+                            [&] {
+                                return exportData(everything, false, [](const TWCellList &cells) {
+                                    return TWSerializerCSV::serializerWithCells(cells)->data();
+                                });
+                            },
+                            &ok));
+    phases.emplace_back(QStringLiteral("export html"),
+                        median(
+                            1,
+                            [&] {
+                                return exportData(everything, true, [](const TWCellList &cells) {
+                                    return TWSerializerHTML::serializerWithCells(cells)->data();
+                                });
+                            },
+                            &ok));
+    phases.emplace_back(QStringLiteral("export pdf (a tenth)"),
+                        median(
+                            1,
+                            [&] {
+                                return exportData(
+                                    everything.mid(0, everything.size() / 10), true,
+                                    [](const TWCellList &cells) {
+                                        return TWSerializerPDF::serializerWithCells(cells)->data();
+                                    });
+                            },
+                            &ok));
     if (!ok)
         return false;
 
@@ -473,8 +521,8 @@ int main(int argc, char **argv)
                         static_cast<long long>(runs[2][i].second),
                         ratio(runs[1][i].second, runs[0][i].second),
                         ratio(runs[2][i].second, runs[1][i].second));
-        std::printf("%-24s %10lld %10lld %10lld (bytes per transaction)\n", "memory:",
-                    static_cast<long long>(memory[0]), static_cast<long long>(memory[1]),
+        std::printf("%-24s %10lld %10lld %10lld (bytes per transaction)\n",
+                    "memory:", static_cast<long long>(memory[0]), static_cast<long long>(memory[1]),
                     static_cast<long long>(memory[2]));
         return 0;
     }

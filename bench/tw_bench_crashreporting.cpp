@@ -7,12 +7,12 @@
 
 #include "KTBElfReader.h"
 #include "Kitbase.h"
+#include "MSHApplicationInfo.h"
 #include "MSHFileManager.h"
 #include "MSHInternalReport.h"
 #include "MSHPackageReportOperation.h"
 #include "MSHProcessReportOperation.h"
 #include "MSHSymbolResolver.h"
-#include "MSHApplicationInfo.h"
 #include "Mishap.h"
 
 #include <QCoreApplication>
@@ -74,11 +74,11 @@ QString makeOwnReport(const QString &folder)
     QString uuid;
     KTBMappedFile file;
     if (KTBElfMapFile(QFile::encodeName(self).constData(), &file)) {
-        KTBElfEnumerateNotes(file, [&uuid](QByteArrayView name, uint32_t type,
-                                           QByteArrayView descriptor) {
-            if (type == NT_GNU_BUILD_ID && name == QByteArrayView("GNU"))
-                uuid = QString::fromLatin1(descriptor.toByteArray().toHex());
-        });
+        KTBElfEnumerateNotes(
+            file, [&uuid](QByteArrayView name, uint32_t type, QByteArrayView descriptor) {
+                if (type == NT_GNU_BUILD_ID && name == QByteArrayView("GNU"))
+                    uuid = QString::fromLatin1(descriptor.toByteArray().toHex());
+            });
         KTBElfUnmapFile(&file);
     }
     const quint64 base = 0x555500000000ULL;
@@ -93,7 +93,8 @@ QString makeOwnReport(const QString &folder)
     for (int t = 0; t < 12; ++t) {
         threads += t ? ",{\"stacktrace\":[" : "{\"stacktrace\":[";
         for (int f = 0; f < 30; ++f)
-            threads += (f ? "," : "") + QByteArray::number(base + 0x2000 + quint64(t * 977 + f * 131));
+            threads +=
+                (f ? "," : "") + QByteArray::number(base + 0x2000 + quint64(t * 977 + f * 131));
         threads += t == 0 ? "],\"crashed\":true}" : "]}";
     }
     threads += "]}\n";

@@ -35,7 +35,11 @@ qint64 statusBytes(const char *key)
     for (const QByteArray &line : lines) {
         if (line.startsWith(key) && line.size() > qsizetype(std::strlen(key)) &&
             line.at(qsizetype(std::strlen(key))) == ':')
-            return line.mid(qsizetype(std::strlen(key)) + 1).trimmed().split(' ').first().toLongLong() *
+            return line.mid(qsizetype(std::strlen(key)) + 1)
+                       .trimmed()
+                       .split(' ')
+                       .first()
+                       .toLongLong() *
                    1024;
     }
     return 0;
@@ -60,9 +64,9 @@ int runOne(int argc, char **argv, const QString &format, const QString &out)
     settings->setFileType(fileTypeOf(format));
     settings->setIncludeAttachments(false);
     bool hasAttachments = false;
-    const TWTransactionList transactions = business->transactionsForAccounts(
-        std::optional<TWAccountList>(settings->accounts()), nullptr, 0, QDateTime(), QDateTime(),
-        &hasAttachments);
+    const TWTransactionList transactions =
+        business->transactionsForAccounts(std::optional<TWAccountList>(settings->accounts()),
+                                          nullptr, 0, QDateTime(), QDateTime(), &hasAttachments);
     // The peak so far is the generation's: start counting from here.
     QFile clear(QStringLiteral("/proc/self/clear_refs"));
     if (clear.open(QIODevice::WriteOnly))
@@ -112,8 +116,8 @@ int main(int argc, char **argv)
     if (!format.isEmpty())
         return runOne(argc, argv, format, out);
     int status = 0;
-    for (const QString &each : {QStringLiteral("csv"), QStringLiteral("html"),
-                                QStringLiteral("pdf")}) {
+    for (const QString &each :
+         {QStringLiteral("csv"), QStringLiteral("html"), QStringLiteral("pdf")}) {
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedChannels);
         child.start(QCoreApplication::applicationFilePath(),

@@ -27,16 +27,19 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 QByteArray csvFile(int rows)
 {
     QByteArray data = "Date,Payee,Memo,Amount,Account\r\n";
     for (int i = 0; i < rows; ++i) {
         data += QByteArray::number(1 + i % 12) + '/' + QByteArray::number(1 + i % 28) + "/2024,";
-        data += i % 7 == 0 ? "\"Store, number " + QByteArray::number(i) + "\"" : "Payee " + QByteArray::number(i % 500);
+        data += i % 7 == 0 ? "\"Store, number " + QByteArray::number(i) + "\""
+                           : "Payee " + QByteArray::number(i % 500);
         data += ",\"Memo with \"\"quotes\"\" " + QByteArray::number(i) + "\",";
-        data += (i % 3 ? "-" : "") + QByteArray::number(i % 1000) + '.' + QByteArray::number(10 + i % 90);
+        data += (i % 3 ? "-" : "") + QByteArray::number(i % 1000) + '.' +
+                QByteArray::number(10 + i % 90);
         data += ",Checking\r\n";
     }
     return data;
@@ -46,8 +49,10 @@ QByteArray qifFile(int transactions)
 {
     QByteArray data = "!Account\nNChecking\nTBank\n^\n!Type:Bank\n";
     for (int i = 0; i < transactions; ++i) {
-        data += 'D' + QByteArray::number(1 + i % 12) + '/' + QByteArray::number(1 + i % 28) + "'24\n";
-        data += "T-" + QByteArray::number(i % 1000) + ".25\nPPayee " + QByteArray::number(i % 500) + "\n";
+        data +=
+            'D' + QByteArray::number(1 + i % 12) + '/' + QByteArray::number(1 + i % 28) + "'24\n";
+        data += "T-" + QByteArray::number(i % 1000) + ".25\nPPayee " + QByteArray::number(i % 500) +
+                "\n";
         data += "MMemo " + QByteArray::number(i) + "\nCX\n";
         if (i % 10 == 0)
             data += "LGroceries\nSFood\n$-100.00\nSHousehold\nEBulbs\n$-" +
@@ -70,9 +75,9 @@ QByteArray ofxFile(int transactions, bool perTransactionCurrency = false)
         data += "<STMTTRN>\r\n<TRNTYPE>" + QByteArray(i % 2 ? "DEBIT" : "CREDIT") +
                 "\r\n<DTPOSTED>2024" + QByteArray::number(1 + i % 12).rightJustified(2, '0') +
                 QByteArray::number(1 + i % 28).rightJustified(2, '0') + "120000[-5:EST]\r\n";
-        data += "<TRNAMT>" + QByteArray::number(i % 1000) + ".50\r\n<FITID>" + QByteArray::number(i) +
-                "\r\n<NAME>Payee " + QByteArray::number(i % 500) + " &amp; Co\r\n<MEMO>Memo " +
-                QByteArray::number(i) + "\r\n";
+        data += "<TRNAMT>" + QByteArray::number(i % 1000) + ".50\r\n<FITID>" +
+                QByteArray::number(i) + "\r\n<NAME>Payee " + QByteArray::number(i % 500) +
+                " &amp; Co\r\n<MEMO>Memo " + QByteArray::number(i) + "\r\n";
         if (perTransactionCurrency) {
             const char code[4] = {char('A' + i % 26), char('A' + i / 26 % 26),
                                   char('A' + i / 676 % 26), 0};
@@ -87,8 +92,7 @@ QByteArray ofxFile(int transactions, bool perTransactionCurrency = false)
     return data;
 }
 
-template <typename Parser>
-qint64 timeParse(const QString &path, qsizetype expectedRows)
+template <typename Parser> qint64 timeParse(const QString &path, qsizetype expectedRows)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -128,7 +132,8 @@ bool runParse(const QTemporaryDir &dir, int divisor)
     const QString ofx = dir.filePath(QStringLiteral("bench.ofx"));
     const QString currencies = dir.filePath(QStringLiteral("currencies.ofx"));
     if (!writeFile(csv, csvFile(csvRows)) || !writeFile(qif, qifFile(transactions)) ||
-        !writeFile(ofx, ofxFile(transactions)) || !writeFile(currencies, ofxFile(transactions, true)))
+        !writeFile(ofx, ofxFile(transactions)) ||
+        !writeFile(currencies, ofxFile(transactions, true)))
         return false;
     // A split record gives a head row, the bank side and two split rows.
     const qsizetype qifRows = transactions + (transactions + 9) / 10 * 3;
@@ -206,11 +211,13 @@ bool runImport(TWBusiness &business, int rows)
     }
     auto settings = TWImportTransactionsSettings::importTransactionsSettingsWithColumns(
         *parser->columns(), nullptr, business);
-    auto importer = TWImportTransactions::importTransactionsWithRows(parser->rows(), settings, business);
+    auto importer =
+        TWImportTransactions::importTransactionsWithRows(parser->rows(), settings, business);
     QString warnings;
     const bool complete = importer->processTransactions(&warnings);
     const qint64 processTime = timer.restart();
-    const QList<bool> duplicates = TWImportDuplicates::transactions(business, importer->transactions());
+    const QList<bool> duplicates =
+        TWImportDuplicates::transactions(business, importer->transactions());
     const qint64 duplicatesTime = timer.elapsed();
     const qsizetype found = std::count(duplicates.begin(), duplicates.end(), true);
     const char *suffix = rows == 50000 ? "" : " (5,000 rows)";
@@ -218,7 +225,8 @@ bool runImport(TWBusiness &business, int rows)
     std::printf("process%s: %lld ms\n", suffix, static_cast<long long>(processTime));
     std::printf("duplicates%s: %lld ms\n", suffix, static_cast<long long>(duplicatesTime));
     std::printf("  %lld transactions, %lld duplicates\n",
-                static_cast<long long>(importer->transactions().size()), static_cast<long long>(found));
+                static_cast<long long>(importer->transactions().size()),
+                static_cast<long long>(found));
     if (!complete || importer->transactions().size() != rows) {
         std::fprintf(stderr, "%lld transactions, %lld duplicates of %d rows; %s\n",
                      static_cast<long long>(importer->transactions().size()),
@@ -257,8 +265,7 @@ int main(int argc, char **argv)
     QTemporaryDir attachments;
     QElapsedTimer timer;
     timer.start();
-    std::unique_ptr<TWBusiness> business =
-        twBenchMakeBusiness({transactions, attachments.path()});
+    std::unique_ptr<TWBusiness> business = twBenchMakeBusiness({transactions, attachments.path()});
     if (!business)
         return 1;
     std::printf("business (%d transactions): %lld ms\n", transactions,

@@ -1,6 +1,6 @@
-// Renders an invoice of 1,000 items (--items N for another count) with notes, header, footer, business
-// e-mail and website on the "Classic" layout, writes the PDF to --out PATH and
-// prints the page count and the rendering time. Measure a Release build.
+// Renders an invoice of 1,000 items (--items N for another count) with notes, header, footer,
+// business e-mail and website on the "Classic" layout, writes the PDF to --out PATH and prints the
+// page count and the rendering time. Measure a Release build.
 
 #include "TWInvoiceOperation.h"
 #include "TWLayoutManager.h"
@@ -20,8 +20,8 @@
 
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                    : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);
     QString out;
     int count = 1000;
@@ -42,10 +42,12 @@ int main(int argc, char **argv)
 
     auto data = std::make_shared<TWSendInvoiceData>();
     const char *labels[TWLabelCount] = {
-        "Page",     "To",          "From",     "T",       "F",        "Estimate", "Invoice",
-        "Name:",    "Number:",     "Date:",    "Due Date:", "Paid",   "Overdue",  "Date",
-        "Description", "Type",     "Quantity", "Rate",    "Subtotal", "Tax",      "Total",
-        "Note:",    "Subtotal",    "Tax",      "Previous Balance", "Payments", "Total Due"};
+        "Page",      "To",       "From",     "T",        "F",
+        "Estimate",  "Invoice",  "Name:",    "Number:",  "Date:",
+        "Due Date:", "Paid",     "Overdue",  "Date",     "Description",
+        "Type",      "Quantity", "Rate",     "Subtotal", "Tax",
+        "Total",     "Note:",    "Subtotal", "Tax",      "Previous Balance",
+        "Payments",  "Total Due"};
     for (int label = 0; label < TWLabelCount; ++label)
         data->setLabel(TWSendInvoiceLabel(label), QString::fromLatin1(labels[label]));
     data->setDisplayBits(TWSendInvoiceData::kDefaultDisplayBits);

@@ -111,9 +111,9 @@ int main(int argc, char **argv)
     request.attachmentFileNames = twAttachmentFileNames(request.transactions, *business);
     request.title = account->name();
     // The first rows decide the orientation offered, as the print dialog opens.
-    const auto first = TWExportPrint::registerTable(
-        request.business, request.transactions.mid(0, 200), request.fields,
-        request.attachmentFileNames, request.title);
+    const auto first =
+        TWExportPrint::registerTable(request.business, request.transactions.mid(0, 200),
+                                     request.fields, request.attachmentFileNames, request.title);
     QPageLayout portrait = printer.pageLayout();
     portrait.setOrientation(QPageLayout::Portrait);
     printer.setPageOrientation(TWExportPrint::fitsWithoutShortening(first, portrait)

@@ -54,8 +54,7 @@ int main(int argc, char **argv)
             time = timer.elapsed();
         }
         std::sort(std::begin(times), std::end(times));
-        std::printf("%s: %lld ms (%lld cells)\n",
-                    qPrintable(TWReport::reportTypeNameKey(type)),
+        std::printf("%s: %lld ms (%lld cells)\n", qPrintable(TWReport::reportTypeNameKey(type)),
                     static_cast<long long>(times[1]), static_cast<long long>(count));
     }
     return 0;

@@ -2,22 +2,22 @@
 // or becomes the instance, registers the pieces of the user interface and
 // runs the application.
 
+#include "Kitbase.h"
+#include "MSHCrashReportingController.h"
+#include "Mishap.h"
 #include "TWAppRegistry.h"
 #include "TWApplicationDelegate.h"
 #include "TWBusinessController.h"
 #include "TWDocumentController.h"
 #include "TWExportPrint.h"
-#include "TWInstanceServer.h"
-#include "TWInvoicing.h"
 #include "TWExportUI.h"
 #include "TWImportUI.h"
+#include "TWInstanceServer.h"
+#include "TWInvoicing.h"
 #include "TWLedger.h"
 #include "TWReportsUI.h"
-#include "TWWork.h"
 #include "TWWheelGuard.h"
-#include "Kitbase.h"
-#include "Mishap.h"
-#include "MSHCrashReportingController.h"
+#include "TWWork.h"
 
 #include <QApplication>
 #include <QDir>
@@ -84,7 +84,7 @@ int main(int argc, char **argv)
             box->addButton(texts.cancelTitle, QMessageBox::RejectRole);
             QObject::connect(box, &QMessageBox::finished, box, [box, send, always, answer] {
                 QAbstractButton *clicked = box->clickedButton();
-                answer(clicked == send             ? MSHPromptAnswer::Send
+                answer(clicked == send                ? MSHPromptAnswer::Send
                        : clicked && clicked == always ? MSHPromptAnswer::AlwaysSend
                                                       : MSHPromptAnswer::Cancel);
             });
@@ -109,8 +109,7 @@ int main(int argc, char **argv)
                      });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &delegate,
                      [&delegate] { delegate.applicationWillTerminate(); });
-    QTimer::singleShot(0, &delegate, [&delegate, paths] {
-        delegate.applicationDidFinishLaunching(paths);
-    });
+    QTimer::singleShot(0, &delegate,
+                       [&delegate, paths] { delegate.applicationDidFinishLaunching(paths); });
     return app.exec();
 }

@@ -46,7 +46,8 @@ QPushButton *linkButton(const QString &title, QWidget *parent, const QFont &font
     QPalette palette = button->palette();
     palette.setColor(QPalette::ButtonText, QColor(0, 0, 255));
     button->setPalette(palette);
-    button->setStyleSheet(QStringLiteral("QPushButton { color: #0000ff; border: none; padding: 2px; }"));
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { color: #0000ff; border: none; padding: 2px; }"));
     return button;
 }
 
@@ -123,7 +124,10 @@ TWAboutController::TWAboutController(QObject *parent) : QObject(parent)
     }
 }
 
-TWAboutController::~TWAboutController() { delete m_window; }
+TWAboutController::~TWAboutController()
+{
+    delete m_window;
+}
 
 void TWAboutController::showWindow()
 {
@@ -142,15 +146,22 @@ QString TWAboutController::versionText()
         .arg(TWLocalized("version"), QCoreApplication::applicationVersion(), buildNumber());
 }
 
-QString TWAboutController::buildNumber() { return storedBuildNumber(); }
+QString TWAboutController::buildNumber()
+{
+    return storedBuildNumber();
+}
 
-void TWAboutController::setBuildNumber(const QString &number) { storedBuildNumber() = number; }
+void TWAboutController::setBuildNumber(const QString &number)
+{
+    storedBuildNumber() = number;
+}
 
 void TWAboutController::doContact()
 {
     if (TWAppLinks::contactAddress().isEmpty())
         return;
-    twOpenURL(TWApplicationDelegate::mailLink(TWAppLinks::contactAddress(), TWLocalized("tallyworth")));
+    twOpenURL(
+        TWApplicationDelegate::mailLink(TWAppLinks::contactAddress(), TWLocalized("tallyworth")));
 }
 
 void TWAboutController::doSupport()
@@ -167,9 +178,15 @@ void TWAboutController::doWebsite()
         twOpenURL(TWAppLinks::website());
 }
 
-void TWAboutController::doAcknowledgements() { openDocument(QStringLiteral("Acknowledgements")); }
+void TWAboutController::doAcknowledgements()
+{
+    openDocument(QStringLiteral("Acknowledgements"));
+}
 
-void TWAboutController::doLicense() { openDocument(QStringLiteral("License")); }
+void TWAboutController::doLicense()
+{
+    openDocument(QStringLiteral("License"));
+}
 
 void TWAboutController::openDocument(const QString &name)
 {

@@ -67,7 +67,10 @@ void twRunAlert(const TWAlert &alert, TWAlertCompletion completion)
     box->open();
 }
 
-void twSetAlertPresenter(TWAlertPresenter replacement) { presenter() = std::move(replacement); }
+void twSetAlertPresenter(TWAlertPresenter replacement)
+{
+    presenter() = std::move(replacement);
+}
 
 bool twOpenURL(const QUrl &url)
 {

@@ -49,14 +49,13 @@ void TWAppNews::checkIfNecessary()
     const QDateTime last = QSettings().value(kLastCheckedDateKey).toDateTime();
     if (last.isValid() && last.secsTo(TWClock::now()) < kDaySeconds)
         return;
-    m_request = TWSiteRequest::get(
-        url, TWSite::kNewsMaximumSize,
-        [this](const QByteArray &data, const TWErrorResult &error) {
-            m_request = nullptr;
-            if (!error)
-                connectionDidFinishLoading(data);
-            emit checkFinished();
-        });
+    m_request = TWSiteRequest::get(url, TWSite::kNewsMaximumSize,
+                                   [this](const QByteArray &data, const TWErrorResult &error) {
+                                       m_request = nullptr;
+                                       if (!error)
+                                           connectionDidFinishLoading(data);
+                                       emit checkFinished();
+                                   });
 }
 
 void TWAppNews::connectionDidFinishLoading(const QByteArray &data)

@@ -31,7 +31,10 @@ class TWDetailController : public QObject
 public:
     using QObject::QObject;
     virtual QWidget *view() = 0;
-    virtual void setBusinessController(TWBusinessController *controller) { m_document = controller; }
+    virtual void setBusinessController(TWBusinessController *controller)
+    {
+        m_document = controller;
+    }
     virtual void setBusiness(TWBusiness *business) { m_business = business; }
     virtual void update() {}
     virtual void restoreFrame() {}
@@ -58,7 +61,10 @@ class TWEditorController : public QObject
 public:
     using QObject::QObject;
     virtual QWidget *view() = 0;
-    virtual void setBusinessController(TWBusinessController *controller) { m_document = controller; }
+    virtual void setBusinessController(TWBusinessController *controller)
+    {
+        m_document = controller;
+    }
     virtual void setBusiness(TWBusiness *business) { m_business = business; }
     // 0 a new record, 1 an existing one.
     virtual void setMode(int mode) { m_mode = mode; }
@@ -158,8 +164,8 @@ enum TWDetailKind : int {
 
 // The editors opened as sheets.
 enum class TWEditorKind {
-    Transaction,        // the transaction editor
-    EditTransactions,   // several transactions at once
+    Transaction,      // the transaction editor
+    EditTransactions, // several transactions at once
     AccountInfo,
     ClientInfo,
     MerchantInfo,
@@ -206,7 +212,8 @@ public:
     using BusinessInfoFactory = std::function<TWBusinessInfoEditor *(QObject *parent)>;
     using TaskTimerFactory = std::function<TWTaskTimer *(TWBusinessController *document)>;
     // Reads the register's rows on the main thread (the store is main-thread only).
-    using RegisterPrintTable = std::function<TWRegisterPrintJob(const TWRegisterPrintRequest &request)>;
+    using RegisterPrintTable =
+        std::function<TWRegisterPrintJob(const TWRegisterPrintRequest &request)>;
 
     // The detail view of a kind; the interim says "not available yet".
     TWDetailController *makeDetailController(TWDetailKind kind, QObject *parent) const;
@@ -220,7 +227,10 @@ public:
     // The business-information editor; the interim asks for the name, type,
     // home currency, start date and whether to create the usual accounts.
     TWBusinessInfoEditor *makeBusinessInfoEditor(QObject *parent) const;
-    void setBusinessInfoFactory(BusinessInfoFactory factory) { m_businessInfo = std::move(factory); }
+    void setBusinessInfoFactory(BusinessInfoFactory factory)
+    {
+        m_businessInfo = std::move(factory);
+    }
 
     // The invoice list of the client view and the merchants view of the
     // repeats view; the interims are an empty list and an empty pane.

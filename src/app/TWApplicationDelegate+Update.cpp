@@ -86,23 +86,24 @@ void TWApplicationDelegate::checkForUpdate()
     m_checkingForUpdate = true;
     // Every outcome frees the next check: a failure (network, status, size, stall) as well
     // as an answer.
-    m_updateRequest = TWSiteRequest::get(
-        url, TWSite::kUpdateMaximumSize,
-        [this](const QByteArray &data, const TWErrorResult &error) {
-            m_updateRequest = nullptr;
-            if (error) {
-                m_checkingForUpdate = false;
-                return;
-            }
-            checkForUpdateMain(data);
-        });
+    m_updateRequest =
+        TWSiteRequest::get(url, TWSite::kUpdateMaximumSize,
+                           [this](const QByteArray &data, const TWErrorResult &error) {
+                               m_updateRequest = nullptr;
+                               if (error) {
+                                   m_checkingForUpdate = false;
+                                   return;
+                               }
+                               checkForUpdateMain(data);
+                           });
 }
 
 void TWApplicationDelegate::checkForUpdateMain(const QByteArray &data)
 {
     const QString latest = twUpdateVersion(data);
-    const QString version =
-        latest.isEmpty() ? QString() : TWUtilities::utilities().updateAvailable(latest.toUtf8(), true);
+    const QString version = latest.isEmpty()
+                                ? QString()
+                                : TWUtilities::utilities().updateAvailable(latest.toUtf8(), true);
     if (version.isEmpty()) {
         m_checkingForUpdate = false;
         return;

@@ -4,12 +4,12 @@
 #include "TWAlert.h"
 #include "TWAppLinks.h"
 #include "TWAppNews.h"
-#include "TWPreferencesController.h"
-#include "TWSiteRequest.h"
 #include "TWAppRegistry.h"
 #include "TWBusinessController.h"
 #include "TWDocumentController.h"
 #include "TWDocumentPrompts.h"
+#include "TWPreferencesController.h"
+#include "TWSiteRequest.h"
 
 #include "TWLocalized.h"
 #include "TWPreferences.h"
@@ -322,8 +322,8 @@ void TWApplicationDelegate::menuNeedsUpdate(QMenu *menu, TWMenuKind kind)
 
 QUrl TWApplicationDelegate::mailLink(const QString &address, const QString &subject)
 {
-    const QByteArray link = "mailto:" + QUrl::toPercentEncoding(address, "@") + "?subject=" +
-                            QUrl::toPercentEncoding(subject);
+    const QByteArray link = "mailto:" + QUrl::toPercentEncoding(address, "@") +
+                            "?subject=" + QUrl::toPercentEncoding(subject);
     return QUrl::fromEncoded(link, QUrl::StrictMode);
 }
 

@@ -12,8 +12,8 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QLocale>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QToolButton>
@@ -108,7 +108,8 @@ void TWBusinessController::updateDetailButtons(const TWMasterItem *item)
             dateRangeTagForDateRange(m_business ? m_business->transactionRangeType() : 0)));
     if (m_detailButtonsView && m_detailButtonsView != first && m_detailButtonsView != second)
         m_detailButtonsView->hide();
-    if (m_subDetailButtonsView && m_subDetailButtonsView != first && m_subDetailButtonsView != second)
+    if (m_subDetailButtonsView && m_subDetailButtonsView != first &&
+        m_subDetailButtonsView != second)
         m_subDetailButtonsView->hide();
     m_detailButtonsView = first;
     m_subDetailButtonsView = second;
@@ -300,17 +301,16 @@ void TWBusinessController::updateCountTotal()
         return formatter.valueString(value, unit.get(), true, true, false, true, true,
                                      m_business.get());
     };
-    const QString word =
-        TWLocalized(all.size() == 1 ? "transactionLower" : "transactionsLower");
+    const QString word = TWLocalized(all.size() == 1 ? "transactionLower" : "transactionsLower");
     const QLocale locale;
     const auto number = [&locale](qsizetype value) { return locale.toString(qlonglong(value)); };
     // After a search the line counts the rows left of all there are, and the
     // total is that of the rows left.
     const bool searched = shown && shown->size() != all.size();
     const TWTransactionList &listed = searched ? *shown : all;
-    const QString full = searched ? TWLocalized("countShownOf").arg(number(shown->size()),
-                                                                    number(all.size()), word)
-                                  : QStringLiteral("%1 %2").arg(number(all.size()), word);
+    const QString full =
+        searched ? TWLocalized("countShownOf").arg(number(shown->size()), number(all.size()), word)
+                 : QStringLiteral("%1 %2").arg(number(all.size()), word);
     if (!selected.isEmpty()) {
         count->setText(QStringLiteral("%1 / %2").arg(number(selected.size()), full));
         total->setText(

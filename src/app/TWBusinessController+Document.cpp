@@ -166,8 +166,8 @@ bool TWBusinessController::saveDocumentAs()
 bool TWBusinessController::saveDocumentToURL(const QUrl &url)
 {
     const QString target = url.toLocalFile();
-    if (!m_fileURL.isEmpty() &&
-        TWPackageMoves::resolvedPath(target) == TWPackageMoves::resolvedPath(m_fileURL.toLocalFile()))
+    if (!m_fileURL.isEmpty() && TWPackageMoves::resolvedPath(target) ==
+                                    TWPackageMoves::resolvedPath(m_fileURL.toLocalFile()))
         return saveDocument();
 
     TWErrorResult error;

@@ -14,8 +14,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
-#include <QTimer>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -54,9 +54,7 @@ void TWBusinessController::beginSheetWithView(QWidget *view, bool resize, bool a
     auto *window = new TWWindow(sheetParent());
     // The sheet says what it is: the view's own title (kept as it changes,
     // for an editor that turns from new to edit), else the document's name.
-    const auto title = [this](const QString &own) {
-        return own.isEmpty() ? displayName() : own;
-    };
+    const auto title = [this](const QString &own) { return own.isEmpty() ? displayName() : own; };
     window->setWindowTitle(title(view->windowTitle()));
     connect(view, &QWidget::windowTitleChanged, window,
             [window, title](const QString &own) { window->setWindowTitle(title(own)); });
@@ -111,7 +109,8 @@ void TWBusinessController::endSheet(QWidget *view, int returnCode)
     }
     if (sheet.completion)
         QMetaObject::invokeMethod(
-            this, [completion = std::move(sheet.completion), returnCode] { completion(returnCode); },
+            this,
+            [completion = std::move(sheet.completion), returnCode] { completion(returnCode); },
             Qt::QueuedConnection);
 }
 
@@ -161,7 +160,8 @@ bool TWBusinessController::canPrint() const
     }
 }
 
-std::optional<TWRegisterPrintRequest> TWBusinessController::registerPrintRequest(qsizetype rows) const
+std::optional<TWRegisterPrintRequest>
+TWBusinessController::registerPrintRequest(qsizetype rows) const
 {
     const TWItemPtr selected = selectedItem();
     if (!selected || !m_business || !TWAppRegistry::registry().registerPrintTable)
@@ -243,25 +243,25 @@ void TWBusinessController::printRegister(const TWRegisterPrintRequest &request)
     // The rows are read on the main thread (the store is main-thread only),
     // once the progress sheet has had its chance to show; the pages are laid
     // out, drawn and sent on the document's queue.
-    QTimer::singleShot(kPrintReadDelay, watcher, [this, watcher, timer, request, layout, target,
-                                                  progress, cancel] {
-        const TWRegisterPrintJob job = TWAppRegistry::registry().registerPrintTable(request);
-        timer->start();
-        watcher->setFuture(QtConcurrent::run(m_operationQueue.get(), [job, layout, target,
-                                                                       progress,
-                                                                       cancel]() -> TWErrorResult {
-            if (!job.pdf)
-                return std::nullopt;
-            const QByteArray pdf = job.pdf(layout, [&](int done, int pages) {
-                progress->done = done;
-                progress->pages = pages;
-                return !*cancel;
-            });
-            if (*cancel)
-                return std::nullopt;
-            return twSendPdf(pdf, target);
-        }));
-    });
+    QTimer::singleShot(
+        kPrintReadDelay, watcher,
+        [this, watcher, timer, request, layout, target, progress, cancel] {
+            const TWRegisterPrintJob job = TWAppRegistry::registry().registerPrintTable(request);
+            timer->start();
+            watcher->setFuture(QtConcurrent::run(
+                m_operationQueue.get(), [job, layout, target, progress, cancel]() -> TWErrorResult {
+                    if (!job.pdf)
+                        return std::nullopt;
+                    const QByteArray pdf = job.pdf(layout, [&](int done, int pages) {
+                        progress->done = done;
+                        progress->pages = pages;
+                        return !*cancel;
+                    });
+                    if (*cancel)
+                        return std::nullopt;
+                    return twSendPdf(pdf, target);
+                }));
+        });
 }
 
 void TWBusinessController::printDocument()
@@ -278,8 +278,8 @@ void TWBusinessController::printDocument()
         QPageLayout portrait = documentPrinter.pageLayout();
         portrait.setOrientation(QPageLayout::Portrait);
         if (sample.fits)
-            documentPrinter.setPageOrientation(
-                sample.fits(portrait) ? QPageLayout::Portrait : QPageLayout::Landscape);
+            documentPrinter.setPageOrientation(sample.fits(portrait) ? QPageLayout::Portrait
+                                                                     : QPageLayout::Landscape);
     }
     documentPrinter.setDocName(request ? request->title : displayName());
     auto *dialog = new QPrintDialog(&documentPrinter, windowForSheet());

@@ -55,7 +55,8 @@ void TWBusinessController::observe()
             if (m_taskTimer)
                 m_taskTimer->taskTimerUpdateNotification(note);
         });
-    add({"taskNew", "taskDelete", "taskUpdate"}, [this](const TWNotification &) { tasksUpdated(); });
+    add({"taskNew", "taskDelete", "taskUpdate"},
+        [this](const TWNotification &) { tasksUpdated(); });
     add({"expenseNew", "expenseDelete", "expenseUpdate"},
         [this](const TWNotification &) { expensesUpdated(); });
     add({"transactionNew", "transactionDelete", "transactionUpdate"},
@@ -113,8 +114,8 @@ TWRegisterDetail *TWBusinessController::transactionsController() const
 
 TWDetailController *TWBusinessController::ensureDetailController(int detailType)
 {
-    const int key = detailType == TWDetailTransactionsFilters ? int(TWDetailTransactionsAccounts)
-                                                              : detailType;
+    const int key =
+        detailType == TWDetailTransactionsFilters ? int(TWDetailTransactionsAccounts) : detailType;
     TWDetailController *controller = detailController(key);
     if (!controller) {
         controller = TWAppRegistry::registry().makeDetailController(TWDetailKind(key), this);
@@ -212,13 +213,15 @@ void TWBusinessController::selectMasterItems(const TWMasterItemList &items, bool
         transactions->setMode(mode);
     };
 
-    if (type == TWMasterItemEntity && (kind == TWItemTypeAccountGroup || kind == TWItemTypeAccount)) {
+    if (type == TWMasterItemEntity &&
+        (kind == TWItemTypeAccountGroup || kind == TWItemTypeAccount)) {
         showRegister(TWDetailTransactionsAccounts, 1);
     } else if (type == TWMasterItemEntity &&
                (kind == TWItemTypeClientGroup || kind == TWItemTypeClient)) {
         updateSplitViewDetail(TWDetailClients);
         if (auto *clients = detailAs<TWClientDetail>(TWDetailClients))
-            clients->setClients(twItemsAs<TWClient>(TWMasterItem::childItems(items, TWItemTypeClient)));
+            clients->setClients(
+                twItemsAs<TWClient>(TWMasterItem::childItems(items, TWItemTypeClient)));
     } else if (type == TWMasterItemEntity &&
                (kind == TWItemTypeMerchantGroup || kind == TWItemTypeMerchant)) {
         updateSplitViewDetail(TWDetailMerchants);
@@ -404,7 +407,8 @@ void TWBusinessController::transactionsUpdated()
     if (selected) {
         const int kind = selected->itemType();
         if (selected->type() == TWMasterItemSearchResults || kind == TWItemTypeAccountGroup ||
-            kind == TWItemTypeAccount || kind == TWItemTypeFilterGroup || kind == TWItemTypeFilter) {
+            kind == TWItemTypeAccount || kind == TWItemTypeFilterGroup ||
+            kind == TWItemTypeFilter) {
             if (TWRegisterDetail *transactions = transactionsController())
                 transactions->updateTransactions();
         } else if (selected->type() == TWMasterItemRepeats) {
@@ -446,16 +450,17 @@ void TWBusinessController::clientDeleted(const TWClientPtr &client)
     auto *clients = detailAs<TWClientDetail>(TWDetailClients);
     if (!client || !clients || !m_business || !m_taskTimer)
         return;
-    const bool shown = std::any_of(clients->clients().begin(), clients->clients().end(),
-                                   [&client](const TWClientPtr &candidate) {
-                                       return candidate && candidate->identifier() == client->identifier();
-                                   });
+    const bool shown =
+        std::any_of(clients->clients().begin(), clients->clients().end(),
+                    [&client](const TWClientPtr &candidate) {
+                        return candidate && candidate->identifier() == client->identifier();
+                    });
     const qint32 timed = m_taskTimer->timedTaskIdentifier();
     if (!shown || timed == 0)
         return;
     const TWTaskPtr task = m_business->taskWithIdentifier(timed);
-    const TWProjectPtr project = task ? m_business->projectWithIdentifier(task->projectIdentifier())
-                                      : nullptr;
+    const TWProjectPtr project =
+        task ? m_business->projectWithIdentifier(task->projectIdentifier()) : nullptr;
     if (project && project->clientIdentifier() == client->identifier())
         m_taskTimer->stopTaskTimer(QDateTime());
 }

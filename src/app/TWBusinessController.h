@@ -5,14 +5,14 @@
 
 #include "TWAppRegistry.h"
 #include "TWDetailInterfaces.h"
+#include "TWMasterItem.h"
 #include "TWMenuValidation.h"
 #include "TWPopover.h"
-#include "TWMasterItem.h"
 
 #include "TWBusiness.h"
 #include "TWItem.h"
-#include "TWRelationship.h"
 #include "TWNotificationCenter.h"
+#include "TWRelationship.h"
 
 #include <QObject>
 #include <QPointer>
@@ -329,8 +329,7 @@ private:
     void releaseControllers();
     void updateTitle();
     TWDetailController *ensureDetailController(int detailType);
-    template <typename T>
-    T *detailAs(int detailType) const
+    template <typename T> T *detailAs(int detailType) const
     {
         return qobject_cast<T *>(detailController(detailType));
     }

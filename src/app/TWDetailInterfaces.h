@@ -68,7 +68,10 @@ public:
     // The accounts the register shows.
     virtual TWAccountList shownAccounts() const { return {}; }
     // The rows a command acts on: with `context` the context menu's rows.
-    virtual TWTransactionList selectedTransactionsContext(bool) const { return selectedTransactions(); }
+    virtual TWTransactionList selectedTransactionsContext(bool) const
+    {
+        return selectedTransactions();
+    }
     virtual void selectTransactions(const TWTransactionList &) {}
     // The transaction commands; `context` as above.
     virtual void editSelectedTransaction(bool) {}

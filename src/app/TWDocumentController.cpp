@@ -97,8 +97,8 @@ void TWDocumentController::openUntitledDocumentAndDisplay(bool display, NewCompl
                 [this](int code) { finishNewBusiness(code); });
     }
     if (!m_businessInfoWindow) {
-        auto *window = new QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint |
-                                                Qt::CustomizeWindowHint);
+        auto *window =
+            new QDialog(nullptr, Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
         window->setWindowTitle(TWLocalized("newBusiness"));
         window->setWindowModality(Qt::ApplicationModal);
         auto *layout = new QVBoxLayout(window);

@@ -30,8 +30,7 @@ void TWDocumentPrompts::setPrompts(TWDocumentPrompts *prompts)
 bool TWDocumentPrompts::askUpgrade(const QString &fileName, QWidget *parent)
 {
     QMessageBox box(QMessageBox::Question, TWLocalized("upgradeTitle"),
-                    TWLocalized("fileUpgradeMessage").arg(fileName), QMessageBox::NoButton,
-                    parent);
+                    TWLocalized("fileUpgradeMessage").arg(fileName), QMessageBox::NoButton, parent);
     box.setWindowModality(Qt::ApplicationModal);
     QPushButton *save = box.addButton(TWLocalized("save"), QMessageBox::AcceptRole);
     box.addButton(TWLocalized("cancel"), QMessageBox::RejectRole);

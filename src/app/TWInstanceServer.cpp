@@ -20,7 +20,9 @@ const QByteArray kAcknowledge = QByteArrayLiteral("ok\n");
 
 } // namespace
 
-TWInstanceServer::TWInstanceServer(QObject *parent) : QObject(parent) {}
+TWInstanceServer::TWInstanceServer(QObject *parent) : QObject(parent)
+{
+}
 
 TWInstanceServer::~TWInstanceServer() = default;
 
@@ -36,8 +38,8 @@ QString TWInstanceServer::privateFolder(const QString &path)
     if (descriptor < 0)
         return {};
     struct stat status = {};
-    bool ours = ::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode) &&
-                status.st_uid == ::getuid();
+    bool ours =
+        ::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::getuid();
     if (ours && (status.st_mode & 077) != 0)
         ours = ::fchmod(descriptor, 0700) == 0;
     ::close(descriptor);

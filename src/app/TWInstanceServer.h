@@ -19,8 +19,8 @@ public:
     // The socket path of this user's instance on this display (or session):
     // in XDG_RUNTIME_DIR when it is the user's own, else in a folder of the
     // user's that only they can enter. Empty when no such folder can be had.
-    static QString defaultName(
-        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+    static QString
+    defaultName(const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
 
     // A folder owned by this user with mode 0700 (made or tightened if
     // needed); empty when `path` belongs to someone else or is not a folder.

@@ -56,8 +56,7 @@ QWidget *TWInterimInvoiceList::view()
     return m_view;
 }
 
-TWInterimBusinessInfoForm::TWInterimBusinessInfoForm(QObject *parent)
-    : TWBusinessInfoEditor(parent)
+TWInterimBusinessInfoForm::TWInterimBusinessInfoForm(QObject *parent) : TWBusinessInfoEditor(parent)
 {
 }
 

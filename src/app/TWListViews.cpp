@@ -87,16 +87,16 @@ void TWTableRowView::setEditing(bool editing)
 
 void TWTableRowView::setDetailView(QWidget *view)
 {
-    if (m_detailView && m_detailView != view && m_detailView->parentWidget() == m_tableView->viewport()) {
+    if (m_detailView && m_detailView != view &&
+        m_detailView->parentWidget() == m_tableView->viewport()) {
         m_detailView->hide();
         m_detailView->setParent(nullptr);
     }
     m_detailView = view;
     if (view) {
         view->setParent(m_tableView->viewport());
-        const QRect rect = m_tableView->visualRect(m_tableView->model()
-                                                       ? m_tableView->model()->index(m_row, 0)
-                                                       : QModelIndex());
+        const QRect rect = m_tableView->visualRect(
+            m_tableView->model() ? m_tableView->model()->index(m_row, 0) : QModelIndex());
         view->setGeometry(0, rect.top(), m_tableView->viewport()->width(), rect.height());
         view->show();
     }

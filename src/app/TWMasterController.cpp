@@ -114,7 +114,9 @@ std::optional<qint64> integerValue(const QVariantMap &map, const QString &key)
 
 } // namespace
 
-TWMasterController::TWMasterController(QObject *parent) : QObject(parent) {}
+TWMasterController::TWMasterController(QObject *parent) : QObject(parent)
+{
+}
 
 TWMasterController::~TWMasterController()
 {
@@ -283,7 +285,8 @@ void TWMasterController::updateAddAccount(const TWAccountPtr &account)
         parent = masterItemAtIndex(0);
     if (!parent)
         return;
-    m_model->appendNode(parent.get(), TWMasterItem::masterItemWithType(TWMasterItemEntity, {}, account));
+    m_model->appendNode(parent.get(),
+                        TWMasterItem::masterItemWithType(TWMasterItemEntity, {}, account));
 }
 
 // ---- Expansion ----
@@ -724,34 +727,41 @@ bool TWMasterController::containsClosedTransactions(const TWMasterItem &node) co
     const TWItemPtr &item = node.item();
     if (!item)
         return false;
-    const auto below = [&node](int kind) { return node.childItemsOfType(kind).value_or(TWItemList()); };
+    const auto below = [&node](int kind) {
+        return node.childItemsOfType(kind).value_or(TWItemList());
+    };
     switch (item->type()) {
     case TWItemTypeAccount:
         return m_business->accountContainsClosedTransactions(static_cast<const TWAccount &>(*item));
     case TWItemTypeClient:
         return m_business->clientContainsClosedTransactions(static_cast<const TWClient &>(*item));
     case TWItemTypeMerchant:
-        return m_business->merchantContainsClosedTransactions(static_cast<const TWMerchant &>(*item));
+        return m_business->merchantContainsClosedTransactions(
+            static_cast<const TWMerchant &>(*item));
     case TWItemTypeFilter:
         return m_business->filterContainsClosedTransactions(static_cast<const TWFilter &>(*item));
     case TWItemTypeAccountGroup:
         for (const TWItemPtr &account : below(TWItemTypeAccount))
-            if (m_business->accountContainsClosedTransactions(static_cast<const TWAccount &>(*account)))
+            if (m_business->accountContainsClosedTransactions(
+                    static_cast<const TWAccount &>(*account)))
                 return true;
         return false;
     case TWItemTypeClientGroup:
         for (const TWItemPtr &client : below(TWItemTypeClient))
-            if (m_business->clientContainsClosedTransactions(static_cast<const TWClient &>(*client)))
+            if (m_business->clientContainsClosedTransactions(
+                    static_cast<const TWClient &>(*client)))
                 return true;
         return false;
     case TWItemTypeMerchantGroup:
         for (const TWItemPtr &merchant : below(TWItemTypeMerchant))
-            if (m_business->merchantContainsClosedTransactions(static_cast<const TWMerchant &>(*merchant)))
+            if (m_business->merchantContainsClosedTransactions(
+                    static_cast<const TWMerchant &>(*merchant)))
                 return true;
         return false;
     case TWItemTypeFilterGroup:
         for (const TWItemPtr &filter : below(TWItemTypeFilter))
-            if (m_business->filterContainsClosedTransactions(static_cast<const TWFilter &>(*filter)))
+            if (m_business->filterContainsClosedTransactions(
+                    static_cast<const TWFilter &>(*filter)))
                 return true;
         return false;
     default:
@@ -844,7 +854,8 @@ void TWMasterController::deleteNodes(const QList<int> &rows)
                 break;
             }
             case TWItemTypeMerchant:
-                error = m_business->deleteMerchant(std::static_pointer_cast<TWMerchant>(item), true);
+                error =
+                    m_business->deleteMerchant(std::static_pointer_cast<TWMerchant>(item), true);
                 break;
             case TWItemTypeReport:
                 error = m_business->deleteReport(std::static_pointer_cast<TWReport>(item), true);
@@ -951,19 +962,23 @@ QWidget *TWMasterController::makeSummaryPanel()
     grid->setVerticalSpacing(0);
     const auto label = [panel](const QString &name, const QString &text, Qt::Alignment alignment,
                                bool doubleUnderline = false) {
-        QLabel *field = doubleUnderline ? new TWDoubleUnderlineLabel(text, panel) : new QLabel(text, panel);
+        QLabel *field =
+            doubleUnderline ? new TWDoubleUnderlineLabel(text, panel) : new QLabel(text, panel);
         field->setObjectName(name);
         field->setAlignment(alignment | Qt::AlignVCenter);
         return field;
     };
-    QLabel *title = label(QStringLiteral("summaryLabel"), TWLocalized("summaryTitle"), Qt::AlignHCenter);
+    QLabel *title =
+        label(QStringLiteral("summaryLabel"), TWLocalized("summaryTitle"), Qt::AlignHCenter);
     QFont underlined = small;
     underlined.setUnderline(true);
     underlined.setBold(true);
     title->setFont(underlined);
     grid->addWidget(title, 0, 0, 1, 3);
-    grid->addWidget(label(QStringLiteral("debitLabel"), TWLocalized("debit"), Qt::AlignRight), 1, 1);
-    grid->addWidget(label(QStringLiteral("creditLabel"), TWLocalized("credit"), Qt::AlignRight), 1, 2);
+    grid->addWidget(label(QStringLiteral("debitLabel"), TWLocalized("debit"), Qt::AlignRight), 1,
+                    1);
+    grid->addWidget(label(QStringLiteral("creditLabel"), TWLocalized("credit"), Qt::AlignRight), 1,
+                    2);
     // Caption, value label name, column (1 debit side, 2 credit side), indent.
     struct Line {
         const char *caption;
@@ -974,7 +989,8 @@ QWidget *TWMasterController::makeSummaryPanel()
     };
     const Line lines[] = {
         {"assetsLabel", "assets", "assetsValueLabel", 1, false},
-        {"accountsReceiveableLabel", "accountsReceivable", "accountsReceiveableValueLabel", 1, true},
+        {"accountsReceiveableLabel", "accountsReceivable", "accountsReceiveableValueLabel", 1,
+         true},
         {"liabilitiesLabel", "liabilities", "liabilitiesValueLabel", 2, false},
         {"accountsPayableLabel", "accountsPayable", "accountsPayableValueLabel", 2, true},
         {"equitiesLabel", "summaryEquities", "equitiesValueLabel", 2, false},
@@ -985,19 +1001,24 @@ QWidget *TWMasterController::makeSummaryPanel()
     };
     int row = 2;
     for (const Line &line : lines) {
-        QLabel *caption = label(QLatin1String(line.caption),
-                                line.captionKey ? TWLocalized(line.captionKey) : QString(), Qt::AlignLeft);
+        QLabel *caption =
+            label(QLatin1String(line.caption),
+                  line.captionKey ? TWLocalized(line.captionKey) : QString(), Qt::AlignLeft);
         if (line.indented)
             caption->setIndent(10);
         if (!line.captionKey)
             m_retainedEarningsLabel = caption;
         grid->addWidget(caption, row, 0);
-        grid->addWidget(label(QLatin1String(line.value), QString(), Qt::AlignRight), row, line.column);
+        grid->addWidget(label(QLatin1String(line.value), QString(), Qt::AlignRight), row,
+                        line.column);
         ++row;
     }
-    grid->addWidget(label(QStringLiteral("totalLabel"), TWLocalized("total"), Qt::AlignLeft), row, 0);
-    grid->addWidget(label(QStringLiteral("debitValueLabel"), QString(), Qt::AlignRight, true), row, 1);
-    grid->addWidget(label(QStringLiteral("creditValueLabel"), QString(), Qt::AlignRight, true), row, 2);
+    grid->addWidget(label(QStringLiteral("totalLabel"), TWLocalized("total"), Qt::AlignLeft), row,
+                    0);
+    grid->addWidget(label(QStringLiteral("debitValueLabel"), QString(), Qt::AlignRight, true), row,
+                    1);
+    grid->addWidget(label(QStringLiteral("creditValueLabel"), QString(), Qt::AlignRight, true), row,
+                    2);
     grid->setRowStretch(row + 1, 1);
     grid->setColumnStretch(0, 1);
 
@@ -1074,11 +1095,11 @@ void TWMasterController::observe()
                            std::initializer_list<quint32> types) {
         const std::vector<quint32> refreshed(types);
         for (const char *name : names)
-            m_observers.push_back(center.addObserver(
-                QLatin1String(name), m_business, [this, refreshed](const TWNotification &) {
-                    for (quint32 type : refreshed)
-                        refreshManage({type});
-                }));
+            m_observers.push_back(center.addObserver(QLatin1String(name), m_business,
+                                                     [this, refreshed](const TWNotification &) {
+                                                         for (quint32 type : refreshed)
+                                                             refreshManage({type});
+                                                     }));
     };
     watch({"autofillUpdated"}, {TWMasterItemAutofill});
     watch({"budgetItemNew", "budgetItemUpdate", "budgetItemDelete", "budgetItemDeleteAll"},

@@ -99,8 +99,7 @@ private:
 };
 
 // Turns records of one kind into the record class they are.
-template <typename T>
-QList<std::shared_ptr<T>> twItemsAs(const TWItemList &items)
+template <typename T> QList<std::shared_ptr<T>> twItemsAs(const TWItemList &items)
 {
     QList<std::shared_ptr<T>> result;
     result.reserve(items.size());

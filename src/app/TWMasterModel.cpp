@@ -253,7 +253,8 @@ QImage TWMasterModel::icon(const TWMasterItem &node) const
         return {};
     const TWItemPtr &item = node.item();
     if (TWItem::isGroupType(item->type()))
-        return TWUtilities::folderImageWithTintColour(static_cast<const TWGroup &>(*item).tintColour());
+        return TWUtilities::folderImageWithTintColour(
+            static_cast<const TWGroup &>(*item).tintColour());
     switch (item->type()) {
     case TWItemTypeAccount: {
         const auto &account = static_cast<const TWAccount &>(*item);
@@ -341,9 +342,8 @@ QList<int> twMasterSelection(const QList<int> &current, const QList<int> &propos
     for (int row : std::as_const(currentRows))
         if (!proposedSet.contains(row))
             extending = false;
-    const bool anchorFixed =
-        anchor && (TWMasterItem::isManageType(anchor->type()) ||
-                   anchor->type() == TWMasterItemSearchResults);
+    const bool anchorFixed = anchor && (TWMasterItem::isManageType(anchor->type()) ||
+                                        anchor->type() == TWMasterItemSearchResults);
 
     QList<int> taken;
     for (int row : std::as_const(proposedRows)) {
@@ -431,8 +431,8 @@ void TWMasterSelectionModel::select(const QItemSelection &selection,
         }
     }
     const QList<TWMasterItem *> &flat = m_master->flatNodes();
-    QList<int> rows = twMasterSelection(
-        current, QList<int>(proposed.begin(), proposed.end()), [&flat](int row) {
+    QList<int> rows =
+        twMasterSelection(current, QList<int>(proposed.begin(), proposed.end()), [&flat](int row) {
             return row >= 0 && row < flat.size() ? flat.at(row) : nullptr;
         });
     std::sort(rows.begin(), rows.end());

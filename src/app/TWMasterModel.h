@@ -130,7 +130,8 @@ public:
     void selectExactly(const QModelIndexList &indexes, bool makeCurrent);
 
     using QItemSelectionModel::select;
-    void select(const QItemSelection &selection, QItemSelectionModel::SelectionFlags command) override;
+    void select(const QItemSelection &selection,
+                QItemSelectionModel::SelectionFlags command) override;
 
 private:
     TWMasterModel *m_master;

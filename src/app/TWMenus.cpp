@@ -2,19 +2,19 @@
 
 #include "TWAppLinks.h"
 #include "TWApplicationDelegate.h"
-#include "TWTextCommands.h"
 #include "TWBusinessController.h"
 #include "TWDocumentController.h"
+#include "TWTextCommands.h"
 
 #include "TWLocalized.h"
 
 #include <QAction>
-#include <functional>
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <functional>
 
 QList<TWMenuEntry> twDefaultSortMenuEntries(bool columns)
 {

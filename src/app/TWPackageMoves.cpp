@@ -47,9 +47,9 @@ QString temporarySibling(const QString &target, const QString &purpose)
     const QFileInfo info(target);
     const QDir dir = info.absoluteDir();
     for (;;) {
-        const QString name = QStringLiteral(".%1.%2-%3")
-                                 .arg(info.fileName(), purpose,
-                                      QUuid::createUuid().toString(QUuid::Id128).left(8));
+        const QString name =
+            QStringLiteral(".%1.%2-%3")
+                .arg(info.fileName(), purpose, QUuid::createUuid().toString(QUuid::Id128).left(8));
         const QString candidate = dir.filePath(name);
         if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink())
             return candidate;

@@ -30,9 +30,12 @@ QString storedFontName(int tag)
 {
     const TWPreferences &preferences = TWPreferences::preferences();
     switch (tag) {
-    case 0: return preferences.normalExportFontName();
-    case 1: return preferences.boldExportFontName();
-    case 2: return preferences.italicExportFontName();
+    case 0:
+        return preferences.normalExportFontName();
+    case 1:
+        return preferences.boldExportFontName();
+    case 2:
+        return preferences.italicExportFontName();
     }
     return QString();
 }
@@ -41,17 +44,20 @@ double storedFontSize(int tag)
 {
     const TWPreferences &preferences = TWPreferences::preferences();
     switch (tag) {
-    case 3: return preferences.smallExportFontSize();
-    case 4: return preferences.normalExportFontSize();
-    case 5: return preferences.largeExportFontSize();
+    case 3:
+        return preferences.smallExportFontSize();
+    case 4:
+        return preferences.normalExportFontSize();
+    case 5:
+        return preferences.largeExportFontSize();
     }
     return 0;
 }
 
 // The colour keys of the wells, by tag.
 const char *const kColourKeys[] = {
-    "prefsTransactionColour", "prefsEstimateColour", "prefsProjectColour", "prefsTaskColour",
-    "prefsTaskItemColour",    "prefsExpenseColour",  "prefsInvoiceColour", "prefsBillColour",
+    "prefsTransactionColour", "prefsEstimateColour", "prefsProjectColour",   "prefsTaskColour",
+    "prefsTaskItemColour",    "prefsExpenseColour",  "prefsInvoiceColour",   "prefsBillColour",
     "prefsClosedColour",      "prefsLockedColour",   "prefsCompletedColour", "prefsPaidColour",
     "prefsOverdueColour",     "prefsOweColour",      "prefsClearedColour"};
 constexpr int kColourCount = 15;
@@ -60,21 +66,51 @@ void storeColour(int tag, const QColor &colour)
 {
     TWPreferences &p = TWPreferences::preferences();
     switch (tag) {
-    case 0: p.setTransactionColour(colour); break;
-    case 1: p.setEstimateColour(colour); break;
-    case 2: p.setProjectColour(colour); break;
-    case 3: p.setTaskColour(colour); break;
-    case 4: p.setTaskItemColour(colour); break;
-    case 5: p.setExpenseColour(colour); break;
-    case 6: p.setInvoiceColour(colour); break;
-    case 7: p.setBillColour(colour); break;
-    case 8: p.setClosedColour(colour); break;
-    case 9: p.setLockedColour(colour); break;
-    case 10: p.setCompletedColour(colour); break;
-    case 11: p.setPaidColour(colour); break;
-    case 12: p.setOverdueColour(colour); break;
-    case 13: p.setOweColour(colour); break;
-    case 14: p.setClearedColour(colour); break;
+    case 0:
+        p.setTransactionColour(colour);
+        break;
+    case 1:
+        p.setEstimateColour(colour);
+        break;
+    case 2:
+        p.setProjectColour(colour);
+        break;
+    case 3:
+        p.setTaskColour(colour);
+        break;
+    case 4:
+        p.setTaskItemColour(colour);
+        break;
+    case 5:
+        p.setExpenseColour(colour);
+        break;
+    case 6:
+        p.setInvoiceColour(colour);
+        break;
+    case 7:
+        p.setBillColour(colour);
+        break;
+    case 8:
+        p.setClosedColour(colour);
+        break;
+    case 9:
+        p.setLockedColour(colour);
+        break;
+    case 10:
+        p.setCompletedColour(colour);
+        break;
+    case 11:
+        p.setPaidColour(colour);
+        break;
+    case 12:
+        p.setOverdueColour(colour);
+        break;
+    case 13:
+        p.setOweColour(colour);
+        break;
+    case 14:
+        p.setClearedColour(colour);
+        break;
     }
 }
 
@@ -84,21 +120,36 @@ QColor TWPreferencesController::colour(int tag)
 {
     const TWPreferences &p = TWPreferences::preferences();
     switch (tag) {
-    case 0: return p.transactionColour();
-    case 1: return p.estimateColour();
-    case 2: return p.projectColour();
-    case 3: return p.taskColour();
-    case 4: return p.taskItemColour();
-    case 5: return p.expenseColour();
-    case 6: return p.invoiceColour();
-    case 7: return p.billColour();
-    case 8: return p.closedColour();
-    case 9: return p.lockedColour();
-    case 10: return p.completedColour();
-    case 11: return p.paidColour();
-    case 12: return p.overdueColour();
-    case 13: return p.oweColour();
-    case 14: return p.clearedColour();
+    case 0:
+        return p.transactionColour();
+    case 1:
+        return p.estimateColour();
+    case 2:
+        return p.projectColour();
+    case 3:
+        return p.taskColour();
+    case 4:
+        return p.taskItemColour();
+    case 5:
+        return p.expenseColour();
+    case 6:
+        return p.invoiceColour();
+    case 7:
+        return p.billColour();
+    case 8:
+        return p.closedColour();
+    case 9:
+        return p.lockedColour();
+    case 10:
+        return p.completedColour();
+    case 11:
+        return p.paidColour();
+    case 12:
+        return p.overdueColour();
+    case 13:
+        return p.oweColour();
+    case 14:
+        return p.clearedColour();
     }
     return QColor();
 }
@@ -202,7 +253,8 @@ void TWPreferencesController::doFont(int tag)
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setOption(QFontDialog::DontUseNativeDialog);
     dialog->setObjectName(QStringLiteral("fontDialog"));
-    connect(dialog, &QFontDialog::fontSelected, this, [this](const QFont &font) { changeFont(font); });
+    connect(dialog, &QFontDialog::fontSelected, this,
+            [this](const QFont &font) { changeFont(font); });
     dialog->open();
 }
 
@@ -212,9 +264,15 @@ void TWPreferencesController::changeFont(const QFont &font)
     const QString name = fontName(font);
     TWPreferences &preferences = TWPreferences::preferences();
     switch (m_fontTag) {
-    case 0: preferences.setNormalExportFontName(name); break;
-    case 1: preferences.setBoldExportFontName(name); break;
-    case 2: preferences.setItalicExportFontName(name); break;
+    case 0:
+        preferences.setNormalExportFontName(name);
+        break;
+    case 1:
+        preferences.setBoldExportFontName(name);
+        break;
+    case 2:
+        preferences.setItalicExportFontName(name);
+        break;
     }
     updateFonts();
 }
@@ -232,9 +290,15 @@ void TWPreferencesController::fontSizeDidChange(int tag, const QString &text)
     size = std::clamp(size, kMinimumFontSize, kMaximumFontSize);
     TWPreferences &preferences = TWPreferences::preferences();
     switch (tag) {
-    case 3: preferences.setSmallExportFontSize(size); break;
-    case 4: preferences.setNormalExportFontSize(size); break;
-    case 5: preferences.setLargeExportFontSize(size); break;
+    case 3:
+        preferences.setSmallExportFontSize(size);
+        break;
+    case 4:
+        preferences.setNormalExportFontSize(size);
+        break;
+    case 5:
+        preferences.setLargeExportFontSize(size);
+        break;
     }
 }
 
@@ -253,9 +317,9 @@ QWidget *TWPreferencesController::makeColoursPane()
         well->setFixedSize(52, 24);
         well->setIconSize(QSize(40, 14));
         connect(well, &QPushButton::clicked, this, [this, tag] {
-            auto *dialog = new QColorDialog(colour(tag).isValid() ? colour(tag)
-                                                                  : m_window->palette().color(QPalette::Text),
-                                            m_window);
+            auto *dialog = new QColorDialog(
+                colour(tag).isValid() ? colour(tag) : m_window->palette().color(QPalette::Text),
+                m_window);
             dialog->setAttribute(Qt::WA_DeleteOnClose);
             dialog->setOption(QColorDialog::DontUseNativeDialog);
             dialog->setOption(QColorDialog::ShowAlphaChannel);

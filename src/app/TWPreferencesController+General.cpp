@@ -28,9 +28,12 @@ qint64 minutesValue(int tag)
 {
     const TWPreferences &preferences = TWPreferences::preferences();
     switch (tag) {
-    case 2: return preferences.autoSave();
-    case 6: return preferences.idleTimeout();
-    case 8: return preferences.minimumTaskTime();
+    case 2:
+        return preferences.autoSave();
+    case 6:
+        return preferences.idleTimeout();
+    case 8:
+        return preferences.minimumTaskTime();
     }
     return 0;
 }
@@ -39,9 +42,15 @@ void storeMinutes(int tag, qint64 minutes)
 {
     TWPreferences &preferences = TWPreferences::preferences();
     switch (tag) {
-    case 2: preferences.setAutoSave(minutes); break;
-    case 6: preferences.setIdleTimeout(minutes); break;
-    case 8: preferences.setMinimumTaskTime(minutes); break;
+    case 2:
+        preferences.setAutoSave(minutes);
+        break;
+    case 6:
+        preferences.setIdleTimeout(minutes);
+        break;
+    case 8:
+        preferences.setMinimumTaskTime(minutes);
+        break;
     }
 }
 
@@ -161,9 +170,10 @@ QWidget *TWPreferencesController::makeGeneralPane()
     }
     grid->setRowMinimumHeight(row++, 6);
 
-    const QList<QPair<const char *, int>> sortItems = {
-        {"prefsSortOwnOrder", 0}, {"prefsSortNumber", 1}, {"prefsSortTotal", 2},
-        {"prefsSortListOrder", 3}};
+    const QList<QPair<const char *, int>> sortItems = {{"prefsSortOwnOrder", 0},
+                                                       {"prefsSortNumber", 1},
+                                                       {"prefsSortTotal", 2},
+                                                       {"prefsSortListOrder", 3}};
     grid->addWidget(label("prefsSortAccounts"), row, 0);
     grid->addWidget(addPopUp(10, sortItems), row++, 1, Qt::AlignLeft);
     grid->addWidget(label("prefsSortClients"), row, 0);
@@ -178,7 +188,8 @@ QWidget *TWPreferencesController::makeGeneralPane()
         box->addWidget(addCheckBox(13, "prefsCheckForUpdate"));
         m_checkForUpdateButton = new QPushButton(TWLocalized("prefsCheckNow"), pane);
         m_checkForUpdateButton->setObjectName(QStringLiteral("checkForUpdateButton"));
-        connect(m_checkForUpdateButton, &QPushButton::clicked, this, [this] { doCheckForUpdate(); });
+        connect(m_checkForUpdateButton, &QPushButton::clicked, this,
+                [this] { doCheckForUpdate(); });
         box->addWidget(m_checkForUpdateButton);
         box->addStretch();
         grid->addLayout(box, row++, 1);
@@ -200,13 +211,27 @@ void TWPreferencesController::doButton(int tag)
     TWPreferences &preferences = TWPreferences::preferences();
     const bool on = m_checkBoxes.value(tag)->isChecked();
     switch (tag) {
-    case 0: preferences.setOpenLastBusiness(on); break;
-    case 1: preferences.setAutoCompleteTextFields(on); break;
-    case 2: storeMinutes(tag, on ? kAutoSaveOn : 0); break;
-    case 5: preferences.setDefaultLastDateUnit(on); break;
-    case 6: storeMinutes(tag, on ? kIdleTimeoutOn : 0); break;
-    case 7: preferences.setShowTaskTimerInMenuBar(on); break;
-    case 8: storeMinutes(tag, on ? kMinimumTaskTimeOn : 0); break;
+    case 0:
+        preferences.setOpenLastBusiness(on);
+        break;
+    case 1:
+        preferences.setAutoCompleteTextFields(on);
+        break;
+    case 2:
+        storeMinutes(tag, on ? kAutoSaveOn : 0);
+        break;
+    case 5:
+        preferences.setDefaultLastDateUnit(on);
+        break;
+    case 6:
+        storeMinutes(tag, on ? kIdleTimeoutOn : 0);
+        break;
+    case 7:
+        preferences.setShowTaskTimerInMenuBar(on);
+        break;
+    case 8:
+        storeMinutes(tag, on ? kMinimumTaskTimeOn : 0);
+        break;
     case 9: {
         QComboBox *popUp = m_popUps.value(9);
         if (on) {
@@ -217,7 +242,9 @@ void TWPreferencesController::doButton(int tag)
         }
         break;
     }
-    case 13: preferences.setCheckForUpdate(on); break;
+    case 13:
+        preferences.setCheckForUpdate(on);
+        break;
     }
     updateGeneral();
 }
@@ -233,11 +260,21 @@ void TWPreferencesController::doPopUpButton(int tag)
     TWPreferences &preferences = TWPreferences::preferences();
     const qint64 value = m_popUps.value(tag)->currentData().toLongLong();
     switch (tag) {
-    case 3: preferences.setTimeFormat(std::uint32_t(value)); break;
-    case 9: preferences.setRoundInvoiceTaskTime(value); break;
-    case 10: preferences.setSortReportsAccounts(std::uint32_t(value)); break;
-    case 11: preferences.setSortReportsClients(std::uint32_t(value)); break;
-    case 12: preferences.setSortReportsMerchants(std::uint32_t(value)); break;
+    case 3:
+        preferences.setTimeFormat(std::uint32_t(value));
+        break;
+    case 9:
+        preferences.setRoundInvoiceTaskTime(value);
+        break;
+    case 10:
+        preferences.setSortReportsAccounts(std::uint32_t(value));
+        break;
+    case 11:
+        preferences.setSortReportsClients(std::uint32_t(value));
+        break;
+    case 12:
+        preferences.setSortReportsMerchants(std::uint32_t(value));
+        break;
     }
 }
 

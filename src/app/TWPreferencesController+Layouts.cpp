@@ -38,7 +38,10 @@ public:
     {
         return parent.isValid() ? 0 : int(m_layouts->size());
     }
-    int columnCount(const QModelIndex &parent = {}) const override { return parent.isValid() ? 0 : 2; }
+    int columnCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : 2;
+    }
     QVariant data(const QModelIndex &index, int role) const override
     {
         if (role != Qt::DisplayRole || !index.isValid() || index.row() >= m_layouts->size())
@@ -90,8 +93,9 @@ private:
 
 TWError exportError(const QString &path, int code)
 {
-    return TWError(QStringLiteral("File System Error"), code,
-                   TWLocalized("layoutCannotCopy").arg(path, QString::fromLocal8Bit(std::strerror(code))));
+    return TWError(
+        QStringLiteral("File System Error"), code,
+        TWLocalized("layoutCannotCopy").arg(path, QString::fromLocal8Bit(std::strerror(code))));
 }
 
 } // namespace

@@ -33,9 +33,11 @@ void TWPreferencesController::doCheckForUpdate()
         twRunAlert(alert);
         return;
     }
-    m_updateRequest = TWSiteRequest::get(
-        url, TWSite::kUpdateMaximumSize,
-        [this](const QByteArray &data, const TWErrorResult &error) { updateAnswered(data, error); });
+    m_updateRequest =
+        TWSiteRequest::get(url, TWSite::kUpdateMaximumSize,
+                           [this](const QByteArray &data, const TWErrorResult &error) {
+                               updateAnswered(data, error);
+                           });
 
     if (!m_updateProgressWindow) {
         auto *sheet = new QDialog(m_window);
@@ -48,7 +50,8 @@ void TWPreferencesController::doCheckForUpdate()
         indicator->setMinimumWidth(280);
         layout->addWidget(indicator);
         auto *buttons = new QDialogButtonBox(sheet);
-        QPushButton *cancel = buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
+        QPushButton *cancel =
+            buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
         cancel->setObjectName(QStringLiteral("updateCancelButton"));
         connect(cancel, &QPushButton::clicked, this, [this] { doUpdateCancel(); });
         layout->addWidget(buttons);
@@ -87,8 +90,9 @@ void TWPreferencesController::updateAnswered(const QByteArray &data, const TWErr
     }
     // A skipped version still counts here: the user asked.
     const QString latest = twUpdateVersion(data);
-    const QString version =
-        latest.isEmpty() ? QString() : TWUtilities::utilities().updateAvailable(latest.toUtf8(), false);
+    const QString version = latest.isEmpty()
+                                ? QString()
+                                : TWUtilities::utilities().updateAvailable(latest.toUtf8(), false);
     if (version.isEmpty()) {
         alert.message = TWLocalized("upToDate");
         alert.buttons = {TWLocalized("ok")};

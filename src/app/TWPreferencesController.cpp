@@ -120,10 +120,18 @@ void TWPreferencesController::doToolbarItem(int tag)
     if (!next)
         return;
     switch (tag) {
-    case General: updateGeneral(); break;
-    case Fonts: updateFonts(); break;
-    case Colours: updateColours(); break;
-    case Layouts: updateLayouts(); break;
+    case General:
+        updateGeneral();
+        break;
+    case Fonts:
+        updateFonts();
+        break;
+    case Colours:
+        updateColours();
+        break;
+    case Layouts:
+        updateLayouts();
+        break;
     }
     m_toolbarItems.value(tag)->setChecked(true);
     if (tag == m_currentPane)

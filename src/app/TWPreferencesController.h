@@ -11,9 +11,9 @@
 
 #include <QColor>
 #include <QDialog>
-#include <QMainWindow>
 #include <QFont>
 #include <QHash>
+#include <QMainWindow>
 #include <QObject>
 #include <QPointer>
 

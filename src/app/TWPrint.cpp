@@ -5,8 +5,8 @@
 #include "TWUtilities.h"
 
 #include <QBuffer>
-#include <QPdfDocument>
 #include <QPageRanges>
+#include <QPdfDocument>
 #include <QPrinter>
 #include <QSaveFile>
 
@@ -46,8 +46,8 @@ TWPrintTarget twPrintTarget(const QPrinter &printer, const QString &title)
         QStringList ranges;
         for (const QPageRanges::Range &range : printer.pageRanges().toRangeList())
             if (range.from > 0)
-                ranges.append(QStringLiteral("%1-%2").arg(range.from).arg(
-                    std::max(range.from, range.to)));
+                ranges.append(
+                    QStringLiteral("%1-%2").arg(range.from).arg(std::max(range.from, range.to)));
         target.job.pageRanges = ranges.join(QLatin1Char(','));
     }
     return target;

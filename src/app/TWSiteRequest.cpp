@@ -37,7 +37,10 @@ QUrl TWSite::baseURL()
     return url;
 }
 
-void TWSite::setBaseURL(const QUrl &url) { configuredBase() = url; }
+void TWSite::setBaseURL(const QUrl &url)
+{
+    configuredBase() = url;
+}
 
 QUrl TWSite::url(const QString &path)
 {
@@ -45,13 +48,25 @@ QUrl TWSite::url(const QString &path)
     return base.isEmpty() ? QUrl() : base.resolved(QUrl(path));
 }
 
-QString TWAppLinks::supportAddress() { return TWPreferences::preferences().supportAddress(); }
+QString TWAppLinks::supportAddress()
+{
+    return TWPreferences::preferences().supportAddress();
+}
 
-QString TWAppLinks::contactAddress() { return TWPreferences::preferences().contactAddress(); }
+QString TWAppLinks::contactAddress()
+{
+    return TWPreferences::preferences().contactAddress();
+}
 
-QUrl TWAppLinks::website() { return TWSite::baseURL(); }
+QUrl TWAppLinks::website()
+{
+    return TWSite::baseURL();
+}
 
-int TWSite::transferTimeout() { return g_transferTimeout; }
+int TWSite::transferTimeout()
+{
+    return g_transferTimeout;
+}
 
 void TWSite::setTransferTimeout(int milliseconds)
 {
@@ -89,7 +104,8 @@ TWSiteRequest::TWSiteRequest(QNetworkReply *reply, qint64 maximumSize, Completio
     reply->setParent(this);
     connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
         bool known = false;
-        const qint64 length = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+        const qint64 length =
+            m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
         if (known && length > m_maximumSize)
             fail(TWError(kErrorDomain, QNetworkReply::UnknownContentError,
                          TWLocalized("replyTooLarge")));

@@ -23,7 +23,10 @@ TWStepper::TWStepper(QWidget *parent)
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 }
 
-void TWStepper::setValue(qint64 value) { m_value = std::clamp(value, m_minimum, m_maximum); }
+void TWStepper::setValue(qint64 value)
+{
+    m_value = std::clamp(value, m_minimum, m_maximum);
+}
 
 void TWStepper::setRange(qint64 minimum, qint64 maximum)
 {

@@ -36,8 +36,7 @@ bool clipboardHasText()
     return data && data->hasText();
 }
 
-template <typename TextView>
-bool textViewCan(TextView *view, TWTextCommand command)
+template <typename TextView> bool textViewCan(TextView *view, TWTextCommand command)
 {
     const bool editable = !view->isReadOnly();
     const bool selected = view->textCursor().hasSelection();
@@ -58,8 +57,7 @@ bool textViewCan(TextView *view, TWTextCommand command)
     return false;
 }
 
-template <typename TextView>
-void textViewPerform(TextView *view, TWTextCommand command)
+template <typename TextView> void textViewPerform(TextView *view, TWTextCommand command)
 {
     switch (command) {
     case TWTextCommand::Undo:

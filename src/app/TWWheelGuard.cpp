@@ -21,7 +21,8 @@ void withoutWheelFocus(QWidget *widget)
 
 bool isGuarded(const QObject *object)
 {
-    return qobject_cast<const QComboBox *>(object) || qobject_cast<const QAbstractSpinBox *>(object);
+    return qobject_cast<const QComboBox *>(object) ||
+           qobject_cast<const QAbstractSpinBox *>(object);
 }
 
 } // namespace

@@ -7,25 +7,25 @@
 
 #include "TWLocalized.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QAction>
-#include <QIcon>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <cmath>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QScreen>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <cmath>
 
 namespace
 {
@@ -131,10 +131,10 @@ void TWWindowController::buildBar()
     m_addDelete = new TWAddDeleteControl(m_bar);
     m_rangePopUp = new QComboBox(m_bar);
     m_rangePopUp->setObjectName(QStringLiteral("detailPopUpButton"));
-    const char *ranges[] = {"rangeAll",         "rangeThisWeek",    "rangeLastWeek",
-                            "rangeThisMonth",   "rangeLastMonth",   "rangeThisQuarter",
-                            "rangeLastQuarter", "rangeThisYear",    "rangeLastYear",
-                            "rangeThisPeriod",  "rangeLastPeriod",  "rangeCustom"};
+    const char *ranges[] = {"rangeAll",         "rangeThisWeek",   "rangeLastWeek",
+                            "rangeThisMonth",   "rangeLastMonth",  "rangeThisQuarter",
+                            "rangeLastQuarter", "rangeThisYear",   "rangeLastYear",
+                            "rangeThisPeriod",  "rangeLastPeriod", "rangeCustom"};
     for (int tag = 0; tag < 12; ++tag)
         m_rangePopUp->addItem(TWLocalized(ranges[tag]), tag);
     m_rangePopUp->adjustSize();
@@ -144,9 +144,9 @@ void TWWindowController::buildBar()
     m_refreshButton = new QPushButton(TWLocalized("refreshRates"), m_bar);
     m_refreshButton->setObjectName(QStringLiteral("detailRefreshButton"));
     m_refreshButton->adjustSize();
-    for (QWidget *control : {static_cast<QWidget *>(m_addDelete), static_cast<QWidget *>(m_rangePopUp),
-                             static_cast<QWidget *>(m_resetButton),
-                             static_cast<QWidget *>(m_refreshButton)})
+    for (QWidget *control :
+         {static_cast<QWidget *>(m_addDelete), static_cast<QWidget *>(m_rangePopUp),
+          static_cast<QWidget *>(m_resetButton), static_cast<QWidget *>(m_refreshButton)})
         control->hide();
 
     m_countLabel = new QLabel(m_bar);
@@ -188,17 +188,17 @@ void TWWindowController::buildBar()
     QObject::connect(m_rangePopUp, &QComboBox::activated, m_window, [this](int index) {
         m_document->perform(TWAction::doDetailPopUpButton, m_rangePopUp->itemData(index).toInt());
     });
-    QObject::connect(m_addDelete, &TWAddDeleteControl::segmentClicked, m_window,
-                     [this](int segment) { m_document->perform(TWAction::doDetailAddDelete, segment); });
+    QObject::connect(
+        m_addDelete, &TWAddDeleteControl::segmentClicked, m_window,
+        [this](int segment) { m_document->perform(TWAction::doDetailAddDelete, segment); });
     QObject::connect(m_resetButton, &QPushButton::clicked, m_window,
                      [this] { m_document->perform(TWAction::doDetailReset); });
     QObject::connect(m_refreshButton, &QPushButton::clicked, m_window,
                      [this] { m_document->perform(TWAction::doDetailRefresh); });
     QObject::connect(m_searchField, &QLineEdit::textChanged, m_window,
                      [this] { m_document->perform(TWAction::doSearch); });
-    QObject::connect(m_deleteMasterButton, &QToolButton::clicked, m_window, [this] {
-        m_document->perform(TWAction::doMasterDelete);
-    });
+    QObject::connect(m_deleteMasterButton, &QToolButton::clicked, m_window,
+                     [this] { m_document->perform(TWAction::doMasterDelete); });
     QObject::connect(m_bar, &TWDetailBar::resized, m_window, [this] {
         m_document->updateDetailButtonsFrame();
         m_document->updateCountTotalFrame();

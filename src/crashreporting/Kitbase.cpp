@@ -77,7 +77,7 @@ void Kitbase::runStartup(const QList<KTBKit *> &kits)
     if (APIKey().isEmpty()) {
         if (debug())
             MSHLog(logPrefix, QStringLiteral("No kit is started: without a valid configuration and "
-                                         "API key crash reporting stays off"));
+                                             "API key crash reporting stays off"));
         return;
     }
     // Kits looked up by class name at run time do not exist here: the array is what is started.

@@ -1,6 +1,7 @@
 #include "TWClock.h"
 
-namespace {
+namespace
+{
 std::function<QDateTime()> &provider()
 {
     static std::function<QDateTime()> p;

@@ -7,7 +7,8 @@
 
 #include <functional>
 
-class TWClock {
+class TWClock
+{
 public:
     static QDateTime now();
     static QDate today();

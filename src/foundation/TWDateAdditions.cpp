@@ -4,9 +4,11 @@
 
 #include <QTimeZone>
 
-namespace TWDateAdditions {
+namespace TWDateAdditions
+{
 
-namespace {
+namespace
+{
 
 qint64 floorDiv(qint64 a, qint64 b)
 {
@@ -77,10 +79,22 @@ QDateTime dateTimeWithValue(std::uint64_t value)
                           (value >> 12) & 31, (value >> 6) & 63, value & 63);
 }
 
-QDateTime startOfDay() { return atMidnight(today()); }
-QDateTime endOfDay() { return atLastSecond(today()); }
-QDateTime firstDateOfYear() { return atMidnight(QDate(today().year(), 1, 1)); }
-QDateTime lastDateOfYear() { return atMidnight(QDate(today().year(), 12, 31)); }
+QDateTime startOfDay()
+{
+    return atMidnight(today());
+}
+QDateTime endOfDay()
+{
+    return atLastSecond(today());
+}
+QDateTime firstDateOfYear()
+{
+    return atMidnight(QDate(today().year(), 1, 1));
+}
+QDateTime lastDateOfYear()
+{
+    return atMidnight(QDate(today().year(), 12, 31));
+}
 
 QDateTime currentWeekStart()
 {
@@ -108,15 +122,24 @@ QDateTime currentMonthEnd()
     return atLastSecond(QDate(d.year(), d.month(), d.daysInMonth()));
 }
 
-QDateTime currentQuarterStart() { return atMidnight(quarterStart(today())); }
+QDateTime currentQuarterStart()
+{
+    return atMidnight(quarterStart(today()));
+}
 
 QDateTime currentQuarterEnd()
 {
     return atLastSecond(quarterStart(today()).addMonths(3).addDays(-1));
 }
 
-QDateTime currentYearStart() { return atMidnight(QDate(today().year(), 1, 1)); }
-QDateTime currentYearEnd() { return atLastSecond(QDate(today().year(), 12, 31)); }
+QDateTime currentYearStart()
+{
+    return atMidnight(QDate(today().year(), 1, 1));
+}
+QDateTime currentYearEnd()
+{
+    return atLastSecond(QDate(today().year(), 12, 31));
+}
 
 std::uint32_t dateValue(const QDate &d)
 {

@@ -11,14 +11,15 @@
 
 #include <cstdint>
 
-namespace TWDateAdditions {
+namespace TWDateAdditions
+{
 
 // Builds a local moment from calendar fields, carrying out-of-range fields into
 // the neighbouring unit: day 0 is the last day of the previous month, month 13
 // January of the next year, 29 February of a common year 1 March, hour 24 the
 // next day.
-QDateTime dateFromFields(qint64 year, qint64 month, qint64 day, qint64 hour = 0,
-                         qint64 minute = 0, qint64 second = 0);
+QDateTime dateFromFields(qint64 year, qint64 month, qint64 day, qint64 hour = 0, qint64 minute = 0,
+                         qint64 second = 0);
 
 // The moment 00:00:00 of a packed date; 0 gives a missing date.
 QDateTime dateWithValue(std::uint32_t value);

@@ -6,11 +6,14 @@
 
 #include <optional>
 
-class TWError {
+class TWError
+{
 public:
     TWError() = default;
     TWError(QString domain, qint64 code, QString description)
-        : m_domain(std::move(domain)), m_code(code), m_description(std::move(description)) {}
+        : m_domain(std::move(domain)), m_code(code), m_description(std::move(description))
+    {
+    }
 
     const QString &domain() const { return m_domain; }
     qint64 code() const { return m_code; }
@@ -29,8 +32,7 @@ using TWErrorResult = std::optional<TWError>;
 
 // A value together with the error that stopped it; `value` is meaningful only
 // when `error` is empty.
-template <typename T>
-struct TWResult {
+template <typename T> struct TWResult {
     T value{};
     std::optional<TWError> error;
 

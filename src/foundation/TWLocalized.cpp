@@ -4,7 +4,8 @@
 #include <QFile>
 #include <QHash>
 
-namespace {
+namespace
+{
 
 // The table format: one entry a line, "key<TAB>text"; blank lines and lines
 // starting with '#' are ignored; "\n" and "\t" in a text stand for a line break
@@ -34,7 +35,8 @@ QHash<QString, QString> loadTable()
 {
     QHash<QString, QString> table;
     const QDir dir(QStringLiteral(":/strings"));
-    for (const QString &name : dir.entryList({QStringLiteral("*.strings")}, QDir::Files, QDir::Name))
+    for (const QString &name :
+         dir.entryList({QStringLiteral("*.strings")}, QDir::Files, QDir::Name))
         loadFile(dir.filePath(name), table);
     return table;
 }

@@ -9,8 +9,7 @@ TWNotificationCenter &TWNotificationCenter::defaultCenter()
 }
 
 TWNotificationCenter::Token TWNotificationCenter::addObserver(const QString &name,
-                                                              const void *sender,
-                                                              Handler handler)
+                                                              const void *sender, Handler handler)
 {
     const Token token = m_nextToken++;
     m_observers.push_back({token, name, sender, std::move(handler)});

@@ -16,7 +16,8 @@ struct TWNotification {
     QVariantMap userInfo;
 };
 
-class TWNotificationCenter {
+class TWNotificationCenter
+{
 public:
     using Token = std::uint64_t;
     using Handler = std::function<void(const TWNotification &)>;

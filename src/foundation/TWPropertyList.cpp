@@ -16,9 +16,11 @@
 #include <limits>
 #include <memory>
 
-namespace TWPropertyList {
+namespace TWPropertyList
+{
 
-namespace {
+namespace
+{
 
 // Property-list dates count seconds from 2001-01-01 00:00:00 UTC.
 constexpr qint64 referenceDateSeconds = 978307200;

@@ -12,7 +12,8 @@
 
 #include <optional>
 
-namespace TWPropertyList {
+namespace TWPropertyList
+{
 
 // Inputs above this size are refused before they are parsed.
 inline constexpr qint64 maximumSize = 64 * 1024 * 1024;

@@ -2,9 +2,11 @@
 
 #include <QVarLengthArray>
 
-namespace TWPropertyListLimits {
+namespace TWPropertyListLimits
+{
 
-namespace {
+namespace
+{
 
 bool startsWith(const QByteArray &data, qsizetype at, const char *prefix)
 {
@@ -108,7 +110,8 @@ Verdict checkXML(const QByteArray &data, const Limits &limits)
     return elements > 0 && depth == 0 ? Verdict::Acceptable : Verdict::Malformed;
 }
 
-namespace {
+namespace
+{
 
 quint64 bigEndian(const uchar *bytes, int size)
 {

@@ -6,7 +6,8 @@
 
 #include <QByteArray>
 
-namespace TWPropertyListLimits {
+namespace TWPropertyListLimits
+{
 
 enum class Verdict { Acceptable, Malformed, TooComplex };
 

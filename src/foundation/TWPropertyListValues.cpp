@@ -8,9 +8,11 @@
 #include <cmath>
 #include <limits>
 
-namespace TWPropertyList {
+namespace TWPropertyList
+{
 
-namespace {
+namespace
+{
 
 QString numberText(double value)
 {

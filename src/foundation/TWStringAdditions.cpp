@@ -4,14 +4,24 @@
 
 #include <algorithm>
 
-namespace TWStringAdditions {
+namespace TWStringAdditions
+{
 
-namespace {
+namespace
+{
 
 bool isSearchSeparator(QChar c)
 {
     switch (c.unicode()) {
-    case ' ': case '\t': case '\r': case '\n': case '.': case ',': case '-': case '_': case ';':
+    case ' ':
+    case '\t':
+    case '\r':
+    case '\n':
+    case '.':
+    case ',':
+    case '-':
+    case '_':
+    case ';':
         return true;
     default:
         return false;
@@ -20,7 +30,8 @@ bool isSearchSeparator(QChar c)
 
 } // namespace
 
-namespace {
+namespace
+{
 
 // The word search over a text whose characters `upper` maps to upper case
 // (the identity for a text upper-cased already).
@@ -77,8 +88,8 @@ bool searchString(const QString &text, const QString &search, bool contains)
     // Plain ASCII text (the usual payee or account name) is compared without
     // an upper-case copy; any other text is upper-cased whole, as case
     // mapping may change its length.
-    const bool ascii = std::all_of(text.begin(), text.end(),
-                                   [](QChar c) { return c.unicode() < 0x80; });
+    const bool ascii =
+        std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
     if (ascii)
         return searchWordsIn(text, upperSearch, contains, [](QChar c) {
             return c.unicode() >= 'a' && c.unicode() <= 'z' ? QChar(c.unicode() - 32) : c;
@@ -107,12 +118,24 @@ QString encodeXML(const QString &text)
     out.reserve(text.size());
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case '&': out.append(QLatin1String("&amp;")); break;
-        case '"': out.append(QLatin1String("&quot;")); break;
-        case '\'': out.append(QLatin1String("&apos;")); break;
-        case '<': out.append(QLatin1String("&lt;")); break;
-        case '>': out.append(QLatin1String("&gt;")); break;
-        default: out.append(c); break;
+        case '&':
+            out.append(QLatin1String("&amp;"));
+            break;
+        case '"':
+            out.append(QLatin1String("&quot;"));
+            break;
+        case '\'':
+            out.append(QLatin1String("&apos;"));
+            break;
+        case '<':
+            out.append(QLatin1String("&lt;"));
+            break;
+        case '>':
+            out.append(QLatin1String("&gt;"));
+            break;
+        default:
+            out.append(c);
+            break;
         }
     }
     return out;

@@ -7,7 +7,8 @@
 
 #include <algorithm>
 
-namespace TWStringAdditions {
+namespace TWStringAdditions
+{
 
 // Does `text` match the search text? Without `contains` the text must begin with
 // the search text; with it every search word must be one of the text's words,
@@ -27,11 +28,11 @@ QString listString(const QStringList &list);
 
 } // namespace TWStringAdditions
 
-namespace TWArrayAdditions {
+namespace TWArrayAdditions
+{
 
 // True when every element of `other` equals some element of `list`.
-template <typename List>
-bool containsArray(const List &list, const List &other)
+template <typename List> bool containsArray(const List &list, const List &other)
 {
     return std::all_of(other.begin(), other.end(), [&list](const auto &item) {
         return std::find(list.begin(), list.end(), item) != list.end();

@@ -13,12 +13,12 @@ struct TWUnZipMemoryStream {
     qint64 position = 0;
 };
 
-namespace {
+namespace
+{
 
 using MemoryCursor = TWUnZipMemoryStream;
 
 constexpr int kPieceSize = 64 * 1024;
-
 
 voidpf ZCALLBACK memoryOpen(voidpf opaque, const void *, int mode)
 {

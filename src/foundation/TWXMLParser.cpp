@@ -13,7 +13,8 @@
 #include <cstring>
 #include <mutex>
 
-namespace {
+namespace
+{
 
 constexpr qsizetype kChunkSize = 256 * 1024;
 

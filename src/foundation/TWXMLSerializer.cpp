@@ -8,7 +8,8 @@
 #include <libxml/tree.h>
 #include <libxml/xmlwriter.h>
 
-namespace {
+namespace
+{
 
 const xmlChar *bytes(const QByteArray &utf8)
 {

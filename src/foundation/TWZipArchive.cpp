@@ -7,7 +7,8 @@
 
 #include <minizip/zip.h>
 
-namespace {
+namespace
+{
 
 // Bit 11 of the general-purpose flags: the entry's name is UTF-8.
 constexpr uLong kUTF8NameFlag = 1 << 11;

@@ -8,8 +8,8 @@
 #include "TWFormatter.h"
 #include "TWLocalized.h"
 #include "TWPreferences.h"
-#include "TWUtilities.h"
 #include "TWSheetDefaultButton.h"
+#include "TWUtilities.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

@@ -49,7 +49,9 @@ void TWAttachmentsController::setFileChooser(FileChooser chooser)
     fileChooser() = std::move(chooser);
 }
 
-TWAttachmentsController::TWAttachmentsController(QObject *parent) : QObject(parent) {}
+TWAttachmentsController::TWAttachmentsController(QObject *parent) : QObject(parent)
+{
+}
 
 TWAttachmentsController::~TWAttachmentsController()
 {
@@ -318,9 +320,10 @@ bool TWAttachmentsController::addAttachmentFile(const QString &path, std::uint32
     // file (saving would lose the stored ones).
     if (m_business)
         m_transaction->attachmentsWithBusiness(*m_business);
-    const TWAttachmentPtr attachment = m_transaction->addAttachmentFile(
-        path, type, name, index,
-        [](const QImage &image) { return TWUtilities::utilities().thumbnailImageFile(image); });
+    const TWAttachmentPtr attachment =
+        m_transaction->addAttachmentFile(path, type, name, index, [](const QImage &image) {
+            return TWUtilities::utilities().thumbnailImageFile(image);
+        });
     if (!attachment) {
         presentError(attachmentError(TWLocalized("attachmentNotLoadedError")));
         return false;
@@ -346,8 +349,8 @@ bool TWAttachmentsController::addFiles(const QStringList &paths, int index)
             const QString reason = source.errorString().isEmpty()
                                        ? TWLocalized("attachmentNotAFile")
                                        : source.errorString();
-            presentError(attachmentError(
-                TWLocalized("attachmentCopyError").arg(info.fileName(), reason)));
+            presentError(
+                attachmentError(TWLocalized("attachmentCopyError").arg(info.fileName(), reason)));
             return false;
         }
         const int at = index < 0 ? -1 : index + int(position);
@@ -384,8 +387,7 @@ bool TWAttachmentsController::addVoiceMemo(int returnCode, const QUrl &audioFile
     return addAttachmentURL(audioFileURL, TWAttachmentTypeAudio, name, -1);
 }
 
-QString TWAttachmentsController::uniqueAttachmentName(const QString &name,
-                                                      const QString &extension)
+QString TWAttachmentsController::uniqueAttachmentName(const QString &name, const QString &extension)
 {
     if (!m_transaction)
         return extension.isEmpty() ? name : name + QLatin1Char('.') + extension;
@@ -697,7 +699,8 @@ Qt::DropAction TWAttachmentsController::validateDrop(const QMimeData *data, bool
         return Qt::IgnoreAction;
     if (fromOutside && data->hasUrls()) {
         const QList<QUrl> urls = data->urls();
-        if (std::any_of(urls.cbegin(), urls.cend(), [](const QUrl &url) { return url.isLocalFile(); }))
+        if (std::any_of(urls.cbegin(), urls.cend(),
+                        [](const QUrl &url) { return url.isLocalFile(); }))
             return Qt::CopyAction;
     }
     if (!draggedRows(data).isEmpty())

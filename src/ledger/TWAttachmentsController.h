@@ -8,9 +8,9 @@
 
 #include "TWAttachment.h"
 #include "TWAudioRecordController.h"
+#include "TWBusinessController.h"
 #include "TWCameraSheet.h"
 #include "TWDeviceController.h"
-#include "TWBusinessController.h"
 #include "TWError.h"
 #include "TWListViews.h"
 #include "TWPreviewPanel.h"
@@ -42,10 +42,10 @@ class TWAttachmentsController : public QObject,
 public:
     // The add commands (add button menu and context menu).
     enum AddTag : int {
-        AddTagCamera = 0,     // a photo from the camera
-        AddTagDevice = 1,     // files from a camera or scans from a scanner
-        AddTagVoiceMemo = 2,  // a recording from a microphone
-        AddTagFile = 3,       // files chosen in a file dialog
+        AddTagCamera = 0,    // a photo from the camera
+        AddTagDevice = 1,    // files from a camera or scans from a scanner
+        AddTagVoiceMemo = 2, // a recording from a microphone
+        AddTagFile = 3,      // files chosen in a file dialog
     };
 
     // A file dialog stand-in for tests: gets the window and answers the chosen
@@ -82,7 +82,10 @@ public:
     TWBusiness *business() const { return m_business; }
     void setBusiness(TWBusiness *business) { m_business = business; }
     TWBusinessController *businessController() const { return m_businessController; }
-    void setBusinessController(TWBusinessController *controller) { m_businessController = controller; }
+    void setBusinessController(TWBusinessController *controller)
+    {
+        m_businessController = controller;
+    }
     const TWTransactionPtr &transaction() const { return m_transaction; }
     void setTransaction(const TWTransactionPtr &transaction) { m_transaction = transaction; }
     // The editor may change the transaction.

@@ -65,8 +65,8 @@ void TWAttachmentsDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
     painter->setFont(detailFont);
     painter->setPen(palette.color(QPalette::PlaceholderText));
     for (int role : {int(TWAttachmentsModel::Detail1Role), int(TWAttachmentsModel::Detail2Role)}) {
-        const QString text = detailMetrics.elidedText(index.data(role).toString(), Qt::ElideRight,
-                                                      textWidth);
+        const QString text =
+            detailMetrics.elidedText(index.data(role).toString(), Qt::ElideRight, textWidth);
         painter->drawText(QRect(textLeft, y, textWidth, detailMetrics.height()), Qt::AlignHCenter,
                           text);
         y += detailMetrics.height();

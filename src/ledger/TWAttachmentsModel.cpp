@@ -10,7 +10,9 @@
 
 #include <algorithm>
 
-TWAttachmentsModel::TWAttachmentsModel(QObject *parent) : QAbstractListModel(parent) {}
+TWAttachmentsModel::TWAttachmentsModel(QObject *parent) : QAbstractListModel(parent)
+{
+}
 
 void TWAttachmentsModel::setAttachments(const TWAttachmentList &attachments)
 {
@@ -64,8 +66,7 @@ Qt::ItemFlags TWAttachmentsModel::flags(const QModelIndex &index) const
 
 QStringList TWAttachmentsModel::mimeTypes() const
 {
-    return {QStringLiteral("text/uri-list"),
-            QStringLiteral("application/x-tallyworth-attachment")};
+    return {QStringLiteral("text/uri-list"), QStringLiteral("application/x-tallyworth-attachment")};
 }
 
 QMimeData *TWAttachmentsModel::mimeData(const QModelIndexList &indexes) const

@@ -18,7 +18,7 @@ class TWAttachmentsModel : public QAbstractListModel
     Q_OBJECT
 public:
     enum Role {
-        AttachmentRole = Qt::UserRole + 1,  // QVariant of TWAttachmentPtr
+        AttachmentRole = Qt::UserRole + 1, // QVariant of TWAttachmentPtr
         Detail1Role,
         Detail2Role,
     };

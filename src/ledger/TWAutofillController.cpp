@@ -5,8 +5,8 @@
 #include "TWBuiltInFields.h"
 #include "TWBusiness.h"
 #include "TWFormatter.h"
-#include "TWLocalized.h"
 #include "TWLedgerTables.h"
+#include "TWLocalized.h"
 
 #include <QAbstractTableModel>
 #include <QCheckBox>

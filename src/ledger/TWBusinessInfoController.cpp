@@ -12,10 +12,10 @@
 #include "TWDateAdditions.h"
 #include "TWDecimal.h"
 #include "TWFormatter.h"
+#include "TWLedgerTables.h"
 #include "TWLocalized.h"
 #include "TWPreferences.h"
 #include "TWUnits.h"
-#include "TWLedgerTables.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

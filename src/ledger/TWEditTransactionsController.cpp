@@ -30,7 +30,8 @@ const QString kBusinessErrorDomain = QStringLiteral("Tallyworth Business Error")
 bool isTextField(const TWField &field)
 {
     const qint32 id = field.identifier();
-    return id == TWFieldIdentifierNotes || id == TWFieldIdentifierDescription || id == TWFieldIdentifierPayee || (id > 0 && field.type() == TWFieldTypeText);
+    return id == TWFieldIdentifierNotes || id == TWFieldIdentifierDescription ||
+           id == TWFieldIdentifierPayee || (id > 0 && field.type() == TWFieldTypeText);
 }
 
 bool isAmountField(const TWField &field)
@@ -48,12 +49,14 @@ bool isNumberField(const TWField &field)
 
 bool isAccountField(const TWField &field)
 {
-    return field.identifier() == TWFieldIdentifierAccount1 || field.identifier() == TWFieldIdentifierAccount2;
+    return field.identifier() == TWFieldIdentifierAccount1 ||
+           field.identifier() == TWFieldIdentifierAccount2;
 }
 
 bool isDateField(const TWField &field)
 {
-    return field.identifier() == TWFieldIdentifierDate || (field.identifier() > 0 && field.type() == TWFieldTypeDate);
+    return field.identifier() == TWFieldIdentifierDate ||
+           (field.identifier() > 0 && field.type() == TWFieldTypeDate);
 }
 
 bool isCheckField(const TWField &field)

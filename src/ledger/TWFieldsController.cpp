@@ -10,9 +10,9 @@
 
 #include "TWBusiness.h"
 #include "TWFormatter.h"
+#include "TWLedgerTables.h"
 #include "TWLocalized.h"
 #include "TWNumberFormatter.h"
-#include "TWLedgerTables.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -499,7 +499,8 @@ void TWFieldsController::deleteItem(bool context)
 {
     const TWFieldPtr field = selectedField();
     const QList<int> rows = context ? m_contextRows : selectedRows(m_itemsTable);
-    if (!m_business || !field || rows.isEmpty() || !m_itemsKind || int(field->type()) != m_itemsKind)
+    if (!m_business || !field || rows.isEmpty() || !m_itemsKind ||
+        int(field->type()) != m_itemsKind)
         return;
     // The records first: the list may reload while the store notifies.
     TWFieldListItemList listItems;

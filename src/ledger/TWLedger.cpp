@@ -22,18 +22,16 @@ void twRegisterLedger()
     registry.setDetailFactory(TWDetailValues, [](QObject *p) { return new TWValuesController(p); });
     registry.setDetailFactory(TWDetailAutofill,
                               [](QObject *p) { return new TWAutofillController(p); });
-    registry.setEditorFactory(TWEditorKind::Transaction, [](QObject *parent) {
-        return new TWTransactionController(parent);
-    });
+    registry.setEditorFactory(TWEditorKind::Transaction,
+                              [](QObject *parent) { return new TWTransactionController(parent); });
     const auto makeRegister = [](QObject *parent) { return new TWTransactionsController(parent); };
     registry.setDetailFactory(TWDetailTransactionsAccounts, makeRegister);
     registry.setDetailFactory(TWDetailTransactionsFilters, makeRegister);
     registry.setEditorFactory(TWEditorKind::EditTransactions, [](QObject *parent) {
         return new TWEditTransactionsController(parent);
     });
-    registry.setEditorFactory(TWEditorKind::AccountInfo, [](QObject *parent) {
-        return new TWAccountInfoController(parent);
-    });
+    registry.setEditorFactory(TWEditorKind::AccountInfo,
+                              [](QObject *parent) { return new TWAccountInfoController(parent); });
     registry.setDetailFactory(TWDetailRepeats,
                               [](QObject *parent) { return new TWRepeatsController(parent); });
     registry.setDetailFactory(TWDetailUnits,

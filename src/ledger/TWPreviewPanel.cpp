@@ -323,10 +323,8 @@ void TWPreviewPanel::showCurrentItem()
     m_image = QImage();
     m_item = (m_dataSource && m_index >= 0) ? m_dataSource->previewItemAtIndex(this, m_index)
                                             : TWAttachmentPtr();
-    m_countLabel->setText(m_count > 1 ? TWLocalized("previewItemCount")
-                                            .arg(m_index + 1)
-                                            .arg(m_count)
-                                      : QString());
+    m_countLabel->setText(
+        m_count > 1 ? TWLocalized("previewItemCount").arg(m_index + 1).arg(m_count) : QString());
     if (!m_item) {
         m_kind = ContentNone;
         m_titleLabel->clear();
@@ -398,8 +396,8 @@ void TWPreviewPanel::updateImage()
     if (m_image.isNull())
         return;
     const QSize room = m_imageLabel->size().boundedTo(m_image.size()).expandedTo(QSize(1, 1));
-    m_imageLabel->setPixmap(QPixmap::fromImage(
-        m_image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    m_imageLabel->setPixmap(
+        QPixmap::fromImage(m_image.scaled(room, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
 bool TWPreviewPanel::showPdf(const QString &path)
@@ -441,9 +439,8 @@ void TWPreviewPanel::showAudio(const QString &path)
         connect(m_player, &QMediaPlayer::durationChanged, this, [this] { updateAudioTime(); });
         connect(m_player, &QMediaPlayer::playbackStateChanged, this,
                 [this](QMediaPlayer::PlaybackState state) {
-                    m_playButton->setText(TWLocalized(state == QMediaPlayer::PlayingState
-                                                          ? "previewPause"
-                                                          : "previewPlay"));
+                    m_playButton->setText(TWLocalized(
+                        state == QMediaPlayer::PlayingState ? "previewPause" : "previewPlay"));
                 });
     }
     m_player->setSource(QUrl::fromLocalFile(path));
@@ -467,8 +464,8 @@ void TWPreviewPanel::updateAudioTime()
             total = double(m_player->duration()) / 1000.0;
         position = double(m_player->position()) / 1000.0;
     }
-    m_audioTimeLabel->setText(formatter.timeString(position, true, 0) + QStringLiteral(" / ")
-                              + formatter.timeString(total, true, 0));
+    m_audioTimeLabel->setText(formatter.timeString(position, true, 0) + QStringLiteral(" / ") +
+                              formatter.timeString(total, true, 0));
 }
 
 void TWPreviewPanel::stopPlayer()

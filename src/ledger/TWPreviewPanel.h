@@ -55,12 +55,12 @@ class TWPreviewPanel : public QWidget
 public:
     // What the window shows for the current item.
     enum ContentKind {
-        ContentNone = 0,  // no item
+        ContentNone = 0, // no item
         ContentImage = 1,
         ContentPdf = 2,
         ContentText = 3,
         ContentAudio = 4,
-        ContentIcon = 5,  // icon, name and size: a kind it cannot show, or a missing file
+        ContentIcon = 5, // icon, name and size: a kind it cannot show, or a missing file
     };
 
     // The shared window, made on first use (main thread only).

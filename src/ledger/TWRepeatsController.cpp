@@ -7,8 +7,8 @@
 #include "TWBusinessController.h"
 
 #include "TWBusiness.h"
-#include "TWLocalized.h"
 #include "TWLedgerTables.h"
+#include "TWLocalized.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -198,8 +198,8 @@ void TWRepeatsController::fitColumnsOnce()
         return;
     QHeaderView *header = m_table->horizontalHeader();
     for (int column = 0; column < m_model->columnCount(); ++column)
-        header->resizeSection(column, m_model->fittedWidth(column, m_table->fontMetrics(),
-                                                           header->fontMetrics()));
+        header->resizeSection(
+            column, m_model->fittedWidth(column, m_table->fontMetrics(), header->fontMetrics()));
     m_columnsFitted = true;
 }
 

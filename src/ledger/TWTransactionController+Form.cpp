@@ -106,8 +106,9 @@ qint32 TWTransactionController::accountShownInRow(qint32 fieldIdentifier) const
 
 bool TWTransactionController::rowHidden(qint32 fieldIdentifier) const
 {
-    return m_editTransaction->hasSplit() &&
-           (fieldIdentifier == TWFieldIdentifierDebit || fieldIdentifier == TWFieldIdentifierAccount2 || fieldIdentifier == TWFieldIdentifierAccount1);
+    return m_editTransaction->hasSplit() && (fieldIdentifier == TWFieldIdentifierDebit ||
+                                             fieldIdentifier == TWFieldIdentifierAccount2 ||
+                                             fieldIdentifier == TWFieldIdentifierAccount1);
 }
 
 QString TWTransactionController::moneyText(qint64 value) const
@@ -150,7 +151,8 @@ void TWTransactionController::rebuildUI()
         QWidget *value = makeValueControl(field, &hidden);
         if (!value)
             continue;
-        const QString name = field->identifier() == TWFieldIdentifierDebit ? TWLocalized("total") : field->name();
+        const QString name =
+            field->identifier() == TWFieldIdentifierDebit ? TWLocalized("total") : field->name();
         auto *row = new QWidget(m_contentView);
         auto *rowLayout = new QHBoxLayout(row);
         rowLayout->setContentsMargins(0, 0, 0, 0);

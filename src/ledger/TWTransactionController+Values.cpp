@@ -155,7 +155,8 @@ void TWTransactionController::doPopUpButton(QComboBox *popUp)
     const int kind = index >= 0 ? popUp->itemData(index, kKindRole).toInt() : -1;
     const qint32 identifier = index >= 0 ? popUp->itemData(index, kIdentifierRole).toInt() : 0;
 
-    if (field->identifier() == TWFieldIdentifierAccount1 || field->identifier() == TWFieldIdentifierAccount2) {
+    if (field->identifier() == TWFieldIdentifierAccount1 ||
+        field->identifier() == TWFieldIdentifierAccount2) {
         if (kind == PopUpSplit) {
             updateValue(field);
             splitTransaction();
@@ -208,7 +209,8 @@ void TWTransactionController::accountChosen(const TWFieldPtr &field, const TWAcc
         return;
     }
     const TWTransactionPtr edit = m_editTransaction;
-    const bool slotIsAccount1 = (field->identifier() == TWFieldIdentifierAccount1) != m_swappedAccounts;
+    const bool slotIsAccount1 =
+        (field->identifier() == TWFieldIdentifierAccount1) != m_swappedAccounts;
     const qint32 slotAccount =
         slotIsAccount1 ? edit->account1Identifier() : edit->account2Identifier();
     const TWAccountPtr oldAccount = m_business->accountWithIdentifier(slotAccount);
@@ -258,7 +260,9 @@ void TWTransactionController::accountChosen(const TWFieldPtr &field, const TWAcc
                 edit->setAccount1Identifier(other->identifier());
             break;
         }
-        updateValue(m_business->fieldWithIdentifier(field->identifier() == TWFieldIdentifierAccount1 ? TWFieldIdentifierAccount2 : TWFieldIdentifierAccount1));
+        updateValue(m_business->fieldWithIdentifier(field->identifier() == TWFieldIdentifierAccount1
+                                                        ? TWFieldIdentifierAccount2
+                                                        : TWFieldIdentifierAccount1));
     }
     showTotals();
     fieldEdited(field);
@@ -273,7 +277,8 @@ bool TWTransactionController::updateUnit(const TWUnitPtr &unit)
     const int newPlaces = unit->decimalPlaces();
     // Exact integer rescaling: an amount too large for the new unit's places
     // refuses the change instead of wrapping or losing digits.
-    const std::optional<qint64> total = TWAmountArithmetic::rescaledTotal(edit->total(), oldPlaces, newPlaces);
+    const std::optional<qint64> total =
+        TWAmountArithmetic::rescaledTotal(edit->total(), oldPlaces, newPlaces);
     if (!total) {
         TWAlert alert;
         alert.message = TWLocalized("unitChangeTooLargeMessage");
@@ -367,9 +372,11 @@ void TWTransactionController::updateWithNewAccount(const TWAccountPtr &account)
         }
         splitUpdated();
     } else if (const TWFieldPtr field = std::exchange(m_createItemField, {})) {
-        if (field->identifier() == TWFieldIdentifierAccount1 || field->identifier() == TWFieldIdentifierAccount2) {
+        if (field->identifier() == TWFieldIdentifierAccount1 ||
+            field->identifier() == TWFieldIdentifierAccount2) {
             const TWTransactionPtr edit = m_editTransaction;
-            const bool slotIsAccount1 = (field->identifier() == TWFieldIdentifierAccount1) != m_swappedAccounts;
+            const bool slotIsAccount1 =
+                (field->identifier() == TWFieldIdentifierAccount1) != m_swappedAccounts;
             const TWAccountPtr previous = m_business->accountWithIdentifier(
                 slotIsAccount1 ? edit->account1Identifier() : edit->account2Identifier());
             if (slotIsAccount1)

@@ -744,8 +744,7 @@ void TWTransactionsController::measureAmounts()
         int widest = 0;
         for (const TWTransaction *t : {largest, smallest})
             if (t)
-                widest = std::max(widest,
-                                  metrics.horizontalAdvance(m_model->cellText(*t, *field)));
+                widest = std::max(widest, metrics.horizontalAdvance(m_model->cellText(*t, *field)));
         if (widest > 0)
             m_widestAmounts.insert(field->identifier(), widest + kCellPadding);
     }
@@ -770,9 +769,9 @@ int TWTransactionsController::minimumWidth(int column) const
     // A date is as wide as the widest date of the format.
     if (field->type() == TWFieldTypeDate ||
         (field->type() == TWFieldTypeStandard && field->identifier() == TWFieldIdentifierDate))
-        width = std::max(width, QFontMetrics(m_tableView->font()).horizontalAdvance(
-                                    TWFormatter::formatter().shortDateString(
-                                        QDateTime(QDate(2000, 12, 28), QTime(12, 0)))) +
+        width = std::max(width, QFontMetrics(m_tableView->font())
+                                        .horizontalAdvance(TWFormatter::formatter().shortDateString(
+                                            QDateTime(QDate(2000, 12, 28), QTime(12, 0)))) +
                                     kCellPadding);
     return std::max(width, 50);
 }
@@ -797,16 +796,15 @@ void TWTransactionsController::fitColumns()
             fit.floor = kTextFloor;
         } else {
             // A date stays readable; ticks and numbers can lose their title.
-            const bool date = field.type() == TWFieldTypeDate ||
-                              (field.type() == TWFieldTypeStandard &&
-                               field.identifier() == TWFieldIdentifierDate);
+            const bool date =
+                field.type() == TWFieldTypeDate || (field.type() == TWFieldTypeStandard &&
+                                                    field.identifier() == TWFieldIdentifierDate);
             fit.kind = TWColumnFit::Fixed;
             fit.floor = date ? fit.minimum : kFixedFloor;
         }
         fits.append(fit);
     }
-    const QList<int> widths =
-        TWRegisterColumns::fitWidths(fits, m_tableView->viewport()->width());
+    const QList<int> widths = TWRegisterColumns::fitWidths(fits, m_tableView->viewport()->width());
     QHeaderView *header = m_tableView->horizontalHeader();
     for (int column = 0; column < widths.size(); ++column)
         header->resizeSection(column, widths.at(column));

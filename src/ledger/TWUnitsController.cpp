@@ -10,8 +10,8 @@
 
 #include "TWBusiness.h"
 #include "TWClock.h"
-#include "TWLocalized.h"
 #include "TWLedgerTables.h"
+#include "TWLocalized.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>

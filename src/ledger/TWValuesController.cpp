@@ -5,9 +5,9 @@
 #include "TWMenus.h"
 
 #include "TWBusiness.h"
+#include "TWLedgerTables.h"
 #include "TWLocalized.h"
 #include "TWStringAdditions.h"
-#include "TWLedgerTables.h"
 
 #include <QAbstractTableModel>
 #include <QComboBox>

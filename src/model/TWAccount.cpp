@@ -5,7 +5,8 @@
 
 #include <limits>
 
-namespace {
+namespace
+{
 
 struct AccountTypeInfo {
     const char *nameKey;
@@ -86,8 +87,8 @@ TWAccountPtr TWAccount::accountWithIdentifier(qint32 identifier, const QString &
 
 TWAccountPtr TWAccount::accountWithIdentifier(
     qint32 identifier, const QString &name, qint32 parentIdentifier, quint32 sortOrder,
-    TWAccountType accountType, const QString &number, const TWStoredImage &icon, const TWUnitPtr &unit,
-    const QString &notes, bool isInstitution, const QString &institutionName,
+    TWAccountType accountType, const QString &number, const TWStoredImage &icon,
+    const TWUnitPtr &unit, const QString &notes, bool isInstitution, const QString &institutionName,
     const QString &institutionNumber, const QString &institutionPhone,
     const QString &institutionFax, const QString &institutionEmail, const QUrl &institutionWebsite,
     const QString &institutionAddress, const QString &institutionRoutingTransit,

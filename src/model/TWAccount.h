@@ -4,8 +4,8 @@
 // which decides how its balance is shown and which reports list it.
 
 #include "TWItem.h"
-#include "TWUnit.h"
 #include "TWStoredImage.h"
+#include "TWUnit.h"
 
 #include <QImage>
 #include <QUrl>
@@ -40,7 +40,8 @@ enum TWAccountGroupType : int {
     TWAccountGroupTypeEquity = 17,
 };
 
-class TWAccount : public TWItem {
+class TWAccount : public TWItem
+{
 public:
     TWAccount() : TWItem(0, TWItemTypeAccount, QString(), 0, 0u) {}
     // Without institution details.
@@ -48,8 +49,8 @@ public:
               TWAccountType accountType, QString number, TWStoredImage icon, TWUnitPtr unit,
               QString notes);
     TWAccount(qint32 identifier, QString name, qint32 parentIdentifier, quint32 sortOrder,
-              TWAccountType accountType, QString number, TWStoredImage icon, TWUnitPtr unit, QString notes,
-              bool isInstitution, QString institutionName, QString institutionNumber,
+              TWAccountType accountType, QString number, TWStoredImage icon, TWUnitPtr unit,
+              QString notes, bool isInstitution, QString institutionName, QString institutionNumber,
               QString institutionPhone, QString institutionFax, QString institutionEmail,
               QUrl institutionWebsite, QString institutionAddress,
               QString institutionRoutingTransit, QString institutionWireTransfer);
@@ -58,14 +59,16 @@ public:
     accountWithIdentifier(qint32 identifier, const QString &name, qint32 parentIdentifier,
                           quint32 sortOrder, TWAccountType accountType, const QString &number,
                           const TWStoredImage &icon, const TWUnitPtr &unit, const QString &notes);
-    static std::shared_ptr<TWAccount> accountWithIdentifier(
-        qint32 identifier, const QString &name, qint32 parentIdentifier, quint32 sortOrder,
-        TWAccountType accountType, const QString &number, const TWStoredImage &icon, const TWUnitPtr &unit,
-        const QString &notes, bool isInstitution, const QString &institutionName,
-        const QString &institutionNumber, const QString &institutionPhone,
-        const QString &institutionFax, const QString &institutionEmail,
-        const QUrl &institutionWebsite, const QString &institutionAddress,
-        const QString &institutionRoutingTransit, const QString &institutionWireTransfer);
+    static std::shared_ptr<TWAccount>
+    accountWithIdentifier(qint32 identifier, const QString &name, qint32 parentIdentifier,
+                          quint32 sortOrder, TWAccountType accountType, const QString &number,
+                          const TWStoredImage &icon, const TWUnitPtr &unit, const QString &notes,
+                          bool isInstitution, const QString &institutionName,
+                          const QString &institutionNumber, const QString &institutionPhone,
+                          const QString &institutionFax, const QString &institutionEmail,
+                          const QUrl &institutionWebsite, const QString &institutionAddress,
+                          const QString &institutionRoutingTransit,
+                          const QString &institutionWireTransfer);
 
     // The copy shares the unit object (units are the business's own records).
     TWItemPtr clone() const override;

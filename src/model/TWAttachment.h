@@ -17,7 +17,8 @@ enum TWAttachmentType : int {
     TWAttachmentTypeAudio = 2,
 };
 
-class TWAttachment {
+class TWAttachment
+{
 public:
     TWAttachment() = default;
     TWAttachment(QString fileName, QString filePath, QString mimeType, std::uint32_t type,

@@ -4,8 +4,8 @@
 #include "TWLocalized.h"
 #include "TWUnits.h"
 
-TWBusinessInfo::TWBusinessInfo(std::uint32_t type, QString name, QString businessID, TWStoredImage logo,
-                               QDateTime startDate, QString homeCurrency,
+TWBusinessInfo::TWBusinessInfo(std::uint32_t type, QString name, QString businessID,
+                               TWStoredImage logo, QDateTime startDate, QString homeCurrency,
                                std::uint32_t currencyUpdateInterval, QString notes, QString phone,
                                QString fax, QString email, QUrl website, QString address,
                                TWAccountingPeriodList accountingPeriods,

@@ -49,8 +49,8 @@ public:
                    bool createDefaultAccounts = false);
 
     static TWBusinessInfoPtr businessInfoWithType(
-        std::uint32_t type, const QString &name, const QString &businessID, const TWStoredImage &logo,
-        const QDateTime &startDate, const QString &homeCurrency,
+        std::uint32_t type, const QString &name, const QString &businessID,
+        const TWStoredImage &logo, const QDateTime &startDate, const QString &homeCurrency,
         std::uint32_t currencyUpdateInterval, const QString &notes, const QString &phone,
         const QString &fax, const QString &email, const QUrl &website, const QString &address,
         const TWAccountingPeriodList &accountingPeriods, bool createNewAccountingPeriods,

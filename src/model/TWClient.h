@@ -6,7 +6,8 @@
 
 class TWBusiness;
 
-class TWClient : public TWContactItem {
+class TWClient : public TWContactItem
+{
 public:
     TWClient() : TWContactItem() { setType(TWItemTypeClient); }
     TWClient(qint32 identifier, QString name, QString company, qint32 parentIdentifier,

@@ -8,7 +8,8 @@
 #include <QImage>
 #include <QUrl>
 
-class TWContactItem : public TWItem {
+class TWContactItem : public TWItem
+{
 public:
     TWContactItem() = default;
     TWContactItem(qint32 identifier, TWItemType type, QString name, QString company,

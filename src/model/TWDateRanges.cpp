@@ -5,7 +5,8 @@
 
 using TWDateAdditions::dateFromFields;
 
-namespace {
+namespace
+{
 
 // Sunday 1 to Saturday 7 (Qt numbers Monday 1 to Sunday 7).
 int weekday(const QDate &date)
@@ -29,7 +30,8 @@ int quarterFirstMonth(int month)
 
 } // namespace
 
-namespace TWDateRanges {
+namespace TWDateRanges
+{
 
 bool calendarDateRange(qint32 range, QDateTime *fromDate, QDateTime *toDate)
 {

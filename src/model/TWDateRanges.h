@@ -20,7 +20,8 @@ enum TWDateRangeType : int {
     TWDateRangeLastAccountingPeriod = 10,
 };
 
-namespace TWDateRanges {
+namespace TWDateRanges
+{
 
 // Fills whichever outputs are given with the range's bounds and returns true
 // for the calendar ranges 1 to 8; for any other value (the accounting-period

@@ -83,7 +83,8 @@ private:
     // A value kept out of line, copied with its holder: texts and tag lists
     // are the only views wider than eight bytes, and most values are neither,
     // so the slot stays as narrow as a number.
-    template <typename T> class Boxed {
+    template <typename T> class Boxed
+    {
     public:
         explicit Boxed(const T &value) : m_boxed(std::make_unique<T>(value)) {}
         Boxed(const Boxed &other) : m_boxed(std::make_unique<T>(*other.m_boxed)) {}

@@ -12,7 +12,8 @@ class TWFilterCriteria;
 class TWTransaction;
 struct TWFilterContext;
 
-class TWFilter : public TWItem {
+class TWFilter : public TWItem
+{
 public:
     TWFilter() : TWItem(0, TWItemTypeFilter, QString(), 0, 0u) {}
     TWFilter(qint32 identifier, QString name, qint32 parentIdentifier, quint32 sortOrder,

@@ -6,7 +6,8 @@
 
 #include <QColor>
 
-class TWGroup : public TWItem {
+class TWGroup : public TWItem
+{
 public:
     TWGroup() = default;
     // The type is one of the group item types (account, client, merchant,

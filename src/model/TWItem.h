@@ -25,7 +25,8 @@ enum TWItemType : int {
     TWItemTypeFilter = 10,
 };
 
-class TWItem {
+class TWItem
+{
 public:
     TWItem() = default;
     TWItem(qint32 identifier, TWItemType type, QString name, qint32 parentIdentifier,

@@ -7,7 +7,8 @@
 
 #include <cmath>
 
-namespace {
+namespace
+{
 
 // Every glyph is drawn in white on a rounded badge in a 32 x 32 space.
 constexpr int kLogicalSize = 32;
@@ -350,7 +351,8 @@ QImage render(const IconRecipe &recipe)
 
 } // namespace
 
-namespace TWItemIcons {
+namespace TWItemIcons
+{
 
 QImage image(const QString &name)
 {

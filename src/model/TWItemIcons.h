@@ -6,7 +6,8 @@
 #include <QImage>
 #include <QStringList>
 
-namespace TWItemIcons {
+namespace TWItemIcons
+{
 
 // The icon of that name ("Bank", "Client", "Search" ...): 64 x 64 pixels at a
 // device pixel ratio of 2. A null image for an unknown name. Main thread only.

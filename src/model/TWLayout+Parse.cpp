@@ -20,7 +20,8 @@
 #include <cmath>
 #include <limits>
 
-namespace {
+namespace
+{
 
 using AttributeList = QList<const char *>;
 
@@ -29,12 +30,11 @@ const AttributeList kPageAttributes{"font",        "textSize",    "textColor",  
 const AttributeList kTextAttributes{"font", "textSize", "textColor", "textUnderline"};
 const AttributeList kCellAttributes{"font",          "textSize",  "textColor",
                                     "textUnderline", "fillColor", "horizontalAlignment"};
-const AttributeList kComponentAttributes{"strokeStyle",         "strokeWidth",
-                                         "strokeColor",         "fillColor",
-                                         "horizontalAlignment", "verticalAlignment",
-                                         "column",              "row"};
+const AttributeList kComponentAttributes{
+    "strokeStyle",         "strokeWidth",       "strokeColor", "fillColor",
+    "horizontalAlignment", "verticalAlignment", "column",      "row"};
 const AttributeList kTitleAttributes{
-    "font",        "textSize",  "textColor",           "textUnderline",     "strokeStyle",
+    "font",        "textSize",    "textColor", "textUnderline",       "strokeStyle",
     "strokeWidth", "strokeColor", "fillColor", "horizontalAlignment", "verticalAlignment",
     "column",      "row"};
 const AttributeList kTableAttributes{"strokeStyle", "strokeWidth", "strokeColor", "fillColor",
@@ -121,8 +121,9 @@ TWErrorResult imageWithData(const TWLayoutFileData &fileData, const QString &pat
     // gives up on what follows.
     if (!size.isValid() && bytes.size() >= 24 && bytes.startsWith("\x89PNG\r\n\x1a\n") &&
         bytes.mid(12, 4) == "IHDR")
-        size = QSize(int(std::min<quint32>(qFromBigEndian<quint32>(bytes.constData() + 16), INT_MAX)),
-                     int(std::min<quint32>(qFromBigEndian<quint32>(bytes.constData() + 20), INT_MAX)));
+        size =
+            QSize(int(std::min<quint32>(qFromBigEndian<quint32>(bytes.constData() + 16), INT_MAX)),
+                  int(std::min<quint32>(qFromBigEndian<quint32>(bytes.constData() + 20), INT_MAX)));
     if (size.width() > TWLayout::kMaximumImageSide || size.height() > TWLayout::kMaximumImageSide ||
         qint64(size.width()) * size.height() > TWLayout::kMaximumImagePixels)
         return TWLayout::error("imageTooLarge", path);
@@ -232,8 +233,7 @@ private:
     QString m_parent;
 };
 
-TWErrorResult Parser::parseAttributes(const AttributeList &attributes,
-                                      const TWXMLElement &element,
+TWErrorResult Parser::parseAttributes(const AttributeList &attributes, const TWXMLElement &element,
                                       const QVariantMap *pageSettings,
                                       const QVariantMap *additionalSettings, QVariantMap *result)
 {
@@ -259,8 +259,8 @@ TWErrorResult Parser::parseAttributes(const AttributeList &attributes,
         } else if (attribute == QLatin1String("textSize")) {
             if (present) {
                 fontSize = leadingFloat(value);
-                if (TWErrorResult failure = inRange(element, name, value, fontSize,
-                                                    kMinimumTextSize, kMaximumTextSize))
+                if (TWErrorResult failure =
+                        inRange(element, name, value, fontSize, kMinimumTextSize, kMaximumTextSize))
                     return failure;
             }
         } else if (attribute == QLatin1String("textColor")) {
@@ -273,8 +273,8 @@ TWErrorResult Parser::parseAttributes(const AttributeList &attributes,
             }
             values.insert(QStringLiteral("textColour"), colour);
         } else if (attribute == QLatin1String("textUnderline")) {
-            int underline = inherit ? pageSettings->value(QStringLiteral("textUnderline")).toInt()
-                                    : 0;
+            int underline =
+                inherit ? pageSettings->value(QStringLiteral("textUnderline")).toInt() : 0;
             if (present) {
                 underline = keywordIndex(value, {"none", "single", "double"});
                 if (underline < 0)
@@ -348,8 +348,8 @@ TWErrorResult Parser::parseAttributes(const AttributeList &attributes,
                 return TWLayout::missingAttributeError(element.name(), attribute);
             hasRect = true;
             const double position = leadingFloat(value);
-            if (TWErrorResult failure = inRange(element, name, value, position,
-                                                -kMaximumPosition, kMaximumPosition))
+            if (TWErrorResult failure =
+                    inRange(element, name, value, position, -kMaximumPosition, kMaximumPosition))
                 return failure;
             if (attribute == QLatin1String("x"))
                 rect.moveLeft(position);
@@ -543,13 +543,17 @@ TWErrorResult Parser::parseComponent(const TWXMLElement &element)
 TWErrorResult Parser::parsePageChild(const TWXMLElement &element)
 {
     if (isNamed(element, "number"))
-        return parseElement(kPageAttributes + std::initializer_list<const char *>{"horizontalAlignment", "location"},
-                            element, "number");
+        return parseElement(
+            kPageAttributes +
+                std::initializer_list<const char *>{"horizontalAlignment", "location"},
+            element, "number");
     if (isNamed(element, "header"))
-        return parseElement(kPageAttributes + std::initializer_list<const char *>{"horizontalAlignment"},
+        return parseElement(kPageAttributes +
+                                std::initializer_list<const char *>{"horizontalAlignment"},
                             element, "header");
     if (isNamed(element, "footer"))
-        return parseElement(kPageAttributes + std::initializer_list<const char *>{"horizontalAlignment"},
+        return parseElement(kPageAttributes +
+                                std::initializer_list<const char *>{"horizontalAlignment"},
                             element, "footer");
     if (isNamed(element, "images")) {
         // Each "images" element starts the list afresh, like any repeated element.

@@ -14,7 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 int intSetting(const QVariantMap &settings, const QString &element, const char *key)
 {
@@ -51,8 +52,7 @@ TWError TWLayout::error(const char *key)
 
 TWError TWLayout::error(const char *key, const QString &value)
 {
-    return TWError(TWLayoutErrorDomain, -1,
-                   QStringLiteral("%1: %2").arg(TWLocalized(key), value));
+    return TWError(TWLayoutErrorDomain, -1, QStringLiteral("%1: %2").arg(TWLocalized(key), value));
 }
 
 TWError TWLayout::missingAttributeError(const QString &element, const QString &attribute)
@@ -76,7 +76,8 @@ int TWLayout::openRegularFile(const QString &path, TWErrorResult *failure)
                                               path, QString::fromLocal8Bit(std::strerror(code))));
         return -1;
     }
-    struct stat info {};
+    struct stat info {
+    };
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         const bool folder = S_ISDIR(info.st_mode);
         ::close(fd);
@@ -115,7 +116,8 @@ TWErrorResult TWLayout::readLayoutFile(const QString &path, QByteArray *bytes)
                 ::close(fd);
                 bytes->clear();
                 return error("layoutCannotOpen",
-                             QStringLiteral("%1 (%2)").arg(path, QString::fromLocal8Bit(std::strerror(code))));
+                             QStringLiteral("%1 (%2)").arg(
+                                 path, QString::fromLocal8Bit(std::strerror(code))));
             }
             if (got == 0)
                 break;
@@ -223,9 +225,9 @@ TWErrorResult TWLayout::validateSettings(const QVariantMap &settings)
         const char *word;
         bool wholeRow;
     } kComponents[] = {
-        {"componentClient", "client", false},   {"componentBusiness", "business", false},
-        {"componentTitle", "title", false},     {"componentInvoice", "invoice", false},
-        {"componentTable", "table", true},      {"componentDetails", "details", true},
+        {"componentClient", "client", false}, {"componentBusiness", "business", false},
+        {"componentTitle", "title", false},   {"componentInvoice", "invoice", false},
+        {"componentTable", "table", true},    {"componentDetails", "details", true},
     };
     QHash<int, QSet<int>> usedColumns;
     for (const auto &component : kComponents) {

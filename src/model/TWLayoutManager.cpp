@@ -15,7 +15,8 @@
 #include <cstring>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 const QString kFileErrorDomain = QStringLiteral("File System Error");
 const QString kExtension = QStringLiteral("twlayout");
@@ -64,20 +65,17 @@ TWErrorResult TWLayoutManager::update()
     const QDir builtIn(builtInLayoutsFolder());
     for (const QFileInfo &entry :
          builtIn.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name))
-        m_layouts.append(
-            TWLayout::layoutWithPath(entry.filePath(), 0, TWLayoutKindBuiltIn));
+        m_layouts.append(TWLayout::layoutWithPath(entry.filePath(), 0, TWLayoutKindBuiltIn));
 
     const QString userFolder = userLayoutsFolder();
     if (!userFolder.isEmpty()) {
         const QDir user(userFolder);
-        for (const QFileInfo &entry :
-             user.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
-                                QDir::Name)) {
+        for (const QFileInfo &entry : user.entryInfoList(
+                 QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name)) {
             // Only regular files (or links to them): a pipe or a device
             // under a layout's name is no package and could block a reader.
             if (entry.suffix().compare(kExtension, Qt::CaseInsensitive) == 0 && entry.isFile())
-                m_layouts.append(
-                    TWLayout::layoutWithPath(entry.filePath(), 0, TWLayoutKindUser));
+                m_layouts.append(TWLayout::layoutWithPath(entry.filePath(), 0, TWLayoutKindUser));
         }
     }
     sort();

@@ -36,8 +36,8 @@ public:
     // Copies the layout's package into the user layouts folder (numbered
     // "-1", "-2", ... when its name is taken, ignoring case), points the
     // layout at the copy, names it after the copy and lists it. Only a
-    // regular file is copied, and no more of it than a package may hold. Nothing is replaced: a failure leaves
-    // no file behind and the list as it was.
+    // regular file is copied, and no more of it than a package may hold. Nothing is replaced: a
+    // failure leaves no file behind and the list as it was.
     TWErrorResult addLayout(const TWLayoutPtr &layout);
     // Removes a user layout's package file and its entry; built-in layouts
     // are left alone. Only a file (or a link, as a link) is removed, never a

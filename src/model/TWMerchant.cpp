@@ -3,8 +3,8 @@
 #include "TWItemIcons.h"
 
 TWMerchant::TWMerchant(qint32 identifier, QString name, QString company, qint32 parentIdentifier,
-                       quint32 sortOrder, TWStoredImage logo, QString phone, QString fax, QString email,
-                       QUrl website, QString address, QString notes)
+                       quint32 sortOrder, TWStoredImage logo, QString phone, QString fax,
+                       QString email, QUrl website, QString address, QString notes)
     : TWContactItem(identifier, TWItemTypeMerchant, std::move(name), std::move(company),
                     parentIdentifier, sortOrder, std::move(logo), std::move(phone), std::move(fax),
                     std::move(email), std::move(website), std::move(address), std::move(notes))

@@ -6,7 +6,8 @@
 
 class TWBusiness;
 
-class TWMerchant : public TWContactItem {
+class TWMerchant : public TWContactItem
+{
 public:
     TWMerchant() : TWContactItem() { setType(TWItemTypeMerchant); }
     TWMerchant(qint32 identifier, QString name, QString company, qint32 parentIdentifier,

@@ -415,11 +415,10 @@ QString TWPreferences::temporaryDirectoryURL()
     m_settings->setValue(QLatin1String(kTemporaryDirectoryKey), m_temporaryDirectory);
     syncSettings(false);
     if (QCoreApplication *app = QCoreApplication::instance()) {
-        m_quitConnection = QObject::connect(app, &QCoreApplication::aboutToQuit, app,
-                                            [this] {
-                                                m_settings->sync();
-                                                deleteTempFiles();
-                                            });
+        m_quitConnection = QObject::connect(app, &QCoreApplication::aboutToQuit, app, [this] {
+            m_settings->sync();
+            deleteTempFiles();
+        });
     }
     return m_temporaryDirectory;
 }

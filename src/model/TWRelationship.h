@@ -25,7 +25,8 @@ class TWRelationship;
 using TWRelationshipPtr = std::shared_ptr<TWRelationship>;
 using TWRelationshipList = QList<TWRelationshipPtr>;
 
-class TWRelationship {
+class TWRelationship
+{
 public:
     TWRelationship() = default;
     TWRelationship(std::uint32_t type, double value, qint32 parentIdentifier,

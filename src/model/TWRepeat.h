@@ -27,7 +27,8 @@ enum TWRepeatIntervalUnit : int {
 // One record a schedule has produced: a transaction, an invoice or a bill,
 // held without this header knowing their classes. Any record type with
 // `date()` and `copy()` (returning its shared pointer) can be held.
-class TWRepeatItem {
+class TWRepeatItem
+{
 public:
     TWRepeatItem() = default;
     template <typename T>
@@ -82,7 +83,8 @@ private:
 
 using TWRepeatItemList = QList<TWRepeatItem>;
 
-class TWRepeat {
+class TWRepeat
+{
 public:
     TWRepeat() = default;
     TWRepeat(std::uint32_t type, std::uint32_t interval, std::uint32_t intervalUnit,

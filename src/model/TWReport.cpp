@@ -6,7 +6,8 @@
 #include "TWItemIcons.h"
 #include "TWLocalized.h"
 
-namespace {
+namespace
+{
 
 constexpr const char *kReportTypeKeys[] = {
     "balanceSheet",

@@ -66,7 +66,8 @@ struct TWReportPeriods {
     std::function<QDateTime()> newestTaskItemDate;
 };
 
-class TWReport : public TWItem {
+class TWReport : public TWItem
+{
 public:
     TWReport() : TWItem(0, TWItemTypeReport, QString(), 0, 0u) {}
     TWReport(qint32 identifier, QString name, qint32 parentIdentifier, quint32 sortOrder,

@@ -7,12 +7,13 @@
 #include "TWLocalized.h"
 #include "TWTask.h"
 
-namespace {
+namespace
+{
 
 struct LabelSpec {
-    const char *key;          // the settings key (the field's name)
-    const char *defaultKey;   // strings-table key of the default; null: see below
-    bool colon;               // a ":" follows the default
+    const char *key;        // the settings key (the field's name)
+    const char *defaultKey; // strings-table key of the default; null: see below
+    bool colon;             // a ":" follows the default
 };
 
 // In TWSendInvoiceLabel order. The tax column's default is the business's tax
@@ -153,7 +154,9 @@ TWSendInvoiceDataPtr TWSendInvoiceData::sendInvoiceDataWithSettings(const QVaria
 QVariantMap TWSendInvoiceData::settings() const
 {
     QVariantMap settings;
-    const auto text = [](const QString &value) { return value.isNull() ? QStringLiteral("") : value; };
+    const auto text = [](const QString &value) {
+        return value.isNull() ? QStringLiteral("") : value;
+    };
     for (int i = 0; i < TWLabelCount; ++i)
         settings.insert(QString::fromLatin1(kLabels[i].key), text(m_labels[i]));
     settings.insert(kInvoiceHeader, text(m_invoiceHeader));
@@ -225,10 +228,9 @@ void TWSendInvoiceData::updateWithInvoice(TWInvoice &invoice, TWBusiness &busine
         items.append(task);
     for (const TWExpensePtr &expense : invoice.expenses())
         items.append(expense);
-    std::stable_sort(items.begin(), items.end(),
-                     [](const TWInvoiceItemPtr &a, const TWInvoiceItemPtr &b) {
-                         return a->compare(*b) < 0;
-                     });
+    std::stable_sort(
+        items.begin(), items.end(),
+        [](const TWInvoiceItemPtr &a, const TWInvoiceItemPtr &b) { return a->compare(*b) < 0; });
     m_items = items;
 
     m_unit = project ? project->unit() : nullptr;

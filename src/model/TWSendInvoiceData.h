@@ -151,9 +151,15 @@ public:
     const QString &label(TWSendInvoiceLabel label) const { return m_labels[label]; }
     void setLabel(TWSendInvoiceLabel label, const QString &text) { m_labels[label] = text; }
 
-#define TW_SEND_INVOICE_LABEL(getter, setter, index)                                            \
-    const QString &getter() const { return m_labels[index]; }                                    \
-    void setter(const QString &v) { m_labels[index] = v; }
+#define TW_SEND_INVOICE_LABEL(getter, setter, index)                                               \
+    const QString &getter() const                                                                  \
+    {                                                                                              \
+        return m_labels[index];                                                                    \
+    }                                                                                              \
+    void setter(const QString &v)                                                                  \
+    {                                                                                              \
+        m_labels[index] = v;                                                                       \
+    }
     TW_SEND_INVOICE_LABEL(headerPageLabel, setHeaderPageLabel, TWLabelHeaderPage)
     TW_SEND_INVOICE_LABEL(clientToLabel, setClientToLabel, TWLabelClientTo)
     TW_SEND_INVOICE_LABEL(businessFromLabel, setBusinessFromLabel, TWLabelBusinessFrom)
@@ -186,17 +192,44 @@ public:
 #undef TW_SEND_INVOICE_LABEL
 
     // Null when not set.
-    const QString &invoiceHeader() const { return m_invoiceHeader; }
-    void setInvoiceHeader(const QString &v) { m_invoiceHeader = v; }
-    const QString &invoiceFooter() const { return m_invoiceFooter; }
-    void setInvoiceFooter(const QString &v) { m_invoiceFooter = v; }
-    const QString &invoiceTerms() const { return m_invoiceTerms; }
-    void setInvoiceTerms(const QString &v) { m_invoiceTerms = v; }
-    quint64 displayBits() const { return m_displayBits; }
-    void setDisplayBits(quint64 v) { m_displayBits = v; }
+    const QString &invoiceHeader() const
+    {
+        return m_invoiceHeader;
+    }
+    void setInvoiceHeader(const QString &v)
+    {
+        m_invoiceHeader = v;
+    }
+    const QString &invoiceFooter() const
+    {
+        return m_invoiceFooter;
+    }
+    void setInvoiceFooter(const QString &v)
+    {
+        m_invoiceFooter = v;
+    }
+    const QString &invoiceTerms() const
+    {
+        return m_invoiceTerms;
+    }
+    void setInvoiceTerms(const QString &v)
+    {
+        m_invoiceTerms = v;
+    }
+    quint64 displayBits() const
+    {
+        return m_displayBits;
+    }
+    void setDisplayBits(quint64 v)
+    {
+        m_displayBits = v;
+    }
 
     // The layout to render with; null when there is none.
-    const TWLayoutPtr &layout() const { return m_layout; }
+    const TWLayoutPtr &layout() const
+    {
+        return m_layout;
+    }
     // Choosing a layout forgets a stored name that named no layout.
     void setLayout(const TWLayoutPtr &v)
     {
@@ -205,55 +238,184 @@ public:
     }
     // The name written back for a stored layout that is not installed (the
     // layout falls back to the default meanwhile); empty otherwise.
-    const QString &storedLayoutName() const { return m_storedLayoutName; }
+    const QString &storedLayoutName() const
+    {
+        return m_storedLayoutName;
+    }
 
     // --- The invoice's data ---
-    const QString &clientName() const { return m_clientName; }
-    void setClientName(const QString &v) { m_clientName = v; }
-    const QString &clientCompany() const { return m_clientCompany; }
-    void setClientCompany(const QString &v) { m_clientCompany = v; }
-    const QString &clientAddress() const { return m_clientAddress; }
-    void setClientAddress(const QString &v) { m_clientAddress = v; }
-    const QImage &businessLogo() const { return m_businessLogo; }
-    void setBusinessLogo(const QImage &v) { m_businessLogo = v; }
-    const QString &businessName() const { return m_businessName; }
-    void setBusinessName(const QString &v) { m_businessName = v; }
-    const QString &businessAddress() const { return m_businessAddress; }
-    void setBusinessAddress(const QString &v) { m_businessAddress = v; }
-    const QString &businessPhone() const { return m_businessPhone; }
-    void setBusinessPhone(const QString &v) { m_businessPhone = v; }
-    const QString &businessFax() const { return m_businessFax; }
-    void setBusinessFax(const QString &v) { m_businessFax = v; }
-    const QString &businessEmail() const { return m_businessEmail; }
-    void setBusinessEmail(const QString &v) { m_businessEmail = v; }
-    const QUrl &businessWebsite() const { return m_businessWebsite; }
-    void setBusinessWebsite(const QUrl &v) { m_businessWebsite = v; }
-    const QString &invoiceName() const { return m_invoiceName; }
-    void setInvoiceName(const QString &v) { m_invoiceName = v; }
-    const QString &invoiceNumber() const { return m_invoiceNumber; }
-    void setInvoiceNumber(const QString &v) { m_invoiceNumber = v; }
-    const QDateTime &invoiceDate() const { return m_invoiceDate; }
-    void setInvoiceDate(const QDateTime &v) { m_invoiceDate = v; }
-    const QDateTime &invoiceDueDate() const { return m_invoiceDueDate; }
-    void setInvoiceDueDate(const QDateTime &v) { m_invoiceDueDate = v; }
-    const QString &invoiceNotes() const { return m_invoiceNotes; }
-    void setInvoiceNotes(const QString &v) { m_invoiceNotes = v; }
-    bool invoicePaid() const { return m_invoicePaid; }
-    void setInvoicePaid(bool v) { m_invoicePaid = v; }
+    const QString &clientName() const
+    {
+        return m_clientName;
+    }
+    void setClientName(const QString &v)
+    {
+        m_clientName = v;
+    }
+    const QString &clientCompany() const
+    {
+        return m_clientCompany;
+    }
+    void setClientCompany(const QString &v)
+    {
+        m_clientCompany = v;
+    }
+    const QString &clientAddress() const
+    {
+        return m_clientAddress;
+    }
+    void setClientAddress(const QString &v)
+    {
+        m_clientAddress = v;
+    }
+    const QImage &businessLogo() const
+    {
+        return m_businessLogo;
+    }
+    void setBusinessLogo(const QImage &v)
+    {
+        m_businessLogo = v;
+    }
+    const QString &businessName() const
+    {
+        return m_businessName;
+    }
+    void setBusinessName(const QString &v)
+    {
+        m_businessName = v;
+    }
+    const QString &businessAddress() const
+    {
+        return m_businessAddress;
+    }
+    void setBusinessAddress(const QString &v)
+    {
+        m_businessAddress = v;
+    }
+    const QString &businessPhone() const
+    {
+        return m_businessPhone;
+    }
+    void setBusinessPhone(const QString &v)
+    {
+        m_businessPhone = v;
+    }
+    const QString &businessFax() const
+    {
+        return m_businessFax;
+    }
+    void setBusinessFax(const QString &v)
+    {
+        m_businessFax = v;
+    }
+    const QString &businessEmail() const
+    {
+        return m_businessEmail;
+    }
+    void setBusinessEmail(const QString &v)
+    {
+        m_businessEmail = v;
+    }
+    const QUrl &businessWebsite() const
+    {
+        return m_businessWebsite;
+    }
+    void setBusinessWebsite(const QUrl &v)
+    {
+        m_businessWebsite = v;
+    }
+    const QString &invoiceName() const
+    {
+        return m_invoiceName;
+    }
+    void setInvoiceName(const QString &v)
+    {
+        m_invoiceName = v;
+    }
+    const QString &invoiceNumber() const
+    {
+        return m_invoiceNumber;
+    }
+    void setInvoiceNumber(const QString &v)
+    {
+        m_invoiceNumber = v;
+    }
+    const QDateTime &invoiceDate() const
+    {
+        return m_invoiceDate;
+    }
+    void setInvoiceDate(const QDateTime &v)
+    {
+        m_invoiceDate = v;
+    }
+    const QDateTime &invoiceDueDate() const
+    {
+        return m_invoiceDueDate;
+    }
+    void setInvoiceDueDate(const QDateTime &v)
+    {
+        m_invoiceDueDate = v;
+    }
+    const QString &invoiceNotes() const
+    {
+        return m_invoiceNotes;
+    }
+    void setInvoiceNotes(const QString &v)
+    {
+        m_invoiceNotes = v;
+    }
+    bool invoicePaid() const
+    {
+        return m_invoicePaid;
+    }
+    void setInvoicePaid(bool v)
+    {
+        m_invoicePaid = v;
+    }
     // Tasks and expenses by date, expenses first on the same date.
-    const TWInvoiceItemList &items() const { return m_items; }
-    void setItems(const TWInvoiceItemList &v) { m_items = v; }
-    const std::shared_ptr<TWUnit> &unit() const { return m_unit; }
-    void setUnit(const std::shared_ptr<TWUnit> &v) { m_unit = v; }
+    const TWInvoiceItemList &items() const
+    {
+        return m_items;
+    }
+    void setItems(const TWInvoiceItemList &v)
+    {
+        m_items = v;
+    }
+    const std::shared_ptr<TWUnit> &unit() const
+    {
+        return m_unit;
+    }
+    void setUnit(const std::shared_ptr<TWUnit> &v)
+    {
+        m_unit = v;
+    }
     // What the client owes on its other invoices, minor units of `unit`.
-    qint64 balance() const { return m_balance; }
-    void setBalance(qint64 v) { m_balance = v; }
+    qint64 balance() const
+    {
+        return m_balance;
+    }
+    void setBalance(qint64 v)
+    {
+        m_balance = v;
+    }
     // Payments received for this invoice, minor units of `unit`.
-    qint64 payments() const { return m_payments; }
-    void setPayments(qint64 v) { m_payments = v; }
+    qint64 payments() const
+    {
+        return m_payments;
+    }
+    void setPayments(qint64 v)
+    {
+        m_payments = v;
+    }
     // An invoice of a project (true) or an estimate.
-    bool isInvoice() const { return m_isInvoice; }
-    void setIsInvoice(bool v) { m_isInvoice = v; }
+    bool isInvoice() const
+    {
+        return m_isInvoice;
+    }
+    void setIsInvoice(bool v)
+    {
+        m_isInvoice = v;
+    }
 
 private:
     std::array<QString, TWLabelCount> m_labels;

@@ -13,7 +13,8 @@
 
 class TWBusiness;
 
-class TWSplit {
+class TWSplit
+{
 public:
     TWSplit() = default;
     explicit TWSplit(qint32 identifier) : m_identifier(identifier) {}

@@ -3,7 +3,9 @@
 #include <QBuffer>
 #include <QImageReader>
 
-TWStoredImage::TWStoredImage(const QImage &image) : m_image(image) {}
+TWStoredImage::TWStoredImage(const QImage &image) : m_image(image)
+{
+}
 
 TWStoredImage TWStoredImage::fromData(const QByteArray &data)
 {

@@ -271,14 +271,13 @@ void TWTransaction::autofill(qint32 triggerFieldIdentifier, const TWTransaction 
             return found ? found->unit() : TWUnitPtr();
         };
         updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll,
-                                        unitOf(m_account1Identifier),
-                                        unitOf(m_account2Identifier), homeUnit, convert);
+                                        unitOf(m_account1Identifier), unitOf(m_account2Identifier),
+                                        homeUnit, convert);
     }
 }
 
 void TWTransaction::updateAccounts(const TWAccountDefaults &defaults,
-                                   const std::optional<TWAccountList> &accounts,
-                                   bool ignoreSplits)
+                                   const std::optional<TWAccountList> &accounts, bool ignoreSplits)
 {
     detachParts();
     const TWAccountList &all = defaults.accounts;

@@ -78,7 +78,7 @@ bool TWTransaction::searchString(const QString &search,
             // Beyond 2^63 the integer text is not defined; such a number is
             // searched by its own text.
             const QString text = std::fabs(number) < 9.2e18 ? QString::number(qint64(number))
-                                                              : QString::number(number, 'f', 0);
+                                                            : QString::number(number, 'f', 0);
             if (hasPrefix(text, search))
                 return true;
             break;

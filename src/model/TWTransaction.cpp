@@ -105,8 +105,7 @@ TWTransaction::TWTransaction(const TWTransaction &other)
       m_totalAccount2(other.m_totalAccount2), m_totalBusiness(other.m_totalBusiness),
       m_hasSplit(other.m_hasSplit), m_hasAttachments(other.m_hasAttachments),
       m_cleared(other.m_cleared), m_dirtyAttachments(other.m_dirtyAttachments),
-      m_emptyNotes(other.m_emptyNotes),
-      m_dateCreatedUniversal(other.m_dateCreatedUniversal),
+      m_emptyNotes(other.m_emptyNotes), m_dateCreatedUniversal(other.m_dateCreatedUniversal),
       m_dateModifiedUniversal(other.m_dateModifiedUniversal),
       m_repeatIdentifier(other.m_repeatIdentifier),
       m_activeAccountIdentifier(other.m_activeAccountIdentifier),
@@ -166,8 +165,8 @@ TWTransaction::TWTransaction(const TWTransaction &other, SharePartsTag)
       m_totalAccount2(other.m_totalAccount2), m_totalBusiness(other.m_totalBusiness),
       m_hasSplit(other.m_hasSplit), m_hasAttachments(other.m_hasAttachments),
       m_cleared(other.m_cleared), m_dirtyAttachments(other.m_dirtyAttachments),
-      m_emptyNotes(other.m_emptyNotes),
-      m_sharesParts(true), m_dateCreatedUniversal(other.m_dateCreatedUniversal),
+      m_emptyNotes(other.m_emptyNotes), m_sharesParts(true),
+      m_dateCreatedUniversal(other.m_dateCreatedUniversal),
       m_dateModifiedUniversal(other.m_dateModifiedUniversal),
       m_repeatIdentifier(other.m_repeatIdentifier), m_date(other.m_date), m_unit(other.m_unit),
       m_payee(other.m_payee), m_description(other.m_description),
@@ -191,9 +190,9 @@ TWTransactionPtr TWTransaction::transactionWithIdentifier(
     const QString &description, qint32 account1Identifier, qint32 account2Identifier,
     const QDateTime &date, qint64 total, qint64 totalAccount1, qint64 totalAccount2,
     qint64 totalBusiness, qint64 totalStart, qint64 totalEnd, const TWUnitPtr &unit,
-    bool hasAttachments, qint32 repeatIdentifier, const TWFieldValueList &fieldValues,
-    bool cleared, const QString &notes, bool hasSplit, const TWSplitList &splits,
-    const QDateTime &dateCreated, const QDateTime &dateModified)
+    bool hasAttachments, qint32 repeatIdentifier, const TWFieldValueList &fieldValues, bool cleared,
+    const QString &notes, bool hasSplit, const TWSplitList &splits, const QDateTime &dateCreated,
+    const QDateTime &dateModified)
 {
     return std::make_shared<TWTransaction>(
         identifier, type, state, payee, description, account1Identifier, account2Identifier, date,
@@ -410,8 +409,8 @@ void TWTransaction::removeFieldValueWithIdentifier(qint32 fieldIdentifier)
     });
 }
 
-TWTransactionPtr TWTransaction::repeatTransactionWithDate(const QDateTime &date,
-                                                          qint32 identifier, bool closed) const
+TWTransactionPtr TWTransaction::repeatTransactionWithDate(const QDateTime &date, qint32 identifier,
+                                                          bool closed) const
 {
     detachParts();
     auto repeated = std::make_shared<TWTransaction>();

@@ -80,8 +80,10 @@ struct TWTransactionSearchContext {
 using TWTransactionPtr = std::shared_ptr<TWTransaction>;
 using TWTransactionList = QList<TWTransactionPtr>;
 
-class TWTransaction {
-    struct SharePartsTag {};
+class TWTransaction
+{
+    struct SharePartsTag {
+    };
 
 public:
     // Everything 0, empty or absent.
@@ -334,8 +336,8 @@ public:
     // left as it is.
     void updateTotalsWithMasterTotalType(int masterTotalType, int totalType,
                                          const TWUnitPtr &account1Unit,
-                                         const TWUnitPtr &account2Unit,
-                                         const TWUnitPtr &homeUnit, const TWUnitConverter &convert);
+                                         const TWUnitPtr &account2Unit, const TWUnitPtr &homeUnit,
+                                         const TWUnitConverter &convert);
     // Converts every line of a split transaction from its typed amount
     // (`total`) into its account's unit and the home unit. Each line rounds
     // on its own, so when the lines balance in their one unit, the residue
@@ -393,9 +395,8 @@ public:
     // size and a thumbnail when a writer is given; a recording its duration.
     // Null, and nothing changes, when the store holds attachments that have
     // not been loaded yet (they would be lost when the transaction is saved).
-    TWAttachmentPtr addAttachmentFile(const QString &path, std::uint32_t type,
-                                      const QString &name, int index,
-                                      const TWThumbnailWriter &thumbnail = {});
+    TWAttachmentPtr addAttachmentFile(const QString &path, std::uint32_t type, const QString &name,
+                                      int index, const TWThumbnailWriter &thumbnail = {});
     // "name.extension", or "name-2.extension", "name-3.extension", ... when the
     // attachments already hold that file name. Without an extension, no dot.
     QString uniqueAttachmentName(const QString &name, const QString &extension) const;
@@ -407,8 +408,7 @@ public:
     // by word search; the amounts as money texts by prefix; the lines; the
     // custom values by their type.
     bool searchString(const QString &search, const TWTransactionSearchContext &context) const;
-    bool searchStringSplits(const QString &search,
-                            const TWTransactionSearchContext &context) const;
+    bool searchStringSplits(const QString &search, const TWTransactionSearchContext &context) const;
 
     // --- The same with what the business knows; defined with the business's
     // transaction operations. ---
@@ -420,8 +420,7 @@ public:
     void updateAccountsWithBusiness(TWBusiness &business,
                                     const std::optional<TWAccountList> &accounts,
                                     bool ignoreSplits);
-    void updateTotalsWithMasterTotalType(int masterTotalType, int totalType,
-                                         TWBusiness &business);
+    void updateTotalsWithMasterTotalType(int masterTotalType, int totalType, TWBusiness &business);
     void updateSplitTotals(TWBusiness &business);
     void updatePercentTotals(TWBusiness &business);
     QString uniqueAttachmentName(const QString &name, const QString &extension,

@@ -11,10 +11,9 @@ TWUnit::TWUnit(QString name, QString description, QString code, QString symbol, 
 {
 }
 
-TWUnitPtr TWUnit::unitWithName(const QString &name, const QString &description,
-                               const QString &code, const QString &symbol, double rate,
-                               std::uint8_t decimalPlaces, const QDateTime &lastUpdatedDate,
-                               bool favourite, std::uint32_t type)
+TWUnitPtr TWUnit::unitWithName(const QString &name, const QString &description, const QString &code,
+                               const QString &symbol, double rate, std::uint8_t decimalPlaces,
+                               const QDateTime &lastUpdatedDate, bool favourite, std::uint32_t type)
 {
     return std::make_shared<TWUnit>(name, description, code, symbol, rate, decimalPlaces,
                                     lastUpdatedDate, favourite, type);

@@ -16,7 +16,8 @@ enum TWUnitType : std::uint32_t {
     TWUnitTypeCustom = 2,
 };
 
-class TWUnit {
+class TWUnit
+{
 public:
     TWUnit() = default;
     TWUnit(QString name, QString description, QString code, QString symbol, double rate,
@@ -24,10 +25,10 @@ public:
            std::uint32_t type);
 
     static std::shared_ptr<TWUnit> unitWithName(const QString &name, const QString &description,
-                                                 const QString &code, const QString &symbol,
-                                                 double rate, std::uint8_t decimalPlaces,
-                                                 const QDateTime &lastUpdatedDate,
-                                                 bool favourite, std::uint32_t type);
+                                                const QString &code, const QString &symbol,
+                                                double rate, std::uint8_t decimalPlaces,
+                                                const QDateTime &lastUpdatedDate, bool favourite,
+                                                std::uint32_t type);
 
     std::shared_ptr<TWUnit> copy() const { return std::make_shared<TWUnit>(*this); }
 

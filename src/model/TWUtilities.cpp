@@ -305,7 +305,8 @@ QImage TWUtilities::folderImageWithTintColour(const QColor &colour)
     return image;
 }
 
-namespace {
+namespace
+{
 
 // The longest prefix of `text` whose UTF-8 form fits in `bytes`, never
 // splitting a surrogate pair.
@@ -314,8 +315,8 @@ QString fitUtf8(const QString &text, qsizetype bytes)
     QString result;
     qsizetype used = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
-        const bool pair = text.at(i).isHighSurrogate() && i + 1 < text.size() &&
-                          text.at(i + 1).isLowSurrogate();
+        const bool pair =
+            text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate();
         const QString piece = text.mid(i, pair ? 2 : 1);
         const qsizetype size = piece.toUtf8().size();
         if (used + size > bytes)
@@ -346,8 +347,7 @@ QString TWUtilities::safeFileName(const QString &name)
         return result;
     // Too long: keep a short extension and shorten the base in front of it.
     const qsizetype dot = result.lastIndexOf(QLatin1Char('.'));
-    const QString extension =
-        dot > 0 && result.size() - dot <= 16 ? result.mid(dot) : QString();
+    const QString extension = dot > 0 && result.size() - dot <= 16 ? result.mid(dot) : QString();
     const QString base = extension.isEmpty() ? result : result.left(dot);
     return fitUtf8(base, kMaximumBytes - extension.toUtf8().size()) + extension;
 }

@@ -5,7 +5,8 @@
 
 #include <cmath>
 
-namespace {
+namespace
+{
 
 struct Style {
     bool bold = false;
@@ -20,9 +21,12 @@ QString baseFamily(const QString &name)
         const char *name;
         const char *family;
     } kTable[] = {
-        {"Times", "Nimbus Roman"},       {"Times Roman", "Nimbus Roman"},
-        {"Times New Roman", "Nimbus Roman"}, {"Helvetica", "Nimbus Sans"},
-        {"Arial", "Nimbus Sans"},        {"Courier", "Nimbus Mono PS"},
+        {"Times", "Nimbus Roman"},
+        {"Times Roman", "Nimbus Roman"},
+        {"Times New Roman", "Nimbus Roman"},
+        {"Helvetica", "Nimbus Sans"},
+        {"Arial", "Nimbus Sans"},
+        {"Courier", "Nimbus Mono PS"},
         {"Courier New", "Nimbus Mono PS"},
     };
     for (const auto &row : kTable) {
@@ -89,7 +93,8 @@ bool stripStyleWord(QString &name, Style &style)
 
 } // namespace
 
-namespace {
+namespace
+{
 
 // The family a name stands for and the style its trailing words ask for. The
 // whole name is tried first ("Times Roman" is a base name, not "Times" in a

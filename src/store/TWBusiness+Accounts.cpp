@@ -130,7 +130,6 @@ bool lessByName(const TWAccountPtr &a, const TWAccountPtr &b)
 
 } // namespace
 
-
 // ---- Lookups ----
 
 TWAccountPtr TWBusiness::accountWithIdentifier(qint32 identifier) const
@@ -193,11 +192,11 @@ TWErrorResult TWBusiness::loadAccounts()
         TWAccountPtr account = TWAccount::accountWithIdentifier(
             select.columnInt32(0), select.columnText(2), select.columnInt32(7),
             quint32(select.columnInt64(8)), TWAccountType(select.columnInt32(1)),
-            select.columnText(3), TWStoredImage::fromData(select.columnBlob(4)), unit, select.columnText(6),
-            (select.columnInt64(9) & 0xFF) != 0, select.columnText(10), select.columnText(16),
-            select.columnText(11), select.columnText(12), select.columnText(13),
-            website.isNull() ? QUrl() : QUrl(website), select.columnText(15), select.columnText(17),
-            select.columnText(18));
+            select.columnText(3), TWStoredImage::fromData(select.columnBlob(4)), unit,
+            select.columnText(6), (select.columnInt64(9) & 0xFF) != 0, select.columnText(10),
+            select.columnText(16), select.columnText(11), select.columnText(12),
+            select.columnText(13), website.isNull() ? QUrl() : QUrl(website), select.columnText(15),
+            select.columnText(17), select.columnText(18));
         m_accounts.append(account);
         if (!m_accountIndex.contains(account->identifier()))
             m_accountIndex.insert(account->identifier(), account);

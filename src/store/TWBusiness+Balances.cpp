@@ -59,9 +59,9 @@ std::optional<MatchKey> matchKey(const TWTransaction &transaction)
 {
     if (transaction.dayValue() == 0 || !transaction.unit())
         return std::nullopt;
-    MatchKey key{transaction.total(), transaction.account1Identifier(),
-                 transaction.account2Identifier(), transaction.dayValue(),
-                 transaction.unit()->code(), 0};
+    MatchKey key{
+        transaction.total(),    transaction.account1Identifier(), transaction.account2Identifier(),
+        transaction.dayValue(), transaction.unit()->code(),       0};
     if (transaction.hasSplit()) {
         // The line count too, so that no line can be added or dropped unseen.
         key.lines = quint64(transaction.splits().size()) << 56;

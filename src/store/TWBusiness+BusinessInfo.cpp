@@ -3,10 +3,8 @@
 
 #include "TWBusiness.h"
 
-
 #include "TWAccount.h"
 #include "TWDateAdditions.h"
-
 
 #include <sqlite3.h>
 
@@ -103,11 +101,12 @@ TWErrorResult TWBusiness::loadBusinessInfo()
     const auto text = [&query](int column) { return query.columnText(column); };
     const QString website = text(12);
     m_businessInfo = TWBusinessInfo::businessInfoWithType(
-        std::uint32_t(query.columnInt64(1)), text(2), text(3), TWStoredImage::fromData(query.columnBlob(4)),
-        dateWithStoredValue(query.columnDouble(5)), text(6), std::uint32_t(query.columnInt64(7)),
-        text(8), text(9), text(10), text(11), website.isNull() ? QUrl() : QUrl(website), text(13),
-        TWAccountingPeriodList(), (query.columnInt64(14) & 0xff) != 0, query.columnInt32(15),
-        text(16), query.columnDouble(17), text(18), text(19), text(20), text(21));
+        std::uint32_t(query.columnInt64(1)), text(2), text(3),
+        TWStoredImage::fromData(query.columnBlob(4)), dateWithStoredValue(query.columnDouble(5)),
+        text(6), std::uint32_t(query.columnInt64(7)), text(8), text(9), text(10), text(11),
+        website.isNull() ? QUrl() : QUrl(website), text(13), TWAccountingPeriodList(),
+        (query.columnInt64(14) & 0xff) != 0, query.columnInt32(15), text(16),
+        query.columnDouble(17), text(18), text(19), text(20), text(21));
     m_homeUnit = unitForStoredCode(m_businessInfo->homeCurrency());
     return std::nullopt;
 }

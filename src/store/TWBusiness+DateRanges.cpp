@@ -22,11 +22,9 @@ void TWBusiness::dateRange(qint32 range, QDateTime *fromDate, QDateTime *toDate)
         // An open bound of the current period reaches as far as the records.
         const TWAccountingPeriodPtr period = currentAccountingPeriod();
         if (fromDate)
-            from = period->startDate().isValid() ? period->startDate()
-                                                 : oldestTransactionDate();
+            from = period->startDate().isValid() ? period->startDate() : oldestTransactionDate();
         if (toDate)
-            to = period->endDate().isValid() ? period->endDate()
-                                             : newestTransactionDate();
+            to = period->endDate().isValid() ? period->endDate() : newestTransactionDate();
         break;
     }
     case TWDateRangeLastAccountingPeriod:
@@ -45,7 +43,6 @@ void TWBusiness::dateRange(qint32 range, QDateTime *fromDate, QDateTime *toDate)
     if (toDate)
         *toDate = to;
 }
-
 
 // ---- The latest transaction with the same value ----
 

@@ -400,10 +400,9 @@ TWErrorResult TWBusiness::deleteGroupOtherItemsHook(const TWGroupPtr &group)
             return deleteClient(client, true);
         });
     case TWItemTypeMerchantGroup:
-        return deleteRecordsInGroup(parent, m_merchants, m_merchantIndex,
-                                    [this](const auto &merchant) {
-                                        return deleteMerchant(merchant, true);
-                                    });
+        return deleteRecordsInGroup(
+            parent, m_merchants, m_merchantIndex,
+            [this](const auto &merchant) { return deleteMerchant(merchant, true); });
     case TWItemTypeReportGroup:
         return deleteRecordsInGroup(parent, m_reports, m_reportIndex, [this](const auto &report) {
             return deleteReport(report, true);

@@ -195,10 +195,9 @@ TWError schemaError(const char *key, const QString &path, const QString &name,
 
 TWError valueSizeError(const QString &path)
 {
-    return packageError(TWPackageValueSizeError,
-                        TWLocalized("packageValueSizeDescription")
-                            .arg(path)
-                            .arg(TWStoredValueSizeLimit / (1024 * 1024)));
+    return packageError(TWPackageValueSizeError, TWLocalized("packageValueSizeDescription")
+                                                     .arg(path)
+                                                     .arg(TWStoredValueSizeLimit / (1024 * 1024)));
 }
 
 QString quotedName(const QString &name)
@@ -213,8 +212,7 @@ QSet<QString> tableColumns(sqlite3 *database, const char *schema, const char *ta
 {
     QSet<QString> columns;
     sqlite3_stmt *rows = nullptr;
-    const QByteArray sql =
-        QByteArray("PRAGMA ") + schema + ".table_xinfo(\"" + table + "\");";
+    const QByteArray sql = QByteArray("PRAGMA ") + schema + ".table_xinfo(\"" + table + "\");";
     if (sqlite3_prepare_v2(database, sql.constData(), -1, &rows, nullptr) == SQLITE_OK) {
         while (sqlite3_step(rows) == SQLITE_ROW) {
             if (sqlite3_column_int(rows, 6) == 0)
@@ -241,8 +239,7 @@ const QHash<QString, QStringList> &schemaColumns()
                 sqlite3_stmt *rows = nullptr;
                 const QByteArray sql =
                     QByteArray("PRAGMA main.table_info(\"") + table.name + "\");";
-                if (sqlite3_prepare_v2(scratch, sql.constData(), -1, &rows, nullptr) ==
-                    SQLITE_OK) {
+                if (sqlite3_prepare_v2(scratch, sql.constData(), -1, &rows, nullptr) == SQLITE_OK) {
                     while (sqlite3_step(rows) == SQLITE_ROW)
                         names.append(QString::fromUtf8(
                             reinterpret_cast<const char *>(sqlite3_column_text(rows, 1))));
@@ -269,8 +266,7 @@ const char *knownTableName(const QString &name)
 }
 
 // Runs `sql` and hands each row to `row`; the SQLite result.
-template <typename Row>
-int eachRow(sqlite3 *database, const char *sql, Row row)
+template <typename Row> int eachRow(sqlite3 *database, const char *sql, Row row)
 {
     sqlite3_stmt *rows = nullptr;
     int rc = sqlite3_prepare_v2(database, sql, -1, &rows, nullptr);
@@ -299,8 +295,8 @@ QList<std::pair<qint64, QString>> userColumns(sqlite3 *database)
                     return;
                 const qint64 identifier = sqlite3_column_int64(row, 0);
                 const qint64 type = sqlite3_column_int64(row, 1);
-                if (identifier < 1 || identifier > std::numeric_limits<qint32>::max() ||
-                    type < 0 || type > 64)
+                if (identifier < 1 || identifier > std::numeric_limits<qint32>::max() || type < 0 ||
+                    type > 64)
                     return;
                 const QString declared = TWSchema::userColumnType(int(type));
                 if (!declared.isEmpty())
@@ -318,16 +314,15 @@ QList<std::pair<qint64, QString>> userColumns(sqlite3 *database)
 // tables a later version added are left to be created empty, as the upgrade
 // of an older document does. `madeTables` is set once tables were made.
 TWErrorResult makeReceivedTables(sqlite3 *database, const QString &path,
-                                 QList<std::pair<QString, QByteArray>> &copies,
-                                 bool *madeTables)
+                                 QList<std::pair<QString, QByteArray>> &copies, bool *madeTables)
 {
     QSet<QString> present;
     TWErrorResult refusal;
     int rc = eachRow(database, "SELECT type, name, sql FROM received.sqlite_schema;",
                      [&](sqlite3_stmt *row) {
                          const auto text = [row](int column) {
-                             return QString::fromUtf8(reinterpret_cast<const char *>(
-                                 sqlite3_column_text(row, column)));
+                             return QString::fromUtf8(
+                                 reinterpret_cast<const char *>(sqlite3_column_text(row, column)));
                          };
                          const QString type = text(0);
                          const QString name = text(1);
@@ -375,8 +370,7 @@ TWErrorResult makeReceivedTables(sqlite3 *database, const QString &path,
                 const QByteArray sql = QStringLiteral("ALTER TABLE main.transactions ADD %1 %2;")
                                            .arg(column, declared)
                                            .toUtf8();
-                if (sqlite3_exec(database, sql.constData(), nullptr, nullptr, nullptr) !=
-                    SQLITE_OK)
+                if (sqlite3_exec(database, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
                     return TWBusiness::databaseError(sqlite3_errcode(database));
                 columns.append(column);
             }
@@ -433,8 +427,8 @@ QStringList schemaObjects(sqlite3 *database, const char *sql)
     eachRow(database, sql, [&objects](sqlite3_stmt *row) {
         QString object;
         for (int column = 0; column < 4; ++column)
-            object += QString::fromUtf8(reinterpret_cast<const char *>(
-                          sqlite3_column_text(row, column))) +
+            object += QString::fromUtf8(
+                          reinterpret_cast<const char *>(sqlite3_column_text(row, column))) +
                       QLatin1Char('\n');
         objects.append(object);
     });
@@ -547,9 +541,8 @@ TWErrorResult copyAttachmentFile(const QString &source, const QString &target, b
 // Copies the attachment files of the transactions into `folder`: in place
 // only those of transactions whose attachments changed, elsewhere all of
 // them. Stops at the first file that cannot be copied.
-TWErrorResult writeAttachments(TWBusiness &business,
-                               const TWTransactionList &transactions, const QString &folder,
-                               bool inPlace, WrittenAttachments &written)
+TWErrorResult writeAttachments(TWBusiness &business, const TWTransactionList &transactions,
+                               const QString &folder, bool inPlace, WrittenAttachments &written)
 {
     const QDir dir(folder);
     for (const TWTransactionPtr &transaction : transactions) {
@@ -808,12 +801,10 @@ TWErrorResult TWBusiness::copyPackageDatabase(const QString &path, std::future<b
         sqlite3_db_config(m_database, SQLITE_DBCONFIG_TRUSTED_SCHEMA, trusted ? 1 : 0, nullptr);
     };
     trustSchema(true);
-    const QByteArray uri =
-        QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded() + "?mode=ro";
+    const QByteArray uri = QUrl::fromLocalFile(info.absoluteFilePath()).toEncoded() + "?mode=ro";
     {
         sqlite3_stmt *attach = nullptr;
-        rc = sqlite3_prepare_v2(m_database, "ATTACH DATABASE ? AS received;", -1, &attach,
-                                nullptr);
+        rc = sqlite3_prepare_v2(m_database, "ATTACH DATABASE ? AS received;", -1, &attach, nullptr);
         if (rc == SQLITE_OK) {
             sqlite3_bind_text(attach, 1, uri.constData(), int(uri.size()), SQLITE_TRANSIENT);
             rc = sqlite3_step(attach);
@@ -1078,14 +1069,16 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     const QString settingsPath = package.filePath(TWPackageSettingsFileName);
     const QString pendingPath = package.filePath(TWPackageFiles::pendingSettingsFileName);
     if (QFileInfo::exists(settingsPath) && !QFileInfo(settingsPath).isFile())
-        return failed(packageError(TWPackageFolderError,
-                                   TWLocalized("packageSettingsBlockedDescription").arg(settingsPath)));
+        return failed(
+            packageError(TWPackageFolderError,
+                         TWLocalized("packageSettingsBlockedDescription").arg(settingsPath)));
     // The pending settings are this store's own file; a folder in their place
     // (no save makes one) is moved out of the way, never deleted with what
     // it holds.
     if (!TWPackageFiles::clearPendingPlace(pendingPath))
-        return failed(packageError(TWPackageFolderError,
-                                   TWLocalized("packageSettingsBlockedDescription").arg(pendingPath)));
+        return failed(
+            packageError(TWPackageFolderError,
+                         TWLocalized("packageSettingsBlockedDescription").arg(pendingPath)));
     const QVariantMap currentSettings = settings();
     bool stopped = false;
     const auto writePending = [&](qint64 generation) -> TWErrorResult {
@@ -1097,8 +1090,9 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
         QString reason;
         if (!TWPackageFiles::writeFile(pendingPath, xml.value, true, &reason) ||
             !TWPackageFiles::syncFolder(path))
-            return packageError(TWPackageFolderError,
-                                TWLocalized("packageSettingsWriteDescription").arg(pendingPath, reason));
+            return packageError(
+                TWPackageFolderError,
+                TWLocalized("packageSettingsWriteDescription").arg(pendingPath, reason));
         stopped = TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::SettingsPending);
         if (stopped)
             return attachmentError(pendingPath, QStringLiteral("stopped"));
@@ -1142,8 +1136,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     } else if (saveOperation == TWSaveOperationSaveAs) {
         m_url = url;
         m_attachmentsFolderPath = attachmentsPath;
-        m_attachmentHighWater = std::max(m_attachmentHighWater,
-                                         TWPackageFiles::highestNumberedEntry(attachmentsPath));
+        m_attachmentHighWater =
+            std::max(m_attachmentHighWater, TWPackageFiles::highestNumberedEntry(attachmentsPath));
         // The queued files belong to the old package, which still uses them.
         m_deleteAttachments.clear();
     }

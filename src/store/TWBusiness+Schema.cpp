@@ -64,8 +64,8 @@ const UpgradeColumn kColumnsAfterFields[] = {
 bool TWSchema::inVersion1(const QString &tableName)
 {
     static const char *const tables[] = {
-        "info",   "units",  "businesses", "accounts", "transactions", "splits", "relationships",
-        "fields", "clients", "merchants", "repeats",  "tasks",        "bills",  "invoices"};
+        "info",   "units",   "businesses", "accounts", "transactions", "splits", "relationships",
+        "fields", "clients", "merchants",  "repeats",  "tasks",        "bills",  "invoices"};
     for (const char *table : tables) {
         if (tableName == QLatin1String(table))
             return true;

@@ -490,10 +490,9 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
                 std::uint32_t(rows.columnInt64(2)), texts.text(rows, 3), texts.text(rows, 4),
                 rows.columnInt32(5), rows.columnInt32(6), days.day(rows.columnDouble(7)),
                 rows.columnInt64(8), rows.columnInt64(9), rows.columnInt64(10),
-                rows.columnInt64(11), rows.columnInt64(12), rows.columnInt64(13),
-                unitOf(rows, 14), rows.columnBool(15), rows.columnInt32(16),
-                std::move(values), rows.columnBool(17), texts.text(rows, 18), hasSplit,
-                TWSplitList(), QDateTime(), QDateTime());
+                rows.columnInt64(11), rows.columnInt64(12), rows.columnInt64(13), unitOf(rows, 14),
+                rows.columnBool(15), rows.columnInt32(16), std::move(values), rows.columnBool(17),
+                texts.text(rows, 18), hasSplit, TWSplitList(), QDateTime(), QDateTime());
             transaction->setStoredDates(rows.columnDouble(20), rows.columnDouble(21));
             // A split transaction counts once its lines are read.
             if (!hasSplit || transaction->type() == TWTransactionTypeNominal)
@@ -834,7 +833,8 @@ qint32 TWBusiness::transactionSearchFieldType() const
     return searchFieldType();
 }
 
-bool TWBusiness::filterHookMatchTransaction(const TWFilter &filter, const TWTransaction &transaction)
+bool TWBusiness::filterHookMatchTransaction(const TWFilter &filter,
+                                            const TWTransaction &transaction)
 {
     return filter.matchTransaction(transaction, *this);
 }

@@ -12,10 +12,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <set>
 #include <tuple>
-#include <limits>
 #include <vector>
 
 namespace
@@ -62,9 +62,8 @@ bool sameTransfer(const TWTransaction &listed, const TWTransaction &made)
            listed.totalStart() == made.totalStart() && listed.totalEnd() == made.totalEnd() &&
            code(listed) == code(made) && listed.cleared() == made.cleared() &&
            listed.hasSplit() == made.hasSplit() && listed.splits().isEmpty() &&
-           listed.repeatIdentifier() == made.repeatIdentifier() &&
-           listed.notes() == made.notes() && listed.fieldValues().isEmpty() &&
-           !listed.hasAttachments();
+           listed.repeatIdentifier() == made.repeatIdentifier() && listed.notes() == made.notes() &&
+           listed.fieldValues().isEmpty() && !listed.hasAttachments();
 }
 
 } // namespace
@@ -95,12 +94,12 @@ void TWBusiness::yearEndLayout(qint32 &nominalIdentifier, TWAccountingPeriodList
     }
     // What is made for the periods that ended is counted in the first
     // entries (always so: those periods are a beginning of all of them).
-    const bool prefix = std::size_t(periods.size()) <= days.size() &&
-                        std::equal(periods.cbegin(), periods.cend(), all.cbegin(),
-                                   [](const TWAccountingPeriodPtr &a, const TWAccountingPeriodPtr &b) {
-                                       return a->startDate() == b->startDate() &&
-                                              a->endDate() == b->endDate();
-                                   });
+    const bool prefix =
+        std::size_t(periods.size()) <= days.size() &&
+        std::equal(periods.cbegin(), periods.cend(), all.cbegin(),
+                   [](const TWAccountingPeriodPtr &a, const TWAccountingPeriodPtr &b) {
+                       return a->startDate() == b->startDate() && a->endDate() == b->endDate();
+                   });
     if (!prefix)
         days.resize(std::size_t(periods.size()));
     // The income and expense accounts, each once, in list order.
@@ -255,9 +254,9 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
                                             wanted[w].transfer->account1Identifier()),
                                 w);
         for (const TWTransactionPtr &transfer : std::as_const(previous)) {
-            const auto found = wantedByKey.find(
-                TransferKey(periodOfTransfer.value(transfer->identifier()), transfer->dayValue(),
-                            transfer->account1Identifier()));
+            const auto found =
+                wantedByKey.find(TransferKey(periodOfTransfer.value(transfer->identifier()),
+                                             transfer->dayValue(), transfer->account1Identifier()));
             if (found != wantedByKey.end() && !kept[found->second] &&
                 sameTransfer(*transfer, *wanted[found->second].transfer)) {
                 kept[found->second] = true;
@@ -297,11 +296,11 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
         const qint32 relationshipIdentifier = nextRelationshipIdentifier();
         if (relationshipIdentifier == 0)
             return scope.finish(databaseError(SQLITE_ERROR));
-        if (TWErrorResult error = addRelationship(
-                TWRelationship::relationshipWithType(TWRelationshipTypeNominalTransfer, 0.0,
-                                                     period->identifier(), 0, identifier, 0,
-                                                     relationshipIdentifier),
-                true))
+        if (TWErrorResult error =
+                addRelationship(TWRelationship::relationshipWithType(
+                                    TWRelationshipTypeNominalTransfer, 0.0, period->identifier(), 0,
+                                    identifier, 0, relationshipIdentifier),
+                                true))
             return scope.finish(error);
         added = true;
     }

@@ -75,10 +75,10 @@ TWErrorResult TWBusiness::openInMemoryDatabase()
     // The store is used from the main thread only: no mutex on every call.
     // File names given to it as URIs (an opening attaches the package's file
     // read-only that way).
-    const int rc = sqlite3_open_v2(
-        ":memory:", &connection,
-        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI,
-        nullptr);
+    const int rc = sqlite3_open_v2(":memory:", &connection,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
+                                       SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI,
+                                   nullptr);
     if (rc != SQLITE_OK) {
         sqlite3_close_v2(connection);
         return databaseError(rc);

@@ -46,8 +46,8 @@
 #include <cstdint>
 #include <functional>
 #include <future>
-#include <tuple>
 #include <memory>
+#include <tuple>
 #include <vector>
 
 struct sqlite3;
@@ -228,7 +228,7 @@ enum TWColumnSettingsView : quint32 {
 enum TWRegisterView : qint32 {
     TWRegisterViewAccountGroup = -1,
     TWRegisterViewFilter = -2, // a saved filter's register and search results
-    TWRegisterViewRepeat = -3,  // the items of a repeat
+    TWRegisterViewRepeat = -3, // the items of a repeat
     TWRegisterViewInvoicePayments = -4,
     TWRegisterViewBillPayments = -5,
 };
@@ -501,7 +501,6 @@ public:
     // writes the same rows.
     TWErrorResult createIndexes();
 
-
 private:
     friend class TWStatement;
 
@@ -561,24 +560,24 @@ private:
     void upgradeAddBuiltInFields();
 
     // The members of each group of operations, in their own files.
-#include "TWBusiness+Units.inc"
-#include "TWBusiness+BusinessInfo.inc"
-#include "TWBusiness+Groups.inc"
 #include "TWBusiness+Accounts.inc"
-#include "TWBusiness+Transactions.inc"
-#include "TWBusiness+TransactionDetails.inc"
-#include "TWBusiness+Relationships.inc"
-#include "TWBusiness+Fields.inc"
-#include "TWBusiness+Values.inc"
-#include "TWBusiness+Repeats.inc"
-#include "TWBusiness+Filters.inc"
-#include "TWBusiness+Clients.inc"
-#include "TWBusiness+Trees.inc"
-#include "TWBusiness+Work.inc"
-#include "TWBusiness+Invoices.inc"
-#include "TWBusiness+BudgetItems.inc"
-#include "TWBusiness+Settings.inc"
 #include "TWBusiness+Balances.inc"
+#include "TWBusiness+BudgetItems.inc"
+#include "TWBusiness+BusinessInfo.inc"
+#include "TWBusiness+Clients.inc"
+#include "TWBusiness+Fields.inc"
+#include "TWBusiness+Filters.inc"
+#include "TWBusiness+Groups.inc"
+#include "TWBusiness+Invoices.inc"
+#include "TWBusiness+Relationships.inc"
+#include "TWBusiness+Repeats.inc"
+#include "TWBusiness+Settings.inc"
+#include "TWBusiness+TransactionDetails.inc"
+#include "TWBusiness+Transactions.inc"
+#include "TWBusiness+Trees.inc"
+#include "TWBusiness+Units.inc"
+#include "TWBusiness+Values.inc"
+#include "TWBusiness+Work.inc"
 };
 
 // A write: one savepoint level of the store's SQL work. Make one at the start

@@ -91,16 +91,16 @@ namespace TWPackageFiles
 QString firstSymbolicLink(const QString &packagePath)
 {
     const QDir package(packagePath);
-    for (const QString &entry :
-         {QStringLiteral("Data.sql"), QStringLiteral("Data.sql-journal"),
-          QStringLiteral("Settings.plist"), pendingSettingsFileName, QStringLiteral("Attachments")}) {
+    for (const QString &entry : {QStringLiteral("Data.sql"), QStringLiteral("Data.sql-journal"),
+                                 QStringLiteral("Settings.plist"), pendingSettingsFileName,
+                                 QStringLiteral("Attachments")}) {
         const QString path = package.filePath(entry);
         if (isLink(path))
             return path;
     }
     const QDir attachments(package.filePath(QStringLiteral("Attachments")));
-    const QFileInfoList infos = attachments.entryInfoList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QFileInfoList infos = attachments.entryInfoList(QDir::AllEntries | QDir::Hidden |
+                                                          QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo &info : infos) {
         if (info.isSymLink() || isLink(info.filePath()))
             return info.filePath();
@@ -111,9 +111,8 @@ QString firstSymbolicLink(const QString &packagePath)
 QString firstIrregularDatabaseFile(const QString &packagePath)
 {
     const QDir package(packagePath);
-    for (const QString &entry :
-         {QStringLiteral("Data.sql"), QStringLiteral("Data.sql-journal"),
-          QStringLiteral("Data.sql-wal"), QStringLiteral("Data.sql-shm")}) {
+    for (const QString &entry : {QStringLiteral("Data.sql"), QStringLiteral("Data.sql-journal"),
+                                 QStringLiteral("Data.sql-wal"), QStringLiteral("Data.sql-shm")}) {
         const QString path = package.filePath(entry);
         struct stat info;
         if (::lstat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode))
@@ -152,8 +151,8 @@ qint64 highestNumberedEntry(const QString &folder)
     if (folder.isEmpty())
         return 0;
     qint64 highest = 0;
-    const QStringList names =
-        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden |
+                                                     QDir::System | QDir::NoDotAndDotDot);
     for (const QString &name : names) {
         qint64 number = 0;
         qsizetype i = 0;
@@ -219,15 +218,15 @@ bool copyFile(const QString &source, const QString &target, QString *reason)
 
 bool syncFileSystem(const QString &folder)
 {
-    Descriptor dir(::open(QFile::encodeName(folder).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Descriptor dir(
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return dir.get() >= 0 && ::syncfs(dir.get()) == 0;
 }
 
 bool syncFolder(const QString &folder)
 {
-    Descriptor dir(::open(QFile::encodeName(folder).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Descriptor dir(
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return dir.get() >= 0 && ::fsync(dir.get()) == 0;
 }
 

@@ -47,9 +47,8 @@ TWUnitMenuItems TWUtilities::unitMenuItemsWithBusiness(const TWBusiness &busines
     // A favourite mileage unit stays out of a menu that offers no mileage.
     TWUnitList favourites = business.favouriteUnits();
     if (!includeMileage)
-        favourites.removeIf([](const TWUnitPtr &unit) {
-            return unit && unit->type() == TWUnitTypeMileage;
-        });
+        favourites.removeIf(
+            [](const TWUnitPtr &unit) { return unit && unit->type() == TWUnitTypeMileage; });
     if (!favourites.isEmpty()) {
         add(favourites, false);
         items.append(separator());

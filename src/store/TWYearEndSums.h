@@ -14,7 +14,8 @@
 #include <limits>
 #include <vector>
 
-class TWYearEndSums {
+class TWYearEndSums
+{
 public:
     // A period's days as packed day values; an open bound takes the extreme.
     struct PeriodDays {

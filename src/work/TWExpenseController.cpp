@@ -1,9 +1,9 @@
 #include "TWExpenseController.h"
 
-#include "TWLocalized.h"
 #include "TWBusiness.h"
 #include "TWClock.h"
 #include "TWFormatter.h"
+#include "TWLocalized.h"
 #include "TWValue.h"
 
 #include <QDateTimeEdit>
@@ -35,8 +35,9 @@ void TWExpenseController::buildForm()
 const TWUnit *TWExpenseController::unit() const
 {
     const TWProjectPtr project =
-        m_business && m_editExpense ? m_business->projectWithIdentifier(m_editExpense->projectIdentifier())
-                                    : nullptr;
+        m_business && m_editExpense
+            ? m_business->projectWithIdentifier(m_editExpense->projectIdentifier())
+            : nullptr;
     return project && project->unit() ? project->unit().get() : nullptr;
 }
 
@@ -54,12 +55,13 @@ void TWExpenseController::updateUI()
         return;
     {
         QSignalBlocker block(m_date);
-        m_date->setDateTime(m_editExpense->date().isValid() ? m_editExpense->date() : TWClock::now());
+        m_date->setDateTime(m_editExpense->date().isValid() ? m_editExpense->date()
+                                                            : TWClock::now());
     }
     m_name->setText(m_editExpense->name());
     m_quantity->setText(QLocale().toString(m_editExpense->quantity(), 'g', 15));
-    m_cost->setText(TWFormatter::formatter().valueString(m_editExpense->cost(), unit(), false, false,
-                                                         false, true, true));
+    m_cost->setText(TWFormatter::formatter().valueString(m_editExpense->cost(), unit(), false,
+                                                         false, false, true, true));
     m_taxRate->setText(QLocale().toString(double(float(m_editExpense->taxRate())), 'g', 7));
     m_notes->setText(m_editExpense->notes());
     QSignalBlocker block(m_dateButton);

@@ -48,7 +48,9 @@ QList<TWWorkColumn> TWExpensesController::expenseColumns()
             column(TWExpenseColumnNotes, "notes", K::Text, false)};
 }
 
-TWExpensesController::TWExpensesController(QObject *parent) : QObject(parent) {}
+TWExpensesController::TWExpensesController(QObject *parent) : QObject(parent)
+{
+}
 
 TWExpensesController::~TWExpensesController()
 {
@@ -135,7 +137,8 @@ void TWExpensesController::build()
 void TWExpensesController::update()
 {
     view();
-    m_table->loadSettings(shownProjectCount(), {QStringLiteral("client"), QStringLiteral("project")});
+    m_table->loadSettings(shownProjectCount(),
+                          {QStringLiteral("client"), QStringLiteral("project")});
     m_table->updateColumns();
     updateExpenses();
 }
@@ -151,7 +154,8 @@ void TWExpensesController::updateExpenses()
         else if (m_mode == ModeAllRecords && !m_projects)
             m_expenses = m_business->expenses();
         else
-            m_expenses = m_projects ? m_business->expensesWithProjects(*m_projects) : TWExpenseList();
+            m_expenses =
+                m_projects ? m_business->expensesWithProjects(*m_projects) : TWExpenseList();
     }
     updateCountTotal();
     m_table->updateSortDescriptors();
@@ -189,7 +193,8 @@ const TWUnit *TWExpensesController::unitOf(const TWExpense &expense) const
 
 QString TWExpensesController::money(qint64 value, const TWUnit *unit) const
 {
-    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true, m_business);
+    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true,
+                                                m_business);
 }
 
 int TWExpensesController::workRowCount(const TWWorkTable *) const
@@ -222,7 +227,8 @@ QString TWExpensesController::workText(const TWWorkTable *, int row, int tag) co
     case TWExpenseColumnSubtotal:
         return money(expense->subtotal(), unitOf(*expense));
     case TWExpenseColumnTaxRate:
-        return QStringLiteral("%1%").arg(QString::number(double(float(expense->taxRate())), 'g', 7));
+        return QStringLiteral("%1%").arg(
+            QString::number(double(float(expense->taxRate())), 'g', 7));
     case TWExpenseColumnTotal:
         return money(expense->total(), unitOf(*expense));
     case TWExpenseColumnNotes:
@@ -235,8 +241,7 @@ QString TWExpensesController::workText(const TWWorkTable *, int row, int tag) co
 bool TWExpensesController::workChecked(const TWWorkTable *, int row, int tag) const
 {
     const TWExpensePtr expense = m_expenses.value(row);
-    return tag == TWExpenseColumnImport && expense &&
-           m_importSelectedExpenses.contains(expense);
+    return tag == TWExpenseColumnImport && expense && m_importSelectedExpenses.contains(expense);
 }
 
 QColor TWExpensesController::workRowColour(const TWWorkTable *, int) const
@@ -366,11 +371,16 @@ bool TWExpensesController::canDeleteExpense(bool context) const
 bool TWExpensesController::validationQuery(TWQuery query, bool context) const
 {
     switch (query) {
-    case TWQuery::CanAddExpense: return canAddExpense();
-    case TWQuery::CanEditExpense: return canEditExpense(context);
-    case TWQuery::CanDuplicateExpense: return canDuplicateExpense(context);
-    case TWQuery::CanDeleteExpense: return canDeleteExpense(context);
-    default: return false;
+    case TWQuery::CanAddExpense:
+        return canAddExpense();
+    case TWQuery::CanEditExpense:
+        return canEditExpense(context);
+    case TWQuery::CanDuplicateExpense:
+        return canDuplicateExpense(context);
+    case TWQuery::CanDeleteExpense:
+        return canDeleteExpense(context);
+    default:
+        return false;
     }
 }
 
@@ -618,7 +628,8 @@ void TWExpensesController::deleteExpense(bool context)
     twRunAlert(alert, [guarded, context](int code) {
         if (!guarded || code != 1000 || !guarded->m_business)
             return;
-        const TWExpenseList expenses = guarded->expensesForRows(guarded->m_table->rowsActedOn(context));
+        const TWExpenseList expenses =
+            guarded->expensesForRows(guarded->m_table->rowsActedOn(context));
         TWErrorResult failure;
         for (const TWExpensePtr &expense : expenses)
             if ((failure = guarded->m_business->deleteExpense(expense, true)))

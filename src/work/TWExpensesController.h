@@ -68,7 +68,10 @@ public:
     const TWExpenseList &expenses() const { return m_expenses; }
     void setExpenses(const TWExpenseList &expenses) { m_expenses = expenses; }
     const TWExpenseList &importSelectedExpenses() const { return m_importSelectedExpenses; }
-    void setImportSelectedExpenses(const TWExpenseList &expenses) { m_importSelectedExpenses = expenses; }
+    void setImportSelectedExpenses(const TWExpenseList &expenses)
+    {
+        m_importSelectedExpenses = expenses;
+    }
 
     TWWorkTable *table() const { return m_table; }
     QLabel *countLabel() const { return m_countLabel; }

@@ -62,8 +62,9 @@ void TWTaskController::buildForm()
 
 TWProjectPtr TWTaskController::project() const
 {
-    return m_business && m_editTask ? m_business->projectWithIdentifier(m_editTask->projectIdentifier())
-                                    : nullptr;
+    return m_business && m_editTask
+               ? m_business->projectWithIdentifier(m_editTask->projectIdentifier())
+               : nullptr;
 }
 
 const TWUnit *TWTaskController::unit() const
@@ -92,9 +93,9 @@ void TWTaskController::fillEstimateAndQuantity()
         return;
     m_estimate->setText(m_editTask->quantityString(m_editTask->estimate(), *business));
     // The quantity of a file's task (never stored) comes from what it carries.
-    const double quantity = m_isImport
-                                ? m_editTask->quantityWithProject(project().get(), m_editTask->taskItems())
-                                : m_editTask->quantityWithBusiness(*business);
+    const double quantity =
+        m_isImport ? m_editTask->quantityWithProject(project().get(), m_editTask->taskItems())
+                   : m_editTask->quantityWithBusiness(*business);
     m_quantity->setText(m_editTask->quantityString(quantity, *business));
 }
 
@@ -113,8 +114,8 @@ void TWTaskController::updateUI()
     m_name->setText(m_editTask->name());
     m_type->setCurrentIndex(m_type->findData(int(m_editTask->taskType())));
     fillEstimateAndQuantity();
-    m_rate->setText(
-        TWFormatter::formatter().valueString(m_editTask->rate(), unit(), false, false, false, true, true));
+    m_rate->setText(TWFormatter::formatter().valueString(m_editTask->rate(), unit(), false, false,
+                                                         false, true, true));
     m_taxRate->setText(plainNumber(double(float(m_editTask->taxRate()))));
     m_notes->setText(m_editTask->notes());
     {
@@ -154,8 +155,8 @@ void TWTaskController::doPopUpButton(int taskType)
     if (!m_editTask)
         return;
     // What was typed as the estimate counts in the old type's terms.
-    if (const std::optional<double> typed =
-            estimateIsTime() ? timeFromText(m_estimate->text()) : numberFromText(m_estimate->text()))
+    if (const std::optional<double> typed = estimateIsTime() ? timeFromText(m_estimate->text())
+                                                             : numberFromText(m_estimate->text()))
         m_editTask->setEstimate(*typed);
     const std::uint32_t old = m_editTask->taskType();
     m_editTask->setTaskType(std::uint32_t(taskType));
@@ -226,7 +227,8 @@ TWErrorResult TWTaskController::store()
 {
     if (!m_business || !m_editTask)
         return std::nullopt;
-    return m_mode == 0 ? m_business->addTask(m_editTask, true) : m_business->updateTask(m_editTask, true);
+    return m_mode == 0 ? m_business->addTask(m_editTask, true)
+                       : m_business->updateTask(m_editTask, true);
 }
 
 void TWTaskController::dateSelected(int tag, const QDateTime &date)

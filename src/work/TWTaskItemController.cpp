@@ -1,8 +1,8 @@
 #include "TWTaskItemController.h"
 
-#include "TWLocalized.h"
 #include "TWBusiness.h"
 #include "TWClock.h"
+#include "TWLocalized.h"
 
 #include <QDateTimeEdit>
 #include <QLineEdit>
@@ -42,7 +42,8 @@ void TWTaskItemController::updateUI()
     QSignalBlocker blockEnd(m_end);
     m_start->setDateTime(m_editTaskItem->startDateTime().isValid() ? m_editTaskItem->startDateTime()
                                                                    : now);
-    m_end->setDateTime(m_editTaskItem->endDateTime().isValid() ? m_editTaskItem->endDateTime() : now);
+    m_end->setDateTime(m_editTaskItem->endDateTime().isValid() ? m_editTaskItem->endDateTime()
+                                                               : now);
     m_notes->setText(m_editTaskItem->notes());
     for (QToolButton *button : {m_startButton, m_endButton}) {
         QSignalBlocker block(button);

@@ -154,8 +154,7 @@ void TWTaskTimerCore::askIdle(qint32 taskIdentifier)
     const qint32 item = m_timedTaskItemIdentifier;
     QPointer<TWTaskTimerCore> guarded(this);
     m_host->timerAskIdle(
-        idleMessage(),
-        {TWLocalized("yes"), TWLocalized("no"), TWLocalized("noButContinueTimer")},
+        idleMessage(), {TWLocalized("yes"), TWLocalized("no"), TWLocalized("noButContinueTimer")},
         [guarded, taskIdentifier, item](int answer) {
             if (!guarded)
                 return;
@@ -238,8 +237,8 @@ void TWTaskTimerCore::taskTimerUpdateNotification(const TWNotification &notifica
             const qint32 deleted = identifierIn<TWProject>(notification, TWProjectNotificationKey);
             stop = deleted != 0 && (!task || task->projectIdentifier() == deleted);
         } else if (name == TWTaskDeleteNotification) {
-            stop = identifierIn<TWTask>(notification, TWTaskNotificationKey) ==
-                   m_timedTaskIdentifier;
+            stop =
+                identifierIn<TWTask>(notification, TWTaskNotificationKey) == m_timedTaskIdentifier;
         } else if (name == TWTaskItemDeleteNotification) {
             stop = identifierIn<TWTaskItem>(notification, TWTaskItemNotificationKey) ==
                    m_timedTaskItemIdentifier;
@@ -255,7 +254,8 @@ void TWTaskTimerCore::taskTimerUpdateNotification(const TWNotification &notifica
             m_menuletTaskIdentifier = 0;
         }
     } else if (name == TWTaskDeleteNotification &&
-               identifierIn<TWTask>(notification, TWTaskNotificationKey) == m_menuletTaskIdentifier) {
+               identifierIn<TWTask>(notification, TWTaskNotificationKey) ==
+                   m_menuletTaskIdentifier) {
         m_menuletTaskIdentifier = 0;
     }
     m_host->timerRebuildMenulet();
@@ -278,24 +278,27 @@ void TWTaskTimerCore::reset()
 QString TWTaskTimerCore::taskMenuletString() const
 {
     TWBusiness *store = business();
-    const TWTaskPtr task =
-        store && m_menuletTaskIdentifier ? store->taskWithIdentifier(m_menuletTaskIdentifier) : nullptr;
+    const TWTaskPtr task = store && m_menuletTaskIdentifier
+                               ? store->taskWithIdentifier(m_menuletTaskIdentifier)
+                               : nullptr;
     if (!task)
         return TWLocalized("noTaskSelected");
     const TWProjectPtr project = store->projectWithIdentifier(task->projectIdentifier());
-    const TWClientPtr client = project ? store->clientWithIdentifier(project->clientIdentifier())
-                                       : nullptr;
+    const TWClientPtr client =
+        project ? store->clientWithIdentifier(project->clientIdentifier()) : nullptr;
     const TWBusinessInfoPtr info = store->businessInfo();
     return QStringLiteral("%1 : %2 : %3 : %4")
-        .arg(orUntitled(info ? info->name() : QString()), orUntitled(client ? client->name() : QString()),
+        .arg(orUntitled(info ? info->name() : QString()),
+             orUntitled(client ? client->name() : QString()),
              orUntitled(project ? project->name() : QString()), orUntitled(task->name()));
 }
 
 QString TWTaskTimerCore::timeMenuletString() const
 {
     TWBusiness *store = business();
-    const TWTaskPtr task =
-        store && m_menuletTaskIdentifier ? store->taskWithIdentifier(m_menuletTaskIdentifier) : nullptr;
+    const TWTaskPtr task = store && m_menuletTaskIdentifier
+                               ? store->taskWithIdentifier(m_menuletTaskIdentifier)
+                               : nullptr;
     const double seconds = task ? task->quantityWithBusiness(*store) : 0.0;
     return TWFormatter::formatter().timeString(seconds, true,
                                                TWPreferences::preferences().timeFormat());

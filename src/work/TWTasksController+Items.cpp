@@ -89,7 +89,8 @@ QString TWTasksController::taskItemCellText(const TWTaskItem &item, int tag) con
     case TWTaskItemColumnEnd:
         return formatter.shortDateTimeString(item.endDateTime());
     case TWTaskItemColumnDuration:
-        return formatter.timeString(item.duration(), true, TWPreferences::preferences().timeFormat());
+        return formatter.timeString(item.duration(), true,
+                                    TWPreferences::preferences().timeFormat());
     case TWTaskItemColumnNotes:
         return item.notes();
     default:
@@ -406,12 +407,12 @@ void TWTasksController::highlight(bool)
         return;
     // The highlight is the rows' background (a data role), so it also
     // survives scrolling and reloads; here the rows are only redrawn.
-    const int taskRowIndex = m_taskRows.value(m_document && m_document->taskTimer()
-                                                  ? m_document->taskTimer()->timedTaskIdentifier()
-                                                  : 0,
-                                              -1);
+    const int taskRowIndex = m_taskRows.value(
+        m_document && m_document->taskTimer() ? m_document->taskTimer()->timedTaskIdentifier() : 0,
+        -1);
     const int itemRowIndex = m_taskItemRows.value(
-        m_document && m_document->taskTimer() ? m_document->taskTimer()->timedTaskItemIdentifier() : 0,
+        m_document && m_document->taskTimer() ? m_document->taskTimer()->timedTaskItemIdentifier()
+                                              : 0,
         -1);
     if (taskRowIndex >= 0)
         m_tasksTable->table()->scrollTo(m_tasksTable->model()->index(taskRowIndex, 0));

@@ -69,18 +69,21 @@ QList<TWWorkColumn> TWTasksController::taskColumns()
 QList<TWWorkColumn> TWTasksController::taskItemColumns()
 {
     using K = TWWorkColumn;
-    return {column(TWTaskItemColumnClient, "client"),
-            column(TWTaskItemColumnProject, "project"),
-            column(TWTaskItemColumnTask, "task"),
-            // "start" and "end" are the export's lower-case headings: the
-            // columns have titles of their own.
-            column(TWTaskItemColumnStart, "start", K::DateTime, false, 140, "taskItemStart", "taskItemStart"),
-            column(TWTaskItemColumnEnd, "end", K::DateTime, false, 140, "taskItemEnd", "taskItemEnd"),
-            column(TWTaskItemColumnDuration, "duration", K::Text, true, 0, "durationHours", "duration"),
-            column(TWTaskItemColumnNotes, "notes")};
+    return {
+        column(TWTaskItemColumnClient, "client"), column(TWTaskItemColumnProject, "project"),
+        column(TWTaskItemColumnTask, "task"),
+        // "start" and "end" are the export's lower-case headings: the
+        // columns have titles of their own.
+        column(TWTaskItemColumnStart, "start", K::DateTime, false, 140, "taskItemStart",
+               "taskItemStart"),
+        column(TWTaskItemColumnEnd, "end", K::DateTime, false, 140, "taskItemEnd", "taskItemEnd"),
+        column(TWTaskItemColumnDuration, "duration", K::Text, true, 0, "durationHours", "duration"),
+        column(TWTaskItemColumnNotes, "notes")};
 }
 
-TWTasksController::TWTasksController(QObject *parent) : QObject(parent) {}
+TWTasksController::TWTasksController(QObject *parent) : QObject(parent)
+{
+}
 
 TWTasksController::~TWTasksController()
 {
@@ -121,7 +124,8 @@ void TWTasksController::build()
     m_splitter = new QSplitter(Qt::Vertical, m_view);
     m_splitter->setChildrenCollapsible(false);
     outer->addWidget(m_splitter, 1);
-    m_tasksTable = new TWWorkTable(this, TWColumnSettingsViewTasks, taskColumns(), m_splitter, this);
+    m_tasksTable =
+        new TWWorkTable(this, TWColumnSettingsViewTasks, taskColumns(), m_splitter, this);
     m_itemsTable =
         new TWWorkTable(this, TWColumnSettingsViewTaskItems, taskItemColumns(), m_splitter, this);
     m_tasksTable->table()->setObjectName(QStringLiteral("tasksTable"));
@@ -208,8 +212,8 @@ void TWTasksController::update()
     view();
     const int parents = shownProjectCount();
     m_tasksTable->loadSettings(parents, {QStringLiteral("client"), QStringLiteral("project")});
-    m_itemsTable->loadSettings(parents, {QStringLiteral("client"), QStringLiteral("project"),
-                                         QStringLiteral("task")});
+    m_itemsTable->loadSettings(
+        parents, {QStringLiteral("client"), QStringLiteral("project"), QStringLiteral("task")});
     m_tasksTable->updateColumns();
     m_itemsTable->updateColumns();
     updateTasks();
@@ -285,7 +289,8 @@ double TWTasksController::quantityOf(const TWTask &task) const
 
 QString TWTasksController::money(qint64 value, const TWUnit *unit) const
 {
-    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true, m_business);
+    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true,
+                                                m_business);
 }
 
 QString TWTasksController::taskCellText(const TWTask &task, int tag) const
@@ -428,7 +433,8 @@ int TWTasksController::compareTasks(const TWTask &a, const TWTask &b, int tag) c
         break;
     case TWTaskColumnType: {
         const TWFormatter &formatter = TWFormatter::formatter();
-        order = text(formatter.taskTypeString(a.taskType()), formatter.taskTypeString(b.taskType()));
+        order =
+            text(formatter.taskTypeString(a.taskType()), formatter.taskTypeString(b.taskType()));
         break;
     }
     case TWTaskColumnEstimate:
@@ -466,8 +472,7 @@ void TWTasksController::workSort(TWWorkTable *table, int tag, bool ascending)
                              return ascending ? order < 0 : order > 0;
                          });
     } else {
-        if (tag == TWTaskColumnQuantity || tag == TWTaskColumnSubtotal ||
-            tag == TWTaskColumnTotal)
+        if (tag == TWTaskColumnQuantity || tag == TWTaskColumnSubtotal || tag == TWTaskColumnTotal)
             for (const TWTaskPtr &task : std::as_const(m_tasks))
                 m_sortQuantities.insert(task.get(), quantityOf(*task));
         if (tag == TWTaskColumnImport)
@@ -567,18 +572,30 @@ TWTaskPtr TWTasksController::selectedTask(bool context) const
 bool TWTasksController::validationQuery(TWQuery query, bool context) const
 {
     switch (query) {
-    case TWQuery::CanAddTask: return canAddTask();
-    case TWQuery::CanEditTask: return canEditTask(context);
-    case TWQuery::CanDuplicateTask: return canDuplicateTask(context);
-    case TWQuery::CanDeleteTask: return canDeleteTask(context);
-    case TWQuery::CanMarkTask: return canMarkTask(context);
-    case TWQuery::CanStartStopTaskTimer: return canStartStopTaskTimer(context);
-    case TWQuery::HasSelectedTask: return hasSelectedTask(context, false, false);
-    case TWQuery::CanAddTaskItem: return canAddTaskItem();
-    case TWQuery::CanEditTaskItem: return canEditTaskItem(context);
-    case TWQuery::CanDuplicateTaskItem: return canDuplicateTaskItem(context);
-    case TWQuery::CanDeleteTaskItem: return canDeleteTaskItem(context);
-    default: return false;
+    case TWQuery::CanAddTask:
+        return canAddTask();
+    case TWQuery::CanEditTask:
+        return canEditTask(context);
+    case TWQuery::CanDuplicateTask:
+        return canDuplicateTask(context);
+    case TWQuery::CanDeleteTask:
+        return canDeleteTask(context);
+    case TWQuery::CanMarkTask:
+        return canMarkTask(context);
+    case TWQuery::CanStartStopTaskTimer:
+        return canStartStopTaskTimer(context);
+    case TWQuery::HasSelectedTask:
+        return hasSelectedTask(context, false, false);
+    case TWQuery::CanAddTaskItem:
+        return canAddTaskItem();
+    case TWQuery::CanEditTaskItem:
+        return canEditTaskItem(context);
+    case TWQuery::CanDuplicateTaskItem:
+        return canDuplicateTaskItem(context);
+    case TWQuery::CanDeleteTaskItem:
+        return canDeleteTaskItem(context);
+    default:
+        return false;
     }
 }
 
@@ -658,7 +675,8 @@ void TWTasksController::workCheckbox(TWWorkTable *table, int row, int tag, bool 
     if (!task)
         return;
     if (tag == TWTaskColumnImport) {
-        const auto found = std::find(m_importSelectedTasks.begin(), m_importSelectedTasks.end(), task);
+        const auto found =
+            std::find(m_importSelectedTasks.begin(), m_importSelectedTasks.end(), task);
         if (on && found == m_importSelectedTasks.end())
             m_importSelectedTasks.append(task);
         else if (!on && found != m_importSelectedTasks.end())
@@ -678,7 +696,8 @@ void TWTasksController::workCheckbox(TWWorkTable *table, int row, int tag, bool 
             // The store kept the old flag: so does its record.
             task->setCompleted(before);
             m_tasksTable->refreshRows({row});
-            presentError(TWError(QStringLiteral("Tallyworth Tasks Error"), -1, error->localizedDescription()));
+            presentError(TWError(QStringLiteral("Tallyworth Tasks Error"), -1,
+                                 error->localizedDescription()));
             return;
         }
         changed();
@@ -722,7 +741,8 @@ void TWTasksController::workDoubleClick(TWWorkTable *table)
         editTaskItem(m_taskItems.value(table->rememberedRows().constFirst()),
                      m_mode == ModeImportSelection);
     else
-        editTask(m_tasks.value(table->rememberedRows().constFirst()), m_mode == ModeImportSelection);
+        editTask(m_tasks.value(table->rememberedRows().constFirst()),
+                 m_mode == ModeImportSelection);
 }
 
 // ---- Context menu ----
@@ -749,7 +769,8 @@ QMenu *TWTasksController::taskContextMenu(QWidget *parent, bool rowClicked)
                         [this] { deleteTask(true); });
         menu->addSeparator();
         QAction *timer = menu->addAction(
-            TWLocalized(m_document && m_document->isTaskTimerRunning() ? "stopTimer" : "startTimer"),
+            TWLocalized(m_document && m_document->isTaskTimerRunning() ? "stopTimer"
+                                                                       : "startTimer"),
             this, [this] {
                 if (m_document)
                     m_document->perform(TWAction::doStartStopTaskTimerContext);
@@ -790,9 +811,9 @@ void TWTasksController::newTask()
         presentError(m_document->lastStoreError());
         return;
     }
-    const TWTaskPtr task = TWTask::taskWithDate(TWClock::now(), false, QString(), TWTaskTypeTimed, 0.0,
-                                                0.0, project->rate(), project->taxRate(), QString(),
-                                                project->identifier(), identifier);
+    const TWTaskPtr task = TWTask::taskWithDate(TWClock::now(), false, QString(), TWTaskTypeTimed,
+                                                0.0, 0.0, project->rate(), project->taxRate(),
+                                                QString(), project->identifier(), identifier);
     TWTaskController *sheet = ensureTaskSheet();
     sheet->setTask(task);
     sheet->setMode(0);

@@ -116,7 +116,10 @@ public:
     int taskItemRow(const TWTaskItem &taskItem) const;
     bool tasksHasFirstResponder() const;
     bool taskItemsHasFirstResponder() const;
-    bool hasFirstResponder() const { return tasksHasFirstResponder() || taskItemsHasFirstResponder(); }
+    bool hasFirstResponder() const
+    {
+        return tasksHasFirstResponder() || taskItemsHasFirstResponder();
+    }
     bool taskTableViewHasContextMenu(const QMenu *menu) const;
     bool taskItemTableViewHasContextMenu(const QMenu *menu) const;
 

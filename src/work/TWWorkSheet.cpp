@@ -30,7 +30,9 @@ constexpr int kRowSpacing = TWWorkSheet::kRowHeight - kFieldHeight;
 
 } // namespace
 
-TWWorkSheet::TWWorkSheet(QObject *parent) : TWEditorController(parent) {}
+TWWorkSheet::TWWorkSheet(QObject *parent) : TWEditorController(parent)
+{
+}
 
 TWWorkSheet::~TWWorkSheet()
 {

@@ -100,7 +100,8 @@ QVariant TWWorkTableModel::data(const QModelIndex &index, int role) const
     case Qt::CheckStateRole:
         if (!check)
             return {};
-        return m_source->workChecked(m_table, index.row(), column.tag) ? Qt::Checked : Qt::Unchecked;
+        return m_source->workChecked(m_table, index.row(), column.tag) ? Qt::Checked
+                                                                       : Qt::Unchecked;
     case Qt::ForegroundRole: {
         if (check)
             return {};
@@ -113,7 +114,7 @@ QVariant TWWorkTableModel::data(const QModelIndex &index, int role) const
     }
     case Qt::BackgroundRole:
         return m_source->workRowHighlighted(m_table, index.row()) ? QVariant(kTimerHighlight)
-                                                                    : QVariant();
+                                                                  : QVariant();
     case Qt::TextAlignmentRole:
         return int((column.rightAligned ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
     default:
@@ -254,8 +255,8 @@ void TWWorkTable::setFields(const QVariantList &fields)
 
 void TWWorkTable::loadSettings(int shownParents, const QStringList &parentColumns)
 {
-    m_settings = m_business ? m_business->columnSettings(m_view).value_or(QVariantMap())
-                            : QVariantMap();
+    m_settings =
+        m_business ? m_business->columnSettings(m_view).value_or(QVariantMap()) : QVariantMap();
     m_loaded = true;
     if (shownParents > 1) {
         QVariantList list = fields();
@@ -294,7 +295,8 @@ void TWWorkTable::updateColumns()
         const QVariantMap map = entry.toMap();
         const int tag = columnTag(map.value(TWColumnSettingsIdentifierKey).toString());
         const TWWorkColumn *column = columnWithTag(tag);
-        if (!column || (tag == 0 && !m_showsImport) || !map.value(TWColumnSettingsVisibleKey).toBool())
+        if (!column || (tag == 0 && !m_showsImport) ||
+            !map.value(TWColumnSettingsVisibleKey).toBool())
             continue;
         if (titleOf(*column).isEmpty())
             continue;
@@ -402,10 +404,9 @@ QList<TWListMenuItem> TWWorkTable::fieldMenuItems(TWAction action) const
     for (const TWWorkColumn &column : m_allColumns)
         if (column.tag != 0)
             columns.append(&column);
-    std::stable_sort(columns.begin(), columns.end(),
-                     [](const TWWorkColumn *a, const TWWorkColumn *b) {
-                         return a->identifier < b->identifier;
-                     });
+    std::stable_sort(
+        columns.begin(), columns.end(),
+        [](const TWWorkColumn *a, const TWWorkColumn *b) { return a->identifier < b->identifier; });
     QList<TWListMenuItem> items;
     for (const TWWorkColumn *column : columns)
         items.append({menuTitleOf(*column), action, column->tag, column->identifier});
@@ -424,10 +425,12 @@ void TWWorkTable::rebuildHeaderMenu()
             const int tag = item.tag;
             if (sortItems) {
                 action->setChecked(sortTag() == tag);
-                connect(action, &QAction::triggered, this, [this, tag] { updateSortBy(tag, true); });
+                connect(action, &QAction::triggered, this,
+                        [this, tag] { updateSortBy(tag, true); });
             } else {
                 action->setChecked(isFieldVisible(tag));
-                connect(action, &QAction::triggered, this, [this, tag] { toggleFieldVisible(tag); });
+                connect(action, &QAction::triggered, this,
+                        [this, tag] { toggleFieldVisible(tag); });
             }
         }
     };
@@ -492,8 +495,7 @@ void TWWorkTable::sortIndicatorChanged(int logical, Qt::SortOrder order)
         return;
     if (logical >= 0 && logical < m_model->columns().size()) {
         m_settings.insert(TWColumnSettingsSortFieldKey, m_model->columns().at(logical).identifier);
-        m_settings.insert(TWColumnSettingsSortDirectionKey,
-                          order == Qt::AscendingOrder ? 0u : 1u);
+        m_settings.insert(TWColumnSettingsSortDirectionKey, order == Qt::AscendingOrder ? 0u : 1u);
         saveSettings();
         rebuildHeaderMenu();
     }
@@ -528,8 +530,8 @@ int TWWorkTable::sizeToFitWidth(int tag) const
     const QFontMetrics metrics = m_table->fontMetrics();
     int widest = start;
     for (int row = 0; row < rows; ++row)
-        widest = std::max(widest,
-                          metrics.horizontalAdvance(m_source->workText(this, row, tag)) + kFitPadding);
+        widest = std::max(widest, metrics.horizontalAdvance(m_source->workText(this, row, tag)) +
+                                      kFitPadding);
     return widest;
 }
 

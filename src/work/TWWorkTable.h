@@ -56,7 +56,10 @@ public:
     virtual void workCheckbox(TWWorkTable *, int /*row*/, int /*tag*/, bool /*on*/) {}
     virtual void workSelectionChanged(TWWorkTable *) {}
     // The context menu (parented to `parent`); the context rows are set.
-    virtual QMenu *workContextMenu(TWWorkTable *, QWidget *, bool /*rowClicked*/) { return nullptr; }
+    virtual QMenu *workContextMenu(TWWorkTable *, QWidget *, bool /*rowClicked*/)
+    {
+        return nullptr;
+    }
     // Delete (1), Space (' ') and Return ('\r') with rows selected; true when handled.
     virtual bool workKey(TWWorkTable *, int /*key*/) { return false; }
     virtual void workDoubleClick(TWWorkTable *) {}

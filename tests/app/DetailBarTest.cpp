@@ -23,7 +23,8 @@ protected:
     }
     static QString money(TWBusiness &b, qint64 value, const TWUnitPtr &unit)
     {
-        return TWFormatter::formatter().valueString(value, unit.get(), true, true, false, true, true, &b);
+        return TWFormatter::formatter().valueString(value, unit.get(), true, true, false, true,
+                                                    true, &b);
     }
 };
 
@@ -43,10 +44,12 @@ TEST_F(DetailBarTest, SelectedAndAllCountsAndTotals)
     registerView->selected = rows.mid(0, 3);
     select(*document, 5, TWItemTypeAccount, one->identifier());
     TWWindowController &window = *document->windowController();
-    EXPECT_EQ(window.countLabel()->text(), QStringLiteral("3 / 120 ") + TWLocalized("transactionsLower"));
+    EXPECT_EQ(window.countLabel()->text(),
+              QStringLiteral("3 / 120 ") + TWLocalized("transactionsLower"));
     EXPECT_EQ(window.totalLabel()->text(),
               money(b, b.transactionTotalWithAccount(*one, rows.mid(0, 3)), one->unit()) +
-                  QStringLiteral(" / ") + money(b, b.transactionTotalWithAccount(*one, rows), one->unit()));
+                  QStringLiteral(" / ") +
+                  money(b, b.transactionTotalWithAccount(*one, rows), one->unit()));
     EXPECT_FALSE(window.countLabel()->isHidden());
     // The line stands centred under the detail, the total at its right edge.
     const QRect detail = window.detailFrameInBar();

@@ -45,8 +45,10 @@ TEST_F(DetailSwitchingTest, SelectionExpansionDividerAndFrameSurviveSaveAndReope
     ASSERT_TRUE(again.selectedMasterItem());
     EXPECT_EQ(again.selectedMasterItem()->item()->identifier(), client->identifier());
     EXPECT_EQ(reopened->detailType(), int(TWDetailClients));
-    EXPECT_FALSE(again.outlineView()->isExpanded(again.model()->indexOf(again.masterItemAtIndex(4).get())));
-    EXPECT_TRUE(again.outlineView()->isExpanded(again.model()->indexOf(again.masterItemAtIndex(3).get())));
+    EXPECT_FALSE(
+        again.outlineView()->isExpanded(again.model()->indexOf(again.masterItemAtIndex(4).get())));
+    EXPECT_TRUE(
+        again.outlineView()->isExpanded(again.model()->indexOf(again.masterItemAtIndex(3).get())));
     EXPECT_EQ(reopened->windowController()->splitter()->sizes().first(), 320);
     EXPECT_EQ(reopened->business()->documentFrame().toRect(), frame);
 }

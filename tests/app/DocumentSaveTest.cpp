@@ -68,7 +68,8 @@ TEST_F(DocumentSaveTest, ClosingWaitsForBackgroundWorkAndDropsItsLateResults)
     TWBusinessController *target = document.get();
     document->operationQueue()->start([&finished, &delivered, target] {
         QThread::msleep(100);
-        QMetaObject::invokeMethod(target, [&delivered] { delivered = true; }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            target, [&delivered] { delivered = true; }, Qt::QueuedConnection);
         finished = true;
     });
     document.reset();
@@ -98,7 +99,8 @@ TEST_F(DocumentSaveTest, ARevertThatCannotReadKeepsTheOpenStoreAndSaysWhy)
     EXPECT_TRUE(document->isDocumentEdited());
     EXPECT_EQ(document->detailController(TWDetailTransactionsAccounts), shown);
     ASSERT_EQ(prompts.errors.size(), 1);
-    EXPECT_TRUE(prompts.errors.constFirst().localizedDescription().contains(QStringLiteral("Broken")));
+    EXPECT_TRUE(
+        prompts.errors.constFirst().localizedDescription().contains(QStringLiteral("Broken")));
 }
 
 TEST_F(DocumentSaveTest, RevertAsksFirstAndKeepsTheChangesWhenTheAnswerIsNo)

@@ -32,8 +32,8 @@ protected:
     // Nothing but the original and what the test made is left in the folder.
     QStringList leftovers() const
     {
-        QStringList names = QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot |
-                                                       QDir::Hidden);
+        QStringList names =
+            QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
         names.removeAll(QStringLiteral("Shop.tallyworth"));
         return names;
     }
@@ -56,14 +56,16 @@ TEST_F(DocumentUpgradeTest, AnExistingPackageAtTheChosenPlaceIsReplacedOnlyByAFi
 
 TEST_F(DocumentUpgradeTest, TheOriginalItsFolderOrAPlaceInsideItIsRefused)
 {
-    const QStringList places = {shop, dir.path(), QDir(shop).filePath(QStringLiteral("In.tallyworth")),
+    const QStringList places = {shop, dir.path(),
+                                QDir(shop).filePath(QStringLiteral("In.tallyworth")),
                                 dir.filePath(QStringLiteral("./Shop.tallyworth"))};
     for (const QString &place : places) {
         prompts.saveLocation = [place](const QString &) { return place; };
         prompts.errors.clear();
         TWBusinessController document;
         TWErrorResult error;
-        EXPECT_FALSE(document.readFromURL(QUrl::fromLocalFile(shop), &error)) << place.toStdString();
+        EXPECT_FALSE(document.readFromURL(QUrl::fromLocalFile(shop), &error))
+            << place.toStdString();
         ASSERT_TRUE(error) << place.toStdString();
         EXPECT_TRUE(error->localizedDescription().contains(place)) << place.toStdString();
         EXPECT_FALSE(document.business());

@@ -60,8 +60,8 @@ TEST_F(EditMenuAndShortcutsTest, TheEditMenuServesTheFocusedTextField)
     const auto item = [edit](const char *name) {
         return edit->findChild<QAction *>(QLatin1String(name));
     };
-    for (const char *name : {"menuUndo", "menuRedo", "menuCut", "menuCopy", "menuPaste",
-                             "menuSelectAll"})
+    for (const char *name :
+         {"menuUndo", "menuRedo", "menuCut", "menuCopy", "menuPaste", "menuSelectAll"})
         ASSERT_TRUE(item(name)) << name;
 
     QLineEdit field;

@@ -16,8 +16,10 @@
 namespace
 {
 
-class KeyDelegate final : public TWTableViewDelegate, public TWOutlineViewDelegate,
-                          public TWCollectionViewDelegate, public TWTableRowViewDelegate
+class KeyDelegate final : public TWTableViewDelegate,
+                          public TWOutlineViewDelegate,
+                          public TWCollectionViewDelegate,
+                          public TWTableRowViewDelegate
 {
 public:
     bool answer = true;
@@ -67,7 +69,8 @@ QStandardItemModel *model(int rows, int columns, QObject *parent)
     auto *data = new QStandardItemModel(rows, columns, parent);
     for (int row = 0; row < rows; ++row)
         for (int column = 0; column < columns; ++column)
-            data->setItem(row, column, new QStandardItem(QStringLiteral("r%1c%2").arg(row).arg(column)));
+            data->setItem(row, column,
+                          new QStandardItem(QStringLiteral("r%1c%2").arg(row).arg(column)));
     return data;
 }
 

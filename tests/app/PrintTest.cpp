@@ -2,8 +2,8 @@
 // register holds (the columns of its view, unique attachment names).
 
 #include "TWAppTestSupport.h"
-#include "TWPrint.h"
 #include "TWMasterController.h"
+#include "TWPrint.h"
 
 #include "TWAttachment.h"
 

@@ -21,7 +21,9 @@ protected:
         auto *alert = document.windowForSheet()->findChild<QMessageBox *>(
             QStringLiteral("deleteMasterAlert"));
         ASSERT_TRUE(alert);
-        alert->findChild<QPushButton *>(confirm ? QStringLiteral("confirm") : QStringLiteral("cancel"))
+        alert
+            ->findChild<QPushButton *>(confirm ? QStringLiteral("confirm")
+                                               : QStringLiteral("cancel"))
             ->click();
         QCoreApplication::processEvents();
     }
@@ -41,8 +43,8 @@ TEST_F(SourceListTest, AGroupFlagThatCannotBeStoredIsShownAndUndone)
         addAccount(b, QStringLiteral("Inside"), group->identifier());
     });
     TWMasterController &list = master(*document);
-    const QModelIndex index =
-        list.model()->indexOf(list.masterItemWithType(5, TWItemTypeAccountGroup, group->identifier()).get());
+    const QModelIndex index = list.model()->indexOf(
+        list.masterItemWithType(5, TWItemTypeAccountGroup, group->identifier()).get());
     {
         TWDenyGuard deny(*document->business(), SQLITE_UPDATE, "groups");
         list.outlineView()->expand(index);

@@ -101,7 +101,8 @@ protected:
     }
 
     // A document on a new business (not shown, no file).
-    static std::unique_ptr<TWBusinessController> newDocument(const QString &name = QStringLiteral("Test Firm"))
+    static std::unique_ptr<TWBusinessController>
+    newDocument(const QString &name = QStringLiteral("Test Firm"))
     {
         auto document = std::make_unique<TWBusinessController>();
         TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();

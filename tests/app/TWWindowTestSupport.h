@@ -17,8 +17,7 @@
 
 // The view a fake shows: made on first use, deleted with the fake unless a
 // window has taken it.
-template <typename View = QLabel>
-class TWStandInView
+template <typename View = QLabel> class TWStandInView
 {
 public:
     explicit TWStandInView(QString text = {}) : m_text(std::move(text)) {}
@@ -151,7 +150,8 @@ protected:
     }
 
     // A document with its window, shown at a known size.
-    std::unique_ptr<TWBusinessController> windowDocument(const std::function<void(TWBusiness &)> &fill = {})
+    std::unique_ptr<TWBusinessController>
+    windowDocument(const std::function<void(TWBusiness &)> &fill = {})
     {
         auto document = newDocument();
         if (fill)
@@ -185,8 +185,8 @@ protected:
         EXPECT_OK(b.addAccount(account, false));
         return account;
     }
-    static TWGroupPtr addGroup(TWBusiness &b, TWItemType type, const QString &name, qint32 parent = 0,
-                               bool expanded = false)
+    static TWGroupPtr addGroup(TWBusiness &b, TWItemType type, const QString &name,
+                               qint32 parent = 0, bool expanded = false)
     {
         auto group = TWGroup::groupWithIdentifier(b.nextGroupIdentifier(), type, name, parent, 0,
                                                   QColor(), expanded);
@@ -195,20 +195,23 @@ protected:
     }
     static TWClientPtr addClient(TWBusiness &b, const QString &name, qint32 parent = 0)
     {
-        auto client = TWClient::clientWithIdentifier(b.nextClientIdentifier(), name, QString(), parent,
-                                                     0, QImage(), {}, {}, {}, QUrl(), {}, {});
+        auto client =
+            TWClient::clientWithIdentifier(b.nextClientIdentifier(), name, QString(), parent, 0,
+                                           QImage(), {}, {}, {}, QUrl(), {}, {});
         EXPECT_OK(b.addClient(client, false));
         return client;
     }
     static TWMerchantPtr addMerchant(TWBusiness &b, const QString &name)
     {
-        auto merchant = TWMerchant::merchantWithIdentifier(b.nextMerchantIdentifier(), name, QString(),
-                                                           0, 0, QImage(), {}, {}, {}, QUrl(), {}, {});
+        auto merchant =
+            TWMerchant::merchantWithIdentifier(b.nextMerchantIdentifier(), name, QString(), 0, 0,
+                                               QImage(), {}, {}, {}, QUrl(), {}, {});
         EXPECT_OK(b.addMerchant(merchant, false));
         return merchant;
     }
     static TWTransactionPtr addTransaction(TWBusiness &b, const TWAccountPtr &one,
-                                           const TWAccountPtr &two, qint64 amount, quint32 state = 0)
+                                           const TWAccountPtr &two, qint64 amount,
+                                           quint32 state = 0)
     {
         TWTransactionPtr transaction = TWTransaction::transactionWithBusiness(b);
         transaction->setAccount1Identifier(one->identifier());

@@ -2,9 +2,9 @@
 
 #include "KTBCertificatePinner.h"
 #include "KTBDebug.h"
-#include "Mishap.h"
 #include "KTBNetworkClient.h"
 #include "KTBNetworkTaskUtility.h"
+#include "Mishap.h"
 #include "NetworkTestSupport.h"
 
 #include <QNetworkReply>

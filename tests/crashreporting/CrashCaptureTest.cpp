@@ -233,7 +233,8 @@ TEST_F(CrashCapture, ALoaderLockHeldByAnotherThreadNeitherStallsNorSpoilsTheReco
 
 TEST_F(CrashCapture, AStackOverflowOnAWorkerThreadIsRecorded)
 {
-    for (const QString &scenario : {QStringLiteral("overflow-pool"), QStringLiteral("overflow-thread")}) {
+    for (const QString &scenario :
+         {QStringLiteral("overflow-pool"), QStringLiteral("overflow-thread")}) {
         const HelperRun result = run(scenario);
         EXPECT_EQ(result.status, QProcess::CrashExit) << qPrintable(scenario);
         EXPECT_EQ(result.code, SIGSEGV) << qPrintable(scenario);

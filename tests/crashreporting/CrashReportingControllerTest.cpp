@@ -147,8 +147,8 @@ TEST_F(CrashReportingController, ReportsBeyondTheKeptNumberAreRemovedUnsent)
         twMakeEarlierReport(files->activePath(), QStringLiteral("KEPT%1").arg(i));
     auto controller = makeController();
     ASSERT_TRUE(controller->startWithProfilingMark(0, QString()));
-    ASSERT_TRUE(twWaitUntil(
-        [&] { return server->requestCount() >= MSHFileManager::reportsKept; }, 20000));
+    ASSERT_TRUE(
+        twWaitUntil([&] { return server->requestCount() >= MSHFileManager::reportsKept; }, 20000));
     drain(controller);
     QThread::msleep(300);
     EXPECT_EQ(server->requestCount(), MSHFileManager::reportsKept);

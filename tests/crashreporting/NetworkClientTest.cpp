@@ -26,7 +26,8 @@
 namespace
 {
 
-TWLoopbackHttpServer::Reply reply(int status, const QList<TWLoopbackHttpServer::Header> &headers = {},
+TWLoopbackHttpServer::Reply reply(int status,
+                                  const QList<TWLoopbackHttpServer::Header> &headers = {},
                                   const QByteArray &body = {})
 {
     TWLoopbackHttpServer::Reply answer = TWLoopbackHttpServer::Reply::withStatus(status, body);
@@ -89,16 +90,20 @@ TEST(NetworkClient, ThrottledRequestsAreRetriedWithGrowingDelaysUntilTheyRunOut)
 TEST(NetworkClient, PermanentFailuresEndAtOnce)
 {
     auto server = twNetworkTestServer(false);
-    server->setReply("/missing", reply(404, {{"X-Request-Id", "abc-1"}, {"Content-Type", "text/plain"}}));
+    server->setReply("/missing",
+                     reply(404, {{"X-Request-Id", "abc-1"}, {"Content-Type", "text/plain"}}));
     server->setReply("/partial", reply(203));
     server->setReply("/html", reply(200, {{"Content-Type", "text/html"}}, "<html/>"));
-    server->setReply("/json", reply(200, {{"Content-Type", "application/json;charset=utf-8"}}, "{}"));
+    server->setReply("/json",
+                     reply(200, {{"Content-Type", "application/json;charset=utf-8"}}, "{}"));
     auto client = KTBNetworkClient::create();
 
-    MSHErrorResult error = requestOnce(*client, MSHURLRequest(server->url(QStringLiteral("/missing"))));
+    MSHErrorResult error =
+        requestOnce(*client, MSHURLRequest(server->url(QStringLiteral("/missing"))));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, -5);
-    EXPECT_EQ(error->userInfo.value(QStringLiteral("request_id")).toString(), QStringLiteral("abc-1"));
+    EXPECT_EQ(error->userInfo.value(QStringLiteral("request_id")).toString(),
+              QStringLiteral("abc-1"));
     EXPECT_EQ(error->userInfo.value(QStringLiteral("content_type")).toString(),
               QStringLiteral("text/plain"));
 
@@ -145,7 +150,8 @@ public:
 
     bool background = true;
     bool networkClientCanUseBackgroundSessions(MSHNetworkClient &) override { return background; }
-    void networkClient(MSHNetworkClient &, const QString &path, const MSHErrorResult &error) override
+    void networkClient(MSHNetworkClient &, const QString &path,
+                       const MSHErrorResult &error) override
     {
         {
             QMutexLocker lock(&mutex);
@@ -173,8 +179,8 @@ struct UploadFixture {
         file.open(QIODevice::WriteOnly);
         file.write("--boundary\r\npackaged report\r\n--boundary--\r\n");
         file.close();
-        client = MSHNetworkClient::create(
-            MSHMakeSharedQueue("com.mishap.mac.work-queue"), files, delegate, {});
+        client = MSHNetworkClient::create(MSHMakeSharedQueue("com.mishap.mac.work-queue"), files,
+                                          delegate, {});
     }
 };
 
@@ -207,8 +213,7 @@ TEST(NetworkClient, AnUploadStillRunningIsNotStartedAgain)
     const MSHURLRequest request(server->url(QStringLiteral("/reports")));
     // An urgent upload waits for its answer on its own thread while the work queue's turn
     // comes for the same package.
-    std::thread urgent(
-        [&] { fixture.client->startUploadRequest(request, fixture.package, true); });
+    std::thread urgent([&] { fixture.client->startUploadRequest(request, fixture.package, true); });
     ASSERT_TRUE(twWaitUntil([&] { return server->requestCount() >= 1; }, 5000));
     fixture.client->startUploadRequest(request, fixture.package, false);
     urgent.join();

@@ -84,11 +84,13 @@ TEST_F(ReportFolders, ReportsThatCannotBeSentAreKeptOnlyWithinBounds)
     const QDateTime now = QDateTime::currentDateTimeUtc();
     // Forty packages an hour apart (P00 the newest), one report folder of two months ago.
     for (int i = 0; i < 40; ++i) {
-        const QString path = folder + QStringLiteral("/P%1.multipartmime").arg(i, 2, 10, QChar('0'));
+        const QString path =
+            folder + QStringLiteral("/P%1.multipartmime").arg(i, 2, 10, QChar('0'));
         twCrashTestWriteFile(path, "package");
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(file.setFileTime(now.addSecs(-3600 * (i + 1)), QFileDevice::FileModificationTime));
+        ASSERT_TRUE(
+            file.setFileTime(now.addSecs(-3600 * (i + 1)), QFileDevice::FileModificationTime));
     }
     const QString old = folder + QStringLiteral("/OLD");
     ASSERT_TRUE(QDir().mkpath(old));

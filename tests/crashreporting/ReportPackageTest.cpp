@@ -209,10 +209,10 @@ TEST_F(ReportPackage, OnlyTheComponentsOwnFilesAreSentAndLinksAreNeverFollowed)
 {
     const QString outside = makeFolder(QStringLiteral("outside"),
                                        {{"secret.txt", "secret"}, {"private.mshrecord", "{}\n"}});
-    const QString folder = makeFolder(QStringLiteral("report"),
-                                      {{"metadata.mshrecord", metadata},
-                                       {"signal.mshrecord", "{\"signal\":{}}\n"},
-                                       {"secret.txt", "secret"}});
+    const QString folder =
+        makeFolder(QStringLiteral("report"), {{"metadata.mshrecord", metadata},
+                                              {"signal.mshrecord", "{\"signal\":{}}\n"},
+                                              {"secret.txt", "secret"}});
     // A record that is a link, and a link where the compressed copy goes.
     ASSERT_TRUE(QFile::link(outside + QStringLiteral("/private.mshrecord"),
                             folder + QStringLiteral("/exception.mshrecord")));
@@ -238,12 +238,12 @@ TEST_F(ReportPackage, OnlyTheComponentsOwnFilesAreSentAndLinksAreNeverFollowed)
 TEST_F(ReportPackage, ARecordLargerThanAnyGenuineOneIsNotRead)
 {
     QByteArray huge(int(MSHRecordFileReadLimit) + 1, 'x');
-    const QString folder = makeFolder(QStringLiteral("report"),
-                                      {{"metadata.mshrecord", metadata}, {"log_a.mshrecord", huge}});
+    const QString folder = makeFolder(
+        QStringLiteral("report"), {{"metadata.mshrecord", metadata}, {"log_a.mshrecord", huge}});
     huge.clear();
     EXPECT_FALSE(MSHFileReadSections(folder + QStringLiteral("/log_a.mshrecord"), false));
-    EXPECT_FALSE(MSHFileReadRegular(folder + QStringLiteral("/log_a.mshrecord"),
-                                    MSHRecordFileReadLimit));
+    EXPECT_FALSE(
+        MSHFileReadRegular(folder + QStringLiteral("/log_a.mshrecord"), MSHRecordFileReadLimit));
     const QString prepared = makeFolder(QStringLiteral("prepared"), {});
     const QString path = package(folder, prepared);
     ASSERT_FALSE(path.isEmpty());

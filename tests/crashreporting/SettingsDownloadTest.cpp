@@ -30,17 +30,16 @@ TWLoopbackHttpServer::Reply json(const QByteArray &body)
 std::shared_ptr<KTBApplicationIdentiferModel> testModel(std::shared_ptr<KTBIcon> icon = nullptr)
 {
     return std::make_shared<KTBApplicationIdentiferModel>(
-        QMap<QString, QString>{{QStringLiteral("x86_64"),
-                                QStringLiteral("0123456789abcdef0123456789abcdef01234567")}},
+        QMap<QString, QString>{
+            {QStringLiteral("x86_64"), QStringLiteral("0123456789abcdef0123456789abcdef01234567")}},
         QStringLiteral("INSTALL-0001"), std::move(icon), KTBVersion{3, 2, 0}, KTBVersion{});
 }
 
 QVariantMap infoFor(const QString &base, const QVariantMap &kitbase = {})
 {
     QVariantMap info;
-    info.insert(QStringLiteral("Mishap"),
-                QVariantMap{{QStringLiteral("SettingsEndpoint"), base},
-                            {QStringLiteral("ConfigureEndpoint"), base}});
+    info.insert(QStringLiteral("Mishap"), QVariantMap{{QStringLiteral("SettingsEndpoint"), base},
+                                                      {QStringLiteral("ConfigureEndpoint"), base}});
     info.insert(QStringLiteral("Kitbase"), kitbase);
     return info;
 }
@@ -56,13 +55,15 @@ struct ManagerFixture {
         manager = KTBSettingsOnboardingManager::initWithApplicationIdentifierModel(
             testModel(), token, folder.filePath(QStringLiteral("settings")));
         manager->setPinnedCertificates(twTestCA());
-        QObject::connect(manager.get(), &KTBSettingsOnboardingManager::settingsAvailable,
-                         manager.get(), [this] { ++notices; }, Qt::DirectConnection);
+        QObject::connect(
+            manager.get(), &KTBSettingsOnboardingManager::settingsAvailable, manager.get(),
+            [this] { ++notices; }, Qt::DirectConnection);
     }
     void start()
     {
         manager->beginSettingsAndOnboardingOperationsWithAPIKey(
-            QStringLiteral("test-api-key"), {{QStringLiteral("io.kitbase.sdk.mac"), QStringLiteral("1.2.6")}});
+            QStringLiteral("test-api-key"),
+            {{QStringLiteral("io.kitbase.sdk.mac"), QStringLiteral("1.2.6")}});
     }
     QByteArray storedSettings() const
     {
@@ -122,7 +123,7 @@ TEST(SettingsDownload, ANewApplicationIsCreatedThenItsSettingsDownloadedAgain)
     EXPECT_TRUE(post.header("Content-Type").startsWith("multipart/form-data; boundary="));
     EXPECT_EQ(post.header("Content-Length").toLongLong(), post.body.size());
     EXPECT_TRUE(post.body.contains("name=\"app[identifier]\"\r\nContent-Type: text/plain\r\n\r\n"
-                                  "com.example.tallyworth\r\n"));
+                                   "com.example.tallyworth\r\n"));
     // The second download replaced the stored document.
     EXPECT_TRUE(fixture.storedSettings().contains("activated"));
 }

@@ -20,7 +20,7 @@ class SymbolResolver : public ::testing::Test
 {
 protected:
     QTemporaryDir temporary;
-    uint64_t first = 0;  // the functions' addresses in the recorded process
+    uint64_t first = 0; // the functions' addresses in the recorded process
     uint64_t second = 0;
 
     void SetUp() override
@@ -46,9 +46,8 @@ protected:
                                {"base", qint64(recordedBase)},
                                {"size", 0x10000}};
         const QString path = temporary.filePath(QStringLiteral("binary_images.mshrecord"));
-        twCrashTestWriteFile(path, QJsonDocument(QJsonObject{{"load", load}}).toJson(
-                                       QJsonDocument::Compact) +
-                                       '\n');
+        twCrashTestWriteFile(
+            path, QJsonDocument(QJsonObject{{"load", load}}).toJson(QJsonDocument::Compact) + '\n');
         return path;
     }
 

@@ -10,11 +10,11 @@
 
 #include "TWAlert.h"
 #include "TWClient.h"
-#include "TWExpense.h"
-#include "TWTask.h"
 #include "TWControls.h"
+#include "TWExpense.h"
 #include "TWLocalized.h"
 #include "TWProject.h"
+#include "TWTask.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -46,8 +46,7 @@ QByteArray bytes(const QString &path)
 
 QStringList entries(const QString &path)
 {
-    return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                QDir::Name);
+    return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 // Picks a pop-up item by tag as a click would.
@@ -59,8 +58,8 @@ void choose(TWPopUpButton *popUp, int tag)
 
 void tick(TWExportChoiceModel *model, int row, bool on)
 {
-    ASSERT_TRUE(model->setData(model->index(row, 0), on ? Qt::Checked : Qt::Unchecked,
-                               Qt::CheckStateRole));
+    ASSERT_TRUE(
+        model->setData(model->index(row, 0), on ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole));
 }
 
 class ExportSheetFixture : public ::testing::Test
@@ -117,7 +116,8 @@ protected:
     void attach(qint32 identifier, const QString &name, const QByteArray &bytes,
                 const QString &storedName = QString())
     {
-        const QString source = dir.filePath(QStringLiteral("source-%1-%2").arg(identifier).arg(++m_sources));
+        const QString source =
+            dir.filePath(QStringLiteral("source-%1-%2").arg(identifier).arg(++m_sources));
         ASSERT_TRUE(writeBytes(source, bytes));
         TWTransactionPtr copy = business->transactionWithIdentifier(identifier)->copy();
         const TWAttachmentPtr attachment =
@@ -196,12 +196,12 @@ TEST_F(ExportTransactionsSheetTest, AttachmentsGoIntoTheFolderUnderSafeUniqueNam
     sheet.exportButton()->click();
     ASSERT_TRUE(errors.isEmpty()) << errors.constFirst().localizedDescription().toStdString();
     EXPECT_EQ(proposals, QStringList{QStringLiteral("transactions")});
-    EXPECT_EQ(entries(target), (QStringList{QStringLiteral("Attachments"),
-                                            QStringLiteral("transactions.html")}));
+    EXPECT_EQ(entries(target),
+              (QStringList{QStringLiteral("Attachments"), QStringLiteral("transactions.html")}));
     const QString attachments = QDir(target).filePath(QStringLiteral("Attachments"));
-    EXPECT_EQ(entries(attachments), (QStringList{QStringLiteral("..-..-evil.txt"),
-                                                 QStringLiteral("a-2.pdf"),
-                                                 QStringLiteral("a.pdf")}));
+    EXPECT_EQ(entries(attachments),
+              (QStringList{QStringLiteral("..-..-evil.txt"), QStringLiteral("a-2.pdf"),
+                           QStringLiteral("a.pdf")}));
     EXPECT_EQ(bytes(QDir(attachments).filePath(QStringLiteral("a.pdf"))), "first");
     EXPECT_EQ(bytes(QDir(attachments).filePath(QStringLiteral("a-2.pdf"))), "second");
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("evil.txt"))));
@@ -241,8 +241,8 @@ TEST_F(ExportTransactionsSheetTest, AnEarlierExportIsReplacedAnythingElseIsLeftA
     choose(sheet.fileTypePopUpButton(), 1);
     sheet.exportButton()->click();
     ASSERT_TRUE(errors.isEmpty());
-    EXPECT_EQ(entries(target), (QStringList{QStringLiteral("Attachments"),
-                                            QStringLiteral("transactions.html")}));
+    EXPECT_EQ(entries(target),
+              (QStringList{QStringLiteral("Attachments"), QStringLiteral("transactions.html")}));
     EXPECT_EQ(entries(QDir(target).filePath(QStringLiteral("Attachments"))).size(), 2);
     EXPECT_EQ(entries(dir.path()).filter(QStringLiteral(".out")), QStringList());
 
@@ -344,7 +344,8 @@ TEST_F(ExportTransactionsSheetTest, ChoiceTablesAllRowColumnOrderAndTheDateCheck
     EXPECT_EQ(sheet.fields().constFirst()->identifier(), -5);
     sheet.exportButton()->click();
     ASSERT_TRUE(errors.isEmpty());
-    EXPECT_TRUE(bytes(target).startsWith("\"Payee\",\"Identifier\"")) << bytes(target).left(40).constData();
+    EXPECT_TRUE(bytes(target).startsWith("\"Payee\",\"Identifier\""))
+        << bytes(target).left(40).constData();
 
     // A custom range that ends before it starts keeps the sheet open.
     codes.clear();
@@ -366,8 +367,8 @@ TEST_F(ExportWorkSheetTest, TasksAndExpensesOfTheChosenProjectsInTheirFormats)
 {
     TWBusiness &b = *business;
     const TWClientPtr client = TWClient::clientWithIdentifier(
-        b.nextClientIdentifier(), QStringLiteral("Ada"), QStringLiteral("Acme"), 0, 0, QImage(),
-        {}, {}, {}, QUrl(), {}, {});
+        b.nextClientIdentifier(), QStringLiteral("Ada"), QStringLiteral("Acme"), 0, 0, QImage(), {},
+        {}, {}, QUrl(), {}, {});
     ASSERT_OK(b.addClient(client, false));
     const TWProjectPtr project = TWProject::projectWithDate(
         twLocal(2024, 1, 1), false, QStringLiteral("Site"), TWProjectTypeProject, {}, {}, 0,

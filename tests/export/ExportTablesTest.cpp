@@ -256,8 +256,7 @@ TEST(ExportTablesTest, APdfDrawnAPartAtATimeIsThePdfOfTheWholeTable)
     for (int i = 0; i < 20; ++i)
         list.append(seeded);
     const auto table = [&] {
-        return std::make_unique<TWExportTransactions>(list, true, true,
-                                                      settings(b, kLedgerColumns),
+        return std::make_unique<TWExportTransactions>(list, true, true, settings(b, kLedgerColumns),
                                                       QHash<qint32, QString>(), &b);
     };
     TWPdfReadBack whole(TWSerializerPDF::serializerWithCells(table()->cells())->data());

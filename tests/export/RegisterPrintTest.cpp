@@ -35,11 +35,12 @@ protected:
         TWBusiness &b = *business;
         // A busy account with long texts: far wider than a page at full size.
         for (int n = 0; n < 300; ++n)
-            twStore(b, twTransaction(
-                           b, 100 + n, QDate(2024, 4, 1).addDays(n % 60), n % 2 ? kChecking : kRent,
-                           n % 2 ? kSales : kChecking, 1000 + 37 * n,
-                           QStringLiteral("A payee with a rather long trading name %1").arg(n),
-                           QStringLiteral("A description that goes on and on about line %1").arg(n)));
+            twStore(b,
+                    twTransaction(
+                        b, 100 + n, QDate(2024, 4, 1).addDays(n % 60), n % 2 ? kChecking : kRent,
+                        n % 2 ? kSales : kChecking, 1000 + 37 * n,
+                        QStringLiteral("A payee with a rather long trading name %1").arg(n),
+                        QStringLiteral("A description that goes on and on about line %1").arg(n)));
         rows = b.transactionsForAccount(*b.accountWithIdentifier(kChecking));
         b.updateBalance(rows);
     }
@@ -47,16 +48,16 @@ protected:
     QString balanceText(const TWTransaction &transaction) const
     {
         QString text = TWFormatter::formatter().valueString(
-            transaction.balance(), business->accountWithIdentifier(kChecking)->unit().get(),
-            false, true, false, true, true, business.get());
+            transaction.balance(), business->accountWithIdentifier(kChecking)->unit().get(), false,
+            true, false, true, true, business.get());
         text.removeIf([](QChar c) { return c.isSpace(); });
         return text;
     }
 
     std::unique_ptr<TWBusiness> business;
     TWTransactionList rows;
-    const QPageLayout a4{QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                         QMarginsF(36, 36, 36, 36), QPageLayout::Point};
+    const QPageLayout a4{QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(36, 36, 36, 36),
+                         QPageLayout::Point};
 };
 
 } // namespace
@@ -64,8 +65,8 @@ protected:
 TEST_F(RegisterPrintTest, AWideRegisterPrintsOnThePaperWithTextAmountsAndBalanceOnEveryPage)
 {
     TWBusiness &b = *business;
-    const QByteArray pdf = TWExportPrint::registerPDF(
-        &b, rows, printedFields(b, kWideRegister), {}, a4, QStringLiteral("Checking"));
+    const QByteArray pdf = TWExportPrint::registerPDF(&b, rows, printedFields(b, kWideRegister), {},
+                                                      a4, QStringLiteral("Checking"));
     TWPdfReadBack::keep(pdf);
     TWPdfReadBack document(pdf);
     ASSERT_GE(document.pageCount(), 3);
@@ -83,8 +84,7 @@ TEST_F(RegisterPrintTest, AWideRegisterPrintsOnThePaperWithTextAmountsAndBalance
     }
     // The first and the last row's balance are printed whole.
     EXPECT_TRUE(document.text(0).contains(balanceText(*rows.constFirst())));
-    EXPECT_TRUE(document.text(document.pageCount() - 1)
-                    .contains(balanceText(*rows.constLast())));
+    EXPECT_TRUE(document.text(document.pageCount() - 1).contains(balanceText(*rows.constLast())));
     EXPECT_TRUE(document.text(0).contains(QLatin1String("1,500.00")));
     // Vector text: a few kilobytes a page, not a picture of it.
     EXPECT_LT(pdf.size(), 60000 + 20000 * document.pageCount());
@@ -141,8 +141,8 @@ TEST_F(RegisterPrintTest, CheckBoxesPrintAsMarksNotAsDigits)
 {
     TWBusiness &b = *business;
     const TWTransactionList first = rows.mid(0, 5);
-    const QByteArray pdf = TWExportPrint::registerPDF(&b, first, printedFields(b, {-2, -5}), {},
-                                                      a4, QStringLiteral("Checking"));
+    const QByteArray pdf = TWExportPrint::registerPDF(&b, first, printedFields(b, {-2, -5}), {}, a4,
+                                                      QStringLiteral("Checking"));
     TWPdfReadBack document(pdf);
     ASSERT_EQ(document.pageCount(), 1);
     const QString text = document.text(0);
@@ -176,6 +176,7 @@ TEST_F(RegisterPrintTest, PagesAreMadeOnAWorkerThreadWithProgressAndCanBeStopped
 
     // Stopped after the first page: nothing to print.
     int calls = 0;
-    EXPECT_TRUE(TWExportPrint::tablePDF(table, a4, [&](int, int) { return ++calls < 1; }).isEmpty());
+    EXPECT_TRUE(
+        TWExportPrint::tablePDF(table, a4, [&](int, int) { return ++calls < 1; }).isEmpty());
     EXPECT_EQ(calls, 1);
 }

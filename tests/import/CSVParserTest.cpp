@@ -4,7 +4,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 struct CSVCase {
     const char *name;
@@ -37,27 +38,43 @@ TEST_P(CSVParserTest, ReadsColumnsAndRows)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, CSVParserTest,
-    ::testing::Values(
-        CSVCase{"empty", "", std::nullopt, {}},
-        CSVCase{"only line breaks", "\r\n\n\r\n", std::nullopt, {}},
-        CSVCase{"header only", "a,b\r\n", row({"a", "b"}), {}},
-        CSVCase{"no final line break", "a,b\nc,d", row({"a", "b"}), {row({"c", "d"})}},
-        CSVCase{"blank lines between rows", "h\n\n\r\nx\r\n\r\ny\n", row({"h"}),
-                {row({"x"}), row({"y"})}},
-        CSVCase{"trailing comma and a lone comma", "h\nx,\n,\n", row({"h"}),
-                {row({"x", ""}), row({"", ""})}},
-        CSVCase{"quotes inside fields", "h\nab\"c,d\"e,\"\",\"say \"\"hi\"\"\"\n", row({"h"}),
-                {row({"abc,de", "", "say \"hi\""})}},
-        CSVCase{"line break in quotes", "h\n\"one\r\ntwo\",x\ny\n", row({"h"}),
-                {row({"one\r\ntwo", "x"}), row({"y"})}},
-        CSVCase{"spaces stay, only commas separate", "h\n a , b \n1;2;3\t4\n", row({"h"}),
-                {row({" a ", " b "}), row({"1;2;3\t4"})}},
-        CSVCase{"unclosed quote runs to the end", "h\nx,\"open, and\nmore", row({"h"}),
-                {row({"x", "open, and\nmore"})}},
-        CSVCase{"rows are not padded", "a,b,c\n1\n1,2,3,4\n", row({"a", "b", "c"}),
-                {row({"1"}), row({"1", "2", "3", "4"})}},
-        CSVCase{"unicode line separators", "h\xE2\x80\xA8x\xC2\x85y", row({"h"}),
-                {row({"x"}), row({"y"})}}),
+    ::testing::Values(CSVCase{"empty", "", std::nullopt, {}},
+                      CSVCase{"only line breaks", "\r\n\n\r\n", std::nullopt, {}},
+                      CSVCase{"header only", "a,b\r\n", row({"a", "b"}), {}},
+                      CSVCase{
+                          "no final line break", "a,b\nc,d", row({"a", "b"}), {row({"c", "d"})}},
+                      CSVCase{"blank lines between rows",
+                              "h\n\n\r\nx\r\n\r\ny\n",
+                              row({"h"}),
+                              {row({"x"}), row({"y"})}},
+                      CSVCase{"trailing comma and a lone comma",
+                              "h\nx,\n,\n",
+                              row({"h"}),
+                              {row({"x", ""}), row({"", ""})}},
+                      CSVCase{"quotes inside fields",
+                              "h\nab\"c,d\"e,\"\",\"say \"\"hi\"\"\"\n",
+                              row({"h"}),
+                              {row({"abc,de", "", "say \"hi\""})}},
+                      CSVCase{"line break in quotes",
+                              "h\n\"one\r\ntwo\",x\ny\n",
+                              row({"h"}),
+                              {row({"one\r\ntwo", "x"}), row({"y"})}},
+                      CSVCase{"spaces stay, only commas separate",
+                              "h\n a , b \n1;2;3\t4\n",
+                              row({"h"}),
+                              {row({" a ", " b "}), row({"1;2;3\t4"})}},
+                      CSVCase{"unclosed quote runs to the end",
+                              "h\nx,\"open, and\nmore",
+                              row({"h"}),
+                              {row({"x", "open, and\nmore"})}},
+                      CSVCase{"rows are not padded",
+                              "a,b,c\n1\n1,2,3,4\n",
+                              row({"a", "b", "c"}),
+                              {row({"1"}), row({"1", "2", "3", "4"})}},
+                      CSVCase{"unicode line separators",
+                              "h\xE2\x80\xA8x\xC2\x85y",
+                              row({"h"}),
+                              {row({"x"}), row({"y"})}}),
     [](const ::testing::TestParamInfo<CSVCase> &info) {
         std::string name;
         for (const char *c = info.param.name; *c; ++c)

@@ -80,12 +80,11 @@ TEST_F(ImportCorrectionsTest, EuropeanAmountsAreReadWithTheirDecimalComma)
 {
     bool ok = false;
     QString warnings;
-    const TWTransactionList made = import<TWParserCSV>(
-        "Date,Payee,Amount,Account 2\n"
-        "6/1/24,Rent,\"-850,00\",Food\n"
-        "6/2/24,Client,\"2.500,00\",Food\n"
-        "6/3/24,Client,\"1,500.00\",Food\n",
-        &ok, &warnings);
+    const TWTransactionList made = import <TWParserCSV>("Date,Payee,Amount,Account 2\n"
+                                                        "6/1/24,Rent,\"-850,00\",Food\n"
+                                                        "6/2/24,Client,\"2.500,00\",Food\n"
+                                                        "6/3/24,Client,\"1,500.00\",Food\n",
+                                                        &ok, &warnings);
     EXPECT_TRUE(ok) << warnings.toStdString();
     EXPECT_EQ(totals(made), (QList<qint64>{-85000, 250000, 150000}));
 }
@@ -94,19 +93,19 @@ TEST_F(ImportCorrectionsTest, ValuesThatCannotBeReadAreNamedInTheWarnings)
 {
     bool ok = true;
     QString warnings;
-    const TWTransactionList made = import<TWParserCSV>("Date,Payee,Amount,Account 2\n"
-                                                       "2/31/24,Shop,12.00,Food\n"
-                                                       "6/2/24,Shop,abc,Food\n"
-                                                       ",Shop,1.2.3,Food\n",
-                                                       &ok, &warnings);
+    const TWTransactionList made = import <TWParserCSV>("Date,Payee,Amount,Account 2\n"
+                                                        "2/31/24,Shop,12.00,Food\n"
+                                                        "6/2/24,Shop,abc,Food\n"
+                                                        ",Shop,1.2.3,Food\n",
+                                                        &ok, &warnings);
     // The rows are still made as before (today, 0.00) but the user is asked.
     ASSERT_EQ(made.size(), 3);
     EXPECT_FALSE(ok);
     EXPECT_EQ(made.at(0)->date().date(), QDate(2024, 6, 15));
     EXPECT_EQ(totals(made), (QList<qint64>{1200, 0, 0}));
     EXPECT_TRUE(warnings.startsWith(TWLocalized("valuesNotRead"))) << warnings.toStdString();
-    for (const char *expected : {"row 1, Date: 2/31/24", "row 2, Amount: abc", "row 3, Date: ",
-                                 "row 3, Amount: 1.2.3"})
+    for (const char *expected :
+         {"row 1, Date: 2/31/24", "row 2, Amount: abc", "row 3, Date: ", "row 3, Amount: 1.2.3"})
         EXPECT_TRUE(warnings.contains(QString::fromUtf8(expected))) << expected;
 }
 
@@ -119,7 +118,7 @@ TEST_F(ImportCorrectionsTest, AQifWithoutAnAccountBlockBooksIntoTheChosenAccount
                             "D6/02/24\nT-30.00\nPGrocer\nLFood\n^\n";
     bool ok = false;
     QString warnings;
-    const TWTransactionList made = import<TWParserQIF>(file, &ok, &warnings);
+    const TWTransactionList made = import <TWParserQIF>(file, &ok, &warnings);
     EXPECT_TRUE(ok) << warnings.toStdString();
     EXPECT_TRUE(importer->missingAccounts().isEmpty());
     ASSERT_EQ(made.size(), 2);
@@ -130,7 +129,7 @@ TEST_F(ImportCorrectionsTest, AQifWithoutAnAccountBlockBooksIntoTheChosenAccount
 
     // An account named exactly after the type is the user's own.
     const TWAccountPtr bank = twImportAccount(*business, TWLocalized("bank"), TWAccountTypeBank);
-    const TWTransactionList again = import<TWParserQIF>(file, &ok, &warnings);
+    const TWTransactionList again = import <TWParserQIF>(file, &ok, &warnings);
     ASSERT_EQ(again.size(), 2);
     EXPECT_EQ(again.at(0)->account1Identifier(), bank->identifier());
 }
@@ -152,7 +151,7 @@ TEST_F(ImportCorrectionsTest, AQifOfTwoAccountsGivesTheBalancesABookkeeperExpect
                             "D1/5/24\nT200.00\nPTransfer\nL[Checking]\n^\n";
     bool ok = false;
     QString warnings;
-    const TWTransactionList made = import<TWParserQIF>(file, &ok, &warnings);
+    const TWTransactionList made = import <TWParserQIF>(file, &ok, &warnings);
     EXPECT_TRUE(ok) << warnings.toStdString();
     ASSERT_EQ(made.size(), 4);
     QHash<qint32, qint64> balances;

@@ -15,7 +15,8 @@
 #include <functional>
 #include <random>
 
-namespace {
+namespace
+{
 
 constexpr int kRunsPerParser = 3000;
 constexpr qint64 kSlowParseMilliseconds = 1000;
@@ -35,16 +36,39 @@ QList<QByteArray> dataFiles()
 
 Format csvFormat()
 {
-    return {"csv", [] { return TWParserCSV::parser(); }, {twImportData("statement.csv")},
+    return {"csv",
+            [] { return TWParserCSV::parser(); },
+            {twImportData("statement.csv")},
             {",", "\"", "\"\"", "\r", "\n", "\r\n", "\xC2\x85", "\xE2\x80\xA8", "\xEF\xBB\xBF",
              "\xFF\xFE", "\x80", "\xC3"}};
 }
 
 Format qifFormat()
 {
-    return {"qif", [] { return TWParserQIF::parser(); }, {twImportData("accounts.qif")},
-            {"!", "^", "\n", "\r", "!Type:Bank\n", "!Account\n", "!Type:CCard \n", "D", "T", "S",
-             "$", "E", "L[", "]", "'", "+", "-", "/", "C*", "N", "^\n"}};
+    return {"qif",
+            [] { return TWParserQIF::parser(); },
+            {twImportData("accounts.qif")},
+            {"!",
+             "^",
+             "\n",
+             "\r",
+             "!Type:Bank\n",
+             "!Account\n",
+             "!Type:CCard \n",
+             "D",
+             "T",
+             "S",
+             "$",
+             "E",
+             "L[",
+             "]",
+             "'",
+             "+",
+             "-",
+             "/",
+             "C*",
+             "N",
+             "^\n"}};
 }
 
 Format ofxFormat()
@@ -52,10 +76,34 @@ Format ofxFormat()
     return {"ofx",
             [] { return TWParserOFX::parser(); },
             {twImportData("statement-v1.ofx"), twImportData("statement-v2.ofx")},
-            {"<", ">", "</", "&", "&amp;", "&#", "&#x", ";", "\r\n", "<STMTTRN>", "</STMTTRN>",
-             "<TRNAMT>", "<CURRENCY>", "<ORIGCURRENCY>", "<CURRATE>", "<CURSYM>", "<NAME>",
-             "</NAME>", "<![CDATA[", "]]>", "<!ENTITY a \"&a;\">", "<?xml", "OFXHEADER:100",
-             "<OFX>", "<BANKMSGSRSV1>", "<STMTTRNRS>", "<STMTRS>", "<BANKTRANLIST>"}};
+            {"<",
+             ">",
+             "</",
+             "&",
+             "&amp;",
+             "&#",
+             "&#x",
+             ";",
+             "\r\n",
+             "<STMTTRN>",
+             "</STMTTRN>",
+             "<TRNAMT>",
+             "<CURRENCY>",
+             "<ORIGCURRENCY>",
+             "<CURRATE>",
+             "<CURSYM>",
+             "<NAME>",
+             "</NAME>",
+             "<![CDATA[",
+             "]]>",
+             "<!ENTITY a \"&a;\">",
+             "<?xml",
+             "OFXHEADER:100",
+             "<OFX>",
+             "<BANKMSGSRSV1>",
+             "<STMTTRNRS>",
+             "<STMTRS>",
+             "<BANKTRANLIST>"}};
 }
 
 class Mutator
@@ -107,7 +155,8 @@ public:
 private:
     int pick(qsizetype bound)
     {
-        return bound <= 0 ? 0 : int(std::uniform_int_distribution<qsizetype>(0, bound - 1)(m_random));
+        return bound <= 0 ? 0
+                          : int(std::uniform_int_distribution<qsizetype>(0, bound - 1)(m_random));
     }
 
     std::mt19937 m_random;
@@ -140,12 +189,15 @@ class ImportFuzzTest : public ::testing::TestWithParam<int>
 
 TEST_P(ImportFuzzTest, MutatedFilesParseQuicklyAndKeepTheirShape)
 {
-    const Format format = GetParam() == 0 ? csvFormat() : GetParam() == 1 ? qifFormat() : ofxFormat();
+    const Format format = GetParam() == 0   ? csvFormat()
+                          : GetParam() == 1 ? qifFormat()
+                                            : ofxFormat();
     Mutator mutator(20261207u + std::uint32_t(GetParam()), dataFiles());
     qint64 slowest = 0;
     qsizetype rows = 0;
     for (int run = 0; run < kRunsPerParser; ++run) {
-        const QByteArray input = mutator.mutate(format.seeds[run % format.seeds.size()], format.specials);
+        const QByteArray input =
+            mutator.mutate(format.seeds[run % format.seeds.size()], format.specials);
         QElapsedTimer timer;
         timer.start();
         auto parser = format.make();

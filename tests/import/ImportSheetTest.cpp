@@ -113,7 +113,8 @@ TEST_F(ImportSheetTest, ABankFileIsMappedByItsColumnNamesAndTheButtonFollowsTheM
     ASSERT_GE(total, 0);
     ASSERT_TRUE(model->setData(model->index(2, 1), total, Qt::EditRole));
     EXPECT_TRUE(sheet.parseButton()->isEnabled());
-    EXPECT_EQ(TWImportMappingModel::settingOf(*model->line(2)), TWImportMappingModel::Setting::Unit);
+    EXPECT_EQ(TWImportMappingModel::settingOf(*model->line(2)),
+              TWImportMappingModel::Setting::Unit);
 }
 
 TEST_F(ImportSheetTest, TheExtensionChoosesTheParserInAnyCase)

@@ -309,8 +309,8 @@ TEST_F(ImportTransactionsTest, BalancedEuroSplitsTakeNoLineForTheRoundingResidue
         qint64 alone = 0;
         for (const TWSplitPtr &line : t->splits()) {
             home += line->totalBusiness();
-            alone += TWUnitConversion::convertTotal(line->total(), *line->unit(),
-                                                    *business->homeUnit());
+            alone +=
+                TWUnitConversion::convertTotal(line->total(), *line->unit(), *business->homeUnit());
         }
         EXPECT_EQ(home, 0) << t->payee().toStdString();
         residues += alone != 0;

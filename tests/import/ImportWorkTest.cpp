@@ -191,7 +191,8 @@ TEST_F(ImportWorkTest, DurationsAreHoursAndUnreadableValuesAreNamed)
     EXPECT_EQ(made.at(2)->rate(), 0);
     EXPECT_EQ(made.at(3)->rate(), 8050);
     EXPECT_TRUE(warnings.contains(QStringLiteral("row 3, Rate: abc"))) << warnings.toStdString();
-    EXPECT_TRUE(warnings.contains(QStringLiteral("row 4, Date: 2/31/24"))) << warnings.toStdString();
+    EXPECT_TRUE(warnings.contains(QStringLiteral("row 4, Date: 2/31/24")))
+        << warnings.toStdString();
 }
 
 // Without a quantity column an expense is one of its kind, not zero of it.

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 // A version 1 file around the given statements.
 QByteArray v1File(const QString &statements)
@@ -100,7 +101,8 @@ TEST(OFXParserTest, EntityDeclarationsExpandNothing)
 {
     QByteArray bomb = "<?xml version=\"1.0\"?>\n<!DOCTYPE OFX [\n<!ENTITY a \"aaaaaaaaaa\">\n";
     for (char c = 'b'; c <= 'k'; ++c)
-        bomb += QByteArray("<!ENTITY ") + c + " \"" + QByteArray(10, '&').replace("&", QByteArray("&") + char(c - 1) + ";") + "\">\n";
+        bomb += QByteArray("<!ENTITY ") + c + " \"" +
+                QByteArray(10, '&').replace("&", QByteArray("&") + char(c - 1) + ";") + "\">\n";
     bomb += "]>\n<OFX><BANKMSGSRSV1><STMTTRNRS><STMTRS><CURDEF>USD</CURDEF><BANKTRANLIST>"
             "<STMTTRN><TRNTYPE>OTHER</TRNTYPE><TRNAMT>1</TRNAMT><NAME>&k;</NAME></STMTTRN>"
             "</BANKTRANLIST></STMTRS></STMTTRNRS></BANKMSGSRSV1></OFX>\n";
@@ -127,7 +129,8 @@ TEST(OFXParserTest, DeclaredEncodingDoesNotMisreadTheText)
 {
     QByteArray latin1 = twImportData("statement-v2.ofx");
     latin1.replace("encoding=\"UTF-8\"", "encoding=\"ISO-8859-1\"");
-    latin1.replace("<NAME>Bakery</NAME>", "<NAME>B\xE4" "ckerei</NAME>");
+    latin1.replace("<NAME>Bakery</NAME>", "<NAME>B\xE4"
+                                          "ckerei</NAME>");
     auto parser = parseOFX(latin1);
     ASSERT_EQ(parser->rows().size(), 5);
     EXPECT_EQ(parser->rows()[2][1], QString::fromUtf8("Bäckerei"));
@@ -140,8 +143,9 @@ TEST(OFXParserTest, DeclaredEncodingDoesNotMisreadTheText)
 TEST(OFXParserTest, AnOriginalCurrencyWithoutARateKeepsTheStatementsAmountAndUnit)
 {
     auto parser = parseOFX(v1File(statement(
-        "EUR", transaction("DEBIT", "-25.40",
-                           QStringLiteral("<ORIGCURRENCY>\r\n<CURSYM>USD\r\n</ORIGCURRENCY>\r\n")))));
+        "EUR",
+        transaction("DEBIT", "-25.40",
+                    QStringLiteral("<ORIGCURRENCY>\r\n<CURSYM>USD\r\n</ORIGCURRENCY>\r\n")))));
     ASSERT_EQ(parser->rows().size(), 1);
     const QStringList &row = parser->rows().constFirst();
     EXPECT_EQ(row.at(3), QStringLiteral("EUR"));
@@ -161,9 +165,10 @@ TEST(OFXParserTest, SeveralStatementsAreNamedInTheNotes)
                          .arg(QString::fromUtf8(id), QString::fromUtf8(type)));
         return text;
     };
-    auto parser = parseOFX(v1File(
-        withAccount("111", "CHECKING", transaction("DEBIT", "-1.00") + transaction("CREDIT", "2.00")) +
-        withAccount("222", "SAVINGS", transaction("CREDIT", "3.00"))));
+    auto parser =
+        parseOFX(v1File(withAccount("111", "CHECKING",
+                                    transaction("DEBIT", "-1.00") + transaction("CREDIT", "2.00")) +
+                        withAccount("222", "SAVINGS", transaction("CREDIT", "3.00"))));
     EXPECT_EQ(parser->rows().size(), 3);
     const QString notes = parser->notes().join(QLatin1Char('\n'));
     EXPECT_TRUE(notes.contains(QStringLiteral("111 (CHECKING), 2 rows"))) << notes.toStdString();
@@ -198,9 +203,9 @@ TEST(OFXParserTest, ACurrencyPerTransactionKeepsRowsNarrow)
                                  .arg(QChar('A' + i % 26))
                                  .arg(QChar('A' + (i / 26) % 26))
                                  .arg(QChar('A' + i / 676));
-        rows += transaction("DEBIT", "-1.00",
-                            QStringLiteral("<CURRENCY>\r\n<CURRATE>2\r\n<CURSYM>%1\r\n</CURRENCY>\r\n")
-                                .arg(code));
+        rows += transaction(
+            "DEBIT", "-1.00",
+            QStringLiteral("<CURRENCY>\r\n<CURRATE>2\r\n<CURSYM>%1\r\n</CURRENCY>\r\n").arg(code));
     }
     auto parser = parseOFX(v1File(statement("USD", rows)));
     ASSERT_EQ(parser->rows().size(), 3000);
@@ -215,8 +220,9 @@ TEST(OFXParserTest, ACurrencyPerTransactionKeepsRowsNarrow)
 TEST(OFXParserTest, PayeesAndMemosAreTrimmedAndTheirLineBreaksFolded)
 {
     auto parser = parseOFX(v1File(statement(
-        "USD", transaction("DEBIT", "-1.00",
-                           QStringLiteral("<NAME>ACME  STORE   \r\n<MEMO>Card 1234\n     Ref 99  \r\n")))));
+        "USD", transaction(
+                   "DEBIT", "-1.00",
+                   QStringLiteral("<NAME>ACME  STORE   \r\n<MEMO>Card 1234\n     Ref 99  \r\n")))));
     ASSERT_EQ(parser->rows().size(), 1);
     EXPECT_EQ(parser->rows().constFirst().at(1), QStringLiteral("ACME  STORE"));
     EXPECT_EQ(parser->rows().constFirst().at(2), QStringLiteral("Card 1234 Ref 99"));

@@ -5,7 +5,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 QList<QStringList> parseQIF(const QByteArray &data)
 {

@@ -50,10 +50,10 @@ protected:
     }
     TWProjectPtr addProject(const QString &name, const TWClientPtr &client)
     {
-        auto project = TWProject::projectWithDate(
-            twLocal(2024, 1, 1), false, name, TWProjectTypeProject, {}, {}, 0,
-            business->unitWithCode(QStringLiteral("USD")), 0, {}, client->identifier(),
-            business->nextProjectIdentifier());
+        auto project =
+            TWProject::projectWithDate(twLocal(2024, 1, 1), false, name, TWProjectTypeProject, {},
+                                       {}, 0, business->unitWithCode(QStringLiteral("USD")), 0, {},
+                                       client->identifier(), business->nextProjectIdentifier());
         EXPECT_OK(business->addProject(project, false));
         return project;
     }
@@ -187,8 +187,9 @@ TEST_F(ExpenseImportSheetTest, ARefusedExpenseLeavesNothingBehind)
     sheet.importURL(file("Date,Name,Cost\n6/2/24,Ink,8.00\n6/3/24,Bad,3.00\n"));
     sheet.doParse(1);
     ASSERT_TRUE(sheet.selectController());
-    twExec(*business, QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE INSERT ON expenses "
-                                     "WHEN NEW.name = 'Bad' BEGIN SELECT RAISE(ABORT, 'no'); END;"));
+    twExec(*business,
+           QStringLiteral("CREATE TEMP TRIGGER refuse BEFORE INSERT ON expenses "
+                          "WHEN NEW.name = 'Bad' BEGIN SELECT RAISE(ABORT, 'no'); END;"));
     QList<TWError> shown;
     QObject::connect(sheet.selectController(), &TWImportWorkSelectController::errorPresented,
                      [&shown](const TWError &error) { shown.append(error); });

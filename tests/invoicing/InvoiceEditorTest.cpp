@@ -9,14 +9,14 @@
 #include "TWPreferences.h"
 #include "TWRepeat.h"
 #include "TWRepeatController.h"
-#include "TWValueCompleter.h"
 #include "TWSplit.h"
 #include "TWTaskItem.h"
+#include "TWValueCompleter.h"
 
 #include <QCheckBox>
-#include <QPushButton>
-#include <QLineEdit>
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTableView>
 
 namespace
@@ -95,7 +95,8 @@ TEST_F(InvoiceEditorTest, NewTaxedProjectInvoiceMakesItsAccountsAndABalancedEntr
 
     const TWTransactionList entries = book.b().transactionsWithInvoice(*stored);
     ASSERT_EQ(entries.size(), 1);
-    const TWTransactionPtr entry = book.b().transactionWithIdentifier(entries.constFirst()->identifier());
+    const TWTransactionPtr entry =
+        book.b().transactionWithIdentifier(entries.constFirst()->identifier());
     ASSERT_TRUE(entry);
     ASSERT_EQ(entry->splits().size(), 3);
     qint64 sum = 0;
@@ -105,9 +106,10 @@ TEST_F(InvoiceEditorTest, NewTaxedProjectInvoiceMakesItsAccountsAndABalancedEntr
         accounts.insert(split->accountIdentifier());
     }
     EXPECT_EQ(sum, 0);
-    EXPECT_EQ(accounts, (QSet<qint32>{accountsOfType(TWAccountTypeAccountsReceivable)[0]->identifier(),
-                                      accountsOfType(TWAccountTypeIncome)[0]->identifier(),
-                                      accountsOfType(TWAccountTypeTax)[0]->identifier()}));
+    EXPECT_EQ(accounts,
+              (QSet<qint32>{accountsOfType(TWAccountTypeAccountsReceivable)[0]->identifier(),
+                            accountsOfType(TWAccountTypeIncome)[0]->identifier(),
+                            accountsOfType(TWAccountTypeTax)[0]->identifier()}));
     EXPECT_TRUE(book.document->isDocumentEdited());
 }
 
@@ -139,8 +141,9 @@ TEST_F(InvoiceEditorTest, EstimateGetsNoEntryAndCancelWritesNothing)
 
 TEST_F(InvoiceEditorTest, UnchangedRepeatIsNotWrittenAndAChangedOneIs)
 {
-    TWRepeatPtr repeat = TWRepeat::repeatWithType(TWRepeatTypeInvoice, 1, TWRepeatIntervalUnitMonth,
-                                                  QDateTime(), true, book.b().nextRepeatIdentifier());
+    TWRepeatPtr repeat =
+        TWRepeat::repeatWithType(TWRepeatTypeInvoice, 1, TWRepeatIntervalUnitMonth, QDateTime(),
+                                 true, book.b().nextRepeatIdentifier());
     ASSERT_FALSE(book.b().addRepeat(repeat, false));
     TWInvoicePtr invoice = book.storedInvoice(book.estimate, QStringLiteral("Monthly"));
     invoice->setRepeatIdentifier(repeat->identifier());
@@ -204,10 +207,11 @@ TEST_F(InvoiceEditorTest, CheckingRoundsTimedWorkUpAndTheQuantitySheetRefusesNon
     EXPECT_DOUBLE_EQ(twRoundedInvoiceTime(61, 0.001), 61); // a step under a second
 
     TWPreferences::preferences().setRoundInvoiceTaskTime(60);
-    const TWTaskPtr timed = book.addTask(book.project, QStringLiteral("Timed"), TWTaskTypeTimed, 0, 6000);
-    auto item = TWTaskItem::taskItemWithStartDateTime(twLocal(2024, 6, 3, 9), twLocal(2024, 6, 3, 10, 30),
-                                                  QString(), timed->identifier(),
-                                                  book.b().nextTaskItemIdentifier());
+    const TWTaskPtr timed =
+        book.addTask(book.project, QStringLiteral("Timed"), TWTaskTypeTimed, 0, 6000);
+    auto item = TWTaskItem::taskItemWithStartDateTime(
+        twLocal(2024, 6, 3, 9), twLocal(2024, 6, 3, 10, 30), QString(), timed->identifier(),
+        book.b().nextTaskItemIdentifier());
     ASSERT_FALSE(book.b().addTaskItem(item, false));
     book.addExpense(book.project, QStringLiteral("Paper"), 2500);
     open(book.newInvoice(book.project, QStringLiteral("June")), 0);
@@ -236,7 +240,8 @@ TEST_F(InvoiceEditorTest, CheckingRoundsTimedWorkUpAndTheQuantitySheetRefusesNon
     editor->quantityField()->setText(QStringLiteral("0.5"));
     editor->doQuantitySave(1);
     EXPECT_TRUE(editor->expensesModel()->isOnInvoice(*editor->expensesModel()->itemAt(0)));
-    EXPECT_DOUBLE_EQ(TWInvoiceItemsModel::invoiceQuantity(*editor->expensesModel()->itemAt(0)), 0.5);
+    EXPECT_DOUBLE_EQ(TWInvoiceItemsModel::invoiceQuantity(*editor->expensesModel()->itemAt(0)),
+                     0.5);
     EXPECT_FALSE(editor->tableViewSpace(editor->tasksTable())); // no selected row
 }
 
@@ -253,8 +258,8 @@ TEST_F(InvoiceEditorTest, NameCompletesFromEarlierInvoiceNamesFromTheFourthChara
     QTest::keyClicks(editor->nameField(), QStringLiteral("a"));
     QStringList offered = editor->completer()->offered();
     offered.sort(Qt::CaseInsensitive);
-    EXPECT_EQ(offered, (QStringList{QStringLiteral("retainer April"),
-                                    QStringLiteral("Retainer March")}));
+    EXPECT_EQ(offered,
+              (QStringList{QStringLiteral("retainer April"), QStringLiteral("Retainer March")}));
     EXPECT_EQ(editor->editInvoice()->name(), QStringLiteral("Reta"));
 }
 
@@ -277,13 +282,15 @@ TEST_F(InvoiceEditorTest, HeaderClicksSortWithTheColumnsRules)
     EXPECT_EQ(names(), (QStringList{QStringLiteral("Beta"), QStringLiteral("Alpha"), QString()}));
     // On the invoice sorts after off it, equal rows keep their order.
     tick(tasks, 0, true);
-    emit editor->tasksTable()->horizontalHeader()->sectionClicked(TWInvoiceItemsModel::InvoiceColumn);
+    emit editor->tasksTable()->horizontalHeader()->sectionClicked(
+        TWInvoiceItemsModel::InvoiceColumn);
     EXPECT_EQ(names(), (QStringList{QStringLiteral("Alpha"), QString(), QStringLiteral("Beta")}));
 
     // Sized to fit: the check column keeps its minimum, the name its longest text.
     const QFontMetrics metrics(editor->tasksTable()->font());
-    EXPECT_EQ(tasks->sizeToFitWidth(TWInvoiceItemsModel::InvoiceColumn, metrics, metrics),
-              std::max(65, std::max(50, metrics.horizontalAdvance(QStringLiteral("Invoice")) + 20)));
+    EXPECT_EQ(
+        tasks->sizeToFitWidth(TWInvoiceItemsModel::InvoiceColumn, metrics, metrics),
+        std::max(65, std::max(50, metrics.horizontalAdvance(QStringLiteral("Invoice")) + 20)));
     EXPECT_EQ(tasks->sizeToFitWidth(TWInvoiceItemsModel::NameColumn, metrics, metrics),
               std::max({50, metrics.horizontalAdvance(QStringLiteral("Name")) + 20,
                         metrics.horizontalAdvance(QStringLiteral("Alpha")) + 20,

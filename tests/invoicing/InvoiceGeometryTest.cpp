@@ -5,7 +5,8 @@
 
 using namespace TWInvoiceGeometry;
 
-namespace {
+namespace
+{
 
 // An operation on send data with the given layout document, prepared (the
 // bounds pass run, nothing painted).
@@ -14,7 +15,8 @@ struct Prepared {
     TWSendInvoiceDataPtr data = std::make_shared<TWSendInvoiceData>();
     std::unique_ptr<TWInvoiceOperation> operation;
 
-    explicit Prepared(const QByteArray &layoutXML, quint64 bits = TWSendInvoiceData::kDefaultDisplayBits)
+    explicit Prepared(const QByteArray &layoutXML,
+                      quint64 bits = TWSendInvoiceData::kDefaultDisplayBits)
     {
         data->setDisplayBits(bits);
         data->setHeaderPageLabel(QStringLiteral("Page"));
@@ -41,9 +43,9 @@ TEST(InvoiceGeometryTest, RowsFollowTheLayoutAndTheBandsShrinkTheContent)
     parts.invoice = QStringLiteral(R"(<invoice column="center" row="1"/>)");
     parts.table = QStringLiteral(R"(<table row="2"/>)");
     parts.details = QStringLiteral(R"(<details row="9"/>)");
-    Prepared prepared(twLayoutXML(QStringLiteral(R"(strokeStyle="solid" strokeWidth="2")"),
-                                  QStringLiteral(R"(<number location="bottom" horizontalAlignment="right"/>)"),
-                                  &parts));
+    Prepared prepared(twLayoutXML(
+        QStringLiteral(R"(strokeStyle="solid" strokeWidth="2")"),
+        QStringLiteral(R"(<number location="bottom" horizontalAlignment="right"/>)"), &parts));
     prepared.data->setInvoiceNumber(QStringLiteral("N-1"));
     TWInvoiceOperation &operation = prepared.prepare();
     const QList<QStringList> rows{{"componentTitle", "componentInvoice"},

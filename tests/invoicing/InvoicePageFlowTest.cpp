@@ -9,12 +9,13 @@
 
 #include <QCoreApplication>
 #include <QImage>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QProcess>
+#include <QTemporaryDir>
 
-namespace {
+namespace
+{
 
 struct Rendered {
     QByteArray pdf;
@@ -52,7 +53,8 @@ Rendered draw(const TWSendInvoiceDataPtr &data, const std::optional<QPageLayout>
     if (!dump.isEmpty()) {
         static int counter = 0;
         QFile file(QStringLiteral("%1/flow-%2-%3.pdf")
-                       .arg(QString::fromLocal8Bit(dump), data->layout() ? data->layout()->name() : QString())
+                       .arg(QString::fromLocal8Bit(dump),
+                            data->layout() ? data->layout()->name() : QString())
                        .arg(++counter));
         if (file.open(QIODevice::WriteOnly))
             file.write(operation.pdfData());
@@ -96,15 +98,15 @@ TEST(InvoicePageFlowTest, InvoiceBlockRowsFlowBelowALongName)
     TWRenderBook render = twRenderBook();
     ASSERT_TRUE(render.book.business);
     render.bill({render.addTask(twLocal(2024, 5, 2), QStringLiteral("Design"), 5000, 2)}, {});
-    const QString words = QStringLiteral("Consulting services for May 2024, website rebuild phase 2 ");
+    const QString words =
+        QStringLiteral("Consulting services for May 2024, website rebuild phase 2 ");
     for (const QString &layout : kLayouts) {
         for (const int length : {10, 30, 120}) {
             TWSendInvoiceDataPtr data = render.data(layout);
             data->setInvoiceName(words.repeated(3).left(length).trimmed());
             const Rendered rendered = draw(data, std::nullopt);
             ASSERT_EQ(rendered.pages, 1);
-            EXPECT_EQ(overlaps(rendered), QStringList())
-                << layout.toStdString() << " " << length;
+            EXPECT_EQ(overlaps(rendered), QStringList()) << layout.toStdString() << " " << length;
             // The number still sits below the whole name.
             const int name = rendered.pageOf(data->invoiceName());
             ASSERT_EQ(name, 1);
@@ -130,7 +132,8 @@ TEST(InvoicePageFlowTest, RowsStopAboveTheBottomBandOnEveryPaper)
     TWTaskList tasks;
     for (int i = 0; i < 70; ++i)
         tasks.append(render.addTask(twLocal(2024, 5, 1 + i % 28),
-                                    QStringLiteral("Row %1 of the long table").arg(i + 1), 4000, 1.5));
+                                    QStringLiteral("Row %1 of the long table").arg(i + 1), 4000,
+                                    1.5));
     render.bill(tasks, {});
     for (const QString &layout : kLayouts) {
         for (const QPageSize::PageSizeId id : {QPageSize::Letter, QPageSize::A4}) {
@@ -138,7 +141,8 @@ TEST(InvoicePageFlowTest, RowsStopAboveTheBottomBandOnEveryPaper)
             data->setInvoiceFooter(QStringLiteral("Thank you for your business"));
             data->setDisplayBits(data->displayBits() | (quint64(1) << TWDisplayFooter));
             const Rendered rendered = draw(data, paper(id));
-            const std::string where = layout.toStdString() + (id == QPageSize::A4 ? " A4" : " Letter");
+            const std::string where =
+                layout.toStdString() + (id == QPageSize::A4 ? " A4" : " Letter");
             ASSERT_GE(rendered.pages, 2) << where;
             EXPECT_EQ(overlaps(rendered), QStringList()) << where;
             // Modern's bands sit at the paper's top and bottom edges, and
@@ -159,7 +163,8 @@ TEST(InvoicePageFlowTest, RowsStopAboveTheBottomBandOnEveryPaper)
                 EXPECT_GT(rendered.pageOf(QStringLiteral("Row %1 of").arg(i)), 0) << where << i;
             TWReadPdf read(rendered.pdf);
             ASSERT_TRUE(read.ok());
-            EXPECT_NEAR(read.document.pagePointSize(0).height(), id == QPageSize::A4 ? 842 : 792, 1);
+            EXPECT_NEAR(read.document.pagePointSize(0).height(), id == QPageSize::A4 ? 842 : 792,
+                        1);
         }
     }
 }
@@ -230,7 +235,8 @@ TEST(InvoicePageFlowTest, NotesStayWithTheirRowAndTotalsWithAHeader)
     }
 }
 
-namespace {
+namespace
+{
 
 // Characters drawn as the missing-glyph box (glyph 0) when `text` is laid
 // out in `font`.
@@ -279,14 +285,15 @@ TEST(InvoicePageFlowTest, ItalicFacesFallBackToFacesWithTheScript)
     ASSERT_TRUE(dir.isValid());
     QFile conf(dir.filePath(QStringLiteral("fonts.conf")));
     ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
-    conf.write(QStringLiteral(
-                   "<?xml version=\"1.0\"?><!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">"
-                   "<fontconfig><include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>"
-                   "<selectfont><rejectfont><glob>/usr/share/fonts/truetype/noto/*</glob>"
-                   "<glob>/usr/share/fonts/opentype/noto/*</glob></rejectfont></selectfont>"
-                   "<cachedir>%1</cachedir></fontconfig>")
-                   .arg(dir.filePath(QStringLiteral("cache")))
-                   .toUtf8());
+    conf.write(
+        QStringLiteral(
+            "<?xml version=\"1.0\"?><!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">"
+            "<fontconfig><include ignore_missing=\"yes\">/etc/fonts/fonts.conf</include>"
+            "<selectfont><rejectfont><glob>/usr/share/fonts/truetype/noto/*</glob>"
+            "<glob>/usr/share/fonts/opentype/noto/*</glob></rejectfont></selectfont>"
+            "<cachedir>%1</cachedir></fontconfig>")
+            .arg(dir.filePath(QStringLiteral("cache")))
+            .toUtf8());
     conf.close();
     QProcess child;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -296,7 +303,8 @@ TEST(InvoicePageFlowTest, ItalicFacesFallBackToFacesWithTheScript)
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::MergedChannels);
     child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--gtest_filter=InvoicePageFlowTest.ItalicFacesFallBackToFacesWithTheScript")});
+                {QStringLiteral(
+                    "--gtest_filter=InvoicePageFlowTest.ItalicFacesFallBackToFacesWithTheScript")});
     ASSERT_TRUE(child.waitForFinished(120000));
     EXPECT_EQ(child.exitCode(), 0) << child.readAll().toStdString();
 }

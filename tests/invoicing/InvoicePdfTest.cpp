@@ -3,7 +3,8 @@
 
 #include "TWLocalized.h"
 
-namespace {
+namespace
+{
 
 // 60 items with notes, header and footer: several pages.
 TWRenderBook longInvoice(TWTaskList *tasks = nullptr)
@@ -11,8 +12,9 @@ TWRenderBook longInvoice(TWTaskList *tasks = nullptr)
     TWRenderBook render = twRenderBook();
     TWTaskList list;
     for (int i = 0; i < 60; ++i)
-        list.append(render.addTask(twLocal(2024, 5, 1 + i % 28), QStringLiteral("Task %1").arg(i + 1),
-                                   2500 + i, 2, 5, QStringLiteral("Notes of task %1").arg(i + 1)));
+        list.append(render.addTask(twLocal(2024, 5, 1 + i % 28),
+                                   QStringLiteral("Task %1").arg(i + 1), 2500 + i, 2, 5,
+                                   QStringLiteral("Notes of task %1").arg(i + 1)));
     render.bill(list, {});
     if (tasks)
         *tasks = list;

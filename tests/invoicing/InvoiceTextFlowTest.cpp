@@ -3,7 +3,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
-namespace {
+namespace
+{
 
 // "w0001 w0002 ...": numbered words, `perLine` to a paragraph.
 QString numberedWords(int count, int perLine)
@@ -66,9 +67,9 @@ TEST(InvoiceTextFlowTest, AContentAreaLowerThanALineStillEnds)
     TWSendInvoiceDataPtr data = render.data();
     data->setInvoiceTerms(numberedWords(60, 4));
     // Paper with a printable strip a few points high.
-    const QPageLayout strip(QPageSize(QSizeF(612, 792), QPageSize::Point, QString(),
-                                      QPageSize::ExactMatch),
-                            QPageLayout::Portrait, QMarginsF(20, 392, 20, 392), QPageLayout::Point);
+    const QPageLayout strip(
+        QPageSize(QSizeF(612, 792), QPageSize::Point, QString(), QPageSize::ExactMatch),
+        QPageLayout::Portrait, QMarginsF(20, 392, 20, 392), QPageLayout::Point);
     TWInvoiceOperation operation(data->copy(), strip);
     operation.main();
     TWReadPdf read(operation.pdfData());

@@ -7,7 +7,8 @@
 #include <QFile>
 #include <QStandardPaths>
 
-namespace {
+namespace
+{
 
 // Points the user's data folder at a temporary folder for the test's life.
 class LayoutManagerTest : public ::testing::Test
@@ -30,9 +31,9 @@ protected:
     QString userFolder() const { return TWLayoutManager::userLayoutsFolder(); }
     QStringList userFiles() const
     {
-        return QDir(userFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
-                                                QDir::System,
-                                            QDir::Name);
+        return QDir(userFolder())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                       QDir::Name);
     }
     // A valid package picked from somewhere outside the layouts folder.
     QString picked(const QString &fileName)
@@ -79,9 +80,9 @@ TEST_F(LayoutManagerTest, AddingNumbersTakenNamesAndNeverReplaces)
     EXPECT_EQ(add(QStringLiteral("Fresh.twlayout")), QStringLiteral("Fresh.twlayout"));
     // A name with a line break in it is made safe.
     EXPECT_EQ(add(QStringLiteral("Two\nLines.twlayout")), QStringLiteral("Two-Lines.twlayout"));
-    EXPECT_EQ(userFiles(), (QStringList{"Classic-1.twlayout", "Classic-2.twlayout",
-                                        "Fresh.twlayout", "Two-Lines.twlayout",
-                                        "classic-3.twlayout"}));
+    EXPECT_EQ(userFiles(),
+              (QStringList{"Classic-1.twlayout", "Classic-2.twlayout", "Fresh.twlayout",
+                           "Two-Lines.twlayout", "classic-3.twlayout"}));
 
     // A file put there behind the list's back is not replaced.
     touch(userFolder() + QStringLiteral("Other.twlayout"), "mine");

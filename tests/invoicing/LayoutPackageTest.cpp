@@ -14,7 +14,8 @@
 
 #include <zlib.h>
 
-namespace {
+namespace
+{
 
 // A PNG whose header claims a huge picture; its data would never be read.
 QByteArray hugePngHeader(quint32 width, quint32 height)
@@ -30,9 +31,9 @@ QByteArray hugePngHeader(quint32 width, quint32 height)
     qToBigEndian(quint32(13), length);
     png.append(length, 4).append(chunk);
     char crc[4];
-    qToBigEndian(quint32(crc32(0, reinterpret_cast<const Bytef *>(chunk.constData()),
-                               uInt(chunk.size()))),
-                 crc);
+    qToBigEndian(
+        quint32(crc32(0, reinterpret_cast<const Bytef *>(chunk.constData()), uInt(chunk.size()))),
+        crc);
     png.append(crc, 4);
     png.append(QByteArray(64, '\0'));
     return png;
@@ -90,14 +91,16 @@ TEST(LayoutPackageTest, PageSettingsAreInheritedByTextNotByStrokes)
     parts.client = QStringLiteral(
         R"(<client column="left" row="1" horizontalAlignment="right"><to fillColor="#00FF00"/><name textSize="20"/><company font="Courier"/></client>)");
     TWLayoutPtr layout;
-    ASSERT_FALSE(twLoadXML(dir,
-                           twLayoutXML(QStringLiteral(
-                                           R"(font="Helvetica" textSize="11" textColor="#0000FF" strokeColor="#00FF00" textUnderline="double")"),
-                                       QStringLiteral(R"(<header horizontalAlignment="center"/><number/>)"), &parts),
-                           &layout));
+    ASSERT_FALSE(twLoadXML(
+        dir,
+        twLayoutXML(
+            QStringLiteral(
+                R"(font="Helvetica" textSize="11" textColor="#0000FF" strokeColor="#00FF00" textUnderline="double")"),
+            QStringLiteral(R"(<header horizontalAlignment="center"/><number/>)"), &parts),
+        &layout));
     const QVariantMap page = twElement(layout, "page");
     EXPECT_EQ(page.keys(), (QStringList{"fillColour", "font", "strokeColour", "strokeStyle",
-                                         "strokeWidth", "textColour", "textUnderline"}));
+                                        "strokeWidth", "textColour", "textUnderline"}));
     const QVariantMap to = twElement(layout, "componentClientTo");
     EXPECT_EQ(to.keys(),
               (QStringList{"font", "horizontalAlignment", "textColour", "textUnderline"}));
@@ -137,19 +140,26 @@ TEST(LayoutPackageTest, RequiredAttributesAreNamedWhenMissing)
     EXPECT_EQ(text(twLoadXML(dir, twLayoutXML(QString(), QString(), &parts))),
               QStringLiteral("\"invoice\" ") + TWLocalized("isMissingAttributeLower") +
                   QStringLiteral(" \"row\"."));
-    EXPECT_EQ(text(twLoadXML(dir, twLayoutXML(QString(), QStringLiteral(
-                                                             R"(<images><image y="1" path="a.png"/></images>)")))),
-              QStringLiteral("\"image\" ") + TWLocalized("isMissingAttributeLower") +
-                  QStringLiteral(" \"x\"."));
-    EXPECT_EQ(text(twLoadXML(dir, twLayoutXML(QString(), QStringLiteral(
-                                                             R"(<images><image x="1" y="1" path="gone.png"/></images>)")))),
-              withValue("missingImage", "gone.png"));
+    EXPECT_EQ(
+        text(twLoadXML(
+            dir, twLayoutXML(QString(),
+                             QStringLiteral(R"(<images><image y="1" path="a.png"/></images>)")))),
+        QStringLiteral("\"image\" ") + TWLocalized("isMissingAttributeLower") +
+            QStringLiteral(" \"x\"."));
+    EXPECT_EQ(
+        text(twLoadXML(
+            dir, twLayoutXML(
+                     QString(),
+                     QStringLiteral(R"(<images><image x="1" y="1" path="gone.png"/></images>)")))),
+        withValue("missingImage", "gone.png"));
     // Data that is no image.
-    EXPECT_EQ(text(twLoadXML(dir,
-                             twLayoutXML(QString(), QStringLiteral(
-                                                        R"(<images><image x="1" y="1" path="a.png"/></images>)")),
-                             nullptr, {{QStringLiteral("a.png"), QByteArray("not a picture")}})),
-              withValue("unreadableImage", "a.png"));
+    EXPECT_EQ(
+        text(twLoadXML(
+            dir,
+            twLayoutXML(QString(),
+                        QStringLiteral(R"(<images><image x="1" y="1" path="a.png"/></images>)")),
+            nullptr, {{QStringLiteral("a.png"), QByteArray("not a picture")}})),
+        withValue("unreadableImage", "a.png"));
 }
 
 TEST(LayoutPackageTest, HostilePackagesFailQuicklyWithAClearError)
@@ -183,7 +193,8 @@ TEST(LayoutPackageTest, HostilePackagesFailQuicklyWithAClearError)
     // Members that together inflate past the cap.
     TWPackageMembers many{{QStringLiteral("layout.xml"), twLayoutXML(QString(), QString())}};
     for (int i = 0; i < 5; ++i)
-        many.append({QStringLiteral("part%1").arg(i), QByteArray(TWLayout::kMaximumEntrySize - 1, 'a')});
+        many.append(
+            {QStringLiteral("part%1").arg(i), QByteArray(TWLayout::kMaximumEntrySize - 1, 'a')});
     error = loadPath(twWritePackage(dir, QStringLiteral("Total.twlayout"), many));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), TWZipErrorTotalTooLarge);
@@ -198,10 +209,11 @@ TEST(LayoutPackageTest, HostilePackagesFailQuicklyWithAClearError)
     EXPECT_EQ(error->code(), TWZipErrorTooManyEntries);
 
     // A picture claiming 50,000 x 50,000 pixels is never decoded.
-    error = twLoadXML(dir,
-                      twLayoutXML(QString(), QStringLiteral(
-                                                 R"(<images><image x="0" y="0" path="huge.png"/></images>)")),
-                      nullptr, {{QStringLiteral("huge.png"), hugePngHeader(50000, 50000)}});
+    error = twLoadXML(
+        dir,
+        twLayoutXML(QString(),
+                    QStringLiteral(R"(<images><image x="0" y="0" path="huge.png"/></images>)")),
+        nullptr, {{QStringLiteral("huge.png"), hugePngHeader(50000, 50000)}});
     EXPECT_EQ(text(error), withValue("imageTooLarge", "huge.png"));
 
     // Descriptions nested 20,000 deep, or larger than any real layout, are

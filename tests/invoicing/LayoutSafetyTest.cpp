@@ -18,7 +18,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 QString text(const TWErrorResult &error)
 {
@@ -28,8 +29,7 @@ QString text(const TWErrorResult &error)
 // Runs `work` on a thread; should it still wait after five seconds on the
 // pipe at `fifo`, a writer opens and closes the pipe to free it, and the
 // call counts as blocked.
-template <typename Work>
-bool finishesWithoutBlocking(const QString &fifo, Work work)
+template <typename Work> bool finishesWithoutBlocking(const QString &fifo, Work work)
 {
     QThread *thread = QThread::create(work);
     thread->start();
@@ -68,8 +68,8 @@ protected:
 };
 
 // A valid package's bytes with `from` replaced by `to` wherever it occurs.
-QByteArray patched(const TWTestTempDir &dir, const TWPackageMembers &members, const QByteArray &from,
-                   const QByteArray &to)
+QByteArray patched(const TWTestTempDir &dir, const TWPackageMembers &members,
+                   const QByteArray &from, const QByteArray &to)
 {
     QFile file(twWritePackage(dir, QStringLiteral("Patched.twlayout"), members));
     EXPECT_TRUE(file.open(QIODevice::ReadOnly));
@@ -112,20 +112,22 @@ TEST_F(LayoutSafetyTest, PipesAndDevicesAreNeverReadOrCopied)
     EXPECT_FALSE(manager.layoutWithName(QStringLiteral("Zero")));
 
     // Loading a pipe, directly or through a link, refuses at once.
-    for (const QString &name : {QStringLiteral("Pipe.twlayout"), QStringLiteral("PipeLink.twlayout")}) {
+    for (const QString &name :
+         {QStringLiteral("Pipe.twlayout"), QStringLiteral("PipeLink.twlayout")}) {
         TWErrorResult error;
         EXPECT_TRUE(finishesWithoutBlocking(fifo, [&] {
             error = TWLayout::layoutWithPath(user(name), 0, TWLayoutKindUser)->validate();
         })) << name.toStdString();
-        EXPECT_EQ(text(error), TWLocalized("layoutNotRegularFile") + QStringLiteral(": ") + user(name));
+        EXPECT_EQ(text(error),
+                  TWLocalized("layoutNotRegularFile") + QStringLiteral(": ") + user(name));
     }
     EXPECT_TRUE(text(TWLayout::layoutWithPath(user(QStringLiteral("Zero.twlayout")), 0, 1)->load())
                     .startsWith(TWLocalized("layoutNotRegularFile")));
 
     // Adding a pipe or an endless device copies nothing and leaves no file.
-    const QStringList before = QDir(TWLayoutManager::userLayoutsFolder())
-                                   .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
-                                              QDir::System);
+    const QStringList before =
+        QDir(TWLayoutManager::userLayoutsFolder())
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
     const qsizetype listed = manager.layouts().size();
     TWErrorResult added;
     EXPECT_TRUE(finishesWithoutBlocking(fifo, [&] {
@@ -201,11 +203,13 @@ TEST_F(LayoutSafetyTest, AbsurdNumbersAndColoursNameTheirElement)
     EXPECT_EQ(load({}, QStringLiteral(R"(<images><image x="1e30" y="0" path="dot.png"/></images>)"),
                    {{QStringLiteral("dot.png"), small}}),
               outOfRange("1e30", "x", "images/image", "-3024", "3024"));
-    EXPECT_EQ(load({},
-                   QStringLiteral(
-                       R"(<images><image x="0" y="0" width="100000" height="5" path="dot.png"/></images>)"),
-                   {{QStringLiteral("dot.png"), small}}),
-              outOfRange("100000", "width", "images/image", "0", "3024"));
+    EXPECT_EQ(
+        load(
+            {},
+            QStringLiteral(
+                R"(<images><image x="0" y="0" width="100000" height="5" path="dot.png"/></images>)"),
+            {{QStringLiteral("dot.png"), small}}),
+        outOfRange("100000", "width", "images/image", "0", "3024"));
 }
 
 TEST_F(LayoutSafetyTest, EachRefusalSaysItsOwnCause)
@@ -229,7 +233,8 @@ TEST_F(LayoutSafetyTest, EachRefusalSaysItsOwnCause)
     EXPECT_EQ(error->code(), TWZipErrorDamaged);
 
     // A member that climbs out of its folder.
-    error = loadBytes(QStringLiteral("Climb.twlayout"), patched(m_dir, members, "xx/evil", "../evil"));
+    error =
+        loadBytes(QStringLiteral("Climb.twlayout"), patched(m_dir, members, "xx/evil", "../evil"));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), TWZipErrorUnsafeName);
 

@@ -15,9 +15,9 @@ TEST(SendInvoiceDataTest, SettingsSurviveSaveAndReopen)
     TWInvoiceBook book = twInvoiceBook();
     ASSERT_TRUE(book.business);
     TWBusiness &b = book.b();
-    TWClientPtr other = TWClient::clientWithIdentifier(b.nextClientIdentifier(),
-                                                       QStringLiteral("Bo"), {}, 0, 0, QImage(),
-                                                       {}, {}, {}, QUrl(), {}, {});
+    TWClientPtr other =
+        TWClient::clientWithIdentifier(b.nextClientIdentifier(), QStringLiteral("Bo"), {}, 0, 0,
+                                       QImage(), {}, {}, {}, QUrl(), {}, {});
     ASSERT_FALSE(b.addClient(other, false));
 
     const TWSendInvoiceDataPtr data = b.sendInvoiceData(*book.client);
@@ -41,15 +41,16 @@ TEST(SendInvoiceDataTest, SettingsSurviveSaveAndReopen)
     partial.remove(QStringLiteral("displayBits"));
     partial.insert(QStringLiteral("itemDateLabel"), QStringLiteral(""));
     partial.insert(QStringLiteral("layout"), QStringLiteral("Gone Layout"));
-    b.setSendInvoiceData({{book.client->identifier(), data},
-                          {other->identifier(),
-                           TWSendInvoiceData::sendInvoiceDataWithSettings(partial, b)}});
+    b.setSendInvoiceData(
+        {{book.client->identifier(), data},
+         {other->identifier(), TWSendInvoiceData::sendInvoiceDataWithSettings(partial, b)}});
 
     const QUrl url = twPackageURL(dir, QStringLiteral("Doc"));
     ASSERT_FALSE(b.writeToURL(url, TWSaveOperationSaveAs));
     auto opened = twOpenPackage(url);
     ASSERT_TRUE(opened);
-    const TWSendInvoiceDataPtr restored = opened->sendInvoiceData().value(book.client->identifier());
+    const TWSendInvoiceDataPtr restored =
+        opened->sendInvoiceData().value(book.client->identifier());
     ASSERT_TRUE(restored);
     EXPECT_EQ(restored->settings(), saved);
     EXPECT_EQ(restored->layout()->name(), QStringLiteral("Modern"));

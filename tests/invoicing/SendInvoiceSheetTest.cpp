@@ -2,8 +2,8 @@
 // the operations' reports), a broken layout, e-mail through a fake hand-off,
 // saving, printing and the paid and overdue boxes.
 
-#include "TWInvoiceSheetSupport.h"
 #include "TWInvoiceController.h"
+#include "TWInvoiceSheetSupport.h"
 #include "TWLayoutTestSupport.h"
 #include "TWSendInvoiceController.h"
 
@@ -14,11 +14,11 @@
 #include "TWUtilities.h"
 
 #include <QCheckBox>
-#include <QPushButton>
 #include <QDir>
 #include <QLineEdit>
 #include <QPdfDocument>
 #include <QPrinter>
+#include <QPushButton>
 
 #include <unistd.h>
 
@@ -48,8 +48,7 @@ protected:
         sheet->setPreviewDelay(40);
         QObject::connect(sheet.get(), &TWSendInvoiceController::renderingFinished,
                          [this] { ++renderings; });
-        QObject::connect(sheet.get(), &TWSendInvoiceController::previewShown,
-                         [this] { ++shown; });
+        QObject::connect(sheet.get(), &TWSendInvoiceController::previewShown, [this] { ++shown; });
         sheet->update();
         ASSERT_TRUE(twWaitFor([this] { return shown == 1; }));
     }
@@ -147,7 +146,8 @@ TEST_F(SendInvoiceSheetTest, EmailWritesTheCurrentDataUnderASafeNameAndShowsAFai
     EXPECT_TRUE(file.fileName().startsWith(QStringLiteral("Studio North - 3")));
     EXPECT_TRUE(file.fileName().endsWith(QStringLiteral(".pdf")));
     // Inside a folder of its own, which is inside the temporary folder.
-    const QString temporary = QFileInfo(TWUtilities::utilities().temporaryFilePath()).absolutePath();
+    const QString temporary =
+        QFileInfo(TWUtilities::utilities().temporaryFilePath()).absolutePath();
     EXPECT_EQ(file.absoluteDir().absolutePath().section(QLatin1Char('/'), 0, -2), temporary);
     EXPECT_TRUE(twPdfText(TWAppTest::bytes(file.filePath())).contains(QStringLiteral("Reference")));
     EXPECT_FALSE(twPdfText(sheet->previewData()).contains(QStringLiteral("Reference")));
@@ -161,7 +161,8 @@ TEST_F(SendInvoiceSheetTest, EmailWritesTheCurrentDataUnderASafeNameAndShowsAFai
     qputenv("PATH", path);
     ASSERT_EQ(prompts.errors.size(), 1);
     EXPECT_EQ(prompts.errors.constFirst().domain(), QStringLiteral("Tallyworth Invoice Error"));
-    EXPECT_TRUE(prompts.errors.constFirst().localizedDescription().contains(QStringLiteral("xdg-email")));
+    EXPECT_TRUE(
+        prompts.errors.constFirst().localizedDescription().contains(QStringLiteral("xdg-email")));
 }
 
 TEST_F(SendInvoiceSheetTest, PaidAndOverdueBoxesFollowTheInvoice)
@@ -175,7 +176,8 @@ TEST_F(SendInvoiceSheetTest, PaidAndOverdueBoxesFollowTheInvoice)
     EXPECT_TRUE(sheet->labelField(TWDisplayOverdueOverlay)->text().isEmpty());
 
     // Unpaid and past due: overdue on, paid off and empty.
-    sheet->setInvoice(book.storedInvoice(book.project, QStringLiteral("Late"), twLocal(2024, 6, 15)));
+    sheet->setInvoice(
+        book.storedInvoice(book.project, QStringLiteral("Late"), twLocal(2024, 6, 15)));
     sheet->update();
     EXPECT_TRUE(sheet->checkbox(TWDisplayOverdueOverlay)->isEnabled());
     EXPECT_TRUE(sheet->checkbox(TWDisplayOverdueOverlay)->isChecked());
@@ -220,8 +222,8 @@ TEST_F(SendInvoiceSheetTest, SaveWritesTheInvoiceAndAFailedWriteKeepsTheOldFile)
     target = QDir(folder).filePath(old);
     const QByteArray before = TWAppTest::bytes(target);
     sheet->saveButton()->click();
-    QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                      QFileDevice::ExeOwner);
+    QFile::setPermissions(folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     ASSERT_EQ(prompts.errors.size(), 1);
     EXPECT_EQ(prompts.errors.constFirst().domain(), QStringLiteral("Tallyworth Invoice Error"));
     EXPECT_EQ(TWAppTest::bytes(target), before);
@@ -250,7 +252,8 @@ TEST_F(SendInvoiceSheetTest, PrintingGivesThePreviewsPagesAndText)
     EXPECT_EQ(rendered.pages(), preview.pages());
     EXPECT_EQ(twPdfText(rendered.bytes), twPdfText(preview.bytes));
     EXPECT_TRUE(rendered.text(0).contains(QStringLiteral("Printed")));
-    EXPECT_TRUE(rendered.text(0).contains(QStringLiteral("Design"))) << rendered.text(0).toStdString();
+    EXPECT_TRUE(rendered.text(0).contains(QStringLiteral("Design")))
+        << rendered.text(0).toStdString();
 }
 
 // Not a check: with TW_SEND_SHEET_PACKAGE naming a business package, shows the
@@ -270,7 +273,8 @@ TEST(SendInvoiceSheetLook, PictureOfTheSheet)
     TWInvoicePtr chosen;
     qsizetype lines = -1;
     for (const TWInvoicePtr &invoice : b.invoices()) {
-        const qsizetype count = b.tasksWithInvoice(*invoice).size() + b.expensesWithInvoice(*invoice).size();
+        const qsizetype count =
+            b.tasksWithInvoice(*invoice).size() + b.expensesWithInvoice(*invoice).size();
         if (count > lines) {
             lines = count;
             chosen = invoice;

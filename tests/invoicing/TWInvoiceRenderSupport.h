@@ -10,11 +10,11 @@
 #include "TWLayoutManager.h"
 #include "TWSendInvoiceData.h"
 
+#include <QBuffer>
 #include <QEventLoop>
 #include <QFile>
 #include <QTimer>
 #include <QtPdf/QPdfDocument>
-#include <QBuffer>
 
 struct TWRenderBook {
     TWInvoiceBook book;
@@ -26,9 +26,9 @@ struct TWRenderBook {
                       double taxRate = 0, const QString &notes = QString(),
                       std::uint32_t type = TWTaskTypeHour)
     {
-        auto task = TWTask::taskWithDate(date, false, name, type, 0.0, quantity, rate, taxRate,
-                                         notes, book.project->identifier(),
-                                         b().nextTaskIdentifier());
+        auto task =
+            TWTask::taskWithDate(date, false, name, type, 0.0, quantity, rate, taxRate, notes,
+                                 book.project->identifier(), b().nextTaskIdentifier());
         EXPECT_FALSE(b().addTask(task, false));
         task->setInvoiceQuantity(quantity);
         return task;
@@ -36,9 +36,9 @@ struct TWRenderBook {
     TWExpensePtr addExpense(const QDateTime &date, const QString &name, qint64 cost,
                             double taxRate = 0)
     {
-        auto expense = TWExpense::expenseWithDate(date, name, 1.0, cost, taxRate, {},
-                                                  book.project->identifier(),
-                                                  b().nextExpenseIdentifier());
+        auto expense =
+            TWExpense::expenseWithDate(date, name, 1.0, cost, taxRate, {},
+                                       book.project->identifier(), b().nextExpenseIdentifier());
         EXPECT_FALSE(b().addExpense(expense, false));
         expense->setInvoiceQuantity(1.0);
         return expense;
@@ -73,11 +73,10 @@ inline TWRenderBook twRenderBook()
     info->setInvoiceTaxName(QStringLiteral("Tax"));
     EXPECT_FALSE(render.b().updateBusinessInfo(info));
     render.book.client->setAddress(QStringLiteral("1 Main Street\nShelbyville"));
-    render.invoice = TWInvoice::invoiceWithDate(twLocal(2024, 6, 1), QStringLiteral("N-17"),
-                                                QStringLiteral("June work"), false, false,
-                                                twLocal(2024, 7, 1), 0, QString(),
-                                                render.book.project->identifier(),
-                                                render.b().nextInvoiceIdentifier());
+    render.invoice = TWInvoice::invoiceWithDate(
+        twLocal(2024, 6, 1), QStringLiteral("N-17"), QStringLiteral("June work"), false, false,
+        twLocal(2024, 7, 1), 0, QString(), render.book.project->identifier(),
+        render.b().nextInvoiceIdentifier());
     EXPECT_FALSE(render.b().addInvoice(render.invoice, false));
     return render;
 }
@@ -100,8 +99,7 @@ inline bool twRunOperation(TWInvoiceOperation &operation, QThreadPool *pool)
 
 // Renders a copy of `data` on the business's queue; the PDF's bytes.
 inline QByteArray twRender(TWBusiness &business, const TWSendInvoiceDataPtr &data,
-                           const QString &dumpName = QString(),
-                           TWErrorResult *error = nullptr)
+                           const QString &dumpName = QString(), TWErrorResult *error = nullptr)
 {
     TWInvoiceOperation operation(data->copy());
     EXPECT_TRUE(twRunOperation(operation, business.operationQueue()));
@@ -110,7 +108,8 @@ inline QByteArray twRender(TWBusiness &business, const TWSendInvoiceDataPtr &dat
     const QByteArray pdf = operation.pdfData();
     const QByteArray dump = qgetenv("TW_INVOICE_DUMP_DIR");
     if (!dump.isEmpty() && !dumpName.isEmpty() && !pdf.isEmpty()) {
-        QFile file(QString::fromLocal8Bit(dump) + QLatin1Char('/') + dumpName + QStringLiteral(".pdf"));
+        QFile file(QString::fromLocal8Bit(dump) + QLatin1Char('/') + dumpName +
+                   QStringLiteral(".pdf"));
         if (file.open(QIODevice::WriteOnly))
             file.write(pdf);
     }

@@ -26,18 +26,17 @@ struct TWSheetBook {
     TWTaskPtr addTask(const TWProjectPtr &owner, const QString &name, std::uint32_t type,
                       double quantity, qint64 rate, double taxRate = 0)
     {
-        auto task = TWTask::taskWithDate(twLocal(2024, 6, 3), false, name, type, 0.0, quantity,
-                                         rate, taxRate, QString(), owner->identifier(),
-                                         b().nextTaskIdentifier());
+        auto task =
+            TWTask::taskWithDate(twLocal(2024, 6, 3), false, name, type, 0.0, quantity, rate,
+                                 taxRate, QString(), owner->identifier(), b().nextTaskIdentifier());
         EXPECT_FALSE(b().addTask(task, false));
         return task;
     }
     TWExpensePtr addExpense(const TWProjectPtr &owner, const QString &name, qint64 cost,
                             double taxRate = 0)
     {
-        auto expense = TWExpense::expenseWithDate(twLocal(2024, 6, 4), name, 1.0, cost, taxRate,
-                                                  {}, owner->identifier(),
-                                                  b().nextExpenseIdentifier());
+        auto expense = TWExpense::expenseWithDate(twLocal(2024, 6, 4), name, 1.0, cost, taxRate, {},
+                                                  owner->identifier(), b().nextExpenseIdentifier());
         EXPECT_FALSE(b().addExpense(expense, false));
         return expense;
     }
@@ -73,20 +72,19 @@ protected:
         book.document = std::make_unique<TWBusinessController>();
         ASSERT_FALSE(book.document->createWithBusinessInfo(info));
         TWBusiness &b = book.b();
-        auto bank = TWAccount::accountWithIdentifier(b.nextAccountIdentifier(),
-                                                     QStringLiteral("Bank"), 0, 0,
-                                                     TWAccountTypeBank, QString(), QImage(),
-                                                     b.homeUnit(), QString());
+        auto bank = TWAccount::accountWithIdentifier(
+            b.nextAccountIdentifier(), QStringLiteral("Bank"), 0, 0, TWAccountTypeBank, QString(),
+            QImage(), b.homeUnit(), QString());
         ASSERT_FALSE(b.addAccount(bank, false));
-        book.client = TWClient::clientWithIdentifier(b.nextClientIdentifier(), QStringLiteral("Ada"),
-                                                     QStringLiteral("Acme"), 0, 0, QImage(), {},
-                                                     {}, {}, QUrl(), {}, {});
+        book.client = TWClient::clientWithIdentifier(b.nextClientIdentifier(),
+                                                     QStringLiteral("Ada"), QStringLiteral("Acme"),
+                                                     0, 0, QImage(), {}, {}, {}, QUrl(), {}, {});
         ASSERT_FALSE(b.addClient(book.client, false));
         const auto project = [&b, this](const QString &name, std::uint32_t type) {
-            auto made = TWProject::projectWithDate(twLocal(2024, 1, 1), false, name, type, {}, {},
-                                                   0, b.unitWithCode(QStringLiteral("USD")), 0.0,
-                                                   {}, book.client->identifier(),
-                                                   b.nextProjectIdentifier());
+            auto made =
+                TWProject::projectWithDate(twLocal(2024, 1, 1), false, name, type, {}, {}, 0,
+                                           b.unitWithCode(QStringLiteral("USD")), 0.0, {},
+                                           book.client->identifier(), b.nextProjectIdentifier());
             EXPECT_FALSE(b.addProject(made, false));
             return made;
         };
@@ -111,8 +109,7 @@ protected:
 };
 
 // Waits until `done` holds (at most `ms` milliseconds).
-template <typename Predicate>
-bool twWaitFor(Predicate done, int ms = 20000)
+template <typename Predicate> bool twWaitFor(Predicate done, int ms = 20000)
 {
     return QTest::qWaitFor(done, ms);
 }

@@ -59,8 +59,7 @@ inline QByteArray twLayoutXML(const QString &pageAttributes, const QString &page
 
 // Loads a package holding only "layout.xml" with the given text.
 inline TWErrorResult twLoadXML(const TWTestTempDir &dir, const QByteArray &xml,
-                               TWLayoutPtr *loaded = nullptr,
-                               const TWPackageMembers &more = {})
+                               TWLayoutPtr *loaded = nullptr, const TWPackageMembers &more = {})
 {
     TWPackageMembers members{{QStringLiteral("layout.xml"), xml}};
     members += more;

@@ -324,7 +324,8 @@ TEST_F(AttachmentsTest, DeletedFilesLeaveThePackageOnlyAfterTheEditorSaves)
     EXPECT_FALSE(QFileInfo::exists(pdfInPackage));
     EXPECT_EQ(packageFiles().size(), before.size() - 1);
     for (const TWAttachmentPtr &attachment : *copy->attachments())
-        EXPECT_TRUE(QFileInfo::exists(attachment->filePath())) << attachment->fileName().toStdString();
+        EXPECT_TRUE(QFileInfo::exists(attachment->filePath()))
+            << attachment->fileName().toStdString();
 }
 
 TEST_F(AttachmentsTest, ReorderingFollowsThePlacementRules)
@@ -373,8 +374,8 @@ TEST_F(AttachmentsTest, DropsMoveItemsAndBringFilesInOnlyWhileEditing)
     outside.setUrls({QUrl::fromLocalFile(pdf), QUrl::fromLocalFile(png)});
     EXPECT_EQ(strip->validateDrop(&outside, true), Qt::CopyAction);
     ASSERT_TRUE(strip->acceptDrop(&outside, 1, true));
-    EXPECT_EQ(names(*copy->attachments()),
-              QStringList({"memo.wav", "invoice.pdf", "receipt.png", "invoice.pdf", "receipt.png"}));
+    EXPECT_EQ(names(*copy->attachments()), QStringList({"memo.wav", "invoice.pdf", "receipt.png",
+                                                        "invoice.pdf", "receipt.png"}));
 
     // Another strip's items are not ours to move.
     TWAttachmentsController other;
@@ -389,8 +390,7 @@ TEST_F(AttachmentsTest, DropsMoveItemsAndBringFilesInOnlyWhileEditing)
     QMimeData single;
     single.setUrls({QUrl::fromLocalFile(wav)});
     // The application hands a drop only to the widget that took the drag's entry.
-    QDragEnterEvent accepted(QPoint(2, 2), Qt::CopyAction, &single, Qt::LeftButton,
-                             Qt::NoModifier);
+    QDragEnterEvent accepted(QPoint(2, 2), Qt::CopyAction, &single, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(viewport, &accepted);
     EXPECT_TRUE(accepted.isAccepted());
     QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &single, Qt::LeftButton, Qt::NoModifier);
@@ -546,7 +546,8 @@ TEST_F(AttachmentsTest, ScansAndVoiceMemosArriveThroughTheStrip)
     auto microphone = std::make_unique<TWFakeAudioCapture>();
     TWFakeAudioCapture *fake = microphone.get();
     fake->inputs = {{"mic-a", QStringLiteral("Built-in")}};
-    strip->setAudioRecordController(std::make_unique<TWAudioRecordController>(std::move(microphone)));
+    strip->setAudioRecordController(
+        std::make_unique<TWAudioRecordController>(std::move(microphone)));
     const auto record = [&](bool save) {
         strip->addAttachment(TWAttachmentsController::AddTagVoiceMemo);
         TWAudioRecordController *recorder = strip->audioRecordController();

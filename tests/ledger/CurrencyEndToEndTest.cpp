@@ -29,7 +29,8 @@ protected:
         setRate(QStringLiteral("EUR"), 0.8);
         setRate(QStringLiteral("JPY"), 150.0);
         ASSERT_EQ(business->unitWithCode(QStringLiteral("JPY"))->decimalPlaces(), 0);
-        euroBank = addAccount(QStringLiteral("Euro Bank"), TWAccountTypeBank, QStringLiteral("EUR"));
+        euroBank =
+            addAccount(QStringLiteral("Euro Bank"), TWAccountTypeBank, QStringLiteral("EUR"));
         yenBank = addAccount(QStringLiteral("Yen Bank"), TWAccountTypeBank, QStringLiteral("JPY"));
         // Names of their own: a new business already has a "Rent" and a "Sales".
         travel = addAccount(QStringLiteral("Travel Abroad"), TWAccountTypeExpense);
@@ -139,7 +140,8 @@ TEST_F(RegisterCurrencyEndToEnd, ForeignAccountsKeepTheirUnitsThroughEditsRatesA
     EXPECT_EQ(transfer->totalAccount2(), 20000);
 
     // 15,000 yen of income into the yen account.
-    const TWTransactionPtr income = enter(yenBank, consulting, QStringLiteral("JPY"), QStringLiteral("15000"));
+    const TWTransactionPtr income =
+        enter(yenBank, consulting, QStringLiteral("JPY"), QStringLiteral("15000"));
     ASSERT_TRUE(income);
     EXPECT_EQ(income->total(), 15000);
     EXPECT_EQ(income->totalAccount1(), 15000);

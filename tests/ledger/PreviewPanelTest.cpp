@@ -96,9 +96,13 @@ TEST_F(PreviewPanelTest, ShowsEachKindOfFileAndFallsBackToItsIcon)
     ASSERT_TRUE(writeFile(brokenPng, "not a png"));
 
     PreviewSource source;
-    source.items = {attachment(png, TWAttachmentTypePhoto), attachment(pdf), attachment(text),
-                    attachment(wav, TWAttachmentTypeAudio), attachment(other),
-                    attachment(dir.filePath("gone.pdf")), attachment(brokenPdf),
+    source.items = {attachment(png, TWAttachmentTypePhoto),
+                    attachment(pdf),
+                    attachment(text),
+                    attachment(wav, TWAttachmentTypeAudio),
+                    attachment(other),
+                    attachment(dir.filePath("gone.pdf")),
+                    attachment(brokenPdf),
                     attachment(brokenPng, TWAttachmentTypePhoto)};
     TWPreviewPanel *panel = TWPreviewPanel::sharedPreviewPanel();
     panel->setDataSource(&source);

@@ -19,7 +19,10 @@
 namespace
 {
 
-int sum(const QList<int> &widths) { return std::accumulate(widths.begin(), widths.end(), 0); }
+int sum(const QList<int> &widths)
+{
+    return std::accumulate(widths.begin(), widths.end(), 0);
+}
 
 struct Register {
     TWTransactionsController controller;
@@ -100,15 +103,16 @@ TEST(RegisterColumnFit, AmountsAndTheirTitlesAreNeverCutEvenInANarrowWindow)
         ASSERT_EQ(reg.controller.sortedTransactions().size(), 2);
         const QFontMetrics cells(reg.table()->font());
         const QFontMetrics titles(reg.table()->horizontalHeader()->font());
-        for (const qint32 field : {TWFieldIdentifierBalance, TWFieldIdentifierDebit,
-                                   TWFieldIdentifierCredit}) {
+        for (const qint32 field :
+             {TWFieldIdentifierBalance, TWFieldIdentifierDebit, TWFieldIdentifierCredit}) {
             ASSERT_GE(reg.column(field), 0) << field;
             int widest = 0;
             for (int row = 0; row < 2; ++row)
                 widest = std::max(widest, cells.horizontalAdvance(reg.text(row, field)));
-            const QString title = reg.controller.model()
-                                      ->headerData(reg.column(field), Qt::Horizontal, Qt::DisplayRole)
-                                      .toString();
+            const QString title =
+                reg.controller.model()
+                    ->headerData(reg.column(field), Qt::Horizontal, Qt::DisplayRole)
+                    .toString();
             EXPECT_GT(reg.width(field), widest) << width << " " << field;
             // The title is whole while the other columns can still make room.
             if (width >= 1000) {
@@ -156,7 +160,8 @@ TEST(RegisterColumnFit, AnAmountColumnShownLaterFitsTheAmountsAddedWhileItWasHid
     ASSERT_TRUE(balance);
     reg.controller.toggleFieldVisible(balance);
     ASSERT_LT(reg.column(TWFieldIdentifierBalance), 0);
-    books.add(QDate(2024, 1, 7), books.rent, books.checking, 9876543210, QStringLiteral("Landlord"));
+    books.add(QDate(2024, 1, 7), books.rent, books.checking, 9876543210,
+              QStringLiteral("Landlord"));
     reg.controller.updateTransactions();
     reg.controller.toggleFieldVisible(balance);
     ASSERT_GE(reg.column(TWFieldIdentifierBalance), 0);

@@ -200,8 +200,7 @@ TEST(RegisterController, ANewLastRowSelectedRightAfterAReloadIsScrolledIntoView)
     c.tableView()->scrollToBottom();
     QCoreApplication::processEvents();
 
-    const TWTransactionPtr added =
-        books.add(QDate(2024, 12, 31), books.checking, books.sales, 999);
+    const TWTransactionPtr added = books.add(QDate(2024, 12, 31), books.checking, books.sales, 999);
     c.updateTransactions();
     c.selectTransactions({added});
     const QModelIndex index = c.model()->index(c.selectedRows().value(0, -1), 0);

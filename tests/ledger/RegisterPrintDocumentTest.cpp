@@ -29,9 +29,8 @@ protected:
         // As the program registers it.
         TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &request) {
             auto table = std::make_shared<const TWExportPrint::Table>(
-                TWExportPrint::registerTable(request.business, request.transactions,
-                                             request.fields, request.attachmentFileNames,
-                                             request.title));
+                TWExportPrint::registerTable(request.business, request.transactions, request.fields,
+                                             request.attachmentFileNames, request.title));
             TWRegisterPrintJob job;
             job.pdf = [table](const QPageLayout &layout,
                               const TWRegisterPrintJob::Progress &progress) {

@@ -271,9 +271,8 @@ TEST_F(RepeatsViewItems, TheSelectionFollowsItsScheduleWhenTheOrderChanges)
     ASSERT_EQ(controller->selectedRepeat(), first);
     // Two more items put the first schedule below the second.
     for (int i = 0; i < 2; ++i) {
-        TWTransactionPtr item =
-            twMakeTransaction(*business, business->nextTransactionIdentifier(),
-                              twDay(2024, 3 + i, 10), kChecking, kSales, 100);
+        TWTransactionPtr item = twMakeTransaction(*business, business->nextTransactionIdentifier(),
+                                                  twDay(2024, 3 + i, 10), kChecking, kSales, 100);
         item->setRepeatIdentifier(first->identifier());
         ASSERT_OK(business->addTransaction(item, false, false, false, false));
     }

@@ -32,8 +32,8 @@ TEST_F(SplitResidue, RandomBalancedEuroLinesCanAlwaysBeSaved)
         transaction->setHasSplit(true);
         TWSplitList lines;
         for (int i = 0; i < 4; ++i)
-            lines.append(TWSplit::splitWithIdentifier(0, QString(), accounts[i]->identifier(), 0,
-                                                      0, 0, 0, 0, eur));
+            lines.append(TWSplit::splitWithIdentifier(0, QString(), accounts[i]->identifier(), 0, 0,
+                                                      0, 0, 0, eur));
         transaction->setSplits(lines);
         qint64 sum = 0;
         qint64 alone = 0;

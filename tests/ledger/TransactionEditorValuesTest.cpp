@@ -133,7 +133,8 @@ TEST(TransactionEditorUnits, RescalingIsExactAndRefusesWhatCannotBeHeld)
     // Past 2^53 a double would lose the last digit.
     EXPECT_EQ(TWAmountArithmetic::rescaledTotal(9007199254740993LL, 0, 0), 9007199254740993LL);
     EXPECT_EQ(TWAmountArithmetic::rescaledTotal(900719925474099LL, 0, 1), 9007199254740990LL);
-    EXPECT_FALSE(TWAmountArithmetic::rescaledTotal(std::numeric_limits<qint64>::max() / 10 + 1, 0, 1));
+    EXPECT_FALSE(
+        TWAmountArithmetic::rescaledTotal(std::numeric_limits<qint64>::max() / 10 + 1, 0, 1));
     EXPECT_FALSE(TWAmountArithmetic::rescaledTotal(1, 0, 19));
     EXPECT_EQ(TWAmountArithmetic::rescaledTotal(5, 30, 0), 0);
 }

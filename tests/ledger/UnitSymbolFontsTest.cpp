@@ -28,9 +28,9 @@ TEST(UnitSymbolFonts, EveryBuiltInSymbolHasAGlyphInTheFallbackChain)
         const QString symbol = unit->symbol();
         for (const char32_t character : symbol.toUcs4()) {
             ++symbols;
-            const bool drawn = std::any_of(chain.cbegin(), chain.cend(), [&](const QFontMetrics &m) {
-                return m.inFontUcs4(uint(character));
-            });
+            const bool drawn =
+                std::any_of(chain.cbegin(), chain.cend(),
+                            [&](const QFontMetrics &m) { return m.inFontUcs4(uint(character)); });
             if (!drawn)
                 missing.append(QStringLiteral("%1 (U+%2, %3)")
                                    .arg(QString::fromUcs4(&character, 1))

@@ -75,8 +75,9 @@ TEST(Strings, EveryKeyUsedInTheSourceHasAText)
 {
     const QRegularExpression use(QStringLiteral("TWLocalized\\(\"([^\"]+)\"\\)"));
     QStringList missing;
-    QDirIterator it(QStringLiteral(TW_SOURCE_DIR "/src"), {QStringLiteral("*.cpp"), QStringLiteral("*.h")},
-                    QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(QStringLiteral(TW_SOURCE_DIR "/src"),
+                    {QStringLiteral("*.cpp"), QStringLiteral("*.h")}, QDir::Files,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         QFile file(it.next());
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -97,8 +98,8 @@ TEST(Strings, NoKeyIsDefinedTwice)
 {
     QHash<QString, QString> seen;
     QStringList twice;
-    QDirIterator it(QStringLiteral(TW_SOURCE_DIR "/resources/strings"), {QStringLiteral("*.strings")},
-                    QDir::Files);
+    QDirIterator it(QStringLiteral(TW_SOURCE_DIR "/resources/strings"),
+                    {QStringLiteral("*.strings")}, QDir::Files);
     while (it.hasNext()) {
         QFile file(it.next());
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -14,7 +14,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 TWUnitPtr dollars()
 {
@@ -125,10 +126,10 @@ TEST(ItemOrder, NamesIgnoreCaseAndOnlyIdenticalNamesTie)
 TEST(AccountTypes, FamiliesAtTheirBoundaries)
 {
     const std::pair<int, TWAccountGroupType> expected[] = {
-        {0, TWAccountGroupTypeAsset},      {7, TWAccountGroupTypeAsset},
-        {8, TWAccountGroupTypeLiability},  {14, TWAccountGroupTypeLiability},
-        {15, TWAccountGroupTypeIncome},    {16, TWAccountGroupTypeExpense},
-        {17, TWAccountGroupTypeEquity},    {100, TWAccountGroupTypeEquity},
+        {0, TWAccountGroupTypeAsset},     {7, TWAccountGroupTypeAsset},
+        {8, TWAccountGroupTypeLiability}, {14, TWAccountGroupTypeLiability},
+        {15, TWAccountGroupTypeIncome},   {16, TWAccountGroupTypeExpense},
+        {17, TWAccountGroupTypeEquity},   {100, TWAccountGroupTypeEquity},
         {-1, TWAccountGroupTypeEquity},
     };
     for (const auto &[type, family] : expected)

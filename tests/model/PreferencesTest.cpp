@@ -131,5 +131,6 @@ TEST_F(PreferencesTest, NoServiceIsConfiguredAndTheWeeklyCheckStartsOff)
     EXPECT_EQ(p.siteURL(), QStringLiteral("https://updates.example.org/"));
     EXPECT_EQ(p.supportAddress(), QStringLiteral("help@example.org"));
     p.setContactAddress(QStringLiteral("hi@example.org"));
-    EXPECT_EQ(stored(QStringLiteral("contactAddress")).toString(), QStringLiteral("hi@example.org"));
+    EXPECT_EQ(stored(QStringLiteral("contactAddress")).toString(),
+              QStringLiteral("hi@example.org"));
 }

@@ -18,7 +18,8 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+namespace
+{
 
 namespace PL = TWPropertyList;
 

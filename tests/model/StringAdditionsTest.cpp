@@ -15,7 +15,8 @@ TEST(StringSearch, BeginningsOrWordsInAnyOrder)
     EXPECT_TRUE(searchString(QStringLiteral("Acme Ltd."), QStringLiteral("ACME LT"), true));
     EXPECT_FALSE(searchString(QStringLiteral("Acme Ltd."), QStringLiteral("AC LTD"), true));
     // Separators other than the space split words too.
-    EXPECT_TRUE(searchString(QStringLiteral("rent;march_2024"), QStringLiteral("march rent"), true));
+    EXPECT_TRUE(
+        searchString(QStringLiteral("rent;march_2024"), QStringLiteral("march rent"), true));
     // A trailing separator leaves an empty last word, which every text has.
     EXPECT_TRUE(searchString(QStringLiteral("Acme Ltd"), QStringLiteral("acme "), true));
 }

@@ -51,8 +51,8 @@ TWAccountPtr account(qint32 identifier, const char *name, const TWUnitPtr &unit)
 
 TWFieldPtr field(qint32 identifier, std::uint32_t type, bool autofillValue = true)
 {
-    return TWField::fieldWithName(QStringLiteral("F%1").arg(identifier), type, false,
-                                  autofillValue, identifier);
+    return TWField::fieldWithName(QStringLiteral("F%1").arg(identifier), type, false, autofillValue,
+                                  identifier);
 }
 
 struct Totals {
@@ -119,9 +119,8 @@ TEST(TransactionAmounts, AutofillFromARememberedTransaction)
     const TWAccountLookup lookup = [&accounts](qint32 id) { return accounts.value(id); };
 
     TWFieldList fields;
-    for (qint32 id : {TWFieldIdentifierPayee, TWFieldIdentifierDescription,
-                      TWFieldIdentifierTotal, TWFieldIdentifierAccount1,
-                      TWFieldIdentifierAccount2, TWFieldIdentifierNotes})
+    for (qint32 id : {TWFieldIdentifierPayee, TWFieldIdentifierDescription, TWFieldIdentifierTotal,
+                      TWFieldIdentifierAccount1, TWFieldIdentifierAccount2, TWFieldIdentifierNotes})
         fields.append(TWBuiltInFields::makeField(*TWBuiltInFields::definition(id)));
     for (const TWFieldPtr &f : fields)
         f->setAutofillValue(true);

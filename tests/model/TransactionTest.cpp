@@ -117,8 +117,8 @@ TEST(Transaction, PartsKeptApartCopyAndReadAsTheOthers)
     stored->setTotalStart(1200);
     stored->setTotalEnd(1350);
     stored->setAttachments(TWAttachmentList{TWAttachment::attachmentWithFileName(
-        QStringLiteral("a.pdf"), QStringLiteral("/tmp/a.pdf"), QStringLiteral("application/pdf"),
-        0, 0, 0.0, QString(), 0, 0, 10, 7)});
+        QStringLiteral("a.pdf"), QStringLiteral("/tmp/a.pdf"), QStringLiteral("application/pdf"), 0,
+        0, 0.0, QString(), 0, 0, 10, 7)});
     const TWTransactionPtr copy = stored->copy();
     EXPECT_EQ(copy->notes(), QStringLiteral("kept"));
     EXPECT_EQ(copy->totalStart(), 1200);
@@ -144,7 +144,8 @@ TEST(Transaction, PartsKeptApartCopyAndReadAsTheOthers)
     EXPECT_EQ(stored->attachments()->first()->fileName(), QStringLiteral("a.pdf"));
 
     // A repeat takes the notes, readings and new copies of the lines.
-    const TWTransactionPtr next = stored->repeatTransactionWithDate(twLocal(2024, 4, 1), 151, false);
+    const TWTransactionPtr next =
+        stored->repeatTransactionWithDate(twLocal(2024, 4, 1), 151, false);
     EXPECT_EQ(next->notes(), QStringLiteral("kept"));
     EXPECT_EQ(next->totalStart(), 1200);
     ASSERT_EQ(next->splits().size(), 3);
@@ -177,9 +178,9 @@ TEST(Transaction, FieldValuesAreFoundByTheirCurrentField)
 TEST(DatesOfTransactions, StoredMomentsReadAsTheLocalTimesOfAConversionAtOnce)
 {
     const double moments[] = {
-        1710053999.0, 1710054000.0, 1710055800.5, // 2024-03-10, around 2:00 in New York
-        1730611800.0, 1730613599.0, 1730613600.0, 1730615400.25, // 2024-11-03, 1:30 twice
-        1700000000.123, -315619200.0, 1.0, 253402290000.0};
+        1710053999.0,   1710054000.0, 1710055800.5, // 2024-03-10, around 2:00 in New York
+        1730611800.0,   1730613599.0, 1730613600.0, 1730615400.25, // 2024-11-03, 1:30 twice
+        1700000000.123, -315619200.0, 1.0,          253402290000.0};
     for (const double seconds : moments) {
         SCOPED_TRACE(seconds);
         const QDateTime atOnce =

@@ -13,7 +13,8 @@
 #include <thread>
 #include <vector>
 
-namespace {
+namespace
+{
 
 TWXMLElementPtr parse(const QByteArray &xml, TWErrorResult *error = nullptr)
 {

@@ -161,8 +161,8 @@ TEST_F(BudgetItemEditorTest, CycleControlsSwitchTogether)
 TEST_F(BudgetItemEditorTest, ACycleOfZeroOrBelowIsRefused)
 {
     openStored(TWItemTypeAccount, kRent);
-    for (const QString &text : {QStringLiteral("0"), QStringLiteral("-3"), QStringLiteral(""),
-                                QStringLiteral("1000")}) {
+    for (const QString &text :
+         {QStringLiteral("0"), QStringLiteral("-3"), QStringLiteral(""), QStringLiteral("1000")}) {
         sheet->cycleTextField()->setText(text);
         EXPECT_EQ(press(sheet->saveButton()), 0) << text.toStdString();
         EXPECT_EQ(alerts.last(), TWLocalized("budgetCycleInvalidMessage"));

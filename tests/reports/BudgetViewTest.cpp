@@ -78,8 +78,8 @@ protected:
 
 TEST_F(BudgetViewTest, RowsShowTheTreeWithEachCurrentCycle)
 {
-    ASSERT_EQ(names(), QStringList({"Checking", "Costs", "Rent", "Travel", "Meals", "Taxi",
-                                    "Sales"}));
+    ASSERT_EQ(names(),
+              QStringList({"Checking", "Costs", "Rent", "Travel", "Meals", "Taxi", "Sales"}));
     QList<int> indents;
     for (const TWBudgetRow &r : model().rows())
         indents.append(r.indentLevel);
@@ -92,7 +92,8 @@ TEST_F(BudgetViewTest, RowsShowTheTreeWithEachCurrentCycle)
     EXPECT_EQ(cell("Checking", TWBudgetModel::Cycle), TWLocalized("none"));
     for (int column : {TWBudgetModel::Date, TWBudgetModel::Total, TWBudgetModel::Remaining})
         EXPECT_EQ(cell("Taxi", column), QString()) << column;
-    EXPECT_FALSE(model().index(row("Taxi"), TWBudgetModel::Progress)
+    EXPECT_FALSE(model()
+                     .index(row("Taxi"), TWBudgetModel::Progress)
                      .data(TWBudgetModel::ProgressRole)
                      .isValid());
 
@@ -343,8 +344,8 @@ TEST_F(BudgetViewTest, ARenamedOrDeletedAccountIsReflectedAfterItsNotification)
     TWAccountPtr taxi = business->accountWithIdentifier(kTaxi)->copy();
     taxi->setName(QStringLiteral("Cabs"));
     ASSERT_OK(business->updateAccount(taxi, true));
-    EXPECT_EQ(names(), QStringList({"Checking", "Costs", "Rent", "Travel", "Cabs", "Meals",
-                                    "Sales"}));
+    EXPECT_EQ(names(),
+              QStringList({"Checking", "Costs", "Rent", "Travel", "Cabs", "Meals", "Sales"}));
 
     ASSERT_OK(business->deleteAccount(business->accountWithIdentifier(kRent), true));
     EXPECT_EQ(row("Rent"), -1);

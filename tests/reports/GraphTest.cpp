@@ -59,9 +59,9 @@ TEST(GraphTest, ImagesHaveTheSizeTimesTheScaleAndThatPixelRatio)
 
 TEST(GraphTest, BarSeriesAreBlueRedGreenWithALegendAtTheBottomFromTwoSets)
 {
-    const auto two = TWChartsGraphRenderer::chart(graph(
-        TWGraphTypeBar, {dataSet(QStringLiteral("Income"), {5, 6}),
-                         dataSet(QStringLiteral("Expenses"), {3, 4})}));
+    const auto two = TWChartsGraphRenderer::chart(
+        graph(TWGraphTypeBar, {dataSet(QStringLiteral("Income"), {5, 6}),
+                               dataSet(QStringLiteral("Expenses"), {3, 4})}));
     ASSERT_TRUE(two);
     auto *series = qobject_cast<QBarSeries *>(two->series().value(0));
     ASSERT_TRUE(series);
@@ -110,14 +110,15 @@ TEST(GraphTest, TheVerticalAxisCarriesTheTicksAndRoomAboveTheHighestBar)
     EXPECT_DOUBLE_EQ(zeroAxis->min(), 0);
     EXPECT_DOUBLE_EQ(zeroAxis->max(), 1);
     // All negative: the top is 0.
-    EXPECT_EQ(TWChartsGraphRenderer::barRange(graph(TWGraphTypeBar, {dataSet(QString(), {-5, -9})})),
-              std::make_pair(-9.0, 0.0));
+    EXPECT_EQ(
+        TWChartsGraphRenderer::barRange(graph(TWGraphTypeBar, {dataSet(QString(), {-5, -9})})),
+        std::make_pair(-9.0, 0.0));
 }
 
 TEST(GraphTest, PieSlicesAboveTwoPercentShowTheirAmountAndTheLegendNamesThem)
 {
-    const auto chart = TWChartsGraphRenderer::chart(
-        graph(TWGraphTypePie, {dataSet(QString(), {2, 2.1, 95.9})}));
+    const auto chart =
+        TWChartsGraphRenderer::chart(graph(TWGraphTypePie, {dataSet(QString(), {2, 2.1, 95.9})}));
     QPieSeries *pie = pieOf(*chart);
     ASSERT_TRUE(pie);
     EXPECT_DOUBLE_EQ(pie->pieSize(), 0.85);
@@ -131,8 +132,8 @@ TEST(GraphTest, PieSlicesAboveTwoPercentShowTheirAmountAndTheLegendNamesThem)
     EXPECT_EQ(markers.at(2)->label(), QStringLiteral("L2"));
 
     // Texts only when the pie is the graph's one data set.
-    const auto two = TWChartsGraphRenderer::chart(graph(
-        TWGraphTypePie, {dataSet(QString(), {50, 50}), dataSet(QString(), {1})}));
+    const auto two = TWChartsGraphRenderer::chart(
+        graph(TWGraphTypePie, {dataSet(QString(), {50, 50}), dataSet(QString(), {1})}));
     EXPECT_FALSE(pieOf(*two)->slices().at(0)->isLabelVisible());
 }
 
@@ -147,8 +148,7 @@ TEST(GraphTest, AnAllZeroPieHasEqualSlicesWithoutTexts)
         EXPECT_DOUBLE_EQ(slice->percentage(), 0.25);
         EXPECT_FALSE(slice->isLabelVisible());
     }
-    EXPECT_EQ(TWChartsGraphRenderer::pieShares(dataSet(QString(), {0, 0})),
-              (QList<double>{0, 0}));
+    EXPECT_EQ(TWChartsGraphRenderer::pieShares(dataSet(QString(), {0, 0})), (QList<double>{0, 0}));
 }
 
 TEST(GraphTest, ABarIsDrawnBlueAtItsCentre)

@@ -13,7 +13,10 @@
 
 namespace
 {
-QStringList lines(const TWCellList &cells) { return twTableLines(cells); }
+QStringList lines(const TWCellList &cells)
+{
+    return twTableLines(cells);
+}
 
 TWCellList build(TWBusiness &business, const TWReportPtr &report)
 {
@@ -30,15 +33,15 @@ TEST(LedgerReportsTest, BalanceSheetFoldsTheTransferAccountIntoRetainedEarnings)
     const TWCellList cells =
         build(*business, twMakeReport(TWReportTypeBalanceSheet, TWReportDateTypeCustomDate,
                                       twDay(2024, 12, 31), {}, true, twDay(2023, 12, 31)));
-    EXPECT_EQ(lines(cells),
-              (QStringList{"Assets||", "Checking|$14,200.00|$13,800.00",
-                           "Equipment|$2,000.00|$0.00", "Receivable|$2,000.00|$0.00",
-                           "Total Assets|$18,200.00|$13,800.00", "Liabilities||",
-                           "Card|$200.00|$0.00", "Loan|$2,000.00|$0.00",
-                           "Total Liabilities|$2,200.00|$0.00", "Equities||",
-                           "Owner|$9,500.00|$10,000.00", "Retained|$3,800.00|$0.00",
-                           "Net Income|$2,700.00|$3,800.00", "Total Equities|$16,000.00|$13,800.00",
-                           "Total Liabilities and Equities|$18,200.00|$13,800.00"}));
+    EXPECT_EQ(
+        lines(cells),
+        (QStringList{"Assets||", "Checking|$14,200.00|$13,800.00", "Equipment|$2,000.00|$0.00",
+                     "Receivable|$2,000.00|$0.00", "Total Assets|$18,200.00|$13,800.00",
+                     "Liabilities||", "Card|$200.00|$0.00", "Loan|$2,000.00|$0.00",
+                     "Total Liabilities|$2,200.00|$0.00", "Equities||",
+                     "Owner|$9,500.00|$10,000.00", "Retained|$3,800.00|$0.00",
+                     "Net Income|$2,700.00|$3,800.00", "Total Equities|$16,000.00|$13,800.00",
+                     "Total Liabilities and Equities|$18,200.00|$13,800.00"}));
     const TWCell *total = twCellAt(cells, "Total Assets", 1);
     ASSERT_TRUE(total);
     EXPECT_EQ(total->style(), 72u);
@@ -51,9 +54,9 @@ TEST(LedgerReportsTest, BalanceSheetFoldsTheTransferAccountIntoRetainedEarnings)
     // account, is named and valued the same.
     auto plain = twMakeReportBooks(false);
     ASSERT_TRUE(plain);
-    const QStringList single = lines(build(
-        *plain, twMakeReport(TWReportTypeBalanceSheet, TWReportDateTypeCustomDate,
-                             twDay(2024, 12, 31), {})));
+    const QStringList single =
+        lines(build(*plain, twMakeReport(TWReportTypeBalanceSheet, TWReportDateTypeCustomDate,
+                                         twDay(2024, 12, 31), {})));
     EXPECT_TRUE(single.contains("Retained|$3,800.00"));
     EXPECT_TRUE(single.contains("Total Liabilities and Equities|$18,200.00"));
     EXPECT_FALSE(single.contains("Owner|$9,500.00|$10,000.00"));
@@ -67,9 +70,9 @@ qint64 amountAt(TWBusiness &business, const TWCellList &cells, const QString &la
     const TWCell *cell = twCellAt(cells, label, column);
     EXPECT_TRUE(cell) << label.toStdString();
     bool ok = false;
-    const qint64 value =
-        cell ? TWFormatter::formatter().valueFromString(cell->value(), business.homeUnit().get(), &ok)
-             : 0;
+    const qint64 value = cell ? TWFormatter::formatter().valueFromString(
+                                    cell->value(), business.homeUnit().get(), &ok)
+                              : 0;
     EXPECT_TRUE(!cell || ok) << cell->value().toStdString();
     return value;
 }
@@ -90,8 +93,8 @@ TEST(LedgerReportsTest, GraphsAgreeWithTheirTables)
     ASSERT_TRUE(business);
     // Money booked straight into the account named like the retained
     // earnings: its row and its pie slice both carry it.
-    ASSERT_TRUE(twWriteAndLoad(
-        *business, {twMakeTransaction(*business, 30, twDay(2024, 7, 1), kChecking, kRetained, 10000)}));
+    ASSERT_TRUE(twWriteAndLoad(*business, {twMakeTransaction(*business, 30, twDay(2024, 7, 1),
+                                                             kChecking, kRetained, 10000)}));
 
     // The last bar is measured at the report date, not at its period's end.
     TWReportPtr sheet = twMakeReport(TWReportTypeBalanceSheet, TWReportDateTypeCustomDate,
@@ -120,9 +123,9 @@ TEST(LedgerReportsTest, GraphsAgreeWithTheirTables)
     EXPECT_TRUE(found);
 
     // Each cash-flow bar is its own month's flow: together the year's change.
-    cells = build(*business, twMakeReport(TWReportTypeCashFlow, TWReportDateTypeCustomRange,
-                                          twDay(2024, 1, 1), twDay(2024, 12, 31), false, {}, {},
-                                          true));
+    cells =
+        build(*business, twMakeReport(TWReportTypeCashFlow, TWReportDateTypeCustomRange,
+                                      twDay(2024, 1, 1), twDay(2024, 12, 31), false, {}, {}, true));
     graphs = twGraphs(cells);
     ASSERT_EQ(graphs.size(), 1);
     EXPECT_EQ(graphs.at(0)->dataSets().at(0).values().size(), 12);
@@ -151,12 +154,12 @@ TEST(LedgerReportsTest, StatementsAgreeOnAGeneratedBusiness)
         const QDateTime yearStart(QDate(date.date().year(), 1, 1), QTime(0, 0));
         const auto report = [&](TWReportType type, bool graphs = true) {
             const bool asOf = type == TWReportTypeBalanceSheet || type == TWReportTypeTrialBalance;
-            return build(b, twMakeReport(type,
-                                         asOf ? TWReportDateTypeCustomDate
-                                              : TWReportDateTypeCustomRange,
-                                         asOf ? date : yearStart, asOf ? QDateTime() : date, true,
-                                         asOf ? date.addYears(-1) : yearStart.addYears(-1),
-                                         asOf ? QDateTime() : date.addYears(-1), graphs));
+            return build(
+                b,
+                twMakeReport(type, asOf ? TWReportDateTypeCustomDate : TWReportDateTypeCustomRange,
+                             asOf ? date : yearStart, asOf ? QDateTime() : date, true,
+                             asOf ? date.addYears(-1) : yearStart.addYears(-1),
+                             asOf ? QDateTime() : date.addYears(-1), graphs));
         };
         const TWCellList sheet = report(TWReportTypeBalanceSheet);
         for (const quint32 column : {1u, 2u})
@@ -168,8 +171,7 @@ TEST(LedgerReportsTest, StatementsAgreeOnAGeneratedBusiness)
             EXPECT_EQ(amountAt(b, cash, "Start Cash Balance", column) +
                           amountAt(b, cash, "Total Cash Flow", column),
                       amountAt(b, cash, "End Cash Balance", column));
-        EXPECT_EQ(qint64(barSum(twGraphs(cash).at(0))),
-                  amountAt(b, cash, "Total Cash Flow"));
+        EXPECT_EQ(qint64(barSum(twGraphs(cash).at(0))), amountAt(b, cash, "Total Cash Flow"));
 
         const TWCellList equity = report(TWReportTypeEquity);
         const TWCellList income = report(TWReportTypeIncome);

@@ -61,13 +61,16 @@ public:
                 const TWDataSetValueList &values = graph.dataSets().at(s).values();
                 const double slot = plot.width() / std::max<qsizetype>(1, values.size());
                 for (qsizetype i = 0; i < values.size(); ++i) {
-                    const double y = plot.bottom() - (values.at(i).value() - low) / range * plot.height();
-                    painter.fillRect(QRectF(plot.left() + slot * i + slot * 0.05 + slot * 0.9 / k * s,
-                                            std::min(y, zero), slot * 0.9 / k, std::abs(zero - y)),
-                                     colours.at(s % colours.size()));
+                    const double y =
+                        plot.bottom() - (values.at(i).value() - low) / range * plot.height();
+                    painter.fillRect(
+                        QRectF(plot.left() + slot * i + slot * 0.05 + slot * 0.9 / k * s,
+                               std::min(y, zero), slot * 0.9 / k, std::abs(zero - y)),
+                        colours.at(s % colours.size()));
                     if (s == 0)
-                        painter.drawText(QRectF(plot.left() + slot * i, plot.bottom() + 4, slot, 16),
-                                         Qt::AlignCenter, values.at(i).label());
+                        painter.drawText(
+                            QRectF(plot.left() + slot * i, plot.bottom() + 4, slot, 16),
+                            Qt::AlignCenter, values.at(i).label());
                 }
             }
             painter.drawLine(QPointF(plot.left(), zero), QPointF(plot.right(), zero));
@@ -130,8 +133,7 @@ TEST(ReportEngineTest, GraphCellsReachTheWritersAsImages)
     ASSERT_TRUE(business);
     SketchRenderer renderer;
     TWReportPtr report = twMakeReport(TWReportTypeBalanceSheet, TWReportDateTypeCustomDate,
-                                      twDay(2024, 12, 31), {}, true, twDay(2023, 12, 31), {},
-                                      true);
+                                      twDay(2024, 12, 31), {}, true, twDay(2023, 12, 31), {}, true);
     TWExportReport builder(report, 1.0, *business, &renderer);
     const TWCellList cells = builder.cells();
     const QList<TWGraphPtr> graphs = twGraphs(cells);
@@ -145,12 +147,11 @@ TEST(ReportEngineTest, GraphCellsReachTheWritersAsImages)
     // A plain image still works; other values give none.
     QImage plain(4, 4, QImage::Format_RGB32);
     plain.fill(Qt::red);
-    EXPECT_EQ(TWSerializer::cellGraphImage(TWCell({}, plain, {}, 0, 1, 3, 0, 0, false, false,
-                                                  false, 1)),
-              plain);
-    EXPECT_TRUE(TWSerializer::cellGraphImage(
-                    TWCell({}, QVariant::fromValue(TWGraphPtr()), {}, 0, 1, 3, 0, 0, false,
-                           false, false, 1))
+    EXPECT_EQ(
+        TWSerializer::cellGraphImage(TWCell({}, plain, {}, 0, 1, 3, 0, 0, false, false, false, 1)),
+        plain);
+    EXPECT_TRUE(TWSerializer::cellGraphImage(TWCell({}, QVariant::fromValue(TWGraphPtr()), {}, 0, 1,
+                                                    3, 0, 0, false, false, false, 1))
                     .isNull());
 
     const QByteArray pdf = TWSerializerPDF::serializerWithCells(cells)->data();

@@ -60,8 +60,8 @@ TEST(ReportPeriodsTest, PiesSizeByMagnitudeInReportOrder)
 {
     auto business = twMakeLedger();
     ASSERT_TRUE(business);
-    TWExportReport builder(twMakeReport(TWReportTypeIncome, TWReportDateTypeAllDates, {}, {}),
-                           1.0, *business);
+    TWExportReport builder(twMakeReport(TWReportTypeIncome, TWReportDateTypeAllDates, {}, {}), 1.0,
+                           *business);
     const TWAccountList accounts = business->accounts(); // Checking, Sales, Rent, Card
     // A negative total is a slice of its size with its signed text; a zero
     // total is none.
@@ -69,8 +69,10 @@ TEST(ReportPeriodsTest, PiesSizeByMagnitudeInReportOrder)
         {{kChecking, 500}, {kSales, -200}, {kRent, 0}, {kCard, 100}}, accounts);
     QStringList slices;
     for (const TWDataSetValue &value : pie.values())
-        slices << QStringLiteral("%1:%2:%3").arg(value.label()).arg(value.value()).arg(
-            value.formattedValue());
+        slices << QStringLiteral("%1:%2:%3")
+                      .arg(value.label())
+                      .arg(value.value())
+                      .arg(value.formattedValue());
     EXPECT_EQ(slices, (QStringList{"Card:100:$1", "Sales:200:($2)", "Checking:500:$5"}));
     EXPECT_TRUE(pie.name().isNull());
 

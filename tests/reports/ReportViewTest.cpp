@@ -138,7 +138,8 @@ TEST_F(ReportViewTest, PrintsReadablePagesOnThePrintersPaper)
     ASSERT_EQ(paged.status(), QPdfDocument::Status::Ready);
     EXPECT_NEAR(paged.pagePointSize(0).width(), 595, 2);
     const QString text = allText(paged);
-    EXPECT_TRUE(text.contains(QStringLiteral("Total Liabilities and Equities"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Total Liabilities and Equities")))
+        << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("$18,200.00")));
     EXPECT_EQ(paged.pageCount(), printed.pageCount());
 }
@@ -153,7 +154,8 @@ TEST_F(ReportViewTest, SavesEachFormatAndHtmlWithGraphsAsAFolder)
     const QString csvPath = dir.filePath(QStringLiteral("sheet.csv"));
     ASSERT_TRUE(controller->saveReport(csvPath, TWReportController::FormatCSV));
     const QString csv = QString::fromUtf8(bytes(csvPath));
-    EXPECT_TRUE(csv.contains(QStringLiteral("\"Total Assets\",\"$18,200.00\""))) << csv.toStdString();
+    EXPECT_TRUE(csv.contains(QStringLiteral("\"Total Assets\",\"$18,200.00\"")))
+        << csv.toStdString();
 
     const QString folder = dir.filePath(QStringLiteral("sheet"));
     ASSERT_TRUE(controller->saveReport(folder, TWReportController::FormatHTML));
@@ -310,11 +312,12 @@ TEST_F(ReportViewTest, EveryReportTypeIsWellFormedHtml)
             reader.readNext();
         EXPECT_FALSE(reader.hasError())
             << type << ": " << reader.errorString().toStdString() << " at "
-            << reader.characterOffset() << "\n" << html.mid(std::max<qint64>(0, reader.characterOffset() - 300), 320).toStdString();
+            << reader.characterOffset() << "\n"
+            << html.mid(std::max<qint64>(0, reader.characterOffset() - 300), 320).toStdString();
     }
     // The double-underlined totals close what they open.
-    TWCellList total{TWCell(QStringLiteral("$1.00"), QVariant(), QUrl(), 72, 0, 0, 0, 0, true,
-                            false, false, 1)};
+    TWCellList total{
+        TWCell(QStringLiteral("$1.00"), QVariant(), QUrl(), 72, 0, 0, 0, 0, true, false, false, 1)};
     const QString text = TWSerializerHTML::serializerWithCells(total)->text();
     EXPECT_TRUE(text.contains(QStringLiteral("</b></span></u>"))) << text.toStdString();
 }

@@ -57,12 +57,12 @@ protected:
         account(kTaxi, "Taxi", kTravel, TWAccountTypeExpense);
         account(kSales, "Sales", 0, TWAccountTypeIncome);
 
-        line(1, TWItemTypeAccountGroup, kCosts, 200000, twDay(2026, 1, 1), 0,
-             TWBudgetCycleUnitNone, false);
+        line(1, TWItemTypeAccountGroup, kCosts, 200000, twDay(2026, 1, 1), 0, TWBudgetCycleUnitNone,
+             false);
         line(2, TWItemTypeAccount, kRent, 100000, twDay(2026, 1, 1), 1, TWBudgetCycleUnitMonth,
              false);
-        line(3, TWItemTypeAccountGroup, kTravel, 8000, twDay(2026, 3, 1), 1,
-             TWBudgetCycleUnitMonth, false);
+        line(3, TWItemTypeAccountGroup, kTravel, 8000, twDay(2026, 3, 1), 1, TWBudgetCycleUnitMonth,
+             false);
         line(4, TWItemTypeAccount, kMeals, 10000, twDay(2026, 3, 2), 1, TWBudgetCycleUnitWeek,
              true);
 

@@ -33,13 +33,14 @@ inline std::unique_ptr<TWBusiness> twMakeReportBooks(bool nominalAccount = true)
     business->businessInfo()->setRetainedEarningsName(QStringLiteral("Retained"));
 
     const auto nominal = [&](qint32 identifier, qint32 account1, qint32 account2, qint64 total) {
-        TWTransactionPtr t =
-            twMakeTransaction(*business, identifier, twDay(2023, 12, 31), account1, account2, total);
+        TWTransactionPtr t = twMakeTransaction(*business, identifier, twDay(2023, 12, 31), account1,
+                                               account2, total);
         t->setType(TWTransactionTypeNominal);
         return t;
     };
     // Rent paid in euros: 1,100.00 EUR cost 1,200.00 USD.
-    TWTransactionPtr rent = twMakeTransaction(*business, 3, twDay(2023, 6, 1), kRent, kChecking, 110000);
+    TWTransactionPtr rent =
+        twMakeTransaction(*business, 3, twDay(2023, 6, 1), kRent, kChecking, 110000);
     rent->setUnit(business->unitWithCode(QStringLiteral("EUR")));
     rent->setTotalAccount2(120000);
     rent->setTotalBusiness(120000);
@@ -60,4 +61,3 @@ inline std::unique_ptr<TWBusiness> twMakeReportBooks(bool nominalAccount = true)
         return nullptr;
     return business;
 }
-

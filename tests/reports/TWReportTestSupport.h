@@ -8,8 +8,8 @@
 
 #include <QMap>
 
-inline TWReportPtr twMakeReport(TWReportType type, TWReportDateType dateType,
-                                const QDateTime &from, const QDateTime &to, bool compare = false,
+inline TWReportPtr twMakeReport(TWReportType type, TWReportDateType dateType, const QDateTime &from,
+                                const QDateTime &to, bool compare = false,
                                 const QDateTime &compareFrom = {}, const QDateTime &compareTo = {},
                                 bool graphs = false)
 {

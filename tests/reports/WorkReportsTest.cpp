@@ -66,14 +66,15 @@ TEST(WorkReportsTest, GraphsOfClientsAddUpAndCountTwentyClients)
     ASSERT_TRUE(work.book.business);
     TWBusiness &b = work.book.b();
     for (int i = 1; i <= 20; ++i) {
-        const TWProjectPtr project =
-            addProject(b, addClient(b, QStringLiteral("Z%1").arg(i, 2, 10, QLatin1Char('0')))->identifier(), "P");
+        const TWProjectPtr project = addProject(
+            b, addClient(b, QStringLiteral("Z%1").arg(i, 2, 10, QLatin1Char('0')))->identifier(),
+            "P");
         work.book.addEntry(work.book.addInvoice("I", {}, project), twLocal(2024, 6, 15),
                            kReceivable, kSales, 1000 + i);
     }
-    TWReportPtr report = twMakeReport(TWReportTypeClients, TWReportDateTypeCustomRange,
-                                      twLocal(2024, 4, 1), twLocal(2024, 6, 30), false, {}, {},
-                                      true);
+    TWReportPtr report =
+        twMakeReport(TWReportTypeClients, TWReportDateTypeCustomRange, twLocal(2024, 4, 1),
+                     twLocal(2024, 6, 30), false, {}, {}, true);
     TWExportReport builder(report, 1.0, b);
     const TWCellList cells = builder.cells();
     const QList<TWGraphPtr> graphs = twGraphs(cells);

@@ -19,8 +19,7 @@ TEST(Cascades, DeletingAMerchantRemovesItsBillsAndStopsTheirSchedule)
     TWBillPtr bill = book.addBill(QStringLiteral("Hosting"));
     bill->setRepeatIdentifier(monthly->identifier());
     ASSERT_FALSE(b.updateBill(bill, false));
-    const TWTransactionPtr payment =
-        book.addEntry(bill, twLocal(2024, 6, 2), kPayable, kBank, 500);
+    const TWTransactionPtr payment = book.addEntry(bill, twLocal(2024, 6, 2), kPayable, kBank, 500);
 
     ASSERT_FALSE(b.deleteMerchant(book.merchant, true));
     EXPECT_TRUE(b.bills().isEmpty());
@@ -42,6 +41,6 @@ TEST(Cascades, DeletingTheClosingAccountClearsItFromTheBusiness)
     ASSERT_FALSE(b.updateBusinessInfo(info));
     ASSERT_FALSE(b.deleteAccount(b.accountWithIdentifier(kAdvertising), false));
     EXPECT_EQ(b.businessInfo()->nominalTransferAccountIdentifier(), 0);
-    EXPECT_EQ(twCount(b, QStringLiteral("SELECT nominalTransferAccountIdentifier FROM businesses;")),
-              0);
+    EXPECT_EQ(
+        twCount(b, QStringLiteral("SELECT nominalTransferAccountIdentifier FROM businesses;")), 0);
 }

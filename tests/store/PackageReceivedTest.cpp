@@ -27,9 +27,9 @@ namespace
 void execOnFile(const QUrl &url, const QString &sql)
 {
     sqlite3 *file = nullptr;
-    ASSERT_EQ(sqlite3_open(QFile::encodeName(twPackageFile(url, QStringLiteral("Data.sql"))),
-                           &file),
-              SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_open(QFile::encodeName(twPackageFile(url, QStringLiteral("Data.sql"))), &file),
+        SQLITE_OK);
     twExec(file, sql);
     sqlite3_close(file);
 }
@@ -67,7 +67,8 @@ QStringList schema(sqlite3 *database)
                        "ORDER BY name;",
                        -1, &rows, nullptr);
     while (rows && sqlite3_step(rows) == SQLITE_ROW)
-        objects.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(rows, 0))));
+        objects.append(
+            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(rows, 0))));
     sqlite3_finalize(rows);
     return objects;
 }
@@ -144,8 +145,8 @@ TEST(PackageReceived, TheFilesOwnConstraintsAndIndexesNeverReachTheWorkingCopy)
         EXPECT_EQ(schema(business->database()), ours);
         // A payee that exists, notes no JSON reader takes, a payee no check allows.
         ASSERT_FALSE(business->addTransaction(
-            plainTransaction(*business, QStringLiteral("P3"), QStringLiteral("not { json")),
-            false, false, false, false));
+            plainTransaction(*business, QStringLiteral("P3"), QStringLiteral("not { json")), false,
+            false, false, false));
         ASSERT_FALSE(business->addTransaction(plainTransaction(*business, QStringLiteral("Q")),
                                               false, false, false, false));
         ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSave));
@@ -325,10 +326,10 @@ TEST(PackageReceived, StrayFilesAndNamesInTheWayOfASave)
     const QUrl url = packageWithTransactions(dir, QStringLiteral("Doc"), 1);
 
     // A file numbered past every identifier leaves the identifiers alone.
-    ASSERT_TRUE(twWriteBytes(twPackageFile(url, QStringLiteral("Attachments/2147483647.pdf")),
-                             "stray"));
-    EXPECT_EQ(TWPackageFiles::highestNumberedEntry(twPackageFile(url, QStringLiteral("Attachments"))),
-              0);
+    ASSERT_TRUE(
+        twWriteBytes(twPackageFile(url, QStringLiteral("Attachments/2147483647.pdf")), "stray"));
+    EXPECT_EQ(
+        TWPackageFiles::highestNumberedEntry(twPackageFile(url, QStringLiteral("Attachments"))), 0);
     auto business = twOpenPackage(url);
     ASSERT_TRUE(business);
     EXPECT_GT(business->nextAttachmentIdentifier(), 0);
@@ -348,8 +349,7 @@ TEST(PackageReceived, StrayFilesAndNamesInTheWayOfASave)
     // A database with a second name is not saved into in place.
     const QString data = twPackageFile(url, QStringLiteral("Data.sql"));
     const QString other = dir.filePath(QStringLiteral("elsewhere.sql"));
-    ASSERT_EQ(::link(QFile::encodeName(data).constData(), QFile::encodeName(other).constData()),
-              0);
+    ASSERT_EQ(::link(QFile::encodeName(data).constData(), QFile::encodeName(other).constData()), 0);
     const QByteArray before = twFileBytes(other);
     twExec(*business, QStringLiteral("UPDATE businesses SET name='Changed';"));
     const TWErrorResult error = business->writeToURL(url, TWSaveOperationSave);

@@ -30,9 +30,9 @@ QUrl savedPackage(const TWTestTempDir &dir, const QString &name)
 void execOnFile(const QUrl &url, const QString &sql)
 {
     sqlite3 *file = nullptr;
-    ASSERT_EQ(sqlite3_open(QFile::encodeName(twPackageFile(url, QStringLiteral("Data.sql"))),
-                           &file),
-              SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_open(QFile::encodeName(twPackageFile(url, QStringLiteral("Data.sql"))), &file),
+        SQLITE_OK);
     twExec(file, sql);
     sqlite3_close(file);
 }
@@ -59,9 +59,9 @@ void replaceWithLink(const TWTestTempDir &dir, const QUrl &url, const QString &e
 TEST(PackageSafety, LinksInsideAPackageAreRefusedAtOpening)
 {
     TWFixedClock clock(2024, 3, 15);
-    for (const QString &entry : {QStringLiteral("Data.sql"), QStringLiteral("Settings.plist"),
-                                QStringLiteral("Attachments/100.txt"),
-                                QStringLiteral("Attachments")}) {
+    for (const QString &entry :
+         {QStringLiteral("Data.sql"), QStringLiteral("Settings.plist"),
+          QStringLiteral("Attachments/100.txt"), QStringLiteral("Attachments")}) {
         SCOPED_TRACE(entry.toStdString());
         TWTestTempDir dir;
         const QUrl url = savedPackage(dir, QStringLiteral("Doc"));
@@ -79,8 +79,8 @@ TEST(PackageSafety, LinksInsideAPackageAreRefusedAtOpening)
 TEST(PackageSafety, ASaveNeverWritesThroughALink)
 {
     TWFixedClock clock(2024, 3, 15);
-    for (const QString &entry :
-         {QStringLiteral("Data.sql"), QStringLiteral("Settings.plist"), QStringLiteral("Attachments")}) {
+    for (const QString &entry : {QStringLiteral("Data.sql"), QStringLiteral("Settings.plist"),
+                                 QStringLiteral("Attachments")}) {
         SCOPED_TRACE(entry.toStdString());
         TWTestTempDir dir;
         const QUrl url = savedPackage(dir, QStringLiteral("Doc"));
@@ -106,8 +106,9 @@ TEST(PackageSafety, AValueLargerThanTheLimitRefusesTheDocument)
     TWTestTempDir dir;
     const QUrl url = savedPackage(dir, QStringLiteral("Doc"));
     const int bytes = TWStoredRowSizeLimit + 1024;
-    execOnFile(url, QStringLiteral("UPDATE businesses SET name=replace(hex(zeroblob(%1)), '0', 'x');")
-                        .arg(bytes / 2));
+    execOnFile(url,
+               QStringLiteral("UPDATE businesses SET name=replace(hex(zeroblob(%1)), '0', 'x');")
+                   .arg(bytes / 2));
     const TWErrorResult error = openError(url);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->domain(), TWPackageErrorDomain);
@@ -137,7 +138,8 @@ QStringList schemaObjects(sqlite3 *database)
                        "('trigger', 'view') OR name IN ('extra', 'shadowed') ORDER BY 1;",
                        -1, &rows, nullptr);
     while (rows && sqlite3_step(rows) == SQLITE_ROW)
-        objects.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(rows, 0))));
+        objects.append(
+            QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(rows, 0))));
     sqlite3_finalize(rows);
     return objects;
 }
@@ -149,13 +151,12 @@ TEST(PackageSafety, AReceivedDatabaseContributesOnlyItsRows)
     TWFixedClock clock(2024, 3, 15);
     TWTestTempDir dir;
     const QUrl url = savedPackage(dir, QStringLiteral("Doc"));
-    execOnFile(url, QStringLiteral(
-                        "CREATE TRIGGER rewrite AFTER UPDATE ON businesses BEGIN "
-                        "DELETE FROM accounts; END;"
-                        "CREATE TABLE extra (x); INSERT INTO extra VALUES (1);"
-                        "CREATE INDEX extraIndex ON extra (x);"
-                        "CREATE VIEW shadowed AS SELECT * FROM accounts;"
-                        "CREATE INDEX accountsNameIndex ON accounts (name);"));
+    execOnFile(url, QStringLiteral("CREATE TRIGGER rewrite AFTER UPDATE ON businesses BEGIN "
+                                   "DELETE FROM accounts; END;"
+                                   "CREATE TABLE extra (x); INSERT INTO extra VALUES (1);"
+                                   "CREATE INDEX extraIndex ON extra (x);"
+                                   "CREATE VIEW shadowed AS SELECT * FROM accounts;"
+                                   "CREATE INDEX accountsNameIndex ON accounts (name);"));
     auto business = twOpenPackage(url);
     ASSERT_TRUE(business);
     EXPECT_EQ(schemaObjects(business->database()), QStringList());
@@ -171,9 +172,9 @@ TEST(PackageSafety, AReceivedDatabaseContributesOnlyItsRows)
     // Saved back without them.
     ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSave));
     sqlite3 *file = nullptr;
-    ASSERT_EQ(sqlite3_open(QFile::encodeName(twPackageFile(url, QStringLiteral("Data.sql"))),
-                           &file),
-              SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_open(QFile::encodeName(twPackageFile(url, QStringLiteral("Data.sql"))), &file),
+        SQLITE_OK);
     EXPECT_EQ(schemaObjects(file), QStringList());
     sqlite3_close(file);
 }

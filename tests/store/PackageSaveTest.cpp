@@ -28,9 +28,9 @@ TWTransactionPtr addWithAttachment(TWBusiness &business, const TWTestTempDir &di
     const QString source = dir.filePath(QStringLiteral("sources/") + name);
     QDir().mkpath(QFileInfo(source).absolutePath());
     twWriteBytes(source, content);
-    TWTransactionPtr t = twMakeTransaction(business, business.nextTransactionIdentifier(), twDay(2024, 3, 1),
-                                           business.accounts().at(0)->identifier(),
-                                           business.accounts().at(1)->identifier(), 500);
+    TWTransactionPtr t = twMakeTransaction(
+        business, business.nextTransactionIdentifier(), twDay(2024, 3, 1),
+        business.accounts().at(0)->identifier(), business.accounts().at(1)->identifier(), 500);
     t->setHasAttachments(true);
     t->setAttachments(TWAttachmentList{TWAttachment::attachmentWithFileName(
         name, source, QStringLiteral("text/plain"), TWAttachmentTypeFile, 0, 0, {}, 0, 0,
@@ -171,8 +171,8 @@ TEST(PackageSave, ASaveStoppedAtAnyStepOpensAsTheOldOrTheNewPair)
         {
             auto business = twOpenPackage(url);
             ASSERT_TRUE(business);
-            ASSERT_FALSE(business->deleteTransaction(business->transactions().at(0), false, false,
-                                                     false));
+            ASSERT_FALSE(
+                business->deleteTransaction(business->transactions().at(0), false, false, false));
             addWithAttachment(*business, dir, QStringLiteral("new.txt"), "new");
             business->setSearchFieldType(2);
             StopAt stop(s.step);
@@ -194,8 +194,7 @@ TEST(PackageSave, ASaveStoppedAtAnyStepOpensAsTheOldOrTheNewPair)
         // A later save leaves nothing of the stopped one but its unused files.
         opened->setSearchFieldType(3);
         ASSERT_FALSE(opened->writeToURL(url, TWSaveOperationSave));
-        EXPECT_EQ(packageEntries(url),
-                  QStringList({"Attachments", "Data.sql", "Settings.plist"}));
+        EXPECT_EQ(packageEntries(url), QStringList({"Attachments", "Data.sql", "Settings.plist"}));
         EXPECT_EQ(twOpenPackage(url)->searchFieldType(), 3);
     }
 }
@@ -215,7 +214,8 @@ TEST(PackageSave, PendingSettingsOfAnotherGenerationAreDiscarded)
                      "</key><integer>9</integer><key>packageGeneration</key><integer>2</integer>"
                      "</dict></plist>"),
           QByteArray("damaged")}) {
-        ASSERT_TRUE(twWriteBytes(twPackageFile(url, QStringLiteral("Settings.plist.new")), pending));
+        ASSERT_TRUE(
+            twWriteBytes(twPackageFile(url, QStringLiteral("Settings.plist.new")), pending));
         auto opened = twOpenPackage(url);
         ASSERT_TRUE(opened);
         EXPECT_EQ(opened->searchFieldType(), 4);

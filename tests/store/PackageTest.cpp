@@ -1,7 +1,7 @@
 #include "TWBusiness.h"
+#include "TWPackageMaker.h"
 #include "TWPackageTestSupport.h"
 #include "TWSchema.h"
-#include "TWPackageMaker.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "TWTransaction.h"

@@ -40,9 +40,13 @@ QStringList listRows(const TWBusiness &business)
     QStringList rows;
     for (const TWRelationshipPtr &r : business.relationships())
         rows.append(QStringLiteral("%1:%2:%3:%4:%5:%6:%7")
-                        .arg(r->identifier()).arg(r->type()).arg(r->value())
-                        .arg(r->parentIdentifier()).arg(r->childIdentifier())
-                        .arg(r->transactionIdentifier()).arg(r->splitIdentifier()));
+                        .arg(r->identifier())
+                        .arg(r->type())
+                        .arg(r->value())
+                        .arg(r->parentIdentifier())
+                        .arg(r->childIdentifier())
+                        .arg(r->transactionIdentifier())
+                        .arg(r->splitIdentifier()));
     return rows;
 }
 

@@ -16,9 +16,8 @@ TEST(RepeatRecords, MonthlyInvoiceAndBillSchedulesMakeEachDueRecordOnce)
     const TWRepeatPtr invoices = TWRepeat::repeatWithType(
         TWRepeatTypeInvoice, 1, TWRepeatIntervalUnitMonth, {}, true, b.nextRepeatIdentifier());
     ASSERT_FALSE(b.addRepeat(invoices, false));
-    const TWRepeatPtr bills = TWRepeat::repeatWithType(TWRepeatTypeBill, 1,
-                                                       TWRepeatIntervalUnitMonth, {}, true,
-                                                       b.nextRepeatIdentifier());
+    const TWRepeatPtr bills = TWRepeat::repeatWithType(
+        TWRepeatTypeBill, 1, TWRepeatIntervalUnitMonth, {}, true, b.nextRepeatIdentifier());
     ASSERT_FALSE(b.addRepeat(bills, false));
 
     // The book's records are dated 1 June 2024.

@@ -274,11 +274,19 @@ namespace
 {
 
 // The columns a schema 1.0 file lacks.
-const char *const kAddedInVersion2[] = {
-    "businesses.currencyUpdateInterval", "transactions.dateCreated", "transactions.dateModified",
-    "fields.autofillTrigger", "fields.autofillValue", "clients.company", "merchants.company",
-    "repeats.type", "tasks.type", "tasks.quantity", "bills.repeatIdentifier",
-    "invoices.repeatIdentifier", "relationships.splitIdentifier"};
+const char *const kAddedInVersion2[] = {"businesses.currencyUpdateInterval",
+                                        "transactions.dateCreated",
+                                        "transactions.dateModified",
+                                        "fields.autofillTrigger",
+                                        "fields.autofillValue",
+                                        "clients.company",
+                                        "merchants.company",
+                                        "repeats.type",
+                                        "tasks.type",
+                                        "tasks.quantity",
+                                        "bills.repeatIdentifier",
+                                        "invoices.repeatIdentifier",
+                                        "relationships.splitIdentifier"};
 
 // A schema 1.0 database with a few rows. `keep` names 2.0 columns it has
 // anyway, `skip` tables it lacks.

@@ -1,7 +1,7 @@
 #include "TWBusiness.h"
 #include "TWPackageTestSupport.h"
-#include "TWStoreTestSupport.h"
 #include "TWPropertyList.h"
+#include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 
 #include <QDebug>
@@ -81,11 +81,10 @@ TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
     b.setLastAccount1Identifier(101);
     b.setLastAccount2Identifier(102);
     b.setColumnSettings(
-        {{0u,
-          QVariantMap{{QStringLiteral("sortField"), unsignedNumber(4294967293u)},
-                      {QStringLiteral("fields"),
-                       QVariantList{QVariantMap{{QStringLiteral("identifier"), -3},
-                                                {QStringLiteral("width"), 120.5f}}}}}}});
+        {{0u, QVariantMap{{QStringLiteral("sortField"), unsignedNumber(4294967293u)},
+                          {QStringLiteral("fields"),
+                           QVariantList{QVariantMap{{QStringLiteral("identifier"), -3},
+                                                    {QStringLiteral("width"), 120.5f}}}}}}});
     b.setDocumentFrame(QRectF(10, 20.5, 800, 600));
     b.setMasterDividerPosition(123.456);
     b.setSelectedMasterItemSettings(QVariantList{QStringLiteral("account"), 101});
@@ -99,7 +98,8 @@ TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
     b.setTransactionRangeType(-3);
     b.setTransactionRangeFromDate(twLocal(2024, 2, 1));
     b.setTransactionRangeToDate(twLocal(2024, 2, 29, 23, 59, 59));
-    const TWSendInvoiceDataPtr record = TWSendInvoiceData::sendInvoiceDataWithSettings(sendInvoice, b);
+    const TWSendInvoiceDataPtr record =
+        TWSendInvoiceData::sendInvoiceDataWithSettings(sendInvoice, b);
     b.setSendInvoiceData({{105, record}});
     b.setImportTransactionsSettings(
         {{QStringLiteral("Bank"), QVariantMap{{QStringLiteral("type"), unsignedNumber(2)},

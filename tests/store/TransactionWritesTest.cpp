@@ -34,8 +34,11 @@ qint64 count(TWBusiness &b, const QString &sql)
 // The stored fields, lines and custom values (text, currency, tags) as text.
 QString describe(const TWTransaction &t, const QList<TWFieldPtr> &fields)
 {
-    QStringList parts{t.payee(), t.description(), t.date().toString(Qt::ISODate),
-                      t.unit()->code(), QString::number(t.hasAttachments()),
+    QStringList parts{t.payee(),
+                      t.description(),
+                      t.date().toString(Qt::ISODate),
+                      t.unit()->code(),
+                      QString::number(t.hasAttachments()),
                       t.dateCreated().toString(Qt::ISODateWithMs)};
     for (const TWSplitPtr &split : t.splits())
         parts.append(QStringLiteral("%1@%2").arg(split->total()).arg(split->accountIdentifier()));

@@ -306,8 +306,8 @@ TEST(TransactionsLoad, NoNotesEmptyNotesAndReadingsComeBackAsStored)
     mileage->fieldValueWithField(*f.text, true)->setText(QStringLiteral("one"));
     mileage->fieldValueWithField(*f.number, true)->setNumber(2.5);
     ASSERT_TRUE(twWriteAndLoad(b, {none, empty, mileage}));
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE notes IS NULL")),
-              1);
+    EXPECT_EQ(
+        twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE notes IS NULL")), 1);
     EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE notes=''")), 1);
 
     ASSERT_EQ(b.transactions().size(), 3);
@@ -329,7 +329,7 @@ TEST(TransactionsLoad, NoNotesEmptyNotesAndReadingsComeBackAsStored)
     // Written back unchanged, the rows stay as they were.
     ASSERT_FALSE(b.updateTransaction(loadedEmpty->copy(), false, false, false, false));
     ASSERT_FALSE(b.updateTransaction(loadedNone->copy(), false, false, false, false));
-    EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE notes IS NULL")),
-              1);
+    EXPECT_EQ(
+        twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE notes IS NULL")), 1);
     EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE notes=''")), 1);
 }

@@ -241,9 +241,8 @@ TEST(YearEndSums, AnOpenedDocumentKeepsItsTransfersAsTheyAre)
     ASSERT_FALSE(opened->updateNominalTransferTransactions());
     EXPECT_EQ(twIdentifiers(opened->transactions()), listed);
     // A new entry in a closed year changes the one transfer it touches.
-    TWTransactionPtr late =
-        twMakeTransaction(*opened, opened->nextTransactionIdentifier(), twDay(2021, 4, 1),
-                          kSupplies, kChecking, 1234);
+    TWTransactionPtr late = twMakeTransaction(*opened, opened->nextTransactionIdentifier(),
+                                              twDay(2021, 4, 1), kSupplies, kChecking, 1234);
     ASSERT_FALSE(opened->addTransaction(late, false, true, false, false));
     const QStringList after = transfers(*opened);
     EXPECT_NE(after, made);

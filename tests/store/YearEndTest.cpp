@@ -56,10 +56,10 @@ QStringList transfers(const TWBusiness &b)
         const TWTransactionPtr t = b.transactionWithIdentifier(link->transactionIdentifier());
         if (t)
             result.append(QStringLiteral("%1:%2:%3:%4")
-                          .arg(link->parentIdentifier())
-                          .arg(t->account1Identifier())
-                          .arg(t->total())
-                          .arg(t->date().date().toString(Qt::ISODate)));
+                              .arg(link->parentIdentifier())
+                              .arg(t->account1Identifier())
+                              .arg(t->total())
+                              .arg(t->date().date().toString(Qt::ISODate)));
         else
             result.append(QStringLiteral("missing"));
     }

@@ -18,27 +18,44 @@ struct TWLoopbackHttpServer::Connection : QObject {
     bool answering = false;
 };
 
-namespace {
+namespace
+{
 
 QByteArray reasonPhrase(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 201: return "Created";
-    case 204: return "No Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 304: return "Not Modified";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 403: return "Forbidden";
-    case 404: return "Not Found";
-    case 413: return "Payload Too Large";
-    case 429: return "Too Many Requests";
-    case 500: return "Internal Server Error";
-    case 502: return "Bad Gateway";
-    case 503: return "Service Unavailable";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 201:
+        return "Created";
+    case 204:
+        return "No Content";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 304:
+        return "Not Modified";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 403:
+        return "Forbidden";
+    case 404:
+        return "Not Found";
+    case 413:
+        return "Payload Too Large";
+    case 429:
+        return "Too Many Requests";
+    case 500:
+        return "Internal Server Error";
+    case 502:
+        return "Bad Gateway";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
     }
 }
 
@@ -92,7 +109,8 @@ TWLoopbackHttpServer::Reply TWLoopbackHttpServer::Reply::ok(const QByteArray &bo
     return reply;
 }
 
-TWLoopbackHttpServer::Reply TWLoopbackHttpServer::Reply::withStatus(int code, const QByteArray &body)
+TWLoopbackHttpServer::Reply TWLoopbackHttpServer::Reply::withStatus(int code,
+                                                                    const QByteArray &body)
 {
     Reply reply;
     reply.status = code;
@@ -208,9 +226,15 @@ void TWLoopbackHttpServer::close()
         m_server->close();
 }
 
-bool TWLoopbackHttpServer::isListening() const { return m_server && m_server->isListening(); }
+bool TWLoopbackHttpServer::isListening() const
+{
+    return m_server && m_server->isListening();
+}
 
-quint16 TWLoopbackHttpServer::port() const { return m_server ? m_server->serverPort() : 0; }
+quint16 TWLoopbackHttpServer::port() const
+{
+    return m_server ? m_server->serverPort() : 0;
+}
 
 QUrl TWLoopbackHttpServer::baseUrl() const
 {
@@ -303,7 +327,8 @@ void TWLoopbackHttpServer::serveConnection(QTcpSocket *socket)
     auto *connection = new Connection;
     connection->setParent(socket);
     connection->socket = socket;
-    connect(socket, &QTcpSocket::readyRead, connection, [this, connection] { readFrom(connection); });
+    connect(socket, &QTcpSocket::readyRead, connection,
+            [this, connection] { readFrom(connection); });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     readFrom(connection);
 }
@@ -393,8 +418,8 @@ void TWLoopbackHttpServer::send(QTcpSocket *socket, const Reply &reply)
 {
     if (!socket)
         return;
-    QByteArray answer = "HTTP/1.1 " + QByteArray::number(reply.status) + ' '
-                        + reasonPhrase(reply.status) + "\r\n";
+    QByteArray answer =
+        "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
     for (const auto &header : reply.headers)
         answer += header.first + ": " + header.second + "\r\n";
     if (!hasHeader(reply.headers, "Content-Length"))

@@ -21,7 +21,8 @@ class QTcpServer;
 class QTcpSocket;
 class QThread;
 
-class TWLoopbackHttpServer : public QObject {
+class TWLoopbackHttpServer : public QObject
+{
     Q_OBJECT
 
 public:

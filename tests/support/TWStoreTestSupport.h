@@ -20,7 +20,8 @@
 std::unique_ptr<TWBusiness> twMakeBusiness();
 // An in-memory business with its units and business row seeded and loaded, the
 // home currency given (amounts convert between units as in a real document).
-std::unique_ptr<TWBusiness> twMakeBusinessWithUnits(const QString &homeCurrency = QStringLiteral("USD"));
+std::unique_ptr<TWBusiness>
+twMakeBusinessWithUnits(const QString &homeCurrency = QStringLiteral("USD"));
 
 // Runs SQL on the business's connection directly; fails the test on error.
 void twExec(TWBusiness &business, const QString &sql);

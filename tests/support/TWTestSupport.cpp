@@ -48,16 +48,24 @@ void PrintTo(const QString &string, std::ostream *os)
            << ": " << result->localizedDescription().toStdString();
 }
 
-TWTestTempDir::TWTestTempDir() : m_dir(QDir::tempPath() + QStringLiteral("/tw-test-XXXXXX")) {}
+TWTestTempDir::TWTestTempDir() : m_dir(QDir::tempPath() + QStringLiteral("/tw-test-XXXXXX"))
+{
+}
 
-TWFixedClock::TWFixedClock(const QDateTime &now) { set(now); }
+TWFixedClock::TWFixedClock(const QDateTime &now)
+{
+    set(now);
+}
 
 TWFixedClock::TWFixedClock(int year, int month, int day, int hour, int minute, int second)
 {
     set(twLocal(year, month, day, hour, minute, second));
 }
 
-TWFixedClock::~TWFixedClock() { TWClock::setNowProvider({}); }
+TWFixedClock::~TWFixedClock()
+{
+    TWClock::setNowProvider({});
+}
 
 void TWFixedClock::set(const QDateTime &now)
 {
@@ -70,7 +78,10 @@ TWLocaleGuard::TWLocaleGuard(const QLocale &locale) : m_previous(QLocale())
     QLocale::setDefault(locale);
 }
 
-TWLocaleGuard::~TWLocaleGuard() { QLocale::setDefault(m_previous); }
+TWLocaleGuard::~TWLocaleGuard()
+{
+    QLocale::setDefault(m_previous);
+}
 
 QDateTime twLocal(int year, int month, int day, int hour, int minute, int second)
 {
@@ -95,9 +106,8 @@ void twPrepareTestProcess(const QTemporaryDir &home)
                                            QFileDevice::ExeOwner | QFileDevice::ExeGroup |
                                            QFileDevice::ExeOther);
     QFile::setPermissions(home.path() + QStringLiteral("/tmp"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                              QFileDevice::ExeOwner | QFileDevice::ExeGroup |
-                              QFileDevice::ExeOther);
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                              QFileDevice::ExeGroup | QFileDevice::ExeOther);
     qputenv("TMPDIR", (home.path() + QStringLiteral("/tmp")).toUtf8());
     QStandardPaths::setTestModeEnabled(true);
 }

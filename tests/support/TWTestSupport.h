@@ -33,7 +33,8 @@ template <typename T>
 #define ASSERT_OK(result) ASSERT_PRED_FORMAT1(twIsOk, result)
 
 // A temporary folder removed with the object.
-class TWTestTempDir {
+class TWTestTempDir
+{
 public:
     TWTestTempDir();
     bool isValid() const { return m_dir.isValid(); }
@@ -45,7 +46,8 @@ private:
 };
 
 // Pins TWClock's "now" for the object's life.
-class TWFixedClock {
+class TWFixedClock
+{
 public:
     explicit TWFixedClock(const QDateTime &now);
     // A local moment from its fields.
@@ -62,7 +64,8 @@ private:
 };
 
 // Pins the default QLocale for the object's life.
-class TWLocaleGuard {
+class TWLocaleGuard
+{
 public:
     explicit TWLocaleGuard(const QLocale &locale);
     explicit TWLocaleGuard(const QString &name) : TWLocaleGuard(QLocale(name)) {}

@@ -47,10 +47,7 @@ protected:
                         expenses->updateExpenses();
                 });
     }
-    QString cell(int row, int tag) const
-    {
-        return expenses->workText(expenses->table(), row, tag);
-    }
+    QString cell(int row, int tag) const { return expenses->workText(expenses->table(), row, tag); }
 
     std::unique_ptr<TWExpensesController> expenses;
     TWNotificationCenter::Token token = 0;
@@ -136,9 +133,9 @@ TEST_F(ExpensesView, NewExpenseStartsAtOneAtNoCostAndIsSelected)
 TEST_F(ExpensesView, ImportSelectionTicksAndEditsStayInMemory)
 {
     const TWExpensePtr stored = addExpense(project, QStringLiteral("Stored"), 100);
-    const TWExpensePtr fromFile = TWExpense::expenseWithDate(
-        twLocal(2026, 5, 1), QStringLiteral("File"), 1, 500, 0, QString(), project->identifier(),
-        stored->identifier());
+    const TWExpensePtr fromFile =
+        TWExpense::expenseWithDate(twLocal(2026, 5, 1), QStringLiteral("File"), 1, 500, 0,
+                                   QString(), project->identifier(), stored->identifier());
     expenses = std::make_unique<TWExpensesController>();
     expenses->setMode(TWExpensesController::ModeImportSelection);
     expenses->setBusinessController(document.get());
@@ -166,8 +163,8 @@ TEST_F(ExpensesView, ImportSelectionTicksAndEditsStayInMemory)
 
     // The context menu offers only the edit; delete and duplicate are refused.
     table->table()->selectRow(0);
-    QMenu *menu = table->tableViewMenu(table->table(),
-                                       table->table()->visualRect(table->model()->index(0, 1)).center());
+    QMenu *menu = table->tableViewMenu(
+        table->table(), table->table()->visualRect(table->model()->index(0, 1)).center());
     ASSERT_TRUE(menu);
     ASSERT_EQ(menu->actions().size(), 1);
     EXPECT_EQ(menu->actions().first()->text(), TWLocalized("editExpense"));

@@ -64,9 +64,9 @@ protected:
 
     TWClientPtr addClient(const QString &name)
     {
-        TWClientPtr made = TWClient::clientWithIdentifier(business->nextClientIdentifier(), name, QString(),
-                                                          0, 0, QImage(), QString(), QString(),
-                                                          QString(), QUrl(), QString(), QString());
+        TWClientPtr made = TWClient::clientWithIdentifier(
+            business->nextClientIdentifier(), name, QString(), 0, 0, QImage(), QString(), QString(),
+            QString(), QUrl(), QString(), QString());
         EXPECT_FALSE(business->addClient(made, false));
         return made;
     }
@@ -99,9 +99,9 @@ protected:
     TWExpensePtr addExpense(const TWProjectPtr &owner, const QString &name, qint64 cost,
                             const QDateTime &date = twLocal(2026, 3, 1))
     {
-        TWExpensePtr made = TWExpense::expenseWithDate(date, name, 1.0, cost, 0.0, QString(),
-                                                       owner->identifier(),
-                                                       business->nextExpenseIdentifier());
+        TWExpensePtr made =
+            TWExpense::expenseWithDate(date, name, 1.0, cost, 0.0, QString(), owner->identifier(),
+                                       business->nextExpenseIdentifier());
         EXPECT_FALSE(business->addExpense(made, false));
         return made;
     }

@@ -26,9 +26,9 @@ class FakeHost final : public TWTaskTimerHost
 public:
     explicit FakeHost(TWBusiness *business) : m_business(business)
     {
-        for (const char *name : {"clientNew", "clientDelete", "clientUpdate", "projectNew",
-                                 "projectDelete", "projectUpdate", "taskNew", "taskDelete",
-                                 "taskUpdate", "taskItemDelete"})
+        for (const char *name :
+             {"clientNew", "clientDelete", "clientUpdate", "projectNew", "projectDelete",
+              "projectUpdate", "taskNew", "taskDelete", "taskUpdate", "taskItemDelete"})
             m_tokens.push_back(TWNotificationCenter::defaultCenter().addObserver(
                 QLatin1String(name), business, [this](const TWNotification &note) {
                     if (core)
@@ -138,7 +138,8 @@ TEST_F(TaskTimer, StartsTicksAndStopsWithTheMinimumTime)
     const qint32 second = core->timedTaskItemIdentifier();
     clock.set(twLocal(2026, 3, 2, 10, 7, 0));
     core->stopTaskTimer(QDateTime());
-    EXPECT_EQ(business->taskItemWithIdentifier(second)->endDateTime(), twLocal(2026, 3, 2, 10, 7, 0));
+    EXPECT_EQ(business->taskItemWithIdentifier(second)->endDateTime(),
+              twLocal(2026, 3, 2, 10, 7, 0));
 }
 
 TEST_F(TaskTimer, OnlyAStoredTimedTaskOfAProjectIsTimed)
@@ -150,8 +151,8 @@ TEST_F(TaskTimer, OnlyAStoredTimedTaskOfAProjectIsTimed)
     const TWTaskPtr gone = addTask(project, QStringLiteral("Gone"));
     ASSERT_FALSE(business->deleteTask(gone, true));
     EXPECT_FALSE(core->startTaskTimer(gone));
-    EXPECT_FALSE(core->startTaskTimer(TWTask::taskWithDate(QDateTime(), false, QString(), 0, 0, 0, 0, 0,
-                                                           QString(), project->identifier(), 999)));
+    EXPECT_FALSE(core->startTaskTimer(TWTask::taskWithDate(
+        QDateTime(), false, QString(), 0, 0, 0, 0, 0, QString(), project->identifier(), 999)));
     EXPECT_FALSE(core->isTaskTimerRunning());
     EXPECT_EQ(business->taskItems().size(), items);
     // A running timer is not started twice.
@@ -204,7 +205,8 @@ TEST_F(TaskTimer, NoButContinueLeavesTheIdleSpellInNeitherItem)
     host->answer(1002);
     ASSERT_TRUE(core->isTaskTimerRunning());
     EXPECT_NE(core->timedTaskItemIdentifier(), first);
-    EXPECT_EQ(business->taskItemWithIdentifier(first)->endDateTime(), twLocal(2026, 3, 2, 10, 5, 0));
+    EXPECT_EQ(business->taskItemWithIdentifier(first)->endDateTime(),
+              twLocal(2026, 3, 2, 10, 5, 0));
     EXPECT_EQ(timedItem()->startDateTime(), twLocal(2026, 3, 2, 10, 21, 0));
     EXPECT_FALSE(core->showingIdleAlert());
 }

@@ -69,9 +69,9 @@ protected:
         QTableView *table = tasks->tasksTable()->table();
         table->clearSelection();
         for (int row : rows)
-            table->selectionModel()->select(
-                tasks->tasksTable()->model()->index(row, 0),
-                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            table->selectionModel()->select(tasks->tasksTable()->model()->index(row, 0),
+                                            QItemSelectionModel::Select |
+                                                QItemSelectionModel::Rows);
     }
     QPoint rowPoint(int row) const
     {
@@ -156,7 +156,8 @@ TEST_F(TasksView, SortsPutMissingNamesFirstAndTiesByIdentifierBothWays)
 
     // A click on the header sorts and stores what it chose.
     QHeaderView *header = tasks->tasksTable()->table()->horizontalHeader();
-    header->setSortIndicator(tasks->tasksTable()->fieldColumn(TWTaskColumnDate), Qt::AscendingOrder);
+    header->setSortIndicator(tasks->tasksTable()->fieldColumn(TWTaskColumnDate),
+                             Qt::AscendingOrder);
     const QVariantMap stored = *business->columnSettings(TWColumnSettingsViewTasks);
     EXPECT_EQ(stored.value(TWColumnSettingsSortFieldKey).toString(), QStringLiteral("date"));
     EXPECT_EQ(stored.value(TWColumnSettingsSortDirectionKey).toUInt(), 0u);
@@ -235,8 +236,7 @@ TEST_F(TasksView, RightClickOnAnUnselectedRowActsOnThatRowOnly)
 TEST_F(TasksView, DeletingThreeSelectedRowsWhileTheListReloads)
 {
     for (int i = 0; i < 5; ++i)
-        addTask(project, QStringLiteral("T%1").arg(i), TWTaskTypeTimed, 0,
-                twLocal(2026, 3, 1 + i));
+        addTask(project, QStringLiteral("T%1").arg(i), TWTaskTypeTimed, 0, twLocal(2026, 3, 1 + i));
     open(TWProjectList{project});
     select({0, 2, 4});
     tasks->tasksTable()->table()->setFocus();
@@ -277,7 +277,8 @@ TEST_F(TasksView, ARefusedMarkPutsTheOldValueBack)
     const TWTaskPtr task = addTask(project, QStringLiteral("A"));
     open(TWProjectList{project});
     TWWorkTableModel *model = tasks->tasksTable()->model();
-    const QModelIndex box = model->index(0, tasks->tasksTable()->fieldColumn(TWTaskColumnCompleted));
+    const QModelIndex box =
+        model->index(0, tasks->tasksTable()->fieldColumn(TWTaskColumnCompleted));
     {
         TWDenyGuard deny(*business, SQLITE_UPDATE, "tasks");
         model->setData(box, Qt::Checked, Qt::CheckStateRole);
@@ -293,18 +294,19 @@ TEST_F(TasksView, ARefusedMarkPutsTheOldValueBack)
     model->setData(model->index(0, tasks->tasksTable()->fieldColumn(TWTaskColumnCompleted)),
                    Qt::Checked, Qt::CheckStateRole);
     EXPECT_TRUE(task->completed());
-    EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT completed FROM tasks WHERE identifier = %1")
-                                        .arg(task->identifier())),
-              std::optional<qint64>(1));
+    EXPECT_EQ(
+        twQueryInt(*business, QStringLiteral("SELECT completed FROM tasks WHERE identifier = %1")
+                                  .arg(task->identifier())),
+        std::optional<qint64>(1));
 }
 
 TEST_F(TasksView, ImportSelectionTouchesNoStore)
 {
     const TWTaskPtr stored = addTask(project, QStringLiteral("Stored"));
     // A file's task whose identifier names the stored one.
-    const TWTaskPtr fromFile = TWTask::taskWithDate(twLocal(2026, 4, 1), false, QStringLiteral("File"),
-                                                    TWTaskTypeTimed, 0, 0, 100, 0, QString(),
-                                                    project->identifier(), stored->identifier());
+    const TWTaskPtr fromFile =
+        TWTask::taskWithDate(twLocal(2026, 4, 1), false, QStringLiteral("File"), TWTaskTypeTimed, 0,
+                             0, 100, 0, QString(), project->identifier(), stored->identifier());
     fromFile->setTaskItems({TWTaskItem::taskItemWithStartDateTime(
         twLocal(2026, 4, 1, 9), twLocal(2026, 4, 1, 10), QString(), stored->identifier(), 7)});
     struct Delegate : TWTasksControllerDelegate {
@@ -335,7 +337,8 @@ TEST_F(TasksView, ImportSelectionTouchesNoStore)
 
     // Its items are the ones it carries; its quantity counts them, not the stored task's.
     EXPECT_EQ(tasks->taskItems().size(), 1);
-    EXPECT_EQ(table->model()->data(table->model()->index(0, table->fieldColumn(TWTaskColumnQuantity)))
+    EXPECT_EQ(table->model()
+                  ->data(table->model()->index(0, table->fieldColumn(TWTaskColumnQuantity)))
                   .toString(),
               QStringLiteral("1:00"));
 
@@ -420,13 +423,14 @@ TEST_F(TasksView, ATimerTickRefreshesAFewCellsWithoutAReload)
     QSignalSpy itemCells(tasks->taskItemsTable()->model(), &QAbstractItemModel::dataChanged);
     QSignalSpy itemResets(tasks->taskItemsTable()->model(), &QAbstractItemModel::modelReset);
     clock.set(twLocal(2026, 3, 2, 10, 30, 0));
-    tasks->updateTimerTask(timed, business->taskItemWithIdentifier(timer()->timedTaskItemIdentifier()));
+    tasks->updateTimerTask(timed,
+                           business->taskItemWithIdentifier(timer()->timedTaskItemIdentifier()));
     EXPECT_EQ(taskResets.size() + itemResets.size(), 0);
     EXPECT_LE(taskCells.size() + itemCells.size(), 5);
     EXPECT_EQ(taskCells.size(), 3);
     EXPECT_EQ(itemCells.size(), 2);
-    const TWTaskItemPtr item = tasks->taskItems().value(tasks->taskItemRow(
-        *business->taskItemWithIdentifier(timer()->timedTaskItemIdentifier())));
+    const TWTaskItemPtr item = tasks->taskItems().value(
+        tasks->taskItemRow(*business->taskItemWithIdentifier(timer()->timedTaskItemIdentifier())));
     ASSERT_TRUE(item);
 
     timer()->stopTaskTimer(QDateTime());

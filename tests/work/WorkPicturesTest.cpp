@@ -42,8 +42,8 @@ TEST_F(WorkPictures, ViewsAndSheets)
     addItem(coding, twLocal(2026, 3, 2, 9), twLocal(2026, 3, 2, 12, 30));
     addItem(coding, twLocal(2026, 3, 3, 13), twLocal(2026, 3, 3, 17, 45));
     addTask(project, QStringLiteral("Design review"), TWTaskTypeFlat, 1, twLocal(2026, 3, 4));
-    const TWTaskPtr support = addTask(project, QStringLiteral("Support"), TWTaskTypeHour, 6.5,
-                                      twLocal(2026, 3, 5));
+    const TWTaskPtr support =
+        addTask(project, QStringLiteral("Support"), TWTaskTypeHour, 6.5, twLocal(2026, 3, 5));
     support->setCompleted(true);
     addExpense(project, QStringLiteral("Hosting"), 2900, twLocal(2026, 3, 1));
     addExpense(project, QStringLiteral("Train ticket"), 12345, twLocal(2026, 3, 6));
@@ -60,7 +60,8 @@ TEST_F(WorkPictures, ViewsAndSheets)
     timer()->startTaskTimer(coding);
     clock.set(twLocal(2026, 3, 9, 12, 10, 0));
     timer()->core()->updateTimedTask(QDateTime());
-    tasks.updateTimerTask(coding, business->taskItemWithIdentifier(timer()->timedTaskItemIdentifier()));
+    tasks.updateTimerTask(coding,
+                          business->taskItemWithIdentifier(timer()->timedTaskItemIdentifier()));
     save(tasks.view(), QStringLiteral("tasks"));
     timer()->stopTaskTimer(QDateTime());
 

@@ -5,26 +5,26 @@
 
 #include "TWWorkTestSupport.h"
 
+#include "TWExpensesController.h"
 #include "TWProjectController.h"
 #include "TWTaskController.h"
 #include "TWTaskItemController.h"
 #include "TWTasksController.h"
-#include "TWExpensesController.h"
 
 #include "TWLocalized.h"
 #include "TWStoreTestSupport.h"
 #include "TWValue.h"
 
 #include <QCheckBox>
-#include <QDirIterator>
-#include <QFile>
-#include <QRegularExpression>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QDirIterator>
+#include <QFile>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 
 namespace
@@ -199,7 +199,8 @@ TEST_F(WorkSheets, TimeItemSheetStoresWhatIsTyped)
     sheet.setBusinessController(document.get());
     sheet.setBusiness(business);
     sheet.update();
-    document->beginSheetWithView(sheet.view(), false, true, [this](int code) { codes.append(code); });
+    document->beginSheetWithView(sheet.view(), false, true,
+                                 [this](int code) { codes.append(code); });
     // An end before the start is kept as typed.
     sheet.endPicker()->setDateTime(twLocal(2026, 3, 1, 8));
     sheet.notesField()->setText(QStringLiteral("Early"));
@@ -215,7 +216,8 @@ TEST_F(WorkSheets, TimeItemSheetStoresWhatIsTyped)
 
 TEST_F(WorkSheets, ProjectSheetKeepsTheShownUnitAndRereadsTheRate)
 {
-    const TWProjectPtr bare = addProject(client, QStringLiteral("No unit"), 1, 0, QStringLiteral("XXX"));
+    const TWProjectPtr bare =
+        addProject(client, QStringLiteral("No unit"), 1, 0, QStringLiteral("XXX"));
     ASSERT_FALSE(bare->unit());
     TWProjectController sheet;
     sheet.setProject(bare);
@@ -223,7 +225,8 @@ TEST_F(WorkSheets, ProjectSheetKeepsTheShownUnitAndRereadsTheRate)
     sheet.setBusinessController(document.get());
     sheet.setBusiness(business);
     sheet.update();
-    document->beginSheetWithView(sheet.view(), false, true, [this](int code) { codes.append(code); });
+    document->beginSheetWithView(sheet.view(), false, true,
+                                 [this](int code) { codes.append(code); });
     const TWUnitPtr shown = sheet.unitPopUp()->currentData().value<TWUnitPtr>();
     ASSERT_TRUE(shown);
     EXPECT_EQ(sheet.typeLabel()->text(), TWLocalized("project"));
@@ -254,14 +257,16 @@ TEST_F(WorkSheets, ProjectSheetKeepsTheShownUnitAndRereadsTheRate)
 
 TEST_F(WorkSheets, ProjectWithoutUnitStoresTheUnitItShows)
 {
-    const TWProjectPtr bare = addProject(client, QStringLiteral("No unit"), 1, 0, QStringLiteral("XXX"));
+    const TWProjectPtr bare =
+        addProject(client, QStringLiteral("No unit"), 1, 0, QStringLiteral("XXX"));
     TWProjectController sheet;
     sheet.setProject(bare);
     sheet.setMode(1);
     sheet.setBusinessController(document.get());
     sheet.setBusiness(business);
     sheet.update();
-    document->beginSheetWithView(sheet.view(), false, true, [this](int code) { codes.append(code); });
+    document->beginSheetWithView(sheet.view(), false, true,
+                                 [this](int code) { codes.append(code); });
     const TWUnitPtr shown = sheet.unitPopUp()->currentData().value<TWUnitPtr>();
     sheet.saveButton()->click();
     settle();
@@ -289,7 +294,8 @@ TEST_F(WorkSheets, EveryKeyOfTheWorkSideHasAText)
     const QRegularExpression call(QStringLiteral("TWLocalized\\(([^;]*?)\\)[;,)]"));
     const QRegularExpression key(QStringLiteral("\"([A-Za-z]+)\""));
     QStringList missing;
-    QDirIterator it(QStringLiteral(TW_SOURCE_DIR "/src/work"), {QStringLiteral("*.cpp")}, QDir::Files);
+    QDirIterator it(QStringLiteral(TW_SOURCE_DIR "/src/work"), {QStringLiteral("*.cpp")},
+                    QDir::Files);
     while (it.hasNext()) {
         QFile file(it.next());
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -303,7 +309,8 @@ TEST_F(WorkSheets, EveryKeyOfTheWorkSideHasAText)
     }
     // The form rows' labels.
     const QRegularExpression row(QStringLiteral("addRow\\(\"([A-Za-z]+)\""));
-    QDirIterator forms(QStringLiteral(TW_SOURCE_DIR "/src/work"), {QStringLiteral("*.cpp")}, QDir::Files);
+    QDirIterator forms(QStringLiteral(TW_SOURCE_DIR "/src/work"), {QStringLiteral("*.cpp")},
+                       QDir::Files);
     while (forms.hasNext()) {
         QFile file(forms.next());
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));

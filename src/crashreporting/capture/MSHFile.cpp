@@ -406,8 +406,8 @@ void MSHFileWriteArrayEntryHexEncodedString(MSHFile *file, const char *value)
 
 std::optional<QByteArray> MSHFileReadRegular(const QString &path, qint64 limit)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return std::nullopt;
     struct stat status {

@@ -87,7 +87,8 @@ void suspendHandler(int, siginfo_t *, void *userContext)
         if (!slot.state.compare_exchange_strong(expected, SlotParked))
             break;
         // Parked until the recorder lets go (bounded, should it never).
-        const uint64_t deadline = nowNanoseconds() + uint64_t(MSHCrashRecordTimeLimitSeconds) * 1000000000ULL;
+        const uint64_t deadline =
+            nowNanoseconds() + uint64_t(MSHCrashRecordTimeLimitSeconds) * 1000000000ULL;
         while (writable->threadsParked.load() == 1 && nowNanoseconds() < deadline) {
             timespec timeout{0, 100L * 1000 * 1000};
             ::syscall(SYS_futex, reinterpret_cast<int *>(&writable->threadsParked), FUTEX_WAIT, 1,

@@ -19,7 +19,6 @@ const int MSHHandledSignals[MSHHandledSignalCount] = {SIGABRT, SIGBUS, SIGFPE, S
 namespace
 {
 
-
 void sleepMilliseconds(long milliseconds)
 {
     timespec pause{milliseconds / 1000, (milliseconds % 1000) * 1000 * 1000};
@@ -31,7 +30,8 @@ void sleepMilliseconds(long milliseconds)
 // that twice over, it ends with status 1.
 [[noreturn]] void waitForRecordingThread(MSHWritableContext *writable)
 {
-    for (int i = 0; i < MSHCrashRecordTimeLimitSeconds * 100 && !writable->crashRecorded.load(); ++i)
+    for (int i = 0; i < MSHCrashRecordTimeLimitSeconds * 100 && !writable->crashRecorded.load();
+         ++i)
         sleepMilliseconds(10);
     for (int i = 0; i < MSHCrashRecordTimeLimitSeconds * 100; ++i)
         sleepMilliseconds(10);
@@ -253,8 +253,8 @@ void MSHSignalHandler(int signal, siginfo_t *info, void *userContext)
     MSHReadOnlyContext *context = MSHContextReadOnly();
     MSHWritableContext *writable = MSHContextWritable();
     const pid_t self = MSHCurrentThreadID();
-    const bool followsException = context && writable && signal == SIGABRT &&
-                                  writable->exceptionThread.load() == self;
+    const bool followsException =
+        context && writable && signal == SIGABRT && writable->exceptionThread.load() == self;
     if (followsException) {
         MSHSafeLog("%s: SIGABRT after the recorded uncaught exception", __func__);
     } else if (context && writable) {

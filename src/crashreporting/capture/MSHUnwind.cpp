@@ -15,8 +15,8 @@ using SetCachingPolicy = int (*)(unw_addr_space_t, unw_caching_policy_t);
 using InitRemote = int (*)(unw_cursor_t *, unw_addr_space_t, void *);
 using Step = int (*)(unw_cursor_t *);
 using GetReg = int (*)(unw_cursor_t *, unw_regnum_t, unw_word_t *);
-using SearchTable = int (*)(unw_addr_space_t, unw_word_t, unw_dyn_info_t *, unw_proc_info_t *,
-                            int, void *);
+using SearchTable = int (*)(unw_addr_space_t, unw_word_t, unw_dyn_info_t *, unw_proc_info_t *, int,
+                            void *);
 
 InitRemote initRemote = nullptr;
 Step step = nullptr;
@@ -205,9 +205,9 @@ void MSHUnwindInitialize()
         MSHSafeLog("%s: libunwind lacks the remote unwinding entry points", __func__);
         return;
     }
-    static unw_accessors_t accessors{findProcInfo,   putUnwindInfo, getDynamicInfoListAddress,
-                                     accessMemory,   accessRegister, accessFloatRegister,
-                                     resume,         getProcName};
+    static unw_accessors_t accessors{findProcInfo, putUnwindInfo,  getDynamicInfoListAddress,
+                                     accessMemory, accessRegister, accessFloatRegister,
+                                     resume,       getProcName};
     addressSpace = createAddressSpace(&accessors, 0);
     if (!addressSpace) {
         MSHSafeLog("%s: libunwind could not make an address space", __func__);

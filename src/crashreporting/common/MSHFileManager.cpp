@@ -107,7 +107,7 @@ bool MSHFileManager::createDirectoryAtPath(const QString &path)
 }
 
 QStringList MSHFileManager::entriesBeyondBounds(const QString &directory, int keep,
-                                               qint64 maximumAgeSeconds) const
+                                                qint64 maximumAgeSeconds) const
 {
     struct Entry {
         QString path;

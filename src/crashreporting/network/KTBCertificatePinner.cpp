@@ -34,8 +34,7 @@ QList<QSslCertificate> KTBCertificatePinner::pinnedCertificates()
 {
     QList<QSslCertificate> certificates;
     const QDir folder(QStringLiteral(":/crashreporting/pinned"));
-    const QStringList names =
-        folder.entryList({QStringLiteral("*.der")}, QDir::Files, QDir::Name);
+    const QStringList names = folder.entryList({QStringLiteral("*.der")}, QDir::Files, QDir::Name);
     for (const QString &name : names) {
         QFile file(folder.filePath(name));
         if (!file.open(QIODevice::ReadOnly))
@@ -57,7 +56,7 @@ std::shared_ptr<const KTBCertificatePinner> KTBCertificatePinner::pinner()
 }
 
 QSslCertificate KTBCertificatePinner::createCertificationWithData(const char *bytes,
-                                                                   qsizetype length)
+                                                                  qsizetype length)
 {
     if (!bytes || length <= 0)
         return QSslCertificate();

@@ -25,18 +25,19 @@ public:
     static std::shared_ptr<KTBNetworkClient>
     create(const std::shared_ptr<MSHDispatchQueue> &queue = {},
            const QList<QSslCertificate> &pinnedCertificates = {});
-    static std::shared_ptr<KTBNetworkClient> createWithSessionConfiguration(
-        const std::shared_ptr<MSHURLSessionConfiguration> &configuration,
-        const std::shared_ptr<MSHDispatchQueue> &queue,
-        const QList<QSslCertificate> &pinnedCertificates);
+    static std::shared_ptr<KTBNetworkClient>
+    createWithSessionConfiguration(const std::shared_ptr<MSHURLSessionConfiguration> &configuration,
+                                   const std::shared_ptr<MSHDispatchQueue> &queue,
+                                   const QList<QSslCertificate> &pinnedCertificates);
 
     const std::shared_ptr<MSHURLSession> &session() const { return m_session; }
     const std::shared_ptr<const KTBCertificatePinner> &certPinner() const { return m_pinner; }
 
     void startDataTaskWithRequest(const MSHURLRequest &request,
                                   MSHURLSessionDataTask::CompletionHandler completion);
-    void startDownloadTaskWithRequest(const MSHURLRequest &request,
-                                      MSHURLSessionDownloadTask::DownloadCompletionHandler completion);
+    void
+    startDownloadTaskWithRequest(const MSHURLRequest &request,
+                                 MSHURLSessionDownloadTask::DownloadCompletionHandler completion);
 
     // min + (max - min) × a uniform number in [0, 1).
     static double randomDoubleWithMin(double min, double max);
@@ -53,9 +54,10 @@ public:
     static void startDataTaskForSession(const std::shared_ptr<MSHURLSession> &session,
                                         const MSHURLRequest &request, int retryCount,
                                         MSHURLSessionDataTask::CompletionHandler completion);
-    static void startDownloadTaskForSession(
-        const std::shared_ptr<MSHURLSession> &session, const MSHURLRequest &request,
-        int retryCount, MSHURLSessionDownloadTask::DownloadCompletionHandler completion);
+    static void
+    startDownloadTaskForSession(const std::shared_ptr<MSHURLSession> &session,
+                                const MSHURLRequest &request, int retryCount,
+                                MSHURLSessionDownloadTask::DownloadCompletionHandler completion);
 
     std::shared_ptr<const KTBCertificatePinner>
     URLSessionDidReceiveChallenge(MSHURLSession &session,

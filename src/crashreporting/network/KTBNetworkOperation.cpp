@@ -70,8 +70,8 @@ bool KTBAsynchronousOperation::waitUntilFinished(int timeoutMilliseconds)
     return true;
 }
 
-MSHURLRequest
-KTBNetworkOperation::mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(const QUrl &url) const
+MSHURLRequest KTBNetworkOperation::mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(
+    const QUrl &url) const
 {
     return mutableRequestWithDefaultHTTPHeadersForURL(url, 10.0);
 }

@@ -45,7 +45,8 @@ std::optional<QDateTime> parseHTTPDate(const QString &text)
 QString trimmedUnquoted(QStringView value)
 {
     value = value.trimmed();
-    if (value.size() >= 2 && value.front() == QLatin1Char('"') && value.back() == QLatin1Char('"')) {
+    if (value.size() >= 2 && value.front() == QLatin1Char('"') &&
+        value.back() == QLatin1Char('"')) {
         QString text;
         for (qsizetype i = 1; i + 1 < value.size(); ++i) {
             if (value[i] == QLatin1Char('\\') && i + 2 < value.size())
@@ -81,7 +82,8 @@ std::pair<QString, QString> parseContentType(const QString &header)
         const qsizetype equals = piece.indexOf(QLatin1Char('='));
         if (equals <= 0)
             continue;
-        if (piece.left(equals).trimmed().compare(QLatin1String("charset"), Qt::CaseInsensitive) == 0)
+        if (piece.left(equals).trimmed().compare(QLatin1String("charset"), Qt::CaseInsensitive) ==
+            0)
             charset = trimmedUnquoted(piece.mid(equals + 1));
     }
     return {mediaType, charset};
@@ -260,10 +262,9 @@ MSHError KTBNetworkResponseHandler::noServiceURLError(const QUrl &url, const cha
     MSHError error;
     error.domain = errorDomain;
     error.code = KTBNetworkErrorCode::NoServiceURL;
-    error.description = url.isEmpty()
-                            ? QStringLiteral("No service address is configured")
-                            : QStringLiteral("Not an absolute http or https address: ") +
-                                  url.toString();
+    error.description =
+        url.isEmpty() ? QStringLiteral("No service address is configured")
+                      : QStringLiteral("Not an absolute http or https address: ") + url.toString();
     MSHLog(logPrefix, QStringLiteral("Request not sent: %1").arg(error.toString()));
     return error;
 }

@@ -55,10 +55,10 @@ public:
     static bool contentTypeForResponse(const MSHHTTPURLResponse &response,
                                        const MSHURLRequest &request);
     // retry, error: a transport error is handed on as it is and never retried.
-    static void handleCompletedResponse(const MSHHTTPURLResponse *response,
-                                        const MSHURLRequest &originalRequest,
-                                        const MSHErrorResult &error,
-                                        const std::function<void(bool, const MSHErrorResult &)> &block);
+    static void
+    handleCompletedResponse(const MSHHTTPURLResponse *response,
+                            const MSHURLRequest &originalRequest, const MSHErrorResult &error,
+                            const std::function<void(bool, const MSHErrorResult &)> &block);
 
     // Whether the URL can reach a service at all: absolute, http or https, with a host.
     static bool isServiceURL(const QUrl &url);

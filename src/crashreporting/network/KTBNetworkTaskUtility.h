@@ -32,8 +32,9 @@ public:
 
     void beginDataTaskWithRequest(const MSHURLRequest &request, int maxNumberOfRetries,
                                   MSHURLSessionDataTask::CompletionHandler completion);
-    void beginDownloadTaskWithRequest(const MSHURLRequest &request, int maxNumberOfRetries,
-                                      MSHURLSessionDownloadTask::DownloadCompletionHandler completion);
+    void
+    beginDownloadTaskWithRequest(const MSHURLRequest &request, int maxNumberOfRetries,
+                                 MSHURLSessionDownloadTask::DownloadCompletionHandler completion);
     // After the response's retry value, on a serial queue of its own made for this wait.
     static void runAfterRetryValueFromResponse(const MSHHTTPURLResponse &response,
                                                std::function<void()> block);

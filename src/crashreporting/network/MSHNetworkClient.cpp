@@ -4,11 +4,11 @@
 #include "KTBDebug.h"
 #include "KTBNetworkResponseHandler.h"
 #include "MSHDispatchQueue.h"
-#include "MSHSharedQueue.h"
 #include "MSHFileManager.h"
 #include "MSHHost.h"
 #include "MSHLog.h"
 #include "MSHSafeUtilities.h"
+#include "MSHSharedQueue.h"
 
 #include <QFileInfo>
 #include <QThreadPool>
@@ -36,8 +36,7 @@ MSHNetworkClient::create(const std::shared_ptr<MSHDispatchQueue> &operationQueue
                          const QList<QSslCertificate> &pinnedCertificates)
 {
     std::shared_ptr<MSHNetworkClient> client(new MSHNetworkClient);
-    client->m_queue = operationQueue ? operationQueue
-                                     : MSHMakeSharedQueue("com.mishap.mac.upload");
+    client->m_queue = operationQueue ? operationQueue : MSHMakeSharedQueue("com.mishap.mac.upload");
     client->m_fileManager = fileManager;
     client->m_delegate = delegate;
     client->m_pinner = std::make_shared<const KTBCertificatePinner>(pinnedCertificates);
@@ -97,17 +96,16 @@ void MSHNetworkClient::startUploadRequest(const MSHURLRequest &request, const QS
     }
     const QString description = relativeTaskPathForAbsolutePath(filePath);
     std::shared_ptr<MSHNetworkClient> self = shared_from_this();
-    checkForExistingTaskMatchingDescription(
-        description, [self, request, filePath](bool exists) {
-            if (exists) {
-                if (KTBDebugEnabled())
-                    MSHLog("[Mishap:Crash:Client]",
-                           QStringLiteral("A task currently exists for this upload, skipping"));
-                self->endUpload(filePath);
-                return;
-            }
-            self->startNewUploadRequest(request, filePath);
-        });
+    checkForExistingTaskMatchingDescription(description, [self, request, filePath](bool exists) {
+        if (exists) {
+            if (KTBDebugEnabled())
+                MSHLog("[Mishap:Crash:Client]",
+                       QStringLiteral("A task currently exists for this upload, skipping"));
+            self->endUpload(filePath);
+            return;
+        }
+        self->startNewUploadRequest(request, filePath);
+    });
 }
 
 void MSHNetworkClient::startImmediateUploadRequest(const MSHURLRequest &request,
@@ -149,18 +147,19 @@ void MSHNetworkClient::startImmediateUploadRequest(const MSHURLRequest &request,
         });
 }
 
-void MSHNetworkClient::startNewUploadRequest(const MSHURLRequest &request,
-                                             const QString &filePath)
+void MSHNetworkClient::startNewUploadRequest(const MSHURLRequest &request, const QString &filePath)
 {
     startNewUploadRequest(request, filePath, 0);
 }
 
-void MSHNetworkClient::startNewUploadRequest(const MSHURLRequest &request,
-                                             const QString &filePath, int restarts)
+void MSHNetworkClient::startNewUploadRequest(const MSHURLRequest &request, const QString &filePath,
+                                             int restarts)
 {
     const QFileInfo info(filePath);
     if (!info.isFile() || !info.isReadable()) {
-        MSHError error{errorDomain, -2, {{QStringLiteral("path"), filePath}},
+        MSHError error{errorDomain,
+                       -2,
+                       {{QStringLiteral("path"), filePath}},
                        QStringLiteral("The report file cannot be read")};
         std::shared_ptr<MSHNetworkClient> self = shared_from_this();
         m_queue->async([self, filePath, error] { self->tellDelegate(filePath, error); });
@@ -255,8 +254,7 @@ void MSHNetworkClient::URLSessionTaskDidCompleteWithError(MSHURLSession &,
         upload.path = absolutePathForRelativeTaskPath(task->taskDescription());
     const MSHHTTPURLResponse response = task->response();
     KTBNetworkResponseHandler::handleCompletedResponse(
-        &response, task->originalRequest(), error,
-        [&](bool retry, const MSHErrorResult &outcome) {
+        &response, task->originalRequest(), error, [&](bool retry, const MSHErrorResult &outcome) {
             // After ten restarts the owner's own, slower retry takes over.
             if (retry && upload.restarts < maximumRestarts)
                 restartTask(task, response, upload.path, upload.restarts + 1);

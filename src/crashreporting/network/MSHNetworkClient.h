@@ -86,8 +86,7 @@ public:
 
 private:
     MSHNetworkClient() = default;
-    void startNewUploadRequest(const MSHURLRequest &request, const QString &filePath,
-                               int restarts);
+    void startNewUploadRequest(const MSHURLRequest &request, const QString &filePath, int restarts);
     void restartTask(const MSHURLSessionTaskPtr &task, const MSHHTTPURLResponse &response,
                      const QString &path, int restarts);
     void tellDelegate(const QString &path, const MSHErrorResult &error);

@@ -4,10 +4,11 @@
 
 std::shared_ptr<MSHDispatchQueue> MSHMakeSharedQueue(const QByteArray &label)
 {
-    return std::shared_ptr<MSHDispatchQueue>(new MSHDispatchQueue(label), [](MSHDispatchQueue *queue) {
-        if (queue->isCurrent())
-            std::thread([queue] { delete queue; }).detach();
-        else
-            delete queue;
-    });
+    return std::shared_ptr<MSHDispatchQueue>(
+        new MSHDispatchQueue(label), [](MSHDispatchQueue *queue) {
+            if (queue->isCurrent())
+                std::thread([queue] { delete queue; }).detach();
+            else
+                delete queue;
+        });
 }

@@ -6,8 +6,8 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -61,7 +61,9 @@ MSHHTTPURLResponse responseOf(QNetworkReply *reply)
 
 MSHError cancelledError()
 {
-    return MSHError{transportErrorDomain, QNetworkReply::OperationCanceledError, {},
+    return MSHError{transportErrorDomain,
+                    QNetworkReply::OperationCanceledError,
+                    {},
                     QStringLiteral("Operation canceled")};
 }
 
@@ -69,7 +71,8 @@ MSHError cancelledError()
 
 // --- configuration ---------------------------------------------------------------------------
 
-std::shared_ptr<MSHURLSessionConfiguration> MSHURLSessionConfiguration::defaultSessionConfiguration()
+std::shared_ptr<MSHURLSessionConfiguration>
+MSHURLSessionConfiguration::defaultSessionConfiguration()
 {
     return std::make_shared<MSHURLSessionConfiguration>();
 }
@@ -216,15 +219,16 @@ std::shared_ptr<MSHURLSession> MSHURLSession::sessionWithConfiguration(
 {
     if (!configuration)
         return nullptr;
-    return std::shared_ptr<MSHURLSession>(new MSHURLSession(configuration, delegate, delegateQueue));
+    return std::shared_ptr<MSHURLSession>(
+        new MSHURLSession(configuration, delegate, delegateQueue));
 }
 
 void MSHURLSession::removeLeftoverDownloads(qint64 minimumAgeSeconds)
 {
     const QDir temporary = QDir::temp();
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-minimumAgeSeconds);
-    for (const QFileInfo &entry : temporary.entryInfoList({QStringLiteral("mshdownload-*")},
-                                                          QDir::Files | QDir::Hidden)) {
+    for (const QFileInfo &entry :
+         temporary.entryInfoList({QStringLiteral("mshdownload-*")}, QDir::Files | QDir::Hidden)) {
         if (!entry.isSymLink() && entry.lastModified().toUTC() < before)
             QFile::remove(entry.filePath());
     }
@@ -238,8 +242,8 @@ MSHURLSession::MSHURLSession(std::shared_ptr<MSHURLSessionConfiguration> configu
       m_queue(MSHMakeSharedQueue("com.mishap.URLSession"))
 {
     if (!m_delegateQueue) {
-        const QByteArray name = QByteArray("MSHURLSession 0x") +
-                                QByteArray::number(quintptr(this), 16);
+        const QByteArray name =
+            QByteArray("MSHURLSession 0x") + QByteArray::number(quintptr(this), 16);
         m_delegateQueue = MSHMakeSharedQueue(name);
     }
     // Downloads of a process that ended early: any older than ten minutes are no one's.
@@ -311,8 +315,7 @@ MSHURLSession::uploadTaskWithRequest(const MSHURLRequest &request, const QString
     return task;
 }
 
-std::shared_ptr<MSHURLSessionDownloadTask>
-MSHURLSession::downloadTaskWithRequest(
+std::shared_ptr<MSHURLSessionDownloadTask> MSHURLSession::downloadTaskWithRequest(
     const MSHURLRequest &request, MSHURLSessionDownloadTask::DownloadCompletionHandler completion)
 {
     auto task = std::make_shared<MSHURLSessionDownloadTask>(request);
@@ -368,7 +371,9 @@ QByteArray MSHURLSession::sendSynchronousRequest(const MSHURLRequest &request,
 {
     if (m_queue->isCurrent()) {
         if (error)
-            *error = MSHError{sessionErrorDomain, 2, {},
+            *error = MSHError{sessionErrorDomain,
+                              2,
+                              {},
                               QStringLiteral("A synchronous request cannot wait on its session")};
         return {};
     }
@@ -485,23 +490,25 @@ void MSHURLSession::startOnQueue(const MSHURLSessionTaskPtr &task)
         auto *download = static_cast<MSHURLSessionDownloadTask *>(task.get());
         task->m_file = new QFile(download->targetPath());
         if (!task->m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            completeOnQueue(task, MSHError{downloadErrorDomain, -1, {},
-                                           task->m_file->errorString()});
+            completeOnQueue(task,
+                            MSHError{downloadErrorDomain, -1, {}, task->m_file->errorString()});
             return;
         }
     }
 
     QNetworkReply *reply = nullptr;
-    const QByteArray method = request.HTTPMethod().isEmpty() ? QByteArray("GET")
-                                                             : request.HTTPMethod();
+    const QByteArray method =
+        request.HTTPMethod().isEmpty() ? QByteArray("GET") : request.HTTPMethod();
     if (task->kind() == MSHURLSessionTask::Kind::Upload) {
         auto *file = new QFile(request.HTTPBodyFile());
         if (!file->open(QIODevice::ReadOnly)) {
             const QString reason = file->errorString();
             delete file;
-            completeOnQueue(task, MSHError{sessionErrorDomain, 1, {},
-                                           QStringLiteral("The upload file could not be read: ") +
-                                               reason});
+            completeOnQueue(
+                task, MSHError{sessionErrorDomain,
+                               1,
+                               {},
+                               QStringLiteral("The upload file could not be read: ") + reason});
             return;
         }
         reply = m_manager->sendCustomRequest(networkRequest, method, file);
@@ -569,7 +576,9 @@ void MSHURLSession::receiveOnQueue(const MSHURLSessionTaskPtr &task, const QByte
     task->m_received += chunk.size();
     if (task->m_received > MSHURLSessionMaximumResponseSize) {
         // Stopped as soon as the answer grows past the cap, before it fills the disk or memory.
-        const MSHError error{sessionErrorDomain, 3, {},
+        const MSHError error{sessionErrorDomain,
+                             3,
+                             {},
                              QStringLiteral("The answer is larger than %1 bytes")
                                  .arg(MSHURLSessionMaximumResponseSize)};
         if (task->m_file)
@@ -584,8 +593,7 @@ void MSHURLSession::receiveOnQueue(const MSHURLSessionTaskPtr &task, const QByte
         return;
     }
     if (task->kind() == MSHURLSessionTask::Kind::Download) {
-        if (task->m_file && task->m_file->isOpen() &&
-            task->m_file->write(chunk) != chunk.size()) {
+        if (task->m_file && task->m_file->isOpen() && task->m_file->write(chunk) != chunk.size()) {
             const MSHError error{downloadErrorDomain, -1, {}, task->m_file->errorString()};
             task->m_file->close();
             QMutexLocker lock(&task->m_mutex);

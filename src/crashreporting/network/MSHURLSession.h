@@ -135,10 +135,12 @@ private:
 class MSHURLSessionDataTask : public MSHURLSessionTask
 {
 public:
-    using CompletionHandler = std::function<void(const QByteArray &data,
-                                                 const MSHHTTPURLResponse &response,
-                                                 const MSHErrorResult &error)>;
-    explicit MSHURLSessionDataTask(const MSHURLRequest &request) : MSHURLSessionDataTask(Kind::Data, request) {}
+    using CompletionHandler = std::function<void(
+        const QByteArray &data, const MSHHTTPURLResponse &response, const MSHErrorResult &error)>;
+    explicit MSHURLSessionDataTask(const MSHURLRequest &request)
+        : MSHURLSessionDataTask(Kind::Data, request)
+    {
+    }
     CompletionHandler completionHandler() const { return m_completion; }
 
 protected:

@@ -16,8 +16,7 @@ bool inFile(const KTBMappedFile &file, uint64_t offset, uint64_t size)
     return offset <= file.length && size <= file.length - offset;
 }
 
-template <typename T>
-T readAt(const KTBMappedFile &file, uint64_t offset)
+template <typename T> T readAt(const KTBMappedFile &file, uint64_t offset)
 {
     T value;
     std::memcpy(&value, file.start + offset, sizeof value);
@@ -27,11 +26,11 @@ T readAt(const KTBMappedFile &file, uint64_t offset)
 QByteArray buildID(const KTBMappedFile &file)
 {
     QByteArray found;
-    KTBElfEnumerateNotes(file, [&found](QByteArrayView name, uint32_t type,
-                                        QByteArrayView descriptor) {
-        if (found.isEmpty() && type == NT_GNU_BUILD_ID && name == QByteArrayView("GNU"))
-            found = descriptor.toByteArray();
-    });
+    KTBElfEnumerateNotes(
+        file, [&found](QByteArrayView name, uint32_t type, QByteArrayView descriptor) {
+            if (found.isEmpty() && type == NT_GNU_BUILD_ID && name == QByteArrayView("GNU"))
+                found = descriptor.toByteArray();
+        });
     return found;
 }
 
@@ -39,7 +38,8 @@ QByteArray buildID(const KTBMappedFile &file)
 void readSymbols(const KTBMappedFile &file, const Elf64_Ehdr &header, const Elf64_Shdr &section,
                  std::vector<MSHImageSymbolTable::Symbol> *symbols)
 {
-    if (section.sh_entsize != sizeof(Elf64_Sym) || !inFile(file, section.sh_offset, section.sh_size))
+    if (section.sh_entsize != sizeof(Elf64_Sym) ||
+        !inFile(file, section.sh_offset, section.sh_size))
         return;
     if (section.sh_link == 0 || section.sh_link >= header.e_shnum)
         return;

@@ -32,8 +32,8 @@ MSHThreadArray MSHProcessReportOperation::threadArrayFromFile(const QString &pat
             QList<MSHStackFrame> frames;
             for (const QJsonValue &address :
                  thread.toObject().value(QStringLiteral("stacktrace")).toArray()) {
-                MSHStackFrame frame = MSHStackFrame::stackFrameWithAddress(
-                    uint64_t(address.toInteger()));
+                MSHStackFrame frame =
+                    MSHStackFrame::stackFrameWithAddress(uint64_t(address.toInteger()));
                 frame.returnAddress = !frames.isEmpty();
                 frames.append(frame);
             }

@@ -15,8 +15,8 @@
 
 #include <QFileInfo>
 
-#include <algorithm>
 #include <QLocale>
+#include <algorithm>
 
 namespace
 {

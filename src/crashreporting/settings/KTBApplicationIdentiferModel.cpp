@@ -11,7 +11,7 @@
 
 std::shared_ptr<KTBApplicationIdentiferModel>
 KTBApplicationIdentiferModel::initWithInstallID(const QString &installID,
-                                               const QString &executablePath)
+                                                const QString &executablePath)
 {
     std::shared_ptr<KTBApplicationIdentiferModel> model(new KTBApplicationIdentiferModel);
     if (!model->computeExecutableInfo(executablePath) || !model->computeInstanceIdentifier())
@@ -41,19 +41,20 @@ bool KTBApplicationIdentiferModel::computeExecutableInfo(const QString &executab
     QString uuid;
     KTBVersion minimum;
     if (KTBElfMachine(file, &machine)) {
-        KTBElfEnumerateNotes(file, [&](QByteArrayView name, uint32_t type,
-                                       QByteArrayView descriptor) {
-            if (name != QByteArrayView("GNU"))
-                return;
-            if (type == NT_GNU_BUILD_ID && !descriptor.isEmpty()) {
-                uuid = QString::fromLatin1(descriptor.toByteArray().toHex());
-            } else if (type == NT_GNU_ABI_TAG && descriptor.size() >= 16) {
-                // Words: operating system, then the earliest kernel version it runs on.
-                uint32_t words[4];
-                std::memcpy(words, descriptor.data(), sizeof words);
-                minimum = KTBVersion{words[1], words[2], words[3]};
-            }
-        });
+        KTBElfEnumerateNotes(file,
+                             [&](QByteArrayView name, uint32_t type, QByteArrayView descriptor) {
+                                 if (name != QByteArrayView("GNU"))
+                                     return;
+                                 if (type == NT_GNU_BUILD_ID && !descriptor.isEmpty()) {
+                                     uuid = QString::fromLatin1(descriptor.toByteArray().toHex());
+                                 } else if (type == NT_GNU_ABI_TAG && descriptor.size() >= 16) {
+                                     // Words: operating system, then the earliest kernel version it
+                                     // runs on.
+                                     uint32_t words[4];
+                                     std::memcpy(words, descriptor.data(), sizeof words);
+                                     minimum = KTBVersion{words[1], words[2], words[3]};
+                                 }
+                             });
     }
     KTBElfUnmapFile(&file);
     m_architectureUUIDMap.clear();

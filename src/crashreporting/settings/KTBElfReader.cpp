@@ -29,8 +29,7 @@ bool inFile(const KTBMappedFile &file, uint64_t offset, uint64_t size)
     return offset <= file.length && size <= file.length - offset;
 }
 
-template <typename Header>
-bool readHeader(const KTBMappedFile &file, Header *header)
+template <typename Header> bool readHeader(const KTBMappedFile &file, Header *header)
 {
     if (!inFile(file, 0, sizeof(Header)))
         return false;

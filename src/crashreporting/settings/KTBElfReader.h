@@ -27,6 +27,6 @@ QString KTBElfArchitectureName(uint16_t machine);
 bool KTBElfMachine(const KTBMappedFile &file, uint16_t *machine);
 // Calls the block for each note (owner name without its NUL, type, descriptor); false when the
 // file is not ELF of this byte order or its program headers lie outside it.
-bool KTBElfEnumerateNotes(
-    const KTBMappedFile &file,
-    const std::function<void(QByteArrayView name, uint32_t type, QByteArrayView descriptor)> &block);
+bool KTBElfEnumerateNotes(const KTBMappedFile &file,
+                          const std::function<void(QByteArrayView name, uint32_t type,
+                                                   QByteArrayView descriptor)> &block);

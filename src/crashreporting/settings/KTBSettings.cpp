@@ -105,8 +105,7 @@ int KTBSettings::appSource()
     return 1;
 }
 
-QUrl KTBSettings::settingsURLForEndpoint(const QString &endpoint,
-                                         const QString &instanceIdentifier,
+QUrl KTBSettings::settingsURLForEndpoint(const QString &endpoint, const QString &instanceIdentifier,
                                          const QString &iconHash)
 {
     KTBURLBuilder builder = KTBURLBuilder::URLWithBase(endpoint);

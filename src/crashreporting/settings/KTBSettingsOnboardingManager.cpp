@@ -85,9 +85,9 @@ void KTBSettingsOnboardingManager::beginOnboarding(bool create, const QString &e
     {
         QMutexLocker lock(&m_mutex);
         previous = std::move(m_onboardingOperation);
-        operation = KTBOnboardingOperation::create(m_APIKey, weak_from_this(), create,
-                                                   m_kitVersions, m_model, endpointString,
-                                                   m_pinnedCertificates);
+        operation =
+            KTBOnboardingOperation::create(m_APIKey, weak_from_this(), create, m_kitVersions,
+                                           m_model, endpointString, m_pinnedCertificates);
         m_onboardingOperation = operation;
     }
     if (previous)
@@ -157,7 +157,8 @@ void KTBSettingsOnboardingManager::operation(KTBDownloadAndSaveSettingsOperation
                                              const MSHErrorResult &error)
 {
     if (error) {
-        MSHLog("[Kitbase]", QStringLiteral("failed to download settings %1").arg(error->toString()));
+        MSHLog("[Kitbase]",
+               QStringLiteral("failed to download settings %1").arg(error->toString()));
         return;
     }
     if (KTBDebugEnabled())
@@ -176,7 +177,8 @@ void KTBSettingsOnboardingManager::operation(KTBDownloadAndSaveSettingsOperation
         postSettingsDownloadCompletedNotification();
         return;
     }
-    const QString endpoint = valueForConfigurationKey(QStringLiteral("ConfigureEndpoint")).toString();
+    const QString endpoint =
+        valueForConfigurationKey(QStringLiteral("ConfigureEndpoint")).toString();
     if (settings->appNeedsOnboarding()) {
         if (KTBDebugEnabled())
             MSHLog("[Kitbase]", QStringLiteral("Starting onboarding with app create"));
@@ -204,8 +206,9 @@ void KTBSettingsOnboardingManager::onboardingOperationDidCompleteAppCreationWith
     KTBOnboardingOperation &operation, const MSHErrorResult &error)
 {
     if (error) {
-        MSHLog("[Kitbase]",
-               QStringLiteral("unable to complete application configure: %1").arg(error->toString()));
+        MSHLog(
+            "[Kitbase]",
+            QStringLiteral("unable to complete application configure: %1").arg(error->toString()));
         return;
     }
     {

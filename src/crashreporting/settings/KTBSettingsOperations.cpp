@@ -31,7 +31,8 @@ constexpr qint64 maximumSettingsSize = 8 * 1024 * 1024;
 const QString KTBDownloadAndSaveSettingsOperation::errorDomain = QStringLiteral("KTBSettingsError");
 
 std::shared_ptr<KTBDownloadAndSaveSettingsOperation> KTBDownloadAndSaveSettingsOperation::create(
-    const QString &apiKey, const std::weak_ptr<KTBDownloadAndSaveSettingsOperationDelegate> &delegate,
+    const QString &apiKey,
+    const std::weak_ptr<KTBDownloadAndSaveSettingsOperationDelegate> &delegate,
     const QUrl &settingsURL, const QString &settingsDirectoryPath, const QString &settingsFilePath,
     const QString &installIdentifier, const QString &advertisingToken,
     const QList<QSslCertificate> &pinnedCertificates)
@@ -72,7 +73,8 @@ MSHErrorResult KTBDownloadAndSaveSettingsOperation::error() const
 
 MSHURLRequest KTBDownloadAndSaveSettingsOperation::settingsRequest() const
 {
-    MSHURLRequest request = mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(m_settingsURL);
+    MSHURLRequest request =
+        mutableRequestWithDefaultHTTPHeaderFieldsAndTimeoutForURL(m_settingsURL);
     request.setHTTPMethod("GET");
     request.setValue("application/json", "Accept");
     request.setValue(m_installIdentifier.toUtf8(), "X-Mishap-Installation-ID");
@@ -108,7 +110,8 @@ MSHErrorResult KTBDownloadAndSaveSettingsOperation::saveSettings(const QString &
 {
     QFile downloaded(downloadedPath);
     if (!downloaded.open(QIODevice::ReadOnly) || downloaded.size() > maximumSettingsSize) {
-        MSHError error{errorDomain, 1, {}, QStringLiteral("The downloaded settings cannot be read")};
+        MSHError error{
+            errorDomain, 1, {}, QStringLiteral("The downloaded settings cannot be read")};
         MSHLog("[Kitbase]",
                QStringLiteral("Unable to complete settings download %1").arg(error.toString()));
         return error;
@@ -118,14 +121,16 @@ MSHErrorResult KTBDownloadAndSaveSettingsOperation::saveSettings(const QString &
     const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
         // The stored copy stays: a damaged answer must not replace good settings.
-        MSHError error{errorDomain, 1, {},
-                       QStringLiteral("The downloaded settings are not a JSON object")};
+        MSHError error{
+            errorDomain, 1, {}, QStringLiteral("The downloaded settings are not a JSON object")};
         MSHLog("[Kitbase]",
                QStringLiteral("Unable to complete settings download %1").arg(error.toString()));
         return error;
     }
     if (!QDir().mkpath(m_settingsDirectoryPath)) {
-        MSHError error{errorDomain, 3, {},
+        MSHError error{errorDomain,
+                       3,
+                       {},
                        QStringLiteral("The settings folder cannot be created: ") +
                            m_settingsDirectoryPath};
         MSHLog("[Kitbase]",
@@ -203,8 +208,7 @@ void KTBOnboardingOperation::encodeForm(KTBMultipartMimeStreamEncoder &encoder,
         return value.isNull() ? QVariant() : QVariant(value);
     };
     encoder.addValue(text(KTBSettings::appBundleIdentifier()), QStringLiteral("app[identifier]"));
-    encoder.addValue(text(model.instanceIdentifier()),
-                     QStringLiteral("app[instance_identifier]"));
+    encoder.addValue(text(model.instanceIdentifier()), QStringLiteral("app[instance_identifier]"));
     encoder.addValue(text(applicationName()), QStringLiteral("app[name]"));
     encoder.addValue(text(KTBSettings::appBuildVersion()), QStringLiteral("app[build_version]"));
     encoder.addValue(text(KTBSettings::appDisplayVersion()),
@@ -243,8 +247,8 @@ MSHURLRequest KTBOnboardingOperation::onboardingRequestForAppCreate(bool create)
         builder.appendComponent(QStringLiteral("/"));
         builder.escapeAndAppendComponent(KTBSettings::appBundleIdentifier());
     }
-    MSHURLRequest request = mutableRequestWithDefaultHTTPHeadersForURL(builder.URL(),
-                                                                       create ? 2.0 : 10.0);
+    MSHURLRequest request =
+        mutableRequestWithDefaultHTTPHeadersForURL(builder.URL(), create ? 2.0 : 10.0);
     request.setHTTPMethod(create ? "POST" : "PUT");
     return request;
 }

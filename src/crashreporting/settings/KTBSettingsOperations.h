@@ -78,8 +78,9 @@ class KTBOnboardingOperationDelegate
 {
 public:
     virtual ~KTBOnboardingOperationDelegate() = default;
-    virtual void onboardingOperationDidCompleteAppCreationWithError(KTBOnboardingOperation &operation,
-                                                                    const MSHErrorResult &error) = 0;
+    virtual void
+    onboardingOperationDidCompleteAppCreationWithError(KTBOnboardingOperation &operation,
+                                                       const MSHErrorResult &error) = 0;
     virtual void onboardingOperationDidCompleteAppUpdateWithError(KTBOnboardingOperation &operation,
                                                                   const MSHErrorResult &error) = 0;
 };

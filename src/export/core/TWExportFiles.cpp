@@ -41,7 +41,8 @@ enum class Existing { None, FileOrLink, EarlierExport, Other };
 
 Existing existingAt(const QString &path, const QString &baseName)
 {
-    struct stat info {};
+    struct stat info {
+    };
     if (::lstat(native(path).constData(), &info) != 0)
         return Existing::None;
     if (S_ISREG(info.st_mode) || S_ISLNK(info.st_mode))
@@ -65,14 +66,14 @@ void removeEarlierExport(const QString &path)
 {
     const QDir folder(path);
     const QDir attachments(folder.filePath(kAttachments));
-    for (const QFileInfo &entry :
-         attachments.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo &entry : attachments.entryInfoList(QDir::AllEntries | QDir::Hidden |
+                                                            QDir::System | QDir::NoDotAndDotDot)) {
         if (entry.isFile() && !entry.isSymLink())
             ::unlink(native(entry.absoluteFilePath()).constData());
     }
     ::rmdir(native(attachments.path()).constData());
-    for (const QFileInfo &entry :
-         folder.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo &entry : folder.entryInfoList(QDir::AllEntries | QDir::Hidden |
+                                                       QDir::System | QDir::NoDotAndDotDot)) {
         if (entry.isFile() && !entry.isSymLink())
             ::unlink(native(entry.absoluteFilePath()).constData());
     }
@@ -89,11 +90,11 @@ void removeOld(const QString &path, Existing what)
 
 // Moves the finished `fresh` to `path`, replacing what stood there (checked
 // by the caller). The old one is removed only once the new one is in place.
-TWErrorResult putInPlace(const QString &fresh, const QString &path, Existing existing,
-                         bool *moved)
+TWErrorResult putInPlace(const QString &fresh, const QString &path, Existing existing, bool *moved)
 {
     *moved = false;
-    if (existing == Existing::None || (existing == Existing::FileOrLink && !QFileInfo(fresh).isDir())) {
+    if (existing == Existing::None ||
+        (existing == Existing::FileOrLink && !QFileInfo(fresh).isDir())) {
         // rename() replaces a file or a link itself, never a link's target.
         if (::rename(native(fresh).constData(), native(path).constData()) != 0)
             return failure(path, errnoText(errno));
@@ -158,19 +159,20 @@ TWErrorResult copyAttachment(const TWExportAttachmentCopy &copy, const QString &
         return failure(exportPath,
                        TWLocalized("exportAttachmentReason").arg(copy.fileName, reason));
     };
-    const int source = ::open(native(copy.sourcePath).constData(),
-                              O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int source =
+        ::open(native(copy.sourcePath).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (source < 0)
         return copyFailure(errnoText(errno));
-    struct stat info {};
+    struct stat info {
+    };
     if (::fstat(source, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(source);
         return copyFailure(TWLocalized("exportNotRegularReason"));
     }
     const QString targetPath = folder + QLatin1Char('/') + copy.fileName;
-    const int target = ::open(native(targetPath).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                              0666 & ~currentUmask());
+    const int target =
+        ::open(native(targetPath).constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+               0666 & ~currentUmask());
     if (target < 0) {
         const int error = errno;
         ::close(source);
@@ -229,7 +231,8 @@ bool TWExportFiles::isEarlierExport(const QString &path, const QString &baseName
         if (entry.isSymLink())
             return false;
         if (entry.fileName() == kAttachments && entry.isDir()) {
-            for (const QFileInfo &attachment : QDir(entry.absoluteFilePath()).entryInfoList(filters)) {
+            for (const QFileInfo &attachment :
+                 QDir(entry.absoluteFilePath()).entryInfoList(filters)) {
                 if (attachment.isSymLink() || !attachment.isFile())
                     return false;
             }

@@ -81,10 +81,9 @@ ColumnKind kindOf(const TWField &field)
 // the home currency; every other field takes one column.
 bool isMoneyField(const TWField &field)
 {
-    return field.type() == TWFieldTypeStandard &&
-           (field.identifier() == TWFieldIdentifierDebit ||
-            field.identifier() == TWFieldIdentifierCredit ||
-            field.identifier() == TWFieldIdentifierTotal);
+    return field.type() == TWFieldTypeStandard && (field.identifier() == TWFieldIdentifierDebit ||
+                                                   field.identifier() == TWFieldIdentifierCredit ||
+                                                   field.identifier() == TWFieldIdentifierTotal);
 }
 
 QFont printFont(QFont font)
@@ -221,8 +220,8 @@ void setShortest(const Table &table, Needs &needs, double characters)
 }
 
 // The widths at a scale, or none when the columns cannot fit `width`.
-std::optional<QList<double>> fit(const Table &table, const Needs &needs, double scale,
-                                 double width, bool allowShortening, bool *shortened)
+std::optional<QList<double>> fit(const Table &table, const Needs &needs, double scale, double width,
+                                 bool allowShortening, bool *shortened)
 {
     const qsizetype count = table.columns.size();
     double fixed = count > 1 ? needs.gap * scale * double(count - 1) : 0;
@@ -348,10 +347,10 @@ void dropRepeatedColumns(Table &table)
 
 QPageLayout printedPageLayout(const std::optional<QPageLayout> &pageLayout)
 {
-    QPageLayout layout = pageLayout ? *pageLayout
-                                    : QPageLayout(QPageSize(QPageSize::Letter),
-                                                  QPageLayout::Portrait, QMarginsF(36, 36, 36, 36),
-                                                  QPageLayout::Point);
+    QPageLayout layout = pageLayout
+                             ? *pageLayout
+                             : QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait,
+                                           QMarginsF(36, 36, 36, 36), QPageLayout::Point);
     layout.setUnits(QPageLayout::Point);
     layout.setMode(QPageLayout::StandardMode);
     QMarginsF margins = layout.margins();
@@ -371,7 +370,8 @@ public:
     Pages(const Table &table, QPainter &painter, const QSizeF &area, Measure &measure,
           const Layout &layout)
         : m_table(table), m_painter(painter), m_area(area), m_measure(measure), m_layout(layout),
-          m_body(scaled(table.bodyFont, layout.scale)), m_bold(scaled(table.boldFont, layout.scale)),
+          m_body(scaled(table.bodyFont, layout.scale)),
+          m_bold(scaled(table.boldFont, layout.scale)),
           m_title(scaled(table.boldFont, layout.scale * 1.3)), m_bodyFm(measure.metrics(m_body)),
           m_boldFm(measure.metrics(m_bold)), m_titleFm(measure.metrics(m_title))
     {
@@ -408,9 +408,10 @@ private:
         const int horizontal = kind == ColumnKind::Amount  ? Qt::AlignRight
                                : kind == ColumnKind::Check ? Qt::AlignHCenter
                                                            : Qt::AlignLeft;
-        const bool breakWords =
-            longestWord(m_boldFm, m_table.columns.at(column).title) > m_layout.widths.at(column) + 0.01;
-        return horizontal | Qt::AlignBottom | (breakWords ? Qt::TextWrapAnywhere : Qt::TextWordWrap);
+        const bool breakWords = longestWord(m_boldFm, m_table.columns.at(column).title) >
+                                m_layout.widths.at(column) + 0.01;
+        return horizontal | Qt::AlignBottom |
+               (breakWords ? Qt::TextWrapAnywhere : Qt::TextWordWrap);
     }
     void rule(double y, double width, const QColor &colour)
     {
@@ -568,10 +569,9 @@ TWExportPrint::Table TWExportPrint::registerTable(TWBusiness *business,
         TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(
             TWExportFileTypePDF, nullptr, 0, now.addSecs(-604800), now, TWAccountList(), fields,
             false);
-    const TWCellList cells =
-        TWExportTransactions::exportTransactionsWithTransactions(transactions, true, true, settings,
-                                                                 attachmentFileNames, business)
-            ->cells();
+    const TWCellList cells = TWExportTransactions::exportTransactionsWithTransactions(
+                                 transactions, true, true, settings, attachmentFileNames, business)
+                                 ->cells();
 
     Table table;
     table.title = title;

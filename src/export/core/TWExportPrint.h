@@ -56,11 +56,11 @@ Table registerTable(TWBusiness *business, const TWTransactionList &transactions,
 
 // Where every column goes on the page, in points.
 struct Layout {
-    double scale = 1;            // of the table's fonts
-    QList<double> widths;        // per column
-    QList<double> offsets;       // left edge of each column within the printable area
-    bool shortened = false;      // some text column is narrower than its longest text
-    bool fits = true;            // false: even the smallest type overflows the width
+    double scale = 1;       // of the table's fonts
+    QList<double> widths;   // per column
+    QList<double> offsets;  // left edge of each column within the printable area
+    bool shortened = false; // some text column is narrower than its longest text
+    bool fits = true;       // false: even the smallest type overflows the width
 };
 
 // Lays the columns out in `width` points.

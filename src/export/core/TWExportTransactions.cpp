@@ -432,8 +432,8 @@ void TWExportTransactions::Builder::transactionRow(TWTransaction &transaction)
     }
 }
 
-void TWExportTransactions::Builder::splitRow(const TWTransaction &transaction,
-                                             const TWSplit &split, bool reversed)
+void TWExportTransactions::Builder::splitRow(const TWTransaction &transaction, const TWSplit &split,
+                                             bool reversed)
 {
     // A group's totals are what moved in its account: only the lines in that
     // account count, not the transaction's other lines.
@@ -469,8 +469,9 @@ void TWExportTransactions::Builder::splitRow(const TWTransaction &transaction,
         case kCredit:
             if (field->identifier() == kDebit ? adjusted.total > 0 : adjusted.total < 0)
                 moneyCells(adjusted, true,
-                           !counted ? m_scratch
-                                    : field->identifier() == kDebit ? m_debit : m_credit);
+                           !counted                        ? m_scratch
+                           : field->identifier() == kDebit ? m_debit
+                                                           : m_credit);
             else
                 gap(moneyColumns());
             break;
@@ -537,10 +538,11 @@ TWCellList TWExportTransactions::Builder::run()
         columns += field && isMoneyField(*field) ? moneyColumns() : 1;
     m_cells.reserve(std::max<qsizetype>(1024, (m_table.m_transactions.size() + 2) * columns));
     TWCellList all;
-    run([&all](TWCellList &part) -> TWErrorResult {
-        all.swap(part);
-        return std::nullopt;
-    },
+    run(
+        [&all](TWCellList &part) -> TWErrorResult {
+            all.swap(part);
+            return std::nullopt;
+        },
         std::numeric_limits<qsizetype>::max());
     return all;
 }

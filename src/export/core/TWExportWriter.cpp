@@ -46,8 +46,7 @@ QString TWExportWriter::fileName(std::uint32_t fileType)
     return baseName() + QStringLiteral(".") + extension(fileType);
 }
 
-bool TWExportWriter::writesFolder(const TWExportTransactionsSettings &settings,
-                                  bool hasAttachments)
+bool TWExportWriter::writesFolder(const TWExportTransactionsSettings &settings, bool hasAttachments)
 {
     const std::uint32_t type = settings.fileType();
     return (type == TWExportFileTypeCSV || type == TWExportFileTypeHTML ||
@@ -86,20 +85,19 @@ TWErrorResult TWExportWriter::writeTransactions(TWBusiness &business,
     const std::uint32_t fileType = settings->fileType();
     const QString name = fileName(fileType);
     if (fileType == TWExportFileTypeQIF || fileType == TWExportFileTypeOFX) {
-        const QByteArray data =
-            fileType == TWExportFileTypeQIF
-                ? TWSerializerQIF::serializerWithAccounts(settings->accounts(), transactions,
-                                                          &business)
-                      ->data()
-                : TWSerializerOFX::serializerWithAccounts(settings->accounts(), transactions,
-                                                          &business)
-                      ->data();
+        const QByteArray data = fileType == TWExportFileTypeQIF
+                                    ? TWSerializerQIF::serializerWithAccounts(
+                                          settings->accounts(), transactions, &business)
+                                          ->data()
+                                    : TWSerializerOFX::serializerWithAccounts(
+                                          settings->accounts(), transactions, &business)
+                                          ->data();
         return TWExportFiles::writeFile(path, baseName(), data);
     }
     if (fileType > TWExportFileTypePDF)
-        return TWError(kDomain, -1,
-                       TWLocalized("exportWriteDescription")
-                           .arg(name, TWLocalized("exportNoWriterReason")));
+        return TWError(
+            kDomain, -1,
+            TWLocalized("exportWriteDescription").arg(name, TWLocalized("exportNoWriterReason")));
 
     QHash<qint32, QString> names;
     QList<TWExportAttachmentCopy> copies;
@@ -108,11 +106,11 @@ TWErrorResult TWExportWriter::writeTransactions(TWBusiness &business,
     const bool pdf = fileType == TWExportFileTypePDF;
     // The table takes the only reference to the listed views, so that each
     // goes as soon as its rows are written.
-    const auto table = pdf ? nullptr
-                           : std::make_unique<TWExportTransactions>(
-                                 business.exportTransactionsForAccounts(settings->accounts(),
-                                                                        transactions),
-                                 html, html, settings, names, &business);
+    const auto table =
+        pdf ? nullptr
+            : std::make_unique<TWExportTransactions>(
+                  business.exportTransactionsForAccounts(settings->accounts(), transactions), html,
+                  html, settings, names, &business);
 
     TWExportFiles::Producer produce;
     if (pdf) {

@@ -555,8 +555,7 @@ public:
             const TWCell &cell = list.at(at);
             if (!cell.table())
                 return false;
-            if (m_stage == Stage::FirstHeader &&
-                !(cell.header() && cell.row() == m_headerRow))
+            if (m_stage == Stage::FirstHeader && !(cell.header() && cell.row() == m_headerRow))
                 m_stage = Stage::Headers;
             if (m_stage == Stage::Headers && !cell.header())
                 m_stage = Stage::Body;
@@ -606,9 +605,9 @@ public:
     {
         double total = 0;
         for (qsizetype c = 0; c < m_cache.size(); ++c) {
-            m_cache[c].xOffset = c == 0 ? 0
-                                        : m_cache.at(c - 1).xOffset +
-                                              m_cache.at(c - 1).size.width() + kColumnGap;
+            m_cache[c].xOffset =
+                c == 0 ? 0
+                       : m_cache.at(c - 1).xOffset + m_cache.at(c - 1).size.width() + kColumnGap;
             total += m_cache.at(c).size.width() + (c == 0 ? 0 : kColumnGap);
         }
         columns = m_cache;

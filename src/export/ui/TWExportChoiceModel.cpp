@@ -4,7 +4,8 @@
 
 #include <QMimeData>
 
-const QString TWExportChoiceModel::kFieldMimeType = QStringLiteral("application/x-tallyworth-field");
+const QString TWExportChoiceModel::kFieldMimeType =
+    QStringLiteral("application/x-tallyworth-field");
 
 TWExportChoiceModel::TWExportChoiceModel(Source source, QObject *parent)
     : QAbstractTableModel(parent), m_source(std::move(source))

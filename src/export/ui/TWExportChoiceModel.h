@@ -13,13 +13,13 @@ class TWExportChoiceModel final : public QAbstractTableModel
     Q_OBJECT
 public:
     struct Source {
-        std::function<int()> count;              // elements listed
-        std::function<QString(int)> title;       // of element i
-        std::function<bool(int)> isChosen;       // element i is in the settings' list
-        std::function<int()> chosenCount;        // the settings' list's length
-        std::function<void(int, bool)> choose;   // appends or removes element i
-        std::function<void(bool)> chooseAll;     // empties, then (on) appends all in order
-        std::function<bool(int, int)> move;      // display positions; empty: no dragging
+        std::function<int()> count;            // elements listed
+        std::function<QString(int)> title;     // of element i
+        std::function<bool(int)> isChosen;     // element i is in the settings' list
+        std::function<int()> chosenCount;      // the settings' list's length
+        std::function<void(int, bool)> choose; // appends or removes element i
+        std::function<void(bool)> chooseAll;   // empties, then (on) appends all in order
+        std::function<bool(int, int)> move;    // display positions; empty: no dragging
     };
 
     static const QString kFieldMimeType;

@@ -58,7 +58,9 @@ void TWExportSheetController::setSaveLocation(SaveLocation location)
     saveLocation() = std::move(location);
 }
 
-TWExportSheetController::TWExportSheetController(QObject *parent) : TWEditorController(parent) {}
+TWExportSheetController::TWExportSheetController(QObject *parent) : TWEditorController(parent)
+{
+}
 
 TWExportSheetController::~TWExportSheetController()
 {
@@ -86,10 +88,9 @@ void TWExportSheetController::build()
 
     m_interval = new TWPopUpButton(m_view);
     m_interval->setObjectName(QStringLiteral("intervalPopUpButton"));
-    static const char *const presets[] = {"allDates",          "today",
-                                          "yesterday",         "exportIntervalWeek",
-                                          "exportIntervalMonth", "exportIntervalYear",
-                                          "custom"};
+    static const char *const presets[] = {
+        "allDates",           "today", "yesterday", "exportIntervalWeek", "exportIntervalMonth",
+        "exportIntervalYear", "custom"};
     for (int tag = 0; tag < 7; ++tag)
         m_interval->addItem(TWLocalized(presets[tag]), tag);
     connect(m_interval, &QComboBox::activated, this, [this] {
@@ -104,9 +105,8 @@ void TWExportSheetController::build()
         picker->setObjectName(tag == 0 ? QStringLiteral("fromDatePicker")
                                        : QStringLiteral("toDatePicker"));
         picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
-        connect(picker, &QDateEdit::dateChanged, this, [this, tag](const QDate &date) {
-            setIntervalDate(tag, date.startOfDay());
-        });
+        connect(picker, &QDateEdit::dateChanged, this,
+                [this, tag](const QDate &date) { setIntervalDate(tag, date.startOfDay()); });
         button = new QToolButton(m_view);
         button->setObjectName(tag == 0 ? QStringLiteral("fromDisclosureButton")
                                        : QStringLiteral("toDisclosureButton"));
@@ -274,7 +274,9 @@ bool TWExportSheetController::validate()
     const QDateTime to = intervalDate(1);
     if (!from.isValid() || !to.isValid() || from.date() <= to.date())
         return true;
-    twRunAlert(TWAlert{TWLocalized("exportInvalidDates"), QString(), {TWLocalized("ok")},
+    twRunAlert(TWAlert{TWLocalized("exportInvalidDates"),
+                       QString(),
+                       {TWLocalized("ok")},
                        m_view ? m_view->window() : nullptr});
     return false;
 }

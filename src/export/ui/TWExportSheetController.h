@@ -8,8 +8,8 @@
 
 #include "TWAppRegistry.h"
 #include "TWCalendarController.h"
-#include "TWExportChoiceModel.h"
 #include "TWError.h"
+#include "TWExportChoiceModel.h"
 #include "TWPopover.h"
 
 #include <QAbstractButton>
@@ -106,8 +106,7 @@ protected:
         if (settings)
             settings->setInterval(v);
     }
-    template <typename Settings>
-    static QDateTime intervalDateOf(const Settings *settings, int tag)
+    template <typename Settings> static QDateTime intervalDateOf(const Settings *settings, int tag)
     {
         if (!settings)
             return {};
@@ -158,8 +157,7 @@ private:
 namespace TWExportOrder
 {
 // The settings' list sorted by each element's place in the display list.
-template <typename T>
-QList<T> sortedByDisplay(const QList<T> &chosen, const QList<T> &display)
+template <typename T> QList<T> sortedByDisplay(const QList<T> &chosen, const QList<T> &display)
 {
     QList<T> sorted = chosen;
     std::stable_sort(sorted.begin(), sorted.end(), [&display](const T &a, const T &b) {
@@ -170,8 +168,7 @@ QList<T> sortedByDisplay(const QList<T> &chosen, const QList<T> &display)
 
 // Moves display element `from` before the element now at `to` (after the
 // last one when `to` is the count).
-template <typename T>
-bool move(QList<T> &display, int from, int to)
+template <typename T> bool move(QList<T> &display, int from, int to)
 {
     if (from < 0 || from >= display.size() || to < 0 || to > display.size() || from == to)
         return false;

@@ -55,12 +55,12 @@ QList<std::shared_ptr<T>> sortedByDisplayIdentifier(const QList<std::shared_ptr<
             place.insert(display.at(i)->identifier(), i);
     }
     QList<std::shared_ptr<T>> sorted = chosen;
-    std::stable_sort(sorted.begin(), sorted.end(),
-                     [&place, end = display.size()](const std::shared_ptr<T> &a,
-                                                    const std::shared_ptr<T> &b) {
-                         return place.value(a ? a->identifier() : 0, end) <
-                                place.value(b ? b->identifier() : 0, end);
-                     });
+    std::stable_sort(
+        sorted.begin(), sorted.end(),
+        [&place, end = display.size()](const std::shared_ptr<T> &a, const std::shared_ptr<T> &b) {
+            return place.value(a ? a->identifier() : 0, end) <
+                   place.value(b ? b->identifier() : 0, end);
+        });
     return sorted;
 }
 
@@ -110,9 +110,8 @@ void TWExportTransactionsController::addControls(QFormLayout *form)
         if (!m_settings)
             return;
         const qint32 identifier = m_filter->currentData().toInt();
-        m_settings->setFilter(identifier != 0 && m_business
-                                  ? m_business->filterWithIdentifier(identifier)
-                                  : nullptr);
+        m_settings->setFilter(
+            identifier != 0 && m_business ? m_business->filterWithIdentifier(identifier) : nullptr);
     });
     form->addRow(TWLocalized("exportFilter"), m_filter);
     m_includeAttachments = new QCheckBox(TWLocalized("exportIncludeAttachments"), m_view);
@@ -167,7 +166,9 @@ TWExportChoiceModel::Source TWExportTransactionsController::itemsSource()
             list.append(m_accounts.at(i));
         m_settings->setAccounts(list);
     };
-    source.chooseAll = [this](bool on) { m_settings->setAccounts(on ? m_accounts : TWAccountList()); };
+    source.chooseAll = [this](bool on) {
+        m_settings->setAccounts(on ? m_accounts : TWAccountList());
+    };
     return source;
 }
 
@@ -257,10 +258,10 @@ void TWExportTransactionsController::exportNow()
         settings->interval(), settings->intervalFromDate(), settings->intervalToDate(),
         &hasAttachments);
     const bool folder = TWExportWriter::writesFolder(*settings, hasAttachments);
-    chooseLocationAndWrite(
-        folder ? TWExportWriter::baseName() : TWExportWriter::fileName(settings->fileType()),
-        [business, settings, transactions, folder](const QString &path) {
-            return TWExportWriter::writeTransactions(*business, settings, transactions, path,
-                                                     folder);
-        });
+    chooseLocationAndWrite(folder ? TWExportWriter::baseName()
+                                  : TWExportWriter::fileName(settings->fileType()),
+                           [business, settings, transactions, folder](const QString &path) {
+                               return TWExportWriter::writeTransactions(*business, settings,
+                                                                        transactions, path, folder);
+                           });
 }

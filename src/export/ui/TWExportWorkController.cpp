@@ -19,8 +19,7 @@ namespace
 
 bool containsProject(const TWProjectList &list, const TWProjectPtr &project)
 {
-    return project &&
-           std::any_of(list.cbegin(), list.cend(), [&project](const TWProjectPtr &e) {
+    return project && std::any_of(list.cbegin(), list.cend(), [&project](const TWProjectPtr &e) {
                return e && e->identifier() == project->identifier();
            });
 }
@@ -68,7 +67,8 @@ TWExportChoiceModel::Source TWExportWorkController::itemsSource()
     TWExportChoiceModel::Source source;
     source.count = [this] { return int(m_projects.size()); };
     source.title = [this](int i) {
-        return m_projects.at(i) && m_business ? m_business->projectTitle(*m_projects.at(i)) : QString();
+        return m_projects.at(i) && m_business ? m_business->projectTitle(*m_projects.at(i))
+                                              : QString();
     };
     source.isChosen = [this](int i) {
         return m_settings && containsProject(m_settings->projects(), m_projects.at(i));
@@ -181,17 +181,17 @@ void TWExportWorkController::exportNow()
         const bool grouping = fileType != TWExportFileTypeCSV;
         TWCellList cells;
         if (tasks) {
-            const TWTaskList items = business->tasksForProjects(
-                &projects, taskSettings->interval(), taskSettings->intervalFromDate(),
-                taskSettings->intervalToDate());
+            const TWTaskList items = business->tasksForProjects(&projects, taskSettings->interval(),
+                                                                taskSettings->intervalFromDate(),
+                                                                taskSettings->intervalToDate());
             cells = TWExportTasks::exportTasksWithTasks(items, grouping, taskSettings, business)
                         ->cells();
         } else {
             const TWExpenseList items = business->expensesForProjects(
                 &projects, expenseSettings->interval(), expenseSettings->intervalFromDate(),
                 expenseSettings->intervalToDate());
-            cells = TWExportExpenses::exportExpensesWithExpenses(items, grouping,
-                                                                 expenseSettings, business)
+            cells = TWExportExpenses::exportExpensesWithExpenses(items, grouping, expenseSettings,
+                                                                 business)
                         ->cells();
         }
         QByteArray data;

@@ -2,7 +2,8 @@
 
 #include <QStringDecoder>
 
-namespace {
+namespace
+{
 
 // Windows-1252's 0x80-0x9F; the five unassigned bytes keep their Latin-1 value.
 constexpr char16_t kWindows1252High[32] = {
@@ -23,7 +24,8 @@ QString decodeUtf16(const QByteArray &data, QStringConverter::Encoding encoding)
 
 } // namespace
 
-namespace TWImportText {
+namespace TWImportText
+{
 
 QString decodeWindows1252(const char *bytes, qsizetype size)
 {
@@ -31,8 +33,8 @@ QString decodeWindows1252(const char *bytes, qsizetype size)
     QChar *out = text.data();
     for (qsizetype i = 0; i < size; ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
-        out[i] = QChar(byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80]
-                                                   : char16_t(byte));
+        out[i] =
+            QChar(byte >= 0x80 && byte < 0xA0 ? kWindows1252High[byte - 0x80] : char16_t(byte));
     }
     return text;
 }

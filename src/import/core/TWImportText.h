@@ -8,7 +8,8 @@
 #include <QChar>
 #include <QString>
 
-namespace TWImportText {
+namespace TWImportText
+{
 
 // The bytes as text: a UTF-8 byte-order mark is dropped, a UTF-16 one selects
 // UTF-16 in its byte order, and bytes that are not valid UTF-8 are read as

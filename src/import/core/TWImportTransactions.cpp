@@ -307,9 +307,8 @@ void Processor::unreadable(const TWImportTransactionField &line, const QString &
 {
     m_unreadable.add(TWLocalized("importValueNotRead")
                          .arg(m_rowNumber)
-                         .arg(line.sourceName(), value.trimmed().isEmpty()
-                                                     ? TWLocalized("importEmptyValue")
-                                                     : value));
+                         .arg(line.sourceName(),
+                              value.trimmed().isEmpty() ? TWLocalized("importEmptyValue") : value));
 }
 
 qint64 Processor::readAmount(const TWImportTransactionField &line, const QString &value,
@@ -432,7 +431,8 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
         break;
     case TWFieldIdentifierPayee:
     case TWFieldIdentifierDescription: {
-        QString text = identifier == TWFieldIdentifierPayee ? transaction.payee() : transaction.description();
+        QString text =
+            identifier == TWFieldIdentifierPayee ? transaction.payee() : transaction.description();
         join(text, value, QStringLiteral(" / "));
         if (identifier == TWFieldIdentifierPayee)
             transaction.setPayee(text);
@@ -481,9 +481,9 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
             break;
         const qint64 amount = readAmount(line, value, unit.get());
         row.amounts.set(unit, identifier == TWFieldIdentifierCredit ? -amount : amount);
-        row.amounts.noteFirst(TWImportValues::localAmountText(value, m_formatter.locale())
-                                  .value_or(value),
-                              identifier == TWFieldIdentifierCredit);
+        row.amounts.noteFirst(
+            TWImportValues::localAmountText(value, m_formatter.locale()).value_or(value),
+            identifier == TWFieldIdentifierCredit);
         if (!row.firstAmountUnit)
             row.firstAmountUnit = unit;
         row.changed = true;
@@ -658,10 +658,12 @@ qsizetype Processor::scanSplits(Row &row, const QList<QStringList> &rows, qsizet
                 if (!amountUnit)
                     break;
                 const qint64 amount = readAmount(*line, value, amountUnit.get());
-                amounts.set(amountUnit, line->builtInIdentifier() == TWFieldIdentifierCredit ? -amount : amount);
-                amounts.noteFirst(TWImportValues::localAmountText(value, m_formatter.locale())
-                                      .value_or(value),
-                                  line->builtInIdentifier() == TWFieldIdentifierCredit);
+                amounts.set(amountUnit, line->builtInIdentifier() == TWFieldIdentifierCredit
+                                            ? -amount
+                                            : amount);
+                amounts.noteFirst(
+                    TWImportValues::localAmountText(value, m_formatter.locale()).value_or(value),
+                    line->builtInIdentifier() == TWFieldIdentifierCredit);
                 if (!unit && !unitFromColumn)
                     unit = amountUnit;
                 changed = true;

@@ -4,10 +4,11 @@
 #include "TWLocalized.h"
 
 #include <QDateTime>
-#include <QVarLengthArray>
 #include <QTime>
+#include <QVarLengthArray>
 
-namespace TWImportValues {
+namespace TWImportValues
+{
 
 QString splitWord()
 {

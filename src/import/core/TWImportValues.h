@@ -13,7 +13,8 @@
 
 #include <optional>
 
-namespace TWImportValues {
+namespace TWImportValues
+{
 
 // The localised word in the account columns of a split transaction's rows.
 QString splitWord();

@@ -33,8 +33,7 @@ qint64 TWImportWorkRows::amount(const QString &value, const TWProjectPtr &projec
 {
     const TWUnitPtr unit = project && project->unit() ? project->unit() : m_business.homeUnit();
     const TWFormatter &formatter = TWFormatter::formatter();
-    const std::optional<QString> local =
-        TWImportValues::localAmountText(value, formatter.locale());
+    const std::optional<QString> local = TWImportValues::localAmountText(value, formatter.locale());
     bool ok = false;
     const qint64 amount =
         local ? formatter.valueFromString(*local, unit ? unit->decimalPlaces() : 2, &ok) : 0;

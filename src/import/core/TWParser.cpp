@@ -7,4 +7,6 @@ std::shared_ptr<TWParser> TWParser::parser()
     return std::make_shared<TWParser>();
 }
 
-void TWParser::parse(const QByteArray &) {}
+void TWParser::parse(const QByteArray &)
+{
+}

@@ -3,7 +3,8 @@
 #include "TWImportText.h"
 #include "TWLocalized.h"
 
-namespace {
+namespace
+{
 
 bool isStop(QChar c)
 {
@@ -139,7 +140,8 @@ void TWParserCSV::parse(const QByteArray &data)
     }
     // A quote never closed swallows the rest of the file into one value.
     if (reader.unterminated())
-        addNote(TWLocalized("importNoteUnterminatedQuote").arg(lineOf(text, reader.unterminated())));
+        addNote(
+            TWLocalized("importNoteUnterminatedQuote").arg(lineOf(text, reader.unterminated())));
     setColumns(std::move(columns));
     setRows(std::move(rows));
 }

@@ -6,7 +6,8 @@
 
 #include <cstring>
 
-namespace {
+namespace
+{
 
 bool isXMLCharacter(char32_t c)
 {

@@ -9,7 +9,8 @@
 
 #include <QRegularExpression>
 
-namespace {
+namespace
+{
 
 QString childText(const TWXMLElement &element, const char *name)
 {
@@ -130,9 +131,10 @@ public:
         const TWXMLElementPtr bank = root.childElementWithName(QStringLiteral("BANKMSGSRSV1"));
         if (!bank) {
             // Card statements are not read: say so rather than show nothing.
-            m_notes.append(TWLocalized(root.childElementWithName(QStringLiteral("CREDITCARDMSGSRSV1"))
-                                           ? "importNoteCreditCard"
-                                           : "importNoteNoStatement"));
+            m_notes.append(
+                TWLocalized(root.childElementWithName(QStringLiteral("CREDITCARDMSGSRSV1"))
+                                ? "importNoteCreditCard"
+                                : "importNoteNoStatement"));
             return;
         }
         for (const TWXMLElementPtr &response : bank->elements()) {
@@ -205,7 +207,8 @@ private:
             record.type = childText(*from, "ACCTTYPE").trimmed();
         }
         const qsizetype before = m_rows.size();
-        const TWXMLElementPtr list = statement->childElementWithName(QStringLiteral("BANKTRANLIST"));
+        const TWXMLElementPtr list =
+            statement->childElementWithName(QStringLiteral("BANKTRANLIST"));
         if (list) {
             for (const TWXMLElementPtr &transaction : list->elements()) {
                 if (isNamed(transaction, "STMTTRN"))
@@ -273,8 +276,8 @@ private:
                     *amount, TWImportValues::readAmount(childText(*currency, "CURRATE"), true),
                     !original);
                 if (value)
-                    other = TWImportValues::amountText(TWDecimal::fromMinorUnits(*value, 2),
-                                                       m_locale);
+                    other =
+                        TWImportValues::amountText(TWDecimal::fromMinorUnits(*value, 2), m_locale);
             }
             // CURRENCY: the amount is in CURSYM; ORIGCURRENCY: in the statement's.
             if (secondColumn == statementColumn || secondColumn < 0)

@@ -1,13 +1,14 @@
 #include "TWParserQIF.h"
 
+#include "TWFormatter.h"
 #include "TWImportText.h"
 #include "TWImportValues.h"
-#include "TWFormatter.h"
 #include "TWLocalized.h"
 
 #include <QHash>
 
-namespace {
+namespace
+{
 
 struct QIFSplit {
     std::optional<QString> category; // "S"
@@ -193,8 +194,8 @@ private:
         if (record.splits.isEmpty()) {
             if (isMirroredTransfer(date, record.value('L'), total.value_or(QString())))
                 return;
-            m_rows.append(QStringList{cleared, date, text(record, 'P'), text(record, 'M'), m_account,
-                                      TWParserQIF::accountName(record.value('L')),
+            m_rows.append(QStringList{cleared, date, text(record, 'P'), text(record, 'M'),
+                                      m_account, TWParserQIF::accountName(record.value('L')),
                                       text(amount(total, false))});
             return;
         }
@@ -203,15 +204,15 @@ private:
                                   m_splitWord, empty});
         // The statement account's own side: "T" is the change of that account.
         const QString bank = m_splitPrefix + m_account;
-        m_rows.append(
-            QStringList{empty, empty, empty, text(record, 'M'), bank, bank, text(amount(total, false))});
+        m_rows.append(QStringList{empty, empty, empty, text(record, 'M'), bank, bank,
+                                  text(amount(total, false))});
         // Each "$" is written from the statement account's side too, so the
         // category's own change is its negation.
         for (const QIFSplit &split : record.splits) {
             const QString account =
                 m_splitPrefix + TWParserQIF::accountName(split.category.value_or(QString()));
-            m_rows.append(QStringList{empty, empty, empty, text(split.memo.value_or(empty)), account,
-                                      account, text(amount(split.amount, true))});
+            m_rows.append(QStringList{empty, empty, empty, text(split.memo.value_or(empty)),
+                                      account, account, text(amount(split.amount, true))});
         }
     }
 
@@ -270,7 +271,7 @@ std::optional<QString> TWParserQIF::accountNameFromType(const QString &type)
     static const struct {
         const char *type;
         const char *key;
-    } kTypes[] = {{"Cash", "cash"},       {"Bank", "bank"},  {"CCard", "creditCard"},
+    } kTypes[] = {{"Cash", "cash"},        {"Bank", "bank"},   {"CCard", "creditCard"},
                   {"Invst", "investment"}, {"Oth A", "asset"}, {"Oth L", "liability"}};
     for (const auto &entry : kTypes) {
         if (type.compare(QLatin1String(entry.type), Qt::CaseInsensitive) == 0)

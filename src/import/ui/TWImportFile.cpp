@@ -53,7 +53,7 @@ void panelPath(QWidget *parent, bool folder, std::function<void(const QString &)
     dialog->open();
 }
 
-}
+} // namespace
 
 void twChooseImportPath(QWidget *parent, bool folder, std::function<void(const QString &)> done,
                         const char *filterKey)
@@ -73,11 +73,12 @@ std::optional<QByteArray> twReadImportFile(const QString &path, TWErrorResult *e
                          TWLocalized("importFileNotRead").arg(QFileInfo(path).fileName(), reason));
         return std::nullopt;
     };
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return failure(QString::fromLocal8Bit(std::strerror(errno)));
-    struct stat info {};
+    struct stat info {
+    };
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         return failure(TWLocalized("importNotRegularFile"));
@@ -97,7 +98,6 @@ std::optional<QByteArray> twReadImportFile(const QString &path, TWErrorResult *e
     return data;
 }
 
-
 void twSetImportChoosePath(TWImportChoosePath choose)
 {
     choosePath() = std::move(choose);
@@ -113,8 +113,10 @@ void twAskImportWarnings(const QStringList &notes, const QString &warnings, bool
         done(true);
         return;
     }
-    twRunAlert(TWAlert{TWLocalized("parseWarnings"), texts.join(QLatin1Char('\n')),
-                       {TWLocalized("continue"), TWLocalized("cancel")}, window},
+    twRunAlert(TWAlert{TWLocalized("parseWarnings"),
+                       texts.join(QLatin1Char('\n')),
+                       {TWLocalized("continue"), TWLocalized("cancel")},
+                       window},
                [done](int code) { done(code == 1000); });
 }
 

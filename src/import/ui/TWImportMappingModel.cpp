@@ -22,7 +22,9 @@ constexpr qint32 kDateModified = -18;
 
 } // namespace
 
-TWImportMappingModel::TWImportMappingModel(QObject *parent) : QAbstractTableModel(parent) {}
+TWImportMappingModel::TWImportMappingModel(QObject *parent) : QAbstractTableModel(parent)
+{
+}
 
 void TWImportMappingModel::setMapping(const TWImportTransactionsSettingsPtr &settings,
                                       TWBusiness *business, const TWFieldList &fields,
@@ -45,8 +47,8 @@ void TWImportMappingModel::setMapping(const TWImportTransactionsSettingsPtr &set
                 2, nullptr, account,
                 QStringLiteral("%1 %2").arg(TWLocalized("splitTo"), account->name()), false});
     }
-    m_units = business ? TWUtilities::unitMenuItemsWithBusiness(*business, false)
-                       : TWUnitMenuItems();
+    m_units =
+        business ? TWUtilities::unitMenuItemsWithBusiness(*business, false) : TWUnitMenuItems();
     endResetModel();
 }
 
@@ -266,9 +268,9 @@ QWidget *TWImportMappingDelegate::createEditor(QWidget *parent, const QStyleOpti
     const TWImportTransactionFieldPtr mapped = model ? model->line(index.row()) : nullptr;
     if (!mapped)
         return nullptr;
-    const bool unit = index.column() == TWImportMappingModel::SettingsColumn &&
-                      TWImportMappingModel::settingOf(*mapped) ==
-                          TWImportMappingModel::Setting::Unit;
+    const bool unit =
+        index.column() == TWImportMappingModel::SettingsColumn &&
+        TWImportMappingModel::settingOf(*mapped) == TWImportMappingModel::Setting::Unit;
     if (index.column() != TWImportMappingModel::TargetColumn && !unit)
         return QStyledItemDelegate::createEditor(parent, option, index);
     auto *combo = new QComboBox(parent);

@@ -91,9 +91,8 @@ void TWImportTransactionsController::build()
         if (!m_settings)
             return;
         // Item 0 is "none", item 1 the separator.
-        m_settings->setDefaultAccount(index >= 2 && index - 2 < m_accounts.size()
-                                          ? m_accounts.at(index - 2)
-                                          : nullptr);
+        m_settings->setDefaultAccount(
+            index >= 2 && index - 2 < m_accounts.size() ? m_accounts.at(index - 2) : nullptr);
     });
     auto *accountRow = new QHBoxLayout();
     accountRow->addWidget(new QLabel(TWLocalized("importDefaultAccount"), m_view));
@@ -225,11 +224,11 @@ void TWImportTransactionsController::parse()
     // A file that gives no rows (not the format, a card statement, damaged)
     // says so and why, instead of showing an empty mapping.
     if (rows == 0) {
-        twRunAlert(TWAlert{TWLocalized("importNoRows"),
-                           m_parser ? m_parser->notes().join(QLatin1Char('\n')) : QString(),
-                           {TWLocalized("ok")},
-                           m_document ? static_cast<QWidget *>(m_document->windowForSheet())
-                                      : nullptr});
+        twRunAlert(
+            TWAlert{TWLocalized("importNoRows"),
+                    m_parser ? m_parser->notes().join(QLatin1Char('\n')) : QString(),
+                    {TWLocalized("ok")},
+                    m_document ? static_cast<QWidget *>(m_document->windowForSheet()) : nullptr});
         m_parser.reset();
         return;
     }
@@ -272,8 +271,8 @@ void TWImportTransactionsController::doParse(int tag)
         return;
     // Every transaction moves money between two accounts.
     if (m_business->accounts().size() < 2) {
-        twRunAlert(TWAlert{TWLocalized("importNoAccounts"), QString(), {TWLocalized("ok")},
-                           m_view->window()});
+        twRunAlert(TWAlert{
+            TWLocalized("importNoAccounts"), QString(), {TWLocalized("ok")}, m_view->window()});
         return;
     }
     if (m_document)
@@ -285,15 +284,16 @@ void TWImportTransactionsController::doParse(int tag)
         stored.insert(it.key(), it.value());
     m_business->setImportTransactionsSettings(stored);
 
-    m_importer = TWImportTransactions::importTransactionsWithRows(m_parser->rows(), m_settings,
-                                                                 *m_business);
+    m_importer =
+        TWImportTransactions::importTransactionsWithRows(m_parser->rows(), m_settings, *m_business);
     m_importer->setPlaceholderAccountNames(m_parser->placeholderAccountNames());
     bool createAccounts = false;
     for (const TWImportTransactionFieldPtr &line : m_settings->importFields()) {
         const qint32 identifier = line ? line->builtInIdentifier() : 0;
-        createAccounts = createAccounts || ((identifier == TWFieldIdentifierAccount1 || identifier == TWFieldIdentifierAccount2) &&
-                                            line->type() == TWImportFieldTypeField &&
-                                            line->createIfNeeded());
+        createAccounts =
+            createAccounts ||
+            ((identifier == TWFieldIdentifierAccount1 || identifier == TWFieldIdentifierAccount2) &&
+             line->type() == TWImportFieldTypeField && line->createIfNeeded());
     }
     if (createAccounts)
         missingAccounts();
@@ -334,11 +334,10 @@ void TWImportTransactionsController::missingAccounts()
         m_document->beginSheetWithView(m_missing->view(), true, true, ended);
     } else {
         // Without a document (tests) the sheet's own ending drives the step.
-        connect(m_missing, &TWEditorController::endRequested, this,
-                [ended, this](int code) {
-                    disconnect(m_missing, &TWEditorController::endRequested, this, nullptr);
-                    ended(code);
-                });
+        connect(m_missing, &TWEditorController::endRequested, this, [ended, this](int code) {
+            disconnect(m_missing, &TWEditorController::endRequested, this, nullptr);
+            ended(code);
+        });
     }
 }
 

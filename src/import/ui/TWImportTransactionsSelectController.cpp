@@ -12,10 +12,10 @@
 
 #include <QCheckBox>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -186,9 +186,8 @@ void TWImportTransactionsSelectController::doImportAllNone()
     // A click on the mixed state ticks everything.
     if (m_importAll->checkState() == Qt::PartiallyChecked)
         m_importAll->setCheckState(Qt::Checked);
-    m_import->setImportSelectedTransactions(m_importAll->checkState() == Qt::Checked
-                                                ? m_import->transactions()
-                                                : TWTransactionList());
+    m_import->setImportSelectedTransactions(
+        m_importAll->checkState() == Qt::Checked ? m_import->transactions() : TWTransactionList());
     m_import->updateTransactions();
     updateUI();
 }
@@ -212,8 +211,10 @@ void TWImportTransactionsSelectController::doImport(int tag)
     // A closed period refuses the whole import, before any identifier is taken.
     for (const TWTransactionPtr &transaction : ticked) {
         if (transaction && m_business->transactionClosed(*transaction)) {
-            twRunAlert(TWAlert{TWLocalized("containsClosedTransactions"), QString(),
-                               {TWLocalized("ok")}, m_view->window()});
+            twRunAlert(TWAlert{TWLocalized("containsClosedTransactions"),
+                               QString(),
+                               {TWLocalized("ok")},
+                               m_view->window()});
             return;
         }
     }

@@ -260,7 +260,8 @@ void TWImportWorkController::build()
         m_typePopUp = new TWPopUpButton(m_view);
         m_typePopUp->setObjectName(QStringLiteral("typePopUpButton"));
         for (int type = TWTaskTypeTimed; type <= TWTaskTypeYear; ++type)
-            m_typePopUp->addItem(TWFormatter::formatter().taskTypeString(std::uint32_t(type)), type);
+            m_typePopUp->addItem(TWFormatter::formatter().taskTypeString(std::uint32_t(type)),
+                                 type);
         connect(m_typePopUp, &QComboBox::activated, this, [this] {
             if (m_taskSettings)
                 m_taskSettings->setDefaultTaskType(quint32(m_typePopUp->selectedTag()));
@@ -342,8 +343,9 @@ void TWImportWorkController::importURL(const QUrl &url)
 
 int TWImportWorkController::activeFieldCount() const
 {
-    return m_taskSettings ? m_taskSettings->activeFieldCount()
-                          : m_expenseSettings ? m_expenseSettings->activeFieldCount() : 0;
+    return m_taskSettings      ? m_taskSettings->activeFieldCount()
+           : m_expenseSettings ? m_expenseSettings->activeFieldCount()
+                               : 0;
 }
 
 void TWImportWorkController::parse()
@@ -399,10 +401,11 @@ void TWImportWorkController::parse()
         return;
     }
     if (rows == 0) {
-        twRunAlert(TWAlert{TWLocalized("importNoRows"), m_parser->notes().join(QLatin1Char('\n')),
-                           {TWLocalized("ok")},
-                           m_document ? static_cast<QWidget *>(m_document->windowForSheet())
-                                      : nullptr});
+        twRunAlert(
+            TWAlert{TWLocalized("importNoRows"),
+                    m_parser->notes().join(QLatin1Char('\n')),
+                    {TWLocalized("ok")},
+                    m_document ? static_cast<QWidget *>(m_document->windowForSheet()) : nullptr});
         m_parser.reset();
         return;
     }
@@ -445,7 +448,7 @@ void TWImportWorkController::doParse(int tag)
     } else {
         m_business->setImportExpensesSettings(stored);
         m_expenses = TWImportExpenses::importExpensesWithRows(m_parser->rows(), m_expenseSettings,
-                                                             *m_business);
+                                                              *m_business);
     }
     if (!createClientsAndProjects())
         return;
@@ -472,8 +475,8 @@ bool TWImportWorkController::createClientsAndProjects()
         if (clients) {
             for (const QString &name : std::as_const(missingClients)) {
                 const TWClientPtr client = TWClient::clientWithIdentifier(
-                    m_business->nextClientIdentifier(), name, QString(), 0, 0, QImage(), {}, {},
-                    {}, QUrl(), {}, {});
+                    m_business->nextClientIdentifier(), name, QString(), 0, 0, QImage(), {}, {}, {},
+                    QUrl(), {}, {});
                 if (TWErrorResult error = m_business->addClient(client, true)) {
                     if (m_document)
                         m_document->showProgress(false);
@@ -518,8 +521,8 @@ bool TWImportWorkController::createClientsAndProjects()
 void TWImportWorkController::process()
 {
     QString warnings;
-    const bool ok = m_tasks ? m_tasks->processTasks(&warnings)
-                            : m_expenses->processExpenses(&warnings);
+    const bool ok =
+        m_tasks ? m_tasks->processTasks(&warnings) : m_expenses->processExpenses(&warnings);
     if (m_document)
         m_document->showProgress(false);
     QPointer<TWImportWorkController> guard(this);

@@ -14,10 +14,10 @@
 
 #include <QCheckBox>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -65,8 +65,8 @@ void TWImportWorkSelectController::build()
     m_view = new QWidget();
     m_view->setObjectName(tasks ? QStringLiteral("TWImportTasksSelect")
                                 : QStringLiteral("TWImportExpensesSelect"));
-    m_view->setWindowTitle(TWLocalized(tasks ? "importTasksSelectTitle"
-                                             : "importExpensesSelectTitle"));
+    m_view->setWindowTitle(
+        TWLocalized(tasks ? "importTasksSelectTitle" : "importExpensesSelectTitle"));
     QWidget *upperList = nullptr;
     QWidget *lowerList = nullptr;
     if (tasks) {
@@ -89,8 +89,8 @@ void TWImportWorkSelectController::build()
     auto *upper = new QWidget();
     auto *upperLayout = new QVBoxLayout(upper);
     upperLayout->setContentsMargins(0, 0, 0, 0);
-    upperLayout->addWidget(new QLabel(TWLocalized(tasks ? "importFileTasks" : "importFileExpenses"),
-                                      upper));
+    upperLayout->addWidget(
+        new QLabel(TWLocalized(tasks ? "importFileTasks" : "importFileExpenses"), upper));
     upperLayout->addWidget(upperList, 1);
     auto *lower = new QWidget();
     auto *lowerLayout = new QVBoxLayout(lower);
@@ -154,10 +154,9 @@ void TWImportWorkSelectController::update()
         m_importTasks->update();
         m_allTasks->setProjects(std::nullopt);
         m_allTasks->update();
-        for (const QString &name :
-             {TWTaskNewNotification, TWTaskDeleteNotification, TWTaskUpdateNotification,
-              TWTaskItemNewNotification, TWTaskItemDeleteNotification,
-              TWTaskItemUpdateNotification})
+        for (const QString &name : {TWTaskNewNotification, TWTaskDeleteNotification,
+                                    TWTaskUpdateNotification, TWTaskItemNewNotification,
+                                    TWTaskItemDeleteNotification, TWTaskItemUpdateNotification})
             m_observers.append(center.addObserver(name, m_business, [this](const TWNotification &) {
                 if (m_allTasks)
                     m_allTasks->updateTasks();
@@ -173,8 +172,8 @@ void TWImportWorkSelectController::update()
         m_importExpenses->update();
         m_allExpenses->setProjects(std::nullopt);
         m_allExpenses->update();
-        for (const QString &name : {TWExpenseNewNotification, TWExpenseDeleteNotification,
-                                    TWExpenseUpdateNotification})
+        for (const QString &name :
+             {TWExpenseNewNotification, TWExpenseDeleteNotification, TWExpenseUpdateNotification})
             m_observers.append(center.addObserver(name, m_business, [this](const TWNotification &) {
                 if (m_allExpenses)
                     m_allExpenses->updateExpenses();
@@ -345,8 +344,7 @@ QObject *TWImportWorkSelectController::list(TWImportController::SelectionList wh
     const bool upper = which == TWImportController::ImportList;
     if (m_importTasks)
         return upper ? static_cast<QObject *>(m_importTasks) : static_cast<QObject *>(m_allTasks);
-    return upper ? static_cast<QObject *>(m_importExpenses)
-                 : static_cast<QObject *>(m_allExpenses);
+    return upper ? static_cast<QObject *>(m_importExpenses) : static_cast<QObject *>(m_allExpenses);
 }
 
 bool TWImportWorkSelectController::listHasContextMenu(TWImportController::SelectionList which,

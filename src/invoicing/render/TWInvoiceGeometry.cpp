@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-namespace TWInvoiceGeometry {
+namespace TWInvoiceGeometry
+{
 
 QRectF integral(const QRectF &rect)
 {
@@ -101,8 +102,8 @@ PageGrid pageGrid(const QRectF &pageFrame, double pageStroke)
     return grid;
 }
 
-Bands bands(const PageGrid &grid, const QSizeF &number, const QSizeF &header,
-            const QSizeF &footer, int location)
+Bands bands(const PageGrid &grid, const QSizeF &number, const QSizeF &header, const QSizeF &footer,
+            int location)
 {
     Bands result;
     QRectF content = grid.contentFrame;
@@ -140,8 +141,8 @@ Bands bands(const PageGrid &grid, const QSizeF &number, const QSizeF &header,
     return result;
 }
 
-TableColumns tableColumns(const QList<double> &natural, int descriptionIndex,
-                          double contentWidth, double strokeWidth)
+TableColumns tableColumns(const QList<double> &natural, int descriptionIndex, double contentWidth,
+                          double strokeWidth)
 {
     TableColumns result;
     const qsizetype n = natural.size();

@@ -8,7 +8,8 @@
 #include <QRectF>
 #include <QSizeF>
 
-namespace TWInvoiceGeometry {
+namespace TWInvoiceGeometry
+{
 
 // The smallest rectangle with whole-point edges that holds `rect`.
 QRectF integral(const QRectF &rect);
@@ -50,8 +51,8 @@ struct Bands {
     QRectF footerBand;
     bool placed = false; // false for a location other than 0 and 1
 };
-Bands bands(const PageGrid &grid, const QSizeF &number, const QSizeF &header,
-            const QSizeF &footer, int location);
+Bands bands(const PageGrid &grid, const QSizeF &number, const QSizeF &header, const QSizeF &footer,
+            int location);
 
 // Column widths of the item table. `natural` holds each shown column's
 // natural width in column order; `descriptionIndex` is the description
@@ -60,7 +61,7 @@ struct TableColumns {
     QList<double> widths;
     QList<double> offsets;
 };
-TableColumns tableColumns(const QList<double> &natural, int descriptionIndex,
-                          double contentWidth, double strokeWidth);
+TableColumns tableColumns(const QList<double> &natural, int descriptionIndex, double contentWidth,
+                          double strokeWidth);
 
 } // namespace TWInvoiceGeometry

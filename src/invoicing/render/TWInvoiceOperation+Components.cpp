@@ -10,7 +10,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 // A link target the PDF engine can copy as it stands: ASCII, with the
 // characters that would end or escape a PDF string percent-encoded.
@@ -64,10 +65,14 @@ QList<TWInvoiceOperation::PartSpec> TWInvoiceOperation::businessParts() const
             {"componentBusinessFrom", TWDisplayBusinessFrom, m_data->businessFromLabel(), {}},
             {"componentBusinessName", TWDisplayBusinessName, m_data->businessName(), {}},
             {"componentBusinessAddress", TWDisplayBusinessAddress, m_data->businessAddress(), {}},
-            {"componentBusinessPhone", TWDisplayBusinessPhone,
-             labelled(m_data->businessPhoneLabel(), m_data->businessPhone()), {}},
-            {"componentBusinessFax", TWDisplayBusinessFax,
-             labelled(m_data->businessFaxLabel(), m_data->businessFax()), {}},
+            {"componentBusinessPhone",
+             TWDisplayBusinessPhone,
+             labelled(m_data->businessPhoneLabel(), m_data->businessPhone()),
+             {}},
+            {"componentBusinessFax",
+             TWDisplayBusinessFax,
+             labelled(m_data->businessFaxLabel(), m_data->businessFax()),
+             {}},
             {"componentBusinessEmail", TWDisplayBusinessEmail, m_data->businessEmail(), mailto},
             {"componentBusinessWebsite", TWDisplayBusinessWebsite,
              website.isEmpty() ? QString() : website.toString(), pdfSafeHref(website)}};
@@ -75,14 +80,14 @@ QList<TWInvoiceOperation::PartSpec> TWInvoiceOperation::businessParts() const
 
 QList<TWInvoiceOperation::PartSpec> TWInvoiceOperation::titleParts() const
 {
-    return {{"componentTitle", TWDisplayTitle,
+    return {{"componentTitle",
+             TWDisplayTitle,
              m_data->isInvoice() ? m_data->invoiceTitleInvoiceLabel()
                                  : m_data->invoiceTitleEstimateLabel(),
              {}}};
 }
 
-void TWInvoiceOperation::measureComponent(const char *key, const QList<PartSpec> &parts,
-                                          bool title)
+void TWInvoiceOperation::measureComponent(const char *key, const QList<PartSpec> &parts, bool title)
 {
     const QVariantMap component = settings(QString::fromLatin1(key));
     const double stroke = actualStrokeWidth(component);
@@ -95,8 +100,9 @@ void TWInvoiceOperation::measureComponent(const char *key, const QList<PartSpec>
         QRectF rect;
         if (part.image) {
             if (display(part.tag) && !m_data->businessLogo().isNull())
-                rect = QRectF(QPointF(), TWUtilities::scaleSize(imagePointSize(m_data->businessLogo()),
-                                                                QSizeF(width, width)));
+                rect =
+                    QRectF(QPointF(), TWUtilities::scaleSize(imagePointSize(m_data->businessLogo()),
+                                                             QSizeF(width, width)));
         } else if (display(part.tag) && !part.text.isEmpty()) {
             const QVariantMap partSettings =
                 title ? component : settings(QString::fromLatin1(part.key));
@@ -116,8 +122,9 @@ void TWInvoiceOperation::measureComponent(const char *key, const QList<PartSpec>
         if (rect.width() <= 0 || rect.height() <= 0)
             continue;
         y -= rect.height();
-        m_stringBounds.insert(QString::fromLatin1(parts.at(i).key),
-                              TWInvoiceGeometry::integral(QRectF(inset, y, textWidth, rect.height())));
+        m_stringBounds.insert(
+            QString::fromLatin1(parts.at(i).key),
+            TWInvoiceGeometry::integral(QRectF(inset, y, textWidth, rect.height())));
     }
 }
 
@@ -136,7 +143,8 @@ void TWInvoiceOperation::drawComponent(const char *key, const QList<PartSpec> &p
         if (part.image) {
             drawImage(m_data->businessLogo(), target, 1.0);
         } else if (!part.text.isEmpty()) {
-            TWTextAttributes attributes = attributesForSettings(title ? component : settings(partKey));
+            TWTextAttributes attributes =
+                attributesForSettings(title ? component : settings(partKey));
             attributes.href = part.href;
             drawText(part.text, attributes, target);
         }
@@ -154,9 +162,8 @@ QList<TWInvoiceOperation::InvoiceRow> TWInvoiceOperation::invoiceRows() const
              "componentInvoiceNumber", m_data->invoiceNumber()},
             {TWDisplayInvoiceDate, "componentInvoiceDateLabel", m_data->invoiceDateLabel(),
              "componentInvoiceDate", date(m_data->invoiceDate())},
-            {TWDisplayInvoiceDueDate, "componentInvoiceDueDateLabel",
-             m_data->invoiceDueDateLabel(), "componentInvoiceDueDate",
-             date(m_data->invoiceDueDate())}};
+            {TWDisplayInvoiceDueDate, "componentInvoiceDueDateLabel", m_data->invoiceDueDateLabel(),
+             "componentInvoiceDueDate", date(m_data->invoiceDueDate())}};
 }
 
 void TWInvoiceOperation::calculateBoundsInvoice()
@@ -175,13 +182,13 @@ void TWInvoiceOperation::calculateBoundsInvoice()
         QRectF value;
         if (display(row.tag)) {
             if (!row.label.isEmpty())
-                label = measureText(row.label,
-                                    attributesForSettings(settings(QString::fromLatin1(row.labelKey))),
-                                    width);
+                label = measureText(
+                    row.label, attributesForSettings(settings(QString::fromLatin1(row.labelKey))),
+                    width);
             if (!row.value.isEmpty())
-                value = measureText(row.value,
-                                    attributesForSettings(settings(QString::fromLatin1(row.valueKey))),
-                                    width);
+                value = measureText(
+                    row.value, attributesForSettings(settings(QString::fromLatin1(row.valueKey))),
+                    width);
         }
         labels.append(label);
         values.append(value);
@@ -211,8 +218,8 @@ void TWInvoiceOperation::calculateBoundsInvoice()
     double height = 2 * inset;
     for (qsizetype i = 0; i < rows.size(); ++i)
         height += std::max(labels.at(i).height(), values.at(i).height());
-    const QRectF frame = TWInvoiceGeometry::integral(
-        QRectF(0, 0, 2 * inset + labelWidth + 5 + valueWidth, height));
+    const QRectF frame =
+        TWInvoiceGeometry::integral(QRectF(0, 0, 2 * inset + labelWidth + 5 + valueWidth, height));
     m_strokeFrames.insert(QStringLiteral("componentInvoice"), frame);
     double y = frame.height() - inset;
     const auto empty = [](const QRectF &rect) { return rect.width() <= 0 || rect.height() <= 0; };
@@ -227,13 +234,13 @@ void TWInvoiceOperation::calculateBoundsInvoice()
         y -= std::max(label.height(), value.height());
         if (!empty(label))
             m_stringBounds.insert(QString::fromLatin1(rows.at(i).labelKey),
-                                  TWInvoiceGeometry::integral(QRectF(
-                                      inset, top - label.height(), labelWidth, label.height())));
+                                  TWInvoiceGeometry::integral(QRectF(inset, top - label.height(),
+                                                                     labelWidth, label.height())));
         if (!empty(value))
-            m_stringBounds.insert(QString::fromLatin1(rows.at(i).valueKey),
-                                  TWInvoiceGeometry::integral(QRectF(inset + labelWidth + 5,
-                                                                     top - value.height(),
-                                                                     valueWidth, value.height())));
+            m_stringBounds.insert(
+                QString::fromLatin1(rows.at(i).valueKey),
+                TWInvoiceGeometry::integral(QRectF(inset + labelWidth + 5, top - value.height(),
+                                                   valueWidth, value.height())));
     }
 }
 
@@ -273,9 +280,9 @@ void TWInvoiceOperation::calculateBoundsDetails()
     QRectF measured[2];
     for (int i = 0; i < 2; ++i) {
         if (display(parts[i].tag) && !parts[i].text.isEmpty())
-            measured[i] = measureText(parts[i].text,
-                                      attributesForSettings(settings(QString::fromLatin1(parts[i].key))),
-                                      width);
+            measured[i] = measureText(
+                parts[i].text, attributesForSettings(settings(QString::fromLatin1(parts[i].key))),
+                width);
     }
     const QRectF frame = TWInvoiceGeometry::integral(
         QRectF(0, 0, std::max(measured[0].width(), measured[1].width()) + 2 * inset,

@@ -24,7 +24,8 @@
 #include <optional>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // Widths beyond this are "no limit" (QTextLayout works in fixed point).
 constexpr double kUnlimitedWidth = 1.0e6;
@@ -178,8 +179,7 @@ double linePitch(const QTextLine &line, const TWTextAttributes &attributes, doub
     const double natural = line.height();
     if (attributes.maximumLineHeight <= 0)
         return natural;
-    return std::min(natural,
-                    attributes.maximumLineHeight + std::max(0.0, natural - fontHeight));
+    return std::min(natural, attributes.maximumLineHeight + std::max(0.0, natural - fontHeight));
 }
 
 // One text laid out from the line-fragment origin: paragraphs split at line
@@ -191,8 +191,7 @@ struct TextBlock {
     double height = 0;
 };
 
-void layOut(TextBlock &block, const QString &text, const TWTextAttributes &attributes,
-            double width)
+void layOut(TextBlock &block, const QString &text, const TWTextAttributes &attributes, double width)
 {
     static const QRegularExpression breaks(QStringLiteral("\r\n|[\r\n\u2028\u2029]"));
     const QFont font = fontFor(attributes);
@@ -295,7 +294,8 @@ QRectF TWInvoiceOperation::boundsForString(const QString &text, const QVariantMa
 {
     const double s = actualStrokeWidth(settings);
     const double width = s > 0 ? m_columnWidth - 2 * (3 + s) : m_columnWidth;
-    QRectF rect = text.isNull() ? QRectF() : measureText(text, attributesForSettings(settings), width);
+    QRectF rect =
+        text.isNull() ? QRectF() : measureText(text, attributesForSettings(settings), width);
     if (s > 0)
         rect.adjust(-(3 + s), -(3 + s), 3 + s, 3 + s);
     rect = TWInvoiceGeometry::integral(rect);
@@ -346,13 +346,14 @@ void TWInvoiceOperation::drawText(const QString &text, const TWTextAttributes &a
         const QFontMetricsF metrics(fontFor(attributes));
         const double thickness = std::max(0.5, double(metrics.lineWidth()));
         m_painter->save();
-        m_painter->setPen(QPen(attributes.hasColour ? attributes.colour : QColor(Qt::black),
-                               thickness));
+        m_painter->setPen(
+            QPen(attributes.hasColour ? attributes.colour : QColor(Qt::black), thickness));
         for (int i = 0; i < layout->lineCount(); ++i) {
             const QTextLine line = layout->lineAt(i);
             const QRectF extent = line.naturalTextRect().translated(target.topLeft());
             const double baseline = target.top() + line.y() + line.ascent();
-            for (const double offset : {metrics.underlinePos(), metrics.underlinePos() + 2 * thickness}) {
+            for (const double offset :
+                 {metrics.underlinePos(), metrics.underlinePos() + 2 * thickness}) {
                 m_painter->drawLine(QPointF(extent.left(), baseline + offset),
                                     QPointF(extent.right(), baseline + offset));
             }
@@ -360,8 +361,8 @@ void TWInvoiceOperation::drawText(const QString &text, const TWTextAttributes &a
         m_painter->restore();
     }
     if (record && !drawn.isEmpty())
-        m_drawnTexts.append({m_currentPage, text,
-                             TWInvoiceGeometry::toPainter(drawn, m_pageSize.height())});
+        m_drawnTexts.append(
+            {m_currentPage, text, TWInvoiceGeometry::toPainter(drawn, m_pageSize.height())});
 }
 
 void TWInvoiceOperation::drawStrokeFillRect(const QRectF &rect, bool rounded,
@@ -483,8 +484,7 @@ struct TWInvoiceOperation::Piece {
 void TWInvoiceOperation::drawMultiPageStrings(const QStringList &strings,
                                               const QList<TWTextAttributes> &attributes,
                                               const QList<QRectF> &rects, double width,
-                                              const QVariantMap &settings,
-                                              const QRectF &strokeRect)
+                                              const QVariantMap &settings, const QRectF &strokeRect)
 {
     Q_UNUSED(width); // every piece is drawn at the width it was measured at
     const double bottom = m_contentFrame.y();
@@ -501,8 +501,8 @@ void TWInvoiceOperation::drawMultiPageStrings(const QStringList &strings,
         const QRectF r = rects.at(i);
         const TWTextAttributes &attribute = attributes.at(i);
         if (y - (r.y() + r.height()) >= bottom) {
-            pages.last().append({text, i, QRectF(r.x() + strokeRect.x(), y - r.height(),
-                                                 r.width(), r.height())});
+            pages.last().append(
+                {text, i, QRectF(r.x() + strokeRect.x(), y - r.height(), r.width(), r.height())});
             y -= r.y() + r.height();
             freshPage = false;
         } else {
@@ -546,11 +546,11 @@ void TWInvoiceOperation::drawMultiPageStrings(const QStringList &strings,
                     if (space > 0)
                         length = space + 1;
                 }
-                const double h = length == end
-                                     ? fitting
-                                     : measureText(rest.left(length), attribute, r.width()).height();
-                pages.last().append({rest.left(length), i, QRectF(r.x() + strokeRect.x(), y - h,
-                                                                   r.width(), h)});
+                const double h =
+                    length == end ? fitting
+                                  : measureText(rest.left(length), attribute, r.width()).height();
+                pages.last().append(
+                    {rest.left(length), i, QRectF(r.x() + strokeRect.x(), y - h, r.width(), h)});
                 y -= h;
                 freshPage = false;
                 start += length;

@@ -11,11 +11,11 @@
 #include "TWLocalized.h"
 #include "TWTask.h"
 
-
 #include <algorithm>
 #include <limits>
 
-namespace {
+namespace
+{
 
 constexpr double kNoLimit = 1.0e6;
 
@@ -90,7 +90,8 @@ QString TWInvoiceOperation::invoiceItemString(const TWInvoiceItem &item, quint32
     if (type == 0)
         return item.date().isValid() ? m_formatter.shortDateString(item.date()) : QString();
     if (type == 1)
-        return display(TWDisplayItemDescription) && !item.name().isEmpty() ? item.name() : QString();
+        return display(TWDisplayItemDescription) && !item.name().isEmpty() ? item.name()
+                                                                           : QString();
     const TWTask *task =
         item.type() == TWInvoiceItemTypeTask ? static_cast<const TWTask *>(&item) : nullptr;
     const TWExpense *expense =
@@ -123,9 +124,9 @@ QRectF TWInvoiceOperation::headerBounds(quint32 type, double maximumWidth) const
     const QString label = headerLabel(type);
     if (label.isEmpty())
         return QRectF();
-    return TWInvoiceGeometry::integral(measureText(
-        label, attributesForSettings(settings(QStringLiteral("componentTableHeaders"))),
-        maximumWidth));
+    return TWInvoiceGeometry::integral(
+        measureText(label, attributesForSettings(settings(QStringLiteral("componentTableHeaders"))),
+                    maximumWidth));
 }
 
 QRectF TWInvoiceOperation::invoiceItemsBounds(quint32 type, double maximumWidth) const
@@ -136,7 +137,8 @@ QRectF TWInvoiceOperation::invoiceItemsBounds(quint32 type, double maximumWidth)
         const QString text = invoiceItemString(*item, type);
         if (text.isEmpty())
             continue;
-        bounds = TWInvoiceGeometry::integral(bounds.united(measureText(text, attributes, maximumWidth)));
+        bounds =
+            TWInvoiceGeometry::integral(bounds.united(measureText(text, attributes, maximumWidth)));
     }
     return bounds;
 }
@@ -183,8 +185,8 @@ void TWInvoiceOperation::calculateBoundsTable()
         TWCellList cells{TWCell::cellWithValue(headerLabel(types.at(i)), QVariant(), QUrl(), 0, 0,
                                                0, 0, 0, false, true, false, 1)};
         m_columns.append(TWColumn::columnWithHeaderCells(
-            cells, placed.offsets.at(i),
-            QSizeF(width, headerBounds(types.at(i), width).height()), types.at(i)));
+            cells, placed.offsets.at(i), QSizeF(width, headerBounds(types.at(i), width).height()),
+            types.at(i)));
     }
     calculateBoundsTableValues();
     calculateBoundsTableTotals();
@@ -197,13 +199,13 @@ void TWInvoiceOperation::calculateBoundsTableValues()
         QList<double> heights;
         for (const TWColumn &column : std::as_const(m_columns)) {
             const QString text = invoiceItemString(*item, column.type());
-            heights.append(text.isEmpty()
-                               ? 0.0
-                               : float(measureText(text,
-                                                   attributesForSettings(
-                                                       settingsForColumnType(column.type())),
-                                                   column.size().width())
-                                           .height()));
+            heights.append(
+                text.isEmpty()
+                    ? 0.0
+                    : float(measureText(text,
+                                        attributesForSettings(settingsForColumnType(column.type())),
+                                        column.size().width())
+                                .height()));
         }
         m_itemHeights.insert(item.get(), heights);
         // The notes are measured once too: the page break keeps them with
@@ -211,11 +213,11 @@ void TWInvoiceOperation::calculateBoundsTableValues()
         const QString notes = invoiceItemNotes(*item);
         if (!notes.isEmpty())
             m_itemNotesHeights.insert(
-                item.get(),
-                measureText(notes,
-                            attributesForSettings(settings(QStringLiteral("componentTableValuesNotes"))),
-                            columnOfType(1)->size().width())
-                    .height());
+                item.get(), measureText(notes,
+                                        attributesForSettings(
+                                            settings(QStringLiteral("componentTableValuesNotes"))),
+                                        columnOfType(1)->size().width())
+                                .height());
     }
 }
 
@@ -331,8 +333,7 @@ void TWInvoiceOperation::drawInvoiceItem(const TWInvoiceItem &item)
     const TWTextAttributes attributes = attributesForSettings(notesSettings);
     const double width = descriptionColumn->size().width();
     const double height = invoiceItemNotesHeight(item);
-    drawMultiPageStrings({notes}, {attributes}, {QRectF(0, 0, width, height)}, width,
-                         notesSettings,
+    drawMultiPageStrings({notes}, {attributes}, {QRectF(0, 0, width, height)}, width, notesSettings,
                          QRectF(left + descriptionColumn->xOffset(), 0, width, height));
 }
 

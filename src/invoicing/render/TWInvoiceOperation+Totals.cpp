@@ -12,7 +12,8 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
 struct Lines {
     TWTaskList tasks;
@@ -135,8 +136,8 @@ void TWInvoiceOperation::calculateBoundsTableTotals()
     double width = h.width() + v.width() + 2 * e;
     if ((!isEmpty(h) && !isEmpty(v)) || (!isEmpty(dh) && !isEmpty(dv)))
         width += e + 3;
-    double height = count * std::max(h.height(), v.height()) +
-                    std::max(dh.height(), dv.height()) + 2 * e;
+    double height =
+        count * std::max(h.height(), v.height()) + std::max(dh.height(), dv.height()) + 2 * e;
     if (!isEmpty(dh) || !isEmpty(dv))
         height += e + 3;
     m_strokeFrames.insert(kTotals, TWInvoiceGeometry::integral(QRectF(0, 0, width, height)));

@@ -20,11 +20,13 @@
 
 #include <algorithm>
 
-namespace {
+namespace
+{
 
-const QStringList kComponents{QStringLiteral("componentClient"), QStringLiteral("componentBusiness"),
-                              QStringLiteral("componentTitle"), QStringLiteral("componentInvoice"),
-                              QStringLiteral("componentTable"), QStringLiteral("componentDetails")};
+const QStringList kComponents{
+    QStringLiteral("componentClient"), QStringLiteral("componentBusiness"),
+    QStringLiteral("componentTitle"),  QStringLiteral("componentInvoice"),
+    QStringLiteral("componentTable"),  QStringLiteral("componentDetails")};
 const QString kTable = QStringLiteral("componentTable");
 const QString kDetails = QStringLiteral("componentDetails");
 
@@ -49,7 +51,12 @@ void TWInvoiceOperation::start(QThreadPool *pool)
         main();
         // Delivered on this object's thread; nothing arrives once it is gone.
         QMetaObject::invokeMethod(
-            this, [self] { if (self) emit self->finished(); }, Qt::QueuedConnection);
+            this,
+            [self] {
+                if (self)
+                    emit self->finished();
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -108,9 +115,9 @@ void TWInvoiceOperation::main()
         writer.setResolution(72);
         writer.setCreator(information.value(QStringLiteral("creator")).toString());
         writer.setTitle(information.value(QStringLiteral("title")).toString());
-        writer.setPageLayout(QPageLayout(
-            QPageSize(m_pageSize, QPageSize::Point, QString(), QPageSize::ExactMatch),
-            QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Point));
+        writer.setPageLayout(
+            QPageLayout(QPageSize(m_pageSize, QPageSize::Point, QString(), QPageSize::ExactMatch),
+                        QPageLayout::Portrait, QMarginsF(0, 0, 0, 0), QPageLayout::Point));
         QPainter painter(&writer);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::black);
@@ -198,8 +205,8 @@ void TWInvoiceOperation::calculateBounds()
     }
     m_strokeFrames.clear();
     m_stringBounds.clear();
-    const TWInvoiceGeometry::PageGrid grid =
-        TWInvoiceGeometry::pageGrid(m_pageFrame, actualStrokeWidth(settings(QStringLiteral("page"))));
+    const TWInvoiceGeometry::PageGrid grid = TWInvoiceGeometry::pageGrid(
+        m_pageFrame, actualStrokeWidth(settings(QStringLiteral("page"))));
     m_contentFrame = grid.contentFrame;
     m_columnWidth = grid.columnWidth;
 
@@ -207,8 +214,8 @@ void TWInvoiceOperation::calculateBounds()
     const auto measureBand = [this](const QString &key, const QString &text) {
         double inset = 0;
         const QRectF frame = boundsForString(text, settings(key), &inset);
-        m_stringBounds.insert(key, QRectF(inset, inset, frame.width() - 2 * inset,
-                                          frame.height() - 2 * inset));
+        m_stringBounds.insert(
+            key, QRectF(inset, inset, frame.width() - 2 * inset, frame.height() - 2 * inset));
         return frame;
     };
     const QString number = QStringLiteral("number");
@@ -231,9 +238,12 @@ void TWInvoiceOperation::calculateBounds()
         grid, numberFrame.size(), headerFrame.size(), footerFrame.size(), location);
     m_contentFrame = contentFrameClearOfBands(bands.contentFrame);
     if (bands.placed) {
-        m_strokeFrames.insert(number, positionRect(numberFrame, bands.numberBand, settings(number)));
-        m_strokeFrames.insert(header, positionRect(headerFrame, bands.headerBand, settings(header)));
-        m_strokeFrames.insert(footer, positionRect(footerFrame, bands.footerBand, settings(footer)));
+        m_strokeFrames.insert(number,
+                              positionRect(numberFrame, bands.numberBand, settings(number)));
+        m_strokeFrames.insert(header,
+                              positionRect(headerFrame, bands.headerBand, settings(header)));
+        m_strokeFrames.insert(footer,
+                              positionRect(footerFrame, bands.footerBand, settings(footer)));
     }
 
     // The components, measured at the origin, then placed on the grid.

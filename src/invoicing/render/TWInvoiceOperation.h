@@ -17,10 +17,10 @@
 #include <QGlyphRun>
 #include <QHash>
 #include <QImage>
-#include <QPair>
 #include <QMutex>
 #include <QObject>
 #include <QPageLayout>
+#include <QPair>
 #include <QRectF>
 #include <QStringList>
 #include <QVariantMap>
@@ -153,10 +153,9 @@ private:
     void drawFillRect(const QRectF &rect, const QColor &colour);
     void drawLine(QPointF from, QPointF to, const QVariantMap &settings);
     void drawImage(const QImage &image, const QRectF &rect, double opacity);
-    void drawMultiPageStrings(const QStringList &strings,
-                              const QList<TWTextAttributes> &attributes,
-                              const QList<QRectF> &rects, double width,
-                              const QVariantMap &settings, const QRectF &strokeRect);
+    void drawMultiPageStrings(const QStringList &strings, const QList<TWTextAttributes> &attributes,
+                              const QList<QRectF> &rects, double width, const QVariantMap &settings,
+                              const QRectF &strokeRect);
 
     // Page furniture.
     QRectF pageImageRect(const QRectF &layoutRect) const;

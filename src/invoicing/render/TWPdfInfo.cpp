@@ -2,7 +2,8 @@
 
 #include <QRegularExpression>
 
-namespace {
+namespace
+{
 
 // A PDF text string: UTF-16BE with its byte-order mark, written in hex so no
 // character needs escaping.
@@ -55,8 +56,8 @@ QByteArray TWPdfInfo::withInformation(const QByteArray &pdf, const TWPdfInformat
     result += "xref\n" + QByteArray::number(object) + " 1\n" +
               QByteArray::number(objectOffset).rightJustified(10, '0') + " 00000 n \n";
     result += "trailer\n<< /Size " + QByteArray::number(object + 1) + " /Root " +
-              root.captured(1).toLatin1() + " /Info " + QByteArray::number(object) +
-              " 0 R /Prev " + start.captured(1).toLatin1() + " >>\nstartxref\n" +
-              QByteArray::number(xrefOffset) + "\n%%EOF\n";
+              root.captured(1).toLatin1() + " /Info " + QByteArray::number(object) + " 0 R /Prev " +
+              start.captured(1).toLatin1() + " >>\nstartxref\n" + QByteArray::number(xrefOffset) +
+              "\n%%EOF\n";
     return result;
 }

@@ -41,8 +41,8 @@ bool TWInvoiceController::tableViewSpace(QTableView *table)
 {
     if (table != m_tasksTable && table != m_expensesTable)
         return false;
-    const QModelIndexList rows = table->selectionModel() ? table->selectionModel()->selectedRows()
-                                                         : QModelIndexList();
+    const QModelIndexList rows =
+        table->selectionModel() ? table->selectionModel()->selectedRows() : QModelIndexList();
     if (rows.isEmpty())
         return false;
     openQuantitySheet(table == m_tasksTable ? m_tasksModel : m_expensesModel,
@@ -108,7 +108,8 @@ void TWInvoiceController::openQuantitySheet(TWInvoiceItemsModel *model, int row)
 
 void TWInvoiceController::doQuantityCheckbox()
 {
-    const TWInvoiceItemPtr item = m_quantityModel ? m_quantityModel->itemAt(m_quantityRow) : nullptr;
+    const TWInvoiceItemPtr item =
+        m_quantityModel ? m_quantityModel->itemAt(m_quantityRow) : nullptr;
     const bool on = m_quantityCheckbox->isChecked();
     m_quantityField->setEnabled(on);
     if (!item)

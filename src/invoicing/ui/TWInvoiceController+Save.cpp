@@ -85,8 +85,7 @@ TWErrorResult TWInvoiceController::writeInvoice(bool *accountMissing)
     } else if (edited) {
         const qint32 identifier = business.nextRepeatIdentifier();
         if (identifier == 0)
-            return m_document ? m_document->lastStoreError()
-                              : TWBusiness::databaseError(1);
+            return m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1);
         edited->setIdentifier(identifier);
         edited->setType(TWRepeatTypeInvoice);
         edit->setRepeatIdentifier(identifier);

@@ -21,8 +21,8 @@
 #include <QLocale>
 #include <QMainWindow>
 #include <QPushButton>
-#include <QTableView>
 #include <QTabWidget>
+#include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -188,12 +188,11 @@ QTableView *TWInvoiceController::buildTable(TWInvoiceItemsModel *model, const QS
         table->clearSelection();
     });
     // A double click on a column's edge sizes it to what it shows.
-    connect(header, &QHeaderView::sectionHandleDoubleClicked, this,
-            [model, table](int column) {
-                table->horizontalHeader()->resizeSection(
-                    column, model->sizeToFitWidth(column, table->horizontalHeader()->fontMetrics(),
-                                                  table->fontMetrics()));
-            });
+    connect(header, &QHeaderView::sectionHandleDoubleClicked, this, [model, table](int column) {
+        table->horizontalHeader()->resizeSection(
+            column, model->sizeToFitWidth(column, table->horizontalHeader()->fontMetrics(),
+                                          table->fontMetrics()));
+    });
     connect(table, &QTableView::doubleClicked, this, [this, model](const QModelIndex &index) {
         if (index.isValid() && index.column() != TWInvoiceItemsModel::InvoiceColumn)
             openQuantitySheet(model, index.row());
@@ -293,8 +292,8 @@ void TWInvoiceController::updateUI()
     m_dueDateButton->setEnabled(due);
     m_dueDateButton->setChecked(false);
 
-    const TWRepeatPtr stored = m_business ? m_business->repeatWithIdentifier(invoice.repeatIdentifier())
-                                          : nullptr;
+    const TWRepeatPtr stored =
+        m_business ? m_business->repeatWithIdentifier(invoice.repeatIdentifier()) : nullptr;
     m_repeatController->setRepeat(stored ? stored->copy() : nullptr);
     m_repeatController->update();
     m_notesField->setText(invoice.notes());
@@ -380,10 +379,17 @@ void TWInvoiceController::textFieldDidEndEditing(int tag)
     if (!m_editInvoice || m_filling)
         return;
     switch (tag) {
-    case 1: m_editInvoice->setNumber(m_numberField->text()); break;
-    case 2: m_editInvoice->setName(m_nameField->text()); break;
-    case 7: m_editInvoice->setNotes(m_notesField->text()); break;
-    default: break;
+    case 1:
+        m_editInvoice->setNumber(m_numberField->text());
+        break;
+    case 2:
+        m_editInvoice->setName(m_nameField->text());
+        break;
+    case 7:
+        m_editInvoice->setNotes(m_notesField->text());
+        break;
+    default:
+        break;
     }
 }
 

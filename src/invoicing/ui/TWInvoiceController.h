@@ -8,10 +8,10 @@
 
 #include "TWAppRegistry.h"
 #include "TWCalendarController.h"
-#include "TWPopover.h"
 #include "TWError.h"
 #include "TWInvoice.h"
 #include "TWInvoiceItemsModel.h"
+#include "TWPopover.h"
 #include "TWProject.h"
 
 #include <QAbstractButton>

@@ -198,9 +198,8 @@ void TWInvoiceItemsModel::setOnInvoice(int row, bool on)
         }
     } else {
         setInvoiceQuantity(*item, 0);
-        m_selected.removeIf([&item](const TWInvoiceItemPtr &entry) {
-            return entry && entry->isEqual(*item);
-        });
+        m_selected.removeIf(
+            [&item](const TWInvoiceItemPtr &entry) { return entry && entry->isEqual(*item); });
         m_selectedIdentifiers.remove(item->identifier());
     }
     reloadAll();
@@ -302,10 +301,10 @@ void TWInvoiceItemsModel::sort(int column, Qt::SortOrder order)
 int TWInvoiceItemsModel::sizeToFitWidth(int column, const QFontMetrics &headerFont,
                                         const QFontMetrics &cellFont) const
 {
-    const int title =
-        std::max(headerFont.horizontalAdvance(headerData(column, Qt::Horizontal, Qt::DisplayRole)
-                                                  .toString()) + 20,
-                 50);
+    const int title = std::max(headerFont.horizontalAdvance(
+                                   headerData(column, Qt::Horizontal, Qt::DisplayRole).toString()) +
+                                   20,
+                               50);
     if (m_items.isEmpty())
         return title;
     if (column == InvoiceColumn)
@@ -314,8 +313,9 @@ int TWInvoiceItemsModel::sizeToFitWidth(int column, const QFontMetrics &headerFo
         return std::max(80, title);
     int widest = title;
     for (int row = 0; row < rowCount(); ++row)
-        widest = std::max(widest, cellFont.horizontalAdvance(
-                                      data(index(row, column), Qt::DisplayRole).toString()) + 20);
+        widest = std::max(
+            widest,
+            cellFont.horizontalAdvance(data(index(row, column), Qt::DisplayRole).toString()) + 20);
     return widest;
 }
 
@@ -388,13 +388,21 @@ QVariant TWInvoiceItemsModel::headerData(int section, Qt::Orientation orientatio
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     switch (section) {
-    case InvoiceColumn: return TWLocalized("invoiceItemOnInvoice");
-    case DateColumn: return TWLocalized("invoiceItemDate");
-    case NameColumn: return TWLocalized("invoiceItemName");
-    case AvailableColumn: return TWLocalized("invoiceItemAvailable");
-    case QuantityColumn: return TWLocalized("invoiceItemQuantity");
-    case SubtotalColumn: return TWLocalized("invoiceItemSubtotal");
-    case TotalColumn: return TWLocalized("invoiceItemTotal");
-    default: return {};
+    case InvoiceColumn:
+        return TWLocalized("invoiceItemOnInvoice");
+    case DateColumn:
+        return TWLocalized("invoiceItemDate");
+    case NameColumn:
+        return TWLocalized("invoiceItemName");
+    case AvailableColumn:
+        return TWLocalized("invoiceItemAvailable");
+    case QuantityColumn:
+        return TWLocalized("invoiceItemQuantity");
+    case SubtotalColumn:
+        return TWLocalized("invoiceItemSubtotal");
+    case TotalColumn:
+        return TWLocalized("invoiceItemTotal");
+    default:
+        return {};
     }
 }

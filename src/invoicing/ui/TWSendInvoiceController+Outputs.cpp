@@ -122,8 +122,8 @@ void TWSendInvoiceController::doEmail()
     }
     const QString folder = TWUtilities::utilities().temporaryFilePath();
     if (folder.isEmpty() || !QDir().mkpath(folder)) {
-        presentError(TWError(kInvoiceErrorDomain, -1,
-                             TWLocalized("sendTemporaryFolderFailed").arg(folder)));
+        presentError(
+            TWError(kInvoiceErrorDomain, -1, TWLocalized("sendTemporaryFolderFailed").arg(folder)));
         return;
     }
     const QString path = QDir(folder).filePath(fileName());
@@ -135,9 +135,9 @@ void TWSendInvoiceController::doEmail()
         // Say which: no mail program at all, or one that would not start.
         const bool installed =
             !QStandardPaths::findExecutable(TWDesktopMailHandOff::program()).isEmpty();
-        presentError(TWError(kInvoiceErrorDomain, -1,
-                             installed ? TWLocalized("sendMailFailed")
-                                       : TWLocalized("sendMailMissing")));
+        presentError(
+            TWError(kInvoiceErrorDomain, -1,
+                    installed ? TWLocalized("sendMailFailed") : TWLocalized("sendMailMissing")));
     }
 }
 

@@ -44,19 +44,19 @@ struct TagInfo {
 // Section of each tag (header, client, business, invoice, item, total,
 // details, footer) and its editor.
 constexpr std::array<TagInfo, TWSendInvoiceController::kTagCount> kTags = {{
-    {0, Editor::Text}, {0, Editor::Line},                                           // 0-1
-    {1, Editor::Line}, {1, Editor::None}, {1, Editor::None}, {1, Editor::None},     // 2-5
-    {2, Editor::None}, {2, Editor::Line}, {2, Editor::None}, {2, Editor::None},     // 6-9
-    {2, Editor::Line}, {2, Editor::Line}, {2, Editor::None}, {2, Editor::None},     // 10-13
-    {3, Editor::Line}, {3, Editor::Line}, {3, Editor::Line}, {3, Editor::Line},     // 14-17
-    {3, Editor::Line}, {3, Editor::Line}, {3, Editor::Line},                        // 18-20
-    {4, Editor::Line}, {4, Editor::Line}, {4, Editor::Line}, {4, Editor::Line},     // 21-24
-    {4, Editor::Line}, {4, Editor::Line}, {4, Editor::Line}, {4, Editor::Line},     // 25-28
-    {4, Editor::Line},                                                              // 29
-    {5, Editor::Line}, {5, Editor::Line}, {5, Editor::Line}, {5, Editor::Line},     // 30-33
-    {5, Editor::Line},                                                              // 34
-    {6, Editor::Text}, {6, Editor::Text},                                           // 35-36
-    {7, Editor::Text},                                                              // 37
+    {0, Editor::Text}, {0, Editor::Line},                                       // 0-1
+    {1, Editor::Line}, {1, Editor::None}, {1, Editor::None}, {1, Editor::None}, // 2-5
+    {2, Editor::None}, {2, Editor::Line}, {2, Editor::None}, {2, Editor::None}, // 6-9
+    {2, Editor::Line}, {2, Editor::Line}, {2, Editor::None}, {2, Editor::None}, // 10-13
+    {3, Editor::Line}, {3, Editor::Line}, {3, Editor::Line}, {3, Editor::Line}, // 14-17
+    {3, Editor::Line}, {3, Editor::Line}, {3, Editor::Line},                    // 18-20
+    {4, Editor::Line}, {4, Editor::Line}, {4, Editor::Line}, {4, Editor::Line}, // 21-24
+    {4, Editor::Line}, {4, Editor::Line}, {4, Editor::Line}, {4, Editor::Line}, // 25-28
+    {4, Editor::Line},                                                          // 29
+    {5, Editor::Line}, {5, Editor::Line}, {5, Editor::Line}, {5, Editor::Line}, // 30-33
+    {5, Editor::Line},                                                          // 34
+    {6, Editor::Text}, {6, Editor::Text},                                       // 35-36
+    {7, Editor::Text},                                                          // 37
 }};
 
 // The label a line field edits, by tag; -1 where the tag has none (tag 14
@@ -65,12 +65,17 @@ constexpr std::array<int, TWSendInvoiceController::kTagCount> kLabelOfTag = {
     -1,
     TWLabelHeaderPage,
     TWLabelClientTo,
-    -1, -1, -1, -1,
+    -1,
+    -1,
+    -1,
+    -1,
     TWLabelBusinessFrom,
-    -1, -1,
+    -1,
+    -1,
     TWLabelBusinessPhone,
     TWLabelBusinessFax,
-    -1, -1,
+    -1,
+    -1,
     -1, // 14
     TWLabelInvoiceName,
     TWLabelInvoiceNumber,
@@ -92,38 +97,40 @@ constexpr std::array<int, TWSendInvoiceController::kTagCount> kLabelOfTag = {
     TWLabelTotalBalance,
     TWLabelTotalPayments,
     TWLabelTotalDue,
-    -1, -1, -1,
+    -1,
+    -1,
+    -1,
 };
 
 QStringList checkboxTitles()
 {
-    return {TWLocalized("sendHeaderText"),    TWLocalized("sendPageNumber"),
-            TWLocalized("sendClientTo"),      TWLocalized("sendClientName"),
-            TWLocalized("sendClientCompany"), TWLocalized("sendClientAddress"),
-            TWLocalized("sendBusinessLogo"),  TWLocalized("sendBusinessFrom"),
-            TWLocalized("sendBusinessName"),  TWLocalized("sendBusinessAddress"),
-            TWLocalized("sendBusinessPhone"), TWLocalized("sendBusinessFax"),
-            TWLocalized("sendBusinessEmail"), TWLocalized("sendBusinessWebsite"),
-            TWLocalized("sendInvoiceTitle"),  TWLocalized("sendInvoiceName"),
-            TWLocalized("sendInvoiceNumber"), TWLocalized("sendInvoiceDate"),
-            TWLocalized("sendInvoiceDueDate"), TWLocalized("sendInvoicePaid"),
-            TWLocalized("sendInvoiceOverdue"), TWLocalized("sendItemDate"),
+    return {TWLocalized("sendHeaderText"),      TWLocalized("sendPageNumber"),
+            TWLocalized("sendClientTo"),        TWLocalized("sendClientName"),
+            TWLocalized("sendClientCompany"),   TWLocalized("sendClientAddress"),
+            TWLocalized("sendBusinessLogo"),    TWLocalized("sendBusinessFrom"),
+            TWLocalized("sendBusinessName"),    TWLocalized("sendBusinessAddress"),
+            TWLocalized("sendBusinessPhone"),   TWLocalized("sendBusinessFax"),
+            TWLocalized("sendBusinessEmail"),   TWLocalized("sendBusinessWebsite"),
+            TWLocalized("sendInvoiceTitle"),    TWLocalized("sendInvoiceName"),
+            TWLocalized("sendInvoiceNumber"),   TWLocalized("sendInvoiceDate"),
+            TWLocalized("sendInvoiceDueDate"),  TWLocalized("sendInvoicePaid"),
+            TWLocalized("sendInvoiceOverdue"),  TWLocalized("sendItemDate"),
             TWLocalized("sendItemDescription"), TWLocalized("sendItemType"),
-            TWLocalized("sendItemQuantity"),  TWLocalized("sendItemRate"),
-            TWLocalized("sendItemSubtotal"),  TWLocalized("sendItemTax"),
-            TWLocalized("sendItemTotal"),     TWLocalized("sendItemNotes"),
-            TWLocalized("sendTotalSubtotal"), TWLocalized("sendTotalTax"),
-            TWLocalized("sendTotalBalance"),  TWLocalized("sendTotalPayments"),
-            TWLocalized("sendTotalDue"),      TWLocalized("sendDetailsTerms"),
-            TWLocalized("sendDetailsNotes"),  TWLocalized("sendFooterText")};
+            TWLocalized("sendItemQuantity"),    TWLocalized("sendItemRate"),
+            TWLocalized("sendItemSubtotal"),    TWLocalized("sendItemTax"),
+            TWLocalized("sendItemTotal"),       TWLocalized("sendItemNotes"),
+            TWLocalized("sendTotalSubtotal"),   TWLocalized("sendTotalTax"),
+            TWLocalized("sendTotalBalance"),    TWLocalized("sendTotalPayments"),
+            TWLocalized("sendTotalDue"),        TWLocalized("sendDetailsTerms"),
+            TWLocalized("sendDetailsNotes"),    TWLocalized("sendFooterText")};
 }
 
 QStringList sectionTitles()
 {
-    return {TWLocalized("sendSectionHeader"),  TWLocalized("sendSectionClient"),
+    return {TWLocalized("sendSectionHeader"),   TWLocalized("sendSectionClient"),
             TWLocalized("sendSectionBusiness"), TWLocalized("sendSectionInvoice"),
-            TWLocalized("sendSectionItems"),   TWLocalized("sendSectionTotals"),
-            TWLocalized("sendSectionDetails"), TWLocalized("sendSectionFooter")};
+            TWLocalized("sendSectionItems"),    TWLocalized("sendSectionTotals"),
+            TWLocalized("sendSectionDetails"),  TWLocalized("sendSectionFooter")};
 }
 
 } // namespace
@@ -239,8 +246,9 @@ void TWSendInvoiceController::build()
     m_fieldsScrollView->setWidgetResizable(true);
     m_fieldsScrollView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_fieldsScrollView->setWidget(fields);
-    m_fieldsScrollView->setMinimumWidth(fields->sizeHint().width() +
-                                        m_fieldsScrollView->verticalScrollBar()->sizeHint().width() + 4);
+    m_fieldsScrollView->setMinimumWidth(
+        fields->sizeHint().width() + m_fieldsScrollView->verticalScrollBar()->sizeHint().width() +
+        4);
 
     m_layoutPopUp = new TWPopUpButton(m_view);
     m_layoutPopUp->setObjectName(QStringLiteral("layoutPopUpButton"));
@@ -289,8 +297,9 @@ void TWSendInvoiceController::build()
 
 TWProjectPtr TWSendInvoiceController::project() const
 {
-    return m_business && m_invoice ? m_business->projectWithIdentifier(m_invoice->projectIdentifier())
-                                   : nullptr;
+    return m_business && m_invoice
+               ? m_business->projectWithIdentifier(m_invoice->projectIdentifier())
+               : nullptr;
 }
 
 bool TWSendInvoiceController::isEstimate() const
@@ -308,8 +317,8 @@ void TWSendInvoiceController::update()
         screen = m_document->windowForSheet()->screen();
 
     const TWProjectPtr owner = project();
-    const TWClientPtr client = owner ? m_business->clientWithIdentifier(owner->clientIdentifier())
-                                     : nullptr;
+    const TWClientPtr client =
+        owner ? m_business->clientWithIdentifier(owner->clientIdentifier()) : nullptr;
     // Without a client there is nowhere to keep the settings: a private record.
     m_sendInvoiceData = client ? m_business->sendInvoiceData(*client)
                                : TWSendInvoiceData::sendInvoiceDataWithBusiness(*m_business);
@@ -364,7 +373,8 @@ void TWSendInvoiceController::updateFields()
         if (QLineEdit *field = m_labelFields[tag]) {
             QString text;
             if (tag == TWDisplayTitle)
-                text = isEstimate() ? data.invoiceTitleEstimateLabel() : data.invoiceTitleInvoiceLabel();
+                text = isEstimate() ? data.invoiceTitleEstimateLabel()
+                                    : data.invoiceTitleInvoiceLabel();
             else if (tag == TWDisplayPaidOverlay)
                 text = paid ? data.invoicePaidLabel() : QString();
             else if (tag == TWDisplayOverdueOverlay)
@@ -375,11 +385,20 @@ void TWSendInvoiceController::updateFields()
         }
         if (QPlainTextEdit *text = m_textViews[tag]) {
             switch (tag) {
-            case TWDisplayHeader: text->setPlainText(data.invoiceHeader()); break;
-            case TWDisplayDetailsTerms: text->setPlainText(data.invoiceTerms()); break;
-            case TWDisplayDetailsNotes: text->setPlainText(data.invoiceNotes()); break;
-            case TWDisplayFooter: text->setPlainText(data.invoiceFooter()); break;
-            default: break;
+            case TWDisplayHeader:
+                text->setPlainText(data.invoiceHeader());
+                break;
+            case TWDisplayDetailsTerms:
+                text->setPlainText(data.invoiceTerms());
+                break;
+            case TWDisplayDetailsNotes:
+                text->setPlainText(data.invoiceNotes());
+                break;
+            case TWDisplayFooter:
+                text->setPlainText(data.invoiceFooter());
+                break;
+            default:
+                break;
             }
         }
         // The "to" and "from" labels keep their state until their boxes are clicked.
@@ -399,9 +418,9 @@ void TWSendInvoiceController::updateControlEnabling(int tag)
         text->setReadOnly(!on);
         text->setTextInteractionFlags(on ? Qt::TextEditorInteraction : Qt::NoTextInteraction);
         QPalette palette = text->palette();
-        palette.setColor(QPalette::Text, on ? m_view->palette().color(QPalette::Text)
-                                            : m_view->palette().color(QPalette::Disabled,
-                                                                      QPalette::WindowText));
+        palette.setColor(QPalette::Text,
+                         on ? m_view->palette().color(QPalette::Text)
+                            : m_view->palette().color(QPalette::Disabled, QPalette::WindowText));
         text->setPalette(palette);
     }
 }
@@ -447,11 +466,20 @@ void TWSendInvoiceController::doTextEdited(int tag)
         return;
     const QString text = m_textViews[tag]->toPlainText();
     switch (tag) {
-    case TWDisplayHeader: m_sendInvoiceData->setInvoiceHeader(text); break;
-    case TWDisplayDetailsTerms: m_sendInvoiceData->setInvoiceTerms(text); break;
-    case TWDisplayDetailsNotes: m_sendInvoiceData->setInvoiceNotes(text); break;
-    case TWDisplayFooter: m_sendInvoiceData->setInvoiceFooter(text); break;
-    default: return;
+    case TWDisplayHeader:
+        m_sendInvoiceData->setInvoiceHeader(text);
+        break;
+    case TWDisplayDetailsTerms:
+        m_sendInvoiceData->setInvoiceTerms(text);
+        break;
+    case TWDisplayDetailsNotes:
+        m_sendInvoiceData->setInvoiceNotes(text);
+        break;
+    case TWDisplayFooter:
+        m_sendInvoiceData->setInvoiceFooter(text);
+        break;
+    default:
+        return;
     }
     updatePDFWithDelay();
 }
@@ -460,8 +488,8 @@ void TWSendInvoiceController::doLayout(int index)
 {
     if (!m_sendInvoiceData || index < 0)
         return;
-    const TWLayoutPtr layout = TWLayoutManager::layoutManager().layouts().value(
-        m_layoutPopUp->itemData(index).toInt());
+    const TWLayoutPtr layout =
+        TWLayoutManager::layoutManager().layouts().value(m_layoutPopUp->itemData(index).toInt());
     if (!layout)
         return;
     m_sendInvoiceData->setLayout(layout);
@@ -567,7 +595,9 @@ void TWSendInvoiceController::presentError(const TWError &error)
     if (m_document)
         m_document->presentError(error);
     else
-        twRunAlert(TWAlert{error.localizedDescription(), QString(), {TWLocalized("ok")},
+        twRunAlert(TWAlert{error.localizedDescription(),
+                           QString(),
+                           {TWLocalized("ok")},
                            m_view ? m_view->window() : nullptr});
 }
 

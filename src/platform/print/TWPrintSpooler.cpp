@@ -30,8 +30,8 @@ std::optional<QString> twSpoolPdf(const QByteArray &pdf, const TWSpoolJob &job)
     int count = 0;
     for (const auto &[name, value] : twSpoolOptions(job))
         count = cupsAddOption(name.constData(), value.constData(), count, &options);
-    const int id = cupsCreateJob(CUPS_HTTP_DEFAULT, printer.constData(), title.constData(), count,
-                                 options);
+    const int id =
+        cupsCreateJob(CUPS_HTTP_DEFAULT, printer.constData(), title.constData(), count, options);
     cupsFreeOptions(count, options);
     if (id <= 0)
         return QString::fromUtf8(cupsLastErrorString());

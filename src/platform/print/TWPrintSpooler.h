@@ -11,8 +11,8 @@
 #include <optional>
 
 struct TWSpoolJob {
-    QString printer;    // the queue's name
-    QString title;      // the job's name in the queue
+    QString printer; // the queue's name
+    QString title;   // the job's name in the queue
     int copies = 1;
     bool collate = true;
     QString sides;      // "one-sided", "two-sided-long-edge", "two-sided-short-edge" or empty

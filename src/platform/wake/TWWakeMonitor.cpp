@@ -36,8 +36,7 @@ TWLogindWakeMonitor::TWLogindWakeMonitor(QObject *parent) : TWWakeMonitor(parent
     m_listening = bus.connect(QStringLiteral("org.freedesktop.login1"),
                               QStringLiteral("/org/freedesktop/login1"),
                               QStringLiteral("org.freedesktop.login1.Manager"),
-                              QStringLiteral("PrepareForSleep"), this,
-                              SLOT(prepareForSleep(bool)));
+                              QStringLiteral("PrepareForSleep"), this, SLOT(prepareForSleep(bool)));
 }
 
 void TWLogindWakeMonitor::prepareForSleep(bool start)

@@ -81,9 +81,9 @@ TWCellList TWExportReport::cellsTrialBalance()
                 range.add(amount);
             }
             const QString title = TWLocalized(debitSide ? "accountsDebit" : "accountsCredit");
-            addGraph(cells, makeGraph(graphTitle(title), {TWDataSet(QString(), values)},
-                                      yAxisTotalValues(range.minimum, range.maximum),
-                                      TWGraphTypeBar));
+            addGraph(cells,
+                     makeGraph(graphTitle(title), {TWDataSet(QString(), values)},
+                               yAxisTotalValues(range.minimum, range.maximum), TWGraphTypeBar));
         }
     }
     finish(cells);
@@ -155,9 +155,9 @@ TWCellList TWExportReport::cellsCustomCurrencyFields()
         addGraph(cells, barGraph({TWDataSet(QString(), bars)},
                                  yAxisTotalValues(range.minimum, range.maximum)));
         for (const qint32 identifier : fieldIdentifiers)
-            addGraph(cells, pieGraph(fieldName(identifier),
-                                     pieDataSetFromAccountValues(totals.value(identifier),
-                                                                 accounts)));
+            addGraph(cells,
+                     pieGraph(fieldName(identifier),
+                              pieDataSetFromAccountValues(totals.value(identifier), accounts)));
     }
     finish(cells);
     return cells;

@@ -17,15 +17,14 @@ QString TWExportReport::datesString() const
 {
     const TWFormatter &formatter = TWFormatter::formatter();
     if (m_fromDate.isValid() && m_toDate.isValid())
-        return QStringLiteral("%1 %2 %3").arg(formatter.longDateString(m_fromDate),
-                                              TWLocalized("toLower"),
-                                              formatter.longDateString(m_toDate));
+        return QStringLiteral("%1 %2 %3")
+            .arg(formatter.longDateString(m_fromDate), TWLocalized("toLower"),
+                 formatter.longDateString(m_toDate));
     if (m_fromDate.isValid())
         return QStringLiteral("%1 %2").arg(TWLocalized("asOf"),
                                            formatter.longDateString(m_fromDate));
     if (m_toDate.isValid())
-        return QStringLiteral("%1 %2").arg(TWLocalized("asOf"),
-                                           formatter.longDateString(m_toDate));
+        return QStringLiteral("%1 %2").arg(TWLocalized("asOf"), formatter.longDateString(m_toDate));
     return TWLocalized("allDates");
 }
 
@@ -148,9 +147,8 @@ TWDataSetValueList TWExportReport::yAxisTotalValues(qint64 minimumTotal, qint64 
     values.reserve(25);
     const qint64 a = saturatingMagnitude(minimumTotal);
     const qint64 b = saturatingMagnitude(maximumTotal);
-    const qint64 span = a > std::numeric_limits<qint64>::max() - b
-                            ? std::numeric_limits<qint64>::max()
-                            : a + b;
+    const qint64 span =
+        a > std::numeric_limits<qint64>::max() - b ? std::numeric_limits<qint64>::max() : a + b;
     const qint64 step = totalUnitStep(span);
     if (step <= 0)
         return values;
@@ -195,10 +193,9 @@ TWDataSet TWExportReport::pieDataSet(const QList<PieEntry> &entries,
             otherSize += std::fabs(entry.value);
         }
     }
-    std::stable_sort(values.begin(), values.end(),
-                     [](const TWDataSetValue &a, const TWDataSetValue &b) {
-                         return a.compare(b) < 0;
-                     });
+    std::stable_sort(
+        values.begin(), values.end(),
+        [](const TWDataSetValue &a, const TWDataSetValue &b) { return a.compare(b) < 0; });
     if (otherSize != 0)
         values.append(TWDataSetValue(TWLocalized("other"), otherSize, text(other)));
     else if (values.isEmpty())

@@ -60,22 +60,24 @@ TWCellList TWExportReport::cellsBalanceSheet()
                                {period ? period->startDate() : QDateTime(), date});
     };
     const TWStatementTotals totals = request(m_fromDate);
-    const TWStatementTotals compareTotals = compare ? request(m_compareFromDate)
-                                                    : TWStatementTotals();
-    const TWAccountList assets = orderedAccounts(business.accountsOfType(TWAccountGroupTypeAsset), totals.assets);
+    const TWStatementTotals compareTotals =
+        compare ? request(m_compareFromDate) : TWStatementTotals();
+    const TWAccountList assets =
+        orderedAccounts(business.accountsOfType(TWAccountGroupTypeAsset), totals.assets);
     const TWAccountList liabilities =
         orderedAccounts(business.accountsOfType(TWAccountGroupTypeLiability), totals.liabilities);
-    const TWAccountList equities = orderedAccounts(business.accountsOfType(TWAccountGroupTypeEquity), totals.equities);
+    const TWAccountList equities =
+        orderedAccounts(business.accountsOfType(TWAccountGroupTypeEquity), totals.equities);
 
     cells.append(cellsHeader());
     cells.append(cellsTableHeader());
 
     addAccountSection(cells, TWLocalized("assets"), assets, totals.assets, compareTotals.assets,
                       TWLocalized("totalAssets"), TWCellStyleBold + TWCellStyleDoubleUnderline);
-    const auto [totalLiabilities, compareLiabilities] = addAccountSection(
-        cells, TWLocalized("liabilities"), liabilities, totals.liabilities,
-        compareTotals.liabilities, TWLocalized("totalLiabilities"),
-        TWCellStyleBold + TWCellStyleUnderline);
+    const auto [totalLiabilities, compareLiabilities] =
+        addAccountSection(cells, TWLocalized("liabilities"), liabilities, totals.liabilities,
+                          compareTotals.liabilities, TWLocalized("totalLiabilities"),
+                          TWCellStyleBold + TWCellStyleUnderline);
 
     // Retained earnings live in the nominal-transfer account, or else in the
     // account named like them; that account is folded into their row.
@@ -105,8 +107,7 @@ TWCellList TWExportReport::cellsBalanceSheet()
         (retainedAccount ? totals.equities.value(retainedAccount->identifier()) : 0);
     const qint64 compareRetained =
         compare ? compareTotals.retainedEarnings +
-                      (retainedAccount ? compareTotals.equities.value(
-                                             retainedAccount->identifier())
+                      (retainedAccount ? compareTotals.equities.value(retainedAccount->identifier())
                                        : 0)
                 : 0;
     QString retainedLabel = retainedName;
@@ -160,13 +161,13 @@ TWCellList TWExportReport::cellsBalanceSheet()
         QList<TWDateSpan> spans;
         for (const QDateTime &point : points)
             spans.append({QDateTime(), point});
-        const TWColumnTotals columns = business.groupTransactionTotalsWithAssets(kBalanceMaps, spans);
+        const TWColumnTotals columns =
+            business.groupTransactionTotalsWithAssets(kBalanceMaps, spans);
         TWGraphRange<qint64> range;
-        const TWDataSetList bars{barDataSet(TWLocalized("assets"), columns.assets, points, range),
-                                 barDataSet(TWLocalized("liabilities"), columns.liabilities,
-                                            points, range),
-                                 barDataSet(TWLocalized("equities"), columns.equities, points,
-                                            range)};
+        const TWDataSetList bars{
+            barDataSet(TWLocalized("assets"), columns.assets, points, range),
+            barDataSet(TWLocalized("liabilities"), columns.liabilities, points, range),
+            barDataSet(TWLocalized("equities"), columns.equities, points, range)};
         addGraph(cells, barGraph(bars, yAxisTotalValues(range.minimum, range.maximum)));
         addGraph(cells, pieGraph(TWLocalized("assets"),
                                  pieDataSetFromAccountValues(totals.assets, assets)));
@@ -177,12 +178,12 @@ TWCellList TWExportReport::cellsBalanceSheet()
         QList<PieEntry> entries;
         for (const TWAccountPtr &account : equities) {
             if (!isRetained(*account))
-                entries.append({account->name(), double(totals.equities.value(account->identifier()))});
+                entries.append(
+                    {account->name(), double(totals.equities.value(account->identifier()))});
         }
         entries.append({retainedLabel, double(retained)});
         entries.append({TWLocalized("netIncome"), double(totals.netIncome)});
-        addGraph(cells, pieGraph(TWLocalized("equities"),
-                                 pieDataSet(entries, [this](double v) {
+        addGraph(cells, pieGraph(TWLocalized("equities"), pieDataSet(entries, [this](double v) {
                                      return graphMoneyString(qint64(v));
                                  })));
     }
@@ -204,8 +205,10 @@ TWCellList TWExportReport::cellsIncome()
     const TWStatementTotals totals = request(m_fromDate, m_toDate);
     const TWStatementTotals compareTotals =
         compare ? request(m_compareFromDate, m_compareToDate) : TWStatementTotals();
-    const TWAccountList income = orderedAccounts(business.accountsOfType(TWAccountGroupTypeIncome), totals.income);
-    const TWAccountList expenses = orderedAccounts(business.accountsOfType(TWAccountGroupTypeExpense), totals.expenses);
+    const TWAccountList income =
+        orderedAccounts(business.accountsOfType(TWAccountGroupTypeIncome), totals.income);
+    const TWAccountList expenses =
+        orderedAccounts(business.accountsOfType(TWAccountGroupTypeExpense), totals.expenses);
 
     cells.append(cellsHeader());
     cells.append(cellsTableHeader());
@@ -228,13 +231,12 @@ TWCellList TWExportReport::cellsIncome()
         for (qsizetype i = 0; i < columns.income.size() && i < columns.expenses.size(); ++i)
             net.append(columns.income.at(i) - columns.expenses.at(i));
         TWGraphRange<qint64> range;
-        const TWDataSetList bars{
-            barDataSet(TWLocalized("income"), columns.income, ends, range),
-            barDataSet(TWLocalized("expenses"), columns.expenses, ends, range),
-            barDataSet(TWLocalized("netIncome"), net, ends, range)};
+        const TWDataSetList bars{barDataSet(TWLocalized("income"), columns.income, ends, range),
+                                 barDataSet(TWLocalized("expenses"), columns.expenses, ends, range),
+                                 barDataSet(TWLocalized("netIncome"), net, ends, range)};
         addGraph(cells, barGraph(bars, yAxisTotalValues(range.minimum, range.maximum)));
-        addGraph(cells,
-                 pieGraph(TWLocalized("income"), pieDataSetFromAccountValues(totals.income, income)));
+        addGraph(cells, pieGraph(TWLocalized("income"),
+                                 pieDataSetFromAccountValues(totals.income, income)));
         addGraph(cells, pieGraph(TWLocalized("expenses"),
                                  pieDataSetFromAccountValues(totals.expenses, expenses)));
     }
@@ -255,14 +257,17 @@ TWCellList TWExportReport::cellsCashFlow()
     const TWStatementTotals totals = request(m_fromDate, m_toDate);
     const TWStatementTotals compareTotals =
         compare ? request(m_compareFromDate, m_compareToDate) : TWStatementTotals();
-    const TWAccountList assets = orderedAccounts(business.accountsOfType(TWAccountGroupTypeAsset), totals.assets);
+    const TWAccountList assets =
+        orderedAccounts(business.accountsOfType(TWAccountGroupTypeAsset), totals.assets);
     const TWAccountList liabilities =
         orderedAccounts(business.accountsOfType(TWAccountGroupTypeLiability), totals.liabilities);
-    const TWAccountList equities = orderedAccounts(business.accountsOfType(TWAccountGroupTypeEquity), totals.equities);
+    const TWAccountList equities =
+        orderedAccounts(business.accountsOfType(TWAccountGroupTypeEquity), totals.equities);
 
     const auto ofTypes = [](std::initializer_list<int> types) {
         QList<int> list(types);
-        return [list](const TWAccount &account) { return list.contains(int(account.accountType())); };
+        return
+            [list](const TWAccount &account) { return list.contains(int(account.accountType())); };
     };
 
     cells.append(cellsHeader());
@@ -275,8 +280,8 @@ TWCellList TWExportReport::cellsCashFlow()
     addHeadingRow(cells, TWLocalized("operating"));
     addAmountRow(cells, TWLocalized("netIncome"), TWCellStylePlain, totals.netIncome,
                  compareOperating, TWCellStylePlain);
-    addAccountRows(cells, assets, totals.assets, compareTotals.assets, operating,
-                   compareOperating, ofTypes({1, 4, 7}), -1);
+    addAccountRows(cells, assets, totals.assets, compareTotals.assets, operating, compareOperating,
+                   ofTypes({1, 4, 7}), -1);
     addAccountRows(cells, liabilities, totals.liabilities, compareTotals.liabilities, operating,
                    compareOperating, ofTypes({9, 10, 12, 14}));
     addAmountRow(cells, TWLocalized("totalOperations"), TWCellStyleBold, operating,
@@ -285,10 +290,10 @@ TWCellList TWExportReport::cellsCashFlow()
 
     qint64 investing = 0, compareInvesting = 0;
     addHeadingRow(cells, TWLocalized("investing"));
-    addAccountRows(cells, assets, totals.assets, compareTotals.assets, investing,
-                   compareInvesting, ofTypes({5, 6}), -1);
-    addAmountRow(cells, TWLocalized("totalInvesting"), TWCellStyleBold, investing,
-                 compareInvesting, TWCellStyleBold + TWCellStyleUnderline);
+    addAccountRows(cells, assets, totals.assets, compareTotals.assets, investing, compareInvesting,
+                   ofTypes({5, 6}), -1);
+    addAmountRow(cells, TWLocalized("totalInvesting"), TWCellStyleBold, investing, compareInvesting,
+                 TWCellStyleBold + TWCellStyleUnderline);
     nextRow();
 
     qint64 financing = 0, compareFinancing = 0;
@@ -297,8 +302,8 @@ TWCellList TWExportReport::cellsCashFlow()
                    compareFinancing, ofTypes({11, 13}));
     addAccountRows(cells, equities, totals.equities, compareTotals.equities, financing,
                    compareFinancing);
-    addAmountRow(cells, TWLocalized("totalFinancing"), TWCellStyleBold, financing,
-                 compareFinancing, TWCellStyleBold + TWCellStyleUnderline);
+    addAmountRow(cells, TWLocalized("totalFinancing"), TWCellStyleBold, financing, compareFinancing,
+                 TWCellStyleBold + TWCellStyleUnderline);
     nextRow();
 
     addAmountRow(cells, TWLocalized("totalCashFlow"), TWCellStyleBold,
@@ -343,7 +348,8 @@ TWCellList TWExportReport::cellsEquity()
     const TWStatementTotals totals = request(m_fromDate, m_toDate);
     const TWStatementTotals compareTotals =
         compare ? request(m_compareFromDate, m_compareToDate) : TWStatementTotals();
-    const TWAccountList equities = orderedAccounts(business.accountsOfType(TWAccountGroupTypeEquity), totals.equities);
+    const TWAccountList equities =
+        orderedAccounts(business.accountsOfType(TWAccountGroupTypeEquity), totals.equities);
 
     const TWBusinessInfoPtr &info = business.businessInfo();
     QString subject;

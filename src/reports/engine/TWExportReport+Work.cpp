@@ -9,10 +9,22 @@
 
 using namespace Qt::StringLiterals;
 
-TWCellList TWExportReport::cellsClients() { return cellsWork(WorkKind::Clients); }
-TWCellList TWExportReport::cellsClientsUninvoiced() { return cellsWork(WorkKind::ClientsUninvoiced); }
-TWCellList TWExportReport::cellsMerchants() { return cellsWork(WorkKind::Merchants); }
-TWCellList TWExportReport::cellsTime() { return cellsWork(WorkKind::Time); }
+TWCellList TWExportReport::cellsClients()
+{
+    return cellsWork(WorkKind::Clients);
+}
+TWCellList TWExportReport::cellsClientsUninvoiced()
+{
+    return cellsWork(WorkKind::ClientsUninvoiced);
+}
+TWCellList TWExportReport::cellsMerchants()
+{
+    return cellsWork(WorkKind::Merchants);
+}
+TWCellList TWExportReport::cellsTime()
+{
+    return cellsWork(WorkKind::Time);
+}
 
 namespace
 {
@@ -71,8 +83,8 @@ TWCellList TWExportReport::cellsWork(WorkKind kind)
         return result;
     };
     const WorkFigures range = read(m_fromDate, m_toDate);
-    const WorkFigures compareRange = compare ? read(m_compareFromDate, m_compareToDate)
-                                             : WorkFigures();
+    const WorkFigures compareRange =
+        compare ? read(m_compareFromDate, m_compareToDate) : WorkFigures();
 
     // The listed items in report order, as contact items.
     QList<std::shared_ptr<TWContactItem>> items;
@@ -80,16 +92,14 @@ TWCellList TWExportReport::cellsWork(WorkKind kind)
     if (merchants) {
         const TWItemList listed = TWBusiness::flatSortedItems(
             business.merchants(), business.merchantGroups(), business.sortBy());
-        for (const TWMerchantPtr &merchant :
-             sortedItems(business.merchants(), range.totals, listed,
-                         preferences.sortReportsMerchants()))
+        for (const TWMerchantPtr &merchant : sortedItems(business.merchants(), range.totals, listed,
+                                                         preferences.sortReportsMerchants()))
             items.append(merchant);
     } else {
         const TWItemList listed = TWBusiness::flatSortedItems(
             business.clients(), business.clientGroups(), business.sortBy());
-        for (const TWClientPtr &client :
-             sortedItems(business.clients(), range.totals, listed,
-                         preferences.sortReportsClients()))
+        for (const TWClientPtr &client : sortedItems(business.clients(), range.totals, listed,
+                                                     preferences.sortReportsClients()))
             items.append(client);
     }
 
@@ -130,9 +140,8 @@ TWCellList TWExportReport::cellsWork(WorkKind kind)
                 identifiers.append(it.key());
         }
         std::sort(identifiers.begin(), identifiers.end());
-        std::stable_sort(identifiers.begin(), identifiers.end(), [&](qint32 a, qint32 b) {
-            return projects.value(a) < projects.value(b);
-        });
+        std::stable_sort(identifiers.begin(), identifiers.end(),
+                         [&](qint32 a, qint32 b) { return projects.value(a) < projects.value(b); });
         for (const qint32 identifier : identifiers) {
             const TWProjectPtr project = business.projectWithIdentifier(identifier);
             addCell(cells, project ? project->name() : QString(), TWCellStylePlain,
@@ -160,8 +169,8 @@ TWCellList TWExportReport::cellsWork(WorkKind kind)
             for (const qint64 seconds : business.groupClientTimes(spans))
                 periods.append(double(seconds));
         } else {
-            const QList<qint64> sums = merchants ? business.groupMerchantTotals(spans)
-                                                 : business.groupClientTotals(spans);
+            const QList<qint64> sums =
+                merchants ? business.groupMerchantTotals(spans) : business.groupClientTotals(spans);
             for (const qint64 sum : sums)
                 periods.append(double(sum));
         }
@@ -184,11 +193,10 @@ TWCellList TWExportReport::cellsWork(WorkKind kind)
             if (total != 0)
                 entries.append({item->name(), total});
         }
-        const char *title = merchants                              ? "merchants"
+        const char *title = merchants                             ? "merchants"
                             : kind == WorkKind::ClientsUninvoiced ? "clientsUninvoiced"
-                                                                   : "clients";
-        addGraph(cells, pieGraph(TWLocalized(title),
-                                 pieDataSet(entries, [&](double v) {
+                                                                  : "clients";
+        addGraph(cells, pieGraph(TWLocalized(title), pieDataSet(entries, [&](double v) {
                                      return time ? timeString(v) : graphMoneyString(qint64(v));
                                  })));
     }

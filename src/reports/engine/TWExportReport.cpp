@@ -12,9 +12,9 @@ TWExportReport::TWExportReport(TWReportPtr report, double scale, TWBusiness &bus
 }
 
 std::unique_ptr<TWExportReport> TWExportReport::exportReportWithReport(const TWReportPtr &report,
-                                                                      double scale,
-                                                                      TWBusiness &business,
-                                                                      TWGraphRenderer *renderer)
+                                                                       double scale,
+                                                                       TWBusiness &business,
+                                                                       TWGraphRenderer *renderer)
 {
     return std::make_unique<TWExportReport>(report, scale, business, renderer);
 }
@@ -54,7 +54,10 @@ TWCellList TWExportReport::cells()
     }
 }
 
-bool TWExportReport::comparing() const { return m_report && m_report->compare(); }
+bool TWExportReport::comparing() const
+{
+    return m_report && m_report->compare();
+}
 
 void TWExportReport::addCell(TWCellList &cells, const QString &value, quint32 style,
                              quint32 justify, quint32 type, bool table, bool header, quint32 span)
@@ -88,8 +91,8 @@ TWCellList TWExportReport::cellsHeader()
     TWCellList cells;
     cells.reserve(5);
     const auto line = [&](const QString &text, quint32 style) {
-        cells.append(TWCell(text, QVariant(), QUrl(), style, TWCellJustifyCenter,
-                            TWCellTypeText, m_row, m_column, false, false, false, 1));
+        cells.append(TWCell(text, QVariant(), QUrl(), style, TWCellJustifyCenter, TWCellTypeText,
+                            m_row, m_column, false, false, false, 1));
         ++m_row;
     };
     const TWBusinessInfoPtr &info = m_business->businessInfo();
@@ -123,7 +126,7 @@ TWCellList TWExportReport::cellsTableHeader()
             if (!from.isValid() && !to.isValid())
                 return TWLocalized("allDates");
             return QStringLiteral("%1\n%2").arg(formatter.shortDateString(from),
-                                                 formatter.shortDateString(to));
+                                                formatter.shortDateString(to));
         };
         heading(range(m_fromDate, m_toDate), TWCellJustifyRight, 1);
         if (comparing())
@@ -138,8 +141,8 @@ TWCellList TWExportReport::cellsFooter()
     const QString text = QStringLiteral("%1 %2.").arg(
         TWLocalized("prepared"), TWFormatter::formatter().longDateString(TWClock::now()));
     TWCellList cells{TWCell(text, QVariant(), QUrl(), TWCellStyleItalic + TWCellStyleSmall,
-                            TWCellJustifyLeft, TWCellTypeText, m_row, m_column, false, false,
-                            false, 1)};
+                            TWCellJustifyLeft, TWCellTypeText, m_row, m_column, false, false, false,
+                            1)};
     ++m_row;
     return cells;
 }
@@ -236,8 +239,8 @@ void TWExportReport::addAccountRows(TWCellList &cells, const TWAccountList &acco
         const qint64 compareAmount = compare ? compareValues.value(account->identifier()) : 0;
         if (amount == 0 && compareAmount == 0)
             continue;
-        addAmountRow(cells, account->name(), TWCellStylePlain, sign * amount,
-                     sign * compareAmount, TWCellStylePlain);
+        addAmountRow(cells, account->name(), TWCellStylePlain, sign * amount, sign * compareAmount,
+                     TWCellStylePlain);
         total += sign * amount;
         compareTotal += sign * compareAmount;
     }

@@ -36,10 +36,9 @@ public:
                    TWGraphRenderer *renderer = nullptr);
     // A builder for one rendering of `report` with graphs drawn at `scale`
     // by `renderer` (none: graphs without images).
-    static std::unique_ptr<TWExportReport> exportReportWithReport(const TWReportPtr &report,
-                                                                  double scale,
-                                                                  TWBusiness &business,
-                                                                  TWGraphRenderer *renderer = nullptr);
+    static std::unique_ptr<TWExportReport>
+    exportReportWithReport(const TWReportPtr &report, double scale, TWBusiness &business,
+                           TWGraphRenderer *renderer = nullptr);
 
     const TWReportPtr &report() const { return m_report; }
     void setReport(const TWReportPtr &v) { m_report = v; }
@@ -229,7 +228,8 @@ QList<std::shared_ptr<T>> TWExportReport::sortedItems(const QList<std::shared_pt
         break;
     case 2:
         std::stable_sort(result.begin(), result.end(), [&totals](const Ptr &a, const Ptr &b) {
-            return totals.value(a->identifier(), Total(0)) < totals.value(b->identifier(), Total(0));
+            return totals.value(a->identifier(), Total(0)) <
+                   totals.value(b->identifier(), Total(0));
         });
         break;
     case 3: {

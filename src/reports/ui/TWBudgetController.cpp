@@ -106,8 +106,8 @@ void TWBudgetController::loadView()
                 m_model->sort(column, order);
                 m_table->clearSelection();
             });
-    static const int widths[TWBudgetModel::ColumnCount] = {220, 100, 55, 90, 90,
-                                                          65,  160, 110, 110, 150};
+    static const int widths[TWBudgetModel::ColumnCount] = {220, 100, 55,  90,  90,
+                                                           65,  160, 110, 110, 150};
     for (int column = 0; column < TWBudgetModel::ColumnCount; ++column)
         m_table->setColumnWidth(column, widths[column]);
     auto *layout = new QVBoxLayout(view);
@@ -133,9 +133,8 @@ void TWBudgetController::observe()
     TWNotificationCenter &center = TWNotificationCenter::defaultCenter();
     for (const QString &name : {TWAccountDeleteNotification, TWAccountUpdateNotification,
                                 TWGroupDeleteNotification, TWGroupUpdateNotification})
-        m_observers.push_back(center.addObserver(name, m_business, [this](const TWNotification &) {
-            updateBudgetItems();
-        }));
+        m_observers.push_back(center.addObserver(
+            name, m_business, [this](const TWNotification &) { updateBudgetItems(); }));
 }
 
 void TWBudgetController::stopObserving()
@@ -229,8 +228,7 @@ TWBudgetItemPtr TWBudgetController::makeBudgetItem(const TWItemPtr &item)
         TWBudgetCycleUnitNone, false, m_business->nextBudgetItemsIdentifier());
 }
 
-TWBudgetItemPtr TWBudgetController::budgetItemForItem(const TWItemPtr &item,
-                                                      bool createIfNecessary,
+TWBudgetItemPtr TWBudgetController::budgetItemForItem(const TWItemPtr &item, bool createIfNecessary,
                                                       TWErrorResult *error)
 {
     if (!item || !m_model || !m_business)

@@ -63,9 +63,9 @@ void TWBudgetProgressDelegate::paint(QPainter *painter, const QStyleOptionViewIt
         return;
     const float progress = value.toFloat();
     const QColor fill = index.data(TWBudgetModel::ProgressColourRole).value<QColor>();
-    const QColor stroke = QColor::fromRgbF(std::max(0.0f, fill.redF() - 0.2f),
-                                           std::max(0.0f, fill.greenF() - 0.2f),
-                                           std::max(0.0f, fill.blueF() - 0.2f), 1.0f);
+    const QColor stroke =
+        QColor::fromRgbF(std::max(0.0f, fill.redF() - 0.2f), std::max(0.0f, fill.greenF() - 0.2f),
+                         std::max(0.0f, fill.blueF() - 0.2f), 1.0f);
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
     const QRectF shapeRect = QRectF(option.rect).adjusted(3.5, 5.5, -3.5, -5.5);

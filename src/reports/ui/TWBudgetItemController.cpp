@@ -65,8 +65,8 @@ void TWBudgetItemController::loadView()
     m_cycles->setProperty("tag", 4);
     m_cycle = new QLineEdit(view);
     // Digits only, at most three: a count from 1 to 999 (Save checks the range).
-    m_cycle->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[0-9]{0,3}")), m_cycle));
+    m_cycle->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), m_cycle));
     m_cycle->setAlignment(Qt::AlignRight);
     m_cycle->setMaximumWidth(60);
     m_cycle->setProperty("tag", 4);

@@ -22,8 +22,7 @@ class QPushButton;
 class QToolButton;
 class TWPopUpButton;
 
-class TWBudgetItemController final : public TWEditorController,
-                                     public TWCalendarControllerDelegate
+class TWBudgetItemController final : public TWEditorController, public TWCalendarControllerDelegate
 {
     Q_OBJECT
 public:

@@ -17,11 +17,11 @@ namespace
 {
 
 const char *const kSortKeys[TWBudgetModel::ColumnCount] = {
-    "name", "budget", "unit", "startDate", "cycle", "rollover", "date", "total", "remaining",
-    "progress"};
+    "name",     "budget", "unit",  "startDate", "cycle",
+    "rollover", "date",   "total", "remaining", "progress"};
 const char *const kHeaderKeys[TWBudgetModel::ColumnCount] = {
-    "name", "budget", "unit", "startDate", "budgetCycle", "budgetRollover", "date", "budgetSpent",
-    "budgetRemaining", "budgetProgress"};
+    "name",           "budget", "unit",        "startDate",       "budgetCycle",
+    "budgetRollover", "date",   "budgetSpent", "budgetRemaining", "budgetProgress"};
 
 int compareValues(qint64 a, qint64 b)
 {
@@ -100,9 +100,8 @@ void TWBudgetModel::reloadItems()
     m_treeRows.clear();
     m_icons.clear();
     if (m_business) {
-        const TWItemTree tree = TWBusiness::sortedItems(m_business->accounts(),
-                                                        m_business->accountGroups(),
-                                                        m_business->sortBy());
+        const TWItemTree tree = TWBusiness::sortedItems(
+            m_business->accounts(), m_business->accountGroups(), m_business->sortBy());
         TWItemList flat;
         TWItemIndentLevels levels;
         flat.reserve(50);
@@ -165,8 +164,7 @@ void TWBudgetModel::sortRows(QList<TWBudgetRow> &rows, const QString &key, bool 
     // rows that tie keep their order both ways.
     std::stable_sort(rows.begin(), rows.end(),
                      [&key, ascending](const TWBudgetRow &a, const TWBudgetRow &b) {
-                         return ascending ? compareRows(a, b, key) < 0
-                                          : compareRows(b, a, key) < 0;
+                         return ascending ? compareRows(a, b, key) < 0 : compareRows(b, a, key) < 0;
                      });
 }
 
@@ -223,7 +221,8 @@ int TWBudgetModel::budgetItemRow(const TWBudgetItem &budgetItem) const
 {
     for (int row = 0; row < m_rows.size(); ++row) {
         const TWItem &item = *m_rows.at(row).item;
-        if (item.type() == budgetItem.itemType() && item.identifier() == budgetItem.itemIdentifier())
+        if (item.type() == budgetItem.itemType() &&
+            item.identifier() == budgetItem.itemIdentifier())
             return row;
     }
     return -1;
@@ -276,7 +275,8 @@ QString TWBudgetModel::text(int row, int column) const
         return line && line->startDate().isValid() ? formatter.shortDateString(line->startDate())
                                                    : QString();
     case Cycle:
-        return line ? formatter.budgetItemCycleString(*line) : formatter.budgetItemCycleString(0, 0);
+        return line ? formatter.budgetItemCycleString(*line)
+                    : formatter.budgetItemCycleString(0, 0);
     case Date:
         if (!total)
             return {};
@@ -319,8 +319,8 @@ int TWBudgetModel::fitWidth(int column, const QFontMetrics &metrics) const
         int needed = 0;
         switch (column) {
         case Name:
-            needed = metrics.horizontalAdvance(entry.item->name()) + 25 + 20 +
-                     15 * entry.indentLevel;
+            needed =
+                metrics.horizontalAdvance(entry.item->name()) + 25 + 20 + 15 * entry.indentLevel;
             break;
         case Budget: {
             const TWBudgetItem *line = entry.budgetItem.get();
@@ -363,11 +363,12 @@ QIcon TWBudgetModel::icon(const TWItem &item) const
         return *found;
     QImage image;
     if (item.type() == TWItemTypeAccountGroup) {
-        image = TWUtilities::folderImageWithTintColour(
-            static_cast<const TWGroup &>(item).tintColour());
+        image =
+            TWUtilities::folderImageWithTintColour(static_cast<const TWGroup &>(item).tintColour());
     } else if (item.type() == TWItemTypeAccount) {
         const auto &account = static_cast<const TWAccount &>(item);
-        image = account.icon().isNull() ? TWAccount::defaultIconForAccount(account) : account.icon();
+        image =
+            account.icon().isNull() ? TWAccount::defaultIconForAccount(account) : account.icon();
     }
     const QIcon result = image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
     m_icons.insert(key, result);
@@ -435,8 +436,8 @@ QVariant TWBudgetModel::headerData(int section, Qt::Orientation orientation, int
         return {};
     if (role == Qt::DisplayRole)
         return TWLocalized(kHeaderKeys[section]);
-    if (role == Qt::TextAlignmentRole && (section == Budget || section == Total ||
-                                          section == Remaining))
+    if (role == Qt::TextAlignmentRole &&
+        (section == Budget || section == Total || section == Remaining))
         return int(Qt::AlignRight | Qt::AlignVCenter);
     return {};
 }

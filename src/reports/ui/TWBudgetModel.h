@@ -47,9 +47,9 @@ public:
         ColumnCount = 10,
     };
     enum Role {
-        IndentRole = Qt::UserRole + 1,  // int
-        ProgressRole,                    // float, only with a budget total
-        ProgressColourRole,              // QColor, only with a budget total
+        IndentRole = Qt::UserRole + 1, // int
+        ProgressRole,                  // float, only with a budget total
+        ProgressColourRole,            // QColor, only with a budget total
     };
 
     explicit TWBudgetModel(QObject *parent = nullptr);

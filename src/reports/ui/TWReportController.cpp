@@ -287,7 +287,8 @@ void TWReportController::setFormatTag(int tag)
     m_formatTag = tag;
     if (m_savePanel) {
         const QStringList filters = m_savePanel->nameFilters();
-        if (tag >= 0 && tag < filters.size() && m_savePanel->selectedNameFilter() != filters.at(tag))
+        if (tag >= 0 && tag < filters.size() &&
+            m_savePanel->selectedNameFilter() != filters.at(tag))
             m_savePanel->selectNameFilter(filters.at(tag));
     }
     updateReportTypeExtension();
@@ -417,8 +418,7 @@ bool TWReportController::saveHTML(const QString &folder, const TWCellList &cells
     for (const TWCell &cell : cells) {
         if (cell.type() != TWCellTypeGraph)
             continue;
-        const QString file =
-            QDir(images).filePath(QStringLiteral("graph%1.jpeg").arg(counter++));
+        const QString file = QDir(images).filePath(QStringLiteral("graph%1.jpeg").arg(counter++));
         if (!TWUtilities::writeJPEGImageFile(TWSerializer::cellGraphImage(cell), file)) {
             presentError(reportError(TWLocalized("reportImageError").arg(file)));
             return false;

@@ -14,12 +14,11 @@
 #include "TWNotificationCenter.h"
 
 #include <QBuffer>
-#include <QFileDialog>
 #include <QByteArray>
+#include <QFileDialog>
 #include <QPointer>
 
 #include <memory>
-
 
 class QPdfDocument;
 class QPdfView;

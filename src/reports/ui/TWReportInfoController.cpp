@@ -34,12 +34,12 @@ constexpr int kAnimationMilliseconds = 100;
 // The names of the date types, by date type.
 QStringList rangeTypeNames()
 {
-    return {TWLocalized("rangeAll"),        TWLocalized("rangeThisWeek"),
-            TWLocalized("rangeLastWeek"),   TWLocalized("rangeThisMonth"),
-            TWLocalized("rangeLastMonth"),  TWLocalized("rangeThisQuarter"),
+    return {TWLocalized("rangeAll"),         TWLocalized("rangeThisWeek"),
+            TWLocalized("rangeLastWeek"),    TWLocalized("rangeThisMonth"),
+            TWLocalized("rangeLastMonth"),   TWLocalized("rangeThisQuarter"),
             TWLocalized("rangeLastQuarter"), TWLocalized("rangeThisYear"),
-            TWLocalized("rangeLastYear"),   TWLocalized("rangeThisPeriod"),
-            TWLocalized("rangeLastPeriod"), TWLocalized("reportCustomRange")};
+            TWLocalized("rangeLastYear"),    TWLocalized("rangeThisPeriod"),
+            TWLocalized("rangeLastPeriod"),  TWLocalized("reportCustomRange")};
 }
 
 QStringList singleTypeNames()
@@ -109,7 +109,8 @@ quint32 TWReportInfoController::typeForTag(quint32 tag)
 
 quint32 TWReportInfoController::tagForDateType(quint32 dateType)
 {
-    return dateType <= TWReportDateTypeEndOfLastPeriod ? dateType : quint32(TWReportDateTypeCustomDate);
+    return dateType <= TWReportDateTypeEndOfLastPeriod ? dateType
+                                                       : quint32(TWReportDateTypeCustomDate);
 }
 
 quint32 TWReportInfoController::dateTypeForTag(quint32 tag)

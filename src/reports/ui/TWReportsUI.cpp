@@ -12,9 +12,9 @@ void twRegisterReportsUI()
     registry.setDetailFactory(TWDetailReport, [](QObject *parent) -> TWDetailController * {
         return new TWReportController(parent);
     });
-    registry.setEditorFactory(TWEditorKind::ReportInfo, [](QObject *parent) -> TWEditorController * {
-        return new TWReportInfoController(parent);
-    });
+    registry.setEditorFactory(
+        TWEditorKind::ReportInfo,
+        [](QObject *parent) -> TWEditorController * { return new TWReportInfoController(parent); });
     registry.setDetailFactory(TWDetailBudget,
                               [](QObject *parent) { return new TWBudgetController(parent); });
 }
