@@ -116,6 +116,20 @@ TWTableView::TWTableView(QWidget *parent) : QTableView(parent)
     });
 }
 
+void TWTableView::setUpAsRecordList()
+{
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAlternatingRowColors(true);
+    setShowGrid(false);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideRight);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+}
+
 TWTableView::~TWTableView()
 {
     qDeleteAll(m_rowViews);

@@ -104,6 +104,10 @@ public:
     TWTableRowView *rowView(int row, bool create = true);
     // The menu the delegate gave for the last context click.
     QMenu *lastMenu() const { return m_lastMenu; }
+    // How the record lists look and select: whole rows, several at once, no
+    // editing in place, alternating one-line rows of the font's height with
+    // elided text, no row numbers.
+    void setUpAsRecordList();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

@@ -164,16 +164,7 @@ TWWorkTable::TWWorkTable(TWWorkTableSource *source, quint32 settingsView,
     m_model = new TWWorkTableModel(this, source, this);
     m_table->setModel(m_model);
     m_table->setTableDelegate(this);
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setAlternatingRowColors(true);
-    m_table->setShowGrid(false);
-    m_table->setWordWrap(false);
-    m_table->setTextElideMode(Qt::ElideRight);
-    m_table->verticalHeader()->hide();
-    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
+    m_table->setUpAsRecordList();
     QHeaderView *header = m_table->horizontalHeader();
     header->setSectionsMovable(true);
     header->setSectionsClickable(true);

@@ -145,20 +145,7 @@ void TWInvoicesController::build()
     m_delegate = new TWInvoicesDelegate(m_table);
     m_table->setItemDelegate(m_delegate);
     m_table->setTableDelegate(this);
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setAlternatingRowColors(true);
-    m_table->setShowGrid(false);
-    m_table->setWordWrap(false);
-    m_table->setTextElideMode(Qt::ElideRight);
-    // The lists' control font at 12 points, as the payments register below.
-    QFont font = m_table->font();
-    font.setPointSize(12);
-    m_table->setFont(font);
-    m_table->verticalHeader()->hide();
-    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
+    m_table->setUpAsRecordList();
     QHeaderView *header = m_table->horizontalHeader();
     header->setSectionsMovable(true);
     header->setSectionsClickable(true);
