@@ -1,9 +1,9 @@
 #include "TWBenchBusiness.h"
 
-#include "TWBudgetItem.h"
-#include "TWClock.h"
-#include "TWRelationship.h"
-#include "TWRepeat.h"
+#include "foundation/TWClock.h"
+#include "model/TWBudgetItem.h"
+#include "model/TWRelationship.h"
+#include "model/TWRepeat.h"
 
 #include <QDir>
 #include <QFile>

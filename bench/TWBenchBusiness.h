@@ -4,7 +4,7 @@
 // invoices, bills, repeats, closed years and attachments), so the benchmark
 // measures the code a user's document goes through.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
 #include "TWBenchEditor.h"
 
-#include "TWTransactionController.h"
+#include "ledger/TWTransactionController.h"
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 TWBenchEditor::TWBenchEditor(TWBusiness &business, TWBusinessController *document)
     : m_business(business), m_document(document),

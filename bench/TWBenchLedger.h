@@ -4,7 +4,7 @@
 // into three lines, each with a text, a number and a tags value. Rows go in
 // with plain SQL inside one transaction; the caller then loads them.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <functional>
 #include <utility>

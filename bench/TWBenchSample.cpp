@@ -1,8 +1,8 @@
 #include "TWBenchSample.h"
 
-#include "TWClock.h"
-#include "TWLocalized.h"
-#include "TWRelationship.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWRelationship.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -6,7 +6,7 @@
 // credit and income beats expenses most months. The benchmark's business
 // (TWBenchBusiness) is left exactly as it is.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <memory>
 

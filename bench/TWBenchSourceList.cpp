@@ -1,8 +1,8 @@
 #include "TWBenchSourceList.h"
 
-#include "TWMasterTotals.h"
+#include "app/TWMasterTotals.h"
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <QElapsedTimer>
 

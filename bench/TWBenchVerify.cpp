@@ -1,7 +1,7 @@
 #include "TWBenchVerify.h"
 
-#include "TWClock.h"
-#include "TWRelationship.h"
+#include "foundation/TWClock.h"
+#include "model/TWRelationship.h"
 
 #include <QSet>
 

@@ -5,7 +5,7 @@
 // records a real business holds (billed work, budgets, every kind of custom
 // value) are there.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <QStringList>
 

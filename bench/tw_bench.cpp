@@ -16,13 +16,13 @@
 #include "TWBenchSourceList.h"
 #include "TWBenchVerify.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWExportTransactions.h"
-#include "TWNotificationCenter.h"
-#include "TWSerializerCSV.h"
-#include "TWSerializerHTML.h"
-#include "TWSerializerPDF.h"
+#include "export/core/TWExportTransactions.h"
+#include "export/core/TWSerializerCSV.h"
+#include "export/core/TWSerializerHTML.h"
+#include "export/core/TWSerializerPDF.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWNotificationCenter.h"
+#include "store/TWBusiness.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -5,9 +5,9 @@
 // a year's statement totals in twelve monthly columns.
 
 #include "TWBenchLedger.h"
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWDateAdditions.h"
+#include "foundation/TWDateAdditions.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

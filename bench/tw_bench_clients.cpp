@@ -7,10 +7,10 @@
 
 #include "TWBenchBusiness.h"
 
-#include "TWClientController.h"
-#include "TWWorkTable.h"
+#include "work/TWClientController.h"
+#include "work/TWWorkTable.h"
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -5,15 +5,15 @@
 // packaging one report. Each start runs in a child process of its own, since the start happens
 // once per process. Measure a Release build.
 
-#include "KTBElfReader.h"
-#include "Kitbase.h"
-#include "MSHApplicationInfo.h"
-#include "MSHFileManager.h"
-#include "MSHInternalReport.h"
-#include "MSHPackageReportOperation.h"
-#include "MSHProcessReportOperation.h"
-#include "MSHSymbolResolver.h"
-#include "Mishap.h"
+#include "crashreporting/Kitbase.h"
+#include "crashreporting/Mishap.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/common/MSHFileManager.h"
+#include "crashreporting/reports/MSHInternalReport.h"
+#include "crashreporting/reports/MSHPackageReportOperation.h"
+#include "crashreporting/reports/MSHProcessReportOperation.h"
+#include "crashreporting/reports/MSHSymbolResolver.h"
+#include "crashreporting/settings/KTBElfReader.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -5,9 +5,9 @@
 #include "TWBenchEditor.h"
 #include "TWBenchLedger.h"
 
-#include "TWAccount.h"
-#include "TWBusiness.h"
-#include "TWUnit.h"
+#include "model/TWAccount.h"
+#include "model/TWUnit.h"
+#include "store/TWBusiness.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // lines, each with a text, a number and a tags value) into memory.
 
 #include "TWBenchLedger.h"
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -7,10 +7,10 @@
 #include "TWBenchBusiness.h"
 #include "TWBenchEditor.h"
 
-#include "TWTransactionsController.h"
+#include "ledger/TWTransactionsController.h"
 
-#include "TWBuiltInFields.h"
-#include "TWBusiness.h"
+#include "model/TWBuiltInFields.h"
+#include "store/TWBusiness.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

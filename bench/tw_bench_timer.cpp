@@ -6,11 +6,11 @@
 
 #include "TWBenchBusiness.h"
 
-#include "TWTaskTimerCore.h"
-#include "TWTasksController.h"
+#include "work/TWTaskTimerCore.h"
+#include "work/TWTasksController.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
+#include "foundation/TWClock.h"
+#include "store/TWBusiness.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

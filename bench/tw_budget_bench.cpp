@@ -6,10 +6,10 @@
 
 #include "TWBenchBusiness.h"
 
-#include "TWBudgetController.h"
-#include "TWBudgetModel.h"
+#include "reports/ui/TWBudgetController.h"
+#include "reports/ui/TWBudgetModel.h"
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -8,8 +8,8 @@
 
 #include "TWBenchBusiness.h"
 
-#include "TWExportSettings.h"
-#include "TWExportWriter.h"
+#include "export/core/TWExportWriter.h"
+#include "model/TWExportSettings.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -9,13 +9,13 @@
 // duplicate test the selection sheet makes; then the same with 5,000 rows.
 
 #include "TWBenchBusiness.h"
-#include "TWFormatter.h"
-#include "TWImportDuplicates.h"
-#include "TWImportTransactions.h"
-#include "TWImportValues.h"
-#include "TWParserCSV.h"
-#include "TWParserOFX.h"
-#include "TWParserQIF.h"
+#include "import/core/TWImportDuplicates.h"
+#include "import/core/TWImportTransactions.h"
+#include "import/core/TWImportValues.h"
+#include "import/core/TWParserCSV.h"
+#include "import/core/TWParserOFX.h"
+#include "import/core/TWParserQIF.h"
+#include "model/TWFormatter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,11 +2,11 @@
 // business e-mail and website on the "Classic" layout, writes the PDF to --out PATH and prints the
 // page count and the rendering time. Measure a Release build.
 
-#include "TWInvoiceOperation.h"
-#include "TWLayoutManager.h"
-#include "TWSendInvoiceData.h"
-#include "TWTask.h"
-#include "TWUnits.h"
+#include "invoicing/render/TWInvoiceOperation.h"
+#include "model/TWLayoutManager.h"
+#include "model/TWSendInvoiceData.h"
+#include "model/TWTask.h"
+#include "model/TWUnits.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -9,13 +9,13 @@
 
 #include "TWBenchBusiness.h"
 
-#include "TWTransactionsController.h"
+#include "ledger/TWTransactionsController.h"
 
-#include "TWExportPrint.h"
-#include "TWPrint.h"
+#include "app/TWPrint.h"
+#include "export/core/TWExportPrint.h"
 
-#include "TWAppRegistry.h"
-#include "TWBusiness.h"
+#include "app/TWAppRegistry.h"
+#include "store/TWBusiness.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -4,8 +4,8 @@
 // Each figure is the median of three runs. Measure a Release build.
 
 #include "TWBenchBusiness.h"
-#include "TWClock.h"
-#include "TWExportReport.h"
+#include "foundation/TWClock.h"
+#include "reports/engine/TWExportReport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -2,7 +2,7 @@
 // folded lines, quoted-printable values and pictures. Prints the median of
 // three runs per size. Measure a Release build.
 
-#include "TWAddressBook.h"
+#include "platform/TWAddressBook.h"
 
 #include <QCoreApplication>
 #include <QDir>

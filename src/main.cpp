@@ -2,22 +2,22 @@
 // or becomes the instance, registers the pieces of the user interface and
 // runs the application.
 
-#include "Kitbase.h"
-#include "MSHCrashReportingController.h"
-#include "Mishap.h"
-#include "TWAppRegistry.h"
-#include "TWApplicationDelegate.h"
-#include "TWBusinessController.h"
-#include "TWDocumentController.h"
-#include "TWExportPrint.h"
-#include "TWExportUI.h"
-#include "TWImportUI.h"
-#include "TWInstanceServer.h"
-#include "TWInvoicing.h"
-#include "TWLedger.h"
-#include "TWReportsUI.h"
-#include "TWWheelGuard.h"
-#include "TWWork.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWApplicationDelegate.h"
+#include "app/TWBusinessController.h"
+#include "app/TWDocumentController.h"
+#include "app/TWInstanceServer.h"
+#include "app/TWWheelGuard.h"
+#include "crashreporting/Kitbase.h"
+#include "crashreporting/Mishap.h"
+#include "crashreporting/reports/MSHCrashReportingController.h"
+#include "export/core/TWExportPrint.h"
+#include "export/ui/TWExportUI.h"
+#include "import/ui/TWImportUI.h"
+#include "invoicing/ui/TWInvoicing.h"
+#include "ledger/TWLedger.h"
+#include "reports/ui/TWReportsUI.h"
+#include "work/TWWork.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,12 +1,12 @@
-#include "TWAboutController.h"
+#include "app/TWAboutController.h"
 
-#include "TWAlert.h"
-#include "TWAppLinks.h"
-#include "TWApplicationDelegate.h"
-#include "TWBusinessController.h"
+#include "app/TWAlert.h"
+#include "app/TWAppLinks.h"
+#include "app/TWApplicationDelegate.h"
+#include "app/TWBusinessController.h"
 
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
 
 #include <QCoreApplication>
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "TWAlert.h"
+#include "app/TWAlert.h"
 
 #include <QApplication>
 #include <QDesktopServices>

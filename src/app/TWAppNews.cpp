@@ -1,11 +1,11 @@
-#include "TWAppNews.h"
+#include "app/TWAppNews.h"
 
-#include "TWAlert.h"
-#include "TWSiteRequest.h"
+#include "app/TWAlert.h"
+#include "app/TWSiteRequest.h"
 
-#include "TWClock.h"
-#include "TWLocalized.h"
-#include "TWXMLParser.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWXMLParser.h"
 
 #include <QSettings>
 

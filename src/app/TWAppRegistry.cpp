@@ -1,8 +1,8 @@
-#include "TWAppRegistry.h"
+#include "app/TWAppRegistry.h"
 
-#include "TWInterimViews.h"
+#include "app/TWInterimViews.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QAction>
 #include <QMenu>

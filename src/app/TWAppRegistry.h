@@ -3,10 +3,10 @@
 // src/main.cpp fills the slots; every slot holds an interim until its piece
 // registers the real one, so the shell runs (and is tested) on its own.
 
-#include "TWBusinessInfo.h"
-#include "TWField.h"
-#include "TWNotificationCenter.h"
-#include "TWTransaction.h"
+#include "foundation/TWNotificationCenter.h"
+#include "model/TWBusinessInfo.h"
+#include "model/TWField.h"
+#include "model/TWTransaction.h"
 
 #include <QByteArray>
 #include <QHash>

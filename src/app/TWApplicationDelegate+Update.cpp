@@ -1,15 +1,15 @@
 // The weekly update check: a one-shot timer driven by the stored next date, one request at a
 // time, and the offer of a newer version that the user has not skipped.
 
-#include "TWAlert.h"
-#include "TWApplicationDelegate.h"
-#include "TWBusinessController.h"
-#include "TWSiteRequest.h"
+#include "app/TWAlert.h"
+#include "app/TWApplicationDelegate.h"
+#include "app/TWBusinessController.h"
+#include "app/TWSiteRequest.h"
 
-#include "TWClock.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
-#include "TWUtilities.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
+#include "model/TWUtilities.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,18 +1,18 @@
-#include "TWApplicationDelegate.h"
+#include "app/TWApplicationDelegate.h"
 
-#include "TWAboutController.h"
-#include "TWAlert.h"
-#include "TWAppLinks.h"
-#include "TWAppNews.h"
-#include "TWAppRegistry.h"
-#include "TWBusinessController.h"
-#include "TWDocumentController.h"
-#include "TWDocumentPrompts.h"
-#include "TWPreferencesController.h"
-#include "TWSiteRequest.h"
+#include "app/TWAboutController.h"
+#include "app/TWAlert.h"
+#include "app/TWAppLinks.h"
+#include "app/TWAppNews.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWBusinessController.h"
+#include "app/TWDocumentController.h"
+#include "app/TWDocumentPrompts.h"
+#include "app/TWPreferencesController.h"
+#include "app/TWSiteRequest.h"
 
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
 
 #include <QApplication>
 #include <QDialog>

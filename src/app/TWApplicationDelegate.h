@@ -3,8 +3,8 @@
 // preference changes, the task-timer status item, the menus filled when they
 // open, the active document, and files handed in from outside.
 
-#include "TWMenus.h"
-#include "TWNotificationCenter.h"
+#include "app/TWMenus.h"
+#include "foundation/TWNotificationCenter.h"
 
 #include <QObject>
 #include <QPointer>

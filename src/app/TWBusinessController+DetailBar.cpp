@@ -2,13 +2,13 @@
 // selection and when they are enabled, where they stand, and the count and
 // total line of the transactions shown.
 
-#include "TWBusinessController.h"
+#include "app/TWBusinessController.h"
 
-#include "TWMasterController.h"
-#include "TWWindowController.h"
+#include "app/TWMasterController.h"
+#include "app/TWWindowController.h"
 
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,14 +1,14 @@
 // Reading, upgrading, writing, reverting and closing the document.
 
-#include "TWBusinessController.h"
+#include "app/TWBusinessController.h"
 
-#include "TWApplicationDelegate.h"
-#include "TWDocumentPrompts.h"
-#include "TWPackageMoves.h"
-#include "TWWindowController.h"
+#include "app/TWApplicationDelegate.h"
+#include "app/TWDocumentPrompts.h"
+#include "app/TWPackageMoves.h"
+#include "app/TWWindowController.h"
 
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
 
 #include <QDir>
 #include <QFileInfo>

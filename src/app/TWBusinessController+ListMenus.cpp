@@ -1,9 +1,9 @@
 // The Columns, Sort By and Mark menus of the focused list, and their check
 // marks.
 
-#include "TWBusinessController.h"
-#include "TWMasterController.h"
-#include "TWMenus.h"
+#include "app/TWBusinessController.h"
+#include "app/TWMasterController.h"
+#include "app/TWMenus.h"
 
 namespace
 {

@@ -1,16 +1,16 @@
 // The document's commands as the menus, context menus and the bar's controls
 // send them, and the window state their enabling rules read.
 
-#include "TWBusinessController.h"
-#include "TWDateRangeController.h"
-#include "TWMasterController.h"
-#include "TWMenus.h"
-#include "TWSearchController.h"
-#include "TWWindowController.h"
+#include "app/TWBusinessController.h"
+#include "app/TWDateRangeController.h"
+#include "app/TWMasterController.h"
+#include "app/TWMenus.h"
+#include "app/TWSearchController.h"
+#include "app/TWWindowController.h"
 
-#include "TWClock.h"
-#include "TWLocalized.h"
-#include "TWTask.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWTask.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -2,15 +2,15 @@
 // over source-list records, which list a command acts on, and starting an
 // import of transactions, tasks or expenses.
 
-#include "TWBusinessController.h"
+#include "app/TWBusinessController.h"
 
-#include "TWFilterInfoController.h"
-#include "TWGroupInfoController.h"
-#include "TWMasterController.h"
-#include "TWPopover.h"
-#include "TWRecordEditors.h"
+#include "app/TWFilterInfoController.h"
+#include "app/TWGroupInfoController.h"
+#include "app/TWMasterController.h"
+#include "app/TWPopover.h"
+#include "app/TWRecordEditors.h"
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <QMainWindow>
 #include <QMenu>

@@ -1,16 +1,16 @@
 // Commands that create source-list records and open the transaction editor,
 // and the routing of the transaction commands to the list that is shown.
 
-#include "TWBusinessController.h"
+#include "app/TWBusinessController.h"
 
-#include "TWDocumentPrompts.h"
-#include "TWFilterInfoController.h"
-#include "TWGroupInfoController.h"
-#include "TWMasterController.h"
-#include "TWRecordEditors.h"
+#include "app/TWDocumentPrompts.h"
+#include "app/TWFilterInfoController.h"
+#include "app/TWGroupInfoController.h"
+#include "app/TWMasterController.h"
+#include "app/TWRecordEditors.h"
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWBusiness.h"
 
 #include <QAction>
 #include <QMainWindow>

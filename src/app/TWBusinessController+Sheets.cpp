@@ -1,12 +1,12 @@
 // Sheets, the progress sheet and printing.
 
-#include "TWBusinessController.h"
+#include "app/TWBusinessController.h"
 
-#include "TWPrint.h"
-#include "TWWindow.h"
-#include "TWWindowController.h"
+#include "app/TWPrint.h"
+#include "app/TWWindow.h"
+#include "app/TWWindowController.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QFutureWatcher>
 #include <QLabel>

@@ -2,13 +2,13 @@
 // by the selection, navigation to records and the store notifications that
 // refresh what is shown.
 
-#include "TWBusinessController.h"
+#include "app/TWBusinessController.h"
 
-#include "TWMasterController.h"
-#include "TWWindowController.h"
+#include "app/TWMasterController.h"
+#include "app/TWWindowController.h"
 
-#include "TWNotificationCenter.h"
-#include "TWWakeMonitor.h"
+#include "foundation/TWNotificationCenter.h"
+#include "platform/wake/TWWakeMonitor.h"
 
 #include <QStackedWidget>
 

@@ -1,13 +1,13 @@
-#include "TWBusinessController.h"
+#include "app/TWBusinessController.h"
 
-#include "TWApplicationDelegate.h"
-#include "TWDateRangeController.h"
-#include "TWDocumentPrompts.h"
-#include "TWMasterController.h"
-#include "TWWindowController.h"
+#include "app/TWApplicationDelegate.h"
+#include "app/TWDateRangeController.h"
+#include "app/TWDocumentPrompts.h"
+#include "app/TWMasterController.h"
+#include "app/TWWindowController.h"
 
-#include "TWLocalized.h"
-#include "TWNotificationCenter.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWNotificationCenter.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>

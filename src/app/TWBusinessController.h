@@ -3,16 +3,16 @@
 // its window (through TWWindowController), its background work and its
 // sheets. Reads, upgrades, writes, reverts, prints and closes the document.
 
-#include "TWAppRegistry.h"
-#include "TWDetailInterfaces.h"
-#include "TWMasterItem.h"
-#include "TWMenuValidation.h"
-#include "TWPopover.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWDetailInterfaces.h"
+#include "app/TWMasterItem.h"
+#include "app/TWMenuValidation.h"
+#include "app/TWPopover.h"
 
-#include "TWBusiness.h"
-#include "TWItem.h"
-#include "TWNotificationCenter.h"
-#include "TWRelationship.h"
+#include "foundation/TWNotificationCenter.h"
+#include "model/TWItem.h"
+#include "model/TWRelationship.h"
+#include "store/TWBusiness.h"
 
 #include <QObject>
 #include <QPointer>
@@ -26,7 +26,7 @@
 class QMainWindow;
 class QPrinter;
 class QThreadPool;
-#include "TWWindow.h"
+#include "app/TWWindow.h"
 class QAction;
 class QMenu;
 class TWEditTransactionsEditor;

@@ -1,6 +1,6 @@
-#include "TWCalendarController.h"
+#include "app/TWCalendarController.h"
 
-#include "TWPopover.h"
+#include "app/TWPopover.h"
 
 #include <QAbstractButton>
 #include <QCalendarWidget>

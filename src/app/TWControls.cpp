@@ -1,10 +1,10 @@
-#include "TWControls.h"
+#include "app/TWControls.h"
 
-#include "TWDocumentPrompts.h"
-#include "TWPopover.h"
+#include "app/TWDocumentPrompts.h"
+#include "app/TWPopover.h"
 
-#include "TWLocalized.h"
-#include "TWUtilities.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWUtilities.h"
 
 #include <QDialog>
 #include <QImageReader>

@@ -7,7 +7,7 @@
 // disabled widget that still takes focus (allowed by the original controls)
 // has no Qt equivalent, so a disabled button here takes no focus at all.
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QComboBox>
 #include <QFileDialog>

@@ -1,8 +1,8 @@
-#include "TWDateRangeController.h"
+#include "app/TWDateRangeController.h"
 
-#include "TWPopover.h"
+#include "app/TWPopover.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QDateEdit>
 #include <QFormLayout>

@@ -4,21 +4,21 @@
 // and navigating. The pieces that build those views derive from these; every
 // call has an inert default, so a view answers only what it knows.
 
-#include "TWAppRegistry.h"
-#include "TWListMenus.h"
-#include "TWMenuValidation.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWListMenus.h"
+#include "app/TWMenuValidation.h"
 
-#include "TWAccount.h"
-#include "TWBill.h"
-#include "TWClient.h"
-#include "TWField.h"
-#include "TWFilter.h"
-#include "TWInvoice.h"
-#include "TWMerchant.h"
-#include "TWProject.h"
-#include "TWRepeat.h"
-#include "TWReport.h"
-#include "TWTransaction.h"
+#include "model/TWAccount.h"
+#include "model/TWBill.h"
+#include "model/TWClient.h"
+#include "model/TWField.h"
+#include "model/TWFilter.h"
+#include "model/TWInvoice.h"
+#include "model/TWMerchant.h"
+#include "model/TWProject.h"
+#include "model/TWRepeat.h"
+#include "model/TWReport.h"
+#include "model/TWTransaction.h"
 
 #include <optional>
 

@@ -1,10 +1,10 @@
-#include "TWDocumentController.h"
+#include "app/TWDocumentController.h"
 
-#include "TWDocumentPrompts.h"
-#include "TWPackageMoves.h"
+#include "app/TWDocumentPrompts.h"
+#include "app/TWPackageMoves.h"
 
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
 
 #include <QApplication>
 #include <QDialog>

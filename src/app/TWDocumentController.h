@@ -3,7 +3,7 @@
 // form, opens packages (once each), remembers the last one opened, and saves
 // the edited ones on the autosave timer.
 
-#include "TWBusinessController.h"
+#include "app/TWBusinessController.h"
 
 #include <QList>
 #include <QObject>

@@ -1,6 +1,6 @@
-#include "TWDocumentPrompts.h"
+#include "app/TWDocumentPrompts.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QFileDialog>
 #include <QFileInfo>

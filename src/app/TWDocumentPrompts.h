@@ -3,7 +3,7 @@
 // save panels, the save-changes question, errors). The application shows them
 // as dialogs; tests put in answers of their own.
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QString>
 

@@ -1,8 +1,8 @@
-#include "TWFilterEditor.h"
+#include "app/TWFilterEditor.h"
 
-#include "TWFilterEditorRow.h"
+#include "app/TWFilterEditorRow.h"
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <QApplication>
 #include <QGraphicsOpacityEffect>

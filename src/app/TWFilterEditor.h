@@ -5,7 +5,7 @@
 // every add and delete it emits `action`, on which the owner resizes it to
 // rows x 25 + 1 pixels. Holding Alt turns the add buttons into compound adds.
 
-#include "TWFilterCriteria.h"
+#include "model/TWFilterCriteria.h"
 
 #include <QList>
 #include <QPointer>

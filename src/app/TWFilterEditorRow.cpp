@@ -1,15 +1,15 @@
-#include "TWFilterEditorRow.h"
+#include "app/TWFilterEditorRow.h"
 
-#include "TWControls.h"
-#include "TWFilterEditor.h"
+#include "app/TWControls.h"
+#include "app/TWFilterEditor.h"
 
-#include "TWBuiltInFields.h"
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWNumberFormatter.h"
-#include "TWUtilities.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFormatter.h"
+#include "model/TWNumberFormatter.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

@@ -5,7 +5,7 @@
 // controls chosen by the field's kind. The add and delete buttons at the
 // right edge act on the editor.
 
-#include "TWFilterCriteria.h"
+#include "model/TWFilterCriteria.h"
 
 #include <QPointer>
 #include <QPushButton>

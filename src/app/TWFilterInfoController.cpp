@@ -1,11 +1,11 @@
-#include "TWFilterInfoController.h"
+#include "app/TWFilterInfoController.h"
 
-#include "TWBusinessController.h"
-#include "TWFilterEditor.h"
-#include "TWPopover.h"
+#include "app/TWBusinessController.h"
+#include "app/TWFilterEditor.h"
+#include "app/TWPopover.h"
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWBusiness.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

@@ -4,9 +4,9 @@
 // (mode 1). The criteria editor works on a copy of the tree, so a cancelled
 // edit leaves the filter as it was. The window follows the number of rows.
 
-#include "TWRecordEditors.h"
+#include "app/TWRecordEditors.h"
 
-#include "TWFilter.h"
+#include "model/TWFilter.h"
 
 class QLineEdit;
 class QPushButton;

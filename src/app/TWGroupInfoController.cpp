@@ -1,10 +1,10 @@
-#include "TWGroupInfoController.h"
+#include "app/TWGroupInfoController.h"
 
-#include "TWBusinessController.h"
-#include "TWPopover.h"
+#include "app/TWBusinessController.h"
+#include "app/TWPopover.h"
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWBusiness.h"
 
 #include <QColorDialog>
 #include <QDialogButtonBox>

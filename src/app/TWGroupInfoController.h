@@ -3,9 +3,9 @@
 // (mode 0) or inside the information popover for a copy of a listed one
 // (mode 1). The document adds or stores the result.
 
-#include "TWRecordEditors.h"
+#include "app/TWRecordEditors.h"
 
-#include "TWGroup.h"
+#include "model/TWGroup.h"
 
 #include <QColor>
 

@@ -1,4 +1,4 @@
-#include "TWIconCellView.h"
+#include "app/TWIconCellView.h"
 
 #include <QApplication>
 #include <QLabel>

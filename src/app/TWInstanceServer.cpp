@@ -1,4 +1,4 @@
-#include "TWInstanceServer.h"
+#include "app/TWInstanceServer.h"
 
 #include <QDataStream>
 #include <QDir>

@@ -1,9 +1,9 @@
-#include "TWInterimViews.h"
+#include "app/TWInterimViews.h"
 
-#include "TWClock.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
-#include "TWUnits.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
+#include "model/TWUnits.h"
 
 #include <QCheckBox>
 #include <QComboBox>

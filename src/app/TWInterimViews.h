@@ -2,8 +2,8 @@
 // The stand-ins the shell shows while a piece is missing: a detail pane with
 // one line of text, and the short new-business form.
 
-#include "TWAppRegistry.h"
-#include "TWDetailInterfaces.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWDetailInterfaces.h"
 
 #include <QPointer>
 

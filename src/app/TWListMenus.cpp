@@ -1,6 +1,6 @@
-#include "TWListMenus.h"
+#include "app/TWListMenus.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 namespace
 {

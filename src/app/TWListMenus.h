@@ -2,9 +2,9 @@
 // The Columns, Sort By and Mark menus: their items as plain descriptions and
 // the check-mark rules over a list's column settings, both free of widgets.
 
-#include "TWMenuValidation.h"
+#include "app/TWMenuValidation.h"
 
-#include "TWField.h"
+#include "model/TWField.h"
 
 #include <QList>
 #include <QVariant>

@@ -1,4 +1,4 @@
-#include "TWListViews.h"
+#include "app/TWListViews.h"
 
 #include <QContextMenuEvent>
 #include <QHeaderView>

@@ -1,16 +1,16 @@
-#include "TWMasterController.h"
-#include "TWMenus.h"
+#include "app/TWMasterController.h"
+#include "app/TWMenus.h"
 
-#include "TWBusinessController.h"
-#include "TWControls.h"
-#include "TWDocumentPrompts.h"
-#include "TWIconCellView.h"
-#include "TWMasterModel.h"
-#include "TWMasterTotals.h"
+#include "app/TWBusinessController.h"
+#include "app/TWControls.h"
+#include "app/TWDocumentPrompts.h"
+#include "app/TWIconCellView.h"
+#include "app/TWMasterModel.h"
+#include "app/TWMasterTotals.h"
 
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
 
 #include <QApplication>
 #include <QGridLayout>

@@ -6,11 +6,11 @@
 // icons, amounts and colours; under it a panel shows the current period's
 // figures.
 
-#include "TWListViews.h"
-#include "TWMasterItem.h"
+#include "app/TWListViews.h"
+#include "app/TWMasterItem.h"
 
-#include "TWAccount.h"
-#include "TWNotificationCenter.h"
+#include "foundation/TWNotificationCenter.h"
+#include "model/TWAccount.h"
 
 #include <QObject>
 #include <QPointer>

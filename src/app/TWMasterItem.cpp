@@ -1,6 +1,6 @@
-#include "TWMasterItem.h"
+#include "app/TWMasterItem.h"
 
-#include "TWItemTree.h"
+#include "store/TWItemTree.h"
 
 #include <QSet>
 

@@ -4,7 +4,7 @@
 // report or filter, or a group of them). The tree is rebuilt from the store
 // whenever the list refreshes; nodes are never stored, only their `settings`.
 
-#include "TWItem.h"
+#include "model/TWItem.h"
 
 #include <QList>
 #include <QVariantMap>

@@ -3,10 +3,10 @@
 // manual order. The new parent and sort orders are stored in one write, so a
 // failure leaves the store as it was.
 
-#include "TWMasterModel.h"
+#include "app/TWMasterModel.h"
 
-#include "TWBusiness.h"
-#include "TWPropertyList.h"
+#include "foundation/TWPropertyList.h"
+#include "store/TWBusiness.h"
 
 #include <QMimeData>
 

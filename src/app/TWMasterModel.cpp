@@ -1,11 +1,11 @@
-#include "TWMasterModel.h"
+#include "app/TWMasterModel.h"
 
-#include "TWIconCellView.h"
-#include "TWMasterTotals.h"
+#include "app/TWIconCellView.h"
+#include "app/TWMasterTotals.h"
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
-#include "TWUtilities.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
 
 #include <QFont>
 #include <QPalette>

@@ -5,9 +5,9 @@
 // only the selections the source list allows (one fixed entry, or records of
 // one family).
 
-#include "TWMasterItem.h"
+#include "app/TWMasterItem.h"
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QAbstractItemModel>
 #include <QHash>

@@ -1,11 +1,11 @@
-#include "TWMasterTotals.h"
+#include "app/TWMasterTotals.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLedgerEntries.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "store/TWBusiness.h"
+#include "store/TWLedgerEntries.h"
 
 #include <QDateTime>
 #include <QSet>

@@ -7,7 +7,7 @@
 // per node, so painting a row never computes one; every account comes from
 // one pass of the store's balances, groups from their members' figures.
 
-#include "TWMasterItem.h"
+#include "app/TWMasterItem.h"
 
 #include <QColor>
 #include <QHash>

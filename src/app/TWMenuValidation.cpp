@@ -1,4 +1,4 @@
-#include "TWMenuValidation.h"
+#include "app/TWMenuValidation.h"
 
 #include <QHash>
 #include <QStringList>

@@ -1,12 +1,12 @@
-#include "TWMenus.h"
+#include "app/TWMenus.h"
 
-#include "TWAppLinks.h"
-#include "TWApplicationDelegate.h"
-#include "TWBusinessController.h"
-#include "TWDocumentController.h"
-#include "TWTextCommands.h"
+#include "app/TWAppLinks.h"
+#include "app/TWApplicationDelegate.h"
+#include "app/TWBusinessController.h"
+#include "app/TWDocumentController.h"
+#include "app/TWTextCommands.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QAction>
 #include <QKeySequence>

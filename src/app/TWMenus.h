@@ -2,8 +2,8 @@
 // The menu bar of every document window, built from one table of commands,
 // and the contents of the menus that are filled when they open.
 
-#include "TWListMenus.h"
-#include "TWMenuValidation.h"
+#include "app/TWListMenus.h"
+#include "app/TWMenuValidation.h"
 
 #include <QList>
 #include <QString>

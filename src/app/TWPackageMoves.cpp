@@ -1,4 +1,4 @@
-#include "TWPackageMoves.h"
+#include "app/TWPackageMoves.h"
 
 #include <QDir>
 #include <QDirIterator>

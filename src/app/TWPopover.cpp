@@ -1,4 +1,4 @@
-#include "TWPopover.h"
+#include "app/TWPopover.h"
 
 #include <algorithm>
 

@@ -1,12 +1,12 @@
 // The fonts pane (the export fonts, named so that the font resolver of layouts and exports
 // reads them back) and the colours pane (the fifteen list colours).
 
-#include "TWPreferencesController.h"
+#include "app/TWPreferencesController.h"
 
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
 
-#include "TWFontResolver.h"
+#include "platform/TWFontResolver.h"
 
 #include <QColorDialog>
 #include <QFontDatabase>

@@ -1,11 +1,11 @@
 // The general pane: check boxes, pop-ups, and number fields with steppers, each stored at once
 // and within bounds.
 
-#include "TWPreferencesController.h"
-#include "TWStepper.h"
+#include "app/TWPreferencesController.h"
+#include "app/TWStepper.h"
 
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,11 +1,11 @@
 // The layouts pane: the table of invoice layouts, sorting, import, export and delete.
 
-#include "TWAlert.h"
-#include "TWPreferencesController.h"
+#include "app/TWAlert.h"
+#include "app/TWPreferencesController.h"
 
-#include "TWFormatter.h"
-#include "TWLayoutManager.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWLayoutManager.h"
 
 #include <QAbstractTableModel>
 #include <QAction>

@@ -1,13 +1,13 @@
 // The update check by hand: a progress sheet with a cancel button while the request runs,
 // then the newer version (skipped or not), "up to date", or the error.
 
-#include "TWAlert.h"
-#include "TWPreferencesController.h"
-#include "TWSiteRequest.h"
+#include "app/TWAlert.h"
+#include "app/TWPreferencesController.h"
+#include "app/TWSiteRequest.h"
 
-#include "TWLocalized.h"
-#include "TWPreferences.h"
-#include "TWUtilities.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
+#include "model/TWUtilities.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>

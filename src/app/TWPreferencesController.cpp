@@ -1,11 +1,11 @@
-#include "TWPreferencesController.h"
+#include "app/TWPreferencesController.h"
 
-#include "TWAlert.h"
-#include "TWSiteRequest.h"
+#include "app/TWAlert.h"
+#include "app/TWSiteRequest.h"
 
-#include "TWFormatter.h"
-#include "TWLayoutManager.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWLayoutManager.h"
 
 #include <QAction>
 #include <QActionGroup>

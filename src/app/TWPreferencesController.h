@@ -4,10 +4,10 @@
 // pane imports, exports and deletes layout packages through the layout manager; the general
 // pane also checks for an update by hand. Made once by the application delegate.
 
-#include "TWSiteRequest.h"
+#include "app/TWSiteRequest.h"
 
-#include "TWError.h"
-#include "TWLayout.h"
+#include "foundation/TWError.h"
+#include "model/TWLayout.h"
 
 #include <QColor>
 #include <QDialog>

@@ -1,8 +1,8 @@
-#include "TWPrint.h"
+#include "app/TWPrint.h"
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
-#include "TWUtilities.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
 
 #include <QBuffer>
 #include <QPageRanges>

@@ -2,11 +2,11 @@
 // Printing: the one way the shell sends a PDF to a printer, and the decisions
 // of printing a register (which columns, which attachment names).
 
-#include "TWError.h"
-#include "TWField.h"
-#include "TWItem.h"
-#include "TWPrintSpooler.h"
-#include "TWTransaction.h"
+#include "foundation/TWError.h"
+#include "model/TWField.h"
+#include "model/TWItem.h"
+#include "model/TWTransaction.h"
+#include "platform/print/TWPrintSpooler.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -1,8 +1,8 @@
-#include "TWRecordEditors.h"
+#include "app/TWRecordEditors.h"
 
-#include "TWBusinessController.h"
+#include "app/TWBusinessController.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QDialogButtonBox>
 #include <QPushButton>

@@ -4,12 +4,12 @@
 // editor and of the several-at-once editor. The pieces that build them derive
 // from these; the group and filter editors are the shell's own.
 
-#include "TWAppRegistry.h"
-#include "TWPopover.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWPopover.h"
 
-#include "TWItem.h"
-#include "TWRelationship.h"
-#include "TWTransaction.h"
+#include "model/TWItem.h"
+#include "model/TWRelationship.h"
+#include "model/TWTransaction.h"
 
 #include <QPointer>
 

@@ -1,10 +1,10 @@
-#include "TWSearchController.h"
+#include "app/TWSearchController.h"
 
-#include "TWBusinessController.h"
-#include "TWFilterEditor.h"
+#include "app/TWBusinessController.h"
+#include "app/TWFilterEditor.h"
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWBusiness.h"
 
 #include <QDialogButtonBox>
 #include <QLayout>

@@ -3,7 +3,7 @@
 // criteria and, on Find, stores them as the search filter, which the source
 // list's search results then show. It runs no search itself.
 
-#include "TWFilter.h"
+#include "model/TWFilter.h"
 
 #include <QObject>
 #include <QPointer>

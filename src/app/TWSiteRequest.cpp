@@ -1,9 +1,9 @@
-#include "TWSiteRequest.h"
+#include "app/TWSiteRequest.h"
 
-#include "TWAppLinks.h"
+#include "app/TWAppLinks.h"
 
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

@@ -5,7 +5,7 @@
 // Every request has a transfer timeout and a cap on the reply's size, and hands its answer to
 // the main thread.
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "TWStepper.h"
+#include "app/TWStepper.h"
 
 #include <QToolButton>
 #include <QVBoxLayout>

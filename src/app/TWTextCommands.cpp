@@ -1,6 +1,6 @@
-#include "TWTextCommands.h"
+#include "app/TWTextCommands.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QAbstractSpinBox>
 #include <QAction>

@@ -1,4 +1,4 @@
-#include "TWWheelGuard.h"
+#include "app/TWWheelGuard.h"
 
 #include <QAbstractScrollArea>
 #include <QAbstractSpinBox>

@@ -1,6 +1,6 @@
-#include "TWWindow.h"
+#include "app/TWWindow.h"
 
-#include "TWNotificationCenter.h"
+#include "foundation/TWNotificationCenter.h"
 
 TWWindow::TWWindow(QWidget *parent)
     : QDialog(parent, Qt::Sheet | Qt::Dialog | Qt::WindowTitleHint | Qt::CustomizeWindowHint)

@@ -1,11 +1,11 @@
-#include "TWWindowController.h"
+#include "app/TWWindowController.h"
 
-#include "TWApplicationDelegate.h"
-#include "TWBusinessController.h"
-#include "TWMasterController.h"
-#include "TWMenus.h"
+#include "app/TWApplicationDelegate.h"
+#include "app/TWBusinessController.h"
+#include "app/TWMasterController.h"
+#include "app/TWMenus.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -1,13 +1,13 @@
-#include "Kitbase.h"
+#include "crashreporting/Kitbase.h"
 
-#include "KTBApplicationIdentiferModel.h"
-#include "KTBDebug.h"
-#include "KTBObfuscator.h"
-#include "KTBSettings.h"
-#include "KTBSettingsOnboardingManager.h"
-#include "MSHApplicationInfo.h"
-#include "MSHLog.h"
-#include "MSHUserDefaults.h"
+#include "crashreporting/capture/KTBObfuscator.h"
+#include "crashreporting/capture/MSHUserDefaults.h"
+#include "crashreporting/common/KTBDebug.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/common/MSHLog.h"
+#include "crashreporting/settings/KTBApplicationIdentiferModel.h"
+#include "crashreporting/settings/KTBSettings.h"
+#include "crashreporting/settings/KTBSettingsOnboardingManager.h"
 
 #include <QUuid>
 

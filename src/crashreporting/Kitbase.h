@@ -5,7 +5,7 @@
 // settings. A broken configuration or a missing API key is logged and starts nothing; nothing
 // here throws.
 
-#include "KTBKit.h"
+#include "crashreporting/KTBKit.h"
 
 #include <QList>
 #include <QMap>

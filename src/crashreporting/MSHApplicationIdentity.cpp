@@ -1,7 +1,7 @@
-#include "MSHApplicationIdentity.h"
+#include "crashreporting/MSHApplicationIdentity.h"
 
-#include "KTBSettings.h"
-#include "MSHApplicationInfo.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/settings/KTBSettings.h"
 
 bool MSHApplicationHasAppStoreReceipt()
 {

@@ -1,15 +1,15 @@
-#include "MSHBetaController.h"
+#include "crashreporting/MSHBetaController.h"
 
-#include "KTBCertificatePinner.h"
-#include "KTBDebug.h"
-#include "KTBNetworkClient.h"
-#include "KTBSettings.h"
-#include "KTBSettingsOnboardingManager.h"
-#include "KTBURLBuilder.h"
-#include "MSHApplicationIdentity.h"
-#include "MSHLog.h"
-#include "MSHReportsController.h"
-#include "MSHSharedQueue.h"
+#include "crashreporting/MSHApplicationIdentity.h"
+#include "crashreporting/common/KTBDebug.h"
+#include "crashreporting/common/MSHLog.h"
+#include "crashreporting/network/KTBCertificatePinner.h"
+#include "crashreporting/network/KTBNetworkClient.h"
+#include "crashreporting/network/MSHSharedQueue.h"
+#include "crashreporting/reports/MSHReportsController.h"
+#include "crashreporting/settings/KTBSettings.h"
+#include "crashreporting/settings/KTBSettingsOnboardingManager.h"
+#include "crashreporting/settings/KTBURLBuilder.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

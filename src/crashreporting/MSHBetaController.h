@@ -4,9 +4,9 @@
 // build signed for distribution. After each answer it stays quiet for the time the settings give.
 // A failed request ends that check only: the next settings notice checks again.
 
-#include "MSHBetaUpdate.h"
-#include "MSHError.h"
-#include "MSHSettings.h"
+#include "crashreporting/MSHBetaUpdate.h"
+#include "crashreporting/common/MSHError.h"
+#include "crashreporting/settings/MSHSettings.h"
 
 #include <QMutex>
 #include <QObject>

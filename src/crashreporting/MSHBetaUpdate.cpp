@@ -1,7 +1,7 @@
-#include "MSHBetaUpdate.h"
+#include "crashreporting/MSHBetaUpdate.h"
 
-#include "MSHApplicationIdentity.h"
-#include "TWLocalized.h"
+#include "crashreporting/MSHApplicationIdentity.h"
+#include "foundation/TWLocalized.h"
 
 namespace
 {

@@ -2,7 +2,7 @@
 // A newer test build the service offers: where to get it and its version, with the texts of the
 // offer (the application's strings table first, then the built-in defaults).
 
-#include "MSHError.h"
+#include "crashreporting/common/MSHError.h"
 
 #include <QString>
 #include <QUrl>

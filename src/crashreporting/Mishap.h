@@ -5,10 +5,10 @@
 // crashes), which forwards to the crash-time recorders. It answers the controllers' questions.
 // One shared instance; the application's only call is Kitbase::with({&Mishap::sharedInstance()}).
 
-#include "KTBKit.h"
-#include "MSHBetaController.h"
-#include "MSHCrashReportingController.h"
-#include "MishapDelegate.h"
+#include "crashreporting/KTBKit.h"
+#include "crashreporting/MSHBetaController.h"
+#include "crashreporting/MishapDelegate.h"
+#include "crashreporting/reports/MSHCrashReportingController.h"
 
 #include <QList>
 #include <QMutex>

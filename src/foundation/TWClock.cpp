@@ -1,4 +1,4 @@
-#include "TWClock.h"
+#include "foundation/TWClock.h"
 
 namespace
 {

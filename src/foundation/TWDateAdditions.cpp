@@ -1,6 +1,6 @@
-#include "TWDateAdditions.h"
+#include "foundation/TWDateAdditions.h"
 
-#include "TWClock.h"
+#include "foundation/TWClock.h"
 
 #include <QTimeZone>
 

@@ -1,4 +1,4 @@
-#include "TWDecimal.h"
+#include "foundation/TWDecimal.h"
 
 #include <QStringView>
 

@@ -1,4 +1,4 @@
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "TWNotificationCenter.h"
+#include "foundation/TWNotificationCenter.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "TWPropertyList.h"
+#include "foundation/TWPropertyList.h"
 
-#include "TWLocalized.h"
-#include "TWPropertyListLimits.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWPropertyListLimits.h"
 
 #include <QFile>
 #include <QFileInfo>

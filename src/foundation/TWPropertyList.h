@@ -3,7 +3,7 @@
 // atomically, and the small value conversions their readers need (numbers read with the width of
 // the field they fill, rectangles kept as text). Document settings are stored this way.
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QByteArray>
 #include <QRectF>

@@ -1,4 +1,4 @@
-#include "TWPropertyListLimits.h"
+#include "foundation/TWPropertyListLimits.h"
 
 #include <QVarLengthArray>
 

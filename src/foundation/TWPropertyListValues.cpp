@@ -1,6 +1,6 @@
 // Rectangle texts and the field-width readings of property-list numbers.
 
-#include "TWPropertyList.h"
+#include "foundation/TWPropertyList.h"
 
 #include <QLocale>
 #include <QRegularExpression>

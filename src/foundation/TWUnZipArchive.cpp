@@ -1,4 +1,4 @@
-#include "TWUnZipArchive.h"
+#include "foundation/TWUnZipArchive.h"
 
 #include <QFile>
 #include <QSaveFile>

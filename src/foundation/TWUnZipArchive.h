@@ -5,8 +5,8 @@
 // refuses names that could escape a folder, and never reports a damaged or
 // refused entry as read.
 
-#include "TWError.h"
-#include "TWZipError.h"
+#include "foundation/TWError.h"
+#include "foundation/TWZipError.h"
 
 #include <QByteArray>
 #include <QString>

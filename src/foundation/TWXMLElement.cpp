@@ -1,4 +1,4 @@
-#include "TWXMLElement.h"
+#include "foundation/TWXMLElement.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
-#include "TWXMLParser.h"
+#include "foundation/TWXMLParser.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QFile>
 

@@ -5,8 +5,8 @@
 // and refuses documents beyond a size, an element count, a nesting depth and
 // a number of attributes on one element and in all.
 
-#include "TWError.h"
-#include "TWXMLElement.h"
+#include "foundation/TWError.h"
+#include "foundation/TWXMLElement.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "TWXMLSerializer.h"
+#include "foundation/TWXMLSerializer.h"
 
-#include "TWXMLParser.h"
+#include "foundation/TWXMLParser.h"
 
 #include <QSaveFile>
 

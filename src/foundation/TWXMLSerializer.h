@@ -2,7 +2,7 @@
 // Writes a tree of TWXMLElements as an XML document: UTF-8, standalone, no
 // indentation, attributes and text escaped by libxml2's text writer.
 
-#include "TWXMLElement.h"
+#include "foundation/TWXMLElement.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "TWZipArchive.h"
+#include "foundation/TWZipArchive.h"
 
-#include "TWClock.h"
+#include "foundation/TWClock.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,8 +2,8 @@
 // Writes a zip archive: each entry deflated, dated in the zip's DOS date and
 // time fields, its name stored as UTF-8 and flagged as such.
 
-#include "TWError.h"
-#include "TWZipError.h"
+#include "foundation/TWError.h"
+#include "foundation/TWZipError.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,6 +1,6 @@
-#include "TWZipError.h"
+#include "foundation/TWZipError.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QStringList>
 

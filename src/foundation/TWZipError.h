@@ -3,7 +3,7 @@
 // names: archives come from outside, so a name that could lead a path out of
 // its folder is refused.
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QString>
 

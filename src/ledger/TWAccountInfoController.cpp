@@ -1,15 +1,15 @@
-#include "TWAccountInfoController.h"
+#include "ledger/TWAccountInfoController.h"
 
-#include "TWBusinessController.h"
-#include "TWControls.h"
-#include "TWPopover.h"
+#include "app/TWBusinessController.h"
+#include "app/TWControls.h"
+#include "app/TWPopover.h"
 
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
-#include "TWSheetDefaultButton.h"
-#include "TWUtilities.h"
+#include "foundation/TWLocalized.h"
+#include "ledger/TWSheetDefaultButton.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

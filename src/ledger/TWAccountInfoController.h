@@ -4,9 +4,9 @@
 // 1, inside the information popover; the form changes the account object it
 // was given on save and the document writes it when the popover closes).
 
-#include "TWRecordEditors.h"
+#include "app/TWRecordEditors.h"
 
-#include "TWAccount.h"
+#include "model/TWAccount.h"
 
 #include <QPointer>
 

@@ -1,4 +1,4 @@
-#include "TWAmountArithmetic.h"
+#include "ledger/TWAmountArithmetic.h"
 
 namespace TWAmountArithmetic
 {

@@ -1,11 +1,11 @@
-#include "TWAttachmentsController.h"
+#include "ledger/TWAttachmentsController.h"
 
-#include "TWAlert.h"
-#include "TWAttachmentsDelegate.h"
-#include "TWAttachmentsModel.h"
-#include "TWBusiness.h"
-#include "TWLocalized.h"
-#include "TWUtilities.h"
+#include "app/TWAlert.h"
+#include "foundation/TWLocalized.h"
+#include "ledger/TWAttachmentsDelegate.h"
+#include "ledger/TWAttachmentsModel.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
 
 #include <QCoreApplication>
 #include <QDir>

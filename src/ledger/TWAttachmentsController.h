@@ -6,15 +6,15 @@
 // transaction it is given (the editor's working copy); the editor saves, and
 // hands the removed attachments to the store (`deletedAttachments`).
 
-#include "TWAttachment.h"
-#include "TWAudioRecordController.h"
-#include "TWBusinessController.h"
-#include "TWCameraSheet.h"
-#include "TWDeviceController.h"
-#include "TWError.h"
-#include "TWListViews.h"
-#include "TWPreviewPanel.h"
-#include "TWTransaction.h"
+#include "app/TWBusinessController.h"
+#include "app/TWListViews.h"
+#include "foundation/TWError.h"
+#include "ledger/TWAudioRecordController.h"
+#include "ledger/TWCameraSheet.h"
+#include "ledger/TWDeviceController.h"
+#include "ledger/TWPreviewPanel.h"
+#include "model/TWAttachment.h"
+#include "model/TWTransaction.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,6 +1,6 @@
-#include "TWAttachmentsDelegate.h"
+#include "ledger/TWAttachmentsDelegate.h"
 
-#include "TWAttachmentsModel.h"
+#include "ledger/TWAttachmentsModel.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,6 +1,6 @@
-#include "TWAttachmentsModel.h"
+#include "ledger/TWAttachmentsModel.h"
 
-#include "TWFormatter.h"
+#include "model/TWFormatter.h"
 
 #include <QFileIconProvider>
 #include <QFileInfo>

@@ -4,7 +4,7 @@
 // name, two detail lines). Drag and drop goes through the strip's controller,
 // which the model asks for the dragged data.
 
-#include "TWAttachment.h"
+#include "model/TWAttachment.h"
 
 #include <QAbstractListModel>
 #include <QHash>

@@ -1,10 +1,10 @@
-#include "TWAudioRecordController.h"
+#include "ledger/TWAudioRecordController.h"
 
-#include "TWBusiness.h"
-#include "TWBusinessController.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWUtilities.h"
+#include "app/TWBusinessController.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
 
 #include <QAction>
 #include <QActionGroup>

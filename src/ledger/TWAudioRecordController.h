@@ -3,7 +3,7 @@
 // setting), record with pause and resume while time and size run, then save
 // (ends -1002 with audioFileURL, a WAV file) or cancel (-1001, no file left).
 
-#include "TWAudioCapture.h"
+#include "platform/capture/TWAudioCapture.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,12 +1,12 @@
-#include "TWAutofillController.h"
+#include "ledger/TWAutofillController.h"
 
-#include "TWBusinessController.h"
+#include "app/TWBusinessController.h"
 
-#include "TWBuiltInFields.h"
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWLedgerTables.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "ledger/TWLedgerTables.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
 
 #include <QAbstractTableModel>
 #include <QCheckBox>

@@ -3,10 +3,10 @@
 // fields that take part, each with whether typing into it starts autofill
 // (trigger) and whether autofill copies its value.
 
-#include "TWDetailInterfaces.h"
-#include "TWListViews.h"
+#include "app/TWDetailInterfaces.h"
+#include "app/TWListViews.h"
 
-#include "TWField.h"
+#include "model/TWField.h"
 
 #include <QPointer>
 

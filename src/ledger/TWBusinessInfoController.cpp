@@ -1,21 +1,21 @@
-#include "TWBusinessInfoController.h"
+#include "ledger/TWBusinessInfoController.h"
 
-#include "TWBusinessInfoPeriods.h"
+#include "ledger/TWBusinessInfoPeriods.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
-#include "TWControls.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "app/TWControls.h"
 
-#include "TWAccount.h"
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWDateAdditions.h"
-#include "TWDecimal.h"
-#include "TWFormatter.h"
-#include "TWLedgerTables.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
-#include "TWUnits.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
+#include "foundation/TWDecimal.h"
+#include "foundation/TWLocalized.h"
+#include "ledger/TWLedgerTables.h"
+#include "model/TWAccount.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "model/TWUnits.h"
+#include "store/TWBusiness.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

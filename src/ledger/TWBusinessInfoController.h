@@ -6,10 +6,10 @@
 // of the store's record in place. It never writes to the store: the owner
 // reads `businessInfo` and `dirtyAccountingPeriods` after a save (-1002).
 
-#include "TWAppRegistry.h"
-#include "TWListViews.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWListViews.h"
 
-#include "TWBusinessInfo.h"
+#include "model/TWBusinessInfo.h"
 
 #include <QPointer>
 

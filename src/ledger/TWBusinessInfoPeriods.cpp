@@ -1,9 +1,9 @@
-#include "TWBusinessInfoPeriods.h"
+#include "ledger/TWBusinessInfoPeriods.h"
 
-#include "TWClock.h"
-#include "TWDateAdditions.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 
 #include <QFont>
 

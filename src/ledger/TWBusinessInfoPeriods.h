@@ -4,7 +4,7 @@
 // touched before a save), and the rules of that list: sorting by a column,
 // the next period to add, and the checks a save makes.
 
-#include "TWAccountingPeriod.h"
+#include "model/TWAccountingPeriod.h"
 
 #include <QAbstractTableModel>
 

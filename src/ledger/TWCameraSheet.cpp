@@ -1,8 +1,8 @@
-#include "TWCameraSheet.h"
+#include "ledger/TWCameraSheet.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
-#include "TWLocalized.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "foundation/TWLocalized.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -3,7 +3,7 @@
 // button taking a still, which is handed back as a QImage (the owner writes
 // it). Without a camera an alert says so and the sheet does not open.
 
-#include "TWCameraCapture.h"
+#include "platform/capture/TWCameraCapture.h"
 
 #include <QImage>
 #include <QObject>

@@ -1,8 +1,8 @@
-#include "TWDeviceController.h"
+#include "ledger/TWDeviceController.h"
 
-#include "TWBusinessController.h"
-#include "TWLocalized.h"
-#include "TWUtilities.h"
+#include "app/TWBusinessController.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWUtilities.h"
 
 #include <QApplication>
 #include <QButtonGroup>

@@ -6,8 +6,8 @@
 // colour mode) and each scan becomes a PNG photo with a new "photo" name.
 // Finished files go to the delegate.
 
-#include "TWCameraDevices.h"
-#include "TWScannerDevices.h"
+#include "platform/capture/TWCameraDevices.h"
+#include "platform/capture/TWScannerDevices.h"
 
 #include <QObject>
 #include <QPointer>

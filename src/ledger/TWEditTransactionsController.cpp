@@ -1,14 +1,14 @@
-#include "TWEditTransactionsController.h"
+#include "ledger/TWEditTransactionsController.h"
 
-#include "TWBusinessController.h"
-#include "TWControls.h"
+#include "app/TWBusinessController.h"
+#include "app/TWControls.h"
 
-#include "TWBuiltInFields.h"
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWNumberFormatter.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFormatter.h"
+#include "model/TWNumberFormatter.h"
+#include "store/TWBusiness.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

@@ -3,11 +3,11 @@
 // the user picks a field, types or picks the value in a control made for that
 // field, and saves. The sheet writes the transactions itself, as one batch.
 
-#include "TWRecordEditors.h"
+#include "app/TWRecordEditors.h"
 
-#include "TWError.h"
-#include "TWField.h"
-#include "TWTransaction.h"
+#include "foundation/TWError.h"
+#include "model/TWField.h"
+#include "model/TWTransaction.h"
 
 #include <QPointer>
 

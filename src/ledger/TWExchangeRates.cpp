@@ -1,13 +1,13 @@
-#include "TWExchangeRates.h"
+#include "ledger/TWExchangeRates.h"
 
-#include "TWBusinessController.h"
-#include "TWDetailInterfaces.h"
-#include "TWUnitsController.h"
+#include "app/TWBusinessController.h"
+#include "app/TWDetailInterfaces.h"
+#include "ledger/TWUnitsController.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
+#include "store/TWBusiness.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

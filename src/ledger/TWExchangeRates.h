@@ -5,8 +5,8 @@
 // store. Window-free; one per document, released (and its request aborted)
 // with the document.
 
-#include "TWError.h"
-#include "TWUnit.h"
+#include "foundation/TWError.h"
+#include "model/TWUnit.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -1,12 +1,12 @@
-#include "TWFieldController.h"
+#include "ledger/TWFieldController.h"
 
-#include "TWFieldsColumns.h"
+#include "ledger/TWFieldsColumns.h"
 
-#include "TWBusinessController.h"
+#include "app/TWBusinessController.h"
 
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
 
 #include <QComboBox>
 #include <QFormLayout>

@@ -5,9 +5,9 @@
 // field; saving stores it and writes the chosen views into the register's
 // column layout.
 
-#include "TWAppRegistry.h"
+#include "app/TWAppRegistry.h"
 
-#include "TWField.h"
+#include "model/TWField.h"
 
 #include <QPointer>
 

@@ -1,7 +1,7 @@
-#include "TWFieldsColumns.h"
+#include "ledger/TWFieldsColumns.h"
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWBusiness.h"
 
 qint32 twFieldsColumnNumber(const QVariant &value)
 {

@@ -1,18 +1,18 @@
-#include "TWFieldsController.h"
+#include "ledger/TWFieldsController.h"
 
-#include "TWFieldController.h"
-#include "TWFieldsColumns.h"
-#include "TWFieldsModels.h"
+#include "ledger/TWFieldController.h"
+#include "ledger/TWFieldsColumns.h"
+#include "ledger/TWFieldsModels.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
-#include "TWMenus.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "app/TWMenus.h"
 
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWLedgerTables.h"
-#include "TWLocalized.h"
-#include "TWNumberFormatter.h"
+#include "foundation/TWLocalized.h"
+#include "ledger/TWLedgerTables.h"
+#include "model/TWFormatter.h"
+#include "model/TWNumberFormatter.h"
+#include "store/TWBusiness.h"
 
 #include <QCheckBox>
 #include <QEvent>

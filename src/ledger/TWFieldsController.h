@@ -5,10 +5,10 @@
 // field, the tags of a tags field or the percent settings of a percent-total
 // field. Every change goes straight to the store.
 
-#include "TWDetailInterfaces.h"
-#include "TWListViews.h"
+#include "app/TWDetailInterfaces.h"
+#include "app/TWListViews.h"
 
-#include "TWField.h"
+#include "model/TWField.h"
 
 #include <QPointer>
 

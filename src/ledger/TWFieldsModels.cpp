@@ -1,9 +1,9 @@
-#include "TWFieldsModels.h"
+#include "ledger/TWFieldsModels.h"
 
-#include "TWFieldsController.h"
+#include "ledger/TWFieldsController.h"
 
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 
 #include <QMimeData>
 

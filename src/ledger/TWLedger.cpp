@@ -1,19 +1,19 @@
-#include "TWLedger.h"
+#include "ledger/TWLedger.h"
 
-#include "TWAutofillController.h"
-#include "TWBusinessInfoController.h"
-#include "TWExchangeRates.h"
-#include "TWFieldsController.h"
-#include "TWUnitsController.h"
-#include "TWValuesController.h"
+#include "ledger/TWAutofillController.h"
+#include "ledger/TWBusinessInfoController.h"
+#include "ledger/TWExchangeRates.h"
+#include "ledger/TWFieldsController.h"
+#include "ledger/TWUnitsController.h"
+#include "ledger/TWValuesController.h"
 
-#include "TWAccountInfoController.h"
-#include "TWAppRegistry.h"
-#include "TWDetailInterfaces.h"
-#include "TWEditTransactionsController.h"
-#include "TWRepeatsController.h"
-#include "TWTransactionController.h"
-#include "TWTransactionsController.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWDetailInterfaces.h"
+#include "ledger/TWAccountInfoController.h"
+#include "ledger/TWEditTransactionsController.h"
+#include "ledger/TWRepeatsController.h"
+#include "ledger/TWTransactionController.h"
+#include "ledger/TWTransactionsController.h"
 
 void twRegisterLedger()
 {

@@ -1,4 +1,4 @@
-#include "TWLedgerTables.h"
+#include "ledger/TWLedgerTables.h"
 
 #include <QHeaderView>
 #include <QTableView>

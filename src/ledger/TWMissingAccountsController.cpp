@@ -1,12 +1,12 @@
-#include "TWMissingAccountsController.h"
+#include "ledger/TWMissingAccountsController.h"
 
-#include "TWBusinessController.h"
-#include "TWListViews.h"
-#include "TWMasterController.h"
-#include "TWMissingAccountsModel.h"
+#include "app/TWBusinessController.h"
+#include "app/TWListViews.h"
+#include "app/TWMasterController.h"
+#include "ledger/TWMissingAccountsModel.h"
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWBusiness.h"
 
 #include <QHeaderView>
 #include <QLabel>

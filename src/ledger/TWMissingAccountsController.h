@@ -9,10 +9,10 @@
 // show `view()` as a sheet, and act on the code of `endRequested` (also
 // handed to the document's `endSheet` when there is a document).
 
-#include "TWAppRegistry.h"
+#include "app/TWAppRegistry.h"
 
-#include "TWAccount.h"
-#include "TWError.h"
+#include "foundation/TWError.h"
+#include "model/TWAccount.h"
 
 #include <QPointer>
 

@@ -1,9 +1,9 @@
-#include "TWMissingAccountsModel.h"
+#include "ledger/TWMissingAccountsModel.h"
 
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWUtilities.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
 
 #include <QComboBox>
 

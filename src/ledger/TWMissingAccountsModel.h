@@ -3,7 +3,7 @@
 // name read-only, its account type and unit chosen from fixed menus. The
 // model edits the account objects it is given in place.
 
-#include "TWAccount.h"
+#include "model/TWAccount.h"
 
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>

@@ -1,8 +1,8 @@
-#include "TWPreviewPanel.h"
+#include "ledger/TWPreviewPanel.h"
 
-#include "TWBusinessController.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "app/TWBusinessController.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 
 #include <QApplication>
 #include <QAudioOutput>

@@ -11,8 +11,8 @@
 // When the window closes, or another document takes it, the previous
 // document's delegate is told (endPreviewPanelControl).
 
-#include "TWAttachment.h"
-#include "TWBusinessController.h"
+#include "app/TWBusinessController.h"
+#include "model/TWAttachment.h"
 
 #include <QPointer>
 #include <QWidget>

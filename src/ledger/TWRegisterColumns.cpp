@@ -1,7 +1,7 @@
-#include "TWRegisterColumns.h"
+#include "ledger/TWRegisterColumns.h"
 
-#include "TWBuiltInFields.h"
-#include "TWBusiness.h"
+#include "model/TWBuiltInFields.h"
+#include "store/TWBusiness.h"
 
 #include <QVariantList>
 

@@ -4,7 +4,7 @@
 // in which order, how a toggle, a move or a resize changes the settings, and
 // the stored sort choice. No widgets: the controller applies the answers.
 
-#include "TWItem.h"
+#include "model/TWItem.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "TWRegisterMenu.h"
+#include "ledger/TWRegisterMenu.h"
 
 namespace
 {

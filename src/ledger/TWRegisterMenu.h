@@ -4,7 +4,7 @@
 // window. The controller turns the list into a QMenu whose items go to the
 // document's commands.
 
-#include "TWMenuValidation.h"
+#include "app/TWMenuValidation.h"
 
 #include <QList>
 #include <QString>

@@ -1,11 +1,11 @@
-#include "TWRegisterSort.h"
+#include "ledger/TWRegisterSort.h"
 
-#include "TWBuiltInFields.h"
-#include "TWBusiness.h"
-#include "TWFieldValue.h"
-#include "TWLocalized.h"
-#include "TWRepeat.h"
-#include "TWSplit.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFieldValue.h"
+#include "model/TWRepeat.h"
+#include "model/TWSplit.h"
+#include "store/TWBusiness.h"
 
 #include <algorithm>
 #include <numeric>

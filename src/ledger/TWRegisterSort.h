@@ -4,7 +4,7 @@
 // same direction. Every key is a strict weak ordering: a missing value always
 // sorts before a present one, whichever side it is on.
 
-#include "TWTransaction.h"
+#include "model/TWTransaction.h"
 
 #include <QSet>
 #include <QString>

@@ -1,8 +1,8 @@
-#include "TWRepeatController.h"
+#include "ledger/TWRepeatController.h"
 
-#include "TWClock.h"
-#include "TWControls.h"
-#include "TWLocalized.h"
+#include "app/TWControls.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

@@ -5,7 +5,7 @@
 // of the stored one) and tells the owner after every change; the owner reads
 // `repeat()` back when it saves.
 
-#include "TWRepeat.h"
+#include "model/TWRepeat.h"
 
 #include <QObject>
 #include <QPointer>

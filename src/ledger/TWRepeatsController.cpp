@@ -1,14 +1,14 @@
-#include "TWRepeatsController.h"
+#include "ledger/TWRepeatsController.h"
 
-#include "TWRepeatsModel.h"
-#include "TWTransactionsController.h"
+#include "ledger/TWRepeatsModel.h"
+#include "ledger/TWTransactionsController.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
 
-#include "TWBusiness.h"
-#include "TWLedgerTables.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "ledger/TWLedgerTables.h"
+#include "store/TWBusiness.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -5,10 +5,10 @@
 // view's bills for bills). Schedules are deleted from here, alone or with
 // everything they made.
 
-#include "TWDetailInterfaces.h"
-#include "TWListViews.h"
+#include "app/TWDetailInterfaces.h"
+#include "app/TWListViews.h"
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QPointer>
 

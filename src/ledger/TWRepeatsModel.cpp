@@ -1,8 +1,8 @@
-#include "TWRepeatsModel.h"
+#include "ledger/TWRepeatsModel.h"
 
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
 
 #include <algorithm>
 

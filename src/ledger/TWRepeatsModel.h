@@ -4,8 +4,8 @@
 // its first invoice or bill), the number of items and when the next is due.
 // Every sort first reads each schedule's items from the store again.
 
-#include "TWRepeat.h"
-#include "TWTransaction.h"
+#include "model/TWRepeat.h"
+#include "model/TWTransaction.h"
 
 #include <QAbstractTableModel>
 #include <QFontMetrics>

@@ -1,4 +1,4 @@
-#include "TWSheetDefaultButton.h"
+#include "ledger/TWSheetDefaultButton.h"
 
 #include <QDialog>
 #include <QEvent>

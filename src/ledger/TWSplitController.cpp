@@ -1,10 +1,10 @@
-#include "TWSplitController.h"
+#include "ledger/TWSplitController.h"
 
-#include "TWAlert.h"
-#include "TWBusiness.h"
-#include "TWControls.h"
-#include "TWLocalized.h"
-#include "TWTotalController.h"
+#include "app/TWAlert.h"
+#include "app/TWControls.h"
+#include "foundation/TWLocalized.h"
+#include "ledger/TWTotalController.h"
+#include "store/TWBusiness.h"
 
 #include <QCompleter>
 #include <QFrame>

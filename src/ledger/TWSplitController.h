@@ -8,9 +8,9 @@
 // call reset(); embed view(). The list logic (split, unsplit, new line, delete,
 // balance) is TWSplitEditing's.
 
-#include "TWSplit.h"
-#include "TWSplitEditing.h"
-#include "TWTransaction.h"
+#include "ledger/TWSplitEditing.h"
+#include "model/TWSplit.h"
+#include "model/TWTransaction.h"
 
 #include <QObject>
 #include <QPointer>

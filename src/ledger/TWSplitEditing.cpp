@@ -1,11 +1,11 @@
-#include "TWSplitEditing.h"
+#include "ledger/TWSplitEditing.h"
 
-#include "TWAmountArithmetic.h"
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWStringAdditions.h"
-#include "TWTotalController.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWStringAdditions.h"
+#include "ledger/TWAmountArithmetic.h"
+#include "ledger/TWTotalController.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
 
 #include <limits>
 

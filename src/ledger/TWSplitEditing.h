@@ -5,10 +5,10 @@
 // changes, the account menu and the description completions. The editor and
 // the split rows call these and then refresh their views.
 
-#include "TWAccount.h"
-#include "TWSplit.h"
-#include "TWTransaction.h"
-#include "TWUnit.h"
+#include "model/TWAccount.h"
+#include "model/TWSplit.h"
+#include "model/TWTransaction.h"
+#include "model/TWUnit.h"
 
 #include <QList>
 #include <QString>

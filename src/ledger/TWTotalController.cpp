@@ -1,14 +1,14 @@
-#include "TWTotalController.h"
+#include "ledger/TWTotalController.h"
 
-#include "TWAlert.h"
-#include "TWAmountArithmetic.h"
-#include "TWBuiltInFields.h"
-#include "TWBusiness.h"
-#include "TWControls.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWTransaction.h"
-#include "TWUtilities.h"
+#include "app/TWAlert.h"
+#include "app/TWControls.h"
+#include "foundation/TWLocalized.h"
+#include "ledger/TWAmountArithmetic.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFormatter.h"
+#include "model/TWTransaction.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -10,8 +10,8 @@
 // amounts; call reset() once; embed view(). After a change made outside the
 // view (another account or unit) set the properties again and call update().
 
-#include "TWAccount.h"
-#include "TWUnit.h"
+#include "model/TWAccount.h"
+#include "model/TWUnit.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,21 +1,21 @@
 // The form: one row per field in the register's column order, the controls
 // each field gets, refreshing them, and the sheet's height.
 
-#include "TWTransactionController.h"
+#include "ledger/TWTransactionController.h"
 
-#include "TWAttachmentsController.h"
-#include "TWBusinessController.h"
-#include "TWRepeatController.h"
-#include "TWSplitController.h"
-#include "TWSplitEditing.h"
-#include "TWTotalController.h"
-#include "TWValueCompleter.h"
+#include "app/TWBusinessController.h"
+#include "ledger/TWAttachmentsController.h"
+#include "ledger/TWRepeatController.h"
+#include "ledger/TWSplitController.h"
+#include "ledger/TWSplitEditing.h"
+#include "ledger/TWTotalController.h"
+#include "ledger/TWValueCompleter.h"
 
-#include "TWBuiltInFields.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,17 +1,17 @@
 // The save road: the checks, the repeat schedule and its items, and the
 // store writes of the transaction with its links.
 
-#include "TWTransactionController.h"
+#include "ledger/TWTransactionController.h"
 
-#include "TWAlert.h"
-#include "TWAttachmentsController.h"
-#include "TWBusinessController.h"
-#include "TWRepeatController.h"
-#include "TWSplitController.h"
-#include "TWSplitEditing.h"
-#include "TWTotalController.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "ledger/TWAttachmentsController.h"
+#include "ledger/TWRepeatController.h"
+#include "ledger/TWSplitController.h"
+#include "ledger/TWSplitEditing.h"
+#include "ledger/TWTotalController.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QApplication>
 #include <QLineEdit>

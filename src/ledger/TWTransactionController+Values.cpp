@@ -1,20 +1,20 @@
 // Editing values: texts into the working copy, completion and the one-shot
 // autofill, the account, list and tag pop-ups, units and percent totals.
 
-#include "TWTransactionController.h"
+#include "ledger/TWTransactionController.h"
 
-#include "TWAlert.h"
-#include "TWAmountArithmetic.h"
-#include "TWBusinessController.h"
-#include "TWSplitController.h"
-#include "TWTotalController.h"
-#include "TWValueCompleter.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "ledger/TWAmountArithmetic.h"
+#include "ledger/TWSplitController.h"
+#include "ledger/TWTotalController.h"
+#include "ledger/TWValueCompleter.h"
 
-#include "TWBuiltInFields.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
-#include "TWStringAdditions.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWStringAdditions.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
 
 #include <QComboBox>
 #include <QLineEdit>

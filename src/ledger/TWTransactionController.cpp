@@ -1,12 +1,12 @@
-#include "TWTransactionController.h"
+#include "ledger/TWTransactionController.h"
 
-#include "TWAttachmentsController.h"
-#include "TWBusinessController.h"
-#include "TWRepeatController.h"
-#include "TWTotalController.h"
-#include "TWValueCompleter.h"
+#include "app/TWBusinessController.h"
+#include "ledger/TWAttachmentsController.h"
+#include "ledger/TWRepeatController.h"
+#include "ledger/TWTotalController.h"
+#include "ledger/TWValueCompleter.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -3,11 +3,11 @@
 // (mode 0), several in a row (1), edits a stored one (2) or shows a closed or
 // locked one (3). Every control edits a working copy; only the save road writes.
 
-#include "TWRecordEditors.h"
+#include "app/TWRecordEditors.h"
 
-#include "TWBusiness.h"
-#include "TWRepeat.h"
-#include "TWTransaction.h"
+#include "model/TWRepeat.h"
+#include "model/TWTransaction.h"
+#include "store/TWBusiness.h"
 
 #include <QDialog>
 #include <QHash>

@@ -2,23 +2,23 @@
 // delete, duplicate, mark, converted totals, related records, cell check
 // boxes and buttons, and the attachment preview.
 
-#include "TWTransactionsController.h"
+#include "ledger/TWTransactionsController.h"
 
-#include "TWRegisterMenu.h"
-#include "TWTransactionsModel.h"
+#include "ledger/TWRegisterMenu.h"
+#include "ledger/TWTransactionsModel.h"
 
-#include "TWAlert.h"
-#include "TWMenus.h"
-#include "TWPreviewPanel.h"
+#include "app/TWAlert.h"
+#include "app/TWMenus.h"
+#include "ledger/TWPreviewPanel.h"
 
-#include "TWBuiltInFields.h"
-#include "TWBusiness.h"
-#include "TWFieldValue.h"
-#include "TWLocalized.h"
-#include "TWRelationship.h"
-#include "TWRepeat.h"
-#include "TWSplit.h"
-#include "TWTotalType.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFieldValue.h"
+#include "model/TWRelationship.h"
+#include "model/TWRepeat.h"
+#include "model/TWSplit.h"
+#include "model/TWTotalType.h"
+#include "store/TWBusiness.h"
 
 #include <QMainWindow>
 #include <QMenu>

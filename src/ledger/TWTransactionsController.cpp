@@ -1,19 +1,19 @@
-#include "TWTransactionsController.h"
+#include "ledger/TWTransactionsController.h"
 
-#include "TWRegisterColumns.h"
-#include "TWRegisterSort.h"
-#include "TWTransactionsDelegate.h"
-#include "TWTransactionsModel.h"
+#include "ledger/TWRegisterColumns.h"
+#include "ledger/TWRegisterSort.h"
+#include "ledger/TWTransactionsDelegate.h"
+#include "ledger/TWTransactionsModel.h"
 
-#include "TWMenus.h"
+#include "app/TWMenus.h"
 
-#include "TWBuiltInFields.h"
-#include "TWBusiness.h"
-#include "TWDateAdditions.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWNotifications.h"
-#include "TWRepeat.h"
+#include "foundation/TWDateAdditions.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFormatter.h"
+#include "model/TWRepeat.h"
+#include "store/TWBusiness.h"
+#include "store/TWNotifications.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -5,13 +5,13 @@
 // the repeats, client and merchant views and the import sheet embed their own.
 // Configure with the setters and `setMode`, then call `update`.
 
-#include "TWBusinessController.h"
-#include "TWDetailInterfaces.h"
-#include "TWListViews.h"
-#include "TWNotificationCenter.h"
-#include "TWPreviewPanel.h"
+#include "app/TWBusinessController.h"
+#include "app/TWDetailInterfaces.h"
+#include "app/TWListViews.h"
+#include "foundation/TWNotificationCenter.h"
+#include "ledger/TWPreviewPanel.h"
 
-#include "TWAttachment.h"
+#include "model/TWAttachment.h"
 
 #include <QHash>
 #include <QPointer>

@@ -1,8 +1,8 @@
-#include "TWTransactionsDelegate.h"
+#include "ledger/TWTransactionsDelegate.h"
 
-#include "TWTransactionsModel.h"
+#include "ledger/TWTransactionsModel.h"
 
-#include "TWBuiltInFields.h"
+#include "model/TWBuiltInFields.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,15 +1,15 @@
-#include "TWTransactionsModel.h"
+#include "ledger/TWTransactionsModel.h"
 
-#include "TWRegisterSort.h"
+#include "ledger/TWRegisterSort.h"
 
-#include "TWBuiltInFields.h"
-#include "TWBusiness.h"
-#include "TWFieldValue.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
-#include "TWRepeat.h"
-#include "TWSplit.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFieldValue.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "model/TWRepeat.h"
+#include "model/TWSplit.h"
+#include "store/TWBusiness.h"
 
 #include <QApplication>
 #include <QPalette>

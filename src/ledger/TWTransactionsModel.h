@@ -4,8 +4,8 @@
 // colours from the preferences, the total and split tool tips and the check
 // boxes of the cleared, import-tick and custom check-box columns.
 
-#include "TWField.h"
-#include "TWTransaction.h"
+#include "model/TWField.h"
+#include "model/TWTransaction.h"
 
 #include <QAbstractTableModel>
 #include <QSet>

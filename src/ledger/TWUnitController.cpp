@@ -1,14 +1,14 @@
-#include "TWUnitController.h"
+#include "ledger/TWUnitController.h"
 
-#include "TWUnitsUsage.h"
+#include "ledger/TWUnitsUsage.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
 
 #include <QCheckBox>
 #include <QEvent>

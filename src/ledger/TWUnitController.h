@@ -4,9 +4,9 @@
 // unit, favourite). It edits a copy, checks it and writes it through the
 // store; the sheet ends with -1002 after a save and -1001 after a cancel.
 
-#include "TWAppRegistry.h"
+#include "app/TWAppRegistry.h"
 
-#include "TWUnit.h"
+#include "model/TWUnit.h"
 
 #include <QPointer>
 

@@ -1,17 +1,17 @@
-#include "TWUnitsController.h"
+#include "ledger/TWUnitsController.h"
 
-#include "TWExchangeRates.h"
-#include "TWUnitController.h"
-#include "TWUnitsModel.h"
-#include "TWUnitsUsage.h"
+#include "ledger/TWExchangeRates.h"
+#include "ledger/TWUnitController.h"
+#include "ledger/TWUnitsModel.h"
+#include "ledger/TWUnitsUsage.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWLedgerTables.h"
-#include "TWLocalized.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "ledger/TWLedgerTables.h"
+#include "store/TWBusiness.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>

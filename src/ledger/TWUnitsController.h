@@ -4,10 +4,10 @@
 // favourite boxes, the unit sheet for new and changed units, deletion of
 // custom units nothing uses, and the exchange-rate download.
 
-#include "TWDetailInterfaces.h"
-#include "TWListViews.h"
+#include "app/TWDetailInterfaces.h"
+#include "app/TWListViews.h"
 
-#include "TWUnit.h"
+#include "model/TWUnit.h"
 
 #include <QPointer>
 #include <QSet>

@@ -1,7 +1,7 @@
-#include "TWUnitsModel.h"
+#include "ledger/TWUnitsModel.h"
 
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 
 #include <QFont>
 

@@ -3,7 +3,7 @@
 // a header row followed by its units (an empty section has no header), over
 // the eight columns of a unit. Also the sort orders of the view's columns.
 
-#include "TWUnit.h"
+#include "model/TWUnit.h"
 
 #include <QAbstractTableModel>
 

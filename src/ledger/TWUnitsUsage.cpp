@@ -1,6 +1,6 @@
-#include "TWUnitsUsage.h"
+#include "ledger/TWUnitsUsage.h"
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 namespace
 {

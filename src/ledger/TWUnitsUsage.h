@@ -3,7 +3,7 @@
 // may neither be deleted nor change its decimal places, since every stored
 // amount is a whole number of its minor units.
 
-#include "TWUnit.h"
+#include "model/TWUnit.h"
 
 class TWBusiness;
 

@@ -1,4 +1,4 @@
-#include "TWValueCompleter.h"
+#include "ledger/TWValueCompleter.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>

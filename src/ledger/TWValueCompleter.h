@@ -3,7 +3,7 @@
 // remembered values: which fields complete, which names a typed text offers,
 // and the popup that offers them without preselecting one.
 
-#include "TWField.h"
+#include "model/TWField.h"
 
 #include <QAbstractListModel>
 #include <QObject>

@@ -1,13 +1,13 @@
-#include "TWValuesController.h"
+#include "ledger/TWValuesController.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
-#include "TWMenus.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "app/TWMenus.h"
 
-#include "TWBusiness.h"
-#include "TWLedgerTables.h"
-#include "TWLocalized.h"
-#include "TWStringAdditions.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWStringAdditions.h"
+#include "ledger/TWLedgerTables.h"
+#include "store/TWBusiness.h"
 
 #include <QAbstractTableModel>
 #include <QComboBox>

@@ -4,10 +4,10 @@
 // expenses, invoices and bills), listed by name; search, add, rename in
 // place, delete, and reset from the records of the business.
 
-#include "TWDetailInterfaces.h"
-#include "TWListViews.h"
+#include "app/TWDetailInterfaces.h"
+#include "app/TWListViews.h"
 
-#include "TWValue.h"
+#include "model/TWValue.h"
 
 #include <QPointer>
 

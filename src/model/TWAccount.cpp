@@ -1,7 +1,7 @@
-#include "TWAccount.h"
+#include "model/TWAccount.h"
 
-#include "TWItemIcons.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWItemIcons.h"
 
 #include <limits>
 

@@ -3,9 +3,9 @@
 // Its type places it among assets, liabilities, income, expenses or equity,
 // which decides how its balance is shown and which reports list it.
 
-#include "TWItem.h"
-#include "TWStoredImage.h"
-#include "TWUnit.h"
+#include "model/TWItem.h"
+#include "model/TWStoredImage.h"
+#include "model/TWUnit.h"
 
 #include <QImage>
 #include <QUrl>

@@ -1,4 +1,4 @@
-#include "TWAccountingPeriod.h"
+#include "model/TWAccountingPeriod.h"
 
 TWAccountingPeriod::TWAccountingPeriod(QString name, QDateTime startDate, QDateTime endDate,
                                        bool closed, qint32 identifier)

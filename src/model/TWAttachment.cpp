@@ -1,4 +1,4 @@
-#include "TWAttachment.h"
+#include "model/TWAttachment.h"
 
 #include <QFile>
 #include <QHash>

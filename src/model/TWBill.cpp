@@ -1,6 +1,6 @@
-#include "TWBill.h"
+#include "model/TWBill.h"
 
-#include "TWWorkArithmetic.h"
+#include "model/TWWorkArithmetic.h"
 
 namespace
 {

@@ -3,7 +3,7 @@
 // amounts: what was charged and paid is read from the ledger transactions
 // linked to it on accounts payable, in the home unit.
 
-#include "TWPaymentEntry.h"
+#include "model/TWPaymentEntry.h"
 
 #include <QDateTime>
 #include <QList>

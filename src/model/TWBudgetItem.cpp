@@ -1,7 +1,7 @@
-#include "TWBudgetItem.h"
+#include "model/TWBudgetItem.h"
 
-#include "TWClock.h"
-#include "TWDateAdditions.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
 
 #include <QHash>
 

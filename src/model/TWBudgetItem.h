@@ -4,11 +4,11 @@
 // cycles left unspent. It knows its current cycle and how to weigh the ledger
 // against it; the store keeps the lines and hands it the transactions.
 
-#include "TWAccount.h"
-#include "TWBudgetTotal.h"
-#include "TWTotalType.h"
-#include "TWTransaction.h"
-#include "TWUnit.h"
+#include "model/TWAccount.h"
+#include "model/TWBudgetTotal.h"
+#include "model/TWTotalType.h"
+#include "model/TWTransaction.h"
+#include "model/TWUnit.h"
 
 #include <QDate>
 #include <QDateTime>

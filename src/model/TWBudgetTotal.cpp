@@ -1,4 +1,4 @@
-#include "TWBudgetTotal.h"
+#include "model/TWBudgetTotal.h"
 
 TWBudgetTotal::TWBudgetTotal(QDateTime startDate, QDateTime endDate, qint64 total,
                              qint64 remainingTotal, float progress, TWUnitPtr unit)

@@ -3,7 +3,7 @@
 // budgeted account or group moved in it, what is left and the share used. The
 // budget view shows these figures; they are computed afresh on every request.
 
-#include "TWUnit.h"
+#include "model/TWUnit.h"
 
 #include <QDateTime>
 

@@ -1,6 +1,6 @@
-#include "TWBuiltInFields.h"
+#include "model/TWBuiltInFields.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 namespace TWBuiltInFields
 {

@@ -3,7 +3,7 @@
 // their fixed negative identifiers, the names a new business gives them, their
 // autofill flags, and which of them each field list offers.
 
-#include "TWField.h"
+#include "model/TWField.h"
 
 #include <QList>
 

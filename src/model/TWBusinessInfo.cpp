@@ -1,8 +1,8 @@
-#include "TWBusinessInfo.h"
+#include "model/TWBusinessInfo.h"
 
-#include "TWDateAdditions.h"
-#include "TWLocalized.h"
-#include "TWUnits.h"
+#include "foundation/TWDateAdditions.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWUnits.h"
 
 TWBusinessInfo::TWBusinessInfo(std::uint32_t type, QString name, QString businessID,
                                TWStoredImage logo, QDateTime startDate, QString homeCurrency,

@@ -4,8 +4,8 @@
 // for closing them, and the defaults printed on invoices. The store keeps one
 // such record per document; the record itself holds data only.
 
-#include "TWAccountingPeriod.h"
-#include "TWStoredImage.h"
+#include "model/TWAccountingPeriod.h"
+#include "model/TWStoredImage.h"
 
 #include <QDateTime>
 #include <QImage>

@@ -1,6 +1,6 @@
-#include "TWClient.h"
+#include "model/TWClient.h"
 
-#include "TWItemIcons.h"
+#include "model/TWItemIcons.h"
 
 TWClient::TWClient(qint32 identifier, QString name, QString company, qint32 parentIdentifier,
                    quint32 sortOrder, TWStoredImage logo, QString phone, QString fax, QString email,

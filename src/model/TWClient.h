@@ -2,7 +2,7 @@
 // A customer of the business: the projects, estimates, invoices and payments of
 // the work done for it hang off its identifier.
 
-#include "TWContactItem.h"
+#include "model/TWContactItem.h"
 
 class TWBusiness;
 

@@ -2,7 +2,7 @@
 // One drawn column of an output table, as a page-laying writer measures it:
 // the cells that head it, its left edge and its size on the page.
 
-#include "TWCell.h"
+#include "model/TWCell.h"
 
 #include <QList>
 #include <QSizeF>

@@ -1,4 +1,4 @@
-#include "TWContactItem.h"
+#include "model/TWContactItem.h"
 
 TWContactItem::TWContactItem(qint32 identifier, TWItemType type, QString name, QString company,
                              qint32 parentIdentifier, quint32 sortOrder, TWStoredImage logo,

@@ -2,8 +2,8 @@
 // The contact details that clients and merchants both carry: company, logo,
 // phone and fax numbers, e-mail and web addresses, postal address and notes.
 
-#include "TWItem.h"
-#include "TWStoredImage.h"
+#include "model/TWItem.h"
+#include "model/TWStoredImage.h"
 
 #include <QImage>
 #include <QUrl>

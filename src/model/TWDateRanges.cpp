@@ -1,7 +1,7 @@
-#include "TWDateRanges.h"
+#include "model/TWDateRanges.h"
 
-#include "TWClock.h"
-#include "TWDateAdditions.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
 
 using TWDateAdditions::dateFromFields;
 

@@ -1,7 +1,7 @@
-#include "TWExpense.h"
+#include "model/TWExpense.h"
 
-#include "TWInvoice.h"
-#include "TWWorkArithmetic.h"
+#include "model/TWInvoice.h"
+#include "model/TWWorkArithmetic.h"
 
 using TWWorkArithmetic::finiteOrZero;
 

@@ -3,8 +3,8 @@
 // with tax. Unlike a task, more of an expense can be billed than it holds, so
 // its available quantity may be negative.
 
-#include "TWInvoiceItem.h"
-#include "TWRelationship.h"
+#include "model/TWInvoiceItem.h"
+#include "model/TWRelationship.h"
 
 class TWExpense;
 using TWExpensePtr = std::shared_ptr<TWExpense>;

@@ -1,9 +1,9 @@
-#include "TWExportSettings.h"
+#include "model/TWExportSettings.h"
 
-#include "TWBusiness.h"
-#include "TWClient.h"
-#include "TWClock.h"
-#include "TWPropertyList.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWPropertyList.h"
+#include "model/TWClient.h"
+#include "store/TWBusiness.h"
 
 #include <QVariantList>
 

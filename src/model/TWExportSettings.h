@@ -6,10 +6,10 @@
 // lists in step with the accounts, fields, filters and projects that come and
 // go. An export sheet edits a `copy` and hands it back on confirmation.
 
-#include "TWAccount.h"
-#include "TWField.h"
-#include "TWFilter.h"
-#include "TWProject.h"
+#include "model/TWAccount.h"
+#include "model/TWField.h"
+#include "model/TWFilter.h"
+#include "model/TWProject.h"
 
 #include <QDateTime>
 #include <QList>

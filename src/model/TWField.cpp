@@ -1,4 +1,4 @@
-#include "TWField.h"
+#include "model/TWField.h"
 
 #include <QSet>
 #include <QStringList>

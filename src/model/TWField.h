@@ -4,7 +4,7 @@
 // business, with the choices of a list or tags field and the settings of a
 // percent-of-total field.
 
-#include "TWFieldItem.h"
+#include "model/TWFieldItem.h"
 
 #include <QHash>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "TWFieldItem.h"
+#include "model/TWFieldItem.h"
 
 TWFieldListItemPtr TWFieldListItem::fieldListItem()
 {

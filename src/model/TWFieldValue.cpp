@@ -1,4 +1,4 @@
-#include "TWFieldValue.h"
+#include "model/TWFieldValue.h"
 
 #include <cmath>
 #include <limits>

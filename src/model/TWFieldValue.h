@@ -4,7 +4,7 @@
 // empty and refuse to be set, so a value never holds something its column could
 // not store.
 
-#include "TWField.h"
+#include "model/TWField.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,9 +1,9 @@
-#include "TWFilter.h"
+#include "model/TWFilter.h"
 
-#include "TWField.h"
-#include "TWFilterCriteria.h"
-#include "TWItemIcons.h"
-#include "TWTransaction.h"
+#include "model/TWField.h"
+#include "model/TWFilterCriteria.h"
+#include "model/TWItemIcons.h"
+#include "model/TWTransaction.h"
 
 #include <optional>
 

@@ -2,7 +2,7 @@
 // A saved filter of the master list: a named tree of criteria that selects
 // transactions. The filter with identifier 0 is the search bar's own filter.
 
-#include "TWItem.h"
+#include "model/TWItem.h"
 
 #include <QImage>
 

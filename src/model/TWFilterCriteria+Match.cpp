@@ -1,10 +1,10 @@
 // Matching transactions against criteria, and the day ranges of date criteria.
 
-#include "TWFilterCriteria.h"
+#include "model/TWFilterCriteria.h"
 
-#include "TWBuiltInFields.h"
-#include "TWClock.h"
-#include "TWDateAdditions.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
+#include "model/TWBuiltInFields.h"
 
 #include <algorithm>
 

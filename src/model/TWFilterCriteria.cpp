@@ -1,6 +1,6 @@
-#include "TWFilterCriteria.h"
+#include "model/TWFilterCriteria.h"
 
-#include "TWBuiltInFields.h"
+#include "model/TWBuiltInFields.h"
 
 #include <QSet>
 

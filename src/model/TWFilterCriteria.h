@@ -3,7 +3,7 @@
 // nodes combine their children (all, any, none) and whose simple nodes compare
 // one transaction field with one typed value. Matching only reads.
 
-#include "TWTransaction.h"
+#include "model/TWTransaction.h"
 
 #include <QDateTime>
 #include <QList>

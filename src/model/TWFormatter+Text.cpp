@@ -1,13 +1,13 @@
 // Durations, sizes, dates and the display names of the model's enumerations.
 
-#include "TWAccount.h"
-#include "TWBudgetItem.h"
-#include "TWClock.h"
-#include "TWField.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWReport.h"
-#include "TWUtilities.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWAccount.h"
+#include "model/TWBudgetItem.h"
+#include "model/TWField.h"
+#include "model/TWFormatter.h"
+#include "model/TWReport.h"
+#include "model/TWUtilities.h"
 
 #include <array>
 #include <cmath>

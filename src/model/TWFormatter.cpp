@@ -1,10 +1,10 @@
 // Money and numbers. Dates, durations and display names are in
 // TWFormatter+Text.cpp.
 
-#include "TWFormatter.h"
+#include "model/TWFormatter.h"
 
-#include "TWDecimal.h"
-#include "TWNumberFormatter.h"
+#include "foundation/TWDecimal.h"
+#include "model/TWNumberFormatter.h"
 
 #include <algorithm>
 #include <cmath>

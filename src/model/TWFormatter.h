@@ -9,7 +9,7 @@
 // thread does. The shared instance follows the application's default locale
 // (QLocale()); an instance made with an explicit locale keeps that one.
 
-#include "TWUnit.h"
+#include "model/TWUnit.h"
 
 #include <QCalendar>
 #include <QDateTime>

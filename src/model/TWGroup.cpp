@@ -1,4 +1,4 @@
-#include "TWGroup.h"
+#include "model/TWGroup.h"
 
 TWGroup::TWGroup(qint32 identifier, TWItemType type, QString name, qint32 parentIdentifier,
                  quint32 sortOrder, QColor tintColour, bool expanded)

@@ -2,7 +2,7 @@
 // A folder of the master list: it holds accounts, clients, merchants, reports
 // or filters (its item type says which) and other groups of the same kind.
 
-#include "TWItem.h"
+#include "model/TWItem.h"
 
 #include <QColor>
 

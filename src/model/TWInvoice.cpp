@@ -1,6 +1,6 @@
-#include "TWInvoice.h"
+#include "model/TWInvoice.h"
 
-#include "TWWorkArithmetic.h"
+#include "model/TWWorkArithmetic.h"
 
 #include <QHash>
 

@@ -4,9 +4,9 @@
 // billed, and what was charged and paid is read from the ledger transactions
 // linked to it on accounts receivable. It counts in its project's unit.
 
-#include "TWExpense.h"
-#include "TWPaymentEntry.h"
-#include "TWTask.h"
+#include "model/TWExpense.h"
+#include "model/TWPaymentEntry.h"
+#include "model/TWTask.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "TWInvoiceItem.h"
+#include "model/TWInvoiceItem.h"
 
-#include "TWWorkArithmetic.h"
+#include "model/TWWorkArithmetic.h"
 
 TWInvoiceItem::TWInvoiceItem(QDateTime date, QString name, qint32 projectIdentifier,
                              qint32 identifier, std::uint32_t type)

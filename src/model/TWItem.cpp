@@ -1,4 +1,4 @@
-#include "TWItem.h"
+#include "model/TWItem.h"
 
 TWItem::TWItem(qint32 identifier, TWItemType type, QString name, qint32 parentIdentifier,
                quint32 sortOrder)

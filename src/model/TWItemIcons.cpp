@@ -1,4 +1,4 @@
-#include "TWItemIcons.h"
+#include "model/TWItemIcons.h"
 
 #include <QHash>
 #include <QLinearGradient>

@@ -1,11 +1,11 @@
 // Turns a layout package's "layout.xml" into the layout settings: one element
 // settings map per element the format knows, under its fixed key.
 
-#include "TWLayout.h"
+#include "model/TWLayout.h"
 
-#include "TWFontResolver.h"
-#include "TWLocalized.h"
-#include "TWXMLElement.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWXMLElement.h"
+#include "platform/TWFontResolver.h"
 
 #include <QBuffer>
 #include <QImage>

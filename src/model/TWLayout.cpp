@@ -1,8 +1,8 @@
-#include "TWLayout.h"
+#include "model/TWLayout.h"
 
-#include "TWLocalized.h"
-#include "TWUnZipArchive.h"
-#include "TWXMLParser.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWUnZipArchive.h"
+#include "foundation/TWXMLParser.h"
 
 #include <QFile>
 #include <QFileInfo>

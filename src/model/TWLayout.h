@@ -5,7 +5,7 @@
 // come from outside: loading reads them within fixed caps, turns every fault
 // into an error record and never writes anything to disk.
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QByteArray>
 #include <QColor>

@@ -1,8 +1,8 @@
-#include "TWLayoutManager.h"
+#include "model/TWLayoutManager.h"
 
-#include "TWLocalized.h"
-#include "TWUtilities.h"
-#include "TWZipError.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWZipError.h"
+#include "model/TWUtilities.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,8 +4,8 @@
 // layouts folder. It finds, names, copies and removes packages; it never loads
 // one. Main thread only.
 
-#include "TWError.h"
-#include "TWLayout.h"
+#include "foundation/TWError.h"
+#include "model/TWLayout.h"
 
 #include <QString>
 

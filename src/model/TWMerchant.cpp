@@ -1,6 +1,6 @@
-#include "TWMerchant.h"
+#include "model/TWMerchant.h"
 
-#include "TWItemIcons.h"
+#include "model/TWItemIcons.h"
 
 TWMerchant::TWMerchant(qint32 identifier, QString name, QString company, qint32 parentIdentifier,
                        quint32 sortOrder, TWStoredImage logo, QString phone, QString fax,

@@ -2,7 +2,7 @@
 // A supplier of the business: the bills it sends and their payments hang off
 // its identifier.
 
-#include "TWContactItem.h"
+#include "model/TWContactItem.h"
 
 class TWBusiness;
 

@@ -1,6 +1,6 @@
-#include "TWNumberFormatter.h"
+#include "model/TWNumberFormatter.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 namespace
 {

@@ -1,8 +1,8 @@
-#include "TWPaymentEntry.h"
+#include "model/TWPaymentEntry.h"
 
-#include "TWAccount.h"
-#include "TWDateAdditions.h"
-#include "TWWorkArithmetic.h"
+#include "foundation/TWDateAdditions.h"
+#include "model/TWAccount.h"
+#include "model/TWWorkArithmetic.h"
 
 #include <QMultiHash>
 

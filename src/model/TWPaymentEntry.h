@@ -4,8 +4,8 @@
 // (its account types looked up, its amounts and units copied); the invoice and
 // bill arithmetic works on those entries alone.
 
-#include "TWTotalType.h"
-#include "TWUnit.h"
+#include "model/TWTotalType.h"
+#include "model/TWUnit.h"
 
 #include <QDateTime>
 #include <QList>

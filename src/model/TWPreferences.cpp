@@ -1,6 +1,6 @@
-#include "TWPreferences.h"
+#include "model/TWPreferences.h"
 
-#include "TWNotificationCenter.h"
+#include "foundation/TWNotificationCenter.h"
 
 #include <QCoreApplication>
 #include <QDir>

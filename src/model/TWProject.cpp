@@ -1,7 +1,7 @@
-#include "TWProject.h"
+#include "model/TWProject.h"
 
-#include "TWDateAdditions.h"
-#include "TWWorkArithmetic.h"
+#include "foundation/TWDateAdditions.h"
+#include "model/TWWorkArithmetic.h"
 
 using TWWorkArithmetic::add;
 

@@ -3,10 +3,10 @@
 // rate, and the invoices made for it. Its tasks and expenses hang off its
 // identifier; all its amounts are in its own unit.
 
-#include "TWExpense.h"
-#include "TWInvoice.h"
-#include "TWTask.h"
-#include "TWUnit.h"
+#include "model/TWExpense.h"
+#include "model/TWInvoice.h"
+#include "model/TWTask.h"
+#include "model/TWUnit.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "TWRepeat.h"
+#include "model/TWRepeat.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
-#include "TWReport.h"
+#include "model/TWReport.h"
 
-#include "TWClock.h"
-#include "TWDateAdditions.h"
-#include "TWDateRanges.h"
-#include "TWItemIcons.h"
-#include "TWLocalized.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWDateRanges.h"
+#include "model/TWItemIcons.h"
 
 namespace
 {

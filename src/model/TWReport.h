@@ -5,7 +5,7 @@
 // resolved against "now" and the business's accounting periods when the report
 // is computed.
 
-#include "TWItem.h"
+#include "model/TWItem.h"
 
 #include <QDateTime>
 #include <QImage>

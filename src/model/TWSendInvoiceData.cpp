@@ -1,11 +1,11 @@
-#include "TWSendInvoiceData.h"
+#include "model/TWSendInvoiceData.h"
 
-#include "TWBusiness.h"
-#include "TWExpense.h"
-#include "TWInvoice.h"
-#include "TWLayoutManager.h"
-#include "TWLocalized.h"
-#include "TWTask.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWExpense.h"
+#include "model/TWInvoice.h"
+#include "model/TWLayoutManager.h"
+#include "model/TWTask.h"
+#include "store/TWBusiness.h"
 
 namespace
 {

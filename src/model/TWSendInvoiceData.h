@@ -5,8 +5,8 @@
 // other half is the invoice's data gathered from the store just before
 // rendering. The renderer always works on a copy().
 
-#include "TWError.h"
-#include "TWLayout.h"
+#include "foundation/TWError.h"
+#include "model/TWLayout.h"
 
 #include <QDateTime>
 #include <QImage>

@@ -1,6 +1,6 @@
-#include "TWSplit.h"
+#include "model/TWSplit.h"
 
-#include "TWStringAdditions.h"
+#include "foundation/TWStringAdditions.h"
 
 TWSplit::TWSplit(qint32 identifier, QString description, qint32 accountIdentifier, qint64 total,
                  qint64 totalAccount, qint64 totalBusiness, qint64 totalStart, qint64 totalEnd,

@@ -3,8 +3,8 @@
 // description, and its amount in the line's own unit, in the account's unit and
 // in the home unit (a transaction's lines sum to zero in the home unit).
 
-#include "TWTotalType.h"
-#include "TWUnit.h"
+#include "model/TWTotalType.h"
+#include "model/TWUnit.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "TWStoredImage.h"
+#include "model/TWStoredImage.h"
 
 #include <QBuffer>
 #include <QImageReader>

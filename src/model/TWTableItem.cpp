@@ -1,4 +1,4 @@
-#include "TWTableItem.h"
+#include "model/TWTableItem.h"
 
 std::shared_ptr<TWTableItem>
 TWTableItem::tableItemWithTransaction(const std::shared_ptr<TWTransaction> &transaction,

@@ -3,7 +3,7 @@
 // column's field and, on a split's row, the split. Check boxes and buttons carry
 // it so their action knows what was clicked.
 
-#include "TWField.h"
+#include "model/TWField.h"
 
 #include <memory>
 

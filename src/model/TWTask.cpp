@@ -1,8 +1,8 @@
-#include "TWTask.h"
+#include "model/TWTask.h"
 
-#include "TWInvoice.h"
-#include "TWProject.h"
-#include "TWWorkArithmetic.h"
+#include "model/TWInvoice.h"
+#include "model/TWProject.h"
+#include "model/TWWorkArithmetic.h"
 
 #include <QLocale>
 

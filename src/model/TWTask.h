@@ -3,9 +3,9 @@
 // price, or per hour, day, week, month, quarter or year. In an estimate a task
 // counts its estimated quantity, in a project the quantity worked.
 
-#include "TWInvoiceItem.h"
-#include "TWRelationship.h"
-#include "TWTaskItem.h"
+#include "model/TWInvoiceItem.h"
+#include "model/TWRelationship.h"
+#include "model/TWTaskItem.h"
 
 #include <functional>
 

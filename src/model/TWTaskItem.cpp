@@ -1,7 +1,7 @@
-#include "TWTaskItem.h"
+#include "model/TWTaskItem.h"
 
-#include "TWDateAdditions.h"
-#include "TWWorkArithmetic.h"
+#include "foundation/TWDateAdditions.h"
+#include "model/TWWorkArithmetic.h"
 
 namespace
 {

@@ -4,7 +4,7 @@
 // amount arithmetic borrows from the business: converting between units and
 // writing an amount as money text.
 
-#include "TWUnit.h"
+#include "model/TWUnit.h"
 
 #include <QString>
 

@@ -1,11 +1,11 @@
 // The transaction's amount arithmetic: the four amounts that follow from the
 // typed one, percent-of-total fields, autofill and the default accounts.
 
-#include "TWTransaction.h"
+#include "model/TWTransaction.h"
 
-#include "TWBuiltInFields.h"
-#include "TWLocalized.h"
-#include "TWStringAdditions.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWStringAdditions.h"
+#include "model/TWBuiltInFields.h"
 
 #include <cmath>
 #include <limits>

@@ -1,7 +1,7 @@
 // Attachments as records on the transaction: adding a file, unique names.
 // Loading and saving the records and their files is the store's.
 
-#include "TWTransaction.h"
+#include "model/TWTransaction.h"
 
 #include <QFileInfo>
 #include <QImageReader>

@@ -1,9 +1,9 @@
 // The search field's test of one transaction: texts by words, identifiers and
 // amounts by the beginning of their plain text, custom values by their type.
 
-#include "TWTransaction.h"
+#include "model/TWTransaction.h"
 
-#include "TWStringAdditions.h"
+#include "foundation/TWStringAdditions.h"
 
 #include <cmath>
 

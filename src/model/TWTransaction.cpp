@@ -1,7 +1,7 @@
-#include "TWTransaction.h"
+#include "model/TWTransaction.h"
 
-#include "TWClock.h"
-#include "TWDateAdditions.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,13 +4,13 @@
 // units and in the home unit, with custom-field values, attachments, a repeat
 // link and the state that decides whether it may still be edited.
 
-#include "TWAccount.h"
-#include "TWAttachment.h"
-#include "TWField.h"
-#include "TWFieldValue.h"
-#include "TWSplit.h"
-#include "TWTotalType.h"
-#include "TWUnit.h"
+#include "model/TWAccount.h"
+#include "model/TWAttachment.h"
+#include "model/TWField.h"
+#include "model/TWFieldValue.h"
+#include "model/TWSplit.h"
+#include "model/TWTotalType.h"
+#include "model/TWUnit.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -1,6 +1,6 @@
-#include "TWUnit.h"
+#include "model/TWUnit.h"
 
-#include "TWStringAdditions.h"
+#include "foundation/TWStringAdditions.h"
 
 TWUnit::TWUnit(QString name, QString description, QString code, QString symbol, double rate,
                std::uint8_t decimalPlaces, QDateTime lastUpdatedDate, bool favourite,

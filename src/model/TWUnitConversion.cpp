@@ -1,4 +1,4 @@
-#include "TWUnitConversion.h"
+#include "model/TWUnitConversion.h"
 
 #include <cmath>
 

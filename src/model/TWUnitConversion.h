@@ -4,7 +4,7 @@
 // half away from zero. Rates are quoted per US dollar. Lives with the model so
 // that record arithmetic can convert without a store at hand.
 
-#include "TWUnit.h"
+#include "model/TWUnit.h"
 
 #include <optional>
 

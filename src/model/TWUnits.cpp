@@ -1,6 +1,6 @@
-#include "TWUnits.h"
+#include "model/TWUnits.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QFile>
 

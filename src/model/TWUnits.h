@@ -4,8 +4,8 @@
 // offers its currencies. Made and loaded on first use, kept for the life of the
 // program; main thread only.
 
-#include "TWError.h"
-#include "TWUnit.h"
+#include "foundation/TWError.h"
+#include "model/TWUnit.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
-#include "TWUtilities.h"
+#include "model/TWUtilities.h"
 
-#include "TWClock.h"
-#include "TWDateAdditions.h"
-#include "TWIdleTime.h"
-#include "TWPreferences.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
+#include "model/TWPreferences.h"
+#include "platform/TWIdleTime.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -4,7 +4,7 @@
 // exports and lists, unique file names, version comparison and the update
 // decision, the user's idle time and the tinted folder image of group rows.
 
-#include "TWUnit.h"
+#include "model/TWUnit.h"
 
 #include <QByteArray>
 #include <QColor>

@@ -1,4 +1,4 @@
-#include "TWValue.h"
+#include "model/TWValue.h"
 
 TWValuePtr TWValue::value()
 {

@@ -1,4 +1,4 @@
-#include "TWWorkArithmetic.h"
+#include "model/TWWorkArithmetic.h"
 
 #include <cmath>
 #include <limits>

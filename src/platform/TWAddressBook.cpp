@@ -1,4 +1,4 @@
-#include "TWAddressBook.h"
+#include "platform/TWAddressBook.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "TWFontResolver.h"
+#include "platform/TWFontResolver.h"
 
 #include <QFontDatabase>
 #include <QStringList>

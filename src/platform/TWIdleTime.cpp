@@ -1,4 +1,4 @@
-#include "TWIdleTime.h"
+#include "platform/TWIdleTime.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "TWMailHandOff.h"
+#include "platform/TWMailHandOff.h"
 
 #include <QFileInfo>
 #include <QProcess>

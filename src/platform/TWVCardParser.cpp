@@ -2,7 +2,7 @@
 // soft line breaks, character sets per property), 3.0 and 4.0 (folding that
 // drops one blank, TYPE lists, escapes, data: URIs) read into people.
 
-#include "TWAddressBook.h"
+#include "platform/TWAddressBook.h"
 
 #include <QSet>
 #include <QStringDecoder>

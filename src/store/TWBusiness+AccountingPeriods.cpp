@@ -2,10 +2,10 @@
 // the list of periods with the gaps between them, and the maintenance run
 // when a document is opened (automatic new periods, the active period).
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWClock.h"
-#include "TWDateAdditions.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
 
 #include <QVariant>
 

@@ -2,13 +2,13 @@
 // the default chart of accounts of a new business, and the questions asked
 // about accounts (by type, by identifier, which side of a balance is shown).
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWBusinessInfo.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
-#include "TWUnits.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWBusinessInfo.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "model/TWUnits.h"
 
 #include <sqlite3.h>
 

@@ -4,12 +4,12 @@
 // test and the budget lines' current cycles. Nothing is cached: the lists
 // change under every write, and one pass over them is cheap.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWBudgetItem.h"
-#include "TWLedgerEntries.h"
+#include "model/TWBudgetItem.h"
+#include "store/TWLedgerEntries.h"
 
-#include "TWClock.h"
+#include "foundation/TWClock.h"
 
 #include <QHashFunctions>
 #include <QSet>

@@ -3,10 +3,10 @@
 // the account proposed for the next one and the transaction built for one or
 // several bills; and what a bill computes with the business's help.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWRepeat.h"
-#include "TWWorkColumns.h"
+#include "model/TWRepeat.h"
+#include "store/TWWorkColumns.h"
 
 #include <sqlite3.h>
 

@@ -2,9 +2,9 @@
 // indexes (by identifier, and by the account or group a line budgets), and
 // the removal of the lines of an account or group that is deleted.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWDateAdditions.h"
+#include "foundation/TWDateAdditions.h"
 
 #include <sqlite3.h>
 

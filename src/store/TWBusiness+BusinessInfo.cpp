@@ -1,10 +1,10 @@
 // The business row: who the business is, its home currency and the invoice
 // defaults, kept in the single row 100 of the table "businesses".
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWAccount.h"
-#include "TWDateAdditions.h"
+#include "foundation/TWDateAdditions.h"
+#include "model/TWAccount.h"
 
 #include <sqlite3.h>
 

@@ -4,12 +4,12 @@
 // amounts and times per report column. Each reads the lists in memory once,
 // never the database.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWLedgerEntries.h"
-#include "TWProject.h"
-#include "TWTask.h"
-#include "TWTaskItem.h"
+#include "model/TWProject.h"
+#include "model/TWTask.h"
+#include "model/TWTaskItem.h"
+#include "store/TWLedgerEntries.h"
 
 #include <QSet>
 

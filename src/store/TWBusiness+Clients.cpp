@@ -2,9 +2,9 @@
 // their in-memory lists with identifier indexes, and the deletes that take a
 // client's projects or a merchant's bills along.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWStoreLists.h"
+#include "store/TWStoreLists.h"
 
 #include <sqlite3.h>
 

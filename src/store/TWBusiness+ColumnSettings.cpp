@@ -2,10 +2,10 @@
 // stored layout kept in step with the accounts and custom fields, and the
 // form the settings file keeps them in.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWBuiltInFields.h"
-#include "TWPropertyList.h"
+#include "foundation/TWPropertyList.h"
+#include "model/TWBuiltInFields.h"
 
 #include <QStringList>
 #include <QVariant>

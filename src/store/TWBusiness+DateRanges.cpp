@@ -3,11 +3,11 @@
 // autofill copies from), and the columns task and expense imports and exports
 // offer.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWBuiltInFields.h"
-#include "TWSchema.h"
-#include "TWTransaction.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWTransaction.h"
+#include "store/TWSchema.h"
 
 #include <utility>
 

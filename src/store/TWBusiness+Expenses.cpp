@@ -2,10 +2,10 @@
 // by identifier and by project, home totals, the duplicate test of import and
 // the deletion that takes an expense's invoice links with it.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWWorkArithmetic.h"
-#include "TWWorkColumns.h"
+#include "model/TWWorkArithmetic.h"
+#include "store/TWWorkColumns.h"
 
 #include <sqlite3.h>
 

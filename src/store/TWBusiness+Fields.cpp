@@ -3,10 +3,10 @@
 // choices of list and tags fields and the percent settings of percent-total
 // fields.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWBuiltInFields.h"
-#include "TWSchema.h"
+#include "model/TWBuiltInFields.h"
+#include "store/TWSchema.h"
 
 #include <sqlite3.h>
 

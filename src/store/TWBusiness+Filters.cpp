@@ -2,11 +2,11 @@
 // per node, the in-memory list with its index, the default filters of a new
 // business, and what filter matching takes from the business.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWBuiltInFields.h"
-#include "TWDateAdditions.h"
-#include "TWLocalized.h"
+#include "foundation/TWDateAdditions.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWBuiltInFields.h"
 
 #include <sqlite3.h>
 

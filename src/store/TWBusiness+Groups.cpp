@@ -2,9 +2,9 @@
 // item, the default account groups of a new business, the accounts inside a
 // group, and the cascade that deleting a group sets off.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <sqlite3.h>
 

@@ -3,9 +3,9 @@
 // filters, clients and projects come and go. Each change made inside a write
 // is undone when that write fails.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWPropertyList.h"
+#include "foundation/TWPropertyList.h"
 
 #include <QStringList>
 

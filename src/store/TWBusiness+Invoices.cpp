@@ -3,13 +3,13 @@
 // bills, its receivable entry and the transactions built for its payments;
 // and what the invoice and work records compute with the business's help.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWFormatter.h"
-#include "TWPreferences.h"
-#include "TWRepeat.h"
-#include "TWWorkArithmetic.h"
-#include "TWWorkColumns.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "model/TWRepeat.h"
+#include "model/TWWorkArithmetic.h"
+#include "store/TWWorkColumns.h"
 
 #include <sqlite3.h>
 

@@ -2,9 +2,9 @@
 // whether any of it is overdue: read from the invoices' and bills' linked
 // transactions, which each question refreshes first.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWWorkArithmetic.h"
+#include "model/TWWorkArithmetic.h"
 
 using TWWorkArithmetic::add;
 

@@ -3,15 +3,15 @@
 // saving the working database, the settings and the attachment files back
 // into a package so that an interrupted save never leaves a half-written file.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWPackageFiles.h"
+#include "store/TWPackageFiles.h"
 
-#include "TWClock.h"
-#include "TWLocalized.h"
-#include "TWPropertyList.h"
-#include "TWSchema.h"
-#include "TWTransaction.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWPropertyList.h"
+#include "model/TWTransaction.h"
+#include "store/TWSchema.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,9 +4,9 @@
 // records, and the deletion of a record's links with the transactions that
 // served only that record.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <sqlite3.h>
 

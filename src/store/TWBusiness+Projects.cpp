@@ -3,10 +3,10 @@
 // work of chosen projects inside an interval, and the deletion of a project
 // with everything that hangs off it.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWUtilities.h"
-#include "TWWorkColumns.h"
+#include "model/TWUtilities.h"
+#include "store/TWWorkColumns.h"
 
 #include <sqlite3.h>
 

@@ -1,10 +1,10 @@
 // Relationships: the typed links between records kept in the relationships
 // table and, row for row, in the indexed in-memory list.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWSplit.h"
-#include "TWTransaction.h"
+#include "model/TWSplit.h"
+#include "model/TWTransaction.h"
 
 #include <sqlite3.h>
 

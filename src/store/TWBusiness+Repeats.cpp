@@ -2,11 +2,11 @@
 // every interval, the records each schedule has made, and the generation of
 // the occurrences that have fallen due up to today.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWClock.h"
-#include "TWDateAdditions.h"
-#include "TWStoreLists.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
+#include "store/TWStoreLists.h"
 
 #include <QVariant>
 

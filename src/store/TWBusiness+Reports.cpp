@@ -2,12 +2,12 @@
 // index, the five reports of a new business, and what the report date types
 // need to know of the business's accounting periods.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWDateAdditions.h"
-#include "TWFormatter.h"
-#include "TWPreferences.h"
-#include "TWStoreLists.h"
+#include "foundation/TWDateAdditions.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "store/TWStoreLists.h"
 
 #include <sqlite3.h>
 

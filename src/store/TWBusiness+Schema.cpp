@@ -1,10 +1,10 @@
 // The database schema: creating the tables, the version in the info table and
 // the upgrade of a schema 1.0 database.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWBuiltInFields.h"
-#include "TWSchema.h"
+#include "model/TWBuiltInFields.h"
+#include "store/TWSchema.h"
 
 #include <sqlite3.h>
 

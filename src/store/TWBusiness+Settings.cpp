@@ -3,10 +3,10 @@
 // and type of its field, anything unexpected giving the default) and building
 // that dictionary for a save.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWClock.h"
-#include "TWPropertyList.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWPropertyList.h"
 
 #include <QVariant>
 

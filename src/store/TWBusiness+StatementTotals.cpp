@@ -4,9 +4,9 @@
 // balance-sheet figures, and the custom currency fields per account. Each is
 // one pass over the transactions in memory, in the home unit.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWLedgerEntries.h"
+#include "store/TWLedgerEntries.h"
 
 #include <algorithm>
 #include <vector>

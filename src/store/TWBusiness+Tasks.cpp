@@ -3,11 +3,11 @@
 // counts, home totals, the duplicate test of import, and the deletions that
 // take a task's time items and invoice links with it.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWClock.h"
-#include "TWWorkArithmetic.h"
-#include "TWWorkColumns.h"
+#include "foundation/TWClock.h"
+#include "model/TWWorkArithmetic.h"
+#include "store/TWWorkColumns.h"
 
 #include <sqlite3.h>
 

@@ -2,10 +2,10 @@
 // units, fields, settings and stored attachments), and the changes a field
 // write makes to the transactions in memory.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWFormatter.h"
-#include "TWPreferences.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
 
 #include <algorithm>
 #include <utility>

@@ -2,13 +2,13 @@
 // per custom field) and tags, its split lines, and its attachment rows with
 // the queue of attachment files to remove at the next save.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWPackageFiles.h"
+#include "store/TWPackageFiles.h"
 
-#include "TWDateAdditions.h"
-#include "TWLocalized.h"
-#include "TWSchema.h"
+#include "foundation/TWDateAdditions.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWSchema.h"
 
 #include <QDir>
 #include <QFileInfo>

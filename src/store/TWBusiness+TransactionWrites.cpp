@@ -3,11 +3,11 @@
 // kept beside their rows, the last-used values a new entry starts from, and
 // what follows a committed write: the year-end transfers and the repeats.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWClock.h"
-#include "TWDateAdditions.h"
-#include "TWRepeat.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
+#include "model/TWRepeat.h"
 
 #include <sqlite3.h>
 

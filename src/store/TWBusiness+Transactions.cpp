@@ -3,11 +3,11 @@
 // queries the register, exports and reports ask, and the list changes the
 // transaction writes make.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWDateAdditions.h"
-#include "TWSchema.h"
-#include "TWUtilities.h"
+#include "foundation/TWDateAdditions.h"
+#include "model/TWUtilities.h"
+#include "store/TWSchema.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 // groups, flattening it into display order with indent levels, and rewriting
 // the stored sort orders when the document's sort mode changes.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <QSet>
 

@@ -1,11 +1,11 @@
 // The business's own units: seeding from the built-in list, loading, the
 // writes with their notifications, and conversion between units.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWSchema.h"
-#include "TWUnitConversion.h"
-#include "TWUnits.h"
+#include "model/TWUnitConversion.h"
+#include "model/TWUnits.h"
+#include "store/TWSchema.h"
 
 #include <QVariant>
 

@@ -2,10 +2,10 @@
 // fields and the names of projects, tasks, expenses, invoices and bills, one
 // list per code, offered back for completion.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWBuiltInFields.h"
-#include "TWSchema.h"
+#include "model/TWBuiltInFields.h"
+#include "store/TWSchema.h"
 
 #include <sqlite3.h>
 

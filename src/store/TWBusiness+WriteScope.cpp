@@ -2,7 +2,7 @@
 // transaction, each write a savepoint that can be undone on its own together
 // with its in-memory changes.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <sqlite3.h>
 

@@ -3,11 +3,11 @@
 // past period, the closed state of the transactions of closed periods, and
 // whether a record has closed or locked transactions.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWDateAdditions.h"
-#include "TWLedgerEntries.h"
-#include "TWLocalized.h"
+#include "foundation/TWDateAdditions.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWLedgerEntries.h"
 
 #include <sqlite3.h>
 

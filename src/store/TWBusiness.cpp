@@ -1,9 +1,9 @@
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
-#include "TWPreferences.h"
+#include "model/TWPreferences.h"
 
-#include "TWLocalized.h"
-#include "TWNotificationCenter.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWNotificationCenter.h"
 
 #include <QSettings>
 #include <QThreadPool>

@@ -30,9 +30,9 @@
 //         return scope.commit();
 //     }
 
-#include "TWError.h"
-#include "TWNotifications.h"
-#include "TWStatement.h"
+#include "foundation/TWError.h"
+#include "store/TWNotifications.h"
+#include "store/TWStatement.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -57,111 +57,111 @@ class QThreadPool;
 // ---- Forward declarations and includes of each group ----
 
 // ===== Units =====
-#include "TWTotalType.h"
-#include "TWUnit.h"
+#include "model/TWTotalType.h"
+#include "model/TWUnit.h"
 // ----- end of Units -----
 
 // ===== Business information and accounting periods =====
-#include "TWAccountingPeriod.h"
-#include "TWBusinessInfo.h"
+#include "model/TWAccountingPeriod.h"
+#include "model/TWBusinessInfo.h"
 
 #include <QDateTime>
 // ----- end of Business information and accounting periods -----
 
 // ===== Groups =====
-#include "TWGroup.h"
+#include "model/TWGroup.h"
 // ----- end of Groups -----
 
 // ===== Accounts =====
-#include "TWAccount.h"
+#include "model/TWAccount.h"
 // ----- end of Accounts -----
 
 // ===== Transactions =====
-#include "TWFilter.h"
-#include "TWTransaction.h"
-#include "TWYearEndSums.h"
+#include "model/TWFilter.h"
+#include "model/TWTransaction.h"
+#include "store/TWYearEndSums.h"
 
 #include <QDateTime>
 // ----- end of Transactions -----
 
 // ===== Splits, attachments and custom values =====
-#include "TWAttachment.h"
-#include "TWFieldValue.h"
-#include "TWSplit.h"
+#include "model/TWAttachment.h"
+#include "model/TWFieldValue.h"
+#include "model/TWSplit.h"
 
 #include <optional>
 // ----- end of Splits, attachments and custom values -----
 
 // ===== Relationships =====
-#include "TWRelationshipIndex.h"
+#include "store/TWRelationshipIndex.h"
 // ----- end of Relationships -----
 
 // ===== Fields =====
-#include "TWField.h"
-#include "TWFieldItem.h"
+#include "model/TWField.h"
+#include "model/TWFieldItem.h"
 // ----- end of Fields -----
 
 // ===== Remembered values =====
-#include "TWFieldValue.h"
-#include "TWValue.h"
+#include "model/TWFieldValue.h"
+#include "model/TWValue.h"
 
 #include <optional>
 // ----- end of Remembered values -----
 
 // ===== Repeats =====
-#include "TWBill.h"
-#include "TWInvoice.h"
-#include "TWRepeat.h"
+#include "model/TWBill.h"
+#include "model/TWInvoice.h"
+#include "model/TWRepeat.h"
 // ----- end of Repeats -----
 
 // ===== Filters =====
-#include "TWFilter.h"
-#include "TWFilterCriteria.h"
+#include "model/TWFilter.h"
+#include "model/TWFilterCriteria.h"
 // ----- end of Filters -----
 
 // ===== Clients, merchants and reports =====
-#include "TWClient.h"
-#include "TWMerchant.h"
-#include "TWReport.h"
+#include "model/TWClient.h"
+#include "model/TWMerchant.h"
+#include "model/TWReport.h"
 // ----- end of Clients, merchants and reports -----
 
 // ===== Master item trees =====
-#include "TWItemTree.h"
+#include "store/TWItemTree.h"
 
 #include <concepts>
 // ----- end of Master item trees -----
 
 // ===== Projects, tasks and expenses =====
-#include "TWClient.h"
-#include "TWExpense.h"
-#include "TWProject.h"
-#include "TWRecordList.h"
-#include "TWRelationship.h"
-#include "TWTask.h"
-#include "TWTaskItem.h"
+#include "model/TWClient.h"
+#include "model/TWExpense.h"
+#include "model/TWProject.h"
+#include "model/TWRelationship.h"
+#include "model/TWTask.h"
+#include "model/TWTaskItem.h"
+#include "store/TWRecordList.h"
 // ----- end of Projects, tasks and expenses -----
 
 // ===== Invoices and bills =====
-#include "TWAccount.h"
-#include "TWBill.h"
-#include "TWExpense.h"
-#include "TWInvoice.h"
-#include "TWProject.h"
-#include "TWRecordList.h"
-#include "TWRelationship.h"
-#include "TWTask.h"
-#include "TWTransaction.h"
+#include "model/TWAccount.h"
+#include "model/TWBill.h"
+#include "model/TWExpense.h"
+#include "model/TWInvoice.h"
+#include "model/TWProject.h"
+#include "model/TWRelationship.h"
+#include "model/TWTask.h"
+#include "model/TWTransaction.h"
+#include "store/TWRecordList.h"
 
 class TWRepeat;
 // ----- end of Invoices and bills -----
 
 // ===== Budget items =====
-#include "TWBudgetItem.h"
+#include "model/TWBudgetItem.h"
 // ----- end of Budget items -----
 
 // ===== Document settings =====
-#include "TWExportSettings.h"
-#include "TWSendInvoiceData.h"
+#include "model/TWExportSettings.h"
+#include "model/TWSendInvoiceData.h"
 
 #include <QDateTime>
 #include <QRectF>
@@ -208,7 +208,7 @@ inline const QString TWPackageSettingsFileName = QStringLiteral("Settings.plist"
 inline const QString TWPackageAttachmentsFolderName = QStringLiteral("Attachments");
 
 // --- Column settings, date ranges and settings housekeeping ---
-#include "TWDateRanges.h"
+#include "model/TWDateRanges.h"
 
 #include <QMap>
 
@@ -251,7 +251,7 @@ inline const QString TWColumnSettingsVisibleKey = QStringLiteral("visible");
 // ----- end of Document settings -----
 
 // ===== Balances =====
-#include "TWBudgetTotal.h"
+#include "model/TWBudgetTotal.h"
 
 #include <QDateTime>
 

@@ -4,7 +4,7 @@
 // of every node once the tree is flattened into display order. Nodes are told
 // apart as items are: by item type and identifier.
 
-#include "TWItem.h"
+#include "model/TWItem.h"
 
 #include <QHash>
 #include <QHashFunctions>

@@ -5,10 +5,10 @@
 // 64-bit range instead of wrapping round on damaged amounts, and the split of
 // the calendar by report columns.
 
-#include "TWAccount.h"
-#include "TWBusiness.h"
-#include "TWDateAdditions.h"
-#include "TWTransaction.h"
+#include "foundation/TWDateAdditions.h"
+#include "model/TWAccount.h"
+#include "model/TWTransaction.h"
+#include "store/TWBusiness.h"
 
 #include <QHash>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "TWPackageFiles.h"
+#include "store/TWPackageFiles.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "TWRelationshipIndex.h"
+#include "store/TWRelationshipIndex.h"
 
 #include <QSet>
 

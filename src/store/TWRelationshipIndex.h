@@ -9,7 +9,7 @@
 // value afterwards); the lookups compare those keys, never fields changed on
 // the object behind the store's back.
 
-#include "TWRelationship.h"
+#include "model/TWRelationship.h"
 
 #include <QHash>
 #include <QList>

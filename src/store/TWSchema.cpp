@@ -1,4 +1,4 @@
-#include "TWSchema.h"
+#include "store/TWSchema.h"
 
 #include <array>
 

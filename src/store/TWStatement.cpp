@@ -1,6 +1,6 @@
-#include "TWStatement.h"
+#include "store/TWStatement.h"
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <sqlite3.h>
 

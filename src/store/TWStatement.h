@@ -10,7 +10,7 @@
 // remaining binds are ignored and `execute()`/`next()` return that failure
 // without stepping.
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QByteArray>
 #include <QString>

@@ -3,7 +3,7 @@
 // inside a write: each change registers the undo that puts both back as they
 // were if the write (or one enclosing it) rolls back.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <QHash>
 #include <QList>

@@ -1,8 +1,8 @@
 // The entries of the unit pop-up menus, from the business's units.
 
-#include "TWUtilities.h"
+#include "model/TWUtilities.h"
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 namespace
 {

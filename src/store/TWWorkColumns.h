@@ -4,7 +4,7 @@
 // read from a document are untrusted: anything that is no packed value reads
 // as no date rather than as a wrapped-around one.
 
-#include "TWDateAdditions.h"
+#include "foundation/TWDateAdditions.h"
 
 #include <QDateTime>
 

@@ -5,7 +5,7 @@
 // leave the ledger, so that a rebuild after a few new entries looks at those
 // entries only instead of the whole ledger.
 
-#include "TWTransaction.h"
+#include "model/TWTransaction.h"
 
 #include <QHash>
 

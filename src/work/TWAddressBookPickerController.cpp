@@ -1,9 +1,9 @@
-#include "TWAddressBookPickerController.h"
+#include "work/TWAddressBookPickerController.h"
 
-#include "TWAlert.h"
+#include "app/TWAlert.h"
 
-#include "TWLocalized.h"
-#include "TWStringAdditions.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWStringAdditions.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>

@@ -5,7 +5,7 @@
 // delegate. Its class operations turn a person into the texts the contact
 // editors put into their fields.
 
-#include "TWAddressBook.h"
+#include "platform/TWAddressBook.h"
 
 #include <QObject>
 #include <QPointer>

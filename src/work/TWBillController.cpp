@@ -1,13 +1,13 @@
-#include "TWBillController.h"
+#include "work/TWBillController.h"
 
-#include "TWBusinessController.h"
-#include "TWRepeatController.h"
+#include "app/TWBusinessController.h"
+#include "ledger/TWRepeatController.h"
 
-#include "TWAccount.h"
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWLocalized.h"
-#include "TWValue.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWAccount.h"
+#include "model/TWValue.h"
+#include "store/TWBusiness.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>

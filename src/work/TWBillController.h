@@ -4,11 +4,11 @@
 // and notes of a working copy of the bill. Saving a new bill also stores its
 // charge: a zero transaction in accounts payable linked to the bill.
 
-#include "TWWorkSheet.h"
+#include "work/TWWorkSheet.h"
 
-#include "TWAccount.h"
-#include "TWBill.h"
-#include "TWRepeat.h"
+#include "model/TWAccount.h"
+#include "model/TWBill.h"
+#include "model/TWRepeat.h"
 
 class QCheckBox;
 class QDateTimeEdit;

@@ -2,16 +2,16 @@
 // an estimate turned into a project, duplicate, delete, mark and the
 // completed box.
 
-#include "TWClientController.h"
+#include "work/TWClientController.h"
 
-#include "TWProjectController.h"
+#include "work/TWProjectController.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWLocalized.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWBusiness.h"
 
 #include <QTableView>
 

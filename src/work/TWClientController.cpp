@@ -1,17 +1,17 @@
-#include "TWClientController.h"
+#include "work/TWClientController.h"
 
-#include "TWDocumentTaskTimer.h"
-#include "TWExpensesController.h"
-#include "TWProjectController.h"
-#include "TWTasksController.h"
+#include "work/TWDocumentTaskTimer.h"
+#include "work/TWExpensesController.h"
+#include "work/TWProjectController.h"
+#include "work/TWTasksController.h"
 
-#include "TWAlert.h"
-#include "TWAppRegistry.h"
-#include "TWBusinessController.h"
+#include "app/TWAlert.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWBusinessController.h"
 
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -4,12 +4,12 @@
 // projects, or all listed ones), with the operations on projects: new, new
 // from an estimate, edit, duplicate, delete, mark and the completed box.
 
-#include "TWDetailInterfaces.h"
-#include "TWError.h"
-#include "TWProjectRows.h"
-#include "TWWorkTable.h"
+#include "app/TWDetailInterfaces.h"
+#include "foundation/TWError.h"
+#include "work/TWProjectRows.h"
+#include "work/TWWorkTable.h"
 
-#include "TWNotificationCenter.h"
+#include "foundation/TWNotificationCenter.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,6 +1,6 @@
-#include "TWClientInfoController.h"
+#include "work/TWClientInfoController.h"
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 qint32 TWClientInfoController::nextIdentifier() const
 {

@@ -3,9 +3,9 @@
 // files and stores it) or the chosen client in the information popover
 // (changed on Save; the document writes it when the popover closes).
 
-#include "TWContactInfoEditor.h"
+#include "work/TWContactInfoEditor.h"
 
-#include "TWClient.h"
+#include "model/TWClient.h"
 
 class TWClientInfoController final : public TWContactInfoEditor
 {

@@ -1,11 +1,11 @@
-#include "TWContactInfoEditor.h"
+#include "work/TWContactInfoEditor.h"
 
-#include "TWBusinessController.h"
-#include "TWControls.h"
-#include "TWSheetDefaultButton.h"
+#include "app/TWBusinessController.h"
+#include "app/TWControls.h"
+#include "ledger/TWSheetDefaultButton.h"
 
-#include "TWLocalized.h"
-#include "TWStoredImage.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWStoredImage.h"
 
 #include <QApplication>
 #include <QGridLayout>

@@ -5,10 +5,10 @@
 // Save and stored by the document; an existing one (mode 1, the popover)
 // is changed on Save and written by the document when the popover closes.
 
-#include "TWAddressBookPickerController.h"
-#include "TWRecordEditors.h"
+#include "app/TWRecordEditors.h"
+#include "work/TWAddressBookPickerController.h"
 
-#include "TWContactItem.h"
+#include "model/TWContactItem.h"
 
 #include <QPointer>
 

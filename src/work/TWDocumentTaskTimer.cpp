@@ -1,13 +1,13 @@
-#include "TWDocumentTaskTimer.h"
+#include "work/TWDocumentTaskTimer.h"
 
-#include "TWAlert.h"
-#include "TWApplicationDelegate.h"
-#include "TWBusinessController.h"
-#include "TWMenuValidation.h"
+#include "app/TWAlert.h"
+#include "app/TWApplicationDelegate.h"
+#include "app/TWBusinessController.h"
+#include "app/TWMenuValidation.h"
 
-#include "TWBusiness.h"
-#include "TWClient.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWClient.h"
+#include "store/TWBusiness.h"
 
 #include <QAction>
 #include <QIcon>

@@ -4,9 +4,9 @@
 // sheet, the start-stop toolbar item, the status icon, and the menu-bar menu
 // poured from the core's data.
 
-#include "TWAppRegistry.h"
-#include "TWBusinessController.h"
-#include "TWTaskTimerCore.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWBusinessController.h"
+#include "work/TWTaskTimerCore.h"
 
 #include <QPointer>
 

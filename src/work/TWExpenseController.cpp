@@ -1,10 +1,10 @@
-#include "TWExpenseController.h"
+#include "work/TWExpenseController.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWValue.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWValue.h"
+#include "store/TWBusiness.h"
 
 #include <QDateTimeEdit>
 #include <QLineEdit>

@@ -3,9 +3,9 @@
 // names), quantity, cost in the project's unit, tax rate and notes of a
 // working copy of the expense.
 
-#include "TWWorkSheet.h"
+#include "work/TWWorkSheet.h"
 
-#include "TWExpense.h"
+#include "model/TWExpense.h"
 
 class QDateTimeEdit;
 class QLineEdit;

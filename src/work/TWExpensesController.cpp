@@ -1,16 +1,16 @@
-#include "TWExpensesController.h"
+#include "work/TWExpensesController.h"
 
-#include "TWExpenseController.h"
+#include "work/TWExpenseController.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
 
-#include "TWBusiness.h"
-#include "TWClient.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWClient.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "store/TWBusiness.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -3,13 +3,13 @@
 // view), an import's file records to tick (mode 1, never stored) or the stored
 // expenses beside an import (mode 2), with the expense editor sheet.
 
-#include "TWDetailInterfaces.h"
-#include "TWError.h"
-#include "TWWorkTable.h"
+#include "app/TWDetailInterfaces.h"
+#include "foundation/TWError.h"
+#include "work/TWWorkTable.h"
 
-#include "TWExpense.h"
-#include "TWNotificationCenter.h"
-#include "TWProject.h"
+#include "foundation/TWNotificationCenter.h"
+#include "model/TWExpense.h"
+#include "model/TWProject.h"
 
 #include <QHash>
 #include <QObject>

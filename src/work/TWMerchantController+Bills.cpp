@@ -1,18 +1,18 @@
 // The merchants view's commands: new, edit, duplicate, delete and mark bills,
 // their check boxes, keys and context menu, and paying bills.
 
-#include "TWMerchantController.h"
+#include "work/TWMerchantController.h"
 
-#include "TWBillController.h"
+#include "work/TWBillController.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
-#include "TWTransactionsController.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "ledger/TWTransactionsController.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWLocalized.h"
-#include "TWRelationship.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWRelationship.h"
+#include "store/TWBusiness.h"
 
 #include <QMenu>
 #include <QTableView>

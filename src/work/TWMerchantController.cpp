@@ -1,16 +1,16 @@
-#include "TWMerchantController.h"
+#include "work/TWMerchantController.h"
 
-#include "TWBillController.h"
+#include "work/TWBillController.h"
 
-#include "TWBusinessController.h"
-#include "TWTransactionsController.h"
-#include "TWWindowController.h"
+#include "app/TWBusinessController.h"
+#include "app/TWWindowController.h"
+#include "ledger/TWTransactionsController.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "store/TWBusiness.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

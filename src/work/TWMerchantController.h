@@ -4,15 +4,15 @@
 // view (mode 1). From here bills are made, edited, duplicated, deleted and
 // marked, and paid through a new transaction in accounts payable.
 
-#include "TWDetailInterfaces.h"
-#include "TWError.h"
-#include "TWRepeatsController.h"
-#include "TWWorkTable.h"
+#include "app/TWDetailInterfaces.h"
+#include "foundation/TWError.h"
+#include "ledger/TWRepeatsController.h"
+#include "work/TWWorkTable.h"
 
-#include "TWBill.h"
-#include "TWMerchant.h"
-#include "TWNotificationCenter.h"
-#include "TWRepeat.h"
+#include "foundation/TWNotificationCenter.h"
+#include "model/TWBill.h"
+#include "model/TWMerchant.h"
+#include "model/TWRepeat.h"
 
 #include <QHash>
 #include <QPointer>

@@ -1,6 +1,6 @@
-#include "TWMerchantInfoController.h"
+#include "work/TWMerchantInfoController.h"
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 qint32 TWMerchantInfoController::nextIdentifier() const
 {

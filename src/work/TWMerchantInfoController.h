@@ -3,9 +3,9 @@
 // files and stores it) or the chosen merchant in the information popover
 // (changed on Save; the document writes it when the popover closes).
 
-#include "TWContactInfoEditor.h"
+#include "work/TWContactInfoEditor.h"
 
-#include "TWMerchant.h"
+#include "model/TWMerchant.h"
 
 class TWMerchantInfoController final : public TWContactInfoEditor
 {

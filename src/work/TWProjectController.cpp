@@ -1,11 +1,11 @@
-#include "TWProjectController.h"
+#include "work/TWProjectController.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWUtilities.h"
-#include "TWValue.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWUtilities.h"
+#include "model/TWValue.h"
+#include "store/TWBusiness.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -4,9 +4,9 @@
 // start and end dates, rate in the chosen currency, unit, tax rate and notes
 // of a working copy. It always stores.
 
-#include "TWWorkSheet.h"
+#include "work/TWWorkSheet.h"
 
-#include "TWProject.h"
+#include "model/TWProject.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,9 +1,9 @@
-#include "TWProjectRows.h"
+#include "work/TWProjectRows.h"
 
-#include "TWBusiness.h"
-#include "TWClient.h"
-#include "TWFormatter.h"
-#include "TWPreferences.h"
+#include "model/TWClient.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "store/TWBusiness.h"
 
 #include <algorithm>
 #include <vector>

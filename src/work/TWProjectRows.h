@@ -4,7 +4,7 @@
 // home-currency amount as tooltip), the row colours and the sort order of
 // every column.
 
-#include "TWProject.h"
+#include "model/TWProject.h"
 
 #include <QColor>
 #include <QDateTime>

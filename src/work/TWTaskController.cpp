@@ -1,12 +1,12 @@
-#include "TWTaskController.h"
+#include "work/TWTaskController.h"
 
-#include "TWAlert.h"
+#include "app/TWAlert.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWValue.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWValue.h"
+#include "store/TWBusiness.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -4,10 +4,10 @@
 // not timed: a timed task's quantity is its time items), rate, tax rate and
 // notes of a working copy of the task.
 
-#include "TWWorkSheet.h"
+#include "work/TWWorkSheet.h"
 
-#include "TWProject.h"
-#include "TWTask.h"
+#include "model/TWProject.h"
+#include "model/TWTask.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,8 +1,8 @@
-#include "TWTaskItemController.h"
+#include "work/TWTaskItemController.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWLocalized.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWBusiness.h"
 
 #include <QDateTimeEdit>
 #include <QLineEdit>

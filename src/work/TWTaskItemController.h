@@ -2,9 +2,9 @@
 // The time item editor sheet: the start and end moments and the notes of a
 // working copy of one time item. An end before the start is kept as typed.
 
-#include "TWWorkSheet.h"
+#include "work/TWWorkSheet.h"
 
-#include "TWTaskItem.h"
+#include "model/TWTaskItem.h"
 
 class QDateTimeEdit;
 class QLineEdit;

@@ -1,13 +1,13 @@
-#include "TWTaskTimerCore.h"
+#include "work/TWTaskTimerCore.h"
 
-#include "TWBusiness.h"
-#include "TWNotifications.h"
+#include "store/TWBusiness.h"
+#include "store/TWNotifications.h"
 
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
-#include "TWUtilities.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "model/TWUtilities.h"
 
 #include <QTimer>
 

@@ -5,9 +5,9 @@
 // describes the menu-bar menu as plain data. The document side (questions,
 // toolbar, status icon) is reached through TWTaskTimerHost.
 
-#include "TWError.h"
-#include "TWNotificationCenter.h"
-#include "TWTask.h"
+#include "foundation/TWError.h"
+#include "foundation/TWNotificationCenter.h"
+#include "model/TWTask.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,19 +1,19 @@
 // The tasks view's second table: the time items of the chosen tasks, their
 // commands, and the timer's rows.
 
-#include "TWTasksController.h"
+#include "work/TWTasksController.h"
 
-#include "TWTaskItemController.h"
+#include "work/TWTaskItemController.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
 
-#include "TWBusiness.h"
-#include "TWClient.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWClient.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "store/TWBusiness.h"
 
 #include <QMenu>
 

@@ -1,19 +1,19 @@
-#include "TWTasksController.h"
+#include "work/TWTasksController.h"
 
-#include "TWTaskController.h"
-#include "TWTaskItemController.h"
-#include "TWTaskTimerCore.h"
+#include "work/TWTaskController.h"
+#include "work/TWTaskItemController.h"
+#include "work/TWTaskTimerCore.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
 
-#include "TWBusiness.h"
-#include "TWClient.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWNotificationCenter.h"
-#include "TWPreferences.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWNotificationCenter.h"
+#include "model/TWClient.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "store/TWBusiness.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -5,13 +5,13 @@
 // the task import's file records (never stored), mode 2 the import's view of
 // the stored tasks.
 
-#include "TWDetailInterfaces.h"
-#include "TWError.h"
-#include "TWWorkTable.h"
+#include "app/TWDetailInterfaces.h"
+#include "foundation/TWError.h"
+#include "work/TWWorkTable.h"
 
-#include "TWNotificationCenter.h"
-#include "TWProject.h"
-#include "TWTask.h"
+#include "foundation/TWNotificationCenter.h"
+#include "model/TWProject.h"
+#include "model/TWTask.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,12 +1,12 @@
-#include "TWWork.h"
+#include "work/TWWork.h"
 
-#include "TWClientController.h"
-#include "TWClientInfoController.h"
-#include "TWDocumentTaskTimer.h"
-#include "TWMerchantController.h"
-#include "TWMerchantInfoController.h"
+#include "work/TWClientController.h"
+#include "work/TWClientInfoController.h"
+#include "work/TWDocumentTaskTimer.h"
+#include "work/TWMerchantController.h"
+#include "work/TWMerchantInfoController.h"
 
-#include "TWAppRegistry.h"
+#include "app/TWAppRegistry.h"
 
 void twRegisterWork()
 {

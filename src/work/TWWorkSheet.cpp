@@ -1,15 +1,15 @@
-#include "TWWorkSheet.h"
+#include "work/TWWorkSheet.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
-#include "TWValueCompleter.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "ledger/TWValueCompleter.h"
 
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWNumberFormatter.h"
-#include "TWPreferences.h"
-#include "TWValue.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWNumberFormatter.h"
+#include "model/TWPreferences.h"
+#include "model/TWValue.h"
+#include "store/TWBusiness.h"
 
 #include <QDateTimeEdit>
 #include <QGridLayout>

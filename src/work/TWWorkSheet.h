@@ -5,14 +5,14 @@
 // money and time fields that refuse unreadable text instead of storing 0, and
 // name completion from the remembered values.
 
-#include "TWAppRegistry.h"
-#include "TWCalendarController.h"
-#include "TWPopover.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWCalendarController.h"
+#include "app/TWPopover.h"
 
 #include <QAbstractButton>
 
-#include "TWError.h"
-#include "TWUnit.h"
+#include "foundation/TWError.h"
+#include "model/TWUnit.h"
 
 #include <QDateTime>
 #include <QPointer>

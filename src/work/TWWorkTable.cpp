@@ -1,7 +1,7 @@
-#include "TWWorkTable.h"
+#include "work/TWWorkTable.h"
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWBusiness.h"
 
 #include <QApplication>
 #include <QFontMetrics>

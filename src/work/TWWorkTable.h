@@ -4,8 +4,8 @@
 // sorting, the header menu, the rows a command acts on, keys and context menus.
 // The owning list answers what the rows hold through TWWorkTableSource.
 
-#include "TWListMenus.h"
-#include "TWListViews.h"
+#include "app/TWListMenus.h"
+#include "app/TWListViews.h"
 
 #include <QAbstractTableModel>
 #include <QColor>

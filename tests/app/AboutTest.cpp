@@ -2,13 +2,13 @@
 
 #include "TWUpdateTestSupport.h"
 
-#include "TWAboutController.h"
-#include "TWApplicationDelegate.h"
-#include "TWBusinessController.h"
-#include "TWDocumentController.h"
-#include "TWPreferencesController.h"
+#include "app/TWAboutController.h"
+#include "app/TWApplicationDelegate.h"
+#include "app/TWBusinessController.h"
+#include "app/TWDocumentController.h"
+#include "app/TWPreferencesController.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,10 +1,10 @@
 // The advanced find sheet: what it offers, what Find stores and shows, what
 // Cancel keeps, and the sheet following the rows.
 
-#include "TWFilterEditor.h"
-#include "TWMasterController.h"
 #include "TWRecordTestSupport.h"
-#include "TWSearchController.h"
+#include "app/TWFilterEditor.h"
+#include "app/TWMasterController.h"
+#include "app/TWSearchController.h"
 
 #include <QPushButton>
 

@@ -3,11 +3,11 @@
 // running instance.
 
 #include "TWAppTestSupport.h"
-#include "TWApplicationDelegate.h"
-#include "TWDocumentController.h"
-#include "TWInstanceServer.h"
+#include "app/TWApplicationDelegate.h"
+#include "app/TWDocumentController.h"
+#include "app/TWInstanceServer.h"
 
-#include "TWNotificationCenter.h"
+#include "foundation/TWNotificationCenter.h"
 
 #include <QAction>
 #include <QDialog>

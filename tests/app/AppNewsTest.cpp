@@ -3,9 +3,9 @@
 
 #include "TWUpdateTestSupport.h"
 
-#include "TWAppNews.h"
+#include "app/TWAppNews.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QMessageBox>
 #include <QSettings>

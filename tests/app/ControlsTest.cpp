@@ -3,7 +3,7 @@
 
 #include "TWAppTestSupport.h"
 
-#include "TWControls.h"
+#include "app/TWControls.h"
 
 #include <QApplication>
 #include <QDialog>

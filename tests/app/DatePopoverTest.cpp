@@ -1,9 +1,9 @@
 // The calendar and date-range popovers: what they show, and that the
 // delegate hears the dates on every close, however it happened.
 
-#include "TWCalendarController.h"
-#include "TWDateRangeController.h"
-#include "TWPopover.h"
+#include "app/TWCalendarController.h"
+#include "app/TWDateRangeController.h"
+#include "app/TWPopover.h"
 
 #include <QCalendarWidget>
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 
 #include "TWWindowTestSupport.h"
 
-#include "TWFormatter.h"
+#include "model/TWFormatter.h"
 
 #include <QComboBox>
 #include <QLineEdit>

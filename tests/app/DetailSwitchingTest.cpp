@@ -3,7 +3,7 @@
 
 #include "TWWindowTestSupport.h"
 
-#include "TWWakeMonitor.h"
+#include "platform/wake/TWWakeMonitor.h"
 
 namespace
 {

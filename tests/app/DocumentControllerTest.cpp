@@ -2,8 +2,8 @@
 // new-business form and the last business opened.
 
 #include "TWAppTestSupport.h"
-#include "TWDocumentController.h"
-#include "TWInterimViews.h"
+#include "app/TWDocumentController.h"
+#include "app/TWInterimViews.h"
 
 #include <QDialog>
 #include <QFileInfo>

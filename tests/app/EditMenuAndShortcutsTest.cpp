@@ -4,10 +4,10 @@
 
 #include "TWAppTestSupport.h"
 
-#include "TWPreferencesController.h"
-#include "TWTextCommands.h"
+#include "app/TWPreferencesController.h"
+#include "app/TWTextCommands.h"
 
-#include "TWLayoutManager.h"
+#include "model/TWLayoutManager.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,10 +3,10 @@
 
 #include "TWFilterTestSupport.h"
 
-#include "TWClock.h"
-#include "TWField.h"
-#include "TWFieldItem.h"
-#include "TWFormatter.h"
+#include "foundation/TWClock.h"
+#include "model/TWField.h"
+#include "model/TWFieldItem.h"
+#include "model/TWFormatter.h"
 
 namespace
 {

@@ -1,10 +1,10 @@
 // The group and filter editors: what a save makes, what a cancel leaves, the
 // copy the filter editor works on and the window following the rows.
 
-#include "TWFilterEditor.h"
-#include "TWFilterInfoController.h"
-#include "TWGroupInfoController.h"
 #include "TWRecordTestSupport.h"
+#include "app/TWFilterEditor.h"
+#include "app/TWFilterInfoController.h"
+#include "app/TWGroupInfoController.h"
 
 #include <QPushButton>
 

@@ -1,7 +1,7 @@
 // The layout of icon rows: the detail text always shows whole at the right,
 // the title gives way first.
 
-#include "TWIconCellView.h"
+#include "app/TWIconCellView.h"
 
 #include <QLabel>
 #include <QStandardItemModel>

@@ -2,9 +2,9 @@
 // and that a save stores an edited copy while a cancel or a refused update
 // leaves the stored record as it was.
 
-#include "TWFilterInfoController.h"
-#include "TWGroupInfoController.h"
 #include "TWRecordTestSupport.h"
+#include "app/TWFilterInfoController.h"
+#include "app/TWGroupInfoController.h"
 
 #include <sqlite3.h>
 

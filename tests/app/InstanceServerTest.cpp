@@ -1,7 +1,7 @@
 // The hand-off to a running instance: one socket per user and display, in a
 // folder only the user can enter, the socket itself owner-only.
 
-#include "TWInstanceServer.h"
+#include "app/TWInstanceServer.h"
 
 #include "TWTestSupport.h"
 

@@ -1,12 +1,12 @@
 // The Columns, Sort By and Mark menus over a real store: which items they
 // offer for the focused list and which carry a check mark.
 
-#include "TWListMenus.h"
-#include "TWMasterController.h"
-#include "TWMenus.h"
 #include "TWWindowTestSupport.h"
+#include "app/TWListMenus.h"
+#include "app/TWMasterController.h"
+#include "app/TWMenus.h"
 
-#include "TWListViews.h"
+#include "app/TWListViews.h"
 
 #include <QApplication>
 #include <QMainWindow>

@@ -1,7 +1,7 @@
 // The shared list views: keys, focus, double clicks, context menus, row
 // records and the grid.
 
-#include "TWListViews.h"
+#include "app/TWListViews.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

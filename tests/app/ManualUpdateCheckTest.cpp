@@ -2,10 +2,10 @@
 
 #include "TWUpdateTestSupport.h"
 
-#include "TWPreferencesController.h"
+#include "app/TWPreferencesController.h"
 
-#include "TWLayoutManager.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWLayoutManager.h"
 
 namespace
 {

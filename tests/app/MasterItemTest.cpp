@@ -1,6 +1,6 @@
-#include "TWMasterItem.h"
+#include "app/TWMasterItem.h"
 
-#include "TWGroup.h"
+#include "model/TWGroup.h"
 
 #include <gtest/gtest.h>
 

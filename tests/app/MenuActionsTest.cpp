@@ -1,15 +1,15 @@
 // The document's commands as the menus and the bar's controls send them, with
 // recording doubles standing in for the views still to come.
 
-#include "TWDateRangeController.h"
 #include "TWDenyGuard.h"
-#include "TWMasterController.h"
-#include "TWMenus.h"
-#include "TWPopover.h"
 #include "TWRecordTestSupport.h"
+#include "app/TWDateRangeController.h"
+#include "app/TWMasterController.h"
+#include "app/TWMenus.h"
+#include "app/TWPopover.h"
 
-#include "TWClock.h"
-#include "TWTask.h"
+#include "foundation/TWClock.h"
+#include "model/TWTask.h"
 
 #include <QMainWindow>
 #include <QMenu>

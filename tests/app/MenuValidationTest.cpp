@@ -1,7 +1,7 @@
 // The enabling rules of the document's commands, decided from a fake window
 // state without any widget.
 
-#include "TWMenuValidation.h"
+#include "app/TWMenuValidation.h"
 
 #include <gtest/gtest.h>
 

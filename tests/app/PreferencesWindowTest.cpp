@@ -3,13 +3,13 @@
 
 #include "TWUpdateTestSupport.h"
 
-#include "TWPreferencesController.h"
-#include "TWStepper.h"
+#include "app/TWPreferencesController.h"
+#include "app/TWStepper.h"
 
-#include "TWFontResolver.h"
-#include "TWLayoutManager.h"
-#include "TWLocalized.h"
-#include "TWZipArchive.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWZipArchive.h"
+#include "model/TWLayoutManager.h"
+#include "platform/TWFontResolver.h"
 
 #include <QAction>
 #include <QCheckBox>

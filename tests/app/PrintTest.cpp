@@ -2,10 +2,10 @@
 // register holds (the columns of its view, unique attachment names).
 
 #include "TWAppTestSupport.h"
-#include "TWMasterController.h"
-#include "TWPrint.h"
+#include "app/TWMasterController.h"
+#include "app/TWPrint.h"
 
-#include "TWAttachment.h"
+#include "model/TWAttachment.h"
 
 #include <QBuffer>
 #include <QFile>

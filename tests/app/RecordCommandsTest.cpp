@@ -2,9 +2,9 @@
 // transaction editor's guards and hand-over, and the routing of the
 // transaction commands.
 
-#include "TWFilterInfoController.h"
-#include "TWGroupInfoController.h"
 #include "TWRecordTestSupport.h"
+#include "app/TWFilterInfoController.h"
+#include "app/TWGroupInfoController.h"
 
 #include <sqlite3.h>
 

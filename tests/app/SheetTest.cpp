@@ -2,9 +2,9 @@
 // closed, the minimum size, the progress sheet and the key-view notice.
 
 #include "TWAppTestSupport.h"
-#include "TWWindow.h"
+#include "app/TWWindow.h"
 
-#include "TWNotificationCenter.h"
+#include "foundation/TWNotificationCenter.h"
 
 #include <QLineEdit>
 #include <QMainWindow>

@@ -4,13 +4,13 @@
 
 #include "TWWindowTestSupport.h"
 
-#include "TWIconCellView.h"
-#include "TWMasterTotals.h"
+#include "app/TWIconCellView.h"
+#include "app/TWMasterTotals.h"
 
-#include "TWBuiltInFields.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
 #include "TWStoreTestSupport.h"
+#include "foundation/TWClock.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFormatter.h"
 
 #include <QSplitter>
 

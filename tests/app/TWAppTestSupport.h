@@ -3,15 +3,15 @@
 // preference set and registry per test, businesses saved as packages, and
 // waiting for the event loop.
 
-#include "TWAppRegistry.h"
-#include "TWBusinessController.h"
-#include "TWDocumentPrompts.h"
-#include "TWSiteRequest.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWBusinessController.h"
+#include "app/TWDocumentPrompts.h"
+#include "app/TWSiteRequest.h"
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
 #include "TWTestSupport.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
+#include "store/TWBusiness.h"
 
 #include <QCoreApplication>
 #include <QDir>

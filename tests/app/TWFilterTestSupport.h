@@ -4,11 +4,11 @@
 // would.
 
 #include "TWAppTestSupport.h"
-#include "TWControls.h"
-#include "TWFilterEditor.h"
-#include "TWFilterEditorRow.h"
+#include "app/TWControls.h"
+#include "app/TWFilterEditor.h"
+#include "app/TWFilterEditorRow.h"
 
-#include "TWBuiltInFields.h"
+#include "model/TWBuiltInFields.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

@@ -4,8 +4,8 @@
 // for the pieces that build them, and an import sheet whose selection step
 // says which list has the focus or the menu.
 
-#include "TWRecordEditors.h"
 #include "TWWindowTestSupport.h"
+#include "app/TWRecordEditors.h"
 
 #include "TWDenyGuard.h"
 

@@ -3,12 +3,12 @@
 // addresses recorded instead of shown, the site pointed at a loopback server, a pinned clock
 // and version, and waiting on the event loop.
 
-#include "TWAlert.h"
-#include "TWSiteRequest.h"
+#include "app/TWAlert.h"
+#include "app/TWSiteRequest.h"
 
 #include "TWLoopbackHttpServer.h"
-#include "TWPreferences.h"
 #include "TWTestSupport.h"
+#include "model/TWPreferences.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -3,10 +3,10 @@
 // and views that count how they were made and called, and a shown document.
 
 #include "TWAppTestSupport.h"
-#include "TWDetailInterfaces.h"
-#include "TWMasterController.h"
-#include "TWMasterModel.h"
-#include "TWWindowController.h"
+#include "app/TWDetailInterfaces.h"
+#include "app/TWMasterController.h"
+#include "app/TWMasterModel.h"
+#include "app/TWWindowController.h"
 
 #include <QLabel>
 #include <QMainWindow>

@@ -4,15 +4,15 @@
 
 #include "TWUpdateTestSupport.h"
 
-#include "TWAboutController.h"
-#include "TWAppNews.h"
-#include "TWApplicationDelegate.h"
-#include "TWBusinessController.h"
-#include "TWDocumentController.h"
-#include "TWPreferencesController.h"
+#include "app/TWAboutController.h"
+#include "app/TWAppNews.h"
+#include "app/TWApplicationDelegate.h"
+#include "app/TWBusinessController.h"
+#include "app/TWDocumentController.h"
+#include "app/TWPreferencesController.h"
 
-#include "TWLayoutManager.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWLayoutManager.h"
 
 #include <QAction>
 #include <QMainWindow>

@@ -3,11 +3,11 @@
 
 #include "TWUpdateTestSupport.h"
 
-#include "TWApplicationDelegate.h"
-#include "TWBusinessController.h"
-#include "TWDocumentController.h"
+#include "app/TWApplicationDelegate.h"
+#include "app/TWBusinessController.h"
+#include "app/TWDocumentController.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QDialog>
 

@@ -3,8 +3,8 @@
 
 #include "AnalyticsTestSupport.h"
 
-#include "MSHDispatchQueue.h"
-#include "TWClock.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
+#include "foundation/TWClock.h"
 
 #include <QDir>
 #include <QFileInfo>

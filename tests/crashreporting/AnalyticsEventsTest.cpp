@@ -3,9 +3,9 @@
 
 #include "AnalyticsTestSupport.h"
 
-#include "MSHAnalyticsMetadata.h"
-#include "MSHEventLogEvent.h"
-#include "MSHEventLogEventFile.h"
+#include "crashreporting/analytics/MSHAnalyticsMetadata.h"
+#include "crashreporting/analytics/MSHEventLogEvent.h"
+#include "crashreporting/analytics/MSHEventLogEventFile.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -4,7 +4,7 @@
 #include "AnalyticsTestSupport.h"
 #include "NetworkTestSupport.h"
 
-#include "MSHDispatchQueue.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
 
 #include <QDir>
 #include <QFileInfo>

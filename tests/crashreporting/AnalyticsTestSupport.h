@@ -2,8 +2,8 @@
 // Shared pieces of the usage-analytics suites: a temporary analytics root and defaults file, a
 // pinned clock, a controller over them, and readers for event files.
 
-#include "MSHAnalyticsController.h"
-#include "MSHUserDefaults.h"
+#include "crashreporting/analytics/MSHAnalyticsController.h"
+#include "crashreporting/capture/MSHUserDefaults.h"
 
 #include <QDateTime>
 #include <QList>

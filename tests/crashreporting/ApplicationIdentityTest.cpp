@@ -2,10 +2,10 @@
 // icon.
 
 #include "CrashTestSupport.h"
-#include "KTBApplicationIdentiferModel.h"
-#include "KTBElfReader.h"
 #include "NetworkTestSupport.h"
 #include "TWTestSupport.h"
+#include "crashreporting/settings/KTBApplicationIdentiferModel.h"
+#include "crashreporting/settings/KTBElfReader.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -2,10 +2,10 @@
 // token, reading the service's answer, and checking again after a failed request.
 
 #include "CrashLaunchTestSupport.h"
-#include "KTBSettingsOnboardingManager.h"
-#include "MSHApplicationInfo.h"
-#include "MSHBetaController.h"
 #include "NetworkTestSupport.h"
+#include "crashreporting/MSHBetaController.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/settings/KTBSettingsOnboardingManager.h"
 
 #include <QTemporaryDir>
 #include <QUrlQuery>

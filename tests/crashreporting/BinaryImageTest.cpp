@@ -2,8 +2,8 @@
 // refresh and by the crash-time walk of the loader's list.
 
 #include "CrashTestSupport.h"
-#include "MSHBinaryImage.h"
-#include "MSHContext.h"
+#include "crashreporting/capture/MSHBinaryImage.h"
+#include "crashreporting/capture/MSHContext.h"
 
 #include <QJsonObject>
 #include <QTemporaryDir>

@@ -1,11 +1,11 @@
 // Pinned HTTPS: only a chain with a pinned key gets through, whatever the process trusts.
 
-#include "KTBCertificatePinner.h"
-#include "KTBDebug.h"
-#include "KTBNetworkClient.h"
-#include "KTBNetworkTaskUtility.h"
-#include "Mishap.h"
 #include "NetworkTestSupport.h"
+#include "crashreporting/Mishap.h"
+#include "crashreporting/common/KTBDebug.h"
+#include "crashreporting/network/KTBCertificatePinner.h"
+#include "crashreporting/network/KTBNetworkClient.h"
+#include "crashreporting/network/KTBNetworkTaskUtility.h"
 
 #include <QNetworkReply>
 #include <QSslConfiguration>

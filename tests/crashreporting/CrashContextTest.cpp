@@ -2,11 +2,11 @@
 // the read-only part, the diagnostic log and the metadata record.
 
 #include "CrashTestSupport.h"
-#include "MSHContext.h"
-#include "MSHDispatchQueue.h"
-#include "MSHException.h"
-#include "MSHSafeUtilities.h"
-#include "MSHSignal.h"
+#include "crashreporting/capture/MSHContext.h"
+#include "crashreporting/capture/MSHException.h"
+#include "crashreporting/capture/MSHSafeUtilities.h"
+#include "crashreporting/capture/MSHSignal.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -3,7 +3,7 @@
 // "earlier processes" written by hand, a crash-reporting controller owner whose answers the test
 // chooses, a crash-context installer that installs nothing, and a reader of upload bodies.
 
-#include "MSHCrashReportingController.h"
+#include "crashreporting/reports/MSHCrashReportingController.h"
 
 #include <QByteArray>
 #include <QList>

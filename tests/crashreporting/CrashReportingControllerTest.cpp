@@ -4,11 +4,11 @@
 
 #include "CrashLaunchTestSupport.h"
 #include "CrashTestSupport.h"
-#include "MSHApplicationInfo.h"
-#include "MSHCrashReportingController.h"
-#include "MSHDispatchQueue.h"
-#include "MSHFileManager.h"
 #include "NetworkTestSupport.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
+#include "crashreporting/common/MSHFileManager.h"
+#include "crashreporting/reports/MSHCrashReportingController.h"
 
 #include <QCoreApplication>
 #include <QDir>

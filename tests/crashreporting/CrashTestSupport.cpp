@@ -1,6 +1,6 @@
 #include "CrashTestSupport.h"
 
-#include "MSHContext.h"
+#include "crashreporting/capture/MSHContext.h"
 
 #include <QDir>
 #include <QFile>

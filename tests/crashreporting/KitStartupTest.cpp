@@ -2,11 +2,11 @@
 // the kit list and versions, and a broken configuration that starts nothing without throwing.
 
 #include "CrashLaunchTestSupport.h"
-#include "KTBObfuscator.h"
-#include "Kitbase.h"
-#include "MSHApplicationInfo.h"
-#include "MSHUserDefaults.h"
 #include "NetworkTestSupport.h"
+#include "crashreporting/Kitbase.h"
+#include "crashreporting/capture/KTBObfuscator.h"
+#include "crashreporting/capture/MSHUserDefaults.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -2,7 +2,7 @@
 
 #include "CrashTestSupport.h"
 
-#include "KTBMultipartMimeStreamEncoder.h"
+#include "crashreporting/network/KTBMultipartMimeStreamEncoder.h"
 
 #include <QBuffer>
 #include <QNetworkRequest>

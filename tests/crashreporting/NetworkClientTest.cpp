@@ -1,14 +1,14 @@
 // The response rule and the clients' retries against the loopback server; the report upload
 // client over real files.
 
-#include "KTBNetworkClient.h"
-#include "KTBNetworkResponseHandler.h"
-#include "MSHDispatchQueue.h"
-#include "MSHFileManager.h"
-#include "MSHNetworkClient.h"
-#include "MSHSharedQueue.h"
 #include "NetworkTestSupport.h"
 #include "TWTestSupport.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
+#include "crashreporting/common/MSHFileManager.h"
+#include "crashreporting/network/KTBNetworkClient.h"
+#include "crashreporting/network/KTBNetworkResponseHandler.h"
+#include "crashreporting/network/MSHNetworkClient.h"
+#include "crashreporting/network/MSHSharedQueue.h"
 
 #include <QDir>
 #include <QElapsedTimer>

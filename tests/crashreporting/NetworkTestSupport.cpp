@@ -1,7 +1,7 @@
 #include "NetworkTestSupport.h"
 
-#include "MSHApplicationInfo.h"
 #include "TWTestSupport.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

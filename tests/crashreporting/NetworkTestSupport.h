@@ -3,9 +3,9 @@
 // with the test certificates under data/), the test CAs, waiting for answers that arrive on
 // other threads, and the application identity the settings requests are built from.
 
-#include "MSHError.h"
-#include "MSHURLRequest.h"
 #include "TWLoopbackHttpServer.h"
+#include "crashreporting/common/MSHError.h"
+#include "crashreporting/network/MSHURLRequest.h"
 
 #include <QList>
 #include <QMutex>

@@ -2,7 +2,7 @@
 // would break a JSON line, and lines cut short by a crash.
 
 #include "CrashTestSupport.h"
-#include "MSHFile.h"
+#include "crashreporting/capture/MSHFile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,8 +2,8 @@
 
 #include "CrashTestSupport.h"
 
-#include "MSHApplicationInfo.h"
-#include "MSHFileManager.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/common/MSHFileManager.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -2,9 +2,9 @@
 
 #include "CrashTestSupport.h"
 
-#include "MSHInternalReport.h"
-#include "MSHReport.h"
-#include "MSHStackFrame.h"
+#include "crashreporting/reports/MSHInternalReport.h"
+#include "crashreporting/reports/MSHReport.h"
+#include "crashreporting/reports/MSHStackFrame.h"
 
 #include <QDir>
 #include <QTemporaryDir>

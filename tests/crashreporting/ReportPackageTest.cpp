@@ -2,14 +2,14 @@
 
 #include "CrashTestSupport.h"
 
-#include "KTBMultipartMimeStreamEncoder.h"
-#include "MSHFile.h"
-#include "MSHFileManager.h"
-#include "MSHFrameOperations.h"
-#include "MSHInternalReport.h"
-#include "MSHPackageReportOperation.h"
-#include "MSHProcessReportOperation.h"
-#include "MSHSymbolResolver.h"
+#include "crashreporting/capture/MSHFile.h"
+#include "crashreporting/common/MSHFileManager.h"
+#include "crashreporting/network/KTBMultipartMimeStreamEncoder.h"
+#include "crashreporting/reports/MSHFrameOperations.h"
+#include "crashreporting/reports/MSHInternalReport.h"
+#include "crashreporting/reports/MSHPackageReportOperation.h"
+#include "crashreporting/reports/MSHProcessReportOperation.h"
+#include "crashreporting/reports/MSHSymbolResolver.h"
 
 #include <QDir>
 #include <QFileInfo>

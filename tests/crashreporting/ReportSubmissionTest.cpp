@@ -3,12 +3,12 @@
 
 #include "CrashLaunchTestSupport.h"
 #include "CrashTestSupport.h"
-#include "MSHApplicationInfo.h"
-#include "MSHFileManager.h"
-#include "MSHNetworkClient.h"
-#include "MSHReportsController.h"
-#include "MSHSharedQueue.h"
 #include "NetworkTestSupport.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/common/MSHFileManager.h"
+#include "crashreporting/network/MSHNetworkClient.h"
+#include "crashreporting/network/MSHSharedQueue.h"
+#include "crashreporting/reports/MSHReportsController.h"
 
 #include <QDir>
 #include <QFileInfo>

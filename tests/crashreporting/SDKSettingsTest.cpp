@@ -1,10 +1,10 @@
 // The settings document as the kits read it, and the crash kit's local configuration.
 
-#include "KTBSettings.h"
-#include "MSHSettings.h"
-#include "MSHURLSession.h"
 #include "NetworkTestSupport.h"
 #include "TWTestSupport.h"
+#include "crashreporting/network/MSHURLSession.h"
+#include "crashreporting/settings/KTBSettings.h"
+#include "crashreporting/settings/MSHSettings.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -2,7 +2,7 @@
 
 #include "CrashTestSupport.h"
 
-#include "MSHUserDefaults.h"
+#include "crashreporting/capture/MSHUserDefaults.h"
 
 #include <QDir>
 #include <QFileInfo>

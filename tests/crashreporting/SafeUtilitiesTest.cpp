@@ -1,10 +1,10 @@
 // Crash-safe helpers: reads of unmapped memory, the diagnostic formatter, gzip, hex and digests,
 // and the kit-information wrapping.
 
-#include "KTBObfuscator.h"
-#include "MSHGzip.h"
-#include "MSHHost.h"
-#include "MSHSafeUtilities.h"
+#include "crashreporting/capture/KTBObfuscator.h"
+#include "crashreporting/capture/MSHGzip.h"
+#include "crashreporting/capture/MSHHost.h"
+#include "crashreporting/capture/MSHSafeUtilities.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -2,7 +2,7 @@
 
 #include "AnalyticsTestSupport.h"
 
-#include "MSHEventLogSessionRepository.h"
+#include "crashreporting/analytics/MSHEventLogSessionRepository.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,12 @@
 // The start-up's settings download and onboarding against a loopback HTTPS server that only the
 // pinned test CA lets through.
 
-#include "KTBApplicationIdentiferModel.h"
-#include "KTBMultipartMimeStreamEncoder.h"
-#include "KTBSettings.h"
-#include "KTBSettingsOnboardingManager.h"
 #include "NetworkTestSupport.h"
 #include "TWTestSupport.h"
+#include "crashreporting/network/KTBMultipartMimeStreamEncoder.h"
+#include "crashreporting/settings/KTBApplicationIdentiferModel.h"
+#include "crashreporting/settings/KTBSettings.h"
+#include "crashreporting/settings/KTBSettingsOnboardingManager.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -2,7 +2,7 @@
 // adjacent functions, recorded as loaded at an address where nothing is loaded here.
 
 #include "CrashTestSupport.h"
-#include "MSHSymbolResolver.h"
+#include "crashreporting/reports/MSHSymbolResolver.h"
 
 #include <QJsonDocument>
 #include <QTemporaryDir>

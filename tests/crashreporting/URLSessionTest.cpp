@@ -1,8 +1,8 @@
 // The component's HTTP session: what reaches the wire, who hears about a task, and what a
 // download leaves behind.
 
-#include "MSHURLSession.h"
 #include "NetworkTestSupport.h"
+#include "crashreporting/network/MSHURLSession.h"
 
 #include <QDateTime>
 #include <QDir>

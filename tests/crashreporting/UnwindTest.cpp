@@ -1,7 +1,7 @@
 // The frame-pointer walk and the stack scan, on stacks laid out by hand.
 
 #include "CrashTestSupport.h"
-#include "MSHUnwind.h"
+#include "crashreporting/capture/MSHUnwind.h"
 
 #include <gtest/gtest.h>
 

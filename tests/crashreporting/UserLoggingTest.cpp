@@ -2,7 +2,7 @@
 
 #include "CrashTestSupport.h"
 
-#include "MSHUserLogging.h"
+#include "crashreporting/capture/MSHUserLogging.h"
 
 #include <QDir>
 #include <QFile>

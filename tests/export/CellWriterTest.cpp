@@ -2,11 +2,11 @@
 // escapes, and the PDF writer read back as a document.
 
 #include "TWExportTestSupport.h"
-#include "TWPreferences.h"
-#include "TWSerializerCSV.h"
-#include "TWSerializerHTML.h"
-#include "TWSerializerPDF.h"
-#include "TWStringAdditions.h"
+#include "export/core/TWSerializerCSV.h"
+#include "export/core/TWSerializerHTML.h"
+#include "export/core/TWSerializerPDF.h"
+#include "foundation/TWStringAdditions.h"
+#include "model/TWPreferences.h"
 
 #include <QElapsedTimer>
 #include <QImage>

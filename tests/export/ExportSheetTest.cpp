@@ -2,19 +2,19 @@
 // written files, the attachment folder and its links, what an export may
 // replace, the choice tables and the date check.
 
-#include "TWExportChoiceModel.h"
-#include "TWExportFiles.h"
 #include "TWExportTestSupport.h"
-#include "TWExportTransactionsController.h"
-#include "TWExportWorkController.h"
+#include "export/core/TWExportFiles.h"
+#include "export/ui/TWExportChoiceModel.h"
+#include "export/ui/TWExportTransactionsController.h"
+#include "export/ui/TWExportWorkController.h"
 
-#include "TWAlert.h"
-#include "TWClient.h"
-#include "TWControls.h"
-#include "TWExpense.h"
-#include "TWLocalized.h"
-#include "TWProject.h"
-#include "TWTask.h"
+#include "app/TWAlert.h"
+#include "app/TWControls.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWClient.h"
+#include "model/TWExpense.h"
+#include "model/TWProject.h"
+#include "model/TWTask.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

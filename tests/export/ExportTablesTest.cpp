@@ -3,13 +3,13 @@
 // items inside the interval; and golden CSV and HTML files of the seeded
 // ledger written through them.
 
-#include "TWExportPrint.h"
 #include "TWExportTestSupport.h"
-#include "TWExportTransactions.h"
-#include "TWExportWork.h"
-#include "TWSerializerCSV.h"
-#include "TWSerializerHTML.h"
-#include "TWSerializerPDF.h"
+#include "export/core/TWExportPrint.h"
+#include "export/core/TWExportTransactions.h"
+#include "export/core/TWExportWork.h"
+#include "export/core/TWSerializerCSV.h"
+#include "export/core/TWSerializerHTML.h"
+#include "export/core/TWSerializerPDF.h"
 
 #include <QBuffer>
 

@@ -3,8 +3,8 @@
 // account's side, and the texts that must not break a record.
 
 #include "TWExportTestSupport.h"
-#include "TWSerializerOFX.h"
-#include "TWSerializerQIF.h"
+#include "export/core/TWSerializerOFX.h"
+#include "export/core/TWSerializerQIF.h"
 
 #include <QRegularExpression>
 #include <QTimeZone>

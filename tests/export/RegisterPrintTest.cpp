@@ -2,10 +2,10 @@
 // amounts and balance kept whole, text on every page with the title, check
 // boxes as marks, and the work safe on a worker thread.
 
-#include "TWExportPrint.h"
 #include "TWExportTestSupport.h"
+#include "export/core/TWExportPrint.h"
 
-#include "TWFormatter.h"
+#include "model/TWFormatter.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 // a split deposit, a euro payment and a card purchase), and small helpers for
 // golden files and PDFs read back.
 
-#include "TWBusiness.h"
 #include "TWTestSupport.h"
+#include "store/TWBusiness.h"
 
 #include <QFile>
 #include <QPdfDocument>

@@ -1,9 +1,9 @@
 // libFuzzer entry for one import parser (chosen when compiling). Any input must
 // parse without a fault the sanitizers see and give rows of the parser's shape.
 
-#include "TWParserCSV.h"
-#include "TWParserOFX.h"
-#include "TWParserQIF.h"
+#include "import/core/TWParserCSV.h"
+#include "import/core/TWParserOFX.h"
+#include "import/core/TWParserQIF.h"
 
 #include <QByteArray>
 

@@ -2,7 +2,7 @@
 // without a fault the sanitizers see, and every person must hold something
 // and no picture beyond the bound.
 
-#include "TWAddressBook.h"
+#include "platform/TWAddressBook.h"
 
 #include <QByteArray>
 

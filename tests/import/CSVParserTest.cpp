@@ -1,6 +1,6 @@
 #include "ImportTestSupport.h"
-#include "TWImportText.h"
-#include "TWParserCSV.h"
+#include "import/core/TWImportText.h"
+#include "import/core/TWParserCSV.h"
 
 #include <gtest/gtest.h>
 

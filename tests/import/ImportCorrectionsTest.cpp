@@ -3,11 +3,11 @@
 // without an account block or with several accounts.
 
 #include "ImportProcessTestSupport.h"
-#include "TWClock.h"
-#include "TWImportValues.h"
-#include "TWLocalized.h"
-#include "TWParserCSV.h"
-#include "TWParserQIF.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "import/core/TWImportValues.h"
+#include "import/core/TWParserCSV.h"
+#include "import/core/TWParserQIF.h"
 
 namespace
 {

@@ -4,9 +4,9 @@
 // sanitizers are the libFuzzer targets (TW_FUZZ).
 
 #include "ImportTestSupport.h"
-#include "TWParserCSV.h"
-#include "TWParserOFX.h"
-#include "TWParserQIF.h"
+#include "import/core/TWParserCSV.h"
+#include "import/core/TWParserOFX.h"
+#include "import/core/TWParserQIF.h"
 
 #include <QElapsedTimer>
 

@@ -1,7 +1,7 @@
 #include "ImportProcessTestSupport.h"
-#include "TWFormatter.h"
-#include "TWImportExpensesSettings.h"
-#include "TWImportTasksSettings.h"
+#include "import/core/TWImportExpensesSettings.h"
+#include "import/core/TWImportTasksSettings.h"
+#include "model/TWFormatter.h"
 
 #include <QDir>
 

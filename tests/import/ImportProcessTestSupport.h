@@ -3,12 +3,12 @@
 // units, built-in fields and accounts made through the store's own writes, and
 // parsed rows mapped by the guess.
 
-#include "TWAccount.h"
-#include "TWBusiness.h"
-#include "TWImportTransactions.h"
-#include "TWImportTransactionsSettings.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
+#include "import/core/TWImportTransactions.h"
+#include "import/core/TWImportTransactionsSettings.h"
+#include "model/TWAccount.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

@@ -4,12 +4,12 @@
 // under TZ=Asia/Tokyo and TZ=America/New_York).
 
 #include "ImportProcessTestSupport.h"
-#include "TWBusinessInfo.h"
-#include "TWImportDuplicates.h"
-#include "TWParserOFX.h"
-#include "TWParserQIF.h"
-#include "TWSerializerOFX.h"
-#include "TWSerializerQIF.h"
+#include "export/core/TWSerializerOFX.h"
+#include "export/core/TWSerializerQIF.h"
+#include "import/core/TWImportDuplicates.h"
+#include "import/core/TWParserOFX.h"
+#include "import/core/TWParserQIF.h"
+#include "model/TWBusinessInfo.h"
 
 namespace
 {

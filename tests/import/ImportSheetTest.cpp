@@ -5,21 +5,21 @@
 
 #include "ImportProcessTestSupport.h"
 
-#include "TWImportMappingModel.h"
-#include "TWImportTransactionsController.h"
-#include "TWImportTransactionsSelectController.h"
-#include "TWParserOFX.h"
-#include "TWParserQIF.h"
+#include "import/core/TWParserOFX.h"
+#include "import/core/TWParserQIF.h"
+#include "import/ui/TWImportMappingModel.h"
+#include "import/ui/TWImportTransactionsController.h"
+#include "import/ui/TWImportTransactionsSelectController.h"
 
-#include "TWMissingAccountsController.h"
-#include "TWTransactionsController.h"
+#include "ledger/TWMissingAccountsController.h"
+#include "ledger/TWTransactionsController.h"
 
-#include "TWAccountingPeriod.h"
-#include "TWAlert.h"
-#include "TWClock.h"
-#include "TWControls.h"
-#include "TWLocalized.h"
-#include "TWNotifications.h"
+#include "app/TWAlert.h"
+#include "app/TWControls.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWAccountingPeriod.h"
+#include "store/TWNotifications.h"
 
 #include <QCheckBox>
 #include <QFile>

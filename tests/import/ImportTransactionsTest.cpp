@@ -1,11 +1,11 @@
 #include "ImportProcessTestSupport.h"
-#include "TWClock.h"
-#include "TWImportDuplicates.h"
-#include "TWImportValues.h"
-#include "TWLocalized.h"
-#include "TWParserCSV.h"
-#include "TWParserQIF.h"
-#include "TWUnitConversion.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "import/core/TWImportDuplicates.h"
+#include "import/core/TWImportValues.h"
+#include "import/core/TWParserCSV.h"
+#include "import/core/TWParserQIF.h"
+#include "model/TWUnitConversion.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "ImportProcessTestSupport.h"
-#include "TWImportDuplicates.h"
-#include "TWImportExpenses.h"
-#include "TWImportTasks.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "import/core/TWImportDuplicates.h"
+#include "import/core/TWImportExpenses.h"
+#include "import/core/TWImportTasks.h"
 
 namespace
 {

@@ -1,5 +1,5 @@
 #include "ImportTestSupport.h"
-#include "TWParserOFX.h"
+#include "import/core/TWParserOFX.h"
 
 #include <QElapsedTimer>
 

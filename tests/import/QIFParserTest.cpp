@@ -1,7 +1,7 @@
 #include "ImportTestSupport.h"
-#include "TWImportValues.h"
-#include "TWLocalized.h"
-#include "TWParserQIF.h"
+#include "foundation/TWLocalized.h"
+#include "import/core/TWImportValues.h"
+#include "import/core/TWParserQIF.h"
 
 #include <gtest/gtest.h>
 

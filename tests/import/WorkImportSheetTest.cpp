@@ -4,18 +4,18 @@
 
 #include "ImportProcessTestSupport.h"
 
-#include "TWImportWorkController.h"
-#include "TWImportWorkSelectController.h"
+#include "import/ui/TWImportWorkController.h"
+#include "import/ui/TWImportWorkSelectController.h"
 
-#include "TWExpensesController.h"
-#include "TWTasksController.h"
+#include "work/TWExpensesController.h"
+#include "work/TWTasksController.h"
 
-#include "TWAlert.h"
-#include "TWClient.h"
-#include "TWClock.h"
-#include "TWLocalized.h"
-#include "TWNotifications.h"
-#include "TWTaskItem.h"
+#include "app/TWAlert.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWClient.h"
+#include "model/TWTaskItem.h"
+#include "store/TWNotifications.h"
 
 #include <QCheckBox>
 #include <QFile>

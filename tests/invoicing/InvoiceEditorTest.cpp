@@ -2,16 +2,16 @@
 // receivable entry, schedule, lines), that a failure anywhere writes nothing,
 // and the item tables' billing rules.
 
-#include "TWInvoiceController.h"
 #include "TWInvoiceSheetSupport.h"
+#include "invoicing/ui/TWInvoiceController.h"
 
 #include "TWDenyGuard.h"
-#include "TWPreferences.h"
-#include "TWRepeat.h"
-#include "TWRepeatController.h"
-#include "TWSplit.h"
-#include "TWTaskItem.h"
-#include "TWValueCompleter.h"
+#include "ledger/TWRepeatController.h"
+#include "ledger/TWValueCompleter.h"
+#include "model/TWPreferences.h"
+#include "model/TWRepeat.h"
+#include "model/TWSplit.h"
+#include "model/TWTaskItem.h"
 
 #include <QCheckBox>
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 #include "TWInvoiceRenderSupport.h"
 #include "TWLayoutTestSupport.h"
 
-#include "TWInvoiceGeometry.h"
+#include "invoicing/render/TWInvoiceGeometry.h"
 
 using namespace TWInvoiceGeometry;
 

@@ -3,19 +3,19 @@
 // offers, and commands that stop at an invoice the store refuses.
 
 #include "TWInvoiceSheetSupport.h"
-#include "TWInvoicesColumns.h"
-#include "TWInvoicesController.h"
-#include "TWInvoicesModel.h"
-#include "TWSendInvoiceController.h"
+#include "invoicing/ui/TWInvoicesColumns.h"
+#include "invoicing/ui/TWInvoicesController.h"
+#include "invoicing/ui/TWInvoicesModel.h"
+#include "invoicing/ui/TWSendInvoiceController.h"
 
-#include "TWLedger.h"
-#include "TWRecordEditors.h"
-#include "TWTransactionsController.h"
+#include "app/TWRecordEditors.h"
+#include "ledger/TWLedger.h"
+#include "ledger/TWTransactionsController.h"
 
-#include "TWFormatter.h"
-#include "TWRelationship.h"
-#include "TWRepeat.h"
 #include "TWStoreTestSupport.h"
+#include "model/TWFormatter.h"
+#include "model/TWRelationship.h"
+#include "model/TWRepeat.h"
 
 #include <QHeaderView>
 #include <QLabel>

@@ -4,8 +4,8 @@
 
 #include "TWInvoiceRenderSupport.h"
 
-#include "TWFontResolver.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "platform/TWFontResolver.h"
 
 #include <QCoreApplication>
 #include <QImage>

@@ -1,7 +1,7 @@
 #include "TWInvoiceRenderSupport.h"
 #include "TWLayoutTestSupport.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 namespace
 {

@@ -1,7 +1,7 @@
 #include "TWLayoutTestSupport.h"
 
-#include "TWLayoutManager.h"
-#include "TWUtilities.h"
+#include "model/TWLayoutManager.h"
+#include "model/TWUtilities.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 #include "TWLayoutTestSupport.h"
 
-#include "TWFontResolver.h"
-#include "TWLayoutManager.h"
-#include "TWLocalized.h"
-#include "TWXMLParser.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWXMLParser.h"
+#include "model/TWLayoutManager.h"
+#include "platform/TWFontResolver.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -4,8 +4,8 @@
 
 #include "TWLayoutTestSupport.h"
 
-#include "TWLayoutManager.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWLayoutManager.h"
 
 #include <QBuffer>
 #include <QDir>

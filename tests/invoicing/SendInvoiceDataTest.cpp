@@ -2,9 +2,9 @@
 
 #include "../store/TWInvoiceTestSupport.h"
 
-#include "TWLayoutManager.h"
-#include "TWLocalized.h"
-#include "TWSendInvoiceData.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWLayoutManager.h"
+#include "model/TWSendInvoiceData.h"
 
 #include <QSet>
 

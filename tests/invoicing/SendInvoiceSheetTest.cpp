@@ -2,16 +2,16 @@
 // the operations' reports), a broken layout, e-mail through a fake hand-off,
 // saving, printing and the paid and overdue boxes.
 
-#include "TWInvoiceController.h"
 #include "TWInvoiceSheetSupport.h"
 #include "TWLayoutTestSupport.h"
-#include "TWSendInvoiceController.h"
+#include "invoicing/ui/TWInvoiceController.h"
+#include "invoicing/ui/TWSendInvoiceController.h"
 
-#include "TWControls.h"
 #include "TWFakeMailHandOff.h"
-#include "TWInvoiceOperation.h"
-#include "TWLayoutManager.h"
-#include "TWUtilities.h"
+#include "app/TWControls.h"
+#include "invoicing/render/TWInvoiceOperation.h"
+#include "model/TWLayoutManager.h"
+#include "model/TWUtilities.h"
 
 #include <QCheckBox>
 #include <QDir>

@@ -6,9 +6,9 @@
 
 #include "../store/TWInvoiceTestSupport.h"
 
-#include "TWInvoiceOperation.h"
-#include "TWLayoutManager.h"
-#include "TWSendInvoiceData.h"
+#include "invoicing/render/TWInvoiceOperation.h"
+#include "model/TWLayoutManager.h"
+#include "model/TWSendInvoiceData.h"
 
 #include <QBuffer>
 #include <QEventLoop>

@@ -7,12 +7,12 @@
 #include "TWAppTestSupport.h"
 #include "TWInvoiceRenderSupport.h"
 
-#include "TWAccount.h"
-#include "TWAlert.h"
-#include "TWClient.h"
-#include "TWExpense.h"
-#include "TWProject.h"
-#include "TWTask.h"
+#include "app/TWAlert.h"
+#include "model/TWAccount.h"
+#include "model/TWClient.h"
+#include "model/TWExpense.h"
+#include "model/TWProject.h"
+#include "model/TWTask.h"
 
 #include <QTest>
 

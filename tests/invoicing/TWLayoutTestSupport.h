@@ -2,9 +2,9 @@
 // Layout packages written by the invoicing tests: a zip made with the
 // application's own writer from members given as text or bytes.
 
-#include "TWLayout.h"
 #include "TWTestSupport.h"
-#include "TWZipArchive.h"
+#include "foundation/TWZipArchive.h"
+#include "model/TWLayout.h"
 
 #include <QByteArray>
 #include <QList>

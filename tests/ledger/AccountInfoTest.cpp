@@ -1,13 +1,13 @@
 // The account form: in the information popover on a copy of a listed account,
 // and as the new-account sheet; the institution switch and the website rule.
 
-#include "TWAccountInfoController.h"
-#include "TWLedger.h"
 #include "TWRecordTestSupport.h"
+#include "ledger/TWAccountInfoController.h"
+#include "ledger/TWLedger.h"
 
-#include "TWControls.h"
-#include "TWPreferences.h"
 #include "TWStoreTestSupport.h"
+#include "app/TWControls.h"
+#include "model/TWPreferences.h"
 
 #include <QCheckBox>
 #include <QLabel>

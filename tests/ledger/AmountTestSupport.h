@@ -3,9 +3,9 @@
 // built-in fields, and accounts in dollars, euros, dinars and miles. Alerts are
 // recorded instead of shown.
 
-#include "TWAlert.h"
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
+#include "app/TWAlert.h"
+#include "store/TWBusiness.h"
 
 #include <QLineEdit>
 #include <QTest>

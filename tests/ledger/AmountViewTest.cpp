@@ -2,11 +2,11 @@
 // and their rates, odometer readings, unit changes, and which rows it shows.
 
 #include "AmountTestSupport.h"
-#include "TWAmountArithmetic.h"
-#include "TWControls.h"
-#include "TWLocalized.h"
-#include "TWTotalController.h"
-#include "TWTransaction.h"
+#include "app/TWControls.h"
+#include "foundation/TWLocalized.h"
+#include "ledger/TWAmountArithmetic.h"
+#include "ledger/TWTotalController.h"
+#include "model/TWTransaction.h"
 
 #include <QLabel>
 #include <QPushButton>

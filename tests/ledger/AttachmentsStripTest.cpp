@@ -2,14 +2,14 @@
 // package: adding, naming, deleting through the editor's save road, dropping,
 // reordering, the editing rule and dragging files out.
 
-#include "TWAttachmentsController.h"
-#include "TWAttachmentsModel.h"
-#include "TWPreviewPanel.h"
+#include "ledger/TWAttachmentsController.h"
+#include "ledger/TWAttachmentsModel.h"
+#include "ledger/TWPreviewPanel.h"
 
-#include "TWAlert.h"
-#include "TWCaptureFakes.h"
-#include "TWUtilities.h"
 #include "TWWindowTestSupport.h"
+#include "app/TWAlert.h"
+#include "model/TWUtilities.h"
+#include "platform/capture/TWCaptureFakes.h"
 
 #include <QAction>
 #include <QDir>

@@ -1,11 +1,11 @@
 // The voice-memo sheet with a fake microphone: choices, quality, the running
 // display, and how each way of ending leaves the file.
 
-#include "TWAudioRecordController.h"
-#include "TWCaptureFakes.h"
+#include "ledger/TWAudioRecordController.h"
+#include "platform/capture/TWCaptureFakes.h"
 
 #include "TWAppTestSupport.h"
-#include "TWFormatter.h"
+#include "model/TWFormatter.h"
 
 #include <QAction>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 
 #include "FieldsViewTestSupport.h"
 
-#include "TWAutofillController.h"
+#include "ledger/TWAutofillController.h"
 
 #include <QCheckBox>
 

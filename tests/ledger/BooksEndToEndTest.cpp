@@ -5,19 +5,19 @@
 
 #include "TWWindowTestSupport.h"
 
-#include "TWEditTransactionsController.h"
-#include "TWLedger.h"
-#include "TWSplitController.h"
-#include "TWTotalController.h"
-#include "TWTransactionController.h"
-#include "TWTransactionsController.h"
-#include "TWTransactionsModel.h"
+#include "ledger/TWEditTransactionsController.h"
+#include "ledger/TWLedger.h"
+#include "ledger/TWSplitController.h"
+#include "ledger/TWTotalController.h"
+#include "ledger/TWTransactionController.h"
+#include "ledger/TWTransactionsController.h"
+#include "ledger/TWTransactionsModel.h"
 
-#include "TWAlert.h"
-#include "TWBuiltInFields.h"
-#include "TWControls.h"
-#include "TWMasterItem.h"
-#include "TWMasterTotals.h"
+#include "app/TWAlert.h"
+#include "app/TWControls.h"
+#include "app/TWMasterItem.h"
+#include "app/TWMasterTotals.h"
+#include "model/TWBuiltInFields.h"
 
 #include <QLineEdit>
 

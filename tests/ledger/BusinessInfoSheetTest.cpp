@@ -4,14 +4,14 @@
 
 #include "TWUnitsTestSupport.h"
 
-#include "TWBusinessInfoController.h"
-#include "TWBusinessInfoPeriods.h"
-#include "TWLedger.h"
+#include "ledger/TWBusinessInfoController.h"
+#include "ledger/TWBusinessInfoPeriods.h"
+#include "ledger/TWLedger.h"
 
-#include "TWControls.h"
+#include "app/TWControls.h"
 
-#include "TWDateAdditions.h"
-#include "TWPreferences.h"
+#include "foundation/TWDateAdditions.h"
+#include "model/TWPreferences.h"
 
 #include <QCheckBox>
 #include <QDialog>

@@ -1,11 +1,11 @@
 // The picture taker over a fake camera: the default camera, the still handed
 // back, a failed still, and no camera at all.
 
-#include "TWCameraSheet.h"
-#include "TWCaptureFakes.h"
+#include "ledger/TWCameraSheet.h"
+#include "platform/capture/TWCaptureFakes.h"
 
-#include "TWAlert.h"
 #include "TWAppTestSupport.h"
+#include "app/TWAlert.h"
 
 #include <QPushButton>
 

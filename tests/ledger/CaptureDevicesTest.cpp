@@ -2,9 +2,9 @@
 // attachments, libgphoto2's directory camera lists and downloads files, and
 // with no device at all the sheet shows its empty view at once.
 
-#include "TWCaptureFakes.h"
 #include "TWCaptureTestSupport.h"
-#include "TWDeviceController.h"
+#include "ledger/TWDeviceController.h"
+#include "platform/capture/TWCaptureFakes.h"
 
 #include "TWAppTestSupport.h"
 #include "TWStoreTestSupport.h"

@@ -5,13 +5,13 @@
 
 #include "TransactionEditorTestSupport.h"
 
-#include "TWBuiltInFields.h"
-#include "TWEditTransactionsController.h"
-#include "TWMasterController.h"
-#include "TWMasterItem.h"
-#include "TWMasterTotals.h"
-#include "TWTotalController.h"
-#include "TWTransactionsController.h"
+#include "app/TWMasterController.h"
+#include "app/TWMasterItem.h"
+#include "app/TWMasterTotals.h"
+#include "ledger/TWEditTransactionsController.h"
+#include "ledger/TWTotalController.h"
+#include "ledger/TWTransactionsController.h"
+#include "model/TWBuiltInFields.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
 // The camera and scanner sheet over fake devices: which view a choice shows,
 // what reaches the delegate, and which errors end the sheet.
 
-#include "TWCaptureFakes.h"
 #include "TWCaptureTestSupport.h"
-#include "TWDeviceController.h"
+#include "ledger/TWDeviceController.h"
+#include "platform/capture/TWCaptureFakes.h"
 
 #include "TWAppTestSupport.h"
 #include "TWStoreTestSupport.h"

@@ -1,11 +1,11 @@
 // The several-at-once sheet as the document opens it: filled from the
 // register's selection on first use, saving writes and ends the sheet.
 
-#include "TWEditTransactionsController.h"
-#include "TWLedger.h"
 #include "TWRecordTestSupport.h"
+#include "ledger/TWEditTransactionsController.h"
+#include "ledger/TWLedger.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QLineEdit>
 

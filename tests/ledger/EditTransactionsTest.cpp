@@ -4,15 +4,15 @@
 
 #include "../store/TWTransactionTestSupport.h"
 
-#include "TWEditTransactionsController.h"
-#include "TWLedger.h"
+#include "ledger/TWEditTransactionsController.h"
+#include "ledger/TWLedger.h"
 
-#include "TWAppRegistry.h"
-#include "TWControls.h"
 #include "TWDenyGuard.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
 #include "TWTestSupport.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWControls.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

@@ -2,13 +2,13 @@
 // failure leaves alone, and when the automatic check asks at all. Every
 // request goes to a loopback server of the test.
 
-#include "TWExchangeRates.h"
+#include "ledger/TWExchangeRates.h"
 
 #include "TWAppTestSupport.h"
 #include "TWLoopbackHttpServer.h"
 #include "TWStoreTestSupport.h"
 
-#include "TWClock.h"
+#include "foundation/TWClock.h"
 
 #include <QSignalSpy>
 #include <QUrlQuery>

@@ -4,10 +4,10 @@
 
 #include "FieldsViewTestSupport.h"
 
-#include "TWFieldController.h"
-#include "TWFieldsController.h"
+#include "ledger/TWFieldController.h"
+#include "ledger/TWFieldsController.h"
 
-#include "TWFormatter.h"
+#include "model/TWFormatter.h"
 
 #include <QComboBox>
 #include <QLabel>

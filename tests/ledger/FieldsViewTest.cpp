@@ -3,13 +3,13 @@
 
 #include "FieldsViewTestSupport.h"
 
-#include "TWFieldController.h"
-#include "TWFieldsController.h"
+#include "ledger/TWFieldController.h"
+#include "ledger/TWFieldsController.h"
 
-#include "TWMenus.h"
 #include "TWStoreTestSupport.h"
+#include "app/TWMenus.h"
 
-#include "TWFormatter.h"
+#include "model/TWFormatter.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

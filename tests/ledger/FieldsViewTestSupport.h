@@ -5,11 +5,11 @@
 
 #include "TWWindowTestSupport.h"
 
-#include "TWAlert.h"
-#include "TWLedger.h"
+#include "app/TWAlert.h"
+#include "ledger/TWLedger.h"
 
-#include "TWBusiness.h"
-#include "TWField.h"
+#include "model/TWField.h"
+#include "store/TWBusiness.h"
 
 class TWFieldsTest : public TWWindowTest
 {

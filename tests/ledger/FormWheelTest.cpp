@@ -3,7 +3,7 @@
 
 #include "TransactionEditorTestSupport.h"
 
-#include "TWWheelGuard.h"
+#include "app/TWWheelGuard.h"
 
 #include <QApplication>
 #include <QDateEdit>

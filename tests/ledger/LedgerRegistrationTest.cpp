@@ -1,8 +1,8 @@
 // The ledger plugs into the shell without disturbing what it leaves alone.
 
-#include "TWLedger.h"
+#include "ledger/TWLedger.h"
 
-#include "TWAppRegistry.h"
+#include "app/TWAppRegistry.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The sheet that creates the accounts an import names but the business
 // lacks: proposed rows, type and unit choices, create, cancel and refusal.
 
-#include "TWMissingAccountsController.h"
-#include "TWMissingAccountsModel.h"
 #include "TWRecordTestSupport.h"
+#include "ledger/TWMissingAccountsController.h"
+#include "ledger/TWMissingAccountsModel.h"
 
-#include "TWFormatter.h"
-#include "TWListViews.h"
-#include "TWMasterController.h"
+#include "app/TWListViews.h"
+#include "app/TWMasterController.h"
+#include "model/TWFormatter.h"
 
 #include <QComboBox>
 

@@ -1,7 +1,7 @@
 // The preview window: what it shows for each kind of file, moving through the
 // items, and control passing through the documents.
 
-#include "TWPreviewPanel.h"
+#include "ledger/TWPreviewPanel.h"
 
 #include "TWAppTestSupport.h"
 

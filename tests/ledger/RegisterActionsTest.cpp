@@ -4,13 +4,13 @@
 
 #include "RegisterTestSupport.h"
 
-#include "TWTransactionsController.h"
-#include "TWTransactionsModel.h"
+#include "ledger/TWTransactionsController.h"
+#include "ledger/TWTransactionsModel.h"
 
-#include "TWAccountingPeriod.h"
-#include "TWBuiltInFields.h"
-#include "TWRelationship.h"
-#include "TWSplit.h"
+#include "model/TWAccountingPeriod.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWRelationship.h"
+#include "model/TWSplit.h"
 
 #include "TWStoreTestSupport.h"
 

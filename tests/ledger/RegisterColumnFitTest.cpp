@@ -4,11 +4,11 @@
 
 #include "RegisterTestSupport.h"
 
-#include "TWRegisterColumns.h"
-#include "TWTransactionsController.h"
-#include "TWTransactionsModel.h"
+#include "ledger/TWRegisterColumns.h"
+#include "ledger/TWTransactionsController.h"
+#include "ledger/TWTransactionsModel.h"
 
-#include "TWBuiltInFields.h"
+#include "model/TWBuiltInFields.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>

@@ -3,10 +3,10 @@
 
 #include "RegisterTestSupport.h"
 
-#include "TWRegisterColumns.h"
+#include "ledger/TWRegisterColumns.h"
 
-#include "TWBuiltInFields.h"
-#include "TWItem.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWItem.h"
 
 namespace
 {

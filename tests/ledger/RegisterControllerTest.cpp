@@ -3,14 +3,14 @@
 
 #include "RegisterTestSupport.h"
 
-#include "TWTransactionsController.h"
-#include "TWTransactionsModel.h"
+#include "ledger/TWTransactionsController.h"
+#include "ledger/TWTransactionsModel.h"
 
-#include "TWBuiltInFields.h"
-#include "TWGroup.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
-#include "TWSplit.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWGroup.h"
+#include "model/TWPreferences.h"
+#include "model/TWSplit.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>

@@ -4,17 +4,17 @@
 
 #include "TWWindowTestSupport.h"
 
-#include "TWLedger.h"
-#include "TWMenus.h"
-#include "TWPreviewPanel.h"
-#include "TWTransactionsController.h"
-#include "TWTransactionsModel.h"
-#include "TWWindowController.h"
+#include "app/TWMenus.h"
+#include "app/TWWindowController.h"
+#include "ledger/TWLedger.h"
+#include "ledger/TWPreviewPanel.h"
+#include "ledger/TWTransactionsController.h"
+#include "ledger/TWTransactionsModel.h"
 
-#include "TWAlert.h"
-#include "TWBuiltInFields.h"
-#include "TWMasterItem.h"
-#include "TWRecordEditors.h"
+#include "app/TWAlert.h"
+#include "app/TWMasterItem.h"
+#include "app/TWRecordEditors.h"
+#include "model/TWBuiltInFields.h"
 
 #include <QImage>
 #include <QLabel>

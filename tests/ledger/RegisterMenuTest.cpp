@@ -1,6 +1,6 @@
 // The register's context menu decided without a window.
 
-#include "TWRegisterMenu.h"
+#include "ledger/TWRegisterMenu.h"
 
 #include <gtest/gtest.h>
 

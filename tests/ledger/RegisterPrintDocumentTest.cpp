@@ -4,12 +4,12 @@
 
 #include "TWWindowTestSupport.h"
 
-#include "TWLedger.h"
-#include "TWTransactionsController.h"
+#include "ledger/TWLedger.h"
+#include "ledger/TWTransactionsController.h"
 
-#include "TWExportPrint.h"
+#include "export/core/TWExportPrint.h"
 
-#include "TWMasterItem.h"
+#include "app/TWMasterItem.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The word search every register row goes through answers as the plain
 // list-and-set definition does, for texts with every kind of separator run.
 
-#include "TWStringAdditions.h"
+#include "foundation/TWStringAdditions.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>

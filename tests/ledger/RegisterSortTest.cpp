@@ -3,11 +3,11 @@
 
 #include "RegisterTestSupport.h"
 
-#include "TWRegisterSort.h"
+#include "ledger/TWRegisterSort.h"
 
-#include "TWBuiltInFields.h"
-#include "TWFieldValue.h"
-#include "TWSplit.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFieldValue.h"
+#include "model/TWSplit.h"
 
 #include <QRandomGenerator>
 

@@ -6,9 +6,9 @@
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 
-#include "TWAlert.h"
-#include "TWBusiness.h"
-#include "TWRepeat.h"
+#include "app/TWAlert.h"
+#include "model/TWRepeat.h"
+#include "store/TWBusiness.h"
 
 #include <QImage>
 

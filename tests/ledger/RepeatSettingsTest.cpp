@@ -1,9 +1,9 @@
 // The repeat settings: switching a schedule on and off, the count's bounds,
 // the end choice, and what a read-only owner gets.
 
-#include "TWClock.h"
-#include "TWControls.h"
-#include "TWRepeatController.h"
+#include "app/TWControls.h"
+#include "foundation/TWClock.h"
+#include "ledger/TWRepeatController.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

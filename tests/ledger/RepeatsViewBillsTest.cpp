@@ -3,12 +3,12 @@
 
 #include "../store/TWInvoiceTestSupport.h"
 
-#include "TWLedger.h"
-#include "TWRepeatsController.h"
-#include "TWRepeatsModel.h"
+#include "ledger/TWLedger.h"
+#include "ledger/TWRepeatsController.h"
+#include "ledger/TWRepeatsModel.h"
 
-#include "TWAppRegistry.h"
-#include "TWFormatter.h"
+#include "app/TWAppRegistry.h"
+#include "model/TWFormatter.h"
 
 #include <QSplitter>
 

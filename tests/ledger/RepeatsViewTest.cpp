@@ -3,16 +3,16 @@
 
 #include "../store/TWTransactionTestSupport.h"
 
-#include "TWLedger.h"
-#include "TWRepeatsController.h"
-#include "TWRepeatsModel.h"
-#include "TWTransactionsController.h"
+#include "ledger/TWLedger.h"
+#include "ledger/TWRepeatsController.h"
+#include "ledger/TWRepeatsModel.h"
+#include "ledger/TWTransactionsController.h"
 
-#include "TWAlert.h"
-#include "TWAppRegistry.h"
 #include "TWDenyGuard.h"
-#include "TWLocalized.h"
 #include "TWTestSupport.h"
+#include "app/TWAlert.h"
+#include "app/TWAppRegistry.h"
+#include "foundation/TWLocalized.h"
 
 #include <QCoreApplication>
 #include <QHeaderView>

@@ -4,8 +4,8 @@
 
 #include "TransactionEditorTestSupport.h"
 
-#include "TWAttachmentsController.h"
-#include "TWAttachmentsModel.h"
+#include "ledger/TWAttachmentsController.h"
+#include "ledger/TWAttachmentsModel.h"
 
 #include <QFile>
 

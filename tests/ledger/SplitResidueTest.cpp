@@ -3,9 +3,9 @@
 // line so that the lines balance in the home unit too.
 
 #include "AmountTestSupport.h"
-#include "TWSplitEditing.h"
-#include "TWTotalController.h"
-#include "TWUnitConversion.h"
+#include "ledger/TWSplitEditing.h"
+#include "ledger/TWTotalController.h"
+#include "model/TWUnitConversion.h"
 
 #include <random>
 

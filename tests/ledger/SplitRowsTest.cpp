@@ -3,13 +3,13 @@
 // description completions, and a row driving its line.
 
 #include "AmountTestSupport.h"
-#include "TWControls.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWSplitController.h"
-#include "TWSplitEditing.h"
-#include "TWTotalController.h"
-#include "TWValue.h"
+#include "app/TWControls.h"
+#include "foundation/TWLocalized.h"
+#include "ledger/TWSplitController.h"
+#include "ledger/TWSplitEditing.h"
+#include "ledger/TWTotalController.h"
+#include "model/TWFormatter.h"
+#include "model/TWValue.h"
 
 #include <QCompleter>
 #include <QLabel>

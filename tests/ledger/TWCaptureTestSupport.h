@@ -2,12 +2,12 @@
 // Fixtures of the capture suites: a delegate that adds the finished files to
 // a real transaction, and SANE pointed at a configuration of the test's own.
 
-#include "TWDeviceController.h"
+#include "ledger/TWDeviceController.h"
 
-#include "TWBusiness.h"
 #include "TWTestSupport.h"
-#include "TWTransaction.h"
-#include "TWUtilities.h"
+#include "model/TWTransaction.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
 
 #include <QFile>
 #include <QtGlobal>

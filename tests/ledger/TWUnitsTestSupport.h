@@ -4,7 +4,7 @@
 
 #include "TWAppTestSupport.h"
 
-#include "TWAlert.h"
+#include "app/TWAlert.h"
 
 #include <QCoreApplication>
 

@@ -3,9 +3,9 @@
 
 #include "TransactionEditorTestSupport.h"
 
-#include "TWLocalized.h"
-#include "TWSplitController.h"
-#include "TWTotalController.h"
+#include "foundation/TWLocalized.h"
+#include "ledger/TWSplitController.h"
+#include "ledger/TWTotalController.h"
 
 #include <QLabel>
 #include <QScrollArea>

@@ -3,12 +3,12 @@
 
 #include "TransactionEditorTestSupport.h"
 
-#include "TWAccountingPeriod.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWAccountingPeriod.h"
 
-#include "TWDetailInterfaces.h"
-#include "TWRepeatController.h"
-#include "TWTotalController.h"
+#include "app/TWDetailInterfaces.h"
+#include "ledger/TWRepeatController.h"
+#include "ledger/TWTotalController.h"
 
 #include <QCheckBox>
 

@@ -4,9 +4,9 @@
 
 #include "TWAppTestSupport.h"
 
-#include "TWAlert.h"
-#include "TWLedger.h"
-#include "TWTransactionController.h"
+#include "app/TWAlert.h"
+#include "ledger/TWLedger.h"
+#include "ledger/TWTransactionController.h"
 
 #include "TWStoreTestSupport.h"
 

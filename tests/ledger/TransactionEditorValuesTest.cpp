@@ -3,11 +3,11 @@
 
 #include "TransactionEditorTestSupport.h"
 
-#include "TWAmountArithmetic.h"
-#include "TWTotalController.h"
-#include "TWValueCompleter.h"
+#include "ledger/TWAmountArithmetic.h"
+#include "ledger/TWTotalController.h"
+#include "ledger/TWValueCompleter.h"
 
-#include "TWPreferences.h"
+#include "model/TWPreferences.h"
 
 #include <QAbstractItemView>
 #include <QCompleter>

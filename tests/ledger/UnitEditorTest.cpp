@@ -4,11 +4,11 @@
 
 #include "TWUnitsTestSupport.h"
 
-#include "TWUnitController.h"
+#include "ledger/TWUnitController.h"
 
-#include "TWAccount.h"
-#include "TWFormatter.h"
-#include "TWTransaction.h"
+#include "model/TWAccount.h"
+#include "model/TWFormatter.h"
+#include "model/TWTransaction.h"
 
 #include <QCheckBox>
 #include <QLabel>

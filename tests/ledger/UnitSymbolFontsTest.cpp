@@ -2,7 +2,7 @@
 // application draws with (the default font or one it falls back to), so
 // none shows as a box in the units view or the register.
 
-#include "TWUnits.h"
+#include "model/TWUnits.h"
 
 #include <QFont>
 #include <QFontDatabase>

@@ -3,14 +3,14 @@
 
 #include "TWUnitsTestSupport.h"
 
-#include "TWLedger.h"
-#include "TWUnitController.h"
-#include "TWUnitsController.h"
-#include "TWUnitsModel.h"
+#include "ledger/TWLedger.h"
+#include "ledger/TWUnitController.h"
+#include "ledger/TWUnitsController.h"
+#include "ledger/TWUnitsModel.h"
 
-#include "TWMasterController.h"
+#include "app/TWMasterController.h"
 
-#include "TWBudgetItem.h"
+#include "model/TWBudgetItem.h"
 
 #include <QLineEdit>
 #include <QMenu>

@@ -4,7 +4,7 @@
 
 #include "FieldsViewTestSupport.h"
 
-#include "TWValuesController.h"
+#include "ledger/TWValuesController.h"
 
 #include <QComboBox>
 

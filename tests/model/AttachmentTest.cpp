@@ -1,8 +1,8 @@
 // Attachments: what is read from photo and recording files (which come from
 // outside and may be damaged).
 
-#include "TWAttachment.h"
 #include "TWTestSupport.h"
+#include "model/TWAttachment.h"
 
 #include <QFile>
 #include <QImage>

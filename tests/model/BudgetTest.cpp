@@ -1,5 +1,5 @@
-#include "TWBudgetItem.h"
 #include "TWTestSupport.h"
+#include "model/TWBudgetItem.h"
 
 #include <gtest/gtest.h>
 

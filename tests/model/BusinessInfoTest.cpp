@@ -1,6 +1,6 @@
-#include "TWBusinessInfo.h"
-#include "TWLocalized.h"
 #include "TWTestSupport.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWBusinessInfo.h"
 
 #include <algorithm>
 #include <vector>

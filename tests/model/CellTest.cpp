@@ -1,6 +1,6 @@
 // Output table cells: compact movable values that keep their twelve fields.
 
-#include "TWColumn.h"
+#include "model/TWColumn.h"
 
 #include <QImage>
 

@@ -1,8 +1,8 @@
 // Packed dates and calendar arithmetic. Registered twice with ctest, the second
 // time in a zone with daylight saving, so nothing may assume 86,400-second days.
 
-#include "TWDateAdditions.h"
 #include "TWTestSupport.h"
+#include "foundation/TWDateAdditions.h"
 
 #include <gtest/gtest.h>
 

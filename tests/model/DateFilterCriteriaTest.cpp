@@ -1,8 +1,8 @@
 // Date criteria. The suite names start with "Date" so they also run in a zone with daylight
 // saving.
 
-#include "TWBuiltInFields.h"
-#include "TWFilterCriteria.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFilterCriteria.h"
 
 #include "TWTestSupport.h"
 

@@ -1,5 +1,5 @@
-#include "TWFieldValue.h"
 #include "TWTestSupport.h"
+#include "model/TWFieldValue.h"
 
 #include <cmath>
 #include <limits>

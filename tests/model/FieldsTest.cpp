@@ -1,7 +1,7 @@
-#include "TWBuiltInFields.h"
-#include "TWField.h"
-#include "TWLocalized.h"
-#include "TWValue.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWField.h"
+#include "model/TWValue.h"
 
 #include <QSet>
 

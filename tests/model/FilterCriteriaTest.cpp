@@ -1,6 +1,6 @@
-#include "TWBuiltInFields.h"
-#include "TWFilter.h"
-#include "TWFilterCriteria.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFilter.h"
+#include "model/TWFilterCriteria.h"
 
 #include "TWTestSupport.h"
 

@@ -1,8 +1,8 @@
 // Money and number text: display in several locales, exact parsing, ranges.
 
-#include "TWFormatter.h"
 #include "TWTestSupport.h"
-#include "TWUnit.h"
+#include "model/TWFormatter.h"
+#include "model/TWUnit.h"
 
 #include <gtest/gtest.h>
 

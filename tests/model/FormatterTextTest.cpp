@@ -1,7 +1,7 @@
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWNumberFormatter.h"
 #include "TWTestSupport.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWNumberFormatter.h"
 
 #include <gtest/gtest.h>
 

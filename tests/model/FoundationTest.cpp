@@ -1,10 +1,10 @@
 // Errors, notifications, the strings table and the clock.
 
-#include "TWClock.h"
-#include "TWError.h"
-#include "TWLocalized.h"
-#include "TWNotificationCenter.h"
 #include "TWTestSupport.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWError.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWNotificationCenter.h"
 
 #include <QDirIterator>
 #include <QFile>

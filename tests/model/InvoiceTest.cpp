@@ -1,10 +1,10 @@
 // Invoices and bills: line totals with tax by rate groups, charges, payments,
 // owing, percent paid, overdue, repeat copies and the check before editing.
 
-#include "TWAccount.h"
-#include "TWBill.h"
-#include "TWInvoice.h"
-#include "TWRepeat.h"
+#include "model/TWAccount.h"
+#include "model/TWBill.h"
+#include "model/TWInvoice.h"
+#include "model/TWRepeat.h"
 
 #include "TWTestSupport.h"
 

@@ -1,14 +1,14 @@
 // Master-list items: copies, identity, orderings, account types and icons.
 
-#include "TWAccount.h"
-#include "TWClient.h"
-#include "TWFilter.h"
-#include "TWGroup.h"
-#include "TWItemIcons.h"
-#include "TWLocalized.h"
-#include "TWMerchant.h"
-#include "TWReport.h"
 #include "TWTestSupport.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWAccount.h"
+#include "model/TWClient.h"
+#include "model/TWFilter.h"
+#include "model/TWGroup.h"
+#include "model/TWItemIcons.h"
+#include "model/TWMerchant.h"
+#include "model/TWReport.h"
 
 #include <gtest/gtest.h>
 

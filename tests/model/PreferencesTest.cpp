@@ -1,8 +1,8 @@
 // Preferences: defaults, storage, notifications, version check, temporary directory.
 
-#include "TWNotificationCenter.h"
-#include "TWPreferences.h"
 #include "TWTestSupport.h"
+#include "foundation/TWNotificationCenter.h"
+#include "model/TWPreferences.h"
 
 #include <QDir>
 #include <QFile>

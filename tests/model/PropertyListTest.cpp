@@ -1,8 +1,8 @@
 // Property lists: exact round trips of every value type, binary input, hostile input, atomic
 // writes, rectangle texts and field-width number readings.
 
-#include "TWPropertyList.h"
 #include "TWTestSupport.h"
+#include "foundation/TWPropertyList.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "TWRelationship.h"
+#include "model/TWRelationship.h"
 
 #include <gtest/gtest.h>
 

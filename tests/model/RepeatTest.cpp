@@ -1,8 +1,8 @@
 // Schedules: next dates for every interval unit (the suites named Date* run
 // again in a zone with daylight saving), order, interval equality and items.
 
-#include "TWRepeat.h"
 #include "TWTestSupport.h"
+#include "model/TWRepeat.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Named date ranges and the resolution of saved reports' date types. The suite
 // names start with "Date" so they also run in a zone with daylight saving.
 
-#include "TWDateRanges.h"
-#include "TWReport.h"
 #include "TWTestSupport.h"
+#include "model/TWDateRanges.h"
+#include "model/TWReport.h"
 
 #include <gtest/gtest.h>
 

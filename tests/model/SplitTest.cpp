@@ -1,7 +1,7 @@
-#include "TWAccount.h"
-#include "TWSplit.h"
-#include "TWTransaction.h"
-#include "TWUnitConversion.h"
+#include "model/TWAccount.h"
+#include "model/TWSplit.h"
+#include "model/TWTransaction.h"
+#include "model/TWUnitConversion.h"
 
 #include <gtest/gtest.h>
 

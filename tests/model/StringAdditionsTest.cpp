@@ -1,4 +1,4 @@
-#include "TWStringAdditions.h"
+#include "foundation/TWStringAdditions.h"
 
 #include <gtest/gtest.h>
 

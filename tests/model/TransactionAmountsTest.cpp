@@ -1,10 +1,10 @@
 // Transactions: the four amounts, percent-of-total fields, autofill, default
 // accounts, search and attachments.
 
-#include "TWTransaction.h"
+#include "model/TWTransaction.h"
 
-#include "TWBuiltInFields.h"
 #include "TWTestSupport.h"
+#include "model/TWBuiltInFields.h"
 
 #include <QFile>
 #include <QImage>

@@ -1,5 +1,5 @@
-#include "TWRepeat.h"
-#include "TWTransaction.h"
+#include "model/TWRepeat.h"
+#include "model/TWTransaction.h"
 
 #include "TWTestSupport.h"
 

@@ -1,5 +1,5 @@
 #include "TWTestSupport.h"
-#include "TWUnits.h"
+#include "model/TWUnits.h"
 
 #include <QFile>
 

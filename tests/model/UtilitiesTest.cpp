@@ -1,7 +1,7 @@
-#include "TWIdleTime.h"
-#include "TWPreferences.h"
 #include "TWTestSupport.h"
-#include "TWUtilities.h"
+#include "model/TWPreferences.h"
+#include "model/TWUtilities.h"
+#include "platform/TWIdleTime.h"
 
 #include <QFileInfo>
 #include <QImageReader>

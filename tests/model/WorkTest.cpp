@@ -1,11 +1,11 @@
 // Projects, tasks, expenses and task items: quantities, line arithmetic, what
 // is left to invoice, durations, copies and order.
 
-#include "TWPaymentEntry.h"
-#include "TWProject.h"
-#include "TWTask.h"
-#include "TWTaskItem.h"
-#include "TWWorkArithmetic.h"
+#include "model/TWPaymentEntry.h"
+#include "model/TWProject.h"
+#include "model/TWTask.h"
+#include "model/TWTaskItem.h"
+#include "model/TWWorkArithmetic.h"
 
 #include "TWTestSupport.h"
 

@@ -1,6 +1,6 @@
 #include "TWTestSupport.h"
-#include "TWXMLParser.h"
-#include "TWXMLSerializer.h"
+#include "foundation/TWXMLParser.h"
+#include "foundation/TWXMLSerializer.h"
 
 #include <QFile>
 #include <QUrl>

@@ -1,6 +1,6 @@
 #include "TWTestSupport.h"
-#include "TWUnZipArchive.h"
-#include "TWZipArchive.h"
+#include "foundation/TWUnZipArchive.h"
+#include "foundation/TWZipArchive.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,13 +4,13 @@
 
 #include "TWBudgetTestSupport.h"
 
-#include "TWBudgetController.h"
-#include "TWBudgetItemController.h"
-#include "TWBudgetModel.h"
-#include "TWControls.h"
+#include "app/TWControls.h"
+#include "reports/ui/TWBudgetController.h"
+#include "reports/ui/TWBudgetItemController.h"
+#include "reports/ui/TWBudgetModel.h"
 
 #include "TWDenyGuard.h"
-#include "TWFormatter.h"
+#include "model/TWFormatter.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

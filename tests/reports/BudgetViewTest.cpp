@@ -4,14 +4,14 @@
 
 #include "TWBudgetTestSupport.h"
 
-#include "TWBudgetController.h"
-#include "TWBudgetItemController.h"
-#include "TWBudgetModel.h"
-#include "TWReportsUI.h"
+#include "reports/ui/TWBudgetController.h"
+#include "reports/ui/TWBudgetItemController.h"
+#include "reports/ui/TWBudgetModel.h"
+#include "reports/ui/TWReportsUI.h"
 
 #include "TWDenyGuard.h"
-#include "TWFormatter.h"
-#include "TWMenuValidation.h"
+#include "app/TWMenuValidation.h"
+#include "model/TWFormatter.h"
 
 #include <QHeaderView>
 #include <QMenu>

@@ -1,7 +1,7 @@
 // Graphs drawn with Qt Charts: the chart built from the data sets (series,
 // colours, labels, legend, ranges) and the image it is painted into.
 
-#include "TWChartsGraphRenderer.h"
+#include "reports/ui/TWChartsGraphRenderer.h"
 
 #include <QBarSeries>
 #include <QBarSet>

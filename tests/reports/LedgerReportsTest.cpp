@@ -4,8 +4,8 @@
 #include "TWReportBooks.h"
 
 #include "TWBenchBusiness.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 
 #include <QTemporaryDir>
 

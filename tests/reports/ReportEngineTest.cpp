@@ -3,9 +3,9 @@
 
 #include "TWReportBooks.h"
 
-#include "TWLocalized.h"
-#include "TWSerializer.h"
-#include "TWSerializerPDF.h"
+#include "export/core/TWSerializer.h"
+#include "export/core/TWSerializerPDF.h"
+#include "foundation/TWLocalized.h"
 
 #include <QBuffer>
 #include <QPainter>

@@ -3,13 +3,13 @@
 
 #include "TWRecordTestSupport.h"
 
-#include "TWReportController.h"
-#include "TWReportInfoController.h"
-#include "TWReportsUI.h"
+#include "reports/ui/TWReportController.h"
+#include "reports/ui/TWReportInfoController.h"
+#include "reports/ui/TWReportsUI.h"
 
-#include "TWAlert.h"
-#include "TWPopover.h"
 #include "TWTransactionTestSupport.h"
+#include "app/TWAlert.h"
+#include "app/TWPopover.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,7 +2,7 @@
 
 #include "TWReportBooks.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <gtest/gtest.h>
 

@@ -7,11 +7,11 @@
 #include "TWAppTestSupport.h"
 #include "TWFakeMailHandOff.h"
 
-#include "TWReportController.h"
-#include "TWReportsUI.h"
+#include "reports/ui/TWReportController.h"
+#include "reports/ui/TWReportsUI.h"
 
-#include "TWPrint.h"
-#include "TWSerializerHTML.h"
+#include "app/TWPrint.h"
+#include "export/core/TWSerializerHTML.h"
 
 #include <QBuffer>
 #include <QComboBox>

@@ -16,11 +16,11 @@
 #include "TWAppTestSupport.h"
 #include "TWTransactionTestSupport.h"
 
-#include "TWAlert.h"
+#include "app/TWAlert.h"
 
-#include "TWAccount.h"
-#include "TWBudgetItem.h"
-#include "TWGroup.h"
+#include "model/TWAccount.h"
+#include "model/TWBudgetItem.h"
+#include "model/TWGroup.h"
 
 #include <QCoreApplication>
 

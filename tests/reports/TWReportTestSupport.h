@@ -1,10 +1,10 @@
 #pragma once
 // Short ways to make a report and read its cells by row.
 
-#include "TWExportReport.h"
 #include "TWTestSupport.h"
+#include "reports/engine/TWExportReport.h"
 
-#include "TWDateAdditions.h"
+#include "foundation/TWDateAdditions.h"
 
 #include <QMap>
 

@@ -5,7 +5,7 @@
 #include "TWReportTestSupport.h"
 #include "WorkTestSupport.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Accounting periods: storage, a day in a gap, and the upkeep at opening.
 
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

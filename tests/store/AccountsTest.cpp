@@ -1,11 +1,11 @@
 // Accounts: the default chart as one write, storing and reading back, and updates.
 
-#include "TWBusiness.h"
-#include "TWBusinessInfo.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWBusinessInfo.h"
+#include "model/TWPreferences.h"
+#include "store/TWBusiness.h"
 
 #include <QPainter>
 

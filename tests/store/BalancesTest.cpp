@@ -1,10 +1,10 @@
 // Balances and totals over the transactions in memory.
 
 #include "TWBalancesTestSupport.h"
-#include "TWBusiness.h"
 #include "TWTestSupport.h"
+#include "store/TWBusiness.h"
 
-#include "TWReport.h"
+#include "model/TWReport.h"
 
 #include <gtest/gtest.h>
 

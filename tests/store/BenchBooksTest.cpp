@@ -6,7 +6,7 @@
 #include "TWBenchVerify.h"
 #include "TWTestSupport.h"
 
-#include "TWRelationship.h"
+#include "model/TWRelationship.h"
 
 #include <QUrl>
 

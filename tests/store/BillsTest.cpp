@@ -1,7 +1,7 @@
 #include "TWInvoiceTestSupport.h"
 
-#include "TWRepeat.h"
 #include "WorkTestSupport.h"
+#include "model/TWRepeat.h"
 
 #include <gtest/gtest.h>
 

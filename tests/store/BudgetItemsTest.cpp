@@ -1,6 +1,6 @@
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

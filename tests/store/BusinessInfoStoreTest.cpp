@@ -1,8 +1,8 @@
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
+#include "store/TWBusiness.h"
 
-#include "TWAccount.h"
+#include "model/TWAccount.h"
 
 #include <gtest/gtest.h>
 

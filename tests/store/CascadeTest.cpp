@@ -2,8 +2,8 @@
 // in one write: exactly those records, announced by their own notifications.
 
 #include "TWInvoiceTestSupport.h"
-#include "TWRepeat.h"
 #include "WorkTestSupport.h"
+#include "model/TWRepeat.h"
 
 #include <gtest/gtest.h>
 

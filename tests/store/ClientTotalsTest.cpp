@@ -1,5 +1,5 @@
-#include "TWDateAdditions.h"
 #include "TWInvoiceTestSupport.h"
+#include "foundation/TWDateAdditions.h"
 
 #include "WorkTestSupport.h"
 

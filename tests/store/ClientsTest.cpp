@@ -1,5 +1,5 @@
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
+#include "store/TWBusiness.h"
 
 #include <QImage>
 

@@ -1,8 +1,8 @@
-#include "TWBusiness.h"
 #include "TWDenyGuard.h"
 #include "TWPackageTestSupport.h"
-#include "TWPropertyList.h"
 #include "TWTestSupport.h"
+#include "foundation/TWPropertyList.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
-#include "TWTransaction.h"
+#include "model/TWTransaction.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "TWBusiness.h"
 #include "TWDenyGuard.h"
 #include "TWStoreTestSupport.h"
+#include "store/TWBusiness.h"
 
-#include "TWBuiltInFields.h"
+#include "model/TWBuiltInFields.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "TWBuiltInFields.h"
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
+#include "model/TWBuiltInFields.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

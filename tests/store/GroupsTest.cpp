@@ -1,8 +1,8 @@
 // Groups: the default groups and the delete cascade.
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
 #include "TWStoreTestSupport.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

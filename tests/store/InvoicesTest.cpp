@@ -1,6 +1,6 @@
 #include "TWInvoiceTestSupport.h"
 
-#include "TWValue.h"
+#include "model/TWValue.h"
 
 #include <gtest/gtest.h>
 

@@ -2,13 +2,13 @@
 // missing tables, pipes among their files, save generations at the ends of
 // their range, oversized values, stray files and blocked names.
 
-#include "TWBusiness.h"
-#include "TWPackageFiles.h"
 #include "TWPackageMaker.h"
 #include "TWPackageTestSupport.h"
-#include "TWSchema.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
+#include "store/TWBusiness.h"
+#include "store/TWPackageFiles.h"
+#include "store/TWSchema.h"
 
 #include <QBuffer>
 #include <QDir>

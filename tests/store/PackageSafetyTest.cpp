@@ -1,10 +1,10 @@
 // Packages from elsewhere: links inside them, oversized values and database
 // schema objects that are not what a business database holds.
 
-#include "TWBusiness.h"
 #include "TWPackageTestSupport.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
+#include "store/TWBusiness.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,13 +2,13 @@
 // holds the new one, never a mix, and no file the saved document uses is
 // replaced before the new database is committed.
 
-#include "TWBusiness.h"
-#include "TWPackageFiles.h"
 #include "TWPackageTestSupport.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
-#include "TWTransaction.h"
 #include "TWTransactionTestSupport.h"
+#include "model/TWTransaction.h"
+#include "store/TWBusiness.h"
+#include "store/TWPackageFiles.h"
 
 #include <QDir>
 #include <QFile>

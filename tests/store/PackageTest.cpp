@@ -1,10 +1,10 @@
-#include "TWBusiness.h"
 #include "TWPackageMaker.h"
 #include "TWPackageTestSupport.h"
-#include "TWSchema.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
-#include "TWTransaction.h"
+#include "model/TWTransaction.h"
+#include "store/TWBusiness.h"
+#include "store/TWSchema.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
-#include "TWUtilities.h"
 #include "WorkTestSupport.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "TWRecordList.h"
-#include "TWTaskItem.h"
+#include "model/TWTaskItem.h"
+#include "store/TWRecordList.h"
 
 #include <gtest/gtest.h>
 

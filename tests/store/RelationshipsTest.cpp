@@ -1,12 +1,12 @@
 // Relationships in the store: rows, list and indexed lookups kept alike.
 
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
+#include "store/TWBusiness.h"
 
-#include "TWRelationship.h"
-#include "TWSplit.h"
-#include "TWTransaction.h"
+#include "model/TWRelationship.h"
+#include "model/TWSplit.h"
+#include "model/TWTransaction.h"
 
 #include <QSet>
 

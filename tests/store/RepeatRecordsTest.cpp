@@ -2,7 +2,7 @@
 // due occurrence is a new stored record carrying the schedule.
 
 #include "TWInvoiceTestSupport.h"
-#include "TWRepeat.h"
+#include "model/TWRepeat.h"
 
 #include <gtest/gtest.h>
 

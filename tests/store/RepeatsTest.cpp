@@ -1,10 +1,10 @@
-#include "TWBusiness.h"
 #include "TWDenyGuard.h"
 #include "TWPackageTestSupport.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "TWTransactionTestSupport.h"
 #include "WorkTestSupport.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

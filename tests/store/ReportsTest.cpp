@@ -1,10 +1,10 @@
 // Saved reports: dates stored as packed days and loaded in sort order.
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The schema of a new database, the schema version and the upgrade of a
 // schema 1.0 database.
 
-#include "TWBusiness.h"
-#include "TWSchema.h"
 #include "TWStoreTestSupport.h"
+#include "store/TWBusiness.h"
+#include "store/TWSchema.h"
 
 #include <QRegularExpression>
 

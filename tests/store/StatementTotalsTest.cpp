@@ -2,10 +2,10 @@
 // balance-sheet figures and currency fields per account.
 
 #include "TWBalancesTestSupport.h"
-#include "TWBusiness.h"
 #include "TWTestSupport.h"
+#include "store/TWBusiness.h"
 
-#include "TWDateAdditions.h"
+#include "foundation/TWDateAdditions.h"
 
 #include <gtest/gtest.h>
 

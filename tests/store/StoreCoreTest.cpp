@@ -1,10 +1,10 @@
 // The store core: identifiers, statements and their binding, closing and the
 // hardening of connections.
 
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
+#include "store/TWBusiness.h"
 
-#include "TWPreferences.h"
+#include "model/TWPreferences.h"
 
 #include <QScopeGuard>
 

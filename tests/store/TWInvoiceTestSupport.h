@@ -3,10 +3,10 @@
 // project, one merchant, and helpers that store invoices, bills and ledger
 // entries linked to them, for the invoice, bill and owing tests.
 
-#include "TWBusiness.h"
 #include "TWPackageTestSupport.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

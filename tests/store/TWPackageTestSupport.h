@@ -3,8 +3,8 @@
 // document makes it, package folders in a temporary folder, reopening, and
 // the bytes of a file for before-and-after comparisons.
 
-#include "TWBusiness.h"
 #include "TWTestSupport.h"
+#include "store/TWBusiness.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,10 +4,10 @@
 // transaction written as the transaction writes will write them (the row by
 // direct SQL, the rest through the store's own storage operations).
 
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
+#include "store/TWBusiness.h"
 
-#include "TWDateAdditions.h"
+#include "foundation/TWDateAdditions.h"
 
 #include <QDateTime>
 

@@ -1,7 +1,7 @@
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "WorkTestSupport.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The transaction model's operations that take the business.
 
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "TWTransactionTestSupport.h"
+#include "store/TWBusiness.h"
 
-#include "TWUtilities.h"
+#include "model/TWUtilities.h"
 
 #include <gtest/gtest.h>
 

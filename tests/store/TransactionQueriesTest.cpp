@@ -1,11 +1,11 @@
 // Queries over the loaded transactions: selection, the account each row is seen from, order,
 // and the export list's running balances.
 
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "TWTransactionTestSupport.h"
-#include "TWUtilities.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // What a transaction stores beside its row: custom values, tags, lines and
 // attachments.
 
-#include "TWBusiness.h"
 #include "TWDenyGuard.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "TWTransactionTestSupport.h"
+#include "store/TWBusiness.h"
 
-#include "TWRelationship.h"
-#include "TWSchema.h"
+#include "model/TWRelationship.h"
+#include "store/TWSchema.h"
 
 #include <QDir>
 #include <QFile>

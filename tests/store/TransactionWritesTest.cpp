@@ -1,14 +1,14 @@
 // Writing transactions: round trips through a package, atomic failures, bulk
 // deletes and notifications, last-used values and year-end rebuild requests.
 
-#include "TWBusiness.h"
 #include "TWPackageTestSupport.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "TWTransactionTestSupport.h"
+#include "store/TWBusiness.h"
 
-#include "TWBuiltInFields.h"
-#include "TWRepeat.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWRepeat.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,12 +1,12 @@
 // Loading transactions: round trips, odd stored values, failing reads,
 // attachments read on first use and the list's index.
 
-#include "TWBusiness.h"
 #include "TWDenyGuard.h"
-#include "TWSchema.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "TWTransactionTestSupport.h"
+#include "store/TWBusiness.h"
+#include "store/TWSchema.h"
 
 #include <QDir>
 #include <QFile>

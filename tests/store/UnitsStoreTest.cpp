@@ -1,11 +1,11 @@
 // Units: conversion, loading and a failed cascade.
 
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
+#include "store/TWBusiness.h"
 
-#include "TWUnitConversion.h"
-#include "TWUnits.h"
+#include "model/TWUnitConversion.h"
+#include "model/TWUnits.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "TWBusiness.h"
 #include "TWDenyGuard.h"
 #include "TWStoreTestSupport.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

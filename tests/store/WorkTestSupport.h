@@ -2,12 +2,12 @@
 // Records for the work store tests: projects, tasks, time items and expenses
 // with readable defaults.
 
-#include "TWExpense.h"
-#include "TWProject.h"
-#include "TWTask.h"
-#include "TWTaskItem.h"
 #include "TWTestSupport.h"
-#include "TWUnit.h"
+#include "model/TWExpense.h"
+#include "model/TWProject.h"
+#include "model/TWTask.h"
+#include "model/TWTaskItem.h"
+#include "model/TWUnit.h"
 
 #include <memory>
 #include <tuple>

@@ -1,7 +1,7 @@
 // Nested SQL work: brackets, write scopes and their rollback of rows, lists and notifications.
 
-#include "TWBusiness.h"
 #include "TWStoreTestSupport.h"
+#include "store/TWBusiness.h"
 
 #include <QHash>
 #include <QList>

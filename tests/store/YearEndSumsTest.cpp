@@ -2,12 +2,12 @@
 // ledger, the transfers a rebuild leaves are exactly those a rebuild summing
 // the whole ledger makes.
 
-#include "TWBusiness.h"
 #include "TWDenyGuard.h"
 #include "TWPackageTestSupport.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "TWTransactionTestSupport.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

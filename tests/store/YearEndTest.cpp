@@ -1,11 +1,11 @@
 // Year-end transfers, the closed state following the periods, and the
 // closed-transaction questions.
 
-#include "TWBusiness.h"
 #include "TWDenyGuard.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "TWTransactionTestSupport.h"
+#include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
 

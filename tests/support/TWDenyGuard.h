@@ -3,7 +3,7 @@
 // lives (through the connection's authorizer), so a test can fail a chosen
 // step of a multi-statement write with a real database error.
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <QByteArray>
 

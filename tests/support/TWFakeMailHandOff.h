@@ -2,7 +2,7 @@
 // Stands in for the mail program while it is alive: records the files it was
 // handed (and whether each existed then) and answers as told.
 
-#include "TWMailHandOff.h"
+#include "platform/TWMailHandOff.h"
 
 #include <QFileInfo>
 #include <QStringList>

@@ -1,8 +1,8 @@
 #include "TWPackageMaker.h"
 
-#include "TWSchema.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
+#include "store/TWSchema.h"
 
 #include <QDir>
 #include <QRegularExpression>

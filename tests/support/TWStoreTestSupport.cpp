@@ -1,7 +1,7 @@
 #include "TWStoreTestSupport.h"
 
-#include "TWBusinessInfo.h"
 #include "TWTestSupport.h"
+#include "model/TWBusinessInfo.h"
 
 #include <QSettings>
 

@@ -4,8 +4,8 @@
 // back, a recorder of the notifications a business posts, and a pinned user
 // preference.
 
-#include "TWBusiness.h"
-#include "TWNotificationCenter.h"
+#include "foundation/TWNotificationCenter.h"
+#include "store/TWBusiness.h"
 
 #include <QString>
 #include <QStringList>

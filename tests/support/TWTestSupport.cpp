@@ -1,6 +1,6 @@
 #include "TWTestSupport.h"
 
-#include "TWClock.h"
+#include "foundation/TWClock.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -5,7 +5,7 @@
 // settings at a temporary folder and creates an offscreen QGuiApplication.
 // Every test source sees this header (tw_add_test compiles it in first).
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -3,7 +3,7 @@
 // the texts the contact editors take from a person, and files that are not
 // what they claim (huge, a pipe, a link, an absurd picture, garbage).
 
-#include "TWAddressBookPickerController.h"
+#include "work/TWAddressBookPickerController.h"
 
 #include "TWTestSupport.h"
 

@@ -5,18 +5,18 @@
 
 #include "TWWorkTestSupport.h"
 
-#include "TWClientController.h"
-#include "TWExpensesController.h"
-#include "TWProjectController.h"
-#include "TWTasksController.h"
+#include "work/TWClientController.h"
+#include "work/TWExpensesController.h"
+#include "work/TWProjectController.h"
+#include "work/TWTasksController.h"
 
 #include "TWDenyGuard.h"
 #include "TWStoreTestSupport.h"
 
-#include "TWAccount.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWRelationship.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWAccount.h"
+#include "model/TWFormatter.h"
+#include "model/TWRelationship.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -2,18 +2,18 @@
 // a sheet, the chosen one in the information popover), what Save writes
 // into the record, and the address-book picker that fills them.
 
-#include "TWClientInfoController.h"
-#include "TWContactInfoEditor.h"
-#include "TWMerchantInfoController.h"
 #include "TWRecordTestSupport.h"
-#include "TWWork.h"
+#include "work/TWClientInfoController.h"
+#include "work/TWContactInfoEditor.h"
+#include "work/TWMerchantInfoController.h"
+#include "work/TWWork.h"
 
-#include "TWAlert.h"
-#include "TWControls.h"
+#include "app/TWAlert.h"
+#include "app/TWControls.h"
 
-#include "TWLocalized.h"
-#include "TWMerchant.h"
-#include "TWStoredImage.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWMerchant.h"
+#include "model/TWStoredImage.h"
 
 #include <QBuffer>
 #include <QDialog>

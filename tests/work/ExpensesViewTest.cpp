@@ -4,12 +4,12 @@
 
 #include "TWWorkTestSupport.h"
 
-#include "TWExpenseController.h"
-#include "TWExpensesController.h"
+#include "work/TWExpenseController.h"
+#include "work/TWExpensesController.h"
 
 #include "TWStoreTestSupport.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QLabel>
 #include <QLineEdit>

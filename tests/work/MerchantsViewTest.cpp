@@ -5,26 +5,26 @@
 
 #include "TWWorkTestSupport.h"
 
-#include "TWBillController.h"
-#include "TWMerchantController.h"
-#include "TWRepeatController.h"
-#include "TWRepeatsController.h"
-#include "TWTransactionsController.h"
-#include "TWWindowController.h"
+#include "app/TWWindowController.h"
+#include "ledger/TWRepeatController.h"
+#include "ledger/TWRepeatsController.h"
+#include "ledger/TWTransactionsController.h"
+#include "work/TWBillController.h"
+#include "work/TWMerchantController.h"
 
-#include "TWMasterController.h"
-#include "TWRecordEditors.h"
+#include "app/TWMasterController.h"
+#include "app/TWRecordEditors.h"
 
 #include "TWDenyGuard.h"
 
-#include "TWAccount.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWMerchant.h"
-#include "TWRelationship.h"
-#include "TWRepeat.h"
 #include "TWTestSupport.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWAccount.h"
+#include "model/TWFormatter.h"
+#include "model/TWMerchant.h"
+#include "model/TWRelationship.h"
+#include "model/TWRepeat.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>

@@ -6,17 +6,17 @@
 
 #include "TWAppTestSupport.h"
 
-#include "TWDocumentTaskTimer.h"
-#include "TWWork.h"
+#include "work/TWDocumentTaskTimer.h"
+#include "work/TWWork.h"
 
-#include "TWAlert.h"
+#include "app/TWAlert.h"
 
-#include "TWBusiness.h"
-#include "TWClient.h"
-#include "TWExpense.h"
-#include "TWPreferences.h"
-#include "TWProject.h"
-#include "TWTask.h"
+#include "model/TWClient.h"
+#include "model/TWExpense.h"
+#include "model/TWPreferences.h"
+#include "model/TWProject.h"
+#include "model/TWTask.h"
+#include "store/TWBusiness.h"
 
 #include <QCoreApplication>
 

@@ -5,11 +5,11 @@
 
 #include "TWWorkTestSupport.h"
 
-#include "TWTaskTimerCore.h"
+#include "work/TWTaskTimerCore.h"
 
-#include "TWLocalized.h"
-#include "TWNotifications.h"
 #include "TWTestSupport.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWNotifications.h"
 
 #include <QAction>
 #include <QMenu>

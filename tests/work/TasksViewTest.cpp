@@ -5,15 +5,15 @@
 
 #include "TWWorkTestSupport.h"
 
-#include "TWTaskController.h"
-#include "TWTaskTimerCore.h"
-#include "TWTasksController.h"
+#include "work/TWTaskController.h"
+#include "work/TWTaskTimerCore.h"
+#include "work/TWTasksController.h"
 
 #include "TWDenyGuard.h"
 #include "TWStoreTestSupport.h"
 
-#include "TWLocalized.h"
-#include "TWNotifications.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWNotifications.h"
 
 #include <QHeaderView>
 #include <QLabel>

@@ -4,12 +4,12 @@
 
 #include "TWWorkTestSupport.h"
 
-#include "TWExpenseController.h"
-#include "TWExpensesController.h"
-#include "TWProjectController.h"
-#include "TWTaskController.h"
-#include "TWTaskItemController.h"
-#include "TWTasksController.h"
+#include "work/TWExpenseController.h"
+#include "work/TWExpensesController.h"
+#include "work/TWProjectController.h"
+#include "work/TWTaskController.h"
+#include "work/TWTaskItemController.h"
+#include "work/TWTasksController.h"
 
 #include <QDir>
 #include <QPixmap>

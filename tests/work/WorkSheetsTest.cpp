@@ -5,15 +5,15 @@
 
 #include "TWWorkTestSupport.h"
 
-#include "TWExpensesController.h"
-#include "TWProjectController.h"
-#include "TWTaskController.h"
-#include "TWTaskItemController.h"
-#include "TWTasksController.h"
+#include "work/TWExpensesController.h"
+#include "work/TWProjectController.h"
+#include "work/TWTaskController.h"
+#include "work/TWTaskItemController.h"
+#include "work/TWTasksController.h"
 
-#include "TWLocalized.h"
 #include "TWStoreTestSupport.h"
-#include "TWValue.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWValue.h"
 
 #include <QCheckBox>
 #include <QComboBox>

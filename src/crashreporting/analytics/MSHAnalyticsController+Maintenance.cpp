@@ -1,17 +1,17 @@
 // The maintenance cycle: close the open fragment, package closed fragments, upload packaged ones,
 // prune waiting files, clean the folder tree and remember when it ran.
 
-#include "MSHAnalyticsController.h"
+#include "crashreporting/analytics/MSHAnalyticsController.h"
 
-#include "KTBDebug.h"
-#include "KTBNetworkResponseHandler.h"
-#include "MSHAnalyticsNetworkingClient.h"
-#include "MSHDispatchQueue.h"
-#include "MSHEventLogEventFile.h"
-#include "MSHGzip.h"
-#include "MSHLog.h"
-#include "MSHUserDefaults.h"
-#include "TWClock.h"
+#include "crashreporting/analytics/MSHAnalyticsNetworkingClient.h"
+#include "crashreporting/analytics/MSHEventLogEventFile.h"
+#include "crashreporting/capture/MSHGzip.h"
+#include "crashreporting/capture/MSHUserDefaults.h"
+#include "crashreporting/common/KTBDebug.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
+#include "crashreporting/common/MSHLog.h"
+#include "crashreporting/network/KTBNetworkResponseHandler.h"
+#include "foundation/TWClock.h"
 
 #include <QDir>
 #include <QFileInfo>

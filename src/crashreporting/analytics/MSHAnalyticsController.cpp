@@ -1,11 +1,11 @@
-#include "MSHAnalyticsController.h"
+#include "crashreporting/analytics/MSHAnalyticsController.h"
 
-#include "KTBDebug.h"
-#include "MSHAnalyticsNetworkingClient.h"
-#include "MSHDispatchQueue.h"
-#include "MSHEventLogEventFile.h"
-#include "MSHLog.h"
-#include "MSHUserDefaults.h"
+#include "crashreporting/analytics/MSHAnalyticsNetworkingClient.h"
+#include "crashreporting/analytics/MSHEventLogEventFile.h"
+#include "crashreporting/capture/MSHUserDefaults.h"
+#include "crashreporting/common/KTBDebug.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
+#include "crashreporting/common/MSHLog.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -5,10 +5,10 @@
 // packages, uploads, prunes and cleans them. Four serial queues: one per priority for appending
 // (each file is written from one queue only) and one for maintenance and settings.
 
-#include "MSHAnalyticsMetadata.h"
-#include "MSHError.h"
-#include "MSHEventLogEvent.h"
-#include "MSHEventLogSessionRepository.h"
+#include "crashreporting/analytics/MSHAnalyticsMetadata.h"
+#include "crashreporting/analytics/MSHEventLogEvent.h"
+#include "crashreporting/analytics/MSHEventLogSessionRepository.h"
+#include "crashreporting/common/MSHError.h"
 
 #include <QDateTime>
 #include <QMutex>

@@ -1,7 +1,7 @@
-#include "MSHAnalyticsMetadata.h"
+#include "crashreporting/analytics/MSHAnalyticsMetadata.h"
 
-#include "MSHApplicationInfo.h"
-#include "MSHHost.h"
+#include "crashreporting/capture/MSHHost.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

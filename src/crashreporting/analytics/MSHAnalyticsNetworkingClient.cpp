@@ -1,8 +1,8 @@
-#include "MSHAnalyticsNetworkingClient.h"
+#include "crashreporting/analytics/MSHAnalyticsNetworkingClient.h"
 
-#include "KTBMultipartMimeStreamEncoder.h"
-#include "KTBNetworkClient.h"
-#include "KTBNetworkOperation.h"
+#include "crashreporting/network/KTBMultipartMimeStreamEncoder.h"
+#include "crashreporting/network/KTBNetworkClient.h"
+#include "crashreporting/network/KTBNetworkOperation.h"
 
 #include <QFileInfo>
 #include <QNetworkRequest>

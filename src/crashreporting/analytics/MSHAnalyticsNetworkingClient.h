@@ -2,8 +2,8 @@
 // Sends one fragment's event files to the analytics address as a multipart form, through a
 // network client of its own that trusts the system's certificate authorities (no pinning).
 
-#include "MSHError.h"
-#include "MSHURLRequest.h"
+#include "crashreporting/common/MSHError.h"
+#include "crashreporting/network/MSHURLRequest.h"
 
 #include <QStringList>
 #include <QUrl>

@@ -1,8 +1,8 @@
-#include "MSHEventLogEvent.h"
+#include "crashreporting/analytics/MSHEventLogEvent.h"
 
-#include "KTBDebug.h"
-#include "MSHLog.h"
-#include "TWClock.h"
+#include "crashreporting/common/KTBDebug.h"
+#include "crashreporting/common/MSHLog.h"
+#include "foundation/TWClock.h"
 
 #include <QHash>
 #include <QJsonDocument>

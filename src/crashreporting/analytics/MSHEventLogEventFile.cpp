@@ -1,7 +1,7 @@
-#include "MSHEventLogEventFile.h"
+#include "crashreporting/analytics/MSHEventLogEventFile.h"
 
-#include "KTBDebug.h"
-#include "MSHLog.h"
+#include "crashreporting/common/KTBDebug.h"
+#include "crashreporting/common/MSHLog.h"
 
 #include <QDir>
 #include <QFileInfo>

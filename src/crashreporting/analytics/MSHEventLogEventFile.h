@@ -3,8 +3,8 @@
 // folder standing at its path is removed first), its size counted as records are appended.
 // Each file is written from one logging queue only.
 
-#include "MSHError.h"
-#include "MSHEventLogEvent.h"
+#include "crashreporting/analytics/MSHEventLogEvent.h"
+#include "crashreporting/common/MSHError.h"
 
 #include <QFile>
 #include <QString>

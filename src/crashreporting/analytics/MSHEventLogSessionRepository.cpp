@@ -1,6 +1,6 @@
-#include "MSHEventLogSessionRepository.h"
+#include "crashreporting/analytics/MSHEventLogSessionRepository.h"
 
-#include "MSHEventLogEventFile.h"
+#include "crashreporting/analytics/MSHEventLogEventFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 // PACKAGED through a "prep" folder; emptied folders go away with their last file; clean-up
 // removes whatever the tree does not allow. Called only from the analytics queues.
 
-#include "MSHError.h"
+#include "crashreporting/common/MSHError.h"
 
 #include <QString>
 #include <QStringList>

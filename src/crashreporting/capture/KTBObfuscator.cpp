@@ -1,6 +1,6 @@
-#include "KTBObfuscator.h"
+#include "crashreporting/capture/KTBObfuscator.h"
 
-#include "TWPropertyList.h"
+#include "foundation/TWPropertyList.h"
 
 #include <plist/plist.h>
 

@@ -2,7 +2,7 @@
 // Kit information wrapped for the Info.plist: a dictionary as a binary property list in Base64
 // (no line breaks), and back. Broken input answers an error; nothing is thrown.
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QByteArray>
 #include <QVariantMap>

@@ -5,8 +5,8 @@
 // reconciled with the loader's list before each exception record (`MSHBinaryImageRefresh`) and,
 // at crash time, with the loader's link map read through safe reads.
 
-#include "MSHBinaryImageTypes.h"
-#include "MSHFile.h"
+#include "crashreporting/capture/MSHBinaryImageTypes.h"
+#include "crashreporting/capture/MSHFile.h"
 
 // Five words of a table entry, copied out.
 struct MSHBinaryImageRange {

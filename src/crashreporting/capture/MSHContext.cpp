@@ -1,15 +1,15 @@
-#include "MSHContext.h"
+#include "crashreporting/capture/MSHContext.h"
 
-#include "MSHBinaryImage.h"
-#include "MSHDispatchQueue.h"
-#include "MSHException.h"
-#include "MSHHost.h"
-#include "MSHMetadata.h"
-#include "MSHProcess.h"
-#include "MSHSafeUtilities.h"
-#include "MSHSignal.h"
-#include "MSHUnwind.h"
-#include "MSHUserLogging.h"
+#include "crashreporting/capture/MSHBinaryImage.h"
+#include "crashreporting/capture/MSHException.h"
+#include "crashreporting/capture/MSHHost.h"
+#include "crashreporting/capture/MSHMetadata.h"
+#include "crashreporting/capture/MSHProcess.h"
+#include "crashreporting/capture/MSHSafeUtilities.h"
+#include "crashreporting/capture/MSHSignal.h"
+#include "crashreporting/capture/MSHUnwind.h"
+#include "crashreporting/capture/MSHUserLogging.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
 
 #include <QSemaphore>
 #include <QStandardPaths>

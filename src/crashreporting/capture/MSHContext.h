@@ -3,8 +3,8 @@
 // the record files' paths copied into memory made read-only after initialisation, the serial
 // queues of the ordinary-time writers and the initialised and crash-occurred flags.
 
-#include "MSHBinaryImageTypes.h"
-#include "MSHFile.h"
+#include "crashreporting/capture/MSHBinaryImageTypes.h"
+#include "crashreporting/capture/MSHFile.h"
 
 #include <atomic>
 #include <csignal>

@@ -1,9 +1,9 @@
-#include "MSHException.h"
+#include "crashreporting/capture/MSHException.h"
 
-#include "MSHBinaryImage.h"
-#include "MSHLog.h"
-#include "MSHProcess.h"
-#include "MSHSafeUtilities.h"
+#include "crashreporting/capture/MSHBinaryImage.h"
+#include "crashreporting/capture/MSHProcess.h"
+#include "crashreporting/capture/MSHSafeUtilities.h"
+#include "crashreporting/common/MSHLog.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 // application reports: each becomes an "exception" line, fatal ones followed by the crash
 // sections in "exception.mshrecord", others in "custom_exception.mshrecord".
 
-#include "MSHContext.h"
+#include "crashreporting/capture/MSHContext.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,6 +1,6 @@
-#include "MSHFile.h"
+#include "crashreporting/capture/MSHFile.h"
 
-#include "MSHSafeUtilities.h"
+#include "crashreporting/capture/MSHSafeUtilities.h"
 
 #include <QFile>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
-#include "MSHGzip.h"
+#include "crashreporting/capture/MSHGzip.h"
 
-#include "MSHSafeUtilities.h"
+#include "crashreporting/capture/MSHSafeUtilities.h"
 
 #include <cerrno>
 #include <fcntl.h>

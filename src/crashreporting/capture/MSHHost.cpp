@@ -1,8 +1,8 @@
-#include "MSHHost.h"
+#include "crashreporting/capture/MSHHost.h"
 
-#include "MSHContext.h"
-#include "MSHDispatchQueue.h"
-#include "MSHSafeUtilities.h"
+#include "crashreporting/capture/MSHContext.h"
+#include "crashreporting/capture/MSHSafeUtilities.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
 
 #include <QFile>
 #include <QLocale>

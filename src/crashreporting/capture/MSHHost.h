@@ -3,7 +3,7 @@
 // file system, the "host" section, timing marks; plus the process-activity and delayed-dispatch
 // helpers the report work uses.
 
-#include "MSHFile.h"
+#include "crashreporting/capture/MSHFile.h"
 
 #include <QString>
 #include <QVariant>

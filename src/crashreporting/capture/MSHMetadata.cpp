@@ -1,9 +1,9 @@
-#include "MSHMetadata.h"
+#include "crashreporting/capture/MSHMetadata.h"
 
-#include "MSHApplicationInfo.h"
-#include "MSHBinaryImage.h"
-#include "MSHFile.h"
-#include "MSHHost.h"
+#include "crashreporting/capture/MSHBinaryImage.h"
+#include "crashreporting/capture/MSHFile.h"
+#include "crashreporting/capture/MSHHost.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
 
 #include <ctime>
 

@@ -1,10 +1,10 @@
-#include "MSHProcess.h"
+#include "crashreporting/capture/MSHProcess.h"
 
-#include "MSHBinaryImage.h"
-#include "MSHContext.h"
-#include "MSHHost.h"
-#include "MSHSafeUtilities.h"
-#include "MSHUnwind.h"
+#include "crashreporting/capture/MSHBinaryImage.h"
+#include "crashreporting/capture/MSHContext.h"
+#include "crashreporting/capture/MSHHost.h"
+#include "crashreporting/capture/MSHSafeUtilities.h"
+#include "crashreporting/capture/MSHUnwind.h"
 
 #include <cerrno>
 #include <cstring>

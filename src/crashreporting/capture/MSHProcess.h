@@ -3,7 +3,7 @@
 // threads, writes the threads (registers and stack traces), runtime, queue names, thread names,
 // process statistics and storage sections, and lets the threads go. No heap, no lock.
 
-#include "MSHFile.h"
+#include "crashreporting/capture/MSHFile.h"
 
 #include <sys/types.h>
 #include <ucontext.h>

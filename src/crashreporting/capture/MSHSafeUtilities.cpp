@@ -1,6 +1,6 @@
-#include "MSHSafeUtilities.h"
+#include "crashreporting/capture/MSHSafeUtilities.h"
 
-#include "MSHContext.h"
+#include "crashreporting/capture/MSHContext.h"
 
 #include <QCryptographicHash>
 #include <QUuid>

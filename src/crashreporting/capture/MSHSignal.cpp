@@ -1,7 +1,7 @@
-#include "MSHSignal.h"
+#include "crashreporting/capture/MSHSignal.h"
 
-#include "MSHProcess.h"
-#include "MSHSafeUtilities.h"
+#include "crashreporting/capture/MSHProcess.h"
+#include "crashreporting/capture/MSHSafeUtilities.h"
 
 #include <cerrno>
 #include <cstdio>

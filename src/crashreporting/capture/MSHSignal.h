@@ -3,7 +3,7 @@
 // alternate stack and recorded in "signal.mshrecord", then handed on to whatever handled them
 // before (or the default action).
 
-#include "MSHContext.h"
+#include "crashreporting/capture/MSHContext.h"
 
 #include <cstdint>
 #include <functional>

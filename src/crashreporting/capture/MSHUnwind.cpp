@@ -1,7 +1,7 @@
-#include "MSHUnwind.h"
+#include "crashreporting/capture/MSHUnwind.h"
 
-#include "MSHBinaryImage.h"
-#include "MSHSafeUtilities.h"
+#include "crashreporting/capture/MSHBinaryImage.h"
+#include "crashreporting/capture/MSHSafeUtilities.h"
 
 #include <atomic>
 #include <cstring>

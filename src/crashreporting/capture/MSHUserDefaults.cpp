@@ -1,8 +1,8 @@
-#include "MSHUserDefaults.h"
+#include "crashreporting/capture/MSHUserDefaults.h"
 
-#include "MSHDispatchQueue.h"
-#include "MSHLog.h"
-#include "TWPropertyList.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
+#include "crashreporting/common/MSHLog.h"
+#include "foundation/TWPropertyList.h"
 
 #include <QDir>
 #include <QFileInfo>

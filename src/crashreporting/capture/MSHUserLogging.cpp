@@ -1,10 +1,10 @@
-#include "MSHUserLogging.h"
+#include "crashreporting/capture/MSHUserLogging.h"
 
-#include "MSHDispatchQueue.h"
-#include "MSHHost.h"
-#include "MSHLog.h"
-#include "MSHSafeUtilities.h"
-#include "TWError.h"
+#include "crashreporting/capture/MSHHost.h"
+#include "crashreporting/capture/MSHSafeUtilities.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
+#include "crashreporting/common/MSHLog.h"
+#include "foundation/TWError.h"
 
 #include <QFileInfo>
 #include <QHash>

@@ -5,7 +5,7 @@
 // pair of files used in turn, so each keeps a bounded amount of the latest text). Every write
 // and compaction runs on the logging queue; nothing here is used at crash time.
 
-#include "MSHContext.h"
+#include "crashreporting/capture/MSHContext.h"
 
 #include <QJsonObject>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "KTBDebug.h"
+#include "crashreporting/common/KTBDebug.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
-#include "MSHApplicationInfo.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
 
-#include "TWPropertyList.h"
+#include "foundation/TWPropertyList.h"
 
 #include <QCoreApplication>
 #include <QFile>

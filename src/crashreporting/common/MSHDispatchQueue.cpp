@@ -1,4 +1,4 @@
-#include "MSHDispatchQueue.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
 
 #include <QMetaObject>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "MSHError.h"
+#include "crashreporting/common/MSHError.h"
 
 QString MSHError::toString() const
 {

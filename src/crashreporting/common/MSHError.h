@@ -2,7 +2,7 @@
 // An error as the component's network and settings code hands it on: domain, code, the user-info
 // map its callers read (status code, request id, path, ...) and a description for the log.
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QString>
 #include <QVariantMap>

@@ -1,7 +1,7 @@
-#include "MSHFileManager.h"
+#include "crashreporting/common/MSHFileManager.h"
 
-#include "MSHApplicationInfo.h"
-#include "MSHLog.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/common/MSHLog.h"
 
 #include <QDateTime>
 #include <QDir>

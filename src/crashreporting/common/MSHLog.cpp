@@ -1,4 +1,4 @@
-#include "MSHLog.h"
+#include "crashreporting/common/MSHLog.h"
 
 #include <cstdio>
 

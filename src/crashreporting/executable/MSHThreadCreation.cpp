@@ -3,7 +3,7 @@
 // workers), so that each new thread starts with an alternate signal stack and a stack overflow
 // on any thread leaves a record. The thread is then created by the C library's own function.
 
-#include "MSHSignal.h"
+#include "crashreporting/capture/MSHSignal.h"
 
 #include <atomic>
 #include <cerrno>

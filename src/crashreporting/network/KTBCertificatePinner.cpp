@@ -1,6 +1,6 @@
-#include "KTBCertificatePinner.h"
+#include "crashreporting/network/KTBCertificatePinner.h"
 
-#include "MSHLog.h"
+#include "crashreporting/common/MSHLog.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "KTBMultipartMimeStreamEncoder.h"
+#include "crashreporting/network/KTBMultipartMimeStreamEncoder.h"
 
-#include "MSHLog.h"
+#include "crashreporting/common/MSHLog.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,11 +1,11 @@
-#include "KTBNetworkClient.h"
+#include "crashreporting/network/KTBNetworkClient.h"
 
-#include "KTBCertificatePinner.h"
-#include "KTBDebug.h"
-#include "KTBNetworkFailAtOnce.h"
-#include "KTBNetworkResponseHandler.h"
-#include "MSHDispatchQueue.h"
-#include "MSHHost.h"
+#include "crashreporting/capture/MSHHost.h"
+#include "crashreporting/common/KTBDebug.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
+#include "crashreporting/network/KTBCertificatePinner.h"
+#include "crashreporting/network/KTBNetworkFailAtOnce.h"
+#include "crashreporting/network/KTBNetworkResponseHandler.h"
 
 #include <QRandomGenerator>
 #include <QThreadPool>

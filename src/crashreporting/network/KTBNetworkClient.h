@@ -5,7 +5,7 @@
 // hears exactly once: the answer, a permanent failure, the transport's error, or -6 when the
 // retries ran out. With pinned certificates its HTTPS requests trust only those.
 
-#include "MSHURLSession.h"
+#include "crashreporting/network/MSHURLSession.h"
 
 #include <QList>
 #include <QSslCertificate>

@@ -2,8 +2,8 @@
 // How both network clients refuse a request they cannot send: the completion handler still
 // hears of it on the session's delegate queue, like any other answer, never inside the call.
 
-#include "MSHDispatchQueue.h"
-#include "MSHURLSession.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
+#include "crashreporting/network/MSHURLSession.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "KTBNetworkOperation.h"
+#include "crashreporting/network/KTBNetworkOperation.h"
 
 #include <QDeadlineTimer>
 #include <QLocale>

@@ -3,7 +3,7 @@
 // network answer arrives later, on another thread); and the component's requests built with the
 // headers every request to the service carries.
 
-#include "MSHURLRequest.h"
+#include "crashreporting/network/MSHURLRequest.h"
 
 #include <QMutex>
 #include <QString>

@@ -1,7 +1,7 @@
-#include "KTBNetworkResponseHandler.h"
+#include "crashreporting/network/KTBNetworkResponseHandler.h"
 
-#include "MSHLog.h"
-#include "TWClock.h"
+#include "crashreporting/common/MSHLog.h"
+#include "foundation/TWClock.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -4,8 +4,8 @@
 // and whether a successful answer has the content type the request asked for. Errors are of the
 // domain "KTBNetworkError"; see the codes below.
 
-#include "MSHError.h"
-#include "MSHURLRequest.h"
+#include "crashreporting/common/MSHError.h"
+#include "crashreporting/network/MSHURLRequest.h"
 
 #include <functional>
 

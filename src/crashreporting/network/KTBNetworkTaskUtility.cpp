@@ -1,11 +1,11 @@
-#include "KTBNetworkTaskUtility.h"
+#include "crashreporting/network/KTBNetworkTaskUtility.h"
 
-#include "KTBCertificatePinner.h"
-#include "KTBDebug.h"
-#include "KTBNetworkFailAtOnce.h"
-#include "KTBNetworkResponseHandler.h"
-#include "MSHDispatchQueue.h"
-#include "MSHSharedQueue.h"
+#include "crashreporting/common/KTBDebug.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
+#include "crashreporting/network/KTBCertificatePinner.h"
+#include "crashreporting/network/KTBNetworkFailAtOnce.h"
+#include "crashreporting/network/KTBNetworkResponseHandler.h"
+#include "crashreporting/network/MSHSharedQueue.h"
 
 namespace
 {

@@ -3,7 +3,7 @@
 // retryable failure a fixed number of further attempts, each after the server's delay (no
 // multiplier, no jitter). Its HTTPS requests trust only the pinned certificates.
 
-#include "MSHURLSession.h"
+#include "crashreporting/network/MSHURLSession.h"
 
 #include <QList>
 #include <QSslCertificate>

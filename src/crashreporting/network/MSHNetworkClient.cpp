@@ -1,14 +1,14 @@
-#include "MSHNetworkClient.h"
+#include "crashreporting/network/MSHNetworkClient.h"
 
-#include "KTBCertificatePinner.h"
-#include "KTBDebug.h"
-#include "KTBNetworkResponseHandler.h"
-#include "MSHDispatchQueue.h"
-#include "MSHFileManager.h"
-#include "MSHHost.h"
-#include "MSHLog.h"
-#include "MSHSafeUtilities.h"
-#include "MSHSharedQueue.h"
+#include "crashreporting/capture/MSHHost.h"
+#include "crashreporting/capture/MSHSafeUtilities.h"
+#include "crashreporting/common/KTBDebug.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
+#include "crashreporting/common/MSHFileManager.h"
+#include "crashreporting/common/MSHLog.h"
+#include "crashreporting/network/KTBCertificatePinner.h"
+#include "crashreporting/network/KTBNetworkResponseHandler.h"
+#include "crashreporting/network/MSHSharedQueue.h"
 
 #include <QFileInfo>
 #include <QThreadPool>

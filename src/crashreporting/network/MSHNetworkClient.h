@@ -6,7 +6,7 @@
 // failure restarts the upload after the server's delay, at most ten times; the result goes to
 // the delegate, identified by the file's absolute path.
 
-#include "MSHURLSession.h"
+#include "crashreporting/network/MSHURLSession.h"
 
 #include <QHash>
 #include <QList>

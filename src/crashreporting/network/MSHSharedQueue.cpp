@@ -1,4 +1,4 @@
-#include "MSHSharedQueue.h"
+#include "crashreporting/network/MSHSharedQueue.h"
 
 #include <thread>
 

@@ -3,7 +3,7 @@
 // last of them may let go on the queue's own thread, inside one of its blocks, where the queue
 // cannot wait for itself to end: it is then ended from a thread of its own.
 
-#include "MSHDispatchQueue.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "MSHURLRequest.h"
+#include "crashreporting/network/MSHURLRequest.h"
 
 namespace
 {

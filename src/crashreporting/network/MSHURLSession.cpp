@@ -1,8 +1,8 @@
-#include "MSHURLSession.h"
+#include "crashreporting/network/MSHURLSession.h"
 
-#include "KTBCertificatePinner.h"
-#include "MSHDispatchQueue.h"
-#include "MSHSharedQueue.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
+#include "crashreporting/network/KTBCertificatePinner.h"
+#include "crashreporting/network/MSHSharedQueue.h"
 
 #include <QDateTime>
 #include <QDir>

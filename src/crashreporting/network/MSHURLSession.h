@@ -6,8 +6,8 @@
 // delegate queue. There are no background sessions here: nothing carries an upload on once the
 // process has ended, so a background configuration is null.
 
-#include "MSHError.h"
-#include "MSHURLRequest.h"
+#include "crashreporting/common/MSHError.h"
+#include "crashreporting/network/MSHURLRequest.h"
 
 #include <QByteArray>
 #include <QHash>

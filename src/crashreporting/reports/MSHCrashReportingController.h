@@ -6,11 +6,11 @@
 // the rest on the work queue), half-processed folders and packages waiting in prepared. Failed
 // uploads are tried again after the retry interval, unless the service refused them for good.
 
-#include "MSHContext.h"
-#include "MSHError.h"
-#include "MSHNetworkClient.h"
-#include "MSHReportsController.h"
-#include "MSHSettings.h"
+#include "crashreporting/capture/MSHContext.h"
+#include "crashreporting/common/MSHError.h"
+#include "crashreporting/network/MSHNetworkClient.h"
+#include "crashreporting/reports/MSHReportsController.h"
+#include "crashreporting/settings/MSHSettings.h"
 
 #include <QByteArray>
 #include <QMutex>

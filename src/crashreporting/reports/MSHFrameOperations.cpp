@@ -1,8 +1,8 @@
-#include "MSHFrameOperations.h"
+#include "crashreporting/reports/MSHFrameOperations.h"
 
-#include "MSHFile.h"
-#include "MSHLog.h"
-#include "MSHSymbolResolver.h"
+#include "crashreporting/capture/MSHFile.h"
+#include "crashreporting/common/MSHLog.h"
+#include "crashreporting/reports/MSHSymbolResolver.h"
 
 #include <QFile>
 

@@ -3,7 +3,7 @@
 // against the images of this process, demangling, and writing the result beside the record.
 // Each is an operation started directly on the calling thread; all share one thread array.
 
-#include "MSHStackFrame.h"
+#include "crashreporting/reports/MSHStackFrame.h"
 
 #include <QList>
 #include <QString>

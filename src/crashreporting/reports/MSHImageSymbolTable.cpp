@@ -1,6 +1,6 @@
-#include "MSHImageSymbolTable.h"
+#include "crashreporting/reports/MSHImageSymbolTable.h"
 
-#include "KTBElfReader.h"
+#include "crashreporting/settings/KTBElfReader.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
-#include "MSHInternalReport.h"
+#include "crashreporting/reports/MSHInternalReport.h"
 
-#include "MSHFile.h"
-#include "MSHLog.h"
+#include "crashreporting/capture/MSHFile.h"
+#include "crashreporting/common/MSHLog.h"
 
 #include <QFileInfo>
 

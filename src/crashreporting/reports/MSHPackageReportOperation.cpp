@@ -1,11 +1,11 @@
-#include "MSHPackageReportOperation.h"
+#include "crashreporting/reports/MSHPackageReportOperation.h"
 
-#include "KTBMultipartMimeStreamEncoder.h"
-#include "MSHFile.h"
-#include "MSHFileManager.h"
-#include "MSHInternalReport.h"
-#include "MSHLog.h"
-#include "MSHSafeUtilities.h"
+#include "crashreporting/capture/MSHFile.h"
+#include "crashreporting/capture/MSHSafeUtilities.h"
+#include "crashreporting/common/MSHFileManager.h"
+#include "crashreporting/common/MSHLog.h"
+#include "crashreporting/network/KTBMultipartMimeStreamEncoder.h"
+#include "crashreporting/reports/MSHInternalReport.h"
 
 #include <QFile>
 #include <QFileInfo>

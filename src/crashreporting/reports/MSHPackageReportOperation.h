@@ -4,7 +4,7 @@
 // under a hidden name and renamed when whole, so a package that exists is always complete; any
 // failed write (compression or package) leaves no package and the folder as it was.
 
-#include "MSHFrameOperations.h"
+#include "crashreporting/reports/MSHFrameOperations.h"
 
 #include <memory>
 #include <optional>

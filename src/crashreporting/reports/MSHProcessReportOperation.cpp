@@ -1,9 +1,9 @@
-#include "MSHProcessReportOperation.h"
+#include "crashreporting/reports/MSHProcessReportOperation.h"
 
-#include "MSHFile.h"
-#include "MSHFileManager.h"
-#include "MSHInternalReport.h"
-#include "MSHSymbolResolver.h"
+#include "crashreporting/capture/MSHFile.h"
+#include "crashreporting/common/MSHFileManager.h"
+#include "crashreporting/reports/MSHInternalReport.h"
+#include "crashreporting/reports/MSHSymbolResolver.h"
 
 #include <QJsonArray>
 

@@ -3,7 +3,7 @@
 // threads are resolved against this process's images, demangled and written beside the record
 // (record name + ".symbolicated"). Without an image list the report goes out unsymbolicated.
 
-#include "MSHFrameOperations.h"
+#include "crashreporting/reports/MSHFrameOperations.h"
 
 #include <memory>
 

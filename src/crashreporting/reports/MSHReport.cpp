@@ -1,7 +1,7 @@
-#include "MSHReport.h"
+#include "crashreporting/reports/MSHReport.h"
 
-#include "MSHContext.h"
-#include "MSHUserLogging.h"
+#include "crashreporting/capture/MSHContext.h"
+#include "crashreporting/capture/MSHUserLogging.h"
 
 MSHReport::MSHReport(std::shared_ptr<MSHInternalReport> internalReport)
     : m_internalReport(std::move(internalReport))

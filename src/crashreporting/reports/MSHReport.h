@@ -2,7 +2,7 @@
 // The face of a report of an earlier process handed to the application before it is sent: its
 // facts, and the user's identity, which is written into the report folder's own internal keys.
 
-#include "MSHInternalReport.h"
+#include "crashreporting/reports/MSHInternalReport.h"
 
 #include <QVariant>
 

@@ -4,9 +4,9 @@
 // the network client. The package is deleted once the service confirms it; a failed one stays
 // in prepared for the owner's retry. Urgent reports are uploaded synchronously.
 
-#include "MSHError.h"
-#include "MSHSettings.h"
-#include "MSHURLRequest.h"
+#include "crashreporting/common/MSHError.h"
+#include "crashreporting/network/MSHURLRequest.h"
+#include "crashreporting/settings/MSHSettings.h"
 
 #include <QDeadlineTimer>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "MSHStackFrame.h"
+#include "crashreporting/reports/MSHStackFrame.h"
 
 MSHStackFrame MSHStackFrame::stackFrameWithAddress(uint64_t address)
 {

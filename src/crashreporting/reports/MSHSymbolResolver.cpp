@@ -1,8 +1,8 @@
-#include "MSHSymbolResolver.h"
+#include "crashreporting/reports/MSHSymbolResolver.h"
 
-#include "MSHBinaryImage.h"
-#include "MSHFile.h"
-#include "MSHLog.h"
+#include "crashreporting/capture/MSHBinaryImage.h"
+#include "crashreporting/capture/MSHFile.h"
+#include "crashreporting/common/MSHLog.h"
 
 #include <QFileInfo>
 

@@ -5,8 +5,8 @@
 // file cannot be read is looked up among the images of this process (by its whole build-id) and
 // the loader asked for the symbol there.
 
-#include "MSHImageSymbolTable.h"
-#include "MSHStackFrame.h"
+#include "crashreporting/reports/MSHImageSymbolTable.h"
+#include "crashreporting/reports/MSHStackFrame.h"
 
 #include <QHash>
 #include <QJsonObject>

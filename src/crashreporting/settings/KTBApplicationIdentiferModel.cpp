@@ -1,7 +1,7 @@
-#include "KTBApplicationIdentiferModel.h"
+#include "crashreporting/settings/KTBApplicationIdentiferModel.h"
 
-#include "KTBElfReader.h"
-#include "KTBSettings.h"
+#include "crashreporting/settings/KTBElfReader.h"
+#include "crashreporting/settings/KTBSettings.h"
 
 #include <QCryptographicHash>
 

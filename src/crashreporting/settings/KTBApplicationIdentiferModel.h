@@ -4,7 +4,7 @@
 // versions, the bundle identifier, the installation identifier and the icon. Gathered once per
 // process from the executable file on disk.
 
-#include "KTBIcon.h"
+#include "crashreporting/settings/KTBIcon.h"
 
 #include <QMap>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "KTBElfReader.h"
+#include "crashreporting/settings/KTBElfReader.h"
 
 #include <elf.h>
 #include <fcntl.h>

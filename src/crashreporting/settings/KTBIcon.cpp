@@ -1,4 +1,4 @@
-#include "KTBIcon.h"
+#include "crashreporting/settings/KTBIcon.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>

@@ -1,10 +1,10 @@
-#include "KTBSettings.h"
+#include "crashreporting/settings/KTBSettings.h"
 
-#include "KTBURLBuilder.h"
-#include "MSHApplicationInfo.h"
-#include "MSHFile.h"
-#include "MSHLog.h"
-#include "MSHURLSession.h"
+#include "crashreporting/capture/MSHFile.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/common/MSHLog.h"
+#include "crashreporting/network/MSHURLSession.h"
+#include "crashreporting/settings/KTBURLBuilder.h"
 
 #include <QFile>
 #include <QFileInfo>

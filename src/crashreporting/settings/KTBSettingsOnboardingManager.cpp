@@ -1,11 +1,11 @@
-#include "KTBSettingsOnboardingManager.h"
+#include "crashreporting/settings/KTBSettingsOnboardingManager.h"
 
-#include "KTBApplicationIdentiferModel.h"
-#include "KTBCertificatePinner.h"
-#include "KTBDebug.h"
-#include "KTBSettings.h"
-#include "MSHApplicationInfo.h"
-#include "MSHLog.h"
+#include "crashreporting/common/KTBDebug.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/common/MSHLog.h"
+#include "crashreporting/network/KTBCertificatePinner.h"
+#include "crashreporting/settings/KTBApplicationIdentiferModel.h"
+#include "crashreporting/settings/KTBSettings.h"
 
 #include <QDir>
 #include <QStandardPaths>

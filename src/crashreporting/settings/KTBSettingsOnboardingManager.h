@@ -5,7 +5,7 @@
 // successful download, after the second download that follows a creation, at once beside an
 // update; never after a failed download.
 
-#include "KTBSettingsOperations.h"
+#include "crashreporting/settings/KTBSettingsOperations.h"
 
 #include <QMap>
 #include <QMutex>

@@ -1,14 +1,14 @@
-#include "KTBSettingsOperations.h"
+#include "crashreporting/settings/KTBSettingsOperations.h"
 
-#include "KTBApplicationIdentiferModel.h"
-#include "KTBDebug.h"
-#include "KTBMultipartMimeStreamEncoder.h"
-#include "KTBNetworkTaskUtility.h"
-#include "KTBSettings.h"
-#include "KTBURLBuilder.h"
-#include "MSHApplicationInfo.h"
-#include "MSHHost.h"
-#include "MSHLog.h"
+#include "crashreporting/capture/MSHHost.h"
+#include "crashreporting/common/KTBDebug.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/common/MSHLog.h"
+#include "crashreporting/network/KTBMultipartMimeStreamEncoder.h"
+#include "crashreporting/network/KTBNetworkTaskUtility.h"
+#include "crashreporting/settings/KTBApplicationIdentiferModel.h"
+#include "crashreporting/settings/KTBSettings.h"
+#include "crashreporting/settings/KTBURLBuilder.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

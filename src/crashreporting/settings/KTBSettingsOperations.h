@@ -4,8 +4,8 @@
 // rename) and onboarding, the multipart form that creates (POST) or updates (PUT) the service's
 // record of this application.
 
-#include "KTBNetworkOperation.h"
-#include "MSHError.h"
+#include "crashreporting/common/MSHError.h"
+#include "crashreporting/network/KTBNetworkOperation.h"
 
 #include <QMap>
 #include <QSslCertificate>

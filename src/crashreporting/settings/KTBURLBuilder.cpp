@@ -1,4 +1,4 @@
-#include "KTBURLBuilder.h"
+#include "crashreporting/settings/KTBURLBuilder.h"
 
 KTBURLBuilder KTBURLBuilder::URLWithBase(const QString &base)
 {

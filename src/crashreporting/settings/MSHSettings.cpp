@@ -1,9 +1,9 @@
-#include "MSHSettings.h"
+#include "crashreporting/settings/MSHSettings.h"
 
-#include "KTBSettings.h"
-#include "MSHApplicationInfo.h"
-#include "MSHLog.h"
-#include "TWLocalized.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/common/MSHLog.h"
+#include "crashreporting/settings/KTBSettings.h"
+#include "foundation/TWLocalized.h"
 
 MSHSettings::MSHSettings(const QVariantMap &settingsDictionary) : m_settings(settingsDictionary)
 {

@@ -1,6 +1,6 @@
-#include "TWExportFiles.h"
+#include "export/core/TWExportFiles.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QDir>
 #include <QFile>

@@ -7,7 +7,7 @@
 // or an earlier export folder; anything else is refused, and on any failure
 // the temporary files go and the target stays as it was.
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,11 +1,11 @@
-#include "TWExportPrint.h"
+#include "export/core/TWExportPrint.h"
 
-#include "TWBuiltInFields.h"
-#include "TWClock.h"
-#include "TWExportSettings.h"
-#include "TWExportTransactions.h"
-#include "TWLocalized.h"
-#include "TWSerializerPDF.h"
+#include "export/core/TWExportTransactions.h"
+#include "export/core/TWSerializerPDF.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWExportSettings.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -7,8 +7,8 @@
 // repeats the register's title, its number and the column headings; check
 // boxes print as marks.
 
-#include "TWField.h"
-#include "TWTransaction.h"
+#include "model/TWField.h"
+#include "model/TWTransaction.h"
 
 #include <QByteArray>
 #include <QFont>

@@ -1,11 +1,11 @@
-#include "TWExportTransactions.h"
+#include "export/core/TWExportTransactions.h"
 
 #include <limits>
 
-#include "TWBusiness.h"
-#include "TWExportNumbers.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "export/core/TWExportNumbers.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
 
 namespace
 {

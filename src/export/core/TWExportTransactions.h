@@ -6,10 +6,10 @@
 // readings), followed by one in the home currency. Debit and credit are seen
 // from the account each row is listed under.
 
-#include "TWCell.h"
-#include "TWError.h"
-#include "TWExportSettings.h"
-#include "TWTransaction.h"
+#include "foundation/TWError.h"
+#include "model/TWCell.h"
+#include "model/TWExportSettings.h"
+#include "model/TWTransaction.h"
 
 #include <QHash>
 

@@ -1,11 +1,11 @@
-#include "TWExportWork.h"
+#include "export/core/TWExportWork.h"
 
-#include "TWBusiness.h"
-#include "TWExportNumbers.h"
-#include "TWFormatter.h"
-#include "TWPreferences.h"
-#include "TWUtilities.h"
-#include "TWWorkFields.h"
+#include "export/core/TWExportNumbers.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "model/TWUtilities.h"
+#include "model/TWWorkFields.h"
+#include "store/TWBusiness.h"
 
 #include <algorithm>
 

@@ -5,10 +5,10 @@
 // interval. Columns are field codes (tasks -1 to -15, expenses -1 to -10); an
 // unknown code gives a column without title or values.
 
-#include "TWCell.h"
-#include "TWExpense.h"
-#include "TWExportSettings.h"
-#include "TWTask.h"
+#include "model/TWCell.h"
+#include "model/TWExpense.h"
+#include "model/TWExportSettings.h"
+#include "model/TWTask.h"
 
 class TWBusiness;
 

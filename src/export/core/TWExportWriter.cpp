@@ -1,15 +1,15 @@
-#include "TWExportWriter.h"
+#include "export/core/TWExportWriter.h"
 
-#include "TWExportTransactions.h"
-#include "TWSerializerCSV.h"
-#include "TWSerializerHTML.h"
-#include "TWSerializerOFX.h"
-#include "TWSerializerPDF.h"
-#include "TWSerializerQIF.h"
+#include "export/core/TWExportTransactions.h"
+#include "export/core/TWSerializerCSV.h"
+#include "export/core/TWSerializerHTML.h"
+#include "export/core/TWSerializerOFX.h"
+#include "export/core/TWSerializerPDF.h"
+#include "export/core/TWSerializerQIF.h"
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
-#include "TWUtilities.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
 
 #include <QIODevice>
 

@@ -5,9 +5,9 @@
 // and HTML are written a few hundred rows at a time, so that an export of
 // any size holds only those rows in memory besides the listed transactions.
 
-#include "TWExportFiles.h"
-#include "TWExportSettings.h"
-#include "TWTransaction.h"
+#include "export/core/TWExportFiles.h"
+#include "model/TWExportSettings.h"
+#include "model/TWTransaction.h"
 
 #include <QHash>
 

@@ -1,8 +1,8 @@
-#include "TWSerializer.h"
+#include "export/core/TWSerializer.h"
 
-#include "TWGraph.h"
+#include "model/TWGraph.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QFileInfo>
 #include <QSaveFile>

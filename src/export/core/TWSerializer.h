@@ -4,10 +4,10 @@
 // business for QIF and OFX), asked once for its output, and thrown away. The
 // class whose factory is called picks the format; the base writes nothing.
 
-#include "TWAccount.h"
-#include "TWCell.h"
-#include "TWError.h"
-#include "TWTransaction.h"
+#include "foundation/TWError.h"
+#include "model/TWAccount.h"
+#include "model/TWCell.h"
+#include "model/TWTransaction.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -1,4 +1,4 @@
-#include "TWSerializerCSV.h"
+#include "export/core/TWSerializerCSV.h"
 
 QString TWSerializerCSV::text() const
 {

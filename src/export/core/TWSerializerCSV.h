@@ -3,7 +3,7 @@
 // double quotes (quotes doubled), empty fields for missing columns, empty
 // lines for missing rows, "\r\n" between lines and none after the last.
 
-#include "TWSerializer.h"
+#include "export/core/TWSerializer.h"
 
 class TWSerializerCSV final : public TWSerializer
 {

@@ -1,6 +1,6 @@
-#include "TWSerializerHTML.h"
+#include "export/core/TWSerializerHTML.h"
 
-#include "TWUtilities.h"
+#include "model/TWUtilities.h"
 
 namespace
 {

@@ -4,7 +4,7 @@
 // cells as references to "images/graph<n>.jpeg", numbered in cell order (the
 // report's save writes the images under the same names).
 
-#include "TWSerializer.h"
+#include "export/core/TWSerializer.h"
 
 class TWSerializerHTML final : public TWSerializer
 {

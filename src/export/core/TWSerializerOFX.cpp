@@ -1,8 +1,8 @@
-#include "TWSerializerOFX.h"
+#include "export/core/TWSerializerOFX.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
+#include "foundation/TWClock.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
 
 #include <QHash>
 #include <QTimeZone>

@@ -9,7 +9,7 @@
 // account's raw store balance, so it moves exactly with the TRNAMTs. Dates are
 // calendar dates; statements and their transactions follow the input lists.
 
-#include "TWSerializer.h"
+#include "export/core/TWSerializer.h"
 
 class TWSerializerOFX final : public TWSerializer
 {

@@ -1,9 +1,9 @@
-#include "TWSerializerPDF.h"
+#include "export/core/TWSerializerPDF.h"
 
-#include "TWFontResolver.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
-#include "TWUtilities.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
+#include "model/TWUtilities.h"
+#include "platform/TWFontResolver.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -7,7 +7,7 @@
 // the proportions of a landscape letter page). With print settings the pages
 // take the printer's paper and printable area.
 
-#include "TWSerializer.h"
+#include "export/core/TWSerializer.h"
 
 #include <QFont>
 #include <QIODevice>

@@ -1,7 +1,7 @@
-#include "TWSerializerQIF.h"
+#include "export/core/TWSerializerQIF.h"
 
-#include "TWBusiness.h"
-#include "TWFormatter.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
 
 #include <QHash>
 #include <QSet>

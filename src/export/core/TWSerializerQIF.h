@@ -12,7 +12,7 @@
 // the account's unit, so that the "$" lines add up to "T". Accounts,
 // categories and transactions come in the order of the input lists.
 
-#include "TWSerializer.h"
+#include "export/core/TWSerializer.h"
 
 class TWSerializerQIF final : public TWSerializer
 {

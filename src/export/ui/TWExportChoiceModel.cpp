@@ -1,6 +1,6 @@
-#include "TWExportChoiceModel.h"
+#include "export/ui/TWExportChoiceModel.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QMimeData>
 

@@ -1,10 +1,10 @@
-#include "TWExportSheetController.h"
+#include "export/ui/TWExportSheetController.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
-#include "TWControls.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "app/TWControls.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

@@ -6,11 +6,11 @@
 // document's progress sheet. Each sheet edits a copy of the stored settings
 // and hands it to the store only when the user exports.
 
-#include "TWAppRegistry.h"
-#include "TWCalendarController.h"
-#include "TWError.h"
-#include "TWExportChoiceModel.h"
-#include "TWPopover.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWCalendarController.h"
+#include "app/TWPopover.h"
+#include "export/ui/TWExportChoiceModel.h"
+#include "foundation/TWError.h"
 
 #include <QAbstractButton>
 

@@ -1,11 +1,11 @@
-#include "TWExportTransactionsController.h"
+#include "export/ui/TWExportTransactionsController.h"
 
-#include "TWExportWriter.h"
+#include "export/core/TWExportWriter.h"
 
-#include "TWBusiness.h"
-#include "TWControls.h"
-#include "TWFilter.h"
-#include "TWLocalized.h"
+#include "app/TWControls.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFilter.h"
+#include "store/TWBusiness.h"
 
 #include <QCheckBox>
 #include <QFormLayout>

@@ -4,11 +4,11 @@
 // With attachments, a CSV, HTML or PDF export becomes a folder holding the
 // export file and an "Attachments" folder of copies the cells link to.
 
-#include "TWExportSheetController.h"
+#include "export/ui/TWExportSheetController.h"
 
-#include "TWAccount.h"
-#include "TWExportSettings.h"
-#include "TWField.h"
+#include "model/TWAccount.h"
+#include "model/TWExportSettings.h"
+#include "model/TWField.h"
 
 class TWExportTransactionsController final : public TWExportSheetController
 {

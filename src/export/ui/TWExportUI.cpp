@@ -1,9 +1,9 @@
-#include "TWExportUI.h"
+#include "export/ui/TWExportUI.h"
 
-#include "TWExportTransactionsController.h"
-#include "TWExportWorkController.h"
+#include "export/ui/TWExportTransactionsController.h"
+#include "export/ui/TWExportWorkController.h"
 
-#include "TWAppRegistry.h"
+#include "app/TWAppRegistry.h"
 
 void twRegisterExportUI()
 {

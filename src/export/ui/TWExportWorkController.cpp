@@ -1,16 +1,16 @@
-#include "TWExportWorkController.h"
+#include "export/ui/TWExportWorkController.h"
 
-#include "TWExportFiles.h"
-#include "TWExportWork.h"
-#include "TWSerializerCSV.h"
-#include "TWSerializerHTML.h"
-#include "TWSerializerPDF.h"
+#include "export/core/TWExportFiles.h"
+#include "export/core/TWExportWork.h"
+#include "export/core/TWSerializerCSV.h"
+#include "export/core/TWSerializerHTML.h"
+#include "export/core/TWSerializerPDF.h"
 
-#include "TWBusiness.h"
-#include "TWClient.h"
-#include "TWControls.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "app/TWControls.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWClient.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
 
 #include <QLabel>
 

@@ -4,10 +4,10 @@
 // columns. The two are one sheet apart from their names, settings, store
 // query and table.
 
-#include "TWExportSheetController.h"
+#include "export/ui/TWExportSheetController.h"
 
-#include "TWExportSettings.h"
-#include "TWProject.h"
+#include "model/TWExportSettings.h"
+#include "model/TWProject.h"
 
 class TWExportWorkController : public TWExportSheetController
 {

@@ -1,4 +1,4 @@
-#include "TWDateReader.h"
+#include "import/core/TWDateReader.h"
 
 #include <QList>
 #include <QTime>

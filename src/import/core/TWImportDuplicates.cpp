@@ -1,7 +1,7 @@
-#include "TWImportDuplicates.h"
+#include "import/core/TWImportDuplicates.h"
 
-#include "TWBusiness.h"
-#include "TWDateAdditions.h"
+#include "foundation/TWDateAdditions.h"
+#include "store/TWBusiness.h"
 
 #include <QHash>
 #include <QSet>

@@ -5,9 +5,9 @@
 // item up in it: a file of 50,000 rows against 100,000 stored records costs
 // one pass over each, never a scan per row.
 
-#include "TWExpense.h"
-#include "TWTask.h"
-#include "TWTransaction.h"
+#include "model/TWExpense.h"
+#include "model/TWTask.h"
+#include "model/TWTransaction.h"
 
 #include <QList>
 

@@ -1,9 +1,9 @@
-#include "TWImportExpenses.h"
+#include "import/core/TWImportExpenses.h"
 
-#include "TWBusiness.h"
-#include "TWImportWarnings.h"
-#include "TWImportWorkRows.h"
-#include "TWWorkFields.h"
+#include "import/core/TWImportWarnings.h"
+#include "import/core/TWImportWorkRows.h"
+#include "model/TWWorkFields.h"
+#include "store/TWBusiness.h"
 
 TWImportExpenses::TWImportExpenses(const QList<QStringList> &rows,
                                    const TWImportExpensesSettingsPtr &importSettings,

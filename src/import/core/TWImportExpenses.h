@@ -4,9 +4,9 @@
 // names not found are gathered into a warnings text. Nothing is added to the
 // store.
 
-#include "TWExpense.h"
-#include "TWImportExpensesSettings.h"
-#include "TWImportProjects.h"
+#include "import/core/TWImportExpensesSettings.h"
+#include "import/core/TWImportProjects.h"
+#include "model/TWExpense.h"
 
 #include <QList>
 #include <QStringList>

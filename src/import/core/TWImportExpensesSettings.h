@@ -1,7 +1,7 @@
 #pragma once
 // The mapping of one expense import: its lines and the default project.
 
-#include "TWImportWorkSettings.h"
+#include "import/core/TWImportWorkSettings.h"
 
 class TWBusiness;
 

@@ -7,7 +7,7 @@
 // Delivery" when both exist. Each distinct text is looked up once, so a file
 // of thousands of rows costs as many searches as it has different names.
 
-#include "TWStringAdditions.h"
+#include "foundation/TWStringAdditions.h"
 
 #include <QHash>
 #include <QList>

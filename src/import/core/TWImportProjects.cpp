@@ -1,6 +1,6 @@
-#include "TWImportProjects.h"
+#include "import/core/TWImportProjects.h"
 
-#include "TWBusiness.h"
+#include "store/TWBusiness.h"
 
 #include <QSet>
 

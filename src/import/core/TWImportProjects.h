@@ -4,10 +4,10 @@
 // expense imports share on top of that: the project of a row, and the clients
 // and projects a file names that the business lacks.
 
-#include "TWClient.h"
-#include "TWImportNames.h"
-#include "TWImportWarnings.h"
-#include "TWProject.h"
+#include "import/core/TWImportNames.h"
+#include "import/core/TWImportWarnings.h"
+#include "model/TWClient.h"
+#include "model/TWProject.h"
 
 #include <QHash>
 #include <QList>

@@ -1,11 +1,11 @@
-#include "TWImportTasks.h"
+#include "import/core/TWImportTasks.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWImportWarnings.h"
-#include "TWImportWorkRows.h"
-#include "TWWorkFields.h"
+#include "foundation/TWClock.h"
+#include "import/core/TWImportWarnings.h"
+#include "import/core/TWImportWorkRows.h"
+#include "model/TWFormatter.h"
+#include "model/TWWorkFields.h"
+#include "store/TWBusiness.h"
 
 namespace
 {

@@ -6,9 +6,9 @@
 // names not found and type words not recognised are gathered into a warnings
 // text. Nothing is added to the store.
 
-#include "TWImportProjects.h"
-#include "TWImportTasksSettings.h"
-#include "TWTask.h"
+#include "import/core/TWImportProjects.h"
+#include "import/core/TWImportTasksSettings.h"
+#include "model/TWTask.h"
 
 #include <QList>
 #include <QStringList>

@@ -2,7 +2,7 @@
 // The mapping of one task import: its lines, the default project and the task
 // type of rows that give no recognised type.
 
-#include "TWImportWorkSettings.h"
+#include "import/core/TWImportWorkSettings.h"
 
 class TWBusiness;
 

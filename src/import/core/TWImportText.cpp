@@ -1,4 +1,4 @@
-#include "TWImportText.h"
+#include "import/core/TWImportText.h"
 
 #include <QStringDecoder>
 

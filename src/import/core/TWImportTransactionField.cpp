@@ -1,9 +1,9 @@
-#include "TWImportTransactionField.h"
+#include "import/core/TWImportTransactionField.h"
 
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWPropertyList.h"
-#include "TWStringAdditions.h"
+#include "foundation/TWPropertyList.h"
+#include "foundation/TWStringAdditions.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>

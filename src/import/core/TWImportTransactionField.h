@@ -7,9 +7,9 @@
 // column is mapped the same way; a column never seen before is guessed from
 // its name.
 
-#include "TWAccount.h"
-#include "TWField.h"
-#include "TWUnit.h"
+#include "model/TWAccount.h"
+#include "model/TWField.h"
+#include "model/TWUnit.h"
 
 #include <QString>
 #include <QUrl>

@@ -1,14 +1,14 @@
-#include "TWImportTransactions.h"
+#include "import/core/TWImportTransactions.h"
 
-#include "TWBuiltInFields.h"
-#include "TWBusiness.h"
-#include "TWDateReader.h"
-#include "TWFormatter.h"
-#include "TWImportNames.h"
-#include "TWImportValues.h"
-#include "TWImportWarnings.h"
-#include "TWLocalized.h"
-#include "TWUtilities.h"
+#include "foundation/TWLocalized.h"
+#include "import/core/TWDateReader.h"
+#include "import/core/TWImportNames.h"
+#include "import/core/TWImportValues.h"
+#include "import/core/TWImportWarnings.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFormatter.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
 
 #include <QDir>
 #include <QFile>

@@ -8,8 +8,8 @@
 // warnings text. It never adds transactions to the store; it does add the
 // list entries and tags it is allowed to create.
 
-#include "TWImportTransactionsSettings.h"
-#include "TWTransaction.h"
+#include "import/core/TWImportTransactionsSettings.h"
+#include "model/TWTransaction.h"
 
 #include <QList>
 #include <QSet>

@@ -1,8 +1,8 @@
-#include "TWImportTransactionsSettings.h"
+#include "import/core/TWImportTransactionsSettings.h"
 
-#include "TWBuiltInFields.h"
-#include "TWBusiness.h"
-#include "TWFormatter.h"
+#include "model/TWBuiltInFields.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
 
 std::shared_ptr<TWImportTransactionsSettings>
 TWImportTransactionsSettings::importTransactionsSettingsWithDefaultAccount(

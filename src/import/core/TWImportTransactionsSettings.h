@@ -3,7 +3,7 @@
 // order (line i reads value i of every row), and the account the import sheet
 // was opened on, which supplies units and the account of rows that name none.
 
-#include "TWImportTransactionField.h"
+#include "import/core/TWImportTransactionField.h"
 
 #include <QList>
 #include <QVariantMap>

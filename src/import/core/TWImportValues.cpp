@@ -1,7 +1,7 @@
-#include "TWImportValues.h"
+#include "import/core/TWImportValues.h"
 
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 
 #include <QDateTime>
 #include <QTime>

@@ -4,7 +4,7 @@
 // dates rewritten from a file's fixed notation into the user's locale, so the
 // mapping's default reading of the rows is exact.
 
-#include "TWDecimal.h"
+#include "foundation/TWDecimal.h"
 
 #include <QDate>
 #include <QHash>

@@ -1,7 +1,7 @@
-#include "TWImportWarnings.h"
+#include "import/core/TWImportWarnings.h"
 
-#include "TWLocalized.h"
-#include "TWStringAdditions.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWStringAdditions.h"
 
 #include <cmath>
 

@@ -1,9 +1,9 @@
-#include "TWImportWorkField.h"
+#include "import/core/TWImportWorkField.h"
 
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWPropertyList.h"
-#include "TWStringAdditions.h"
+#include "foundation/TWPropertyList.h"
+#include "foundation/TWStringAdditions.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
 
 namespace
 {

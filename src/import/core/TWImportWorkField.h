@@ -6,7 +6,7 @@
 // in the document under the column's name and otherwise guessed from it. The
 // task and expense lines differ only in their fields, so they share this.
 
-#include "TWImportTransactionField.h"
+#include "import/core/TWImportTransactionField.h"
 
 #include <QList>
 #include <QString>

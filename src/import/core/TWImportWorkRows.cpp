@@ -1,10 +1,10 @@
-#include "TWImportWorkRows.h"
+#include "import/core/TWImportWorkRows.h"
 
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWImportValues.h"
-#include "TWLocalized.h"
-#include "TWWorkFields.h"
+#include "foundation/TWLocalized.h"
+#include "import/core/TWImportValues.h"
+#include "model/TWFormatter.h"
+#include "model/TWWorkFields.h"
+#include "store/TWBusiness.h"
 
 TWImportWorkRows::TWImportWorkRows(const TWBusiness &business) : m_business(business)
 {

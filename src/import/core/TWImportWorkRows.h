@@ -3,10 +3,10 @@
 // each column, dates by a line's format, and amounts in the decimals of the
 // row's project.
 
-#include "TWDateReader.h"
-#include "TWImportWarnings.h"
-#include "TWImportWorkField.h"
-#include "TWProject.h"
+#include "import/core/TWDateReader.h"
+#include "import/core/TWImportWarnings.h"
+#include "import/core/TWImportWorkField.h"
+#include "model/TWProject.h"
 
 #include <QHash>
 #include <QList>

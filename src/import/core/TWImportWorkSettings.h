@@ -2,8 +2,8 @@
 // What the task and expense imports share of their mapping: a line per source
 // column in column order and the project of rows that name none found.
 
-#include "TWImportWorkField.h"
-#include "TWProject.h"
+#include "import/core/TWImportWorkField.h"
+#include "model/TWProject.h"
 
 #include <QList>
 #include <QVariantMap>

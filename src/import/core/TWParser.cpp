@@ -1,4 +1,4 @@
-#include "TWParser.h"
+#include "import/core/TWParser.h"
 
 TWParser::~TWParser() = default;
 

@@ -1,7 +1,7 @@
-#include "TWParserCSV.h"
+#include "import/core/TWParserCSV.h"
 
-#include "TWImportText.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "import/core/TWImportText.h"
 
 namespace
 {

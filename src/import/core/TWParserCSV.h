@@ -4,7 +4,7 @@
 // close anywhere in a field; a run of line breaks is one row break, so blank
 // lines never make rows; fields keep their spaces.
 
-#include "TWParser.h"
+#include "import/core/TWParser.h"
 
 class TWParserCSV : public TWParser
 {

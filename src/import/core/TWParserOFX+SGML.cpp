@@ -1,6 +1,6 @@
 // Version 1 files: the header number and the rewrite of SGML as XML.
 
-#include "TWParserOFX.h"
+#include "import/core/TWParserOFX.h"
 
 #include <QSet>
 

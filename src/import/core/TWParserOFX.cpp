@@ -1,11 +1,11 @@
-#include "TWParserOFX.h"
+#include "import/core/TWParserOFX.h"
 
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWImportText.h"
-#include "TWImportValues.h"
-#include "TWLocalized.h"
-#include "TWXMLParser.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWXMLParser.h"
+#include "import/core/TWImportText.h"
+#include "import/core/TWImportValues.h"
+#include "model/TWFormatter.h"
 
 #include <QRegularExpression>
 

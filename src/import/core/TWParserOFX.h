@@ -5,7 +5,7 @@
 // the date, name, memo and currency of each transaction followed by one amount
 // column per currency met, amounts as the change of the statement's account.
 
-#include "TWParser.h"
+#include "import/core/TWParser.h"
 
 #include <QString>
 

@@ -1,9 +1,9 @@
-#include "TWParserQIF.h"
+#include "import/core/TWParserQIF.h"
 
-#include "TWFormatter.h"
-#include "TWImportText.h"
-#include "TWImportValues.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "import/core/TWImportText.h"
+#include "import/core/TWImportValues.h"
+#include "model/TWFormatter.h"
 
 #include <QHash>
 

@@ -5,8 +5,8 @@
 // one row per split for a split transaction. Amounts come out as the change of
 // the row's account 1, dates as the user's short date.
 
-#include "TWImportValues.h"
-#include "TWParser.h"
+#include "import/core/TWImportValues.h"
+#include "import/core/TWParser.h"
 
 #include <QLocale>
 

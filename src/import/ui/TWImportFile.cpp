@@ -1,9 +1,9 @@
-#include "TWImportFile.h"
+#include "import/ui/TWImportFile.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
 
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
 
 #include <QFile>
 #include <QFileDialog>

@@ -4,7 +4,7 @@
 // folder, the question about what could not be read and opening the selection
 // sheet.
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QByteArray>
 #include <QString>

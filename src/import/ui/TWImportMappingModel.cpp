@@ -1,7 +1,7 @@
-#include "TWImportMappingModel.h"
+#include "import/ui/TWImportMappingModel.h"
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWBusiness.h"
 
 #include <QComboBox>
 #include <QFileInfo>

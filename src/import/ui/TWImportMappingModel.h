@@ -5,8 +5,8 @@
 // date format, the attachments' folder). The target and unit columns are
 // edited through lists of choices the model hands to its delegate.
 
-#include "TWImportTransactionsSettings.h"
-#include "TWUtilities.h"
+#include "import/core/TWImportTransactionsSettings.h"
+#include "model/TWUtilities.h"
 
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>

@@ -1,22 +1,22 @@
-#include "TWImportTransactionsController.h"
+#include "import/ui/TWImportTransactionsController.h"
 
-#include "TWImportFile.h"
-#include "TWImportMappingModel.h"
-#include "TWImportTransactionsSelectController.h"
+#include "import/ui/TWImportFile.h"
+#include "import/ui/TWImportMappingModel.h"
+#include "import/ui/TWImportTransactionsSelectController.h"
 
-#include "TWParserCSV.h"
-#include "TWParserOFX.h"
-#include "TWParserQIF.h"
+#include "import/core/TWParserCSV.h"
+#include "import/core/TWParserOFX.h"
+#include "import/core/TWParserQIF.h"
 
-#include "TWMissingAccountsController.h"
+#include "ledger/TWMissingAccountsController.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
-#include "TWControls.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "app/TWControls.h"
 
-#include "TWBuiltInFields.h"
-#include "TWBusiness.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWBuiltInFields.h"
+#include "store/TWBusiness.h"
 
 #include <QFile>
 #include <QFileDialog>

@@ -5,11 +5,11 @@
 // lacks, shows what could not be read, and hands the transactions made from
 // the file to the selection sheet.
 
-#include "TWAppRegistry.h"
+#include "app/TWAppRegistry.h"
 
-#include "TWError.h"
-#include "TWImportTransactions.h"
-#include "TWParser.h"
+#include "foundation/TWError.h"
+#include "import/core/TWImportTransactions.h"
+#include "import/core/TWParser.h"
 
 #include <QPointer>
 #include <QUrl>

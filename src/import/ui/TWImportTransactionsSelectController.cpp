@@ -1,14 +1,14 @@
-#include "TWImportTransactionsSelectController.h"
+#include "import/ui/TWImportTransactionsSelectController.h"
 
-#include "TWTransactionsController.h"
+#include "ledger/TWTransactionsController.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
-#include "TWControls.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "app/TWControls.h"
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
-#include "TWNotifications.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWBusiness.h"
+#include "store/TWNotifications.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>

@@ -4,11 +4,11 @@
 // unticked) over the business's own, narrowed to one account when asked.
 // Import adds every ticked transaction in one write, or none.
 
-#include "TWAppRegistry.h"
+#include "app/TWAppRegistry.h"
 
-#include "TWError.h"
-#include "TWNotificationCenter.h"
-#include "TWTransaction.h"
+#include "foundation/TWError.h"
+#include "foundation/TWNotificationCenter.h"
+#include "model/TWTransaction.h"
 
 #include <QPointer>
 

@@ -1,9 +1,9 @@
-#include "TWImportUI.h"
+#include "import/ui/TWImportUI.h"
 
-#include "TWImportTransactionsController.h"
-#include "TWImportWorkController.h"
+#include "import/ui/TWImportTransactionsController.h"
+#include "import/ui/TWImportWorkController.h"
 
-#include "TWAppRegistry.h"
+#include "app/TWAppRegistry.h"
 
 void twRegisterImportUI()
 {

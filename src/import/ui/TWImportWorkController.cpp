@@ -1,21 +1,21 @@
-#include "TWImportWorkController.h"
+#include "import/ui/TWImportWorkController.h"
 
-#include "TWImportFile.h"
-#include "TWImportWorkSelectController.h"
+#include "import/ui/TWImportFile.h"
+#include "import/ui/TWImportWorkSelectController.h"
 
-#include "TWParserCSV.h"
+#include "import/core/TWParserCSV.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
-#include "TWControls.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "app/TWControls.h"
 
-#include "TWBusiness.h"
-#include "TWClient.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWStringAdditions.h"
-#include "TWTask.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "foundation/TWStringAdditions.h"
+#include "model/TWClient.h"
+#include "model/TWFormatter.h"
+#include "model/TWTask.h"
+#include "store/TWBusiness.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

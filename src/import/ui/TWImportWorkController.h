@@ -5,12 +5,12 @@
 // selection sheet that adds the ticked ones in one write, or none. The two
 // kinds are one sheet apart from their fields, settings and lists.
 
-#include "TWAppRegistry.h"
+#include "app/TWAppRegistry.h"
 
-#include "TWError.h"
-#include "TWImportExpenses.h"
-#include "TWImportTasks.h"
-#include "TWParser.h"
+#include "foundation/TWError.h"
+#include "import/core/TWImportExpenses.h"
+#include "import/core/TWImportTasks.h"
+#include "import/core/TWParser.h"
 
 #include <QAbstractTableModel>
 #include <QPointer>

@@ -1,16 +1,16 @@
-#include "TWImportWorkSelectController.h"
+#include "import/ui/TWImportWorkSelectController.h"
 
-#include "TWImportFile.h"
+#include "import/ui/TWImportFile.h"
 
-#include "TWBusinessController.h"
-#include "TWControls.h"
+#include "app/TWBusinessController.h"
+#include "app/TWControls.h"
 
-#include "TWBusiness.h"
-#include "TWClient.h"
-#include "TWImportDuplicates.h"
-#include "TWLocalized.h"
-#include "TWNotifications.h"
-#include "TWTaskItem.h"
+#include "foundation/TWLocalized.h"
+#include "import/core/TWImportDuplicates.h"
+#include "model/TWClient.h"
+#include "model/TWTaskItem.h"
+#include "store/TWBusiness.h"
+#include "store/TWNotifications.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>

@@ -4,15 +4,15 @@
 // ones start unticked), over the business's own, narrowed to one project when
 // asked. Import adds every ticked record in one write, or none.
 
-#include "TWAppRegistry.h"
-#include "TWExpensesController.h"
-#include "TWTasksController.h"
+#include "app/TWAppRegistry.h"
+#include "work/TWExpensesController.h"
+#include "work/TWTasksController.h"
 
-#include "TWError.h"
-#include "TWExpense.h"
-#include "TWImportWorkField.h"
-#include "TWNotificationCenter.h"
-#include "TWTask.h"
+#include "foundation/TWError.h"
+#include "foundation/TWNotificationCenter.h"
+#include "import/core/TWImportWorkField.h"
+#include "model/TWExpense.h"
+#include "model/TWTask.h"
 
 #include <QPointer>
 

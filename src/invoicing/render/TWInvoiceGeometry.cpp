@@ -1,4 +1,4 @@
-#include "TWInvoiceGeometry.h"
+#include "invoicing/render/TWInvoiceGeometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,10 +1,10 @@
 // The page's components: client, business and title blocks, the invoice
 // information table and the details (terms and notes).
 
-#include "TWInvoiceOperation.h"
+#include "invoicing/render/TWInvoiceOperation.h"
 
-#include "TWInvoiceGeometry.h"
-#include "TWUtilities.h"
+#include "invoicing/render/TWInvoiceGeometry.h"
+#include "model/TWUtilities.h"
 
 #include <QUrl>
 

@@ -1,9 +1,9 @@
 // What every page carries: the layout's images, the page frame, the page
 // number, the header and footer texts, and the paid or overdue stamp.
 
-#include "TWInvoiceOperation.h"
+#include "invoicing/render/TWInvoiceOperation.h"
 
-#include "TWInvoiceGeometry.h"
+#include "invoicing/render/TWInvoiceGeometry.h"
 
 #include <QPainter>
 

@@ -2,10 +2,10 @@
 // small text engine over QTextLayout, framed rectangles, rules and the text
 // flow that continues long texts on following pages.
 
-#include "TWInvoiceOperation.h"
+#include "invoicing/render/TWInvoiceOperation.h"
 
-#include "TWFontResolver.h"
-#include "TWInvoiceGeometry.h"
+#include "invoicing/render/TWInvoiceGeometry.h"
+#include "platform/TWFontResolver.h"
 
 #include <QFontDatabase>
 #include <QFontInfo>

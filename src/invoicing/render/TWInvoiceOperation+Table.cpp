@@ -2,14 +2,14 @@
 // band repeated on every page, one row per item with its notes below, and the
 // table's closing rule.
 
-#include "TWInvoiceOperation.h"
+#include "invoicing/render/TWInvoiceOperation.h"
 
-#include "TWCell.h"
-#include "TWDecimal.h"
-#include "TWExpense.h"
-#include "TWInvoiceGeometry.h"
-#include "TWLocalized.h"
-#include "TWTask.h"
+#include "foundation/TWDecimal.h"
+#include "foundation/TWLocalized.h"
+#include "invoicing/render/TWInvoiceGeometry.h"
+#include "model/TWCell.h"
+#include "model/TWExpense.h"
+#include "model/TWTask.h"
 
 #include <algorithm>
 #include <limits>

@@ -3,12 +3,12 @@
 // books for it (tax by rate groups), so the printed amount due matches the
 // receivable entry to the minor unit.
 
-#include "TWInvoiceOperation.h"
+#include "invoicing/render/TWInvoiceOperation.h"
 
-#include "TWExpense.h"
-#include "TWInvoice.h"
-#include "TWInvoiceGeometry.h"
-#include "TWTask.h"
+#include "invoicing/render/TWInvoiceGeometry.h"
+#include "model/TWExpense.h"
+#include "model/TWInvoice.h"
+#include "model/TWTask.h"
 
 #include <algorithm>
 

@@ -1,14 +1,14 @@
 // The rendering's main sequence: the bounds pass, the component grid, the
 // page loop and its page breaks.
 
-#include "TWInvoiceOperation.h"
+#include "invoicing/render/TWInvoiceOperation.h"
 
-#include "TWClock.h"
-#include "TWExpense.h"
-#include "TWInvoiceGeometry.h"
-#include "TWPdfInfo.h"
-#include "TWPreferences.h"
-#include "TWTask.h"
+#include "foundation/TWClock.h"
+#include "invoicing/render/TWInvoiceGeometry.h"
+#include "invoicing/render/TWPdfInfo.h"
+#include "model/TWExpense.h"
+#include "model/TWPreferences.h"
+#include "model/TWTask.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

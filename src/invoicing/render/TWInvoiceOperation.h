@@ -6,10 +6,10 @@
 // the origin at the page's bottom-left corner and y growing upwards; only the
 // painter calls turn it into Qt's y-down space.
 
-#include "TWColumn.h"
-#include "TWError.h"
-#include "TWFormatter.h"
-#include "TWSendInvoiceData.h"
+#include "foundation/TWError.h"
+#include "model/TWColumn.h"
+#include "model/TWFormatter.h"
+#include "model/TWSendInvoiceData.h"
 
 #include <QByteArray>
 #include <QDateTime>

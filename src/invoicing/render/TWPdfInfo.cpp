@@ -1,4 +1,4 @@
-#include "TWPdfInfo.h"
+#include "invoicing/render/TWPdfInfo.h"
 
 #include <QRegularExpression>
 

@@ -1,12 +1,12 @@
 // The invoice editor's item tables: the quantity sheet that bills part of an
 // item, opened by a double click, Space or Return.
 
-#include "TWInvoiceController.h"
+#include "invoicing/ui/TWInvoiceController.h"
 
-#include "TWBusinessController.h"
+#include "app/TWBusinessController.h"
 
-#include "TWLocalized.h"
-#include "TWTask.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWTask.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>

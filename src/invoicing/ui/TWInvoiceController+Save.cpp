@@ -3,14 +3,14 @@
 // write, so that a failure anywhere leaves the books as they were and the
 // sheet open; the schedule's due occurrences follow once that write stands.
 
-#include "TWInvoiceController.h"
+#include "invoicing/ui/TWInvoiceController.h"
 
-#include "TWBusinessController.h"
-#include "TWMasterController.h"
-#include "TWRepeatController.h"
+#include "app/TWBusinessController.h"
+#include "app/TWMasterController.h"
+#include "ledger/TWRepeatController.h"
 
-#include "TWAccount.h"
-#include "TWBusiness.h"
+#include "model/TWAccount.h"
+#include "store/TWBusiness.h"
 
 #include <QMainWindow>
 

@@ -1,14 +1,14 @@
-#include "TWInvoiceController.h"
+#include "invoicing/ui/TWInvoiceController.h"
 
-#include "TWBusinessController.h"
-#include "TWRepeatController.h"
-#include "TWValueCompleter.h"
+#include "app/TWBusinessController.h"
+#include "ledger/TWRepeatController.h"
+#include "ledger/TWValueCompleter.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
-#include "TWValue.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
+#include "model/TWValue.h"
+#include "store/TWBusiness.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

@@ -6,13 +6,13 @@
 // schedule, its lines and (for a project proper) its receivable entry as one
 // all-or-nothing write.
 
-#include "TWAppRegistry.h"
-#include "TWCalendarController.h"
-#include "TWError.h"
-#include "TWInvoice.h"
-#include "TWInvoiceItemsModel.h"
-#include "TWPopover.h"
-#include "TWProject.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWCalendarController.h"
+#include "app/TWPopover.h"
+#include "foundation/TWError.h"
+#include "invoicing/ui/TWInvoiceItemsModel.h"
+#include "model/TWInvoice.h"
+#include "model/TWProject.h"
 
 #include <QAbstractButton>
 #include <QPointer>

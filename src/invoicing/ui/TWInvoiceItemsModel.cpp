@@ -1,11 +1,11 @@
-#include "TWInvoiceItemsModel.h"
+#include "invoicing/ui/TWInvoiceItemsModel.h"
 
-#include "TWBusiness.h"
-#include "TWExpense.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
-#include "TWTask.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWExpense.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "model/TWTask.h"
+#include "store/TWBusiness.h"
 
 #include <QColor>
 #include <QLocale>

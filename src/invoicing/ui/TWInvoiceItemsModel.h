@@ -4,10 +4,10 @@
 // to bill and what the billed part comes to. The selection list holds the
 // items on the invoice, each carrying the quantity billed.
 
-#include "TWError.h"
-#include "TWInvoice.h"
-#include "TWInvoiceItem.h"
-#include "TWSendInvoiceData.h"
+#include "foundation/TWError.h"
+#include "model/TWInvoice.h"
+#include "model/TWInvoiceItem.h"
+#include "model/TWSendInvoiceData.h"
 
 #include <QAbstractTableModel>
 #include <QFontMetrics>

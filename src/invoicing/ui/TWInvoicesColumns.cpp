@@ -1,8 +1,8 @@
-#include "TWInvoicesColumns.h"
+#include "invoicing/ui/TWInvoicesColumns.h"
 
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWPreferences.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "store/TWBusiness.h"
 
 #include <algorithm>
 #include <cmath>

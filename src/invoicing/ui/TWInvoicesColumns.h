@@ -4,12 +4,12 @@
 // overdue state), the cell texts, the sort order of every column, the row
 // colour and which commands the list may run.
 
-#include "TWMenuValidation.h"
+#include "app/TWMenuValidation.h"
 
-#include "TWClient.h"
-#include "TWInvoice.h"
-#include "TWProject.h"
-#include "TWRepeat.h"
+#include "model/TWClient.h"
+#include "model/TWInvoice.h"
+#include "model/TWProject.h"
+#include "model/TWRepeat.h"
 
 #include <QColor>
 #include <QList>

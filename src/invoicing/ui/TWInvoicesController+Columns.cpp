@@ -2,14 +2,14 @@
 // sort column and direction), the header menu, sorting, fitted widths and
 // the cells' actions.
 
-#include "TWInvoicesController.h"
-#include "TWInvoicesModel.h"
+#include "invoicing/ui/TWInvoicesController.h"
+#include "invoicing/ui/TWInvoicesModel.h"
 
-#include "TWBusinessController.h"
+#include "app/TWBusinessController.h"
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
+#include "store/TWBusiness.h"
 
 #include <QHeaderView>
 #include <QMenu>

@@ -4,22 +4,22 @@
 // on the selection. A store error stops a command at the failing invoice;
 // what was written before stays, the list is read again and the error shown.
 
-#include "TWInvoicesController.h"
+#include "invoicing/ui/TWInvoicesController.h"
 
-#include "TWInvoiceController.h"
-#include "TWInvoicesModel.h"
-#include "TWSendInvoiceController.h"
+#include "invoicing/ui/TWInvoiceController.h"
+#include "invoicing/ui/TWInvoicesModel.h"
+#include "invoicing/ui/TWSendInvoiceController.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
-#include "TWTransactionsController.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "ledger/TWTransactionsController.h"
 
-#include "TWAccount.h"
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWLocalized.h"
-#include "TWRelationship.h"
-#include "TWSplit.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWAccount.h"
+#include "model/TWRelationship.h"
+#include "model/TWSplit.h"
+#include "store/TWBusiness.h"
 
 #include <QMenu>
 

@@ -1,15 +1,15 @@
-#include "TWInvoicesController.h"
+#include "invoicing/ui/TWInvoicesController.h"
 
-#include "TWInvoiceController.h"
-#include "TWInvoicesModel.h"
-#include "TWSendInvoiceController.h"
+#include "invoicing/ui/TWInvoiceController.h"
+#include "invoicing/ui/TWInvoicesModel.h"
+#include "invoicing/ui/TWSendInvoiceController.h"
 
-#include "TWBusinessController.h"
-#include "TWTransactionsController.h"
+#include "app/TWBusinessController.h"
+#include "ledger/TWTransactionsController.h"
 
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
 
 #include <QApplication>
 #include <QEvent>

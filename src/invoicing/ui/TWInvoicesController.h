@@ -7,13 +7,13 @@
 // It carries the invoice commands: new, edit, duplicate, delete, mark, send
 // and a payment.
 
-#include "TWDetailInterfaces.h"
-#include "TWInvoicesColumns.h"
-#include "TWListViews.h"
-#include "TWRepeatsController.h"
+#include "app/TWDetailInterfaces.h"
+#include "app/TWListViews.h"
+#include "invoicing/ui/TWInvoicesColumns.h"
+#include "ledger/TWRepeatsController.h"
 
-#include "TWError.h"
-#include "TWNotificationCenter.h"
+#include "foundation/TWError.h"
+#include "foundation/TWNotificationCenter.h"
 
 #include <QPointer>
 #include <QVariantMap>

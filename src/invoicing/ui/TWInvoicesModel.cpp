@@ -1,8 +1,8 @@
-#include "TWInvoicesModel.h"
+#include "invoicing/ui/TWInvoicesModel.h"
 
-#include "TWBusiness.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWPreferences.h"
+#include "store/TWBusiness.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

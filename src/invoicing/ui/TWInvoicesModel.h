@@ -5,7 +5,7 @@
 // tooltip, and each row in the colour of its state. The delegate beside it
 // draws the schedule's link button and the selected rows' text.
 
-#include "TWInvoicesColumns.h"
+#include "invoicing/ui/TWInvoicesColumns.h"
 
 #include <QAbstractTableModel>
 #include <QStyledItemDelegate>

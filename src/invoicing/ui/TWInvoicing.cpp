@@ -1,8 +1,8 @@
-#include "TWInvoicing.h"
+#include "invoicing/ui/TWInvoicing.h"
 
-#include "TWInvoicesController.h"
+#include "invoicing/ui/TWInvoicesController.h"
 
-#include "TWAppRegistry.h"
+#include "app/TWAppRegistry.h"
 
 void twRegisterInvoicing()
 {

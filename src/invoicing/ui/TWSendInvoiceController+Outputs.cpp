@@ -2,15 +2,15 @@
 // the sheet shows now (the preview may be missing or behind the last edit),
 // and every failure to render, write or hand the file on is shown.
 
-#include "TWSendInvoiceController.h"
+#include "invoicing/ui/TWSendInvoiceController.h"
 
-#include "TWBusinessController.h"
-#include "TWInvoiceOperation.h"
-#include "TWMailHandOff.h"
-#include "TWPrint.h"
+#include "app/TWBusinessController.h"
+#include "app/TWPrint.h"
+#include "invoicing/render/TWInvoiceOperation.h"
+#include "platform/TWMailHandOff.h"
 
-#include "TWLocalized.h"
-#include "TWUtilities.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWUtilities.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,15 +1,15 @@
-#include "TWSendInvoiceController.h"
+#include "invoicing/ui/TWSendInvoiceController.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
-#include "TWControls.h"
-#include "TWInvoiceOperation.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "app/TWControls.h"
+#include "invoicing/render/TWInvoiceOperation.h"
 
-#include "TWBusiness.h"
-#include "TWClient.h"
-#include "TWClock.h"
-#include "TWLayoutManager.h"
-#include "TWLocalized.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWClient.h"
+#include "model/TWLayoutManager.h"
+#include "store/TWBusiness.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>

@@ -6,12 +6,12 @@
 // rendered afresh from what the sheet shows at that moment. E-mail goes
 // through the platform's mail hand-off (TWMailHandOff).
 
-#include "TWAppRegistry.h"
-#include "TWError.h"
-#include "TWInvoice.h"
-#include "TWInvoiceOperation.h"
-#include "TWProject.h"
-#include "TWSendInvoiceData.h"
+#include "app/TWAppRegistry.h"
+#include "foundation/TWError.h"
+#include "invoicing/render/TWInvoiceOperation.h"
+#include "model/TWInvoice.h"
+#include "model/TWProject.h"
+#include "model/TWSendInvoiceData.h"
 
 #include <QBuffer>
 #include <QByteArray>

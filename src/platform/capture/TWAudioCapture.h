@@ -4,7 +4,7 @@
 // QtMultimedia implementation comes from twMakeAudioCapture(); tests put in
 // TWFakeAudioCapture (TWCaptureFakes.h).
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QByteArray>
 #include <QList>

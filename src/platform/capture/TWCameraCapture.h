@@ -4,7 +4,7 @@
 // back as a QImage. twMakeCameraCapture() gives the QtMultimedia one; tests
 // put in TWFakeCameraCapture (TWCaptureFakes.h).
 
-#include "TWError.h"
+#include "foundation/TWError.h"
 
 #include <QByteArray>
 #include <QImage>

@@ -3,8 +3,8 @@
 // the files on their storage and downloading chosen files. twMakeCameraDevices()
 // gives the libgphoto2 one; tests put in TWFakeCameraDevices.
 
-#include "TWCaptureDevice.h"
-#include "TWError.h"
+#include "foundation/TWError.h"
+#include "platform/capture/TWCaptureDevice.h"
 
 #include <QList>
 #include <QString>

@@ -2,8 +2,8 @@
 // The errors of the capture services: one domain, the text from the strings
 // table with the library's own reason filled in.
 
-#include "TWError.h"
-#include "TWLocalized.h"
+#include "foundation/TWError.h"
+#include "foundation/TWLocalized.h"
 
 inline TWError twCaptureError(const char *key, const QString &reason = QString())
 {

@@ -1,4 +1,4 @@
-#include "TWCaptureFakes.h"
+#include "platform/capture/TWCaptureFakes.h"
 
 #include <QDir>
 #include <QFile>

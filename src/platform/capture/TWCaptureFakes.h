@@ -3,10 +3,10 @@
 // cameras, camera files and scanners given as data, and recordings,
 // stills, downloads and scans that succeed or fail on request.
 
-#include "TWAudioCapture.h"
-#include "TWCameraCapture.h"
-#include "TWCameraDevices.h"
-#include "TWScannerDevices.h"
+#include "platform/capture/TWAudioCapture.h"
+#include "platform/capture/TWCameraCapture.h"
+#include "platform/capture/TWCameraDevices.h"
+#include "platform/capture/TWScannerDevices.h"
 
 #include <QHash>
 #include <QSet>

@@ -1,10 +1,10 @@
 // Where the capture services come from: the platform's implementations, or
 // the makers a test installed.
 
-#include "TWAudioCapture.h"
-#include "TWCameraCapture.h"
-#include "TWCameraDevices.h"
-#include "TWScannerDevices.h"
+#include "platform/capture/TWAudioCapture.h"
+#include "platform/capture/TWCameraCapture.h"
+#include "platform/capture/TWCameraDevices.h"
+#include "platform/capture/TWScannerDevices.h"
 
 std::unique_ptr<TWAudioCapture> twMakeQtAudioCapture();
 std::unique_ptr<TWCameraCapture> twMakeQtCameraCapture();

@@ -1,9 +1,9 @@
 // Cameras through libgphoto2: autodetected ones and the ones named by hand,
 // the files on their storage and downloads into a folder.
 
-#include "TWCameraDevices.h"
-#include "TWCaptureError.h"
-#include "TWUtilities.h"
+#include "model/TWUtilities.h"
+#include "platform/capture/TWCameraDevices.h"
+#include "platform/capture/TWCaptureError.h"
 
 #include <QDir>
 #include <QSaveFile>

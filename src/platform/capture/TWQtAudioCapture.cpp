@@ -1,7 +1,7 @@
 // Recording from a microphone with QtMultimedia into a WAV file.
 
-#include "TWAudioCapture.h"
-#include "TWCaptureError.h"
+#include "platform/capture/TWAudioCapture.h"
+#include "platform/capture/TWCaptureError.h"
 
 #include <QAudioDevice>
 #include <QAudioInput>

@@ -1,7 +1,7 @@
 // Stills from a camera of the computer with QtMultimedia.
 
-#include "TWCameraCapture.h"
-#include "TWCaptureError.h"
+#include "platform/capture/TWCameraCapture.h"
+#include "platform/capture/TWCaptureError.h"
 
 #include <QCamera>
 #include <QCameraDevice>

@@ -2,8 +2,8 @@
 // SANE's net backend), the resolution and mode options, and one page read
 // frame by frame into a QImage.
 
-#include "TWCaptureError.h"
-#include "TWScannerDevices.h"
+#include "platform/capture/TWCaptureError.h"
+#include "platform/capture/TWScannerDevices.h"
 
 #include <sane/sane.h>
 #include <sane/saneopts.h>

@@ -4,8 +4,8 @@
 // scanning one page into a QImage. twMakeScannerDevices() gives the SANE one;
 // tests put in TWFakeScannerDevices.
 
-#include "TWCaptureDevice.h"
-#include "TWError.h"
+#include "foundation/TWError.h"
+#include "platform/capture/TWCaptureDevice.h"
 
 #include <QImage>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "TWPrintSpooler.h"
+#include "platform/print/TWPrintSpooler.h"
 
 #include <cups/cups.h>
 

@@ -1,4 +1,4 @@
-#include "TWWakeMonitor.h"
+#include "platform/wake/TWWakeMonitor.h"
 
 #include <QDBusConnection>
 #include <QPointer>

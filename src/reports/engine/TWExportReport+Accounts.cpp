@@ -1,10 +1,10 @@
 // The per-account tables: the trial balance and the custom currency fields.
 
-#include "TWExportReport.h"
+#include "reports/engine/TWExportReport.h"
 
-#include "TWField.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWField.h"
+#include "model/TWPreferences.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,12 +1,12 @@
 // The shared pieces of every report body: the dates line, graph periods,
 // vertical axes and pies.
 
-#include "TWExportReport.h"
+#include "reports/engine/TWExportReport.h"
 
-#include "TWClock.h"
-#include "TWDateAdditions.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 
 #include <cmath>
 #include <limits>

@@ -2,11 +2,11 @@
 // equity statement. Each reads the store's statement totals once per period
 // and the per-column totals once for its graph.
 
-#include "TWExportReport.h"
+#include "reports/engine/TWExportReport.h"
 
-#include "TWDateAdditions.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
+#include "foundation/TWDateAdditions.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,11 +1,11 @@
 // The work tables: clients (all or uninvoiced), merchants and time worked.
 // One body serves all four; each reads its store totals once per period.
 
-#include "TWExportReport.h"
+#include "reports/engine/TWExportReport.h"
 
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,9 +1,9 @@
-#include "TWExportReport.h"
+#include "reports/engine/TWExportReport.h"
 
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
 
 TWExportReport::TWExportReport(TWReportPtr report, double scale, TWBusiness &business,
                                TWGraphRenderer *renderer)

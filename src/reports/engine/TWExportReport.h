@@ -5,11 +5,11 @@
 // recomputed from the store's aggregates on every call of cells(); the writers
 // render the result.
 
-#include "TWGraph.h"
+#include "model/TWGraph.h"
 
-#include "TWBusiness.h"
-#include "TWCell.h"
-#include "TWReport.h"
+#include "model/TWCell.h"
+#include "model/TWReport.h"
+#include "store/TWBusiness.h"
 
 #include <QDateTime>
 #include <QHash>

@@ -1,17 +1,17 @@
-#include "TWBudgetController.h"
+#include "reports/ui/TWBudgetController.h"
 
-#include "TWBudgetDelegates.h"
-#include "TWBudgetItemController.h"
-#include "TWBudgetModel.h"
+#include "reports/ui/TWBudgetDelegates.h"
+#include "reports/ui/TWBudgetItemController.h"
+#include "reports/ui/TWBudgetModel.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
-#include "TWMenus.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "app/TWMenus.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWLocalized.h"
-#include "TWNotifications.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "store/TWBusiness.h"
+#include "store/TWNotifications.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>

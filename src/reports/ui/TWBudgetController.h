@@ -4,14 +4,14 @@
 // progress). From it the user opens the line editor, ticks rollover in place
 // and resets chosen lines or the whole budget.
 
-#include "TWDetailInterfaces.h"
-#include "TWListViews.h"
+#include "app/TWDetailInterfaces.h"
+#include "app/TWListViews.h"
 
-#include "TWNotificationCenter.h"
+#include "foundation/TWNotificationCenter.h"
 
-#include "TWBudgetItem.h"
-#include "TWError.h"
-#include "TWItem.h"
+#include "foundation/TWError.h"
+#include "model/TWBudgetItem.h"
+#include "model/TWItem.h"
 
 #include <QPointer>
 

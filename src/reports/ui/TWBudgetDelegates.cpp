@@ -1,8 +1,8 @@
-#include "TWBudgetDelegates.h"
+#include "reports/ui/TWBudgetDelegates.h"
 
-#include "TWBudgetModel.h"
+#include "reports/ui/TWBudgetModel.h"
 
-#include "TWIconCellView.h"
+#include "app/TWIconCellView.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,14 +1,14 @@
-#include "TWBudgetItemController.h"
+#include "reports/ui/TWBudgetItemController.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
-#include "TWControls.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+#include "app/TWControls.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWUtilities.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
 
 #include <QCheckBox>
 #include <QDateEdit>

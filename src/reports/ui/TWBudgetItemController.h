@@ -4,12 +4,12 @@
 // leaves the line untouched; a save adds (mode 0) or updates (mode 1) the
 // line and ends with -1002, a cancel with -1001.
 
-#include "TWAppRegistry.h"
-#include "TWCalendarController.h"
-#include "TWPopover.h"
+#include "app/TWAppRegistry.h"
+#include "app/TWCalendarController.h"
+#include "app/TWPopover.h"
 
-#include "TWBudgetItem.h"
-#include "TWItem.h"
+#include "model/TWBudgetItem.h"
+#include "model/TWItem.h"
 
 #include <QAbstractButton>
 #include <QPointer>

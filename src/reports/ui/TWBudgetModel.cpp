@@ -1,12 +1,12 @@
-#include "TWBudgetModel.h"
+#include "reports/ui/TWBudgetModel.h"
 
-#include "TWAccount.h"
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWGroup.h"
-#include "TWItemTree.h"
-#include "TWLocalized.h"
-#include "TWUtilities.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWAccount.h"
+#include "model/TWFormatter.h"
+#include "model/TWGroup.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
+#include "store/TWItemTree.h"
 
 #include <QFontMetrics>
 #include <QPixmap>

@@ -5,9 +5,9 @@
 // holds the view's decisions that need no widget: texts, the progress colour,
 // the column sort orders and the column widths.
 
-#include "TWBudgetItem.h"
-#include "TWBudgetTotal.h"
-#include "TWItem.h"
+#include "model/TWBudgetItem.h"
+#include "model/TWBudgetTotal.h"
+#include "model/TWItem.h"
 
 #include <QAbstractTableModel>
 #include <QColor>

@@ -1,4 +1,4 @@
-#include "TWChartsGraphRenderer.h"
+#include "reports/ui/TWChartsGraphRenderer.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>

@@ -4,9 +4,9 @@
 // the graph's size at its scale (device pixels per point), so that PDF pages
 // and JPEG files made from it stay sharp on dense screens.
 
-#include "TWExportReport.h"
+#include "reports/engine/TWExportReport.h"
 
-#include "TWGraph.h"
+#include "model/TWGraph.h"
 
 #include <QColor>
 #include <QImage>

@@ -1,18 +1,18 @@
-#include "TWReportController.h"
+#include "reports/ui/TWReportController.h"
 
-#include "TWBusinessController.h"
-#include "TWMailHandOff.h"
-#include "TWPrint.h"
+#include "app/TWBusinessController.h"
+#include "app/TWPrint.h"
+#include "platform/TWMailHandOff.h"
 
-#include "TWSerializerCSV.h"
-#include "TWSerializerHTML.h"
-#include "TWSerializerPDF.h"
+#include "export/core/TWSerializerCSV.h"
+#include "export/core/TWSerializerHTML.h"
+#include "export/core/TWSerializerPDF.h"
 
-#include "TWBusiness.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWNotifications.h"
-#include "TWUtilities.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWUtilities.h"
+#include "store/TWBusiness.h"
+#include "store/TWNotifications.h"
 
 #include <QComboBox>
 #include <QDir>

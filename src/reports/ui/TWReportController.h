@@ -5,13 +5,13 @@
 // hands a PDF copy to the mail program. Every file goes through a temporary
 // file renamed into place, and a write that fails is shown, naming the file.
 
-#include "TWDetailInterfaces.h"
+#include "app/TWDetailInterfaces.h"
 
-#include "TWChartsGraphRenderer.h"
-#include "TWExportReport.h"
+#include "reports/engine/TWExportReport.h"
+#include "reports/ui/TWChartsGraphRenderer.h"
 
-#include "TWError.h"
-#include "TWNotificationCenter.h"
+#include "foundation/TWError.h"
+#include "foundation/TWNotificationCenter.h"
 
 #include <QBuffer>
 #include <QByteArray>

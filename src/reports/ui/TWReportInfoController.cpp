@@ -1,13 +1,13 @@
-#include "TWReportInfoController.h"
+#include "reports/ui/TWReportInfoController.h"
 
-#include "TWAlert.h"
-#include "TWBusinessController.h"
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
 
-#include "TWBusiness.h"
-#include "TWClock.h"
-#include "TWFormatter.h"
-#include "TWLocalized.h"
-#include "TWPreferences.h"
+#include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
+#include "store/TWBusiness.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -5,9 +5,9 @@
 // the selected one is edited in the document's popover (mode 1), and the
 // document stores it when the popover closes with `saved` set.
 
-#include "TWRecordEditors.h"
+#include "app/TWRecordEditors.h"
 
-#include "TWReport.h"
+#include "model/TWReport.h"
 
 #include <QDateTime>
 #include <QPointer>

@@ -1,10 +1,10 @@
-#include "TWReportsUI.h"
+#include "reports/ui/TWReportsUI.h"
 
-#include "TWBudgetController.h"
-#include "TWReportController.h"
-#include "TWReportInfoController.h"
+#include "reports/ui/TWBudgetController.h"
+#include "reports/ui/TWReportController.h"
+#include "reports/ui/TWReportInfoController.h"
 
-#include "TWAppRegistry.h"
+#include "app/TWAppRegistry.h"
 
 void twRegisterReportsUI()
 {

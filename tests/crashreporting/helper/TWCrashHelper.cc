@@ -13,16 +13,16 @@
 // given time.
 // (Built from .cc files so the test suite's *.cpp glob leaves it out.)
 
-#include "Kitbase.h"
-#include "MSHApplicationInfo.h"
-#include "MSHContext.h"
-#include "MSHFileManager.h"
-#include "MSHInternalReport.h"
-#include "MSHPackageReportOperation.h"
-#include "MSHProcessReportOperation.h"
-#include "MSHSafeUtilities.h"
-#include "MSHSymbolResolver.h"
-#include "Mishap.h"
+#include "crashreporting/Kitbase.h"
+#include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/capture/MSHContext.h"
+#include "crashreporting/common/MSHFileManager.h"
+#include "crashreporting/reports/MSHInternalReport.h"
+#include "crashreporting/reports/MSHPackageReportOperation.h"
+#include "crashreporting/reports/MSHProcessReportOperation.h"
+#include "crashreporting/capture/MSHSafeUtilities.h"
+#include "crashreporting/reports/MSHSymbolResolver.h"
+#include "crashreporting/Mishap.h"
 
 #include <QCoreApplication>
 #include <QDir>
