@@ -1,7 +1,7 @@
 #include "app/TWPrint.h"
 
+#include "foundation/TWFileNames.h"
 #include "foundation/TWLocalized.h"
-#include "model/TWUtilities.h"
 #include "store/TWBusiness.h"
 
 #include <QBuffer>
@@ -139,7 +139,7 @@ QHash<qint32, QString> twAttachmentFileNames(const TWTransactionList &transactio
         for (const TWAttachmentPtr &attachment : *attachments)
             if (attachment)
                 names.insert(attachment->identifier(),
-                             TWUtilities::uniqueFileName(attachment->fileName(), used));
+                             TWFileNames::uniqueFileName(attachment->fileName(), used));
     }
     return names;
 }

@@ -1,6 +1,7 @@
 #include "ledger/TWAttachmentsController.h"
 
 #include "app/TWAlert.h"
+#include "foundation/TWFileNames.h"
 #include "foundation/TWLocalized.h"
 #include "ledger/TWAttachmentsDelegate.h"
 #include "ledger/TWAttachmentsModel.h"
@@ -662,7 +663,7 @@ QStringList TWAttachmentsController::writeAttachmentFiles(const TWAttachmentList
         base = base.section(QLatin1Char('/'), -1);
         if (base.isEmpty())
             base = QFileInfo(attachment->filePath()).fileName();
-        const QString name = TWUtilities::uniqueFileName(TWUtilities::safeFileName(base), taken);
+        const QString name = TWFileNames::uniqueFileName(TWFileNames::safeFileName(base), taken);
         const QString target = directory.filePath(name);
         // QFile::copy never replaces an existing file.
         if (QFile::copy(attachment->filePath(), target))

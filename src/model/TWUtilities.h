@@ -95,17 +95,6 @@ public:
     static QDateTime intervalFromDate(std::uint32_t preset, const QDateTime &customFromDate);
     static QDateTime intervalToDate(std::uint32_t preset, const QDateTime &customToDate);
 
-    // A name not yet in `fileNames` ("a.txt", "a-2.txt", "a-3.txt" ...), which
-    // is added to the set.
-    static QString uniqueFileName(const QString &name, QSet<QString> &fileNames);
-
-    // `name` reduced to one path component that is safe to create inside a
-    // folder: "/", NUL and control characters become "-", "." and ".." (and
-    // an empty result) become "_", and the result is cut at a character
-    // boundary to at most 255 UTF-8 bytes. Every file name made from text
-    // that came from outside or from the user goes through here.
-    static QString safeFileName(const QString &name);
-
     // -1 when `version` is older than `other`, 0 when equal, 1 when newer,
     // comparing dot-separated numbers (1.2 < 1.10; 2 == 2.0.0).
     static int compareVersionString(const QString &version, const QString &other);

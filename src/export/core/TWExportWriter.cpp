@@ -7,8 +7,8 @@
 #include "export/core/TWSerializerPDF.h"
 #include "export/core/TWSerializerQIF.h"
 
+#include "foundation/TWFileNames.h"
 #include "foundation/TWLocalized.h"
-#include "model/TWUtilities.h"
 #include "store/TWBusiness.h"
 
 #include <QIODevice>
@@ -69,8 +69,8 @@ void TWExportWriter::attachmentNames(TWBusiness &business, const TWTransactionLi
         for (const TWAttachmentPtr &attachment : *attachments) {
             if (!attachment)
                 continue;
-            const QString name = TWUtilities::uniqueFileName(
-                TWUtilities::safeFileName(attachment->fileName()), used);
+            const QString name = TWFileNames::uniqueFileName(
+                TWFileNames::safeFileName(attachment->fileName()), used);
             names.insert(attachment->identifier(), name);
             copies.append({attachment->filePath(), name});
         }
