@@ -3,6 +3,7 @@
 #include "foundation/TWFileNames.h"
 #include "foundation/TWLocalized.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QBuffer>
 #include <QPageRanges>
@@ -133,7 +134,7 @@ QHash<qint32, QString> twAttachmentFileNames(const TWTransactionList &transactio
         if (!transaction || !transaction->hasAttachments())
             continue;
         const std::optional<TWAttachmentList> &attachments =
-            transaction->attachmentsWithBusiness(business);
+            twLoadedAttachments(*transaction, business);
         if (!attachments)
             continue;
         for (const TWAttachmentPtr &attachment : *attachments)

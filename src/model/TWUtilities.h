@@ -19,7 +19,6 @@
 #include <cstdint>
 #include <memory>
 
-class TWBusiness;
 class TWIdleTimeSource;
 class TWPreferences;
 
@@ -79,15 +78,6 @@ public:
     static bool writeJPEGImageFile(const QImage &image, const QUrl &url);
     // A JPEG thumbnail fitted into 50 x 50 in a temporary file; empty on failure.
     QString thumbnailImageFile(const QImage &image) const;
-
-    // The entries of a unit pop-up menu: the mileage units by name (when
-    // asked for) and a separator; the favourite units and a separator (when
-    // there are any); the currencies; a separator and the custom units (when
-    // there are any). Units other than mileage ones are titled
-    // "name (description / code)", or "name (code)" without a description.
-    // Defined with the business, whose units it lists.
-    static TWUnitMenuItems unitMenuItemsWithBusiness(const TWBusiness &business,
-                                                     bool includeMileage);
 
     // The start (00:00:00) and end (23:59:59) of an interval preset, relative
     // to now; preset 6 takes the custom dates. Invalid for preset 0, for presets

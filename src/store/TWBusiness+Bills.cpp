@@ -4,6 +4,8 @@
 // several bills; and what a bill computes with the business's help.
 
 #include "store/TWBusiness.h"
+#include "store/TWOwing.h"
+#include "store/TWRepeatCopies.h"
 
 #include "model/TWRepeat.h"
 #include "store/TWWorkColumns.h"
@@ -36,14 +38,14 @@ QVariantMap billInfo(const TWBillPtr &bill)
 
 // ---- What a bill asks of the business ----
 
-void TWBill::updateTransactions(TWBusiness &business)
+void twUpdateTransactions(TWBill &bill, TWBusiness &business)
 {
-    m_transactions = business.transactionsWithBill(*this);
+    bill.setTransactions(business.transactionsWithBill(bill));
 }
 
-TWBillPtr TWBill::repeatBillWithDate(const QDateTime &date, TWBusiness &business) const
+TWBillPtr twRepeatBill(const TWBill &bill, const QDateTime &date, TWBusiness &business)
 {
-    return repeatBillWithDate(date, business.nextBillIdentifier());
+    return bill.repeatBillWithDate(date, business.nextBillIdentifier());
 }
 
 // ---- Lookups ----

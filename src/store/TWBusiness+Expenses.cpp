@@ -6,6 +6,7 @@
 
 #include "model/TWWorkArithmetic.h"
 #include "store/TWWorkColumns.h"
+#include "store/TWWorkTotals.h"
 
 #include <sqlite3.h>
 
@@ -76,7 +77,7 @@ qint64 TWBusiness::expenseHomeTotalWithExpenses(const TWExpenseList &expenses)
         if (!expense)
             continue;
         const TWProjectPtr project = m_projects.withIdentifier(expense->projectIdentifier());
-        const qint64 home = workTotalInHomeCurrencyHook(expense->totalWithBusiness(*this),
+        const qint64 home = workTotalInHomeCurrencyHook(twTotal(*expense, *this),
                                                         project ? project->unit() : nullptr);
         total = TWWorkArithmetic::add(total, home);
     }

@@ -4,6 +4,7 @@
 // take a task's time items and invoice links with it.
 
 #include "store/TWBusiness.h"
+#include "store/TWWorkTotals.h"
 
 #include "foundation/TWClock.h"
 #include "model/TWWorkArithmetic.h"
@@ -41,15 +42,15 @@ const char *const kTaskItemsUpdateSQL =
 
 // ---- What a task counts ----
 
-double TWTask::quantityWithBusiness(TWBusiness &business) const
+double twQuantity(const TWTask &task, TWBusiness &business)
 {
-    const TWProjectPtr project = business.projectWithIdentifier(projectIdentifier());
+    const TWProjectPtr project = business.projectWithIdentifier(task.projectIdentifier());
     if (!project)
         return 0.0;
     // Only a timed task of a project counts its time items.
-    if (project->type() == TWProjectTypeProject && taskType() == TWTaskTypeTimed)
-        return quantityWithProject(project.get(), business.taskItemsWithTask(*this));
-    return quantityWithProject(project.get(), {});
+    if (project->type() == TWProjectTypeProject && task.taskType() == TWTaskTypeTimed)
+        return task.quantityWithProject(project.get(), business.taskItemsWithTask(task));
+    return task.quantityWithProject(project.get(), {});
 }
 
 // ---- Task lookups ----
@@ -101,8 +102,8 @@ qint64 TWBusiness::taskHomeTotalWithTasks(const TWTaskList &tasks)
         if (!task)
             continue;
         const TWProjectPtr project = m_projects.withIdentifier(task->projectIdentifier());
-        const qint64 home = workTotalInHomeCurrencyHook(task->totalWithBusiness(*this),
-                                                        project ? project->unit() : nullptr);
+        const qint64 home =
+            workTotalInHomeCurrencyHook(twTotal(*task, *this), project ? project->unit() : nullptr);
         total = TWWorkArithmetic::add(total, home);
     }
     return total;
@@ -115,11 +116,11 @@ qint64 TWBusiness::taskHomeTotalWithProjects(const TWProjectList &projects)
 
 bool TWBusiness::matchTask(const TWTask &task)
 {
-    const double quantity = task.quantityWithBusiness(*this);
+    const double quantity = twQuantity(task, *this);
     for (const TWTaskPtr &listed : m_tasks.withOwner(task.projectIdentifier())) {
         if (listed->taskType() == task.taskType() && listed->rate() == task.rate() &&
             TWDateAdditions::equalDate(listed->date(), task.date()) &&
-            listed->quantityWithBusiness(*this) == quantity)
+            twQuantity(*listed, *this) == quantity)
             return true;
     }
     return false;

@@ -10,6 +10,7 @@
 #include "foundation/TWFileNames.h"
 #include "foundation/TWLocalized.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QIODevice>
 
@@ -63,7 +64,7 @@ void TWExportWriter::attachmentNames(TWBusiness &business, const TWTransactionLi
         if (!transaction || !transaction->hasAttachments())
             continue;
         const std::optional<TWAttachmentList> &attachments =
-            transaction->attachmentsWithBusiness(business);
+            twLoadedAttachments(*transaction, business);
         if (!attachments)
             continue;
         for (const TWAttachmentPtr &attachment : *attachments) {
