@@ -15,8 +15,7 @@ class TWBusiness;
 
 // The entries of the given transactions, in order (account types from the
 // business's accounts).
-QList<TWPaymentEntry> twPaymentEntries(const TWTransactionList &transactions,
-                                       TWBusiness &business);
+QList<TWPaymentEntry> twPaymentEntries(const TWTransactionList &transactions, TWBusiness &business);
 
 // ---- Invoices ----
 
@@ -85,8 +84,7 @@ inline qint64 twOwe(const TWBill &bill, TWBusiness &business)
 {
     return bill.oweWithEntries(twPaymentEntries(bill.transactions(), business));
 }
-inline qint64 twOwe(const TWBill &bill, TWBusiness &business,
-                    const TWTransactionList &transactions)
+inline qint64 twOwe(const TWBill &bill, TWBusiness &business, const TWTransactionList &transactions)
 {
     return bill.oweWithEntries(twPaymentEntries(bill.transactions(), business),
                                twPaymentEntries(transactions, business));
@@ -97,8 +95,7 @@ inline float twPercentPaid(const TWBill &bill, TWBusiness &business)
 }
 inline bool twOverdue(const TWBill &bill, TWBusiness &business)
 {
-    return bill.dueDate().isValid() &&
-           TWPayments::isOverdue(bill.dueDate(), twOwe(bill, business));
+    return bill.dueDate().isValid() && TWPayments::isOverdue(bill.dueDate(), twOwe(bill, business));
 }
 // Refreshes each bill's transactions, then reports as
 // TWPayments::validateEdit over all of them.

@@ -24,6 +24,5 @@ inline QDateTime twNextRepeatDate(const TWRepeat &repeat, TWBusiness &business)
 // when no identifier could be had.
 TWTransactionPtr twRepeatTransaction(const TWTransaction &transaction, const QDateTime &date,
                                      TWBusiness &business);
-TWInvoicePtr twRepeatInvoice(const TWInvoice &invoice, const QDateTime &date,
-                             TWBusiness &business);
+TWInvoicePtr twRepeatInvoice(const TWInvoice &invoice, const QDateTime &date, TWBusiness &business);
 TWBillPtr twRepeatBill(const TWBill &bill, const QDateTime &date, TWBusiness &business);

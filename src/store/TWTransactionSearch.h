@@ -12,8 +12,7 @@
 class TWBusiness;
 
 bool twSearch(const TWTransaction &transaction, const QString &search, TWBusiness &business);
-bool twSearchSplits(const TWTransaction &transaction, const QString &search,
-                    TWBusiness &business);
+bool twSearchSplits(const TWTransaction &transaction, const QString &search, TWBusiness &business);
 bool twSearch(const TWSplit &split, const QString &search, TWBusiness &business);
 
 bool twMatchTransaction(const TWFilter &filter, const TWTransaction &transaction,

@@ -68,8 +68,8 @@ inline qint64 twUninvoicedTotal(const TWExpense &expense, TWBusiness &business)
 // the project; the second in the home unit, of the records dated in the
 // given span.
 qint64 twUninvoicedTotal(const TWProject &project, TWBusiness &business);
-qint64 twUninvoicedTotal(const TWProject &project, TWBusiness &business,
-                         const QDateTime &fromDate, const QDateTime &toDate);
+qint64 twUninvoicedTotal(const TWProject &project, TWBusiness &business, const QDateTime &fromDate,
+                         const QDateTime &toDate);
 
 // ---- Invoices: over the lines the business links to them ----
 

@@ -30,7 +30,9 @@ TEST(RecordSettings, ExportSettingsKeepOnlyWhatTheLookupsStillFind)
 {
     TWExportRecordLookups lookups;
     lookups.filter = [](qint32) { return TWFilterPtr(); };
-    lookups.account = [](qint32 identifier) { return identifier < 500 ? account(identifier) : nullptr; };
+    lookups.account = [](qint32 identifier) {
+        return identifier < 500 ? account(identifier) : nullptr;
+    };
     lookups.field = [](qint32) { return TWFieldPtr(); };
     lookups.project = [](qint32 identifier) {
         auto project = std::make_shared<TWProject>();
