@@ -4,6 +4,7 @@
 // take a task's time items and invoice links with it.
 
 #include "store/TWBusiness.h"
+#include "store/TWRecordWrites.h"
 #include "store/TWWorkTotals.h"
 
 #include "foundation/TWClock.h"
@@ -166,8 +167,7 @@ TWErrorResult TWBusiness::addTask(const TWTaskPtr &task, bool notify)
     }
     addClientTaskValuesHook(task, notify);
     m_tasks.append(scope, task);
-    if (notify)
-        scope.post(TWTaskNewNotification, {{TWTaskNotificationKey, QVariant::fromValue(task)}});
+    TWRecordWrites::post(scope, notify, TWTaskNewNotification, TWTaskNotificationKey, task);
     return scope.commit();
 }
 
@@ -208,8 +208,7 @@ TWErrorResult TWBusiness::updateTask(const TWTaskPtr &task, bool notify)
                 return scope.finish(error);
         }
     }
-    if (notify)
-        scope.post(TWTaskUpdateNotification, {{TWTaskNotificationKey, QVariant::fromValue(task)}});
+    TWRecordWrites::post(scope, notify, TWTaskUpdateNotification, TWTaskNotificationKey, task);
     return scope.commit();
 }
 
@@ -220,12 +219,8 @@ TWErrorResult TWBusiness::deleteTask(const TWTaskPtr &task, bool notify)
     // One write: a failure in the middle leaves the task, its time items and
     // its links as they were.
     WriteScope scope(*this);
-    {
-        TWStatement remove = statement(kTasksDeleteSQL);
-        remove.bindInt32(task->identifier());
-        if (TWErrorResult error = remove.execute())
-            return scope.finish(error);
-    }
+    if (TWErrorResult error = TWRecordWrites::deleteRow(*this, kTasksDeleteSQL, task->identifier()))
+        return scope.finish(error);
     for (const TWTaskItemPtr &item : m_taskItems.withOwner(task->identifier())) {
         if (TWErrorResult error = deleteTaskItem(item, true))
             return scope.finish(error);
@@ -233,8 +228,7 @@ TWErrorResult TWBusiness::deleteTask(const TWTaskPtr &task, bool notify)
     if (TWErrorResult error = deleteTaskInvoiceLinksHook(task))
         return scope.finish(error);
     m_tasks.removeIdentifier(scope, task->identifier());
-    if (notify)
-        scope.post(TWTaskDeleteNotification, {{TWTaskNotificationKey, QVariant::fromValue(task)}});
+    TWRecordWrites::post(scope, notify, TWTaskDeleteNotification, TWTaskNotificationKey, task);
     return scope.commit();
 }
 
@@ -318,9 +312,8 @@ TWErrorResult TWBusiness::addTaskItem(const TWTaskItemPtr &taskItem, bool notify
             return scope.finish(error);
     }
     m_taskItems.append(scope, taskItem);
-    if (notify)
-        scope.post(TWTaskItemNewNotification,
-                   {{TWTaskItemNotificationKey, QVariant::fromValue(taskItem)}});
+    TWRecordWrites::post(scope, notify, TWTaskItemNewNotification, TWTaskItemNotificationKey,
+                         taskItem);
     return scope.commit();
 }
 
@@ -345,9 +338,8 @@ TWErrorResult TWBusiness::updateTaskItem(const TWTaskItemPtr &taskItem, bool not
         scope.onRollback([taskItem, before] { taskItem->setTaskIdentifier(before); });
     }
     m_taskItems.replace(scope, taskItem);
-    if (notify)
-        scope.post(TWTaskItemUpdateNotification,
-                   {{TWTaskItemNotificationKey, QVariant::fromValue(taskItem)}});
+    TWRecordWrites::post(scope, notify, TWTaskItemUpdateNotification, TWTaskItemNotificationKey,
+                         taskItem);
     return scope.commit();
 }
 
@@ -356,16 +348,12 @@ TWErrorResult TWBusiness::deleteTaskItem(const TWTaskItemPtr &taskItem, bool not
     if (!taskItem)
         return databaseError(SQLITE_MISUSE);
     WriteScope scope(*this);
-    {
-        TWStatement remove = statement(kTaskItemsDeleteSQL);
-        remove.bindInt32(taskItem->identifier());
-        if (TWErrorResult error = remove.execute())
-            return scope.finish(error);
-    }
+    if (TWErrorResult error =
+            TWRecordWrites::deleteRow(*this, kTaskItemsDeleteSQL, taskItem->identifier()))
+        return scope.finish(error);
     m_taskItems.removeIdentifier(scope, taskItem->identifier());
-    if (notify)
-        scope.post(TWTaskItemDeleteNotification,
-                   {{TWTaskItemNotificationKey, QVariant::fromValue(taskItem)}});
+    TWRecordWrites::post(scope, notify, TWTaskItemDeleteNotification, TWTaskItemNotificationKey,
+                         taskItem);
     return scope.commit();
 }
 
