@@ -190,9 +190,8 @@ TEST_F(ImportWorkTest, DurationsAreHoursAndUnreadableValuesAreNamed)
     EXPECT_DOUBLE_EQ(made.at(2)->quantity(), 1.5);
     EXPECT_EQ(made.at(2)->rate(), 0);
     EXPECT_EQ(made.at(3)->rate(), 8050);
-    EXPECT_TRUE(warnings.contains(QStringLiteral("row 3, Rate: abc"))) << warnings.toStdString();
-    EXPECT_TRUE(warnings.contains(QStringLiteral("row 4, Date: 2/31/24")))
-        << warnings.toStdString();
+    EXPECT_TRUE(warnings.contains(QStringLiteral("row 3, Rate: abc"))) << warnings;
+    EXPECT_TRUE(warnings.contains(QStringLiteral("row 4, Date: 2/31/24"))) << warnings;
 }
 
 // Without a quantity column an expense is one of its kind, not zero of it.
@@ -200,7 +199,7 @@ TEST_F(ImportWorkTest, ExpensesWithoutAQuantityColumnCountOnce)
 {
     auto importer = expenses({"Date", "Name", "Cost"}, twRows({{"6/1/24", "Paper", "12.50"}}));
     QString warnings;
-    EXPECT_TRUE(importer->processExpenses(&warnings)) << warnings.toStdString();
+    EXPECT_TRUE(importer->processExpenses(&warnings)) << warnings;
     ASSERT_EQ(importer->expenses().size(), 1);
     EXPECT_DOUBLE_EQ(importer->expenses().constFirst()->quantity(), 1.0);
     EXPECT_EQ(importer->expenses().constFirst()->cost(), 1250);

@@ -234,7 +234,7 @@ TEST_F(InvoiceEditorTest, CheckingRoundsTimedWorkUpAndTheQuantitySheetRefusesNon
         editor->quantityField()->setText(text);
         editor->doQuantitySave(1);
         EXPECT_FALSE(editor->expensesModel()->isOnInvoice(*editor->expensesModel()->itemAt(0)));
-        EXPECT_TRUE(editor->quantityModel()) << text.toStdString(); // still open
+        EXPECT_TRUE(editor->quantityModel()) << text; // still open
     }
     EXPECT_EQ(prompts.errors.size(), 2);
     editor->quantityField()->setText(QStringLiteral("0.5"));

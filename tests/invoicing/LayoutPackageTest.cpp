@@ -58,10 +58,10 @@ TEST(LayoutPackageTest, EveryBuiltInLayoutLoadsWithInstalledFonts)
     ASSERT_TRUE(entries.contains(QStringLiteral("Classic.twlayout")));
     ASSERT_GE(entries.size(), 2);
     for (const QString &entry : entries) {
-        SCOPED_TRACE(entry.toStdString());
+        SCOPED_TRACE(entry);
         TWLayoutPtr layout =
             TWLayout::layoutWithPath(TWLayoutManager::builtInLayoutsFolder() + entry, 0, 0);
-        ASSERT_FALSE(layout->load()) << text(layout->load()).toStdString();
+        ASSERT_OK(layout->load());
         for (auto it = layout->settings().cbegin(); it != layout->settings().cend(); ++it) {
             const QVariant font = it.value().toMap().value(QStringLiteral("font"));
             if (!font.isValid())
@@ -70,7 +70,7 @@ TEST(LayoutPackageTest, EveryBuiltInLayoutLoadsWithInstalledFonts)
             // the family asked for.
             const QFont asked = font.value<QFont>();
             EXPECT_EQ(QFontInfo(asked).family().section(QStringLiteral(" ["), 0, 0), asked.family())
-                << it.key().toStdString();
+                << it.key();
         }
     }
     // Classic has every piece the renderer can draw.

@@ -117,7 +117,7 @@ TEST_F(LayoutSafetyTest, PipesAndDevicesAreNeverReadOrCopied)
         TWErrorResult error;
         EXPECT_TRUE(finishesWithoutBlocking(fifo, [&] {
             error = TWLayout::layoutWithPath(user(name), 0, TWLayoutKindUser)->validate();
-        })) << name.toStdString();
+        })) << name;
         EXPECT_EQ(text(error),
                   TWLocalized("layoutNotRegularFile") + QStringLiteral(": ") + user(name));
     }
@@ -180,9 +180,9 @@ TEST_F(LayoutSafetyTest, AbsurdNumbersAndColoursNameTheirElement)
 
     // Colours must be hexadecimal throughout.
     const QString colour = load({}, QStringLiteral(R"(<header textColor="#GGHHII"/>)"));
-    EXPECT_TRUE(colour.startsWith(TWLocalized("invalidColorFormat"))) << colour.toStdString();
+    EXPECT_TRUE(colour.startsWith(TWLocalized("invalidColorFormat"))) << colour;
     EXPECT_TRUE(colour.contains(QStringLiteral("#GGHHII")));
-    EXPECT_TRUE(colour.contains(QStringLiteral("“header”"))) << colour.toStdString();
+    EXPECT_TRUE(colour.contains(QStringLiteral("“header”"))) << colour;
 
     // Image places and sizes within a few pages, pixels within the cap.
     QImage thin(1, 100000, QImage::Format_RGB32);

@@ -252,8 +252,7 @@ TEST_F(SendInvoiceSheetTest, PrintingGivesThePreviewsPagesAndText)
     EXPECT_EQ(rendered.pages(), preview.pages());
     EXPECT_EQ(twPdfText(rendered.bytes), twPdfText(preview.bytes));
     EXPECT_TRUE(rendered.text(0).contains(QStringLiteral("Printed")));
-    EXPECT_TRUE(rendered.text(0).contains(QStringLiteral("Design")))
-        << rendered.text(0).toStdString();
+    EXPECT_TRUE(rendered.text(0).contains(QStringLiteral("Design"))) << rendered.text(0);
 }
 
 // Not a check: with TW_SEND_SHEET_PACKAGE naming a business package, shows the
@@ -268,7 +267,7 @@ TEST(SendInvoiceSheetLook, PictureOfTheSheet)
     TWErrorResult error;
     auto document = std::make_unique<TWBusinessController>();
     document->setBusiness(TWBusiness::businessWithURL(QUrl::fromLocalFile(package), false, &error));
-    ASSERT_TRUE(document->business()) << (error ? error->localizedDescription().toStdString() : "");
+    ASSERT_TRUE(document->business()) << (error ? error->localizedDescription() : QString());
     TWBusiness &b = *document->business();
     TWInvoicePtr chosen;
     qsizetype lines = -1;

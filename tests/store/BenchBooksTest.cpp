@@ -42,7 +42,7 @@ TEST(BenchBooks, GeneratedPackageVerifiesAfterReopening)
     made.reset();
     TWErrorResult error;
     std::unique_ptr<TWBusiness> opened = TWBusiness::businessWithURL(url, false, &error);
-    ASSERT_TRUE(opened) << (error ? error->localizedDescription().toStdString() : "");
+    ASSERT_TRUE(opened) << (error ? error->localizedDescription() : QString());
     // Opening brings the twelve monthly repeats up to today.
     EXPECT_GE(opened->transactions().size(), count);
     EXPECT_EQ(twBenchVerify(*opened), QStringList());
@@ -73,7 +73,7 @@ TEST(BenchBooks, VerifierFindsUnbalancedSplitsWrongStatesAndMissingTransfers)
     open->setState(TWTransactionStateClosed);
     closed->setState(TWTransactionStateNormal);
     const QStringList faults = twBenchVerify(*b);
-    EXPECT_EQ(faults.size(), 3) << faults.join(u'\n').toStdString();
+    EXPECT_EQ(faults.size(), 3) << faults.join(u'\n');
     EXPECT_TRUE(faults.join(u'\n').contains(QStringLiteral("off by 1")));
 
     line->setTotalBusiness(line->totalBusiness() - 1);

@@ -24,7 +24,7 @@ std::unique_ptr<TWBusiness> makeFieldsBusiness()
 TWFieldPtr addCustom(TWBusiness &b, const QString &name, std::uint32_t type)
 {
     TWFieldPtr field = TWField::fieldWithName(name, type, false, false, b.nextFieldIdentifier());
-    EXPECT_FALSE(b.addField(field, false)) << name.toStdString();
+    EXPECT_FALSE(b.addField(field, false)) << name;
     return field;
 }
 

@@ -136,7 +136,7 @@ TEST(PackageReceived, TheFilesOwnConstraintsAndIndexesNeverReachTheWorkingCopy)
         ours = schema(business->database());
     }
     for (const QString &sql : hostile) {
-        SCOPED_TRACE(sql.toStdString());
+        SCOPED_TRACE(sql);
         TWTestTempDir dir;
         const QUrl url = packageWithTransactions(dir, QStringLiteral("Doc"), 14);
         execOnFile(url, sql);
@@ -199,7 +199,7 @@ TEST(PackageReceived, AMissingTableRefusesTheDocumentUnlessALaterVersionAddedIt)
         EXPECT_EQ(error->domain(), TWPackageErrorDomain);
         EXPECT_EQ(error->code(), TWPackageSchemaError);
         EXPECT_TRUE(error->localizedDescription().contains(QLatin1String(c.named)))
-            << error->localizedDescription().toStdString();
+            << error->localizedDescription();
         EXPECT_EQ(twFileBytes(twPackageFile(url, QStringLiteral("Data.sql"))), before);
     }
 
@@ -380,7 +380,7 @@ TEST(PackageReceived, DatabaseFailuresSayWhatHappened)
     ::chmod(QFile::encodeName(target.toLocalFile()).constData(), 0700);
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->localizedDescription().contains(QLatin1String("Data.sql")))
-        << error->localizedDescription().toStdString();
+        << error->localizedDescription();
     EXPECT_FALSE(error->localizedDescription().startsWith(QLatin1String("The business database "
                                                                         "reported")));
 }

@@ -62,7 +62,7 @@ TEST(PackageSafety, LinksInsideAPackageAreRefusedAtOpening)
     for (const QString &entry :
          {QStringLiteral("Data.sql"), QStringLiteral("Settings.plist"),
           QStringLiteral("Attachments/100.txt"), QStringLiteral("Attachments")}) {
-        SCOPED_TRACE(entry.toStdString());
+        SCOPED_TRACE(entry);
         TWTestTempDir dir;
         const QUrl url = savedPackage(dir, QStringLiteral("Doc"));
         ASSERT_TRUE(twOpenPackage(url));
@@ -72,7 +72,7 @@ TEST(PackageSafety, LinksInsideAPackageAreRefusedAtOpening)
         EXPECT_EQ(error->domain(), TWPackageErrorDomain);
         EXPECT_EQ(error->code(), TWPackageLinkError);
         EXPECT_TRUE(error->localizedDescription().contains(entry.section(u'/', -1)))
-            << error->localizedDescription().toStdString();
+            << error->localizedDescription();
     }
 }
 
@@ -81,7 +81,7 @@ TEST(PackageSafety, ASaveNeverWritesThroughALink)
     TWFixedClock clock(2024, 3, 15);
     for (const QString &entry : {QStringLiteral("Data.sql"), QStringLiteral("Settings.plist"),
                                  QStringLiteral("Attachments")}) {
-        SCOPED_TRACE(entry.toStdString());
+        SCOPED_TRACE(entry);
         TWTestTempDir dir;
         const QUrl url = savedPackage(dir, QStringLiteral("Doc"));
         auto business = twOpenPackage(url);
@@ -201,6 +201,6 @@ TEST(PackageSafety, AKnownTableThatIsNoPlainTableOrLacksAColumnIsRefused)
         EXPECT_EQ(error->domain(), TWPackageErrorDomain);
         EXPECT_EQ(error->code(), TWPackageSchemaError);
         EXPECT_TRUE(error->localizedDescription().contains(QLatin1String(c.named)))
-            << error->localizedDescription().toStdString();
+            << error->localizedDescription();
     }
 }

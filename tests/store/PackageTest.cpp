@@ -233,7 +233,7 @@ TEST(Package, DamagedIndexesAndRowsReadOnDemandAreRefused)
     const QByteArray database = twFileBytes(good);
     int index = 0;
     for (const auto &[name, root] : std::as_const(roots)) {
-        SCOPED_TRACE(name.toStdString());
+        SCOPED_TRACE(name);
         QByteArray damaged = database;
         for (qint64 i = (root - 1) * pageSize; i < root * pageSize && i < damaged.size(); i += 3)
             damaged[i] = char(0xA5);

@@ -171,7 +171,7 @@ QList<Column> expectedColumns(const char *declarations)
     QList<Column> columns;
     for (const QString &part : QString::fromLatin1(declarations).split(QStringLiteral("; "))) {
         const QRegularExpressionMatch m = pattern.match(part);
-        EXPECT_TRUE(m.hasMatch()) << part.toStdString();
+        EXPECT_TRUE(m.hasMatch()) << part;
         columns.append(
             {m.captured(1), m.captured(2), m.captured(4), m.captured(5), !m.captured(3).isEmpty()});
     }
@@ -345,7 +345,7 @@ TEST(SchemaUpgrade, Version1BecomesVersion2WithItsRowsIntact)
     TWErrorResult error;
     auto business =
         TWBusiness::businessWithConnection(makeVersion1(QStringLiteral("USD")), true, &error);
-    ASSERT_TRUE(business) << error->localizedDescription().toStdString();
+    ASSERT_TRUE(business) << error->localizedDescription();
     TWBusiness &b = *business;
     EXPECT_EQ(b.databaseVersion(), 0x02000000u);
     for (const char *added : kAddedInVersion2) {

@@ -43,7 +43,7 @@ inline TWFieldPtr twAddCustomField(TWBusiness &business, const QString &name, st
 {
     TWFieldPtr field =
         TWField::fieldWithName(name, type, false, false, business.nextFieldIdentifier());
-    EXPECT_FALSE(business.addField(field, false)) << name.toStdString();
+    EXPECT_FALSE(business.addField(field, false)) << name;
     return field;
 }
 
@@ -105,7 +105,7 @@ inline bool twWriteTransaction(TWBusiness &business, const TWTransaction &t)
          {insert.execute(), business.updateTransactionFields(t), business.saveTransactionSplits(t),
           business.saveTransactionAttachments(t)}) {
         if (error) {
-            ADD_FAILURE() << t.identifier() << ": " << error->localizedDescription().toStdString();
+            ADD_FAILURE() << t.identifier() << ": " << error->localizedDescription();
             return false;
         }
     }

@@ -141,7 +141,7 @@ TEST(YearEndSums, KeptSumsMakeWhatSummingTheWholeLedgerMakes)
     {
         TWNotificationRecorder recorder(&b);
         ASSERT_FALSE(b.updateNominalTransferTransactions());
-        EXPECT_TRUE(recorder.names().isEmpty()) << recorder.names().join(u',').toStdString();
+        EXPECT_TRUE(recorder.names().isEmpty()) << recorder.names().join(u',');
     }
     EXPECT_EQ(twIdentifiers(b.transactions()), listed);
 
