@@ -208,3 +208,40 @@ TEST_F(ImportWorkTest, ExpensesWithoutAQuantityColumnCountOnce)
     EXPECT_TRUE(counted->processExpenses(&warnings));
     EXPECT_DOUBLE_EQ(counted->expenses().constFirst()->quantity(), 3.0);
 }
+
+// Tasks and expenses find a row's project, read its money in that project's
+// unit and gather what they could not place the same way; only the money
+// column's name differs in the warnings.
+TEST_F(ImportWorkTest, TasksAndExpensesPlaceRowsAlike)
+{
+    const QList<QStringList> rows = twRows({{"6/1/24", "Beta", "Shop", "A", "5000"},
+                                            {"6/2/24", "Nobody", "Nowhere", "B", "1.50"},
+                                            {"6/3/24", "Acme", "Website", "C", "x1"}});
+    auto taskImport = tasks({"Date", "Client", "Project", "Name", "Rate"}, rows, internal);
+    auto expenseImport = expenses({"Date", "Client", "Project", "Name", "Cost"}, rows);
+    QString taskWarnings;
+    QString expenseWarnings;
+    EXPECT_FALSE(taskImport->processTasks(&taskWarnings));
+    EXPECT_FALSE(expenseImport->processExpenses(&expenseWarnings));
+
+    const TWTaskList madeTasks = taskImport->tasks();
+    const TWExpenseList madeExpenses = expenseImport->expenses();
+    ASSERT_EQ(madeTasks.size(), 3);
+    ASSERT_EQ(madeExpenses.size(), 3);
+    // Yen have no decimals: 5000 stays 5000; an unknown project is the default one.
+    const qint32 projects[] = {shop->identifier(), internal->identifier(), website->identifier()};
+    const qint64 money[] = {5000, 150, 0};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(madeTasks[i]->projectIdentifier(), projects[i]);
+        EXPECT_EQ(madeExpenses[i]->projectIdentifier(), projects[i]);
+        EXPECT_EQ(madeTasks[i]->rate(), money[i]);
+        EXPECT_EQ(madeExpenses[i]->cost(), money[i]);
+    }
+    EXPECT_TRUE(taskWarnings.contains(QStringLiteral("row 3, Rate: x1"))) << taskWarnings;
+    EXPECT_TRUE(taskWarnings.contains(QStringLiteral("Nobody"))) << taskWarnings;
+    EXPECT_TRUE(taskWarnings.contains(QStringLiteral("Nowhere"))) << taskWarnings;
+    QString asExpenses = taskWarnings;
+    asExpenses.replace(QStringLiteral("Rate:"), QStringLiteral("Cost:"));
+    EXPECT_EQ(expenseWarnings, asExpenses);
+}
