@@ -31,7 +31,7 @@ constexpr int kAllTransactionsMode = 7;
 } // namespace
 
 TWImportTransactionsSelectController::TWImportTransactionsSelectController(QObject *parent)
-    : TWEditorController(parent)
+    : TWLazyViewController<TWEditorController>(parent)
 {
 }
 
@@ -39,13 +39,6 @@ TWImportTransactionsSelectController::~TWImportTransactionsSelectController()
 {
     stopObserving();
     delete m_view;
-}
-
-QWidget *TWImportTransactionsSelectController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWImportTransactionsSelectController::build()

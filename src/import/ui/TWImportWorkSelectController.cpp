@@ -42,7 +42,7 @@ template <typename List> List ticked(const List &list, const QList<bool> &duplic
 
 TWImportWorkSelectController::TWImportWorkSelectController(TWImportWorkField::Kind kind,
                                                            QObject *parent)
-    : TWEditorController(parent), m_kind(kind)
+    : TWLazyViewController<TWEditorController>(parent), m_kind(kind)
 {
 }
 
@@ -50,13 +50,6 @@ TWImportWorkSelectController::~TWImportWorkSelectController()
 {
     stopObserving();
     delete m_view;
-}
-
-QWidget *TWImportWorkSelectController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWImportWorkSelectController::build()
