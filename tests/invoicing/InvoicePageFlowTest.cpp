@@ -48,7 +48,7 @@ Rendered draw(const TWSendInvoiceDataPtr &data, const std::optional<QPageLayout>
     TWInvoiceOperation operation(data->copy(), paper);
     operation.setRecordsDrawnTexts(true);
     operation.main();
-    EXPECT_FALSE(operation.error());
+    EXPECT_OK(operation.error());
     const QByteArray dump = qgetenv("TW_INVOICE_DUMP_DIR");
     if (!dump.isEmpty()) {
         static int counter = 0;

@@ -252,8 +252,8 @@ TEST(Schema, CreateTableIfNecessaryAndMissingVersion)
     auto business = twMakeBusiness();
     ASSERT_TRUE(business);
     bool created = true;
-    EXPECT_FALSE(business->createTableIfNecessary(QStringLiteral("accounts"), &created,
-                                                  TWSchema::createSQL(QStringLiteral("accounts"))));
+    EXPECT_OK(business->createTableIfNecessary(QStringLiteral("accounts"), &created,
+                                               TWSchema::createSQL(QStringLiteral("accounts"))));
     EXPECT_FALSE(created);
     const TWErrorResult error = business->createTableIfNecessary(QStringLiteral("broken"), &created,
                                                                  "CREATE TABLE broken (");
@@ -379,7 +379,7 @@ TEST(SchemaUpgrade, Version1BecomesVersion2WithItsRowsIntact)
     EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM fields;")), 18);
     EXPECT_FALSE(b.inTransaction());
     // Running it again changes nothing.
-    EXPECT_FALSE(b.upgradeDatabase());
+    EXPECT_OK(b.upgradeDatabase());
 
     auto canadian = TWBusiness::businessWithConnection(makeVersion1(QStringLiteral("CAD")), true);
     ASSERT_TRUE(canadian);
@@ -424,8 +424,8 @@ TEST(SchemaUpgrade, AFailingStepLeavesTheDatabaseAsItWas)
     sqlite3 *db = makeVersion1(QStringLiteral("USD"), {}, {QStringLiteral("merchants")});
     twExec(db, QStringLiteral("CREATE VIEW merchants AS SELECT identifier, name FROM clients;"));
     TWBusiness business;
-    ASSERT_FALSE(business.adoptDatabase(db));
-    ASSERT_FALSE(business.createTables());
+    ASSERT_OK(business.adoptDatabase(db));
+    ASSERT_OK(business.createTables());
     const TWErrorResult error = business.upgradeDatabase();
     ASSERT_TRUE(error);
     EXPECT_EQ(error->domain(), QStringLiteral("Tallyworth Database Error"));
