@@ -51,7 +51,8 @@ void TWAttachmentsController::setFileChooser(FileChooser chooser)
     fileChooser() = std::move(chooser);
 }
 
-TWAttachmentsController::TWAttachmentsController(QObject *parent) : QObject(parent)
+TWAttachmentsController::TWAttachmentsController(QObject *parent)
+    : TWLazyViewController<QObject>(parent)
 {
 }
 
@@ -69,14 +70,7 @@ TWAttachmentsController::~TWAttachmentsController()
 
 // ---- The view ----
 
-QWidget *TWAttachmentsController::view()
-{
-    if (!m_view)
-        loadView();
-    return m_view;
-}
-
-void TWAttachmentsController::loadView()
+void TWAttachmentsController::build()
 {
     auto *view = new QWidget();
     view->setObjectName(QStringLiteral("attachmentsView"));
