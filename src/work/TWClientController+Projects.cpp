@@ -5,6 +5,7 @@
 #include "work/TWClientController.h"
 
 #include "work/TWProjectController.h"
+#include "work/TWWorkList.h"
 
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
@@ -144,21 +145,14 @@ void TWClientController::duplicateProjects(const TWProjectList &projects)
     if (!m_business)
         return;
     int added = 0;
-    TWErrorResult failure;
-    for (const TWProjectPtr &project : projects) {
-        const qint32 identifier = m_business->nextProjectIdentifier();
-        if (identifier == 0) {
-            failure = m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1);
-            break;
-        }
-        // Only the record: its tasks, expenses and invoices stay with the original.
-        const TWProjectPtr copy = project->copy();
-        copy->setIdentifier(identifier);
-        copy->setCompleted(false);
-        if ((failure = m_business->addProject(copy, false)))
-            break;
-        ++added;
-    }
+    // Only the record: its tasks, expenses and invoices stay with the original.
+    const TWErrorResult failure = TWWorkList::duplicateRecords(
+        projects, m_document, [this] { return m_business->nextProjectIdentifier(); },
+        [this](const TWProjectPtr &copy) {
+            copy->setCompleted(false);
+            return m_business->addProject(copy, false);
+        },
+        added);
     if (added > 0)
         m_business->notifyProjectsAdd();
     updateClient();
@@ -171,43 +165,37 @@ void TWClientController::deleteProject(bool context)
 {
     if (!m_table || !canDeleteProject(context))
         return;
-    const qsizetype count = m_table->rowsActedOn(context).size();
-    TWAlert alert;
-    alert.message = TWLocalized(count < 2 ? "deleteProjectTitle" : "deleteProjectsTitle");
-    alert.buttons = {TWLocalized(count < 2 ? "deleteProject" : "deleteProjects"),
-                     TWLocalized("cancel")};
-    alert.window = m_view ? m_view->window() : nullptr;
-    QPointer<TWClientController> guarded(this);
-    twRunAlert(alert, [guarded, context](int code) {
-        if (!guarded || code != 1000 || !guarded->m_business)
-            return;
-        TWClientController &self = *guarded;
-        // The rows name the same projects until the loop ends: the
-        // notifications of a deletion only redraw cells.
-        const TWProjectList projects = self.projectsForRows(self.m_table->rowsActedOn(context));
-        const bool closed =
-            std::any_of(projects.begin(), projects.end(), [&self](const TWProjectPtr &project) {
-                return self.m_business->projectContainsClosedTransactions(*project);
-            });
-        TWErrorResult failure;
-        if (!closed) {
-            for (const TWProjectPtr &project : projects)
-                if ((failure = self.m_business->deleteProject(project, true)))
-                    break;
-            self.m_table->clearSelection();
-            self.updateClient();
-            self.changed();
-        }
-        if (failure) {
-            self.presentError(*failure);
-        } else if (closed) {
-            TWAlert refused;
-            refused.message = TWLocalized("deleteClosedTransaction");
-            refused.buttons = {TWLocalized("ok")};
-            refused.window = self.m_view ? self.m_view->window() : nullptr;
-            twRunAlert(refused);
-        }
-    });
+    TWWorkList::confirmDeletion(
+        this, m_table->rowsActedOn(context).size(), "deleteProjectTitle", "deleteProjectsTitle",
+        "deleteProject", "deleteProjects", m_view ? m_view->window() : nullptr, [this, context] {
+            if (!m_business)
+                return;
+            // The rows name the same projects until the loop ends: the
+            // notifications of a deletion only redraw cells.
+            const TWProjectList projects = projectsForRows(m_table->rowsActedOn(context));
+            const bool closed =
+                std::any_of(projects.begin(), projects.end(), [this](const TWProjectPtr &project) {
+                    return m_business->projectContainsClosedTransactions(*project);
+                });
+            TWErrorResult failure;
+            if (!closed) {
+                for (const TWProjectPtr &project : projects)
+                    if ((failure = m_business->deleteProject(project, true)))
+                        break;
+                m_table->clearSelection();
+                updateClient();
+                changed();
+            }
+            if (failure) {
+                presentError(*failure);
+            } else if (closed) {
+                TWAlert refused;
+                refused.message = TWLocalized("deleteClosedTransaction");
+                refused.buttons = {TWLocalized("ok")};
+                refused.window = m_view ? m_view->window() : nullptr;
+                twRunAlert(refused);
+            }
+        });
 }
 
 void TWClientController::markProject(bool completed, bool context)

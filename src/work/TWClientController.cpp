@@ -4,16 +4,15 @@
 #include "work/TWExpensesController.h"
 #include "work/TWProjectController.h"
 #include "work/TWTasksController.h"
+#include "work/TWWorkList.h"
 
 #include "app/TWAlert.h"
 #include "app/TWAppRegistry.h"
 #include "app/TWBusinessController.h"
 
 #include "foundation/TWLocalized.h"
-#include "model/TWFormatter.h"
 #include "store/TWBusiness.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -30,14 +29,8 @@ namespace
 TWWorkColumn column(int tag, const char *identifier, TWWorkColumn::Kind kind = TWWorkColumn::Text,
                     bool right = false, int minimumFit = 0)
 {
-    TWWorkColumn result;
-    result.tag = TWClientController::workTag(tag);
-    result.identifier = QString::fromLatin1(identifier);
-    result.titleKey = identifier;
-    result.kind = kind;
-    result.rightAligned = right;
-    result.minimumFit = minimumFit;
-    return result;
+    return TWWorkList::column(TWClientController::workTag(tag), identifier, kind, right,
+                              minimumFit);
 }
 
 // Notifications after which the totals, owing and overdue cells change.
@@ -135,11 +128,12 @@ void TWClientController::build()
     m_table->table()->setObjectName(QStringLiteral("projectsTable"));
     m_table->setBusiness(m_business);
     projectsLayout->addWidget(m_table->table(), 1);
-    auto *bar = new QWidget(m_projectsView);
-    auto *barLayout = new QHBoxLayout(bar);
-    barLayout->setContentsMargins(8, 4, 8, 4);
-    m_addButton = new QToolButton(bar);
-    m_addButton->setIcon(QIcon(QStringLiteral(":/icons/Add.png")));
+    const TWWorkList::Bar bar = TWWorkList::makeBar(
+        m_projectsView, QStringLiteral("projectsCountLabel"), QStringLiteral("projectsTotalLabel"));
+    m_addButton = bar.add;
+    m_deleteButton = bar.remove;
+    m_countLabel = bar.count;
+    m_totalLabel = bar.total;
     m_addButton->setPopupMode(QToolButton::InstantPopup);
     auto *addMenu = new QMenu(m_addButton);
     const auto add = [this](int type) {
@@ -150,23 +144,11 @@ void TWClientController::build()
     m_addEstimate = addMenu->addAction(TWLocalized("newEstimate"), this, [add] { add(0); });
     m_addProject = addMenu->addAction(TWLocalized("newProject"), this, [add] { add(1); });
     m_addButton->setMenu(addMenu);
-    m_deleteButton = new QPushButton(QIcon(QStringLiteral(":/icons/Remove.png")), QString(), bar);
-    m_deleteButton->setFlat(true);
     connect(m_deleteButton, &QPushButton::clicked, this, [this] {
         deleteProject(false);
         updateAddDeleteButtonsEnabled();
     });
-    m_countLabel = new QLabel(bar);
-    m_countLabel->setObjectName(QStringLiteral("projectsCountLabel"));
-    m_totalLabel = new QLabel(bar);
-    m_totalLabel->setObjectName(QStringLiteral("projectsTotalLabel"));
-    barLayout->addWidget(m_addButton);
-    barLayout->addWidget(m_deleteButton);
-    barLayout->addStretch(1);
-    barLayout->addWidget(m_countLabel);
-    barLayout->addStretch(1);
-    barLayout->addWidget(m_totalLabel);
-    projectsLayout->addWidget(bar);
+    projectsLayout->addWidget(bar.widget);
 
     // Lower pane: the work of the projects.
     m_tabs = new QTabWidget(m_splitter);
@@ -395,18 +377,12 @@ void TWClientController::updateClientCountTotal()
     const QString noun = TWLocalized(listed == 1 ? "projectLower" : "projectsLower");
     const QList<int> rows = m_table->selectedRows();
     const TWUnit *home = m_business->homeUnit().get();
-    const auto money = [this, home](qint64 value) {
-        return TWFormatter::formatter().valueString(value, home, true, true, false, true, true);
-    };
-    const QString all = money(m_business->transactionHomeOwingWithClients(m_clients));
-    if (rows.isEmpty()) {
-        m_countLabel->setText(QStringLiteral("%1 %2").arg(listed).arg(noun));
-        m_totalLabel->setText(all);
-    } else {
-        m_countLabel->setText(QStringLiteral("%1 / %2 %3").arg(rows.size()).arg(listed).arg(noun));
-        m_totalLabel->setText(QStringLiteral("%1 / %2").arg(
-            money(m_business->transactionHomeOwingWithProjects(projectsForRows(rows))), all));
-    }
+    const QString all =
+        TWWorkList::money(m_business->transactionHomeOwingWithClients(m_clients), home);
+    TWWorkList::showCountTotal(m_countLabel, m_totalLabel, listed, noun, rows.size(), all, [&] {
+        return TWWorkList::money(
+            m_business->transactionHomeOwingWithProjects(projectsForRows(rows)), home);
+    });
 }
 
 void TWClientController::updateClientCountTotalFrame()

@@ -1,8 +1,8 @@
 #include "work/TWExpensesController.h"
 
 #include "work/TWExpenseController.h"
+#include "work/TWWorkList.h"
 
-#include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
 
 #include "foundation/TWClock.h"
@@ -12,7 +12,6 @@
 #include "model/TWPreferences.h"
 #include "store/TWBusiness.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -23,18 +22,8 @@
 
 QList<TWWorkColumn> TWExpensesController::expenseColumns()
 {
-    const auto column = [](int tag, const char *identifier, TWWorkColumn::Kind kind, bool right,
-                           int fit = 0) {
-        TWWorkColumn result;
-        result.tag = tag;
-        result.identifier = QString::fromLatin1(identifier);
-        result.titleKey = identifier;
-        result.kind = kind;
-        result.rightAligned = right;
-        result.minimumFit = fit;
-        return result;
-    };
     using K = TWWorkColumn;
+    using TWWorkList::column;
     return {column(TWExpenseColumnImport, "import", K::CheckBox, false, 50),
             column(TWExpenseColumnDate, "date", K::Date, false, 80),
             column(TWExpenseColumnClient, "client", K::Text, false),
@@ -86,34 +75,23 @@ void TWExpensesController::build()
     m_table->setHeaderMenuEnabled(!importing);
     outer->addWidget(m_table->table(), 1);
 
-    auto *bar = new QWidget(m_view);
-    auto *barLayout = new QHBoxLayout(bar);
-    barLayout->setContentsMargins(8, 4, 8, 4);
-    m_addButton = new QToolButton(bar);
-    m_addButton->setIcon(QIcon(QStringLiteral(":/icons/Add.png")));
+    const TWWorkList::Bar bar = TWWorkList::makeBar(m_view, QStringLiteral("expensesCountLabel"),
+                                                    QStringLiteral("expensesTotalLabel"));
+    m_addButton = bar.add;
+    m_deleteButton = bar.remove;
+    m_countLabel = bar.count;
+    m_totalLabel = bar.total;
     m_addButton->setToolTip(TWLocalized("newExpense"));
     connect(m_addButton, &QToolButton::clicked, this, [this] {
         if (canAddExpense())
             newExpense();
         updateAddDeleteButtonsEnabled();
     });
-    m_deleteButton = new QPushButton(QIcon(QStringLiteral(":/icons/Remove.png")), QString(), bar);
-    m_deleteButton->setFlat(true);
     connect(m_deleteButton, &QPushButton::clicked, this, [this] {
         deleteExpense(false);
         updateAddDeleteButtonsEnabled();
     });
-    m_countLabel = new QLabel(bar);
-    m_countLabel->setObjectName(QStringLiteral("expensesCountLabel"));
-    m_totalLabel = new QLabel(bar);
-    m_totalLabel->setObjectName(QStringLiteral("expensesTotalLabel"));
-    barLayout->addWidget(m_addButton);
-    barLayout->addWidget(m_deleteButton);
-    barLayout->addStretch(1);
-    barLayout->addWidget(m_countLabel);
-    barLayout->addStretch(1);
-    barLayout->addWidget(m_totalLabel);
-    outer->addWidget(bar);
+    outer->addWidget(bar.widget);
     if (importing) {
         m_addButton->hide();
         m_deleteButton->hide();
@@ -159,34 +137,29 @@ void TWExpensesController::updateExpenses()
 
 void TWExpensesController::rebuildRowIndex()
 {
-    m_rows.clear();
-    for (int row = 0; row < m_expenses.size(); ++row)
-        if (m_expenses.at(row))
-            m_rows.insert(m_expenses.at(row)->identifier(), row);
+    m_rows = TWWorkList::rowIndex(m_expenses);
 }
 
 // ---- Cells ----
 
 TWProjectPtr TWExpensesController::projectOf(const TWExpense &expense) const
 {
-    return m_business ? m_business->projectWithIdentifier(expense.projectIdentifier()) : nullptr;
+    return TWWorkList::projectOf(m_business, expense.projectIdentifier());
 }
 
 TWClientPtr TWExpensesController::clientOf(const TWExpense &expense) const
 {
-    const TWProjectPtr project = projectOf(expense);
-    return project ? m_business->clientWithIdentifier(project->clientIdentifier()) : nullptr;
+    return TWWorkList::clientOf(m_business, projectOf(expense));
 }
 
 const TWUnit *TWExpensesController::unitOf(const TWExpense &expense) const
 {
-    const TWProjectPtr project = projectOf(expense);
-    return project && project->unit() ? project->unit().get() : nullptr;
+    return TWWorkList::unitOf(projectOf(expense));
 }
 
 QString TWExpensesController::money(qint64 value, const TWUnit *unit) const
 {
-    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true);
+    return TWWorkList::money(value, unit);
 }
 
 int TWExpensesController::workRowCount(const TWWorkTable *) const
@@ -308,11 +281,7 @@ void TWExpensesController::workSort(TWWorkTable *, int tag, bool ascending)
 
 TWExpenseList TWExpensesController::expensesForRows(const QList<int> &rows) const
 {
-    TWExpenseList expenses;
-    for (int row : rows)
-        if (row >= 0 && row < m_expenses.size())
-            expenses.append(m_expenses.at(row));
-    return expenses;
+    return TWWorkList::recordsForRows(m_expenses, rows);
 }
 
 TWExpenseList TWExpensesController::selectedExpenses() const
@@ -388,14 +357,9 @@ void TWExpensesController::updateCountTotal()
     const TWUnit *home = m_business->homeUnit().get();
     const QString allText =
         money(m_projects ? m_business->expenseHomeTotalWithProjects(*m_projects) : 0, home);
-    if (rows.isEmpty()) {
-        m_countLabel->setText(QStringLiteral("%1 %2").arg(listed).arg(noun));
-        m_totalLabel->setText(allText);
-    } else {
-        m_countLabel->setText(QStringLiteral("%1 / %2 %3").arg(rows.size()).arg(listed).arg(noun));
-        const qint64 selected = m_business->expenseHomeTotalWithExpenses(expensesForRows(rows));
-        m_totalLabel->setText(QStringLiteral("%1 / %2").arg(money(selected, home), allText));
-    }
+    TWWorkList::showCountTotal(m_countLabel, m_totalLabel, listed, noun, rows.size(), allText, [&] {
+        return money(m_business->expenseHomeTotalWithExpenses(expensesForRows(rows)), home);
+    });
 }
 
 void TWExpensesController::updateAddDeleteButtonsEnabled()
@@ -431,11 +395,7 @@ void TWExpensesController::workCheckbox(TWWorkTable *, int row, int tag, bool on
     const TWExpensePtr expense = m_expenses.value(row);
     if (tag != TWExpenseColumnImport || !expense)
         return;
-    const qsizetype found = m_importSelectedExpenses.indexOf(expense);
-    if (on && found < 0)
-        m_importSelectedExpenses.append(expense);
-    else if (!on && found >= 0)
-        m_importSelectedExpenses.removeAt(found);
+    TWWorkList::setTicked(m_importSelectedExpenses, expense, on);
     m_table->refreshRows({row});
     if (m_delegate)
         m_delegate->expensesControllerImportSelectedExpensesChanged(this);
@@ -483,11 +443,7 @@ QMenu *TWExpensesController::workContextMenu(TWWorkTable *, QWidget *parent, boo
         menu->addAction(TWLocalized(rows == 1 ? "deleteExpense" : "deleteExpenses"), this,
                         [this] { deleteExpense(true); });
     }
-    if (menu->isEmpty()) {
-        delete menu;
-        return nullptr;
-    }
-    return menu;
+    return TWWorkList::shownOrNone(menu);
 }
 
 // ---- Commands ----
@@ -564,13 +520,8 @@ void TWExpensesController::updateExpense(const TWExpensePtr &original, const TWE
 {
     if (!original || !edited)
         return;
-    // File records are matched as objects: their identifiers may repeat stored ones.
-    for (TWExpensePtr &expense : m_expenses)
-        if (expense == original)
-            expense = edited;
-    for (TWExpensePtr &expense : m_importSelectedExpenses)
-        if (expense == original)
-            expense = edited;
+    TWWorkList::replaceRecord(m_expenses, original, edited);
+    TWWorkList::replaceRecord(m_importSelectedExpenses, original, edited);
     updateExpenses();
     emit expensesChanged();
 }
@@ -586,19 +537,9 @@ void TWExpensesController::duplicateExpenses(const TWExpenseList &expenses)
     if (!m_business || m_mode == ModeImportSelection)
         return;
     int added = 0;
-    TWErrorResult failure;
-    for (const TWExpensePtr &expense : expenses) {
-        const qint32 identifier = m_business->nextExpenseIdentifier();
-        if (identifier == 0) {
-            failure = m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1);
-            break;
-        }
-        const TWExpensePtr copy = expense->copy();
-        copy->setIdentifier(identifier);
-        if ((failure = m_business->addExpense(copy, false)))
-            break;
-        ++added;
-    }
+    const TWErrorResult failure = TWWorkList::duplicateRecords(
+        expenses, m_document, [this] { return m_business->nextExpenseIdentifier(); },
+        [this](const TWExpensePtr &copy) { return m_business->addExpense(copy, false); }, added);
     if (added > 0)
         m_business->notifyExpensesAdd();
     changed();
@@ -610,25 +551,19 @@ void TWExpensesController::deleteExpense(bool context)
 {
     if (!m_table || !canDeleteExpense(context))
         return;
-    const qsizetype count = m_table->rowsActedOn(context).size();
-    TWAlert alert;
-    alert.message = TWLocalized(count < 2 ? "deleteExpenseTitle" : "deleteExpensesTitle");
-    alert.buttons = {TWLocalized(count < 2 ? "deleteExpense" : "deleteExpenses"),
-                     TWLocalized("cancel")};
-    alert.window = m_view ? m_view->window() : nullptr;
-    QPointer<TWExpensesController> guarded(this);
-    twRunAlert(alert, [guarded, context](int code) {
-        if (!guarded || code != 1000 || !guarded->m_business)
-            return;
-        const TWExpenseList expenses =
-            guarded->expensesForRows(guarded->m_table->rowsActedOn(context));
-        TWErrorResult failure;
-        for (const TWExpensePtr &expense : expenses)
-            if ((failure = guarded->m_business->deleteExpense(expense, true)))
-                break;
-        guarded->m_table->clearSelection();
-        guarded->changed();
-        if (failure)
-            guarded->presentError(*failure);
-    });
+    TWWorkList::confirmDeletion(
+        this, m_table->rowsActedOn(context).size(), "deleteExpenseTitle", "deleteExpensesTitle",
+        "deleteExpense", "deleteExpenses", m_view ? m_view->window() : nullptr, [this, context] {
+            if (!m_business)
+                return;
+            const TWExpenseList expenses = expensesForRows(m_table->rowsActedOn(context));
+            TWErrorResult failure;
+            for (const TWExpensePtr &expense : expenses)
+                if ((failure = m_business->deleteExpense(expense, true)))
+                    break;
+            m_table->clearSelection();
+            changed();
+            if (failure)
+                presentError(*failure);
+        });
 }

@@ -4,6 +4,7 @@
 #include "work/TWMerchantController.h"
 
 #include "work/TWBillController.h"
+#include "work/TWWorkList.h"
 
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
@@ -102,11 +103,7 @@ QMenu *TWMerchantController::workContextMenu(TWWorkTable *, QWidget *parent, boo
         addMark("asPaid", TWBillMarkPaid);
         addMark("asNotPaid", TWBillMarkNotPaid);
     }
-    if (menu->isEmpty()) {
-        delete menu;
-        return nullptr;
-    }
-    return menu;
+    return TWWorkList::shownOrNone(menu);
 }
 
 // ---- New and edit ----
@@ -313,18 +310,10 @@ void TWMerchantController::deleteSelectedBill(bool context)
 {
     if (!m_table || !canDeleteBill(context))
         return;
-    const qsizetype count = m_table->rowsActedOn(context).size();
-    TWAlert alert;
-    alert.message = TWLocalized(count < 2 ? "deleteBillTitle" : "deleteBillsTitle");
-    alert.buttons = {TWLocalized(count < 2 ? "deleteBill" : "deleteBills"), TWLocalized("cancel")};
-    alert.window = alertWindow();
-    QPointer<TWMerchantController> guarded(this);
-    twRunAlert(alert, [guarded, context](int code) {
-        if (!guarded || code != 1000)
-            return;
-        guarded->deleteConfirmed(
-            guarded->billsForRowIndexes(guarded->m_table->rowsActedOn(context)));
-    });
+    TWWorkList::confirmDeletion(
+        this, m_table->rowsActedOn(context).size(), "deleteBillTitle", "deleteBillsTitle",
+        "deleteBill", "deleteBills", alertWindow(),
+        [this, context] { deleteConfirmed(billsForRowIndexes(m_table->rowsActedOn(context))); });
 }
 
 void TWMerchantController::deleteConfirmed(const TWBillList &bills)

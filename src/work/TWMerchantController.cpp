@@ -1,6 +1,7 @@
 #include "work/TWMerchantController.h"
 
 #include "work/TWBillController.h"
+#include "work/TWWorkList.h"
 
 #include "app/TWBusinessController.h"
 #include "app/TWWindowController.h"
@@ -164,18 +165,8 @@ int compareKeys(const SortKey &a, const SortKey &b, int tag)
 
 QList<TWWorkColumn> TWMerchantController::billColumns()
 {
-    const auto column = [](int tag, const char *identifier, TWWorkColumn::Kind kind, bool right,
-                           int fit = 0) {
-        TWWorkColumn result;
-        result.tag = tag;
-        result.identifier = QString::fromLatin1(identifier);
-        result.titleKey = identifier;
-        result.kind = kind;
-        result.rightAligned = right;
-        result.minimumFit = fit;
-        return result;
-    };
     using K = TWWorkColumn;
+    using TWWorkList::column;
     return {column(TWBillColumnDate, "date", K::Date, false, 80),
             column(TWBillColumnMerchant, "merchant", K::Text, false),
             column(TWBillColumnName, "name", K::Text, false),
@@ -557,11 +548,7 @@ void TWMerchantController::workSort(TWWorkTable *, int tag, bool ascending)
 
 TWBillList TWMerchantController::billsForRowIndexes(const QList<int> &rows) const
 {
-    TWBillList bills;
-    for (int row : rows)
-        if (row >= 0 && row < m_bills.size())
-            bills.append(m_bills.at(row));
-    return bills;
+    return TWWorkList::recordsForRows(m_bills, rows);
 }
 
 QList<int> TWMerchantController::rowIndexesForBills(const TWBillList &bills) const
@@ -717,14 +704,9 @@ void TWMerchantController::updateMerchantCountTotal()
     const QString noun = TWLocalized(listed == 1 ? "billLower" : "billsLower");
     const QList<int> rows = m_table->selectedRows();
     const QString allText = money(m_business->transactionHomeOwingWithMerchants(m_merchants));
-    if (rows.isEmpty()) {
-        m_countLabel->setText(QStringLiteral("%1 %2").arg(listed).arg(noun));
-        m_totalLabel->setText(allText);
-    } else {
-        m_countLabel->setText(QStringLiteral("%1 / %2 %3").arg(rows.size()).arg(listed).arg(noun));
-        const qint64 selected = m_business->transactionHomeOwingWithBills(billsForRowIndexes(rows));
-        m_totalLabel->setText(QStringLiteral("%1 / %2").arg(money(selected), allText));
-    }
+    TWWorkList::showCountTotal(m_countLabel, m_totalLabel, listed, noun, rows.size(), allText, [&] {
+        return money(m_business->transactionHomeOwingWithBills(billsForRowIndexes(rows)));
+    });
 }
 
 void TWMerchantController::updateMerchantCountTotalFrame()

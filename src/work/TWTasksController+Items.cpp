@@ -4,8 +4,8 @@
 #include "work/TWTasksController.h"
 
 #include "work/TWTaskItemController.h"
+#include "work/TWWorkList.h"
 
-#include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
 
 #include "foundation/TWClock.h"
@@ -133,11 +133,7 @@ int TWTasksController::compareTaskItems(const TWTaskItem &a, const TWTaskItem &b
 
 TWTaskItemList TWTasksController::taskItemsForRows(const QList<int> &rows) const
 {
-    TWTaskItemList items;
-    for (int row : rows)
-        if (row >= 0 && row < m_taskItems.size())
-            items.append(m_taskItems.at(row));
-    return items;
+    return TWWorkList::recordsForRows(m_taskItems, rows);
 }
 
 TWTaskItemList TWTasksController::selectedTaskItems() const
@@ -209,11 +205,7 @@ QMenu *TWTasksController::taskItemContextMenu(QWidget *parent, bool rowClicked)
         menu->addAction(TWLocalized(rows == 1 ? "deleteTaskItem" : "deleteTaskItems"), this,
                         [this] { deleteTaskItem(true); });
     }
-    if (menu->isEmpty()) {
-        delete menu;
-        return nullptr;
-    }
-    return menu;
+    return TWWorkList::shownOrNone(menu);
 }
 
 // ---- Commands ----
@@ -299,9 +291,7 @@ void TWTasksController::updateTaskItem(const TWTaskItemPtr &original, const TWTa
         if (!task || task->identifier() != original->taskIdentifier())
             continue;
         TWTaskItemList items = task->taskItems();
-        for (TWTaskItemPtr &item : items)
-            if (item == original)
-                item = edited;
+        TWWorkList::replaceRecord(items, original, edited);
         task->setTaskItems(items);
         updateTaskItems();
         emit tasksChanged();
@@ -321,19 +311,9 @@ void TWTasksController::duplicateTaskItems(const TWTaskItemList &taskItems)
     if (!m_business || m_mode == ModeImportSelection)
         return;
     int added = 0;
-    TWErrorResult failure;
-    for (const TWTaskItemPtr &item : taskItems) {
-        const qint32 identifier = m_business->nextTaskItemIdentifier();
-        if (identifier == 0) {
-            failure = m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1);
-            break;
-        }
-        const TWTaskItemPtr copy = item->copy();
-        copy->setIdentifier(identifier);
-        if ((failure = m_business->addTaskItem(copy, false)))
-            break;
-        ++added;
-    }
+    const TWErrorResult failure = TWWorkList::duplicateRecords(
+        taskItems, m_document, [this] { return m_business->nextTaskItemIdentifier(); },
+        [this](const TWTaskItemPtr &copy) { return m_business->addTaskItem(copy, false); }, added);
     const TWTaskList remembered = selectedTasks();
     if (added > 0)
         m_business->notifyTaskItemsAdd();
@@ -352,29 +332,24 @@ void TWTasksController::deleteTaskItem(bool context)
 {
     if (!m_itemsTable || !canDeleteTaskItem(context))
         return;
-    const qsizetype count = m_itemsTable->rowsActedOn(context).size();
-    TWAlert alert;
-    alert.message = TWLocalized(count < 2 ? "deleteTaskItemTitle" : "deleteTaskItemsTitle");
-    alert.buttons = {TWLocalized(count < 2 ? "deleteTaskItem" : "deleteTaskItems"),
-                     TWLocalized("cancel")};
-    alert.window = m_view ? m_view->window() : nullptr;
-    QPointer<TWTasksController> guarded(this);
-    twRunAlert(alert, [guarded, context](int code) {
-        if (!guarded || code != 1000 || !guarded->m_business)
-            return;
-        const TWTaskItemList items =
-            guarded->taskItemsForRows(guarded->m_itemsTable->rowsActedOn(context));
-        TWErrorResult failure;
-        for (const TWTaskItemPtr &item : items)
-            if ((failure = guarded->m_business->deleteTaskItem(item, true)))
-                break;
-        guarded->m_itemsTable->clearSelection();
-        guarded->updateTaskItems();
-        guarded->m_tasksTable->refreshRows(guarded->m_tasksTable->selectedRows());
-        guarded->changed();
-        if (failure)
-            guarded->presentError(*failure);
-    });
+    TWWorkList::confirmDeletion(
+        this, m_itemsTable->rowsActedOn(context).size(), "deleteTaskItemTitle",
+        "deleteTaskItemsTitle", "deleteTaskItem", "deleteTaskItems",
+        m_view ? m_view->window() : nullptr, [this, context] {
+            if (!m_business)
+                return;
+            const TWTaskItemList items = taskItemsForRows(m_itemsTable->rowsActedOn(context));
+            TWErrorResult failure;
+            for (const TWTaskItemPtr &item : items)
+                if ((failure = m_business->deleteTaskItem(item, true)))
+                    break;
+            m_itemsTable->clearSelection();
+            updateTaskItems();
+            m_tasksTable->refreshRows(m_tasksTable->selectedRows());
+            changed();
+            if (failure)
+                presentError(*failure);
+        });
 }
 
 // ---- The timer's rows ----

@@ -3,8 +3,8 @@
 #include "work/TWTaskController.h"
 #include "work/TWTaskItemController.h"
 #include "work/TWTaskTimerCore.h"
+#include "work/TWWorkList.h"
 
-#include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
 
 #include "foundation/TWClock.h"
@@ -16,7 +16,6 @@
 #include "store/TWBusiness.h"
 #include "store/TWWorkTotals.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -31,20 +30,7 @@ namespace
 
 constexpr int kMinimumPane = 100;
 
-TWWorkColumn column(int tag, const char *identifier, TWWorkColumn::Kind kind = TWWorkColumn::Text,
-                    bool right = false, int minimumFit = 0, const char *titleKey = nullptr,
-                    const char *menuKey = nullptr)
-{
-    TWWorkColumn result;
-    result.tag = tag;
-    result.identifier = QString::fromLatin1(identifier);
-    result.titleKey = titleKey ? titleKey : identifier;
-    result.menuKey = menuKey;
-    result.kind = kind;
-    result.rightAligned = right;
-    result.minimumFit = minimumFit;
-    return result;
-}
+using TWWorkList::column;
 
 } // namespace
 
@@ -139,11 +125,12 @@ void TWTasksController::build()
             m_business->setTaskDividerPosition(double(m_splitter->sizes().constFirst()));
     });
 
-    auto *bar = new QWidget(m_view);
-    auto *barLayout = new QHBoxLayout(bar);
-    barLayout->setContentsMargins(8, 4, 8, 4);
-    m_addButton = new QToolButton(bar);
-    m_addButton->setIcon(QIcon(QStringLiteral(":/icons/Add.png")));
+    const TWWorkList::Bar bar = TWWorkList::makeBar(m_view, QStringLiteral("tasksCountLabel"),
+                                                    QStringLiteral("tasksTotalLabel"));
+    m_addButton = bar.add;
+    m_deleteButton = bar.remove;
+    m_countLabel = bar.count;
+    m_totalLabel = bar.total;
     m_addButton->setPopupMode(QToolButton::InstantPopup);
     auto *addMenu = new QMenu(m_addButton);
     m_addTaskItem = addMenu->addAction(TWLocalized("newTask"), this, [this] {
@@ -157,8 +144,6 @@ void TWTasksController::build()
         updateButtonsEnabled();
     });
     m_addButton->setMenu(addMenu);
-    m_deleteButton = new QPushButton(QIcon(QStringLiteral(":/icons/Remove.png")), QString(), bar);
-    m_deleteButton->setFlat(true);
     connect(m_deleteButton, &QPushButton::clicked, this, [this] {
         if (taskItemsHasFirstResponder())
             deleteTaskItem(false);
@@ -166,17 +151,7 @@ void TWTasksController::build()
             deleteTask(false);
         updateButtonsEnabled();
     });
-    m_countLabel = new QLabel(bar);
-    m_countLabel->setObjectName(QStringLiteral("tasksCountLabel"));
-    m_totalLabel = new QLabel(bar);
-    m_totalLabel->setObjectName(QStringLiteral("tasksTotalLabel"));
-    barLayout->addWidget(m_addButton);
-    barLayout->addWidget(m_deleteButton);
-    barLayout->addStretch(1);
-    barLayout->addWidget(m_countLabel);
-    barLayout->addStretch(1);
-    barLayout->addWidget(m_totalLabel);
-    outer->addWidget(bar);
+    outer->addWidget(bar.widget);
     if (importing) {
         m_addButton->hide();
         m_deleteButton->hide();
@@ -243,33 +218,25 @@ void TWTasksController::updateTasks()
 
 void TWTasksController::rebuildRowIndexes()
 {
-    m_taskRows.clear();
-    for (int row = 0; row < m_tasks.size(); ++row)
-        if (m_tasks.at(row))
-            m_taskRows.insert(m_tasks.at(row)->identifier(), row);
-    m_taskItemRows.clear();
-    for (int row = 0; row < m_taskItems.size(); ++row)
-        if (m_taskItems.at(row))
-            m_taskItemRows.insert(m_taskItems.at(row)->identifier(), row);
+    m_taskRows = TWWorkList::rowIndex(m_tasks);
+    m_taskItemRows = TWWorkList::rowIndex(m_taskItems);
 }
 
 // ---- Cells ----
 
 TWProjectPtr TWTasksController::projectOf(const TWTask &task) const
 {
-    return m_business ? m_business->projectWithIdentifier(task.projectIdentifier()) : nullptr;
+    return TWWorkList::projectOf(m_business, task.projectIdentifier());
 }
 
 TWClientPtr TWTasksController::clientOf(const TWTask &task) const
 {
-    const TWProjectPtr project = projectOf(task);
-    return project ? m_business->clientWithIdentifier(project->clientIdentifier()) : nullptr;
+    return TWWorkList::clientOf(m_business, projectOf(task));
 }
 
 const TWUnit *TWTasksController::unitOf(const TWTask &task) const
 {
-    const TWProjectPtr project = projectOf(task);
-    return project && project->unit() ? project->unit().get() : nullptr;
+    return TWWorkList::unitOf(projectOf(task));
 }
 
 double TWTasksController::quantityOf(const TWTask &task) const
@@ -283,7 +250,7 @@ double TWTasksController::quantityOf(const TWTask &task) const
 
 QString TWTasksController::money(qint64 value, const TWUnit *unit) const
 {
-    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true);
+    return TWWorkList::money(value, unit);
 }
 
 QString TWTasksController::taskCellText(const TWTask &task, int tag) const
@@ -486,11 +453,7 @@ void TWTasksController::workSort(TWWorkTable *table, int tag, bool ascending)
 
 TWTaskList TWTasksController::tasksForRows(const QList<int> &rows) const
 {
-    TWTaskList tasks;
-    for (int row : rows)
-        if (row >= 0 && row < m_tasks.size())
-            tasks.append(m_tasks.at(row));
-    return tasks;
+    return TWWorkList::recordsForRows(m_tasks, rows);
 }
 
 TWTaskList TWTasksController::selectedTasks() const
@@ -612,15 +575,9 @@ void TWTasksController::updateTasksCountTotal()
     const QList<int> rows = m_tasksTable->selectedRows();
     const TWUnit *home = m_business->homeUnit().get();
     const qint64 all = m_projects ? m_business->taskHomeTotalWithProjects(*m_projects) : 0;
-    const QString allText = money(all, home);
-    if (rows.isEmpty()) {
-        m_countLabel->setText(QStringLiteral("%1 %2").arg(listed).arg(noun));
-        m_totalLabel->setText(allText);
-    } else {
-        m_countLabel->setText(QStringLiteral("%1 / %2 %3").arg(rows.size()).arg(listed).arg(noun));
-        const qint64 selected = m_business->taskHomeTotalWithTasks(tasksForRows(rows));
-        m_totalLabel->setText(QStringLiteral("%1 / %2").arg(money(selected, home), allText));
-    }
+    TWWorkList::showCountTotal(
+        m_countLabel, m_totalLabel, listed, noun, rows.size(), money(all, home),
+        [&] { return money(m_business->taskHomeTotalWithTasks(tasksForRows(rows)), home); });
 }
 
 void TWTasksController::updateButtonsEnabled()
@@ -668,12 +625,7 @@ void TWTasksController::workCheckbox(TWWorkTable *table, int row, int tag, bool 
     if (!task)
         return;
     if (tag == TWTaskColumnImport) {
-        const auto found =
-            std::find(m_importSelectedTasks.begin(), m_importSelectedTasks.end(), task);
-        if (on && found == m_importSelectedTasks.end())
-            m_importSelectedTasks.append(task);
-        else if (!on && found != m_importSelectedTasks.end())
-            m_importSelectedTasks.erase(found);
+        TWWorkList::setTicked(m_importSelectedTasks, task, on);
         m_tasksTable->refreshRows({row});
         if (m_delegate)
             m_delegate->tasksControllerImportSelectedTasksChanged(this);
@@ -776,11 +728,7 @@ QMenu *TWTasksController::taskContextMenu(QWidget *parent, bool rowClicked)
         mark->addAction(TWLocalized("asCompleted"), this, [this] { markTask(true, true); });
         mark->addAction(TWLocalized("asNotCompleted"), this, [this] { markTask(false, true); });
     }
-    if (menu->isEmpty()) {
-        delete menu;
-        return nullptr;
-    }
-    return menu;
+    return TWWorkList::shownOrNone(menu);
 }
 
 // ---- Task commands ----
@@ -858,13 +806,8 @@ void TWTasksController::updateTask(const TWTaskPtr &original, const TWTaskPtr &e
 {
     if (!original || !edited)
         return;
-    // File records are matched as objects: their identifiers may repeat stored ones.
-    for (TWTaskPtr &task : m_tasks)
-        if (task == original)
-            task = edited;
-    for (TWTaskPtr &task : m_importSelectedTasks)
-        if (task == original)
-            task = edited;
+    TWWorkList::replaceRecord(m_tasks, original, edited);
+    TWWorkList::replaceRecord(m_importSelectedTasks, original, edited);
     updateTasks();
     emit tasksChanged();
 }
@@ -881,20 +824,13 @@ void TWTasksController::duplicateTasks(const TWTaskList &tasks)
     if (!m_business || m_mode == ModeImportSelection)
         return;
     int added = 0;
-    TWErrorResult failure;
-    for (const TWTaskPtr &task : tasks) {
-        const qint32 identifier = m_business->nextTaskIdentifier();
-        if (identifier == 0) {
-            failure = m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1);
-            break;
-        }
-        const TWTaskPtr copy = task->copy();
-        copy->setIdentifier(identifier);
-        copy->setCompleted(false);
-        if ((failure = m_business->addTask(copy, false)))
-            break;
-        ++added;
-    }
+    const TWErrorResult failure = TWWorkList::duplicateRecords(
+        tasks, m_document, [this] { return m_business->nextTaskIdentifier(); },
+        [this](const TWTaskPtr &copy) {
+            copy->setCompleted(false);
+            return m_business->addTask(copy, false);
+        },
+        added);
     if (added > 0)
         m_business->notifyTasksAdd();
     changed();
@@ -906,26 +842,22 @@ void TWTasksController::deleteTask(bool context)
 {
     if (!m_tasksTable || !canDeleteTask(context))
         return;
-    const qsizetype count = m_tasksTable->rowsActedOn(context).size();
-    TWAlert alert;
-    alert.message = TWLocalized(count < 2 ? "deleteTaskTitle" : "deleteTasksTitle");
-    alert.buttons = {TWLocalized(count < 2 ? "deleteTask" : "deleteTasks"), TWLocalized("cancel")};
-    alert.window = m_view ? m_view->window() : nullptr;
-    QPointer<TWTasksController> guarded(this);
-    twRunAlert(alert, [guarded, context](int code) {
-        if (!guarded || code != 1000 || !guarded->m_business)
-            return;
-        // Each deletion reloads the list: the records are taken first.
-        const TWTaskList tasks = guarded->tasksForRows(guarded->m_tasksTable->rowsActedOn(context));
-        TWErrorResult failure;
-        for (const TWTaskPtr &task : tasks)
-            if ((failure = guarded->m_business->deleteTask(task, true)))
-                break;
-        guarded->m_tasksTable->clearSelection();
-        guarded->changed();
-        if (failure)
-            guarded->presentError(*failure);
-    });
+    TWWorkList::confirmDeletion(
+        this, m_tasksTable->rowsActedOn(context).size(), "deleteTaskTitle", "deleteTasksTitle",
+        "deleteTask", "deleteTasks", m_view ? m_view->window() : nullptr, [this, context] {
+            if (!m_business)
+                return;
+            // Each deletion reloads the list: the records are taken first.
+            const TWTaskList tasks = tasksForRows(m_tasksTable->rowsActedOn(context));
+            TWErrorResult failure;
+            for (const TWTaskPtr &task : tasks)
+                if ((failure = m_business->deleteTask(task, true)))
+                    break;
+            m_tasksTable->clearSelection();
+            changed();
+            if (failure)
+                presentError(*failure);
+        });
 }
 
 void TWTasksController::markTask(bool completed, bool context)

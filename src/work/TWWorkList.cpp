@@ -1,0 +1,122 @@
+#include "work/TWWorkList.h"
+
+#include "app/TWAlert.h"
+#include "app/TWBusinessController.h"
+
+#include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
+#include "store/TWBusiness.h"
+
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QToolButton>
+
+namespace TWWorkList
+{
+
+TWWorkColumn column(int tag, const char *identifier, TWWorkColumn::Kind kind, bool right,
+                    int minimumFit, const char *titleKey, const char *menuKey)
+{
+    TWWorkColumn result;
+    result.tag = tag;
+    result.identifier = QString::fromLatin1(identifier);
+    result.titleKey = titleKey ? titleKey : identifier;
+    result.menuKey = menuKey;
+    result.kind = kind;
+    result.rightAligned = right;
+    result.minimumFit = minimumFit;
+    return result;
+}
+
+Bar makeBar(QWidget *parent, const QString &countName, const QString &totalName)
+{
+    Bar bar;
+    bar.widget = new QWidget(parent);
+    auto *layout = new QHBoxLayout(bar.widget);
+    layout->setContentsMargins(8, 4, 8, 4);
+    bar.add = new QToolButton(bar.widget);
+    bar.add->setIcon(QIcon(QStringLiteral(":/icons/Add.png")));
+    bar.remove =
+        new QPushButton(QIcon(QStringLiteral(":/icons/Remove.png")), QString(), bar.widget);
+    bar.remove->setFlat(true);
+    bar.count = new QLabel(bar.widget);
+    bar.count->setObjectName(countName);
+    bar.total = new QLabel(bar.widget);
+    bar.total->setObjectName(totalName);
+    layout->addWidget(bar.add);
+    layout->addWidget(bar.remove);
+    layout->addStretch(1);
+    layout->addWidget(bar.count);
+    layout->addStretch(1);
+    layout->addWidget(bar.total);
+    return bar;
+}
+
+void showCountTotal(QLabel *count, QLabel *total, qsizetype listed, const QString &noun,
+                    qsizetype selected, const QString &allTotal,
+                    const std::function<QString()> &selectedTotal)
+{
+    if (selected == 0) {
+        count->setText(QStringLiteral("%1 %2").arg(listed).arg(noun));
+        total->setText(allTotal);
+    } else {
+        count->setText(QStringLiteral("%1 / %2 %3").arg(selected).arg(listed).arg(noun));
+        total->setText(QStringLiteral("%1 / %2").arg(selectedTotal(), allTotal));
+    }
+}
+
+QMenu *shownOrNone(QMenu *menu)
+{
+    if (menu && menu->isEmpty()) {
+        delete menu;
+        return nullptr;
+    }
+    return menu;
+}
+
+void confirmDeletion(QObject *owner, qsizetype count, const char *title, const char *titlePlural,
+                     const char *button, const char *buttonPlural, QWidget *window,
+                     std::function<void()> confirmed)
+{
+    TWAlert alert;
+    alert.message = TWLocalized(count < 2 ? title : titlePlural);
+    alert.buttons = {TWLocalized(count < 2 ? button : buttonPlural), TWLocalized("cancel")};
+    alert.window = window;
+    QPointer<QObject> guarded(owner);
+    twRunAlert(alert, [guarded, confirmed = std::move(confirmed)](int code) {
+        if (guarded && code == 1000)
+            confirmed();
+    });
+}
+
+TWError storeError(const TWBusinessController *document)
+{
+    return document ? document->lastStoreError() : TWBusiness::databaseError(1);
+}
+
+TWProjectPtr projectOf(const TWBusiness *business, qint32 projectIdentifier)
+{
+    return business ? business->projectWithIdentifier(projectIdentifier) : nullptr;
+}
+
+TWClientPtr clientOf(const TWBusiness *business, const TWProjectPtr &project)
+{
+    return project && business ? business->clientWithIdentifier(project->clientIdentifier())
+                               : nullptr;
+}
+
+const TWUnit *unitOf(const TWProjectPtr &project)
+{
+    return project && project->unit() ? project->unit().get() : nullptr;
+}
+
+QString money(qint64 value, const TWUnit *unit)
+{
+    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true);
+}
+
+} // namespace TWWorkList

@@ -1,0 +1,134 @@
+#pragma once
+// What the work lists (a client's projects, the tasks and their time items,
+// the expenses, a merchant's bills) do alike: their columns, the strip of
+// buttons and totals under a table, rows to records and back, import ticks,
+// copying records under fresh identifiers, confirming a deletion, and the
+// project a task or expense belongs to. Each list keeps what is its own.
+
+#include "foundation/TWError.h"
+#include "model/TWClient.h"
+#include "model/TWProject.h"
+#include "work/TWWorkTable.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <algorithm>
+#include <functional>
+
+class QLabel;
+class QMenu;
+class QObject;
+class QPushButton;
+class QToolButton;
+class QWidget;
+class TWBusiness;
+class TWBusinessController;
+class TWUnit;
+
+namespace TWWorkList
+{
+
+// A column; the header's title is the identifier's strings key unless named.
+TWWorkColumn column(int tag, const char *identifier, TWWorkColumn::Kind kind = TWWorkColumn::Text,
+                    bool right = false, int minimumFit = 0, const char *titleKey = nullptr,
+                    const char *menuKey = nullptr);
+
+// The strip under a list: add and delete on the left, the count in the
+// middle, the total on the right.
+struct Bar {
+    QWidget *widget = nullptr;
+    QToolButton *add = nullptr;
+    QPushButton *remove = nullptr;
+    QLabel *count = nullptr;
+    QLabel *total = nullptr;
+};
+Bar makeBar(QWidget *parent, const QString &countName, const QString &totalName);
+
+// "3 tasks" and the total of all; with rows selected "1 / 3 tasks" and
+// "selected / all". The selected total is only computed when rows are.
+void showCountTotal(QLabel *count, QLabel *total, qsizetype listed, const QString &noun,
+                    qsizetype selected, const QString &allTotal,
+                    const std::function<QString()> &selectedTotal);
+
+// A context menu with nothing in it is not shown: null, and the menu is gone.
+QMenu *shownOrNone(QMenu *menu);
+
+// Asks before deleting `count` records; `confirmed` runs on the delete button
+// only, and only while `owner` lives.
+void confirmDeletion(QObject *owner, qsizetype count, const char *title, const char *titlePlural,
+                     const char *button, const char *buttonPlural, QWidget *window,
+                     std::function<void()> confirmed);
+
+// The error to show when the store hands out no identifier.
+TWError storeError(const TWBusinessController *document);
+
+// The project a task or expense names, its client and its currency.
+TWProjectPtr projectOf(const TWBusiness *business, qint32 projectIdentifier);
+TWClientPtr clientOf(const TWBusiness *business, const TWProjectPtr &project);
+const TWUnit *unitOf(const TWProjectPtr &project);
+// An amount in a list cell or total.
+QString money(qint64 value, const TWUnit *unit);
+
+// The records of the given rows, rows out of range left out.
+template <class List> List recordsForRows(const List &records, const QList<int> &rows)
+{
+    List result;
+    for (int row : rows)
+        if (row >= 0 && row < records.size())
+            result.append(records.at(row));
+    return result;
+}
+
+// Each record's row by its identifier.
+template <class List> QHash<qint32, int> rowIndex(const List &records)
+{
+    QHash<qint32, int> rows;
+    for (int row = 0; row < records.size(); ++row)
+        if (records.at(row))
+            rows.insert(records.at(row)->identifier(), row);
+    return rows;
+}
+
+// Ticks or unticks an import record (records are matched as objects).
+template <class List, class Ptr> void setTicked(List &ticked, const Ptr &record, bool on)
+{
+    const auto found = std::find(ticked.begin(), ticked.end(), record);
+    if (on && found == ticked.end())
+        ticked.append(record);
+    else if (!on && found != ticked.end())
+        ticked.erase(found);
+}
+
+// Puts `edited` where `original` stands. File records are matched as
+// objects: their identifiers may repeat stored ones.
+template <class List, class Ptr>
+void replaceRecord(List &records, const Ptr &original, const Ptr &edited)
+{
+    for (Ptr &record : records)
+        if (record == original)
+            record = edited;
+}
+
+// Copies each record under an identifier from `nextIdentifier` and adds it
+// through `add` (which may adjust the copy first); stops at the first failure.
+// `added` counts the copies stored, so the caller can post one notification.
+template <class List, class NextIdentifier, class Add>
+TWErrorResult duplicateRecords(const List &records, const TWBusinessController *document,
+                               NextIdentifier nextIdentifier, Add add, int &added)
+{
+    for (const auto &record : records) {
+        const qint32 identifier = nextIdentifier();
+        if (identifier == 0)
+            return storeError(document);
+        const auto copy = record->copy();
+        copy->setIdentifier(identifier);
+        if (TWErrorResult failure = add(copy))
+            return failure;
+        ++added;
+    }
+    return std::nullopt;
+}
+
+} // namespace TWWorkList
