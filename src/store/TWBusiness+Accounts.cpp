@@ -3,6 +3,7 @@
 // about accounts (by type, by identifier, which side of a balance is shown).
 
 #include "store/TWBusiness.h"
+#include "store/TWRecordWrites.h"
 
 #include "foundation/TWLocalized.h"
 #include "model/TWBusinessInfo.h"
@@ -314,9 +315,8 @@ TWErrorResult TWBusiness::addAccount(const TWAccountPtr &account, bool notify)
     columnSettingsAddAccountHook(account);
     exportSettingsAddAccountHook(account);
     appendAccount(scope, account);
-    if (notify)
-        scope.post(TWAccountNewNotification,
-                   {{TWAccountNotificationKey, QVariant::fromValue(account)}});
+    TWRecordWrites::post(scope, notify, TWAccountNewNotification, TWAccountNotificationKey,
+                         account);
 
     TWPreferences &preferences = TWPreferences::preferences();
     const std::uint32_t previousType = preferences.lastAccountType();
@@ -373,9 +373,8 @@ TWErrorResult TWBusiness::updateAccount(const TWAccountPtr &account, bool notify
         }
         appendAccount(scope, account);
     }
-    if (notify)
-        scope.post(TWAccountUpdateNotification,
-                   {{TWAccountNotificationKey, QVariant::fromValue(account)}});
+    TWRecordWrites::post(scope, notify, TWAccountUpdateNotification, TWAccountNotificationKey,
+                         account);
     return scope.commit();
 }
 
@@ -390,9 +389,8 @@ TWErrorResult TWBusiness::updateAccountSortOrder(const TWAccountPtr &account, bo
         if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
-    if (notify)
-        scope.post(TWAccountUpdateNotification,
-                   {{TWAccountNotificationKey, QVariant::fromValue(account)}});
+    TWRecordWrites::post(scope, notify, TWAccountUpdateNotification, TWAccountNotificationKey,
+                         account);
     return scope.commit();
 }
 
@@ -406,9 +404,8 @@ TWErrorResult TWBusiness::deleteAccount(const TWAccountPtr &account, bool notify
     if (TWErrorResult error = deleteAccountTransactionsHook(account))
         return scope.finish(error);
     {
-        TWStatement remove = statement(kAccountsDeleteSQL);
-        remove.bindInt32(account->identifier());
-        if (TWErrorResult error = remove.execute())
+        if (TWErrorResult error =
+                TWRecordWrites::deleteRow(*this, kAccountsDeleteSQL, account->identifier()))
             return scope.finish(error);
     }
     if (TWErrorResult error = businessInfoDeleteAccountHook(account))
@@ -422,9 +419,8 @@ TWErrorResult TWBusiness::deleteAccount(const TWAccountPtr &account, bool notify
     const qsizetype position = m_accounts.indexOf(m_accountIndex.value(account->identifier()));
     if (position >= 0)
         removeAccountAt(scope, position);
-    if (notify)
-        scope.post(TWAccountDeleteNotification,
-                   {{TWAccountNotificationKey, QVariant::fromValue(account)}});
+    TWRecordWrites::post(scope, notify, TWAccountDeleteNotification, TWAccountNotificationKey,
+                         account);
     return scope.commit();
 }
 

@@ -6,6 +6,7 @@
 #include "store/TWBusiness.h"
 
 #include "model/TWBuiltInFields.h"
+#include "store/TWRecordWrites.h"
 #include "store/TWSchema.h"
 
 #include <sqlite3.h>
@@ -112,11 +113,6 @@ TWErrorResult misuse()
     return TWBusiness::databaseError(SQLITE_MISUSE);
 }
 
-QVariantMap fieldInfo(const TWFieldPtr &field)
-{
-    return {{TWFieldNotificationKey, QVariant::fromValue(field)}};
-}
-
 // The choice identifier after the field's largest (1 for a field without
 // choices); 0 when it cannot be read or would not fit.
 template <typename Item> qint32 nextChoiceIdentifier(TWBusiness &business, qint32 fieldIdentifier)
@@ -158,8 +154,7 @@ TWErrorResult addChoice(TWBusiness &business, const std::shared_ptr<Item> &item,
         item->setIdentifier(oldIdentifier);
         ChoiceKind<Item>::setItems(*field, oldItems);
     });
-    if (notify)
-        scope.post(TWFieldUpdateNotification, fieldInfo(field));
+    TWRecordWrites::post(scope, notify, TWFieldUpdateNotification, TWFieldNotificationKey, field);
     return scope.commit();
 }
 
@@ -179,8 +174,7 @@ TWErrorResult updateChoice(TWBusiness &business, const std::shared_ptr<Item> &it
     sortByName(items);
     ChoiceKind<Item>::setItems(*field, items);
     scope.onRollback([field, oldItems] { ChoiceKind<Item>::setItems(*field, oldItems); });
-    if (notify)
-        scope.post(TWFieldUpdateNotification, fieldInfo(field));
+    TWRecordWrites::post(scope, notify, TWFieldUpdateNotification, TWFieldNotificationKey, field);
     return scope.commit();
 }
 
@@ -411,8 +405,7 @@ TWErrorResult TWBusiness::addField(const TWFieldPtr &field, bool notify)
     scope.onRollback([this, oldFields] { setFieldList(oldFields); });
     fieldHookColumnSettingsAddField(field);
     fieldHookExportSettingsAddField(field);
-    if (notify)
-        scope.post(TWFieldNewNotification, fieldInfo(field));
+    TWRecordWrites::post(scope, notify, TWFieldNewNotification, TWFieldNotificationKey, field);
     return scope.commit();
 }
 
@@ -460,9 +453,7 @@ TWErrorResult TWBusiness::deleteField(const TWFieldPtr &field, bool notify)
             return scope.finish(error);
     }
     for (const char *sql : {kFieldsDeleteSQL, kFilterCriterionDeleteFieldSQL}) {
-        TWStatement remove = statement(sql);
-        remove.bindInt32(identifier);
-        if (TWErrorResult error = remove.execute())
+        if (TWErrorResult error = TWRecordWrites::deleteRow(*this, sql, identifier))
             return scope.finish(error);
     }
     if (TWErrorResult error = deleteAllFieldValues(identifier, notify))
@@ -475,9 +466,7 @@ TWErrorResult TWBusiness::deleteField(const TWFieldPtr &field, bool notify)
     else if (type == TWFieldTypeList)
         typeRows = {kListsDeleteFieldSQL};
     for (const char *sql : std::as_const(typeRows)) {
-        TWStatement remove = statement(sql);
-        remove.bindInt32(identifier);
-        if (TWErrorResult error = remove.execute())
+        if (TWErrorResult error = TWRecordWrites::deleteRow(*this, sql, identifier))
             return scope.finish(error);
     }
 
@@ -496,8 +485,7 @@ TWErrorResult TWBusiness::deleteField(const TWFieldPtr &field, bool notify)
     }
     setFieldList(fields);
     scope.onRollback([this, oldFields] { setFieldList(oldFields); });
-    if (notify)
-        scope.post(TWFieldDeleteNotification, fieldInfo(field));
+    TWRecordWrites::post(scope, notify, TWFieldDeleteNotification, TWFieldNotificationKey, field);
     return scope.commit();
 }
 
@@ -528,8 +516,7 @@ TWErrorResult TWBusiness::updateField(const TWFieldPtr &field, bool notify)
     }
     setFieldList(fields);
     scope.onRollback([this, oldFields] { setFieldList(oldFields); });
-    if (notify)
-        scope.post(TWFieldUpdateNotification, fieldInfo(field));
+    TWRecordWrites::post(scope, notify, TWFieldUpdateNotification, TWFieldNotificationKey, field);
     return scope.commit();
 }
 
@@ -544,8 +531,7 @@ TWErrorResult TWBusiness::updateFieldAutofill(const TWFieldPtr &field, bool noti
         .bindInt32(field->identifier());
     if (TWErrorResult error = update.executeUpdate())
         return scope.finish(error);
-    if (notify)
-        scope.post(TWFieldUpdateNotification, fieldInfo(field));
+    TWRecordWrites::post(scope, notify, TWFieldUpdateNotification, TWFieldNotificationKey, field);
     return scope.commit();
 }
 
@@ -604,8 +590,7 @@ TWErrorResult TWBusiness::deleteFieldListItem(const TWFieldListItemPtr &item,
     fieldHookTransactionsClearListItem(field, identifier);
     fieldHookFiltersDeleteChoiceCriteria(field, identifier);
     removeChoice(scope, item, field);
-    if (notify)
-        scope.post(TWFieldUpdateNotification, fieldInfo(field));
+    TWRecordWrites::post(scope, notify, TWFieldUpdateNotification, TWFieldNotificationKey, field);
     return scope.commit();
 }
 
@@ -632,8 +617,7 @@ TWErrorResult TWBusiness::deleteFieldTagItem(const TWFieldTagItemPtr &item, cons
     fieldHookTransactionsRemoveTagItem(field, identifier);
     fieldHookFiltersDeleteChoiceCriteria(field, identifier);
     removeChoice(scope, item, field);
-    if (notify)
-        scope.post(TWFieldUpdateNotification, fieldInfo(field));
+    TWRecordWrites::post(scope, notify, TWFieldUpdateNotification, TWFieldNotificationKey, field);
     return scope.commit();
 }
 
@@ -648,9 +632,8 @@ TWErrorResult TWBusiness::updateFieldPercentTotal(const TWFieldPtr &field, bool 
     if (!fieldWithIdentifier(field->identifier()))
         return databaseError(SQLITE_NOTFOUND);
     WriteScope scope(*this);
-    TWStatement remove = statement(kPercentTotalsDeleteSQL);
-    remove.bindInt32(field->identifier());
-    if (TWErrorResult error = remove.execute())
+    if (TWErrorResult error =
+            TWRecordWrites::deleteRow(*this, kPercentTotalsDeleteSQL, field->identifier()))
         return scope.finish(error);
     TWStatement insert = statement(kPercentTotalsInsertSQL);
     insert.bindInt32(field->identifier())
@@ -658,8 +641,7 @@ TWErrorResult TWBusiness::updateFieldPercentTotal(const TWFieldPtr &field, bool 
         .bindBool(field->includedInTotal());
     if (TWErrorResult error = insert.execute())
         return scope.finish(error);
-    if (notify)
-        scope.post(TWFieldUpdateNotification, fieldInfo(field));
+    TWRecordWrites::post(scope, notify, TWFieldUpdateNotification, TWFieldNotificationKey, field);
     return scope.commit();
 }
 

@@ -3,6 +3,7 @@
 // business, and what filter matching takes from the business.
 
 #include "store/TWBusiness.h"
+#include "store/TWRecordWrites.h"
 #include "store/TWTransactionSearch.h"
 
 #include "foundation/TWDateAdditions.h"
@@ -45,11 +46,6 @@ constexpr quint32 kFirstCriterionIdentifier = 100;
 TWErrorResult misuse()
 {
     return TWBusiness::databaseError(SQLITE_MISUSE);
-}
-
-QVariantMap filterInfo(const TWFilterPtr &filter)
-{
-    return {{TWFilterNotificationKey, QVariant::fromValue(filter)}};
 }
 
 // Unsigned 32-bit columns; a damaged file's out-of-range value wraps.
@@ -367,9 +363,8 @@ TWErrorResult TWBusiness::deleteFilterCriterion(const TWFilterPtr &filter)
     if (!filter)
         return misuse();
     WriteScope scope(*this);
-    TWStatement remove = statement(kCriterionDeleteSQL);
-    remove.bindInt32(filter->identifier());
-    return scope.finish(remove.execute());
+    return scope.finish(
+        TWRecordWrites::deleteRow(*this, kCriterionDeleteSQL, filter->identifier()));
 }
 
 TWErrorResult TWBusiness::addFilterCriterion(const TWFilterPtr &filter)
@@ -441,8 +436,7 @@ TWErrorResult TWBusiness::addFilter(const TWFilterPtr &filter, bool notify)
     if (TWErrorResult error = addFilterCriterion(filter))
         return scope.finish(error);
     appendFilter(scope, filter);
-    if (notify)
-        scope.post(TWFilterNewNotification, filterInfo(filter));
+    TWRecordWrites::post(scope, notify, TWFilterNewNotification, TWFilterNotificationKey, filter);
     return scope.commit();
 }
 
@@ -471,8 +465,8 @@ TWErrorResult TWBusiness::updateFilter(const TWFilterPtr &filter, bool notify)
         }
         appendFilter(scope, filter);
     }
-    if (notify)
-        scope.post(TWFilterUpdateNotification, filterInfo(filter));
+    TWRecordWrites::post(scope, notify, TWFilterUpdateNotification, TWFilterNotificationKey,
+                         filter);
     return scope.commit();
 }
 
@@ -487,8 +481,8 @@ TWErrorResult TWBusiness::updateFilterSortOrder(const TWFilterPtr &filter, bool 
         if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
-    if (notify)
-        scope.post(TWFilterUpdateNotification, filterInfo(filter));
+    TWRecordWrites::post(scope, notify, TWFilterUpdateNotification, TWFilterNotificationKey,
+                         filter);
     return scope.commit();
 }
 
@@ -498,9 +492,8 @@ TWErrorResult TWBusiness::deleteFilter(const TWFilterPtr &filter, bool notify)
         return misuse();
     WriteScope scope(*this);
     {
-        TWStatement remove = statement(kFiltersDeleteSQL);
-        remove.bindInt32(filter->identifier());
-        if (TWErrorResult error = remove.execute())
+        if (TWErrorResult error =
+                TWRecordWrites::deleteRow(*this, kFiltersDeleteSQL, filter->identifier()))
             return scope.finish(error);
     }
     if (TWErrorResult error = deleteFilterCriterion(filter))
@@ -509,8 +502,8 @@ TWErrorResult TWBusiness::deleteFilter(const TWFilterPtr &filter, bool notify)
     const qsizetype position = m_filters.indexOf(m_filterIndex.value(filter->identifier()));
     if (position >= 0)
         removeFilterAt(scope, position);
-    if (notify)
-        scope.post(TWFilterDeleteNotification, filterInfo(filter));
+    TWRecordWrites::post(scope, notify, TWFilterDeleteNotification, TWFilterNotificationKey,
+                         filter);
     return scope.commit();
 }
 

@@ -12,6 +12,7 @@
 #include "model/TWPreferences.h"
 #include "model/TWRepeat.h"
 #include "model/TWWorkArithmetic.h"
+#include "store/TWRecordWrites.h"
 #include "store/TWTransactionEditing.h"
 #include "store/TWWorkColumns.h"
 
@@ -33,11 +34,6 @@ const char *const kInvoicesUpdateSQL =
     "repeatIdentifier=?, notes=? WHERE identifier=?;";
 // The value an update leaves alone, as stored.
 const char *const kInvoicesStoredSQL = "SELECT projectIdentifier FROM invoices WHERE identifier=?;";
-
-QVariantMap invoiceInfo(const TWInvoicePtr &invoice)
-{
-    return {{TWInvoiceNotificationKey, QVariant::fromValue(invoice)}};
-}
 
 // Whether a transaction books on an accounts receivable account: through its
 // own two accounts, or, split, through one of its lines.
@@ -262,8 +258,8 @@ TWErrorResult TWBusiness::addInvoice(const TWInvoicePtr &invoice, bool notify)
     // on its own) does not fail the invoice.
     (void)rememberValue(invoice->name(), TWValueListInvoiceNames, notify);
     m_invoices.append(scope, invoice);
-    if (notify)
-        scope.post(TWInvoiceNewNotification, invoiceInfo(invoice));
+    TWRecordWrites::post(scope, notify, TWInvoiceNewNotification, TWInvoiceNotificationKey,
+                         invoice);
     return scope.commit();
 }
 
@@ -306,8 +302,8 @@ TWErrorResult TWBusiness::updateInvoice(const TWInvoicePtr &invoice, bool notify
     }
     m_invoices.replace(scope, invoice);
     (void)rememberValue(invoice->name(), TWValueListInvoiceNames, notify);
-    if (notify)
-        scope.post(TWInvoiceUpdateNotification, invoiceInfo(invoice));
+    TWRecordWrites::post(scope, notify, TWInvoiceUpdateNotification, TWInvoiceNotificationKey,
+                         invoice);
     return scope.commit();
 }
 
@@ -325,9 +321,8 @@ TWErrorResult TWBusiness::deleteInvoiceRecord(const TWInvoicePtr &invoice, bool 
     // the list and the notifications go together or stay together.
     WriteScope scope(*this);
     {
-        TWStatement remove = statement(kInvoicesDeleteSQL);
-        remove.bindInt32(invoice->identifier());
-        if (TWErrorResult error = remove.execute())
+        if (TWErrorResult error =
+                TWRecordWrites::deleteRow(*this, kInvoicesDeleteSQL, invoice->identifier()))
             return scope.finish(error);
     }
     if (TWErrorResult error = deletePaymentLinks(
@@ -340,8 +335,8 @@ TWErrorResult TWBusiness::deleteInvoiceRecord(const TWInvoicePtr &invoice, bool 
             deleteParentRelationships(invoice->identifier(), TWRelationshipTypeInvoiceExpense))
         return scope.finish(error);
     m_invoices.removeIdentifier(scope, invoice->identifier());
-    if (notify)
-        scope.post(TWInvoiceDeleteNotification, invoiceInfo(invoice));
+    TWRecordWrites::post(scope, notify, TWInvoiceDeleteNotification, TWInvoiceNotificationKey,
+                         invoice);
     if (TWErrorResult error = scope.commit())
         return error;
     // The invoice may have been the latest of a repeat: every repeat, the

@@ -2,6 +2,7 @@
 // table and, row for row, in the indexed in-memory list.
 
 #include "store/TWBusiness.h"
+#include "store/TWRecordWrites.h"
 
 #include "model/TWSplit.h"
 #include "model/TWTransaction.h"
@@ -34,11 +35,6 @@ const char *const kRelationshipsUpdateSQL = "UPDATE relationships SET value=? WH
 qint32 storedType(std::uint32_t type)
 {
     return qint32(type);
-}
-
-QVariantMap userInfo(const TWRelationshipPtr &relationship)
-{
-    return {{TWRelationshipNotificationKey, QVariant::fromValue(relationship)}};
 }
 
 } // namespace
@@ -132,8 +128,8 @@ TWErrorResult TWBusiness::addRelationship(const TWRelationshipPtr &relationship,
         return scope.finish(error);
     m_relationships.append(relationship);
     scope.onRollback([this, relationship] { m_relationships.remove({relationship}); });
-    if (notify)
-        scope.post(TWRelationshipNewNotification, userInfo(relationship));
+    TWRecordWrites::post(scope, notify, TWRelationshipNewNotification,
+                         TWRelationshipNotificationKey, relationship);
     return scope.commit();
 }
 
@@ -163,8 +159,8 @@ TWErrorResult TWBusiness::updateRelationship(const TWRelationshipPtr &relationsh
             listed->setValue(previous);
         });
     }
-    if (notify)
-        scope.post(TWRelationshipUpdateNotification, userInfo(relationship));
+    TWRecordWrites::post(scope, notify, TWRelationshipUpdateNotification,
+                         TWRelationshipNotificationKey, relationship);
     return scope.commit();
 }
 
@@ -174,9 +170,8 @@ TWErrorResult TWBusiness::deleteRelationship(const TWRelationshipPtr &relationsh
         return databaseError(SQLITE_MISUSE);
 
     WriteScope scope(*this);
-    TWStatement remove = statement(kRelationshipsDeleteSQL);
-    remove.bindInt32(relationship->identifier());
-    if (TWErrorResult error = remove.execute())
+    if (TWErrorResult error =
+            TWRecordWrites::deleteRow(*this, kRelationshipsDeleteSQL, relationship->identifier()))
         return scope.finish(error);
     // By identifier, so that deleting through a copy does not leave the
     // listed object behind.
@@ -184,8 +179,8 @@ TWErrorResult TWBusiness::deleteRelationship(const TWRelationshipPtr &relationsh
         m_relationships.remove(m_relationships.allWithIdentifier(relationship->identifier()));
     if (!removed.empty())
         scope.onRollback([this, removed] { m_relationships.restore(removed); });
-    if (notify)
-        scope.post(TWRelationshipDeleteNotification, userInfo(relationship));
+    TWRecordWrites::post(scope, notify, TWRelationshipDeleteNotification,
+                         TWRelationshipNotificationKey, relationship);
     return scope.commit();
 }
 

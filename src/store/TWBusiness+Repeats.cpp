@@ -7,6 +7,7 @@
 
 #include "foundation/TWClock.h"
 #include "foundation/TWDateAdditions.h"
+#include "store/TWRecordWrites.h"
 #include "store/TWStoreLists.h"
 #include "store/TWWorkTotals.h"
 
@@ -57,11 +58,6 @@ const char *const kBillsLatestSQL =
 const char *const kBillsFirstSQL =
     "SELECT identifier FROM bills WHERE date=(SELECT min(date) FROM bills WHERE "
     "repeatIdentifier=?) AND repeatIdentifier=?;";
-
-QVariantMap repeatInfo(const TWRepeatPtr &repeat)
-{
-    return {{TWRepeatNotificationKey, QVariant::fromValue(repeat)}};
-}
 
 // The day of the month a monthly series keeps.
 int seriesDayOf(const QDateTime &date)
@@ -157,8 +153,7 @@ TWErrorResult TWBusiness::addRepeat(const TWRepeatPtr &repeat, bool notify)
     if (TWErrorResult error = insert.execute())
         return scope.finish(error);
     TWStoreLists::append(scope, m_repeats, m_repeatIndex, repeat);
-    if (notify)
-        scope.post(TWRepeatNewNotification, repeatInfo(repeat));
+    TWRecordWrites::post(scope, notify, TWRepeatNewNotification, TWRepeatNotificationKey, repeat);
     return scope.commit();
 }
 
@@ -178,8 +173,8 @@ TWErrorResult TWBusiness::updateRepeat(const TWRepeatPtr &repeat, bool notify)
     if (TWErrorResult error = update.executeUpdate())
         return scope.finish(error);
     TWStoreLists::replaceListed(scope, m_repeats, m_repeatIndex, repeat);
-    if (notify)
-        scope.post(TWRepeatUpdateNotification, repeatInfo(repeat));
+    TWRecordWrites::post(scope, notify, TWRepeatUpdateNotification, TWRepeatNotificationKey,
+                         repeat);
     return scope.commit();
 }
 
@@ -197,9 +192,7 @@ TWErrorResult TWBusiness::deleteRepeat(const TWRepeatPtr &repeat, bool notify)
 
     WriteScope scope(*this);
     {
-        TWStatement remove = statement(kRepeatsDeleteSQL);
-        remove.bindInt32(identifier);
-        if (TWErrorResult error = remove.execute())
+        if (TWErrorResult error = TWRecordWrites::deleteRow(*this, kRepeatsDeleteSQL, identifier))
             return scope.finish(error);
     }
     const bool stored = sqlite3_changes(database()) > 0;
@@ -257,7 +250,8 @@ TWErrorResult TWBusiness::deleteRepeat(const TWRepeatPtr &repeat, bool notify)
     if (listed)
         TWStoreLists::removeListed(scope, m_repeats, m_repeatIndex, listed);
     if (notify && (stored || listed))
-        scope.post(TWRepeatDeleteNotification, repeatInfo(repeat));
+        scope.post(TWRepeatDeleteNotification,
+                   TWRecordWrites::userInfo(TWRepeatNotificationKey, repeat));
     return scope.commit();
 }
 

@@ -8,6 +8,7 @@
 #include "foundation/TWDateAdditions.h"
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
+#include "store/TWRecordWrites.h"
 #include "store/TWStoreLists.h"
 
 #include <sqlite3.h>
@@ -50,11 +51,6 @@ void bindReport(TWStatement &statement, const TWReport &report)
         .bindDouble(storedDate(report.compareFromDate()))
         .bindDouble(storedDate(report.compareToDate()))
         .bindBool(report.showGraphs());
-}
-
-QVariantMap userInfo(const TWReportPtr &report)
-{
-    return {{TWReportNotificationKey, QVariant::fromValue(report)}};
 }
 
 // The reports of a new business.
@@ -143,8 +139,7 @@ TWErrorResult TWBusiness::addReport(const TWReportPtr &report, bool notify)
             return scope.finish(error);
     }
     TWStoreLists::append(scope, m_reports, m_reportIndex, report);
-    if (notify)
-        scope.post(TWReportNewNotification, userInfo(report));
+    TWRecordWrites::post(scope, notify, TWReportNewNotification, TWReportNotificationKey, report);
 
     TWPreferences &preferences = TWPreferences::preferences();
     const std::uint32_t previousType = preferences.lastReportType();
@@ -176,8 +171,8 @@ TWErrorResult TWBusiness::updateReport(const TWReportPtr &report, bool notify)
         scope.onRollback([report, typeBefore] { report->setReportType(typeBefore); });
     }
     TWStoreLists::replaceListed(scope, m_reports, m_reportIndex, report);
-    if (notify)
-        scope.post(TWReportUpdateNotification, userInfo(report));
+    TWRecordWrites::post(scope, notify, TWReportUpdateNotification, TWReportNotificationKey,
+                         report);
     return scope.commit();
 }
 
@@ -192,8 +187,8 @@ TWErrorResult TWBusiness::updateReportSortOrder(const TWReportPtr &report, bool 
         if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
-    if (notify)
-        scope.post(TWReportUpdateNotification, userInfo(report));
+    TWRecordWrites::post(scope, notify, TWReportUpdateNotification, TWReportNotificationKey,
+                         report);
     return scope.commit();
 }
 
@@ -203,14 +198,13 @@ TWErrorResult TWBusiness::deleteReport(const TWReportPtr &report, bool notify)
         return databaseError(SQLITE_MISUSE);
     WriteScope scope(*this);
     {
-        TWStatement remove = statement(kReportsDeleteSQL);
-        remove.bindInt32(report->identifier());
-        if (TWErrorResult error = remove.execute())
+        if (TWErrorResult error =
+                TWRecordWrites::deleteRow(*this, kReportsDeleteSQL, report->identifier()))
             return scope.finish(error);
     }
     TWStoreLists::removeListed(scope, m_reports, m_reportIndex, report);
-    if (notify)
-        scope.post(TWReportDeleteNotification, userInfo(report));
+    TWRecordWrites::post(scope, notify, TWReportDeleteNotification, TWReportNotificationKey,
+                         report);
     return scope.commit();
 }
 

@@ -5,6 +5,7 @@
 
 #include "model/TWUnitConversion.h"
 #include "model/TWUnits.h"
+#include "store/TWRecordWrites.h"
 #include "store/TWSchema.h"
 
 #include <QVariant>
@@ -46,11 +47,6 @@ QDateTime lastUpdatedColumn(const TWStatement &statement, int column)
     if (!std::isfinite(seconds) || std::fabs(seconds) > 1.0e14)
         return {};
     return QDateTime::fromMSecsSinceEpoch(std::llround(seconds * 1000.0));
-}
-
-QVariantMap unitInfo(const TWUnitPtr &unit)
-{
-    return {{TWUnitNotificationKey, QVariant::fromValue(unit)}};
 }
 
 } // namespace
@@ -181,8 +177,7 @@ TWErrorResult TWBusiness::addUnit(const TWUnitPtr &unit, bool notify)
         else
             m_unitsDictionary.remove(unit->code());
     });
-    if (notify)
-        scope.post(TWUnitNewNotification, unitInfo(unit));
+    TWRecordWrites::post(scope, notify, TWUnitNewNotification, TWUnitNotificationKey, unit);
     return scope.commit();
 }
 
@@ -209,8 +204,7 @@ TWErrorResult TWBusiness::updateUnit(const TWUnitPtr &unit, bool notify)
         listed->setType(before.type()); // the row keeps its type
         scope.onRollback([listed, before] { listed->updateUnit(before); });
     }
-    if (notify)
-        scope.post(TWUnitUpdateNotification, unitInfo(unit));
+    TWRecordWrites::post(scope, notify, TWUnitUpdateNotification, TWUnitNotificationKey, unit);
     return scope.commit();
 }
 
@@ -225,8 +219,7 @@ TWErrorResult TWBusiness::updateUnitRate(const TWUnitPtr &unit, bool notify)
     update.bindText(unit->code());
     if (TWErrorResult error = update.executeUpdate())
         return scope.finish(error);
-    if (notify)
-        scope.post(TWUnitUpdateNotification, unitInfo(unit));
+    TWRecordWrites::post(scope, notify, TWUnitUpdateNotification, TWUnitNotificationKey, unit);
     return scope.commit();
 }
 
@@ -251,8 +244,7 @@ TWErrorResult TWBusiness::deleteUnit(const TWUnitPtr &unit, bool notify)
     }
     if (const TWUnitPtr keyed = m_unitsDictionary.take(code))
         scope.onRollback([this, keyed] { m_unitsDictionary.insert(keyed->code(), keyed); });
-    if (notify)
-        scope.post(TWUnitDeleteNotification, unitInfo(unit));
+    TWRecordWrites::post(scope, notify, TWUnitDeleteNotification, TWUnitNotificationKey, unit);
     return scope.commit();
 }
 

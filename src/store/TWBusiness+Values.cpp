@@ -5,6 +5,7 @@
 #include "store/TWBusiness.h"
 
 #include "model/TWBuiltInFields.h"
+#include "store/TWRecordWrites.h"
 #include "store/TWSchema.h"
 
 #include <sqlite3.h>
@@ -31,11 +32,6 @@ const char *const kValuesRenameSQL = "UPDATE transactionValues SET name=? WHERE 
 TWErrorResult misuse()
 {
     return TWBusiness::databaseError(SQLITE_MISUSE);
-}
-
-QVariantMap valueInfo(const TWValuePtr &value)
-{
-    return {{TWValueNotificationKey, QVariant::fromValue(value)}};
 }
 
 } // namespace
@@ -161,8 +157,7 @@ TWErrorResult TWBusiness::addValue(const TWValuePtr &value, bool notify)
         return scope.finish(error);
     countValueName(value->fieldIdentifier(), value->name(), 1);
     forgetValueNamesOnRollback(scope, value->fieldIdentifier());
-    if (notify)
-        scope.post(TWValueNewNotification, valueInfo(value));
+    TWRecordWrites::post(scope, notify, TWValueNewNotification, TWValueNotificationKey, value);
     return scope.commit();
 }
 
@@ -191,16 +186,14 @@ TWErrorResult TWBusiness::deleteValue(const TWValuePtr &value, bool notify)
     const qint32 code = found ? stored.value->code : 0;
     const QString name = found ? stored.value->name : QString();
 
-    TWStatement remove = statement(kValuesDeleteSQL);
-    remove.bindInt32(value->identifier());
-    if (TWErrorResult error = remove.execute())
+    if (TWErrorResult error =
+            TWRecordWrites::deleteRow(*this, kValuesDeleteSQL, value->identifier()))
         return scope.finish(error);
     if (found) {
         countValueName(code, name, -1);
         forgetValueNamesOnRollback(scope, code);
     }
-    if (notify)
-        scope.post(TWValueDeleteNotification, valueInfo(value));
+    TWRecordWrites::post(scope, notify, TWValueDeleteNotification, TWValueNotificationKey, value);
     return scope.commit();
 }
 
@@ -225,17 +218,14 @@ TWErrorResult TWBusiness::updateValue(const TWValuePtr &value, bool notify)
         countValueName(code, value->name(), 1);
         forgetValueNamesOnRollback(scope, code);
     }
-    if (notify)
-        scope.post(TWValueUpdateNotification, valueInfo(value));
+    TWRecordWrites::post(scope, notify, TWValueUpdateNotification, TWValueNotificationKey, value);
     return scope.commit();
 }
 
 TWErrorResult TWBusiness::deleteAllFieldValues(qint32 code, bool notify)
 {
     WriteScope scope(*this);
-    TWStatement remove = statement(kValuesDeleteListSQL);
-    remove.bindInt32(code);
-    if (TWErrorResult error = remove.execute())
+    if (TWErrorResult error = TWRecordWrites::deleteRow(*this, kValuesDeleteListSQL, code))
         return scope.finish(error);
     if (m_valueNamesGeneration != m_generation) {
         m_valueNames.clear();
