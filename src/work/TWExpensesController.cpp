@@ -37,21 +37,14 @@ QList<TWWorkColumn> TWExpensesController::expenseColumns()
             column(TWExpenseColumnNotes, "notes", K::Text, false)};
 }
 
-TWExpensesController::TWExpensesController(QObject *parent) : TWLazyViewController<QObject>(parent)
+TWExpensesController::TWExpensesController(QObject *parent) : TWWorkListController(parent)
 {
 }
 
 TWExpensesController::~TWExpensesController()
 {
-    if (m_preferencesObserver)
-        TWNotificationCenter::defaultCenter().removeObserver(m_preferencesObserver);
     delete m_sheet;
     delete m_view;
-}
-
-void TWExpensesController::setBusinessController(TWBusinessController *document)
-{
-    m_document = document;
 }
 
 void TWExpensesController::setBusiness(TWBusiness *business)
@@ -98,11 +91,10 @@ void TWExpensesController::build()
         m_countLabel->hide();
         m_totalLabel->hide();
     }
-    m_preferencesObserver = TWNotificationCenter::defaultCenter().addObserver(
-        QStringLiteral("preferences"), nullptr, [this](const TWNotification &) {
-            m_table->clearSelection();
-            m_table->reload();
-        });
+    observePreferences([this] {
+        m_table->clearSelection();
+        m_table->reload();
+    });
 }
 
 void TWExpensesController::update()
@@ -311,7 +303,7 @@ bool TWExpensesController::hasSelectedExpense(bool context, bool single, bool mu
 
 bool TWExpensesController::canAddExpense() const
 {
-    return m_mode == ModeProjects && shownProjectCount() == 1;
+    return canAddRecord();
 }
 
 bool TWExpensesController::canEditExpense(bool context) const
@@ -321,12 +313,12 @@ bool TWExpensesController::canEditExpense(bool context) const
 
 bool TWExpensesController::canDuplicateExpense(bool context) const
 {
-    return m_mode != ModeImportSelection && hasSelectedExpense(context, false, false);
+    return canChangeStoredRecords() && hasSelectedExpense(context, false, false);
 }
 
 bool TWExpensesController::canDeleteExpense(bool context) const
 {
-    return m_mode != ModeImportSelection && hasSelectedExpense(context, false, false);
+    return canChangeStoredRecords() && hasSelectedExpense(context, false, false);
 }
 
 bool TWExpensesController::validationQuery(TWQuery query, bool context) const
@@ -367,25 +359,13 @@ void TWExpensesController::updateAddDeleteButtonsEnabled()
     if (!m_addButton)
         return;
     m_addButton->setEnabled(canAddExpense());
-    m_deleteButton->setEnabled(m_mode != ModeImportSelection && !m_table->selectedRows().isEmpty());
+    m_deleteButton->setEnabled(canChangeStoredRecords() && !m_table->selectedRows().isEmpty());
 }
 
 void TWExpensesController::workSelectionChanged(TWWorkTable *)
 {
     updateCountTotal();
     updateAddDeleteButtonsEnabled();
-}
-
-void TWExpensesController::presentError(const TWError &error) const
-{
-    if (m_document)
-        m_document->presentError(error);
-}
-
-void TWExpensesController::changed() const
-{
-    if (m_document)
-        m_document->updateChangeCount(0);
 }
 
 // ---- Check boxes, keys, menus ----
@@ -534,7 +514,7 @@ void TWExpensesController::duplicateSelectedExpense(bool context)
 
 void TWExpensesController::duplicateExpenses(const TWExpenseList &expenses)
 {
-    if (!m_business || m_mode == ModeImportSelection)
+    if (!m_business || !canChangeStoredRecords())
         return;
     int added = 0;
     const TWErrorResult failure = TWWorkList::duplicateRecords(

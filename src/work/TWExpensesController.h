@@ -4,26 +4,14 @@
 // expenses beside an import (mode 2), with the expense editor sheet.
 
 #include "app/TWDetailInterfaces.h"
-#include "app/TWLazyViewController.h"
-#include "foundation/TWError.h"
+#include "work/TWWorkListController.h"
 #include "work/TWWorkTable.h"
 
-#include "foundation/TWNotificationCenter.h"
 #include "model/TWExpense.h"
-#include "model/TWProject.h"
 
 #include <QHash>
-#include <QObject>
-#include <QPointer>
 
-#include <optional>
-
-class QLabel;
 class QMenu;
-class QPushButton;
-class QToolButton;
-class TWBusiness;
-class TWBusinessController;
 class TWExpenseController;
 class TWExpensesController;
 
@@ -48,25 +36,18 @@ enum TWExpenseColumnTag : int {
     TWExpenseColumnNotes = 10,
 };
 
-class TWExpensesController final : public TWLazyViewController<QObject>,
+class TWExpensesController final : public TWWorkListController,
                                    public TWExpensesList,
                                    public TWWorkTableSource
 {
     Q_OBJECT
 public:
-    enum Mode { ModeProjects = 0, ModeImportSelection = 1, ModeAllRecords = 2 };
-
     explicit TWExpensesController(QObject *parent = nullptr);
     ~TWExpensesController() override;
 
-    void setBusinessController(TWBusinessController *document);
     void setBusiness(TWBusiness *business);
-    int mode() const { return m_mode; }
-    void setMode(int mode) { m_mode = mode; }
     TWExpensesControllerDelegate *delegate() const { return m_delegate; }
     void setDelegate(TWExpensesControllerDelegate *delegate) { m_delegate = delegate; }
-    const std::optional<TWProjectList> &projects() const { return m_projects; }
-    void setProjects(const std::optional<TWProjectList> &projects) { m_projects = projects; }
     const TWExpenseList &expenses() const { return m_expenses; }
     void setExpenses(const TWExpenseList &expenses) { m_expenses = expenses; }
     const TWExpenseList &importSelectedExpenses() const { return m_importSelectedExpenses; }
@@ -76,10 +57,6 @@ public:
     }
 
     TWWorkTable *table() const { return m_table; }
-    QLabel *countLabel() const { return m_countLabel; }
-    QLabel *totalLabel() const { return m_totalLabel; }
-    QToolButton *addButton() const { return m_addButton; }
-    QPushButton *deleteButton() const { return m_deleteButton; }
     TWExpenseController *expenseSheet() const { return m_sheet; }
 
     void update();
@@ -129,29 +106,17 @@ private:
     void build() override;
     void updateAddDeleteButtonsEnabled();
     void rebuildRowIndex();
-    void presentError(const TWError &error) const;
-    void changed() const;
     TWProjectPtr projectOf(const TWExpense &expense) const;
     TWClientPtr clientOf(const TWExpense &expense) const;
     const TWUnit *unitOf(const TWExpense &expense) const;
     QString money(qint64 value, const TWUnit *unit) const;
-    int shownProjectCount() const { return m_projects ? int(m_projects->size()) : 0; }
     TWExpenseController *ensureSheet();
 
-    QPointer<TWBusinessController> m_document;
-    TWBusiness *m_business = nullptr;
-    int m_mode = ModeProjects;
     TWExpensesControllerDelegate *m_delegate = nullptr;
-    std::optional<TWProjectList> m_projects;
     TWExpenseList m_expenses;
     TWExpenseList m_importSelectedExpenses;
     QHash<qint32, int> m_rows;
 
     TWWorkTable *m_table = nullptr;
-    QLabel *m_countLabel = nullptr;
-    QLabel *m_totalLabel = nullptr;
-    QToolButton *m_addButton = nullptr;
-    QPushButton *m_deleteButton = nullptr;
     TWExpenseController *m_sheet = nullptr;
-    TWNotificationCenter::Token m_preferencesObserver = 0;
 };

@@ -178,12 +178,12 @@ bool TWTasksController::canEditTaskItem(bool context) const
 
 bool TWTasksController::canDuplicateTaskItem(bool context) const
 {
-    return m_mode != ModeImportSelection && hasSelectedTaskItem(context, false, false);
+    return canChangeStoredRecords() && hasSelectedTaskItem(context, false, false);
 }
 
 bool TWTasksController::canDeleteTaskItem(bool context) const
 {
-    return m_mode != ModeImportSelection && hasSelectedTaskItem(context, false, false);
+    return canChangeStoredRecords() && hasSelectedTaskItem(context, false, false);
 }
 
 QMenu *TWTasksController::taskItemContextMenu(QWidget *parent, bool rowClicked)
@@ -308,7 +308,7 @@ void TWTasksController::duplicateSelectedTaskItem(bool context)
 
 void TWTasksController::duplicateTaskItems(const TWTaskItemList &taskItems)
 {
-    if (!m_business || m_mode == ModeImportSelection)
+    if (!m_business || !canChangeStoredRecords())
         return;
     int added = 0;
     const TWErrorResult failure = TWWorkList::duplicateRecords(

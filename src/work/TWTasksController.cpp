@@ -68,22 +68,15 @@ QList<TWWorkColumn> TWTasksController::taskItemColumns()
         column(TWTaskItemColumnNotes, "notes")};
 }
 
-TWTasksController::TWTasksController(QObject *parent) : TWLazyViewController<QObject>(parent)
+TWTasksController::TWTasksController(QObject *parent) : TWWorkListController(parent)
 {
 }
 
 TWTasksController::~TWTasksController()
 {
-    if (m_preferencesObserver)
-        TWNotificationCenter::defaultCenter().removeObserver(m_preferencesObserver);
     delete m_taskSheet;
     delete m_taskItemSheet;
     delete m_view;
-}
-
-void TWTasksController::setBusinessController(TWBusinessController *document)
-{
-    m_document = document;
 }
 
 void TWTasksController::setBusiness(TWBusiness *business)
@@ -157,12 +150,11 @@ void TWTasksController::build()
         m_deleteButton->hide();
     }
     // Colours and formats follow the preferences.
-    m_preferencesObserver = TWNotificationCenter::defaultCenter().addObserver(
-        QStringLiteral("preferences"), nullptr, [this](const TWNotification &) {
-            m_tasksTable->clearSelection();
-            m_tasksTable->reload();
-            m_itemsTable->reload();
-        });
+    observePreferences([this] {
+        m_tasksTable->clearSelection();
+        m_tasksTable->reload();
+        m_itemsTable->reload();
+    });
     updateCountTotalFrame();
 }
 
@@ -188,11 +180,6 @@ void TWTasksController::update()
     updateTasks();
     m_itemsTable->updateSortDescriptors();
     updateCountTotalFrame();
-}
-
-int TWTasksController::shownProjectCount() const
-{
-    return m_projects ? int(m_projects->size()) : 0;
 }
 
 // ---- Listing ----
@@ -483,7 +470,7 @@ bool TWTasksController::hasSelectedTask(bool context, bool single, bool multiple
 
 bool TWTasksController::canAddTask() const
 {
-    return m_mode == ModeProjects && shownProjectCount() == 1;
+    return canAddRecord();
 }
 
 bool TWTasksController::canEditTask(bool context) const
@@ -493,13 +480,12 @@ bool TWTasksController::canEditTask(bool context) const
 
 bool TWTasksController::canDuplicateTask(bool context) const
 {
-    // The file's records are not stored: nothing to copy them beside.
-    return m_mode != ModeImportSelection && hasSelectedTask(context, false, false);
+    return canChangeStoredRecords() && hasSelectedTask(context, false, false);
 }
 
 bool TWTasksController::canDeleteTask(bool context) const
 {
-    return m_mode != ModeImportSelection && hasSelectedTask(context, false, false);
+    return canChangeStoredRecords() && hasSelectedTask(context, false, false);
 }
 
 bool TWTasksController::canMarkTask(bool context) const
@@ -588,7 +574,7 @@ void TWTasksController::updateButtonsEnabled()
     m_addTaskItemItem->setEnabled(itemsTableEnabled() && m_tasksTable->selectedRows().size() == 1);
     m_addButton->setEnabled(m_addTaskItem->isEnabled() || m_addTaskItemItem->isEnabled());
     const bool items = taskItemsHasFirstResponder();
-    m_deleteButton->setEnabled(m_mode != ModeImportSelection &&
+    m_deleteButton->setEnabled(canChangeStoredRecords() &&
                                !(items ? m_itemsTable : m_tasksTable)->selectedRows().isEmpty());
 }
 
@@ -599,20 +585,6 @@ void TWTasksController::workSelectionChanged(TWWorkTable *table)
     updateButtonsEnabled();
     if (table == m_tasksTable)
         updateTasksCountTotal();
-}
-
-// ---- Errors ----
-
-void TWTasksController::presentError(const TWError &error) const
-{
-    if (m_document)
-        m_document->presentError(error);
-}
-
-void TWTasksController::changed() const
-{
-    if (m_document)
-        m_document->updateChangeCount(0);
 }
 
 // ---- Check boxes, keys, double clicks ----
@@ -821,7 +793,7 @@ void TWTasksController::duplicateSelectedTask(bool context)
 
 void TWTasksController::duplicateTasks(const TWTaskList &tasks)
 {
-    if (!m_business || m_mode == ModeImportSelection)
+    if (!m_business || !canChangeStoredRecords())
         return;
     int added = 0;
     const TWErrorResult failure = TWWorkList::duplicateRecords(

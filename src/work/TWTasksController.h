@@ -6,28 +6,17 @@
 // the stored tasks.
 
 #include "app/TWDetailInterfaces.h"
-#include "app/TWLazyViewController.h"
-#include "foundation/TWError.h"
+#include "work/TWWorkListController.h"
 #include "work/TWWorkTable.h"
 
-#include "foundation/TWNotificationCenter.h"
-#include "model/TWProject.h"
 #include "model/TWTask.h"
 
 #include <QHash>
-#include <QObject>
-#include <QPointer>
 #include <QSet>
 
-#include <optional>
-
-class QLabel;
+class QAction;
 class QMenu;
-class QPushButton;
 class QSplitter;
-class QToolButton;
-class TWBusiness;
-class TWBusinessController;
 class TWTaskController;
 class TWTaskItemController;
 class TWTaskTimerCore;
@@ -65,27 +54,18 @@ enum TWTaskColumnTag : int {
     TWTaskItemColumnNotes = 20,
 };
 
-class TWTasksController final : public TWLazyViewController<QObject>,
+class TWTasksController final : public TWWorkListController,
                                 public TWTasksList,
                                 public TWWorkTableSource
 {
     Q_OBJECT
 public:
-    enum Mode { ModeProjects = 0, ModeImportSelection = 1, ModeAllRecords = 2 };
-
     explicit TWTasksController(QObject *parent = nullptr);
     ~TWTasksController() override;
 
-    void setBusinessController(TWBusinessController *document);
     void setBusiness(TWBusiness *business);
-    TWBusiness *business() const { return m_business; }
-    int mode() const { return m_mode; }
-    void setMode(int mode) { m_mode = mode; }
     TWTasksControllerDelegate *delegate() const { return m_delegate; }
     void setDelegate(TWTasksControllerDelegate *delegate) { m_delegate = delegate; }
-    // The projects whose tasks are listed; none (nullopt) lists every task in mode 2.
-    const std::optional<TWProjectList> &projects() const { return m_projects; }
-    void setProjects(const std::optional<TWProjectList> &projects) { m_projects = projects; }
     const TWTaskList &tasks() const { return m_tasks; }
     void setTasks(const TWTaskList &tasks) { m_tasks = tasks; }
     const TWTaskItemList &taskItems() const { return m_taskItems; }
@@ -95,10 +75,6 @@ public:
     TWWorkTable *tasksTable() const { return m_tasksTable; }
     TWWorkTable *taskItemsTable() const { return m_itemsTable; }
     QSplitter *splitter() const { return m_splitter; }
-    QLabel *countLabel() const { return m_countLabel; }
-    QLabel *totalLabel() const { return m_totalLabel; }
-    QToolButton *addButton() const { return m_addButton; }
-    QPushButton *deleteButton() const { return m_deleteButton; }
     TWTaskController *taskSheet() const { return m_taskSheet; }
     TWTaskItemController *taskItemSheet() const { return m_taskItemSheet; }
 
@@ -196,8 +172,6 @@ private:
     void updateButtonsEnabled();
     void updateCountTotalFrame();
     void rebuildRowIndexes();
-    void presentError(const TWError &error) const;
-    void changed() const;
     TWProjectPtr projectOf(const TWTask &task) const;
     TWClientPtr clientOf(const TWTask &task) const;
     TWTaskPtr taskOf(const TWTaskItem &item) const;
@@ -206,7 +180,6 @@ private:
     QString taskCellText(const TWTask &task, int tag) const;
     QString taskItemCellText(const TWTaskItem &item, int tag) const;
     QString money(qint64 value, const TWUnit *unit) const;
-    int shownProjectCount() const;
     bool itemsTableEnabled() const;
     qint32 timedTaskIdentifier() const;
     qint32 timedTaskItemIdentifier() const;
@@ -215,11 +188,7 @@ private:
     TWTaskController *ensureTaskSheet();
     TWTaskItemController *ensureTaskItemSheet();
 
-    QPointer<TWBusinessController> m_document;
-    TWBusiness *m_business = nullptr;
-    int m_mode = ModeProjects;
     TWTasksControllerDelegate *m_delegate = nullptr;
-    std::optional<TWProjectList> m_projects;
     TWTaskList m_tasks;
     TWTaskItemList m_taskItems;
     TWTaskList m_importSelectedTasks;
@@ -234,14 +203,9 @@ private:
     QSplitter *m_splitter = nullptr;
     TWWorkTable *m_tasksTable = nullptr;
     TWWorkTable *m_itemsTable = nullptr;
-    QLabel *m_countLabel = nullptr;
-    QLabel *m_totalLabel = nullptr;
-    QToolButton *m_addButton = nullptr;
-    QPushButton *m_deleteButton = nullptr;
     QAction *m_addTaskItem = nullptr;
     QAction *m_addTaskItemItem = nullptr;
     TWTaskController *m_taskSheet = nullptr;
     TWTaskItemController *m_taskItemSheet = nullptr;
     bool m_restored = false;
-    TWNotificationCenter::Token m_preferencesObserver = 0;
 };
