@@ -3,6 +3,7 @@
 // when a document is opened (automatic new periods, the active period).
 
 #include "store/TWBusiness.h"
+#include "store/TWRecordWrites.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWDateAdditions.h"
@@ -254,9 +255,8 @@ TWErrorResult TWBusiness::addAccountingPeriod(const TWAccountingPeriodPtr &perio
         .bindBool(period->closed());
     if (TWErrorResult error = insert.execute())
         return scope.finish(error);
-    if (notify)
-        scope.post(TWAccountingPeriodNewNotification,
-                   {{TWAccountingPeriodNotificationKey, QVariant::fromValue(period)}});
+    TWRecordWrites::post(scope, notify, TWAccountingPeriodNewNotification,
+                         TWAccountingPeriodNotificationKey, period);
     return scope.commit();
 }
 

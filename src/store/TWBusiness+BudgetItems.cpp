@@ -3,6 +3,7 @@
 // the removal of the lines of an account or group that is deleted.
 
 #include "store/TWBusiness.h"
+#include "store/TWRecordWrites.h"
 
 #include "foundation/TWDateAdditions.h"
 
@@ -238,9 +239,8 @@ TWErrorResult TWBusiness::addBudgetItem(const TWBudgetItemPtr &item, bool notify
             return scope.finish(error);
     }
     appendBudgetItem(scope, item);
-    if (notify)
-        scope.post(TWBudgetItemNewNotification,
-                   {{TWBudgetItemNotificationKey, QVariant::fromValue(item)}});
+    TWRecordWrites::post(scope, notify, TWBudgetItemNewNotification, TWBudgetItemNotificationKey,
+                         item);
     return scope.commit();
 }
 
@@ -276,9 +276,8 @@ TWErrorResult TWBusiness::updateBudgetItem(const TWBudgetItemPtr &item, bool not
         }
         appendBudgetItem(scope, item);
     }
-    if (notify)
-        scope.post(TWBudgetItemUpdateNotification,
-                   {{TWBudgetItemNotificationKey, QVariant::fromValue(item)}});
+    TWRecordWrites::post(scope, notify, TWBudgetItemUpdateNotification, TWBudgetItemNotificationKey,
+                         item);
     return scope.commit();
 }
 
@@ -288,9 +287,8 @@ TWErrorResult TWBusiness::deleteBudgetItem(const TWBudgetItemPtr &item, bool not
         return databaseError(SQLITE_MISUSE);
     WriteScope scope(*this);
     {
-        TWStatement remove = statement(kBudgetItemsDeleteSQL);
-        remove.bindInt32(item->identifier());
-        if (TWErrorResult error = remove.execute())
+        if (TWErrorResult error =
+                TWRecordWrites::deleteRow(*this, kBudgetItemsDeleteSQL, item->identifier()))
             return scope.finish(error);
     }
     TWBudgetItemPtr listed = m_budgetItemIndex.value(item->identifier());
@@ -301,9 +299,8 @@ TWErrorResult TWBusiness::deleteBudgetItem(const TWBudgetItemPtr &item, bool not
         if (position >= 0)
             removeBudgetItemAt(scope, position);
     }
-    if (notify)
-        scope.post(TWBudgetItemDeleteNotification,
-                   {{TWBudgetItemNotificationKey, QVariant::fromValue(item)}});
+    TWRecordWrites::post(scope, notify, TWBudgetItemDeleteNotification, TWBudgetItemNotificationKey,
+                         item);
     return scope.commit();
 }
 

@@ -3,6 +3,7 @@
 // group, and the cascade that deleting a group sets off.
 
 #include "store/TWBusiness.h"
+#include "store/TWRecordWrites.h"
 
 #include "foundation/TWLocalized.h"
 
@@ -233,8 +234,7 @@ TWErrorResult TWBusiness::addGroup(const TWGroupPtr &group, bool notify)
     // A group of any other type is stored but belongs to no list.
     if (GroupKindList *kind = groupKindList(group->type()))
         appendGroup(scope, *kind, group);
-    if (notify)
-        scope.post(TWGroupNewNotification, {{TWGroupNotificationKey, QVariant::fromValue(group)}});
+    TWRecordWrites::post(scope, notify, TWGroupNewNotification, TWGroupNotificationKey, group);
     return scope.commit();
 }
 
@@ -268,9 +268,7 @@ TWErrorResult TWBusiness::updateGroup(const TWGroupPtr &group, bool notify)
             appendGroup(scope, *kind, group);
         }
     }
-    if (notify)
-        scope.post(TWGroupUpdateNotification,
-                   {{TWGroupNotificationKey, QVariant::fromValue(group)}});
+    TWRecordWrites::post(scope, notify, TWGroupUpdateNotification, TWGroupNotificationKey, group);
     return scope.commit();
 }
 
@@ -285,9 +283,7 @@ TWErrorResult TWBusiness::updateGroupSortOrder(const TWGroupPtr &group, bool not
         if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
-    if (notify)
-        scope.post(TWGroupUpdateNotification,
-                   {{TWGroupNotificationKey, QVariant::fromValue(group)}});
+    TWRecordWrites::post(scope, notify, TWGroupUpdateNotification, TWGroupNotificationKey, group);
     return scope.commit();
 }
 
@@ -302,9 +298,7 @@ TWErrorResult TWBusiness::updateGroupExpanded(const TWGroupPtr &group, bool noti
         if (TWErrorResult error = update.executeUpdate())
             return scope.finish(error);
     }
-    if (notify)
-        scope.post(TWGroupUpdateNotification,
-                   {{TWGroupNotificationKey, QVariant::fromValue(group)}});
+    TWRecordWrites::post(scope, notify, TWGroupUpdateNotification, TWGroupNotificationKey, group);
     return scope.commit();
 }
 
@@ -316,9 +310,8 @@ TWErrorResult TWBusiness::deleteGroup(const TWGroupPtr &group, bool notify)
     // group, item, row and notification as it was.
     WriteScope scope(*this);
     {
-        TWStatement remove = statement(kGroupsDeleteSQL);
-        remove.bindInt32(group->identifier());
-        if (TWErrorResult error = remove.execute())
+        if (TWErrorResult error =
+                TWRecordWrites::deleteRow(*this, kGroupsDeleteSQL, group->identifier()))
             return scope.finish(error);
     }
     if (TWErrorResult error = deleteBudgetItemsForItemHook(group))
@@ -329,9 +322,7 @@ TWErrorResult TWBusiness::deleteGroup(const TWGroupPtr &group, bool notify)
         if (position >= 0)
             removeGroupAt(scope, *kind, position);
     }
-    if (notify)
-        scope.post(TWGroupDeleteNotification,
-                   {{TWGroupNotificationKey, QVariant::fromValue(group)}});
+    TWRecordWrites::post(scope, notify, TWGroupDeleteNotification, TWGroupNotificationKey, group);
     if (!kind)
         return scope.commit();
 
