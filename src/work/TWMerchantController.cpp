@@ -407,7 +407,7 @@ QString TWMerchantController::money(qint64 value) const
 {
     const TWUnit *home =
         m_business && m_business->homeUnit() ? m_business->homeUnit().get() : nullptr;
-    return TWFormatter::formatter().valueString(value, home, true, true, false, true, true);
+    return TWWorkList::money(value, home);
 }
 
 int TWMerchantController::workRowCount(const TWWorkTable *) const

@@ -1,4 +1,5 @@
 #include "work/TWProjectRows.h"
+#include "work/TWWorkList.h"
 
 #include "model/TWClient.h"
 #include "model/TWFormatter.h"
@@ -73,7 +74,7 @@ int TWProjectRows::row(const TWProject &project) const
 
 QString TWProjectRows::money(qint64 value, const TWUnit *unit) const
 {
-    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true);
+    return TWWorkList::money(value, unit);
 }
 
 QString TWProjectRows::text(const TWProject &project, int tag) const
