@@ -238,7 +238,7 @@ TWErrorResult TWBusiness::addTransaction(const TWTransactionPtr &transaction, bo
 
     if (TWErrorResult error = writeTransactionRow(*transaction, true))
         return scope.finish(error);
-    if (!transaction->fieldValues().isEmpty()) {
+    if (transaction->hasFieldValues()) {
         if (TWErrorResult error = updateTransactionFields(*transaction))
             return scope.finish(error);
     }
