@@ -281,6 +281,10 @@ public:
     // times only when first asked for: turning every row's into local time as
     // a document opens would consult the time zone twice per transaction.
     void setStoredDates(double created, double modified);
+    // The creation and modification moments as a document stores them, read
+    // without turning a moment still in UTC into local time.
+    double storedDateCreated() const { return storedSeconds(m_dateCreated); }
+    double storedDateModified() const { return storedSeconds(m_dateModified); }
     bool hasSplit() const { return m_hasSplit; }
     void setHasSplit(bool v) { m_hasSplit = v; }
     const TWSplitList &splits() const
@@ -470,6 +474,11 @@ public:
 
 private:
     static void toLocalTime(QDateTime &date, bool &universal);
+    // Moments are stored as seconds since 1970; none as 0.
+    static double storedSeconds(const QDateTime &moment)
+    {
+        return moment.isValid() ? double(moment.toMSecsSinceEpoch()) / 1000.0 : 0.0;
+    }
 
     // What most transactions lack, kept out of line so that the many that
     // lack it do not carry its room: the lines of a split transaction, the

@@ -107,8 +107,7 @@ private:
     const TWTransactionPtr *runSlot(qint32 identifier) const
     {
         const qint64 offset = qint64(identifier) - m_first;
-        return offset >= 0 && offset < qint64(m_run.size()) ? &m_run[std::size_t(offset)]
-                                                             : nullptr;
+        return offset >= 0 && offset < qint64(m_run.size()) ? &m_run[std::size_t(offset)] : nullptr;
     }
     TWTransactionPtr *runSlot(qint32 identifier)
     {
