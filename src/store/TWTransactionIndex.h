@@ -17,17 +17,21 @@
 class TWTransactionIndex
 {
 public:
+    // (An identifier hashed before the run grew over it stays hashed until
+    // it is set again: an empty slot of the run also asks the hash.)
     TWTransactionPtr value(qint32 identifier) const
     {
-        if (const TWTransactionPtr *slot = runSlot(identifier))
+        const TWTransactionPtr *slot = runSlot(identifier);
+        if (slot && *slot)
             return *slot;
-        return m_others.value(identifier);
+        return m_others.isEmpty() ? TWTransactionPtr() : m_others.value(identifier);
     }
     bool contains(qint32 identifier) const
     {
-        if (const TWTransactionPtr *slot = runSlot(identifier))
-            return *slot != nullptr;
-        return m_others.contains(identifier);
+        const TWTransactionPtr *slot = runSlot(identifier);
+        if (slot && *slot)
+            return true;
+        return !m_others.isEmpty() && m_others.contains(identifier);
     }
     // Sets (or replaces) the transaction of the identifier; a null one
     // removes it.
@@ -38,8 +42,11 @@ public:
             return;
         }
         if (TWTransactionPtr *slot = runSlotFor(identifier)) {
-            if (!*slot)
+            if (!*slot) {
                 ++m_inRun;
+                if (!m_others.isEmpty())
+                    m_others.remove(identifier);
+            }
             *slot = transaction;
             return;
         }
@@ -47,14 +54,14 @@ public:
     }
     void remove(qint32 identifier)
     {
-        if (TWTransactionPtr *slot = runSlot(identifier)) {
-            if (*slot) {
-                slot->reset();
-                --m_inRun;
-            }
+        TWTransactionPtr *slot = runSlot(identifier);
+        if (slot && *slot) {
+            slot->reset();
+            --m_inRun;
             return;
         }
-        m_others.remove(identifier);
+        if (!m_others.isEmpty())
+            m_others.remove(identifier);
     }
     qsizetype size() const { return m_inRun + m_others.size(); }
     void clear()

@@ -359,7 +359,7 @@ TEST(TransactionsLoad, LinesTagsAndSharedValuesFollowTheirOwnTransaction)
                              "(2000000, %2, 8);")
                   .arg(f.tags->identifier())
                   .arg(f.labels->identifier()));
-    ASSERT_FALSE(b.loadTransactions());
+    ASSERT_OK(b.loadTransactions());
     ASSERT_EQ(twIdentifiers(b.transactions()), QList<qint32>({1, 2, 4, 2000000, 3}));
 
     const auto lines = [&b](qint32 identifier) {
@@ -393,8 +393,8 @@ TEST(TransactionsLoad, LinesTagsAndSharedValuesFollowTheirOwnTransaction)
     one->fieldValueWithIdentifier(f.tags->identifier())->setTagItemIdentifiers({9});
     EXPECT_EQ(valueOf(2, f.text)->text(), QStringLiteral("same"));
     EXPECT_EQ(valueOf(2, f.tags)->tagItemIdentifiers(), QList<qint32>({7, 8}));
-    ASSERT_FALSE(b.updateTransaction(one, false, false, false, false));
-    ASSERT_FALSE(b.loadTransactions());
+    ASSERT_OK(b.updateTransaction(one, false, false, false, false));
+    ASSERT_OK(b.loadTransactions());
     EXPECT_EQ(valueOf(1, f.text)->text(), QStringLiteral("mine"));
     EXPECT_EQ(valueOf(1, f.tags)->tagItemIdentifiers(), QList<qint32>({9}));
     EXPECT_EQ(valueOf(2, f.text)->text(), QStringLiteral("same"));
@@ -453,4 +453,20 @@ TEST(TransactionIndex, IdentifiersInAndFarFromTheRunFindTheirTransaction)
     index.insert(-99, make(-99));
     EXPECT_EQ(index.value(-99)->identifier(), -99);
     EXPECT_EQ(index.size(), 2);
+    // One hashed while far from the run, then reached by the run's growth.
+    index.insert(9000, make(9000));
+    for (qint32 identifier = -98; identifier < 9100; ++identifier) {
+        if (identifier != 9000)
+            index.insert(identifier, make(identifier));
+    }
+    EXPECT_EQ(index.value(9000)->identifier(), 9000);
+    EXPECT_TRUE(index.contains(9000));
+    EXPECT_EQ(index.size(), 9200);
+    const TWTransactionPtr replaced = make(9000);
+    index.insert(9000, replaced);
+    EXPECT_EQ(index.value(9000), replaced);
+    EXPECT_EQ(index.size(), 9200);
+    index.remove(9000);
+    EXPECT_FALSE(index.contains(9000));
+    EXPECT_EQ(index.size(), 9199);
 }
