@@ -16,6 +16,13 @@ QDateTime TWClock::now()
     return QDateTime::currentDateTime();
 }
 
+qint64 TWClock::nowMSecsSinceEpoch()
+{
+    if (provider())
+        return provider()().toMSecsSinceEpoch();
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
 QDate TWClock::today()
 {
     return now().date();

@@ -11,6 +11,9 @@ class TWClock
 {
 public:
     static QDateTime now();
+    // The same moment as milliseconds since 1970 (UTC); without a pinned
+    // moment the time zone is not consulted.
+    static qint64 nowMSecsSinceEpoch();
     static QDate today();
 
     // Replaces the source of "now"; an empty function restores the system clock.

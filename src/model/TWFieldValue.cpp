@@ -1,5 +1,7 @@
 #include "model/TWFieldValue.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -54,6 +56,34 @@ TWFieldValue::TWFieldValue(qint32 identifier, std::uint32_t type)
 TWFieldValuePtr TWFieldValue::fieldValueWithIdentifier(qint32 identifier, std::uint32_t type)
 {
     return std::make_shared<TWFieldValue>(identifier, type);
+}
+
+namespace
+{
+
+template <std::size_t N> TWFieldValuePtr makeBlock()
+{
+    // An array of known size takes no more room beside it than the shared
+    // count itself.
+    auto block = std::make_shared<std::array<TWFieldValue, N>>();
+    return TWFieldValuePtr(block, block->data());
+}
+
+template <std::size_t... N>
+constexpr std::array<TWFieldValuePtr (*)(), sizeof...(N)> blockMakers(std::index_sequence<N...>)
+{
+    return {&makeBlock<N + 1>...};
+}
+
+} // namespace
+
+TWFieldValuePtr TWFieldValue::fieldValueBlock(std::size_t count)
+{
+    static constexpr auto makers = blockMakers(std::make_index_sequence<16>());
+    if (count >= 1 && count <= makers.size())
+        return makers[count - 1]();
+    auto block = std::make_shared<TWFieldValue[]>(std::max<std::size_t>(count, 1));
+    return TWFieldValuePtr(block, block.get());
 }
 
 TWFieldValuePtr TWFieldValue::copy() const

@@ -10,8 +10,10 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <variant>
 
 class TWFieldValue
@@ -26,6 +28,10 @@ public:
     // Same field, type and value (texts, dates and lists are values in Qt, so a
     // copy never shares mutable state with the original).
     std::shared_ptr<TWFieldValue> copy() const;
+    // The first of `count` (at least 1) empty values made in one allocation,
+    // one after another; the pointer (and any pointer made from it to one of
+    // the others) keeps them all alive.
+    static std::shared_ptr<TWFieldValue> fieldValueBlock(std::size_t count);
 
     // The field whose value this is.
     qint32 identifier() const { return m_identifier; }
@@ -80,27 +86,47 @@ private:
     // Which alternative of the slot a type uses (0 = none).
     static int viewOf(std::uint32_t type);
 
-    // A value kept out of line, copied with its holder: texts and tag lists
-    // are the only views wider than eight bytes, and most values are neither,
-    // so the slot stays as narrow as a number.
+    // A value kept out of line: texts and tag lists are the only views wider
+    // than eight bytes, and most values are neither, so the slot stays as
+    // narrow as a number. The boxed value never changes once made (a setter
+    // makes a new box), so copies share one box: equal texts and tag lists
+    // read from a document take the room of one.
     template <typename T> class Boxed
     {
     public:
-        explicit Boxed(const T &value) : m_boxed(std::make_unique<T>(value)) {}
-        Boxed(const Boxed &other) : m_boxed(std::make_unique<T>(*other.m_boxed)) {}
-        Boxed(Boxed &&) noexcept = default;
-        Boxed &operator=(const Boxed &other)
+        explicit Boxed(const T &value) : m_box(new Box{1, value}) {}
+        Boxed(const Boxed &other) noexcept : m_box(other.m_box) { retain(); }
+        Boxed(Boxed &&other) noexcept : m_box(std::exchange(other.m_box, nullptr)) {}
+        Boxed &operator=(const Boxed &other) noexcept
         {
-            if (this != &other)
-                m_boxed = std::make_unique<T>(*other.m_boxed);
+            Boxed copied(other);
+            std::swap(m_box, copied.m_box);
             return *this;
         }
-        Boxed &operator=(Boxed &&) noexcept = default;
-        ~Boxed() = default;
-        const T &get() const { return *m_boxed; }
+        Boxed &operator=(Boxed &&other) noexcept
+        {
+            std::swap(m_box, other.m_box);
+            return *this;
+        }
+        ~Boxed() { release(); }
+        const T &get() const { return m_box->value; }
 
     private:
-        std::unique_ptr<T> m_boxed;
+        struct Box {
+            std::atomic<int> references;
+            const T value;
+        };
+        void retain() noexcept
+        {
+            if (m_box)
+                m_box->references.fetch_add(1, std::memory_order_relaxed);
+        }
+        void release() noexcept
+        {
+            if (m_box && m_box->references.fetch_sub(1, std::memory_order_acq_rel) == 1)
+                delete m_box;
+        }
+        Box *m_box;
     };
 
     qint32 m_identifier = 0;

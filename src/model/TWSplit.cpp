@@ -5,8 +5,8 @@
 TWSplit::TWSplit(qint32 identifier, QString description, qint32 accountIdentifier, qint64 total,
                  qint64 totalAccount, qint64 totalBusiness, qint64 totalStart, qint64 totalEnd,
                  TWUnitPtr unit)
-    : m_identifier(identifier), m_description(std::move(description)),
-      m_accountIdentifier(accountIdentifier), m_total(total), m_totalAccount(totalAccount),
+    : m_identifier(identifier), m_accountIdentifier(accountIdentifier),
+      m_description(std::move(description)), m_total(total), m_totalAccount(totalAccount),
       m_totalBusiness(totalBusiness), m_totalStart(totalStart), m_totalEnd(totalEnd),
       m_unit(std::move(unit))
 {

@@ -77,9 +77,11 @@ public:
                       const TWMoneyText &moneyText) const;
 
 private:
+    // The two identifiers side by side leave no padding: a large ledger holds
+    // hundreds of thousands of lines.
     qint32 m_identifier = 0;
-    QString m_description;
     qint32 m_accountIdentifier = 0;
+    QString m_description;
     qint64 m_total = 0;
     qint64 m_totalAccount = 0;
     qint64 m_totalBusiness = 0;

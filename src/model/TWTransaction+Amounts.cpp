@@ -223,8 +223,8 @@ void TWTransaction::autofill(qint32 triggerFieldIdentifier, const TWTransaction 
         // new transaction's value must not change it.
         if (TWFieldValuePtr theirs = source.fieldValueWithIdentifier(field->identifier())) {
             removeFieldValueWithIdentifier(field->identifier());
-            TWFieldValuePtr value = theirs->copy();
-            m_fieldValues.append(value);
+            listFieldValues();
+            cold().values.append(theirs->copy());
         }
     }
 

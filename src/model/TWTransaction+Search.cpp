@@ -60,21 +60,21 @@ bool TWTransaction::searchString(const QString &search,
     if (searchStringSplits(search, context))
         return true;
 
-    for (const TWFieldValuePtr &value : m_fieldValues) {
-        if (!value || !value->hasValue())
-            continue;
-        switch (value->type()) {
+    return anyFieldValue([&](const TWFieldValue &value) {
+        if (!value.hasValue())
+            return false;
+        switch (value.type()) {
         case TWFieldTypeText:
-            if (words(value->text()))
+            if (words(value.text()))
                 return true;
             break;
         case TWFieldTypeCurrency:
         case TWFieldTypePercentTotal:
-            if (money(value->currency(), m_unit))
+            if (money(value.currency(), m_unit))
                 return true;
             break;
         case TWFieldTypeNumber: {
-            const double number = std::trunc(value->number());
+            const double number = std::trunc(value.number());
             // Beyond 2^63 the integer text is not defined; such a number is
             // searched by its own text.
             const QString text = std::fabs(number) < 9.2e18 ? QString::number(qint64(number))
@@ -84,22 +84,22 @@ bool TWTransaction::searchString(const QString &search,
             break;
         }
         case TWFieldTypePercent:
-            if (hasPrefix(QString::number(double(value->percent())) + QLatin1Char('%'), search))
+            if (hasPrefix(QString::number(double(value.percent())) + QLatin1Char('%'), search))
                 return true;
             break;
         case TWFieldTypeList:
         case TWFieldTypeTags: {
-            const TWFieldPtr field = context.field ? context.field(value->identifier()) : nullptr;
+            const TWFieldPtr field = context.field ? context.field(value.identifier()) : nullptr;
             if (!field)
                 break;
-            if (value->type() == TWFieldTypeList) {
+            if (value.type() == TWFieldTypeList) {
                 const std::optional<QString> name =
-                    field->listNameWithIdentifier(value->listItemIdentifier());
+                    field->listNameWithIdentifier(value.listItemIdentifier());
                 if (name && words(*name))
                     return true;
                 break;
             }
-            const QList<qint32> chosen = value->tagItemIdentifiers();
+            const QList<qint32> chosen = value.tagItemIdentifiers();
             for (const TWFieldTagItemPtr &tag : field->tagItems()) {
                 if (tag && chosen.contains(tag->identifier()) && words(tag->name()))
                     return true;
@@ -109,8 +109,8 @@ bool TWTransaction::searchString(const QString &search,
         default:
             break;
         }
-    }
-    return false;
+        return false;
+    });
 }
 
 bool TWTransaction::searchStringSplits(const QString &search,

@@ -35,17 +35,6 @@ std::optional<TWAttachmentList> copyAttachments(const std::optional<TWAttachment
     return attachments;
 }
 
-TWFieldValueList copyFieldValues(const TWFieldValueList &values)
-{
-    TWFieldValueList copies;
-    copies.reserve(values.size());
-    for (const TWFieldValuePtr &value : values) {
-        if (value)
-            copies.append(value->copy());
-    }
-    return copies;
-}
-
 } // namespace
 
 TWTransaction::TWTransaction(qint32 identifier, std::uint32_t type, std::uint32_t state,
@@ -57,15 +46,17 @@ TWTransaction::TWTransaction(qint32 identifier, std::uint32_t type, std::uint32_
                              TWFieldValueList fieldValues, bool cleared, QString notes,
                              bool hasSplit, TWSplitList splits, QDateTime dateCreated,
                              QDateTime dateModified)
-    : m_identifier(identifier), m_type(type), m_state(state),
-      m_account1Identifier(account1Identifier), m_account2Identifier(account2Identifier),
-      m_total(total), m_totalAccount1(totalAccount1), m_totalAccount2(totalAccount2),
-      m_totalBusiness(totalBusiness), m_hasSplit(hasSplit), m_hasAttachments(hasAttachments),
-      m_cleared(cleared), m_repeatIdentifier(repeatIdentifier), m_unit(std::move(unit)),
-      m_payee(std::move(payee)), m_description(std::move(description)),
-      m_fieldValues(std::move(fieldValues)), m_dateCreated(std::move(dateCreated)),
+    : m_identifier(identifier), m_account1Identifier(account1Identifier),
+      m_account2Identifier(account2Identifier), m_repeatIdentifier(repeatIdentifier),
+      m_hasSplit(hasSplit), m_hasAttachments(hasAttachments), m_cleared(cleared), m_total(total),
+      m_totalAccount1(totalAccount1), m_totalAccount2(totalAccount2),
+      m_totalBusiness(totalBusiness), m_unit(std::move(unit)), m_payee(std::move(payee)),
+      m_description(std::move(description)), m_dateCreated(std::move(dateCreated)),
       m_dateModified(std::move(dateModified))
 {
+    setType(type);
+    setState(state);
+    setFieldValues(fieldValues);
     setDate(date);
     setTotalStart(totalStart);
     setTotalEnd(totalEnd);
@@ -98,27 +89,26 @@ const QString &TWTransaction::emptyText()
 }
 
 TWTransaction::TWTransaction(const TWTransaction &other)
-    : m_identifier(other.m_identifier), m_type(other.m_type), m_state(other.m_state),
-      m_account1Identifier(other.m_account1Identifier),
+    : m_identifier(other.m_identifier), m_account1Identifier(other.m_account1Identifier),
       m_account2Identifier(other.m_account2Identifier), m_dayValue(other.m_dayValue),
-      m_total(other.m_total), m_totalAccount1(other.m_totalAccount1),
-      m_totalAccount2(other.m_totalAccount2), m_totalBusiness(other.m_totalBusiness),
-      m_hasSplit(other.m_hasSplit), m_hasAttachments(other.m_hasAttachments),
-      m_cleared(other.m_cleared), m_dirtyAttachments(other.m_dirtyAttachments),
-      m_emptyNotes(other.m_emptyNotes), m_dateCreatedUniversal(other.m_dateCreatedUniversal),
-      m_dateModifiedUniversal(other.m_dateModifiedUniversal),
       m_repeatIdentifier(other.m_repeatIdentifier),
-      m_activeAccountIdentifier(other.m_activeAccountIdentifier),
-      m_activeSplitIdentifier(other.m_activeSplitIdentifier), m_date(other.m_date),
+      m_activeAccountIdentifier(other.m_activeAccountIdentifier), m_type(other.m_type),
+      m_state(other.m_state), m_hasSplit(other.m_hasSplit),
+      m_hasAttachments(other.m_hasAttachments), m_cleared(other.m_cleared),
+      m_dirtyAttachments(other.m_dirtyAttachments), m_emptyNotes(other.m_emptyNotes),
+      m_dateCreatedUniversal(other.m_dateCreatedUniversal),
+      m_dateModifiedUniversal(other.m_dateModifiedUniversal), m_total(other.m_total),
+      m_totalAccount1(other.m_totalAccount1), m_totalAccount2(other.m_totalAccount2),
+      m_totalBusiness(other.m_totalBusiness), m_balance(other.m_balance), m_date(other.m_date),
       m_unit(other.m_unit), m_payee(other.m_payee), m_description(other.m_description),
-      m_fieldValues(copyFieldValues(other.m_fieldValues)), m_dateCreated(other.m_dateCreated),
-      m_dateModified(other.m_dateModified), m_balance(other.m_balance)
+      m_dateCreated(other.m_dateCreated), m_dateModified(other.m_dateModified)
 {
     if (other.m_cold) {
         m_cold = std::make_unique<Cold>(*other.m_cold);
         m_cold->splits = copySplits(other.m_cold->splits, false);
         m_cold->attachments = copyAttachments(other.m_cold->attachments);
     }
+    takeValueCopies(other);
 }
 
 void TWTransaction::setStoredDates(double created, double modified)
@@ -150,7 +140,7 @@ void TWTransaction::detachParts() const
     // Rows are made by the business as new objects, never const ones.
     auto *self = const_cast<TWTransaction *>(this);
     self->m_sharesParts = false;
-    self->m_fieldValues = copyFieldValues(m_fieldValues);
+    self->takeValueCopies(*this);
     if (m_cold) {
         self->m_cold->splits = copySplits(m_cold->splits, false);
         self->m_cold->attachments = copyAttachments(m_cold->attachments);
@@ -158,22 +148,25 @@ void TWTransaction::detachParts() const
 }
 
 TWTransaction::TWTransaction(const TWTransaction &other, SharePartsTag)
-    : m_identifier(other.m_identifier), m_type(other.m_type), m_state(other.m_state),
-      m_account1Identifier(other.m_account1Identifier),
+    : m_identifier(other.m_identifier), m_account1Identifier(other.m_account1Identifier),
       m_account2Identifier(other.m_account2Identifier), m_dayValue(other.m_dayValue),
-      m_total(other.m_total), m_totalAccount1(other.m_totalAccount1),
-      m_totalAccount2(other.m_totalAccount2), m_totalBusiness(other.m_totalBusiness),
+      m_repeatIdentifier(other.m_repeatIdentifier), m_type(other.m_type), m_state(other.m_state),
       m_hasSplit(other.m_hasSplit), m_hasAttachments(other.m_hasAttachments),
       m_cleared(other.m_cleared), m_dirtyAttachments(other.m_dirtyAttachments),
       m_emptyNotes(other.m_emptyNotes), m_sharesParts(true),
       m_dateCreatedUniversal(other.m_dateCreatedUniversal),
-      m_dateModifiedUniversal(other.m_dateModifiedUniversal),
-      m_repeatIdentifier(other.m_repeatIdentifier), m_date(other.m_date), m_unit(other.m_unit),
-      m_payee(other.m_payee), m_description(other.m_description),
-      m_fieldValues(other.m_fieldValues), m_dateCreated(other.m_dateCreated),
-      m_dateModified(other.m_dateModified), m_balance(other.m_balance),
+      m_dateModifiedUniversal(other.m_dateModifiedUniversal), m_valueCount(other.m_valueCount),
+      m_total(other.m_total), m_totalAccount1(other.m_totalAccount1),
+      m_totalAccount2(other.m_totalAccount2), m_totalBusiness(other.m_totalBusiness),
+      m_balance(other.m_balance), m_date(other.m_date), m_unit(other.m_unit),
+      m_payee(other.m_payee), m_description(other.m_description), m_valueBlock(other.m_valueBlock),
+      m_dateCreated(other.m_dateCreated), m_dateModified(other.m_dateModified),
       m_cold(other.m_cold ? std::make_unique<Cold>(*other.m_cold) : nullptr)
 {
+    // A row is seen from the account and line it is made for, never from
+    // those of the transaction it was made from.
+    if (m_cold)
+        m_cold->activeSplitIdentifier = 0;
 }
 
 TWTransaction &TWTransaction::operator=(const TWTransaction &other)
@@ -232,7 +225,7 @@ TWTransactionPtr TWTransaction::transactionForActiveAccount(qint32 accountIdenti
     // the row shares them and copies them the first time they are asked for.
     auto view = std::make_shared<TWTransaction>(*this, SharePartsTag());
     view->m_activeAccountIdentifier = accountIdentifier;
-    view->m_activeSplitIdentifier = splitIdentifier;
+    view->setActiveSplitIdentifier(splitIdentifier);
     return view;
 }
 
@@ -266,15 +259,85 @@ void TWTransaction::setDate(const QDateTime &v)
     m_dayValue = TWDateAdditions::dateValue(m_date);
 }
 
+TWFieldValueList TWTransaction::fieldValues() const
+{
+    detachParts();
+    if (!m_valueBlock)
+        return m_cold ? m_cold->values : TWFieldValueList();
+    TWFieldValueList values;
+    values.reserve(qsizetype(m_valueCount));
+    for (std::uint16_t i = 0; i < m_valueCount; ++i)
+        values.append(TWFieldValuePtr(m_valueBlock, m_valueBlock.get() + i));
+    return values;
+}
+
 void TWTransaction::setFieldValues(const TWFieldValueList &v)
 {
     detachParts();
-    m_fieldValues = v;
+    m_valueBlock.reset();
+    m_valueCount = 0;
+    if (!v.isEmpty() || m_cold)
+        cold().values = v;
+}
+
+void TWTransaction::setFieldValues(TWFieldValuePtr first, std::size_t count)
+{
+    detachParts();
+    if (!first || count == 0 || count > kMostBlockValues) {
+        TWFieldValueList values;
+        for (std::size_t i = 0; first && i < count; ++i)
+            values.append(TWFieldValuePtr(first, first.get() + i));
+        setFieldValues(values);
+        return;
+    }
+    if (m_cold)
+        m_cold->values.clear();
+    m_valueBlock = std::move(first);
+    m_valueCount = std::uint16_t(count);
+}
+
+void TWTransaction::listFieldValues()
+{
+    if (!m_valueBlock)
+        return;
+    TWFieldValueList values = fieldValues();
+    m_valueBlock.reset();
+    m_valueCount = 0;
+    cold().values = std::move(values);
+}
+
+void TWTransaction::takeValueCopies(const TWTransaction &from)
+{
+    std::size_t found = 0;
+    from.anyFieldValue([&found](const TWFieldValue &) {
+        ++found;
+        return false;
+    });
+    TWFieldValuePtr block;
+    TWFieldValueList list;
+    if (found > kMostBlockValues) {
+        list.reserve(qsizetype(found));
+        from.anyFieldValue([&list](const TWFieldValue &value) {
+            list.append(value.copy());
+            return false;
+        });
+    } else if (found > 0) {
+        block = TWFieldValue::fieldValueBlock(found);
+        TWFieldValue *next = block.get();
+        from.anyFieldValue([&next](const TWFieldValue &value) {
+            *next++ = value;
+            return false;
+        });
+    }
+    m_valueBlock = std::move(block);
+    m_valueCount = m_valueBlock ? std::uint16_t(found) : 0;
+    if (!list.isEmpty() || m_cold)
+        cold().values = std::move(list);
 }
 
 bool TWTransaction::canEdit() const
 {
-    return m_state != TWTransactionStateClosed && m_state != TWTransactionStateLocked;
+    return state() != TWTransactionStateClosed && state() != TWTransactionStateLocked;
 }
 
 qint32 TWTransaction::balanceAccountIdentifier() const
@@ -297,11 +360,12 @@ qint64 TWTransaction::activeAccountTotal() const
         return m_activeAccountIdentifier == m_account1Identifier ? m_totalAccount1
                                                                  : -m_totalAccount2;
     const qint32 account = balanceAccountIdentifier();
+    const qint32 activeSplit = activeSplitIdentifier();
     qint64 sum = 0;
     for (const TWSplitPtr &split : splitList()) {
         if (!split || split->accountIdentifier() != account)
             continue;
-        if (m_activeSplitIdentifier != 0 && split->identifier() != m_activeSplitIdentifier)
+        if (activeSplit != 0 && split->identifier() != activeSplit)
             continue;
         sum += split->totalAccount();
     }
@@ -315,8 +379,8 @@ bool TWTransaction::isEqual(const TWTransaction &other) const
     if (m_activeAccountIdentifier != 0 && other.m_activeAccountIdentifier != 0 &&
         m_activeAccountIdentifier != other.m_activeAccountIdentifier)
         return false;
-    if (m_activeSplitIdentifier != 0 && other.m_activeSplitIdentifier != 0 &&
-        m_activeSplitIdentifier != other.m_activeSplitIdentifier)
+    if (activeSplitIdentifier() != 0 && other.activeSplitIdentifier() != 0 &&
+        activeSplitIdentifier() != other.activeSplitIdentifier())
         return false;
     return true;
 }
@@ -383,9 +447,18 @@ TWFieldValuePtr TWTransaction::fieldValueWithIdentifier(qint32 fieldIdentifier) 
 {
     detachParts();
     // The first value of a field wins, as it does for the store's writes.
-    for (const TWFieldValuePtr &value : m_fieldValues) {
-        if (value && value->identifier() == fieldIdentifier)
-            return value;
+    if (m_valueBlock) {
+        for (std::uint16_t i = 0; i < m_valueCount; ++i) {
+            if (m_valueBlock.get()[i].identifier() == fieldIdentifier)
+                return TWFieldValuePtr(m_valueBlock, m_valueBlock.get() + i);
+        }
+        return {};
+    }
+    if (m_cold) {
+        for (const TWFieldValuePtr &value : m_cold->values) {
+            if (value && value->identifier() == fieldIdentifier)
+                return value;
+        }
     }
     return {};
 }
@@ -397,16 +470,20 @@ TWFieldValuePtr TWTransaction::fieldValueWithField(const TWField &field, bool cr
     if (value || !create)
         return value;
     value = TWFieldValue::fieldValueWithIdentifier(field.identifier(), field.type());
-    m_fieldValues.append(value);
+    listFieldValues();
+    cold().values.append(value);
     return value;
 }
 
 void TWTransaction::removeFieldValueWithIdentifier(qint32 fieldIdentifier)
 {
     detachParts();
-    m_fieldValues.removeIf([fieldIdentifier](const TWFieldValuePtr &value) {
-        return !value || value->identifier() == fieldIdentifier;
-    });
+    listFieldValues();
+    if (m_cold) {
+        m_cold->values.removeIf([fieldIdentifier](const TWFieldValuePtr &value) {
+            return !value || value->identifier() == fieldIdentifier;
+        });
+    }
 }
 
 TWTransactionPtr TWTransaction::repeatTransactionWithDate(const QDateTime &date, qint32 identifier,
@@ -415,9 +492,9 @@ TWTransactionPtr TWTransaction::repeatTransactionWithDate(const QDateTime &date,
     detachParts();
     auto repeated = std::make_shared<TWTransaction>();
     repeated->m_identifier = identifier;
-    repeated->m_type = m_type;
+    repeated->setType(type());
     repeated->setDate(date);
-    repeated->m_state = closed ? TWTransactionStateClosed : TWTransactionStateNormal;
+    repeated->setState(closed ? TWTransactionStateClosed : TWTransactionStateNormal);
     repeated->m_payee = m_payee;
     repeated->m_description = m_description;
     repeated->m_account1Identifier = m_account1Identifier;
@@ -434,7 +511,7 @@ TWTransactionPtr TWTransaction::repeatTransactionWithDate(const QDateTime &date,
     repeated->setNotes(notes());
     repeated->m_hasSplit = m_hasSplit;
     repeated->m_dirtyAttachments = m_dirtyAttachments;
-    repeated->m_fieldValues = copyFieldValues(m_fieldValues);
+    repeated->takeValueCopies(*this);
     repeated->setSplits(copySplits(splitList(), true));
     const QDateTime now = TWClock::now();
     repeated->m_dateCreated = now;
@@ -463,7 +540,7 @@ void TWTransaction::copyRepeatFields(const TWTransaction &source, const TWFieldL
     // source's rows taken over.
     setSplits(copySplits(source.splitList(), true));
 
-    if (m_fieldValues.isEmpty() && source.m_fieldValues.isEmpty())
+    if (!hasFieldValues() && !source.hasFieldValues())
         return;
     TWFieldValueList values;
     values.reserve(userFields.size());

@@ -140,10 +140,26 @@ public:
     // --- Stored fields ---
     qint32 identifier() const { return m_identifier; }
     void setIdentifier(qint32 v) { m_identifier = v; }
-    std::uint32_t type() const { return m_type; }
-    void setType(std::uint32_t v) { m_type = v; }
-    std::uint32_t state() const { return m_state; }
-    void setState(std::uint32_t v) { m_state = v; }
+    std::uint32_t type() const { return m_type != kWide ? m_type : m_cold->wideType; }
+    void setType(std::uint32_t v)
+    {
+        if (v < kWide) {
+            m_type = std::uint8_t(v);
+        } else {
+            cold().wideType = v;
+            m_type = kWide;
+        }
+    }
+    std::uint32_t state() const { return m_state != kWide ? m_state : m_cold->wideState; }
+    void setState(std::uint32_t v)
+    {
+        if (v < kWide) {
+            m_state = std::uint8_t(v);
+        } else {
+            cold().wideState = v;
+            m_state = kWide;
+        }
+    }
     const QString &payee() const { return m_payee; }
     void setPayee(const QString &v) { m_payee = v; }
     const QString &description() const { return m_description; }
@@ -204,12 +220,19 @@ public:
     qint32 repeatIdentifier() const { return m_repeatIdentifier; }
     void setRepeatIdentifier(qint32 v) { m_repeatIdentifier = v; }
     // One value per custom field that has one, in the order they were added.
-    const TWFieldValueList &fieldValues() const
-    {
-        detachParts();
-        return m_fieldValues;
-    }
+    // The pointers are the transaction's own values: changing one changes
+    // the transaction.
+    TWFieldValueList fieldValues() const;
     void setFieldValues(const TWFieldValueList &v);
+    // The store's loader: `count` values made together by
+    // TWFieldValue::fieldValueBlock (one allocation for all of a
+    // transaction's values), `first` the first of them. The values are the
+    // transaction's own, as if each were set by pointer.
+    void setFieldValues(TWFieldValuePtr first, std::size_t count);
+    bool hasFieldValues() const
+    {
+        return m_valueBlock ? true : m_cold && !m_cold->values.isEmpty();
+    }
     bool cleared() const { return m_cleared; }
     void setCleared(bool v) { m_cleared = v; }
     const QString &notes() const
@@ -254,6 +277,10 @@ public:
     // times only when first asked for: turning every row's into local time as
     // a document opens would consult the time zone twice per transaction.
     void setStoredDates(double created, double modified);
+    // The creation and modification moments as a document stores them, read
+    // without turning a moment still in UTC into local time.
+    double storedDateCreated() const { return storedSeconds(m_dateCreated); }
+    double storedDateModified() const { return storedSeconds(m_dateModified); }
     bool hasSplit() const { return m_hasSplit; }
     void setHasSplit(bool v) { m_hasSplit = v; }
     const TWSplitList &splits() const
@@ -275,8 +302,13 @@ public:
     // The account (and split) whose register shows this copy; 0 = none.
     qint32 activeAccountIdentifier() const { return m_activeAccountIdentifier; }
     void setActiveAccountIdentifier(qint32 v) { m_activeAccountIdentifier = v; }
-    qint32 activeSplitIdentifier() const { return m_activeSplitIdentifier; }
-    void setActiveSplitIdentifier(qint32 v) { m_activeSplitIdentifier = v; }
+    // Only the rows of split transactions' lines have one.
+    qint32 activeSplitIdentifier() const { return m_cold ? m_cold->activeSplitIdentifier : 0; }
+    void setActiveSplitIdentifier(qint32 v)
+    {
+        if (v != 0 || m_cold)
+            cold().activeSplitIdentifier = v;
+    }
     // The active account's running balance after this transaction, in that
     // account's unit; written by the store.
     qint64 balance() const { return m_balance; }
@@ -408,6 +440,11 @@ public:
 
 private:
     static void toLocalTime(QDateTime &date, bool &universal);
+    // Moments are stored as seconds since 1970; none as 0.
+    static double storedSeconds(const QDateTime &moment)
+    {
+        return moment.isValid() ? double(moment.toMSecsSinceEpoch()) / 1000.0 : 0.0;
+    }
 
     // What most transactions lack, kept out of line so that the many that
     // lack it do not carry its room: the lines of a split transaction, the
@@ -415,11 +452,21 @@ private:
     // the first setting of any of them to something.
     struct Cold {
         TWSplitList splits;
+        // The custom values once the set of them has changed since they were
+        // made together (see m_valueBlock).
+        TWFieldValueList values;
         std::optional<TWAttachmentList> attachments;
         QString notes;
         qint64 totalStart = 0;
         qint64 totalEnd = 0;
+        qint32 activeSplitIdentifier = 0;
+        // A type or state of kWide or more (what no version writes).
+        std::uint32_t wideType = 0;
+        std::uint32_t wideState = 0;
     };
+    static constexpr std::uint8_t kWide = 0xFF;
+    // The most values kept in one block.
+    static constexpr std::size_t kMostBlockValues = 0xFFFF;
     Cold &cold()
     {
         if (!m_cold) {
@@ -444,43 +491,74 @@ private:
     // that no padding is left between them: a large ledger holds a million
     // of these.
     qint32 m_identifier = 0;
-    std::uint32_t m_type = TWTransactionTypeNormal;
-    std::uint32_t m_state = TWTransactionStateNormal;
     qint32 m_account1Identifier = 0;
     qint32 m_account2Identifier = 0;
     // The packed calendar day of m_date (0 without a date), kept so that
     // sorting thousands of rows does not convert dates in every comparison.
     std::uint32_t m_dayValue = 0;
-    qint64 m_total = 0;
-    qint64 m_totalAccount1 = 0;
-    qint64 m_totalAccount2 = 0;
-    qint64 m_totalBusiness = 0;
-    bool m_hasSplit = false;
-    bool m_hasAttachments = false;
-    bool m_cleared = false;
-    bool m_dirtyAttachments = false;
+    qint32 m_repeatIdentifier = 0;
+    qint32 m_activeAccountIdentifier = 0;
+    // Type and state are small numbers; one of kWide or more is kept in the
+    // out-of-line part, and these hold kWide.
+    std::uint8_t m_type = TWTransactionTypeNormal;
+    std::uint8_t m_state = TWTransactionStateNormal;
+    bool m_hasSplit : 1 = false;
+    bool m_hasAttachments : 1 = false;
+    bool m_cleared : 1 = false;
+    bool m_dirtyAttachments : 1 = false;
     // Without out-of-line parts: the notes are empty rather than none.
-    bool m_emptyNotes = false;
+    bool m_emptyNotes : 1 = false;
     // A register row shares the lines, values and attachments of the
     // transaction it was made from until anything asks for them; they are
     // copied then, so a row can never change the stored transaction.
     void detachParts() const;
+    // (The flags changed by const calls are bytes of their own.)
     mutable bool m_sharesParts = false;
     // m_dateCreated / m_dateModified still hold the stored moment in UTC.
     mutable bool m_dateCreatedUniversal = false;
     mutable bool m_dateModifiedUniversal = false;
-    qint32 m_repeatIdentifier = 0;
-    qint32 m_activeAccountIdentifier = 0;
-    qint32 m_activeSplitIdentifier = 0;
+    // How many values m_valueBlock holds.
+    std::uint16_t m_valueCount = 0;
+    qint64 m_total = 0;
+    qint64 m_totalAccount1 = 0;
+    qint64 m_totalAccount2 = 0;
+    qint64 m_totalBusiness = 0;
+    qint64 m_balance = 0;
     QDateTime m_date;
     TWUnitPtr m_unit;
     QString m_payee;
     QString m_description;
     // A transaction holds a few custom values at most: they are looked up by
-    // walking the list, which needs no index beside it.
-    TWFieldValueList m_fieldValues;
+    // walking them, which needs no index beside them. Values made together (a
+    // loaded or copied transaction's) lie in one block, the first of them
+    // here sharing the ownership of the whole block; a value added or removed
+    // turns them into the list in the out-of-line part, whose pointers still
+    // keep the block alive, so no pointer handed out ever stops being the
+    // transaction's value.
+    TWFieldValuePtr m_valueBlock;
+    // Calls `visit` with each value (never null) until it answers true.
+    template <typename Visit> bool anyFieldValue(Visit visit) const
+    {
+        if (m_valueBlock) {
+            for (std::uint16_t i = 0; i < m_valueCount; ++i) {
+                if (visit(m_valueBlock.get()[i]))
+                    return true;
+            }
+            return false;
+        }
+        if (m_cold) {
+            for (const TWFieldValuePtr &value : m_cold->values) {
+                if (value && visit(*value))
+                    return true;
+            }
+        }
+        return false;
+    }
+    // Turns block storage into the list.
+    void listFieldValues();
+    // Makes the values copies of those of `from` (which may be this one).
+    void takeValueCopies(const TWTransaction &from);
     mutable QDateTime m_dateCreated;
     mutable QDateTime m_dateModified;
-    qint64 m_balance = 0;
     std::unique_ptr<Cold> m_cold;
 };

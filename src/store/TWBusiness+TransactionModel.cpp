@@ -167,7 +167,9 @@ void TWBusiness::fieldHookTransactionsRemoveFieldValues(const TWFieldPtr &field)
     WriteScope scope(*this);
     std::vector<std::pair<TWTransactionPtr, TWFieldValueList>> changed;
     for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
-        const TWFieldValueList &values = transaction->fieldValues();
+        if (!transaction->fieldValueWithIdentifier(identifier))
+            continue;
+        const TWFieldValueList values = transaction->fieldValues();
         const auto first = std::find_if(values.cbegin(), values.cend(), [&](const auto &value) {
             return value && value->identifier() == identifier;
         });

@@ -43,12 +43,6 @@ const char *const kTransactionTagsDeleteTransactionSQL =
     "DELETE FROM transactionTags WHERE transactionIdentifier=?;";
 const char *const kAttachmentsDeleteSQL = "DELETE FROM attachments WHERE transactionIdentifier=?;";
 
-// Moments are stored as seconds since 1970; none as 0.
-double storedSeconds(const QDateTime &moment)
-{
-    return moment.isValid() ? double(moment.toMSecsSinceEpoch()) / 1000.0 : 0.0;
-}
-
 // Whether a day lies before the start of the current accounting period
 // (never when that period has no start).
 bool isBefore(const QDateTime &periodStart, const QDateTime &date)
@@ -100,8 +94,8 @@ TWErrorResult TWBusiness::writeTransactionRow(const TWTransaction &t, bool inser
         .bindBool(t.cleared())
         .bindText(t.notes())
         .bindBool(t.hasSplit())
-        .bindDouble(storedSeconds(t.dateCreated()))
-        .bindDouble(storedSeconds(t.dateModified()));
+        .bindDouble(t.storedDateCreated())
+        .bindDouble(t.storedDateModified());
     if (!insert)
         row.bindInt32(t.identifier());
     return row.execute();
@@ -228,9 +222,10 @@ TWErrorResult TWBusiness::addTransaction(const TWTransactionPtr &transaction, bo
     WriteScope scope(*this);
     const QDateTime oldCreated = transaction->dateCreated();
     const QDateTime oldModified = transaction->dateModified();
-    const QDateTime now = TWClock::now();
-    transaction->setDateCreated(now);
-    transaction->setDateModified(now);
+    // Kept as the moment in UTC until asked for in local time: the write
+    // itself then never consults the time zone.
+    const double now = double(TWClock::nowMSecsSinceEpoch()) / 1000.0;
+    transaction->setStoredDates(now, now);
     scope.onRollback([transaction, oldCreated, oldModified] {
         transaction->setDateCreated(oldCreated);
         transaction->setDateModified(oldModified);
@@ -238,7 +233,7 @@ TWErrorResult TWBusiness::addTransaction(const TWTransactionPtr &transaction, bo
 
     if (TWErrorResult error = writeTransactionRow(*transaction, true))
         return scope.finish(error);
-    if (!transaction->fieldValues().isEmpty()) {
+    if (transaction->hasFieldValues()) {
         if (TWErrorResult error = updateTransactionFields(*transaction))
             return scope.finish(error);
     }

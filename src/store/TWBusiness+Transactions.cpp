@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -119,11 +120,52 @@ private:
     std::unordered_map<std::string, QString, Utf8Hash, std::equal_to<>> m_texts;
 };
 
+// Custom texts and tag lists repeat across a ledger as payees do: a value
+// copied from an earlier equal one shares its text or list (values keep
+// them in a shared box). Bounded as the texts above are.
+class SharedValues
+{
+public:
+    // A text value of the field from the bytes of a non-empty text.
+    void text(std::string_view bytes, qint32 field, TWFieldValue &made)
+    {
+        const auto found = m_texts.find(bytes);
+        if (found != m_texts.end()) {
+            made = found->second;
+        } else {
+            made = TWFieldValue(field, TWFieldTypeText);
+            made.setText(QString::fromUtf8(bytes.data(), qsizetype(bytes.size())));
+            if (m_texts.size() < kLimit)
+                m_texts.emplace(std::string(bytes), made);
+        }
+        made.setIdentifier(field);
+    }
+    // A tags value of the field from a non-empty list of tags.
+    void tags(const QList<qint32> &identifiers, qint32 field, TWFieldValue &made)
+    {
+        const auto found = m_tags.constFind(identifiers);
+        if (found != m_tags.cend()) {
+            made = found.value();
+        } else {
+            made = TWFieldValue(field, TWFieldTypeTags);
+            made.setTagItemIdentifiers(identifiers);
+            if (std::size_t(m_tags.size()) < kLimit)
+                m_tags.insert(identifiers, made);
+        }
+        made.setIdentifier(field);
+    }
+
+private:
+    static constexpr std::size_t kLimit = 65536;
+    std::unordered_map<std::string, TWFieldValue, Utf8Hash, std::equal_to<>> m_texts;
+    QHash<QList<qint32>, TWFieldValue> m_tags;
+};
+
 // One custom column of a row as a value of its field, made in `made`; false
 // when the column holds none (NULL, 0, an empty text or a number the value
 // refuses).
 bool readFieldValue(const TWStatement &row, int column, const TWField &field, DayCache &days,
-                    TWFieldValue &made)
+                    SharedValues &shared, TWFieldValue &made)
 {
     if (row.isNull(column))
         return false;
@@ -132,7 +174,8 @@ bool readFieldValue(const TWStatement &row, int column, const TWField &field, Da
     TWFieldValue *value = &made;
     switch (type) {
     case TWFieldTypeText:
-        value->setText(row.columnText(column));
+        if (const std::string_view bytes = row.columnUtf8(column); !bytes.empty())
+            shared.text(bytes, field.identifier(), made);
         break;
     case TWFieldTypeCurrency:
     case TWFieldTypePercentTotal:
@@ -197,12 +240,7 @@ void TWBusiness::setTransactionList(const TWTransactionList &transactions)
 {
     m_transactions = transactions;
     m_yearEndSums.invalidate();
-    m_transactionIndex.clear();
-    m_transactionIndex.reserve(transactions.size());
-    for (const TWTransactionPtr &transaction : transactions) {
-        if (transaction && !m_transactionIndex.contains(transaction->identifier()))
-            m_transactionIndex.insert(transaction->identifier(), transaction);
-    }
+    m_transactionIndex.assign(transactions);
 }
 
 void TWBusiness::reindexTransactionIdentifier(qint32 identifier)
@@ -365,9 +403,8 @@ TWTransactionList TWBusiness::removeTransactionsWhere(WriteScope &scope, const P
     // of it would cost a pass of hashing per delete.
     QSet<qint32> orphaned;
     for (const TWTransactionPtr &transaction : std::as_const(result)) {
-        const auto found = m_transactionIndex.constFind(transaction->identifier());
-        if (found != m_transactionIndex.cend() && found.value() == transaction) {
-            m_transactionIndex.erase(found);
+        if (m_transactionIndex.value(transaction->identifier()) == transaction) {
+            m_transactionIndex.remove(transaction->identifier());
             orphaned.insert(transaction->identifier());
         }
     }
@@ -440,7 +477,7 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
     QString sql = QString::fromLatin1(kTransactionsSelectColumns);
     for (const TWFieldPtr &field : std::as_const(columnFields))
         sql += QStringLiteral(", ") + TWSchema::userColumnName(field->identifier());
-    sql += QStringLiteral(" FROM transactions;");
+    sql += QStringLiteral(" FROM transactions");
 
     // Many transactions share a day and a unit: each is converted once.
     DayCache days;
@@ -460,59 +497,135 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
     };
     SharedTexts texts;
 
+    SharedValues sharedValues;
+    // The lines and tags come ordered by transaction identifier, and so do
+    // the rows of a ledger whose entries were added one after another: while
+    // they do, each line and tag is matched to its transaction by stepping
+    // the three statements side by side (a merge, with no lookup per row);
+    // lines and tags of identifiers that have no transaction are skipped.
+    // From a row out of that order on, the rest are matched after the rows.
+    sql += QStringLiteral(";");
+    TWStatement rows = temporaryStatement(sql);
+    bool merging = true;
+    qsizetype unmerged = -1; // where the rows left identifier order
+    qint64 previous = std::numeric_limits<qint64>::min();
+    TWStatement splits = statement(kSplitsLoadAllSQL);
+    bool splitRow = splits.next();
+    std::optional<TWStatement> tags;
+    bool tagRow = false;
+    if (!tagFields.isEmpty()) {
+        tags.emplace(statement(kTransactionTagsLoadAllSQL));
+        tagRow = tags->next();
+    }
+    QHash<qint32, qsizetype> tagFieldPosition;
+    for (qsizetype i = 0; i < tagFields.size(); ++i)
+        tagFieldPosition.insert(tagFields.at(i)->identifier(), i);
+    QList<QList<qint32>> tagRun(tagFields.size());
+    TWSplitList lines;
+
     list.reserve(1024);
-    {
-        TWStatement rows = temporaryStatement(sql);
-        // Each transaction's values are gathered here first, so that its own
-        // list holds only what it has rather than room for every field. They
-        // are then made in one block (each value's pointer keeps the whole
-        // block alive): one allocation per transaction rather than per value.
-        std::vector<TWFieldValue> gathered(std::size_t(columnFields.size()));
-        while (rows.next()) {
-            std::size_t found = 0;
-            for (qsizetype i = 0; i < columnFields.size(); ++i) {
-                if (readFieldValue(rows, kFixedColumns + int(i), *columnFields.at(i), days,
-                                   gathered[found]))
-                    ++found;
-            }
-            TWFieldValueList values;
-            if (found > 0) {
-                const std::shared_ptr<TWFieldValue[]> block =
-                    std::make_shared<TWFieldValue[]>(found);
-                values.reserve(qsizetype(found));
-                for (std::size_t i = 0; i < found; ++i) {
-                    block[i] = std::move(gathered[i]);
-                    values.append(TWFieldValuePtr(block, &block[i]));
-                }
-            }
-            const bool hasSplit = rows.columnBool(19);
-            auto transaction = std::make_shared<TWTransaction>(
-                rows.columnInt32(0), std::uint32_t(rows.columnInt64(1)),
-                std::uint32_t(rows.columnInt64(2)), texts.text(rows, 3), texts.text(rows, 4),
-                rows.columnInt32(5), rows.columnInt32(6), days.day(rows.columnDouble(7)),
-                rows.columnInt64(8), rows.columnInt64(9), rows.columnInt64(10),
-                rows.columnInt64(11), rows.columnInt64(12), rows.columnInt64(13), unitOf(rows, 14),
-                rows.columnBool(15), rows.columnInt32(16), std::move(values), rows.columnBool(17),
-                texts.text(rows, 18), hasSplit, TWSplitList(), QDateTime(), QDateTime());
-            transaction->setStoredDates(rows.columnDouble(20), rows.columnDouble(21));
-            // A split transaction counts once its lines are read.
-            if (!hasSplit || transaction->type() == TWTransactionTypeNominal)
-                sums.count(*transaction, 1);
-            list.append(std::move(transaction));
+    // Each transaction's values are gathered here first, so that it holds
+    // only what it has rather than room for every field. They are then made
+    // in one block: one allocation per transaction rather than per value.
+    std::vector<TWFieldValue> gathered(std::size_t(columnFields.size() + tagFields.size()));
+    while (rows.next()) {
+        const qint32 identifier = rows.columnInt32(0);
+        if (merging && identifier <= previous) {
+            merging = false;
+            unmerged = list.size();
         }
-        if (TWErrorResult error = rows.error())
+        previous = identifier;
+        std::size_t found = 0;
+        for (qsizetype i = 0; i < columnFields.size(); ++i) {
+            if (readFieldValue(rows, kFixedColumns + int(i), *columnFields.at(i), days,
+                               sharedValues, gathered[found]))
+                ++found;
+        }
+        // The tags, as one value per tags field (in field order, after the
+        // column values). The tags of a transaction keep the order they were
+        // written in.
+        while (merging && tagRow && tags->columnInt32(0) < identifier)
+            tagRow = tags->next();
+        if (merging && tagRow && tags->columnInt32(0) == identifier) {
+            do {
+                const auto position = tagFieldPosition.constFind(tags->columnInt32(1));
+                if (position != tagFieldPosition.cend())
+                    tagRun[position.value()].append(tags->columnInt32(2));
+                tagRow = tags->next();
+            } while (tagRow && tags->columnInt32(0) == identifier);
+            for (qsizetype i = 0; i < tagFields.size(); ++i) {
+                if (tagRun.at(i).isEmpty())
+                    continue;
+                sharedValues.tags(tagRun.at(i), tagFields.at(i)->identifier(), gathered[found++]);
+                tagRun[i].clear();
+            }
+        }
+        const bool hasSplit = rows.columnBool(19);
+        auto transaction = std::make_shared<TWTransaction>(
+            identifier, std::uint32_t(rows.columnInt64(1)), std::uint32_t(rows.columnInt64(2)),
+            texts.text(rows, 3), texts.text(rows, 4), rows.columnInt32(5), rows.columnInt32(6),
+            days.day(rows.columnDouble(7)), rows.columnInt64(8), rows.columnInt64(9),
+            rows.columnInt64(10), rows.columnInt64(11), rows.columnInt64(12), rows.columnInt64(13),
+            unitOf(rows, 14), rows.columnBool(15), rows.columnInt32(16), TWFieldValueList(),
+            rows.columnBool(17), texts.text(rows, 18), hasSplit, TWSplitList(), QDateTime(),
+            QDateTime());
+        transaction->setStoredDates(rows.columnDouble(20), rows.columnDouble(21));
+        if (found > 0) {
+            TWFieldValuePtr block = TWFieldValue::fieldValueBlock(found);
+            for (std::size_t i = 0; i < found; ++i)
+                block.get()[i] = std::move(gathered[i]);
+            transaction->setFieldValues(std::move(block), found);
+        }
+        // The lines; only a split transaction takes them.
+        while (merging && splitRow && splits.columnInt32(9) < identifier)
+            splitRow = splits.next();
+        while (merging && splitRow && splits.columnInt32(9) == identifier) {
+            lines.append(TWSplit::splitWithIdentifier(
+                splits.columnInt32(0), texts.text(splits, 1), splits.columnInt32(2),
+                splits.columnInt64(3), splits.columnInt64(4), splits.columnInt64(5),
+                splits.columnInt64(6), splits.columnInt64(7), unitOf(splits, 8)));
+            splitRow = splits.next();
+        }
+        const bool nominal = transaction->type() == TWTransactionTypeNominal;
+        // A split transaction counts once its lines are set.
+        if (!hasSplit || nominal)
+            sums.count(*transaction, 1);
+        if (merging && hasSplit && !lines.isEmpty()) {
+            // A list of its own, exactly as long as the lines (the gathering
+            // one keeps its room for the next transaction).
+            transaction->setSplits(TWSplitList(lines.cbegin(), lines.cend()));
+            if (!nominal)
+                sums.count(*transaction, 1);
+        }
+        lines.clear();
+        list.append(std::move(transaction));
+    }
+    if (TWErrorResult error = rows.error())
+        return error;
+    // A failed read must not leave split transactions without lines: a
+    // later save would take the missing lines as deleted.
+    if (TWErrorResult error = splits.error())
+        return error;
+    if (tags) {
+        if (TWErrorResult error = tags->error())
             return error;
     }
+    if (unmerged >= 0)
+        return readUnorderedParts(list, unmerged, tagFields, sums);
+    return std::nullopt;
+}
 
-    // The lines and tags come ordered by transaction identifier; they are
-    // matched to the transactions by walking the transactions in the same
-    // order (a merge, with no lookup per row). The table's key makes
+TWErrorResult TWBusiness::readUnorderedParts(TWTransactionList &list, qsizetype from,
+                                             const TWFieldList &tagFields, TWYearEndSums &sums)
+{
+    // The transactions from `from` on, by identifier, matched to the lines
+    // and tags by walking both in the same order. The table's key makes
     // identifiers unique; should a damaged file repeat one, the first row
     // gets the lines and tags.
     std::vector<std::pair<qint32, TWTransaction *>> byIdentifier;
-    byIdentifier.reserve(std::size_t(list.size()));
-    for (const TWTransactionPtr &transaction : std::as_const(list))
-        byIdentifier.emplace_back(transaction->identifier(), transaction.get());
+    byIdentifier.reserve(std::size_t(list.size() - from));
+    for (qsizetype i = from; i < list.size(); ++i)
+        byIdentifier.emplace_back(list.at(i)->identifier(), list.at(i).get());
     std::stable_sort(byIdentifier.begin(), byIdentifier.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     // The transaction with that identifier, for identifiers asked in
@@ -526,6 +639,8 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
                        : nullptr;
         };
     };
+    SharedTexts texts;
+    std::unordered_map<std::string, TWUnitPtr, Utf8Hash, std::equal_to<>> units;
 
     // The lines, in runs per transaction; only a split transaction takes them.
     {
@@ -552,13 +667,20 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
                 runTransaction = transactionIdentifier;
                 inRun = true;
             }
+            std::string_view code = splits.columnUtf8(8);
+            if (code.empty())
+                code = "USD";
+            auto unit = units.find(code);
+            if (unit == units.end())
+                unit = units
+                           .emplace(std::string(code), unitForStoredCode(QString::fromUtf8(
+                                                           code.data(), qsizetype(code.size()))))
+                           .first;
             run.append(TWSplit::splitWithIdentifier(
                 splits.columnInt32(0), texts.text(splits, 1), splits.columnInt32(2),
                 splits.columnInt64(3), splits.columnInt64(4), splits.columnInt64(5),
-                splits.columnInt64(6), splits.columnInt64(7), unitOf(splits, 8)));
+                splits.columnInt64(6), splits.columnInt64(7), unit->second));
         }
-        // A failed read must not leave split transactions without lines: a
-        // later save would take the missing lines as deleted.
         if (TWErrorResult error = splits.error())
             return error;
         flush();
@@ -578,9 +700,7 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
         const auto flush = [&] {
             if (inRun) {
                 if (TWTransaction *owner = owning(runTransaction)) {
-                    TWFieldValueList values;
-                    values.reserve(owner->fieldValues().size() + tagFields.size());
-                    values.append(owner->fieldValues());
+                    TWFieldValueList values = owner->fieldValues();
                     for (qsizetype i = 0; i < tagFields.size(); ++i) {
                         if (run.at(i).isEmpty())
                             continue;

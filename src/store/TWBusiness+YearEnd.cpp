@@ -64,7 +64,7 @@ bool sameTransfer(const TWTransaction &listed, const TWTransaction &made)
            code(listed) == code(made) && listed.cleared() == made.cleared() &&
            listed.hasSplit() == made.hasSplit() && listed.splits().isEmpty() &&
            listed.repeatIdentifier() == made.repeatIdentifier() && listed.notes() == made.notes() &&
-           listed.fieldValues().isEmpty() && !listed.hasAttachments();
+           !listed.hasFieldValues() && !listed.hasAttachments();
 }
 
 } // namespace

@@ -79,6 +79,7 @@ class QThreadPool;
 // ===== Transactions =====
 #include "model/TWFilter.h"
 #include "model/TWTransaction.h"
+#include "store/TWTransactionIndex.h"
 #include "store/TWYearEndSums.h"
 
 #include <QDateTime>

@@ -72,3 +72,52 @@ TEST(FieldValue, NumbersThatAreNotFiniteAreRefused)
     TWFieldValue number2(3, TWFieldTypeNumber);
     EXPECT_FALSE(number2.setPercentFromDouble(1.0));
 }
+
+// Copies share the text or tag list they hold (a document's repeated values
+// take the room of one); setting either copy must leave the other as it was.
+TEST(FieldValue, CopiesSharingATextOrTagsChangeApart)
+{
+    TWFieldValue text(1, TWFieldTypeText);
+    ASSERT_TRUE(text.setText(QStringLiteral("shared")));
+    TWFieldValue other = text;
+    other.setIdentifier(2);
+    ASSERT_TRUE(other.setText(QStringLiteral("own")));
+    EXPECT_EQ(text.text(), QStringLiteral("shared"));
+    EXPECT_EQ(other.text(), QStringLiteral("own"));
+    // The last holder keeps the text alive.
+    TWFieldValue kept = text;
+    text = TWFieldValue(1, TWFieldTypeText);
+    EXPECT_FALSE(text.hasValue());
+    EXPECT_EQ(kept.text(), QStringLiteral("shared"));
+    TWFieldValue moved = std::move(kept);
+    EXPECT_EQ(moved.text(), QStringLiteral("shared"));
+    kept = moved; // a moved-from value takes a copy again
+    EXPECT_EQ(kept.text(), QStringLiteral("shared"));
+
+    TWFieldValue tags(3, TWFieldTypeTags);
+    ASSERT_TRUE(tags.setTagItemIdentifiers({7, 8}));
+    TWFieldValue copy = tags;
+    ASSERT_TRUE(copy.setTagItemIdentifiers({9}));
+    EXPECT_EQ(tags.tagItemIdentifiers(), QList<qint32>({7, 8}));
+    EXPECT_EQ(copy.tagItemIdentifiers(), QList<qint32>({9}));
+    ASSERT_TRUE(copy.setTagItemIdentifiers({}));
+    EXPECT_FALSE(copy.hasValue());
+    EXPECT_EQ(tags.tagItemIdentifiers(), QList<qint32>({7, 8}));
+}
+
+TEST(FieldValue, ABlockHoldsEmptyValuesOfAnySize)
+{
+    for (const std::size_t count : {std::size_t(1), std::size_t(16), std::size_t(17)}) {
+        TWFieldValuePtr block = TWFieldValue::fieldValueBlock(count);
+        ASSERT_TRUE(block);
+        for (std::size_t i = 0; i < count; ++i) {
+            EXPECT_FALSE(block.get()[i].hasValue());
+            block.get()[i] = TWFieldValue(qint32(i), TWFieldTypeNumber);
+            EXPECT_TRUE(block.get()[i].setNumber(double(i)));
+        }
+        // A pointer to the last value keeps the whole block alive.
+        const TWFieldValuePtr last(block, block.get() + count - 1);
+        block.reset();
+        EXPECT_EQ(last->number(), double(count - 1));
+    }
+}

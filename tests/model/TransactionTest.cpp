@@ -222,3 +222,113 @@ TEST(DatesOfTransactions, StoredMomentsReadAsTheLocalTimesOfAConversionAtOnce)
     EXPECT_EQ(transaction.dateModified().timeSpec(), Qt::UTC);
     EXPECT_EQ(transaction.dateCreated(), utc);
 }
+
+// A transaction's values read together lie in one block. Adding or removing
+// a value later, copying the transaction or making a register row of it must
+// leave every pointer handed out before naming the transaction's own value.
+TEST(TransactionValues, PointersStayTheTransactionsThroughAddsRemovesAndCopies)
+{
+    TWTransaction t;
+    TWFieldValuePtr block = TWFieldValue::fieldValueBlock(3);
+    for (int i = 0; i < 3; ++i) {
+        block.get()[i] = TWFieldValue(10 + i, TWFieldTypeText);
+        block.get()[i].setText(QStringLiteral("v%1").arg(i));
+    }
+    t.setFieldValues(block, 3);
+    block.reset();
+    EXPECT_TRUE(t.hasFieldValues());
+    const TWFieldValuePtr first = t.fieldValueWithIdentifier(10);
+    const TWFieldValuePtr third = t.fieldValueWithIdentifier(12);
+    ASSERT_TRUE(first && third);
+    first->setText(QStringLiteral("changed"));
+    EXPECT_EQ(t.fieldValueWithIdentifier(10)->text(), QStringLiteral("changed"));
+
+    const TWFieldPtr number =
+        TWField::fieldWithName(QStringLiteral("n"), TWFieldTypeNumber, false, false, 20);
+    const TWFieldValuePtr added = t.fieldValueWithField(*number, true);
+    ASSERT_TRUE(added);
+    added->setNumber(4);
+    t.removeFieldValueWithIdentifier(11);
+    first->setText(QStringLiteral("after"));
+    third->setText(QStringLiteral("later"));
+    QList<qint32> identifiers;
+    for (const TWFieldValuePtr &value : t.fieldValues())
+        identifiers.append(value->identifier());
+    EXPECT_EQ(identifiers, QList<qint32>({10, 12, 20}));
+    EXPECT_EQ(t.fieldValueWithIdentifier(10)->text(), QStringLiteral("after"));
+    EXPECT_EQ(t.fieldValueWithIdentifier(12)->text(), QStringLiteral("later"));
+    EXPECT_EQ(t.fieldValueWithIdentifier(20)->number(), 4.0);
+    EXPECT_FALSE(t.fieldValueWithIdentifier(11));
+
+    // Copies are deep, and so are the copies of copies.
+    const TWTransactionPtr copy = t.copy();
+    copy->fieldValueWithIdentifier(10)->setText(QStringLiteral("copy"));
+    const TWTransactionPtr copyOfCopy = copy->copy();
+    copyOfCopy->fieldValueWithIdentifier(12)->setText(QStringLiteral("again"));
+    EXPECT_EQ(t.fieldValueWithIdentifier(10)->text(), QStringLiteral("after"));
+    EXPECT_EQ(copy->fieldValueWithIdentifier(12)->text(), QStringLiteral("later"));
+    EXPECT_EQ(copyOfCopy->fieldValueWithIdentifier(10)->text(), QStringLiteral("copy"));
+    EXPECT_EQ(copy->fieldValues().size(), 3);
+
+    // A register row copies the values it is asked for.
+    const TWTransactionPtr row = copy->transactionForActiveAccount(0, 0);
+    row->fieldValueWithIdentifier(12)->setText(QStringLiteral("row"));
+    EXPECT_EQ(copy->fieldValueWithIdentifier(12)->text(), QStringLiteral("later"));
+
+    // Setting a list replaces them all.
+    t.setFieldValues(TWFieldValueList());
+    EXPECT_FALSE(t.hasFieldValues());
+    EXPECT_TRUE(t.fieldValues().isEmpty());
+    EXPECT_EQ(first->text(), QStringLiteral("after")); // still alive, no longer the transaction's
+}
+
+TEST(TransactionValues, MoreValuesThanABlockHoldsAreKeptAsAList)
+{
+    constexpr std::size_t count = 70000;
+    TWFieldValuePtr block = TWFieldValue::fieldValueBlock(count);
+    for (std::size_t i = 0; i < count; ++i)
+        block.get()[i] = TWFieldValue(qint32(i + 1), TWFieldTypeCheckbox);
+    block.get()[count - 1].setCheckboxValue(true);
+    TWTransaction t;
+    t.setFieldValues(block, count);
+    EXPECT_EQ(t.fieldValues().size(), qsizetype(count));
+    const TWTransactionPtr copy = t.copy();
+    EXPECT_EQ(copy->fieldValues().size(), qsizetype(count));
+    EXPECT_TRUE(copy->fieldValueWithIdentifier(qint32(count))->checkboxValue());
+    copy->fieldValueWithIdentifier(qint32(count))->setCheckboxValue(false);
+    EXPECT_TRUE(t.fieldValueWithIdentifier(qint32(count))->checkboxValue());
+}
+
+// Type and state are kept small; values no version writes must still read
+// back as they were stored and copy with the transaction.
+TEST(Transaction, TypesAndStatesBeyondTheKnownOnesKeepTheirValue)
+{
+    TWTransaction t;
+    t.setType(300);
+    t.setState(0xFFFFFFFFu);
+    EXPECT_EQ(t.type(), 300u);
+    EXPECT_EQ(t.state(), 0xFFFFFFFFu);
+    EXPECT_TRUE(t.canEdit());
+    const TWTransactionPtr copy = t.copy();
+    const TWTransactionPtr row = t.transactionForActiveAccount(0, 0);
+    EXPECT_EQ(copy->type(), 300u);
+    EXPECT_EQ(row->state(), 0xFFFFFFFFu);
+    copy->setType(TWTransactionTypeNominal);
+    copy->setState(255);
+    EXPECT_EQ(copy->type(), std::uint32_t(TWTransactionTypeNominal));
+    EXPECT_EQ(copy->state(), 255u);
+    copy->setState(254);
+    EXPECT_EQ(copy->state(), 254u);
+    EXPECT_EQ(t.type(), 300u);
+    t.setState(TWTransactionStateLocked);
+    EXPECT_FALSE(t.canEdit());
+
+    // A row of a line carries that line; the stored transaction and rows
+    // made from the row for the whole account do not.
+    const TWTransactionPtr split = splitTransaction();
+    const TWTransactionPtr line = split->transactionForActiveAccount(20, 202);
+    EXPECT_EQ(line->activeSplitIdentifier(), 202);
+    EXPECT_EQ(split->activeSplitIdentifier(), 0);
+    EXPECT_EQ(line->transactionForActiveAccount(20, 0)->activeSplitIdentifier(), 0);
+    EXPECT_EQ(line->copy()->activeSplitIdentifier(), 202);
+}

@@ -98,6 +98,13 @@ TEST(TransactionWrites, AddUpdateDeleteRoundTripThroughThePackage)
     EXPECT_EQ(recorder.names().filter(QStringLiteral("transaction")),
               QStringList{QStringLiteral("transactionNew")});
     EXPECT_EQ(t->dateCreated(), twLocal(2024, 5, 10, 9, 30, 0));
+    // Written without a look at the time zone, read as the local time it was.
+    EXPECT_EQ(t->dateModified(), t->dateCreated());
+    EXPECT_EQ(t->dateCreated().timeSpec(), Qt::LocalTime);
+    EXPECT_EQ(count(*b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE "
+                                       "dateCreated=dateModified AND dateCreated=%1;")
+                            .arg(twLocal(2024, 5, 10, 9, 30, 0).toSecsSinceEpoch())),
+              1);
     EXPECT_TRUE(b->matchValue(QStringLiteral("PO 'seven'"), text->identifier()));
 
     // Saved as a package, the attachment file is copied into it.

@@ -333,3 +333,140 @@ TEST(TransactionsLoad, NoNotesEmptyNotesAndReadingsComeBackAsStored)
         twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE notes IS NULL")), 1);
     EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE notes=''")), 1);
 }
+
+// Rows added one after another are matched to their lines and tags as they
+// are read; from a row out of identifier order on, the rest after the rows.
+// Equal texts and tag lists read from the file are shared, yet changing one
+// transaction's changes no other's, and the changes survive a new load.
+TEST(TransactionsLoad, LinesTagsAndSharedValuesFollowTheirOwnTransaction)
+{
+    auto business = twMakeLedger();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const Fields f = addEveryKind(b);
+    const QString text = TWSchema::userColumnName(f.text->identifier());
+    // Table order 1, 2, 4, 2000000, then 3 (out of order): 3 and the far
+    // identifier are the ones a merge in step could lose.
+    twExec(b, QStringLiteral("INSERT INTO transactions (identifier, total, split, %1) VALUES "
+                             "(1, 1, 0, 'same'), (2, 2, 1, 'same'), (4, 4, 1, NULL), "
+                             "(2000000, 5, 0, 'same'), (3, 3, 1, 'other');")
+                  .arg(text));
+    twExec(b, "INSERT INTO splits (identifier, transactionIdentifier, accountIdentifier, total, "
+              "unit) VALUES (10, 2, 100, 1, 'USD'), (11, 2, 101, -1, 'USD'), "
+              "(12, 4, 100, 4, 'USD'), (13, 5, 100, 9, 'USD'), (14, 3, 101, 3, 'USD');");
+    twExec(b, QStringLiteral("INSERT INTO transactionTags VALUES (1, %1, 7), (1, %1, 8), "
+                             "(2, %1, 7), (2, %1, 8), (5, %1, 9), (3, %1, 9), (2000000, %1, 7), "
+                             "(2000000, %2, 8);")
+                  .arg(f.tags->identifier())
+                  .arg(f.labels->identifier()));
+    ASSERT_OK(b.loadTransactions());
+    ASSERT_EQ(twIdentifiers(b.transactions()), QList<qint32>({1, 2, 4, 2000000, 3}));
+
+    const auto lines = [&b](qint32 identifier) {
+        QList<qint32> result;
+        for (const TWSplitPtr &split : b.transactionWithIdentifier(identifier)->splits())
+            result.append(split->identifier());
+        return result;
+    };
+    const auto valueOf = [&b](qint32 identifier, const TWFieldPtr &field) {
+        return b.transactionWithIdentifier(identifier)
+            ->fieldValueWithIdentifier(field->identifier());
+    };
+    EXPECT_EQ(lines(2), QList<qint32>({10, 11}));
+    EXPECT_EQ(lines(4), QList<qint32>({12}));
+    EXPECT_EQ(lines(3), QList<qint32>({14}));
+    EXPECT_FALSE(b.transactionWithIdentifier(5));
+    EXPECT_EQ(valueOf(1, f.tags)->tagItemIdentifiers(), QList<qint32>({7, 8}));
+    EXPECT_EQ(valueOf(2, f.tags)->tagItemIdentifiers(), QList<qint32>({7, 8}));
+    EXPECT_EQ(valueOf(3, f.tags)->tagItemIdentifiers(), QList<qint32>({9}));
+    EXPECT_FALSE(valueOf(4, f.tags));
+    EXPECT_EQ(valueOf(2000000, f.tags)->tagItemIdentifiers(), QList<qint32>({7}));
+    EXPECT_EQ(valueOf(2000000, f.labels)->tagItemIdentifiers(), QList<qint32>({8}));
+    EXPECT_EQ(valueOf(2000000, f.text)->text(), QStringLiteral("same"));
+    EXPECT_EQ(valueOf(3, f.text)->text(), QStringLiteral("other"));
+    // The tags value follows the column values.
+    EXPECT_EQ(b.transactionWithIdentifier(1)->fieldValues().last()->identifier(),
+              f.tags->identifier());
+
+    const TWTransactionPtr one = b.transactionWithIdentifier(1);
+    one->fieldValueWithIdentifier(f.text->identifier())->setText(QStringLiteral("mine"));
+    one->fieldValueWithIdentifier(f.tags->identifier())->setTagItemIdentifiers({9});
+    EXPECT_EQ(valueOf(2, f.text)->text(), QStringLiteral("same"));
+    EXPECT_EQ(valueOf(2, f.tags)->tagItemIdentifiers(), QList<qint32>({7, 8}));
+    ASSERT_OK(b.updateTransaction(one, false, false, false, false));
+    ASSERT_OK(b.loadTransactions());
+    EXPECT_EQ(valueOf(1, f.text)->text(), QStringLiteral("mine"));
+    EXPECT_EQ(valueOf(1, f.tags)->tagItemIdentifiers(), QList<qint32>({9}));
+    EXPECT_EQ(valueOf(2, f.text)->text(), QStringLiteral("same"));
+    EXPECT_EQ(valueOf(2000000, f.text)->text(), QStringLiteral("same"));
+    EXPECT_EQ(valueOf(2, f.tags)->tagItemIdentifiers(), QList<qint32>({7, 8}));
+}
+
+// The index keeps a run of identifiers in an array and the others hashed:
+// every identifier must find its transaction, whichever way it is kept.
+TEST(TransactionIndex, IdentifiersInAndFarFromTheRunFindTheirTransaction)
+{
+    const auto make = [](qint32 identifier) {
+        auto transaction = std::make_shared<TWTransaction>();
+        transaction->setIdentifier(identifier);
+        return transaction;
+    };
+    TWTransactionList list;
+    for (qint32 identifier = 5; identifier < 1005; ++identifier)
+        list.append(make(identifier));
+    const TWTransactionPtr repeated = make(6); // a damaged file's second row of 6
+    list.append(repeated);
+    list.append(make(-7));
+    list.append(make(2000000000));
+    TWTransactionIndex index;
+    index.assign(list);
+    EXPECT_EQ(index.size(), 1002);
+    EXPECT_EQ(index.value(6), list.at(1));
+    EXPECT_EQ(index.value(-7), list.at(1001));
+    EXPECT_EQ(index.value(2000000000), list.at(1002));
+    EXPECT_FALSE(index.value(4));
+    EXPECT_FALSE(index.contains(1005));
+
+    // New identifiers past the run extend it; far ones are hashed.
+    for (qint32 identifier = 1005; identifier < 3000; ++identifier)
+        index.insert(identifier, make(identifier));
+    index.insert(1500000000, make(1500000000));
+    index.insert(6, repeated);
+    EXPECT_EQ(index.size(), 1002 + 1995 + 1);
+    EXPECT_EQ(index.value(2999)->identifier(), 2999);
+    EXPECT_EQ(index.value(1500000000)->identifier(), 1500000000);
+    EXPECT_EQ(index.value(6), repeated);
+
+    index.remove(500);
+    index.remove(500);
+    index.remove(-7);
+    index.insert(7, nullptr);
+    EXPECT_FALSE(index.contains(500));
+    EXPECT_FALSE(index.contains(-7));
+    EXPECT_FALSE(index.contains(7));
+    EXPECT_EQ(index.size(), 1002 + 1995 + 1 - 3);
+    index.clear();
+    EXPECT_EQ(index.size(), 0);
+    EXPECT_FALSE(index.value(2999));
+    // An empty index takes its run from the first identifier given.
+    index.insert(-100, make(-100));
+    index.insert(-99, make(-99));
+    EXPECT_EQ(index.value(-99)->identifier(), -99);
+    EXPECT_EQ(index.size(), 2);
+    // One hashed while far from the run, then reached by the run's growth.
+    index.insert(9000, make(9000));
+    for (qint32 identifier = -98; identifier < 9100; ++identifier) {
+        if (identifier != 9000)
+            index.insert(identifier, make(identifier));
+    }
+    EXPECT_EQ(index.value(9000)->identifier(), 9000);
+    EXPECT_TRUE(index.contains(9000));
+    EXPECT_EQ(index.size(), 9200);
+    const TWTransactionPtr replaced = make(9000);
+    index.insert(9000, replaced);
+    EXPECT_EQ(index.value(9000), replaced);
+    EXPECT_EQ(index.size(), 9200);
+    index.remove(9000);
+    EXPECT_FALSE(index.contains(9000));
+    EXPECT_EQ(index.size(), 9199);
+}
