@@ -3,6 +3,7 @@
 // src/main.cpp fills the slots; every slot holds an interim until its piece
 // registers the real one, so the shell runs (and is tested) on its own.
 
+#include "app/TWSheetResult.h"
 #include "foundation/TWNotificationCenter.h"
 #include "model/TWBusinessInfo.h"
 #include "model/TWField.h"
@@ -54,7 +55,7 @@ protected:
 
 // The base of every editor shown as a sheet (and of the new-business form).
 // An editor ends itself with the document's `endSheet(view, code)`, or, when
-// it is not a sheet, by emitting `endRequested` (-1002 saved, -1001 cancelled).
+// it is not a sheet, by emitting `endRequested` (TWSheetResult's codes).
 class TWEditorController : public QObject
 {
     Q_OBJECT

@@ -56,7 +56,7 @@ void TWBusinessController::doBusiness()
     editor->setBusiness(m_business.get());
     editor->update();
     beginSheetWithView(editor->view(), false, true, [this](int code) {
-        if (code != -1002 || !m_business || !m_businessInfoController)
+        if (code != TWSheetResult::Confirmed || !m_business || !m_businessInfoController)
             return;
         const TWBusinessInfoPtr info = m_businessInfoController->businessInfo();
         if (!info)

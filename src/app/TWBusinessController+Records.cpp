@@ -151,7 +151,7 @@ void TWBusinessController::newAccount(bool fromEditor)
     editor->view();
     editor->reset();
     beginSheetWithView(editor->view(), false, true, [this, editor](int code) {
-        if (code != -1002 || !m_business)
+        if (code != TWSheetResult::Confirmed || !m_business)
             return;
         const auto account = std::dynamic_pointer_cast<TWAccount>(editor->item());
         if (!account)
@@ -201,7 +201,7 @@ void TWBusinessController::showNewRecordSheet(int family, int groupKind)
     editor->view();
     editor->reset();
     beginSheetWithView(editor->view(), false, true, [this, editor, family](int code) {
-        if (code == -1002)
+        if (code == TWSheetResult::Confirmed)
             addNewRecord(family, editor->item());
     });
 }
@@ -312,7 +312,8 @@ void TWBusinessController::newTransaction(const TWTransactionPtr &transaction,
     editor->update();
     QPointer<TWRegisterDetail> target(transactionsController);
     beginSheetWithView(editor->view(), false, false, [editor, target](int code) {
-        if (code == -1002 && editor->saved() && target && editor->editTransaction())
+        if (code == TWSheetResult::Confirmed && editor->saved() && target &&
+            editor->editTransaction())
             target->selectTransactions({editor->editTransaction()});
     });
 }
@@ -338,7 +339,7 @@ void TWBusinessController::editTransaction(const TWTransactionPtr &transaction, 
     editor->update();
     QPointer<TWRegisterDetail> target(transactionsController);
     beginSheetWithView(editor->view(), false, false, [this, editor, target](int code) {
-        if (code != -1002 || !editor->saved())
+        if (code != TWSheetResult::Confirmed || !editor->saved())
             return;
         if (m_importing && m_importTransactions)
             m_importTransactions->updateTransaction(editor->transaction(),

@@ -195,6 +195,7 @@ public:
                             SheetCompletion completion);
     // Ends the sheet that shows `view`; the view is taken out for reuse.
     void endSheet(QWidget *view, int returnCode);
+    void endSheet(QWidget *view, TWSheetResult result) { endSheet(view, sheetReturnCode(result)); }
     bool hasAttachedSheet() const { return !m_sheets.empty(); }
     TWWindow *innermostSheet() const;
     void showProgress(bool show);

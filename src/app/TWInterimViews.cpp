@@ -98,8 +98,10 @@ void TWInterimBusinessInfoForm::build()
     m_cancel = buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
     m_save = buttons->addButton(TWLocalized("save"), QDialogButtonBox::AcceptRole);
     m_save->setDefault(true);
-    connect(m_save, &QPushButton::clicked, this, [this] { emit endRequested(-1002); });
-    connect(m_cancel, &QPushButton::clicked, this, [this] { emit endRequested(-1001); });
+    connect(m_save, &QPushButton::clicked, this,
+            [this] { emit endRequested(sheetReturnCode(TWSheetResult::Confirmed)); });
+    connect(m_cancel, &QPushButton::clicked, this,
+            [this] { emit endRequested(sheetReturnCode(TWSheetResult::Cancelled)); });
 
     auto *layout = new QVBoxLayout(m_view);
     layout->addLayout(form);

@@ -47,7 +47,8 @@ void TWInfoEditor::finishSave(int tag, bool made)
         if (m_popover)
             m_popover->performClose();
     } else if (m_mode == 0) {
-        const int code = tag == 1 && made ? -1002 : -1001;
+        const int code =
+            sheetReturnCode(tag == 1 && made ? TWSheetResult::Confirmed : TWSheetResult::Cancelled);
         if (m_document)
             m_document->endSheet(m_view, code);
         emit endRequested(code);

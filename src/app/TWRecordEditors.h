@@ -53,7 +53,7 @@ protected:
     bool acceptIdentifier(qint32 identifier) const;
     // After Save (tag 1) or Cancel: a save that went through marks the
     // document changed; then the popover closes (mode 1) or the sheet ends
-    // (mode 0) with -1002 for a made record, else -1001.
+    // (mode 0) with Confirmed for a made record, else Cancelled.
     void finishSave(int tag, bool made);
 
     bool m_saved = false;

@@ -551,7 +551,7 @@ void TWBusinessInfoController::doSave(int tag)
     if (QWidget *focus = m_view->focusWidget())
         focus->clearFocus();
     if (tag != 1) {
-        emit endRequested(-1001);
+        emit endRequested(sheetReturnCode(TWSheetResult::Cancelled));
         return;
     }
     // The checks sort the list itself, so a refused save shows it by start.
@@ -621,5 +621,5 @@ void TWBusinessInfoController::doSave(int tag)
             textOrEmpty(m_footer->toPlainText()), textOrEmpty(m_terms->toPlainText()),
             m_defaultAccounts->isChecked());
     }
-    emit endRequested(-1002);
+    emit endRequested(sheetReturnCode(TWSheetResult::Confirmed));
 }

@@ -4,7 +4,7 @@
 // contact details, accounting periods and their closing account, invoice
 // defaults). Mode 0 builds the record of a new business; mode 1 edits a copy
 // of the store's record in place. It never writes to the store: the owner
-// reads `businessInfo` and `dirtyAccountingPeriods` after a save (-1002).
+// reads `businessInfo` and `dirtyAccountingPeriods` after a save (Confirmed).
 
 #include "app/TWAppRegistry.h"
 #include "app/TWListViews.h"

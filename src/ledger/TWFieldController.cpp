@@ -241,7 +241,7 @@ void TWFieldController::updateViewsPopUpName()
 void TWFieldController::doSave(int tag)
 {
     if (tag != 1) {
-        endSheet(-1001);
+        endSheet(TWSheetResult::Cancelled);
         return;
     }
     if (!m_business || !m_editField)
@@ -285,13 +285,13 @@ void TWFieldController::doSave(int tag)
     m_saved = true;
     if (m_document)
         m_document->updateChangeCount(0);
-    endSheet(-1002);
+    endSheet(TWSheetResult::Confirmed);
 }
 
-void TWFieldController::endSheet(int code)
+void TWFieldController::endSheet(TWSheetResult result)
 {
     if (m_document)
-        m_document->endSheet(m_view, code);
+        m_document->endSheet(m_view, result);
     else
-        emit endRequested(code);
+        emit endRequested(sheetReturnCode(result));
 }

@@ -591,7 +591,7 @@ void TWFieldsController::runFieldEditor(const TWFieldPtr &field, int mode,
     QPointer<TWFieldsController> self(this);
     m_document->beginSheetWithView(m_fieldController->view(), false, true,
                                    [self, reselect](int code) {
-                                       if (!self || code != -1002)
+                                       if (!self || code != TWSheetResult::Confirmed)
                                            return;
                                        self->update();
                                        if (reselect)

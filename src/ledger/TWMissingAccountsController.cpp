@@ -111,17 +111,17 @@ void TWMissingAccountsController::reset()
     m_model->setAccounts(m_pending);
 }
 
-void TWMissingAccountsController::finish(int code)
+void TWMissingAccountsController::finish(TWSheetResult result)
 {
     if (m_document && m_view)
-        m_document->endSheet(m_view, code);
-    emit endRequested(code);
+        m_document->endSheet(m_view, result);
+    emit endRequested(sheetReturnCode(result));
 }
 
 void TWMissingAccountsController::doCreate(int tag)
 {
     if (tag != 1 || !m_business) {
-        finish(-1001);
+        finish(TWSheetResult::Cancelled);
         return;
     }
     bool added = false;
@@ -136,7 +136,7 @@ void TWMissingAccountsController::doCreate(int tag)
             if (m_document)
                 m_document->presentError(*error);
             emit errorPresented(*error);
-            finish(-1001);
+            finish(TWSheetResult::Cancelled);
             return;
         }
         added = true;
@@ -145,5 +145,5 @@ void TWMissingAccountsController::doCreate(int tag)
     }
     if (m_document)
         m_document->updateChangeCount(0);
-    finish(-1002);
+    finish(TWSheetResult::Confirmed);
 }

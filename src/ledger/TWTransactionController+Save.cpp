@@ -47,11 +47,11 @@ TWSaveOutcome TWTransactionController::doSave(int tag)
     }
 
     if (tag != kSaveTag) {
-        close(-1001);
+        close(TWSheetResult::Cancelled);
         return TWSaveOutcome::Closed;
     }
     if (m_mode == 3 || !m_business || !m_editTransaction) {
-        close(-1002);
+        close(TWSheetResult::Confirmed);
         return TWSaveOutcome::Closed;
     }
     const TWTransactionPtr edit = m_editTransaction;
@@ -132,7 +132,7 @@ TWSaveOutcome TWTransactionController::repeatAnswer(int code)
     if (code == 1001) {
         m_editTransaction.reset();
         m_repeat.reset();
-        close(-1001);
+        close(TWSheetResult::Cancelled);
         return TWSaveOutcome::Closed;
     }
     if (!m_business || !m_editTransaction)
@@ -261,7 +261,7 @@ TWSaveOutcome TWTransactionController::finishSave(const TWErrorResult &error)
         return TWSaveOutcome::Continued;
     }
     m_relationships.clear();
-    close(-1002);
+    close(TWSheetResult::Confirmed);
     if (error)
         presentError(*error);
     return TWSaveOutcome::Closed;

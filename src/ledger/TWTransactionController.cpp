@@ -172,7 +172,7 @@ void TWTransactionController::setRepeat(const TWRepeatPtr &repeat)
     }
 }
 
-void TWTransactionController::close(int returnCode)
+void TWTransactionController::close(TWSheetResult result)
 {
     // Removals not saved are forgotten.
     if (m_attachmentsController)
@@ -181,9 +181,9 @@ void TWTransactionController::close(int returnCode)
     QObject::disconnect(m_focusConnection);
     m_completer->hide();
     if (m_document && m_view)
-        m_document->endSheet(m_view, returnCode);
+        m_document->endSheet(m_view, result);
     else
-        emit endRequested(returnCode);
+        emit endRequested(sheetReturnCode(result));
 }
 
 QWidget *TWTransactionController::sheetWindow() const

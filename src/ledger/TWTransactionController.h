@@ -103,7 +103,7 @@ public:
     // Answers the repeat question (1000 this one, 1001 cancel, 1002 future,
     // 1003 all); called by the question's completion.
     TWSaveOutcome repeatAnswer(int code);
-    void close(int returnCode);
+    void close(TWSheetResult result);
     // The repeat settings as edited (none: repeat off).
     TWRepeatPtr repeat() const;
     void setRepeat(const TWRepeatPtr &repeat);

@@ -184,7 +184,7 @@ void TWUnitController::doSave(int tag)
     if (QWidget *focus = m_view->focusWidget())
         focus->clearFocus();
     if (tag != 1) {
-        end(-1001);
+        end(TWSheetResult::Cancelled);
         return;
     }
     commitFields();
@@ -236,12 +236,12 @@ void TWUnitController::doSave(int tag)
     m_saved = true;
     if (m_document)
         m_document->updateChangeCount(0);
-    end(-1002);
+    end(TWSheetResult::Confirmed);
 }
 
-void TWUnitController::end(int code)
+void TWUnitController::end(TWSheetResult result)
 {
     if (m_document)
-        m_document->endSheet(m_view, code);
-    emit endRequested(code);
+        m_document->endSheet(m_view, result);
+    emit endRequested(sheetReturnCode(result));
 }

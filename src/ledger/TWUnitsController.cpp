@@ -238,7 +238,7 @@ void TWUnitsController::showUnitSheet(const TWUnitPtr &unit, int mode)
     const TWUnitPtr remembered = mode == 1 ? selectedUnit() : nullptr;
     QPointer<TWUnitsController> self(this);
     m_document->beginSheetWithView(sheet->view(), false, true, [self, mode, remembered](int code) {
-        if (!self || code != -1002)
+        if (!self || code != TWSheetResult::Confirmed)
             return;
         self->update();
         if (mode == 0)

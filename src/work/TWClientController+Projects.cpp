@@ -34,7 +34,7 @@ void TWClientController::runProjectSheet(const TWProjectPtr &project, int mode)
     QPointer<TWClientController> guarded(this);
     m_document->beginSheetWithView(
         sheet->view(), false, true, [guarded, project, mode, remembered](int code) {
-            if (!guarded || code != -1002)
+            if (!guarded || code != TWSheetResult::Confirmed)
                 return;
             guarded->updateClient();
             if (mode == 0) {

@@ -528,7 +528,7 @@ void TWExpensesController::newExpense()
     sheet->update();
     QPointer<TWExpensesController> guarded(this);
     m_document->beginSheetWithView(sheet->view(), false, true, [guarded, expense](int code) {
-        if (!guarded || code != -1002)
+        if (!guarded || code != TWSheetResult::Confirmed)
             return;
         const int row = guarded->expenseRow(*expense);
         if (row >= 0)
@@ -556,7 +556,7 @@ void TWExpensesController::editExpense(const TWExpensePtr &expense, bool isImpor
     QPointer<TWExpensesController> guarded(this);
     m_document->beginSheetWithView(
         sheet->view(), false, true, [guarded, sheet, isImport, remembered](int code) {
-            if (!guarded || code != -1002)
+            if (!guarded || code != TWSheetResult::Confirmed)
                 return;
             if (isImport)
                 guarded->updateExpense(sheet->expense(), sheet->editExpense());

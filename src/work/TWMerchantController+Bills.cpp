@@ -137,7 +137,7 @@ void TWMerchantController::newBill()
     sheet->update();
     QPointer<TWMerchantController> guarded(this);
     m_document->beginSheetWithView(sheet->view(), false, true, [guarded, bill](int code) {
-        if (!guarded || code != -1002)
+        if (!guarded || code != TWSheetResult::Confirmed)
             return;
         guarded->updateMerchant();
         guarded->selectBill(bill);
@@ -163,7 +163,7 @@ void TWMerchantController::editBill(const TWBillPtr &bill)
     const TWBillList remembered = selectedBills();
     QPointer<TWMerchantController> guarded(this);
     m_document->beginSheetWithView(sheet->view(), false, true, [guarded, remembered](int code) {
-        if (!guarded || code != -1002)
+        if (!guarded || code != TWSheetResult::Confirmed)
             return;
         guarded->relist();
         const QList<int> rows = guarded->rowIndexesForBills(remembered);

@@ -247,7 +247,7 @@ void TWTasksController::newTaskItem()
     sheet->update();
     QPointer<TWTasksController> guarded(this);
     m_document->beginSheetWithView(sheet->view(), false, true, [guarded, item](int code) {
-        if (!guarded || code != -1002)
+        if (!guarded || code != TWSheetResult::Confirmed)
             return;
         guarded->updateTaskItems();
         guarded->m_tasksTable->refreshRows(guarded->m_tasksTable->selectedRows());
@@ -277,7 +277,7 @@ void TWTasksController::editTaskItem(const TWTaskItemPtr &taskItem, bool isImpor
     QPointer<TWTasksController> guarded(this);
     m_document->beginSheetWithView(
         sheet->view(), false, true, [guarded, sheet, isImport, remembered](int code) {
-            if (!guarded || code != -1002)
+            if (!guarded || code != TWSheetResult::Confirmed)
                 return;
             if (isImport)
                 guarded->updateTaskItem(sheet->taskItem(), sheet->editTaskItem());

@@ -821,7 +821,7 @@ void TWTasksController::newTask()
     sheet->update();
     QPointer<TWTasksController> guarded(this);
     m_document->beginSheetWithView(sheet->view(), false, false, [guarded, task](int code) {
-        if (!guarded || code != -1002)
+        if (!guarded || code != TWSheetResult::Confirmed)
             return;
         const int row = guarded->taskRow(*task);
         if (row >= 0)
@@ -849,7 +849,7 @@ void TWTasksController::editTask(const TWTaskPtr &task, bool isImport)
     QPointer<TWTasksController> guarded(this);
     m_document->beginSheetWithView(
         sheet->view(), false, true, [guarded, sheet, isImport, remembered](int code) {
-            if (!guarded || code != -1002 || !sheet->saved())
+            if (!guarded || code != TWSheetResult::Confirmed || !sheet->saved())
                 return;
             if (isImport)
                 guarded->updateTask(sheet->task(), sheet->editTask());

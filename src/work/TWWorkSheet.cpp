@@ -260,7 +260,7 @@ void TWWorkSheet::showInvalidInput()
 void TWWorkSheet::doSave(int tag)
 {
     if (tag != 1) {
-        end(-1001);
+        end(TWSheetResult::Cancelled);
         return;
     }
     if (!commitFields())
@@ -278,13 +278,13 @@ void TWWorkSheet::doSave(int tag)
                 m_document->updateChangeCount(0);
         }
         m_saved = true;
-        end(-1002);
+        end(TWSheetResult::Confirmed);
     });
 }
 
-void TWWorkSheet::end(int code)
+void TWWorkSheet::end(TWSheetResult result)
 {
     if (m_document && m_view)
-        m_document->endSheet(m_view, code);
-    emit endRequested(code);
+        m_document->endSheet(m_view, result);
+    emit endRequested(sheetReturnCode(result));
 }

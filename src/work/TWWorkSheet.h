@@ -1,7 +1,7 @@
 #pragma once
 // What the small editor sheets of the work side share (task, time item,
 // project, expense): a form of fixed-height rows, Save and Cancel ending the
-// sheet with -1002 or -1001, date fields with the calendar popover, number,
+// sheet with Confirmed or Cancelled, date fields with the calendar popover, number,
 // money and time fields that refuse unreadable text instead of storing 0, and
 // name completion from the remembered values.
 
@@ -88,7 +88,7 @@ protected:
     // Name completion for a line edit from a remembered-values list.
     void completeNames(QLineEdit *field, qint32 valueList);
     void showInvalidInput();
-    void end(int code);
+    void end(TWSheetResult result);
 
     QWidget *m_view = nullptr;
     QGridLayout *m_grid = nullptr;

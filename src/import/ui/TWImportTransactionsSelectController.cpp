@@ -22,8 +22,6 @@
 namespace
 {
 
-constexpr int kSheetConfirmed = -1002;
-constexpr int kSheetCancelled = -1001;
 // The register's import-preview and all-transactions modes.
 constexpr int kImportPreviewMode = 6;
 constexpr int kAllTransactionsMode = 7;
@@ -202,7 +200,7 @@ void TWImportTransactionsSelectController::doAccount(int index)
 void TWImportTransactionsSelectController::doImport(int tag)
 {
     if (tag != 1) {
-        finish(kSheetCancelled);
+        finish(TWSheetResult::Cancelled);
         return;
     }
     if (!m_business)
@@ -264,14 +262,14 @@ void TWImportTransactionsSelectController::doImport(int tag)
     }
     if (m_document)
         m_document->updateChangeCount(0);
-    finish(kSheetConfirmed);
+    finish(TWSheetResult::Confirmed);
 }
 
-void TWImportTransactionsSelectController::finish(int code)
+void TWImportTransactionsSelectController::finish(TWSheetResult result)
 {
     if (m_document)
-        m_document->endSheet(m_view, code);
-    emit endRequested(code);
+        m_document->endSheet(m_view, result);
+    emit endRequested(sheetReturnCode(result));
     m_import->setTransactions({});
     m_import->setImportSelectedTransactions({});
     m_transactions.clear();

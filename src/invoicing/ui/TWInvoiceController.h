@@ -120,7 +120,7 @@ private:
     QTableView *buildTable(TWInvoiceItemsModel *model, const QString &name);
     void buildQuantitySheet();
     void openQuantitySheet(TWInvoiceItemsModel *model, int row);
-    void endSheet(int code);
+    void endSheet(TWSheetResult result);
     void presentError(const TWError &error);
     void nameEdited();
     // Steps of the save inside its write; false when one failed (shown).

@@ -26,8 +26,6 @@
 namespace
 {
 
-constexpr int kSheetConfirmed = -1002;
-
 } // namespace
 
 // ---- What the commands may do ----
@@ -167,7 +165,7 @@ void TWInvoicesController::showInvoiceEditor(const TWInvoicePtr &invoice, int mo
     QPointer<TWInvoicesController> guarded(this);
     m_document->beginSheetWithView(
         editor->view(), false, true, [guarded, mode, remembered](int code) {
-            if (!guarded || code != kSheetConfirmed)
+            if (!guarded || code != TWSheetResult::Confirmed)
                 return;
             TWInvoicesController &list = *guarded;
             list.updateInvoices();

@@ -357,7 +357,7 @@ void TWBudgetController::showEditor(const TWBudgetItemPtr &budgetItem, const TWI
     const TWItemList remembered = mode == 1 ? selectedItems() : TWItemList{item};
     QPointer<TWBudgetController> self(this);
     m_document->beginSheetWithView(editor->view(), false, true, [self, remembered](int code) {
-        if (!self || code != -1002)
+        if (!self || code != TWSheetResult::Confirmed)
             return;
         self->updateBudgetItems();
         if (!remembered.isEmpty()) {

@@ -2,7 +2,7 @@
 // The budget line sheet: amount, unit, start date, an optional repeating
 // cycle and rollover for one account or group. It edits a copy, so a cancel
 // leaves the line untouched; a save adds (mode 0) or updates (mode 1) the
-// line and ends with -1002, a cancel with -1001.
+// line and ends with Confirmed, a cancel with Cancelled.
 
 #include "app/TWAppRegistry.h"
 #include "app/TWCalendarController.h"
@@ -76,7 +76,7 @@ private:
     void doDatePicker();
     void doStartDateButton(bool on);
     void showAlert(const QString &key);
-    void end(int code);
+    void end(TWSheetResult result);
 
     QPointer<QWidget> m_view;
     QLabel *m_name = nullptr;
