@@ -9,7 +9,10 @@ enum class TWSheetResult : int {
     Confirmed = -1002, // saved, done, or the sheet's action taken
 };
 
-constexpr int sheetReturnCode(TWSheetResult result) { return static_cast<int>(result); }
+constexpr int sheetReturnCode(TWSheetResult result)
+{
+    return static_cast<int>(result);
+}
 
 constexpr bool operator==(int returnCode, TWSheetResult result)
 {
