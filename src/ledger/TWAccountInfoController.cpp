@@ -55,10 +55,10 @@ void TWAccountInfoController::build()
     m_typePopUp = new TWPopUpButton(m_view);
     m_typePopUp->setObjectName(QStringLiteral("typePopUpButton"));
     const TWFormatter &formatter = TWFormatter::formatter();
-    for (int type = 1; type <= 17; ++type) {
+    for (int type = TWAccountTypeAccountsReceivable; type <= TWAccountTypeEquity; ++type) {
         const QString title = formatter.accountTypeString(std::uint32_t(type));
-        if (type == 8 || title.isEmpty())
-            continue; // 8 names the liability group, not an account type
+        if (type == TWAccountGroupTypeLiability || title.isEmpty())
+            continue; // the liability group, not an account type
         m_typePopUp->addItem(title, type);
     }
     m_typeLabel = new QLabel(m_view);

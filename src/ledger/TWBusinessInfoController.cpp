@@ -39,7 +39,6 @@ namespace
 // default chart of accounts.
 constexpr qint32 kOwnersEquityAccount = 138;
 constexpr qint32 kRetainedEarningsAccount = 143;
-constexpr std::uint32_t kEquityAccountType = 17;
 constexpr int kNewHeight = 476;
 constexpr int kEditHeight = 458;
 
@@ -417,7 +416,7 @@ void TWBusinessInfoController::updateNominalTransferAccountPopUpButton()
     }
     if (!m_businessInfo || !m_business)
         return;
-    TWAccountList equity = m_business->accountsOfType(kEquityAccountType);
+    TWAccountList equity = m_business->accountsOfType(TWAccountTypeEquity);
     std::stable_sort(equity.begin(), equity.end(),
                      [](const TWAccountPtr &a, const TWAccountPtr &b) {
                          return a->name().localeAwareCompare(b->name()) < 0;

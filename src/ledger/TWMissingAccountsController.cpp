@@ -40,7 +40,7 @@ TWAccountList TWMissingAccountsController::accountsWithNames(TWBusiness &busines
     qint32 identifier = first;
     for (const QString &name : names) {
         accounts.append(TWAccount::accountWithIdentifier(identifier++, name, 0, 0,
-                                                         TWAccountType(16), QString(), QImage(),
+                                                         TWAccountTypeExpense, QString(), QImage(),
                                                          business.homeUnit(), QString()));
     }
     return accounts;
