@@ -175,6 +175,28 @@ void TWTableView::keyPressEvent(QKeyEvent *event)
     QTableView::keyPressEvent(event);
 }
 
+namespace
+{
+// A right click leaves the selection as it is: the delegate's menu acts on the row under the
+// pointer alone when that row is outside the selection, and on the selection otherwise (also
+// below the last row). The view still takes the focus, as for any click.
+bool takeSecondaryPress(QAbstractItemView *view, QMouseEvent *event)
+{
+    if (event->button() != Qt::RightButton)
+        return false;
+    if (view->focusPolicy() & Qt::ClickFocus)
+        view->setFocus(Qt::MouseFocusReason);
+    event->accept();
+    return true;
+}
+} // namespace
+
+void TWTableView::mousePressEvent(QMouseEvent *event)
+{
+    if (!takeSecondaryPress(this, event))
+        QTableView::mousePressEvent(event);
+}
+
 void TWTableView::contextMenuEvent(QContextMenuEvent *event)
 {
     if (m_delegate)
@@ -331,6 +353,12 @@ void TWCollectionView::keyPressEvent(QKeyEvent *event)
     }
     // Whatever the delegate did not take goes to the enclosing view.
     event->ignore();
+}
+
+void TWCollectionView::mousePressEvent(QMouseEvent *event)
+{
+    if (!takeSecondaryPress(this, event))
+        QListView::mousePressEvent(event);
 }
 
 void TWCollectionView::mouseDoubleClickEvent(QMouseEvent *event)

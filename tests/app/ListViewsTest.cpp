@@ -114,4 +114,44 @@ TEST(ListViewsTest, TableKeysReachTheDelegateOnlyWithASelection)
     EXPECT_FALSE(table.selectionModel()->isRowSelected(0, {}));
 }
 
+TEST(ListViewsTest, ARightClickLeavesTheSelectionAsItWas)
+{
+    TWTableView table;
+    table.setModel(model(4, 2, &table));
+    table.setUpAsRecordList();
+    table.resize(300, 300);
+    table.show();
+    table.selectRow(0);
+    const auto selectedRows = [&table] {
+        QList<int> rows;
+        for (const QModelIndex &index : table.selectionModel()->selectedRows())
+            rows.append(index.row());
+        return rows;
+    };
+
+    // On a row outside the selection, and below the last row.
+    const QPoint rowTwo = table.visualRect(table.model()->index(2, 0)).center();
+    QTest::mouseClick(table.viewport(), Qt::RightButton, {}, rowTwo);
+    EXPECT_EQ(selectedRows(), QList<int>{0});
+    QTest::mouseClick(table.viewport(), Qt::RightButton, {}, QPoint(10, 290));
+    EXPECT_EQ(selectedRows(), QList<int>{0});
+
+    // A left click still selects.
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, rowTwo);
+    EXPECT_EQ(selectedRows(), QList<int>{2});
+
+    TWCollectionView collection;
+    collection.setModel(model(3, 1, &collection));
+    collection.setSelectionMode(QAbstractItemView::ExtendedSelection);
+    collection.resize(300, 300);
+    collection.show();
+    collection.selectionModel()->select(collection.model()->index(1, 0),
+                                        QItemSelectionModel::ClearAndSelect);
+    QTest::mouseClick(collection.viewport(), Qt::RightButton, {}, QPoint(10, 290));
+    QTest::mouseClick(collection.viewport(), Qt::RightButton, {},
+                      collection.visualRect(collection.model()->index(0, 0)).center());
+    EXPECT_EQ(collection.selectionModel()->selectedIndexes().size(), 1);
+    EXPECT_TRUE(collection.selectionModel()->isSelected(collection.model()->index(1, 0)));
+}
+
 } // namespace
