@@ -23,8 +23,6 @@ namespace
 {
 
 // The register's import-preview and all-transactions modes.
-constexpr int kImportPreviewMode = 6;
-constexpr int kAllTransactionsMode = 7;
 
 } // namespace
 
@@ -54,14 +52,14 @@ void TWImportTransactionsSelectController::build()
     m_import = new TWTransactionsController(this);
     m_import->setBusinessController(m_document);
     m_import->setBusiness(m_business);
-    m_import->setMode(kImportPreviewMode);
+    m_import->setMode(TWRegisterMode::ImportPreview);
     m_import->importSelectedTransactionsChanged = [this](TWTransactionsController *) {
         updateUI();
     };
     m_all = new TWTransactionsController(this);
     m_all->setBusinessController(m_document);
     m_all->setBusiness(m_business);
-    m_all->setMode(kAllTransactionsMode);
+    m_all->setMode(TWRegisterMode::AllTransactions);
 
     auto *upper = new QWidget();
     auto *upperLayout = new QVBoxLayout(upper);
