@@ -145,7 +145,7 @@ void TWBusinessController::newAccount(bool fromEditor)
     TWInfoEditor *editor = newInfoController(TWItemTypeAccount);
     if (!editor || !m_business)
         return;
-    editor->setMode(0);
+    editor->setMode(TWEditorMode::New);
     editor->setBusinessController(this);
     editor->setBusiness(m_business.get());
     editor->view();
@@ -193,7 +193,7 @@ void TWBusinessController::showNewRecordSheet(int family, int groupKind)
     TWInfoEditor *editor = newInfoController(family);
     if (!editor || !m_business)
         return;
-    editor->setMode(0);
+    editor->setMode(TWEditorMode::New);
     editor->setBusinessController(this);
     editor->setBusiness(m_business.get());
     if (groupKind)
@@ -303,7 +303,7 @@ void TWBusinessController::newTransaction(const TWTransactionPtr &transaction,
     TWTransactionEditor *editor = m_transactionController;
     if (!editor)
         return;
-    editor->setMode(multiple ? 1 : 0);
+    editor->setMode(multiple ? TWTransactionEditorMode::NewSeveral : TWTransactionEditorMode::New);
     editor->setTransaction(transaction);
     editor->setRelationships(relationships);
     editor->setIsImport(false);
@@ -330,7 +330,7 @@ void TWBusinessController::editTransaction(const TWTransactionPtr &transaction, 
     if (!editor)
         return;
     const bool closed = transaction->state() == 1 || transaction->state() == 2;
-    editor->setMode(closed ? 3 : 2);
+    editor->setMode(closed ? TWTransactionEditorMode::ReadOnly : TWTransactionEditorMode::Edit);
     editor->setTransaction(transaction);
     editor->setRelationships({});
     editor->setIsImport(isImport);

@@ -101,15 +101,21 @@ public:
     virtual void updateExpenses() {}
 };
 
-// The invoice list: in the client view (mode 0) the invoices of the selected
-// projects, in the repeats view (mode 1) those one schedule made. Its lower
-// pane is the register of the listed invoices' payments.
+// What the invoice list lists: in the client view the invoices of the given
+// projects, in the repeats view those one schedule made.
+enum class TWInvoiceListMode : int {
+    Projects = 0,
+    Repeat = 1,
+};
+
+// The invoice list (TWInvoiceListMode). Its lower pane is the register of the
+// listed invoices' payments.
 class TWInvoicesList : public TWValidatedList
 {
 public:
     virtual ~TWInvoicesList() = default;
-    // 0 the given projects' invoices, 1 one schedule's.
     virtual void setMode(int) {}
+    void setMode(TWInvoiceListMode mode) { setMode(static_cast<int>(mode)); }
     virtual void setProjects(const TWProjectList &) {}
     virtual TWInvoiceList selectedInvoices() const { return {}; }
     // Selects the invoice's row; nothing when it is not listed.

@@ -92,7 +92,7 @@ void TWDocumentController::openUntitledDocumentAndDisplay(bool display, NewCompl
 {
     if (!m_businessInfoEditor) {
         m_businessInfoEditor = TWAppRegistry::registry().makeBusinessInfoEditor(this);
-        m_businessInfoEditor->setMode(0);
+        m_businessInfoEditor->setMode(TWEditorMode::New);
         connect(m_businessInfoEditor, &TWEditorController::endRequested, this,
                 [this](int code) { finishNewBusiness(code); });
     }

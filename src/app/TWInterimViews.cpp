@@ -141,7 +141,8 @@ void TWInterimBusinessInfoForm::update()
     m_name->setText(m_info->name());
     m_type->setCurrentIndex(std::max(0, m_type->findData(m_info->type())));
     // A new business starts in the locale's currency, listed first.
-    const int currency = m_mode == 0 ? 0 : m_currency->findData(m_info->homeCurrency());
+    const int currency =
+        m_mode == TWEditorMode::New ? 0 : m_currency->findData(m_info->homeCurrency());
     m_currency->setCurrentIndex(std::max(0, currency));
     m_startDate->setDate(m_info->startDate().date());
     m_defaultAccounts->setChecked(m_info->createDefaultAccounts());

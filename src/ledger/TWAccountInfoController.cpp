@@ -183,7 +183,7 @@ void TWAccountInfoController::reset()
         return;
     m_account.reset();
     m_popover = nullptr;
-    if (m_mode == 1) {
+    if (m_mode == TWEditorMode::Existing) {
         showTypeAndUnitEditable(false);
         m_typeLabel->clear();
         m_currencyText->clear();
@@ -214,7 +214,7 @@ void TWAccountInfoController::update()
         return;
     }
     const TWAccount &account = *m_account;
-    if (m_mode == 1) {
+    if (m_mode == TWEditorMode::Existing) {
         showTypeAndUnitEditable(false);
         m_typeLabel->setText(
             TWFormatter::formatter().accountTypeString(std::uint32_t(account.accountType())));
@@ -282,7 +282,7 @@ void TWAccountInfoController::doSave(int tag)
         const QString number = orNull(m_number->text());
         const QString notes = orNull(m_notes->toPlainText());
         const bool institution = m_institution->isChecked();
-        if (m_mode == 1 && m_account) {
+        if (m_mode == TWEditorMode::Existing && m_account) {
             TWAccount &account = *m_account;
             account.setName(name);
             account.setNumber(number);
@@ -302,7 +302,7 @@ void TWAccountInfoController::doSave(int tag)
             account.setInstitutionRoutingTransit(text(7));
             account.setInstitutionWireTransfer(text(8));
             m_saved = true;
-        } else if (m_mode == 0 && m_business) {
+        } else if (m_mode == TWEditorMode::New && m_business) {
             const qint32 identifier = m_business->nextAccountIdentifier();
             made = acceptIdentifier(identifier);
             if (made)

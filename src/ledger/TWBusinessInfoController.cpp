@@ -267,7 +267,7 @@ bool TWBusinessInfoController::eventFilter(QObject *watched, QEvent *event)
 
 std::uint32_t TWBusinessInfoController::businessType() const
 {
-    if (m_mode == 1 && m_businessInfo)
+    if (m_mode == TWEditorMode::Existing && m_businessInfo)
         return m_businessInfo->type();
     return std::uint32_t(m_typePopUp->selectedTag());
 }
@@ -275,8 +275,9 @@ std::uint32_t TWBusinessInfoController::businessType() const
 void TWBusinessInfoController::setUpPeriodsTable(const TWAccountingPeriodList &periods)
 {
     m_periods->setPeriods(periods);
-    m_periods->setActiveIdentifier(
-        m_business && m_mode == 1 ? m_business->activeAccountingPeriodIdentifier() : 0);
+    m_periods->setActiveIdentifier(m_business && m_mode == TWEditorMode::Existing
+                                       ? m_business->activeAccountingPeriodIdentifier()
+                                       : 0);
     // Setting the indicator sorts the rows by start.
     m_periodsTable->horizontalHeader()->setSortIndicator(TWBusinessInfoPeriods::Start,
                                                          Qt::AscendingOrder);
@@ -300,7 +301,7 @@ QList<int> TWBusinessInfoController::selectedPeriodRows() const
 
 void TWBusinessInfoController::showModeControls()
 {
-    const bool isNew = m_mode == 0;
+    const bool isNew = m_mode == TWEditorMode::New;
     m_typePopUp->setVisible(isNew);
     m_currencyPopUp->setVisible(isNew);
     m_typeLabel->setVisible(!isNew);
@@ -311,7 +312,7 @@ void TWBusinessInfoController::showModeControls()
 
 void TWBusinessInfoController::finishFilling()
 {
-    m_view->setFixedHeight(m_mode == 0 ? kNewHeight : kEditHeight);
+    m_view->setFixedHeight(m_mode == TWEditorMode::New ? kNewHeight : kEditHeight);
     m_tabs->setCurrentIndex(0);
     m_name->setFocus();
     m_dirtyAccountingPeriods = false;
@@ -373,7 +374,7 @@ void TWBusinessInfoController::update()
     m_header->setPlainText(info.invoiceHeader());
     m_footer->setPlainText(info.invoiceFooter());
     m_terms->setPlainText(info.invoiceTerms());
-    if (m_mode == 1) {
+    if (m_mode == TWEditorMode::Existing) {
         m_typeLabel->setText(TWFormatter::formatter().businessTypeString(info.type()));
         const TWUnitPtr home = m_business ? m_business->unitWithCode(info.homeCurrency()) : nullptr;
         m_currencyLabel->setText(home ? unitTitle(*home) : info.homeCurrency());
@@ -403,7 +404,7 @@ void TWBusinessInfoController::updateNominalTransferAccountPopUpButton()
 {
     m_closingAccount->clear();
     m_closingAccount->addItem(TWLocalized("none"), 0);
-    if (m_mode == 0) {
+    if (m_mode == TWEditorMode::New) {
         if (!m_defaultAccounts->isChecked())
             return;
         m_closingAccount->insertSeparator(m_closingAccount->count());
@@ -436,12 +437,13 @@ void TWBusinessInfoController::updateRetainedEarningsNameTextField(bool setName)
     if (!setName)
         return;
     if (account != 0) {
-        if (m_mode == 1 && m_business)
+        if (m_mode == TWEditorMode::Existing && m_business)
             if (const TWAccountPtr chosen = m_business->accountWithIdentifier(account)) {
                 m_retainedEarnings->setText(chosen->name());
                 return;
             }
-    } else if (m_mode == 1 && m_businessInfo && !m_businessInfo->retainedEarningsName().isEmpty()) {
+    } else if (m_mode == TWEditorMode::Existing && m_businessInfo &&
+               !m_businessInfo->retainedEarningsName().isEmpty()) {
         // The user's own name: saving must not replace it with the default.
         m_retainedEarnings->setText(m_businessInfo->retainedEarningsName());
         return;
@@ -452,7 +454,7 @@ void TWBusinessInfoController::updateRetainedEarningsNameTextField(bool setName)
 
 void TWBusinessInfoController::doBusinessType()
 {
-    if (m_mode != 0)
+    if (m_mode != TWEditorMode::New)
         return;
     updateNominalTransferAccountPopUpButton();
     updateRetainedEarningsNameTextField(true);
@@ -460,7 +462,7 @@ void TWBusinessInfoController::doBusinessType()
 
 void TWBusinessInfoController::doCreateDefaultAccounts()
 {
-    if (m_mode != 0)
+    if (m_mode != TWEditorMode::New)
         return;
     updateNominalTransferAccountPopUpButton();
     updateRetainedEarningsNameTextField(m_defaultAccounts->isChecked());
@@ -579,7 +581,7 @@ void TWBusinessInfoController::doSave(int tag)
     const std::uint32_t interval = std::uint32_t(m_interval->selectedTag());
     const qint32 closingAccount = m_closingAccount->selectedTag();
 
-    if (m_mode == 1 && m_businessInfo) {
+    if (m_mode == TWEditorMode::Existing && m_businessInfo) {
         TWBusinessInfo &info = *m_businessInfo;
         info.setName(textOrNull(m_name->text()));
         info.setBusinessID(textOrNull(m_businessID->text()));

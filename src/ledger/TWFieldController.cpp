@@ -135,7 +135,7 @@ void TWFieldController::updateUI()
     if (!m_view || !m_editField)
         return;
     m_nameField->setText(m_editField->name());
-    const bool existing = m_mode == 1;
+    const bool existing = m_mode == TWEditorMode::Existing;
     m_typeLabel->setText(TWFormatter::formatter().fieldTypeString(m_editField->type()));
     m_typeLabel->setVisible(existing);
     m_typePopUp->setVisible(!existing);
@@ -180,7 +180,7 @@ void TWFieldController::doPopUpButton(int popUpTag, int itemTag)
         return;
     if (popUpTag == TypeTag) {
         // An existing field keeps its type.
-        if (m_mode != 1 && itemTag >= int(TWFieldTypeText) &&
+        if (m_mode != TWEditorMode::Existing && itemTag >= int(TWFieldTypeText) &&
             itemTag <= int(TWFieldTypePercentTotal))
             m_editField->setType(std::uint32_t(itemTag));
         return;
@@ -249,7 +249,7 @@ void TWFieldController::doSave(int tag)
     // A name being typed counts.
     m_editField->setName(m_nameField->text());
     TWErrorResult error;
-    if (m_mode == 1) {
+    if (m_mode == TWEditorMode::Existing) {
         // The saved object takes the listed field's place, so it carries the
         // listed field's choices, tags and percent settings as they are now.
         if (const TWFieldPtr listed = m_business->fieldWithIdentifier(m_editField->identifier())) {

@@ -577,7 +577,7 @@ void TWFieldsController::ensureFieldController()
         m_fieldController = new TWFieldController(this);
 }
 
-void TWFieldsController::runFieldEditor(const TWFieldPtr &field, int mode,
+void TWFieldsController::runFieldEditor(const TWFieldPtr &field, TWEditorMode mode,
                                         const TWFieldPtr &reselect)
 {
     if (!m_business || !m_document || !field)
@@ -605,14 +605,14 @@ void TWFieldsController::newField()
         return;
     const TWFieldPtr field = TWField::fieldWithName(QString(), TWFieldTypeCheckbox, false, false,
                                                     m_business->nextFieldIdentifier());
-    runFieldEditor(field, 0, field);
+    runFieldEditor(field, TWEditorMode::New, field);
 }
 
 void TWFieldsController::editField(const TWFieldPtr &field)
 {
     // The selection when the sheet opened comes back after it, even when the
     // edited field came from a context menu.
-    runFieldEditor(field, 1, selectedField());
+    runFieldEditor(field, TWEditorMode::Existing, selectedField());
 }
 
 void TWFieldsController::editSelectedField(bool context)

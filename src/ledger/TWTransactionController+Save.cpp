@@ -50,7 +50,7 @@ TWSaveOutcome TWTransactionController::doSave(int tag)
         close(TWSheetResult::Cancelled);
         return TWSaveOutcome::Closed;
     }
-    if (m_mode == 3 || !m_business || !m_editTransaction) {
+    if (m_mode == TWTransactionEditorMode::ReadOnly || !m_business || !m_editTransaction) {
         close(TWSheetResult::Confirmed);
         return TWSaveOutcome::Closed;
     }
@@ -204,7 +204,7 @@ TWErrorResult TWTransactionController::writeTransaction()
 {
     if (m_isImport)
         return std::nullopt;
-    if (m_mode == 2)
+    if (m_mode == TWTransactionEditorMode::Edit)
         return m_business->updateTransaction(m_editTransaction, true, true, true, true);
     return addTransactionWithRelationships(m_editTransaction);
 }
@@ -240,7 +240,7 @@ TWSaveOutcome TWTransactionController::finishSave(const TWErrorResult &error)
     if (m_document)
         m_document->updateChangeCount(0);
 
-    if (m_mode == 1) {
+    if (m_mode == TWTransactionEditorMode::NewSeveral) {
         // The next transaction of the run: a fresh copy of the template with
         // its own identifier and new lines. The links belonged to the first.
         m_autofill = true;

@@ -524,7 +524,7 @@ void TWExpensesController::newExpense()
                                    project->identifier(), identifier);
     TWExpenseController *sheet = ensureSheet();
     sheet->setExpense(expense);
-    sheet->setMode(0);
+    sheet->setMode(TWEditorMode::New);
     sheet->update();
     QPointer<TWExpensesController> guarded(this);
     m_document->beginSheetWithView(sheet->view(), false, true, [guarded, expense](int code) {
@@ -549,7 +549,7 @@ void TWExpensesController::editExpense(const TWExpensePtr &expense, bool isImpor
         return;
     TWExpenseController *sheet = ensureSheet();
     sheet->setExpense(expense);
-    sheet->setMode(1);
+    sheet->setMode(TWEditorMode::Existing);
     sheet->setIsImport(isImport);
     sheet->update();
     const TWExpenseList remembered = selectedExpenses();

@@ -133,7 +133,7 @@ void TWMerchantController::newBill()
                              m_merchants.constFirst()->identifier(), identifier);
     TWBillController *sheet = ensureSheet();
     sheet->setBill(bill);
-    sheet->setMode(0);
+    sheet->setMode(TWEditorMode::New);
     sheet->update();
     QPointer<TWMerchantController> guarded(this);
     m_document->beginSheetWithView(sheet->view(), false, true, [guarded, bill](int code) {
@@ -158,7 +158,7 @@ void TWMerchantController::editBill(const TWBillPtr &bill)
         return;
     TWBillController *sheet = ensureSheet();
     sheet->setBill(bill);
-    sheet->setMode(1);
+    sheet->setMode(TWEditorMode::Existing);
     sheet->update();
     const TWBillList remembered = selectedBills();
     QPointer<TWMerchantController> guarded(this);

@@ -242,7 +242,7 @@ void TWTasksController::newTaskItem()
         TWTaskItem::taskItemWithStartDateTime(now, now, QString(), task->identifier(), identifier);
     TWTaskItemController *sheet = ensureTaskItemSheet();
     sheet->setTaskItem(item);
-    sheet->setMode(0);
+    sheet->setMode(TWEditorMode::New);
     sheet->setIsImport(false);
     sheet->update();
     QPointer<TWTasksController> guarded(this);
@@ -270,7 +270,7 @@ void TWTasksController::editTaskItem(const TWTaskItemPtr &taskItem, bool isImpor
         return;
     TWTaskItemController *sheet = ensureTaskItemSheet();
     sheet->setTaskItem(taskItem);
-    sheet->setMode(1);
+    sheet->setMode(TWEditorMode::Existing);
     sheet->setIsImport(isImport);
     sheet->update();
     const TWTaskItemList remembered = selectedTaskItems();

@@ -816,7 +816,7 @@ void TWTasksController::newTask()
                                                 QString(), project->identifier(), identifier);
     TWTaskController *sheet = ensureTaskSheet();
     sheet->setTask(task);
-    sheet->setMode(0);
+    sheet->setMode(TWEditorMode::New);
     sheet->setIsImport(false);
     sheet->update();
     QPointer<TWTasksController> guarded(this);
@@ -842,7 +842,7 @@ void TWTasksController::editTask(const TWTaskPtr &task, bool isImport)
         return;
     TWTaskController *sheet = ensureTaskSheet();
     sheet->setTask(task);
-    sheet->setMode(1);
+    sheet->setMode(TWEditorMode::Existing);
     sheet->setIsImport(isImport);
     sheet->update();
     const TWTaskList remembered = selectedTasks();

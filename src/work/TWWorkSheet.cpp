@@ -268,7 +268,7 @@ void TWWorkSheet::doSave(int tag)
     confirmSave([this] {
         // An import edit stores nothing: the import sheet takes the copy.
         if (!m_isImport) {
-            if (m_mode == 0 || m_mode == 1)
+            if (m_mode == TWEditorMode::New || m_mode == TWEditorMode::Existing)
                 if (TWErrorResult error = store()) {
                     if (m_document)
                         m_document->presentError(*error);

@@ -72,7 +72,7 @@ protected:
     virtual void updateUI() = 0;
     // Reads every field into the working copy; false keeps the sheet open.
     virtual bool commitFields() { return true; }
-    // Stores the working copy (mode 0 adds, mode 1 updates).
+    // Stores the working copy (mode New adds, mode Existing updates).
     virtual TWErrorResult store() = 0;
     // Before storing: may ask, then calls `proceed` (or not, to keep the sheet).
     virtual void confirmSave(std::function<void()> proceed) { proceed(); }

@@ -96,7 +96,7 @@ TWErrorResult TWInvoiceController::writeInvoice(bool *accountMissing)
     }
 
     // The invoice row, and a new project invoice's receivable entry.
-    if (m_mode == 1) {
+    if (m_mode == TWEditorMode::Existing) {
         if (TWErrorResult error = business.updateInvoice(edit, true))
             return error;
     } else {

@@ -36,7 +36,7 @@ public:
     ~TWInvoiceController() override;
 
     QWidget *view() override;
-    // The invoice handed in; never changed by the sheet (mode 0 new, 1 edit).
+    // The invoice handed in; never changed by the sheet (mode New or Existing).
     const TWInvoicePtr &invoice() const { return m_invoice; }
     void setInvoice(const TWInvoicePtr &invoice) { m_invoice = invoice; }
     // The working copy every control writes into, and what is saved.

@@ -151,7 +151,7 @@ TWInvoiceController *TWInvoicesController::ensureInvoiceController()
     return m_invoiceController;
 }
 
-void TWInvoicesController::showInvoiceEditor(const TWInvoicePtr &invoice, int mode)
+void TWInvoicesController::showInvoiceEditor(const TWInvoicePtr &invoice, TWEditorMode mode)
 {
     if (!m_document || !m_business || !invoice)
         return;
@@ -161,7 +161,8 @@ void TWInvoicesController::showInvoiceEditor(const TWInvoicePtr &invoice, int mo
     editor->setBusinessController(m_document);
     editor->setBusiness(m_business);
     editor->update();
-    const TWInvoiceList remembered = mode == 1 ? selectedInvoices() : TWInvoiceList();
+    const TWInvoiceList remembered =
+        mode == TWEditorMode::Existing ? selectedInvoices() : TWInvoiceList();
     QPointer<TWInvoicesController> guarded(this);
     m_document->beginSheetWithView(
         editor->view(), false, true, [guarded, mode, remembered](int code) {
@@ -169,7 +170,7 @@ void TWInvoicesController::showInvoiceEditor(const TWInvoicePtr &invoice, int mo
                 return;
             TWInvoicesController &list = *guarded;
             list.updateInvoices();
-            if (mode == 0) {
+            if (mode == TWEditorMode::New) {
                 const TWInvoicePtr made = list.m_invoiceController->editInvoice();
                 if (made)
                     list.selectInvoice(made);
@@ -193,7 +194,7 @@ void TWInvoicesController::newInvoice()
     showInvoiceEditor(TWInvoice::invoiceWithDate(TWClock::now(), QString(), QString(), false, false,
                                                  QDateTime(), 0, QString(),
                                                  m_projects.first()->identifier(), identifier),
-                      0);
+                      TWEditorMode::New);
 }
 
 void TWInvoicesController::editSelectedInvoice(bool context)
@@ -205,7 +206,7 @@ void TWInvoicesController::editSelectedInvoice(bool context)
 
 void TWInvoicesController::editInvoice(const TWInvoicePtr &invoice)
 {
-    showInvoiceEditor(invoice, 1);
+    showInvoiceEditor(invoice, TWEditorMode::Existing);
 }
 
 // ---- Duplicate ----

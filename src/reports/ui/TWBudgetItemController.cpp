@@ -343,7 +343,7 @@ void TWBudgetItemController::doSave(int tag)
         }
     }
     if (m_business) {
-        const TWErrorResult error = m_mode == 1
+        const TWErrorResult error = m_mode == TWEditorMode::Existing
                                         ? m_business->updateBudgetItem(m_editBudgetItem, true)
                                         : m_business->addBudgetItem(m_editBudgetItem, true);
         if (error) {

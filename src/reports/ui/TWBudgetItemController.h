@@ -1,7 +1,7 @@
 #pragma once
 // The budget line sheet: amount, unit, start date, an optional repeating
 // cycle and rollover for one account or group. It edits a copy, so a cancel
-// leaves the line untouched; a save adds (mode 0) or updates (mode 1) the
+// leaves the line untouched; a save adds (mode New) or updates (mode Existing) the
 // line and ends with Confirmed, a cancel with Cancelled.
 
 #include "app/TWAppRegistry.h"
