@@ -7,7 +7,7 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
-TWCalendarController::TWCalendarController(QObject *parent) : QObject(parent)
+TWCalendarController::TWCalendarController(QObject *parent) : TWLazyViewController<QObject>(parent)
 {
 }
 
@@ -15,13 +15,6 @@ TWCalendarController::~TWCalendarController()
 {
     delete m_popover;
     delete m_view;
-}
-
-QWidget *TWCalendarController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWCalendarController::build()

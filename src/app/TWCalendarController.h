@@ -3,6 +3,8 @@
 // minutes when asked, in a popover under the button. The delegate hears the
 // date on every close, however the popover closed.
 
+#include "app/TWLazyViewController.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QPointer>
@@ -21,14 +23,13 @@ public:
     virtual void calendarDidSelectDate(const QDateTime &date, TWCalendarController *controller) = 0;
 };
 
-class TWCalendarController final : public QObject
+class TWCalendarController final : public TWLazyViewController<QObject>
 {
     Q_OBJECT
 public:
     explicit TWCalendarController(QObject *parent = nullptr);
     ~TWCalendarController() override;
 
-    QWidget *view();
     QAbstractButton *button() const { return m_button; }
     TWPopover *popover() const { return m_popover; }
     const QDateTime &date() const { return m_date; }
@@ -53,11 +54,10 @@ public:
     void popoverDidClose();
 
 private:
-    void build();
+    void build() override;
 
     QPointer<QAbstractButton> m_button;
     QPointer<TWPopover> m_popover;
-    QPointer<QWidget> m_view;
     QCalendarWidget *m_calendar = nullptr;
     QTimeEdit *m_time = nullptr;
     QDateTime m_date;

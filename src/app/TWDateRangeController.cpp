@@ -14,7 +14,8 @@ namespace
 const char *const kTagProperty = "tag";
 } // namespace
 
-TWDateRangeController::TWDateRangeController(QObject *parent) : QObject(parent)
+TWDateRangeController::TWDateRangeController(QObject *parent)
+    : TWLazyViewController<QObject>(parent)
 {
 }
 
@@ -22,13 +23,6 @@ TWDateRangeController::~TWDateRangeController()
 {
     delete m_popover;
     delete m_view;
-}
-
-QWidget *TWDateRangeController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWDateRangeController::build()

@@ -3,6 +3,8 @@
 // a popover under the detail pop-up, with Done. The delegate hears the range
 // on every close; no order between the dates is enforced.
 
+#include "app/TWLazyViewController.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QPointer>
@@ -21,14 +23,13 @@ public:
                                             TWDateRangeController *controller) = 0;
 };
 
-class TWDateRangeController final : public QObject
+class TWDateRangeController final : public TWLazyViewController<QObject>
 {
     Q_OBJECT
 public:
     explicit TWDateRangeController(QObject *parent = nullptr);
     ~TWDateRangeController() override;
 
-    QWidget *view();
     QWidget *button() const { return m_button; }
     TWPopover *popover() const { return m_popover; }
     const QDateTime &fromDate() const { return m_fromDate; }
@@ -52,11 +53,10 @@ public:
     void popoverDidClose();
 
 private:
-    void build();
+    void build() override;
 
     QPointer<QWidget> m_button;
     QPointer<TWPopover> m_popover;
-    QPointer<QWidget> m_view;
     QDateEdit *m_from = nullptr;
     QDateEdit *m_to = nullptr;
     QPushButton *m_done = nullptr;

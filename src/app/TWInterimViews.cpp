@@ -56,7 +56,8 @@ QWidget *TWInterimInvoiceList::view()
     return m_view;
 }
 
-TWInterimBusinessInfoForm::TWInterimBusinessInfoForm(QObject *parent) : TWBusinessInfoEditor(parent)
+TWInterimBusinessInfoForm::TWInterimBusinessInfoForm(QObject *parent)
+    : TWLazyViewController<TWBusinessInfoEditor>(parent)
 {
 }
 
@@ -64,13 +65,6 @@ TWInterimBusinessInfoForm::~TWInterimBusinessInfoForm()
 {
     if (m_view && !m_view->parent())
         delete m_view;
-}
-
-QWidget *TWInterimBusinessInfoForm::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWInterimBusinessInfoForm::build()

@@ -4,6 +4,7 @@
 
 #include "app/TWAppRegistry.h"
 #include "app/TWDetailInterfaces.h"
+#include "app/TWLazyViewController.h"
 
 #include <QPointer>
 
@@ -42,13 +43,12 @@ private:
 
 // Name, type, home currency (the locale's first), start date (today) and
 // the usual accounts (on).
-class TWInterimBusinessInfoForm final : public TWBusinessInfoEditor
+class TWInterimBusinessInfoForm final : public TWLazyViewController<TWBusinessInfoEditor>
 {
     Q_OBJECT
 public:
     explicit TWInterimBusinessInfoForm(QObject *parent);
     ~TWInterimBusinessInfoForm() override;
-    QWidget *view() override;
     void reset() override;
     void update() override;
     TWBusinessInfoPtr businessInfo() const override;
@@ -59,10 +59,9 @@ public:
     QPushButton *cancelButton() const { return m_cancel; }
 
 private:
-    void build();
+    void build() override;
 
     TWBusinessInfoPtr m_info;
-    QPointer<QWidget> m_view;
     QLineEdit *m_name = nullptr;
     QComboBox *m_type = nullptr;
     QComboBox *m_currency = nullptr;

@@ -7,13 +7,6 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 
-QWidget *TWInfoEditor::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
-}
-
 QDialogButtonBox *TWInfoEditor::addSaveCancelBox(const std::function<void(int)> &doSave)
 {
     auto *buttons = new QDialogButtonBox(m_view);

@@ -5,6 +5,7 @@
 // from these; the group and filter editors are the shell's own.
 
 #include "app/TWAppRegistry.h"
+#include "app/TWLazyViewController.h"
 #include "app/TWPopover.h"
 
 #include "model/TWItem.h"
@@ -20,11 +21,11 @@ class QPushButton;
 
 // An information editor: mode New makes a new record (shown as a sheet), mode Existing
 // edits a copy of a listed record (shown in a popover).
-class TWInfoEditor : public TWEditorController
+class TWInfoEditor : public TWLazyViewController<TWEditorController>
 {
     Q_OBJECT
 public:
-    using TWEditorController::TWEditorController;
+    using TWLazyViewController<TWEditorController>::TWLazyViewController;
     // The record made (mode New) or edited (mode Existing); none before a save in mode New.
     virtual TWItemPtr item() const = 0;
     virtual void setItem(const TWItemPtr &item) = 0;
@@ -35,14 +36,12 @@ public:
     int type() const { return m_type; }
     void setParentPopover(TWPopover *popover) { m_popover = popover; }
     TWPopover *parentPopover() const { return m_popover; }
-    // The form, built on first use.
-    QWidget *view() override;
     QPushButton *saveButton() const { return m_save; }
     QPushButton *cancelButton() const { return m_cancel; }
 
 protected:
-    // Builds the form into `m_view`.
-    virtual void build() {}
+    // The form into `m_view`; each editor builds its own.
+    void build() override {}
     // Cancel and Save (the default) in a button box of the view; they answer
     // through `doSave` with 0 and 1.
     QDialogButtonBox *addSaveCancelBox(const std::function<void(int)> &doSave);
@@ -59,7 +58,6 @@ protected:
     bool m_saved = false;
     int m_type = 0;
     QPointer<TWPopover> m_popover;
-    QPointer<QWidget> m_view;
     QPushButton *m_save = nullptr;
     QPushButton *m_cancel = nullptr;
 };

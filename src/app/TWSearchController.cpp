@@ -10,7 +10,7 @@
 #include <QLayout>
 #include <QPushButton>
 
-TWSearchController::TWSearchController(QObject *parent) : QObject(parent)
+TWSearchController::TWSearchController(QObject *parent) : TWLazyViewController<QObject>(parent)
 {
 }
 
@@ -18,17 +18,6 @@ TWSearchController::~TWSearchController()
 {
     if (m_view && !m_view->parent())
         delete m_view;
-}
-
-QWidget *TWSearchController::view()
-{
-    if (!m_view) {
-        build();
-        // The sheet around it says what it is.
-        if (m_view)
-            m_view->setWindowTitle(TWLocalized("sheetTitleAdvancedFind"));
-    }
-    return m_view;
 }
 
 void TWSearchController::build()
@@ -56,6 +45,9 @@ void TWSearchController::build()
     // The sheet's minimum height is more than a few rows need: the buttons
     // stay under the rows and the spare room goes below them.
     layout->addStretch(1);
+    // The sheet around it says what it is.
+    if (m_view)
+        m_view->setWindowTitle(TWLocalized("sheetTitleAdvancedFind"));
 }
 
 void TWSearchController::update()

@@ -3,6 +3,8 @@
 // criteria and, on Find, stores them as the search filter, which the source
 // list's search results then show. It runs no search itself.
 
+#include "app/TWLazyViewController.h"
+
 #include "model/TWFilter.h"
 
 #include <QObject>
@@ -14,7 +16,7 @@ class TWBusiness;
 class TWBusinessController;
 class TWFilterEditor;
 
-class TWSearchController final : public QObject
+class TWSearchController final : public TWLazyViewController<QObject>
 {
     Q_OBJECT
 public:
@@ -26,7 +28,6 @@ public:
     TWBusiness *business() const { return m_business; }
     void setBusiness(TWBusiness *business) { m_business = business; }
 
-    QWidget *view();
     // Fills the editor from the stored search filter (a copy), or with the
     // default rule when there is none.
     void update();
@@ -41,11 +42,10 @@ public:
     QPushButton *cancelButton() const { return m_cancel; }
 
 private:
-    void build();
+    void build() override;
 
     TWBusinessController *m_document = nullptr;
     TWBusiness *m_business = nullptr;
-    QPointer<QWidget> m_view;
     TWFilterEditor *m_editor = nullptr;
     QPushButton *m_find = nullptr;
     QPushButton *m_cancel = nullptr;

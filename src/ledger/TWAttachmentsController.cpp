@@ -49,7 +49,8 @@ void TWAttachmentsController::setFileChooser(FileChooser chooser)
     fileChooser() = std::move(chooser);
 }
 
-TWAttachmentsController::TWAttachmentsController(QObject *parent) : QObject(parent)
+TWAttachmentsController::TWAttachmentsController(QObject *parent)
+    : TWLazyViewController<QObject>(parent)
 {
 }
 
@@ -67,14 +68,7 @@ TWAttachmentsController::~TWAttachmentsController()
 
 // ---- The view ----
 
-QWidget *TWAttachmentsController::view()
-{
-    if (!m_view)
-        loadView();
-    return m_view;
-}
-
-void TWAttachmentsController::loadView()
+void TWAttachmentsController::build()
 {
     auto *view = new QWidget();
     view->setObjectName(QStringLiteral("attachmentsView"));

@@ -7,6 +7,7 @@
 // hands the removed attachments to the store (`deletedAttachments`).
 
 #include "app/TWBusinessController.h"
+#include "app/TWLazyViewController.h"
 #include "app/TWListViews.h"
 #include "foundation/TWError.h"
 #include "ledger/TWAudioRecordController.h"
@@ -31,7 +32,7 @@ class TWBusiness;
 // The MIME type of attachments dragged inside the strip.
 inline const QString TWAttachmentDragType = QStringLiteral("application/x-tallyworth-attachment");
 
-class TWAttachmentsController : public QObject,
+class TWAttachmentsController : public TWLazyViewController<QObject>,
                                 public TWCollectionViewDelegate,
                                 public TWBusinessControllerDelegate,
                                 public TWPreviewPanelDataSource,
@@ -56,8 +57,7 @@ public:
     explicit TWAttachmentsController(QObject *parent = nullptr);
     ~TWAttachmentsController() override;
 
-    // The strip, made on first use; the editor embeds it.
-    QWidget *view();
+    // view() is the strip, which the editor embeds.
     bool isViewLoaded() const { return m_view != nullptr; }
     TWCollectionView *collectionView() const { return m_collectionView; }
     QToolButton *addButton() const { return m_addButton; }
@@ -196,7 +196,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void loadView();
+    void build() override;
     void updateButtons();
     void changed();
     void presentError(const TWError &error);
@@ -218,7 +218,6 @@ private:
     // The item to show first when the preview window is next handed over.
     int m_previewIndex = -1;
 
-    QPointer<QWidget> m_view;
     TWCollectionView *m_collectionView = nullptr;
     TWAttachmentsModel *m_model = nullptr;
     QToolButton *m_addButton = nullptr;

@@ -100,7 +100,8 @@ private:
     TWAutofillController *m_controller;
 };
 
-TWAutofillController::TWAutofillController(QObject *parent) : TWAutofillDetail(parent)
+TWAutofillController::TWAutofillController(QObject *parent)
+    : TWLazyViewController<TWAutofillDetail>(parent)
 {
 }
 
@@ -110,14 +111,7 @@ TWAutofillController::~TWAutofillController()
         delete m_view;
 }
 
-QWidget *TWAutofillController::view()
-{
-    if (!m_view)
-        loadView();
-    return m_view;
-}
-
-void TWAutofillController::loadView()
+void TWAutofillController::build()
 {
     m_view = new QWidget;
     m_view->setObjectName(QStringLiteral("TWAutofill"));

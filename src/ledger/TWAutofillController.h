@@ -4,6 +4,7 @@
 // (trigger) and whether autofill copies its value.
 
 #include "app/TWDetailInterfaces.h"
+#include "app/TWLazyViewController.h"
 #include "app/TWListViews.h"
 
 #include "model/TWField.h"
@@ -13,7 +14,7 @@
 class QCheckBox;
 class TWAutofillTableModel;
 
-class TWAutofillController final : public TWAutofillDetail
+class TWAutofillController final : public TWLazyViewController<TWAutofillDetail>
 {
     Q_OBJECT
 public:
@@ -23,7 +24,6 @@ public:
     explicit TWAutofillController(QObject *parent = nullptr);
     ~TWAutofillController() override;
 
-    QWidget *view() override;
     void update() override;
 
     // The switch, as a click on the check box.
@@ -42,13 +42,12 @@ public:
     TWTableView *tableView() const { return m_table; }
 
 private:
-    void loadView();
+    void build() override;
 
     TWFieldList m_fields;
     int m_sortColumn = FieldColumn;
     bool m_ascending = true;
 
-    QPointer<QWidget> m_view;
     QCheckBox *m_enableCheckbox = nullptr;
     TWTableView *m_table = nullptr;
     TWAutofillTableModel *m_model = nullptr;

@@ -76,7 +76,8 @@ QString unitTitle(const TWUnit &unit)
 
 } // namespace
 
-TWBusinessInfoController::TWBusinessInfoController(QObject *parent) : TWBusinessInfoEditor(parent)
+TWBusinessInfoController::TWBusinessInfoController(QObject *parent)
+    : TWLazyViewController<TWBusinessInfoEditor>(parent)
 {
 }
 
@@ -85,24 +86,13 @@ TWBusinessInfoController::~TWBusinessInfoController()
     delete m_view.data();
 }
 
-QWidget *TWBusinessInfoController::view()
-{
-    if (!m_view) {
-        loadView();
-        // The sheet around it says what it is.
-        if (m_view)
-            m_view->setWindowTitle(TWLocalized("sheetTitleBusinessInformation"));
-    }
-    return m_view;
-}
-
 const TWAccountingPeriodList &TWBusinessInfoController::accountingPeriods() const
 {
     static const TWAccountingPeriodList none;
     return m_periods ? m_periods->periods() : none;
 }
 
-void TWBusinessInfoController::loadView()
+void TWBusinessInfoController::build()
 {
     auto *view = new QWidget;
     view->setObjectName(QStringLiteral("TWBusinessInfo"));
@@ -252,6 +242,9 @@ void TWBusinessInfoController::loadView()
     connect(m_cancel, &QPushButton::clicked, this, [this] { doSave(0); });
     view->installEventFilter(this);
     m_view = view;
+    // The sheet around it says what it is.
+    if (m_view)
+        m_view->setWindowTitle(TWLocalized("sheetTitleBusinessInformation"));
 }
 
 bool TWBusinessInfoController::eventFilter(QObject *watched, QEvent *event)

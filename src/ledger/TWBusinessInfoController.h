@@ -7,6 +7,7 @@
 // reads `businessInfo` and `dirtyAccountingPeriods` after a save (Confirmed).
 
 #include "app/TWAppRegistry.h"
+#include "app/TWLazyViewController.h"
 #include "app/TWListViews.h"
 
 #include "model/TWBusinessInfo.h"
@@ -24,14 +25,14 @@ class TWBusinessInfoPeriods;
 class TWPopUpButton;
 class TWSelectImageView;
 
-class TWBusinessInfoController final : public TWBusinessInfoEditor, public TWTableViewDelegate
+class TWBusinessInfoController final : public TWLazyViewController<TWBusinessInfoEditor>,
+                                       public TWTableViewDelegate
 {
     Q_OBJECT
 public:
     explicit TWBusinessInfoController(QObject *parent = nullptr);
     ~TWBusinessInfoController() override;
 
-    QWidget *view() override;
     // mode Existing: the record being edited; mode New: none until a save built one.
     TWBusinessInfoPtr businessInfo() const override { return m_businessInfo; }
     void setBusinessInfo(const TWBusinessInfoPtr &info) override { m_businessInfo = info; }
@@ -100,7 +101,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void loadView();
+    void build() override;
     void setUpPeriodsTable(const TWAccountingPeriodList &periods);
     void updateDeleteSegment();
     void showModeControls();
@@ -110,7 +111,6 @@ private:
     // The type the form stands for: the pop-up's in mode New, the record's in mode Existing.
     std::uint32_t businessType() const;
 
-    QPointer<QWidget> m_view;
     QTabWidget *m_tabs = nullptr;
     TWPopUpButton *m_typePopUp = nullptr;
     QLabel *m_typeLabel = nullptr;

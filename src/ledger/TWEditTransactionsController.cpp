@@ -81,7 +81,7 @@ TWUnitPtr accountUnit(const TWBusiness &business, qint32 identifier)
 } // namespace
 
 TWEditTransactionsController::TWEditTransactionsController(QObject *parent)
-    : TWEditTransactionsEditor(parent)
+    : TWLazyViewController<TWEditTransactionsEditor>(parent)
 {
 }
 
@@ -89,17 +89,6 @@ TWEditTransactionsController::~TWEditTransactionsController()
 {
     if (m_view && !m_view->parent())
         delete m_view;
-}
-
-QWidget *TWEditTransactionsController::view()
-{
-    if (!m_view) {
-        build();
-        // The sheet around it says what it is.
-        if (m_view)
-            m_view->setWindowTitle(TWLocalized("sheetTitleEditTransactions"));
-    }
-    return m_view;
 }
 
 void TWEditTransactionsController::build()
@@ -141,6 +130,9 @@ void TWEditTransactionsController::build()
     // The document sizes a resizable sheet from its view; unsized, that would
     // be a window's default size, far more than a field and a value need.
     m_view->resize(m_view->sizeHint());
+    // The sheet around it says what it is.
+    if (m_view)
+        m_view->setWindowTitle(TWLocalized("sheetTitleEditTransactions"));
 }
 
 void TWEditTransactionsController::setTransactions(const TWTransactionList &transactions)

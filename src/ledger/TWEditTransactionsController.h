@@ -3,6 +3,7 @@
 // the user picks a field, types or picks the value in a control made for that
 // field, and saves. The sheet writes the transactions itself, as one batch.
 
+#include "app/TWLazyViewController.h"
 #include "app/TWRecordEditors.h"
 
 #include "foundation/TWError.h"
@@ -39,14 +40,13 @@ struct TWEditValue {
     float percent = 0; // percent fields
 };
 
-class TWEditTransactionsController final : public TWEditTransactionsEditor
+class TWEditTransactionsController final : public TWLazyViewController<TWEditTransactionsEditor>
 {
     Q_OBJECT
 public:
     explicit TWEditTransactionsController(QObject *parent = nullptr);
     ~TWEditTransactionsController() override;
 
-    QWidget *view() override;
     // The register's selection, in its order.
     void setTransactions(const TWTransactionList &transactions) override;
     const TWTransactionList &transactions() const { return m_transactions; }
@@ -103,7 +103,7 @@ signals:
     void errorPresented(const TWError &error);
 
 private:
-    void build();
+    void build() override;
     void presentError(const TWError &error);
     QLineEdit *valueTextField(Qt::Alignment alignment, bool numberFormatter);
     TWPopUpButton *valuePopUpButton(const TWEditMenuItems &items);
@@ -116,7 +116,6 @@ private:
                     qint64 parsedTotal, bool swapped) const;
 
     TWTransactionList m_transactions;
-    QPointer<QWidget> m_view;
     TWPopUpButton *m_fieldPopUp = nullptr;
     QLabel *m_countLabel = nullptr;
     QWidget *m_valueContainer = nullptr;

@@ -35,7 +35,8 @@ constexpr SpecialView kSpecialViews[] = {
 
 } // namespace
 
-TWFieldController::TWFieldController(QObject *parent) : TWEditorController(parent)
+TWFieldController::TWFieldController(QObject *parent)
+    : TWLazyViewController<TWEditorController>(parent)
 {
 }
 
@@ -45,18 +46,7 @@ TWFieldController::~TWFieldController()
         delete m_view;
 }
 
-QWidget *TWFieldController::view()
-{
-    if (!m_view) {
-        loadView();
-        // The sheet around it says what it is.
-        if (m_view)
-            m_view->setWindowTitle(TWLocalized("sheetTitleField"));
-    }
-    return m_view;
-}
-
-void TWFieldController::loadView()
+void TWFieldController::build()
 {
     m_view = new QWidget;
     m_view->setObjectName(QStringLiteral("TWField"));
@@ -115,6 +105,9 @@ void TWFieldController::loadView()
             [this](int index) { doPopUpButton(TypeTag, m_typePopUp->itemData(index).toInt()); });
     connect(m_cancelButton, &QPushButton::clicked, this, [this] { doSave(0); });
     connect(m_saveButton, &QPushButton::clicked, this, [this] { doSave(1); });
+    // The sheet around it says what it is.
+    if (m_view)
+        m_view->setWindowTitle(TWLocalized("sheetTitleField"));
 }
 
 void TWFieldController::update()

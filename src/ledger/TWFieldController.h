@@ -6,6 +6,7 @@
 // column layout.
 
 #include "app/TWAppRegistry.h"
+#include "app/TWLazyViewController.h"
 
 #include "model/TWField.h"
 
@@ -19,7 +20,7 @@ class QMenu;
 class QPushButton;
 class QToolButton;
 
-class TWFieldController final : public TWEditorController
+class TWFieldController final : public TWLazyViewController<TWEditorController>
 {
     Q_OBJECT
 public:
@@ -31,7 +32,6 @@ public:
     explicit TWFieldController(QObject *parent = nullptr);
     ~TWFieldController() override;
 
-    QWidget *view() override;
     // Starts over from `field`: a new working copy, nothing saved.
     void update() override;
 
@@ -61,7 +61,7 @@ public:
     QPushButton *cancelButton() const { return m_cancelButton; }
 
 private:
-    void loadView();
+    void build() override;
     void rebuildViewsMenu();
     qsizetype everyViewCount() const;
     void endSheet(TWSheetResult result);
@@ -71,7 +71,6 @@ private:
     QList<qint32> m_visibleViews;
     bool m_saved = false;
 
-    QPointer<QWidget> m_view;
     QLineEdit *m_nameField = nullptr;
     QLabel *m_typeLabel = nullptr;
     QComboBox *m_typePopUp = nullptr;

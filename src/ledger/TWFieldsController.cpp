@@ -36,7 +36,8 @@ constexpr int kPaneMinimum = 150;
 
 } // namespace
 
-TWFieldsController::TWFieldsController(QObject *parent) : TWFieldsDetail(parent)
+TWFieldsController::TWFieldsController(QObject *parent)
+    : TWLazyViewController<TWFieldsDetail>(parent)
 {
 }
 
@@ -47,14 +48,7 @@ TWFieldsController::~TWFieldsController()
         delete m_view;
 }
 
-QWidget *TWFieldsController::view()
-{
-    if (!m_view)
-        loadView();
-    return m_view;
-}
-
-void TWFieldsController::loadView()
+void TWFieldsController::build()
 {
     m_view = new QWidget;
     m_view->setObjectName(QStringLiteral("TWFields"));

@@ -6,6 +6,7 @@
 // field. Every change goes straight to the store.
 
 #include "app/TWDetailInterfaces.h"
+#include "app/TWLazyViewController.h"
 #include "app/TWListViews.h"
 
 #include "model/TWField.h"
@@ -24,14 +25,14 @@ class TWFieldItemsModel;
 // The drag type of a field row: the dragged row's index as text.
 inline constexpr char TWFieldsMimeType[] = "application/x-tallyworth-field";
 
-class TWFieldsController final : public TWFieldsDetail, public TWTableViewDelegate
+class TWFieldsController final : public TWLazyViewController<TWFieldsDetail>,
+                                 public TWTableViewDelegate
 {
     Q_OBJECT
 public:
     explicit TWFieldsController(QObject *parent = nullptr);
     ~TWFieldsController() override;
 
-    QWidget *view() override;
     void update() override;
     void restoreFrame() override;
     bool isRestored() const { return m_restored; }
@@ -107,7 +108,7 @@ public:
     TWFieldController *fieldController() const { return m_fieldController; }
 
 private:
-    void loadView();
+    void build() override;
     QList<int> selectedRows(const TWTableView *table) const;
     QList<int> concernedRows(bool context) const;
     TWFieldPtr concernedField(bool context) const;
@@ -131,7 +132,6 @@ private:
     // The registered account count when the summaries were computed.
     QHash<qint32, qsizetype> m_viewCounts;
 
-    QPointer<QWidget> m_view;
     TWTableView *m_fieldsTable = nullptr;
     TWTableView *m_itemsTable = nullptr;
     TWFieldsTableModel *m_fieldsModel = nullptr;

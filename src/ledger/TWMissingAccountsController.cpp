@@ -14,7 +14,7 @@
 #include <QVBoxLayout>
 
 TWMissingAccountsController::TWMissingAccountsController(QObject *parent)
-    : TWEditorController(parent)
+    : TWLazyViewController<TWEditorController>(parent)
 {
 }
 
@@ -44,13 +44,6 @@ TWAccountList TWMissingAccountsController::accountsWithNames(TWBusiness &busines
                                                          business.homeUnit(), QString()));
     }
     return accounts;
-}
-
-QWidget *TWMissingAccountsController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWMissingAccountsController::build()

@@ -10,6 +10,7 @@
 // handed to the document's `endSheet` when there is a document).
 
 #include "app/TWAppRegistry.h"
+#include "app/TWLazyViewController.h"
 
 #include "foundation/TWError.h"
 #include "model/TWAccount.h"
@@ -21,7 +22,7 @@ class TWMissingAccountsDelegate;
 class TWMissingAccountsModel;
 class TWTableView;
 
-class TWMissingAccountsController final : public TWEditorController
+class TWMissingAccountsController final : public TWLazyViewController<TWEditorController>
 {
     Q_OBJECT
 public:
@@ -34,7 +35,6 @@ public:
     static TWAccountList accountsWithNames(TWBusiness &business, const QStringList &names,
                                            TWErrorResult *error = nullptr);
 
-    QWidget *view() override;
     void setAccounts(const TWAccountList &accounts);
     const TWAccountList &accounts() const;
     // Refills the unit choices (no mileage units) and the rows; only once
@@ -53,10 +53,9 @@ signals:
     void errorPresented(const TWError &error);
 
 private:
-    void build();
+    void build() override;
     void finish(TWSheetResult result);
 
-    QPointer<QWidget> m_view;
     TWMissingAccountsModel *m_model = nullptr;
     TWMissingAccountsDelegate *m_delegate = nullptr;
     TWTableView *m_table = nullptr;

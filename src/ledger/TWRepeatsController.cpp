@@ -34,7 +34,8 @@ bool holdsFocus(const QWidget *widget)
 
 } // namespace
 
-TWRepeatsController::TWRepeatsController(QObject *parent) : TWRepeatsDetail(parent)
+TWRepeatsController::TWRepeatsController(QObject *parent)
+    : TWLazyViewController<TWRepeatsDetail>(parent)
 {
     m_model = new TWRepeatsModel(this);
 }
@@ -57,13 +58,6 @@ TWRepeatsController::~TWRepeatsController()
     delete m_invoices;
     delete m_merchants;
     delete m_view.data();
-}
-
-QWidget *TWRepeatsController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWRepeatsController::build()

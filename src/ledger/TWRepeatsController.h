@@ -6,6 +6,7 @@
 // everything they made.
 
 #include "app/TWDetailInterfaces.h"
+#include "app/TWLazyViewController.h"
 #include "app/TWListViews.h"
 
 #include "foundation/TWError.h"
@@ -28,14 +29,14 @@ public:
     virtual void selectItemWithIdentifier(qint32) {}
 };
 
-class TWRepeatsController final : public TWRepeatsDetail, public TWTableViewDelegate
+class TWRepeatsController final : public TWLazyViewController<TWRepeatsDetail>,
+                                  public TWTableViewDelegate
 {
     Q_OBJECT
 public:
     explicit TWRepeatsController(QObject *parent = nullptr);
     ~TWRepeatsController() override;
 
-    QWidget *view() override;
     // Handed on to the lists below.
     void setBusinessController(TWBusinessController *controller) override;
     void setBusiness(TWBusiness *business) override;
@@ -98,7 +99,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void build();
+    void build() override;
     QList<int> selectedRows() const;
     void selectRows(const QList<int> &rows);
     TWRepeatPtr contextRepeat(bool context) const;
@@ -106,7 +107,6 @@ private:
     void presentError(const TWError &error);
     void fitColumnsOnce();
 
-    QPointer<QWidget> m_view;
     QSplitter *m_splitter = nullptr;
     TWTableView *m_table = nullptr;
     TWRepeatsModel *m_model = nullptr;

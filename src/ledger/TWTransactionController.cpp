@@ -19,7 +19,7 @@
 #include <QVBoxLayout>
 
 TWTransactionController::TWTransactionController(QObject *parent)
-    : TWTransactionEditor(parent), m_completer(new TWValueCompleter(this))
+    : TWLazyViewController<TWTransactionEditor>(parent), m_completer(new TWValueCompleter(this))
 {
 }
 
@@ -33,14 +33,7 @@ TWTransactionController::~TWTransactionController()
         delete m_addItemWindow;
 }
 
-QWidget *TWTransactionController::view()
-{
-    if (!m_view)
-        buildView();
-    return m_view;
-}
-
-void TWTransactionController::buildView()
+void TWTransactionController::build()
 {
     m_view = new QWidget();
     m_view->setObjectName(QStringLiteral("TWTransaction"));

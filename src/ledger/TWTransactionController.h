@@ -4,6 +4,7 @@
 // closed or locked one (ReadOnly); see TWTransactionEditorMode. Every control
 // edits a working copy; only the save road writes.
 
+#include "app/TWLazyViewController.h"
 #include "app/TWRecordEditors.h"
 
 #include "model/TWRepeat.h"
@@ -44,14 +45,12 @@ enum class TWSaveOutcome {
     Failed,    // a store error; nothing written, the sheet stays open
 };
 
-class TWTransactionController final : public TWTransactionEditor
+class TWTransactionController final : public TWLazyViewController<TWTransactionEditor>
 {
     Q_OBJECT
 public:
     explicit TWTransactionController(QObject *parent = nullptr);
     ~TWTransactionController() override;
-
-    QWidget *view() override;
 
     // ---- What the document hands in ----
     void setTransaction(const TWTransactionPtr &transaction) override
@@ -165,7 +164,7 @@ private:
     QWidget *sheetWindow() const;
 
     // Form building.
-    void buildView();
+    void build() override;
     void buildAddItemWindow(QWidget *parent);
     QWidget *makeValueControl(const TWFieldPtr &field, bool *hidden);
     QWidget *makeTextField(const QString &text, const TWFieldPtr &field, Qt::Alignment alignment,
@@ -211,7 +210,6 @@ private:
     TWFieldPtr m_createItemField;
     TWSplitPtr m_createItemSplit;
 
-    QPointer<QWidget> m_view;
     QScrollArea *m_scrollArea = nullptr;
     QWidget *m_contentView = nullptr;
     QVBoxLayout *m_rowsLayout = nullptr;

@@ -41,7 +41,8 @@ constexpr int kRowHeight = 22;
 
 } // namespace
 
-TWTransactionsController::TWTransactionsController(QObject *parent) : TWRegisterDetail(parent)
+TWTransactionsController::TWTransactionsController(QObject *parent)
+    : TWLazyViewController<TWRegisterDetail>(parent)
 {
 }
 
@@ -53,13 +54,6 @@ TWTransactionsController::~TWTransactionsController()
     if (m_document && m_document->delegate() == this)
         m_document->setDelegate(nullptr);
     delete m_view.data();
-}
-
-QWidget *TWTransactionsController::view()
-{
-    if (!m_view)
-        loadView();
-    return m_view;
 }
 
 void TWTransactionsController::setBusiness(TWBusiness *business)
@@ -74,7 +68,7 @@ void TWTransactionsController::setBusiness(TWBusiness *business)
         observe();
 }
 
-void TWTransactionsController::loadView()
+void TWTransactionsController::build()
 {
     m_view = new QWidget;
     m_view->setObjectName(QStringLiteral("transactionsView"));

@@ -7,6 +7,7 @@
 
 #include "app/TWBusinessController.h"
 #include "app/TWDetailInterfaces.h"
+#include "app/TWLazyViewController.h"
 #include "app/TWListViews.h"
 #include "foundation/TWNotificationCenter.h"
 #include "ledger/TWPreviewPanel.h"
@@ -24,7 +25,7 @@ class QMenu;
 class TWTransactionsDelegate;
 class TWTransactionsModel;
 
-class TWTransactionsController final : public TWRegisterDetail,
+class TWTransactionsController final : public TWLazyViewController<TWRegisterDetail>,
                                        public TWTableViewDelegate,
                                        public TWTableRowViewDelegate,
                                        public TWBusinessControllerDelegate,
@@ -36,7 +37,6 @@ public:
     ~TWTransactionsController() override;
 
     // ---- The shell's register interface ----
-    QWidget *view() override;
     void setBusiness(TWBusiness *business) override;
     void update() override;
     void restoreFrame() override;
@@ -156,7 +156,7 @@ public:
     TWAttachmentPtr previewItemAtIndex(TWPreviewPanel *, int index) override;
 
 private:
-    void loadView();
+    void build() override;
     TWTransactionList loadList();
     void rebuildRowIndex();
     void selectionChanged();
@@ -191,7 +191,6 @@ private:
                         const std::function<void(TWTransaction &)> &change);
     TWFieldList fieldsForColumns(const QList<struct TWRegisterColumn> &columns) const;
 
-    QPointer<QWidget> m_view;
     // The window may delete the view first (the document closing).
     QPointer<TWTableView> m_tableView;
     TWTransactionsModel *m_model = nullptr;

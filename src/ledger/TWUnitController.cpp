@@ -29,7 +29,8 @@ constexpr int kMaximumDecimalPlaces = 6;
 
 } // namespace
 
-TWUnitController::TWUnitController(QObject *parent) : TWEditorController(parent)
+TWUnitController::TWUnitController(QObject *parent)
+    : TWLazyViewController<TWEditorController>(parent)
 {
 }
 
@@ -39,18 +40,7 @@ TWUnitController::~TWUnitController()
     delete m_view.data();
 }
 
-QWidget *TWUnitController::view()
-{
-    if (!m_view) {
-        loadView();
-        // The sheet around it says what it is.
-        if (m_view)
-            m_view->setWindowTitle(TWLocalized("sheetTitleUnit"));
-    }
-    return m_view;
-}
-
-void TWUnitController::loadView()
+void TWUnitController::build()
 {
     auto *view = new QWidget;
     view->setObjectName(QStringLiteral("TWUnit"));
@@ -99,6 +89,9 @@ void TWUnitController::loadView()
     connect(m_save, &QPushButton::clicked, this, [this] { doSave(1); });
     connect(m_cancel, &QPushButton::clicked, this, [this] { doSave(0); });
     m_view = view;
+    // The sheet around it says what it is.
+    if (m_view)
+        m_view->setWindowTitle(TWLocalized("sheetTitleUnit"));
 }
 
 bool TWUnitController::isHomeUnit() const

@@ -5,6 +5,7 @@
 // store; the sheet ends with Confirmed after a save and Cancelled after a cancel.
 
 #include "app/TWAppRegistry.h"
+#include "app/TWLazyViewController.h"
 
 #include "model/TWUnit.h"
 
@@ -16,14 +17,13 @@ class QLineEdit;
 class QPushButton;
 class QWidget;
 
-class TWUnitController final : public TWEditorController
+class TWUnitController final : public TWLazyViewController<TWEditorController>
 {
     Q_OBJECT
 public:
     explicit TWUnitController(QObject *parent = nullptr);
     ~TWUnitController() override;
 
-    QWidget *view() override;
     // The unit handed in; the sheet never changes it.
     void setUnit(const TWUnitPtr &unit) { m_unit = unit; }
     const TWUnitPtr &unit() const { return m_unit; }
@@ -54,7 +54,7 @@ public:
     QPushButton *cancelButton() const { return m_cancel; }
 
 private:
-    void loadView();
+    void build() override;
     // Stores what the fields hold into the working copy; false (with the
     // alert shown) when a field cannot be read.
     bool commitFields();
@@ -62,7 +62,6 @@ private:
     void showAlert(const QString &key);
     void end(TWSheetResult result);
 
-    QPointer<QWidget> m_view;
     QCheckBox *m_favourite = nullptr;
     QLineEdit *m_name = nullptr;
     QLineEdit *m_description = nullptr;

@@ -18,7 +18,7 @@
 #include <QMenu>
 #include <QVBoxLayout>
 
-TWUnitsController::TWUnitsController(QObject *parent) : TWUnitsDetail(parent)
+TWUnitsController::TWUnitsController(QObject *parent) : TWLazyViewController<TWUnitsDetail>(parent)
 {
 }
 
@@ -27,14 +27,7 @@ TWUnitsController::~TWUnitsController()
     delete m_view.data();
 }
 
-QWidget *TWUnitsController::view()
-{
-    if (!m_view)
-        loadView();
-    return m_view;
-}
-
-void TWUnitsController::loadView()
+void TWUnitsController::build()
 {
     auto *view = new QWidget;
     view->setObjectName(QStringLiteral("TWUnits"));

@@ -5,6 +5,7 @@
 // custom units nothing uses, and the exchange-rate download.
 
 #include "app/TWDetailInterfaces.h"
+#include "app/TWLazyViewController.h"
 #include "app/TWListViews.h"
 
 #include "model/TWUnit.h"
@@ -16,14 +17,14 @@ class QMenu;
 class TWUnitController;
 class TWUnitsModel;
 
-class TWUnitsController final : public TWUnitsDetail, public TWTableViewDelegate
+class TWUnitsController final : public TWLazyViewController<TWUnitsDetail>,
+                                public TWTableViewDelegate
 {
     Q_OBJECT
 public:
     explicit TWUnitsController(QObject *parent = nullptr);
     ~TWUnitsController() override;
 
-    QWidget *view() override;
     // Clears the search, sorts by name ascending and lists the units again.
     void update() override;
     // The units changed in place (rates downloaded): redraws the rows.
@@ -63,7 +64,7 @@ public:
     bool tableViewReturn(TWTableView *table) override;
 
 private:
-    void loadView();
+    void build() override;
     QList<int> selectedRows() const;
     QList<int> rowsFor(bool context) const;
     void showUnitSheet(const TWUnitPtr &unit, TWEditorMode mode);
@@ -71,7 +72,6 @@ private:
     void applySpans();
     void showAlert(const QString &message, const QString &informative = {});
 
-    QPointer<QWidget> m_view;
     TWTableView *m_table = nullptr;
     TWUnitsModel *m_model = nullptr;
     TWUnitController *m_unitController = nullptr;

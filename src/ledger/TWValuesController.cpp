@@ -75,7 +75,8 @@ private:
     TWValuesController *m_controller;
 };
 
-TWValuesController::TWValuesController(QObject *parent) : TWValuesDetail(parent)
+TWValuesController::TWValuesController(QObject *parent)
+    : TWLazyViewController<TWValuesDetail>(parent)
 {
 }
 
@@ -86,14 +87,7 @@ TWValuesController::~TWValuesController()
         delete m_view;
 }
 
-QWidget *TWValuesController::view()
-{
-    if (!m_view)
-        loadView();
-    return m_view;
-}
-
-void TWValuesController::loadView()
+void TWValuesController::build()
 {
     m_view = new QWidget;
     m_view->setObjectName(QStringLiteral("TWValues"));

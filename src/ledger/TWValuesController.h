@@ -5,6 +5,7 @@
 // place, delete, and reset from the records of the business.
 
 #include "app/TWDetailInterfaces.h"
+#include "app/TWLazyViewController.h"
 #include "app/TWListViews.h"
 
 #include "model/TWValue.h"
@@ -15,14 +16,14 @@ class QComboBox;
 class QPushButton;
 class TWValuesTableModel;
 
-class TWValuesController final : public TWValuesDetail, public TWTableViewDelegate
+class TWValuesController final : public TWLazyViewController<TWValuesDetail>,
+                                 public TWTableViewDelegate
 {
     Q_OBJECT
 public:
     explicit TWValuesController(QObject *parent = nullptr);
     ~TWValuesController() override;
 
-    QWidget *view() override;
     // Starts over: no search, the first field.
     void update() override;
 
@@ -61,7 +62,7 @@ public:
     QPushButton *resetButton() const { return m_resetButton; }
 
 private:
-    void loadView();
+    void build() override;
     void doField();
     void reloadFromStore();
     void sortValues();
@@ -74,7 +75,6 @@ private:
     bool m_ascending = true;
     QList<int> m_contextRows;
 
-    QPointer<QWidget> m_view;
     QComboBox *m_fieldPopUp = nullptr;
     TWTableView *m_table = nullptr;
     TWValuesTableModel *m_model = nullptr;

@@ -45,41 +45,11 @@ void TWSplit::updateTotalsWithMasterTotalType(int masterTotalType, int totalType
                                               const TWUnitPtr &homeUnit,
                                               const TWUnitConverter &convert)
 {
-    if (!convert)
-        return;
-
-    // The source amount and its unit, read before anything changes.
-    qint64 source = 0;
-    TWUnitPtr sourceUnit;
-    switch (masterTotalType) {
-    case TWTotalTypeTotal:
-        source = m_total;
-        sourceUnit = m_unit;
-        break;
-    case TWTotalTypeBusiness:
-        source = m_totalBusiness;
-        sourceUnit = homeUnit;
-        break;
-    case TWTotalTypeAccount:
-        source = m_totalAccount;
-        sourceUnit = accountUnit;
-        break;
-    default:
-        return;
-    }
-    if (!sourceUnit)
-        return;
-
-    const auto wanted = [masterTotalType, totalType](int type) {
-        return type != masterTotalType && (totalType == TWTotalTypeAll || totalType == type);
-    };
-    const auto recompute = [&](int type, qint64 &amount, const TWUnitPtr &unit) {
-        if (wanted(type) && unit)
-            amount = convert(source, *sourceUnit, *unit);
-    };
-    recompute(TWTotalTypeTotal, m_total, m_unit);
-    recompute(TWTotalTypeAccount, m_totalAccount, accountUnit);
-    recompute(TWTotalTypeBusiness, m_totalBusiness, homeUnit);
+    TWUpdateTotalsFromMaster(masterTotalType, totalType,
+                             {{TWTotalTypeTotal, &m_total, &m_unit},
+                              {TWTotalTypeAccount, &m_totalAccount, &accountUnit},
+                              {TWTotalTypeBusiness, &m_totalBusiness, &homeUnit}},
+                             convert);
 }
 
 bool TWSplit::searchString(const QString &search, bool contains, const QString &accountName,

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <initializer_list>
 
 enum TWTotalType : int {
     TWTotalTypeAll = 0,      // as a target: every amount but the master
@@ -26,3 +27,22 @@ using TWUnitConverter = std::function<qint64(qint64 total, const TWUnit &from, c
 // An amount as the money text searches compare with: no unit shown, no grouping
 // separators, signed, decimals shown.
 using TWMoneyText = std::function<QString(qint64 total, const TWUnitPtr &unit)>;
+
+// One of a record's amounts as recomputing from the master sees it: which
+// amount it is, where the record keeps it and the unit it is in (an amount
+// whose unit is null is left as it is).
+struct TWTotalSlot {
+    int type;
+    qint64 *amount;
+    const TWUnitPtr *unit;
+};
+
+// The one conversion from a typed amount to the amounts that follow from it,
+// shared by transactions and split lines. The one of `amounts` whose type is
+// `masterTotalType` is the source (none, or one without a unit: nothing
+// changes); every other one with a unit is converted from it when `totalType`
+// is TWTotalTypeAll or names it, in the order given. Every amount comes
+// from the master's value as it was on entry, never from one just recomputed.
+void TWUpdateTotalsFromMaster(int masterTotalType, int totalType,
+                              std::initializer_list<TWTotalSlot> amounts,
+                              const TWUnitConverter &convert);

@@ -44,45 +44,12 @@ void TWTransaction::updateTotalsWithMasterTotalType(int masterTotalType, int tot
                                                     const TWUnitPtr &homeUnit,
                                                     const TWUnitConverter &convert)
 {
-    if (!convert)
-        return;
-
-    // The master amount and its unit, read before anything changes.
-    qint64 source = 0;
-    TWUnitPtr sourceUnit;
-    switch (masterTotalType) {
-    case TWTotalTypeTotal:
-        source = m_total;
-        sourceUnit = m_unit;
-        break;
-    case TWTotalTypeAccount1:
-        source = m_totalAccount1;
-        sourceUnit = account1Unit;
-        break;
-    case TWTotalTypeAccount2:
-        source = m_totalAccount2;
-        sourceUnit = account2Unit;
-        break;
-    case TWTotalTypeBusiness:
-        source = m_totalBusiness;
-        sourceUnit = homeUnit;
-        break;
-    default:
-        return;
-    }
-    if (!sourceUnit)
-        return;
-
-    const auto recompute = [&](int type, qint64 &amount, const TWUnitPtr &unit) {
-        if (type == masterTotalType || !unit)
-            return;
-        if (totalType == TWTotalTypeAll || totalType == type)
-            amount = convert(source, *sourceUnit, *unit);
-    };
-    recompute(TWTotalTypeTotal, m_total, m_unit);
-    recompute(TWTotalTypeAccount1, m_totalAccount1, account1Unit);
-    recompute(TWTotalTypeAccount2, m_totalAccount2, account2Unit);
-    recompute(TWTotalTypeBusiness, m_totalBusiness, homeUnit);
+    TWUpdateTotalsFromMaster(masterTotalType, totalType,
+                             {{TWTotalTypeTotal, &m_total, &m_unit},
+                              {TWTotalTypeAccount1, &m_totalAccount1, &account1Unit},
+                              {TWTotalTypeAccount2, &m_totalAccount2, &account2Unit},
+                              {TWTotalTypeBusiness, &m_totalBusiness, &homeUnit}},
+                             convert);
 }
 
 namespace

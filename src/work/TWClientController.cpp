@@ -69,7 +69,8 @@ QList<TWWorkColumn> TWClientController::projectColumns()
             column(TWProjectColumnNotes, "notes")};
 }
 
-TWClientController::TWClientController(QObject *parent) : TWClientDetail(parent)
+TWClientController::TWClientController(QObject *parent)
+    : TWLazyViewController<TWClientDetail>(parent)
 {
 }
 
@@ -111,13 +112,6 @@ void TWClientController::setBusiness(TWBusiness *business)
         m_expenses->setBusiness(business);
         m_invoices->setBusiness(business);
     }
-}
-
-QWidget *TWClientController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWClientController::build()

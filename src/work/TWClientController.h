@@ -5,6 +5,7 @@
 // from an estimate, edit, duplicate, delete, mark and the completed box.
 
 #include "app/TWDetailInterfaces.h"
+#include "app/TWLazyViewController.h"
 #include "foundation/TWError.h"
 #include "work/TWProjectRows.h"
 #include "work/TWWorkTable.h"
@@ -26,7 +27,8 @@ class TWExpensesController;
 class TWProjectController;
 class TWTasksController;
 
-class TWClientController final : public TWClientDetail, public TWWorkTableSource
+class TWClientController final : public TWLazyViewController<TWClientDetail>,
+                                 public TWWorkTableSource
 {
     Q_OBJECT
 public:
@@ -38,7 +40,6 @@ public:
     ~TWClientController() override;
 
     // ---- TWDetailController ----
-    QWidget *view() override;
     void setBusinessController(TWBusinessController *document) override;
     void setBusiness(TWBusiness *business) override;
     // Settings, columns, sort and the projects of the chosen clients.
@@ -142,7 +143,7 @@ public:
     void workDoubleClick(TWWorkTable *table) override;
 
 private:
-    void build();
+    void build() override;
     void observe();
     void connectTimer();
     // Every row redrawn in place (the totals changed), selection kept.
@@ -156,7 +157,6 @@ private:
 
     TWProjectRows m_rows;
 
-    QPointer<QWidget> m_view;
     QSplitter *m_splitter = nullptr;
     QWidget *m_projectsView = nullptr;
     TWWorkTable *m_table = nullptr;

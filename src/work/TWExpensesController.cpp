@@ -48,7 +48,7 @@ QList<TWWorkColumn> TWExpensesController::expenseColumns()
             column(TWExpenseColumnNotes, "notes", K::Text, false)};
 }
 
-TWExpensesController::TWExpensesController(QObject *parent) : QObject(parent)
+TWExpensesController::TWExpensesController(QObject *parent) : TWLazyViewController<QObject>(parent)
 {
 }
 
@@ -70,13 +70,6 @@ void TWExpensesController::setBusiness(TWBusiness *business)
     m_business = business;
     if (m_table)
         m_table->setBusiness(business);
-}
-
-QWidget *TWExpensesController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWExpensesController::build()

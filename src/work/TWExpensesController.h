@@ -4,6 +4,7 @@
 // expenses beside an import (mode 2), with the expense editor sheet.
 
 #include "app/TWDetailInterfaces.h"
+#include "app/TWLazyViewController.h"
 #include "foundation/TWError.h"
 #include "work/TWWorkTable.h"
 
@@ -47,7 +48,9 @@ enum TWExpenseColumnTag : int {
     TWExpenseColumnNotes = 10,
 };
 
-class TWExpensesController final : public QObject, public TWExpensesList, public TWWorkTableSource
+class TWExpensesController final : public TWLazyViewController<QObject>,
+                                   public TWExpensesList,
+                                   public TWWorkTableSource
 {
     Q_OBJECT
 public:
@@ -56,7 +59,6 @@ public:
     explicit TWExpensesController(QObject *parent = nullptr);
     ~TWExpensesController() override;
 
-    QWidget *view();
     void setBusinessController(TWBusinessController *document);
     void setBusiness(TWBusiness *business);
     int mode() const { return m_mode; }
@@ -124,7 +126,7 @@ signals:
     void expensesChanged();
 
 private:
-    void build();
+    void build() override;
     void updateAddDeleteButtonsEnabled();
     void rebuildRowIndex();
     void presentError(const TWError &error) const;
@@ -145,7 +147,6 @@ private:
     TWExpenseList m_importSelectedExpenses;
     QHash<qint32, int> m_rows;
 
-    QPointer<QWidget> m_view;
     TWWorkTable *m_table = nullptr;
     QLabel *m_countLabel = nullptr;
     QLabel *m_totalLabel = nullptr;

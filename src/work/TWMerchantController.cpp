@@ -190,7 +190,7 @@ QList<TWWorkColumn> TWMerchantController::billColumns()
 }
 
 TWMerchantController::TWMerchantController(QObject *parent, int mode)
-    : TWMerchantDetail(parent), m_mode(mode)
+    : TWLazyViewController<TWMerchantDetail>(parent), m_mode(mode)
 {
 }
 
@@ -217,13 +217,6 @@ void TWMerchantController::setBusiness(TWBusiness *business)
         m_table->setBusiness(business);
     if (m_register)
         m_register->setBusiness(business);
-}
-
-QWidget *TWMerchantController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWMerchantController::build()

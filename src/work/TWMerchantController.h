@@ -5,6 +5,7 @@
 // marked, and paid through a new transaction in accounts payable.
 
 #include "app/TWDetailInterfaces.h"
+#include "app/TWLazyViewController.h"
 #include "foundation/TWError.h"
 #include "ledger/TWRepeatsController.h"
 #include "work/TWWorkTable.h"
@@ -56,7 +57,7 @@ struct TWBillFigures {
     bool overdue = false;
 };
 
-class TWMerchantController final : public TWMerchantDetail,
+class TWMerchantController final : public TWLazyViewController<TWMerchantDetail>,
                                    public TWRepeatItemsList,
                                    public TWWorkTableSource
 {
@@ -68,7 +69,6 @@ public:
     ~TWMerchantController() override;
 
     // ---- The shell's interface ----
-    QWidget *view() override;
     void setBusinessController(TWBusinessController *controller) override;
     void setBusiness(TWBusiness *business) override;
     // Shows the merchants' bills (the document chose them).
@@ -167,7 +167,7 @@ public:
     void workDoubleClick(TWWorkTable *table) override;
 
 private:
-    void build();
+    void build() override;
     void loadSettings();
     void refreshFigures();
     void rebuildRowIndex();
@@ -186,7 +186,6 @@ private:
     QHash<qint32, int> m_rows;
     QHash<qint32, TWBillFigures> m_figures;
 
-    QPointer<QWidget> m_view;
     QSplitter *m_splitter = nullptr;
     QWidget *m_billsPane = nullptr;
     TWWorkTable *m_table = nullptr;

@@ -81,7 +81,7 @@ QList<TWWorkColumn> TWTasksController::taskItemColumns()
         column(TWTaskItemColumnNotes, "notes")};
 }
 
-TWTasksController::TWTasksController(QObject *parent) : QObject(parent)
+TWTasksController::TWTasksController(QObject *parent) : TWLazyViewController<QObject>(parent)
 {
 }
 
@@ -106,13 +106,6 @@ void TWTasksController::setBusiness(TWBusiness *business)
         m_tasksTable->setBusiness(business);
         m_itemsTable->setBusiness(business);
     }
-}
-
-QWidget *TWTasksController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWTasksController::build()

@@ -6,6 +6,7 @@
 // the stored tasks.
 
 #include "app/TWDetailInterfaces.h"
+#include "app/TWLazyViewController.h"
 #include "foundation/TWError.h"
 #include "work/TWWorkTable.h"
 
@@ -64,7 +65,9 @@ enum TWTaskColumnTag : int {
     TWTaskItemColumnNotes = 20,
 };
 
-class TWTasksController final : public QObject, public TWTasksList, public TWWorkTableSource
+class TWTasksController final : public TWLazyViewController<QObject>,
+                                public TWTasksList,
+                                public TWWorkTableSource
 {
     Q_OBJECT
 public:
@@ -73,7 +76,6 @@ public:
     explicit TWTasksController(QObject *parent = nullptr);
     ~TWTasksController() override;
 
-    QWidget *view();
     void setBusinessController(TWBusinessController *document);
     void setBusiness(TWBusiness *business);
     TWBusiness *business() const { return m_business; }
@@ -190,7 +192,7 @@ signals:
     void tasksChanged();
 
 private:
-    void build();
+    void build() override;
     void updateButtonsEnabled();
     void updateCountTotalFrame();
     void rebuildRowIndexes();
@@ -229,7 +231,6 @@ private:
     QSet<const TWTask *> m_sortTicked;
     QHash<qint32, int> m_taskItemRows;
 
-    QPointer<QWidget> m_view;
     QSplitter *m_splitter = nullptr;
     TWWorkTable *m_tasksTable = nullptr;
     TWWorkTable *m_itemsTable = nullptr;

@@ -30,20 +30,13 @@ constexpr int kRowSpacing = TWWorkSheet::kRowHeight - kFieldHeight;
 
 } // namespace
 
-TWWorkSheet::TWWorkSheet(QObject *parent) : TWEditorController(parent)
+TWWorkSheet::TWWorkSheet(QObject *parent) : TWLazyViewController<TWEditorController>(parent)
 {
 }
 
 TWWorkSheet::~TWWorkSheet()
 {
     delete m_view;
-}
-
-QWidget *TWWorkSheet::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWWorkSheet::build()

@@ -7,6 +7,7 @@
 
 #include "app/TWAppRegistry.h"
 #include "app/TWCalendarController.h"
+#include "app/TWLazyViewController.h"
 #include "app/TWPopover.h"
 
 #include <QAbstractButton>
@@ -29,7 +30,8 @@ class QPushButton;
 class QToolButton;
 class TWValueCompleter;
 
-class TWWorkSheet : public TWEditorController, public TWCalendarControllerDelegate
+class TWWorkSheet : public TWLazyViewController<TWEditorController>,
+                    public TWCalendarControllerDelegate
 {
     Q_OBJECT
 public:
@@ -39,7 +41,6 @@ public:
     explicit TWWorkSheet(QObject *parent = nullptr);
     ~TWWorkSheet() override;
 
-    QWidget *view() override;
     bool saved() const { return m_saved; }
     bool isImport() const { return m_isImport; }
     void setIsImport(bool isImport) { m_isImport = isImport; }
@@ -90,14 +91,13 @@ protected:
     void showInvalidInput();
     void end(TWSheetResult result);
 
-    QWidget *m_view = nullptr;
     QGridLayout *m_grid = nullptr;
     bool m_saved = false;
     bool m_isImport = false;
     bool m_textFieldCompleting = false;
 
 private:
-    void build();
+    void build() override;
 
     QPushButton *m_saveButton = nullptr;
     QPushButton *m_cancelButton = nullptr;

@@ -128,10 +128,10 @@ TEST_F(AppDelegateTest, AMovedLastBusinessIsReportedAsMissingAndTheStartGoesOn)
 
     ASSERT_EQ(prompts.errors.size(), 1);
     const QString message = prompts.errors.first().localizedDescription();
-    EXPECT_TRUE(message.contains(QStringLiteral("could not be found"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("could not be found"))) << message;
     EXPECT_TRUE(message.contains(QStringLiteral("Moved Away.tallyworth")));
     // Where it was looked for.
-    EXPECT_TRUE(message.contains(QFileInfo(gone).absolutePath())) << message.toStdString();
+    EXPECT_TRUE(message.contains(QFileInfo(gone).absolutePath())) << message;
     EXPECT_FALSE(message.contains(QStringLiteral("damaged")));
     // As without a last business: the new-business form, and none remembered.
     EXPECT_TRUE(documents->documents().isEmpty());

@@ -64,14 +64,13 @@ TEST_F(DocumentUpgradeTest, TheOriginalItsFolderOrAPlaceInsideItIsRefused)
         prompts.errors.clear();
         TWBusinessController document;
         TWErrorResult error;
-        EXPECT_FALSE(document.readFromURL(QUrl::fromLocalFile(shop), &error))
-            << place.toStdString();
-        ASSERT_TRUE(error) << place.toStdString();
-        EXPECT_TRUE(error->localizedDescription().contains(place)) << place.toStdString();
+        EXPECT_FALSE(document.readFromURL(QUrl::fromLocalFile(shop), &error)) << place;
+        ASSERT_TRUE(error) << place;
+        EXPECT_TRUE(error->localizedDescription().contains(place)) << place;
         EXPECT_FALSE(document.business());
         expectOriginalIntact();
     }
-    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ');
 }
 
 TEST_F(DocumentUpgradeTest, AnUnwritablePlaceFailsWithAnErrorAndLosesNothing)
@@ -89,7 +88,7 @@ TEST_F(DocumentUpgradeTest, AnUnwritablePlaceFailsWithAnErrorAndLosesNothing)
     EXPECT_FALSE(document.readFromURL(QUrl::fromLocalFile(shop), &error));
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->localizedDescription().contains(QStringLiteral("copied")))
-        << error->localizedDescription().toStdString();
+        << error->localizedDescription();
     expectOriginalIntact();
     EXPECT_EQ(leftovers(), QStringList{QStringLiteral("plain")});
 }

@@ -36,8 +36,8 @@ TEST_F(FilterEditorRowTest, ACountBelowOneIsRefused)
     for (const QString &typed :
          {QStringLiteral("0"), QStringLiteral("abc"), QString(), QStringLiteral("0.4")}) {
         type(*date, date->view3(), typed);
-        EXPECT_EQ(criterion->valueRelativeDate(), 4) << typed.toStdString();
-        EXPECT_EQ(text(date->view3()), QStringLiteral("4")) << typed.toStdString();
+        EXPECT_EQ(criterion->valueRelativeDate(), 4) << typed;
+        EXPECT_EQ(text(date->view3()), QStringLiteral("4")) << typed;
     }
     EXPECT_EQ(criterion->match(), 13u);
 }

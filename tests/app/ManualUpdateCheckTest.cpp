@@ -65,7 +65,7 @@ TEST_F(ManualUpdateCheckTest, AFailureShowsTheErrorWithItsCode)
     ASSERT_EQ(alerts.size(), 1);
     const QString message = alerts.last().alert.message;
     EXPECT_TRUE(message.startsWith(TWLocalized("updateError") + QStringLiteral(" (")));
-    EXPECT_TRUE(message.endsWith(QStringLiteral(", 404)."))) << message.toStdString();
+    EXPECT_TRUE(message.endsWith(QStringLiteral(", 404)."))) << message;
     EXPECT_EQ(alerts.last().alert.buttons, QStringList({TWLocalized("ok")}));
 
     // A reply over its cap is a failure too, not a version.

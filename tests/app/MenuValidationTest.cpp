@@ -106,7 +106,7 @@ TEST(MenuValidationTest, ASheetWithoutImportDisablesEverything)
     state.contextCount = 1;
     state.selections.insert({L::Register, false, true, false, false});
     for (int i = 0; i < int(A::count); ++i)
-        EXPECT_FALSE(on(A(i), state)) << twActionName(A(i)).toStdString();
+        EXPECT_FALSE(on(A(i), state)) << twActionName(A(i));
 }
 
 TEST(MenuValidationTest, DuringAnImportOnlyTheImportListsCommandsFollowTheirFocus)
@@ -148,7 +148,7 @@ TEST(MenuValidationTest, DuringAnImportOnlyTheImportListsCommandsFollowTheirFocu
     for (int i = 0; i < int(A::count); ++i) {
         if (followFocus.count(A(i)))
             continue;
-        EXPECT_FALSE(on(A(i), state)) << twActionName(A(i)).toStdString();
+        EXPECT_FALSE(on(A(i), state)) << twActionName(A(i));
     }
 }
 

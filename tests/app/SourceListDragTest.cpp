@@ -126,7 +126,7 @@ TEST_F(SourceListDragTest, AFailedWriteChangesNothing)
         EXPECT_EQ(prompts.errors.size(), 1) << manual;
         EXPECT_EQ(b.sortBy(), sortBy);
         for (const auto &[item, sortOrder] : before) {
-            EXPECT_EQ(item->sortOrder(), sortOrder) << item->name().toStdString();
+            EXPECT_EQ(item->sortOrder(), sortOrder) << item->name();
             EXPECT_EQ(
                 twQueryInt(b, QStringLiteral("SELECT sortOrder FROM groups WHERE identifier=%1")
                                   .arg(item->identifier())),

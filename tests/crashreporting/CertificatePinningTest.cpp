@@ -52,7 +52,7 @@ TEST(CertificatePinning, TheTestCAPinnedLetsTheServerThrough)
     auto client = KTBNetworkClient::create(nullptr, twTestCA());
     QByteArray body;
     const MSHErrorResult error = fetch(*client, server->url(QStringLiteral("/hello")), &body);
-    EXPECT_FALSE(error) << (error ? error->toString().toStdString() : std::string());
+    EXPECT_FALSE(error) << (error ? error->toString() : QString());
     EXPECT_EQ(body, QByteArray("over TLS"));
     EXPECT_EQ(server->requestCount(), 1);
 }

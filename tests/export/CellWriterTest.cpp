@@ -106,7 +106,7 @@ TEST(HtmlWriterTest, EscapesTitleTextAndLinks)
     EXPECT_TRUE(document.contains(QLatin1String(
         "<td><a href=\"./Attachments/a%20b.pdf?x=1&amp;y=%222%22\" target=\"blank\"><b>a&#x3c;b "
         "&#x26; c</b></a></td>")))
-        << document.toStdString();
+        << document;
     // One reference per code point, never two surrogate halves.
     EXPECT_EQ(body(html({text(QStringLiteral("\U0001F600"), 0, 0)})), QStringLiteral("&#x1f600;"));
 }

@@ -194,7 +194,7 @@ TEST_F(ExportTransactionsSheetTest, AttachmentsGoIntoTheFolderUnderSafeUniqueNam
     watch(sheet);
     sheet.reset();
     sheet.exportButton()->click();
-    ASSERT_TRUE(errors.isEmpty()) << errors.constFirst().localizedDescription().toStdString();
+    ASSERT_TRUE(errors.isEmpty()) << errors.constFirst().localizedDescription();
     EXPECT_EQ(proposals, QStringList{QStringLiteral("transactions")});
     EXPECT_EQ(entries(target),
               (QStringList{QStringLiteral("Attachments"), QStringLiteral("transactions.html")}));
@@ -218,7 +218,7 @@ TEST_F(ExportTransactionsSheetTest, AttachmentsGoIntoTheFolderUnderSafeUniqueNam
     int links = 0;
     for (auto it = href.globalMatch(decoded); it.hasNext(); ++links) {
         const QString link = QUrl::fromPercentEncoding(it.next().captured(1).toUtf8());
-        EXPECT_TRUE(QFileInfo(QDir(target).filePath(link)).isFile()) << link.toStdString();
+        EXPECT_TRUE(QFileInfo(QDir(target).filePath(link)).isFile()) << link;
     }
     EXPECT_EQ(links, 3);
 }

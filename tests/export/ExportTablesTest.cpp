@@ -161,7 +161,7 @@ TEST(PdfWriterTest, RegisterPrintsOnThePrintersPaper)
     EXPECT_NEAR(document.document().pagePointSize(0).width(), 595, 1);
     EXPECT_NEAR(document.document().pagePointSize(0).height(), 842, 1);
     const QString text = document.text(0);
-    EXPECT_TRUE(text.contains(QLatin1String("Payee"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QLatin1String("Payee"))) << text;
     EXPECT_TRUE(text.contains(QLatin1String("Landlord")));
     EXPECT_TRUE(text.contains(QLatin1String("922.50")));
     // The document's own export choices are left alone.

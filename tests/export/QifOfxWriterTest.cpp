@@ -108,7 +108,7 @@ TEST(QifWriterTest, AmountsAreEachAccountsBalanceChange)
         qint64 raw = b.accountBalance(*account, QDateTime());
         if (!TWBusiness::isAccountDebitPositive(*account))
             raw = -raw;
-        EXPECT_EQ(sum, raw) << account->name().toStdString();
+        EXPECT_EQ(sum, raw) << account->name();
     }
     // The transfer: out of checking (account 2), into savings (account 1).
     const QStringList checking = qifSection(text, QStringLiteral("Checking"));
@@ -140,7 +140,7 @@ TEST(QifWriterTest, LineBreaksInTextsStayInsideTheirLine)
     EXPECT_FALSE(text.contains(QLatin1String("\nsecond line")));
     // Every record line starts with a known code.
     for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        EXPECT_TRUE(QStringLiteral("!NTDCLPMSE$^").contains(line.at(0))) << line.toStdString();
+        EXPECT_TRUE(QStringLiteral("!NTDCLPMSE$^").contains(line.at(0))) << line;
 }
 
 TEST(QifWriterTest, SplitInAForeignUnitIsConvertedThroughTheHomeAmounts)
@@ -158,8 +158,7 @@ TEST(QifWriterTest, SplitInAForeignUnitIsConvertedThroughTheHomeAmounts)
     const QString text =
         TWSerializerQIF::serializerWithAccounts({b.accountWithIdentifier(kChecking)}, {split}, &b)
             ->text();
-    EXPECT_TRUE(text.contains(QLatin1String("T67.51\nSEuro Bank\nE\n$67.51\n")))
-        << text.toStdString();
+    EXPECT_TRUE(text.contains(QLatin1String("T67.51\nSEuro Bank\nE\n$67.51\n"))) << text;
 }
 
 TEST(OfxWriterTest, GoldenFileIsTheSameInAnyZoneAndLocale)
@@ -196,7 +195,7 @@ TEST(OfxWriterTest, SignedAmountsMoveWithTheBalance)
         }
         const QRegularExpressionMatch balance =
             QRegularExpression(QStringLiteral("<BALAMT>(\\S+)")).match(statement);
-        EXPECT_EQ(sum, cents(balance.captured(1))) << statement.toStdString();
+        EXPECT_EQ(sum, cents(balance.captured(1))) << statement;
     }
     // The transfer: a DEBIT out of checking and a CREDIT into savings, one FITID.
     EXPECT_TRUE(statements.at(0).contains(

@@ -76,11 +76,11 @@ TEST_F(RegisterPrintTest, AWideRegisterPrintsOnThePaperWithTextAmountsAndBalance
         EXPECT_NEAR(document.document().pagePointSize(page).width(), 595, 1);
         EXPECT_NEAR(document.document().pagePointSize(page).height(), 842, 1);
         const QString text = document.text(page);
-        EXPECT_TRUE(text.startsWith(QLatin1String("Checking"))) << text.toStdString();
-        EXPECT_TRUE(text.contains(QStringLiteral("Page%1").arg(page + 1))) << text.toStdString();
+        EXPECT_TRUE(text.startsWith(QLatin1String("Checking"))) << text;
+        EXPECT_TRUE(text.contains(QStringLiteral("Page%1").arg(page + 1))) << text;
         // The headings of the amounts and the balance repeat on every page.
-        EXPECT_TRUE(text.contains(QLatin1String("Balance"))) << text.toStdString();
-        EXPECT_TRUE(text.contains(QLatin1String("Credit"))) << text.toStdString();
+        EXPECT_TRUE(text.contains(QLatin1String("Balance"))) << text;
+        EXPECT_TRUE(text.contains(QLatin1String("Credit"))) << text;
     }
     // The first and the last row's balance are printed whole.
     EXPECT_TRUE(document.text(0).contains(balanceText(*rows.constFirst())));
@@ -146,10 +146,10 @@ TEST_F(RegisterPrintTest, CheckBoxesPrintAsMarksNotAsDigits)
     TWPdfReadBack document(pdf);
     ASSERT_EQ(document.pageCount(), 1);
     const QString text = document.text(0);
-    EXPECT_TRUE(text.contains(QLatin1String("O'Brien&Co"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QLatin1String("O'Brien&Co"))) << text;
     // The only digit on the page is its number.
     EXPECT_EQ(std::count_if(text.cbegin(), text.cend(), [](QChar c) { return c.isDigit(); }), 1)
-        << text.toStdString();
+        << text;
 }
 
 TEST_F(RegisterPrintTest, PagesAreMadeOnAWorkerThreadWithProgressAndCanBeStopped)

@@ -42,7 +42,7 @@ inline TWAccountPtr twAddAccount(TWBusiness &business, qint32 identifier, const 
     TWAccountPtr account =
         TWAccount::accountWithIdentifier(identifier, name, 0, quint32(identifier), type, QString(),
                                          QImage(), business.unitWithCode(unit), QString());
-    EXPECT_OK(business.addAccount(account, false)) << name.toStdString();
+    EXPECT_OK(business.addAccount(account, false)) << name;
     return business.accountWithIdentifier(identifier);
 }
 
@@ -149,10 +149,10 @@ inline void twExpectGolden(const QString &name, const QByteArray &actual)
         return;
     }
     QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path;
     EXPECT_EQ(QString::fromUtf8(actual).toStdString(),
               QString::fromUtf8(file.readAll()).toStdString())
-        << name.toStdString();
+        << name;
 }
 
 // A PDF read back from bytes (through a temporary file).

@@ -130,7 +130,7 @@ TEST_F(CSVParserTest, AQuoteNeverClosedIsNamedWithItsLine)
     parser->parse("Date,Payee\r\n6/1/24,Shop\r\n6/2/24,\"Cafe\r\n6/3/24,Bar\r\n");
     ASSERT_EQ(parser->notes().size(), 1);
     EXPECT_TRUE(parser->notes().constFirst().contains(QStringLiteral("line 3")))
-        << parser->notes().constFirst().toStdString();
+        << parser->notes().constFirst();
     auto clean = TWParserCSV::parser();
     clean->parse("Date,Payee\r\n6/1/24,\"Shop, Inc\"\r\n");
     EXPECT_TRUE(clean->notes().isEmpty());

@@ -85,7 +85,7 @@ TEST_F(ImportCorrectionsTest, EuropeanAmountsAreReadWithTheirDecimalComma)
                                                         "6/2/24,Client,\"2.500,00\",Food\n"
                                                         "6/3/24,Client,\"1,500.00\",Food\n",
                                                         &ok, &warnings);
-    EXPECT_TRUE(ok) << warnings.toStdString();
+    EXPECT_TRUE(ok) << warnings;
     EXPECT_EQ(totals(made), (QList<qint64>{-85000, 250000, 150000}));
 }
 
@@ -103,7 +103,7 @@ TEST_F(ImportCorrectionsTest, ValuesThatCannotBeReadAreNamedInTheWarnings)
     EXPECT_FALSE(ok);
     EXPECT_EQ(made.at(0)->date().date(), QDate(2024, 6, 15));
     EXPECT_EQ(totals(made), (QList<qint64>{1200, 0, 0}));
-    EXPECT_TRUE(warnings.startsWith(TWLocalized("valuesNotRead"))) << warnings.toStdString();
+    EXPECT_TRUE(warnings.startsWith(TWLocalized("valuesNotRead"))) << warnings;
     for (const char *expected :
          {"row 1, Date: 2/31/24", "row 2, Amount: abc", "row 3, Date: ", "row 3, Amount: 1.2.3"})
         EXPECT_TRUE(warnings.contains(QString::fromUtf8(expected))) << expected;
@@ -119,7 +119,7 @@ TEST_F(ImportCorrectionsTest, AQifWithoutAnAccountBlockBooksIntoTheChosenAccount
     bool ok = false;
     QString warnings;
     const TWTransactionList made = import <TWParserQIF>(file, &ok, &warnings);
-    EXPECT_TRUE(ok) << warnings.toStdString();
+    EXPECT_TRUE(ok) << warnings;
     EXPECT_TRUE(importer->missingAccounts().isEmpty());
     ASSERT_EQ(made.size(), 2);
     for (const TWTransactionPtr &transaction : made)
@@ -152,7 +152,7 @@ TEST_F(ImportCorrectionsTest, AQifOfTwoAccountsGivesTheBalancesABookkeeperExpect
     bool ok = false;
     QString warnings;
     const TWTransactionList made = import <TWParserQIF>(file, &ok, &warnings);
-    EXPECT_TRUE(ok) << warnings.toStdString();
+    EXPECT_TRUE(ok) << warnings;
     ASSERT_EQ(made.size(), 4);
     QHash<qint32, qint64> balances;
     for (const TWTransactionPtr &transaction : made) {

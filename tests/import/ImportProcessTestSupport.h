@@ -28,7 +28,7 @@ inline TWAccountPtr twImportAccount(TWBusiness &business, const QString &name, T
                                     const QString &unitCode = QStringLiteral("USD"))
 {
     const TWUnitPtr unit = business.unitWithCode(unitCode);
-    EXPECT_TRUE(unit) << unitCode.toStdString();
+    EXPECT_TRUE(unit) << unitCode;
     auto account = TWAccount::accountWithIdentifier(business.nextAccountIdentifier(), name, 0, 0,
                                                     type, QString(), QImage(), unit, QString());
     EXPECT_OK(business.addAccount(account, false));

@@ -125,7 +125,7 @@ struct Books {
         auto importer =
             TWImportTransactions::importTransactionsWithRows(parser.rows(), settings, c);
         QString warnings;
-        EXPECT_TRUE(importer->processTransactions(&warnings)) << warnings.toStdString();
+        EXPECT_TRUE(importer->processTransactions(&warnings)) << warnings;
         const TWTransactionList made = importer->transactions();
         EXPECT_EQ(TWImportDuplicates::transactions(c, made), QList<bool>(made.size(), false));
         {

@@ -227,9 +227,8 @@ TEST_F(ImportTransactionsTest, AttachmentsOnlyFromInsideTheChosenFolder)
           QStringLiteral("link.key"),
           QUrl::fromLocalFile(root.filePath(QStringLiteral("secret.key"))).toString()}) {
         made = run(value, QUrl::fromLocalFile(folder), &warnings);
-        ASSERT_EQ(made.size(), 1) << value.toStdString();
-        EXPECT_FALSE(made[0]->attachments() && !made[0]->attachments()->isEmpty())
-            << value.toStdString();
+        ASSERT_EQ(made.size(), 1) << value;
+        EXPECT_FALSE(made[0]->attachments() && !made[0]->attachments()->isEmpty()) << value;
         EXPECT_EQ(warnings,
                   TWLocalized("attachmentsNotFound") + QStringLiteral("\r\tAttachments\r"));
     }
@@ -304,7 +303,7 @@ TEST_F(ImportTransactionsTest, BalancedEuroSplitsTakeNoLineForTheRoundingResidue
     int residues = 0;
     for (const TWTransactionPtr &t : made) {
         ASSERT_TRUE(t->hasSplit());
-        EXPECT_EQ(t->splits().size(), 4) << t->payee().toStdString();
+        EXPECT_EQ(t->splits().size(), 4) << t->payee();
         qint64 home = 0;
         qint64 alone = 0;
         for (const TWSplitPtr &line : t->splits()) {
@@ -312,7 +311,7 @@ TEST_F(ImportTransactionsTest, BalancedEuroSplitsTakeNoLineForTheRoundingResidue
             alone +=
                 TWUnitConversion::convertTotal(line->total(), *line->unit(), *business->homeUnit());
         }
-        EXPECT_EQ(home, 0) << t->payee().toStdString();
+        EXPECT_EQ(home, 0) << t->payee();
         residues += alone != 0;
     }
     EXPECT_GT(residues, 100);

@@ -190,9 +190,8 @@ TEST_F(ImportWorkTest, DurationsAreHoursAndUnreadableValuesAreNamed)
     EXPECT_DOUBLE_EQ(made.at(2)->quantity(), 1.5);
     EXPECT_EQ(made.at(2)->rate(), 0);
     EXPECT_EQ(made.at(3)->rate(), 8050);
-    EXPECT_TRUE(warnings.contains(QStringLiteral("row 3, Rate: abc"))) << warnings.toStdString();
-    EXPECT_TRUE(warnings.contains(QStringLiteral("row 4, Date: 2/31/24")))
-        << warnings.toStdString();
+    EXPECT_TRUE(warnings.contains(QStringLiteral("row 3, Rate: abc"))) << warnings;
+    EXPECT_TRUE(warnings.contains(QStringLiteral("row 4, Date: 2/31/24"))) << warnings;
 }
 
 // Without a quantity column an expense is one of its kind, not zero of it.
@@ -200,7 +199,7 @@ TEST_F(ImportWorkTest, ExpensesWithoutAQuantityColumnCountOnce)
 {
     auto importer = expenses({"Date", "Name", "Cost"}, twRows({{"6/1/24", "Paper", "12.50"}}));
     QString warnings;
-    EXPECT_TRUE(importer->processExpenses(&warnings)) << warnings.toStdString();
+    EXPECT_TRUE(importer->processExpenses(&warnings)) << warnings;
     ASSERT_EQ(importer->expenses().size(), 1);
     EXPECT_DOUBLE_EQ(importer->expenses().constFirst()->quantity(), 1.0);
     EXPECT_EQ(importer->expenses().constFirst()->cost(), 1250);
@@ -208,4 +207,41 @@ TEST_F(ImportWorkTest, ExpensesWithoutAQuantityColumnCountOnce)
         expenses({"Date", "Name", "Cost", "Quantity"}, twRows({{"6/1/24", "Paper", "12.50", "3"}}));
     EXPECT_TRUE(counted->processExpenses(&warnings));
     EXPECT_DOUBLE_EQ(counted->expenses().constFirst()->quantity(), 3.0);
+}
+
+// Tasks and expenses find a row's project, read its money in that project's
+// unit and gather what they could not place the same way; only the money
+// column's name differs in the warnings.
+TEST_F(ImportWorkTest, TasksAndExpensesPlaceRowsAlike)
+{
+    const QList<QStringList> rows = twRows({{"6/1/24", "Beta", "Shop", "A", "5000"},
+                                            {"6/2/24", "Nobody", "Nowhere", "B", "1.50"},
+                                            {"6/3/24", "Acme", "Website", "C", "x1"}});
+    auto taskImport = tasks({"Date", "Client", "Project", "Name", "Rate"}, rows, internal);
+    auto expenseImport = expenses({"Date", "Client", "Project", "Name", "Cost"}, rows);
+    QString taskWarnings;
+    QString expenseWarnings;
+    EXPECT_FALSE(taskImport->processTasks(&taskWarnings));
+    EXPECT_FALSE(expenseImport->processExpenses(&expenseWarnings));
+
+    const TWTaskList madeTasks = taskImport->tasks();
+    const TWExpenseList madeExpenses = expenseImport->expenses();
+    ASSERT_EQ(madeTasks.size(), 3);
+    ASSERT_EQ(madeExpenses.size(), 3);
+    // Yen have no decimals: 5000 stays 5000; an unknown project is the default one.
+    const qint32 projects[] = {shop->identifier(), internal->identifier(), website->identifier()};
+    const qint64 money[] = {5000, 150, 0};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(madeTasks[i]->projectIdentifier(), projects[i]);
+        EXPECT_EQ(madeExpenses[i]->projectIdentifier(), projects[i]);
+        EXPECT_EQ(madeTasks[i]->rate(), money[i]);
+        EXPECT_EQ(madeExpenses[i]->cost(), money[i]);
+    }
+    EXPECT_TRUE(taskWarnings.contains(QStringLiteral("row 3, Rate: x1"))) << taskWarnings;
+    EXPECT_TRUE(taskWarnings.contains(QStringLiteral("Nobody"))) << taskWarnings;
+    EXPECT_TRUE(taskWarnings.contains(QStringLiteral("Nowhere"))) << taskWarnings;
+    QString asExpenses = taskWarnings;
+    asExpenses.replace(QStringLiteral("Rate:"), QStringLiteral("Cost:"));
+    EXPECT_EQ(expenseWarnings, asExpenses);
 }

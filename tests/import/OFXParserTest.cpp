@@ -171,8 +171,8 @@ TEST(OFXParserTest, SeveralStatementsAreNamedInTheNotes)
                         withAccount("222", "SAVINGS", transaction("CREDIT", "3.00"))));
     EXPECT_EQ(parser->rows().size(), 3);
     const QString notes = parser->notes().join(QLatin1Char('\n'));
-    EXPECT_TRUE(notes.contains(QStringLiteral("111 (CHECKING), 2 rows"))) << notes.toStdString();
-    EXPECT_TRUE(notes.contains(QStringLiteral("222 (SAVINGS), 1 rows"))) << notes.toStdString();
+    EXPECT_TRUE(notes.contains(QStringLiteral("111 (CHECKING), 2 rows"))) << notes;
+    EXPECT_TRUE(notes.contains(QStringLiteral("222 (SAVINGS), 1 rows"))) << notes;
     // One statement: nothing to say.
     EXPECT_TRUE(parseOFX(v1File(withAccount("111", "CHECKING", transaction("DEBIT", "-1.00"))))
                     ->notes()

@@ -14,7 +14,7 @@ QList<QStringList> parseQIF(const QByteArray &data)
     parser->parse(data);
     EXPECT_EQ(parser->columns()->size(), 7);
     for (const QStringList &r : parser->rows())
-        EXPECT_EQ(r.size(), 7) << r.join(QLatin1Char('|')).toStdString();
+        EXPECT_EQ(r.size(), 7) << r.join(QLatin1Char('|'));
     return parser->rows();
 }
 

@@ -48,7 +48,7 @@ Rendered draw(const TWSendInvoiceDataPtr &data, const std::optional<QPageLayout>
     TWInvoiceOperation operation(data->copy(), paper);
     operation.setRecordsDrawnTexts(true);
     operation.main();
-    EXPECT_FALSE(operation.error());
+    EXPECT_OK(operation.error());
     const QByteArray dump = qgetenv("TW_INVOICE_DUMP_DIR");
     if (!dump.isEmpty()) {
         static int counter = 0;
@@ -106,7 +106,7 @@ TEST(InvoicePageFlowTest, InvoiceBlockRowsFlowBelowALongName)
             data->setInvoiceName(words.repeated(3).left(length).trimmed());
             const Rendered rendered = draw(data, std::nullopt);
             ASSERT_EQ(rendered.pages, 1);
-            EXPECT_EQ(overlaps(rendered), QStringList()) << layout.toStdString() << " " << length;
+            EXPECT_EQ(overlaps(rendered), QStringList()) << layout << " " << length;
             // The number still sits below the whole name.
             const int name = rendered.pageOf(data->invoiceName());
             ASSERT_EQ(name, 1);
@@ -119,7 +119,7 @@ TEST(InvoicePageFlowTest, InvoiceBlockRowsFlowBelowALongName)
                     numberRect = text.rect;
             }
             EXPECT_LE(numberRect.y() + numberRect.height(), nameRect.y() + 1)
-                << layout.toStdString() << " " << length;
+                << layout << " " << length;
         }
     }
 }
@@ -141,8 +141,7 @@ TEST(InvoicePageFlowTest, RowsStopAboveTheBottomBandOnEveryPaper)
             data->setInvoiceFooter(QStringLiteral("Thank you for your business"));
             data->setDisplayBits(data->displayBits() | (quint64(1) << TWDisplayFooter));
             const Rendered rendered = draw(data, paper(id));
-            const std::string where =
-                layout.toStdString() + (id == QPageSize::A4 ? " A4" : " Letter");
+            const QString where = layout + QLatin1String(id == QPageSize::A4 ? " A4" : " Letter");
             ASSERT_GE(rendered.pages, 2) << where;
             EXPECT_EQ(overlaps(rendered), QStringList()) << where;
             // Modern's bands sit at the paper's top and bottom edges, and
@@ -153,7 +152,7 @@ TEST(InvoicePageFlowTest, RowsStopAboveTheBottomBandOnEveryPaper)
                     << where << " " << image.rect.y();
                 for (const TWDrawnText &text : rendered.on(image.page))
                     EXPECT_FALSE(text.rect.intersects(image.rect))
-                        << where << " page " << image.page << " " << text.text.toStdString();
+                        << where << " page " << image.page << " " << text.text;
             }
             if (layout == QLatin1String("Modern")) {
                 EXPECT_EQ(rendered.images.size(), 2 * rendered.pages) << where;
@@ -196,7 +195,7 @@ TEST(InvoicePageFlowTest, NotesStayWithTheirRowAndTotalsWithAHeader)
             for (int i = 1; i <= count; ++i) {
                 const int row = rendered.pageOf(QStringLiteral("Item %1").arg(i));
                 const int notes = rendered.pageOf(QStringLiteral("Notes of item %1:").arg(i));
-                EXPECT_EQ(row, notes) << layout.toStdString() << " " << count << " " << i;
+                EXPECT_EQ(row, notes) << layout << " " << count << " " << i;
             }
             const int totals = rendered.pageOf(due);
             ASSERT_GT(totals, 0);
@@ -206,7 +205,7 @@ TEST(InvoicePageFlowTest, NotesStayWithTheirRowAndTotalsWithAHeader)
                 headed = headed || text.text == header;
                 rows = rows || text.text.startsWith(QStringLiteral("Item "));
             }
-            EXPECT_TRUE(headed) << layout.toStdString() << " " << count;
+            EXPECT_TRUE(headed) << layout << " " << count;
             totalsMoved = totalsMoved || !rows;
         }
         EXPECT_TRUE(totalsMoved) << "no count moved the totals alone; the test lost its case";
@@ -269,11 +268,11 @@ TEST(InvoicePageFlowTest, ItalicFacesFallBackToFacesWithTheScript)
         texts += {QString::fromUtf8("चालान सेवा"), QString::fromUtf8("ใบแจ้งหนี้"),
                   QString::fromUtf8("請求書 발행")};
     for (const QString &text : texts) {
-        EXPECT_EQ(missingGlyphs(text, *italic), 0) << text.toStdString();
-        EXPECT_EQ(missingGlyphs(text, *sansItalic), 0) << text.toStdString();
+        EXPECT_EQ(missingGlyphs(text, *italic), 0) << text;
+        EXPECT_EQ(missingGlyphs(text, *sansItalic), 0) << text;
         QFont bold = *italic;
         bold.setBold(true);
-        EXPECT_EQ(missingGlyphs(text, bold), 0) << text.toStdString();
+        EXPECT_EQ(missingGlyphs(text, bold), 0) << text;
     }
     if (!qEnvironmentVariableIsEmpty("TW_FONT_FALLBACK_CHILD"))
         return;
@@ -321,9 +320,9 @@ TEST(InvoicePageFlowTest, QuantitiesFollowTheLocaleAndPicturesAreEmbeddedAtTheSi
     TWReadPdf read(plain.pdf);
     ASSERT_TRUE(read.ok());
     const QString text = read.text(0);
-    EXPECT_TRUE(text.contains(QStringLiteral("12,5"))) << text.toStdString();
-    EXPECT_FALSE(text.contains(QStringLiteral("12.5"))) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("67,50"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("12,5"))) << text;
+    EXPECT_FALSE(text.contains(QStringLiteral("12.5"))) << text;
+    EXPECT_TRUE(text.contains(QStringLiteral("67,50"))) << text;
 
     // A camera-sized logo in a frame a third of the page wide.
     QImage logo(3000, 2000, QImage::Format_RGB32);

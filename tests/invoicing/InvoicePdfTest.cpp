@@ -34,7 +34,7 @@ TEST(InvoicePdfTest, ItemsRunOverPagesWithTheirFurniture)
     data->setInvoiceTerms(QStringLiteral("Payment due within 30 days."));
     TWErrorResult error;
     TWReadPdf read(twRender(render.b(), data, QStringLiteral("long"), &error));
-    ASSERT_FALSE(error);
+    ASSERT_OK(error);
     ASSERT_TRUE(read.ok());
     ASSERT_GE(read.pages(), 3);
     EXPECT_EQ(read.document.pagePointSize(0), QSizeF(612, 792));
@@ -104,7 +104,7 @@ TEST(InvoicePdfTest, CancelledBrokenAndMissingLayouts)
     cancelled.cancel();
     ASSERT_TRUE(twRunOperation(cancelled, render.b().operationQueue()));
     EXPECT_TRUE(cancelled.pdfData().isEmpty());
-    EXPECT_FALSE(cancelled.error());
+    EXPECT_OK(cancelled.error());
 
     TWTestTempDir dir;
     data->setLayout(TWLayout::layoutWithPath(
@@ -119,7 +119,7 @@ TEST(InvoicePdfTest, CancelledBrokenAndMissingLayouts)
     // No layout at all: the furniture, the table and the totals only.
     data->setLayout(nullptr);
     TWReadPdf bare(twRender(render.b(), data, QStringLiteral("bare"), &error));
-    EXPECT_FALSE(error);
+    EXPECT_OK(error);
     ASSERT_TRUE(bare.ok());
     const QString text = bare.text(0);
     EXPECT_TRUE(text.contains(QStringLiteral("Design")));

@@ -54,7 +54,7 @@ TEST(InvoiceTextFlowTest, LongTermsContinueOnFollowingPagesWholeWordsOnly)
     const QHash<QString, int> found = wordsIn(read);
     EXPECT_EQ(found.size(), 2400);
     for (auto it = found.cbegin(); it != found.cend(); ++it)
-        EXPECT_EQ(it.value(), 1) << it.key().toStdString();
+        EXPECT_EQ(it.value(), 1) << it.key();
     for (int page = 1; page < read.pages(); ++page)
         EXPECT_TRUE(read.text(page).contains(QStringLiteral("w"))) << page;
 }

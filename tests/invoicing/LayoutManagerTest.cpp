@@ -69,7 +69,7 @@ TEST_F(LayoutManagerTest, AddingNumbersTakenNamesAndNeverReplaces)
     manager.update();
     const auto add = [&](const QString &fileName) {
         TWLayoutPtr layout = TWLayout::layoutWithPath(picked(fileName), 0, TWLayoutKindUser);
-        EXPECT_FALSE(layout->validate());
+        EXPECT_OK(layout->validate());
         const TWErrorResult error = manager.addLayout(layout);
         manager.update();
         return error ? QString() : QFileInfo(layout->path()).fileName();
@@ -100,7 +100,7 @@ TEST_F(LayoutManagerTest, AddingNumbersTakenNamesAndNeverReplaces)
 
     // After adding, the layout sits at its sorted place under its old name.
     TWLayoutPtr late = TWLayout::layoutWithPath(picked(QStringLiteral("Beta.twlayout")), 0, 1);
-    ASSERT_FALSE(manager.addLayout(late));
+    ASSERT_OK(manager.addLayout(late));
     EXPECT_EQ(manager.layouts().at(0), late);
     EXPECT_EQ(late->name(), QStringLiteral("Beta"));
 }

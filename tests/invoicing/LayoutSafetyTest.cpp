@@ -117,7 +117,7 @@ TEST_F(LayoutSafetyTest, PipesAndDevicesAreNeverReadOrCopied)
         TWErrorResult error;
         EXPECT_TRUE(finishesWithoutBlocking(fifo, [&] {
             error = TWLayout::layoutWithPath(user(name), 0, TWLayoutKindUser)->validate();
-        })) << name.toStdString();
+        })) << name;
         EXPECT_EQ(text(error),
                   TWLocalized("layoutNotRegularFile") + QStringLiteral(": ") + user(name));
     }
@@ -180,9 +180,9 @@ TEST_F(LayoutSafetyTest, AbsurdNumbersAndColoursNameTheirElement)
 
     // Colours must be hexadecimal throughout.
     const QString colour = load({}, QStringLiteral(R"(<header textColor="#GGHHII"/>)"));
-    EXPECT_TRUE(colour.startsWith(TWLocalized("invalidColorFormat"))) << colour.toStdString();
+    EXPECT_TRUE(colour.startsWith(TWLocalized("invalidColorFormat"))) << colour;
     EXPECT_TRUE(colour.contains(QStringLiteral("#GGHHII")));
-    EXPECT_TRUE(colour.contains(QStringLiteral("“header”"))) << colour.toStdString();
+    EXPECT_TRUE(colour.contains(QStringLiteral("“header”"))) << colour;
 
     // Image places and sizes within a few pages, pixels within the cap.
     QImage thin(1, 100000, QImage::Format_RGB32);
@@ -276,11 +276,11 @@ TEST_F(LayoutSafetyTest, AnAddedLayoutIsListedAtOnceUnderAFreeName)
                                           {{QStringLiteral("layout.xml"), twLayoutXML({}, {})}});
     // Added twice in a row, with no rescan between.
     TWLayoutPtr first = TWLayout::layoutWithPath(picked, 0, TWLayoutKindUser);
-    ASSERT_FALSE(manager.addLayout(first));
+    ASSERT_OK(manager.addLayout(first));
     EXPECT_EQ(first->name(), QStringLiteral("Classic-1"));
     EXPECT_EQ(manager.layoutWithName(QStringLiteral("Classic-1")), first);
     TWLayoutPtr second = TWLayout::layoutWithPath(picked, 0, TWLayoutKindUser);
-    EXPECT_FALSE(manager.addLayout(second));
+    EXPECT_OK(manager.addLayout(second));
     EXPECT_EQ(second->name(), QStringLiteral("Classic-2"));
     // The built-in one keeps its name and stays the default.
     EXPECT_EQ(manager.defaultLayout()->kind(), TWLayoutKindBuiltIn);

@@ -40,7 +40,7 @@ protected:
     {
         auto task = book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 3, 5000);
         task->setInvoiceQuantity(3);
-        ASSERT_FALSE(book.b().updateInvoiceItems(invoice, {task}, {}));
+        ASSERT_OK(book.b().updateInvoiceItems(invoice, {task}, {}));
         sheet = std::make_unique<TWSendInvoiceController>();
         sheet->setBusinessController(book.document.get());
         sheet->setBusiness(&book.b());
@@ -238,7 +238,7 @@ TEST_F(SendInvoiceSheetTest, PrintingGivesThePreviewsPagesAndText)
     printer.setPageSize(QPageSize(QPageSize::Letter));
     const QString path = dir.filePath(QStringLiteral("printed.pdf"));
     printer.setOutputFileName(path);
-    ASSERT_FALSE(sheet->print(printer));
+    ASSERT_OK(sheet->print(printer));
 
     // The printer gets the pages as pictures; the rendering it was given
     // carries the text.
@@ -248,12 +248,11 @@ TEST_F(SendInvoiceSheetTest, PrintingGivesThePreviewsPagesAndText)
     EXPECT_EQ(printed.pages(), preview.pages());
     TWErrorResult error;
     TWReadPdf rendered(sheet->printOperation(printer, &error));
-    ASSERT_FALSE(error);
+    ASSERT_OK(error);
     EXPECT_EQ(rendered.pages(), preview.pages());
     EXPECT_EQ(twPdfText(rendered.bytes), twPdfText(preview.bytes));
     EXPECT_TRUE(rendered.text(0).contains(QStringLiteral("Printed")));
-    EXPECT_TRUE(rendered.text(0).contains(QStringLiteral("Design")))
-        << rendered.text(0).toStdString();
+    EXPECT_TRUE(rendered.text(0).contains(QStringLiteral("Design"))) << rendered.text(0);
 }
 
 // Not a check: with TW_SEND_SHEET_PACKAGE naming a business package, shows the
@@ -268,7 +267,7 @@ TEST(SendInvoiceSheetLook, PictureOfTheSheet)
     TWErrorResult error;
     auto document = std::make_unique<TWBusinessController>();
     document->setBusiness(TWBusiness::businessWithURL(QUrl::fromLocalFile(package), false, &error));
-    ASSERT_TRUE(document->business()) << (error ? error->localizedDescription().toStdString() : "");
+    ASSERT_TRUE(document->business()) << (error ? error->localizedDescription() : QString());
     TWBusiness &b = *document->business();
     TWInvoicePtr chosen;
     qsizetype lines = -1;

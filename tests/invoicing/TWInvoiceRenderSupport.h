@@ -29,7 +29,7 @@ struct TWRenderBook {
         auto task =
             TWTask::taskWithDate(date, false, name, type, 0.0, quantity, rate, taxRate, notes,
                                  book.project->identifier(), b().nextTaskIdentifier());
-        EXPECT_FALSE(b().addTask(task, false));
+        EXPECT_OK(b().addTask(task, false));
         task->setInvoiceQuantity(quantity);
         return task;
     }
@@ -39,14 +39,14 @@ struct TWRenderBook {
         auto expense =
             TWExpense::expenseWithDate(date, name, 1.0, cost, taxRate, {},
                                        book.project->identifier(), b().nextExpenseIdentifier());
-        EXPECT_FALSE(b().addExpense(expense, false));
+        EXPECT_OK(b().addExpense(expense, false));
         expense->setInvoiceQuantity(1.0);
         return expense;
     }
     // Links the items to the invoice and reloads them from the store.
     void bill(const TWTaskList &tasks, const TWExpenseList &expenses)
     {
-        EXPECT_FALSE(b().updateInvoiceItems(invoice, tasks, expenses));
+        EXPECT_OK(b().updateInvoiceItems(invoice, tasks, expenses));
         invoice->updateTasksExpenses(b());
     }
     // The client's send data gathered for the invoice, on `layoutName`.
@@ -71,13 +71,13 @@ inline TWRenderBook twRenderBook()
     info->setEmail(QStringLiteral("billing@example.com"));
     info->setWebsite(QUrl(QStringLiteral("https://example.com/studio")));
     info->setInvoiceTaxName(QStringLiteral("Tax"));
-    EXPECT_FALSE(render.b().updateBusinessInfo(info));
+    EXPECT_OK(render.b().updateBusinessInfo(info));
     render.book.client->setAddress(QStringLiteral("1 Main Street\nShelbyville"));
     render.invoice = TWInvoice::invoiceWithDate(
         twLocal(2024, 6, 1), QStringLiteral("N-17"), QStringLiteral("June work"), false, false,
         twLocal(2024, 7, 1), 0, QString(), render.book.project->identifier(),
         render.b().nextInvoiceIdentifier());
-    EXPECT_FALSE(render.b().addInvoice(render.invoice, false));
+    EXPECT_OK(render.b().addInvoice(render.invoice, false));
     return render;
 }
 

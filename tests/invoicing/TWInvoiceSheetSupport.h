@@ -29,7 +29,7 @@ struct TWSheetBook {
         auto task =
             TWTask::taskWithDate(twLocal(2024, 6, 3), false, name, type, 0.0, quantity, rate,
                                  taxRate, QString(), owner->identifier(), b().nextTaskIdentifier());
-        EXPECT_FALSE(b().addTask(task, false));
+        EXPECT_OK(b().addTask(task, false));
         return task;
     }
     TWExpensePtr addExpense(const TWProjectPtr &owner, const QString &name, qint64 cost,
@@ -37,7 +37,7 @@ struct TWSheetBook {
     {
         auto expense = TWExpense::expenseWithDate(twLocal(2024, 6, 4), name, 1.0, cost, taxRate, {},
                                                   owner->identifier(), b().nextExpenseIdentifier());
-        EXPECT_FALSE(b().addExpense(expense, false));
+        EXPECT_OK(b().addExpense(expense, false));
         return expense;
     }
     // A new invoice of `owner`, not stored (what the list hands a new sheet).
@@ -53,7 +53,7 @@ struct TWSheetBook {
         invoice->setIdentifier(b().nextInvoiceIdentifier());
         invoice->setDueDate(due);
         invoice->setPaid(paid);
-        EXPECT_FALSE(b().addInvoice(invoice, false));
+        EXPECT_OK(b().addInvoice(invoice, false));
         return invoice;
     }
     qint64 count(const char *sql) { return twQueryInt(b(), QString::fromLatin1(sql)).value_or(-1); }
@@ -70,22 +70,22 @@ protected:
         info->setHomeCurrency(QStringLiteral("USD"));
         info->setCreateDefaultAccounts(false);
         book.document = std::make_unique<TWBusinessController>();
-        ASSERT_FALSE(book.document->createWithBusinessInfo(info));
+        ASSERT_OK(book.document->createWithBusinessInfo(info));
         TWBusiness &b = book.b();
         auto bank = TWAccount::accountWithIdentifier(
             b.nextAccountIdentifier(), QStringLiteral("Bank"), 0, 0, TWAccountTypeBank, QString(),
             QImage(), b.homeUnit(), QString());
-        ASSERT_FALSE(b.addAccount(bank, false));
+        ASSERT_OK(b.addAccount(bank, false));
         book.client = TWClient::clientWithIdentifier(b.nextClientIdentifier(),
                                                      QStringLiteral("Ada"), QStringLiteral("Acme"),
                                                      0, 0, QImage(), {}, {}, {}, QUrl(), {}, {});
-        ASSERT_FALSE(b.addClient(book.client, false));
+        ASSERT_OK(b.addClient(book.client, false));
         const auto project = [&b, this](const QString &name, std::uint32_t type) {
             auto made =
                 TWProject::projectWithDate(twLocal(2024, 1, 1), false, name, type, {}, {}, 0,
                                            b.unitWithCode(QStringLiteral("USD")), 0.0, {},
                                            book.client->identifier(), b.nextProjectIdentifier());
-            EXPECT_FALSE(b.addProject(made, false));
+            EXPECT_OK(b.addProject(made, false));
             return made;
         };
         book.project = project(QStringLiteral("Site"), TWProjectTypeProject);

@@ -78,9 +78,3 @@ inline QVariantMap twElement(const TWLayoutPtr &layout, const char *key)
 {
     return layout->settings().value(QString::fromLatin1(key)).toMap();
 }
-
-// Readable failure messages for texts.
-inline void PrintTo(const QString &text, std::ostream *out)
-{
-    *out << '"' << text.toStdString() << '"';
-}

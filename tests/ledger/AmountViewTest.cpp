@@ -102,10 +102,10 @@ TEST_F(AmountView, UnreadableTextKeepsTheAmountAndItsText)
     for (const QString &text : {QStringLiteral("12abc"), QStringLiteral("nan"),
                                 QStringLiteral("99999999999999999999999")}) {
         type(view->field(TWTotalFieldDebit), text);
-        EXPECT_EQ(view->total(), 10000) << text.toStdString();
+        EXPECT_EQ(view->total(), 10000) << text;
         EXPECT_EQ(view->field(TWTotalFieldDebit)->text(), QStringLiteral("100.00"));
         type(view->field(TWTotalFieldAccount1Debit), text);
-        EXPECT_EQ(view->totalAccount1(), 9700) << text.toStdString();
+        EXPECT_EQ(view->totalAccount1(), 9700) << text;
         EXPECT_EQ(view->field(TWTotalFieldAccount1Debit)->text(), QStringLiteral("97.00"));
     }
     EXPECT_EQ(updates.count(), 0);

@@ -324,8 +324,7 @@ TEST_F(AttachmentsTest, DeletedFilesLeaveThePackageOnlyAfterTheEditorSaves)
     EXPECT_FALSE(QFileInfo::exists(pdfInPackage));
     EXPECT_EQ(packageFiles().size(), before.size() - 1);
     for (const TWAttachmentPtr &attachment : *copy->attachments())
-        EXPECT_TRUE(QFileInfo::exists(attachment->filePath()))
-            << attachment->fileName().toStdString();
+        EXPECT_TRUE(QFileInfo::exists(attachment->filePath())) << attachment->fileName();
 }
 
 TEST_F(AttachmentsTest, ReorderingFollowsThePlacementRules)
@@ -582,7 +581,7 @@ TEST_F(AttachmentsTest, TheOrderOfTheStripIsTheOrderStored)
             return QStringList();
         for (qsizetype position = 0; position < list->size(); ++position)
             EXPECT_EQ(list->at(position)->order(), std::uint32_t(position))
-                << list->at(position)->fileName().toStdString();
+                << list->at(position)->fileName();
         return names(*list);
     };
     EXPECT_EQ(storedNames(), QStringList({"receipt.png", "invoice.pdf", "memo.wav"}));

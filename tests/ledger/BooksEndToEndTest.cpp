@@ -116,7 +116,7 @@ protected:
     {
         TWTransactionController *editor = fill(document, day, payee, other, tag, text);
         ASSERT_TRUE(editor);
-        ASSERT_EQ(editor->doSave(1), TWSaveOutcome::Closed) << alerts.join(' ').toStdString();
+        ASSERT_EQ(editor->doSave(1), TWSaveOutcome::Closed) << alerts.join(' ');
     }
 
     TWTransactionPtr rowWithPayee(TWTransactionsController *reg, const QString &payee)
@@ -124,7 +124,7 @@ protected:
         for (const TWTransactionPtr &t : reg->sortedTransactions())
             if (t->payee() == payee)
                 return t;
-        ADD_FAILURE() << "no row " << payee.toStdString();
+        ADD_FAILURE() << "no row " << payee;
         return nullptr;
     }
     static QList<qint64> balances(TWTransactionsController *reg)
@@ -168,7 +168,7 @@ TEST_F(RegisterEndToEnd, EntriesEditsAndTheSavedPackageAgree)
     TWSplitController *third = editor->splitControllers().at(2);
     third->chooseAccountAtIndex(
         third->accountPopUpButton()->findText(b.accountWithIdentifier(kInternet)->name()));
-    ASSERT_EQ(editor->doSave(1), TWSaveOutcome::Closed) << alerts.join(' ').toStdString();
+    ASSERT_EQ(editor->doSave(1), TWSaveOutcome::Closed) << alerts.join(' ');
     QCoreApplication::processEvents();
 
     // The register: four rows, in date order, with the running balance.

@@ -93,7 +93,7 @@ TEST(DeviceCaptureSane, TestScannerOffersItsOptionsAndScansPages)
         EXPECT_EQ(device.kind, TWCaptureDevice::Scanner);
 
     const TWResult<TWScannerOptions> options = sane.options(scanner);
-    ASSERT_TRUE(options.ok()) << options.error->localizedDescription().toStdString();
+    ASSERT_OK(options);
     EXPECT_TRUE(options.value.modes.contains(QStringLiteral("Color")));
     EXPECT_TRUE(options.value.modes.contains(options.value.mode));
     EXPECT_TRUE(options.value.resolutions.contains(100));
@@ -101,7 +101,7 @@ TEST(DeviceCaptureSane, TestScannerOffersItsOptionsAndScansPages)
 
     // The device's defaults: a grey page.
     const TWResult<QImage> simple = sane.scan(scanner, std::nullopt);
-    ASSERT_TRUE(simple.ok()) << simple.error->localizedDescription().toStdString();
+    ASSERT_OK(simple);
     ASSERT_FALSE(simple.value.isNull());
     EXPECT_EQ(simple.value.format(), QImage::Format_Grayscale8);
 
@@ -191,7 +191,7 @@ TEST(DeviceCaptureGPhoto, DirectoryCameraListsAndDownloadsFilesUnderTheirNames)
     EXPECT_TRUE(devices.cameras().contains(camera));
 
     const TWResult<QList<TWCameraFile>> files = devices.files(camera);
-    ASSERT_TRUE(files.ok()) << files.error->localizedDescription().toStdString();
+    ASSERT_OK(files);
     QStringList names;
     for (const TWCameraFile &file : files.value)
         names.append(file.name);
@@ -206,7 +206,7 @@ TEST(DeviceCaptureGPhoto, DirectoryCameraListsAndDownloadsFilesUnderTheirNames)
     existing.close();
     for (const TWCameraFile &file : files.value) {
         const TWResult<QString> path = devices.download(camera, file, target.path());
-        ASSERT_TRUE(path.ok()) << path.error->localizedDescription().toStdString();
+        ASSERT_OK(path);
         EXPECT_EQ(QFileInfo(path.value).dir().absolutePath(), QDir(target.path()).absolutePath());
         EXPECT_EQ(QFileInfo(path.value).fileName(), file.name == QLatin1String("IMG_0002.jpg")
                                                         ? QStringLiteral("IMG_0002-2.jpg")

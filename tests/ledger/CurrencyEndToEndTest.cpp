@@ -147,7 +147,7 @@ TEST_F(RegisterCurrencyEndToEnd, ForeignAccountsKeepTheirUnitsThroughEditsRatesA
     EXPECT_EQ(income->totalAccount1(), 15000);
     EXPECT_EQ(income->totalAccount2(), 10000);
     EXPECT_EQ(income->totalBusiness(), 10000);
-    EXPECT_TRUE(alerts.isEmpty()) << alerts.join(u'|').toStdString();
+    EXPECT_TRUE(alerts.isEmpty()) << alerts.join(u'|');
 
     // Each register and source list row in the account's own unit.
     TWTransactionsController *euroRegister = showRegister(euroBank);

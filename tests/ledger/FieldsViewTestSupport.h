@@ -75,7 +75,7 @@ protected:
         EXPECT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
         TWErrorResult error;
         auto reopened = TWBusiness::businessWithURL(url, false, &error);
-        EXPECT_TRUE(reopened) << (error ? error->localizedDescription().toStdString() : "");
+        EXPECT_TRUE(reopened) << (error ? error->localizedDescription() : QString());
         return reopened;
     }
     // Runs what was posted (sheet completions, queued commands).

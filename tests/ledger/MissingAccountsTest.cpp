@@ -45,7 +45,7 @@ protected:
         ASSERT_TRUE(combo);
         delegate.setEditorData(combo, index);
         const int position = combo->findText(title, Qt::MatchStartsWith);
-        ASSERT_GE(position, 0) << title.toStdString();
+        ASSERT_GE(position, 0) << title;
         combo->setCurrentIndex(position);
         delegate.setModelData(combo, controller.model(), index);
     }
@@ -78,7 +78,7 @@ TEST_F(MissingAccountsTest, TwoNamesAreCreatedInOrderWithTheChosenTypeAndUnit)
     EXPECT_FALSE(model.setData(model.index(0, 0), 3));
     EXPECT_TRUE(model.flags(model.index(0, 2)) & Qt::ItemIsEditable);
     for (const TWUnitPtr &unit : model.units())
-        EXPECT_NE(unit->type(), std::uint32_t(TWUnitTypeMileage)) << unit->code().toStdString();
+        EXPECT_NE(unit->type(), std::uint32_t(TWUnitTypeMileage)) << unit->code();
 
     choose(0, TWMissingAccountsModel::TypeColumn, TWFormatter::formatter().accountTypeString(15));
     choose(1, TWMissingAccountsModel::UnitColumn, QStringLiteral("Euro"));

@@ -65,7 +65,7 @@ TEST(RegisterActions, DeletingTwoEarlyTransactionsRebuildsOnceAndPostsOnePair)
         false);
     const QStringList names = recorder.names();
     // One rebuild (its transfers made once), then the one bulk pair.
-    EXPECT_EQ(count(names, "transactionNew"), 1) << names.join(",").toStdString();
+    EXPECT_EQ(count(names, "transactionNew"), 1) << names.join(",");
     ASSERT_GE(names.size(), 2);
     EXPECT_EQ(names.mid(names.size() - 2), (QStringList{"transactionDelete", "valueNew"}));
     EXPECT_EQ(b.transactionWithIdentifier(first->identifier()), nullptr);

@@ -182,7 +182,7 @@ TEST_F(RegisterDocumentTest, TheCountLineCountsWhatASearchLeftAndColumnsServeThe
     ASSERT_EQ(reg->sortedTransactions().size(), 3);
     EXPECT_EQ(count->text(), QStringLiteral("3 of 12 ") + TWLocalized("transactionsLower"));
     // The total is that of the rows shown: 1 + 2 + 3 dollars.
-    EXPECT_TRUE(total->text().contains(QStringLiteral("6.00"))) << total->text().toStdString();
+    EXPECT_TRUE(total->text().contains(QStringLiteral("6.00"))) << total->text();
     reg->selectTransactions({reg->sortedTransactions().first()});
     EXPECT_EQ(count->text(), QStringLiteral("1 / 3 of 12 ") + TWLocalized("transactionsLower"));
     reg->search(QString());

@@ -112,8 +112,8 @@ TEST_F(RegisterPrintDocumentTest, ThePrintedRegisterHasItsTitleAndTextOnEveryPag
         SCOPED_TRACE(page);
         EXPECT_NEAR(pdf.pagePointSize(page).width(), 595, 1);
         const QString text = pdf.getAllText(page).text();
-        EXPECT_TRUE(text.startsWith(QLatin1String("Checking"))) << text.left(80).toStdString();
-        EXPECT_TRUE(text.contains(QLatin1String("Customer"))) << text.left(80).toStdString();
+        EXPECT_TRUE(text.startsWith(QLatin1String("Checking"))) << text.left(80);
+        EXPECT_TRUE(text.contains(QLatin1String("Customer"))) << text.left(80);
     }
     // The register's order and its last balance: 400 deposits of 100.00 and up.
     EXPECT_TRUE(pdf.getAllText(0).text().contains(QLatin1String("Customer 0")));

@@ -57,6 +57,6 @@ TEST(RegisterSearch, WordSearchMatchesItsDefinition)
         for (bool contains : {true, false})
             ASSERT_EQ(TWStringAdditions::searchString(text, search, contains),
                       reference(text, search, contains))
-                << '"' << text.toStdString() << "\" / \"" << search.toStdString() << '"';
+                << '"' << text << "\" / \"" << search << '"';
     }
 }

@@ -135,18 +135,18 @@ TEST_F(RepeatsViewSort, EveryKeyIsAStrictWeakOrderingBothWays)
                 return ascending ? order < 0 : order > 0;
             };
             for (const TWRepeatRow &a : rows) {
-                EXPECT_FALSE(less(a, a)) << key.toStdString();
+                EXPECT_FALSE(less(a, a)) << key;
                 for (const TWRepeatRow &b : rows) {
                     EXPECT_EQ(TWRepeatsModel::compareRows(a, b, key),
                               -TWRepeatsModel::compareRows(b, a, key))
-                        << key.toStdString();
+                        << key;
                     for (const TWRepeatRow &c : rows) {
                         if (less(a, b) && less(b, c)) {
-                            EXPECT_TRUE(less(a, c)) << key.toStdString();
+                            EXPECT_TRUE(less(a, c)) << key;
                         }
                         // Incomparability is transitive too.
                         if (!less(a, b) && !less(b, a) && !less(b, c) && !less(c, b)) {
-                            EXPECT_TRUE(!less(a, c) && !less(c, a)) << key.toStdString();
+                            EXPECT_TRUE(!less(a, c) && !less(c, a)) << key;
                         }
                     }
                 }

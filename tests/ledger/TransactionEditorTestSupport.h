@@ -117,7 +117,7 @@ protected:
     void choose(QComboBox *popUp, const QString &title)
     {
         const int index = popUp->findText(title);
-        ASSERT_GE(index, 0) << title.toStdString();
+        ASSERT_GE(index, 0) << title;
         popUp->setCurrentIndex(index);
         emit popUp->activated(index);
     }

@@ -39,7 +39,7 @@ TEST(UnitSymbolFonts, EveryBuiltInSymbolHasAGlyphInTheFallbackChain)
         }
     }
     EXPECT_GT(symbols, 100);
-    EXPECT_TRUE(missing.isEmpty()) << missing.join(QStringLiteral(", ")).toStdString();
+    EXPECT_TRUE(missing.isEmpty()) << missing.join(QStringLiteral(", "));
 }
 
 } // namespace

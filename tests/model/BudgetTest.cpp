@@ -54,7 +54,7 @@ void expectCycles(const TWBudgetItem &item, std::initializer_list<Expected> expe
     for (const Expected &e : expectations) {
         TWFixedClock clock(e.today.year(), e.today.month(), e.today.day());
         const Cycle c = currentCycle(item);
-        SCOPED_TRACE(e.today.toString(Qt::ISODate).toStdString());
+        SCOPED_TRACE(e.today.toString(Qt::ISODate));
         EXPECT_EQ(c.start, QDateTime(e.start, QTime(0, 0), Qt::LocalTime));
         EXPECT_EQ(c.end, QDateTime(e.end, QTime(0, 0), Qt::LocalTime));
         EXPECT_EQ(c.total, e.total);

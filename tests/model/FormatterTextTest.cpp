@@ -93,7 +93,7 @@ TEST(FormatterNames, TablesAndTheirGaps)
         if (!TWHasLocalized(key))
             missing.append(key);
     }
-    EXPECT_TRUE(missing.isEmpty()) << missing.join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(missing.isEmpty()) << missing.join(QLatin1Char(' '));
 }
 
 TEST(NumberFormatter, RefusesIllegalKeystrokesWithABeep)

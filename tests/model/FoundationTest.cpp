@@ -89,7 +89,7 @@ TEST(Strings, EveryKeyUsedInTheSourceHasAText)
                 missing.append(key + QStringLiteral(" (") + file.fileName() + QStringLiteral(")"));
         }
     }
-    EXPECT_TRUE(missing.isEmpty()) << missing.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(missing.isEmpty()) << missing.join(QLatin1Char('\n'));
 }
 
 // The table is split into one file per area; a key defined in two files would
@@ -115,7 +115,7 @@ TEST(Strings, NoKeyIsDefinedTwice)
             seen.insert(key, file.fileName());
         }
     }
-    EXPECT_TRUE(twice.isEmpty()) << twice.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(twice.isEmpty()) << twice.join(QLatin1Char('\n'));
 }
 
 TEST(Errors, CarryDomainCodeAndDescription)

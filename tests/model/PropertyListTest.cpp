@@ -32,18 +32,18 @@ QDateTime utcDate(int y, int m, int d, int h = 0, int mi = 0, int s = 0)
 void expectSameTree(const QVariant &actual, const QVariant &expected, const QString &path = {})
 {
     ASSERT_EQ(actual.typeId(), expected.typeId())
-        << path.toStdString() << ": " << actual.typeName() << " vs " << expected.typeName();
+        << path << ": " << actual.typeName() << " vs " << expected.typeName();
     switch (expected.typeId()) {
     case QMetaType::QVariantList: {
         const QVariantList a = actual.toList(), e = expected.toList();
-        ASSERT_EQ(a.size(), e.size()) << path.toStdString();
+        ASSERT_EQ(a.size(), e.size()) << path;
         for (qsizetype i = 0; i < e.size(); ++i)
             expectSameTree(a.at(i), e.at(i), path + QLatin1Char('/') + QString::number(i));
         break;
     }
     case QMetaType::QVariantMap: {
         const QVariantMap a = actual.toMap(), e = expected.toMap();
-        ASSERT_EQ(a.keys(), e.keys()) << path.toStdString();
+        ASSERT_EQ(a.keys(), e.keys()) << path;
         for (auto it = e.cbegin(); it != e.cend(); ++it)
             expectSameTree(a.value(it.key()), it.value(), path + QLatin1Char('/') + it.key());
         break;
@@ -51,20 +51,19 @@ void expectSameTree(const QVariant &actual, const QVariant &expected, const QStr
     case QMetaType::QDateTime:
         EXPECT_EQ(actual.toDateTime().toMSecsSinceEpoch(),
                   expected.toDateTime().toMSecsSinceEpoch())
-            << path.toStdString() << ": "
-            << actual.toDateTime().toString(Qt::ISODate).toStdString();
+            << path << ": " << actual.toDateTime().toString(Qt::ISODate);
         break;
     default:
-        EXPECT_EQ(actual, expected) << path.toStdString();
+        EXPECT_EQ(actual, expected) << path;
     }
 }
 
 QVariant readBack(const QVariant &tree)
 {
     const TWResult<QByteArray> xml = PL::xmlData(tree);
-    EXPECT_TRUE(xml.ok()) << (xml.error ? xml.error->localizedDescription().toStdString() : "");
+    EXPECT_OK(xml);
     const TWResult<QVariant> read = PL::readData(xml.value);
-    EXPECT_TRUE(read.ok()) << (read.error ? read.error->localizedDescription().toStdString() : "");
+    EXPECT_OK(read);
     return read.value;
 }
 
@@ -209,7 +208,7 @@ TEST(PropertyList, RefusesValuesItCannotRepresent)
     ASSERT_FALSE(xml.ok());
     EXPECT_TRUE(
         xml.error->localizedDescription().contains(QLatin1String("/columnSettings/ledger/1")))
-        << xml.error->localizedDescription().toStdString();
+        << xml.error->localizedDescription();
     EXPECT_TRUE(xml.error->localizedDescription().contains(QLatin1String("QSize")));
 }
 

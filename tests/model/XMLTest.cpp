@@ -70,7 +70,7 @@ TEST(XMLParser, ReadsDocumentsBeyondLibxmlLookAheadLimit)
     big += "</OFX>";
     TWErrorResult error;
     const TWXMLElementPtr root = TWXMLParser::xmlParser()->parseData(big, &error);
-    EXPECT_FALSE(error);
+    EXPECT_OK(error);
     ASSERT_TRUE(root);
     EXPECT_EQ(root->elements().size(), 1000);
 }
@@ -148,7 +148,7 @@ TEST(XMLParserSecurity, DeepNestingIsRefusedAndDeepTreesAreFreedWithoutRecursion
     TWErrorResult error;
     TWXMLElementPtr root = parse(
         QByteArray("<a>").repeated(allowed) + "x" + QByteArray("</a>").repeated(allowed), &error);
-    EXPECT_FALSE(error);
+    EXPECT_OK(error);
     int depth = 0;
     for (TWXMLElementPtr element = root; element; ++depth)
         element = element->elements().value(0);
@@ -202,7 +202,7 @@ TEST(XMLParserSecurity, AttributeFloodsAreRefusedBeforeParsing)
                              QByteArray("f=3 ").repeated(500) + "]]>";
     TWErrorResult error;
     TWXMLElementPtr root = parse(tag + ">" + noise + "</a>", &error);
-    EXPECT_FALSE(error);
+    EXPECT_OK(error);
     ASSERT_TRUE(root);
     EXPECT_EQ(root->attributes().size(), TWXMLParser::kMaximumAttributeCount);
     EXPECT_EQ(root->attributes().value(QStringLiteral("k7")), QStringLiteral("x=y"));
@@ -260,7 +260,7 @@ TEST(XMLSerializer, RoundTripsThroughTheReader)
     TWErrorResult error;
     const TWXMLElementPtr back = parse(*data, &error);
     ASSERT_TRUE(back);
-    EXPECT_FALSE(error);
+    EXPECT_OK(error);
     EXPECT_EQ(back->name(), root->name());
     EXPECT_EQ(back->attributes(), root->attributes());
     EXPECT_EQ(back->data(), root->data());

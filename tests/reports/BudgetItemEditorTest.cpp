@@ -164,7 +164,7 @@ TEST_F(BudgetItemEditorTest, ACycleOfZeroOrBelowIsRefused)
     for (const QString &text :
          {QStringLiteral("0"), QStringLiteral("-3"), QStringLiteral(""), QStringLiteral("1000")}) {
         sheet->cycleTextField()->setText(text);
-        EXPECT_EQ(press(sheet->saveButton()), 0) << text.toStdString();
+        EXPECT_EQ(press(sheet->saveButton()), 0) << text;
         EXPECT_EQ(alerts.last(), TWLocalized("budgetCycleInvalidMessage"));
         EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->cycle(), 1u);
     }
@@ -189,7 +189,7 @@ TEST_F(BudgetItemEditorTest, ALineWithoutAUnitSavesTheUnitShown)
     const TWBudgetItemPtr taxi = storedLine(TWItemTypeAccount, kTaxi);
     ASSERT_TRUE(taxi);
     ASSERT_TRUE(taxi->unit());
-    EXPECT_TRUE(shown.contains(taxi->unit()->code())) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(taxi->unit()->code())) << shown;
     EXPECT_EQ(taxi->total(), 4000);
     EXPECT_FALSE(line->unit());
 }

@@ -189,10 +189,10 @@ TEST_F(BudgetViewTest, EveryKeySortsBothWaysWithRowsWithoutLines)
     QHeaderView *header = controller->tableView()->horizontalHeader();
     for (const Case &c : cases) {
         header->setSortIndicator(c.column, Qt::AscendingOrder);
-        EXPECT_EQ(names(), c.ascending) << TWBudgetModel::sortKey(c.column).toStdString();
+        EXPECT_EQ(names(), c.ascending) << TWBudgetModel::sortKey(c.column);
         select({0, 1});
         header->setSortIndicator(c.column, Qt::DescendingOrder);
-        EXPECT_EQ(names(), c.descending) << TWBudgetModel::sortKey(c.column).toStdString();
+        EXPECT_EQ(names(), c.descending) << TWBudgetModel::sortKey(c.column);
         EXPECT_TRUE(controller->selectedRows().isEmpty());
     }
     // The view's update goes back to the name order.

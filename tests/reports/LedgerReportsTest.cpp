@@ -68,12 +68,12 @@ qint64 amountAt(TWBusiness &business, const TWCellList &cells, const QString &la
                 quint32 column = 1)
 {
     const TWCell *cell = twCellAt(cells, label, column);
-    EXPECT_TRUE(cell) << label.toStdString();
+    EXPECT_TRUE(cell) << label;
     bool ok = false;
     const qint64 value = cell ? TWFormatter::formatter().valueFromString(
                                     cell->value(), business.homeUnit().get(), &ok)
                               : 0;
-    EXPECT_TRUE(!cell || ok) << cell->value().toStdString();
+    EXPECT_TRUE(!cell || ok) << cell->value();
     return value;
 }
 
@@ -150,7 +150,7 @@ TEST(LedgerReportsTest, StatementsAgreeOnAGeneratedBusiness)
     ASSERT_TRUE(business);
     TWBusiness &b = *business;
     for (const QDateTime &date : {twDay(2017, 12, 31), twDay(2021, 6, 30), twDay(2025, 3, 31)}) {
-        SCOPED_TRACE(date.toString(Qt::ISODate).toStdString());
+        SCOPED_TRACE(date.toString(Qt::ISODate));
         const QDateTime yearStart(QDate(date.date().year(), 1, 1), QTime(0, 0));
         const auto report = [&](TWReportType type, bool graphs = true) {
             const bool asOf = type == TWReportTypeBalanceSheet || type == TWReportTypeTrialBalance;

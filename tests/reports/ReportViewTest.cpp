@@ -77,9 +77,9 @@ TEST_F(ReportViewTest, ShowsTheReportAsAPdfAndZoomsNoFurtherThanOneAndAHalf)
     ASSERT_EQ(pdf->status(), QPdfDocument::Status::Ready);
     ASSERT_GE(pdf->pageCount(), 1);
     const QString text = allText(*pdf);
-    EXPECT_TRUE(text.contains(QStringLiteral("Hill & Dale"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Hill & Dale"))) << text;
     // Checking 14,200 + Equipment 2,000 + Receivable 2,000.
-    EXPECT_TRUE(text.contains(QStringLiteral("$18,200.00"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("$18,200.00"))) << text;
     ASSERT_TRUE(controller->exportReport());
     EXPECT_EQ(twGraphs(controller->exportReport()->cells()).size(), 4);
     for (const TWGraphPtr &graph : twGraphs(controller->exportReport()->cells()))
@@ -138,8 +138,7 @@ TEST_F(ReportViewTest, PrintsReadablePagesOnThePrintersPaper)
     ASSERT_EQ(paged.status(), QPdfDocument::Status::Ready);
     EXPECT_NEAR(paged.pagePointSize(0).width(), 595, 2);
     const QString text = allText(paged);
-    EXPECT_TRUE(text.contains(QStringLiteral("Total Liabilities and Equities")))
-        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Total Liabilities and Equities"))) << text;
     EXPECT_TRUE(text.contains(QStringLiteral("$18,200.00")));
     EXPECT_EQ(paged.pageCount(), printed.pageCount());
 }
@@ -154,8 +153,7 @@ TEST_F(ReportViewTest, SavesEachFormatAndHtmlWithGraphsAsAFolder)
     const QString csvPath = dir.filePath(QStringLiteral("sheet.csv"));
     ASSERT_TRUE(controller->saveReport(csvPath, TWReportController::FormatCSV));
     const QString csv = QString::fromUtf8(bytes(csvPath));
-    EXPECT_TRUE(csv.contains(QStringLiteral("\"Total Assets\",\"$18,200.00\"")))
-        << csv.toStdString();
+    EXPECT_TRUE(csv.contains(QStringLiteral("\"Total Assets\",\"$18,200.00\""))) << csv;
 
     const QString folder = dir.filePath(QStringLiteral("sheet"));
     ASSERT_TRUE(controller->saveReport(folder, TWReportController::FormatHTML));
@@ -311,15 +309,14 @@ TEST_F(ReportViewTest, EveryReportTypeIsWellFormedHtml)
         while (!reader.atEnd())
             reader.readNext();
         EXPECT_FALSE(reader.hasError())
-            << type << ": " << reader.errorString().toStdString() << " at "
-            << reader.characterOffset() << "\n"
-            << html.mid(std::max<qint64>(0, reader.characterOffset() - 300), 320).toStdString();
+            << type << ": " << reader.errorString() << " at " << reader.characterOffset() << "\n"
+            << html.mid(std::max<qint64>(0, reader.characterOffset() - 300), 320);
     }
     // The double-underlined totals close what they open.
     TWCellList total{
         TWCell(QStringLiteral("$1.00"), QVariant(), QUrl(), 72, 0, 0, 0, 0, true, false, false, 1)};
     const QString text = TWSerializerHTML::serializerWithCells(total)->text();
-    EXPECT_TRUE(text.contains(QStringLiteral("</b></span></u>"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("</b></span></u>"))) << text;
 }
 
 TEST_F(ReportViewTest, TheShellMakesTheReportViewAndItsEditorOnceRegistered)

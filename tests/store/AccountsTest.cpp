@@ -69,8 +69,8 @@ TEST(Accounts, LoadGivesBackWhatWasWritten)
         QStringLiteral("021"), QStringLiteral("wire"));
     const TWAccountPtr bare = TWAccount::accountWithIdentifier(
         301, QString(), 0, 3, TWAccountTypeExpense, QString(), QImage(), nullptr, QString());
-    ASSERT_FALSE(business->addAccount(full, true));
-    ASSERT_FALSE(business->addAccount(bare, false));
+    ASSERT_OK(business->addAccount(full, true));
+    ASSERT_OK(business->addAccount(bare, false));
     EXPECT_LT(*twQueryInt(*business, QStringLiteral("SELECT length(icon) FROM accounts "
                                                     "WHERE identifier=300;")),
               4096);
@@ -78,7 +78,7 @@ TEST(Accounts, LoadGivesBackWhatWasWritten)
                                                    "accounts WHERE identifier=301;")),
               1);
 
-    ASSERT_FALSE(business->loadAccounts());
+    ASSERT_OK(business->loadAccounts());
     // Read by sort order.
     EXPECT_EQ(identifiers(business->accounts()), (QList<qint32>{301, 300}));
     const TWAccountPtr read = business->accountWithIdentifier(300);
@@ -107,7 +107,7 @@ TEST(Accounts, LoadSurvivesDamagedRows)
     ASSERT_TRUE(business);
     twExec(*business, QStringLiteral("INSERT INTO accounts (identifier, type, icon, isInstitution, "
                                      "sortOrder) VALUES (400, 99, x'00ff13', 256, -1);"));
-    ASSERT_FALSE(business->loadAccounts());
+    ASSERT_OK(business->loadAccounts());
     const TWAccountPtr account = business->accountWithIdentifier(400);
     ASSERT_TRUE(account);
     EXPECT_TRUE(account->icon().isNull());
@@ -119,7 +119,7 @@ TEST(Accounts, FailedWritesChangeNothing)
 {
     auto business = twMakeBusiness();
     ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addAccount(makeAccount(100, "A", TWAccountTypeBank), false));
+    ASSERT_OK(business->addAccount(makeAccount(100, "A", TWAccountTypeBank), false));
     TWPreferences::preferences().setLastAccountType(TWAccountTypeLoan);
     TWNotificationRecorder recorder(business.get());
 

@@ -55,12 +55,12 @@ TEST(BudgetItems, LoadGivesBackWhatWasWritten)
 {
     auto business = twMakeBusiness();
     ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addBudgetItem(
+    ASSERT_OK(business->addBudgetItem(
         TWBudgetItem::budgetItemWithItemType(TWItemTypeAccount, 120, -4200000000LL,
                                              unitWithCode("EUR"), twLocal(2024, 2, 29, 0, 0, 0), 3,
                                              TWBudgetCycleUnitWeek, true, 100),
         false));
-    ASSERT_FALSE(business->addBudgetItem(makeLine(250, TWItemTypeAccountGroup, 120), false));
+    ASSERT_OK(business->addBudgetItem(makeLine(250, TWItemTypeAccountGroup, 120), false));
     EXPECT_EQ(business->nextBudgetItemsIdentifier(), 251);
     // No start date is stored as 0; a date as its packed day number.
     EXPECT_EQ(twQueryText(*business, QStringLiteral("SELECT group_concat(startDate || '/' || unit "
@@ -76,7 +76,7 @@ TEST(BudgetItems, LoadGivesBackWhatWasWritten)
                           "(302, 5, 3, 1, 'XQZ', 1037033.75, 1, 3, 7);"));
 
     const TWBudgetItemList written = business->budgetItems();
-    ASSERT_FALSE(business->loadBudgetItems());
+    ASSERT_OK(business->loadBudgetItems());
     const TWBudgetItemList &lines = business->budgetItems();
     ASSERT_EQ(identifiers(lines), (QList<qint32>{100, 250, 300, 301, 302}));
     for (int i = 0; i < 2; ++i) {
@@ -99,7 +99,7 @@ TEST(BudgetItems, LoadGivesBackWhatWasWritten)
     EXPECT_EQ(lines.at(4)->startDate(), twLocal(2025, 7, 9, 0, 0, 0));
     EXPECT_EQ(lines.at(2)->cycle(), 4294967295u);
     EXPECT_TRUE(lines.at(4)->rollover());
-    ASSERT_FALSE(business->updateBudgetItem(lines.at(4), false));
+    ASSERT_OK(business->updateBudgetItem(lines.at(4), false));
     EXPECT_EQ(twQueryText(*business,
                           QStringLiteral("SELECT unit FROM budgetItems WHERE identifier=302;")),
               QStringLiteral("XQZ"));
@@ -110,7 +110,7 @@ TEST(BudgetItems, FailedWritesChangeNothing)
     auto business = twMakeBusiness();
     ASSERT_TRUE(business);
     const TWBudgetItemPtr line = makeLine(100, TWItemTypeAccount, 120);
-    ASSERT_FALSE(business->addBudgetItem(line, false));
+    ASSERT_OK(business->addBudgetItem(line, false));
     TWNotificationRecorder recorder(business.get());
 
     // Refused before any SQL: no object, identifier 0, an object listed already.
@@ -150,12 +150,12 @@ TEST(BudgetItems, DeletingAnAccountDeletesItsLinesInTheSameWrite)
 {
     auto business = twMakeBusiness();
     ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addAccount(makeAccount(120), false));
-    ASSERT_FALSE(business->addAccount(makeAccount(121), false));
-    ASSERT_FALSE(business->addBudgetItem(makeLine(100, TWItemTypeAccount, 120), false));
-    ASSERT_FALSE(business->addBudgetItem(makeLine(101, TWItemTypeAccountGroup, 120), false));
-    ASSERT_FALSE(business->addBudgetItem(makeLine(102, TWItemTypeAccount, 121), false));
-    ASSERT_FALSE(business->addBudgetItem(makeLine(103, TWItemTypeAccount, 120), false));
+    ASSERT_OK(business->addAccount(makeAccount(120), false));
+    ASSERT_OK(business->addAccount(makeAccount(121), false));
+    ASSERT_OK(business->addBudgetItem(makeLine(100, TWItemTypeAccount, 120), false));
+    ASSERT_OK(business->addBudgetItem(makeLine(101, TWItemTypeAccountGroup, 120), false));
+    ASSERT_OK(business->addBudgetItem(makeLine(102, TWItemTypeAccount, 121), false));
+    ASSERT_OK(business->addBudgetItem(makeLine(103, TWItemTypeAccount, 120), false));
     const TWBudgetItemList before = business->budgetItems();
 
     // The second line of account 120 cannot go: the account and both of its
@@ -172,7 +172,7 @@ TEST(BudgetItems, DeletingAnAccountDeletesItsLinesInTheSameWrite)
     EXPECT_TRUE(recorder.names().isEmpty());
 
     twExec(*business, QStringLiteral("DROP TRIGGER refuse;"));
-    ASSERT_FALSE(business->deleteAccount(business->accountWithIdentifier(120), true));
+    ASSERT_OK(business->deleteAccount(business->accountWithIdentifier(120), true));
     EXPECT_FALSE(business->accountWithIdentifier(120));
     // Both lines of the account go, each announced; the group line of the
     // same identifier stays.

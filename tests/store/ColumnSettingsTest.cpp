@@ -29,8 +29,8 @@ std::unique_ptr<TWBusiness> businessWithTwoAccounts()
 {
     auto business = twNewBusiness(QStringLiteral("USD"), false);
     if (business) {
-        EXPECT_FALSE(business->addAccount(makeAccount(*business, 100), false));
-        EXPECT_FALSE(business->addAccount(makeAccount(*business, 101), false));
+        EXPECT_OK(business->addAccount(makeAccount(*business, 100), false));
+        EXPECT_OK(business->addAccount(makeAccount(*business, 101), false));
     }
     return business;
 }
@@ -59,13 +59,13 @@ TEST(ColumnSettings, DeletedSortFieldSortsByDateThroughASaveAndAnOpening)
     ASSERT_TRUE(business);
     TWBusiness &b = *business;
     const TWFieldPtr job = makeField(b, "Job");
-    ASSERT_FALSE(b.addField(job, false));
+    ASSERT_OK(b.addField(job, false));
     QVariantMap layout = *b.columnSettings(0);
     layout.insert(TWColumnSettingsSortFieldKey, job->identifier());
     b.updateColumnSettings(0, layout);
     b.updateColumnSettings(3, *b.columnSettings(3));
 
-    ASSERT_FALSE(b.deleteField(job, false));
+    ASSERT_OK(b.deleteField(job, false));
     // By date every time it is asked; what is stored keeps its sort field.
     for (int ask = 0; ask < 2; ++ask)
         EXPECT_EQ(b.columnSettings(0)->value(TWColumnSettingsSortFieldKey),
@@ -75,7 +75,7 @@ TEST(ColumnSettings, DeletedSortFieldSortsByDateThroughASaveAndAnOpening)
     // The file holds the unsigned number, which reads back as the date field.
     b.updateColumnSettings(0, *b.columnSettings(0));
     const QUrl url = twPackageURL(dir, QStringLiteral("Doc"));
-    ASSERT_FALSE(b.writeToURL(url, TWSaveOperationSaveAs));
+    ASSERT_OK(b.writeToURL(url, TWSaveOperationSaveAs));
     const QVariantMap file =
         TWPropertyList::readFile(twPackageFile(url, QStringLiteral("Settings.plist")))
             .value.toMap()

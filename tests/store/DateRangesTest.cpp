@@ -20,10 +20,10 @@ std::unique_ptr<TWBusiness> businessWithYears(const QList<int> &years)
     TWBusinessInfoPtr info = TWBusinessInfo::newBusinessInfo();
     info->setAccountingPeriods(periods);
     business->setBusinessInfo(info);
-    EXPECT_FALSE(business->populateBusinessInfo());
-    EXPECT_FALSE(business->populateAccountingPeriods());
-    EXPECT_FALSE(business->loadBusinessInfo());
-    EXPECT_FALSE(business->loadAccountingPeriods());
+    EXPECT_OK(business->populateBusinessInfo());
+    EXPECT_OK(business->populateAccountingPeriods());
+    EXPECT_OK(business->loadBusinessInfo());
+    EXPECT_OK(business->loadAccountingPeriods());
     return business;
 }
 
@@ -85,7 +85,7 @@ TEST(MostRecentTransaction, HighestIdentifierWithTheSameValueWins)
     const auto add = [&](std::uint32_t type) {
         TWFieldPtr field = TWField::fieldWithName(QStringLiteral("F"), type, false, false,
                                                   b.nextFieldIdentifier());
-        EXPECT_FALSE(b.addField(field, false));
+        EXPECT_OK(b.addField(field, false));
         return field;
     };
     const TWFieldPtr job = add(TWFieldTypeText);      // user_1

@@ -15,8 +15,8 @@ std::unique_ptr<TWBusiness> makeFieldsBusiness()
 {
     auto business = twMakeBusiness();
     if (business) {
-        EXPECT_FALSE(business->populateFields());
-        EXPECT_FALSE(business->loadFields());
+        EXPECT_OK(business->populateFields());
+        EXPECT_OK(business->loadFields());
     }
     return business;
 }
@@ -24,7 +24,7 @@ std::unique_ptr<TWBusiness> makeFieldsBusiness()
 TWFieldPtr addCustom(TWBusiness &b, const QString &name, std::uint32_t type)
 {
     TWFieldPtr field = TWField::fieldWithName(name, type, false, false, b.nextFieldIdentifier());
-    EXPECT_FALSE(b.addField(field, false)) << name.toStdString();
+    EXPECT_OK(b.addField(field, false)) << name;
     return field;
 }
 
@@ -59,10 +59,8 @@ struct Ledger {
         list = addCustom(b, QStringLiteral("List"), TWFieldTypeList);
         tags = addCustom(b, QStringLiteral("Tags"), TWFieldTypeTags);
         number = addCustom(b, QStringLiteral("Number"), TWFieldTypeNumber);
-        EXPECT_FALSE(
-            b.addFieldListItem(TWFieldListItem::fieldListItemWithName("a", 0), list, false));
-        EXPECT_FALSE(
-            b.addFieldListItem(TWFieldListItem::fieldListItemWithName("b", 0), list, false));
+        EXPECT_OK(b.addFieldListItem(TWFieldListItem::fieldListItemWithName("a", 0), list, false));
+        EXPECT_OK(b.addFieldListItem(TWFieldListItem::fieldListItemWithName("b", 0), list, false));
         twExec(b,
                QStringLiteral(
                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000) "
@@ -143,7 +141,7 @@ TEST_P(FieldDeleteFailure, RollsBackEverything)
     EXPECT_FALSE(b.inTransaction());
 
     // Nothing lingers: the deletion goes through afterwards.
-    ASSERT_FALSE(b.deleteField(ledger.list, true));
+    ASSERT_OK(b.deleteField(ledger.list, true));
     EXPECT_EQ(ledger.fingerprint(kept), keptBefore);
     EXPECT_EQ(columnType(b, QStringLiteral("user_3")), QStringLiteral("<none>"));
 }
@@ -162,26 +160,26 @@ TEST(Fields, LoadingRoundTripsNamesChoicesAndPercents)
     const TWFieldPtr tags = addCustom(b, QStringLiteral("%1 tags"), TWFieldTypeTags);
     const TWFieldPtr share = addCustom(b, QStringLiteral("Tip"), TWFieldTypePercentTotal);
     const TWFieldPtr unset = addCustom(b, QStringLiteral("Fee"), TWFieldTypePercentTotal);
-    ASSERT_FALSE(
+    ASSERT_OK(
         b.addFieldListItem(TWFieldListItem::fieldListItemWithName("50% off", 0), quoted, false));
-    ASSERT_FALSE(
+    ASSERT_OK(
         b.addFieldListItem(TWFieldListItem::fieldListItemWithName("Bob's", 0), quoted, false));
-    ASSERT_FALSE(b.addFieldTagItem(TWFieldTagItem::fieldTagItemWithName("it's", 0), tags, false));
+    ASSERT_OK(b.addFieldTagItem(TWFieldTagItem::fieldTagItemWithName("it's", 0), tags, false));
     share->setPercent(12.5);
-    ASSERT_FALSE(b.updateFieldPercentTotal(share, false));
+    ASSERT_OK(b.updateFieldPercentTotal(share, false));
     share->setPercent(15.25);
     share->setIncludedInTotal(true);
-    ASSERT_FALSE(b.updateFieldPercentTotal(share, true));
+    ASSERT_OK(b.updateFieldPercentTotal(share, true));
     EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM percentTotals;")), 1);
     // Rows of fields that do not exist are ignored.
     twExec(b, QStringLiteral("INSERT INTO lists VALUES (1, 'orphan', 99);"
                              "INSERT INTO percentTotals VALUES (98, 5, 1);"
                              "INSERT INTO fields (identifier, type) VALUES (-30, 0);"));
 
-    ASSERT_FALSE(b.loadFields());
-    ASSERT_FALSE(b.loadLists());
-    ASSERT_FALSE(b.loadTags());
-    ASSERT_FALSE(b.loadPercentTotals());
+    ASSERT_OK(b.loadFields());
+    ASSERT_OK(b.loadLists());
+    ASSERT_OK(b.loadTags());
+    ASSERT_OK(b.loadPercentTotals());
     ASSERT_EQ(b.fields().size(), 23);
     const TWFieldPtr loaded = b.fieldWithIdentifier(quoted->identifier());
     ASSERT_TRUE(loaded);
@@ -203,11 +201,11 @@ TEST(Fields, RebuildingTheTransactionsTableKeepsItsIndex)
     TWBusiness &b = *business;
     const QString count = QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='index' "
                                          "AND name='%1';");
-    ASSERT_FALSE(b.populateFields());
-    ASSERT_FALSE(b.loadFields());
+    ASSERT_OK(b.populateFields());
+    ASSERT_OK(b.loadFields());
     const TWFieldPtr field = TWField::fieldWithName(QStringLiteral("Ref"), TWFieldTypeText, false,
                                                     false, b.nextFieldIdentifier());
-    ASSERT_FALSE(b.addField(field, false));
-    ASSERT_FALSE(b.deleteField(field, false));
+    ASSERT_OK(b.addField(field, false));
+    ASSERT_OK(b.deleteField(field, false));
     EXPECT_EQ(twQueryInt(b, count.arg(QStringLiteral("transactionsRepeatIndex"))), 1);
 }

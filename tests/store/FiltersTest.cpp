@@ -47,7 +47,7 @@ QString storedShape(TWBusiness &business, qint32 filter)
 
 void reload(TWBusiness &business)
 {
-    ASSERT_FALSE(business.loadFiltersAll());
+    ASSERT_OK(business.loadFiltersAll());
 }
 
 } // namespace
@@ -58,7 +58,7 @@ TEST(Filters, AFailedSaveLeavesRowsListAndTreeAsTheyWere)
     ASSERT_TRUE(business);
     auto oldRoot = compound(TWFilterMatchAll, {simple(-2, 3, 2), simple(-9, 3, 2)});
     const TWFilterPtr original = makeFilter(100, "Old", oldRoot);
-    ASSERT_FALSE(business->addFilter(original, false));
+    ASSERT_OK(business->addFilter(original, false));
     const auto before = storedShape(*business, 100);
     twExec(*business, "CREATE TRIGGER refuse BEFORE INSERT ON filterCriterion WHEN "
                       "NEW.identifier = 102 BEGIN SELECT RAISE(ABORT, 'refused'); END;");
@@ -87,8 +87,8 @@ TEST(Filters, AFailedSaveLeavesRowsListAndTreeAsTheyWere)
 
     // The update then moves the new object to the end of the list.
     twExec(*business, "DROP TRIGGER refuse;");
-    ASSERT_FALSE(business->addFilter(makeFilter(101, "Other", compound(0)), false));
-    ASSERT_FALSE(business->updateFilter(replacement, true));
+    ASSERT_OK(business->addFilter(makeFilter(101, "Other", compound(0)), false));
+    ASSERT_OK(business->updateFilter(replacement, true));
     EXPECT_EQ(business->filters(),
               (TWFilterList{business->filterWithIdentifier(101), replacement}));
     EXPECT_EQ(storedShape(*business, 100), "100/0/9 101/100/0 102/100/1 103/100/2");
@@ -132,9 +132,9 @@ TEST(Filters, DeletingAFilterGroupDeletesItsFilters)
     ASSERT_TRUE(business);
     const TWGroupPtr group =
         TWGroup::groupWithIdentifier(300, TWItemTypeFilterGroup, "G", 0, 0, QColor(), false);
-    ASSERT_FALSE(business->addGroup(group, false));
-    ASSERT_FALSE(business->addFilter(makeFilter(120, "In", compound(0), 300), false));
-    ASSERT_FALSE(business->addFilter(makeFilter(121, "Out", compound(0)), false));
+    ASSERT_OK(business->addGroup(group, false));
+    ASSERT_OK(business->addFilter(makeFilter(120, "In", compound(0), 300), false));
+    ASSERT_OK(business->addFilter(makeFilter(121, "Out", compound(0)), false));
 
     twExec(*business, QStringLiteral("CREATE TRIGGER refuse BEFORE DELETE ON filters BEGIN "
                                      "SELECT RAISE(ABORT, 'no'); END;"));
@@ -143,7 +143,7 @@ TEST(Filters, DeletingAFilterGroupDeletesItsFilters)
     EXPECT_TRUE(business->groupWithIdentifier(300));
 
     twExec(*business, QStringLiteral("DROP TRIGGER refuse;"));
-    ASSERT_FALSE(business->deleteGroup(group, true));
+    ASSERT_OK(business->deleteGroup(group, true));
     ASSERT_EQ(business->filters().size(), 1);
     EXPECT_EQ(business->filters().first()->identifier(), 121);
 }

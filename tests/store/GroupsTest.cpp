@@ -44,7 +44,7 @@ TEST(Groups, DefaultAccountGroupsAndLoadRoundTrip)
 {
     auto business = twMakeBusiness();
     ASSERT_TRUE(business);
-    ASSERT_FALSE(business->populateGroups());
+    ASSERT_OK(business->populateGroups());
     EXPECT_EQ(
         twQueryInt(*business, QStringLiteral("SELECT COUNT(*) FROM groups WHERE type=1 AND "
                                              "tint=-11250604 AND expanded=1 AND "
@@ -53,13 +53,13 @@ TEST(Groups, DefaultAccountGroupsAndLoadRoundTrip)
     const TWGroupList written = business->accountGroups();
 
     // Rows of every kind, and one of no group type.
-    ASSERT_FALSE(business->addGroup(makeGroup(200, TWItemTypeFilterGroup, 0), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(201, TWItemTypeClientGroup, 0), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(202, TWItemTypeMerchantGroup, 0), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(203, TWItemTypeReportGroup, 0), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(204, TWItemTypeAccount, 0), false));
+    ASSERT_OK(business->addGroup(makeGroup(200, TWItemTypeFilterGroup, 0), false));
+    ASSERT_OK(business->addGroup(makeGroup(201, TWItemTypeClientGroup, 0), false));
+    ASSERT_OK(business->addGroup(makeGroup(202, TWItemTypeMerchantGroup, 0), false));
+    ASSERT_OK(business->addGroup(makeGroup(203, TWItemTypeReportGroup, 0), false));
+    ASSERT_OK(business->addGroup(makeGroup(204, TWItemTypeAccount, 0), false));
 
-    ASSERT_FALSE(business->loadGroups());
+    ASSERT_OK(business->loadGroups());
     EXPECT_EQ(count(*business, "groups"), 10);
     ASSERT_EQ(business->accountGroups().size(), 5);
     const char *keys[] = {"assets", "liabilities", "income", "expenses", "equity"};
@@ -80,11 +80,11 @@ TEST(Groups, FailedDeleteLeavesEverything)
 {
     auto business = twMakeBusiness();
     ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addGroup(makeGroup(100, TWItemTypeAccountGroup, 0), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(101, TWItemTypeAccountGroup, 100), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(102, TWItemTypeAccountGroup, 100), false));
+    ASSERT_OK(business->addGroup(makeGroup(100, TWItemTypeAccountGroup, 0), false));
+    ASSERT_OK(business->addGroup(makeGroup(101, TWItemTypeAccountGroup, 100), false));
+    ASSERT_OK(business->addGroup(makeGroup(102, TWItemTypeAccountGroup, 100), false));
     for (auto [id, parent] : {std::pair{200, 101}, {201, 102}, {202, 100}})
-        ASSERT_FALSE(business->addAccount(makeAccount(id, parent), false));
+        ASSERT_OK(business->addAccount(makeAccount(id, parent), false));
     // The last account of the cascade cannot be deleted.
     twExec(*business, QStringLiteral("CREATE TRIGGER keep BEFORE DELETE ON accounts "
                                      "WHEN old.identifier = 202 "
@@ -107,12 +107,12 @@ TEST(Groups, DeleteEndsOnAParentLoop)
 {
     auto business = twMakeBusiness();
     ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addGroup(makeGroup(100, TWItemTypeAccountGroup, 101), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(101, TWItemTypeAccountGroup, 100), false));
-    ASSERT_FALSE(business->addGroup(makeGroup(102, TWItemTypeAccountGroup, 102), false));
-    ASSERT_FALSE(business->addAccount(makeAccount(200, 100), false));
-    ASSERT_FALSE(business->deleteGroup(business->groupWithIdentifier(100), true));
-    ASSERT_FALSE(business->deleteGroup(business->groupWithIdentifier(102), true));
+    ASSERT_OK(business->addGroup(makeGroup(100, TWItemTypeAccountGroup, 101), false));
+    ASSERT_OK(business->addGroup(makeGroup(101, TWItemTypeAccountGroup, 100), false));
+    ASSERT_OK(business->addGroup(makeGroup(102, TWItemTypeAccountGroup, 102), false));
+    ASSERT_OK(business->addAccount(makeAccount(200, 100), false));
+    ASSERT_OK(business->deleteGroup(business->groupWithIdentifier(100), true));
+    ASSERT_OK(business->deleteGroup(business->groupWithIdentifier(102), true));
     EXPECT_TRUE(business->accountGroups().isEmpty());
     EXPECT_TRUE(business->accounts().isEmpty());
     EXPECT_EQ(count(*business, "groups"), 0);

@@ -16,14 +16,14 @@ std::unique_ptr<TWBusiness> makeBusiness()
     if (!business)
         return nullptr;
     TWBusiness &b = *business;
-    EXPECT_FALSE(b.addAccount(TWAccount::accountWithIdentifier(100, QStringLiteral("A"), 0, 0,
-                                                               TWAccountTypeExpense, QString(),
-                                                               QImage(), b.homeUnit(), QString()),
-                              false));
-    EXPECT_FALSE(b.addField(TWField::fieldWithName(QStringLiteral("Job"), TWFieldTypeText, false,
-                                                   false, b.nextFieldIdentifier()),
-                            false));
-    EXPECT_FALSE(b.addFilter(
+    EXPECT_OK(b.addAccount(TWAccount::accountWithIdentifier(100, QStringLiteral("A"), 0, 0,
+                                                            TWAccountTypeExpense, QString(),
+                                                            QImage(), b.homeUnit(), QString()),
+                           false));
+    EXPECT_OK(b.addField(TWField::fieldWithName(QStringLiteral("Job"), TWFieldTypeText, false,
+                                                false, b.nextFieldIdentifier()),
+                         false));
+    EXPECT_OK(b.addFilter(
         TWFilter::filterWithIdentifier(200, QStringLiteral("Mine"), 0, 0,
                                        TWFilterCriteria::filterCriteriaCompoundWithMatch(0, {})),
         false));
@@ -42,7 +42,7 @@ template <typename Record> QList<qint32> selection(const Record &record, const c
 template <typename Write> void inFailingWrite(TWBusiness &business, Write write)
 {
     TWBusiness::WriteScope outer(business);
-    EXPECT_FALSE(write());
+    EXPECT_OK(write());
     outer.rollback();
 }
 
@@ -87,13 +87,13 @@ TEST(Housekeeping, DeletedAccountsFieldsAndFiltersLeaveImportAndExportSettings)
     EXPECT_EQ(b.importTransactionsSettings(), imports);
     EXPECT_EQ(record->settings(), stored);
 
-    ASSERT_FALSE(b.deleteAccount(account, false));
+    ASSERT_OK(b.deleteAccount(account, false));
     EXPECT_EQ(b.importTransactionsSettings().keys(), QStringList({"Card", "Job", "Memo", "Odd"}));
-    ASSERT_FALSE(b.deleteField(job, false));
+    ASSERT_OK(b.deleteField(job, false));
     EXPECT_EQ(b.importTransactionsSettings().keys(), QStringList({"Card", "Memo", "Odd"}));
-    ASSERT_FALSE(b.deleteFilter(b.filterWithIdentifier(100), false)); // not the chosen one
+    ASSERT_OK(b.deleteFilter(b.filterWithIdentifier(100), false)); // not the chosen one
     EXPECT_EQ(TWPropertyList::intValue(record->settings().value("filterIdentifier"), -1), 200);
-    ASSERT_FALSE(b.deleteFilter(filter, false));
+    ASSERT_OK(b.deleteFilter(filter, false));
     EXPECT_EQ(selection(*record, "accounts"), QList<qint32>());
     EXPECT_EQ(selection(*record, "fields"), QList<qint32>{-3});
     EXPECT_EQ(TWPropertyList::intValue(record->settings().value("filterIdentifier"), -1), 0);

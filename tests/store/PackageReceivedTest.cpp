@@ -97,10 +97,10 @@ QUrl packageWithTransactions(const TWTestTempDir &dir, const QString &name, int 
 {
     auto business = twNewBusiness();
     for (int i = 0; i < count; ++i)
-        EXPECT_FALSE(business->addTransaction(
+        EXPECT_OK(business->addTransaction(
             plainTransaction(*business, QStringLiteral("P%1").arg(i)), false, false, false, false));
     const QUrl url = twPackageURL(dir, name);
-    EXPECT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
+    EXPECT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
     return url;
 }
 
@@ -136,7 +136,7 @@ TEST(PackageReceived, TheFilesOwnConstraintsAndIndexesNeverReachTheWorkingCopy)
         ours = schema(business->database());
     }
     for (const QString &sql : hostile) {
-        SCOPED_TRACE(sql.toStdString());
+        SCOPED_TRACE(sql);
         TWTestTempDir dir;
         const QUrl url = packageWithTransactions(dir, QStringLiteral("Doc"), 14);
         execOnFile(url, sql);
@@ -144,12 +144,12 @@ TEST(PackageReceived, TheFilesOwnConstraintsAndIndexesNeverReachTheWorkingCopy)
         ASSERT_TRUE(business);
         EXPECT_EQ(schema(business->database()), ours);
         // A payee that exists, notes no JSON reader takes, a payee no check allows.
-        ASSERT_FALSE(business->addTransaction(
+        ASSERT_OK(business->addTransaction(
             plainTransaction(*business, QStringLiteral("P3"), QStringLiteral("not { json")), false,
             false, false, false));
-        ASSERT_FALSE(business->addTransaction(plainTransaction(*business, QStringLiteral("Q")),
-                                              false, false, false, false));
-        ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSave));
+        ASSERT_OK(business->addTransaction(plainTransaction(*business, QStringLiteral("Q")), false,
+                                           false, false, false));
+        ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
         business.reset();
         EXPECT_EQ(fileInt(url, "SELECT COUNT(*) FROM transactions;"), 16);
         auto reopened = twOpenPackage(url);
@@ -199,7 +199,7 @@ TEST(PackageReceived, AMissingTableRefusesTheDocumentUnlessALaterVersionAddedIt)
         EXPECT_EQ(error->domain(), TWPackageErrorDomain);
         EXPECT_EQ(error->code(), TWPackageSchemaError);
         EXPECT_TRUE(error->localizedDescription().contains(QLatin1String(c.named)))
-            << error->localizedDescription().toStdString();
+            << error->localizedDescription();
         EXPECT_EQ(twFileBytes(twPackageFile(url, QStringLiteral("Data.sql"))), before);
     }
 
@@ -282,7 +282,7 @@ TEST(PackageReceived, SaveGenerationsWrapAndStoredOutOfRangeValuesMeanNone)
                 EXPECT_EQ(reopened->autofill(), committed) << "save " << save;
             }
             committed = !committed;
-            ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSave));
+            ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
             const qint64 generation = fileInt(url, "PRAGMA user_version;");
             EXPECT_GE(generation, 1);
             EXPECT_NE(generation, before);
@@ -314,8 +314,8 @@ TEST(PackageReceived, ValuesNearTheLimit)
                           .arg(TWStoredValueSizeLimit / 2));
     auto business = twOpenPackage(large);
     ASSERT_TRUE(business);
-    EXPECT_FALSE(business->executeSQL(QStringLiteral("UPDATE businesses SET businessID='B-1';")));
-    ASSERT_FALSE(business->writeToURL(large, TWSaveOperationSave));
+    EXPECT_OK(business->executeSQL(QStringLiteral("UPDATE businesses SET businessID='B-1';")));
+    ASSERT_OK(business->writeToURL(large, TWSaveOperationSave));
     EXPECT_TRUE(twOpenPackage(large));
 }
 
@@ -338,11 +338,11 @@ TEST(PackageReceived, StrayFilesAndNamesInTheWayOfASave)
     // something in it, it is moved aside whole.
     const QString pending = twPackageFile(url, TWPackageFiles::pendingSettingsFileName);
     ASSERT_TRUE(QDir().mkpath(pending));
-    EXPECT_FALSE(business->writeToURL(url, TWSaveOperationSave));
+    EXPECT_OK(business->writeToURL(url, TWSaveOperationSave));
     EXPECT_FALSE(QFileInfo::exists(pending));
     ASSERT_TRUE(QDir().mkpath(pending));
     ASSERT_TRUE(twWriteBytes(QDir(pending).filePath(QStringLiteral("kept")), "kept"));
-    EXPECT_FALSE(business->writeToURL(url, TWSaveOperationSave));
+    EXPECT_OK(business->writeToURL(url, TWSaveOperationSave));
     EXPECT_FALSE(QFileInfo::exists(pending));
     EXPECT_EQ(twFileBytes(pending + QStringLiteral(".blocked-1/kept")), QByteArray("kept"));
 
@@ -380,7 +380,7 @@ TEST(PackageReceived, DatabaseFailuresSayWhatHappened)
     ::chmod(QFile::encodeName(target.toLocalFile()).constData(), 0700);
     ASSERT_TRUE(error);
     EXPECT_TRUE(error->localizedDescription().contains(QLatin1String("Data.sql")))
-        << error->localizedDescription().toStdString();
+        << error->localizedDescription();
     EXPECT_FALSE(error->localizedDescription().startsWith(QLatin1String("The business database "
                                                                         "reported")));
 }
@@ -439,8 +439,8 @@ TEST(PackageReceived, ImagesAreDecodedWhenFirstShownAndWithinBounds)
     const QImage icon = business->accounts().first()->icon();
     EXPECT_EQ(icon.size(), QSize(TWStoredImage::shownSize, TWStoredImage::shownSize / 2));
     twExec(*business, QStringLiteral("UPDATE businesses SET name='Changed';"));
-    ASSERT_FALSE(business->updateBusinessInfo(business->businessInfo()));
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSave));
+    ASSERT_OK(business->updateBusinessInfo(business->businessInfo()));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
     EXPECT_EQ(fileBlob(url, "SELECT logo FROM businesses;"), huge);
     EXPECT_EQ(fileBlob(url, "SELECT icon FROM accounts ORDER BY identifier LIMIT 1;"), wide);
 }

@@ -21,7 +21,7 @@ QUrl savedPackage(const TWTestTempDir &dir, const QString &name)
 {
     auto business = twNewBusiness();
     const QUrl url = twPackageURL(dir, name);
-    EXPECT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
+    EXPECT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
     twWriteBytes(twPackageFile(url, QStringLiteral("Attachments/100.txt")), "attached");
     return url;
 }
@@ -62,7 +62,7 @@ TEST(PackageSafety, LinksInsideAPackageAreRefusedAtOpening)
     for (const QString &entry :
          {QStringLiteral("Data.sql"), QStringLiteral("Settings.plist"),
           QStringLiteral("Attachments/100.txt"), QStringLiteral("Attachments")}) {
-        SCOPED_TRACE(entry.toStdString());
+        SCOPED_TRACE(entry);
         TWTestTempDir dir;
         const QUrl url = savedPackage(dir, QStringLiteral("Doc"));
         ASSERT_TRUE(twOpenPackage(url));
@@ -72,7 +72,7 @@ TEST(PackageSafety, LinksInsideAPackageAreRefusedAtOpening)
         EXPECT_EQ(error->domain(), TWPackageErrorDomain);
         EXPECT_EQ(error->code(), TWPackageLinkError);
         EXPECT_TRUE(error->localizedDescription().contains(entry.section(u'/', -1)))
-            << error->localizedDescription().toStdString();
+            << error->localizedDescription();
     }
 }
 
@@ -81,7 +81,7 @@ TEST(PackageSafety, ASaveNeverWritesThroughALink)
     TWFixedClock clock(2024, 3, 15);
     for (const QString &entry : {QStringLiteral("Data.sql"), QStringLiteral("Settings.plist"),
                                  QStringLiteral("Attachments")}) {
-        SCOPED_TRACE(entry.toStdString());
+        SCOPED_TRACE(entry);
         TWTestTempDir dir;
         const QUrl url = savedPackage(dir, QStringLiteral("Doc"));
         auto business = twOpenPackage(url);
@@ -170,7 +170,7 @@ TEST(PackageSafety, AReceivedDatabaseContributesOnlyItsRows)
     EXPECT_EQ(twQueryInt(*business, QStringLiteral("SELECT COUNT(*) FROM accounts;")), accounts);
 
     // Saved back without them.
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSave));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
     sqlite3 *file = nullptr;
     ASSERT_EQ(
         sqlite3_open(QFile::encodeName(twPackageFile(url, QStringLiteral("Data.sql"))), &file),
@@ -201,6 +201,6 @@ TEST(PackageSafety, AKnownTableThatIsNoPlainTableOrLacksAColumnIsRefused)
         EXPECT_EQ(error->domain(), TWPackageErrorDomain);
         EXPECT_EQ(error->code(), TWPackageSchemaError);
         EXPECT_TRUE(error->localizedDescription().contains(QLatin1String(c.named)))
-            << error->localizedDescription().toStdString();
+            << error->localizedDescription();
     }
 }

@@ -36,7 +36,7 @@ TWTransactionPtr addWithAttachment(TWBusiness &business, const TWTestTempDir &di
         name, source, QStringLiteral("text/plain"), TWAttachmentTypeFile, 0, 0, {}, 0, 0,
         content.size(), 0)});
     t->setDirtyAttachments(true);
-    EXPECT_FALSE(business.addTransaction(t, false, false, false, false));
+    EXPECT_OK(business.addTransaction(t, false, false, false, false));
     return t;
 }
 
@@ -67,7 +67,7 @@ TEST(PackageSave, AFailedSaveNeverReplacesAFileTheSavedDocumentUses)
     ASSERT_TRUE(business);
     const QUrl url = twPackageURL(dir, QStringLiteral("Doc"));
     TWTransactionPtr first = addWithAttachment(*business, dir, QStringLiteral("old.txt"), "old");
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
     const QString folder = twPackageFile(url, QStringLiteral("Attachments"));
     const qint32 oldIdentifier = first->attachments()->at(0)->identifier();
     const QString oldFile =
@@ -76,7 +76,7 @@ TEST(PackageSave, AFailedSaveNeverReplacesAFileTheSavedDocumentUses)
 
     // The identifier a delete freed is not given out again while the saved
     // document still names its file.
-    ASSERT_FALSE(business->deleteTransaction(first, false, false, false));
+    ASSERT_OK(business->deleteTransaction(first, false, false, false));
     TWTransactionPtr second = addWithAttachment(*business, dir, QStringLiteral("new.txt"), "new");
     const qint32 newIdentifier = second->attachments()->at(0)->identifier();
     EXPECT_GT(newIdentifier, oldIdentifier);
@@ -94,7 +94,7 @@ TEST(PackageSave, AFailedSaveNeverReplacesAFileTheSavedDocumentUses)
     EXPECT_EQ(old->transactions().size(), 1);
 
     // The next save lands whole; only then is the removed file deleted.
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSave));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
     EXPECT_FALSE(QFileInfo::exists(oldFile));
     EXPECT_EQ(twFileBytes(newFile), "new");
     EXPECT_EQ(second->attachments()->at(0)->filePath(), newFile);
@@ -107,7 +107,7 @@ TEST(PackageSave, IdentifiersSkipNumbersThatFilesInThePackageTake)
     auto business = twNewBusiness();
     ASSERT_TRUE(business);
     const QUrl url = twPackageURL(dir, QStringLiteral("Doc"));
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
     // Left by an earlier save that did not finish: never named by a row.
     twWriteBytes(twPackageFile(url, QStringLiteral("Attachments/140t.jpg")), "stray");
 
@@ -115,7 +115,7 @@ TEST(PackageSave, IdentifiersSkipNumbersThatFilesInThePackageTake)
     ASSERT_TRUE(reopened);
     TWTransactionPtr t = addWithAttachment(*reopened, dir, QStringLiteral("a.txt"), "a");
     EXPECT_EQ(t->attachments()->at(0)->identifier(), 141);
-    ASSERT_FALSE(reopened->writeToURL(url, TWSaveOperationSave));
+    ASSERT_OK(reopened->writeToURL(url, TWSaveOperationSave));
     EXPECT_EQ(twFileBytes(twPackageFile(url, QStringLiteral("Attachments/140t.jpg"))), "stray");
     EXPECT_EQ(twFileBytes(twPackageFile(url, QStringLiteral("Attachments/141.txt"))), "a");
 }
@@ -166,12 +166,12 @@ TEST(PackageSave, ASaveStoppedAtAnyStepOpensAsTheOldOrTheNewPair)
             ASSERT_TRUE(business);
             addWithAttachment(*business, dir, QStringLiteral("old.txt"), "old");
             business->setSearchFieldType(1);
-            ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
+            ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
         }
         {
             auto business = twOpenPackage(url);
             ASSERT_TRUE(business);
-            ASSERT_FALSE(
+            ASSERT_OK(
                 business->deleteTransaction(business->transactions().at(0), false, false, false));
             addWithAttachment(*business, dir, QStringLiteral("new.txt"), "new");
             business->setSearchFieldType(2);
@@ -193,7 +193,7 @@ TEST(PackageSave, ASaveStoppedAtAnyStepOpensAsTheOldOrTheNewPair)
 
         // A later save leaves nothing of the stopped one but its unused files.
         opened->setSearchFieldType(3);
-        ASSERT_FALSE(opened->writeToURL(url, TWSaveOperationSave));
+        ASSERT_OK(opened->writeToURL(url, TWSaveOperationSave));
         EXPECT_EQ(packageEntries(url), QStringList({"Attachments", "Data.sql", "Settings.plist"}));
         EXPECT_EQ(twOpenPackage(url)->searchFieldType(), 3);
     }
@@ -207,7 +207,7 @@ TEST(PackageSave, PendingSettingsOfAnotherGenerationAreDiscarded)
     auto business = twNewBusiness();
     ASSERT_TRUE(business);
     business->setSearchFieldType(4);
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
     // Settings of a save that never committed, and a damaged file.
     for (const QByteArray &pending :
          {QByteArray("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>searchFieldType"

@@ -74,7 +74,7 @@ TEST(Package, NewBusinessSavedAndOpenedAgainKeepsEverySeededRow)
     EXPECT_EQ(business->fields().size(), 18);
 
     const QUrl url = twPackageURL(dir, QStringLiteral("Firm"));
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
     EXPECT_EQ(business->url(), url);
     EXPECT_EQ(business->attachmentsFolderPath(), twPackageFile(url, QStringLiteral("Attachments")));
     EXPECT_EQ(entries(url.toLocalFile()), kPackageEntries);
@@ -96,19 +96,19 @@ TEST(Package, SaveOperationsAndFailedSaves)
     auto business = twNewBusiness();
     ASSERT_TRUE(business);
     const QUrl url = twPackageURL(dir, QStringLiteral("First"));
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
     const QString attachments = business->attachmentsFolderPath();
 
     const QUrl copy = twPackageURL(dir, QStringLiteral("nested/Copy"));
-    ASSERT_FALSE(business->writeToURL(copy, TWSaveOperationSaveTo));
-    ASSERT_FALSE(business->writeToURL(twPackageURL(dir, QStringLiteral("Auto")),
-                                      TWSaveOperationAutosaveElsewhere));
+    ASSERT_OK(business->writeToURL(copy, TWSaveOperationSaveTo));
+    ASSERT_OK(business->writeToURL(twPackageURL(dir, QStringLiteral("Auto")),
+                                   TWSaveOperationAutosaveElsewhere));
     EXPECT_EQ(business->url(), url);
     EXPECT_EQ(business->attachmentsFolderPath(), attachments);
     EXPECT_TRUE(twOpenPackage(copy));
 
     twExec(*business, QStringLiteral("UPDATE businesses SET name='Renamed';"));
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSave));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
     auto reopened = twOpenPackage(url);
     ASSERT_TRUE(reopened);
     EXPECT_EQ(reopened->businessInfo()->name(), QStringLiteral("Renamed"));
@@ -132,7 +132,7 @@ TEST(Package, PackagesWithoutABusinessDatabaseAreRefused)
     TWTestTempDir dir;
     auto business = twNewBusiness();
     ASSERT_TRUE(business);
-    ASSERT_FALSE(
+    ASSERT_OK(
         business->writeToURL(twPackageURL(dir, QStringLiteral("Good")), TWSaveOperationSaveAs));
     const QByteArray database =
         twFileBytes(twPackageFile(business->url(), QStringLiteral("Data.sql")));
@@ -161,7 +161,7 @@ TEST(Package, PackagesWithoutABusinessDatabaseAreRefused)
     for (const auto &[name, damage] : cases) {
         SCOPED_TRACE(name);
         const QUrl url = twPackageURL(dir, QStringLiteral("Case%1").arg(index++));
-        ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveTo));
+        ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveTo));
         const QString dataPath = twPackageFile(url, QStringLiteral("Data.sql"));
         damage(dataPath);
         const QStringList before = entries(url.toLocalFile());
@@ -182,7 +182,7 @@ TEST(Package, PackagesWithoutABusinessDatabaseAreRefused)
 
     // An unknown schema version.
     twExec(*business, QStringLiteral("UPDATE info SET value=50331648 WHERE identifier=1;"));
-    ASSERT_FALSE(business->writeToURL(business->url(), TWSaveOperationSave));
+    ASSERT_OK(business->writeToURL(business->url(), TWSaveOperationSave));
     EXPECT_FALSE(TWBusiness::businessWithURL(business->url(), true, &error));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->domain(), TWDatabaseErrorDomain);
@@ -198,13 +198,13 @@ TEST(Package, DamagedIndexesAndRowsReadOnDemandAreRefused)
     TWTestTempDir dir;
     auto business = twNewBusiness();
     ASSERT_TRUE(business);
-    ASSERT_FALSE(
+    ASSERT_OK(
         business->writeToURL(twPackageURL(dir, QStringLiteral("Good")), TWSaveOperationSaveAs));
     const QString good = twPackageFile(business->url(), QStringLiteral("Data.sql"));
     {
         TWErrorResult error;
         EXPECT_TRUE(TWBusiness::businessWithURL(business->url(), false, &error));
-        EXPECT_FALSE(error);
+        EXPECT_OK(error);
     }
     // The first page of each of these trees, and the file's page size.
     qint64 pageSize = 0;
@@ -233,12 +233,12 @@ TEST(Package, DamagedIndexesAndRowsReadOnDemandAreRefused)
     const QByteArray database = twFileBytes(good);
     int index = 0;
     for (const auto &[name, root] : std::as_const(roots)) {
-        SCOPED_TRACE(name.toStdString());
+        SCOPED_TRACE(name);
         QByteArray damaged = database;
         for (qint64 i = (root - 1) * pageSize; i < root * pageSize && i < damaged.size(); i += 3)
             damaged[i] = char(0xA5);
         const QUrl url = twPackageURL(dir, QStringLiteral("Damaged%1").arg(index++));
-        ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveTo));
+        ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveTo));
         const QString dataPath = twPackageFile(url, QStringLiteral("Data.sql"));
         ASSERT_TRUE(twWriteBytes(dataPath, damaged));
         TWErrorResult error;
@@ -276,7 +276,7 @@ TEST(Package, Version1OpensOnlyWithUpgradeAndThePackageStaysAsItWas)
     EXPECT_EQ(entries(url.toLocalFile()), originalEntries);
 
     const QUrl copy = twPackageURL(dir, QStringLiteral("Upgraded"));
-    ASSERT_FALSE(upgraded->writeToURL(copy, TWSaveOperationSaveAs));
+    ASSERT_OK(upgraded->writeToURL(copy, TWSaveOperationSaveAs));
     auto reopened = twOpenPackage(copy);
     ASSERT_TRUE(reopened);
     EXPECT_EQ(twQueryText(*reopened, QStringLiteral("SELECT payee FROM transactions;")),
@@ -347,7 +347,7 @@ protected:
 
 TEST_F(PackageAttachments, SaveAsCopiesEveryAttachmentAndACopyChangesNothing)
 {
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs, transactions));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs, transactions));
     EXPECT_EQ(entries(folder).join(u' '), QStringLiteral("100.pdf 101 102.PNG 102t.jpg 103.txt"));
     EXPECT_EQ(twFileBytes(inPackage("100.pdf")), "pdf");
     EXPECT_EQ(twFileBytes(inPackage("102t.jpg")), "thumb");
@@ -357,7 +357,7 @@ TEST_F(PackageAttachments, SaveAsCopiesEveryAttachmentAndACopyChangesNothing)
 
     second->setDirtyAttachments(true);
     const QUrl copy = twPackageURL(dir, QStringLiteral("Copy"));
-    ASSERT_FALSE(business->writeToURL(copy, TWSaveOperationSaveTo, transactions));
+    ASSERT_OK(business->writeToURL(copy, TWSaveOperationSaveTo, transactions));
     EXPECT_EQ(entries(twPackageFile(copy, QStringLiteral("Attachments"))), entries(folder));
     EXPECT_EQ(business->url(), url);
     EXPECT_EQ(photo->filePath(), inPackage("102.PNG"));
@@ -366,7 +366,7 @@ TEST_F(PackageAttachments, SaveAsCopiesEveryAttachmentAndACopyChangesNothing)
 
 TEST_F(PackageAttachments, AFailedCopyFailsTheSaveAndChangesNothing)
 {
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs, transactions));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs, transactions));
     const QByteArray database = twFileBytes(twPackageFile(url, QStringLiteral("Data.sql")));
     const QString missingPath = dir.filePath(QStringLiteral("sources/gone.pdf"));
     const TWAttachmentPtr missing = attachment(110, QStringLiteral("gone.pdf"), missingPath);
@@ -390,7 +390,7 @@ TEST_F(PackageAttachments, AFailedCopyFailsTheSaveAndChangesNothing)
 
 TEST_F(PackageAttachments, QueuedFilesAreDeletedOnlyInsideThePackageAfterASuccessfulSave)
 {
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs, transactions));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs, transactions));
     const QString outside = source("outside.txt", "keep me");
     // A removed photo; a file outside the package; paths leading out of
     // "Attachments"; a file whose identifier a new attachment took.
@@ -410,7 +410,7 @@ TEST_F(PackageAttachments, QueuedFilesAreDeletedOnlyInsideThePackageAfterASucces
     EXPECT_EQ(business->deleteAttachments().size(), 6);
 
     ASSERT_TRUE(QDir(settingsPath).removeRecursively());
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSave, transactions));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSave, transactions));
     EXPECT_EQ(entries(folder).join(u' '), QStringLiteral("100.pdf 101 103.txt"));
     EXPECT_EQ(twFileBytes(inPackage("103.txt")), "again");
     EXPECT_TRUE(QFileInfo::exists(outside));
@@ -419,8 +419,8 @@ TEST_F(PackageAttachments, QueuedFilesAreDeletedOnlyInsideThePackageAfterASucces
 
     // Save-as forgets the queue: the old package still uses those files.
     business->deleteAttachments() << report->filePath();
-    ASSERT_FALSE(business->writeToURL(twPackageURL(dir, QStringLiteral("Moved")),
-                                      TWSaveOperationSaveAs, transactions));
+    ASSERT_OK(business->writeToURL(twPackageURL(dir, QStringLiteral("Moved")),
+                                   TWSaveOperationSaveAs, transactions));
     EXPECT_TRUE(business->deleteAttachments().isEmpty());
     EXPECT_TRUE(QFileInfo::exists(inPackage("100.pdf")));
 }
@@ -463,14 +463,14 @@ TEST(PackageKill, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewContent)
     {
         auto business = twNewBusiness();
         ASSERT_TRUE(business);
-        ASSERT_FALSE(business->executeSQL(
+        ASSERT_OK(business->executeSQL(
             QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
                            "i < %1) INSERT INTO transactionValues (identifier, fieldIdentifier, "
                            "name) SELECT i + 100, 0, printf('%2 %d', i) FROM n;")
                 .arg(kRows)
                 .arg(QString(200, u'v'))));
-        ASSERT_FALSE(business->insertInfoIdentifier(kGenerationRow, 0));
-        ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
+        ASSERT_OK(business->insertInfoIdentifier(kGenerationRow, 0));
+        ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
     }
 
     const unsigned seed = std::random_device{}();
@@ -517,7 +517,7 @@ TEST(PackageKill, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewContent)
         EXPECT_EQ(business->searchFieldType(), qint64(generation));
         lastGeneration = generation;
         // The next save leaves nothing of the interrupted one behind.
-        ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSave));
+        ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
         EXPECT_EQ(entries(url.toLocalFile()), kPackageEntries);
     }
     EXPECT_GT(lastGeneration, 0u) << "no save finished in any round";

@@ -20,7 +20,7 @@ TEST(Projects, FailedAddChangesNothing)
 {
     auto business = twMakeBusiness();
     ASSERT_TRUE(business);
-    ASSERT_FALSE(business->addProject(twWorkProject(100, 7, QStringLiteral("A")), true));
+    ASSERT_OK(business->addProject(twWorkProject(100, 7, QStringLiteral("A")), true));
     TWNotificationRecorder recorder(business.get());
     // Identifier 0 is what a failed identifier query gives; 100 is taken.
     EXPECT_TRUE(business->addProject(twWorkProject(0, 7, QStringLiteral("B")), true));
@@ -38,21 +38,21 @@ TEST(Projects, WorkInsideAnIntervalIsChosenByCalendarDay)
     ASSERT_TRUE(business);
     const TWProjectPtr house = twWorkProject(100, 7, QStringLiteral("House"));
     const TWProjectPtr garden = twWorkProject(101, 7, QStringLiteral("Garden"));
-    ASSERT_FALSE(business->addProject(house, false));
-    ASSERT_FALSE(business->addProject(garden, false));
+    ASSERT_OK(business->addProject(house, false));
+    ASSERT_OK(business->addProject(garden, false));
     const QDateTime day = twLocal(2024, 5, 10);
-    ASSERT_FALSE(business->addTask(twWorkTask(100, 100, day), false));
+    ASSERT_OK(business->addTask(twWorkTask(100, 100, day), false));
     // The interval's very last second, and a moment just past it on the same
     // day (a task dated "now" before the document is reloaded).
-    ASSERT_FALSE(business->addTask(twWorkTask(101, 100, twLocal(2024, 5, 10, 23, 59, 59)), false));
-    ASSERT_FALSE(business->addTask(
+    ASSERT_OK(business->addTask(twWorkTask(101, 100, twLocal(2024, 5, 10, 23, 59, 59)), false));
+    ASSERT_OK(business->addTask(
         twWorkTask(102, 100, twLocal(2024, 5, 15, 23, 59, 59).addMSecs(500)), false));
-    ASSERT_FALSE(business->addTask(twWorkTask(103, 100, twLocal(2024, 5, 11)), false));
-    ASSERT_FALSE(business->addTask(twWorkTask(104, 101, day), false));
-    ASSERT_FALSE(business->addTask(twWorkTask(105, 100, QDateTime()), false));
-    ASSERT_FALSE(business->addTask(twWorkTask(106, 999, day), false)); // no such project
-    ASSERT_FALSE(business->addExpense(twWorkExpense(100, 100, day), false));
-    ASSERT_FALSE(business->addExpense(twWorkExpense(101, 100, twLocal(2024, 5, 9)), false));
+    ASSERT_OK(business->addTask(twWorkTask(103, 100, twLocal(2024, 5, 11)), false));
+    ASSERT_OK(business->addTask(twWorkTask(104, 101, day), false));
+    ASSERT_OK(business->addTask(twWorkTask(105, 100, QDateTime()), false));
+    ASSERT_OK(business->addTask(twWorkTask(106, 999, day), false)); // no such project
+    ASSERT_OK(business->addExpense(twWorkExpense(100, 100, day), false));
+    ASSERT_OK(business->addExpense(twWorkExpense(101, 100, twLocal(2024, 5, 9)), false));
 
     const TWProjectList onlyHouse{house};
     // One custom day: its first and last second are inside, the next day not.
@@ -87,15 +87,15 @@ TEST(Projects, DeleteTakesEverythingAlongOrNothing)
     const TWProjectPtr project = twWorkProject(100, 7, QStringLiteral("Doomed"));
     const TWProjectPtr other = twWorkProject(101, 7, QStringLiteral("Kept"));
     const QDateTime day = twLocal(2024, 4, 2, 9);
-    ASSERT_FALSE(business->addProject(project, false));
-    ASSERT_FALSE(business->addProject(other, false));
-    ASSERT_FALSE(business->addTask(twWorkTask(100, 100, day), false));
-    ASSERT_FALSE(business->addTask(twWorkTask(101, 101, day), false));
-    ASSERT_FALSE(business->addTask(twWorkTask(102, 100, day, TWTaskTypeFlat), false));
+    ASSERT_OK(business->addProject(project, false));
+    ASSERT_OK(business->addProject(other, false));
+    ASSERT_OK(business->addTask(twWorkTask(100, 100, day), false));
+    ASSERT_OK(business->addTask(twWorkTask(101, 101, day), false));
+    ASSERT_OK(business->addTask(twWorkTask(102, 100, day, TWTaskTypeFlat), false));
     for (const auto &[id, task] : {std::pair{100, 100}, {101, 101}, {102, 100}})
-        ASSERT_FALSE(business->addTaskItem(twWorkItem(id, task, day, day.addSecs(60)), false));
-    ASSERT_FALSE(business->addExpense(twWorkExpense(100, 100, day), false));
-    ASSERT_FALSE(business->addExpense(twWorkExpense(101, 101, day), false));
+        ASSERT_OK(business->addTaskItem(twWorkItem(id, task, day, day.addSecs(60)), false));
+    ASSERT_OK(business->addExpense(twWorkExpense(100, 100, day), false));
+    ASSERT_OK(business->addExpense(twWorkExpense(101, 101, day), false));
 
     // The expenses are deleted after the tasks and their time items: a
     // failure there undoes those deletions too.
@@ -123,7 +123,7 @@ TEST(Projects, DeleteTakesEverythingAlongOrNothing)
     // Allowed, it goes through; what hangs off the project is always
     // announced, the project itself only when asked.
     twExec(*business, QStringLiteral("DROP TRIGGER refuse;"));
-    ASSERT_FALSE(business->deleteProject(project, false));
+    ASSERT_OK(business->deleteProject(project, false));
     EXPECT_EQ(recorder.names(),
               (QStringList{TWTaskItemDeleteNotification, TWTaskItemDeleteNotification,
                            TWTaskDeleteNotification, TWTaskDeleteNotification,
@@ -137,7 +137,7 @@ TEST(Projects, DeleteTakesEverythingAlongOrNothing)
     EXPECT_EQ(twIdentifiers(business->taskItemsWithTask(*tasks.at(1))), QList<qint32>{101});
 
     recorder.clear();
-    ASSERT_FALSE(business->deleteProject(other, true));
+    ASSERT_OK(business->deleteProject(other, true));
     EXPECT_EQ(recorder.names(),
               (QStringList{TWTaskItemDeleteNotification, TWTaskDeleteNotification,
                            TWExpenseDeleteNotification, TWProjectDeleteNotification}));

@@ -134,7 +134,7 @@ protected:
                  link(TWRelationshipTypeInvoiceTask, 4, 201, 300, 0, 0, 107),
                  link(TWRelationshipTypeNominalTransfer, 0, 0, 0, 503, 0, 108),
              })
-            ASSERT_FALSE(business->addRelationship(r, false));
+            ASSERT_OK(business->addRelationship(r, false));
     }
 
     std::unique_ptr<TWBusiness> business;
@@ -150,9 +150,9 @@ TEST_F(RelationshipsTest, FailedBulkDeleteKeepsEveryRowAndListEntry)
     {
         // The deletes succeed, then the enclosing write fails.
         TWBusiness::WriteScope outer(b);
-        EXPECT_FALSE(b.deleteParentRelationships(200, 1));
-        EXPECT_FALSE(b.deleteTransactionRelationships(transaction(500)));
-        EXPECT_FALSE(b.deleteRelationshipsOfType(4));
+        EXPECT_OK(b.deleteParentRelationships(200, 1));
+        EXPECT_OK(b.deleteTransactionRelationships(transaction(500)));
+        EXPECT_OK(b.deleteRelationshipsOfType(4));
         EXPECT_TRUE(outer.finish(TWBusiness::databaseError(SQLITE_ERROR)));
     }
     EXPECT_EQ(b.relationships(), listBefore);
@@ -212,10 +212,10 @@ TEST(Relationships, WritesSurviveReopeningTheDocument)
         link(1, 2.5, 120, 300, 0, 0, 100), link(3, 0, 130, 210, 500, 600, 101),
         link(0, 0, 110, 200, 501, 0, 102), link(4, 0, 0, 0, 502, 0, 103)};
     for (const TWRelationshipPtr &r : added)
-        ASSERT_FALSE(writer->addRelationship(r, false));
+        ASSERT_OK(writer->addRelationship(r, false));
     added[1]->setValue(0.75);
-    ASSERT_FALSE(writer->updateRelationship(added[1], false));
-    ASSERT_FALSE(writer->deleteRelationship(added[2], false));
+    ASSERT_OK(writer->updateRelationship(added[1], false));
+    ASSERT_OK(writer->deleteRelationship(added[2], false));
 
     auto reader = open();
     ASSERT_TRUE(reader);
@@ -264,13 +264,13 @@ TEST(Relationships, IndexesStayInStepThroughRandomWrites)
                                        pick(2) ? 0 : pick(4) + 600, b.nextRelationshipIdentifier()),
                                   false);
         }
-        ASSERT_FALSE(error);
+        ASSERT_OK(error);
         if (pick(5) == 0) {
             outer.rollback();
             ASSERT_EQ(tableRows(b), before);
             ASSERT_EQ(b.relationships(), listBefore);
         } else {
-            ASSERT_FALSE(outer.commit());
+            ASSERT_OK(outer.commit());
         }
         ASSERT_EQ(tableRows(b), listRows(b));
         expectLookupsMatchTheList(b);

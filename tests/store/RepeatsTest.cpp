@@ -35,7 +35,7 @@ TWRepeatPtr addSchedule(TWBusiness &b, std::uint32_t interval, std::uint32_t uni
 {
     const TWRepeatPtr repeat = TWRepeat::repeatWithType(TWRepeatTypeTransaction, interval, unit,
                                                         endDate, true, b.nextRepeatIdentifier());
-    EXPECT_FALSE(b.addRepeat(repeat, false));
+    EXPECT_OK(b.addRepeat(repeat, false));
     return repeat;
 }
 
@@ -45,7 +45,7 @@ TWTransactionPtr addItem(TWBusiness &b, const TWRepeatPtr &repeat, const QDateTi
     TWTransactionPtr t =
         twMakeTransaction(b, b.nextTransactionIdentifier(), date, account1, account2, 2500);
     t->setRepeatIdentifier(repeat->identifier());
-    EXPECT_FALSE(b.addTransaction(t, false, false, false, false));
+    EXPECT_OK(b.addTransaction(t, false, false, false, false));
     return t;
 }
 
@@ -73,13 +73,13 @@ TEST(Repeats, TableRoundTripWritesAndDetachedItems)
     TWNotificationRecorder recorder(&b);
     const TWRepeatPtr weekly = TWRepeat::repeatWithType(
         TWRepeatTypeTransaction, 2, TWRepeatIntervalUnitWeek, twDay(2025, 3, 31), true, 100);
-    ASSERT_FALSE(b.addRepeat(weekly, true));
+    ASSERT_OK(b.addRepeat(weekly, true));
     const TWRepeatPtr bills =
         TWRepeat::repeatWithType(TWRepeatTypeBill, 1, TWRepeatIntervalUnitYear, {}, false, 101);
-    ASSERT_FALSE(b.addRepeat(bills, false));
+    ASSERT_OK(b.addRepeat(bills, false));
     EXPECT_EQ(recorder.notifications().size(), 1u);
 
-    ASSERT_FALSE(b.loadRepeats());
+    ASSERT_OK(b.loadRepeats());
     ASSERT_EQ(b.repeats().size(), 2);
     const TWRepeatPtr loaded = b.repeatWithIdentifier(100);
     EXPECT_TRUE(loaded->equalInterval(*weekly));
@@ -88,7 +88,7 @@ TEST(Repeats, TableRoundTripWritesAndDetachedItems)
     // A copy takes the listed one's place at the end; one never stored is refused.
     const TWRepeatPtr edited = loaded->copy();
     edited->setInterval(3);
-    ASSERT_FALSE(b.updateRepeat(edited, false));
+    ASSERT_OK(b.updateRepeat(edited, false));
     EXPECT_EQ(b.repeats().last(), edited);
     EXPECT_EQ(count(b, "SELECT interval FROM repeats WHERE identifier=100;"), 3);
     EXPECT_TRUE(b.updateRepeat(TWRepeat::repeatWithType(0, 1, 0, {}, true, 555), false));
@@ -98,14 +98,14 @@ TEST(Repeats, TableRoundTripWritesAndDetachedItems)
     const TWTransactionPtr item = addItem(b, edited, twDay(2024, 1, 1));
     const TWTransactionPtr other = addItem(b, bills, twDay(2024, 1, 2));
     recorder.clear();
-    ASSERT_FALSE(b.deleteRepeat(edited, true));
+    ASSERT_OK(b.deleteRepeat(edited, true));
     EXPECT_EQ(item->repeatIdentifier(), 0);
     EXPECT_EQ(other->repeatIdentifier(), 101); // a bill schedule's items are bills
     EXPECT_EQ(count(b, "SELECT COUNT(*) FROM transactions WHERE repeatIdentifier=0;"), 1);
     EXPECT_FALSE(b.repeatWithIdentifier(100));
     EXPECT_EQ(recorder.names(), QStringList{QStringLiteral("repeatDelete")});
     recorder.clear();
-    ASSERT_FALSE(b.deleteRepeat(edited, true)); // gone already: nothing to post
+    ASSERT_OK(b.deleteRepeat(edited, true)); // gone already: nothing to post
     EXPECT_TRUE(recorder.names().isEmpty());
 }
 
@@ -132,7 +132,7 @@ TEST(Repeats, ARunThatFailsHalfWayLeavesNothing)
     EXPECT_TRUE(recorder.names().isEmpty());
 
     twExec(b, QStringLiteral("DROP TRIGGER refuse;"));
-    ASSERT_FALSE(b.updateRepeatItems(true, true));
+    ASSERT_OK(b.updateRepeatItems(true, true));
     EXPECT_EQ(itemDays(b, monthly).size(), 4);
     EXPECT_EQ(itemDays(b, daily), (QStringList{"2024-04-28", "2024-04-29", "2024-04-30"}));
     // One bulk announcement for the whole run.
@@ -156,11 +156,11 @@ TEST(Repeats, ClosedPeriodsStopTheRunAndPastItemsRebuildTheTransfers)
     const TWRepeatPtr monthly = addSchedule(b, 1, TWRepeatIntervalUnitMonth);
     addItem(b, monthly, twDay(2023, 11, 15), kSales, kChecking);
     // 15 December lies in the closed year: nothing, not even the due 2024 dates.
-    ASSERT_FALSE(b.updateRepeatItemsForRepeat(monthly, true, true));
+    ASSERT_OK(b.updateRepeatItemsForRepeat(monthly, true, true));
     EXPECT_EQ(itemDays(b, monthly).size(), 1);
 
     b.accountingPeriodWithIdentifier(100)->setClosed(false);
-    ASSERT_FALSE(b.updateRepeatItemsForRepeat(monthly, true, true));
+    ASSERT_OK(b.updateRepeatItemsForRepeat(monthly, true, true));
     EXPECT_EQ(itemDays(b, monthly),
               (QStringList{"2023-11-15", "2023-12-15", "2024-01-15", "2024-02-15", "2024-03-15"}));
     // The new December item is closed into 2023 with November's.

@@ -40,7 +40,7 @@ TEST(Settings, APackageWithoutSettingsOpensWithEveryDefault)
     auto business = twNewBusiness(QStringLiteral("EUR"));
     ASSERT_TRUE(business);
     const QUrl url = twPackageURL(dir, QStringLiteral("Doc"));
-    ASSERT_FALSE(business->writeToURL(url, TWSaveOperationSaveAs));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
     const QString settingsPath = twPackageFile(url, QStringLiteral("Settings.plist"));
     clock.set(twLocal(2024, 3, 16, 8));
     // The same defaults as a new business, which orders its accounts by hand.
@@ -114,7 +114,7 @@ TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
     EXPECT_EQ(written.size(), 36);
 
     const QUrl url = twPackageURL(dir, QStringLiteral("Doc"));
-    ASSERT_FALSE(b.writeToURL(url, TWSaveOperationSaveAs));
+    ASSERT_OK(b.writeToURL(url, TWSaveOperationSaveAs));
     clock.set(twLocal(2024, 3, 20, 8));
     auto opened = twOpenPackage(url);
     ASSERT_TRUE(opened);
@@ -148,7 +148,7 @@ TEST(Settings, SortModeRenumbersEveryKindAtomically)
                                   .arg(QLatin1String(table)))
             .value_or(QString());
     };
-    ASSERT_FALSE(b.setSortBy(0));
+    ASSERT_OK(b.setSortBy(0));
     const QString accountsByName = orders("accounts");
     const QString reportsByName = orders("reports");
     twExec(b, QStringLiteral("CREATE TRIGGER refuse BEFORE UPDATE ON reports BEGIN "
@@ -159,7 +159,7 @@ TEST(Settings, SortModeRenumbersEveryKindAtomically)
     EXPECT_EQ(orders("reports"), reportsByName);
 
     twExec(b, QStringLiteral("DROP TRIGGER refuse;"));
-    ASSERT_FALSE(b.setSortBy(1));
+    ASSERT_OK(b.setSortBy(1));
     EXPECT_EQ(b.sortBy(), 1u);
     // Manual order numbers the siblings from the visible (by-name) order.
     EXPECT_NE(orders("accounts"), accountsByName);

@@ -59,7 +59,7 @@ TEST(Statements, AnUpdateThatChangesNoRowIsNotFound)
     twExec(*business, QStringLiteral("INSERT INTO info (identifier, value) VALUES (7, 1);"));
     TWStatement update = business->statement("UPDATE info SET value=? WHERE identifier=?;");
     update.bindInt32(2).bindInt32(7);
-    EXPECT_FALSE(update.executeUpdate());
+    EXPECT_OK(update.executeUpdate());
     TWStatement missing = business->statement("UPDATE info SET value=? WHERE identifier=?;");
     missing.bindInt32(2).bindInt32(8);
     const TWErrorResult error = missing.executeUpdate();
@@ -93,10 +93,10 @@ TEST(Statements, AreResetSoTablesCanBeDropped)
         TWStatement q = b.statement("SELECT k FROM scratch;");
         ASSERT_TRUE(q.next());
     }
-    EXPECT_FALSE(b.executeSQL(QStringLiteral("DROP TABLE scratch;")));
+    EXPECT_OK(b.executeSQL(QStringLiteral("DROP TABLE scratch;")));
     // The cached statements are prepared again against the new table.
     twExec(b, QStringLiteral("CREATE TABLE scratch (k INTEGER PRIMARY KEY);"));
-    EXPECT_FALSE(b.statement(insert).bindInt32(1).execute());
+    EXPECT_OK(b.statement(insert).bindInt32(1).execute());
 }
 
 TEST(Store, ConnectionsAreHardened)

@@ -34,7 +34,7 @@ struct TWInvoiceBook {
         auto invoice = TWInvoice::invoiceWithDate(
             twLocal(2024, 6, 1), QStringLiteral("N-1"), name, false, false, dueDate, 0, QString(),
             owner->identifier(), business->nextInvoiceIdentifier());
-        EXPECT_FALSE(business->addInvoice(invoice, false));
+        EXPECT_OK(business->addInvoice(invoice, false));
         return invoice;
     }
 
@@ -43,7 +43,7 @@ struct TWInvoiceBook {
         auto bill =
             TWBill::billWithDate(twLocal(2024, 6, 1), name, false, false, dueDate, 0, QString(),
                                  merchant->identifier(), business->nextBillIdentifier());
-        EXPECT_FALSE(business->addBill(bill, false));
+        EXPECT_OK(business->addBill(bill, false));
         return bill;
     }
 
@@ -60,7 +60,7 @@ struct TWInvoiceBook {
         t->setUnit(business->homeUnit());
         t->setTotal(total);
         t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *business);
-        EXPECT_FALSE(business->addTransaction(t, false, false, false, false));
+        EXPECT_OK(business->addTransaction(t, false, false, false, false));
         link(t, record);
         return t;
     }
@@ -75,7 +75,7 @@ struct TWInvoiceBook {
     }
     void link(const TWTransactionPtr &t, std::uint32_t type, qint32 parent, qint32 child)
     {
-        EXPECT_FALSE(business->addRelationship(
+        EXPECT_OK(business->addRelationship(
             TWRelationship::relationshipWithType(type, 0.0, parent, child, t->identifier(), 0,
                                                  business->nextRelationshipIdentifier()),
             false));
@@ -92,16 +92,16 @@ inline TWInvoiceBook twInvoiceBook()
     book.client = TWClient::clientWithIdentifier(b.nextClientIdentifier(), QStringLiteral("Ada"),
                                                  QStringLiteral("Acme"), 0, 0, QImage(), {}, {}, {},
                                                  QUrl(), {}, {});
-    EXPECT_FALSE(b.addClient(book.client, false));
+    EXPECT_OK(b.addClient(book.client, false));
     book.project = TWProject::projectWithDate(twLocal(2024, 1, 1), false, QStringLiteral("Site"),
                                               TWProjectTypeProject, {}, {}, 0,
                                               b.unitWithCode(QStringLiteral("USD")), 0.0, {},
                                               book.client->identifier(), b.nextProjectIdentifier());
-    EXPECT_FALSE(b.addProject(book.project, false));
+    EXPECT_OK(b.addProject(book.project, false));
     book.merchant = TWMerchant::merchantWithIdentifier(
         b.nextMerchantIdentifier(), QStringLiteral("Bob"), QStringLiteral("Paper Co"), 0, 0,
         QImage(), {}, {}, {}, QUrl(), {}, {});
-    EXPECT_FALSE(b.addMerchant(book.merchant, false));
+    EXPECT_OK(b.addMerchant(book.merchant, false));
     return book;
 }
 

@@ -35,7 +35,7 @@ twNewBusiness(const QString &homeCurrency = QStringLiteral("USD"), bool defaultA
     TWErrorResult error;
     auto business = TWBusiness::businessWithBusinessInfo(info, &error);
     EXPECT_TRUE(business) << twDescribe(error);
-    EXPECT_FALSE(error) << twDescribe(error);
+    EXPECT_OK(error);
     return business;
 }
 

@@ -24,18 +24,18 @@ inline std::unique_ptr<TWBusiness> twMakeLedger()
     auto business = twMakeBusiness();
     if (!business)
         return business;
-    EXPECT_FALSE(business->populateUnits());
-    EXPECT_FALSE(business->loadUnits());
+    EXPECT_OK(business->populateUnits());
+    EXPECT_OK(business->loadUnits());
     twExec(*business, "INSERT INTO businesses (identifier, type, name, homeCurrency) "
                       "VALUES (100, 0, 'Ledger', 'USD');");
-    EXPECT_FALSE(business->loadBusinessInfo());
+    EXPECT_OK(business->loadBusinessInfo());
     twExec(*business, "INSERT INTO accounts (identifier, type, name, unit, parentIdentifier, "
                       "sortOrder) VALUES (100, 2, 'Checking', 'USD', 0, 0), "
                       "(101, 15, 'Sales', 'USD', 0, 1), (102, 16, 'Rent', 'EUR', 0, 2), "
                       "(103, 10, 'Card', 'USD', 0, 3);");
-    EXPECT_FALSE(business->loadAccounts());
-    EXPECT_FALSE(business->populateFields());
-    EXPECT_FALSE(business->loadFields());
+    EXPECT_OK(business->loadAccounts());
+    EXPECT_OK(business->populateFields());
+    EXPECT_OK(business->loadFields());
     return business;
 }
 
@@ -43,7 +43,7 @@ inline TWFieldPtr twAddCustomField(TWBusiness &business, const QString &name, st
 {
     TWFieldPtr field =
         TWField::fieldWithName(name, type, false, false, business.nextFieldIdentifier());
-    EXPECT_FALSE(business.addField(field, false)) << name.toStdString();
+    EXPECT_OK(business.addField(field, false)) << name;
     return field;
 }
 
@@ -105,7 +105,7 @@ inline bool twWriteTransaction(TWBusiness &business, const TWTransaction &t)
          {insert.execute(), business.updateTransactionFields(t), business.saveTransactionSplits(t),
           business.saveTransactionAttachments(t)}) {
         if (error) {
-            ADD_FAILURE() << t.identifier() << ": " << error->localizedDescription().toStdString();
+            ADD_FAILURE() << t.identifier() << ": " << error->localizedDescription();
             return false;
         }
     }
@@ -120,7 +120,7 @@ inline bool twWriteAndLoad(TWBusiness &business, const TWTransactionList &transa
             return false;
     }
     const TWErrorResult error = business.loadTransactions();
-    EXPECT_FALSE(error);
+    EXPECT_OK(error);
     return !error;
 }
 

@@ -29,13 +29,13 @@ TEST(Tasks, LoadReadsBackTasksTimeItemsAndExpenses)
         twWorkItem(100, 250, twLocal(2024, 2, 29, 8, 15, 7), twLocal(2024, 2, 29, 17, 45, 59));
     const TWExpensePtr expense = TWExpense::expenseWithDate(
         twLocal(2024, 3, 1), QStringLiteral("Nails"), 1.5, 1999, 7.5, QString(), 100, 100);
-    ASSERT_FALSE(business->addTask(task, false));
-    ASSERT_FALSE(business->addTaskItem(item, false));
-    ASSERT_FALSE(business->addExpense(expense, false));
+    ASSERT_OK(business->addTask(task, false));
+    ASSERT_OK(business->addTaskItem(item, false));
+    ASSERT_OK(business->addExpense(expense, false));
 
-    ASSERT_FALSE(business->loadTasks());
-    ASSERT_FALSE(business->loadTaskItems());
-    ASSERT_FALSE(business->loadExpenses());
+    ASSERT_OK(business->loadTasks());
+    ASSERT_OK(business->loadTaskItems());
+    ASSERT_OK(business->loadExpenses());
     ASSERT_EQ(business->tasks().size(), 1);
     EXPECT_EQ(twFields(*business->taskWithIdentifier(250)), twFields(*task));
     EXPECT_EQ(twFields(*business->taskItemWithIdentifier(100)), twFields(*item));
@@ -54,9 +54,9 @@ TEST(Tasks, DamagedDateColumnsReadAsNoDate)
                           "endDateTime) VALUES (100, 100, -1, 'later');"
                           "INSERT INTO expenses (identifier, projectIdentifier, date) VALUES "
                           "(100, 1, 9.9e18);"));
-    ASSERT_FALSE(business->loadTasks());
-    ASSERT_FALSE(business->loadTaskItems());
-    ASSERT_FALSE(business->loadExpenses());
+    ASSERT_OK(business->loadTasks());
+    ASSERT_OK(business->loadTaskItems());
+    ASSERT_OK(business->loadExpenses());
     ASSERT_EQ(business->tasks().size(), 4);
     for (const TWTaskPtr &task : business->tasks())
         EXPECT_FALSE(task->date().isValid()) << task->identifier();
@@ -70,10 +70,10 @@ TEST(Tasks, TaskThatStopsBeingTimedLosesItsTimeItemsOrNothing)
     ASSERT_TRUE(business);
     const QDateTime day = twLocal(2024, 4, 2, 9);
     const TWTaskPtr task = twWorkTask(100, 100, day);
-    ASSERT_FALSE(business->addTask(task, false));
-    ASSERT_FALSE(business->addTask(twWorkTask(101, 100, day), false));
+    ASSERT_OK(business->addTask(task, false));
+    ASSERT_OK(business->addTask(twWorkTask(101, 100, day), false));
     for (const auto &[id, owner] : {std::pair{100, 100}, {101, 101}, {102, 100}})
-        ASSERT_FALSE(business->addTaskItem(twWorkItem(id, owner, day, day.addSecs(60)), false));
+        ASSERT_OK(business->addTaskItem(twWorkItem(id, owner, day, day.addSecs(60)), false));
     const TWTaskList tasks = business->tasks();
     const TWTaskItemList items = business->taskItems();
     auto storedType = [&] {
@@ -98,7 +98,7 @@ TEST(Tasks, TaskThatStopsBeingTimedLosesItsTimeItemsOrNothing)
 
     twExec(*business, QStringLiteral("DROP TRIGGER refuse;"));
     task->setTaskType(TWTaskTypeFlat);
-    ASSERT_FALSE(business->updateTask(task, true));
+    ASSERT_OK(business->updateTask(task, true));
     EXPECT_EQ(recorder.names(),
               (QStringList{TWTaskItemDeleteNotification, TWTaskItemDeleteNotification,
                            TWTaskUpdateNotification}));

@@ -54,9 +54,9 @@ TEST(TransactionBusiness, FieldWritesReachLoadedTransactionsAndAreUndoneWithThem
     const auto bridge = std::make_shared<TWFieldListItem>("Bridge", 0);
     const auto red = std::make_shared<TWFieldTagItem>("Red", 0);
     const auto blue = std::make_shared<TWFieldTagItem>("Blue", 0);
-    ASSERT_FALSE(b.addFieldListItem(bridge, project, false));
-    ASSERT_FALSE(b.addFieldTagItem(red, tags, false));
-    ASSERT_FALSE(b.addFieldTagItem(blue, tags, false));
+    ASSERT_OK(b.addFieldListItem(bridge, project, false));
+    ASSERT_OK(b.addFieldTagItem(red, tags, false));
+    ASSERT_OK(b.addFieldTagItem(blue, tags, false));
     TWTransactionPtr t = twMakeTransaction(b, 1, twDay(2024, 1, 1), kChecking, kSales, 1);
     t->fieldValueWithField(*project, true)->setListItemIdentifier(bridge->identifier());
     t->fieldValueWithField(*tags, true)
@@ -71,9 +71,9 @@ TEST(TransactionBusiness, FieldWritesReachLoadedTransactionsAndAreUndoneWithThem
     // Inside a write that fails, everything comes back.
     {
         TWBusiness::WriteScope scope(b);
-        ASSERT_FALSE(b.deleteFieldListItem(bridge, project, false));
-        ASSERT_FALSE(b.deleteFieldTagItem(red, tags, false));
-        ASSERT_FALSE(b.deleteField(note, false));
+        ASSERT_OK(b.deleteFieldListItem(bridge, project, false));
+        ASSERT_OK(b.deleteFieldTagItem(red, tags, false));
+        ASSERT_OK(b.deleteField(note, false));
         EXPECT_EQ(value(tags)->tagItemIdentifiers(), QList<qint32>({blue->identifier()}));
         scope.rollback();
     }
@@ -84,12 +84,12 @@ TEST(TransactionBusiness, FieldWritesReachLoadedTransactionsAndAreUndoneWithThem
     EXPECT_EQ(value(note)->text(), QStringLiteral("keep"));
 
     // Committed, memory agrees with what a load reads.
-    ASSERT_FALSE(b.deleteFieldListItem(bridge, project, false));
-    ASSERT_FALSE(b.deleteFieldTagItem(red, tags, false));
-    ASSERT_FALSE(b.deleteField(note, false));
+    ASSERT_OK(b.deleteFieldListItem(bridge, project, false));
+    ASSERT_OK(b.deleteFieldTagItem(red, tags, false));
+    ASSERT_OK(b.deleteField(note, false));
     const QList<qint32> tagsInMemory = value(tags)->tagItemIdentifiers();
     EXPECT_EQ(value(project)->listItemIdentifier(), -1);
-    ASSERT_FALSE(b.loadTransactions());
+    ASSERT_OK(b.loadTransactions());
     const TWTransactionPtr reloaded = b.transactionWithIdentifier(1);
     EXPECT_EQ(reloaded->fieldValueWithIdentifier(project->identifier())->listItemIdentifier(), -1);
     EXPECT_EQ(reloaded->fieldValueWithIdentifier(tags->identifier())->tagItemIdentifiers(),

@@ -68,13 +68,13 @@ TEST(TransactionWrites, AddUpdateDeleteRoundTripThroughThePackage)
     const TWFieldPtr amount = twAddCustomField(*business, "Deposit", TWFieldTypeCurrency);
     const TWFieldPtr tags = twAddCustomField(*business, "Tags", TWFieldTypeTags);
     for (const char *name : {"red", "blue"})
-        ASSERT_FALSE(business->addFieldTagItem(
+        ASSERT_OK(business->addFieldTagItem(
             TWFieldTagItem::fieldTagItemWithName(QLatin1String(name), 0), tags, false));
     const QList<TWFieldPtr> fields{text, amount, tags};
     const QUrl url = twPackageURL(dir, QStringLiteral("Books"));
     const auto saveAndReopen = [&] {
-        EXPECT_FALSE(business->writeToURL(url, business->url().isEmpty() ? TWSaveOperationSaveAs
-                                                                         : TWSaveOperationSave));
+        EXPECT_OK(business->writeToURL(url, business->url().isEmpty() ? TWSaveOperationSaveAs
+                                                                      : TWSaveOperationSave));
         business = twOpenPackage(url);
         return business != nullptr;
     };
@@ -93,7 +93,7 @@ TEST(TransactionWrites, AddUpdateDeleteRoundTripThroughThePackage)
     ASSERT_TRUE(twWriteBytes(source, "PDF bytes"));
     ASSERT_TRUE(t->addAttachmentFile(source, TWAttachmentTypeFile, QString(), -1));
     TWNotificationRecorder recorder(b);
-    ASSERT_FALSE(b->addTransaction(t, false, false, true, true));
+    ASSERT_OK(b->addTransaction(t, false, false, true, true));
     EXPECT_EQ(recorder.names().filter(QStringLiteral("transaction")),
               QStringList{QStringLiteral("transactionNew")});
     EXPECT_EQ(t->dateCreated(), twLocal(2024, 5, 10, 9, 30, 0));
@@ -109,8 +109,8 @@ TEST(TransactionWrites, AddUpdateDeleteRoundTripThroughThePackage)
     EXPECT_EQ(describe(*b->transactionWithIdentifier(t->identifier()), fields),
               describe(*t, fields));
     // A copy whose attachments were never loaded leaves them stored.
-    ASSERT_FALSE(b->updateTransaction(b->transactionWithIdentifier(t->identifier())->copy(), false,
-                                      false, false, false));
+    ASSERT_OK(b->updateTransaction(b->transactionWithIdentifier(t->identifier())->copy(), false,
+                                   false, false, false));
     EXPECT_EQ(count(*b, "SELECT COUNT(*) FROM attachments;"), 1);
     TWTransactionPtr loaded = b->transactionWithIdentifier(t->identifier());
     ASSERT_TRUE(loaded->attachmentsWithBusiness(*b));
@@ -126,7 +126,7 @@ TEST(TransactionWrites, AddUpdateDeleteRoundTripThroughThePackage)
     loaded->removeFieldValueWithIdentifier(amount->identifier());
     loaded->setAttachments(TWAttachmentList());
     loaded->setHasAttachments(false);
-    ASSERT_FALSE(b->updateTransaction(loaded, false, false, false, true));
+    ASSERT_OK(b->updateTransaction(loaded, false, false, false, true));
     const QString expected = describe(*loaded, fields);
     ASSERT_TRUE(saveAndReopen());
     b = business.get();
@@ -136,7 +136,7 @@ TEST(TransactionWrites, AddUpdateDeleteRoundTripThroughThePackage)
     EXPECT_EQ(describe(*updated, fields), expected);
 
     // Deleted: nothing kept for it is left.
-    ASSERT_FALSE(b->deleteTransaction(updated, false, false, true));
+    ASSERT_OK(b->deleteTransaction(updated, false, false, true));
     EXPECT_EQ(updated->identifier(), 0);
     ASSERT_TRUE(saveAndReopen());
     EXPECT_TRUE(business->transactions().isEmpty());
@@ -168,7 +168,7 @@ TEST(TransactionWrites, AFailureHalfWayLeavesNothingBehind)
 
     // An update failing at its new line leaves the row and the list alone.
     twExec(b, "DROP TRIGGER t;");
-    ASSERT_FALSE(b.addTransaction(t, false, false, false, false));
+    ASSERT_OK(b.addTransaction(t, false, false, false, false));
     twExec(b, trigger);
     TWTransactionPtr copy = t->copy();
     copy->setPayee(QStringLiteral("Changed"));
@@ -180,7 +180,7 @@ TEST(TransactionWrites, AFailureHalfWayLeavesNothingBehind)
 
     // Another object takes the listed one's place; one never stored is refused.
     twExec(b, "DROP TRIGGER t;");
-    ASSERT_FALSE(b.updateTransaction(copy, false, false, false, false));
+    ASSERT_OK(b.updateTransaction(copy, false, false, false, false));
     EXPECT_EQ(b.transactions(), TWTransactionList{copy});
     const TWErrorResult error =
         b.updateTransaction(twMakeTransaction(b, 999, twDay(2024, 1, 5), kChecking, kSales, 1),
@@ -206,10 +206,10 @@ TEST(TransactionWrites, DeletingAnAccountFindsSplitTransactionsByTheirLines)
     stale->setHasSplit(true);
     stale->setSplits({twMakeSplit(b, 0, kChecking, 4), twMakeSplit(b, 0, kCard, -4)});
     for (const TWTransactionPtr &t : {plain, split, stale})
-        ASSERT_FALSE(b.addTransaction(t, false, false, false, false));
+        ASSERT_OK(b.addTransaction(t, false, false, false, false));
 
     TWNotificationRecorder recorder(&b);
-    ASSERT_FALSE(b.deleteAccount(b.accountWithIdentifier(kSales), true));
+    ASSERT_OK(b.deleteAccount(b.accountWithIdentifier(kSales), true));
     EXPECT_EQ(b.transactions(), TWTransactionList{stale});
     EXPECT_EQ(count(b, "SELECT SUM(identifier) FROM transactions;"), 102);
     EXPECT_EQ(recorder.names(),
@@ -229,18 +229,18 @@ TEST(TransactionWrites, CopiesOfOneTransactionAreDeletedOnceAndRebuildOnce)
 
     // The period's first day does not count as before it; the day before does.
     TWTransactionPtr t = twMakeTransaction(b, 100, twDay(2024, 1, 1), kChecking, kSales, 1);
-    ASSERT_FALSE(b.addTransaction(t, false, true, false, false));
+    ASSERT_OK(b.addTransaction(t, false, true, false, false));
     EXPECT_EQ(rebuilds(), 0u);
     TWTransactionPtr old = twMakeTransaction(b, 101, twDay(2023, 12, 31), kChecking, kRent, 2);
-    ASSERT_FALSE(b.addTransaction(old, false, true, false, false));
+    ASSERT_OK(b.addTransaction(old, false, true, false, false));
     EXPECT_EQ(rebuilds(), 1u);
     // The listed object moved out of the past period in place: the stored
     // day still asks for the rebuild.
     old->setDate(twDay(2024, 2, 1));
-    ASSERT_FALSE(b.updateTransaction(old, false, true, false, false));
+    ASSERT_OK(b.updateTransaction(old, false, true, false, false));
     EXPECT_EQ(rebuilds(), 2u);
     old->setDate(twDay(2023, 11, 1));
-    ASSERT_FALSE(b.updateTransaction(old, false, true, false, false));
+    ASSERT_OK(b.updateTransaction(old, false, true, false, false));
 
     // A register of several accounts shows each transaction twice.
     const TWAccountList accounts{b.accountWithIdentifier(kChecking),
@@ -248,7 +248,7 @@ TEST(TransactionWrites, CopiesOfOneTransactionAreDeletedOnceAndRebuildOnce)
     const TWTransactionList views = b.transactionsForAccounts(accounts);
     ASSERT_EQ(views.size(), 4);
     TWNotificationRecorder recorder(&b);
-    ASSERT_FALSE(b.deleteTransactions(views, false, true, true));
+    ASSERT_OK(b.deleteTransactions(views, false, true, true));
     EXPECT_EQ(count(b, "SELECT COUNT(*) FROM transactions;"), 0);
     EXPECT_EQ(recorder.names(), QStringList{QStringLiteral("transactionDelete")});
     EXPECT_FALSE(view(recorder.notifications()[0]));
@@ -257,11 +257,11 @@ TEST(TransactionWrites, CopiesOfOneTransactionAreDeletedOnceAndRebuildOnce)
         EXPECT_EQ(deleted->identifier(), 0);
 
     // One at a time, the second copy finds nothing left to delete.
-    ASSERT_FALSE(b.addTransaction(t, false, false, false, false));
+    ASSERT_OK(b.addTransaction(t, false, false, false, false));
     const TWTransactionList copies = b.transactionsForAccounts(accounts);
     recorder.clear();
-    ASSERT_FALSE(b.deleteTransaction(copies[0], false, false, true));
-    ASSERT_FALSE(b.deleteTransaction(copies[1], false, false, true));
+    ASSERT_OK(b.deleteTransaction(copies[0], false, false, true));
+    ASSERT_OK(b.deleteTransaction(copies[1], false, false, true));
     ASSERT_EQ(recorder.names(), QStringList{QStringLiteral("transactionDelete")});
     EXPECT_EQ(view(recorder.notifications()[0]), copies[0]);
 }

@@ -157,7 +157,7 @@ TEST(TransactionsLoad, ReadsBackEveryFieldValueTagAndLineAsWritten)
     EXPECT_EQ(describe(*b.transactions().at(2)), describe(*bare));
 
     // Loading again gives the same list, not a second copy.
-    ASSERT_FALSE(b.loadTransactions());
+    ASSERT_OK(b.loadTransactions());
     EXPECT_EQ(b.transactions().size(), 3);
     EXPECT_EQ(describe(*b.transactions().at(1)), describe(*split));
 }
@@ -193,7 +193,7 @@ TEST(TransactionsLoad, StoredZerosNullsAndUnknownCodesMeanNothingOrAPlaceholder)
               "unit) VALUES (300, 99, 100, 1, 'USD'), (301, 2, 100, 1, 'USD');");
     twExec(b, QStringLiteral("INSERT INTO transactionTags VALUES (99, %1, 1), (2, 12345, 1);")
                   .arg(f.tags->identifier()));
-    ASSERT_FALSE(b.loadTransactions());
+    ASSERT_OK(b.loadTransactions());
     ASSERT_EQ(twIdentifiers(b.transactions()), QList<qint32>({1, 2, 5}));
 
     const TWTransactionPtr zeros = b.transactions().at(0);
@@ -238,7 +238,7 @@ TEST(TransactionsLoad, AFailingReadOfLinesOrTagsFailsTheLoadAndKeepsNothing)
             EXPECT_EQ(b.transactionWithIdentifier(1), nullptr);
         }
         // Nothing was left behind: the next load reads everything.
-        ASSERT_FALSE(b.loadTransactions());
+        ASSERT_OK(b.loadTransactions());
         ASSERT_EQ(b.transactions().size(), 1);
         EXPECT_EQ(b.transactions().at(0)->splits().size(), 2);
         EXPECT_EQ(b.transactions().at(0)->fieldValues().size(), 1);
@@ -284,7 +284,7 @@ TEST(TransactionsLoad, ListChangesKeepTheIndexAndAreUndoneWithTheirWrite)
     EXPECT_EQ(b.transactionWithIdentifier(2), before.at(1));
     peer.remove(scope, 1);
     EXPECT_EQ(b.transactionWithIdentifier(2), twin);
-    EXPECT_FALSE(scope.commit());
+    EXPECT_OK(scope.commit());
     EXPECT_EQ(twIdentifiers(b.transactions()), QList<qint32>({1, 3, 2}));
 }
 
@@ -327,8 +327,8 @@ TEST(TransactionsLoad, NoNotesEmptyNotesAndReadingsComeBackAsStored)
     EXPECT_EQ(kept->number(), 2.5);
 
     // Written back unchanged, the rows stay as they were.
-    ASSERT_FALSE(b.updateTransaction(loadedEmpty->copy(), false, false, false, false));
-    ASSERT_FALSE(b.updateTransaction(loadedNone->copy(), false, false, false, false));
+    ASSERT_OK(b.updateTransaction(loadedEmpty->copy(), false, false, false, false));
+    ASSERT_OK(b.updateTransaction(loadedNone->copy(), false, false, false, false));
     EXPECT_EQ(
         twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE notes IS NULL")), 1);
     EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions WHERE notes=''")), 1);

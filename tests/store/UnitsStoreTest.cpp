@@ -72,9 +72,9 @@ TEST(UnitsStore, LoadReadsBackWhatWasWritten)
     const TWUnitPtr bare =
         TWUnit::unitWithName(QStringLiteral("Alpha"), QString(), QStringLiteral("ZZA"), QString(),
                              0.25, 0, QDateTime(), true, TWUnitTypeMileage);
-    ASSERT_FALSE(b.addUnit(full, false));
-    ASSERT_FALSE(b.addUnit(bare, false));
-    ASSERT_FALSE(b.loadUnits());
+    ASSERT_OK(b.addUnit(full, false));
+    ASSERT_OK(b.addUnit(bare, false));
+    ASSERT_OK(b.loadUnits());
     ASSERT_EQ(codes(b.units()), (QStringList{"ZZA", "ZZB"}));
     const TWUnitPtr a = b.unitWithCode(QStringLiteral("ZZA"));
     const TWUnitPtr z = b.unitWithCode(QStringLiteral("ZZB"));
@@ -87,7 +87,7 @@ TEST(UnitsStore, LoadReadsBackWhatWasWritten)
 
     // Damaged values read as something harmless.
     twExec(b, QStringLiteral("UPDATE units SET lastUpdated=1e300, decimalPlaces=258;"));
-    ASSERT_FALSE(b.loadUnits());
+    ASSERT_OK(b.loadUnits());
     EXPECT_FALSE(b.unitWithCode(QStringLiteral("ZZB"))->lastUpdatedDate().isValid());
     EXPECT_EQ(b.unitWithCode(QStringLiteral("ZZB"))->decimalPlaces(), 2);
 }
@@ -98,16 +98,16 @@ TEST(UnitsStore, AFailedCascadePutsTheListBack)
     ASSERT_TRUE(business);
     TWBusiness &b = *business;
     for (const char *code : {"ZZA", "ZZB", "ZZC"})
-        ASSERT_FALSE(b.addUnit(unitPtr(code, code), false));
+        ASSERT_OK(b.addUnit(unitPtr(code, code), false));
     const TWUnitList before = b.units();
     TWNotificationRecorder recorder(&b);
     {
         TWBusiness::WriteScope scope(b);
-        ASSERT_FALSE(b.deleteUnit(before.at(1), true));
-        ASSERT_FALSE(b.addUnit(unitPtr("ZZD", "ZZ0"), true));
+        ASSERT_OK(b.deleteUnit(before.at(1), true));
+        ASSERT_OK(b.addUnit(unitPtr("ZZD", "ZZ0"), true));
         TWUnitPtr edited = before.at(2)->copy();
         edited->setName(QStringLiteral("changed"));
-        ASSERT_FALSE(b.updateUnit(edited, true));
+        ASSERT_OK(b.updateUnit(edited, true));
         scope.rollback();
     }
     EXPECT_EQ(b.units(), before);

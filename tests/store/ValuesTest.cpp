@@ -11,8 +11,8 @@ std::unique_ptr<TWBusiness> makeValuesBusiness()
 {
     auto business = twMakeBusiness();
     if (business) {
-        EXPECT_FALSE(business->populateFields());
-        EXPECT_FALSE(business->loadFields());
+        EXPECT_OK(business->populateFields());
+        EXPECT_OK(business->loadFields());
     }
     return business;
 }
@@ -37,20 +37,20 @@ TEST(Values, ListsInMemoryFollowEveryWriteAndRollback)
     auto business = makeValuesBusiness();
     ASSERT_TRUE(business);
     TWBusiness &b = *business;
-    ASSERT_FALSE(b.rememberValue(QStringLiteral("Acme"), -5, false));
+    ASSERT_OK(b.rememberValue(QStringLiteral("Acme"), -5, false));
     TWValuePtr acme = b.values(-5)->front();
 
     acme->setName(QStringLiteral("Acme's"));
     TWNotificationRecorder recorder(&b);
-    ASSERT_FALSE(b.updateValue(acme, true));
-    ASSERT_FALSE(b.rememberValue(QStringLiteral("Acme's"), -5, false));
+    ASSERT_OK(b.updateValue(acme, true));
+    ASSERT_OK(b.rememberValue(QStringLiteral("Acme's"), -5, false));
     EXPECT_EQ(rows(b), 1);
-    ASSERT_FALSE(b.rememberValue(QStringLiteral("Acme"), -5, false));
+    ASSERT_OK(b.rememberValue(QStringLiteral("Acme"), -5, false));
     EXPECT_EQ(rows(b), 2);
 
-    ASSERT_FALSE(b.deleteValue(acme, true));
+    ASSERT_OK(b.deleteValue(acme, true));
     EXPECT_FALSE(b.matchValue(QStringLiteral("Acme's"), -5));
-    ASSERT_FALSE(b.deleteAllFieldValues(-5, true));
+    ASSERT_OK(b.deleteAllFieldValues(-5, true));
     EXPECT_FALSE(b.matchValue(QStringLiteral("Acme"), -5));
     EXPECT_EQ(recorder.names(), (QStringList{"valueUpdate", "valueDelete", "valueDeleteAll"}));
 
@@ -58,8 +58,8 @@ TEST(Values, ListsInMemoryFollowEveryWriteAndRollback)
     // list was first read inside it.
     {
         TWBusiness::WriteScope scope(b);
-        ASSERT_FALSE(b.rememberValue(QStringLiteral("Zed"), -5, true));
-        ASSERT_FALSE(b.addValue(TWValue::valueWithName("Quay", -6, b.nextValueIdentifier()), true));
+        ASSERT_OK(b.rememberValue(QStringLiteral("Zed"), -5, true));
+        ASSERT_OK(b.addValue(TWValue::valueWithName("Quay", -6, b.nextValueIdentifier()), true));
         EXPECT_TRUE(b.matchValue(QStringLiteral("Quay"), -6));
         scope.rollback();
     }
@@ -67,11 +67,11 @@ TEST(Values, ListsInMemoryFollowEveryWriteAndRollback)
     EXPECT_FALSE(b.matchValue(QStringLiteral("Zed"), -5));
     EXPECT_FALSE(b.matchValue(QStringLiteral("Quay"), -6));
     EXPECT_EQ(recorder.names().size(), 3);
-    ASSERT_FALSE(b.rememberValue(QStringLiteral("Zed"), -5, false));
+    ASSERT_OK(b.rememberValue(QStringLiteral("Zed"), -5, false));
 
     // Another database forgets the lists; identifier 0 is refused.
-    ASSERT_FALSE(b.openInMemoryDatabase());
-    ASSERT_FALSE(b.prepareSchema(false));
+    ASSERT_OK(b.openInMemoryDatabase());
+    ASSERT_OK(b.prepareSchema(false));
     EXPECT_FALSE(b.matchValue(QStringLiteral("Zed"), -5));
     EXPECT_TRUE(b.addValue(TWValue::valueWithName("No identifier", -5, 0), false));
     EXPECT_EQ(rows(b), 0);
@@ -82,16 +82,15 @@ TEST(Values, RebuildKeepsTheFirstOfEachTextRegardlessOfCase)
     auto business = makeValuesBusiness();
     ASSERT_TRUE(business);
     TWBusiness &b = *business;
-    ASSERT_FALSE(
-        b.addField(TWField::fieldWithName("Ref", TWFieldTypeText, false, false, 1), false));
-    ASSERT_FALSE(b.rememberValue(QStringLiteral("Old"), -5, false));
+    ASSERT_OK(b.addField(TWField::fieldWithName("Ref", TWFieldTypeText, false, false, 1), false));
+    ASSERT_OK(b.rememberValue(QStringLiteral("Old"), -5, false));
     twExec(b, QStringLiteral("INSERT INTO transactions (identifier, payee, user_1) VALUES "
                              "(1, 'Acme', 'x'), (2, 'ACME', 'X'), (3, '', NULL), (4, NULL, 'y'),"
                              "(5, 'Beta', 'x'), (6, 'acme', 'z'), (7, 'It''s 50%', NULL);"
                              "INSERT INTO projects (identifier, name) VALUES (1, 'Site'), "
                              "(2, 'site'), (3, 'Roof');"));
     TWNotificationRecorder recorder(&b);
-    ASSERT_FALSE(b.rebuildValues(-5));
+    ASSERT_OK(b.rebuildValues(-5));
     EXPECT_EQ(names(b, -5), (QStringList{"Acme", "Beta", "It's 50%"}));
     EXPECT_EQ(twQueryText(b, QStringLiteral("SELECT group_concat(identifier) FROM "
                                             "(SELECT identifier FROM transactionValues "
@@ -100,20 +99,20 @@ TEST(Values, RebuildKeepsTheFirstOfEachTextRegardlessOfCase)
     EXPECT_EQ(recorder.names(), (QStringList{"valueDeleteAll", "valueNew"}));
     EXPECT_FALSE(b.matchValue(QStringLiteral("Old"), -5));
 
-    ASSERT_FALSE(b.rebuildValues(1));
+    ASSERT_OK(b.rebuildValues(1));
     EXPECT_EQ(names(b, 1), (QStringList{"x", "y", "z"}));
-    ASSERT_FALSE(b.rebuildValues(-50));
+    ASSERT_OK(b.rebuildValues(-50));
     EXPECT_EQ(names(b, -50), (QStringList{"Roof", "Site"}));
 
     // Nothing to read: the list ends empty, with only the deletion announced.
     recorder.clear();
-    ASSERT_FALSE(b.rebuildValues(-100));
+    ASSERT_OK(b.rebuildValues(-100));
     EXPECT_EQ(recorder.names(), QStringList{"valueDeleteAll"});
 
     // A code without a source changes nothing.
     recorder.clear();
     const qint64 before = rows(b);
-    EXPECT_FALSE(b.rebuildValues(77));
+    EXPECT_OK(b.rebuildValues(77));
     EXPECT_EQ(rows(b), before);
     EXPECT_TRUE(recorder.names().isEmpty());
 }
@@ -123,7 +122,7 @@ TEST(Values, FailedRebuildKeepsTheOldList)
     auto business = makeValuesBusiness();
     ASSERT_TRUE(business);
     TWBusiness &b = *business;
-    ASSERT_FALSE(b.rememberValue(QStringLiteral("Kept"), -6, false));
+    ASSERT_OK(b.rememberValue(QStringLiteral("Kept"), -6, false));
     twExec(b,
            QStringLiteral("INSERT INTO transactions (identifier, description) VALUES (1, 'New');"));
     TWNotificationRecorder recorder(&b);

@@ -66,16 +66,16 @@ TEST(Transactions, BracketsNestAndOnlyTheOutermostCommits)
     auto business = twMakeBusiness();
     ASSERT_TRUE(business);
     TWBusiness &b = *business;
-    EXPECT_FALSE(b.beginTransaction());
-    EXPECT_FALSE(b.beginTransaction());
+    EXPECT_OK(b.beginTransaction());
+    EXPECT_OK(b.beginTransaction());
     twExec(b, QStringLiteral("INSERT INTO groups (identifier) VALUES (1);"));
-    EXPECT_FALSE(b.commitTransaction());
+    EXPECT_OK(b.commitTransaction());
     EXPECT_TRUE(b.inTransaction());
     EXPECT_EQ(sqlite3_get_autocommit(b.database()), 0);
-    EXPECT_FALSE(b.commitTransaction());
+    EXPECT_OK(b.commitTransaction());
     EXPECT_NE(sqlite3_get_autocommit(b.database()), 0);
     // A commit without a begin does nothing.
-    EXPECT_FALSE(b.commitTransaction());
+    EXPECT_OK(b.commitTransaction());
     EXPECT_EQ(groupRows(b), 1);
 }
 
@@ -84,7 +84,7 @@ TEST(Transactions, AFailingWriteInACascadeLeavesNothing)
     auto business = twMakeBusiness();
     ASSERT_TRUE(business);
     GroupList groups{*business, {}, {}};
-    ASSERT_FALSE(groups.add(300, QStringLiteral("existing"), 0, false));
+    ASSERT_OK(groups.add(300, QStringLiteral("existing"), 0, false));
     TWNotificationRecorder recorder(business.get());
 
     // The second child collides with the existing row.
@@ -106,7 +106,7 @@ TEST(Transactions, AFailingWriteInACascadeLeavesNothing)
             rowsSeen.append(groupRows(*business));
             openSeen.append(business->inTransaction());
         });
-    EXPECT_FALSE(groups.addWithChildren(100, {101, 102}, true));
+    EXPECT_OK(groups.addWithChildren(100, {101, 102}, true));
     TWNotificationCenter::defaultCenter().removeObserver(token);
     EXPECT_EQ(groups.list, (QList<qint32>{300, 100, 101, 102}));
     EXPECT_EQ(recorder.names(), QStringList(3, TWGroupNewNotification));
@@ -124,11 +124,11 @@ TEST(Transactions, AFailedInnerWriteCanBeSurvivedByTheOuterOne)
     TWErrorResult outcome;
     {
         TWBusiness::WriteScope outer(*business);
-        EXPECT_FALSE(groups.add(100, QStringLiteral("kept"), 0, true));
+        EXPECT_OK(groups.add(100, QStringLiteral("kept"), 0, true));
         EXPECT_TRUE(groups.addWithChildren(200, {201, 100}, true)); // fails, ignored
         outcome = outer.commit();
     }
-    EXPECT_FALSE(outcome);
+    EXPECT_OK(outcome);
     EXPECT_EQ(groupRows(*business), 1);
     EXPECT_EQ(groups.list, QList<qint32>{100});
     EXPECT_EQ(recorder.names(), QStringList{TWGroupNewNotification});
@@ -150,7 +150,7 @@ TEST(Transactions, AnUnfinishedScopeRollsBack)
         TWBusiness::WriteScope scope(*business);
         business->beginTransaction();
         twExec(*business, QStringLiteral("INSERT INTO groups (identifier) VALUES (2);"));
-        EXPECT_FALSE(scope.commit());
+        EXPECT_OK(scope.commit());
     }
     EXPECT_EQ(groupRows(*business), 1);
     EXPECT_NE(sqlite3_get_autocommit(business->database()), 0);

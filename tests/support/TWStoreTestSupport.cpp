@@ -13,7 +13,7 @@ std::unique_ptr<TWBusiness> twMakeBusiness()
     TWErrorResult error;
     std::unique_ptr<TWBusiness> business = TWBusiness::businessWithInMemorySchema(&error);
     if (error)
-        ADD_FAILURE() << "no business: " << error->localizedDescription().toStdString();
+        ADD_FAILURE() << "no business: " << error->localizedDescription();
     return business;
 }
 
@@ -37,8 +37,7 @@ void twExec(sqlite3 *connection, const QString &sql)
     char *message = nullptr;
     const int rc = sqlite3_exec(connection, sql.toUtf8().constData(), nullptr, nullptr, &message);
     if (rc != SQLITE_OK)
-        ADD_FAILURE() << sql.toStdString() << ": "
-                      << (message ? message : "error " + std::to_string(rc));
+        ADD_FAILURE() << sql << ": " << (message ? message : "error " + std::to_string(rc));
     sqlite3_free(message);
 }
 

@@ -39,13 +39,18 @@ void PrintTo(const QString &string, std::ostream *os)
     *os << '"';
 }
 
+std::ostream &operator<<(std::ostream &os, const QString &string)
+{
+    return os << string.toStdString();
+}
+
 ::testing::AssertionResult twIsOk(const char *expression, const TWErrorResult &result)
 {
     if (!result)
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
-           << expression << " failed: " << result->domain().toStdString() << " " << result->code()
-           << ": " << result->localizedDescription().toStdString();
+           << expression << " failed: " << result->domain() << " " << result->code() << ": "
+           << result->localizedDescription();
 }
 
 TWTestTempDir::TWTestTempDir() : m_dir(QDir::tempPath() + QStringLiteral("/tw-test-XXXXXX"))

@@ -20,6 +20,9 @@
 // finds it by argument-dependent lookup: it has to be in QString's namespace,
 // the global one). Lists of strings print through it too.
 void PrintTo(const QString &string, std::ostream *os);
+// A QString streamed into a failure message (`EXPECT_TRUE(ok) << text`) is
+// written as its text, as it stands.
+std::ostream &operator<<(std::ostream &os, const QString &string);
 
 // Passes when an operation succeeded (its result holds no error); a failure
 // names the expression and prints the error's domain, code and text.

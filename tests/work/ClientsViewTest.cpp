@@ -125,7 +125,7 @@ protected:
         TWAccountPtr made = TWAccount::accountWithIdentifier(
             business->nextAccountIdentifier(), QStringLiteral("Account %1").arg(int(type)), 0, 0,
             type, QString(), TWStoredImage(), business->homeUnit(), QString());
-        EXPECT_FALSE(business->addAccount(made, false));
+        EXPECT_OK(business->addAccount(made, false));
         return made;
     }
     // A home-unit entry from account 2 into account 1, linked to the invoice.
@@ -140,8 +140,8 @@ protected:
         t->setTotal(total);
         t->setState(std::uint32_t(state));
         t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *business);
-        EXPECT_FALSE(business->addTransaction(t, false, false, false, false));
-        EXPECT_FALSE(business->addRelationship(
+        EXPECT_OK(business->addTransaction(t, false, false, false, false));
+        EXPECT_OK(business->addRelationship(
             TWRelationship::relationshipWithType(
                 TWRelationshipTypeInvoicePayment, 0.0, invoice->projectIdentifier(),
                 invoice->identifier(), t->identifier(), 0, business->nextRelationshipIdentifier()),
@@ -155,7 +155,7 @@ protected:
         TWInvoicePtr made = TWInvoice::invoiceWithDate(
             twLocal(2026, 2, 1), QStringLiteral("N-1"), QStringLiteral("Invoice"), true, false, due,
             0, QString(), owner->identifier(), business->nextInvoiceIdentifier());
-        EXPECT_FALSE(business->addInvoice(made, false));
+        EXPECT_OK(business->addInvoice(made, false));
         entry(made, TWAccountTypeAccountsReceivable, TWAccountTypeIncome, charged);
         if (paid)
             entry(made, TWAccountTypeBank, TWAccountTypeAccountsReceivable, paid);
@@ -249,9 +249,9 @@ TEST_F(ClientsView, SortsByOverdueStartDateAndMoneyBothWays)
     invoice(late, 1000, 0, twLocal(2026, 3, 1));
     invoice(later, 300, 100, twLocal(2026, 3, 5));
     late->setStartDate(twLocal(2026, 1, 2));
-    ASSERT_FALSE(business->updateProject(late, false));
+    ASSERT_OK(business->updateProject(late, false));
     later->setStartDate(twLocal(2025, 12, 1));
-    ASSERT_FALSE(business->updateProject(later, false));
+    ASSERT_OK(business->updateProject(later, false));
     open({client});
 
     // Overdue first, fewest days overdue first; the rest equal, in list order.
@@ -293,7 +293,7 @@ TEST_F(ClientsView, WorkChangesRedrawRowsWithoutResetAndKeepTheSelection)
     const TWTaskPtr task = TWTask::taskWithDate(
         twLocal(2026, 3, 1), false, QStringLiteral("Build"), TWTaskTypeFlat, 0.0, 1.0, 7000, 0.0,
         QString(), project->identifier(), business->nextTaskIdentifier());
-    ASSERT_FALSE(business->addTask(task, true));
+    ASSERT_OK(business->addTask(task, true));
     EXPECT_EQ(resets.count(), 0);
     EXPECT_GE(redraws.count(), 1);
     EXPECT_EQ(clients->projectsTable()->selectedRows(), QList<int>({1}));
@@ -409,7 +409,7 @@ TEST_F(ClientsView, ConvertingAnEstimateCopiesItsTasksAndExpensesOnly)
     TWFixedClock clock(2026, 4, 2);
     const TWTaskPtr timed = addTask(estimate, QStringLiteral("Design"));
     timed->setCompleted(true);
-    ASSERT_FALSE(business->updateTask(timed, false));
+    ASSERT_OK(business->updateTask(timed, false));
     addItem(timed, twLocal(2026, 3, 1, 9), twLocal(2026, 3, 1, 10));
     addTask(estimate, QStringLiteral("Hosting"), TWTaskTypeFlat, 1.0);
     addExpense(estimate, QStringLiteral("Fonts"), 2500);
@@ -445,7 +445,7 @@ TEST_F(ClientsView, ConvertingAnEstimateCopiesItsTasksAndExpensesOnly)
 TEST_F(ClientsView, DuplicatesAreNotCompletedAndCarryNoWork)
 {
     project->setCompleted(true);
-    ASSERT_FALSE(business->updateProject(project, false));
+    ASSERT_OK(business->updateProject(project, false));
     addTask(project, QStringLiteral("Build"));
     open({client});
     sortBy(TWProjectColumnName, true);
@@ -493,8 +493,8 @@ TEST_F(ClientsView, MarkStoresEveryChosenProjectAndARefusalPutsTheFlagBack)
 {
     project->setCompleted(true);
     estimate->setCompleted(true);
-    ASSERT_FALSE(business->updateProject(project, false));
-    ASSERT_FALSE(business->updateProject(estimate, false));
+    ASSERT_OK(business->updateProject(project, false));
+    ASSERT_OK(business->updateProject(estimate, false));
     open({client});
     select({0, 1});
     EXPECT_TRUE(clients->performListCommand(TWAction::doMarkProject, 7, false));

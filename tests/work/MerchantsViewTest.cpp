@@ -93,7 +93,7 @@ protected:
         TWMerchantPtr made = TWMerchant::merchantWithIdentifier(
             business->nextMerchantIdentifier(), name, QString(), 0, 0, QImage(), QString(),
             QString(), QString(), QUrl(), QString(), QString());
-        EXPECT_FALSE(business->addMerchant(made, false));
+        EXPECT_OK(business->addMerchant(made, false));
         return made;
     }
     TWAccountPtr accountOfType(TWAccountType type, const QString &name,
@@ -106,7 +106,7 @@ protected:
         TWAccountPtr made = TWAccount::accountWithIdentifier(
             business->nextAccountIdentifier(), name, 0, 0, type, QString(), QImage(),
             business->unitWithCode(unit), QString());
-        EXPECT_FALSE(business->addAccount(made, false));
+        EXPECT_OK(business->addAccount(made, false));
         return made;
     }
     TWBillPtr addBill(const QString &name, const QDateTime &due = {},
@@ -115,7 +115,7 @@ protected:
         TWBillPtr made = TWBill::billWithDate(twLocal(2026, 3, 1), name, true, false, due, repeat,
                                               QString(), (owner ? owner : merchant)->identifier(),
                                               business->nextBillIdentifier());
-        EXPECT_FALSE(business->addBill(made, false));
+        EXPECT_OK(business->addBill(made, false));
         return made;
     }
     // A transaction on the payable account linked to the bill: a charge is a
@@ -135,8 +135,8 @@ protected:
         t->setTotalAccount1(total);
         t->setTotalAccount2(home ? home : total);
         t->setTotalBusiness(home ? home : total);
-        EXPECT_FALSE(business->addTransaction(t, false, false, false, false));
-        EXPECT_FALSE(business->addRelationship(
+        EXPECT_OK(business->addTransaction(t, false, false, false, false));
+        EXPECT_OK(business->addRelationship(
             TWRelationship::relationshipWithType(
                 TWRelationshipTypeBillPayment, 0.0, bill->merchantIdentifier(), bill->identifier(),
                 t->identifier(), 0, business->nextRelationshipIdentifier()),
@@ -198,7 +198,7 @@ TEST_F(MerchantsView, CellsShowTheFiguresInTheHomeCurrencyAndRowsTakeTheirColour
     addEntry(euro, -10000, expense, payableEuro, -12000);
     const TWBillPtr paid = addBill(QStringLiteral("Paid"), twLocal(2026, 3, 1));
     paid->setPaid(true);
-    ASSERT_FALSE(business->updateBill(paid, false));
+    ASSERT_OK(business->updateBill(paid, false));
     const TWBillPtr plain = addBill(QStringLiteral("Plain"));
     open({merchant});
 
@@ -391,7 +391,7 @@ TEST_F(MerchantsView, BillsWithAClosedPaymentAreNotDeleted)
     const TWBillPtr closed = addBill(QStringLiteral("Closed"));
     const TWTransactionPtr locked = addEntry(closed, -700, expense);
     locked->setState(2);
-    ASSERT_FALSE(business->updateTransaction(locked, false, false, false, false));
+    ASSERT_OK(business->updateTransaction(locked, false, false, false, false));
     open({merchant});
     select({open1, closed});
     view->deleteSelectedBill(false);
@@ -447,7 +447,7 @@ TEST_F(MerchantsView, DuplicatingCopiesTheBillAndOnlyItsFirstEditablePayment)
 {
     const TWBillPtr bill = addBill(QStringLiteral("Rent"));
     bill->setPaid(true);
-    ASSERT_FALSE(business->updateBill(bill, false));
+    ASSERT_OK(business->updateBill(bill, false));
     const TWTransactionPtr first = addEntry(bill, -1000, expense);
     addEntry(bill, 400, bank);
     addEntry(bill, 600, bank);
@@ -471,7 +471,7 @@ TEST_F(MerchantsView, DuplicatingCopiesTheBillAndOnlyItsFirstEditablePayment)
 
     // A closed first payment: asked first, then the bill is copied alone.
     first->setState(1);
-    ASSERT_FALSE(business->updateTransaction(first, false, false, false, false));
+    ASSERT_OK(business->updateTransaction(first, false, false, false, false));
     select({view->bills().at(view->billRow(*bill))});
     view->duplicateSelectedBill(false);
     EXPECT_EQ(alerts, QStringList({TWLocalized("lockedClosedBillTransactionsDuplicate")}));
@@ -562,7 +562,7 @@ TEST_F(MerchantsView, TheRepeatsViewListsOneSchedulesBills)
     const TWRepeatPtr repeat =
         TWRepeat::repeatWithType(TWRepeatTypeBill, 1, TWRepeatIntervalUnitMonth, QDateTime(), false,
                                  business->nextRepeatIdentifier());
-    ASSERT_FALSE(business->addRepeat(repeat, false));
+    ASSERT_OK(business->addRepeat(repeat, false));
     const TWBillPtr first = addBill(QStringLiteral("Lease"), {}, nullptr, repeat->identifier());
     const TWBillPtr second = addBill(QStringLiteral("Lease"), {}, nullptr, repeat->identifier());
     addBill(QStringLiteral("Other"));
@@ -638,7 +638,7 @@ TEST_F(MerchantsView, BillCommandsReachTheRepeatsViewsBills)
     const TWRepeatPtr repeat =
         TWRepeat::repeatWithType(TWRepeatTypeBill, 1, TWRepeatIntervalUnitMonth, QDateTime(), false,
                                  business->nextRepeatIdentifier());
-    ASSERT_FALSE(business->addRepeat(repeat, false));
+    ASSERT_OK(business->addRepeat(repeat, false));
     const TWBillPtr first = addBill(QStringLiteral("Lease"), {}, nullptr, repeat->identifier());
     const TWBillPtr second = addBill(QStringLiteral("Lease"), {}, nullptr, repeat->identifier());
     business->setDocumentFrame(QRectF(20, 20, 1000, 700));

@@ -67,7 +67,7 @@ protected:
         TWClientPtr made = TWClient::clientWithIdentifier(
             business->nextClientIdentifier(), name, QString(), 0, 0, QImage(), QString(), QString(),
             QString(), QUrl(), QString(), QString());
-        EXPECT_FALSE(business->addClient(made, false));
+        EXPECT_OK(business->addClient(made, false));
         return made;
     }
     TWProjectPtr addProject(const TWClientPtr &owner, const QString &name, int type,
@@ -77,7 +77,7 @@ protected:
             twLocal(2026, 1, 5), false, name, std::uint32_t(type), QDateTime(), QDateTime(), rate,
             business->unitWithCode(unit), 0.0, QString(), owner->identifier(),
             business->nextProjectIdentifier());
-        EXPECT_FALSE(business->addProject(made, false));
+        EXPECT_OK(business->addProject(made, false));
         return made;
     }
     TWTaskPtr addTask(const TWProjectPtr &owner, const QString &name, int type = TWTaskTypeTimed,
@@ -86,14 +86,14 @@ protected:
         TWTaskPtr made = TWTask::taskWithDate(date, false, name, std::uint32_t(type), 0.0, quantity,
                                               owner->rate(), 0.0, QString(), owner->identifier(),
                                               business->nextTaskIdentifier());
-        EXPECT_FALSE(business->addTask(made, false));
+        EXPECT_OK(business->addTask(made, false));
         return made;
     }
     TWTaskItemPtr addItem(const TWTaskPtr &task, const QDateTime &start, const QDateTime &end)
     {
         TWTaskItemPtr made = TWTaskItem::taskItemWithStartDateTime(
             start, end, QString(), task->identifier(), business->nextTaskItemIdentifier());
-        EXPECT_FALSE(business->addTaskItem(made, false));
+        EXPECT_OK(business->addTaskItem(made, false));
         return made;
     }
     TWExpensePtr addExpense(const TWProjectPtr &owner, const QString &name, qint64 cost,
@@ -102,7 +102,7 @@ protected:
         TWExpensePtr made =
             TWExpense::expenseWithDate(date, name, 1.0, cost, 0.0, QString(), owner->identifier(),
                                        business->nextExpenseIdentifier());
-        EXPECT_FALSE(business->addExpense(made, false));
+        EXPECT_OK(business->addExpense(made, false));
         return made;
     }
     TWDocumentTaskTimer *timer() const

@@ -149,7 +149,7 @@ TEST_F(TaskTimer, OnlyAStoredTimedTaskOfAProjectIsTimed)
     EXPECT_FALSE(core->startTaskTimer(addTask(estimate, QStringLiteral("Guess"))));
     // A task since deleted (a stale menu-bar task), and one never stored.
     const TWTaskPtr gone = addTask(project, QStringLiteral("Gone"));
-    ASSERT_FALSE(business->deleteTask(gone, true));
+    ASSERT_OK(business->deleteTask(gone, true));
     EXPECT_FALSE(core->startTaskTimer(gone));
     EXPECT_FALSE(core->startTaskTimer(TWTask::taskWithDate(
         QDateTime(), false, QString(), 0, 0, 0, 0, 0, QString(), project->identifier(), 999)));
@@ -279,13 +279,13 @@ TEST_F(TaskTimer, DeletingWhatItTimesStopsItWithoutAGhostItem)
     // The item itself.
     ASSERT_TRUE(core->startTaskTimer(task));
     qint32 item = core->timedTaskItemIdentifier();
-    ASSERT_FALSE(business->deleteTaskItem(timedItem(), true));
+    ASSERT_OK(business->deleteTaskItem(timedItem(), true));
     expectStoppedWithoutGhost(item);
 
     // Its task.
     ASSERT_TRUE(core->startTaskTimer(task));
     item = core->timedTaskItemIdentifier();
-    ASSERT_FALSE(business->deleteTask(task, true));
+    ASSERT_OK(business->deleteTask(task, true));
     expectStoppedWithoutGhost(item);
 
     // Its project, then its client.
@@ -296,9 +296,9 @@ TEST_F(TaskTimer, DeletingWhatItTimesStopsItWithoutAGhostItem)
         ASSERT_TRUE(core->startTaskTimer(timed));
         item = core->timedTaskItemIdentifier();
         if (owner == 0)
-            ASSERT_FALSE(business->deleteProject(work, true));
+            ASSERT_OK(business->deleteProject(work, true));
         else
-            ASSERT_FALSE(business->deleteClient(other, true));
+            ASSERT_OK(business->deleteClient(other, true));
         expectStoppedWithoutGhost(item);
     }
 }
@@ -306,7 +306,7 @@ TEST_F(TaskTimer, DeletingWhatItTimesStopsItWithoutAGhostItem)
 TEST_F(TaskTimer, AnotherTaskDeletedLeavesItRunning)
 {
     ASSERT_TRUE(core->startTaskTimer(task));
-    ASSERT_FALSE(business->deleteTask(addTask(project, QStringLiteral("Other")), true));
+    ASSERT_OK(business->deleteTask(addTask(project, QStringLiteral("Other")), true));
     EXPECT_TRUE(core->isTaskTimerRunning());
 }
 
@@ -314,7 +314,7 @@ TEST_F(TaskTimer, ATickThatFindsNoItemStopsTheTimer)
 {
     ASSERT_TRUE(core->startTaskTimer(task));
     // Gone without a notification.
-    ASSERT_FALSE(business->deleteTaskItem(timedItem(), false));
+    ASSERT_OK(business->deleteTaskItem(timedItem(), false));
     const qsizetype items = business->taskItems().size();
     tickAt(twLocal(2026, 3, 2, 10, 1, 0));
     EXPECT_FALSE(core->isTaskTimerRunning());
@@ -323,7 +323,7 @@ TEST_F(TaskTimer, ATickThatFindsNoItemStopsTheTimer)
 
 TEST_F(TaskTimer, MenuWithoutClientsHoldsTheFourHeadItems)
 {
-    ASSERT_FALSE(business->deleteClient(client, false));
+    ASSERT_OK(business->deleteClient(client, false));
     const QList<TWMenuletItem> items = core->menuletItems();
     ASSERT_EQ(items.size(), 4);
     EXPECT_EQ(items.at(2).title, TWLocalized("noTaskSelected"));
@@ -414,7 +414,7 @@ TEST_F(TaskTimer, DocumentTimerHearsTheStoreWithTheRecord)
     ASSERT_TRUE(timer());
     timer()->startTaskTimer(task);
     ASSERT_TRUE(timer()->isTaskTimerRunning());
-    ASSERT_FALSE(business->deleteTask(task, true));
+    ASSERT_OK(business->deleteTask(task, true));
     EXPECT_FALSE(timer()->isTaskTimerRunning());
     EXPECT_EQ(timer()->menuletTaskIdentifier(), 0);
 }

@@ -328,5 +328,5 @@ TEST_F(WorkSheets, EveryKeyOfTheWorkSideHasAText)
         for (const char *name : {column.titleKey, column.menuKey})
             if (name && !TWHasLocalized(QString::fromLatin1(name)))
                 missing.append(QString::fromLatin1(name));
-    EXPECT_TRUE(missing.isEmpty()) << missing.join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(missing.isEmpty()) << missing.join(QLatin1Char(' '));
 }

@@ -56,20 +56,14 @@ void TWExportSheetController::setSaveLocation(SaveLocation location)
     saveLocation() = std::move(location);
 }
 
-TWExportSheetController::TWExportSheetController(QObject *parent) : TWEditorController(parent)
+TWExportSheetController::TWExportSheetController(QObject *parent)
+    : TWLazyViewController<TWEditorController>(parent)
 {
 }
 
 TWExportSheetController::~TWExportSheetController()
 {
     delete m_view;
-}
-
-QWidget *TWExportSheetController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWExportSheetController::build()
@@ -316,7 +310,8 @@ void TWExportSheetController::chooseLocationAndWrite(
         if (error)
             guard->presentError(*error);
     };
-    QWidget *parent = m_document ? static_cast<QWidget *>(m_document->windowForSheet()) : m_view;
+    QWidget *parent =
+        m_document ? static_cast<QWidget *>(m_document->windowForSheet()) : m_view.data();
     if (saveLocation())
         saveLocation()(parent, proposed, done);
     else

@@ -8,6 +8,7 @@
 
 #include "app/TWAppRegistry.h"
 #include "app/TWCalendarController.h"
+#include "app/TWLazyViewController.h"
 #include "app/TWPopover.h"
 #include "export/ui/TWExportChoiceModel.h"
 #include "foundation/TWError.h"
@@ -27,7 +28,8 @@ class QTableView;
 class QToolButton;
 class TWPopUpButton;
 
-class TWExportSheetController : public TWEditorController, public TWCalendarControllerDelegate
+class TWExportSheetController : public TWLazyViewController<TWEditorController>,
+                                public TWCalendarControllerDelegate
 {
     Q_OBJECT
 public:
@@ -42,7 +44,6 @@ public:
     explicit TWExportSheetController(QObject *parent = nullptr);
     ~TWExportSheetController() override;
 
-    QWidget *view() override;
     void reset() override;
 
     // Export (tag 1) or cancel (any other tag).
@@ -132,10 +133,8 @@ protected:
                                 std::function<TWErrorResult(const QString &path)> write);
     void presentError(const TWError &error);
 
-    QWidget *m_view = nullptr;
-
 private:
-    void build();
+    void build() override;
     void doIntervalDateDisclosure(int tag);
 
     TWPopUpButton *m_fileType = nullptr;

@@ -33,22 +33,13 @@ bool TWImportExpenses::processExpenses(QString *warnings)
     m_expenses.clear();
     if (!m_importSettings)
         return true;
-    TWBusiness &business = *m_business;
     const auto &lines = m_importSettings->importFields();
-    const QList<qint32> codes = TWImportWorkRows::codes(lines);
-    TWImportWorkRows reader(business);
-    TWImportProjects projects(business);
-    TWImportWarningList missingClients;
-    TWImportWarningList missingProjects;
-    qint32 nextExpense = business.nextExpenseIdentifier();
+    TWImportWorkRun run(*m_business, *m_importSettings, qint32(TWExpenseField::Cost));
+    TWImportWorkRows &reader = run.reader;
+    qint32 nextExpense = m_business->nextExpenseIdentifier();
     // Without a quantity column every expense is one of its kind: a quantity
     // of 0 would make every total 0.00.
-    const bool quantityMapped = codes.contains(qint32(TWExpenseField::Quantity));
-    QString costColumn;
-    for (qsizetype j = 0; j < codes.size(); ++j) {
-        if (codes.at(j) == qint32(TWExpenseField::Cost) && lines.at(j))
-            costColumn = lines.at(j)->sourceName();
-    }
+    const bool quantityMapped = run.codes.contains(qint32(TWExpenseField::Quantity));
 
     qsizetype rowNumber = 0;
     for (const QStringList &row : std::as_const(m_rows)) {
@@ -60,7 +51,7 @@ bool TWImportExpenses::processExpenses(QString *warnings)
         double quantity = quantityMapped ? 0 : 1;
         double taxRate = 0;
         const bool changed =
-            reader.readRow(row, codes, lines, shared, [&](qint32 code, const QString &value) {
+            reader.readRow(row, run.codes, lines, shared, [&](qint32 code, const QString &value) {
                 switch (TWExpenseField(code)) {
                 case TWExpenseField::Name:
                     TWImportWorkRows::append(name, value);
@@ -84,18 +75,13 @@ bool TWImportExpenses::processExpenses(QString *warnings)
             });
         if (!changed)
             continue;
-        const TWProjectPtr project = projects.rowProject(shared.clientText, shared.projectText,
-                                                         m_importSettings->defaultProject(),
-                                                         missingClients, missingProjects);
-        const qint64 cost = costText.isEmpty() ? 0 : reader.amount(costText, project, costColumn);
-        m_expenses.append(TWExpense::expenseWithDate(shared.date, name, quantity, cost, taxRate,
-                                                     notes, project ? project->identifier() : 0,
-                                                     nextExpense++));
+        const TWImportWorkRun::Placed placed = run.place(shared, costText);
+        m_expenses.append(TWExpense::expenseWithDate(
+            shared.date, name, quantity, placed.money, taxRate, notes,
+            placed.project ? placed.project->identifier() : 0, nextExpense++));
     }
 
-    const QString text = TWImportWarnings::text({{"valuesNotRead", &reader.unreadableValues()},
-                                                 {"clientsNotFound", &missingClients},
-                                                 {"projectsNotFound", &missingProjects}});
+    const QString text = run.warnings();
     if (warnings)
         *warnings = text;
     return text.isNull();

@@ -60,23 +60,15 @@ bool TWImportTasks::processTasks(QString *warnings)
     m_tasks.clear();
     if (!m_importSettings)
         return true;
-    TWBusiness &business = *m_business;
     const TWFormatter &formatter = TWFormatter::formatter();
     const auto &lines = m_importSettings->importFields();
-    const QList<qint32> codes = TWImportWorkRows::codes(lines);
-    TWImportWorkRows reader(business);
-    TWImportProjects projects(business);
-    TWImportWarningList missingClients;
-    TWImportWarningList missingProjects;
+    TWImportWorkRun run(*m_business, *m_importSettings, qint32(TWTaskField::Rate));
+    const QList<qint32> &codes = run.codes;
+    TWImportWorkRows &reader = run.reader;
     TWImportWarningList unknownTypes;
-    qint32 nextTask = business.nextTaskIdentifier();
-    qint32 nextItem = business.nextTaskItemIdentifier();
+    qint32 nextTask = m_business->nextTaskIdentifier();
+    qint32 nextItem = m_business->nextTaskItemIdentifier();
 
-    QString rateColumn;
-    for (qsizetype j = 0; j < codes.size(); ++j) {
-        if (codes.at(j) == qint32(TWTaskField::Rate) && lines.at(j))
-            rateColumn = lines.at(j)->sourceName();
-    }
     qsizetype k = 0;
     while (k < m_rows.size()) {
         const QStringList &row = m_rows.at(k++);
@@ -132,14 +124,11 @@ bool TWImportTasks::processTasks(QString *warnings)
             });
         if (!changed)
             continue;
-        const TWProjectPtr project = projects.rowProject(shared.clientText, shared.projectText,
-                                                         m_importSettings->defaultProject(),
-                                                         missingClients, missingProjects);
-        const qint64 rate = rateText.isEmpty() ? 0 : reader.amount(rateText, project, rateColumn);
+        const TWImportWorkRun::Placed placed = run.place(shared, rateText);
         const bool timed = taskType == TWTaskTypeTimed;
         const TWTaskPtr task = TWTask::taskWithDate(
-            shared.date, completed, name, taskType, estimate, timed ? 0.0 : quantity, rate, taxRate,
-            notes, project ? project->identifier() : 0, nextTask++);
+            shared.date, completed, name, taskType, estimate, timed ? 0.0 : quantity, placed.money,
+            taxRate, notes, placed.project ? placed.project->identifier() : 0, nextTask++);
         m_tasks.append(task);
         if (!timed)
             continue;
@@ -204,10 +193,7 @@ bool TWImportTasks::processTasks(QString *warnings)
             task->setTaskItems(items);
     }
 
-    const QString text = TWImportWarnings::text({{"valuesNotRead", &reader.unreadableValues()},
-                                                 {"clientsNotFound", &missingClients},
-                                                 {"projectsNotFound", &missingProjects},
-                                                 {"typesNotFound", &unknownTypes}});
+    const QString text = run.warnings({{"typesNotFound", &unknownTypes}});
     if (warnings)
         *warnings = text;
     return text.isNull();

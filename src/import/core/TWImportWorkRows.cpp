@@ -76,3 +76,25 @@ void TWImportWorkRows::append(QString &text, const QString &value)
 {
     text = text.isEmpty() ? value : text + QStringLiteral(" / ") + value;
 }
+
+TWImportWorkRun::Placed TWImportWorkRun::place(const TWImportWorkRows::Shared &shared,
+                                               const QString &moneyText)
+{
+    Placed placed;
+    placed.project = m_projects.rowProject(shared.clientText, shared.projectText, m_defaultProject,
+                                           m_missingClients, m_missingProjects);
+    if (!moneyText.isEmpty())
+        placed.money = reader.amount(moneyText, placed.project, m_moneyColumn);
+    return placed;
+}
+
+QString TWImportWorkRun::warnings(
+    const std::vector<std::pair<const char *, const TWImportWarningList *>> &more) const
+{
+    std::vector<std::pair<const char *, const TWImportWarningList *>> lists{
+        {"valuesNotRead", &reader.unreadableValues()},
+        {"clientsNotFound", &m_missingClients},
+        {"projectsNotFound", &m_missingProjects}};
+    lists.insert(lists.end(), more.begin(), more.end());
+    return TWImportWarnings::text(lists);
+}

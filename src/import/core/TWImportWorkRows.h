@@ -4,6 +4,7 @@
 // row's project.
 
 #include "import/core/TWDateReader.h"
+#include "import/core/TWImportProjects.h"
 #include "import/core/TWImportWarnings.h"
 #include "import/core/TWImportWorkField.h"
 #include "model/TWProject.h"
@@ -14,6 +15,8 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <utility>
+#include <vector>
 
 class TWBusiness;
 
@@ -88,6 +91,17 @@ public:
     {
         return settings ? codes(settings->importFields()) : QList<qint32>();
     }
+    // The source name of the last line whose code is `code`; null when none is.
+    template <typename List>
+    static QString sourceName(const QList<qint32> &codes, const List &lines, qint32 code)
+    {
+        QString name;
+        for (qsizetype j = 0; j < codes.size(); ++j) {
+            if (codes.at(j) == code && lines.at(j))
+                name = lines.at(j)->sourceName();
+        }
+        return name;
+    }
 
 private:
     qsizetype m_rowNumber = 0;
@@ -96,4 +110,42 @@ private:
     QHash<QString, TWDateReader> m_readers;
     // Pattern and text -> the date read (a file repeats few days).
     QHash<std::pair<QString, QString>, QDateTime> m_dates;
+};
+
+// One processing run of a task or expense file: the reader and the projects
+// kept across its rows, what the warnings will list, and the one column whose
+// values are money (a task's rate, an expense's cost).
+class TWImportWorkRun
+{
+public:
+    template <typename Settings>
+    TWImportWorkRun(const TWBusiness &business, const Settings &settings, qint32 moneyCode)
+        : codes(TWImportWorkRows::codes(settings.importFields())), reader(business),
+          m_projects(business), m_defaultProject(settings.defaultProject()),
+          m_moneyColumn(TWImportWorkRows::sourceName(codes, settings.importFields(), moneyCode))
+    {
+    }
+
+    // What a read row becomes part of: its project (see TWImportProjects::rowProject), and its
+    // money text in minor units of that project's unit (0 when the row has none).
+    struct Placed {
+        TWProjectPtr project;
+        qint64 money = 0;
+    };
+    Placed place(const TWImportWorkRows::Shared &shared, const QString &moneyText);
+
+    // The warnings text: values not read, clients and projects not found, then `more`; a null
+    // string when there is nothing to say.
+    QString warnings(
+        const std::vector<std::pair<const char *, const TWImportWarningList *>> &more = {}) const;
+
+    const QList<qint32> codes;
+    TWImportWorkRows reader;
+
+private:
+    TWImportProjects m_projects;
+    TWProjectPtr m_defaultProject;
+    QString m_moneyColumn;
+    TWImportWarningList m_missingClients;
+    TWImportWarningList m_missingProjects;
 };

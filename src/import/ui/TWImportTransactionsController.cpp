@@ -46,7 +46,7 @@ void TWImportTransactionsController::setChoosePath(ChoosePath choose)
 }
 
 TWImportTransactionsController::TWImportTransactionsController(QObject *parent)
-    : TWImportController(parent)
+    : TWLazyViewController<TWImportController>(parent)
 {
 }
 
@@ -63,13 +63,6 @@ std::shared_ptr<TWParser> TWImportTransactionsController::parserForPath(const QS
     if (extension == QLatin1String("ofx") || extension == QLatin1String("qfx"))
         return TWParserOFX::parser();
     return TWParserCSV::parser();
-}
-
-QWidget *TWImportTransactionsController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWImportTransactionsController::build()

@@ -6,6 +6,7 @@
 // the file to the selection sheet.
 
 #include "app/TWAppRegistry.h"
+#include "app/TWLazyViewController.h"
 
 #include "foundation/TWError.h"
 #include "import/core/TWImportTransactions.h"
@@ -24,7 +25,7 @@ class TWImportTransactionsSelectController;
 class TWMissingAccountsController;
 class TWPopUpButton;
 
-class TWImportTransactionsController final : public TWImportController
+class TWImportTransactionsController final : public TWLazyViewController<TWImportController>
 {
     Q_OBJECT
 public:
@@ -38,7 +39,6 @@ public:
     explicit TWImportTransactionsController(QObject *parent = nullptr);
     ~TWImportTransactionsController() override;
 
-    QWidget *view() override;
     void reset() override;
     void select() override;
     void importURL(const QUrl &url) override;
@@ -77,7 +77,7 @@ signals:
     void errorPresented(const TWError &error);
 
 private:
-    void build();
+    void build() override;
     void parse();
     bool generateImportSettings();
     void missingAccounts();
@@ -86,7 +86,6 @@ private:
     void updateParseButton();
     void presentError(const TWError &error);
 
-    QPointer<QWidget> m_view;
     TWPopUpButton *m_accountPopUp = nullptr;
     QTableView *m_table = nullptr;
     TWImportMappingModel *m_model = nullptr;

@@ -1,5 +1,6 @@
 #include "import/ui/TWImportTransactionsSelectController.h"
 
+#include "import/ui/TWImportSelectSheet.h"
 #include "ledger/TWTransactionsController.h"
 
 #include "app/TWAlert.h"
@@ -11,13 +12,8 @@
 #include "store/TWNotifications.h"
 
 #include <QCheckBox>
-#include <QGuiApplication>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QSplitter>
-#include <QVBoxLayout>
 
 namespace
 {
@@ -27,7 +23,7 @@ namespace
 } // namespace
 
 TWImportTransactionsSelectController::TWImportTransactionsSelectController(QObject *parent)
-    : TWEditorController(parent)
+    : TWLazyViewController<TWEditorController>(parent)
 {
 }
 
@@ -35,13 +31,6 @@ TWImportTransactionsSelectController::~TWImportTransactionsSelectController()
 {
     stopObserving();
     delete m_view;
-}
-
-QWidget *TWImportTransactionsSelectController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWImportTransactionsSelectController::build()
@@ -61,53 +50,21 @@ void TWImportTransactionsSelectController::build()
     m_all->setBusiness(m_business);
     m_all->setMode(TWRegisterMode::AllTransactions);
 
-    auto *upper = new QWidget();
-    auto *upperLayout = new QVBoxLayout(upper);
-    upperLayout->setContentsMargins(0, 0, 0, 0);
-    upperLayout->addWidget(new QLabel(TWLocalized("importFileTransactions"), upper));
-    upperLayout->addWidget(m_import->view(), 1);
-    auto *lower = new QWidget();
-    auto *lowerLayout = new QVBoxLayout(lower);
-    lowerLayout->setContentsMargins(0, 0, 0, 0);
-    m_accountPopUp = new TWPopUpButton(lower);
+    QWidget *fileList = m_import->view();
+    QWidget *existingList = m_all->view();
+    const TWImportSelectSheet sheet = twLayOutImportSelectSheet(
+        m_view, TWLocalized("importFileTransactions"), fileList,
+        TWLocalized("importExistingTransactions"), existingList, QSize(900, 620));
+    sheet.splitter->setObjectName(QStringLiteral("splitView"));
+    m_accountPopUp = sheet.popUp;
     m_accountPopUp->setObjectName(QStringLiteral("accountPopUpButton"));
     connect(m_accountPopUp, &QComboBox::activated, this, [this](int index) { doAccount(index); });
-    auto *accountRow = new QHBoxLayout();
-    accountRow->addWidget(new QLabel(TWLocalized("importExistingTransactions"), lower));
-    accountRow->addStretch(1);
-    accountRow->addWidget(m_accountPopUp);
-    lowerLayout->addLayout(accountRow);
-    lowerLayout->addWidget(m_all->view(), 1);
-    auto *splitter = new QSplitter(Qt::Vertical, m_view);
-    splitter->setObjectName(QStringLiteral("splitView"));
-    splitter->addWidget(upper);
-    splitter->addWidget(lower);
-    splitter->setChildrenCollapsible(false);
-
-    m_importAll = new QCheckBox(TWLocalized("importAll"), m_view);
-    m_importAll->setObjectName(QStringLiteral("importAllCheckbox"));
-    m_importAll->setTristate(true);
+    m_importAll = sheet.importAll;
     connect(m_importAll, &QCheckBox::clicked, this, [this] { doImportAllNone(); });
-    m_cancelButton = new QPushButton(TWLocalized("cancel"), m_view);
-    m_importButton = new QPushButton(TWLocalized("importButton"), m_view);
-    m_importButton->setObjectName(QStringLiteral("importButton"));
-    m_importButton->setDefault(true);
+    m_cancelButton = sheet.cancel;
+    m_importButton = sheet.import;
     connect(m_cancelButton, &QPushButton::clicked, this, [this] { doImport(0); });
     connect(m_importButton, &QPushButton::clicked, this, [this] { doImport(1); });
-    auto *buttons = new QHBoxLayout();
-    buttons->addWidget(m_importAll);
-    buttons->addStretch(1);
-    buttons->addWidget(m_cancelButton);
-    buttons->addWidget(m_importButton);
-
-    auto *layout = new QVBoxLayout(m_view);
-    layout->addWidget(splitter, 1);
-    layout->addLayout(buttons);
-    m_view->resize(900, 620);
-    splitter->setSizes({300, 300});
-    // The sheet fits the screen; the lists scroll.
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        m_view->setMaximumHeight(std::max(400, screen->availableGeometry().height() - 100));
 }
 
 void TWImportTransactionsSelectController::update()

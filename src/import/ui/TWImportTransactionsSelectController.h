@@ -5,6 +5,7 @@
 // Import adds every ticked transaction in one write, or none.
 
 #include "app/TWAppRegistry.h"
+#include "app/TWLazyViewController.h"
 
 #include "foundation/TWError.h"
 #include "foundation/TWNotificationCenter.h"
@@ -18,14 +19,13 @@ class QPushButton;
 class TWPopUpButton;
 class TWTransactionsController;
 
-class TWImportTransactionsSelectController final : public TWEditorController
+class TWImportTransactionsSelectController final : public TWLazyViewController<TWEditorController>
 {
     Q_OBJECT
 public:
     explicit TWImportTransactionsSelectController(QObject *parent = nullptr);
     ~TWImportTransactionsSelectController() override;
 
-    QWidget *view() override;
     void setTransactions(const TWTransactionList &transactions) { m_transactions = transactions; }
     const TWTransactionList &transactions() const { return m_transactions; }
     // Fills both lists, ticks what is not a duplicate, starts observing.
@@ -56,12 +56,11 @@ signals:
     void errorPresented(const TWError &error);
 
 private:
-    void build();
+    void build() override;
     void finish(TWSheetResult result);
     void stopObserving();
     void presentError(const TWError &error);
 
-    QPointer<QWidget> m_view;
     TWTransactionsController *m_import = nullptr;
     TWTransactionsController *m_all = nullptr;
     TWPopUpButton *m_accountPopUp = nullptr;

@@ -212,20 +212,13 @@ Qt::ItemFlags TWImportWorkMappingModel::flags(const QModelIndex &index) const
 // ---- The mapping sheet ----
 
 TWImportWorkController::TWImportWorkController(TWImportWorkField::Kind kind, QObject *parent)
-    : TWImportController(parent), m_kind(kind)
+    : TWLazyViewController<TWImportController>(parent), m_kind(kind)
 {
 }
 
 TWImportWorkController::~TWImportWorkController()
 {
     delete m_view;
-}
-
-QWidget *TWImportWorkController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWImportWorkController::build()

@@ -6,6 +6,7 @@
 // kinds are one sheet apart from their fields, settings and lists.
 
 #include "app/TWAppRegistry.h"
+#include "app/TWLazyViewController.h"
 
 #include "foundation/TWError.h"
 #include "import/core/TWImportExpenses.h"
@@ -55,14 +56,13 @@ private:
     QList<qint32> m_codes;
 };
 
-class TWImportWorkController : public TWImportController
+class TWImportWorkController : public TWLazyViewController<TWImportController>
 {
     Q_OBJECT
 public:
     TWImportWorkController(TWImportWorkField::Kind kind, QObject *parent);
     ~TWImportWorkController() override;
 
-    QWidget *view() override;
     void reset() override;
     void select() override;
     void importURL(const QUrl &url) override;
@@ -90,7 +90,7 @@ signals:
     void errorPresented(const TWError &error);
 
 private:
-    void build();
+    void build() override;
     void parse();
     int activeFieldCount() const;
     bool createsColumn(qint32 code) const;
@@ -100,7 +100,6 @@ private:
     void presentError(const TWError &error);
 
     TWImportWorkField::Kind m_kind;
-    QPointer<QWidget> m_view;
     TWPopUpButton *m_projectPopUp = nullptr;
     TWPopUpButton *m_typePopUp = nullptr;
     QTableView *m_table = nullptr;

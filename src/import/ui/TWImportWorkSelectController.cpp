@@ -1,6 +1,7 @@
 #include "import/ui/TWImportWorkSelectController.h"
 
 #include "import/ui/TWImportFile.h"
+#include "import/ui/TWImportSelectSheet.h"
 
 #include "app/TWBusinessController.h"
 #include "app/TWControls.h"
@@ -13,13 +14,8 @@
 #include "store/TWNotifications.h"
 
 #include <QCheckBox>
-#include <QGuiApplication>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QSplitter>
-#include <QVBoxLayout>
 
 namespace
 {
@@ -39,7 +35,7 @@ template <typename List> List ticked(const List &list, const QList<bool> &duplic
 
 TWImportWorkSelectController::TWImportWorkSelectController(TWImportWorkField::Kind kind,
                                                            QObject *parent)
-    : TWEditorController(parent), m_kind(kind)
+    : TWLazyViewController<TWEditorController>(parent), m_kind(kind)
 {
 }
 
@@ -47,13 +43,6 @@ TWImportWorkSelectController::~TWImportWorkSelectController()
 {
     stopObserving();
     delete m_view;
-}
-
-QWidget *TWImportWorkSelectController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWImportWorkSelectController::build()
@@ -83,53 +72,18 @@ void TWImportWorkSelectController::build()
         upperList = m_importExpenses->view();
         lowerList = m_allExpenses->view();
     }
-    auto *upper = new QWidget();
-    auto *upperLayout = new QVBoxLayout(upper);
-    upperLayout->setContentsMargins(0, 0, 0, 0);
-    upperLayout->addWidget(
-        new QLabel(TWLocalized(tasks ? "importFileTasks" : "importFileExpenses"), upper));
-    upperLayout->addWidget(upperList, 1);
-    auto *lower = new QWidget();
-    auto *lowerLayout = new QVBoxLayout(lower);
-    lowerLayout->setContentsMargins(0, 0, 0, 0);
-    m_projectPopUp = new TWPopUpButton(lower);
+    const TWImportSelectSheet sheet = twLayOutImportSelectSheet(
+        m_view, TWLocalized(tasks ? "importFileTasks" : "importFileExpenses"), upperList,
+        TWLocalized(tasks ? "importExistingTasks" : "importExistingExpenses"), lowerList,
+        QSize(860, 600));
+    m_projectPopUp = sheet.popUp;
     m_projectPopUp->setObjectName(QStringLiteral("projectPopUpButton"));
     connect(m_projectPopUp, &QComboBox::activated, this, [this](int index) { doProject(index); });
-    auto *projectRow = new QHBoxLayout();
-    projectRow->addWidget(
-        new QLabel(TWLocalized(tasks ? "importExistingTasks" : "importExistingExpenses"), lower));
-    projectRow->addStretch(1);
-    projectRow->addWidget(m_projectPopUp);
-    lowerLayout->addLayout(projectRow);
-    lowerLayout->addWidget(lowerList, 1);
-    auto *splitter = new QSplitter(Qt::Vertical, m_view);
-    splitter->addWidget(upper);
-    splitter->addWidget(lower);
-    splitter->setChildrenCollapsible(false);
-
-    m_importAll = new QCheckBox(TWLocalized("importAll"), m_view);
-    m_importAll->setObjectName(QStringLiteral("importAllCheckbox"));
-    m_importAll->setTristate(true);
+    m_importAll = sheet.importAll;
     connect(m_importAll, &QCheckBox::clicked, this, [this] { doImportAllNone(); });
-    auto *cancel = new QPushButton(TWLocalized("cancel"), m_view);
-    m_importButton = new QPushButton(TWLocalized("importButton"), m_view);
-    m_importButton->setObjectName(QStringLiteral("importButton"));
-    m_importButton->setDefault(true);
-    connect(cancel, &QPushButton::clicked, this, [this] { doImport(0); });
+    m_importButton = sheet.import;
+    connect(sheet.cancel, &QPushButton::clicked, this, [this] { doImport(0); });
     connect(m_importButton, &QPushButton::clicked, this, [this] { doImport(1); });
-    auto *buttons = new QHBoxLayout();
-    buttons->addWidget(m_importAll);
-    buttons->addStretch(1);
-    buttons->addWidget(cancel);
-    buttons->addWidget(m_importButton);
-    auto *layout = new QVBoxLayout(m_view);
-    layout->addWidget(splitter, 1);
-    layout->addLayout(buttons);
-    m_view->resize(860, 600);
-    splitter->setSizes({300, 300});
-    // The sheet fits the screen; the lists scroll.
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        m_view->setMaximumHeight(std::max(400, screen->availableGeometry().height() - 100));
 }
 
 void TWImportWorkSelectController::update()

@@ -5,6 +5,7 @@
 // asked. Import adds every ticked record in one write, or none.
 
 #include "app/TWAppRegistry.h"
+#include "app/TWLazyViewController.h"
 #include "work/TWExpensesController.h"
 #include "work/TWTasksController.h"
 
@@ -21,7 +22,7 @@ class QMenu;
 class QPushButton;
 class TWPopUpButton;
 
-class TWImportWorkSelectController final : public TWEditorController,
+class TWImportWorkSelectController final : public TWLazyViewController<TWEditorController>,
                                            public TWTasksControllerDelegate,
                                            public TWExpensesControllerDelegate
 {
@@ -30,7 +31,6 @@ public:
     TWImportWorkSelectController(TWImportWorkField::Kind kind, QObject *parent = nullptr);
     ~TWImportWorkSelectController() override;
 
-    QWidget *view() override;
     void setTasks(const TWTaskList &tasks) { m_tasks = tasks; }
     void setExpenses(const TWExpenseList &expenses) { m_expenses = expenses; }
     const TWTaskList &tasks() const { return m_tasks; }
@@ -63,7 +63,7 @@ signals:
     void errorPresented(const TWError &error);
 
 private:
-    void build();
+    void build() override;
     qsizetype tickedCount() const;
     qsizetype listedCount() const;
     void finish(TWSheetResult result);
@@ -71,7 +71,6 @@ private:
     void presentError(const TWError &error);
 
     TWImportWorkField::Kind m_kind;
-    QPointer<QWidget> m_view;
     TWTasksController *m_importTasks = nullptr;
     TWTasksController *m_allTasks = nullptr;
     TWExpensesController *m_importExpenses = nullptr;

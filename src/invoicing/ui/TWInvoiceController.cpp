@@ -26,7 +26,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-TWInvoiceController::TWInvoiceController(QObject *parent) : TWEditorController(parent)
+TWInvoiceController::TWInvoiceController(QObject *parent)
+    : TWLazyViewController<TWEditorController>(parent)
 {
     m_tasksModel = new TWInvoiceItemsModel(TWInvoiceItemTypeTask, this);
     m_expensesModel = new TWInvoiceItemsModel(TWInvoiceItemTypeExpense, this);
@@ -36,13 +37,6 @@ TWInvoiceController::~TWInvoiceController()
 {
     delete m_quantityView;
     delete m_view;
-}
-
-QWidget *TWInvoiceController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWInvoiceController::build()

@@ -8,6 +8,7 @@
 
 #include "app/TWAppRegistry.h"
 #include "app/TWCalendarController.h"
+#include "app/TWLazyViewController.h"
 #include "app/TWPopover.h"
 #include "foundation/TWError.h"
 #include "invoicing/ui/TWInvoiceItemsModel.h"
@@ -28,14 +29,14 @@ class TWAccount;
 class TWRepeatController;
 class TWValueCompleter;
 
-class TWInvoiceController : public TWEditorController, public TWCalendarControllerDelegate
+class TWInvoiceController : public TWLazyViewController<TWEditorController>,
+                            public TWCalendarControllerDelegate
 {
     Q_OBJECT
 public:
     explicit TWInvoiceController(QObject *parent = nullptr);
     ~TWInvoiceController() override;
 
-    QWidget *view() override;
     // The invoice handed in; never changed by the sheet (mode New or Existing).
     const TWInvoicePtr &invoice() const { return m_invoice; }
     void setInvoice(const TWInvoicePtr &invoice) { m_invoice = invoice; }
@@ -116,7 +117,7 @@ signals:
     void errorPresented(const TWError &error);
 
 private:
-    void build();
+    void build() override;
     QTableView *buildTable(TWInvoiceItemsModel *model, const QString &name);
     void buildQuantitySheet();
     void openQuantitySheet(TWInvoiceItemsModel *model, int row);
@@ -132,7 +133,6 @@ private:
     TWProjectPtr m_project;
     bool m_saved = false;
 
-    QPointer<QWidget> m_view;
     QDateEdit *m_datePicker = nullptr;
     QToolButton *m_dateButton = nullptr;
     QLineEdit *m_numberField = nullptr;

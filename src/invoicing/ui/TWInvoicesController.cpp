@@ -60,7 +60,8 @@ QLabel *lineLabel(QWidget *bar, const char *name)
 
 } // namespace
 
-TWInvoicesController::TWInvoicesController(QObject *parent) : TWInvoiceListDetail(parent)
+TWInvoicesController::TWInvoicesController(QObject *parent)
+    : TWLazyViewController<TWInvoiceListDetail>(parent)
 {
     m_model = new TWInvoicesModel(this);
     m_model->checkboxToggled = [this](int row, int tag, bool on) { doCheckbox(row, tag, on); };
@@ -80,13 +81,6 @@ TWInvoicesController::~TWInvoicesController()
     delete m_transactionsController;
     if (m_view && !m_view->parent())
         delete m_view.data();
-}
-
-QWidget *TWInvoicesController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWInvoicesController::setBusinessController(TWBusinessController *controller)

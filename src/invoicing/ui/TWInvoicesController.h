@@ -8,6 +8,7 @@
 // and a payment.
 
 #include "app/TWDetailInterfaces.h"
+#include "app/TWLazyViewController.h"
 #include "app/TWListViews.h"
 #include "invoicing/ui/TWInvoicesColumns.h"
 #include "ledger/TWRepeatsController.h"
@@ -28,7 +29,7 @@ class TWInvoicesModel;
 class TWSendInvoiceController;
 class TWTransactionsController;
 
-class TWInvoicesController final : public TWInvoiceListDetail,
+class TWInvoicesController final : public TWLazyViewController<TWInvoiceListDetail>,
                                    public TWRepeatItemsList,
                                    public TWTableViewDelegate
 {
@@ -46,7 +47,6 @@ public:
     ~TWInvoicesController() override;
 
     // ---- Set-up by the owner ----
-    QWidget *view() override;
     void setBusinessController(TWBusinessController *controller) override;
     void setBusiness(TWBusiness *business) override;
     void setMode(int mode) override;
@@ -186,7 +186,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void build();
+    void build() override;
     void applyMode();
     void selectionChanged();
     void sectionMoved();
@@ -214,7 +214,6 @@ private:
     bool m_restored = false;
     bool m_restorePending = false;
 
-    QPointer<QWidget> m_view;
     QSplitter *m_splitter = nullptr;
     QWidget *m_invoicesView = nullptr;
     QWidget *m_invoiceBar = nullptr;

@@ -144,7 +144,8 @@ void TWSendInvoiceController::setSaveLocation(SaveLocation location)
     saveLocationSlot() = std::move(location);
 }
 
-TWSendInvoiceController::TWSendInvoiceController(QObject *parent) : TWEditorController(parent)
+TWSendInvoiceController::TWSendInvoiceController(QObject *parent)
+    : TWLazyViewController<TWEditorController>(parent)
 {
     m_idleTimer = new QTimer(this);
     m_idleTimer->setSingleShot(true);
@@ -162,13 +163,6 @@ void TWSendInvoiceController::setPreviewDelay(int milliseconds)
 {
     m_previewDelay = milliseconds;
     m_idleTimer->setInterval(milliseconds);
-}
-
-QWidget *TWSendInvoiceController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWSendInvoiceController::build()

@@ -7,6 +7,7 @@
 // through the platform's mail hand-off (TWMailHandOff).
 
 #include "app/TWAppRegistry.h"
+#include "app/TWLazyViewController.h"
 #include "foundation/TWError.h"
 #include "invoicing/render/TWInvoiceOperation.h"
 #include "model/TWInvoice.h"
@@ -36,7 +37,7 @@ class QScrollArea;
 class QTimer;
 class TWPopUpButton;
 
-class TWSendInvoiceController : public TWEditorController
+class TWSendInvoiceController : public TWLazyViewController<TWEditorController>
 {
     Q_OBJECT
 public:
@@ -52,7 +53,6 @@ public:
     explicit TWSendInvoiceController(QObject *parent = nullptr);
     ~TWSendInvoiceController() override;
 
-    QWidget *view() override;
     const TWInvoicePtr &invoice() const { return m_invoice; }
     void setInvoice(const TWInvoicePtr &invoice) { m_invoice = invoice; }
     const TWSendInvoiceDataPtr &sendInvoiceData() const { return m_sendInvoiceData; }
@@ -119,7 +119,7 @@ signals:
 
 private:
     static SaveLocation &saveLocationSlot();
-    void build();
+    void build() override;
     void invoiceOperationComplete(TWInvoiceOperation *operation);
     void showPreview(const QByteArray &pdf);
     void dropOperation();
@@ -133,7 +133,6 @@ private:
     TWInvoicePtr m_invoice;
     TWSendInvoiceDataPtr m_sendInvoiceData;
 
-    QPointer<QWidget> m_view;
     QScrollArea *m_fieldsScrollView = nullptr;
     std::array<QCheckBox *, kTagCount> m_checkboxes{};
     std::array<QLineEdit *, kTagCount> m_labelFields{};

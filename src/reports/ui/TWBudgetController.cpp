@@ -44,7 +44,8 @@ private:
 
 } // namespace
 
-TWBudgetController::TWBudgetController(QObject *parent) : TWBudgetDetail(parent)
+TWBudgetController::TWBudgetController(QObject *parent)
+    : TWLazyViewController<TWBudgetDetail>(parent)
 {
 }
 
@@ -52,13 +53,6 @@ TWBudgetController::~TWBudgetController()
 {
     stopObserving();
     delete m_view.data();
-}
-
-QWidget *TWBudgetController::view()
-{
-    if (!m_view)
-        loadView();
-    return m_view;
 }
 
 void TWBudgetController::setBusiness(TWBusiness *business)
@@ -72,7 +66,7 @@ void TWBudgetController::setBusiness(TWBusiness *business)
     }
 }
 
-void TWBudgetController::loadView()
+void TWBudgetController::build()
 {
     auto *view = new QWidget;
     view->setObjectName(QStringLiteral("TWBudget"));

@@ -5,6 +5,7 @@
 // and resets chosen lines or the whole budget.
 
 #include "app/TWDetailInterfaces.h"
+#include "app/TWLazyViewController.h"
 #include "app/TWListViews.h"
 
 #include "foundation/TWNotificationCenter.h"
@@ -20,14 +21,14 @@
 class TWBudgetItemController;
 class TWBudgetModel;
 
-class TWBudgetController final : public TWBudgetDetail, public TWTableViewDelegate
+class TWBudgetController final : public TWLazyViewController<TWBudgetDetail>,
+                                 public TWTableViewDelegate
 {
     Q_OBJECT
 public:
     explicit TWBudgetController(QObject *parent = nullptr);
     ~TWBudgetController() override;
 
-    QWidget *view() override;
     void setBusiness(TWBusiness *business) override;
     // Name order, rows and figures fresh from the store.
     void update() override;
@@ -77,7 +78,7 @@ public:
     bool tableViewReturn(TWTableView *table) override;
 
 private:
-    void loadView();
+    void build() override;
     void observe();
     void stopObserving();
     QList<int> rowsFor(bool context) const;
@@ -89,7 +90,6 @@ private:
     // The error of a store write as the budget view reports it.
     static TWError budgetError(const TWError &error);
 
-    QPointer<QWidget> m_view;
     TWTableView *m_table = nullptr;
     TWBudgetModel *m_model = nullptr;
     TWBudgetItemController *m_itemController = nullptr;

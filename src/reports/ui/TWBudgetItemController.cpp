@@ -22,7 +22,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-TWBudgetItemController::TWBudgetItemController(QObject *parent) : TWEditorController(parent)
+TWBudgetItemController::TWBudgetItemController(QObject *parent)
+    : TWLazyViewController<TWEditorController>(parent)
 {
 }
 
@@ -32,14 +33,7 @@ TWBudgetItemController::~TWBudgetItemController()
     delete m_view.data();
 }
 
-QWidget *TWBudgetItemController::view()
-{
-    if (!m_view)
-        loadView();
-    return m_view;
-}
-
-void TWBudgetItemController::loadView()
+void TWBudgetItemController::build()
 {
     auto *view = new QWidget;
     view->setObjectName(QStringLiteral("TWBudgetItem"));

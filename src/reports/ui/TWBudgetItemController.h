@@ -6,6 +6,7 @@
 
 #include "app/TWAppRegistry.h"
 #include "app/TWCalendarController.h"
+#include "app/TWLazyViewController.h"
 #include "app/TWPopover.h"
 
 #include "model/TWBudgetItem.h"
@@ -22,7 +23,8 @@ class QPushButton;
 class QToolButton;
 class TWPopUpButton;
 
-class TWBudgetItemController final : public TWEditorController, public TWCalendarControllerDelegate
+class TWBudgetItemController final : public TWLazyViewController<TWEditorController>,
+                                     public TWCalendarControllerDelegate
 {
     Q_OBJECT
 public:
@@ -32,7 +34,6 @@ public:
     // The longest cycle a line may have, in cycle units.
     static constexpr int kMaximumCycle = 999;
 
-    QWidget *view() override;
     void setItem(const TWItemPtr &item) { m_item = item; }
     const TWItemPtr &item() const { return m_item; }
     // The line handed in; the sheet never changes it.
@@ -63,7 +64,7 @@ public:
     TWCalendarController *calendarController() const { return m_calendar; }
 
 private:
-    void loadView();
+    void build() override;
     void fillUnitPopUp();
     // The copy's cycle state in the cycle controls, and their enabling.
     void updateCycleControls();
@@ -78,7 +79,6 @@ private:
     void showAlert(const QString &key);
     void end(TWSheetResult result);
 
-    QPointer<QWidget> m_view;
     QLabel *m_name = nullptr;
     QLineEdit *m_budget = nullptr;
     TWPopUpButton *m_unitPopUp = nullptr;

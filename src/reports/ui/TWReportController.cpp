@@ -50,7 +50,8 @@ TWErrorResult makeFolder(const QString &path)
 
 } // namespace
 
-TWReportController::TWReportController(QObject *parent) : TWReportDetail(parent)
+TWReportController::TWReportController(QObject *parent)
+    : TWLazyViewController<TWReportDetail>(parent)
 {
     setObjectName(QStringLiteral("reportController"));
 }
@@ -63,13 +64,6 @@ TWReportController::~TWReportController()
         m_savePanel->deleteLater();
     if (m_view && !m_view->parent())
         delete m_view;
-}
-
-QWidget *TWReportController::view()
-{
-    if (!m_view)
-        build();
-    return m_view;
 }
 
 void TWReportController::build()

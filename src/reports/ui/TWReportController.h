@@ -6,6 +6,7 @@
 // file renamed into place, and a write that fails is shown, naming the file.
 
 #include "app/TWDetailInterfaces.h"
+#include "app/TWLazyViewController.h"
 
 #include "reports/engine/TWExportReport.h"
 #include "reports/ui/TWChartsGraphRenderer.h"
@@ -24,7 +25,7 @@ class QPdfDocument;
 class QPdfView;
 class QPushButton;
 
-class TWReportController final : public TWReportDetail
+class TWReportController final : public TWLazyViewController<TWReportDetail>
 {
     Q_OBJECT
 public:
@@ -34,7 +35,6 @@ public:
     explicit TWReportController(QObject *parent = nullptr);
     ~TWReportController() override;
 
-    QWidget *view() override;
     void setBusiness(TWBusiness *business) override;
     // Shows the report at once.
     void setReport(const TWReportPtr &report) override;
@@ -90,7 +90,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void build();
+    void build() override;
     void presentError(const TWError &error) const;
     void observe();
     void stopObserving();
@@ -101,7 +101,6 @@ private:
     void setPanelFileName(const QString &name);
     bool saveHTML(const QString &path, const TWCellList &cells);
 
-    QPointer<QWidget> m_view;
     QPdfView *m_pdfView = nullptr;
     QPdfDocument *m_pdfDocument = nullptr;
     QPushButton *m_print = nullptr;

@@ -7,6 +7,8 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 TEST(TestPrinting, QStringsPrintAsTheirTextAlsoInsideLists)
 {
     EXPECT_EQ(::testing::PrintToString(QStringLiteral("Café 5 €")), "\"Café 5 €\"");
@@ -14,6 +16,17 @@ TEST(TestPrinting, QStringsPrintAsTheirTextAlsoInsideLists)
               "\"a\\r\\tb\\n\\\"c\\\"\\\\\\x01\"");
     EXPECT_EQ(::testing::PrintToString(QStringList{QStringLiteral("a"), QStringLiteral("b")}),
               "{ \"a\", \"b\" }");
+}
+
+TEST(TestPrinting, AQStringStreamedIntoAMessageIsItsTextAsItStands)
+{
+    std::ostringstream os;
+    os << QStringLiteral("Café\n5 €");
+    EXPECT_EQ(os.str(), "Café\n5 €");
+    EXPECT_NONFATAL_FAILURE(ADD_FAILURE() << QStringLiteral("row 3, Rate: abc"),
+                            "row 3, Rate: abc");
+    // A value in an assertion still prints through PrintTo, in quotes.
+    EXPECT_NONFATAL_FAILURE(EXPECT_EQ(QStringLiteral("a"), QStringLiteral("b")), "\"b\"");
 }
 
 TEST(TestAssertions, OkPassesOnSuccessAndPrintsTheErrorOtherwise)
