@@ -41,7 +41,7 @@ public:
     void dateRangeDidSelectFromDate(const QDateTime &fromDate, const QDateTime &toDate,
                                     TWDateRangeController *) override
     {
-        m_document->filterTransactions(11, fromDate, toDate);
+        m_document->filterTransactions(TWDateRangeCustom, fromDate, toDate);
     }
 
 private:

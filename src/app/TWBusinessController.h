@@ -173,7 +173,7 @@ public:
     void updateDeleteButton(const TWMasterItem *item);
     void updateCountTotal();
     void updateCountTotalFrame();
-    // Stores the range (dates only for the custom range 11) and reloads the
+    // Stores the range (dates only for TWDateRangeCustom) and reloads the
     // register shown.
     void filterTransactions(int rangeType, const QDateTime &fromDate, const QDateTime &toDate);
     static int dateRangeTagForDateRange(qint64 rangeType);

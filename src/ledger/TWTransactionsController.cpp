@@ -243,9 +243,9 @@ void TWTransactionsController::updateTransactions()
             m_mode <= TWRegisterMode::RepeatItems) {
             QDateTime from, to;
             const qint32 range = m_business->transactionRangeType();
-            if (range >= 1 && range <= 10) {
+            if (range >= TWDateRangeThisWeek && range <= TWDateRangeLastAccountingPeriod) {
                 m_business->dateRange(range, &from, &to);
-            } else if (range == 11) {
+            } else if (range == TWDateRangeCustom) {
                 from = m_business->transactionRangeFromDate();
                 to = m_business->transactionRangeToDate();
             }
