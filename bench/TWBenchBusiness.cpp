@@ -4,6 +4,7 @@
 #include "model/TWBudgetItem.h"
 #include "model/TWRelationship.h"
 #include "model/TWRepeat.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QDir>
 #include <QFile>
@@ -130,7 +131,7 @@ struct Generator {
         t->setAccount2Identifier(account2);
         t->setUnit(unit);
         t->setTotal(total);
-        t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
+        twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b);
         return t;
     }
 
@@ -204,7 +205,7 @@ struct Generator {
         qint64 home = 0;
         TWSplitPtr largest;
         for (const TWSplitPtr &split : splits) {
-            split->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
+            twUpdateTotals(*split, TWTotalTypeTotal, TWTotalTypeAll, b);
             home += split->totalBusiness();
             if (!largest || std::abs(split->total()) > std::abs(largest->total()))
                 largest = split;

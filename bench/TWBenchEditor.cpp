@@ -3,6 +3,7 @@
 #include "ledger/TWTransactionController.h"
 
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
 TWBenchEditor::TWBenchEditor(TWBusiness &business, TWBusinessController *document)
     : m_business(business), m_document(document),
@@ -16,12 +17,12 @@ bool TWBenchEditor::prepare(const QString &payee)
 {
     if (m_business.accounts().size() < 2)
         return false;
-    TWTransactionPtr transaction = TWTransaction::transactionWithBusiness(m_business);
-    transaction->updateAccountsWithBusiness(m_business, std::nullopt, false);
+    TWTransactionPtr transaction = twNewTransaction(m_business);
+    twUpdateAccounts(*transaction, m_business, std::nullopt, false);
     transaction->setActiveAccountIdentifier(transaction->account1Identifier());
     transaction->setPayee(payee);
     transaction->setTotal(1000);
-    transaction->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, m_business);
+    twUpdateTotals(*transaction, TWTotalTypeTotal, TWTotalTypeAll, m_business);
     m_editor->setMode(TWEditorMode::New);
     m_editor->setTransaction(transaction);
     m_editor->setRelationships({});

@@ -3,6 +3,7 @@
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWRelationship.h"
+#include "store/TWTransactionEditing.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -504,7 +505,7 @@ struct Sample {
             if (entry.lines.empty()) {
                 t->setAccount1Identifier(entry.to);
                 t->setAccount2Identifier(entry.from);
-                t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
+                twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b);
             } else {
                 TWSplitList splits;
                 for (const auto &[account, amount] : entry.lines)
@@ -513,7 +514,7 @@ struct Sample {
                 splits.append(TWSplit::splitWithIdentifier(0, QString(), kBank, -entry.amount, 0, 0,
                                                            0, 0, home));
                 for (const TWSplitPtr &split : splits)
-                    split->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
+                    twUpdateTotals(*split, TWTotalTypeTotal, TWTotalTypeAll, b);
                 t->setSplits(splits);
                 t->setHasSplit(true);
             }

@@ -23,6 +23,8 @@
 #include "foundation/TWClock.h"
 #include "foundation/TWNotificationCenter.h"
 #include "store/TWBusiness.h"
+#include "store/TWExportSettingsRecords.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -218,13 +220,13 @@ bool editPhases(TWBusiness &b, Phases &phases)
             1,
             [&] {
                 for (int i = 0; i < 1000; ++i) {
-                    TWTransactionPtr t = TWTransaction::transactionWithBusiness(b);
+                    TWTransactionPtr t = twNewTransaction(b);
                     t->setDate(today.addDays(-(i % 200)));
                     t->setAccount1Identifier(busy->identifier());
                     t->setAccount2Identifier(b.accounts().last()->identifier());
                     t->setUnit(b.homeUnit());
                     t->setTotal(1000 + i);
-                    t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
+                    twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b);
                     if (failed(b.addTransaction(t, false, false, true, true), "addTransaction"))
                         return false;
                 }
@@ -356,8 +358,7 @@ bool runPhases(int transactions, Phases &phases, qint64 &memory, const QString &
              b.accounts(),
              b.transactionsForAccounts(std::nullopt, nullptr, 0, QDateTime(), QDateTime(), nullptr))
             .mid(0, transactions);
-    const auto exportSettings =
-        TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(b);
+    const auto exportSettings = twDefaultExportTransactionsSettings(b);
     const auto exportData = [&](const TWTransactionList &rows, bool totals, auto writer) {
         auto table = TWExportTransactions::exportTransactionsWithTransactions(
             rows, totals, totals, exportSettings, {}, &b);

@@ -10,6 +10,7 @@
 
 #include "export/core/TWExportWriter.h"
 #include "model/TWExportSettings.h"
+#include "store/TWExportSettingsRecords.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -60,7 +61,7 @@ int runOne(int argc, char **argv, const QString &format, const QString &out)
     auto business = twBenchBusinessFromArguments(argc, argv, 1, folder.path());
     if (!business)
         return 1;
-    auto settings = TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(*business);
+    auto settings = twDefaultExportTransactionsSettings(*business);
     settings->setFileType(fileTypeOf(format));
     settings->setIncludeAttachments(false);
     bool hasAttachments = false;

@@ -299,8 +299,7 @@ void TWBusinessController::updateCountTotal()
 
     const TWFormatter &formatter = TWFormatter::formatter();
     const auto money = [&](qint64 value) {
-        return formatter.valueString(value, unit.get(), true, true, false, true, true,
-                                     m_business.get());
+        return formatter.valueString(value, unit.get(), true, true, false, true, true);
     };
     const QString word = TWLocalized(all.size() == 1 ? "transactionLower" : "transactionsLower");
     const QLocale locale;

@@ -11,6 +11,7 @@
 
 #include "foundation/TWLocalized.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -278,11 +279,11 @@ void TWBusinessController::newTransaction(bool multiple)
 {
     if (!m_business)
         return;
-    TWTransactionPtr transaction = TWTransaction::transactionWithBusiness(*m_business);
+    TWTransactionPtr transaction = twNewTransaction(*m_business);
     TWRegisterDetail *transactions = transactionsController();
-    transaction->updateAccountsWithBusiness(
-        *m_business, transactions ? std::optional(transactions->shownAccounts()) : std::nullopt,
-        false);
+    twUpdateAccounts(*transaction, *m_business,
+                     transactions ? std::optional(transactions->shownAccounts()) : std::nullopt,
+                     false);
     transaction->setActiveAccountIdentifier(transaction->account1Identifier());
     newTransaction(transaction, {}, multiple, transactions);
 }

@@ -3,6 +3,7 @@
 #include "app/TWFilterEditorRow.h"
 
 #include "store/TWBusiness.h"
+#include "store/TWTransactionSearch.h"
 
 #include <QApplication>
 #include <QGraphicsOpacityEffect>
@@ -159,7 +160,7 @@ TWFilterCriteriaPtr TWFilterEditor::createSimpleCriteria() const
             chosen = field;
         }
     }
-    return TWFilterCriteria::filterCriteriaWithFieldIdentifier(chosen, *m_business);
+    return twCriteriaForField(chosen, *m_business);
 }
 
 void TWFilterEditor::doAdd(const TWFilterCriteriaPtr &criterion)

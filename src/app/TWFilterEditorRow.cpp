@@ -10,6 +10,8 @@
 #include "model/TWNumberFormatter.h"
 #include "model/TWUtilities.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionSearch.h"
+#include "store/TWUnitMenu.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -382,8 +384,7 @@ void TWFilterEditorRow::updateViewsUnit()
                              int(m_criteria->match()), {}, 2);
     QList<MenuItem> items;
     if (m_business)
-        for (const TWUnitMenuItem &entry :
-             TWUtilities::unitMenuItemsWithBusiness(*m_business, true))
+        for (const TWUnitMenuItem &entry : twUnitMenuItems(*m_business, true))
             items.append(entry.separator ? MenuItem{QString(), kSeparator, {}}
                                          : MenuItem{entry.title, 0,
                                                     entry.unit ? entry.unit->code() : QString()});
@@ -612,7 +613,7 @@ void TWFilterEditorRow::doPopUpButton(TWPopUpButton *sender)
         return;
     case 1:
         if (m_business)
-            c.updateFieldIdentifier(selected, *m_business);
+            twSetCriteriaField(c, selected, *m_business);
         update();
         return;
     case 2:

@@ -6,6 +6,7 @@
 
 #include "foundation/TWLocalized.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionSearch.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -53,7 +54,7 @@ void TWFilterInfoController::reset()
     m_popover = nullptr;
     m_name->clear();
     m_editor->setBusiness(m_business);
-    m_editor->setCriteria(m_business ? TWFilterCriteria::defaultCriteria(*m_business)
+    m_editor->setCriteria(m_business ? twDefaultCriteria(*m_business)
                                      : TWFilterCriteria::filterCriteriaCompound());
     m_editor->update();
     updateWindowFrame();

@@ -1064,8 +1064,7 @@ void TWMasterController::updateSummary()
         m_business->totalsWithAssets(period->endDate(), period->startDate(), period->endDate());
     const TWUnit *home = m_business->homeUnit().get();
     const auto money = [&](qint64 value) {
-        return TWFormatter::formatter().valueString(value, home, true, true, false, true, false,
-                                                    m_business);
+        return TWFormatter::formatter().valueString(value, home, true, true, false, true, false);
     };
     const std::pair<const char *, qint64> values[] = {
         {"assetsValueLabel", totals.assets},

@@ -6,6 +6,7 @@
 #include "model/TWPreferences.h"
 #include "store/TWBusiness.h"
 #include "store/TWLedgerEntries.h"
+#include "store/TWOwing.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -67,10 +68,9 @@ TWMasterItemList TWMasterTotals::masterItemsWithBusiness(TWBusiness &business)
     return items;
 }
 
-QString TWMasterTotals::rowAmount(qint64 value, const TWUnit *unit, const TWBusiness &business)
+QString TWMasterTotals::rowAmount(qint64 value, const TWUnit *unit, const TWBusiness &)
 {
-    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true,
-                                                &business);
+    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true);
 }
 
 // What one refresh computes once and shares between the rows: every
@@ -222,7 +222,7 @@ void TWMasterTotals::compute(const TWMasterItem &node, Pass &pass)
         if (found == pass.clients.end()) {
             const auto client = std::static_pointer_cast<TWClient>(item);
             found = pass.clients.insert(
-                id, {b.transactionHomeOwingWithClients({client}), client->overdueWithBusiness(b)});
+                id, {b.transactionHomeOwingWithClients({client}), twOverdue(*client, b)});
         }
         return *found;
     };
@@ -231,8 +231,8 @@ void TWMasterTotals::compute(const TWMasterItem &node, Pass &pass)
         auto found = pass.merchants.find(id);
         if (found == pass.merchants.end()) {
             const auto merchant = std::static_pointer_cast<TWMerchant>(item);
-            found = pass.merchants.insert(id, {b.transactionHomeOwingWithMerchants({merchant}),
-                                               merchant->overdueWithBusiness(b)});
+            found = pass.merchants.insert(
+                id, {b.transactionHomeOwingWithMerchants({merchant}), twOverdue(*merchant, b)});
         }
         return *found;
     };

@@ -1,8 +1,9 @@
 #include "app/TWPrint.h"
 
+#include "foundation/TWFileNames.h"
 #include "foundation/TWLocalized.h"
-#include "model/TWUtilities.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QBuffer>
 #include <QPageRanges>
@@ -133,13 +134,13 @@ QHash<qint32, QString> twAttachmentFileNames(const TWTransactionList &transactio
         if (!transaction || !transaction->hasAttachments())
             continue;
         const std::optional<TWAttachmentList> &attachments =
-            transaction->attachmentsWithBusiness(business);
+            twLoadedAttachments(*transaction, business);
         if (!attachments)
             continue;
         for (const TWAttachmentPtr &attachment : *attachments)
             if (attachment)
                 names.insert(attachment->identifier(),
-                             TWUtilities::uniqueFileName(attachment->fileName(), used));
+                             TWFileNames::uniqueFileName(attachment->fileName(), used));
     }
     return names;
 }

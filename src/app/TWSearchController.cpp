@@ -5,6 +5,7 @@
 
 #include "foundation/TWLocalized.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionSearch.h"
 
 #include <QDialogButtonBox>
 #include <QLayout>
@@ -60,7 +61,7 @@ void TWSearchController::update()
     if (search && search->criteria())
         m_editor->setCriteria(search->criteria()->copy());
     else
-        m_editor->setCriteria(m_business ? TWFilterCriteria::defaultCriteria(*m_business)
+        m_editor->setCriteria(m_business ? twDefaultCriteria(*m_business)
                                          : TWFilterCriteria::filterCriteriaCompound());
     m_editor->update();
     updateWindowFrame();

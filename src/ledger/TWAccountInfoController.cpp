@@ -10,6 +10,7 @@
 #include "model/TWPreferences.h"
 #include "model/TWUtilities.h"
 #include "store/TWBusiness.h"
+#include "store/TWUnitMenu.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -134,7 +135,7 @@ void TWAccountInfoController::fillCurrencyPopUp()
     m_units.clear();
     if (!m_business)
         return;
-    for (const TWUnitMenuItem &item : TWUtilities::unitMenuItemsWithBusiness(*m_business, false)) {
+    for (const TWUnitMenuItem &item : twUnitMenuItems(*m_business, false)) {
         if (item.separator) {
             m_currencyPopUp->insertSeparator(m_currencyPopUp->count());
             continue;

@@ -1,11 +1,13 @@
 #include "ledger/TWAttachmentsController.h"
 
 #include "app/TWAlert.h"
+#include "foundation/TWFileNames.h"
 #include "foundation/TWLocalized.h"
 #include "ledger/TWAttachmentsDelegate.h"
 #include "ledger/TWAttachmentsModel.h"
 #include "model/TWUtilities.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -185,7 +187,7 @@ TWAttachmentList TWAttachmentsController::currentAttachments() const
 void TWAttachmentsController::updateAttachments()
 {
     if (m_transaction && m_transaction->hasAttachments() && m_business)
-        m_transaction->attachmentsWithBusiness(*m_business);
+        twLoadedAttachments(*m_transaction, *m_business);
     if (m_model)
         m_model->setAttachments(currentAttachments());
 }
@@ -313,7 +315,7 @@ bool TWAttachmentsController::addAttachmentFile(const QString &path, std::uint32
     // The stored list must be loaded first, or the transaction refuses the
     // file (saving would lose the stored ones).
     if (m_business)
-        m_transaction->attachmentsWithBusiness(*m_business);
+        twLoadedAttachments(*m_transaction, *m_business);
     const TWAttachmentPtr attachment =
         m_transaction->addAttachmentFile(path, type, name, index, [](const QImage &image) {
             return TWUtilities::utilities().thumbnailImageFile(image);
@@ -386,7 +388,7 @@ QString TWAttachmentsController::uniqueAttachmentName(const QString &name, const
     if (!m_transaction)
         return extension.isEmpty() ? name : name + QLatin1Char('.') + extension;
     if (m_business)
-        return m_transaction->uniqueAttachmentName(name, extension, *m_business);
+        return twUniqueAttachmentName(*m_transaction, name, extension, *m_business);
     return m_transaction->uniqueAttachmentName(name, extension);
 }
 
@@ -656,7 +658,7 @@ QStringList TWAttachmentsController::writeAttachmentFiles(const TWAttachmentList
         base = base.section(QLatin1Char('/'), -1);
         if (base.isEmpty())
             base = QFileInfo(attachment->filePath()).fileName();
-        const QString name = TWUtilities::uniqueFileName(TWUtilities::safeFileName(base), taken);
+        const QString name = TWFileNames::uniqueFileName(TWFileNames::safeFileName(base), taken);
         const QString target = directory.filePath(name);
         // QFile::copy never replaces an existing file.
         if (QFile::copy(attachment->filePath(), target))
@@ -719,7 +721,7 @@ bool TWAttachmentsController::acceptDrop(const QMimeData *data, int index, bool 
     }
     if (action == Qt::MoveAction) {
         if (m_business)
-            m_transaction->attachmentsWithBusiness(*m_business);
+            twLoadedAttachments(*m_transaction, *m_business);
         if (!m_transaction->attachments())
             return false;
         TWAttachmentList list = *m_transaction->attachments();

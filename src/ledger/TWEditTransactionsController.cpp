@@ -9,6 +9,7 @@
 #include "model/TWFormatter.h"
 #include "model/TWNumberFormatter.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -339,7 +340,7 @@ void TWEditTransactionsController::unsplitTransactionIfNecessary(TWTransaction &
 {
     if (!transaction.hasSplit() || !m_business)
         return;
-    transaction.updateAccountsWithBusiness(*m_business, std::nullopt, false);
+    twUpdateAccounts(transaction, *m_business, std::nullopt, false);
     const TWSplitList splits = transaction.splits();
     if (!splits.isEmpty()) {
         const TWSplitPtr &first = splits.first();
@@ -349,8 +350,7 @@ void TWEditTransactionsController::unsplitTransactionIfNecessary(TWTransaction &
         transaction.setTotalStart(first->totalStart());
         transaction.setTotalEnd(first->totalEnd());
         transaction.setUnit(first->unit());
-        transaction.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount2,
-                                                    *m_business);
+        twUpdateTotals(transaction, TWTotalTypeTotal, TWTotalTypeAccount2, *m_business);
     } else {
         transaction.setTotalEnd(0);
         transaction.setTotalStart(0);
@@ -398,8 +398,8 @@ void TWEditTransactionsController::applyValue(TWTransaction &transaction, const 
         return;
     case TWFieldIdentifierTotal:
         transaction.setTotal(parsedTotal);
-        transaction.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, business);
-        transaction.updatePercentTotals(business);
+        twUpdateTotals(transaction, TWTotalTypeTotal, TWTotalTypeAll, business);
+        twUpdatePercentTotals(transaction, business);
         return;
     case TWFieldIdentifierAccount1:
     case TWFieldIdentifierAccount2: {
@@ -416,11 +416,9 @@ void TWEditTransactionsController::applyValue(TWTransaction &transaction, const 
         // An amount kept in the old account's unit would count in the new
         // account as if it were its own currency: convert it again.
         if (!sameUnit(unit1, accountUnit(business, transaction.account1Identifier())))
-            transaction.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount1,
-                                                        business);
+            twUpdateTotals(transaction, TWTotalTypeTotal, TWTotalTypeAccount1, business);
         if (!sameUnit(unit2, accountUnit(business, transaction.account2Identifier())))
-            transaction.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount2,
-                                                        business);
+            twUpdateTotals(transaction, TWTotalTypeTotal, TWTotalTypeAccount2, business);
         return;
     }
     case TWFieldIdentifierDate:

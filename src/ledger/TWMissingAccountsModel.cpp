@@ -4,6 +4,7 @@
 #include "model/TWFormatter.h"
 #include "model/TWUtilities.h"
 #include "store/TWBusiness.h"
+#include "store/TWUnitMenu.h"
 
 #include <QComboBox>
 
@@ -21,8 +22,7 @@ void TWMissingAccountsModel::setBusiness(TWBusiness *business)
     m_units.clear();
     m_unitTitles.clear();
     if (business) {
-        for (const TWUnitMenuItem &item :
-             TWUtilities::unitMenuItemsWithBusiness(*business, false)) {
+        for (const TWUnitMenuItem &item : twUnitMenuItems(*business, false)) {
             // The same unit may stand among the favourites and the
             // currencies; the menu offers it once.
             if (item.separator || !item.unit || unitIndex(item.unit) >= 0)

@@ -3,6 +3,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 #include "store/TWBusiness.h"
+#include "store/TWRepeatCopies.h"
 
 #include <algorithm>
 
@@ -114,7 +115,7 @@ TWRepeatRow TWRepeatsModel::makeRow(const TWRepeatPtr &stored) const
         return row;
     const TWFormatter &formatter = TWFormatter::formatter();
     row.typeName = formatter.repeatTypeString(stored->type());
-    row.nextDate = row.repeat->nextDateWithBusiness(business);
+    row.nextDate = twNextRepeatDate(*row.repeat, business);
     const TWRepeatItem &first = items.first();
     if (const TWTransactionPtr transaction = first.record<TWTransaction>())
         row.sample = transaction;

@@ -6,6 +6,7 @@
 #include "ledger/TWTotalController.h"
 #include "model/TWFormatter.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
 #include <limits>
 
@@ -52,7 +53,7 @@ void splitTransaction(TWTransaction &transaction, TWBusiness &business, bool swa
 
     // The lines still in place name the accounts (the first two lines'; with
     // one line the last used account 2), then the first line gives the amounts.
-    transaction.updateAccountsWithBusiness(business, std::nullopt, false);
+    twUpdateAccounts(transaction, business, std::nullopt, false);
     const TWSplitList splits = transaction.splits();
     if (!splits.isEmpty() && splits.first()) {
         const TWSplit &first = *splits.first();
@@ -62,8 +63,7 @@ void splitTransaction(TWTransaction &transaction, TWBusiness &business, bool swa
         transaction.setTotalStart(first.totalStart());
         transaction.setTotalEnd(first.totalEnd());
         transaction.setUnit(first.unit());
-        transaction.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount2,
-                                                    business);
+        twUpdateTotals(transaction, TWTotalTypeTotal, TWTotalTypeAccount2, business);
     } else {
         transaction.setTotal(0);
         transaction.setTotalAccount1(0);
@@ -107,7 +107,7 @@ TWSplitPtr newSplit(TWTransaction &transaction, TWBusiness &business)
                               : -balance;
     const TWSplitPtr split =
         TWSplit::splitWithIdentifier(0, QString(), accountIdentifier, 0, 0, taking, 0, 0, unit);
-    split->updateTotalsWithMasterTotalType(TWTotalTypeBusiness, TWTotalTypeAll, business);
+    twUpdateTotals(*split, TWTotalTypeBusiness, TWTotalTypeAll, business);
     TWSplitList updated = splits;
     updated.append(split);
     transaction.setSplits(updated);
@@ -134,7 +134,7 @@ bool balanceSplit(TWSplit &split, qint64 balance, TWBusiness &business)
     if (__builtin_sub_overflow(split.totalBusiness(), balance, &balanced))
         return false;
     split.setTotalBusiness(balanced);
-    split.updateTotalsWithMasterTotalType(TWTotalTypeBusiness, TWTotalTypeAll, business);
+    twUpdateTotals(split, TWTotalTypeBusiness, TWTotalTypeAll, business);
     return true;
 }
 
@@ -143,8 +143,8 @@ QString balanceToolTip(qint64 balance, TWBusiness &business)
     if (balance == 0)
         return QString();
     const TWUnitPtr &home = business.homeUnit();
-    const QString amount = TWFormatter::formatter().valueString(balance, home.get(), true, true,
-                                                                true, false, true, &business);
+    const QString amount =
+        TWFormatter::formatter().valueString(balance, home.get(), true, true, true, false, true);
     return QStringLiteral("%1 %2").arg(TWLocalized(balance < 0 ? "debit" : "credit"), amount);
 }
 
@@ -171,7 +171,7 @@ bool updateSplitUnit(TWSplit &split, const TWUnitPtr &unit, TWBusiness &business
         split.setTotalEnd(0);
     }
     split.setTotal(total);
-    split.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, business);
+    twUpdateTotals(split, TWTotalTypeTotal, TWTotalTypeAll, business);
     return true;
 }
 
@@ -200,7 +200,7 @@ bool updateSplitAccount(TWSplit &split, const TWAccountPtr &oldAccount,
     }
     const TWUnitPtr oldUnit = oldAccount ? oldAccount->unit() : TWUnitPtr();
     if (!sameUnit(oldUnit, newAccount->unit()))
-        split.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount, business);
+        twUpdateTotals(split, TWTotalTypeTotal, TWTotalTypeAccount, business);
     return true;
 }
 
@@ -211,7 +211,7 @@ void takeNewAccount(TWSplit &split, const TWAccountPtr &account, TWBusiness &bus
     const TWUnitPtr oldUnit = accountUnit(business, split.accountIdentifier());
     split.setAccountIdentifier(account->identifier());
     if (!sameUnit(oldUnit, account->unit()))
-        split.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount, business);
+        twUpdateTotals(split, TWTotalTypeTotal, TWTotalTypeAccount, business);
 }
 
 void settleSplitResidue(const TWTransaction &transaction, TWBusiness &business)

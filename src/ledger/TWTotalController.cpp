@@ -9,6 +9,7 @@
 #include "model/TWTransaction.h"
 #include "model/TWUtilities.h"
 #include "store/TWBusiness.h"
+#include "store/TWUnitMenu.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -286,7 +287,7 @@ void TWTotalController::reset()
     m_filling = true;
     m_unitPopUpButton->clear();
     m_menuUnits.clear();
-    const TWUnitMenuItems items = TWUtilities::unitMenuItemsWithBusiness(*m_business, true);
+    const TWUnitMenuItems items = twUnitMenuItems(*m_business, true);
     for (const TWUnitMenuItem &item : items) {
         if (item.separator) {
             m_unitPopUpButton->insertSeparator(m_unitPopUpButton->count());
@@ -348,8 +349,7 @@ void TWTotalController::writeField(int tag)
     if (tag == TWTotalFieldStart || tag == TWTotalFieldEnd) {
         const qint64 value = tag == TWTotalFieldStart ? m_totalStart : m_totalEnd;
         if (m_unit)
-            text = formatter.valueString(value, m_unit.get(), false, !m_editing, true, false, true,
-                                         m_business);
+            text = formatter.valueString(value, m_unit.get(), false, !m_editing, true, false, true);
     } else {
         qint64 value = m_total;
         switch (rowOfTag(tag)) {
@@ -368,7 +368,7 @@ void TWTotalController::writeField(int tag)
         const TWUnitPtr unit = unitForTag(tag);
         if (unit)
             text = formatter.debitCreditValue(value, unit.get(), m_swapped, !isCreditTag(tag),
-                                              m_editing, m_business);
+                                              m_editing);
     }
     field->setText(text);
 }

@@ -115,7 +115,7 @@ QString TWTransactionController::moneyText(qint64 value) const
 {
     const bool readOnly = m_mode == TWTransactionEditorMode::ReadOnly;
     return TWFormatter::formatter().valueString(value, m_editTransaction->unit().get(), readOnly,
-                                                readOnly, false, true, true, m_business);
+                                                readOnly, false, true, true);
 }
 
 void TWTransactionController::rebuildUI()

@@ -12,6 +12,7 @@
 #include "ledger/TWTotalController.h"
 
 #include "foundation/TWLocalized.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -156,7 +157,7 @@ TWSaveOutcome TWTransactionController::updateRepeatItems(int code)
             // Items on the same day as the edited one count as future ones.
             if (code == 1002 && other->dayValue() < edit->dayValue())
                 continue;
-            other->copyRepeatFields(*edit, *m_business);
+            twCopyRepeatFields(*other, *edit, *m_business);
             error = m_business->updateTransaction(other, false, false, false, false);
             if (error)
                 break;

@@ -15,6 +15,7 @@
 #include "model/TWBuiltInFields.h"
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -140,7 +141,7 @@ void TWTransactionController::fieldEdited(const TWFieldPtr &field)
     const TWTransactionPtr source = m_business->mostRecentTransaction(*m_editTransaction, *field);
     if (!source)
         return;
-    m_editTransaction->autofill(*field, *source, *m_business);
+    twAutofill(*m_editTransaction, *field, *source, *m_business);
     // What autofill copied is written in the unit it brought along.
     m_fieldValuesUnit = m_editTransaction->unit();
     updateValues();
@@ -234,19 +235,18 @@ void TWTransactionController::accountChosen(const TWFieldPtr &field, const TWAcc
             unit = m_business->unitWithCode(TWFormatter::formatter().isUS() ? QStringLiteral("MIL")
                                                                             : QStringLiteral("KM"));
         if (unit && updateUnit(unit))
-            edit->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *m_business);
+            twUpdateTotals(*edit, TWTotalTypeTotal, TWTotalTypeAll, *m_business);
     } else if (unitIsMileage && hadMileage && !chosenIsMileage) {
         const TWUnitPtr unit = account->unit() ? account->unit() : m_business->homeUnit();
         if (unit && updateUnit(unit))
-            edit->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *m_business);
+            twUpdateTotals(*edit, TWTotalTypeTotal, TWTotalTypeAll, *m_business);
     } else {
         const TWUnitPtr newUnit = account->unit();
         const bool differ =
             bool(oldUnit) != bool(newUnit) || (oldUnit && newUnit && !oldUnit->isEqual(*newUnit));
         if (differ)
-            edit->updateTotalsWithMasterTotalType(
-                TWTotalTypeTotal, slotIsAccount1 ? TWTotalTypeAccount1 : TWTotalTypeAccount2,
-                *m_business);
+            twUpdateTotals(*edit, TWTotalTypeTotal,
+                           slotIsAccount1 ? TWTotalTypeAccount1 : TWTotalTypeAccount2, *m_business);
     }
 
     // The two accounts never coincide: the other slot takes the first other account.
@@ -295,7 +295,7 @@ bool TWTransactionController::updateUnit(const TWUnitPtr &unit)
         edit->setTotalEnd(0);
     }
     edit->setTotal(*total);
-    edit->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *m_business);
+    twUpdateTotals(*edit, TWTotalTypeTotal, TWTotalTypeAll, *m_business);
     followUnitInFieldValues();
     showTotals();
     updatePercentTotals();
@@ -384,9 +384,9 @@ void TWTransactionController::updateWithNewAccount(const TWAccountPtr &account)
             else
                 edit->setAccount2Identifier(account->identifier());
             if (unitsDiffer(previous))
-                edit->updateTotalsWithMasterTotalType(
-                    TWTotalTypeTotal, slotIsAccount1 ? TWTotalTypeAccount1 : TWTotalTypeAccount2,
-                    *m_business);
+                twUpdateTotals(*edit, TWTotalTypeTotal,
+                               slotIsAccount1 ? TWTotalTypeAccount1 : TWTotalTypeAccount2,
+                               *m_business);
         }
         updateValue(field);
         showTotals();
@@ -408,7 +408,7 @@ void TWTransactionController::updatePercentTotals()
 {
     if (!m_editTransaction || !m_business)
         return;
-    m_editTransaction->updatePercentTotals(*m_business);
+    twUpdatePercentTotals(*m_editTransaction, *m_business);
     for (const TWFieldPtr &field : m_business->userFields()) {
         if (field->type() != TWFieldTypePercentTotal)
             continue;
@@ -417,9 +417,9 @@ void TWTransactionController::updatePercentTotals()
             continue;
         const TWFieldValuePtr value = m_editTransaction->fieldValueWithField(*field, false);
         text->setText(value && value->hasValue()
-                          ? TWFormatter::formatter().valueString(
-                                value->currency(), m_editTransaction->unit().get(), false, false,
-                                false, true, true, m_business)
+                          ? TWFormatter::formatter().valueString(value->currency(),
+                                                                 m_editTransaction->unit().get(),
+                                                                 false, false, false, true, true)
                           : QString());
         text->setModified(false);
     }

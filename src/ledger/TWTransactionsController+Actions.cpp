@@ -19,6 +19,7 @@
 #include "model/TWSplit.h"
 #include "model/TWTotalType.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QMainWindow>
 #include <QMenu>
@@ -363,7 +364,7 @@ void TWTransactionsController::updateConvertedTotals(const TWTransactionList &tr
         return;
     TWBusiness &business = *m_business;
     updateEditable(transactions, [&business](TWTransaction &t) {
-        t.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, business);
+        twUpdateTotals(t, TWTotalTypeTotal, TWTotalTypeAll, business);
     });
 }
 
@@ -497,7 +498,7 @@ void TWTransactionsController::previewAttachments(const TWTransactionPtr &transa
     if (!transaction || !m_business)
         return;
     m_previewTransaction = transaction;
-    transaction->attachmentsWithBusiness(*m_business);
+    twLoadedAttachments(*transaction, *m_business);
     if (!m_document)
         return;
     TWPreviewPanel *panel = TWPreviewPanel::sharedPreviewPanel();

@@ -70,7 +70,7 @@ QString TWTransactionsModel::amount(qint64 value, const TWUnitPtr &unit, bool to
 {
     // Tool tips show magnitudes without brackets; cells sign with brackets.
     return TWFormatter::formatter().valueString(value, unit.get(), true, true, tooltip, !tooltip,
-                                                true, m_business);
+                                                true);
 }
 
 QColor TWTransactionsModel::transactionColour(const TWTransaction &t) const
@@ -183,7 +183,7 @@ QString TWTransactionsModel::totalToolTip(const TWTransaction &t) const
     if (unit && unit->type() == 0)
         lines.append(QStringLiteral("%1 - %2").arg(
             TWFormatter::formatter().valueString(t.totalStart(), unit.get(), false, true, true,
-                                                 false, true, m_business),
+                                                 false, true),
             amount(t.totalEnd(), unit, true)));
     return lines.join(u'\r');
 }
@@ -219,7 +219,7 @@ QString TWTransactionsModel::splitToolTip(const TWTransaction &t) const
         if (t.unit() && t.unit()->type() == 0)
             lines.append(QStringLiteral("%1 - %2").arg(
                 TWFormatter::formatter().valueString(t.totalStart(), t.unit().get(), false, true,
-                                                     true, false, true, m_business),
+                                                     true, false, true),
                 amount(t.totalEnd(), t.unit(), true)));
         blocks.append(lines.join(u'\r'));
     }

@@ -11,7 +11,6 @@
 
 #include <memory>
 
-class TWBusiness;
 class TWBill;
 using TWBillPtr = std::shared_ptr<TWBill>;
 using TWBillList = QList<TWBillPtr>;
@@ -76,49 +75,6 @@ public:
     TWBillPtr repeatBillWithDate(const QDateTime &date, qint32 identifier) const;
 
     // --- The same with what the business holds ---
-
-    // Defined with the business's bill operations: the transactions it links
-    // to the bill, and the identifier from its next bill identifier.
-    void updateTransactions(TWBusiness &business);
-    TWBillPtr repeatBillWithDate(const QDateTime &date, TWBusiness &business) const;
-
-    qint64 totalWithBusiness(TWBusiness &business) const
-    {
-        return totalWithEntries(TWPaymentEntry::entriesWithTransactions(m_transactions, business));
-    }
-    qint64 oweWithBusiness(TWBusiness &business) const
-    {
-        return oweWithEntries(TWPaymentEntry::entriesWithTransactions(m_transactions, business));
-    }
-    qint64 oweWithBusiness(TWBusiness &business, const TWTransactionList &transactions) const
-    {
-        return oweWithEntries(TWPaymentEntry::entriesWithTransactions(m_transactions, business),
-                              TWPaymentEntry::entriesWithTransactions(transactions, business));
-    }
-    float percentPaidWithBusiness(TWBusiness &business) const
-    {
-        return percentPaidWithEntries(
-            TWPaymentEntry::entriesWithTransactions(m_transactions, business));
-    }
-    bool overdueWithBusiness(TWBusiness &business) const
-    {
-        return m_dueDate.isValid() && TWPayments::isOverdue(m_dueDate, oweWithBusiness(business));
-    }
-    // Refreshes each bill's transactions, then reports as
-    // TWPayments::validateEdit over all of them.
-    static void validateEditBills(const TWBillList &bills, bool *containsRepeat,
-                                  bool *containsClosedLocked, bool *containsNormal,
-                                  TWBusiness &business)
-    {
-        TWPaymentEntryList entries;
-        for (const TWBillPtr &bill : bills) {
-            if (!bill)
-                continue;
-            bill->updateTransactions(business);
-            entries += TWPaymentEntry::entriesWithTransactions(bill->transactions(), business);
-        }
-        TWPayments::validateEdit(entries, containsRepeat, containsClosedLocked, containsNormal);
-    }
 
 private:
     QDateTime m_date;

@@ -18,8 +18,6 @@
 #include <functional>
 #include <memory>
 
-class TWBusiness;
-
 enum TWBudgetCycleUnit : int {
     TWBudgetCycleUnitNone = 0, // one open-ended period from the start date
     TWBudgetCycleUnitDay = 1,
@@ -107,10 +105,6 @@ public:
                                                  const TWUnitPtr &homeUnit,
                                                  const TWUnitConverter &convert,
                                                  const TWDebitPositiveRule &isDebitPositive) const;
-    // The same with the business's transactions, accounts (a group's through
-    // its members), home unit, conversion and debit-positive rule; defined
-    // with the business's balance operations.
-    TWBudgetTotalPtr budgetTotalWithBusiness(TWBusiness &business) const;
 
 private:
     struct Cycle {

@@ -4,8 +4,6 @@
 
 #include "model/TWContactItem.h"
 
-class TWBusiness;
-
 class TWClient : public TWContactItem
 {
 public:
@@ -26,11 +24,6 @@ public:
     // The built-in image shown when a client has no logo ("Client"); the same
     // for every client.
     static QImage defaultIconForClient(const TWClient *client = nullptr);
-
-    // Whether one of its projects has an overdue invoice (the projects'
-    // invoices and their payments are refreshed first); defined with the
-    // business's invoice and bill operations.
-    bool overdueWithBusiness(TWBusiness &business) const;
 };
 
 using TWClientPtr = std::shared_ptr<TWClient>;

@@ -54,18 +54,6 @@ public:
     qint64 invoiceTax() const { return taxWithSubtotal(invoiceSubtotal(), m_taxRate); }
     qint64 invoiceTotal() const { return totalWithSubtotal(invoiceSubtotal(), m_taxRate); }
 
-    // Defined with the business's relationship operations (the links it holds
-    // for this expense).
-    double availableQuantity(const TWInvoice *invoice, TWBusiness &business) const;
-
-    qint64 subtotalWithBusiness(TWBusiness &) const { return subtotal(); }
-    qint64 taxWithBusiness(TWBusiness &) const { return tax(); }
-    qint64 totalWithBusiness(TWBusiness &) const { return total(); }
-    qint64 uninvoicedTotalWithBusiness(TWBusiness &business) const
-    {
-        return uninvoicedTotalWithAvailableQuantity(availableQuantity(nullptr, business));
-    }
-
 private:
     double m_quantity = 0.0;
     qint64 m_cost = 0;

@@ -3,7 +3,6 @@
 #include "foundation/TWClock.h"
 #include "foundation/TWPropertyList.h"
 #include "model/TWClient.h"
-#include "store/TWBusiness.h"
 
 #include <QVariantList>
 
@@ -101,36 +100,29 @@ TWExportTransactionsSettings::TWExportTransactionsSettings(
 }
 
 TWExportTransactionsSettingsPtr
-TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(TWBusiness &business)
+TWExportTransactionsSettings::exportTransactionsSettingsWithDefaults(const TWAccountList &accounts,
+                                                                     const TWFieldList &fields)
 {
     return exportTransactionsSettingsWithFileType(TWExportFileTypeCSV, nullptr, 0, freshFromDate(),
-                                                  freshToDate(), business.accounts(),
-                                                  business.defaultExportFields(), true);
+                                                  freshToDate(), accounts, fields, true);
 }
 
 TWExportTransactionsSettingsPtr
-TWExportTransactionsSettings::exportTransactionsSettingsWithSettings(const QVariantMap &settings,
-                                                                     TWBusiness &business)
+TWExportTransactionsSettings::exportTransactionsSettingsWithSettings(
+    const QVariantMap &settings, const TWExportRecordLookups &lookups)
 {
     auto record = std::make_shared<TWExportTransactionsSettings>();
     record->m_fileType = TWPropertyList::unsignedIntValue(settings.value(kFileType), 0);
     if (settings.contains(kFilterIdentifier)) {
         const QVariant identifier = settings.value(kFilterIdentifier);
         if (isNumber(identifier) && TWPropertyList::intValue(identifier, 0) != 0)
-            record->m_filter =
-                business.filterWithIdentifier(TWPropertyList::intValue(identifier, 0));
+            record->m_filter = lookups.filter(TWPropertyList::intValue(identifier, 0));
     }
     record->m_interval = TWPropertyList::unsignedIntValue(settings.value(kInterval), 0);
     record->m_intervalFromDate = dateValue(settings.value(kIntervalFromDate), freshFromDate());
     record->m_intervalToDate = dateValue(settings.value(kIntervalToDate), freshToDate());
-    record->m_accounts =
-        recordsValue<TWAccount>(listValue(settings, kAccounts), [&business](qint32 identifier) {
-            return business.accountWithIdentifier(identifier);
-        });
-    record->m_fields =
-        recordsValue<TWField>(listValue(settings, kFields), [&business](qint32 identifier) {
-            return business.fieldWithIdentifier(identifier);
-        });
+    record->m_accounts = recordsValue<TWAccount>(listValue(settings, kAccounts), lookups.account);
+    record->m_fields = recordsValue<TWField>(listValue(settings, kFields), lookups.field);
     record->m_includeAttachments =
         TWPropertyList::boolValue(settings.value(kIncludeAttachments), true);
     return record;
@@ -193,26 +185,25 @@ TWExportWorkSettings::TWExportWorkSettings(std::uint32_t fileType, std::uint32_t
 {
 }
 
-void TWExportWorkSettings::initWithBusiness(TWBusiness &business, const QList<qint32> &fields)
+void TWExportWorkSettings::initWithDefaults(const TWProjectList &projects,
+                                            const QList<qint32> &fields)
 {
     m_fileType = TWExportFileTypeCSV;
     m_interval = 0;
     m_intervalFromDate = freshFromDate();
     m_intervalToDate = freshToDate();
-    m_projects = business.projects();
+    m_projects = projects;
     m_fields = fields;
 }
 
-void TWExportWorkSettings::initWithSettings(const QVariantMap &settings, TWBusiness &business)
+void TWExportWorkSettings::initWithSettings(const QVariantMap &settings,
+                                            const TWExportRecordLookups &lookups)
 {
     m_fileType = TWPropertyList::unsignedIntValue(settings.value(kFileType), 0);
     m_interval = TWPropertyList::unsignedIntValue(settings.value(kInterval), 0);
     m_intervalFromDate = dateValue(settings.value(kIntervalFromDate), freshFromDate());
     m_intervalToDate = dateValue(settings.value(kIntervalToDate), freshToDate());
-    m_projects =
-        recordsValue<TWProject>(listValue(settings, kProjects), [&business](qint32 identifier) {
-            return business.projectWithIdentifier(identifier);
-        });
+    m_projects = recordsValue<TWProject>(listValue(settings, kProjects), lookups.project);
     // The codes are taken as they stand: an unknown one gives an empty column.
     m_fields.clear();
     for (const QVariant &code : listValue(settings, kFields)) {
@@ -257,19 +248,20 @@ void TWExportWorkSettings::removeClient(const TWClient *client, const TWProjectP
 }
 
 TWExportTasksSettingsPtr
-TWExportTasksSettings::exportTasksSettingsWithBusiness(TWBusiness &business)
+TWExportTasksSettings::exportTasksSettingsWithDefaults(const TWProjectList &projects,
+                                                       const QList<qint32> &fields)
 {
     auto record = std::make_shared<TWExportTasksSettings>();
-    record->initWithBusiness(business, TWBusiness::exportTaskFields());
+    record->initWithDefaults(projects, fields);
     return record;
 }
 
 TWExportTasksSettingsPtr
 TWExportTasksSettings::exportTasksSettingsWithSettings(const QVariantMap &settings,
-                                                       TWBusiness &business)
+                                                       const TWExportRecordLookups &lookups)
 {
     auto record = std::make_shared<TWExportTasksSettings>();
-    record->initWithSettings(settings, business);
+    record->initWithSettings(settings, lookups);
     return record;
 }
 
@@ -282,19 +274,20 @@ TWExportTasksSettingsPtr TWExportTasksSettings::exportTasksSettingsWithFileType(
 }
 
 TWExportExpensesSettingsPtr
-TWExportExpensesSettings::exportExpensesSettingsWithBusiness(TWBusiness &business)
+TWExportExpensesSettings::exportExpensesSettingsWithDefaults(const TWProjectList &projects,
+                                                             const QList<qint32> &fields)
 {
     auto record = std::make_shared<TWExportExpensesSettings>();
-    record->initWithBusiness(business, TWBusiness::exportExpenseFields());
+    record->initWithDefaults(projects, fields);
     return record;
 }
 
 TWExportExpensesSettingsPtr
 TWExportExpensesSettings::exportExpensesSettingsWithSettings(const QVariantMap &settings,
-                                                             TWBusiness &business)
+                                                             const TWExportRecordLookups &lookups)
 {
     auto record = std::make_shared<TWExportExpensesSettings>();
-    record->initWithSettings(settings, business);
+    record->initWithSettings(settings, lookups);
     return record;
 }
 

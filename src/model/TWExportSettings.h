@@ -16,10 +16,19 @@
 #include <QVariantMap>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
-class TWBusiness;
 class TWClient;
+
+// How a stored record's identifiers are turned back into the document's
+// records; a lookup gives null for a record the document no longer has.
+struct TWExportRecordLookups {
+    std::function<TWFilterPtr(qint32)> filter;
+    std::function<TWAccountPtr(qint32)> account;
+    std::function<TWFieldPtr(qint32)> field;
+    std::function<TWProjectPtr(qint32)> project;
+};
 
 // The output formats of an export.
 enum TWExportFileType : std::uint32_t {
@@ -44,14 +53,15 @@ public:
                                  bool includeAttachments);
 
     // Fresh defaults: CSV, all dates, the custom interval the last seven
-    // days, every account, the business's default export fields, attachments
-    // included, no filter.
+    // days, the given accounts and fields, attachments included, no filter.
     static TWExportTransactionsSettingsPtr
-    exportTransactionsSettingsWithBusiness(TWBusiness &business);
-    // Restored from a stored dictionary; records the business no longer has
+    exportTransactionsSettingsWithDefaults(const TWAccountList &accounts,
+                                           const TWFieldList &fields);
+    // Restored from a stored dictionary; records the lookups no longer find
     // are dropped.
     static TWExportTransactionsSettingsPtr
-    exportTransactionsSettingsWithSettings(const QVariantMap &settings, TWBusiness &business);
+    exportTransactionsSettingsWithSettings(const QVariantMap &settings,
+                                           const TWExportRecordLookups &lookups);
     static TWExportTransactionsSettingsPtr exportTransactionsSettingsWithFileType(
         std::uint32_t fileType, const TWFilterPtr &filter, std::uint32_t interval,
         const QDateTime &intervalFromDate, const QDateTime &intervalToDate,
@@ -135,9 +145,9 @@ public:
     void setFields(const QList<qint32> &v) { m_fields = v; }
 
 protected:
-    // The fresh defaults with the given columns, and the stored values.
-    void initWithBusiness(TWBusiness &business, const QList<qint32> &fields);
-    void initWithSettings(const QVariantMap &settings, TWBusiness &business);
+    // The fresh defaults with the given projects and columns, and the stored values.
+    void initWithDefaults(const TWProjectList &projects, const QList<qint32> &fields);
+    void initWithSettings(const QVariantMap &settings, const TWExportRecordLookups &lookups);
 
 private:
     std::uint32_t m_fileType = TWExportFileTypeCSV;
@@ -155,9 +165,11 @@ class TWExportTasksSettings : public TWExportWorkSettings
 {
 public:
     using TWExportWorkSettings::TWExportWorkSettings;
-    static TWExportTasksSettingsPtr exportTasksSettingsWithBusiness(TWBusiness &business);
-    static TWExportTasksSettingsPtr exportTasksSettingsWithSettings(const QVariantMap &settings,
-                                                                    TWBusiness &business);
+    static TWExportTasksSettingsPtr exportTasksSettingsWithDefaults(const TWProjectList &projects,
+                                                                    const QList<qint32> &fields);
+    static TWExportTasksSettingsPtr
+    exportTasksSettingsWithSettings(const QVariantMap &settings,
+                                    const TWExportRecordLookups &lookups);
     static TWExportTasksSettingsPtr
     exportTasksSettingsWithFileType(std::uint32_t fileType, std::uint32_t interval,
                                     const QDateTime &intervalFromDate,
@@ -173,9 +185,11 @@ class TWExportExpensesSettings : public TWExportWorkSettings
 {
 public:
     using TWExportWorkSettings::TWExportWorkSettings;
-    static TWExportExpensesSettingsPtr exportExpensesSettingsWithBusiness(TWBusiness &business);
     static TWExportExpensesSettingsPtr
-    exportExpensesSettingsWithSettings(const QVariantMap &settings, TWBusiness &business);
+    exportExpensesSettingsWithDefaults(const TWProjectList &projects, const QList<qint32> &fields);
+    static TWExportExpensesSettingsPtr
+    exportExpensesSettingsWithSettings(const QVariantMap &settings,
+                                       const TWExportRecordLookups &lookups);
     static TWExportExpensesSettingsPtr
     exportExpensesSettingsWithFileType(std::uint32_t fileType, std::uint32_t interval,
                                        const QDateTime &intervalFromDate,

@@ -6,7 +6,6 @@
 
 #include <QImage>
 
-class TWBusiness;
 class TWField;
 class TWFilterCriteria;
 class TWTransaction;
@@ -43,8 +42,6 @@ public:
     // The answer of the criteria tree; a filter without criteria matches
     // nothing.
     bool matchTransaction(const TWTransaction &transaction, const TWFilterContext &context) const;
-    // Defined with the business's filter operations.
-    bool matchTransaction(const TWTransaction &transaction, TWBusiness &business) const;
 
     // Removes, at any depth below `compound`, the simple criteria that compare
     // `field` (a field that is being deleted). Compound criteria stay, also

@@ -13,7 +13,6 @@
 #include <memory>
 #include <optional>
 
-class TWBusiness;
 class TWFilterCriteria;
 
 using TWFilterCriteriaPtr = std::shared_ptr<TWFilterCriteria>;
@@ -233,14 +232,6 @@ public:
     // value with another comparison, another value type) it sets both outputs
     // to invalid and returns false.
     bool startDate(QDateTime *startDate, QDateTime *endDate) const;
-
-    // --- The same with what the business knows; defined with the business's
-    // filter operations. ---
-    static TWFilterCriteriaPtr filterCriteriaWithFieldIdentifier(qint32 fieldIdentifier,
-                                                                 TWBusiness &business);
-    static TWFilterCriteriaPtr defaultCriteria(TWBusiness &business);
-    void updateFieldIdentifier(qint32 fieldIdentifier, TWBusiness &business);
-    bool matchTransaction(const TWTransaction &transaction, TWBusiness &business) const;
 
 private:
     void copyFrom(const TWFilterCriteria &other, int depth);

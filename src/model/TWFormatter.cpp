@@ -67,7 +67,7 @@ TWNumberFormatter *TWFormatter::numberTextFormatter()
 
 QString TWFormatter::valueString(qint64 value, const TWUnit *unit, bool displayUnit,
                                  bool displayGroupingSeparator, bool forcePositive,
-                                 bool useBrackets, bool showDecimals, const TWBusiness *) const
+                                 bool useBrackets, bool showDecimals) const
 {
     if (!unit)
         return {};
@@ -95,7 +95,7 @@ QString TWFormatter::valueString(qint64 value, std::uint32_t decimalPlaces) cons
     return signedText(magnitude.localized(locale(), false), value < 0);
 }
 
-QString TWFormatter::valueSafeString(qint64 value, const TWUnit *unit, const TWBusiness *) const
+QString TWFormatter::valueSafeString(qint64 value, const TWUnit *unit) const
 {
     if (!unit)
         return {};
@@ -170,7 +170,7 @@ QString TWFormatter::debitCreditColumnString(qint64 value, qint64 sign, const TW
 }
 
 QString TWFormatter::debitCreditValue(qint64 value, const TWUnit *unit, bool swapped, bool isDebit,
-                                      bool editing, const TWBusiness *) const
+                                      bool editing) const
 {
     // Swapped shows the debit column for amounts below zero.
     return debitCreditColumnString(value, swapped ? -value : value, unit, isDebit, false, !editing);

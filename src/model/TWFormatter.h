@@ -21,7 +21,6 @@
 #include <optional>
 
 class TWBudgetItem;
-class TWBusiness;
 class TWNumberFormatter;
 
 class TWFormatter
@@ -50,12 +49,11 @@ public:
     // symbol or code. Hidden decimals round to whole units, ties to even.
     QString valueString(qint64 value, const TWUnit *unit, bool displayUnit,
                         bool displayGroupingSeparator, bool forcePositive, bool useBrackets,
-                        bool showDecimals, const TWBusiness *business = nullptr) const;
+                        bool showDecimals) const;
     // Exactly `decimalPlaces` decimals (at most 255), no grouping, "-" for negatives.
     QString valueString(qint64 value, std::uint32_t decimalPlaces) const;
     // Text for files: "." as decimal separator, no grouping, the unit's decimals.
-    QString valueSafeString(qint64 value, const TWUnit *unit,
-                            const TWBusiness *business = nullptr) const;
+    QString valueSafeString(qint64 value, const TWUnit *unit) const;
     // Minor units from typed text, read exactly (never through a double): the
     // locale's separators, a leading minus, brackets and the currency's symbol
     // or code are understood; digits beyond the decimals round to the nearest
@@ -83,7 +81,7 @@ public:
     // above 0, credit below 0; swapped the other way round); magnitude without
     // the unit, grouping off while editing; the empty text when not shown.
     QString debitCreditValue(qint64 value, const TWUnit *unit, bool swapped, bool isDebit,
-                             bool editing, const TWBusiness *business = nullptr) const;
+                             bool editing) const;
     QString currencyGroupingSeparator() const;
     QString currencyDecimalSeparator() const;
     // The number in the currency style of the given locale.

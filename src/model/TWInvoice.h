@@ -14,7 +14,6 @@
 
 #include <memory>
 
-class TWBusiness;
 class TWInvoice;
 using TWInvoicePtr = std::shared_ptr<TWInvoice>;
 using TWInvoiceList = QList<TWInvoicePtr>;
@@ -124,73 +123,12 @@ public:
 
     // --- The same with what the business holds ---
 
-    // Defined with the business's invoice operations: the lines and
-    // transactions it links to the invoice.
-    void updateTransactions(TWBusiness &business);
-    void updateTasksExpenses(TWBusiness &business);
-    qint64 invoiceSubtotalTotalWithBusiness(TWBusiness &business) const;
-    qint64 invoiceTaxTotalWithBusiness(TWBusiness &business) const;
-    qint64 invoiceTasksTotalWithBusiness(TWBusiness &business) const;
-    qint64 invoiceExpensesTotalWithBusiness(TWBusiness &business) const;
-    qint64 invoiceTotalWithBusiness(TWBusiness &business) const;
-    // Defined with the business's invoice operations: TWPayments::totals of
-    // the entries of `transactions`, receivable side, in the unit of the
-    // invoice's project, converted the business's way.
-    TWPaymentTotals paymentTotalsWithBusiness(TWBusiness &business) const;
-    // Defined with the business's invoice operations: the identifier from its
-    // next invoice identifier.
-    TWInvoicePtr repeatInvoiceWithDate(const QDateTime &date, TWBusiness &business) const;
-
-    qint64 totalWithBusiness(TWBusiness &business) const
-    {
-        return paymentTotalsWithBusiness(business).charges;
-    }
-    qint64 paymentsWithBusiness(TWBusiness &business) const
-    {
-        return paymentTotalsWithBusiness(business).payments;
-    }
-    qint64 oweWithBusiness(TWBusiness &business) const
-    {
-        return paymentTotalsWithBusiness(business).owe;
-    }
-    float percentPaidWithBusiness(TWBusiness &business) const
-    {
-        return paymentTotalsWithBusiness(business).percentPaid;
-    }
-    bool overdueWithBusiness(TWBusiness &business) const
-    {
-        return m_dueDate.isValid() && overdueWithOwe(oweWithBusiness(business));
-    }
-    qint64 homeOweWithBusiness(TWBusiness &business) const
-    {
-        return homeOweWithEntries(
-            TWPaymentEntry::entriesWithTransactions(m_transactions, business));
-    }
-    qint64 homeOweWithBusiness(TWBusiness &business, const TWTransactionList &transactions) const
-    {
-        return homeOweWithEntries(TWPaymentEntry::entriesWithTransactions(m_transactions, business),
-                                  TWPaymentEntry::entriesWithTransactions(transactions, business));
-    }
-    // Refreshes each invoice's transactions, then reports as
-    // TWPayments::validateEdit over all of them.
-    static void validateEditInvoices(const TWInvoiceList &invoices, bool *containsRepeat,
-                                     bool *containsClosedLocked, bool *containsNormal,
-                                     TWBusiness &business)
-    {
-        TWPaymentEntryList entries;
-        for (const TWInvoicePtr &invoice : invoices) {
-            if (!invoice)
-                continue;
-            invoice->updateTransactions(business);
-            entries += TWPaymentEntry::entriesWithTransactions(invoice->transactions(), business);
-        }
-        TWPayments::validateEdit(entries, containsRepeat, containsClosedLocked, containsNormal);
-    }
-
-private:
+    // TWPayments::totals of the entries, receivable side, in the unit of the
+    // invoice's project.
     TWPaymentTotals paymentTotals(const TWPaymentEntryList &entries, const TWUnitPtr &projectUnit,
                                   const TWUnitConverter &convert) const;
 
+private:
     QDateTime m_date;
     QString m_number;
     QString m_name;

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <memory>
 
-class TWBusiness;
 class TWInvoice;
 class TWProject;
 

@@ -1,8 +1,8 @@
 #include "model/TWLayoutManager.h"
 
+#include "foundation/TWFileNames.h"
 #include "foundation/TWLocalized.h"
 #include "foundation/TWZipError.h"
-#include "model/TWUtilities.h"
 
 #include <QDir>
 #include <QFile>
@@ -106,7 +106,7 @@ TWErrorResult TWLayoutManager::addLayout(const TWLayoutPtr &layout)
 
     // The picked file's name, reduced to one component that stays inside the
     // folder.
-    const QString picked = TWUtilities::safeFileName(QFileInfo(layout->path()).fileName());
+    const QString picked = TWFileNames::safeFileName(QFileInfo(layout->path()).fileName());
     const qsizetype dot = picked.lastIndexOf(QLatin1Char('.'));
     const QString base = dot > 0 ? picked.left(dot) : picked;
     const QString extension = dot > 0 ? picked.mid(dot + 1) : QString();
@@ -115,7 +115,7 @@ TWErrorResult TWLayoutManager::addLayout(const TWLayoutPtr &layout)
         for (qint64 n = 1;; ++n) {
             const QString numbered = QStringLiteral("%1-%2").arg(base).arg(n);
             if (!names.contains(numbered.toUpper())) {
-                fileName = TWUtilities::safeFileName(
+                fileName = TWFileNames::safeFileName(
                     extension.isEmpty() ? numbered : numbered + QLatin1Char('.') + extension);
                 break;
             }

@@ -4,8 +4,6 @@
 
 #include "model/TWContactItem.h"
 
-class TWBusiness;
-
 class TWMerchant : public TWContactItem
 {
 public:
@@ -26,10 +24,6 @@ public:
     // The built-in image shown when a merchant has no logo ("Merchant"); the same
     // for every merchant.
     static QImage defaultIconForMerchant(const TWMerchant *merchant = nullptr);
-
-    // Whether one of its bills is overdue (their payments are refreshed
-    // first); defined with the business's invoice and bill operations.
-    bool overdueWithBusiness(TWBusiness &business) const;
 };
 
 using TWMerchantPtr = std::shared_ptr<TWMerchant>;

@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <memory>
 
-class TWBusiness;
 class TWTransaction;
 using TWTransactionPtr = std::shared_ptr<TWTransaction>;
 using TWTransactionList = QList<TWTransactionPtr>;
@@ -47,11 +46,6 @@ struct TWPaymentEntry {
     // The transactions' equality: the same identifier and, where both sides
     // name an active account (or split), the same one.
     bool isEqual(const TWPaymentEntry &other) const;
-
-    // The entries of the given transactions, in order; defined with the
-    // business's transaction operations (account types from its accounts).
-    static QList<TWPaymentEntry> entriesWithTransactions(const TWTransactionList &transactions,
-                                                         TWBusiness &business);
 };
 
 using TWPaymentEntryList = QList<TWPaymentEntry>;

@@ -15,8 +15,6 @@
 #include <functional>
 #include <memory>
 
-class TWBusiness;
-
 enum TWProjectType : int {
     TWProjectTypeEstimate = 0, // its tasks count their estimates
     TWProjectTypeProject = 1,  // its tasks count the work done
@@ -108,43 +106,6 @@ public:
                            const std::function<double(const TWExpense &)> &expenseAvailable,
                            const QDateTime &fromDate, const QDateTime &toDate,
                            const TWUnitPtr &homeUnit, const TWUnitConverter &convert) const;
-
-    // --- The same with what the business holds ---
-
-    // Defined with the business's project operations: the invoices it holds
-    // for the project, each then refreshing its transactions; the tasks and
-    // expenses it holds for the project, the home unit and conversion.
-    void updateInvoicesWithBusiness(TWBusiness &business);
-    qint64 uninvoicedTotalWithBusiness(TWBusiness &business) const;
-    qint64 uninvoicedTotalWithBusiness(TWBusiness &business, const QDateTime &fromDate,
-                                       const QDateTime &toDate) const;
-
-    qint64 totalWithBusiness(TWBusiness &business) const
-    {
-        return sumOverInvoices(
-            [&business](const TWInvoice &invoice) { return invoice.totalWithBusiness(business); });
-    }
-    qint64 oweWithBusiness(TWBusiness &business) const
-    {
-        return sumOverInvoices(
-            [&business](const TWInvoice &invoice) { return invoice.oweWithBusiness(business); });
-    }
-    qint64 homeOweWithBusiness(TWBusiness &business) const
-    {
-        return sumOverInvoices([&business](const TWInvoice &invoice) {
-            return invoice.homeOweWithBusiness(business);
-        });
-    }
-    float percentPaidWithBusiness(TWBusiness &business) const
-    {
-        return percentPaid(totalWithBusiness(business), oweWithBusiness(business));
-    }
-    bool overdueWithBusiness(TWBusiness &business, QDateTime *dueDate) const
-    {
-        return overdueOverInvoices(
-            [&business](const TWInvoice &invoice) { return invoice.overdueWithBusiness(business); },
-            dueDate);
-    }
 
 private:
     QDateTime m_date;

@@ -9,8 +9,6 @@
 #include <cstdint>
 #include <memory>
 
-class TWBusiness;
-
 enum TWRepeatType : int {
     TWRepeatTypeTransaction = 0,
     TWRepeatTypeInvoice = 1,
@@ -135,15 +133,6 @@ public:
     // The latest date among the items (of a transaction, invoice or bill
     // schedule); invalid without items.
     QDateTime latestItemDate() const;
-
-    // The same with the series day taken from the schedule's first stored
-    // record; defined with the business's repeat operations.
-    QDateTime nextDateFromDate(const QDateTime &date, TWBusiness &business) const;
-    // The next date after the latest item; none without items.
-    QDateTime nextDateWithBusiness(TWBusiness &business) const
-    {
-        return nextDateFromDate(latestItemDate(), business);
-    }
 
 private:
     qint64 lengthInDays() const;

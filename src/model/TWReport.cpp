@@ -61,14 +61,6 @@ TWItemPtr TWReport::clone() const
 
 void TWReport::datesForType(int dateType, QDateTime *fromDate, QDateTime *toDate,
                             const QDateTime &customFromDate, const QDateTime &customToDate,
-                            TWBusiness &business) const
-{
-    datesForType(dateType, fromDate, toDate, customFromDate, customToDate,
-                 periodsWithBusiness(business));
-}
-
-void TWReport::datesForType(int dateType, QDateTime *fromDate, QDateTime *toDate,
-                            const QDateTime &customFromDate, const QDateTime &customToDate,
                             const TWReportPeriods &periods) const
 {
     if (fromDate)
@@ -141,13 +133,6 @@ void TWReport::datesForType(int dateType, QDateTime *fromDate, QDateTime *toDate
     default:
         break;
     }
-}
-
-void TWReport::calculateFromDate(QDateTime *fromDate, QDateTime *toDate, QDateTime *compareFromDate,
-                                 QDateTime *compareToDate, TWBusiness &business) const
-{
-    calculateFromDate(fromDate, toDate, compareFromDate, compareToDate,
-                      periodsWithBusiness(business));
 }
 
 void TWReport::calculateFromDate(QDateTime *fromDate, QDateTime *toDate, QDateTime *compareFromDate,

@@ -12,8 +12,6 @@
 
 #include <functional>
 
-class TWBusiness;
-
 enum TWReportType : int {
     TWReportTypeBalanceSheet = 0,
     TWReportTypeIncome = 1,
@@ -113,22 +111,13 @@ public:
     // above 16 leaves both absent. The custom dates serve types 11 and 16.
     void datesForType(int dateType, QDateTime *fromDate, QDateTime *toDate,
                       const QDateTime &customFromDate, const QDateTime &customToDate,
-                      TWBusiness &business) const;
-    void datesForType(int dateType, QDateTime *fromDate, QDateTime *toDate,
-                      const QDateTime &customFromDate, const QDateTime &customToDate,
                       const TWReportPeriods &periods) const;
 
     // The report's own period (dateType with fromDate and toDate) into the first
     // pair; when compare is set, the comparison period into the second pair,
     // which is otherwise left as the caller set it.
     void calculateFromDate(QDateTime *fromDate, QDateTime *toDate, QDateTime *compareFromDate,
-                           QDateTime *compareToDate, TWBusiness &business) const;
-    void calculateFromDate(QDateTime *fromDate, QDateTime *toDate, QDateTime *compareFromDate,
                            QDateTime *compareToDate, const TWReportPeriods &periods) const;
-
-    // The accounting periods and record span of a business, as the date types
-    // need them.
-    static TWReportPeriods periodsWithBusiness(TWBusiness &business);
 
     // The built-in image of every report ("Report").
     static QImage defaultIconForReport(const TWReport *report = nullptr);

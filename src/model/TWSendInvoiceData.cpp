@@ -5,7 +5,6 @@
 #include "model/TWInvoice.h"
 #include "model/TWLayoutManager.h"
 #include "model/TWTask.h"
-#include "store/TWBusiness.h"
 
 namespace
 {
@@ -54,11 +53,11 @@ const QString kInvoiceTerms = QStringLiteral("invoiceTerms");
 const QString kDisplayBits = QStringLiteral("displayBits");
 const QString kLayout = QStringLiteral("layout");
 
-QString defaultLabel(int index, TWBusiness &business)
+QString defaultLabel(int index, const QString &taxName)
 {
     const LabelSpec &entry = kLabels[index];
     if (index == TWLabelItemTax)
-        return business.businessInfo() ? business.businessInfo()->invoiceTaxName() : QString();
+        return taxName;
     if (!entry.defaultKey)
         return QStringLiteral("");
     QString text = TWLocalized(entry.defaultKey);
@@ -111,18 +110,18 @@ bool TWSendInvoiceData::displayTagValue(int tag) const
     return displayBitValue(TWInvoiceDisplayMasks[size_t(tag)]);
 }
 
-TWSendInvoiceDataPtr TWSendInvoiceData::sendInvoiceDataWithBusiness(TWBusiness &business)
+TWSendInvoiceDataPtr TWSendInvoiceData::sendInvoiceDataWithTaxName(const QString &taxName)
 {
     auto data = std::make_shared<TWSendInvoiceData>();
     for (int i = 0; i < TWLabelCount; ++i)
-        data->m_labels[i] = defaultLabel(i, business);
+        data->m_labels[i] = defaultLabel(i, taxName);
     data->m_displayBits = kDefaultDisplayBits;
     data->m_layout = TWLayoutManager::layoutManager().defaultLayout();
     return data;
 }
 
 TWSendInvoiceDataPtr TWSendInvoiceData::sendInvoiceDataWithSettings(const QVariantMap &settings,
-                                                                    TWBusiness &business)
+                                                                    const QString &taxName)
 {
     auto data = std::make_shared<TWSendInvoiceData>();
     for (int i = 0; i < TWLabelCount; ++i) {
@@ -131,7 +130,7 @@ TWSendInvoiceDataPtr TWSendInvoiceData::sendInvoiceDataWithSettings(const QVaria
         if (stored != settings.cend() && stored->metaType().id() == QMetaType::QString)
             data->m_labels[i] = stored->toString();
         else
-            data->m_labels[i] = defaultLabel(i, business);
+            data->m_labels[i] = defaultLabel(i, taxName);
     }
     data->m_invoiceHeader = stringValue(settings.value(kInvoiceHeader));
     data->m_invoiceFooter = stringValue(settings.value(kInvoiceFooter));
@@ -187,17 +186,14 @@ TWSendInvoiceDataPtr TWSendInvoiceData::copy() const
     return data;
 }
 
-void TWSendInvoiceData::updateWithInvoice(TWInvoice &invoice, TWBusiness &business)
+void TWSendInvoiceData::updateWithInvoice(const TWInvoice &invoice, const TWProjectPtr &project,
+                                          const TWClientPtr &client, const TWBusinessInfoPtr &info,
+                                          qint64 balance, qint64 payments)
 {
-    const TWProjectPtr project = business.projectWithIdentifier(invoice.projectIdentifier());
-    const TWClientPtr client =
-        project ? business.clientWithIdentifier(project->clientIdentifier()) : nullptr;
-
     m_clientName = client ? client->name() : QString();
     m_clientCompany = client ? client->company() : QString();
     m_clientAddress = client ? client->address() : QString();
 
-    const TWBusinessInfoPtr info = business.businessInfo();
     m_businessLogo = info ? info->logo() : QImage();
     m_businessName = info ? info->name() : QString();
     m_businessAddress = info ? info->address() : QString();
@@ -234,8 +230,7 @@ void TWSendInvoiceData::updateWithInvoice(TWInvoice &invoice, TWBusiness &busine
     m_items = items;
 
     m_unit = project ? project->unit() : nullptr;
-    m_balance = client ? business.transactionOwingWithClient(*client, m_unit, &invoice) : 0;
-    invoice.updateTransactions(business);
-    m_payments = invoice.paymentsWithBusiness(business);
+    m_balance = balance;
+    m_payments = payments;
     m_isInvoice = project && project->type() == TWProjectTypeProject;
 }

@@ -6,7 +6,10 @@
 // rendering. The renderer always works on a copy().
 
 #include "foundation/TWError.h"
+#include "model/TWBusinessInfo.h"
+#include "model/TWClient.h"
 #include "model/TWLayout.h"
+#include "model/TWProject.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -19,7 +22,6 @@
 #include <cstdint>
 #include <memory>
 
-class TWBusiness;
 class TWInvoice;
 class TWInvoiceItem;
 class TWSendInvoiceData;
@@ -122,12 +124,13 @@ public:
     // No defaults at all (what copy() starts from).
     TWSendInvoiceData() = default;
 
-    // A record with the default settings for the business.
-    static TWSendInvoiceDataPtr sendInvoiceDataWithBusiness(TWBusiness &business);
+    // A record with the default settings; the tax label defaults to the
+    // business's tax name.
+    static TWSendInvoiceDataPtr sendInvoiceDataWithTaxName(const QString &taxName);
     // A record rebuilt from a stored settings dictionary; missing keys take
     // their defaults.
     static TWSendInvoiceDataPtr sendInvoiceDataWithSettings(const QVariantMap &settings,
-                                                            TWBusiness &business);
+                                                            const QString &taxName);
 
     // The saved form: 27 labels, header, footer, terms, display bits, layout.
     QVariantMap settings() const;
@@ -135,8 +138,12 @@ public:
     // copied.
     TWSendInvoiceDataPtr copy() const;
 
-    // Gathers the invoice's values from the store.
-    void updateWithInvoice(TWInvoice &invoice, TWBusiness &business);
+    // Takes the invoice's values, its project's and client's (either may be
+    // null), the business's details, the client's balance and the invoice's
+    // payments.
+    void updateWithInvoice(const TWInvoice &invoice, const TWProjectPtr &project,
+                           const TWClientPtr &client, const TWBusinessInfoPtr &info, qint64 balance,
+                           qint64 payments);
 
     bool displayBitValue(quint64 mask) const { return (m_displayBits & mask) != 0; }
     void toggleDisplayBit(quint64 mask, bool enable)

@@ -11,8 +11,6 @@
 
 #include <memory>
 
-class TWBusiness;
-
 class TWSplit
 {
 public:
@@ -77,20 +75,6 @@ public:
     bool searchString(const QString &search, bool contains, const QString &accountName,
                       const TWUnitPtr &accountUnit, const TWUnitPtr &homeUnit,
                       const TWMoneyText &moneyText) const;
-
-    // The same with what the business knows (the account's unit and name, the
-    // home unit, the conversion, the formatter, the search setting); defined
-    // with the business's transaction operations.
-    void updateTotalsWithMasterTotalType(int masterTotalType, int totalType, TWBusiness &business);
-    bool searchString(const QString &search, TWBusiness &business) const;
-    void updateAccountTotal(TWBusiness &business)
-    {
-        updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount, business);
-    }
-    void updateBusinessTotal(TWBusiness &business)
-    {
-        updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeBusiness, business);
-    }
 
 private:
     qint32 m_identifier = 0;

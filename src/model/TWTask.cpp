@@ -1,6 +1,8 @@
 #include "model/TWTask.h"
 
+#include "model/TWFormatter.h"
 #include "model/TWInvoice.h"
+#include "model/TWPreferences.h"
 #include "model/TWProject.h"
 #include "model/TWWorkArithmetic.h"
 
@@ -132,4 +134,12 @@ QString TWTask::quantityString(double quantity,
     if (m_taskType == TWTaskTypeTimed && timeText)
         return timeText(quantity);
     return QString::number(quantity, 'g', QLocale::FloatingPointShortest);
+}
+
+QString TWTask::quantityString(double quantity) const
+{
+    return quantityString(quantity, [](double seconds) {
+        return TWFormatter::formatter().timeString(seconds, false,
+                                                   TWPreferences::preferences().timeFormat());
+    });
 }

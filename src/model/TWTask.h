@@ -109,29 +109,8 @@ public:
 
     // --- The same with what the business holds ---
 
-    // Defined with the business's task operations: the project and the task
-    // items it holds, the invoice links it holds.
-    double quantityWithBusiness(TWBusiness &business) const;
-    double availableQuantity(const TWInvoice *invoice, TWBusiness &business) const;
-    // Defined with the formatter: the time in the preferred format, no seconds.
-    QString quantityString(double quantity, TWBusiness &business) const;
-
-    qint64 subtotalWithBusiness(TWBusiness &business) const
-    {
-        return subtotalWithQuantity(quantityWithBusiness(business));
-    }
-    qint64 taxWithBusiness(TWBusiness &business) const
-    {
-        return taxWithQuantity(quantityWithBusiness(business));
-    }
-    qint64 totalWithBusiness(TWBusiness &business) const
-    {
-        return totalWithQuantity(quantityWithBusiness(business));
-    }
-    qint64 uninvoicedTotalWithBusiness(TWBusiness &business) const
-    {
-        return uninvoicedTotalWithAvailableQuantity(availableQuantity(nullptr, business));
-    }
+    // The time in the preferred format, no seconds.
+    QString quantityString(double quantity) const;
 
 private:
     bool m_completed = false;

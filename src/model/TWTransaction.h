@@ -22,7 +22,6 @@
 #include <memory>
 #include <optional>
 
-class TWBusiness;
 class TWTransaction;
 
 enum TWTransactionType : int {
@@ -123,9 +122,6 @@ public:
     // and the home unit), and every list field with choices set to its first
     // choice. No accounts, no amounts.
     static TWTransactionPtr transactionWithDefaults(const TWNewTransactionDefaults &defaults);
-    // The same with the business's next identifier, remembered values and
-    // preference; defined with the business's transaction operations.
-    static TWTransactionPtr transactionWithBusiness(TWBusiness &business);
 
     TWTransactionPtr copy() const { return std::make_shared<TWTransaction>(*this); }
     // The row a register, query or report shows: a copy seen from that account
@@ -409,36 +405,6 @@ public:
     // custom values by their type.
     bool searchString(const QString &search, const TWTransactionSearchContext &context) const;
     bool searchStringSplits(const QString &search, const TWTransactionSearchContext &context) const;
-
-    // --- The same with what the business knows; defined with the business's
-    // transaction operations. ---
-    // Loads the stored attachments first when they have not been.
-    const std::optional<TWAttachmentList> &attachmentsWithBusiness(TWBusiness &business);
-    TWTransactionPtr repeatTransactionWithDate(const QDateTime &date, TWBusiness &business) const;
-    void copyRepeatFields(const TWTransaction &source, TWBusiness &business);
-    void autofill(const TWField &field, const TWTransaction &source, TWBusiness &business);
-    void updateAccountsWithBusiness(TWBusiness &business,
-                                    const std::optional<TWAccountList> &accounts,
-                                    bool ignoreSplits);
-    void updateTotalsWithMasterTotalType(int masterTotalType, int totalType, TWBusiness &business);
-    void updateSplitTotals(TWBusiness &business);
-    void updatePercentTotals(TWBusiness &business);
-    QString uniqueAttachmentName(const QString &name, const QString &extension,
-                                 TWBusiness &business);
-    bool searchString(const QString &search, TWBusiness &business) const;
-    bool searchStringSplits(const QString &search, TWBusiness &business) const;
-    void updateAccount1Total(TWBusiness &business)
-    {
-        updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount1, business);
-    }
-    void updateAccount2Total(TWBusiness &business)
-    {
-        updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount2, business);
-    }
-    void updateBusinessTotal(TWBusiness &business)
-    {
-        updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeBusiness, business);
-    }
 
 private:
     static void toLocalTime(QDateTime &date, bool &universal);

@@ -19,7 +19,6 @@
 #include <cstdint>
 #include <memory>
 
-class TWBusiness;
 class TWIdleTimeSource;
 class TWPreferences;
 
@@ -80,31 +79,11 @@ public:
     // A JPEG thumbnail fitted into 50 x 50 in a temporary file; empty on failure.
     QString thumbnailImageFile(const QImage &image) const;
 
-    // The entries of a unit pop-up menu: the mileage units by name (when
-    // asked for) and a separator; the favourite units and a separator (when
-    // there are any); the currencies; a separator and the custom units (when
-    // there are any). Units other than mileage ones are titled
-    // "name (description / code)", or "name (code)" without a description.
-    // Defined with the business, whose units it lists.
-    static TWUnitMenuItems unitMenuItemsWithBusiness(const TWBusiness &business,
-                                                     bool includeMileage);
-
     // The start (00:00:00) and end (23:59:59) of an interval preset, relative
     // to now; preset 6 takes the custom dates. Invalid for preset 0, for presets
     // above 6 and for a missing custom date.
     static QDateTime intervalFromDate(std::uint32_t preset, const QDateTime &customFromDate);
     static QDateTime intervalToDate(std::uint32_t preset, const QDateTime &customToDate);
-
-    // A name not yet in `fileNames` ("a.txt", "a-2.txt", "a-3.txt" ...), which
-    // is added to the set.
-    static QString uniqueFileName(const QString &name, QSet<QString> &fileNames);
-
-    // `name` reduced to one path component that is safe to create inside a
-    // folder: "/", NUL and control characters become "-", "." and ".." (and
-    // an empty result) become "_", and the result is cut at a character
-    // boundary to at most 255 UTF-8 bytes. Every file name made from text
-    // that came from outside or from the user goes through here.
-    static QString safeFileName(const QString &name);
 
     // -1 when `version` is older than `other`, 0 when equal, 1 when newer,
     // comparing dot-separated numbers (1.2 < 1.10; 2 == 2.0.0).

@@ -4,6 +4,7 @@
 // test and the budget lines' current cycles. Nothing is cached: the lists
 // change under every write, and one pass over them is cheap.
 
+#include "store/TWBudgetTotals.h"
 #include "store/TWBusiness.h"
 
 #include "model/TWBudgetItem.h"
@@ -349,7 +350,7 @@ TWBudgetTotals TWBusiness::budgetTotals() const
     return totals;
 }
 
-TWBudgetTotalPtr TWBudgetItem::budgetTotalWithBusiness(TWBusiness &business) const
+TWBudgetTotalPtr twBudgetTotal(const TWBudgetItem &item, TWBusiness &business)
 {
-    return budgetTotalFor(business, *this);
+    return budgetTotalFor(business, item);
 }

@@ -4,6 +4,9 @@
 // several bills; and what a bill computes with the business's help.
 
 #include "store/TWBusiness.h"
+#include "store/TWOwing.h"
+#include "store/TWRecordWrites.h"
+#include "store/TWRepeatCopies.h"
 
 #include "model/TWRepeat.h"
 #include "store/TWWorkColumns.h"
@@ -27,23 +30,18 @@ const char *const kBillsUpdateSQL =
 // The value an update leaves alone, as stored.
 const char *const kBillsStoredSQL = "SELECT merchantIdentifier FROM bills WHERE identifier=?;";
 
-QVariantMap billInfo(const TWBillPtr &bill)
-{
-    return {{TWBillNotificationKey, QVariant::fromValue(bill)}};
-}
-
 } // namespace
 
 // ---- What a bill asks of the business ----
 
-void TWBill::updateTransactions(TWBusiness &business)
+void twUpdateTransactions(TWBill &bill, TWBusiness &business)
 {
-    m_transactions = business.transactionsWithBill(*this);
+    bill.setTransactions(business.transactionsWithBill(bill));
 }
 
-TWBillPtr TWBill::repeatBillWithDate(const QDateTime &date, TWBusiness &business) const
+TWBillPtr twRepeatBill(const TWBill &bill, const QDateTime &date, TWBusiness &business)
 {
-    return repeatBillWithDate(date, business.nextBillIdentifier());
+    return bill.repeatBillWithDate(date, business.nextBillIdentifier());
 }
 
 // ---- Lookups ----
@@ -152,8 +150,7 @@ TWErrorResult TWBusiness::addBill(const TWBillPtr &bill, bool notify)
     // A suggestion is not worth losing the record for.
     (void)rememberValue(bill->name(), TWValueListBillNames, notify);
     m_bills.append(scope, bill);
-    if (notify)
-        scope.post(TWBillNewNotification, billInfo(bill));
+    TWRecordWrites::post(scope, notify, TWBillNewNotification, TWBillNotificationKey, bill);
     return scope.commit();
 }
 
@@ -194,8 +191,7 @@ TWErrorResult TWBusiness::updateBill(const TWBillPtr &bill, bool notify)
     }
     m_bills.replace(scope, bill);
     (void)rememberValue(bill->name(), TWValueListBillNames, notify);
-    if (notify)
-        scope.post(TWBillUpdateNotification, billInfo(bill));
+    TWRecordWrites::post(scope, notify, TWBillUpdateNotification, TWBillNotificationKey, bill);
     return scope.commit();
 }
 
@@ -204,18 +200,13 @@ TWErrorResult TWBusiness::deleteBill(const TWBillPtr &bill, bool notify)
     if (!bill)
         return databaseError(SQLITE_MISUSE);
     WriteScope scope(*this);
-    {
-        TWStatement remove = statement(kBillsDeleteSQL);
-        remove.bindInt32(bill->identifier());
-        if (TWErrorResult error = remove.execute())
-            return scope.finish(error);
-    }
+    if (TWErrorResult error = TWRecordWrites::deleteRow(*this, kBillsDeleteSQL, bill->identifier()))
+        return scope.finish(error);
     if (TWErrorResult error = deletePaymentLinks(bill->merchantIdentifier(), bill->identifier(),
                                                  TWRelationshipTypeBillPayment))
         return scope.finish(error);
     m_bills.removeIdentifier(scope, bill->identifier());
-    if (notify)
-        scope.post(TWBillDeleteNotification, billInfo(bill));
+    TWRecordWrites::post(scope, notify, TWBillDeleteNotification, TWBillNotificationKey, bill);
     return scope.commit();
 }
 

@@ -10,6 +10,7 @@
 #include "model/TWTask.h"
 #include "model/TWTaskItem.h"
 #include "store/TWLedgerEntries.h"
+#include "store/TWWorkTotals.h"
 
 #include <QSet>
 
@@ -211,7 +212,7 @@ TWClientTotals TWBusiness::clientUninvoicedTotals(const QDateTime &fromDate,
         for (const TWProjectPtr &project : projects) {
             if (!project)
                 continue;
-            const qint64 amount = project->uninvoicedTotalWithBusiness(*this, fromDate, toDate);
+            const qint64 amount = twUninvoicedTotal(*project, *this, fromDate, toDate);
             if (amount > 0)
                 add(result.clients[client->identifier()][project->identifier()], amount);
         }

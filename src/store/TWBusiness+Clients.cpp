@@ -3,6 +3,7 @@
 // client's projects or a merchant's bills along.
 
 #include "store/TWBusiness.h"
+#include "store/TWRecordWrites.h"
 
 #include "store/TWStoreLists.h"
 
@@ -115,18 +116,6 @@ TWErrorResult updateSortOrder(TWBusiness &business, const char *sql, const TWIte
     return update.executeUpdate();
 }
 
-TWErrorResult deleteRow(TWBusiness &business, const char *sql, const TWItem &item)
-{
-    TWStatement remove = business.statement(sql);
-    remove.bindInt32(item.identifier());
-    return remove.execute();
-}
-
-template <typename T> QVariantMap userInfo(const QString &key, const std::shared_ptr<T> &item)
-{
-    return {{key, QVariant::fromValue(item)}};
-}
-
 } // namespace
 
 // ---- Clients ----
@@ -155,8 +144,7 @@ TWErrorResult TWBusiness::addClient(const TWClientPtr &client, bool notify)
     if (TWErrorResult error = insertContact(*this, kClientSQL.insert, *client))
         return scope.finish(error);
     TWStoreLists::append(scope, m_clients, m_clientIndex, client);
-    if (notify)
-        scope.post(TWClientNewNotification, userInfo(TWClientNotificationKey, client));
+    TWRecordWrites::post(scope, notify, TWClientNewNotification, TWClientNotificationKey, client);
     return scope.commit();
 }
 
@@ -168,8 +156,8 @@ TWErrorResult TWBusiness::updateClient(const TWClientPtr &client, bool notify)
     if (TWErrorResult error = updateContact(*this, kClientSQL.update, *client))
         return scope.finish(error);
     TWStoreLists::replaceListed(scope, m_clients, m_clientIndex, client);
-    if (notify)
-        scope.post(TWClientUpdateNotification, userInfo(TWClientNotificationKey, client));
+    TWRecordWrites::post(scope, notify, TWClientUpdateNotification, TWClientNotificationKey,
+                         client);
     return scope.commit();
 }
 
@@ -180,8 +168,8 @@ TWErrorResult TWBusiness::updateClientSortOrder(const TWClientPtr &client, bool 
     WriteScope scope(*this);
     if (TWErrorResult error = updateSortOrder(*this, kClientSQL.updateSortOrder, *client))
         return scope.finish(error);
-    if (notify)
-        scope.post(TWClientUpdateNotification, userInfo(TWClientNotificationKey, client));
+    TWRecordWrites::post(scope, notify, TWClientUpdateNotification, TWClientNotificationKey,
+                         client);
     return scope.commit();
 }
 
@@ -192,15 +180,16 @@ TWErrorResult TWBusiness::deleteClient(const TWClientPtr &client, bool notify)
     // One write for the whole cascade: when a project cannot be deleted, the
     // client, its row, every project and the settings stay as they were.
     WriteScope scope(*this);
-    if (TWErrorResult error = deleteRow(*this, kClientSQL.remove, *client))
+    if (TWErrorResult error =
+            TWRecordWrites::deleteRow(*this, kClientSQL.remove, client->identifier()))
         return scope.finish(error);
     if (TWErrorResult error = deleteClientProjectsHook(client))
         return scope.finish(error);
     sendInvoiceDataDeleteClientHook(client);
     exportSettingsRemoveClientHook(client);
     TWStoreLists::removeListed(scope, m_clients, m_clientIndex, client);
-    if (notify)
-        scope.post(TWClientDeleteNotification, userInfo(TWClientNotificationKey, client));
+    TWRecordWrites::post(scope, notify, TWClientDeleteNotification, TWClientNotificationKey,
+                         client);
     return scope.commit();
 }
 
@@ -230,8 +219,8 @@ TWErrorResult TWBusiness::addMerchant(const TWMerchantPtr &merchant, bool notify
     if (TWErrorResult error = insertContact(*this, kMerchantSQL.insert, *merchant))
         return scope.finish(error);
     TWStoreLists::append(scope, m_merchants, m_merchantIndex, merchant);
-    if (notify)
-        scope.post(TWMerchantNewNotification, userInfo(TWMerchantNotificationKey, merchant));
+    TWRecordWrites::post(scope, notify, TWMerchantNewNotification, TWMerchantNotificationKey,
+                         merchant);
     return scope.commit();
 }
 
@@ -243,8 +232,8 @@ TWErrorResult TWBusiness::updateMerchant(const TWMerchantPtr &merchant, bool not
     if (TWErrorResult error = updateContact(*this, kMerchantSQL.update, *merchant))
         return scope.finish(error);
     TWStoreLists::replaceListed(scope, m_merchants, m_merchantIndex, merchant);
-    if (notify)
-        scope.post(TWMerchantUpdateNotification, userInfo(TWMerchantNotificationKey, merchant));
+    TWRecordWrites::post(scope, notify, TWMerchantUpdateNotification, TWMerchantNotificationKey,
+                         merchant);
     return scope.commit();
 }
 
@@ -255,8 +244,8 @@ TWErrorResult TWBusiness::updateMerchantSortOrder(const TWMerchantPtr &merchant,
     WriteScope scope(*this);
     if (TWErrorResult error = updateSortOrder(*this, kMerchantSQL.updateSortOrder, *merchant))
         return scope.finish(error);
-    if (notify)
-        scope.post(TWMerchantUpdateNotification, userInfo(TWMerchantNotificationKey, merchant));
+    TWRecordWrites::post(scope, notify, TWMerchantUpdateNotification, TWMerchantNotificationKey,
+                         merchant);
     return scope.commit();
 }
 
@@ -267,7 +256,8 @@ TWErrorResult TWBusiness::deleteMerchant(const TWMerchantPtr &merchant, bool not
     // One write for the whole cascade: when a bill cannot be deleted or the
     // repeats cannot be brought up to date, nothing changes.
     WriteScope scope(*this);
-    if (TWErrorResult error = deleteRow(*this, kMerchantSQL.remove, *merchant))
+    if (TWErrorResult error =
+            TWRecordWrites::deleteRow(*this, kMerchantSQL.remove, merchant->identifier()))
         return scope.finish(error);
     if (TWErrorResult error = deleteMerchantBillsHook(merchant))
         return scope.finish(error);
@@ -275,8 +265,8 @@ TWErrorResult TWBusiness::deleteMerchant(const TWMerchantPtr &merchant, bool not
     if (TWErrorResult error = updateRepeatsAfterMerchantDeleteHook(notify))
         return scope.finish(error);
     TWStoreLists::removeListed(scope, m_merchants, m_merchantIndex, merchant);
-    if (notify)
-        scope.post(TWMerchantDeleteNotification, userInfo(TWMerchantNotificationKey, merchant));
+    TWRecordWrites::post(scope, notify, TWMerchantDeleteNotification, TWMerchantNotificationKey,
+                         merchant);
     return scope.commit();
 }
 

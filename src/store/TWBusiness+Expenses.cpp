@@ -3,9 +3,11 @@
 // the deletion that takes an expense's invoice links with it.
 
 #include "store/TWBusiness.h"
+#include "store/TWRecordWrites.h"
 
 #include "model/TWWorkArithmetic.h"
 #include "store/TWWorkColumns.h"
+#include "store/TWWorkTotals.h"
 
 #include <sqlite3.h>
 
@@ -76,7 +78,7 @@ qint64 TWBusiness::expenseHomeTotalWithExpenses(const TWExpenseList &expenses)
         if (!expense)
             continue;
         const TWProjectPtr project = m_projects.withIdentifier(expense->projectIdentifier());
-        const qint64 home = workTotalInHomeCurrencyHook(expense->totalWithBusiness(*this),
+        const qint64 home = workTotalInHomeCurrencyHook(twTotal(*expense, *this),
                                                         project ? project->unit() : nullptr);
         total = TWWorkArithmetic::add(total, home);
     }
@@ -133,9 +135,8 @@ TWErrorResult TWBusiness::addExpense(const TWExpensePtr &expense, bool notify)
     }
     addClientExpenseValuesHook(expense, notify);
     m_expenses.append(scope, expense);
-    if (notify)
-        scope.post(TWExpenseNewNotification,
-                   {{TWExpenseNotificationKey, QVariant::fromValue(expense)}});
+    TWRecordWrites::post(scope, notify, TWExpenseNewNotification, TWExpenseNotificationKey,
+                         expense);
     return scope.commit();
 }
 
@@ -165,9 +166,8 @@ TWErrorResult TWBusiness::updateExpense(const TWExpensePtr &expense, bool notify
     }
     m_expenses.replace(scope, expense);
     addClientExpenseValuesHook(expense, notify);
-    if (notify)
-        scope.post(TWExpenseUpdateNotification,
-                   {{TWExpenseNotificationKey, QVariant::fromValue(expense)}});
+    TWRecordWrites::post(scope, notify, TWExpenseUpdateNotification, TWExpenseNotificationKey,
+                         expense);
     return scope.commit();
 }
 
@@ -176,18 +176,14 @@ TWErrorResult TWBusiness::deleteExpense(const TWExpensePtr &expense, bool notify
     if (!expense)
         return databaseError(SQLITE_MISUSE);
     WriteScope scope(*this);
-    {
-        TWStatement remove = statement(kExpensesDeleteSQL);
-        remove.bindInt32(expense->identifier());
-        if (TWErrorResult error = remove.execute())
-            return scope.finish(error);
-    }
+    if (TWErrorResult error =
+            TWRecordWrites::deleteRow(*this, kExpensesDeleteSQL, expense->identifier()))
+        return scope.finish(error);
     if (TWErrorResult error = deleteExpenseInvoiceLinksHook(expense))
         return scope.finish(error);
     m_expenses.removeIdentifier(scope, expense->identifier());
-    if (notify)
-        scope.post(TWExpenseDeleteNotification,
-                   {{TWExpenseNotificationKey, QVariant::fromValue(expense)}});
+    TWRecordWrites::post(scope, notify, TWExpenseDeleteNotification, TWExpenseNotificationKey,
+                         expense);
     return scope.commit();
 }
 

@@ -3,6 +3,7 @@
 // business, and what filter matching takes from the business.
 
 #include "store/TWBusiness.h"
+#include "store/TWTransactionSearch.h"
 
 #include "foundation/TWDateAdditions.h"
 #include "foundation/TWLocalized.h"
@@ -581,29 +582,30 @@ void TWBusiness::filterHookExportSettingsRemoveFilter(const TWFilterPtr &filter)
 
 // ---- The criteria's and filters' operations that need the business ----
 
-TWFilterCriteriaPtr TWFilterCriteria::filterCriteriaWithFieldIdentifier(qint32 fieldIdentifier,
-                                                                        TWBusiness &business)
+TWFilterCriteriaPtr twCriteriaForField(qint32 fieldIdentifier, TWBusiness &business)
 {
-    return filterCriteriaWithFieldIdentifier(fieldIdentifier, business.filterContext());
+    return TWFilterCriteria::filterCriteriaWithFieldIdentifier(fieldIdentifier,
+                                                               business.filterContext());
 }
 
-TWFilterCriteriaPtr TWFilterCriteria::defaultCriteria(TWBusiness &business)
+TWFilterCriteriaPtr twDefaultCriteria(TWBusiness &business)
 {
-    return defaultCriteria(business.filterContext());
+    return TWFilterCriteria::defaultCriteria(business.filterContext());
 }
 
-void TWFilterCriteria::updateFieldIdentifier(qint32 fieldIdentifier, TWBusiness &business)
+void twSetCriteriaField(TWFilterCriteria &criteria, qint32 fieldIdentifier, TWBusiness &business)
 {
-    updateFieldIdentifier(fieldIdentifier, business.filterContext());
+    criteria.updateFieldIdentifier(fieldIdentifier, business.filterContext());
 }
 
-bool TWFilterCriteria::matchTransaction(const TWTransaction &transaction,
-                                        TWBusiness &business) const
+bool twMatchTransaction(const TWFilterCriteria &criteria, const TWTransaction &transaction,
+                        TWBusiness &business)
 {
-    return matchTransaction(transaction, business.filterContext());
+    return criteria.matchTransaction(transaction, business.filterContext());
 }
 
-bool TWFilter::matchTransaction(const TWTransaction &transaction, TWBusiness &business) const
+bool twMatchTransaction(const TWFilter &filter, const TWTransaction &transaction,
+                        TWBusiness &business)
 {
-    return matchTransaction(transaction, business.filterContext());
+    return filter.matchTransaction(transaction, business.filterContext());
 }

@@ -4,6 +4,7 @@
 // is undone when that write fails.
 
 #include "store/TWBusiness.h"
+#include "store/TWSendInvoiceValues.h"
 
 #include "foundation/TWPropertyList.h"
 
@@ -36,7 +37,7 @@ TWSendInvoiceDataPtr TWBusiness::sendInvoiceData(const TWClient &client)
 {
     TWSendInvoiceDataPtr &record = m_sendInvoiceData[client.identifier()];
     if (!record) {
-        record = TWSendInvoiceData::sendInvoiceDataWithBusiness(*this);
+        record = twDefaultSendInvoiceData(*this);
         const qint32 identifier = client.identifier();
         settingsChangeUndo([this, identifier] { m_sendInvoiceData.remove(identifier); });
     }

@@ -4,11 +4,15 @@
 // and what the invoice and work records compute with the business's help.
 
 #include "store/TWBusiness.h"
+#include "store/TWOwing.h"
+#include "store/TWRepeatCopies.h"
+#include "store/TWWorkTotals.h"
 
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 #include "model/TWRepeat.h"
 #include "model/TWWorkArithmetic.h"
+#include "store/TWTransactionEditing.h"
 #include "store/TWWorkColumns.h"
 
 #include <sqlite3.h>
@@ -57,104 +61,100 @@ bool touchesReceivable(const TWTransaction &transaction, const TWBusiness &busin
 
 // ---- What the invoice and work records ask of the business ----
 
-void TWInvoice::updateTransactions(TWBusiness &business)
+void twUpdateTransactions(TWInvoice &invoice, TWBusiness &business)
 {
-    m_transactions = business.transactionsWithInvoice(*this);
+    invoice.setTransactions(business.transactionsWithInvoice(invoice));
 }
 
-void TWInvoice::updateTasksExpenses(TWBusiness &business)
+void twUpdateTasksExpenses(TWInvoice &invoice, TWBusiness &business)
 {
-    m_tasks = business.tasksWithInvoice(*this);
-    m_expenses = business.expensesWithInvoice(*this);
+    invoice.setTasks(business.tasksWithInvoice(invoice));
+    invoice.setExpenses(business.expensesWithInvoice(invoice));
 }
 
-qint64 TWInvoice::invoiceSubtotalTotalWithBusiness(TWBusiness &business) const
+qint64 twInvoiceSubtotal(const TWInvoice &invoice, TWBusiness &business)
 {
-    return invoiceSubtotalTotal(business.tasksWithInvoice(*this),
-                                business.expensesWithInvoice(*this));
+    return TWInvoice::invoiceSubtotalTotal(business.tasksWithInvoice(invoice),
+                                           business.expensesWithInvoice(invoice));
 }
 
-qint64 TWInvoice::invoiceTaxTotalWithBusiness(TWBusiness &business) const
+qint64 twInvoiceTax(const TWInvoice &invoice, TWBusiness &business)
 {
-    return invoiceTaxTotal(business.tasksWithInvoice(*this), business.expensesWithInvoice(*this));
+    return TWInvoice::invoiceTaxTotal(business.tasksWithInvoice(invoice),
+                                      business.expensesWithInvoice(invoice));
 }
 
-qint64 TWInvoice::invoiceTasksTotalWithBusiness(TWBusiness &business) const
+qint64 twInvoiceTasksTotal(const TWInvoice &invoice, TWBusiness &business)
 {
-    return invoiceTasksTotal(business.tasksWithInvoice(*this));
+    return TWInvoice::invoiceTasksTotal(business.tasksWithInvoice(invoice));
 }
 
-qint64 TWInvoice::invoiceExpensesTotalWithBusiness(TWBusiness &business) const
+qint64 twInvoiceExpensesTotal(const TWInvoice &invoice, TWBusiness &business)
 {
-    return invoiceExpensesTotal(business.expensesWithInvoice(*this));
+    return TWInvoice::invoiceExpensesTotal(business.expensesWithInvoice(invoice));
 }
 
-qint64 TWInvoice::invoiceTotalWithBusiness(TWBusiness &business) const
+qint64 twInvoiceTotal(const TWInvoice &invoice, TWBusiness &business)
 {
-    return invoiceTotal(business.tasksWithInvoice(*this), business.expensesWithInvoice(*this));
+    return TWInvoice::invoiceTotal(business.tasksWithInvoice(invoice),
+                                   business.expensesWithInvoice(invoice));
 }
 
-TWPaymentTotals TWInvoice::paymentTotalsWithBusiness(TWBusiness &business) const
+TWPaymentTotals twPaymentTotals(const TWInvoice &invoice, TWBusiness &business)
 {
-    const TWProjectPtr project = business.projectWithIdentifier(m_projectIdentifier);
-    return paymentTotals(TWPaymentEntry::entriesWithTransactions(m_transactions, business),
-                         project ? project->unit() : TWUnitPtr(), TWBusiness::unitConverter());
+    const TWProjectPtr project = business.projectWithIdentifier(invoice.projectIdentifier());
+    return invoice.paymentTotals(twPaymentEntries(invoice.transactions(), business),
+                                 project ? project->unit() : TWUnitPtr(),
+                                 TWBusiness::unitConverter());
 }
 
-TWInvoicePtr TWInvoice::repeatInvoiceWithDate(const QDateTime &date, TWBusiness &business) const
+TWInvoicePtr twRepeatInvoice(const TWInvoice &invoice, const QDateTime &date, TWBusiness &business)
 {
-    return repeatInvoiceWithDate(date, business.nextInvoiceIdentifier());
+    return invoice.repeatInvoiceWithDate(date, business.nextInvoiceIdentifier());
 }
 
-void TWProject::updateInvoicesWithBusiness(TWBusiness &business)
+void twUpdateInvoices(TWProject &project, TWBusiness &business)
 {
-    TWInvoiceList invoices = business.invoicesWithProject(*this);
+    TWInvoiceList invoices = business.invoicesWithProject(project);
     for (const TWInvoicePtr &invoice : std::as_const(invoices))
-        invoice->updateTransactions(business);
-    m_invoices = invoices;
+        twUpdateTransactions(*invoice, business);
+    project.setInvoices(invoices);
 }
 
-qint64 TWProject::uninvoicedTotalWithBusiness(TWBusiness &business) const
+qint64 twUninvoicedTotal(const TWProject &project, TWBusiness &business)
 {
-    return uninvoicedTotal(
-        business.tasksWithProject(*this), business.expensesWithProject(*this),
-        [&business](const TWTask &task) { return task.availableQuantity(nullptr, business); },
+    return project.uninvoicedTotal(
+        business.tasksWithProject(project), business.expensesWithProject(project),
+        [&business](const TWTask &task) { return twAvailableQuantity(task, nullptr, business); },
         [&business](const TWExpense &expense) {
-            return expense.availableQuantity(nullptr, business);
+            return twAvailableQuantity(expense, nullptr, business);
         });
 }
 
-qint64 TWProject::uninvoicedTotalWithBusiness(TWBusiness &business, const QDateTime &fromDate,
-                                              const QDateTime &toDate) const
+qint64 twUninvoicedTotal(const TWProject &project, TWBusiness &business, const QDateTime &fromDate,
+                         const QDateTime &toDate)
 {
-    return uninvoicedTotal(
-        business.tasksWithProject(*this), business.expensesWithProject(*this),
-        [&business](const TWTask &task) { return task.availableQuantity(nullptr, business); },
+    return project.uninvoicedTotal(
+        business.tasksWithProject(project), business.expensesWithProject(project),
+        [&business](const TWTask &task) { return twAvailableQuantity(task, nullptr, business); },
         [&business](const TWExpense &expense) {
-            return expense.availableQuantity(nullptr, business);
+            return twAvailableQuantity(expense, nullptr, business);
         },
         fromDate, toDate, business.homeUnit(), TWBusiness::unitConverter());
 }
 
-double TWTask::availableQuantity(const TWInvoice *invoice, TWBusiness &business) const
+double twAvailableQuantity(const TWTask &task, const TWInvoice *invoice, TWBusiness &business)
 {
-    return availableQuantity(
-        invoice, quantityWithBusiness(business),
-        business.relationshipsWithChildIdentifier(identifier(), TWRelationshipTypeInvoiceTask));
+    return task.availableQuantity(invoice, twQuantity(task, business),
+                                  business.relationshipsWithChildIdentifier(
+                                      task.identifier(), TWRelationshipTypeInvoiceTask));
 }
 
-QString TWTask::quantityString(double quantity, TWBusiness &) const
+double twAvailableQuantity(const TWExpense &expense, const TWInvoice *invoice, TWBusiness &business)
 {
-    return quantityString(quantity, [](double seconds) {
-        return TWFormatter::formatter().timeString(seconds, false,
-                                                   TWPreferences::preferences().timeFormat());
-    });
-}
-
-double TWExpense::availableQuantity(const TWInvoice *invoice, TWBusiness &business) const
-{
-    return availableQuantity(invoice, business.relationshipsWithChildIdentifier(
-                                          identifier(), TWRelationshipTypeInvoiceExpense));
+    return expense.availableQuantity(
+        invoice, business.relationshipsWithChildIdentifier(expense.identifier(),
+                                                           TWRelationshipTypeInvoiceExpense));
 }
 
 // ---- Lookups ----
@@ -508,7 +508,7 @@ TWErrorResult TWBusiness::updateInvoiceTransaction(const TWInvoicePtr &invoice,
         entry->setHasSplit(true);
         entry->setSplits(splits);
         // Converted together, so that the lines balance in the home unit too.
-        entry->updateSplitTotals(*this);
+        twUpdateSplitTotals(*entry, *this);
     } else {
         // No longer split either: lines left from a taxed form would
         // otherwise keep counting in the balances.
@@ -519,6 +519,6 @@ TWErrorResult TWBusiness::updateInvoiceTransaction(const TWInvoicePtr &invoice,
         entry->setTotal(TWInvoice::invoiceTotal(tasks, expenses));
         entry->setUnit(unit);
     }
-    entry->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *this);
+    twUpdateTotals(*entry, TWTotalTypeTotal, TWTotalTypeAll, *this);
     return scope.finish(updateTransaction(entry, true, true, true, true));
 }

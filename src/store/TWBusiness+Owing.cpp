@@ -3,6 +3,7 @@
 // transactions, which each question refreshes first.
 
 #include "store/TWBusiness.h"
+#include "store/TWOwing.h"
 
 #include "model/TWWorkArithmetic.h"
 
@@ -10,21 +11,21 @@ using TWWorkArithmetic::add;
 
 // ---- Overdue clients and merchants ----
 
-bool TWClient::overdueWithBusiness(TWBusiness &business) const
+bool twOverdue(const TWClient &client, TWBusiness &business)
 {
-    for (const TWProjectPtr &project : business.projectsWithClient(*this)) {
-        project->updateInvoicesWithBusiness(business);
-        if (project->overdueWithBusiness(business, nullptr))
+    for (const TWProjectPtr &project : business.projectsWithClient(client)) {
+        twUpdateInvoices(*project, business);
+        if (twOverdue(*project, business, nullptr))
             return true;
     }
     return false;
 }
 
-bool TWMerchant::overdueWithBusiness(TWBusiness &business) const
+bool twOverdue(const TWMerchant &merchant, TWBusiness &business)
 {
-    for (const TWBillPtr &bill : business.billsWithMerchant(*this)) {
-        bill->updateTransactions(business);
-        if (bill->overdueWithBusiness(business))
+    for (const TWBillPtr &bill : business.billsWithMerchant(merchant)) {
+        twUpdateTransactions(*bill, business);
+        if (twOverdue(*bill, business))
             return true;
     }
     return false;
@@ -33,7 +34,7 @@ bool TWMerchant::overdueWithBusiness(TWBusiness &business) const
 bool TWBusiness::transactionOverdueWithClients(const TWClientList &clients)
 {
     for (const TWClientPtr &client : clients) {
-        if (client && client->overdueWithBusiness(*this))
+        if (client && twOverdue(*client, *this))
             return true;
     }
     return false;
@@ -42,7 +43,7 @@ bool TWBusiness::transactionOverdueWithClients(const TWClientList &clients)
 bool TWBusiness::transactionOverdueWithMerchants(const TWMerchantList &merchants)
 {
     for (const TWMerchantPtr &merchant : merchants) {
-        if (merchant && merchant->overdueWithBusiness(*this))
+        if (merchant && twOverdue(*merchant, *this))
             return true;
     }
     return false;
@@ -66,8 +67,8 @@ qint64 TWBusiness::transactionHomeOwingWithProjects(const TWProjectList &project
     for (const TWProjectPtr &project : projects) {
         if (!project)
             continue;
-        project->updateInvoicesWithBusiness(*this);
-        total = add(total, project->homeOweWithBusiness(*this));
+        twUpdateInvoices(*project, *this);
+        total = add(total, twHomeOwe(*project, *this));
     }
     return total;
 }
@@ -78,8 +79,8 @@ qint64 TWBusiness::transactionHomeOwingWithInvoices(const TWInvoiceList &invoice
     for (const TWInvoicePtr &invoice : invoices) {
         if (!invoice)
             continue;
-        invoice->updateTransactions(*this);
-        total = add(total, invoice->homeOweWithBusiness(*this));
+        twUpdateTransactions(*invoice, *this);
+        total = add(total, twHomeOwe(*invoice, *this));
     }
     return total;
 }
@@ -88,15 +89,14 @@ qint64 TWBusiness::transactionHomeOwingWithInvoices(const TWInvoiceList &invoice
                                                     const TWTransactionList &transactions)
 {
     // The given transactions are described once, not once per invoice.
-    const TWPaymentEntryList given = TWPaymentEntry::entriesWithTransactions(transactions, *this);
+    const TWPaymentEntryList given = twPaymentEntries(transactions, *this);
     qint64 total = 0;
     for (const TWInvoicePtr &invoice : invoices) {
         if (!invoice)
             continue;
-        invoice->updateTransactions(*this);
-        total = add(total, invoice->homeOweWithEntries(TWPaymentEntry::entriesWithTransactions(
-                                                           invoice->transactions(), *this),
-                                                       given));
+        twUpdateTransactions(*invoice, *this);
+        total = add(total, invoice->homeOweWithEntries(
+                               twPaymentEntries(invoice->transactions(), *this), given));
     }
     return total;
 }
@@ -111,8 +111,8 @@ qint64 TWBusiness::transactionOwingWithClient(const TWClient &client, const TWUn
         for (const TWInvoicePtr &invoice : invoicesWithProject(*project)) {
             if (ignoreInvoice && invoice->identifier() == ignoreInvoice->identifier())
                 continue;
-            invoice->updateTransactions(*this);
-            const qint64 owe = invoice->oweWithBusiness(*this);
+            twUpdateTransactions(*invoice, *this);
+            const qint64 owe = twOwe(*invoice, *this);
             total = add(total, sameUnit ? owe : totalInUnit(owe, projectUnit, unit));
         }
     }
@@ -132,8 +132,8 @@ qint64 TWBusiness::transactionHomeOwingWithBills(const TWBillList &bills)
     for (const TWBillPtr &bill : bills) {
         if (!bill)
             continue;
-        bill->updateTransactions(*this);
-        total = add(total, bill->oweWithBusiness(*this));
+        twUpdateTransactions(*bill, *this);
+        total = add(total, twOwe(*bill, *this));
     }
     return total;
 }
@@ -141,15 +141,14 @@ qint64 TWBusiness::transactionHomeOwingWithBills(const TWBillList &bills)
 qint64 TWBusiness::transactionHomeOwingWithBills(const TWBillList &bills,
                                                  const TWTransactionList &transactions)
 {
-    const TWPaymentEntryList given = TWPaymentEntry::entriesWithTransactions(transactions, *this);
+    const TWPaymentEntryList given = twPaymentEntries(transactions, *this);
     qint64 total = 0;
     for (const TWBillPtr &bill : bills) {
         if (!bill)
             continue;
-        bill->updateTransactions(*this);
-        total = add(total, bill->oweWithEntries(
-                               TWPaymentEntry::entriesWithTransactions(bill->transactions(), *this),
-                               given));
+        twUpdateTransactions(*bill, *this);
+        total =
+            add(total, bill->oweWithEntries(twPaymentEntries(bill->transactions(), *this), given));
     }
     return total;
 }

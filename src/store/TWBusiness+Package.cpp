@@ -12,6 +12,7 @@
 #include "foundation/TWPropertyList.h"
 #include "model/TWTransaction.h"
 #include "store/TWSchema.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QDir>
 #include <QFile>
@@ -551,7 +552,7 @@ TWErrorResult writeAttachments(TWBusiness &business, const TWTransactionList &tr
         // Attachments never loaded are read now, so a save elsewhere copies
         // their files too.
         if (!inPlace)
-            transaction->attachmentsWithBusiness(business);
+            twLoadedAttachments(*transaction, business);
         const std::optional<TWAttachmentList> &attachments = transaction->attachments();
         if (!attachments) {
             // Never loaded, so unchanged: in place its files are where they

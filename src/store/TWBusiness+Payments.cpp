@@ -5,6 +5,8 @@
 // served only that record.
 
 #include "store/TWBusiness.h"
+#include "store/TWOwing.h"
+#include "store/TWTransactionEditing.h"
 
 #include "foundation/TWLocalized.h"
 
@@ -23,8 +25,7 @@ bool isPaymentLink(std::uint32_t type)
 
 // ---- The model's view of linked transactions ----
 
-QList<TWPaymentEntry> TWPaymentEntry::entriesWithTransactions(const TWTransactionList &transactions,
-                                                              TWBusiness &business)
+QList<TWPaymentEntry> twPaymentEntries(const TWTransactionList &transactions, TWBusiness &business)
 {
     // Each account is looked up once, however many entries name it.
     QHash<qint32, int> accountTypes;
@@ -191,7 +192,7 @@ TWErrorResult TWBusiness::createPaymentTransaction(const QList<PaymentTarget> &t
     }
     const qint32 firstSplit = nextSplitIdentifier();
     const qint32 firstRelationship = nextRelationshipIdentifier();
-    TWTransactionPtr built = TWTransaction::transactionWithBusiness(*this);
+    TWTransactionPtr built = twNewTransaction(*this);
     if (firstSplit == 0 || firstRelationship == 0 || !built || built->identifier() == 0) {
         handBackNothing();
         return databaseError(SQLITE_ERROR);
@@ -206,7 +207,7 @@ TWErrorResult TWBusiness::createPaymentTransaction(const QList<PaymentTarget> &t
         built->setPayee(target.payee);
         if (!target.description.isNull())
             built->setDescription(target.description);
-        built->updateAccountsWithBusiness(*this, m_accounts, false);
+        twUpdateAccounts(*built, *this, m_accounts, false);
         links.append(TWRelationship::relationshipWithType(
             target.type, 0.0, target.parentIdentifier, target.childIdentifier, built->identifier(),
             0, firstRelationship));

@@ -4,6 +4,7 @@
 // with everything that hangs off it.
 
 #include "store/TWBusiness.h"
+#include "store/TWRecordWrites.h"
 
 #include "model/TWUtilities.h"
 #include "store/TWWorkColumns.h"
@@ -234,9 +235,8 @@ TWErrorResult TWBusiness::addProject(const TWProjectPtr &project, bool notify)
     addClientProjectValuesHook(project, notify);
     exportSettingsAddProjectHook(project);
     m_projects.append(scope, project);
-    if (notify)
-        scope.post(TWProjectNewNotification,
-                   {{TWProjectNotificationKey, QVariant::fromValue(project)}});
+    TWRecordWrites::post(scope, notify, TWProjectNewNotification, TWProjectNotificationKey,
+                         project);
     return scope.commit();
 }
 
@@ -285,9 +285,8 @@ TWErrorResult TWBusiness::updateProject(const TWProjectPtr &project, bool notify
     }
     m_projects.replace(scope, project);
     addClientProjectValuesHook(project, notify);
-    if (notify)
-        scope.post(TWProjectUpdateNotification,
-                   {{TWProjectNotificationKey, QVariant::fromValue(project)}});
+    TWRecordWrites::post(scope, notify, TWProjectUpdateNotification, TWProjectNotificationKey,
+                         project);
     return scope.commit();
 }
 
@@ -298,12 +297,9 @@ TWErrorResult TWBusiness::deleteProject(const TWProjectPtr &project, bool notify
     // One write for the whole cascade: when any step fails, the project and
     // everything that hangs off it stay as they were, notifications included.
     WriteScope scope(*this);
-    {
-        TWStatement remove = statement(kProjectsDeleteSQL);
-        remove.bindInt32(project->identifier());
-        if (TWErrorResult error = remove.execute())
-            return scope.finish(error);
-    }
+    if (TWErrorResult error =
+            TWRecordWrites::deleteRow(*this, kProjectsDeleteSQL, project->identifier()))
+        return scope.finish(error);
     // The lookups return copies of the index lists, which the deletions change.
     for (const TWTaskPtr &task : m_tasks.withOwner(project->identifier())) {
         if (TWErrorResult error = deleteTask(task, true))
@@ -317,9 +313,8 @@ TWErrorResult TWBusiness::deleteProject(const TWProjectPtr &project, bool notify
         return scope.finish(error);
     exportSettingsRemoveProjectHook(project);
     m_projects.removeIdentifier(scope, project->identifier());
-    if (notify)
-        scope.post(TWProjectDeleteNotification,
-                   {{TWProjectNotificationKey, QVariant::fromValue(project)}});
+    TWRecordWrites::post(scope, notify, TWProjectDeleteNotification, TWProjectNotificationKey,
+                         project);
     return scope.commit();
 }
 

@@ -3,10 +3,12 @@
 // the occurrences that have fallen due up to today.
 
 #include "store/TWBusiness.h"
+#include "store/TWRepeatCopies.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWDateAdditions.h"
 #include "store/TWStoreLists.h"
+#include "store/TWWorkTotals.h"
 
 #include <QVariant>
 
@@ -76,23 +78,24 @@ template <typename T> bool lessByCompare(const std::shared_ptr<T> &a, const std:
 
 // ---- The model's operation that needs the business ----
 
-QDateTime TWRepeat::nextDateFromDate(const QDateTime &date, TWBusiness &business) const
+QDateTime twNextRepeatDate(const TWRepeat &repeat, const QDateTime &date, TWBusiness &business)
 {
     // A monthly series keeps the day of its first record; a schedule whose
     // first record cannot be found keeps the day it steps from.
-    const TWRepeatItem first = business.firstItemWithRepeatIdentifier(m_identifier);
+    const TWRepeatItem first = business.firstItemWithRepeatIdentifier(repeat.identifier());
     const QDateTime firstDate = first.isNull() ? QDateTime() : first.date();
-    return nextDateFromDate(date, seriesDayOf(firstDate.isValid() ? firstDate : date));
+    return repeat.nextDateFromDate(date, seriesDayOf(firstDate.isValid() ? firstDate : date));
 }
 
-TWTransactionPtr TWTransaction::repeatTransactionWithDate(const QDateTime &date,
-                                                          TWBusiness &business) const
+TWTransactionPtr twRepeatTransaction(const TWTransaction &transaction, const QDateTime &date,
+                                     TWBusiness &business)
 {
     // Identifier 0 is what a failed `nextTransactionIdentifier` gives.
     const qint32 identifier = business.nextTransactionIdentifier();
     if (identifier == 0)
         return nullptr;
-    const TWTransactionPtr repeated = repeatTransactionWithDate(date, identifier, false);
+    const TWTransactionPtr repeated =
+        transaction.repeatTransactionWithDate(date, identifier, false);
     // Closed when its own day lies in a closed accounting period.
     if (business.transactionClosed(*repeated))
         repeated->setState(TWTransactionStateClosed);
@@ -486,7 +489,7 @@ TWErrorResult TWBusiness::repeatTransactionOccurrence(TWTransactionPtr &source,
                                                       const QDateTime &date,
                                                       RepeatGeneration &generation)
 {
-    const TWTransactionPtr occurrence = source->repeatTransactionWithDate(date, *this);
+    const TWTransactionPtr occurrence = twRepeatTransaction(*source, date, *this);
     // Made only without an identifier to give it: the database failed.
     if (!occurrence)
         return databaseError(SQLITE_ERROR);
@@ -572,7 +575,7 @@ void TWBusiness::copyRepeatInvoiceRecords(const TWInvoice &source, const TWInvoi
             // Time still to bill is billed again on the new invoice; a copy
             // would count the same hours twice.
             const double available =
-                task->availableQuantity(nullptr, task->quantityWithBusiness(*this),
+                task->availableQuantity(nullptr, twQuantity(*task, *this),
                                         relationshipsWithChildIdentifier(
                                             task->identifier(), TWRelationshipTypeInvoiceTask));
             if (available > 0.0)
@@ -692,7 +695,7 @@ TWBillPtr TWBusiness::repeatBillWithIdentifierHook(qint32 identifier) const
 TWErrorResult TWBusiness::repeatAddInvoiceHook(const TWInvoicePtr &source, const QDateTime &date,
                                                TWInvoicePtr *added)
 {
-    *added = source ? source->repeatInvoiceWithDate(date, *this) : nullptr;
+    *added = source ? twRepeatInvoice(*source, date, *this) : nullptr;
     if (!*added)
         return std::nullopt;
     if (TWErrorResult error = addInvoice(*added, false)) {
@@ -706,7 +709,7 @@ TWErrorResult TWBusiness::repeatAddInvoiceHook(const TWInvoicePtr &source, const
 TWErrorResult TWBusiness::repeatAddBillHook(const TWBillPtr &source, const QDateTime &date,
                                             TWBillPtr *added)
 {
-    *added = source ? source->repeatBillWithDate(date, *this) : nullptr;
+    *added = source ? twRepeatBill(*source, date, *this) : nullptr;
     if (!*added)
         return std::nullopt;
     if (TWErrorResult error = addBill(*added, false)) {

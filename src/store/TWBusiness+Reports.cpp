@@ -3,6 +3,7 @@
 // need to know of the business's accounting periods.
 
 #include "store/TWBusiness.h"
+#include "store/TWReportDates.h"
 
 #include "foundation/TWDateAdditions.h"
 #include "model/TWFormatter.h"
@@ -215,7 +216,7 @@ TWErrorResult TWBusiness::deleteReport(const TWReportPtr &report, bool notify)
 
 // ---- Report dates ----
 
-TWReportPeriods TWReport::periodsWithBusiness(TWBusiness &business)
+TWReportPeriods twReportPeriods(TWBusiness &business)
 {
     TWReportPeriods periods;
     const TWAccountingPeriodPtr current = business.currentAccountingPeriod();
@@ -233,4 +234,19 @@ TWReportPeriods TWReport::periodsWithBusiness(TWBusiness &business)
     periods.oldestTaskItemDate = [&business] { return business.oldestTaskItemDate(); };
     periods.newestTaskItemDate = [&business] { return business.newestTaskItemDate(); };
     return periods;
+}
+
+void twReportDates(const TWReport &report, int dateType, QDateTime *fromDate, QDateTime *toDate,
+                   const QDateTime &customFromDate, const QDateTime &customToDate,
+                   TWBusiness &business)
+{
+    report.datesForType(dateType, fromDate, toDate, customFromDate, customToDate,
+                        twReportPeriods(business));
+}
+
+void twReportPeriodDates(const TWReport &report, QDateTime *fromDate, QDateTime *toDate,
+                         QDateTime *compareFromDate, QDateTime *compareToDate, TWBusiness &business)
+{
+    report.calculateFromDate(fromDate, toDate, compareFromDate, compareToDate,
+                             twReportPeriods(business));
 }

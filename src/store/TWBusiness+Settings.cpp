@@ -4,6 +4,8 @@
 // that dictionary for a save.
 
 #include "store/TWBusiness.h"
+#include "store/TWExportSettingsRecords.h"
+#include "store/TWSendInvoiceValues.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWPropertyList.h"
@@ -134,10 +136,9 @@ void TWBusiness::setDefaultSettings()
     m_importTransactionsSettings.clear();
     m_importTasksSettings.clear();
     m_importExpensesSettings.clear();
-    m_exportTransactionsSettings =
-        TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(*this);
-    m_exportTasksSettings = TWExportTasksSettings::exportTasksSettingsWithBusiness(*this);
-    m_exportExpensesSettings = TWExportExpensesSettings::exportExpensesSettingsWithBusiness(*this);
+    m_exportTransactionsSettings = twDefaultExportTransactionsSettings(*this);
+    m_exportTasksSettings = twDefaultExportTasksSettings(*this);
+    m_exportExpensesSettings = twDefaultExportExpensesSettings(*this);
 }
 
 // ---- Reading ----
@@ -210,8 +211,7 @@ void TWBusiness::applySettings(const QVariantMap &settings)
         const qint32 client = it.key().toInt(&isNumber);
         if (!isNumber || it.value().metaType().id() != QMetaType::QVariantMap)
             continue;
-        m_sendInvoiceData.insert(
-            client, TWSendInvoiceData::sendInvoiceDataWithSettings(it.value().toMap(), *this));
+        m_sendInvoiceData.insert(client, twRestoredSendInvoiceData(it.value().toMap(), *this));
     }
 
     const auto exportSettings = [&settings](const QString &key) -> std::optional<QVariantMap> {
@@ -222,24 +222,19 @@ void TWBusiness::applySettings(const QVariantMap &settings)
     };
     m_importTransactionsSettings = mapValue(settings.value(kImportTransactionsSettings));
     if (const auto stored = exportSettings(kExportTransactionsSettings))
-        m_exportTransactionsSettings =
-            TWExportTransactionsSettings::exportTransactionsSettingsWithSettings(*stored, *this);
+        m_exportTransactionsSettings = twRestoredExportTransactionsSettings(*stored, *this);
     else
-        m_exportTransactionsSettings =
-            TWExportTransactionsSettings::exportTransactionsSettingsWithBusiness(*this);
+        m_exportTransactionsSettings = twDefaultExportTransactionsSettings(*this);
     m_importTasksSettings = mapValue(settings.value(kImportTasksSettings));
     if (const auto stored = exportSettings(kExportTasksSettings))
-        m_exportTasksSettings =
-            TWExportTasksSettings::exportTasksSettingsWithSettings(*stored, *this);
+        m_exportTasksSettings = twRestoredExportTasksSettings(*stored, *this);
     else
-        m_exportTasksSettings = TWExportTasksSettings::exportTasksSettingsWithBusiness(*this);
+        m_exportTasksSettings = twDefaultExportTasksSettings(*this);
     m_importExpensesSettings = mapValue(settings.value(kImportExpensesSettings));
     if (const auto stored = exportSettings(kExportExpensesSettings))
-        m_exportExpensesSettings =
-            TWExportExpensesSettings::exportExpensesSettingsWithSettings(*stored, *this);
+        m_exportExpensesSettings = twRestoredExportExpensesSettings(*stored, *this);
     else
-        m_exportExpensesSettings =
-            TWExportExpensesSettings::exportExpensesSettingsWithBusiness(*this);
+        m_exportExpensesSettings = twDefaultExportExpensesSettings(*this);
 }
 
 // ---- Writing ----

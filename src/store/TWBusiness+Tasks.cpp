@@ -4,6 +4,8 @@
 // take a task's time items and invoice links with it.
 
 #include "store/TWBusiness.h"
+#include "store/TWRecordWrites.h"
+#include "store/TWWorkTotals.h"
 
 #include "foundation/TWClock.h"
 #include "model/TWWorkArithmetic.h"
@@ -41,15 +43,15 @@ const char *const kTaskItemsUpdateSQL =
 
 // ---- What a task counts ----
 
-double TWTask::quantityWithBusiness(TWBusiness &business) const
+double twQuantity(const TWTask &task, TWBusiness &business)
 {
-    const TWProjectPtr project = business.projectWithIdentifier(projectIdentifier());
+    const TWProjectPtr project = business.projectWithIdentifier(task.projectIdentifier());
     if (!project)
         return 0.0;
     // Only a timed task of a project counts its time items.
-    if (project->type() == TWProjectTypeProject && taskType() == TWTaskTypeTimed)
-        return quantityWithProject(project.get(), business.taskItemsWithTask(*this));
-    return quantityWithProject(project.get(), {});
+    if (project->type() == TWProjectTypeProject && task.taskType() == TWTaskTypeTimed)
+        return task.quantityWithProject(project.get(), business.taskItemsWithTask(task));
+    return task.quantityWithProject(project.get(), {});
 }
 
 // ---- Task lookups ----
@@ -101,8 +103,8 @@ qint64 TWBusiness::taskHomeTotalWithTasks(const TWTaskList &tasks)
         if (!task)
             continue;
         const TWProjectPtr project = m_projects.withIdentifier(task->projectIdentifier());
-        const qint64 home = workTotalInHomeCurrencyHook(task->totalWithBusiness(*this),
-                                                        project ? project->unit() : nullptr);
+        const qint64 home =
+            workTotalInHomeCurrencyHook(twTotal(*task, *this), project ? project->unit() : nullptr);
         total = TWWorkArithmetic::add(total, home);
     }
     return total;
@@ -115,11 +117,11 @@ qint64 TWBusiness::taskHomeTotalWithProjects(const TWProjectList &projects)
 
 bool TWBusiness::matchTask(const TWTask &task)
 {
-    const double quantity = task.quantityWithBusiness(*this);
+    const double quantity = twQuantity(task, *this);
     for (const TWTaskPtr &listed : m_tasks.withOwner(task.projectIdentifier())) {
         if (listed->taskType() == task.taskType() && listed->rate() == task.rate() &&
             TWDateAdditions::equalDate(listed->date(), task.date()) &&
-            listed->quantityWithBusiness(*this) == quantity)
+            twQuantity(*listed, *this) == quantity)
             return true;
     }
     return false;
@@ -165,8 +167,7 @@ TWErrorResult TWBusiness::addTask(const TWTaskPtr &task, bool notify)
     }
     addClientTaskValuesHook(task, notify);
     m_tasks.append(scope, task);
-    if (notify)
-        scope.post(TWTaskNewNotification, {{TWTaskNotificationKey, QVariant::fromValue(task)}});
+    TWRecordWrites::post(scope, notify, TWTaskNewNotification, TWTaskNotificationKey, task);
     return scope.commit();
 }
 
@@ -207,8 +208,7 @@ TWErrorResult TWBusiness::updateTask(const TWTaskPtr &task, bool notify)
                 return scope.finish(error);
         }
     }
-    if (notify)
-        scope.post(TWTaskUpdateNotification, {{TWTaskNotificationKey, QVariant::fromValue(task)}});
+    TWRecordWrites::post(scope, notify, TWTaskUpdateNotification, TWTaskNotificationKey, task);
     return scope.commit();
 }
 
@@ -219,12 +219,8 @@ TWErrorResult TWBusiness::deleteTask(const TWTaskPtr &task, bool notify)
     // One write: a failure in the middle leaves the task, its time items and
     // its links as they were.
     WriteScope scope(*this);
-    {
-        TWStatement remove = statement(kTasksDeleteSQL);
-        remove.bindInt32(task->identifier());
-        if (TWErrorResult error = remove.execute())
-            return scope.finish(error);
-    }
+    if (TWErrorResult error = TWRecordWrites::deleteRow(*this, kTasksDeleteSQL, task->identifier()))
+        return scope.finish(error);
     for (const TWTaskItemPtr &item : m_taskItems.withOwner(task->identifier())) {
         if (TWErrorResult error = deleteTaskItem(item, true))
             return scope.finish(error);
@@ -232,8 +228,7 @@ TWErrorResult TWBusiness::deleteTask(const TWTaskPtr &task, bool notify)
     if (TWErrorResult error = deleteTaskInvoiceLinksHook(task))
         return scope.finish(error);
     m_tasks.removeIdentifier(scope, task->identifier());
-    if (notify)
-        scope.post(TWTaskDeleteNotification, {{TWTaskNotificationKey, QVariant::fromValue(task)}});
+    TWRecordWrites::post(scope, notify, TWTaskDeleteNotification, TWTaskNotificationKey, task);
     return scope.commit();
 }
 
@@ -317,9 +312,8 @@ TWErrorResult TWBusiness::addTaskItem(const TWTaskItemPtr &taskItem, bool notify
             return scope.finish(error);
     }
     m_taskItems.append(scope, taskItem);
-    if (notify)
-        scope.post(TWTaskItemNewNotification,
-                   {{TWTaskItemNotificationKey, QVariant::fromValue(taskItem)}});
+    TWRecordWrites::post(scope, notify, TWTaskItemNewNotification, TWTaskItemNotificationKey,
+                         taskItem);
     return scope.commit();
 }
 
@@ -344,9 +338,8 @@ TWErrorResult TWBusiness::updateTaskItem(const TWTaskItemPtr &taskItem, bool not
         scope.onRollback([taskItem, before] { taskItem->setTaskIdentifier(before); });
     }
     m_taskItems.replace(scope, taskItem);
-    if (notify)
-        scope.post(TWTaskItemUpdateNotification,
-                   {{TWTaskItemNotificationKey, QVariant::fromValue(taskItem)}});
+    TWRecordWrites::post(scope, notify, TWTaskItemUpdateNotification, TWTaskItemNotificationKey,
+                         taskItem);
     return scope.commit();
 }
 
@@ -355,16 +348,12 @@ TWErrorResult TWBusiness::deleteTaskItem(const TWTaskItemPtr &taskItem, bool not
     if (!taskItem)
         return databaseError(SQLITE_MISUSE);
     WriteScope scope(*this);
-    {
-        TWStatement remove = statement(kTaskItemsDeleteSQL);
-        remove.bindInt32(taskItem->identifier());
-        if (TWErrorResult error = remove.execute())
-            return scope.finish(error);
-    }
+    if (TWErrorResult error =
+            TWRecordWrites::deleteRow(*this, kTaskItemsDeleteSQL, taskItem->identifier()))
+        return scope.finish(error);
     m_taskItems.removeIdentifier(scope, taskItem->identifier());
-    if (notify)
-        scope.post(TWTaskItemDeleteNotification,
-                   {{TWTaskItemNotificationKey, QVariant::fromValue(taskItem)}});
+    TWRecordWrites::post(scope, notify, TWTaskItemDeleteNotification, TWTaskItemNotificationKey,
+                         taskItem);
     return scope.commit();
 }
 

@@ -3,6 +3,8 @@
 // write makes to the transactions in memory.
 
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
+#include "store/TWTransactionSearch.h"
 
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
@@ -49,108 +51,108 @@ TWTransactionSearchContext TWBusiness::transactionSearchContext() const
     context.field = [this](qint32 identifier) { return fieldWithIdentifier(identifier); };
     context.homeUnit = m_homeUnit;
     // No unit shown, no grouping separators, signed, decimals shown.
-    context.moneyText = [this](qint64 total, const TWUnitPtr &unit) {
+    context.moneyText = [](qint64 total, const TWUnitPtr &unit) {
         return TWFormatter::formatter().valueString(total, unit.get(), false, false, false, false,
-                                                    true, this);
+                                                    true);
     };
     return context;
 }
 
-// ---- TWTransaction ----
+// ---- Transactions ----
 
-TWTransactionPtr TWTransaction::transactionWithBusiness(TWBusiness &business)
+TWTransactionPtr twNewTransaction(TWBusiness &business)
 {
-    return transactionWithDefaults(business.newTransactionDefaults());
+    return TWTransaction::transactionWithDefaults(business.newTransactionDefaults());
 }
 
-const std::optional<TWAttachmentList> &TWTransaction::attachmentsWithBusiness(TWBusiness &business)
+const std::optional<TWAttachmentList> &twLoadedAttachments(TWTransaction &transaction,
+                                                           TWBusiness &business)
 {
-    if (needsAttachmentLoad())
-        business.loadTransactionAttachments(*this);
-    return attachmentList();
+    if (transaction.needsAttachmentLoad())
+        business.loadTransactionAttachments(transaction);
+    return transaction.attachments();
 }
 
-void TWTransaction::copyRepeatFields(const TWTransaction &source, TWBusiness &business)
+void twCopyRepeatFields(TWTransaction &transaction, const TWTransaction &source,
+                        TWBusiness &business)
 {
-    copyRepeatFields(source, business.userFields());
+    transaction.copyRepeatFields(source, business.userFields());
 }
 
-void TWTransaction::autofill(const TWField &field, const TWTransaction &source,
-                             TWBusiness &business)
+void twAutofill(TWTransaction &transaction, const TWField &field, const TWTransaction &source,
+                TWBusiness &business)
 {
-    autofill(
+    transaction.autofill(
         field.identifier(), source, business.fields(),
         [&business](qint32 identifier) { return business.accountWithIdentifier(identifier); },
         business.homeUnit(), TWBusiness::unitConverter());
 }
 
-void TWTransaction::updateAccountsWithBusiness(TWBusiness &business,
-                                               const std::optional<TWAccountList> &accounts,
-                                               bool ignoreSplits)
+void twUpdateAccounts(TWTransaction &transaction, TWBusiness &business,
+                      const std::optional<TWAccountList> &accounts, bool ignoreSplits)
 {
-    updateAccounts(business.accountDefaults(), accounts, ignoreSplits);
+    transaction.updateAccounts(business.accountDefaults(), accounts, ignoreSplits);
 }
 
-void TWTransaction::updateTotalsWithMasterTotalType(int masterTotalType, int totalType,
-                                                    TWBusiness &business)
+void twUpdateTotals(TWTransaction &transaction, int masterTotalType, int totalType,
+                    TWBusiness &business)
 {
     const auto unitOf = [&business](qint32 identifier) -> TWUnitPtr {
         const TWAccountPtr account = business.accountWithIdentifier(identifier);
         return account ? account->unit() : TWUnitPtr();
     };
-    updateTotalsWithMasterTotalType(masterTotalType, totalType, unitOf(m_account1Identifier),
-                                    unitOf(m_account2Identifier), business.homeUnit(),
-                                    TWBusiness::unitConverter());
+    transaction.updateTotalsWithMasterTotalType(
+        masterTotalType, totalType, unitOf(transaction.account1Identifier()),
+        unitOf(transaction.account2Identifier()), business.homeUnit(), TWBusiness::unitConverter());
 }
 
-void TWTransaction::updateSplitTotals(TWBusiness &business)
+void twUpdateSplitTotals(TWTransaction &transaction, TWBusiness &business)
 {
-    updateSplitTotals(
+    transaction.updateSplitTotals(
         [&business](qint32 identifier) { return business.accountWithIdentifier(identifier); },
         business.homeUnit(), TWBusiness::unitConverter());
 }
 
-void TWTransaction::updatePercentTotals(TWBusiness &business)
+void twUpdatePercentTotals(TWTransaction &transaction, TWBusiness &business)
 {
-    updatePercentTotals(business.fields());
+    transaction.updatePercentTotals(business.fields());
 }
 
-QString TWTransaction::uniqueAttachmentName(const QString &name, const QString &extension,
-                                            TWBusiness &business)
+QString twUniqueAttachmentName(TWTransaction &transaction, const QString &name,
+                               const QString &extension, TWBusiness &business)
 {
     // The stored attachments count too, so they are read first.
-    attachmentsWithBusiness(business);
-    return uniqueAttachmentName(name, extension);
+    twLoadedAttachments(transaction, business);
+    return transaction.uniqueAttachmentName(name, extension);
 }
 
-bool TWTransaction::searchString(const QString &search, TWBusiness &business) const
+bool twSearch(const TWTransaction &transaction, const QString &search, TWBusiness &business)
 {
-    return searchString(search, business.transactionSearchContext());
+    return transaction.searchString(search, business.transactionSearchContext());
 }
 
-bool TWTransaction::searchStringSplits(const QString &search, TWBusiness &business) const
+bool twSearchSplits(const TWTransaction &transaction, const QString &search, TWBusiness &business)
 {
-    return searchStringSplits(search, business.transactionSearchContext());
+    return transaction.searchStringSplits(search, business.transactionSearchContext());
 }
 
-// ---- TWSplit ----
+// ---- Lines ----
 
-void TWSplit::updateTotalsWithMasterTotalType(int masterTotalType, int totalType,
-                                              TWBusiness &business)
+void twUpdateTotals(TWSplit &split, int masterTotalType, int totalType, TWBusiness &business)
 {
-    const TWAccountPtr account = business.accountWithIdentifier(m_accountIdentifier);
-    updateTotalsWithMasterTotalType(masterTotalType, totalType,
-                                    account ? account->unit() : TWUnitPtr(), business.homeUnit(),
-                                    TWBusiness::unitConverter());
+    const TWAccountPtr account = business.accountWithIdentifier(split.accountIdentifier());
+    split.updateTotalsWithMasterTotalType(masterTotalType, totalType,
+                                          account ? account->unit() : TWUnitPtr(),
+                                          business.homeUnit(), TWBusiness::unitConverter());
 }
 
-bool TWSplit::searchString(const QString &search, TWBusiness &business) const
+bool twSearch(const TWSplit &split, const QString &search, TWBusiness &business)
 {
     const TWTransactionSearchContext context = business.transactionSearchContext();
-    const TWAccountPtr account = business.accountWithIdentifier(m_accountIdentifier);
-    return searchString(search, context.contains, account ? account->name() : QString(),
-                        account ? account->unit() : TWUnitPtr(), context.homeUnit,
-                        context.moneyText);
+    const TWAccountPtr account = business.accountWithIdentifier(split.accountIdentifier());
+    return split.searchString(search, context.contains, account ? account->name() : QString(),
+                              account ? account->unit() : TWUnitPtr(), context.homeUnit,
+                              context.moneyText);
 }
 
 // ---- Field writes reaching the transactions in memory ----

@@ -8,6 +8,7 @@
 #include "foundation/TWDateAdditions.h"
 #include "model/TWUtilities.h"
 #include "store/TWSchema.h"
+#include "store/TWTransactionSearch.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -836,7 +837,7 @@ qint32 TWBusiness::transactionSearchFieldType() const
 bool TWBusiness::filterHookMatchTransaction(const TWFilter &filter,
                                             const TWTransaction &transaction)
 {
-    return filter.matchTransaction(transaction, *this);
+    return twMatchTransaction(filter, transaction, *this);
 }
 
 void TWBusiness::balanceHookUpdateBalance(TWTransactionList &views) const

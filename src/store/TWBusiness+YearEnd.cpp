@@ -8,6 +8,7 @@
 #include "foundation/TWDateAdditions.h"
 #include "foundation/TWLocalized.h"
 #include "store/TWLedgerEntries.h"
+#include "store/TWTransactionEditing.h"
 
 #include <sqlite3.h>
 
@@ -235,7 +236,7 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
             transfer->setTotalAccount1(-m_yearEndSums.own(std::size_t(i), slot));
             transfer->setUnit(m_homeUnit);
             transfer->setCleared(true);
-            transfer->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount2, *this);
+            twUpdateTotals(*transfer, TWTotalTypeTotal, TWTotalTypeAccount2, *this);
             wanted.push_back({i, std::move(transfer)});
         }
     }

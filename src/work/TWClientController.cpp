@@ -396,8 +396,7 @@ void TWClientController::updateClientCountTotal()
     const QList<int> rows = m_table->selectedRows();
     const TWUnit *home = m_business->homeUnit().get();
     const auto money = [this, home](qint64 value) {
-        return TWFormatter::formatter().valueString(value, home, true, true, false, true, true,
-                                                    m_business);
+        return TWFormatter::formatter().valueString(value, home, true, true, false, true, true);
     };
     const QString all = money(m_business->transactionHomeOwingWithClients(m_clients));
     if (rows.isEmpty()) {

@@ -186,8 +186,7 @@ const TWUnit *TWExpensesController::unitOf(const TWExpense &expense) const
 
 QString TWExpensesController::money(qint64 value, const TWUnit *unit) const
 {
-    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true,
-                                                m_business);
+    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true);
 }
 
 int TWExpensesController::workRowCount(const TWWorkTable *) const

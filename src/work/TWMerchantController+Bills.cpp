@@ -13,6 +13,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWRelationship.h"
 #include "store/TWBusiness.h"
+#include "store/TWOwing.h"
 
 #include <QMenu>
 #include <QTableView>
@@ -204,7 +205,7 @@ void TWMerchantController::duplicateSelectedBill(bool context)
         return;
     const TWBillList bills = billsForRowIndexes(m_table->rowsActedOn(context));
     bool closedLocked = false;
-    TWBill::validateEditBills(bills, nullptr, &closedLocked, nullptr, *m_business);
+    twValidateEditBills(bills, nullptr, &closedLocked, nullptr, *m_business);
     if (!closedLocked) {
         duplicateBills(bills);
         return;
@@ -244,7 +245,7 @@ void TWMerchantController::duplicateBills(const TWBillList &bills)
         if ((failure = m_business->addBill(copy, false)))
             break;
         addedBill = true;
-        bill->updateTransactions(*m_business);
+        twUpdateTransactions(*bill, *m_business);
         if (bill->transactions().isEmpty())
             continue;
         // Only the first linked transaction is copied, and only when it may

@@ -11,6 +11,7 @@
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 #include "store/TWBusiness.h"
+#include "store/TWOwing.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -358,9 +359,8 @@ void TWMerchantController::refreshFigures()
     if (!m_business)
         return;
     for (const TWBillPtr &bill : std::as_const(m_bills)) {
-        bill->updateTransactions(*m_business);
-        const TWPaymentEntryList entries =
-            TWPaymentEntry::entriesWithTransactions(bill->transactions(), *m_business);
+        twUpdateTransactions(*bill, *m_business);
+        const TWPaymentEntryList entries = twPaymentEntries(bill->transactions(), *m_business);
         TWBillFigures figures;
         figures.total = bill->totalWithEntries(entries);
         figures.owe = bill->oweWithEntries(entries);
@@ -416,8 +416,7 @@ QString TWMerchantController::money(qint64 value) const
 {
     const TWUnit *home =
         m_business && m_business->homeUnit() ? m_business->homeUnit().get() : nullptr;
-    return TWFormatter::formatter().valueString(value, home, true, true, false, true, true,
-                                                m_business);
+    return TWFormatter::formatter().valueString(value, home, true, true, false, true, true);
 }
 
 int TWMerchantController::workRowCount(const TWWorkTable *) const

@@ -6,6 +6,7 @@
 #include "model/TWUtilities.h"
 #include "model/TWValue.h"
 #include "store/TWBusiness.h"
+#include "store/TWUnitMenu.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -116,8 +117,7 @@ void TWProjectController::updateUI()
         QSignalBlocker block(m_unit);
         m_unit->clear();
         if (m_business)
-            for (const TWUnitMenuItem &item :
-                 TWUtilities::unitMenuItemsWithBusiness(*m_business, false)) {
+            for (const TWUnitMenuItem &item : twUnitMenuItems(*m_business, false)) {
                 if (item.separator)
                     m_unit->insertSeparator(m_unit->count());
                 else

@@ -4,6 +4,8 @@
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 #include "store/TWBusiness.h"
+#include "store/TWOwing.h"
+#include "store/TWWorkTotals.h"
 
 #include <algorithm>
 #include <vector>
@@ -61,7 +63,7 @@ void TWProjectRows::updateInvoices()
         return;
     for (const TWProjectPtr &project : m_projects)
         if (project)
-            project->updateInvoicesWithBusiness(*m_business);
+            twUpdateInvoices(*project, *m_business);
 }
 
 int TWProjectRows::row(const TWProject &project) const
@@ -71,8 +73,7 @@ int TWProjectRows::row(const TWProject &project) const
 
 QString TWProjectRows::money(qint64 value, const TWUnit *unit) const
 {
-    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true,
-                                                m_business);
+    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true);
 }
 
 QString TWProjectRows::text(const TWProject &project, int tag) const
@@ -98,27 +99,24 @@ QString TWProjectRows::text(const TWProject &project, int tag) const
         return project.endDate().isValid() ? formatter.shortDateString(project.endDate())
                                            : QString();
     case TWProjectColumnRate:
-        return formatter.valueString(project.rate(), unit, false, false, false, true, true,
-                                     m_business);
+        return formatter.valueString(project.rate(), unit, false, false, false, true, true);
     case TWProjectColumnUnit:
         return unit ? unit->code() : QString();
     case TWProjectColumnTaxRate:
         return QStringLiteral("%1%").arg(QString::number(double(float(project.taxRate())), 'g', 7));
     case TWProjectColumnTotalUninvoiced:
-        return m_business ? money(project.uninvoicedTotalWithBusiness(*m_business), unit)
-                          : QString();
+        return m_business ? money(twUninvoicedTotal(project, *m_business), unit) : QString();
     case TWProjectColumnTotalInvoiced:
-        return m_business ? money(project.totalWithBusiness(*m_business), unit) : QString();
+        return m_business ? money(twTotal(project, *m_business), unit) : QString();
     case TWProjectColumnOwe:
-        return m_business ? money(project.oweWithBusiness(*m_business), unit) : QString();
+        return m_business ? money(twOwe(project, *m_business), unit) : QString();
     case TWProjectColumnPercentPaid:
-        return m_business
-                   ? formatter.percentValueString(project.percentPaidWithBusiness(*m_business), 0) +
-                         QLatin1Char('%')
-                   : QString();
+        return m_business ? formatter.percentValueString(twPercentPaid(project, *m_business), 0) +
+                                QLatin1Char('%')
+                          : QString();
     case TWProjectColumnOverdue: {
         QDateTime due;
-        if (m_business && project.overdueWithBusiness(*m_business, &due))
+        if (m_business && twOverdue(project, *m_business, &due))
             return formatter.overdueDateString(due);
         return {};
     }
@@ -136,13 +134,13 @@ QString TWProjectRows::toolTip(const TWProject &project, int tag) const
     qint64 amount = 0;
     switch (tag) {
     case TWProjectColumnTotalUninvoiced:
-        amount = project.uninvoicedTotalWithBusiness(*m_business);
+        amount = twUninvoicedTotal(project, *m_business);
         break;
     case TWProjectColumnTotalInvoiced:
-        amount = project.totalWithBusiness(*m_business);
+        amount = twTotal(project, *m_business);
         break;
     case TWProjectColumnOwe:
-        amount = project.oweWithBusiness(*m_business);
+        amount = twOwe(project, *m_business);
         break;
     default:
         return {};
@@ -155,9 +153,9 @@ QColor TWProjectRows::rowColour(const TWProject &project) const
 {
     const TWPreferences &preferences = TWPreferences::preferences();
     if (m_business) {
-        if (project.overdueWithBusiness(*m_business, nullptr))
+        if (twOverdue(project, *m_business, nullptr))
             return preferences.overdueColour();
-        if (project.oweWithBusiness(*m_business) >= 1)
+        if (twOwe(project, *m_business) >= 1)
             return preferences.oweColour();
     }
     if (project.completed())
@@ -229,20 +227,20 @@ TWProjectRows::SortKey TWProjectRows::sortKey(const TWProject &project, int tag)
         key.real = project.taxRate();
         break;
     case TWProjectColumnTotalUninvoiced:
-        key.number = m_business ? project.uninvoicedTotalWithBusiness(*m_business) : 0;
+        key.number = m_business ? twUninvoicedTotal(project, *m_business) : 0;
         break;
     case TWProjectColumnTotalInvoiced:
-        key.number = m_business ? project.totalWithBusiness(*m_business) : 0;
+        key.number = m_business ? twTotal(project, *m_business) : 0;
         break;
     case TWProjectColumnOwe:
-        key.number = m_business ? project.oweWithBusiness(*m_business) : 0;
+        key.number = m_business ? twOwe(project, *m_business) : 0;
         break;
     case TWProjectColumnPercentPaid:
-        key.real = m_business ? double(project.percentPaidWithBusiness(*m_business)) : 0.0;
+        key.real = m_business ? double(twPercentPaid(project, *m_business)) : 0.0;
         break;
     case TWProjectColumnOverdue: {
         QDateTime due;
-        const bool overdue = m_business && project.overdueWithBusiness(*m_business, &due);
+        const bool overdue = m_business && twOverdue(project, *m_business, &due);
         key.missing = !overdue;
         key.number = overdue ? msecs(due) : 0;
         break;

@@ -7,6 +7,7 @@
 #include "model/TWFormatter.h"
 #include "model/TWValue.h"
 #include "store/TWBusiness.h"
+#include "store/TWWorkTotals.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -91,12 +92,12 @@ void TWTaskController::fillEstimateAndQuantity()
     TWBusiness *business = m_business;
     if (!business || !m_editTask)
         return;
-    m_estimate->setText(m_editTask->quantityString(m_editTask->estimate(), *business));
+    m_estimate->setText(m_editTask->quantityString(m_editTask->estimate()));
     // The quantity of a file's task (never stored) comes from what it carries.
     const double quantity =
         m_isImport ? m_editTask->quantityWithProject(project().get(), m_editTask->taskItems())
-                   : m_editTask->quantityWithBusiness(*business);
-    m_quantity->setText(m_editTask->quantityString(quantity, *business));
+                   : twQuantity(*m_editTask, *business);
+    m_quantity->setText(m_editTask->quantityString(quantity));
 }
 
 void TWTaskController::updateUI()

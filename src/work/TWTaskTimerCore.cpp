@@ -2,6 +2,7 @@
 
 #include "store/TWBusiness.h"
 #include "store/TWNotifications.h"
+#include "store/TWWorkTotals.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
@@ -299,7 +300,7 @@ QString TWTaskTimerCore::timeMenuletString() const
     const TWTaskPtr task = store && m_menuletTaskIdentifier
                                ? store->taskWithIdentifier(m_menuletTaskIdentifier)
                                : nullptr;
-    const double seconds = task ? task->quantityWithBusiness(*store) : 0.0;
+    const double seconds = task ? twQuantity(*task, *store) : 0.0;
     return TWFormatter::formatter().timeString(seconds, true,
                                                TWPreferences::preferences().timeFormat());
 }

@@ -14,6 +14,7 @@
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 #include "store/TWBusiness.h"
+#include "store/TWWorkTotals.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -277,13 +278,12 @@ double TWTasksController::quantityOf(const TWTask &task) const
     // one): it counts what it carries.
     if (m_mode == ModeImportSelection)
         return task.quantityWithProject(projectOf(task).get(), task.taskItems());
-    return m_business ? task.quantityWithBusiness(*m_business) : 0.0;
+    return m_business ? twQuantity(task, *m_business) : 0.0;
 }
 
 QString TWTasksController::money(qint64 value, const TWUnit *unit) const
 {
-    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true,
-                                                m_business);
+    return TWFormatter::formatter().valueString(value, unit, true, true, false, true, true);
 }
 
 QString TWTasksController::taskCellText(const TWTask &task, int tag) const
@@ -305,9 +305,9 @@ QString TWTasksController::taskCellText(const TWTask &task, int tag) const
     case TWTaskColumnType:
         return formatter.taskTypeString(task.taskType());
     case TWTaskColumnEstimate:
-        return m_business ? task.quantityString(task.estimate(), *m_business) : QString();
+        return m_business ? task.quantityString(task.estimate()) : QString();
     case TWTaskColumnQuantity:
-        return m_business ? task.quantityString(quantityOf(task), *m_business) : QString();
+        return m_business ? task.quantityString(quantityOf(task)) : QString();
     case TWTaskColumnRate:
         return money(task.rate(), unitOf(task));
     case TWTaskColumnSubtotal:

@@ -21,10 +21,10 @@ protected:
         TWWindowTest::SetUp();
         registerFakes();
     }
-    static QString money(TWBusiness &b, qint64 value, const TWUnitPtr &unit)
+    static QString money(TWBusiness &, qint64 value, const TWUnitPtr &unit)
     {
         return TWFormatter::formatter().valueString(value, unit.get(), true, true, false, true,
-                                                    true, &b);
+                                                    true);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "model/TWField.h"
 #include "model/TWFieldItem.h"
 #include "model/TWFormatter.h"
+#include "store/TWTransactionSearch.h"
 
 namespace
 {
@@ -16,7 +17,7 @@ class FilterEditorRowTest : public TWFilterTest
 protected:
     std::unique_ptr<TWFilterEditorRow> row(qint32 field)
     {
-        criterion = TWFilterCriteria::filterCriteriaWithFieldIdentifier(field, business());
+        criterion = twCriteriaForField(field, business());
         auto made = std::make_unique<TWFilterEditorRow>(criterion, &business());
         made->resize(600, TWFilterEditorRow::kRowHeight);
         made->update();

@@ -3,6 +3,7 @@
 // rule, the action after each change and the Alt key's add images.
 
 #include "TWFilterTestSupport.h"
+#include "store/TWTransactionSearch.h"
 
 #include <QKeyEvent>
 #include <QSignalSpy>
@@ -29,10 +30,7 @@ protected:
         window.reset();
         TWFilterTest::TearDown();
     }
-    TWFilterCriteriaPtr simple(qint32 field)
-    {
-        return TWFilterCriteria::filterCriteriaWithFieldIdentifier(field, business());
-    }
+    TWFilterCriteriaPtr simple(qint32 field) { return twCriteriaForField(field, business()); }
     void edit(const TWFilterCriteriaPtr &root)
     {
         editor->setCriteria(root);

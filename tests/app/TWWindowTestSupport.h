@@ -7,6 +7,7 @@
 #include "app/TWMasterController.h"
 #include "app/TWMasterModel.h"
 #include "app/TWWindowController.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QLabel>
 #include <QMainWindow>
@@ -213,7 +214,7 @@ protected:
                                            const TWAccountPtr &two, qint64 amount,
                                            quint32 state = 0)
     {
-        TWTransactionPtr transaction = TWTransaction::transactionWithBusiness(b);
+        TWTransactionPtr transaction = twNewTransaction(b);
         transaction->setAccount1Identifier(one->identifier());
         transaction->setAccount2Identifier(two->identifier());
         transaction->setUnit(one->unit());

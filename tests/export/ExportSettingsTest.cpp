@@ -3,6 +3,7 @@
 // store's add and remove hooks.
 
 #include "TWExportTestSupport.h"
+#include "store/TWExportSettingsRecords.h"
 
 #include <QUrl>
 
@@ -112,8 +113,7 @@ TEST(ExportSettingsTest, RestoringDropsWhatIsGone)
                              {"fields", QVariantList{-3, 777}},
                              {"filterIdentifier", 300},
                              {"interval", 6u}};
-    const auto record =
-        TWExportTransactionsSettings::exportTransactionsSettingsWithSettings(stored, b);
+    const auto record = twRestoredExportTransactionsSettings(stored, b);
     EXPECT_EQ(identifiers(record->accounts()), QList<qint32>({kCard, kChecking}));
     EXPECT_EQ(identifiers(record->fields()), QList<qint32>{-3});
     EXPECT_FALSE(record->filter());
@@ -122,7 +122,7 @@ TEST(ExportSettingsTest, RestoringDropsWhatIsGone)
     EXPECT_EQ(record->intervalFromDate().secsTo(record->intervalToDate()), 604800);
     EXPECT_TRUE(record->includeAttachments());
 
-    const auto empty = TWExportTransactionsSettings::exportTransactionsSettingsWithSettings({}, b);
+    const auto empty = twRestoredExportTransactionsSettings({}, b);
     EXPECT_TRUE(empty->accounts().isEmpty());
     EXPECT_TRUE(empty->fields().isEmpty());
 

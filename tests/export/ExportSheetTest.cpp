@@ -15,6 +15,7 @@
 #include "model/TWExpense.h"
 #include "model/TWProject.h"
 #include "model/TWTask.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -249,7 +250,7 @@ TEST_F(ExportTransactionsSheetTest, AnEarlierExportIsReplacedAnythingElseIsLeftA
     // A copy failing halfway leaves the earlier export as it was.
     const QStringList before = entries(QDir(target).filePath(QStringLiteral("Attachments")));
     const TWAttachmentList stored =
-        *business->transactionWithIdentifier(2)->attachmentsWithBusiness(*business);
+        *twLoadedAttachments(*business->transactionWithIdentifier(2), *business);
     ASSERT_TRUE(QFile::remove(stored.constFirst()->filePath()));
     sheet.reset();
     sheet.exportButton()->click();

@@ -49,7 +49,7 @@ protected:
     {
         QString text = TWFormatter::formatter().valueString(
             transaction.balance(), business->accountWithIdentifier(kChecking)->unit().get(), false,
-            true, false, true, true, business.get());
+            true, false, true, true);
         text.removeIf([](QChar c) { return c.isSpace(); });
         return text;
     }

@@ -116,7 +116,7 @@ protected:
     static QString money(qint64 value, const TWBusiness &b)
     {
         return TWFormatter::formatter().valueString(value, b.homeUnit().get(), true, true, false,
-                                                    true, true, &b);
+                                                    true, true);
     }
     // A trigger that refuses `what` (UPDATE, DELETE, INSERT) of the invoice named `name`.
     void refuse(const char *what, const QString &name)

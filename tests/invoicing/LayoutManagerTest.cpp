@@ -1,7 +1,7 @@
 #include "TWLayoutTestSupport.h"
 
+#include "foundation/TWFileNames.h"
 #include "model/TWLayoutManager.h"
-#include "model/TWUtilities.h"
 
 #include <QDir>
 #include <QFile>
@@ -107,16 +107,16 @@ TEST_F(LayoutManagerTest, AddingNumbersTakenNamesAndNeverReplaces)
 
 TEST_F(LayoutManagerTest, FileNamesAreReducedToOneSafeComponent)
 {
-    EXPECT_EQ(TWUtilities::safeFileName(QStringLiteral("../../etc/passwd")),
+    EXPECT_EQ(TWFileNames::safeFileName(QStringLiteral("../../etc/passwd")),
               QStringLiteral("..-..-etc-passwd"));
-    EXPECT_EQ(TWUtilities::safeFileName(QStringLiteral("..")), QStringLiteral("_"));
-    EXPECT_EQ(TWUtilities::safeFileName(QStringLiteral(".")), QStringLiteral("_"));
-    EXPECT_EQ(TWUtilities::safeFileName(QString()), QStringLiteral("_"));
-    EXPECT_EQ(TWUtilities::safeFileName(QString::fromUtf8("a\0b\tc.twlayout", 14)),
+    EXPECT_EQ(TWFileNames::safeFileName(QStringLiteral("..")), QStringLiteral("_"));
+    EXPECT_EQ(TWFileNames::safeFileName(QStringLiteral(".")), QStringLiteral("_"));
+    EXPECT_EQ(TWFileNames::safeFileName(QString()), QStringLiteral("_"));
+    EXPECT_EQ(TWFileNames::safeFileName(QString::fromUtf8("a\0b\tc.twlayout", 14)),
               QStringLiteral("a-b-c.twlayout"));
     // Long names are cut on a character boundary and keep their extension.
     const QString long_ = QString(200, QChar(0x00E9)) + QStringLiteral(".twlayout");
-    const QString cut = TWUtilities::safeFileName(long_);
+    const QString cut = TWFileNames::safeFileName(long_);
     EXPECT_LE(cut.toUtf8().size(), 255);
     EXPECT_TRUE(cut.endsWith(QStringLiteral("\u00e9.twlayout")));
 }

@@ -5,6 +5,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWLayoutManager.h"
 #include "model/TWSendInvoiceData.h"
+#include "store/TWSendInvoiceValues.h"
 
 #include <QSet>
 
@@ -36,14 +37,13 @@ TEST(SendInvoiceDataTest, SettingsSurviveSaveAndReopen)
 
     // The other client's record: stored without some keys, with a layout
     // that is not installed.
-    QVariantMap partial = TWSendInvoiceData::sendInvoiceDataWithBusiness(b)->settings();
+    QVariantMap partial = twDefaultSendInvoiceData(b)->settings();
     partial.remove(QStringLiteral("itemRateLabel"));
     partial.remove(QStringLiteral("displayBits"));
     partial.insert(QStringLiteral("itemDateLabel"), QStringLiteral(""));
     partial.insert(QStringLiteral("layout"), QStringLiteral("Gone Layout"));
-    b.setSendInvoiceData(
-        {{book.client->identifier(), data},
-         {other->identifier(), TWSendInvoiceData::sendInvoiceDataWithSettings(partial, b)}});
+    b.setSendInvoiceData({{book.client->identifier(), data},
+                          {other->identifier(), twRestoredSendInvoiceData(partial, b)}});
 
     const QUrl url = twPackageURL(dir, QStringLiteral("Doc"));
     ASSERT_OK(b.writeToURL(url, TWSaveOperationSaveAs));

@@ -9,6 +9,8 @@
 #include "invoicing/render/TWInvoiceOperation.h"
 #include "model/TWLayoutManager.h"
 #include "model/TWSendInvoiceData.h"
+#include "store/TWSendInvoiceValues.h"
+#include "store/TWWorkTotals.h"
 
 #include <QBuffer>
 #include <QEventLoop>
@@ -47,14 +49,14 @@ struct TWRenderBook {
     void bill(const TWTaskList &tasks, const TWExpenseList &expenses)
     {
         EXPECT_OK(b().updateInvoiceItems(invoice, tasks, expenses));
-        invoice->updateTasksExpenses(b());
+        twUpdateTasksExpenses(*invoice, b());
     }
     // The client's send data gathered for the invoice, on `layoutName`.
     TWSendInvoiceDataPtr data(const QString &layoutName = QStringLiteral("Classic"))
     {
         TWSendInvoiceDataPtr send = b().sendInvoiceData(*book.client);
         send->setLayout(TWLayoutManager::layoutManager().layoutWithName(layoutName));
-        send->updateWithInvoice(*invoice, b());
+        twUpdateSendInvoiceData(*send, *invoice, b());
         return send;
     }
 };

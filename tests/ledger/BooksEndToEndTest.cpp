@@ -18,6 +18,7 @@
 #include "app/TWMasterItem.h"
 #include "app/TWMasterTotals.h"
 #include "model/TWBuiltInFields.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QLineEdit>
 
@@ -72,9 +73,9 @@ protected:
     TWTransactionController *openEditor(TWBusinessController &document, int day)
     {
         TWBusiness &b = *document.business();
-        TWTransactionPtr t = TWTransaction::transactionWithBusiness(b);
+        TWTransactionPtr t = twNewTransaction(b);
         TWRegisterDetail *reg = document.transactionsController();
-        t->updateAccountsWithBusiness(b, reg->shownAccounts(), false);
+        twUpdateAccounts(*t, b, reg->shownAccounts(), false);
         t->setActiveAccountIdentifier(t->account1Identifier());
         t->setDate(QDateTime(QDate(2026, 3, day), QTime(9, 0)));
         document.newTransaction(t, {}, false, reg);

@@ -6,6 +6,7 @@
 #include "ledger/TWLedger.h"
 
 #include "foundation/TWLocalized.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QLineEdit>
 
@@ -37,11 +38,11 @@ private:
 
 TWTransactionPtr storeTransaction(TWBusiness &b, qint32 account1, qint32 account2)
 {
-    auto transaction = TWTransaction::transactionWithBusiness(b);
+    auto transaction = twNewTransaction(b);
     transaction->setAccount1Identifier(account1);
     transaction->setAccount2Identifier(account2);
     transaction->setTotal(500);
-    transaction->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
+    twUpdateTotals(*transaction, TWTotalTypeTotal, TWTotalTypeAll, b);
     EXPECT_OK(b.addTransaction(transaction, false, false, false, false));
     return transaction;
 }

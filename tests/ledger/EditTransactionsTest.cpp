@@ -13,6 +13,7 @@
 #include "app/TWControls.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -206,7 +207,7 @@ TEST_F(EditTransactionsAccounts, TheTwoAccountsStayApartAndANewUnitIsConverted)
     save();
     const TWTransactionPtr moved = stored(200);
     TWTransaction expected(*moved);
-    expected.updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAccount1, *business);
+    twUpdateTotals(expected, TWTotalTypeTotal, TWTotalTypeAccount1, *business);
     EXPECT_EQ(moved->account1Identifier(), kRent);
     EXPECT_EQ(moved->totalAccount1(), expected.totalAccount1());
     EXPECT_NE(moved->totalAccount1(), 1000);

@@ -15,6 +15,7 @@
 #include "app/TWMasterItem.h"
 #include "app/TWRecordEditors.h"
 #include "model/TWBuiltInFields.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QImage>
 #include <QLabel>
@@ -148,7 +149,7 @@ TEST_F(RegisterDocumentTest, ThePaperclipOpensAndClosesThePreviewOfTheRowsAttach
     image.fill(Qt::darkGreen);
     ASSERT_TRUE(image.save(png, "PNG"));
     TWTransactionPtr t = add("Receipt", 100);
-    t->attachmentsWithBusiness(*document->business());
+    twLoadedAttachments(*t, *document->business());
     ASSERT_TRUE(t->addAttachmentFile(png, TWTransaction::attachmentTypeForPath(png),
                                      QStringLiteral("receipt"), 0));
     ASSERT_OK(document->business()->updateTransaction(t, false, false, false, false));

@@ -99,7 +99,7 @@ TEST_F(SplitRows, NewLineTakesTheBalance)
     EXPECT_EQ(TWSplitEditing::balanceToolTip(2500, *business),
               TWLocalized("credit") + QLatin1Char(' ') +
                   TWFormatter::formatter().valueString(2500, business->homeUnit().get(), true, true,
-                                                       true, false, true, business.get()));
+                                                       true, false, true));
     TWSplitPtr taking = TWSplitEditing::newSplit(*transaction, *business);
     EXPECT_EQ(taking->totalBusiness(), -2500);
     EXPECT_EQ(taking->unit()->code(), QStringLiteral("EUR"));

@@ -8,6 +8,7 @@
 #include "model/TWTransaction.h"
 #include "model/TWUtilities.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QFile>
 #include <QtGlobal>
@@ -17,19 +18,19 @@ class TWTransactionDeviceDelegate final : public TWDeviceControllerDelegate
 {
 public:
     TWTransactionDeviceDelegate(TWBusiness &business)
-        : business(business), transaction(TWTransaction::transactionWithBusiness(business))
+        : business(business), transaction(twNewTransaction(business))
     {
     }
 
     QString uniqueAttachmentName(const QString &name, const QString &extension) override
     {
-        return transaction->uniqueAttachmentName(name, extension, business);
+        return twUniqueAttachmentName(*transaction, name, extension, business);
     }
     void deviceControllerAddAttachmentURL(const QUrl &url, std::uint32_t type,
                                           const QString &name) override
     {
         added.append({url, type, name});
-        transaction->attachmentsWithBusiness(business);
+        twLoadedAttachments(*transaction, business);
         transaction->addAttachmentFile(url.toLocalFile(), type, name, -1, [](const QImage &image) {
             return TWUtilities::utilities().thumbnailImageFile(image);
         });

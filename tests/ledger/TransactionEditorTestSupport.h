@@ -9,6 +9,7 @@
 #include "ledger/TWTransactionController.h"
 
 #include "TWStoreTestSupport.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -60,14 +61,14 @@ protected:
                                      const QDateTime &date = QDateTime(QDate(2026, 11, 2),
                                                                        QTime(12, 0)))
     {
-        TWTransactionPtr transaction = TWTransaction::transactionWithBusiness(*business);
+        TWTransactionPtr transaction = twNewTransaction(*business);
         transaction->setAccount1Identifier(to->identifier());
         transaction->setAccount2Identifier(from->identifier());
         transaction->setActiveAccountIdentifier(to->identifier());
         transaction->setUnit(business->homeUnit());
         transaction->setDate(date);
         transaction->setTotal(total);
-        transaction->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *business);
+        twUpdateTotals(*transaction, TWTotalTypeTotal, TWTotalTypeAll, *business);
         return transaction;
     }
 

@@ -1,8 +1,9 @@
-// Errors, notifications, the strings table and the clock.
+// Errors, notifications, the strings table, the clock and file names.
 
 #include "TWTestSupport.h"
 #include "foundation/TWClock.h"
 #include "foundation/TWError.h"
+#include "foundation/TWFileNames.h"
 #include "foundation/TWLocalized.h"
 #include "foundation/TWNotificationCenter.h"
 
@@ -126,4 +127,32 @@ TEST(Errors, CarryDomainCodeAndDescription)
     EXPECT_EQ(e.domain(), QStringLiteral("Tallyworth Database Error"));
     EXPECT_EQ(e.code(), 19);
     EXPECT_EQ(e.localizedDescription(), QStringLiteral("constraint"));
+}
+
+TEST(FileNames, UniqueNamesCountOnFromTwoBeforeTheExtension)
+{
+    QSet<QString> taken{QStringLiteral("a.txt"), QStringLiteral("readme"),
+                        QStringLiteral(".profile")};
+    EXPECT_EQ(TWFileNames::uniqueFileName(QStringLiteral("b.txt"), taken), QStringLiteral("b.txt"));
+    EXPECT_EQ(TWFileNames::uniqueFileName(QStringLiteral("a.txt"), taken),
+              QStringLiteral("a-2.txt"));
+    EXPECT_EQ(TWFileNames::uniqueFileName(QStringLiteral("a.txt"), taken),
+              QStringLiteral("a-3.txt"));
+    // No dangling dot after a name without an extension; a leading dot is no extension.
+    EXPECT_EQ(TWFileNames::uniqueFileName(QStringLiteral("readme"), taken),
+              QStringLiteral("readme-2"));
+    EXPECT_EQ(TWFileNames::uniqueFileName(QStringLiteral(".profile"), taken),
+              QStringLiteral(".profile-2"));
+    // Every name handed out is taken from then on.
+    EXPECT_TRUE(taken.contains(QStringLiteral("b.txt")));
+    EXPECT_TRUE(taken.contains(QStringLiteral("a-3.txt")));
+}
+
+TEST(FileNames, SafeNamesKeepTheExtensionWhenCut)
+{
+    EXPECT_EQ(TWFileNames::safeFileName(QStringLiteral("a/b\tc")), QStringLiteral("a-b-c"));
+    const QString cut =
+        TWFileNames::safeFileName(QString(300, QChar(0x00E9)) + QStringLiteral(".pdf"));
+    EXPECT_LE(cut.toUtf8().size(), 255);
+    EXPECT_TRUE(cut.endsWith(QStringLiteral(".pdf")));
 }

@@ -53,7 +53,7 @@ protected:
     QString money(qint64 value) const
     {
         return TWFormatter::formatter().valueString(value, business->homeUnit().get(), true, true,
-                                                    false, true, true, business);
+                                                    false, true, true);
     }
     QString day(int y, int m, int d) const
     {

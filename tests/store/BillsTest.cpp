@@ -2,6 +2,7 @@
 
 #include "WorkTestSupport.h"
 #include "model/TWRepeat.h"
+#include "store/TWOwing.h"
 
 #include <gtest/gtest.h>
 
@@ -23,8 +24,8 @@ TEST(Bills, DeletesKeepSharedPaymentsAndFollowTheMerchant)
     EXPECT_EQ(b.transactionHomeOwingWithMerchants({book.merchant}), 180);
     EXPECT_EQ(b.transactionHomeOwingWithBills({paper}, {charge}), 200);
     EXPECT_TRUE(b.transactionOverdueWithMerchants({book.merchant}));
-    paper->updateTransactions(b);
-    EXPECT_FLOAT_EQ(paper->percentPaidWithBusiness(b), 0.25f);
+    twUpdateTransactions(*paper, b);
+    EXPECT_FLOAT_EQ(twPercentPaid(*paper, b), 0.25f);
 
     const qint32 chargeIdentifier = charge->identifier();
     const qint32 sharedIdentifier = shared->identifier();

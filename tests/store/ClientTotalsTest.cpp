@@ -2,6 +2,7 @@
 #include "foundation/TWDateAdditions.h"
 
 #include "WorkTestSupport.h"
+#include "store/TWTransactionEditing.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@ TWTransactionPtr addSplitEntry(TWInvoiceBook &book, const QDateTime &date,
                                const QList<std::pair<qint32, qint64>> &lines)
 {
     TWBusiness &b = book.b();
-    TWTransactionPtr t = TWTransaction::transactionWithBusiness(b);
+    TWTransactionPtr t = twNewTransaction(b);
     t->setDate(date);
     t->setUnit(b.homeUnit());
     t->setHasSplit(true);

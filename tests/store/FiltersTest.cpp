@@ -2,6 +2,7 @@
 #include "TWTestSupport.h"
 #include "model/TWBuiltInFields.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionSearch.h"
 
 #include <gtest/gtest.h>
 
@@ -120,8 +121,8 @@ TEST(Filters, DamagedTreesLoadWithoutTheRowsThatCannotBeReached)
         identifiers.append(node->identifier());
     EXPECT_EQ(identifiers, (QList<quint32>{100, 0, 101}));
     EXPECT_EQ(nodes[2]->fieldIdentifier(), -2);
-    EXPECT_FALSE(business->filterWithIdentifier(100)->matchTransaction(
-        *transaction(twLocal(2024, 1, 1)), *business));
+    EXPECT_FALSE(twMatchTransaction(*business->filterWithIdentifier(100),
+                                    *transaction(twLocal(2024, 1, 1)), *business));
     // A tree whose rows loop among themselves has no root: no criteria.
     EXPECT_FALSE(business->filterWithIdentifier(101)->criteria());
 }

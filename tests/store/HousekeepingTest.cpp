@@ -3,6 +3,7 @@
 #include "WorkTestSupport.h"
 #include "foundation/TWPropertyList.h"
 #include "store/TWBusiness.h"
+#include "store/TWExportSettingsRecords.h"
 
 #include <gtest/gtest.h>
 
@@ -70,8 +71,7 @@ TEST(Housekeeping, DeletedAccountsFieldsAndFiltersLeaveImportAndExportSettings)
                               {"fields", QVariantList{-3, qint64(1)}},
                               {"filterIdentifier", QVariant::fromValue(200u)},
                               {"fileType", QVariant::fromValue(2u)}};
-    b.setExportTransactionsSettings(
-        TWExportTransactionsSettings::exportTransactionsSettingsWithSettings(exports, b));
+    b.setExportTransactionsSettings(twRestoredExportTransactionsSettings(exports, b));
     const TWExportTransactionsSettingsPtr record = b.exportTransactionsSettings();
     const QVariantMap stored = record->settings();
     EXPECT_EQ(selection(*record, "accounts"), QList<qint32>{100});

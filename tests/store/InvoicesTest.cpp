@@ -1,6 +1,8 @@
 #include "TWInvoiceTestSupport.h"
 
 #include "model/TWValue.h"
+#include "store/TWOwing.h"
+#include "store/TWWorkTotals.h"
 
 #include <gtest/gtest.h>
 
@@ -63,8 +65,8 @@ TEST(Invoices, TaxedReceivableEntryBalancesAndBecomesPlainWhenUntaxed)
     EXPECT_EQ(lines, (QList<std::pair<qint32, qint64>>{
                          {kReceivable, 540}, {kSalesTax, -40}, {kSales, -500}}));
     EXPECT_EQ(home, 0);
-    invoice->updateTransactions(b);
-    EXPECT_EQ(invoice->oweWithBusiness(b), 540);
+    twUpdateTransactions(*invoice, b);
+    EXPECT_EQ(twOwe(*invoice, b), 540);
 
     // Saved again without tax: the same entry, no longer split.
     task->setTaxRate(0.0);
@@ -174,7 +176,7 @@ TEST(Invoices, InvoicesAndBillsSurviveASaveAndReopen)
     ASSERT_TRUE(reopened);
     ASSERT_EQ(reopened->invoices().size(), 1);
     EXPECT_EQ(fields(*reopened->invoices().first()), fields(*invoice));
-    EXPECT_EQ(reopened->invoices().first()->invoiceTotalWithBusiness(*reopened), 1000);
+    EXPECT_EQ(twInvoiceTotal(*reopened->invoices().first(), *reopened), 1000);
     ASSERT_EQ(reopened->bills().size(), 1);
     EXPECT_EQ(reopened->transactionHomeOwingWithMerchants(reopened->merchants()), 120);
 }

@@ -9,6 +9,7 @@
 #include "model/TWTransaction.h"
 #include "store/TWBusiness.h"
 #include "store/TWPackageFiles.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QDir>
 #include <QFile>
@@ -183,7 +184,7 @@ TEST(PackageSave, ASaveStoppedAtAnyStepOpensAsTheOldOrTheNewPair)
         ASSERT_TRUE(opened);
         ASSERT_EQ(opened->transactions().size(), 1);
         const TWTransactionPtr t = opened->transactions().at(0);
-        const std::optional<TWAttachmentList> &attachments = t->attachmentsWithBusiness(*opened);
+        const std::optional<TWAttachmentList> &attachments = twLoadedAttachments(*t, *opened);
         ASSERT_TRUE(attachments && attachments->size() == 1);
         const TWAttachmentPtr attachment = attachments->at(0);
         EXPECT_EQ(attachment->fileName(), s.committed ? "new.txt" : "old.txt");

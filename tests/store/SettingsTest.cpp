@@ -3,6 +3,8 @@
 #include "TWTestSupport.h"
 #include "foundation/TWPropertyList.h"
 #include "store/TWBusiness.h"
+#include "store/TWExportSettingsRecords.h"
+#include "store/TWSendInvoiceValues.h"
 
 #include <QDebug>
 
@@ -98,18 +100,16 @@ TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
     b.setTransactionRangeType(-3);
     b.setTransactionRangeFromDate(twLocal(2024, 2, 1));
     b.setTransactionRangeToDate(twLocal(2024, 2, 29, 23, 59, 59));
-    const TWSendInvoiceDataPtr record =
-        TWSendInvoiceData::sendInvoiceDataWithSettings(sendInvoice, b);
+    const TWSendInvoiceDataPtr record = twRestoredSendInvoiceData(sendInvoice, b);
     b.setSendInvoiceData({{105, record}});
     b.setImportTransactionsSettings(
         {{QStringLiteral("Bank"), QVariantMap{{QStringLiteral("type"), unsignedNumber(2)},
                                               {QStringLiteral("account"), 101}}}});
     b.setImportTasksSettings({{QStringLiteral("tasks"), 1}});
-    b.setExportTransactionsSettings(
-        TWExportTransactionsSettings::exportTransactionsSettingsWithSettings(
-            QVariantMap{{QStringLiteral("accounts"), QVariantList{100, 101}}}, b));
-    b.setExportTasksSettings(TWExportTasksSettings::exportTasksSettingsWithSettings(
-        QVariantMap{{QStringLiteral("fileType"), 1}}, b));
+    b.setExportTransactionsSettings(twRestoredExportTransactionsSettings(
+        QVariantMap{{QStringLiteral("accounts"), QVariantList{100, 101}}}, b));
+    b.setExportTasksSettings(
+        twRestoredExportTasksSettings(QVariantMap{{QStringLiteral("fileType"), 1}}, b));
     const QVariantMap written = b.settings();
     EXPECT_EQ(written.size(), 36);
 

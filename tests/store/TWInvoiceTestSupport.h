@@ -7,6 +7,7 @@
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
 #include <gtest/gtest.h>
 
@@ -53,13 +54,13 @@ struct TWInvoiceBook {
     TWTransactionPtr addEntry(const Record &record, const QDateTime &date, qint32 account1,
                               qint32 account2, qint64 total)
     {
-        TWTransactionPtr t = TWTransaction::transactionWithBusiness(*business);
+        TWTransactionPtr t = twNewTransaction(*business);
         t->setDate(date);
         t->setAccount1Identifier(account1);
         t->setAccount2Identifier(account2);
         t->setUnit(business->homeUnit());
         t->setTotal(total);
-        t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *business);
+        twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, *business);
         EXPECT_OK(business->addTransaction(t, false, false, false, false));
         link(t, record);
         return t;

@@ -4,6 +4,7 @@
 #include "TWTestSupport.h"
 #include "TWTransactionTestSupport.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
 #include "model/TWUtilities.h"
 
@@ -19,19 +20,19 @@ TEST(TransactionBusiness, AmountsFollowTheAccountsUnitsAndNeverGuess)
     TWTransactionPtr t = twMakeTransaction(b, 1, twDay(2024, 1, 1), kChecking, kRent, 10000);
     t->setTotalAccount2(0);
     t->setTotalBusiness(0);
-    t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, b);
+    twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, b);
     EXPECT_EQ(t->totalAccount2(), 9700);
     EXPECT_EQ(t->totalBusiness(), 10000);
     // From the euro side back: only the asked amount changes.
     t->setTotalAccount2(970);
-    t->updateTotalsWithMasterTotalType(TWTotalTypeAccount2, TWTotalTypeTotal, b);
+    twUpdateTotals(*t, TWTotalTypeAccount2, TWTotalTypeTotal, b);
     EXPECT_EQ(t->total(), 1000);
     EXPECT_EQ(t->totalBusiness(), 10000);
 
     // A unit the business does not know converts to 0, never to a guess.
     t->setUnit(b.unitForStoredCode(QStringLiteral("XQQ")));
     t->setTotal(500);
-    t->updateBusinessTotal(b);
+    twUpdateBusinessTotal(*t, b);
     EXPECT_EQ(t->totalBusiness(), 0);
 
     // Percent totals from the business's fields.
@@ -39,7 +40,7 @@ TEST(TransactionBusiness, AmountsFollowTheAccountsUnitsAndNeverGuess)
     vat->setPercent(10.0);
     vat->setIncludedInTotal(true);
     TWTransactionPtr sale = twMakeTransaction(b, 2, twDay(2024, 1, 1), kChecking, kSales, 11000);
-    sale->updatePercentTotals(b);
+    twUpdatePercentTotals(*sale, b);
     EXPECT_EQ(sale->fieldValueWithIdentifier(vat->identifier())->currency(), 1000);
 }
 

@@ -6,6 +6,7 @@
 #include "TWTestSupport.h"
 #include "TWTransactionTestSupport.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
 #include "model/TWBuiltInFields.h"
 #include "model/TWRepeat.h"
@@ -113,7 +114,7 @@ TEST(TransactionWrites, AddUpdateDeleteRoundTripThroughThePackage)
                                    false, false, false));
     EXPECT_EQ(count(*b, "SELECT COUNT(*) FROM attachments;"), 1);
     TWTransactionPtr loaded = b->transactionWithIdentifier(t->identifier());
-    ASSERT_TRUE(loaded->attachmentsWithBusiness(*b));
+    ASSERT_TRUE(twLoadedAttachments(*loaded, *b));
     EXPECT_EQ(loaded->attachments()->value(0)->filePath(), copied);
 
     // The listed object updated in place: a line, a value and the attachment

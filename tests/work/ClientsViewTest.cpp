@@ -17,6 +17,7 @@
 #include "model/TWAccount.h"
 #include "model/TWFormatter.h"
 #include "model/TWRelationship.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -132,14 +133,14 @@ protected:
     TWTransactionPtr entry(const TWInvoicePtr &invoice, TWAccountType into, TWAccountType from,
                            qint64 total, int state = TWTransactionStateNormal)
     {
-        TWTransactionPtr t = TWTransaction::transactionWithBusiness(*business);
+        TWTransactionPtr t = twNewTransaction(*business);
         t->setDate(twLocal(2026, 2, 1));
         t->setAccount1Identifier(account(into)->identifier());
         t->setAccount2Identifier(account(from)->identifier());
         t->setUnit(business->homeUnit());
         t->setTotal(total);
         t->setState(std::uint32_t(state));
-        t->updateTotalsWithMasterTotalType(TWTotalTypeTotal, TWTotalTypeAll, *business);
+        twUpdateTotals(*t, TWTotalTypeTotal, TWTotalTypeAll, *business);
         EXPECT_OK(business->addTransaction(t, false, false, false, false));
         EXPECT_OK(business->addRelationship(
             TWRelationship::relationshipWithType(
@@ -164,7 +165,7 @@ protected:
     QString money(qint64 value, const TWUnitPtr &unit) const
     {
         return TWFormatter::formatter().valueString(value, unit.get(), true, true, false, true,
-                                                    true, business);
+                                                    true);
     }
 
     std::unique_ptr<TWClientController> clients;
@@ -206,9 +207,9 @@ TEST_F(ClientsView, MoneyInTheProjectsUnitPercentPaidAndOverdue)
     EXPECT_EQ(tip(0, TWProjectColumnTotalUninvoiced), money(2500, business->homeUnit()));
     EXPECT_EQ(tip(0, TWProjectColumnName), QString());
     EXPECT_EQ(cell(0, TWProjectColumnUnit), foreignCode);
-    EXPECT_EQ(cell(0, TWProjectColumnRate),
-              TWFormatter::formatter().valueString(1250, foreign.get(), false, false, false, true,
-                                                   true, business));
+    EXPECT_EQ(
+        cell(0, TWProjectColumnRate),
+        TWFormatter::formatter().valueString(1250, foreign.get(), false, false, false, true, true));
     EXPECT_EQ(cell(0, TWProjectColumnPercentPaid), QStringLiteral("0%"));
     EXPECT_EQ(cell(0, TWProjectColumnOverdue), QString());
 

@@ -25,6 +25,7 @@
 #include "model/TWMerchant.h"
 #include "model/TWRelationship.h"
 #include "model/TWRepeat.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QCheckBox>
 #include <QDateTimeEdit>
@@ -126,7 +127,7 @@ protected:
         const TWAccountPtr ap =
             payable ? payable
                     : accountOfType(TWAccountTypeAccountsPayable, QStringLiteral("Payable"));
-        TWTransactionPtr t = TWTransaction::transactionWithBusiness(*business);
+        TWTransactionPtr t = twNewTransaction(*business);
         t->setDate(twLocal(2026, 3, 2));
         t->setAccount1Identifier(ap->identifier());
         t->setAccount2Identifier(other->identifier());

@@ -10,6 +10,7 @@
 #include "TWTestSupport.h"
 #include "foundation/TWLocalized.h"
 #include "store/TWNotifications.h"
+#include "store/TWWorkTotals.h"
 
 #include <QAction>
 #include <QMenu>
@@ -121,7 +122,7 @@ TEST_F(TaskTimer, StartsTicksAndStopsWithTheMinimumTime)
 
     tickAt(twLocal(2026, 3, 2, 10, 1, 0));
     EXPECT_EQ(timedItem()->endDateTime(), twLocal(2026, 3, 2, 10, 1, 0));
-    EXPECT_DOUBLE_EQ(task->quantityWithBusiness(*business), 60.0);
+    EXPECT_DOUBLE_EQ(twQuantity(*task, *business), 60.0);
 
     // Two minutes in, stopped: the item is lengthened to fifteen.
     clock.set(twLocal(2026, 3, 2, 10, 2, 0));

@@ -6,6 +6,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
 namespace
 {
@@ -87,7 +88,7 @@ private:
     QString money(qint64 value, const TWUnitPtr &unit, bool forcePositive) const
     {
         return m_formatter.valueString(value, unit.get(), false, m_table.m_displayGroupingSeparator,
-                                       forcePositive, false, true, m_table.m_business);
+                                       forcePositive, false, true);
     }
     qsizetype unitIndex(const TWUnitPtr &unit) const
     {
@@ -371,9 +372,9 @@ void TWExportTransactions::Builder::transactionRow(TWTransaction &transaction)
             const TWAccountPtr account =
                 business ? business->accountWithIdentifier(transaction.activeAccountIdentifier())
                          : nullptr;
-            add(m_formatter.valueString(
-                    transaction.balance(), account ? account->unit().get() : nullptr, false,
-                    m_table.m_displayGroupingSeparator, false, true, true, business),
+            add(m_formatter.valueString(transaction.balance(),
+                                        account ? account->unit().get() : nullptr, false,
+                                        m_table.m_displayGroupingSeparator, false, true, true),
                 kAmount);
             break;
         }
@@ -384,7 +385,7 @@ void TWExportTransactions::Builder::transactionRow(TWTransaction &transaction)
             }
             QStringList names;
             const std::optional<TWAttachmentList> &attachments =
-                transaction.attachmentsWithBusiness(*business);
+                twLoadedAttachments(transaction, *business);
             if (attachments) {
                 for (const TWAttachmentPtr &attachment : *attachments) {
                     if (attachment)

@@ -6,6 +6,7 @@
 #include "model/TWUtilities.h"
 #include "model/TWWorkFields.h"
 #include "store/TWBusiness.h"
+#include "store/TWWorkTotals.h"
 
 #include <algorithm>
 
@@ -89,10 +90,10 @@ void headerRow(Table &table, const QList<qint32> &fields, FieldName fieldName)
 
 // An amount in the currency of the item's project.
 QString moneyText(const TWFormatter &formatter, qint64 value, const ProjectParts &parts,
-                  bool displayGroupingSeparator, TWBusiness *business)
+                  bool displayGroupingSeparator, TWBusiness *)
 {
     return formatter.valueString(value, parts.unit.get(), false, displayGroupingSeparator, false,
-                                 true, true, business);
+                                 true, true);
 }
 
 // The date, client and project columns, which tasks and expenses write alike;
@@ -192,25 +193,24 @@ TWCellList TWExportTasks::cells()
                 table.text(task->name());
                 break;
             case TWTaskField::Estimate:
-                table.add(m_business ? task->quantityString(task->estimate(), *m_business)
+                table.add(m_business ? task->quantityString(task->estimate())
                                      : twShortestNumber(task->estimate()));
                 break;
             case TWTaskField::Quantity:
-                table.add(m_business ? task->quantityString(task->quantityWithBusiness(*m_business),
-                                                            *m_business)
+                table.add(m_business ? task->quantityString(twQuantity(*task, *m_business))
                                      : twShortestNumber(task->quantity()));
                 break;
             case TWTaskField::Rate:
                 table.add(money(task->rate()));
                 break;
             case TWTaskField::Subtotal:
-                table.add(money(m_business ? task->subtotalWithBusiness(*m_business) : 0));
+                table.add(money(m_business ? twSubtotal(*task, *m_business) : 0));
                 break;
             case TWTaskField::TaxRate:
                 table.add(percentText(task->taxRate()));
                 break;
             case TWTaskField::Total:
-                table.add(money(m_business ? task->totalWithBusiness(*m_business) : 0));
+                table.add(money(m_business ? twTotal(*task, *m_business) : 0));
                 break;
             case TWTaskField::Notes:
                 table.text(task->notes());

@@ -7,9 +7,10 @@
 #include "export/core/TWSerializerPDF.h"
 #include "export/core/TWSerializerQIF.h"
 
+#include "foundation/TWFileNames.h"
 #include "foundation/TWLocalized.h"
-#include "model/TWUtilities.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QIODevice>
 
@@ -63,14 +64,14 @@ void TWExportWriter::attachmentNames(TWBusiness &business, const TWTransactionLi
         if (!transaction || !transaction->hasAttachments())
             continue;
         const std::optional<TWAttachmentList> &attachments =
-            transaction->attachmentsWithBusiness(business);
+            twLoadedAttachments(*transaction, business);
         if (!attachments)
             continue;
         for (const TWAttachmentPtr &attachment : *attachments) {
             if (!attachment)
                 continue;
-            const QString name = TWUtilities::uniqueFileName(
-                TWUtilities::safeFileName(attachment->fileName()), used);
+            const QString name = TWFileNames::uniqueFileName(
+                TWFileNames::safeFileName(attachment->fileName()), used);
             names.insert(attachment->identifier(), name);
             copies.append({attachment->filePath(), name});
         }

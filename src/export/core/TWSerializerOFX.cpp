@@ -199,7 +199,7 @@ QString TWSerializerOFX::text() const
                           entry.amount < 0 ? QStringLiteral("DEBIT") : QStringLiteral("CREDIT"));
             appendElement(body, "DTPOSTED", dayString(transaction->date()));
             appendElement(body, "TRNAMT",
-                          formatter.valueSafeString(entry.amount, entry.unit.get(), business()));
+                          formatter.valueSafeString(entry.amount, entry.unit.get()));
             appendElement(body, "FITID", QString::number(transaction->identifier()));
             appendElement(body, "NAME", ofxText(transaction->payee()));
             appendElement(body, "MEMO", ofxText(transaction->description()));
@@ -220,7 +220,7 @@ QString TWSerializerOFX::text() const
         qint64 balance = business() ? business()->accountBalance(*account, latest) : 0;
         if (!TWBusiness::isAccountDebitPositive(*account))
             balance = -balance;
-        const QString balanceText = formatter.valueSafeString(balance, accountUnit, business());
+        const QString balanceText = formatter.valueSafeString(balance, accountUnit);
         for (const char *aggregate : {"LEDGERBAL", "AVAILBAL"}) {
             body.append(QStringLiteral("<%1>\n").arg(QLatin1String(aggregate)));
             appendElement(body, "BALAMT", balanceText);

@@ -73,9 +73,7 @@ QString TWSerializerQIF::transactionText(const TWTransaction &transaction,
         const TWAccountPtr found = business() ? business()->accountWithIdentifier(other) : nullptr;
         return found ? found->name() : QString();
     };
-    const auto amount = [&](qint64 value) {
-        return formatter.valueSafeString(value, unit, business());
-    };
+    const auto amount = [&](qint64 value) { return formatter.valueSafeString(value, unit); };
 
     QString text;
     appendLine(text, QLatin1Char('D'),

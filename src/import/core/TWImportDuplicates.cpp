@@ -2,6 +2,7 @@
 
 #include "foundation/TWDateAdditions.h"
 #include "store/TWBusiness.h"
+#include "store/TWWorkTotals.h"
 
 #include <QHash>
 #include <QSet>
@@ -89,7 +90,7 @@ QList<bool> tasks(TWBusiness &business, const TWTaskList &tasks)
     stored.reserve(business.tasks().size());
     for (const TWTaskPtr &task : business.tasks()) {
         if (task) {
-            if (const auto key = taskKey(*task, task->quantityWithBusiness(business)))
+            if (const auto key = taskKey(*task, twQuantity(*task, business)))
                 stored.insert(*key);
         }
     }

@@ -2,6 +2,7 @@
 
 #include "foundation/TWLocalized.h"
 #include "store/TWBusiness.h"
+#include "store/TWUnitMenu.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -47,8 +48,7 @@ void TWImportMappingModel::setMapping(const TWImportTransactionsSettingsPtr &set
                 2, nullptr, account,
                 QStringLiteral("%1 %2").arg(TWLocalized("splitTo"), account->name()), false});
     }
-    m_units =
-        business ? TWUtilities::unitMenuItemsWithBusiness(*business, false) : TWUnitMenuItems();
+    m_units = business ? twUnitMenuItems(*business, false) : TWUnitMenuItems();
     endResetModel();
 }
 

@@ -75,7 +75,7 @@ TWErrorResult TWInvoiceOperation::error() const
 QString TWInvoiceOperation::money(qint64 value, bool displayUnit) const
 {
     return m_formatter.valueString(value, m_data->unit().get(), displayUnit, true, false, true,
-                                   true, nullptr);
+                                   true);
 }
 
 bool TWInvoiceOperation::prepare()

@@ -6,6 +6,7 @@
 #include "model/TWPreferences.h"
 #include "model/TWTask.h"
 #include "store/TWBusiness.h"
+#include "store/TWWorkTotals.h"
 
 #include <QColor>
 #include <QLocale>
@@ -144,9 +145,9 @@ void TWInvoiceItemsModel::setItems(const TWInvoiceItemList &items,
                 continue;
             double available = 0;
             if (const TWTask *task = asTask(*item))
-                available = task->availableQuantity(m_invoice.get(), *m_business);
+                available = twAvailableQuantity(*task, m_invoice.get(), *m_business);
             else if (const TWExpense *expense = asExpense(*item))
-                available = expense->availableQuantity(m_invoice.get(), *m_business);
+                available = twAvailableQuantity(*expense, m_invoice.get(), *m_business);
             m_available.insert(item->identifier(), available);
         }
     }
@@ -230,14 +231,13 @@ TWErrorResult TWInvoiceItemsModel::setQuantity(int row, bool on, const QString &
 QString TWInvoiceItemsModel::quantityText(const TWInvoiceItem &item, double quantity) const
 {
     if (const TWTask *task = asTask(item); task && m_business)
-        return task->quantityString(quantity, *m_business);
+        return task->quantityString(quantity);
     return QLocale().toString(quantity, 'g', 12);
 }
 
 QString TWInvoiceItemsModel::money(qint64 value) const
 {
-    return TWFormatter::formatter().valueString(value, m_unit.get(), true, true, false, true, true,
-                                                m_business);
+    return TWFormatter::formatter().valueString(value, m_unit.get(), true, true, false, true, true);
 }
 
 Qt::SortOrder TWInvoiceItemsModel::firstClickOrder(int column)

@@ -3,6 +3,8 @@
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 #include "store/TWBusiness.h"
+#include "store/TWOwing.h"
+#include "store/TWWorkTotals.h"
 
 #include <algorithm>
 #include <cmath>
@@ -49,10 +51,9 @@ int compareFraction(float a, float b)
     return threeWay(a, b);
 }
 
-QString money(qint64 value, const TWUnitPtr &unit, const TWBusiness *business)
+QString money(qint64 value, const TWUnitPtr &unit, const TWBusiness *)
 {
-    return TWFormatter::formatter().valueString(value, unit.get(), true, true, false, true, true,
-                                                business);
+    return TWFormatter::formatter().valueString(value, unit.get(), true, true, false, true, true);
 }
 
 } // namespace
@@ -111,10 +112,10 @@ TWInvoiceRow twInvoiceRow(const TWInvoicePtr &invoice, TWBusiness &business)
     row.repeat = invoice->repeatIdentifier() != 0
                      ? business.repeatWithIdentifier(invoice->repeatIdentifier())
                      : nullptr;
-    row.tasks = invoice->invoiceTasksTotalWithBusiness(business);
-    row.expenses = invoice->invoiceExpensesTotalWithBusiness(business);
+    row.tasks = twInvoiceTasksTotal(*invoice, business);
+    row.expenses = twInvoiceExpensesTotal(*invoice, business);
     // The payment totals are read once for the four values that come from them.
-    const TWPaymentTotals totals = invoice->paymentTotalsWithBusiness(business);
+    const TWPaymentTotals totals = twPaymentTotals(*invoice, business);
     row.total = totals.charges;
     row.owe = totals.owe;
     row.percentPaid = totals.percentPaid;

@@ -10,6 +10,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWPreferences.h"
 #include "store/TWBusiness.h"
+#include "store/TWOwing.h"
 
 #include <QHeaderView>
 #include <QMenu>
@@ -137,7 +138,7 @@ void TWInvoicesController::sort()
     if (m_business) {
         // Payment totals and each row's values once per sort.
         for (const TWInvoicePtr &invoice : std::as_const(m_invoices)) {
-            invoice->updateTransactions(*m_business);
+            twUpdateTransactions(*invoice, *m_business);
             rows.append(twInvoiceRow(invoice, *m_business));
         }
     }

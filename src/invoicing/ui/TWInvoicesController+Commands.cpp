@@ -20,6 +20,7 @@
 #include "model/TWRelationship.h"
 #include "model/TWSplit.h"
 #include "store/TWBusiness.h"
+#include "store/TWOwing.h"
 
 #include <QMenu>
 
@@ -217,7 +218,7 @@ void TWInvoicesController::duplicateSelectedInvoice(bool context)
         return;
     const TWInvoiceList concerned = invoicesForRowIndexes(concernedRows(context));
     bool closedLocked = false;
-    TWInvoice::validateEditInvoices(concerned, nullptr, &closedLocked, nullptr, *m_business);
+    twValidateEditInvoices(concerned, nullptr, &closedLocked, nullptr, *m_business);
     if (!closedLocked) {
         if (TWErrorResult error = duplicateInvoices(concerned))
             presentError(*error);
@@ -263,7 +264,7 @@ TWErrorResult TWInvoicesController::duplicateInvoices(const TWInvoiceList &invoi
         if ((failure = business.addInvoice(copy, false)))
             break;
         added = true;
-        invoice->updateTransactions(business);
+        twUpdateTransactions(*invoice, business);
         if (invoice->transactions().isEmpty())
             continue;
         const TWTransactionPtr first =

@@ -10,6 +10,8 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 #include "store/TWBusiness.h"
+#include "store/TWOwing.h"
+#include "store/TWWorkTotals.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -328,7 +330,7 @@ void TWInvoicesController::updateInvoices()
             found = m_business->invoicesWithProjects(m_projects);
         }
         for (const TWInvoicePtr &invoice : std::as_const(found))
-            invoice->updateTasksExpenses(*m_business);
+            twUpdateTasksExpenses(*invoice, *m_business);
     }
     m_invoices = found;
     updateProjectCountTotal();
@@ -368,7 +370,7 @@ void TWInvoicesController::transactionsUpdated()
     if (!m_view || !m_business)
         return;
     for (const TWInvoicePtr &invoice : std::as_const(m_invoices))
-        invoice->updateTransactions(*m_business);
+        twUpdateTransactions(*invoice, *m_business);
     m_model->refreshRows();
     updateProjectCountTotal();
     updateTransactions();
@@ -492,7 +494,7 @@ QString TWInvoicesController::money(qint64 value) const
     if (!m_business)
         return {};
     return TWFormatter::formatter().valueString(value, m_business->homeUnit().get(), true, true,
-                                                false, true, true, m_business);
+                                                false, true, true);
 }
 
 void TWInvoicesController::updateProjectCountTotal()

@@ -6,6 +6,7 @@
 
 #include "app/TWBusinessController.h"
 #include "app/TWPrint.h"
+#include "foundation/TWFileNames.h"
 #include "invoicing/render/TWInvoiceOperation.h"
 #include "platform/TWMailHandOff.h"
 
@@ -83,7 +84,7 @@ QString TWSendInvoiceController::fileName() const
         name = QStringLiteral("%1.%2").arg(invoice, extension);
     else
         name = TWLocalized("invoice") + QStringLiteral(".") + extension;
-    return TWUtilities::safeFileName(name);
+    return TWFileNames::safeFileName(name);
 }
 
 QByteArray TWSendInvoiceController::renderNow(const std::optional<QPageLayout> &pageLayout,

@@ -10,6 +10,8 @@
 #include "model/TWClient.h"
 #include "model/TWLayoutManager.h"
 #include "store/TWBusiness.h"
+#include "store/TWSendInvoiceValues.h"
+#include "store/TWWorkTotals.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -312,11 +314,11 @@ void TWSendInvoiceController::update()
     const TWClientPtr client =
         owner ? m_business->clientWithIdentifier(owner->clientIdentifier()) : nullptr;
     // Without a client there is nowhere to keep the settings: a private record.
-    m_sendInvoiceData = client ? m_business->sendInvoiceData(*client)
-                               : TWSendInvoiceData::sendInvoiceDataWithBusiness(*m_business);
+    m_sendInvoiceData =
+        client ? m_business->sendInvoiceData(*client) : twDefaultSendInvoiceData(*m_business);
     // The lines as the store holds them now, not as the list last read them.
-    m_invoice->updateTasksExpenses(*m_business);
-    m_sendInvoiceData->updateWithInvoice(*m_invoice, *m_business);
+    twUpdateTasksExpenses(*m_invoice, *m_business);
+    twUpdateSendInvoiceData(*m_sendInvoiceData, *m_invoice, *m_business);
 
     updateFields();
 

@@ -1,7 +1,7 @@
 // Cameras through libgphoto2: autodetected ones and the ones named by hand,
 // the files on their storage and downloads into a folder.
 
-#include "model/TWUtilities.h"
+#include "foundation/TWFileNames.h"
 #include "platform/capture/TWCameraDevices.h"
 #include "platform/capture/TWCaptureError.h"
 
@@ -224,7 +224,7 @@ TWResult<QString> TWGPhotoCameraDevices::download(const TWCaptureDevice &camera,
     for (const QString &entry : existing)
         taken.insert(entry);
     const QString fileName =
-        TWUtilities::uniqueFileName(TWUtilities::safeFileName(file.name), taken);
+        TWFileNames::uniqueFileName(TWFileNames::safeFileName(file.name), taken);
     const QString path = target.filePath(fileName);
     QSaveFile out(path);
     const bool written = out.open(QIODevice::WriteOnly) &&

@@ -4,6 +4,7 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
+#include "store/TWReportDates.h"
 
 TWExportReport::TWExportReport(TWReportPtr report, double scale, TWBusiness &business,
                                TWGraphRenderer *renderer)
@@ -26,8 +27,8 @@ TWCellList TWExportReport::cells()
     m_fromDate = m_toDate = m_compareFromDate = m_compareToDate = QDateTime();
     if (!m_report)
         return {};
-    m_report->calculateFromDate(&m_fromDate, &m_toDate, &m_compareFromDate, &m_compareToDate,
-                                *m_business);
+    twReportPeriodDates(*m_report, &m_fromDate, &m_toDate, &m_compareFromDate, &m_compareToDate,
+                        *m_business);
     switch (int(m_report->reportType())) {
     case TWReportTypeBalanceSheet:
         return cellsBalanceSheet();
@@ -156,13 +157,13 @@ void TWExportReport::finish(TWCellList &cells)
 QString TWExportReport::moneyString(qint64 value) const
 {
     return TWFormatter::formatter().valueString(value, m_business->homeUnit().get(), true, true,
-                                                false, true, true, m_business);
+                                                false, true, true);
 }
 
 QString TWExportReport::graphMoneyString(qint64 value) const
 {
     return TWFormatter::formatter().valueString(value, m_business->homeUnit().get(), true, true,
-                                                false, true, false, m_business);
+                                                false, true, false);
 }
 
 QString TWExportReport::timeString(double seconds) const

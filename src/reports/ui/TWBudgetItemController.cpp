@@ -9,6 +9,7 @@
 #include "model/TWFormatter.h"
 #include "model/TWUtilities.h"
 #include "store/TWBusiness.h"
+#include "store/TWUnitMenu.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -142,7 +143,7 @@ void TWBudgetItemController::fillUnitPopUp()
     m_units.clear();
     if (!m_business)
         return;
-    for (const TWUnitMenuItem &entry : TWUtilities::unitMenuItemsWithBusiness(*m_business, false)) {
+    for (const TWUnitMenuItem &entry : twUnitMenuItems(*m_business, false)) {
         if (entry.separator) {
             m_unitPopUp->insertSeparator(m_unitPopUp->count());
             continue;
@@ -159,7 +160,7 @@ void TWBudgetItemController::updateUI()
     TWBudgetItem &line = *m_editBudgetItem;
     m_name->setText(m_item ? m_item->name() : QString());
     m_budget->setText(TWFormatter::formatter().valueString(line.total(), line.unit().get(), false,
-                                                           false, false, true, true, m_business));
+                                                           false, false, true, true));
 
     const QSignalBlocker unitBlocker(m_unitPopUp);
     fillUnitPopUp();

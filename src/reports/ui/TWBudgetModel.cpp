@@ -266,7 +266,7 @@ QString TWBudgetModel::text(int row, int column) const
         return entry.item->name();
     case Budget:
         return formatter.valueString(line ? line->total() : 0, line ? line->unit().get() : home,
-                                     false, false, false, true, true, m_business);
+                                     false, false, false, true, true);
     case Unit: {
         const TWUnit *unit = line ? line->unit().get() : home;
         return unit ? unit->code() : QString();
@@ -291,8 +291,7 @@ QString TWBudgetModel::text(int row, int column) const
         if (!total)
             return {};
         return formatter.valueString(column == Total ? total->total() : total->remainingTotal(),
-                                     total->unit().get(), true, true, false, true, true,
-                                     m_business);
+                                     total->unit().get(), true, true, false, true, true);
     default:
         return {};
     }
@@ -326,7 +325,7 @@ int TWBudgetModel::fitWidth(int column, const QFontMetrics &metrics) const
             const TWBudgetItem *line = entry.budgetItem.get();
             needed = metrics.horizontalAdvance(formatter.valueString(
                          line ? line->total() : 0, line ? line->unit().get() : home, true, true,
-                         false, true, true, m_business)) +
+                         false, true, true)) +
                      20;
             break;
         }
@@ -336,7 +335,7 @@ int TWBudgetModel::fitWidth(int column, const QFontMetrics &metrics) const
             if (total)
                 needed = metrics.horizontalAdvance(formatter.valueString(
                              column == Total ? total->total() : total->remainingTotal(),
-                             total->unit().get(), true, true, false, true, true, m_business)) +
+                             total->unit().get(), true, true, false, true, true)) +
                          20;
             break;
         }

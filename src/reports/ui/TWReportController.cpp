@@ -2,6 +2,7 @@
 
 #include "app/TWBusinessController.h"
 #include "app/TWPrint.h"
+#include "foundation/TWFileNames.h"
 #include "platform/TWMailHandOff.h"
 
 #include "export/core/TWSerializerCSV.h"
@@ -340,7 +341,7 @@ void TWReportController::doSave()
     if (m_formatTag < 0 || m_formatTag >= filters.size())
         m_formatTag = FormatPDF;
     panel->selectNameFilter(filters.at(m_formatTag));
-    setPanelFileName(TWUtilities::safeFileName(reportBaseName()));
+    setPanelFileName(TWFileNames::safeFileName(reportBaseName()));
     updateReportTypeExtension();
     connect(panel, &QFileDialog::filterSelected, this, [this] { doReportTypeExtension(); });
     // The panel's own format list changes before it says so; follow it at once.
@@ -437,7 +438,7 @@ void TWReportController::doEmail()
         return;
     }
     // The business name is the user's text: one safe path component.
-    const QString name = TWUtilities::safeFileName(reportBaseName() + QStringLiteral(".pdf"));
+    const QString name = TWFileNames::safeFileName(reportBaseName() + QStringLiteral(".pdf"));
     const QString path = QDir(folder).filePath(name);
     if (TWErrorResult error = TWSerializer::writeData(m_pdfData, path)) {
         presentError(*error);

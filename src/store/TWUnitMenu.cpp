@@ -1,6 +1,6 @@
 // The entries of the unit pop-up menus, from the business's units.
 
-#include "model/TWUtilities.h"
+#include "store/TWUnitMenu.h"
 
 #include "store/TWBusiness.h"
 
@@ -30,8 +30,7 @@ TWUnitMenuItem unitItem(const TWUnitPtr &unit, bool mileage)
 
 } // namespace
 
-TWUnitMenuItems TWUtilities::unitMenuItemsWithBusiness(const TWBusiness &business,
-                                                       bool includeMileage)
+TWUnitMenuItems twUnitMenuItems(const TWBusiness &business, bool includeMileage)
 {
     TWUnitMenuItems items;
     const auto add = [&items](const TWUnitList &units, bool mileage) {
