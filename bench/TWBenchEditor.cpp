@@ -23,7 +23,7 @@ bool TWBenchEditor::prepare(const QString &payee)
     transaction->setPayee(payee);
     transaction->setTotal(1000);
     twUpdateTotals(*transaction, TWTotalTypeTotal, TWTotalTypeAll, m_business);
-    m_editor->setMode(0);
+    m_editor->setMode(TWEditorMode::New);
     m_editor->setTransaction(transaction);
     m_editor->setRelationships({});
     m_editor->setIsImport(false);

@@ -47,7 +47,7 @@ QString openRegister(Bench &bench)
     c.setBusiness(bench.business);
     c.setParentItems({bench.account});
     c.setAccounts({bench.account});
-    c.setMode(1);
+    c.setMode(TWRegisterMode::Accounts);
     c.view()->resize(1400, 900);
     c.view()->show();
     c.update();

@@ -79,7 +79,7 @@ int main(int argc, char **argv)
     controller.setBusiness(business.get());
     controller.setParentItems({account});
     controller.setAccounts({account});
-    controller.setMode(1);
+    controller.setMode(TWRegisterMode::Accounts);
     controller.view()->resize(1400, 900);
     controller.view()->show();
     controller.update();

@@ -3,6 +3,7 @@
 // src/main.cpp fills the slots; every slot holds an interim until its piece
 // registers the real one, so the shell runs (and is tested) on its own.
 
+#include "app/TWSheetResult.h"
 #include "foundation/TWNotificationCenter.h"
 #include "model/TWBusinessInfo.h"
 #include "model/TWField.h"
@@ -52,9 +53,21 @@ protected:
     TWBusiness *m_business = nullptr;
 };
 
+// What an editor works on. The mode is kept as an int, which the transaction
+// editor's own modes share (TWTransactionEditorMode); these compare with it.
+enum class TWEditorMode : int {
+    New = 0,      // a new record, shown as a sheet
+    Existing = 1, // a listed record (a copy of it), in a sheet or a popover
+};
+
+constexpr bool operator==(int mode, TWEditorMode named)
+{
+    return mode == static_cast<int>(named);
+}
+
 // The base of every editor shown as a sheet (and of the new-business form).
 // An editor ends itself with the document's `endSheet(view, code)`, or, when
-// it is not a sheet, by emitting `endRequested` (-1002 saved, -1001 cancelled).
+// it is not a sheet, by emitting `endRequested` (TWSheetResult's codes).
 class TWEditorController : public QObject
 {
     Q_OBJECT
@@ -66,8 +79,8 @@ public:
         m_document = controller;
     }
     virtual void setBusiness(TWBusiness *business) { m_business = business; }
-    // 0 a new record, 1 an existing one.
     virtual void setMode(int mode) { m_mode = mode; }
+    void setMode(TWEditorMode mode) { setMode(static_cast<int>(mode)); }
     int mode() const { return m_mode; }
     virtual void reset() {}
     virtual void update() {}

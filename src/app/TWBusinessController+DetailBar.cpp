@@ -34,7 +34,8 @@ bool isRegisterKind(int kind)
 
 int TWBusinessController::dateRangeTagForDateRange(qint64 rangeType)
 {
-    return rangeType >= 0 && rangeType <= 11 ? int(rangeType) : 0;
+    return rangeType >= TWDateRangeNone && rangeType <= TWDateRangeCustom ? int(rangeType)
+                                                                          : TWDateRangeNone;
 }
 
 void TWBusinessController::updateSearch(const TWMasterItem *item)
@@ -363,8 +364,9 @@ void TWBusinessController::filterTransactions(int rangeType, const QDateTime &fr
         transactions = transactionsController();
     }
     m_business->setTransactionRangeType(rangeType);
-    m_business->setTransactionRangeFromDate(rangeType == 11 ? fromDate : QDateTime());
-    m_business->setTransactionRangeToDate(rangeType == 11 ? toDate : QDateTime());
+    m_business->setTransactionRangeFromDate(rangeType == TWDateRangeCustom ? fromDate
+                                                                           : QDateTime());
+    m_business->setTransactionRangeToDate(rangeType == TWDateRangeCustom ? toDate : QDateTime());
     if (transactions)
         transactions->updateTransactions();
     updateCountTotal();

@@ -56,7 +56,8 @@ bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
             *error = std::nullopt;
         return true;
     }
-    if (opened && opened->domain() == TWUpgradeErrorDomain && opened->code() == -2)
+    if (opened && opened->domain() == TWUpgradeErrorDomain &&
+        opened->code() == TWUpgradeRequiredErrorCode)
         return upgradeFromURL(url, error);
     if (error)
         *error = opened;

@@ -41,7 +41,7 @@ public:
     void dateRangeDidSelectFromDate(const QDateTime &fromDate, const QDateTime &toDate,
                                     TWDateRangeController *) override
     {
-        m_document->filterTransactions(11, fromDate, toDate);
+        m_document->filterTransactions(TWDateRangeCustom, fromDate, toDate);
     }
 
 private:
@@ -861,7 +861,7 @@ void TWBusinessController::doAdvancedFind()
     m_searchController->update();
     QPointer<TWBusinessController> guarded(this);
     beginSheetWithView(m_searchController->view(), true, true, [guarded](int returnCode) {
-        if (!guarded || returnCode != -1002 || !guarded->m_masterController)
+        if (!guarded || returnCode != TWSheetResult::Confirmed || !guarded->m_masterController)
             return;
         TWMasterController *master = guarded->m_masterController;
         master->update();

@@ -49,14 +49,14 @@ void TWBusinessController::doBusiness()
                 [this](int code) { endSheet(m_businessInfoController->view(), code); });
     }
     TWBusinessInfoEditor *editor = m_businessInfoController;
-    editor->setMode(1);
+    editor->setMode(TWEditorMode::Existing);
     editor->view();
     editor->setBusinessInfo(m_business->businessInfo()->copy());
     editor->setBusinessController(this);
     editor->setBusiness(m_business.get());
     editor->update();
     beginSheetWithView(editor->view(), false, true, [this](int code) {
-        if (code != -1002 || !m_business || !m_businessInfoController)
+        if (code != TWSheetResult::Confirmed || !m_business || !m_businessInfoController)
             return;
         const TWBusinessInfoPtr info = m_businessInfoController->businessInfo();
         if (!info)
@@ -191,7 +191,7 @@ void TWBusinessController::showInspector(bool context)
             m_popover->performClose();
         m_popover->setContentWidget(nullptr);
     }
-    editor->setMode(1);
+    editor->setMode(TWEditorMode::Existing);
     editor->setBusinessController(this);
     editor->setBusiness(m_business.get());
     editor->view();

@@ -146,13 +146,13 @@ void TWBusinessController::newAccount(bool fromEditor)
     TWInfoEditor *editor = newInfoController(TWItemTypeAccount);
     if (!editor || !m_business)
         return;
-    editor->setMode(0);
+    editor->setMode(TWEditorMode::New);
     editor->setBusinessController(this);
     editor->setBusiness(m_business.get());
     editor->view();
     editor->reset();
     beginSheetWithView(editor->view(), false, true, [this, editor](int code) {
-        if (code != -1002 || !m_business)
+        if (code != TWSheetResult::Confirmed || !m_business)
             return;
         const auto account = std::dynamic_pointer_cast<TWAccount>(editor->item());
         if (!account)
@@ -194,7 +194,7 @@ void TWBusinessController::showNewRecordSheet(int family, int groupKind)
     TWInfoEditor *editor = newInfoController(family);
     if (!editor || !m_business)
         return;
-    editor->setMode(0);
+    editor->setMode(TWEditorMode::New);
     editor->setBusinessController(this);
     editor->setBusiness(m_business.get());
     if (groupKind)
@@ -202,7 +202,7 @@ void TWBusinessController::showNewRecordSheet(int family, int groupKind)
     editor->view();
     editor->reset();
     beginSheetWithView(editor->view(), false, true, [this, editor, family](int code) {
-        if (code == -1002)
+        if (code == TWSheetResult::Confirmed)
             addNewRecord(family, editor->item());
     });
 }
@@ -304,7 +304,7 @@ void TWBusinessController::newTransaction(const TWTransactionPtr &transaction,
     TWTransactionEditor *editor = m_transactionController;
     if (!editor)
         return;
-    editor->setMode(multiple ? 1 : 0);
+    editor->setMode(multiple ? TWTransactionEditorMode::NewSeveral : TWTransactionEditorMode::New);
     editor->setTransaction(transaction);
     editor->setRelationships(relationships);
     editor->setIsImport(false);
@@ -313,7 +313,8 @@ void TWBusinessController::newTransaction(const TWTransactionPtr &transaction,
     editor->update();
     QPointer<TWRegisterDetail> target(transactionsController);
     beginSheetWithView(editor->view(), false, false, [editor, target](int code) {
-        if (code == -1002 && editor->saved() && target && editor->editTransaction())
+        if (code == TWSheetResult::Confirmed && editor->saved() && target &&
+            editor->editTransaction())
             target->selectTransactions({editor->editTransaction()});
     });
 }
@@ -330,7 +331,7 @@ void TWBusinessController::editTransaction(const TWTransactionPtr &transaction, 
     if (!editor)
         return;
     const bool closed = transaction->state() == 1 || transaction->state() == 2;
-    editor->setMode(closed ? 3 : 2);
+    editor->setMode(closed ? TWTransactionEditorMode::ReadOnly : TWTransactionEditorMode::Edit);
     editor->setTransaction(transaction);
     editor->setRelationships({});
     editor->setIsImport(isImport);
@@ -339,7 +340,7 @@ void TWBusinessController::editTransaction(const TWTransactionPtr &transaction, 
     editor->update();
     QPointer<TWRegisterDetail> target(transactionsController);
     beginSheetWithView(editor->view(), false, false, [this, editor, target](int code) {
-        if (code != -1002 || !editor->saved())
+        if (code != TWSheetResult::Confirmed || !editor->saved())
             return;
         if (m_importing && m_importTransactions)
             m_importTransactions->updateTransaction(editor->transaction(),

@@ -83,7 +83,7 @@ void TWBusinessController::beginSheetWithView(QWidget *view, bool resize, bool a
     QPointer<QWidget> guardedView(view);
     window->setCancelHandler([this, guardedView] {
         if (guardedView)
-            endSheet(guardedView, -1001);
+            endSheet(guardedView, TWSheetResult::Cancelled);
     });
     m_sheets.push_back(Sheet{window, view, std::move(completion)});
     window->open();

@@ -135,7 +135,7 @@ void TWBusinessController::updateSplitViewDetail(int detailType)
     TWDetailController *controller = ensureDetailController(detailType);
     if (auto *transactions = qobject_cast<TWRegisterDetail *>(controller);
         transactions && detailType <= TWDetailTransactionsFilters)
-        transactions->setMode(detailType);
+        transactions->setMode(TWRegisterMode(detailType));
     if (!m_windowController)
         return;
     m_windowController->setDetailView(controller->view());
@@ -189,17 +189,17 @@ void TWBusinessController::selectMasterItems(const TWMasterItemList &items, bool
     const TWMasterItemPtr first = items.isEmpty() ? nullptr : items.first();
     const quint32 type = first ? first->type() : quint32(-1);
     const int kind = first ? first->itemType() : 0;
-    const auto showRegister = [&](int detail, int mode) {
+    const auto showRegister = [&](int detail, TWRegisterMode mode) {
         updateSplitViewDetail(detail);
         auto *transactions = transactionsController();
         if (!transactions)
             return;
-        if (mode == 0) {
+        if (mode == TWRegisterMode::Nothing) {
             transactions->setParentItems({});
             transactions->setAccounts({});
         } else {
             transactions->setParentItems(TWMasterItem::childItems(items));
-            if (mode == 1)
+            if (mode == TWRegisterMode::Accounts)
                 transactions->setAccounts(
                     twItemsAs<TWAccount>(TWMasterItem::childItems(items, TWItemTypeAccount)));
             else if (type == TWMasterItemSearchResults)
@@ -215,7 +215,7 @@ void TWBusinessController::selectMasterItems(const TWMasterItemList &items, bool
 
     if (type == TWMasterItemEntity &&
         (kind == TWItemTypeAccountGroup || kind == TWItemTypeAccount)) {
-        showRegister(TWDetailTransactionsAccounts, 1);
+        showRegister(TWDetailTransactionsAccounts, TWRegisterMode::Accounts);
     } else if (type == TWMasterItemEntity &&
                (kind == TWItemTypeClientGroup || kind == TWItemTypeClient)) {
         updateSplitViewDetail(TWDetailClients);
@@ -235,7 +235,7 @@ void TWBusinessController::selectMasterItems(const TWMasterItemList &items, bool
     } else if ((type == TWMasterItemEntity &&
                 (kind == TWItemTypeFilterGroup || kind == TWItemTypeFilter)) ||
                type == TWMasterItemSearchResults) {
-        showRegister(TWDetailTransactionsFilters, 2);
+        showRegister(TWDetailTransactionsFilters, TWRegisterMode::Filters);
     } else if (type == TWMasterItemAutofill) {
         updateSplitViewDetail(TWDetailAutofill);
     } else if (type == TWMasterItemBudget) {
@@ -250,7 +250,7 @@ void TWBusinessController::selectMasterItems(const TWMasterItemList &items, bool
         updateSplitViewDetail(TWDetailValues);
     } else {
         // Headers, report groups and no selection: the register without rows.
-        showRegister(TWDetailTransactionsAccounts, 0);
+        showRegister(TWDetailTransactionsAccounts, TWRegisterMode::Nothing);
     }
     if (TWDetailController *shown = detailController(m_detailType))
         shown->update();

@@ -173,7 +173,7 @@ public:
     void updateDeleteButton(const TWMasterItem *item);
     void updateCountTotal();
     void updateCountTotalFrame();
-    // Stores the range (dates only for the custom range 11) and reloads the
+    // Stores the range (dates only for TWDateRangeCustom) and reloads the
     // register shown.
     void filterTransactions(int rangeType, const QDateTime &fromDate, const QDateTime &toDate);
     static int dateRangeTagForDateRange(qint64 rangeType);
@@ -195,6 +195,7 @@ public:
                             SheetCompletion completion);
     // Ends the sheet that shows `view`; the view is taken out for reuse.
     void endSheet(QWidget *view, int returnCode);
+    void endSheet(QWidget *view, TWSheetResult result) { endSheet(view, sheetReturnCode(result)); }
     bool hasAttachedSheet() const { return !m_sheets.empty(); }
     TWWindow *innermostSheet() const;
     void showProgress(bool show);

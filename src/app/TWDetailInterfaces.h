@@ -7,6 +7,7 @@
 #include "app/TWAppRegistry.h"
 #include "app/TWListMenus.h"
 #include "app/TWMenuValidation.h"
+#include "app/TWRegisterMode.h"
 
 #include "model/TWAccount.h"
 #include "model/TWBill.h"
@@ -48,10 +49,8 @@ public:
     virtual void toggleFieldVisible(const TWFieldPtr &) {}
     virtual void updateSortBy(const TWFieldPtr &, bool /*updateSortDescriptors*/) {}
     virtual void updateSortDirection(bool /*ascending*/, bool /*updateSortDescriptors*/) {}
-    // 0 nothing, 1 accounts, 2 filters, 3 repeat items, 4 invoice payments,
-    // 5 bill payments, 6 import preview, 7 all transactions.
-    virtual void setMode(int mode) { m_mode = mode; }
-    int mode() const { return m_mode; }
+    virtual void setMode(TWRegisterMode mode) { m_mode = mode; }
+    TWRegisterMode mode() const { return m_mode; }
     virtual void setParentItems(const TWItemList &) {}
     virtual void setAccounts(const TWAccountList &) {}
     virtual void setFilters(const TWFilterList &) {}
@@ -82,7 +81,7 @@ public:
     virtual void markSelectedTransaction(bool /*cleared*/, bool /*context*/) {}
 
 protected:
-    int m_mode = 0;
+    TWRegisterMode m_mode = TWRegisterMode::Nothing;
 };
 
 // The task and expense lists of the client view.
@@ -102,15 +101,21 @@ public:
     virtual void updateExpenses() {}
 };
 
-// The invoice list: in the client view (mode 0) the invoices of the selected
-// projects, in the repeats view (mode 1) those one schedule made. Its lower
-// pane is the register of the listed invoices' payments.
+// What the invoice list lists: in the client view the invoices of the given
+// projects, in the repeats view those one schedule made.
+enum class TWInvoiceListMode : int {
+    Projects = 0,
+    Repeat = 1,
+};
+
+// The invoice list (TWInvoiceListMode). Its lower pane is the register of the
+// listed invoices' payments.
 class TWInvoicesList : public TWValidatedList
 {
 public:
     virtual ~TWInvoicesList() = default;
-    // 0 the given projects' invoices, 1 one schedule's.
     virtual void setMode(int) {}
+    void setMode(TWInvoiceListMode mode) { setMode(static_cast<int>(mode)); }
     virtual void setProjects(const TWProjectList &) {}
     virtual TWInvoiceList selectedInvoices() const { return {}; }
     // Selects the invoice's row; nothing when it is not listed.

@@ -92,7 +92,7 @@ void TWDocumentController::openUntitledDocumentAndDisplay(bool display, NewCompl
 {
     if (!m_businessInfoEditor) {
         m_businessInfoEditor = TWAppRegistry::registry().makeBusinessInfoEditor(this);
-        m_businessInfoEditor->setMode(0);
+        m_businessInfoEditor->setMode(TWEditorMode::New);
         connect(m_businessInfoEditor, &TWEditorController::endRequested, this,
                 [this](int code) { finishNewBusiness(code); });
     }
@@ -105,7 +105,8 @@ void TWDocumentController::openUntitledDocumentAndDisplay(bool display, NewCompl
         layout->setSizeConstraint(QLayout::SetFixedSize);
         layout->addWidget(m_businessInfoEditor->view());
         // Escape or the window manager's close: a cancel.
-        connect(window, &QDialog::rejected, this, [this] { finishNewBusiness(-1001); });
+        connect(window, &QDialog::rejected, this,
+                [this] { finishNewBusiness(sheetReturnCode(TWSheetResult::Cancelled)); });
         m_businessInfoWindow = window;
     }
     if (m_businessInfoWindow->isVisible()) {
@@ -132,7 +133,7 @@ void TWDocumentController::finishNewBusiness(int code)
     m_newCompletion = nullptr;
     if (m_businessInfoWindow && m_businessInfoWindow->isVisible())
         m_businessInfoWindow->hide();
-    if (code != -1002) {
+    if (code != TWSheetResult::Confirmed) {
         if (completion)
             completion(nullptr, std::nullopt);
         return;

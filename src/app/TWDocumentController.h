@@ -36,7 +36,7 @@ public:
     TWBusinessController *documentForURL(const QUrl &url) const;
 
     // Shows the new-business form (application-modal, not blocking). On
-    // -1002 the store is made from the record and the document shown; on
+    // Confirmed the store is made from the record and the document shown; on
     // any other code nothing is made and nothing is shown. The completion
     // gets the document, or nullptr with the error (none when cancelled).
     void openUntitledDocumentAndDisplay(bool display, NewCompletion completion = {});

@@ -100,11 +100,11 @@ void TWFilterInfoController::doSave(int tag)
     bool made = true;
     if (tag == 1) {
         const QString name = m_name->text().isEmpty() ? QString() : m_name->text();
-        if (m_mode == 1 && m_filter) {
+        if (m_mode == TWEditorMode::Existing && m_filter) {
             m_filter->setName(name);
             m_filter->setCriteria(m_editor->criteria());
             m_saved = true;
-        } else if (m_mode == 0 && m_business) {
+        } else if (m_mode == TWEditorMode::New && m_business) {
             const qint32 identifier = m_business->nextFilterIdentifier();
             made = acceptIdentifier(identifier);
             if (made)

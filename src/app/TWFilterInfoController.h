@@ -1,7 +1,7 @@
 #pragma once
 // Edits a saved filter's name and criteria: as a sheet for a new filter
-// (mode 0) or inside the information popover for a copy of a listed one
-// (mode 1). The criteria editor works on a copy of the tree, so a cancelled
+// (mode New) or inside the information popover for a copy of a listed one
+// (mode Existing). The criteria editor works on a copy of the tree, so a cancelled
 // edit leaves the filter as it was. The window follows the number of rows.
 
 #include "app/TWRecordEditors.h"

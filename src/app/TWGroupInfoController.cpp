@@ -136,11 +136,11 @@ void TWGroupInfoController::doSave(int tag)
         const QString name = m_name->text().isEmpty() ? QString() : m_name->text();
         // A fully transparent choice counts as no tint.
         const QColor colour = m_colour.isValid() && m_colour.alpha() > 0 ? m_colour : QColor();
-        if (m_mode == 1 && m_group) {
+        if (m_mode == TWEditorMode::Existing && m_group) {
             m_group->setName(name);
             m_group->setTintColour(colour);
             m_saved = true;
-        } else if (m_mode == 0 && m_business) {
+        } else if (m_mode == TWEditorMode::New && m_business) {
             const qint32 identifier = m_business->nextGroupIdentifier();
             made = acceptIdentifier(identifier);
             if (made)

@@ -1,7 +1,7 @@
 #pragma once
 // Edits a source-list group's name and tint: as a sheet for a new group
-// (mode 0) or inside the information popover for a copy of a listed one
-// (mode 1). The document adds or stores the result.
+// (mode New) or inside the information popover for a copy of a listed one
+// (mode Existing). The document adds or stores the result.
 
 #include "app/TWRecordEditors.h"
 

@@ -92,8 +92,10 @@ void TWInterimBusinessInfoForm::build()
     m_cancel = buttons->addButton(TWLocalized("cancel"), QDialogButtonBox::RejectRole);
     m_save = buttons->addButton(TWLocalized("save"), QDialogButtonBox::AcceptRole);
     m_save->setDefault(true);
-    connect(m_save, &QPushButton::clicked, this, [this] { emit endRequested(-1002); });
-    connect(m_cancel, &QPushButton::clicked, this, [this] { emit endRequested(-1001); });
+    connect(m_save, &QPushButton::clicked, this,
+            [this] { emit endRequested(sheetReturnCode(TWSheetResult::Confirmed)); });
+    connect(m_cancel, &QPushButton::clicked, this,
+            [this] { emit endRequested(sheetReturnCode(TWSheetResult::Cancelled)); });
 
     auto *layout = new QVBoxLayout(m_view);
     layout->addLayout(form);
@@ -133,7 +135,8 @@ void TWInterimBusinessInfoForm::update()
     m_name->setText(m_info->name());
     m_type->setCurrentIndex(std::max(0, m_type->findData(m_info->type())));
     // A new business starts in the locale's currency, listed first.
-    const int currency = m_mode == 0 ? 0 : m_currency->findData(m_info->homeCurrency());
+    const int currency =
+        m_mode == TWEditorMode::New ? 0 : m_currency->findData(m_info->homeCurrency());
     m_currency->setCurrentIndex(std::max(0, currency));
     m_startDate->setDate(m_info->startDate().date());
     m_defaultAccounts->setChecked(m_info->createDefaultAccounts());

@@ -36,11 +36,12 @@ void TWInfoEditor::finishSave(int tag, bool made)
 {
     if (tag == 1 && made && m_document)
         m_document->updateChangeCount(0);
-    if (m_mode == 1) {
+    if (m_mode == TWEditorMode::Existing) {
         if (m_popover)
             m_popover->performClose();
-    } else if (m_mode == 0) {
-        const int code = tag == 1 && made ? -1002 : -1001;
+    } else if (m_mode == TWEditorMode::New) {
+        const int code =
+            sheetReturnCode(tag == 1 && made ? TWSheetResult::Confirmed : TWSheetResult::Cancelled);
         if (m_document)
             m_document->endSheet(m_view, code);
         emit endRequested(code);

@@ -19,17 +19,17 @@
 class QDialogButtonBox;
 class QPushButton;
 
-// An information editor: mode 0 makes a new record (shown as a sheet), mode 1
+// An information editor: mode New makes a new record (shown as a sheet), mode Existing
 // edits a copy of a listed record (shown in a popover).
 class TWInfoEditor : public TWLazyViewController<TWEditorController>
 {
     Q_OBJECT
 public:
     using TWLazyViewController<TWEditorController>::TWLazyViewController;
-    // The record made (mode 0) or edited (mode 1); none before a save in mode 0.
+    // The record made (mode New) or edited (mode Existing); none before a save in mode New.
     virtual TWItemPtr item() const = 0;
     virtual void setItem(const TWItemPtr &item) = 0;
-    // Whether an edit in mode 1 was saved.
+    // Whether an edit in mode Existing was saved.
     bool saved() const { return m_saved; }
     // The item type of a new group (groups only).
     virtual void setType(int type) { m_type = type; }
@@ -51,8 +51,8 @@ protected:
     // never be stored, so the store's error is shown instead.
     bool acceptIdentifier(qint32 identifier) const;
     // After Save (tag 1) or Cancel: a save that went through marks the
-    // document changed; then the popover closes (mode 1) or the sheet ends
-    // (mode 0) with -1002 for a made record, else -1001.
+    // document changed; then the popover closes (mode Existing) or the sheet ends
+    // (mode New) with Confirmed for a made record, else Cancelled.
     void finishSave(int tag, bool made);
 
     bool m_saved = false;
@@ -62,13 +62,27 @@ protected:
     QPushButton *m_cancel = nullptr;
 };
 
-// The transaction editor: modes 0 one new transaction, 1 several in a row,
-// 2 edit, 3 show a closed or locked one. It stores what it saves itself.
+// The transaction editor's modes, kept in TWEditorController's int.
+enum class TWTransactionEditorMode : int {
+    New = 0,        // one new transaction
+    NewSeveral = 1, // several new ones in a row
+    Edit = 2,       // a stored one
+    ReadOnly = 3,   // a closed or locked one, shown only
+};
+
+constexpr bool operator==(int mode, TWTransactionEditorMode named)
+{
+    return mode == static_cast<int>(named);
+}
+
+// The transaction editor (TWTransactionEditorMode). It stores what it saves itself.
 class TWTransactionEditor : public TWEditorController
 {
     Q_OBJECT
 public:
+    using TWEditorController::setMode;
     using TWEditorController::TWEditorController;
+    void setMode(TWTransactionEditorMode mode) { setMode(static_cast<int>(mode)); }
     virtual void setTransaction(const TWTransactionPtr &transaction) = 0;
     // The transaction as it was given.
     virtual TWTransactionPtr transaction() const = 0;

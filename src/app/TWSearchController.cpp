@@ -88,5 +88,6 @@ void TWSearchController::doCancelFind(int tag)
             m_document->updateChangeCount(0);
     }
     if (m_document)
-        m_document->endSheet(m_view, tag == 1 && m_business ? -1002 : -1001);
+        m_document->endSheet(m_view, tag == 1 && m_business ? TWSheetResult::Confirmed
+                                                            : TWSheetResult::Cancelled);
 }

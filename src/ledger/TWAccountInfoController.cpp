@@ -56,10 +56,10 @@ void TWAccountInfoController::build()
     m_typePopUp = new TWPopUpButton(m_view);
     m_typePopUp->setObjectName(QStringLiteral("typePopUpButton"));
     const TWFormatter &formatter = TWFormatter::formatter();
-    for (int type = 1; type <= 17; ++type) {
+    for (int type = TWAccountTypeAccountsReceivable; type <= TWAccountTypeEquity; ++type) {
         const QString title = formatter.accountTypeString(std::uint32_t(type));
-        if (type == 8 || title.isEmpty())
-            continue; // 8 names the liability group, not an account type
+        if (type == TWAccountGroupTypeLiability || title.isEmpty())
+            continue; // the liability group, not an account type
         m_typePopUp->addItem(title, type);
     }
     m_typeLabel = new QLabel(m_view);
@@ -184,7 +184,7 @@ void TWAccountInfoController::reset()
         return;
     m_account.reset();
     m_popover = nullptr;
-    if (m_mode == 1) {
+    if (m_mode == TWEditorMode::Existing) {
         showTypeAndUnitEditable(false);
         m_typeLabel->clear();
         m_currencyText->clear();
@@ -215,7 +215,7 @@ void TWAccountInfoController::update()
         return;
     }
     const TWAccount &account = *m_account;
-    if (m_mode == 1) {
+    if (m_mode == TWEditorMode::Existing) {
         showTypeAndUnitEditable(false);
         m_typeLabel->setText(
             TWFormatter::formatter().accountTypeString(std::uint32_t(account.accountType())));
@@ -283,7 +283,7 @@ void TWAccountInfoController::doSave(int tag)
         const QString number = orNull(m_number->text());
         const QString notes = orNull(m_notes->toPlainText());
         const bool institution = m_institution->isChecked();
-        if (m_mode == 1 && m_account) {
+        if (m_mode == TWEditorMode::Existing && m_account) {
             TWAccount &account = *m_account;
             account.setName(name);
             account.setNumber(number);
@@ -303,7 +303,7 @@ void TWAccountInfoController::doSave(int tag)
             account.setInstitutionRoutingTransit(text(7));
             account.setInstitutionWireTransfer(text(8));
             m_saved = true;
-        } else if (m_mode == 0 && m_business) {
+        } else if (m_mode == TWEditorMode::New && m_business) {
             const qint32 identifier = m_business->nextAccountIdentifier();
             made = acceptIdentifier(identifier);
             if (made)

@@ -255,7 +255,7 @@ void TWAttachmentsController::addAttachment(int tag)
         sheet->setBusinessController(m_businessController);
         QPointer<TWAttachmentsController> self(this);
         sheet->beginSheet([self, sheet](int returnCode) {
-            if (self && returnCode == -1002)
+            if (self && returnCode == TWSheetResult::Confirmed)
                 self->addPhoto(sheet->image());
         });
         break;
@@ -375,7 +375,7 @@ bool TWAttachmentsController::addPhoto(const QImage &photo)
 
 bool TWAttachmentsController::addVoiceMemo(int returnCode, const QUrl &audioFileURL)
 {
-    if (returnCode != -1002 || !audioFileURL.isLocalFile())
+    if (returnCode != TWSheetResult::Confirmed || !audioFileURL.isLocalFile())
         return false;
     const QString extension = QFileInfo(audioFileURL.toLocalFile()).suffix();
     const QString name = uniqueAttachmentName(

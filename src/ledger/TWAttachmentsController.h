@@ -115,7 +115,7 @@ public:
     // Tag 0's picture: written as JPEG and added as a photo; a picture that
     // cannot be written is reported, never dropped silently.
     bool addPhoto(const QImage &photo);
-    // Tag 2's result: with -1002 the recording is added as a voice memo.
+    // Tag 2's result: with Confirmed the recording is added as a voice memo.
     bool addVoiceMemo(int returnCode, const QUrl &audioFileURL);
     // For the camera and scanner sheet (TWDeviceControllerDelegate).
     QString uniqueAttachmentName(const QString &name, const QString &extension) override;

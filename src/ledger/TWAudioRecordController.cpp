@@ -296,7 +296,8 @@ void TWAudioRecordController::endSheet()
     m_stopping = false;
     m_started = false;
     m_timer->stop();
-    const int code = m_audioFileURL.isValid() ? -1002 : -1001;
+    const int code = sheetReturnCode(m_audioFileURL.isValid() ? TWSheetResult::Confirmed
+                                                              : TWSheetResult::Cancelled);
     if (!m_sheetOpen)
         return;
     m_sheetOpen = false;
@@ -331,7 +332,7 @@ void TWAudioRecordController::beginSheet(std::function<void(int)> completion)
                 QFile::remove(m_recordingPath);
             }
             m_audioFileURL = QUrl();
-            code = -1001;
+            code = sheetReturnCode(TWSheetResult::Cancelled);
         }
         if (auto done = std::move(m_completion))
             done(code);

@@ -1,7 +1,7 @@
 #pragma once
 // The voice-memo sheet: choose a microphone and the quality (a document
 // setting), record with pause and resume while time and size run, then save
-// (ends -1002 with audioFileURL, a WAV file) or cancel (-1001, no file left).
+// (ends Confirmed with audioFileURL, a WAV file) or cancel (Cancelled, no file left).
 
 #include "platform/capture/TWAudioCapture.h"
 
@@ -44,8 +44,8 @@ public:
     // Prepares a new use: no file, choices open, the kept microphone when it is
     // still there (else the first).
     void update();
-    // update() and the sheet on the document; the completion gets -1002 (with
-    // audioFileURL set) or -1001.
+    // update() and the sheet on the document; the completion gets Confirmed (with
+    // audioFileURL set) or Cancelled.
     void beginSheet(std::function<void(int)> completion);
     QWidget *view();
 

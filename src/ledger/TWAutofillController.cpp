@@ -166,8 +166,9 @@ bool TWAutofillController::canTrigger(const TWField &field)
     case TWFieldTypeTags:
         return false;
     default:
-        // The built-in date (-3) and cleared (-2) fields.
-        return field.identifier() != -3 && field.identifier() != -2;
+        // The built-in date and cleared fields.
+        return field.identifier() != TWFieldIdentifierDate &&
+               field.identifier() != TWFieldIdentifierCleared;
     }
 }
 

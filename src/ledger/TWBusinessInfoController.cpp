@@ -39,7 +39,6 @@ namespace
 // default chart of accounts.
 constexpr qint32 kOwnersEquityAccount = 138;
 constexpr qint32 kRetainedEarningsAccount = 143;
-constexpr std::uint32_t kEquityAccountType = 17;
 constexpr int kNewHeight = 476;
 constexpr int kEditHeight = 458;
 
@@ -261,7 +260,7 @@ bool TWBusinessInfoController::eventFilter(QObject *watched, QEvent *event)
 
 std::uint32_t TWBusinessInfoController::businessType() const
 {
-    if (m_mode == 1 && m_businessInfo)
+    if (m_mode == TWEditorMode::Existing && m_businessInfo)
         return m_businessInfo->type();
     return std::uint32_t(m_typePopUp->selectedTag());
 }
@@ -269,8 +268,9 @@ std::uint32_t TWBusinessInfoController::businessType() const
 void TWBusinessInfoController::setUpPeriodsTable(const TWAccountingPeriodList &periods)
 {
     m_periods->setPeriods(periods);
-    m_periods->setActiveIdentifier(
-        m_business && m_mode == 1 ? m_business->activeAccountingPeriodIdentifier() : 0);
+    m_periods->setActiveIdentifier(m_business && m_mode == TWEditorMode::Existing
+                                       ? m_business->activeAccountingPeriodIdentifier()
+                                       : 0);
     // Setting the indicator sorts the rows by start.
     m_periodsTable->horizontalHeader()->setSortIndicator(TWBusinessInfoPeriods::Start,
                                                          Qt::AscendingOrder);
@@ -294,7 +294,7 @@ QList<int> TWBusinessInfoController::selectedPeriodRows() const
 
 void TWBusinessInfoController::showModeControls()
 {
-    const bool isNew = m_mode == 0;
+    const bool isNew = m_mode == TWEditorMode::New;
     m_typePopUp->setVisible(isNew);
     m_currencyPopUp->setVisible(isNew);
     m_typeLabel->setVisible(!isNew);
@@ -305,7 +305,7 @@ void TWBusinessInfoController::showModeControls()
 
 void TWBusinessInfoController::finishFilling()
 {
-    m_view->setFixedHeight(m_mode == 0 ? kNewHeight : kEditHeight);
+    m_view->setFixedHeight(m_mode == TWEditorMode::New ? kNewHeight : kEditHeight);
     m_tabs->setCurrentIndex(0);
     m_name->setFocus();
     m_dirtyAccountingPeriods = false;
@@ -367,7 +367,7 @@ void TWBusinessInfoController::update()
     m_header->setPlainText(info.invoiceHeader());
     m_footer->setPlainText(info.invoiceFooter());
     m_terms->setPlainText(info.invoiceTerms());
-    if (m_mode == 1) {
+    if (m_mode == TWEditorMode::Existing) {
         m_typeLabel->setText(TWFormatter::formatter().businessTypeString(info.type()));
         const TWUnitPtr home = m_business ? m_business->unitWithCode(info.homeCurrency()) : nullptr;
         m_currencyLabel->setText(home ? unitTitle(*home) : info.homeCurrency());
@@ -397,7 +397,7 @@ void TWBusinessInfoController::updateNominalTransferAccountPopUpButton()
 {
     m_closingAccount->clear();
     m_closingAccount->addItem(TWLocalized("none"), 0);
-    if (m_mode == 0) {
+    if (m_mode == TWEditorMode::New) {
         if (!m_defaultAccounts->isChecked())
             return;
         m_closingAccount->insertSeparator(m_closingAccount->count());
@@ -410,7 +410,7 @@ void TWBusinessInfoController::updateNominalTransferAccountPopUpButton()
     }
     if (!m_businessInfo || !m_business)
         return;
-    TWAccountList equity = m_business->accountsOfType(kEquityAccountType);
+    TWAccountList equity = m_business->accountsOfType(TWAccountTypeEquity);
     std::stable_sort(equity.begin(), equity.end(),
                      [](const TWAccountPtr &a, const TWAccountPtr &b) {
                          return a->name().localeAwareCompare(b->name()) < 0;
@@ -430,12 +430,13 @@ void TWBusinessInfoController::updateRetainedEarningsNameTextField(bool setName)
     if (!setName)
         return;
     if (account != 0) {
-        if (m_mode == 1 && m_business)
+        if (m_mode == TWEditorMode::Existing && m_business)
             if (const TWAccountPtr chosen = m_business->accountWithIdentifier(account)) {
                 m_retainedEarnings->setText(chosen->name());
                 return;
             }
-    } else if (m_mode == 1 && m_businessInfo && !m_businessInfo->retainedEarningsName().isEmpty()) {
+    } else if (m_mode == TWEditorMode::Existing && m_businessInfo &&
+               !m_businessInfo->retainedEarningsName().isEmpty()) {
         // The user's own name: saving must not replace it with the default.
         m_retainedEarnings->setText(m_businessInfo->retainedEarningsName());
         return;
@@ -446,7 +447,7 @@ void TWBusinessInfoController::updateRetainedEarningsNameTextField(bool setName)
 
 void TWBusinessInfoController::doBusinessType()
 {
-    if (m_mode != 0)
+    if (m_mode != TWEditorMode::New)
         return;
     updateNominalTransferAccountPopUpButton();
     updateRetainedEarningsNameTextField(true);
@@ -454,7 +455,7 @@ void TWBusinessInfoController::doBusinessType()
 
 void TWBusinessInfoController::doCreateDefaultAccounts()
 {
-    if (m_mode != 0)
+    if (m_mode != TWEditorMode::New)
         return;
     updateNominalTransferAccountPopUpButton();
     updateRetainedEarningsNameTextField(m_defaultAccounts->isChecked());
@@ -544,7 +545,7 @@ void TWBusinessInfoController::doSave(int tag)
     if (QWidget *focus = m_view->focusWidget())
         focus->clearFocus();
     if (tag != 1) {
-        emit endRequested(-1001);
+        emit endRequested(sheetReturnCode(TWSheetResult::Cancelled));
         return;
     }
     // The checks sort the list itself, so a refused save shows it by start.
@@ -573,7 +574,7 @@ void TWBusinessInfoController::doSave(int tag)
     const std::uint32_t interval = std::uint32_t(m_interval->selectedTag());
     const qint32 closingAccount = m_closingAccount->selectedTag();
 
-    if (m_mode == 1 && m_businessInfo) {
+    if (m_mode == TWEditorMode::Existing && m_businessInfo) {
         TWBusinessInfo &info = *m_businessInfo;
         info.setName(textOrNull(m_name->text()));
         info.setBusinessID(textOrNull(m_businessID->text()));
@@ -614,5 +615,5 @@ void TWBusinessInfoController::doSave(int tag)
             textOrEmpty(m_footer->toPlainText()), textOrEmpty(m_terms->toPlainText()),
             m_defaultAccounts->isChecked());
     }
-    emit endRequested(-1002);
+    emit endRequested(sheetReturnCode(TWSheetResult::Confirmed));
 }

@@ -2,9 +2,9 @@
 // The business information sheet: the one form describing a document's
 // business (type, identity, logo, start date, home currency and rate updates,
 // contact details, accounting periods and their closing account, invoice
-// defaults). Mode 0 builds the record of a new business; mode 1 edits a copy
+// defaults). Mode New builds the record of a new business; mode Existing edits a copy
 // of the store's record in place. It never writes to the store: the owner
-// reads `businessInfo` and `dirtyAccountingPeriods` after a save (-1002).
+// reads `businessInfo` and `dirtyAccountingPeriods` after a save (Confirmed).
 
 #include "app/TWAppRegistry.h"
 #include "app/TWLazyViewController.h"
@@ -33,7 +33,7 @@ public:
     explicit TWBusinessInfoController(QObject *parent = nullptr);
     ~TWBusinessInfoController() override;
 
-    // mode 1: the record being edited; mode 0: none until a save built one.
+    // mode Existing: the record being edited; mode New: none until a save built one.
     TWBusinessInfoPtr businessInfo() const override { return m_businessInfo; }
     void setBusinessInfo(const TWBusinessInfoPtr &info) override { m_businessInfo = info; }
     bool dirtyAccountingPeriods() const override { return m_dirtyAccountingPeriods; }
@@ -108,7 +108,7 @@ private:
     void finishFilling();
     void showAlert(const QString &key);
     QList<int> selectedPeriodRows() const;
-    // The type the form stands for: the pop-up's in mode 0, the record's in mode 1.
+    // The type the form stands for: the pop-up's in mode New, the record's in mode Existing.
     std::uint32_t businessType() const;
 
     QTabWidget *m_tabs = nullptr;

@@ -22,7 +22,7 @@ TWCameraSheet::TWCameraSheet(std::unique_ptr<TWCameraCapture> capture, QObject *
         }
         m_image = image;
         emit pictureTaken(image);
-        finish(-1002);
+        finish(TWSheetResult::Confirmed);
     });
     connect(m_capture.get(), &TWCameraCapture::failed, this, [this](const TWError &error) {
         if (!m_open)
@@ -81,8 +81,8 @@ void TWCameraSheet::beginSheet(std::function<void(int)> completion)
         alert.window = m_businessController ? m_businessController->windowForSheet() : nullptr;
         twRunAlert(alert, [completion = std::move(completion), this](int) {
             if (completion)
-                completion(-1001);
-            emit ended(-1001);
+                completion(sheetReturnCode(TWSheetResult::Cancelled));
+            emit ended(sheetReturnCode(TWSheetResult::Cancelled));
         });
         return;
     }
@@ -95,8 +95,8 @@ void TWCameraSheet::beginSheet(std::function<void(int)> completion)
         if (m_businessController)
             m_businessController->presentError(*error);
         if (completion)
-            completion(-1001);
-        emit ended(-1001);
+            completion(sheetReturnCode(TWSheetResult::Cancelled));
+        emit ended(sheetReturnCode(TWSheetResult::Cancelled));
         return;
     }
     m_status->setText(chosen->name);
@@ -112,7 +112,7 @@ void TWCameraSheet::beginSheet(std::function<void(int)> completion)
             // Closed from outside (Escape).
             m_open = false;
             m_capture->stop();
-            code = -1001;
+            code = sheetReturnCode(TWSheetResult::Cancelled);
         }
         if (auto done = std::move(m_completion))
             done(code);
@@ -131,19 +131,19 @@ void TWCameraSheet::takePicture()
 void TWCameraSheet::cancel()
 {
     if (m_open)
-        finish(-1001);
+        finish(TWSheetResult::Cancelled);
 }
 
-void TWCameraSheet::finish(int returnCode)
+void TWCameraSheet::finish(TWSheetResult result)
 {
     m_open = false;
     m_capture->stop();
     if (m_businessController) {
-        m_businessController->endSheet(m_view, returnCode);
+        m_businessController->endSheet(m_view, result);
         return;
     }
     m_view->hide();
     if (auto done = std::move(m_completion))
-        done(returnCode);
-    emit ended(returnCode);
+        done(sheetReturnCode(result));
+    emit ended(sheetReturnCode(result));
 }

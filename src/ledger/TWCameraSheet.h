@@ -3,6 +3,7 @@
 // button taking a still, which is handed back as a QImage (the owner writes
 // it). Without a camera an alert says so and the sheet does not open.
 
+#include "app/TWSheetResult.h"
 #include "platform/capture/TWCameraCapture.h"
 
 #include <QImage>
@@ -31,7 +32,7 @@ public:
     }
 
     // Opens the sheet on the default camera (the first when none is marked
-    // default). The completion gets -1002 with image() set, or -1001 (also at
+    // default). The completion gets Confirmed with image() set, or Cancelled (also at
     // once, after the alert, when there is no camera or it did not start).
     void beginSheet(std::function<void(int)> completion);
     QImage image() const { return m_image; }
@@ -51,7 +52,7 @@ signals:
 
 private:
     void loadView();
-    void finish(int returnCode);
+    void finish(TWSheetResult result);
 
     std::unique_ptr<TWCameraCapture> m_capture;
     TWBusinessController *m_businessController = nullptr;

@@ -431,7 +431,7 @@ void TWDeviceController::addFile(const QString &path, std::uint32_t type, const 
 
 void TWDeviceController::doImageCaptureDone()
 {
-    endSheet(-1002);
+    endSheet(TWSheetResult::Confirmed);
 }
 
 void TWDeviceController::deviceError(const TWError &error)
@@ -442,23 +442,23 @@ void TWDeviceController::deviceError(const TWError &error)
     m_deviceList->setCurrentRow(-1);
     m_listing = false;
     showView(EmptyView);
-    endSheet(-1001);
+    endSheet(TWSheetResult::Cancelled);
     presentError(error);
 }
 
-void TWDeviceController::endSheet(int returnCode)
+void TWDeviceController::endSheet(TWSheetResult result)
 {
     if (!m_open)
         return;
     m_open = false;
     if (m_businessController) {
-        m_businessController->endSheet(m_view, returnCode);
+        m_businessController->endSheet(m_view, result);
         return;
     }
     m_view->hide();
     if (auto done = std::move(m_completion))
-        done(returnCode);
-    emit ended(returnCode);
+        done(sheetReturnCode(result));
+    emit ended(sheetReturnCode(result));
 }
 
 void TWDeviceController::presentError(const TWError &error)

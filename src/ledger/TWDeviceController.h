@@ -6,6 +6,7 @@
 // colour mode) and each scan becomes a PNG photo with a new "photo" name.
 // Finished files go to the delegate.
 
+#include "app/TWSheetResult.h"
 #include "platform/capture/TWCameraDevices.h"
 #include "platform/capture/TWScannerDevices.h"
 
@@ -61,7 +62,7 @@ public:
     // Loads the view and lists the devices again; the view shown stays.
     void update();
     // update() and the window-modal sheet on the document; the completion gets
-    // -1002 after done, -1001 when a device error ended it.
+    // Confirmed after done, Cancelled when a device error ended it.
     void beginSheet(std::function<void(int)> completion);
     QWidget *view();
 
@@ -103,7 +104,7 @@ private:
     void showView(int which);
     void deviceError(const TWError &error);
     void presentError(const TWError &error);
-    void endSheet(int returnCode);
+    void endSheet(TWSheetResult result);
     void addFile(const QString &path, std::uint32_t type, const QString &name);
     void startDownload(const QList<int> &rows, bool background);
     void startScan(bool background);

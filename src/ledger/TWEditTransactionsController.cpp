@@ -571,7 +571,8 @@ void TWEditTransactionsController::doSave(int tag)
         if (m_document)
             m_document->updateChangeCount(0);
     }
-    const int code = tag == 1 ? -1002 : -1001;
+    const int code =
+        sheetReturnCode(tag == 1 ? TWSheetResult::Confirmed : TWSheetResult::Cancelled);
     if (m_document)
         m_document->endSheet(m_view, code);
     emit endRequested(code);

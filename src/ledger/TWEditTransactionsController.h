@@ -56,7 +56,7 @@ public:
     void reset() override;
     // Replaces the value control with the one of the chosen field.
     void updateField();
-    // Tag 1 saves, any other cancels; ends the sheet (-1002 or -1001) unless
+    // Tag 1 saves, any other cancels; ends the sheet (Confirmed or Cancelled) unless
     // the save was refused (a date in a closed period, an unreadable amount).
     void doSave(int tag);
 

@@ -128,7 +128,7 @@ void TWFieldController::updateUI()
     if (!m_view || !m_editField)
         return;
     m_nameField->setText(m_editField->name());
-    const bool existing = m_mode == 1;
+    const bool existing = m_mode == TWEditorMode::Existing;
     m_typeLabel->setText(TWFormatter::formatter().fieldTypeString(m_editField->type()));
     m_typeLabel->setVisible(existing);
     m_typePopUp->setVisible(!existing);
@@ -173,7 +173,7 @@ void TWFieldController::doPopUpButton(int popUpTag, int itemTag)
         return;
     if (popUpTag == TypeTag) {
         // An existing field keeps its type.
-        if (m_mode != 1 && itemTag >= int(TWFieldTypeText) &&
+        if (m_mode != TWEditorMode::Existing && itemTag >= int(TWFieldTypeText) &&
             itemTag <= int(TWFieldTypePercentTotal))
             m_editField->setType(std::uint32_t(itemTag));
         return;
@@ -234,7 +234,7 @@ void TWFieldController::updateViewsPopUpName()
 void TWFieldController::doSave(int tag)
 {
     if (tag != 1) {
-        endSheet(-1001);
+        endSheet(TWSheetResult::Cancelled);
         return;
     }
     if (!m_business || !m_editField)
@@ -242,7 +242,7 @@ void TWFieldController::doSave(int tag)
     // A name being typed counts.
     m_editField->setName(m_nameField->text());
     TWErrorResult error;
-    if (m_mode == 1) {
+    if (m_mode == TWEditorMode::Existing) {
         // The saved object takes the listed field's place, so it carries the
         // listed field's choices, tags and percent settings as they are now.
         if (const TWFieldPtr listed = m_business->fieldWithIdentifier(m_editField->identifier())) {
@@ -278,13 +278,13 @@ void TWFieldController::doSave(int tag)
     m_saved = true;
     if (m_document)
         m_document->updateChangeCount(0);
-    endSheet(-1002);
+    endSheet(TWSheetResult::Confirmed);
 }
 
-void TWFieldController::endSheet(int code)
+void TWFieldController::endSheet(TWSheetResult result)
 {
     if (m_document)
-        m_document->endSheet(m_view, code);
+        m_document->endSheet(m_view, result);
     else
-        emit endRequested(code);
+        emit endRequested(sheetReturnCode(result));
 }

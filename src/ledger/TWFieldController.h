@@ -64,7 +64,7 @@ private:
     void build() override;
     void rebuildViewsMenu();
     qsizetype everyViewCount() const;
-    void endSheet(int code);
+    void endSheet(TWSheetResult result);
 
     TWFieldPtr m_field;
     TWFieldPtr m_editField;

@@ -571,7 +571,7 @@ void TWFieldsController::ensureFieldController()
         m_fieldController = new TWFieldController(this);
 }
 
-void TWFieldsController::runFieldEditor(const TWFieldPtr &field, int mode,
+void TWFieldsController::runFieldEditor(const TWFieldPtr &field, TWEditorMode mode,
                                         const TWFieldPtr &reselect)
 {
     if (!m_business || !m_document || !field)
@@ -585,7 +585,7 @@ void TWFieldsController::runFieldEditor(const TWFieldPtr &field, int mode,
     QPointer<TWFieldsController> self(this);
     m_document->beginSheetWithView(m_fieldController->view(), false, true,
                                    [self, reselect](int code) {
-                                       if (!self || code != -1002)
+                                       if (!self || code != TWSheetResult::Confirmed)
                                            return;
                                        self->update();
                                        if (reselect)
@@ -599,14 +599,14 @@ void TWFieldsController::newField()
         return;
     const TWFieldPtr field = TWField::fieldWithName(QString(), TWFieldTypeCheckbox, false, false,
                                                     m_business->nextFieldIdentifier());
-    runFieldEditor(field, 0, field);
+    runFieldEditor(field, TWEditorMode::New, field);
 }
 
 void TWFieldsController::editField(const TWFieldPtr &field)
 {
     // The selection when the sheet opened comes back after it, even when the
     // edited field came from a context menu.
-    runFieldEditor(field, 1, selectedField());
+    runFieldEditor(field, TWEditorMode::Existing, selectedField());
 }
 
 void TWFieldsController::editSelectedField(bool context)

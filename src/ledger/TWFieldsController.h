@@ -113,7 +113,7 @@ private:
     QList<int> concernedRows(bool context) const;
     TWFieldPtr concernedField(bool context) const;
     void ensureFieldController();
-    void runFieldEditor(const TWFieldPtr &field, int mode, const TWFieldPtr &reselect);
+    void runFieldEditor(const TWFieldPtr &field, TWEditorMode mode, const TWFieldPtr &reselect);
     void markEdited();
     void presentError(const class TWError &error);
     void storeDividerPosition();

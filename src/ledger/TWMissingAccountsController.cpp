@@ -40,7 +40,7 @@ TWAccountList TWMissingAccountsController::accountsWithNames(TWBusiness &busines
     qint32 identifier = first;
     for (const QString &name : names) {
         accounts.append(TWAccount::accountWithIdentifier(identifier++, name, 0, 0,
-                                                         TWAccountType(16), QString(), QImage(),
+                                                         TWAccountTypeExpense, QString(), QImage(),
                                                          business.homeUnit(), QString()));
     }
     return accounts;
@@ -104,17 +104,17 @@ void TWMissingAccountsController::reset()
     m_model->setAccounts(m_pending);
 }
 
-void TWMissingAccountsController::finish(int code)
+void TWMissingAccountsController::finish(TWSheetResult result)
 {
     if (m_document && m_view)
-        m_document->endSheet(m_view, code);
-    emit endRequested(code);
+        m_document->endSheet(m_view, result);
+    emit endRequested(sheetReturnCode(result));
 }
 
 void TWMissingAccountsController::doCreate(int tag)
 {
     if (tag != 1 || !m_business) {
-        finish(-1001);
+        finish(TWSheetResult::Cancelled);
         return;
     }
     bool added = false;
@@ -129,7 +129,7 @@ void TWMissingAccountsController::doCreate(int tag)
             if (m_document)
                 m_document->presentError(*error);
             emit errorPresented(*error);
-            finish(-1001);
+            finish(TWSheetResult::Cancelled);
             return;
         }
         added = true;
@@ -138,5 +138,5 @@ void TWMissingAccountsController::doCreate(int tag)
     }
     if (m_document)
         m_document->updateChangeCount(0);
-    finish(-1002);
+    finish(TWSheetResult::Confirmed);
 }

@@ -1,9 +1,9 @@
 #pragma once
 // The sheet an import shows when its rows name accounts the business lacks:
 // one proposed account a row, whose type and unit the user picks, then all of
-// them are created (the sheet ends with -1002 and the import goes on) or
-// none (-1001, the import stops). A refused account is shown and stops the
-// import (-1001); the accounts added before it stay.
+// them are created (the sheet ends with Confirmed and the import goes on) or
+// none (Cancelled, the import stops). A refused account is shown and stops the
+// import (Cancelled); the accounts added before it stay.
 //
 // Use: `accountsWithNames` proposes the accounts, `setAccounts`, `reset`,
 // show `view()` as a sheet, and act on the code of `endRequested` (also
@@ -54,7 +54,7 @@ signals:
 
 private:
     void build() override;
-    void finish(int code);
+    void finish(TWSheetResult result);
 
     TWMissingAccountsModel *m_model = nullptr;
     TWMissingAccountsDelegate *m_delegate = nullptr;

@@ -10,8 +10,8 @@
 
 TWMissingAccountsModel::TWMissingAccountsModel(QObject *parent) : QAbstractTableModel(parent)
 {
-    for (int type = 1; type <= 17; ++type) {
-        if (type != 8) // 8 names the liability group, no account type
+    for (int type = TWAccountTypeAccountsReceivable; type <= TWAccountTypeEquity; ++type) {
+        if (type != TWAccountGroupTypeLiability) // the liability group, no account type
             m_types.append(type);
     }
 }

@@ -45,10 +45,10 @@ qsizetype entryIndex(const QVariantList &fields, qint32 field)
 namespace TWRegisterColumns
 {
 
-qint64 viewIdentifier(int mode, const TWItemList &parentItems)
+qint64 viewIdentifier(TWRegisterMode mode, const TWItemList &parentItems)
 {
     switch (mode) {
-    case 1: {
+    case TWRegisterMode::Accounts: {
         if (parentItems.isEmpty() || !parentItems.first())
             return 0;
         const TWItemPtr &first = parentItems.first();
@@ -56,32 +56,34 @@ qint64 viewIdentifier(int mode, const TWItemList &parentItems)
             return first->identifier();
         return first->type() == TWItemTypeAccountGroup ? -1 : 0;
     }
-    case 2:
+    case TWRegisterMode::Filters:
         return -2;
-    case 3:
+    case TWRegisterMode::RepeatItems:
         return -3;
-    case 4:
+    case TWRegisterMode::InvoicePayments:
         return -4;
-    case 5:
+    case TWRegisterMode::BillPayments:
         return -5;
     default:
         return 0;
     }
 }
 
-QList<TWRegisterColumn> visibleColumns(const QVariantMap &settings, int mode, qint64 view)
+QList<TWRegisterColumn> visibleColumns(const QVariantMap &settings, TWRegisterMode mode,
+                                       qint64 view)
 {
     QList<TWRegisterColumn> columns;
-    if (mode == 0)
+    if (mode == TWRegisterMode::Nothing)
         return columns;
-    const bool all = mode == 6 || mode == 7;
+    const bool all =
+        mode == TWRegisterMode::ImportPreview || mode == TWRegisterMode::AllTransactions;
     for (const QVariant &entry : settings.value(TWColumnSettingsFieldsKey).toList()) {
         const qint32 identifier = entryIdentifier(entry);
-        if (mode == 6 &&
+        if (mode == TWRegisterMode::ImportPreview &&
             (identifier == TWFieldIdentifierBalance || identifier == TWFieldIdentifierRepeat ||
              identifier == TWFieldIdentifierIdentifier))
             continue;
-        if (mode != 6 && identifier == TWFieldIdentifierImport)
+        if (mode != TWRegisterMode::ImportPreview && identifier == TWFieldIdentifierImport)
             continue;
         // Total and unit are never columns, whatever a settings file says.
         if (identifier == TWFieldIdentifierTotal || identifier == TWFieldIdentifierUnit ||

@@ -4,6 +4,7 @@
 // in which order, how a toggle, a move or a resize changes the settings, and
 // the stored sort choice. No widgets: the controller applies the answers.
 
+#include "app/TWRegisterMode.h"
 #include "model/TWItem.h"
 
 #include <QList>
@@ -42,16 +43,17 @@ namespace TWRegisterColumns
 // a scroll bar takes what still does not fit.
 QList<int> fitWidths(const QList<TWColumnFit> &columns, int available);
 
-// The number "visibleViews" holds for this register: in mode 1 the first
+// The number "visibleViews" holds for this register: for Accounts the first
 // parent item's account identifier, -1 for an account group, 0 otherwise;
-// -2 filters, -3 repeat items, -4 invoice payments, -5 bill payments; 0 in
-// modes 0, 6 and 7.
-qint64 viewIdentifier(int mode, const TWItemList &parentItems);
+// -2 Filters, -3 RepeatItems, -4 InvoicePayments, -5 BillPayments; 0 for
+// Nothing, ImportPreview and AllTransactions.
+qint64 viewIdentifier(TWRegisterMode mode, const TWItemList &parentItems);
 
-// The columns to show, in stored order. Mode 0 shows none; modes 6 and 7 show
-// every entry; mode 6 drops balance, repeat and identifier, and only mode 6
-// shows the import tick.
-QList<TWRegisterColumn> visibleColumns(const QVariantMap &settings, int mode, qint64 view);
+// The columns to show, in stored order. Nothing shows none; ImportPreview and
+// AllTransactions show every entry; ImportPreview drops balance, repeat and
+// identifier, and only ImportPreview shows the import tick.
+QList<TWRegisterColumn> visibleColumns(const QVariantMap &settings, TWRegisterMode mode,
+                                       qint64 view);
 
 // The stored sort field, read back as the signed field identifier (it is
 // kept unsigned, so -3 comes back as 4294967293), and the direction.

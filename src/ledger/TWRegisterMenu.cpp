@@ -27,13 +27,13 @@ QList<int> twRegisterContextRows(int clickedRow, const QList<int> &selectedRows)
 bool twRegisterCanAddTransaction(const TWRegisterMenuInput &input)
 {
     switch (input.mode) {
-    case 1:
+    case TWRegisterMode::Accounts:
         return input.hasParentItems;
-    case 2:
+    case TWRegisterMode::Filters:
         return true;
-    case 4:
+    case TWRegisterMode::InvoicePayments:
         return input.invoiceCount > 0 && input.invoicesShareProject;
-    case 5:
+    case TWRegisterMode::BillPayments:
         return input.billCount > 0 && input.billsShareMerchant;
     default:
         return false;
@@ -50,13 +50,14 @@ QList<TWRegisterMenuItem> twRegisterContextMenu(const TWRegisterMenuInput &input
         return items;
     const QList<int> rows = twRegisterContextRows(input.clickedRow, input.selectedRows);
     const bool single = rows.size() < 2;
-    const int mode = input.mode;
+    const TWRegisterMode mode = input.mode;
     if (single)
         items.append(item("editTransaction", A::doEditTransactionContext));
-    if (mode != 3 && mode != 6 && mode != 7)
+    if (mode != TWRegisterMode::RepeatItems && mode != TWRegisterMode::ImportPreview &&
+        mode != TWRegisterMode::AllTransactions)
         items.append(item(single ? "duplicateTransaction" : "duplicateTransactions",
                           A::doDuplicateTransactionContext));
-    if (mode != 6 && mode != 7) {
+    if (mode != TWRegisterMode::ImportPreview && mode != TWRegisterMode::AllTransactions) {
         items.append(item(single ? "deleteTransaction" : "deleteTransactions",
                           A::doDeleteTransactionContext));
         items.append(separator());

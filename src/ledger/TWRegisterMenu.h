@@ -5,14 +5,15 @@
 // document's commands.
 
 #include "app/TWMenuValidation.h"
+#include "app/TWRegisterMode.h"
 
 #include <QList>
 #include <QString>
 
 struct TWRegisterMenuInput {
-    int mode = 0;
+    TWRegisterMode mode = TWRegisterMode::Nothing;
     bool hasParentItems = false;
-    // Modes 4 and 5: the invoices (bills) shown and whether they all belong to
+    // InvoicePayments and BillPayments: the invoices (bills) shown and whether they all belong to
     // one project (merchant).
     int invoiceCount = 0;
     bool invoicesShareProject = false;

@@ -106,7 +106,7 @@ void TWRepeatsController::build()
     if (m_register) {
         m_register->setBusinessController(m_document);
         m_register->setBusiness(m_business);
-        m_register->setMode(3);
+        m_register->setMode(TWRegisterMode::RepeatItems);
         QWidget *lower = m_register->view();
         lower->setMinimumHeight(kMinimumPaneHeight);
         m_splitter->addWidget(lower);

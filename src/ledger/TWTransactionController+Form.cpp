@@ -113,7 +113,7 @@ bool TWTransactionController::rowHidden(qint32 fieldIdentifier) const
 
 QString TWTransactionController::moneyText(qint64 value) const
 {
-    const bool readOnly = m_mode == 3;
+    const bool readOnly = m_mode == TWTransactionEditorMode::ReadOnly;
     return TWFormatter::formatter().valueString(value, m_editTransaction->unit().get(), readOnly,
                                                 readOnly, false, true, true);
 }
@@ -211,10 +211,12 @@ void TWTransactionController::recalculateKeyViewLoop()
 void TWTransactionController::updateButtons()
 {
     m_splitButton->setText(TWSplitEditing::splitButtonTitle(m_editTransaction->hasSplit()));
-    m_splitButton->setEnabled(m_mode != 3);
-    m_cancelButton->setText(TWLocalized(m_mode == 1 ? "done" : "cancel"));
-    m_cancelButton->setVisible(m_mode != 3);
-    m_saveButton->setText(TWLocalized(m_mode == 3 ? "done" : "save"));
+    m_splitButton->setEnabled(m_mode != TWTransactionEditorMode::ReadOnly);
+    m_cancelButton->setText(
+        TWLocalized(m_mode == TWTransactionEditorMode::NewSeveral ? "done" : "cancel"));
+    m_cancelButton->setVisible(m_mode != TWTransactionEditorMode::ReadOnly);
+    m_saveButton->setText(
+        TWLocalized(m_mode == TWTransactionEditorMode::ReadOnly ? "done" : "save"));
 }
 
 void TWTransactionController::updateFormHeight()
@@ -288,7 +290,7 @@ QWidget *TWTransactionController::makeDateControl(const QDateTime &date, const T
     picker->setCalendarPopup(true);
     picker->setDisplayFormat(TWFormatter::formatter().locale().dateFormat(QLocale::ShortFormat));
     picker->setDate(date.isValid() ? date.date() : TWClock::today());
-    picker->setEnabled(m_mode != 3);
+    picker->setEnabled(m_mode != TWTransactionEditorMode::ReadOnly);
     picker->setProperty(kFieldProperty, field->identifier());
     connect(picker, &QDateEdit::dateChanged, this, [this, picker](const QDate &day) {
         if (m_updatingUI || !m_editTransaction)
@@ -312,7 +314,7 @@ QComboBox *TWTransactionController::makePopUp(const TWFieldPtr &field)
 {
     auto *popUp = new QComboBox();
     popUp->setProperty(kFieldProperty, field->identifier());
-    popUp->setEnabled(m_mode != 3);
+    popUp->setEnabled(m_mode != TWTransactionEditorMode::ReadOnly);
     popUp->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     connect(popUp, qOverload<int>(&QComboBox::activated), this,
             [this, popUp](int) { doPopUpButton(popUp); });
@@ -379,7 +381,7 @@ void TWTransactionController::fillTagPopUp(QComboBox *popUp, const TWFieldPtr &f
 
 QWidget *TWTransactionController::makeValueControl(const TWFieldPtr &field, bool *hidden)
 {
-    const bool editing = m_mode != 3;
+    const bool editing = m_mode != TWTransactionEditorMode::ReadOnly;
     const TWTransactionPtr &edit = m_editTransaction;
     *hidden = rowHidden(field->identifier());
     if (field->type() == TWFieldTypeStandard) {
@@ -535,7 +537,7 @@ void TWTransactionController::rebuildSplits()
     m_splitControllers.clear();
     const bool split = m_editTransaction->hasSplit();
     m_splitsHolder->setVisible(split);
-    m_newSplitButton->setVisible(split && m_mode != 3);
+    m_newSplitButton->setVisible(split && m_mode != TWTransactionEditorMode::ReadOnly);
     if (!split)
         return;
     qsizetype index = 0;
@@ -545,7 +547,7 @@ void TWTransactionController::rebuildSplits()
         row->setTransaction(m_editTransaction);
         row->setSplit(line);
         row->setIndex(index++);
-        row->setEditing(m_mode != 3);
+        row->setEditing(m_mode != TWTransactionEditorMode::ReadOnly);
         connect(row, &TWSplitController::createNewAccount, this,
                 [this](TWSplitController *from) { createNewAccount(from->split()); });
         connect(row, &TWSplitController::deleteRequested, this, [this](TWSplitController *from) {
@@ -585,7 +587,8 @@ void TWTransactionController::updateSplitBalanceButtons()
     const qint64 balance = TWSplitEditing::splitBalance(*m_editTransaction);
     const QString toolTip = TWSplitEditing::balanceToolTip(balance, *m_business);
     for (TWSplitController *row : std::as_const(m_splitControllers))
-        row->updateBalanceButton(balance != 0 && m_mode != 3, toolTip);
+        row->updateBalanceButton(balance != 0 && m_mode != TWTransactionEditorMode::ReadOnly,
+                                 toolTip);
 }
 
 void TWTransactionController::splitUpdated()
@@ -603,13 +606,13 @@ void TWTransactionController::updateAttachments()
     m_attachmentsController->setBusiness(m_business);
     m_attachmentsController->setBusinessController(m_document);
     m_attachmentsController->setTransaction(m_editTransaction);
-    m_attachmentsController->setEditing(m_mode != 3);
+    m_attachmentsController->setEditing(m_mode != TWTransactionEditorMode::ReadOnly);
     m_attachmentsController->update();
 }
 
 void TWTransactionController::splitTransaction()
 {
-    if (!m_editTransaction || !m_business || m_mode == 3)
+    if (!m_editTransaction || !m_business || m_mode == TWTransactionEditorMode::ReadOnly)
         return;
     TWSplitEditing::splitTransaction(*m_editTransaction, *m_business, m_swappedAccounts);
     followUnitInFieldValues();

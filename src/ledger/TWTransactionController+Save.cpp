@@ -48,11 +48,11 @@ TWSaveOutcome TWTransactionController::doSave(int tag)
     }
 
     if (tag != kSaveTag) {
-        close(-1001);
+        close(TWSheetResult::Cancelled);
         return TWSaveOutcome::Closed;
     }
-    if (m_mode == 3 || !m_business || !m_editTransaction) {
-        close(-1002);
+    if (m_mode == TWTransactionEditorMode::ReadOnly || !m_business || !m_editTransaction) {
+        close(TWSheetResult::Confirmed);
         return TWSaveOutcome::Closed;
     }
     const TWTransactionPtr edit = m_editTransaction;
@@ -133,7 +133,7 @@ TWSaveOutcome TWTransactionController::repeatAnswer(int code)
     if (code == 1001) {
         m_editTransaction.reset();
         m_repeat.reset();
-        close(-1001);
+        close(TWSheetResult::Cancelled);
         return TWSaveOutcome::Closed;
     }
     if (!m_business || !m_editTransaction)
@@ -205,7 +205,7 @@ TWErrorResult TWTransactionController::writeTransaction()
 {
     if (m_isImport)
         return std::nullopt;
-    if (m_mode == 2)
+    if (m_mode == TWTransactionEditorMode::Edit)
         return m_business->updateTransaction(m_editTransaction, true, true, true, true);
     return addTransactionWithRelationships(m_editTransaction);
 }
@@ -241,7 +241,7 @@ TWSaveOutcome TWTransactionController::finishSave(const TWErrorResult &error)
     if (m_document)
         m_document->updateChangeCount(0);
 
-    if (m_mode == 1) {
+    if (m_mode == TWTransactionEditorMode::NewSeveral) {
         // The next transaction of the run: a fresh copy of the template with
         // its own identifier and new lines. The links belonged to the first.
         m_autofill = true;
@@ -262,7 +262,7 @@ TWSaveOutcome TWTransactionController::finishSave(const TWErrorResult &error)
         return TWSaveOutcome::Continued;
     }
     m_relationships.clear();
-    close(-1002);
+    close(TWSheetResult::Confirmed);
     if (error)
         presentError(*error);
     return TWSaveOutcome::Closed;

@@ -172,7 +172,7 @@ void TWTransactionController::doPopUpButton(QComboBox *popUp)
             setFieldValue(*field, {}, 0, 0, 0, {}, false, identifier, {});
         } else {
             updateValue(field);
-            beginAddItemSheet(field, 1);
+            beginAddItemSheet(field, AddItem::ListItem);
         }
         fieldEdited(field);
         return;
@@ -186,7 +186,7 @@ void TWTransactionController::doPopUpButton(QComboBox *popUp)
                 }
             }
         } else {
-            beginAddItemSheet(field, 2);
+            beginAddItemSheet(field, AddItem::TagItem);
         }
         updateValue(field);
         fieldEdited(field);

@@ -95,7 +95,7 @@ void TWTransactionController::buildAddItemWindow(QWidget *parent)
     connect(addCancel, &QPushButton::clicked, this, [this] { doAddItemCancelSave(0); });
     connect(addSave, &QPushButton::clicked, this, [this] { doAddItemCancelSave(1); });
     connect(m_addItemWindow, &QDialog::rejected, this, [this] {
-        if (m_editMode != 0)
+        if (m_editMode != AddItem::None)
             doAddItemCancelSave(0);
     });
 }
@@ -106,13 +106,15 @@ void TWTransactionController::update()
         return;
     view();
     m_saved = false;
-    m_autofill = m_mode == 0 || m_mode == 1;
+    m_autofill =
+        m_mode == TWTransactionEditorMode::New || m_mode == TWTransactionEditorMode::NewSeveral;
     m_editTransaction = m_transaction->copy();
     // The sheet says what it is: a new transaction, one being edited, or one
     // only shown (closed or locked).
-    m_view->setWindowTitle(TWLocalized(m_mode == 3   ? "sheetTitleTransaction"
-                                       : m_mode == 2 ? "sheetTitleEditTransaction"
-                                                     : "sheetTitleNewTransaction"));
+    m_view->setWindowTitle(
+        TWLocalized(m_mode == TWTransactionEditorMode::ReadOnly ? "sheetTitleTransaction"
+                    : m_mode == TWTransactionEditorMode::Edit   ? "sheetTitleEditTransaction"
+                                                                : "sheetTitleNewTransaction"));
     m_swappedAccounts = m_editTransaction->swapDebitCredit();
     m_fieldValuesUnit = m_editTransaction->unit();
     if (m_attachmentsController)
@@ -165,7 +167,7 @@ void TWTransactionController::setRepeat(const TWRepeatPtr &repeat)
     }
 }
 
-void TWTransactionController::close(int returnCode)
+void TWTransactionController::close(TWSheetResult result)
 {
     // Removals not saved are forgotten.
     if (m_attachmentsController)
@@ -174,9 +176,9 @@ void TWTransactionController::close(int returnCode)
     QObject::disconnect(m_focusConnection);
     m_completer->hide();
     if (m_document && m_view)
-        m_document->endSheet(m_view, returnCode);
+        m_document->endSheet(m_view, result);
     else
-        emit endRequested(returnCode);
+        emit endRequested(sheetReturnCode(result));
 }
 
 QWidget *TWTransactionController::sheetWindow() const
@@ -200,7 +202,7 @@ void TWTransactionController::focusChanged(QWidget *now)
     m_scrollArea->ensureWidgetVisible(now, 0, 20);
 }
 
-void TWTransactionController::beginAddItemSheet(const TWFieldPtr &field, int editMode)
+void TWTransactionController::beginAddItemSheet(const TWFieldPtr &field, AddItem editMode)
 {
     m_createItemField = field;
     QWidget *window = sheetWindow();
@@ -213,17 +215,17 @@ void TWTransactionController::beginAddItemSheet(const TWFieldPtr &field, int edi
 
 void TWTransactionController::doAddItemCancelSave(int tag)
 {
-    const int editMode = std::exchange(m_editMode, 0);
+    const AddItem editMode = std::exchange(m_editMode, AddItem::None);
     const TWFieldPtr field = m_createItemField;
     const QString name = m_addItemTextField ? m_addItemTextField->text().trimmed() : QString();
     if (tag == 1 && field && m_business && m_editTransaction && !name.isEmpty()) {
         TWErrorResult error;
-        if (editMode == 2) {
+        if (editMode == AddItem::TagItem) {
             const TWFieldTagItemPtr item = TWFieldTagItem::fieldTagItemWithName(name, -1);
             error = m_business->addFieldTagItem(item, field, true);
             if (!error)
                 addTagItem(item, field);
-        } else if (editMode == 1) {
+        } else if (editMode == AddItem::ListItem) {
             const TWFieldListItemPtr item = TWFieldListItem::fieldListItemWithName(name, -1);
             error = m_business->addFieldListItem(item, field, true);
             if (!error)

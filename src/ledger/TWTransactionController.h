@@ -1,7 +1,8 @@
 #pragma once
 // The document's transaction editor: a sheet that enters one new transaction
-// (mode 0), several in a row (1), edits a stored one (2) or shows a closed or
-// locked one (3). Every control edits a working copy; only the save road writes.
+// (New), several in a row (NewSeveral), edits a stored one (Edit) or shows a
+// closed or locked one (ReadOnly); see TWTransactionEditorMode. Every control
+// edits a working copy; only the save road writes.
 
 #include "app/TWLazyViewController.h"
 #include "app/TWRecordEditors.h"
@@ -38,7 +39,7 @@ class TWValueCompleter;
 // How a save went, for the caller and the tests.
 enum class TWSaveOutcome {
     Closed,    // the sheet ended (cancel, read only, or saved)
-    Continued, // mode 1: stored, the form shows the next transaction
+    Continued, // NewSeveral: stored, the form shows the next transaction
     Refused,   // a check said no (closed period, unbalanced split)
     Asking,    // the repeat question is up
     Failed,    // a store error; nothing written, the sheet stays open
@@ -102,7 +103,7 @@ public:
     // Answers the repeat question (1000 this one, 1001 cancel, 1002 future,
     // 1003 all); called by the question's completion.
     TWSaveOutcome repeatAnswer(int code);
-    void close(int returnCode);
+    void close(TWSheetResult result);
     // The repeat settings as edited (none: repeat off).
     TWRepeatPtr repeat() const;
     void setRepeat(const TWRepeatPtr &repeat);
@@ -142,11 +143,13 @@ public:
     TWValueCompleter *completer() const { return m_completer; }
 
     // ---- The add-item sheet ----
+    // What the add-item sheet adds to its field; None while it is closed.
+    enum class AddItem : int { None = 0, ListItem = 1, TagItem = 2 };
     QDialog *addItemWindow() const { return m_addItemWindow; }
     QLineEdit *addItemTextField() const { return m_addItemTextField; }
     // Tag 1 saves, any other cancels.
     void doAddItemCancelSave(int tag);
-    int editMode() const { return m_editMode; }
+    AddItem editMode() const { return m_editMode; }
 
 private:
     // Save road steps.
@@ -179,7 +182,7 @@ private:
     void recalculateKeyViewLoop();
     void updateButtons();
     void focusChanged(QWidget *now);
-    void beginAddItemSheet(const TWFieldPtr &field, int editMode);
+    void beginAddItemSheet(const TWFieldPtr &field, AddItem editMode);
     TWFieldPtr fieldOfControl(const QObject *control) const;
     void showTotals();
     void rebuildSplits();
@@ -203,7 +206,7 @@ private:
     bool m_autofill = false;
     bool m_swappedAccounts = false;
     bool m_updatingUI = false;
-    int m_editMode = 0;
+    AddItem m_editMode = AddItem::None;
     TWFieldPtr m_createItemField;
     TWSplitPtr m_createItemSplit;
 

@@ -108,7 +108,7 @@ bool TWTransactionsController::tableViewDelete(TWTableView *)
     // The import sheet's lists offer no delete: the preview's rows are not in the store
     // (a delete would reach a stored transaction of the same identifier), and the
     // existing ones are shown there to compare, not to remove.
-    if (m_mode == 6 || m_mode == 7)
+    if (m_mode == TWRegisterMode::ImportPreview || m_mode == TWRegisterMode::AllTransactions)
         return false;
     deleteSelectedTransaction(false);
     return true;
@@ -131,7 +131,7 @@ void TWTransactionsController::editSelectedTransaction(bool context)
 {
     const TWTransactionList rows = selectedTransactionsContext(context);
     if (rows.size() == 1 && m_document)
-        m_document->editTransaction(rows.first(), m_mode == 6, this);
+        m_document->editTransaction(rows.first(), m_mode == TWRegisterMode::ImportPreview, this);
 }
 
 // ---- The closed-and-locked rule ----
@@ -332,7 +332,7 @@ void TWTransactionsController::markSelectedTransaction(bool cleared, bool contex
 
 void TWTransactionsController::markTransactions(const TWTransactionList &transactions, bool cleared)
 {
-    if (m_mode == 6) {
+    if (m_mode == TWRegisterMode::ImportPreview) {
         // The preview's rows are not in the store yet.
         for (const TWTransactionPtr &t : transactions)
             if (t->canEdit())
@@ -433,7 +433,8 @@ void TWTransactionsController::doCheckbox(int row, int column, bool on)
         return;
     // What the row held, should the store refuse the change.
     std::optional<TWTransaction> before;
-    if (m_mode != 6 && m_business && field->identifier() != TWFieldIdentifierImport)
+    if (m_mode != TWRegisterMode::ImportPreview && m_business &&
+        field->identifier() != TWFieldIdentifierImport)
         before.emplace(*t);
     if (field->type() == TWFieldTypeCheckbox) {
         if (const TWFieldValuePtr value = t->fieldValueWithField(*field, true))
@@ -460,7 +461,7 @@ void TWTransactionsController::doCheckbox(int row, int column, bool on)
     }
     if (m_model)
         m_model->refreshRows(row, row);
-    if (m_mode == 6 || !m_business)
+    if (m_mode == TWRegisterMode::ImportPreview || !m_business)
         return;
     if (const TWErrorResult error = m_business->updateTransaction(t, true, false, true, true)) {
         if (before)

@@ -206,11 +206,11 @@ TWTransactionList TWTransactionsController::loadList()
     if (!m_business)
         return {};
     switch (m_mode) {
-    case 1:
+    case TWRegisterMode::Accounts:
         return m_business->transactionsForAccounts(m_accounts);
-    case 2:
+    case TWRegisterMode::Filters:
         return m_business->transactionsForFilters(m_filters);
-    case 3: {
+    case TWRegisterMode::RepeatItems: {
         TWTransactionList list;
         if (!m_repeat)
             return list;
@@ -221,11 +221,11 @@ TWTransactionList TWTransactionsController::loadList()
                 list.append(t->transactionForActiveAccount(t->account1Identifier(), 0));
         return list;
     }
-    case 4:
+    case TWRegisterMode::InvoicePayments:
         return m_business->transactionsWithInvoices(m_invoices);
-    case 5:
+    case TWRegisterMode::BillPayments:
         return m_business->transactionsWithBills(m_bills);
-    case 7:
+    case TWRegisterMode::AllTransactions:
         return m_accounts.isEmpty() ? m_business->allTransactions()
                                     : m_business->transactionsForAccounts(m_accounts);
     default:
@@ -235,16 +235,17 @@ TWTransactionList TWTransactionsController::loadList()
 
 void TWTransactionsController::updateTransactions()
 {
-    if (m_mode != 0 && m_mode != 6) {
+    if (m_mode != TWRegisterMode::Nothing && m_mode != TWRegisterMode::ImportPreview) {
         TWTransactionList list = loadList();
         if (m_business)
             m_business->updateBalance(list);
-        if (m_business && m_mode >= 1 && m_mode <= 3) {
+        if (m_business && m_mode >= TWRegisterMode::Accounts &&
+            m_mode <= TWRegisterMode::RepeatItems) {
             QDateTime from, to;
             const qint32 range = m_business->transactionRangeType();
-            if (range >= 1 && range <= 10) {
+            if (range >= TWDateRangeThisWeek && range <= TWDateRangeLastAccountingPeriod) {
                 m_business->dateRange(range, &from, &to);
-            } else if (range == 11) {
+            } else if (range == TWDateRangeCustom) {
                 from = m_business->transactionRangeFromDate();
                 to = m_business->transactionRangeToDate();
             }
@@ -580,7 +581,7 @@ void TWTransactionsController::loadSettings()
 {
     m_settings =
         m_business ? m_business->columnSettings(TWColumnSettingsViewTransactions) : std::nullopt;
-    if (m_mode == 1 && m_parentItems.isEmpty())
+    if (m_mode == TWRegisterMode::Accounts && m_parentItems.isEmpty())
         m_settings.reset(); // nothing to show, nothing to save
 }
 
@@ -611,15 +612,16 @@ void TWTransactionsController::updateColumns()
         return;
     const QScopedValueRollback guard(m_updatingColumns, true);
     QList<TWRegisterColumn> columns;
-    if (m_mode != 0 && !(m_mode == 1 && m_parentItems.isEmpty()) && m_settings)
+    if (m_mode != TWRegisterMode::Nothing &&
+        !(m_mode == TWRegisterMode::Accounts && m_parentItems.isEmpty()) && m_settings)
         columns = TWRegisterColumns::visibleColumns(*m_settings, m_mode, settingsViewIdentifier());
     std::optional<std::uint32_t> type;
-    if (m_mode == 5)
+    if (m_mode == TWRegisterMode::BillPayments)
         type = 9;
-    else if (m_mode == 4)
+    else if (m_mode == TWRegisterMode::InvoicePayments)
         type = 1;
-    else if (m_mode == 1 && m_parentItems.size() == 1 && m_parentItems.first() &&
-             m_parentItems.first()->type() == TWItemTypeAccount)
+    else if (m_mode == TWRegisterMode::Accounts && m_parentItems.size() == 1 &&
+             m_parentItems.first() && m_parentItems.first()->type() == TWItemTypeAccount)
         if (const auto account = std::dynamic_pointer_cast<TWAccount>(m_parentItems.first()))
             type = account->accountType();
     m_model->setDebitCreditAccountType(type);
@@ -877,7 +879,8 @@ void TWTransactionsController::updateSortDirection(bool ascending, bool updateDe
 
 void TWTransactionsController::toggleFieldVisible(const TWFieldPtr &field)
 {
-    if (m_mode == 6 || m_mode == 7 || !field || !m_settings)
+    if (m_mode == TWRegisterMode::ImportPreview || m_mode == TWRegisterMode::AllTransactions ||
+        !field || !m_settings)
         return;
     if (TWRegisterColumns::toggleFieldVisible(*m_settings, field->identifier(),
                                               settingsViewIdentifier()))
@@ -890,7 +893,8 @@ void TWTransactionsController::toggleFieldVisible(const TWFieldPtr &field)
 
 void TWTransactionsController::columnMoved()
 {
-    if (m_updatingColumns || m_mode == 6 || m_mode == 7 || !m_settings)
+    if (m_updatingColumns || m_mode == TWRegisterMode::ImportPreview ||
+        m_mode == TWRegisterMode::AllTransactions || !m_settings)
         return;
     QHeaderView *header = m_tableView->horizontalHeader();
     QList<qint32> order;
@@ -957,7 +961,8 @@ void TWTransactionsController::updateHeaderMenu()
     if (!m_headerMenu)
         return;
     m_headerMenu->clear();
-    if (m_mode == 6 || m_mode == 7 || !m_business)
+    if (m_mode == TWRegisterMode::ImportPreview || m_mode == TWRegisterMode::AllTransactions ||
+        !m_business)
         return;
     const auto perform = [this](QAction *item, TWAction action, int tag) {
         QPointer<QAction> guarded(item);

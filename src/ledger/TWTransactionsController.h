@@ -49,7 +49,7 @@ public:
     void toggleFieldVisible(const TWFieldPtr &field) override;
     void updateSortBy(const TWFieldPtr &field, bool updateSortDescriptors) override;
     void updateSortDirection(bool ascending, bool updateSortDescriptors) override;
-    void setMode(int mode) override { m_mode = mode; }
+    void setMode(TWRegisterMode mode) override { m_mode = mode; }
     void setParentItems(const TWItemList &items) override { m_parentItems = items; }
     void setAccounts(const TWAccountList &accounts) override { m_accounts = accounts; }
     void setFilters(const TWFilterList &filters) override { m_filters = filters; }
@@ -77,19 +77,19 @@ public:
     void setRepeat(const TWRepeatPtr &repeat) { m_repeat = repeat; }
     void setInvoices(const TWInvoiceList &invoices) { m_invoices = invoices; }
     void setBills(const TWBillList &bills) { m_bills = bills; }
-    // Mode 6: the previewed transactions and the ticked ones.
+    // ImportPreview: the previewed transactions and the ticked ones.
     void setTransactions(const TWTransactionList &transactions) { m_transactions = transactions; }
     void setImportSelectedTransactions(const TWTransactionList &transactions);
     const TWTransactionList &importSelectedTransactions() const { return m_importSelected; }
     // The ticked transactions in display order.
     TWTransactionList sortedImportTransactions() const;
-    // Mode 6: the edited copy takes the previewed one's place.
+    // ImportPreview: the edited copy takes the previewed one's place.
     void updateTransaction(const TWTransactionPtr &old, const TWTransactionPtr &edited);
     // Told after a tick of the import column changed.
     std::function<void(TWTransactionsController *)> importSelectedTransactionsChanged;
 
     // ---- Rows and selection ----
-    int mode() const { return m_mode; }
+    TWRegisterMode mode() const { return m_mode; }
     const QString &searchString() const { return m_searchString; }
     void filterAndSort(const QString &text);
     void clearSelection();

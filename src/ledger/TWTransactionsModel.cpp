@@ -76,7 +76,7 @@ QString TWTransactionsModel::amount(qint64 value, const TWUnitPtr &unit, bool to
 QColor TWTransactionsModel::transactionColour(const TWTransaction &t) const
 {
     const TWPreferences &preferences = TWPreferences::preferences();
-    if (m_mode != 6) {
+    if (m_mode != TWRegisterMode::ImportPreview) {
         if (t.state() == TWTransactionStateLocked)
             return preferences.lockedColour();
         if (t.state() == TWTransactionStateClosed)

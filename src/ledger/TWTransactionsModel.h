@@ -4,6 +4,7 @@
 // colours from the preferences, the total and split tool tips and the check
 // boxes of the cleared, import-tick and custom check-box columns.
 
+#include "app/TWRegisterMode.h"
 #include "model/TWField.h"
 #include "model/TWTransaction.h"
 
@@ -25,7 +26,7 @@ public:
     explicit TWTransactionsModel(QObject *parent = nullptr);
 
     void setBusiness(TWBusiness *business) { m_business = business; }
-    void setMode(int mode) { m_mode = mode; }
+    void setMode(TWRegisterMode mode) { m_mode = mode; }
     // The rows shown; the list stays owned by the controller.
     void setRows(const TWTransactionList *rows) { m_rows = rows; }
     void setTicks(const QSet<const TWTransaction *> *ticks) { m_ticks = ticks; }
@@ -66,7 +67,7 @@ private:
     TWUnitPtr accountUnit(qint32 accountIdentifier) const;
 
     TWBusiness *m_business = nullptr;
-    int m_mode = 0;
+    TWRegisterMode m_mode = TWRegisterMode::Nothing;
     const TWTransactionList *m_rows = nullptr;
     const QSet<const TWTransaction *> *m_ticks = nullptr;
     TWFieldList m_columns;

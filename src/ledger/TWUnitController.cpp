@@ -123,7 +123,7 @@ void TWUnitController::updateUI()
     m_rate->setText(TWFormatter::formatter().homeUnitRateString(&unit, home.get()));
     m_rate->setEnabled(!isHomeUnit());
     m_rateEdited = false;
-    const bool isNew = m_mode == 0;
+    const bool isNew = m_mode == TWEditorMode::New;
     m_newCode->setText(isNew ? unit.code() : QString());
     m_editCode->setText(isNew ? QString() : unit.code());
     m_newCode->setVisible(isNew);
@@ -159,7 +159,7 @@ bool TWUnitController::commitFields()
     unit.setName(text(m_name));
     unit.setDescription(text(m_description));
     unit.setSymbol(text(m_symbol));
-    if (m_mode == 0)
+    if (m_mode == TWEditorMode::New)
         unit.setCode(m_newCode->text());
     unit.setFavourite(m_favourite->isChecked());
     if (m_rateEdited && !isHomeUnit()) {
@@ -177,7 +177,7 @@ void TWUnitController::doSave(int tag)
     if (QWidget *focus = m_view->focusWidget())
         focus->clearFocus();
     if (tag != 1) {
-        end(-1001);
+        end(TWSheetResult::Cancelled);
         return;
     }
     commitFields();
@@ -186,7 +186,7 @@ void TWUnitController::doSave(int tag)
         showAlert(QStringLiteral("unitRateZeroMessage"));
         return;
     }
-    if (m_mode == 0) {
+    if (m_mode == TWEditorMode::New) {
         if (unit.code().size() != 3) {
             showAlert(QStringLiteral("unitCodeLengthWrongMessage"));
             return;
@@ -209,7 +209,8 @@ void TWUnitController::doSave(int tag)
     // Stored amounts are whole minor units: new places on a unit in use would
     // rescale every one of them. Business totals are counted in the home
     // unit, so any transaction puts it in use.
-    if (m_mode == 1 && m_unit && places != m_unit->decimalPlaces() && m_business &&
+    if (m_mode == TWEditorMode::Existing && m_unit && places != m_unit->decimalPlaces() &&
+        m_business &&
         (twUnitsUsage(*m_business, *m_unit).inUse() ||
          (isHomeUnit() && !m_business->transactions().isEmpty()))) {
         showAlert(QStringLiteral("unitDecimalPlacesInUseMessage"));
@@ -218,8 +219,9 @@ void TWUnitController::doSave(int tag)
     unit.setDecimalPlaces(std::uint8_t(places));
     unit.setLastUpdatedDate(TWClock::now());
     if (m_business) {
-        TWErrorResult error = m_mode == 1 ? m_business->updateUnit(m_editUnit, true)
-                                          : m_business->addUnit(m_editUnit, true);
+        TWErrorResult error = m_mode == TWEditorMode::Existing
+                                  ? m_business->updateUnit(m_editUnit, true)
+                                  : m_business->addUnit(m_editUnit, true);
         if (error) {
             if (m_document)
                 m_document->presentError(*error);
@@ -229,12 +231,12 @@ void TWUnitController::doSave(int tag)
     m_saved = true;
     if (m_document)
         m_document->updateChangeCount(0);
-    end(-1002);
+    end(TWSheetResult::Confirmed);
 }
 
-void TWUnitController::end(int code)
+void TWUnitController::end(TWSheetResult result)
 {
     if (m_document)
-        m_document->endSheet(m_view, code);
-    emit endRequested(code);
+        m_document->endSheet(m_view, result);
+    emit endRequested(sheetReturnCode(result));
 }

@@ -2,7 +2,7 @@
 // The unit sheet: creates a custom unit or changes any unit of the business
 // (name, description, code, symbol, decimal places, rate against the home
 // unit, favourite). It edits a copy, checks it and writes it through the
-// store; the sheet ends with -1002 after a save and -1001 after a cancel.
+// store; the sheet ends with Confirmed after a save and Cancelled after a cancel.
 
 #include "app/TWAppRegistry.h"
 #include "app/TWLazyViewController.h"
@@ -60,7 +60,7 @@ private:
     bool commitFields();
     bool isHomeUnit() const;
     void showAlert(const QString &key);
-    void end(int code);
+    void end(TWSheetResult result);
 
     QCheckBox *m_favourite = nullptr;
     QLineEdit *m_name = nullptr;

@@ -216,7 +216,7 @@ void TWUnitsController::selectUnit(const TWUnitPtr &unit)
     m_table->scrollTo(m_model->index(row, 0));
 }
 
-void TWUnitsController::showUnitSheet(const TWUnitPtr &unit, int mode)
+void TWUnitsController::showUnitSheet(const TWUnitPtr &unit, TWEditorMode mode)
 {
     if (!m_document || !m_business)
         return;
@@ -228,13 +228,13 @@ void TWUnitsController::showUnitSheet(const TWUnitPtr &unit, int mode)
     sheet->setBusinessController(m_document);
     sheet->setBusiness(m_business);
     sheet->update();
-    const TWUnitPtr remembered = mode == 1 ? selectedUnit() : nullptr;
+    const TWUnitPtr remembered = mode == TWEditorMode::Existing ? selectedUnit() : nullptr;
     QPointer<TWUnitsController> self(this);
     m_document->beginSheetWithView(sheet->view(), false, true, [self, mode, remembered](int code) {
-        if (!self || code != -1002)
+        if (!self || code != TWSheetResult::Confirmed)
             return;
         self->update();
-        if (mode == 0)
+        if (mode == TWEditorMode::New)
             self->selectUnit(self->m_unitController->editUnit());
         else if (remembered)
             self->selectUnit(remembered);
@@ -246,7 +246,7 @@ void TWUnitsController::newUnit()
     view();
     showUnitSheet(TWUnit::unitWithName(QString(), QString(), QString(), QString(), 1.0, 2,
                                        TWClock::now(), false, TWUnitTypeCustom),
-                  0);
+                  TWEditorMode::New);
 }
 
 void TWUnitsController::editSelectedUnit(bool context)
@@ -261,7 +261,7 @@ void TWUnitsController::editSelectedUnit(bool context)
 void TWUnitsController::editUnit(const TWUnitPtr &unit)
 {
     if (unit)
-        showUnitSheet(unit, 1);
+        showUnitSheet(unit, TWEditorMode::Existing);
 }
 
 void TWUnitsController::showAlert(const QString &message, const QString &informative)

@@ -67,7 +67,7 @@ private:
     void build() override;
     QList<int> selectedRows() const;
     QList<int> rowsFor(bool context) const;
-    void showUnitSheet(const TWUnitPtr &unit, int mode);
+    void showUnitSheet(const TWUnitPtr &unit, TWEditorMode mode);
     bool setFavourite(const TWUnitPtr &unit, bool favourite);
     void applySpans();
     void showAlert(const QString &message, const QString &informative = {});

@@ -150,13 +150,13 @@ int TWAccount::compareNumber(const TWAccount &other) const
 TWAccountGroupType TWAccount::accountGroupType(int accountType)
 {
     const auto type = static_cast<quint32>(accountType);
-    if (type <= 7)
+    if (type <= TWAccountTypeCurrentAsset)
         return TWAccountGroupTypeAsset;
-    if (type <= 14)
+    if (type <= TWAccountTypeCurrentLiability)
         return TWAccountGroupTypeLiability;
-    if (type == 15)
+    if (type == TWAccountTypeIncome)
         return TWAccountGroupTypeIncome;
-    if (type == 16)
+    if (type == TWAccountTypeExpense)
         return TWAccountGroupTypeExpense;
     return TWAccountGroupTypeEquity;
 }

@@ -18,6 +18,8 @@ enum TWDateRangeType : int {
     TWDateRangeLastYear = 8,
     TWDateRangeCurrentAccountingPeriod = 9,
     TWDateRangeLastAccountingPeriod = 10,
+    // The register's own range between two chosen dates.
+    TWDateRangeCustom = 11,
 };
 
 namespace TWDateRanges

@@ -365,7 +365,7 @@ QStringList TWFormatter::localizationKeys()
                 keys.append(QString::fromLatin1(key));
         }
     };
-    for (int type = 0; type < 18; ++type) {
+    for (int type = 0; type <= TWAccountTypeEquity; ++type) {
         if (const QString key = TWAccount::accountTypeNameKey(type); !key.isNull())
             keys.append(key);
     }

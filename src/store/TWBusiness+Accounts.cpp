@@ -151,11 +151,13 @@ TWAccountList TWBusiness::accountsOfType(quint32 type) const
     for (const TWAccountPtr &account : m_accounts) {
         const quint32 accountType = quint32(account->accountType());
         bool keep = false;
-        if (accountType >= 1 && accountType <= 7)
-            keep = type == 0 || type == accountType;
-        else if (accountType >= 9 && accountType <= 14)
-            keep = type == 8 || type == accountType;
-        else if (accountType >= 15 && accountType <= 17)
+        if (accountType >= TWAccountTypeAccountsReceivable &&
+            accountType <= TWAccountTypeCurrentAsset)
+            keep = type == TWAccountGroupTypeAsset || type == accountType;
+        else if (accountType >= TWAccountTypeAccountsPayable &&
+                 accountType <= TWAccountTypeCurrentLiability)
+            keep = type == TWAccountGroupTypeLiability || type == accountType;
+        else if (accountType >= TWAccountTypeIncome && accountType <= TWAccountTypeEquity)
             keep = type == accountType;
         if (keep)
             result.append(account);
@@ -170,8 +172,8 @@ bool TWBusiness::isAccountDebitPositive(const TWAccount &account)
     static const bool kDebitPositive[9] = {false, false, false, false, false,
                                            false, false, true,  false};
     const quint32 type = quint32(account.accountType());
-    if (type >= 9 && type <= 17)
-        return kDebitPositive[type - 9];
+    if (type >= TWAccountTypeAccountsPayable && type <= TWAccountTypeEquity)
+        return kDebitPositive[type - TWAccountTypeAccountsPayable];
     return true;
 }
 

@@ -7,8 +7,10 @@
 
 #include "model/TWBuiltInFields.h"
 #include "model/TWTransaction.h"
+#include "model/TWWorkFields.h"
 #include "store/TWSchema.h"
 
+#include <initializer_list>
 #include <utility>
 
 // ---- Date ranges ----
@@ -157,22 +159,46 @@ TWTransactionPtr TWBusiness::mostRecentTransaction(const TWTransaction &transact
 
 // ---- Task and expense columns ----
 
+namespace
+{
+
+// The codes as export settings and column mappings store them.
+template <typename Field> QList<qint32> fieldCodes(std::initializer_list<Field> fields)
+{
+    QList<qint32> codes;
+    codes.reserve(qsizetype(fields.size()));
+    for (const Field field : fields)
+        codes.append(qint32(field));
+    return codes;
+}
+
+} // namespace
+
 QList<qint32> TWBusiness::importTaskFields()
 {
-    return {-2, -5, -1, -9, -7, -6, -15, -3, -10, -11, -8, -13, -4};
+    using F = TWTaskField;
+    return fieldCodes({F::Client, F::Completed, F::Date, F::EndDate, F::Estimate, F::Name, F::Notes,
+                       F::Project, F::Quantity, F::Rate, F::StartDate, F::TaxRate, F::Type});
 }
 
 QList<qint32> TWBusiness::exportTaskFields()
 {
-    return {-1, -2, -3, -4, -5, -6, -7, -8, -9, -10, -11, -12, -13, -14, -15};
+    using F = TWTaskField;
+    return fieldCodes({F::Date, F::Client, F::Project, F::Type, F::Completed, F::Name, F::Estimate,
+                       F::StartDate, F::EndDate, F::Quantity, F::Rate, F::Subtotal, F::TaxRate,
+                       F::Total, F::Notes});
 }
 
 QList<qint32> TWBusiness::importExpenseFields()
 {
-    return {-2, -1, -4, -10, -3, -5, -6, -8};
+    using F = TWExpenseField;
+    return fieldCodes(
+        {F::Client, F::Date, F::Name, F::Notes, F::Project, F::Quantity, F::Cost, F::TaxRate});
 }
 
 QList<qint32> TWBusiness::exportExpenseFields()
 {
-    return {-1, -2, -3, -4, -5, -6, -7, -8, -9, -10};
+    using F = TWExpenseField;
+    return fieldCodes({F::Date, F::Client, F::Project, F::Name, F::Quantity, F::Cost, F::Subtotal,
+                       F::TaxRate, F::Total, F::Notes});
 }

@@ -253,7 +253,8 @@ TWError TWBusiness::databaseVersionError()
 
 TWError TWBusiness::upgradeRequiredError()
 {
-    return TWError(TWUpgradeErrorDomain, -2, TWLocalized("upgradeRequiredDescription"));
+    return TWError(TWUpgradeErrorDomain, TWUpgradeRequiredErrorCode,
+                   TWLocalized("upgradeRequiredDescription"));
 }
 
 // ---- Identifiers ----

@@ -365,6 +365,8 @@ inline constexpr qint64 TWFieldIdentifierFloor = 1;
 // Error domains of the store.
 inline const QString TWDatabaseErrorDomain = QStringLiteral("Tallyworth Database Error");
 inline const QString TWUpgradeErrorDomain = QStringLiteral("Tallyworth Upgrade");
+// The upgrade domain's code for a document that needs upgrading before it opens.
+inline constexpr int TWUpgradeRequiredErrorCode = -2;
 
 class TWBusiness final
 {

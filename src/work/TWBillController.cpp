@@ -201,7 +201,7 @@ TWErrorResult TWBillController::storeRepeat()
 void TWBillController::confirmSave(std::function<void()> proceed)
 {
     m_account = nullptr;
-    if (m_business && m_editBill && m_mode == 0) {
+    if (m_business && m_editBill && m_mode == TWEditorMode::New) {
         // The charge goes to the bill's payable account, made when the
         // business has none; without one (the document has said why) the
         // sheet stays open.
@@ -216,7 +216,7 @@ void TWBillController::confirmSave(std::function<void()> proceed)
 
 TWErrorResult TWBillController::storeBill()
 {
-    if (m_mode == 1)
+    if (m_mode == TWEditorMode::Existing)
         return m_business->updateBill(m_editBill, true);
     if (TWErrorResult error = m_billAdded ? m_business->updateBill(m_editBill, true)
                                           : m_business->addBill(m_editBill, true))

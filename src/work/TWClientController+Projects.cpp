@@ -25,7 +25,7 @@ TWProjectController *TWClientController::ensureProjectSheet()
     return m_projectSheet;
 }
 
-void TWClientController::runProjectSheet(const TWProjectPtr &project, int mode)
+void TWClientController::runProjectSheet(const TWProjectPtr &project, TWEditorMode mode)
 {
     TWProjectController *sheet = ensureProjectSheet();
     sheet->setProject(project);
@@ -35,10 +35,10 @@ void TWClientController::runProjectSheet(const TWProjectPtr &project, int mode)
     QPointer<TWClientController> guarded(this);
     m_document->beginSheetWithView(
         sheet->view(), false, true, [guarded, project, mode, remembered](int code) {
-            if (!guarded || code != -1002)
+            if (!guarded || code != TWSheetResult::Confirmed)
                 return;
             guarded->updateClient();
-            if (mode == 0) {
+            if (mode == TWEditorMode::New) {
                 guarded->selectRowAlone(guarded->projectRow(*project), true);
             } else if (!remembered.isEmpty()) {
                 guarded->selectRowAlone(guarded->projectRow(*remembered.constFirst()), false);
@@ -63,7 +63,7 @@ void TWClientController::newProject(int type)
         std::uint32_t(type == 0 ? TWProjectTypeEstimate : TWProjectTypeProject), now, QDateTime(),
         0, m_business->homeUnit(), taxRate, QString(), m_clients.constFirst()->identifier(),
         identifier);
-    runProjectSheet(project, 0);
+    runProjectSheet(project, TWEditorMode::New);
 }
 
 void TWClientController::editSelectedProject(bool context)
@@ -76,7 +76,7 @@ void TWClientController::editSelectedProject(bool context)
 void TWClientController::editProject(const TWProjectPtr &project)
 {
     if (project && m_document)
-        runProjectSheet(project, 1);
+        runProjectSheet(project, TWEditorMode::Existing);
 }
 
 void TWClientController::newProjectFromEstimate(bool context)

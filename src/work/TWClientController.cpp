@@ -163,7 +163,7 @@ void TWClientController::build()
     m_expenses->setBusiness(m_business);
     m_invoices->setBusinessController(m_document);
     m_invoices->setBusiness(m_business);
-    m_invoices->setMode(0);
+    m_invoices->setMode(TWInvoiceListMode::Projects);
     const auto page = [this](QWidget *content, const char *title) {
         auto *holder = new QWidget(m_tabs);
         auto *layout = new QVBoxLayout(holder);

@@ -153,7 +153,7 @@ private:
     void presentError(const TWError &error) const;
     void changed() const;
     TWProjectController *ensureProjectSheet();
-    void runProjectSheet(const TWProjectPtr &project, int mode);
+    void runProjectSheet(const TWProjectPtr &project, TWEditorMode mode);
 
     TWProjectRows m_rows;
 

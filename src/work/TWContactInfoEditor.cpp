@@ -180,7 +180,7 @@ void TWContactInfoEditor::doSave(int tag)
     bool made = true;
     if (tag == 1) {
         const Fields fields = fieldsFromForm();
-        if (m_mode == 1) {
+        if (m_mode == TWEditorMode::Existing) {
             made = bool(m_contact);
             if (m_contact) {
                 TWContactItem &contact = *m_contact;
@@ -199,7 +199,7 @@ void TWContactInfoEditor::doSave(int tag)
                 contact.setNotes(fields.notes);
                 m_saved = true;
             }
-        } else if (m_mode == 0 && m_business) {
+        } else if (m_mode == TWEditorMode::New && m_business) {
             const qint32 identifier = nextIdentifier();
             made = acceptIdentifier(identifier);
             if (made)
@@ -222,7 +222,7 @@ void TWContactInfoEditor::doAddressBook()
     // The popover steps aside while the picker shows (a window opened over
     // it would close it) and comes back when the picker closes.
     QWidget *owner = m_view;
-    if (m_mode == 1 && m_popover && m_popover->isShown()) {
+    if (m_mode == TWEditorMode::Existing && m_popover && m_popover->isShown()) {
         owner = m_popover->parentWidget();
         m_popover->suspend();
     }

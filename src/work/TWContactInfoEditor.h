@@ -1,8 +1,8 @@
 #pragma once
 // The form clients and merchants share: name, company, logo, phone, fax,
 // e-mail, web address, postal address and notes, filled by hand or from a
-// person of the address book. A new record (mode 0, a sheet) is built on
-// Save and stored by the document; an existing one (mode 1, the popover)
+// person of the address book. A new record (mode New, a sheet) is built on
+// Save and stored by the document; an existing one (mode Existing, the popover)
 // is changed on Save and written by the document when the popover closes.
 
 #include "app/TWRecordEditors.h"

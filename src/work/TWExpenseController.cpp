@@ -93,8 +93,8 @@ TWErrorResult TWExpenseController::store()
 {
     if (!m_business || !m_editExpense)
         return std::nullopt;
-    return m_mode == 0 ? m_business->addExpense(m_editExpense, true)
-                       : m_business->updateExpense(m_editExpense, true);
+    return m_mode == TWEditorMode::New ? m_business->addExpense(m_editExpense, true)
+                                       : m_business->updateExpense(m_editExpense, true);
 }
 
 void TWExpenseController::dateSelected(int tag, const QDateTime &date)

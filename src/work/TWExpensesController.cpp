@@ -452,11 +452,11 @@ void TWExpensesController::newExpense()
                                    project->identifier(), identifier);
     TWExpenseController *sheet = ensureSheet();
     sheet->setExpense(expense);
-    sheet->setMode(0);
+    sheet->setMode(TWEditorMode::New);
     sheet->update();
     QPointer<TWExpensesController> guarded(this);
     m_document->beginSheetWithView(sheet->view(), false, true, [guarded, expense](int code) {
-        if (!guarded || code != -1002)
+        if (!guarded || code != TWSheetResult::Confirmed)
             return;
         const int row = guarded->expenseRow(*expense);
         if (row >= 0)
@@ -477,14 +477,14 @@ void TWExpensesController::editExpense(const TWExpensePtr &expense, bool isImpor
         return;
     TWExpenseController *sheet = ensureSheet();
     sheet->setExpense(expense);
-    sheet->setMode(1);
+    sheet->setMode(TWEditorMode::Existing);
     sheet->setIsImport(isImport);
     sheet->update();
     const TWExpenseList remembered = selectedExpenses();
     QPointer<TWExpensesController> guarded(this);
     m_document->beginSheetWithView(
         sheet->view(), false, true, [guarded, sheet, isImport, remembered](int code) {
-            if (!guarded || code != -1002)
+            if (!guarded || code != TWSheetResult::Confirmed)
                 return;
             if (isImport)
                 guarded->updateExpense(sheet->expense(), sheet->editExpense());

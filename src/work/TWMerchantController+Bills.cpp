@@ -131,11 +131,11 @@ void TWMerchantController::newBill()
                              m_merchants.constFirst()->identifier(), identifier);
     TWBillController *sheet = ensureSheet();
     sheet->setBill(bill);
-    sheet->setMode(0);
+    sheet->setMode(TWEditorMode::New);
     sheet->update();
     QPointer<TWMerchantController> guarded(this);
     m_document->beginSheetWithView(sheet->view(), false, true, [guarded, bill](int code) {
-        if (!guarded || code != -1002)
+        if (!guarded || code != TWSheetResult::Confirmed)
             return;
         guarded->updateMerchant();
         guarded->selectBill(bill);
@@ -156,12 +156,12 @@ void TWMerchantController::editBill(const TWBillPtr &bill)
         return;
     TWBillController *sheet = ensureSheet();
     sheet->setBill(bill);
-    sheet->setMode(1);
+    sheet->setMode(TWEditorMode::Existing);
     sheet->update();
     const TWBillList remembered = selectedBills();
     QPointer<TWMerchantController> guarded(this);
     m_document->beginSheetWithView(sheet->view(), false, true, [guarded, remembered](int code) {
-        if (!guarded || code != -1002)
+        if (!guarded || code != TWSheetResult::Confirmed)
             return;
         guarded->relist();
         const QList<int> rows = guarded->rowIndexesForBills(remembered);

@@ -256,7 +256,7 @@ void TWMerchantController::build()
     m_register = new TWTransactionsController();
     m_register->setBusinessController(m_document);
     m_register->setBusiness(m_business);
-    m_register->setMode(5);
+    m_register->setMode(TWRegisterMode::BillPayments);
     QWidget *payments = m_register->view();
     payments->setMinimumHeight(kMinimumPaneHeight);
     m_splitter->addWidget(payments);

@@ -186,8 +186,8 @@ TWErrorResult TWProjectController::store()
 {
     if (!m_business || !m_editProject)
         return std::nullopt;
-    return m_mode == 0 ? m_business->addProject(m_editProject, true)
-                       : m_business->updateProject(m_editProject, true);
+    return m_mode == TWEditorMode::New ? m_business->addProject(m_editProject, true)
+                                       : m_business->updateProject(m_editProject, true);
 }
 
 void TWProjectController::dateSelected(int tag, const QDateTime &date)

@@ -205,8 +205,8 @@ bool TWTaskController::commitFields()
 
 void TWTaskController::confirmSave(std::function<void()> proceed)
 {
-    const bool dropsItems = !m_isImport && m_mode == 1 && m_business && m_task &&
-                            m_task->taskType() == TWTaskTypeTimed &&
+    const bool dropsItems = !m_isImport && m_mode == TWEditorMode::Existing && m_business &&
+                            m_task && m_task->taskType() == TWTaskTypeTimed &&
                             m_editTask->taskType() != TWTaskTypeTimed &&
                             !m_business->taskItemsWithTask(*m_task).isEmpty();
     if (!dropsItems) {
@@ -228,8 +228,8 @@ TWErrorResult TWTaskController::store()
 {
     if (!m_business || !m_editTask)
         return std::nullopt;
-    return m_mode == 0 ? m_business->addTask(m_editTask, true)
-                       : m_business->updateTask(m_editTask, true);
+    return m_mode == TWEditorMode::New ? m_business->addTask(m_editTask, true)
+                                       : m_business->updateTask(m_editTask, true);
 }
 
 void TWTaskController::dateSelected(int tag, const QDateTime &date)

@@ -63,8 +63,8 @@ TWErrorResult TWTaskItemController::store()
 {
     if (!m_business || !m_editTaskItem)
         return std::nullopt;
-    return m_mode == 0 ? m_business->addTaskItem(m_editTaskItem, true)
-                       : m_business->updateTaskItem(m_editTaskItem, true);
+    return m_mode == TWEditorMode::New ? m_business->addTaskItem(m_editTaskItem, true)
+                                       : m_business->updateTaskItem(m_editTaskItem, true);
 }
 
 void TWTaskItemController::dateSelected(int tag, const QDateTime &date)

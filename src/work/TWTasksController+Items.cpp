@@ -234,12 +234,12 @@ void TWTasksController::newTaskItem()
         TWTaskItem::taskItemWithStartDateTime(now, now, QString(), task->identifier(), identifier);
     TWTaskItemController *sheet = ensureTaskItemSheet();
     sheet->setTaskItem(item);
-    sheet->setMode(0);
+    sheet->setMode(TWEditorMode::New);
     sheet->setIsImport(false);
     sheet->update();
     QPointer<TWTasksController> guarded(this);
     m_document->beginSheetWithView(sheet->view(), false, true, [guarded, item](int code) {
-        if (!guarded || code != -1002)
+        if (!guarded || code != TWSheetResult::Confirmed)
             return;
         guarded->updateTaskItems();
         guarded->m_tasksTable->refreshRows(guarded->m_tasksTable->selectedRows());
@@ -262,14 +262,14 @@ void TWTasksController::editTaskItem(const TWTaskItemPtr &taskItem, bool isImpor
         return;
     TWTaskItemController *sheet = ensureTaskItemSheet();
     sheet->setTaskItem(taskItem);
-    sheet->setMode(1);
+    sheet->setMode(TWEditorMode::Existing);
     sheet->setIsImport(isImport);
     sheet->update();
     const TWTaskItemList remembered = selectedTaskItems();
     QPointer<TWTasksController> guarded(this);
     m_document->beginSheetWithView(
         sheet->view(), false, true, [guarded, sheet, isImport, remembered](int code) {
-            if (!guarded || code != -1002)
+            if (!guarded || code != TWSheetResult::Confirmed)
                 return;
             if (isImport)
                 guarded->updateTaskItem(sheet->taskItem(), sheet->editTaskItem());

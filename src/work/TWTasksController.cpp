@@ -729,12 +729,12 @@ void TWTasksController::newTask()
                                                 QString(), project->identifier(), identifier);
     TWTaskController *sheet = ensureTaskSheet();
     sheet->setTask(task);
-    sheet->setMode(0);
+    sheet->setMode(TWEditorMode::New);
     sheet->setIsImport(false);
     sheet->update();
     QPointer<TWTasksController> guarded(this);
     m_document->beginSheetWithView(sheet->view(), false, false, [guarded, task](int code) {
-        if (!guarded || code != -1002)
+        if (!guarded || code != TWSheetResult::Confirmed)
             return;
         const int row = guarded->taskRow(*task);
         if (row >= 0)
@@ -755,14 +755,14 @@ void TWTasksController::editTask(const TWTaskPtr &task, bool isImport)
         return;
     TWTaskController *sheet = ensureTaskSheet();
     sheet->setTask(task);
-    sheet->setMode(1);
+    sheet->setMode(TWEditorMode::Existing);
     sheet->setIsImport(isImport);
     sheet->update();
     const TWTaskList remembered = selectedTasks();
     QPointer<TWTasksController> guarded(this);
     m_document->beginSheetWithView(
         sheet->view(), false, true, [guarded, sheet, isImport, remembered](int code) {
-            if (!guarded || code != -1002 || !sheet->saved())
+            if (!guarded || code != TWSheetResult::Confirmed || !sheet->saved())
                 return;
             if (isImport)
                 guarded->updateTask(sheet->task(), sheet->editTask());

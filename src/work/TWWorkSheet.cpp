@@ -253,7 +253,7 @@ void TWWorkSheet::showInvalidInput()
 void TWWorkSheet::doSave(int tag)
 {
     if (tag != 1) {
-        end(-1001);
+        end(TWSheetResult::Cancelled);
         return;
     }
     if (!commitFields())
@@ -261,7 +261,7 @@ void TWWorkSheet::doSave(int tag)
     confirmSave([this] {
         // An import edit stores nothing: the import sheet takes the copy.
         if (!m_isImport) {
-            if (m_mode == 0 || m_mode == 1)
+            if (m_mode == TWEditorMode::New || m_mode == TWEditorMode::Existing)
                 if (TWErrorResult error = store()) {
                     if (m_document)
                         m_document->presentError(*error);
@@ -271,13 +271,13 @@ void TWWorkSheet::doSave(int tag)
                 m_document->updateChangeCount(0);
         }
         m_saved = true;
-        end(-1002);
+        end(TWSheetResult::Confirmed);
     });
 }
 
-void TWWorkSheet::end(int code)
+void TWWorkSheet::end(TWSheetResult result)
 {
     if (m_document && m_view)
-        m_document->endSheet(m_view, code);
-    emit endRequested(code);
+        m_document->endSheet(m_view, result);
+    emit endRequested(sheetReturnCode(result));
 }

@@ -1,7 +1,7 @@
 #pragma once
 // What the small editor sheets of the work side share (task, time item,
 // project, expense): a form of fixed-height rows, Save and Cancel ending the
-// sheet with -1002 or -1001, date fields with the calendar popover, number,
+// sheet with Confirmed or Cancelled, date fields with the calendar popover, number,
 // money and time fields that refuse unreadable text instead of storing 0, and
 // name completion from the remembered values.
 
@@ -73,7 +73,7 @@ protected:
     virtual void updateUI() = 0;
     // Reads every field into the working copy; false keeps the sheet open.
     virtual bool commitFields() { return true; }
-    // Stores the working copy (mode 0 adds, mode 1 updates).
+    // Stores the working copy (mode New adds, mode Existing updates).
     virtual TWErrorResult store() = 0;
     // Before storing: may ask, then calls `proceed` (or not, to keep the sheet).
     virtual void confirmSave(std::function<void()> proceed) { proceed(); }
@@ -89,7 +89,7 @@ protected:
     // Name completion for a line edit from a remembered-values list.
     void completeNames(QLineEdit *field, qint32 valueList);
     void showInvalidInput();
-    void end(int code);
+    void end(TWSheetResult result);
 
     QGridLayout *m_grid = nullptr;
     bool m_saved = false;

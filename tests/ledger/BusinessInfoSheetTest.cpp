@@ -204,7 +204,7 @@ TEST_F(BusinessInfoSheetTest, EditKeepsTypeCurrencyAndTheUsersRetainedEarningsNa
     EXPECT_EQ(record->website(), QUrl("http://example.com/shop"));
 
     // Choosing an equity account fills in its name and takes the field out of use.
-    const TWAccountList equity = business->accountsOfType(17);
+    const TWAccountList equity = business->accountsOfType(TWAccountTypeEquity);
     ASSERT_FALSE(equity.isEmpty());
     sheet->update();
     TWPopUpButton *closing = sheet->accountingNominalTransferAccountPopUpButton();

@@ -23,7 +23,7 @@ void openAccountRegister(TWTransactionsController &c, RegisterBooks &books,
     c.setBusiness(books.business.get());
     c.setParentItems({account});
     c.setAccounts({account});
-    c.setMode(1);
+    c.setMode(TWRegisterMode::Accounts);
     c.view();
     c.update();
 }
@@ -276,10 +276,10 @@ TEST(RegisterActions, TheDeleteKeyInTheImportListsLeavesTheStoreAlone)
     // A previewed row that happens to carry a stored transaction's identifier.
     const TWTransactionPtr preview = stored->copy();
     preview->setPayee(QStringLiteral("imported"));
-    for (int mode : {6, 7}) {
+    for (TWRegisterMode mode : {TWRegisterMode::ImportPreview, TWRegisterMode::AllTransactions}) {
         TWTransactionsController c;
         c.setBusiness(&b);
-        if (mode == 6)
+        if (mode == TWRegisterMode::ImportPreview)
             c.setTransactions({preview});
         c.setMode(mode);
         c.view();

@@ -31,7 +31,7 @@ struct Register {
         controller.setBusiness(&business);
         controller.setParentItems({account});
         controller.setAccounts({account});
-        controller.setMode(1);
+        controller.setMode(TWRegisterMode::Accounts);
         controller.view()->resize(width, 400);
         controller.view()->show();
         controller.update();

@@ -11,7 +11,7 @@
 namespace
 {
 
-QList<qint32> shown(const QVariantMap &settings, int mode, qint64 view)
+QList<qint32> shown(const QVariantMap &settings, TWRegisterMode mode, qint64 view)
 {
     QList<qint32> ids;
     for (const TWRegisterColumn &column : TWRegisterColumns::visibleColumns(settings, mode, view))
@@ -27,19 +27,28 @@ TEST(RegisterColumns, HidingInOneAccountLeavesEveryOtherRegister)
     QVariantMap settings = *books.business->columnSettings(0);
     const qint64 checking = books.checking->identifier();
     const qint64 savings = books.savings->identifier();
-    ASSERT_TRUE(shown(settings, 1, checking).contains(TWFieldIdentifierPayee));
+    ASSERT_TRUE(
+        shown(settings, TWRegisterMode::Accounts, checking).contains(TWFieldIdentifierPayee));
     ASSERT_TRUE(TWRegisterColumns::toggleFieldVisible(settings, TWFieldIdentifierPayee, checking));
-    EXPECT_FALSE(shown(settings, 1, checking).contains(TWFieldIdentifierPayee));
+    EXPECT_FALSE(
+        shown(settings, TWRegisterMode::Accounts, checking).contains(TWFieldIdentifierPayee));
     for (const auto &[mode, view] :
-         QList<std::pair<int, qint64>>{{1, savings}, {1, -1}, {2, -2}, {3, -3}, {4, -4}, {5, -5}})
+         QList<std::pair<TWRegisterMode, qint64>>{{TWRegisterMode::Accounts, savings},
+                                                  {TWRegisterMode::Accounts, -1},
+                                                  {TWRegisterMode::Filters, -2},
+                                                  {TWRegisterMode::RepeatItems, -3},
+                                                  {TWRegisterMode::InvoicePayments, -4},
+                                                  {TWRegisterMode::BillPayments, -5}})
         EXPECT_TRUE(shown(settings, mode, view).contains(TWFieldIdentifierPayee)) << view;
     // Toggling again shows it; a field without an entry changes nothing.
     ASSERT_TRUE(TWRegisterColumns::toggleFieldVisible(settings, TWFieldIdentifierPayee, checking));
-    EXPECT_TRUE(shown(settings, 1, checking).contains(TWFieldIdentifierPayee));
+    EXPECT_TRUE(
+        shown(settings, TWRegisterMode::Accounts, checking).contains(TWFieldIdentifierPayee));
     EXPECT_FALSE(TWRegisterColumns::toggleFieldVisible(settings, 4242, checking));
     // The store keeps it.
     books.business->updateColumnSettings(0, settings);
-    EXPECT_EQ(shown(*books.business->columnSettings(0), 1, checking), shown(settings, 1, checking));
+    EXPECT_EQ(shown(*books.business->columnSettings(0), TWRegisterMode::Accounts, checking),
+              shown(settings, TWRegisterMode::Accounts, checking));
 }
 
 TEST(RegisterColumns, ImportPreviewDropsBalanceRepeatAndIdentifierAndShowsTheTick)
@@ -48,18 +57,18 @@ TEST(RegisterColumns, ImportPreviewDropsBalanceRepeatAndIdentifierAndShowsTheTic
     QVariantMap settings = *books.business->columnSettings(0);
     // Even a column hidden everywhere shows in the preview.
     TWRegisterColumns::toggleFieldVisible(settings, TWFieldIdentifierPayee, 0);
-    const QList<qint32> preview = shown(settings, 6, 0);
+    const QList<qint32> preview = shown(settings, TWRegisterMode::ImportPreview, 0);
     EXPECT_TRUE(preview.contains(TWFieldIdentifierImport));
     EXPECT_TRUE(preview.contains(TWFieldIdentifierPayee));
     for (qint32 gone : {TWFieldIdentifierBalance, TWFieldIdentifierRepeat,
                         TWFieldIdentifierIdentifier, TWFieldIdentifierTotal, TWFieldIdentifierUnit})
         EXPECT_FALSE(preview.contains(gone)) << gone;
-    const QList<qint32> all = shown(settings, 7, 0);
+    const QList<qint32> all = shown(settings, TWRegisterMode::AllTransactions, 0);
     EXPECT_FALSE(all.contains(TWFieldIdentifierImport));
     EXPECT_TRUE(all.contains(TWFieldIdentifierBalance));
-    EXPECT_FALSE(
-        shown(settings, 1, books.checking->identifier()).contains(TWFieldIdentifierImport));
-    EXPECT_TRUE(shown(settings, 0, 0).isEmpty());
+    EXPECT_FALSE(shown(settings, TWRegisterMode::Accounts, books.checking->identifier())
+                     .contains(TWFieldIdentifierImport));
+    EXPECT_TRUE(shown(settings, TWRegisterMode::Nothing, 0).isEmpty());
 }
 
 TEST(RegisterColumns, AMovedColumnKeepsTheHiddenFieldBehindIt)
@@ -69,7 +78,7 @@ TEST(RegisterColumns, AMovedColumnKeepsTheHiddenFieldBehindIt)
     const qint64 view = books.checking->identifier();
     // Hide the description, which follows the payee.
     TWRegisterColumns::toggleFieldVisible(settings, TWFieldIdentifierDescription, view);
-    QList<qint32> columns = shown(settings, 1, view);
+    QList<qint32> columns = shown(settings, TWRegisterMode::Accounts, view);
     // Drag the payee to the front.
     columns.removeAll(TWFieldIdentifierPayee);
     columns.prepend(TWFieldIdentifierPayee);
@@ -78,7 +87,7 @@ TEST(RegisterColumns, AMovedColumnKeepsTheHiddenFieldBehindIt)
     ASSERT_GE(order.size(), 2);
     EXPECT_EQ(order[0], TWFieldIdentifierPayee);
     EXPECT_EQ(order[1], TWFieldIdentifierDescription);
-    EXPECT_EQ(shown(settings, 1, view), columns);
+    EXPECT_EQ(shown(settings, TWRegisterMode::Accounts, view), columns);
     // Nothing lost.
     EXPECT_EQ(order.size(),
               TWRegisterColumns::entryIdentifiers(*books.business->columnSettings(0)).size());

@@ -29,7 +29,7 @@ QList<qint32> ids(const TWTransactionList &list)
 
 struct Register {
     TWTransactionsController controller;
-    explicit Register(TWBusiness &business, int mode, const TWAccountList &accounts = {})
+    explicit Register(TWBusiness &business, TWRegisterMode mode, const TWAccountList &accounts = {})
     {
         controller.setBusiness(&business);
         TWItemList items;
@@ -53,7 +53,7 @@ TEST(RegisterController, DateRangeHidesEarlyRowsButKeepsTheirBalance)
     const TWTransactionPtr march = books.add(QDate(2024, 3, 5), books.rent, books.checking, 100);
     books.business->setTransactionRangeType(11);
     books.business->setTransactionRangeFromDate(QDateTime(QDate(2024, 3, 5), QTime(18, 0)));
-    Register reg(*books.business, 1, {books.checking});
+    Register reg(*books.business, TWRegisterMode::Accounts, {books.checking});
     ASSERT_EQ(ids(reg.controller.transactions()), QList<qint32>{march->identifier()});
     EXPECT_EQ(reg.controller.transactions().first()->balance(), 1150);
     // The running balance is in the shown cells too.
@@ -66,9 +66,9 @@ TEST(RegisterController, DateRangeHidesEarlyRowsButKeepsTheirBalance)
     reg.controller.updateTransactions();
     EXPECT_EQ(reg.controller.transactions().size(), 3);
     books.business->setTransactionRangeType(11);
-    Register all(*books.business, 7);
+    Register all(*books.business, TWRegisterMode::AllTransactions);
     EXPECT_EQ(all.controller.transactions().size(), 3);
-    Register bills(*books.business, 5);
+    Register bills(*books.business, TWRegisterMode::BillPayments);
     EXPECT_TRUE(bills.controller.transactions().isEmpty());
 }
 
@@ -79,7 +79,7 @@ TEST(RegisterController, SearchNarrowsWhileTypingAndRestartsOtherwise)
     books.add(QDate(2024, 1, 2), books.checking, books.sales, 1, "acorn");
     books.add(QDate(2024, 1, 3), books.checking, books.sales, 1, "abbey");
     books.add(QDate(2024, 1, 4), books.checking, books.sales, 1, "zebra");
-    Register reg(*books.business, 1, {books.checking});
+    Register reg(*books.business, TWRegisterMode::Accounts, {books.checking});
     TWTransactionsController &c = reg.controller;
     c.search("a");
     EXPECT_EQ(c.sortedTransactions().size(), 3);
@@ -115,7 +115,7 @@ TEST(RegisterController, ATransferListedTwiceSelectsItsFirstRow)
     const TWTransactionPtr other = books.add(QDate(2024, 1, 1), books.checking, books.sales, 7);
     const TWTransactionPtr transfer =
         books.add(QDate(2024, 1, 2), books.savings, books.checking, 5);
-    Register reg(*books.business, 1, {books.checking, books.savings});
+    Register reg(*books.business, TWRegisterMode::Accounts, {books.checking, books.savings});
     TWTransactionsController &c = reg.controller;
     ASSERT_EQ(c.sortedTransactions().size(), 3);
     QList<int> rows;
@@ -152,7 +152,7 @@ TEST(RegisterController, ImportPreviewTicksStayOffTheStore)
     c.setBusiness(books.business.get());
     c.setTransactions({preview});
     c.setImportSelectedTransactions({});
-    c.setMode(6);
+    c.setMode(TWRegisterMode::ImportPreview);
     c.view();
     c.update();
     int told = 0;
@@ -176,7 +176,7 @@ TEST(RegisterController, AViewDeletedByItsWindowLeavesTheRegisterUsable)
 {
     RegisterBooks books;
     books.add(QDate(2024, 1, 1), books.checking, books.sales, 7);
-    Register reg(*books.business, 1, {books.checking});
+    Register reg(*books.business, TWRegisterMode::Accounts, {books.checking});
     delete reg.controller.view(); // the window closing first
     TWNotificationCenter::defaultCenter().postNotification(QStringLiteral("preferences"), nullptr);
     reg.controller.clearSelection();
@@ -193,7 +193,7 @@ TEST(RegisterController, ANewLastRowSelectedRightAfterAReloadIsScrolledIntoView)
     RegisterBooks books;
     for (int day = 0; day < 60; ++day)
         books.add(QDate(2024, 1, 1).addDays(day), books.checking, books.sales, 1 + day);
-    Register reg(*books.business, 1, {books.checking});
+    Register reg(*books.business, TWRegisterMode::Accounts, {books.checking});
     TWTransactionsController &c = reg.controller;
     c.view()->show();
     QCoreApplication::processEvents();

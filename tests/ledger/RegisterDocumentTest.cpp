@@ -118,7 +118,7 @@ TEST_F(RegisterDocumentTest, TheAccountChoiceShowsItsRowsAndCommandsReachThem)
     add("Bolt", 200);
     TWTransactionsController *reg = shownRegister();
     ASSERT_TRUE(reg);
-    EXPECT_EQ(reg->mode(), 1);
+    EXPECT_EQ(reg->mode(), TWRegisterMode::Accounts);
     ASSERT_EQ(reg->sortedTransactions().size(), 2);
     EXPECT_TRUE(reg->isRestored());
 

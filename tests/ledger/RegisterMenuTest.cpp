@@ -27,7 +27,7 @@ TEST(RegisterMenu, ContextRowsAreTheSelectionOnlyWhenTheClickLiesInIt)
 TEST(RegisterMenu, ItemsFollowModeAndRows)
 {
     TWRegisterMenuInput input;
-    input.mode = 1;
+    input.mode = TWRegisterMode::Accounts;
     input.hasParentItems = true;
     input.selectedRows = {1, 2, 3};
     // Below the last row of an account register: only the new transaction.
@@ -57,22 +57,22 @@ TEST(RegisterMenu, ItemsFollowModeAndRows)
 TEST(RegisterMenu, EmbeddedRegistersOfferLess)
 {
     TWRegisterMenuInput input;
-    input.mode = 3;
+    input.mode = TWRegisterMode::RepeatItems;
     // A repeat register below its rows: nothing at all.
     EXPECT_TRUE(twRegisterContextMenu(input).isEmpty());
     input.clickedRow = 0;
     EXPECT_FALSE(keys(twRegisterContextMenu(input)).contains("duplicateTransaction"));
-    input.mode = 6;
+    input.mode = TWRegisterMode::ImportPreview;
     EXPECT_EQ(keys(twRegisterContextMenu(input)), (QStringList{"editTransaction", "mark"}));
     // Invoice payments take a new payment only for one project's invoices.
     input = {};
-    input.mode = 4;
+    input.mode = TWRegisterMode::InvoicePayments;
     input.invoiceCount = 2;
     EXPECT_FALSE(twRegisterCanAddTransaction(input));
     input.invoicesShareProject = true;
     EXPECT_TRUE(twRegisterCanAddTransaction(input));
-    input.mode = 1;
+    input.mode = TWRegisterMode::Accounts;
     EXPECT_FALSE(twRegisterCanAddTransaction(input));
-    input.mode = 2;
+    input.mode = TWRegisterMode::Filters;
     EXPECT_TRUE(twRegisterCanAddTransaction(input));
 }

@@ -165,7 +165,7 @@ TEST_F(RepeatsViewItems, TheSelectedSchedulesItemsShowBelowInTheirList)
     QCoreApplication::processEvents();
     auto *items = qobject_cast<TWTransactionsController *>(controller->itemsRegister());
     ASSERT_TRUE(items);
-    EXPECT_EQ(items->mode(), 3);
+    EXPECT_EQ(items->mode(), TWRegisterMode::RepeatItems);
     EXPECT_EQ(controller->transactionsController(), items);
 
     controller->selectRepeat(three);

@@ -117,10 +117,10 @@ TEST_F(TransactionEditorForm, ListAndTagPopUpsShowTheValueAndCreateItems)
     EXPECT_EQ(listPopUp->currentIndex(), -1);
 
     choose(listPopUp, TWLocalized("newListItem"));
-    EXPECT_EQ(editor->editMode(), 1);
+    EXPECT_EQ(editor->editMode(), TWTransactionController::AddItem::ListItem);
     editor->addItemTextField()->setText(QStringLiteral("Alpha"));
     editor->doAddItemCancelSave(1);
-    EXPECT_EQ(editor->editMode(), 0);
+    EXPECT_EQ(editor->editMode(), TWTransactionController::AddItem::None);
     ASSERT_EQ(list->listItems().size(), 1);
     EXPECT_EQ(editor->editTransaction()->fieldValueWithField(*list, false)->listItemIdentifier(),
               list->listItems().first()->identifier());

@@ -131,3 +131,16 @@ TEST(MostRecentTransaction, HighestIdentifierWithTheSameValueWins)
     EXPECT_EQ(byValue(job, [](TWFieldValue &v) { v.setText(QString()); }), 0);
     EXPECT_EQ(byValue(paid, [](TWFieldValue &v) { v.setCheckboxValue(true); }), 0);
 }
+
+// The codes are stored in export settings and column mappings, and the order is
+// the order the sheets offer them in: both must stay as they are.
+TEST(WorkColumns, ImportAndExportOfferTheStoredCodesInTheirOrder)
+{
+    EXPECT_EQ(TWBusiness::importTaskFields(),
+              (QList<qint32>{-2, -5, -1, -9, -7, -6, -15, -3, -10, -11, -8, -13, -4}));
+    EXPECT_EQ(TWBusiness::exportTaskFields(),
+              (QList<qint32>{-1, -2, -3, -4, -5, -6, -7, -8, -9, -10, -11, -12, -13, -14, -15}));
+    EXPECT_EQ(TWBusiness::importExpenseFields(), (QList<qint32>{-2, -1, -4, -10, -3, -5, -6, -8}));
+    EXPECT_EQ(TWBusiness::exportExpenseFields(),
+              (QList<qint32>{-1, -2, -3, -4, -5, -6, -7, -8, -9, -10}));
+}

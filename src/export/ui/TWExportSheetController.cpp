@@ -23,8 +23,6 @@
 namespace
 {
 
-constexpr int kSheetConfirmed = -1002;
-constexpr int kSheetCancelled = -1001;
 constexpr std::uint32_t kCustomInterval = 6;
 
 void panelSaveLocation(QWidget *parent, const QString &proposed,
@@ -279,7 +277,8 @@ void TWExportSheetController::doExport(int tag)
 {
     if (tag == 1 && !validate())
         return;
-    const int code = tag == 1 ? kSheetConfirmed : kSheetCancelled;
+    const int code =
+        sheetReturnCode(tag == 1 ? TWSheetResult::Confirmed : TWSheetResult::Cancelled);
     if (m_document)
         m_document->endSheet(m_view, code);
     emit endRequested(code);

@@ -1,5 +1,6 @@
 #include "import/core/TWImportProjects.h"
 
+#include "model/TWWorkFields.h"
 #include "store/TWBusiness.h"
 
 #include <QSet>
@@ -74,9 +75,9 @@ void TWImportProjects::missing(const QList<QStringList> &rows, const QList<qint3
     if (!rows.isEmpty()) {
         const qsizetype n = std::min<qsizetype>(rows.first().size(), codes.size());
         for (qsizetype j = 0; j < n; ++j) {
-            if (codes.at(j) == -2)
+            if (codes.at(j) == qint32(TWWorkSharedField::Client))
                 clientColumn = j;
-            else if (codes.at(j) == -3)
+            else if (codes.at(j) == qint32(TWWorkSharedField::Project))
                 projectColumn = j;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "foundation/TWPropertyList.h"
 #include "foundation/TWStringAdditions.h"
+#include "model/TWBuiltInFields.h"
 #include "model/TWFormatter.h"
 #include "store/TWBusiness.h"
 
@@ -13,12 +14,14 @@ namespace
 
 bool isAmountField(qint32 identifier)
 {
-    return identifier == -12 || identifier == -11 || identifier == -10;
+    return identifier == TWFieldIdentifierTotal || identifier == TWFieldIdentifierCredit ||
+           identifier == TWFieldIdentifierDebit;
 }
 
 bool isBuiltInDateField(qint32 identifier)
 {
-    return identifier == -18 || identifier == -17 || identifier == -3;
+    return identifier == TWFieldIdentifierDateModified ||
+           identifier == TWFieldIdentifierDateCreated || identifier == TWFieldIdentifierDate;
 }
 
 // The unit an amount column's name gives in brackets ("Amount (EUR)", as the
@@ -95,7 +98,7 @@ void TWImportTransactionField::guess(const TWAccountPtr &defaultAccount, const T
         const qint32 identifier = candidate->identifier();
         const bool matches =
             (wanted != 0 && identifier == wanted) ||
-            (identifier != -7 &&
+            (identifier != TWFieldIdentifierAccount1 &&
              (TWStringAdditions::searchString(candidate->name(), upper, true) ||
               TWStringAdditions::searchString(upper, candidate->name().toUpper(), true)));
         if (!matches)
@@ -146,9 +149,10 @@ QVariantMap TWImportTransactionField::settings() const
         !m_format.isNull())
         entry.insert(TWImportKeyFormat, m_format);
     if ((!builtIn && (m_field->type() == TWFieldTypeList || m_field->type() == TWFieldTypeTags)) ||
-        (builtIn && (identifier == -8 || identifier == -7)))
+        (builtIn &&
+         (identifier == TWFieldIdentifierAccount2 || identifier == TWFieldIdentifierAccount1)))
         entry.insert(TWImportKeyCreateIfNeeded, m_createIfNeeded);
-    if (builtIn && identifier == -14 && m_folderURL.isValid())
+    if (builtIn && identifier == TWFieldIdentifierAttachments && m_folderURL.isValid())
         entry.insert(TWImportKeyFolderURL, m_folderURL.toLocalFile());
     return entry;
 }

@@ -3,6 +3,7 @@
 #include "foundation/TWPropertyList.h"
 #include "foundation/TWStringAdditions.h"
 #include "model/TWFormatter.h"
+#include "model/TWWorkFields.h"
 #include "store/TWBusiness.h"
 
 namespace
@@ -52,9 +53,10 @@ QString TWImportWorkField::fieldName(Kind kind, qint32 fieldIdentifier)
 QString TWImportWorkField::formatForField(Kind kind, qint32 fieldIdentifier)
 {
     const TWFormatter &formatter = TWFormatter::formatter();
-    if (kind == Task && (fieldIdentifier == -9 || fieldIdentifier == -8))
+    if (kind == Task && (fieldIdentifier == qint32(TWTaskField::EndDate) ||
+                         fieldIdentifier == qint32(TWTaskField::StartDate)))
         return formatter.shortDateTimeFormat();
-    if (fieldIdentifier == -1)
+    if (fieldIdentifier == qint32(TWWorkSharedField::Date))
         return formatter.shortDateFormat();
     return {};
 }
@@ -103,11 +105,14 @@ QVariantMap TWImportWorkField::settings() const
     if (m_type != TWImportFieldTypeField)
         return entry;
     entry.insert(TWImportKeyField, QVariant::fromValue<qint32>(m_fieldIdentifier));
-    const bool dateField = m_fieldIdentifier == -1 ||
-                           (m_kind == Task && (m_fieldIdentifier == -9 || m_fieldIdentifier == -8));
+    const bool dateField =
+        m_fieldIdentifier == qint32(TWWorkSharedField::Date) ||
+        (m_kind == Task && (m_fieldIdentifier == qint32(TWTaskField::EndDate) ||
+                            m_fieldIdentifier == qint32(TWTaskField::StartDate)));
     if (dateField && !m_format.isNull())
         entry.insert(TWImportKeyFormat, m_format);
-    if (m_fieldIdentifier == -3 || m_fieldIdentifier == -2)
+    if (m_fieldIdentifier == qint32(TWWorkSharedField::Project) ||
+        m_fieldIdentifier == qint32(TWWorkSharedField::Client))
         entry.insert(TWImportKeyCreateIfNeeded, m_createIfNeeded);
     return entry;
 }

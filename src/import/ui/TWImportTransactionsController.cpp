@@ -38,9 +38,6 @@
 namespace
 {
 
-constexpr int kSheetConfirmed = -1002;
-constexpr int kSheetCancelled = -1001;
-
 } // namespace
 
 void TWImportTransactionsController::setChoosePath(ChoosePath choose)
@@ -254,8 +251,8 @@ void TWImportTransactionsController::doParse(int tag)
 {
     if (tag != 1) {
         if (m_document)
-            m_document->endSheet(m_view, kSheetCancelled);
-        emit endRequested(kSheetCancelled);
+            m_document->endSheet(m_view, TWSheetResult::Cancelled);
+        emit endRequested(sheetReturnCode(TWSheetResult::Cancelled));
         m_parser.reset();
         m_importer.reset();
         return;
@@ -320,7 +317,7 @@ void TWImportTransactionsController::missingAccounts()
     QPointer<TWImportTransactionsController> guard(this);
     const auto ended = [guard](int code) {
         // Declined: back at the mapping with nothing created.
-        if (guard && code == kSheetConfirmed)
+        if (guard && code == TWSheetResult::Confirmed)
             guard->process();
     };
     if (m_document) {
@@ -361,8 +358,8 @@ void TWImportTransactionsController::showTransactions()
         return;
     m_parser.reset();
     if (m_document)
-        m_document->endSheet(m_view, kSheetConfirmed);
-    emit endRequested(kSheetConfirmed);
+        m_document->endSheet(m_view, TWSheetResult::Confirmed);
+    emit endRequested(sheetReturnCode(TWSheetResult::Confirmed));
     if (!m_select)
         m_select = new TWImportTransactionsSelectController(this);
     m_select->setBusinessController(m_document);

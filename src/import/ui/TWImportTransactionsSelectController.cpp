@@ -18,11 +18,7 @@
 namespace
 {
 
-constexpr int kSheetConfirmed = -1002;
-constexpr int kSheetCancelled = -1001;
 // The register's import-preview and all-transactions modes.
-constexpr int kImportPreviewMode = 6;
-constexpr int kAllTransactionsMode = 7;
 
 } // namespace
 
@@ -45,14 +41,14 @@ void TWImportTransactionsSelectController::build()
     m_import = new TWTransactionsController(this);
     m_import->setBusinessController(m_document);
     m_import->setBusiness(m_business);
-    m_import->setMode(kImportPreviewMode);
+    m_import->setMode(TWRegisterMode::ImportPreview);
     m_import->importSelectedTransactionsChanged = [this](TWTransactionsController *) {
         updateUI();
     };
     m_all = new TWTransactionsController(this);
     m_all->setBusinessController(m_document);
     m_all->setBusiness(m_business);
-    m_all->setMode(kAllTransactionsMode);
+    m_all->setMode(TWRegisterMode::AllTransactions);
 
     QWidget *fileList = m_import->view();
     QWidget *existingList = m_all->view();
@@ -159,7 +155,7 @@ void TWImportTransactionsSelectController::doAccount(int index)
 void TWImportTransactionsSelectController::doImport(int tag)
 {
     if (tag != 1) {
-        finish(kSheetCancelled);
+        finish(TWSheetResult::Cancelled);
         return;
     }
     if (!m_business)
@@ -221,14 +217,14 @@ void TWImportTransactionsSelectController::doImport(int tag)
     }
     if (m_document)
         m_document->updateChangeCount(0);
-    finish(kSheetConfirmed);
+    finish(TWSheetResult::Confirmed);
 }
 
-void TWImportTransactionsSelectController::finish(int code)
+void TWImportTransactionsSelectController::finish(TWSheetResult result)
 {
     if (m_document)
-        m_document->endSheet(m_view, code);
-    emit endRequested(code);
+        m_document->endSheet(m_view, result);
+    emit endRequested(sheetReturnCode(result));
     m_import->setTransactions({});
     m_import->setImportSelectedTransactions({});
     m_transactions.clear();

@@ -57,7 +57,7 @@ signals:
 
 private:
     void build() override;
-    void finish(int code);
+    void finish(TWSheetResult result);
     void stopObserving();
     void presentError(const TWError &error);
 

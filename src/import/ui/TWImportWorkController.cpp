@@ -31,8 +31,6 @@
 namespace
 {
 
-constexpr int kSheetConfirmed = -1002;
-constexpr int kSheetCancelled = -1001;
 constexpr qint32 kDate = -1;
 constexpr qint32 kClient = -2;
 constexpr qint32 kProject = -3;
@@ -419,8 +417,8 @@ void TWImportWorkController::doParse(int tag)
 {
     if (tag != 1) {
         if (m_document)
-            m_document->endSheet(m_view, kSheetCancelled);
-        emit endRequested(kSheetCancelled);
+            m_document->endSheet(m_view, TWSheetResult::Cancelled);
+        emit endRequested(sheetReturnCode(TWSheetResult::Cancelled));
         m_parser.reset();
         return;
     }
@@ -536,8 +534,8 @@ void TWImportWorkController::showRecords()
 {
     m_parser.reset();
     if (m_document)
-        m_document->endSheet(m_view, kSheetConfirmed);
-    emit endRequested(kSheetConfirmed);
+        m_document->endSheet(m_view, TWSheetResult::Confirmed);
+    emit endRequested(sheetReturnCode(TWSheetResult::Confirmed));
     if (!m_select)
         m_select = new TWImportWorkSelectController(m_kind, this);
     m_select->setBusinessController(m_document);

@@ -20,9 +20,6 @@
 namespace
 {
 
-constexpr int kSheetConfirmed = -1002;
-constexpr int kSheetCancelled = -1001;
-
 // The records of `list` that `ticks` holds, in file order (ticks say which).
 template <typename List> List ticked(const List &list, const QList<bool> &duplicates)
 {
@@ -200,7 +197,7 @@ void TWImportWorkSelectController::doProject(int index)
 void TWImportWorkSelectController::doImport(int tag)
 {
     if (tag != 1) {
-        finish(kSheetCancelled);
+        finish(TWSheetResult::Cancelled);
         return;
     }
     if (!m_business)
@@ -265,14 +262,14 @@ void TWImportWorkSelectController::doImport(int tag)
     }
     if (m_document)
         m_document->updateChangeCount(0);
-    finish(kSheetConfirmed);
+    finish(TWSheetResult::Confirmed);
 }
 
-void TWImportWorkSelectController::finish(int code)
+void TWImportWorkSelectController::finish(TWSheetResult result)
 {
     if (m_document)
-        m_document->endSheet(m_view, code);
-    emit endRequested(code);
+        m_document->endSheet(m_view, result);
+    emit endRequested(sheetReturnCode(result));
     if (m_importTasks) {
         m_importTasks->setTasks({});
         m_importTasks->setImportSelectedTasks({});

@@ -66,7 +66,7 @@ private:
     void build() override;
     qsizetype tickedCount() const;
     qsizetype listedCount() const;
-    void finish(int code);
+    void finish(TWSheetResult result);
     void stopObserving();
     void presentError(const TWError &error);
 

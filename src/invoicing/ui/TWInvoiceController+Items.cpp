@@ -19,8 +19,6 @@
 
 namespace
 {
-constexpr int kSheetSaved = -1002;
-constexpr int kSheetCancelled = -1001;
 } // namespace
 
 bool TWInvoiceController::eventFilter(QObject *watched, QEvent *event)
@@ -129,7 +127,8 @@ void TWInvoiceController::doQuantitySave(int tag)
         }
     }
     if (m_document && m_quantityView)
-        m_document->endSheet(m_quantityView, tag == 1 ? kSheetSaved : kSheetCancelled);
+        m_document->endSheet(m_quantityView,
+                             tag == 1 ? TWSheetResult::Confirmed : TWSheetResult::Cancelled);
     m_quantityModel = nullptr;
     m_quantityRow = -1;
 }

@@ -16,8 +16,6 @@
 
 namespace
 {
-constexpr int kSheetSaved = -1002;
-constexpr int kSheetCancelled = -1001;
 } // namespace
 
 TWAccountPtr TWInvoiceController::resolveAccount(const TWInvoice &invoice, std::uint32_t type,
@@ -98,7 +96,7 @@ TWErrorResult TWInvoiceController::writeInvoice(bool *accountMissing)
     }
 
     // The invoice row, and a new project invoice's receivable entry.
-    if (m_mode == 1) {
+    if (m_mode == TWEditorMode::Existing) {
         if (TWErrorResult error = business.updateInvoice(edit, true))
             return error;
     } else {
@@ -147,7 +145,7 @@ void TWInvoiceController::doSave(int tag)
     if (m_view && m_view->focusWidget())
         m_view->setFocus();
     if (tag != 1 || !m_business || !m_editInvoice || !m_repeatController) {
-        endSheet(kSheetCancelled);
+        endSheet(TWSheetResult::Cancelled);
         return;
     }
 
@@ -193,7 +191,7 @@ void TWInvoiceController::doSave(int tag)
     m_saved = true;
     if (m_document)
         m_document->updateChangeCount(0);
-    endSheet(kSheetSaved);
+    endSheet(TWSheetResult::Confirmed);
     if (repeatError)
         presentError(*repeatError);
 }

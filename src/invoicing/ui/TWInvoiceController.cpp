@@ -409,11 +409,11 @@ void TWInvoiceController::nameEdited()
     m_textFieldCompleting = false;
 }
 
-void TWInvoiceController::endSheet(int code)
+void TWInvoiceController::endSheet(TWSheetResult result)
 {
     if (m_document)
-        m_document->endSheet(m_view, code);
-    emit endRequested(code);
+        m_document->endSheet(m_view, result);
+    emit endRequested(sheetReturnCode(result));
 }
 
 void TWInvoiceController::presentError(const TWError &error)

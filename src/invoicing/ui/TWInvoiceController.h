@@ -37,7 +37,7 @@ public:
     explicit TWInvoiceController(QObject *parent = nullptr);
     ~TWInvoiceController() override;
 
-    // The invoice handed in; never changed by the sheet (mode 0 new, 1 edit).
+    // The invoice handed in; never changed by the sheet (mode New or Existing).
     const TWInvoicePtr &invoice() const { return m_invoice; }
     void setInvoice(const TWInvoicePtr &invoice) { m_invoice = invoice; }
     // The working copy every control writes into, and what is saved.
@@ -121,7 +121,7 @@ private:
     QTableView *buildTable(TWInvoiceItemsModel *model, const QString &name);
     void buildQuantitySheet();
     void openQuantitySheet(TWInvoiceItemsModel *model, int row);
-    void endSheet(int code);
+    void endSheet(TWSheetResult result);
     void presentError(const TWError &error);
     void nameEdited();
     // Steps of the save inside its write; false when one failed (shown).

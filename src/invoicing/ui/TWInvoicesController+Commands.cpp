@@ -27,8 +27,6 @@
 namespace
 {
 
-constexpr int kSheetConfirmed = -1002;
-
 } // namespace
 
 // ---- What the commands may do ----
@@ -154,7 +152,7 @@ TWInvoiceController *TWInvoicesController::ensureInvoiceController()
     return m_invoiceController;
 }
 
-void TWInvoicesController::showInvoiceEditor(const TWInvoicePtr &invoice, int mode)
+void TWInvoicesController::showInvoiceEditor(const TWInvoicePtr &invoice, TWEditorMode mode)
 {
     if (!m_document || !m_business || !invoice)
         return;
@@ -164,15 +162,16 @@ void TWInvoicesController::showInvoiceEditor(const TWInvoicePtr &invoice, int mo
     editor->setBusinessController(m_document);
     editor->setBusiness(m_business);
     editor->update();
-    const TWInvoiceList remembered = mode == 1 ? selectedInvoices() : TWInvoiceList();
+    const TWInvoiceList remembered =
+        mode == TWEditorMode::Existing ? selectedInvoices() : TWInvoiceList();
     QPointer<TWInvoicesController> guarded(this);
     m_document->beginSheetWithView(
         editor->view(), false, true, [guarded, mode, remembered](int code) {
-            if (!guarded || code != kSheetConfirmed)
+            if (!guarded || code != TWSheetResult::Confirmed)
                 return;
             TWInvoicesController &list = *guarded;
             list.updateInvoices();
-            if (mode == 0) {
+            if (mode == TWEditorMode::New) {
                 const TWInvoicePtr made = list.m_invoiceController->editInvoice();
                 if (made)
                     list.selectInvoice(made);
@@ -196,7 +195,7 @@ void TWInvoicesController::newInvoice()
     showInvoiceEditor(TWInvoice::invoiceWithDate(TWClock::now(), QString(), QString(), false, false,
                                                  QDateTime(), 0, QString(),
                                                  m_projects.first()->identifier(), identifier),
-                      0);
+                      TWEditorMode::New);
 }
 
 void TWInvoicesController::editSelectedInvoice(bool context)
@@ -208,7 +207,7 @@ void TWInvoicesController::editSelectedInvoice(bool context)
 
 void TWInvoicesController::editInvoice(const TWInvoicePtr &invoice)
 {
-    showInvoiceEditor(invoice, 1);
+    showInvoiceEditor(invoice, TWEditorMode::Existing);
 }
 
 // ---- Duplicate ----

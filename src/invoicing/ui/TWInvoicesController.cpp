@@ -213,7 +213,7 @@ void TWInvoicesController::build()
     m_transactionsController = new TWTransactionsController(this);
     m_transactionsController->setBusinessController(m_document);
     m_transactionsController->setBusiness(m_business);
-    m_transactionsController->setMode(4);
+    m_transactionsController->setMode(TWRegisterMode::InvoicePayments);
     lower->addWidget(m_transactionsController->view(), 1);
     m_transactionBar = new QWidget(m_transactionsContainer);
     auto *transactionLine = new QHBoxLayout(m_transactionBar);

@@ -1,6 +1,6 @@
 #pragma once
 // The invoice list: the invoices of the projects chosen in the client view
-// (mode 0), or those one invoice schedule made in the repeats view (mode 1),
+// (ModeProjects), or those one invoice schedule made in the repeats view (ModeRepeat),
 // in an upper table, and the payment transactions of the selected invoices
 // (all listed invoices without a selection) in a lower register. Under each
 // pane a line counts the rows and totals what is owed in the home currency.
@@ -35,7 +35,10 @@ class TWInvoicesController final : public TWLazyViewController<TWInvoiceListDeta
 {
     Q_OBJECT
 public:
-    enum Mode { ModeProjects = 0, ModeRepeat = 1 };
+    enum Mode {
+        ModeProjects = int(TWInvoiceListMode::Projects),
+        ModeRepeat = int(TWInvoiceListMode::Repeat),
+    };
     // The invoice table's segments and the payments pane's.
     enum InvoiceSegment { SegmentNew = 0, SegmentDelete = 1, SegmentSend = 2 };
     enum TransactionSegment { SegmentAddTransaction = 0, SegmentDeleteTransaction = 1 };
@@ -50,7 +53,7 @@ public:
     int mode() const { return m_mode; }
     void setProjects(const TWProjectList &projects) override;
     const TWProjectList &projects() const { return m_projects; }
-    // The schedule whose invoices are listed; the list turns to mode 1.
+    // The schedule whose invoices are listed; the list turns to ModeRepeat.
     void setRepeat(const TWRepeatPtr &repeat) override;
     const TWRepeatPtr &repeat() const { return m_repeat; }
     // Settings, columns, sorting and rows from scratch; the divider the first time.
@@ -194,7 +197,7 @@ private:
     QString money(qint64 value) const;
     QVariantList fields() const;
     TWInvoiceController *ensureInvoiceController();
-    void showInvoiceEditor(const TWInvoicePtr &invoice, int mode);
+    void showInvoiceEditor(const TWInvoicePtr &invoice, TWEditorMode mode);
 
     TWProjectList m_projects;
     TWRepeatPtr m_repeat;

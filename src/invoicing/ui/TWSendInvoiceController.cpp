@@ -33,8 +33,6 @@
 namespace
 {
 
-constexpr int kSheetConfirmed = -1002;
-
 // What each tag edits besides its display bit.
 enum class Editor { None, Line, Text };
 
@@ -581,8 +579,8 @@ void TWSendInvoiceController::reset()
 void TWSendInvoiceController::doDone()
 {
     if (m_document)
-        m_document->endSheet(m_view, kSheetConfirmed);
-    emit endRequested(kSheetConfirmed);
+        m_document->endSheet(m_view, TWSheetResult::Confirmed);
+    emit endRequested(sheetReturnCode(TWSheetResult::Confirmed));
 }
 
 void TWSendInvoiceController::presentError(const TWError &error)

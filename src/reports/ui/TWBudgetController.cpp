@@ -324,17 +324,17 @@ void TWBudgetController::editSelectedBudgetItem(bool context)
 void TWBudgetController::newBudgetItem(const TWItemPtr &item)
 {
     if (item && m_business)
-        showEditor(makeBudgetItem(item), item, 0);
+        showEditor(makeBudgetItem(item), item, TWEditorMode::New);
 }
 
 void TWBudgetController::editBudgetItem(const TWBudgetItemPtr &budgetItem, const TWItemPtr &item)
 {
     if (budgetItem && item)
-        showEditor(budgetItem, item, 1);
+        showEditor(budgetItem, item, TWEditorMode::Existing);
 }
 
 void TWBudgetController::showEditor(const TWBudgetItemPtr &budgetItem, const TWItemPtr &item,
-                                    int mode)
+                                    TWEditorMode mode)
 {
     if (!m_document || !m_business)
         return;
@@ -348,10 +348,11 @@ void TWBudgetController::showEditor(const TWBudgetItemPtr &budgetItem, const TWI
     editor->setBusiness(m_business);
     editor->view();
     editor->update();
-    const TWItemList remembered = mode == 1 ? selectedItems() : TWItemList{item};
+    const TWItemList remembered =
+        mode == TWEditorMode::Existing ? selectedItems() : TWItemList{item};
     QPointer<TWBudgetController> self(this);
     m_document->beginSheetWithView(editor->view(), false, true, [self, remembered](int code) {
-        if (!self || code != -1002)
+        if (!self || code != TWSheetResult::Confirmed)
             return;
         self->updateBudgetItems();
         if (!remembered.isEmpty()) {

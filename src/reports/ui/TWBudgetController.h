@@ -84,7 +84,7 @@ private:
     QList<int> rowsFor(bool context) const;
     // A new, unsaved line for the item.
     TWBudgetItemPtr makeBudgetItem(const TWItemPtr &item);
-    void showEditor(const TWBudgetItemPtr &budgetItem, const TWItemPtr &item, int mode);
+    void showEditor(const TWBudgetItemPtr &budgetItem, const TWItemPtr &item, TWEditorMode mode);
     void presentError(const TWError &error);
     void markEdited();
     // The error of a store write as the budget view reports it.

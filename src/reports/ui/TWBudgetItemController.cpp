@@ -324,7 +324,7 @@ void TWBudgetItemController::doSave(int tag)
     commitBudgetField();
     commitCycleField();
     if (tag != 1) {
-        end(-1001);
+        end(TWSheetResult::Cancelled);
         return;
     }
     if (m_editBudgetItem->cycleUnit() != TWBudgetCycleUnitNone) {
@@ -338,7 +338,7 @@ void TWBudgetItemController::doSave(int tag)
         }
     }
     if (m_business) {
-        const TWErrorResult error = m_mode == 1
+        const TWErrorResult error = m_mode == TWEditorMode::Existing
                                         ? m_business->updateBudgetItem(m_editBudgetItem, true)
                                         : m_business->addBudgetItem(m_editBudgetItem, true);
         if (error) {
@@ -350,12 +350,12 @@ void TWBudgetItemController::doSave(int tag)
     m_saved = true;
     if (m_document)
         m_document->updateChangeCount(0);
-    end(-1002);
+    end(TWSheetResult::Confirmed);
 }
 
-void TWBudgetItemController::end(int code)
+void TWBudgetItemController::end(TWSheetResult result)
 {
     if (m_document)
-        m_document->endSheet(m_view, code);
-    emit endRequested(code);
+        m_document->endSheet(m_view, result);
+    emit endRequested(sheetReturnCode(result));
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The budget line sheet: amount, unit, start date, an optional repeating
 // cycle and rollover for one account or group. It edits a copy, so a cancel
-// leaves the line untouched; a save adds (mode 0) or updates (mode 1) the
-// line and ends with -1002, a cancel with -1001.
+// leaves the line untouched; a save adds (mode New) or updates (mode Existing) the
+// line and ends with Confirmed, a cancel with Cancelled.
 
 #include "app/TWAppRegistry.h"
 #include "app/TWCalendarController.h"
@@ -77,7 +77,7 @@ private:
     void doDatePicker();
     void doStartDateButton(bool on);
     void showAlert(const QString &key);
-    void end(int code);
+    void end(TWSheetResult result);
 
     QLabel *m_name = nullptr;
     QLineEdit *m_budget = nullptr;

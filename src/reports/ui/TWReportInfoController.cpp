@@ -275,7 +275,7 @@ void TWReportInfoController::reset()
     const quint32 type = TWPreferences::preferences().lastReportType();
     m_report = nullptr;
     m_popover = nullptr;
-    if (m_mode == 1) {
+    if (m_mode == TWEditorMode::Existing) {
         m_typePopUp->hide();
         m_typeLabel->show();
         m_typeLabel->setText(QString());
@@ -321,7 +321,7 @@ void TWReportInfoController::update()
     const TWReport &report = *m_report;
     const quint32 type = quint32(report.reportType());
     const bool range = useDateRange(type);
-    if (m_mode == 1) {
+    if (m_mode == TWEditorMode::Existing) {
         m_typePopUp->hide();
         m_typeLabel->show();
         m_typeLabel->setText(TWFormatter::formatter().reportTypeString(type));
@@ -513,8 +513,9 @@ void TWReportInfoController::doSave(int tag)
     // Ends any typing in progress, so its text is what is saved.
     if (QWidget *focus = m_view->focusWidget())
         focus->clearFocus();
-    const quint32 type = m_mode == 0 ? typeForTag(popUpTag(m_typePopUp))
-                                     : (m_report ? quint32(m_report->reportType()) : 0);
+    const quint32 type = m_mode == TWEditorMode::New
+                             ? typeForTag(popUpTag(m_typePopUp))
+                             : (m_report ? quint32(m_report->reportType()) : 0);
     const bool range = useDateRange(type);
 
     quint32 dateType = 0;
@@ -550,7 +551,7 @@ void TWReportInfoController::doSave(int tag)
             return;
         }
         const QString name = m_name->text().isEmpty() ? QString() : m_name->text();
-        if (m_mode == 1 && m_report) {
+        if (m_mode == TWEditorMode::Existing && m_report) {
             TWReport &report = *m_report;
             report.setName(name);
             report.setDateType(TWReportDateType(dateType));
@@ -563,7 +564,7 @@ void TWReportInfoController::doSave(int tag)
             report.setShowGraphs(m_graphs->isChecked());
             m_saved = true;
             made = true;
-        } else if (m_mode == 0 && m_business) {
+        } else if (m_mode == TWEditorMode::New && m_business) {
             const qint32 identifier = m_business->nextReportIdentifier();
             made = acceptIdentifier(identifier);
             if (made) {

@@ -1,8 +1,8 @@
 #pragma once
 // The small editor of a saved report: its type (new reports only), name,
 // dates (a range, or one as-of date, by type), an optional comparison period
-// and whether graphs show. A new report is made in a sheet (mode 0); a copy of
-// the selected one is edited in the document's popover (mode 1), and the
+// and whether graphs show. A new report is made in a sheet (mode New); a copy of
+// the selected one is edited in the document's popover (mode Existing), and the
 // document stores it when the popover closes with `saved` set.
 
 #include "app/TWRecordEditors.h"
