@@ -68,6 +68,14 @@ void TWTransactionsController::setBusiness(TWBusiness *business)
         observe();
 }
 
+void TWTransactionsController::setMode(TWRegisterMode mode)
+{
+    m_mode = mode;
+    // The rows' colours depend on it (the import preview shows no locked or closed colour).
+    if (m_model)
+        m_model->setMode(mode);
+}
+
 void TWTransactionsController::build()
 {
     m_view = new QWidget;
@@ -78,6 +86,7 @@ void TWTransactionsController::build()
     m_tableView->setObjectName(QStringLiteral("transactionsTable"));
     if (!m_model) {
         m_model = new TWTransactionsModel(this);
+        m_model->setMode(m_mode);
         m_model->setBusiness(m_business);
         m_model->setRows(&m_sortedTransactions);
         m_model->setTicks(&m_ticks);

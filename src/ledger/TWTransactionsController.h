@@ -49,7 +49,7 @@ public:
     void toggleFieldVisible(const TWFieldPtr &field) override;
     void updateSortBy(const TWFieldPtr &field, bool updateSortDescriptors) override;
     void updateSortDirection(bool ascending, bool updateSortDescriptors) override;
-    void setMode(TWRegisterMode mode) override { m_mode = mode; }
+    void setMode(TWRegisterMode mode) override;
     void setParentItems(const TWItemList &items) override { m_parentItems = items; }
     void setAccounts(const TWAccountList &accounts) override { m_accounts = accounts; }
     void setFilters(const TWFilterList &filters) override { m_filters = filters; }

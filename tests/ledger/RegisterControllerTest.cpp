@@ -148,6 +148,8 @@ TEST(RegisterController, ImportPreviewTicksStayOffTheStore)
     preview->setPayee("imported");
     preview->setAccount1Identifier(books.checking->identifier());
     preview->setAccount2Identifier(books.sales->identifier());
+    // A row of the file that matches a locked one takes no locked colour in the preview.
+    preview->setState(TWTransactionStateLocked);
     TWTransactionsController c;
     c.setBusiness(books.business.get());
     c.setTransactions({preview});
@@ -161,6 +163,9 @@ TEST(RegisterController, ImportPreviewTicksStayOffTheStore)
     ASSERT_GE(tick, 0);
     EXPECT_EQ(c.fieldColumn(books.business->fieldWithIdentifier(TWFieldIdentifierBalance)), -1);
     EXPECT_TRUE(c.headerMenu()->isEmpty());
+    EXPECT_EQ(c.model()->index(0, tick).data(Qt::ForegroundRole).value<QColor>(),
+              TWPreferences::preferences().transactionColour());
+    preview->setState(TWTransactionStateNormal);
     TWNotificationRecorder recorder(books.business.get());
     ASSERT_TRUE(c.model()->setData(c.model()->index(0, tick), Qt::Checked, Qt::CheckStateRole));
     EXPECT_EQ(told, 1);
