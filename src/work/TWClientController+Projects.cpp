@@ -179,9 +179,9 @@ void TWClientController::deleteProject(bool context)
                 });
             TWErrorResult failure;
             if (!closed) {
-                for (const TWProjectPtr &project : projects)
-                    if ((failure = m_business->deleteProject(project, true)))
-                        break;
+                failure = TWWorkList::deleteRecords(projects, [this](const TWProjectPtr &project) {
+                    return m_business->deleteProject(project, true);
+                });
                 m_table->clearSelection();
                 updateClient();
                 changed();

@@ -537,10 +537,10 @@ void TWExpensesController::deleteExpense(bool context)
             if (!m_business)
                 return;
             const TWExpenseList expenses = expensesForRows(m_table->rowsActedOn(context));
-            TWErrorResult failure;
-            for (const TWExpensePtr &expense : expenses)
-                if ((failure = m_business->deleteExpense(expense, true)))
-                    break;
+            const TWErrorResult failure =
+                TWWorkList::deleteRecords(expenses, [this](const TWExpensePtr &expense) {
+                    return m_business->deleteExpense(expense, true);
+                });
             m_table->clearSelection();
             changed();
             if (failure)

@@ -339,10 +339,10 @@ void TWTasksController::deleteTaskItem(bool context)
             if (!m_business)
                 return;
             const TWTaskItemList items = taskItemsForRows(m_itemsTable->rowsActedOn(context));
-            TWErrorResult failure;
-            for (const TWTaskItemPtr &item : items)
-                if ((failure = m_business->deleteTaskItem(item, true)))
-                    break;
+            const TWErrorResult failure =
+                TWWorkList::deleteRecords(items, [this](const TWTaskItemPtr &item) {
+                    return m_business->deleteTaskItem(item, true);
+                });
             m_itemsTable->clearSelection();
             updateTaskItems();
             m_tasksTable->refreshRows(m_tasksTable->selectedRows());

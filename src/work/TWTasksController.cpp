@@ -821,10 +821,10 @@ void TWTasksController::deleteTask(bool context)
                 return;
             // Each deletion reloads the list: the records are taken first.
             const TWTaskList tasks = tasksForRows(m_tasksTable->rowsActedOn(context));
-            TWErrorResult failure;
-            for (const TWTaskPtr &task : tasks)
-                if ((failure = m_business->deleteTask(task, true)))
-                    break;
+            const TWErrorResult failure =
+                TWWorkList::deleteRecords(tasks, [this](const TWTaskPtr &task) {
+                    return m_business->deleteTask(task, true);
+                });
             m_tasksTable->clearSelection();
             changed();
             if (failure)

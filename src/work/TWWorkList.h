@@ -131,4 +131,14 @@ TWErrorResult duplicateRecords(const List &records, const TWBusinessController *
     return std::nullopt;
 }
 
+// Deletes each record through `remove`; stops at the first failure and
+// answers it.
+template <class List, class Remove> TWErrorResult deleteRecords(const List &records, Remove remove)
+{
+    for (const auto &record : records)
+        if (TWErrorResult failure = remove(record))
+            return failure;
+    return std::nullopt;
+}
+
 } // namespace TWWorkList

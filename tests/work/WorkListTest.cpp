@@ -82,6 +82,25 @@ TEST_F(WorkList, DuplicatesTakeFreshIdentifiersAndStopAtTheFirstRefusal)
     EXPECT_EQ(originals.at(1)->identifier(), 5);
 }
 
+TEST_F(WorkList, DeletionsStopAtTheFirstRefusalAndAnswerIt)
+{
+    const RecordList records = {record(4, QStringLiteral("a")), record(5, QStringLiteral("b")),
+                                record(6, QStringLiteral("c"))};
+    QList<qint32> tried;
+    const TWErrorResult failure =
+        TWWorkList::deleteRecords(records, [&tried](const RecordPtr &r) -> TWErrorResult {
+            tried.append(r->identifier());
+            if (r->name == QStringLiteral("b"))
+                return TWError(QStringLiteral("Refused"), 8, QStringLiteral("locked"));
+            return std::nullopt;
+        });
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->code(), 8);
+    EXPECT_EQ(tried, (QList<qint32>{4, 5}));
+    EXPECT_OK(TWWorkList::deleteRecords(RecordList{records.first()},
+                                        [](const RecordPtr &) -> TWErrorResult { return {}; }));
+}
+
 TEST_F(WorkList, ADuplicateWithoutAnIdentifierIsAnErrorNotASilentStop)
 {
     int added = 0;
