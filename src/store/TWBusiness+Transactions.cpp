@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -118,6 +119,36 @@ public:
 private:
     static constexpr std::size_t kLimit = 65536;
     std::unordered_map<std::string, QString, Utf8Hash, std::equal_to<>> m_texts;
+};
+
+// Units as stored (currency codes), each distinct code looked up once and
+// matched on the bytes SQLite holds. A row without a code counts in US
+// dollars, as it always has.
+class StoredUnits
+{
+public:
+    explicit StoredUnits(std::function<TWUnitPtr(const QString &)> unitForCode)
+        : m_unitForCode(std::move(unitForCode))
+    {
+    }
+    TWUnitPtr unit(const TWStatement &row, int column)
+    {
+        std::string_view code = row.columnUtf8(column);
+        if (code.empty())
+            code = "USD";
+        auto found = m_units.find(code);
+        if (found == m_units.end())
+            found =
+                m_units
+                    .emplace(std::string(code),
+                             m_unitForCode(QString::fromUtf8(code.data(), qsizetype(code.size()))))
+                    .first;
+        return found->second;
+    }
+
+private:
+    std::function<TWUnitPtr(const QString &)> m_unitForCode;
+    std::unordered_map<std::string, TWUnitPtr, Utf8Hash, std::equal_to<>> m_units;
 };
 
 // Custom texts and tag lists repeat across a ledger as payees do: a value
@@ -481,20 +512,7 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
 
     // Many transactions share a day and a unit: each is converted once.
     DayCache days;
-    std::unordered_map<std::string, TWUnitPtr, Utf8Hash, std::equal_to<>> units;
-    const auto unitOf = [this, &units](const TWStatement &row, int column) {
-        // A row without a code counts in US dollars, as it always has.
-        std::string_view code = row.columnUtf8(column);
-        if (code.empty())
-            code = "USD";
-        auto found = units.find(code);
-        if (found == units.end())
-            found = units
-                        .emplace(std::string(code), unitForStoredCode(QString::fromUtf8(
-                                                        code.data(), qsizetype(code.size()))))
-                        .first;
-        return found->second;
-    };
+    StoredUnits units([this](const QString &code) { return unitForStoredCode(code); });
     SharedTexts texts;
 
     SharedValues sharedValues;
@@ -566,7 +584,7 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
             texts.text(rows, 3), texts.text(rows, 4), rows.columnInt32(5), rows.columnInt32(6),
             days.day(rows.columnDouble(7)), rows.columnInt64(8), rows.columnInt64(9),
             rows.columnInt64(10), rows.columnInt64(11), rows.columnInt64(12), rows.columnInt64(13),
-            unitOf(rows, 14), rows.columnBool(15), rows.columnInt32(16), TWFieldValueList(),
+            units.unit(rows, 14), rows.columnBool(15), rows.columnInt32(16), TWFieldValueList(),
             rows.columnBool(17), texts.text(rows, 18), hasSplit, TWSplitList(), QDateTime(),
             QDateTime());
         transaction->setStoredDates(rows.columnDouble(20), rows.columnDouble(21));
@@ -583,7 +601,7 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
             lines.append(TWSplit::splitWithIdentifier(
                 splits.columnInt32(0), texts.text(splits, 1), splits.columnInt32(2),
                 splits.columnInt64(3), splits.columnInt64(4), splits.columnInt64(5),
-                splits.columnInt64(6), splits.columnInt64(7), unitOf(splits, 8)));
+                splits.columnInt64(6), splits.columnInt64(7), units.unit(splits, 8)));
             splitRow = splits.next();
         }
         const bool nominal = transaction->type() == TWTransactionTypeNominal;
@@ -640,7 +658,7 @@ TWErrorResult TWBusiness::readUnorderedParts(TWTransactionList &list, qsizetype 
         };
     };
     SharedTexts texts;
-    std::unordered_map<std::string, TWUnitPtr, Utf8Hash, std::equal_to<>> units;
+    StoredUnits units([this](const QString &code) { return unitForStoredCode(code); });
 
     // The lines, in runs per transaction; only a split transaction takes them.
     {
@@ -667,19 +685,10 @@ TWErrorResult TWBusiness::readUnorderedParts(TWTransactionList &list, qsizetype 
                 runTransaction = transactionIdentifier;
                 inRun = true;
             }
-            std::string_view code = splits.columnUtf8(8);
-            if (code.empty())
-                code = "USD";
-            auto unit = units.find(code);
-            if (unit == units.end())
-                unit = units
-                           .emplace(std::string(code), unitForStoredCode(QString::fromUtf8(
-                                                           code.data(), qsizetype(code.size()))))
-                           .first;
             run.append(TWSplit::splitWithIdentifier(
                 splits.columnInt32(0), texts.text(splits, 1), splits.columnInt32(2),
                 splits.columnInt64(3), splits.columnInt64(4), splits.columnInt64(5),
-                splits.columnInt64(6), splits.columnInt64(7), unit->second));
+                splits.columnInt64(6), splits.columnInt64(7), units.unit(splits, 8)));
         }
         if (TWErrorResult error = splits.error())
             return error;
