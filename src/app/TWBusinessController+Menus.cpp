@@ -638,8 +638,7 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
         return;
     default:
         // The projects, tasks and expenses commands go to the clients view
-        // shown; those of views still to come (invoices, bills) reach them
-        // once they exist.
+        // shown.
         if (clients && !m_importing && isMasterSelected(TWMasterSectionClients))
             clients->performListCommand(main, tag, context);
         return;
