@@ -10,6 +10,7 @@
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
+#include "model/TWRepeat.h"
 #include "model/TWTask.h"
 
 #include <QAction>
@@ -434,7 +435,7 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
             bills = merchants;
         } else if (isMasterSelected(TWMasterSectionRepeats)) {
             auto *repeats = detailAs<TWRepeatsDetail>(TWDetailRepeats);
-            if (repeats && repeats->selectedRepeatKind() == 2)
+            if (repeats && repeats->selectedRepeatKind() == TWRepeatTypeBill)
                 bills = dynamic_cast<TWMerchantDetail *>(repeats->merchantController());
         }
         if (bills)
@@ -637,8 +638,7 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
         return;
     default:
         // The projects, tasks and expenses commands go to the clients view
-        // shown; those of views still to come (invoices, bills) reach them
-        // once they exist.
+        // shown.
         if (clients && !m_importing && isMasterSelected(TWMasterSectionClients))
             clients->performListCommand(main, tag, context);
         return;
@@ -812,7 +812,10 @@ void TWBusinessController::invoiceCommand(TWAction main, int tag, bool context)
         if (auto *clients = detailAs<TWClientDetail>(TWDetailClients))
             invoices = clients->invoicesController();
     } else if (isMasterSelected(TWMasterSectionRepeats)) {
-        if (auto *repeats = detailAs<TWRepeatsDetail>(TWDetailRepeats))
+        // The repeats view keeps its invoice list after another kind of
+        // schedule is chosen: act on it only while it is the one shown.
+        auto *repeats = detailAs<TWRepeatsDetail>(TWDetailRepeats);
+        if (repeats && repeats->selectedRepeatKind() == TWRepeatTypeInvoice)
             invoices = repeats->invoicesController();
     }
     if (!invoices)

@@ -17,7 +17,7 @@
 #include <QVBoxLayout>
 
 TWInterimDetailController::TWInterimDetailController(const QString &text, QObject *parent)
-    : TWDetailController(parent), m_text(text)
+    : TWLazyViewController<TWDetailController>(parent), m_text(text)
 {
 }
 
@@ -28,18 +28,16 @@ TWInterimDetailController::~TWInterimDetailController()
         delete m_view;
 }
 
-QWidget *TWInterimDetailController::view()
+void TWInterimDetailController::build()
 {
-    if (!m_view) {
-        auto *label = new QLabel(m_text);
-        label->setAlignment(Qt::AlignCenter);
-        label->setEnabled(false);
-        m_view = label;
-    }
-    return m_view;
+    auto *label = new QLabel(m_text);
+    label->setAlignment(Qt::AlignCenter);
+    label->setEnabled(false);
+    m_view = label;
 }
 
-TWInterimInvoiceList::TWInterimInvoiceList(QObject *parent) : TWInvoiceListDetail(parent)
+TWInterimInvoiceList::TWInterimInvoiceList(QObject *parent)
+    : TWLazyViewController<TWInvoiceListDetail>(parent)
 {
 }
 
@@ -49,11 +47,9 @@ TWInterimInvoiceList::~TWInterimInvoiceList()
         delete m_view;
 }
 
-QWidget *TWInterimInvoiceList::view()
+void TWInterimInvoiceList::build()
 {
-    if (!m_view)
-        m_view = new QTableView;
-    return m_view;
+    m_view = new QTableView;
 }
 
 TWInterimBusinessInfoForm::TWInterimBusinessInfoForm(QObject *parent)

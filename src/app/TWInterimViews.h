@@ -15,30 +15,30 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class TWInterimDetailController final : public TWDetailController
+class TWInterimDetailController final : public TWLazyViewController<TWDetailController>
 {
     Q_OBJECT
 public:
     TWInterimDetailController(const QString &text, QObject *parent);
     ~TWInterimDetailController() override;
-    QWidget *view() override;
+
+protected:
+    void build() override;
 
 private:
     QString m_text;
-    QPointer<QWidget> m_view;
 };
 
 // An invoice list with no invoices and no payments to add.
-class TWInterimInvoiceList final : public TWInvoiceListDetail
+class TWInterimInvoiceList final : public TWLazyViewController<TWInvoiceListDetail>
 {
     Q_OBJECT
 public:
     explicit TWInterimInvoiceList(QObject *parent);
     ~TWInterimInvoiceList() override;
-    QWidget *view() override;
 
-private:
-    QPointer<QWidget> m_view;
+protected:
+    void build() override;
 };
 
 // Name, type, home currency (the locale's first), start date (today) and

@@ -47,6 +47,25 @@ private:
     TWStandInView<> m_view{QStringLiteral("clients")};
 };
 
+// A repeats view that keeps its invoice list whatever kind of schedule is chosen.
+class RepeatsWithInvoices final : public TWRepeatsDetail
+{
+    Q_OBJECT
+public:
+    using TWRepeatsDetail::TWRepeatsDetail;
+    QWidget *view() override { return m_view.get(); }
+    int selectedRepeatKind() const override { return kind; }
+    TWInvoicesList *invoicesController() const override
+    {
+        return const_cast<RecordingInvoices *>(&invoices);
+    }
+    RecordingInvoices invoices;
+    int kind = 0;
+
+private:
+    TWStandInView<> m_view{QStringLiteral("repeats")};
+};
+
 class InvoiceCommandsTest : public TWWindowTest
 {
 };
@@ -81,6 +100,28 @@ TEST_F(InvoiceCommandsTest, MenuCommandsReachTheClientViewsInvoiceList)
                            QStringLiteral("mark 1 4"), QStringLiteral("send 0 -1"),
                            QStringLiteral("column 0 7"), QStringLiteral("sortBy 1 12"),
                            QStringLiteral("direction 1 0")}));
+}
+
+TEST_F(InvoiceCommandsTest, RepeatsViewsInvoiceListTakesCommandsOnlyForAnInvoiceSchedule)
+{
+    RepeatsWithInvoices *repeats = nullptr;
+    TWAppRegistry::registry().setDetailFactory(TWDetailRepeats, [&repeats](QObject *parent) {
+        repeats = new RepeatsWithInvoices(parent);
+        return repeats;
+    });
+    auto document = windowDocument([](TWBusiness &) {});
+    select(*document, TWMasterItemRepeats);
+    ASSERT_TRUE(repeats);
+    for (const int kind : {0, 2}) {
+        repeats->kind = kind;
+        document->perform(TWAction::doEditInvoice);
+        document->perform(TWAction::doDeleteInvoice);
+    }
+    EXPECT_TRUE(repeats->invoices.calls.isEmpty())
+        << repeats->invoices.calls.join(u',').toStdString();
+    repeats->kind = 1;
+    document->perform(TWAction::doEditInvoice);
+    EXPECT_EQ(repeats->invoices.calls, QStringList{QStringLiteral("edit 0 -1")});
 }
 
 #include "InvoiceCommandsTest.moc"

@@ -35,11 +35,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace
-{
-
-} // namespace
-
 void TWImportTransactionsController::setChoosePath(ChoosePath choose)
 {
     twSetImportChoosePath(std::move(choose));

@@ -15,13 +15,6 @@
 #include <QPushButton>
 #include <QSplitter>
 
-namespace
-{
-
-// The register's import-preview and all-transactions modes.
-
-} // namespace
-
 TWImportTransactionsSelectController::TWImportTransactionsSelectController(QObject *parent)
     : TWLazyViewController<TWEditorController>(parent)
 {
