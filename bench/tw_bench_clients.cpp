@@ -6,16 +6,15 @@
 // Measure a Release build.
 
 #include "TWBenchBusiness.h"
+#include "TWBenchWidgetsMain.h"
 
 #include "work/TWClientController.h"
 #include "work/TWWorkTable.h"
 
 #include "store/TWBusiness.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QTableView>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -47,18 +46,12 @@ void measure(const char *what, const std::function<void()> &step, QWidget *paint
 
 int main(int argc, char **argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir folder;
-    if (!folder.isValid())
-        return 1;
-    std::unique_ptr<TWBusiness> business =
-        twBenchBusinessFromArguments(argc, argv, 1, folder.filePath(QStringLiteral("files")));
+    TWBenchWidgetsMain setup(argc, argv);
+    TWBusiness *business = setup.business();
     if (!business)
         return 1;
     TWClientController clients;
-    clients.setBusiness(business.get());
+    clients.setBusiness(business);
     clients.setClients(business->clients());
     clients.view()->resize(1400, 900);
     clients.view()->show();

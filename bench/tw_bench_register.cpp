@@ -6,6 +6,7 @@
 
 #include "TWBenchBusiness.h"
 #include "TWBenchEditor.h"
+#include "TWBenchWidgetsMain.h"
 
 #include "ledger/TWTransactionsController.h"
 
@@ -14,7 +15,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstring>
@@ -90,18 +90,12 @@ QString markMany(Bench &bench, int count)
 
 int main(int argc, char **argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir folder;
-    if (!folder.isValid())
-        return 1;
-    std::unique_ptr<TWBusiness> business =
-        twBenchBusinessFromArguments(argc, argv, 1, folder.filePath(QStringLiteral("files")));
+    TWBenchWidgetsMain setup(argc, argv);
+    TWBusiness *business = setup.business();
     if (!business)
         return 1;
     Bench bench;
-    bench.business = business.get();
+    bench.business = business;
     bench.account = business->accountWithIdentifier(twBenchBusyAccount());
     if (!bench.account) {
         std::fprintf(stderr, "no busy account\n");

@@ -5,6 +5,7 @@
 // Measure a Release build.
 
 #include "TWBenchBusiness.h"
+#include "TWBenchWidgetsMain.h"
 
 #include "work/TWTaskTimerCore.h"
 #include "work/TWTasksController.h"
@@ -14,7 +15,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -46,14 +46,8 @@ private:
 
 int main(int argc, char **argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir folder;
-    if (!folder.isValid())
-        return 1;
-    std::unique_ptr<TWBusiness> business =
-        twBenchBusinessFromArguments(argc, argv, 1, folder.filePath(QStringLiteral("files")));
+    TWBenchWidgetsMain setup(argc, argv);
+    TWBusiness *business = setup.business();
     if (!business)
         return 1;
     // The timed task of a project with the most tasks.
@@ -77,13 +71,13 @@ int main(int argc, char **argv)
     const TWClientPtr client = business->clientWithIdentifier(project->clientIdentifier());
     // The clients view shows every project of the client.
     TWTasksController tasks;
-    tasks.setBusiness(business.get());
+    tasks.setBusiness(business);
     tasks.setProjects(client ? business->projectsWithClient(*client) : TWProjectList{project});
     tasks.view()->resize(1200, 800);
     tasks.view()->show();
     tasks.update();
 
-    BenchHost host(business.get());
+    BenchHost host(business);
     TWTaskTimerCore timer(&host);
     timer.setIdleSource([] { return 0.0; });
     tasks.connectTimer(&timer);

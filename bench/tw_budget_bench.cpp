@@ -5,6 +5,7 @@
 // over the ledger. Measure a Release build.
 
 #include "TWBenchBusiness.h"
+#include "TWBenchWidgetsMain.h"
 
 #include "reports/ui/TWBudgetController.h"
 #include "reports/ui/TWBudgetModel.h"
@@ -13,7 +14,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <functional>
@@ -47,18 +47,12 @@ int rolloverRow(const TWBudgetModel &model)
 
 int main(int argc, char **argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir folder;
-    if (!folder.isValid())
-        return 1;
-    std::unique_ptr<TWBusiness> business =
-        twBenchBusinessFromArguments(argc, argv, 1, folder.filePath(QStringLiteral("files")));
+    TWBenchWidgetsMain setup(argc, argv);
+    TWBusiness *business = setup.business();
     if (!business)
         return 1;
     TWBudgetController controller;
-    controller.setBusiness(business.get());
+    controller.setBusiness(business);
     controller.view()->resize(1400, 900);
     controller.view()->show();
     TWBudgetModel &model = *controller.model();

@@ -8,6 +8,7 @@
 // resident memory. Measure a Release build.
 
 #include "TWBenchBusiness.h"
+#include "TWBenchWidgetsMain.h"
 
 #include "ledger/TWTransactionsController.h"
 
@@ -17,14 +18,12 @@
 #include "app/TWAppRegistry.h"
 #include "store/TWBusiness.h"
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFutureWatcher>
 #include <QPdfDocument>
 #include <QPrinter>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -59,14 +58,8 @@ void resetPeak()
 
 int main(int argc, char **argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    QTemporaryDir folder;
-    if (!folder.isValid())
-        return 1;
-    std::unique_ptr<TWBusiness> business =
-        twBenchBusinessFromArguments(argc, argv, 1, folder.filePath(QStringLiteral("files")));
+    TWBenchWidgetsMain setup(argc, argv);
+    TWBusiness *business = setup.business();
     if (!business)
         return 1;
     const TWAccountPtr account = business->accountWithIdentifier(twBenchBusyAccount());
@@ -76,7 +69,7 @@ int main(int argc, char **argv)
     }
     // The register as File > Print finds it.
     TWTransactionsController controller;
-    controller.setBusiness(business.get());
+    controller.setBusiness(business);
     controller.setParentItems({account});
     controller.setAccounts({account});
     controller.setMode(TWRegisterMode::Accounts);
@@ -93,7 +86,7 @@ int main(int argc, char **argv)
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     // The printed file is kept where --out says.
-    QString path = folder.filePath(QStringLiteral("register.pdf"));
+    QString path = setup.folder().filePath(QStringLiteral("register.pdf"));
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--out") == 0)
             path = QString::fromLocal8Bit(argv[i + 1]);
@@ -105,7 +98,7 @@ int main(int argc, char **argv)
     QElapsedTimer timer;
     timer.start();
     TWRegisterPrintRequest request;
-    request.business = business.get();
+    request.business = business;
     request.transactions = controller.sortedTransactions();
     request.fields = twRegisterPrintFields(*layout, account->identifier(), *business);
     request.attachmentFileNames = twAttachmentFileNames(request.transactions, *business);

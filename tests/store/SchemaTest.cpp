@@ -1,6 +1,7 @@
 // The schema of a new database, the schema version and the upgrade of a
 // schema 1.0 database.
 
+#include "TWPackageMaker.h"
 #include "TWStoreTestSupport.h"
 #include "store/TWBusiness.h"
 #include "store/TWSchema.h"
@@ -273,21 +274,6 @@ TEST(Schema, CreateTableIfNecessaryAndMissingVersion)
 namespace
 {
 
-// The columns a schema 1.0 file lacks.
-const char *const kAddedInVersion2[] = {"businesses.currencyUpdateInterval",
-                                        "transactions.dateCreated",
-                                        "transactions.dateModified",
-                                        "fields.autofillTrigger",
-                                        "fields.autofillValue",
-                                        "clients.company",
-                                        "merchants.company",
-                                        "repeats.type",
-                                        "tasks.type",
-                                        "tasks.quantity",
-                                        "bills.repeatIdentifier",
-                                        "invoices.repeatIdentifier",
-                                        "relationships.splitIdentifier"};
-
 // A schema 1.0 database with a few rows. `keep` names 2.0 columns it has
 // anyway, `skip` tables it lacks.
 sqlite3 *makeVersion1(const QString &homeCurrency, const QStringList &keep = {},
@@ -304,7 +290,7 @@ sqlite3 *makeVersion1(const QString &homeCurrency, const QStringList &keep = {},
              QString::fromLatin1(declarations).split(QStringLiteral("; "))) {
             const QString qualified = table + u'.' + column.section(u' ', 0, 0);
             bool added = false;
-            for (const char *a : kAddedInVersion2)
+            for (const char *a : twColumnsAddedInVersion2())
                 added = added || qualified == QLatin1String(a);
             if (!added || keep.contains(qualified))
                 columns.append(column);
@@ -348,7 +334,7 @@ TEST(SchemaUpgrade, Version1BecomesVersion2WithItsRowsIntact)
     ASSERT_TRUE(business) << error->localizedDescription();
     TWBusiness &b = *business;
     EXPECT_EQ(b.databaseVersion(), 0x02000000u);
-    for (const char *added : kAddedInVersion2) {
+    for (const char *added : twColumnsAddedInVersion2()) {
         const QString qualified = QString::fromLatin1(added);
         EXPECT_TRUE(b.columnExists(qualified.section(u'.', 0, 0), qualified.section(u'.', 1)))
             << added;

@@ -11,25 +11,23 @@
 
 #include <sqlite3.h>
 
-namespace
+std::span<const char *const> twColumnsAddedInVersion2()
 {
-
-// The columns schema 2.0 added to the tables of 1.0.
-const char *const kAddedInVersion2[] = {"businesses.currencyUpdateInterval",
-                                        "transactions.dateCreated",
-                                        "transactions.dateModified",
-                                        "fields.autofillTrigger",
-                                        "fields.autofillValue",
-                                        "clients.company",
-                                        "merchants.company",
-                                        "repeats.type",
-                                        "tasks.type",
-                                        "tasks.quantity",
-                                        "bills.repeatIdentifier",
-                                        "invoices.repeatIdentifier",
-                                        "relationships.splitIdentifier"};
-
-} // namespace
+    static const char *const kAddedInVersion2[] = {"businesses.currencyUpdateInterval",
+                                                   "transactions.dateCreated",
+                                                   "transactions.dateModified",
+                                                   "fields.autofillTrigger",
+                                                   "fields.autofillValue",
+                                                   "clients.company",
+                                                   "merchants.company",
+                                                   "repeats.type",
+                                                   "tasks.type",
+                                                   "tasks.quantity",
+                                                   "bills.repeatIdentifier",
+                                                   "invoices.repeatIdentifier",
+                                                   "relationships.splitIdentifier"};
+    return kAddedInVersion2;
+}
 
 void twMakeSchema10Package(const QUrl &url, const QString &businessName)
 {
@@ -41,7 +39,7 @@ void twMakeSchema10Package(const QUrl &url, const QString &businessName)
     twExec(db, QStringLiteral("PRAGMA page_size=1024;"));
     for (const TWSchema::Table &table : TWSchema::tables()) {
         QString sql = QString::fromLatin1(table.createSQL);
-        for (const char *added : kAddedInVersion2) {
+        for (const char *added : twColumnsAddedInVersion2()) {
             const QString column = QString::fromLatin1(added);
             if (column.section(u'.', 0, 0) == QLatin1String(table.name))
                 sql.remove(QRegularExpression(QStringLiteral(R"(,\s*%1\s+(?:[^,()]|\([^)]*\))*)")
