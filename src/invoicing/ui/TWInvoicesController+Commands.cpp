@@ -305,7 +305,7 @@ TWErrorResult TWInvoicesController::duplicateInvoices(const TWInvoiceList &invoi
                  business.addRelationship(TWRelationship::relationshipWithType(
                                               0, 0, copy->projectIdentifier(), copy->identifier(),
                                               entry->identifier(), 0, relationshipIdentifier),
-                                          true)))
+                                          false)))
             break;
     }
     // Also after a stop: what was added is announced and the list read again.
