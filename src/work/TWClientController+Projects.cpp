@@ -94,7 +94,7 @@ void TWClientController::newProjectFromEstimate(bool context)
     const auto nextIdentifier = [this](qint32 identifier) -> bool {
         if (identifier != 0)
             return true;
-        presentError(m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1));
+        presentError(TWWorkList::storeError(m_document));
         return false;
     };
 

@@ -226,13 +226,10 @@ void TWMerchantController::duplicateBills(const TWBillList &bills)
     bool addedBill = false;
     bool addedTransaction = false;
     bool beforePeriod = false;
-    const auto storeError = [this] {
-        return m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1);
-    };
     for (const TWBillPtr &bill : bills) {
         const qint32 identifier = m_business->nextBillIdentifier();
         if (identifier == 0) {
-            failure = storeError();
+            failure = TWWorkList::storeError(m_document);
             break;
         }
         const TWBillPtr copy = bill->copy();
@@ -254,7 +251,7 @@ void TWMerchantController::duplicateBills(const TWBillList &bills)
             continue;
         const qint32 transactionIdentifier = m_business->nextTransactionIdentifier();
         if (transactionIdentifier == 0) {
-            failure = storeError();
+            failure = TWWorkList::storeError(m_document);
             break;
         }
         const TWTransactionPtr transaction = source->copy();
@@ -278,7 +275,7 @@ void TWMerchantController::duplicateBills(const TWBillList &bills)
             beforePeriod = m_business->transactionBeforeActiveAccountingPeriod(*transaction);
         const qint32 relationshipIdentifier = m_business->nextRelationshipIdentifier();
         if (relationshipIdentifier == 0) {
-            failure = storeError();
+            failure = TWWorkList::storeError(m_document);
             break;
         }
         const TWRelationshipPtr link = TWRelationship::relationshipWithType(
