@@ -37,7 +37,7 @@ TWErrorResult twCopyLinkedPayment(TWBusiness &business, const TWTransaction &sou
     if (relationshipIdentifier == 0)
         return storeError();
     return business.addRelationship(
-        TWRelationship::relationshipWithType(type, 0, parentIdentifier, childIdentifier,
-                                             identifier, 0, relationshipIdentifier),
+        TWRelationship::relationshipWithType(type, 0, parentIdentifier, childIdentifier, identifier,
+                                             0, relationshipIdentifier),
         false);
 }
