@@ -430,3 +430,48 @@ void twBuildMenuBar(QMainWindow *window, TWBusinessController *document)
     help->addSeparator();
     link("menuAbout", &TWApplicationDelegate::doAbout);
 }
+
+void twFillHeaderMenu(QMenu *menu, QObject *context, const QList<TWListMenuItem> &columns,
+                      const QList<TWListMenuItem> &sorts, const TWHeaderMenuHooks &hooks)
+{
+    menu->clear();
+    // The last fill's sort menu; later, as one of its items may be what
+    // asked for this fill.
+    for (QMenu *old : menu->findChildren<QMenu *>(Qt::FindDirectChildrenOnly))
+        old->deleteLater();
+    const auto addItems = [context](QMenu *into, const QList<TWListMenuItem> &items,
+                                    const std::function<void(int)> &perform) {
+        for (const TWListMenuItem &item : items) {
+            QAction *action = into->addAction(item.title);
+            action->setCheckable(true);
+            action->setData(item.tag);
+            const int tag = item.tag;
+            QObject::connect(action, &QAction::triggered, context,
+                             [perform, tag] { perform(tag); });
+        }
+    };
+    addItems(menu, columns, hooks.toggleField);
+    menu->addSeparator();
+    QMenu *sortMenu = menu->addMenu(TWLocalized("sortBy"));
+    addItems(sortMenu, sorts, hooks.sortBy);
+    sortMenu->addSeparator();
+    QAction *up = sortMenu->addAction(TWLocalized("ascending"));
+    QAction *down = sortMenu->addAction(TWLocalized("descending"));
+    up->setCheckable(true);
+    down->setCheckable(true);
+    QObject::connect(up, &QAction::triggered, context, [hooks] { hooks.sortDirection(true); });
+    QObject::connect(down, &QAction::triggered, context, [hooks] { hooks.sortDirection(false); });
+    const auto mark = [menu, sortMenu, up, down, hooks] {
+        for (QAction *action : menu->actions())
+            if (action->isCheckable())
+                action->setChecked(hooks.fieldVisible(action->data().toInt()));
+        for (QAction *action : sortMenu->actions())
+            if (action->data().isValid())
+                action->setChecked(hooks.sortTag() == action->data().toInt());
+        up->setChecked(hooks.ascending());
+        down->setChecked(!hooks.ascending());
+    };
+    mark();
+    QObject::connect(menu, &QMenu::aboutToShow, sortMenu, mark);
+    QObject::connect(sortMenu, &QMenu::aboutToShow, sortMenu, mark);
+}

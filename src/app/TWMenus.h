@@ -8,9 +8,12 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class QAction;
 class QMainWindow;
 class QMenu;
+class QObject;
 class TWBusinessController;
 
 // The menus the application delegate fills when they are about to show.
@@ -48,3 +51,18 @@ void twFillListMenu(QMenu *menu, const QList<TWListMenuItem> &items,
 // command acts on.
 TWValidation twValidateListMenu(const TWBusinessController &document, TWAction action, int tag,
                                 const QVariant &representedObject);
+
+// What a list's header menu asks of its list.
+struct TWHeaderMenuHooks {
+    std::function<bool(int tag)> fieldVisible;
+    std::function<int()> sortTag;
+    std::function<bool()> ascending;
+    std::function<void(int tag)> toggleField;
+    std::function<void(int tag)> sortBy;
+    std::function<void(bool ascending)> sortDirection;
+};
+// Replaces the header menu's items: a checkable item per column, then
+// "sortBy" with the sort items and the two directions. The check marks are
+// set now and again each time the menu opens; `context` ends the commands.
+void twFillHeaderMenu(QMenu *menu, QObject *context, const QList<TWListMenuItem> &columns,
+                      const QList<TWListMenuItem> &sorts, const TWHeaderMenuHooks &hooks);

@@ -2,6 +2,7 @@
 
 #include "app/TWBusinessController.h"
 #include "ledger/TWRepeatController.h"
+#include "work/TWWorkList.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
@@ -182,7 +183,7 @@ TWErrorResult TWBillController::storeRepeat()
     if (chosen) {
         const qint32 identifier = m_business->nextRepeatIdentifier();
         if (identifier == 0)
-            return m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1);
+            return TWWorkList::storeError(m_document);
         chosen->setIdentifier(identifier);
         chosen->setType(TWRepeatTypeBill);
         if (TWErrorResult error = m_business->addRepeat(chosen, true))

@@ -90,45 +90,51 @@ void TWClientController::newProjectFromEstimate(bool context)
     const TWTaskList tasks = m_business->tasksWithProject(*estimate);
     const TWExpenseList expenses = m_business->expensesWithProject(*estimate);
     const QDateTime now = TWClock::now();
-    const auto fail = [this](const TWError &error) { presentError(error); };
-    const auto nextIdentifier = [this](qint32 identifier) -> bool {
-        if (identifier != 0)
-            return true;
-        presentError(m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1));
-        return false;
-    };
-
-    const qint32 projectIdentifier = m_business->nextProjectIdentifier();
-    if (!nextIdentifier(projectIdentifier))
-        return;
-    // The project belongs to the estimate's client (with a client group shown,
-    // the first chosen client may be another one).
-    const TWProjectPtr project = TWProject::projectWithDate(
-        now, false, estimate->name(), TWProjectTypeProject, now, QDateTime(), estimate->rate(),
-        estimate->unit(), estimate->taxRate(), estimate->notes(), estimate->clientIdentifier(),
-        projectIdentifier);
-    if (TWErrorResult error = m_business->addProject(project, true))
-        return fail(*error);
-    for (const TWTaskPtr &task : tasks) {
-        const qint32 identifier = m_business->nextTaskIdentifier();
-        if (!nextIdentifier(identifier))
-            return;
-        const TWTaskPtr made = TWTask::taskWithDate(
-            now, false, task->name(), task->taskType(), task->estimate(), task->quantity(),
-            task->rate(), task->taxRate(), task->notes(), project->identifier(), identifier);
-        if (TWErrorResult error = m_business->addTask(made, true))
-            return fail(*error);
+    // All or nothing: a project missing some of the estimate's work would
+    // pass for a complete copy.
+    TWProjectPtr project;
+    TWErrorResult failure;
+    {
+        TWBusiness::WriteScope scope(*m_business);
+        failure = [&]() -> TWErrorResult {
+            const qint32 projectIdentifier = m_business->nextProjectIdentifier();
+            if (projectIdentifier == 0)
+                return TWWorkList::storeError(m_document);
+            // The project belongs to the estimate's client (with a client
+            // group shown, the first chosen client may be another one).
+            project = TWProject::projectWithDate(
+                now, false, estimate->name(), TWProjectTypeProject, now, QDateTime(),
+                estimate->rate(), estimate->unit(), estimate->taxRate(), estimate->notes(),
+                estimate->clientIdentifier(), projectIdentifier);
+            if (TWErrorResult error = m_business->addProject(project, true))
+                return error;
+            for (const TWTaskPtr &task : tasks) {
+                const qint32 identifier = m_business->nextTaskIdentifier();
+                if (identifier == 0)
+                    return TWWorkList::storeError(m_document);
+                const TWTaskPtr made = TWTask::taskWithDate(
+                    now, false, task->name(), task->taskType(), task->estimate(), task->quantity(),
+                    task->rate(), task->taxRate(), task->notes(), project->identifier(),
+                    identifier);
+                if (TWErrorResult error = m_business->addTask(made, true))
+                    return error;
+            }
+            for (const TWExpensePtr &expense : expenses) {
+                const qint32 identifier = m_business->nextExpenseIdentifier();
+                if (identifier == 0)
+                    return TWWorkList::storeError(m_document);
+                const TWExpensePtr made = TWExpense::expenseWithDate(
+                    now, expense->name(), expense->quantity(), expense->cost(), expense->taxRate(),
+                    expense->notes(), project->identifier(), identifier);
+                if (TWErrorResult error = m_business->addExpense(made, true))
+                    return error;
+            }
+            return std::nullopt;
+        }();
+        failure = scope.finish(failure);
     }
-    for (const TWExpensePtr &expense : expenses) {
-        const qint32 identifier = m_business->nextExpenseIdentifier();
-        if (!nextIdentifier(identifier))
-            return;
-        const TWExpensePtr made = TWExpense::expenseWithDate(
-            now, expense->name(), expense->quantity(), expense->cost(), expense->taxRate(),
-            expense->notes(), project->identifier(), identifier);
-        if (TWErrorResult error = m_business->addExpense(made, true))
-            return fail(*error);
-    }
+    if (failure)
+        return presentError(*failure);
     updateClient();
     selectRowAlone(projectRow(*project), true);
     changed();

@@ -15,6 +15,7 @@
 #include "model/TWRelationship.h"
 #include "store/TWBusiness.h"
 #include "store/TWOwing.h"
+#include "store/TWPaymentCopy.h"
 
 #include <QMenu>
 #include <QTableView>
@@ -226,13 +227,10 @@ void TWMerchantController::duplicateBills(const TWBillList &bills)
     bool addedBill = false;
     bool addedTransaction = false;
     bool beforePeriod = false;
-    const auto storeError = [this] {
-        return m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1);
-    };
     for (const TWBillPtr &bill : bills) {
         const qint32 identifier = m_business->nextBillIdentifier();
         if (identifier == 0) {
-            failure = storeError();
+            failure = TWWorkList::storeError(m_document);
             break;
         }
         const TWBillPtr copy = bill->copy();
@@ -252,39 +250,10 @@ void TWMerchantController::duplicateBills(const TWBillList &bills)
         const TWTransactionPtr source = stored ? stored : first;
         if (!source->canEdit())
             continue;
-        const qint32 transactionIdentifier = m_business->nextTransactionIdentifier();
-        if (transactionIdentifier == 0) {
-            failure = storeError();
-            break;
-        }
-        const TWTransactionPtr transaction = source->copy();
-        transaction->setIdentifier(transactionIdentifier);
-        transaction->setHasAttachments(false);
-        transaction->setAttachments(std::nullopt);
-        transaction->setRepeatIdentifier(0);
-        if (transaction->hasSplit()) {
-            TWSplitList splits;
-            for (const TWSplitPtr &split : transaction->splits()) {
-                const TWSplitPtr fresh = split->copy();
-                fresh->setIdentifier(0);
-                splits.append(fresh);
-            }
-            transaction->setSplits(splits);
-        }
-        if ((failure = m_business->addTransaction(transaction, true, false, false, false)))
-            break;
-        addedTransaction = true;
-        if (!beforePeriod)
-            beforePeriod = m_business->transactionBeforeActiveAccountingPeriod(*transaction);
-        const qint32 relationshipIdentifier = m_business->nextRelationshipIdentifier();
-        if (relationshipIdentifier == 0) {
-            failure = storeError();
-            break;
-        }
-        const TWRelationshipPtr link = TWRelationship::relationshipWithType(
-            TWRelationshipTypeBillPayment, 0, copy->merchantIdentifier(), copy->identifier(),
-            transactionIdentifier, 0, relationshipIdentifier);
-        if ((failure = m_business->addRelationship(link, false)))
+        if ((failure = twCopyLinkedPayment(
+                 *m_business, *source, TWRelationshipTypeBillPayment, copy->merchantIdentifier(),
+                 copy->identifier(), [this] { return TWWorkList::storeError(m_document); },
+                 addedTransaction, beforePeriod)))
             break;
     }
     if (beforePeriod)

@@ -368,9 +368,7 @@ TWBillFigures TWMerchantController::figures(const TWBill &bill) const
 
 void TWMerchantController::rebuildRowIndex()
 {
-    m_rows.clear();
-    for (int row = 0; row < m_bills.size(); ++row)
-        m_rows.insert(m_bills.at(row)->identifier(), row);
+    m_rows = TWWorkList::rowIndex(m_bills);
 }
 
 void TWMerchantController::updateTransactions()

@@ -1,5 +1,7 @@
 #include "work/TWWorkTable.h"
 
+#include "app/TWMenus.h"
+
 #include "foundation/TWLocalized.h"
 #include "store/TWBusiness.h"
 
@@ -406,38 +408,19 @@ QList<TWListMenuItem> TWWorkTable::fieldMenuItems(TWAction action) const
 
 void TWWorkTable::rebuildHeaderMenu()
 {
-    m_headerMenu->clear();
-    if (!m_headerMenuEnabled)
+    if (!m_headerMenuEnabled) {
+        m_headerMenu->clear();
         return;
-    const auto addItems = [this](QMenu *menu, bool sortItems) {
-        for (const TWListMenuItem &item : fieldMenuItems(TWAction::doColumnClientTaskContext)) {
-            QAction *action = menu->addAction(item.title);
-            action->setCheckable(true);
-            const int tag = item.tag;
-            if (sortItems) {
-                action->setChecked(sortTag() == tag);
-                connect(action, &QAction::triggered, this,
-                        [this, tag] { updateSortBy(tag, true); });
-            } else {
-                action->setChecked(isFieldVisible(tag));
-                connect(action, &QAction::triggered, this,
-                        [this, tag] { toggleFieldVisible(tag); });
-            }
-        }
-    };
-    addItems(m_headerMenu, false);
-    m_headerMenu->addSeparator();
-    QMenu *sortMenu = m_headerMenu->addMenu(TWLocalized("sortBy"));
-    addItems(sortMenu, true);
-    sortMenu->addSeparator();
-    QAction *up = sortMenu->addAction(TWLocalized("ascending"));
-    QAction *down = sortMenu->addAction(TWLocalized("descending"));
-    up->setCheckable(true);
-    down->setCheckable(true);
-    up->setChecked(ascending());
-    down->setChecked(!ascending());
-    connect(up, &QAction::triggered, this, [this] { updateSortDirection(true, true); });
-    connect(down, &QAction::triggered, this, [this] { updateSortDirection(false, true); });
+    }
+    TWHeaderMenuHooks hooks;
+    hooks.fieldVisible = [this](int tag) { return isFieldVisible(tag); };
+    hooks.sortTag = [this] { return sortTag(); };
+    hooks.ascending = [this] { return ascending(); };
+    hooks.toggleField = [this](int tag) { toggleFieldVisible(tag); };
+    hooks.sortBy = [this](int tag) { updateSortBy(tag, true); };
+    hooks.sortDirection = [this](bool ascending) { updateSortDirection(ascending, true); };
+    const QList<TWListMenuItem> items = fieldMenuItems(TWAction::doColumnClientTaskContext);
+    twFillHeaderMenu(m_headerMenu, this, items, items, hooks);
 }
 
 void TWWorkTable::sectionMoved()

@@ -443,6 +443,26 @@ TEST_F(ClientsView, ConvertingAnEstimateCopiesItsTasksAndExpensesOnly)
     EXPECT_TRUE(document->isDocumentEdited());
 }
 
+TEST_F(ClientsView, AConversionThatFailsPartWayStoresNothing)
+{
+    addTask(estimate, QStringLiteral("Design"));
+    addExpense(estimate, QStringLiteral("Fonts"), 2500);
+    const qsizetype projectsBefore = business->projects().size();
+    const qsizetype tasksBefore = business->tasks().size();
+    open({client});
+    sortBy(TWProjectColumnName, true);
+    select({0});
+    ASSERT_TRUE(clients->canAddProjectFromEstimate(false));
+    {
+        TWDenyGuard deny(*business, SQLITE_INSERT, "expenses");
+        clients->newProjectFromEstimate(false);
+    }
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(business->projects().size(), projectsBefore);
+    EXPECT_EQ(business->tasks().size(), tasksBefore);
+    EXPECT_EQ(clients->projects().size(), 2);
+}
+
 TEST_F(ClientsView, DuplicatesAreNotCompletedAndCarryNoWork)
 {
     project->setCompleted(true);

@@ -6,6 +6,7 @@
 #include "invoicing/ui/TWInvoicesModel.h"
 
 #include "app/TWBusinessController.h"
+#include "app/TWMenus.h"
 
 #include "foundation/TWLocalized.h"
 #include "model/TWPreferences.h"
@@ -271,46 +272,15 @@ void TWInvoicesController::updateHeaderMenu()
 {
     if (!m_headerMenu)
         return;
-    m_headerMenu->clear();
-    const auto addItems = [this](QMenu *menu, bool sortItems) {
-        for (const TWListMenuItem &item : fieldMenuItems(
-                 sortItems ? TWAction::doSortByClientInvoice : TWAction::doColumnClientInvoice)) {
-            QAction *action = menu->addAction(item.title);
-            action->setCheckable(true);
-            action->setData(item.tag);
-            const int tag = item.tag;
-            if (sortItems)
-                connect(action, &QAction::triggered, this,
-                        [this, tag] { updateSortBy(tag, true); });
-            else
-                connect(action, &QAction::triggered, this,
-                        [this, tag] { toggleFieldVisible(tag); });
-        }
-    };
-    addItems(m_headerMenu, false);
-    m_headerMenu->addSeparator();
-    QMenu *sortMenu = m_headerMenu->addMenu(TWLocalized("sortBy"));
-    addItems(sortMenu, true);
-    sortMenu->addSeparator();
-    QAction *up = sortMenu->addAction(TWLocalized("ascending"));
-    QAction *down = sortMenu->addAction(TWLocalized("descending"));
-    up->setCheckable(true);
-    down->setCheckable(true);
-    connect(up, &QAction::triggered, this, [this] { updateSortDirection(true, true); });
-    connect(down, &QAction::triggered, this, [this] { updateSortDirection(false, true); });
-    // The check marks follow the settings each time a menu opens.
-    const auto mark = [this, sortMenu, up, down] {
-        for (QAction *action : m_headerMenu->actions())
-            if (action->isCheckable())
-                action->setChecked(fieldColumn(action->data().toInt()) >= 0);
-        for (QAction *action : sortMenu->actions())
-            if (action->data().isValid())
-                action->setChecked(sortTag() == action->data().toInt());
-        up->setChecked(sortAscending());
-        down->setChecked(!sortAscending());
-    };
-    connect(m_headerMenu, &QMenu::aboutToShow, this, mark);
-    connect(sortMenu, &QMenu::aboutToShow, this, mark);
+    TWHeaderMenuHooks hooks;
+    hooks.fieldVisible = [this](int tag) { return fieldColumn(tag) >= 0; };
+    hooks.sortTag = [this] { return sortTag(); };
+    hooks.ascending = [this] { return sortAscending(); };
+    hooks.toggleField = [this](int tag) { toggleFieldVisible(tag); };
+    hooks.sortBy = [this](int tag) { updateSortBy(tag, true); };
+    hooks.sortDirection = [this](bool ascending) { updateSortDirection(ascending, true); };
+    twFillHeaderMenu(m_headerMenu, this, fieldMenuItems(TWAction::doColumnClientInvoice),
+                     fieldMenuItems(TWAction::doSortByClientInvoice), hooks);
 }
 
 int TWInvoicesController::sizeToFitWidth(int tag) const

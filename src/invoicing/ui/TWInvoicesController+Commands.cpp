@@ -21,6 +21,7 @@
 #include "model/TWSplit.h"
 #include "store/TWBusiness.h"
 #include "store/TWOwing.h"
+#include "store/TWPaymentCopy.h"
 
 #include <QMenu>
 
@@ -271,41 +272,8 @@ TWErrorResult TWInvoicesController::duplicateInvoices(const TWInvoiceList &invoi
             business.transactionWithIdentifier(invoice->transactions().first()->identifier());
         if (!first || !first->canEdit())
             continue;
-        const qint32 transactionIdentifier = business.nextTransactionIdentifier();
-        if (transactionIdentifier == 0) {
-            failure = storeError();
-            break;
-        }
-        const TWTransactionPtr entry = first->copy();
-        entry->setIdentifier(transactionIdentifier);
-        entry->setHasAttachments(false);
-        entry->setAttachments(std::nullopt);
-        entry->setRepeatIdentifier(0);
-        if (entry->hasSplit()) {
-            // New lines of their own: the source's lines are shared objects.
-            TWSplitList splits;
-            for (const TWSplitPtr &split : first->splits()) {
-                TWSplitPtr line = split->copy();
-                line->setIdentifier(0);
-                splits.append(line);
-            }
-            entry->setSplits(splits);
-        }
-        if ((failure = business.addTransaction(entry, true, false, false, false)))
-            break;
-        copied = true;
-        if (!beforePeriod)
-            beforePeriod = business.transactionBeforeActiveAccountingPeriod(*entry);
-        const qint32 relationshipIdentifier = business.nextRelationshipIdentifier();
-        if (relationshipIdentifier == 0) {
-            failure = storeError();
-            break;
-        }
-        if ((failure =
-                 business.addRelationship(TWRelationship::relationshipWithType(
-                                              0, 0, copy->projectIdentifier(), copy->identifier(),
-                                              entry->identifier(), 0, relationshipIdentifier),
-                                          true)))
+        if ((failure = twCopyLinkedPayment(business, *first, 0, copy->projectIdentifier(),
+                                           copy->identifier(), storeError, copied, beforePeriod)))
             break;
     }
     // Also after a stop: what was added is announced and the list read again.

@@ -1,0 +1,43 @@
+#include "store/TWPaymentCopy.h"
+
+#include "model/TWRelationship.h"
+#include "model/TWSplit.h"
+#include "store/TWBusiness.h"
+
+TWErrorResult twCopyLinkedPayment(TWBusiness &business, const TWTransaction &source,
+                                  std::uint32_t type, qint32 parentIdentifier,
+                                  qint32 childIdentifier,
+                                  const std::function<TWError()> &storeError, bool &stored,
+                                  bool &beforePeriod)
+{
+    const qint32 identifier = business.nextTransactionIdentifier();
+    if (identifier == 0)
+        return storeError();
+    const TWTransactionPtr copy = source.copy();
+    copy->setIdentifier(identifier);
+    copy->setHasAttachments(false);
+    copy->setAttachments(std::nullopt);
+    copy->setRepeatIdentifier(0);
+    if (copy->hasSplit()) {
+        // New lines of their own: the source's lines are shared objects.
+        TWSplitList splits;
+        for (const TWSplitPtr &split : source.splits()) {
+            const TWSplitPtr line = split->copy();
+            line->setIdentifier(0);
+            splits.append(line);
+        }
+        copy->setSplits(splits);
+    }
+    if (TWErrorResult error = business.addTransaction(copy, true, false, false, false))
+        return error;
+    stored = true;
+    if (!beforePeriod)
+        beforePeriod = business.transactionBeforeActiveAccountingPeriod(*copy);
+    const qint32 relationshipIdentifier = business.nextRelationshipIdentifier();
+    if (relationshipIdentifier == 0)
+        return storeError();
+    return business.addRelationship(
+        TWRelationship::relationshipWithType(type, 0, parentIdentifier, childIdentifier, identifier,
+                                             0, relationshipIdentifier),
+        false);
+}
