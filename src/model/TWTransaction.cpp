@@ -259,6 +259,13 @@ void TWTransaction::setDate(const QDateTime &v)
     m_dayValue = TWDateAdditions::dateValue(m_date);
 }
 
+void TWTransaction::setDate(const QDateTime &v, std::uint32_t dayValue)
+{
+    const bool valid = v.isValid();
+    m_date = valid ? v : QDateTime();
+    m_dayValue = valid ? dayValue : 0;
+}
+
 TWFieldValueList TWTransaction::fieldValues() const
 {
     detachParts();

@@ -172,6 +172,11 @@ public:
     // A calendar date; invalid = no date.
     const QDateTime &date() const { return m_date; }
     void setDate(const QDateTime &v);
+    // setDate with the day already worked out: `dayValue` must be what
+    // TWDateAdditions::dateValue gives for `v` (a loader that converts each
+    // distinct stored day once hands it along instead of asking the
+    // calendar per transaction).
+    void setDate(const QDateTime &v, std::uint32_t dayValue);
     // The packed calendar day of `date` (TWDateAdditions::dateValue), 0
     // without a date: cheap to compare by day over many transactions.
     std::uint32_t dayValue() const { return m_dayValue; }

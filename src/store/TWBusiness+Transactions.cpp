@@ -12,16 +12,25 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
 #include <functional>
 #include <limits>
+#include <mutex>
+#include <new>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -64,33 +73,152 @@ bool hasColumn(std::uint32_t type)
            type != TWFieldTypeTags;
 }
 
-// Looks texts up by the bytes a statement holds, without making a string.
-struct Utf8Hash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const
-    {
-        return std::hash<std::string_view>{}(text);
-    }
-};
-
-// Days as stored (packed calendar days) turned into dates, each distinct day
-// once: a ledger has many rows per day, and each conversion asks the time zone.
-class DayCache
+// Values looked up by the bytes a statement holds, without making a string.
+// Open addressing over a flat array of slots, each a tag of the bytes' hash
+// beside the entry's number: a look-up reads one slot, mostly, and an entry
+// only when the tags agree (a node-based map follows a pointer, a miss in the
+// processor's cache, at every step). Past `limit` entries nothing more is
+// remembered. The hash is seeded afresh for each table and a look-up gives up
+// after a bounded number of slots, so no set of stored texts can make the
+// table slow.
+template <typename Value> class BytesTable
 {
 public:
-    QDateTime day(double stored)
+    explicit BytesTable(std::size_t limit)
+        : m_limit(std::min<std::size_t>(limit, kEntryMask - 1)),
+          m_seed(QRandomGenerator::global()->generate64())
     {
-        if (!std::isfinite(stored) || stored < 1.0 || stored >= 4294967296.0)
-            return {};
-        const std::uint32_t packed = std::uint32_t(stored);
-        auto found = m_days.constFind(packed);
-        if (found == m_days.cend())
-            found = m_days.insert(packed, TWDateAdditions::dateWithValue(packed));
-        return found.value();
+    }
+
+    std::uint64_t hash(std::string_view bytes) const
+    {
+        std::uint64_t h = m_seed ^ (std::uint64_t(bytes.size()) * 0x9E3779B97F4A7C15ULL);
+        const char *at = bytes.data();
+        std::size_t left = bytes.size();
+        for (; left >= 8; at += 8, left -= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, at, 8);
+            h = mix(h ^ word);
+        }
+        if (left > 0) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, at, left);
+            h = mix(h ^ word ^ (std::uint64_t(left) << 59));
+        }
+        return h;
+    }
+
+    // The value stored for the bytes; nullptr when there is none.
+    const Value *find(std::string_view bytes, std::uint64_t hash) const
+    {
+        if (m_slots.empty())
+            return nullptr;
+        const std::size_t mask = m_slots.size() - 1;
+        const std::uint64_t tag = hash & ~kEntryMask;
+        std::size_t at = std::size_t(hash >> 32) & mask;
+        for (std::size_t probe = 0; probe < kProbes; ++probe, at = (at + 1) & mask) {
+            const std::uint64_t slot = m_slots[at];
+            if (slot == 0)
+                return nullptr;
+            if ((slot & ~kEntryMask) == tag) {
+                const auto &entry = m_entries[std::size_t(slot & kEntryMask) - 1];
+                if (std::string_view(entry.first) == bytes)
+                    return &entry.second;
+            }
+        }
+        return nullptr;
+    }
+
+    // Remembers the value of bytes not stored yet, while there is room.
+    void insert(std::string_view bytes, std::uint64_t hash, Value value)
+    {
+        if (m_entries.size() >= m_limit)
+            return;
+        if ((m_entries.size() + 1) * 2 > m_slots.size())
+            grow();
+        if (place(hash, m_entries.size() + 1)) {
+            m_hashes.push_back(hash);
+            m_entries.emplace_back(std::string(bytes), std::move(value));
+        }
     }
 
 private:
-    QHash<std::uint32_t, QDateTime> m_days;
+    // Low bits of a slot: the entry's number plus one (0 is an empty slot).
+    static constexpr std::uint64_t kEntryMask = (std::uint64_t(1) << 20) - 1;
+    static constexpr std::size_t kProbes = 32;
+
+    static std::uint64_t mix(std::uint64_t x)
+    {
+        x ^= x >> 30;
+        x *= 0xBF58476D1CE4E5B9ULL;
+        x ^= x >> 27;
+        x *= 0x94D049BB133111EBULL;
+        return x ^ (x >> 31);
+    }
+
+    bool place(std::uint64_t hash, std::size_t number)
+    {
+        const std::size_t mask = m_slots.size() - 1;
+        std::size_t at = std::size_t(hash >> 32) & mask;
+        for (std::size_t probe = 0; probe < kProbes; ++probe, at = (at + 1) & mask) {
+            if (m_slots[at] == 0) {
+                m_slots[at] = (hash & ~kEntryMask) | std::uint64_t(number);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void grow()
+    {
+        m_slots.assign(std::max<std::size_t>(1024, m_slots.size() * 2), 0);
+        // (An entry that finds no slot now is only no longer found.)
+        for (std::size_t i = 0; i < m_hashes.size(); ++i)
+            place(m_hashes[i], i + 1);
+    }
+
+    std::size_t m_limit;
+    std::uint64_t m_seed;
+    std::vector<std::uint64_t> m_slots;
+    std::vector<std::uint64_t> m_hashes; // of each entry, for growing
+    std::vector<std::pair<std::string, Value>> m_entries;
+};
+
+// Days as stored (packed calendar days) turned into dates with their day
+// values, each distinct day once: a ledger has many rows per day, and each
+// conversion asks the time zone and the calendar. A direct-mapped cache:
+// the slot is chosen by the low bits of the packed day, so sixteen years of
+// days never push each other out.
+class DayCache
+{
+public:
+    struct Day {
+        QDateTime date;
+        std::uint32_t value = 0; // TWDateAdditions::dateValue(date)
+    };
+
+    const Day &day(double stored)
+    {
+        if (!std::isfinite(stored) || stored < 1.0 || stored >= 4294967296.0)
+            return m_none;
+        const std::uint32_t packed = std::uint32_t(stored);
+        Slot &slot = m_slots[packed & (kSlots - 1)];
+        if (slot.packed != packed) {
+            slot.packed = packed;
+            slot.day.date = TWDateAdditions::dateWithValue(packed);
+            slot.day.value = TWDateAdditions::dateValue(slot.day.date);
+        }
+        return slot.day;
+    }
+
+private:
+    static constexpr std::size_t kSlots = 8192;
+    struct Slot {
+        std::uint32_t packed = 0; // never a stored day (those are 1 or more)
+        Day day;
+    };
+    std::vector<Slot> m_slots = std::vector<Slot>(kSlots);
+    Day m_none;
 };
 
 // Payees, descriptions and notes repeat across a ledger: equal texts share one
@@ -107,18 +235,21 @@ public:
         const std::string_view bytes = row.columnUtf8(column);
         if (bytes.empty())
             return row.columnText(column); // keeps NULL apart from an empty text
-        const auto found = m_texts.find(bytes);
-        if (found != m_texts.end())
-            return found->second;
+        return text(bytes);
+    }
+    // The text of bytes that are not empty.
+    QString text(std::string_view bytes)
+    {
+        const std::uint64_t hash = m_texts.hash(bytes);
+        if (const QString *found = m_texts.find(bytes, hash))
+            return *found;
         QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
-        if (m_texts.size() < kLimit)
-            m_texts.emplace(std::string(bytes), text);
+        m_texts.insert(bytes, hash, text);
         return text;
     }
 
 private:
-    static constexpr std::size_t kLimit = 65536;
-    std::unordered_map<std::string, QString, Utf8Hash, std::equal_to<>> m_texts;
+    BytesTable<QString> m_texts{65536};
 };
 
 // Units as stored (currency codes), each distinct code looked up once and
@@ -136,19 +267,18 @@ public:
         std::string_view code = row.columnUtf8(column);
         if (code.empty())
             code = "USD";
-        auto found = m_units.find(code);
-        if (found == m_units.end())
-            found =
-                m_units
-                    .emplace(std::string(code),
-                             m_unitForCode(QString::fromUtf8(code.data(), qsizetype(code.size()))))
-                    .first;
-        return found->second;
+        const std::uint64_t hash = m_units.hash(code);
+        if (const TWUnitPtr *found = m_units.find(code, hash))
+            return *found;
+        TWUnitPtr unit = m_unitForCode(QString::fromUtf8(code.data(), qsizetype(code.size())));
+        m_units.insert(code, hash, unit);
+        return unit;
     }
 
 private:
     std::function<TWUnitPtr(const QString &)> m_unitForCode;
-    std::unordered_map<std::string, TWUnitPtr, Utf8Hash, std::equal_to<>> m_units;
+    // Every distinct code is remembered: each names a unit of the business.
+    BytesTable<TWUnitPtr> m_units{std::numeric_limits<std::size_t>::max()};
 };
 
 // Custom texts and tag lists repeat across a ledger as payees do: a value
@@ -160,14 +290,13 @@ public:
     // A text value of the field from the bytes of a non-empty text.
     void text(std::string_view bytes, qint32 field, TWFieldValue &made)
     {
-        const auto found = m_texts.find(bytes);
-        if (found != m_texts.end()) {
-            made = found->second;
+        const std::uint64_t hash = m_texts.hash(bytes);
+        if (const TWFieldValue *found = m_texts.find(bytes, hash)) {
+            made = *found;
         } else {
             made = TWFieldValue(field, TWFieldTypeText);
             made.setText(QString::fromUtf8(bytes.data(), qsizetype(bytes.size())));
-            if (m_texts.size() < kLimit)
-                m_texts.emplace(std::string(bytes), made);
+            m_texts.insert(bytes, hash, made);
         }
         made.setIdentifier(field);
     }
@@ -188,50 +317,194 @@ public:
 
 private:
     static constexpr std::size_t kLimit = 65536;
-    std::unordered_map<std::string, TWFieldValue, Utf8Hash, std::equal_to<>> m_texts;
+    BytesTable<TWFieldValue> m_texts{kLimit};
     QHash<QList<qint32>, TWFieldValue> m_tags;
 };
+
+// ---- The load's two halves ----
+//
+// Reading a ledger is two kinds of work of about equal cost: stepping SQLite
+// through the rows and taking each column out, and making the objects (texts
+// shared, days converted, values, lines, the year-end sums). The first stays
+// on the calling thread, which alone uses the connection; it hands the
+// columns it took out, in batches, to a second thread that makes the
+// objects, so that both run at once. Nothing else passes between them, and
+// the objects are made in the order of the rows, exactly as one thread would
+// make them.
+
+// A text column as read: its bytes kept in the batch, or (for NULL and an
+// empty text, which differ) the text the statement gives for it.
+struct TextCell {
+    std::uint32_t at = 0;   // where the bytes start, or which kept text
+    std::int32_t size = -1; // how many bytes; -1 for a kept text
+};
+
+// A custom column as read; only the member its field's type uses is set.
+struct ValueCell {
+    bool present = false; // something that may make a value
+    qint64 integer = 0;
+    double number = 0.0;
+    TextCell text;
+};
+
+struct LineRow {
+    qint32 identifier = 0;
+    qint32 account = 0;
+    TextCell description;
+    qint64 total = 0;
+    qint64 totalAccount = 0;
+    qint64 totalBusiness = 0;
+    qint64 totalStart = 0;
+    qint64 totalEnd = 0;
+    TWUnitPtr unit;
+};
+
+struct TransactionRow {
+    qint32 identifier = 0;
+    qint32 account1 = 0;
+    qint32 account2 = 0;
+    qint32 repeat = 0;
+    std::uint32_t type = 0;
+    std::uint32_t state = 0;
+    bool attachments = false;
+    bool cleared = false;
+    bool split = false;
+    double date = 0.0;
+    double created = 0.0;
+    double modified = 0.0;
+    qint64 total = 0;
+    qint64 totalAccount1 = 0;
+    qint64 totalAccount2 = 0;
+    qint64 totalBusiness = 0;
+    qint64 totalStart = 0;
+    qint64 totalEnd = 0;
+    TWUnitPtr unit;
+    TextCell payee;
+    TextCell description;
+    TextCell notes;
+    // Its lines and tags in the batch's lists.
+    std::uint32_t firstLine = 0;
+    std::uint32_t lineCount = 0;
+    std::uint32_t firstTag = 0;
+    std::uint32_t tagCount = 0;
+};
+
+// Rows as read, handed over whole.
+struct RowBatch {
+    static constexpr std::size_t kRows = 1024;
+    static constexpr std::size_t kBytes = 1 << 20;
+
+    std::vector<TransactionRow> rows;
+    std::vector<ValueCell> cells; // the custom columns of each row in turn
+    std::vector<LineRow> lines;
+    std::vector<std::pair<qsizetype, qint32>> tags; // tags field position, tag
+    std::string bytes;
+    std::vector<QString> kept;
+
+    bool full() const { return rows.size() >= kRows || bytes.size() >= kBytes; }
+    void clear()
+    {
+        rows.clear();
+        cells.clear();
+        lines.clear();
+        tags.clear();
+        bytes.clear();
+        kept.clear();
+    }
+    // Reads a text column as SharedTexts takes it.
+    TextCell text(const TWStatement &row, int column)
+    {
+        const std::string_view read = row.columnUtf8(column);
+        if (read.empty()) {
+            kept.push_back(row.columnText(column)); // keeps NULL apart from an empty text
+            return {std::uint32_t(kept.size() - 1), -1};
+        }
+        return textBytes(read);
+    }
+    TextCell textBytes(std::string_view read)
+    {
+        const TextCell cell{std::uint32_t(bytes.size()), std::int32_t(read.size())};
+        bytes.append(read);
+        return cell;
+    }
+    std::string_view bytesOf(TextCell cell) const
+    {
+        return {bytes.data() + cell.at, std::size_t(cell.size)};
+    }
+};
+
+// Takes a custom column out of the row as readFieldValue wants it.
+void readValueCell(const TWStatement &row, int column, std::uint32_t type, RowBatch &batch,
+                   ValueCell &cell)
+{
+    cell = ValueCell();
+    if (row.isNull(column))
+        return;
+    cell.present = true;
+    switch (type) {
+    case TWFieldTypeText:
+        if (const std::string_view bytes = row.columnUtf8(column); !bytes.empty())
+            cell.text = batch.textBytes(bytes);
+        else
+            cell.present = false; // an empty text is no value
+        break;
+    case TWFieldTypeCurrency:
+    case TWFieldTypePercentTotal:
+    case TWFieldTypeCheckbox:
+        cell.integer = row.columnInt64(column);
+        break;
+    case TWFieldTypeNumber:
+    case TWFieldTypePercent:
+    case TWFieldTypeDate:
+        cell.number = row.columnDouble(column);
+        break;
+    case TWFieldTypeList:
+        cell.integer = row.columnInt32(column);
+        break;
+    default:
+        break;
+    }
+}
 
 // One custom column of a row as a value of its field, made in `made`; false
 // when the column holds none (NULL, 0, an empty text or a number the value
 // refuses).
-bool readFieldValue(const TWStatement &row, int column, const TWField &field, DayCache &days,
-                    SharedValues &shared, TWFieldValue &made)
+bool readFieldValue(const RowBatch &batch, const ValueCell &cell, const TWField &field,
+                    DayCache &days, SharedValues &shared, TWFieldValue &made)
 {
-    if (row.isNull(column))
+    if (!cell.present)
         return false;
     const std::uint32_t type = field.type();
     made = TWFieldValue(field.identifier(), type);
     TWFieldValue *value = &made;
     switch (type) {
     case TWFieldTypeText:
-        if (const std::string_view bytes = row.columnUtf8(column); !bytes.empty())
-            shared.text(bytes, field.identifier(), made);
+        shared.text(batch.bytesOf(cell.text), field.identifier(), made);
         break;
     case TWFieldTypeCurrency:
     case TWFieldTypePercentTotal:
-        if (const qint64 amount = row.columnInt64(column))
-            value->setCurrency(amount);
+        if (cell.integer != 0)
+            value->setCurrency(cell.integer);
         break;
     case TWFieldTypeNumber:
-        if (const double number = row.columnDouble(column); number != 0.0)
-            value->setNumber(number);
+        if (cell.number != 0.0)
+            value->setNumber(cell.number);
         break;
     case TWFieldTypePercent:
-        if (const double percent = row.columnDouble(column); percent != 0.0)
-            value->setPercentFromDouble(percent);
+        if (cell.number != 0.0)
+            value->setPercentFromDouble(cell.number);
         break;
     case TWFieldTypeCheckbox:
-        if (row.columnInt64(column) != 0)
+        if (cell.integer != 0)
             value->setCheckboxValue(true);
         break;
     case TWFieldTypeDate: {
-        if (const QDateTime day = days.day(row.columnDouble(column)); day.isValid())
+        if (const QDateTime &day = days.day(cell.number).date; day.isValid())
             value->setDate(day);
         break;
     }
     case TWFieldTypeList:
-        if (const qint32 item = row.columnInt32(column))
+        if (const qint32 item = qint32(cell.integer))
             value->setListItemIdentifier(item);
         break;
     default:
@@ -239,6 +512,218 @@ bool readFieldValue(const TWStatement &row, int column, const TWField &field, Da
     }
     return value->hasValue();
 }
+
+// Makes the transactions of the batches handed to it, in order, appending
+// them to the list and counting them in the year-end sums.
+class TransactionMaker
+{
+public:
+    TransactionMaker(const TWFieldList &columnFields, const TWFieldList &tagFields,
+                     TWTransactionList &list, TWYearEndSums &sums)
+        : m_columnFields(columnFields), m_tagFields(tagFields), m_list(list), m_sums(sums),
+          m_gathered(std::size_t(columnFields.size() + tagFields.size())),
+          m_tagRun(tagFields.size())
+    {
+    }
+
+    void make(const RowBatch &batch)
+    {
+        const std::size_t columns = std::size_t(m_columnFields.size());
+        for (std::size_t r = 0; r < batch.rows.size(); ++r) {
+            const TransactionRow &row = batch.rows[r];
+            // Each transaction's values are gathered here first, so that it
+            // holds only what it has rather than room for every field. They
+            // are then made in one block: one allocation per transaction
+            // rather than per value.
+            std::size_t found = 0;
+            for (std::size_t i = 0; i < columns; ++i) {
+                if (readFieldValue(batch, batch.cells[r * columns + i],
+                                   *m_columnFields.at(qsizetype(i)), m_days, m_values,
+                                   m_gathered[found]))
+                    ++found;
+            }
+            // The tags, as one value per tags field (in field order, after
+            // the column values), each keeping the order it was written in.
+            if (row.tagCount > 0) {
+                for (std::uint32_t t = row.firstTag; t < row.firstTag + row.tagCount; ++t)
+                    m_tagRun[batch.tags[t].first].append(batch.tags[t].second);
+                for (qsizetype i = 0; i < m_tagFields.size(); ++i) {
+                    if (m_tagRun.at(i).isEmpty())
+                        continue;
+                    m_values.tags(m_tagRun.at(i), m_tagFields.at(i)->identifier(),
+                                  m_gathered[found++]);
+                    m_tagRun[i].clear();
+                }
+            }
+            // Made without its date, which comes with its day value below.
+            auto transaction = std::make_shared<TWTransaction>(
+                row.identifier, row.type, row.state, text(batch, row.payee),
+                text(batch, row.description), row.account1, row.account2, QDateTime(), row.total,
+                row.totalAccount1, row.totalAccount2, row.totalBusiness, row.totalStart,
+                row.totalEnd, row.unit, row.attachments, row.repeat, TWFieldValueList(),
+                row.cleared, text(batch, row.notes), row.split, TWSplitList(), QDateTime(),
+                QDateTime());
+            {
+                const DayCache::Day &day = m_days.day(row.date);
+                transaction->setDate(day.date, day.value);
+            }
+            transaction->setStoredDates(row.created, row.modified);
+            if (found > 0) {
+                TWFieldValuePtr block = TWFieldValue::fieldValueBlock(found);
+                for (std::size_t i = 0; i < found; ++i)
+                    block.get()[i] = std::move(m_gathered[i]);
+                transaction->setFieldValues(std::move(block), found);
+            }
+            // The lines; only a split transaction is handed them.
+            for (std::uint32_t l = row.firstLine; l < row.firstLine + row.lineCount; ++l) {
+                const LineRow &line = batch.lines[l];
+                m_lines.append(TWSplit::splitWithIdentifier(
+                    line.identifier, text(batch, line.description), line.account, line.total,
+                    line.totalAccount, line.totalBusiness, line.totalStart, line.totalEnd,
+                    line.unit));
+            }
+            const bool nominal = transaction->type() == TWTransactionTypeNominal;
+            // A split transaction counts once its lines are set.
+            if (!row.split || nominal)
+                m_sums.count(*transaction, 1);
+            if (!m_lines.isEmpty()) {
+                // A list of its own, exactly as long as the lines (the
+                // gathering one keeps its room for the next transaction).
+                transaction->setSplits(TWSplitList(m_lines.cbegin(), m_lines.cend()));
+                if (!nominal)
+                    m_sums.count(*transaction, 1);
+                m_lines.clear();
+            }
+            m_list.append(std::move(transaction));
+        }
+    }
+
+private:
+    QString text(const RowBatch &batch, TextCell cell)
+    {
+        return cell.size < 0 ? batch.kept[cell.at] : m_texts.text(batch.bytesOf(cell));
+    }
+
+    const TWFieldList &m_columnFields;
+    const TWFieldList &m_tagFields;
+    TWTransactionList &m_list;
+    TWYearEndSums &m_sums;
+    DayCache m_days;
+    SharedTexts m_texts;
+    SharedValues m_values;
+    std::vector<TWFieldValue> m_gathered;
+    QList<QList<qint32>> m_tagRun;
+    TWSplitList m_lines;
+};
+
+// The batches between the reading thread and the making one: a few in
+// turn, so that reading never runs far ahead. Without a second thread the
+// reader makes each batch's transactions itself.
+class BatchPipe
+{
+public:
+    explicit BatchPipe(TransactionMaker &maker) : m_maker(maker)
+    {
+        for (auto &batch : m_batches)
+            m_free.push_back(&batch);
+        try {
+            m_thread = std::thread([this] { run(); });
+        } catch (const std::system_error &) {
+            // No thread to be had: the reader makes the transactions.
+        }
+    }
+    ~BatchPipe() { finish(); }
+    BatchPipe(const BatchPipe &) = delete;
+    BatchPipe &operator=(const BatchPipe &) = delete;
+
+    // An empty batch to fill.
+    RowBatch &batch()
+    {
+        if (!m_filling) {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return !m_free.empty(); });
+            m_filling = m_free.front();
+            m_free.pop_front();
+        }
+        return *m_filling;
+    }
+    // Hands the batch being filled over to be made.
+    void send()
+    {
+        if (!m_filling)
+            return;
+        if (!m_thread.joinable()) {
+            makeSafely(*m_filling);
+            m_filling->clear();
+            return;
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            m_full.push_back(m_filling);
+        }
+        m_filling = nullptr;
+        m_changed.notify_all();
+    }
+    // Sends what is left and waits until every transaction is made; false
+    // when making them failed (no memory).
+    bool finish()
+    {
+        send();
+        if (m_thread.joinable()) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_done = true;
+            }
+            m_changed.notify_all();
+            m_thread.join();
+        }
+        return !m_failed;
+    }
+
+private:
+    void run()
+    {
+        for (;;) {
+            RowBatch *batch = nullptr;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [this] { return !m_full.empty() || m_done; });
+                if (m_full.empty())
+                    return;
+                batch = m_full.front();
+                m_full.pop_front();
+            }
+            makeSafely(*batch);
+            batch->clear();
+            {
+                std::lock_guard lock(m_mutex);
+                m_free.push_back(batch);
+            }
+            m_changed.notify_all();
+        }
+    }
+    void makeSafely(const RowBatch &batch)
+    {
+        if (m_failed)
+            return;
+        try {
+            m_maker.make(batch);
+        } catch (const std::bad_alloc &) {
+            m_failed = true;
+        }
+    }
+
+    TransactionMaker &m_maker;
+    std::array<RowBatch, 4> m_batches;
+    std::deque<RowBatch *> m_free;
+    std::deque<RowBatch *> m_full;
+    RowBatch *m_filling = nullptr;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_done = false;
+    std::atomic<bool> m_failed = false;
+    std::thread m_thread;
+};
 
 // The account a transaction is seen from when no account is asked for.
 qint32 defaultViewAccount(const TWTransaction &transaction)
@@ -510,12 +995,10 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
         sql += QStringLiteral(", ") + TWSchema::userColumnName(field->identifier());
     sql += QStringLiteral(" FROM transactions");
 
-    // Many transactions share a day and a unit: each is converted once.
-    DayCache days;
+    // Many transactions share a unit: each code is looked up once (here, on
+    // the thread that may ask the business).
     StoredUnits units([this](const QString &code) { return unitForStoredCode(code); });
-    SharedTexts texts;
 
-    SharedValues sharedValues;
     // The lines and tags come ordered by transaction identifier, and so do
     // the rows of a ledger whose entries were added one after another: while
     // they do, each line and tag is matched to its transaction by stepping
@@ -526,6 +1009,7 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
     TWStatement rows = temporaryStatement(sql);
     bool merging = true;
     qsizetype unmerged = -1; // where the rows left identifier order
+    qsizetype read = 0;
     qint64 previous = std::numeric_limits<qint64>::min();
     TWStatement splits = statement(kSplitsLoadAllSQL);
     bool splitRow = splits.next();
@@ -538,85 +1022,88 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
     QHash<qint32, qsizetype> tagFieldPosition;
     for (qsizetype i = 0; i < tagFields.size(); ++i)
         tagFieldPosition.insert(tagFields.at(i)->identifier(), i);
-    QList<QList<qint32>> tagRun(tagFields.size());
-    TWSplitList lines;
+    std::vector<std::uint32_t> columnTypes;
+    for (const TWFieldPtr &field : std::as_const(columnFields))
+        columnTypes.push_back(field->type());
 
     list.reserve(1024);
-    // Each transaction's values are gathered here first, so that it holds
-    // only what it has rather than room for every field. They are then made
-    // in one block: one allocation per transaction rather than per value.
-    std::vector<TWFieldValue> gathered(std::size_t(columnFields.size() + tagFields.size()));
-    while (rows.next()) {
-        const qint32 identifier = rows.columnInt32(0);
-        if (merging && identifier <= previous) {
-            merging = false;
-            unmerged = list.size();
-        }
-        previous = identifier;
-        std::size_t found = 0;
-        for (qsizetype i = 0; i < columnFields.size(); ++i) {
-            if (readFieldValue(rows, kFixedColumns + int(i), *columnFields.at(i), days,
-                               sharedValues, gathered[found]))
-                ++found;
-        }
-        // The tags, as one value per tags field (in field order, after the
-        // column values). The tags of a transaction keep the order they were
-        // written in.
-        while (merging && tagRow && tags->columnInt32(0) < identifier)
-            tagRow = tags->next();
-        if (merging && tagRow && tags->columnInt32(0) == identifier) {
-            do {
-                const auto position = tagFieldPosition.constFind(tags->columnInt32(1));
-                if (position != tagFieldPosition.cend())
-                    tagRun[position.value()].append(tags->columnInt32(2));
-                tagRow = tags->next();
-            } while (tagRow && tags->columnInt32(0) == identifier);
-            for (qsizetype i = 0; i < tagFields.size(); ++i) {
-                if (tagRun.at(i).isEmpty())
-                    continue;
-                sharedValues.tags(tagRun.at(i), tagFields.at(i)->identifier(), gathered[found++]);
-                tagRun[i].clear();
+    TransactionMaker maker(columnFields, tagFields, list, sums);
+    bool made = true;
+    {
+        BatchPipe pipe(maker);
+        while (rows.next()) {
+            const qint32 identifier = rows.columnInt32(0);
+            if (merging && identifier <= previous) {
+                merging = false;
+                unmerged = read;
             }
+            previous = identifier;
+            ++read;
+            RowBatch &batch = pipe.batch();
+            TransactionRow &row = batch.rows.emplace_back();
+            const std::size_t firstCell = batch.cells.size();
+            batch.cells.resize(firstCell + columnTypes.size());
+            for (std::size_t i = 0; i < columnTypes.size(); ++i)
+                readValueCell(rows, kFixedColumns + int(i), columnTypes[i], batch,
+                              batch.cells[firstCell + i]);
+            row.firstTag = std::uint32_t(batch.tags.size());
+            while (merging && tagRow && tags->columnInt32(0) < identifier)
+                tagRow = tags->next();
+            if (merging && tagRow && tags->columnInt32(0) == identifier) {
+                do {
+                    const auto position = tagFieldPosition.constFind(tags->columnInt32(1));
+                    if (position != tagFieldPosition.cend())
+                        batch.tags.emplace_back(position.value(), tags->columnInt32(2));
+                    tagRow = tags->next();
+                } while (tagRow && tags->columnInt32(0) == identifier);
+            }
+            row.tagCount = std::uint32_t(batch.tags.size()) - row.firstTag;
+            row.identifier = identifier;
+            row.type = std::uint32_t(rows.columnInt64(1));
+            row.state = std::uint32_t(rows.columnInt64(2));
+            row.payee = batch.text(rows, 3);
+            row.description = batch.text(rows, 4);
+            row.account1 = rows.columnInt32(5);
+            row.account2 = rows.columnInt32(6);
+            row.date = rows.columnDouble(7);
+            row.total = rows.columnInt64(8);
+            row.totalAccount1 = rows.columnInt64(9);
+            row.totalAccount2 = rows.columnInt64(10);
+            row.totalBusiness = rows.columnInt64(11);
+            row.totalStart = rows.columnInt64(12);
+            row.totalEnd = rows.columnInt64(13);
+            row.unit = units.unit(rows, 14);
+            row.attachments = rows.columnBool(15);
+            row.repeat = rows.columnInt32(16);
+            row.cleared = rows.columnBool(17);
+            row.notes = batch.text(rows, 18);
+            row.split = rows.columnBool(19);
+            row.created = rows.columnDouble(20);
+            row.modified = rows.columnDouble(21);
+            // The lines; only a split transaction takes them.
+            row.firstLine = std::uint32_t(batch.lines.size());
+            while (merging && splitRow && splits.columnInt32(9) < identifier)
+                splitRow = splits.next();
+            while (merging && splitRow && splits.columnInt32(9) == identifier) {
+                if (row.split) {
+                    LineRow &line = batch.lines.emplace_back();
+                    line.identifier = splits.columnInt32(0);
+                    line.description = batch.text(splits, 1);
+                    line.account = splits.columnInt32(2);
+                    line.total = splits.columnInt64(3);
+                    line.totalAccount = splits.columnInt64(4);
+                    line.totalBusiness = splits.columnInt64(5);
+                    line.totalStart = splits.columnInt64(6);
+                    line.totalEnd = splits.columnInt64(7);
+                    line.unit = units.unit(splits, 8);
+                }
+                splitRow = splits.next();
+            }
+            row.lineCount = std::uint32_t(batch.lines.size()) - row.firstLine;
+            if (batch.full())
+                pipe.send();
         }
-        const bool hasSplit = rows.columnBool(19);
-        auto transaction = std::make_shared<TWTransaction>(
-            identifier, std::uint32_t(rows.columnInt64(1)), std::uint32_t(rows.columnInt64(2)),
-            texts.text(rows, 3), texts.text(rows, 4), rows.columnInt32(5), rows.columnInt32(6),
-            days.day(rows.columnDouble(7)), rows.columnInt64(8), rows.columnInt64(9),
-            rows.columnInt64(10), rows.columnInt64(11), rows.columnInt64(12), rows.columnInt64(13),
-            units.unit(rows, 14), rows.columnBool(15), rows.columnInt32(16), TWFieldValueList(),
-            rows.columnBool(17), texts.text(rows, 18), hasSplit, TWSplitList(), QDateTime(),
-            QDateTime());
-        transaction->setStoredDates(rows.columnDouble(20), rows.columnDouble(21));
-        if (found > 0) {
-            TWFieldValuePtr block = TWFieldValue::fieldValueBlock(found);
-            for (std::size_t i = 0; i < found; ++i)
-                block.get()[i] = std::move(gathered[i]);
-            transaction->setFieldValues(std::move(block), found);
-        }
-        // The lines; only a split transaction takes them.
-        while (merging && splitRow && splits.columnInt32(9) < identifier)
-            splitRow = splits.next();
-        while (merging && splitRow && splits.columnInt32(9) == identifier) {
-            lines.append(TWSplit::splitWithIdentifier(
-                splits.columnInt32(0), texts.text(splits, 1), splits.columnInt32(2),
-                splits.columnInt64(3), splits.columnInt64(4), splits.columnInt64(5),
-                splits.columnInt64(6), splits.columnInt64(7), units.unit(splits, 8)));
-            splitRow = splits.next();
-        }
-        const bool nominal = transaction->type() == TWTransactionTypeNominal;
-        // A split transaction counts once its lines are set.
-        if (!hasSplit || nominal)
-            sums.count(*transaction, 1);
-        if (merging && hasSplit && !lines.isEmpty()) {
-            // A list of its own, exactly as long as the lines (the gathering
-            // one keeps its room for the next transaction).
-            transaction->setSplits(TWSplitList(lines.cbegin(), lines.cend()));
-            if (!nominal)
-                sums.count(*transaction, 1);
-        }
-        lines.clear();
-        list.append(std::move(transaction));
+        made = pipe.finish();
     }
     if (TWErrorResult error = rows.error())
         return error;
@@ -628,6 +1115,8 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
         if (TWErrorResult error = tags->error())
             return error;
     }
+    if (!made)
+        return databaseError(SQLITE_NOMEM);
     if (unmerged >= 0)
         return readUnorderedParts(list, unmerged, tagFields, sums);
     return std::nullopt;

@@ -470,3 +470,151 @@ TEST(TransactionIndex, IdentifiersInAndFarFromTheRunFindTheirTransaction)
     EXPECT_FALSE(index.contains(9000));
     EXPECT_EQ(index.size(), 9199);
 }
+
+// The rows are read in batches (a thousand rows or a megabyte of text at a
+// time) and made into transactions apart from the reading: every text, day,
+// value, line and tag must still land on its own transaction, at batch ends
+// too, with NULL and empty texts told apart and odd bytes kept as they are.
+TEST(TransactionsLoad, RowsReadInBatchesKeepEveryValueOfTheirOwn)
+{
+    auto business = twMakeLedger();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const Fields f = addEveryKind(b);
+    constexpr int kRows = 3000;
+    // Packed days sixteen years apart, which a cache keyed on the low bits of
+    // the packed day would take for one another.
+    const auto packed = [](int year) { return year * 512 + 3 * 32 + 5; };
+    twExec(b, QStringLiteral(
+                  "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                  "INSERT INTO transactions (identifier, type, payee, description, notes, date, "
+                  "split, total, unit, %2, %3) SELECT i, 0, "
+                  "CASE WHEN i BETWEEN 1500 AND 1502 THEN replace(hex(zeroblob(350000)), '00', "
+                  "'xy') || i ELSE CASE i % 6 WHEN 0 THEN NULL WHEN 1 THEN '' "
+                  "WHEN 2 THEN CAST(x'610062' AS TEXT) WHEN 3 THEN CAST(x'ff61' AS TEXT) "
+                  "ELSE 'Payee ' || (i % 40) END END, "
+                  "'Entry ' || i || substr('abcdefghijklmnopq', 1, i % 17), "
+                  "CASE i % 5 WHEN 0 THEN '' WHEN 1 THEN 'n' ELSE NULL END, "
+                  "CASE i % 3 WHEN 0 THEN %4 WHEN 1 THEN %5 ELSE -4 END, i % 4 = 0, i, 'USD', "
+                  "CASE WHEN i % 7 = 0 THEN NULL ELSE 'T' || (i % 90) END, "
+                  "CASE i % 2 WHEN 0 THEN %6 ELSE %4 END FROM n;")
+                  .arg(kRows)
+                  .arg(TWSchema::userColumnName(f.text->identifier()),
+                       TWSchema::userColumnName(f.date->identifier()))
+                  .arg(packed(2008))
+                  .arg(packed(2024))
+                  .arg(packed(2040)));
+    twExec(b, QStringLiteral(
+                  "WITH RECURSIVE n(i) AS (SELECT 4 UNION ALL SELECT i + 4 FROM n WHERE i < %1) "
+                  "INSERT INTO splits (identifier, transactionIdentifier, description, "
+                  "accountIdentifier, total, unit) SELECT 10000 + 2 * i, i, 'L' || (i % 30), 100, "
+                  "i, 'USD' FROM n UNION ALL SELECT 10001 + 2 * i, i, NULL, 101, -i, 'EUR' FROM n;")
+                  .arg(kRows));
+    twExec(b, QStringLiteral(
+                  "WITH RECURSIVE n(i) AS (SELECT 3 UNION ALL SELECT i + 3 FROM n WHERE i < %1) "
+                  "INSERT INTO transactionTags SELECT i, %2, i % 5 + 1 FROM n UNION ALL "
+                  "SELECT i, %3, 4 FROM n WHERE i % 9 = 0 UNION ALL SELECT i, %2, 9 FROM n;")
+                  .arg(kRows)
+                  .arg(f.tags->identifier())
+                  .arg(f.labels->identifier()));
+    ASSERT_OK(b.loadTransactions());
+    ASSERT_EQ(b.transactions().size(), kRows);
+
+    const auto day = [](int year) { return twDay(year, 3, 5); };
+    for (int i = 1; i <= kRows; ++i) {
+        SCOPED_TRACE(i);
+        const TWTransactionPtr t = b.transactions().at(i - 1);
+        ASSERT_EQ(t->identifier(), i);
+        // Texts.
+        if (i >= 1500 && i <= 1502) {
+            EXPECT_EQ(t->payee(),
+                      QString(QStringLiteral("xy")).repeated(350000) + QString::number(i));
+        } else {
+            switch (i % 6) {
+            case 0:
+                EXPECT_TRUE(t->payee().isNull());
+                break;
+            case 1:
+                EXPECT_FALSE(t->payee().isNull());
+                EXPECT_TRUE(t->payee().isEmpty());
+                break;
+            case 2:
+                EXPECT_EQ(t->payee(), QString::fromUtf8("a\0b", 3));
+                break;
+            case 3:
+                EXPECT_EQ(t->payee(), QString::fromUtf8("\xff"
+                                                        "a",
+                                                        2));
+                break;
+            default:
+                EXPECT_EQ(t->payee(), QStringLiteral("Payee %1").arg(i % 40));
+            }
+        }
+        EXPECT_EQ(t->description(), QStringLiteral("Entry %1").arg(i) +
+                                        QStringLiteral("abcdefghijklmnopq").left(i % 17));
+        EXPECT_EQ(t->notes().isNull(), i % 5 > 1);
+        EXPECT_EQ(t->notes(), i % 5 == 1 ? QStringLiteral("n") : QString());
+        // The day and its day value.
+        const QDateTime date = i % 3 == 0 ? day(2008) : i % 3 == 1 ? day(2024) : QDateTime();
+        EXPECT_EQ(t->date(), date);
+        EXPECT_EQ(t->dayValue(), TWDateAdditions::dateValue(date));
+        // Values: the text and the date columns, then the tags fields.
+        const TWFieldValuePtr text = t->fieldValueWithIdentifier(f.text->identifier());
+        EXPECT_EQ(text ? text->text() : QString(),
+                  i % 7 == 0 ? QString() : QStringLiteral("T%1").arg(i % 90));
+        const TWFieldValuePtr due = t->fieldValueWithIdentifier(f.date->identifier());
+        ASSERT_TRUE(due);
+        EXPECT_EQ(due->date(), i % 2 == 0 ? day(2040) : day(2008));
+        const TWFieldValuePtr tags = t->fieldValueWithIdentifier(f.tags->identifier());
+        const TWFieldValuePtr labels = t->fieldValueWithIdentifier(f.labels->identifier());
+        if (i % 3 == 0) {
+            ASSERT_TRUE(tags);
+            EXPECT_EQ(tags->tagItemIdentifiers(), QList<qint32>({i % 5 + 1, 9}));
+        } else {
+            EXPECT_FALSE(tags);
+        }
+        if (i % 9 == 0) {
+            ASSERT_TRUE(labels);
+            EXPECT_EQ(labels->tagItemIdentifiers(), QList<qint32>({4}));
+        } else {
+            EXPECT_FALSE(labels);
+        }
+        // Lines, in identifier order.
+        if (i % 4 == 0) {
+            ASSERT_EQ(t->splits().size(), 2);
+            EXPECT_EQ(t->splits().at(0)->identifier(), 10000 + 2 * i);
+            EXPECT_EQ(t->splits().at(0)->description(), QStringLiteral("L%1").arg(i % 30));
+            EXPECT_EQ(t->splits().at(0)->total(), i);
+            EXPECT_EQ(t->splits().at(1)->identifier(), 10001 + 2 * i);
+            EXPECT_TRUE(t->splits().at(1)->description().isNull());
+            EXPECT_EQ(t->splits().at(1)->unit(), b.unitWithCode("EUR"));
+        } else {
+            EXPECT_TRUE(t->splits().isEmpty());
+        }
+    }
+}
+
+// Equal texts are remembered up to a bound; past it, every text is still
+// read as stored, whether it was remembered or not.
+TEST(TransactionsLoad, TextsPastTheSharingBoundReadBackAsStored)
+{
+    auto business = twMakeLedger();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWFieldPtr reference = twAddCustomField(b, "Reference", TWFieldTypeText);
+    constexpr int kRows = 70000;
+    twExec(b, QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                             "WHERE i < %1) INSERT INTO transactions (identifier, payee, %2) "
+                             "SELECT i, 'P' || (i % 69000), 'R' || i FROM n;")
+                  .arg(kRows)
+                  .arg(TWSchema::userColumnName(reference->identifier())));
+    ASSERT_OK(b.loadTransactions());
+    ASSERT_EQ(b.transactions().size(), kRows);
+    for (int i = 1; i <= kRows; ++i) {
+        const TWTransaction &t = *b.transactions().at(i - 1);
+        ASSERT_EQ(t.payee(), QStringLiteral("P%1").arg(i % 69000)) << i;
+        const TWFieldValuePtr value = t.fieldValueWithIdentifier(reference->identifier());
+        ASSERT_TRUE(value) << i;
+        ASSERT_EQ(value->text(), QStringLiteral("R%1").arg(i)) << i;
+    }
+}
