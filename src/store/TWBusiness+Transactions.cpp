@@ -267,11 +267,19 @@ public:
         std::string_view code = row.columnUtf8(column);
         if (code.empty())
             code = "USD";
+        // Most rows have the unit of the row before.
+        if (m_lastUnit && code == m_lastCode)
+            return m_lastUnit;
         const std::uint64_t hash = m_units.hash(code);
-        if (const TWUnitPtr *found = m_units.find(code, hash))
-            return *found;
-        TWUnitPtr unit = m_unitForCode(QString::fromUtf8(code.data(), qsizetype(code.size())));
-        m_units.insert(code, hash, unit);
+        TWUnitPtr unit;
+        if (const TWUnitPtr *found = m_units.find(code, hash)) {
+            unit = *found;
+        } else {
+            unit = m_unitForCode(QString::fromUtf8(code.data(), qsizetype(code.size())));
+            m_units.insert(code, hash, unit);
+        }
+        m_lastCode.assign(code);
+        m_lastUnit = unit;
         return unit;
     }
 
@@ -279,6 +287,8 @@ private:
     std::function<TWUnitPtr(const QString &)> m_unitForCode;
     // Every distinct code is remembered: each names a unit of the business.
     BytesTable<TWUnitPtr> m_units{std::numeric_limits<std::size_t>::max()};
+    std::string m_lastCode;
+    TWUnitPtr m_lastUnit;
 };
 
 // Custom texts and tag lists repeat across a ledger as payees do: a value
@@ -617,8 +627,11 @@ private:
 };
 
 // The batches between the reading thread and the making one: a few in
-// turn, so that reading never runs far ahead. Without a second thread the
-// reader makes each batch's transactions itself.
+// turn, so that reading never runs far ahead. The rows are read on a second
+// thread (the connection is used by it alone until it is done) and the
+// transactions made on the calling one, whose memory they then live in.
+// Without a second thread the reading makes each batch's transactions
+// itself.
 class BatchPipe
 {
 public:
@@ -626,15 +639,52 @@ public:
     {
         for (auto &batch : m_batches)
             m_free.push_back(&batch);
-        try {
-            m_thread = std::thread([this] { run(); });
-        } catch (const std::system_error &) {
-            // No thread to be had: the reader makes the transactions.
-        }
     }
-    ~BatchPipe() { finish(); }
     BatchPipe(const BatchPipe &) = delete;
     BatchPipe &operator=(const BatchPipe &) = delete;
+
+    // Runs `read`, which fills batches (batch(), send()), and makes their
+    // transactions; false when reading or making them failed (what they
+    // threw: no memory, a list past its size).
+    bool run(const std::function<void()> &read)
+    {
+        std::thread reader;
+        try {
+            reader = std::thread([this, &read] {
+                readSafely(read);
+                {
+                    std::lock_guard lock(m_mutex);
+                    m_done = true;
+                }
+                m_changed.notify_all();
+            });
+        } catch (const std::system_error &) {
+            // No thread to be had: everything happens here.
+            m_inline = true;
+            readSafely(read);
+            return !m_failed;
+        }
+        for (;;) {
+            RowBatch *batch = nullptr;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [this] { return !m_full.empty() || m_done; });
+                if (m_full.empty())
+                    break;
+                batch = m_full.front();
+                m_full.pop_front();
+            }
+            makeSafely(*batch);
+            batch->clear();
+            {
+                std::lock_guard lock(m_mutex);
+                m_free.push_back(batch);
+            }
+            m_changed.notify_all();
+        }
+        reader.join();
+        return !m_failed;
+    }
 
     // An empty batch to fill.
     RowBatch &batch()
@@ -652,7 +702,7 @@ public:
     {
         if (!m_filling)
             return;
-        if (!m_thread.joinable()) {
+        if (m_inline) {
             makeSafely(*m_filling);
             m_filling->clear();
             return;
@@ -664,42 +714,18 @@ public:
         m_filling = nullptr;
         m_changed.notify_all();
     }
-    // Sends what is left and waits until every transaction is made; false
-    // when making them failed (no memory).
-    bool finish()
-    {
-        send();
-        if (m_thread.joinable()) {
-            {
-                std::lock_guard lock(m_mutex);
-                m_done = true;
-            }
-            m_changed.notify_all();
-            m_thread.join();
-        }
-        return !m_failed;
-    }
 
 private:
-    void run()
+    void readSafely(const std::function<void()> &read)
     {
-        for (;;) {
-            RowBatch *batch = nullptr;
-            {
-                std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [this] { return !m_full.empty() || m_done; });
-                if (m_full.empty())
-                    return;
-                batch = m_full.front();
-                m_full.pop_front();
-            }
-            makeSafely(*batch);
-            batch->clear();
-            {
-                std::lock_guard lock(m_mutex);
-                m_free.push_back(batch);
-            }
-            m_changed.notify_all();
+        try {
+            read();
+            send();
+        } catch (...) {
+            m_failed = true;
+            // What was filled is handed over all the same, so that the
+            // batch goes back to the free ones.
+            send();
         }
     }
     void makeSafely(const RowBatch &batch)
@@ -708,7 +734,7 @@ private:
             return;
         try {
             m_maker.make(batch);
-        } catch (const std::bad_alloc &) {
+        } catch (...) {
             m_failed = true;
         }
     }
@@ -721,8 +747,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_done = false;
+    bool m_inline = false;
     std::atomic<bool> m_failed = false;
-    std::thread m_thread;
 };
 
 // The account a transaction is seen from when no account is asked for.
@@ -1011,13 +1037,23 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
     qsizetype unmerged = -1; // where the rows left identifier order
     qsizetype read = 0;
     qint64 previous = std::numeric_limits<qint64>::min();
+    // Steps a statement of lines or tags, keeping the transaction its row
+    // belongs to (read once per row).
+    const auto nextOwned = [](TWStatement &statement, int column, qint32 &owner) {
+        const bool row = statement.next();
+        if (row)
+            owner = statement.columnInt32(column);
+        return row;
+    };
     TWStatement splits = statement(kSplitsLoadAllSQL);
-    bool splitRow = splits.next();
+    qint32 splitOwner = 0;
+    bool splitRow = nextOwned(splits, 9, splitOwner);
     std::optional<TWStatement> tags;
+    qint32 tagOwner = 0;
     bool tagRow = false;
     if (!tagFields.isEmpty()) {
         tags.emplace(statement(kTransactionTagsLoadAllSQL));
-        tagRow = tags->next();
+        tagRow = nextOwned(*tags, 0, tagOwner);
     }
     QHash<qint32, qsizetype> tagFieldPosition;
     for (qsizetype i = 0; i < tagFields.size(); ++i)
@@ -1028,9 +1064,9 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
 
     list.reserve(1024);
     TransactionMaker maker(columnFields, tagFields, list, sums);
-    bool made = true;
-    {
-        BatchPipe pipe(maker);
+    BatchPipe pipe(maker);
+    // (Every statement is prepared before the reading thread starts.)
+    const bool made = pipe.run([&] {
         while (rows.next()) {
             const qint32 identifier = rows.columnInt32(0);
             if (merging && identifier <= previous) {
@@ -1047,15 +1083,15 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
                 readValueCell(rows, kFixedColumns + int(i), columnTypes[i], batch,
                               batch.cells[firstCell + i]);
             row.firstTag = std::uint32_t(batch.tags.size());
-            while (merging && tagRow && tags->columnInt32(0) < identifier)
-                tagRow = tags->next();
-            if (merging && tagRow && tags->columnInt32(0) == identifier) {
+            while (merging && tagRow && tagOwner < identifier)
+                tagRow = nextOwned(*tags, 0, tagOwner);
+            if (merging && tagRow && tagOwner == identifier) {
                 do {
                     const auto position = tagFieldPosition.constFind(tags->columnInt32(1));
                     if (position != tagFieldPosition.cend())
                         batch.tags.emplace_back(position.value(), tags->columnInt32(2));
-                    tagRow = tags->next();
-                } while (tagRow && tags->columnInt32(0) == identifier);
+                    tagRow = nextOwned(*tags, 0, tagOwner);
+                } while (tagRow && tagOwner == identifier);
             }
             row.tagCount = std::uint32_t(batch.tags.size()) - row.firstTag;
             row.identifier = identifier;
@@ -1082,9 +1118,9 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
             row.modified = rows.columnDouble(21);
             // The lines; only a split transaction takes them.
             row.firstLine = std::uint32_t(batch.lines.size());
-            while (merging && splitRow && splits.columnInt32(9) < identifier)
-                splitRow = splits.next();
-            while (merging && splitRow && splits.columnInt32(9) == identifier) {
+            while (merging && splitRow && splitOwner < identifier)
+                splitRow = nextOwned(splits, 9, splitOwner);
+            while (merging && splitRow && splitOwner == identifier) {
                 if (row.split) {
                     LineRow &line = batch.lines.emplace_back();
                     line.identifier = splits.columnInt32(0);
@@ -1097,14 +1133,13 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
                     line.totalEnd = splits.columnInt64(7);
                     line.unit = units.unit(splits, 8);
                 }
-                splitRow = splits.next();
+                splitRow = nextOwned(splits, 9, splitOwner);
             }
             row.lineCount = std::uint32_t(batch.lines.size()) - row.firstLine;
             if (batch.full())
                 pipe.send();
         }
-        made = pipe.finish();
-    }
+    });
     if (TWErrorResult error = rows.error())
         return error;
     // A failed read must not leave split transactions without lines: a
