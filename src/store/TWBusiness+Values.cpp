@@ -96,6 +96,15 @@ bool TWBusiness::readValueNames(const QList<qint32> &codes)
     return true;
 }
 
+TWErrorResult TWBusiness::loadTransactionValueNames()
+{
+    // Every new entry is checked against the payees and descriptions: they
+    // are read with the document, so that the first entry typed does not
+    // wait for a pass over the table. A failure leaves them to that entry.
+    (void)readValueNames({TWFieldIdentifierPayee, TWFieldIdentifierDescription});
+    return std::nullopt;
+}
+
 void TWBusiness::countValueName(qint32 code, const QString &name, int delta)
 {
     if (m_valueNamesGeneration != m_generation)
