@@ -21,6 +21,7 @@
 #include "export/core/TWSerializerHTML.h"
 #include "export/core/TWSerializerPDF.h"
 #include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
 #include "foundation/TWNotificationCenter.h"
 #include "store/TWBusiness.h"
 #include "store/TWExportSettingsRecords.h"
@@ -500,6 +501,8 @@ int main(int argc, char **argv)
             &error);
         if (!business || failed(error, "businessWithURL"))
             return 1;
+        // The application has its strings table long before a first write.
+        (void)TWLocalized("closingEntry");
         Phases phases;
         if (!editPhases(*business, phases))
             return 1;

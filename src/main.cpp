@@ -13,6 +13,7 @@
 #include "crashreporting/reports/MSHCrashReportingController.h"
 #include "export/core/TWExportPrint.h"
 #include "export/ui/TWExportUI.h"
+#include "foundation/TWSQLitePageCache.h"
 #include "import/ui/TWImportUI.h"
 #include "invoicing/ui/TWInvoicing.h"
 #include "ledger/TWLedger.h"
@@ -30,6 +31,8 @@
 
 int main(int argc, char **argv)
 {
+    // Before anything starts SQLite.
+    TWSQLitePageCache::install();
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("Tallyworth"));
     QCoreApplication::setApplicationName(QStringLiteral("Tallyworth"));

@@ -1,6 +1,7 @@
 #include "model/TWUnits.h"
 
 #include "foundation/TWLocalized.h"
+#include "foundation/TWSQLitePageCache.h"
 
 #include <QFile>
 
@@ -96,6 +97,8 @@ TWErrorResult TWUnits::loadUnits(const QString &path)
         return unitsError(SQLITE_NOTADB);
 
     Connection c;
+    // The units may be the first to start SQLite.
+    TWSQLitePageCache::install();
     int rc =
         sqlite3_open_v2(":memory:", &c.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY, nullptr);
     if (rc != SQLITE_OK)

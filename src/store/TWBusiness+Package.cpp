@@ -940,6 +940,7 @@ TWErrorResult TWBusiness::loadDatabase()
         &TWBusiness::loadBills,
         &TWBusiness::loadReports,
         &TWBusiness::loadBudgetItems,
+        &TWBusiness::loadTransactionValueNames,
     };
     // clang-format on
     for (const Load step : steps) {

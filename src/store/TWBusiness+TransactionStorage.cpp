@@ -110,65 +110,150 @@ bool isInsideFolder(const QString &path, const QString &folder)
 
 // ---- Custom values and tags ----
 
-TWErrorResult TWBusiness::updateTransactionFields(const TWTransaction &transaction)
+TWErrorResult TWBusiness::transactionFields(const TWTransaction &transaction,
+                                            TransactionFields *fields) const
 {
-    // The column fields and their values, checked before anything is written.
-    struct Column {
-        qint32 fieldIdentifier;
-        TWFieldValuePtr value;
-    };
-    QList<Column> columns;
-    QList<std::pair<qint32, QList<qint32>>> tags;
     for (const TWFieldPtr &field : m_fields) {
         if (!field || field->type() == TWFieldTypeStandard ||
             field->type() > TWFieldTypePercentTotal)
             continue;
-        TWFieldValuePtr value = transaction.fieldValueWithIdentifier(field->identifier());
+        TWFieldValuePtr value = transaction.hasFieldValues()
+                                    ? transaction.fieldValueWithIdentifier(field->identifier())
+                                    : TWFieldValuePtr();
         if (value && (!value->isValid() || value->type() != field->type()))
             return databaseError(SQLITE_MISMATCH,
                                  TWLocalized("fieldValueInvalidDescription").arg(field->name()));
         if (field->type() == TWFieldTypeTags) {
             if (value && value->hasValue())
-                tags.append({field->identifier(), value->tagItemIdentifiers()});
+                fields->tags.append({field->identifier(), value->tagItemIdentifiers()});
         } else if (hasColumn(field->type())) {
-            columns.append({field->identifier(), value});
+            fields->columns.append({field->identifier(), std::move(value)});
         }
     }
+    return std::nullopt;
+}
 
-    WriteScope scope(*this);
-    {
-        TWStatement remove = statement(kTransactionTagsDeleteTransactionSQL);
-        remove.bindInt32(transaction.identifier());
-        if (TWErrorResult error = remove.execute())
-            return scope.finish(error);
+const TWBusiness::TransactionRowSQL &
+TWBusiness::transactionRowSQL(const QList<std::pair<qint32, TWFieldValuePtr>> &columns)
+{
+    bool same = m_transactionRowSQL.fields.size() == columns.size();
+    for (qsizetype i = 0; same && i < columns.size(); ++i)
+        same = m_transactionRowSQL.fields.at(i) == columns.at(i).first;
+    if (same && !m_transactionRowSQL.insert.isEmpty())
+        return m_transactionRowSQL;
+    // Built from integer field identifiers only; the values are bound. The
+    // same set of fields gives the same texts, so each statement is prepared
+    // once and kept like the fixed ones.
+    QByteArray names;
+    QByteArray marks;
+    QByteArray sets;
+    for (const auto &[identifier, value] : columns) {
+        const QByteArray name = TWSchema::userColumnName(identifier).toLatin1();
+        names += ", " + name;
+        marks += ", ?";
+        sets += (sets.isEmpty() ? "" : ", ") + name + "=?";
     }
-    for (const auto &[fieldIdentifier, identifiers] : std::as_const(tags)) {
+    TransactionRowSQL sql;
+    for (const auto &[identifier, value] : columns)
+        sql.fields.append(identifier);
+    sql.insert = "INSERT INTO transactions ( identifier, type, state, payee, description, "
+                 "account1Identifier, account2Identifier, date, total, totalAccount1, "
+                 "totalAccount2, totalBusiness, totalStart, totalEnd, unit, attachments, "
+                 "repeatIdentifier, cleared, notes, split, dateCreated, dateModified" +
+                 names +
+                 " ) VALUES ( ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                 "?, ?" +
+                 marks + " );";
+    sql.update = "UPDATE transactions SET type=?, state=?, payee=?, description=?, "
+                 "account1Identifier=?, account2Identifier=?, date=?, total=?, totalAccount1=?, "
+                 "totalAccount2=?, totalBusiness=?, totalStart=?, totalEnd=?, unit=?, "
+                 "attachments=?, repeatIdentifier=?, cleared=?, notes=?, split=?, dateCreated=?, "
+                 "dateModified=?" +
+                 (sets.isEmpty() ? QByteArray() : ", " + sets) + " WHERE identifier=?;";
+    sql.fieldsOnly =
+        sets.isEmpty() ? QByteArray() : "UPDATE transactions SET " + sets + " WHERE identifier=?;";
+    m_transactionRowSQL = std::move(sql);
+    return m_transactionRowSQL;
+}
+
+TWErrorResult TWBusiness::replaceTransactionTags(const TWTransaction &transaction,
+                                                 const TransactionFields &fields)
+{
+    // Always cleared first: rows left by a transaction that once had this
+    // identifier must not become the new one's.
+    TWStatement remove = statement(kTransactionTagsDeleteTransactionSQL);
+    remove.bindInt32(transaction.identifier());
+    if (TWErrorResult error = remove.execute())
+        return error;
+    for (const auto &[fieldIdentifier, identifiers] : fields.tags) {
         for (const qint32 tag : identifiers) {
             TWStatement insert = statement(kTransactionTagsInsertSQL);
             insert.bindInt32(transaction.identifier()).bindInt32(fieldIdentifier).bindInt32(tag);
             if (TWErrorResult error = insert.execute())
-                return scope.finish(error);
+                return error;
         }
     }
-    if (!columns.isEmpty()) {
-        // Built from integer field identifiers only; the values are bound.
-        // The same set of fields gives the same text, so the statement is
-        // prepared once and kept like the fixed ones.
-        QByteArray sql = "UPDATE transactions SET ";
-        for (qsizetype i = 0; i < columns.size(); ++i) {
-            if (i > 0)
-                sql += ", ";
-            sql += TWSchema::userColumnName(columns.at(i).fieldIdentifier).toLatin1() + "=?";
-        }
-        sql += " WHERE identifier=?;";
-        TWStatement update = statement(sql.constData());
-        for (const Column &column : std::as_const(columns))
-            bindFieldValue(update, column.value.get());
+    return std::nullopt;
+}
+
+TWErrorResult TWBusiness::writeTransactionRow(const TWTransaction &t, bool insert)
+{
+    // The custom values are checked before anything is written, and go into
+    // the row's own statement: one write of the row instead of two.
+    TransactionFields fields;
+    if (TWErrorResult error = transactionFields(t, &fields))
+        return error;
+    const TransactionRowSQL &sql = transactionRowSQL(fields.columns);
+    TWStatement row = statement(insert ? sql.insert.constData() : sql.update.constData());
+    if (insert)
+        row.bindInt32(t.identifier());
+    row.bindInt64(qint64(t.type()))
+        .bindInt64(qint64(t.state()))
+        .bindText(t.payee())
+        .bindText(t.description())
+        .bindInt32(t.account1Identifier())
+        .bindInt32(t.account2Identifier())
+        .bindDouble(double(TWDateAdditions::dateValue(t.date())))
+        .bindInt64(t.total())
+        .bindInt64(t.totalAccount1())
+        .bindInt64(t.totalAccount2())
+        .bindInt64(t.totalBusiness())
+        .bindInt64(t.totalStart())
+        .bindInt64(t.totalEnd())
+        .bindText(t.unit() ? t.unit()->code() : QString())
+        .bindBool(t.hasAttachments())
+        .bindInt32(t.repeatIdentifier())
+        .bindBool(t.cleared())
+        .bindText(t.notes())
+        .bindBool(t.hasSplit())
+        .bindDouble(t.storedDateCreated())
+        .bindDouble(t.storedDateModified());
+    for (const auto &[identifier, value] : std::as_const(fields.columns))
+        bindFieldValue(row, value.get());
+    if (!insert)
+        row.bindInt32(t.identifier());
+    if (TWErrorResult error = row.execute()) {
+        // SQLite's own words say which column or value it refused.
+        return fields.columns.isEmpty() ? error : databaseErrorWithMessage(error->code());
+    }
+    return replaceTransactionTags(t, fields);
+}
+
+TWErrorResult TWBusiness::updateTransactionFields(const TWTransaction &transaction)
+{
+    TransactionFields fields;
+    if (TWErrorResult error = transactionFields(transaction, &fields))
+        return error;
+    WriteScope scope(*this);
+    if (TWErrorResult error = replaceTransactionTags(transaction, fields))
+        return scope.finish(error);
+    if (!fields.columns.isEmpty()) {
+        TWStatement update = statement(transactionRowSQL(fields.columns).fieldsOnly.constData());
+        for (const auto &[identifier, value] : std::as_const(fields.columns))
+            bindFieldValue(update, value.get());
         update.bindInt32(transaction.identifier());
-        if (TWErrorResult error = update.execute()) {
-            // SQLite's own words say which column or value it refused.
+        if (TWErrorResult error = update.execute())
             return scope.finish(databaseErrorWithMessage(error->code()));
-        }
     }
     return scope.commit();
 }

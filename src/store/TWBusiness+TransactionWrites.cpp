@@ -16,16 +16,6 @@
 namespace
 {
 
-const char *const kTransactionsInsertSQL =
-    "INSERT INTO transactions ( identifier, type, state, payee, description, account1Identifier, "
-    "account2Identifier, date, total, totalAccount1, totalAccount2, totalBusiness, totalStart, "
-    "totalEnd, unit, attachments, repeatIdentifier, cleared, notes, split, dateCreated, "
-    "dateModified ) VALUES ( ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ? );";
-const char *const kTransactionsUpdateSQL =
-    "UPDATE transactions SET type=?, state=?, payee=?, description=?, account1Identifier=?, "
-    "account2Identifier=?, date=?, total=?, totalAccount1=?, totalAccount2=?, totalBusiness=?, "
-    "totalStart=?, totalEnd=?, unit=?, attachments=?, repeatIdentifier=?, cleared=?, notes=?, "
-    "split=?, dateCreated=?, dateModified=? WHERE identifier=?;";
 const char *const kTransactionsUpdateStateSQL =
     "UPDATE transactions SET state=? WHERE identifier=?;";
 const char *const kTransactionsDeleteSQL = "DELETE FROM transactions WHERE identifier=?;";
@@ -68,37 +58,6 @@ TWErrorResult TWBusiness::readStoredTransactionDate(qint32 identifier, bool *exi
     if (*exists)
         *date = dateWithStoredValue(query.columnDouble(0));
     return query.error();
-}
-
-TWErrorResult TWBusiness::writeTransactionRow(const TWTransaction &t, bool insert)
-{
-    TWStatement row = statement(insert ? kTransactionsInsertSQL : kTransactionsUpdateSQL);
-    if (insert)
-        row.bindInt32(t.identifier());
-    row.bindInt64(qint64(t.type()))
-        .bindInt64(qint64(t.state()))
-        .bindText(t.payee())
-        .bindText(t.description())
-        .bindInt32(t.account1Identifier())
-        .bindInt32(t.account2Identifier())
-        .bindDouble(double(TWDateAdditions::dateValue(t.date())))
-        .bindInt64(t.total())
-        .bindInt64(t.totalAccount1())
-        .bindInt64(t.totalAccount2())
-        .bindInt64(t.totalBusiness())
-        .bindInt64(t.totalStart())
-        .bindInt64(t.totalEnd())
-        .bindText(t.unit() ? t.unit()->code() : QString())
-        .bindBool(t.hasAttachments())
-        .bindInt32(t.repeatIdentifier())
-        .bindBool(t.cleared())
-        .bindText(t.notes())
-        .bindBool(t.hasSplit())
-        .bindDouble(t.storedDateCreated())
-        .bindDouble(t.storedDateModified());
-    if (!insert)
-        row.bindInt32(t.identifier());
-    return row.execute();
 }
 
 TWErrorResult TWBusiness::replaceTransactionAttachments(WriteScope &scope,
@@ -233,16 +192,11 @@ TWErrorResult TWBusiness::addTransaction(const TWTransactionPtr &transaction, bo
 
     if (TWErrorResult error = writeTransactionRow(*transaction, true))
         return scope.finish(error);
-    if (transaction->hasFieldValues()) {
-        if (TWErrorResult error = updateTransactionFields(*transaction))
-            return scope.finish(error);
-    }
     if (TWErrorResult error = saveTransactionSplits(*transaction))
         return scope.finish(error);
     if (TWErrorResult error = saveTransactionAttachments(*transaction))
         return scope.finish(error);
-    if (TWErrorResult error = rememberTransactionValues(
-            transaction->payee(), transaction->description(), transaction->fieldValues(), notify))
+    if (TWErrorResult error = rememberTransactionValues(*transaction, notify))
         return scope.finish(error);
     appendTransaction(scope, transaction);
     if (notify)
@@ -282,10 +236,9 @@ TWErrorResult TWBusiness::updateTransaction(const TWTransactionPtr &transaction,
     transaction->setDateModified(TWClock::now());
     scope.onRollback([transaction, oldModified] { transaction->setDateModified(oldModified); });
 
+    // Every custom column is written, so that values the user removed are
+    // removed here too.
     if (TWErrorResult error = writeTransactionRow(*transaction, false))
-        return scope.finish(error);
-    // Always written, so that values the user removed are removed here too.
-    if (TWErrorResult error = updateTransactionFields(*transaction))
         return scope.finish(error);
     if (TWErrorResult error = updateTransactionSplits(*transaction))
         return scope.finish(error);
@@ -309,8 +262,7 @@ TWErrorResult TWBusiness::updateTransaction(const TWTransactionPtr &transaction,
             appendTransaction(scope, transaction);
         }
     }
-    if (TWErrorResult error = rememberTransactionValues(
-            transaction->payee(), transaction->description(), transaction->fieldValues(), notify))
+    if (TWErrorResult error = rememberTransactionValues(*transaction, notify))
         return scope.finish(error);
     if (notify)
         scope.post(TWTransactionUpdateNotification, transactionInfo(transaction));

@@ -19,7 +19,6 @@ namespace
 const char *const kValuesMaxSQL = "SELECT MAX(identifier) FROM transactionValues;";
 const char *const kValuesListSQL = "SELECT identifier, name FROM transactionValues "
                                    "WHERE fieldIdentifier=? ORDER BY name ASC;";
-const char *const kValuesNamesSQL = "SELECT name FROM transactionValues WHERE fieldIdentifier=?;";
 const char *const kValuesRowSQL =
     "SELECT fieldIdentifier, name FROM transactionValues WHERE identifier=?;";
 const char *const kValuesCountSQL = "SELECT COUNT(1) FROM transactionValues;";
@@ -40,24 +39,70 @@ TWErrorResult misuse()
 
 QHash<QString, int> *TWBusiness::valueNames(qint32 code)
 {
+    if (!readValueNames({code}))
+        return nullptr;
+    return &m_valueNames.find(code).value();
+}
+
+bool TWBusiness::readValueNames(const QList<qint32> &codes)
+{
     if (m_valueNamesGeneration != m_generation) {
         m_valueNames.clear();
         m_valueNamesGeneration = m_generation;
     }
-    const auto found = m_valueNames.find(code);
-    if (found != m_valueNames.end())
-        return &found.value();
-    // Read inside a write, the list includes that write's uncommitted values;
-    // every values write makes its rollback forget the list, so a list read
+    // The lists asked for that are not held yet are read in one pass: the
+    // table has no index by list, and a write asks for the payees, the
+    // descriptions and its text fields together. A list already held stays
+    // as it is.
+    //
+    // Read inside a write, the lists include that write's uncommitted values;
+    // every values write makes its rollback forget its list, so a list read
     // here never outlives rows that were rolled back.
-    TWStatement query = statement(kValuesNamesSQL);
-    query.bindInt32(code);
-    QHash<QString, int> names;
-    while (query.next())
-        ++names[query.columnText(0)];
+    QHash<qint32, QHash<QString, int>> read;
+    for (const qint32 code : codes) {
+        if (!m_valueNames.contains(code))
+            read.insert(code, {});
+    }
+    if (read.isEmpty())
+        return true;
+    // Only the rows of the lists wanted come back: the other rows are passed
+    // over inside SQLite, which costs a fraction of returning them.
+    QByteArray sql =
+        "SELECT fieldIdentifier, name FROM transactionValues WHERE fieldIdentifier IN (";
+    for (qsizetype i = 0; i < read.size(); ++i)
+        sql += i == 0 ? "?" : ", ?";
+    sql += ");";
+    TWStatement query = statement(sql.constData());
+    for (auto list = read.cbegin(); list != read.cend(); ++list)
+        query.bindInt32(list.key());
+    qint32 lastCode = 0;
+    QHash<QString, int> *last = nullptr;
+    bool first = true;
+    while (query.next()) {
+        const qint32 code = query.columnInt32(0);
+        if (first || code != lastCode) {
+            first = false;
+            lastCode = code;
+            const auto wanted = read.find(code);
+            last = wanted == read.end() ? nullptr : &wanted.value();
+        }
+        if (last)
+            ++(*last)[query.columnText(1)];
+    }
     if (query.error())
-        return nullptr;
-    return &m_valueNames.insert(code, names).value();
+        return false;
+    for (auto list = read.begin(); list != read.end(); ++list)
+        m_valueNames.insert(list.key(), std::move(list.value()));
+    return true;
+}
+
+TWErrorResult TWBusiness::loadTransactionValueNames()
+{
+    // Every new entry is checked against the payees and descriptions: they
+    // are read with the document, so that the first entry typed does not
+    // wait for a pass over the table. A failure leaves them to that entry.
+    (void)readValueNames({TWFieldIdentifierPayee, TWFieldIdentifierDescription});
+    return std::nullopt;
 }
 
 void TWBusiness::countValueName(qint32 code, const QString &name, int delta)
@@ -329,31 +374,40 @@ TWErrorResult TWBusiness::rememberValue(const QString &name, qint32 code, bool n
     return addValue(TWValue::valueWithName(name, code, identifier), notify);
 }
 
-TWErrorResult TWBusiness::rememberTransactionValues(const QString &payee,
-                                                    const QString &description,
-                                                    const TWFieldValueList &fieldValues,
-                                                    bool notify)
+TWErrorResult TWBusiness::rememberTransactionValues(const TWTransaction &transaction, bool notify)
 {
-    WriteScope scope(*this);
-    if (TWErrorResult error = rememberValue(payee, TWFieldIdentifierPayee, notify))
-        return scope.finish(error);
-    if (TWErrorResult error = rememberValue(description, TWFieldIdentifierDescription, notify))
-        return scope.finish(error);
-    // The first value of each field, as the transaction reads its own.
-    QHash<qint32, TWFieldValuePtr> firstValues;
-    firstValues.reserve(fieldValues.size());
-    for (const TWFieldValuePtr &value : fieldValues) {
-        if (value && !firstValues.contains(value->identifier()))
-            firstValues.insert(value->identifier(), value);
+    QList<std::pair<QString, qint32>> texts;
+    if (!transaction.payee().isEmpty())
+        texts.append({transaction.payee(), TWFieldIdentifierPayee});
+    if (!transaction.description().isEmpty())
+        texts.append({transaction.description(), TWFieldIdentifierDescription});
+    if (transaction.hasFieldValues()) {
+        for (const TWFieldPtr &field : std::as_const(m_fields)) {
+            if (!field || field->type() != TWFieldTypeText)
+                continue;
+            // The first value of the field, as the transaction reads its own.
+            const TWFieldValuePtr value = transaction.fieldValueWithIdentifier(field->identifier());
+            if (value && value->isValid() && !value->text().isEmpty())
+                texts.append({value->text(), field->identifier()});
+        }
     }
-    const TWFieldList fields = m_fields;
-    for (const TWFieldPtr &field : fields) {
-        if (!field || field->type() != TWFieldTypeText)
-            continue;
-        const TWFieldValuePtr value = firstValues.value(field->identifier());
-        if (!value || !value->isValid())
-            continue;
-        if (TWErrorResult error = rememberValue(value->text(), field->identifier(), notify))
+    QList<qint32> codes;
+    for (const auto &[name, code] : std::as_const(texts))
+        codes.append(code);
+    // A list that cannot be read here is tried again by `rememberValue`.
+    (void)readValueNames(codes);
+    // The texts not yet in their lists; a transaction whose texts are all
+    // known (most of them) writes nothing.
+    QList<std::pair<QString, qint32>> missing;
+    for (const auto &[name, code] : std::as_const(texts)) {
+        if (!matchValue(name, code))
+            missing.append({name, code});
+    }
+    if (missing.isEmpty())
+        return std::nullopt;
+    WriteScope scope(*this);
+    for (const auto &[name, code] : std::as_const(missing)) {
+        if (TWErrorResult error = rememberValue(name, code, notify))
             return scope.finish(error);
     }
     return scope.commit();

@@ -62,7 +62,11 @@ TWErrorResult TWBusiness::pushLevel(bool writeScope)
     Level level;
     level.serial = m_nextLevelSerial++;
     level.writeScope = writeScope;
-    if (writeScope) {
+    // The write scope that began the SQL transaction needs no savepoint: it
+    // commits or rolls back the transaction itself. Each savepoint costs a
+    // copy of every page written under it, on every addition.
+    level.ownsTransaction = writeScope && m_levels.empty() && m_inTransaction;
+    if (writeScope && !level.ownsTransaction) {
         const int rc = stepOnce(kSavepointSQL);
         level.savepointOpen = isSuccess(rc);
         error = level.savepointOpen ? TWErrorResult() : TWErrorResult(databaseError(rc));
@@ -85,7 +89,7 @@ TWErrorResult TWBusiness::popLevel(std::size_t index, bool commit, TWErrorResult
     m_levels.pop_back();
     const bool outermost = m_levels.empty();
 
-    if (commit && level.writeScope) {
+    if (commit && level.writeScope && !level.ownsTransaction) {
         if (!level.savepointOpen) {
             commit = false;
         } else {

@@ -216,8 +216,13 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
         TWTransactionPtr transfer;
     };
     std::vector<Wanted> wanted;
+    // Looked up once: the transfers share the texts.
+    const QString payee = TWLocalized("closingEntry");
+    const QString periodWord = TWLocalized("accountingPeriod");
     for (qsizetype i = 0; i < periods.size(); ++i) {
         const TWAccountingPeriodPtr &period = periods.at(i);
+        const QString description =
+            period->identifier() != 0 ? periodWord + u' ' + period->name() : QString();
         for (const std::size_t slot : order) {
             const qint64 home = m_yearEndSums.home(std::size_t(i), slot);
             if (home == 0)
@@ -225,9 +230,9 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
             auto transfer = std::make_shared<TWTransaction>();
             transfer->setType(TWTransactionTypeNominal);
             transfer->setState(TWTransactionStateLocked);
-            transfer->setPayee(TWLocalized("closingEntry"));
+            transfer->setPayee(payee);
             if (period->identifier() != 0)
-                transfer->setDescription(TWLocalized("accountingPeriod") + u' ' + period->name());
+                transfer->setDescription(description);
             transfer->setAccount1Identifier(slotAccounts[slot]);
             transfer->setAccount2Identifier(nominalIdentifier);
             transfer->setDate(period->endDate());

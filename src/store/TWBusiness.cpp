@@ -4,6 +4,7 @@
 
 #include "foundation/TWLocalized.h"
 #include "foundation/TWNotificationCenter.h"
+#include "foundation/TWSQLitePageCache.h"
 
 #include <QSettings>
 #include <QThreadPool>
@@ -15,6 +16,8 @@
 
 TWBusiness::TWBusiness() : m_operationQueue(std::make_unique<QThreadPool>())
 {
+    // Before this business starts SQLite (a no-op when it is running).
+    TWSQLitePageCache::install();
     m_deleteAttachments.reserve(100);
 }
 

@@ -517,6 +517,9 @@ private:
         std::uint64_t serial = 0;
         bool writeScope = false;
         bool savepointOpen = false;
+        // The outermost write scope that opened the SQL transaction: it has
+        // no savepoint and ends the transaction itself.
+        bool ownsTransaction = false;
         std::vector<std::function<void()>> undos;
         QList<std::pair<QString, QVariantMap>> notifications;
         // What transaction writes made inside the outermost write scope leave

@@ -190,3 +190,55 @@ TEST(TransactionStorage, LinesAreUpdatedInsertedAndDeletedOnlyForTheirTransactio
     ASSERT_OK(b.updateTransactionSplits(*other));
     EXPECT_EQ(twQueryInt(b, "SELECT count(*) FROM splits WHERE transactionIdentifier=2;"), 0);
 }
+
+TEST(TransactionStorage, RowsCarryEveryCustomColumnAsFieldsComeAndGo)
+{
+    auto business = twMakeLedger();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWFieldPtr text = twAddCustomField(b, "Reference", TWFieldTypeText);
+
+    TWTransactionPtr first = twMakeTransaction(b, 1, twDay(2024, 1, 1), kChecking, kSales, 5);
+    first->fieldValueWithField(*text, true)->setText(QStringLiteral("one"));
+    ASSERT_OK(b.addTransaction(first, false, false, false, false));
+    EXPECT_EQ(column(b, text, 1), QStringLiteral("text:'one'"));
+
+    // A field added later is written by the next addition and update.
+    const TWFieldPtr amount = twAddCustomField(b, "Deposit", TWFieldTypeCurrency);
+    TWTransactionPtr second = twMakeTransaction(b, 2, twDay(2024, 1, 2), kChecking, kSales, 7);
+    second->fieldValueWithField(*amount, true)->setCurrency(-42);
+    ASSERT_OK(b.addTransaction(second, false, false, false, false));
+    EXPECT_EQ(column(b, amount, 2), QStringLiteral("integer:-42"));
+    EXPECT_EQ(column(b, text, 2), QStringLiteral("null:NULL"));
+    first->removeFieldValueWithIdentifier(text->identifier());
+    first->fieldValueWithField(*amount, true)->setCurrency(9);
+    ASSERT_OK(b.updateTransaction(first, false, false, false, false));
+    EXPECT_EQ(column(b, text, 1), QStringLiteral("null:NULL"));
+    EXPECT_EQ(column(b, amount, 1), QStringLiteral("integer:9"));
+
+    // With the text field gone, its column is no longer named.
+    ASSERT_OK(b.deleteField(text, false));
+    TWTransactionPtr third = twMakeTransaction(b, 3, twDay(2024, 1, 3), kChecking, kSales, 9);
+    third->fieldValueWithField(*amount, true)->setCurrency(3);
+    ASSERT_OK(b.addTransaction(third, false, false, false, false));
+    EXPECT_EQ(column(b, amount, 3), QStringLiteral("integer:3"));
+
+    // A value of the wrong type writes no row at all.
+    TWTransactionPtr wrong = twMakeTransaction(b, 4, twDay(2024, 1, 4), kChecking, kSales, 1);
+    TWFieldValuePtr misplaced =
+        TWFieldValue::fieldValueWithIdentifier(amount->identifier(), TWFieldTypeNumber);
+    misplaced->setNumber(3.0);
+    wrong->setFieldValues({misplaced});
+    const TWErrorResult refused = b.addTransaction(wrong, false, false, false, false);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->code(), SQLITE_MISMATCH);
+    EXPECT_EQ(column(b, amount, 4), QStringLiteral("<no row>"));
+    EXPECT_FALSE(b.transactionWithIdentifier(4));
+
+    // Tag rows left behind under a new transaction's identifier are not its.
+    twExec(b, "INSERT INTO transactionTags (transactionIdentifier, fieldIdentifier, tagIdentifier) "
+              "VALUES (5, 77, 1);");
+    ASSERT_OK(b.addTransaction(twMakeTransaction(b, 5, twDay(2024, 1, 5), kChecking, kSales, 2),
+                               false, false, false, false));
+    EXPECT_EQ(tagRows(b), QString());
+}

@@ -1,5 +1,6 @@
 #include "TWDenyGuard.h"
 #include "TWStoreTestSupport.h"
+#include "TWTransactionTestSupport.h"
 #include "store/TWBusiness.h"
 
 #include <gtest/gtest.h>
@@ -133,4 +134,46 @@ TEST(Values, FailedRebuildKeepsTheOldList)
     EXPECT_EQ(names(b, -6), QStringList{"Kept"});
     EXPECT_FALSE(b.matchValue(QStringLiteral("New"), -6));
     EXPECT_TRUE(recorder.names().isEmpty());
+}
+
+TEST(Values, ATransactionsTextsAreReadAndRememberedTogether)
+{
+    auto business = twMakeLedger();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWFieldPtr reference = twAddCustomField(b, "Reference", TWFieldTypeText);
+    const auto entry = [&](qint32 identifier, const char *payee, const char *description,
+                           const char *text) {
+        TWTransactionPtr t =
+            twMakeTransaction(b, identifier, twDay(2024, 1, identifier), kChecking, kSales, 5);
+        t->setPayee(QString::fromUtf8(payee));
+        t->setDescription(QString::fromUtf8(description));
+        if (*text)
+            t->fieldValueWithField(*reference, true)->setText(QString::fromUtf8(text));
+        return t;
+    };
+    ASSERT_OK(b.addTransaction(entry(1, "Acme", "Paper", "R-1"), false, false, false, false));
+    EXPECT_EQ(names(b, -5), QStringList{"Acme"});
+    EXPECT_EQ(names(b, -6), QStringList{"Paper"});
+    EXPECT_EQ(names(b, reference->identifier()), QStringList{"R-1"});
+    // Known texts write nothing; a text of one list is not taken as another's.
+    ASSERT_OK(b.addTransaction(entry(2, "Acme", "Acme", ""), false, false, false, false));
+    EXPECT_EQ(rows(b), 4);
+    EXPECT_EQ(names(b, -6), (QStringList{"Acme", "Paper"}));
+
+    // A list held with a name of an unfinished write stays when the other
+    // lists are read, and the rollback forgets both.
+    {
+        TWBusiness::WriteScope scope(b);
+        ASSERT_OK(b.rememberValue(QStringLiteral("Zed"), -5, false));
+        ASSERT_OK(b.addTransaction(entry(3, "Zed", "Ink", "R-1"), false, false, false, false));
+        EXPECT_TRUE(b.matchValue(QStringLiteral("Ink"), -6));
+        EXPECT_EQ(rows(b), 6);
+        scope.rollback();
+    }
+    EXPECT_EQ(rows(b), 4);
+    EXPECT_FALSE(b.matchValue(QStringLiteral("Zed"), -5));
+    EXPECT_FALSE(b.matchValue(QStringLiteral("Ink"), -6));
+    ASSERT_OK(b.addTransaction(entry(4, "Zed", "Paper", ""), false, false, false, false));
+    EXPECT_EQ(names(b, -5), (QStringList{"Acme", "Zed"}));
 }

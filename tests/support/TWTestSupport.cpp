@@ -1,6 +1,7 @@
 #include "TWTestSupport.h"
 
 #include "foundation/TWClock.h"
+#include "foundation/TWSQLitePageCache.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -95,6 +96,8 @@ QDateTime twLocal(int year, int month, int day, int hour, int minute, int second
 
 void twPrepareTestProcess(const QTemporaryDir &home)
 {
+    // As the application does, before anything starts SQLite.
+    TWSQLitePageCache::install();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     // Qt's test mode keeps settings under $HOME/.qttest, which would carry a
     // failed run's preferences into the next one; home is ours for the run.
