@@ -52,6 +52,13 @@ const char *const kSplitsLoadAllSQL =
     "SELECT identifier, description, accountIdentifier, total, totalAccount, totalBusiness, "
     "totalStart, totalEnd, unit, transactionIdentifier FROM splits "
     "ORDER BY transactionIdentifier ASC, identifier ASC;";
+// The same lines as they lie in the table, and the two numbers that tell
+// whether that is the order above.
+const char *const kSplitsLoadTableSQL =
+    "SELECT identifier, description, accountIdentifier, total, totalAccount, totalBusiness, "
+    "totalStart, totalEnd, unit, transactionIdentifier FROM splits NOT INDEXED ORDER BY rowid;";
+const char *const kSplitsOrderSQL =
+    "SELECT transactionIdentifier, identifier FROM splits NOT INDEXED ORDER BY rowid;";
 const char *const kTransactionTagsLoadAllSQL =
     "SELECT transactionIdentifier, fieldIdentifier, tagIdentifier FROM transactionTags "
     "ORDER BY transactionIdentifier ASC, rowid ASC;";
@@ -1045,7 +1052,7 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
             owner = statement.columnInt32(column);
         return row;
     };
-    TWStatement splits = statement(kSplitsLoadAllSQL);
+    TWStatement splits = statement(linesInTableOrder() ? kSplitsLoadTableSQL : kSplitsLoadAllSQL);
     qint32 splitOwner = 0;
     bool splitRow = nextOwned(splits, 9, splitOwner);
     std::optional<TWStatement> tags;
@@ -1155,6 +1162,30 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
     if (unmerged >= 0)
         return readUnorderedParts(list, unmerged, tagFields, sums);
     return std::nullopt;
+}
+
+bool TWBusiness::linesInTableOrder()
+{
+    // Every row's transaction and identifier integers, and each pair after
+    // the one before: ORDER BY would return the rows as they lie. (Equal
+    // pairs, which only a damaged file holds, leave their order to SQLite.)
+    TWStatement rows = statement(kSplitsOrderSQL);
+    bool first = true;
+    qint64 transaction = 0;
+    qint64 identifier = 0;
+    while (rows.next()) {
+        if (rows.columnType(0) != SQLITE_INTEGER || rows.columnType(1) != SQLITE_INTEGER)
+            return false;
+        const qint64 nextTransaction = rows.columnInt64(0);
+        const qint64 nextIdentifier = rows.columnInt64(1);
+        if (!first && (nextTransaction < transaction ||
+                       (nextTransaction == transaction && nextIdentifier <= identifier)))
+            return false;
+        first = false;
+        transaction = nextTransaction;
+        identifier = nextIdentifier;
+    }
+    return !rows.error();
 }
 
 TWErrorResult TWBusiness::readUnorderedParts(TWTransactionList &list, qsizetype from,

@@ -177,6 +177,11 @@ bool TWStatement::isNull(int column) const
     return !m_statement || sqlite3_column_type(m_statement, column) == SQLITE_NULL;
 }
 
+int TWStatement::columnType(int column) const
+{
+    return m_statement ? sqlite3_column_type(m_statement, column) : SQLITE_NULL;
+}
+
 qint32 TWStatement::columnInt32(int column) const
 {
     return m_statement ? sqlite3_column_int(m_statement, column) : 0;

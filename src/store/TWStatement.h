@@ -69,6 +69,9 @@ public:
 
     // Columns of the current row, numbered from 0.
     bool isNull(int column) const;
+    // SQLITE_INTEGER, SQLITE_FLOAT, SQLITE_TEXT, SQLITE_BLOB or SQLITE_NULL
+    // (also without a statement).
+    int columnType(int column) const;
     qint32 columnInt32(int column) const;
     qint64 columnInt64(int column) const;
     double columnDouble(int column) const;

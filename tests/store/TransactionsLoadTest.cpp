@@ -618,3 +618,38 @@ TEST(TransactionsLoad, TextsPastTheSharingBoundReadBackAsStored)
         ASSERT_EQ(value->text(), QStringLiteral("R%1").arg(i)) << i;
     }
 }
+
+// Lines are read as they lie in their table when that is their order by
+// transaction and identifier; a stored number that is no integer (which
+// SQLite orders after every integer) keeps them in SQLite's order.
+TEST(TransactionsLoad, LinesGoToTheirTransactionInTheOrderSQLiteGivesThem)
+{
+    auto business = twMakeLedger();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    twExec(b, "INSERT INTO transactions (identifier, total, split) VALUES (2, 1, 1), (3, 1, 1), "
+              "(5, 1, 1), (6, 1, 0);");
+    const auto lines = [&b](qint32 identifier) {
+        QList<qint32> result;
+        for (const TWSplitPtr &split : b.transactionWithIdentifier(identifier)->splits())
+            result.append(split->identifier());
+        return result;
+    };
+    // In table order: read as they lie.
+    twExec(b, "INSERT INTO splits (identifier, transactionIdentifier, accountIdentifier, total, "
+              "unit) VALUES (20, 5, 100, 1, 'USD'), (21, 5, 101, -1, 'USD'), "
+              "(22, 6, 100, 1, 'USD');");
+    ASSERT_OK(b.loadTransactions());
+    EXPECT_EQ(lines(5), QList<qint32>({20, 21}));
+    EXPECT_TRUE(lines(6).isEmpty()); // not split
+    // A text whose number is 2 lies between the lines of 2 and 3; SQLite
+    // orders it after both, where it belongs to no transaction.
+    twExec(b, "DELETE FROM splits;");
+    twExec(b, "INSERT INTO splits (identifier, transactionIdentifier, accountIdentifier, total, "
+              "unit) VALUES (10, 2, 100, 1, 'USD'), (11, '2x', 100, 1, 'USD'), "
+              "(12, 3, 101, -1, 'USD');");
+    ASSERT_OK(b.loadTransactions());
+    EXPECT_EQ(lines(2), QList<qint32>({10}));
+    EXPECT_EQ(lines(3), QList<qint32>({12}));
+    EXPECT_TRUE(lines(5).isEmpty());
+}
