@@ -192,8 +192,8 @@ bool install()
             return;
         g_inner = inner;
         static const sqlite3_pcache_methods2 methods = {
-            1,      nullptr, init,     shutdown, create,  cacheSize, pageCount,
-            fetch,  unpin,   rekey,    truncate, destroy, shrink};
+            1,     nullptr, init,  shutdown, create,  cacheSize, pageCount,
+            fetch, unpin,   rekey, truncate, destroy, shrink};
         installed = sqlite3_config(SQLITE_CONFIG_PCACHE2, &methods) == SQLITE_OK;
     });
     return installed;

@@ -64,8 +64,8 @@ void churn(sqlite3 *db)
     std::mt19937 random(7);
     std::set<std::int64_t> kept;
     sqlite3_stmt *insert = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT INTO rows (id, k, pad) VALUES (?, ?, ?);", -1,
-                                 &insert, nullptr),
+    ASSERT_EQ(sqlite3_prepare_v2(db, "INSERT INTO rows (id, k, pad) VALUES (?, ?, ?);", -1, &insert,
+                                 nullptr),
               SQLITE_OK);
     const QByteArray pad(60, 'x');
     const auto add = [&](std::int64_t id) {
@@ -132,9 +132,9 @@ TEST(WorkingCopyPages, RowsSurviveSplitsAndRollbacksInMemoryAndOnDisk)
     ASSERT_TRUE(TWSQLitePageCache::install());
 
     sqlite3 *memory = nullptr;
-    ASSERT_EQ(sqlite3_open_v2(":memory:", &memory, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                              nullptr),
-              SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_open_v2(":memory:", &memory, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
+        SQLITE_OK);
     churn(memory);
     sqlite3_close(memory);
 
