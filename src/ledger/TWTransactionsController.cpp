@@ -31,8 +31,9 @@ namespace
 {
 
 // The narrowest a text column, and a tick or number column, ever gets (the
-// header's own least section size): in a narrow window the amounts come
-// first.
+// header's own least section size, the least any column may have): in a
+// narrow window the amounts come first, and a scroll bar takes what does not
+// fit.
 constexpr int kTextFloor = 50;
 constexpr int kFixedFloor = 50;
 
