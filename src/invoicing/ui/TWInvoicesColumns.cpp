@@ -51,7 +51,7 @@ int compareFraction(float a, float b)
     return threeWay(a, b);
 }
 
-QString money(qint64 value, const TWUnitPtr &unit, const TWBusiness *)
+QString money(qint64 value, const TWUnitPtr &unit)
 {
     return TWFormatter::formatter().valueString(value, unit.get(), true, true, false, true, true);
 }
@@ -188,7 +188,7 @@ void twSortInvoiceRows(TWInvoiceRowList &rows, int tag, bool ascending)
                      });
 }
 
-QString twInvoiceCellText(const TWInvoiceRow &row, int tag, const TWBusiness *business)
+QString twInvoiceCellText(const TWInvoiceRow &row, int tag)
 {
     const TWInvoice *invoice = row.invoice.get();
     if (!invoice)
@@ -215,13 +215,13 @@ QString twInvoiceCellText(const TWInvoiceRow &row, int tag, const TWBusiness *bu
                                             row.repeat->endDate())
                    : QString();
     case TWInvoiceColumnTasks:
-        return money(row.tasks, unit, business);
+        return money(row.tasks, unit);
     case TWInvoiceColumnExpenses:
-        return money(row.expenses, unit, business);
+        return money(row.expenses, unit);
     case TWInvoiceColumnTotal:
-        return money(row.total, unit, business);
+        return money(row.total, unit);
     case TWInvoiceColumnOwe:
-        return money(row.owe, unit, business);
+        return money(row.owe, unit);
     case TWInvoiceColumnPercentPaid:
         return QStringLiteral("%1%").arg(formatter.percentValueString(row.percentPaid, 0));
     case TWInvoiceColumnOverdue:
@@ -252,8 +252,7 @@ QString twInvoiceCellToolTip(const TWInvoiceRow &row, int tag, const TWBusiness 
         value = row.owe;
         break;
     }
-    return money(business->totalInHomeCurrency(value, row.project->unit()), business->homeUnit(),
-                 business);
+    return money(business->totalInHomeCurrency(value, row.project->unit()), business->homeUnit());
 }
 
 QColor twInvoiceRowColour(const TWInvoiceRow &row, const TWPreferences &preferences)

@@ -83,7 +83,7 @@ void twSortInvoiceRows(TWInvoiceRowList &rows, int tag, bool ascending);
 
 // The text a cell shows (check boxes: none) and the tooltip of a money cell
 // (the value in the home currency).
-QString twInvoiceCellText(const TWInvoiceRow &row, int tag, const TWBusiness *business);
+QString twInvoiceCellText(const TWInvoiceRow &row, int tag);
 QString twInvoiceCellToolTip(const TWInvoiceRow &row, int tag, const TWBusiness *business);
 
 // The row's text colour: overdue, owing, paid, otherwise the invoice colour;

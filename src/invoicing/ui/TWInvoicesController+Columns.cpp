@@ -310,8 +310,7 @@ int TWInvoicesController::sizeToFitWidth(int tag) const
     for (const TWInvoiceRow &row : rows) {
         if (tag == TWInvoiceColumnOverdue && !row.overdue)
             continue;
-        width = std::max(width, metrics.horizontalAdvance(twInvoiceCellText(row, tag, m_business)) +
-                                    padding);
+        width = std::max(width, metrics.horizontalAdvance(twInvoiceCellText(row, tag)) + padding);
     }
     return width;
 }

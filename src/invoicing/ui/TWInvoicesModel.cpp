@@ -101,7 +101,7 @@ QVariant TWInvoicesModel::data(const QModelIndex &index, int role) const
     const bool check = TWInvoiceColumns::isCheckBox(tag);
     switch (role) {
     case Qt::DisplayRole:
-        return check ? QVariant() : QVariant(twInvoiceCellText(*row, tag, m_business));
+        return check ? QVariant() : QVariant(twInvoiceCellText(*row, tag));
     case Qt::ToolTipRole: {
         const QString tip = twInvoiceCellToolTip(*row, tag, m_business);
         return tip.isEmpty() ? QVariant() : QVariant(tip);
