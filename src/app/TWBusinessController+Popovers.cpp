@@ -34,6 +34,11 @@ TWError TWBusinessController::lastStoreError() const
     return m_business ? m_business->lastDatabaseError() : TWBusiness::databaseError(1);
 }
 
+TWError TWBusinessController::lastStoreError(const TWBusinessController *document)
+{
+    return document ? document->lastStoreError() : TWBusiness::databaseError(1);
+}
+
 // ---- Business information ----
 
 void TWBusinessController::doBusiness()

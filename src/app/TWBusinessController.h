@@ -225,6 +225,8 @@ public:
     // The store's latest failure as an error (for an identifier query that
     // answered 0).
     TWError lastStoreError() const;
+    // The same for a document that may be gone (a failure all the same).
+    static TWError lastStoreError(const TWBusinessController *document);
 
     // ---- Record commands ----
     // New records through their information sheets, placed beside or inside

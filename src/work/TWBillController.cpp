@@ -183,7 +183,7 @@ TWErrorResult TWBillController::storeRepeat()
     if (chosen) {
         const qint32 identifier = m_business->nextRepeatIdentifier();
         if (identifier == 0)
-            return TWWorkList::storeError(m_document);
+            return TWBusinessController::lastStoreError(m_document);
         chosen->setIdentifier(identifier);
         chosen->setType(TWRepeatTypeBill);
         if (TWErrorResult error = m_business->addRepeat(chosen, true))

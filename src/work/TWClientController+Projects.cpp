@@ -99,7 +99,7 @@ void TWClientController::newProjectFromEstimate(bool context)
         failure = [&]() -> TWErrorResult {
             const qint32 projectIdentifier = m_business->nextProjectIdentifier();
             if (projectIdentifier == 0)
-                return TWWorkList::storeError(m_document);
+                return TWBusinessController::lastStoreError(m_document);
             // The project belongs to the estimate's client (with a client
             // group shown, the first chosen client may be another one).
             project = TWProject::projectWithDate(
@@ -111,7 +111,7 @@ void TWClientController::newProjectFromEstimate(bool context)
             for (const TWTaskPtr &task : tasks) {
                 const qint32 identifier = m_business->nextTaskIdentifier();
                 if (identifier == 0)
-                    return TWWorkList::storeError(m_document);
+                    return TWBusinessController::lastStoreError(m_document);
                 const TWTaskPtr made = TWTask::taskWithDate(
                     now, false, task->name(), task->taskType(), task->estimate(), task->quantity(),
                     task->rate(), task->taxRate(), task->notes(), project->identifier(),
@@ -122,7 +122,7 @@ void TWClientController::newProjectFromEstimate(bool context)
             for (const TWExpensePtr &expense : expenses) {
                 const qint32 identifier = m_business->nextExpenseIdentifier();
                 if (identifier == 0)
-                    return TWWorkList::storeError(m_document);
+                    return TWBusinessController::lastStoreError(m_document);
                 const TWExpensePtr made = TWExpense::expenseWithDate(
                     now, expense->name(), expense->quantity(), expense->cost(), expense->taxRate(),
                     expense->notes(), project->identifier(), identifier);

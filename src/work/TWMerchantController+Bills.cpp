@@ -230,7 +230,7 @@ void TWMerchantController::duplicateBills(const TWBillList &bills)
     for (const TWBillPtr &bill : bills) {
         const qint32 identifier = m_business->nextBillIdentifier();
         if (identifier == 0) {
-            failure = TWWorkList::storeError(m_document);
+            failure = TWBusinessController::lastStoreError(m_document);
             break;
         }
         const TWBillPtr copy = bill->copy();
@@ -252,7 +252,8 @@ void TWMerchantController::duplicateBills(const TWBillList &bills)
             continue;
         if ((failure = twCopyLinkedPayment(
                  *m_business, *source, TWRelationshipTypeBillPayment, copy->merchantIdentifier(),
-                 copy->identifier(), [this] { return TWWorkList::storeError(m_document); },
+                 copy->identifier(),
+                 [this] { return TWBusinessController::lastStoreError(m_document); },
                  addedTransaction, beforePeriod)))
             break;
     }

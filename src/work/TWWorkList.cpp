@@ -93,11 +93,6 @@ void confirmDeletion(QObject *owner, qsizetype count, const char *title, const c
     });
 }
 
-TWError storeError(const TWBusinessController *document)
-{
-    return document ? document->lastStoreError() : TWBusiness::databaseError(1);
-}
-
 TWProjectPtr projectOf(const TWBusiness *business, qint32 projectIdentifier)
 {
     return business ? business->projectWithIdentifier(projectIdentifier) : nullptr;

@@ -5,6 +5,7 @@
 // copying records under fresh identifiers, confirming a deletion, and the
 // project a task or expense belongs to. Each list keeps what is its own.
 
+#include "app/TWBusinessController.h"
 #include "foundation/TWError.h"
 #include "model/TWClient.h"
 #include "model/TWProject.h"
@@ -60,9 +61,6 @@ QMenu *shownOrNone(QMenu *menu);
 void confirmDeletion(QObject *owner, qsizetype count, const char *title, const char *titlePlural,
                      const char *button, const char *buttonPlural, QWidget *window,
                      std::function<void()> confirmed);
-
-// The error to show when the store hands out no identifier.
-TWError storeError(const TWBusinessController *document);
 
 // The project a task or expense names, its client and its currency.
 TWProjectPtr projectOf(const TWBusiness *business, qint32 projectIdentifier);
@@ -121,7 +119,7 @@ TWErrorResult duplicateRecords(const List &records, const TWBusinessController *
     for (const auto &record : records) {
         const qint32 identifier = nextIdentifier();
         if (identifier == 0)
-            return storeError(document);
+            return TWBusinessController::lastStoreError(document);
         const auto copy = record->copy();
         copy->setIdentifier(identifier);
         if (TWErrorResult failure = add(copy))

@@ -83,7 +83,7 @@ TWErrorResult TWInvoiceController::writeInvoice(bool *accountMissing)
     } else if (edited) {
         const qint32 identifier = business.nextRepeatIdentifier();
         if (identifier == 0)
-            return m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1);
+            return TWBusinessController::lastStoreError(m_document);
         edited->setIdentifier(identifier);
         edited->setType(TWRepeatTypeInvoice);
         edit->setRepeatIdentifier(identifier);
@@ -107,7 +107,7 @@ TWErrorResult TWInvoiceController::writeInvoice(bool *accountMissing)
         if (edit->identifier() == 0) {
             const qint32 identifier = business.nextInvoiceIdentifier();
             if (identifier == 0)
-                return m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1);
+                return TWBusinessController::lastStoreError(m_document);
             edit->setIdentifier(identifier);
         }
         if (TWErrorResult error = business.addInvoice(edit, true))

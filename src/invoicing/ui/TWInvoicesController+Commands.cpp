@@ -243,9 +243,7 @@ TWErrorResult TWInvoicesController::duplicateInvoices(const TWInvoiceList &invoi
     if (!m_business)
         return std::nullopt;
     TWBusiness &business = *m_business;
-    const auto storeError = [this] {
-        return m_document ? m_document->lastStoreError() : TWBusiness::databaseError(1);
-    };
+    const auto storeError = [this] { return TWBusinessController::lastStoreError(m_document); };
     bool added = false;
     bool copied = false;
     bool beforePeriod = false;
