@@ -31,10 +31,11 @@ namespace
 {
 
 // The narrowest a text column, and a tick or number column, ever gets (the
-// header's own least section size): in a narrow window the amounts come
-// first.
-constexpr int kTextFloor = 30;
-constexpr int kFixedFloor = 30;
+// header's own least section size, the least any column may have): in a
+// narrow window the amounts come first, and a scroll bar takes what does not
+// fit.
+constexpr int kTextFloor = 50;
+constexpr int kFixedFloor = 50;
 
 // Fixed row height: every row is one line of the 12-point font.
 constexpr int kRowHeight = 22;

@@ -1028,8 +1028,9 @@ TWErrorResult TWBusiness::readTransactions(TWTransactionList &list, TWYearEndSum
         sql += QStringLiteral(", ") + TWSchema::userColumnName(field->identifier());
     sql += QStringLiteral(" FROM transactions");
 
-    // Many transactions share a unit: each code is looked up once (here, on
-    // the thread that may ask the business).
+    // Many transactions share a unit: each code is looked up once, by the
+    // reading thread (while the rows are read, nothing else asks the
+    // business for a unit).
     StoredUnits units([this](const QString &code) { return unitForStoredCode(code); });
 
     // The lines and tags come ordered by transaction identifier, and so do

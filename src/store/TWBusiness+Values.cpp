@@ -39,6 +39,12 @@ TWErrorResult misuse()
 
 QHash<QString, int> *TWBusiness::valueNames(qint32 code)
 {
+    // Asked on every write of a transaction: a list held is found at once.
+    if (m_valueNamesGeneration == m_generation) {
+        const auto found = m_valueNames.find(code);
+        if (found != m_valueNames.end())
+            return &found.value();
+    }
     if (!readValueNames({code}))
         return nullptr;
     return &m_valueNames.find(code).value();
