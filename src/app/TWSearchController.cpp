@@ -47,8 +47,7 @@ void TWSearchController::build()
     // stay under the rows and the spare room goes below them.
     layout->addStretch(1);
     // The sheet around it says what it is.
-    if (m_view)
-        m_view->setWindowTitle(TWLocalized("sheetTitleAdvancedFind"));
+    m_view->setWindowTitle(TWLocalized("sheetTitleAdvancedFind"));
 }
 
 void TWSearchController::update()

@@ -1,7 +1,7 @@
 #pragma once
 // One form for an account: a new account (mode New, shown as a sheet; the
 // document files and stores the account it builds) or an existing one (mode
-// 1, inside the information popover; the form changes the account object it
+// Existing, inside the information popover; the form changes the account object it
 // was given on save and the document writes it when the popover closes).
 
 #include "app/TWRecordEditors.h"

@@ -243,8 +243,7 @@ void TWBusinessInfoController::build()
     view->installEventFilter(this);
     m_view = view;
     // The sheet around it says what it is.
-    if (m_view)
-        m_view->setWindowTitle(TWLocalized("sheetTitleBusinessInformation"));
+    m_view->setWindowTitle(TWLocalized("sheetTitleBusinessInformation"));
 }
 
 bool TWBusinessInfoController::eventFilter(QObject *watched, QEvent *event)

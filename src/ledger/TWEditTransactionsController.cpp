@@ -132,8 +132,7 @@ void TWEditTransactionsController::build()
     // be a window's default size, far more than a field and a value need.
     m_view->resize(m_view->sizeHint());
     // The sheet around it says what it is.
-    if (m_view)
-        m_view->setWindowTitle(TWLocalized("sheetTitleEditTransactions"));
+    m_view->setWindowTitle(TWLocalized("sheetTitleEditTransactions"));
 }
 
 void TWEditTransactionsController::setTransactions(const TWTransactionList &transactions)

@@ -106,8 +106,7 @@ void TWFieldController::build()
     connect(m_cancelButton, &QPushButton::clicked, this, [this] { doSave(0); });
     connect(m_saveButton, &QPushButton::clicked, this, [this] { doSave(1); });
     // The sheet around it says what it is.
-    if (m_view)
-        m_view->setWindowTitle(TWLocalized("sheetTitleField"));
+    m_view->setWindowTitle(TWLocalized("sheetTitleField"));
 }
 
 void TWFieldController::update()

@@ -971,6 +971,10 @@ void TWTransactionsController::updateHeaderMenu()
     if (!m_headerMenu)
         return;
     m_headerMenu->clear();
+    // clear() leaves the last "sortBy" menu a child of the header menu; one
+    // would pile up at every reload. Later, as its item may have asked for this.
+    for (QMenu *old : m_headerMenu->findChildren<QMenu *>(Qt::FindDirectChildrenOnly))
+        old->deleteLater();
     if (m_mode == TWRegisterMode::ImportPreview || m_mode == TWRegisterMode::AllTransactions ||
         !m_business)
         return;

@@ -90,8 +90,7 @@ void TWUnitController::build()
     connect(m_cancel, &QPushButton::clicked, this, [this] { doSave(0); });
     m_view = view;
     // The sheet around it says what it is.
-    if (m_view)
-        m_view->setWindowTitle(TWLocalized("sheetTitleUnit"));
+    m_view->setWindowTitle(TWLocalized("sheetTitleUnit"));
 }
 
 bool TWUnitController::isHomeUnit() const

@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QMenu>
 
 namespace
 {
@@ -191,6 +192,15 @@ TEST(RegisterController, AViewDeletedByItsWindowLeavesTheRegisterUsable)
     reg.controller.update();
     EXPECT_EQ(reg.controller.model()->rowCount(), 1);
     EXPECT_GT(reg.controller.model()->columnCount(), 0);
+}
+
+TEST(RegisterController, ReloadsKeepOneSortMenu)
+{
+    RegisterBooks books;
+    Register reg(*books.business, TWRegisterMode::Accounts, {books.checking});
+    reg.controller.update(); // the fixture updated once already
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(reg.controller.headerMenu()->findChildren<QMenu *>().size(), 1);
 }
 
 TEST(RegisterController, ANewLastRowSelectedRightAfterAReloadIsScrolledIntoView)

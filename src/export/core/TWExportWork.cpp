@@ -90,7 +90,7 @@ void headerRow(Table &table, const QList<qint32> &fields, FieldName fieldName)
 
 // An amount in the currency of the item's project.
 QString moneyText(const TWFormatter &formatter, qint64 value, const ProjectParts &parts,
-                  bool displayGroupingSeparator, TWBusiness *)
+                  bool displayGroupingSeparator)
 {
     return formatter.valueString(value, parts.unit.get(), false, displayGroupingSeparator, false,
                                  true, true);
@@ -125,7 +125,7 @@ void itemRow(Table &table, const TWFormatter &formatter, const QList<qint32> &fi
 {
     const ProjectParts parts = projectParts(business, item.projectIdentifier());
     const auto money = [&](qint64 value) {
-        return moneyText(formatter, value, parts, displayGroupingSeparator, business);
+        return moneyText(formatter, value, parts, displayGroupingSeparator);
     };
     table.startRow();
     for (const qint32 code : fields) {
