@@ -56,8 +56,14 @@ void TWDocumentWindow::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::ActivationChange)
         return;
+    // The window stays the main one while the focus is in one of its sheets,
+    // popovers or the application's own panels (About, Preferences), or in
+    // another application: only another document's window taking the focus
+    // (which reports itself) or closing makes it resign.
+    if (!isActiveWindow())
+        return;
     if (TWApplicationDelegate *delegate = TWApplicationDelegate::instance())
-        delegate->updateActiveDocument(isActiveWindow() ? m_document : nullptr);
+        delegate->updateActiveDocument(m_document);
 }
 
 void TWDocumentWindow::moveEvent(QMoveEvent *event)
