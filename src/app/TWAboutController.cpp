@@ -88,6 +88,8 @@ TWAboutController::TWAboutController(QObject *parent) : QObject(parent)
 
     auto *acknowledgements = new QPushButton(TWLocalized("acknowledgements"), window);
     auto *license = new QPushButton(TWLocalized("license"), window);
+    m_acknowledgementsButton = acknowledgements;
+    m_licenseButton = license;
     connect(acknowledgements, &QPushButton::clicked, this, [this] { doAcknowledgements(); });
     connect(license, &QPushButton::clicked, this, [this] { doLicense(); });
 

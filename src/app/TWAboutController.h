@@ -38,6 +38,8 @@ public:
     QPushButton *contactButton() const { return m_contactButton; }
     QPushButton *supportButton() const { return m_supportButton; }
     QPushButton *websiteButton() const { return m_websiteButton; }
+    QPushButton *acknowledgementsButton() const { return m_acknowledgementsButton; }
+    QPushButton *licenseButton() const { return m_licenseButton; }
 
 private:
     // Copies a document out of the resources into the temporary folder and opens it.
@@ -49,4 +51,6 @@ private:
     QPushButton *m_contactButton = nullptr;
     QPushButton *m_supportButton = nullptr;
     QPushButton *m_websiteButton = nullptr;
+    QPushButton *m_acknowledgementsButton = nullptr;
+    QPushButton *m_licenseButton = nullptr;
 };

@@ -176,6 +176,13 @@ public:
             return m_units && m_units->canDeleteUnit(context);
         if (query == TWQuery::CanDeleteValue)
             return m_values && m_values->canDeleteValue(context);
+        if (list == L::ImportRows || list == L::ImportAll) {
+            // The list of the import the question is about: a task or an
+            // expense import may have run before and kept its own lists.
+            const auto *found =
+                dynamic_cast<const TWValidatedList *>(importList(importKindOf(query), list));
+            return found && found->validationQuery(query, context);
+        }
         const TWValidatedList *target = validatedList(list);
         return target && target->validationQuery(query, context);
     }
@@ -245,16 +252,22 @@ private:
                                                                  : TWImportController::ExistingList)
                    : nullptr;
     }
+    static TWImportKind importKindOf(TWQuery query)
+    {
+        switch (query) {
+        case TWQuery::CanEditTask:
+        case TWQuery::HasSelectedTask:
+        case TWQuery::CanEditTaskItem:
+            return TWImportKind::Tasks;
+        case TWQuery::CanEditExpense:
+            return TWImportKind::Expenses;
+        default:
+            return TWImportKind::Transactions;
+        }
+    }
     const TWValidatedList *validatedList(TWListTarget list) const
     {
         switch (list) {
-        case L::ImportRows:
-        case L::ImportAll:
-            for (TWImportKind kind :
-                 {TWImportKind::Tasks, TWImportKind::Expenses, TWImportKind::Transactions})
-                if (auto *found = dynamic_cast<TWValidatedList *>(importList(kind, list)))
-                    return found;
-            return nullptr;
         case L::ClientView:
             return m_clients;
         case L::Tasks:
@@ -636,6 +649,19 @@ void TWBusinessController::perform(TWAction action, int tag, QAction *item)
     case A::printDocument:
         printDocument();
         return;
+    case A::doEditTask:
+    case A::doEditTaskItem:
+    case A::doMarkTask:
+    case A::doEditExpense:
+        // While an import sheet is open these act on its list (the one whose
+        // context menu was opened, else the one with the focus).
+        if (m_importing) {
+            importListCommand(main, tag, context, item);
+            return;
+        }
+        if (clients && isMasterSelected(TWMasterSectionClients))
+            clients->performListCommand(main, tag, context);
+        return;
     default:
         // The projects, tasks and expenses commands go to the clients view
         // shown.
@@ -676,6 +702,25 @@ void TWBusinessController::billCommand(TWMerchantDetail &bills, TWAction main, b
     default:
         break;
     }
+}
+
+void TWBusinessController::importListCommand(TWAction main, int tag, bool context, QAction *item)
+{
+    QMenu *menu = menuOf(item);
+    if (main == A::doEditExpense) {
+        if (TWExpensesList *expenses = activeExpensesController(context, false, menu))
+            expenses->editSelectedExpense(context);
+        return;
+    }
+    TWTasksList *tasks = activeTasksController(context, false, menu);
+    if (!tasks)
+        return;
+    if (main == A::doEditTask)
+        tasks->editSelectedTask(context);
+    else if (main == A::doEditTaskItem)
+        tasks->editSelectedTaskItem(context);
+    else if (main == A::doMarkTask)
+        tasks->markTask(tag == 6, context);
 }
 
 void TWBusinessController::masterSortBy(int tag)

@@ -351,6 +351,8 @@ private:
     // it went.
     template <typename Call> RouteTarget routeToSelectedList(Call &&call) const;
     void masterSortBy(int tag);
+    // The task and expense commands an open import sheet's lists take.
+    void importListCommand(TWAction main, int tag, bool context, QAction *item);
     void detailAddDelete(int segment);
     void showDateRangePopover();
     void searchDetail(const QString &text);

@@ -92,6 +92,10 @@ public:
     virtual void updateTasks() {}
     // The selected task (with `context`, the context menu's), none without.
     virtual std::shared_ptr<class TWTask> selectedTask(bool) const { return nullptr; }
+    // The menus' edit and mark commands; `context` as for the register.
+    virtual void editSelectedTask(bool /*context*/) {}
+    virtual void editSelectedTaskItem(bool /*context*/) {}
+    virtual void markTask(bool /*completed*/, bool /*context*/) {}
 };
 
 class TWExpensesList : public TWValidatedList
@@ -99,6 +103,8 @@ class TWExpensesList : public TWValidatedList
 public:
     virtual ~TWExpensesList() = default;
     virtual void updateExpenses() {}
+    // The menus' edit command; `context` as for the register.
+    virtual void editSelectedExpense(bool /*context*/) {}
 };
 
 // What the invoice list lists: in the client view the invoices of the given

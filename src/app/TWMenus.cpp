@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <functional>
+#include <iterator>
 
 QList<TWMenuEntry> twDefaultSortMenuEntries(bool columns)
 {
@@ -320,6 +321,25 @@ void twFillListMenu(QMenu *menu, const QList<TWListMenuItem> &items, TWBusinessC
         item->setCheckable(true);
         connectItem(item, document);
     }
+}
+
+QMenu *twMasterAddMenu(QWidget *parent, TWBusinessController *document)
+{
+    static const char *const keys[] = {
+        "menuNewAccount", "menuNewAccountGroup", "menuNewFilter",   "menuNewFilterGroup",
+        "menuNewClient",  "menuNewClientGroup",  "menuNewMerchant", "menuNewMerchantGroup",
+        "menuNewReport",  "menuNewReportGroup"};
+    auto *menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("masterAddMenu"));
+    for (int tag = 0; tag < int(std::size(keys)); ++tag) {
+        if (tag > 0 && tag % 2 == 0)
+            menu->addSeparator();
+        QAction *item = twMenuAction(menu, TWLocalized(keys[tag]), TWAction::doMasterAdd, tag);
+        item->setObjectName(QLatin1String(keys[tag]));
+        connectItem(item, document);
+    }
+    validateOnShow(menu, document);
+    return menu;
 }
 
 void twBuildMenuBar(QMainWindow *window, TWBusinessController *document)

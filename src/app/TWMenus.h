@@ -14,6 +14,7 @@ class QAction;
 class QMainWindow;
 class QMenu;
 class QObject;
+class QWidget;
 class TWBusinessController;
 
 // The menus the application delegate fills when they are about to show.
@@ -36,6 +37,9 @@ QList<TWMenuEntry> twDefaultClientMarkMenuEntries();
 void twFillMenu(QMenu *menu, const QList<TWMenuEntry> &entries);
 
 void twBuildMenuBar(QMainWindow *window, TWBusinessController *document);
+// The source list's add pop-up: a new account, filter, client, merchant or
+// report, or a group of each, by the items' tags (0 to 9).
+QMenu *twMasterAddMenu(QWidget *parent, TWBusinessController *document);
 
 // A menu item carrying its command, tag (also its data) and represented object.
 QAction *twMenuAction(QMenu *menu, const QString &title, TWAction action, int tag = 0,

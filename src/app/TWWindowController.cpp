@@ -56,8 +56,14 @@ void TWDocumentWindow::changeEvent(QEvent *event)
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::ActivationChange)
         return;
+    // The window stays the main one while the focus is in one of its sheets,
+    // popovers or the application's own panels (About, Preferences), or in
+    // another application: only another document's window taking the focus
+    // (which reports itself) or closing makes it resign.
+    if (!isActiveWindow())
+        return;
     if (TWApplicationDelegate *delegate = TWApplicationDelegate::instance())
-        delegate->updateActiveDocument(isActiveWindow() ? m_document : nullptr);
+        delegate->updateActiveDocument(m_document);
 }
 
 void TWDocumentWindow::moveEvent(QMoveEvent *event)
@@ -120,13 +126,25 @@ void TWWindowController::buildBar()
     m_bar->setObjectName(QStringLiteral("detailBar"));
     m_bar->setFixedHeight(TWDetailBar::kHeight);
 
+    // The add pop-up, then the delete button, under the source list.
+    m_addMasterButton = new QToolButton(m_bar);
+    m_addMasterButton->setObjectName(QStringLiteral("addMasterButton"));
+    m_addMasterButton->setIcon(
+        QIcon::fromTheme(QStringLiteral("list-add"), QIcon(QStringLiteral(":/icons/Add.png"))));
+    m_addMasterButton->setToolTip(TWLocalized("add"));
+    m_addMasterButton->setAutoRaise(true);
+    m_addMasterButton->setPopupMode(QToolButton::InstantPopup);
+    m_addMasterButton->setMenu(twMasterAddMenu(m_addMasterButton, m_document));
+    m_addMasterButton->setFixedSize(34, 22);
+    m_addMasterButton->move(8, (TWDetailBar::kHeight - 22) / 2);
+
     m_deleteMasterButton = new QToolButton(m_bar);
     m_deleteMasterButton->setObjectName(QStringLiteral("deleteMasterButton"));
     m_deleteMasterButton->setText(QStringLiteral("\u2212"));
     m_deleteMasterButton->setToolTip(TWLocalized("deleteMenu"));
     m_deleteMasterButton->setAutoRaise(true);
     m_deleteMasterButton->setFixedSize(24, 22);
-    m_deleteMasterButton->move(8, (TWDetailBar::kHeight - 22) / 2);
+    m_deleteMasterButton->move(8 + 34 + 2, (TWDetailBar::kHeight - 22) / 2);
 
     m_addDelete = new TWAddDeleteControl(m_bar);
     m_rangePopUp = new QComboBox(m_bar);

@@ -107,9 +107,10 @@ public:
     QWidget *detailView() const;
     QWidget *masterView() const { return m_master; }
 
-    // The bar and the window's search field and delete button.
+    // The bar and the window's search field, and the source list's add and delete buttons.
     TWDetailBar *bar() const { return m_bar; }
     QLineEdit *searchField() const { return m_searchField; }
+    QToolButton *addMasterButton() const { return m_addMasterButton; }
     QToolButton *deleteMasterButton() const { return m_deleteMasterButton; }
     TWAddDeleteControl *addDeleteControl() const { return m_addDelete; }
     QComboBox *rangePopUp() const { return m_rangePopUp; }
@@ -130,6 +131,7 @@ private:
     QStackedWidget *m_detail = nullptr;
     TWDetailBar *m_bar = nullptr;
     QLineEdit *m_searchField = nullptr;
+    QToolButton *m_addMasterButton = nullptr;
     QToolButton *m_deleteMasterButton = nullptr;
     TWAddDeleteControl *m_addDelete = nullptr;
     QComboBox *m_rangePopUp = nullptr;

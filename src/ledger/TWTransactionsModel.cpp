@@ -1,6 +1,7 @@
 #include "ledger/TWTransactionsModel.h"
 
 #include "ledger/TWRegisterSort.h"
+#include "ledger/TWTransactionsDelegate.h"
 
 #include "foundation/TWLocalized.h"
 #include "model/TWBuiltInFields.h"
@@ -12,6 +13,9 @@
 #include "store/TWBusiness.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QImage>
+#include <QPainter>
 #include <QPalette>
 
 TWTransactionsModel::TWTransactionsModel(QObject *parent) : QAbstractTableModel(parent)
@@ -355,6 +359,29 @@ QString TWTransactionsModel::headerTitle(const TWField &field) const
     return field.name();
 }
 
+namespace
+{
+
+// The attachments column's title: the paperclip the cells show, in the
+// header's text colour, at one and two device pixels a point.
+QIcon paperclipIcon()
+{
+    QIcon icon;
+    const QColor colour = QApplication::palette().color(QPalette::ButtonText);
+    for (const int scale : {1, 2}) {
+        QImage image(16 * scale, 16 * scale, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        image.setDevicePixelRatio(scale);
+        QPainter painter(&image);
+        TWTransactionsDelegate::paintPaperclip(&painter, QRectF(0, 0, 16, 16), colour);
+        painter.end();
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
+}
+
+} // namespace
+
 QVariant TWTransactionsModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= m_columns.size())
@@ -363,6 +390,13 @@ QVariant TWTransactionsModel::headerData(int section, Qt::Orientation orientatio
     switch (role) {
     case Qt::DisplayRole:
         return headerTitle(field);
+    case Qt::DecorationRole:
+        if (field.type() == TWFieldTypeStandard &&
+            field.identifier() == TWFieldIdentifierAttachments) {
+            static const QIcon paperclip = paperclipIcon();
+            return paperclip;
+        }
+        return {};
     case Qt::ToolTipRole:
         return field.name();
     case FieldIdentifierRole:

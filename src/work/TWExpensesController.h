@@ -77,7 +77,7 @@ public:
     bool validationQuery(TWQuery query, bool context) const override;
 
     void newExpense();
-    void editSelectedExpense(bool context);
+    void editSelectedExpense(bool context) override;
     void editExpense(const TWExpensePtr &expense, bool isImport);
     void duplicateSelectedExpense(bool context);
     void duplicateExpenses(const TWExpenseList &expenses);

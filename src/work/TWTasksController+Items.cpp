@@ -165,10 +165,11 @@ bool TWTasksController::canAddTaskItem() const
 {
     if (m_mode != ModeProjects || !m_tasksTable || m_tasksTable->selectedRows().size() != 1)
         return false;
-    // Time counts only for a timed task of a project.
+    // Any task of a project (not an estimate) takes time items; a task whose
+    // quantity is typed keeps its quantity, the item is only a record.
     const TWTaskPtr task = selectedTasks().constFirst();
     const TWProjectPtr project = task ? projectOf(*task) : nullptr;
-    return project && project->type() == 1 && task->taskType() == TWTaskTypeTimed;
+    return project && project->type() == TWProjectTypeProject;
 }
 
 bool TWTasksController::canEditTaskItem(bool context) const

@@ -118,19 +118,19 @@ public:
 
     // ---- Task commands ----
     void newTask();
-    void editSelectedTask(bool context);
+    void editSelectedTask(bool context) override;
     void editTask(const TWTaskPtr &task, bool isImport);
     void duplicateSelectedTask(bool context);
     void duplicateTasks(const TWTaskList &tasks);
     void deleteTask(bool context);
-    void markTask(bool completed, bool context);
+    void markTask(bool completed, bool context) override;
     TWTaskPtr selectedTask(bool context) const override;
     // An import edit: `edited` replaces `original` in the list and the ticks.
     void updateTask(const TWTaskPtr &original, const TWTaskPtr &edited);
 
     // ---- Time item commands ----
     void newTaskItem();
-    void editSelectedTaskItem(bool context);
+    void editSelectedTaskItem(bool context) override;
     void editTaskItem(const TWTaskItemPtr &taskItem, bool isImport);
     void duplicateSelectedTaskItem(bool context);
     void duplicateTaskItems(const TWTaskItemList &taskItems);

@@ -3,6 +3,7 @@
 #include "TWUpdateTestSupport.h"
 
 #include "app/TWAboutController.h"
+#include "app/TWAlert.h"
 #include "app/TWApplicationDelegate.h"
 #include "app/TWBusinessController.h"
 #include "app/TWDocumentController.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 
@@ -67,3 +69,38 @@ TEST_F(AboutTest, AboutTwiceShowsOneWindowAndPreferencesTwiceToo)
 }
 
 } // namespace
+
+TEST_F(AboutTest, TheAcknowledgementsAndTheLicenseOpenInTheViewer)
+{
+    TWDocumentController documents;
+    TWApplicationDelegate delegate(&documents);
+    delegate.doAbout();
+    TWAboutController *about = delegate.aboutController();
+    ASSERT_NE(about, nullptr);
+    QList<QUrl> opened;
+    twSetURLOpener([&opened](const QUrl &url) {
+        opened.append(url);
+        return true;
+    });
+    const struct {
+        QPushButton *button;
+        const char *name;
+    } documentsToOpen[] = {{about->acknowledgementsButton(), "Acknowledgements"},
+                           {about->licenseButton(), "License"}};
+    for (const auto &entry : documentsToOpen) {
+        ASSERT_TRUE(entry.button) << entry.name;
+        EXPECT_TRUE(entry.button->isEnabled()) << entry.name;
+        opened.clear();
+        entry.button->click();
+        ASSERT_EQ(opened.size(), 1) << entry.name;
+        // A copy of the resource the viewer can read, named after it.
+        const QString path = opened.first().toLocalFile();
+        EXPECT_EQ(QFileInfo(path).fileName(), QLatin1String(entry.name) + QStringLiteral(".pdf"));
+        QFile copy(path);
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly)) << entry.name;
+        QFile resource(QStringLiteral(":/about/%1.pdf").arg(QLatin1String(entry.name)));
+        ASSERT_TRUE(resource.open(QIODevice::ReadOnly)) << entry.name;
+        EXPECT_EQ(copy.readAll(), resource.readAll()) << entry.name;
+    }
+    twSetURLOpener({});
+}

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QDialog>
 #include <QFileInfo>
+#include <QMainWindow>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QUuid>
@@ -141,3 +142,31 @@ TEST_F(AppDelegateTest, AMovedLastBusinessIsReportedAsMissingAndTheStartGoesOn)
 }
 
 } // namespace
+
+TEST_F(AppDelegateTest, ADocumentStaysMainWhileTheFocusIsInAnotherKindOfWindow)
+{
+    TWAppRegistry::registry().setEditorFactory(
+        TWEditorKind::ImportTransactions,
+        [](QObject *parent) { return new RecordingImport(parent); });
+    RecordingImport::imported.clear();
+    TWBusinessController *document = openDocument(QStringLiteral("Shop"));
+    ASSERT_TRUE(document);
+    delegate->updateActiveDocument(document);
+    ASSERT_EQ(delegate->activeBusinessController(), document);
+
+    // A panel of the application (or a sheet, a popover) takes the focus:
+    // the window is told its activation changed and it is not the active one.
+    QWidget panel;
+    panel.show();
+    QMainWindow *window = document->windowForSheet();
+    ASSERT_TRUE(window);
+    ASSERT_FALSE(window->isActiveWindow());
+    QEvent change(QEvent::ActivationChange);
+    QCoreApplication::sendEvent(window, &change);
+    EXPECT_EQ(delegate->activeBusinessController(), document);
+
+    // A bank file handed over from outside goes to its import.
+    const QString bank = dir.filePath(QStringLiteral("bank.ofx"));
+    EXPECT_TRUE(delegate->openFile(bank));
+    EXPECT_EQ(RecordingImport::imported, QList<QUrl>{QUrl::fromLocalFile(bank)});
+}

@@ -7,6 +7,8 @@
 #include "app/TWMasterController.h"
 #include "app/TWMenus.h"
 #include "app/TWPopover.h"
+#include "app/TWRecordEditors.h"
+#include "app/TWWindowController.h"
 
 #include "foundation/TWClock.h"
 #include "model/TWTask.h"
@@ -15,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QToolButton>
 
 #include <sqlite3.h>
 
@@ -32,6 +35,19 @@ public:
 
 private:
     TWStandInView<> m_view{QStringLiteral("units")};
+};
+
+// The information sheet of a family whose piece is not linked here.
+class StandInInfo final : public TWInfoEditor
+{
+    Q_OBJECT
+public:
+    using TWInfoEditor::TWInfoEditor;
+    TWItemPtr item() const override { return nullptr; }
+    void setItem(const TWItemPtr &) override {}
+
+protected:
+    void build() override { m_view = new QLabel(QStringLiteral("information")); }
 };
 
 } // namespace
@@ -75,6 +91,54 @@ TEST_F(MenuActionsTest, AFailingSortChangeIsShownAndTheStoreKeepsItsMode)
     // The menu shows the mode the store kept.
     EXPECT_EQ(document->validate(TWAction::doMasterSortBy, int(mode)).check, TWCheck::On);
     EXPECT_EQ(document->validate(TWAction::doMasterSortBy, int(1 - mode)).check, TWCheck::Off);
+}
+
+TEST_F(MenuActionsTest, TheSourceListsAddPopUpOpensTheSheetOfEachKind)
+{
+    for (TWEditorKind kind : {TWEditorKind::AccountInfo, TWEditorKind::ClientInfo,
+                              TWEditorKind::MerchantInfo, TWEditorKind::ReportInfo})
+        TWAppRegistry::registry().setEditorFactory(
+            kind, [](QObject *parent) { return new StandInInfo(parent); });
+    auto document = windowDocument();
+    QToolButton *add = document->windowController()->addMasterButton();
+    ASSERT_TRUE(add);
+    EXPECT_TRUE(add->isVisible());
+    EXPECT_EQ(add->popupMode(), QToolButton::InstantPopup);
+    ASSERT_TRUE(add->menu());
+    // It stands beside the delete button, not over it.
+    EXPECT_FALSE(
+        add->geometry().intersects(document->windowController()->deleteMasterButton()->geometry()));
+
+    // By tag: the family whose sheet opens, and the group kind (0: none).
+    const std::pair<int, int> expected[] = {
+        {TWItemTypeAccount, 0},  {TWItemTypeAccountGroup, TWItemTypeAccountGroup},
+        {TWItemTypeFilter, 0},   {TWItemTypeFilterGroup, TWItemTypeFilterGroup},
+        {TWItemTypeClient, 0},   {TWItemTypeClientGroup, TWItemTypeClientGroup},
+        {TWItemTypeMerchant, 0}, {TWItemTypeMerchantGroup, TWItemTypeMerchantGroup},
+        {TWItemTypeReport, 0},   {TWItemTypeReportGroup, TWItemTypeReportGroup}};
+    QList<QAction *> items;
+    for (QAction *item : add->menu()->actions())
+        if (!item->isSeparator())
+            items.append(item);
+    ASSERT_EQ(items.size(), 10);
+    for (int tag = 0; tag < 10; ++tag) {
+        QAction *item = items.at(tag);
+        EXPECT_EQ(twActionOf(item), TWAction::doMasterAdd) << tag;
+        EXPECT_EQ(twTagOf(item), tag);
+        EXPECT_FALSE(item->text().isEmpty()) << tag;
+        item->trigger();
+        settle();
+        ASSERT_TRUE(document->hasAttachedSheet()) << tag;
+        TWInfoEditor *editor = document->newInfoController(expected[tag].first);
+        ASSERT_TRUE(editor) << tag;
+        EXPECT_EQ(editor->view()->window(), document->innermostSheet()) << tag;
+        if (expected[tag].second) {
+            EXPECT_EQ(editor->type(), expected[tag].second) << tag;
+        }
+        document->endSheet(editor->view(), TWSheetResult::Cancelled);
+        settle();
+        EXPECT_FALSE(document->hasAttachedSheet()) << tag;
+    }
 }
 
 #include "MenuActionsTest.moc"

@@ -3,6 +3,7 @@
 // left unticked and the all-or-nothing import with one notification a kind.
 
 #include "ImportProcessTestSupport.h"
+#include "TWWindowTestSupport.h"
 
 #include "import/ui/TWImportWorkController.h"
 #include "import/ui/TWImportWorkSelectController.h"
@@ -198,4 +199,70 @@ TEST_F(ExpenseImportSheetTest, ARefusedExpenseLeavesNothingBehind)
     EXPECT_EQ(shown.size(), 1);
     EXPECT_TRUE(business->expenses().isEmpty());
     EXPECT_TRUE(recorder.names().isEmpty());
+}
+
+namespace
+{
+
+class WorkImportSourceListTest : public TWWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        TWWindowTest::SetUp();
+        twSetAlertPresenter([](const TWAlert &, TWAlertCompletion completion) {
+            if (completion)
+                completion(1000);
+        });
+    }
+    void TearDown() override
+    {
+        twSetAlertPresenter({});
+        TWWindowTest::TearDown();
+    }
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(WorkImportSourceListTest, ClientsMadeByATaskImportAreListedAtOnce)
+{
+    auto document = windowDocument([](TWBusiness &b) {
+        const TWClientPtr acme = addClient(b, QStringLiteral("Acme"));
+        EXPECT_OK(b.addProject(
+            TWProject::projectWithDate(twLocal(2024, 1, 1), false, QStringLiteral("Website"),
+                                       TWProjectTypeProject, {}, {}, 0,
+                                       b.unitWithCode(QStringLiteral("USD")), 0, {},
+                                       acme->identifier(), b.nextProjectIdentifier()),
+            false));
+    });
+    TWBusiness &b = *document->business();
+    const QString path = dir.filePath(QStringLiteral("tasks.csv"));
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("Date,Client,Project,Name,Quantity\n6/1/24,Newco,Website,Dig,2\n"
+              "6/2/24,Otherco,Website,Rake,1\n");
+    out.close();
+    TWImportTasksController sheet;
+    sheet.setBusinessController(document.get());
+    sheet.setBusiness(&b);
+    sheet.reset();
+    sheet.importURL(QUrl::fromLocalFile(path));
+    TWImportWorkMappingModel *model = sheet.model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->lines().at(row)->activeIdentifier() == -2) {
+            ASSERT_TRUE(model->setData(model->index(row, 2), Qt::Checked, Qt::CheckStateRole));
+        }
+    }
+    sheet.doParse(1);
+    for (const QString &name : {QStringLiteral("Newco"), QStringLiteral("Otherco")}) {
+        TWClientPtr made;
+        for (const TWClientPtr &client : b.clients())
+            if (client->name() == name)
+                made = client;
+        ASSERT_TRUE(made) << name.toStdString();
+        EXPECT_TRUE(master(*document).masterItemWithType(TWMasterItemEntity, TWItemTypeClient,
+                                                         made->identifier()))
+            << name.toStdString();
+    }
 }

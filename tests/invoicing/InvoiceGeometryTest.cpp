@@ -67,3 +67,32 @@ TEST(InvoiceGeometryTest, RowsFollowTheLayoutAndTheBandsShrinkTheContent)
     EXPECT_GE(operation.strokeFrames().value(QStringLiteral("componentBusiness")).x(),
               25 + 2 * (operation.columnWidth() + 5) - 1);
 }
+
+TEST(InvoiceGeometryTest, AnInformationLabelSitsLevelWithTheLastLineOfItsWrappedValue)
+{
+    Prepared prepared(twLayoutXML(QString(), QString()));
+    prepared.data->setInvoiceNameLabel(QStringLiteral("Name"));
+    prepared.data->setInvoiceName(
+        QStringLiteral("Design, build and launch of the new shop front with its catalogue, "
+                       "checkout and the first season of changes"));
+    prepared.data->setInvoiceNumberLabel(QStringLiteral("Number"));
+    prepared.data->setInvoiceNumber(QStringLiteral("N-1"));
+    TWInvoiceOperation &operation = prepared.prepare();
+    const auto &bounds = operation.stringBounds();
+    const QRectF nameLabel = bounds.value(QStringLiteral("componentInvoiceNameLabel"));
+    const QRectF name = bounds.value(QStringLiteral("componentInvoiceName"));
+    const QRectF numberLabel = bounds.value(QStringLiteral("componentInvoiceNumberLabel"));
+    const QRectF number = bounds.value(QStringLiteral("componentInvoiceNumber"));
+    ASSERT_FALSE(nameLabel.isEmpty());
+    ASSERT_FALSE(name.isEmpty());
+    // The name wraps; its one-line label shares its bottom edge (page
+    // coordinates grow upward), level with the name's last line.
+    EXPECT_GT(name.height(), 2 * nameLabel.height() - 1);
+    EXPECT_EQ(nameLabel.y(), name.y());
+    EXPECT_LT(nameLabel.y() + nameLabel.height(), name.y() + name.height());
+    // The next row starts below the wrapped name and keeps to one line.
+    EXPECT_EQ(numberLabel.y(), number.y());
+    EXPECT_LE(number.y() + number.height(), name.y());
+    EXPECT_GT(nameLabel.x() + nameLabel.width(), 0);
+    EXPECT_LT(nameLabel.x() + nameLabel.width(), name.x());
+}

@@ -3,6 +3,8 @@
 
 #include "foundation/TWLocalized.h"
 
+#include <QRegularExpression>
+
 namespace
 {
 
@@ -125,4 +127,33 @@ TEST(InvoicePdfTest, CancelledBrokenAndMissingLayouts)
     EXPECT_TRUE(text.contains(QStringLiteral("Design")));
     EXPECT_TRUE(text.contains(TWLocalized("totalDue")));
     EXPECT_FALSE(text.contains(QStringLiteral("Ada")));
+}
+
+TEST(InvoicePdfTest, TheBusinessMailAndWebAddressesAreLinks)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWRenderBook render = twRenderBook();
+    ASSERT_TRUE(render.book.business);
+    TWSendInvoiceDataPtr data = render.data();
+    // A name long enough to wrap in the information block.
+    data->setInvoiceName(QStringLiteral("Design, build and launch of the new shop front with its "
+                                        "catalogue and checkout"));
+    TWErrorResult error;
+    const QByteArray pdf = twRender(render.b(), data, QStringLiteral("links"), &error);
+    ASSERT_OK(error);
+    TWReadPdf read(pdf);
+    ASSERT_TRUE(read.ok());
+    const QString text = read.text(0);
+    EXPECT_TRUE(text.contains(QStringLiteral("billing@example.com")));
+    EXPECT_TRUE(text.contains(QStringLiteral("https://example.com/studio")));
+    // Each is a link annotation with its address as the URI action.
+    QStringList targets;
+    const QRegularExpression uri(QStringLiteral(R"(/URI\s*\(([^)]*)\))"));
+    for (const QRegularExpressionMatch &match : uri.globalMatch(QString::fromLatin1(pdf)))
+        targets.append(match.captured(1));
+    EXPECT_TRUE(targets.contains(QStringLiteral("mailto:billing@example.com")))
+        << targets.join(' ').toStdString();
+    EXPECT_TRUE(targets.contains(QStringLiteral("https://example.com/studio")))
+        << targets.join(' ').toStdString();
+    EXPECT_GE(pdf.count("/Subtype /Link"), 2);
 }

@@ -12,6 +12,8 @@
 
 #include <QFontMetrics>
 #include <QHeaderView>
+#include <QIcon>
+#include <QImage>
 #include <QTableView>
 
 #include <numeric>
@@ -170,4 +172,34 @@ TEST(RegisterColumnFit, AnAmountColumnShownLaterFitsTheAmountsAddedWhileItWasHid
     for (int row = 0; row < 2; ++row)
         widest = std::max(widest, cells.horizontalAdvance(reg.text(row, TWFieldIdentifierBalance)));
     EXPECT_GT(reg.width(TWFieldIdentifierBalance), widest);
+}
+
+TEST(RegisterColumnFit, TheAttachmentsColumnIsTitledWithThePaperclip)
+{
+    RegisterBooks books;
+    books.add(QDate(2024, 1, 5), books.checking, books.sales, 300, QStringLiteral("Cedar"));
+    Register reg(*books.business, books.checking, 1000);
+    const int column = reg.column(TWFieldIdentifierAttachments);
+    ASSERT_GE(column, 0);
+    const QAbstractItemModel *model = reg.controller.model();
+    EXPECT_TRUE(model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString().isEmpty());
+    EXPECT_FALSE(model->headerData(column, Qt::Horizontal, Qt::ToolTipRole).toString().isEmpty());
+    const QIcon icon =
+        qvariant_cast<QIcon>(model->headerData(column, Qt::Horizontal, Qt::DecorationRole));
+    ASSERT_FALSE(icon.isNull());
+    EXPECT_FALSE(
+        model->headerData(reg.column(TWFieldIdentifierBalance), Qt::Horizontal, Qt::DecorationRole)
+            .isValid());
+
+    // The header draws it: the section holds the clip's strokes, the text
+    // colour on the header's face.
+    QHeaderView *header = reg.table()->horizontalHeader();
+    const QRect section(header->sectionViewportPosition(column) + 2, 2,
+                        header->sectionSize(column) - 4, header->height() - 4);
+    const QImage shot = header->grab(section).toImage();
+    int strokes = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            strokes += QColor(shot.pixel(x, y)).lightness() < 110;
+    EXPECT_GT(strokes, 6);
 }

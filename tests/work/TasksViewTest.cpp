@@ -388,6 +388,11 @@ TEST_F(TasksView, TimeItemTableFollowsTheChosenTasks)
     select({tasks->taskRow(*flat)});
     EXPECT_TRUE(tasks->taskItems().isEmpty());
     EXPECT_FALSE(tasks->taskItemsTable()->table()->isEnabled());
+    // The table is off, but the document's new-item command asks only for
+    // one task of a project.
+    EXPECT_TRUE(tasks->canAddTaskItem());
+    EXPECT_TRUE(tasks->validationQuery(TWQuery::CanAddTaskItem, false));
+    select({tasks->taskRow(*flat), tasks->taskRow(*timed)});
     EXPECT_FALSE(tasks->canAddTaskItem());
     select({tasks->taskRow(*timed)});
     EXPECT_TRUE(tasks->canAddTaskItem());

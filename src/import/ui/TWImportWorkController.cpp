@@ -8,6 +8,7 @@
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
 #include "app/TWControls.h"
+#include "app/TWMasterController.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
@@ -474,6 +475,9 @@ bool TWImportWorkController::createClientsAndProjects()
                     presentError(*error);
                     return false;
                 }
+                // The source list lists the new client at once.
+                if (m_document && m_document->masterController())
+                    m_document->masterController()->update();
             }
         }
         if (projects && !missingProjects.isEmpty()) {

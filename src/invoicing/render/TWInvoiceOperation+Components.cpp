@@ -228,19 +228,18 @@ void TWInvoiceOperation::calculateBoundsInvoice()
         const QRectF &value = values.at(i);
         if (empty(label) && empty(value))
             continue;
-        // Label and value share the row's top line; the taller sets where
-        // the next row starts.
-        const double top = y;
+        // Label and value share the row's bottom edge (y grows upward): a
+        // one-line label sits level with the last line of a wrapped value.
+        // The taller sets where the next row starts.
         y -= std::max(label.height(), value.height());
         if (!empty(label))
-            m_stringBounds.insert(QString::fromLatin1(rows.at(i).labelKey),
-                                  TWInvoiceGeometry::integral(QRectF(inset, top - label.height(),
-                                                                     labelWidth, label.height())));
-        if (!empty(value))
             m_stringBounds.insert(
-                QString::fromLatin1(rows.at(i).valueKey),
-                TWInvoiceGeometry::integral(QRectF(inset + labelWidth + 5, top - value.height(),
-                                                   valueWidth, value.height())));
+                QString::fromLatin1(rows.at(i).labelKey),
+                TWInvoiceGeometry::integral(QRectF(inset, y, labelWidth, label.height())));
+        if (!empty(value))
+            m_stringBounds.insert(QString::fromLatin1(rows.at(i).valueKey),
+                                  TWInvoiceGeometry::integral(QRectF(inset + labelWidth + 5, y,
+                                                                     valueWidth, value.height())));
     }
 }
 
