@@ -177,8 +177,13 @@ private:
             return false;
         TWDecimal negated = *value;
         negated.negative = !negated.negative;
-        const auto key = [&date](const QString &from, const QString &to, const TWDecimal &a) {
-            return QStringList{date, from, to, TWImportValues::amountText(a, QLocale::c())}.join(
+        // The day by its numbers: "1/5/24" in one section is "01/05/2024" in the other.
+        const std::optional<TWParserQIF::DateParts> parts = TWParserQIF::dateParts(date);
+        const QString day =
+            parts ? QStringLiteral("%1-%2-%3").arg(parts->first).arg(parts->second).arg(parts->year)
+                  : date;
+        const auto key = [&day](const QString &from, const QString &to, const TWDecimal &a) {
+            return QStringList{day, from, to, TWImportValues::amountText(a, QLocale::c())}.join(
                 QChar(0x1F));
         };
         const QString mirror = key(other, m_account, negated);
