@@ -328,3 +328,19 @@ TEST_F(ImportWorkTest, TimedRowsWithTaskValuesAreTasksAndDroppedRowsAreNamed)
     // Row 4 held only a column not imported; row 6 held nothing at all.
     EXPECT_EQ(warnings, TWLocalized("rowsNotImported") + QStringLiteral("\r\trow 4\r"));
 }
+
+// An estimate written as a duration is what the task's own editor holds:
+// seconds for a timed task, hours for any other; a garbled duration is named.
+TEST_F(ImportWorkTest, EstimatesWrittenAsDurations)
+{
+    const QStringList columns{"Type", "Project", "Name", "Estimate", "Quantity"};
+    auto importer = tasks(columns, twRows({{"timed", "Website", "A", "1:30", ""},
+                                           {"hour", "Website", "B", "1:30", "1:xx"}}));
+    QString warnings;
+    EXPECT_FALSE(importer->processTasks(&warnings));
+    ASSERT_EQ(importer->tasks().size(), 2);
+    EXPECT_DOUBLE_EQ(importer->tasks()[0]->estimate(), 5400.0);
+    EXPECT_DOUBLE_EQ(importer->tasks()[1]->estimate(), 1.5);
+    EXPECT_EQ(importer->tasks()[1]->quantity(), 0.0);
+    EXPECT_TRUE(warnings.contains(QStringLiteral("row 2, Quantity: 1:xx"))) << warnings;
+}
