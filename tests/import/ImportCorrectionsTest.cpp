@@ -166,6 +166,30 @@ TEST_F(ImportCorrectionsTest, AQifOfTwoAccountsGivesTheBalancesABookkeeperExpect
     EXPECT_EQ(balances.value(food->identifier()), 4550);
 }
 
+// A day-first country's QIF: "-45,90" is 45.90 and every date is read day
+// first, in either locale; an amount that is no number is named.
+TEST_F(ImportCorrectionsTest, AQifWithDecimalCommasAndDayFirstDates)
+{
+    const QByteArray file = "!Type:Bank\n"
+                            "D03.04.2024\nT-45,90\nPBakery\nLFood\n^\n"
+                            "D14.04.2024\nT1.234,56\nPRefund\nLFood\n^\n"
+                            "D05.04.2024\nT12,34,5\nPShop\nLFood\n^\n";
+    for (const char *name : {"en_US", "de_DE"}) {
+        SCOPED_TRACE(name);
+        TWLocaleGuard locale(QString::fromLatin1(name));
+        bool ok = true;
+        QString warnings;
+        const TWTransactionList made = import <TWParserQIF>(file, &ok, &warnings);
+        ASSERT_EQ(made.size(), 3);
+        EXPECT_EQ(totals(made), (QList<qint64>{-4590, 123456, 0}));
+        EXPECT_EQ(made[0]->date().date(), QDate(2024, 4, 3));
+        EXPECT_EQ(made[1]->date().date(), QDate(2024, 4, 14));
+        EXPECT_EQ(made[2]->date().date(), QDate(2024, 4, 5));
+        EXPECT_FALSE(ok);
+        EXPECT_TRUE(warnings.contains(QStringLiteral("row 3, Amount: 12,34,5"))) << warnings;
+    }
+}
+
 // Two split transactions of a day are duplicates only when their lines are
 // the same (in any order): their own totals and accounts are all 0.
 TEST_F(ImportCorrectionsTest, SplitTransactionsMatchByTheirLines)

@@ -71,7 +71,9 @@ struct Books {
     std::unique_ptr<TWBusiness> copy = makeBusiness();
     TWTransactionList bankTransactions;
 
-    Books()
+    // `ownLineDescribed`: whether the split's line in the bank has a
+    // description of its own.
+    explicit Books(bool ownLineDescribed = true)
     {
         TWBusiness &b = *original;
         auto deposit =
@@ -84,7 +86,8 @@ struct Books {
         const TWUnitPtr usd = b.unitWithCode(QStringLiteral("USD"));
         split->setHasSplit(true);
         split->setSplits(
-            {TWSplit::splitWithIdentifier(0, "Takings", kChecking, 10000, 10000, 10000, 0, 0, usd),
+            {TWSplit::splitWithIdentifier(0, ownLineDescribed ? "Takings" : "", kChecking, 10000,
+                                          10000, 10000, 0, 0, usd),
              TWSplit::splitWithIdentifier(0, "Goods", kSales, -7000, -7000, -7000, 0, 0, usd),
              TWSplit::splitWithIdentifier(0, "Refund", kRent, -3000, -3000, -3000, 0, 0, usd)});
         auto euros = transaction(b, 5, 12, kChecking, kSales, 10000, "Berlin GmbH", "Fee");
@@ -185,6 +188,34 @@ TEST(ImportRoundTripTest, QIFGivesTheSameBooks)
     // The split comes back as a split over the same accounts.
     ASSERT_TRUE(made[3]->hasSplit());
     EXPECT_EQ(made[3]->splits().size(), 3);
+}
+
+// A split transaction comes back whole: its payee, its description (QIF has
+// one memo per transaction: the bank line's own, else the transaction's) and
+// every line's description.
+TEST(ImportRoundTripTest, QIFSplitKeepsItsPayeeAndDescriptions)
+{
+    TWFixedClock clock(2024, 4, 1, 12);
+    for (const bool described : {true, false}) {
+        SCOPED_TRACE(described);
+        Books books(described);
+        auto parser = TWParserQIF::parser();
+        const TWTransactionList made = byDate(books.imported(*parser, books.exported(true)));
+        ASSERT_EQ(made.size(), books.bankTransactions.size());
+        const TWTransaction &split = *made[3];
+        ASSERT_TRUE(split.hasSplit());
+        EXPECT_EQ(split.payee(), QStringLiteral("Market"));
+        const QString memo = described ? QStringLiteral("Takings") : QStringLiteral("Split sale");
+        EXPECT_EQ(split.description(), memo);
+        QStringList descriptions;
+        QList<qint32> accounts;
+        for (const TWSplitPtr &line : split.splits()) {
+            descriptions.append(line->description());
+            accounts.append(line->accountIdentifier());
+        }
+        EXPECT_EQ(descriptions, (QStringList{memo, "Goods", "Refund"}));
+        EXPECT_EQ(accounts, (QList<qint32>{kChecking, kSales, kRent}));
+    }
 }
 
 TEST(ImportRoundTripTest, OFXGivesTheSameBankStatement)

@@ -243,5 +243,104 @@ TEST_F(ImportWorkTest, TasksAndExpensesPlaceRowsAlike)
     EXPECT_TRUE(taskWarnings.contains(QStringLiteral("Nowhere"))) << taskWarnings;
     QString asExpenses = taskWarnings;
     asExpenses.replace(QStringLiteral("Rate:"), QStringLiteral("Cost:"));
+    // Each says what becomes of its own records' values.
+    asExpenses.replace(TWLocalized("taskValuesNotRead"), TWLocalized("expenseValuesNotRead"));
     EXPECT_EQ(expenseWarnings, asExpenses);
+}
+
+// Quantities, estimates and tax rates take either decimal mark, in any
+// locale; a value that is no number counts as 0 and is named, under a heading
+// that says what becomes of a task's or an expense's values (they keep no date).
+TEST_F(ImportWorkTest, NumbersTakeEitherDecimalMarkAndUnreadableOnesAreNamed)
+{
+    for (const char *name : {"en_US", "de_DE"}) {
+        SCOPED_TRACE(name);
+        TWLocaleGuard locale(QString::fromLatin1(name));
+        auto taskImport = tasks({"Date", "Project", "Name", "Quantity", "Estimate", "Tax Rate"},
+                                twRows({{"", "Website", "A", "1,5", "2.25", "7,5%"},
+                                        {"x", "Website", "B", "abc", "1e9", "7 %"},
+                                        {"", "Website", "C", "1.250,5", "0,75", "19"}}));
+        QString warnings;
+        EXPECT_FALSE(taskImport->processTasks(&warnings));
+        const TWTaskList made = taskImport->tasks();
+        ASSERT_EQ(made.size(), 3);
+        EXPECT_DOUBLE_EQ(made[0]->quantity(), 1.5);
+        EXPECT_DOUBLE_EQ(made[0]->estimate(), 2.25);
+        EXPECT_DOUBLE_EQ(made[0]->taxRate(), 7.5);
+        EXPECT_EQ(made[1]->quantity(), 0.0);
+        EXPECT_EQ(made[1]->estimate(), 0.0);
+        EXPECT_DOUBLE_EQ(made[1]->taxRate(), 7.0);
+        EXPECT_DOUBLE_EQ(made[2]->quantity(), 1250.5);
+        EXPECT_DOUBLE_EQ(made[2]->estimate(), 0.75);
+        EXPECT_DOUBLE_EQ(made[2]->taxRate(), 19.0);
+        EXPECT_TRUE(warnings.startsWith(TWLocalized("taskValuesNotRead"))) << warnings;
+        EXPECT_FALSE(TWLocalized("taskValuesNotRead").contains(QStringLiteral("today")));
+        for (const char *expected :
+             {"row 2, Date: x", "row 2, Quantity: abc", "row 2, Estimate: 1e9"})
+            EXPECT_TRUE(warnings.contains(QString::fromUtf8(expected))) << expected << warnings;
+
+        auto expenseImport = expenses({"Date", "Project", "Name", "Quantity", "Cost", "Tax Rate"},
+                                      twRows({{"", "Website", "A", "2,5", "1,50", "7,5"},
+                                              {"", "Website", "B", "1e9", "2", "abc"}}));
+        EXPECT_FALSE(expenseImport->processExpenses(&warnings));
+        const TWExpenseList costs = expenseImport->expenses();
+        ASSERT_EQ(costs.size(), 2);
+        EXPECT_DOUBLE_EQ(costs[0]->quantity(), 2.5);
+        EXPECT_EQ(costs[0]->cost(), 150);
+        EXPECT_DOUBLE_EQ(costs[0]->taxRate(), 7.5);
+        EXPECT_EQ(costs[1]->quantity(), 0.0);
+        EXPECT_EQ(costs[1]->taxRate(), 0.0);
+        EXPECT_TRUE(warnings.startsWith(TWLocalized("expenseValuesNotRead"))) << warnings;
+        for (const char *expected : {"row 2, Quantity: 1e9", "row 2, Tax Rate: abc"})
+            EXPECT_TRUE(warnings.contains(QString::fromUtf8(expected))) << expected << warnings;
+    }
+}
+
+// With "timed" as the default type and no type column, a row that carries
+// values of a task of its own starts a new task instead of becoming a time
+// item of the one before; a row that holds values but gives nothing is named.
+TEST_F(ImportWorkTest, TimedRowsWithTaskValuesAreTasksAndDroppedRowsAreNamed)
+{
+    auto settings = TWImportTasksSettings::importTasksSettingsWithColumns(
+        {"Date", "Project", "Name", "Start Date", "End Date", "Reference"}, nullptr, *business);
+    settings->setDefaultTaskType(TWTaskTypeTimed);
+    auto importer = TWImportTasks::importTasksWithRows(
+        twRows({{"6/1/24", "Website", "Build", "", "", ""},
+                {"", "", "", "6/1/24 9:00 AM", "6/1/24 10:00 AM", ""},
+                {"6/2/24", "Website", "Test", "", "", ""},
+                {"", "", "", "", "", "not mapped"},
+                {"", "", "", "6/2/24 1:00 PM", "6/2/24 3:00 PM", ""},
+                {"", "", "", "", "", ""},
+                {"", "", "Deploy", "", "", ""}}),
+        settings, *business);
+    QString warnings;
+    EXPECT_FALSE(importer->processTasks(&warnings));
+    const TWTaskList made = importer->tasks();
+    ASSERT_EQ(made.size(), 3);
+    EXPECT_EQ(made[0]->name(), QStringLiteral("Build"));
+    ASSERT_EQ(made[0]->taskItems().size(), 1);
+    EXPECT_EQ(made[0]->taskItems()[0]->endDateTime(), twLocal(2024, 6, 1, 10));
+    EXPECT_EQ(made[1]->name(), QStringLiteral("Test"));
+    ASSERT_EQ(made[1]->taskItems().size(), 1);
+    EXPECT_EQ(made[1]->taskItems()[0]->startDateTime(), twLocal(2024, 6, 2, 13));
+    EXPECT_EQ(made[2]->name(), QStringLiteral("Deploy"));
+    EXPECT_TRUE(made[2]->taskItems().isEmpty());
+    // Row 4 held only a column not imported; row 6 held nothing at all.
+    EXPECT_EQ(warnings, TWLocalized("rowsNotImported") + QStringLiteral("\r\trow 4\r"));
+}
+
+// An estimate written as a duration is what the task's own editor holds:
+// seconds for a timed task, hours for any other; a garbled duration is named.
+TEST_F(ImportWorkTest, EstimatesWrittenAsDurations)
+{
+    const QStringList columns{"Type", "Project", "Name", "Estimate", "Quantity"};
+    auto importer = tasks(columns, twRows({{"timed", "Website", "A", "1:30", ""},
+                                           {"hour", "Website", "B", "1:30", "1:xx"}}));
+    QString warnings;
+    EXPECT_FALSE(importer->processTasks(&warnings));
+    ASSERT_EQ(importer->tasks().size(), 2);
+    EXPECT_DOUBLE_EQ(importer->tasks()[0]->estimate(), 5400.0);
+    EXPECT_DOUBLE_EQ(importer->tasks()[1]->estimate(), 1.5);
+    EXPECT_EQ(importer->tasks()[1]->quantity(), 0.0);
+    EXPECT_TRUE(warnings.contains(QStringLiteral("row 2, Quantity: 1:xx"))) << warnings;
 }

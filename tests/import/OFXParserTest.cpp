@@ -1,4 +1,5 @@
 #include "ImportTestSupport.h"
+#include "import/core/TWImportValues.h"
 #include "import/core/TWParserOFX.h"
 
 #include <QElapsedTimer>
@@ -226,4 +227,29 @@ TEST(OFXParserTest, PayeesAndMemosAreTrimmedAndTheirLineBreaksFolded)
     ASSERT_EQ(parser->rows().size(), 1);
     EXPECT_EQ(parser->rows().constFirst().at(1), QStringLiteral("ACME  STORE"));
     EXPECT_EQ(parser->rows().constFirst().at(2), QStringLiteral("Card 1234 Ref 99"));
+}
+
+// A transaction whose date is impossible, garbled or missing is dated today,
+// and the notes name its row and what the file said.
+TEST(OFXParserTest, TransactionsWithoutAReadableDateAreNamed)
+{
+    TWFixedClock clock(2024, 6, 15);
+    const auto posted = [](const char *date) {
+        QString text = QStringLiteral("<STMTTRN>\r\n<TRNTYPE>DEBIT\r\n");
+        if (date)
+            text += QStringLiteral("<DTPOSTED>%1\r\n").arg(QString::fromLatin1(date));
+        return text + QStringLiteral("<TRNAMT>-1.00\r\n</STMTTRN>\r\n");
+    };
+    auto parser = parseOFX(v1File(statement("USD", posted("20240102") + posted("20240231") +
+                                                       posted("2024AB01") + posted(nullptr))));
+    ASSERT_EQ(parser->rows().size(), 4);
+    const QString today = TWImportValues::dateText(QDate(2024, 6, 15));
+    for (int i = 1; i < 4; ++i)
+        EXPECT_EQ(parser->rows().at(i).at(0), today) << i;
+    ASSERT_EQ(parser->notes().size(), 1);
+    const QString &note = parser->notes().constFirst();
+    for (const char *expected :
+         {"row 2, Date: 20240231", "row 3, Date: 2024AB01", "row 4, Date: (empty)"})
+        EXPECT_TRUE(note.contains(QString::fromLatin1(expected))) << note.toStdString();
+    EXPECT_FALSE(note.contains(QStringLiteral("row 1"))) << note.toStdString();
 }

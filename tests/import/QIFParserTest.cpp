@@ -3,6 +3,8 @@
 #include "import/core/TWImportValues.h"
 #include "import/core/TWParserQIF.h"
 
+#include <QLocale>
+
 #include <gtest/gtest.h>
 
 namespace
@@ -54,6 +56,54 @@ TEST(QIFParserTest, GermanLocaleWritesAmountsAndDatesItsWay)
     EXPECT_EQ(rows[0][6], QStringLiteral("-45,00"));
     EXPECT_EQ(rows[7][6], QStringLiteral("-1234,56"));
     EXPECT_EQ(rows[8][6], QStringLiteral("99,5"));
+}
+
+// Amounts are read by the way they are written: a comma followed by one or
+// two digits at the end is the decimal mark, in any locale.
+TEST(QIFParserTest, AmountsTakeEitherDecimalMark)
+{
+    const QByteArray file = "!Type:Bank\nD1/5/20\nT-45,90\n^\nD1/5/20\nT1.234,5\n^\n"
+                            "D1/5/20\nT1,500.00\n^\nD1/5/20\nT1,500\n^\nD1/5/20\nT12,34,5\n^\n";
+    for (const char *name : {"en_US", "de_DE"}) {
+        TWLocaleGuard locale(QString::fromLatin1(name));
+        const QList<QStringList> rows = parseQIF(file);
+        ASSERT_EQ(rows.size(), 5);
+        QStringList amounts;
+        for (const QStringList &r : rows)
+            amounts.append(r[6]);
+        const QString point = QLocale().decimalPoint();
+        EXPECT_EQ(amounts, (QStringList{"-45" + point + "90", "1234" + point + "5",
+                                        "1500" + point + "00", "1500", "12,34,5"}))
+            << name;
+    }
+}
+
+// One file writes all its dates in one order: 03.04 is the 3rd of April in a
+// file that also holds 14.04, whatever the locale; a file whose dates all
+// read either way is read in the order of the user's own dates.
+TEST(QIFParserTest, EveryDateIsReadInTheOrderOfTheWholeFile)
+{
+    const QByteArray dayFirst = "!Type:Bank\nD03.04.2024\nT1\n^\nD14.04.2024\nT2\n^\n";
+    const QByteArray monthFirst = "!Type:Bank\nD03/04/2024\nT1\n^\nD03/14/2024\nT2\n^\n";
+    const QByteArray either = "!Type:Bank\nD03/04/2024\nT1\n^\nD05/06/24\nT2\n^\n";
+    const auto dates = [](const QByteArray &file) {
+        QStringList result;
+        for (const QStringList &r : parseQIF(file))
+            result.append(r[1]);
+        return result;
+    };
+    {
+        TWLocaleGuard locale(QStringLiteral("de_DE"));
+        EXPECT_EQ(dates(dayFirst), (QStringList{"03.04.24", "14.04.24"}));
+        EXPECT_EQ(dates(monthFirst), (QStringList{"04.03.24", "14.03.24"}));
+        EXPECT_EQ(dates(either), (QStringList{"03.04.24", "05.06.24"}));
+    }
+    {
+        TWLocaleGuard locale(QStringLiteral("en_US"));
+        EXPECT_EQ(dates(dayFirst), (QStringList{"4/3/24", "4/14/24"}));
+        EXPECT_EQ(dates(monthFirst), (QStringList{"3/4/24", "3/14/24"}));
+        EXPECT_EQ(dates(either), (QStringList{"3/4/24", "5/6/24"}));
+    }
 }
 
 TEST(QIFParserTest, SplitAmountsBalance)

@@ -136,13 +136,19 @@ QString TWSerializerQIF::transactionText(const TWTransaction &transaction,
     if (converted >= 0 && own >= 0)
         others[converted] += total - sum;
 
+    // The payee belongs to the whole transaction, and so does its description
+    // where the account's own line has none: without them a reader gets the
+    // lines but not what they were for.
+    appendLine(text, QLatin1Char('P'), transaction.payee());
     for (qsizetype index = 0; index < splits.size(); ++index) {
         const TWSplitPtr &split = splits.at(index);
         if (!split)
             continue;
         if (index == own) {
             appendLine(text, QLatin1Char('L'), account.name());
-            appendLine(text, QLatin1Char('M'), split->description());
+            appendLine(text, QLatin1Char('M'),
+                       split->description().isEmpty() ? transaction.description()
+                                                      : split->description());
             appendLine(text, QLatin1Char('T'), amount(total));
         } else {
             appendLine(text, QLatin1Char('S'), accountName(split->accountIdentifier()));

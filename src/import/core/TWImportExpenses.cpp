@@ -1,6 +1,5 @@
 #include "import/core/TWImportExpenses.h"
 
-#include "import/core/TWImportWarnings.h"
 #include "import/core/TWImportWorkRows.h"
 #include "model/TWWorkFields.h"
 #include "store/TWBusiness.h"
@@ -51,28 +50,29 @@ bool TWImportExpenses::processExpenses(QString *warnings)
         double quantity = quantityMapped ? 0 : 1;
         double taxRate = 0;
         const bool changed =
-            reader.readRow(row, run.codes, lines, shared, [&](qint32 code, const QString &value) {
-                switch (TWExpenseField(code)) {
-                case TWExpenseField::Name:
-                    TWImportWorkRows::append(name, value);
-                    return true;
-                case TWExpenseField::Quantity:
-                    quantity = TWImportWarnings::leadingDouble(value);
-                    return true;
-                case TWExpenseField::Cost:
-                    // Read once the project, and with it the currency, is known.
-                    costText = value;
-                    return true;
-                case TWExpenseField::TaxRate:
-                    taxRate = TWImportWarnings::leadingDouble(value);
-                    return true;
-                case TWExpenseField::Notes:
-                    TWImportWorkRows::append(notes, value);
-                    return true;
-                default:
-                    return false;
-                }
-            });
+            reader.readRow(row, run.codes, lines, shared,
+                           [&](qint32 code, const QString &value, const TWImportWorkField &line) {
+                               switch (TWExpenseField(code)) {
+                               case TWExpenseField::Name:
+                                   TWImportWorkRows::append(name, value);
+                                   return true;
+                               case TWExpenseField::Quantity:
+                                   quantity = reader.number(value, line.sourceName());
+                                   return true;
+                               case TWExpenseField::Cost:
+                                   // Read once the project, and with it the currency, is known.
+                                   costText = value;
+                                   return true;
+                               case TWExpenseField::TaxRate:
+                                   taxRate = reader.number(value, line.sourceName(), true);
+                                   return true;
+                               case TWExpenseField::Notes:
+                                   TWImportWorkRows::append(notes, value);
+                                   return true;
+                               default:
+                                   return false;
+                               }
+                           });
         if (!changed)
             continue;
         const TWImportWorkRun::Placed placed = run.place(shared, costText);
@@ -81,7 +81,7 @@ bool TWImportExpenses::processExpenses(QString *warnings)
             placed.project ? placed.project->identifier() : 0, nextExpense++));
     }
 
-    const QString text = run.warnings();
+    const QString text = run.warnings("expenseValuesNotRead");
     if (warnings)
         *warnings = text;
     return text.isNull();

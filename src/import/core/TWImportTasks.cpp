@@ -1,9 +1,9 @@
 #include "import/core/TWImportTasks.h"
 
 #include "foundation/TWClock.h"
+#include "foundation/TWLocalized.h"
 #include "import/core/TWImportWarnings.h"
 #include "import/core/TWImportWorkRows.h"
-#include "model/TWFormatter.h"
 #include "model/TWWorkFields.h"
 #include "store/TWBusiness.h"
 
@@ -60,12 +60,16 @@ bool TWImportTasks::processTasks(QString *warnings)
     m_tasks.clear();
     if (!m_importSettings)
         return true;
-    const TWFormatter &formatter = TWFormatter::formatter();
     const auto &lines = m_importSettings->importFields();
     TWImportWorkRun run(*m_business, *m_importSettings, qint32(TWTaskField::Rate));
     const QList<qint32> &codes = run.codes;
     TWImportWorkRows &reader = run.reader;
     TWImportWarningList unknownTypes;
+    // Rows that hold values but give no task or item ("row 7").
+    TWImportWarningList dropped;
+    const auto drop = [&dropped](qsizetype rowNumber) {
+        dropped.add(TWLocalized("importRowNumber").arg(rowNumber));
+    };
     qint32 nextTask = m_business->nextTaskIdentifier();
     qint32 nextItem = m_business->nextTaskItemIdentifier();
 
@@ -79,53 +83,73 @@ bool TWImportTasks::processTasks(QString *warnings)
         QString name;
         QString notes;
         QString rateText;
-        double estimate = 0;
+        QString estimateText;
+        QString estimateColumn;
         double quantity = 0;
         double taxRate = 0;
         const bool changed =
-            reader.readRow(row, codes, lines, shared, [&](qint32 code, const QString &value) {
-                switch (TWTaskField(code)) {
-                case TWTaskField::Type:
-                    // The type alone makes no task; a word not known keeps the default.
-                    if (const auto type = taskTypeForWord(value))
-                        taskType = *type;
-                    else
-                        unknownTypes.add(value);
-                    return false;
-                case TWTaskField::Completed:
-                    completed = TWImportWarnings::isTrue(value);
-                    return true;
-                case TWTaskField::Name:
-                    TWImportWorkRows::append(name, value);
-                    return true;
-                case TWTaskField::Estimate:
-                    estimate = TWImportWarnings::leadingDouble(value);
-                    return true;
-                case TWTaskField::Quantity:
-                    // "2:30:00" and "2:30" are durations: a quantity of hours,
-                    // like "2.5".
-                    quantity = value.contains(QLatin1Char(':'))
-                                   ? formatter.timeValueFromString(value) / 3600.0
-                                   : TWImportWarnings::leadingDouble(value);
-                    return true;
-                case TWTaskField::Rate:
-                    // Read once the project, and with it the currency, is known.
-                    rateText = value;
-                    return true;
-                case TWTaskField::TaxRate:
-                    taxRate = TWImportWarnings::leadingDouble(value);
-                    return true;
-                case TWTaskField::Notes:
-                    TWImportWorkRows::append(notes, value);
-                    return true;
-                default:
-                    return false;
-                }
-            });
-        if (!changed)
+            reader.readRow(row, codes, lines, shared,
+                           [&](qint32 code, const QString &value, const TWImportWorkField &line) {
+                               switch (TWTaskField(code)) {
+                               case TWTaskField::Type:
+                                   // The type alone makes no task; a word not known keeps the
+                                   // default.
+                                   if (const auto type = taskTypeForWord(value))
+                                       taskType = *type;
+                                   else
+                                       unknownTypes.add(value);
+                                   return false;
+                               case TWTaskField::Completed:
+                                   completed = TWImportWarnings::isTrue(value);
+                                   return true;
+                               case TWTaskField::Name:
+                                   TWImportWorkRows::append(name, value);
+                                   return true;
+                               case TWTaskField::Estimate:
+                                   // Read once the type is known: a timed task's estimate is
+                                   // time.
+                                   estimateText = value;
+                                   estimateColumn = line.sourceName();
+                                   return true;
+                               case TWTaskField::Quantity:
+                                   // "2:30:00" and "2:30" are durations: a quantity of hours,
+                                   // like "2.5".
+                                   quantity =
+                                       value.contains(QLatin1Char(':'))
+                                           ? reader.duration(value, line.sourceName()) / 3600.0
+                                           : reader.number(value, line.sourceName());
+                                   return true;
+                               case TWTaskField::Rate:
+                                   // Read once the project, and with it the currency, is known.
+                                   rateText = value;
+                                   return true;
+                               case TWTaskField::TaxRate:
+                                   taxRate = reader.number(value, line.sourceName(), true);
+                                   return true;
+                               case TWTaskField::Notes:
+                                   TWImportWorkRows::append(notes, value);
+                                   return true;
+                               default:
+                                   return false;
+                               }
+                           });
+        if (!changed) {
+            if (TWImportWorkRows::holdsValues(row))
+                drop(k);
             continue;
+        }
         const TWImportWorkRun::Placed placed = run.place(shared, rateText);
         const bool timed = taskType == TWTaskTypeTimed;
+        // An estimate written as a duration is seconds for a timed task (what
+        // its editor shows as time), hours for any other.
+        double estimate = 0;
+        if (estimateText.contains(QLatin1Char(':'))) {
+            estimate = reader.duration(estimateText, estimateColumn);
+            if (!timed)
+                estimate /= 3600.0;
+        } else if (!estimateText.isEmpty()) {
+            estimate = reader.number(estimateText, estimateColumn);
+        }
         const TWTaskPtr task = TWTask::taskWithDate(
             shared.date, completed, name, taskType, estimate, timed ? 0.0 : quantity, placed.money,
             taxRate, notes, placed.project ? placed.project->identifier() : 0, nextTask++);
@@ -134,17 +158,44 @@ bool TWImportTasks::processTasks(QString *warnings)
             continue;
 
         // The rows after a timed task are its time items, up to a row whose
-        // type column says something other than "task item".
+        // type column says something other than "task item", or, without such
+        // a word, a row that carries values of a task of its own.
         TWTaskItemList items;
         for (; k < m_rows.size(); ++k) {
             const QStringList &itemRow = m_rows.at(k);
+            reader.setRowNumber(k + 1);
+            const qsizetype m = std::min<qsizetype>(itemRow.size(), codes.size());
+            std::optional<bool> saysItem; // what a type column says
+            bool taskValues = false;
+            for (qsizetype j = 0; j < m; ++j) {
+                if (itemRow.at(j).isEmpty())
+                    continue;
+                switch (TWTaskField(codes.at(j))) {
+                case TWTaskField::Type:
+                    saysItem = saysItem.value_or(true) && isTaskItemWord(itemRow.at(j));
+                    break;
+                case TWTaskField::Date:
+                case TWTaskField::Client:
+                case TWTaskField::Project:
+                case TWTaskField::Completed:
+                case TWTaskField::Name:
+                case TWTaskField::Estimate:
+                case TWTaskField::Rate:
+                case TWTaskField::TaxRate:
+                    taskValues = true;
+                    break;
+                default:
+                    break;
+                }
+            }
+            if (!saysItem.value_or(!taskValues))
+                break;
+
             QDateTime start;
             QDateTime end;
             QString itemNotes;
-            bool itemChanged = false;
-            bool ended = false;
-            const qsizetype m = std::min<qsizetype>(itemRow.size(), codes.size());
-            for (qsizetype j = 0; j < m && !ended; ++j) {
+            bool itemChanged = saysItem.value_or(false);
+            for (qsizetype j = 0; j < m; ++j) {
                 const QString &value = itemRow.at(j);
                 if (value.isEmpty())
                     continue;
@@ -160,24 +211,18 @@ bool TWImportTasks::processTasks(QString *warnings)
                         (codes.at(j) == qint32(TWTaskField::StartDate) ? start : end) = read;
                         itemChanged = true;
                     } else {
-                        reader.setRowNumber(k + 1);
                         reader.unreadable(lines.at(j)->sourceName(), value);
                     }
-                    break;
-                case TWTaskField::Type:
-                    if (isTaskItemWord(value))
-                        itemChanged = true;
-                    else
-                        ended = true;
                     break;
                 default:
                     break;
                 }
             }
-            if (ended)
-                break;
-            if (!itemChanged)
+            if (!itemChanged) {
+                if (TWImportWorkRows::holdsValues(itemRow))
+                    drop(k + 1);
                 continue;
+            }
             // An item never ends before it starts: a missing start is the end,
             // a missing end is now, or the start when that is later.
             if (!end.isValid()) {
@@ -193,7 +238,8 @@ bool TWImportTasks::processTasks(QString *warnings)
             task->setTaskItems(items);
     }
 
-    const QString text = run.warnings({{"typesNotFound", &unknownTypes}});
+    const QString text = run.warnings(
+        "taskValuesNotRead", {{"typesNotFound", &unknownTypes}, {"rowsNotImported", &dropped}});
     if (warnings)
         *warnings = text;
     return text.isNull();

@@ -1,10 +1,11 @@
 #pragma once
 // Turns the rows of a parsed task file into new, unsaved tasks, a timed task
 // followed by its time items (the rows after it whose type column says "task
-// item", or every following row without a type column). Each row's project
-// comes from the client and project names it gives, else the default project;
-// names not found and type words not recognised are gathered into a warnings
-// text. Nothing is added to the store.
+// item", or, without a type word, that carry no value of a task of their own).
+// Each row's project comes from the client and project names it gives, else
+// the default project; names not found, type words not recognised, values not
+// read and rows that give nothing are gathered into a warnings text. Nothing
+// is added to the store.
 
 #include "import/core/TWImportProjects.h"
 #include "import/core/TWImportTasksSettings.h"
@@ -30,7 +31,8 @@ public:
     // client or project give nothing.
     void missingClients(QStringList *clients, TWImportMissingProjects *projects);
 
-    // Makes `tasks`. True when every client, project and type was found;
+    // Makes `tasks`. True when every client, project, type and value was
+    // found and read and every row that holds values gave something;
     // otherwise false with the warnings text in `warnings` (when given; a
     // null string when there is none).
     bool processTasks(QString *warnings = nullptr);

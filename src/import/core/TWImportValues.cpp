@@ -31,6 +31,31 @@ std::optional<TWDecimal> readAmount(const QString &text, bool commaDecimal)
     return TWDecimal::parse(text, c);
 }
 
+std::optional<TWDecimal> readWrittenNumber(const QString &text)
+{
+    static const QLocale c = QLocale::c();
+    const QString trimmed = text.trimmed();
+    if (!trimmed.contains(QLatin1Char(',')) && trimmed.count(QLatin1Char('.')) == 1)
+        return TWDecimal::parse(trimmed, c);
+    const std::optional<QString> local = localAmountText(trimmed, c);
+    // What is left is digits and at most one "."; a "," that no digits
+    // surround ("12,", ",5") is no number.
+    if (!local || local->contains(QLatin1Char(',')))
+        return std::nullopt;
+    return TWDecimal::parse(*local, c);
+}
+
+std::optional<double> readNumber(const QString &text, bool percent)
+{
+    QStringView view = QStringView(text).trimmed();
+    if (percent && view.endsWith(QLatin1Char('%')))
+        view = view.chopped(1);
+    const std::optional<TWDecimal> number = readWrittenNumber(view.toString());
+    if (!number)
+        return std::nullopt;
+    return number->toDouble();
+}
+
 std::optional<QString> localAmountText(const QString &text, const QLocale &locale)
 {
     const qsizetype size = text.size();

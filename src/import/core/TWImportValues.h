@@ -25,6 +25,14 @@ QString splitPrefix();
 // or "-" allowed; with `commaDecimal`, a "," is the decimal point when the text
 // has no ".". None when the text is not such a number.
 std::optional<TWDecimal> readAmount(const QString &text, bool commaDecimal = false);
+// A number as a file or a person writes it, with either decimal mark: a lone
+// "." is the decimal point (QIF's notation, and what "1.500" hours means);
+// otherwise the shape decides as in localAmountText ("-45,90", "1,5",
+// "1.234,56", "1,500"). No exponents. None when it is no such number.
+std::optional<TWDecimal> readWrittenNumber(const QString &text);
+// The same as a double; with `percent`, a "%" after the number is allowed
+// ("7.5%" is 7.5). None when it is no such number.
+std::optional<double> readNumber(const QString &text, bool percent = false);
 // An amount as a bank or spreadsheet writes it, rewritten for the locale:
 // grouping taken out and the decimal mark made the locale's. Which of "." and
 // "," is the decimal mark follows from the text, not the locale: grouping is

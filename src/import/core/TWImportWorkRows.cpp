@@ -6,6 +6,9 @@
 #include "model/TWWorkFields.h"
 #include "store/TWBusiness.h"
 
+#include <algorithm>
+#include <cmath>
+
 TWImportWorkRows::TWImportWorkRows(const TWBusiness &business) : m_business(business)
 {
 }
@@ -44,9 +47,48 @@ qint64 TWImportWorkRows::amount(const QString &value, const TWProjectPtr &projec
     return amount;
 }
 
+double TWImportWorkRows::number(const QString &value, const QString &column, bool percent)
+{
+    const std::optional<double> read = TWImportValues::readNumber(value, percent);
+    if (!read || !std::isfinite(*read)) {
+        unreadable(column, value);
+        return 0;
+    }
+    return *read;
+}
+
+double TWImportWorkRows::duration(const QString &value, const QString &column)
+{
+    // Hours, minutes and perhaps seconds, each all digits: "1:30", "-0:45:10".
+    QStringView rest = QStringView(value).trimmed();
+    if (rest.startsWith(QLatin1Char('-')))
+        rest = rest.mid(1);
+    const QList<QStringView> parts = rest.split(QLatin1Char(':'));
+    bool valid = parts.size() == 2 || parts.size() == 3;
+    for (const QStringView part : parts) {
+        const QStringView digits = part.trimmed();
+        valid = valid && !digits.isEmpty() &&
+                std::all_of(digits.begin(), digits.end(),
+                            [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+    }
+    if (!valid) {
+        unreadable(column, value);
+        return 0;
+    }
+    return TWFormatter::formatter().timeValueFromString(value);
+}
+
+bool TWImportWorkRows::holdsValues(const QStringList &row)
+{
+    return std::any_of(row.begin(), row.end(), [](const QString &v) { return !v.isEmpty(); });
+}
+
 void TWImportWorkRows::unreadable(const QString &column, const QString &value)
 {
-    m_unreadable.add(TWLocalized("importValueNotRead").arg(m_rowNumber).arg(column, value));
+    m_unreadable.add(
+        TWLocalized("importValueNotRead")
+            .arg(m_rowNumber)
+            .arg(column, value.trimmed().isEmpty() ? TWLocalized("importEmptyValue") : value));
 }
 
 bool TWImportWorkRows::readShared(Shared &shared, qint32 code, const TWImportWorkField &line,
@@ -89,10 +131,11 @@ TWImportWorkRun::Placed TWImportWorkRun::place(const TWImportWorkRows::Shared &s
 }
 
 QString TWImportWorkRun::warnings(
+    const char *unreadKey,
     const std::vector<std::pair<const char *, const TWImportWarningList *>> &more) const
 {
     std::vector<std::pair<const char *, const TWImportWarningList *>> lists{
-        {"valuesNotRead", &reader.unreadableValues()},
+        {unreadKey, &reader.unreadableValues()},
         {"clientsNotFound", &m_missingClients},
         {"projectsNotFound", &m_missingProjects}};
     lists.insert(lists.end(), more.begin(), more.end());

@@ -34,6 +34,14 @@ public:
     // warning naming `column`.
     qint64 amount(const QString &value, const TWProjectPtr &project, const QString &column);
 
+    // A number of the row (a quantity, an estimate, a tax rate) with either
+    // decimal mark ("1,5" and "1.5" alike); with `percent` a "%" may follow.
+    // A value that is no number gives 0 and a warning naming `column`.
+    double number(const QString &value, const QString &column, bool percent = false);
+    // A duration written "h:mm" or "h:mm:ss", in seconds; 0 and a warning
+    // naming `column` when the value is no such duration.
+    double duration(const QString &value, const QString &column);
+
     // The row being read (from 1), for the warnings.
     void setRowNumber(qsizetype row) { m_rowNumber = row; }
     // A value of the row that could not be read.
@@ -52,8 +60,8 @@ public:
     bool readShared(Shared &shared, qint32 code, const TWImportWorkField &line,
                     const QString &value);
     // Reads one row's non-empty columns: the shared ones into `shared`, every
-    // other through `other(code, value)`, which says whether it gave the row
-    // something. False when nothing in the row was read.
+    // other through `other(code, value, line)`, which says whether it gave the
+    // row something. False when nothing in the row was read.
     template <typename List, typename Other>
     bool readRow(const QStringList &row, const QList<qint32> &codes, const List &lines,
                  Shared &shared, Other other)
@@ -68,12 +76,15 @@ public:
             if (code >= -3 && code <= -1) {
                 if (readShared(shared, code, *lines.at(j), value))
                     changed = true;
-            } else if (other(code, value)) {
+            } else if (other(code, value, *lines.at(j))) {
                 changed = true;
             }
         }
         return changed;
     }
+    // Whether any value of the row is not empty (a row that gives nothing but
+    // holds values is named in the warnings; an empty one is no data).
+    static bool holdsValues(const QStringList &row);
     // Several columns may add to one text: their values are joined with " / ".
     static void append(QString &text, const QString &value);
 
@@ -134,9 +145,11 @@ public:
     };
     Placed place(const TWImportWorkRows::Shared &shared, const QString &moneyText);
 
-    // The warnings text: values not read, clients and projects not found, then `more`; a null
-    // string when there is nothing to say.
+    // The warnings text: values not read (under the heading `unreadKey`, which
+    // says what becomes of them), clients and projects not found, then
+    // `more`; a null string when there is nothing to say.
     QString warnings(
+        const char *unreadKey,
         const std::vector<std::pair<const char *, const TWImportWarningList *>> &more = {}) const;
 
     const QList<qint32> codes;

@@ -2,6 +2,7 @@
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
+#include "foundation/TWStringAdditions.h"
 #include "foundation/TWXMLParser.h"
 #include "import/core/TWImportText.h"
 #include "import/core/TWImportValues.h"
@@ -154,6 +155,9 @@ public:
         }
         if (m_currencyColumnsRefused)
             m_notes.append(TWLocalized("importNoteTooManyCurrencies").arg(kMaximumCurrencies));
+        if (!m_undated.isEmpty())
+            m_notes.append(
+                TWLocalized("importNoteUndated").arg(TWStringAdditions::listString(m_undated)));
     }
 
     QStringList takeNotes() { return std::move(m_notes); }
@@ -253,9 +257,16 @@ private:
             amountText = TWImportValues::amountText(*amount, m_locale);
         }
 
-        QDate date = postedDate(childText(transaction, "DTPOSTED").trimmed());
-        if (!date.isValid())
+        const QString posted = childText(transaction, "DTPOSTED").trimmed();
+        QDate date = postedDate(posted);
+        if (!date.isValid()) {
+            // The transaction is booked today, but the user hears of it.
             date = TWClock::today();
+            m_undated.append(TWLocalized("importValueNotRead")
+                                 .arg(m_rows.size() + 1)
+                                 .arg(TWLocalized("date"),
+                                      posted.isEmpty() ? TWLocalized("importEmptyValue") : posted));
+        }
         QStringList row{m_dates.text(date), text(cleanText(childText(transaction, "NAME"))),
                         text(cleanText(childText(transaction, "MEMO")))};
 
@@ -322,6 +333,7 @@ private:
     };
     QList<Statement> m_statements;
     QStringList m_notes;
+    QStringList m_undated; // "row 3, Date: 20240231", for the notes
     bool m_currencyColumnsRefused = false;
 };
 

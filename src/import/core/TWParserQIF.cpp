@@ -86,6 +86,18 @@ public:
     QList<QStringList> finish()
     {
         endRecord();
+        // A file writes all its dates in one order, and 3/4 reads either way:
+        // the order is the one the whole file fits.
+        QStringList written;
+        written.reserve(m_dateRows.size());
+        for (const qsizetype row : std::as_const(m_dateRows))
+            written.append(m_rows.at(row).at(1));
+        const bool dayFirst =
+            TWParserQIF::readsDayFirst(written, TWFormatter::formatter().shortDateFormat());
+        for (const qsizetype row : std::as_const(m_dateRows)) {
+            QString &cell = m_rows[row][1];
+            cell = TWParserQIF::dateString(cell, dayFirst, m_dates);
+        }
         return std::move(m_rows);
     }
 
@@ -160,13 +172,18 @@ private:
         const QString other = TWParserQIF::accountName(category);
         if (other.isEmpty() || other == m_account)
             return false;
-        const std::optional<TWDecimal> value = TWImportValues::readAmount(amount);
+        const std::optional<TWDecimal> value = TWImportValues::readWrittenNumber(amount);
         if (!value)
             return false;
         TWDecimal negated = *value;
         negated.negative = !negated.negative;
-        const auto key = [&date](const QString &from, const QString &to, const TWDecimal &a) {
-            return QStringList{date, from, to, TWImportValues::amountText(a, QLocale::c())}.join(
+        // The day by its numbers: "1/5/24" in one section is "01/05/2024" in the other.
+        const std::optional<TWParserQIF::DateParts> parts = TWParserQIF::dateParts(date);
+        const QString day =
+            parts ? QStringLiteral("%1-%2-%3").arg(parts->first).arg(parts->second).arg(parts->year)
+                  : date;
+        const auto key = [&day](const QString &from, const QString &to, const TWDecimal &a) {
+            return QStringList{day, from, to, TWImportValues::amountText(a, QLocale::c())}.join(
                 QChar(0x1F));
         };
         const QString mirror = key(other, m_account, negated);
@@ -187,19 +204,22 @@ private:
     void appendRows(const QIFRecord &record)
     {
         const QString cleared = TWParserQIF::clearedString(record.value('C'));
-        const QString date = text(TWParserQIF::dateString(record.value('D'), m_dates));
+        // As written for now: read once the file's order of day and month is known.
+        const QString date = text(record, 'D');
         const std::optional<QString> total =
             record.has('T') ? std::optional<QString>(record.value('T')) : std::nullopt;
         const QString empty(QLatin1String(""));
         if (record.splits.isEmpty()) {
             if (isMirroredTransfer(date, record.value('L'), total.value_or(QString())))
                 return;
+            m_dateRows.append(m_rows.size());
             m_rows.append(QStringList{cleared, date, text(record, 'P'), text(record, 'M'),
                                       m_account, TWParserQIF::accountName(record.value('L')),
                                       text(amount(total, false))});
             return;
         }
         // The memo describes the whole transaction as well as its bank line.
+        m_dateRows.append(m_rows.size());
         m_rows.append(QStringList{cleared, date, text(record, 'P'), text(record, 'M'), m_splitWord,
                                   m_splitWord, empty});
         // The statement account's own side: "T" is the change of that account.
@@ -233,6 +253,7 @@ private:
     QHash<QString, int> m_transfers;
     QString m_account;
     TWImportValues::DateTexts m_dates;
+    QList<qsizetype> m_dateRows; // the rows whose date is still as written
     QIFRecord m_record;
     QList<QStringList> m_rows;
 };
@@ -280,13 +301,7 @@ std::optional<QString> TWParserQIF::accountNameFromType(const QString &type)
     return std::nullopt;
 }
 
-QString TWParserQIF::dateString(const QString &value)
-{
-    TWImportValues::DateTexts texts;
-    return dateString(value, texts);
-}
-
-QString TWParserQIF::dateString(const QString &value, TWImportValues::DateTexts &texts)
+std::optional<TWParserQIF::DateParts> TWParserQIF::dateParts(const QString &value)
 {
     int parts[3] = {0, 0, 0};
     int lengths[3] = {0, 0, 0};
@@ -297,32 +312,76 @@ QString TWParserQIF::dateString(const QString &value, TWImportValues::DateTexts 
         if (u >= u'0' && u <= u'9') {
             if (!inDigits) {
                 if (count == 3)
-                    return value;
+                    return std::nullopt;
                 ++count;
                 inDigits = true;
             }
             int &length = lengths[count - 1];
             if (++length > 4)
-                return value;
+                return std::nullopt;
             parts[count - 1] = parts[count - 1] * 10 + (u - u'0');
             continue;
         }
         if (c.isLetterOrNumber())
-            return value;
+            return std::nullopt;
         inDigits = false;
     }
     if (count != 3 || lengths[0] > 2 || lengths[1] > 2 || (lengths[2] != 2 && lengths[2] != 4))
-        return value;
+        return std::nullopt;
     int year = parts[2];
     if (lengths[2] == 2)
         year += year < 50 ? 2000 : 1900;
-    const QDate date(year, parts[0], parts[1]);
+    return DateParts{parts[0], parts[1], year};
+}
+
+QDate TWParserQIF::DateParts::date(bool dayFirst) const
+{
+    return dayFirst ? QDate(year, second, first) : QDate(year, first, second);
+}
+
+QString TWParserQIF::dateString(const QString &value, bool dayFirst)
+{
+    TWImportValues::DateTexts texts;
+    return dateString(value, dayFirst, texts);
+}
+
+QString TWParserQIF::dateString(const QString &value, bool dayFirst,
+                                TWImportValues::DateTexts &texts)
+{
+    const std::optional<DateParts> parts = dateParts(value);
+    const QDate date = parts ? parts->date(dayFirst) : QDate();
     return date.isValid() ? texts.text(date) : value;
+}
+
+bool TWParserQIF::readsDayFirst(const QStringList &values, const QString &shortDateFormat)
+{
+    // Dates such as 14/3 or 3/14 fit one order only; the order most of them
+    // fit is the file's. A file of nothing but dates that fit both is read
+    // in the order of the user's own dates.
+    qsizetype dayFirst = 0;
+    qsizetype monthFirst = 0;
+    for (const QString &value : values) {
+        const std::optional<DateParts> parts = dateParts(value);
+        if (!parts)
+            continue;
+        const bool asDay = parts->date(true).isValid();
+        const bool asMonth = parts->date(false).isValid();
+        if (asDay && !asMonth)
+            ++dayFirst;
+        else if (asMonth && !asDay)
+            ++monthFirst;
+    }
+    if (dayFirst != monthFirst)
+        return dayFirst > monthFirst;
+    const qsizetype day = shortDateFormat.indexOf(QLatin1Char('d'));
+    const qsizetype month = shortDateFormat.indexOf(QLatin1Char('M'));
+    return day >= 0 && month >= 0 && day < month;
 }
 
 QString TWParserQIF::amountString(const QString &value, bool negate, const QLocale &locale)
 {
-    std::optional<TWDecimal> amount = TWImportValues::readAmount(value);
+    // Quicken writes "1,500.00"; banks of day-first countries "-45,90".
+    std::optional<TWDecimal> amount = TWImportValues::readWrittenNumber(value);
     if (!amount)
         return value;
     if (negate)

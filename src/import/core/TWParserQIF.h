@@ -8,6 +8,7 @@
 #include "import/core/TWImportValues.h"
 #include "import/core/TWParser.h"
 
+#include <QDate>
 #include <QLocale>
 
 class TWParserQIF : public TWParser
@@ -22,12 +23,29 @@ public:
     // compared without regard to case); none for any other type.
     static std::optional<QString> accountNameFromType(const QString &type);
 
-    // A "D" value, month first ("3/14/19", "03-14-2019", "3/14'19"; a two-digit
-    // year below 50 is 20xx), as the short date text; anything else as written.
-    static QString dateString(const QString &value);
-    static QString dateString(const QString &value, TWImportValues::DateTexts &texts);
-    // A "T" or "$" value, "." decimals and "," grouping, in the locale's
-    // notation, negated when asked; unreadable text as written.
+    // The three numbers of a "D" value ("3/14/19", "14.03.2019", "3/14'19"):
+    // day and month in the order written, then the year (a two-digit year
+    // below 50 is 20xx); none when the value is not such a date.
+    struct DateParts {
+        int first = 0;
+        int second = 0;
+        int year = 0;
+        // Invalid when the numbers name no day in that order.
+        QDate date(bool dayFirst) const;
+    };
+    static std::optional<DateParts> dateParts(const QString &value);
+    // A "D" value, month first unless `dayFirst`, as the short date text;
+    // anything else as written.
+    static QString dateString(const QString &value, bool dayFirst = false);
+    static QString dateString(const QString &value, bool dayFirst,
+                              TWImportValues::DateTexts &texts);
+    // Whether a file's "D" values put the day first: the order that more of
+    // them fit alone (14/3 or 3/14); when none decides, the order of
+    // `shortDateFormat`, the user's own.
+    static bool readsDayFirst(const QStringList &values, const QString &shortDateFormat);
+    // A "T" or "$" value in the locale's notation, negated when asked; either
+    // decimal mark is read by its shape ("1,500.00", "-45,90"); unreadable
+    // text as written.
     static QString amountString(const QString &value, bool negate, const QLocale &locale);
     // "1" for a cleared or reconciled mark ("*", "c", "X", "R"), else "0".
     static QString clearedString(const QString &value);
