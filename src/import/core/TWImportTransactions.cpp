@@ -1,7 +1,7 @@
 #include "import/core/TWImportTransactions.h"
 
 #include "foundation/TWLocalized.h"
-#include "import/core/TWDateReader.h"
+#include "model/TWDateReader.h"
 #include "import/core/TWImportNames.h"
 #include "import/core/TWImportValues.h"
 #include "import/core/TWImportWarnings.h"
