@@ -17,6 +17,7 @@ TWDateTyping::TWDateTyping(QDateTimeEdit *edit, QLineEdit *line)
     // never half-typed text.
     m_edit->setKeyboardTracking(false);
     m_line->installEventFilter(this);
+    m_edit->installEventFilter(this);
 }
 
 QDateTime TWDateTyping::read(const QString &text) const
@@ -155,6 +156,29 @@ void TWDateTyping::focusIn(Qt::FocusReason reason)
 
 bool TWDateTyping::eventFilter(QObject *watched, QEvent *event)
 {
+    // An item view's delegate commits the editor's date on Tab, Return and
+    // leaving, before the editor itself sees the event: read the text first.
+    if (watched == m_edit && m_typing) {
+        if (event->type() == QEvent::FocusOut) {
+            commit();
+        } else if (event->type() == QEvent::KeyPress) {
+            switch (static_cast<QKeyEvent *>(event)->key()) {
+            case Qt::Key_Tab:
+            case Qt::Key_Backtab:
+                commit();
+                break;
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                // Unreadable text is kept for mending (keyPress refuses it).
+                if (read(m_line->text()).isValid())
+                    commit();
+                break;
+            default:
+                break;
+            }
+        }
+        return false;
+    }
     // Clicks and drags in text being typed move the cursor as in any text
     // field; the editor would snap it to its sections.
     if (watched == m_line && m_typing) {
@@ -221,6 +245,12 @@ bool TWDateTyping::eventFilter(QObject *watched, QEvent *event)
     {                                                                                              \
         m_typing->commit();                                                                        \
         Base::wheelEvent(event);                                                                   \
+    }                                                                                              \
+    void Class::showEvent(QShowEvent *event)                                                       \
+    {                                                                                              \
+        Base::showEvent(event);                                                                    \
+        /* Ahead of filters installed since (an item view's delegate). */                          \
+        installEventFilter(m_typing);                                                              \
     }                                                                                              \
     bool Class::focusNextPrevChild(bool next)                                                      \
     {                                                                                              \

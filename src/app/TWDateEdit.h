@@ -80,6 +80,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     bool focusNextPrevChild(bool next) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     TWDateTyping *m_typing = nullptr;
@@ -106,6 +107,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     bool focusNextPrevChild(bool next) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     TWDateTyping *m_typing = nullptr;

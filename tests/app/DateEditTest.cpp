@@ -10,8 +10,11 @@
 
 #include "TWTestSupport.h"
 
+#include <QApplication>
 #include <QItemEditorFactory>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStandardItemModel>
@@ -61,7 +64,8 @@ TEST(DateEditTest, ADateFieldReadsTypedTextInTheLocalesOrder)
     for (const Typed &typed : cases) {
         SCOPED_TRACE(std::string(typed.locale) + " " + typed.text);
         TWLocaleGuard locale{QString::fromLatin1(typed.locale)};
-        TWDateEdit field;
+        TWDateEdit field(kShown.date());
+        field.setDateTime(kShown);
         QSignalSpy changes(&field, &QDateTimeEdit::dateChanged);
         const QDateTime read = typeInto(&field, typed.text);
         // A date field keeps the time its date carried.
@@ -100,7 +104,8 @@ TEST(DateEditTest, ReturnOnUnreadableTextKeepsTheTextAndGoesNoFurther)
         int *count;
         bool eventFilter(QObject *, QEvent *event) override
         {
-            if (event->type() == QEvent::KeyPress)
+            if (event->type() == QEvent::KeyPress &&
+                static_cast<QKeyEvent *>(event)->key() == Qt::Key_Return)
                 ++*count;
             return false;
         }
@@ -162,6 +167,8 @@ TEST(DateEditTest, TableCellsEditDatesWithTheSameFields)
     QTableView table;
     table.setModel(&model);
     table.show();
+    QApplication::setActiveWindow(&table);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&table));
     for (const auto &[row, key] : {std::pair{0, Qt::Key_Tab}, std::pair{1, Qt::Key_Return}}) {
         table.edit(model.index(row, 0));
         auto *cell = table.viewport()->findChild<TWDateEdit *>();
@@ -210,7 +217,9 @@ TEST_F(DateEditSheetTest, ASheetTallerThanTheScreenOpensWithinIt)
         ASSERT_TRUE(sheet);
         EXPECT_LE(sheet->height(), available.height());
         EXPECT_GE(sheet->height(), 400);
-        EXPECT_GE(sheet->width(), 370);
+        if (resize) {
+            EXPECT_GE(sheet->width(), 370);
+        }
         document->endSheet(&view, -1001);
     }
 
