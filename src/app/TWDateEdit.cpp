@@ -200,21 +200,24 @@ bool TWDateTyping::eventFilter(QObject *watched, QEvent *event)
 // Both hand the same events to their typing and otherwise behave as Qt's.
 
 #define TW_DATE_EDITOR_OVERRIDES(Class, Base)                                                      \
-    bool Class::isTyping() const { return m_typing && m_typing->isTyping(); }                      \
+    bool Class::isTyping() const                                                                   \
+    {                                                                                              \
+        return m_typing && m_typing->isTyping();                                                   \
+    }                                                                                              \
     QValidator::State Class::validate(QString &input, int &pos) const                              \
     {                                                                                              \
-        if (isTyping())                                                                  \
+        if (isTyping())                                                                            \
             return m_typing->validate(input);                                                      \
         return Base::validate(input, pos);                                                         \
     }                                                                                              \
     void Class::fixup(QString &input) const                                                        \
     {                                                                                              \
-        if (!isTyping())                                                                 \
+        if (!isTyping())                                                                           \
             Base::fixup(input);                                                                    \
     }                                                                                              \
     QDateTime Class::dateTimeFromText(const QString &text) const                                   \
     {                                                                                              \
-        if (isTyping()) {                                                                \
+        if (isTyping()) {                                                                          \
             const QDateTime moment = m_typing->read(text);                                         \
             if (moment.isValid())                                                                  \
                 return moment;                                                                     \
@@ -259,7 +262,9 @@ bool TWDateTyping::eventFilter(QObject *watched, QEvent *event)
         return QWidget::focusNextPrevChild(next);                                                  \
     }
 
-TWDateEdit::TWDateEdit(QWidget *parent) : TWDateEdit(QDate::currentDate(), parent) {}
+TWDateEdit::TWDateEdit(QWidget *parent) : TWDateEdit(QDate::currentDate(), parent)
+{
+}
 
 TWDateEdit::TWDateEdit(const QDate &date, QWidget *parent) : QDateEdit(date, parent)
 {

@@ -98,8 +98,8 @@ QWidget *TWWorkSheet::makeDateField(int tag, bool showTime, QDateTimeEdit **pick
     auto *layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
-    QDateTimeEdit *picker = showTime ? static_cast<QDateTimeEdit *>(new TWDateTimeEdit(box))
-                                      : new TWDateEdit(box);
+    QDateTimeEdit *picker =
+        showTime ? static_cast<QDateTimeEdit *>(new TWDateTimeEdit(box)) : new TWDateEdit(box);
     picker->setDisplayFormat(showTime ? TWFormatter::formatter().shortDateTimeFormat()
                                       : TWFormatter::formatter().shortDateFormat());
     picker->setProperty("tag", tag);

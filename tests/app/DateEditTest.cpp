@@ -71,7 +71,8 @@ TEST(DateEditTest, ADateFieldReadsTypedTextInTheLocalesOrder)
         // A date field keeps the time its date carried.
         EXPECT_EQ(read, typed.expected.isValid() ? typed.expected : kShown);
         EXPECT_EQ(changes.size(), typed.expected.isValid() ? 1 : 0);
-        EXPECT_EQ(field.text(), QLocale().toString(read, QLocale().dateFormat(QLocale::ShortFormat)));
+        EXPECT_EQ(field.text(),
+                  QLocale().toString(read, QLocale().dateFormat(QLocale::ShortFormat)));
     }
 }
 
