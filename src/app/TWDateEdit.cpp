@@ -29,10 +29,19 @@ QDateTime TWDateTyping::read(const QString &text) const
     // two-digit year would read into another century.
     if (text == locale.toString(current, format))
         return current;
-    QDateTime moment = TWDateReader::typed(format, locale).read(text.trimmed());
+    const QDateTimeEdit::Sections shown = m_edit->displayedSections();
+    QDateTime moment;
+    if (shown & QDateTimeEdit::DateSections_Mask) {
+        moment = TWDateReader::typed(format, locale).read(text.trimmed());
+    } else {
+        // A time alone is read as the time of the field's own day.
+        const QString day = QStringLiteral("yyyy-MM-dd ");
+        moment = TWDateReader::typed(day + format, locale)
+                     .read(current.date().toString(day.trimmed()) + u' ' + text.trimmed());
+    }
     if (!moment.isValid())
         return {};
-    if (!(m_edit->displayedSections() & QDateTimeEdit::TimeSections_Mask))
+    if (!(shown & QDateTimeEdit::TimeSections_Mask))
         moment = QDateTime(moment.date(), current.time());
     if (moment < m_edit->minimumDateTime() || moment > m_edit->maximumDateTime())
         return {};
@@ -281,6 +290,14 @@ TWDateTimeEdit::TWDateTimeEdit(QWidget *parent) : QDateTimeEdit(parent)
 }
 
 TW_DATE_EDITOR_OVERRIDES(TWDateTimeEdit, QDateTimeEdit)
+
+TWTimeEdit::TWTimeEdit(QWidget *parent) : QTimeEdit(parent)
+{
+    m_typing = new TWDateTyping(this, lineEdit());
+    setDisplayFormat(TWFormatter::formatter().locale().timeFormat(QLocale::ShortFormat));
+}
+
+TW_DATE_EDITOR_OVERRIDES(TWTimeEdit, QTimeEdit)
 
 #undef TW_DATE_EDITOR_OVERRIDES
 

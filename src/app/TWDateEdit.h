@@ -14,6 +14,7 @@
 #include <QDateEdit>
 #include <QDateTimeEdit>
 #include <QObject>
+#include <QTimeEdit>
 
 class QLineEdit;
 
@@ -93,6 +94,32 @@ class TWDateTimeEdit final : public QDateTimeEdit
     Q_OBJECT
 public:
     explicit TWDateTimeEdit(QWidget *parent = nullptr);
+
+    TWDateTyping *typing() const { return m_typing; }
+    bool isTyping() const;
+    QValidator::State validate(QString &input, int &pos) const override;
+    void fixup(QString &input) const override;
+    QDateTime dateTimeFromText(const QString &text) const override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    TWDateTyping *m_typing = nullptr;
+};
+
+// A time field: a QTimeEdit showing the locale's short time format.
+class TWTimeEdit final : public QTimeEdit
+{
+    Q_OBJECT
+public:
+    explicit TWTimeEdit(QWidget *parent = nullptr);
 
     TWDateTyping *typing() const { return m_typing; }
     bool isTyping() const;

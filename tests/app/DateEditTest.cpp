@@ -93,6 +93,24 @@ TEST(DateEditTest, ADateAndTimeFieldReadsAmPmAndTheTwentyFourHourClock)
     }
 }
 
+TEST(DateEditTest, ATimeFieldReadsTheLocalesShortTime)
+{
+    const QList<Typed> cases = {
+        {"en_US", "3:04 pm", QDateTime(kShown.date(), QTime(15, 4))},
+        {"en_US", "12:30 AM", QDateTime(kShown.date(), QTime(0, 30))},
+        {"en_US", "25:10", {}},
+        {"de_DE", "15:04", QDateTime(kShown.date(), QTime(15, 4))},
+    };
+    for (const Typed &typed : cases) {
+        SCOPED_TRACE(std::string(typed.locale) + " " + typed.text);
+        TWLocaleGuard locale{QString::fromLatin1(typed.locale)};
+        TWTimeEdit field;
+        EXPECT_EQ(field.displayFormat(), QLocale().timeFormat(QLocale::ShortFormat));
+        EXPECT_EQ(typeInto(&field, typed.text).time(),
+                  (typed.expected.isValid() ? typed.expected : kShown).time());
+    }
+}
+
 TEST(DateEditTest, ReturnOnUnreadableTextKeepsTheTextAndGoesNoFurther)
 {
     TWLocaleGuard locale{QStringLiteral("en_US")};
