@@ -5,6 +5,7 @@
 #include "app/TWAppRegistry.h"
 #include "app/TWApplicationDelegate.h"
 #include "app/TWBusinessController.h"
+#include "app/TWDateEdit.h"
 #include "app/TWDocumentController.h"
 #include "app/TWInstanceServer.h"
 #include "app/TWWheelGuard.h"
@@ -41,6 +42,8 @@ int main(int argc, char **argv)
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/tallyworth.png")));
     // A scroll over a form never changes a value on the way.
     TWWheelGuard::install();
+    // Table cells holding dates read typed text as every date field does.
+    TWInstallDateEditorFactory();
 
     QStringList paths;
     for (const QString &argument : app.arguments().mid(1))

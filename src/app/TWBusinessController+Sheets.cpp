@@ -3,6 +3,7 @@
 #include "app/TWBusinessController.h"
 
 #include "app/TWPrint.h"
+#include "app/TWSheetGeometry.h"
 #include "app/TWWindow.h"
 #include "app/TWWindowController.h"
 
@@ -71,11 +72,18 @@ void TWBusinessController::beginSheetWithView(QWidget *view, bool resize, bool a
             button->setDefault(true);
         }
     }
+    // However large the sheet wants to be, it opens within the screen, so
+    // that its buttons can be reached.
+    const QSize available = TWSheetAvailableSize(sheetParent());
+    const QSize minimum(kSheetMinimumWidth, kSheetMinimumHeight);
     if (resize) {
-        window->setMinimumSize(kSheetMinimumWidth, kSheetMinimumHeight);
-        window->resize(size.expandedTo(window->minimumSize()));
-    } else {
+        window->setMinimumSize(minimum);
+        window->resize(TWSheetFirstSize(size, minimum, available));
+    } else if (const QSize hint = window->sizeHint();
+               TWSheetFirstSize(hint, hint.boundedTo(minimum), available) == hint) {
         layout->setSizeConstraint(QLayout::SetFixedSize);
+    } else {
+        window->setFixedSize(TWSheetFirstSize(hint, hint.boundedTo(minimum), available));
     }
     // Without the automatic loop the tab order is the view's own.
     if (autoKeyLoop)

@@ -1,5 +1,6 @@
 #include "app/TWCalendarController.h"
 
+#include "app/TWDateEdit.h"
 #include "app/TWPopover.h"
 
 #include <QAbstractButton>
@@ -24,9 +25,8 @@ void TWCalendarController::build()
     m_calendar->setObjectName(QStringLiteral("datePicker"));
     m_calendar->setGridVisible(false);
     m_calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
-    m_time = new QTimeEdit(m_view);
+    m_time = new TWTimeEdit(m_view);
     m_time->setObjectName(QStringLiteral("timePicker"));
-    m_time->setDisplayFormat(QStringLiteral("HH:mm"));
     auto *layout = new QVBoxLayout(m_view);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_calendar);

@@ -1,5 +1,6 @@
 #include "app/TWDateRangeController.h"
 
+#include "app/TWDateEdit.h"
 #include "app/TWPopover.h"
 
 #include "foundation/TWLocalized.h"
@@ -28,10 +29,10 @@ TWDateRangeController::~TWDateRangeController()
 void TWDateRangeController::build()
 {
     m_view = new QWidget();
-    m_from = new QDateEdit(m_view);
+    m_from = new TWDateEdit(m_view);
     m_from->setObjectName(QStringLiteral("fromDatePicker"));
     m_from->setProperty(kTagProperty, 0);
-    m_to = new QDateEdit(m_view);
+    m_to = new TWDateEdit(m_view);
     m_to->setObjectName(QStringLiteral("toDatePicker"));
     m_to->setProperty(kTagProperty, 1);
     for (QDateEdit *picker : {m_from, m_to}) {

@@ -1,6 +1,7 @@
 #include "app/TWFilterEditorRow.h"
 
 #include "app/TWControls.h"
+#include "app/TWDateEdit.h"
 #include "app/TWFilterEditor.h"
 
 #include "foundation/TWClock.h"
@@ -501,7 +502,7 @@ QCheckBox *TWFilterEditorRow::checkbox(bool value, int tag)
 
 QDateEdit *TWFilterEditorRow::datePicker(const QDateTime &value, int tag)
 {
-    auto *picker = new QDateEdit(value.isValid() ? value.date() : TWClock::today(), this);
+    auto *picker = new TWDateEdit(value.isValid() ? value.date() : TWClock::today(), this);
     picker->setFont(font());
     picker->setCalendarPopup(false);
     picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));

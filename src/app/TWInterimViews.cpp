@@ -1,5 +1,6 @@
 #include "app/TWInterimViews.h"
 
+#include "app/TWDateEdit.h"
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWPreferences.h"
@@ -73,7 +74,7 @@ void TWInterimBusinessInfoForm::build()
     m_type->addItem(TWLocalized("partnership"), TWBusinessTypePartnership);
     m_type->addItem(TWLocalized("corporation"), TWBusinessTypeCorporation);
     m_currency = new QComboBox(m_view);
-    m_startDate = new QDateEdit(m_view);
+    m_startDate = new TWDateEdit(m_view);
     m_startDate->setCalendarPopup(true);
     m_defaultAccounts = new QCheckBox(TWLocalized("createDefaultAccounts"), m_view);
 

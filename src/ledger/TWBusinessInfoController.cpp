@@ -5,6 +5,7 @@
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
 #include "app/TWControls.h"
+#include "app/TWDateEdit.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWDateAdditions.h"
@@ -119,7 +120,7 @@ void TWBusinessInfoController::build()
     m_logo->setPlaceholder(TWLocalized("logo"));
     m_logo->setFixedSize(140, 80);
     generalForm->addRow(QString(), m_logo);
-    m_startDate = new QDateEdit(general);
+    m_startDate = new TWDateEdit(general);
     m_startDate->setCalendarPopup(true);
     generalForm->addRow(TWLocalized("businessStartDate"), m_startDate);
     m_currencyPopUp = new TWPopUpButton(general);

@@ -2,6 +2,7 @@
 
 #include "app/TWBusinessController.h"
 #include "app/TWControls.h"
+#include "app/TWDateEdit.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
@@ -238,7 +239,7 @@ TWPopUpButton *TWEditTransactionsController::valuePopUpButton(const TWEditMenuIt
 
 QDateEdit *TWEditTransactionsController::valueDatePicker()
 {
-    auto *picker = new QDateEdit(TWClock::today(), m_valueContainer);
+    auto *picker = new TWDateEdit(TWClock::today(), m_valueContainer);
     picker->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     picker->setCalendarPopup(false);
     return picker;

@@ -1,6 +1,7 @@
 #include "ledger/TWRepeatController.h"
 
 #include "app/TWControls.h"
+#include "app/TWDateEdit.h"
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
 
@@ -51,7 +52,7 @@ void TWRepeatController::buildView()
     m_endDatePopUpButton->addItem(TWLocalized("repeatEndsNever"), 0);
     m_endDatePopUpButton->addItem(TWLocalized("repeatEndsOnDate"), 1);
 
-    m_endDateDatePicker = new QDateEdit(m_view);
+    m_endDateDatePicker = new TWDateEdit(m_view);
     m_endDateDatePicker->setCalendarPopup(true);
 
     layout->addWidget(m_repeatsCheckbox);

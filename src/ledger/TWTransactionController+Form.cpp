@@ -4,6 +4,7 @@
 #include "ledger/TWTransactionController.h"
 
 #include "app/TWBusinessController.h"
+#include "app/TWDateEdit.h"
 #include "ledger/TWAttachmentsController.h"
 #include "ledger/TWRepeatController.h"
 #include "ledger/TWSplitController.h"
@@ -286,7 +287,7 @@ QWidget *TWTransactionController::makeTextField(const QString &text, const TWFie
 
 QWidget *TWTransactionController::makeDateControl(const QDateTime &date, const TWFieldPtr &field)
 {
-    auto *picker = new QDateEdit();
+    auto *picker = new TWDateEdit();
     picker->setCalendarPopup(true);
     picker->setDisplayFormat(TWFormatter::formatter().locale().dateFormat(QLocale::ShortFormat));
     picker->setDate(date.isValid() ? date.date() : TWClock::today());

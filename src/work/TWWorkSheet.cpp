@@ -2,6 +2,7 @@
 
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
+#include "app/TWDateEdit.h"
 #include "ledger/TWValueCompleter.h"
 
 #include "foundation/TWLocalized.h"
@@ -97,7 +98,8 @@ QWidget *TWWorkSheet::makeDateField(int tag, bool showTime, QDateTimeEdit **pick
     auto *layout = new QHBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
-    QDateTimeEdit *picker = showTime ? new QDateTimeEdit(box) : new QDateEdit(box);
+    QDateTimeEdit *picker =
+        showTime ? static_cast<QDateTimeEdit *>(new TWDateTimeEdit(box)) : new TWDateEdit(box);
     picker->setDisplayFormat(showTime ? TWFormatter::formatter().shortDateTimeFormat()
                                       : TWFormatter::formatter().shortDateFormat());
     picker->setProperty("tag", tag);

@@ -2,6 +2,7 @@
 // receivable entry, schedule, lines), that a failure anywhere writes nothing,
 // and the item tables' billing rules.
 
+#include "TWDateTypingSupport.h"
 #include "TWInvoiceSheetSupport.h"
 #include "invoicing/ui/TWInvoiceController.h"
 
@@ -111,6 +112,27 @@ TEST_F(InvoiceEditorTest, NewTaxedProjectInvoiceMakesItsAccountsAndABalancedEntr
                             accountsOfType(TWAccountTypeIncome)[0]->identifier(),
                             accountsOfType(TWAccountTypeTax)[0]->identifier()}));
     EXPECT_TRUE(book.document->isDocumentEdited());
+}
+
+TEST_F(InvoiceEditorTest, TypedDatesAreReadInTheLocalesOrder)
+{
+    for (const auto &[locale, date, due] : {std::tuple{"en_US", "10/5/26", "Nov 4, 2026"},
+                                            std::tuple{"de_DE", "5.10.26", "04.11.2026"}}) {
+        SCOPED_TRACE(locale);
+        TWLocaleGuard pinned{QString::fromLatin1(locale)};
+        open(book.newInvoice(book.estimate, QStringLiteral("Quote")), 0);
+        twTypeDate(editor->datePicker(), QString::fromLatin1(date));
+        if (!editor->dueDateCheckbox()->isChecked())
+            editor->dueDateCheckbox()->click();
+        twTypeDate(editor->dueDatePicker(), QString::fromLatin1(due));
+        editor->saveButton()->click();
+        ASSERT_EQ(codes, QList<int>{-1002});
+        const TWInvoicePtr stored =
+            book.b().invoiceWithIdentifier(editor->editInvoice()->identifier());
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->date().date(), QDate(2026, 10, 5));
+        EXPECT_EQ(stored->dueDate().date(), QDate(2026, 11, 4));
+    }
 }
 
 TEST_F(InvoiceEditorTest, EstimateGetsNoEntryAndCancelWritesNothing)

@@ -1,6 +1,7 @@
 // Editing values in the editor: completion, the one-shot autofill, the
 // account rows' rules, units and amounts that are never silently changed.
 
+#include "TWDateTypingSupport.h"
 #include "TransactionEditorTestSupport.h"
 
 #include "ledger/TWAmountArithmetic.h"
@@ -101,6 +102,25 @@ TEST_F(TransactionEditorValues, AutofillFillsFromTheFirstEditOnly)
     editor = openEdit(storeTransaction(QStringLiteral("Other"), 5));
     type(editor, -5, QStringLiteral("Landlord"));
     EXPECT_TRUE(editor->editTransaction()->description().isEmpty());
+}
+
+TEST_F(TransactionEditorValues, ATypedDateIsReadWholeInTheLocalesOrder)
+{
+    for (const auto &[locale, text] :
+         {std::pair{"en_US", "10/5/26"}, std::pair{"de_DE", "5.10.26"}}) {
+        SCOPED_TRACE(locale);
+        TWLocaleGuard pinned{QString::fromLatin1(locale)};
+        TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+        ASSERT_TRUE(editor);
+        auto *date = qobject_cast<QDateEdit *>(editor->valueViewForField(-3));
+        ASSERT_TRUE(date);
+        twTypeDate(date, QString::fromLatin1(text));
+        EXPECT_EQ(editor->editTransaction()->date().date(), QDate(2026, 10, 5));
+        // Unreadable text leaves the date as it was.
+        twTypeDate(date, QStringLiteral("5/13/"));
+        EXPECT_EQ(editor->editTransaction()->date().date(), QDate(2026, 10, 5));
+        editor->doSave(0);
+    }
 }
 
 TEST_F(TransactionEditorValues, UnreadableAmountTextKeepsTheAmount)

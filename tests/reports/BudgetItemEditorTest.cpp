@@ -3,6 +3,7 @@
 // errors that keep it open.
 
 #include "TWBudgetTestSupport.h"
+#include "TWDateTypingSupport.h"
 
 #include "app/TWControls.h"
 #include "reports/ui/TWBudgetController.h"
@@ -247,4 +248,24 @@ TEST_F(BudgetItemEditorTest, TheViewOpensNewAndExistingLinesAndSelectsTheRow)
     editor->cancelButton()->click();
     settle();
     EXPECT_EQ(view.selectedRows(), QList<int>({rent}));
+}
+
+TEST_F(BudgetItemEditorTest, ATypedStartDateIsReadInTheLocalesOrder)
+{
+    for (const auto &[locale, text] :
+         {std::pair{"en_US", "10/5/26"}, std::pair{"en_GB", "5/10/26"}}) {
+        SCOPED_TRACE(locale);
+        TWLocaleGuard pinned{QString::fromLatin1(locale)};
+        openStored(TWItemTypeAccount, kRent);
+        twTypeDate(sheet->startDatePicker(), QString::fromLatin1(text));
+        EXPECT_EQ(press(sheet->saveButton()), -1002);
+        EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->startDate().date(), QDate(2026, 10, 5));
+    }
+    // Text that names no date stores none: the line keeps its date.
+    TWLocaleGuard pinned{QStringLiteral("en_US")};
+    openStored(TWItemTypeAccount, kRent);
+    twTypeDate(sheet->startDatePicker(), QStringLiteral("10/45/26"));
+    EXPECT_EQ(sheet->startDatePicker()->date(), QDate(2026, 10, 5));
+    EXPECT_EQ(press(sheet->saveButton()), -1002);
+    EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->startDate().date(), QDate(2026, 10, 5));
 }

@@ -3,6 +3,7 @@
 // closed payments, marking, duplicating, the bill sheet, and the list of one
 // schedule's bills in the repeats view.
 
+#include "TWDateTypingSupport.h"
 #include "TWWorkTestSupport.h"
 
 #include "app/TWWindowController.h"
@@ -527,6 +528,26 @@ TEST_F(MerchantsView, TheBillSheetSavesANewBillWithItsChargeAndCancelStoresNothi
     // The name is remembered for completion.
     EXPECT_TRUE(sheet->completions(TWValueListBillNames, QStringLiteral("elec"))
                     .contains(QStringLiteral("Electricity")));
+}
+
+TEST_F(MerchantsView, TheBillSheetReadsTypedDatesInTheLocalesOrder)
+{
+    TWLocaleGuard pinned{QStringLiteral("en_GB")};
+    open({merchant});
+    view->newBill();
+    TWBillController *sheet = view->billSheet();
+    ASSERT_TRUE(sheet);
+    sheet->nameField()->setText(QStringLiteral("Water"));
+    twTypeDate(sheet->datePicker(), QStringLiteral("5/10/26"));
+    sheet->dueCheckbox()->click();
+    twTypeDate(sheet->duePicker(), QStringLiteral("4 Nov 2026"));
+    sheet->saveButton()->click();
+    settle();
+    ASSERT_TRUE(sheet->saved());
+    const TWBillPtr stored = business->billWithIdentifier(sheet->editBill()->identifier());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->date().date(), QDate(2026, 10, 5));
+    EXPECT_EQ(stored->dueDate().date(), QDate(2026, 11, 4));
 }
 
 TEST_F(MerchantsView, TheBillSheetStoresAndDropsASchedule)

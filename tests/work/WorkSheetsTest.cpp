@@ -3,6 +3,7 @@
 // before a timed task loses its time items, cancelling and import saves, the
 // project's unit and rate, and name completion.
 
+#include "TWDateTypingSupport.h"
 #include "TWWorkTestSupport.h"
 
 #include "work/TWExpensesController.h"
@@ -212,6 +213,32 @@ TEST_F(WorkSheets, TimeItemSheetStoresWhatIsTyped)
     EXPECT_EQ(stored->endDateTime(), twLocal(2026, 3, 1, 8));
     EXPECT_EQ(stored->notes(), QStringLiteral("Early"));
     EXPECT_DOUBLE_EQ(stored->duration(), 0.0);
+}
+
+TEST_F(WorkSheets, TimeItemTimesAreTypedInTheLocalesShortFormat)
+{
+    const TWTaskPtr task = addTask(project, QStringLiteral("Work"));
+    const TWTaskItemPtr item = addItem(task, twLocal(2026, 3, 1, 9), twLocal(2026, 3, 1, 10));
+    for (const auto &[locale, start, end] :
+         {std::tuple{"en_US", "10/5/26 3:04 PM", "10/5/26 4:30 pm"},
+          std::tuple{"en_GB", "5/10/2026 15:04", "05/10/26 16:30"}}) {
+        SCOPED_TRACE(locale);
+        TWLocaleGuard pinned{QString::fromLatin1(locale)};
+        TWTaskItemController sheet;
+        sheet.setTaskItem(business->taskItemWithIdentifier(item->identifier())->copy());
+        sheet.setMode(1);
+        sheet.setBusinessController(document.get());
+        sheet.setBusiness(business);
+        sheet.update();
+        document->beginSheetWithView(sheet.view(), false, true, {});
+        twTypeDate(sheet.startPicker(), QString::fromLatin1(start));
+        twTypeDate(sheet.endPicker(), QString::fromLatin1(end));
+        sheet.saveButton()->click();
+        settle();
+        const TWTaskItemPtr stored = business->taskItemWithIdentifier(item->identifier());
+        EXPECT_EQ(stored->startDateTime(), QDateTime(QDate(2026, 10, 5), QTime(15, 4)));
+        EXPECT_EQ(stored->endDateTime(), QDateTime(QDate(2026, 10, 5), QTime(16, 30)));
+    }
 }
 
 TEST_F(WorkSheets, ProjectSheetKeepsTheShownUnitAndRereadsTheRate)

@@ -3,6 +3,7 @@
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
 #include "app/TWControls.h"
+#include "app/TWDateEdit.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 
@@ -93,7 +94,7 @@ void TWExportSheetController::build()
     });
 
     const auto dateRow = [this](QDateEdit *&picker, QToolButton *&button, int tag) {
-        picker = new QDateEdit(m_view);
+        picker = new TWDateEdit(m_view);
         picker->setObjectName(tag == 0 ? QStringLiteral("fromDatePicker")
                                        : QStringLiteral("toDatePicker"));
         picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));

@@ -1,11 +1,11 @@
 #include "import/core/TWImportTransactions.h"
 
 #include "foundation/TWLocalized.h"
-#include "import/core/TWDateReader.h"
 #include "import/core/TWImportNames.h"
 #include "import/core/TWImportValues.h"
 #include "import/core/TWImportWarnings.h"
 #include "model/TWBuiltInFields.h"
+#include "model/TWDateReader.h"
 #include "model/TWFormatter.h"
 #include "model/TWUtilities.h"
 #include "store/TWBusiness.h"

@@ -3,10 +3,10 @@
 // each column, dates by a line's format, and amounts in the decimals of the
 // row's project.
 
-#include "import/core/TWDateReader.h"
 #include "import/core/TWImportProjects.h"
 #include "import/core/TWImportWarnings.h"
 #include "import/core/TWImportWorkField.h"
+#include "model/TWDateReader.h"
 #include "model/TWProject.h"
 
 #include <QHash>

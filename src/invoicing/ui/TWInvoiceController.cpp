@@ -1,6 +1,7 @@
 #include "invoicing/ui/TWInvoiceController.h"
 
 #include "app/TWBusinessController.h"
+#include "app/TWDateEdit.h"
 #include "ledger/TWRepeatController.h"
 #include "ledger/TWValueCompleter.h"
 
@@ -46,7 +47,7 @@ void TWInvoiceController::build()
     m_view->setWindowTitle(TWLocalized("invoiceEditorTitle"));
 
     const auto dateRow = [this](QDateEdit *&picker, QToolButton *&button, int tag) {
-        picker = new QDateEdit(m_view);
+        picker = new TWDateEdit(m_view);
         picker->setObjectName(tag == 0 ? QStringLiteral("datePicker")
                                        : QStringLiteral("dueDatePicker"));
         picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));

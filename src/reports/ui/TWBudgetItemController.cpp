@@ -3,6 +3,7 @@
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
 #include "app/TWControls.h"
+#include "app/TWDateEdit.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
@@ -48,7 +49,7 @@ void TWBudgetItemController::build()
     m_budget->setProperty("tag", 1);
     m_unitPopUp = new TWPopUpButton(view);
     m_unitPopUp->setTag(2);
-    m_startDate = new QDateEdit(view);
+    m_startDate = new TWDateEdit(view);
     m_startDate->setCalendarPopup(false);
     m_startDate->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
     m_startDate->setProperty("tag", 3);

@@ -2,6 +2,7 @@
 
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
+#include "app/TWDateEdit.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
@@ -56,7 +57,7 @@ void fillPopUp(QComboBox *popUp, const QStringList &names, quint32 firstTag)
 
 QDateEdit *makePicker(QWidget *parent, const char *name)
 {
-    auto *picker = new QDateEdit(parent);
+    auto *picker = new TWDateEdit(parent);
     picker->setObjectName(QLatin1String(name));
     picker->setCalendarPopup(true);
     picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));

@@ -1,4 +1,4 @@
-#include "import/core/TWDateReader.h"
+#include "model/TWDateReader.h"
 
 #include <QList>
 #include <QTime>
@@ -92,6 +92,13 @@ TWDateReader::TWDateReader(const QString &pattern, const QLocale &locale)
     }
     if (found == 3)
         std::copy(std::begin(order), std::end(order), std::begin(m_order));
+}
+
+TWDateReader TWDateReader::typed(const QString &pattern, const QLocale &locale)
+{
+    TWDateReader reader(pattern, locale);
+    reader.m_monthNames = true;
+    return reader;
 }
 
 int TWDateReader::monthFromName(QStringView word) const

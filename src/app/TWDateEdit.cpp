@@ -1,0 +1,352 @@
+#include "app/TWDateEdit.h"
+
+#include "model/TWFormatter.h"
+
+#include <QApplication>
+#include <QItemEditorFactory>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QSignalBlocker>
+
+// ---- Typing ----
+
+TWDateTyping::TWDateTyping(QDateTimeEdit *edit, QLineEdit *line)
+    : QObject(edit), m_edit(edit), m_line(line)
+{
+    // Read only when asked (leaving the field, Return, a table committing),
+    // never half-typed text.
+    m_edit->setKeyboardTracking(false);
+    m_line->installEventFilter(this);
+    m_edit->installEventFilter(this);
+}
+
+QDateTime TWDateTyping::read(const QString &text) const
+{
+    const QDateTime current = m_edit->dateTime();
+    const QLocale locale = m_edit->locale();
+    const QString format = m_edit->displayFormat();
+    // The text the field shows for its date is that date, even where a
+    // two-digit year would read into another century.
+    if (text == locale.toString(current, format))
+        return current;
+    const QDateTimeEdit::Sections shown = m_edit->displayedSections();
+    QDateTime moment;
+    if (shown & QDateTimeEdit::DateSections_Mask) {
+        moment = TWDateReader::typed(format, locale).read(text.trimmed());
+    } else {
+        // A time alone is read as the time of the field's own day.
+        const QString day = QStringLiteral("yyyy-MM-dd ");
+        moment = TWDateReader::typed(day + format, locale)
+                     .read(current.date().toString(day.trimmed()) + u' ' + text.trimmed());
+    }
+    if (!moment.isValid())
+        return {};
+    if (!(shown & QDateTimeEdit::TimeSections_Mask))
+        moment = QDateTime(moment.date(), current.time());
+    if (moment < m_edit->minimumDateTime() || moment > m_edit->maximumDateTime())
+        return {};
+    return moment;
+}
+
+QValidator::State TWDateTyping::validate(const QString &text) const
+{
+    return read(text).isValid() ? QValidator::Acceptable : QValidator::Intermediate;
+}
+
+bool TWDateTyping::commit()
+{
+    if (!m_typing)
+        return true;
+    const bool readable = read(m_line->text()).isValid();
+    // The editor reads acceptable text through dateTimeFromText and shows its
+    // previous date again for anything else.
+    m_edit->interpretText();
+    m_typing = false;
+    {
+        // interpretText leaves the text alone when the date did not change.
+        const QSignalBlocker block(m_line);
+        m_line->setText(m_edit->locale().toString(m_edit->dateTime(), m_edit->displayFormat()));
+    }
+    if (!readable)
+        QApplication::beep();
+    return readable;
+}
+
+void TWDateTyping::start()
+{
+    m_typing = true;
+}
+
+void TWDateTyping::deliver(QEvent *event)
+{
+    const QSignalBlocker block(m_line);
+    static_cast<QObject *>(m_line)->event(event);
+    event->accept();
+}
+
+bool TWDateTyping::keyPress(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Text that does not read keeps the field (and its sheet) open.
+        if (m_typing && !read(m_line->text()).isValid()) {
+            QApplication::beep();
+            const QSignalBlocker block(m_line);
+            m_line->selectAll();
+            event->accept();
+            return true;
+        }
+        commit();
+        return false;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        commit();
+        return false;
+    case Qt::Key_Escape:
+        if (!m_typing)
+            return false;
+        m_typing = false;
+        {
+            const QSignalBlocker block(m_line);
+            m_line->setText(m_edit->locale().toString(m_edit->dateTime(), m_edit->displayFormat()));
+            m_line->selectAll();
+        }
+        event->accept();
+        return true;
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+        return false;
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        start();
+        deliver(event);
+        return true;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        if (!m_typing)
+            return false;
+        deliver(event);
+        return true;
+    default:
+        break;
+    }
+    if (event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut) ||
+        event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
+        start();
+        deliver(event);
+        return true;
+    }
+    if (event->matches(QKeySequence::SelectAll) || event->matches(QKeySequence::Copy)) {
+        deliver(event);
+        return true;
+    }
+    const QString text = event->text();
+    if (!text.isEmpty() && text.at(0).isPrint() &&
+        !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier))) {
+        start();
+        deliver(event);
+        return true;
+    }
+    return false;
+}
+
+void TWDateTyping::focusIn(Qt::FocusReason reason)
+{
+    if (reason == Qt::MouseFocusReason || reason == Qt::PopupFocusReason)
+        return;
+    const QSignalBlocker block(m_line);
+    m_line->selectAll();
+}
+
+bool TWDateTyping::eventFilter(QObject *watched, QEvent *event)
+{
+    // An item view's delegate commits the editor's date on Tab, Return and
+    // leaving, before the editor itself sees the event: read the text first.
+    if (watched == m_edit && m_typing) {
+        if (event->type() == QEvent::FocusOut) {
+            commit();
+        } else if (event->type() == QEvent::KeyPress) {
+            switch (static_cast<QKeyEvent *>(event)->key()) {
+            case Qt::Key_Tab:
+            case Qt::Key_Backtab:
+                commit();
+                break;
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                // Unreadable text is kept for mending (keyPress refuses it).
+                if (read(m_line->text()).isValid())
+                    commit();
+                break;
+            default:
+                break;
+            }
+        }
+        return false;
+    }
+    // Clicks and drags in text being typed move the cursor as in any text
+    // field; the editor would snap it to its sections.
+    if (watched == m_line && m_typing) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+            deliver(event);
+            return true;
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// ---- The two editors ----
+// Both hand the same events to their typing and otherwise behave as Qt's.
+
+#define TW_DATE_EDITOR_OVERRIDES(Class, Base)                                                      \
+    bool Class::isTyping() const                                                                   \
+    {                                                                                              \
+        return m_typing && m_typing->isTyping();                                                   \
+    }                                                                                              \
+    QValidator::State Class::validate(QString &input, int &pos) const                              \
+    {                                                                                              \
+        if (isTyping())                                                                            \
+            return m_typing->validate(input);                                                      \
+        return Base::validate(input, pos);                                                         \
+    }                                                                                              \
+    void Class::fixup(QString &input) const                                                        \
+    {                                                                                              \
+        if (!isTyping())                                                                           \
+            Base::fixup(input);                                                                    \
+    }                                                                                              \
+    QDateTime Class::dateTimeFromText(const QString &text) const                                   \
+    {                                                                                              \
+        if (isTyping()) {                                                                          \
+            const QDateTime moment = m_typing->read(text);                                         \
+            if (moment.isValid())                                                                  \
+                return moment;                                                                     \
+        }                                                                                          \
+        return Base::dateTimeFromText(text);                                                       \
+    }                                                                                              \
+    void Class::keyPressEvent(QKeyEvent *event)                                                    \
+    {                                                                                              \
+        if (!m_typing->keyPress(event))                                                            \
+            Base::keyPressEvent(event);                                                            \
+    }                                                                                              \
+    void Class::focusInEvent(QFocusEvent *event)                                                   \
+    {                                                                                              \
+        Base::focusInEvent(event);                                                                 \
+        m_typing->focusIn(event->reason());                                                        \
+    }                                                                                              \
+    void Class::focusOutEvent(QFocusEvent *event)                                                  \
+    {                                                                                              \
+        m_typing->commit();                                                                        \
+        Base::focusOutEvent(event);                                                                \
+    }                                                                                              \
+    void Class::mousePressEvent(QMouseEvent *event)                                                \
+    {                                                                                              \
+        m_typing->commit();                                                                        \
+        Base::mousePressEvent(event);                                                              \
+    }                                                                                              \
+    void Class::wheelEvent(QWheelEvent *event)                                                     \
+    {                                                                                              \
+        m_typing->commit();                                                                        \
+        Base::wheelEvent(event);                                                                   \
+    }                                                                                              \
+    void Class::showEvent(QShowEvent *event)                                                       \
+    {                                                                                              \
+        Base::showEvent(event);                                                                    \
+        /* Ahead of filters installed since (an item view's delegate). */                          \
+        installEventFilter(m_typing);                                                              \
+    }                                                                                              \
+    bool Class::focusNextPrevChild(bool next)                                                      \
+    {                                                                                              \
+        /* Tab leaves the field (Qt's editors walk their sections). */                             \
+        m_typing->commit();                                                                        \
+        return QWidget::focusNextPrevChild(next);                                                  \
+    }
+
+TWDateEdit::TWDateEdit(QWidget *parent) : TWDateEdit(QDate::currentDate(), parent)
+{
+}
+
+TWDateEdit::TWDateEdit(const QDate &date, QWidget *parent) : QDateEdit(date, parent)
+{
+    m_typing = new TWDateTyping(this, lineEdit());
+    setDisplayFormat(TWFormatter::formatter().shortDateFormat());
+}
+
+TW_DATE_EDITOR_OVERRIDES(TWDateEdit, QDateEdit)
+
+TWDateTimeEdit::TWDateTimeEdit(QWidget *parent) : QDateTimeEdit(parent)
+{
+    m_typing = new TWDateTyping(this, lineEdit());
+    setDisplayFormat(TWFormatter::formatter().shortDateTimeFormat());
+}
+
+TW_DATE_EDITOR_OVERRIDES(TWDateTimeEdit, QDateTimeEdit)
+
+TWTimeEdit::TWTimeEdit(QWidget *parent) : QTimeEdit(parent)
+{
+    m_typing = new TWDateTyping(this, lineEdit());
+    setDisplayFormat(TWFormatter::formatter().locale().timeFormat(QLocale::ShortFormat));
+}
+
+TW_DATE_EDITOR_OVERRIDES(TWTimeEdit, QTimeEdit)
+
+#undef TW_DATE_EDITOR_OVERRIDES
+
+// ---- Table cells ----
+
+namespace
+{
+
+class TWDateEditorFactory final : public QItemEditorFactory
+{
+public:
+    explicit TWDateEditorFactory(const QItemEditorFactory *fallback) : m_fallback(fallback) {}
+
+    QWidget *createEditor(int userType, QWidget *parent) const override
+    {
+        switch (userType) {
+        case QMetaType::QDate: {
+            auto *editor = new TWDateEdit(parent);
+            editor->setFrame(false);
+            return editor;
+        }
+        case QMetaType::QDateTime: {
+            auto *editor = new TWDateTimeEdit(parent);
+            editor->setFrame(false);
+            return editor;
+        }
+        default:
+            return m_fallback->createEditor(userType, parent);
+        }
+    }
+
+    QByteArray valuePropertyName(int userType) const override
+    {
+        return m_fallback->valuePropertyName(userType);
+    }
+
+private:
+    const QItemEditorFactory *m_fallback;
+};
+
+} // namespace
+
+void TWInstallDateEditorFactory()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    // Qt's built-in factory outlives any factory set in its place.
+    QItemEditorFactory::setDefaultFactory(
+        new TWDateEditorFactory(QItemEditorFactory::defaultFactory()));
+}

@@ -1,0 +1,145 @@
+#pragma once
+// The date fields of every window, sheet and table. Qt's date editors read
+// typed text section by section, so a "/" typed after a month's two digits
+// jumps over the day and "10/5/26" becomes a date in 2052. Here typing edits
+// the text freely; the text is read as a whole, by the one reader of typed
+// dates (TWDateReader: the locale's short format, month names, AM/PM), when
+// the field loses focus, on Return, or before an arrow key steps it. Text that
+// does not read as a date is refused: the field beeps and shows its date
+// again, and nothing is stored. Arrow keys, the wheel and the calendar pop-up
+// work as in Qt's editors.
+
+#include "model/TWDateReader.h"
+
+#include <QDateEdit>
+#include <QDateTimeEdit>
+#include <QObject>
+#include <QTimeEdit>
+
+class QLineEdit;
+
+// The typing half shared by the two editors below (which own it): it takes
+// the keys that edit text and commits the text into the editor.
+class TWDateTyping final : public QObject
+{
+    Q_OBJECT
+public:
+    TWDateTyping(QDateTimeEdit *edit, QLineEdit *line);
+
+    // Whether the text holds typing not yet read into the date.
+    bool isTyping() const { return m_typing; }
+    // The moment `text` names for the editor (its date's time kept where it
+    // shows no time); invalid when it does not read or lies outside the
+    // editor's range. The editor's own text reads as its date.
+    QDateTime read(const QString &text) const;
+    // The editors' validation while typing: readable text is acceptable,
+    // anything else still being typed.
+    QValidator::State validate(const QString &text) const;
+    // Reads the typed text into the editor. False when it did not read as a
+    // date (the editor then shows its date again); true otherwise.
+    bool commit();
+    // Handles a key that edits the text; false for keys left to the editor
+    // (typing read first where the key steps or leaves the field).
+    bool keyPress(QKeyEvent *event);
+    // After the editor took the focus by keyboard, the whole text is selected
+    // so that typing replaces the date.
+    void focusIn(Qt::FocusReason reason);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // Sends an event to the text without the editor hearing of it (its
+    // section machinery would move the cursor over free text).
+    void deliver(QEvent *event);
+
+    void start();
+
+    QDateTimeEdit *m_edit;
+    QLineEdit *m_line;
+    bool m_typing = false;
+};
+
+// A date field: a QDateEdit showing the locale's short date format.
+class TWDateEdit final : public QDateEdit
+{
+    Q_OBJECT
+public:
+    explicit TWDateEdit(QWidget *parent = nullptr);
+    explicit TWDateEdit(const QDate &date, QWidget *parent = nullptr);
+
+    TWDateTyping *typing() const { return m_typing; }
+    bool isTyping() const;
+    QValidator::State validate(QString &input, int &pos) const override;
+    void fixup(QString &input) const override;
+    QDateTime dateTimeFromText(const QString &text) const override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    TWDateTyping *m_typing = nullptr;
+};
+
+// A date and time field: a QDateTimeEdit showing the locale's short date and
+// time formats.
+class TWDateTimeEdit final : public QDateTimeEdit
+{
+    Q_OBJECT
+public:
+    explicit TWDateTimeEdit(QWidget *parent = nullptr);
+
+    TWDateTyping *typing() const { return m_typing; }
+    bool isTyping() const;
+    QValidator::State validate(QString &input, int &pos) const override;
+    void fixup(QString &input) const override;
+    QDateTime dateTimeFromText(const QString &text) const override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    TWDateTyping *m_typing = nullptr;
+};
+
+// A time field: a QTimeEdit showing the locale's short time format.
+class TWTimeEdit final : public QTimeEdit
+{
+    Q_OBJECT
+public:
+    explicit TWTimeEdit(QWidget *parent = nullptr);
+
+    TWDateTyping *typing() const { return m_typing; }
+    bool isTyping() const;
+    QValidator::State validate(QString &input, int &pos) const override;
+    void fixup(QString &input) const override;
+    QDateTime dateTimeFromText(const QString &text) const override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    bool focusNextPrevChild(bool next) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    TWDateTyping *m_typing = nullptr;
+};
+
+// Makes the item views' default editors for dates and times these fields, so
+// table cells read typed dates the same way. Called once at start.
+void TWInstallDateEditorFactory();

@@ -1,0 +1,251 @@
+// Typing into the date fields: the text is read whole, in the locale's
+// order, a "/" never skipping a part; unreadable text stores nothing. Also
+// the table cells' date editors and the first size of a tall sheet.
+
+#include "TWAppTestSupport.h"
+#include "TWDateTypingSupport.h"
+#include "app/TWDateEdit.h"
+#include "app/TWSheetGeometry.h"
+#include "app/TWWindow.h"
+
+#include "TWTestSupport.h"
+
+#include <QApplication>
+#include <QItemEditorFactory>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+namespace
+{
+
+const QDateTime kShown(QDate(2026, 1, 15), QTime(9, 30));
+
+struct Typed {
+    const char *locale;
+    const char *text;
+    QDateTime expected; // invalid: refused, the field keeps kShown
+};
+
+// Each case in a fresh field of its locale.
+QDateTime typeInto(QDateTimeEdit *field, const char *text)
+{
+    field->setDateTime(kShown);
+    twTypeDate(field, QString::fromUtf8(text));
+    return field->dateTime();
+}
+
+} // namespace
+
+TEST(DateEditTest, ADateFieldReadsTypedTextInTheLocalesOrder)
+{
+    const QList<Typed> cases = {
+        // The "/" after two month digits no longer jumps over the day.
+        {"en_US", "10/5/26", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
+        {"en_US", "10/05/2026", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
+        {"en_US", "1/5/26", QDateTime(QDate(2026, 1, 5), QTime(9, 30))},
+        {"en_US", "Oct 5, 2026", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
+        {"en_US", "13/45/26", {}},
+        {"en_US", "2/30/26", {}},
+        {"en_US", "soon", {}},
+        {"en_GB", "5/10/26", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
+        {"en_GB", "5 October 2026", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
+        {"de_DE", "5.10.26", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
+        {"de_DE", "05.10.2026", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
+        {"de_DE", "5. Okt. 2026", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
+    };
+    for (const Typed &typed : cases) {
+        SCOPED_TRACE(std::string(typed.locale) + " " + typed.text);
+        TWLocaleGuard locale{QString::fromLatin1(typed.locale)};
+        TWDateEdit field(kShown.date());
+        field.setDateTime(kShown);
+        QSignalSpy changes(&field, &QDateTimeEdit::dateChanged);
+        const QDateTime read = typeInto(&field, typed.text);
+        // A date field keeps the time its date carried.
+        EXPECT_EQ(read, typed.expected.isValid() ? typed.expected : kShown);
+        EXPECT_EQ(changes.size(), typed.expected.isValid() ? 1 : 0);
+        EXPECT_EQ(field.text(),
+                  QLocale().toString(read, QLocale().dateFormat(QLocale::ShortFormat)));
+    }
+}
+
+TEST(DateEditTest, ADateAndTimeFieldReadsAmPmAndTheTwentyFourHourClock)
+{
+    const QList<Typed> cases = {
+        {"en_US", "10/5/26 3:04 PM", QDateTime(QDate(2026, 10, 5), QTime(15, 4))},
+        {"en_US", "10/5/26 12:15 am", QDateTime(QDate(2026, 10, 5), QTime(0, 15))},
+        {"en_US", "10/5/26 13:04 PM", {}},
+        {"en_GB", "05/10/2026 15:04", QDateTime(QDate(2026, 10, 5), QTime(15, 4))},
+        {"de_DE", "5.10.26 7:45", QDateTime(QDate(2026, 10, 5), QTime(7, 45))},
+    };
+    for (const Typed &typed : cases) {
+        SCOPED_TRACE(std::string(typed.locale) + " " + typed.text);
+        TWLocaleGuard locale{QString::fromLatin1(typed.locale)};
+        TWDateTimeEdit field;
+        EXPECT_EQ(typeInto(&field, typed.text), typed.expected.isValid() ? typed.expected : kShown);
+    }
+}
+
+TEST(DateEditTest, ATimeFieldReadsTheLocalesShortTime)
+{
+    const QList<Typed> cases = {
+        {"en_US", "3:04 pm", QDateTime(kShown.date(), QTime(15, 4))},
+        {"en_US", "12:30 AM", QDateTime(kShown.date(), QTime(0, 30))},
+        {"en_US", "25:10", {}},
+        {"de_DE", "15:04", QDateTime(kShown.date(), QTime(15, 4))},
+    };
+    for (const Typed &typed : cases) {
+        SCOPED_TRACE(std::string(typed.locale) + " " + typed.text);
+        TWLocaleGuard locale{QString::fromLatin1(typed.locale)};
+        TWTimeEdit field;
+        EXPECT_EQ(field.displayFormat(), QLocale().timeFormat(QLocale::ShortFormat));
+        EXPECT_EQ(typeInto(&field, typed.text).time(),
+                  (typed.expected.isValid() ? typed.expected : kShown).time());
+    }
+}
+
+TEST(DateEditTest, ReturnOnUnreadableTextKeepsTheTextAndGoesNoFurther)
+{
+    TWLocaleGuard locale{QStringLiteral("en_US")};
+    QWidget form;
+    auto *field = new TWDateEdit(&form);
+    field->setDate(kShown.date());
+    int returns = 0;
+    // What a sheet's default button would hear.
+    struct ReturnSpy : QObject {
+        int *count;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            if (event->type() == QEvent::KeyPress &&
+                static_cast<QKeyEvent *>(event)->key() == Qt::Key_Return)
+                ++*count;
+            return false;
+        }
+    } spy;
+    spy.count = &returns;
+    form.installEventFilter(&spy);
+
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field, QStringLiteral("10/45/26"));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(returns, 0);
+    EXPECT_EQ(field->date(), kShown.date());
+    EXPECT_EQ(field->text(), QStringLiteral("10/45/26"));
+
+    // Mended and entered, the date is read and Return goes on to the form.
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field, QStringLiteral("10/4/26"));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(field->date(), QDate(2026, 10, 4));
+    EXPECT_EQ(returns, 1);
+
+    // Escape while typing shows the date again.
+    QTest::keyClicks(field, QStringLiteral("12"));
+    QTest::keyClick(field, Qt::Key_Escape);
+    EXPECT_EQ(field->text(), QStringLiteral("10/4/26"));
+    EXPECT_EQ(field->date(), QDate(2026, 10, 4));
+}
+
+TEST(DateEditTest, ArrowKeysStillStepAndTypingBeforeThemIsReadFirst)
+{
+    TWLocaleGuard locale{QStringLiteral("en_US")};
+    TWDateEdit field(kShown.date());
+    QTest::keyClick(&field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(&field, QStringLiteral("3/9/26"));
+    QTest::keyClick(&field, Qt::Key_Up);
+    // The typed date (stepped on in whichever part Qt's editor steps).
+    EXPECT_GE(field.date(), QDate(2026, 3, 9));
+    EXPECT_LE(field.date(), QDate(2027, 3, 9));
+}
+
+TEST(DateEditTest, TableCellsEditDatesWithTheSameFields)
+{
+    TWInstallDateEditorFactory();
+    const QItemEditorFactory *factory = QItemEditorFactory::defaultFactory();
+    QWidget parent;
+    QWidget *date = factory->createEditor(QMetaType::QDate, &parent);
+    QWidget *moment = factory->createEditor(QMetaType::QDateTime, &parent);
+    QWidget *text = factory->createEditor(QMetaType::QString, &parent);
+    EXPECT_TRUE(qobject_cast<TWDateEdit *>(date));
+    EXPECT_TRUE(qobject_cast<TWDateTimeEdit *>(moment));
+    EXPECT_TRUE(qobject_cast<QLineEdit *>(text));
+    EXPECT_EQ(factory->valuePropertyName(QMetaType::QDate), QByteArray("date"));
+
+    // A cell's typed date reaches the model when Tab or Return ends the edit.
+    TWLocaleGuard locale{QStringLiteral("en_GB")};
+    QStandardItemModel model(2, 1);
+    model.setData(model.index(0, 0), QDate(2026, 1, 15), Qt::EditRole);
+    model.setData(model.index(1, 0), QDate(2026, 1, 15), Qt::EditRole);
+    QTableView table;
+    table.setModel(&model);
+    table.show();
+    QApplication::setActiveWindow(&table);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&table));
+    for (const auto &[row, key] : {std::pair{0, Qt::Key_Tab}, std::pair{1, Qt::Key_Return}}) {
+        table.edit(model.index(row, 0));
+        auto *cell = table.viewport()->findChild<TWDateEdit *>();
+        ASSERT_TRUE(cell);
+        QTest::keyClick(cell, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(cell, QStringLiteral("5/10/26"));
+        QTest::keyClick(cell, key);
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(model.data(model.index(row, 0), Qt::EditRole).toDate(), QDate(2026, 10, 5));
+    }
+}
+
+TEST(DateEditTest, ASheetsFirstSizeKeepsWithinTheScreenDownToItsMinimum)
+{
+    const QSize minimum(370, 400);
+    // The task import's selection on a 1440 x 900 screen (less the bar).
+    EXPECT_EQ(TWSheetFirstSize(QSize(900, 960), minimum, QSize(1440, 860)), QSize(900, 860));
+    EXPECT_EQ(TWSheetFirstSize(QSize(1000, 760), minimum, QSize(1024, 670)), QSize(1000, 670));
+    EXPECT_EQ(TWSheetFirstSize(QSize(1000, 760), minimum, QSize(1440, 860)), QSize(1000, 760));
+    // A screen smaller than the minimum: the minimum wins.
+    EXPECT_EQ(TWSheetFirstSize(QSize(900, 960), minimum, QSize(300, 350)), minimum);
+    // No screen known: as wanted.
+    EXPECT_EQ(TWSheetFirstSize(QSize(900, 960), minimum, QSize()), QSize(900, 960));
+}
+
+class DateEditSheetTest : public TWAppTest
+{
+};
+
+TEST_F(DateEditSheetTest, ASheetTallerThanTheScreenOpensWithinIt)
+{
+    std::unique_ptr<TWBusinessController> document = newDocument();
+    document->makeWindowControllers();
+    document->showWindows();
+    const QSize available = TWSheetAvailableSize(document->windowForSheet());
+    ASSERT_TRUE(available.isValid());
+
+    for (const bool resize : {true, false}) {
+        SCOPED_TRACE(resize);
+        QWidget view;
+        view.setMinimumSize(200, available.height() + 300);
+        view.resize(500, available.height() + 300);
+        document->beginSheetWithView(&view, resize, true, {});
+        TWWindow *sheet = document->innermostSheet();
+        ASSERT_TRUE(sheet);
+        EXPECT_LE(sheet->height(), available.height());
+        EXPECT_GE(sheet->height(), 400);
+        if (resize) {
+            EXPECT_GE(sheet->width(), 370);
+        }
+        document->endSheet(&view, -1001);
+    }
+
+    // A sheet that fits opens at its own size.
+    QWidget small;
+    small.resize(420, 450);
+    document->beginSheetWithView(&small, true, true, {});
+    EXPECT_EQ(document->innermostSheet()->size(), QSize(420, 450));
+    document->endSheet(&small, -1001);
+}
