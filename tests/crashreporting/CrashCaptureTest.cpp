@@ -7,10 +7,12 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <ctime>
 
@@ -36,7 +38,8 @@ struct HelperRun {
     int code = 0;
     QByteArray errors;
     QString dir;
-    QList<quint64> frames; // leaf address, return into middle, return into outer
+    // Leaf address, return into middle, return into outer, return into main.
+    QList<quint64> frames;
 };
 
 class CrashCapture : public ::testing::Test
@@ -49,6 +52,10 @@ protected:
         HelperRun result;
         result.dir = temporary.filePath(scenario);
         QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TW_CRASH_TEST_LIBRARY"),
+                           QStringLiteral(TW_CRASH_TEST_LIBRARY));
+        process.setProcessEnvironment(environment);
         process.start(QStringLiteral(TW_CRASH_HELPER), {scenario, result.dir});
         EXPECT_TRUE(process.waitForFinished(60000));
         result.status = process.exitStatus();
@@ -67,11 +74,22 @@ protected:
         return list;
     }
 
+    static QList<quint64> pcsOf(const QJsonObject &thread)
+    {
+        QList<quint64> pcs;
+        for (const QJsonValue &pc : thread.value("stacktrace").toArray())
+            pcs.append(quint64(pc.toDouble()));
+        return pcs;
+    }
+
+    // JSON numbers come back as doubles: compare within their precision.
+    static bool near(quint64 a, quint64 b) { return (a > b ? a - b : b - a) < 16; }
+
     // The crashed thread's trace: starts in the leaf and passes through the callers in order.
     static void expectCrashedThread(const QJsonArray &threads, const HelperRun &run,
                                     bool startsInLeaf)
     {
-        ASSERT_EQ(run.frames.size(), 3);
+        ASSERT_EQ(run.frames.size(), 4);
         int crashed = 0;
         QJsonArray trace;
         for (const QJsonValue &thread : threads) {
@@ -87,8 +105,6 @@ protected:
         QList<quint64> pcs;
         for (const QJsonValue &pc : trace)
             pcs.append(quint64(pc.toDouble()));
-        // JSON numbers come back as doubles: compare within their precision.
-        auto near = [](quint64 a, quint64 b) { return (a > b ? a - b : b - a) < 16; };
         if (startsInLeaf) {
             EXPECT_GE(pcs[0] + 16, run.frames[0]);
             EXPECT_LT(pcs[0], run.frames[0] + 4096);
@@ -201,18 +217,122 @@ TEST_F(CrashCapture, AnUncaughtExceptionIsRecordedOnceNotAgainAsItsAbort)
     EXPECT_FALSE(QFileInfo::exists(result.dir + QStringLiteral("/signal.mshrecord")));
 }
 
-TEST_F(CrashCapture, TwoThreadsFaultingAtOnceLeaveOneWholeRecord)
+TEST_F(CrashCapture, TwoThreadsFaultingAtOnceAreBothInTheOneRecord)
 {
     const HelperRun result = run(QStringLiteral("twocrash"));
     const bool diedBySignal = result.status == QProcess::CrashExit && result.code == SIGSEGV;
     const bool exitedOne = result.status == QProcess::NormalExit && result.code == 1;
     EXPECT_TRUE(diedBySignal || exitedOne) << result.status << " " << result.code;
+    if (diedBySignal) {
+        EXPECT_TRUE(result.errors.contains("allocations after crash: 0"));
+    }
     const auto sections = twCrashTestSections(result.dir + QStringLiteral("/signal.mshrecord"));
     ASSERT_EQ(names(sections), QStringList{QStringLiteral("signal")} + crashSections);
+    const QJsonArray threads = sections[1].second.toArray();
     int crashed = 0;
-    for (const QJsonValue &thread : sections[1].second.toArray())
+    for (const QJsonValue &thread : threads)
         crashed += thread.toObject().value("crashed").toBool() ? 1 : 0;
     EXPECT_EQ(crashed, 1);
+    // Both faulting threads are there with their registers and their stacks, the one that
+    // recorded and the one that waited for it.
+    const QVariantList threadNames = sections[4].second.toArray().toVariantList();
+    int faulting = 0;
+    for (int i = 0; i < threadNames.size(); ++i) {
+        if (threadNames[i].toString() != QStringLiteral("tw-fault"))
+            continue;
+        ++faulting;
+        const QJsonObject thread = threads[i].toObject();
+        const QJsonObject registers = thread.value("registers").toObject();
+        EXPECT_NE(registers.value("rsp").toDouble(), 0) << "thread " << i;
+        const QList<quint64> pcs = pcsOf(thread);
+        ASSERT_GE(pcs.size(), 2) << "thread " << i;
+        EXPECT_TRUE(near(pcs[0], quint64(registers.value("rip").toDouble())));
+    }
+    EXPECT_EQ(faulting, 2);
+}
+
+TEST_F(CrashCapture, TheCrashingThreadIsRecordedWhenThereAreMoreThreadsThanTheListHolds)
+{
+    const HelperRun result = run(QStringLiteral("manythreads"));
+    EXPECT_EQ(result.status, QProcess::CrashExit);
+    EXPECT_EQ(result.code, SIGSEGV);
+    EXPECT_TRUE(result.errors.contains("allocations after crash: 0")) << result.errors.constData();
+    const auto sections = twCrashTestSections(result.dir + QStringLiteral("/signal.mshrecord"));
+    ASSERT_EQ(names(sections), QStringList{QStringLiteral("signal")} + crashSections);
+    const QJsonArray threads = sections[1].second.toArray();
+    // More than 600 threads ran: the list is full, and the newest thread, the one that crashed,
+    // is in it.
+    EXPECT_EQ(threads.size(), 512);
+    const int newest = int(sections[4].second.toArray().toVariantList().indexOf("tw-newest"));
+    ASSERT_GE(newest, 0) << "the crashing thread is missing";
+    const QJsonObject thread = threads[newest].toObject();
+    EXPECT_TRUE(thread.value("crashed").toBool());
+    EXPECT_NE(thread.value("registers").toObject().value("rip").toDouble(), 0);
+    EXPECT_GE(pcsOf(thread).size(), 2);
+}
+
+TEST_F(CrashCapture, AFaultInsideALibraryLoadedAfterTheStartIsWalkedBackToMain)
+{
+    const HelperRun result = run(QStringLiteral("dlopen"));
+    EXPECT_EQ(result.status, QProcess::CrashExit);
+    EXPECT_EQ(result.code, SIGSEGV);
+    EXPECT_TRUE(result.errors.contains("allocations after crash: 0")) << result.errors.constData();
+    const auto sections = twCrashTestSections(result.dir + QStringLiteral("/signal.mshrecord"));
+    ASSERT_EQ(names(sections), QStringList{QStringLiteral("signal")} + crashSections);
+    const QJsonArray threads = sections[1].second.toArray();
+    expectCrashedThread(threads, result, false);
+
+    // The image list names the library, and the trace starts inside it and reaches main.
+    quint64 base = 0;
+    quint64 size = 0;
+    const QString library = QFileInfo(QStringLiteral(TW_CRASH_TEST_LIBRARY)).fileName();
+    for (const auto &image :
+         twCrashTestSections(result.dir + QStringLiteral("/binary_images.mshrecord"))) {
+        const QJsonObject details = image.second.toObject();
+        if (image.first == QStringLiteral("load") &&
+            QFileInfo(details.value("path").toString()).fileName() == library) {
+            base = quint64(details.value("base").toDouble());
+            size = quint64(details.value("size").toDouble());
+        }
+    }
+    ASSERT_NE(base, 0u) << "no load line for the library";
+    QList<quint64> pcs;
+    for (const QJsonValue &thread : threads) {
+        if (thread.toObject().value("crashed").toBool())
+            pcs = pcsOf(thread.toObject());
+    }
+    ASSERT_FALSE(pcs.isEmpty());
+    EXPECT_GE(pcs[0], base);
+    EXPECT_LT(pcs[0], base + size);
+    EXPECT_TRUE(
+        std::any_of(pcs.begin(), pcs.end(), [&](quint64 pc) { return near(pc, result.frames[3]); }))
+        << "the trace does not reach main (" << pcs.size() << " frames)";
+}
+
+TEST_F(CrashCapture, AStartWhileTheSharedThreadPoolIsBusyIsQuickAndComplete)
+{
+    const auto initialisation = [](const HelperRun &run) {
+        const int at = int(run.errors.indexOf("initialised in "));
+        return at < 0 ? -1 : run.errors.mid(at + 15).split(' ').value(0).toInt();
+    };
+    const HelperRun fault = run(QStringLiteral("busypool-segv"));
+    EXPECT_EQ(fault.code, SIGSEGV);
+    const int milliseconds = initialisation(fault);
+    EXPECT_GE(milliseconds, 0) << fault.errors.constData();
+    EXPECT_LT(milliseconds, 1000) << "the start waited for the shared pool";
+    const auto sections = twCrashTestSections(fault.dir + QStringLiteral("/signal.mshrecord"));
+    ASSERT_EQ(names(sections), QStringList{QStringLiteral("signal")} + crashSections);
+    expectCrashedThread(sections[1].second.toArray(), fault, true);
+
+    const HelperRun uncaught = run(QStringLiteral("busypool-terminate"));
+    EXPECT_EQ(uncaught.code, SIGABRT);
+    const auto exception =
+        twCrashTestSections(uncaught.dir + QStringLiteral("/exception.mshrecord"));
+    ASSERT_FALSE(exception.isEmpty()) << "the uncaught exception was not recorded";
+    const QJsonObject record = exception[0].second.toObject();
+    EXPECT_EQ(record.value("type").toString(), "c++");
+    EXPECT_EQ(record.value("name").toString().toLatin1(), twCrashTestHex("std::runtime_error"));
+    EXPECT_EQ(record.value("reason").toString().toLatin1(), twCrashTestHex("boom"));
 }
 
 TEST_F(CrashCapture, ALoaderLockHeldByAnotherThreadNeitherStallsNorSpoilsTheRecord)

@@ -211,4 +211,34 @@ TEST_F(CrashReportingEndToEnd, AFailedUploadStaysAndTheNextLaunchSendsIt)
     EXPECT_TRUE(entries(QStringLiteral("prepared")).isEmpty());
 }
 
+TEST_F(CrashReportingEndToEnd, ASecondProcessLeavesTheRunningProcesssFolderAlone)
+{
+    // The first instance runs on and crashes only after a second one started and ended.
+    QProcess first;
+    startHelper(first, {QStringLiteral("launch-crash-on-input")});
+    QByteArray output;
+    while (!output.contains("started\n") && first.waitForReadyRead(30000))
+        output += first.readAllStandardOutput();
+    ASSERT_TRUE(output.contains("started\n"));
+    launch(1000);
+    first.write("crash\n");
+    first.closeWriteChannel();
+    ASSERT_TRUE(first.waitForFinished(30000));
+    EXPECT_EQ(first.exitStatus(), QProcess::CrashExit);
+
+    int records = 0;
+    for (const QString &folder : entries(QStringLiteral("active"))) {
+        records += QFileInfo::exists(root() + QStringLiteral("/active/") + folder +
+                                     QStringLiteral("/signal.mshrecord"))
+                       ? 1
+                       : 0;
+    }
+    EXPECT_EQ(records, 1) << "the crash of the first process left no record";
+
+    launch(3000);
+    const QList<TWLoopbackHttpServer::Request> sent = uploads();
+    ASSERT_EQ(sent.size(), 1);
+    checkUpload(sent.first());
+}
+
 } // namespace

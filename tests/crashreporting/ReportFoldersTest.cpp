@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -106,4 +107,25 @@ TEST_F(ReportFolders, ReportsThatCannotBeSentAreKeptOnlyWithinBounds)
 
     // Nothing young is removed while within the count.
     EXPECT_EQ(files.pruneDirectory(folder, 30, 30LL * 24 * 3600), 0);
+}
+
+TEST_F(ReportFolders, TheRunningProcesssFolderIsLockedAndLeftAloneUntilItsOwnerGoes)
+{
+    auto owner = std::make_unique<MSHFileManager>(temporary.filePath(QStringLiteral("shared")));
+    ASSERT_TRUE(owner->prepareForNewLaunch());
+    const QString running = owner->setupNewPathForExecutionIdentifier(QStringLiteral("RUNNING"));
+    ASSERT_FALSE(running.isEmpty());
+    MSHFileManager other(temporary.filePath(QStringLiteral("shared")));
+    const QString ended = other.activePath() + QStringLiteral("/ENDED");
+    ASSERT_TRUE(QDir().mkpath(ended));
+    // No hidden folder is left from the set-up.
+    EXPECT_EQ(names(other.activePath()), (QStringList{"ENDED", "RUNNING"}));
+    EXPECT_TRUE(MSHFileManager::isReportFolderInUse(running));
+    EXPECT_FALSE(MSHFileManager::isReportFolderInUse(ended));
+
+    other.removeContentsOfAllPaths();
+    EXPECT_EQ(names(other.activePath()), QStringList{"RUNNING"});
+
+    owner.reset();
+    EXPECT_FALSE(MSHFileManager::isReportFolderInUse(running));
 }

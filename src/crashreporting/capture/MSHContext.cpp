@@ -263,7 +263,20 @@ bool contextCreate()
     return true;
 }
 
-// A set of tasks on the global pool; the last one to finish runs the completion.
+// The start-up tasks run on threads of the component's own: the application's shared pool may be
+// busy for any length of time, and the handlers must not wait for it.
+QThreadPool *startupPool()
+{
+    static QThreadPool *pool = [] {
+        auto *threads = new QThreadPool;
+        threads->setObjectName(QStringLiteral("com.mishap.mac.startup"));
+        threads->setMaxThreadCount(6);
+        return threads;
+    }();
+    return pool;
+}
+
+// A set of tasks on the start-up pool; the last one to finish runs the completion.
 struct TaskGroup {
     std::atomic<int> pending{1};
     QSemaphore done;
@@ -272,7 +285,7 @@ struct TaskGroup {
     void add(std::function<void()> task, const std::shared_ptr<TaskGroup> &self)
     {
         pending.fetch_add(1);
-        QThreadPool::globalInstance()->start([task = std::move(task), self] {
+        startupPool()->start([task = std::move(task), self] {
             task();
             self->leave();
         });

@@ -71,6 +71,8 @@ bool MSHAllocatorProtect(MSHAllocator *allocator);
 inline constexpr size_t MSHHandledSignalCount = 7;
 inline constexpr size_t MSHStackSize = 256 * 1024;
 inline constexpr size_t MSHMaxThreads = 512;
+// Threads whose own fault brings them into the signal handler while a crash is recorded.
+inline constexpr size_t MSHMaxCrashingThreads = 16;
 // The longest a crash record may take: threads paused for it go on after this long, and a
 // second faulting thread waits at most this long for the first thread's record.
 inline constexpr int MSHCrashRecordTimeLimitSeconds = 10;
@@ -138,6 +140,13 @@ struct MSHThreadSlot {
     std::atomic<const ucontext_t *> context{nullptr};
 };
 
+// A thread that faulted: its interrupted context, published from its own handler (it stays
+// valid while the thread waits there).
+struct MSHCrashingThread {
+    std::atomic<pid_t> tid{0};
+    std::atomic<const ucontext_t *> context{nullptr};
+};
+
 struct MSHWritableContext {
     std::atomic<int32_t> logFD{-1};
     std::atomic<uint8_t> crashOccurred{0};
@@ -156,6 +165,7 @@ struct MSHWritableContext {
     // Parked threads wait while this is 1.
     std::atomic<int> threadsParked{0};
     MSHThreadSlot threadSlots[MSHMaxThreads];
+    MSHCrashingThread crashingThreads[MSHMaxCrashingThreads];
 };
 
 // Builds the context (once per process); does nothing for a null record.

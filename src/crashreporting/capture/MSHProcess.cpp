@@ -41,9 +41,49 @@ uint64_t nowNanoseconds()
     return uint64_t(now.tv_sec) * 1000000000ULL + uint64_t(now.tv_nsec);
 }
 
-void listThreads(ThreadList *list)
+// The context a faulting thread published from its own handler, or null.
+const ucontext_t *crashingContext(const MSHWritableContext *writable, pid_t tid)
+{
+    for (const MSHCrashingThread &entry : writable->crashingThreads) {
+        const pid_t noted = entry.tid.load();
+        if (noted == 0)
+            break;
+        if (noted == tid)
+            return entry.context.load();
+    }
+    return nullptr;
+}
+
+bool isCrashing(const MSHWritableContext *writable, pid_t tid, pid_t crashed)
+{
+    if (tid == crashed)
+        return true;
+    for (const MSHCrashingThread &entry : writable->crashingThreads) {
+        const pid_t noted = entry.tid.load();
+        if (noted == 0)
+            break;
+        if (noted == tid)
+            return true;
+    }
+    return false;
+}
+
+// The threads of "/proc/self/task" in its order (oldest first). The crashed thread and every
+// thread that faulted with it are always listed; the cap applies to the others.
+void listThreads(ThreadList *list, pid_t crashed)
 {
     list->count = 0;
+    const MSHWritableContext *writable = MSHContextWritable();
+    size_t crashing = 1;
+    for (const MSHCrashingThread &entry : writable->crashingThreads) {
+        const pid_t noted = entry.tid.load();
+        if (noted == 0)
+            break;
+        if (noted != crashed)
+            ++crashing;
+    }
+    const size_t othersLimit = MSHMaxThreads - crashing;
+    size_t others = 0;
     const int fd = ::open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         MSHSafeLog("%s: Error: unable to get task threads", "MSHProcessInit");
@@ -63,8 +103,14 @@ void listThreads(ThreadList *list)
                 continue;
             for (; *name >= '0' && *name <= '9'; ++name)
                 tid = tid * 10 + (*name - '0');
-            if (list->count < MSHMaxThreads)
+            if (list->count >= MSHMaxThreads)
+                continue;
+            if (isCrashing(writable, tid, crashed)) {
                 list->tids[list->count++] = tid;
+            } else if (others < othersLimit) {
+                list->tids[list->count++] = tid;
+                ++others;
+            }
         }
     }
     ::close(fd);
@@ -102,7 +148,58 @@ void suspendHandler(int, siginfo_t *, void *userContext)
     errno = savedErrno;
 }
 
-void parkOtherThreads(const ThreadList &threads, pid_t self)
+// A thread that faulted while the list was taken: its published context is its description.
+void promoteCrashingThreads(MSHWritableContext *writable, const ThreadList &threads)
+{
+    for (size_t i = 0; i < threads.count; ++i) {
+        MSHThreadSlot &slot = writable->threadSlots[i];
+        if (slot.state.load() != SlotRequested)
+            continue;
+        if (const ucontext_t *context = crashingContext(writable, threads.tids[i])) {
+            slot.context.store(context);
+            int expected = SlotRequested;
+            slot.state.compare_exchange_strong(expected, SlotParked);
+        }
+    }
+}
+
+// A thread that faulted after the list was taken is added to it, in the place of the last
+// ordinary thread when the list is full.
+void includeLateCrashingThreads(MSHWritableContext *writable, ThreadList *threads, pid_t self)
+{
+    for (const MSHCrashingThread &entry : writable->crashingThreads) {
+        const pid_t tid = entry.tid.load();
+        if (tid == 0)
+            break;
+        const ucontext_t *context = entry.context.load();
+        bool listed = false;
+        for (size_t i = 0; i < threads->count && !listed; ++i)
+            listed = threads->tids[i] == tid;
+        if (listed || !context)
+            continue;
+        size_t at = threads->count;
+        if (at >= MSHMaxThreads) {
+            at = MSHMaxThreads;
+            for (size_t i = threads->count; i-- > 0;) {
+                if (threads->tids[i] != self && !isCrashing(writable, threads->tids[i], self)) {
+                    at = i;
+                    break;
+                }
+            }
+            if (at >= MSHMaxThreads)
+                continue;
+        } else {
+            threads->count += 1;
+        }
+        MSHThreadSlot &slot = writable->threadSlots[at];
+        threads->tids[at] = tid;
+        slot.tid.store(tid);
+        slot.context.store(context);
+        slot.state.store(SlotParked);
+    }
+}
+
+void parkOtherThreads(ThreadList *threads, pid_t self)
 {
     MSHWritableContext *writable = MSHContextWritable();
     MSHReadOnlyContext *context = MSHContextReadOnly();
@@ -113,35 +210,42 @@ void parkOtherThreads(const ThreadList &threads, pid_t self)
     }
     writable->threadsParked.store(1);
     const pid_t pid = ::getpid();
-    size_t requested = 0;
-    for (size_t i = 0; i < threads.count; ++i) {
-        if (threads.tids[i] == self)
+    for (size_t i = 0; i < threads->count; ++i) {
+        const pid_t tid = threads->tids[i];
+        if (tid == self)
             continue;
         MSHThreadSlot &slot = writable->threadSlots[i];
-        slot.tid.store(threads.tids[i]);
+        slot.tid.store(tid);
+        // A thread in its own fault handler keeps the suspension signal blocked; it has said
+        // where it stopped.
+        if (const ucontext_t *faulted = crashingContext(writable, tid)) {
+            slot.context.store(faulted);
+            slot.state.store(SlotParked);
+            continue;
+        }
         slot.state.store(SlotRequested);
-        if (context->suspendSignal > 0 &&
-            ::syscall(SYS_tgkill, pid, threads.tids[i], context->suspendSignal) == 0)
-            ++requested;
-        else
+        if (context->suspendSignal <= 0 ||
+            ::syscall(SYS_tgkill, pid, tid, context->suspendSignal) != 0)
             slot.state.store(SlotAbandoned);
     }
     // 200 ms in all for every thread to publish its context.
     const uint64_t deadline = nowNanoseconds() + parkWaitNanoseconds;
-    while (requested > 0 && nowNanoseconds() < deadline) {
-        size_t parked = 0;
-        for (size_t i = 0; i < threads.count; ++i) {
-            if (writable->threadSlots[i].state.load() == SlotParked)
-                ++parked;
+    for (;;) {
+        promoteCrashingThreads(writable, *threads);
+        size_t waiting = 0;
+        for (size_t i = 0; i < threads->count; ++i) {
+            if (writable->threadSlots[i].state.load() == SlotRequested)
+                ++waiting;
         }
-        if (parked >= requested)
+        if (waiting == 0 || nowNanoseconds() >= deadline)
             break;
         sleepNanoseconds(1000 * 1000);
     }
-    for (size_t i = 0; i < threads.count; ++i) {
+    for (size_t i = 0; i < threads->count; ++i) {
         int expected = SlotRequested;
         writable->threadSlots[i].state.compare_exchange_strong(expected, SlotAbandoned);
     }
+    includeLateCrashingThreads(writable, threads, self);
 }
 
 void releaseOtherThreads()
@@ -374,13 +478,34 @@ pid_t MSHCurrentThreadID()
     return pid_t(::syscall(SYS_gettid));
 }
 
+int MSHProcessSuspendSignal()
+{
+    // The last real-time signals are the least likely to be claimed by anything else.
+    return SIGRTMAX - 2;
+}
+
+bool MSHProcessNoteCrashingThread(pid_t thread, const ucontext_t *context)
+{
+    MSHWritableContext *writable = MSHContextWritable();
+    if (!writable || uintptr_t(context) < 4096)
+        return false;
+    for (MSHCrashingThread &entry : writable->crashingThreads) {
+        pid_t expected = 0;
+        if (entry.tid.compare_exchange_strong(expected, thread) || expected == thread) {
+            entry.context.store(context);
+            return true;
+        }
+    }
+    MSHSafeLog("%s: Error: too many threads crashing at once", __func__);
+    return false;
+}
+
 void MSHProcessInstallSuspendHandler()
 {
     MSHReadOnlyContext *context = MSHContextReadOnly();
     if (!context)
         return;
-    // The last real-time signals are the least likely to be claimed by anything else.
-    context->suspendSignal = SIGRTMAX - 2;
+    context->suspendSignal = MSHProcessSuspendSignal();
     struct sigaction action {
     };
     action.sa_sigaction = suspendHandler;
@@ -400,18 +525,20 @@ void MSHHandler(MSHFile *file, pid_t crashedThread, const ucontext_t *userContex
         return;
     const pid_t self = MSHCurrentThreadID();
     ThreadList threads;
-    listThreads(&threads);
-    parkOtherThreads(threads, self);
+    listThreads(&threads, crashedThread);
+    parkOtherThreads(&threads, self);
     if (uintptr_t(userContext) < 4096)
         userContext = nullptr;
+    // The walk finds each frame's unwind tables in the image table: it must first know the
+    // libraries loaded (and forget those unloaded) since the start, from the loader's own list.
+    if (context->binaryImagePath)
+        MSHBinaryImageRecordCrashTimeChanges(context->binaryImagePath);
     recordAllThreads(file, threads, self, crashedThread, userContext);
     recordRuntime(file);
     recordQueueNames(file, threads);
     recordThreadNames(file, threads);
     recordStats(file);
     MSHHostRecordStorage(file);
-    if (context->binaryImagePath)
-        MSHBinaryImageRecordCrashTimeChanges(context->binaryImagePath);
     releaseOtherThreads();
     if (runCallback && context->crashCallback) {
         MSHSafeLog("%s: Performing syncrhonous crash callback - hold onto your butts", __func__);

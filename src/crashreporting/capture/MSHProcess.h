@@ -1,7 +1,8 @@
 #pragma once
 // The crash-time recorder every fatal path calls on its open record file: it parks the other
-// threads, writes the threads (registers and stack traces), runtime, queue names, thread names,
-// process statistics and storage sections, and lets the threads go. No heap, no lock.
+// threads, brings the image table up to date, writes the threads (registers and stack traces),
+// runtime, queue names, thread names, process statistics and storage sections, and lets the
+// threads go. No heap, no lock.
 
 #include "crashreporting/capture/MSHFile.h"
 
@@ -10,6 +11,12 @@
 
 // Installs the handler of the real-time signal that parks a thread during a crash.
 void MSHProcessInstallSuspendHandler();
+// The real-time signal that parks a thread (fatal handlers keep it blocked while they run).
+int MSHProcessSuspendSignal();
+// A faulting thread, from its own signal handler: publishes its interrupted context, so that the
+// record describes it whichever thread records. Async-signal-safe; false when every place is
+// taken.
+bool MSHProcessNoteCrashingThread(pid_t thread, const ucontext_t *context);
 
 // `userContext` is the crashed thread's interrupted context (none on the exception path, where
 // the calling thread is described from where it stands). `runCallback` is set only on the

@@ -178,6 +178,8 @@ void MSHSignalInitialize(MSHSignalState *state)
         action.sa_sigaction = MSHSignalHandler;
         action.sa_flags = SA_SIGINFO | SA_ONSTACK;
         sigemptyset(&action.sa_mask);
+        // A faulting thread is described by its own fault, never parked inside its handler.
+        sigaddset(&action.sa_mask, MSHProcessSuspendSignal());
         struct sigaction previousAction {
         };
         if (::sigaction(MSHHandledSignals[i], &action, &previousAction) != 0) {
@@ -258,6 +260,8 @@ void MSHSignalHandler(int signal, siginfo_t *info, void *userContext)
     if (followsException) {
         MSHSafeLog("%s: SIGABRT after the recorded uncaught exception", __func__);
     } else if (context && writable) {
+        // Whichever thread records, this one is described where its fault stopped it.
+        MSHProcessNoteCrashingThread(self, static_cast<const ucontext_t *>(userContext));
         if (MSHContextMarkAndCheckIfCrashed()) {
             MSHSafeLog("%s: Error: aborting signal handler because crash has already occurred",
                        __func__);

@@ -11,7 +11,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <vector>
@@ -37,6 +40,12 @@ MSHFileManager::MSHFileManager() : m_rootPath(defaultRootPath())
 
 MSHFileManager::MSHFileManager(const QString &rootPath) : m_rootPath(rootPath)
 {
+}
+
+MSHFileManager::~MSHFileManager()
+{
+    for (const int descriptor : m_folderLocks)
+        ::close(descriptor);
 }
 
 QString MSHFileManager::pathNamespace()
@@ -270,7 +279,43 @@ bool MSHFileManager::prepareForNewLaunch()
 QString MSHFileManager::setupNewPathForExecutionIdentifier(const QString &identifier)
 {
     const QString path = join(activePath(), identifier);
-    return createDirectoryAtPath(path) ? path : QString();
+    // Made under a hidden name (which no listing shows), locked, and only then given its name: no
+    // other process ever sees it without its lock.
+    const QString hidden = join(activePath(), QLatin1Char('.') + identifier);
+    if (!createDirectoryAtPath(hidden))
+        return QString();
+    const int descriptor = ::open(QFile::encodeName(hidden).constData(),
+                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor < 0 || ::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        // Without the lock another process would take the folder for an earlier run's.
+        MSHLog("[FileManager]",
+               QStringLiteral("Unable to lock report folder %1 (%2)").arg(hidden, errorText()));
+        if (descriptor >= 0)
+            ::close(descriptor);
+        removeItemAtPath(hidden);
+        return QString();
+    }
+    if (::rename(QFile::encodeName(hidden).constData(), QFile::encodeName(path).constData()) != 0) {
+        MSHLog("[FileManager]",
+               QStringLiteral("Unable to create directory %1 (%2)").arg(path, errorText()));
+        ::close(descriptor);
+        removeItemAtPath(hidden);
+        return QString();
+    }
+    m_folderLocks.push_back(descriptor);
+    return path;
+}
+
+bool MSHFileManager::isReportFolderInUse(const QString &path)
+{
+    const int descriptor = ::open(QFile::encodeName(path).constData(),
+                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor < 0)
+        return false;
+    // A shared probe: two processes starting at once never take each other for the owner.
+    const bool held = ::flock(descriptor, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(descriptor);
+    return held;
 }
 
 void MSHFileManager::removeLegacyDirectories()
@@ -321,6 +366,10 @@ bool MSHFileManager::removeContentsOfAllPaths()
     const bool processing = removeContentsOfProcessingPath();
     const bool pending = removeContentsOfPendingPath();
     const bool prepared = removeContentsOfDirectoryAtPath(preparedPath());
-    const bool active = removeContentsOfDirectoryAtPath(activePath());
+    bool active = true;
+    for (const QString &entry : activePathContents()) {
+        if (!isReportFolderInUse(entry) && !removeItemAtPath(entry))
+            active = false;
+    }
     return processing && pending && prepared && active;
 }

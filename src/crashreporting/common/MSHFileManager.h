@@ -3,13 +3,15 @@
 // earlier processes being processed, packaged uploads waiting for the network (prepared). The
 // state of a report is the folder it lies in. Each operation logs its own failure and answers
 // true or false; listings never show hidden entries (names beginning with "."), so the contents
-// operations never touch them.
+// operations never touch them. Several processes may share the tree: each holds a lock on its
+// own folder in active for as long as it runs.
 
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 class MSHFileManager
 {
@@ -17,6 +19,10 @@ public:
     // Root = the user's cache folder / "com.mishap.data" / pathNamespace().
     MSHFileManager();
     explicit MSHFileManager(const QString &rootPath);
+    // Lets go of the locks on the folders it set up.
+    ~MSHFileManager();
+    MSHFileManager(const MSHFileManager &) = delete;
+    MSHFileManager &operator=(const MSHFileManager &) = delete;
 
     // The application's bundle identifier with every "/" replaced by "_".
     static QString pathNamespace();
@@ -54,8 +60,12 @@ public:
     // Creates active, processing and prepared (stopping at the first failure) and removes what
     // an interrupted packaging left in prepared under a hidden name.
     bool prepareForNewLaunch();
-    // The running process's folder in active; empty when it cannot be created.
+    // The running process's folder in active, locked for as long as this file manager lives
+    // (the kernel lets go of the lock when the process ends); empty when it cannot be created.
     QString setupNewPathForExecutionIdentifier(const QString &identifier);
+    // Whether a running process holds the lock on the report folder: such a folder is that
+    // process's own, not an earlier run's, and is left alone.
+    static bool isReportFolderInUse(const QString &path);
     void removeLegacyDirectories();
 
     void enumerateFilesInActiveDirectoryUsingBlock(
@@ -67,7 +77,8 @@ public:
     bool moveProcessingContentsToPrepared();
     bool removeContentsOfProcessingPath();
     bool removeContentsOfPendingPath();
-    // Empties processing, pending, prepared and active, always all four.
+    // Empties processing, pending, prepared and active, always all four; the folders of
+    // processes still running stay.
     bool removeContentsOfAllPaths();
 
     // Reports that can never be sent must not pile up: of the folder's visible entries the
@@ -84,4 +95,6 @@ public:
 
 private:
     QString m_rootPath;
+    // Descriptors holding the locks on the folders set up here.
+    std::vector<int> m_folderLocks;
 };

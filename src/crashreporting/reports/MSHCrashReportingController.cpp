@@ -131,12 +131,16 @@ bool MSHCrashReportingController::startWithProfilingMark(uint64_t mark, const QS
     const bool urgent = checkForAndCreateLaunchMarker();
     // What could not be sent in earlier launches (refused, unconfigured, damaged) is kept only
     // within bounds: the rest is left out here and removed on the work queue.
-    const QStringList beyond = m_fileManager->reportsBeyondBounds();
+    // The folder of a process that still runs (another instance on another display or session)
+    // is that process's own: it is neither an earlier run's report nor removed for the bounds.
+    QStringList beyond = m_fileManager->reportsBeyondBounds();
+    beyond.removeIf(MSHFileManager::isReportFolderInUse);
     const auto within = [&beyond](QStringList paths) {
         paths.removeIf([&beyond](const QString &path) { return beyond.contains(path); });
         return paths;
     };
-    const QStringList earlier = within(m_fileManager->activePathContents());
+    QStringList earlier = within(m_fileManager->activePathContents());
+    earlier.removeIf(MSHFileManager::isReportFolderInUse);
     // Taken now: the work queued below moves folders into processing and packages into
     // prepared, and those must not be handled twice.
     const QStringList processing = within(m_fileManager->processingPathContents());

@@ -1,7 +1,11 @@
 // tw_crash_helper SCENARIO REPORT_DIR: starts crash capture and fails on purpose, so the tests
 // can read the record it leaves. Scenarios: segv, abort, terminate, twocrash, loaderlock (a
 // thread holds the loader's lock when the fault comes),
-// overflow-pool and overflow-thread (a QThreadPool worker's or a std::thread's stack runs out).
+// overflow-pool and overflow-thread (a QThreadPool worker's or a std::thread's stack runs out),
+// dlopen (the fault comes inside the library named by TW_CRASH_TEST_LIBRARY, loaded after the
+// start), manythreads (the newest of 600 threads faults), and busypool-SCENARIO (SCENARIO with
+// every thread of the global thread pool busy from before the start; the time the start took is
+// printed as "initialised in N ms").
 // tw_crash_helper package REPORT_DIR PREPARED_DIR: symbolicates and packages a report folder the
 // way a later launch does (against this program's own images), prints the package's path and
 // removes the folder; a failure leaves the folder and exits with 1.
@@ -10,7 +14,8 @@
 // identifier "org.tallyworth.crashhelper", folders under XDG_CACHE_HOME and XDG_DATA_HOME, the
 // service endpoints from the environment), then crashes before its first main-loop turn, crashes
 // after it, or prints "started" once the start call has returned and runs its event loop for the
-// given time.
+// given time. tw_crash_helper launch-crash-on-input prints "started" and crashes once a line
+// arrives on its standard input.
 // (Built from .cc files so the test suite's *.cpp glob leaves it out.)
 
 #include "crashreporting/Kitbase.h"
@@ -26,6 +31,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QSocketNotifier>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -35,6 +42,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dlfcn.h>
 #include <link.h>
 #include <pthread.h>
 #include <stdexcept>
@@ -79,15 +87,16 @@ void reportAndDie(int signal)
 volatile int *volatile nowhere = nullptr;
 std::atomic<int> ready{0};
 
-void writeFrames(const char *dir, const void *leaf, const void *intoMiddle, const void *intoOuter)
+void writeFrames(const char *dir, const void *leaf, const void *intoMiddle, const void *intoOuter,
+                 const void *intoMain)
 {
     char path[4096];
     std::snprintf(path, sizeof(path), "%s/frames.txt", dir);
     FILE *out = std::fopen(path, "w");
     if (!out)
         return;
-    std::fprintf(out, "0x%lx\n0x%lx\n0x%lx\n", (unsigned long)leaf, (unsigned long)intoMiddle,
-                 (unsigned long)intoOuter);
+    std::fprintf(out, "0x%lx\n0x%lx\n0x%lx\n0x%lx\n", (unsigned long)leaf,
+                 (unsigned long)intoMiddle, (unsigned long)intoOuter, (unsigned long)intoMain);
     std::fclose(out);
 }
 
@@ -173,17 +182,61 @@ void printCrashTime()
     (void)written;
 }
 
+// Loads the test library now, well after the start, and faults inside it.
+void faultInLateLibrary()
+{
+    const char *path = std::getenv("TW_CRASH_TEST_LIBRARY");
+    void *library = path ? ::dlopen(path, RTLD_NOW | RTLD_LOCAL) : nullptr;
+    auto fault = library ? reinterpret_cast<void (*)(volatile int *)>(
+                               ::dlsym(library, "twCrashTestLibraryFault"))
+                         : nullptr;
+    if (!fault) {
+        std::fprintf(stderr, "cannot load the test library\n");
+        std::exit(4);
+    }
+    fault(nowhere);
+}
+
+// 600 idle threads, then one more that faults: the newest thread lists last.
+void crashOnTheNewestOfManyThreads()
+{
+    for (int i = 0; i < 600; ++i) {
+        std::thread([] {
+            for (;;)
+                ::pause();
+        }).detach();
+    }
+    std::thread([] {
+        pthread_setname_np(pthread_self(), "tw-newest");
+        *nowhere = 3;
+    }).detach();
+    for (;;)
+        ::pause();
+}
+
+// Two threads fault: the second while the first one's crash is being recorded. The second
+// blocks every signal but the fault, so it is never asked to park: only its own handler can
+// describe it.
 void crashTwice()
 {
     std::atomic<int> waiting{0};
-    auto fault = [&waiting] {
-        waiting.fetch_add(1);
-        while (waiting.load() < 2) {
+    std::thread second([&waiting] {
+        pthread_setname_np(pthread_self(), "tw-fault");
+        sigset_t mask;
+        sigfillset(&mask);
+        sigdelset(&mask, SIGSEGV);
+        pthread_sigmask(SIG_BLOCK, &mask, nullptr);
+        waiting.store(1);
+        while (!MSHContextCrashOccurred()) {
         }
         *nowhere = 2;
-    };
-    std::thread first(fault);
-    std::thread second(fault);
+    });
+    std::thread first([&waiting] {
+        pthread_setname_np(pthread_self(), "tw-fault");
+        while (waiting.load() < 1) {
+        }
+        *nowhere = 2;
+    });
     first.join();
     second.join();
 }
@@ -192,8 +245,9 @@ void crashTwice()
 
 extern "C" {
 __attribute__((noinline)) void twCrashHelperLeaf(const char *scenario, const char *dir,
-                                                 const void *intoOuter);
-__attribute__((noinline)) void twCrashHelperMiddle(const char *scenario, const char *dir);
+                                                 const void *intoOuter, const void *intoMain);
+__attribute__((noinline)) void twCrashHelperMiddle(const char *scenario, const char *dir,
+                                                   const void *intoMain);
 __attribute__((noinline)) void twCrashHelperOuter(const char *scenario, const char *dir);
 
 void *malloc(size_t size)
@@ -214,10 +268,11 @@ void *realloc(void *pointer, size_t size)
     return __libc_realloc(pointer, size);
 }
 
-void twCrashHelperLeaf(const char *scenario, const char *dir, const void *intoOuter)
+void twCrashHelperLeaf(const char *scenario, const char *dir, const void *intoOuter,
+                       const void *intoMain)
 {
     writeFrames(dir, reinterpret_cast<const void *>(&twCrashHelperLeaf),
-                __builtin_return_address(0), intoOuter);
+                __builtin_return_address(0), intoOuter, intoMain);
     if (std::strcmp(scenario, "segv") == 0) {
         startNamedWorker();
         startSilentWorker();
@@ -234,19 +289,23 @@ void twCrashHelperLeaf(const char *scenario, const char *dir, const void *intoOu
         throw std::runtime_error("boom");
     } else if (std::strcmp(scenario, "twocrash") == 0) {
         crashTwice();
+    } else if (std::strcmp(scenario, "dlopen") == 0) {
+        faultInLateLibrary();
+    } else if (std::strcmp(scenario, "manythreads") == 0) {
+        crashOnTheNewestOfManyThreads();
     }
     asm volatile("" ::: "memory");
 }
 
-void twCrashHelperMiddle(const char *scenario, const char *dir)
+void twCrashHelperMiddle(const char *scenario, const char *dir, const void *intoMain)
 {
-    twCrashHelperLeaf(scenario, dir, __builtin_return_address(0));
+    twCrashHelperLeaf(scenario, dir, __builtin_return_address(0), intoMain);
     asm volatile("" ::: "memory");
 }
 
 void twCrashHelperOuter(const char *scenario, const char *dir)
 {
-    twCrashHelperMiddle(scenario, dir);
+    twCrashHelperMiddle(scenario, dir, __builtin_return_address(0));
     asm volatile("" ::: "memory");
 }
 }
@@ -296,6 +355,16 @@ int launch(int argc, char **argv)
         waitForCrashContext();
         Mishap::sharedInstance().crash();
     }
+    if (mode == "launch-crash-on-input") {
+        auto *input = new QSocketNotifier(0, QSocketNotifier::Read, &app);
+        QObject::connect(input, &QSocketNotifier::activated, &app, [] {
+            waitForCrashContext();
+            Mishap::sharedInstance().crash();
+        });
+        std::printf("started\n");
+        std::fflush(stdout);
+        return app.exec();
+    }
     if (mode == "launch-crash-late") {
         // Well after the first turn, which removes the launch marker.
         QTimer::singleShot(300, &app, [] {
@@ -326,7 +395,7 @@ int main(int argc, char **argv)
         return package(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: tw_crash_helper segv|abort|terminate|twocrash|loaderlock|overflow-pool|overflow-thread REPORT_DIR\n"
+        std::fprintf(stderr, "usage: tw_crash_helper [busypool-]segv|abort|terminate|twocrash|loaderlock|overflow-pool|overflow-thread|dlopen|manythreads REPORT_DIR\n"
                              "       tw_crash_helper package REPORT_DIR PREPARED_DIR\n");
         return 2;
     }
@@ -342,6 +411,20 @@ int main(int argc, char **argv)
     ::signal(SIGSEGV, reportAndDie);
     ::signal(SIGABRT, reportAndDie);
 
+    const char *scenario = argv[1];
+    if (std::strncmp(scenario, "busypool-", 9) == 0) {
+        scenario += 9;
+        // Every worker of the application's shared pool is taken and stays taken.
+        QThreadPool *pool = QThreadPool::globalInstance();
+        for (int i = 0; i < pool->maxThreadCount(); ++i) {
+            pool->start([] {
+                for (;;)
+                    ::pause();
+            });
+        }
+    }
+    QElapsedTimer initialisation;
+    initialisation.start();
     MSHContextInitData data;
     data.apiKey = "helper-api-key";
     data.sessionID = "helper-session";
@@ -350,7 +433,8 @@ int main(int argc, char **argv)
     MSHContextInitialize(&data);
     for (int i = 0; i < 500 && !MSHContextIsInitialized(); ++i)
         ::usleep(10000);
+    std::fprintf(stderr, "initialised in %lld ms\n", (long long)initialisation.elapsed());
 
-    twCrashHelperOuter(argv[1], dir.constData());
+    twCrashHelperOuter(scenario, dir.constData());
     return 3;
 }
