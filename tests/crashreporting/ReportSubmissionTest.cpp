@@ -133,4 +133,33 @@ TEST_F(ReportSubmission, AFailedUrgentUploadKeepsThePackageAndUsesTheShortTimeou
     EXPECT_TRUE(QFileInfo::exists(path));
 }
 
+TEST_F(ReportSubmission, ARedirectIsAFailureThatKeepsThePackageAndGoesNowhere)
+{
+    // The named host would answer "success"; the report must never reach it, nor become an
+    // empty request whose success deletes the package.
+    server->setReply("/elsewhere", TWLoopbackHttpServer::Reply::ok("{}", "application/json"));
+    const QByteArray target = server->url(QStringLiteral("/elsewhere")).toEncoded();
+    TWLoopbackHttpServer::Reply notModified = TWLoopbackHttpServer::Reply::withStatus(304);
+    notModified.addHeader("Content-Type", "application/json");
+    for (const int status : {301, 302, 307, 308, 304}) {
+        for (const bool urgent : {false, true}) {
+            SCOPED_TRACE(testing::Message() << status << (urgent ? " urgent" : " queued"));
+            TWLoopbackHttpServer::Reply moved =
+                status == 304 ? notModified : TWLoopbackHttpServer::Reply::withStatus(status);
+            moved.addHeader("Location", target);
+            server->setReply(reportsPath, moved);
+            server->clearRequests();
+            const QString path = package("MIME-Version: 1.0\r\n--x--\r\n");
+            ASSERT_TRUE(owner->controller->uploadPackagedReportAtPath(path, urgent));
+            if (!urgent) {
+                ASSERT_TRUE(owner->told.tryAcquire(1, 10000));
+                EXPECT_TRUE(owner->error.has_value());
+            }
+            EXPECT_TRUE(QFileInfo::exists(path));
+            EXPECT_EQ(server->requestCount(reportsPath), 1);
+            EXPECT_EQ(server->requestCount("/elsewhere"), 0);
+        }
+    }
+}
+
 } // namespace

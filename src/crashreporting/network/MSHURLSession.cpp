@@ -253,6 +253,9 @@ MSHURLSession::MSHURLSession(std::shared_ptr<MSHURLSessionConfiguration> configu
         m_manager = new QNetworkAccessManager;
         // Nothing of the service is cached: every answer comes from the network.
         m_manager->setCache(nullptr);
+        // No redirect is followed: an upload must never become an empty GET, nor carry the
+        // report and the API key to a host the answer names. A 3xx ends the task as it stands.
+        m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     });
 }
 
@@ -469,6 +472,8 @@ void MSHURLSession::startOnQueue(const MSHURLSessionTaskPtr &task)
     networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                                 QNetworkRequest::AlwaysNetwork);
     networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                QNetworkRequest::ManualRedirectPolicy);
 
     std::shared_ptr<const KTBCertificatePinner> pinner;
     if (request.url().scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0) {
