@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace
 {
 
@@ -185,6 +187,28 @@ TEST_F(CrashReportingController, ARefusedKeySchedulesNoRetryAndKeepsThePackage)
     drain(controller);
     EXPECT_EQ(server->requestCount(), 1);
     EXPECT_EQ(names(files->preparedPath()).size(), 1);
+}
+
+TEST_F(CrashReportingController, UrgentReportsToATricklingServiceHoldTheStartOneDeadlineAtMost)
+{
+    // The service keeps every exchange moving, a byte at a time: only the clock ends them.
+    TWTricklingServer trickling;
+    environment.set("MishapReportsEndpoint", trickling.baseUrl().toUtf8());
+    owner->backgroundSessions = false;
+    for (int i = 0; i < 4; ++i)
+        twMakeEarlierReport(files->activePath(), QStringLiteral("TRICKLE%1").arg(i));
+    twCrashTestWriteFile(files->structurePath() + QStringLiteral("/launchmarker"), "");
+
+    auto controller = makeController();
+    QElapsedTimer started;
+    started.start();
+    ASSERT_TRUE(controller->startWithProfilingMark(0, QString()));
+    const qint64 elapsed = started.elapsed();
+    std::printf("urgent phase against a trickling service: %.2f s\n", double(elapsed) / 1000.0);
+    EXPECT_LT(elapsed, 3600);
+    EXPECT_GE(trickling.connections(), 1);
+    // The reports left to the work queue are not lost; this test does not wait for them.
+    controller->operationQueue()->sync([] {});
 }
 
 } // namespace

@@ -11,12 +11,15 @@
 #include "crashreporting/reports/MSHReportsController.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace
 {
@@ -160,6 +163,28 @@ TEST_F(ReportSubmission, ARedirectIsAFailureThatKeepsThePackageAndGoesNowhere)
             EXPECT_EQ(server->requestCount("/elsewhere"), 0);
         }
     }
+}
+
+TEST_F(ReportSubmission, AnUrgentUploadEndsAtItsTimeoutOnTheClockHoweverTheServiceTrickles)
+{
+    TWTricklingServer trickling;
+    environment.set("MishapReportsEndpoint", trickling.baseUrl().toUtf8());
+    // A small report answered one byte at a time, and a large one read slowly: neither ever
+    // stalls for the 2-second timeout, and both must end within it all the same.
+    for (const qsizetype size : {qsizetype(64), qsizetype(3 * 1024 * 1024)}) {
+        SCOPED_TRACE(size);
+        const QString path = package("MIME-Version: 1.0\r\n" + QByteArray(size, 'x'));
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_TRUE(owner->controller->uploadPackagedReportAtPath(path, true));
+        const qint64 elapsed = clock.elapsed();
+        std::printf("urgent upload of %lld bytes to a trickling service: %.2f s\n", (long long)size,
+                    double(elapsed) / 1000.0);
+        EXPECT_GE(elapsed, 1900);
+        EXPECT_LT(elapsed, 2600);
+        EXPECT_TRUE(QFileInfo::exists(path));
+    }
+    EXPECT_EQ(trickling.connections(), 2);
 }
 
 } // namespace

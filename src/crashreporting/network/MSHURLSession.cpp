@@ -402,11 +402,13 @@ QByteArray MSHURLSession::sendSynchronousRequest(const MSHURLRequest &request,
         outcome->done.release();
     };
     task->resume();
-    // The transfer timeout ends a stalled request; the wait only guards against a lost answer.
+    // The timeout bounds the whole exchange, on the clock: the transfer timeout restarts with
+    // every byte, so a service that trickles its answer (or a large body that goes out slowly)
+    // would otherwise hold the caller for as long as it likes.
     const double seconds = request.timeoutInterval() > 0 ? request.timeoutInterval() : 60.0;
-    if (!outcome->done.tryAcquire(1, int(std::ceil(seconds * 1000.0)) + 5000)) {
+    if (!outcome->done.tryAcquire(1, int(std::ceil(seconds * 1000.0)))) {
+        // Not waited for: the outcome is shared, and the task ends on the session's queue.
         task->cancel();
-        outcome->done.tryAcquire(1, 5000);
         if (response)
             *response = MSHHTTPURLResponse();
         if (error)

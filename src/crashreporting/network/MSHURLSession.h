@@ -227,8 +227,9 @@ public:
                            const QList<MSHURLSessionTaskPtr> &downloadTasks)>
             handler);
 
-    // Sends the request and waits for the answer (the request's timeout bounds the wait). Must
-    // not be called on the session's own queue.
+    // Sends the request and waits for the answer: the request's timeout bounds the whole wait
+    // (not only a stall), after which the task is cancelled. Must not be called on the session's
+    // own queue.
     QByteArray sendSynchronousRequest(const MSHURLRequest &request, MSHHTTPURLResponse *response,
                                       MSHErrorResult *error);
 
