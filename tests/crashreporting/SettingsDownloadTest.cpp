@@ -3,6 +3,7 @@
 
 #include "NetworkTestSupport.h"
 #include "TWTestSupport.h"
+#include "crashreporting/common/KTBDebug.h"
 #include "crashreporting/network/KTBMultipartMimeStreamEncoder.h"
 #include "crashreporting/settings/KTBApplicationIdentiferModel.h"
 #include "crashreporting/settings/KTBSettings.h"
@@ -11,6 +12,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QJsonDocument>
+#include <QSslConfiguration>
 
 #include <gtest/gtest.h>
 
@@ -146,3 +148,36 @@ TEST(SettingsDownload, AFailedDownloadKeepsTheStoredSettingsAndPostsNothing)
             << attempt;
     }
 }
+
+TEST(SettingsDownload, DebugModeStillRefusesAServiceWithoutAPinnedCertificate)
+{
+    // The process itself trusts the server; only the pinned set (another CA) says no.
+    const QSslConfiguration saved = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration trusting = saved;
+    trusting.addCaCertificates(twTestCA());
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    KTBSetDebugEnabled(true);
+    struct Restore {
+        QSslConfiguration configuration;
+        ~Restore()
+        {
+            KTBSetDebugEnabled(false);
+            QSslConfiguration::setDefaultConfiguration(configuration);
+        }
+    } restore{saved};
+
+    auto server = twNetworkTestServer(true);
+    server->setReply(settingsPath, json(R"({"features":{"collect_reports":true}})"));
+    TWApplicationIdentityGuard identity(infoFor(server->baseUrl().toString()));
+    ManagerFixture fixture;
+    fixture.manager->setPinnedCertificates(twUnrelatedCA());
+    fixture.storeSettings(R"({"features":{"collect_reports":false}})");
+    fixture.start();
+    // Time enough for the request to arrive if the pinned set were bypassed.
+    twWaitUntil([&] { return server->requestCount() > 0 || fixture.notices > 0; }, 2000);
+    settle();
+    EXPECT_EQ(server->requestCount(), 0);
+    EXPECT_EQ(fixture.notices, 0);
+    EXPECT_EQ(fixture.storedSettings(), QByteArray(R"({"features":{"collect_reports":false}})"));
+}
+
