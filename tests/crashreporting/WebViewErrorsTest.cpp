@@ -91,7 +91,8 @@ TEST(WebViewErrors, TheKitHandlesMishapMessagesAndAddsTheScriptAtDocumentEnd)
     EXPECT_TRUE(script.forMainFrameOnly);
     // The page's own handlers are kept and called after ours; the installing part comes first.
     const QString source = script.source;
-    const qsizetype saves = source.indexOf(QStringLiteral("mishapPreviousOnError = window.onerror"));
+    const qsizetype saves =
+        source.indexOf(QStringLiteral("mishapPreviousOnError = window.onerror"));
     const qsizetype handler =
         source.indexOf(QStringLiteral("function mishapOnError(msg, url, line, column, error)"));
     EXPECT_GE(saves, 0);

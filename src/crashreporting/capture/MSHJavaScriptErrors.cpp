@@ -54,7 +54,7 @@ bool MSHJavaScriptRecordMessageBody(const QVariant &body)
     if (body.typeId() != QMetaType::QVariantMap)
         return false;
     const QString message = body.toMap().value(QStringLiteral("msg")).toString();
-    MSHExceptionRecord(MSHExceptionTypeJavaScript, QByteArrayLiteral("exception"),
-                       message.toUtf8(), {}, false);
+    MSHExceptionRecord(MSHExceptionTypeJavaScript, QByteArrayLiteral("exception"), message.toUtf8(),
+                       {}, false);
     return true;
 }
