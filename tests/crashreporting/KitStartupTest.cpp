@@ -129,6 +129,15 @@ TEST_F(KitStartup, AnHTTPSServiceWithoutPinnedCertificatesIsNamedInTheLogAtStart
         EXPECT_TRUE(errors.open(QIODevice::ReadWrite | QIODevice::Truncate));
         ::dup2(errors.handle(), 2);
         kitbase.startWithKits({&kit});
+        // The start's settings request is refused at once; none may outlive the test.
+        EXPECT_TRUE(twWaitUntil(
+            [&] {
+                std::fflush(stderr);
+                QFile written(errors.fileName());
+                return written.open(QIODevice::ReadOnly) &&
+                       written.readAll().contains("failed to download settings");
+            },
+            10000));
         std::fflush(stderr);
         ::dup2(saved, 2);
         ::close(saved);
