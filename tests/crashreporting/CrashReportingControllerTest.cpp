@@ -5,6 +5,7 @@
 #include "CrashLaunchTestSupport.h"
 #include "CrashTestSupport.h"
 #include "NetworkTestSupport.h"
+#include "crashreporting/capture/MSHFile.h"
 #include "crashreporting/common/MSHApplicationInfo.h"
 #include "crashreporting/common/MSHDispatchQueue.h"
 #include "crashreporting/common/MSHFileManager.h"
@@ -18,7 +19,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <unistd.h>
 
 namespace
 {
@@ -209,6 +213,58 @@ TEST_F(CrashReportingController, UrgentReportsToATricklingServiceHoldTheStartOne
     EXPECT_GE(trickling.connections(), 1);
     // The reports left to the work queue are not lost; this test does not wait for them.
     controller->operationQueue()->sync([] {});
+}
+
+TEST_F(CrashReportingController, LargeUrgentReportsAreCutAtTheDeadlineNotAfterTheirPackaging)
+{
+    // Reports whose packaging alone takes about as long as the start may wait: each is full of
+    // records that do not compress (one file, linked into every place).
+    environment.set("MishapReportsEndpoint", "http://127.0.0.1:1");
+    owner->backgroundSessions = false;
+    const QString noise = temporary.filePath(QStringLiteral("noise"));
+    {
+        QByteArray bytes(MSHRecordFileReadLimit - 16, 0);
+        quint32 state = 12345;
+        for (char &byte : bytes) {
+            state = state * 1103515245u + 12345u;
+            byte = char(state >> 24);
+        }
+        twCrashTestWriteFile(noise, bytes);
+    }
+    for (int i = 0; i < 3; ++i) {
+        const QString folder =
+            twMakeEarlierReport(files->activePath(), QStringLiteral("LARGE%1").arg(i));
+        for (const char *name :
+             {"custom_exception.mshrecord", "errors_a.mshrecord", "errors_b.mshrecord",
+              "internal_compacted_kv.mshrecord", "internal_incremental_kv.mshrecord",
+              "log_a.mshrecord", "log_b.mshrecord", "sdk.log", "user_compacted_kv.mshrecord",
+              "user_incremental_kv.mshrecord", "exception.mshrecord.symbolicated",
+              "mach_exception.mshrecord.symbolicated"}) {
+            const QByteArray target = QFile::encodeName(folder + QLatin1Char('/') + name);
+            ::unlink(target.constData());
+            ASSERT_EQ(::link(QFile::encodeName(noise).constData(), target.constData()), 0)
+                << std::strerror(errno);
+        }
+    }
+    twCrashTestWriteFile(files->structurePath() + QStringLiteral("/launchmarker"), "");
+
+    auto controller = makeController();
+    QElapsedTimer started;
+    started.start();
+    ASSERT_TRUE(controller->startWithProfilingMark(0, QString()));
+    const qint64 elapsed = started.elapsed();
+    std::printf("urgent phase with large reports: %.2f s\n", double(elapsed) / 1000.0);
+    // The deadline is 3 s; a little more for the start-up thread to wake on a busy machine.
+    EXPECT_LT(elapsed, 3400);
+    // What the start did not wait for is finished in the background, and nothing is lost.
+    controller->operationQueue()->sync([] {});
+    EXPECT_TRUE(twWaitUntil(
+        [&] {
+            controller->operationQueue()->sync([] {});
+            return names(files->preparedPath()).size() == 3;
+        },
+        30000))
+        << names(files->preparedPath()).join(QLatin1Char(' ')).toStdString();
 }
 
 } // namespace

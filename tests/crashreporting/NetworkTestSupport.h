@@ -61,9 +61,8 @@ public:
 };
 
 // A plain-HTTP service on 127.0.0.1 that never stalls long enough for a transfer timeout and
-// never finishes: it reads a request's body 16 KiB at a time (a large upload keeps moving slowly),
-// then answers 200 with a long body sent one byte at a time. Every connection ends when the
-// object goes.
+// never finishes: it reads a request's body 16 KiB at a time, then answers 200 with a long body
+// sent one byte at a time. Every connection ends when the object goes.
 class TWTricklingServer
 {
 public:

@@ -167,24 +167,20 @@ TEST_F(ReportSubmission, ARedirectIsAFailureThatKeepsThePackageAndGoesNowhere)
 
 TEST_F(ReportSubmission, AnUrgentUploadEndsAtItsTimeoutOnTheClockHoweverTheServiceTrickles)
 {
+    // The answer comes one byte at a time: it never stalls for the 2-second timeout, and the
+    // upload must end within it all the same.
     TWTricklingServer trickling;
     environment.set("MishapReportsEndpoint", trickling.baseUrl().toUtf8());
-    // A small report answered one byte at a time, and a large one read slowly: neither ever
-    // stalls for the 2-second timeout, and both must end within it all the same.
-    for (const qsizetype size : {qsizetype(64), qsizetype(3 * 1024 * 1024)}) {
-        SCOPED_TRACE(size);
-        const QString path = package("MIME-Version: 1.0\r\n" + QByteArray(size, 'x'));
-        QElapsedTimer clock;
-        clock.start();
-        ASSERT_TRUE(owner->controller->uploadPackagedReportAtPath(path, true));
-        const qint64 elapsed = clock.elapsed();
-        std::printf("urgent upload of %lld bytes to a trickling service: %.2f s\n", (long long)size,
-                    double(elapsed) / 1000.0);
-        EXPECT_GE(elapsed, 1900);
-        EXPECT_LT(elapsed, 2600);
-        EXPECT_TRUE(QFileInfo::exists(path));
-    }
-    EXPECT_EQ(trickling.connections(), 2);
+    const QString path = package("MIME-Version: 1.0\r\n--x--\r\n");
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(owner->controller->uploadPackagedReportAtPath(path, true));
+    const qint64 elapsed = clock.elapsed();
+    std::printf("urgent upload to a trickling service: %.2f s\n", double(elapsed) / 1000.0);
+    EXPECT_GE(elapsed, 1900);
+    EXPECT_LT(elapsed, 2600);
+    EXPECT_TRUE(QFileInfo::exists(path));
+    EXPECT_EQ(trickling.connections(), 1);
 }
 
 } // namespace
