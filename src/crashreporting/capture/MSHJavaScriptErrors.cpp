@@ -12,9 +12,15 @@ namespace
 const char *const installScript = R"JS(var mishapPreviousOnLoad = window.onload;
 var mishapPreviousOnError = window.onerror;
 function mishapOnLoad() {
-    window.onerror = mishapOnError;
+    var result;
     if (typeof mishapPreviousOnLoad === 'function')
-        return mishapPreviousOnLoad.apply(this, arguments);
+        result = mishapPreviousOnLoad.apply(this, arguments);
+    // A handler the page installed meanwhile is kept and called after ours.
+    if (window.onerror !== mishapOnError) {
+        mishapPreviousOnError = window.onerror;
+        window.onerror = mishapOnError;
+    }
+    return result;
 }
 window.onload = mishapOnLoad;
 window.onerror = mishapOnError;

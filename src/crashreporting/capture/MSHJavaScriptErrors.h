@@ -10,9 +10,9 @@
 
 inline constexpr const char *MSHJavaScriptMessageHandlerName = "mishap";
 
-// The page script: it keeps the page's own onload and onerror handlers, puts its own in their
-// place (again after the load, in case the page replaced it) and hands every error on to the
-// page's handler after posting {msg, url, line, column}.
+// The page script: it keeps the page's own onload and onerror handlers and puts its own in their
+// place (again after the load, keeping one the page installed meanwhile); every error is posted
+// as {msg, url, line, column} and then handed on to the page's handler.
 QString MSHJavaScriptErrorReportingScriptSource();
 // Adds the script at document end, main frame only; false when the controller cannot take it.
 bool MSHJavaScriptAddErrorReportingScript(MSHUserContentController &controller);
