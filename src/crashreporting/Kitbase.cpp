@@ -5,10 +5,14 @@
 #include "crashreporting/common/KTBDebug.h"
 #include "crashreporting/common/MSHApplicationInfo.h"
 #include "crashreporting/common/MSHLog.h"
+#include "crashreporting/network/KTBCertificatePinner.h"
 #include "crashreporting/settings/KTBApplicationIdentiferModel.h"
 #include "crashreporting/settings/KTBSettings.h"
 #include "crashreporting/settings/KTBSettingsOnboardingManager.h"
+#include "crashreporting/settings/MSHSettings.h"
 
+#include <QSet>
+#include <QUrl>
 #include <QUuid>
 
 namespace
@@ -100,7 +104,34 @@ void Kitbase::runStartup(const QList<KTBKit *> &kits)
         MSHLog(logPrefix, QStringLiteral("Initialized with kit versions: {%1}")
                               .arg(versions.join(QStringLiteral(", "))));
     }
+    warnAboutUnpinnedServices();
     onboardAppAndDownloadSettings();
+}
+
+void Kitbase::warnAboutUnpinnedServices()
+{
+    if (!KTBCertificatePinner::pinnedCertificates().isEmpty())
+        return;
+    const QStringList addresses = {
+        KTBSettingsOnboardingManager::valueForConfigurationKey(QStringLiteral("SettingsEndpoint"))
+            .toString(),
+        KTBSettingsOnboardingManager::valueForConfigurationKey(QStringLiteral("ConfigureEndpoint"))
+            .toString(),
+        MSHSettings::reportsEndpoint(),
+        MSHSettings::betaEndpoint(),
+    };
+    QSet<QString> told;
+    for (const QString &address : addresses) {
+        const QUrl url(address);
+        if (url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0 ||
+            told.contains(address))
+            continue;
+        told.insert(address);
+        MSHLog(logPrefix, QStringLiteral("No certificate is pinned for the service at %1: every "
+                                         "request to it will be refused. Add the service's "
+                                         "certificates to the pinned set.")
+                              .arg(address));
+    }
 }
 
 KTBKit *Kitbase::kitForClass(const QString &className) const

@@ -49,6 +49,9 @@ public:
     // there is no entry for it.
     std::optional<QVariantMap> configurationDictionaryForKit(const KTBKit &kit);
     void onboardAppAndDownloadSettings();
+    // Logs each configured HTTPS service address that no pinned certificate can vouch for: with
+    // the pinned set empty every request there is refused, and the log says so once, at start.
+    static void warnAboutUnpinnedServices();
 
     // The validated "Kitbase" dictionary; none (logged) when the configuration is broken.
     std::optional<QVariantMap> SDKConfig();

@@ -5,6 +5,7 @@
 #include "crashreporting/analytics/MSHAnalyticsController.h"
 #include "crashreporting/capture/MSHException.h"
 #include "crashreporting/capture/MSHHost.h"
+#include "crashreporting/capture/MSHJavaScriptErrors.h"
 #include "crashreporting/capture/MSHUserDefaults.h"
 #include "crashreporting/capture/MSHUserLogging.h"
 #include "crashreporting/common/KTBDebug.h"
@@ -334,6 +335,22 @@ QString Mishap::developmentPlatformVersion() const
 void Mishap::recordError(const TWError &error, const QVariantMap &additionalUserInfo)
 {
     MSHUserLoggingRecordError(error, QVariantMap(), additionalUserInfo);
+}
+
+void Mishap::monitorErrorsForWebViewConfiguration(MSHWebViewConfiguration &configuration)
+{
+    MSHUserContentController &controller = configuration.userContentController();
+    controller.addScriptMessageHandler(shared_from_this(),
+                                       QString::fromLatin1(MSHJavaScriptMessageHandlerName));
+    if (!MSHJavaScriptAddErrorReportingScript(controller))
+        MSHLog("[Mishap]", QStringLiteral("Unable to monitor %1").arg(configuration.description()));
+}
+
+void Mishap::userContentControllerDidReceiveScriptMessage(MSHUserContentController &,
+                                                          const MSHScriptMessage &message)
+{
+    if (!MSHJavaScriptRecordMessageBody(message.body))
+        MSHLog("[Mishap]", QStringLiteral("Unable to record exception from web view"));
 }
 
 void Mishap::recordCustomExceptionName(const QString &name, const QString &reason,

@@ -8,6 +8,7 @@
 #include "crashreporting/KTBKit.h"
 #include "crashreporting/MSHBetaController.h"
 #include "crashreporting/MishapDelegate.h"
+#include "crashreporting/common/MSHWebViewConfiguration.h"
 #include "crashreporting/reports/MSHCrashReportingController.h"
 
 #include <QList>
@@ -17,6 +18,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class MSHAnalyticsController;
 class MSHFileManager;
@@ -25,6 +27,7 @@ class TWError;
 class Mishap final : public KTBKit,
                      public MSHCrashReportingControllerDelegate,
                      public MSHBetaControllerDelegate,
+                     public MSHScriptMessageHandler,
                      public std::enable_shared_from_this<Mishap>
 {
 public:
@@ -86,6 +89,18 @@ public:
     void recordCustomExceptionName(const QString &name, const QString &reason,
                                    const QList<QVariantMap> &frameArray);
     void logEvent(const QString &name, const QVariantMap &attributes = {});
+
+    // Script errors of the web view's pages become "javascript" exceptions: the kit receives the
+    // messages of the handler "mishap" and adds the script that posts them.
+    void monitorErrorsForWebViewConfiguration(MSHWebViewConfiguration &configuration);
+    // MSHScriptMessageHandler
+    void userContentControllerDidReceiveScriptMessage(MSHUserContentController &controller,
+                                                      const MSHScriptMessage &message) override;
+
+    // The kit keeps no kit information and no settings of its own: none, nothing, none.
+    std::optional<QVariantMap> kitInfo() const { return std::nullopt; }
+    void setKitInfo(const QVariantMap &) {}
+    std::optional<QVariantMap> settingsDictionary() const { return std::nullopt; }
 
     // MSHCrashReportingControllerDelegate
     bool shouldInstallCrashCallback() override;

@@ -472,12 +472,14 @@ TWErrorResult writeFile(const QVariant &propertyList, const QString &path)
     if (!file.open(QIODevice::WriteOnly))
         return makeError(WriteError,
                          TWLocalized("plistFileWriteFailed").arg(path, file.errorString()));
-    if (file.write(xml.value) != xml.value.size()) {
+    // The buffer reaches the disk at flush(); commit() would rename over the target even after a
+    // failed flush (a full disk), so the flush is checked here.
+    if (file.write(xml.value) != xml.value.size() || !file.flush()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return makeError(WriteError, TWLocalized("plistFileWriteFailed").arg(path, reason));
     }
-    // commit() flushes and syncs the temporary file, then renames it over the target.
+    // commit() syncs the temporary file, then renames it over the target.
     if (!file.commit())
         return makeError(WriteError,
                          TWLocalized("plistFileWriteFailed").arg(path, file.errorString()));

@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace
 {
 
@@ -185,6 +187,75 @@ TEST_F(CrashReportingController, ARefusedKeySchedulesNoRetryAndKeepsThePackage)
     drain(controller);
     EXPECT_EQ(server->requestCount(), 1);
     EXPECT_EQ(names(files->preparedPath()).size(), 1);
+}
+
+TEST_F(CrashReportingController, UrgentReportsToATricklingServiceHoldTheStartOneDeadlineAtMost)
+{
+    // The service keeps every exchange moving, a byte at a time: only the clock ends them.
+    TWTricklingServer trickling;
+    environment.set("MishapReportsEndpoint", trickling.baseUrl().toUtf8());
+    owner->backgroundSessions = false;
+    for (int i = 0; i < 4; ++i)
+        twMakeEarlierReport(files->activePath(), QStringLiteral("TRICKLE%1").arg(i));
+    twCrashTestWriteFile(files->structurePath() + QStringLiteral("/launchmarker"), "");
+
+    auto controller = makeController();
+    QElapsedTimer started;
+    started.start();
+    ASSERT_TRUE(controller->startWithProfilingMark(0, QString()));
+    const qint64 elapsed = started.elapsed();
+    std::printf("urgent phase against a trickling service: %.2f s\n", double(elapsed) / 1000.0);
+    EXPECT_LT(elapsed, 3600);
+    EXPECT_GE(trickling.connections(), 1);
+    // The reports left to the work queue are not lost; this test does not wait for them.
+    controller->operationQueue()->sync([] {});
+}
+
+TEST_F(CrashReportingController, LargeUrgentReportsAreCutAtTheDeadlineNotAfterTheirProcessing)
+{
+    // Two reports whose processing alone takes about as long as the start may wait, or longer:
+    // many recorded frames, each looked up among many recorded images, none of which is here.
+    environment.set("MishapReportsEndpoint", "http://127.0.0.1:1");
+    owner->backgroundSessions = false;
+    QByteArray images;
+    for (int i = 0; i < 3000; ++i)
+        images +=
+            "{\"load\":{\"path\":\"/nonexistent/lib" + QByteArray::number(i) +
+            ".so\",\"uuid\":\"00\",\"base\":" + QByteArray::number(0x100000000ll + i * 0x10000ll) +
+            ",\"size\":4096}}\n";
+    QByteArray threads = "{\"threads\":[";
+    for (int thread = 0; thread < 45; ++thread) {
+        threads += thread ? ",{\"stacktrace\":[" : "{\"stacktrace\":[";
+        for (int frame = 0; frame < 1000; ++frame)
+            threads += (frame ? "," : "") + QByteArray::number(0x10 + frame);
+        threads += "]}";
+    }
+    threads += "]}\n";
+    for (int i = 0; i < 2; ++i) {
+        const QString folder =
+            twMakeEarlierReport(files->activePath(), QStringLiteral("LARGE%1").arg(i));
+        twCrashTestWriteFile(folder + QStringLiteral("/binary_images.mshrecord"), images);
+        twCrashTestWriteFile(folder + QStringLiteral("/signal.mshrecord"),
+                             "{\"signal\":{\"number\":11}}\n" + threads);
+    }
+    twCrashTestWriteFile(files->structurePath() + QStringLiteral("/launchmarker"), "");
+
+    auto controller = makeController();
+    QElapsedTimer started;
+    started.start();
+    ASSERT_TRUE(controller->startWithProfilingMark(0, QString()));
+    const qint64 elapsed = started.elapsed();
+    std::printf("urgent phase with large reports: %.2f s\n", double(elapsed) / 1000.0);
+    // The deadline is 3 s; a little more for the start-up thread to wake on a busy machine.
+    EXPECT_LT(elapsed, 3400);
+    // What the start did not wait for is finished in the background, and nothing is lost.
+    EXPECT_TRUE(twWaitUntil(
+        [&] {
+            controller->operationQueue()->sync([] {});
+            return names(files->preparedPath()).size() == 2;
+        },
+        60000))
+        << names(files->preparedPath()).join(QLatin1Char(' ')).toStdString();
 }
 
 } // namespace

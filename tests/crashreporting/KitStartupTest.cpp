@@ -7,6 +7,7 @@
 #include "crashreporting/capture/KTBObfuscator.h"
 #include "crashreporting/capture/MSHUserDefaults.h"
 #include "crashreporting/common/MSHApplicationInfo.h"
+#include "crashreporting/network/KTBCertificatePinner.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -102,8 +103,57 @@ TEST_F(KitStartup, AStartWithoutAConfiguredServicePrintsNothing)
         ::dup2(saved, 2);
         ::close(saved);
         EXPECT_EQ(kit.starts, 0);
+        errors.seek(0);
         EXPECT_EQ(errors.readAll(), QByteArray());
     }
+}
+
+TEST_F(KitStartup, AnHTTPSServiceWithoutPinnedCertificatesIsNamedInTheLogAtStart)
+{
+    // Nothing listens at port 1: the start's own settings request fails at once.
+    const QVariantMap kitbase{{QStringLiteral("APIKey"), QStringLiteral("start-key")}};
+    const auto startLog = [&](const QString &scheme) {
+        const QString address = scheme + QStringLiteral("://127.0.0.1:1");
+        QVariantMap info = infoWithKitbase(kitbase);
+        info.insert(QStringLiteral("Mishap"),
+                    QVariantMap{{QStringLiteral("SettingsEndpoint"), address},
+                                {QStringLiteral("ConfigureEndpoint"), address},
+                                {QStringLiteral("ReportsEndpoint"), address}});
+        TWApplicationIdentityGuard identity(info);
+        auto store = defaults();
+        Kitbase kitbase(*store, settingsFolder());
+        CountingKit kit(QStringLiteral("CountingKit"));
+        std::fflush(stderr);
+        const int saved = ::dup(2);
+        QFile errors(temporary.filePath(QStringLiteral("stderr-%1.txt").arg(scheme)));
+        EXPECT_TRUE(errors.open(QIODevice::ReadWrite | QIODevice::Truncate));
+        ::dup2(errors.handle(), 2);
+        kitbase.startWithKits({&kit});
+        // The start's settings request is refused at once; none may outlive the test.
+        EXPECT_TRUE(twWaitUntil(
+            [&] {
+                std::fflush(stderr);
+                QFile written(errors.fileName());
+                return written.open(QIODevice::ReadOnly) &&
+                       written.readAll().contains("failed to download settings");
+            },
+            10000));
+        std::fflush(stderr);
+        ::dup2(saved, 2);
+        ::close(saved);
+        EXPECT_EQ(kit.starts, 1);
+        // The descriptor's offset is shared with standard error's: read from the start.
+        errors.seek(0);
+        return errors.readAll();
+    };
+    ASSERT_TRUE(KTBCertificatePinner::pinnedCertificates().isEmpty());
+    const QByteArray https = startLog(QStringLiteral("https"));
+    // One line for the address, however many services share it.
+    EXPECT_EQ(https.count("[Kitbase] No certificate is pinned for the service at "
+                          "https://127.0.0.1:1: every request to it will be refused"),
+              1)
+        << https.constData();
+    EXPECT_FALSE(startLog(QStringLiteral("http")).contains("No certificate is pinned"));
 }
 
 } // namespace

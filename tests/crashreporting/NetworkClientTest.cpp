@@ -3,10 +3,12 @@
 
 #include "NetworkTestSupport.h"
 #include "TWTestSupport.h"
+#include "crashreporting/analytics/MSHAnalyticsNetworkingClient.h"
 #include "crashreporting/common/MSHDispatchQueue.h"
 #include "crashreporting/common/MSHFileManager.h"
 #include "crashreporting/network/KTBNetworkClient.h"
 #include "crashreporting/network/KTBNetworkResponseHandler.h"
+#include "crashreporting/network/KTBNetworkTaskUtility.h"
 #include "crashreporting/network/MSHNetworkClient.h"
 #include "crashreporting/network/MSHSharedQueue.h"
 
@@ -225,4 +227,50 @@ TEST(NetworkClient, AnUploadStillRunningIsNotStartedAgain)
     fixture.client->startUploadRequest(request, fixture.package, false);
     ASSERT_TRUE(fixture.delegate->told.tryAcquire(1, 10000));
     EXPECT_EQ(server->requestCount(), 2);
+}
+
+TEST(NetworkClient, NoRequestFollowsARedirect)
+{
+    // The settings decide collection, the prompt and the analytics address: a redirect must not
+    // let another host answer for the service, nor receive the analytics files and the key.
+    auto server = twNetworkTestServer(false);
+    server->setReply("/elsewhere", reply(200, {{"Content-Type", "application/json"}}, "{}"));
+    const QByteArray target = server->url(QStringLiteral("/elsewhere")).toEncoded();
+    auto utility = KTBNetworkTaskUtility::create();
+    ASSERT_TRUE(utility);
+    MSHAnalyticsNetworkingClient analytics;
+    TWTestTempDir folder;
+    const QString events = folder.filePath(QStringLiteral("events.log"));
+    QFile file(events);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("{}\n");
+    file.close();
+
+    for (const int status : {301, 302, 307, 308}) {
+        SCOPED_TRACE(status);
+        server->setReply("/moved", reply(status, {{"Location", target}}));
+        server->clearRequests();
+
+        TWNetworkOutcome settings;
+        utility->beginDownloadTaskWithRequest(MSHURLRequest(server->url(QStringLiteral("/moved"))),
+                                              1, settings.downloadHandler());
+        ASSERT_TRUE(settings.wait(20000));
+        ASSERT_TRUE(settings.error);
+        EXPECT_EQ(settings.error->code, KTBNetworkErrorCode::PermanentFailure);
+        EXPECT_EQ(settings.response.statusCode(), status);
+
+        QSemaphore sent;
+        MSHErrorResult analyticsError;
+        analytics.transmitLogFiles({events}, server->url(QStringLiteral("/moved")),
+                                   QStringLiteral("key"), [&](const MSHErrorResult &error) {
+                                       analyticsError = error;
+                                       sent.release();
+                                   });
+        ASSERT_TRUE(sent.tryAcquire(1, 20000));
+        ASSERT_TRUE(analyticsError);
+        EXPECT_EQ(analyticsError->code, KTBNetworkErrorCode::PermanentFailure);
+
+        EXPECT_EQ(server->requestCount("/moved"), 2);
+        EXPECT_EQ(server->requestCount("/elsewhere"), 0);
+    }
 }

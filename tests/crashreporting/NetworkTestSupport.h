@@ -13,8 +13,12 @@
 #include <QSslCertificate>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 QSslCertificate twNetworkTestCertificate(const QString &pemName);
 // The CA that signed the server's certificate, and one that signed nothing of ours.
@@ -54,4 +58,34 @@ public:
     ~TWApplicationIdentityGuard();
     TWApplicationIdentityGuard(const TWApplicationIdentityGuard &) = delete;
     TWApplicationIdentityGuard &operator=(const TWApplicationIdentityGuard &) = delete;
+};
+
+// A plain-HTTP service on 127.0.0.1 that never stalls long enough for a transfer timeout and
+// never finishes: it reads a request's body 16 KiB at a time, then answers 200 with a long body
+// sent one byte at a time. Every connection ends when the object goes.
+class TWTricklingServer
+{
+public:
+    // `intervalMs` between two reads of the body and between two bytes of the answer.
+    explicit TWTricklingServer(int intervalMs = 100);
+    ~TWTricklingServer();
+    TWTricklingServer(const TWTricklingServer &) = delete;
+    TWTricklingServer &operator=(const TWTricklingServer &) = delete;
+
+    QString baseUrl() const;
+    // Connections accepted so far.
+    int connections() const { return m_connections.load(); }
+
+private:
+    void serve(int socket);
+
+    const int m_intervalMs;
+    int m_listener = -1;
+    quint16 m_port = 0;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<int> m_connections{0};
+    std::mutex m_mutex;
+    std::vector<int> m_sockets;
+    std::vector<std::thread> m_threads;
+    std::thread m_acceptor;
 };

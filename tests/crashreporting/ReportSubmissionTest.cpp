@@ -11,12 +11,15 @@
 #include "crashreporting/reports/MSHReportsController.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace
 {
@@ -131,6 +134,53 @@ TEST_F(ReportSubmission, AFailedUrgentUploadKeepsThePackageAndUsesTheShortTimeou
     ASSERT_TRUE(owner->controller->uploadPackagedReportAtPath(path, true));
     EXPECT_LT(clock.elapsed(), 3500);
     EXPECT_TRUE(QFileInfo::exists(path));
+}
+
+TEST_F(ReportSubmission, ARedirectIsAFailureThatKeepsThePackageAndGoesNowhere)
+{
+    // The named host would answer "success"; the report must never reach it, nor become an
+    // empty request whose success deletes the package.
+    server->setReply("/elsewhere", TWLoopbackHttpServer::Reply::ok("{}", "application/json"));
+    const QByteArray target = server->url(QStringLiteral("/elsewhere")).toEncoded();
+    TWLoopbackHttpServer::Reply notModified = TWLoopbackHttpServer::Reply::withStatus(304);
+    notModified.addHeader("Content-Type", "application/json");
+    for (const int status : {301, 302, 307, 308, 304}) {
+        for (const bool urgent : {false, true}) {
+            SCOPED_TRACE(testing::Message() << status << (urgent ? " urgent" : " queued"));
+            TWLoopbackHttpServer::Reply moved =
+                status == 304 ? notModified : TWLoopbackHttpServer::Reply::withStatus(status);
+            moved.addHeader("Location", target);
+            server->setReply(reportsPath, moved);
+            server->clearRequests();
+            const QString path = package("MIME-Version: 1.0\r\n--x--\r\n");
+            ASSERT_TRUE(owner->controller->uploadPackagedReportAtPath(path, urgent));
+            if (!urgent) {
+                ASSERT_TRUE(owner->told.tryAcquire(1, 10000));
+                EXPECT_TRUE(owner->error.has_value());
+            }
+            EXPECT_TRUE(QFileInfo::exists(path));
+            EXPECT_EQ(server->requestCount(reportsPath), 1);
+            EXPECT_EQ(server->requestCount("/elsewhere"), 0);
+        }
+    }
+}
+
+TEST_F(ReportSubmission, AnUrgentUploadEndsAtItsTimeoutOnTheClockHoweverTheServiceTrickles)
+{
+    // The answer comes one byte at a time: it never stalls for the 2-second timeout, and the
+    // upload must end within it all the same.
+    TWTricklingServer trickling;
+    environment.set("MishapReportsEndpoint", trickling.baseUrl().toUtf8());
+    const QString path = package("MIME-Version: 1.0\r\n--x--\r\n");
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(owner->controller->uploadPackagedReportAtPath(path, true));
+    const qint64 elapsed = clock.elapsed();
+    std::printf("urgent upload to a trickling service: %.2f s\n", double(elapsed) / 1000.0);
+    EXPECT_GE(elapsed, 1900);
+    EXPECT_LT(elapsed, 2600);
+    EXPECT_TRUE(QFileInfo::exists(path));
+    EXPECT_EQ(trickling.connections(), 1);
 }
 
 } // namespace

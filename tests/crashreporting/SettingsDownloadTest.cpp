@@ -3,18 +3,25 @@
 
 #include "NetworkTestSupport.h"
 #include "TWTestSupport.h"
+#include "crashreporting/common/KTBDebug.h"
 #include "crashreporting/network/KTBMultipartMimeStreamEncoder.h"
 #include "crashreporting/settings/KTBApplicationIdentiferModel.h"
 #include "crashreporting/settings/KTBSettings.h"
 #include "crashreporting/settings/KTBSettingsOnboardingManager.h"
+#include "foundation/TWPropertyList.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QJsonDocument>
+#include <QSslConfiguration>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace
 {
@@ -78,6 +85,37 @@ struct ManagerFixture {
         file.write(body);
     }
 };
+
+// Runs the block in a child process that may not grow any file (as on a full disk: writes fail
+// with EFBIG instead of raising SIGXFSZ); true when the block answered true there.
+bool inChildWithFullDisk(const std::function<bool()> &block)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(20);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit none{0, 0};
+        ::setrlimit(RLIMIT_FSIZE, &none);
+        ::_exit(block() ? 0 : 1);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child)
+        return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
 
 // Settles: gives stray requests and notices time to show.
 void settle()
@@ -145,4 +183,73 @@ TEST(SettingsDownload, AFailedDownloadKeepsTheStoredSettingsAndPostsNothing)
         EXPECT_EQ(fixture.storedSettings(), QByteArray(R"({"features":{"collect_reports":false}})"))
             << attempt;
     }
+}
+
+TEST(SettingsDownload, DebugModeStillRefusesAServiceWithoutAPinnedCertificate)
+{
+    // The process itself trusts the server; only the pinned set (another CA) says no.
+    const QSslConfiguration saved = QSslConfiguration::defaultConfiguration();
+    QSslConfiguration trusting = saved;
+    trusting.addCaCertificates(twTestCA());
+    QSslConfiguration::setDefaultConfiguration(trusting);
+    KTBSetDebugEnabled(true);
+    struct Restore {
+        QSslConfiguration configuration;
+        ~Restore()
+        {
+            KTBSetDebugEnabled(false);
+            QSslConfiguration::setDefaultConfiguration(configuration);
+        }
+    } restore{saved};
+
+    auto server = twNetworkTestServer(true);
+    server->setReply(settingsPath, json(R"({"features":{"collect_reports":true}})"));
+    TWApplicationIdentityGuard identity(infoFor(server->baseUrl().toString()));
+    ManagerFixture fixture;
+    fixture.manager->setPinnedCertificates(twUnrelatedCA());
+    fixture.storeSettings(R"({"features":{"collect_reports":false}})");
+    fixture.start();
+    // Time enough for the request to arrive if the pinned set were bypassed.
+    twWaitUntil([&] { return server->requestCount() > 0 || fixture.notices > 0; }, 2000);
+    settle();
+    EXPECT_EQ(server->requestCount(), 0);
+    EXPECT_EQ(fixture.notices, 0);
+    EXPECT_EQ(fixture.storedSettings(), QByteArray(R"({"features":{"collect_reports":false}})"));
+}
+
+TEST(SettingsDownload, AFullDiskKeepsTheStoredSettingsAndTheDefaultsFile)
+{
+    TWTestTempDir folder;
+    const QString directory = folder.filePath(QStringLiteral("settings"));
+    ASSERT_TRUE(QDir().mkpath(directory));
+    const QString stored = directory + QStringLiteral("/settings.json");
+    const QByteArray old = R"({"features":{"collect_reports":false}})";
+    writeAll(stored, old);
+    const QString downloaded = folder.filePath(QStringLiteral("downloaded.json"));
+    const QByteArray fresh = R"({"features":{"collect_reports":true,"prompt_enabled":true}})";
+    writeAll(downloaded, fresh);
+    auto operation = KTBDownloadAndSaveSettingsOperation::create(
+        QStringLiteral("key"), {}, QUrl(QStringLiteral("https://127.0.0.1/settings")), directory,
+        stored, QStringLiteral("INSTALL-0001"), QString(), {});
+    ASSERT_TRUE(operation);
+
+    // The failure is reported, and the stored copy is neither emptied nor joined by a leftover.
+    EXPECT_TRUE(
+        inChildWithFullDisk([&] { return operation->saveSettings(downloaded).has_value(); }));
+    EXPECT_EQ(readAll(stored), old);
+    EXPECT_EQ(QDir(directory).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    // With room on the disk the same download replaces it.
+    EXPECT_FALSE(operation->saveSettings(downloaded).has_value());
+    EXPECT_EQ(readAll(stored), fresh);
+
+    // The component's defaults file is written the same way.
+    const QString defaults = folder.filePath(QStringLiteral("defaults.plist"));
+    ASSERT_FALSE(TWPropertyList::writeFile(QVariantMap{{"com.mishap.iuuid", "FIRST"}}, defaults));
+    const QByteArray before = readAll(defaults);
+    ASSERT_FALSE(before.isEmpty());
+    EXPECT_TRUE(inChildWithFullDisk([&] {
+        return TWPropertyList::writeFile(QVariantMap{{"com.mishap.iuuid", "SECOND"}}, defaults)
+            .has_value();
+    }));
+    EXPECT_EQ(readAll(defaults), before);
 }

@@ -1,6 +1,5 @@
 #include "crashreporting/network/KTBNetworkTaskUtility.h"
 
-#include "crashreporting/common/KTBDebug.h"
 #include "crashreporting/common/MSHDispatchQueue.h"
 #include "crashreporting/network/KTBCertificatePinner.h"
 #include "crashreporting/network/KTBNetworkFailAtOnce.h"
@@ -112,7 +111,7 @@ void KTBNetworkTaskUtility::runAfterRetryValueFromResponse(const MSHHTTPURLRespo
 std::shared_ptr<const KTBCertificatePinner>
 KTBNetworkTaskUtility::URLSessionDidReceiveChallenge(MSHURLSession &, const MSHURLSessionTaskPtr &)
 {
-    if (KTBDebugEnabled())
-        return nullptr;
+    // Never bypassed, debug mode included: the settings this client fetches decide collection,
+    // the prompt and the analytics address, so only the pinned service may answer.
     return m_pinner;
 }

@@ -15,6 +15,18 @@
 
 const QString MSHNetworkClient::errorDomain = QStringLiteral("MSHNetworkError");
 
+namespace
+{
+
+// Only a 2xx confirms that the service has the report: a 3xx (a 304 included, which the common
+// rule counts as success) leaves the package for a later attempt.
+bool isRedirection(int status)
+{
+    return status >= 300 && status < 400;
+}
+
+} // namespace
+
 void MSHNetworkClientDelegate::networkClient(MSHNetworkClient &, const QString &,
                                              const MSHErrorResult &)
 {
@@ -140,9 +152,9 @@ void MSHNetworkClient::startImmediateUploadRequest(const MSHURLRequest &request,
     if (error)
         return;
     KTBNetworkResponseHandler::clientResponseType(
-        &response, [&](KTBNetworkResponseHandler::ResponseType type, int) {
+        &response, [&](KTBNetworkResponseHandler::ResponseType type, int status) {
             // Any failure leaves the file where it is for a later attempt.
-            if (type == KTBNetworkResponseHandler::Success)
+            if (type == KTBNetworkResponseHandler::Success && !isRedirection(status))
                 tellDelegate(filePath, std::nullopt);
         });
 }
@@ -254,7 +266,10 @@ void MSHNetworkClient::URLSessionTaskDidCompleteWithError(MSHURLSession &,
         upload.path = absolutePathForRelativeTaskPath(task->taskDescription());
     const MSHHTTPURLResponse response = task->response();
     KTBNetworkResponseHandler::handleCompletedResponse(
-        &response, task->originalRequest(), error, [&](bool retry, const MSHErrorResult &outcome) {
+        &response, task->originalRequest(), error, [&](bool retry, MSHErrorResult outcome) {
+            if (!outcome && isRedirection(response.statusCode()))
+                outcome = KTBNetworkResponseHandler::errorForResponse(
+                    response, KTBNetworkResponseHandler::PermanentFailure, response.statusCode());
             // After ten restarts the owner's own, slower retry takes over.
             if (retry && upload.restarts < maximumRestarts)
                 restartTask(task, response, upload.path, upload.restarts + 1);

@@ -253,6 +253,9 @@ MSHURLSession::MSHURLSession(std::shared_ptr<MSHURLSessionConfiguration> configu
         m_manager = new QNetworkAccessManager;
         // Nothing of the service is cached: every answer comes from the network.
         m_manager->setCache(nullptr);
+        // No redirect is followed: an upload must never become an empty GET, nor carry the
+        // report and the API key to a host the answer names. A 3xx ends the task as it stands.
+        m_manager->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     });
 }
 
@@ -399,11 +402,13 @@ QByteArray MSHURLSession::sendSynchronousRequest(const MSHURLRequest &request,
         outcome->done.release();
     };
     task->resume();
-    // The transfer timeout ends a stalled request; the wait only guards against a lost answer.
+    // The timeout bounds the whole exchange, on the clock: the transfer timeout restarts with
+    // every byte, so a service that trickles its answer (or a large body that goes out slowly)
+    // would otherwise hold the caller for as long as it likes.
     const double seconds = request.timeoutInterval() > 0 ? request.timeoutInterval() : 60.0;
-    if (!outcome->done.tryAcquire(1, int(std::ceil(seconds * 1000.0)) + 5000)) {
+    if (!outcome->done.tryAcquire(1, int(std::ceil(seconds * 1000.0)))) {
+        // Not waited for: the outcome is shared, and the task ends on the session's queue.
         task->cancel();
-        outcome->done.tryAcquire(1, 5000);
         if (response)
             *response = MSHHTTPURLResponse();
         if (error)
@@ -469,6 +474,8 @@ void MSHURLSession::startOnQueue(const MSHURLSessionTaskPtr &task)
     networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                                 QNetworkRequest::AlwaysNetwork);
     networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
+    networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                QNetworkRequest::ManualRedirectPolicy);
 
     std::shared_ptr<const KTBCertificatePinner> pinner;
     if (request.url().scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0) {

@@ -4,7 +4,8 @@
 // ("com.mishap.URLSession"). A task made with a completion block reports there and never to the
 // session's delegate; the others report to the delegate. Blocks and delegate calls run on the
 // delegate queue. There are no background sessions here: nothing carries an upload on once the
-// process has ended, so a background configuration is null.
+// process has ended, so a background configuration is null. No redirect is followed: a 3xx
+// answer completes the task as it is.
 
 #include "crashreporting/common/MSHError.h"
 #include "crashreporting/network/MSHURLRequest.h"
@@ -226,8 +227,9 @@ public:
                            const QList<MSHURLSessionTaskPtr> &downloadTasks)>
             handler);
 
-    // Sends the request and waits for the answer (the request's timeout bounds the wait). Must
-    // not be called on the session's own queue.
+    // Sends the request and waits for the answer: the request's timeout bounds the whole wait
+    // (not only a stall), after which the task is cancelled. Must not be called on the session's
+    // own queue.
     QByteArray sendSynchronousRequest(const MSHURLRequest &request, MSHHTTPURLResponse *response,
                                       MSHErrorResult *error);
 

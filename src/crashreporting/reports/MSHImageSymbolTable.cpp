@@ -3,6 +3,7 @@
 #include "crashreporting/settings/KTBElfReader.h"
 
 #include <QFile>
+#include <QMutex>
 
 #include <algorithm>
 #include <cstring>
@@ -34,6 +35,9 @@ QByteArray buildID(const KTBMappedFile &file)
     return found;
 }
 
+QMutex debugRootMutex;
+QString debugRoot = QStringLiteral("/usr/lib/debug");
+
 // Appends the function symbols of one symbol-table section.
 void readSymbols(const KTBMappedFile &file, const Elf64_Ehdr &header, const Elf64_Shdr &section,
                  std::vector<MSHImageSymbolTable::Symbol> *symbols)
@@ -64,7 +68,73 @@ void readSymbols(const KTBMappedFile &file, const Elf64_Ehdr &header, const Elf6
     }
 }
 
+// The function symbols of the file's sections of one type; false when the file has none of them.
+bool readSymbolSections(const KTBMappedFile &file, const Elf64_Ehdr &header, uint32_t wanted,
+                        std::vector<MSHImageSymbolTable::Symbol> *symbols)
+{
+    if (header.e_shentsize != sizeof(Elf64_Shdr) ||
+        !inFile(file, header.e_shoff, uint64_t(header.e_shnum) * sizeof(Elf64_Shdr)))
+        return false;
+    bool found = false;
+    for (uint16_t i = 0; i < header.e_shnum; ++i) {
+        const auto section =
+            readAt<Elf64_Shdr>(file, header.e_shoff + uint64_t(i) * sizeof(Elf64_Shdr));
+        if (section.sh_type == wanted) {
+            found = true;
+            readSymbols(file, header, section, symbols);
+        }
+    }
+    return found;
+}
+
+// Maps the file when it is 64-bit ELF whose build-id is `uuid`; the header is read into `header`.
+bool mapMatchingFile(const QString &path, const QString &uuid, KTBMappedFile *file,
+                     Elf64_Ehdr *header)
+{
+    if (!KTBElfMapFile(QFile::encodeName(path).constData(), file))
+        return false;
+    const QByteArray identifier = buildID(*file);
+    if (identifier.isEmpty() || QString::fromLatin1(identifier.toHex()) != uuid.toLower() ||
+        file->start[EI_CLASS] != ELFCLASS64 || !inFile(*file, 0, sizeof(Elf64_Ehdr))) {
+        KTBElfUnmapFile(file);
+        return false;
+    }
+    *header = readAt<Elf64_Ehdr>(*file, 0);
+    return true;
+}
+
+struct Unmap {
+    KTBMappedFile *file;
+    ~Unmap() { KTBElfUnmapFile(file); }
+};
+
 } // namespace
+
+QString MSHImageSymbolTable::debugFileRoot()
+{
+    QMutexLocker lock(&debugRootMutex);
+    return debugRoot;
+}
+
+void MSHImageSymbolTable::setDebugFileRoot(const QString &root)
+{
+    QMutexLocker lock(&debugRootMutex);
+    debugRoot = root;
+}
+
+QString MSHImageSymbolTable::debugFilePath(const QString &root, const QString &uuid)
+{
+    // The build-id comes from a record file: only hex digits may become part of a path.
+    const QString digits = uuid.toLower();
+    const bool hex = std::all_of(digits.cbegin(), digits.cend(), [](QChar c) {
+        return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+               (c >= QLatin1Char('a') && c <= QLatin1Char('f'));
+    });
+    if (digits.size() < 3 || !hex || root.isEmpty())
+        return {};
+    return root + QStringLiteral("/.build-id/") + digits.left(2) + QLatin1Char('/') +
+           digits.mid(2) + QStringLiteral(".debug");
+}
 
 std::optional<MSHImageSymbolTable> MSHImageSymbolTable::load(const QString &path,
                                                              const QString &uuid)
@@ -72,19 +142,10 @@ std::optional<MSHImageSymbolTable> MSHImageSymbolTable::load(const QString &path
     if (path.isEmpty() || uuid.isEmpty())
         return std::nullopt;
     KTBMappedFile file;
-    if (!KTBElfMapFile(QFile::encodeName(path).constData(), &file))
+    Elf64_Ehdr header{};
+    if (!mapMatchingFile(path, uuid, &file, &header))
         return std::nullopt;
-    struct Unmap {
-        KTBMappedFile *file;
-        ~Unmap() { KTBElfUnmapFile(file); }
-    } unmap{&file};
-
-    const QByteArray identifier = buildID(file);
-    if (identifier.isEmpty() || QString::fromLatin1(identifier.toHex()) != uuid.toLower())
-        return std::nullopt;
-    if (file.start[EI_CLASS] != ELFCLASS64 || !inFile(file, 0, sizeof(Elf64_Ehdr)))
-        return std::nullopt;
-    const auto header = readAt<Elf64_Ehdr>(file, 0);
+    Unmap unmap{&file};
 
     MSHImageSymbolTable table;
     if (header.e_phentsize == sizeof(Elf64_Phdr) &&
@@ -99,18 +160,18 @@ std::optional<MSHImageSymbolTable> MSHImageSymbolTable::load(const QString &path
         if (lowest != UINT64_MAX)
             table.m_firstSegment = lowest;
     }
-    if (header.e_shentsize != sizeof(Elf64_Shdr) ||
-        !inFile(file, header.e_shoff, uint64_t(header.e_shnum) * sizeof(Elf64_Shdr)))
-        return table;
     // The full table first; the dynamic one adds what a stripped file still exports.
-    for (const uint32_t wanted : {uint32_t(SHT_SYMTAB), uint32_t(SHT_DYNSYM)}) {
-        for (uint16_t i = 0; i < header.e_shnum; ++i) {
-            const auto section =
-                readAt<Elf64_Shdr>(file, header.e_shoff + uint64_t(i) * sizeof(Elf64_Shdr));
-            if (section.sh_type == wanted)
-                readSymbols(file, header, section, &table.m_symbols);
+    if (!readSymbolSections(file, header, SHT_SYMTAB, &table.m_symbols)) {
+        // Stripped: the full table may sit in a separate debug file of the same build.
+        KTBMappedFile debug;
+        Elf64_Ehdr debugHeader{};
+        const QString debugPath = debugFilePath(debugFileRoot(), uuid);
+        if (!debugPath.isEmpty() && mapMatchingFile(debugPath, uuid, &debug, &debugHeader)) {
+            Unmap unmapDebug{&debug};
+            readSymbolSections(debug, debugHeader, SHT_SYMTAB, &table.m_symbols);
         }
     }
+    readSymbolSections(file, header, SHT_DYNSYM, &table.m_symbols);
     std::stable_sort(table.m_symbols.begin(), table.m_symbols.end(),
                      [](const Symbol &a, const Symbol &b) { return a.address < b.address; });
     return table;

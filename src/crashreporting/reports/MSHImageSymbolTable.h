@@ -2,7 +2,10 @@
 // The function symbols of one image file on disk, read from its ELF symbol tables (".symtab",
 // then ".dynsym") once the file's GNU build-id matched the one recorded for the crashed
 // process's image, so a later build of the same file never names the frames of an earlier one.
-// The file is read as untrusted bytes: every offset is checked against its length.
+// The file is read as untrusted bytes: every offset is checked against its length. A stripped
+// file (no ".symtab") borrows the full table of its separate debug file, found by build-id under
+// the debug root (".build-id/xx/yyyy.debug", as Debian's debug packages install them) and used
+// only when its own build-id is the same.
 
 #include <QByteArray>
 #include <QString>
@@ -27,6 +30,12 @@ public:
     // Reads the file; empty when it cannot be read, is not ELF, or its build-id (lower-case hex)
     // is not `uuid`.
     static std::optional<MSHImageSymbolTable> load(const QString &path, const QString &uuid);
+
+    // Where separate debug files are looked for: "/usr/lib/debug" unless set (tests).
+    static QString debugFileRoot();
+    static void setDebugFileRoot(const QString &root);
+    // The debug file of a build-id under the root: ".build-id/<first two digits>/<rest>.debug".
+    static QString debugFilePath(const QString &root, const QString &uuid);
 
     // The function holding the address (an address as linked, not as loaded).
     std::optional<Match> symbolForAddress(uint64_t linkedAddress) const;

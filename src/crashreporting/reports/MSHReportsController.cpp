@@ -2,6 +2,7 @@
 
 #include "crashreporting/capture/MSHHost.h"
 #include "crashreporting/common/KTBDebug.h"
+#include "crashreporting/common/MSHDispatchQueue.h"
 #include "crashreporting/common/MSHFileManager.h"
 #include "crashreporting/common/MSHLog.h"
 #include "crashreporting/network/KTBMultipartMimeStreamEncoder.h"
@@ -14,9 +15,11 @@
 #include "crashreporting/settings/KTBURLBuilder.h"
 
 #include <QFileInfo>
-
 #include <QLocale>
+#include <QSemaphore>
+
 #include <algorithm>
+#include <atomic>
 
 namespace
 {
@@ -133,8 +136,48 @@ bool MSHReportsController::fillInRequest(MSHURLRequest &request, const QString &
     return true;
 }
 
+void MSHReportsController::setUrgentDeadline(QDeadlineTimer deadline)
+{
+    QMutexLocker lock(&m_deadlineMutex);
+    m_urgentDeadline = deadline;
+}
+
+QDeadlineTimer MSHReportsController::urgentDeadline() const
+{
+    QMutexLocker lock(&m_deadlineMutex);
+    return m_urgentDeadline;
+}
+
 bool MSHReportsController::prepareAndSubmitReport(const std::shared_ptr<MSHInternalReport> &report,
                                                   bool urgent, bool withProcessing)
+{
+    const QDeadlineTimer deadline =
+        urgent ? urgentDeadline() : QDeadlineTimer(QDeadlineTimer::Forever);
+    if (!urgent || deadline.isForever() || m_queue->isCurrent())
+        return prepareAndSubmit(report, urgent, withProcessing, deadline);
+    // One deadline holds for the whole urgent treatment: a large report may take longer to
+    // process and package than the start may wait, so the work runs on the work queue and the
+    // caller waits for it only until the deadline.
+    struct Outcome {
+        QSemaphore done;
+        std::atomic<bool> started{false};
+    };
+    auto outcome = std::make_shared<Outcome>();
+    const std::shared_ptr<MSHReportsController> self = shared_from_this();
+    m_queue->async([self, report, withProcessing, deadline, outcome] {
+        outcome->started = self->prepareAndSubmit(report, true, withProcessing, deadline);
+        outcome->done.release();
+    });
+    if (outcome->done.tryAcquire(1, int(std::max<qint64>(deadline.remainingTime(), 0))))
+        return outcome->started.load();
+    debugLog(QStringLiteral("The time for urgent reports is up; the report goes on in the "
+                            "background"));
+    return false;
+}
+
+bool MSHReportsController::prepareAndSubmit(const std::shared_ptr<MSHInternalReport> &report,
+                                            bool urgent, bool withProcessing,
+                                            QDeadlineTimer deadline)
 {
     bool started = false;
     MSHApplicationPerformActivity(0, QStringLiteral("Mishap Crash Report Processing"), [&] {
@@ -162,12 +205,18 @@ bool MSHReportsController::prepareAndSubmitReport(const std::shared_ptr<MSHInter
         if (!m_fileManager->removeItemAtPath(report->path()))
             MSHLog(logPrefix, QStringLiteral("Unable to remove a processing item"));
         debugLog(QStringLiteral("Packaged id %1 for submission").arg(report->identifier()));
-        started = uploadPackagedReportAtPath(packaging.finalPath(), urgent);
+        started = uploadPackagedReport(packaging.finalPath(), urgent, deadline);
     });
     return started;
 }
 
 bool MSHReportsController::uploadPackagedReportAtPath(const QString &packagePath, bool urgent)
+{
+    return uploadPackagedReport(packagePath, urgent, urgentDeadline());
+}
+
+bool MSHReportsController::uploadPackagedReport(const QString &packagePath, bool urgent,
+                                                QDeadlineTimer deadline)
 {
     if (!submissionEnabled()) {
         MSHLog(logPrefix, QStringLiteral("Submission disabled"));
@@ -175,11 +224,17 @@ bool MSHReportsController::uploadPackagedReportAtPath(const QString &packagePath
     }
     debugLog(QStringLiteral("Submitting report%1")
                  .arg(urgent ? QStringLiteral(" as urgent") : QString()));
-    return submitPackageMultipartMimeAtPath(packagePath, urgent);
+    return submitPackage(packagePath, urgent, deadline);
 }
 
 bool MSHReportsController::submitPackageMultipartMimeAtPath(const QString &packagePath,
                                                             bool synchronously)
+{
+    return submitPackage(packagePath, synchronously, urgentDeadline());
+}
+
+bool MSHReportsController::submitPackage(const QString &packagePath, bool synchronously,
+                                         QDeadlineTimer deadline)
 {
     MSHLog(logPrefix,
            QStringLiteral("Submitting %1 %2")
@@ -189,16 +244,15 @@ bool MSHReportsController::submitPackageMultipartMimeAtPath(const QString &packa
         debugLog(QStringLiteral("Already-submitted report being ignored"));
         return false;
     }
-    if (synchronously && m_urgentDeadline.remainingTime() >= 0 &&
-        m_urgentDeadline.remainingTime() < 250) {
+    if (synchronously && deadline.remainingTime() >= 0 && deadline.remainingTime() < 250) {
         debugLog(QStringLiteral("The time for urgent reports is up; submitting in the background"));
         synchronously = false;
     }
     double timeout = 10.0;
     if (synchronously && !m_client->supportsBackgroundRequests()) {
         timeout = 2.0;
-        if (m_urgentDeadline.remainingTime() >= 0)
-            timeout = std::min(timeout, double(m_urgentDeadline.remainingTime()) / 1000.0);
+        if (deadline.remainingTime() >= 0)
+            timeout = std::min(timeout, double(deadline.remainingTime()) / 1000.0);
     }
     MSHURLRequest request = mutableRequestWithURL(reportURL(), timeout);
     request.setHTTPMethod("POST");

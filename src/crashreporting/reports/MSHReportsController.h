@@ -9,6 +9,7 @@
 #include "crashreporting/settings/MSHSettings.h"
 
 #include <QDeadlineTimer>
+#include <QMutex>
 #include <QString>
 
 #include <memory>
@@ -32,7 +33,7 @@ public:
     virtual QString bundleIdentifierForReportsController(MSHReportsController &controller) = 0;
 };
 
-class MSHReportsController
+class MSHReportsController : public std::enable_shared_from_this<MSHReportsController>
 {
 public:
     MSHReportsController(std::shared_ptr<MSHDispatchQueue> queue,
@@ -59,7 +60,9 @@ public:
     // Content-Type (the package's name is its boundary) and Content-Length.
     bool fillInRequest(MSHURLRequest &request, const QString &packagePath) const;
 
-    // Answers whether an upload was started.
+    // Answers whether an upload was started. An urgent report is handled on the work queue while
+    // the caller waits at most until the urgent deadline (processing and packaging included);
+    // what is left then goes on there in the background, and the answer is false.
     bool prepareAndSubmitReport(const std::shared_ptr<MSHInternalReport> &report, bool urgent,
                                 bool withProcessing);
     bool uploadPackagedReportAtPath(const QString &packagePath, bool urgent);
@@ -69,9 +72,16 @@ public:
     void reportUploadAtPath(const QString &packagePath, const MSHErrorResult &error);
     // Synchronous (urgent) uploads end by this time: each waits at most what is left of it, and
     // once it has passed they are started like any other.
-    void setUrgentDeadline(QDeadlineTimer deadline) { m_urgentDeadline = deadline; }
+    void setUrgentDeadline(QDeadlineTimer deadline);
 
 private:
+    QDeadlineTimer urgentDeadline() const;
+    bool prepareAndSubmit(const std::shared_ptr<MSHInternalReport> &report, bool urgent,
+                          bool withProcessing, QDeadlineTimer deadline);
+    bool uploadPackagedReport(const QString &packagePath, bool urgent, QDeadlineTimer deadline);
+    bool submitPackage(const QString &packagePath, bool synchronously, QDeadlineTimer deadline);
+
+    mutable QMutex m_deadlineMutex;
     QDeadlineTimer m_urgentDeadline{QDeadlineTimer::Forever};
     std::shared_ptr<MSHDispatchQueue> m_queue;
     std::weak_ptr<MSHReportsControllerDelegate> m_delegate;

@@ -137,9 +137,12 @@ MSHErrorResult KTBDownloadAndSaveSettingsOperation::saveSettings(const QString &
                QStringLiteral("Unable to complete settings download %1").arg(error.toString()));
         return error;
     }
-    // Written beside the old file and renamed over it: a failure leaves the old one whole.
+    // Written beside the old file and renamed over it: a failure leaves the old one whole. The
+    // bytes reach the disk only when the buffer is flushed, and commit() renames even after a
+    // failed flush, so the flush is checked first (else a full disk empties the settings).
     QSaveFile file(m_settingsFilePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.flush() ||
+        !file.commit()) {
         MSHError error{errorDomain, 3, {}, file.errorString()};
         MSHLog("[Kitbase]",
                QStringLiteral("Unable to complete settings download %1").arg(error.toString()));

@@ -50,6 +50,9 @@ public:
     const QString &advertisingToken() const { return m_advertisingToken; }
     const std::shared_ptr<KTBNetworkTaskUtility> &networkClient() const { return m_networkClient; }
     MSHURLRequest settingsRequest() const;
+    // The downloaded body replaces the stored settings when it is a JSON object; on any failure
+    // (a full disk included) the stored file stays as it was.
+    MSHErrorResult saveSettings(const QString &downloadedPath);
 
 protected:
     void main() override;
@@ -59,8 +62,6 @@ private:
         : KTBNetworkOperation(apiKey)
     {
     }
-    // The downloaded body replaces the stored settings when it is a JSON object.
-    MSHErrorResult saveSettings(const QString &downloadedPath);
     void complete(const MSHErrorResult &error);
 
     std::weak_ptr<KTBDownloadAndSaveSettingsOperationDelegate> m_delegate;
