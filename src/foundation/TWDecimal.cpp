@@ -191,7 +191,7 @@ std::optional<TWDecimal> TWDecimal::parse(const QString &text, const QLocale &lo
     return d;
 }
 
-void TWDecimal::roundTo(unsigned places)
+void TWDecimal::roundTo(unsigned places, TWRounding rounding)
 {
     if (fracDigits.size() <= places)
         return;
@@ -199,7 +199,10 @@ void TWDecimal::roundTo(unsigned places)
     const bool restNonZero =
         fracDigits.find_first_not_of('0', std::size_t(places) + 1) != std::string::npos;
     const char kept = places > 0 ? fracDigits[places - 1] : intDigits.back();
-    const bool up = first > '5' || (first == '5' && (restNonZero || (kept - '0') % 2 == 1));
+    // The digits hold the magnitude, so rounding it up goes away from zero on
+    // either side.
+    const bool tieUp = rounding == TWRounding::HalfAwayFromZero || (kept - '0') % 2 == 1;
+    const bool up = first > '5' || (first == '5' && (restNonZero || tieUp));
     fracDigits.resize(places);
     if (up) {
         bool carry = true;
@@ -227,7 +230,7 @@ void TWDecimal::trimFraction(unsigned minimum)
 std::optional<qint64> TWDecimal::minorUnits(unsigned decimals) const
 {
     TWDecimal rounded = *this;
-    rounded.roundTo(decimals);
+    rounded.roundTo(decimals, TWRounding::HalfAwayFromZero);
     if (rounded.isZero())
         return 0;
     const quint64 limit = negative ? quint64(std::numeric_limits<qint64>::max()) + 1

@@ -10,6 +10,12 @@
 #include <optional>
 #include <string>
 
+// How a tie (a dropped part of exactly one half) is broken.
+enum class TWRounding {
+    HalfToEven,       // the default rounding of number formats: 12.5 -> 12, 13.5 -> 14
+    HalfAwayFromZero, // money typed or read in: 2.5 -> 3, -2.5 -> -3
+};
+
 struct TWDecimal {
     bool negative = false;
     std::string intDigits = "0"; // ASCII digits, no leading zeros (but at least one digit)
@@ -31,13 +37,13 @@ struct TWDecimal {
     static std::optional<TWDecimal> parse(const QString &text, const QLocale &locale,
                                           const QStringList &symbols = {});
 
-    // Rounds to `places` fraction digits, ties to the even neighbour.
-    void roundTo(unsigned places);
+    // Rounds to `places` fraction digits, ties broken as `rounding` says.
+    void roundTo(unsigned places, TWRounding rounding);
     // Drops trailing fraction zeros, keeping at least `minimum` fraction digits.
     void trimFraction(unsigned minimum);
 
     // The value in minor units of `decimals` places (digits beyond them rounded,
-    // ties to even); none when it does not fit in 64 bits.
+    // halves away from zero); none when it does not fit in 64 bits.
     std::optional<qint64> minorUnits(unsigned decimals) const;
     // The nearest double; none when out of the double's range.
     std::optional<double> toDouble() const;

@@ -26,17 +26,21 @@ TWRegisterDebitCredit twRegisterDebitCredit(const TWTransaction &t)
             result.credit = t.totalAccount2();
         return result;
     }
+    // The lines on the shown account net to one amount, shown in the column
+    // of its sign.
     const qint32 activeSplit = t.activeSplitIdentifier();
+    qint64 sum = 0;
     for (const TWSplitPtr &split : t.splits()) {
-        if (split->accountIdentifier() != active)
+        if (!split || split->accountIdentifier() != active)
             continue;
         if (activeSplit != 0 && split->identifier() != activeSplit)
             continue;
-        if (split->total() > 0)
-            result.debit += split->totalAccount();
-        else if (split->total() < 0)
-            result.credit -= split->totalAccount();
+        sum += split->totalAccount();
     }
+    if (sum > 0)
+        result.debit = sum;
+    else if (sum < 0)
+        result.credit = -sum;
     return result;
 }
 

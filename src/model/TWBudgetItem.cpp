@@ -214,6 +214,7 @@ TWBudgetTotalPtr TWBudgetItem::budgetTotalWithTransactions(
     bool accountUnits = false; // the sums are in the account's own unit
     TWUnitPtr sumUnit = homeUnit;
     qint64 budgeted = cycle.available;
+    int direction = 1; // -1 when the budget counts negative amounts
     if (m_itemType == TWItemTypeAccount) {
         for (const TWAccountPtr &account : accounts) {
             if (!account || account->identifier() != m_itemIdentifier)
@@ -223,8 +224,10 @@ TWBudgetTotalPtr TWBudgetItem::budgetTotalWithTransactions(
                 accountUnits = true;
                 sumUnit = account->unit();
             }
-            if (!debitPositive(*account))
+            if (!debitPositive(*account)) {
                 budgeted = saturatedDifference(0, budgeted);
+                direction = -1;
+            }
             break;
         }
     } else {
@@ -299,5 +302,5 @@ TWBudgetTotalPtr TWBudgetItem::budgetTotalWithTransactions(
     return TWBudgetTotal::budgetTotalWithStartDate(
         reportedStartDate(cycle), midnight(cycle.end), cycleSum,
         saturatedDifference(available, cycleSum),
-        TWBudgetTotal::progressWithTotal(cycleSum, available), m_unit);
+        TWBudgetTotal::progressWithTotal(cycleSum, available, direction), m_unit);
 }

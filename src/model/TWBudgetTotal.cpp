@@ -1,5 +1,7 @@
 #include "model/TWBudgetTotal.h"
 
+#include <limits>
+
 TWBudgetTotal::TWBudgetTotal(QDateTime startDate, QDateTime endDate, qint64 total,
                              qint64 remainingTotal, float progress, TWUnitPtr unit)
     : m_startDate(std::move(startDate)), m_endDate(std::move(endDate)), m_total(total),
@@ -16,11 +18,11 @@ TWBudgetTotalPtr TWBudgetTotal::budgetTotalWithStartDate(const QDateTime &startD
                                            unit);
 }
 
-float TWBudgetTotal::progressWithTotal(qint64 spent, qint64 available)
+float TWBudgetTotal::progressWithTotal(qint64 spent, qint64 available, int direction)
 {
-    // A budget of nothing (or one that earlier cycles used up exactly) has no
-    // share to show; dividing would give an infinite or undefined value.
-    if (available == 0)
-        return 0.0f;
+    const bool spending = direction < 0 ? spent < 0 : spent > 0;
+    const bool nothingLeft = direction < 0 ? available >= 0 : available <= 0;
+    if (nothingLeft)
+        return spending ? std::numeric_limits<float>::infinity() : 0.0f;
     return float(spent) / float(available);
 }

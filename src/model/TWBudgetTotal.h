@@ -20,9 +20,12 @@ public:
     budgetTotalWithStartDate(const QDateTime &startDate, const QDateTime &endDate, qint64 total,
                              qint64 remainingTotal, float progress, const TWUnitPtr &unit);
 
-    // The share of `available` that `spent` uses (1 = used up). Nothing
-    // available gives 0, never an infinite or undefined share.
-    static float progressWithTotal(qint64 spent, qint64 available);
+    // The share of `available` that `spent` uses (1 = used up), both counted
+    // in the budget's direction (`direction` -1 for a budget of amounts that
+    // count negative, such as income). Spending when nothing or less than
+    // nothing is available (earlier cycles used it up) is over the budget:
+    // infinity, a full bar. Nothing spent gives 0.
+    static float progressWithTotal(qint64 spent, qint64 available, int direction = 1);
 
     // The current cycle; no end for a budget without cycles.
     const QDateTime &startDate() const { return m_startDate; }

@@ -72,8 +72,10 @@ QString TWFormatter::valueString(qint64 value, const TWUnit *unit, bool displayU
     if (!unit)
         return {};
     TWDecimal magnitude = TWDecimal::fromMinorUnits(value, unit->decimalPlaces());
+    // Whole units for display only: halves to the even neighbour, as number
+    // formats round (12.5 shows 12, 13.5 shows 14).
     if (!showDecimals)
-        magnitude.roundTo(0);
+        magnitude.roundTo(0, TWRounding::HalfToEven);
     QString text = magnitude.localized(locale(), displayGroupingSeparator);
     if (displayUnit) {
         const bool hasSymbol = !unit->symbol().isEmpty();
@@ -210,7 +212,8 @@ double TWFormatter::doubleValueFromString(const QString &text) const
     std::optional<TWDecimal> d = TWDecimal::parse(text, locale());
     if (!d)
         return 0;
-    d->roundTo(6);
+    // A plain number keeps six places, rounded as number formats round.
+    d->roundTo(6, TWRounding::HalfToEven);
     return d->toDouble().value_or(0);
 }
 

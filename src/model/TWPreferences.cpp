@@ -5,12 +5,18 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSettings>
 
 #include <cmath>
 #include <cstdlib>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -22,6 +28,8 @@ const char *const kColourKeys[] = {
 
 const char kTemporaryDirectoryKey[] = "temporaryDirectoryURL";
 const char kVersionKey[] = "version";
+const char kTemporaryDirectoryPrefix[] = "Tallyworth-";
+const char kTemporaryDirectoryLockName[] = ".lock";
 
 // The settings file is the user's to edit, so every value is checked and a
 // value of the wrong kind reads as the default.
@@ -400,16 +408,72 @@ void TWPreferences::setColour(Colour which, const QColor &colour)
           true);
 }
 
+TWPreferences::TemporaryDirectoryClaim TWPreferences::claimTemporaryDirectory(const QString &path)
+{
+    if (path.isEmpty() || !QDir::isAbsolutePath(path))
+        return TemporaryDirectoryClaim::Unusable;
+    const QFileInfo info(path);
+    if (!info.fileName().startsWith(QLatin1String(kTemporaryDirectoryPrefix)) ||
+        QDir::cleanPath(info.absolutePath()) != QDir::cleanPath(QDir::tempPath()))
+        return TemporaryDirectoryClaim::Unusable;
+    const QByteArray encoded = QFile::encodeName(QDir::cleanPath(path));
+    // lstat, so a link (even to a directory of ours) is never followed.
+    struct stat status {
+    };
+    if (::lstat(encoded.constData(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+        status.st_uid != ::geteuid() || (status.st_mode & 077) != 0)
+        return TemporaryDirectoryClaim::Unusable;
+    const int directory =
+        ::open(encoded.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (directory < 0)
+        return TemporaryDirectoryClaim::Unusable;
+    // The same directory as the one checked (not swapped in between).
+    struct stat opened {
+    };
+    const bool same = ::fstat(directory, &opened) == 0 && opened.st_dev == status.st_dev &&
+                      opened.st_ino == status.st_ino;
+    const int lock = same ? ::openat(directory, kTemporaryDirectoryLockName,
+                                     O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600)
+                          : -1;
+    ::close(directory);
+    if (lock < 0)
+        return TemporaryDirectoryClaim::Unusable;
+    // The kernel drops the lock when its holder ends, however it ends.
+    if (::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        ::close(lock);
+        return TemporaryDirectoryClaim::InUse;
+    }
+    m_temporaryDirectory = QFile::decodeName(encoded);
+    m_temporaryDirectoryLock = lock;
+    return TemporaryDirectoryClaim::Claimed;
+}
+
+void TWPreferences::releaseTemporaryDirectory()
+{
+    if (m_temporaryDirectoryLock >= 0)
+        ::close(m_temporaryDirectoryLock);
+    m_temporaryDirectoryLock = -1;
+    m_temporaryDirectory.clear();
+}
+
 QString TWPreferences::temporaryDirectoryURL()
 {
     if (!m_temporaryDirectory.isEmpty())
         return m_temporaryDirectory;
-    // Each process makes its own directory (mkdtemp: unique name, mode 0700), so
-    // one instance quitting never removes another's files.
-    QByteArray path = QFile::encodeName(QDir::tempPath() + QStringLiteral("/Tallyworth-XXXXXX"));
-    if (!::mkdtemp(path.data()))
-        return {};
-    m_temporaryDirectory = QFile::decodeName(path);
+    // A directory left behind by a run that did not quit normally first.
+    const QString stored = m_settings->value(QLatin1String(kTemporaryDirectoryKey)).toString();
+    if (claimTemporaryDirectory(stored) != TemporaryDirectoryClaim::Claimed) {
+        // Otherwise a new one (mkdtemp: unique name, mode 0700).
+        QByteArray path =
+            QFile::encodeName(QDir::tempPath() + QLatin1Char('/') +
+                              QLatin1String(kTemporaryDirectoryPrefix) + QStringLiteral("XXXXXX"));
+        if (!::mkdtemp(path.data()))
+            return {};
+        if (claimTemporaryDirectory(QFile::decodeName(path)) != TemporaryDirectoryClaim::Claimed) {
+            ::rmdir(path.constData());
+            return {};
+        }
+    }
     if (!m_settings->contains(QLatin1String(kVersionKey)))
         m_settings->setValue(QLatin1String(kVersionKey), kVersion);
     m_settings->setValue(QLatin1String(kTemporaryDirectoryKey), m_temporaryDirectory);
@@ -427,14 +491,20 @@ void TWPreferences::deleteTempFiles()
 {
     if (m_quitConnection)
         QObject::disconnect(m_quitConnection);
+    const QString stored = m_settings->value(QLatin1String(kTemporaryDirectoryKey)).toString();
+    bool storedInUse = false;
+    // A left-behind directory this run never needed goes now as well; one a
+    // running instance holds stays, and so does its record.
+    if (m_temporaryDirectory.isEmpty() &&
+        m_settings->contains(QLatin1String(kTemporaryDirectoryKey)))
+        storedInUse = claimTemporaryDirectory(stored) == TemporaryDirectoryClaim::InUse;
     if (!m_temporaryDirectory.isEmpty())
         QDir(m_temporaryDirectory).removeRecursively();
     // Another instance may have recorded its own directory since; leave that.
-    const QString stored = m_settings->value(QLatin1String(kTemporaryDirectoryKey)).toString();
-    if (m_settings->contains(QLatin1String(kTemporaryDirectoryKey)) &&
+    if (m_settings->contains(QLatin1String(kTemporaryDirectoryKey)) && !storedInUse &&
         (m_temporaryDirectory.isEmpty() || stored == m_temporaryDirectory)) {
         m_settings->remove(QLatin1String(kTemporaryDirectoryKey));
         m_settings->sync();
     }
-    m_temporaryDirectory.clear();
+    releaseTemporaryDirectory();
 }

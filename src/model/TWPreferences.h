@@ -153,10 +153,15 @@ public:
     void setLocaleCurrencyCode(const QString &v) { m_localeCurrencyCode = v; }
 
     // This process's own temporary directory (mode 0700), made on first use;
-    // empty when it cannot be made. Two running instances never share one.
+    // empty when it cannot be made. The directory a run left behind without
+    // quitting normally (still recorded in the settings) is used again when it
+    // is safely ours: a real directory, not a link, in the temporary location,
+    // owned by this user, closed to others, and not held by a running
+    // instance. Two running instances never share one.
     QString temporaryDirectoryURL();
     // Removes the temporary directory with everything in it and forgets it;
-    // also done when the application quits.
+    // also done when the application quits. A left-behind directory that this
+    // run never used is removed too, under the same conditions.
     void deleteTempFiles();
 
     // Set at start when the stored preferences were of another version.
@@ -216,7 +221,16 @@ private:
     QColor m_colours[ColourCount];
     QString m_localeCountryCode;
     QString m_localeCurrencyCode;
+    enum class TemporaryDirectoryClaim { Claimed, InUse, Unusable };
+    // Takes `path` as this run's directory when it is safely ours and no
+    // running instance holds it.
+    TemporaryDirectoryClaim claimTemporaryDirectory(const QString &path);
+    void releaseTemporaryDirectory();
+
     QString m_temporaryDirectory;
+    // An exclusive lock on a file inside the directory, held while this run
+    // uses it, so that no other instance takes it for a left-behind one.
+    int m_temporaryDirectoryLock = -1;
     QMetaObject::Connection m_quitConnection;
     bool m_upgraded = false;
 };

@@ -287,8 +287,11 @@ TWBalanceSheetTotals TWBusiness::totalsWithAssets(const QDateTime &date,
 }
 
 TWCurrencyFieldTotals TWBusiness::customCurrencyFieldTotals(const QDateTime &fromDate,
-                                                            const QDateTime &toDate) const
+                                                            const QDateTime &toDate,
+                                                            QSet<qint32> *fieldsWithValues) const
 {
+    if (fieldsWithValues)
+        fieldsWithValues->clear();
     TWCurrencyFieldTotals result;
     QList<qint32> fields;
     for (const TWFieldPtr &field : m_fields) {
@@ -335,6 +338,8 @@ TWCurrencyFieldTotals TWBusiness::customCurrencyFieldTotals(const QDateTime &fro
         for (const qint32 field : std::as_const(fields)) {
             const TWFieldValuePtr value = transaction->fieldValueWithIdentifier(field);
             qint64 amount = value ? value->currency() : 0;
+            if (amount != 0 && fieldsWithValues)
+                fieldsWithValues->insert(field);
             if (amount != 0 && !homeUnit)
                 amount = totalInHomeCurrency(amount, transaction->unit());
             add(result[field][chosen], amount);

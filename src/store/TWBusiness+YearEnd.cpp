@@ -345,6 +345,19 @@ TWErrorResult TWBusiness::updateTransactionStates()
     return scope.commit();
 }
 
+TWTransactionList
+TWBusiness::transactionsWithAccountingPeriod(const TWAccountingPeriod &period) const
+{
+    TWTransactionList views;
+    for (const TWRelationshipPtr &link : relationshipsWithParentIdentifier(
+             period.identifier(), TWRelationshipTypeNominalTransfer)) {
+        if (const TWTransactionPtr t = transactionWithIdentifier(link->transactionIdentifier()))
+            views.append(t->transactionForActiveAccount(t->account1Identifier(), 0));
+    }
+    TWTransaction::sortTransactions(views);
+    return views;
+}
+
 bool TWBusiness::transactionClosed(const TWTransaction &transaction) const
 {
     if (transaction.state() == TWTransactionStateLocked)

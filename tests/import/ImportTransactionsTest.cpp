@@ -146,6 +146,22 @@ TEST_F(ImportTransactionsTest, AmountTakesItsOwnUnitNotAccountOnes)
     EXPECT_EQ(both[0]->totalBusiness(), 1300);
 }
 
+TEST_F(ImportTransactionsTest, AmountsBeyondTheUnitsPlacesRoundHalvesAwayFromZero)
+{
+    const TWTransactionList made =
+        process({"Account 2", "Amount", "Unit"}, twRows({{"Food", "2.5", "JPY"},
+                                                         {"Food", "-2.5", "JPY"},
+                                                         {"Food", "0.125", "EUR"},
+                                                         {"Food", "-0.125", "EUR"},
+                                                         {"Food", "0.124", "EUR"}}));
+    ASSERT_EQ(made.size(), 5);
+    EXPECT_EQ(made[0]->total(), 3);
+    EXPECT_EQ(made[1]->total(), -3);
+    EXPECT_EQ(made[2]->total(), 13);
+    EXPECT_EQ(made[3]->total(), -13);
+    EXPECT_EQ(made[4]->total(), 12);
+}
+
 TEST_F(ImportTransactionsTest, AccountColumnsMakeSplitsBalancedInEachAccountsUnit)
 {
     const TWAccountPtr fees =

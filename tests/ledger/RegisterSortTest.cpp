@@ -178,12 +178,25 @@ TEST(RegisterSort, DebitAndCreditFollowTheActiveAccountAndItsLines)
     t.setSplits({TWSplit::splitWithIdentifier(1, {}, 3, 200, 200, 200, 0, 0, nullptr),
                  TWSplit::splitWithIdentifier(2, {}, 3, -50, -60, -50, 0, 0, nullptr),
                  TWSplit::splitWithIdentifier(3, {}, 4, 70, 70, 70, 0, 0, nullptr)});
+    // Several lines on the shown account: one net amount, in the column of
+    // its sign, never a debit and a credit on the same row.
     t.setActiveAccountIdentifier(3);
-    EXPECT_EQ(twRegisterDebitCredit(t).debit, 200);
-    EXPECT_EQ(twRegisterDebitCredit(t).credit, 60);
+    EXPECT_EQ(twRegisterDebitCredit(t).debit, 140);
+    EXPECT_EQ(twRegisterDebitCredit(t).credit, 0);
     t.setActiveSplitIdentifier(2);
     EXPECT_EQ(twRegisterDebitCredit(t).debit, 0);
     EXPECT_EQ(twRegisterDebitCredit(t).credit, 60);
+    t.setActiveSplitIdentifier(0);
+    t.setSplits({TWSplit::splitWithIdentifier(1, {}, 3, 200, 200, 200, 0, 0, nullptr),
+                 TWSplit::splitWithIdentifier(2, {}, 3, -250, -260, -250, 0, 0, nullptr),
+                 TWSplit::splitWithIdentifier(3, {}, 4, 50, 60, 50, 0, 0, nullptr)});
+    EXPECT_EQ(twRegisterDebitCredit(t).debit, 0);
+    EXPECT_EQ(twRegisterDebitCredit(t).credit, 60);
+    // Lines that cancel out show nothing in either column.
+    t.setSplits({TWSplit::splitWithIdentifier(1, {}, 3, 200, 200, 200, 0, 0, nullptr),
+                 TWSplit::splitWithIdentifier(2, {}, 3, -200, -200, -200, 0, 0, nullptr)});
+    EXPECT_EQ(twRegisterDebitCredit(t).debit, 0);
+    EXPECT_EQ(twRegisterDebitCredit(t).credit, 0);
 }
 
 TEST(RegisterSort, AccountColumnsSortByTheAccountTheCellShows)

@@ -216,3 +216,45 @@ TEST_F(DateBudgetTotal, RolloverCarriesWhatEarlierCyclesLeft)
     const TWBudgetTotalPtr overspent = totalOf(item, {food});
     EXPECT_EQ(overspent->remainingTotal(), 30000 - 22000 - 1000);
 }
+
+// Earlier cycles that spent more than the budget up to now leave nothing (or
+// less than nothing) for this one: whatever it spends is over the budget, a
+// full bar, never an empty one.
+TEST_F(DateBudgetTotal, SpendingWhenRolloverLeftNothingIsOverTheBudget)
+{
+    const TWBudgetItem item = monthly(TWItemTypeAccount, Food, 10000, true);
+    transactions = {
+        transfer(twLocal(2024, 1, 20), Food, Bank, 25000),
+        transfer(twLocal(2024, 2, 10), Food, Bank, 9000),
+        transfer(twLocal(2024, 3, 2), Food, Bank, 1000),
+    };
+    // Three cycles of 100.00 less 340.00 spent before March: -40.00 available.
+    const TWBudgetTotalPtr negative = totalOf(item, {food});
+    EXPECT_EQ(negative->remainingTotal(), 30000 - 34000 - 1000);
+    EXPECT_GT(negative->progress(), 1.0f);
+
+    // Used up exactly: 0.00 available.
+    transactions[1] = transfer(twLocal(2024, 2, 10), Food, Bank, 5000);
+    const TWBudgetTotalPtr usedUp = totalOf(item, {food});
+    EXPECT_EQ(usedUp->remainingTotal(), -1000);
+    EXPECT_GT(usedUp->progress(), 1.0f);
+
+    // Nothing spent (or a refund) in a cycle with nothing available: empty.
+    transactions[2] = transfer(twLocal(2024, 3, 2), Bank, Food, 1000);
+    EXPECT_EQ(totalOf(item, {food})->progress(), 0.0f);
+    transactions.removeLast();
+    EXPECT_EQ(totalOf(item, {food})->progress(), 0.0f);
+
+    // Income the other way round: more earned before March than three
+    // cycles' budget, and more earned now, is over the budget as well.
+    const TWBudgetItem income = monthly(TWItemTypeAccount, Sales, 10000, true);
+    transactions = {
+        transfer(twLocal(2024, 1, 20), Bank, Sales, 35000),
+        transfer(twLocal(2024, 3, 2), Bank, Sales, 1000),
+    };
+    const TWBudgetTotalPtr earned = totalOf(income, {sales});
+    EXPECT_GT(earned->progress(), 1.0f);
+    // Within the budget the share stays as it was.
+    transactions[0] = transfer(twLocal(2024, 1, 20), Bank, Sales, 10000);
+    EXPECT_FLOAT_EQ(totalOf(income, {sales})->progress(), -1000.0f / -20000.0f);
+}

@@ -120,3 +120,37 @@ TEST(FormatterMoney, ConcurrentCallsDoNotDisturbEachOther)
     b.join();
     EXPECT_EQ(wrong.load(), 0);
 }
+
+// Typed text is read exactly and a half of the last place goes away from zero,
+// the same on both sides of zero; display without decimals keeps halves to even.
+TEST(FormatterMoney, TypedHalvesRoundAwayFromZero)
+{
+    const TWFormatter f(QLocale(QStringLiteral("en_US")));
+    struct Case {
+        const char *text;
+        std::uint32_t decimals;
+        qint64 expected;
+    };
+    for (const Case &c :
+         {Case{"2.5", 0, 3},         Case{"-2.5", 0, -3},      Case{"0.5", 0, 1},
+          Case{"-0.5", 0, -1},       Case{"2.49", 0, 2},       Case{"-2.49", 0, -2},
+          Case{"3.5", 0, 4},         Case{"0", 0, 0},          Case{"-0.4", 0, 0},
+          Case{"0.125", 2, 13},      Case{"-0.125", 2, -13},   Case{"12.345", 2, 1235},
+          Case{"-12.345", 2, -1235}, Case{"0.1249", 2, 12},    Case{"0.995", 2, 100},
+          Case{"0.00", 2, 0},        Case{"1.0005", 3, 1001},  Case{"-1.0005", 3, -1001},
+          Case{"2.0025", 3, 2003},   Case{"1.00049", 3, 1000}, Case{"-0.0004", 3, 0}}) {
+        bool ok = false;
+        EXPECT_EQ(f.valueFromString(QString::fromLatin1(c.text), c.decimals, &ok), c.expected)
+            << c.text << " at " << c.decimals;
+        EXPECT_TRUE(ok) << c.text;
+    }
+    const TWUnit yen = currency(QStringLiteral("JPY"), QStringLiteral("¥"), 0);
+    EXPECT_EQ(f.valueFromString(QStringLiteral("¥2.5"), &yen), 3);
+    EXPECT_EQ(f.valueFromString(QStringLiteral("(¥2.5)"), &yen), -3);
+    EXPECT_EQ(f.valueFromString(QStringLiteral("5.4"), &yen), 5);
+
+    const TWUnit usd = currency(QStringLiteral("USD"), QStringLiteral("$"));
+    EXPECT_EQ(show(f, 1250, usd, false, false, true, false), QStringLiteral("$12"));
+    EXPECT_EQ(show(f, 1350, usd, false, false, true, false), QStringLiteral("$14"));
+    EXPECT_EQ(show(f, -1250, usd, false, false, true, false), QStringLiteral("-$12"));
+}

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -133,4 +134,120 @@ TEST_F(PreferencesTest, NoServiceIsConfiguredAndTheWeeklyCheckStartsOff)
     p.setContactAddress(QStringLiteral("hi@example.org"));
     EXPECT_EQ(stored(QStringLiteral("contactAddress")).toString(),
               QStringLiteral("hi@example.org"));
+}
+
+namespace
+{
+
+// A directory as a run of the program makes it: in the temporary location,
+// named after the program, mode 0700, with a file in it.
+QString leftBehindDirectory()
+{
+    QByteArray path = QFile::encodeName(QDir::tempPath() + QStringLiteral("/Tallyworth-XXXXXX"));
+    if (!::mkdtemp(path.data()))
+        return {};
+    const QString directory = QFile::decodeName(path);
+    QFile file(directory + QStringLiteral("/TWTempFileabc123"));
+    if (file.open(QIODevice::WriteOnly))
+        file.write("kept");
+    return directory;
+}
+
+} // namespace
+
+TEST_F(PreferencesTest, ADirectoryLeftByARunThatDidNotQuitIsUsedAgainAndRemovedAtQuit)
+{
+    const QString left = leftBehindDirectory();
+    ASSERT_FALSE(left.isEmpty());
+    write(QStringLiteral("temporaryDirectoryURL"), left);
+    {
+        TWPreferences p(file());
+        EXPECT_EQ(p.temporaryDirectoryURL(), left);
+        EXPECT_TRUE(QFile::exists(left + QStringLiteral("/TWTempFileabc123")));
+        p.deleteTempFiles();
+        EXPECT_FALSE(QFileInfo::exists(left));
+        EXPECT_FALSE(storedKeys().contains(QStringLiteral("temporaryDirectoryURL")));
+    }
+
+    // A run that never needs a temporary file still removes it when it quits.
+    const QString unused = leftBehindDirectory();
+    write(QStringLiteral("temporaryDirectoryURL"), unused);
+    {
+        TWPreferences p(file());
+        p.deleteTempFiles();
+    }
+    EXPECT_FALSE(QFileInfo::exists(unused));
+    EXPECT_FALSE(storedKeys().contains(QStringLiteral("temporaryDirectoryURL")));
+}
+
+TEST_F(PreferencesTest, OnlyASafeDirectoryOfOursIsUsedAgain)
+{
+    const QString target = leftBehindDirectory();
+    const QString link = QDir::tempPath() + QStringLiteral("/Tallyworth-link%1").arg(::getpid());
+    ASSERT_TRUE(QFile::link(target, link));
+    const QString open = leftBehindDirectory();
+    ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0755), 0);
+    const QString outside = m_dir.filePath(QStringLiteral("Tallyworth-outside"));
+    ASSERT_TRUE(QDir().mkpath(outside));
+    ::chmod(QFile::encodeName(outside).constData(), 0700);
+    QByteArray other = QFile::encodeName(QDir::tempPath() + QStringLiteral("/other-XXXXXX"));
+    ASSERT_TRUE(::mkdtemp(other.data()));
+    QStringList refused{link,
+                        open,
+                        outside,
+                        QFile::decodeName(other),
+                        QDir::tempPath() + QStringLiteral("/Tallyworth-missing"),
+                        QStringLiteral("Tallyworth-relative"),
+                        QDir::tempPath() + QStringLiteral("/x/../Tallyworth-dots")};
+    // Root can give a directory away and see that another user's is refused.
+    const QString foreign = leftBehindDirectory();
+    if (::geteuid() == 0 && ::chown(QFile::encodeName(foreign).constData(), 65534, 65534) == 0)
+        refused.append(foreign);
+
+    for (const QString &candidate : refused) {
+        write(QStringLiteral("temporaryDirectoryURL"), candidate);
+        TWPreferences p(file());
+        const QString made = p.temporaryDirectoryURL();
+        EXPECT_FALSE(made.isEmpty()) << qPrintable(candidate);
+        EXPECT_NE(made, candidate);
+        EXPECT_NE(QFileInfo(made).canonicalFilePath(), QFileInfo(candidate).canonicalFilePath());
+        p.deleteTempFiles();
+        EXPECT_FALSE(QFileInfo::exists(made));
+    }
+    // Nothing refused was touched, nor what the link points at.
+    EXPECT_TRUE(QFile::exists(target + QStringLiteral("/TWTempFileabc123")));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_TRUE(QFile::exists(open + QStringLiteral("/TWTempFileabc123")));
+    EXPECT_TRUE(QFileInfo::exists(outside));
+    EXPECT_TRUE(QFileInfo::exists(foreign));
+
+    QFile::remove(link);
+    for (const QString &directory : {target, open, QFile::decodeName(other), foreign})
+        QDir(directory).removeRecursively();
+}
+
+TEST_F(PreferencesTest, TwoRunningInstancesNeverShareADirectory)
+{
+    TWPreferences first(file());
+    const QString firstDirectory = first.temporaryDirectoryURL();
+    ASSERT_FALSE(firstDirectory.isEmpty());
+    EXPECT_EQ(stored(QStringLiteral("temporaryDirectoryURL")).toString(), firstDirectory);
+    {
+        // The record names a directory a running instance holds: not taken,
+        // and not removed when this one quits.
+        TWPreferences second(file());
+        second.deleteTempFiles();
+        EXPECT_TRUE(QFileInfo::exists(firstDirectory));
+        EXPECT_EQ(stored(QStringLiteral("temporaryDirectoryURL")).toString(), firstDirectory);
+
+        TWPreferences third(file());
+        const QString thirdDirectory = third.temporaryDirectoryURL();
+        EXPECT_FALSE(thirdDirectory.isEmpty());
+        EXPECT_NE(thirdDirectory, firstDirectory);
+        third.deleteTempFiles();
+        EXPECT_FALSE(QFileInfo::exists(thirdDirectory));
+        EXPECT_TRUE(QFileInfo::exists(firstDirectory));
+    }
+    first.deleteTempFiles();
+    EXPECT_FALSE(QFileInfo::exists(firstDirectory));
 }

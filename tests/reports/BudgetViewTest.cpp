@@ -10,11 +10,13 @@
 #include "reports/ui/TWReportsUI.h"
 
 #include "TWDenyGuard.h"
+#include "app/TWListViews.h"
 #include "app/TWMenuValidation.h"
 #include "model/TWFormatter.h"
 
 #include <QHeaderView>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QTest>
 
@@ -393,4 +395,34 @@ TEST_F(BudgetViewTest, TheDocumentsBudgetCommandsReachTheView)
     const QFontMetrics metrics = table->fontMetrics();
     EXPECT_GE(table->columnWidth(TWBudgetModel::Name),
               metrics.horizontalAdvance(QStringLiteral("Meals")) + 25 + 20 + 30);
+}
+
+// Meals spent 340.00 in its first two weeks against 300.00 for three weeks:
+// this week has less than nothing left, and its 60.00 is over the budget.
+TEST_F(BudgetViewTest, SpendingWithNothingLeftShowsAFullRedBar)
+{
+    spend(5, twDay(2026, 3, 4), kMeals, 30000);
+    controller->update();
+    const int meals = row("Meals");
+    EXPECT_EQ(cell("Meals", TWBudgetModel::Remaining), money(-10000));
+    const QModelIndex progress = model().index(meals, TWBudgetModel::Progress);
+    EXPECT_GT(progress.data(TWBudgetModel::ProgressRole).toFloat(), 1.0f);
+    EXPECT_EQ(progress.data(TWBudgetModel::ProgressColourRole).value<QColor>(), QColor(Qt::red));
+
+    // Drawn full: red up to the bar's right end.
+    TWTableView *table = controller->tableView();
+    QAbstractItemDelegate *delegate = table->itemDelegateForColumn(TWBudgetModel::Progress);
+    ASSERT_TRUE(delegate);
+    QImage image(200, 24, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        QStyleOptionViewItem option;
+        option.initFrom(table);
+        option.rect = image.rect();
+        delegate->paint(&painter, option, progress);
+    }
+    const QColor end = image.pixelColor(190, 12);
+    EXPECT_GT(end.red(), 200) << qPrintable(end.name());
+    EXPECT_LT(end.green(), 60) << qPrintable(end.name());
 }

@@ -7,8 +7,10 @@
 #include <QBarSet>
 #include <QCategoryAxis>
 #include <QChart>
+#include <QGraphicsScene>
 #include <QLegend>
 #include <QLegendMarker>
+#include <QLocale>
 #include <QPieSeries>
 #include <QPieSlice>
 
@@ -167,4 +169,43 @@ TEST(GraphTest, ABarIsDrawnBlueAtItsCentre)
         const QColor above = image.pixelColor(QPoint(int(469 * scale), int(30 * scale)));
         EXPECT_GT(above.red(), 200) << scale;
     }
+}
+
+// Many ticks on a short axis: labels are left out, never shortened. Every
+// label drawn is one tick's whole text, and 0 keeps its label.
+TEST(GraphTest, CrowdedVerticalAxisDrawsWholeLabelsOnly)
+{
+    TWDataSetValueList ticks;
+    QStringList texts;
+    for (int i = -4; i < 21; ++i) {
+        const double value = i * 50000000.0;
+        const QString text = QLocale(QLocale::English, QLocale::UnitedStates)
+                                 .toCurrencyString(value / 100.0, QStringLiteral("$"));
+        ticks.append(TWDataSetValue(QString(), value, text));
+        texts.append(text);
+    }
+    const QString zero = ticks.at(4).formattedValue();
+    for (const QSizeF size : {QSizeF(858, 480), QSizeF(600, 300), QSizeF(400, 160)}) {
+        const TWGraph bars(QStringLiteral("Income - 2024"),
+                           {dataSet(QStringLiteral("Income"), {-150000000, 900000000, 30000000}),
+                            dataSet(QStringLiteral("Expenses"), {20000000, 40000000, 950000000})},
+                           ticks, TWGraphTypeBar, size, 2.0);
+        const auto scene = TWChartsGraphRenderer::scene(bars);
+        ASSERT_TRUE(scene);
+        const QStringList drawn = TWChartsGraphRenderer::drawnVerticalLabels(*scene);
+        EXPECT_GE(drawn.size(), size.height() > 200 ? 2 : 1) << size.width();
+        for (const QString &label : drawn)
+            EXPECT_TRUE(texts.contains(label)) << qPrintable(label) << " at " << size.width();
+        EXPECT_TRUE(drawn.contains(zero)) << size.width();
+    }
+    // Few ticks on a tall axis: all of them.
+    const TWGraph few(QStringLiteral("Few"), {dataSet(QString(), {100000000, 90000000})},
+                      ticks.mid(4, 3), TWGraphTypeBar, QSizeF(858, 480), 1.0);
+    const auto scene = TWChartsGraphRenderer::scene(few);
+    ASSERT_TRUE(scene);
+    QStringList drawn = TWChartsGraphRenderer::drawnVerticalLabels(*scene);
+    drawn.sort();
+    QStringList expected = texts.mid(4, 3);
+    expected.sort();
+    EXPECT_EQ(drawn, expected);
 }

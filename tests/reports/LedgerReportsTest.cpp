@@ -187,3 +187,70 @@ TEST(LedgerReportsTest, StatementsAgreeOnAGeneratedBusiness)
             EXPECT_EQ(amountAt(b, trial, "Total", column), amountAt(b, trial, "Total", column + 1));
     }
 }
+
+TEST(LedgerReportsTest, CurrencyFieldsThatNetToZeroKeepTheirSection)
+{
+    TWFixedClock clock(2025, 1, 10);
+    auto business = twMakeReportBooks();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    const TWFieldPtr deposit = twAddCustomField(b, "Deposit", TWFieldTypeCurrency);
+    const TWFieldPtr tip = twAddCustomField(b, "Tip", TWFieldTypeCurrency);
+    const TWFieldPtr unused = twAddCustomField(b, "Unused", TWFieldTypeCurrency);
+    const TWFieldPtr later = twAddCustomField(b, "Later", TWFieldTypeCurrency);
+    const auto add = [&](qint32 identifier, const QDateTime &date, qint32 account,
+                         QList<std::pair<TWFieldPtr, qint64>> values) {
+        TWTransactionPtr t = twMakeTransaction(b, identifier, date, account, kChecking, 1000);
+        for (const auto &[field, value] : values)
+            t->fieldValueWithField(*field, true)->setCurrency(value);
+        EXPECT_OK(b.addTransaction(t, false, false, false, false));
+    };
+    add(40, twDay(2024, 7, 1), kTravel, {{deposit, 50000}, {tip, 300}});
+    add(41, twDay(2024, 7, 2), kTravel, {{deposit, 25000}, {tip, -300}});
+    add(42, twDay(2024, 7, 3), kFees, {{tip, 200}});
+    add(44, twDay(2024, 7, 4), kFees, {{tip, -200}});
+    add(43, twDay(2024, 8, 3), kFees, {{later, 700}});
+
+    const TWReportPtr july =
+        twMakeReport(TWReportTypeCustomCurrencyFields, TWReportDateTypeCustomRange,
+                     twDay(2024, 7, 1), twDay(2024, 7, 31), false, {}, {}, true);
+    TWCellList cells = build(b, july);
+    // Tip's values cancel on each account: its heading and total stay, with
+    // no account rows. A field without values in the period has no section.
+    EXPECT_EQ(lines(cells),
+              (QStringList{"Deposit|", "Travel|$750.00", "Total|$750.00", "Tip|", "Total|$0.00"}));
+    const QList<TWGraphPtr> graphs = twGraphs(cells);
+    ASSERT_EQ(graphs.size(), 3);
+    const TWDataSetValueList bars = graphs.at(0)->dataSets().at(0).values();
+    ASSERT_EQ(bars.size(), 2);
+    EXPECT_EQ(bars.at(0).label(), "Deposit");
+    EXPECT_EQ(bars.at(0).value(), 75000);
+    EXPECT_EQ(bars.at(1).label(), "Tip");
+    EXPECT_EQ(bars.at(1).value(), 0);
+    const TWDataSetValueList tipSlices = graphs.at(2)->dataSets().at(0).values();
+    ASSERT_EQ(tipSlices.size(), 1);
+    EXPECT_EQ(tipSlices.at(0).label(), TWLocalized("none"));
+    EXPECT_EQ(tipSlices.at(0).value(), 1.0);
+    EXPECT_TRUE(graphs.at(2)->name().startsWith("Tip - "));
+    EXPECT_EQ(graphs.at(1)->dataSets().at(0).values().size(), 1);
+
+    // Compared with August: the sections are July's; Later, only in August,
+    // gets none.
+    july->setCompare(true);
+    july->setCompareFromDate(twDay(2024, 8, 1));
+    july->setCompareToDate(twDay(2024, 8, 31));
+    cells = build(b, july);
+    EXPECT_EQ(lines(cells), (QStringList{"Deposit||", "Travel|$750.00|$0.00", "Total|$750.00|$0.00",
+                                         "Tip||", "Total|$0.00|$0.00"}));
+
+    // Nothing in the period: no sections, no pies, a bar graph without bars.
+    const TWReportPtr june =
+        twMakeReport(TWReportTypeCustomCurrencyFields, TWReportDateTypeCustomRange,
+                     twDay(2024, 6, 1), twDay(2024, 6, 30), false, {}, {}, true);
+    cells = build(b, june);
+    EXPECT_TRUE(lines(cells).isEmpty()) << lines(cells).join(QLatin1Char('\n')).toStdString();
+    const QList<TWGraphPtr> none = twGraphs(cells);
+    ASSERT_EQ(none.size(), 1);
+    EXPECT_TRUE(none.at(0)->dataSets().value(0).values().isEmpty());
+    Q_UNUSED(unused);
+}

@@ -151,3 +151,108 @@ TEST(WorkReportsTest, TimeWorkedPerClientAndProject)
     TWExportReport single(report, 1.0, b);
     EXPECT_FALSE(twTableLines(single.cells()).contains("Bea|0:00"));
 }
+
+namespace
+{
+TWMerchantPtr addMerchant(TWBusiness &b, const QString &name, const QString &company = {})
+{
+    TWMerchantPtr merchant = TWMerchant::merchantWithIdentifier(
+        b.nextMerchantIdentifier(), name, company, 0, 0, QImage(), {}, {}, {}, QUrl(), {}, {});
+    EXPECT_OK(b.addMerchant(merchant, false));
+    return merchant;
+}
+
+// Pays `total` against a new bill of the merchant on the date.
+void payBill(TWInvoiceBook &book, const TWMerchantPtr &merchant, const QDateTime &date,
+             qint64 total)
+{
+    TWBusiness &b = book.b();
+    const TWBillPtr bill =
+        TWBill::billWithDate(date, QStringLiteral("B"), false, false, {}, 0, QString(),
+                             merchant->identifier(), b.nextBillIdentifier());
+    EXPECT_OK(b.addBill(bill, false));
+    book.addEntry(bill, date, kPayable, kAdvertising, -total);
+}
+} // namespace
+
+TEST(WorkReportsTest, MerchantsOneRowEachThenTheTotalAndTheirGraphs)
+{
+    TWFixedClock clock(2024, 7, 1);
+    TWInvoiceBook book = twInvoiceBook();
+    ASSERT_TRUE(book.business);
+    TWBusiness &b = book.b();
+    const TWMerchantPtr ann = addMerchant(b, "Ann");
+    const TWMerchantPtr cal = addMerchant(b, "Cal", "Cal & Sons");
+    addMerchant(b, "Dee");                                  // never paid
+    payBill(book, book.merchant, twLocal(2024, 6, 5), 500); // Bob (Paper Co)
+    payBill(book, book.merchant, twLocal(2024, 5, 5), 300);
+    payBill(book, ann, twLocal(2024, 5, 9), 200); // May only
+    payBill(book, cal, twLocal(2024, 6, 20), 700);
+
+    // Compared with May: Ann's 0.00 in June is listed beside her May.
+    TWExportReport compared(june(TWReportTypeMerchants, true), 1.0, b);
+    const TWCellList cells = compared.cells();
+    const QMap<quint32, QString> rows = twTableRows(cells);
+    QStringList merchants = rows.values().mid(0, 3);
+    merchants.sort();
+    EXPECT_EQ(merchants, (QStringList{"Ann|$0.00|$2.00", "Bob (Paper Co)|$5.00|$3.00",
+                                      "Cal (Cal & Sons)|$7.00|$0.00"}));
+    ASSERT_EQ(rows.size(), 4);
+    // Merchant rows follow each other; one empty row before the total.
+    const QList<quint32> numbers = rows.keys();
+    EXPECT_EQ(numbers.at(1), numbers.at(0) + 1);
+    EXPECT_EQ(numbers.at(2), numbers.at(1) + 1);
+    EXPECT_EQ(numbers.at(3), numbers.at(2) + 2);
+    EXPECT_EQ(rows.last(), TWLocalized("total") + "|$12.00|$5.00");
+    for (const TWCell &cell : cells) {
+        if (!cell.table() || cell.header())
+            continue;
+        const bool total = cell.row() == numbers.at(3);
+        if (!total)
+            EXPECT_EQ(cell.style(), quint32(TWCellStylePlain)) << qPrintable(cell.value());
+        else
+            EXPECT_EQ(cell.style(), cell.column() == 0
+                                        ? quint32(TWCellStyleBold)
+                                        : quint32(TWCellStyleBold + TWCellStyleDoubleUnderline));
+    }
+
+    // Without the comparison Ann is left out; the graphs follow the total row.
+    TWExportReport plain(june(TWReportTypeMerchants, false, true), 1.0, b);
+    const TWCellList withGraphs = plain.cells();
+    const QMap<quint32, QString> plainRows = twTableRows(withGraphs);
+    ASSERT_EQ(plainRows.size(), 3);
+    const quint32 totalRow = plainRows.lastKey();
+    EXPECT_EQ(plainRows.last(), TWLocalized("total") + "|$12.00");
+    QList<quint32> graphRows;
+    for (const TWCell &cell : withGraphs) {
+        if (cell.type() == TWCellTypeGraph)
+            graphRows.append(cell.row());
+    }
+    EXPECT_EQ(graphRows, (QList<quint32>{totalRow + 1, totalRow + 2}));
+    const QList<TWGraphPtr> graphs = twGraphs(withGraphs);
+    ASSERT_EQ(graphs.size(), 2);
+    double bars = 0;
+    for (const TWDataSetValue &value : graphs.at(0)->dataSets().at(0).values())
+        bars += value.value();
+    EXPECT_EQ(bars, 1200.0);
+    const TWDataSetValueList slices = graphs.at(1)->dataSets().at(0).values();
+    ASSERT_EQ(slices.size(), 2);
+    EXPECT_EQ(slices.at(0).label(), "Bob");
+    EXPECT_EQ(slices.at(0).value(), 500.0);
+    EXPECT_EQ(slices.at(1).label(), "Cal");
+    EXPECT_TRUE(graphs.at(1)->name().startsWith(TWLocalized("merchants") + " - "));
+
+    // Nobody paid in the period: no rows but the total, one "none" slice.
+    TWExportReport empty(twMakeReport(TWReportTypeMerchants, TWReportDateTypeCustomRange,
+                                      twLocal(2023, 1, 1), twLocal(2023, 1, 31), false, {}, {},
+                                      true),
+                         1.0, b);
+    const TWCellList nothing = empty.cells();
+    EXPECT_EQ(twTableLines(nothing), QStringList{TWLocalized("total") + "|$0.00"});
+    const QList<TWGraphPtr> noneGraphs = twGraphs(nothing);
+    ASSERT_EQ(noneGraphs.size(), 2);
+    const TWDataSetValueList none = noneGraphs.at(1)->dataSets().at(0).values();
+    ASSERT_EQ(none.size(), 1);
+    EXPECT_EQ(none.at(0).label(), TWLocalized("none"));
+    EXPECT_EQ(none.at(0).value(), 1.0);
+}

@@ -7,6 +7,8 @@
 #include "TWTransactionTestSupport.h"
 #include "store/TWBusiness.h"
 
+#include <QSet>
+
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
@@ -73,6 +75,54 @@ qint64 count(TWBusiness &b, const char *sql)
 }
 
 } // namespace
+
+TEST(YearEnd, APeriodsClosingTransactionsAreItsTransfersSeenFromTheirFirstAccount)
+{
+    TWFixedClock clock(2024, 6, 1);
+    auto business = makeBooks();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    twExec(b, "INSERT INTO accounts (identifier, type, name, unit, parentIdentifier, sortOrder) "
+              "VALUES (106, 15, 'Fees', 'USD', 0, 6);");
+    ASSERT_OK(b.loadAccounts());
+    add(b, twDay(2023, 3, 1), kSupplies, kChecking, 12000);
+    add(b, twDay(2023, 4, 1), kChecking, 106, 3000);
+    add(b, twDay(2022, 12, 15), kSupplies, kCard, 1000);  // before the first period
+    add(b, twDay(2024, 2, 1), kSupplies, kChecking, 700); // the current period stays open
+    ASSERT_OK(b.updateNominalTransferTransactions());
+
+    const TWTransactionList closing =
+        b.transactionsWithAccountingPeriod(*b.accountingPeriodWithIdentifier(k2023));
+    ASSERT_EQ(closing.size(), 2);
+    QList<qint32> accounts;
+    for (const TWTransactionPtr &t : closing) {
+        accounts.append(t->account1Identifier());
+        EXPECT_EQ(t->activeAccountIdentifier(), t->account1Identifier());
+        EXPECT_EQ(t->activeSplitIdentifier(), 0);
+        EXPECT_EQ(t->account2Identifier(), kEquity);
+        EXPECT_EQ(t->date().date(), QDate(2023, 12, 31));
+        // Views, not the stored records.
+        EXPECT_NE(t, b.transactionWithIdentifier(t->identifier()));
+    }
+    EXPECT_EQ(QSet<qint32>(accounts.begin(), accounts.end()), (QSet<qint32>{kSupplies, 106}));
+    EXPECT_LT(closing[0]->identifier(), closing[1]->identifier()); // same day: by identifier
+
+    // The days before the first period close under the unnamed period.
+    const TWTransactionList before =
+        b.transactionsWithAccountingPeriod(*b.accountingPeriodForDate(twDay(2022, 6, 1)));
+    ASSERT_EQ(before.size(), 1);
+    EXPECT_EQ(before[0]->total(), -1000);
+    // The open period has none; a deleted transfer is no longer listed.
+    EXPECT_TRUE(
+        b.transactionsWithAccountingPeriod(*b.accountingPeriodWithIdentifier(k2024)).isEmpty());
+    const TWRelationshipPtr link =
+        b.relationshipsWithParentIdentifier(k2023, TWRelationshipTypeNominalTransfer).value(0);
+    ASSERT_TRUE(link);
+    ASSERT_OK(b.deleteTransaction(b.transactionWithIdentifier(link->transactionIdentifier()), false,
+                                  false, false));
+    EXPECT_EQ(b.transactionsWithAccountingPeriod(*b.accountingPeriodWithIdentifier(k2023)).size(),
+              1);
+}
 
 TEST(YearEnd, PastPeriodsAndGapsCloseIntoOneLockedTransferPerAccount)
 {

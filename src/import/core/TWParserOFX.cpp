@@ -97,7 +97,7 @@ std::optional<qint64> converted(const TWDecimal &amount, std::optional<TWDecimal
     if (!value || !rate || rate->negative || rate->isZero())
         return std::nullopt;
     if (rate->fracDigits.size() > 12)
-        rate->roundTo(12);
+        rate->roundTo(12, TWRounding::HalfToEven);
     std::string digits = rate->intDigits + rate->fracDigits;
     digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
     if (digits.empty() || digits.size() > 18)

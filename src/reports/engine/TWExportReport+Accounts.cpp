@@ -97,23 +97,23 @@ TWCellList TWExportReport::cellsCustomCurrencyFields()
     TWBusiness &business = *m_business;
     const bool compare = comparing();
 
-    const TWCurrencyFieldTotals totals = business.customCurrencyFieldTotals(m_fromDate, m_toDate);
+    QSet<qint32> fieldsWithValues;
+    const TWCurrencyFieldTotals totals =
+        business.customCurrencyFieldTotals(m_fromDate, m_toDate, &fieldsWithValues);
     const TWCurrencyFieldTotals compareTotals =
         compare ? business.customCurrencyFieldTotals(m_compareFromDate, m_compareToDate)
                 : TWCurrencyFieldTotals();
 
     // The store lists every currency field; a field gets a section when some
-    // account has a sum for it in the report period. Accounts are ordered by
-    // their sums over all fields.
+    // transaction in the report period carries a value of it, also when its
+    // values net to 0 on every account. Accounts are ordered by their sums
+    // over all fields.
     QList<qint32> fieldIdentifiers;
     QHash<qint32, qint64> accountSums;
     for (auto field = totals.constBegin(); field != totals.constEnd(); ++field) {
-        bool used = false;
-        for (auto it = field->constBegin(); it != field->constEnd(); ++it) {
+        for (auto it = field->constBegin(); it != field->constEnd(); ++it)
             accountSums[it.key()] += it.value();
-            used = used || it.value() != 0;
-        }
-        if (used)
+        if (fieldsWithValues.contains(field.key()))
             fieldIdentifiers.append(field.key());
     }
     QHash<qint32, TWFieldPtr> fields;

@@ -8,12 +8,14 @@
 #include <QCoreApplication>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
+#include <QGraphicsTextItem>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QPainter>
 #include <QPieSeries>
 #include <QPieSlice>
 
+#include <algorithm>
 #include <cmath>
 
 namespace
@@ -33,6 +35,51 @@ QFont titleFont()
     font.setPointSizeF(14);
     font.setBold(true);
     return font;
+}
+
+// Qt Charts lays the chart and its legend out on posted layout requests (the
+// legend's sizes feed the chart's layout): run them now, legend first.
+void layOut(QChart *chart)
+{
+    for (int round = 0; round < 2; ++round) {
+        QCoreApplication::sendPostedEvents(chart->legend(), QEvent::LayoutRequest);
+        if (QGraphicsLayout *layout = chart->legend()->layout())
+            layout->activate();
+        QCoreApplication::sendPostedEvents(chart, QEvent::LayoutRequest);
+        if (QGraphicsLayout *layout = chart->layout())
+            layout->activate();
+    }
+}
+
+// The text items left of the plot area within its height: the vertical
+// axis's labels (the horizontal axis's sit below it, the title above).
+QList<QGraphicsTextItem *> verticalLabelItems(const QGraphicsScene &scene)
+{
+    QList<QGraphicsTextItem *> labels;
+    QChart *chart = nullptr;
+    for (QGraphicsItem *item : scene.items()) {
+        if ((chart = dynamic_cast<QChart *>(item)))
+            break;
+    }
+    if (!chart)
+        return labels;
+    const QRectF plot = chart->plotArea();
+    for (QGraphicsItem *item : scene.items(Qt::AscendingOrder)) {
+        auto *text = qgraphicsitem_cast<QGraphicsTextItem *>(item);
+        if (!text || !text->isVisible() || text->toPlainText().isEmpty())
+            continue;
+        const QRectF box = text->sceneBoundingRect();
+        const QPointF centre = box.center();
+        if (box.right() <= plot.left() + 0.5 && centre.y() >= plot.top() - box.height() &&
+            centre.y() <= plot.bottom() + box.height() / 2)
+            labels.append(text);
+    }
+    return labels;
+}
+
+bool isShortened(const QString &text)
+{
+    return text.contains(QChar(0x2026)) || text.contains(QStringLiteral("..."));
 }
 
 } // namespace
@@ -130,20 +177,42 @@ void TWChartsGraphRenderer::buildBar(QChart &chart, const TWGraph &graph)
 
     auto *yAxis = new QCategoryAxis;
     yAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    const auto [minimum, maximum] = barRange(graph);
-    yAxis->setRange(minimum, maximum);
-    // A tick outside the range would be drawn beside the axis, off its place.
-    for (const TWDataSetValue &tick : graph.yAxisValues())
-        if (tick.value() >= minimum && tick.value() <= maximum)
-            yAxis->append(tick.formattedValue(), tick.value());
     chart.addAxis(yAxis, Qt::AlignLeft);
     series->attachAxis(yAxis);
-    // The range again: attaching may widen it to the categories.
-    yAxis->setRange(minimum, maximum);
+    setVerticalTicks(chart, graph, 1);
 
     QLegend *legend = chart.legend();
     legend->setVisible(sets.size() >= 2);
     legend->setAlignment(Qt::AlignBottom);
+}
+
+void TWChartsGraphRenderer::setVerticalTicks(QChart &chart, const TWGraph &graph, int stride)
+{
+    auto *yAxis = qobject_cast<QCategoryAxis *>(chart.axes(Qt::Vertical).value(0));
+    if (!yAxis)
+        return;
+    for (const QString &label : yAxis->categoriesLabels())
+        yAxis->remove(label);
+    const auto [minimum, maximum] = barRange(graph);
+    yAxis->setRange(minimum, maximum);
+    // A tick outside the range would be drawn beside the axis, off its place.
+    QList<TWDataSetValue> ticks;
+    for (const TWDataSetValue &tick : graph.yAxisValues())
+        if (tick.value() >= minimum && tick.value() <= maximum)
+            ticks.append(tick);
+    // Thinned from the tick at 0 (or the lowest) in both directions, so 0
+    // keeps its label.
+    qsizetype anchor = 0;
+    for (qsizetype i = 0; i < ticks.size(); ++i) {
+        if (ticks.at(i).value() == 0)
+            anchor = i;
+    }
+    for (qsizetype i = 0; i < ticks.size(); ++i) {
+        if ((i - anchor) % std::max(1, stride) == 0)
+            yAxis->append(ticks.at(i).formattedValue(), ticks.at(i).value());
+    }
+    // The range again: appending may widen it to the categories.
+    yAxis->setRange(minimum, maximum);
 }
 
 void TWChartsGraphRenderer::buildPie(QChart &chart, const TWGraph &graph)
@@ -177,14 +246,51 @@ void TWChartsGraphRenderer::buildPie(QChart &chart, const TWGraph &graph)
         markers.at(i)->setLabel(set.values().at(i).label());
 }
 
+std::unique_ptr<QGraphicsScene> TWChartsGraphRenderer::scene(const TWGraph &graph)
+{
+    const QSizeF size = graph.size();
+    std::unique_ptr<QChart> built = chart(graph);
+    if (!built)
+        return nullptr;
+    auto scene = std::make_unique<QGraphicsScene>();
+    QChart *chart = built.release(); // the scene owns it from here
+    scene->addItem(chart);
+    scene->setSceneRect(QRectF(QPointF(0, 0), size));
+    chart->setGeometry(QRectF(QPointF(0, 0), size));
+    layOut(chart);
+    if (graph.type() == TWGraphTypeBar) {
+        // Qt Charts shortens a label ("$1,0...") when the axis gives each tick
+        // less height than a line of text: leave ticks out instead.
+        const qsizetype ticks = graph.yAxisValues().size();
+        for (int stride = 2; stride <= std::max<qsizetype>(ticks, 1); ++stride) {
+            bool shortened = false;
+            for (const QGraphicsTextItem *label : verticalLabelItems(*scene))
+                shortened = shortened || isShortened(label->toPlainText());
+            if (!shortened)
+                break;
+            setVerticalTicks(*chart, graph, stride);
+            layOut(chart);
+        }
+    }
+    return scene;
+}
+
+QStringList TWChartsGraphRenderer::drawnVerticalLabels(const QGraphicsScene &scene)
+{
+    QStringList texts;
+    for (const QGraphicsTextItem *label : verticalLabelItems(scene))
+        texts.append(label->toPlainText());
+    return texts;
+}
+
 QImage TWChartsGraphRenderer::graphImage(const TWGraph &graph)
 {
     const QSizeF size = graph.size();
     const double scale = graph.scale() > 0 ? graph.scale() : 1.0;
     if (!(size.width() > 0 && size.height() > 0))
         return {};
-    std::unique_ptr<QChart> built = chart(graph);
-    if (!built)
+    std::unique_ptr<QGraphicsScene> laidOut = scene(graph);
+    if (!laidOut)
         return {};
     QImage image(QSize(int(std::ceil(size.width() * scale)), int(std::ceil(size.height() * scale))),
                  QImage::Format_RGB32);
@@ -193,26 +299,10 @@ QImage TWChartsGraphRenderer::graphImage(const TWGraph &graph)
     image.setDevicePixelRatio(scale);
     image.fill(Qt::white);
 
-    QGraphicsScene scene;
-    QChart *chart = built.release(); // the scene owns it from here
-    scene.addItem(chart);
-    scene.setSceneRect(QRectF(QPointF(0, 0), size));
-    chart->setGeometry(QRectF(QPointF(0, 0), size));
-    // The chart and its legend lay themselves out on posted layout requests
-    // (the legend's sizes feed the chart's layout): run them now, legend first.
-    for (int round = 0; round < 2; ++round) {
-        QCoreApplication::sendPostedEvents(chart->legend(), QEvent::LayoutRequest);
-        if (QGraphicsLayout *layout = chart->legend()->layout())
-            layout->activate();
-        QCoreApplication::sendPostedEvents(chart, QEvent::LayoutRequest);
-        if (QGraphicsLayout *layout = chart->layout())
-            layout->activate();
-    }
-
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
-    scene.render(&painter, QRectF(QPointF(0, 0), size), QRectF(QPointF(0, 0), size));
+    laidOut->render(&painter, QRectF(QPointF(0, 0), size), QRectF(QPointF(0, 0), size));
     painter.end();
     return image;
 }

@@ -14,6 +14,7 @@
 #include <memory>
 
 class QChart;
+class QGraphicsScene;
 
 class TWChartsGraphRenderer final : public TWGraphRenderer
 {
@@ -26,6 +27,13 @@ public:
     // The chart of a bar or pie graph (none for any other type), laid out for
     // the graph's size but not yet drawn.
     static std::unique_ptr<QChart> chart(const TWGraph &graph);
+    // The chart in a scene of the graph's size, laid out as it is painted:
+    // when the vertical axis has more ticks than its height can label in
+    // full, every second (third, ...) tick is left out, counted from 0, so
+    // that each label drawn is its whole text. None where `chart` gives none.
+    static std::unique_ptr<QGraphicsScene> scene(const TWGraph &graph);
+    // The vertical axis's labels as the laid-out scene draws them.
+    static QStringList drawnVerticalLabels(const QGraphicsScene &scene);
 
     // The colour of bar series `index` of `count`: blue, then red, then green.
     static QColor barColor(qsizetype index, qsizetype count);
@@ -43,5 +51,7 @@ public:
 
 private:
     static void buildBar(QChart &chart, const TWGraph &graph);
+    // The vertical axis's ticks that fit, every `stride`-th counted from 0.
+    static void setVerticalTicks(QChart &chart, const TWGraph &graph, int stride);
     static void buildPie(QChart &chart, const TWGraph &graph);
 };
