@@ -64,8 +64,21 @@ void twUpdateTransactions(TWInvoice &invoice, TWBusiness &business)
 
 void twUpdateTasksExpenses(TWInvoice &invoice, TWBusiness &business)
 {
-    invoice.setTasks(business.tasksWithInvoice(invoice));
-    invoice.setExpenses(business.expensesWithInvoice(invoice));
+    // Copies, taken as they are read: the store's own objects carry the
+    // billed quantity of whatever was read last, and the invoice keeps its
+    // lines across later reads of its project.
+    TWTaskList tasks;
+    for (const TWTaskPtr &task : business.tasksWithInvoice(invoice)) {
+        if (task)
+            tasks.append(task->copy());
+    }
+    TWExpenseList expenses;
+    for (const TWExpensePtr &expense : business.expensesWithInvoice(invoice)) {
+        if (expense)
+            expenses.append(expense->copy());
+    }
+    invoice.setTasks(tasks);
+    invoice.setExpenses(expenses);
 }
 
 qint64 twInvoiceSubtotal(const TWInvoice &invoice, TWBusiness &business)

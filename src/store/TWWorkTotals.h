@@ -73,7 +73,8 @@ qint64 twUninvoicedTotal(const TWProject &project, TWBusiness &business, const Q
 
 // ---- Invoices: over the lines the business links to them ----
 
-// The tasks and expenses the business links to the invoice.
+// Copies of the tasks and expenses the business links to the invoice, each
+// carrying the quantity billed.
 void twUpdateTasksExpenses(TWInvoice &invoice, TWBusiness &business);
 qint64 twInvoiceSubtotal(const TWInvoice &invoice, TWBusiness &business);
 qint64 twInvoiceTax(const TWInvoice &invoice, TWBusiness &business);

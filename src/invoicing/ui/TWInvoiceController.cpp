@@ -15,6 +15,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -237,22 +238,78 @@ void TWInvoiceController::update()
     m_project = m_business->projectWithIdentifier(m_invoice->projectIdentifier());
     m_editInvoice = m_invoice->copy();
 
-    // The project's items first (billing nothing), then the invoice's own
-    // (the same objects, carrying what this invoice bills).
+    // The sheet works on copies of its own: the store's task and expense
+    // objects carry the billed quantity of whichever invoice or project was
+    // read last, and anything that reads the project while the sheet is open
+    // (the client view repainting behind it) would zero what it shows and
+    // saves. The billed quantities are taken the moment they are read.
+    QHash<qint32, double> billedTasks;
+    QList<qint32> taskOrder;
+    for (const TWTaskPtr &task : m_business->tasksWithInvoice(*m_invoice)) {
+        if (task && !billedTasks.contains(task->identifier())) {
+            billedTasks.insert(task->identifier(), task->invoiceQuantity());
+            taskOrder.append(task->identifier());
+        }
+    }
+    QHash<qint32, double> billedExpenses;
+    QList<qint32> expenseOrder;
+    for (const TWExpensePtr &expense : m_business->expensesWithInvoice(*m_invoice)) {
+        if (expense && !billedExpenses.contains(expense->identifier())) {
+            billedExpenses.insert(expense->identifier(), expense->invoiceQuantity());
+            expenseOrder.append(expense->identifier());
+        }
+    }
+    // The project's items, the billed ones among them carrying what this
+    // invoice bills; the selection lists hold the same copies.
     TWInvoiceItemList tasks;
     TWInvoiceItemList expenses;
+    QHash<qint32, TWInvoiceItemPtr> taskCopies;
+    QHash<qint32, TWInvoiceItemPtr> expenseCopies;
     if (m_project) {
-        for (const TWTaskPtr &task : m_business->tasksWithProject(*m_project))
-            tasks.append(task);
-        for (const TWExpensePtr &expense : m_business->expensesWithProject(*m_project))
-            expenses.append(expense);
+        for (const TWTaskPtr &task : m_business->tasksWithProject(*m_project)) {
+            if (!task)
+                continue;
+            TWTaskPtr copy = task->copy();
+            copy->setInvoiceQuantity(billedTasks.value(copy->identifier(), 0.0));
+            taskCopies.insert(copy->identifier(), copy);
+            tasks.append(copy);
+        }
+        for (const TWExpensePtr &expense : m_business->expensesWithProject(*m_project)) {
+            if (!expense)
+                continue;
+            TWExpensePtr copy = expense->copy();
+            copy->setInvoiceQuantity(billedExpenses.value(copy->identifier(), 0.0));
+            expenseCopies.insert(copy->identifier(), copy);
+            expenses.append(copy);
+        }
     }
     TWInvoiceItemList selectedTasks;
+    for (qint32 identifier : std::as_const(taskOrder)) {
+        TWInvoiceItemPtr copy = taskCopies.value(identifier);
+        if (!copy) {
+            // A line whose task no longer belongs to the project.
+            if (const TWTaskPtr task = m_business->taskWithIdentifier(identifier)) {
+                TWTaskPtr own = task->copy();
+                own->setInvoiceQuantity(billedTasks.value(identifier));
+                copy = own;
+            }
+        }
+        if (copy)
+            selectedTasks.append(copy);
+    }
     TWInvoiceItemList selectedExpenses;
-    for (const TWTaskPtr &task : m_business->tasksWithInvoice(*m_invoice))
-        selectedTasks.append(task);
-    for (const TWExpensePtr &expense : m_business->expensesWithInvoice(*m_invoice))
-        selectedExpenses.append(expense);
+    for (qint32 identifier : std::as_const(expenseOrder)) {
+        TWInvoiceItemPtr copy = expenseCopies.value(identifier);
+        if (!copy) {
+            if (const TWExpensePtr expense = m_business->expenseWithIdentifier(identifier)) {
+                TWExpensePtr own = expense->copy();
+                own->setInvoiceQuantity(billedExpenses.value(identifier));
+                copy = own;
+            }
+        }
+        if (copy)
+            selectedExpenses.append(copy);
+    }
     const TWUnitPtr unit = m_project ? m_project->unit() : m_business->homeUnit();
     for (auto &[model, table, all, selected] :
          {std::tuple{m_tasksModel, m_tasksTable, tasks, selectedTasks},
