@@ -134,10 +134,8 @@ qint64 twUninvoicedTotal(const TWProject &project, TWBusiness &business)
 {
     return project.uninvoicedTotal(
         business.tasksWithProject(project), business.expensesWithProject(project),
-        [&business](const TWTask &task) { return twAvailableQuantity(task, nullptr, business); },
-        [&business](const TWExpense &expense) {
-            return twAvailableQuantity(expense, nullptr, business);
-        });
+        [&business](const TWTask &task) { return twUninvoicedTotal(task, business); },
+        [&business](const TWExpense &expense) { return twUninvoicedTotal(expense, business); });
 }
 
 qint64 twUninvoicedTotal(const TWProject &project, TWBusiness &business, const QDateTime &fromDate,
@@ -145,10 +143,8 @@ qint64 twUninvoicedTotal(const TWProject &project, TWBusiness &business, const Q
 {
     return project.uninvoicedTotal(
         business.tasksWithProject(project), business.expensesWithProject(project),
-        [&business](const TWTask &task) { return twAvailableQuantity(task, nullptr, business); },
-        [&business](const TWExpense &expense) {
-            return twAvailableQuantity(expense, nullptr, business);
-        },
+        [&business](const TWTask &task) { return twUninvoicedTotal(task, business); },
+        [&business](const TWExpense &expense) { return twUninvoicedTotal(expense, business); },
         fromDate, toDate, business.homeUnit(), TWBusiness::unitConverter());
 }
 
@@ -157,6 +153,15 @@ double twAvailableQuantity(const TWTask &task, const TWInvoice *invoice, TWBusin
     return task.availableQuantity(invoice, twQuantity(task, business),
                                   business.relationshipsWithChildIdentifier(
                                       task.identifier(), TWRelationshipTypeInvoiceTask));
+}
+
+qint64 twUninvoicedTotal(const TWTask &task, TWBusiness &business)
+{
+    const double quantity = twQuantity(task, business);
+    const TWRelationshipList links =
+        business.relationshipsWithChildIdentifier(task.identifier(), TWRelationshipTypeInvoiceTask);
+    return task.uninvoicedTotalWithAvailableQuantity(
+        task.availableQuantity(nullptr, quantity, links), task.billedWhole(quantity, links));
 }
 
 double twAvailableQuantity(const TWExpense &expense, const TWInvoice *invoice, TWBusiness &business)

@@ -31,10 +31,9 @@ inline qint64 twTotal(const TWTask &task, TWBusiness &business)
 {
     return task.totalWithQuantity(twQuantity(task, business));
 }
-inline qint64 twUninvoicedTotal(const TWTask &task, TWBusiness &business)
-{
-    return task.uninvoicedTotalWithAvailableQuantity(twAvailableQuantity(task, nullptr, business));
-}
+// What is left to invoice; a flat task that an invoice bills whole has
+// nothing left, whatever its quantity.
+qint64 twUninvoicedTotal(const TWTask &task, TWBusiness &business);
 
 // ---- Expenses ----
 

@@ -368,3 +368,24 @@ TEST_F(InvoiceEditorTest, SavingUnchangedKeepsLinesAndEntryWhateverReadsTheProje
     EXPECT_EQ(twInvoiceTotal(*stored, book.b()), billed);
     EXPECT_EQ(twUninvoicedTotal(*book.project, book.b()), 0);
 }
+
+TEST_F(InvoiceEditorTest, FlatTaskWithNoQuantityIsInvoicedOnceAnInvoiceBillsIt)
+{
+    // What an estimate's conversion, a task import or a typed 0 leave behind.
+    book.addTask(book.project, QStringLiteral("Setup"), TWTaskTypeFlat, 0, 40000);
+    book.addTask(book.project, QStringLiteral("Launch"), TWTaskTypeFlat, 1, 10000);
+    EXPECT_EQ(twUninvoicedTotal(*book.project, book.b()), 50000);
+
+    open(book.newInvoice(book.project, QStringLiteral("June")), 0);
+    tick(editor->tasksModel(), row(editor->tasksModel(), QStringLiteral("Setup")), true);
+    editor->saveButton()->click();
+    ASSERT_TRUE(editor->saved());
+    const TWInvoicePtr stored = book.b().invoiceWithIdentifier(editor->editInvoice()->identifier());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(twInvoiceSubtotal(*stored, book.b()), 40000);
+    EXPECT_EQ(twUninvoicedTotal(*book.project, book.b()), 10000);
+    EXPECT_EQ(book.b()
+                  .clientUninvoicedTotals(QDateTime(), QDateTime())
+                  .totals.value(book.client->identifier()),
+              10000);
+}
