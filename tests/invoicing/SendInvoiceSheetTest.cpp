@@ -17,9 +17,11 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPdfDocument>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 
 #include <unistd.h>
 
@@ -308,6 +310,22 @@ TEST_F(SendInvoiceSheetTest, ReadingTheProjectWhileTheSheetIsOpenChangesNoRender
     EXPECT_EQ(twUninvoicedTotal(*book.project, book.b()), 0);
     EXPECT_TRUE(twPdfText(sheet->printOperation(printer, &error)).contains("$1,115.00"));
     EXPECT_EQ(twInvoiceSubtotal(*invoice, book.b()), subtotal);
+}
+
+TEST_F(SendInvoiceSheetTest, SheetOpensAtTheViewsFullSizeWithinTheScreen)
+{
+    book.document->makeWindowControllers();
+    book.document->showWindows();
+    open(book.storedInvoice(book.project, QStringLiteral("June")));
+    QScreen *screen = book.document->windowForSheet()->screen();
+    ASSERT_TRUE(screen);
+    const QRect available = screen->availableGeometry();
+    const QSize expected =
+        QSize(1000, 760).boundedTo(QSize(available.width(), available.height() - 100));
+    book.document->beginSheetWithView(sheet->view(), false, true, [](int) {});
+    EXPECT_EQ(sheet->view()->size(), expected);
+    EXPECT_EQ(sheet->view()->window()->size(), expected);
+    book.document->endSheet(sheet->view(), -1002);
 }
 
 // Not a check: with TW_SEND_SHEET_PACKAGE naming a business package, shows the
