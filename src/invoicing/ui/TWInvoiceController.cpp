@@ -27,6 +27,48 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+namespace
+{
+
+template <typename T> QList<std::shared_ptr<T>> copies(const QList<std::shared_ptr<T>> &records)
+{
+    QList<std::shared_ptr<T>> list;
+    list.reserve(records.size());
+    for (const std::shared_ptr<T> &record : records) {
+        if (record)
+            list.append(record->copy());
+    }
+    return list;
+}
+
+// The project's items for the tables (`items`) and the invoice's lines among
+// them (`selected`, in the invoice's order): a billed item is its line's copy,
+// carrying what the invoice bills; any other is a copy billing nothing.
+template <typename T>
+void joinItems(const QList<std::shared_ptr<T>> &lines, const QList<std::shared_ptr<T>> &all,
+               TWInvoiceItemList *items, TWInvoiceItemList *selected)
+{
+    QHash<qint32, std::shared_ptr<T>> billed;
+    for (const std::shared_ptr<T> &line : lines) {
+        if (billed.contains(line->identifier()))
+            continue;
+        billed.insert(line->identifier(), line);
+        selected->append(line);
+    }
+    for (const std::shared_ptr<T> &record : all) {
+        if (!record)
+            continue;
+        std::shared_ptr<T> item = billed.value(record->identifier());
+        if (!item) {
+            item = record->copy();
+            item->setInvoiceQuantity(0.0);
+        }
+        items->append(item);
+    }
+}
+
+} // namespace
+
 TWInvoiceController::TWInvoiceController(QObject *parent)
     : TWLazyViewController<TWEditorController>(parent)
 {
@@ -242,74 +284,18 @@ void TWInvoiceController::update()
     // objects carry the billed quantity of whichever invoice or project was
     // read last, and anything that reads the project while the sheet is open
     // (the client view repainting behind it) would zero what it shows and
-    // saves. The billed quantities are taken the moment they are read.
-    QHash<qint32, double> billedTasks;
-    QList<qint32> taskOrder;
-    for (const TWTaskPtr &task : m_business->tasksWithInvoice(*m_invoice)) {
-        if (task && !billedTasks.contains(task->identifier())) {
-            billedTasks.insert(task->identifier(), task->invoiceQuantity());
-            taskOrder.append(task->identifier());
-        }
-    }
-    QHash<qint32, double> billedExpenses;
-    QList<qint32> expenseOrder;
-    for (const TWExpensePtr &expense : m_business->expensesWithInvoice(*m_invoice)) {
-        if (expense && !billedExpenses.contains(expense->identifier())) {
-            billedExpenses.insert(expense->identifier(), expense->invoiceQuantity());
-            expenseOrder.append(expense->identifier());
-        }
-    }
-    // The project's items, the billed ones among them carrying what this
-    // invoice bills; the selection lists hold the same copies.
+    // saves. The invoice's lines are copied the moment they are read.
+    const TWTaskList taskLines = copies(m_business->tasksWithInvoice(*m_invoice));
+    const TWExpenseList expenseLines = copies(m_business->expensesWithInvoice(*m_invoice));
     TWInvoiceItemList tasks;
     TWInvoiceItemList expenses;
-    QHash<qint32, TWInvoiceItemPtr> taskCopies;
-    QHash<qint32, TWInvoiceItemPtr> expenseCopies;
-    if (m_project) {
-        for (const TWTaskPtr &task : m_business->tasksWithProject(*m_project)) {
-            if (!task)
-                continue;
-            TWTaskPtr copy = task->copy();
-            copy->setInvoiceQuantity(billedTasks.value(copy->identifier(), 0.0));
-            taskCopies.insert(copy->identifier(), copy);
-            tasks.append(copy);
-        }
-        for (const TWExpensePtr &expense : m_business->expensesWithProject(*m_project)) {
-            if (!expense)
-                continue;
-            TWExpensePtr copy = expense->copy();
-            copy->setInvoiceQuantity(billedExpenses.value(copy->identifier(), 0.0));
-            expenseCopies.insert(copy->identifier(), copy);
-            expenses.append(copy);
-        }
-    }
     TWInvoiceItemList selectedTasks;
-    for (qint32 identifier : std::as_const(taskOrder)) {
-        TWInvoiceItemPtr copy = taskCopies.value(identifier);
-        if (!copy) {
-            // A line whose task no longer belongs to the project.
-            if (const TWTaskPtr task = m_business->taskWithIdentifier(identifier)) {
-                TWTaskPtr own = task->copy();
-                own->setInvoiceQuantity(billedTasks.value(identifier));
-                copy = own;
-            }
-        }
-        if (copy)
-            selectedTasks.append(copy);
-    }
     TWInvoiceItemList selectedExpenses;
-    for (qint32 identifier : std::as_const(expenseOrder)) {
-        TWInvoiceItemPtr copy = expenseCopies.value(identifier);
-        if (!copy) {
-            if (const TWExpensePtr expense = m_business->expenseWithIdentifier(identifier)) {
-                TWExpensePtr own = expense->copy();
-                own->setInvoiceQuantity(billedExpenses.value(identifier));
-                copy = own;
-            }
-        }
-        if (copy)
-            selectedExpenses.append(copy);
-    }
+    joinItems(taskLines, m_project ? m_business->tasksWithProject(*m_project) : TWTaskList(),
+              &tasks, &selectedTasks);
+    joinItems(expenseLines,
+              m_project ? m_business->expensesWithProject(*m_project) : TWExpenseList(), &expenses,
+              &selectedExpenses);
     const TWUnitPtr unit = m_project ? m_project->unit() : m_business->homeUnit();
     for (auto &[model, table, all, selected] :
          {std::tuple{m_tasksModel, m_tasksTable, tasks, selectedTasks},
