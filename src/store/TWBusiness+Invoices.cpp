@@ -468,8 +468,15 @@ TWErrorResult TWBusiness::updateInvoiceTransaction(const TWInvoicePtr &invoice,
     const TWProjectPtr project = projectWithIdentifier(invoice->projectIdentifier());
     if (!project)
         return databaseError(SQLITE_NOTFOUND);
-    const TWTaskList tasks = tasksWithInvoice(*invoice);
-    const TWExpenseList expenses = expensesWithInvoice(*invoice);
+    // Copies of the lines, taken as they are read: the entry written below
+    // posts notifications, and whatever reads the project on one would zero
+    // the billed quantities on the store's own objects.
+    TWTaskList tasks;
+    for (const TWTaskPtr &task : tasksWithInvoice(*invoice))
+        tasks.append(task->copy());
+    TWExpenseList expenses;
+    for (const TWExpensePtr &expense : expensesWithInvoice(*invoice))
+        expenses.append(expense->copy());
     bool taxed = false;
     for (const TWTaskPtr &task : tasks)
         taxed = taxed || task->taxRate() != 0.0;
