@@ -1,6 +1,5 @@
 #include "TWInvoiceTestSupport.h"
 
-#include "foundation/TWNotificationCenter.h"
 #include "model/TWValue.h"
 #include "store/TWOwing.h"
 #include "store/TWWorkTotals.h"
@@ -94,38 +93,6 @@ TEST(Invoices, TaxedReceivableEntryBalancesAndBecomesPlainWhenUntaxed)
     task->setTaxRate(5.0);
     EXPECT_TRUE(b.updateInvoiceTransaction(invoice, book.account(kReceivable), book.account(kSales),
                                            nullptr));
-}
-
-TEST(Invoices, EntryIsBookedFromTheLinesAsReadWhateverObserversReadMeanwhile)
-{
-    TWFixedClock clock(2024, 6, 15);
-    TWInvoiceBook book = twInvoiceBook();
-    TWBusiness &b = book.b();
-    TWTaskPtr task = addTask(book, 500, 1.0, 8.0);
-    TWExpensePtr expense = addExpense(book, 250, 0.0);
-    TWInvoicePtr invoice = book.addInvoice(QStringLiteral("June"));
-    ASSERT_OK(b.updateInvoiceItems(invoice, {task->copy()}, {expense->copy()}));
-    // A view that repaints on every change reads the project's lines, which
-    // zeroes the billed quantities on the store's objects.
-    int reads = 0;
-    const auto token =
-        TWNotificationCenter::defaultCenter().addObserver(QString(), &b, [&](const auto &) {
-            twUninvoicedTotal(*book.project, b);
-            ++reads;
-        });
-    const TWErrorResult error = b.updateInvoiceTransaction(
-        invoice, book.account(kReceivable), book.account(kSales), book.account(kSalesTax));
-    TWNotificationCenter::defaultCenter().removeObserver(token);
-    ASSERT_OK(error);
-    EXPECT_GT(reads, 0);
-    const TWTransactionList views = b.transactionsWithInvoice(*invoice);
-    ASSERT_EQ(views.size(), 1);
-    const TWTransactionPtr entry = b.transactionWithIdentifier(views.first()->identifier());
-    QList<std::pair<qint32, qint64>> lines;
-    for (const TWSplitPtr &split : entry->splits())
-        lines.append({split->accountIdentifier(), split->total()});
-    EXPECT_EQ(lines, (QList<std::pair<qint32, qint64>>{
-                         {kReceivable, 790}, {kSalesTax, -40}, {kSales, -750}}));
 }
 
 TEST(Invoices, DeletesKeepSharedPaymentsAndFollowTheProject)
