@@ -75,26 +75,24 @@ float TWProject::percentPaid(qint64 total, qint64 owe)
 }
 
 qint64 TWProject::uninvoicedTotal(const TWTaskList &tasks, const TWExpenseList &expenses,
-                                  const std::function<double(const TWTask &)> &taskAvailable,
-                                  const std::function<double(const TWExpense &)> &expenseAvailable)
+                                  const std::function<qint64(const TWTask &)> &taskUninvoiced,
+                                  const std::function<qint64(const TWExpense &)> &expenseUninvoiced)
 {
     qint64 sum = 0;
     for (const TWTaskPtr &task : tasks) {
         if (task)
-            sum = add(sum, task->uninvoicedTotalWithAvailableQuantity(taskAvailable(*task)));
+            sum = add(sum, taskUninvoiced(*task));
     }
     for (const TWExpensePtr &expense : expenses) {
-        if (expense) {
-            sum =
-                add(sum, expense->uninvoicedTotalWithAvailableQuantity(expenseAvailable(*expense)));
-        }
+        if (expense)
+            sum = add(sum, expenseUninvoiced(*expense));
     }
     return sum;
 }
 
 qint64 TWProject::uninvoicedTotal(const TWTaskList &tasks, const TWExpenseList &expenses,
-                                  const std::function<double(const TWTask &)> &taskAvailable,
-                                  const std::function<double(const TWExpense &)> &expenseAvailable,
+                                  const std::function<qint64(const TWTask &)> &taskUninvoiced,
+                                  const std::function<qint64(const TWExpense &)> &expenseUninvoiced,
                                   const QDateTime &fromDate, const QDateTime &toDate,
                                   const TWUnitPtr &homeUnit, const TWUnitConverter &convert) const
 {
@@ -112,7 +110,7 @@ qint64 TWProject::uninvoicedTotal(const TWTaskList &tasks, const TWExpenseList &
             datedExpenses.append(expense);
     }
     const qint64 total =
-        uninvoicedTotal(datedTasks, datedExpenses, taskAvailable, expenseAvailable);
+        uninvoicedTotal(datedTasks, datedExpenses, taskUninvoiced, expenseUninvoiced);
     if (!convert || !m_unit || !homeUnit)
         return total;
     return convert(total, *m_unit, *homeUnit);

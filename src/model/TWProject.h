@@ -91,19 +91,19 @@ public:
 
     // --- Work still to invoice, in the project's unit ---
 
-    // The uninvoiced totals of `tasks` and then `expenses`, each from the
-    // quantity the function passed says is available (not billed by any
-    // invoice).
-    static qint64 uninvoicedTotal(const TWTaskList &tasks, const TWExpenseList &expenses,
-                                  const std::function<double(const TWTask &)> &taskAvailable,
-                                  const std::function<double(const TWExpense &)> &expenseAvailable);
+    // The sum of what the functions passed say is left to invoice of each of
+    // `tasks` and then `expenses`.
+    static qint64
+    uninvoicedTotal(const TWTaskList &tasks, const TWExpenseList &expenses,
+                    const std::function<qint64(const TWTask &)> &taskUninvoiced,
+                    const std::function<qint64(const TWExpense &)> &expenseUninvoiced);
     // The same over the tasks and expenses dated from `fromDate` to `toDate`
     // (by day, both included; a missing bound is open), converted from the
     // project's unit into `homeUnit` (unconverted when either unit or the
     // converter is missing).
     qint64 uninvoicedTotal(const TWTaskList &tasks, const TWExpenseList &expenses,
-                           const std::function<double(const TWTask &)> &taskAvailable,
-                           const std::function<double(const TWExpense &)> &expenseAvailable,
+                           const std::function<qint64(const TWTask &)> &taskUninvoiced,
+                           const std::function<qint64(const TWExpense &)> &expenseUninvoiced,
                            const QDateTime &fromDate, const QDateTime &toDate,
                            const TWUnitPtr &homeUnit, const TWUnitConverter &convert) const;
 

@@ -220,10 +220,16 @@ void TWSendInvoiceData::updateWithInvoice(const TWInvoice &invoice, const TWProj
 
     TWInvoiceItemList items;
     items.reserve(invoice.tasks().size() + invoice.expenses().size());
-    for (const TWTaskPtr &task : invoice.tasks())
-        items.append(task);
-    for (const TWExpensePtr &expense : invoice.expenses())
-        items.append(expense);
+    // Copies: the data outlives the sheet and is rendered later, while the
+    // invoice's lines may be records that a later read rewrites.
+    for (const TWTaskPtr &task : invoice.tasks()) {
+        if (task)
+            items.append(task->copy());
+    }
+    for (const TWExpensePtr &expense : invoice.expenses()) {
+        if (expense)
+            items.append(expense->copy());
+    }
     std::stable_sort(
         items.begin(), items.end(),
         [](const TWInvoiceItemPtr &a, const TWInvoiceItemPtr &b) { return a->compare(*b) < 0; });

@@ -108,12 +108,27 @@ qint64 TWTask::subtotalWithQuantity(double quantity) const
     return partialSubtotal(m_taskType, m_rate, quantity);
 }
 
-qint64 TWTask::uninvoicedTotalWithAvailableQuantity(double available) const
+bool TWTask::billedWhole(double quantity, const TWRelationshipList &relationships) const
+{
+    if (m_taskType != TWTaskTypeFlat)
+        return false;
+    for (const TWRelationshipPtr &link : relationships) {
+        if (link && link->type() == TWRelationshipTypeInvoiceTask &&
+            link->childIdentifier() == identifier() &&
+            finiteOrZero(link->value()) == finiteOrZero(quantity))
+            return true;
+    }
+    return false;
+}
+
+qint64 TWTask::uninvoicedTotalWithAvailableQuantity(double available, bool billed) const
 {
     qint64 total = 0;
     if (m_taskType == TWTaskTypeFlat) {
         // Exact comparison on purpose: any part billed leaves nothing to bill.
-        if (finiteOrZero(available) == finiteOrZero(m_quantity))
+        // A task of quantity 0 has all of it available even once billed,
+        // hence the separate word on whether an invoice bills it.
+        if (!billed && finiteOrZero(available) == finiteOrZero(m_quantity))
             total = totalWithSubtotal(m_rate, m_taxRate);
     } else {
         total = totalWithSubtotal(partialSubtotal(m_taskType, m_rate, available), m_taxRate);

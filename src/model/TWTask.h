@@ -94,9 +94,14 @@ public:
         return totalWithSubtotal(subtotalWithQuantity(quantity), m_taxRate);
     }
     // The total of what is still to invoice, from the available quantity. A
-    // flat task is invoiced whole or not at all: its price when nothing of it
-    // is billed (available equals quantity exactly), else 0. Never negative.
-    qint64 uninvoicedTotalWithAvailableQuantity(double available) const;
+    // flat task is invoiced whole or not at all: its price while no invoice
+    // bills it (`billed` false and available equals quantity exactly), else
+    // 0. Never negative.
+    qint64 uninvoicedTotalWithAvailableQuantity(double available, bool billed = false) const;
+    // A flat task that an invoice among `relationships` bills whole: a task
+    // link holding exactly `quantity` (how an invoice bills its price, also
+    // for a flat task whose quantity is 0). False for other task types.
+    bool billedWhole(double quantity, const TWRelationshipList &relationships) const;
     // The line of the invoice being worked on, from invoiceQuantity (a flat
     // task: its price when the whole quantity is billed, else 0).
     qint64 invoiceSubtotal() const;

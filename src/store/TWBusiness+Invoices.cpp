@@ -64,8 +64,21 @@ void twUpdateTransactions(TWInvoice &invoice, TWBusiness &business)
 
 void twUpdateTasksExpenses(TWInvoice &invoice, TWBusiness &business)
 {
-    invoice.setTasks(business.tasksWithInvoice(invoice));
-    invoice.setExpenses(business.expensesWithInvoice(invoice));
+    // Copies, taken as they are read: the store's own objects carry the
+    // billed quantity of whatever was read last, and the invoice keeps its
+    // lines across later reads of its project.
+    TWTaskList tasks;
+    for (const TWTaskPtr &task : business.tasksWithInvoice(invoice)) {
+        if (task)
+            tasks.append(task->copy());
+    }
+    TWExpenseList expenses;
+    for (const TWExpensePtr &expense : business.expensesWithInvoice(invoice)) {
+        if (expense)
+            expenses.append(expense->copy());
+    }
+    invoice.setTasks(tasks);
+    invoice.setExpenses(expenses);
 }
 
 qint64 twInvoiceSubtotal(const TWInvoice &invoice, TWBusiness &business)
@@ -121,10 +134,8 @@ qint64 twUninvoicedTotal(const TWProject &project, TWBusiness &business)
 {
     return project.uninvoicedTotal(
         business.tasksWithProject(project), business.expensesWithProject(project),
-        [&business](const TWTask &task) { return twAvailableQuantity(task, nullptr, business); },
-        [&business](const TWExpense &expense) {
-            return twAvailableQuantity(expense, nullptr, business);
-        });
+        [&business](const TWTask &task) { return twUninvoicedTotal(task, business); },
+        [&business](const TWExpense &expense) { return twUninvoicedTotal(expense, business); });
 }
 
 qint64 twUninvoicedTotal(const TWProject &project, TWBusiness &business, const QDateTime &fromDate,
@@ -132,10 +143,8 @@ qint64 twUninvoicedTotal(const TWProject &project, TWBusiness &business, const Q
 {
     return project.uninvoicedTotal(
         business.tasksWithProject(project), business.expensesWithProject(project),
-        [&business](const TWTask &task) { return twAvailableQuantity(task, nullptr, business); },
-        [&business](const TWExpense &expense) {
-            return twAvailableQuantity(expense, nullptr, business);
-        },
+        [&business](const TWTask &task) { return twUninvoicedTotal(task, business); },
+        [&business](const TWExpense &expense) { return twUninvoicedTotal(expense, business); },
         fromDate, toDate, business.homeUnit(), TWBusiness::unitConverter());
 }
 
@@ -144,6 +153,15 @@ double twAvailableQuantity(const TWTask &task, const TWInvoice *invoice, TWBusin
     return task.availableQuantity(invoice, twQuantity(task, business),
                                   business.relationshipsWithChildIdentifier(
                                       task.identifier(), TWRelationshipTypeInvoiceTask));
+}
+
+qint64 twUninvoicedTotal(const TWTask &task, TWBusiness &business)
+{
+    const double quantity = twQuantity(task, business);
+    const TWRelationshipList links =
+        business.relationshipsWithChildIdentifier(task.identifier(), TWRelationshipTypeInvoiceTask);
+    return task.uninvoicedTotalWithAvailableQuantity(
+        task.availableQuantity(nullptr, quantity, links), task.billedWhole(quantity, links));
 }
 
 double twAvailableQuantity(const TWExpense &expense, const TWInvoice *invoice, TWBusiness &business)
@@ -450,8 +468,15 @@ TWErrorResult TWBusiness::updateInvoiceTransaction(const TWInvoicePtr &invoice,
     const TWProjectPtr project = projectWithIdentifier(invoice->projectIdentifier());
     if (!project)
         return databaseError(SQLITE_NOTFOUND);
-    const TWTaskList tasks = tasksWithInvoice(*invoice);
-    const TWExpenseList expenses = expensesWithInvoice(*invoice);
+    // Copies of the lines, taken as they are read: the entry written below
+    // posts notifications, and whatever reads the project on one would zero
+    // the billed quantities on the store's own objects.
+    TWTaskList tasks;
+    for (const TWTaskPtr &task : tasksWithInvoice(*invoice))
+        tasks.append(task->copy());
+    TWExpenseList expenses;
+    for (const TWExpensePtr &expense : expensesWithInvoice(*invoice))
+        expenses.append(expense->copy());
     bool taxed = false;
     for (const TWTaskPtr &task : tasks)
         taxed = taxed || task->taxRate() != 0.0;

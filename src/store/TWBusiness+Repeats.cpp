@@ -561,7 +561,16 @@ void TWBusiness::copyRepeatInvoiceRecords(const TWInvoice &source, const TWInvoi
                                false);
     };
 
-    for (const TWTaskPtr &task : tasksWithInvoice(source)) {
+    // Copies of the source's lines with their billed quantities, taken before
+    // any write (whose notifications may have the project read again).
+    TWTaskList sourceTasks;
+    for (const TWTaskPtr &task : tasksWithInvoice(source))
+        sourceTasks.append(task->copy());
+    TWExpenseList sourceExpenses;
+    for (const TWExpensePtr &expense : expensesWithInvoice(source))
+        sourceExpenses.append(expense->copy());
+
+    for (const TWTaskPtr &task : std::as_const(sourceTasks)) {
         WriteScope scope(*this);
         TWErrorResult error;
         bool copied = false;
@@ -591,7 +600,7 @@ void TWBusiness::copyRepeatInvoiceRecords(const TWInvoice &source, const TWInvoi
             generation.tasks = true;
     }
 
-    for (const TWExpensePtr &expense : expensesWithInvoice(source)) {
+    for (const TWExpensePtr &expense : std::as_const(sourceExpenses)) {
         WriteScope scope(*this);
         const TWExpensePtr copy = expense->copy();
         copy->setDate(date);

@@ -31,10 +31,9 @@ inline qint64 twTotal(const TWTask &task, TWBusiness &business)
 {
     return task.totalWithQuantity(twQuantity(task, business));
 }
-inline qint64 twUninvoicedTotal(const TWTask &task, TWBusiness &business)
-{
-    return task.uninvoicedTotalWithAvailableQuantity(twAvailableQuantity(task, nullptr, business));
-}
+// What is left to invoice; a flat task that an invoice bills whole has
+// nothing left, whatever its quantity.
+qint64 twUninvoicedTotal(const TWTask &task, TWBusiness &business);
 
 // ---- Expenses ----
 
@@ -73,7 +72,8 @@ qint64 twUninvoicedTotal(const TWProject &project, TWBusiness &business, const Q
 
 // ---- Invoices: over the lines the business links to them ----
 
-// The tasks and expenses the business links to the invoice.
+// Copies of the tasks and expenses the business links to the invoice, each
+// carrying the quantity billed.
 void twUpdateTasksExpenses(TWInvoice &invoice, TWBusiness &business);
 qint64 twInvoiceSubtotal(const TWInvoice &invoice, TWBusiness &business);
 qint64 twInvoiceTax(const TWInvoice &invoice, TWBusiness &business);

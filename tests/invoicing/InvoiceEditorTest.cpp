@@ -15,6 +15,7 @@
 #include "model/TWTaskItem.h"
 
 #include <QCheckBox>
+#include <QDateEdit>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
@@ -320,3 +321,93 @@ TEST_F(InvoiceEditorTest, HeaderClicksSortWithTheColumnsRules)
 }
 
 } // namespace
+
+namespace
+{
+
+// What an invoice's books hold: its lines (child, type, billed quantity) and
+// the amounts of its receivable entry's splits.
+struct TWInvoiceBooks {
+    QList<std::tuple<qint32, std::uint32_t, double>> links;
+    QList<qint64> entry;
+    bool operator==(const TWInvoiceBooks &) const = default;
+};
+
+TWInvoiceBooks twInvoiceBooks(TWBusiness &business, const TWInvoice &invoice)
+{
+    TWInvoiceBooks books;
+    for (std::uint32_t type : {TWRelationshipTypeInvoiceTask, TWRelationshipTypeInvoiceExpense}) {
+        for (const TWRelationshipPtr &link :
+             business.relationshipsWithParentIdentifier(invoice.identifier(), type))
+            books.links.append({link->childIdentifier(), type, link->value()});
+    }
+    for (const TWTransactionPtr &shown : business.transactionsWithInvoice(invoice)) {
+        if (const TWTransactionPtr entry = business.transactionWithIdentifier(shown->identifier()))
+            for (const TWSplitPtr &split : entry->splits())
+                books.entry.append(split->totalBusiness());
+    }
+    return books;
+}
+
+} // namespace
+
+TEST_F(InvoiceEditorTest, SavingUnchangedKeepsLinesAndEntryWhateverReadsTheProjectMeanwhile)
+{
+    const TWTaskPtr timed =
+        book.addTask(book.project, QStringLiteral("Timed"), TWTaskTypeTimed, 0, 6000, 10);
+    ASSERT_OK(book.b().addTaskItem(
+        TWTaskItem::taskItemWithStartDateTime(twLocal(2024, 6, 3, 9), twLocal(2024, 6, 3, 10, 30),
+                                              QString(), timed->identifier(),
+                                              book.b().nextTaskItemIdentifier()),
+        false));
+    book.addTask(book.project, QStringLiteral("Retainer"), TWTaskTypeMonth, 2, 50000);
+    book.addExpense(book.project, QStringLiteral("Paper"), 2500, 5);
+    TWPreferences::preferences().setRoundInvoiceTaskTime(0);
+    open(book.newInvoice(book.project, QStringLiteral("June")), 0);
+    for (int r = 0; r < editor->tasksModel()->rowCount(); ++r)
+        tick(editor->tasksModel(), r, true);
+    tick(editor->expensesModel(), 0, true);
+    editor->saveButton()->click();
+    ASSERT_TRUE(editor->saved());
+    const TWInvoicePtr stored = book.b().invoiceWithIdentifier(editor->editInvoice()->identifier());
+    ASSERT_TRUE(stored);
+    const TWInvoiceBooks before = twInvoiceBooks(book.b(), *stored);
+    ASSERT_EQ(before.links.size(), 3);
+    ASSERT_EQ(before.entry.size(), 3);
+    const qint64 billed = twInvoiceTotal(*stored, book.b());
+    ASSERT_EQ(billed, 9900 + 100000 + 2625);
+    EXPECT_EQ(twUninvoicedTotal(*book.project, book.b()), 0);
+
+    // Opened again; the client view repaints its uninvoiced column behind the
+    // sheet (which reads every line of the project), then the date changes.
+    open(stored, 1);
+    EXPECT_EQ(editor->selectedTasks().size(), 2);
+    EXPECT_EQ(twUninvoicedTotal(*book.project, book.b()), 0);
+    editor->datePicker()->setDate(QDate(2024, 6, 21));
+    editor->saveButton()->click();
+    ASSERT_TRUE(editor->saved());
+    EXPECT_EQ(twInvoiceBooks(book.b(), *stored), before);
+    EXPECT_EQ(twInvoiceTotal(*stored, book.b()), billed);
+    EXPECT_EQ(twUninvoicedTotal(*book.project, book.b()), 0);
+}
+
+TEST_F(InvoiceEditorTest, FlatTaskWithNoQuantityIsInvoicedOnceAnInvoiceBillsIt)
+{
+    // What an estimate's conversion, a task import or a typed 0 leave behind.
+    book.addTask(book.project, QStringLiteral("Setup"), TWTaskTypeFlat, 0, 40000);
+    book.addTask(book.project, QStringLiteral("Launch"), TWTaskTypeFlat, 1, 10000);
+    EXPECT_EQ(twUninvoicedTotal(*book.project, book.b()), 50000);
+
+    open(book.newInvoice(book.project, QStringLiteral("June")), 0);
+    tick(editor->tasksModel(), row(editor->tasksModel(), QStringLiteral("Setup")), true);
+    editor->saveButton()->click();
+    ASSERT_TRUE(editor->saved());
+    const TWInvoicePtr stored = book.b().invoiceWithIdentifier(editor->editInvoice()->identifier());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(twInvoiceSubtotal(*stored, book.b()), 40000);
+    EXPECT_EQ(twUninvoicedTotal(*book.project, book.b()), 10000);
+    EXPECT_EQ(book.b()
+                  .clientUninvoicedTotals(QDateTime(), QDateTime())
+                  .totals.value(book.client->identifier()),
+              10000);
+}

@@ -11,14 +11,17 @@
 #include "app/TWControls.h"
 #include "invoicing/render/TWInvoiceOperation.h"
 #include "model/TWLayoutManager.h"
+#include "model/TWTaskItem.h"
 #include "model/TWUtilities.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPdfDocument>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 
 #include <unistd.h>
 
@@ -41,6 +44,11 @@ protected:
         auto task = book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 3, 5000);
         task->setInvoiceQuantity(3);
         ASSERT_OK(book.b().updateInvoiceItems(invoice, {task}, {}));
+        openSheet(invoice);
+    }
+    // A sheet on a stored invoice as it is, its first preview shown.
+    void openSheet(const TWInvoicePtr &invoice)
+    {
         sheet = std::make_unique<TWSendInvoiceController>();
         sheet->setBusinessController(book.document.get());
         sheet->setBusiness(&book.b());
@@ -253,6 +261,71 @@ TEST_F(SendInvoiceSheetTest, PrintingGivesThePreviewsPagesAndText)
     EXPECT_EQ(twPdfText(rendered.bytes), twPdfText(preview.bytes));
     EXPECT_TRUE(rendered.text(0).contains(QStringLiteral("Printed")));
     EXPECT_TRUE(rendered.text(0).contains(QStringLiteral("Design"))) << rendered.text(0);
+}
+
+TEST_F(SendInvoiceSheetTest, ReadingTheProjectWhileTheSheetIsOpenChangesNoRenderedAmount)
+{
+    // A timed task (1.5 h at 60.00), a monthly one (2 at 500.00) and an
+    // expense (25.00), each billed whole.
+    const TWTaskPtr timed =
+        book.addTask(book.project, QStringLiteral("Timed"), TWTaskTypeTimed, 0, 6000);
+    ASSERT_OK(book.b().addTaskItem(
+        TWTaskItem::taskItemWithStartDateTime(twLocal(2024, 6, 3, 9), twLocal(2024, 6, 3, 10, 30),
+                                              QString(), timed->identifier(),
+                                              book.b().nextTaskItemIdentifier()),
+        false));
+    const TWTaskPtr monthly =
+        book.addTask(book.project, QStringLiteral("Retainer"), TWTaskTypeMonth, 2, 50000);
+    const TWExpensePtr paper = book.addExpense(book.project, QStringLiteral("Paper"), 2500);
+    TWTaskPtr timedLine = timed->copy();
+    timedLine->setInvoiceQuantity(5400);
+    TWTaskPtr monthlyLine = monthly->copy();
+    monthlyLine->setInvoiceQuantity(2);
+    TWExpensePtr paperLine = paper->copy();
+    paperLine->setInvoiceQuantity(1);
+    const TWInvoicePtr invoice = book.storedInvoice(book.project, QStringLiteral("June"));
+    ASSERT_OK(book.b().updateInvoiceItems(invoice, {timedLine, monthlyLine}, {paperLine}));
+    const qint64 subtotal = twInvoiceSubtotal(*invoice, book.b());
+    ASSERT_EQ(subtotal, 9000 + 100000 + 2500);
+    openSheet(invoice);
+
+    // The client view repaints its uninvoiced column behind the sheet.
+    EXPECT_EQ(twUninvoicedTotal(*book.project, book.b()), 0);
+    sheet->updatePDF();
+    ASSERT_TRUE(twWaitFor([this] { return shown == 2; }));
+    const QString text = twPdfText(sheet->previewData());
+    for (const char *line : {"Timed 1:30 60.00 90.00", "Month 2 500.00 1,000.00",
+                             "Expense 1 25.00 25.00", "Subtotal $1,115.00"})
+        EXPECT_TRUE(text.contains(QLatin1String(line))) << line << "\n" << text.toStdString();
+
+    // Printing renders the same amounts, and so does the next opening.
+    QPrinter printer(QPrinter::HighResolution);
+    TWErrorResult error;
+    const QString printed = twPdfText(sheet->printOperation(printer, &error));
+    ASSERT_OK(error);
+    EXPECT_TRUE(printed.contains(QStringLiteral("$1,115.00"))) << printed.toStdString();
+    sheet.reset();
+    shown = 0;
+    openSheet(invoice);
+    EXPECT_EQ(twUninvoicedTotal(*book.project, book.b()), 0);
+    EXPECT_TRUE(twPdfText(sheet->printOperation(printer, &error)).contains("$1,115.00"));
+    EXPECT_EQ(twInvoiceSubtotal(*invoice, book.b()), subtotal);
+}
+
+TEST_F(SendInvoiceSheetTest, SheetOpensAtTheViewsFullSizeWithinTheScreen)
+{
+    book.document->makeWindowControllers();
+    book.document->showWindows();
+    open(book.storedInvoice(book.project, QStringLiteral("June")));
+    QScreen *screen = book.document->windowForSheet()->screen();
+    ASSERT_TRUE(screen);
+    const QRect available = screen->availableGeometry();
+    const QSize expected =
+        QSize(1000, 760).boundedTo(QSize(available.width(), available.height() - 100));
+    book.document->beginSheetWithView(sheet->view(), false, true, [](int) {});
+    EXPECT_EQ(sheet->view()->size(), expected);
+    EXPECT_EQ(sheet->view()->window()->size(), expected);
+    book.document->endSheet(sheet->view(), -1002);
 }
 
 // Not a check: with TW_SEND_SHEET_PACKAGE naming a business package, shows the

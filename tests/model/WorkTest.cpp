@@ -72,6 +72,26 @@ TEST(Work, AvailableQuantityLeavesOutWhatOtherInvoicesBill)
     EXPECT_EQ(travel->availableQuantity(editing.get(), expenseLinks), 2.0);
 }
 
+TEST(Work, FlatTaskIsLeftToInvoiceOnlyUntilAnInvoiceBillsItWhole)
+{
+    const TWTaskPtr none = task(TWTaskTypeFlat, 40000, 0.0, 10.0, 100);
+    const TWTaskPtr one = task(TWTaskTypeFlat, 10000, 1.0, 0.0, 101);
+    EXPECT_EQ(none->uninvoicedTotalWithAvailableQuantity(0.0, none->billedWhole(0.0, {})), 44000);
+    EXPECT_EQ(one->uninvoicedTotalWithAvailableQuantity(1.0, one->billedWhole(1.0, {})), 10000);
+
+    // Quantity 0: billing it leaves all of it "available", yet it is billed.
+    const TWRelationshipList links{link(TWRelationshipTypeInvoiceTask, 200, 100, 0.0),
+                                   link(TWRelationshipTypeInvoiceTask, 201, 101, 0.0)};
+    EXPECT_TRUE(none->billedWhole(0.0, links));
+    EXPECT_EQ(none->availableQuantity(nullptr, 0.0, links), 0.0);
+    EXPECT_EQ(none->uninvoicedTotalWithAvailableQuantity(0.0, true), 0);
+    // A line billing 0 of a task of quantity 1 bills nothing of it.
+    EXPECT_FALSE(one->billedWhole(1.0, links));
+    EXPECT_EQ(one->uninvoicedTotalWithAvailableQuantity(1.0, false), 10000);
+    // Only flat tasks are billed whole.
+    EXPECT_FALSE(task(TWTaskTypeHour, 100, 0.0, 0.0, 100)->billedWhole(0.0, links));
+}
+
 TEST(Work, SubtotalsCutTowardZeroAndTaxRoundsHalvesAwayFromZero)
 {
     // -5.5 cut toward zero is -5, not -6.

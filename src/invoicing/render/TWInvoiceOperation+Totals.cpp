@@ -1,7 +1,7 @@
 // The totals block under the item table: subtotal, tax, previous balance and
-// payments, then the amount due. The invoice's own amounts are those the store
-// books for it (tax by rate groups), so the printed amount due matches the
-// receivable entry to the minor unit.
+// payments, then the amount due. The amounts are the sums of the printed
+// lines' own, so that the page adds up; the receivable entry books the tax by
+// rate groups and may differ from them by a minor unit or so.
 
 #include "invoicing/render/TWInvoiceOperation.h"
 
@@ -9,6 +9,7 @@
 #include "model/TWExpense.h"
 #include "model/TWInvoice.h"
 #include "model/TWTask.h"
+#include "model/TWWorkArithmetic.h"
 
 #include <algorithm>
 
@@ -54,7 +55,12 @@ qint64 TWInvoiceOperation::invoiceSubtotalTotal() const
 qint64 TWInvoiceOperation::invoiceTaxTotal() const
 {
     const Lines lines = linesOf(m_data->items());
-    return TWInvoice::invoiceTaxTotal(lines.tasks, lines.expenses);
+    qint64 tax = 0;
+    for (const TWTaskPtr &task : lines.tasks)
+        tax = TWWorkArithmetic::add(tax, task->invoiceTax());
+    for (const TWExpensePtr &expense : lines.expenses)
+        tax = TWWorkArithmetic::add(tax, expense->invoiceTax());
+    return tax;
 }
 
 qint64 TWInvoiceOperation::invoiceBalanceTotal() const
@@ -70,11 +76,15 @@ qint64 TWInvoiceOperation::invoicePaymentsTotal() const
 qint64 TWInvoiceOperation::invoiceTotal() const
 {
     const Lines lines = linesOf(m_data->items());
-    qint64 total = TWInvoice::invoiceTotal(lines.tasks, lines.expenses);
+    qint64 total = 0;
+    for (const TWTaskPtr &task : lines.tasks)
+        total = TWWorkArithmetic::add(total, task->invoiceTotal());
+    for (const TWExpensePtr &expense : lines.expenses)
+        total = TWWorkArithmetic::add(total, expense->invoiceTotal());
     if (display(TWDisplayTotalBalance))
-        total += m_data->balance();
+        total = TWWorkArithmetic::add(total, m_data->balance());
     if (display(TWDisplayTotalPayments))
-        total -= m_data->payments();
+        total = TWWorkArithmetic::subtract(total, m_data->payments());
     return total;
 }
 

@@ -16,6 +16,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +27,48 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+namespace
+{
+
+template <typename T> QList<std::shared_ptr<T>> copies(const QList<std::shared_ptr<T>> &records)
+{
+    QList<std::shared_ptr<T>> list;
+    list.reserve(records.size());
+    for (const std::shared_ptr<T> &record : records) {
+        if (record)
+            list.append(record->copy());
+    }
+    return list;
+}
+
+// The project's items for the tables (`items`) and the invoice's lines among
+// them (`selected`, in the invoice's order): a billed item is its line's copy,
+// carrying what the invoice bills; any other is a copy billing nothing.
+template <typename T>
+void joinItems(const QList<std::shared_ptr<T>> &lines, const QList<std::shared_ptr<T>> &all,
+               TWInvoiceItemList *items, TWInvoiceItemList *selected)
+{
+    QHash<qint32, std::shared_ptr<T>> billed;
+    for (const std::shared_ptr<T> &line : lines) {
+        if (billed.contains(line->identifier()))
+            continue;
+        billed.insert(line->identifier(), line);
+        selected->append(line);
+    }
+    for (const std::shared_ptr<T> &record : all) {
+        if (!record)
+            continue;
+        std::shared_ptr<T> item = billed.value(record->identifier());
+        if (!item) {
+            item = record->copy();
+            item->setInvoiceQuantity(0.0);
+        }
+        items->append(item);
+    }
+}
+
+} // namespace
 
 TWInvoiceController::TWInvoiceController(QObject *parent)
     : TWLazyViewController<TWEditorController>(parent)
@@ -238,22 +281,22 @@ void TWInvoiceController::update()
     m_project = m_business->projectWithIdentifier(m_invoice->projectIdentifier());
     m_editInvoice = m_invoice->copy();
 
-    // The project's items first (billing nothing), then the invoice's own
-    // (the same objects, carrying what this invoice bills).
+    // The sheet works on copies of its own: the store's task and expense
+    // objects carry the billed quantity of whichever invoice or project was
+    // read last, and anything that reads the project while the sheet is open
+    // (the client view repainting behind it) would zero what it shows and
+    // saves. The invoice's lines are copied the moment they are read.
+    const TWTaskList taskLines = copies(m_business->tasksWithInvoice(*m_invoice));
+    const TWExpenseList expenseLines = copies(m_business->expensesWithInvoice(*m_invoice));
     TWInvoiceItemList tasks;
     TWInvoiceItemList expenses;
-    if (m_project) {
-        for (const TWTaskPtr &task : m_business->tasksWithProject(*m_project))
-            tasks.append(task);
-        for (const TWExpensePtr &expense : m_business->expensesWithProject(*m_project))
-            expenses.append(expense);
-    }
     TWInvoiceItemList selectedTasks;
     TWInvoiceItemList selectedExpenses;
-    for (const TWTaskPtr &task : m_business->tasksWithInvoice(*m_invoice))
-        selectedTasks.append(task);
-    for (const TWExpensePtr &expense : m_business->expensesWithInvoice(*m_invoice))
-        selectedExpenses.append(expense);
+    joinItems(taskLines, m_project ? m_business->tasksWithProject(*m_project) : TWTaskList(),
+              &tasks, &selectedTasks);
+    joinItems(expenseLines,
+              m_project ? m_business->expensesWithProject(*m_project) : TWExpenseList(), &expenses,
+              &selectedExpenses);
     const TWUnitPtr unit = m_project ? m_project->unit() : m_business->homeUnit();
     for (auto &[model, table, all, selected] :
          {std::tuple{m_tasksModel, m_tasksTable, tasks, selectedTasks},

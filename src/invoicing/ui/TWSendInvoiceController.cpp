@@ -33,6 +33,10 @@
 namespace
 {
 
+// The view's full size: the fields list beside a preview large enough to read.
+constexpr int kViewWidth = 1000;
+constexpr int kViewHeight = 760;
+
 // What each tag edits besides its display bit.
 enum class Editor { None, Line, Text };
 
@@ -286,7 +290,7 @@ void TWSendInvoiceController::build()
     auto *layout = new QVBoxLayout(m_view);
     layout->addLayout(panes, 1);
     layout->addLayout(buttons);
-    m_view->resize(1000, 760);
+    m_view->resize(kViewWidth, kViewHeight);
 }
 
 TWProjectPtr TWSendInvoiceController::project() const
@@ -309,6 +313,8 @@ void TWSendInvoiceController::update()
     QScreen *screen = nullptr;
     if (m_document && m_document->windowForSheet())
         screen = m_document->windowForSheet()->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
 
     const TWProjectPtr owner = project();
     const TWClientPtr client =
@@ -334,13 +340,18 @@ void TWSendInvoiceController::update()
             m_layoutPopUp->setCurrentIndex(m_layoutPopUp->count() - 1);
     }
 
+    // The sheet takes its size from the view's minimum (it is not resized by
+    // the user): the whole view, or as much of it as the screen has room for.
+    QSize frame(kViewWidth, kViewHeight);
     if (screen) {
         // Some window managers announce a work area larger than the screen.
         const QRect available = screen->availableGeometry().intersected(screen->geometry());
         const QSize clip(available.width(), available.height() - 100);
         m_view->setMaximumSize(clip);
-        m_view->resize(m_view->size().boundedTo(clip));
+        frame = frame.boundedTo(clip);
     }
+    m_view->setMinimumSize(frame);
+    m_view->resize(frame);
     updatePDF();
 }
 
