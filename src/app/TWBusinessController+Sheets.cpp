@@ -2,15 +2,20 @@
 
 #include "app/TWBusinessController.h"
 
+#include "app/TWMenus.h"
 #include "app/TWPrint.h"
 #include "app/TWWindow.h"
 #include "app/TWWindowController.h"
 
 #include "foundation/TWLocalized.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QFutureWatcher>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
@@ -28,6 +33,23 @@ constexpr int kSheetMinimumHeight = 400;
 constexpr int kSheetReleaseDelay = 100;
 // Time for the progress sheet to appear before a register print reads its rows.
 constexpr int kPrintReadDelay = 50;
+
+// Brings the window's command items back to their state with no menu open
+// and no sheet attached: each is validated again, and those with a shortcut
+// are enabled so that the shortcut reaches the rules, which decide as it
+// fires (as the menus leave them when they close).
+void revalidateMenuBar(QMainWindow *window, const TWBusinessController &document)
+{
+    for (QMenu *menu : window->menuBar()->findChildren<QMenu *>()) {
+        for (QAction *item : menu->actions()) {
+            if (item->isSeparator() || item->menu() || !twActionOf(item))
+                continue;
+            document.validateItem(item);
+            if (!item->shortcut().isEmpty())
+                item->setEnabled(true);
+        }
+    }
+}
 
 } // namespace
 
@@ -102,10 +124,22 @@ void TWBusinessController::endSheet(QWidget *view, int returnCode)
         sheet.view->hide();
         sheet.view->setParent(nullptr);
     }
+    bool wasActive = false;
     if (TWWindow *window = sheet.window) {
+        wasActive = window->isActiveWindow();
         window->setCancelHandler(nullptr);
         window->done(returnCode);
         QTimer::singleShot(kSheetReleaseDelay, window, &QObject::deleteLater);
+    }
+    if (QMainWindow *main = windowForSheet(); main && m_sheets.empty()) {
+        // The window takes the keyboard back: its shortcuts act only in the
+        // active window, and the window manager may leave none active once
+        // the sheet is gone.
+        if (main->isVisible() && (wasActive || !QApplication::activeWindow()))
+            main->activateWindow();
+        // What was turned off while the sheet was attached comes back now,
+        // not only when a menu is next opened.
+        revalidateMenuBar(main, *this);
     }
     if (sheet.completion)
         QMetaObject::invokeMethod(
