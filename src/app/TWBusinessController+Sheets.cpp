@@ -16,6 +16,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
@@ -31,6 +32,8 @@ constexpr int kSheetMinimumWidth = 370;
 constexpr int kSheetMinimumHeight = 400;
 // A closed sheet window lives on briefly, after the event that ended it.
 constexpr int kSheetReleaseDelay = 100;
+// Time for the window manager to have settled the focus after a sheet closed.
+constexpr int kFocusSettleDelay = 500;
 // Time for the progress sheet to appear before a register print reads its rows.
 constexpr int kPrintReadDelay = 50;
 
@@ -48,6 +51,28 @@ void revalidateMenuBar(QMainWindow *window, const TWBusinessController &document
             if (!item->shortcut().isEmpty())
                 item->setEnabled(true);
         }
+    }
+}
+
+// The document window takes the keyboard back once a sheet or the progress
+// sheet is gone: its shortcuts act only in the active window. A sheet shown
+// and hidden within one turn of the event loop (the progress sheet of a quick
+// save) can leave the application with no active window once the window
+// manager has caught up, the shortcuts then doing nothing until the window is
+// clicked; so it is looked at again a little later.
+void takeKeyboardBack(QMainWindow *window, bool sheetWasActive)
+{
+    if (!window || !window->isVisible())
+        return;
+    if (sheetWasActive || !QApplication::activeWindow())
+        window->activateWindow();
+    QPointer<QMainWindow> guarded(window);
+    for (const int delay : {kSheetReleaseDelay, kFocusSettleDelay}) {
+        QTimer::singleShot(delay, window, [guarded] {
+            if (guarded && guarded->isVisible() && !QApplication::activeWindow() &&
+                !QApplication::activeModalWidget())
+                guarded->activateWindow();
+        });
     }
 }
 
@@ -132,11 +157,7 @@ void TWBusinessController::endSheet(QWidget *view, int returnCode)
         QTimer::singleShot(kSheetReleaseDelay, window, &QObject::deleteLater);
     }
     if (QMainWindow *main = windowForSheet(); main && m_sheets.empty()) {
-        // The window takes the keyboard back: its shortcuts act only in the
-        // active window, and the window manager may leave none active once
-        // the sheet is gone.
-        if (main->isVisible() && (wasActive || !QApplication::activeWindow()))
-            main->activateWindow();
+        takeKeyboardBack(main, wasActive);
         // What was turned off while the sheet was attached comes back now,
         // not only when a menu is next opened.
         revalidateMenuBar(main, *this);
@@ -168,8 +189,11 @@ void TWBusinessController::showProgress(bool show)
     }
     if (TWWindow *window = m_progressWindow) {
         m_progressWindow = nullptr;
+        const bool wasActive = window->isActiveWindow();
         window->hide();
         window->deleteLater();
+        if (m_sheets.empty())
+            takeKeyboardBack(windowForSheet(), wasActive);
     }
 }
 

@@ -107,6 +107,13 @@ TEST_F(SheetTest, CommandsTurnedOffWhileASheetIsAttachedComeBackWhenItCloses)
     saveAs->trigger();
     QCoreApplication::processEvents();
     EXPECT_EQ(prompts.proposed.size(), 1);
+
+    // The progress sheet of a quick save, shown and hidden at once, leaves
+    // the window active too.
+    document->showProgress(true);
+    document->showProgress(false);
+    QTest::qWait(600);
+    EXPECT_EQ(QApplication::activeWindow(), window);
 }
 
 } // namespace
