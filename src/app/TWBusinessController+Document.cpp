@@ -8,6 +8,7 @@
 #include "app/TWWindowController.h"
 
 #include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 
 #include <QDir>
@@ -197,7 +198,24 @@ bool TWBusinessController::saveDocumentToURL(const QUrl &url)
     setFileURL(url);
     updateChangeCount(2);
     TWPreferences::preferences().setLastOpenBusinessURL(target);
+    if (m_business && !m_business->missingAttachments().isEmpty())
+        TWDocumentPrompts::prompts().showMessage(
+            missingAttachmentsMessage(m_business->missingAttachments()), windowForSheet());
     return true;
+}
+
+QString TWBusinessController::missingAttachmentsMessage(const QList<TWMissingAttachment> &missing)
+{
+    QStringList lines;
+    lines.reserve(missing.size());
+    for (const TWMissingAttachment &attachment : missing) {
+        const QString payee =
+            attachment.payee.isEmpty() ? TWLocalized("missingAttachmentNoPayee") : attachment.payee;
+        lines.append(TWLocalized("missingAttachmentLine")
+                         .arg(TWFormatter::formatter().shortDateString(attachment.date), payee,
+                              attachment.fileName));
+    }
+    return TWLocalized("missingAttachmentsMessage").arg(lines.join(QLatin1Char('\n')));
 }
 
 bool TWBusinessController::revertDocumentToSaved()

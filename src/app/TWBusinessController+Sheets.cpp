@@ -2,6 +2,7 @@
 
 #include "app/TWBusinessController.h"
 
+#include "app/TWMenus.h"
 #include "app/TWPrint.h"
 #include "app/TWSheetGeometry.h"
 #include "app/TWWindow.h"
@@ -9,9 +10,14 @@
 
 #include "foundation/TWLocalized.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QFutureWatcher>
 #include <QLabel>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
@@ -27,8 +33,49 @@ constexpr int kSheetMinimumWidth = 370;
 constexpr int kSheetMinimumHeight = 400;
 // A closed sheet window lives on briefly, after the event that ended it.
 constexpr int kSheetReleaseDelay = 100;
+// Time for the window manager to have settled the focus after a sheet closed.
+constexpr int kFocusSettleDelay = 500;
 // Time for the progress sheet to appear before a register print reads its rows.
 constexpr int kPrintReadDelay = 50;
+
+// Brings the window's command items back to their state with no menu open
+// and no sheet attached: each is validated again, and those with a shortcut
+// are enabled so that the shortcut reaches the rules, which decide as it
+// fires (as the menus leave them when they close).
+void revalidateMenuBar(QMainWindow *window, const TWBusinessController &document)
+{
+    for (QMenu *menu : window->menuBar()->findChildren<QMenu *>()) {
+        for (QAction *item : menu->actions()) {
+            if (item->isSeparator() || item->menu() || !twActionOf(item))
+                continue;
+            document.validateItem(item);
+            if (!item->shortcut().isEmpty())
+                item->setEnabled(true);
+        }
+    }
+}
+
+// The document window takes the keyboard back once a sheet or the progress
+// sheet is gone: its shortcuts act only in the active window. A sheet shown
+// and hidden within one turn of the event loop (the progress sheet of a quick
+// save) can leave the application with no active window once the window
+// manager has caught up, the shortcuts then doing nothing until the window is
+// clicked; so it is looked at again a little later.
+void takeKeyboardBack(QMainWindow *window, bool sheetWasActive)
+{
+    if (!window || !window->isVisible())
+        return;
+    if (sheetWasActive || !QApplication::activeWindow())
+        window->activateWindow();
+    QPointer<QMainWindow> guarded(window);
+    for (const int delay : {kSheetReleaseDelay, kFocusSettleDelay}) {
+        QTimer::singleShot(delay, window, [guarded] {
+            if (guarded && guarded->isVisible() && !QApplication::activeWindow() &&
+                !QApplication::activeModalWidget())
+                guarded->activateWindow();
+        });
+    }
+}
 
 } // namespace
 
@@ -110,10 +157,18 @@ void TWBusinessController::endSheet(QWidget *view, int returnCode)
         sheet.view->hide();
         sheet.view->setParent(nullptr);
     }
+    bool wasActive = false;
     if (TWWindow *window = sheet.window) {
+        wasActive = window->isActiveWindow();
         window->setCancelHandler(nullptr);
         window->done(returnCode);
         QTimer::singleShot(kSheetReleaseDelay, window, &QObject::deleteLater);
+    }
+    if (QMainWindow *main = windowForSheet(); main && m_sheets.empty()) {
+        takeKeyboardBack(main, wasActive);
+        // What was turned off while the sheet was attached comes back now,
+        // not only when a menu is next opened.
+        revalidateMenuBar(main, *this);
     }
     if (sheet.completion)
         QMetaObject::invokeMethod(
@@ -142,8 +197,11 @@ void TWBusinessController::showProgress(bool show)
     }
     if (TWWindow *window = m_progressWindow) {
         m_progressWindow = nullptr;
+        const bool wasActive = window->isActiveWindow();
         window->hide();
         window->deleteLater();
+        if (m_sheets.empty())
+            takeKeyboardBack(windowForSheet(), wasActive);
     }
 }
 

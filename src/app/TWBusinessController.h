@@ -104,8 +104,12 @@ public:
     bool saveDocumentAs();
     // Saves as a package at `url` (an existing package there is replaced
     // whole, only once the new one is complete). Location, title and the last
-    // opened business change only after success.
+    // opened business change only after success. Attachments whose files were
+    // missing are then named to the user (the save itself succeeded).
     bool saveDocumentToURL(const QUrl &url);
+    // The message naming attachments a save left out: each transaction's
+    // date and payee and the attachment's own file name.
+    static QString missingAttachmentsMessage(const QList<TWMissingAttachment> &missing);
     // Reads the package again into a new store; on failure the old store and
     // window stay and the error is shown.
     bool revertDocumentToSaved();

@@ -23,6 +23,25 @@ bool isMileageUnit(const TWUnitPtr &unit)
     return unit && unit->type() == TWUnitTypeMileage;
 }
 
+// A wide sum brought back into an amount: a sum past the range answers the
+// nearest end of it, never a wrapped (and possibly zero) value.
+qint64 clampedAmount(__int128 sum)
+{
+    if (sum > std::numeric_limits<qint64>::max())
+        return std::numeric_limits<qint64>::max();
+    if (sum < std::numeric_limits<qint64>::min())
+        return std::numeric_limits<qint64>::min();
+    return qint64(sum);
+}
+
+// The amount that cancels `amount` (the lowest one, which has no opposite,
+// as near as an amount gets).
+qint64 negated(qint64 amount)
+{
+    return amount == std::numeric_limits<qint64>::min() ? std::numeric_limits<qint64>::max()
+                                                        : -amount;
+}
+
 TWUnitPtr accountUnit(const TWBusiness &business, qint32 accountIdentifier)
 {
     const TWAccountPtr account = business.accountWithIdentifier(accountIdentifier);
@@ -92,6 +111,34 @@ qint64 splitBalance(const TWTransaction &transaction)
     return qint64(balance);
 }
 
+std::optional<qint64> splitUnitBalance(const TWTransaction &transaction, const TWUnitPtr &unit)
+{
+    TWUnitPtr shared = unit;
+    __int128 balance = 0;
+    bool any = false;
+    for (const TWSplitPtr &split : transaction.splits()) {
+        if (!split)
+            continue;
+        if (!shared)
+            shared = split->unit();
+        if (!sameUnit(split->unit(), shared))
+            return std::nullopt;
+        balance += split->total();
+        any = true;
+    }
+    if (!any)
+        return std::nullopt;
+    return clampedAmount(balance);
+}
+
+bool splitIsBalanced(const TWTransaction &transaction)
+{
+    if (splitBalance(transaction) != 0)
+        return false;
+    const std::optional<qint64> own = splitUnitBalance(transaction);
+    return !own || *own == 0;
+}
+
 TWSplitPtr newSplit(TWTransaction &transaction, TWBusiness &business)
 {
     const TWSplitList splits = transaction.splits();
@@ -101,12 +148,20 @@ TWSplitPtr newSplit(TWTransaction &transaction, TWBusiness &business)
         accountIdentifier = splits.last()->accountIdentifier();
         unit = splits.last()->unit();
     }
-    const qint64 balance = splitBalance(transaction);
-    const qint64 taking = balance == std::numeric_limits<qint64>::min()
-                              ? std::numeric_limits<qint64>::max()
-                              : -balance;
-    const TWSplitPtr split =
-        TWSplit::splitWithIdentifier(0, QString(), accountIdentifier, 0, 0, taking, 0, 0, unit);
+    // Lines of one unit are balanced in that unit: the home-unit gap converted
+    // back would be off by the rounding of every conversion.
+    if (const std::optional<qint64> own = splitUnitBalance(transaction, unit)) {
+        const TWSplitPtr split = TWSplit::splitWithIdentifier(0, QString(), accountIdentifier,
+                                                              negated(*own), 0, 0, 0, 0, unit);
+        twUpdateTotals(*split, TWTotalTypeTotal, TWTotalTypeAll, business);
+        TWSplitList updated = splits;
+        updated.append(split);
+        transaction.setSplits(updated);
+        settleSplitResidue(transaction, business);
+        return split;
+    }
+    const TWSplitPtr split = TWSplit::splitWithIdentifier(
+        0, QString(), accountIdentifier, 0, 0, negated(splitBalance(transaction)), 0, 0, unit);
     twUpdateTotals(*split, TWTotalTypeBusiness, TWTotalTypeAll, business);
     TWSplitList updated = splits;
     updated.append(split);
@@ -136,6 +191,35 @@ bool balanceSplit(TWSplit &split, qint64 balance, TWBusiness &business)
     split.setTotalBusiness(balanced);
     twUpdateTotals(split, TWTotalTypeBusiness, TWTotalTypeAll, business);
     return true;
+}
+
+bool balanceSplit(TWSplit &split, TWTransaction &transaction, TWBusiness &business)
+{
+    const std::optional<qint64> own = splitUnitBalance(transaction);
+    if (!own)
+        return balanceSplit(split, splitBalance(transaction), business);
+    qint64 balanced = 0;
+    if (__builtin_sub_overflow(split.total(), *own, &balanced))
+        return false;
+    split.setTotal(balanced);
+    twUpdateTotals(split, TWTotalTypeTotal, TWTotalTypeAll, business);
+    settleSplitResidue(transaction, business);
+    return true;
+}
+
+QString balanceToolTip(const TWTransaction &transaction, TWBusiness &business)
+{
+    const qint64 balance = splitBalance(transaction);
+    TWUnitPtr unit;
+    const std::optional<qint64> own = splitUnitBalance(transaction);
+    if (balance != 0 || !own || *own == 0)
+        return balanceToolTip(balance, business);
+    for (const TWSplitPtr &split : transaction.splits())
+        if (split && !unit)
+            unit = split->unit();
+    const QString amount =
+        TWFormatter::formatter().valueString(*own, unit.get(), true, true, true, false, true);
+    return QStringLiteral("%1 %2").arg(TWLocalized(*own < 0 ? "debit" : "credit"), amount);
 }
 
 QString balanceToolTip(qint64 balance, TWBusiness &business)

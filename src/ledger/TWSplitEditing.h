@@ -14,6 +14,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class TWBusiness;
 class TWTotalController;
 
@@ -39,9 +41,23 @@ void splitTransaction(TWTransaction &transaction, TWBusiness &business, bool swa
 // that do not add up to zero, even where the sum leaves 64 bits.
 qint64 splitBalance(const TWTransaction &transaction);
 
+// The sum of the lines' own amounts when every line is in `unit` (the first
+// line's unit when none is given); nullopt when a line is in another unit or
+// there are no lines. Summed wide, like splitBalance.
+std::optional<qint64> splitUnitBalance(const TWTransaction &transaction,
+                                       const TWUnitPtr &unit = nullptr);
+
+// Whether the lines cancel: in the home unit, and, when they share one unit,
+// in that unit too (lines of one foreign unit that cancel only after
+// conversion would leave their accounts apart).
+bool splitIsBalanced(const TWTransaction &transaction);
+
 // Appends a line that brings the balance to zero: the last line's account and
-// unit (account 1 and the transaction's unit when there is none), home amount
-// the balance negated, converted into its unit and its account's unit.
+// unit (account 1 and the transaction's unit when there is none). When every
+// line is in that unit, its amount is the lines' own sum negated, so that they
+// cancel exactly in their unit, and the home-unit residue is settled as
+// settleSplitResidue does; otherwise its home amount is the balance negated,
+// converted into its unit and its account's unit.
 TWSplitPtr newSplit(TWTransaction &transaction, TWBusiness &business);
 
 // Removes the line at `index`. With fewer than two lines left the transaction
@@ -53,6 +69,15 @@ bool deleteSplit(TWTransaction &transaction, TWBusiness &business, qsizetype ind
 // other amounts converted from it. The balance is 0 afterwards. False, and the
 // line unchanged, when its home amount cannot take the whole balance.
 bool balanceSplit(TWSplit &split, qint64 balance, TWBusiness &business);
+
+// Balances the line within its transaction: when every line is in one unit,
+// its own amount takes the lines' sum in that unit (the others converted from
+// it, the home residue settled); otherwise as above with the home balance.
+bool balanceSplit(TWSplit &split, TWTransaction &transaction, TWBusiness &business);
+
+// The balance text of the transaction: the home balance, or, when that is 0
+// and the lines share a unit they do not cancel in, the balance in that unit.
+QString balanceToolTip(const TWTransaction &transaction, TWBusiness &business);
 
 // "Debit 12.00" / "Credit 12.00" of the balance in the home unit; empty at 0.
 QString balanceToolTip(qint64 balance, TWBusiness &business);

@@ -560,9 +560,10 @@ void TWTransactionController::rebuildSplits()
         });
         connect(row, &TWSplitController::updated, this, [this] { splitUpdated(); });
         connect(row, &TWSplitController::balanceClicked, this, [this](TWSplitController *from) {
-            TWSplitEditing::balanceSplit(
-                *from->split(), TWSplitEditing::splitBalance(*m_editTransaction), *m_business);
-            from->update();
+            TWSplitEditing::balanceSplit(*from->split(), *m_editTransaction, *m_business);
+            // Settling the residue may touch another line's amounts.
+            for (TWSplitController *row : std::as_const(m_splitControllers))
+                row->update();
             splitUpdated();
         });
         connect(row, &TWSplitController::sizeChanged, this,
@@ -585,11 +586,10 @@ void TWTransactionController::rebuildSplits()
 
 void TWTransactionController::updateSplitBalanceButtons()
 {
-    const qint64 balance = TWSplitEditing::splitBalance(*m_editTransaction);
-    const QString toolTip = TWSplitEditing::balanceToolTip(balance, *m_business);
+    const bool balanced = TWSplitEditing::splitIsBalanced(*m_editTransaction);
+    const QString toolTip = TWSplitEditing::balanceToolTip(*m_editTransaction, *m_business);
     for (TWSplitController *row : std::as_const(m_splitControllers))
-        row->updateBalanceButton(balance != 0 && m_mode != TWTransactionEditorMode::ReadOnly,
-                                 toolTip);
+        row->updateBalanceButton(!balanced && m_mode != TWTransactionEditorMode::ReadOnly, toolTip);
 }
 
 void TWTransactionController::splitUpdated()

@@ -65,7 +65,7 @@ TWSaveOutcome TWTransactionController::doSave(int tag)
         showAlert(QStringLiteral("editClosedTransaction"));
         return TWSaveOutcome::Refused;
     }
-    if (edit->hasSplit() && TWSplitEditing::splitBalance(*edit) != 0) {
+    if (edit->hasSplit() && !TWSplitEditing::splitIsBalanced(*edit)) {
         showAlert(QStringLiteral("unbalancedSplitMessage"));
         return TWSaveOutcome::Refused;
     }

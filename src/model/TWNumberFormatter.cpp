@@ -25,7 +25,7 @@ TWNumberFormatter::TWNumberFormatter(QObject *parent) : QValidator(parent)
 
 bool TWNumberFormatter::isAllowed(QChar c) const
 {
-    return allowedCharacters().contains(c);
+    return allowedCharacters().contains(c) || (m_allowsTimeSeparator && c == QLatin1Char(':'));
 }
 
 bool TWNumberFormatter::isPartialStringValid(const QString &partialString,

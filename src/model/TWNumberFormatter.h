@@ -30,8 +30,15 @@ public:
     // Whether one character may be typed into a number field.
     bool isAllowed(QChar c) const;
 
+    // A field that takes a duration ("1:30") also takes the colon.
+    void setAllowsTimeSeparator(bool allows) { m_allowsTimeSeparator = allows; }
+    bool allowsTimeSeparator() const { return m_allowsTimeSeparator; }
+
     // The beep: the user interface installs QApplication::beep here (this
     // library does not link the widgets module). Empty means silent.
     static void setBeepHandler(std::function<void()> handler);
     static void beep();
+
+private:
+    bool m_allowsTimeSeparator = false;
 };

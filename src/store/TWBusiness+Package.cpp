@@ -493,6 +493,8 @@ struct WrittenAttachments {
     // Files this save put where there was none, removed again when the save
     // fails before the database is committed.
     QStringList created;
+    // Attachments a save into another package left out (see writeToURL).
+    QList<TWMissingAttachment> missing;
     bool copied = false;
 
     TWErrorResult copy(const QString &source, const QString &target)
@@ -541,7 +543,10 @@ TWErrorResult copyAttachmentFile(const QString &source, const QString &target, b
 
 // Copies the attachment files of the transactions into `folder`: in place
 // only those of transactions whose attachments changed, elsewhere all of
-// them. Stops at the first file that cannot be copied.
+// them. Elsewhere, an attachment whose file is missing or is not a regular
+// file (looked at without opening it, so a pipe never blocks) is listed in
+// `written.missing` and left out, its row kept; a thumbnail in that state is
+// simply left out. Otherwise stops at the first file that cannot be copied.
 TWErrorResult writeAttachments(TWBusiness &business, const TWTransactionList &transactions,
                                const QString &folder, bool inPlace, WrittenAttachments &written)
 {
@@ -577,11 +582,23 @@ TWErrorResult writeAttachments(TWBusiness &business, const TWTransactionList &tr
                                     dir.filePath(TWBusiness::attachmentFileName(
                                         attachment->identifier(), attachment->fileName())),
                                     attachment->thumbnailFilePath()};
+            if (!inPlace && !TWPackageFiles::isRegularFile(attachment->filePath())) {
+                // The new package names it where its file would be, as an
+                // opening of that package will.
+                written.missing.append(
+                    {transaction->date(), transaction->payee(), attachment->fileName()});
+                entry.thumbnailFilePath.clear();
+                written.attachments.append(entry);
+                continue;
+            }
             if (TWErrorResult error = written.copy(attachment->filePath(), entry.filePath))
                 return error;
             written.paths.insert(cleanAbsolutePath(entry.filePath));
-            if (attachment->type() == TWAttachmentTypePhoto &&
-                !attachment->thumbnailFilePath().isEmpty()) {
+            if (!inPlace && !attachment->thumbnailFilePath().isEmpty() &&
+                !TWPackageFiles::isRegularFile(attachment->thumbnailFilePath()))
+                entry.thumbnailFilePath.clear();
+            else if (attachment->type() == TWAttachmentTypePhoto &&
+                     !attachment->thumbnailFilePath().isEmpty()) {
                 entry.thumbnailFilePath =
                     dir.filePath(TWBusiness::attachmentThumbnailFileName(attachment->identifier()));
                 if (TWErrorResult error =
@@ -619,6 +636,26 @@ void removeQueuedAttachments(const QStringList &queue, const QString &folder,
 } // namespace
 
 // ---- Creating and opening ----
+
+TWErrorResult TWBusiness::packagePathError(const QString &packagePath)
+{
+    // SQLite refuses a database whose journal's name ("-journal" after the
+    // file's path) would not fit the file-system layer's longest path name,
+    // saying only that the file cannot be opened.
+    constexpr qsizetype kJournalSuffix = 8;
+    const sqlite3_vfs *vfs = sqlite3_vfs_find(nullptr);
+    const qsizetype longest = vfs ? vfs->mxPathname : 512;
+    const QString clean = cleanAbsolutePath(packagePath);
+    const qsizetype packageBytes = QFile::encodeName(clean).size();
+    const qsizetype dataBytes =
+        QFile::encodeName(QDir(clean).filePath(TWPackageDataFileName)).size();
+    if (dataBytes + kJournalSuffix <= longest)
+        return std::nullopt;
+    const qsizetype allowed = longest - kJournalSuffix - (dataBytes - packageBytes);
+    return packageError(TWPackagePathLengthError,
+                        TWLocalized("packagePathTooLongDescription")
+                            .arg(clean, QString::number(packageBytes), QString::number(allowed)));
+}
 
 std::unique_ptr<TWBusiness>
 TWBusiness::businessWithBusinessInfo(const TWBusinessInfoPtr &businessInfo, TWErrorResult *error)
@@ -668,6 +705,8 @@ TWErrorResult TWBusiness::initWithURL(const QUrl &url, bool allowUpgrade)
         return packageError(TWPackageLocationError,
                             TWLocalized("packageLocationDescription").arg(url.toDisplayString()));
     m_url = url;
+    if (TWErrorResult error = packagePathError(path))
+        return error;
     if (TWErrorResult error = refuseLinks(path))
         return error;
     // The settings are read once the database is in memory: which of a
@@ -980,6 +1019,7 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
 TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperation,
                                      const TWTransactionList &transactions)
 {
+    m_missingAttachments.clear();
     if (!m_database)
         return databaseError(SQLITE_MISUSE);
     // The working copy must be whole: no write may be half-way.
@@ -989,6 +1029,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     if (path.isEmpty())
         return packageError(TWPackageLocationError,
                             TWLocalized("packageLocationDescription").arg(url.toDisplayString()));
+    if (TWErrorResult error = packagePathError(path))
+        return error;
     const QDir package(path);
     const QString attachmentsPath = package.filePath(TWPackageAttachmentsFolderName);
     const bool inPlace = !m_url.isEmpty() && localPath(m_url) == path && QFileInfo::exists(path);
@@ -1121,6 +1163,7 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
         return attachmentError(pendingPath, QStringLiteral("stopped"));
 
     // Everything is written: the document may now rely on it.
+    m_missingAttachments = written.missing;
     const bool documentMoves = inPlace || saveOperation == TWSaveOperationSaveAs;
     if (documentMoves) {
         for (const WrittenAttachment &entry : std::as_const(written.attachments)) {

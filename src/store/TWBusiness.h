@@ -178,6 +178,16 @@ enum TWSaveOperation : int {
     TWSaveOperationAutosaveElsewhere = 3, // a copy written by autosave
 };
 
+// An attachment a save into another package left out because its file is
+// missing or is not a regular file: the attachment's row is saved, its file
+// is not. Named as the user knows it: the transaction's date and payee and the
+// attachment's own file name.
+struct TWMissingAttachment {
+    QDateTime date;
+    QString payee;
+    QString fileName;
+};
+
 // Failures of the package as a folder of files (SQLite's own failures keep
 // their database error).
 inline const QString TWPackageErrorDomain = QStringLiteral("Tallyworth Package Error");
@@ -191,6 +201,7 @@ enum TWPackageErrorCode : int {
     TWPackageLinkError = 7,        // an entry of the package is a symbolic link
     TWPackageValueSizeError = 8,   // a stored value is larger than any the store keeps
     TWPackageFileTypeError = 9,    // a file of the database is a folder, pipe or device
+    TWPackagePathLengthError = 10, // the database's path is longer than SQLite takes
 };
 
 // The largest text or blob the store keeps, in bytes (what an opening

@@ -1,5 +1,7 @@
 #include "store/TWPackageFiles.h"
 
+#include "foundation/TWLocalized.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -177,6 +179,12 @@ bool writeFile(const QString &path, const QByteArray &bytes, bool sync, QString 
     return true;
 }
 
+bool isRegularFile(const QString &path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 bool copyFile(const QString &source, const QString &target, QString *reason)
 {
     const auto fail = [reason](const QString &text) {
@@ -184,9 +192,19 @@ bool copyFile(const QString &source, const QString &target, QString *reason)
             *reason = text;
         return false;
     };
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
+    // Opened without blocking, so a pipe put in the file's place cannot hang
+    // the save; only a regular file is read.
+    const int fd = ::open(QFile::encodeName(source).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return fail(errnoText(errno));
+    QFile in;
+    if (!in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return fail(in.errorString());
+    }
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode))
+        return fail(TWLocalized("attachmentNotAFile"));
     const QString temporary = QFileInfo(target).dir().filePath(
         QLatin1Char('.') + QFileInfo(target).fileName() + QStringLiteral(".saving"));
     Descriptor out(createFresh(temporary));

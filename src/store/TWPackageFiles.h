@@ -52,9 +52,14 @@ qint64 highestNumberedEntry(const QString &folder);
 // returns. `reason` receives the failure.
 bool writeFile(const QString &path, const QByteArray &bytes, bool sync, QString *reason);
 
+// Whether `path` is (or a link there leads to) a regular file; found out
+// without opening it, so a pipe or a device never blocks.
+bool isRegularFile(const QString &path);
+
 // Copies `source` to `target` whole or not at all (a temporary file beside
 // the target, renamed over it; no link followed at the target), without
-// flushing: `syncFileSystem` flushes every copy of a save at once.
+// flushing: `syncFileSystem` flushes every copy of a save at once. Only a
+// regular file is read (checked on the descriptor, opened without blocking).
 bool copyFile(const QString &source, const QString &target, QString *reason);
 
 // Flushes to disk every file written on the file system that holds `folder`

@@ -13,6 +13,7 @@
 #include "foundation/TWLocalized.h"
 #include "store/TWBusiness.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -184,6 +185,7 @@ void TWClientController::build()
     m_splitter->setStretchFactor(0, 1);
     m_splitter->setStretchFactor(1, 0);
     connect(m_splitter, &QSplitter::splitterMoved, this, [this] { storeDividerPosition(); });
+    m_splitter->installEventFilter(this);
     observe();
     connectTimer();
     updateAddDeleteButtonsEnabled();
@@ -411,12 +413,29 @@ void TWClientController::restoreFrame()
 {
     view();
     const int handle = m_splitter->handleWidth();
-    const int total = std::max(m_splitter->height() - handle, 2 * kMinimumPane);
+    // A splitter not laid out yet has no height to share: the divider would
+    // be placed from its first, made-up size, and the lower pane keep that.
+    // It is placed once the splitter is shown at a height that holds both
+    // panes.
+    if (!m_splitter->isVisible() || m_splitter->height() < 2 * kMinimumPane + handle) {
+        m_restorePending = true;
+        return;
+    }
+    m_restorePending = false;
+    const int total = m_splitter->height() - handle;
     const double stored = m_business ? m_business->clientDividerPosition() : 800.0;
     const int lower = std::clamp(int(stored) - handle, kMinimumPane, total - kMinimumPane);
     m_splitter->setSizes({total - lower, lower});
     m_tasks->restoreFrame();
     m_restored = true;
+}
+
+bool TWClientController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_splitter && m_restorePending &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        restoreFrame();
+    return TWLazyViewController<TWClientDetail>::eventFilter(watched, event);
 }
 
 void TWClientController::storeDividerPosition()

@@ -144,6 +144,8 @@ public:
 
 private:
     void build() override;
+    // Places the divider once the splitter is laid out (see restoreFrame).
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void observe();
     void connectTimer();
     // Every row redrawn in place (the totals changed), selection kept.
@@ -172,6 +174,8 @@ private:
     TWInvoiceListDetail *m_invoices = nullptr;
     TWProjectController *m_projectSheet = nullptr;
     bool m_restored = false;
+    // restoreFrame came before the splitter had its height.
+    bool m_restorePending = false;
     bool m_timerConnected = false;
     std::vector<TWNotificationCenter::Token> m_observers;
 };

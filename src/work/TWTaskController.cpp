@@ -5,6 +5,7 @@
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
+#include "model/TWNumberFormatter.h"
 #include "model/TWValue.h"
 #include "store/TWBusiness.h"
 #include "store/TWWorkTotals.h"
@@ -49,7 +50,9 @@ void TWTaskController::buildForm()
     addRow("type", m_type);
     connect(m_type, &QComboBox::activated, this,
             [this](int index) { doPopUpButton(m_type->itemData(index).toInt()); });
-    m_estimate = makeLineEdit(true);
+    m_estimate = makeLineEdit(false);
+    m_estimateValidator = new TWNumberFormatter(m_estimate);
+    m_estimate->setValidator(m_estimateValidator);
     addRow("estimate", m_estimate);
     m_quantity = makeLineEdit(true);
     addRow("quantity", m_quantity, &m_quantityLabel);
@@ -92,6 +95,9 @@ void TWTaskController::fillEstimateAndQuantity()
     TWBusiness *business = m_business;
     if (!business || !m_editTask)
         return;
+    // A timed task's estimate is a duration: the field takes "12:00" as it is
+    // typed, and it is read back as time text.
+    m_estimateValidator->setAllowsTimeSeparator(estimateIsTime());
     m_estimate->setText(m_editTask->quantityString(m_editTask->estimate()));
     // The quantity of a file's task (never stored) comes from what it carries.
     const double quantity =

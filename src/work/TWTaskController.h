@@ -15,6 +15,7 @@ class QDateTimeEdit;
 class QLabel;
 class QLineEdit;
 class QToolButton;
+class TWNumberFormatter;
 
 class TWTaskController final : public TWWorkSheet
 {
@@ -66,6 +67,7 @@ private:
     QLineEdit *m_name = nullptr;
     QComboBox *m_type = nullptr;
     QLineEdit *m_estimate = nullptr;
+    TWNumberFormatter *m_estimateValidator = nullptr;
     QLabel *m_quantityLabel = nullptr;
     QLineEdit *m_quantity = nullptr;
     QLineEdit *m_rate = nullptr;

@@ -16,6 +16,7 @@
 #include "store/TWBusiness.h"
 #include "store/TWWorkTotals.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -113,6 +114,7 @@ void TWTasksController::build()
         table->table()->setMinimumHeight(kMinimumPane);
         m_splitter->addWidget(table->table());
     }
+    m_splitter->installEventFilter(this);
     connect(m_splitter, &QSplitter::splitterMoved, this, [this] {
         if (m_restored && m_business && !m_splitter->sizes().isEmpty())
             m_business->setTaskDividerPosition(double(m_splitter->sizes().constFirst()));
@@ -161,11 +163,26 @@ void TWTasksController::build()
 void TWTasksController::restoreFrame()
 {
     view();
-    const int total = std::max(m_splitter->height(), 2 * kMinimumPane + 1);
+    // Placed from a splitter not laid out yet, the divider would keep its
+    // made-up size: it is placed once the splitter is shown and tall enough.
+    if (!m_splitter->isVisible() || m_splitter->height() < 2 * kMinimumPane + 1) {
+        m_restorePending = true;
+        return;
+    }
+    m_restorePending = false;
+    const int total = m_splitter->height();
     const int first = std::clamp(int(m_business ? m_business->taskDividerPosition() : 250.0),
                                  kMinimumPane, std::max(kMinimumPane, total - kMinimumPane));
     m_splitter->setSizes({first, std::max(kMinimumPane, total - first)});
     m_restored = true;
+}
+
+bool TWTasksController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_splitter && m_restorePending &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Show))
+        restoreFrame();
+    return TWWorkListController::eventFilter(watched, event);
 }
 
 void TWTasksController::update()

@@ -169,6 +169,8 @@ signals:
 
 private:
     void build() override;
+    // Places the divider once the splitter is laid out (see restoreFrame).
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void updateButtonsEnabled();
     void updateCountTotalFrame();
     void rebuildRowIndexes();
@@ -208,4 +210,6 @@ private:
     TWTaskController *m_taskSheet = nullptr;
     TWTaskItemController *m_taskItemSheet = nullptr;
     bool m_restored = false;
+    // restoreFrame came before the splitter had its height.
+    bool m_restorePending = false;
 };

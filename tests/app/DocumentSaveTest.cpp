@@ -4,6 +4,9 @@
 
 #include "TWAppTestSupport.h"
 
+#include "model/TWFormatter.h"
+#include "model/TWTransaction.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QThread>
@@ -58,6 +61,46 @@ TEST_F(DocumentSaveTest, AFailedSaveAsOverAPackageLeavesTheOldOneWhole)
     EXPECT_TRUE(document->fileURL().isEmpty());
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{QStringLiteral("Target.tallyworth")});
+}
+
+TEST_F(DocumentSaveTest, SaveAsOfBooksThatLostAReceiptSucceedsAndNamesIt)
+{
+    TWFixedClock clock(2024, 3, 15);
+    auto document = newDocument(QStringLiteral("Acme"));
+    TWBusiness &business = *document->business();
+    const QString source = dir.filePath(QStringLiteral("Receipt March.pdf"));
+    QFile file(source);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("pdf");
+    file.close();
+    auto transaction = std::make_shared<TWTransaction>();
+    transaction->setIdentifier(business.nextTransactionIdentifier());
+    transaction->setDate(QDateTime(QDate(2024, 3, 2), QTime(0, 0)));
+    transaction->setPayee(QStringLiteral("Hardware Co"));
+    transaction->setAccount1Identifier(business.accounts().at(0)->identifier());
+    transaction->setAccount2Identifier(business.accounts().at(1)->identifier());
+    transaction->setUnit(business.homeUnit());
+    transaction->setHasAttachments(true);
+    transaction->setAttachments(TWAttachmentList{TWAttachment::attachmentWithFileName(
+        QStringLiteral("Receipt March.pdf"), source, QStringLiteral("application/pdf"),
+        TWAttachmentTypeFile, 0, 0, {}, 0, 0, 3, 0)});
+    transaction->setDirtyAttachments(true);
+    ASSERT_OK(business.addTransaction(transaction, false, false, false, false));
+    const QString first = dir.filePath(QStringLiteral("Acme.tallyworth"));
+    ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(first)));
+    EXPECT_TRUE(prompts.messages.isEmpty());
+
+    ASSERT_TRUE(QFile::remove(transaction->attachments()->at(0)->filePath()));
+    const QString copy = dir.filePath(QStringLiteral("Acme copy.tallyworth"));
+    ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(copy)));
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_EQ(document->fileURL(), QUrl::fromLocalFile(copy));
+    ASSERT_EQ(prompts.messages.size(), 1);
+    const QString message = prompts.messages.first();
+    EXPECT_TRUE(message.contains(QStringLiteral("Hardware Co"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("Receipt March.pdf"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(TWFormatter::formatter().shortDateString(transaction->date())))
+        << message.toStdString();
 }
 
 TEST_F(DocumentSaveTest, ClosingWaitsForBackgroundWorkAndDropsItsLateResults)

@@ -6,8 +6,11 @@
 
 #include "foundation/TWNotificationCenter.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenuBar>
 #include <QVBoxLayout>
 
 namespace
@@ -70,6 +73,47 @@ TEST_F(SheetTest, ASheetOpenedFromASheetStacksOnItAndEndingItReturnsToTheFirst)
     document->beginSheetWithView(&second, false, true, {});
     EXPECT_EQ(document->innermostSheet()->parentWidget(), document->windowForSheet());
     document->endSheet(&second, -1001);
+}
+
+TEST_F(SheetTest, CommandsTurnedOffWhileASheetIsAttachedComeBackWhenItCloses)
+{
+    QMainWindow *window = document->windowForSheet();
+    window->activateWindow();
+    QCoreApplication::processEvents();
+    const auto item = [window](const char *name) {
+        return window->menuBar()->findChild<QAction *>(QLatin1String(name));
+    };
+    QAction *save = item("menuSave");
+    QAction *saveAs = item("menuSaveAs");
+    ASSERT_TRUE(save && saveAs);
+
+    QLineEdit view;
+    document->beginSheetWithView(&view, false, true, {});
+    document->innermostSheet()->activateWindow();
+    QCoreApplication::processEvents();
+    // A validation while the sheet is attached turns the commands off.
+    for (QAction *command : {save, saveAs}) {
+        document->validateItem(command);
+        EXPECT_FALSE(command->isEnabled());
+    }
+
+    document->endSheet(&view, -1001);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::activeWindow(), window);
+    for (QAction *command : {save, saveAs})
+        EXPECT_TRUE(command->isEnabled()) << command->objectName().toStdString();
+    // The shortcut's command runs without a menu having been opened.
+    prompts.saveLocation = [](const QString &) { return QString(); };
+    saveAs->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(prompts.proposed.size(), 1);
+
+    // The progress sheet of a quick save, shown and hidden at once, leaves
+    // the window active too.
+    document->showProgress(true);
+    document->showProgress(false);
+    QTest::qWait(600);
+    EXPECT_EQ(QApplication::activeWindow(), window);
 }
 
 } // namespace

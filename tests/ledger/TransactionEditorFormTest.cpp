@@ -160,7 +160,10 @@ TEST_F(TransactionEditorForm, SplittingFromTheAccountMenuShowsLinesAndUnsplittin
     EXPECT_TRUE(editor->newSplitButton()->isVisibleTo(editor->view()));
 
     // A new line takes the balance, so the lines still add up to zero.
-    editor->editTransaction()->splits().first()->setTotalBusiness(1200);
+    const TWSplitPtr first = editor->editTransaction()->splits().first();
+    first->setTotal(1200);
+    first->setTotalAccount(1200);
+    first->setTotalBusiness(1200);
     editor->newSplit();
     ASSERT_EQ(editor->splitControllers().size(), 3);
     EXPECT_EQ(editor->editTransaction()->splits().last()->totalBusiness(), -200);

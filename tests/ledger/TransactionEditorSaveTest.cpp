@@ -69,7 +69,10 @@ TEST_F(TransactionEditorSave, ClosedPeriodAndUnbalancedSplitsWriteNothingABalanc
     EXPECT_EQ(alerts.last(), TWLocalized("unbalancedSplitMessage"));
     EXPECT_EQ(business->transactions().size(), before);
 
-    editor->editTransaction()->splits().last()->setTotalBusiness(-100);
+    const TWSplitPtr last = editor->editTransaction()->splits().last();
+    last->setTotal(-100);
+    last->setTotalAccount(-100);
+    last->setTotalBusiness(-100);
     EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
     EXPECT_EQ(business->transactions().size(), before + 1);
     EXPECT_TRUE(editor->saved());

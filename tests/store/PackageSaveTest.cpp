@@ -15,8 +15,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -24,7 +27,8 @@ namespace
 // A transaction between the first two accounts carrying one attachment file
 // with `content`, added through the store.
 TWTransactionPtr addWithAttachment(TWBusiness &business, const TWTestTempDir &dir,
-                                   const QString &name, const QByteArray &content)
+                                   const QString &name, const QByteArray &content,
+                                   const QString &payee = {})
 {
     const QString source = dir.filePath(QStringLiteral("sources/") + name);
     QDir().mkpath(QFileInfo(source).absolutePath());
@@ -32,6 +36,7 @@ TWTransactionPtr addWithAttachment(TWBusiness &business, const TWTestTempDir &di
     TWTransactionPtr t = twMakeTransaction(
         business, business.nextTransactionIdentifier(), twDay(2024, 3, 1),
         business.accounts().at(0)->identifier(), business.accounts().at(1)->identifier(), 500);
+    t->setPayee(payee);
     t->setHasAttachments(true);
     t->setAttachments(TWAttachmentList{TWAttachment::attachmentWithFileName(
         name, source, QStringLiteral("text/plain"), TWAttachmentTypeFile, 0, 0, {}, 0, 0,
@@ -222,4 +227,152 @@ TEST(PackageSave, PendingSettingsOfAnotherGenerationAreDiscarded)
         EXPECT_EQ(opened->searchFieldType(), 4);
         EXPECT_FALSE(QFileInfo::exists(twPackageFile(url, QStringLiteral("Settings.plist.new"))));
     }
+}
+
+TEST(PackageSave, SaveAsLeavesOutAttachmentsWhoseFilesAreMissingAndNamesThem)
+{
+    TWFixedClock clock(2024, 3, 15);
+    TWTestTempDir dir;
+    auto business = twNewBusiness();
+    ASSERT_TRUE(business);
+    const QUrl url = twPackageURL(dir, QStringLiteral("Books"));
+    const TWTransactionPtr lost =
+        addWithAttachment(*business, dir, QStringLiteral("receipt.pdf"), "lost", "Hardware Co");
+    const TWTransactionPtr piped =
+        addWithAttachment(*business, dir, QStringLiteral("invoice.txt"), "piped", "Printer");
+    const TWTransactionPtr kept =
+        addWithAttachment(*business, dir, QStringLiteral("kept.txt"), "kept", "Bakery");
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
+    EXPECT_TRUE(business->missingAttachments().isEmpty());
+
+    // One receipt is lost; another file's place holds a pipe, which must never
+    // be opened in a way that waits for a writer.
+    const QString lostFile = lost->attachments()->at(0)->filePath();
+    const QString pipedFile = piped->attachments()->at(0)->filePath();
+    ASSERT_TRUE(QFile::remove(lostFile));
+    ASSERT_TRUE(QFile::remove(pipedFile));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipedFile).constData(), 0600), 0);
+
+    // A save in place copies nothing unchanged and goes on as before.
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
+    EXPECT_TRUE(business->missingAttachments().isEmpty());
+
+    const QUrl copy = twPackageURL(dir, QStringLiteral("Copy"));
+    ASSERT_OK(business->writeToURL(copy, TWSaveOperationSaveAs));
+    QList<TWMissingAttachment> missing = business->missingAttachments();
+    ASSERT_EQ(missing.size(), 2);
+    std::sort(missing.begin(), missing.end(),
+              [](const TWMissingAttachment &a, const TWMissingAttachment &b) {
+                  return a.fileName < b.fileName;
+              });
+    EXPECT_EQ(missing.at(0).payee, QStringLiteral("Printer"));
+    EXPECT_EQ(missing.at(0).fileName, QStringLiteral("invoice.txt"));
+    EXPECT_EQ(missing.at(1).payee, QStringLiteral("Hardware Co"));
+    EXPECT_EQ(missing.at(1).fileName, QStringLiteral("receipt.pdf"));
+    EXPECT_EQ(missing.at(1).date, lost->date());
+    EXPECT_EQ(business->url(), copy);
+
+    // The copy keeps every attachment row; the files that were there came along.
+    auto reopened = twOpenPackage(copy);
+    ASSERT_TRUE(reopened);
+    for (const TWTransactionPtr &original : {lost, piped, kept}) {
+        const TWTransactionPtr transaction =
+            reopened->transactionWithIdentifier(original->identifier());
+        ASSERT_TRUE(transaction);
+        const std::optional<TWAttachmentList> attachments =
+            reopened->transactionAttachments(*transaction);
+        ASSERT_TRUE(attachments);
+        ASSERT_EQ(attachments->size(), 1);
+        EXPECT_EQ(attachments->at(0)->fileName(), original->attachments()->at(0)->fileName());
+    }
+    EXPECT_EQ(twFileBytes(reopened
+                              ->transactionAttachments(
+                                  *reopened->transactionWithIdentifier(kept->identifier()))
+                              ->at(0)
+                              ->filePath()),
+              "kept");
+    EXPECT_FALSE(QFileInfo::exists(
+        reopened->transactionAttachments(*reopened->transactionWithIdentifier(piped->identifier()))
+            ->at(0)
+            ->filePath()));
+
+    // A later save in place of the copy goes through; it left nothing to copy.
+    ASSERT_OK(business->writeToURL(copy, TWSaveOperationSave));
+}
+
+TEST(PackageSave, AFileCopyNeverReadsAPipe)
+{
+    TWTestTempDir dir;
+    const QString pipe = dir.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    EXPECT_FALSE(TWPackageFiles::isRegularFile(pipe));
+    QString reason;
+    EXPECT_FALSE(TWPackageFiles::copyFile(pipe, dir.filePath(QStringLiteral("out")), &reason));
+    EXPECT_FALSE(reason.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("out"))));
+}
+
+namespace
+{
+
+// A folder path under `dir` exactly `bytes` long (nested, every name within
+// the file system's limit of one name).
+QString pathOfLength(const TWTestTempDir &dir, qsizetype bytes)
+{
+    QString path = QDir::cleanPath(dir.path());
+    while (path.size() < bytes) {
+        const qsizetype left = bytes - path.size() - 1;
+        path += QLatin1Char('/') + QString(std::min<qsizetype>(left, 200), QLatin1Char('p'));
+    }
+    return path;
+}
+
+} // namespace
+
+TEST(PackageSave, APathTooLongForTheDatabaseIsSaidSoOnSaveAsAndOpen)
+{
+    TWFixedClock clock(2024, 3, 15);
+    TWTestTempDir dir;
+    auto business = twNewBusiness();
+    ASSERT_TRUE(business);
+    const sqlite3_vfs *vfs = sqlite3_vfs_find(nullptr);
+    ASSERT_TRUE(vfs);
+    // The journal's name ("-journal" after ".../Data.sql") must fit.
+    const qsizetype longest = vfs->mxPathname - 8 - qsizetype(sizeof("/Data.sql") - 1);
+
+    // The longest path SQLite takes saves and opens.
+    const QString fits = pathOfLength(dir, longest);
+    ASSERT_EQ(QFile::encodeName(fits).size(), longest);
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(fits).absolutePath()));
+    EXPECT_FALSE(TWBusiness::packagePathError(fits));
+    ASSERT_OK(business->writeToURL(QUrl::fromLocalFile(fits), TWSaveOperationSaveTo));
+    EXPECT_TRUE(twOpenPackage(QUrl::fromLocalFile(fits)));
+
+    // One byte more: SQLite itself cannot open it ...
+    const QString tooLong = fits + QLatin1Char('x');
+    ASSERT_TRUE(QDir().mkpath(tooLong));
+    sqlite3 *raw = nullptr;
+    EXPECT_EQ(sqlite3_open_v2(QFile::encodeName(tooLong + QStringLiteral("/Data.sql")).constData(),
+                              &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr),
+              SQLITE_CANTOPEN);
+    sqlite3_close(raw);
+    ASSERT_TRUE(QDir().rmdir(tooLong));
+
+    // ... and the store says why, as a save-as target ...
+    const TWErrorResult saved =
+        business->writeToURL(QUrl::fromLocalFile(tooLong), TWSaveOperationSaveAs);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->domain(), TWPackageErrorDomain);
+    EXPECT_EQ(saved->code(), TWPackagePathLengthError);
+    EXPECT_TRUE(saved->localizedDescription().contains(QString::number(longest)));
+    EXPECT_FALSE(QFileInfo::exists(tooLong)) << "nothing is made for a refused save";
+    EXPECT_TRUE(business->url().isEmpty());
+
+    // ... and when a package there is opened.
+    ASSERT_TRUE(QDir().rename(fits, tooLong));
+    TWErrorResult opened;
+    EXPECT_FALSE(TWBusiness::businessWithURL(QUrl::fromLocalFile(tooLong), false, &opened));
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(opened->code(), TWPackagePathLengthError);
+    EXPECT_TRUE(opened->localizedDescription().contains(tooLong));
 }

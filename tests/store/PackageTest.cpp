@@ -364,7 +364,7 @@ TEST_F(PackageAttachments, SaveAsCopiesEveryAttachmentAndACopyChangesNothing)
     EXPECT_TRUE(second->dirtyAttachments());
 }
 
-TEST_F(PackageAttachments, AFailedCopyFailsTheSaveAndChangesNothing)
+TEST_F(PackageAttachments, AFailedCopyFailsASaveInPlaceAndChangesNothing)
 {
     ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs, transactions));
     const QByteArray database = twFileBytes(twPackageFile(url, QStringLiteral("Data.sql")));
@@ -381,11 +381,13 @@ TEST_F(PackageAttachments, AFailedCopyFailsTheSaveAndChangesNothing)
     EXPECT_EQ(twFileBytes(twPackageFile(url, QStringLiteral("Data.sql"))), database);
     EXPECT_EQ(missing->filePath(), missingPath);
     EXPECT_TRUE(broken->dirtyAttachments());
+    EXPECT_TRUE(business->missingAttachments().isEmpty());
+    // Elsewhere the save goes on without the missing file and names it.
     const QUrl other = twPackageURL(dir, QStringLiteral("Other"));
-    EXPECT_TRUE(business->writeToURL(other, TWSaveOperationSaveAs, transactions));
-    EXPECT_EQ(business->url(), url);
-    // The folder the failed save made is gone again.
-    EXPECT_FALSE(QFileInfo::exists(other.toLocalFile()));
+    ASSERT_OK(business->writeToURL(other, TWSaveOperationSaveAs, transactions));
+    EXPECT_EQ(business->url(), other);
+    ASSERT_EQ(business->missingAttachments().size(), 1);
+    EXPECT_EQ(business->missingAttachments().first().fileName, QStringLiteral("gone.pdf"));
 }
 
 TEST_F(PackageAttachments, QueuedFilesAreDeletedOnlyInsideThePackageAfterASuccessfulSave)

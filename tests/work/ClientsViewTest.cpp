@@ -575,6 +575,36 @@ TEST_F(ClientsView, SelectProjectChoosesItsRowAndTheDividerKeepsBothPanes)
     EXPECT_GE(sizes.at(1), TWClientController::kMinimumPane);
 }
 
+TEST_F(ClientsView, TheDividersArePlacedOnceTheViewIsLaidOut)
+{
+    // A reopened business: the panes are restored before the window has
+    // laid the view out.
+    business->setClientDividerPosition(420.0);
+    business->setTaskDividerPosition(180.0);
+    clients = std::make_unique<TWClientController>();
+    clients->setBusinessController(document.get());
+    clients->setBusiness(business);
+    clients->setClients({client});
+    clients->update();
+    clients->restoreFrame();
+    clients->view()->resize(1000, 900);
+    clients->view()->show();
+    QCoreApplication::processEvents();
+    QSplitter *splitter = clients->splitter();
+    ASSERT_EQ(splitter->sizes().size(), 2);
+    EXPECT_EQ(splitter->sizes().at(1) + splitter->handleWidth(), 420);
+    EXPECT_EQ(splitter->sizes().at(0) + splitter->sizes().at(1) + splitter->handleWidth(),
+              splitter->height());
+    ASSERT_EQ(clients->tasks()->splitter()->sizes().size(), 2);
+    // The tab's own late layout may take a point or two from it.
+    EXPECT_NEAR(clients->tasks()->splitter()->sizes().at(0), 180, 3);
+
+    // Once placed, a taller window gives its height to the projects.
+    clients->view()->resize(1000, 1000);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(splitter->sizes().at(1) + splitter->handleWidth(), 420);
+}
+
 TEST_F(ClientsView, TheTimersNewItemReachesTheTasksTab)
 {
     const TWTaskPtr task = addTask(project, QStringLiteral("Build"));

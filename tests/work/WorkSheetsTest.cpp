@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTest>
 
 namespace
 {
@@ -123,6 +124,33 @@ TEST_F(WorkSheets, TimesAreTypedAsHoursAndMinutes)
     EXPECT_EQ(TWWorkSheet::timeFromText(QStringLiteral("1:02:03")), std::optional<double>(3723.0));
     EXPECT_EQ(TWWorkSheet::timeFromText(QString()), std::optional<double>(0.0));
     EXPECT_FALSE(TWWorkSheet::timeFromText(QStringLiteral("1:3x")));
+}
+
+TEST_F(WorkSheets, ATimedEstimateTakesTheColonAsItIsTyped)
+{
+    const TWTaskPtr task = addTask(project, QStringLiteral("Work"));
+    openTask(task, 1);
+    QLineEdit *field = taskSheet->estimateField();
+    field->clear();
+    QTest::keyClicks(field, QStringLiteral("12:00"));
+    EXPECT_EQ(field->text(), QStringLiteral("12:00"));
+    taskSheet->saveButton()->click();
+    settle();
+    EXPECT_DOUBLE_EQ(business->taskWithIdentifier(task->identifier())->estimate(), 12 * 3600.0);
+
+    // A plain-number estimate still refuses it; turning the task timed again
+    // lets it through.
+    const TWTaskPtr hours = addTask(project, QStringLiteral("Hours"), TWTaskTypeHour, 2);
+    openTask(hours, 1);
+    taskSheet->estimateField()->clear();
+    QTest::keyClicks(taskSheet->estimateField(), QStringLiteral("1:5"));
+    EXPECT_EQ(taskSheet->estimateField()->text(), QStringLiteral("15"));
+    chooseType(TWTaskTypeTimed);
+    taskSheet->estimateField()->clear();
+    QTest::keyClicks(taskSheet->estimateField(), QStringLiteral("1:05:30"));
+    taskSheet->saveButton()->click();
+    settle();
+    EXPECT_DOUBLE_EQ(business->taskWithIdentifier(hours->identifier())->estimate(), 3930.0);
 }
 
 TEST_F(WorkSheets, UnreadableNumbersAreRefusedNotStoredAsZero)
