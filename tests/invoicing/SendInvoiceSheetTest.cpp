@@ -9,6 +9,7 @@
 
 #include "TWFakeMailHandOff.h"
 #include "app/TWControls.h"
+#include "app/TWSheetGeometry.h"
 #include "invoicing/render/TWInvoiceOperation.h"
 #include "model/TWLayoutManager.h"
 #include "model/TWTaskItem.h"
@@ -320,8 +321,9 @@ TEST_F(SendInvoiceSheetTest, SheetOpensAtTheViewsFullSizeWithinTheScreen)
     QScreen *screen = book.document->windowForSheet()->screen();
     ASSERT_TRUE(screen);
     const QRect available = screen->availableGeometry();
-    const QSize expected =
-        QSize(1000, 760).boundedTo(QSize(available.width(), available.height() - 100));
+    const QSize expected = QSize(1000, 760)
+                               .boundedTo(QSize(available.width(), available.height() - 100))
+                               .boundedTo(TWSheetAvailableSize(book.document->windowForSheet()));
     book.document->beginSheetWithView(sheet->view(), false, true, [](int) {});
     EXPECT_EQ(sheet->view()->size(), expected);
     EXPECT_EQ(sheet->view()->window()->size(), expected);

@@ -3,6 +3,7 @@
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
 #include "app/TWControls.h"
+#include "app/TWSheetGeometry.h"
 #include "invoicing/render/TWInvoiceOperation.h"
 
 #include "foundation/TWClock.h"
@@ -344,9 +345,12 @@ void TWSendInvoiceController::update()
     // the user): the whole view, or as much of it as the screen has room for.
     QSize frame(kViewWidth, kViewHeight);
     if (screen) {
-        // Some window managers announce a work area larger than the screen.
+        // Some window managers announce a work area larger than the screen. The sheet wears a
+        // frame like its window's, which the shared sheet rule leaves room for: so does the view.
         const QRect available = screen->availableGeometry().intersected(screen->geometry());
-        const QSize clip(available.width(), available.height() - 100);
+        const QSize clip = QSize(available.width(), available.height() - 100)
+                               .boundedTo(TWSheetAvailableSize(
+                                   m_document ? m_document->windowForSheet() : nullptr));
         m_view->setMaximumSize(clip);
         frame = frame.boundedTo(clip);
     }
