@@ -6,6 +6,7 @@
 #include "app/TWBusinessController.h"
 
 #include "foundation/TWLocalized.h"
+#include "foundation/TWSaveFile.h"
 #include "model/TWPreferences.h"
 
 #include <QCoreApplication>
@@ -200,7 +201,9 @@ void TWAboutController::openDocument(const QString &name)
         return;
     const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".pdf");
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(resource.readAll()) < 0 || !file.commit())
+    const QByteArray bytes = resource.readAll();
+    if (!file.open(QIODevice::WriteOnly) ||
+        twCommitSaveFile(file, file.write(bytes) == bytes.size()))
         return;
     twOpenURL(QUrl::fromLocalFile(path));
 }

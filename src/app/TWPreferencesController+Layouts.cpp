@@ -4,6 +4,7 @@
 #include "app/TWPreferencesController.h"
 
 #include "foundation/TWLocalized.h"
+#include "foundation/TWSaveFile.h"
 #include "model/TWFormatter.h"
 #include "model/TWLayoutManager.h"
 
@@ -285,7 +286,7 @@ void TWPreferencesController::exportLayoutTo(const QString &path)
             return;
         }
     }
-    if (!target.commit())
+    if (twCommitSaveFile(target))
         showError(exportError(path, EIO));
 }
 

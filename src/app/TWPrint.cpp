@@ -2,6 +2,7 @@
 
 #include "foundation/TWFileNames.h"
 #include "foundation/TWLocalized.h"
+#include "foundation/TWSaveFile.h"
 #include "store/TWBusiness.h"
 #include "store/TWTransactionEditing.h"
 
@@ -61,9 +62,12 @@ TWErrorResult twSendPdf(const QByteArray &pdf, const TWPrintTarget &target)
     if (!target.pdfFile.isEmpty()) {
         // The printer is a file: the PDF is the document, as it is.
         QSaveFile file(target.pdfFile);
-        if (!file.open(QIODevice::WriteOnly) || file.write(pdf) != pdf.size() || !file.commit())
+        if (!file.open(QIODevice::WriteOnly))
             return printError(
                 TWLocalized("printWriteError").arg(target.pdfFile, file.errorString()));
+        if (const TWErrorResult error = twCommitSaveFile(file, file.write(pdf) == pdf.size()))
+            return printError(
+                TWLocalized("printWriteError").arg(target.pdfFile, error->localizedDescription()));
         return std::nullopt;
     }
     if (target.job.printer.isEmpty())

@@ -2,6 +2,7 @@
 
 #include "foundation/TWLocalized.h"
 #include "foundation/TWPropertyListLimits.h"
+#include "foundation/TWSaveFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -472,17 +473,12 @@ TWErrorResult writeFile(const QVariant &propertyList, const QString &path)
     if (!file.open(QIODevice::WriteOnly))
         return makeError(WriteError,
                          TWLocalized("plistFileWriteFailed").arg(path, file.errorString()));
-    // The buffer reaches the disk at flush(); commit() would rename over the target even after a
-    // failed flush (a full disk), so the flush is checked here.
-    if (file.write(xml.value) != xml.value.size() || !file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return makeError(WriteError, TWLocalized("plistFileWriteFailed").arg(path, reason));
-    }
-    // commit() syncs the temporary file, then renames it over the target.
-    if (!file.commit())
-        return makeError(WriteError,
-                         TWLocalized("plistFileWriteFailed").arg(path, file.errorString()));
+    // A failed write or flush (a full disk) leaves the old file whole.
+    if (const TWErrorResult error =
+            twCommitSaveFile(file, file.write(xml.value) == xml.value.size()))
+        return makeError(
+            WriteError,
+            TWLocalized("plistFileWriteFailed").arg(path, error->localizedDescription()));
     return std::nullopt;
 }
 

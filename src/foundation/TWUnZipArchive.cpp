@@ -1,5 +1,7 @@
 #include "foundation/TWUnZipArchive.h"
 
+#include "foundation/TWSaveFile.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -284,7 +286,7 @@ bool TWUnZipArchive::readNextFile(const QString &path, QString *name)
         output.cancelWriting();
         return false;
     }
-    if (!output.commit())
+    if (twCommitSaveFile(output))
         return fail(TWZipErrorCannotWrite, path);
     return true;
 }

@@ -1,5 +1,6 @@
 #include "foundation/TWXMLSerializer.h"
 
+#include "foundation/TWSaveFile.h"
 #include "foundation/TWXMLParser.h"
 
 #include <QSaveFile>
@@ -126,9 +127,5 @@ bool TWXMLSerializer::serializeToFilePath(const QString &path, const TWXMLElemen
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (file.write(*document) != document->size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return !twCommitSaveFile(file, file.write(*document) == document->size());
 }

@@ -2,6 +2,7 @@
 
 #include "foundation/TWClock.h"
 #include "foundation/TWDateAdditions.h"
+#include "foundation/TWSaveFile.h"
 #include "model/TWPreferences.h"
 #include "platform/TWIdleTime.h"
 
@@ -160,11 +161,8 @@ bool TWUtilities::writeJPEGImageFile(const QImage &image, const QString &filePat
     QSaveFile file(filePath);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (!image.save(&file, "JPEG", 100)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    const bool written = image.save(&file, "JPEG", 100);
+    return !twCommitSaveFile(file, written);
 }
 
 bool TWUtilities::writeJPEGImageFile(const QImage &image, const QUrl &url)

@@ -18,10 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <csignal>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace
 {
@@ -85,24 +81,6 @@ struct ManagerFixture {
         file.write(body);
     }
 };
-
-// Runs the block in a child process that may not grow any file (as on a full disk: writes fail
-// with EFBIG instead of raising SIGXFSZ); true when the block answered true there.
-bool inChildWithFullDisk(const std::function<bool()> &block)
-{
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::alarm(20);
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit none{0, 0};
-        ::setrlimit(RLIMIT_FSIZE, &none);
-        ::_exit(block() ? 0 : 1);
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child)
-        return false;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
 
 QByteArray readAll(const QString &path)
 {
@@ -235,7 +213,7 @@ TEST(SettingsDownload, AFullDiskKeepsTheStoredSettingsAndTheDefaultsFile)
 
     // The failure is reported, and the stored copy is neither emptied nor joined by a leftover.
     EXPECT_TRUE(
-        inChildWithFullDisk([&] { return operation->saveSettings(downloaded).has_value(); }));
+        twInChildWithFullDisk([&] { return operation->saveSettings(downloaded).has_value(); }));
     EXPECT_EQ(readAll(stored), old);
     EXPECT_EQ(QDir(directory).entryList(QDir::Files | QDir::Hidden).size(), 1);
     // With room on the disk the same download replaces it.
@@ -247,7 +225,7 @@ TEST(SettingsDownload, AFullDiskKeepsTheStoredSettingsAndTheDefaultsFile)
     ASSERT_FALSE(TWPropertyList::writeFile(QVariantMap{{"com.mishap.iuuid", "FIRST"}}, defaults));
     const QByteArray before = readAll(defaults);
     ASSERT_FALSE(before.isEmpty());
-    EXPECT_TRUE(inChildWithFullDisk([&] {
+    EXPECT_TRUE(twInChildWithFullDisk([&] {
         return TWPropertyList::writeFile(QVariantMap{{"com.mishap.iuuid", "SECOND"}}, defaults)
             .has_value();
     }));

@@ -180,3 +180,27 @@ TEST(PdfWriterTest, StylesAlignmentsAndGraphsAreDrawn)
     EXPECT_GT(right.boundingRectangle().left(), 540);
     EXPECT_LE(right.boundingRectangle().right(), 592 - 3 + 1);
 }
+
+TEST(ExportFileTest, AFullDiskKeepsTheEarlierExportAndSaysSo)
+{
+    TWTestTempDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.csv"));
+    const QByteArray earlier =
+        TWSerializerCSV::serializerWithCells({text("earlier", 0, 0), text("1.00", 0, 1)})->data();
+    ASSERT_OK(TWSerializer::writeData(earlier, path));
+    TWCellList cells;
+    for (quint32 row = 0; row < 100; ++row)
+        cells.append(text(QStringLiteral("Payee %1").arg(row), row, 0));
+    const QByteArray report = TWSerializerCSV::serializerWithCells(cells)->data();
+
+    // The export fails with the usual message naming the file, and the earlier one stays whole
+    // with nothing left beside it.
+    EXPECT_TRUE(twInChildWithFullDisk([&] {
+        const TWErrorResult error = TWSerializer::writeData(report, path);
+        return error && error->domain() == QStringLiteral("Tallyworth Export Error") &&
+               error->localizedDescription().contains(QStringLiteral("“report.csv”"));
+    }));
+    EXPECT_EQ(twReadText(path), QString::fromUtf8(earlier));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("report.csv")});
+}

@@ -8,6 +8,11 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 void PrintTo(const QString &string, std::ostream *os)
 {
     // Letters of any script as they are; what would not show (line ends, tabs, other control
@@ -125,4 +130,20 @@ void twPinTestApplication()
     QCoreApplication::setOrganizationName(QStringLiteral("TallyworthTests"));
     QCoreApplication::setApplicationName(QStringLiteral("TallyworthTests"));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+}
+
+bool twInChildWithFullDisk(const std::function<bool()> &block, quint64 room)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(20);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{rlim_t(room), rlim_t(room)};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(block() ? 0 : 1);
+    }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child)
+        return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

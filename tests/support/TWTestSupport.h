@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <ostream>
 
 // A QString in a failure message prints as its text in quotes (GoogleTest
@@ -79,6 +80,10 @@ public:
 private:
     QLocale m_previous;
 };
+
+// Runs the block in a child process that may not grow any file beyond `room` bytes, as on a full
+// disk (writes fail with EFBIG; SIGXFSZ is ignored); true when the block answered true there.
+bool twInChildWithFullDisk(const std::function<bool()> &block, quint64 room = 0);
 
 // A local date-time from its fields (for readable test expectations).
 QDateTime twLocal(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);

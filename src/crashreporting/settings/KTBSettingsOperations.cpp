@@ -9,6 +9,7 @@
 #include "crashreporting/settings/KTBApplicationIdentiferModel.h"
 #include "crashreporting/settings/KTBSettings.h"
 #include "crashreporting/settings/KTBURLBuilder.h"
+#include "foundation/TWSaveFile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -137,13 +138,12 @@ MSHErrorResult KTBDownloadAndSaveSettingsOperation::saveSettings(const QString &
                QStringLiteral("Unable to complete settings download %1").arg(error.toString()));
         return error;
     }
-    // Written beside the old file and renamed over it: a failure leaves the old one whole. The
-    // bytes reach the disk only when the buffer is flushed, and commit() renames even after a
-    // failed flush, so the flush is checked first (else a full disk empties the settings).
+    // Written beside the old file and renamed over it: a failure (a full disk included) leaves
+    // the old one whole.
     QSaveFile file(m_settingsFilePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size() || !file.flush() ||
-        !file.commit()) {
-        MSHError error{errorDomain, 3, {}, file.errorString()};
+    const bool written = file.open(QIODevice::WriteOnly) && file.write(body) == body.size();
+    if (const TWErrorResult failure = twCommitSaveFile(file, written)) {
+        MSHError error{errorDomain, 3, {}, failure->localizedDescription()};
         MSHLog("[Kitbase]",
                QStringLiteral("Unable to complete settings download %1").arg(error.toString()));
         return error;

@@ -3,6 +3,7 @@
 #include "model/TWGraph.h"
 
 #include "foundation/TWLocalized.h"
+#include "foundation/TWSaveFile.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -54,13 +55,8 @@ TWErrorResult TWSerializer::writeData(const QByteArray &data, const QString &pat
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return failure(file.errorString());
-    if (file.write(data) != data.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return failure(reason);
-    }
-    if (!file.commit())
-        return failure(file.errorString());
+    if (const TWErrorResult error = twCommitSaveFile(file, file.write(data) == data.size()))
+        return failure(error->localizedDescription());
     return std::nullopt;
 }
 

@@ -11,6 +11,7 @@
 #include "platform/TWMailHandOff.h"
 
 #include "foundation/TWLocalized.h"
+#include "foundation/TWSaveFile.h"
 #include "model/TWUtilities.h"
 
 #include <QDir>
@@ -42,13 +43,8 @@ TWErrorResult writePdf(const QByteArray &pdf, const QString &path)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return fileError(path, file.errorString());
-    if (file.write(pdf) != pdf.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return fileError(path, reason);
-    }
-    if (!file.commit())
-        return fileError(path, file.errorString());
+    if (const TWErrorResult error = twCommitSaveFile(file, file.write(pdf) == pdf.size()))
+        return fileError(path, error->localizedDescription());
     return std::nullopt;
 }
 

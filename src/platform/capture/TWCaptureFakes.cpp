@@ -1,5 +1,7 @@
 #include "platform/capture/TWCaptureFakes.h"
 
+#include "foundation/TWSaveFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -156,9 +158,11 @@ TWResult<QString> TWFakeCameraDevices::download(const TWCaptureDevice &, const T
     }
     const QString path = QDir(folder).filePath(file.name);
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(contents.value(file.name, "data")) < 0 ||
-        !out.commit()) {
-        result.error = TWError(QStringLiteral("Tallyworth Capture Error"), -1, out.errorString());
+    const QByteArray bytes = contents.value(file.name, "data");
+    const bool written = out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+    if (const TWErrorResult failure = twCommitSaveFile(out, written)) {
+        result.error = TWError(QStringLiteral("Tallyworth Capture Error"), -1,
+                               failure->localizedDescription());
         return result;
     }
     result.value = path;

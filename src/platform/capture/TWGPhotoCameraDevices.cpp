@@ -2,6 +2,7 @@
 // the files on their storage and downloads into a folder.
 
 #include "foundation/TWFileNames.h"
+#include "foundation/TWSaveFile.h"
 #include "platform/capture/TWCameraDevices.h"
 #include "platform/capture/TWCaptureError.h"
 
@@ -227,11 +228,12 @@ TWResult<QString> TWGPhotoCameraDevices::download(const TWCaptureDevice &camera,
         TWFileNames::uniqueFileName(TWFileNames::safeFileName(file.name), taken);
     const QString path = target.filePath(fileName);
     QSaveFile out(path);
-    const bool written = out.open(QIODevice::WriteOnly) &&
-                         out.write(data, qint64(size)) == qint64(size) && out.commit();
+    const bool written =
+        out.open(QIODevice::WriteOnly) && out.write(data, qint64(size)) == qint64(size);
+    const TWErrorResult failure = twCommitSaveFile(out, written);
     gp_file_unref(cameraFile);
-    if (!written) {
-        result.error = twCaptureError("captureDownloadFailed", out.errorString());
+    if (failure) {
+        result.error = twCaptureError("captureDownloadFailed", failure->localizedDescription());
         return result;
     }
     result.value = path;
