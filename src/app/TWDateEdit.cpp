@@ -205,101 +205,26 @@ bool TWDateTyping::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-// ---- The two editors ----
-// Both hand the same events to their typing and otherwise behave as Qt's.
-
-#define TW_DATE_EDITOR_OVERRIDES(Class, Base)                                                      \
-    bool Class::isTyping() const                                                                   \
-    {                                                                                              \
-        return m_typing && m_typing->isTyping();                                                   \
-    }                                                                                              \
-    QValidator::State Class::validate(QString &input, int &pos) const                              \
-    {                                                                                              \
-        if (isTyping())                                                                            \
-            return m_typing->validate(input);                                                      \
-        return Base::validate(input, pos);                                                         \
-    }                                                                                              \
-    void Class::fixup(QString &input) const                                                        \
-    {                                                                                              \
-        if (!isTyping())                                                                           \
-            Base::fixup(input);                                                                    \
-    }                                                                                              \
-    QDateTime Class::dateTimeFromText(const QString &text) const                                   \
-    {                                                                                              \
-        if (isTyping()) {                                                                          \
-            const QDateTime moment = m_typing->read(text);                                         \
-            if (moment.isValid())                                                                  \
-                return moment;                                                                     \
-        }                                                                                          \
-        return Base::dateTimeFromText(text);                                                       \
-    }                                                                                              \
-    void Class::keyPressEvent(QKeyEvent *event)                                                    \
-    {                                                                                              \
-        if (!m_typing->keyPress(event))                                                            \
-            Base::keyPressEvent(event);                                                            \
-    }                                                                                              \
-    void Class::focusInEvent(QFocusEvent *event)                                                   \
-    {                                                                                              \
-        Base::focusInEvent(event);                                                                 \
-        m_typing->focusIn(event->reason());                                                        \
-    }                                                                                              \
-    void Class::focusOutEvent(QFocusEvent *event)                                                  \
-    {                                                                                              \
-        m_typing->commit();                                                                        \
-        Base::focusOutEvent(event);                                                                \
-    }                                                                                              \
-    void Class::mousePressEvent(QMouseEvent *event)                                                \
-    {                                                                                              \
-        m_typing->commit();                                                                        \
-        Base::mousePressEvent(event);                                                              \
-    }                                                                                              \
-    void Class::wheelEvent(QWheelEvent *event)                                                     \
-    {                                                                                              \
-        m_typing->commit();                                                                        \
-        Base::wheelEvent(event);                                                                   \
-    }                                                                                              \
-    void Class::showEvent(QShowEvent *event)                                                       \
-    {                                                                                              \
-        Base::showEvent(event);                                                                    \
-        /* Ahead of filters installed since (an item view's delegate). */                          \
-        installEventFilter(m_typing);                                                              \
-    }                                                                                              \
-    bool Class::focusNextPrevChild(bool next)                                                      \
-    {                                                                                              \
-        /* Tab leaves the field (Qt's editors walk their sections). */                             \
-        m_typing->commit();                                                                        \
-        return QWidget::focusNextPrevChild(next);                                                  \
-    }
+// ---- The editors ----
 
 TWDateEdit::TWDateEdit(QWidget *parent) : TWDateEdit(QDate::currentDate(), parent)
 {
 }
 
-TWDateEdit::TWDateEdit(const QDate &date, QWidget *parent) : QDateEdit(date, parent)
+TWDateEdit::TWDateEdit(const QDate &date, QWidget *parent) : TWTypedDateField(date, parent)
 {
-    m_typing = new TWDateTyping(this, lineEdit());
-    setDisplayFormat(TWFormatter::formatter().shortDateFormat());
+    startTyping(TWFormatter::formatter().shortDateFormat());
 }
 
-TW_DATE_EDITOR_OVERRIDES(TWDateEdit, QDateEdit)
-
-TWDateTimeEdit::TWDateTimeEdit(QWidget *parent) : QDateTimeEdit(parent)
+TWDateTimeEdit::TWDateTimeEdit(QWidget *parent) : TWTypedDateField(parent)
 {
-    m_typing = new TWDateTyping(this, lineEdit());
-    setDisplayFormat(TWFormatter::formatter().shortDateTimeFormat());
+    startTyping(TWFormatter::formatter().shortDateTimeFormat());
 }
 
-TW_DATE_EDITOR_OVERRIDES(TWDateTimeEdit, QDateTimeEdit)
-
-TWTimeEdit::TWTimeEdit(QWidget *parent) : QTimeEdit(parent)
+TWTimeEdit::TWTimeEdit(QWidget *parent) : TWTypedDateField(parent)
 {
-    m_typing = new TWDateTyping(this, lineEdit());
-    setDisplayFormat(TWFormatter::formatter().locale().timeFormat(QLocale::ShortFormat));
+    startTyping(TWFormatter::formatter().locale().timeFormat(QLocale::ShortFormat));
 }
-
-TW_DATE_EDITOR_OVERRIDES(TWTimeEdit, QTimeEdit)
-
-#undef TW_DATE_EDITOR_OVERRIDES
 
 // ---- Table cells ----
 

@@ -13,12 +13,14 @@
 
 #include <QDateEdit>
 #include <QDateTimeEdit>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QObject>
 #include <QTimeEdit>
 
 class QLineEdit;
 
-// The typing half shared by the two editors below (which own it): it takes
+// The typing half shared by the editors below (which own it): it takes
 // the keys that edit text and commits the text into the editor.
 class TWDateTyping final : public QObject
 {
@@ -60,84 +62,109 @@ private:
     bool m_typing = false;
 };
 
+// What the three fields share: each hands its events to its typing and
+// otherwise behaves as the Qt editor it derives from.
+template <class Base> class TWTypedDateField : public Base
+{
+public:
+    using Base::Base;
+
+    TWDateTyping *typing() const { return m_typing; }
+    bool isTyping() const { return m_typing && m_typing->isTyping(); }
+    QValidator::State validate(QString &input, int &pos) const override
+    {
+        if (isTyping())
+            return m_typing->validate(input);
+        return Base::validate(input, pos);
+    }
+    void fixup(QString &input) const override
+    {
+        if (!isTyping())
+            Base::fixup(input);
+    }
+    QDateTime dateTimeFromText(const QString &text) const override
+    {
+        if (isTyping()) {
+            const QDateTime moment = m_typing->read(text);
+            if (moment.isValid())
+                return moment;
+        }
+        return Base::dateTimeFromText(text);
+    }
+
+protected:
+    // Called by each field's constructor, once the editor's text field exists.
+    void startTyping(const QString &format)
+    {
+        m_typing = new TWDateTyping(this, this->lineEdit());
+        this->setDisplayFormat(format);
+    }
+    void keyPressEvent(QKeyEvent *event) override
+    {
+        if (!m_typing->keyPress(event))
+            Base::keyPressEvent(event);
+    }
+    void focusInEvent(QFocusEvent *event) override
+    {
+        Base::focusInEvent(event);
+        m_typing->focusIn(event->reason());
+    }
+    void focusOutEvent(QFocusEvent *event) override
+    {
+        m_typing->commit();
+        Base::focusOutEvent(event);
+    }
+    void mousePressEvent(QMouseEvent *event) override
+    {
+        m_typing->commit();
+        Base::mousePressEvent(event);
+    }
+    void wheelEvent(QWheelEvent *event) override
+    {
+        m_typing->commit();
+        Base::wheelEvent(event);
+    }
+    void showEvent(QShowEvent *event) override
+    {
+        Base::showEvent(event);
+        // Ahead of filters installed since (an item view's delegate).
+        this->installEventFilter(m_typing);
+    }
+    bool focusNextPrevChild(bool next) override
+    {
+        // Tab leaves the field (Qt's editors walk their sections).
+        m_typing->commit();
+        return QWidget::focusNextPrevChild(next);
+    }
+
+private:
+    TWDateTyping *m_typing = nullptr;
+};
+
 // A date field: a QDateEdit showing the locale's short date format.
-class TWDateEdit final : public QDateEdit
+class TWDateEdit final : public TWTypedDateField<QDateEdit>
 {
     Q_OBJECT
 public:
     explicit TWDateEdit(QWidget *parent = nullptr);
     explicit TWDateEdit(const QDate &date, QWidget *parent = nullptr);
-
-    TWDateTyping *typing() const { return m_typing; }
-    bool isTyping() const;
-    QValidator::State validate(QString &input, int &pos) const override;
-    void fixup(QString &input) const override;
-    QDateTime dateTimeFromText(const QString &text) const override;
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void wheelEvent(QWheelEvent *event) override;
-    bool focusNextPrevChild(bool next) override;
-    void showEvent(QShowEvent *event) override;
-
-private:
-    TWDateTyping *m_typing = nullptr;
 };
 
 // A date and time field: a QDateTimeEdit showing the locale's short date and
 // time formats.
-class TWDateTimeEdit final : public QDateTimeEdit
+class TWDateTimeEdit final : public TWTypedDateField<QDateTimeEdit>
 {
     Q_OBJECT
 public:
     explicit TWDateTimeEdit(QWidget *parent = nullptr);
-
-    TWDateTyping *typing() const { return m_typing; }
-    bool isTyping() const;
-    QValidator::State validate(QString &input, int &pos) const override;
-    void fixup(QString &input) const override;
-    QDateTime dateTimeFromText(const QString &text) const override;
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void wheelEvent(QWheelEvent *event) override;
-    bool focusNextPrevChild(bool next) override;
-    void showEvent(QShowEvent *event) override;
-
-private:
-    TWDateTyping *m_typing = nullptr;
 };
 
 // A time field: a QTimeEdit showing the locale's short time format.
-class TWTimeEdit final : public QTimeEdit
+class TWTimeEdit final : public TWTypedDateField<QTimeEdit>
 {
     Q_OBJECT
 public:
     explicit TWTimeEdit(QWidget *parent = nullptr);
-
-    TWDateTyping *typing() const { return m_typing; }
-    bool isTyping() const;
-    QValidator::State validate(QString &input, int &pos) const override;
-    void fixup(QString &input) const override;
-    QDateTime dateTimeFromText(const QString &text) const override;
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void wheelEvent(QWheelEvent *event) override;
-    bool focusNextPrevChild(bool next) override;
-    void showEvent(QShowEvent *event) override;
-
-private:
-    TWDateTyping *m_typing = nullptr;
 };
 
 // Makes the item views' default editors for dates and times these fields, so
