@@ -42,6 +42,14 @@ qint64 negated(qint64 amount)
                                                         : -amount;
 }
 
+// "Debit 12.00" / "Credit 12.00" of a balance in `unit`.
+QString balanceText(qint64 balance, const TWUnit *unit)
+{
+    const QString amount =
+        TWFormatter::formatter().valueString(balance, unit, true, true, true, false, true);
+    return QStringLiteral("%1 %2").arg(TWLocalized(balance < 0 ? "debit" : "credit"), amount);
+}
+
 TWUnitPtr accountUnit(const TWBusiness &business, qint32 accountIdentifier)
 {
     const TWAccountPtr account = business.accountWithIdentifier(accountIdentifier);
@@ -217,19 +225,14 @@ QString balanceToolTip(const TWTransaction &transaction, TWBusiness &business)
     for (const TWSplitPtr &split : transaction.splits())
         if (split && !unit)
             unit = split->unit();
-    const QString amount =
-        TWFormatter::formatter().valueString(*own, unit.get(), true, true, true, false, true);
-    return QStringLiteral("%1 %2").arg(TWLocalized(*own < 0 ? "debit" : "credit"), amount);
+    return balanceText(*own, unit.get());
 }
 
 QString balanceToolTip(qint64 balance, TWBusiness &business)
 {
     if (balance == 0)
         return QString();
-    const TWUnitPtr &home = business.homeUnit();
-    const QString amount =
-        TWFormatter::formatter().valueString(balance, home.get(), true, true, true, false, true);
-    return QStringLiteral("%1 %2").arg(TWLocalized(balance < 0 ? "debit" : "credit"), amount);
+    return balanceText(balance, business.homeUnit().get());
 }
 
 QString splitButtonTitle(bool hasSplit)

@@ -62,23 +62,31 @@ void twUpdateTransactions(TWInvoice &invoice, TWBusiness &business)
     invoice.setTransactions(business.transactionsWithInvoice(invoice));
 }
 
-void twUpdateTasksExpenses(TWInvoice &invoice, TWBusiness &business)
+TWTaskList twInvoiceTaskCopies(const TWInvoice &invoice, TWBusiness &business)
 {
-    // Copies, taken as they are read: the store's own objects carry the
-    // billed quantity of whatever was read last, and the invoice keeps its
-    // lines across later reads of its project.
     TWTaskList tasks;
     for (const TWTaskPtr &task : business.tasksWithInvoice(invoice)) {
         if (task)
             tasks.append(task->copy());
     }
+    return tasks;
+}
+
+TWExpenseList twInvoiceExpenseCopies(const TWInvoice &invoice, TWBusiness &business)
+{
     TWExpenseList expenses;
     for (const TWExpensePtr &expense : business.expensesWithInvoice(invoice)) {
         if (expense)
             expenses.append(expense->copy());
     }
-    invoice.setTasks(tasks);
-    invoice.setExpenses(expenses);
+    return expenses;
+}
+
+void twUpdateTasksExpenses(TWInvoice &invoice, TWBusiness &business)
+{
+    // The invoice keeps its lines across later reads of its project.
+    invoice.setTasks(twInvoiceTaskCopies(invoice, business));
+    invoice.setExpenses(twInvoiceExpenseCopies(invoice, business));
 }
 
 qint64 twInvoiceSubtotal(const TWInvoice &invoice, TWBusiness &business)
@@ -471,12 +479,8 @@ TWErrorResult TWBusiness::updateInvoiceTransaction(const TWInvoicePtr &invoice,
     // Copies of the lines, taken as they are read: the entry written below
     // posts notifications, and whatever reads the project on one would zero
     // the billed quantities on the store's own objects.
-    TWTaskList tasks;
-    for (const TWTaskPtr &task : tasksWithInvoice(*invoice))
-        tasks.append(task->copy());
-    TWExpenseList expenses;
-    for (const TWExpensePtr &expense : expensesWithInvoice(*invoice))
-        expenses.append(expense->copy());
+    const TWTaskList tasks = twInvoiceTaskCopies(*invoice, *this);
+    const TWExpenseList expenses = twInvoiceExpenseCopies(*invoice, *this);
     bool taxed = false;
     for (const TWTaskPtr &task : tasks)
         taxed = taxed || task->taxRate() != 0.0;

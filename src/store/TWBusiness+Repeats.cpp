@@ -563,12 +563,8 @@ void TWBusiness::copyRepeatInvoiceRecords(const TWInvoice &source, const TWInvoi
 
     // Copies of the source's lines with their billed quantities, taken before
     // any write (whose notifications may have the project read again).
-    TWTaskList sourceTasks;
-    for (const TWTaskPtr &task : tasksWithInvoice(source))
-        sourceTasks.append(task->copy());
-    TWExpenseList sourceExpenses;
-    for (const TWExpensePtr &expense : expensesWithInvoice(source))
-        sourceExpenses.append(expense->copy());
+    const TWTaskList sourceTasks = twInvoiceTaskCopies(source, *this);
+    const TWExpenseList sourceExpenses = twInvoiceExpenseCopies(source, *this);
 
     for (const TWTaskPtr &task : std::as_const(sourceTasks)) {
         WriteScope scope(*this);

@@ -72,8 +72,12 @@ qint64 twUninvoicedTotal(const TWProject &project, TWBusiness &business, const Q
 
 // ---- Invoices: over the lines the business links to them ----
 
-// Copies of the tasks and expenses the business links to the invoice, each
-// carrying the quantity billed.
+// Copies of the tasks and expenses the business links to the invoice, taken
+// as they are read, each carrying the quantity billed (the store's own objects
+// carry that of whichever invoice or project was read last).
+TWTaskList twInvoiceTaskCopies(const TWInvoice &invoice, TWBusiness &business);
+TWExpenseList twInvoiceExpenseCopies(const TWInvoice &invoice, TWBusiness &business);
+// Sets the invoice's tasks and expenses to those copies.
 void twUpdateTasksExpenses(TWInvoice &invoice, TWBusiness &business);
 qint64 twInvoiceSubtotal(const TWInvoice &invoice, TWBusiness &business);
 qint64 twInvoiceTax(const TWInvoice &invoice, TWBusiness &business);

@@ -410,4 +410,19 @@ TEST_F(InvoiceEditorTest, FlatTaskWithNoQuantityIsInvoicedOnceAnInvoiceBillsIt)
                   .clientUninvoicedTotals(QDateTime(), QDateTime())
                   .totals.value(book.client->identifier()),
               10000);
+
+    // Another invoice cannot bill it again; the one that bills it still can.
+    open(book.newInvoice(book.project, QStringLiteral("July")), 0);
+    TWInvoiceItemsModel *tasks = editor->tasksModel();
+    const int setup = row(tasks, QStringLiteral("Setup"));
+    ASSERT_GE(setup, 0);
+    EXPECT_FALSE(tasks->flags(tasks->index(setup, 0)) & Qt::ItemIsUserCheckable);
+    tasks->setData(tasks->index(setup, 0), Qt::Checked, Qt::CheckStateRole);
+    EXPECT_TRUE(editor->selectedTasks().isEmpty());
+    open(stored, 1);
+    tasks = editor->tasksModel();
+    ASSERT_EQ(editor->selectedTasks().size(), 1);
+    tick(tasks, row(tasks, QStringLiteral("Setup")), false);
+    tick(tasks, row(tasks, QStringLiteral("Setup")), true);
+    EXPECT_EQ(editor->selectedTasks().size(), 1);
 }

@@ -60,3 +60,24 @@ TEST(InvoiceTotalsTest, BalanceAndPaymentsCountOnlyWhenShown)
     ASSERT_TRUE(bare.ok());
     EXPECT_FALSE(bare.text(0).contains(data->totalDueLabel()));
 }
+
+TEST(InvoiceTotalsTest, ALinesTotalAndTheAmountDueAreItsSubtotalAndTaxAdded)
+{
+    TWFixedClock clock(2024, 6, 15);
+    TWRenderBook render = twRenderBook();
+    ASSERT_TRUE(render.book.business);
+    // 55.00 at 0.7 %: the tax is 0.385 in exact terms but 0.38499... in
+    // floating point (0.38), while 55.385 taken whole rounds to 55.39.
+    render.bill({render.addTask(twLocal(2024, 5, 1), QStringLiteral("Work"), 5500, 1, 0.7)}, {});
+    TWSendInvoiceDataPtr data = render.data();
+    TWInvoiceOperation operation(data->copy());
+    ASSERT_TRUE(operation.prepare());
+    ASSERT_EQ(operation.invoiceSubtotalTotal(), 5500);
+    ASSERT_EQ(operation.invoiceTaxTotal(), 38);
+    EXPECT_EQ(operation.invoiceTotal(), 5538);
+
+    TWReadPdf read(twRender(render.b(), data, QStringLiteral("line-total")));
+    ASSERT_TRUE(read.ok());
+    EXPECT_TRUE(read.text(0).contains(QStringLiteral("55.38"))) << read.text(0);
+    EXPECT_FALSE(read.text(0).contains(QStringLiteral("55.39"))) << read.text(0);
+}

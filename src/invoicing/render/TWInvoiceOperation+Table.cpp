@@ -10,6 +10,7 @@
 #include "model/TWCell.h"
 #include "model/TWExpense.h"
 #include "model/TWTask.h"
+#include "model/TWWorkArithmetic.h"
 
 #include <algorithm>
 #include <limits>
@@ -113,7 +114,11 @@ QString TWInvoiceOperation::invoiceItemString(const TWInvoiceItem &item, quint32
     case 6:
         return money(task ? task->invoiceTax() : expense->invoiceTax(), false);
     case 7:
-        return money(task ? task->invoiceTotal() : expense->invoiceTotal(), false);
+        // The row's subtotal and tax added, so that the row adds up.
+        return money(task
+                         ? TWWorkArithmetic::add(task->invoiceSubtotal(), task->invoiceTax())
+                         : TWWorkArithmetic::add(expense->invoiceSubtotal(), expense->invoiceTax()),
+                     false);
     default:
         return QString();
     }

@@ -75,12 +75,9 @@ qint64 TWInvoiceOperation::invoicePaymentsTotal() const
 
 qint64 TWInvoiceOperation::invoiceTotal() const
 {
-    const Lines lines = linesOf(m_data->items());
-    qint64 total = 0;
-    for (const TWTaskPtr &task : lines.tasks)
-        total = TWWorkArithmetic::add(total, task->invoiceTotal());
-    for (const TWExpensePtr &expense : lines.expenses)
-        total = TWWorkArithmetic::add(total, expense->invoiceTotal());
+    // Subtotal and tax as printed, added: a line's total taken whole may
+    // round a minor unit away from its subtotal and tax.
+    qint64 total = TWWorkArithmetic::add(invoiceSubtotalTotal(), invoiceTaxTotal());
     if (display(TWDisplayTotalBalance))
         total = TWWorkArithmetic::add(total, m_data->balance());
     if (display(TWDisplayTotalPayments))

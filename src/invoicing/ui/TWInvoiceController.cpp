@@ -10,6 +10,7 @@
 #include "model/TWPreferences.h"
 #include "model/TWValue.h"
 #include "store/TWBusiness.h"
+#include "store/TWWorkTotals.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -30,17 +31,6 @@
 
 namespace
 {
-
-template <typename T> QList<std::shared_ptr<T>> copies(const QList<std::shared_ptr<T>> &records)
-{
-    QList<std::shared_ptr<T>> list;
-    list.reserve(records.size());
-    for (const std::shared_ptr<T> &record : records) {
-        if (record)
-            list.append(record->copy());
-    }
-    return list;
-}
 
 // The project's items for the tables (`items`) and the invoice's lines among
 // them (`selected`, in the invoice's order): a billed item is its line's copy,
@@ -286,8 +276,8 @@ void TWInvoiceController::update()
     // read last, and anything that reads the project while the sheet is open
     // (the client view repainting behind it) would zero what it shows and
     // saves. The invoice's lines are copied the moment they are read.
-    const TWTaskList taskLines = copies(m_business->tasksWithInvoice(*m_invoice));
-    const TWExpenseList expenseLines = copies(m_business->expensesWithInvoice(*m_invoice));
+    const TWTaskList taskLines = twInvoiceTaskCopies(*m_invoice, *m_business);
+    const TWExpenseList expenseLines = twInvoiceExpenseCopies(*m_invoice, *m_business);
     TWInvoiceItemList tasks;
     TWInvoiceItemList expenses;
     TWInvoiceItemList selectedTasks;

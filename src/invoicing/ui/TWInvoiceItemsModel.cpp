@@ -139,14 +139,25 @@ void TWInvoiceItemsModel::setItems(const TWInvoiceItemList &items,
     // What other invoices billed does not change while the sheet is open:
     // asked once per item, not on every paint.
     m_available.clear();
+    m_billedElsewhere.clear();
     if (m_business) {
         for (const TWInvoiceItemPtr &item : std::as_const(m_items)) {
             if (!item)
                 continue;
             double available = 0;
-            if (const TWTask *task = asTask(*item))
+            if (const TWTask *task = asTask(*item)) {
                 available = twAvailableQuantity(*task, m_invoice.get(), *m_business);
-            else if (const TWExpense *expense = asExpense(*item))
+                if (task->taskType() == TWTaskTypeFlat) {
+                    TWRelationshipList others = m_business->relationshipsWithChildIdentifier(
+                        task->identifier(), TWRelationshipTypeInvoiceTask);
+                    others.removeIf([this](const TWRelationshipPtr &link) {
+                        return !link ||
+                               (m_invoice && link->parentIdentifier() == m_invoice->identifier());
+                    });
+                    if (task->billedWhole(twQuantity(*task, *m_business), others))
+                        m_billedElsewhere.insert(task->identifier());
+                }
+            } else if (const TWExpense *expense = asExpense(*item))
                 available = twAvailableQuantity(*expense, m_invoice.get(), *m_business);
             m_available.insert(item->identifier(), available);
         }
@@ -157,6 +168,11 @@ void TWInvoiceItemsModel::setItems(const TWInvoiceItemList &items,
 bool TWInvoiceItemsModel::isOnInvoice(const TWInvoiceItem &item) const
 {
     return m_selectedIdentifiers.contains(item.identifier());
+}
+
+bool TWInvoiceItemsModel::canBill(const TWInvoiceItem &item) const
+{
+    return isOnInvoice(item) || !m_billedElsewhere.contains(item.identifier());
 }
 
 double TWInvoiceItemsModel::availableQuantity(const TWInvoiceItem &item) const
@@ -191,6 +207,8 @@ void TWInvoiceItemsModel::setOnInvoice(int row, bool on)
     const TWInvoiceItemPtr item = itemAt(row);
     if (!item)
         return;
+    if (on && !canBill(*item))
+        return;
     if (on) {
         setInvoiceQuantity(*item, checkedQuantity(*item));
         if (!isOnInvoice(*item)) {
@@ -215,6 +233,8 @@ TWErrorResult TWInvoiceItemsModel::setQuantity(int row, bool on, const QString &
         setOnInvoice(row, false);
         return std::nullopt;
     }
+    if (!canBill(*item))
+        return std::nullopt;
     double quantity = 0;
     if (!twParseInvoiceQuantity(text, isTimed(*item), &quantity))
         return TWError(QStringLiteral("Tallyworth Invoice Error"), -1,
@@ -378,7 +398,8 @@ Qt::ItemFlags TWInvoiceItemsModel::flags(const QModelIndex &index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (index.column() == InvoiceColumn)
+    const TWInvoiceItemPtr item = itemAt(index.row());
+    if (index.column() == InvoiceColumn && item && canBill(*item))
         flags |= Qt::ItemIsUserCheckable;
     return flags;
 }

@@ -53,6 +53,9 @@ public:
     const TWInvoiceItemList &selected() const { return m_selected; }
     TWInvoiceItemPtr itemAt(int row) const { return m_items.value(row); }
     bool isOnInvoice(const TWInvoiceItem &item) const;
+    // Whether the item may be put on the invoice: not a flat task that
+    // another invoice bills whole (one already on it may stay).
+    bool canBill(const TWInvoiceItem &item) const;
     // What other invoices have left of the item.
     double availableQuantity(const TWInvoiceItem &item) const;
     // The available quantity a check bills (raised for timed tasks).
@@ -112,6 +115,9 @@ private:
     // the invoice.
     QSet<qint32> m_selectedIdentifiers;
     QHash<qint32, double> m_available; // by item identifier
+    // Flat tasks another invoice bills whole: none of them is left to bill,
+    // even one of quantity 0, whose whole a billed quantity of 0 would be.
+    QSet<qint32> m_billedElsewhere;
     int m_sortColumn = DateColumn;
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder;
 };

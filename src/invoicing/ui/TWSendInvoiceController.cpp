@@ -342,15 +342,17 @@ void TWSendInvoiceController::update()
     }
 
     // The sheet takes its size from the view's minimum (it is not resized by
-    // the user): the whole view, or as much of it as the screen has room for.
+    // the user): the whole view, or as much of it as the screen has room for
+    // once the sheet wears its window's frame (a view wider than that room
+    // would be cut off by the sheet).
     QSize frame(kViewWidth, kViewHeight);
     if (screen) {
-        // Some window managers announce a work area larger than the screen. The sheet wears a
-        // frame like its window's, which the shared sheet rule leaves room for: so does the view.
+        // Some window managers announce a work area larger than the screen.
         const QRect available = screen->availableGeometry().intersected(screen->geometry());
-        const QSize clip = QSize(available.width(), available.height() - 100)
-                               .boundedTo(TWSheetAvailableSize(
-                                   m_document ? m_document->windowForSheet() : nullptr));
+        QSize room = available.size();
+        if (m_document && m_document->windowForSheet())
+            room = room.boundedTo(TWSheetAvailableSize(m_document->windowForSheet()));
+        const QSize clip(room.width(), room.height() - 100);
         m_view->setMaximumSize(clip);
         frame = frame.boundedTo(clip);
     }
