@@ -1,5 +1,6 @@
 #include "app/TWDateEdit.h"
 
+#include "foundation/TWClock.h"
 #include "model/TWFormatter.h"
 
 #include <QApplication>
@@ -271,7 +272,7 @@ bool TWDateTyping::eventFilter(QObject *watched, QEvent *event)
         return QWidget::focusNextPrevChild(next);                                                  \
     }
 
-TWDateEdit::TWDateEdit(QWidget *parent) : TWDateEdit(QDate::currentDate(), parent)
+TWDateEdit::TWDateEdit(QWidget *parent) : TWDateEdit(TWClock::today(), parent)
 {
 }
 
