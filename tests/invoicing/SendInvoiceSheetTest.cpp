@@ -9,6 +9,7 @@
 
 #include "TWFakeMailHandOff.h"
 #include "app/TWControls.h"
+#include "app/TWSheetGeometry.h"
 #include "invoicing/render/TWInvoiceOperation.h"
 #include "model/TWLayoutManager.h"
 #include "model/TWTaskItem.h"
@@ -319,7 +320,9 @@ TEST_F(SendInvoiceSheetTest, SheetOpensAtTheViewsFullSizeWithinTheScreen)
     open(book.storedInvoice(book.project, QStringLiteral("June")));
     QScreen *screen = book.document->windowForSheet()->screen();
     ASSERT_TRUE(screen);
-    const QRect available = screen->availableGeometry();
+    // What the screen leaves once the sheet has a frame like its window's.
+    const QSize available = screen->availableGeometry().size().boundedTo(
+        TWSheetAvailableSize(book.document->windowForSheet()));
     const QSize expected =
         QSize(1000, 760).boundedTo(QSize(available.width(), available.height() - 100));
     book.document->beginSheetWithView(sheet->view(), false, true, [](int) {});

@@ -3,6 +3,7 @@
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
 #include "app/TWControls.h"
+#include "app/TWSheetGeometry.h"
 #include "invoicing/render/TWInvoiceOperation.h"
 
 #include "foundation/TWClock.h"
@@ -346,7 +347,14 @@ void TWSendInvoiceController::update()
     if (screen) {
         // Some window managers announce a work area larger than the screen.
         const QRect available = screen->availableGeometry().intersected(screen->geometry());
-        const QSize clip(available.width(), available.height() - 100);
+        // The sheet is framed like the document window and opens within what
+        // the screen leaves then: the view must not be larger than its sheet.
+        QSize room = available.size();
+        if (const QSize framed =
+                TWSheetAvailableSize(m_document ? m_document->windowForSheet() : nullptr);
+            framed.isValid())
+            room = room.boundedTo(framed);
+        const QSize clip(room.width(), room.height() - 100);
         m_view->setMaximumSize(clip);
         frame = frame.boundedTo(clip);
     }
