@@ -1,5 +1,6 @@
 #include "app/TWDateEdit.h"
 
+#include "foundation/TWClock.h"
 #include "model/TWFormatter.h"
 
 #include <QApplication>
@@ -207,7 +208,7 @@ bool TWDateTyping::eventFilter(QObject *watched, QEvent *event)
 
 // ---- The editors ----
 
-TWDateEdit::TWDateEdit(QWidget *parent) : TWDateEdit(QDate::currentDate(), parent)
+TWDateEdit::TWDateEdit(QWidget *parent) : TWDateEdit(TWClock::today(), parent)
 {
 }
 

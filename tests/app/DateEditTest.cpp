@@ -111,6 +111,13 @@ TEST(DateEditTest, ATimeFieldReadsTheLocalesShortTime)
     }
 }
 
+TEST(DateEditTest, ANewDateFieldShowsTheApplicationsToday)
+{
+    // The clock the rest of the application reads, not the system's.
+    const TWFixedClock clock(2019, 2, 3);
+    EXPECT_EQ(TWDateEdit().date(), QDate(2019, 2, 3));
+}
+
 TEST(DateEditTest, ReturnOnUnreadableTextKeepsTheTextAndGoesNoFurther)
 {
     TWLocaleGuard locale{QStringLiteral("en_US")};

@@ -152,4 +152,15 @@ TEST(WebViewErrors, APostedErrorIsRecordedAsAJavaScriptExceptionAndAnythingElseI
     EXPECT_EQ(exception.value(QStringLiteral("reason")).toString().toLatin1(),
               twCrashTestHex("TypeError: x is undefined"));
     EXPECT_FALSE(exception.contains(QStringLiteral("frames")));
+
+    // The page is not ours: a message of any length keeps only its first 16,384 characters.
+    const QString huge = QString(20000, QLatin1Char('x'));
+    configuration.controller.post(QStringLiteral("mishap"),
+                                  QVariantMap{{QStringLiteral("msg"), huge}});
+    const QList<QPair<QString, QJsonValue>> more = twCrashTestSections(records);
+    ASSERT_EQ(more.size(), before + 2);
+    const QByteArray reason =
+        more.last().second.toObject().value(QStringLiteral("reason")).toString().toLatin1();
+    EXPECT_EQ(reason.size(), 2 * 16384); // hex digits
+    EXPECT_TRUE(reason == twCrashTestHex(huge.left(16384).toLatin1()));
 }

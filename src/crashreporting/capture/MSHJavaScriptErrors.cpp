@@ -59,7 +59,14 @@ bool MSHJavaScriptRecordMessageBody(const QVariant &body)
 {
     if (body.typeId() != QMetaType::QVariantMap)
         return false;
-    const QString message = body.toMap().value(QStringLiteral("msg")).toString();
+    // The page is not ours and may post a message of any length: the record
+    // keeps its beginning only (a surrogate pair is not cut in two).
+    QString message = body.toMap().value(QStringLiteral("msg")).toString();
+    if (message.size() > MSHJavaScriptMaximumMessageLength) {
+        message.truncate(MSHJavaScriptMaximumMessageLength);
+        if (message.back().isHighSurrogate())
+            message.chop(1);
+    }
     MSHExceptionRecord(MSHExceptionTypeJavaScript, QByteArrayLiteral("exception"), message.toUtf8(),
                        {}, false);
     return true;

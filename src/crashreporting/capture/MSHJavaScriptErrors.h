@@ -9,6 +9,8 @@
 #include <QVariant>
 
 inline constexpr const char *MSHJavaScriptMessageHandlerName = "mishap";
+// The longest message (in UTF-16 code units) a record keeps of one posted error.
+inline constexpr qsizetype MSHJavaScriptMaximumMessageLength = 16384;
 
 // The page script: it keeps the page's own onload and onerror handlers and puts its own in their
 // place (again after the load, keeping one the page installed meanwhile); every error is posted
@@ -17,5 +19,5 @@ QString MSHJavaScriptErrorReportingScriptSource();
 // Adds the script at document end, main frame only; false when the controller cannot take it.
 bool MSHJavaScriptAddErrorReportingScript(MSHUserContentController &controller);
 // Records a posted object as a "javascript" exception named "exception" whose reason is its
-// "msg"; any other body is ignored (false).
+// "msg" (its first MSHJavaScriptMaximumMessageLength units); any other body is ignored (false).
 bool MSHJavaScriptRecordMessageBody(const QVariant &body);

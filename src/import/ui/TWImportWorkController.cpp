@@ -464,21 +464,26 @@ bool TWImportWorkController::createClientsAndProjects()
             m_tasks->missingClients(&missingClients, &missingProjects);
         else
             m_expenses->missingClients(&missingClients, &missingProjects);
-        if (clients) {
+        if (clients && !missingClients.isEmpty()) {
+            // The source list lists the new clients at once; it is rebuilt
+            // (with every total) once, not for each client.
+            const auto listClients = [this] {
+                if (m_document && m_document->masterController())
+                    m_document->masterController()->update();
+            };
             for (const QString &name : std::as_const(missingClients)) {
                 const TWClientPtr client = TWClient::clientWithIdentifier(
                     m_business->nextClientIdentifier(), name, QString(), 0, 0, QImage(), {}, {}, {},
                     QUrl(), {}, {});
                 if (TWErrorResult error = m_business->addClient(client, true)) {
+                    listClients();
                     if (m_document)
                         m_document->showProgress(false);
                     presentError(*error);
                     return false;
                 }
-                // The source list lists the new client at once.
-                if (m_document && m_document->masterController())
-                    m_document->masterController()->update();
             }
+            listClients();
         }
         if (projects && !missingProjects.isEmpty()) {
             if (m_business->clients().isEmpty())
