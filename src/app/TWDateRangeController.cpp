@@ -3,6 +3,7 @@
 #include "app/TWDateEdit.h"
 #include "app/TWPopover.h"
 
+#include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
 
 #include <QDateEdit>
@@ -59,8 +60,8 @@ void TWDateRangeController::update()
     // Loading the pickers must not write back into the dates.
     const QDateTime from = m_fromDate;
     const QDateTime to = m_toDate;
-    m_from->setDate(from.isValid() ? from.date() : QDate::currentDate());
-    m_to->setDate(to.isValid() ? to.date() : QDate::currentDate());
+    m_from->setDate(from.isValid() ? from.date() : TWClock::today());
+    m_to->setDate(to.isValid() ? to.date() : TWClock::today());
     m_fromDate = from;
     m_toDate = to;
     m_from->setFocus();
