@@ -86,6 +86,10 @@ TEST_F(CrashReportingController, PromptCancelDeletesTheReportAndAlwaysSendHoldsF
     ASSERT_TRUE(first->startWithProfilingMark(0, QString()));
     // The prompt runs on this thread's event loop.
     ASSERT_TRUE(twWaitUntil([&] { return server->requestCount() >= 2; }, 10000));
+    // The next process starts once this one has finished with its uploads: a package the service
+    // has answered for is deleted a moment after the answer, and one still there would be sent
+    // again.
+    ASSERT_TRUE(twWaitUntil([&] { return files->preparedPathContents().isEmpty(); }, 10000));
     EXPECT_EQ(asked.load(), 1);
     EXPECT_EQ(first->promptChoice(), MSHCrashReportingController::AlwaysSend);
     EXPECT_EQ(shown.alwaysSendTitle, QStringLiteral("Always Send"));
