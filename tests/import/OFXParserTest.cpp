@@ -253,3 +253,25 @@ TEST(OFXParserTest, TransactionsWithoutAReadableDateAreNamed)
         EXPECT_TRUE(note.contains(QString::fromLatin1(expected))) << note.toStdString();
     EXPECT_FALSE(note.contains(QStringLiteral("row 1"))) << note.toStdString();
 }
+
+// A file full of garbage dates still gives a note a person can read: each value shortened, and
+// only the first rows named, then how many more there are.
+TEST(OFXParserTest, ANoteOfManyLongDatesStaysShort)
+{
+    TWFixedClock clock(2024, 6, 15);
+    const QString garbage(100000, QLatin1Char('x'));
+    QString transactions;
+    for (int i = 0; i < 30; ++i)
+        transactions += QStringLiteral("<STMTTRN>\r\n<TRNTYPE>DEBIT\r\n<DTPOSTED>%1\r\n"
+                                       "<TRNAMT>-1.00\r\n</STMTTRN>\r\n")
+                            .arg(garbage);
+    auto parser = parseOFX(v1File(statement("USD", transactions)));
+    ASSERT_EQ(parser->rows().size(), 30);
+    ASSERT_EQ(parser->notes().size(), 1);
+    const QString &note = parser->notes().constFirst();
+    EXPECT_LT(note.size(), 3000) << note.size();
+    EXPECT_TRUE(note.contains(QString(60, QLatin1Char('x')) + QChar(0x2026)));
+    EXPECT_TRUE(note.contains(QStringLiteral("row 20, Date:")));
+    EXPECT_FALSE(note.contains(QStringLiteral("row 21, Date:")));
+    EXPECT_TRUE(note.contains(QStringLiteral("and 10 more"))) << note.left(200).toStdString();
+}

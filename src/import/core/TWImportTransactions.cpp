@@ -305,10 +305,7 @@ qint32 Processor::equityAccount() const
 
 void Processor::unreadable(const TWImportTransactionField &line, const QString &value)
 {
-    m_unreadable.add(TWLocalized("importValueNotRead")
-                         .arg(m_rowNumber)
-                         .arg(line.sourceName(),
-                              value.trimmed().isEmpty() ? TWLocalized("importEmptyValue") : value));
+    m_unreadable.add(TWImportWarnings::valueNotRead(m_rowNumber, line.sourceName(), value));
 }
 
 qint64 Processor::readAmount(const TWImportTransactionField &line, const QString &value,

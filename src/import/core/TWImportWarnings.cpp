@@ -16,10 +16,33 @@ QString text(const std::vector<std::pair<const char *, const TWImportWarningList
             continue;
         if (result.isNull())
             result.reserve(500);
-        result += QStringLiteral("%1\r\t%2\r")
-                      .arg(TWLocalized(key), TWStringAdditions::listString(list->names()));
+        result += QStringLiteral("%1\r\t%2\r").arg(TWLocalized(key), names(list->names()));
     }
     return result;
+}
+
+QString valueNotRead(qsizetype row, const QString &column, const QString &value)
+{
+    constexpr qsizetype kShownLength = 60;
+    QString shown = value.trimmed().isEmpty() ? TWLocalized("importEmptyValue") : value;
+    if (shown.size() > kShownLength) {
+        qsizetype cut = kShownLength;
+        // Never half of a surrogate pair.
+        if (shown.at(cut - 1).isHighSurrogate())
+            --cut;
+        shown = shown.left(cut) + QChar(0x2026);
+    }
+    return TWLocalized("importValueNotRead").arg(row).arg(column, shown);
+}
+
+QString names(const QStringList &names)
+{
+    constexpr qsizetype kShownNames = 20;
+    if (names.size() <= kShownNames)
+        return TWStringAdditions::listString(names);
+    return TWLocalized("importMoreNames")
+        .arg(TWStringAdditions::listString(names.first(kShownNames)))
+        .arg(names.size() - kShownNames);
 }
 
 bool isTrue(const QString &value)

@@ -44,6 +44,13 @@ namespace TWImportWarnings
 // its heading key; a null string when no list has a name.
 QString text(const std::vector<std::pair<const char *, const TWImportWarningList *>> &lists);
 
+// "row 3, Amount: 12,34,5": names a value of the file that could not be read. A long value is
+// shortened, so that what a file holds cannot make the warning unreadable.
+QString valueNotRead(qsizetype row, const QString &column, const QString &value);
+
+// The names of a list as one text: at most the first 20, then how many more there are.
+QString names(const QStringList &names);
+
 // Shared readings of the import processors.
 // "1", "TRUE", "YES" or "ON" in any case.
 bool isTrue(const QString &value);

@@ -85,10 +85,7 @@ bool TWImportWorkRows::holdsValues(const QStringList &row)
 
 void TWImportWorkRows::unreadable(const QString &column, const QString &value)
 {
-    m_unreadable.add(
-        TWLocalized("importValueNotRead")
-            .arg(m_rowNumber)
-            .arg(column, value.trimmed().isEmpty() ? TWLocalized("importEmptyValue") : value));
+    m_unreadable.add(TWImportWarnings::valueNotRead(m_rowNumber, column, value));
 }
 
 bool TWImportWorkRows::readShared(Shared &shared, qint32 code, const TWImportWorkField &line,

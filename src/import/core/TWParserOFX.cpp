@@ -2,10 +2,10 @@
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
-#include "foundation/TWStringAdditions.h"
 #include "foundation/TWXMLParser.h"
 #include "import/core/TWImportText.h"
 #include "import/core/TWImportValues.h"
+#include "import/core/TWImportWarnings.h"
 #include "model/TWFormatter.h"
 
 #include <QRegularExpression>
@@ -157,7 +157,7 @@ public:
             m_notes.append(TWLocalized("importNoteTooManyCurrencies").arg(kMaximumCurrencies));
         if (!m_undated.isEmpty())
             m_notes.append(
-                TWLocalized("importNoteUndated").arg(TWStringAdditions::listString(m_undated)));
+                TWLocalized("importNoteUndated").arg(TWImportWarnings::names(m_undated)));
     }
 
     QStringList takeNotes() { return std::move(m_notes); }
@@ -262,10 +262,8 @@ private:
         if (!date.isValid()) {
             // The transaction is booked today, but the user hears of it.
             date = TWClock::today();
-            m_undated.append(TWLocalized("importValueNotRead")
-                                 .arg(m_rows.size() + 1)
-                                 .arg(TWLocalized("date"),
-                                      posted.isEmpty() ? TWLocalized("importEmptyValue") : posted));
+            m_undated.append(
+                TWImportWarnings::valueNotRead(m_rows.size() + 1, TWLocalized("date"), posted));
         }
         QStringList row{m_dates.text(date), text(cleanText(childText(transaction, "NAME"))),
                         text(cleanText(childText(transaction, "MEMO")))};
