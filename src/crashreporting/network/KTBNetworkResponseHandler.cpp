@@ -124,12 +124,13 @@ QByteArray KTBNetworkResponseHandler::requestIdForResponse(const MSHHTTPURLRespo
 
 KTBNetworkResponseHandler::ResponseType KTBNetworkResponseHandler::responseTypeForStatus(int status)
 {
+    // Only a 2xx confirms that the service took the request. No request is conditional, so a
+    // 304 is no answer either: like every other 3xx (redirects are never followed) it fails.
     switch (status) {
     case 200:
     case 201:
     case 202:
     case 204:
-    case 304:
         return Success;
     case 400:
     case 401:

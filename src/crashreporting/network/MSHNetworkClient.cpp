@@ -15,18 +15,6 @@
 
 const QString MSHNetworkClient::errorDomain = QStringLiteral("MSHNetworkError");
 
-namespace
-{
-
-// Only a 2xx confirms that the service has the report: a 3xx (a 304 included, which the common
-// rule counts as success) leaves the package for a later attempt.
-bool isRedirection(int status)
-{
-    return status >= 300 && status < 400;
-}
-
-} // namespace
-
 void MSHNetworkClientDelegate::networkClient(MSHNetworkClient &, const QString &,
                                              const MSHErrorResult &)
 {
@@ -152,9 +140,9 @@ void MSHNetworkClient::startImmediateUploadRequest(const MSHURLRequest &request,
     if (error)
         return;
     KTBNetworkResponseHandler::clientResponseType(
-        &response, [&](KTBNetworkResponseHandler::ResponseType type, int status) {
+        &response, [&](KTBNetworkResponseHandler::ResponseType type, int) {
             // Any failure leaves the file where it is for a later attempt.
-            if (type == KTBNetworkResponseHandler::Success && !isRedirection(status))
+            if (type == KTBNetworkResponseHandler::Success)
                 tellDelegate(filePath, std::nullopt);
         });
 }
@@ -267,9 +255,6 @@ void MSHNetworkClient::URLSessionTaskDidCompleteWithError(MSHURLSession &,
     const MSHHTTPURLResponse response = task->response();
     KTBNetworkResponseHandler::handleCompletedResponse(
         &response, task->originalRequest(), error, [&](bool retry, MSHErrorResult outcome) {
-            if (!outcome && isRedirection(response.statusCode()))
-                outcome = KTBNetworkResponseHandler::errorForResponse(
-                    response, KTBNetworkResponseHandler::PermanentFailure, response.statusCode());
             // After ten restarts the owner's own, slower retry takes over.
             if (retry && upload.restarts < maximumRestarts)
                 restartTask(task, response, upload.path, upload.restarts + 1);

@@ -474,8 +474,6 @@ void MSHURLSession::startOnQueue(const MSHURLSessionTaskPtr &task)
     networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                                 QNetworkRequest::AlwaysNetwork);
     networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                                QNetworkRequest::ManualRedirectPolicy);
 
     std::shared_ptr<const KTBCertificatePinner> pinner;
     if (request.url().scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0) {
