@@ -126,11 +126,12 @@ void TWBusinessController::beginSheetWithView(QWidget *view, bool resize, bool a
     if (resize) {
         window->setMinimumSize(minimum);
         window->resize(TWSheetFirstSize(size, minimum, available));
-    } else if (const QSize hint = window->sizeHint();
-               TWSheetFirstSize(hint, hint.boundedTo(minimum), available) == hint) {
+    } else if (const QSize hint = window->sizeHint(),
+               first = TWSheetFirstSize(hint, hint.boundedTo(minimum), available);
+               first == hint) {
         layout->setSizeConstraint(QLayout::SetFixedSize);
     } else {
-        window->setFixedSize(TWSheetFirstSize(hint, hint.boundedTo(minimum), available));
+        window->setFixedSize(first);
     }
     // Without the automatic loop the tab order is the view's own.
     if (autoKeyLoop)
