@@ -41,31 +41,29 @@ uint64_t nowNanoseconds()
     return uint64_t(now.tv_sec) * 1000000000ULL + uint64_t(now.tv_nsec);
 }
 
-// The context a faulting thread published from its own handler, or null.
-const ucontext_t *crashingContext(const MSHWritableContext *writable, pid_t tid)
+// The entry a faulting thread noted for itself from its own handler, or null.
+const MSHCrashingThread *findCrashing(const MSHWritableContext *writable, pid_t tid)
 {
     for (const MSHCrashingThread &entry : writable->crashingThreads) {
         const pid_t noted = entry.tid.load();
         if (noted == 0)
             break;
         if (noted == tid)
-            return entry.context.load();
+            return &entry;
     }
     return nullptr;
 }
 
+// The context a faulting thread published from its own handler, or null.
+const ucontext_t *crashingContext(const MSHWritableContext *writable, pid_t tid)
+{
+    const MSHCrashingThread *entry = findCrashing(writable, tid);
+    return entry ? entry->context.load() : nullptr;
+}
+
 bool isCrashing(const MSHWritableContext *writable, pid_t tid, pid_t crashed)
 {
-    if (tid == crashed)
-        return true;
-    for (const MSHCrashingThread &entry : writable->crashingThreads) {
-        const pid_t noted = entry.tid.load();
-        if (noted == 0)
-            break;
-        if (noted == tid)
-            return true;
-    }
-    return false;
+    return tid == crashed || findCrashing(writable, tid);
 }
 
 // The threads of "/proc/self/task" in its order (oldest first). The crashed thread and every
