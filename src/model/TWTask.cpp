@@ -108,13 +108,15 @@ qint64 TWTask::subtotalWithQuantity(double quantity) const
     return partialSubtotal(m_taskType, m_rate, quantity);
 }
 
-bool TWTask::billedWhole(double quantity, const TWRelationshipList &relationships) const
+bool TWTask::billedWhole(double quantity, const TWRelationshipList &relationships,
+                         const TWInvoice *except) const
 {
     if (m_taskType != TWTaskTypeFlat)
         return false;
     for (const TWRelationshipPtr &link : relationships) {
         if (link && link->type() == TWRelationshipTypeInvoiceTask &&
             link->childIdentifier() == identifier() &&
+            !(except && link->parentIdentifier() == except->identifier()) &&
             finiteOrZero(link->value()) == finiteOrZero(quantity))
             return true;
     }

@@ -98,10 +98,12 @@ public:
     // bills it (`billed` false and available equals quantity exactly), else
     // 0. Never negative.
     qint64 uninvoicedTotalWithAvailableQuantity(double available, bool billed = false) const;
-    // A flat task that an invoice among `relationships` bills whole: a task
-    // link holding exactly `quantity` (how an invoice bills its price, also
-    // for a flat task whose quantity is 0). False for other task types.
-    bool billedWhole(double quantity, const TWRelationshipList &relationships) const;
+    // A flat task that an invoice among `relationships` (other than `except`)
+    // bills whole: a task link holding exactly `quantity` (how an invoice bills
+    // its price, also for a flat task whose quantity is 0). False for other
+    // task types.
+    bool billedWhole(double quantity, const TWRelationshipList &relationships,
+                     const TWInvoice *except = nullptr) const;
     // The line of the invoice being worked on, from invoiceQuantity (a flat
     // task: its price when the whole quantity is billed, else 0).
     qint64 invoiceSubtotal() const;

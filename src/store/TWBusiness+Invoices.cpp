@@ -163,13 +163,19 @@ double twAvailableQuantity(const TWTask &task, const TWInvoice *invoice, TWBusin
                                       task.identifier(), TWRelationshipTypeInvoiceTask));
 }
 
-qint64 twUninvoicedTotal(const TWTask &task, TWBusiness &business)
+TWTaskBilling twTaskBilling(const TWTask &task, const TWInvoice *invoice, TWBusiness &business)
 {
     const double quantity = twQuantity(task, business);
     const TWRelationshipList links =
         business.relationshipsWithChildIdentifier(task.identifier(), TWRelationshipTypeInvoiceTask);
-    return task.uninvoicedTotalWithAvailableQuantity(
-        task.availableQuantity(nullptr, quantity, links), task.billedWhole(quantity, links));
+    return {task.availableQuantity(invoice, quantity, links),
+            task.billedWhole(quantity, links, invoice)};
+}
+
+qint64 twUninvoicedTotal(const TWTask &task, TWBusiness &business)
+{
+    const TWTaskBilling billing = twTaskBilling(task, nullptr, business);
+    return task.uninvoicedTotalWithAvailableQuantity(billing.available, billing.billedWhole);
 }
 
 double twAvailableQuantity(const TWExpense &expense, const TWInvoice *invoice, TWBusiness &business)

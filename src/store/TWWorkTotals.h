@@ -18,6 +18,13 @@ double twQuantity(const TWTask &task, TWBusiness &business);
 // What is left to invoice: the quantity less what the invoice links hold
 // (other than `invoice`'s).
 double twAvailableQuantity(const TWTask &task, const TWInvoice *invoice, TWBusiness &business);
+// The same, and whether an invoice other than `invoice` bills a flat task whole: the task's
+// quantity and invoice links are read once for both.
+struct TWTaskBilling {
+    double available = 0;
+    bool billedWhole = false;
+};
+TWTaskBilling twTaskBilling(const TWTask &task, const TWInvoice *invoice, TWBusiness &business);
 
 inline qint64 twSubtotal(const TWTask &task, TWBusiness &business)
 {

@@ -146,17 +146,10 @@ void TWInvoiceItemsModel::setItems(const TWInvoiceItemList &items,
                 continue;
             double available = 0;
             if (const TWTask *task = asTask(*item)) {
-                available = twAvailableQuantity(*task, m_invoice.get(), *m_business);
-                if (task->taskType() == TWTaskTypeFlat) {
-                    TWRelationshipList others = m_business->relationshipsWithChildIdentifier(
-                        task->identifier(), TWRelationshipTypeInvoiceTask);
-                    others.removeIf([this](const TWRelationshipPtr &link) {
-                        return !link ||
-                               (m_invoice && link->parentIdentifier() == m_invoice->identifier());
-                    });
-                    if (task->billedWhole(twQuantity(*task, *m_business), others))
-                        m_billedElsewhere.insert(task->identifier());
-                }
+                const TWTaskBilling billing = twTaskBilling(*task, m_invoice.get(), *m_business);
+                available = billing.available;
+                if (billing.billedWhole)
+                    m_billedElsewhere.insert(task->identifier());
             } else if (const TWExpense *expense = asExpense(*item))
                 available = twAvailableQuantity(*expense, m_invoice.get(), *m_business);
             m_available.insert(item->identifier(), available);
