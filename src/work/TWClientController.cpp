@@ -9,6 +9,7 @@
 #include "app/TWAlert.h"
 #include "app/TWAppRegistry.h"
 #include "app/TWBusinessController.h"
+#include "app/TWSplitPanes.h"
 
 #include "foundation/TWLocalized.h"
 #include "store/TWBusiness.h"
@@ -184,8 +185,19 @@ void TWClientController::build()
     // what the window gains or loses.
     m_splitter->setStretchFactor(0, 1);
     m_splitter->setStretchFactor(1, 0);
-    connect(m_splitter, &QSplitter::splitterMoved, this, [this] { storeDividerPosition(); });
-    m_splitter->installEventFilter(this);
+    // The document keeps the lower pane's height with the divider's.
+    m_divider = new TWSplitDivider(
+        m_splitter, TWSplitDivider::Measured::Second,
+        [this] {
+            return (m_business ? m_business->clientDividerPosition() : 800.0) -
+                   m_splitter->handleWidth();
+        },
+        [this](double height) {
+            if (m_business)
+                m_business->setClientDividerPosition(height + m_splitter->handleWidth());
+        });
+    m_divider->setFloor(kMinimumPane);
+    m_divider->keepRows({m_table->table()});
     observe();
     connectTimer();
     updateAddDeleteButtonsEnabled();
@@ -412,37 +424,9 @@ void TWClientController::updateAddDeleteButtonsEnabled()
 void TWClientController::restoreFrame()
 {
     view();
-    const int handle = m_splitter->handleWidth();
-    // A splitter not laid out yet has no height to share: the divider would
-    // be placed from its first, made-up size, and the lower pane keep that.
-    // It is placed once the splitter is shown at a height that holds both
-    // panes.
-    if (!m_splitter->isVisible() || m_splitter->height() < 2 * kMinimumPane + handle) {
-        m_restorePending = true;
-        return;
-    }
-    m_restorePending = false;
-    const int total = m_splitter->height() - handle;
-    const double stored = m_business ? m_business->clientDividerPosition() : 800.0;
-    const int lower = std::clamp(int(stored) - handle, kMinimumPane, total - kMinimumPane);
-    m_splitter->setSizes({total - lower, lower});
+    // The tabs' lists first: the lower pane needs what they keep.
     m_tasks->restoreFrame();
-    m_restored = true;
-}
-
-bool TWClientController::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_splitter && m_restorePending &&
-        (event->type() == QEvent::Resize || event->type() == QEvent::Show))
-        restoreFrame();
-    return TWLazyViewController<TWClientDetail>::eventFilter(watched, event);
-}
-
-void TWClientController::storeDividerPosition()
-{
-    // The lower pane's height with the divider, as the document keeps it.
-    if (m_restored && m_business)
-        m_business->setClientDividerPosition(double(m_tabs->height() + m_splitter->handleWidth()));
+    m_divider->restore();
 }
 
 QByteArray TWClientController::printOperation(QPrinter &printer)

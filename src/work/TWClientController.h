@@ -25,6 +25,7 @@ class QTabWidget;
 class QToolButton;
 class TWExpensesController;
 class TWProjectController;
+class TWSplitDivider;
 class TWTasksController;
 
 class TWClientController final : public TWLazyViewController<TWClientDetail>,
@@ -144,13 +145,10 @@ public:
 
 private:
     void build() override;
-    // Places the divider once the splitter is laid out (see restoreFrame).
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void observe();
     void connectTimer();
     // Every row redrawn in place (the totals changed), selection kept.
     void projectUpdated();
-    void storeDividerPosition();
     void selectRowAlone(int row, bool scroll);
     void presentError(const TWError &error) const;
     void changed() const;
@@ -173,9 +171,7 @@ private:
     TWExpensesController *m_expenses = nullptr;
     TWInvoiceListDetail *m_invoices = nullptr;
     TWProjectController *m_projectSheet = nullptr;
-    bool m_restored = false;
-    // restoreFrame came before the splitter had its height.
-    bool m_restorePending = false;
+    TWSplitDivider *m_divider = nullptr;
     bool m_timerConnected = false;
     std::vector<TWNotificationCenter::Token> m_observers;
 };

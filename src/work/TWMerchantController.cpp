@@ -4,6 +4,7 @@
 #include "work/TWWorkList.h"
 
 #include "app/TWBusinessController.h"
+#include "app/TWSplitPanes.h"
 #include "app/TWWindowController.h"
 #include "ledger/TWTransactionsController.h"
 
@@ -258,14 +259,20 @@ void TWMerchantController::build()
     m_register->setBusiness(m_business);
     m_register->setMode(TWRegisterMode::BillPayments);
     QWidget *payments = m_register->view();
-    payments->setMinimumHeight(kMinimumPaneHeight);
     m_splitter->addWidget(payments);
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
-    connect(m_splitter, &QSplitter::splitterMoved, this, [this] {
-        if (m_restored && m_business && m_mode == ModeMerchants)
-            m_business->setMerchantDividerPosition(m_billsPane->height());
-    });
+    // The document keeps the bills pane's height; one schedule's bills in the
+    // repeats view leave it alone.
+    m_divider = new TWSplitDivider(
+        m_splitter, TWSplitDivider::Measured::First,
+        [this] { return m_business ? m_business->merchantDividerPosition() : 0.0; },
+        [this](double height) {
+            if (m_business && m_mode == ModeMerchants)
+                m_business->setMerchantDividerPosition(height);
+        });
+    m_divider->setFloor(kMinimumPaneHeight);
+    m_divider->keepRows({m_table->table(), m_register->tableView()});
 
     m_preferencesObserver = TWNotificationCenter::defaultCenter().addObserver(
         QStringLiteral("preferences"), nullptr, [this](const TWNotification &) {
@@ -278,11 +285,7 @@ void TWMerchantController::restoreFrame()
 {
     if (!m_splitter || !m_business)
         return;
-    const int total = std::max(m_splitter->height(), 2 * kMinimumPaneHeight);
-    const int top = std::clamp(int(m_business->merchantDividerPosition()), kMinimumPaneHeight,
-                               std::max(kMinimumPaneHeight, total - kMinimumPaneHeight));
-    m_splitter->setSizes({top, total - top});
-    m_restored = true;
+    m_divider->restore();
 }
 
 void TWMerchantController::setMerchants(const TWMerchantList &merchants)

@@ -19,6 +19,7 @@
 #include <QPointer>
 
 class QLabel;
+class TWSplitDivider;
 class QSplitter;
 class TWAddDeleteControl;
 class TWBillController;
@@ -195,7 +196,7 @@ private:
     QLabel *m_totalLabel = nullptr;
     TWBillController *m_sheet = nullptr;
     TWNotificationCenter::Token m_preferencesObserver = 0;
-    bool m_restored = false;
+    TWSplitDivider *m_divider = nullptr;
     // The register was set up once.
     bool m_registerShown = false;
     // The figures were just read for this listing; the sort reuses them.

@@ -6,6 +6,7 @@
 #include "work/TWWorkList.h"
 
 #include "app/TWBusinessController.h"
+#include "app/TWSplitPanes.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
@@ -110,15 +111,18 @@ void TWTasksController::build()
     m_tasksTable->setShowsImportColumn(m_mode == ModeImportSelection);
     m_tasksTable->setHeaderMenuEnabled(!importing);
     m_itemsTable->setHeaderMenuEnabled(!importing);
-    for (TWWorkTable *table : {m_tasksTable, m_itemsTable}) {
-        table->table()->setMinimumHeight(kMinimumPane);
+    for (TWWorkTable *table : {m_tasksTable, m_itemsTable})
         m_splitter->addWidget(table->table());
-    }
-    m_splitter->installEventFilter(this);
-    connect(m_splitter, &QSplitter::splitterMoved, this, [this] {
-        if (m_restored && m_business && !m_splitter->sizes().isEmpty())
-            m_business->setTaskDividerPosition(double(m_splitter->sizes().constFirst()));
-    });
+    // The document keeps the task pane's height.
+    m_divider = new TWSplitDivider(
+        m_splitter, TWSplitDivider::Measured::First,
+        [this] { return m_business ? m_business->taskDividerPosition() : 250.0; },
+        [this](double height) {
+            if (m_business)
+                m_business->setTaskDividerPosition(height);
+        });
+    m_divider->setFloor(kMinimumPane);
+    m_divider->keepRows({m_tasksTable->table(), m_itemsTable->table()});
 
     const TWWorkList::Bar bar = TWWorkList::makeBar(m_view, QStringLiteral("tasksCountLabel"),
                                                     QStringLiteral("tasksTotalLabel"));
@@ -163,26 +167,7 @@ void TWTasksController::build()
 void TWTasksController::restoreFrame()
 {
     view();
-    // Placed from a splitter not laid out yet, the divider would keep its
-    // made-up size: it is placed once the splitter is shown and tall enough.
-    if (!m_splitter->isVisible() || m_splitter->height() < 2 * kMinimumPane + 1) {
-        m_restorePending = true;
-        return;
-    }
-    m_restorePending = false;
-    const int total = m_splitter->height();
-    const int first = std::clamp(int(m_business ? m_business->taskDividerPosition() : 250.0),
-                                 kMinimumPane, std::max(kMinimumPane, total - kMinimumPane));
-    m_splitter->setSizes({first, std::max(kMinimumPane, total - first)});
-    m_restored = true;
-}
-
-bool TWTasksController::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == m_splitter && m_restorePending &&
-        (event->type() == QEvent::Resize || event->type() == QEvent::Show))
-        restoreFrame();
-    return TWWorkListController::eventFilter(watched, event);
+    m_divider->restore();
 }
 
 void TWTasksController::update()

@@ -17,6 +17,7 @@
 class QAction;
 class QMenu;
 class QSplitter;
+class TWSplitDivider;
 class TWTaskController;
 class TWTaskItemController;
 class TWTaskTimerCore;
@@ -169,8 +170,6 @@ signals:
 
 private:
     void build() override;
-    // Places the divider once the splitter is laid out (see restoreFrame).
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void updateButtonsEnabled();
     void updateCountTotalFrame();
     void rebuildRowIndexes();
@@ -209,7 +208,5 @@ private:
     QAction *m_addTaskItemItem = nullptr;
     TWTaskController *m_taskSheet = nullptr;
     TWTaskItemController *m_taskItemSheet = nullptr;
-    bool m_restored = false;
-    // restoreFrame came before the splitter had its height.
-    bool m_restorePending = false;
+    TWSplitDivider *m_divider = nullptr;
 };

@@ -12,6 +12,7 @@
 #include "ledger/TWLedger.h"
 #include "ledger/TWTransactionsController.h"
 
+#include "TWListRowsSupport.h"
 #include "TWStoreTestSupport.h"
 #include "model/TWFormatter.h"
 #include "model/TWRelationship.h"
@@ -635,4 +636,23 @@ TEST(InvoiceListLook, PicturesOfTheListAndItsSendSheet)
     list.sendController()->doDone();
     QTest::qWait(200);
     EXPECT_FALSE(list.showingSendInvoice());
+}
+
+TEST_F(InvoiceListTest, BothListsKeepTheirHeaderAndThreeRowsAtA1024By700Window)
+{
+    // Where a 1024 x 700 window puts the list (the client view's tab), with
+    // the divider remembered from a taller window.
+    book.b().setInvoiceDividerPosition(400.0);
+    open({});
+    list->view()->resize(750, 320);
+    list->view()->show();
+    QCoreApplication::processEvents();
+    for (const QTableView *table :
+         {static_cast<const QTableView *>(list->invoicesTableView()),
+          static_cast<const QTableView *>(list->paymentsController()->tableView())}) {
+        EXPECT_TRUE(twHeaderWhole(table)) << table->objectName().toStdString();
+        EXPECT_GE(twWholeRowsInView(table), 3) << table->objectName().toStdString();
+    }
+    // The squeeze is not remembered: the user's position stays for a taller window.
+    EXPECT_EQ(book.b().invoiceDividerPosition(), 400.0);
 }

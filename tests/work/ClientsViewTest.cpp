@@ -11,6 +11,7 @@
 #include "work/TWTasksController.h"
 
 #include "TWDenyGuard.h"
+#include "TWListRowsSupport.h"
 #include "TWStoreTestSupport.h"
 
 #include "foundation/TWLocalized.h"
@@ -685,4 +686,29 @@ TEST_F(ClientsView, PaymentsGoToTheInvoicesTabWhichIsThenShown)
     // Two clients: no payment can be added here.
     open({client, addClient(QStringLiteral("Beta"))});
     EXPECT_FALSE(clients->validationQuery(TWQuery::CanAddTransaction, false));
+}
+
+TEST_F(ClientsView, EveryListKeepsItsHeaderAndThreeRowsAtA1024By700Window)
+{
+    // A business reopened in a 1024 x 700 window, the dividers remembered
+    // from a taller one (the lower pane's default is taller than the view).
+    business->setClientDividerPosition(800.0);
+    business->setTaskDividerPosition(400.0);
+    clients = std::make_unique<TWClientController>();
+    clients->setBusinessController(document.get());
+    clients->setBusiness(business);
+    clients->setClients({client});
+    clients->update();
+    clients->restoreFrame();
+    clients->view()->resize(760, 610);
+    clients->view()->show();
+    QCoreApplication::processEvents();
+    for (const QTableView *table :
+         {clients->projectsTable()->table(), clients->tasks()->tasksTable()->table(),
+          clients->tasks()->taskItemsTable()->table()}) {
+        EXPECT_TRUE(twHeaderWhole(table)) << table->objectName().toStdString();
+        EXPECT_GE(twWholeRowsInView(table), 3) << table->objectName().toStdString();
+    }
+    EXPECT_EQ(business->clientDividerPosition(), 800.0);
+    EXPECT_EQ(business->taskDividerPosition(), 400.0);
 }

@@ -4,6 +4,7 @@
 // schedule's bills in the repeats view.
 
 #include "TWDateTypingSupport.h"
+#include "TWListRowsSupport.h"
 #include "TWWorkTestSupport.h"
 
 #include "app/TWWindowController.h"
@@ -733,4 +734,27 @@ TEST_F(MerchantsView, SavingANewBillAgainAfterItsChargeFailedStoresItOnce)
         listed += bill->identifier() == identifier;
     EXPECT_EQ(listed, 1);
     EXPECT_EQ(business->transactionsWithBill(*business->billWithIdentifier(identifier)).size(), 1);
+}
+
+TEST_F(MerchantsView, BothListsKeepTheirHeaderAndThreeRowsAtA1024By700Window)
+{
+    // A 1024 x 700 window's detail area, the divider remembered from a
+    // taller window.
+    business->setMerchantDividerPosition(500.0);
+    // Restored as a reopened business does, before the view is laid out.
+    view = std::make_unique<TWMerchantController>(nullptr, TWMerchantController::ModeMerchants);
+    view->setBusinessController(document.get());
+    view->setBusiness(business);
+    view->setMerchants({merchant});
+    view->restoreFrame();
+    view->view()->resize(760, 610);
+    view->view()->show();
+    QCoreApplication::processEvents();
+    for (const QTableView *table :
+         {static_cast<const QTableView *>(view->table()->table()),
+          static_cast<const QTableView *>(view->paymentsRegister()->tableView())}) {
+        EXPECT_TRUE(twHeaderWhole(table)) << table->objectName().toStdString();
+        EXPECT_GE(twWholeRowsInView(table), 3) << table->objectName().toStdString();
+    }
+    EXPECT_EQ(business->merchantDividerPosition(), 500.0);
 }

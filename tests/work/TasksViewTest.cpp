@@ -10,6 +10,7 @@
 #include "work/TWTasksController.h"
 
 #include "TWDenyGuard.h"
+#include "TWListRowsSupport.h"
 #include "TWStoreTestSupport.h"
 
 #include "foundation/TWLocalized.h"
@@ -440,4 +441,20 @@ TEST_F(TasksView, ATimerTickRefreshesAFewCellsWithoutAReload)
 
     timer()->stopTaskTimer(QDateTime());
     EXPECT_FALSE(model->data(model->index(row, 0), Qt::BackgroundRole).isValid());
+}
+
+TEST_F(TasksView, BothListsKeepTheirHeaderAndThreeRowsAtA1024By700Window)
+{
+    // The view in the client view's tab of a small window, with
+    // the divider remembered from a taller window.
+    business->setTaskDividerPosition(400.0);
+    open(TWProjectList{project});
+    tasks->view()->resize(600, 300);
+    tasks->restoreFrame();
+    QCoreApplication::processEvents();
+    for (const QTableView *table :
+         {tasks->tasksTable()->table(), tasks->taskItemsTable()->table()}) {
+        EXPECT_TRUE(twHeaderWhole(table)) << table->objectName().toStdString();
+        EXPECT_GE(twWholeRowsInView(table), 3) << table->objectName().toStdString();
+    }
 }

@@ -5,6 +5,7 @@
 #include "invoicing/ui/TWSendInvoiceController.h"
 
 #include "app/TWBusinessController.h"
+#include "app/TWSplitPanes.h"
 #include "ledger/TWTransactionsController.h"
 
 #include "foundation/TWLocalized.h"
@@ -175,8 +176,6 @@ void TWInvoicesController::build()
     connect(m_delegate, &TWInvoicesDelegate::repeatClicked, this,
             [this](int row) { doRepeatButton(row); });
     m_table->installEventFilter(this);
-    m_invoicesView->installEventFilter(this);
-    m_splitter->installEventFilter(this);
     upper->addWidget(m_table, 1);
 
     m_invoiceBar = new QWidget(m_invoicesView);
@@ -239,10 +238,16 @@ void TWInvoicesController::build()
     m_splitter->addWidget(m_transactionsContainer);
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
-    connect(m_splitter, &QSplitter::splitterMoved, this, [this] {
-        if (m_restored && m_business)
-            m_business->setInvoiceDividerPosition(double(m_splitter->sizes().value(0)));
-    });
+    // The document keeps the invoices pane's height.
+    m_divider = new TWSplitDivider(
+        m_splitter, TWSplitDivider::Measured::First,
+        [this] { return m_business ? m_business->invoiceDividerPosition() : 0.0; },
+        [this](double height) {
+            if (m_business)
+                m_business->setInvoiceDividerPosition(height);
+        });
+    m_divider->setFloor(kMinimumPaneHeight);
+    m_divider->keepRows({m_table, m_transactionsController->tableView()});
 
     // Row colours follow the preferences.
     m_preferencesObserver = TWNotificationCenter::defaultCenter().addObserver(
@@ -268,10 +273,6 @@ void TWInvoicesController::applyMode()
 
 bool TWInvoicesController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_splitter && event->type() == QEvent::Resize && m_restorePending)
-        restoreFrame();
-    if (watched == m_invoicesView && event->type() == QEvent::Resize && m_restored && m_business)
-        m_business->setInvoiceDividerPosition(double(m_invoicesView->height()));
     if (watched == m_table &&
         (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         m_table->viewport()->update(); // the selected rows' text colour
@@ -282,18 +283,7 @@ void TWInvoicesController::restoreFrame()
 {
     if (!m_view || !m_business)
         return;
-    // A view not laid out yet has no height to share: the divider is placed
-    // once it has one.
-    if (m_splitter->height() < 2 * kMinimumPaneHeight) {
-        m_restorePending = true;
-        return;
-    }
-    m_restorePending = false;
-    const int total = m_splitter->height();
-    const int top = std::clamp(int(m_business->invoiceDividerPosition()), kMinimumPaneHeight,
-                               std::max(kMinimumPaneHeight, total - kMinimumPaneHeight));
-    m_splitter->setSizes({top, std::max(kMinimumPaneHeight, total - top)});
-    m_restored = true;
+    m_divider->restore();
 }
 
 void TWInvoicesController::update()
@@ -303,7 +293,7 @@ void TWInvoicesController::update()
     updateColumns();
     updateSortDescriptors();
     updateInvoices();
-    if (!m_restored && !m_restorePending)
+    if (!m_divider->isRestored())
         restoreFrame();
 }
 

@@ -20,6 +20,7 @@
 #include <QVariantMap>
 
 class QLabel;
+class TWSplitDivider;
 class QMenu;
 class QSplitter;
 class QToolButton;
@@ -211,8 +212,7 @@ private:
     bool m_selectionIsChanging = false;
     bool m_updatingSort = false;
     bool m_updatingColumns = false;
-    bool m_restored = false;
-    bool m_restorePending = false;
+    TWSplitDivider *m_divider = nullptr;
 
     QSplitter *m_splitter = nullptr;
     QWidget *m_invoicesView = nullptr;
