@@ -78,8 +78,8 @@ TEST_F(ImportWorkTest, TimedTaskTakesTheItemRowsAfterIt)
     QString warnings;
     EXPECT_FALSE(importer->processTasks(&warnings));
     // The timed task's quantity is set aside, and named.
-    EXPECT_EQ(warnings, TWLocalized("timedQuantitiesNotImported") +
-                            QStringLiteral("\r\trow 1, Quantity: 9\r"));
+    EXPECT_EQ(warnings,
+              TWLocalized("timedQuantitiesNotImported") + QStringLiteral("\r\trow 1 (9)\r"));
     const TWTaskList made = importer->tasks();
     ASSERT_EQ(made.size(), 2);
 
@@ -432,11 +432,10 @@ TEST_F(ImportWorkTest, QuantitiesSetAsideForTimedTasksAreNamed)
         QStringList named;
         for (int i = 1; i <= 23; ++i) {
             if (i != 2)
-                named.append(QStringLiteral("row %1, Quantity: %1.5").arg(i));
+                named.append(QStringLiteral("row %1 (%1.5)").arg(i));
         }
         EXPECT_EQ(warnings, TWLocalized("timedQuantitiesNotImported") + QStringLiteral("\r\t") +
                                 TWImportWarnings::names(named) + QStringLiteral("\r"));
-        EXPECT_TRUE(warnings.contains(QStringLiteral("row 21, Quantity: 21.5 and 2 more")))
-            << warnings;
+        EXPECT_TRUE(warnings.contains(QStringLiteral("row 21 (21.5) and 2 more"))) << warnings;
     }
 }

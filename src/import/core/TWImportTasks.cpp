@@ -68,7 +68,7 @@ bool TWImportTasks::processTasks(QString *warnings)
     // Rows that hold values but give no task or item ("row 7").
     TWImportWarningList dropped;
     // Quantities of timed tasks, whose time comes from their items: the user
-    // may want another type ("row 3, Quantity: 2.5").
+    // may want another type ("row 3 (2.5)").
     TWImportWarningList setAside;
     const auto drop = [&dropped](qsizetype rowNumber) {
         dropped.add(TWLocalized("importRowNumber").arg(rowNumber));
@@ -117,7 +117,6 @@ bool TWImportTasks::processTasks(QString *warnings)
         QString estimateColumn;
         double quantity = 0;
         QString quantityText;
-        QString quantityColumn;
         double taxRate = 0;
         // A row of a time tracker's export is one stretch of work: its own
         // start and end are the first time item of a timed task.
@@ -154,7 +153,6 @@ bool TWImportTasks::processTasks(QString *warnings)
                                    ? reader.duration(value, line.sourceName()) / 3600.0
                                    : reader.number(value, line.sourceName());
                     quantityText = value;
-                    quantityColumn = line.sourceName();
                     return true;
                 case TWTaskField::StartDate:
                 case TWTaskField::EndDate:
@@ -210,7 +208,7 @@ bool TWImportTasks::processTasks(QString *warnings)
         if (rowGivesItem)
             addItem(items, *task, start, end, QString());
         else if (quantity != 0)
-            setAside.add(TWImportWarnings::valueNotRead(k, quantityColumn, quantityText));
+            setAside.add(TWLocalized("importRowValue").arg(k).arg(quantityText));
 
         // The rows after a timed task are its time items, up to a row whose
         // type column says something other than "task item", or, without such
