@@ -8,6 +8,9 @@
 #include "import/core/TWImportValues.h"
 #include "import/core/TWParserCSV.h"
 #include "import/core/TWParserQIF.h"
+#include "model/TWFormatter.h"
+
+#include <functional>
 
 namespace
 {
@@ -24,15 +27,20 @@ protected:
         food = twImportAccount(*business, QStringLiteral("Food"), TWAccountTypeExpense);
     }
 
-    // Parses `file` with the parser and processes every row under the guessed mapping.
+    // Parses `file` with the parser and processes every row under the guessed
+    // mapping; `adjust` may change the mapping first, as the user would.
     template <typename Parser>
     TWTransactionList import(const QByteArray &file, bool *ok, QString *warnings,
-                             const TWAccountPtr &defaultAccount = nullptr)
+                             const TWAccountPtr &defaultAccount = nullptr,
+                             const std::function<void(TWImportTransactionsSettings &)> &adjust = {})
     {
         auto parser = Parser::parser();
         parser->parse(file);
-        settings = twImportSettings(*business, parser->columns().value_or(QStringList()),
-                                    defaultAccount ? defaultAccount : checking);
+        settings =
+            twImportSettings(*business, parser->columns().value_or(QStringList()),
+                             defaultAccount ? defaultAccount : checking, parser->dateFormats());
+        if (adjust)
+            adjust(*settings);
         importer =
             TWImportTransactions::importTransactionsWithRows(parser->rows(), settings, *business);
         importer->setPlaceholderAccountNames(parser->placeholderAccountNames());
@@ -188,6 +196,55 @@ TEST_F(ImportCorrectionsTest, AQifWithDecimalCommasAndDayFirstDates)
         EXPECT_FALSE(ok);
         EXPECT_TRUE(warnings.contains(QStringLiteral("row 3, Amount: 12,34,5"))) << warnings;
     }
+}
+
+// A QIF file hands its dates on as written: the date column's format starts
+// as the order the whole file fits, and a format the user sets is the one
+// used. Two-digit and apostrophe years ("1/ 2'25") read as before.
+TEST_F(ImportCorrectionsTest, QifDatesReadByTheFilesOrderOrTheUsersFormat)
+{
+    const QByteArray european = "!Type:Bank\n"
+                                "D02.01.2025\nT-10,00\nPBakery\nLFood\n^\n"
+                                "D15.01.2025\nT-20,00\nPBakery\nLFood\n^\n"
+                                "D03.02.2025\nT-30,00\nPBakery\nLFood\n^\n";
+    const auto dates = [](const TWTransactionList &made) {
+        QList<QDate> result;
+        for (const TWTransactionPtr &transaction : made)
+            result.append(transaction->date().date());
+        return result;
+    };
+    const QList<QDate> written{{2025, 1, 2}, {2025, 1, 15}, {2025, 2, 3}};
+    const auto setFormat = [](const char *pattern) {
+        return [pattern](TWImportTransactionsSettings &s) {
+            s.importFields().at(1)->setFormat(QString::fromLatin1(pattern));
+        };
+    };
+    TWLocaleGuard locale(QStringLiteral("en_US"));
+    bool ok = false;
+    QString warnings;
+    // Pre-filled with the file's order.
+    EXPECT_EQ(dates(import <TWParserQIF>(european, &ok, &warnings)), written);
+    EXPECT_EQ(settings->importFields().at(1)->format(), QStringLiteral("dd.MM.yyyy"));
+    EXPECT_TRUE(ok) << warnings;
+    // The user's own format, the same order or another.
+    EXPECT_EQ(
+        dates(import <TWParserQIF>(european, &ok, &warnings, nullptr, setFormat("dd.MM.yyyy"))),
+        written);
+    EXPECT_EQ(
+        dates(import <TWParserQIF>(european, &ok, &warnings, nullptr, setFormat("MM/dd/yyyy"))),
+        (QList<QDate>{{2025, 2, 1}, QDate(2024, 6, 15), {2025, 3, 2}}));
+    EXPECT_TRUE(warnings.contains(QStringLiteral("row 2, Date: 15.01.2025"))) << warnings;
+    // Quicken's own forms; the format of a file is not kept for the next one.
+    EXPECT_EQ(dates(import <TWParserQIF>("!Type:Bank\nD1/ 2'25\nT1\n^\nD12/31/99\nT2\n^\n", &ok,
+                                         &warnings)),
+              (QList<QDate>{{2025, 1, 2}, {1999, 12, 31}}));
+    EXPECT_EQ(settings->importFields().at(1)->format(), QStringLiteral("MM/dd/yy"));
+    const TWImportTransactionFieldPtr date = settings->importFields().at(1);
+    EXPECT_EQ(date->settings().value(TWImportKeyFormat).toString(),
+              TWFormatter::formatter().shortDateFormat());
+    // Chosen again as the target, the column keeps the file's order.
+    settings->updateField(*date, TWImportFieldTypeField, date->field(), nullptr, *business);
+    EXPECT_EQ(date->format(), QStringLiteral("MM/dd/yy"));
 }
 
 // Two split transactions of a day are duplicates only when their lines are

@@ -42,13 +42,15 @@ inline TWFieldPtr twImportField(TWBusiness &business, const QString &name, TWFie
     return business.fieldWithIdentifier(field->identifier());
 }
 
-// One line per column, each guessed (or restored) as the sheet makes them.
-inline TWImportTransactionsSettingsPtr twImportSettings(const TWBusiness &business,
-                                                        const QStringList &columns,
-                                                        const TWAccountPtr &defaultAccount)
+// One line per column, each guessed (or restored) as the sheet makes them,
+// with the date patterns the parser found.
+inline TWImportTransactionsSettingsPtr
+twImportSettings(const TWBusiness &business, const QStringList &columns,
+                 const TWAccountPtr &defaultAccount,
+                 const QHash<qsizetype, QString> &dateFormats = {})
 {
     return TWImportTransactionsSettings::importTransactionsSettingsWithColumns(
-        columns, defaultAccount, business);
+        columns, defaultAccount, business, dateFormats);
 }
 
 // Rows of UTF-8 literals.

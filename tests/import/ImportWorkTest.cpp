@@ -3,6 +3,8 @@
 #include "import/core/TWImportDuplicates.h"
 #include "import/core/TWImportExpenses.h"
 #include "import/core/TWImportTasks.h"
+#include "import/core/TWImportWarnings.h"
+#include "import/core/TWParserCSV.h"
 
 namespace
 {
@@ -73,9 +75,11 @@ TEST_F(ImportWorkTest, TimedTaskTakesTheItemRowsAfterIt)
                       {"", "", "", "", "", "", "", "", "", ""},
                       {"TASK ITEM", "", "", "", "", "", "6/2/24 1:00 PM", "6/2/24 2:00 PM", "", ""},
                       {"flat", "6/3/24", "Acme", "Website", "Logo", "", "", "", "500", ""}}));
-    QString warnings = QStringLiteral("x");
-    EXPECT_TRUE(importer->processTasks(&warnings));
-    EXPECT_TRUE(warnings.isNull());
+    QString warnings;
+    EXPECT_FALSE(importer->processTasks(&warnings));
+    // The timed task's quantity is set aside, and named.
+    EXPECT_EQ(warnings,
+              TWLocalized("timedQuantitiesNotImported") + QStringLiteral("\r\trow 1 (9)\r"));
     const TWTaskList made = importer->tasks();
     ASSERT_EQ(made.size(), 2);
 
@@ -343,4 +347,95 @@ TEST_F(ImportWorkTest, EstimatesWrittenAsDurations)
     EXPECT_DOUBLE_EQ(importer->tasks()[1]->estimate(), 1.5);
     EXPECT_EQ(importer->tasks()[1]->quantity(), 0.0);
     EXPECT_TRUE(warnings.contains(QStringLiteral("row 2, Quantity: 1:xx"))) << warnings;
+}
+
+// A time tracker writes one row per stretch of work (Date, Client, Project,
+// Name, Start, End): each row is a timed task whose own start and end are its
+// first item, and a row of nothing but a start and an end is one more item of
+// the task before it. The hours imported are the file's.
+TEST_F(ImportWorkTest, ATimeTrackersRowsKeepEveryHour)
+{
+    const QByteArray file = "Date,Client,Project,Name,Start,End\n"
+                            "2024-06-03,Acme,Website,Build,2024-06-03 09:00,2024-06-03 11:30\n"
+                            "2024-06-03,Acme,Website,Review,2024-06-03 13:15,2024-06-03 14:00\n"
+                            ",,,,2024-06-03 15:00,2024-06-03 17:45\n"
+                            "2024-06-04,Beta,Shop,Support,2024-06-04 08:05,2024-06-04 08:50\n"
+                            "2024-06-05,Acme,Website,Build,2024-06-05 22:30,2024-06-06 01:00\n";
+    const QString moment = QStringLiteral("yyyy-MM-dd HH:mm");
+    qint64 written = 0;
+    for (const QString &line : QString::fromLatin1(file).split('\n', Qt::SkipEmptyParts).mid(1)) {
+        const QStringList values = line.split(',');
+        written += QDateTime::fromString(values[4], moment)
+                       .secsTo(QDateTime::fromString(values[5], moment));
+    }
+
+    auto parser = TWParserCSV::parser();
+    parser->parse(file);
+    auto settings = TWImportTasksSettings::importTasksSettingsWithColumns(*parser->columns(),
+                                                                          nullptr, *business);
+    settings->setDefaultTaskType(TWTaskTypeTimed);
+    const QList<qint32> mapped{-1, -2, -3, -6, -8, -9};
+    for (qsizetype j = 0; j < mapped.size(); ++j) {
+        const auto &line = settings->importFields().at(j);
+        ASSERT_EQ(line->activeIdentifier(), mapped[j]) << j;
+        line->setFormat(j == 0 ? QStringLiteral("yyyy-MM-dd") : moment);
+    }
+    auto importer = TWImportTasks::importTasksWithRows(parser->rows(), settings, *business);
+    QString warnings;
+    EXPECT_TRUE(importer->processTasks(&warnings)) << warnings;
+
+    const TWTaskList made = importer->tasks();
+    ASSERT_EQ(made.size(), 4);
+    QList<qsizetype> itemCounts;
+    qint64 imported = 0;
+    for (const TWTaskPtr &task : made) {
+        itemCounts.append(task->taskItems().size());
+        for (const TWTaskItemPtr &item : task->taskItems()) {
+            EXPECT_EQ(item->taskIdentifier(), task->identifier());
+            imported += item->startDateTime().secsTo(item->endDateTime());
+        }
+    }
+    EXPECT_EQ(imported, written);
+    ASSERT_EQ(itemCounts, (QList<qsizetype>{1, 2, 1, 1}));
+    EXPECT_EQ(made[1]->taskItems()[1]->startDateTime(), twLocal(2024, 6, 3, 15));
+    EXPECT_EQ(made[2]->projectIdentifier(), shop->identifier());
+}
+
+// With "timed", the sheet's first type, a plain task file's quantities are
+// set aside (a timed task's time comes from its items): the warnings name
+// each such row, the first twenty and then how many more, so that the user
+// can choose another type before anything is added.
+TEST_F(ImportWorkTest, QuantitiesSetAsideForTimedTasksAreNamed)
+{
+    const QStringList columns{"Date", "Client", "Project", "Name", "Quantity", "Rate"};
+    QList<QStringList> rows;
+    for (int i = 1; i <= 23; ++i)
+        rows.append({"6/1/24", "Acme", "Website", QStringLiteral("Task %1").arg(i),
+                     i == 2 ? QStringLiteral("0") : QStringLiteral("%1.5").arg(i), "80"});
+    for (const quint32 type : {TWTaskTypeTimed, TWTaskTypeHour}) {
+        SCOPED_TRACE(type);
+        auto settings =
+            TWImportTasksSettings::importTasksSettingsWithColumns(columns, nullptr, *business);
+        settings->setDefaultTaskType(type);
+        auto importer = TWImportTasks::importTasksWithRows(rows, settings, *business);
+        QString warnings;
+        const bool complete = importer->processTasks(&warnings);
+        ASSERT_EQ(importer->tasks().size(), 23);
+        if (type == TWTaskTypeHour) {
+            EXPECT_TRUE(complete) << warnings;
+            EXPECT_DOUBLE_EQ(importer->tasks()[22]->quantity(), 23.5);
+            continue;
+        }
+        EXPECT_FALSE(complete);
+        EXPECT_EQ(importer->tasks()[22]->quantity(), 0.0);
+        // Row 2's quantity of 0 loses nothing.
+        QStringList named;
+        for (int i = 1; i <= 23; ++i) {
+            if (i != 2)
+                named.append(QStringLiteral("row %1 (%1.5)").arg(i));
+        }
+        EXPECT_EQ(warnings, TWLocalized("timedQuantitiesNotImported") + QStringLiteral("\r\t") +
+                                TWImportWarnings::names(named) + QStringLiteral("\r"));
+        EXPECT_TRUE(warnings.contains(QStringLiteral("row 21 (21.5) and 2 more"))) << warnings;
+    }
 }

@@ -3,6 +3,7 @@
 #include "import/core/TWImportValues.h"
 #include "import/core/TWParserQIF.h"
 
+#include <QHash>
 #include <QLocale>
 
 #include <gtest/gtest.h>
@@ -29,30 +30,31 @@ TEST(QIFParserTest, TwoAccountFileFieldByField)
     const QList<QStringList> expected{
         // "CX" is cleared; the empty record after it does not end the section.
         row({"1", "3/14/19", "Grocer", "", "Checking", "Food", "-45.00"}),
-        // "+5" and the apostrophe of a Quicken date.
-        row({"1", "3/15/19", "Refund", "", "Checking", "", "5"}),
+        // "+5"; dates as written, the apostrophe of a Quicken date too.
+        row({"1", "3/15'19", "Refund", "", "Checking", "", "5"}),
         // A transfer names the account without its brackets; no "C" is not cleared.
-        row({"0", "3/16/19", "Transfer out", "", "Checking", "Savings", "-100.00"}),
+        row({"0", "3/16/2019", "Transfer out", "", "Checking", "Savings", "-100.00"}),
         // A split: the head row, the bank side, then each category's own change.
         // The memo belongs to the whole transaction as well as its bank line.
-        row({"0", "3/17/19", "Hardware store", "Weekend shopping", "Split", "Split", ""}),
+        row({"0", "03/17/19", "Hardware store", "Weekend shopping", "Split", "Split", ""}),
         row({"", "", "", "Weekend shopping", "Split - Checking", "Split - Checking", "-45.00"}),
         row({"", "", "", "", "Split - Food", "Split - Food", "30.00"}),
         row({"", "", "", "Bulbs", "Split - Household", "Split - Household", "15.00"}),
         // A credit-card section without an account record; the category
         // section between gives nothing; the last line has no line break.
-        row({"0", "12/1/05", "Airline", "", "Credit Card", "Travel", "-1234.56"}),
+        row({"0", "12/ 1'05", "Airline", "", "Credit Card", "Travel", "-1234.56"}),
         row({"0", "1/2/06", "Payment", "", "Credit Card", "Checking", "99.5"}),
     };
     EXPECT_EQ(parser->rows(), expected);
+    EXPECT_EQ(parser->dateFormats(), (QHash<qsizetype, QString>{{1, "MM/dd/yy"}}));
 }
 
-TEST(QIFParserTest, GermanLocaleWritesAmountsAndDatesItsWay)
+TEST(QIFParserTest, GermanLocaleWritesAmountsItsWay)
 {
     TWLocaleGuard locale(QStringLiteral("de_DE"));
     const QList<QStringList> rows = parseQIF(twImportData("accounts.qif"));
     ASSERT_EQ(rows.size(), 9);
-    EXPECT_EQ(rows[0][1], QStringLiteral("14.03.19"));
+    EXPECT_EQ(rows[0][1], QStringLiteral("3/14/19"));
     EXPECT_EQ(rows[0][6], QStringLiteral("-45,00"));
     EXPECT_EQ(rows[7][6], QStringLiteral("-1234,56"));
     EXPECT_EQ(rows[8][6], QStringLiteral("99,5"));
@@ -80,29 +82,31 @@ TEST(QIFParserTest, AmountsTakeEitherDecimalMark)
 
 // One file writes all its dates in one order: 03.04 is the 3rd of April in a
 // file that also holds 14.04, whatever the locale; a file whose dates all
-// read either way is read in the order of the user's own dates.
-TEST(QIFParserTest, EveryDateIsReadInTheOrderOfTheWholeFile)
+// read either way is month first when written with "/", day first otherwise.
+// The dates themselves are handed on as written.
+TEST(QIFParserTest, TheDateFormatIsTheOrderOfTheWholeFile)
 {
-    const QByteArray dayFirst = "!Type:Bank\nD03.04.2024\nT1\n^\nD14.04.2024\nT2\n^\n";
-    const QByteArray monthFirst = "!Type:Bank\nD03/04/2024\nT1\n^\nD03/14/2024\nT2\n^\n";
-    const QByteArray either = "!Type:Bank\nD03/04/2024\nT1\n^\nD05/06/24\nT2\n^\n";
-    const auto dates = [](const QByteArray &file) {
-        QStringList result;
-        for (const QStringList &r : parseQIF(file))
-            result.append(r[1]);
-        return result;
+    const QList<std::pair<QByteArray, const char *>> files{
+        {"!Type:Bank\nD03.04.2024\nT1\n^\nD14.04.2024\nT2\n^\n", "dd.MM.yyyy"},
+        {"!Type:Bank\nD03/04/2024\nT1\n^\nD03/14/2024\nT2\n^\n", "MM/dd/yyyy"},
+        {"!Type:Bank\nD13/04/2024\nT1\n^\nD03/04/2024\nT2\n^\n", "dd/MM/yyyy"},
+        {"!Type:Bank\nD03/04/24\nT1\n^\nD05/06/2024\nT2\n^\n", "MM/dd/yy"},
+        {"!Type:Bank\nD03.04.24\nT1\n^\nD05.06.24\nT2\n^\n", "dd.MM.yy"},
+        {"!Type:Bank\nD 3-4-2024\nT1\n^\n", "dd-MM-yyyy"},
+        {"!Type:Bank\nD1/ 2'25\nT1\n^\n", "MM/dd/yy"},
+        {"!Type:Bank\nDyesterday\nT1\n^\n", nullptr},
     };
-    {
-        TWLocaleGuard locale(QStringLiteral("de_DE"));
-        EXPECT_EQ(dates(dayFirst), (QStringList{"03.04.24", "14.04.24"}));
-        EXPECT_EQ(dates(monthFirst), (QStringList{"04.03.24", "14.03.24"}));
-        EXPECT_EQ(dates(either), (QStringList{"03.04.24", "05.06.24"}));
-    }
-    {
-        TWLocaleGuard locale(QStringLiteral("en_US"));
-        EXPECT_EQ(dates(dayFirst), (QStringList{"4/3/24", "4/14/24"}));
-        EXPECT_EQ(dates(monthFirst), (QStringList{"3/4/24", "3/14/24"}));
-        EXPECT_EQ(dates(either), (QStringList{"3/4/24", "5/6/24"}));
+    for (const char *name : {"en_US", "de_DE"}) {
+        TWLocaleGuard locale(QString::fromLatin1(name));
+        for (const auto &[file, format] : files) {
+            auto parser = TWParserQIF::parser();
+            parser->parse(file);
+            EXPECT_EQ(parser->dateFormats().value(1),
+                      format ? QString::fromLatin1(format) : QString())
+                << name << " " << file.constData();
+            EXPECT_EQ(parser->rows().at(0).at(1),
+                      QString::fromLatin1(file).section(QLatin1Char('\n'), 1, 1).mid(1));
+        }
     }
 }
 

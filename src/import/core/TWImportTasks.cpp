@@ -67,11 +67,41 @@ bool TWImportTasks::processTasks(QString *warnings)
     TWImportWarningList unknownTypes;
     // Rows that hold values but give no task or item ("row 7").
     TWImportWarningList dropped;
+    // Quantities of timed tasks, whose time comes from their items: the user
+    // may want another type ("row 3 (2.5)").
+    TWImportWarningList setAside;
     const auto drop = [&dropped](qsizetype rowNumber) {
         dropped.add(TWLocalized("importRowNumber").arg(rowNumber));
     };
     qint32 nextTask = m_business->nextTaskIdentifier();
     qint32 nextItem = m_business->nextTaskItemIdentifier();
+
+    // A time item of `task` from what a row gives (start, end, both or
+    // neither); it never ends before it starts: a missing start is the end,
+    // a missing end is now, or the start when that is later.
+    const auto addItem = [&nextItem](TWTaskItemList &items, const TWTask &task, QDateTime start,
+                                     QDateTime end, const QString &notes) {
+        if (!end.isValid()) {
+            const QDateTime now = TWClock::now();
+            end = start.isValid() && start > now ? start : now;
+        }
+        if (!start.isValid())
+            start = end;
+        items.append(TWTaskItem::taskItemWithStartDateTime(start, end, notes, task.identifier(),
+                                                           nextItem++));
+    };
+    // Reads a start or end value into `moment`; false (and the value named)
+    // when it does not read.
+    const auto readMoment = [&reader](const TWImportWorkField &line, const QString &value,
+                                      QDateTime &moment) {
+        const QDateTime read = reader.date(line, value, true);
+        if (!read.isValid()) {
+            reader.unreadable(line.sourceName(), value);
+            return false;
+        }
+        moment = read;
+        return true;
+    };
 
     qsizetype k = 0;
     while (k < m_rows.size()) {
@@ -86,53 +116,64 @@ bool TWImportTasks::processTasks(QString *warnings)
         QString estimateText;
         QString estimateColumn;
         double quantity = 0;
+        QString quantityText;
         double taxRate = 0;
-        const bool changed =
-            reader.readRow(row, codes, lines, shared,
-                           [&](qint32 code, const QString &value, const TWImportWorkField &line) {
-                               switch (TWTaskField(code)) {
-                               case TWTaskField::Type:
-                                   // The type alone makes no task; a word not known keeps the
-                                   // default.
-                                   if (const auto type = taskTypeForWord(value))
-                                       taskType = *type;
-                                   else
-                                       unknownTypes.add(value);
-                                   return false;
-                               case TWTaskField::Completed:
-                                   completed = TWImportWarnings::isTrue(value);
-                                   return true;
-                               case TWTaskField::Name:
-                                   TWImportWorkRows::append(name, value);
-                                   return true;
-                               case TWTaskField::Estimate:
-                                   // Read once the type is known: a timed task's estimate is
-                                   // time.
-                                   estimateText = value;
-                                   estimateColumn = line.sourceName();
-                                   return true;
-                               case TWTaskField::Quantity:
-                                   // "2:30:00" and "2:30" are durations: a quantity of hours,
-                                   // like "2.5".
-                                   quantity =
-                                       value.contains(QLatin1Char(':'))
-                                           ? reader.duration(value, line.sourceName()) / 3600.0
-                                           : reader.number(value, line.sourceName());
-                                   return true;
-                               case TWTaskField::Rate:
-                                   // Read once the project, and with it the currency, is known.
-                                   rateText = value;
-                                   return true;
-                               case TWTaskField::TaxRate:
-                                   taxRate = reader.number(value, line.sourceName(), true);
-                                   return true;
-                               case TWTaskField::Notes:
-                                   TWImportWorkRows::append(notes, value);
-                                   return true;
-                               default:
-                                   return false;
-                               }
-                           });
+        // A row of a time tracker's export is one stretch of work: its own
+        // start and end are the first time item of a timed task.
+        std::pair<const TWImportWorkField *, QString> rowStart;
+        std::pair<const TWImportWorkField *, QString> rowEnd;
+        const bool changed = reader.readRow(
+            row, codes, lines, shared,
+            [&](qint32 code, const QString &value, const TWImportWorkField &line) {
+                switch (TWTaskField(code)) {
+                case TWTaskField::Type:
+                    // The type alone makes no task; a word not known keeps the
+                    // default.
+                    if (const auto type = taskTypeForWord(value))
+                        taskType = *type;
+                    else
+                        unknownTypes.add(value);
+                    return false;
+                case TWTaskField::Completed:
+                    completed = TWImportWarnings::isTrue(value);
+                    return true;
+                case TWTaskField::Name:
+                    TWImportWorkRows::append(name, value);
+                    return true;
+                case TWTaskField::Estimate:
+                    // Read once the type is known: a timed task's estimate is
+                    // time.
+                    estimateText = value;
+                    estimateColumn = line.sourceName();
+                    return true;
+                case TWTaskField::Quantity:
+                    // "2:30:00" and "2:30" are durations: a quantity of hours,
+                    // like "2.5".
+                    quantity = value.contains(QLatin1Char(':'))
+                                   ? reader.duration(value, line.sourceName()) / 3600.0
+                                   : reader.number(value, line.sourceName());
+                    quantityText = value;
+                    return true;
+                case TWTaskField::StartDate:
+                case TWTaskField::EndDate:
+                    // No task of its own: read as its item once the task is
+                    // known to be timed.
+                    (code == qint32(TWTaskField::StartDate) ? rowStart : rowEnd) = {&line, value};
+                    return false;
+                case TWTaskField::Rate:
+                    // Read once the project, and with it the currency, is known.
+                    rateText = value;
+                    return true;
+                case TWTaskField::TaxRate:
+                    taxRate = reader.number(value, line.sourceName(), true);
+                    return true;
+                case TWTaskField::Notes:
+                    TWImportWorkRows::append(notes, value);
+                    return true;
+                default:
+                    return false;
+                }
+            });
         if (!changed) {
             if (TWImportWorkRows::holdsValues(row))
                 drop(k);
@@ -156,11 +197,22 @@ bool TWImportTasks::processTasks(QString *warnings)
         m_tasks.append(task);
         if (!timed)
             continue;
+        QDateTime start;
+        QDateTime end;
+        bool rowGivesItem = false;
+        if (rowStart.first && readMoment(*rowStart.first, rowStart.second, start))
+            rowGivesItem = true;
+        if (rowEnd.first && readMoment(*rowEnd.first, rowEnd.second, end))
+            rowGivesItem = true;
+        TWTaskItemList items;
+        if (rowGivesItem)
+            addItem(items, *task, start, end, QString());
+        else if (quantity != 0)
+            setAside.add(TWLocalized("importRowValue").arg(k).arg(quantityText));
 
         // The rows after a timed task are its time items, up to a row whose
         // type column says something other than "task item", or, without such
         // a word, a row that carries values of a task of its own.
-        TWTaskItemList items;
         for (; k < m_rows.size(); ++k) {
             const QStringList &itemRow = m_rows.at(k);
             reader.setRowNumber(k + 1);
@@ -206,13 +258,9 @@ bool TWImportTasks::processTasks(QString *warnings)
                     break;
                 case TWTaskField::StartDate:
                 case TWTaskField::EndDate:
-                    if (const QDateTime read = reader.date(*lines.at(j), value, true);
-                        read.isValid()) {
-                        (codes.at(j) == qint32(TWTaskField::StartDate) ? start : end) = read;
+                    if (readMoment(*lines.at(j), value,
+                                   codes.at(j) == qint32(TWTaskField::StartDate) ? start : end))
                         itemChanged = true;
-                    } else {
-                        reader.unreadable(lines.at(j)->sourceName(), value);
-                    }
                     break;
                 default:
                     break;
@@ -223,23 +271,16 @@ bool TWImportTasks::processTasks(QString *warnings)
                     drop(k + 1);
                 continue;
             }
-            // An item never ends before it starts: a missing start is the end,
-            // a missing end is now, or the start when that is later.
-            if (!end.isValid()) {
-                const QDateTime now = TWClock::now();
-                end = start.isValid() && start > now ? start : now;
-            }
-            if (!start.isValid())
-                start = end;
-            items.append(TWTaskItem::taskItemWithStartDateTime(start, end, itemNotes,
-                                                               task->identifier(), nextItem++));
+            addItem(items, *task, start, end, itemNotes);
         }
         if (!items.isEmpty())
             task->setTaskItems(items);
     }
 
-    const QString text = run.warnings(
-        "taskValuesNotRead", {{"typesNotFound", &unknownTypes}, {"rowsNotImported", &dropped}});
+    const QString text =
+        run.warnings("taskValuesNotRead", {{"typesNotFound", &unknownTypes},
+                                           {"timedQuantitiesNotImported", &setAside},
+                                           {"rowsNotImported", &dropped}});
     if (warnings)
         *warnings = text;
     return text.isNull();

@@ -125,6 +125,22 @@ qint32 TWImportTransactionField::builtInIdentifier() const
     return m_field->identifier();
 }
 
+bool TWImportTransactionField::readsDates() const
+{
+    if (m_type != TWImportFieldTypeField || !m_field)
+        return false;
+    return m_field->type() == TWFieldTypeDate ||
+           (m_field->type() == TWFieldTypeStandard && isBuiltInDateField(m_field->identifier()));
+}
+
+void TWImportTransactionField::setFileFormat(const QString &pattern)
+{
+    m_fileFormat = pattern;
+    m_formatBeforeFile = m_format;
+    if (readsDates() && !pattern.isNull())
+        m_format = pattern;
+}
+
 QVariantMap TWImportTransactionField::settings() const
 {
     QVariantMap entry;
@@ -144,10 +160,12 @@ QVariantMap TWImportTransactionField::settings() const
     const bool builtIn = m_field->type() == TWFieldTypeStandard;
     if (builtIn && isAmountField(identifier) && m_unit)
         entry.insert(TWImportKeyUnit, m_unit->code());
-    if (((!builtIn && m_field->type() == TWFieldTypeDate) ||
-         (builtIn && isBuiltInDateField(identifier))) &&
-        !m_format.isNull())
-        entry.insert(TWImportKeyFormat, m_format);
+    // The next file may write its dates in another order: the format this one
+    // brought is not kept for it.
+    const QString &stored =
+        !m_fileFormat.isNull() && m_format == m_fileFormat ? m_formatBeforeFile : m_format;
+    if (readsDates() && !stored.isNull())
+        entry.insert(TWImportKeyFormat, stored);
     if ((!builtIn && (m_field->type() == TWFieldTypeList || m_field->type() == TWFieldTypeTags)) ||
         (builtIn &&
          (identifier == TWFieldIdentifierAccount2 || identifier == TWFieldIdentifierAccount1)))

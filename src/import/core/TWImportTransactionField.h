@@ -55,6 +55,15 @@ public:
     // Null: the user's short date (and time) format.
     const QString &format() const { return m_format; }
     void setFormat(const QString &v) { m_format = v; }
+    // The pattern the file itself writes this column's dates in, when its
+    // parser knows it (a QIF file's order of day and month). A line that reads
+    // dates starts from it, and so does a later choice of a date target; it
+    // belongs to this one file, so the stored entry keeps the format the line
+    // had before unless the user set another.
+    const QString &fileFormat() const { return m_fileFormat; }
+    void setFileFormat(const QString &pattern);
+    // Whether the line's target reads dates by a format.
+    bool readsDates() const;
     bool createIfNeeded() const { return m_createIfNeeded; }
     void setCreateIfNeeded(bool v) { m_createIfNeeded = v; }
     const QUrl &folderURL() const { return m_folderURL; }
@@ -74,6 +83,8 @@ private:
     TWAccountPtr m_account;
     TWUnitPtr m_unit;
     QString m_format;
+    QString m_fileFormat;
+    QString m_formatBeforeFile; // what the stored entry keeps while the file's format is used
     bool m_createIfNeeded = false;
     QUrl m_folderURL;
 };

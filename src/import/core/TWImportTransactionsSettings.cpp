@@ -13,13 +13,18 @@ TWImportTransactionsSettings::importTransactionsSettingsWithDefaultAccount(
 
 std::shared_ptr<TWImportTransactionsSettings>
 TWImportTransactionsSettings::importTransactionsSettingsWithColumns(
-    const QStringList &columns, const TWAccountPtr &defaultAccount, const TWBusiness &business)
+    const QStringList &columns, const TWAccountPtr &defaultAccount, const TWBusiness &business,
+    const QHash<qsizetype, QString> &dateFormats)
 {
     TWImportTransactionFieldList lines;
     lines.reserve(columns.size());
     for (const QString &column : columns)
         lines.append(TWImportTransactionField::importTransactionFieldWithSourceName(
             column, defaultAccount, business));
+    for (auto it = dateFormats.constBegin(); it != dateFormats.constEnd(); ++it) {
+        if (it.key() >= 0 && it.key() < lines.size())
+            lines.at(it.key())->setFileFormat(it.value());
+    }
     return importTransactionsSettingsWithDefaultAccount(defaultAccount, lines);
 }
 
@@ -60,9 +65,12 @@ void TWImportTransactionsSettings::updateField(TWImportTransactionField &line, q
         line.setUnit(TWUnitPtr());
         return;
     }
+    // A column whose file says how it writes its dates reads by that, whatever
+    // date it fills.
+    const QString &fileFormat = line.fileFormat();
     if (field->type() != TWFieldTypeStandard) {
         if (field->type() == TWFieldTypeDate)
-            line.setFormat(formatter.shortDateFormat());
+            line.setFormat(fileFormat.isNull() ? formatter.shortDateFormat() : fileFormat);
         return;
     }
     switch (field->identifier()) {
@@ -73,10 +81,10 @@ void TWImportTransactionsSettings::updateField(TWImportTransactionField &line, q
         break;
     case TWFieldIdentifierDateModified:
     case TWFieldIdentifierDateCreated:
-        line.setFormat(formatter.shortDateTimeFormat());
+        line.setFormat(fileFormat.isNull() ? formatter.shortDateTimeFormat() : fileFormat);
         break;
     case TWFieldIdentifierDate:
-        line.setFormat(formatter.shortDateFormat());
+        line.setFormat(fileFormat.isNull() ? formatter.shortDateFormat() : fileFormat);
         break;
     default:
         line.setUnit(TWUnitPtr());

@@ -5,6 +5,7 @@
 
 #include "import/core/TWImportTransactionField.h"
 
+#include <QHash>
 #include <QList>
 #include <QVariantMap>
 
@@ -24,9 +25,12 @@ public:
     static std::shared_ptr<TWImportTransactionsSettings>
     importTransactionsSettingsWithDefaultAccount(const TWAccountPtr &defaultAccount,
                                                  const TWImportTransactionFieldList &importFields);
-    // One line per column name, each made by restoring or guessing.
+    // One line per column name, each made by restoring or guessing; a column
+    // of `dateFormats` (column index -> the pattern the file writes its dates
+    // in, as the parser found it) reads its dates by that pattern.
     static std::shared_ptr<TWImportTransactionsSettings> importTransactionsSettingsWithColumns(
-        const QStringList &columns, const TWAccountPtr &defaultAccount, const TWBusiness &business);
+        const QStringList &columns, const TWAccountPtr &defaultAccount, const TWBusiness &business,
+        const QHash<qsizetype, QString> &dateFormats = {});
 
     // Column name -> the line's stored entry; of two lines with the same
     // name the later one wins. The sheet merges this into the document's

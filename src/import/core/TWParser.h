@@ -5,6 +5,7 @@
 // is dropped; parsing never fails, a file it cannot read simply gives no rows.
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -47,9 +48,20 @@ public:
     const QSet<QString> &placeholderAccountNames() const { return m_placeholders; }
     void setPlaceholderAccountNames(QSet<QString> names) { m_placeholders = std::move(names); }
 
+    // The pattern the file writes a column's dates in, by column index, where
+    // the parser hands the dates on as written and knows their order (a QIF
+    // file's order of day and month): the mapping reads the column by it
+    // unless the user sets another.
+    const QHash<qsizetype, QString> &dateFormats() const { return m_dateFormats; }
+    void setDateFormat(qsizetype column, const QString &pattern)
+    {
+        m_dateFormats.insert(column, pattern);
+    }
+
 private:
     QStringList m_notes;
     QSet<QString> m_placeholders;
+    QHash<qsizetype, QString> m_dateFormats;
     std::optional<QStringList> m_columns;
     QList<QStringList> m_rows;
 };

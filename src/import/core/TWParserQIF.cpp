@@ -86,20 +86,12 @@ public:
     QList<QStringList> finish()
     {
         endRecord();
-        // A file writes all its dates in one order, and 3/4 reads either way:
-        // the order is the one the whole file fits.
-        QStringList written;
-        written.reserve(m_dateRows.size());
-        for (const qsizetype row : std::as_const(m_dateRows))
-            written.append(m_rows.at(row).at(1));
-        const bool dayFirst =
-            TWParserQIF::readsDayFirst(written, TWFormatter::formatter().shortDateFormat());
-        for (const qsizetype row : std::as_const(m_dateRows)) {
-            QString &cell = m_rows[row][1];
-            cell = TWParserQIF::dateString(cell, dayFirst, m_dates);
-        }
         return std::move(m_rows);
     }
+
+    // A file writes all its dates in one order, and 3/4 reads either way: the
+    // order is the one the whole file fits.
+    QString dateFormat() const { return TWParserQIF::dateFormat(m_dates); }
 
     const QSet<QString> &placeholders() const { return m_placeholders; }
 
@@ -204,7 +196,7 @@ private:
     void appendRows(const QIFRecord &record)
     {
         const QString cleared = TWParserQIF::clearedString(record.value('C'));
-        // As written for now: read once the file's order of day and month is known.
+        // As written: the mapping reads it in the file's order of day and month.
         const QString date = text(record, 'D');
         const std::optional<QString> total =
             record.has('T') ? std::optional<QString>(record.value('T')) : std::nullopt;
@@ -212,14 +204,14 @@ private:
         if (record.splits.isEmpty()) {
             if (isMirroredTransfer(date, record.value('L'), total.value_or(QString())))
                 return;
-            m_dateRows.append(m_rows.size());
+            m_dates.append(date);
             m_rows.append(QStringList{cleared, date, text(record, 'P'), text(record, 'M'),
                                       m_account, TWParserQIF::accountName(record.value('L')),
                                       text(amount(total, false))});
             return;
         }
         // The memo describes the whole transaction as well as its bank line.
-        m_dateRows.append(m_rows.size());
+        m_dates.append(date);
         m_rows.append(QStringList{cleared, date, text(record, 'P'), text(record, 'M'), m_splitWord,
                                   m_splitWord, empty});
         // The statement account's own side: "T" is the change of that account.
@@ -252,8 +244,7 @@ private:
     QSet<QString> m_placeholders;
     QHash<QString, int> m_transfers;
     QString m_account;
-    TWImportValues::DateTexts m_dates;
-    QList<qsizetype> m_dateRows; // the rows whose date is still as written
+    QStringList m_dates; // every "D" value of the rows, as written
     QIFRecord m_record;
     QList<QStringList> m_rows;
 };
@@ -285,6 +276,8 @@ void TWParserQIF::parse(const QByteArray &data)
     }
     setRows(reader.finish());
     setPlaceholderAccountNames(reader.placeholders());
+    if (const QString format = reader.dateFormat(); !format.isNull())
+        setDateFormat(1, format);
 }
 
 std::optional<QString> TWParserQIF::accountNameFromType(const QString &type)
@@ -331,7 +324,7 @@ std::optional<TWParserQIF::DateParts> TWParserQIF::dateParts(const QString &valu
     int year = parts[2];
     if (lengths[2] == 2)
         year += year < 50 ? 2000 : 1900;
-    return DateParts{parts[0], parts[1], year};
+    return DateParts{parts[0], parts[1], year, lengths[2]};
 }
 
 QDate TWParserQIF::DateParts::date(bool dayFirst) const
@@ -339,31 +332,24 @@ QDate TWParserQIF::DateParts::date(bool dayFirst) const
     return dayFirst ? QDate(year, second, first) : QDate(year, first, second);
 }
 
-QString TWParserQIF::dateString(const QString &value, bool dayFirst)
-{
-    TWImportValues::DateTexts texts;
-    return dateString(value, dayFirst, texts);
-}
-
-QString TWParserQIF::dateString(const QString &value, bool dayFirst,
-                                TWImportValues::DateTexts &texts)
-{
-    const std::optional<DateParts> parts = dateParts(value);
-    const QDate date = parts ? parts->date(dayFirst) : QDate();
-    return date.isValid() ? texts.text(date) : value;
-}
-
-bool TWParserQIF::readsDayFirst(const QStringList &values, const QString &shortDateFormat)
+QString TWParserQIF::dateFormat(const QStringList &values)
 {
     // Dates such as 14/3 or 3/14 fit one order only; the order most of them
     // fit is the file's. A file of nothing but dates that fit both is read
-    // in the order of the user's own dates.
+    // month first when it writes "/" (as Quicken and our own export do), day
+    // first otherwise (14.03.2019, 14-03-2019).
     qsizetype dayFirst = 0;
     qsizetype monthFirst = 0;
+    std::optional<DateParts> shape; // the first date's, for the separator and the year
+    QString separator;
     for (const QString &value : values) {
         const std::optional<DateParts> parts = dateParts(value);
         if (!parts)
             continue;
+        if (!shape) {
+            shape = parts;
+            separator = firstSeparator(value);
+        }
         const bool asDay = parts->date(true).isValid();
         const bool asMonth = parts->date(false).isValid();
         if (asDay && !asMonth)
@@ -371,11 +357,32 @@ bool TWParserQIF::readsDayFirst(const QStringList &values, const QString &shortD
         else if (asMonth && !asDay)
             ++monthFirst;
     }
-    if (dayFirst != monthFirst)
-        return dayFirst > monthFirst;
-    const qsizetype day = shortDateFormat.indexOf(QLatin1Char('d'));
-    const qsizetype month = shortDateFormat.indexOf(QLatin1Char('M'));
-    return day >= 0 && month >= 0 && day < month;
+    if (!shape)
+        return QString();
+    const bool slash = separator == QLatin1String("/");
+    const bool day = dayFirst != monthFirst ? dayFirst > monthFirst : !slash;
+    // The pattern only says the order (the dates are read forgivingly, "1/ 2'25" too); its
+    // separator is the file's where a pattern can hold it as it is.
+    static const QString kPlain = QStringLiteral("/.- ");
+    const QString between =
+        separator.size() == 1 && kPlain.contains(separator) ? separator : QStringLiteral("/");
+    const QString year = shape->yearDigits == 2 ? QStringLiteral("yy") : QStringLiteral("yyyy");
+    return (day ? QStringLiteral("dd%1MM%1") : QStringLiteral("MM%1dd%1")).arg(between) + year;
+}
+
+QString TWParserQIF::firstSeparator(const QString &value)
+{
+    // What stands between the first two numbers, spaces left out ("1/ 2'25" gives "/"); a
+    // space when nothing else does.
+    const QString trimmed = value.trimmed();
+    qsizetype i = 0;
+    while (i < trimmed.size() && trimmed.at(i).isDigit())
+        ++i;
+    qsizetype end = i;
+    while (end < trimmed.size() && !trimmed.at(end).isDigit())
+        ++end;
+    const QString between = trimmed.mid(i, end - i).trimmed();
+    return between.isEmpty() ? QStringLiteral(" ") : between;
 }
 
 QString TWParserQIF::amountString(const QString &value, bool negate, const QLocale &locale)

@@ -3,7 +3,8 @@
 // credit card, investment, other asset and liability) become rows of seven
 // fixed columns, one row per transaction, or a head row, a bank-side row and
 // one row per split for a split transaction. Amounts come out as the change of
-// the row's account 1, dates as the user's short date.
+// the row's account 1; dates as written, with the pattern of the file's order
+// of day and month for the mapping to read them by.
 
 #include "import/core/TWImportValues.h"
 #include "import/core/TWParser.h"
@@ -30,19 +31,16 @@ public:
         int first = 0;
         int second = 0;
         int year = 0;
+        int yearDigits = 4; // as written: 2 or 4
         // Invalid when the numbers name no day in that order.
         QDate date(bool dayFirst) const;
     };
     static std::optional<DateParts> dateParts(const QString &value);
-    // A "D" value, month first unless `dayFirst`, as the short date text;
-    // anything else as written.
-    static QString dateString(const QString &value, bool dayFirst = false);
-    static QString dateString(const QString &value, bool dayFirst,
-                              TWImportValues::DateTexts &texts);
-    // Whether a file's "D" values put the day first: the order that more of
-    // them fit alone (14/3 or 3/14); when none decides, the order of
-    // `shortDateFormat`, the user's own.
-    static bool readsDayFirst(const QStringList &values, const QString &shortDateFormat);
+    // The date pattern that a file's "D" values fit as a whole ("dd.MM.yyyy",
+    // "MM/dd/yyyy"): the order of day and month most of them fit alone (14/3
+    // or 3/14); where none decides, month first for dates written with "/",
+    // day first for any other. Null when no value is a date.
+    static QString dateFormat(const QStringList &values);
     // A "T" or "$" value in the locale's notation, negated when asked; either
     // decimal mark is read by its shape ("1,500.00", "-45,90"); unreadable
     // text as written.
@@ -51,4 +49,7 @@ public:
     static QString clearedString(const QString &value);
     // A category as an account name: a transfer's "[Savings]" is "Savings".
     static QString accountName(const QString &category);
+
+private:
+    static QString firstSeparator(const QString &value);
 };

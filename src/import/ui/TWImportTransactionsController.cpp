@@ -166,7 +166,8 @@ bool TWImportTransactionsController::generateImportSettings()
     m_parser = parserForPath(m_importURL.toLocalFile());
     m_parser->parse(*data);
     m_settings = TWImportTransactionsSettings::importTransactionsSettingsWithColumns(
-        m_parser->columns().value_or(QStringList()), m_defaultAccount, *m_business);
+        m_parser->columns().value_or(QStringList()), m_defaultAccount, *m_business,
+        m_parser->dateFormats());
     return true;
 }
 
