@@ -4,10 +4,15 @@
 #include "model/TWFormatter.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QItemEditorFactory>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QSignalBlocker>
+#include <QTimer>
+#include <QToolButton>
 
 // ---- Typing ----
 
@@ -156,12 +161,31 @@ bool TWDateTyping::keyPress(QKeyEvent *event)
     return false;
 }
 
-void TWDateTyping::focusIn(Qt::FocusReason reason)
+void TWDateTyping::selectAll()
 {
-    if (reason == Qt::MouseFocusReason || reason == Qt::PopupFocusReason)
-        return;
     const QSignalBlocker block(m_line);
     m_line->selectAll();
+}
+
+void TWDateTyping::focusIn(Qt::FocusReason reason)
+{
+    // Back from the calendar pop-up the field is as it was left.
+    if (reason == Qt::PopupFocusReason)
+        return;
+    selectAll();
+    if (reason != Qt::MouseFocusReason)
+        return;
+    m_selectAfterClick = true;
+    m_clickPosition = QCursor::pos();
+    // A focusing click whose release never reaches the text (on the frame)
+    // ends here; one still held waits for its release.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_selectAfterClick || !m_edit->hasFocus())
+            return;
+        if (QGuiApplication::mouseButtons() == Qt::NoButton)
+            m_selectAfterClick = false;
+        selectAll();
+    });
 }
 
 bool TWDateTyping::eventFilter(QObject *watched, QEvent *event)
@@ -188,6 +212,19 @@ bool TWDateTyping::eventFilter(QObject *watched, QEvent *event)
             }
         }
         return false;
+    }
+    if (watched == m_line && m_selectAfterClick) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            m_clickPosition = static_cast<QMouseEvent *>(event)->globalPosition().toPoint();
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            m_selectAfterClick = false;
+            const QPoint moved =
+                static_cast<QMouseEvent *>(event)->globalPosition().toPoint() - m_clickPosition;
+            deliver(event);
+            if (moved.manhattanLength() < QApplication::startDragDistance())
+                selectAll();
+            return true;
+        }
     }
     // Clicks and drags in text being typed move the cursor as in any text
     // field; the editor would snap it to its sections.
@@ -225,6 +262,15 @@ TWDateTimeEdit::TWDateTimeEdit(QWidget *parent) : TWTypedDateField(parent)
 TWTimeEdit::TWTimeEdit(QWidget *parent) : TWTypedDateField(parent)
 {
     startTyping(TWFormatter::formatter().locale().timeFormat(QLocale::ShortFormat));
+}
+
+QToolButton *TWNewCalendarButton(QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setCheckable(true);
+    button->setArrowType(Qt::DownArrow);
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
 }
 
 // ---- Table cells ----

@@ -16,9 +16,11 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QObject>
+#include <QPoint>
 #include <QTimeEdit>
 
 class QLineEdit;
+class QToolButton;
 
 // The typing half shared by the editors below (which own it): it takes
 // the keys that edit text and commits the text into the editor.
@@ -43,8 +45,8 @@ public:
     // Handles a key that edits the text; false for keys left to the editor
     // (typing read first where the key steps or leaves the field).
     bool keyPress(QKeyEvent *event);
-    // After the editor took the focus by keyboard, the whole text is selected
-    // so that typing replaces the date.
+    // When the editor takes the focus, by keyboard or by a click, the whole
+    // text is selected so that typing replaces the date.
     void focusIn(Qt::FocusReason reason);
 
 protected:
@@ -56,10 +58,16 @@ private:
     void deliver(QEvent *event);
 
     void start();
+    void selectAll();
 
     QDateTimeEdit *m_edit;
     QLineEdit *m_line;
     bool m_typing = false;
+    // The click that gave the focus is still being handled: the text line
+    // places its caret on the press, so the text is selected again after the
+    // release (unless the click was a drag that selected some of it).
+    bool m_selectAfterClick = false;
+    QPoint m_clickPosition;
 };
 
 // What the three fields share: each hands its events to its typing and
@@ -85,9 +93,9 @@ public:
     QDateTime dateTimeFromText(const QString &text) const override
     {
         if (isTyping()) {
+            // Never Qt's own reading of typed text, which reads a prefix.
             const QDateTime moment = m_typing->read(text);
-            if (moment.isValid())
-                return moment;
+            return moment.isValid() ? moment : this->dateTime();
         }
         return Base::dateTimeFromText(text);
     }
@@ -166,6 +174,11 @@ class TWTimeEdit final : public TWTypedDateField<QTimeEdit>
 public:
     explicit TWTimeEdit(QWidget *parent = nullptr);
 };
+
+// A new button that opens a date field's calendar pop-up (checked while it
+// is open). It is for the mouse only: never a Tab stop, so Tab goes from the
+// date field on to the next field, and typing always reaches a field.
+QToolButton *TWNewCalendarButton(QWidget *parent);
 
 // Makes the item views' default editors for dates and times these fields, so
 // table cells read typed dates the same way. Called once at start.

@@ -189,24 +189,50 @@ void TWTransactionController::rebuildUI()
     m_scrollArea->verticalScrollBar()->setValue(0);
 }
 
-void TWTransactionController::recalculateKeyViewLoop()
+QList<QWidget *> TWTransactionController::keyViewLoop() const
 {
-    // Reading order: top to bottom, then left to right; the split button last.
-    QList<QWidget *> controls;
+    QList<QWidget *> loop;
+    if (!m_contentView)
+        return loop;
+    const auto takesTab = [this](QWidget *control) {
+        // A compound control's inner text (a date field's) is the control's.
+        return (control->focusPolicy() & Qt::TabFocus) && !control->focusProxy() &&
+               control->isVisibleTo(m_view) && control->isEnabled();
+    };
+    struct Placed {
+        QWidget *control;
+        QRect frame;
+    };
+    QList<Placed> placed;
     const QList<QWidget *> children = m_contentView->findChildren<QWidget *>();
     for (QWidget *child : children) {
-        if ((child->focusPolicy() & Qt::TabFocus) && child->isVisibleTo(m_contentView) &&
-            child->isEnabled() && !child->focusProxy())
-            controls.append(child);
+        if (takesTab(child))
+            placed.append({child, QRect(child->mapTo(m_contentView, QPoint(0, 0)), child->size())});
     }
-    std::stable_sort(controls.begin(), controls.end(), [this](QWidget *a, QWidget *b) {
-        const QPoint pa = a->mapTo(m_contentView, QPoint(0, 0));
-        const QPoint pb = b->mapTo(m_contentView, QPoint(0, 0));
-        return pa.y() != pb.y() ? pa.y() < pb.y() : pa.x() < pb.x();
+    std::stable_sort(placed.begin(), placed.end(), [](const Placed &a, const Placed &b) {
+        return a.frame.center().y() < b.frame.center().y();
     });
-    controls.append(m_splitButton);
-    for (qsizetype i = 1; i < controls.size(); ++i)
-        QWidget::setTabOrder(controls.at(i - 1), controls.at(i));
+    // Controls whose middles lie within the first one's height make a line,
+    // read left to right (a check box is shorter than the field beside it).
+    for (qsizetype first = 0; first < placed.size();) {
+        const QRect line = placed.at(first).frame;
+        qsizetype end = first + 1;
+        while (end < placed.size() && placed.at(end).frame.center().y() <= line.bottom())
+            ++end;
+        std::stable_sort(
+            placed.begin() + first, placed.begin() + end,
+            [](const Placed &a, const Placed &b) { return a.frame.x() < b.frame.x(); });
+        for (qsizetype i = first; i < end; ++i)
+            loop.append(placed.at(i).control);
+        first = end;
+    }
+    for (QWidget *button :
+         {static_cast<QWidget *>(m_splitButton), static_cast<QWidget *>(m_cancelButton),
+          static_cast<QWidget *>(m_saveButton)}) {
+        if (takesTab(button))
+            loop.append(button);
+    }
+    return loop;
 }
 
 void TWTransactionController::updateButtons()
@@ -241,7 +267,6 @@ void TWTransactionController::updateFormHeight()
     m_scrollArea->setMinimumWidth(
         std::max(kSheetWidth, m_rowsLayout->totalMinimumSize().width() + scrollBar));
     m_view->adjustSize();
-    recalculateKeyViewLoop();
 }
 
 void TWTransactionController::updateValues()

@@ -18,6 +18,49 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <functional>
+
+namespace
+{
+
+// The editor's view: Tab and Backtab from any of its controls follow the
+// editor's reading order. Qt's focus chain cannot be trusted with it: the
+// rows are rebuilt and the embedded views moved between them, and the chain
+// of a compound control (a date field and its text) does not survive that.
+class TWKeyLoopView final : public QWidget
+{
+public:
+    explicit TWKeyLoopView(std::function<QList<QWidget *>()> loop) : m_loop(std::move(loop)) {}
+
+protected:
+    bool focusNextPrevChild(bool next) override
+    {
+        const QList<QWidget *> loop = m_loop();
+        const QWidget *focus = window()->focusWidget();
+        const auto at = std::find_if(loop.cbegin(), loop.cend(), [focus](const QWidget *control) {
+            return focus && (control == focus || control->isAncestorOf(focus));
+        });
+        if (at == loop.cend())
+            return QWidget::focusNextPrevChild(next);
+        const qsizetype count = loop.size();
+        QWidget *target = loop.at((at - loop.cbegin() + (next ? 1 : count - 1)) % count);
+        target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        for (QWidget *parent = target->parentWidget(); parent; parent = parent->parentWidget()) {
+            if (auto *scroll = qobject_cast<QScrollArea *>(parent)) {
+                scroll->ensureWidgetVisible(target);
+                break;
+            }
+        }
+        return true;
+    }
+
+private:
+    std::function<QList<QWidget *>()> m_loop;
+};
+
+} // namespace
+
 TWTransactionController::TWTransactionController(QObject *parent)
     : TWLazyViewController<TWTransactionEditor>(parent), m_completer(new TWValueCompleter(this))
 {
@@ -35,7 +78,7 @@ TWTransactionController::~TWTransactionController()
 
 void TWTransactionController::build()
 {
-    m_view = new QWidget();
+    m_view = new TWKeyLoopView([this] { return keyViewLoop(); });
     m_view->setObjectName(QStringLiteral("TWTransaction"));
     auto *layout = new QVBoxLayout(m_view);
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace
 {
@@ -13,7 +14,8 @@ struct Token {
     bool number = false;
     int value = 0;
     int digits = 0;
-    QString word; // upper-cased
+    QString word;        // upper-cased
+    bool spaced = false; // white space or a comma since the token before
 };
 
 QList<Token> tokenize(const QString &text)
@@ -21,11 +23,13 @@ QList<Token> tokenize(const QString &text)
     QList<Token> tokens;
     const qsizetype size = text.size();
     qsizetype i = 0;
+    bool spaced = false;
     while (i < size) {
         const QChar c = text.at(i);
         if (c.isDigit()) {
             Token token;
             token.number = true;
+            token.spaced = std::exchange(spaced, false);
             while (i < size && text.at(i).isDigit()) {
                 // More digits than any date part has: the token cannot be one.
                 if (token.digits < 9)
@@ -40,8 +44,11 @@ QList<Token> tokenize(const QString &text)
                 ++i;
             Token token;
             token.word = text.mid(start, i - start).toUpper();
+            token.spaced = std::exchange(spaced, false);
             tokens.append(token);
         } else {
+            if (c.isSpace() || c == QLatin1Char(','))
+                spaced = true;
             ++i;
         }
     }
@@ -65,6 +72,14 @@ TWDateReader::TWDateReader(const QString &pattern, const QLocale &locale)
         if (c == QLatin1Char('\'')) {
             quoted = !quoted;
             ++i;
+            continue;
+        }
+        if (quoted && c.isLetter()) {
+            qsizetype end = i;
+            while (end < size && pattern.at(end).isLetter())
+                ++end;
+            m_literals.append(pattern.mid(i, end - i).toUpper());
+            i = end;
             continue;
         }
         qsizetype run = 1;
@@ -98,7 +113,28 @@ TWDateReader TWDateReader::typed(const QString &pattern, const QLocale &locale)
 {
     TWDateReader reader(pattern, locale);
     reader.m_monthNames = true;
+    reader.m_whole = true;
     return reader;
+}
+
+bool TWDateReader::isKnownWord(const QString &word) const
+{
+    if (m_literals.contains(word))
+        return true;
+    static const QLocale english = QLocale::c();
+    for (const QLocale *locale : {&m_locale, &english}) {
+        for (int day = 1; day <= 7; ++day) {
+            for (const QString &name : {locale->dayName(day, QLocale::LongFormat),
+                                        locale->dayName(day, QLocale::ShortFormat)}) {
+                QString upper = name.toUpper();
+                if (upper.endsWith(QLatin1Char('.')))
+                    upper.chop(1);
+                if (upper == word)
+                    return true;
+            }
+        }
+    }
+    return false;
 }
 
 int TWDateReader::monthFromName(QStringView word) const
@@ -154,9 +190,13 @@ QDateTime TWDateReader::read(const QString &text) const
     qsizetype lastDateToken = monthToken;
     for (; index < tokens.size() && next < parts.size(); ++index) {
         const Token &token = tokens.at(index);
-        // Weekday names and other words around the date are passed over.
-        if (!token.number)
+        // Weekday names and other words around the date are passed over;
+        // whole text allows only the words a date is written with.
+        if (!token.number) {
+            if (m_whole && index != monthToken && !isKnownWord(token.word))
+                return {};
             continue;
+        }
         switch (parts.at(next)) {
         case Day:
             if (token.digits > 2)
@@ -198,15 +238,21 @@ QDateTime TWDateReader::read(const QString &text) const
         if (token.number) {
             if (count == 3 || token.digits > 2)
                 return {};
+            // Whole text: a time only where the pattern has one, set apart
+            // from the date ("10/5/2611/1/26" is no date at 1:26).
+            if (m_whole && (!m_time || (count == 0 && !token.spaced)))
+                return {};
             fields[count++] = token.value;
         } else if (token.word == pmText || token.word == QLatin1String("PM")) {
             pm = true;
         } else if (token.word == amText || token.word == QLatin1String("AM")) {
             am = true;
-        } else if (count > 0) {
+        } else if (count > 0 || (m_whole && !isKnownWord(token.word))) {
             return {};
         }
     }
+    if (m_whole && (am || pm) && (!m_time || count == 0))
+        return {};
     if (!m_time || count == 0)
         return QDateTime(date, QTime(0, 0));
     int hour = fields[0];

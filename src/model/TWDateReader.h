@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 
 class TWDateReader
 {
@@ -21,7 +22,10 @@ public:
 
     // The reader of what is typed into a field showing `pattern` (the
     // locale's short formats): a month written as a name is read whatever
-    // the pattern, so "Oct 5, 2026" reads in a field showing 10/5/26.
+    // the pattern, so "Oct 5, 2026" reads in a field showing 10/5/26. It
+    // reads the text whole: anything left over (a second date run on after
+    // the first, a time where the field shows none, a stray word) refuses
+    // it, where a file's reader passes such text over.
     static TWDateReader typed(const QString &pattern, const QLocale &locale = QLocale());
 
     const QString &pattern() const { return m_pattern; }
@@ -37,6 +41,12 @@ private:
     Part m_order[3] = {Month, Day, Year};
     bool m_monthNames = false;
     bool m_time = false;
+    bool m_whole = false;
+    // Words the pattern writes itself (quoted), upper-cased.
+    QStringList m_literals;
 
     int monthFromName(QStringView word) const;
+    // Whether a word of whole text may stand beside the date: a weekday's
+    // name or one of the pattern's own words.
+    bool isKnownWord(const QString &word) const;
 };

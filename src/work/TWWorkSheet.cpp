@@ -103,9 +103,7 @@ QWidget *TWWorkSheet::makeDateField(int tag, bool showTime, QDateTimeEdit **pick
     picker->setDisplayFormat(showTime ? TWFormatter::formatter().shortDateTimeFormat()
                                       : TWFormatter::formatter().shortDateFormat());
     picker->setProperty("tag", tag);
-    auto *button = new QToolButton(box);
-    button->setCheckable(true);
-    button->setArrowType(Qt::DownArrow);
+    QToolButton *button = TWNewCalendarButton(box);
     button->setProperty("tag", tag);
     layout->addWidget(picker, 1);
     layout->addWidget(button);

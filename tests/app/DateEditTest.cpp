@@ -1,6 +1,7 @@
 // Typing into the date fields: the text is read whole, in the locale's
-// order, a "/" never skipping a part; unreadable text stores nothing. Also
-// the table cells' date editors and the first size of a tall sheet.
+// order, a "/" never skipping a part; unreadable text stores nothing; a click
+// or Tab into a field selects its date. Also the table cells' date editors
+// and the first size of a tall sheet.
 
 #include "TWAppTestSupport.h"
 #include "TWDateTypingSupport.h"
@@ -55,6 +56,12 @@ TEST(DateEditTest, ADateFieldReadsTypedTextInTheLocalesOrder)
         {"en_US", "13/45/26", {}},
         {"en_US", "2/30/26", {}},
         {"en_US", "soon", {}},
+        // Read whole, never from its start: a second date run on after the
+        // first, a time the field does not show, a stray word.
+        {"en_US", "10/5/2611/1/26", {}},
+        {"en_US", "10/5/26 3:04 PM", {}},
+        {"en_US", "10/5/26 soon", {}},
+        {"en_US", "Monday, Oct 5, 2026", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
         {"en_GB", "5/10/26", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
         {"en_GB", "5 October 2026", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
         {"de_DE", "5.10.26", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
@@ -82,6 +89,7 @@ TEST(DateEditTest, ADateAndTimeFieldReadsAmPmAndTheTwentyFourHourClock)
         {"en_US", "10/5/26 3:04 PM", QDateTime(QDate(2026, 10, 5), QTime(15, 4))},
         {"en_US", "10/5/26 12:15 am", QDateTime(QDate(2026, 10, 5), QTime(0, 15))},
         {"en_US", "10/5/26 13:04 PM", {}},
+        {"en_US", "10/5/2611/1/26", {}},
         {"en_GB", "05/10/2026 15:04", QDateTime(QDate(2026, 10, 5), QTime(15, 4))},
         {"de_DE", "5.10.26 7:45", QDateTime(QDate(2026, 10, 5), QTime(7, 45))},
     };
@@ -158,6 +166,29 @@ TEST(DateEditTest, ReturnOnUnreadableTextKeepsTheTextAndGoesNoFurther)
     QTest::keyClick(field, Qt::Key_Escape);
     EXPECT_EQ(field->text(), QStringLiteral("10/4/26"));
     EXPECT_EQ(field->date(), QDate(2026, 10, 4));
+}
+
+TEST(DateEditTest, AClickIntoAFilledFieldSelectsItsDateSoTypingReplacesIt)
+{
+    TWLocaleGuard locale{QStringLiteral("en_US")};
+    QWidget form;
+    auto *layout = new QVBoxLayout(&form);
+    auto *field = new TWDateEdit(QDate(2026, 11, 1), &form);
+    auto *next = new QLineEdit(&form);
+    layout->addWidget(field);
+    layout->addWidget(next);
+    ASSERT_TRUE(twActivate(&form));
+    next->setFocus();
+
+    twClickAndTypeDate(field, QStringLiteral("10/5/26"));
+    EXPECT_EQ(field->date(), QDate(2026, 10, 5));
+    EXPECT_EQ(field->text(), QStringLiteral("10/5/26"));
+    EXPECT_EQ(QApplication::focusWidget(), next);
+
+    // Back by Tab the whole text is selected too.
+    QTest::keyClick(next, Qt::Key_Backtab);
+    ASSERT_EQ(QApplication::focusWidget(), field);
+    EXPECT_EQ(field->findChild<QLineEdit *>()->selectedText(), field->text());
 }
 
 TEST(DateEditTest, ArrowKeysStillStepAndTypingBeforeThemIsReadFirst)

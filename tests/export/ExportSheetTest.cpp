@@ -2,6 +2,7 @@
 // written files, the attachment folder and its links, what an export may
 // replace, the choice tables and the date check.
 
+#include "TWDateTypingSupport.h"
 #include "TWExportTestSupport.h"
 #include "export/core/TWExportFiles.h"
 #include "export/ui/TWExportChoiceModel.h"
@@ -362,6 +363,26 @@ TEST_F(ExportTransactionsSheetTest, ChoiceTablesAllRowColumnOrderAndTheDateCheck
     EXPECT_FALSE(QFileInfo::exists(target));
     choose(sheet.intervalPopUpButton(), 0);
     EXPECT_FALSE(sheet.fromDatePicker()->isEnabled());
+}
+
+TEST_F(ExportTransactionsSheetTest, ClickedCustomDatesTakeWhatIsTypedAndTabWalksTheForm)
+{
+    storeChoice(TWExportFileTypeCSV, {}, {});
+    TWExportTransactionsController sheet;
+    watch(sheet);
+    sheet.reset();
+    choose(sheet.intervalPopUpButton(), 6);
+    // Top to bottom as the rows stand; the calendar buttons are the mouse's.
+    EXPECT_EQ(twTabWalk(sheet.fileTypePopUpButton(), 6),
+              (QList<QWidget *>{sheet.filterPopUpButton(), sheet.includeAttachmentsCheckbox(),
+                                sheet.intervalPopUpButton(), sheet.fromDatePicker(),
+                                sheet.toDatePicker(), sheet.itemsTableView()}));
+
+    sheet.intervalPopUpButton()->setFocus();
+    twClickAndTypeDate(sheet.fromDatePicker(), QStringLiteral("5/2/24"));
+    EXPECT_EQ(QApplication::focusWidget(), sheet.toDatePicker());
+    EXPECT_EQ(sheet.fromDatePicker()->date(), QDate(2024, 5, 2));
+    EXPECT_EQ(sheet.exportSettings()->intervalFromDate().date(), QDate(2024, 5, 2));
 }
 
 TEST_F(ExportWorkSheetTest, TasksAndExpensesOfTheChosenProjectsInTheirFormats)

@@ -1,6 +1,7 @@
 // The editor's form: rows in the register's column order, rows a split or an
 // import row leaves out, swapped accounts, read-only controls and the height.
 
+#include "TWDateTypingSupport.h"
 #include "TransactionEditorTestSupport.h"
 
 #include "foundation/TWLocalized.h"
@@ -10,6 +11,9 @@
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QToolButton>
+
+#include <algorithm>
 
 namespace
 {
@@ -178,6 +182,67 @@ TEST_F(TransactionEditorForm, SplittingFromTheAccountMenuShowsLinesAndUnsplittin
 }
 
 } // namespace
+
+TEST_F(TransactionEditorForm, TabWalksEveryRowDownwardFromTheDatesToTheNextRow)
+{
+    for (const auto &[name, type] :
+         {std::pair{"Due", TWFieldTypeDate}, std::pair{"Reference", TWFieldTypeText},
+          std::pair{"Billable", TWFieldTypeCheckbox}}) {
+        const TWFieldPtr field = TWField::fieldWithName(QLatin1String(name), type, false, false,
+                                                        business->nextFieldIdentifier());
+        ASSERT_OK(business->addField(field, false));
+        business->columnSettingsAddField(*field);
+    }
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+    ASSERT_TRUE(editor);
+    const QList<qint32> rows = editor->rowOrder();
+    const auto rowOf = [&](const QWidget *widget) {
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const QWidget *value = editor->valueViewForField(rows.at(i));
+            if (value == widget || value->isAncestorOf(widget))
+                return int(i);
+        }
+        // Below the rows: the split lines and the attachments.
+        return int(rows.size());
+    };
+    // The rows Tab can stop in: each holds a control that takes the focus.
+    QList<int> expected;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        QWidget *value = editor->valueViewForField(rows.at(i));
+        QList<QWidget *> controls = value->findChildren<QWidget *>();
+        controls.prepend(value);
+        if (std::any_of(controls.cbegin(), controls.cend(), [value](const QWidget *control) {
+                return (control->focusPolicy() & Qt::TabFocus) && !control->focusProxy() &&
+                       control->isVisibleTo(value) && control->isEnabled();
+            }))
+            expected.append(int(i));
+    }
+    ASSERT_GT(expected.size(), 5);
+
+    // From the first row down to the split button: each row in turn, never
+    // back up, never into a row's calendar button.
+    QWidget *start = editor->valueViewForField(rows.at(expected.first()));
+    QList<int> visited{expected.first()};
+    QString walk;
+    bool reachedSplitButton = false;
+    for (QWidget *focus : twTabWalk(start, 60)) {
+        if (focus == editor->splitTransactionButton()) {
+            reachedSplitButton = true;
+            break;
+        }
+        const int row = rowOf(focus);
+        walk +=
+            QStringLiteral(" %1:%2").arg(QLatin1String(focus->metaObject()->className())).arg(row);
+        ASSERT_GE(row, visited.constLast()) << walk.toStdString();
+        if (row == rows.size())
+            continue;
+        EXPECT_FALSE(qobject_cast<QToolButton *>(focus)) << walk.toStdString();
+        if (row != visited.constLast())
+            visited.append(row);
+    }
+    EXPECT_EQ(visited, expected) << walk.toStdString();
+    EXPECT_TRUE(reachedSplitButton) << walk.toStdString();
+}
 
 TEST_F(TransactionEditorForm, TheSheetIsTitledByWhatItDoes)
 {

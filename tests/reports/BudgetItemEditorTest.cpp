@@ -269,3 +269,19 @@ TEST_F(BudgetItemEditorTest, ATypedStartDateIsReadInTheLocalesOrder)
     EXPECT_EQ(press(sheet->saveButton()), -1002);
     EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->startDate().date(), QDate(2026, 10, 5));
 }
+
+TEST_F(BudgetItemEditorTest, AClickedStartDateTakesTheTypedDateAndTabGoesOnToTheNextField)
+{
+    TWLocaleGuard pinned{QStringLiteral("en_US")};
+    openStored(TWItemTypeAccount, kRent);
+    // The calendar button is the mouse's alone.
+    EXPECT_EQ(twTabWalk(sheet->budgetTextField(), 3),
+              (QList<QWidget *>{sheet->unitPopUpButton(), sheet->startDatePicker(),
+                                sheet->cyclesCheckbox()}));
+
+    sheet->budgetTextField()->setFocus();
+    twClickAndTypeDate(sheet->startDatePicker(), QStringLiteral("10/5/26"));
+    EXPECT_EQ(QApplication::focusWidget(), sheet->cyclesCheckbox());
+    EXPECT_EQ(press(sheet->saveButton()), -1002);
+    EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->startDate().date(), QDate(2026, 10, 5));
+}

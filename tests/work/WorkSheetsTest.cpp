@@ -269,6 +269,26 @@ TEST_F(WorkSheets, TimeItemTimesAreTypedInTheLocalesShortFormat)
     }
 }
 
+TEST_F(WorkSheets, TabGoesFromEachTimeItemFieldToTheNextAndAClickSelectsTheTime)
+{
+    TWLocaleGuard pinned{QStringLiteral("en_US")};
+    const TWTaskPtr task = addTask(project, QStringLiteral("Work"));
+    const TWTaskItemPtr item = addItem(task, twLocal(2026, 3, 1, 9), twLocal(2026, 3, 1, 10));
+    TWTaskItemController sheet;
+    sheet.setTaskItem(item->copy());
+    sheet.setMode(1);
+    sheet.setBusinessController(document.get());
+    sheet.setBusiness(business);
+    sheet.update();
+    document->beginSheetWithView(sheet.view(), false, true, {});
+    EXPECT_EQ(twTabWalk(sheet.startPicker(), 2),
+              (QList<QWidget *>{sheet.endPicker(), sheet.notesField()}));
+
+    twClickAndTypeDate(sheet.startPicker(), QStringLiteral("10/5/26 3:04 PM"));
+    EXPECT_EQ(QApplication::focusWidget(), sheet.endPicker());
+    EXPECT_EQ(sheet.startPicker()->dateTime(), QDateTime(QDate(2026, 10, 5), QTime(15, 4)));
+}
+
 TEST_F(WorkSheets, ProjectSheetKeepsTheShownUnitAndRereadsTheRate)
 {
     const TWProjectPtr bare =

@@ -79,6 +79,11 @@ void TWExportSheetController::build()
     connect(m_fileType, &QComboBox::activated, this,
             [this] { doFileType(m_fileType->selectedTag()); });
 
+    // Each row's controls are made in the rows' order, which is Tab's order.
+    auto *form = new QFormLayout();
+    form->addRow(TWLocalized("exportFileType"), m_fileType);
+    addControls(form);
+
     m_interval = new TWPopUpButton(m_view);
     m_interval->setObjectName(QStringLiteral("intervalPopUpButton"));
     static const char *const presets[] = {
@@ -100,11 +105,9 @@ void TWExportSheetController::build()
         picker->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
         connect(picker, &QDateEdit::dateChanged, this,
                 [this, tag](const QDate &date) { setIntervalDate(tag, date.startOfDay()); });
-        button = new QToolButton(m_view);
+        button = TWNewCalendarButton(m_view);
         button->setObjectName(tag == 0 ? QStringLiteral("fromDisclosureButton")
                                        : QStringLiteral("toDisclosureButton"));
-        button->setArrowType(Qt::DownArrow);
-        button->setCheckable(true);
         connect(button, &QToolButton::clicked, this,
                 [this, tag] { doIntervalDateDisclosure(tag); });
         auto *row = new QHBoxLayout();
@@ -113,9 +116,6 @@ void TWExportSheetController::build()
         return row;
     };
 
-    auto *form = new QFormLayout();
-    form->addRow(TWLocalized("exportFileType"), m_fileType);
-    addControls(form);
     form->addRow(TWLocalized("exportInterval"), m_interval);
     form->addRow(TWLocalized("exportFrom"), dateRow(m_fromDate, m_fromButton, 0));
     form->addRow(TWLocalized("exportTo"), dateRow(m_toDate, m_toButton, 1));

@@ -88,11 +88,9 @@ void TWInvoiceController::build()
             if (!m_filling)
                 doDatePicker(tag);
         });
-        button = new QToolButton(m_view);
+        button = TWNewCalendarButton(m_view);
         button->setObjectName(tag == 0 ? QStringLiteral("dateButton")
                                        : QStringLiteral("dueDateButton"));
-        button->setArrowType(Qt::DownArrow);
-        button->setCheckable(true);
         connect(button, &QToolButton::clicked, this, [this, tag] { doButton(tag); });
         auto *row = new QHBoxLayout();
         row->addWidget(picker, 1);

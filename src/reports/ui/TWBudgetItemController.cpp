@@ -53,9 +53,7 @@ void TWBudgetItemController::build()
     m_startDate->setCalendarPopup(false);
     m_startDate->setDisplayFormat(QLocale().dateFormat(QLocale::ShortFormat));
     m_startDate->setProperty("tag", 3);
-    m_startDateButton = new QToolButton(view);
-    m_startDateButton->setCheckable(true);
-    m_startDateButton->setArrowType(Qt::DownArrow);
+    m_startDateButton = TWNewCalendarButton(view);
     m_startDateButton->setProperty("tag", 3);
     m_cycles = new QCheckBox(TWLocalized("budgetRepeatEvery"), view);
     m_cycles->setProperty("tag", 4);
