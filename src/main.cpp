@@ -18,6 +18,7 @@
 #include "import/ui/TWImportUI.h"
 #include "invoicing/ui/TWInvoicing.h"
 #include "ledger/TWLedger.h"
+#include "model/TWNumberFormatter.h"
 #include "reports/ui/TWReportsUI.h"
 #include "work/TWWork.h"
 
@@ -44,6 +45,8 @@ int main(int argc, char **argv)
     TWWheelGuard::install();
     // Table cells holding dates read typed text as every date field does.
     TWInstallDateEditorFactory();
+    // A keystroke a number field refuses is heard.
+    TWNumberFormatter::setBeepHandler([] { QApplication::beep(); });
 
     QStringList paths;
     for (const QString &argument : app.arguments().mid(1))

@@ -58,6 +58,45 @@ QString localizedDigits(const std::string &digits, const QLocale &locale)
     return text;
 }
 
+// The digit counts between the locale's grouping separators: the group next
+// to the decimal separator and the groups above it (3 and 3 in most locales,
+// 3 and 2 where lakhs are written), read off a number the locale writes.
+struct GroupSizes {
+    qsizetype least = 3;
+    qsizetype higher = 3;
+};
+
+GroupSizes groupSizes(const QLocale &locale)
+{
+    const QString group = locale.groupSeparator();
+    GroupSizes sizes;
+    if (group.isEmpty())
+        return sizes;
+    const QStringList runs =
+        locale.toString(Q_INT64_C(1234567890123456)).split(group, Qt::SkipEmptyParts);
+    if (runs.size() >= 2)
+        sizes.least = runs.at(runs.size() - 1).size();
+    if (runs.size() >= 3)
+        sizes.higher = runs.at(runs.size() - 2).size();
+    return sizes;
+}
+
+// Whole-part digit runs between grouping separators as the locale writes
+// them: the last of the least group's size, the first 1 to the higher size,
+// those between exactly the higher size.
+bool groupsAsWritten(const QList<qsizetype> &runs, const GroupSizes &sizes)
+{
+    if (runs.size() < 2)
+        return true;
+    if (runs.last() != sizes.least || runs.first() < 1 || runs.first() > sizes.higher)
+        return false;
+    for (qsizetype i = 1; i + 1 < runs.size(); ++i) {
+        if (runs.at(i) != sizes.higher)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool TWDecimal::isZero() const
@@ -102,7 +141,7 @@ std::optional<TWDecimal> TWDecimal::fromDouble(double value, int maxFraction)
 }
 
 std::optional<TWDecimal> TWDecimal::parse(const QString &text, const QLocale &locale,
-                                          const QStringList &symbols)
+                                          const QStringList &symbols, bool asWritten)
 {
     QStringView s = QStringView(text).trimmed();
     bool negative = false;
@@ -155,10 +194,14 @@ std::optional<TWDecimal> TWDecimal::parse(const QString &text, const QLocale &lo
     bool inFraction = false;
     bool lastWasDigit = false;
     bool anyDigit = false;
+    // The lengths of the whole part's digit runs between grouping separators.
+    QList<qsizetype> runs(1, 0);
     for (qsizetype i = 0; i < s.size();) {
         const QChar c = s.at(i);
         if (c.isDigit()) {
             (inFraction ? d.fracDigits : d.intDigits).push_back(char('0' + c.digitValue()));
+            if (!inFraction)
+                ++runs.last();
             anyDigit = lastWasDigit = true;
             ++i;
             continue;
@@ -173,18 +216,20 @@ std::optional<TWDecimal> TWDecimal::parse(const QString &text, const QLocale &lo
         if (!inFraction && lastWasDigit) {
             if (!group.isEmpty() && rest.startsWith(group)) {
                 lastWasDigit = false;
+                runs.append(0);
                 i += group.size();
                 continue;
             }
             if (groupIsSpace && isSpaceSeparator(c)) {
                 lastWasDigit = false;
+                runs.append(0);
                 ++i;
                 continue;
             }
         }
         return std::nullopt;
     }
-    if (!anyDigit)
+    if (!anyDigit || (asWritten && runs.size() > 1 && !groupsAsWritten(runs, groupSizes(locale))))
         return std::nullopt;
     stripLeadingZeros(d.intDigits);
     d.negative = negative && !d.isZero();

@@ -34,8 +34,11 @@ struct TWDecimal {
     // after or before a currency symbol), brackets for a negative amount, and any
     // of `symbols` (currency signs and codes) before or after the number. No
     // exponents, no "nan" or "inf". None when the text is not such a number.
+    // `asWritten` reads only numbers the way the locale writes them: grouping
+    // separators, where there are any, stand between whole groups of the
+    // locale's sizes ("1,234.56", never "1234,56" or "1,2345" under en_US).
     static std::optional<TWDecimal> parse(const QString &text, const QLocale &locale,
-                                          const QStringList &symbols = {});
+                                          const QStringList &symbols = {}, bool asWritten = false);
 
     // Rounds to `places` fraction digits, ties broken as `rounding` says.
     void roundTo(unsigned places, TWRounding rounding);

@@ -310,30 +310,12 @@ TWEditValue TWEditTransactionsController::currentValue() const
 qint64 TWEditTransactionsController::amountFromText(const QString &text, const TWUnit *unit,
                                                     bool *ok)
 {
-    const TWFormatter &formatter = TWFormatter::formatter();
-    bool readable = false;
-    const qint64 plain = formatter.valueFromString(text, unit, &readable);
+    // As every typed amount: only as the locale writes numbers ("1234,56" under
+    // en_US is refused, never 123456), halves rounded away from zero.
+    const std::optional<qint64> amount = TWFormatter::formatter().typedValue(text, unit);
     if (ok)
-        *ok = readable;
-    if (!readable || !unit)
-        return readable ? plain : 0;
-    // The formatter rounds a half to even (12.5 at no decimals is 12); an
-    // amount typed here rounds a half away from zero (13), so read three more
-    // places and round them off ourselves.
-    constexpr int kExtra = 3;
-    constexpr qint64 kScale = 1000;
-    bool fine = false;
-    const qint64 finer =
-        formatter.valueFromString(text, std::uint32_t(unit->decimalPlaces() + kExtra), &fine);
-    if (!fine)
-        return plain;
-    const qint64 whole = finer / kScale;
-    const qint64 rest = finer % kScale;
-    if (rest >= kScale / 2)
-        return whole + 1;
-    if (rest <= -kScale / 2)
-        return whole - 1;
-    return whole;
+        *ok = amount.has_value();
+    return amount.value_or(0);
 }
 
 void TWEditTransactionsController::unsplitTransactionIfNecessary(TWTransaction &transaction) const

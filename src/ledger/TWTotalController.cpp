@@ -2,6 +2,7 @@
 
 #include "app/TWAlert.h"
 #include "app/TWControls.h"
+#include "app/TWTypedNumberField.h"
 #include "foundation/TWLocalized.h"
 #include "ledger/TWAmountArithmetic.h"
 #include "model/TWBuiltInFields.h"
@@ -523,33 +524,47 @@ void TWTotalController::updateBalanceButton(bool enabled, const QString &toolTip
     m_balanceButton->setToolTip(toolTip);
 }
 
-void TWTotalController::commitEditing()
+bool TWTotalController::commitEditing()
 {
     if (m_editingTag >= 0 && m_changed) {
         const int tag = m_editingTag;
         m_changed = false;
         m_editingTag = -1;
-        updateTotalTextField(tag);
+        return updateTotalTextField(tag);
     }
+    return true;
 }
 
-void TWTotalController::updateTotalTextField(int tag)
+QLineEdit *TWTotalController::editingField() const
+{
+    return m_changed && m_editingTag >= 0 ? m_fields[m_editingTag] : nullptr;
+}
+
+bool TWTotalController::updateTotalTextField(int tag)
 {
     if (tag < 0 || tag >= int(m_fields.size()))
-        return;
+        return true;
     QLineEdit *field = m_fields[tag];
     const QString text = field->text().trimmed();
     qint64 value = 0;
     if (!text.isEmpty()) {
         const TWUnitPtr unit = unitForTag(tag);
-        bool ok = false;
-        value = unit ? TWFormatter::formatter().valueFromString(text, unit.get(), &ok) : 0;
-        // An amount that cannot be read must not silently become 0: the
-        // previous amount stays and its text comes back.
-        if (!ok || !unit || value == std::numeric_limits<qint64>::min()) {
+        if (!unit) {
             writeField(tag);
-            return;
+            return true;
         }
+        const std::optional<qint64> typed = TWFormatter::formatter().typedValue(text, unit.get());
+        // Text the locale does not write as a number ("1234,56" under en_US)
+        // must not become another amount, nor leave the previous one to be
+        // saved in its place: the field keeps the text and the focus, and the
+        // text is still pending for Save to refuse.
+        if (!typed || *typed == std::numeric_limits<qint64>::min()) {
+            m_changed = true;
+            m_editingTag = tag;
+            twRefuseTypedNumber(field);
+            return false;
+        }
+        value = *typed;
     }
     if (isCreditTag(tag))
         value = -value;
@@ -583,7 +598,7 @@ void TWTotalController::updateTotalTextField(int tag)
                 }
             }
             emit totalUpdated(this);
-            return;
+            return true;
         }
         qint64 newTotal = 0;
         odometerTotal(newTotal);
@@ -640,7 +655,7 @@ void TWTotalController::updateTotalTextField(int tag)
     }
     default:
         emit totalUpdated(this);
-        return;
+        return true;
     }
     if (rewriteOthers) {
         m_filling = true;
@@ -648,6 +663,7 @@ void TWTotalController::updateTotalTextField(int tag)
         m_filling = false;
     }
     emit totalUpdated(this);
+    return true;
 }
 
 void TWTotalController::unitMenuActivated(int index)
@@ -661,7 +677,16 @@ bool TWTotalController::chooseUnit(const TWUnitPtr &unit)
 {
     if (!unit || !m_business)
         return false;
-    commitEditing();
+    if (!commitEditing()) {
+        // A refused amount is mended first; the menu shows the unit kept, and
+        // the field the text as typed.
+        QLineEdit *field = editingField();
+        const QString typed = field ? field->text() : QString();
+        updateValues();
+        if (field)
+            field->setText(typed);
+        return false;
+    }
     qint64 total = m_total;
     if (m_unit && m_unit->decimalPlaces() != unit->decimalPlaces()) {
         const std::optional<qint64> rescaled = TWAmountArithmetic::rescaledTotal(

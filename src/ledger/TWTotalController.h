@@ -117,13 +117,18 @@ public:
     void updateBalanceButton(bool enabled, const QString &toolTip);
 
     // The user's actions, callable directly (tests, the owner's save).
-    // Reads the field with that tag as typed. Text that cannot be read keeps
-    // the previous amount and puts its text back; nothing is reported then.
-    void updateTotalTextField(int tag);
-    // Takes the field being edited, if any (before a save or unit change).
-    void commitEditing();
+    // Reads the field with that tag as typed. Text that is not an amount as
+    // the locale writes it is refused (false): the beep, the field keeps the
+    // text and the focus, the amounts stay, and the text stays pending.
+    bool updateTotalTextField(int tag);
+    // Takes the field being edited, if any (before a save or unit change);
+    // false when its text was refused.
+    bool commitEditing();
+    // The field whose typed text is still pending (refused or not yet read).
+    QLineEdit *editingField() const;
     // Switches to the unit; refused with an alert (and false) when the amount
-    // cannot be held with the new unit's decimal places.
+    // cannot be held with the new unit's decimal places, and (false) while the
+    // field being edited holds text that was refused.
     bool chooseUnit(const TWUnitPtr &unit);
 
     // --- Widgets (for the owner's layout and for tests) ---

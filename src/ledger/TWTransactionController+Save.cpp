@@ -5,6 +5,7 @@
 
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
+#include "app/TWTypedNumberField.h"
 #include "ledger/TWAttachmentsController.h"
 #include "ledger/TWRepeatController.h"
 #include "ledger/TWSplitController.h"
@@ -35,21 +36,29 @@ TWSaveOutcome TWTransactionController::doSave(int tag)
 {
     if (m_attachmentsController)
         m_attachmentsController->close();
+    if (tag != kSaveTag) {
+        close(TWSheetResult::Cancelled);
+        return TWSaveOutcome::Closed;
+    }
     // A text being typed counts: its field ends editing first.
     if (auto *edit = qobject_cast<QLineEdit *>(QApplication::focusWidget());
         edit && m_contentView && m_contentView->isAncestorOf(edit) &&
         edit->property("twFieldIdentifier").isValid() && edit->isModified())
         emit edit->editingFinished();
-    if (m_totalController && m_valueViews.contains(-10))
-        m_totalController->commitEditing();
+    // An amount refused as typed is mended before anything is saved: saving
+    // the amount there was before, or another reading of it, would store
+    // something the user did not type.
+    QLineEdit *refused = m_refusedField;
+    if (m_totalController && m_valueViews.contains(-10) && !m_totalController->commitEditing())
+        refused = refused ? refused : m_totalController->editingField();
     for (TWSplitController *row : std::as_const(m_splitControllers)) {
         row->commitDescription();
-        row->totalController()->commitEditing();
+        if (!row->totalController()->commitEditing())
+            refused = refused ? refused : row->totalController()->editingField();
     }
-
-    if (tag != kSaveTag) {
-        close(TWSheetResult::Cancelled);
-        return TWSaveOutcome::Closed;
+    if (refused) {
+        twExplainTypedNumber(refused);
+        return TWSaveOutcome::Refused;
     }
     if (m_mode == TWTransactionEditorMode::ReadOnly || !m_business || !m_editTransaction) {
         close(TWSheetResult::Confirmed);

@@ -5,6 +5,7 @@
 
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
+#include "app/TWTypedNumberField.h"
 #include "ledger/TWAmountArithmetic.h"
 #include "ledger/TWSplitController.h"
 #include "ledger/TWTotalController.h"
@@ -89,26 +90,38 @@ void TWTransactionController::textFieldDidEndEditing(QLineEdit *textField, const
         setFieldValue(*field, text, 0, 0, 0, {}, false, -1, {});
         break;
     case TWFieldTypeCurrency:
-    case TWFieldTypePercentTotal: {
-        bool ok = false;
-        const qint64 value = formatter.valueFromString(text, m_editTransaction->unit().get(), &ok);
-        if (!ok) {
-            // Unreadable text keeps the amount there was and shows it again.
-            updateValue(field);
+    case TWFieldTypePercentTotal:
+    case TWFieldTypeNumber:
+    case TWFieldTypePercent: {
+        const bool money =
+            field->type() == TWFieldTypeCurrency || field->type() == TWFieldTypePercentTotal;
+        const std::optional<qint64> value =
+            money ? formatter.typedValue(text, m_editTransaction->unit().get()) : 0;
+        const std::optional<double> number = money ? 0.0 : formatter.typedNumber(text);
+        if (!value || !number) {
+            // Not a number as the locale writes it: the field keeps the text
+            // (still to be read) and the focus, and Save refuses it.
+            textField->setModified(true);
+            m_refusedField = textField;
+            twRefuseTypedNumber(textField);
             return;
         }
-        setFieldValue(*field, {}, value, 0, 0, {}, false, -1, {});
+        // Readable text is read as before (six places for plain numbers).
+        if (field->type() == TWFieldTypeNumber)
+            setFieldValue(*field, {}, 0, formatter.doubleValueFromString(text), 0, {}, false, -1,
+                          {});
+        else if (field->type() == TWFieldTypePercent)
+            setFieldValue(*field, {}, 0, 0, formatter.percentValueFromString(text), {}, false, -1,
+                          {});
+        else
+            setFieldValue(*field, {}, *value, 0, 0, {}, false, -1, {});
         break;
     }
-    case TWFieldTypeNumber:
-        setFieldValue(*field, {}, 0, formatter.doubleValueFromString(text), 0, {}, false, -1, {});
-        break;
-    case TWFieldTypePercent:
-        setFieldValue(*field, {}, 0, 0, formatter.percentValueFromString(text), {}, false, -1, {});
-        break;
     default:
         break;
     }
+    if (m_refusedField == textField)
+        m_refusedField.clear();
     fieldEdited(field);
 }
 

@@ -233,5 +233,7 @@ private:
     TWValueCompleter *m_completer = nullptr;
     QPointer<QDialog> m_addItemWindow;
     QPointer<QLineEdit> m_addItemTextField;
+    // A custom number or amount field whose typed text was refused.
+    QPointer<QLineEdit> m_refusedField;
     QMetaObject::Connection m_focusConnection;
 };

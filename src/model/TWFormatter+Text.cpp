@@ -386,5 +386,6 @@ QStringList TWFormatter::localizationKeys()
     add(kUnitPlural);
     for (const char *key : {"allDates", "today", "yesterday", "week", "month", "year", "custom"})
         keys.append(QString::fromLatin1(key));
+    keys.append(QStringLiteral("numberNotAsWritten"));
     return keys;
 }

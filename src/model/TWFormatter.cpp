@@ -4,6 +4,7 @@
 #include "model/TWFormatter.h"
 
 #include "foundation/TWDecimal.h"
+#include "foundation/TWLocalized.h"
 #include "model/TWNumberFormatter.h"
 
 #include <algorithm>
@@ -28,20 +29,29 @@ double powerOfTen(unsigned decimals)
 
 // Money text to minor units; the locale's currency sign and code are understood
 // besides the given symbols.
-qint64 parseMinorUnits(const QString &text, const QLocale &locale, QStringList symbols,
-                       std::uint32_t decimals, bool *ok)
+// `asWritten` asks for the locale's own grouping (typed text); otherwise any
+// grouping separator after a digit is skipped.
+std::optional<qint64> parseMinorUnits(const QString &text, const QLocale &locale,
+                                      QStringList symbols, std::uint32_t decimals, bool asWritten)
 {
-    if (ok)
-        *ok = true;
     if (text.trimmed().isEmpty())
         return 0;
     symbols << locale.currencySymbol(QLocale::CurrencySymbol)
             << locale.currencySymbol(QLocale::CurrencyIsoCode);
-    const std::optional<TWDecimal> parsed = TWDecimal::parse(text, locale, symbols);
-    const std::optional<qint64> value = parsed ? parsed->minorUnits(decimals) : std::nullopt;
-    if (!value && ok)
-        *ok = false;
+    const std::optional<TWDecimal> parsed = TWDecimal::parse(text, locale, symbols, asWritten);
+    return parsed ? parsed->minorUnits(decimals) : std::nullopt;
+}
+
+qint64 valueOrZero(const std::optional<qint64> &value, bool *ok)
+{
+    if (ok)
+        *ok = value.has_value();
     return value.value_or(0);
+}
+
+QStringList unitSymbols(const TWUnit *unit)
+{
+    return unit ? QStringList{unit->symbol(), unit->code()} : QStringList();
 }
 
 } // namespace
@@ -107,16 +117,42 @@ QString TWFormatter::valueSafeString(qint64 value, const TWUnit *unit) const
 
 qint64 TWFormatter::valueFromString(const QString &text, const TWUnit *unit, bool *ok) const
 {
-    QStringList symbols;
-    if (unit)
-        symbols << unit->symbol() << unit->code();
-    return parseMinorUnits(text, locale(), symbols, unit ? unit->decimalPlaces() : 0, ok);
+    return valueOrZero(
+        parseMinorUnits(text, locale(), unitSymbols(unit), unit ? unit->decimalPlaces() : 0, false),
+        ok);
 }
 
 qint64 TWFormatter::valueFromString(const QString &text, std::uint32_t decimalPlaces,
                                     bool *ok) const
 {
-    return parseMinorUnits(text, locale(), {}, decimalPlaces, ok);
+    return valueOrZero(parseMinorUnits(text, locale(), {}, decimalPlaces, false), ok);
+}
+
+std::optional<qint64> TWFormatter::typedValue(const QString &text, const TWUnit *unit) const
+{
+    return parseMinorUnits(text, locale(), unitSymbols(unit), unit ? unit->decimalPlaces() : 0,
+                           true);
+}
+
+std::optional<qint64> TWFormatter::typedValue(const QString &text,
+                                              std::uint32_t decimalPlaces) const
+{
+    return parseMinorUnits(text, locale(), {}, decimalPlaces, true);
+}
+
+std::optional<double> TWFormatter::typedNumber(const QString &text) const
+{
+    if (text.trimmed().isEmpty())
+        return 0.0;
+    const std::optional<TWDecimal> parsed = TWDecimal::parse(text, locale(), {}, true);
+    if (!parsed)
+        return std::nullopt;
+    return parsed->toDouble();
+}
+
+QString TWFormatter::typedNumberError() const
+{
+    return TWLocalized("numberNotAsWritten").arg(doubleValueString(1234.56));
 }
 
 double TWFormatter::unitValueFromString(const QString &text, const TWUnit *unit) const

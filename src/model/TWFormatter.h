@@ -63,6 +63,20 @@ public:
     qint64 valueFromString(const QString &text, const TWUnit *unit, bool *ok = nullptr) const;
     qint64 valueFromString(const QString &text, std::uint32_t decimalPlaces,
                            bool *ok = nullptr) const;
+    // Money as a user types it, read only when it is written as the locale
+    // writes numbers: what valueFromString reads, except that grouping
+    // separators must stand between whole groups ("1234,56" under en_US is
+    // none, not 123456) and the amount must fit in 64 bits. Surrounding white
+    // space is dropped and blank text is 0; none for anything else unreadable,
+    // which the field then refuses rather than storing something else.
+    std::optional<qint64> typedValue(const QString &text, const TWUnit *unit) const;
+    std::optional<qint64> typedValue(const QString &text, std::uint32_t decimalPlaces) const;
+    // A plain number (quantity, tax rate, percentage) as a user types it, read
+    // as strictly; blank text is 0, none when unreadable or beyond a double.
+    std::optional<double> typedNumber(const QString &text) const;
+    // What a field that refused typed text says: the number is not written as
+    // the locale writes numbers, with an example ("1,234.56").
+    QString typedNumberError() const;
     // The parsed amount in whole units (rounded to the unit's decimals).
     double unitValueFromString(const QString &text, const TWUnit *unit) const;
     // "x 1.25000": amount 1 per amount 2 in whole units; empty when either is 0.

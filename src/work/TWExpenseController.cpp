@@ -22,11 +22,13 @@ void TWExpenseController::buildForm()
     m_name = makeLineEdit(false);
     addRow("name", m_name);
     completeNames(m_name, TWValueListExpenseNames);
-    m_quantity = makeLineEdit(true);
+    const auto number = [](const QString &text) { return numberFromText(text).has_value(); };
+    m_quantity = makeLineEdit(true, number);
     addRow("quantity", m_quantity);
-    m_cost = makeLineEdit(true);
+    m_cost = makeLineEdit(
+        true, [this](const QString &text) { return moneyFromText(text, unit()).has_value(); });
     addRow("cost", m_cost);
-    m_taxRate = makeLineEdit(true);
+    m_taxRate = makeLineEdit(true, number);
     addRow("taxRate", m_taxRate);
     m_notes = makeLineEdit(false);
     addRow("notes", m_notes);
@@ -75,11 +77,11 @@ bool TWExpenseController::commitFields()
     double quantity = 0;
     double taxRate = 0;
     qint64 cost = 0;
-    if (!readNumber(m_quantity->text(), &quantity) || !readMoney(m_cost->text(), unit(), &cost) ||
-        !readNumber(m_taxRate->text(), &taxRate)) {
-        updateUI();
+    // A field that cannot be read is refused on its own; what was typed in
+    // the others stays as it is.
+    if (!readNumber(m_quantity, &quantity) || !readMoney(m_cost, unit(), &cost) ||
+        !readNumber(m_taxRate, &taxRate))
         return false;
-    }
     m_editExpense->setQuantity(quantity);
     m_editExpense->setCost(cost);
     m_editExpense->setTaxRate(taxRate);

@@ -56,12 +56,15 @@ void TWProjectController::buildForm()
     };
     dateRow(StartTag, "startDate", &m_startBox, &m_start, &m_startButton);
     dateRow(EndTag, "endDate", &m_endBox, &m_end, &m_endButton);
-    m_rate = makeLineEdit(true);
+    m_rate = makeLineEdit(true, [this](const QString &text) {
+        return !m_editProject || moneyFromText(text, m_editProject->unit().get()).has_value();
+    });
     addRow("rate", m_rate);
     m_unit = new QComboBox(m_view);
     addRow("unit", m_unit);
     connect(m_unit, &QComboBox::activated, this, [this](int index) { unitChosen(index); });
-    m_taxRate = makeLineEdit(true);
+    m_taxRate =
+        makeLineEdit(true, [](const QString &text) { return numberFromText(text).has_value(); });
     addRow("taxRate", m_taxRate);
     m_notes = makeLineEdit(false);
     addRow("notes", m_notes);
@@ -155,9 +158,8 @@ void TWProjectController::unitChosen(int index)
         return;
     m_editProject->setUnit(unit);
     // The typed rate means that much in the new unit.
-    qint64 rate = 0;
-    if (readMoney(m_rate->text(), unit.get(), &rate))
-        m_editProject->setRate(rate);
+    if (const std::optional<qint64> rate = moneyFromText(m_rate->text(), unit.get()))
+        m_editProject->setRate(*rate);
 }
 
 bool TWProjectController::commitFields()
@@ -166,11 +168,8 @@ bool TWProjectController::commitFields()
         return false;
     qint64 rate = 0;
     double taxRate = 0;
-    if (!readMoney(m_rate->text(), m_editProject->unit().get(), &rate) ||
-        !readNumber(m_taxRate->text(), &taxRate)) {
-        updateUI();
+    if (!readMoney(m_rate, m_editProject->unit().get(), &rate) || !readNumber(m_taxRate, &taxRate))
         return false;
-    }
     m_editProject->setRate(rate);
     m_editProject->setTaxRate(taxRate);
     m_editProject->setName(m_name->text());

@@ -50,15 +50,19 @@ void TWTaskController::buildForm()
     addRow("type", m_type);
     connect(m_type, &QComboBox::activated, this,
             [this](int index) { doPopUpButton(m_type->itemData(index).toInt()); });
-    m_estimate = makeLineEdit(false);
+    m_estimate = makeLineEdit(false, [this](const QString &text) {
+        return (estimateIsTime() ? timeFromText(text) : numberFromText(text)).has_value();
+    });
     m_estimateValidator = new TWNumberFormatter(m_estimate);
     m_estimate->setValidator(m_estimateValidator);
     addRow("estimate", m_estimate);
-    m_quantity = makeLineEdit(true);
+    const auto number = [](const QString &text) { return numberFromText(text).has_value(); };
+    m_quantity = makeLineEdit(true, number);
     addRow("quantity", m_quantity, &m_quantityLabel);
-    m_rate = makeLineEdit(true);
+    m_rate = makeLineEdit(
+        true, [this](const QString &text) { return moneyFromText(text, unit()).has_value(); });
     addRow("rate", m_rate);
-    m_taxRate = makeLineEdit(true);
+    m_taxRate = makeLineEdit(true, number);
     addRow("taxRate", m_taxRate);
     m_notes = makeLineEdit(false);
     addRow("notes", m_notes);
@@ -188,16 +192,14 @@ bool TWTaskController::commitFields()
     double taxRate = 0;
     double quantity = m_editTask->quantity();
     qint64 rate = 0;
-    const bool ok = (estimateIsTime() ? readTime(m_estimate->text(), &estimate)
-                                      : readNumber(m_estimate->text(), &estimate)) &&
-                    (!quantityFieldShown() || readNumber(m_quantity->text(), &quantity)) &&
-                    readMoney(m_rate->text(), unit(), &rate) &&
-                    readNumber(m_taxRate->text(), &taxRate);
-    if (!ok) {
-        // The old values come back; nothing unreadable reaches the copy.
-        updateUI();
+    // A field that cannot be read is refused on its own; nothing of it
+    // reaches the copy, and what was typed in the others stays.
+    const bool ok =
+        (estimateIsTime() ? readTime(m_estimate, &estimate) : readNumber(m_estimate, &estimate)) &&
+        (!quantityFieldShown() || readNumber(m_quantity, &quantity)) &&
+        readMoney(m_rate, unit(), &rate) && readNumber(m_taxRate, &taxRate);
+    if (!ok)
         return false;
-    }
     m_editTask->setEstimate(estimate);
     m_editTask->setQuantity(quantity);
     m_editTask->setRate(rate);

@@ -1,8 +1,8 @@
 #include "work/TWWorkSheet.h"
 
-#include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
 #include "app/TWDateEdit.h"
+#include "app/TWTypedNumberField.h"
 #include "ledger/TWValueCompleter.h"
 
 #include "foundation/TWLocalized.h"
@@ -17,7 +17,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QToolButton>
@@ -83,11 +82,16 @@ int TWWorkSheet::addRow(const char *labelKey, QWidget *field, QLabel **labelOut)
     return row;
 }
 
-QLineEdit *TWWorkSheet::makeLineEdit(bool number)
+QLineEdit *TWWorkSheet::makeLineEdit(bool number, std::function<bool(const QString &)> readable)
 {
     auto *field = new QLineEdit(m_view);
     if (number)
         field->setValidator(new TWNumberFormatter(field));
+    if (readable)
+        connect(field, &QLineEdit::editingFinished, this, [field, readable] {
+            if (!readable(field->text()))
+                twRefuseTypedNumber(field);
+        });
     return field;
 }
 
@@ -176,19 +180,14 @@ QStringList TWWorkSheet::completions(qint32 valueList, const QString &text) cons
 
 // ---- Reading ----
 
-std::optional<double> TWWorkSheet::numberFromText(const QString &raw)
+std::optional<double> TWWorkSheet::numberFromText(const QString &text)
 {
-    const QString text = raw.trimmed();
-    if (text.isEmpty())
-        return 0.0;
-    bool ok = false;
-    const double value = QLocale().toDouble(text, &ok);
-    if (ok && std::isfinite(value))
-        return value;
-    const double plain = QLocale::c().toDouble(text, &ok);
-    if (ok && std::isfinite(plain))
-        return plain;
-    return std::nullopt;
+    return TWFormatter::formatter().typedNumber(text);
+}
+
+std::optional<qint64> TWWorkSheet::moneyFromText(const QString &text, const TWUnit *unit)
+{
+    return TWFormatter::formatter().typedValue(text, unit);
 }
 
 std::optional<double> TWWorkSheet::timeFromText(const QString &raw)
@@ -204,48 +203,37 @@ std::optional<double> TWWorkSheet::timeFromText(const QString &raw)
     return std::nullopt;
 }
 
-bool TWWorkSheet::readNumber(const QString &text, double *value)
+bool TWWorkSheet::readNumber(QLineEdit *field, double *value)
 {
-    const std::optional<double> number = numberFromText(text);
-    if (!number) {
-        showInvalidInput();
-        return false;
-    }
+    const std::optional<double> number = numberFromText(field->text());
+    if (!number)
+        return refuseField(field);
     *value = *number;
     return true;
 }
 
-bool TWWorkSheet::readTime(const QString &text, double *seconds)
+bool TWWorkSheet::readTime(QLineEdit *field, double *seconds)
 {
-    const std::optional<double> time = timeFromText(text);
-    if (!time) {
-        showInvalidInput();
-        return false;
-    }
+    const std::optional<double> time = timeFromText(field->text());
+    if (!time)
+        return refuseField(field);
     *seconds = *time;
     return true;
 }
 
-bool TWWorkSheet::readMoney(const QString &text, const TWUnit *unit, qint64 *value)
+bool TWWorkSheet::readMoney(QLineEdit *field, const TWUnit *unit, qint64 *value)
 {
-    bool ok = true;
-    const qint64 amount = TWFormatter::formatter().valueFromString(text, unit, &ok);
-    if (!ok) {
-        showInvalidInput();
-        return false;
-    }
-    *value = amount;
+    const std::optional<qint64> amount = moneyFromText(field->text(), unit);
+    if (!amount)
+        return refuseField(field);
+    *value = *amount;
     return true;
 }
 
-void TWWorkSheet::showInvalidInput()
+bool TWWorkSheet::refuseField(QLineEdit *field)
 {
-    TWNumberFormatter::beep();
-    TWAlert alert;
-    alert.message = TWLocalized("invalidInput");
-    alert.buttons = {TWLocalized("ok")};
-    alert.window = m_view ? m_view->window() : nullptr;
-    twRunAlert(alert);
+    twExplainTypedNumber(field);
+    return false;
 }
 
 // ---- Saving ----

@@ -2,7 +2,8 @@
 // What the small editor sheets of the work side share (task, time item,
 // project, expense): a form of fixed-height rows, Save and Cancel ending the
 // sheet with Confirmed or Cancelled, date fields with the calendar popover, number,
-// money and time fields that refuse unreadable text instead of storing 0, and
+// money and time fields that refuse text the locale does not write as a number
+// (keeping it and the focus) instead of storing something else, and
 // name completion from the remembered values.
 
 #include "app/TWAppRegistry.h"
@@ -51,14 +52,17 @@ public:
     // Save (tag 1) or Cancel (any other tag).
     void doSave(int tag);
 
-    // ---- Reading typed text; false (and "invalidInput" shown) when unreadable ----
-    // Empty text is 0.
-    bool readNumber(const QString &text, double *value);
-    bool readMoney(const QString &text, const TWUnit *unit, qint64 *value);
+    // ---- Reading typed text ----
+    // Reads the field's text; text that is not a number as the locale writes
+    // it is refused in its own field (an alert says why; the field keeps its
+    // text and gets the focus) and the answer is false. Empty text is 0.
+    bool readNumber(QLineEdit *field, double *value);
+    bool readMoney(QLineEdit *field, const TWUnit *unit, qint64 *value);
     // "h:mm", "h:mm:ss" or decimal hours, into seconds.
-    bool readTime(const QString &text, double *seconds);
+    bool readTime(QLineEdit *field, double *seconds);
     static std::optional<double> numberFromText(const QString &text);
     static std::optional<double> timeFromText(const QString &text);
+    static std::optional<qint64> moneyFromText(const QString &text, const TWUnit *unit);
 
     // ---- TWCalendarControllerDelegate ----
     void calendarDidSelectDate(const QDateTime &date, TWCalendarController *controller) override;
@@ -82,13 +86,16 @@ protected:
 
     // A label and a control on a new row of the form; returns the row.
     int addRow(const char *labelKey, QWidget *field, QLabel **label = nullptr);
-    QLineEdit *makeLineEdit(bool number);
+    // A number field filters keystrokes; with `readable`, text it does not
+    // read is refused when its editing ends (the beep, text and focus kept).
+    QLineEdit *makeLineEdit(bool number, std::function<bool(const QString &)> readable = nullptr);
     // A date (or date-time) picker with its disclosure button opening the calendar.
     QWidget *makeDateField(int tag, bool showTime, QDateTimeEdit **picker, QToolButton **button);
     void openCalendar(int tag, QToolButton *button, const QDateTime &date, bool showTime);
     // Name completion for a line edit from a remembered-values list.
     void completeNames(QLineEdit *field, qint32 valueList);
-    void showInvalidInput();
+    // Refuses the field's text: the alert, then the field has the focus.
+    bool refuseField(QLineEdit *field);
     void end(TWSheetResult result);
 
     QGridLayout *m_grid = nullptr;

@@ -5,9 +5,11 @@
 
 #include "foundation/TWLocalized.h"
 #include "model/TWAccountingPeriod.h"
+#include "model/TWFormatter.h"
 
 #include "app/TWDetailInterfaces.h"
 #include "ledger/TWRepeatController.h"
+#include "ledger/TWSplitController.h"
 #include "ledger/TWTotalController.h"
 
 #include <QCheckBox>
@@ -318,6 +320,51 @@ TEST_F(TransactionEditorSave, AnAmountStillBeingTypedIsSaved)
     EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
     EXPECT_EQ(business->transactionWithIdentifier(editor->editTransaction()->identifier())->total(),
               4250);
+}
+
+// An amount not written as the locale writes numbers ("1234,56", "1 111.11" or
+// 24 digits under en_US) is refused where it is typed, in the transaction's
+// amount and in a split line: the field keeps the text and the focus, and Save
+// stores neither another reading of it nor the amount there was before.
+TEST_F(TransactionEditorSave, AnAmountNotWrittenAsTheLocaleWritesNumbersIsRefused)
+{
+    const qsizetype before = business->transactions().size();
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+    ASSERT_TRUE(editor);
+    const auto typeInto = [](QLineEdit *field, const QString &text) {
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, text);
+    };
+    QLineEdit *debit = editor->totalController()->field(TWTotalFieldDebit);
+    for (const QString &text :
+         {QStringLiteral("1234,56"), QStringLiteral("1 111.11"), QString(24, QLatin1Char('9'))}) {
+        typeInto(debit, text);
+        emit debit->editingFinished();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(debit->text(), text);
+        EXPECT_EQ(debit->window()->focusWidget(), debit);
+        EXPECT_EQ(editor->totalController()->total(), 100);
+        EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Refused) << text.toStdString();
+        EXPECT_EQ(alerts.last(), TWFormatter::formatter().typedNumberError());
+        EXPECT_EQ(business->transactions().size(), before);
+    }
+    typeInto(debit, QStringLiteral("1,234.56"));
+    emit debit->editingFinished();
+    editor->splitTransaction();
+    ASSERT_EQ(editor->splitControllers().size(), 2);
+    QLineEdit *line =
+        editor->splitControllers().at(1)->totalController()->field(TWTotalFieldCredit);
+    typeInto(line, QStringLiteral("1234,56"));
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Refused);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(line->text(), QStringLiteral("1234,56"));
+    EXPECT_EQ(line->window()->focusWidget(), line);
+    EXPECT_EQ(business->transactions().size(), before);
+    typeInto(line, QStringLiteral("1,234.56"));
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    EXPECT_EQ(business->transactionWithIdentifier(editor->editTransaction()->identifier())->total(),
+              123456);
 }
 
 TEST_F(TransactionEditorSave, ARefusedTransactionLeavesNoScheduleBehind)

@@ -123,7 +123,7 @@ TEST_F(TransactionEditorValues, ATypedDateIsReadWholeInTheLocalesOrder)
     }
 }
 
-TEST_F(TransactionEditorValues, UnreadableAmountTextKeepsTheAmount)
+TEST_F(TransactionEditorValues, UnreadableAmountTextKeepsTheAmountAndIsRefusedOnSave)
 {
     const TWFieldPtr fee = TWField::fieldWithName(QStringLiteral("Fee"), TWFieldTypeCurrency, false,
                                                   false, business->nextFieldIdentifier());
@@ -133,9 +133,12 @@ TEST_F(TransactionEditorValues, UnreadableAmountTextKeepsTheAmount)
     ASSERT_TRUE(editor);
     type(editor, fee->identifier(), QStringLiteral("12.34"));
     EXPECT_EQ(editor->editTransaction()->fieldValueWithField(*fee, false)->currency(), 1234);
+    // Unreadable text stays for the user to mend, and Save refuses it.
     type(editor, fee->identifier(), QStringLiteral("12..x"));
     EXPECT_EQ(editor->editTransaction()->fieldValueWithField(*fee, false)->currency(), 1234);
-    EXPECT_EQ(textField(editor, fee->identifier())->text(), QStringLiteral("12.34"));
+    EXPECT_EQ(textField(editor, fee->identifier())->text(), QStringLiteral("12..x"));
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Refused);
+    type(editor, fee->identifier(), QStringLiteral("12.34"));
 
     // The amount view's edits reach the working copy, converted.
     TWTotalController *total = editor->totalController();

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <limits>
+#include <optional>
 #include <thread>
 
 namespace
@@ -153,4 +154,61 @@ TEST(FormatterMoney, TypedHalvesRoundAwayFromZero)
     EXPECT_EQ(show(f, 1250, usd, false, false, true, false), QStringLiteral("$12"));
     EXPECT_EQ(show(f, 1350, usd, false, false, true, false), QStringLiteral("$14"));
     EXPECT_EQ(show(f, -1250, usd, false, false, true, false), QStringLiteral("-$12"));
+}
+
+// Typed money and numbers are read only as the locale writes them: a grouping
+// separator before other than a whole group, spaces inside the number or more
+// digits than an amount holds are refused instead of becoming another amount.
+TEST(FormatterTyping, ReadsOnlyNumbersAsTheLocaleWritesThem)
+{
+    struct Case {
+        const char *locale;
+        const char *text;
+        std::optional<qint64> cents;
+    };
+    const std::optional<qint64> refused;
+    for (const Case &c : {
+             Case{"en_US", "1,234.56", 123456},
+             Case{"en_US", "1234.56", 123456},
+             Case{"en_US", "1,234,567", 123456700},
+             Case{"en_US", "-45", -4500},
+             Case{"en_US", "(45)", -4500},
+             Case{"en_US", "$12", 1200},
+             Case{"en_US", "-$1,234.5", -123450},
+             Case{"en_US", "12.5", 1250},
+             Case{"en_US", "  12.5 ", 1250},
+             Case{"en_US", "", 0},
+             Case{"en_US", "1234,56", refused},
+             Case{"en_US", "1,5", refused},
+             Case{"en_US", "1,2345", refused},
+             Case{"en_US", "12,34,567", refused},
+             Case{"en_US", "1,234,", refused},
+             Case{"en_US", "1 111.11", refused},
+             Case{"en_US", " 1 234.50", refused},
+             Case{"en_US", "123456789012345678901234", refused},
+             Case{"en_US", "12.3.4", refused},
+             Case{"de_DE", "1.234,56", 123456},
+             Case{"de_DE", "1234,56", 123456},
+             Case{"de_DE", "-45", -4500},
+             Case{"de_DE", "1,234.56", refused},
+             Case{"de_DE", "1234.56", refused},
+             Case{"de_DE", "1.5", refused},
+         }) {
+        const TWFormatter f{QLocale(QString::fromLatin1(c.locale))};
+        const TWUnit usd = currency(QStringLiteral("USD"), QStringLiteral("$"));
+        const QString text = QString::fromLatin1(c.text);
+        EXPECT_EQ(f.typedValue(text, &usd), c.cents) << c.locale << " '" << c.text << "'";
+        // Plain numbers read the same way (without a currency sign, and a
+        // double holds more digits than an amount).
+        if (!text.contains(QLatin1Char('$')) && text.size() < 20) {
+            EXPECT_EQ(f.typedNumber(text).has_value(), c.cents.has_value())
+                << c.locale << " '" << c.text << "'";
+        }
+    }
+    const TWFormatter us{QLocale(QStringLiteral("en_US"))};
+    EXPECT_EQ(us.typedNumber(QStringLiteral("1.5")), std::optional<double>(1.5));
+    EXPECT_EQ(us.typedNumber(QStringLiteral("0.3333333333")), std::optional<double>(0.3333333333));
+    EXPECT_TRUE(us.typedNumberError().contains(QStringLiteral("1,234.56")));
+    // Files and imports keep the lenient reading.
+    EXPECT_EQ(us.valueFromString(QStringLiteral("1234,56"), 2u), 12345600);
 }

@@ -10,6 +10,7 @@
 #include "TWStoreTestSupport.h"
 
 #include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -128,6 +129,55 @@ TEST_F(ExpensesView, NewExpenseStartsAtOneAtNoCostAndIsSelected)
     EXPECT_EQ(expenses->selectedExpenses().first()->cost(), 1250);
     EXPECT_EQ(expenses->countLabel()->text(),
               QStringLiteral("1 / 2 ") + TWLocalized("expensesLower"));
+}
+
+// A quantity, tax rate or cost not written as the locale writes numbers ("1,5",
+// "8,5", "1234,56" under en_US) is refused in its own field, at the end of its
+// editing and on Save, with a message that says so; the field keeps its text
+// and the focus, the other fields keep what was typed, and nothing is stored.
+TEST_F(ExpensesView, AnUnreadableNumberIsRefusedInItsOwnFieldAndTheOthersStay)
+{
+    open(TWProjectList{project});
+    const qsizetype before = business->expenses().size();
+    expenses->newExpense();
+    TWExpenseController *sheet = expenses->expenseSheet();
+    ASSERT_TRUE(sheet);
+    sheet->nameField()->setText(QStringLiteral("Train"));
+    sheet->notesField()->setText(QStringLiteral("Return ticket"));
+    sheet->costField()->setText(QStringLiteral("12.50"));
+    const std::pair<QLineEdit *, QString> cases[] = {
+        {sheet->quantityField(), QStringLiteral("1,5")},
+        {sheet->taxRateField(), QStringLiteral("8,5")},
+        {sheet->costField(), QStringLiteral("1234,56")},
+    };
+    for (const auto &[field, text] : cases) {
+        const QString good = field->text();
+        alerts.clear();
+        field->setText(text);
+        emit field->editingFinished();
+        settle();
+        EXPECT_EQ(field->window()->focusWidget(), field) << text.toStdString();
+        sheet->saveButton()->click();
+        settle();
+        EXPECT_EQ(alerts, QStringList{TWFormatter::formatter().typedNumberError()});
+        EXPECT_EQ(field->text(), text);
+        EXPECT_EQ(field->window()->focusWidget(), field) << text.toStdString();
+        EXPECT_EQ(sheet->nameField()->text(), QStringLiteral("Train"));
+        EXPECT_EQ(sheet->notesField()->text(), QStringLiteral("Return ticket"));
+        EXPECT_EQ(sheet->costField()->text(),
+                  field == sheet->costField() ? text : QStringLiteral("12.50"));
+        EXPECT_EQ(business->expenses().size(), before);
+        field->setText(good);
+    }
+    sheet->quantityField()->setText(QStringLiteral("1.5"));
+    sheet->saveButton()->click();
+    settle();
+    ASSERT_EQ(business->expenses().size(), before + 1);
+    const TWExpensePtr stored = business->expenses().last();
+    EXPECT_EQ(stored->name(), QStringLiteral("Train"));
+    EXPECT_EQ(stored->notes(), QStringLiteral("Return ticket"));
+    EXPECT_DOUBLE_EQ(stored->quantity(), 1.5);
+    EXPECT_EQ(stored->cost(), 1250);
 }
 
 TEST_F(ExpensesView, ImportSelectionTicksAndEditsStayInMemory)

@@ -14,6 +14,7 @@
 
 #include "TWStoreTestSupport.h"
 #include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 #include "model/TWValue.h"
 
 #include <QCheckBox>
@@ -160,11 +161,12 @@ TEST_F(WorkSheets, UnreadableNumbersAreRefusedNotStoredAsZero)
     taskSheet->rateField()->setText(QStringLiteral("12..5"));
     taskSheet->saveButton()->click();
     settle();
-    EXPECT_EQ(alerts, QStringList({TWLocalized("invalidInput")}));
+    EXPECT_EQ(alerts, QStringList({TWFormatter::formatter().typedNumberError()}));
     EXPECT_TRUE(codes.isEmpty());
     EXPECT_EQ(task->rate(), 5000);
-    // The field shows the old value again; empty text is 0.
-    EXPECT_EQ(taskSheet->rateField()->text(), QStringLiteral("50.00"));
+    // The field keeps the text to be mended; empty text is 0.
+    EXPECT_EQ(taskSheet->rateField()->text(), QStringLiteral("12..5"));
+    taskSheet->rateField()->setText(QStringLiteral("50"));
     taskSheet->quantityField()->setText(QString());
     taskSheet->saveButton()->click();
     settle();

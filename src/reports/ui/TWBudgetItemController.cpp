@@ -4,6 +4,7 @@
 #include "app/TWBusinessController.h"
 #include "app/TWControls.h"
 #include "app/TWDateEdit.h"
+#include "app/TWTypedNumberField.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
@@ -110,7 +111,10 @@ void TWBudgetItemController::build()
     layout->addLayout(buttons);
     view->setMinimumWidth(460);
 
-    connect(m_budget, &QLineEdit::editingFinished, this, [this] { commitBudgetField(); });
+    connect(m_budget, &QLineEdit::editingFinished, this, [this] {
+        if (!commitBudgetField())
+            twRefuseTypedNumber(m_budget);
+    });
     connect(m_cycle, &QLineEdit::editingFinished, this, [this] { commitCycleField(); });
     connect(m_unitPopUp, &QComboBox::activated, this, [this] { doUnitPopUp(); });
     connect(m_cycleUnitPopUp, &QComboBox::activated, this, [this] { doCycleUnitPopUp(); });
@@ -209,12 +213,17 @@ void TWBudgetItemController::updateCycleControls()
 
 // ---- Edits ----
 
-void TWBudgetItemController::commitBudgetField()
+bool TWBudgetItemController::commitBudgetField()
 {
     if (!m_editBudgetItem)
-        return;
-    m_editBudgetItem->setTotal(
-        TWFormatter::formatter().valueFromString(m_budget->text(), m_editBudgetItem->unit().get()));
+        return true;
+    // Text the locale does not write as an amount leaves the amount alone;
+    // the field keeps it for the user to mend, and Save refuses it.
+    const std::optional<qint64> total =
+        TWFormatter::formatter().typedValue(m_budget->text(), m_editBudgetItem->unit().get());
+    if (total)
+        m_editBudgetItem->setTotal(*total);
+    return total.has_value();
 }
 
 void TWBudgetItemController::commitCycleField()
@@ -320,10 +329,14 @@ void TWBudgetItemController::doSave(int tag)
     // What is still being typed counts.
     if (QWidget *focus = m_view->focusWidget())
         focus->clearFocus();
-    commitBudgetField();
+    const bool amountRead = commitBudgetField();
     commitCycleField();
     if (tag != 1) {
         end(TWSheetResult::Cancelled);
+        return;
+    }
+    if (!amountRead) {
+        twExplainTypedNumber(m_budget);
         return;
     }
     if (m_editBudgetItem->cycleUnit() != TWBudgetCycleUnitNone) {

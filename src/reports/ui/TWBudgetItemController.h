@@ -68,8 +68,9 @@ private:
     void fillUnitPopUp();
     // The copy's cycle state in the cycle controls, and their enabling.
     void updateCycleControls();
-    // Takes the amount and cycle fields into the copy.
-    void commitBudgetField();
+    // Takes the amount and cycle fields into the copy; false when the amount
+    // field holds text that is not an amount as the locale writes it.
+    bool commitBudgetField();
     void commitCycleField();
     void doCyclesCheckbox(bool on);
     void doCycleUnitPopUp();
