@@ -25,10 +25,12 @@ bool hasPackageSuffix(const QString &path)
            0;
 }
 
-// Packages show as documents, not as folders.
+// Packages show as documents, not as folders. The model asks from its own
+// thread: the kind's name is read once, here.
 class PackageIconProvider final : public QFileIconProvider
 {
 public:
+    PackageIconProvider() : m_kind(TWLocalized("packageKind")) {}
     QIcon icon(IconType type) const override { return QFileIconProvider::icon(type); }
     QIcon icon(const QFileInfo &info) const override
     {
@@ -36,6 +38,15 @@ public:
             return QFileIconProvider::icon(File);
         return QFileIconProvider::icon(info);
     }
+    QString type(const QFileInfo &info) const override
+    {
+        if (info.isDir() && TWPackageFiles::isPackage(info.absoluteFilePath()))
+            return m_kind;
+        return QFileIconProvider::type(info);
+    }
+
+private:
+    const QString m_kind;
 };
 
 QAbstractFileIconProvider *packageIcons()
