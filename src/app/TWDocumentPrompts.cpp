@@ -1,18 +1,19 @@
 #include "app/TWDocumentPrompts.h"
 
+#include "app/TWPackageFileDialog.h"
+
 #include "foundation/TWLocalized.h"
 
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <memory>
 
 namespace
 {
 
 TWDocumentPrompts *g_prompts = nullptr;
-
-const QString kPackageSuffix = QStringLiteral("tallyworth");
 
 } // namespace
 
@@ -39,36 +40,37 @@ bool TWDocumentPrompts::askUpgrade(const QString &fileName, QWidget *parent)
     return box.clickedButton() == save;
 }
 
+QFileDialog *TWDocumentPrompts::makeSaveDialog(const QString &proposed, const QString &title,
+                                               QWidget *parent)
+{
+    return new TWPackageFileDialog(TWPackageFileDialog::Purpose::Save, title, proposed, parent);
+}
+
+QFileDialog *TWDocumentPrompts::makeOpenDialog(QWidget *parent)
+{
+    return new TWPackageFileDialog(TWPackageFileDialog::Purpose::Open, TWLocalized("openTitle"), {},
+                                   parent);
+}
+
+QString TWDocumentPrompts::chosenLocation(const QFileDialog &dialog)
+{
+    const auto *packages = qobject_cast<const TWPackageFileDialog *>(&dialog);
+    return packages ? packages->chosenPath() : QString();
+}
+
 QString TWDocumentPrompts::chooseSaveLocation(const QString &proposed, const QString &title,
                                               QWidget *parent)
 {
-    QFileDialog dialog(parent, title, proposed, TWLocalized("packageFilter"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(kPackageSuffix);
-    dialog.selectFile(proposed);
-    // The package is a folder; our own dialog lets it be chosen as a name.
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    QString path = dialog.selectedFiles().constFirst();
-    if (QFileInfo(path).suffix().compare(kPackageSuffix, Qt::CaseInsensitive) != 0)
-        path += QLatin1Char('.') + kPackageSuffix;
-    return path;
+    std::unique_ptr<QFileDialog> dialog(makeSaveDialog(proposed, title, parent));
+    dialog->exec();
+    return chosenLocation(*dialog);
 }
 
 QString TWDocumentPrompts::chooseOpenLocation(QWidget *parent)
 {
-    // A package is a folder: pick it, or the "Data.sql" inside it.
-    QFileDialog dialog(parent, TWLocalized("openTitle"));
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    QString path = dialog.selectedFiles().constFirst();
-    const QFileInfo info(path);
-    if (info.isFile() && info.fileName() == QLatin1String("Data.sql"))
-        path = info.absolutePath();
-    return path;
+    std::unique_ptr<QFileDialog> dialog(makeOpenDialog(parent));
+    dialog->exec();
+    return chosenLocation(*dialog);
 }
 
 bool TWDocumentPrompts::askRevert(const QString &displayName, QWidget *parent)

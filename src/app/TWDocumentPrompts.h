@@ -7,6 +7,7 @@
 
 #include <QString>
 
+class QFileDialog;
 class QWidget;
 
 class TWDocumentPrompts
@@ -28,6 +29,13 @@ public:
     virtual bool askRevert(const QString &displayName, QWidget *parent);
     virtual void showError(const TWError &error, QWidget *parent);
     virtual void showMessage(const QString &message, QWidget *parent);
+
+    // The file dialogs behind the two choices above, not yet open, and the
+    // place the user chose in one that was accepted (tests drive them).
+    static QFileDialog *makeSaveDialog(const QString &proposed, const QString &title,
+                                       QWidget *parent);
+    static QFileDialog *makeOpenDialog(QWidget *parent);
+    static QString chosenLocation(const QFileDialog &dialog);
 
     // The prompts in use (the dialogs, unless a test set others).
     static TWDocumentPrompts &prompts();

@@ -1,5 +1,6 @@
 #include "ledger/TWEditTransactionsController.h"
 
+#include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
 #include "app/TWControls.h"
 #include "app/TWDateEdit.h"
@@ -28,6 +29,8 @@ namespace
 {
 
 const QString kBusinessErrorDomain = QStringLiteral("Tallyworth Business Error");
+// The answer of an alert's first button.
+constexpr int kAlertFirstButton = 1000;
 
 bool isTextField(const TWField &field)
 {
@@ -534,27 +537,71 @@ void TWEditTransactionsController::presentError(const TWError &error)
     emit errorPresented(error);
 }
 
+qsizetype TWEditTransactionsController::splitTransactionsToUnsplit(const TWField &field,
+                                                                   const TWEditValue &value) const
+{
+    if (!m_business || !isAccountField(field) || value.tag == 0)
+        return 0;
+    // Counted as the run will meet them: each stored transaction once, only
+    // those it may change.
+    QSet<qint32> seen;
+    for (const TWTransactionPtr &row : std::as_const(m_transactions)) {
+        if (!row || !row->canEdit() || seen.contains(row->identifier()))
+            continue;
+        const TWTransactionPtr stored = m_business->transactionWithIdentifier(row->identifier());
+        if (stored && stored->canEdit() && stored->hasSplit())
+            seen.insert(row->identifier());
+    }
+    return seen.size();
+}
+
 void TWEditTransactionsController::doSave(int tag)
 {
     if (!m_view)
         return;
-    if (tag == 1) {
-        const TWFieldPtr field = selectedField();
-        if (field && m_business) {
-            TWErrorResult error = editTransactions(*field, currentValue());
-            if (error) {
-                presentError(*error);
-                // A refusal wrote nothing (its checks run before any write):
-                // the sheet stays open with what was typed.
-                if (error->domain() == kBusinessErrorDomain)
-                    return;
-            }
-        }
-        if (m_document)
-            m_document->updateChangeCount(0);
+    const TWFieldPtr field = selectedField();
+    if (tag != 1 || !field || !m_business) {
+        finish(tag == 1);
+        return;
     }
-    const int code =
-        sheetReturnCode(tag == 1 ? TWSheetResult::Confirmed : TWSheetResult::Cancelled);
+    const TWEditValue value = currentValue();
+    const qsizetype splits = splitTransactionsToUnsplit(*field, value);
+    if (splits == 0) {
+        save(*field, value);
+        return;
+    }
+    // A new account leaves a split transaction with one line and no bank
+    // side: say so first. Cancel returns to the sheet as the user left it.
+    TWAlert alert;
+    alert.message = splits == 1 ? TWLocalized("editTransactionsUnsplitOne")
+                                : TWLocalized("editTransactionsUnsplitMany").arg(splits);
+    alert.informativeText = TWLocalized("editTransactionsUnsplitInformative");
+    alert.buttons = {TWLocalized("editTransactionsUnsplitButton"), TWLocalized("cancel")};
+    alert.window = m_view->window();
+    QPointer<TWEditTransactionsController> self(this);
+    twRunAlert(alert, [self, field, value](int code) {
+        if (self && self->m_view && code == kAlertFirstButton)
+            self->save(*field, value);
+    });
+}
+
+void TWEditTransactionsController::save(const TWField &field, const TWEditValue &value)
+{
+    if (TWErrorResult error = editTransactions(field, value)) {
+        presentError(*error);
+        // A refusal wrote nothing (its checks run before any write): the
+        // sheet stays open with what was typed.
+        if (error->domain() == kBusinessErrorDomain)
+            return;
+    }
+    finish(true);
+}
+
+void TWEditTransactionsController::finish(bool saved)
+{
+    if (saved && m_document)
+        m_document->updateChangeCount(0);
+    const int code = sheetReturnCode(saved ? TWSheetResult::Confirmed : TWSheetResult::Cancelled);
     if (m_document)
         m_document->endSheet(m_view, code);
     emit endRequested(code);

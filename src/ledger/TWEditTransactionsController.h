@@ -58,7 +58,12 @@ public:
     void updateField();
     // Tag 1 saves, any other cancels; ends the sheet (Confirmed or Cancelled) unless
     // the save was refused (a date in a closed period, an unreadable amount).
+    // A new account for split transactions asks first, as a sheet on the
+    // sheet: they would lose their lines; cancelling leaves the sheet open.
     void doSave(int tag);
+    // How many transactions saving `value` of `field` would turn from split
+    // into plain ones (only a new account does).
+    qsizetype splitTransactionsToUnsplit(const TWField &field, const TWEditValue &value) const;
 
     // The chosen field; nullptr without one.
     TWFieldPtr selectedField() const;
@@ -105,6 +110,9 @@ signals:
 private:
     void build() override;
     void presentError(const TWError &error);
+    // Writes the value and ends the sheet as saved, unless it was refused.
+    void save(const TWField &field, const TWEditValue &value);
+    void finish(bool saved);
     QLineEdit *valueTextField(Qt::Alignment alignment, bool numberFormatter);
     TWPopUpButton *valuePopUpButton(const TWEditMenuItems &items);
     QDateEdit *valueDatePicker();

@@ -1034,6 +1034,17 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     const QDir package(path);
     const QString attachmentsPath = package.filePath(TWPackageAttachmentsFolderName);
     const bool inPlace = !m_url.isEmpty() && localPath(m_url) == path && QFileInfo::exists(path);
+    if (!inPlace) {
+        // A package inside a package would be written where no one looks for
+        // it, and opening the outer one would show other books.
+        QString holder = TWPackageFiles::enclosingPackage(path);
+        const QString own = m_url.isEmpty() ? QString() : localPath(m_url);
+        if (holder.isEmpty() && !own.isEmpty() && path.startsWith(own + QLatin1Char('/')))
+            holder = own;
+        if (!holder.isEmpty())
+            return packageError(TWPackageNestedError,
+                                TWLocalized("packageNestedDescription").arg(path, holder));
+    }
     if (TWErrorResult error = refuseLinks(path))
         return error;
     const QString dataPath = package.filePath(TWPackageDataFileName);

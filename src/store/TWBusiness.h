@@ -202,6 +202,7 @@ enum TWPackageErrorCode : int {
     TWPackageValueSizeError = 8,   // a stored value is larger than any the store keeps
     TWPackageFileTypeError = 9,    // a file of the database is a folder, pipe or device
     TWPackagePathLengthError = 10, // the database's path is longer than SQLite takes
+    TWPackageNestedError = 11,     // a save into a folder inside a business package
 };
 
 // The largest text or blob the store keeps, in bytes (what an opening

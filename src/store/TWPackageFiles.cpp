@@ -90,6 +90,33 @@ int createFresh(const QString &path)
 namespace TWPackageFiles
 {
 
+bool isPackage(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isDir())
+        return false;
+    return info.suffix().compare(packageSuffix, Qt::CaseInsensitive) == 0 ||
+           QFileInfo::exists(QDir(path).filePath(QStringLiteral("Data.sql")));
+}
+
+QString enclosingPackage(const QString &path)
+{
+    // The folders above, as they really are: a link to a package (or into
+    // one) holds what the package holds.
+    QString folder = QFileInfo(QDir::cleanPath(QFileInfo(path).absoluteFilePath())).absolutePath();
+    while (!QFileInfo::exists(folder) && !QFileInfo(folder).isRoot())
+        folder = QFileInfo(folder).absolutePath();
+    const QString real = QFileInfo(folder).canonicalFilePath();
+    QString outermost;
+    for (QString above = real.isEmpty() ? folder : real;; above = QFileInfo(above).absolutePath()) {
+        if (isPackage(above))
+            outermost = above;
+        if (QFileInfo(above).isRoot())
+            break;
+    }
+    return outermost;
+}
+
 QString firstSymbolicLink(const QString &packagePath)
 {
     const QDir package(packagePath);

@@ -19,6 +19,16 @@ inline const QString pendingSettingsFileName = QStringLiteral("Settings.plist.ne
 // the same number as its user version.
 inline const QString generationKey = QStringLiteral("packageGeneration");
 
+// The name ending of a business package folder.
+inline const QString packageSuffix = QStringLiteral("tallyworth");
+
+// Whether `path` is a business package: a folder named with the package
+// suffix, or one that holds a business database.
+bool isPackage(const QString &path);
+// The outermost business package that holds `path` (never `path` itself),
+// through symbolic links as far as the path exists; empty when none does.
+QString enclosingPackage(const QString &path);
+
 // The first entry of the package that is a symbolic link: "Data.sql", its
 // journal, the settings (and pending settings), the "Attachments" folder and
 // every entry in it. Empty when there is none.

@@ -16,9 +16,11 @@
 #include "store/TWTransactionEditing.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 
@@ -363,4 +365,81 @@ TEST_F(EditTransactionsAccounts, TheSideChangedIsTheOneTheRegisterShows)
     save();
     EXPECT_EQ(stored(200)->account1Identifier(), kCard);
     EXPECT_EQ(stored(200)->account2Identifier(), kSales);
+}
+
+TEST_F(EditTransactionsAccounts, ANewAccountAsksBeforeSplitTransactionsLoseTheirLines)
+{
+    add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
+    TWTransactionPtr split =
+        twMakeTransaction(*business, 201, twDay(2024, 5, 1), kChecking, kSales, 1095);
+    split->setHasSplit(true);
+    split->setSplits({twMakeSplit(*business, 0, kSales, 895), twMakeSplit(*business, 0, kRent, 200),
+                      twMakeSplit(*business, 0, kChecking, -1095)});
+    ASSERT_OK(business->addTransaction(split, false, false, false, false));
+    select({200, 201});
+    controller.view()->show();
+    const auto alert = [this] { return controller.view()->findChild<QMessageBox *>(); };
+    const auto answer = [&](const QString &button) {
+        QMessageBox *box = alert();
+        ASSERT_TRUE(box);
+        for (QAbstractButton *choice : box->buttons())
+            if (choice->text() == button)
+                choice->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+
+    // A text field changes no account: nothing to ask.
+    ASSERT_TRUE(controller.selectField(-5));
+    textField()->setText(QStringLiteral("Acme"));
+    save();
+    EXPECT_FALSE(alert());
+    EXPECT_EQ(codes, QList<int>{-1002});
+    EXPECT_EQ(stored(201)->splits().size(), 3);
+
+    // Cancel: nothing written, the sheet still open with the choice made.
+    select({200, 201});
+    ASSERT_TRUE(controller.selectField(-7));
+    ASSERT_TRUE(popUp()->selectItemWithTag(kCard));
+    save();
+    ASSERT_TRUE(alert());
+    EXPECT_EQ(alert()->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(alert()->text(), TWLocalized("editTransactionsUnsplitOne"));
+    answer(TWLocalized("cancel"));
+    EXPECT_EQ(codes, QList<int>{-1002});
+    EXPECT_EQ(stored(200)->account1Identifier(), kChecking);
+    EXPECT_TRUE(stored(201)->hasSplit());
+    EXPECT_EQ(stored(201)->splits().size(), 3);
+    EXPECT_EQ(controller.selectedField()->identifier(), -7);
+    EXPECT_EQ(popUp()->selectedTag(), kCard);
+
+    // Confirmed: unsplit to the first line, as before.
+    save();
+    answer(TWLocalized("editTransactionsUnsplitButton"));
+    EXPECT_EQ(codes, (QList<int>{-1002, -1002}));
+    EXPECT_EQ(stored(200)->account1Identifier(), kCard);
+    EXPECT_FALSE(stored(201)->hasSplit());
+    EXPECT_EQ(stored(201)->account1Identifier(), kCard);
+    EXPECT_EQ(stored(201)->total(), 895);
+
+    // Two split transactions are counted as two.
+    TWTransactionPtr second =
+        twMakeTransaction(*business, 202, twDay(2024, 5, 1), kChecking, kSales, 700);
+    second->setHasSplit(true);
+    second->setSplits(
+        {twMakeSplit(*business, 0, kSales, 700), twMakeSplit(*business, 0, kChecking, -700)});
+    ASSERT_OK(business->addTransaction(second, false, false, false, false));
+    TWTransactionPtr third =
+        twMakeTransaction(*business, 203, twDay(2024, 5, 1), kChecking, kSales, 700);
+    third->setHasSplit(true);
+    third->setSplits(
+        {twMakeSplit(*business, 0, kSales, 700), twMakeSplit(*business, 0, kChecking, -700)});
+    ASSERT_OK(business->addTransaction(third, false, false, false, false));
+    select({202, 203, 200});
+    ASSERT_TRUE(controller.selectField(-8));
+    save();
+    ASSERT_TRUE(alert());
+    EXPECT_EQ(alert()->text(), TWLocalized("editTransactionsUnsplitMany").arg(2));
+    answer(TWLocalized("cancel"));
+    EXPECT_TRUE(stored(202)->hasSplit());
+    EXPECT_TRUE(stored(203)->hasSplit());
 }

@@ -376,3 +376,39 @@ TEST(PackageSave, APathTooLongForTheDatabaseIsSaidSoOnSaveAsAndOpen)
     EXPECT_EQ(opened->code(), TWPackagePathLengthError);
     EXPECT_TRUE(opened->localizedDescription().contains(tooLong));
 }
+
+TEST(PackageSave, NoPackageIsEverWrittenInsideAnother)
+{
+    TWTestTempDir dir;
+    auto business = twNewBusiness();
+    ASSERT_TRUE(business);
+    const QUrl own = twPackageURL(dir, QStringLiteral("T.tallyworth"));
+    ASSERT_OK(business->writeToURL(own, TWSaveOperationSaveAs));
+    auto other = twNewBusiness();
+    ASSERT_TRUE(other);
+    // A business saved without the usual name ending is a package all the same.
+    const QUrl plain = twPackageURL(dir, QStringLiteral("Books"));
+    ASSERT_OK(other->writeToURL(plain, TWSaveOperationSaveAs));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("Empty.tallyworth/Sub"))));
+    ASSERT_TRUE(QFile::link(own.toLocalFile(), dir.filePath(QStringLiteral("Link"))));
+
+    for (const char *nested :
+         {"T.tallyworth/T.tallyworth", "T.tallyworth/Attachments/New.tallyworth",
+          "Books/New.tallyworth", "Empty.tallyworth/Sub/New.tallyworth", "Link/New.tallyworth"}) {
+        SCOPED_TRACE(nested);
+        const QString target = dir.filePath(QLatin1String(nested));
+        for (TWSaveOperation operation : {TWSaveOperationSaveAs, TWSaveOperationSaveTo}) {
+            const TWErrorResult error =
+                business->writeToURL(QUrl::fromLocalFile(target), operation);
+            ASSERT_TRUE(error);
+            EXPECT_EQ(error->domain(), TWPackageErrorDomain);
+            EXPECT_EQ(error->code(), TWPackageNestedError);
+            EXPECT_FALSE(QFileInfo::exists(target));
+        }
+    }
+    EXPECT_EQ(business->url(), own);
+    // Beside a package, or over the document's own, a save goes on.
+    EXPECT_OK(business->writeToURL(twPackageURL(dir, QStringLiteral("U.tallyworth")),
+                                   TWSaveOperationSaveTo));
+    EXPECT_OK(business->writeToURL(own, TWSaveOperationSave));
+}

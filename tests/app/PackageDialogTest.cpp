@@ -1,0 +1,165 @@
+// The file dialogs of business documents: a package is one document in them,
+// chosen by its name and never opened as a folder, and saving over one asks
+// to replace it.
+
+#include "TWTestSupport.h"
+#include "app/TWDocumentPrompts.h"
+#include "app/TWPackageFileDialog.h"
+
+#include "foundation/TWLocalized.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace
+{
+
+class PackageDialogTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QDir().mkpath(package));
+        QFile data(QDir(package).filePath(QStringLiteral("Data.sql")));
+        ASSERT_TRUE(data.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("Folder"))));
+    }
+
+    QLineEdit *nameField(QFileDialog &dialog) const
+    {
+        return dialog.findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    }
+    void type(QFileDialog &dialog, const QString &text) const
+    {
+        QLineEdit *name = nameField(dialog);
+        name->setFocus();
+        name->selectAll();
+        QTest::keyClicks(name, text);
+        QTest::keyClick(name, Qt::Key_Return);
+        QCoreApplication::processEvents();
+    }
+    // The question on the dialog, answered with the button titled `answer`.
+    static QString answer(QFileDialog &dialog, const QString &answer)
+    {
+        QMessageBox *box = dialog.findChild<QMessageBox *>();
+        if (!box || !box->isVisible())
+            return QStringLiteral("(none)");
+        const QString text = box->text();
+        for (QAbstractButton *button : box->buttons())
+            if (button->text() == answer)
+                button->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return text;
+    }
+    QString shown(const QFileDialog &dialog) const { return dialog.directory().absolutePath(); }
+
+    TWTestTempDir dir;
+    const QString package = dir.filePath(QStringLiteral("T.tallyworth"));
+};
+
+} // namespace
+
+TEST_F(PackageDialogTest, AChoiceIsDecidedFromWhatIsOnDisk)
+{
+    QFile file(dir.filePath(QStringLiteral("F.tallyworth")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    const auto at = [this](const char *name) { return dir.filePath(QLatin1String(name)); };
+    const auto same = [](const TWPackageChoice &choice, TWPackageChoice::Step step,
+                         const QString &path) {
+        return choice.step == step && choice.path == path;
+    };
+    // Saving: an existing business or file is replaced, with or without its
+    // ending; a plain folder is entered; nothing is ever put inside a package.
+    EXPECT_TRUE(same(twSaveChoice(at("T")), TWPackageChoice::Replace, package));
+    EXPECT_TRUE(same(twSaveChoice(at("T.tallyworth")), TWPackageChoice::Replace, package));
+    EXPECT_TRUE(same(twSaveChoice(at("F")), TWPackageChoice::Replace, at("F.tallyworth")));
+    EXPECT_TRUE(same(twSaveChoice(at("Folder")), TWPackageChoice::Enter, at("Folder")));
+    EXPECT_TRUE(same(twSaveChoice(at("New")), TWPackageChoice::Choose, at("New.tallyworth")));
+    const TWPackageChoice nested = twSaveChoice(at("T.tallyworth/T.tallyworth"));
+    EXPECT_EQ(nested.step, TWPackageChoice::Refuse);
+    EXPECT_EQ(nested.package, QFileInfo(package).canonicalFilePath());
+    // Opening: a package, or anything in it, opens the package.
+    EXPECT_TRUE(same(twOpenChoice(at("T.tallyworth")), TWPackageChoice::Choose, package));
+    EXPECT_EQ(twOpenChoice(at("T.tallyworth/Data.sql")).path,
+              QFileInfo(package).canonicalFilePath());
+    EXPECT_TRUE(same(twOpenChoice(at("Folder")), TWPackageChoice::Enter, at("Folder")));
+    EXPECT_EQ(twOpenChoice(at("F.tallyworth")).step, TWPackageChoice::Stay);
+    EXPECT_TRUE(twPackageInstead(at("Folder")).isEmpty());
+}
+
+TEST_F(PackageDialogTest, SavingByTheNameOfABusinessAsksToReplaceItAndNeverEntersIt)
+{
+    const QString replace = TWLocalized("replacePackage");
+    for (const QString &typed : {QStringLiteral("T"), QStringLiteral("T.tallyworth")}) {
+        SCOPED_TRACE(typed.toStdString());
+        std::unique_ptr<QFileDialog> dialog(TWDocumentPrompts::makeSaveDialog(
+            dir.filePath(QStringLiteral("Untitled.tallyworth")), QStringLiteral("Save"), nullptr));
+        dialog->open();
+        type(*dialog, typed);
+        EXPECT_EQ(answer(*dialog, TWLocalized("cancel")),
+                  TWLocalized("replacePackageMessage").arg(QStringLiteral("T.tallyworth")));
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_EQ(shown(*dialog), dir.path());
+
+        type(*dialog, typed);
+        answer(*dialog, replace);
+        EXPECT_EQ(dialog->result(), QDialog::Accepted);
+        EXPECT_EQ(TWDocumentPrompts::chosenLocation(*dialog), package);
+    }
+
+    // A new name is taken with the package ending.
+    std::unique_ptr<QFileDialog> dialog(TWDocumentPrompts::makeSaveDialog(
+        dir.filePath(QStringLiteral("Untitled.tallyworth")), QStringLiteral("Save"), nullptr));
+    dialog->open();
+    type(*dialog, QStringLiteral("New"));
+    EXPECT_EQ(TWDocumentPrompts::chosenLocation(*dialog),
+              dir.filePath(QStringLiteral("New.tallyworth")));
+}
+
+TEST_F(PackageDialogTest, APackageEnteredAnyWayIsChosenInstead)
+{
+    // Save: back in the folder that holds it, its name taken, the question asked.
+    std::unique_ptr<QFileDialog> save(TWDocumentPrompts::makeSaveDialog(
+        dir.filePath(QStringLiteral("Untitled.tallyworth")), QStringLiteral("Save"), nullptr));
+    save->open();
+    save->setDirectory(package);
+    emit save->directoryEntered(package);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown(*save), dir.path());
+    EXPECT_EQ(nameField(*save)->text(), QStringLiteral("T.tallyworth"));
+    EXPECT_EQ(answer(*save, TWLocalized("cancel")),
+              TWLocalized("replacePackageMessage").arg(QStringLiteral("T.tallyworth")));
+    // Reached without choosing it (the back button): only shown from outside.
+    save->setDirectory(QDir(package).filePath(QStringLiteral("Attachments")));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(shown(*save), dir.path());
+    EXPECT_TRUE(save->isVisible());
+
+    // Open: the business is opened, whether entered or chosen by name.
+    std::unique_ptr<QFileDialog> open(TWDocumentPrompts::makeOpenDialog(nullptr));
+    open->setDirectory(dir.path());
+    open->open();
+    type(*open, QStringLiteral("Folder"));
+    EXPECT_TRUE(open->isVisible());
+    EXPECT_EQ(shown(*open), dir.filePath(QStringLiteral("Folder")));
+    open->setDirectory(package);
+    emit open->directoryEntered(package);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(open->result(), QDialog::Accepted);
+    EXPECT_EQ(TWDocumentPrompts::chosenLocation(*open), package);
+
+    open.reset(TWDocumentPrompts::makeOpenDialog(nullptr));
+    open->setDirectory(dir.path());
+    open->open();
+    type(*open, QStringLiteral("T.tallyworth"));
+    EXPECT_EQ(TWDocumentPrompts::chosenLocation(*open), package);
+}
