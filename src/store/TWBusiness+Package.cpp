@@ -68,6 +68,15 @@ QString localPath(const QUrl &url)
     return QDir::cleanPath(QFileInfo(url.toLocalFile()).absoluteFilePath());
 }
 
+// The package folder of a local file URL as it is opened and saved: its real
+// path, resolved once (see TWPackageFiles::resolvedPath); empty for anything
+// else. Links inside the package are refused on their own (refuseLinks).
+QString packagePath(const QUrl &url)
+{
+    const QString path = localPath(url);
+    return path.isEmpty() ? path : TWPackageFiles::resolvedPath(path);
+}
+
 QString cleanAbsolutePath(const QString &path)
 {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -645,7 +654,8 @@ TWErrorResult TWBusiness::packagePathError(const QString &packagePath)
     constexpr qsizetype kJournalSuffix = 8;
     const sqlite3_vfs *vfs = sqlite3_vfs_find(nullptr);
     const qsizetype longest = vfs ? vfs->mxPathname : 512;
-    const QString clean = cleanAbsolutePath(packagePath);
+    // SQLite measures the path with every link in it resolved.
+    const QString clean = TWPackageFiles::resolvedPath(packagePath);
     const qsizetype packageBytes = QFile::encodeName(clean).size();
     const qsizetype dataBytes =
         QFile::encodeName(QDir(clean).filePath(TWPackageDataFileName)).size();
@@ -700,7 +710,7 @@ TWErrorResult TWBusiness::initWithBusinessInfo(const TWBusinessInfoPtr &business
 
 TWErrorResult TWBusiness::initWithURL(const QUrl &url, bool allowUpgrade)
 {
-    const QString path = localPath(url);
+    const QString path = packagePath(url);
     if (path.isEmpty())
         return packageError(TWPackageLocationError,
                             TWLocalized("packageLocationDescription").arg(url.toDisplayString()));
@@ -731,7 +741,7 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
     // Declared first so that every way out waits for the check to end.
     std::future<bool> intact;
     if (!isNew) {
-        const QString path = localPath(m_url);
+        const QString path = packagePath(m_url);
         if (path.isEmpty())
             return fail(packageError(
                 TWPackageLocationError,
@@ -1025,7 +1035,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     // The working copy must be whole: no write may be half-way.
     if (!m_levels.empty())
         return packageError(TWPackageBusyError, TWLocalized("packageBusyDescription"));
-    const QString path = localPath(url);
+    // The target (a new folder too) is written at its real path.
+    const QString path = packagePath(url);
     if (path.isEmpty())
         return packageError(TWPackageLocationError,
                             TWLocalized("packageLocationDescription").arg(url.toDisplayString()));
@@ -1033,7 +1044,7 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
         return error;
     const QDir package(path);
     const QString attachmentsPath = package.filePath(TWPackageAttachmentsFolderName);
-    const bool inPlace = !m_url.isEmpty() && localPath(m_url) == path && QFileInfo::exists(path);
+    const bool inPlace = !m_url.isEmpty() && packagePath(m_url) == path && QFileInfo::exists(path);
     if (TWErrorResult error = refuseLinks(path))
         return error;
     const QString dataPath = package.filePath(TWPackageDataFileName);

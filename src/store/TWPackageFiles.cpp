@@ -90,6 +90,27 @@ int createFresh(const QString &path)
 namespace TWPackageFiles
 {
 
+QString resolvedPath(const QString &path)
+{
+    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    // Resolve the longest part that exists, keep the rest as written.
+    QString tail;
+    QString head = clean;
+    while (!head.isEmpty() && !QFileInfo::exists(head)) {
+        const qsizetype slash = head.lastIndexOf(QLatin1Char('/'));
+        if (slash < 0)
+            break;
+        tail = head.mid(slash) + tail;
+        head = head.left(slash);
+        if (head.isEmpty())
+            head = QStringLiteral("/");
+    }
+    const QString canonical = QFileInfo(head).canonicalFilePath();
+    if (canonical.isEmpty())
+        return clean;
+    return QDir::cleanPath(canonical + tail);
+}
+
 QString firstSymbolicLink(const QString &packagePath)
 {
     const QDir package(packagePath);

@@ -376,3 +376,65 @@ TEST(PackageSave, APathTooLongForTheDatabaseIsSaidSoOnSaveAsAndOpen)
     EXPECT_EQ(opened->code(), TWPackagePathLengthError);
     EXPECT_TRUE(opened->localizedDescription().contains(tooLong));
 }
+
+TEST(PackageSave, APackageUnderALinkedFolderOpensSavesAndSavesAs)
+{
+    TWFixedClock clock(2024, 3, 15);
+    TWTestTempDir dir;
+    // The user's "Documents" is a link to a folder on another disk.
+    const QString disk = dir.filePath(QStringLiteral("disk/Documents"));
+    ASSERT_TRUE(QDir().mkpath(disk));
+    const QString documents = dir.filePath(QStringLiteral("Documents"));
+    ASSERT_TRUE(QFile::link(disk, documents));
+    const QUrl url = QUrl::fromLocalFile(documents + QStringLiteral("/Books.tallyworth"));
+    {
+        auto business = twNewBusiness();
+        ASSERT_TRUE(business);
+        ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
+        EXPECT_EQ(business->url(), url);
+    }
+
+    auto business = twOpenPackage(url);
+    ASSERT_TRUE(business);
+    EXPECT_EQ(business->url(), url);
+    const TWTransactionPtr added =
+        addWithAttachment(*business, dir, QStringLiteral("receipt.pdf"), "kept", "Hardware Co");
+    twExec(*business, QStringLiteral("UPDATE businesses SET name='Changed';"));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
+    const QString stored =
+        disk + QStringLiteral("/Books.tallyworth/Attachments/") +
+        TWBusiness::attachmentFileName(added->attachments()->at(0)->identifier(), "receipt.pdf");
+    EXPECT_EQ(twFileBytes(stored), "kept");
+
+    // Save As into a new folder under the link, then saves in place there;
+    // a deleted attachment's file goes from the package it was saved in.
+    const QUrl copy =
+        QUrl::fromLocalFile(documents + QStringLiteral("/2024/Books copy.tallyworth"));
+    ASSERT_OK(business->writeToURL(copy, TWSaveOperationSaveAs));
+    EXPECT_EQ(business->url(), copy);
+    const QString copied = disk + QStringLiteral("/2024/Books copy.tallyworth/Attachments/") +
+                           QFileInfo(stored).fileName();
+    EXPECT_EQ(twFileBytes(copied), "kept");
+    ASSERT_OK(business->deleteTransaction(added, false, false, false));
+    ASSERT_OK(business->writeToURL(copy, TWSaveOperationSave));
+    EXPECT_FALSE(QFileInfo::exists(copied));
+    EXPECT_TRUE(QFileInfo::exists(stored));
+
+    for (const QUrl &saved : {url, copy}) {
+        auto reopened = twOpenPackage(saved);
+        ASSERT_TRUE(reopened);
+        EXPECT_EQ(twQueryText(*reopened, QStringLiteral("SELECT name FROM businesses;")),
+                  QStringLiteral("Changed"));
+        EXPECT_EQ(reopened->transactions().size(), saved == url ? 1 : 0);
+    }
+
+    // Under the link, a database that is itself a link is still refused.
+    const QString data = twPackageFile(url, QStringLiteral("Data.sql"));
+    const QString outside = dir.filePath(QStringLiteral("outside.sql"));
+    ASSERT_TRUE(QFile::rename(data, outside));
+    ASSERT_TRUE(QFile::link(outside, data));
+    TWErrorResult error;
+    EXPECT_FALSE(TWBusiness::businessWithURL(url, false, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), TWPackageLinkError);
+}
