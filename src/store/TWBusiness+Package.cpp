@@ -502,7 +502,7 @@ struct WrittenAttachments {
     // Files this save put where there was none, removed again when the save
     // fails before the database is committed.
     QStringList created;
-    // Attachments a save into another package left out (see writeToURL).
+    // Attachments whose files were missing, left out (see writeToURL).
     QList<TWMissingAttachment> missing;
     bool copied = false;
 
@@ -552,10 +552,12 @@ TWErrorResult copyAttachmentFile(const QString &source, const QString &target, b
 
 // Copies the attachment files of the transactions into `folder`: in place
 // only those of transactions whose attachments changed, elsewhere all of
-// them. Elsewhere, an attachment whose file is missing or is not a regular
-// file (looked at without opening it, so a pipe never blocks) is listed in
-// `written.missing` and left out, its row kept; a thumbnail in that state is
-// simply left out. Otherwise stops at the first file that cannot be copied.
+// them. An attachment whose file is missing or is not a regular file (looked
+// at without opening it, so a pipe never blocks) is listed in
+// `written.missing` and left out, its row kept, so that one lost receipt
+// never keeps the rest of the document from being saved; a thumbnail in that
+// state is simply left out. Otherwise stops at the first file that cannot be
+// copied.
 TWErrorResult writeAttachments(TWBusiness &business, const TWTransactionList &transactions,
                                const QString &folder, bool inPlace, WrittenAttachments &written)
 {
@@ -591,8 +593,8 @@ TWErrorResult writeAttachments(TWBusiness &business, const TWTransactionList &tr
                                     dir.filePath(TWBusiness::attachmentFileName(
                                         attachment->identifier(), attachment->fileName())),
                                     attachment->thumbnailFilePath()};
-            if (!inPlace && !TWPackageFiles::isRegularFile(attachment->filePath())) {
-                // The new package names it where its file would be, as an
+            if (!TWPackageFiles::isRegularFile(attachment->filePath())) {
+                // The package names it where its file would be, as an
                 // opening of that package will.
                 written.missing.append(
                     {transaction->date(), transaction->payee(), attachment->fileName()});
@@ -603,7 +605,7 @@ TWErrorResult writeAttachments(TWBusiness &business, const TWTransactionList &tr
             if (TWErrorResult error = written.copy(attachment->filePath(), entry.filePath))
                 return error;
             written.paths.insert(cleanAbsolutePath(entry.filePath));
-            if (!inPlace && !attachment->thumbnailFilePath().isEmpty() &&
+            if (!attachment->thumbnailFilePath().isEmpty() &&
                 !TWPackageFiles::isRegularFile(attachment->thumbnailFilePath()))
                 entry.thumbnailFilePath.clear();
             else if (attachment->type() == TWAttachmentTypePhoto &&

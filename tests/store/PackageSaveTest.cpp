@@ -438,3 +438,66 @@ TEST(PackageSave, APackageUnderALinkedFolderOpensSavesAndSavesAs)
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code(), TWPackageLinkError);
 }
+
+TEST(PackageSave, ASaveInPlaceLeavesOutAttachmentsWhoseFilesAreGoneAndNamesThem)
+{
+    TWFixedClock clock(2024, 3, 15);
+    TWTestTempDir dir;
+    auto business = twNewBusiness();
+    ASSERT_TRUE(business);
+    const QUrl url = twPackageURL(dir, QStringLiteral("Books"));
+    const TWTransactionPtr deleted =
+        addWithAttachment(*business, dir, QStringLiteral("deleted.pdf"), "1", "Hardware Co");
+    const TWTransactionPtr piped =
+        addWithAttachment(*business, dir, QStringLiteral("piped.txt"), "2", "Printer");
+    const TWTransactionPtr folder =
+        addWithAttachment(*business, dir, QStringLiteral("folder.txt"), "3");
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
+
+    // The package's files go: one deleted, one a pipe (never opened, so the
+    // save cannot wait for a writer), one a folder; their transactions change.
+    for (const TWTransactionPtr &t : {deleted, piped, folder}) {
+        const QByteArray file = QFile::encodeName(t->attachments()->at(0)->filePath());
+        ASSERT_EQ(::unlink(file.constData()), 0);
+        if (t == piped) {
+            ASSERT_EQ(::mkfifo(file.constData(), 0600), 0);
+        } else if (t == folder) {
+            ASSERT_EQ(::mkdir(file.constData(), 0700), 0);
+        }
+        t->setDirtyAttachments(true);
+    }
+    const TWTransactionPtr added =
+        addWithAttachment(*business, dir, QStringLiteral("new.txt"), "new", "Bakery");
+    twExec(*business, QStringLiteral("UPDATE businesses SET name='Changed';"));
+
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
+    QList<TWMissingAttachment> missing = business->missingAttachments();
+    std::sort(missing.begin(), missing.end(),
+              [](const TWMissingAttachment &a, const TWMissingAttachment &b) {
+                  return a.fileName < b.fileName;
+              });
+    ASSERT_EQ(missing.size(), 3);
+    EXPECT_EQ(missing.at(0).fileName, QStringLiteral("deleted.pdf"));
+    EXPECT_EQ(missing.at(0).payee, QStringLiteral("Hardware Co"));
+    EXPECT_EQ(missing.at(0).date, deleted->date());
+    EXPECT_EQ(missing.at(1).fileName, QStringLiteral("folder.txt"));
+    EXPECT_EQ(missing.at(2).fileName, QStringLiteral("piped.txt"));
+    EXPECT_EQ(missing.at(2).payee, QStringLiteral("Printer"));
+    EXPECT_EQ(twFileBytes(added->attachments()->at(0)->filePath()), "new");
+
+    // Named once: the next save has nothing left to copy.
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
+    EXPECT_TRUE(business->missingAttachments().isEmpty());
+
+    auto reopened = twOpenPackage(url);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(twQueryText(*reopened, QStringLiteral("SELECT name FROM businesses;")),
+              QStringLiteral("Changed"));
+    for (const TWTransactionPtr &original : {deleted, piped, folder, added}) {
+        const TWTransactionPtr t = reopened->transactionWithIdentifier(original->identifier());
+        ASSERT_TRUE(t);
+        const std::optional<TWAttachmentList> attachments = reopened->transactionAttachments(*t);
+        ASSERT_TRUE(attachments && attachments->size() == 1);
+        EXPECT_EQ(attachments->at(0)->fileName(), original->attachments()->at(0)->fileName());
+    }
+}
