@@ -46,6 +46,17 @@ TWTransactionPtr addWithAttachment(TWBusiness &business, const TWTestTempDir &di
     return t;
 }
 
+// The attachments the last save left out, in the order of their file names.
+QList<TWMissingAttachment> missingByFileName(const TWBusiness &business)
+{
+    QList<TWMissingAttachment> missing = business.missingAttachments();
+    std::sort(missing.begin(), missing.end(),
+              [](const TWMissingAttachment &a, const TWMissingAttachment &b) {
+                  return a.fileName < b.fileName;
+              });
+    return missing;
+}
+
 // Holds a write lock on the package's database so that a save cannot commit.
 class DatabaseLock
 {
@@ -259,12 +270,8 @@ TEST(PackageSave, SaveAsLeavesOutAttachmentsWhoseFilesAreMissingAndNamesThem)
 
     const QUrl copy = twPackageURL(dir, QStringLiteral("Copy"));
     ASSERT_OK(business->writeToURL(copy, TWSaveOperationSaveAs));
-    QList<TWMissingAttachment> missing = business->missingAttachments();
+    const QList<TWMissingAttachment> missing = missingByFileName(*business);
     ASSERT_EQ(missing.size(), 2);
-    std::sort(missing.begin(), missing.end(),
-              [](const TWMissingAttachment &a, const TWMissingAttachment &b) {
-                  return a.fileName < b.fileName;
-              });
     EXPECT_EQ(missing.at(0).payee, QStringLiteral("Printer"));
     EXPECT_EQ(missing.at(0).fileName, QStringLiteral("invoice.txt"));
     EXPECT_EQ(missing.at(1).payee, QStringLiteral("Hardware Co"));
@@ -471,11 +478,7 @@ TEST(PackageSave, ASaveInPlaceLeavesOutAttachmentsWhoseFilesAreGoneAndNamesThem)
     twExec(*business, QStringLiteral("UPDATE businesses SET name='Changed';"));
 
     ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
-    QList<TWMissingAttachment> missing = business->missingAttachments();
-    std::sort(missing.begin(), missing.end(),
-              [](const TWMissingAttachment &a, const TWMissingAttachment &b) {
-                  return a.fileName < b.fileName;
-              });
+    const QList<TWMissingAttachment> missing = missingByFileName(*business);
     ASSERT_EQ(missing.size(), 3);
     EXPECT_EQ(missing.at(0).fileName, QStringLiteral("deleted.pdf"));
     EXPECT_EQ(missing.at(0).payee, QStringLiteral("Hardware Co"));
