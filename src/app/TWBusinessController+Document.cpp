@@ -8,6 +8,7 @@
 #include "app/TWWindowController.h"
 
 #include "foundation/TWLocalized.h"
+#include "foundation/TWStringAdditions.h"
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 
@@ -150,6 +151,7 @@ bool TWBusinessController::saveDocument()
         return false;
     }
     updateChangeCount(2);
+    showMissingAttachments();
     return true;
 }
 
@@ -198,24 +200,35 @@ bool TWBusinessController::saveDocumentToURL(const QUrl &url)
     setFileURL(url);
     updateChangeCount(2);
     TWPreferences::preferences().setLastOpenBusinessURL(target);
+    showMissingAttachments();
+    return true;
+}
+
+void TWBusinessController::showMissingAttachments()
+{
     if (m_business && !m_business->missingAttachments().isEmpty())
         TWDocumentPrompts::prompts().showMessage(
             missingAttachmentsMessage(m_business->missingAttachments()), windowForSheet());
-    return true;
 }
 
 QString TWBusinessController::missingAttachmentsMessage(const QList<TWMissingAttachment> &missing)
 {
-    QStringList lines;
-    lines.reserve(missing.size());
-    for (const TWMissingAttachment &attachment : missing) {
+    // Names and payees come from the user and from files: each is shortened,
+    // and only the first few lines are made, so that the alert keeps to the
+    // screen and shows at once however many files are missing.
+    constexpr qsizetype kShownLength = 60;
+    const auto line = [&missing](qsizetype i) {
+        const TWMissingAttachment &attachment = missing.at(i);
         const QString payee =
             attachment.payee.isEmpty() ? TWLocalized("missingAttachmentNoPayee") : attachment.payee;
-        lines.append(TWLocalized("missingAttachmentLine")
-                         .arg(TWFormatter::formatter().shortDateString(attachment.date), payee,
-                              attachment.fileName));
-    }
-    return TWLocalized("missingAttachmentsMessage").arg(lines.join(QLatin1Char('\n')));
+        return TWLocalized("missingAttachmentLine")
+            .arg(TWFormatter::formatter().shortDateString(attachment.date),
+                 TWStringAdditions::shortened(payee, kShownLength),
+                 TWStringAdditions::shortened(attachment.fileName, kShownLength));
+    };
+    return TWLocalized("missingAttachmentsMessage")
+        .arg(TWStringAdditions::shortList(missing.size(), line, QStringLiteral("\n"),
+                                          TWLocalized("missingAttachmentsMore")));
 }
 
 bool TWBusinessController::revertDocumentToSaved()

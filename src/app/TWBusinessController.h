@@ -99,6 +99,8 @@ public:
     // false with `error` empty when the user cancelled.
     bool readFromURL(const QUrl &url, TWErrorResult *error);
     // Saves into its own package; without one, asks for a place (Save As).
+    // Attachments whose files were missing are named to the user, as after
+    // Save As.
     bool saveDocument();
     // Asks for a place and saves there.
     bool saveDocumentAs();
@@ -108,7 +110,8 @@ public:
     // missing are then named to the user (the save itself succeeded).
     bool saveDocumentToURL(const QUrl &url);
     // The message naming attachments a save left out: each transaction's
-    // date and payee and the attachment's own file name.
+    // date and payee and the attachment's own file name, shortened; at most
+    // the first twenty, then how many more there are.
     static QString missingAttachmentsMessage(const QList<TWMissingAttachment> &missing);
     // Reads the package again into a new store; on failure the old store and
     // window stay and the error is shown.
@@ -331,6 +334,8 @@ private:
     void setFileURL(const QUrl &url);
     bool upgradeFromURL(const QUrl &url, TWErrorResult *error);
     bool writeToURL(const QUrl &url, TWSaveOperation operation, TWErrorResult *error);
+    // Names the attachments the last save left out, if any.
+    void showMissingAttachments();
     void observe();
     void stopObserving();
     void releaseControllers();

@@ -9,27 +9,6 @@
 namespace TWPackageMoves
 {
 
-QString resolvedPath(const QString &path)
-{
-    QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    // Resolve the longest part that exists, keep the rest as written.
-    QString tail;
-    QString head = clean;
-    while (!head.isEmpty() && !QFileInfo::exists(head)) {
-        const qsizetype slash = head.lastIndexOf(QLatin1Char('/'));
-        if (slash < 0)
-            break;
-        tail = head.mid(slash) + tail;
-        head = head.left(slash);
-        if (head.isEmpty())
-            head = QStringLiteral("/");
-    }
-    const QString canonical = QFileInfo(head).canonicalFilePath();
-    if (canonical.isEmpty())
-        return clean;
-    return QDir::cleanPath(canonical + tail);
-}
-
 bool overlaps(const QString &path, const QString &original)
 {
     const QString a = resolvedPath(path);

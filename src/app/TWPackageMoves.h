@@ -4,6 +4,8 @@
 // a replaced package is removed entry by entry, never by deleting a folder
 // tree it does not know.
 
+#include "store/TWPackageFiles.h"
+
 #include <QString>
 
 namespace TWPackageMoves
@@ -11,7 +13,7 @@ namespace TWPackageMoves
 
 // The absolute, clean path, with symbolic links resolved as far as the path
 // exists.
-QString resolvedPath(const QString &path);
+using TWPackageFiles::resolvedPath;
 
 // Whether `path` is `original`, lies inside it, or holds it.
 bool overlaps(const QString &path, const QString &original);

@@ -152,4 +152,31 @@ QString listString(const QStringList &list)
     return out;
 }
 
+QString shortList(qsizetype count, const std::function<QString(qsizetype)> &name,
+                  const QString &separator, const QString &more)
+{
+    QString out;
+    const qsizetype shown = std::min(count, kShownNames);
+    for (qsizetype i = 0; i < shown; ++i) {
+        if (i > 0)
+            out.append(separator);
+        out.append(name(i));
+    }
+    if (count <= shown)
+        return out;
+    // One pass, so that a "%2" in a name is never taken for the number.
+    return more.arg(out, QString::number(count - shown));
+}
+
+QString shortened(const QString &text, qsizetype length)
+{
+    if (text.size() <= length || length <= 0)
+        return text;
+    qsizetype cut = length;
+    // Never half of a surrogate pair.
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return text.left(cut) + QChar(0x2026);
+}
+
 } // namespace TWStringAdditions

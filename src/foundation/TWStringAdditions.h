@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <functional>
 
 namespace TWStringAdditions
 {
@@ -25,6 +26,22 @@ QString encodeXML(const QString &text);
 
 // The texts joined with ", " once something has been written.
 QString listString(const QStringList &list);
+
+// How many names a list shown to the user gives before it says how many more
+// there are, so that a message stays readable and within the screen.
+inline constexpr qsizetype kShownNames = 20;
+
+// A list of `count` names as one text for the user: the first kShownNames
+// (`name(i)` gives the i-th, so a long list is never made whole) joined with
+// `separator`; a longer list goes into `more`, whose %1 takes the names and
+// %2 how many more there are.
+QString shortList(qsizetype count, const std::function<QString(qsizetype)> &name,
+                  const QString &separator, const QString &more);
+
+// `text` cut to `length` characters and ended with an ellipsis when it is
+// longer (never within a surrogate pair), so that what a file or the user
+// wrote cannot make a message unreadable.
+QString shortened(const QString &text, qsizetype length);
 
 } // namespace TWStringAdditions
 

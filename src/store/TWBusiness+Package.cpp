@@ -68,6 +68,15 @@ QString localPath(const QUrl &url)
     return QDir::cleanPath(QFileInfo(url.toLocalFile()).absoluteFilePath());
 }
 
+// The package folder of a local file URL as it is opened and saved: its real
+// path, resolved once (see TWPackageFiles::resolvedPath); empty for anything
+// else. Links inside the package are refused on their own (refuseLinks).
+QString packagePath(const QUrl &url)
+{
+    const QString path = localPath(url);
+    return path.isEmpty() ? path : TWPackageFiles::resolvedPath(path);
+}
+
 QString cleanAbsolutePath(const QString &path)
 {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -493,7 +502,7 @@ struct WrittenAttachments {
     // Files this save put where there was none, removed again when the save
     // fails before the database is committed.
     QStringList created;
-    // Attachments a save into another package left out (see writeToURL).
+    // Attachments whose files were missing, left out (see writeToURL).
     QList<TWMissingAttachment> missing;
     bool copied = false;
 
@@ -543,10 +552,12 @@ TWErrorResult copyAttachmentFile(const QString &source, const QString &target, b
 
 // Copies the attachment files of the transactions into `folder`: in place
 // only those of transactions whose attachments changed, elsewhere all of
-// them. Elsewhere, an attachment whose file is missing or is not a regular
-// file (looked at without opening it, so a pipe never blocks) is listed in
-// `written.missing` and left out, its row kept; a thumbnail in that state is
-// simply left out. Otherwise stops at the first file that cannot be copied.
+// them. An attachment whose file is missing or is not a regular file (looked
+// at without opening it, so a pipe never blocks) is listed in
+// `written.missing` and left out, its row kept, so that one lost receipt
+// never keeps the rest of the document from being saved; a thumbnail in that
+// state is simply left out. Otherwise stops at the first file that cannot be
+// copied.
 TWErrorResult writeAttachments(TWBusiness &business, const TWTransactionList &transactions,
                                const QString &folder, bool inPlace, WrittenAttachments &written)
 {
@@ -582,8 +593,8 @@ TWErrorResult writeAttachments(TWBusiness &business, const TWTransactionList &tr
                                     dir.filePath(TWBusiness::attachmentFileName(
                                         attachment->identifier(), attachment->fileName())),
                                     attachment->thumbnailFilePath()};
-            if (!inPlace && !TWPackageFiles::isRegularFile(attachment->filePath())) {
-                // The new package names it where its file would be, as an
+            if (!TWPackageFiles::isRegularFile(attachment->filePath())) {
+                // The package names it where its file would be, as an
                 // opening of that package will.
                 written.missing.append(
                     {transaction->date(), transaction->payee(), attachment->fileName()});
@@ -594,7 +605,7 @@ TWErrorResult writeAttachments(TWBusiness &business, const TWTransactionList &tr
             if (TWErrorResult error = written.copy(attachment->filePath(), entry.filePath))
                 return error;
             written.paths.insert(cleanAbsolutePath(entry.filePath));
-            if (!inPlace && !attachment->thumbnailFilePath().isEmpty() &&
+            if (!attachment->thumbnailFilePath().isEmpty() &&
                 !TWPackageFiles::isRegularFile(attachment->thumbnailFilePath()))
                 entry.thumbnailFilePath.clear();
             else if (attachment->type() == TWAttachmentTypePhoto &&
@@ -645,7 +656,8 @@ TWErrorResult TWBusiness::packagePathError(const QString &packagePath)
     constexpr qsizetype kJournalSuffix = 8;
     const sqlite3_vfs *vfs = sqlite3_vfs_find(nullptr);
     const qsizetype longest = vfs ? vfs->mxPathname : 512;
-    const QString clean = cleanAbsolutePath(packagePath);
+    // SQLite measures the path with every link in it resolved.
+    const QString clean = TWPackageFiles::resolvedPath(packagePath);
     const qsizetype packageBytes = QFile::encodeName(clean).size();
     const qsizetype dataBytes =
         QFile::encodeName(QDir(clean).filePath(TWPackageDataFileName)).size();
@@ -700,7 +712,7 @@ TWErrorResult TWBusiness::initWithBusinessInfo(const TWBusinessInfoPtr &business
 
 TWErrorResult TWBusiness::initWithURL(const QUrl &url, bool allowUpgrade)
 {
-    const QString path = localPath(url);
+    const QString path = packagePath(url);
     if (path.isEmpty())
         return packageError(TWPackageLocationError,
                             TWLocalized("packageLocationDescription").arg(url.toDisplayString()));
@@ -731,7 +743,7 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
     // Declared first so that every way out waits for the check to end.
     std::future<bool> intact;
     if (!isNew) {
-        const QString path = localPath(m_url);
+        const QString path = packagePath(m_url);
         if (path.isEmpty())
             return fail(packageError(
                 TWPackageLocationError,
@@ -1025,7 +1037,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     // The working copy must be whole: no write may be half-way.
     if (!m_levels.empty())
         return packageError(TWPackageBusyError, TWLocalized("packageBusyDescription"));
-    const QString path = localPath(url);
+    // The target (a new folder too) is written at its real path.
+    const QString path = packagePath(url);
     if (path.isEmpty())
         return packageError(TWPackageLocationError,
                             TWLocalized("packageLocationDescription").arg(url.toDisplayString()));
@@ -1033,12 +1046,12 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
         return error;
     const QDir package(path);
     const QString attachmentsPath = package.filePath(TWPackageAttachmentsFolderName);
-    const bool inPlace = !m_url.isEmpty() && localPath(m_url) == path && QFileInfo::exists(path);
+    const bool inPlace = !m_url.isEmpty() && packagePath(m_url) == path && QFileInfo::exists(path);
     if (!inPlace) {
         // A package inside a package would be written where no one looks for
         // it, and opening the outer one would show other books.
         QString holder = TWPackageFiles::enclosingPackage(path);
-        const QString own = m_url.isEmpty() ? QString() : localPath(m_url);
+        const QString own = m_url.isEmpty() ? QString() : packagePath(m_url);
         if (holder.isEmpty() && !own.isEmpty() && path.startsWith(own + QLatin1Char('/')))
             holder = own;
         if (!holder.isEmpty())

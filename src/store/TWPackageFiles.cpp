@@ -103,18 +103,36 @@ QString enclosingPackage(const QString &path)
 {
     // The folders above, as they really are: a link to a package (or into
     // one) holds what the package holds.
-    QString folder = QFileInfo(QDir::cleanPath(QFileInfo(path).absoluteFilePath())).absolutePath();
-    while (!QFileInfo::exists(folder) && !QFileInfo(folder).isRoot())
-        folder = QFileInfo(folder).absolutePath();
-    const QString real = QFileInfo(folder).canonicalFilePath();
     QString outermost;
-    for (QString above = real.isEmpty() ? folder : real;; above = QFileInfo(above).absolutePath()) {
+    for (QString above = QFileInfo(resolvedPath(path)).absolutePath();;
+         above = QFileInfo(above).absolutePath()) {
         if (isPackage(above))
             outermost = above;
         if (QFileInfo(above).isRoot())
             break;
     }
     return outermost;
+}
+
+QString resolvedPath(const QString &path)
+{
+    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    // Resolve the longest part that exists, keep the rest as written.
+    QString tail;
+    QString head = clean;
+    while (!head.isEmpty() && !QFileInfo::exists(head)) {
+        const qsizetype slash = head.lastIndexOf(QLatin1Char('/'));
+        if (slash < 0)
+            break;
+        tail = head.mid(slash) + tail;
+        head = head.left(slash);
+        if (head.isEmpty())
+            head = QStringLiteral("/");
+    }
+    const QString canonical = QFileInfo(head).canonicalFilePath();
+    if (canonical.isEmpty())
+        return clean;
+    return QDir::cleanPath(canonical + tail);
 }
 
 QString firstSymbolicLink(const QString &packagePath)

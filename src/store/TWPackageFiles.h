@@ -28,6 +28,11 @@ bool isPackage(const QString &path);
 // The outermost business package that holds `path` (never `path` itself),
 // through symbolic links as far as the path exists; empty when none does.
 QString enclosingPackage(const QString &path);
+// The absolute, clean path with symbolic links resolved as far as it exists,
+// the rest kept as written. A package is opened and saved at this path: the
+// folders above it are the user's own (a Documents folder on another disk, a
+// home reached through a link), and SQLite refuses any link on its way.
+QString resolvedPath(const QString &path);
 
 // The first entry of the package that is a symbolic link: "Data.sql", its
 // journal, the settings (and pending settings), the "Attachments" folder and

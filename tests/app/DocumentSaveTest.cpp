@@ -63,14 +63,12 @@ TEST_F(DocumentSaveTest, AFailedSaveAsOverAPackageLeavesTheOldOneWhole)
               QStringList{QStringLiteral("Target.tallyworth")});
 }
 
-TEST_F(DocumentSaveTest, SaveAsOfBooksThatLostAReceiptSucceedsAndNamesIt)
+// A transaction of 2 March paid to "Hardware Co" with the attachment "Receipt March.pdf".
+TWTransactionPtr addReceipt(TWBusiness &business, const TWTestTempDir &dir)
 {
-    TWFixedClock clock(2024, 3, 15);
-    auto document = newDocument(QStringLiteral("Acme"));
-    TWBusiness &business = *document->business();
     const QString source = dir.filePath(QStringLiteral("Receipt March.pdf"));
     QFile file(source);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("pdf");
     file.close();
     auto transaction = std::make_shared<TWTransaction>();
@@ -85,7 +83,23 @@ TEST_F(DocumentSaveTest, SaveAsOfBooksThatLostAReceiptSucceedsAndNamesIt)
         QStringLiteral("Receipt March.pdf"), source, QStringLiteral("application/pdf"),
         TWAttachmentTypeFile, 0, 0, {}, 0, 0, 3, 0)});
     transaction->setDirtyAttachments(true);
-    ASSERT_OK(business.addTransaction(transaction, false, false, false, false));
+    EXPECT_OK(business.addTransaction(transaction, false, false, false, false));
+    return transaction;
+}
+
+void expectReceiptNamed(const QString &message, const TWTransaction &transaction)
+{
+    EXPECT_TRUE(message.contains(QStringLiteral("Hardware Co"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("Receipt March.pdf"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(TWFormatter::formatter().shortDateString(transaction.date())))
+        << message.toStdString();
+}
+
+TEST_F(DocumentSaveTest, SaveAsOfBooksThatLostAReceiptSucceedsAndNamesIt)
+{
+    TWFixedClock clock(2024, 3, 15);
+    auto document = newDocument(QStringLiteral("Acme"));
+    const TWTransactionPtr transaction = addReceipt(*document->business(), dir);
     const QString first = dir.filePath(QStringLiteral("Acme.tallyworth"));
     ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(first)));
     EXPECT_TRUE(prompts.messages.isEmpty());
@@ -96,11 +110,51 @@ TEST_F(DocumentSaveTest, SaveAsOfBooksThatLostAReceiptSucceedsAndNamesIt)
     EXPECT_TRUE(prompts.errors.isEmpty());
     EXPECT_EQ(document->fileURL(), QUrl::fromLocalFile(copy));
     ASSERT_EQ(prompts.messages.size(), 1);
-    const QString message = prompts.messages.first();
-    EXPECT_TRUE(message.contains(QStringLiteral("Hardware Co"))) << message.toStdString();
-    EXPECT_TRUE(message.contains(QStringLiteral("Receipt March.pdf"))) << message.toStdString();
-    EXPECT_TRUE(message.contains(TWFormatter::formatter().shortDateString(transaction->date())))
-        << message.toStdString();
+    expectReceiptNamed(prompts.messages.first(), *transaction);
+}
+
+TEST_F(DocumentSaveTest, SaveOfAChangedTransactionWhoseReceiptIsGoneSucceedsAndNamesIt)
+{
+    TWFixedClock clock(2024, 3, 15);
+    auto document = newDocument(QStringLiteral("Acme"));
+    const TWTransactionPtr transaction = addReceipt(*document->business(), dir);
+    const QString path = dir.filePath(QStringLiteral("Acme.tallyworth"));
+    ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(path)));
+
+    ASSERT_TRUE(QFile::remove(transaction->attachments()->at(0)->filePath()));
+    transaction->setDirtyAttachments(true);
+    document->updateChangeCount(0);
+    ASSERT_TRUE(document->saveDocument());
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_FALSE(document->isDocumentEdited());
+    ASSERT_EQ(prompts.messages.size(), 1);
+    expectReceiptNamed(prompts.messages.first(), *transaction);
+}
+
+TEST_F(DocumentSaveTest, TheMissingAttachmentsMessageNamesTwentyThenHowManyMore)
+{
+    TWFixedClock clock(2024, 3, 15);
+    const QDateTime date(QDate(2024, 3, 2), QTime(0, 0));
+    const QString longName = QString(5000, QLatin1Char('n')) + QStringLiteral(".pdf");
+    QList<TWMissingAttachment> missing;
+    for (int i = 1; i <= 100000; ++i)
+        missing.append({date, QStringLiteral("Payee %1").arg(i),
+                        i == 2 ? longName : QStringLiteral("file%1.pdf").arg(i)});
+
+    const QString message = TWBusinessController::missingAttachmentsMessage(missing);
+    EXPECT_TRUE(message.contains(QStringLiteral("Payee 1: file1.pdf"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("Payee 20: file20.pdf")));
+    EXPECT_FALSE(message.contains(QStringLiteral("Payee 21")));
+    EXPECT_TRUE(message.contains(QStringLiteral("and 99980 more")));
+    // A long name is shortened, so the alert keeps to the screen's width.
+    EXPECT_FALSE(message.contains(QString(200, QLatin1Char('n'))));
+    EXPECT_TRUE(message.contains(QString(40, QLatin1Char('n'))));
+    EXPECT_LT(message.size(), 3000);
+
+    // Twenty are named whole, with nothing more to say.
+    const QString twenty = TWBusinessController::missingAttachmentsMessage(missing.first(20));
+    EXPECT_TRUE(twenty.contains(QStringLiteral("Payee 20: file20.pdf")));
+    EXPECT_FALSE(twenty.contains(QStringLiteral("more")));
 }
 
 TEST_F(DocumentSaveTest, ClosingWaitsForBackgroundWorkAndDropsItsLateResults)

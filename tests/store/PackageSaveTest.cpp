@@ -46,6 +46,17 @@ TWTransactionPtr addWithAttachment(TWBusiness &business, const TWTestTempDir &di
     return t;
 }
 
+// The attachments the last save left out, in the order of their file names.
+QList<TWMissingAttachment> missingByFileName(const TWBusiness &business)
+{
+    QList<TWMissingAttachment> missing = business.missingAttachments();
+    std::sort(missing.begin(), missing.end(),
+              [](const TWMissingAttachment &a, const TWMissingAttachment &b) {
+                  return a.fileName < b.fileName;
+              });
+    return missing;
+}
+
 // Holds a write lock on the package's database so that a save cannot commit.
 class DatabaseLock
 {
@@ -259,12 +270,8 @@ TEST(PackageSave, SaveAsLeavesOutAttachmentsWhoseFilesAreMissingAndNamesThem)
 
     const QUrl copy = twPackageURL(dir, QStringLiteral("Copy"));
     ASSERT_OK(business->writeToURL(copy, TWSaveOperationSaveAs));
-    QList<TWMissingAttachment> missing = business->missingAttachments();
+    const QList<TWMissingAttachment> missing = missingByFileName(*business);
     ASSERT_EQ(missing.size(), 2);
-    std::sort(missing.begin(), missing.end(),
-              [](const TWMissingAttachment &a, const TWMissingAttachment &b) {
-                  return a.fileName < b.fileName;
-              });
     EXPECT_EQ(missing.at(0).payee, QStringLiteral("Printer"));
     EXPECT_EQ(missing.at(0).fileName, QStringLiteral("invoice.txt"));
     EXPECT_EQ(missing.at(1).payee, QStringLiteral("Hardware Co"));
@@ -411,4 +418,125 @@ TEST(PackageSave, NoPackageIsEverWrittenInsideAnother)
     EXPECT_OK(business->writeToURL(twPackageURL(dir, QStringLiteral("U.tallyworth")),
                                    TWSaveOperationSaveTo));
     EXPECT_OK(business->writeToURL(own, TWSaveOperationSave));
+}
+
+TEST(PackageSave, APackageUnderALinkedFolderOpensSavesAndSavesAs)
+{
+    TWFixedClock clock(2024, 3, 15);
+    TWTestTempDir dir;
+    // The user's "Documents" is a link to a folder on another disk.
+    const QString disk = dir.filePath(QStringLiteral("disk/Documents"));
+    ASSERT_TRUE(QDir().mkpath(disk));
+    const QString documents = dir.filePath(QStringLiteral("Documents"));
+    ASSERT_TRUE(QFile::link(disk, documents));
+    const QUrl url = QUrl::fromLocalFile(documents + QStringLiteral("/Books.tallyworth"));
+    {
+        auto business = twNewBusiness();
+        ASSERT_TRUE(business);
+        ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
+        EXPECT_EQ(business->url(), url);
+    }
+
+    auto business = twOpenPackage(url);
+    ASSERT_TRUE(business);
+    EXPECT_EQ(business->url(), url);
+    const TWTransactionPtr added =
+        addWithAttachment(*business, dir, QStringLiteral("receipt.pdf"), "kept", "Hardware Co");
+    twExec(*business, QStringLiteral("UPDATE businesses SET name='Changed';"));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
+    const QString stored =
+        disk + QStringLiteral("/Books.tallyworth/Attachments/") +
+        TWBusiness::attachmentFileName(added->attachments()->at(0)->identifier(), "receipt.pdf");
+    EXPECT_EQ(twFileBytes(stored), "kept");
+
+    // Save As into a new folder under the link, then saves in place there;
+    // a deleted attachment's file goes from the package it was saved in.
+    const QUrl copy =
+        QUrl::fromLocalFile(documents + QStringLiteral("/2024/Books copy.tallyworth"));
+    ASSERT_OK(business->writeToURL(copy, TWSaveOperationSaveAs));
+    EXPECT_EQ(business->url(), copy);
+    const QString copied = disk + QStringLiteral("/2024/Books copy.tallyworth/Attachments/") +
+                           QFileInfo(stored).fileName();
+    EXPECT_EQ(twFileBytes(copied), "kept");
+    ASSERT_OK(business->deleteTransaction(added, false, false, false));
+    ASSERT_OK(business->writeToURL(copy, TWSaveOperationSave));
+    EXPECT_FALSE(QFileInfo::exists(copied));
+    EXPECT_TRUE(QFileInfo::exists(stored));
+
+    for (const QUrl &saved : {url, copy}) {
+        auto reopened = twOpenPackage(saved);
+        ASSERT_TRUE(reopened);
+        EXPECT_EQ(twQueryText(*reopened, QStringLiteral("SELECT name FROM businesses;")),
+                  QStringLiteral("Changed"));
+        EXPECT_EQ(reopened->transactions().size(), saved == url ? 1 : 0);
+    }
+
+    // Under the link, a database that is itself a link is still refused.
+    const QString data = twPackageFile(url, QStringLiteral("Data.sql"));
+    const QString outside = dir.filePath(QStringLiteral("outside.sql"));
+    ASSERT_TRUE(QFile::rename(data, outside));
+    ASSERT_TRUE(QFile::link(outside, data));
+    TWErrorResult error;
+    EXPECT_FALSE(TWBusiness::businessWithURL(url, false, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), TWPackageLinkError);
+}
+
+TEST(PackageSave, ASaveInPlaceLeavesOutAttachmentsWhoseFilesAreGoneAndNamesThem)
+{
+    TWFixedClock clock(2024, 3, 15);
+    TWTestTempDir dir;
+    auto business = twNewBusiness();
+    ASSERT_TRUE(business);
+    const QUrl url = twPackageURL(dir, QStringLiteral("Books"));
+    const TWTransactionPtr deleted =
+        addWithAttachment(*business, dir, QStringLiteral("deleted.pdf"), "1", "Hardware Co");
+    const TWTransactionPtr piped =
+        addWithAttachment(*business, dir, QStringLiteral("piped.txt"), "2", "Printer");
+    const TWTransactionPtr folder =
+        addWithAttachment(*business, dir, QStringLiteral("folder.txt"), "3");
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
+
+    // The package's files go: one deleted, one a pipe (never opened, so the
+    // save cannot wait for a writer), one a folder; their transactions change.
+    for (const TWTransactionPtr &t : {deleted, piped, folder}) {
+        const QByteArray file = QFile::encodeName(t->attachments()->at(0)->filePath());
+        ASSERT_EQ(::unlink(file.constData()), 0);
+        if (t == piped) {
+            ASSERT_EQ(::mkfifo(file.constData(), 0600), 0);
+        } else if (t == folder) {
+            ASSERT_EQ(::mkdir(file.constData(), 0700), 0);
+        }
+        t->setDirtyAttachments(true);
+    }
+    const TWTransactionPtr added =
+        addWithAttachment(*business, dir, QStringLiteral("new.txt"), "new", "Bakery");
+    twExec(*business, QStringLiteral("UPDATE businesses SET name='Changed';"));
+
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
+    const QList<TWMissingAttachment> missing = missingByFileName(*business);
+    ASSERT_EQ(missing.size(), 3);
+    EXPECT_EQ(missing.at(0).fileName, QStringLiteral("deleted.pdf"));
+    EXPECT_EQ(missing.at(0).payee, QStringLiteral("Hardware Co"));
+    EXPECT_EQ(missing.at(0).date, deleted->date());
+    EXPECT_EQ(missing.at(1).fileName, QStringLiteral("folder.txt"));
+    EXPECT_EQ(missing.at(2).fileName, QStringLiteral("piped.txt"));
+    EXPECT_EQ(missing.at(2).payee, QStringLiteral("Printer"));
+    EXPECT_EQ(twFileBytes(added->attachments()->at(0)->filePath()), "new");
+
+    // Named once: the next save has nothing left to copy.
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
+    EXPECT_TRUE(business->missingAttachments().isEmpty());
+
+    auto reopened = twOpenPackage(url);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(twQueryText(*reopened, QStringLiteral("SELECT name FROM businesses;")),
+              QStringLiteral("Changed"));
+    for (const TWTransactionPtr &original : {deleted, piped, folder, added}) {
+        const TWTransactionPtr t = reopened->transactionWithIdentifier(original->identifier());
+        ASSERT_TRUE(t);
+        const std::optional<TWAttachmentList> attachments = reopened->transactionAttachments(*t);
+        ASSERT_TRUE(attachments && attachments->size() == 1);
+        EXPECT_EQ(attachments->at(0)->fileName(), original->attachments()->at(0)->fileName());
+    }
 }

@@ -368,11 +368,13 @@ TEST_F(PackageAttachments, AFailedCopyFailsASaveInPlaceAndChangesNothing)
 {
     ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs, transactions));
     const QByteArray database = twFileBytes(twPackageFile(url, QStringLiteral("Data.sql")));
-    const QString missingPath = dir.filePath(QStringLiteral("sources/gone.pdf"));
+    const QString missingPath = source("gone.pdf", "gone");
     const TWAttachmentPtr missing = attachment(110, QStringLiteral("gone.pdf"), missingPath);
     const TWTransactionPtr broken = transaction({missing});
     transactions.append(broken);
     twExec(*business, QStringLiteral("UPDATE businesses SET name='Changed';"));
+    // The file's place in the package is taken by a folder that holds a file.
+    ASSERT_TRUE(QDir().mkpath(inPackage("110.pdf/inside")));
 
     TWErrorResult error = business->writeToURL(url, TWSaveOperationSave, transactions);
     ASSERT_TRUE(error);
@@ -382,7 +384,9 @@ TEST_F(PackageAttachments, AFailedCopyFailsASaveInPlaceAndChangesNothing)
     EXPECT_EQ(missing->filePath(), missingPath);
     EXPECT_TRUE(broken->dirtyAttachments());
     EXPECT_TRUE(business->missingAttachments().isEmpty());
-    // Elsewhere the save goes on without the missing file and names it.
+    EXPECT_TRUE(QFileInfo(inPackage("110.pdf/inside")).isDir());
+    // Elsewhere the save goes on without a missing file and names it.
+    ASSERT_TRUE(QFile::remove(missingPath));
     const QUrl other = twPackageURL(dir, QStringLiteral("Other"));
     ASSERT_OK(business->writeToURL(other, TWSaveOperationSaveAs, transactions));
     EXPECT_EQ(business->url(), other);

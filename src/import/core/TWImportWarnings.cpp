@@ -24,25 +24,16 @@ QString text(const std::vector<std::pair<const char *, const TWImportWarningList
 QString valueNotRead(qsizetype row, const QString &column, const QString &value)
 {
     constexpr qsizetype kShownLength = 60;
-    QString shown = value.trimmed().isEmpty() ? TWLocalized("importEmptyValue") : value;
-    if (shown.size() > kShownLength) {
-        qsizetype cut = kShownLength;
-        // Never half of a surrogate pair.
-        if (shown.at(cut - 1).isHighSurrogate())
-            --cut;
-        shown = shown.left(cut) + QChar(0x2026);
-    }
+    const QString shown = TWStringAdditions::shortened(
+        value.trimmed().isEmpty() ? TWLocalized("importEmptyValue") : value, kShownLength);
     return TWLocalized("importValueNotRead").arg(row).arg(column, shown);
 }
 
 QString names(const QStringList &names)
 {
-    constexpr qsizetype kShownNames = 20;
-    if (names.size() <= kShownNames)
-        return TWStringAdditions::listString(names);
-    return TWLocalized("importMoreNames")
-        .arg(TWStringAdditions::listString(names.first(kShownNames)))
-        .arg(names.size() - kShownNames);
+    return TWStringAdditions::shortList(
+        names.size(), [&names](qsizetype i) { return names.at(i); }, QStringLiteral(", "),
+        TWLocalized("importMoreNames"));
 }
 
 bool isTrue(const QString &value)
