@@ -41,7 +41,8 @@ int main(int argc, char **argv)
     view->resize(1400, 900);
     view->show();
     list.update();
-    std::printf("%lld projects, %lld invoices listed\n", qlonglong(business->projects().size()),
+    std::printf("%lld transactions, %lld projects, %lld invoices listed\n",
+                qlonglong(business->transactions().size()), qlonglong(business->projects().size()),
                 qlonglong(list.model()->rowCount()));
     QWidget *table = list.invoicesTableView();
     for (const int tag : {TWInvoiceColumnOwe, TWInvoiceColumnOverdue}) {
