@@ -167,7 +167,7 @@ void TWPreferences::load()
     m_sortReportsAccounts = r.unsignedInteger("sortReportsAccounts", 0);
     m_sortReportsClients = r.unsignedInteger("sortReportsClients", 0);
     m_sortReportsMerchants = r.unsignedInteger("sortReportsMerchants", 0);
-    m_checkForUpdate = r.flag("checkForUpdate", false);
+    m_checkForUpdate = r.flag("checkForUpdate", true);
     m_checkForUpdateSkipVersion = r.text("checkForUpdateSkipVersion", QString());
     m_checkForUpdateNextDate = r.date("checkForUpdateNextDate");
     m_normalExportFontName = r.text("normalExportFontName", QStringLiteral("Times Roman"));
@@ -189,9 +189,25 @@ void TWPreferences::load()
     }
 }
 
+TWPreferences::Batch::Batch(TWPreferences &preferences) : m_preferences(preferences)
+{
+    ++m_preferences.m_batches;
+}
+
+TWPreferences::Batch::~Batch()
+{
+    if (--m_preferences.m_batches == 0 && m_preferences.m_batchWritten) {
+        m_preferences.m_batchWritten = false;
+        m_preferences.m_settings->sync();
+    }
+}
+
 void TWPreferences::syncSettings(bool post)
 {
-    m_settings->sync();
+    if (m_batches > 0)
+        m_batchWritten = true;
+    else
+        m_settings->sync();
     if (post)
         TWNotificationCenter::defaultCenter().postNotification(QStringLiteral("preferences"), this);
 }
@@ -202,12 +218,10 @@ void TWPreferences::store(const char *key, const QVariant &value, bool post)
         m_settings->setValue(QLatin1String(key), value);
     else
         m_settings->remove(QLatin1String(key));
-    // Remembered choices (the last account or report type) change with every
-    // record the store adds, dozens of times while a new business is seeded:
-    // they reach the file with QSettings' own deferred write and at quit,
-    // not with a file write each.
-    if (post)
-        syncSettings(true);
+    // Every value reaches the file at once, also those that post nothing: a
+    // second instance reads them at its start, and a crash before QSettings'
+    // own deferred write would otherwise lose them.
+    syncSettings(post);
 }
 
 void TWPreferences::setLastAccountType(std::uint32_t v)

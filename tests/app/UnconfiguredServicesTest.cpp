@@ -54,6 +54,12 @@ TEST_F(UnconfiguredServicesTest, TheChecksStayIdleAndCheckNowSaysWhy)
     TWApplicationDelegate delegate(&documents);
     delegate.checkForUpdate();
     EXPECT_FALSE(delegate.checkingForUpdate());
+    // The weekly check is on and keeps its schedule; when due it asks nothing.
+    delegate.armUpdateCheck();
+    EXPECT_TRUE(delegate.isUpdateCheckArmed());
+    delegate.updateCheckTimer();
+    EXPECT_FALSE(delegate.checkingForUpdate());
+    EXPECT_EQ(TWPreferences::preferences().checkForUpdateNextDate(), clock.now().addDays(7));
     TWAppNews::appNews().checkIfNecessary();
     QTest::qWait(50);
     EXPECT_EQ(server.requestCount(), 0);

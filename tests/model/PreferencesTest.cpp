@@ -31,8 +31,18 @@ protected:
     {
         return QSettings(file(), QSettings::IniFormat).value(key);
     }
+    // The value as the file on disk holds it. A QSettings on the same path would share this
+    // process's unwritten changes, so a copy of the file is read instead.
+    QVariant onDisk(const QString &key)
+    {
+        const QString copy = m_dir.filePath(QStringLiteral("disk%1.ini").arg(++m_copies));
+        if (!QFile::copy(file(), copy))
+            return {};
+        return QSettings(copy, QSettings::IniFormat).value(key);
+    }
 
     TWTestTempDir m_dir;
+    int m_copies = 0;
 };
 
 // Counts "preferences" notifications sent by one object.
@@ -91,6 +101,46 @@ TEST_F(PreferencesTest, SettingsSurviveARestart)
     EXPECT_FALSE(storedKeys().contains(QStringLiteral("lastOpenBusinessURL")));
 }
 
+TEST_F(PreferencesTest, SettersThatPostNothingStillWriteTheFileAtOnce)
+{
+    TWPreferences p(file());
+    PostCounter posts(&p);
+    p.setLastAccountType(4);
+    EXPECT_EQ(onDisk(QStringLiteral("lastAccountType")).toUInt(), 4u);
+    p.setLastReportType(7);
+    EXPECT_EQ(onDisk(QStringLiteral("lastReportType")).toUInt(), 7u);
+    p.setOpenLastBusiness(false);
+    EXPECT_EQ(onDisk(QStringLiteral("openLastBusiness")).toString(), QStringLiteral("false"));
+    p.setLastOpenBusinessURL(QStringLiteral("/home/me/Books.tallyworth"));
+    EXPECT_EQ(onDisk(QStringLiteral("lastOpenBusinessURL")).toString(),
+              QStringLiteral("/home/me/Books.tallyworth"));
+    p.setCheckForUpdateSkipVersion(QStringLiteral("2.2"));
+    EXPECT_EQ(onDisk(QStringLiteral("checkForUpdateSkipVersion")).toString(),
+              QStringLiteral("2.2"));
+    p.setCheckForUpdateNextDate(twLocal(2024, 5, 6, 7, 8, 9));
+    EXPECT_EQ(onDisk(QStringLiteral("checkForUpdateNextDate")).toDateTime(),
+              twLocal(2024, 5, 6, 7, 8, 9));
+    p.setLastOpenBusinessURL(QString());
+    EXPECT_FALSE(onDisk(QStringLiteral("lastOpenBusinessURL")).isValid());
+    {
+        // One operation's many changes reach the file together when its last batch ends.
+        const TWPreferences::Batch outer(p);
+        {
+            const TWPreferences::Batch inner(p);
+            p.setLastAccountType(9);
+        }
+        p.setLastReportType(2);
+        EXPECT_EQ(p.lastAccountType(), 9u);
+    }
+    EXPECT_EQ(onDisk(QStringLiteral("lastAccountType")).toUInt(), 9u);
+    EXPECT_EQ(onDisk(QStringLiteral("lastReportType")).toUInt(), 2u);
+    EXPECT_EQ(posts.count, 0);
+    // A setting that changes what is drawn writes and posts.
+    p.setIdleTimeout(3);
+    EXPECT_EQ(onDisk(QStringLiteral("idleTimeout")).toLongLong(), 3);
+    EXPECT_EQ(posts.count, 1);
+}
+
 TEST_F(PreferencesTest, DamagedValuesReadAsDefaults)
 {
     write(QStringLiteral("lastAccountType"), QStringLiteral("abc"));
@@ -118,11 +168,12 @@ TEST_F(PreferencesTest, VersionCheckFlagsPreferencesOfAnotherVersionOnce)
     EXPECT_FALSE(p.upgraded());
 }
 
-TEST_F(PreferencesTest, NoServiceIsConfiguredAndTheWeeklyCheckStartsOff)
+TEST_F(PreferencesTest, TheWeeklyCheckStartsOnAndNoServiceIsConfigured)
 {
     TWPreferences p(file());
-    // Nothing is asked of a host nobody configured.
-    EXPECT_FALSE(p.checkForUpdate());
+    // On, though nothing is asked of a host nobody configured.
+    EXPECT_TRUE(p.checkForUpdate());
+    EXPECT_FALSE(storedKeys().contains(QStringLiteral("checkForUpdate")));
     EXPECT_TRUE(p.siteURL().isEmpty());
     EXPECT_TRUE(p.supportAddress().isEmpty());
     EXPECT_TRUE(p.contactAddress().isEmpty());
