@@ -350,7 +350,7 @@ void Mishap::userContentControllerDidReceiveScriptMessage(MSHUserContentControll
                                                           const MSHScriptMessage &message)
 {
     if (!MSHJavaScriptRecordMessageBody(message.body))
-        MSHLog("[Mishap]", QStringLiteral("Unable to record exception from web view"));
+        MSHLog("[Mishap]", QStringLiteral("Unable to record exception from WKWebView"));
 }
 
 void Mishap::recordCustomExceptionName(const QString &name, const QString &reason,

@@ -199,7 +199,7 @@ TEST_F(CrashCapture, AbortIsRecordedAsSIGABRT)
     expectCrashedThread(sections[1].second.toArray(), result, false);
 }
 
-TEST_F(CrashCapture, AnUncaughtExceptionIsRecordedOnceNotAgainAsItsAbort)
+TEST_F(CrashCapture, AnUncaughtExceptionIsRecordedAndItsAbortAgainAsSIGABRT)
 {
     const HelperRun result = run(QStringLiteral("terminate"));
     EXPECT_EQ(result.status, QProcess::CrashExit);
@@ -213,8 +213,13 @@ TEST_F(CrashCapture, AnUncaughtExceptionIsRecordedOnceNotAgainAsItsAbort)
     EXPECT_EQ(record.value("reason").toString().toLatin1(), twCrashTestHex("boom"));
     expectCrashedThread(exception[1].second.toArray(), result, false);
 
-    // The abort of std::terminate is the exception's consequence: no second record.
-    EXPECT_FALSE(QFileInfo::exists(result.dir + QStringLiteral("/signal.mshrecord")));
+    // The abort that follows has a record of its own, with the same thread crashed in it.
+    EXPECT_TRUE(result.errors.contains("allocations after crash: 0")) << result.errors.constData();
+    const auto signal = twCrashTestSections(result.dir + QStringLiteral("/signal.mshrecord"));
+    ASSERT_EQ(names(signal), QStringList{QStringLiteral("signal")} + crashSections);
+    EXPECT_EQ(signal[0].second.toObject().value("name").toString(), "SIGABRT");
+    EXPECT_EQ(signal[0].second.toObject().value("code_name").toString(), "ABORT");
+    expectCrashedThread(signal[1].second.toArray(), result, false);
 }
 
 TEST_F(CrashCapture, TwoThreadsFaultingAtOnceAreBothInTheOneRecord)

@@ -13,10 +13,13 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <vector>
 
 namespace
 {
@@ -32,6 +35,8 @@ protected:
     QElapsedTimer clock;
     std::atomic<qint64> uploadArrivedAt{-1};
     std::atomic<int> uploadStatus{200};
+    // How long the service takes to answer an upload.
+    std::atomic<int> uploadDelayMs{0};
 
     void SetUp() override
     {
@@ -43,6 +48,7 @@ protected:
             TWLoopbackHttpServer::Reply reply =
                 TWLoopbackHttpServer::Reply::ok("{}", "application/json");
             reply.status = uploadStatus.load();
+            reply.delayMs = uploadDelayMs.load();
             return reply;
         });
     }
@@ -100,6 +106,37 @@ protected:
         EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
         EXPECT_GE(startedAt, 0) << "no \"started\"";
         return startedAt;
+    }
+
+    // A package (as found in prepared) with no parts.
+    static QByteArray emptyPackage(const QByteArray &boundary)
+    {
+        return "MIME-Version: 1.0\r\n--" + boundary + "\r\n--" + boundary + "--\r\n";
+    }
+
+    // Several instances started together, each running for the time given.
+    void launchTogether(int instances, int milliseconds)
+    {
+        std::vector<std::unique_ptr<QProcess>> processes;
+        for (int i = 0; i < instances; ++i) {
+            processes.push_back(std::make_unique<QProcess>());
+            startHelper(*processes.back(),
+                        {QStringLiteral("launch"), QString::number(milliseconds)});
+        }
+        for (const auto &process : processes) {
+            EXPECT_TRUE(process->waitForFinished(30000));
+            EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().constData();
+        }
+    }
+
+    // The names of an upload's parts (the form field, or the file name when it has one).
+    static QStringList partNames(const TWLoopbackHttpServer::Request &request)
+    {
+        QStringList names;
+        const QByteArray boundary = twUploadBoundary(request.header("Content-Type"));
+        for (const TWUploadPart &part : twUploadParts(request.body, boundary))
+            names.append(part.fileName.isEmpty() ? part.name : part.fileName);
+        return names;
     }
 
     QList<TWLoopbackHttpServer::Request> uploads() const
@@ -239,6 +276,110 @@ TEST_F(CrashReportingEndToEnd, ASecondProcessLeavesTheRunningProcesssFolderAlone
     const QList<TWLoopbackHttpServer::Request> sent = uploads();
     ASSERT_EQ(sent.size(), 1);
     checkUpload(sent.first());
+}
+
+TEST_F(CrashReportingEndToEnd, AnUncaughtExceptionAndTheAbortAfterItAreOneReportSentOnce)
+{
+    crash(QStringLiteral("launch-throw-late"));
+    const QString folder =
+        root() + QStringLiteral("/active/") + entries(QStringLiteral("active")).value(0);
+    EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/exception.mshrecord")));
+    EXPECT_TRUE(QFileInfo::exists(folder + QStringLiteral("/signal.mshrecord")));
+
+    launch(3000);
+    const QList<TWLoopbackHttpServer::Request> sent = uploads();
+    ASSERT_EQ(sent.size(), 1);
+    const QStringList parts = partNames(sent.first());
+    EXPECT_EQ(parts.count(QStringLiteral("report_id")), 1);
+    for (const QString &file : {QStringLiteral("exception.mshrecord.gz"),
+                                QStringLiteral("exception.mshrecord.symbolicated.gz"),
+                                QStringLiteral("signal.mshrecord.gz"),
+                                QStringLiteral("signal.mshrecord.symbolicated.gz")})
+        EXPECT_EQ(parts.count(file), 1) << file.toStdString();
+    EXPECT_TRUE(entries(QStringLiteral("processing")).isEmpty());
+}
+
+TEST_F(CrashReportingEndToEnd, TwoInstancesStartingTogetherSendEachWaitingReportOnce)
+{
+    QStringList boundaries;
+    QStringList identifiers;
+    QDir().mkpath(root() + QStringLiteral("/prepared"));
+    for (int i = 0; i < 4; ++i) {
+        const QString boundary = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        twCrashTestWriteFile(root() + QStringLiteral("/prepared/") + boundary +
+                                 QStringLiteral(".multipartmime"),
+                             emptyPackage(boundary.toUtf8()));
+        boundaries.append(boundary);
+        for (const char *stage : {"/processing", "/active"}) {
+            identifiers.append(QUuid::createUuid().toString(QUuid::Id128));
+            twMakeEarlierReport(root() + QLatin1String(stage), identifiers.last());
+        }
+    }
+
+    // A service that takes its time, as a real one over the network does: both instances are
+    // at work on the waiting reports at once.
+    uploadDelayMs = 400;
+    launchTogether(2, 3000);
+    QMap<QString, int> sentTimes;
+    for (const TWLoopbackHttpServer::Request &request : uploads()) {
+        const QByteArray boundary = twUploadBoundary(request.header("Content-Type"));
+        QString identifier;
+        for (const TWUploadPart &part : twUploadParts(request.body, boundary)) {
+            if (part.name == QStringLiteral("report_id"))
+                identifier = QString::fromUtf8(part.body);
+        }
+        ++sentTimes[identifier.isEmpty() ? QString::fromUtf8(boundary) : identifier];
+    }
+    for (const QString &name : boundaries + identifiers)
+        EXPECT_EQ(sentTimes.take(name), 1) << name.toStdString();
+    EXPECT_TRUE(sentTimes.isEmpty()) << "sent besides: " << sentTimes.firstKey().toStdString();
+    EXPECT_TRUE(entries(QStringLiteral("prepared")).isEmpty());
+    EXPECT_TRUE(entries(QStringLiteral("processing")).isEmpty());
+}
+
+TEST_F(CrashReportingEndToEnd, AReportWhoseProcessingWasCutIsProcessedAgainAndSentWhole)
+{
+    // The launch that took the report into processing died while symbolicating: the record it
+    // was writing is cut short.
+    crash(QStringLiteral("launch-crash-late"));
+    const QString name = entries(QStringLiteral("active")).value(0);
+    QDir().mkpath(root() + QStringLiteral("/processing"));
+    ASSERT_TRUE(QDir().rename(root() + QStringLiteral("/active/") + name,
+                              root() + QStringLiteral("/processing/") + name));
+    const QString folder = root() + QStringLiteral("/processing/") + name;
+    twCrashTestWriteFile(folder + QStringLiteral("/signal.mshrecord.symbolicated"),
+                         "{\"threads\":[[{\"symbol\":");
+    twCrashTestWriteFile(folder + QStringLiteral("/.signal.mshrecord.symbolicated.partial"),
+                         "{\"threads\":[[{\"symbol\":");
+
+    launch(3000);
+    const QList<TWLoopbackHttpServer::Request> sent = uploads();
+    ASSERT_EQ(sent.size(), 1);
+    checkUpload(sent.first());
+    EXPECT_EQ(partNames(sent.first()).filter(QStringLiteral("partial")), QStringList());
+    EXPECT_TRUE(entries(QStringLiteral("processing")).isEmpty());
+}
+
+TEST_F(CrashReportingEndToEnd, OnlyPackagesTheComponentWroteAreSentFromPrepared)
+{
+    const QString prepared = root() + QStringLiteral("/prepared/");
+    QDir().mkpath(prepared);
+    const QString secret = temporary.filePath(QStringLiteral("private.txt"));
+    twCrashTestWriteFile(secret, "private words");
+    const QString boundary = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    const QString package = prepared + boundary + QStringLiteral(".multipartmime");
+    twCrashTestWriteFile(package, emptyPackage(boundary.toUtf8()));
+    const QString link = prepared + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+                         QStringLiteral(".multipartmime");
+    ASSERT_TRUE(QFile::link(secret, link));
+    twCrashTestWriteFile(prepared + QStringLiteral("notes.multipartmime"), "private words");
+
+    launch(3000);
+    const QList<TWLoopbackHttpServer::Request> sent = uploads();
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(twUploadBoundary(sent.first().header("Content-Type")), boundary.toUtf8());
+    EXPECT_TRUE(entries(QStringLiteral("prepared")).isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(secret));
 }
 
 } // namespace

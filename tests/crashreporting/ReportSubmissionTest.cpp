@@ -136,6 +136,21 @@ TEST_F(ReportSubmission, AFailedUrgentUploadKeepsThePackageAndUsesTheShortTimeou
     EXPECT_TRUE(QFileInfo::exists(path));
 }
 
+TEST_F(ReportSubmission, AnUrgentUploadAnsweredByAPageOrNothingKeepsThePackage)
+{
+    // What a captive portal or a proxy answers: a success that is not the service's.
+    TWLoopbackHttpServer::Reply empty = TWLoopbackHttpServer::Reply::withStatus(200);
+    for (const TWLoopbackHttpServer::Reply &reply :
+         {TWLoopbackHttpServer::Reply::ok("<html>Sign in</html>", "text/html"), empty}) {
+        server->setReply(reportsPath, reply);
+        server->clearRequests();
+        const QString path = package("MIME-Version: 1.0\r\n--x--\r\n");
+        ASSERT_TRUE(owner->controller->uploadPackagedReportAtPath(path, true));
+        EXPECT_EQ(server->requestCount(reportsPath), 1);
+        EXPECT_TRUE(QFileInfo::exists(path));
+    }
+}
+
 TEST_F(ReportSubmission, ARedirectIsAFailureThatKeepsThePackageAndGoesNowhere)
 {
     // The named host would answer "success"; the report must never reach it, nor become an

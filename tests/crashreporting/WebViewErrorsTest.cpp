@@ -133,7 +133,7 @@ TEST(WebViewErrors, APostedErrorIsRecordedAsAJavaScriptExceptionAndAnythingElseI
     const QByteArray ignored = standardError([&] {
         configuration.controller.post(QStringLiteral("mishap"), QStringLiteral("just text"));
     });
-    EXPECT_EQ(ignored, QByteArray("[Mishap] Unable to record exception from web view\n"));
+    EXPECT_EQ(ignored, QByteArray("[Mishap] Unable to record exception from WKWebView\n"));
     EXPECT_EQ(QFile::exists(records) ? twCrashTestLines(records).size() : 0, before);
 
     configuration.controller.post(

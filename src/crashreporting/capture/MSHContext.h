@@ -160,8 +160,6 @@ struct MSHWritableContext {
     // The thread recording the crash (0 while none) and whether its record is complete.
     std::atomic<pid_t> crashingThread{0};
     std::atomic<uint8_t> crashRecorded{0};
-    // The thread that recorded an uncaught exception: its SIGABRT adds no second record.
-    std::atomic<pid_t> exceptionThread{0};
     // Parked threads wait while this is 1.
     std::atomic<int> threadsParked{0};
     MSHThreadSlot threadSlots[MSHMaxThreads];

@@ -99,9 +99,6 @@ void MSHTerminateHandler()
         } catch (...) {
         }
         MSHExceptionRecord(MSHExceptionTypeCpp, name, reason, {}, true);
-        // The abort that follows is this record's consequence, not a crash of its own.
-        if (MSHWritableContext *writable = MSHContextWritable())
-            writable->exceptionThread.store(MSHCurrentThreadID());
     }
     MSHReadOnlyContext *context = MSHContextReadOnly();
     if (context && context->exception.previousTerminate) {

@@ -255,11 +255,9 @@ void MSHSignalHandler(int signal, siginfo_t *info, void *userContext)
     MSHReadOnlyContext *context = MSHContextReadOnly();
     MSHWritableContext *writable = MSHContextWritable();
     const pid_t self = MSHCurrentThreadID();
-    const bool followsException =
-        context && writable && signal == SIGABRT && writable->exceptionThread.load() == self;
-    if (followsException) {
-        MSHSafeLog("%s: SIGABRT after the recorded uncaught exception", __func__);
-    } else if (context && writable) {
+    // The abort after an uncaught exception is recorded too: the exception record neither sets
+    // nor tests the crash flag, so the abort is this process's first crash.
+    if (context && writable) {
         // Whichever thread records, this one is described where its fault stopped it.
         MSHProcessNoteCrashingThread(self, static_cast<const ucontext_t *>(userContext));
         if (MSHContextMarkAndCheckIfCrashed()) {

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QUuid>
 
 #include <cerrno>
 #include <cstring>
@@ -45,6 +46,8 @@ MSHFileManager::MSHFileManager(const QString &rootPath) : m_rootPath(rootPath)
 MSHFileManager::~MSHFileManager()
 {
     for (const int descriptor : m_folderLocks)
+        ::close(descriptor);
+    for (const int descriptor : std::as_const(m_claims))
         ::close(descriptor);
 }
 
@@ -183,6 +186,9 @@ bool MSHFileManager::removeItemAtPath(const QString &path)
     if (!removed)
         MSHLog("[FileManager]",
                QStringLiteral("Failed to remove file '%1' : %2").arg(path, errorText()));
+    else
+        // Only once it is gone: no other process can take it in between.
+        releaseClaimAtPath(path);
     return removed;
 }
 
@@ -213,6 +219,7 @@ bool MSHFileManager::moveItemAtPath(const QString &path, const QString &director
         MSHLog("[FileManager]", QStringLiteral("Failed to move file: %1").arg(errorText()));
         return false;
     }
+    claimedItemMoved(path, target);
     return true;
 }
 
@@ -266,11 +273,11 @@ bool MSHFileManager::prepareForNewLaunch()
         !createDirectoryAtPath(preparedPath()))
         return false;
     // A package is written under a hidden name and renamed when whole: a hidden one is what a
-    // process that ended mid-write left behind.
+    // process that ended mid-write left behind, unless another process is writing it now.
     const QDir prepared(preparedPath());
     for (const QString &name :
          prepared.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-        if (name.startsWith(QLatin1Char('.')))
+        if (name.startsWith(QLatin1Char('.')) && !isReportFolderInUse(join(preparedPath(), name)))
             removeItemAtPath(join(preparedPath(), name));
     }
     return true;
@@ -308,14 +315,73 @@ QString MSHFileManager::setupNewPathForExecutionIdentifier(const QString &identi
 
 bool MSHFileManager::isReportFolderInUse(const QString &path)
 {
-    const int descriptor = ::open(QFile::encodeName(path).constData(),
-                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int descriptor =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0)
         return false;
     // A shared probe: two processes starting at once never take each other for the owner.
     const bool held = ::flock(descriptor, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     ::close(descriptor);
     return held;
+}
+
+bool MSHFileManager::claimItemAtPath(const QString &path)
+{
+    QMutexLocker lock(&m_claimsMutex);
+    if (m_claims.contains(path))
+        return true;
+    const QByteArray native = QFile::encodeName(path);
+    const int descriptor =
+        ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return false;
+    struct stat opened {
+    };
+    struct stat named {
+    };
+    // Locked, and only then checked to be still the item at that name: its claimant may have
+    // removed it (and let go) while this descriptor was being opened.
+    const bool claimed =
+        ::fstat(descriptor, &opened) == 0 && (S_ISDIR(opened.st_mode) || S_ISREG(opened.st_mode)) &&
+        ::flock(descriptor, LOCK_EX | LOCK_NB) == 0 && ::lstat(native.constData(), &named) == 0 &&
+        named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
+    if (!claimed) {
+        ::close(descriptor);
+        return false;
+    }
+    m_claims.insert(path, descriptor);
+    return true;
+}
+
+void MSHFileManager::releaseClaimAtPath(const QString &path)
+{
+    QMutexLocker lock(&m_claimsMutex);
+    const auto found = m_claims.constFind(path);
+    if (found == m_claims.cend())
+        return;
+    ::close(*found);
+    m_claims.erase(found);
+}
+
+void MSHFileManager::claimedItemMoved(const QString &from, const QString &to)
+{
+    QMutexLocker lock(&m_claimsMutex);
+    const auto found = m_claims.constFind(from);
+    if (found == m_claims.cend())
+        return;
+    const int descriptor = *found;
+    m_claims.erase(found);
+    m_claims.insert(to, descriptor);
+}
+
+bool MSHFileManager::isPackageName(const QString &fileName)
+{
+    const QString extension = QStringLiteral(".multipartmime");
+    if (!fileName.endsWith(extension))
+        return false;
+    const QString boundary = fileName.chopped(extension.size());
+    const QUuid uuid = QUuid::fromString(boundary);
+    return !uuid.isNull() && uuid.toString(QUuid::WithoutBraces).toUpper() == boundary;
 }
 
 void MSHFileManager::removeLegacyDirectories()

@@ -4,8 +4,11 @@
 // state of a report is the folder it lies in. Each operation logs its own failure and answers
 // true or false; listings never show hidden entries (names beginning with "."), so the contents
 // operations never touch them. Several processes may share the tree: each holds a lock on its
-// own folder in active for as long as it runs.
+// own folder in active for as long as it runs, and a lock on every report folder or package it
+// has taken to process or send (a claim), so that no other process takes it too.
 
+#include <QHash>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 
@@ -63,9 +66,22 @@ public:
     // The running process's folder in active, locked for as long as this file manager lives
     // (the kernel lets go of the lock when the process ends); empty when it cannot be created.
     QString setupNewPathForExecutionIdentifier(const QString &identifier);
-    // Whether a running process holds the lock on the report folder: such a folder is that
-    // process's own, not an earlier run's, and is left alone.
+    // Whether a running process holds the lock on the report folder (or package): such a folder
+    // is that process's own, or one it has claimed, and is left alone.
     static bool isReportFolderInUse(const QString &path);
+
+    // Takes a report folder or a package for this process alone: an exclusive lock on an open
+    // descriptor, held until the item is removed through this file manager, the claim is let
+    // go, or the process ends (the kernel lets go then). True when this file manager holds the
+    // claim, now or already; false when another process holds it, or the item is gone or is
+    // neither a folder nor a regular file (a link is never followed).
+    bool claimItemAtPath(const QString &path);
+    void releaseClaimAtPath(const QString &path);
+    // The claimed item now lies at `to` (renamed by its claimant).
+    void claimedItemMoved(const QString &from, const QString &to);
+    // A package's name as the component writes it: its boundary (an upper-case UUID) with the
+    // extension "multipartmime".
+    static bool isPackageName(const QString &fileName);
     void removeLegacyDirectories();
 
     void enumerateFilesInActiveDirectoryUsingBlock(
@@ -97,4 +113,7 @@ private:
     QString m_rootPath;
     // Descriptors holding the locks on the folders set up here.
     std::vector<int> m_folderLocks;
+    // Claimed items by path, each with the descriptor that holds its lock.
+    QMutex m_claimsMutex;
+    QHash<QString, int> m_claims;
 };

@@ -139,12 +139,15 @@ void MSHNetworkClient::startImmediateUploadRequest(const MSHURLRequest &request,
     urlSession->sendSynchronousRequest(upload, &response, &error);
     if (error)
         return;
-    KTBNetworkResponseHandler::clientResponseType(
-        &response, [&](KTBNetworkResponseHandler::ResponseType type, int) {
-            // Any failure leaves the file where it is for a later attempt.
-            if (type == KTBNetworkResponseHandler::Success)
-                tellDelegate(filePath, std::nullopt);
-        });
+    // Judged as every other answer is: a success in another type than the one asked for (a
+    // portal's page, an empty answer) is not the service's.
+    KTBNetworkResponseHandler::handleCompletedResponse(&response, upload, std::nullopt,
+                                                       [&](bool, const MSHErrorResult &outcome) {
+                                                           // Any failure leaves the file where it
+                                                           // is for a later attempt.
+                                                           if (!outcome)
+                                                               tellDelegate(filePath, std::nullopt);
+                                                       });
 }
 
 void MSHNetworkClient::startNewUploadRequest(const MSHURLRequest &request, const QString &filePath)

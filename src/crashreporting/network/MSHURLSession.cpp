@@ -15,8 +15,13 @@
 #include <QUuid>
 
 #include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -505,9 +510,22 @@ void MSHURLSession::startOnQueue(const MSHURLSessionTaskPtr &task)
     const QByteArray method =
         request.HTTPMethod().isEmpty() ? QByteArray("GET") : request.HTTPMethod();
     if (task->kind() == MSHURLSessionTask::Kind::Upload) {
+        // The body is the file at that name itself: never one a link there points at, never
+        // anything but a regular file.
         auto *file = new QFile(request.HTTPBodyFile());
-        if (!file->open(QIODevice::ReadOnly)) {
-            const QString reason = file->errorString();
+        const int descriptor = ::open(QFile::encodeName(request.HTTPBodyFile()).constData(),
+                                      O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        struct stat status {
+        };
+        const bool regular =
+            descriptor >= 0 && ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+        if (!regular ||
+            !file->open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            const QString reason = regular          ? file->errorString()
+                                   : descriptor < 0 ? QString::fromLocal8Bit(std::strerror(errno))
+                                                    : QStringLiteral("not a regular file");
+            if (descriptor >= 0 && !file->isOpen())
+                ::close(descriptor);
             delete file;
             completeOnQueue(
                 task, MSHError{sessionErrorDomain,

@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMetaObject>
 #include <QTimer>
@@ -458,8 +459,19 @@ void MSHCrashReportingController::handleExistingFilesInPrepared(const QStringLis
     m_networkClient->attemptToReconnectBackgroundSessionWithCompletionBlock([self, paths] {
         self->m_queue->async([self, paths] {
             for (const QString &path : paths) {
-                if (QFile::exists(path))
-                    self->reportsController()->uploadPackagedReportAtPath(path, false);
+                // Only the packages this component writes are sent: a link, a folder or a file
+                // of another name put there is removed unread.
+                const QFileInfo entry(path);
+                if (!entry.exists() && !entry.isSymLink())
+                    continue;
+                if (!MSHFileManager::isPackageName(entry.fileName()) || !entry.isFile() ||
+                    entry.isSymLink()) {
+                    MSHLog(logPrefix,
+                           QStringLiteral("Removing %1: not a report package").arg(path));
+                    self->m_fileManager->removeItemAtPath(path);
+                    continue;
+                }
+                self->reportsController()->uploadPackagedReportAtPath(path, false);
             }
         });
     });

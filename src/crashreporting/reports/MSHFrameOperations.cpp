@@ -5,9 +5,12 @@
 #include "crashreporting/reports/MSHSymbolResolver.h"
 
 #include <QFile>
+#include <QFileInfo>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cxxabi.h>
+#include <unistd.h>
 
 void MSHOperation::start()
 {
@@ -88,11 +91,21 @@ void MSHDemangleOperation::main()
     });
 }
 
+QString MSHSerializeSymbolicatedFramesOperation::temporaryPathFor(const QString &outputPath)
+{
+    const QFileInfo output(outputPath);
+    return output.path() + QStringLiteral("/.") + output.fileName() + QStringLiteral(".partial");
+}
+
 void MSHSerializeSymbolicatedFramesOperation::main()
 {
+    m_written = false;
     MSHFile file;
-    const QByteArray path = QFile::encodeName(outputPath);
-    if (outputPath.isEmpty() || !MSHFileInitWithPathMode(&file, path.constData(), false, false)) {
+    const QByteArray temporary = QFile::encodeName(temporaryPathFor(outputPath));
+    // What a cut-off run left (or anything planted under the name) goes first.
+    ::unlink(temporary.constData());
+    if (outputPath.isEmpty() ||
+        !MSHFileInitWithPathMode(&file, temporary.constData(), false, false)) {
         MSHLog("[Mishap:Crash:Symbolication]", QStringLiteral("Failed to create output file"));
         return;
     }
@@ -117,6 +130,11 @@ void MSHSerializeSymbolicatedFramesOperation::main()
     }
     MSHFileWriteArrayEnd(&file);
     MSHFileWriteSectionEnd(&file);
-    if (!MSHFileClose(&file))
+    if (!MSHFileClose(&file) ||
+        ::rename(temporary.constData(), QFile::encodeName(outputPath).constData()) != 0) {
         MSHLog("[Mishap:Crash:Symbolication]", QStringLiteral("Failed to write output file"));
+        ::unlink(temporary.constData());
+        return;
+    }
+    m_written = true;
 }

@@ -67,11 +67,20 @@ protected:
     void main() override;
 };
 
+// Writes under a hidden temporary name beside the output and renames it when whole: the output
+// either is complete or does not exist.
 class MSHSerializeSymbolicatedFramesOperation final : public MSHThreadArrayOperation
 {
 public:
     QString outputPath;
+    // The output is in place, whole.
+    bool written() const { return m_written; }
+    // Where the output is written until it is whole.
+    static QString temporaryPathFor(const QString &outputPath);
 
 protected:
     void main() override;
+
+private:
+    bool m_written = false;
 };

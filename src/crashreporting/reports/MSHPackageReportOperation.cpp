@@ -137,12 +137,17 @@ void MSHPackageReportOperation::main()
     m_finalPath.clear();
     if (!m_report || !m_fileManager)
         return;
-    // A report folder is one the component made: a link in its place is refused.
-    if (!MSHFileManager::isRealDirectory(reportPath())) {
-        MSHLog("[Mishap:Crash:Reports]",
-               QStringLiteral("Refusing report folder %1: not a folder").arg(reportPath()));
+    // A report folder is one the component made: a link in its place is refused, and so is a
+    // folder that is gone or cannot be read (its package would carry nothing of the report).
+    const int folder = ::open(QFile::encodeName(reportPath()).constData(),
+                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) {
+        MSHLog(
+            "[Mishap:Crash:Reports]",
+            QStringLiteral("Refusing report folder %1: not a readable folder").arg(reportPath()));
         return;
     }
+    ::close(folder);
     const QString boundary = KTBMultipartMimeStreamEncoder::generateBoundary();
     const QString packagePath = packagedPathWithName(boundary);
     // Hidden until complete: listings skip it, and the next launch removes a leftover.
@@ -152,18 +157,30 @@ void MSHPackageReportOperation::main()
     const QString apiKey = m_report->APIKey();
 
     QFile output(temporaryPath);
-    if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Claimed from its first byte on: no other process removes it as a leftover, nor sends it
+    // once it has its name.
+    if (!output.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
+        !m_fileManager->claimItemAtPath(temporaryPath)) {
         MSHLog("[Mishap:Crash:Reports]", QStringLiteral("Unable to create package %1: %2")
                                              .arg(temporaryPath, output.errorString()));
+        if (output.isOpen()) {
+            output.close();
+            QFile::remove(temporaryPath);
+        }
         return;
     }
-    auto encoder = KTBMultipartMimeStreamEncoder::encoderWithStream(&output, boundary);
-    if (!encoder) {
+    const auto discard = [&] {
         output.close();
         QFile::remove(temporaryPath);
+        m_fileManager->releaseClaimAtPath(temporaryPath);
+    };
+    auto encoder = KTBMultipartMimeStreamEncoder::encoderWithStream(&output, boundary);
+    if (!encoder) {
+        discard();
         return;
     }
     bool filesComplete = true;
+    int filesPacked = 0;
     const bool encoded = encoder->encode([&](KTBMultipartMimeStreamEncoder &parts) {
         if (!apiKey.isNull())
             parts.addValue(apiKey, QStringLiteral("api_key"));
@@ -201,21 +218,24 @@ void MSHPackageReportOperation::main()
                                   fieldNameForCompressedFile(name));
                 if (parts.failed())
                     filesComplete = false;
+                ++filesPacked;
             }();
         }
     });
-    if (!encoded || !filesComplete || isCancelled()) {
+    if (!encoded || !filesComplete || filesPacked == 0 || isCancelled()) {
         MSHLog("[Mishap:Crash:Reports]",
                QStringLiteral("Unable to package report %1").arg(reportPath()));
-        QFile::remove(temporaryPath);
+        discard();
         return;
     }
+    output.close();
     if (std::rename(QFile::encodeName(temporaryPath).constData(),
                     QFile::encodeName(packagePath).constData()) != 0) {
         MSHLog("[Mishap:Crash:Reports]",
                QStringLiteral("Unable to complete package %1").arg(packagePath));
-        QFile::remove(temporaryPath);
+        discard();
         return;
     }
+    m_fileManager->claimedItemMoved(temporaryPath, packagePath);
     m_finalPath = packagePath;
 }

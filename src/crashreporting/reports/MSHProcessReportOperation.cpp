@@ -5,7 +5,23 @@
 #include "crashreporting/reports/MSHInternalReport.h"
 #include "crashreporting/reports/MSHSymbolResolver.h"
 
+#include <QFile>
 #include <QJsonArray>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+// Hidden, so that no listing shows it and no package carries it.
+QString processedMarkerPath(const MSHInternalReport &report)
+{
+    return report.pathForContentFile(QStringLiteral(".processed"));
+}
+
+} // namespace
 
 MSHProcessReportOperation::MSHProcessReportOperation(std::shared_ptr<MSHInternalReport> report,
                                                      MSHSymbolResolver *resolver)
@@ -44,12 +60,12 @@ MSHThreadArray MSHProcessReportOperation::threadArrayFromFile(const QString &pat
     return {};
 }
 
-void MSHProcessReportOperation::symbolicateFile(const QString &path,
+bool MSHProcessReportOperation::symbolicateFile(const QString &path,
                                                 const MSHSymbolResolver *resolver)
 {
     auto threads = std::make_shared<MSHThreadArray>(threadArrayFromFile(path));
     if (threads->isEmpty())
-        return;
+        return true;
     MSHSymbolicationOperation symbolication;
     symbolication.threadArray = threads;
     symbolication.symbolResolver = resolver;
@@ -61,16 +77,39 @@ void MSHProcessReportOperation::symbolicateFile(const QString &path,
     symbolication.start();
     demangling.start();
     serialization.start();
+    return serialization.written();
+}
+
+bool MSHProcessReportOperation::isProcessed(const MSHInternalReport &report)
+{
+    struct stat status {
+    };
+    return ::lstat(QFile::encodeName(processedMarkerPath(report)).constData(), &status) == 0 &&
+           S_ISREG(status.st_mode);
 }
 
 void MSHProcessReportOperation::main()
 {
+    m_completed = false;
     // Nothing is written into a folder that is a link.
-    if (!m_report || !m_resolver || !MSHFileManager::isRealDirectory(m_report->path()) ||
-        !m_resolver->loadBinaryImagesFromFile(binaryImagePath()))
+    if (!m_report || !m_resolver || !MSHFileManager::isRealDirectory(m_report->path()))
         return;
-    m_report->enumerateSymbolicatableFilesInContent([this](const QString &path) {
-        if (!isCancelled())
-            symbolicateFile(path, m_resolver);
+    // Processed from the start: what an earlier, cut-off run wrote is not kept.
+    m_report->enumerateSymbolicatableFilesInContent([](const QString &path) {
+        ::unlink(QFile::encodeName(path + QStringLiteral(".symbolicated")).constData());
     });
+    bool whole = true;
+    if (m_resolver->loadBinaryImagesFromFile(binaryImagePath())) {
+        m_report->enumerateSymbolicatableFilesInContent([&](const QString &path) {
+            if (whole && !isCancelled())
+                whole = symbolicateFile(path, m_resolver);
+        });
+    }
+    if (!whole || isCancelled())
+        return;
+    const int marker = ::open(QFile::encodeName(processedMarkerPath(*m_report)).constData(),
+                              O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (marker < 0)
+        return;
+    m_completed = ::close(marker) == 0;
 }

@@ -2,6 +2,8 @@
 // Symbolicates the crash records of a report of an earlier process: each record's crashed
 // threads are resolved against this process's images, demangled and written beside the record
 // (record name + ".symbolicated"). Without an image list the report goes out unsymbolicated.
+// A report whose processing ran to its end is marked so; one found unmarked (its process was
+// cut off, or a write failed) is processed again.
 
 #include "crashreporting/reports/MSHFrameOperations.h"
 
@@ -19,12 +21,18 @@ public:
     QString binaryImagePath() const;
     // The threads of the file's first "threads" section; empty when there is none.
     static MSHThreadArray threadArrayFromFile(const QString &path);
-    void symbolicateFile(const QString &path, const MSHSymbolResolver *resolver);
+    // False when the file has threads but their symbolicated record could not be written whole.
+    bool symbolicateFile(const QString &path, const MSHSymbolResolver *resolver);
+    // The processing ran to its end (every record symbolicated whole, or nothing to resolve
+    // against) and the report is marked so.
+    bool completed() const { return m_completed; }
+    static bool isProcessed(const MSHInternalReport &report);
 
 protected:
     void main() override;
 
 private:
+    bool m_completed = false;
     std::shared_ptr<MSHInternalReport> m_report;
     MSHSymbolResolver *m_resolver = nullptr;
 };

@@ -123,7 +123,7 @@ MSHURLRequest MSHReportsController::requestWithURL(const QUrl &url, double timeo
 bool MSHReportsController::fillInRequest(MSHURLRequest &request, const QString &packagePath) const
 {
     const QFileInfo info(packagePath);
-    if (!info.isFile()) {
+    if (!info.isFile() || info.isSymLink()) {
         MSHLog(logPrefix, QStringLiteral("Could not determine size of multipart mime file"));
         return false;
     }
@@ -181,6 +181,11 @@ bool MSHReportsController::prepareAndSubmit(const std::shared_ptr<MSHInternalRep
 {
     bool started = false;
     MSHApplicationPerformActivity(0, QStringLiteral("Mishap Crash Report Processing"), [&] {
+        // Another instance may have found the same report: whoever claims it first takes it.
+        if (!m_fileManager->claimItemAtPath(report->path())) {
+            debugLog(QStringLiteral("Report %1 is taken by another process").arg(report->path()));
+            return;
+        }
         if (withProcessing) {
             if (!m_fileManager->moveItemAtPath(report->path(), m_fileManager->processingPath())) {
                 MSHLog(logPrefix, QStringLiteral("Unable to move report for processing"));
@@ -188,9 +193,17 @@ bool MSHReportsController::prepareAndSubmit(const std::shared_ptr<MSHInternalRep
             }
             report->setPath(m_fileManager->processingPath() + QLatin1Char('/') +
                             report->directoryName());
+        }
+        // A report found in processing whose processing was cut off is processed again.
+        if (withProcessing || !MSHProcessReportOperation::isProcessed(*report)) {
             MSHSymbolResolver resolver;
             MSHProcessReportOperation processing(report, &resolver);
             processing.start();
+            if (!processing.completed()) {
+                MSHLog(logPrefix, QStringLiteral("Unable to process report; it is processed "
+                                                 "again at the next launch"));
+                return;
+            }
         }
         if (!packagingEnabled()) {
             MSHLog(logPrefix, QStringLiteral("Report packaging disabled"));
@@ -220,6 +233,13 @@ bool MSHReportsController::uploadPackagedReport(const QString &packagePath, bool
 {
     if (!submissionEnabled()) {
         MSHLog(logPrefix, QStringLiteral("Submission disabled"));
+        return false;
+    }
+    // Only a package this component wrote, a regular file, and one no other instance sends.
+    if (!MSHFileManager::isPackageName(QFileInfo(packagePath).fileName()) ||
+        !m_fileManager->claimItemAtPath(packagePath)) {
+        debugLog(QStringLiteral("Not sending %1: not a package, or taken by another process")
+                     .arg(packagePath));
         return false;
     }
     debugLog(QStringLiteral("Submitting report%1")

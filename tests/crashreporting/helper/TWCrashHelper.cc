@@ -9,12 +9,13 @@
 // tw_crash_helper package REPORT_DIR PREPARED_DIR: symbolicates and packages a report folder the
 // way a later launch does (against this program's own images), prints the package's path and
 // removes the folder; a failure leaves the folder and exits with 1.
-// tw_crash_helper launch-crash-early | launch-crash-late | launch MILLISECONDS: starts the
-// crash-reporting component for real, as the application does (API key "helper-api-key", bundle
-// identifier "org.tallyworth.crashhelper", folders under XDG_CACHE_HOME and XDG_DATA_HOME, the
-// service endpoints from the environment), then crashes before its first main-loop turn, crashes
-// after it, or prints "started" once the start call has returned and runs its event loop for the
-// given time. tw_crash_helper launch-crash-on-input prints "started" and crashes once a line
+// tw_crash_helper launch-crash-early | launch-crash-late | launch-throw-late | launch MILLISECONDS:
+// starts the crash-reporting component for real, as the application does (API key
+// "helper-api-key", bundle identifier "org.tallyworth.crashhelper", folders under XDG_CACHE_HOME
+// and XDG_DATA_HOME, the service endpoints from the environment), then crashes before its first
+// main-loop turn, crashes after it (launch-throw-late: by an uncaught exception), or prints
+// "started" once the start call has returned and runs its event loop for the given time.
+// tw_crash_helper launch-crash-on-input prints "started" and crashes once a line
 // arrives on its standard input.
 // (Built from .cc files so the test suite's *.cpp glob leaves it out.)
 
@@ -363,6 +364,13 @@ int launch(int argc, char **argv)
         });
         std::printf("started\n");
         std::fflush(stdout);
+        return app.exec();
+    }
+    if (mode == "launch-throw-late") {
+        QTimer::singleShot(300, &app, [] {
+            waitForCrashContext();
+            throw std::runtime_error("late");
+        });
         return app.exec();
     }
     if (mode == "launch-crash-late") {
