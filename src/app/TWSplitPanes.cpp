@@ -42,11 +42,11 @@ int listHeight(const QAbstractItemView *list, int rows)
             QStyleOptionHeader option;
             option.initFrom(titles);
             option.text = QStringLiteral("Xg");
-            header = std::max(titles->sizeHint().height(),
-                              titles->style()
-                                  ->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(),
-                                                     titles)
-                                  .height());
+            header =
+                std::max(titles->sizeHint().height(),
+                         titles->style()
+                             ->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), titles)
+                             .height());
         }
         row = table->verticalHeader()->defaultSectionSize();
     }
@@ -59,8 +59,8 @@ int listHeight(const QAbstractItemView *list, int rows)
 
 } // namespace TWSplitPanes
 
-TWSplitDivider::TWSplitDivider(QSplitter *splitter, Measured measured,
-                               std::function<double()> load, std::function<void(double)> store)
+TWSplitDivider::TWSplitDivider(QSplitter *splitter, Measured measured, std::function<double()> load,
+                               std::function<void(double)> store)
     : QObject(splitter), m_splitter(splitter), m_measured(measured), m_load(std::move(load)),
       m_store(std::move(store))
 {
