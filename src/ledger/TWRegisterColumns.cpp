@@ -191,30 +191,21 @@ QList<int> fitWidths(const QList<TWColumnFit> &columns, int available)
     widths.reserve(columns.size());
     qint64 total = 0;
     for (const TWColumnFit &column : columns) {
-        // An amount is never asked for less than its minimum.
+        // An amount is never asked for less than its minimum; a column the
+        // user made narrower than its title keeps the user's width.
         const int width = column.kind == TWColumnFit::Amount
                               ? std::max(column.width, column.minimum)
-                              : std::max(column.width, std::min(column.floor, column.minimum));
-        // (The floor of an amount is its widest amount: only its title may
-        // be shortened, and only in the last round.)
+                              : column.width;
         widths.append(width);
         total += width;
     }
     // The least each column may keep in each round.
     const auto limitIn = [](int round, const TWColumnFit &column) {
-        const int floor = std::min(column.floor, column.minimum);
-        switch (round) {
-        case 0:
+        if (round == 0)
             return column.kind == TWColumnFit::Text ? column.minimum : INT_MAX;
-        case 1:
-            return column.minimum;
-        case 2:
-            return column.kind == TWColumnFit::Amount ? column.minimum : floor;
-        default:
-            return floor;
-        }
+        return column.minimum;
     };
-    for (int round = 0; round < 4 && total > available; ++round) {
+    for (int round = 0; round < 2 && total > available; ++round) {
         qint64 spare = 0;
         QList<int> limits;
         limits.reserve(columns.size());

@@ -19,15 +19,13 @@ struct TWRegisterColumn {
 };
 
 // One shown column as the window fits it: the width it would like (the
-// stored one), the least it has while there is room (its whole title, and for
-// an amount also its widest amount), the narrowest it ever gets (for an
-// amount: its widest amount), and its kind: text gives way first, then other
-// columns; an amount last, and then only its title.
+// stored one), the least it has while the window is too narrow (its whole
+// title, and for an amount also its widest amount), and its kind: text gives
+// way first, then the other columns.
 struct TWColumnFit {
     enum Kind { Text, Fixed, Amount };
     int width = 120;
     int minimum = 50;
-    int floor = 50;
     Kind kind = Text;
 };
 
@@ -37,10 +35,8 @@ namespace TWRegisterColumns
 // The widths to show in `available` pixels. Every column gets its wish when
 // there is room. When the wishes do not fit, the columns give way in rounds,
 // each column in proportion to what it has to spare: text columns down to
-// their minimum, then every column down to its minimum, then text and other
-// non-amount columns down to their floor, and last the amounts down to their
-// widest amount (their title shortened). Amounts themselves are never cut;
-// a scroll bar takes what still does not fit.
+// their minimum, then every column down to its minimum. No title and no amount
+// is ever cut; a scroll bar takes what still does not fit.
 QList<int> fitWidths(const QList<TWColumnFit> &columns, int available);
 
 // The number "visibleViews" holds for this register: for Accounts the first

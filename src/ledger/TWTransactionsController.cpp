@@ -30,12 +30,10 @@
 namespace
 {
 
-// The narrowest a text column, and a tick or number column, ever gets (the
-// header's own least section size, the least any column may have): in a
-// narrow window the amounts come first, and a scroll bar takes what does not
-// fit.
-constexpr int kTextFloor = 50;
-constexpr int kFixedFloor = 50;
+// The narrowest any column may be made by hand (the header's least section
+// size). The window itself never makes a column narrower than its title: in
+// a narrow window a scroll bar takes what does not fit.
+constexpr int kLeastColumnWidth = 50;
 
 // Fixed row height: every row is one line of the 12-point font.
 constexpr int kRowHeight = 22;
@@ -119,7 +117,7 @@ void TWTransactionsController::build()
     header->setSectionsMovable(true);
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
-    header->setMinimumSectionSize(kFixedFloor);
+    header->setMinimumSectionSize(kLeastColumnWidth);
     header->setStretchLastSection(false);
     header->setHighlightSections(false);
     header->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -794,20 +792,12 @@ void TWTransactionsController::fitColumns()
         TWColumnFit fit;
         fit.width = m_storedWidths.at(column);
         fit.minimum = minimumWidth(column);
-        if (isAmountField(field)) {
+        if (isAmountField(field))
             fit.kind = TWColumnFit::Amount;
-            fit.floor = std::max(kFixedFloor, m_widestAmounts.value(field.identifier(), 0));
-        } else if (yieldsWidth(field)) {
+        else if (yieldsWidth(field))
             fit.kind = TWColumnFit::Text;
-            fit.floor = kTextFloor;
-        } else {
-            // A date stays readable; ticks and numbers can lose their title.
-            const bool date =
-                field.type() == TWFieldTypeDate || (field.type() == TWFieldTypeStandard &&
-                                                    field.identifier() == TWFieldIdentifierDate);
+        else
             fit.kind = TWColumnFit::Fixed;
-            fit.floor = date ? fit.minimum : kFixedFloor;
-        }
         fits.append(fit);
     }
     const QList<int> widths = TWRegisterColumns::fitWidths(fits, m_tableView->viewport()->width());
