@@ -7,7 +7,9 @@
 #include "foundation/TWLocalized.h"
 #include "import/core/TWImportValues.h"
 #include "import/core/TWParserCSV.h"
+#include "import/core/TWParserOFX.h"
 #include "import/core/TWParserQIF.h"
+#include "model/TWBuiltInFields.h"
 #include "model/TWFormatter.h"
 
 #include <functional>
@@ -245,6 +247,36 @@ TEST_F(ImportCorrectionsTest, QifDatesReadByTheFilesOrderOrTheUsersFormat)
     // Chosen again as the target, the column keeps the file's order.
     settings->updateField(*date, TWImportFieldTypeField, date->field(), nullptr, *business);
     EXPECT_EQ(date->format(), QStringLiteral("MM/dd/yy"));
+}
+
+// An OFX file writes its dates in one form of its own: a date format the
+// user stored for another file's "Date" column never reads them.
+TEST_F(ImportCorrectionsTest, OfxDatesAreReadWhateverFormatAnotherFileLeft)
+{
+    TWLocaleGuard locale(QStringLiteral("en_US"));
+    QVariantMap date;
+    date.insert(TWImportKeyType, QVariant::fromValue<quint32>(TWImportFieldTypeField));
+    date.insert(TWImportKeyField, QVariant::fromValue<qint32>(TWFieldIdentifierDate));
+    date.insert(TWImportKeyFormat, QStringLiteral("dd.MM.yyyy"));
+    business->setImportTransactionsSettings({{TWLocalized("date"), date}});
+    const QByteArray ofx =
+        "OFXHEADER:100\r\nDATA:OFXSGML\r\nVERSION:102\r\n\r\n<OFX>\r\n<BANKMSGSRSV1>\r\n"
+        "<STMTTRNRS>\r\n<STMTRS>\r\n<CURDEF>USD\r\n<BANKTRANLIST>\r\n"
+        "<STMTTRN>\r\n<TRNTYPE>DEBIT\r\n<DTPOSTED>20250102\r\n<TRNAMT>-10.00\r\n"
+        "<NAME>Bakery\r\n</STMTTRN>\r\n"
+        "<STMTTRN>\r\n<TRNTYPE>DEBIT\r\n<DTPOSTED>20250115\r\n<TRNAMT>-20.00\r\n"
+        "<NAME>Bakery\r\n</STMTTRN>\r\n"
+        "</BANKTRANLIST>\r\n</STMTRS>\r\n</STMTTRNRS>\r\n</BANKMSGSRSV1>\r\n</OFX>\r\n";
+    bool ok = false;
+    QString warnings;
+    const TWTransactionList made = import <TWParserOFX>(ofx, &ok, &warnings);
+    EXPECT_TRUE(ok) << warnings.toStdString();
+    ASSERT_EQ(made.size(), 2);
+    EXPECT_EQ(made.at(0)->date().date(), QDate(2025, 1, 2));
+    EXPECT_EQ(made.at(1)->date().date(), QDate(2025, 1, 15));
+    // The user's own format stays stored for the next file.
+    EXPECT_EQ(settings->importFields().at(0)->settings().value(TWImportKeyFormat).toString(),
+              QStringLiteral("dd.MM.yyyy"));
 }
 
 // Two split transactions of a day are duplicates only when their lines are

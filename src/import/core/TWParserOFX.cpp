@@ -366,4 +366,7 @@ void TWParserOFX::parse(const QByteArray &data)
     columns.append(reader.amountColumns());
     setColumns(std::move(columns));
     setRows(reader.takeRows());
+    // The dates are written here in the user's short form, whatever format a
+    // mapping kept for another file's "Date" column.
+    setDateFormat(0, TWFormatter::formatter().shortDateFormat());
 }
