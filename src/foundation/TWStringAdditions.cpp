@@ -1,5 +1,6 @@
 #include "foundation/TWStringAdditions.h"
 
+#include <QLocale>
 #include <QVarLengthArray>
 
 #include <algorithm>
@@ -165,7 +166,7 @@ QString shortList(qsizetype count, const std::function<QString(qsizetype)> &name
     if (count <= shown)
         return out;
     // One pass, so that a "%2" in a name is never taken for the number.
-    return more.arg(out, QString::number(count - shown));
+    return more.arg(out, QLocale().toString(qint64(count - shown)));
 }
 
 QString shortened(const QString &text, qsizetype length)

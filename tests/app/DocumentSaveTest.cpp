@@ -145,7 +145,7 @@ TEST_F(DocumentSaveTest, TheMissingAttachmentsMessageNamesTwentyThenHowManyMore)
     EXPECT_TRUE(message.contains(QStringLiteral("Payee 1: file1.pdf"))) << message.toStdString();
     EXPECT_TRUE(message.contains(QStringLiteral("Payee 20: file20.pdf")));
     EXPECT_FALSE(message.contains(QStringLiteral("Payee 21")));
-    EXPECT_TRUE(message.contains(QStringLiteral("and 99980 more")));
+    EXPECT_TRUE(message.contains(QStringLiteral("and 99,980 more")));
     // A long name is shortened, so the alert keeps to the screen's width.
     EXPECT_FALSE(message.contains(QString(200, QLatin1Char('n'))));
     EXPECT_TRUE(message.contains(QString(40, QLatin1Char('n'))));
