@@ -84,6 +84,22 @@ protected:
         clients->setClients(chosen);
         clients->update();
     }
+    // The client's view as a reopened business shows it: the dividers are
+    // restored before the window lays the view out at `size`.
+    void reopen(double clientDivider, double taskDivider, const QSize &size)
+    {
+        business->setClientDividerPosition(clientDivider);
+        business->setTaskDividerPosition(taskDivider);
+        clients = std::make_unique<TWClientController>();
+        clients->setBusinessController(document.get());
+        clients->setBusiness(business);
+        clients->setClients({client});
+        clients->update();
+        clients->restoreFrame();
+        clients->view()->resize(size);
+        clients->view()->show();
+        QCoreApplication::processEvents();
+    }
     QString cell(int row, int tag) const
     {
         return clients->workText(clients->projectsTable(), row, TWClientController::workTag(tag));
@@ -580,17 +596,7 @@ TEST_F(ClientsView, TheDividersArePlacedOnceTheViewIsLaidOut)
 {
     // A reopened business: the panes are restored before the window has
     // laid the view out.
-    business->setClientDividerPosition(420.0);
-    business->setTaskDividerPosition(180.0);
-    clients = std::make_unique<TWClientController>();
-    clients->setBusinessController(document.get());
-    clients->setBusiness(business);
-    clients->setClients({client});
-    clients->update();
-    clients->restoreFrame();
-    clients->view()->resize(1000, 900);
-    clients->view()->show();
-    QCoreApplication::processEvents();
+    reopen(420.0, 180.0, QSize(1000, 900));
     QSplitter *splitter = clients->splitter();
     ASSERT_EQ(splitter->sizes().size(), 2);
     EXPECT_EQ(splitter->sizes().at(1) + splitter->handleWidth(), 420);
@@ -692,17 +698,7 @@ TEST_F(ClientsView, EveryListKeepsItsHeaderAndThreeRowsAtA1024By700Window)
 {
     // A business reopened in a 1024 x 700 window, the dividers remembered
     // from a taller one (the lower pane's default is taller than the view).
-    business->setClientDividerPosition(800.0);
-    business->setTaskDividerPosition(400.0);
-    clients = std::make_unique<TWClientController>();
-    clients->setBusinessController(document.get());
-    clients->setBusiness(business);
-    clients->setClients({client});
-    clients->update();
-    clients->restoreFrame();
-    clients->view()->resize(760, 610);
-    clients->view()->show();
-    QCoreApplication::processEvents();
+    reopen(800.0, 400.0, QSize(760, 610));
     for (const QTableView *table :
          {clients->projectsTable()->table(), clients->tasks()->tasksTable()->table(),
           clients->tasks()->taskItemsTable()->table()}) {
