@@ -765,8 +765,12 @@ int TWTransactionsController::minimumWidth(int column) const
     if (!title.isEmpty()) {
         const QStyle *style = header->style();
         const int margin = style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
-        const int arrow = style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header);
-        width = header->fontMetrics().horizontalAdvance(title) + 3 * margin + arrow + 4;
+        // Only the sorted column draws the sort arrow beside its title.
+        const int arrow =
+            header->sortIndicatorSection() == column
+                ? style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header) + margin
+                : 0;
+        width = header->fontMetrics().horizontalAdvance(title) + 2 * margin + arrow + 4;
     }
     if (isAmountField(*field))
         width = std::max(width, m_widestAmounts.value(field->identifier(), 0));
@@ -825,9 +829,13 @@ void TWTransactionsController::updateSortDescriptors()
     for (int i = 0; i < m_model->columns().size(); ++i)
         if (m_model->columns()[i]->identifier() == field)
             section = i;
+    const bool moved = header->sortIndicatorSection() != section;
     header->setSortIndicator(section, TWRegisterColumns::sortAscending(*m_settings)
                                           ? Qt::AscendingOrder
                                           : Qt::DescendingOrder);
+    // The arrow takes room in the column it moved to.
+    if (moved)
+        fitColumns();
 }
 
 void TWTransactionsController::headerClicked(int logical)
