@@ -182,6 +182,16 @@ QDateTime TWDateReader::read(const QString &text) const
         if (part != Month || monthToken < 0)
             parts.append(part);
     }
+    // A date that opens with a four-digit year is ISO 8601's year, month,
+    // day (time trackers and spreadsheets write "2026-11-02"), whatever order
+    // the pattern gives: no order puts a year first and the day before the
+    // month, so nothing else can be meant.
+    if (monthToken < 0 && parts.first() != Year) {
+        const auto first = std::find_if(tokens.begin(), tokens.end(),
+                                        [](const Token &token) { return token.number; });
+        if (first != tokens.end() && first->digits == 4)
+            parts = {Year, Month, Day};
+    }
 
     int day = 0;
     int year = 0;

@@ -61,6 +61,9 @@ TEST(DateEditTest, ADateFieldReadsTypedTextInTheLocalesOrder)
         {"en_US", "10/5/2611/1/26", {}},
         {"en_US", "10/5/26 3:04 PM", {}},
         {"en_US", "10/5/26 soon", {}},
+        // A four-digit year first is ISO's year, month, day in any locale.
+        {"en_US", "2026-10-05", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
+        {"de_DE", "2026-10-05", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
         {"en_US", "Monday, Oct 5, 2026", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
         {"en_GB", "5/10/26", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},
         {"en_GB", "5 October 2026", QDateTime(QDate(2026, 10, 5), QTime(9, 30))},

@@ -369,36 +369,43 @@ TEST_F(ImportWorkTest, ATimeTrackersRowsKeepEveryHour)
                        .secsTo(QDateTime::fromString(values[5], moment));
     }
 
-    auto parser = TWParserCSV::parser();
-    parser->parse(file);
-    auto settings = TWImportTasksSettings::importTasksSettingsWithColumns(*parser->columns(),
-                                                                          nullptr, *business);
-    settings->setDefaultTaskType(TWTaskTypeTimed);
-    const QList<qint32> mapped{-1, -2, -3, -6, -8, -9};
-    for (qsizetype j = 0; j < mapped.size(); ++j) {
-        const auto &line = settings->importFields().at(j);
-        ASSERT_EQ(line->activeIdentifier(), mapped[j]) << j;
-        line->setFormat(j == 0 ? QStringLiteral("yyyy-MM-dd") : moment);
-    }
-    auto importer = TWImportTasks::importTasksWithRows(parser->rows(), settings, *business);
-    QString warnings;
-    EXPECT_TRUE(importer->processTasks(&warnings)) << warnings;
-
-    const TWTaskList made = importer->tasks();
-    ASSERT_EQ(made.size(), 4);
-    QList<qsizetype> itemCounts;
-    qint64 imported = 0;
-    for (const TWTaskPtr &task : made) {
-        itemCounts.append(task->taskItems().size());
-        for (const TWTaskItemPtr &item : task->taskItems()) {
-            EXPECT_EQ(item->taskIdentifier(), task->identifier());
-            imported += item->startDateTime().secsTo(item->endDateTime());
+    // With the formats the user sets, and with the guessed ones (the user's
+    // own short formats, which the file's ISO dates do not follow).
+    for (const bool userFormats : {true, false}) {
+        SCOPED_TRACE(userFormats);
+        TWLocaleGuard locale(QStringLiteral("de_DE"));
+        auto parser = TWParserCSV::parser();
+        parser->parse(file);
+        auto settings = TWImportTasksSettings::importTasksSettingsWithColumns(*parser->columns(),
+                                                                              nullptr, *business);
+        settings->setDefaultTaskType(TWTaskTypeTimed);
+        const QList<qint32> mapped{-1, -2, -3, -6, -8, -9};
+        for (qsizetype j = 0; j < mapped.size(); ++j) {
+            const auto &line = settings->importFields().at(j);
+            ASSERT_EQ(line->activeIdentifier(), mapped[j]) << j;
+            if (userFormats)
+                line->setFormat(j == 0 ? QStringLiteral("yyyy-MM-dd") : moment);
         }
+        auto importer = TWImportTasks::importTasksWithRows(parser->rows(), settings, *business);
+        QString warnings;
+        EXPECT_TRUE(importer->processTasks(&warnings)) << warnings;
+
+        const TWTaskList made = importer->tasks();
+        ASSERT_EQ(made.size(), 4);
+        QList<qsizetype> itemCounts;
+        qint64 imported = 0;
+        for (const TWTaskPtr &task : made) {
+            itemCounts.append(task->taskItems().size());
+            for (const TWTaskItemPtr &item : task->taskItems()) {
+                EXPECT_EQ(item->taskIdentifier(), task->identifier());
+                imported += item->startDateTime().secsTo(item->endDateTime());
+            }
+        }
+        EXPECT_EQ(imported, written);
+        ASSERT_EQ(itemCounts, (QList<qsizetype>{1, 2, 1, 1}));
+        EXPECT_EQ(made[1]->taskItems()[1]->startDateTime(), twLocal(2024, 6, 3, 15));
+        EXPECT_EQ(made[2]->projectIdentifier(), shop->identifier());
     }
-    EXPECT_EQ(imported, written);
-    ASSERT_EQ(itemCounts, (QList<qsizetype>{1, 2, 1, 1}));
-    EXPECT_EQ(made[1]->taskItems()[1]->startDateTime(), twLocal(2024, 6, 3, 15));
-    EXPECT_EQ(made[2]->projectIdentifier(), shop->identifier());
 }
 
 // With "timed", the sheet's first type, a plain task file's quantities are
