@@ -22,6 +22,13 @@ struct TWAlert {
     QWidget *window = nullptr;
 };
 
+// What the completion gets for the first, second and third button.
+enum TWAlertReturn : int {
+    TWAlertFirstButtonReturn = 1000,
+    TWAlertSecondButtonReturn = 1001,
+    TWAlertThirdButtonReturn = 1002,
+};
+
 using TWAlertCompletion = std::function<void(int returnCode)>;
 using TWAlertPresenter = std::function<void(const TWAlert &alert, TWAlertCompletion completion)>;
 

@@ -11,6 +11,7 @@
 #include "foundation/TWStringAdditions.h"
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
+#include "store/TWPackageFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -170,8 +171,8 @@ bool TWBusinessController::saveDocumentAs()
 bool TWBusinessController::saveDocumentToURL(const QUrl &url)
 {
     const QString target = url.toLocalFile();
-    if (!m_fileURL.isEmpty() && TWPackageMoves::resolvedPath(target) ==
-                                    TWPackageMoves::resolvedPath(m_fileURL.toLocalFile()))
+    if (!m_fileURL.isEmpty() && TWPackageFiles::resolvedPath(target) ==
+                                    TWPackageFiles::resolvedPath(m_fileURL.toLocalFile()))
         return saveDocument();
 
     TWErrorResult error;

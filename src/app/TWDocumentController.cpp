@@ -5,6 +5,7 @@
 
 #include "foundation/TWLocalized.h"
 #include "model/TWPreferences.h"
+#include "store/TWPackageFiles.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -60,10 +61,10 @@ TWBusinessController *TWDocumentController::currentDocument() const
 
 TWBusinessController *TWDocumentController::documentForURL(const QUrl &url) const
 {
-    const QString wanted = TWPackageMoves::resolvedPath(url.toLocalFile());
+    const QString wanted = TWPackageFiles::resolvedPath(url.toLocalFile());
     for (TWBusinessController *document : m_documents)
         if (!document->fileURL().isEmpty() &&
-            TWPackageMoves::resolvedPath(document->fileURL().toLocalFile()) == wanted)
+            TWPackageFiles::resolvedPath(document->fileURL().toLocalFile()) == wanted)
             return document;
     return nullptr;
 }

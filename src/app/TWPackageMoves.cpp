@@ -1,5 +1,7 @@
 #include "app/TWPackageMoves.h"
 
+#include "store/TWPackageFiles.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -11,8 +13,8 @@ namespace TWPackageMoves
 
 bool overlaps(const QString &path, const QString &original)
 {
-    const QString a = resolvedPath(path);
-    const QString b = resolvedPath(original);
+    const QString a = TWPackageFiles::resolvedPath(path);
+    const QString b = TWPackageFiles::resolvedPath(original);
     const auto inside = [](const QString &child, const QString &parent) {
         return child == parent ||
                child.startsWith(parent.endsWith(QLatin1Char('/')) ? parent

@@ -4,16 +4,10 @@
 // a replaced package is removed entry by entry, never by deleting a folder
 // tree it does not know.
 
-#include "store/TWPackageFiles.h"
-
 #include <QString>
 
 namespace TWPackageMoves
 {
-
-// The absolute, clean path, with symbolic links resolved as far as the path
-// exists.
-using TWPackageFiles::resolvedPath;
 
 // Whether `path` is `original`, lies inside it, or holds it.
 bool overlaps(const QString &path, const QString &original);

@@ -29,8 +29,6 @@ namespace
 {
 
 const QString kBusinessErrorDomain = QStringLiteral("Tallyworth Business Error");
-// The answer of an alert's first button.
-constexpr int kAlertFirstButton = 1000;
 
 bool isTextField(const TWField &field)
 {
@@ -580,7 +578,7 @@ void TWEditTransactionsController::doSave(int tag)
     alert.window = m_view->window();
     QPointer<TWEditTransactionsController> self(this);
     twRunAlert(alert, [self, field, value](int code) {
-        if (self && self->m_view && code == kAlertFirstButton)
+        if (self && self->m_view && code == TWAlertFirstButtonReturn)
             self->save(*field, value);
     });
 }

@@ -1050,12 +1050,12 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
         return error;
     const QDir package(path);
     const QString attachmentsPath = package.filePath(TWPackageAttachmentsFolderName);
-    const bool inPlace = !m_url.isEmpty() && packagePath(m_url) == path && QFileInfo::exists(path);
+    const QString own = m_url.isEmpty() ? QString() : packagePath(m_url);
+    const bool inPlace = !own.isEmpty() && own == path && QFileInfo::exists(path);
     if (!inPlace) {
         // A package inside a package would be written where no one looks for
         // it, and opening the outer one would show other books.
         QString holder = TWPackageFiles::enclosingPackage(path);
-        const QString own = m_url.isEmpty() ? QString() : packagePath(m_url);
         if (holder.isEmpty() && !own.isEmpty() && path.startsWith(own + QLatin1Char('/')))
             holder = own;
         if (!holder.isEmpty())

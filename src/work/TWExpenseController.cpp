@@ -22,13 +22,11 @@ void TWExpenseController::buildForm()
     m_name = makeLineEdit(false);
     addRow("name", m_name);
     completeNames(m_name, TWValueListExpenseNames);
-    const auto number = [](const QString &text) { return numberFromText(text).has_value(); };
-    m_quantity = makeLineEdit(true, number);
+    m_quantity = makeNumberField();
     addRow("quantity", m_quantity);
-    m_cost = makeLineEdit(
-        true, [this](const QString &text) { return moneyFromText(text, unit()).has_value(); });
+    m_cost = makeMoneyField([this] { return unit(); });
     addRow("cost", m_cost);
-    m_taxRate = makeLineEdit(true, number);
+    m_taxRate = makeNumberField();
     addRow("taxRate", m_taxRate);
     m_notes = makeLineEdit(false);
     addRow("notes", m_notes);

@@ -56,15 +56,13 @@ void TWProjectController::buildForm()
     };
     dateRow(StartTag, "startDate", &m_startBox, &m_start, &m_startButton);
     dateRow(EndTag, "endDate", &m_endBox, &m_end, &m_endButton);
-    m_rate = makeLineEdit(true, [this](const QString &text) {
-        return !m_editProject || moneyFromText(text, m_editProject->unit().get()).has_value();
-    });
+    m_rate =
+        makeMoneyField([this] { return m_editProject ? m_editProject->unit().get() : nullptr; });
     addRow("rate", m_rate);
     m_unit = new QComboBox(m_view);
     addRow("unit", m_unit);
     connect(m_unit, &QComboBox::activated, this, [this](int index) { unitChosen(index); });
-    m_taxRate =
-        makeLineEdit(true, [](const QString &text) { return numberFromText(text).has_value(); });
+    m_taxRate = makeNumberField();
     addRow("taxRate", m_taxRate);
     m_notes = makeLineEdit(false);
     addRow("notes", m_notes);

@@ -56,13 +56,11 @@ void TWTaskController::buildForm()
     m_estimateValidator = new TWNumberFormatter(m_estimate);
     m_estimate->setValidator(m_estimateValidator);
     addRow("estimate", m_estimate);
-    const auto number = [](const QString &text) { return numberFromText(text).has_value(); };
-    m_quantity = makeLineEdit(true, number);
+    m_quantity = makeNumberField();
     addRow("quantity", m_quantity, &m_quantityLabel);
-    m_rate = makeLineEdit(
-        true, [this](const QString &text) { return moneyFromText(text, unit()).has_value(); });
+    m_rate = makeMoneyField([this] { return unit(); });
     addRow("rate", m_rate);
-    m_taxRate = makeLineEdit(true, number);
+    m_taxRate = makeNumberField();
     addRow("taxRate", m_taxRate);
     m_notes = makeLineEdit(false);
     addRow("notes", m_notes);

@@ -95,6 +95,18 @@ QLineEdit *TWWorkSheet::makeLineEdit(bool number, std::function<bool(const QStri
     return field;
 }
 
+QLineEdit *TWWorkSheet::makeNumberField()
+{
+    return makeLineEdit(true, [](const QString &text) { return numberFromText(text).has_value(); });
+}
+
+QLineEdit *TWWorkSheet::makeMoneyField(std::function<const TWUnit *()> unit)
+{
+    return makeLineEdit(true, [unit = std::move(unit)](const QString &text) {
+        return moneyFromText(text, unit()).has_value();
+    });
+}
+
 QWidget *TWWorkSheet::makeDateField(int tag, bool showTime, QDateTimeEdit **pickerOut,
                                     QToolButton **buttonOut)
 {

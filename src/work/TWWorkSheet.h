@@ -89,6 +89,10 @@ protected:
     // A number field filters keystrokes; with `readable`, text it does not
     // read is refused when its editing ends (the beep, text and focus kept).
     QLineEdit *makeLineEdit(bool number, std::function<bool(const QString &)> readable = nullptr);
+    // A number field (quantity, tax rate) and a money field in `unit()`'s
+    // places, each refusing what it cannot read.
+    QLineEdit *makeNumberField();
+    QLineEdit *makeMoneyField(std::function<const TWUnit *()> unit);
     // A date (or date-time) picker with its disclosure button opening the calendar.
     QWidget *makeDateField(int tag, bool showTime, QDateTimeEdit **picker, QToolButton **button);
     void openCalendar(int tag, QToolButton *button, const QDateTime &date, bool showTime);

@@ -15,6 +15,12 @@
 namespace
 {
 
+// Where a record's symbolicated form is written.
+QString symbolicatedPath(const QString &recordPath)
+{
+    return recordPath + QStringLiteral(".symbolicated");
+}
+
 // Hidden, so that no listing shows it and no package carries it.
 QString processedMarkerPath(const MSHInternalReport &report)
 {
@@ -73,7 +79,7 @@ bool MSHProcessReportOperation::symbolicateFile(const QString &path,
     demangling.threadArray = threads;
     MSHSerializeSymbolicatedFramesOperation serialization;
     serialization.threadArray = threads;
-    serialization.outputPath = path + QStringLiteral(".symbolicated");
+    serialization.outputPath = symbolicatedPath(path);
     symbolication.start();
     demangling.start();
     serialization.start();
@@ -96,7 +102,7 @@ void MSHProcessReportOperation::main()
         return;
     // Processed from the start: what an earlier, cut-off run wrote is not kept.
     m_report->enumerateSymbolicatableFilesInContent([](const QString &path) {
-        ::unlink(QFile::encodeName(path + QStringLiteral(".symbolicated")).constData());
+        ::unlink(QFile::encodeName(symbolicatedPath(path)).constData());
     });
     bool whole = true;
     if (m_resolver->loadBinaryImagesFromFile(binaryImagePath())) {
