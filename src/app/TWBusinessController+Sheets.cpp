@@ -123,16 +123,20 @@ void TWBusinessController::beginSheetWithView(QWidget *view, bool resize, bool a
     // that its buttons can be reached.
     const QSize available = TWSheetAvailableSize(sheetParent());
     const QSize minimum(kSheetMinimumWidth, kSheetMinimumHeight);
+    QSize first;
     if (resize) {
         window->setMinimumSize(minimum);
-        window->resize(TWSheetFirstSize(size, minimum, available));
-    } else if (const QSize hint = window->sizeHint(),
-               first = TWSheetFirstSize(hint, hint.boundedTo(minimum), available);
-               first == hint) {
+        first = TWSheetFirstSize(size, minimum, available);
+        window->resize(first);
+    } else if (const QSize hint = window->sizeHint();
+               (first = TWSheetFirstSize(hint, hint.boundedTo(minimum), available)) == hint) {
         layout->setSizeConstraint(QLayout::SetFixedSize);
     } else {
         window->setFixedSize(first);
     }
+    // Centred on its parent as a sheet is, but never with its title bar or
+    // buttons beyond the screen's edge.
+    TWPlaceSheet(window, first, sheetParent());
     // Without the automatic loop the tab order is the view's own.
     if (autoKeyLoop)
         window->setFocusPolicy(Qt::StrongFocus);

@@ -27,3 +27,36 @@ QSize TWSheetAvailableSize(const QWidget *parent)
     }
     return available;
 }
+
+QPoint TWSheetFramePosition(const QSize &frame, const QRect &parentFrame, const QRect &available)
+{
+    QRect placed(QPoint(0, 0), frame);
+    placed.moveCenter(parentFrame.center());
+    if (available.isValid()) {
+        if (placed.right() > available.right())
+            placed.moveRight(available.right());
+        if (placed.left() < available.left())
+            placed.moveLeft(available.left());
+        if (placed.bottom() > available.bottom())
+            placed.moveBottom(available.bottom());
+        if (placed.top() < available.top())
+            placed.moveTop(available.top());
+    }
+    return placed.topLeft();
+}
+
+void TWPlaceSheet(QWidget *sheet, const QSize &size, const QWidget *parent)
+{
+    const QWidget *window = parent ? parent->window() : nullptr;
+    if (!sheet || !window || !window->isVisible())
+        return;
+    QScreen *screen = window->screen();
+    if (!screen)
+        return;
+    // Some window managers announce a work area larger than the screen.
+    const QRect available = screen->availableGeometry().intersected(screen->geometry());
+    const QSize frame = window->frameGeometry().size() - window->geometry().size();
+    // A window's position is its frame's.
+    sheet->move(TWSheetFramePosition(size + frame.expandedTo(QSize(0, 0)), window->frameGeometry(),
+                                     available));
+}

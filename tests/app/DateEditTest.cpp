@@ -255,6 +255,23 @@ TEST(DateEditTest, ASheetsFirstSizeKeepsWithinTheScreenDownToItsMinimum)
     EXPECT_EQ(TWSheetFirstSize(QSize(900, 960), minimum, QSize()), QSize(900, 960));
 }
 
+TEST(DateEditTest, ASheetIsCentredOnItsParentButItsTitleBarNeverLeavesTheScreen)
+{
+    const QRect screen(0, 0, 1024, 700);
+    // Room around it: centred on the parent.
+    EXPECT_EQ(TWSheetFramePosition(QSize(640, 400), QRect(0, 0, 1024, 700), screen),
+              QPoint(192, 150));
+    // A parent whose title bar lies above the screen (taller than it): the
+    // sheet's frame starts at the screen's top, not above it.
+    EXPECT_EQ(TWSheetFramePosition(QSize(860, 695), QRect(0, -22, 1024, 722), screen),
+              QPoint(82, 0));
+    // A parent near an edge: the sheet stays within the screen.
+    EXPECT_EQ(TWSheetFramePosition(QSize(640, 400), QRect(700, 500, 600, 300), screen),
+              QPoint(384, 300));
+    // Taller than the screen: the top (its title bar) wins.
+    EXPECT_EQ(TWSheetFramePosition(QSize(640, 800), QRect(0, 0, 1024, 700), screen).y(), 0);
+}
+
 class DateEditSheetTest : public TWAppTest
 {
 };
