@@ -199,10 +199,13 @@ QList<int> fitWidths(const QList<TWColumnFit> &columns, int available)
         widths.append(width);
         total += width;
     }
-    // The least each column may keep in each round.
+    // The least each column may keep in each round: ticks, numbers and dates
+    // show nothing more for room beyond their title and widest value, so they
+    // give it up first; then the text columns, which show more of their text
+    // the wider they are.
     const auto limitIn = [](int round, const TWColumnFit &column) {
         if (round == 0)
-            return column.kind == TWColumnFit::Text ? column.minimum : INT_MAX;
+            return column.kind == TWColumnFit::Fixed ? column.minimum : INT_MAX;
         return column.minimum;
     };
     for (int round = 0; round < 2 && total > available; ++round) {

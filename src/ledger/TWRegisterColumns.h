@@ -20,8 +20,8 @@ struct TWRegisterColumn {
 
 // One shown column as the window fits it: the width it would like (the
 // stored one), the least it has while the window is too narrow (its whole
-// title, and for an amount also its widest amount), and its kind: text gives
-// way first, then the other columns.
+// title, and for an amount also its widest amount), and its kind: a tick,
+// number or date gives way first, then text; an amount keeps its minimum.
 struct TWColumnFit {
     enum Kind { Text, Fixed, Amount };
     int width = 120;
@@ -34,8 +34,8 @@ namespace TWRegisterColumns
 
 // The widths to show in `available` pixels. Every column gets its wish when
 // there is room. When the wishes do not fit, the columns give way in rounds,
-// each column in proportion to what it has to spare: text columns down to
-// their minimum, then every column down to its minimum. No title and no amount
+// each column in proportion to what it has to spare: tick, number and date
+// columns down to their minimum, then every column down to its minimum. No title and no amount
 // is ever cut; a scroll bar takes what still does not fit.
 QList<int> fitWidths(const QList<TWColumnFit> &columns, int available);
 

@@ -61,7 +61,7 @@ struct Register {
 
 } // namespace
 
-TEST(RegisterColumnFit, TextColumnsGiveWayBeforeAmounts)
+TEST(RegisterColumnFit, TicksGiveWayFirstThenTextNeverAmounts)
 {
     // Room for everything: every column keeps its wish (at least its minimum).
     using K = TWColumnFit;
@@ -70,10 +70,12 @@ TEST(RegisterColumnFit, TextColumnsGiveWayBeforeAmounts)
         {120, 60, K::Text}, {200, 90, K::Text}, {120, 80, K::Fixed}, {60, 110, K::Amount}};
     EXPECT_EQ(TWRegisterColumns::fitWidths(columns, 1000), (QList<int>{120, 200, 120, 110}));
 
-    // Short of room: the text columns shrink first, towards their titles.
+    // Short of room: the tick, which shows nothing more for the room, goes
+    // down to its title first; the text keeps what it can.
+    EXPECT_EQ(TWRegisterColumns::fitWidths(columns, 510), (QList<int>{120, 200, 80, 110}));
     QList<int> widths = TWRegisterColumns::fitWidths(columns, 500);
     EXPECT_EQ(sum(widths), 500);
-    EXPECT_EQ(widths[2], 120);
+    EXPECT_EQ(widths[2], 80);
     EXPECT_EQ(widths[3], 110);
     EXPECT_GE(widths[0], 60);
     EXPECT_GE(widths[1], 90);
