@@ -20,8 +20,6 @@ std::function<bool(const QUrl &)> &opener()
     return shared;
 }
 
-constexpr int kFirstButton = 1000;
-
 } // namespace
 
 QMessageBox *twMakeAlertBox(const TWAlert &alert)
@@ -33,11 +31,11 @@ QMessageBox *twMakeAlertBox(const TWAlert &alert)
     box->setText(alert.message);
     box->setInformativeText(alert.informativeText);
     // Qt orders standard roles itself; every button takes the same role so that they stay in
-    // the order given, the first one the default.
+    // the order given.
     for (int i = 0; i < alert.buttons.size(); ++i) {
         QPushButton *button = box->addButton(alert.buttons.at(i), QMessageBox::AcceptRole);
-        button->setProperty("returnCode", kFirstButton + i);
-        if (i == 0)
+        button->setProperty("returnCode", TWAlertFirstButtonReturn + i);
+        if (i == alert.defaultButton)
             box->setDefaultButton(button);
     }
     box->setWindowModality(alert.window ? Qt::WindowModal : Qt::ApplicationModal);
@@ -53,7 +51,8 @@ void twRunAlert(const TWAlert &alert, TWAlertCompletion completion)
     QMessageBox *box = twMakeAlertBox(alert);
     QObject::connect(box, &QMessageBox::finished, box, [box, completion] {
         const QAbstractButton *clicked = box->clickedButton();
-        const int code = clicked ? clicked->property("returnCode").toInt() : kFirstButton;
+        const int code =
+            clicked ? clicked->property("returnCode").toInt() : TWAlertFirstButtonReturn;
         if (completion)
             completion(code);
     });

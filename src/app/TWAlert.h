@@ -16,10 +16,13 @@ class QWidget;
 struct TWAlert {
     QString message;
     QString informativeText;
-    // Button titles, first (the default) to last.
+    // Button titles, first to last.
     QStringList buttons;
     // The window the alert is a sheet of; none: application-modal.
     QWidget *window = nullptr;
+    // The index of the button Return presses: the first, unless the first
+    // does what cannot be undone.
+    int defaultButton = 0;
 };
 
 // What the completion gets for the first, second and third button.

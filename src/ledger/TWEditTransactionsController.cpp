@@ -575,6 +575,8 @@ void TWEditTransactionsController::doSave(int tag)
                                 : TWLocalized("editTransactionsUnsplitMany").arg(splits);
     alert.informativeText = TWLocalized("editTransactionsUnsplitInformative");
     alert.buttons = {TWLocalized("editTransactionsUnsplitButton"), TWLocalized("cancel")};
+    // Lines removed cannot be brought back: a stray Return keeps them.
+    alert.defaultButton = 1;
     alert.window = m_view->window();
     QPointer<TWEditTransactionsController> self(this);
     twRunAlert(alert, [self, field, value](int code) {

@@ -404,6 +404,9 @@ TEST_F(EditTransactionsAccounts, ANewAccountAsksBeforeSplitTransactionsLoseTheir
     ASSERT_TRUE(alert());
     EXPECT_EQ(alert()->windowModality(), Qt::WindowModal);
     EXPECT_EQ(alert()->text(), TWLocalized("editTransactionsUnsplitOne"));
+    // A stray Return keeps the lines.
+    ASSERT_TRUE(alert()->defaultButton());
+    EXPECT_EQ(alert()->defaultButton()->text(), TWLocalized("cancel"));
     answer(TWLocalized("cancel"));
     EXPECT_EQ(codes, QList<int>{-1002});
     EXPECT_EQ(stored(200)->account1Identifier(), kChecking);
