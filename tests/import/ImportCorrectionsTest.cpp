@@ -3,6 +3,7 @@
 // without an account block or with several accounts.
 
 #include "ImportProcessTestSupport.h"
+#include "ImportTestSupport.h"
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
 #include "import/core/TWImportValues.h"
@@ -247,6 +248,42 @@ TEST_F(ImportCorrectionsTest, QifDatesReadByTheFilesOrderOrTheUsersFormat)
     // Chosen again as the target, the column keeps the file's order.
     settings->updateField(*date, TWImportFieldTypeField, date->field(), nullptr, *business);
     EXPECT_EQ(date->format(), QStringLiteral("MM/dd/yy"));
+}
+
+// A UK bank's weekly download: every day is 12 or less, so no date says
+// which number is the month. The file is read in the user's own order where
+// the user's dates also use "/", month first otherwise, and the date column's
+// format shows the order taken.
+TEST_F(ImportCorrectionsTest, QifDatesNoDateDecidesFollowTheUsersOrder)
+{
+    const QList<QDate> dayFirst{
+        {2024, 1, 5}, {2024, 1, 7}, {2024, 1, 8}, {2024, 1, 9}, {2024, 1, 12}};
+    const QList<QDate> monthFirst{
+        {2024, 5, 1}, {2024, 7, 1}, {2024, 8, 1}, {2024, 9, 1}, {2024, 12, 1}};
+    const struct {
+        const char *locale;
+        const char *format;
+        const QList<QDate> &dates;
+    } cases[] = {{"en_GB", "dd/MM/yyyy", dayFirst},
+                 {"fr_FR", "dd/MM/yyyy", dayFirst},
+                 {"en_US", "MM/dd/yyyy", monthFirst},
+                 // The user's own dates say nothing of a "/" file's order.
+                 {"de_DE", "MM/dd/yyyy", monthFirst}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.locale);
+        TWLocaleGuard locale(QString::fromLatin1(c.locale));
+        bool ok = false;
+        QString warnings;
+        const TWTransactionList made =
+            import <TWParserQIF>(twImportData(QStringLiteral("uk-bank-week.qif")), &ok, &warnings);
+        EXPECT_TRUE(ok) << warnings;
+        QList<QDate> dates;
+        for (const TWTransactionPtr &transaction : made)
+            dates.append(transaction->date().date());
+        EXPECT_EQ(dates, c.dates);
+        EXPECT_EQ(settings->importFields().at(1)->format(), QString::fromLatin1(c.format));
+        EXPECT_EQ(totals(made), (QList<qint64>{-435, -6218, 125000, -3500, -85000}));
+    }
 }
 
 // An OFX file writes its dates in one form of its own: a date format the

@@ -168,7 +168,8 @@ TWTransactionList byDate(TWTransactionList list)
 }
 
 // Our export writes month first; every day of the books is 12 or less, so
-// only the file's own order, not the user's, gives the dates back.
+// no date decides: a user whose own dates are month first, or not written
+// with "/", gets them back.
 TEST(ImportRoundTripTest, QIFGivesTheSameBooks)
 {
     TWFixedClock clock(2024, 4, 1, 12);

@@ -91,7 +91,10 @@ public:
 
     // A file writes all its dates in one order, and 3/4 reads either way: the
     // order is the one the whole file fits.
-    QString dateFormat() const { return TWParserQIF::dateFormat(m_dates); }
+    QString dateFormat() const
+    {
+        return TWParserQIF::dateFormat(m_dates, TWFormatter::formatter().shortDateFormat());
+    }
 
     const QSet<QString> &placeholders() const { return m_placeholders; }
 
@@ -332,12 +335,15 @@ QDate TWParserQIF::DateParts::date(bool dayFirst) const
     return dayFirst ? QDate(year, second, first) : QDate(year, first, second);
 }
 
-QString TWParserQIF::dateFormat(const QStringList &values)
+QString TWParserQIF::dateFormat(const QStringList &values, const QString &shortDateFormat)
 {
     // Dates such as 14/3 or 3/14 fit one order only; the order most of them
-    // fit is the file's. A file of nothing but dates that fit both is read
-    // month first when it writes "/" (as Quicken and our own export do), day
-    // first otherwise (14.03.2019, 14-03-2019).
+    // fit is the file's. A file of nothing but dates that fit both (a week's
+    // download, 05/01 to 12/01) is read day first when written with "." or
+    // "-" (14.03.2019, 14-03-2019); written with "/", both orders are common,
+    // so it is read as the user writes dates with "/" (a UK or French bank's
+    // file for a UK or French user), and month first, as Quicken writes, by
+    // a user whose dates say nothing of "/".
     qsizetype dayFirst = 0;
     qsizetype monthFirst = 0;
     std::optional<DateParts> shape; // the first date's, for the separator and the year
@@ -360,7 +366,9 @@ QString TWParserQIF::dateFormat(const QStringList &values)
     if (!shape)
         return QString();
     const bool slash = separator == QLatin1String("/");
-    const bool day = dayFirst != monthFirst ? dayFirst > monthFirst : !slash;
+    const bool day = dayFirst != monthFirst ? dayFirst > monthFirst
+                     : slash                ? writesDayFirstWithSlash(shortDateFormat)
+                                            : true;
     // The pattern only says the order (the dates are read forgivingly, "1/ 2'25" too); its
     // separator is the file's where a pattern can hold it as it is.
     static const QString kPlain = QStringLiteral("/.- ");
@@ -368,6 +376,15 @@ QString TWParserQIF::dateFormat(const QStringList &values)
         separator.size() == 1 && kPlain.contains(separator) ? separator : QStringLiteral("/");
     const QString year = shape->yearDigits == 2 ? QStringLiteral("yy") : QStringLiteral("yyyy");
     return (day ? QStringLiteral("dd%1MM%1") : QStringLiteral("MM%1dd%1")).arg(between) + year;
+}
+
+bool TWParserQIF::writesDayFirstWithSlash(const QString &shortDateFormat)
+{
+    if (!shortDateFormat.contains(QLatin1Char('/')))
+        return false;
+    const qsizetype day = shortDateFormat.indexOf(QLatin1Char('d'));
+    const qsizetype month = shortDateFormat.indexOf(QLatin1Char('M'));
+    return day >= 0 && month >= 0 && day < month;
 }
 
 QString TWParserQIF::firstSeparator(const QString &value)

@@ -38,9 +38,10 @@ public:
     static std::optional<DateParts> dateParts(const QString &value);
     // The date pattern that a file's "D" values fit as a whole ("dd.MM.yyyy",
     // "MM/dd/yyyy"): the order of day and month most of them fit alone (14/3
-    // or 3/14); where none decides, month first for dates written with "/",
-    // day first for any other. Null when no value is a date.
-    static QString dateFormat(const QStringList &values);
+    // or 3/14); where none decides, for dates written with "/" the order of
+    // `shortDateFormat` (the user's) when it writes "/" too, else month
+    // first; day first for any other separator. Null when no value is a date.
+    static QString dateFormat(const QStringList &values, const QString &shortDateFormat);
     // A "T" or "$" value in the locale's notation, negated when asked; either
     // decimal mark is read by its shape ("1,500.00", "-45,90"); unreadable
     // text as written.
@@ -52,4 +53,6 @@ public:
 
 private:
     static QString firstSeparator(const QString &value);
+    // Whether a short date format writes "/" and the day before the month.
+    static bool writesDayFirstWithSlash(const QString &shortDateFormat);
 };
