@@ -1,10 +1,14 @@
 #include "ImportProcessTestSupport.h"
+#include "ImportTestSupport.h"
 #include "foundation/TWLocalized.h"
 #include "import/core/TWImportDuplicates.h"
 #include "import/core/TWImportExpenses.h"
 #include "import/core/TWImportTasks.h"
 #include "import/core/TWImportWarnings.h"
+#include "import/core/TWImportWorkRows.h"
 #include "import/core/TWParserCSV.h"
+#include "model/TWTaskItem.h"
+#include "model/TWWorkFields.h"
 
 namespace
 {
@@ -445,4 +449,92 @@ TEST_F(ImportWorkTest, QuantitiesSetAsideForTimedTasksAreNamed)
                                 TWImportWarnings::names(named) + QStringLiteral("\r"));
         EXPECT_TRUE(warnings.contains(QStringLiteral("row 21 (21.5) and 2 more"))) << warnings;
     }
+}
+
+// A time tracker's export (Date, Start, End, Duration, Client, Project, Task,
+// Description) writes Start and End as a time of day alone: each is the row's
+// date at that time, whatever format the column has, and an end before its
+// start is on the next day. Every row is one time item; the hours are the
+// file's. Its Duration as the quantity of hourly tasks is shown with the six
+// places a quantity has elsewhere.
+TEST_F(ImportWorkTest, ATimeTrackersTimesOfDayTakeTheRowsDate)
+{
+    const qint64 written = (150 + 45 + 40 + 150 + 40) * 60;
+    const struct {
+        const char *locale;
+        const char *format; // set by hand; none: as guessed
+    } cases[] = {{"en_US", nullptr}, {"en_US", "HH:mm"}, {"en_GB", nullptr}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.locale + QStringLiteral(" ") + QString::fromLatin1(c.format));
+        TWLocaleGuard locale(QString::fromLatin1(c.locale));
+        auto parser = TWParserCSV::parser();
+        parser->parse(twImportData(QStringLiteral("time-tracker.csv")));
+        auto settings = TWImportTasksSettings::importTasksSettingsWithColumns(*parser->columns(),
+                                                                              nullptr, *business);
+        const auto &lines = settings->importFields();
+        ASSERT_EQ(lines.size(), 8);
+        EXPECT_EQ(TWImportWorkRows::codes(lines), (QList<qint32>{-1, -8, -9, 0, -2, -3, 0, 0}));
+        settings->updateField(*lines[6], TWImportFieldTypeField, qint32(TWTaskField::Name));
+        settings->updateField(*lines[7], TWImportFieldTypeField, qint32(TWTaskField::Notes));
+        if (c.format) {
+            lines[1]->setFormat(QString::fromLatin1(c.format));
+            lines[2]->setFormat(QString::fromLatin1(c.format));
+        }
+        auto importer = TWImportTasks::importTasksWithRows(parser->rows(), settings, *business);
+        QString warnings;
+        EXPECT_TRUE(importer->processTasks(&warnings)) << warnings;
+        const TWTaskList made = importer->tasks();
+        ASSERT_EQ(made.size(), 5);
+        qint64 imported = 0;
+        for (const TWTaskPtr &task : made) {
+            ASSERT_EQ(task->taskItems().size(), 1) << task->name();
+            const TWTaskItemPtr item = task->taskItems().constFirst();
+            EXPECT_EQ(item->startDateTime().date(), task->date().date()) << task->name();
+            imported += item->startDateTime().secsTo(item->endDateTime());
+        }
+        EXPECT_EQ(imported, written);
+        EXPECT_EQ(made[1]->taskItems()[0]->startDateTime(), twLocal(2024, 6, 3, 13, 15));
+        EXPECT_EQ(made[3]->taskItems()[0]->endDateTime(), twLocal(2024, 6, 5, 1));
+        EXPECT_EQ(made[2]->projectIdentifier(), shop->identifier());
+        EXPECT_EQ(made[0]->notes(), QStringLiteral("Header layout, mobile first"));
+
+        // The Duration as hours of hourly tasks.
+        settings->updateField(*lines[3], TWImportFieldTypeField, qint32(TWTaskField::Quantity));
+        settings->setDefaultTaskType(TWTaskTypeHour);
+        importer = TWImportTasks::importTasksWithRows(parser->rows(), settings, *business);
+        EXPECT_TRUE(importer->processTasks(&warnings)) << warnings;
+        QStringList shown;
+        for (const TWTaskPtr &task : importer->tasks())
+            shown.append(task->quantityString(task->quantity()));
+        EXPECT_EQ(shown, (QStringList{"2.5", "0.75", "0.666667", "2.5", "0.666667"}));
+    }
+}
+
+// A planning file's Start date and End date are days, not a stretch of work:
+// only a start and an end that both carry a time of day make a timed task's
+// time item. Any other pair is set aside and named, and its task is made
+// without it.
+TEST_F(ImportWorkTest, APlansDaysMakeNoTimeItems)
+{
+    auto parser = TWParserCSV::parser();
+    parser->parse(twImportData(QStringLiteral("planning.csv")));
+    auto settings = TWImportTasksSettings::importTasksSettingsWithColumns(*parser->columns(),
+                                                                          nullptr, *business);
+    EXPECT_EQ(TWImportWorkRows::codes(settings->importFields()),
+              (QList<qint32>{-6, -2, -3, -8, -9, -7}));
+    auto importer = TWImportTasks::importTasksWithRows(parser->rows(), settings, *business);
+    QString warnings;
+    EXPECT_FALSE(importer->processTasks(&warnings));
+    const TWTaskList made = importer->tasks();
+    ASSERT_EQ(made.size(), 4);
+    ASSERT_EQ(made[0]->taskItems().size(), 1);
+    EXPECT_EQ(made[0]->taskItems()[0]->startDateTime(), twLocal(2024, 6, 3, 10));
+    EXPECT_EQ(made[0]->taskItems()[0]->endDateTime(), twLocal(2024, 6, 3, 11, 30));
+    for (qsizetype i = 1; i < made.size(); ++i)
+        EXPECT_TRUE(made[i]->taskItems().isEmpty()) << made[i]->name();
+    EXPECT_DOUBLE_EQ(made[2]->estimate(), 60 * 3600.0);
+    EXPECT_EQ(warnings, TWLocalized("timedSpansNotImported") +
+                            QStringLiteral("\r\trow 2: 2024-06-03 – 2024-06-14, row 3: "
+                                           "2024-06-17 – 2024-07-05, row 4: 2024-07-08 – ") +
+                            TWLocalized("importEmptyValue") + QStringLiteral("\r"));
 }

@@ -70,6 +70,9 @@ bool TWImportTasks::processTasks(QString *warnings)
     // Quantities of timed tasks, whose time comes from their items: the user
     // may want another type ("row 3 (2.5)").
     TWImportWarningList setAside;
+    // A timed task row's start and end that make no time item: days of a
+    // plan, or only one end ("row 2: 6/3/24 – 6/14/24").
+    TWImportWarningList spans;
     const auto drop = [&dropped](qsizetype rowNumber) {
         dropped.add(TWLocalized("importRowNumber").arg(rowNumber));
     };
@@ -101,6 +104,50 @@ bool TWImportTasks::processTasks(QString *warnings)
         }
         moment = read;
         return true;
+    };
+
+    // The row's own start and end are its first time item when both name a
+    // moment of work: a date with a time of day, or a time of day alone on
+    // the row's date (a time tracker's "09:00"). A plan's days, or one end
+    // alone, are set aside and named rather than billed as days of hours.
+    const auto rowItem = [&](TWTaskItemList &items, const TWTask &task, const QDate &day,
+                             const std::pair<const TWImportWorkField *, QString> &rowStart,
+                             const std::pair<const TWImportWorkField *, QString> &rowEnd,
+                             qsizetype rowNumber) {
+        if (!rowStart.first && !rowEnd.first)
+            return false;
+        bool unread = false;
+        const auto read = [&](const std::pair<const TWImportWorkField *, QString> &value) {
+            std::optional<TWImportWorkRows::Moment> moment;
+            if (value.first) {
+                moment = reader.moment(*value.first, value.second, day);
+                if (!moment) {
+                    reader.unreadable(value.first->sourceName(), value.second);
+                    unread = true;
+                }
+            }
+            return moment;
+        };
+        const std::optional<TWImportWorkRows::Moment> start = read(rowStart);
+        const std::optional<TWImportWorkRows::Moment> end = read(rowEnd);
+        if (start && end && start->timeOfDay && end->timeOfDay) {
+            // A stretch past midnight: its end's time of day is on the next day.
+            QDateTime endAt = end->at;
+            if (end->dayFromRow && endAt < start->at)
+                endAt = endAt.addDays(1);
+            addItem(items, task, start->at, endAt, QString());
+            return true;
+        }
+        // A value not read is named as such already.
+        if (!unread) {
+            const auto shown = [](const QString &value) {
+                return value.trimmed().isEmpty() ? TWLocalized("importEmptyValue") : value;
+            };
+            spans.add(TWLocalized("importRowSpan")
+                          .arg(rowNumber)
+                          .arg(shown(rowStart.second), shown(rowEnd.second)));
+        }
+        return false;
     };
 
     qsizetype k = 0;
@@ -149,9 +196,10 @@ bool TWImportTasks::processTasks(QString *warnings)
                 case TWTaskField::Quantity:
                     // "2:30:00" and "2:30" are durations: a quantity of hours,
                     // like "2.5".
-                    quantity = value.contains(QLatin1Char(':'))
-                                   ? reader.duration(value, line.sourceName()) / 3600.0
-                                   : reader.number(value, line.sourceName());
+                    quantity = TWImportWorkRows::quantity(
+                        value.contains(QLatin1Char(':'))
+                            ? reader.duration(value, line.sourceName()) / 3600.0
+                            : reader.number(value, line.sourceName()));
                     quantityText = value;
                     return true;
                 case TWTaskField::StartDate:
@@ -187,7 +235,7 @@ bool TWImportTasks::processTasks(QString *warnings)
         if (estimateText.contains(QLatin1Char(':'))) {
             estimate = reader.duration(estimateText, estimateColumn);
             if (!timed)
-                estimate /= 3600.0;
+                estimate = TWImportWorkRows::quantity(estimate / 3600.0);
         } else if (!estimateText.isEmpty()) {
             estimate = reader.number(estimateText, estimateColumn);
         }
@@ -197,17 +245,8 @@ bool TWImportTasks::processTasks(QString *warnings)
         m_tasks.append(task);
         if (!timed)
             continue;
-        QDateTime start;
-        QDateTime end;
-        bool rowGivesItem = false;
-        if (rowStart.first && readMoment(*rowStart.first, rowStart.second, start))
-            rowGivesItem = true;
-        if (rowEnd.first && readMoment(*rowEnd.first, rowEnd.second, end))
-            rowGivesItem = true;
         TWTaskItemList items;
-        if (rowGivesItem)
-            addItem(items, *task, start, end, QString());
-        else if (quantity != 0)
+        if (!rowItem(items, *task, shared.date.date(), rowStart, rowEnd, k) && quantity != 0)
             setAside.add(TWLocalized("importRowValue").arg(k).arg(quantityText));
 
         // The rows after a timed task are its time items, up to a row whose
@@ -280,6 +319,7 @@ bool TWImportTasks::processTasks(QString *warnings)
     const QString text =
         run.warnings("taskValuesNotRead", {{"typesNotFound", &unknownTypes},
                                            {"timedQuantitiesNotImported", &setAside},
+                                           {"timedSpansNotImported", &spans},
                                            {"rowsNotImported", &dropped}});
     if (warnings)
         *warnings = text;

@@ -1,16 +1,98 @@
 #include "import/core/TWImportWorkRows.h"
 
+#include "foundation/TWDecimal.h"
 #include "foundation/TWLocalized.h"
 #include "import/core/TWImportValues.h"
 #include "model/TWFormatter.h"
 #include "model/TWWorkFields.h"
 #include "store/TWBusiness.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
 
+namespace
+{
+
+bool isAmPm(const QString &word, const QLocale &locale)
+{
+    for (const QString &mark :
+         {locale.amText(), locale.pmText(), QStringLiteral("AM"), QStringLiteral("PM")}) {
+        if (!mark.isEmpty() && word.compare(mark, Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+// A value that is a time of day and nothing else: "9:00", "09:00:00", "1:30
+// PM", "9.30".
+std::optional<QTime> timeOfDay(const QString &value, const QLocale &locale)
+{
+    static const QRegularExpression shape(
+        QStringLiteral("^(\\d{1,2})[:.](\\d{2})(?:[:.](\\d{2}))?\\s*(\\D*)$"));
+    const QRegularExpressionMatch match = shape.match(value.trimmed());
+    if (!match.hasMatch())
+        return std::nullopt;
+    int hour = match.captured(1).toInt();
+    const QString mark = match.captured(4).trimmed();
+    if (!mark.isEmpty()) {
+        if (!isAmPm(mark, locale) || hour < 1 || hour > 12)
+            return std::nullopt;
+        const bool pm = mark.compare(locale.pmText(), Qt::CaseInsensitive) == 0 ||
+                        mark.compare(QLatin1String("PM"), Qt::CaseInsensitive) == 0;
+        hour = pm ? hour % 12 + 12 : hour % 12;
+    }
+    const QTime time(hour, match.captured(2).toInt(), match.captured(3).toInt());
+    return time.isValid() ? std::optional<QTime>(time) : std::nullopt;
+}
+
+// Whether a date value also names a time of day: hours and minutes written
+// with ":", a day period, or more numbers than a date has ("3.6.2024 9.00").
+bool carriesTime(const QString &value, const QLocale &locale)
+{
+    static const QRegularExpression clock(QStringLiteral("\\d:\\d"));
+    if (value.contains(clock))
+        return true;
+    static const QRegularExpression numbers(QStringLiteral("\\d+"));
+    static const QRegularExpression words(QStringLiteral("[^\\W\\d_]+"));
+    qsizetype count = 0;
+    for (auto it = numbers.globalMatch(value); it.hasNext(); it.next())
+        ++count;
+    if (count > 3)
+        return true;
+    for (auto it = words.globalMatch(value); it.hasNext();) {
+        if (isAmPm(it.next().captured(), locale))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 TWImportWorkRows::TWImportWorkRows(const TWBusiness &business) : m_business(business)
 {
+}
+
+std::optional<TWImportWorkRows::Moment>
+TWImportWorkRows::moment(const TWImportWorkField &line, const QString &value, const QDate &day)
+{
+    const QLocale locale = TWFormatter::formatter().locale();
+    if (const std::optional<QTime> time = timeOfDay(value, locale)) {
+        if (!day.isValid())
+            return std::nullopt;
+        return Moment{QDateTime(day, *time), true, true};
+    }
+    const QDateTime read = date(line, value, true);
+    if (!read.isValid())
+        return std::nullopt;
+    return Moment{read, carriesTime(value, locale), false};
+}
+
+double TWImportWorkRows::quantity(double value)
+{
+    const std::optional<TWDecimal> places = TWDecimal::fromDouble(value, 6);
+    return places ? places->toDouble().value_or(value) : value;
 }
 
 QDateTime TWImportWorkRows::date(const TWImportWorkField &line, const QString &value, bool withTime)

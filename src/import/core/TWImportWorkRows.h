@@ -15,6 +15,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -28,6 +29,20 @@ public:
     // The date of a value by the line's format, or the short date (with
     // `withTime`, date and time) format; invalid when it does not read.
     QDateTime date(const TWImportWorkField &line, const QString &value, bool withTime);
+    // A start or end of a time item: a date and time by the line's format,
+    // or, as time trackers write them, a time of day alone ("09:00",
+    // "1:30 PM") on `day`, the row's date. None when it does not read (a
+    // time of day without a day too).
+    struct Moment {
+        QDateTime at;
+        bool timeOfDay = false; // a date alone is no moment of work
+        bool dayFromRow = false;
+    };
+    std::optional<Moment> moment(const TWImportWorkField &line, const QString &value,
+                                 const QDate &day);
+    // A quantity keeps the six places a number is shown and typed with
+    // (TWFormatter::doubleValueString): 40 minutes are 0.666667 hours.
+    static double quantity(double value);
     // Minor units of the project's unit (the home unit without a project), so
     // that 5000 in a currency without decimals stays 5000.
     // Either decimal mark is read; a value that is no amount gives 0 and a
