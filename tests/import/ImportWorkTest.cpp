@@ -538,3 +538,37 @@ TEST_F(ImportWorkTest, APlansDaysMakeNoTimeItems)
                                            "2024-06-17 – 2024-07-05, row 4: 2024-07-08 – ") +
                             TWLocalized("importEmptyValue") + QStringLiteral("\r"));
 }
+
+// What a start or end column holds, read by the user's own date and time
+// format: a time of day alone is on the row's day; a date alone names no
+// moment of work.
+TEST_F(ImportWorkTest, StartsAndEndsReadAsMomentsOfWork)
+{
+    TWImportWorkRows reader(*business);
+    TWImportTaskField line;
+    const QDate day(2024, 6, 3);
+    const struct {
+        const char *value;
+        QDateTime at; // invalid: not read
+        bool timeOfDay;
+    } cases[] = {{"09:00", twLocal(2024, 6, 3, 9), true},
+                 {"9:05:30", twLocal(2024, 6, 3, 9, 5, 30), true},
+                 {"1:30 PM", twLocal(2024, 6, 3, 13, 30), true},
+                 {"12:15 am", twLocal(2024, 6, 3, 0, 15), true},
+                 {"6/4/24 8:00 AM", twLocal(2024, 6, 4, 8), true},
+                 {"2024-06-04T17:45:00", twLocal(2024, 6, 4, 17, 45), true},
+                 {"6/4/24", twLocal(2024, 6, 4), false},
+                 {"2024-06-04", twLocal(2024, 6, 4), false},
+                 {"25:00", QDateTime(), false},
+                 {"13:00 PM", QDateTime(), false}};
+    for (const auto &c : cases) {
+        const auto read = reader.moment(line, QString::fromLatin1(c.value), day);
+        EXPECT_EQ(read.has_value(), c.at.isValid()) << c.value;
+        if (read) {
+            EXPECT_EQ(read->at, c.at) << c.value;
+            EXPECT_EQ(read->timeOfDay, c.timeOfDay) << c.value;
+        }
+    }
+    // A time of day with no day to be on.
+    EXPECT_FALSE(reader.moment(line, QStringLiteral("09:00"), QDate()));
+}
