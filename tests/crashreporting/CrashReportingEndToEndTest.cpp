@@ -5,6 +5,8 @@
 #include "CrashTestSupport.h"
 #include "NetworkTestSupport.h"
 
+#include "crashreporting/reports/MSHPackageReportOperation.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -19,6 +21,7 @@
 
 #include <atomic>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -37,6 +40,10 @@ protected:
     std::atomic<int> uploadStatus{200};
     // How long the service takes to answer an upload.
     std::atomic<int> uploadDelayMs{0};
+    // The pipeline step at which the next helper kills itself (none: it runs its course).
+    QByteArray killAt;
+    // What the last launch wrote to its standard error (the component's log).
+    QByteArray launchLog;
 
     void SetUp() override
     {
@@ -74,6 +81,9 @@ protected:
         environment.insert(QStringLiteral("MishapReportsEndpoint"), base);
         environment.insert(QStringLiteral("SettingsEndpoint"), base);
         environment.insert(QStringLiteral("ConfigureEndpoint"), base);
+        if (!killAt.isEmpty())
+            environment.insert(QStringLiteral("TW_CRASH_HELPER_KILL_AT"),
+                               QString::fromUtf8(killAt));
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(TW_CRASH_HELPER), arguments);
         ASSERT_TRUE(process.waitForStarted(10000));
@@ -102,10 +112,54 @@ protected:
                 startedAt = clock.nsecsElapsed();
         }
         EXPECT_TRUE(process.waitForFinished(30000));
+        launchLog = process.readAllStandardError();
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
+        EXPECT_EQ(process.exitCode(), 0) << launchLog.constData();
         EXPECT_GE(startedAt, 0) << "no \"started\"";
         return startedAt;
+    }
+
+    // A launch that kills itself when the pipeline reaches the step.
+    void launchKilledAt(const QByteArray &step)
+    {
+        QProcess process;
+        killAt = step;
+        startHelper(process, {QStringLiteral("launch"), QStringLiteral("5000")});
+        killAt.clear();
+        ASSERT_TRUE(process.waitForFinished(30000));
+        ASSERT_EQ(process.exitStatus(), QProcess::CrashExit)
+            << "never reached " << step.constData() << ": "
+            << process.readAllStandardError().constData();
+    }
+
+    // Every entry of the folder, hidden ones too.
+    QStringList allEntries(const QString &folder) const
+    {
+        return QDir(root() + QLatin1Char('/') + folder)
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                       QDir::Name);
+    }
+
+    // How often the service received each report (by its "report_id"), and the file names of
+    // the parts of the last upload of each.
+    QMap<QString, int> receipts(QMap<QString, QStringList> *files = nullptr) const
+    {
+        QMap<QString, int> count;
+        for (const TWLoopbackHttpServer::Request &request : uploads()) {
+            const QByteArray boundary = twUploadBoundary(request.header("Content-Type"));
+            QString identifier;
+            QStringList names;
+            for (const TWUploadPart &part : twUploadParts(request.body, boundary)) {
+                if (part.name == QStringLiteral("report_id"))
+                    identifier = QString::fromUtf8(part.body);
+                if (!part.fileName.isEmpty())
+                    names.append(part.fileName);
+            }
+            ++count[identifier];
+            if (files)
+                files->insert(identifier, names);
+        }
+        return count;
     }
 
     // A package (as found in prepared) with no parts.
@@ -380,6 +434,123 @@ TEST_F(CrashReportingEndToEnd, OnlyPackagesTheComponentWroteAreSentFromPrepared)
     EXPECT_EQ(twUploadBoundary(sent.first().header("Content-Type")), boundary.toUtf8());
     EXPECT_TRUE(entries(QStringLiteral("prepared")).isEmpty());
     EXPECT_TRUE(QFileInfo::exists(secret));
+}
+
+// A launch killed at each step from a whole package to the removal of its folder: the next
+// launch sends the report once, whole, and leaves nothing behind in either folder.
+class CrashReportingKilledWhilePackaging : public CrashReportingEndToEnd,
+                                           public ::testing::WithParamInterface<const char *>
+{
+};
+
+TEST_P(CrashReportingKilledWhilePackaging, TheReportIsSentOnceWholeAtTheNextLaunch)
+{
+    crash(QStringLiteral("launch-crash-late"));
+    launchKilledAt(GetParam());
+    EXPECT_TRUE(uploads().isEmpty());
+
+    launch(3000);
+    launch(1500);
+    QMap<QString, QStringList> files;
+    const QMap<QString, int> sent = receipts(&files);
+    ASSERT_EQ(sent.size(), 1) << "sent under several identifiers";
+    EXPECT_EQ(sent.first(), 1) << "report sent " << sent.first() << " times";
+    EXPECT_EQ(sent.firstKey().size(), 32);
+    EXPECT_TRUE(files.first().contains(QStringLiteral("signal.mshrecord.gz")));
+    EXPECT_TRUE(files.first().contains(QStringLiteral("metadata.mshrecord.gz")));
+    EXPECT_EQ(allEntries(QStringLiteral("processing")), QStringList());
+    EXPECT_EQ(allEntries(QStringLiteral("prepared")), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(AtEachStep, CrashReportingKilledWhilePackaging,
+                         ::testing::Values("package-written", "folder-claimed", "package-named"));
+
+// A report whose processing fails on a write (not a kill) is sent at once without its
+// symbolicated records, and said so in the log: never held back for a later launch. A link in the
+// marker's place is only removed.
+class CrashReportingProcessingFails
+    : public CrashReportingEndToEnd,
+      public ::testing::WithParamInterface<std::pair<const char *, const char *>>
+{
+};
+
+TEST_P(CrashReportingProcessingFails, TheReportIsSentOnceAtTheFirstLaunch)
+{
+    crash(QStringLiteral("launch-crash-late"));
+    const QString folder =
+        root() + QStringLiteral("/active/") + entries(QStringLiteral("active")).value(0);
+    const auto [name, kind] = GetParam();
+    const QString taken = folder + QLatin1Char('/') + QLatin1String(name);
+    if (QByteArray(kind) == "folder") {
+        ASSERT_TRUE(QDir().mkpath(taken + QStringLiteral("/inside")));
+    } else {
+        ASSERT_TRUE(QDir().mkpath(temporary.filePath(QStringLiteral("elsewhere"))));
+        ASSERT_TRUE(QFile::link(temporary.filePath(QStringLiteral("elsewhere")), taken));
+    }
+
+    launch(3000);
+    const QByteArray log = launchLog;
+    launch(1500);
+    QMap<QString, QStringList> files;
+    const QMap<QString, int> sent = receipts(&files);
+    ASSERT_EQ(sent.size(), 1);
+    EXPECT_EQ(sent.first(), 1);
+    EXPECT_TRUE(files.first().contains(QStringLiteral("signal.mshrecord.gz")));
+    const bool fails = QByteArray(kind) == "folder";
+    EXPECT_EQ(log.contains("sent without symbolication"), fails) << log.constData();
+    EXPECT_EQ(files.first().contains(QStringLiteral("signal.mshrecord.symbolicated.gz")), !fails);
+    EXPECT_EQ(allEntries(QStringLiteral("processing")), QStringList());
+    EXPECT_EQ(allEntries(QStringLiteral("prepared")), QStringList());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NameTaken, CrashReportingProcessingFails,
+    ::testing::Values(std::pair{".processed", "folder"}, std::pair{".processed", "link"},
+                      std::pair{".signal.mshrecord.symbolicated.partial", "folder"},
+                      std::pair{"signal.mshrecord.symbolicated", "folder"}));
+
+TEST_F(CrashReportingEndToEnd, AFileWithASecondNameIsNeitherSentNorWrittenThrough)
+{
+    // A private file given a package's name in prepared, and the processed marker's name in a
+    // report folder, by hard links.
+    const QString secret = temporary.filePath(QStringLiteral("private.txt"));
+    twCrashTestWriteFile(secret, "private words");
+    crash(QStringLiteral("launch-crash-late"));
+    const QString folder =
+        root() + QStringLiteral("/active/") + entries(QStringLiteral("active")).value(0);
+    const QString prepared = root() + QStringLiteral("/prepared/");
+    QDir().mkpath(prepared);
+    for (const QString &name :
+         {folder + QStringLiteral("/.processed"),
+          prepared + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+              QStringLiteral(".multipartmime")})
+        ASSERT_EQ(
+            ::link(QFile::encodeName(secret).constData(), QFile::encodeName(name).constData()), 0);
+
+    launch(3000);
+    const QMap<QString, int> sent = receipts();
+    ASSERT_EQ(sent.size(), 1) << "sent: " << sent.keys().join(' ').toStdString();
+    EXPECT_EQ(sent.first(), 1);
+    EXPECT_EQ(twCrashTestReadFile(secret), QByteArray("private words"));
+    EXPECT_EQ(allEntries(QStringLiteral("prepared")), QStringList());
+    EXPECT_EQ(QFileInfo(secret).size(), 13);
+}
+
+TEST_F(CrashReportingEndToEnd, AFileLargerThanAnyPackageIsRemovedUnsent)
+{
+    const QString prepared = root() + QStringLiteral("/prepared/");
+    QDir().mkpath(prepared);
+    QFile huge(prepared + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+               QStringLiteral(".multipartmime"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    // Sparse: it takes no room, and nothing of it may be read.
+    ASSERT_TRUE(huge.resize(MSHPackageReportOperation::maximumPackageSize + 1));
+    huge.close();
+
+    launch(3000);
+    EXPECT_TRUE(uploads().isEmpty());
+    EXPECT_EQ(allEntries(QStringLiteral("prepared")), QStringList());
+    EXPECT_TRUE(launchLog.contains("larger than any package")) << launchLog.constData();
 }
 
 } // namespace
