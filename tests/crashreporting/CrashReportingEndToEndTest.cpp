@@ -5,6 +5,8 @@
 #include "CrashTestSupport.h"
 #include "NetworkTestSupport.h"
 
+#include "crashreporting/reports/MSHPackageReportOperation.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -19,6 +21,7 @@
 
 #include <atomic>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -37,6 +40,10 @@ protected:
     std::atomic<int> uploadStatus{200};
     // How long the service takes to answer an upload.
     std::atomic<int> uploadDelayMs{0};
+    // The pipeline step at which the next helper kills itself (none: it runs its course).
+    QByteArray killAt;
+    // What the last launch wrote to its standard error (the component's log).
+    QByteArray launchLog;
 
     void SetUp() override
     {
@@ -74,6 +81,9 @@ protected:
         environment.insert(QStringLiteral("MishapReportsEndpoint"), base);
         environment.insert(QStringLiteral("SettingsEndpoint"), base);
         environment.insert(QStringLiteral("ConfigureEndpoint"), base);
+        if (!killAt.isEmpty())
+            environment.insert(QStringLiteral("TW_CRASH_HELPER_KILL_AT"),
+                               QString::fromUtf8(killAt));
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(TW_CRASH_HELPER), arguments);
         ASSERT_TRUE(process.waitForStarted(10000));
@@ -102,10 +112,55 @@ protected:
                 startedAt = clock.nsecsElapsed();
         }
         EXPECT_TRUE(process.waitForFinished(30000));
+        launchLog = process.readAllStandardError();
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
+        EXPECT_EQ(process.exitCode(), 0) << launchLog.constData();
         EXPECT_GE(startedAt, 0) << "no \"started\"";
         return startedAt;
+    }
+
+    // A launch that kills itself when the pipeline reaches the step.
+    void launchKilledAt(const QByteArray &step)
+    {
+        QProcess process;
+        killAt = step;
+        startHelper(process, {QStringLiteral("launch"), QStringLiteral("5000")});
+        killAt.clear();
+        ASSERT_TRUE(process.waitForFinished(30000));
+        ASSERT_EQ(process.exitStatus(), QProcess::CrashExit)
+            << "never reached " << step.constData() << ": "
+            << process.readAllStandardError().constData();
+    }
+
+    // Every entry of the folder, hidden ones too.
+    QStringList allEntries(const QString &folder) const
+    {
+        return QDir(root() + QLatin1Char('/') + folder)
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                       QDir::Name);
+    }
+
+    // The file names of the one report the service received, checked to be received once and
+    // to leave nothing (hidden or not) in processing or prepared.
+    QStringList sentOnce() const
+    {
+        QMap<QString, QList<QStringList>> sent;
+        for (const TWLoopbackHttpServer::Request &request : uploads()) {
+            QString identifier;
+            QStringList names;
+            for (const TWUploadPart &part :
+                 twUploadParts(request.body, twUploadBoundary(request.header("Content-Type")))) {
+                if (part.name == QStringLiteral("report_id"))
+                    identifier = QString::fromUtf8(part.body);
+                names.append(part.fileName);
+            }
+            sent[identifier].append(names);
+        }
+        EXPECT_EQ(sent.size(), 1) << "reports: " << sent.keys().join(' ').toStdString();
+        EXPECT_EQ(sent.value(sent.firstKey()).size(), 1) << "receipts of one report";
+        for (const char *folder : {"processing", "prepared"})
+            EXPECT_EQ(allEntries(QLatin1String(folder)), QStringList()) << folder;
+        return sent.isEmpty() ? QStringList() : sent.first().value(0);
     }
 
     // A package (as found in prepared) with no parts.
@@ -380,6 +435,108 @@ TEST_F(CrashReportingEndToEnd, OnlyPackagesTheComponentWroteAreSentFromPrepared)
     EXPECT_EQ(twUploadBoundary(sent.first().header("Content-Type")), boundary.toUtf8());
     EXPECT_TRUE(entries(QStringLiteral("prepared")).isEmpty());
     EXPECT_TRUE(QFileInfo::exists(secret));
+}
+
+// A launch killed at each step from a whole package to the removal of its folder: the next
+// launch sends the report once, whole, and leaves nothing behind in either folder.
+class CrashReportingKilledWhilePackaging : public CrashReportingEndToEnd,
+                                           public ::testing::WithParamInterface<const char *>
+{
+};
+
+TEST_P(CrashReportingKilledWhilePackaging, TheReportIsSentOnceWholeAtTheNextLaunch)
+{
+    crash(QStringLiteral("launch-crash-late"));
+    launchKilledAt(GetParam());
+    EXPECT_TRUE(uploads().isEmpty());
+
+    launch(3000);
+    launch(1500);
+    const QStringList files = sentOnce();
+    EXPECT_TRUE(files.contains(QStringLiteral("signal.mshrecord.gz")));
+    EXPECT_TRUE(files.contains(QStringLiteral("metadata.mshrecord.gz")));
+}
+
+INSTANTIATE_TEST_SUITE_P(AtEachStep, CrashReportingKilledWhilePackaging,
+                         ::testing::Values("package-written", "folder-claimed", "package-named"));
+
+// A report whose processing fails on a write (not a kill) is sent at once without its
+// symbolicated records, and said so in the log: never held back for a later launch. A link in the
+// marker's place is only removed.
+class CrashReportingProcessingFails
+    : public CrashReportingEndToEnd,
+      public ::testing::WithParamInterface<std::pair<const char *, const char *>>
+{
+};
+
+TEST_P(CrashReportingProcessingFails, TheReportIsSentOnceAtTheFirstLaunch)
+{
+    crash(QStringLiteral("launch-crash-late"));
+    const QString folder =
+        root() + QStringLiteral("/active/") + entries(QStringLiteral("active")).value(0);
+    const auto [name, kind] = GetParam();
+    const QString taken = folder + QLatin1Char('/') + QLatin1String(name);
+    if (QByteArray(kind) == "folder") {
+        ASSERT_TRUE(QDir().mkpath(taken + QStringLiteral("/inside")));
+    } else {
+        ASSERT_TRUE(QDir().mkpath(temporary.filePath(QStringLiteral("elsewhere"))));
+        ASSERT_TRUE(QFile::link(temporary.filePath(QStringLiteral("elsewhere")), taken));
+    }
+
+    launch(3000);
+    const QByteArray log = launchLog;
+    launch(1500);
+    const QStringList files = sentOnce();
+    EXPECT_TRUE(files.contains(QStringLiteral("signal.mshrecord.gz")));
+    const bool fails = QByteArray(kind) == "folder";
+    EXPECT_EQ(log.contains("sent without symbolication"), fails) << log.constData();
+    EXPECT_EQ(files.contains(QStringLiteral("signal.mshrecord.symbolicated.gz")), !fails);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NameTaken, CrashReportingProcessingFails,
+    ::testing::Values(std::pair{".processed", "folder"}, std::pair{".processed", "link"},
+                      std::pair{".signal.mshrecord.symbolicated.partial", "folder"},
+                      std::pair{"signal.mshrecord.symbolicated", "folder"}));
+
+TEST_F(CrashReportingEndToEnd, AFileWithASecondNameIsNeitherSentNorWrittenThrough)
+{
+    // A private file given a package's name in prepared, and the processed marker's name in a
+    // report folder, by hard links.
+    const QString secret = temporary.filePath(QStringLiteral("private.txt"));
+    twCrashTestWriteFile(secret, "private words");
+    crash(QStringLiteral("launch-crash-late"));
+    const QString folder =
+        root() + QStringLiteral("/active/") + entries(QStringLiteral("active")).value(0);
+    const QString prepared = root() + QStringLiteral("/prepared/");
+    QDir().mkpath(prepared);
+    for (const QString &name :
+         {folder + QStringLiteral("/.processed"),
+          prepared + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+              QStringLiteral(".multipartmime")})
+        ASSERT_EQ(
+            ::link(QFile::encodeName(secret).constData(), QFile::encodeName(name).constData()), 0);
+
+    launch(3000);
+    EXPECT_TRUE(sentOnce().contains(QStringLiteral("signal.mshrecord.gz")));
+    EXPECT_EQ(twCrashTestReadFile(secret), QByteArray("private words"));
+}
+
+TEST_F(CrashReportingEndToEnd, AFileLargerThanAnyPackageIsRemovedUnsent)
+{
+    const QString prepared = root() + QStringLiteral("/prepared/");
+    QDir().mkpath(prepared);
+    QFile huge(prepared + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() +
+               QStringLiteral(".multipartmime"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+    // Sparse: it takes no room, and nothing of it may be read.
+    ASSERT_TRUE(huge.resize(MSHPackageReportOperation::maximumPackageSize + 1));
+    huge.close();
+
+    launch(3000);
+    EXPECT_TRUE(uploads().isEmpty());
+    EXPECT_EQ(allEntries(QStringLiteral("prepared")), QStringList());
+    EXPECT_TRUE(launchLog.contains("larger than any package")) << launchLog.constData();
 }
 
 } // namespace

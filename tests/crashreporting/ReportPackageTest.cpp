@@ -23,6 +23,8 @@
 
 #include <dlfcn.h>
 
+#include <optional>
+
 namespace
 {
 
@@ -179,7 +181,7 @@ TEST_F(ReportPackage, AHelperCrashIsPackagedWithItsSymbolicatedRecord)
               QStringLiteral("twCrashHelperOuter"));
 }
 
-TEST_F(ReportPackage, AFailedWriteLeavesNoPackageAndTheFolderAsItWas)
+TEST_F(ReportPackage, APackageThatCannotBeWrittenLeavesNoneAndAFolderTakingNoFileIsStillPacked)
 {
     twCrashTestChmod(temporary.path(), 0755);
     const QString folder = makeFolder(
@@ -197,12 +199,33 @@ TEST_F(ReportPackage, AFailedWriteLeavesNoPackageAndTheFolderAsItWas)
     EXPECT_TRUE(entries(prepared).isEmpty());
     EXPECT_TRUE(entries(folder).contains(QStringLiteral("signal.mshrecord")));
 
-    // A compressed file that cannot be written stops the package too, leaving nothing behind.
+    // A compressed copy that cannot be written beside its record (the name taken, a folder that
+    // takes no new file) is made in memory: the report still goes out whole, and its folder is
+    // claimed for the package.
     ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/signal.mshrecord.gz")));
     EXPECT_FALSE(
         MSHPackageReportOperation::compressFile(folder + QStringLiteral("/signal.mshrecord")));
-    EXPECT_TRUE(package(folder, prepared).isEmpty());
-    EXPECT_TRUE(entries(prepared).isEmpty());
+    const QString parent = makeFolder(QStringLiteral("processing"), {});
+    twCrashTestChmod(parent, 0777);
+    const QString readOnly =
+        makeFolder(QStringLiteral("processing/read-only"),
+                   {{"metadata.mshrecord", metadata}, {"log_a.mshrecord", "{}\n"}});
+    twCrashTestChmod(readOnly, 0555);
+    twCrashTestChmod(prepared, 0777);
+    for (const QString &report : {folder, readOnly}) {
+        {
+            // An ordinary user's view for the read-only folder.
+            std::optional<TWCrashTestUnprivileged> unprivileged;
+            if (report == readOnly)
+                unprivileged.emplace();
+            path = package(report, prepared);
+        }
+        ASSERT_FALSE(path.isEmpty()) << qPrintable(report);
+        const QList<Part> parts = parsePackage(path);
+        ASSERT_NE(findPart(parts, QStringLiteral("metadata")), nullptr);
+        EXPECT_EQ(twCrashTestGunzip(findPart(parts, QStringLiteral("metadata"))->body), metadata);
+        EXPECT_FALSE(QFileInfo::exists(report));
+    }
 }
 
 TEST_F(ReportPackage, OnlyTheComponentsOwnFilesAreSentAndLinksAreNeverFollowed)

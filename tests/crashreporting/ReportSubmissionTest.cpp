@@ -8,6 +8,7 @@
 #include "crashreporting/common/MSHFileManager.h"
 #include "crashreporting/network/MSHNetworkClient.h"
 #include "crashreporting/network/MSHSharedQueue.h"
+#include "crashreporting/reports/MSHInternalReport.h"
 #include "crashreporting/reports/MSHReportsController.h"
 
 #include <QDir>
@@ -196,6 +197,29 @@ TEST_F(ReportSubmission, AnUrgentUploadEndsAtItsTimeoutOnTheClockHoweverTheServi
     EXPECT_LT(elapsed, 2600);
     EXPECT_TRUE(QFileInfo::exists(path));
     EXPECT_EQ(trickling.connections(), 1);
+}
+
+TEST_F(ReportSubmission, AReportFolderThatCannotMoveIsSentFromWhereItLies)
+{
+    server->setReply(reportsPath, TWLoopbackHttpServer::Reply::ok("{}", "application/json"));
+    twCrashTestChmod(temporary.path(), 0755);
+    for (const QString &folder :
+         {files->activePath(), files->processingPath(), files->preparedPath()})
+        twCrashTestChmod(folder, 0777);
+    const QString folder = twMakeEarlierReport(files->activePath(), QStringLiteral("R-1"));
+    // Read-only: it cannot move into processing, and takes no new file.
+    twCrashTestChmod(folder, 0555);
+    {
+        TWCrashTestUnprivileged unprivileged;
+        EXPECT_TRUE(owner->controller->prepareAndSubmitReport(
+            MSHInternalReport::reportWithPath(folder), false, true));
+    }
+    ASSERT_TRUE(owner->told.tryAcquire(1, 10000));
+    EXPECT_FALSE(owner->error.has_value());
+    ASSERT_EQ(server->requestCount(), 1);
+    EXPECT_TRUE(server->lastRequest().body.contains("signal.mshrecord.gz"));
+    EXPECT_EQ(files->activePathContents(), QStringList());
+    EXPECT_EQ(files->processingPathContents(), QStringList());
 }
 
 } // namespace

@@ -412,7 +412,9 @@ std::optional<QByteArray> MSHFileReadRegular(const QString &path, qint64 limit)
         return std::nullopt;
     struct stat status {
     };
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > limit) {
+    // A file with a second name (a hard link) is another file's, never one of ours.
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1 ||
+        status.st_size > limit) {
         ::close(fd);
         return std::nullopt;
     }

@@ -60,8 +60,8 @@ void MSHFileWriteArrayEntryHexEncodedString(MSHFile *file, const char *value);
 // The largest record file read back: a genuine one stays far below; anything larger is not ours.
 inline constexpr qint64 MSHRecordFileReadLimit = 6 * 1024 * 1024;
 
-// The whole file, when it is a regular file (not a link, checked on the opened descriptor) of at
-// most `limit` bytes; none otherwise.
+// The whole file, when it is a regular file of one name (not a link, not a hard link; checked on
+// the opened descriptor) of at most `limit` bytes; none otherwise.
 std::optional<QByteArray> MSHFileReadRegular(const QString &path, qint64 limit);
 
 // Every line of the file that parses as a JSON object, in file order; a line cut short (or any

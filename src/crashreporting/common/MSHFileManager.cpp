@@ -272,6 +272,7 @@ bool MSHFileManager::prepareForNewLaunch()
     if (!createDirectoryAtPath(activePath()) || !createDirectoryAtPath(processingPath()) ||
         !createDirectoryAtPath(preparedPath()))
         return false;
+    completeInterruptedPackaging();
     // A package is written under a hidden name and renamed when whole: a hidden one is what a
     // process that ended mid-write left behind, unless another process is writing it now.
     const QDir prepared(preparedPath());
@@ -341,8 +342,10 @@ bool MSHFileManager::claimItemAtPath(const QString &path)
     };
     // Locked, and only then checked to be still the item at that name: its claimant may have
     // removed it (and let go) while this descriptor was being opened.
+    // A regular file with a second name is another file's, never a report of ours.
     const bool claimed =
-        ::fstat(descriptor, &opened) == 0 && (S_ISDIR(opened.st_mode) || S_ISREG(opened.st_mode)) &&
+        ::fstat(descriptor, &opened) == 0 &&
+        (S_ISDIR(opened.st_mode) || (S_ISREG(opened.st_mode) && opened.st_nlink == 1)) &&
         ::flock(descriptor, LOCK_EX | LOCK_NB) == 0 && ::lstat(native.constData(), &named) == 0 &&
         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
     if (!claimed) {
@@ -382,6 +385,72 @@ bool MSHFileManager::isPackageName(const QString &fileName)
     const QString boundary = fileName.chopped(extension.size());
     const QUuid uuid = QUuid::fromString(boundary);
     return !uuid.isNull() && uuid.toString(QUuid::WithoutBraces).toUpper() == boundary;
+}
+
+QString MSHFileManager::packagedFolderName(const QString &boundary)
+{
+    return QLatin1Char('.') + boundary + QStringLiteral(".packaged");
+}
+
+bool MSHFileManager::removePackagedFolder(const QString &path)
+{
+    // Nothing of it is read again: a folder made read-only is opened up only to be removed.
+    ::chmod(QFile::encodeName(path).constData(), 0700);
+    return removeItemAtPath(path);
+}
+
+void MSHFileManager::completeInterruptedPackaging()
+{
+    const QString suffix = QStringLiteral(".packaged");
+    for (const QString &folder : {processingPath(), activePath()}) {
+        for (const QString &name : QDir(folder).entryList(QDir::AllEntries | QDir::Hidden |
+                                                          QDir::System | QDir::NoDotAndDotDot)) {
+            if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(suffix))
+                continue;
+            const QString boundary = name.mid(1, name.size() - 1 - suffix.size());
+            const QString path = join(folder, name);
+            // Still at work in the process that claimed it.
+            if (!isPackageName(boundary + QStringLiteral(".multipartmime")) ||
+                isReportFolderInUse(path))
+                continue;
+            const QByteArray hidden = QFile::encodeName(join(
+                preparedPath(), QLatin1Char('.') + boundary + QStringLiteral(".multipartmime")));
+            const QByteArray named = QFile::encodeName(
+                join(preparedPath(), boundary + QStringLiteral(".multipartmime")));
+            struct stat status {
+            };
+            // Cut off after the folder was claimed: its package is whole and takes its name now.
+            // Without one (already named, and maybe sent) there is nothing left to do.
+            if (::lstat(hidden.constData(), &status) == 0 &&
+                (::lstat(named.constData(), &status) == 0 ||
+                 ::rename(hidden.constData(), named.constData()) != 0)) {
+                MSHLog("[FileManager]", QStringLiteral("Unable to complete the package of %1 (%2)")
+                                            .arg(path, errorText()));
+                continue;
+            }
+            removePackagedFolder(path);
+        }
+    }
+}
+
+bool MSHFileManager::createMarkerFile(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat status {
+    };
+    if (::lstat(native.constData(), &status) == 0) {
+        if (S_ISREG(status.st_mode) && status.st_nlink == 1)
+            return true;
+        if (!S_ISDIR(status.st_mode))
+            ::unlink(native.constData());
+    }
+    const int descriptor =
+        ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (descriptor < 0)
+        return false;
+    const bool own =
+        ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1;
+    return ::close(descriptor) == 0 && own;
 }
 
 void MSHFileManager::removeLegacyDirectories()

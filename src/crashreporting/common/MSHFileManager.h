@@ -60,8 +60,9 @@ public:
     QStringList processingPathContents() const { return contentsOfDirectory(processingPath()); }
     QStringList preparedPathContents() const { return contentsOfDirectory(preparedPath()); }
 
-    // Creates active, processing and prepared (stopping at the first failure) and removes what
-    // an interrupted packaging left in prepared under a hidden name.
+    // Creates active, processing and prepared (stopping at the first failure), completes what a
+    // launch cut off while packaging had committed to, and removes what an interrupted packaging
+    // left in prepared under a hidden name.
     bool prepareForNewLaunch();
     // The running process's folder in active, locked for as long as this file manager lives
     // (the kernel lets go of the lock when the process ends); empty when it cannot be created.
@@ -82,6 +83,18 @@ public:
     // A package's name as the component writes it: its boundary (an upper-case UUID) with the
     // extension "multipartmime".
     static bool isPackageName(const QString &fileName);
+    // A report folder is renamed to this (hidden, beside where it was) once its package, still
+    // hidden, is whole and before that package takes its name: from then on it is no longer a
+    // folder to package but the remains of one packaged under that boundary, removed with no
+    // further look. A launch cut off between the two renames is completed at the next start.
+    static QString packagedFolderName(const QString &boundary);
+    // Removes such a folder (also one made read-only).
+    bool removePackagedFolder(const QString &path);
+    // Makes an empty marker file at the path and never writes through what is there: a regular
+    // file of one link there already is the marker; a link or another file's second name (a
+    // hard link) is removed, never opened. False when it cannot be made (a folder by that
+    // name, a folder that takes no new file).
+    static bool createMarkerFile(const QString &path);
     void removeLegacyDirectories();
 
     void enumerateFilesInActiveDirectoryUsingBlock(
@@ -110,6 +123,8 @@ public:
     static constexpr qint64 reportsMaximumAgeSeconds = 30LL * 24 * 60 * 60;
 
 private:
+    void completeInterruptedPackaging();
+
     QString m_rootPath;
     // Descriptors holding the locks on the folders set up here.
     std::vector<int> m_folderLocks;

@@ -511,14 +511,14 @@ void MSHURLSession::startOnQueue(const MSHURLSessionTaskPtr &task)
         request.HTTPMethod().isEmpty() ? QByteArray("GET") : request.HTTPMethod();
     if (task->kind() == MSHURLSessionTask::Kind::Upload) {
         // The body is the file at that name itself: never one a link there points at, never
-        // anything but a regular file.
+        // anything but a regular file, never a file that has another name as well.
         auto *file = new QFile(request.HTTPBodyFile());
         const int descriptor = ::open(QFile::encodeName(request.HTTPBodyFile()).constData(),
                                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         struct stat status {
         };
-        const bool regular =
-            descriptor >= 0 && ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+        const bool regular = descriptor >= 0 && ::fstat(descriptor, &status) == 0 &&
+                             S_ISREG(status.st_mode) && status.st_nlink == 1;
         if (!regular ||
             !file->open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
             const QString reason = regular          ? file->errorString()

@@ -23,7 +23,6 @@
 #include <QTimer>
 #include <QUuid>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace
@@ -350,11 +349,9 @@ QString MSHCrashReportingController::launchFailureMarkerPath() const
 
 bool MSHCrashReportingController::createLaunchFailureMarker()
 {
-    const QByteArray path = QFile::encodeName(launchFailureMarkerPath());
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return false;
-    return ::close(fd) == 0;
+    // Never opened for writing when it is there: a link or a second name of another file in its
+    // place would have that file cut to nothing.
+    return MSHFileManager::createMarkerFile(launchFailureMarkerPath());
 }
 
 bool MSHCrashReportingController::launchFailureMarkerPresent() const
@@ -459,18 +456,11 @@ void MSHCrashReportingController::handleExistingFilesInPrepared(const QStringLis
     m_networkClient->attemptToReconnectBackgroundSessionWithCompletionBlock([self, paths] {
         self->m_queue->async([self, paths] {
             for (const QString &path : paths) {
-                // Only the packages this component writes are sent: a link, a folder or a file
-                // of another name put there is removed unread.
-                const QFileInfo entry(path);
-                if (!entry.exists() && !entry.isSymLink())
+                // Only the packages this component writes are sent: a link, a folder, a file of
+                // another name, another file's second name or anything larger than a package
+                // put there is removed unread.
+                if (!MSHReportsController::isSendablePackage(*self->m_fileManager, path))
                     continue;
-                if (!MSHFileManager::isPackageName(entry.fileName()) || !entry.isFile() ||
-                    entry.isSymLink()) {
-                    MSHLog(logPrefix,
-                           QStringLiteral("Removing %1: not a report package").arg(path));
-                    self->m_fileManager->removeItemAtPath(path);
-                    continue;
-                }
                 self->reportsController()->uploadPackagedReportAtPath(path, false);
             }
         });

@@ -4,14 +4,17 @@
 #include "crashreporting/capture/MSHSafeUtilities.h"
 #include "crashreporting/common/MSHFileManager.h"
 #include "crashreporting/common/MSHLog.h"
+#include "crashreporting/common/MSHStepObserver.h"
 #include "crashreporting/network/KTBMultipartMimeStreamEncoder.h"
 #include "crashreporting/reports/MSHInternalReport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -20,26 +23,35 @@ namespace
 {
 
 // The files the component writes into a report folder; nothing else there is ever sent.
-const QStringList packagedFileNames = {
-    QStringLiteral("binary_images.mshrecord"),
-    QStringLiteral("custom_exception.mshrecord"),
-    QStringLiteral("errors_a.mshrecord"),
-    QStringLiteral("errors_b.mshrecord"),
-    QStringLiteral("exception.mshrecord"),
-    QStringLiteral("exception.mshrecord.symbolicated"),
-    QStringLiteral("internal_compacted_kv.mshrecord"),
-    QStringLiteral("internal_incremental_kv.mshrecord"),
-    QStringLiteral("log_a.mshrecord"),
-    QStringLiteral("log_b.mshrecord"),
-    QStringLiteral("mach_exception.mshrecord"),
-    QStringLiteral("mach_exception.mshrecord.symbolicated"),
-    QStringLiteral("metadata.mshrecord"),
-    QStringLiteral("sdk.log"),
-    QStringLiteral("signal.mshrecord"),
-    QStringLiteral("signal.mshrecord.symbolicated"),
-    QStringLiteral("user_compacted_kv.mshrecord"),
-    QStringLiteral("user_incremental_kv.mshrecord"),
+constexpr const char *packagedFileNames[] = {
+    "binary_images.mshrecord",
+    "custom_exception.mshrecord",
+    "errors_a.mshrecord",
+    "errors_b.mshrecord",
+    "exception.mshrecord",
+    "exception.mshrecord.symbolicated",
+    "internal_compacted_kv.mshrecord",
+    "internal_incremental_kv.mshrecord",
+    "log_a.mshrecord",
+    "log_b.mshrecord",
+    "mach_exception.mshrecord",
+    "mach_exception.mshrecord.symbolicated",
+    "metadata.mshrecord",
+    "sdk.log",
+    "signal.mshrecord",
+    "signal.mshrecord.symbolicated",
+    "user_compacted_kv.mshrecord",
+    "user_incremental_kv.mshrecord",
 };
+
+// gzip never grows n bytes by more than a few bytes per stored block and its header: this is
+// well above zlib's worst case.
+constexpr qint64 compressedBound(qint64 size)
+{
+    return size + size / 8 + 1024;
+}
+// A part's boundary line and headers (field and file names are short), or the form's envelope.
+constexpr qint64 partOverhead = 1024;
 
 enum class Entry { Missing, RegularFile, Other };
 
@@ -49,7 +61,29 @@ Entry entryAt(const QString &path)
     };
     if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
         return Entry::Missing;
-    return S_ISREG(status.st_mode) ? Entry::RegularFile : Entry::Other;
+    // A file with a second name (a hard link) is another file's, not a record of ours.
+    return S_ISREG(status.st_mode) && status.st_nlink == 1 ? Entry::RegularFile : Entry::Other;
+}
+
+// The gzip form of the bytes, made in memory.
+std::optional<QByteArray> gzipBytes(const QByteArray &data)
+{
+    z_stream stream{};
+    if (::deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, MAX_WBITS + 16, 8,
+                       Z_DEFAULT_STRATEGY) != Z_OK)
+        return std::nullopt;
+    QByteArray compressed(qsizetype(::deflateBound(&stream, uLong(data.size()))),
+                          Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+    stream.avail_in = uInt(data.size());
+    stream.next_out = reinterpret_cast<Bytef *>(compressed.data());
+    stream.avail_out = uInt(compressed.size());
+    const int result = ::deflate(&stream, Z_FINISH);
+    compressed.truncate(qsizetype(stream.total_out));
+    ::deflateEnd(&stream);
+    if (result != Z_STREAM_END)
+        return std::nullopt;
+    return compressed;
 }
 
 QString withoutExtension(const QString &name)
@@ -59,6 +93,14 @@ QString withoutExtension(const QString &name)
 }
 
 } // namespace
+
+// Every packed file is a record of at most the read limit (a larger one is left out),
+// compressed; the API key and the report identifier come out of the metadata record, which is
+// no larger either.
+const qint64 MSHPackageReportOperation::maximumPackageSize =
+    qint64(std::size(packagedFileNames)) *
+        (compressedBound(MSHRecordFileReadLimit) + partOverhead) +
+    2 * (MSHRecordFileReadLimit + partOverhead) + partOverhead;
 
 MSHPackageReportOperation::MSHPackageReportOperation(std::shared_ptr<MSHInternalReport> report,
                                                      MSHFileManager *fileManager)
@@ -186,12 +228,14 @@ void MSHPackageReportOperation::main()
             parts.addValue(apiKey, QStringLiteral("api_key"));
         if (!identifier.isNull())
             parts.addValue(identifier, QStringLiteral("report_id"));
-        for (const QString &fileName : packagedFileNames) {
+        for (const char *fileName : packagedFileNames) {
             if (!filesComplete || isCancelled())
                 break;
-            const QString path = reportPath() + QLatin1Char('/') + fileName;
+            const QString path = reportPath() + QLatin1Char('/') + QLatin1String(fileName);
             const Entry entry = entryAt(path);
             if (entry == Entry::Missing)
+                continue;
+            if (m_leavesOutSymbolicated && path.endsWith(QLatin1String(".symbolicated")))
                 continue;
             if (entry != Entry::RegularFile) {
                 MSHLog("[Mishap:Crash:Reports]",
@@ -206,12 +250,26 @@ void MSHPackageReportOperation::main()
             [&] {
                 const std::optional<QString> compressed = compressFile(path);
                 QFile file(compressed.value_or(QString()));
-                if (!compressed || !file.open(QIODevice::ReadOnly)) {
-                    filesComplete = false;
-                    return;
+                QByteArray bytes;
+                if (compressed && file.open(QIODevice::ReadOnly)) {
+                    bytes = file.readAll();
+                } else {
+                    // A folder that takes no new file (read-only, another user's, the name
+                    // taken) still goes out whole: the compressed copy is made in memory.
+                    const std::optional<QByteArray> read =
+                        MSHFileReadRegular(path, MSHRecordFileReadLimit);
+                    const std::optional<QByteArray> zipped = read ? gzipBytes(*read) : std::nullopt;
+                    if (!zipped) {
+                        filesComplete = false;
+                        return;
+                    }
+                    MSHLog("[Mishap:Crash:Reports]",
+                           QStringLiteral("Compressed %1 in memory: no copy can be written beside "
+                                          "it")
+                               .arg(path));
+                    bytes = *zipped;
                 }
-                const QString name = QFileInfo(*compressed).fileName();
-                QByteArray bytes = file.readAll();
+                const QString name = QFileInfo(path).fileName() + QStringLiteral(".gz");
                 if (bytes.isNull())
                     bytes = QByteArray("");
                 parts.addFileData(bytes, name, QStringLiteral("application/x-gzip"),
@@ -229,10 +287,33 @@ void MSHPackageReportOperation::main()
         return;
     }
     output.close();
+    MSHReachedStep("package-written");
+    // The folder is taken for this package before the package takes its name: a launch cut off
+    // in between leaves either a folder to package or a package (whose claimed folder the next
+    // start completes and removes), never both.
+    const QString folderPath = QDir::cleanPath(reportPath());
+    const QString claimedPath = QFileInfo(folderPath).path() + QLatin1Char('/') +
+                                MSHFileManager::packagedFolderName(boundary);
+    if (std::rename(QFile::encodeName(folderPath).constData(),
+                    QFile::encodeName(claimedPath).constData()) != 0) {
+        MSHLog("[Mishap:Crash:Reports]",
+               QStringLiteral("Unable to claim %1 for its package").arg(folderPath));
+        discard();
+        return;
+    }
+    m_fileManager->claimedItemMoved(folderPath, claimedPath);
+    m_report->setPath(claimedPath);
+    MSHReachedStep("folder-claimed");
     if (std::rename(QFile::encodeName(temporaryPath).constData(),
                     QFile::encodeName(packagePath).constData()) != 0) {
         MSHLog("[Mishap:Crash:Reports]",
                QStringLiteral("Unable to complete package %1").arg(packagePath));
+        // Given back: the folder is one to package again.
+        if (std::rename(QFile::encodeName(claimedPath).constData(),
+                        QFile::encodeName(folderPath).constData()) == 0) {
+            m_fileManager->claimedItemMoved(claimedPath, folderPath);
+            m_report->setPath(folderPath);
+        }
         discard();
         return;
     }

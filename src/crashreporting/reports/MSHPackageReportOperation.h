@@ -25,10 +25,14 @@ public:
     QString destinationDirectory() const;
     void setDestinationDirectory(const QString &directory) { m_destination = directory; }
     QString packagedPathWithName(const QString &name) const;
+    // Packs the records without their symbolicated forms (their processing failed).
+    void setLeavesOutSymbolicated(bool leavesOut) { m_leavesOutSymbolicated = leavesOut; }
     // The file compressed beside itself (name + ".gz"); none when any write failed.
     static std::optional<QString> compressFile(const QString &path);
     // "metadata.mshrecord.gz" is the field "metadata": the name without its last two extensions.
     static QString fieldNameForCompressedFile(const QString &fileName);
+    // No package this component writes is larger: a file in prepared that is cannot be one.
+    static const qint64 maximumPackageSize;
 
 protected:
     void main() override;
@@ -38,4 +42,5 @@ private:
     MSHFileManager *m_fileManager = nullptr;
     QString m_destination;
     QString m_finalPath;
+    bool m_leavesOutSymbolicated = false;
 };

@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QJsonArray>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,7 +90,7 @@ bool MSHProcessReportOperation::isProcessed(const MSHInternalReport &report)
     struct stat status {
     };
     return ::lstat(QFile::encodeName(processedMarkerPath(report)).constData(), &status) == 0 &&
-           S_ISREG(status.st_mode);
+           S_ISREG(status.st_mode) && status.st_nlink == 1;
 }
 
 void MSHProcessReportOperation::main()
@@ -113,9 +112,5 @@ void MSHProcessReportOperation::main()
     }
     if (!whole || isCancelled())
         return;
-    const int marker = ::open(QFile::encodeName(processedMarkerPath(*m_report)).constData(),
-                              O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (marker < 0)
-        return;
-    m_completed = ::close(marker) == 0;
+    m_completed = MSHFileManager::createMarkerFile(processedMarkerPath(*m_report));
 }

@@ -3,7 +3,7 @@
 // threads are resolved against this process's images, demangled and written beside the record
 // (record name + ".symbolicated"). Without an image list the report goes out unsymbolicated.
 // A report whose processing ran to its end is marked so; one found unmarked (its process was
-// cut off, or a write failed) is processed again.
+// cut off) is processed again. One whose processing fails on a write is sent without it.
 
 #include "crashreporting/reports/MSHFrameOperations.h"
 

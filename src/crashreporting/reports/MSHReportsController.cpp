@@ -5,6 +5,7 @@
 #include "crashreporting/common/MSHDispatchQueue.h"
 #include "crashreporting/common/MSHFileManager.h"
 #include "crashreporting/common/MSHLog.h"
+#include "crashreporting/common/MSHStepObserver.h"
 #include "crashreporting/network/KTBMultipartMimeStreamEncoder.h"
 #include "crashreporting/network/KTBNetworkOperation.h"
 #include "crashreporting/network/MSHNetworkClient.h"
@@ -14,12 +15,14 @@
 #include "crashreporting/reports/MSHSymbolResolver.h"
 #include "crashreporting/settings/KTBURLBuilder.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSemaphore>
 
 #include <algorithm>
 #include <atomic>
+#include <sys/stat.h>
 
 namespace
 {
@@ -186,36 +189,51 @@ bool MSHReportsController::prepareAndSubmit(const std::shared_ptr<MSHInternalRep
             debugLog(QStringLiteral("Report %1 is taken by another process").arg(report->path()));
             return;
         }
+        bool processed = true;
         if (withProcessing) {
+            const QString target =
+                m_fileManager->processingPath() + QLatin1Char('/') + report->directoryName();
             if (!m_fileManager->moveItemAtPath(report->path(), m_fileManager->processingPath())) {
                 MSHLog(logPrefix, QStringLiteral("Unable to move report for processing"));
-                return;
+                // A folder that cannot move (read-only, another user's) fails so at every
+                // launch: it is packaged where it lies, as it was written.
+                const QFileInfo taken(target);
+                if (taken.exists() || taken.isSymLink() ||
+                    !MSHFileManager::isRealDirectory(report->path()))
+                    return;
+                withProcessing = false;
+                processed = false;
+            } else {
+                report->setPath(target);
             }
-            report->setPath(m_fileManager->processingPath() + QLatin1Char('/') +
-                            report->directoryName());
         }
         // A report found in processing whose processing was cut off is processed again.
-        if (withProcessing || !MSHProcessReportOperation::isProcessed(*report)) {
+        if (withProcessing || (processed && !MSHProcessReportOperation::isProcessed(*report))) {
             MSHSymbolResolver resolver;
             MSHProcessReportOperation processing(report, &resolver);
             processing.start();
-            if (!processing.completed()) {
-                MSHLog(logPrefix, QStringLiteral("Unable to process report; it is processed "
-                                                 "again at the next launch"));
-                return;
-            }
+            processed = processing.completed();
         }
         if (!packagingEnabled()) {
             MSHLog(logPrefix, QStringLiteral("Report packaging disabled"));
             return;
         }
+        // A write that failed here fails again at every launch (a folder that takes no new file,
+        // a name taken): the report goes out now, with its records as they were written.
+        if (!processed)
+            MSHLog(logPrefix, QStringLiteral("Unable to process report %1; it is sent without "
+                                             "symbolication")
+                                  .arg(report->path()));
         MSHPackageReportOperation packaging(report, m_fileManager.get());
+        packaging.setLeavesOutSymbolicated(!processed);
         packaging.start();
         if (packaging.finalPath().isEmpty()) {
             MSHLog(logPrefix, QStringLiteral("Unable to package report"));
             return;
         }
-        if (!m_fileManager->removeItemAtPath(report->path()))
+        MSHReachedStep("package-named");
+        // Claimed for its package when the package took its name: nothing of it is read again.
+        if (!m_fileManager->removePackagedFolder(report->path()))
             MSHLog(logPrefix, QStringLiteral("Unable to remove a processing item"));
         debugLog(QStringLiteral("Packaged id %1 for submission").arg(report->identifier()));
         started = uploadPackagedReport(packaging.finalPath(), urgent, deadline);
@@ -235,8 +253,8 @@ bool MSHReportsController::uploadPackagedReport(const QString &packagePath, bool
         MSHLog(logPrefix, QStringLiteral("Submission disabled"));
         return false;
     }
-    // Only a package this component wrote, a regular file, and one no other instance sends.
-    if (!MSHFileManager::isPackageName(QFileInfo(packagePath).fileName()) ||
+    // Only a package this component wrote, and one no other instance sends.
+    if (!isSendablePackage(*m_fileManager, packagePath) ||
         !m_fileManager->claimItemAtPath(packagePath)) {
         debugLog(QStringLiteral("Not sending %1: not a package, or taken by another process")
                      .arg(packagePath));
@@ -245,6 +263,26 @@ bool MSHReportsController::uploadPackagedReport(const QString &packagePath, bool
     debugLog(QStringLiteral("Submitting report%1")
                  .arg(urgent ? QStringLiteral(" as urgent") : QString()));
     return submitPackage(packagePath, urgent, deadline);
+}
+
+bool MSHReportsController::isSendablePackage(MSHFileManager &fileManager, const QString &path)
+{
+    struct stat status {
+    };
+    if (::lstat(QFile::encodeName(path).constData(), &status) != 0)
+        return false;
+    QString reason;
+    if (!MSHFileManager::isPackageName(QFileInfo(path).fileName()) || !S_ISREG(status.st_mode))
+        reason = QStringLiteral("not a report package");
+    else if (status.st_nlink != 1)
+        reason = QStringLiteral("a second name of another file");
+    else if (status.st_size > MSHPackageReportOperation::maximumPackageSize)
+        reason = QStringLiteral("larger than any package (%1 bytes)").arg(status.st_size);
+    if (reason.isEmpty())
+        return true;
+    MSHLog(logPrefix, QStringLiteral("Removing %1 unread: %2").arg(path, reason));
+    fileManager.removeItemAtPath(path);
+    return false;
 }
 
 bool MSHReportsController::submitPackageMultipartMimeAtPath(const QString &packagePath,

@@ -66,6 +66,10 @@ public:
     bool prepareAndSubmitReport(const std::shared_ptr<MSHInternalReport> &report, bool urgent,
                                 bool withProcessing);
     bool uploadPackagedReportAtPath(const QString &packagePath, bool urgent);
+    // Whether the file is a package as this component writes them: its name, a regular file with
+    // no second name (a hard link would send another file's bytes), no larger than any package.
+    // Anything else there is removed unread (only its status is looked at) and logged.
+    static bool isSendablePackage(MSHFileManager &fileManager, const QString &path);
     bool submitPackageMultipartMimeAtPath(const QString &packagePath, bool synchronously);
     bool cleanUpSubmittedReportAtPath(const QString &packagePath);
     // The network client's word on an upload.

@@ -16,13 +16,15 @@
 // main-loop turn, crashes after it (launch-throw-late: by an uncaught exception), or prints
 // "started" once the start call has returned and runs its event loop for the given time.
 // tw_crash_helper launch-crash-on-input prints "started" and crashes once a line
-// arrives on its standard input.
+// arrives on its standard input. With TW_CRASH_HELPER_KILL_AT=STEP a launch kills itself (SIGKILL,
+// nothing recorded) when the report pipeline reaches that step.
 // (Built from .cc files so the test suite's *.cpp glob leaves it out.)
 
 #include "crashreporting/Kitbase.h"
 #include "crashreporting/common/MSHApplicationInfo.h"
 #include "crashreporting/capture/MSHContext.h"
 #include "crashreporting/common/MSHFileManager.h"
+#include "crashreporting/common/MSHStepObserver.h"
 #include "crashreporting/reports/MSHInternalReport.h"
 #include "crashreporting/reports/MSHPackageReportOperation.h"
 #include "crashreporting/reports/MSHProcessReportOperation.h"
@@ -327,7 +329,16 @@ int package(const QString &reportDir, const QString &preparedDir)
     if (packaging.finalPath().isEmpty())
         return 1;
     std::printf("%s\n", packaging.finalPath().toLocal8Bit().constData());
-    return files.removeItemAtPath(reportDir) ? 0 : 1;
+    // Claimed for its package by now, under another name.
+    return files.removePackagedFolder(report->path()) ? 0 : 1;
+}
+
+QByteArray killAtStep;
+
+void killAtNamedStep(const char *step)
+{
+    if (killAtStep == step)
+        ::kill(::getpid(), SIGKILL);
 }
 
 void waitForCrashContext()
@@ -350,6 +361,9 @@ int launch(int argc, char **argv)
                                                   QStringLiteral("helper-api-key")}}},
          {QStringLiteral("CFBundleVersion"), QStringLiteral("123")}});
 
+    killAtStep = qgetenv("TW_CRASH_HELPER_KILL_AT");
+    if (!killAtStep.isEmpty())
+        MSHSetStepObserver(killAtNamedStep);
     Kitbase::with({&Mishap::sharedInstance()});
 
     if (mode == "launch-crash-early") {
