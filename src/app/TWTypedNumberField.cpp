@@ -40,16 +40,13 @@ QString fieldText(const QWidget *field)
     return {};
 }
 
-// A number written as the locale writes it, other than what was typed.
+// A number written as the locale writes it, other than what was typed (where
+// "1,234.56" itself was refused, a field without decimal places holds it).
 QString numberExample(const QString &typed)
 {
     const TWFormatter &formatter = TWFormatter::formatter();
-    for (const double example : {1234.56, 1234.5, 1234.0}) {
-        const QString text = formatter.doubleValueString(example);
-        if (text != typed)
-            return text;
-    }
-    return formatter.doubleValueString(12.0);
+    const QString example = formatter.doubleValueString(1234.56);
+    return example != typed ? example : formatter.doubleValueString(1234.0);
 }
 
 QString dateExample(const QDateTimeEdit *field, const QString &typed)
