@@ -1,5 +1,7 @@
 #include "app/TWDateEdit.h"
 
+#include "app/TWTypedNumberField.h"
+
 #include "foundation/TWClock.h"
 #include "model/TWFormatter.h"
 
@@ -10,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QTimer>
 #include <QToolButton>
@@ -24,6 +27,13 @@ TWDateTyping::TWDateTyping(QDateTimeEdit *edit, QLineEdit *line)
     m_edit->setKeyboardTracking(false);
     m_line->installEventFilter(this);
     m_edit->installEventFilter(this);
+    // A date set from outside (the calendar, the sheet) replaces the text.
+    connect(m_edit, &QDateTimeEdit::dateTimeChanged, this, [this] {
+        if (m_committing)
+            return;
+        m_typing = false;
+        twMarkRefused(m_edit, false);
+    });
 }
 
 QDateTime TWDateTyping::read(const QString &text) const
@@ -63,24 +73,53 @@ bool TWDateTyping::commit()
 {
     if (!m_typing)
         return true;
-    const bool readable = read(m_line->text()).isValid();
-    // The editor reads acceptable text through dateTimeFromText and shows its
-    // previous date again for anything else.
-    m_edit->interpretText();
+    if (!read(m_line->text()).isValid()) {
+        refuse();
+        return false;
+    }
+    // The editor reads acceptable text through dateTimeFromText.
+    {
+        const QScopedValueRollback committing(m_committing, true);
+        m_edit->interpretText();
+    }
     m_typing = false;
     {
         // interpretText leaves the text alone when the date did not change.
         const QSignalBlocker block(m_line);
         m_line->setText(m_edit->locale().toString(m_edit->dateTime(), m_edit->displayFormat()));
     }
-    if (!readable)
+    twMarkRefused(m_edit, false);
+    return true;
+}
+
+void TWDateTyping::refuse()
+{
+    // Said once for each text; the text stays for mending, marked, and the
+    // date stays as it was (Save names the field), never shown in its place.
+    if (!twIsRefused(m_edit) || m_refusedText != m_line->text())
         QApplication::beep();
-    return readable;
+    m_refusedText = m_line->text();
+    twMarkRefused(m_edit, true);
+}
+
+bool TWDateTyping::isRefused() const
+{
+    return m_typing && twIsRefused(m_edit);
+}
+
+void TWDateTyping::keepRefusedText()
+{
+    if (!isRefused() || m_line->text() == m_refusedText)
+        return;
+    const QSignalBlocker block(m_line);
+    m_line->setText(m_refusedText);
 }
 
 void TWDateTyping::start()
 {
     m_typing = true;
+    // Edited text is judged again when it is read.
+    twMarkRefused(m_edit, false);
 }
 
 void TWDateTyping::deliver(QEvent *event)
@@ -97,7 +136,7 @@ bool TWDateTyping::keyPress(QKeyEvent *event)
     case Qt::Key_Enter:
         // Text that does not read keeps the field (and its sheet) open.
         if (m_typing && !read(m_line->text()).isValid()) {
-            QApplication::beep();
+            refuse();
             const QSignalBlocker block(m_line);
             m_line->selectAll();
             event->accept();
@@ -109,12 +148,17 @@ bool TWDateTyping::keyPress(QKeyEvent *event)
     case Qt::Key_Down:
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
-        commit();
+        // Never a step from the old date under refused text.
+        if (!commit()) {
+            event->accept();
+            return true;
+        }
         return false;
     case Qt::Key_Escape:
         if (!m_typing)
             return false;
         m_typing = false;
+        twMarkRefused(m_edit, false);
         {
             const QSignalBlocker block(m_line);
             m_line->setText(m_edit->locale().toString(m_edit->dateTime(), m_edit->displayFormat()));
@@ -169,6 +213,8 @@ void TWDateTyping::selectAll()
 
 void TWDateTyping::focusIn(Qt::FocusReason reason)
 {
+    // The editor shows its date again on taking the focus; refused text stays.
+    keepRefusedText();
     // Back from the calendar pop-up the field is as it was left.
     if (reason == Qt::PopupFocusReason)
         return;

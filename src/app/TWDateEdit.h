@@ -5,9 +5,10 @@
 // the text freely; the text is read as a whole, by the one reader of typed
 // dates (TWDateReader: the locale's short format, month names, AM/PM), when
 // the field loses focus, on Return, or before an arrow key steps it. Text that
-// does not read as a date is refused: the field beeps and shows its date
-// again, and nothing is stored. Arrow keys, the wheel and the calendar pop-up
-// work as in Qt's editors.
+// does not read as a date is refused: the field beeps and keeps the text,
+// marked, and its date stays as it was; the focus goes where the user takes
+// it, and a sheet's Save names the field until the text is mended. Arrow
+// keys, the wheel and the calendar pop-up work as in Qt's editors.
 
 #include "model/TWDateReader.h"
 
@@ -40,8 +41,12 @@ public:
     // anything else still being typed.
     QValidator::State validate(const QString &text) const;
     // Reads the typed text into the editor. False when it did not read as a
-    // date (the editor then shows its date again); true otherwise.
+    // date (the text stays, marked, and the date as it was); true otherwise.
     bool commit();
+    // Whether the field holds typed text that was refused.
+    bool isRefused() const;
+    // Puts refused text back where the editor showed its date instead.
+    void keepRefusedText();
     // Handles a key that edits the text; false for keys left to the editor
     // (typing read first where the key steps or leaves the field).
     bool keyPress(QKeyEvent *event);
@@ -58,11 +63,15 @@ private:
     void deliver(QEvent *event);
 
     void start();
+    void refuse();
     void selectAll();
 
     QDateTimeEdit *m_edit;
     QLineEdit *m_line;
     bool m_typing = false;
+    // The date being set from the typed text (not from outside).
+    bool m_committing = false;
+    QString m_refusedText;
     // The click that gave the focus is still being handled: the text line
     // places its caret on the press, so the text is selected again after the
     // release (unless the click was a drag that selected some of it).
@@ -121,6 +130,7 @@ protected:
     {
         m_typing->commit();
         Base::focusOutEvent(event);
+        m_typing->keepRefusedText();
     }
     void mousePressEvent(QMouseEvent *event) override
     {
@@ -129,8 +139,11 @@ protected:
     }
     void wheelEvent(QWheelEvent *event) override
     {
-        m_typing->commit();
-        Base::wheelEvent(event);
+        // Never a step from the old date under refused text.
+        if (m_typing->commit())
+            Base::wheelEvent(event);
+        else
+            event->accept();
     }
     void showEvent(QShowEvent *event) override
     {

@@ -1,54 +1,173 @@
 #include "app/TWTypedNumberField.h"
 
 #include "app/TWAlert.h"
+#include "app/TWDateEdit.h"
 
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 
 #include <QApplication>
+#include <QDateTimeEdit>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPointer>
-#include <QTimer>
 
 namespace
 {
 
-void focusField(QLineEdit *field)
+constexpr const char *kRefusedProperty = "twRefused";
+constexpr const char *kPaletteProperty = "twPaletteBeforeRefusal";
+constexpr const char *kWatchedProperty = "twRefusalWatched";
+
+void focusField(QWidget *field)
 {
     if (!field->isEnabled())
         return;
     field->setFocus(Qt::OtherFocusReason);
-    field->selectAll();
+    if (auto *line = qobject_cast<QLineEdit *>(field))
+        line->selectAll();
+    else if (auto *edit = qobject_cast<QDateTimeEdit *>(field))
+        edit->selectAll();
 }
 
-} // namespace
-
-void twRefuseTypedNumber(QLineEdit *field)
+QString fieldText(const QWidget *field)
 {
-    QApplication::beep();
-    if (!field)
-        return;
-    // Taking the focus back inside the focus change that ended the editing
-    // would fight it; right after it, the field simply has it again.
-    const QPointer<QLineEdit> guarded(field);
-    QTimer::singleShot(0, field, [guarded] {
-        if (guarded)
-            focusField(guarded);
-    });
+    if (auto *line = qobject_cast<const QLineEdit *>(field))
+        return line->text().trimmed();
+    if (auto *edit = qobject_cast<const QDateTimeEdit *>(field))
+        return edit->text().trimmed();
+    return {};
 }
 
-void twExplainTypedNumber(QLineEdit *field)
+// A number written as the locale writes it, other than what was typed (where
+// "1,234.56" itself was refused, a field without decimal places holds it).
+QString numberExample(const QString &typed)
+{
+    const TWFormatter &formatter = TWFormatter::formatter();
+    const QString example = formatter.doubleValueString(1234.56);
+    return example != typed ? example : formatter.doubleValueString(1234.0);
+}
+
+QString dateExample(const QDateTimeEdit *field, const QString &typed)
+{
+    const QLocale locale = field->locale();
+    for (const QDateTime &example : {QDateTime(QDate(2026, 10, 5), QTime(14, 30)),
+                                     QDateTime(QDate(2027, 3, 21), QTime(9, 15))}) {
+        const QString text = locale.toString(example, field->displayFormat());
+        if (text != typed)
+            return text;
+    }
+    return {};
+}
+
+void explain(QWidget *field, const QString &why)
 {
     QApplication::beep();
+    const QString name = twFieldName(field);
     TWAlert alert;
-    alert.message = TWFormatter::formatter().typedNumberError();
+    alert.message = name.isEmpty() ? why : TWLocalized("refusedFieldMessage").arg(name, why);
     alert.buttons = {TWLocalized("ok")};
     alert.window = field ? field->window() : nullptr;
-    const QPointer<QLineEdit> guarded(field);
+    const QPointer<QWidget> guarded(field);
     twRunAlert(alert, [guarded](int) {
         if (guarded)
             focusField(guarded);
     });
     if (guarded)
         focusField(guarded);
+}
+
+} // namespace
+
+void twMarkRefused(QWidget *field, bool refused)
+{
+    if (!field || twIsRefused(field) == refused)
+        return;
+    field->setProperty(kRefusedProperty, refused);
+    // A text field's mark goes with the refused text: edited, the text is
+    // read again when its editing ends (a date field clears its own).
+    auto *line = qobject_cast<QLineEdit *>(field);
+    if (refused && line && !line->property(kWatchedProperty).toBool()) {
+        line->setProperty(kWatchedProperty, true);
+        QObject::connect(line, &QLineEdit::textChanged, line,
+                         [line] { twMarkRefused(line, false); });
+    }
+    if (refused) {
+        // A pale red ground under the text the field keeps.
+        field->setProperty(kPaletteProperty, field->palette());
+        QPalette palette = field->palette();
+        palette.setColor(QPalette::Base, QColor(255, 222, 222));
+        palette.setColor(QPalette::Text, QColor(150, 0, 0));
+        field->setPalette(palette);
+    } else {
+        field->setPalette(field->property(kPaletteProperty).value<QPalette>());
+        field->setProperty(kPaletteProperty, QVariant());
+    }
+}
+
+bool twIsRefused(const QWidget *field)
+{
+    return field && field->property(kRefusedProperty).toBool();
+}
+
+QWidget *twFirstRefusedField(QWidget *form)
+{
+    if (!form)
+        return nullptr;
+    for (TWDateTyping *typing : form->findChildren<TWDateTyping *>())
+        typing->commit();
+    // In Tab order from the form's first field.
+    for (QWidget *step = form->nextInFocusChain(); step && step != form;
+         step = step->nextInFocusChain())
+        if (twIsRefused(step) && form->isAncestorOf(step))
+            return step;
+    for (QWidget *field : form->findChildren<QWidget *>())
+        if (twIsRefused(field))
+            return field;
+    return nullptr;
+}
+
+void twRefuseTypedNumber(QLineEdit *field)
+{
+    QApplication::beep();
+    if (!field)
+        return;
+    twMarkRefused(field, true);
+}
+
+void twExplainTypedNumber(QLineEdit *field)
+{
+    if (field)
+        twMarkRefused(field, true);
+    explain(field, TWLocalized("numberNotAsWritten").arg(numberExample(fieldText(field))));
+}
+
+void twExplainRefusedField(QWidget *field)
+{
+    if (auto *line = qobject_cast<QLineEdit *>(field)) {
+        twExplainTypedNumber(line);
+        return;
+    }
+    const auto *edit = qobject_cast<const QDateTimeEdit *>(field);
+    explain(
+        field,
+        TWLocalized("dateNotAsWritten").arg(edit ? dateExample(edit, fieldText(edit)) : QString()));
+}
+
+QString twFieldName(const QWidget *field)
+{
+    if (!field)
+        return {};
+    for (const QLabel *label : field->window()->findChildren<QLabel *>()) {
+        const QWidget *buddy = label->buddy();
+        if (!buddy || (buddy != field && !buddy->isAncestorOf(field)))
+            continue;
+        QString name = label->text().trimmed();
+        name.remove(QLatin1Char('&'));
+        if (name.endsWith(QLatin1Char(':')))
+            name.chop(1);
+        return name.trimmed();
+    }
+    return {};
 }

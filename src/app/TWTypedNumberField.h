@@ -1,13 +1,31 @@
 #pragma once
-// Number and amount fields refuse text the locale cannot read as a number
-// where it was typed: the beep, and the field keeps its text and the keyboard
-// focus, so that nothing else is stored in its place.
+// Number, amount and date fields refuse text they cannot read where it was
+// typed: the beep, and the field keeps its text and is marked (tinted) until
+// it is mended, so that nothing else is stored in its place. The focus goes
+// where the user takes it; Save or OK names the refused field and says how
+// the value is written here.
 
+#include <QString>
+
+class QDateTimeEdit;
 class QLineEdit;
+class QWidget;
 
-// The beep; the field keeps its text and gets the focus back once the focus
-// change that ended its editing is over.
+// Marks a field whose text was refused, or takes the mark away.
+void twMarkRefused(QWidget *field, bool refused);
+bool twIsRefused(const QWidget *field);
+// The first field of `form` in Tab order marked refused, after the date
+// fields still being typed in are read; none when every field reads.
+QWidget *twFirstRefusedField(QWidget *form);
+
+// The beep; the field keeps its text and is marked until it is edited.
 void twRefuseTypedNumber(QLineEdit *field);
-// For Save or OK: an alert on the field's window that says the number is not
-// written as numbers are written here, then the focus back in the field.
+// For Save or OK: an alert on the field's window naming the field and saying
+// how a number is written here, then the focus in the field.
 void twExplainTypedNumber(QLineEdit *field);
+// The same for a date field (or a field found by twFirstRefusedField).
+void twExplainRefusedField(QWidget *field);
+
+// The name a form gives the field: its label's text (the label whose buddy is
+// the field or holds it) without the colon; empty without a label.
+QString twFieldName(const QWidget *field);

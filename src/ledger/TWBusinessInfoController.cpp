@@ -6,6 +6,7 @@
 #include "app/TWBusinessController.h"
 #include "app/TWControls.h"
 #include "app/TWDateEdit.h"
+#include "app/TWTypedNumberField.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWDateAdditions.h"
@@ -546,6 +547,11 @@ void TWBusinessInfoController::doSave(int tag)
         focus->clearFocus();
     if (tag != 1) {
         emit endRequested(sheetReturnCode(TWSheetResult::Cancelled));
+        return;
+    }
+    // A date whose text was refused is mended before anything is kept.
+    if (QWidget *refused = twFirstRefusedField(m_view)) {
+        twExplainRefusedField(refused);
         return;
     }
     // The checks sort the list itself, so a refused save shows it by start.

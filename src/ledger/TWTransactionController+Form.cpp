@@ -160,6 +160,8 @@ void TWTransactionController::rebuildUI()
         auto *label = new QLabel(QStringLiteral("%1:").arg(name), row);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         label->setFixedWidth(kLabelWidth);
+        // A refused field is named by its label.
+        label->setBuddy(value);
         rowLayout->addWidget(label, 0, Qt::AlignTop);
         value->setParent(row);
         value->show();

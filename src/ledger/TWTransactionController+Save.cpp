@@ -60,6 +60,11 @@ TWSaveOutcome TWTransactionController::doSave(int tag)
         twExplainTypedNumber(refused);
         return TWSaveOutcome::Refused;
     }
+    // So is any other field whose text was refused: a date, a second number.
+    if (QWidget *field = twFirstRefusedField(m_contentView)) {
+        twExplainRefusedField(field);
+        return TWSaveOutcome::Refused;
+    }
     if (m_mode == TWTransactionEditorMode::ReadOnly || !m_business || !m_editTransaction) {
         close(TWSheetResult::Confirmed);
         return TWSaveOutcome::Closed;

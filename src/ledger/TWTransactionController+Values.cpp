@@ -100,7 +100,7 @@ void TWTransactionController::textFieldDidEndEditing(QLineEdit *textField, const
         const std::optional<double> number = money ? 0.0 : formatter.typedNumber(text);
         if (!value || !number) {
             // Not a number as the locale writes it: the field keeps the text
-            // (still to be read) and the focus, and Save refuses it.
+            // (still to be read), marked, and Save refuses it.
             textField->setModified(true);
             m_refusedField = textField;
             twRefuseTypedNumber(textField);

@@ -55,6 +55,40 @@ QList<Token> tokenize(const QString &text)
     return tokens;
 }
 
+// The words a pattern writes itself (quoted), upper-cased.
+QStringList quotedWords(const QString &pattern)
+{
+    QStringList words;
+    bool quoted = false;
+    const qsizetype size = pattern.size();
+    for (qsizetype i = 0; i < size;) {
+        const QChar c = pattern.at(i);
+        if (c == QLatin1Char('\'')) {
+            quoted = !quoted;
+            ++i;
+        } else if (quoted && c.isLetter()) {
+            qsizetype end = i;
+            while (end < size && pattern.at(end).isLetter())
+                ++end;
+            words.append(pattern.mid(i, end - i).toUpper());
+            i = end;
+        } else {
+            ++i;
+        }
+    }
+    return words;
+}
+
+// The endings written straight after a day's digits: "5th", "1er", "5º".
+bool isOrdinalEnding(const QString &word)
+{
+    static const QStringList endings = {QStringLiteral("ST"),    QStringLiteral("ND"),
+                                        QStringLiteral("RD"),    QStringLiteral("TH"),
+                                        QStringLiteral("ER"),    QStringLiteral("\u00BA"),
+                                        QStringLiteral("\u00AA")};
+    return endings.contains(word);
+}
+
 } // namespace
 
 TWDateReader::TWDateReader(const QString &pattern, const QLocale &locale)
@@ -75,11 +109,8 @@ TWDateReader::TWDateReader(const QString &pattern, const QLocale &locale)
             continue;
         }
         if (quoted && c.isLetter()) {
-            qsizetype end = i;
-            while (end < size && pattern.at(end).isLetter())
-                ++end;
-            m_literals.append(pattern.mid(i, end - i).toUpper());
-            i = end;
+            while (i < size && pattern.at(i).isLetter())
+                ++i;
             continue;
         }
         qsizetype run = 1;
@@ -107,6 +138,7 @@ TWDateReader::TWDateReader(const QString &pattern, const QLocale &locale)
     }
     if (found == 3)
         std::copy(std::begin(order), std::end(order), std::begin(m_order));
+    m_literals = quotedWords(pattern);
 }
 
 TWDateReader TWDateReader::typed(const QString &pattern, const QLocale &locale)
@@ -114,6 +146,10 @@ TWDateReader TWDateReader::typed(const QString &pattern, const QLocale &locale)
     TWDateReader reader(pattern, locale);
     reader.m_monthNames = true;
     reader.m_whole = true;
+    // People type dates as the locale writes them in full ("5 de octubre de
+    // 2026"), whatever the field shows. Qt has no medium format; where a
+    // locale's medium format has words, they are its long format's.
+    reader.m_literals.append(quotedWords(locale.dateFormat(QLocale::LongFormat)));
     return reader;
 }
 
@@ -198,12 +234,18 @@ QDateTime TWDateReader::read(const QString &text) const
     qsizetype next = 0;
     qsizetype index = 0;
     qsizetype lastDateToken = monthToken;
+    qsizetype dayToken = -1;
+    // An ordinal's ending straight after the day's digits belongs to the day.
+    const auto isDaysEnding = [&tokens, &dayToken](qsizetype i) {
+        return dayToken >= 0 && i == dayToken + 1 && !tokens.at(i).spaced &&
+               isOrdinalEnding(tokens.at(i).word);
+    };
     for (; index < tokens.size() && next < parts.size(); ++index) {
         const Token &token = tokens.at(index);
         // Weekday names and other words around the date are passed over;
         // whole text allows only the words a date is written with.
         if (!token.number) {
-            if (m_whole && index != monthToken && !isKnownWord(token.word))
+            if (m_whole && index != monthToken && !isDaysEnding(index) && !isKnownWord(token.word))
                 return {};
             continue;
         }
@@ -212,6 +254,7 @@ QDateTime TWDateReader::read(const QString &text) const
             if (token.digits > 2)
                 return {};
             day = token.value;
+            dayToken = index;
             break;
         case Month:
             if (token.digits > 2)
@@ -253,6 +296,8 @@ QDateTime TWDateReader::read(const QString &text) const
             if (m_whole && (!m_time || (count == 0 && !token.spaced)))
                 return {};
             fields[count++] = token.value;
+        } else if (count == 0 && isDaysEnding(index)) {
+            continue;
         } else if (token.word == pmText || token.word == QLatin1String("PM")) {
             pm = true;
         } else if (token.word == amText || token.word == QLatin1String("AM")) {

@@ -22,8 +22,10 @@ public:
 
     // The reader of what is typed into a field showing `pattern` (the
     // locale's short formats): a month written as a name is read whatever
-    // the pattern, so "Oct 5, 2026" reads in a field showing 10/5/26. It
-    // reads the text whole: anything left over (a second date run on after
+    // the pattern, so "Oct 5, 2026" reads in a field showing 10/5/26, and
+    // so do an ordinal's ending after the day ("Oct 5th, 2026") and the words
+    // of the locale's long format ("5 de octubre de 2026"). It reads the text
+    // whole: anything left over (a second date run on after
     // the first, a time where the field shows none, a stray word) refuses
     // it, where a file's reader passes such text over.
     static TWDateReader typed(const QString &pattern, const QLocale &locale = QLocale());
@@ -42,7 +44,8 @@ private:
     bool m_monthNames = false;
     bool m_time = false;
     bool m_whole = false;
-    // Words the pattern writes itself (quoted), upper-cased.
+    // Words the pattern writes itself (quoted), upper-cased; for typed text
+    // also those of the locale's long format.
     QStringList m_literals;
 
     int monthFromName(QStringView word) const;

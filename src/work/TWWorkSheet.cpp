@@ -73,6 +73,8 @@ int TWWorkSheet::addRow(const char *labelKey, QWidget *field, QLabel **labelOut)
         label = new QLabel(TWLocalized(labelKey), m_view);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         label->setFixedHeight(kFieldHeight);
+        // A refused field is named by its label.
+        label->setBuddy(field);
         m_grid->addWidget(label, row, 0);
     }
     field->setFixedHeight(kFieldHeight);
@@ -254,6 +256,11 @@ void TWWorkSheet::doSave(int tag)
 {
     if (tag != 1) {
         end(TWSheetResult::Cancelled);
+        return;
+    }
+    // A field whose text was refused is mended before anything is stored.
+    if (QWidget *refused = twFirstRefusedField(m_view)) {
+        twExplainRefusedField(refused);
         return;
     }
     if (!commitFields())

@@ -2,9 +2,9 @@
 // What the small editor sheets of the work side share (task, time item,
 // project, expense): a form of fixed-height rows, Save and Cancel ending the
 // sheet with Confirmed or Cancelled, date fields with the calendar popover, number,
-// money and time fields that refuse text the locale does not write as a number
-// (keeping it and the focus) instead of storing something else, and
-// name completion from the remembered values.
+// money, time and date fields that refuse text the locale does not write as a
+// number or a date (keeping it, marked, until Save names the field) instead of
+// storing something else, and name completion from the remembered values.
 
 #include "app/TWAppRegistry.h"
 #include "app/TWCalendarController.h"
@@ -54,8 +54,9 @@ public:
 
     // ---- Reading typed text ----
     // Reads the field's text; text that is not a number as the locale writes
-    // it is refused in its own field (an alert says why; the field keeps its
-    // text and gets the focus) and the answer is false. Empty text is 0.
+    // it is refused in its own field (an alert names the field and says why;
+    // the field keeps its text, marked, and gets the focus) and the answer is
+    // false. Empty text is 0.
     bool readNumber(QLineEdit *field, double *value);
     bool readMoney(QLineEdit *field, const TWUnit *unit, qint64 *value);
     // "h:mm", "h:mm:ss" or decimal hours, into seconds.
@@ -87,7 +88,8 @@ protected:
     // A label and a control on a new row of the form; returns the row.
     int addRow(const char *labelKey, QWidget *field, QLabel **label = nullptr);
     // A number field filters keystrokes; with `readable`, text it does not
-    // read is refused when its editing ends (the beep, text and focus kept).
+    // read is refused when its editing ends (the beep, the text kept and
+    // marked; the focus goes where the user takes it).
     QLineEdit *makeLineEdit(bool number, std::function<bool(const QString &)> readable = nullptr);
     // A number field (quantity, tax rate) and a money field in `unit()`'s
     // places, each refusing what it cannot read.

@@ -1,12 +1,13 @@
 // Typing into the date fields: the text is read whole, in the locale's
-// order, a "/" never skipping a part; unreadable text stores nothing; a click
-// or Tab into a field selects its date. Also the table cells' date editors
+// order, a "/" never skipping a part; unreadable text stores nothing and
+// stays, marked; a click or Tab into a field selects its date. Also the table cells' date editors
 // and the first size of a tall sheet.
 
 #include "TWAppTestSupport.h"
 #include "TWDateTypingSupport.h"
 #include "app/TWDateEdit.h"
 #include "app/TWSheetGeometry.h"
+#include "app/TWTypedNumberField.h"
 #include "app/TWWindow.h"
 
 #include "TWTestSupport.h"
@@ -81,8 +82,12 @@ TEST(DateEditTest, ADateFieldReadsTypedTextInTheLocalesOrder)
         // A date field keeps the time its date carried.
         EXPECT_EQ(read, typed.expected.isValid() ? typed.expected : kShown);
         EXPECT_EQ(changes.size(), typed.expected.isValid() ? 1 : 0);
+        // Refused text stays to be mended, marked, never the old date shown.
         EXPECT_EQ(field.text(),
-                  QLocale().toString(read, QLocale().dateFormat(QLocale::ShortFormat)));
+                  typed.expected.isValid()
+                      ? QLocale().toString(read, QLocale().dateFormat(QLocale::ShortFormat))
+                      : QString::fromUtf8(typed.text));
+        EXPECT_EQ(twIsRefused(&field), !typed.expected.isValid());
     }
 }
 

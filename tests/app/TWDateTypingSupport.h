@@ -51,3 +51,15 @@ inline QList<QWidget *> twTabWalk(QWidget *start, int count)
     }
     return walk;
 }
+
+// As a sheet opens: the field has the focus, its date selected. A click at
+// the end of its text, the text typed, then a click into `next`.
+inline void twClickIntoFocusedDate(QDateTimeEdit *field, const QString &text, QWidget *next)
+{
+    twActivate(field);
+    field->setFocus(Qt::OtherFocusReason);
+    auto *line = field->findChild<QLineEdit *>();
+    QTest::mouseClick(line, Qt::LeftButton, {}, QPoint(line->width() - 4, line->height() / 2));
+    QTest::keyClicks(QApplication::focusWidget(), text);
+    QTest::mouseClick(next, Qt::LeftButton);
+}

@@ -1,18 +1,23 @@
 // The editor's save road on a real business: schedules, checks, repeat items,
 // import rows, runs of several transactions and store failures.
 
+#include "TWDateTypingSupport.h"
 #include "TransactionEditorTestSupport.h"
 
 #include "foundation/TWLocalized.h"
 #include "model/TWAccountingPeriod.h"
+#include "model/TWBuiltInFields.h"
 #include "model/TWFormatter.h"
 
 #include "app/TWDetailInterfaces.h"
+#include "app/TWTypedNumberField.h"
 #include "ledger/TWRepeatController.h"
 #include "ledger/TWSplitController.h"
 #include "ledger/TWTotalController.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDateTimeEdit>
 
 namespace
 {
@@ -346,7 +351,9 @@ TEST_F(TransactionEditorSave, AnAmountNotWrittenAsTheLocaleWritesNumbersIsRefuse
         EXPECT_EQ(debit->window()->focusWidget(), debit);
         EXPECT_EQ(editor->totalController()->total(), 100);
         EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Refused) << text.toStdString();
-        EXPECT_EQ(alerts.last(), TWFormatter::formatter().typedNumberError());
+        EXPECT_EQ(alerts.last(),
+                  TWLocalized("refusedFieldMessage")
+                      .arg(TWLocalized("total"), TWFormatter::formatter().typedNumberError()));
         EXPECT_EQ(business->transactions().size(), before);
     }
     typeInto(debit, QStringLiteral("1,234.56"));
@@ -365,6 +372,40 @@ TEST_F(TransactionEditorSave, AnAmountNotWrittenAsTheLocaleWritesNumbersIsRefuse
     EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
     EXPECT_EQ(business->transactionWithIdentifier(editor->editTransaction()->identifier())->total(),
               123456);
+}
+
+// A date that does not read as a whole date (a partial "12/8", a second date
+// run on) is kept in the Date field, marked, when Tab leaves it; Save names
+// the field and the transaction keeps its date until the text is mended.
+TEST_F(TransactionEditorSave, ADateThatDoesNotReadIsKeptAndSaveNamesTheField)
+{
+    TWLocaleGuard pinned{QStringLiteral("en_US")};
+    const qsizetype before = business->transactions().size();
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+    ASSERT_TRUE(editor);
+    auto *date = qobject_cast<QDateTimeEdit *>(editor->valueViewForField(TWFieldIdentifierDate));
+    ASSERT_TRUE(date);
+    ASSERT_TRUE(twActivate(date));
+    const QDateTime shown = editor->editTransaction()->date();
+    for (const QString &text : {QStringLiteral("12/8"), QStringLiteral("11/2/2612/8/26")}) {
+        SCOPED_TRACE(text.toStdString());
+        date->setFocus(Qt::TabFocusReason);
+        twTypeDate(date, text);
+        EXPECT_NE(QApplication::focusWidget(), date);
+        EXPECT_EQ(date->text(), text);
+        EXPECT_TRUE(twIsRefused(date));
+        EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Refused);
+        ASSERT_FALSE(alerts.isEmpty());
+        EXPECT_TRUE(alerts.last().startsWith(TWLocalized("date") + QStringLiteral(": ")));
+        EXPECT_EQ(editor->editTransaction()->date(), shown);
+        EXPECT_EQ(business->transactions().size(), before);
+    }
+    twTypeDate(date, QStringLiteral("12/8/26"));
+    EXPECT_FALSE(twIsRefused(date));
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    EXPECT_EQ(
+        business->transactionWithIdentifier(editor->editTransaction()->identifier())->date().date(),
+        QDate(2026, 12, 8));
 }
 
 TEST_F(TransactionEditorSave, ARefusedTransactionLeavesNoScheduleBehind)

@@ -261,13 +261,20 @@ TEST_F(BudgetItemEditorTest, ATypedStartDateIsReadInTheLocalesOrder)
         EXPECT_EQ(press(sheet->saveButton()), -1002);
         EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->startDate().date(), QDate(2026, 10, 5));
     }
-    // Text that names no date stores none: the line keeps its date.
+    // Text that names no date stores none: it stays, and Save names the field
+    // until it is mended; the line keeps its date.
     TWLocaleGuard pinned{QStringLiteral("en_US")};
     openStored(TWItemTypeAccount, kRent);
     twTypeDate(sheet->startDatePicker(), QStringLiteral("10/45/26"));
     EXPECT_EQ(sheet->startDatePicker()->date(), QDate(2026, 10, 5));
-    EXPECT_EQ(press(sheet->saveButton()), -1002);
+    EXPECT_EQ(sheet->startDatePicker()->text(), QStringLiteral("10/45/26"));
+    EXPECT_EQ(press(sheet->saveButton()), 0);
+    ASSERT_FALSE(alerts.isEmpty());
+    EXPECT_TRUE(alerts.last().startsWith(TWLocalized("startDate") + QStringLiteral(": ")));
     EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->startDate().date(), QDate(2026, 10, 5));
+    twTypeDate(sheet->startDatePicker(), QStringLiteral("10/6/26"));
+    EXPECT_EQ(press(sheet->saveButton()), -1002);
+    EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->startDate().date(), QDate(2026, 10, 6));
 }
 
 TEST_F(BudgetItemEditorTest, AClickedStartDateTakesTheTypedDateAndTabGoesOnToTheNextField)

@@ -2,7 +2,9 @@
 // first and identifier ties, new expenses, the count and total line, the
 // import-selection mode and the texts of its cells.
 
+#include "TWDateTypingSupport.h"
 #include "TWWorkTestSupport.h"
+#include "app/TWTypedNumberField.h"
 
 #include "work/TWExpenseController.h"
 #include "work/TWExpensesController.h"
@@ -12,11 +14,15 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
+
+#include <tuple>
 
 namespace
 {
@@ -132,9 +138,10 @@ TEST_F(ExpensesView, NewExpenseStartsAtOneAtNoCostAndIsSelected)
 }
 
 // A quantity, tax rate or cost not written as the locale writes numbers ("1,5",
-// "8,5", "1234,56" under en_US) is refused in its own field, at the end of its
-// editing and on Save, with a message that says so; the field keeps its text
-// and the focus, the other fields keep what was typed, and nothing is stored.
+// "8,5", "1234,56" under en_US) is refused in its own field when its editing
+// ends: the field keeps its text, marked, and a click elsewhere takes the
+// focus there, so what is typed next lands where the user clicked. Save names
+// the field, the other fields keep what was typed, and nothing is stored.
 TEST_F(ExpensesView, AnUnreadableNumberIsRefusedInItsOwnFieldAndTheOthersStay)
 {
     open(TWProjectList{project});
@@ -142,32 +149,47 @@ TEST_F(ExpensesView, AnUnreadableNumberIsRefusedInItsOwnFieldAndTheOthersStay)
     expenses->newExpense();
     TWExpenseController *sheet = expenses->expenseSheet();
     ASSERT_TRUE(sheet);
+    ASSERT_TRUE(twActivate(sheet->view()));
     sheet->nameField()->setText(QStringLiteral("Train"));
     sheet->notesField()->setText(QStringLiteral("Return ticket"));
     sheet->costField()->setText(QStringLiteral("12.50"));
-    const std::pair<QLineEdit *, QString> cases[] = {
-        {sheet->quantityField(), QStringLiteral("1,5")},
-        {sheet->taxRateField(), QStringLiteral("8,5")},
-        {sheet->costField(), QStringLiteral("1234,56")},
+    const std::tuple<QLineEdit *, const char *, QString, QLineEdit *> cases[] = {
+        {sheet->quantityField(), "quantity", QStringLiteral("1,5"), sheet->costField()},
+        {sheet->taxRateField(), "taxRate", QStringLiteral("8,5"), sheet->notesField()},
+        {sheet->costField(), "cost", QStringLiteral("1234,56"), sheet->quantityField()},
     };
-    for (const auto &[field, text] : cases) {
+    for (const auto &[field, label, text, next] : cases) {
+        SCOPED_TRACE(text.toStdString());
         const QString good = field->text();
+        const QString nextText = next->text();
         alerts.clear();
-        field->setText(text);
-        emit field->editingFinished();
+        QTest::mouseClick(field, Qt::LeftButton);
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(field, text);
+        // The click into the next field takes the focus, and what is typed
+        // lands there.
+        QTest::mouseClick(next, Qt::LeftButton);
         settle();
-        EXPECT_EQ(field->window()->focusWidget(), field) << text.toStdString();
+        EXPECT_EQ(QApplication::focusWidget(), next);
+        QTest::keyClick(next, Qt::Key_End);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("0"));
+        EXPECT_EQ(next->text(), nextText + u'0');
+        next->setText(nextText);
+        EXPECT_EQ(field->text(), text);
+        EXPECT_TRUE(twIsRefused(field));
+
         sheet->saveButton()->click();
         settle();
-        EXPECT_EQ(alerts, QStringList{TWFormatter::formatter().typedNumberError()});
+        EXPECT_EQ(alerts, QStringList{TWLocalized("refusedFieldMessage")
+                                          .arg(TWLocalized(label),
+                                               TWFormatter::formatter().typedNumberError())});
         EXPECT_EQ(field->text(), text);
-        EXPECT_EQ(field->window()->focusWidget(), field) << text.toStdString();
+        EXPECT_EQ(QApplication::focusWidget(), field);
         EXPECT_EQ(sheet->nameField()->text(), QStringLiteral("Train"));
         EXPECT_EQ(sheet->notesField()->text(), QStringLiteral("Return ticket"));
-        EXPECT_EQ(sheet->costField()->text(),
-                  field == sheet->costField() ? text : QStringLiteral("12.50"));
         EXPECT_EQ(business->expenses().size(), before);
         field->setText(good);
+        EXPECT_FALSE(twIsRefused(field));
     }
     sheet->quantityField()->setText(QStringLiteral("1.5"));
     sheet->saveButton()->click();

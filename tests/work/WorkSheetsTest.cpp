@@ -6,6 +6,8 @@
 #include "TWDateTypingSupport.h"
 #include "TWWorkTestSupport.h"
 
+#include "app/TWTypedNumberField.h"
+
 #include "work/TWExpensesController.h"
 #include "work/TWProjectController.h"
 #include "work/TWTaskController.h"
@@ -29,6 +31,8 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <functional>
 
 namespace
 {
@@ -161,7 +165,9 @@ TEST_F(WorkSheets, UnreadableNumbersAreRefusedNotStoredAsZero)
     taskSheet->rateField()->setText(QStringLiteral("12..5"));
     taskSheet->saveButton()->click();
     settle();
-    EXPECT_EQ(alerts, QStringList({TWFormatter::formatter().typedNumberError()}));
+    EXPECT_EQ(alerts, QStringList({TWLocalized("refusedFieldMessage")
+                                       .arg(TWLocalized("rate"),
+                                            TWFormatter::formatter().typedNumberError())}));
     EXPECT_TRUE(codes.isEmpty());
     EXPECT_EQ(task->rate(), 5000);
     // The field keeps the text to be mended; empty text is 0.
@@ -289,6 +295,76 @@ TEST_F(WorkSheets, TabGoesFromEachTimeItemFieldToTheNextAndAClickSelectsTheTime)
     twClickAndTypeDate(sheet.startPicker(), QStringLiteral("10/5/26 3:04 PM"));
     EXPECT_EQ(QApplication::focusWidget(), sheet.endPicker());
     EXPECT_EQ(sheet.startPicker()->dateTime(), QDateTime(QDate(2026, 10, 5), QTime(15, 4)));
+}
+
+// A date typed into a field that already has the focus, after a click that
+// put the caret at the end of its date, does not read: the field keeps the
+// text, marked, never the old date in its place; Save names the field and
+// stores nothing until the text is mended.
+TEST_F(WorkSheets, ADateThatDoesNotReadIsKeptAndSaveNamesItsField)
+{
+    TWLocaleGuard pinned{QStringLiteral("en_US")};
+    const TWTaskPtr task = addTask(project, QStringLiteral("Work"));
+    const TWTaskItemPtr item = addItem(task, twLocal(2026, 3, 1, 9), twLocal(2026, 3, 1, 10));
+    TWTaskItemController itemSheet;
+    itemSheet.setTaskItem(item->copy());
+    TWProjectController projectSheet;
+    projectSheet.setProject(project);
+    taskSheet = std::make_unique<TWTaskController>();
+    taskSheet->setTask(task);
+    for (TWWorkSheet *sheet :
+         {static_cast<TWWorkSheet *>(&itemSheet), static_cast<TWWorkSheet *>(taskSheet.get()),
+          static_cast<TWWorkSheet *>(&projectSheet)}) {
+        sheet->setMode(1);
+        sheet->setBusinessController(document.get());
+        sheet->setBusiness(business);
+        sheet->update();
+    }
+    struct Case {
+        TWWorkSheet *sheet;
+        QDateTimeEdit *field;
+        QWidget *next;
+        const char *label;
+        const char *typed;
+        const char *mended;
+        std::function<QDateTime()> stored;
+    };
+    const Case cases[] = {
+        {&itemSheet, itemSheet.startPicker(), itemSheet.notesField(), "taskItemStart",
+         "1/7/25 11:30 AM", "1/7/25 11:30 AM",
+         [&] { return business->taskItemWithIdentifier(item->identifier())->startDateTime(); }},
+        {taskSheet.get(), taskSheet->datePicker(), taskSheet->nameField(), "date", "12/8",
+         "12/8/26", [&] { return business->taskWithIdentifier(task->identifier())->date(); }},
+        {&projectSheet, projectSheet.datePicker(), projectSheet.nameField(), "date", "10/5/26",
+         "10/5/26", [&] { return business->projectWithIdentifier(project->identifier())->date(); }},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.typed);
+        document->beginSheetWithView(test.sheet->view(), false, true, {});
+        const QDateTime before = test.stored();
+        const QString shown = test.field->text();
+        twClickIntoFocusedDate(test.field, QString::fromLatin1(test.typed), test.next);
+        EXPECT_EQ(QApplication::focusWidget(), test.next);
+        EXPECT_NE(test.field->text(), shown);
+        EXPECT_TRUE(test.field->text().contains(QString::fromLatin1(test.typed)));
+        EXPECT_TRUE(twIsRefused(test.field));
+        alerts.clear();
+        test.sheet->saveButton()->click();
+        settle();
+        ASSERT_EQ(alerts.size(), 1);
+        EXPECT_TRUE(alerts.first().startsWith(TWLocalized(test.label) + QStringLiteral(": ")))
+            << alerts.first().toStdString();
+        EXPECT_EQ(test.stored(), before);
+        EXPECT_TRUE(test.field->text().contains(QString::fromLatin1(test.typed)));
+
+        // Mended, the date is read and stored.
+        twTypeDate(test.field, QString::fromLatin1(test.mended));
+        EXPECT_FALSE(twIsRefused(test.field));
+        test.sheet->saveButton()->click();
+        settle();
+        EXPECT_EQ(test.stored().date(), test.field->date());
+        EXPECT_NE(test.stored(), before);
+    }
 }
 
 TEST_F(WorkSheets, ProjectSheetKeepsTheShownUnitAndRereadsTheRate)

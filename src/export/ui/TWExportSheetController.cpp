@@ -4,6 +4,7 @@
 #include "app/TWBusinessController.h"
 #include "app/TWControls.h"
 #include "app/TWDateEdit.h"
+#include "app/TWTypedNumberField.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 
@@ -278,6 +279,11 @@ void TWExportSheetController::doExport(int tag)
 {
     if (tag == 1 && !validate())
         return;
+    if (QWidget *refused = tag == 1 ? twFirstRefusedField(m_view) : nullptr) {
+        // A date whose text was refused is mended before anything is written.
+        twExplainRefusedField(refused);
+        return;
+    }
     const int code =
         sheetReturnCode(tag == 1 ? TWSheetResult::Confirmed : TWSheetResult::Cancelled);
     if (m_document)

@@ -7,6 +7,7 @@
 
 #include "app/TWBusinessController.h"
 #include "app/TWMasterController.h"
+#include "app/TWTypedNumberField.h"
 #include "ledger/TWRepeatController.h"
 
 #include "model/TWAccount.h"
@@ -146,6 +147,11 @@ void TWInvoiceController::doSave(int tag)
         m_view->setFocus();
     if (tag != 1 || !m_business || !m_editInvoice || !m_repeatController) {
         endSheet(TWSheetResult::Cancelled);
+        return;
+    }
+    // A date whose text was refused is mended before anything is kept.
+    if (QWidget *refused = twFirstRefusedField(m_view)) {
+        twExplainRefusedField(refused);
         return;
     }
 

@@ -93,8 +93,13 @@ void TWBudgetItemController::build()
     cycle->addStretch(1);
     auto *form = new QFormLayout;
     form->addRow(TWLocalized("name"), m_name);
-    form->addRow(TWLocalized("budget"), amount);
-    form->addRow(TWLocalized("startDate"), start);
+    // Labels that name a refused field.
+    auto *budgetLabel = new QLabel(TWLocalized("budget"), view);
+    budgetLabel->setBuddy(m_budget);
+    form->addRow(budgetLabel, amount);
+    auto *startLabel = new QLabel(TWLocalized("startDate"), view);
+    startLabel->setBuddy(m_startDate);
+    form->addRow(startLabel, start);
     form->addRow(TWLocalized("budgetCycle"), cycle);
     form->addRow(QString(), m_rollover);
 
@@ -337,6 +342,10 @@ void TWBudgetItemController::doSave(int tag)
     }
     if (!amountRead) {
         twExplainTypedNumber(m_budget);
+        return;
+    }
+    if (QWidget *refused = twFirstRefusedField(m_view)) {
+        twExplainRefusedField(refused);
         return;
     }
     if (m_editBudgetItem->cycleUnit() != TWBudgetCycleUnitNone) {

@@ -3,6 +3,7 @@
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
 #include "app/TWDateEdit.h"
+#include "app/TWTypedNumberField.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
@@ -514,6 +515,11 @@ void TWReportInfoController::doSave(int tag)
     // Ends any typing in progress, so its text is what is saved.
     if (QWidget *focus = m_view->focusWidget())
         focus->clearFocus();
+    // A date whose text was refused is mended before anything is kept.
+    if (QWidget *refused = tag == 1 ? twFirstRefusedField(m_view) : nullptr) {
+        twExplainRefusedField(refused);
+        return;
+    }
     const quint32 type = m_mode == TWEditorMode::New
                              ? typeForTag(popUpTag(m_typePopUp))
                              : (m_report ? quint32(m_report->reportType()) : 0);
