@@ -9,12 +9,13 @@
 #include <functional>
 
 // Whether Tab stops at `control` in `within`: shown there, enabled, taking
-// Tab focus; a compound control (a date field) hands its focus to its inner
-// text, which is the stop.
+// Tab focus. A control that hands its focus on (a part of a compound control
+// such as a date field) is no stop of its own; the one it hands it to is.
 bool twTakesTab(const QWidget *control, const QWidget *within);
 
-// The controls inside `content` that Tab stops at, in reading order: top to bottom, and controls whose middles lie within the
-// first one's height make a line, read left to right.
+// The controls inside `content` that Tab stops at, in reading order: top to
+// bottom, and controls whose middles lie within the first one's height make
+// a line, read left to right.
 QList<QWidget *> twReadingOrder(const QWidget *content);
 
 // A view whose Tab and Backtab from any control in `loop` go to the next or

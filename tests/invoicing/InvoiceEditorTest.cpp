@@ -431,31 +431,18 @@ TEST_F(InvoiceEditorTest, TabWalksTheFormTopToBottomAndKeepsWhatIsTyped)
 {
     book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 2, 10000);
     open(book.newInvoice(book.project, QString()), 0);
-    QWidget *view = editor->view();
-    view->resize(720, 640);
+    editor->view()->resize(720, 640);
     const QList<QWidget *> walk = twTabWalk(editor->datePicker(), 30);
-    const qsizetype back = walk.indexOf(editor->datePicker());
-    EXPECT_GT(back, 0);
     // Down the form, each line left to right, then the item tables and the
     // buttons, and round to the date.
     EXPECT_EQ(walk.mid(0, 5),
               (QList<QWidget *>{editor->numberField(), editor->nameField(), editor->sentCheckbox(),
                                 editor->paidCheckbox(), editor->dueDateCheckbox()}));
-    const QList<QWidget *> order{editor->notesField(), editor->tasksTable(), editor->cancelButton(),
-                                 editor->saveButton()};
-    qsizetype last = -1;
-    for (QWidget *control : order) {
-        const qsizetype at = walk.indexOf(control);
-        EXPECT_GT(at, last) << control->objectName().toStdString();
-        last = at;
-    }
-    EXPECT_LT(last, back);
-    int top = 0;
-    for (qsizetype i = 0; i < back; ++i) {
-        const int y = walk.at(i)->mapTo(view, QPoint(0, walk.at(i)->height() / 2)).y();
-        EXPECT_GE(y, top) << i;
-        top = std::max(top, walk.at(i)->mapTo(view, QPoint(0, 0)).y());
-    }
+    const qsizetype notes = walk.indexOf(editor->notesField());
+    EXPECT_GT(notes, 4);
+    EXPECT_EQ(walk.mid(notes + 2, 4),
+              (QList<QWidget *>{editor->tasksTable(), editor->cancelButton(), editor->saveButton(),
+                                editor->datePicker()}));
 
     // By Tab alone from the date: a number and a name typed are kept, and
     // the name's space ticks no task.
