@@ -7,6 +7,7 @@
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
+#include "foundation/TWStringAdditions.h"
 #include "model/TWBuiltInFields.h"
 #include "model/TWFormatter.h"
 #include "model/TWNumberFormatter.h"
@@ -23,6 +24,7 @@
 #include <QSet>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
 
 namespace
@@ -380,7 +382,9 @@ void TWEditTransactionsController::applyValue(TWTransaction &transaction, const 
         transaction.setPayee(value.text);
         return;
     case TWFieldIdentifierTotal:
-        transaction.setTotal(parsedTotal);
+        // The amount typed keeps the transaction's direction: a payment
+        // stays a payment; a typed minus turns it round.
+        transaction.setTotal(transaction.total() < 0 ? -parsedTotal : parsedTotal);
         twUpdateTotals(transaction, TWTotalTypeTotal, TWTotalTypeAll, business);
         twUpdatePercentTotals(transaction, business);
         return;
@@ -447,21 +451,16 @@ void TWEditTransactionsController::applyValue(TWTransaction &transaction, const 
     }
 }
 
-TWErrorResult TWEditTransactionsController::editTransactions(const TWField &field,
-                                                             const TWEditValue &value)
+TWErrorResult TWEditTransactionsController::prepareEdits(const TWField &field,
+                                                         const TWEditValue &value,
+                                                         QList<Edit> *edits) const
 {
     if (!m_business)
         return std::nullopt;
-    TWBusiness &business = *m_business;
-
+    const TWBusiness &business = *m_business;
     // Each stored transaction once (a register of several accounts lists a
     // transfer twice), edited on a copy of the stored record so that a
     // refused write leaves the listed one as it was.
-    struct Edit {
-        TWTransactionPtr edited;
-        bool before = false;
-    };
-    QList<Edit> edits;
     QSet<qint32> seen;
     const bool amount = isAmountField(field);
     // An account pop-up without accounts chose nothing.
@@ -473,7 +472,8 @@ TWErrorResult TWEditTransactionsController::editTransactions(const TWField &fiel
         const TWTransactionPtr stored = business.transactionWithIdentifier(row->identifier());
         if (!stored || !stored->canEdit())
             continue;
-        // A new total would disagree with the lines of a split transaction.
+        // A new total would disagree with the lines of a split transaction
+        // (the sheet named those before saving).
         if (field.identifier() == TWFieldIdentifierTotal && stored->hasSplit())
             continue;
         seen.insert(row->identifier());
@@ -497,8 +497,20 @@ TWErrorResult TWEditTransactionsController::editTransactions(const TWField &fiel
         if (field.identifier() == TWFieldIdentifierDate && business.transactionClosed(*edit.edited))
             return TWError(kBusinessErrorDomain, -1, TWLocalized("editClosedTransaction"));
         edit.before = edit.before || business.transactionBeforeActiveAccountingPeriod(*edit.edited);
-        edits.append(edit);
+        edits->append(edit);
     }
+    return std::nullopt;
+}
+
+TWErrorResult TWEditTransactionsController::editTransactions(const TWField &field,
+                                                             const TWEditValue &value)
+{
+    if (!m_business)
+        return std::nullopt;
+    TWBusiness &business = *m_business;
+    QList<Edit> edits;
+    if (TWErrorResult refused = prepareEdits(field, value, &edits))
+        return refused;
 
     // One write per transaction without notifications, then one rebuild of
     // the year-end transfers and one pair of bulk notifications.
@@ -535,22 +547,45 @@ void TWEditTransactionsController::presentError(const TWError &error)
     emit errorPresented(error);
 }
 
-qsizetype TWEditTransactionsController::splitTransactionsToUnsplit(const TWField &field,
-                                                                   const TWEditValue &value) const
+TWTransactionList TWEditTransactionsController::editableTransactions() const
 {
-    if (!m_business || !isAccountField(field) || value.tag == 0)
-        return 0;
-    // Counted as the run will meet them: each stored transaction once, only
-    // those it may change.
+    TWTransactionList editable;
+    if (!m_business)
+        return editable;
     QSet<qint32> seen;
     for (const TWTransactionPtr &row : std::as_const(m_transactions)) {
         if (!row || !row->canEdit() || seen.contains(row->identifier()))
             continue;
+        seen.insert(row->identifier());
         const TWTransactionPtr stored = m_business->transactionWithIdentifier(row->identifier());
-        if (stored && stored->canEdit() && stored->hasSplit())
-            seen.insert(row->identifier());
+        if (stored && stored->canEdit())
+            editable.append(stored);
     }
-    return seen.size();
+    return editable;
+}
+
+qsizetype TWEditTransactionsController::splitTransactionsToUnsplit(const TWField &field,
+                                                                   const TWEditValue &value) const
+{
+    if (!isAccountField(field) || value.tag == 0)
+        return 0;
+    // Counted as the run will meet them: each stored transaction once, only
+    // those it may change.
+    const TWTransactionList editable = editableTransactions();
+    return std::count_if(editable.cbegin(), editable.cend(),
+                         [](const TWTransactionPtr &stored) { return stored->hasSplit(); });
+}
+
+TWTransactionList
+TWEditTransactionsController::splitTransactionsKeepingTotals(const TWField &field) const
+{
+    TWTransactionList keeping;
+    if (field.identifier() != TWFieldIdentifierTotal)
+        return keeping;
+    for (const TWTransactionPtr &stored : editableTransactions())
+        if (stored->hasSplit())
+            keeping.append(stored);
+    return keeping;
 }
 
 void TWEditTransactionsController::doSave(int tag)
@@ -563,21 +598,73 @@ void TWEditTransactionsController::doSave(int tag)
         return;
     }
     const TWEditValue value = currentValue();
-    const qsizetype splits = splitTransactionsToUnsplit(*field, value);
-    if (splits == 0) {
+    // What would be refused is said first: there is nothing to ask about it.
+    QList<Edit> edits;
+    if (TWErrorResult refused = prepareEdits(*field, value, &edits)) {
+        presentError(*refused);
+        return;
+    }
+    const qsizetype unsplit = splitTransactionsToUnsplit(*field, value);
+    const TWTransactionList keeping = splitTransactionsKeepingTotals(*field);
+    if (unsplit == 0 && keeping.isEmpty()) {
         save(*field, value);
         return;
     }
-    // A new account leaves a split transaction with one line and no bank
-    // side: say so first. Cancel returns to the sheet as the user left it.
+    askBeforeSaving(field, value, unsplit, keeping, !edits.isEmpty());
+}
+
+void TWEditTransactionsController::askBeforeSaving(const TWFieldPtr &field,
+                                                   const TWEditValue &value, qsizetype unsplit,
+                                                   const TWTransactionList &keeping,
+                                                   bool othersChange)
+{
     TWAlert alert;
-    alert.message = splits == 1 ? TWLocalized("editTransactionsUnsplitOne")
-                                : TWLocalized("editTransactionsUnsplitMany").arg(splits);
-    alert.informativeText = TWLocalized("editTransactionsUnsplitInformative");
-    alert.buttons = {TWLocalized("editTransactionsUnsplitButton"), TWLocalized("cancel")};
-    // Lines removed cannot be brought back: a stray Return keeps them.
-    alert.defaultButton = 1;
     alert.window = m_view->window();
+    if (unsplit > 0) {
+        // A new account leaves a split transaction with one line and no bank
+        // side: say so first.
+        alert.message = unsplit == 1 ? TWLocalized("editTransactionsUnsplitOne")
+                                     : TWLocalized("editTransactionsUnsplitMany").arg(unsplit);
+        alert.informativeText = TWLocalized("editTransactionsUnsplitInformative");
+        alert.buttons = {TWLocalized("editTransactionsUnsplitButton"), TWLocalized("cancel")};
+    } else {
+        // A split transaction's total is the sum of its lines: each one left
+        // as it is is named, by date, payee and total.
+        constexpr qsizetype kShownLength = 60;
+        const TWFormatter &formatter = TWFormatter::formatter();
+        const auto line = [&keeping, &formatter](qsizetype i) {
+            const TWTransaction &t = *keeping.at(i);
+            const QString payee = !t.payee().isEmpty() ? t.payee()
+                                  : !t.description().isEmpty()
+                                      ? t.description()
+                                      : TWLocalized("editTransactionsNoPayee");
+            return TWLocalized("editTransactionsSplitTotalLine")
+                .arg(formatter.shortDateString(t.date()),
+                     TWStringAdditions::shortened(payee, kShownLength),
+                     formatter.valueString(t.total(), t.unit().get(), true, true, false, false,
+                                           true));
+        };
+        const QString names =
+            TWStringAdditions::shortList(keeping.size(), line, QStringLiteral("\n"),
+                                         TWLocalized("editTransactionsSplitTotalMore"));
+        if (!othersChange) {
+            // Nothing else to change: back to the sheet.
+            alert.message = TWLocalized("editTransactionsSplitTotalNone");
+            alert.informativeText =
+                TWLocalized("editTransactionsSplitTotalNoneInformative").arg(names);
+            alert.buttons = {TWLocalized("ok")};
+            twRunAlert(alert);
+            return;
+        }
+        alert.message = keeping.size() == 1
+                            ? TWLocalized("editTransactionsSplitTotalOne")
+                            : TWLocalized("editTransactionsSplitTotalMany").arg(keeping.size());
+        alert.informativeText = TWLocalized("editTransactionsSplitTotalInformative").arg(names);
+        alert.buttons = {TWLocalized("editTransactionsSplitTotalButton"), TWLocalized("cancel")};
+    }
+    // Cancel returns to the sheet as the user left it; a stray Return keeps
+    // the lines and totals as they are.
+    alert.defaultButton = 1;
     QPointer<TWEditTransactionsController> self(this);
     twRunAlert(alert, [self, field, value](int code) {
         if (self && self->m_view && code == TWAlertFirstButtonReturn)

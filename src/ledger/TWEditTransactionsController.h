@@ -64,6 +64,9 @@ public:
     // How many transactions saving `value` of `field` would turn from split
     // into plain ones (only a new account does).
     qsizetype splitTransactionsToUnsplit(const TWField &field, const TWEditValue &value) const;
+    // The split transactions a new total leaves as they are (their lines make
+    // their totals), in the register's order; none for any other field.
+    TWTransactionList splitTransactionsKeepingTotals(const TWField &field) const;
 
     // The chosen field; nullptr without one.
     TWFieldPtr selectedField() const;
@@ -73,8 +76,9 @@ public:
     TWEditValue currentValue() const;
 
     // Applies `value` of `field` to every editable transaction and writes
-    // them. Refusals (closed period, unreadable amount) write nothing and
-    // return the error; a store error stops the run and is returned, what
+    // them. A new total keeps each transaction's direction (a typed minus
+    // turns it round) and leaves split transactions alone. Refusals (closed period, unreadable
+    // amount) write nothing and return the error; a store error stops the run and is returned, what
     // was written before it stays.
     TWErrorResult editTransactions(const TWField &field, const TWEditValue &value);
 
@@ -108,7 +112,25 @@ signals:
     void errorPresented(const TWError &error);
 
 private:
+    // One transaction to write: the changed copy of the stored one, and
+    // whether it lies before the active accounting period (then or now).
+    struct Edit {
+        TWTransactionPtr edited;
+        bool before = false;
+    };
+
     void build() override;
+    // The changed copies to write, each stored transaction once; a refusal
+    // (a date in a closed period, an unreadable amount) is returned and
+    // `edits` is left incomplete.
+    TWErrorResult prepareEdits(const TWField &field, const TWEditValue &value,
+                               QList<Edit> *edits) const;
+    // Each editable stored transaction once, in the register's order.
+    TWTransactionList editableTransactions() const;
+    // Asks before saving a new account onto split transactions, or a new
+    // total beside split transactions that keep theirs; saves on the answer.
+    void askBeforeSaving(const TWFieldPtr &field, const TWEditValue &value, qsizetype unsplit,
+                         const TWTransactionList &keeping, bool othersChange);
     void presentError(const TWError &error);
     // Writes the value and ends the sheet as saved, unless it was refused.
     void save(const TWField &field, const TWEditValue &value);

@@ -6,7 +6,7 @@
 #include <QVariantList>
 
 #include <algorithm>
-#include <climits>
+#include <cmath>
 
 namespace
 {
@@ -185,55 +185,23 @@ void moveColumns(QVariantMap &settings, const QList<qint32> &columnOrder, qint64
     settings.insert(TWColumnSettingsFieldsKey, result);
 }
 
-QList<int> fitWidths(const QList<TWColumnFit> &columns, int available)
+QList<int> shownWidths(const QList<TWColumnFit> &columns)
 {
     QList<int> widths;
     widths.reserve(columns.size());
-    qint64 total = 0;
-    for (const TWColumnFit &column : columns) {
-        // An amount is never asked for less than its minimum; a column the
-        // user made narrower than its title keeps the user's width.
-        const int width = column.kind == TWColumnFit::Amount
-                              ? std::max(column.width, column.minimum)
-                              : column.width;
-        widths.append(width);
-        total += width;
-    }
-    // The least each column may keep in each round: ticks, numbers and dates
-    // show nothing more for room beyond their title and widest value, so they
-    // give it up first; then the text columns, which show more of their text
-    // the wider they are.
-    const auto limitIn = [](int round, const TWColumnFit &column) {
-        if (round == 0)
-            return column.kind == TWColumnFit::Fixed ? column.minimum : INT_MAX;
-        return column.minimum;
-    };
-    for (int round = 0; round < 2 && total > available; ++round) {
-        qint64 spare = 0;
-        QList<int> limits;
-        limits.reserve(columns.size());
-        for (qsizetype i = 0; i < columns.size(); ++i) {
-            const int limit = std::min(widths[i], limitIn(round, columns[i]));
-            limits.append(limit);
-            spare += widths[i] - limit;
-        }
-        if (spare <= 0)
-            continue;
-        const qint64 excess = std::min(total - qint64(available), spare);
-        qint64 taken = 0;
-        for (qsizetype i = 0; i < columns.size() && taken < excess; ++i) {
-            const qint64 room = widths[i] - limits[i];
-            if (room <= 0)
-                continue;
-            // Rounded up, so the last pixels are taken too; never past the limit.
-            const qint64 share = std::min(room, (room * excess + spare - 1) / spare);
-            const qint64 take = std::min(share, excess - taken);
-            widths[i] -= int(take);
-            taken += take;
-        }
-        total -= taken;
-    }
+    for (const TWColumnFit &column : columns)
+        widths.append(std::max(column.width, column.minimum));
     return widths;
+}
+
+int pixelsFromPoints(double points, double dotsPerInch)
+{
+    return int(std::lround(points * dotsPerInch / 72.0));
+}
+
+double pointsFromPixels(int pixels, double dotsPerInch)
+{
+    return dotsPerInch > 0 ? pixels * 72.0 / dotsPerInch : pixels;
 }
 
 QList<qint32> entryIdentifiers(const QVariantMap &settings)

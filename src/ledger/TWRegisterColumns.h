@@ -18,26 +18,26 @@ struct TWRegisterColumn {
     bool operator==(const TWRegisterColumn &) const = default;
 };
 
-// One shown column as the window fits it: the width it would like (the
-// stored one), the least it has while the window is too narrow (its whole
-// title, and for an amount also its widest amount), and its kind: a tick,
-// number or date gives way first, then text; an amount keeps its minimum.
+// One shown column as the register lays it out: its stored width in pixels
+// and the least it needs (its whole title; an amount column also its widest
+// amount, a date column its widest date).
 struct TWColumnFit {
-    enum Kind { Text, Fixed, Amount };
-    int width = 120;
+    int width = 160;
     int minimum = 50;
-    Kind kind = Text;
 };
 
 namespace TWRegisterColumns
 {
 
-// The widths to show in `available` pixels. Every column gets its wish when
-// there is room. When the wishes do not fit, the columns give way in rounds,
-// each column in proportion to what it has to spare: tick, number and date
-// columns down to their minimum, then every column down to its minimum. No title and no amount
-// is ever cut; a scroll bar takes what still does not fit.
-QList<int> fitWidths(const QList<TWColumnFit> &columns, int available);
+// The widths to show: each column at its stored width, widened only where
+// that would cut its title (or its widest amount or date). The window never
+// narrows a column: a scroll bar takes what does not fit.
+QList<int> shownWidths(const QList<TWColumnFit> &columns);
+
+// Stored widths are in points, as the register's font is: a screen of
+// `dotsPerInch` shows a point as dotsPerInch / 72 pixels.
+int pixelsFromPoints(double points, double dotsPerInch);
+double pointsFromPixels(int pixels, double dotsPerInch);
 
 // The number "visibleViews" holds for this register: for Accounts the first
 // parent item's account identifier, -1 for an account group, 0 otherwise;

@@ -5,6 +5,7 @@
 
 #include "app/TWBusinessController.h"
 #include "app/TWDateEdit.h"
+#include "app/TWKeyLoopView.h"
 #include "ledger/TWAttachmentsController.h"
 #include "ledger/TWRepeatController.h"
 #include "ledger/TWSplitController.h"
@@ -193,45 +194,13 @@ void TWTransactionController::rebuildUI()
 
 QList<QWidget *> TWTransactionController::keyViewLoop() const
 {
-    QList<QWidget *> loop;
+    QList<QWidget *> loop = twReadingOrder(m_contentView);
     if (!m_contentView)
         return loop;
-    const auto takesTab = [this](QWidget *control) {
-        // A compound control's inner text (a date field's) is the control's.
-        return (control->focusPolicy() & Qt::TabFocus) && !control->focusProxy() &&
-               control->isVisibleTo(m_view) && control->isEnabled();
-    };
-    struct Placed {
-        QWidget *control;
-        QRect frame;
-    };
-    QList<Placed> placed;
-    const QList<QWidget *> children = m_contentView->findChildren<QWidget *>();
-    for (QWidget *child : children) {
-        if (takesTab(child))
-            placed.append({child, QRect(child->mapTo(m_contentView, QPoint(0, 0)), child->size())});
-    }
-    std::stable_sort(placed.begin(), placed.end(), [](const Placed &a, const Placed &b) {
-        return a.frame.center().y() < b.frame.center().y();
-    });
-    // Controls whose middles lie within the first one's height make a line,
-    // read left to right (a check box is shorter than the field beside it).
-    for (qsizetype first = 0; first < placed.size();) {
-        const QRect line = placed.at(first).frame;
-        qsizetype end = first + 1;
-        while (end < placed.size() && placed.at(end).frame.center().y() <= line.bottom())
-            ++end;
-        std::stable_sort(
-            placed.begin() + first, placed.begin() + end,
-            [](const Placed &a, const Placed &b) { return a.frame.x() < b.frame.x(); });
-        for (qsizetype i = first; i < end; ++i)
-            loop.append(placed.at(i).control);
-        first = end;
-    }
     for (QWidget *button :
          {static_cast<QWidget *>(m_splitButton), static_cast<QWidget *>(m_cancelButton),
           static_cast<QWidget *>(m_saveButton)}) {
-        if (takesTab(button))
+        if (twTakesTab(button, m_view))
             loop.append(button);
     }
     return loop;

@@ -1,6 +1,7 @@
 #include "ledger/TWTransactionController.h"
 
 #include "app/TWBusinessController.h"
+#include "app/TWKeyLoopView.h"
 #include "ledger/TWAttachmentsController.h"
 #include "ledger/TWRepeatController.h"
 #include "ledger/TWTotalController.h"
@@ -17,49 +18,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QVBoxLayout>
-
-#include <algorithm>
-#include <functional>
-
-namespace
-{
-
-// The editor's view: Tab and Backtab from any of its controls follow the
-// editor's reading order. Qt's focus chain cannot be trusted with it: the
-// rows are rebuilt and the embedded views moved between them, and the chain
-// of a compound control (a date field and its text) does not survive that.
-class TWKeyLoopView final : public QWidget
-{
-public:
-    explicit TWKeyLoopView(std::function<QList<QWidget *>()> loop) : m_loop(std::move(loop)) {}
-
-protected:
-    bool focusNextPrevChild(bool next) override
-    {
-        const QList<QWidget *> loop = m_loop();
-        const QWidget *focus = window()->focusWidget();
-        const auto at = std::find_if(loop.cbegin(), loop.cend(), [focus](const QWidget *control) {
-            return focus && (control == focus || control->isAncestorOf(focus));
-        });
-        if (at == loop.cend())
-            return QWidget::focusNextPrevChild(next);
-        const qsizetype count = loop.size();
-        QWidget *target = loop.at((at - loop.cbegin() + (next ? 1 : count - 1)) % count);
-        target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
-        for (QWidget *parent = target->parentWidget(); parent; parent = parent->parentWidget()) {
-            if (auto *scroll = qobject_cast<QScrollArea *>(parent)) {
-                scroll->ensureWidgetVisible(target);
-                break;
-            }
-        }
-        return true;
-    }
-
-private:
-    std::function<QList<QWidget *>()> m_loop;
-};
-
-} // namespace
 
 TWTransactionController::TWTransactionController(QObject *parent)
     : TWLazyViewController<TWTransactionEditor>(parent), m_completer(new TWValueCompleter(this))

@@ -31,8 +31,8 @@ namespace
 {
 
 // The narrowest any column may be made by hand (the header's least section
-// size). The window itself never makes a column narrower than its title: in
-// a narrow window a scroll bar takes what does not fit.
+// size). The register shows a column no narrower than its title, whatever
+// the window: a scroll bar takes what does not fit.
 constexpr int kLeastColumnWidth = 50;
 
 // Fixed row height: every row is one line of the 12-point font.
@@ -122,7 +122,6 @@ void TWTransactionsController::build()
     header->setHighlightSections(false);
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     layout->addWidget(m_tableView);
-    m_tableView->viewport()->installEventFilter(this);
 
     m_headerMenu = new QMenu(m_tableView);
     m_headerMenu->setObjectName(QStringLiteral("registerHeaderMenu"));
@@ -644,7 +643,8 @@ void TWTransactionsController::updateColumns()
     for (const TWRegisterColumn &entry : columns) {
         if (!m_business || !m_business->fieldWithIdentifier(entry.identifier))
             continue;
-        m_storedWidths.append(int(entry.width));
+        m_storedWidths.append(
+            TWRegisterColumns::pixelsFromPoints(entry.width, m_tableView->logicalDpiX()));
     }
     fitColumns();
 }
@@ -662,31 +662,6 @@ bool isAmountField(const TWField &field)
     const qint32 identifier = field.identifier();
     return identifier == TWFieldIdentifierDebit || identifier == TWFieldIdentifierCredit ||
            identifier == TWFieldIdentifierBalance || identifier == TWFieldIdentifierTotal;
-}
-
-// A column whose text can be shortened when room is short.
-bool yieldsWidth(const TWField &field)
-{
-    switch (field.type()) {
-    case TWFieldTypeText:
-    case TWFieldTypeList:
-    case TWFieldTypeTags:
-        return true;
-    case TWFieldTypeStandard:
-        switch (field.identifier()) {
-        case TWFieldIdentifierPayee:
-        case TWFieldIdentifierDescription:
-        case TWFieldIdentifierNotes:
-        case TWFieldIdentifierAccount1:
-        case TWFieldIdentifierAccount2:
-        case TWFieldIdentifierRepeat:
-            return true;
-        default:
-            return false;
-        }
-    default:
-        return false;
-    }
 }
 
 // The amount a row shows in an amount column, if any.
@@ -791,31 +766,12 @@ void TWTransactionsController::fitColumns()
     const QScopedValueRollback guard(m_updatingColumns, true);
     QList<TWColumnFit> fits;
     const int count = int(std::min<qsizetype>(m_storedWidths.size(), m_model->columns().size()));
-    for (int column = 0; column < count; ++column) {
-        const TWField &field = *m_model->columns().at(column);
-        TWColumnFit fit;
-        fit.width = m_storedWidths.at(column);
-        fit.minimum = minimumWidth(column);
-        if (isAmountField(field))
-            fit.kind = TWColumnFit::Amount;
-        else if (yieldsWidth(field))
-            fit.kind = TWColumnFit::Text;
-        else
-            fit.kind = TWColumnFit::Fixed;
-        fits.append(fit);
-    }
-    const QList<int> widths = TWRegisterColumns::fitWidths(fits, m_tableView->viewport()->width());
+    for (int column = 0; column < count; ++column)
+        fits.append({m_storedWidths.at(column), minimumWidth(column)});
+    const QList<int> widths = TWRegisterColumns::shownWidths(fits);
     QHeaderView *header = m_tableView->horizontalHeader();
     for (int column = 0; column < widths.size(); ++column)
         header->resizeSection(column, widths.at(column));
-}
-
-bool TWTransactionsController::eventFilter(QObject *watched, QEvent *event)
-{
-    // A narrower or wider window lays the columns out again.
-    if (event->type() == QEvent::Resize && m_tableView && watched == m_tableView->viewport())
-        fitColumns();
-    return TWRegisterDetail::eventFilter(watched, event);
 }
 
 void TWTransactionsController::updateSortDescriptors()
@@ -921,7 +877,9 @@ void TWTransactionsController::columnResized(int logical, int newSize)
     if (logical >= 0 && logical < m_storedWidths.size())
         m_storedWidths[logical] = newSize;
     if (const TWFieldPtr field = fieldAtColumn(logical))
-        if (TWRegisterColumns::setWidth(*m_settings, field->identifier(), newSize))
+        if (TWRegisterColumns::setWidth(
+                *m_settings, field->identifier(),
+                TWRegisterColumns::pointsFromPixels(newSize, m_tableView->logicalDpiX())))
             saveSettings();
 }
 

@@ -119,8 +119,8 @@ public:
     // The least width of a column: an amount column's widest amount in the
     // register and its whole title; another column's title.
     int minimumWidth(int column) const;
-    // Lays the shown columns out in the table's width: amounts whole, text
-    // columns giving way first. Stored widths stay as the user set them.
+    // Shows each column at its stored width, widened where that would cut
+    // its title or its widest amount; a scroll bar takes what does not fit.
     void fitColumns();
     // Whether the menu (or the menu holding it) is the table's context or header menu.
     bool tableViewHasContextMenu(QMenu *menu) const;
@@ -169,7 +169,6 @@ private:
     void resortKeepingSelection();
     // The pixel width of each amount column's widest text over the loaded rows.
     void measureAmounts();
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void observe();
     void stopObserving();
     QWidget *alertWindow() const;
@@ -219,7 +218,7 @@ private:
     bool m_restored = false;
     bool m_selectionIsChanging = false;
     bool m_updatingColumns = false;
-    // Per shown column, the width from the settings; per amount field, its
+    // Per shown column, the width from the settings in pixels; per amount field, its
     // widest text (measured when the rows load, never while painting).
     QList<int> m_storedWidths;
     QHash<qint32, int> m_widestAmounts;

@@ -189,25 +189,9 @@ void TWPreferences::load()
     }
 }
 
-TWPreferences::Batch::Batch(TWPreferences &preferences) : m_preferences(preferences)
-{
-    ++m_preferences.m_batches;
-}
-
-TWPreferences::Batch::~Batch()
-{
-    if (--m_preferences.m_batches == 0 && m_preferences.m_batchWritten) {
-        m_preferences.m_batchWritten = false;
-        m_preferences.m_settings->sync();
-    }
-}
-
 void TWPreferences::syncSettings(bool post)
 {
-    if (m_batches > 0)
-        m_batchWritten = true;
-    else
-        m_settings->sync();
+    m_settings->sync();
     if (post)
         TWNotificationCenter::defaultCenter().postNotification(QStringLiteral("preferences"), this);
 }

@@ -36,22 +36,6 @@ public:
     // Writes the store to disk; with `post` then posts "preferences".
     void syncSettings(bool post);
 
-    // While one is alive, the setters change the store at once but the file is written when
-    // the last one ends: for one operation that sets a remembered choice dozens of times (a
-    // new business's chart of accounts and reports), where a disk write each would cost
-    // seconds.
-    class Batch
-    {
-    public:
-        explicit Batch(TWPreferences &preferences);
-        ~Batch();
-        Batch(const Batch &) = delete;
-        Batch &operator=(const Batch &) = delete;
-
-    private:
-        TWPreferences &m_preferences;
-    };
-
     std::uint32_t lastAccountType() const { return m_lastAccountType; }
     void setLastAccountType(std::uint32_t v);
     std::uint32_t lastReportType() const { return m_lastReportType; }
@@ -249,6 +233,4 @@ private:
     int m_temporaryDirectoryLock = -1;
     QMetaObject::Connection m_quitConnection;
     bool m_upgraded = false;
-    int m_batches = 0;
-    bool m_batchWritten = false;
 };

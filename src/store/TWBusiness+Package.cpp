@@ -10,7 +10,6 @@
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
 #include "foundation/TWPropertyList.h"
-#include "model/TWPreferences.h"
 #include "model/TWTransaction.h"
 #include "store/TWSchema.h"
 #include "store/TWTransactionEditing.h"
@@ -920,9 +919,6 @@ TWErrorResult TWBusiness::copyPackageDatabase(const QString &path, std::future<b
 
 TWErrorResult TWBusiness::populateDatabase(const QSet<QString> &created, bool isNew)
 {
-    // Every default account and report is remembered as the last one added: the
-    // preferences file is written once, when all are in.
-    const TWPreferences::Batch preferencesWrite(TWPreferences::preferences());
     const auto made = [&created](const char *table) {
         return created.contains(QLatin1String(table));
     };

@@ -426,3 +426,37 @@ TEST_F(InvoiceEditorTest, FlatTaskWithNoQuantityIsInvoicedOnceAnInvoiceBillsIt)
     tick(tasks, row(tasks, QStringLiteral("Setup")), true);
     EXPECT_EQ(editor->selectedTasks().size(), 1);
 }
+
+TEST_F(InvoiceEditorTest, TabWalksTheFormTopToBottomAndKeepsWhatIsTyped)
+{
+    book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 2, 10000);
+    open(book.newInvoice(book.project, QString()), 0);
+    editor->view()->resize(720, 640);
+    const QList<QWidget *> walk = twTabWalk(editor->datePicker(), 30);
+    // Down the form, each line left to right, then the item tables and the
+    // buttons, and round to the date.
+    EXPECT_EQ(walk.mid(0, 5),
+              (QList<QWidget *>{editor->numberField(), editor->nameField(), editor->sentCheckbox(),
+                                editor->paidCheckbox(), editor->dueDateCheckbox()}));
+    const qsizetype notes = walk.indexOf(editor->notesField());
+    EXPECT_GT(notes, 4);
+    EXPECT_EQ(walk.mid(notes + 2, 4),
+              (QList<QWidget *>{editor->tasksTable(), editor->cancelButton(), editor->saveButton(),
+                                editor->datePicker()}));
+
+    // By Tab alone from the date: a number and a name typed are kept, and
+    // the name's space ticks no task.
+    editor->datePicker()->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("1047"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("June work"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    editor->saveButton()->click();
+    ASSERT_EQ(codes, QList<int>{-1002});
+    const TWInvoicePtr stored = book.b().invoiceWithIdentifier(editor->editInvoice()->identifier());
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->number(), QStringLiteral("1047"));
+    EXPECT_EQ(stored->name(), QStringLiteral("June work"));
+    EXPECT_TRUE(book.b().tasksWithInvoice(*stored).isEmpty());
+}

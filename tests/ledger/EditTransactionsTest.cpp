@@ -89,6 +89,18 @@ protected:
         return business->transactionWithIdentifier(identifier);
     }
 
+    // The question the sheet asks before saving, and an answer to it.
+    QMessageBox *alert() { return controller.view()->findChild<QMessageBox *>(); }
+    void answer(const QString &button)
+    {
+        QMessageBox *box = alert();
+        ASSERT_TRUE(box);
+        for (QAbstractButton *choice : box->buttons())
+            if (choice->text() == button)
+                choice->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
     TWLocaleGuard locale{QStringLiteral("en_US")};
     TWFixedClock clock{2024, 6, 15};
     std::unique_ptr<TWBusiness> business;
@@ -151,7 +163,7 @@ TEST_F(EditTransactionsSheet, ListsTheEditableFieldsAndMakesAControlPerField)
     EXPECT_EQ(codes, (QList<int>{-1001, -1002}));
 }
 
-TEST_F(EditTransactionsAmounts, UnreadableTextAndSplitsAreLeftAlone)
+TEST_F(EditTransactionsAmounts, UnreadableTextIsRefusedAndAnEmptyTotalIsZero)
 {
     add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
     TWTransactionPtr split =
@@ -172,19 +184,106 @@ TEST_F(EditTransactionsAmounts, UnreadableTextAndSplitsAreLeftAlone)
     EXPECT_TRUE(codes.isEmpty());
     EXPECT_EQ(stored(200)->total(), 1000);
 
-    // A new total on a split transaction would disagree with its lines.
-    textField()->setText(QStringLiteral("3"));
-    save();
-    EXPECT_EQ(codes, QList<int>{-1002});
-    EXPECT_EQ(stored(200)->total(), 300);
-    EXPECT_EQ(stored(201)->total(), 700);
-    EXPECT_EQ(stored(201)->splits().size(), 2);
-
     // An empty total is 0.
     select({200});
     controller.selectField(-12);
     save();
     EXPECT_EQ(stored(200)->total(), 0);
+}
+
+TEST_F(EditTransactionsAmounts, ATypedTotalKeepsEachTransactionsDirection)
+{
+    constexpr qint32 kReceivable = 106;
+    twExec(*business, "INSERT INTO accounts (identifier, type, name, unit, parentIdentifier, "
+                      "sortOrder) VALUES (106, 1, 'Receivable', 'USD', 0, 6);");
+    ASSERT_OK(business->loadAccounts());
+    // Two invoices and their payments, the receivable first in each (as the
+    // invoice list makes them), and a sale paid straight into the bank.
+    add(300, twDay(2024, 5, 1), kReceivable, kSales, 304000);
+    add(301, twDay(2024, 5, 2), kReceivable, kSales, 308000);
+    add(302, twDay(2024, 5, 10), kReceivable, kChecking, -304000);
+    add(303, twDay(2024, 5, 11), kReceivable, kChecking, -308000);
+    add(304, twDay(2024, 5, 12), kChecking, kSales, 50000);
+    const auto balance = [this](qint32 account) {
+        return business->accountBalance(*business->accountWithIdentifier(account), QDateTime());
+    };
+    ASSERT_EQ(balance(kChecking), 662000);
+    ASSERT_EQ(balance(kReceivable), 0);
+
+    // Each row: the rows edited, the typed total, then the balances of
+    // checking, receivable and sales worked out by hand.
+    struct Case {
+        QList<qint32> rows;
+        const char *typed;
+        qint64 checking, receivable, sales;
+    };
+    for (const Case &c : {
+             // The payments stay deposits: 20 + 20 + 20 in the bank, the
+             // receivable down by 40 from 6,120.
+             Case{{302, 303, 304}, "20", 6000, 608000, 614000},
+             // A typed minus turns one payment round: out of the bank.
+             Case{{302}, "-20", 2000, 612000, 614000},
+             // Reversed again: a payment, the whole of the first invoice.
+             Case{{302}, "-3,040.00", 308000, 306000, 614000},
+         }) {
+        SCOPED_TRACE(c.typed);
+        codes.clear();
+        select(c.rows);
+        ASSERT_TRUE(controller.selectField(-12));
+        textField()->setText(QLatin1String(c.typed));
+        save();
+        ASSERT_EQ(codes, QList<int>{-1002});
+        EXPECT_EQ(balance(kChecking), c.checking);
+        EXPECT_EQ(balance(kReceivable), c.receivable);
+        EXPECT_EQ(balance(kSales), c.sales);
+    }
+}
+
+TEST_F(EditTransactionsAmounts, SplitTransactionsKeepingTheirTotalsAreNamedFirst)
+{
+    add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
+    TWTransactionPtr split =
+        twMakeTransaction(*business, 201, twDay(2024, 5, 3), kChecking, kSales, 1095);
+    split->setPayee(QStringLiteral("Harbor Supply"));
+    split->setHasSplit(true);
+    split->setSplits({twMakeSplit(*business, 0, kSales, 895), twMakeSplit(*business, 0, kRent, 200),
+                      twMakeSplit(*business, 0, kChecking, -1095)});
+    ASSERT_OK(business->addTransaction(split, false, false, false, false));
+    select({200, 201});
+    controller.view()->show();
+    ASSERT_TRUE(controller.selectField(-12));
+    textField()->setText(QStringLiteral("3"));
+
+    // Asked first, naming the split one; Cancel (the default) writes nothing.
+    save();
+    ASSERT_TRUE(alert());
+    EXPECT_EQ(alert()->text(), TWLocalized("editTransactionsSplitTotalOne"));
+    EXPECT_TRUE(alert()->informativeText().contains(QStringLiteral("Harbor Supply")));
+    EXPECT_TRUE(alert()->informativeText().contains(QStringLiteral("5/3/24")));
+    ASSERT_TRUE(alert()->defaultButton());
+    EXPECT_EQ(alert()->defaultButton()->text(), TWLocalized("cancel"));
+    answer(TWLocalized("cancel"));
+    EXPECT_TRUE(codes.isEmpty());
+    EXPECT_EQ(stored(200)->total(), 1000);
+
+    // Confirmed: the others take the total, the split one keeps its lines.
+    save();
+    answer(TWLocalized("editTransactionsSplitTotalButton"));
+    EXPECT_EQ(codes, QList<int>{-1002});
+    EXPECT_EQ(stored(200)->total(), 300);
+    EXPECT_EQ(stored(201)->total(), 1095);
+    EXPECT_EQ(stored(201)->splits().size(), 3);
+
+    // Only split ones: nothing can be set, so nothing is offered but to go back.
+    select({201});
+    ASSERT_TRUE(controller.selectField(-12));
+    textField()->setText(QStringLiteral("3"));
+    save();
+    ASSERT_TRUE(alert());
+    EXPECT_EQ(alert()->buttons().size(), 1);
+    answer(alert()->buttons().constFirst()->text());
+    EXPECT_EQ(codes, QList<int>{-1002});
+    EXPECT_EQ(stored(201)->total(), 1095);
 }
 
 TEST_F(EditTransactionsAccounts, TheTwoAccountsStayApartAndANewUnitIsConverted)
@@ -378,15 +477,6 @@ TEST_F(EditTransactionsAccounts, ANewAccountAsksBeforeSplitTransactionsLoseTheir
     ASSERT_OK(business->addTransaction(split, false, false, false, false));
     select({200, 201});
     controller.view()->show();
-    const auto alert = [this] { return controller.view()->findChild<QMessageBox *>(); };
-    const auto answer = [&](const QString &button) {
-        QMessageBox *box = alert();
-        ASSERT_TRUE(box);
-        for (QAbstractButton *choice : box->buttons())
-            if (choice->text() == button)
-                choice->click();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    };
 
     // A text field changes no account: nothing to ask.
     ASSERT_TRUE(controller.selectField(-5));

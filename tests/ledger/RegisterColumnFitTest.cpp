@@ -1,6 +1,5 @@
-// The register's columns in the window's width: amounts as wide as the widest
-// amount and their whole title, text columns giving way first; sorting keeps
-// the selection.
+// The register's columns: each at its stored width whatever the window,
+// never cutting a title or an amount; sorting keeps the selection.
 
 #include "RegisterTestSupport.h"
 
@@ -10,6 +9,7 @@
 
 #include "model/TWBuiltInFields.h"
 
+#include <QCoreApplication>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QIcon>
@@ -17,15 +17,10 @@
 #include <QScrollBar>
 #include <QTableView>
 
-#include <numeric>
+#include <tuple>
 
 namespace
 {
-
-int sum(const QList<int> &widths)
-{
-    return std::accumulate(widths.begin(), widths.end(), 0);
-}
 
 struct Register {
     TWTransactionsController controller;
@@ -38,6 +33,8 @@ struct Register {
         controller.view()->resize(width, 400);
         controller.view()->show();
         controller.update();
+        // The table lays out its scroll bars when the event loop next runs.
+        QCoreApplication::processEvents();
     }
     QTableView *table() const { return controller.tableView(); }
     int column(qint32 field) const
@@ -61,31 +58,20 @@ struct Register {
 
 } // namespace
 
-TEST(RegisterColumnFit, TicksGiveWayFirstThenTextNeverAmounts)
+TEST(RegisterColumnFit, ColumnsShowTheirStoredWidthsWidenedOnlyToTheirTitles)
 {
-    // Room for everything: every column keeps its wish (at least its minimum).
-    using K = TWColumnFit;
-    // Payee, description, a cleared tick, an amount.
-    const QList<TWColumnFit> columns = {
-        {120, 60, K::Text}, {200, 90, K::Text}, {120, 80, K::Fixed}, {60, 110, K::Amount}};
-    EXPECT_EQ(TWRegisterColumns::fitWidths(columns, 1000), (QList<int>{120, 200, 120, 110}));
-
-    // Short of room: the tick, which shows nothing more for the room, goes
-    // down to its title first; the text keeps what it can.
-    EXPECT_EQ(TWRegisterColumns::fitWidths(columns, 510), (QList<int>{120, 200, 80, 110}));
-    QList<int> widths = TWRegisterColumns::fitWidths(columns, 500);
-    EXPECT_EQ(sum(widths), 500);
-    EXPECT_EQ(widths[2], 80);
-    EXPECT_EQ(widths[3], 110);
-    EXPECT_GE(widths[0], 60);
-    EXPECT_GE(widths[1], 90);
-
-    // Then the other columns down to their titles, and never past them: a
-    // scroll bar takes the rest.
-    for (const int available : {340, 100})
-        EXPECT_EQ(TWRegisterColumns::fitWidths(columns, available), (QList<int>{60, 90, 80, 110}));
-    // A column the user made narrower than its title keeps that width.
-    EXPECT_EQ(TWRegisterColumns::fitWidths({{55, 90, K::Fixed}}, 1000), QList<int>{55});
+    // Stored width and least width: a column is shown at its stored width,
+    // or wider where that would cut its title or amount (also a column once
+    // dragged narrower than its title).
+    EXPECT_EQ(TWRegisterColumns::shownWidths({{160, 60}, {300, 90}, {160, 180}, {55, 90}}),
+              (QList<int>{160, 300, 180, 90}));
+    // Stored in points, shown in pixels at the screen's resolution.
+    for (const auto &[points, dpi, pixels] :
+         {std::tuple{120.0, 96.0, 160}, std::tuple{120.0, 72.0, 120}, std::tuple{249.75, 96.0, 333},
+          std::tuple{120.0, 144.0, 240}}) {
+        EXPECT_EQ(TWRegisterColumns::pixelsFromPoints(points, dpi), pixels);
+        EXPECT_DOUBLE_EQ(TWRegisterColumns::pointsFromPixels(pixels, dpi), points);
+    }
 }
 
 TEST(RegisterColumnFit, NoTitleAndNoAmountIsEverCutAScrollBarTakesTheRest)
@@ -121,6 +107,43 @@ TEST(RegisterColumnFit, NoTitleAndNoAmountIsEverCutAScrollBarTakesTheRest)
         // What does not fit is reached by scrolling.
         const QScrollBar *bar = reg.table()->horizontalScrollBar();
         EXPECT_EQ(bar->maximum() > 0, total > reg.table()->viewport()->width()) << width;
+    }
+}
+
+TEST(RegisterColumnFit, ColumnsKeepTheirStoredWidthsWhateverTheWindow)
+{
+    RegisterBooks books;
+    const QString opening = QStringLiteral("Opening balance");
+    books.add(QDate(2024, 1, 1), books.checking, books.sales, 250000, opening);
+    const auto setDescription = [&books, &opening] {
+        const TWTransactionPtr t = books.business->transactions().constFirst()->copy();
+        t->setDescription(opening);
+        return books.business->updateTransaction(t, false, false, false, false);
+    };
+    ASSERT_OK(setDescription());
+    int payee = -1;
+    // As wide as a 1440-pixel window leaves the register, and a 1024-pixel one.
+    for (const int width : {1150, 760}) {
+        Register reg(*books.business, books.checking, width);
+        const QFontMetrics cells(reg.table()->font());
+        // Payee and description show an opening balance whole, at the width
+        // they have in any window.
+        for (const qint32 field : {TWFieldIdentifierPayee, TWFieldIdentifierDescription})
+            EXPECT_GT(reg.width(field), cells.horizontalAdvance(opening) + 8) << width;
+        if (payee < 0)
+            payee = reg.width(TWFieldIdentifierPayee);
+        EXPECT_EQ(reg.width(TWFieldIdentifierPayee), payee) << width;
+        EXPECT_GT(reg.table()->horizontalScrollBar()->maximum(), 0) << width;
+    }
+
+    // A column dragged wider keeps that width, in this window and the next.
+    Register dragged(*books.business, books.checking, 760);
+    dragged.table()->horizontalHeader()->resizeSection(dragged.column(TWFieldIdentifierDescription),
+                                                       333);
+    for (const int width : {1150, 760}) {
+        Register reg(*books.business, books.checking, width);
+        EXPECT_EQ(reg.width(TWFieldIdentifierDescription), 333) << width;
+        EXPECT_EQ(reg.width(TWFieldIdentifierPayee), payee) << width;
     }
 }
 
@@ -184,6 +207,7 @@ TEST(RegisterColumnFit, TheAttachmentsColumnIsTitledWithThePaperclip)
     // The header draws it: the section holds the clip's strokes, the text
     // colour on the header's face.
     QHeaderView *header = reg.table()->horizontalHeader();
+    reg.table()->horizontalScrollBar()->setValue(header->sectionPosition(column));
     const QRect section(header->sectionViewportPosition(column) + 2, 2,
                         header->sectionSize(column) - 4, header->height() - 4);
     const QImage shot = header->grab(section).toImage();

@@ -122,18 +122,6 @@ TEST_F(PreferencesTest, SettersThatPostNothingStillWriteTheFileAtOnce)
               twLocal(2024, 5, 6, 7, 8, 9));
     p.setLastOpenBusinessURL(QString());
     EXPECT_FALSE(onDisk(QStringLiteral("lastOpenBusinessURL")).isValid());
-    {
-        // One operation's many changes reach the file together when its last batch ends.
-        const TWPreferences::Batch outer(p);
-        {
-            const TWPreferences::Batch inner(p);
-            p.setLastAccountType(9);
-        }
-        p.setLastReportType(2);
-        EXPECT_EQ(p.lastAccountType(), 9u);
-    }
-    EXPECT_EQ(onDisk(QStringLiteral("lastAccountType")).toUInt(), 9u);
-    EXPECT_EQ(onDisk(QStringLiteral("lastReportType")).toUInt(), 2u);
     EXPECT_EQ(posts.count, 0);
     // A setting that changes what is drawn writes and posts.
     p.setIdleTimeout(3);

@@ -1,5 +1,6 @@
 // Accounts: the default chart as one write, storing and reading back, and updates.
 
+#include "TWPackageTestSupport.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "foundation/TWLocalized.h"
@@ -7,9 +8,14 @@
 #include "model/TWPreferences.h"
 #include "store/TWBusiness.h"
 
+#include <QDir>
+#include <QFile>
 #include <QPainter>
+#include <QSettings>
 
 #include <gtest/gtest.h>
+
+#include <sqlite3.h>
 
 namespace
 {
@@ -38,7 +44,48 @@ QList<qint32> identifiers(const TWAccountList &accounts)
     return result;
 }
 
+// The last account type as the preferences file on disk holds it when a new
+// business writes its first report, its chart of accounts being in by then.
+std::optional<quint32> g_typeOnDisk;
+QString g_preferencesFile;
+
+int readPreferencesAtFirstReport(void *, int action, const char *table, const char *, const char *,
+                                 const char *)
+{
+    if (action != SQLITE_INSERT || qstrcmp(table, "reports") != 0 || g_typeOnDisk)
+        return SQLITE_OK;
+    // Any QSettings made on the file itself would write this process's
+    // unwritten values first, so a copy is read.
+    const QString copy = QDir::temp().filePath(QStringLiteral("tw-preferences-on-disk.ini"));
+    QFile::remove(copy);
+    QFile::copy(g_preferencesFile, copy);
+    g_typeOnDisk = QSettings(copy, QSettings::IniFormat).value("lastAccountType").toUInt();
+    QFile::remove(copy);
+    return SQLITE_OK;
+}
+
+int watchNewConnection(sqlite3 *database, const char **, const sqlite3_api_routines *)
+{
+    sqlite3_set_authorizer(database, &readPreferencesAtFirstReport, nullptr);
+    return SQLITE_OK;
+}
+
 } // namespace
+
+TEST(Accounts, ANewBusinessStoresItsLastAccountTypeAtOnce)
+{
+    TWPreferences &preferences = TWPreferences::preferences();
+    preferences.setLastAccountType(TWAccountTypeLoan);
+    g_typeOnDisk.reset();
+    g_preferencesFile = QSettings().fileName();
+    const auto entry = reinterpret_cast<void (*)()>(&watchNewConnection);
+    sqlite3_auto_extension(entry);
+    const auto business = twNewBusiness();
+    sqlite3_cancel_auto_extension(entry);
+    ASSERT_TRUE(business);
+    ASSERT_NE(preferences.lastAccountType(), quint32(TWAccountTypeLoan));
+    EXPECT_EQ(g_typeOnDisk, preferences.lastAccountType());
+}
 
 TEST(Accounts, DefaultChartIsAllOrNothing)
 {

@@ -2,6 +2,7 @@
 
 #include "app/TWBusinessController.h"
 #include "app/TWDateEdit.h"
+#include "app/TWKeyLoopView.h"
 #include "ledger/TWRepeatController.h"
 #include "ledger/TWValueCompleter.h"
 
@@ -75,7 +76,9 @@ TWInvoiceController::~TWInvoiceController()
 
 void TWInvoiceController::build()
 {
-    m_view = new QWidget();
+    // Tab walks the form as it reads, top to bottom: the fields are made in
+    // another order than they are laid out.
+    m_view = new TWKeyLoopView([this] { return twReadingOrder(m_view); });
     m_view->setObjectName(QStringLiteral("TWInvoice"));
     m_view->setWindowTitle(TWLocalized("invoiceEditorTitle"));
 
@@ -180,6 +183,8 @@ QTableView *TWInvoiceController::buildTable(TWInvoiceItemsModel *model, const QS
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Rows are chosen whole: Tab leaves the table for the next control.
+    table->setTabKeyNavigation(false);
     table->verticalHeader()->hide();
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
     table->setShowGrid(false);
