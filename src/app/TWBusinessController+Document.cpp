@@ -182,6 +182,8 @@ bool TWBusinessController::followPackage()
 
 bool TWBusinessController::saveDocumentAs()
 {
+    // Proposed under the name the package has now.
+    followPackage();
     QString proposed = m_fileURL.isEmpty()
                            ? QDir::home().filePath(displayName() + QStringLiteral(".tallyworth"))
                            : m_fileURL.toLocalFile();
@@ -235,21 +237,19 @@ bool TWBusinessController::replacePackage(const QUrl &url)
     // Written whole beside it first, so that a failure leaves the old one as
     // it was; once in its place, the copy becomes the document's package
     // without being written again, so nothing can fail after the old one
-    // went.
-    const TWPackageWorkFolder work(target, QStringLiteral("save"));
-    const QUrl workURL = QUrl::fromLocalFile(work.path());
+    // went. The work folder is gone before any failure is shown.
     TWErrorResult error;
-    if (!writeToURL(workURL, TWSaveOperationSaveTo, &error)) {
-        presentError(*error);
-        return false;
+    {
+        const TWPackageWorkFolder work(target, QStringLiteral("save"));
+        QString reason;
+        if (writeToURL(QUrl::fromLocalFile(work.path()), TWSaveOperationSaveTo, &error)) {
+            if (!TWPackageMoves::replace(work.path(), target, &reason))
+                error = documentError("saveReplaceError", target, reason);
+            else if (!m_business->adoptSavedCopy(work.path(), url))
+                writeToURL(url, TWSaveOperationSaveAs, &error);
+        }
     }
-    QString reason;
-    if (!TWPackageMoves::replace(work.path(), target, &reason)) {
-        presentError(documentError("saveReplaceError", target, reason));
-        return false;
-    }
-    if (!m_business->adoptSavedCopy(work.path(), url) &&
-        !writeToURL(url, TWSaveOperationSaveAs, &error)) {
+    if (error) {
         presentError(*error);
         return false;
     }

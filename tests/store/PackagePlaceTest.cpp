@@ -138,8 +138,12 @@ TEST(PackagePlace, OnlyABusinessPackageMayBeReplaced)
              return dir.filePath("E.tallyworth");
          },
          "notes.txt"},
-        {"an empty folder", [&] { QDir().mkpath(dir.filePath("F.tallyworth"));
-             return dir.filePath("F.tallyworth"); }, "database"},
+        {"an empty folder",
+         [&] {
+             QDir().mkpath(dir.filePath("F.tallyworth"));
+             return dir.filePath("F.tallyworth");
+         },
+         "database"},
         {"a database of another program",
          [&] {
              write(dir.filePath("G.tallyworth/Data.sql"), "CREATE TABLE accounts (a);");
@@ -152,7 +156,11 @@ TEST(PackagePlace, OnlyABusinessPackageMayBeReplaced)
              return dir.filePath("Link.tallyworth");
          },
          "link"},
-        {"a file", [&] { write(dir.filePath("I.tallyworth")); return dir.filePath("I.tallyworth"); },
+        {"a file",
+         [&] {
+             write(dir.filePath("I.tallyworth"));
+             return dir.filePath("I.tallyworth");
+         },
          "file"},
     };
     for (const Case &c : cases) {
