@@ -46,26 +46,35 @@ bool fileMode(const QString &path, mode_t *mode)
     return true;
 }
 
-// Whether the file at `path` opens, read-only, as a database with the
-// accounts table every business database has.
+// Whether the file at `path` opens as a database with the accounts table
+// every business database has. It is only read; but a database a save was
+// cut off in (its journal beside it) is first rolled back, as any opening of
+// the business would, since a read-only connection cannot do that.
 bool holdsBusinessDatabase(const QString &path)
 {
-    sqlite3 *file = nullptr;
-    bool found = false;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &file,
-                        SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr) == SQLITE_OK &&
-        !TWBusiness::hardenConnection(file)) {
-        sqlite3_busy_timeout(file, 2000);
-        sqlite3_stmt *query = nullptr;
-        if (sqlite3_prepare_v2(file,
-                               "SELECT 1 FROM main.sqlite_schema WHERE type='table' AND "
-                               "name='accounts' COLLATE NOCASE;",
-                               -1, &query, nullptr) == SQLITE_OK)
-            found = sqlite3_step(query) == SQLITE_ROW;
-        sqlite3_finalize(query);
+    const bool journal = QFileInfo::exists(path + QStringLiteral("-journal"));
+    for (const int mode : {SQLITE_OPEN_READONLY, SQLITE_OPEN_READWRITE}) {
+        if (mode == SQLITE_OPEN_READWRITE && !journal)
+            break;
+        sqlite3 *file = nullptr;
+        bool found = false;
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &file, mode | SQLITE_OPEN_NOFOLLOW,
+                            nullptr) == SQLITE_OK &&
+            !TWBusiness::hardenConnection(file)) {
+            sqlite3_busy_timeout(file, 2000);
+            sqlite3_stmt *statement = nullptr;
+            if (sqlite3_prepare_v2(file,
+                                   "SELECT 1 FROM main.sqlite_schema WHERE type='table' AND "
+                                   "name='accounts' COLLATE NOCASE;",
+                                   -1, &statement, nullptr) == SQLITE_OK)
+                found = sqlite3_step(statement) == SQLITE_ROW;
+            sqlite3_finalize(statement);
+        }
+        sqlite3_close_v2(file);
+        if (found)
+            return true;
     }
-    sqlite3_close_v2(file);
-    return found;
+    return false;
 }
 
 } // namespace

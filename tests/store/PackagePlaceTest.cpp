@@ -15,6 +15,9 @@
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace
 {
@@ -47,6 +50,25 @@ QByteArray firstReceipt(const QUrl &url)
     const auto &attachments = twLoadedAttachments(*business->transactions().first(), *business);
     return attachments && !attachments->isEmpty() ? twFileBytes(attachments->first()->filePath())
                                                   : QByteArray();
+}
+
+// Leaves the database at `path` as a process killed half-way through a
+// write leaves it: changed pages in the file, the old ones in its journal.
+void cutOffWrite(const QString &path)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        sqlite3 *file = nullptr;
+        sqlite3_open(QFile::encodeName(path).constData(), &file);
+        sqlite3_exec(file,
+                     "PRAGMA cache_size=1; BEGIN; CREATE TABLE scratch(x); INSERT INTO scratch "
+                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < "
+                     "2000) SELECT randomblob(500) FROM n;",
+                     nullptr, nullptr, nullptr);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
 }
 
 } // namespace
@@ -115,6 +137,8 @@ TEST(PackagePlace, OnlyABusinessPackageMayBeReplaced)
              const QString path = business("B.tallyworth");
              write(QDir(path).filePath("Settings.plist.new"));
              write(QDir(path).filePath("Attachments/.100.pdf.saving"));
+             cutOffWrite(QDir(path).filePath("Data.sql"));
+             EXPECT_TRUE(QFileInfo::exists(QDir(path).filePath("Data.sql-journal")));
              return path;
          },
          nullptr},
