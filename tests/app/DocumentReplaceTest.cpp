@@ -9,9 +9,7 @@
 #include "store/TWPackageFiles.h"
 #include "store/TWTransactionEditing.h"
 
-#include <QDir>
 #include <QDirIterator>
-#include <QFileInfo>
 
 #include <csignal>
 
@@ -31,62 +29,50 @@ protected:
         TWAppTest::TearDown();
     }
 
-    // A transaction with one attachment, "Receipt N.pdf" holding "receipt N".
-    void addReceipt(TWBusiness &business, int n)
+    // Receipts numbered `from` to `to`: each a transaction with one attachment
+    // whose file holds "receipt N".
+    void addReceipts(TWBusiness &business, int from, int to)
     {
-        const QString name = QStringLiteral("Receipt %1.pdf").arg(n);
-        const QString source = dir.filePath(QStringLiteral("sources/") + name);
-        QDir().mkpath(QFileInfo(source).absolutePath());
-        QFile file(source);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray("receipt ") + QByteArray::number(n));
-        file.close();
-        auto transaction = std::make_shared<TWTransaction>();
-        transaction->setIdentifier(business.nextTransactionIdentifier());
-        transaction->setDate(QDateTime(QDate(2024, 3, n), QTime(0, 0)));
-        transaction->setPayee(QStringLiteral("Payee %1").arg(n));
-        transaction->setAccount1Identifier(business.accounts().at(0)->identifier());
-        transaction->setAccount2Identifier(business.accounts().at(1)->identifier());
-        transaction->setUnit(business.homeUnit());
-        transaction->setHasAttachments(true);
-        transaction->setAttachments(TWAttachmentList{
-            TWAttachment::attachmentWithFileName(name, source, QStringLiteral("application/pdf"),
-                                                 TWAttachmentTypeFile, 0, 0, {}, 0, 0, 9, 0)});
-        transaction->setDirtyAttachments(true);
-        ASSERT_OK(business.addTransaction(transaction, false, false, false, false));
+        for (int n = from; n <= to; ++n) {
+            const QString source = dir.filePath(QStringLiteral("receipt%1.pdf").arg(n));
+            ASSERT_TRUE(write(source, "receipt " + QByteArray::number(n)));
+            auto t = std::make_shared<TWTransaction>();
+            t->setIdentifier(business.nextTransactionIdentifier());
+            t->setDate(QDateTime(QDate(2024, 3, n), QTime(0, 0)));
+            t->setAccount1Identifier(business.accounts().at(0)->identifier());
+            t->setAccount2Identifier(business.accounts().at(1)->identifier());
+            t->setUnit(business.homeUnit());
+            t->setHasAttachments(true);
+            t->setAttachments(TWAttachmentList{TWAttachment::attachmentWithFileName(
+                QFileInfo(source).fileName(), source, QStringLiteral("application/pdf"),
+                TWAttachmentTypeFile, 0, 0, {}, 0, 0, 9, 0)});
+            t->setDirtyAttachments(true);
+            ASSERT_OK(business.addTransaction(t, false, false, false, false));
+        }
     }
 
-    std::unique_ptr<TWBusinessController> documentWithReceipts(const QString &name, int count)
+    static bool write(const QString &path, const QByteArray &content)
     {
-        auto document = newDocument(name);
-        for (int n = 1; n <= count; ++n)
-            addReceipt(*document->business(), n);
-        return document;
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
     }
 
-    // The contents of the attachment files the package holds for its
-    // transactions, sorted; a missing file counts as "missing".
+    // What the package's attachment files hold, sorted ("missing" for none).
     static QStringList receipts(const QString &package)
     {
-        TWErrorResult error;
-        auto business = TWBusiness::businessWithURL(QUrl::fromLocalFile(package), false, &error);
-        if (!business)
-            return {QStringLiteral("not opened")};
+        auto business = TWBusiness::businessWithURL(QUrl::fromLocalFile(package), false);
         QStringList contents;
-        for (const TWTransactionPtr &transaction : business->transactions()) {
-            const std::optional<TWAttachmentList> &attachments =
-                twLoadedAttachments(*transaction, *business);
-            for (const TWAttachmentPtr &attachment : attachments.value_or(TWAttachmentList{})) {
-                QFile file(attachment->filePath());
-                contents.append(file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll())
-                                                               : QStringLiteral("missing"));
-            }
-        }
+        for (const TWTransactionPtr &t : business ? business->transactions() : TWTransactionList{})
+            for (const TWAttachmentPtr &a :
+                 twLoadedAttachments(*t, *business).value_or(TWAttachmentList{}))
+                contents.append(QString::fromUtf8(bytes(a->filePath())));
+        contents.replaceInStrings(QRegularExpression(QStringLiteral("^$")), "missing");
         contents.sort();
         return contents;
     }
 
-    static QStringList receiptsNumbered(int count)
+    static QStringList numbered(int count)
     {
         QStringList contents;
         for (int n = 1; n <= count; ++n)
@@ -95,14 +81,15 @@ protected:
         return contents;
     }
 
-    static QStringList hiddenEntries(const QString &folder)
+    QString hidden() const
     {
-        return QDir(folder).entryList(QStringList{QStringLiteral(".*")},
-                                      QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        return QDir(dir.path())
+            .entryList({QStringLiteral(".*")},
+                       QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+            .join(u' ');
     }
 
-    // Every path below `folder` (entries of entries), for before-and-after
-    // comparisons.
+    // Every path below `folder`, for before-and-after comparisons.
     static QStringList tree(const QString &folder)
     {
         QStringList paths;
@@ -114,206 +101,148 @@ protected:
         return paths;
     }
 
-    static QString real(const QUrl &url) { return TWPackageFiles::resolvedPath(url.toLocalFile()); }
+    static QString real(const QString &path) { return TWPackageFiles::resolvedPath(path); }
 };
 
-TEST_F(DocumentReplaceTest, SaveAsOntoTheOwnPackageUnderItsNewNameIsASaveInPlace)
+TEST_F(DocumentReplaceTest, AfterARenameTheOwnPackageIsSavedWhereItIsNowWithEveryReceipt)
 {
     struct Case {
-        const char *renamed; // below dir: what the file manager renamed
-        const char *to;
-        const char *package; // the package's new path below dir
+        const char *from, *to, *package; // below dir: what was renamed, and the package's place
+        bool plainSave;                  // a plain Save, else Save As onto the new name
     };
     const Case cases[] = {
-        {"Books/Acme.tallyworth", "Books/Renamed.tallyworth", "Books/Renamed.tallyworth"},
-        {"Books", "Ledgers", "Ledgers/Acme.tallyworth"},
+        {"Books/Acme.tallyworth", "Books/Renamed.tallyworth", "Books/Renamed.tallyworth", false},
+        {"Books", "Ledgers", "Ledgers/Acme.tallyworth", false},
+        {"Books", "Ledgers", "Ledgers/Acme.tallyworth", true},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.renamed);
-        QDir(dir.path()).removeRecursively();
-        QDir().mkpath(dir.filePath(QStringLiteral("Books")));
-        auto document = documentWithReceipts(QStringLiteral("Acme"), 3);
+        SCOPED_TRACE(std::string(c.to) + (c.plainSave ? " (Save)" : " (Save As)"));
+        QDir(dir.filePath("Ledgers")).removeRecursively();
+        prompts.messages.clear();
+        auto document = newDocument(QStringLiteral("Acme"));
+        addReceipts(*document->business(), 1, 3);
         const QString first = dir.filePath(QStringLiteral("Books/Acme.tallyworth"));
+        QDir().mkpath(QFileInfo(first).path());
         ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(first)));
-        ASSERT_TRUE(QDir().rename(dir.filePath(QLatin1String(c.renamed)),
-                                  dir.filePath(QLatin1String(c.to))));
-        addReceipt(*document->business(), 4);
+        ASSERT_TRUE(QDir().rename(dir.filePath(c.from), dir.filePath(c.to)));
+        addReceipts(*document->business(), 4, 4);
+        document->updateChangeCount(0);
 
-        const QString now = dir.filePath(QLatin1String(c.package));
-        ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(now)));
+        const QString now = dir.filePath(c.package);
+        ASSERT_TRUE(c.plainSave ? document->saveDocument()
+                                : document->saveDocumentToURL(QUrl::fromLocalFile(now)));
         EXPECT_TRUE(prompts.errors.isEmpty());
-        EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(u'\n').toStdString();
-        EXPECT_EQ(real(document->fileURL()), TWPackageFiles::resolvedPath(now));
-        EXPECT_EQ(receipts(now), receiptsNumbered(4));
-        EXPECT_TRUE(hiddenEntries(QFileInfo(now).absolutePath()).isEmpty())
-            << hiddenEntries(QFileInfo(now).absolutePath()).join(u' ').toStdString();
-        EXPECT_FALSE(QFileInfo::exists(first));
+        EXPECT_FALSE(QFileInfo::exists(first)) << "a package without receipts at the old name";
+        EXPECT_EQ(real(document->fileURL().toLocalFile()), real(now));
+        EXPECT_EQ(TWPreferences::preferences().lastOpenBusinessURL(),
+                  document->fileURL().toLocalFile());
+        EXPECT_EQ(receipts(now), numbered(4));
+        EXPECT_TRUE(hidden().isEmpty()) << hidden().toStdString();
+        // Nothing is missing; a plain Save says where the business went.
+        ASSERT_EQ(prompts.messages.size(), c.plainSave ? 1 : 0)
+            << prompts.messages.join(u'\n').toStdString();
+        EXPECT_TRUE(!c.plainSave || prompts.messages.first().contains(now));
     }
 }
 
-TEST_F(DocumentReplaceTest, APlainSaveAfterARenameSavesWhereThePackageIsNowAndSaysSo)
+TEST_F(DocumentReplaceTest, AFolderThatIsNoBusinessPackageIsNeverReplaced)
 {
-    auto document = documentWithReceipts(QStringLiteral("Acme"), 2);
-    const QString first = dir.filePath(QStringLiteral("Acme.tallyworth"));
-    ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(first)));
-    const QString now = dir.filePath(QStringLiteral("Acme 2024.tallyworth"));
-    ASSERT_TRUE(QDir().rename(first, now));
-    addReceipt(*document->business(), 3);
-    document->updateChangeCount(0);
-
-    ASSERT_TRUE(document->saveDocument());
-    EXPECT_TRUE(prompts.errors.isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(first)) << "a second, empty-handed package was written";
-    EXPECT_EQ(real(document->fileURL()), TWPackageFiles::resolvedPath(now));
-    EXPECT_EQ(TWPreferences::preferences().lastOpenBusinessURL(),
-              document->fileURL().toLocalFile());
-    EXPECT_EQ(receipts(now), receiptsNumbered(3));
-    ASSERT_EQ(prompts.messages.size(), 1);
-    EXPECT_TRUE(prompts.messages.first().contains(now)) << prompts.messages.first().toStdString();
-
-    // From then on it is simply the document's package.
-    addReceipt(*document->business(), 4);
-    ASSERT_TRUE(document->saveDocument());
-    EXPECT_EQ(prompts.messages.size(), 1);
-    EXPECT_EQ(receipts(now), receiptsNumbered(4));
-}
-
-TEST_F(DocumentReplaceTest, OnlyABusinessPackageIsReplacedAndAnyOtherFolderIsLeftAlone)
-{
-    const QString other = dir.filePath(QStringLiteral("Other.tallyworth"));
-    savePackage(other, QStringLiteral("Other"));
-    const auto write = [](const QString &path, const QByteArray &content) {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    };
+    const QString target = dir.filePath(QStringLiteral("Target.tallyworth"));
     struct Case {
         const char *name;
-        std::function<void(const QString &target)> make;
+        std::function<void()> make;
+        QString open; // the document saved: the business there, else a new one
     };
+    const QString inner = QDir(target).filePath(QStringLiteral("Inner.tallyworth"));
     const Case cases[] = {
-        {"a folder holding two businesses",
-         [&](const QString &target) {
+        {"a folder holding the open business and another (the old nesting)",
+         [&] {
              savePackage(target, QStringLiteral("Outer"));
-             ASSERT_TRUE(QDir().rename(other, QDir(target).filePath("Other.tallyworth")));
-         }},
+             auto made = newDocument(QStringLiteral("Inner"));
+             addReceipts(*made->business(), 1, 2);
+             ASSERT_TRUE(made->saveDocumentToURL(QUrl::fromLocalFile(dir.filePath("I"))));
+             ASSERT_TRUE(QDir().rename(dir.filePath("I"), inner));
+         },
+         inner},
         {"a plain folder of the user's files",
-         [&](const QString &target) {
-             write(QDir(target).filePath("notes.txt"), "notes");
-             write(QDir(target).filePath("Photos/beach.jpg"), "jpeg");
-         }},
-        {"a business holding a file of the user's",
-         [&](const QString &target) {
-             savePackage(target, QStringLiteral("Outer"));
-             write(QDir(target).filePath("Attachments/Scans/letter.pdf"), "letter");
-         }},
+         [&] {
+             ASSERT_TRUE(write(QDir(target).filePath("notes.txt"), "notes"));
+             ASSERT_TRUE(write(QDir(target).filePath("Photos/beach.jpg"), "jpeg"));
+         },
+         {}},
         {"an SQL text named like the database",
-         [&](const QString &target) {
-             write(QDir(target).filePath("Data.sql"), "CREATE TABLE accounts (identifier);");
-         }},
+         [&] {
+             ASSERT_TRUE(write(QDir(target).filePath("Data.sql"), "CREATE TABLE accounts(a);"));
+         },
+         {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const QString target = dir.filePath(QStringLiteral("Target.tallyworth"));
         QDir(target).removeRecursively();
-        c.make(target);
+        c.make();
         const QStringList before = tree(target);
         prompts.errors.clear();
         prompts.messages.clear();
-
-        auto document = documentWithReceipts(QStringLiteral("Acme"), 2);
-        EXPECT_FALSE(document->saveDocumentToURL(QUrl::fromLocalFile(target)));
-        EXPECT_EQ(prompts.errors.size(), 1);
-        for (const TWError &error : std::as_const(prompts.errors))
-            EXPECT_TRUE(error.localizedDescription().contains(target))
-                << error.localizedDescription().toStdString();
-        EXPECT_TRUE(prompts.messages.isEmpty());
-        EXPECT_EQ(tree(target), before);
-        EXPECT_TRUE(hiddenEntries(dir.path()).isEmpty())
-            << hiddenEntries(dir.path()).join(u' ').toStdString();
-        EXPECT_TRUE(document->fileURL().isEmpty());
-        if (QFileInfo::exists(QDir(target).filePath("Other.tallyworth"))) {
-            ASSERT_TRUE(QDir().rename(QDir(target).filePath("Other.tallyworth"), other));
+        TWBusinessController document;
+        if (c.open.isEmpty()) {
+            ASSERT_OK(document.createWithBusinessInfo(TWBusinessInfo::newBusinessInfo()));
+            addReceipts(*document.business(), 1, 2);
+        } else {
+            TWErrorResult error;
+            ASSERT_TRUE(document.readFromURL(QUrl::fromLocalFile(c.open), &error));
         }
+        EXPECT_FALSE(document.saveDocumentToURL(QUrl::fromLocalFile(target)));
+        ASSERT_EQ(prompts.errors.size(), 1);
+        EXPECT_TRUE(prompts.errors.first().localizedDescription().contains(target));
+        EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(u'\n').toStdString();
+        EXPECT_EQ(tree(target), before);
+        EXPECT_TRUE(hidden().isEmpty()) << hidden().toStdString();
+        EXPECT_TRUE(c.open.isEmpty() || receipts(c.open) == numbered(2));
     }
-
-    // The old nesting, saved from the inner business onto the outer one.
-    const QString outer = dir.filePath(QStringLiteral("Outer.tallyworth"));
-    savePackage(outer, QStringLiteral("Outer"));
-    const QString inner = QDir(outer).filePath(QStringLiteral("Inner.tallyworth"));
-    {
-        auto made = documentWithReceipts(QStringLiteral("Inner"), 2);
-        const QString aside = dir.filePath(QStringLiteral("Inner.tallyworth"));
-        ASSERT_TRUE(made->saveDocumentToURL(QUrl::fromLocalFile(aside)));
-        ASSERT_TRUE(QDir().rename(aside, inner));
-    }
-    TWBusinessController document;
-    TWErrorResult error;
-    ASSERT_TRUE(document.readFromURL(QUrl::fromLocalFile(inner), &error));
-    const QStringList before = tree(outer);
-    prompts.errors.clear();
-    prompts.messages.clear();
-    EXPECT_FALSE(document.saveDocumentToURL(QUrl::fromLocalFile(outer)));
-    EXPECT_EQ(prompts.errors.size(), 1);
-    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(u'\n').toStdString();
-    EXPECT_EQ(tree(outer), before);
-    EXPECT_EQ(receipts(inner), receiptsNumbered(2));
-    EXPECT_TRUE(hiddenEntries(dir.path()).isEmpty())
-        << hiddenEntries(dir.path()).join(u' ').toStdString();
 }
 
 TEST_F(DocumentReplaceTest, AReplaceEitherCompletesOrFailsBeforeTheOldBusinessIsTouched)
 {
+    // Whether the disk is full for a write of the save, given whether the
+    // old business at the target was touched yet.
     struct Case {
         const char *name;
-        // Whether a write of the save fails, given whether the old business
-        // at the target has been touched yet (a disk that fills up).
-        bool (*fails)(bool touched);
+        bool (*full)(bool touched);
         bool saved;
     };
     const Case cases[] = {
-        {"the disk fills while the new package is written", [](bool) { return true; }, false},
-        {"the disk fills once the old business was touched", [](bool touched) { return touched; },
-         true},
+        {"full while the new package is written", [](bool) { return true; }, false},
+        {"full once the old business was touched", [](bool touched) { return touched; }, true},
     };
+    const QString target = dir.filePath(QStringLiteral("Target.tallyworth"));
+    const QString source = dir.filePath(QStringLiteral("Source.tallyworth"));
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const QString target = dir.filePath(QStringLiteral("Target.tallyworth"));
         QDir(target).removeRecursively();
-        savePackage(target, QStringLiteral("Old Books"));
-        const QStringList oldTree = tree(target);
-        const QString source = dir.filePath(QStringLiteral("Source.tallyworth"));
         QDir(source).removeRecursively();
-        auto document = documentWithReceipts(QStringLiteral("New Books"), 3);
+        savePackage(target, QStringLiteral("Old Books"));
+        const QStringList old = tree(target);
+        auto document = newDocument(QStringLiteral("New Books"));
+        addReceipts(*document->business(), 1, 3);
         ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(source)));
-        addReceipt(*document->business(), 4);
+        addReceipts(*document->business(), 4, 4);
         prompts.errors.clear();
-        prompts.messages.clear();
 
         TWPackageFiles::setSaveStepHook([&](TWPackageFiles::SaveStep) {
-            return c.fails(tree(target) != oldTree || businessName(target) != "Old Books");
+            return c.full(tree(target) != old || businessName(target) != "Old Books");
         });
-        const bool saved = document->saveDocumentToURL(QUrl::fromLocalFile(target));
+        EXPECT_EQ(document->saveDocumentToURL(QUrl::fromLocalFile(target)), c.saved);
         TWPackageFiles::setSaveStepHook(nullptr);
 
-        EXPECT_EQ(saved, c.saved);
         EXPECT_EQ(prompts.errors.size(), c.saved ? 0 : 1);
-        EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(u'\n').toStdString();
-        if (c.saved) {
-            EXPECT_EQ(real(document->fileURL()), TWPackageFiles::resolvedPath(target));
-            EXPECT_EQ(businessName(target), QStringLiteral("New Books"));
-            EXPECT_EQ(receipts(target), receiptsNumbered(4));
-        } else {
-            EXPECT_EQ(real(document->fileURL()), TWPackageFiles::resolvedPath(source));
-            EXPECT_EQ(businessName(target), QStringLiteral("Old Books"));
-            EXPECT_EQ(tree(target), oldTree);
-        }
-        // The document goes on from where it is: its next save is whole.
+        EXPECT_EQ(real(document->fileURL().toLocalFile()), real(c.saved ? target : source));
+        EXPECT_EQ(businessName(target), c.saved ? "New Books" : "Old Books");
+        EXPECT_TRUE(c.saved || tree(target) == old);
+        // The document goes on from where it is, every receipt with it.
         ASSERT_TRUE(document->saveDocument());
-        EXPECT_EQ(receipts(document->fileURL().toLocalFile()), receiptsNumbered(4));
-        EXPECT_TRUE(hiddenEntries(dir.path()).isEmpty())
-            << hiddenEntries(dir.path()).join(u' ').toStdString();
+        EXPECT_EQ(receipts(document->fileURL().toLocalFile()), numbered(4));
+        EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(u'\n').toStdString();
+        EXPECT_TRUE(hidden().isEmpty()) << hidden().toStdString();
     }
 }
 
@@ -321,44 +250,36 @@ TEST_F(DocumentReplaceTest, AKilledSaveAsLeavesAFolderTheNextSaveAsOrOpeningRemo
 {
     // A folder of that name that no save made is the user's.
     const QString stranger = dir.filePath(QStringLiteral(".Target.tallyworth.save-0badf00d"));
-    QDir().mkpath(stranger);
-    {
-        QFile file(QDir(stranger).filePath(QStringLiteral("mine.txt")));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    }
+    ASSERT_TRUE(write(QDir(stranger).filePath(QStringLiteral("mine.txt")), "mine"));
     const QString target = dir.filePath(QStringLiteral("Target.tallyworth"));
     savePackage(target, QStringLiteral("Old Books"));
     const auto leftovers = [&] {
-        QStringList names = hiddenEntries(dir.path());
-        names.removeAll(QFileInfo(stranger).fileName());
-        return names;
+        return hidden().remove(QFileInfo(stranger).fileName()).trimmed();
     };
 
-    enum class Next { SaveAs, Open };
-    for (const Next next : {Next::SaveAs, Next::Open}) {
-        SCOPED_TRACE(next == Next::SaveAs ? "Save As" : "Open");
-        auto document = documentWithReceipts(QStringLiteral("New Books"), 2);
+    for (const bool saveAs : {true, false}) {
+        SCOPED_TRACE(saveAs ? "Save As" : "Open");
         const auto again = [&] {
-            if (next == Next::SaveAs) {
-                auto other = documentWithReceipts(QStringLiteral("Other Books"), 1);
-                EXPECT_TRUE(other->saveDocumentToURL(QUrl::fromLocalFile(target)));
-            } else {
-                TWBusinessController opened;
-                TWErrorResult error;
-                EXPECT_TRUE(opened.readFromURL(QUrl::fromLocalFile(target), &error));
+            TWBusinessController document;
+            TWErrorResult error;
+            if (saveAs) {
+                ASSERT_OK(document.createWithBusinessInfo(TWBusinessInfo::newBusinessInfo()));
             }
+            EXPECT_TRUE(saveAs ? document.saveDocumentToURL(QUrl::fromLocalFile(target))
+                               : document.readFromURL(QUrl::fromLocalFile(target), &error));
         };
+        auto document = newDocument(QStringLiteral("New Books"));
+        addReceipts(*document->business(), 1, 2);
 
-        // A second process saves onto the target and is killed half-way.
+        // Another process saves onto the target and is killed half-way.
         int ready[2];
         ASSERT_EQ(pipe(ready), 0);
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            close(ready[0]);
             TWPackageFiles::setSaveStepHook([&](TWPackageFiles::SaveStep step) {
                 if (step == TWPackageFiles::SaveStep::AttachmentsSynced) {
-                    (void)!write(ready[1], "r", 1);
+                    (void)!::write(ready[1], "r", 1);
                     pause();
                 }
                 return false;
@@ -370,24 +291,20 @@ TEST_F(DocumentReplaceTest, AKilledSaveAsLeavesAFolderTheNextSaveAsOrOpeningRemo
         pollfd wait{ready[0], POLLIN, 0};
         const bool started = poll(&wait, 1, 60'000) == 1;
         close(ready[0]);
-        const QStringList during = leftovers();
-
-        // While the save runs, its folder is its own.
+        // While it runs, its folder is its own.
+        const QString during = leftovers();
         again();
-        const QStringList stillThere = leftovers();
+        const QString stillThere = leftovers();
         kill(child, SIGKILL);
-        int status = 0;
-        waitpid(child, &status, 0);
+        waitpid(child, nullptr, 0);
         ASSERT_TRUE(started) << "the saving process did not start";
         EXPECT_FALSE(during.isEmpty());
-        for (const QString &name : during)
-            EXPECT_TRUE(stillThere.contains(name)) << name.toStdString();
+        EXPECT_EQ(stillThere, during);
 
         // Once it is gone, the next save or opening clears what it left.
-        ASSERT_FALSE(leftovers().isEmpty());
         again();
-        EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(u' ').toStdString();
-        EXPECT_TRUE(QFileInfo::exists(QDir(stranger).filePath(QStringLiteral("mine.txt"))));
+        EXPECT_TRUE(leftovers().isEmpty()) << leftovers().toStdString();
+        EXPECT_EQ(bytes(QDir(stranger).filePath(QStringLiteral("mine.txt"))), "mine");
     }
 }
 
