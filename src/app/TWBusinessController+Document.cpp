@@ -5,6 +5,7 @@
 #include "app/TWApplicationDelegate.h"
 #include "app/TWDocumentPrompts.h"
 #include "app/TWPackageMoves.h"
+#include "app/TWPackageWorkFolder.h"
 #include "app/TWWindowController.h"
 
 #include "foundation/TWLocalized.h"
@@ -55,6 +56,8 @@ bool TWBusinessController::readFromURL(const QUrl &url, TWErrorResult *error)
     if (business) {
         m_business = std::move(business);
         setFileURL(url);
+        // What saves onto this package left when they were cut off.
+        TWPackageWorkFolder::removeLeftovers(url.toLocalFile());
         if (error)
             *error = std::nullopt;
         return true;
@@ -92,6 +95,8 @@ bool TWBusinessController::upgradeFromURL(const QUrl &url, TWErrorResult *error)
     };
     if (TWPackageMoves::overlaps(destination, original))
         return fail(documentError("upgradeDestinationOriginal", destination));
+    if (TWErrorResult refusal = TWBusiness::replaceRefusal(destination))
+        return fail(*refusal);
 
     const QString work = TWPackageMoves::temporarySibling(destination, QStringLiteral("upgrade"));
     QString reason;
@@ -146,18 +151,39 @@ bool TWBusinessController::saveDocument()
 {
     if (m_fileURL.isEmpty())
         return saveDocumentAs();
+    // A package renamed or moved while open is saved where it is now, never
+    // as a new package without its attachment files at the old name.
+    const QString named = m_fileURL.toLocalFile();
+    const bool moved = followPackage();
     TWErrorResult error;
     if (!writeToURL(m_fileURL, TWSaveOperationSave, &error)) {
         presentError(*error);
         return false;
     }
     updateChangeCount(2);
+    if (moved)
+        TWDocumentPrompts::prompts().showMessage(
+            TWLocalized("documentMovedMessage")
+                .arg(QFileInfo(named).fileName(),
+                     QDir::toNativeSeparators(m_fileURL.toLocalFile())),
+            windowForSheet());
     showMissingAttachments();
+    return true;
+}
+
+bool TWBusinessController::followPackage()
+{
+    if (!m_business || !m_business->followPackage())
+        return false;
+    setFileURL(m_business->url());
+    TWPreferences::preferences().setLastOpenBusinessURL(m_fileURL.toLocalFile());
     return true;
 }
 
 bool TWBusinessController::saveDocumentAs()
 {
+    // Proposed under the name the package has now.
+    followPackage();
     QString proposed = m_fileURL.isEmpty()
                            ? QDir::home().filePath(displayName() + QStringLiteral(".tallyworth"))
                            : m_fileURL.toLocalFile();
@@ -171,30 +197,20 @@ bool TWBusinessController::saveDocumentAs()
 bool TWBusinessController::saveDocumentToURL(const QUrl &url)
 {
     const QString target = url.toLocalFile();
-    if (!m_fileURL.isEmpty() && TWPackageFiles::resolvedPath(target) ==
-                                    TWPackageFiles::resolvedPath(m_fileURL.toLocalFile()))
+    // The document's own package, however it is named now: a save in place.
+    followPackage();
+    if ((m_business && m_business->isOwnPackage(target)) ||
+        (!m_fileURL.isEmpty() && TWPackageFiles::resolvedPath(target) ==
+                                     TWPackageFiles::resolvedPath(m_fileURL.toLocalFile())))
         return saveDocument();
 
-    TWErrorResult error;
+    // What saves onto this place left when they were cut off.
+    TWPackageWorkFolder::removeLeftovers(target);
     const QFileInfo existing(target);
     if (existing.exists() || existing.isSymLink()) {
-        // Written whole beside it first, so a failure leaves the old one as it
-        // was; then written again as the document's own package, which points
-        // the store at it (the first copy is complete should that fail).
-        const QString work = TWPackageMoves::temporarySibling(target, QStringLiteral("save"));
-        QString reason;
-        if (!writeToURL(QUrl::fromLocalFile(work), TWSaveOperationSaveTo, &error)) {
-            QDir(work).removeRecursively();
-            presentError(*error);
+        if (!replacePackage(url))
             return false;
-        }
-        if (!TWPackageMoves::replace(work, target, &reason)) {
-            QDir(work).removeRecursively();
-            presentError(documentError("saveReplaceError", target, reason));
-            return false;
-        }
-    }
-    if (!writeToURL(url, TWSaveOperationSaveAs, &error)) {
+    } else if (TWErrorResult error; !writeToURL(url, TWSaveOperationSaveAs, &error)) {
         presentError(*error);
         return false;
     }
@@ -202,6 +218,41 @@ bool TWBusinessController::saveDocumentToURL(const QUrl &url)
     updateChangeCount(2);
     TWPreferences::preferences().setLastOpenBusinessURL(target);
     showMissingAttachments();
+    return true;
+}
+
+bool TWBusinessController::replacePackage(const QUrl &url)
+{
+    const QString target = url.toLocalFile();
+    // Only a business package is replaced, never a folder of the user's, nor
+    // one that holds the package the document still reads its files from.
+    if (m_business && m_business->usesPackage(target)) {
+        presentError(documentError("saveReplaceOwnError", target));
+        return false;
+    }
+    if (TWErrorResult refusal = TWBusiness::replaceRefusal(target)) {
+        presentError(*refusal);
+        return false;
+    }
+    // Written whole beside it first, so that a failure leaves the old one as
+    // it was; once in its place, the copy becomes the document's package
+    // without being written again, so nothing can fail after the old one
+    // went. The work folder is gone before any failure is shown.
+    TWErrorResult error;
+    {
+        const TWPackageWorkFolder work(target, QStringLiteral("save"));
+        QString reason;
+        if (writeToURL(QUrl::fromLocalFile(work.path()), TWSaveOperationSaveTo, &error)) {
+            if (!TWPackageMoves::replace(work.path(), target, &reason))
+                error = documentError("saveReplaceError", target, reason);
+            else if (!m_business->adoptSavedCopy(work.path(), url))
+                writeToURL(url, TWSaveOperationSaveAs, &error);
+        }
+    }
+    if (error) {
+        presentError(*error);
+        return false;
+    }
     return true;
 }
 

@@ -334,6 +334,12 @@ private:
     void setFileURL(const QUrl &url);
     bool upgradeFromURL(const QUrl &url, TWErrorResult *error);
     bool writeToURL(const QUrl &url, TWSaveOperation operation, TWErrorResult *error);
+    // The document's location follows its package when it was renamed or
+    // moved while open; true when it did.
+    bool followPackage();
+    // Save As onto the existing `url`: only a business package is replaced,
+    // and only by a whole one.
+    bool replacePackage(const QUrl &url);
     // Names the attachments the last save left out, if any.
     void showMissingAttachments();
     void observe();

@@ -62,9 +62,11 @@ TWBusinessController *TWDocumentController::currentDocument() const
 TWBusinessController *TWDocumentController::documentForURL(const QUrl &url) const
 {
     const QString wanted = TWPackageFiles::resolvedPath(url.toLocalFile());
+    // A package renamed since it was opened is still that document's.
     for (TWBusinessController *document : m_documents)
-        if (!document->fileURL().isEmpty() &&
-            TWPackageFiles::resolvedPath(document->fileURL().toLocalFile()) == wanted)
+        if ((!document->fileURL().isEmpty() &&
+             TWPackageFiles::resolvedPath(document->fileURL().toLocalFile()) == wanted) ||
+            (document->business() && document->business()->isOwnPackage(wanted)))
             return document;
     return nullptr;
 }

@@ -117,7 +117,8 @@ bool removePackage(const QString &path)
     if (!info.isDir())
         return !info.exists();
     const QDir package(path);
-    for (const char *name : {"Data.sql", "Data.sql-journal", "Settings.plist"})
+    for (const char *name :
+         {"Data.sql", "Data.sql-journal", "Settings.plist", "Settings.plist.new"})
         QFile::remove(package.filePath(QLatin1String(name)));
     const QDir attachments(package.filePath(QStringLiteral("Attachments")));
     if (attachments.exists()) {

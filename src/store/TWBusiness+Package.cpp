@@ -729,6 +729,7 @@ TWErrorResult TWBusiness::initWithURL(const QUrl &url, bool allowUpgrade)
     applySettings(m_packageSettings);
     m_packageSettings.clear();
     m_deleteAttachments.clear();
+    holdPackage(path);
     return std::nullopt;
 }
 
@@ -1032,6 +1033,7 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
                                      const TWTransactionList &transactions)
 {
     m_missingAttachments.clear();
+    m_savedCopy.reset();
     if (!m_database)
         return databaseError(SQLITE_MISUSE);
     // The working copy must be whole: no write may be half-way.
@@ -1046,8 +1048,12 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
         return error;
     const QDir package(path);
     const QString attachmentsPath = package.filePath(TWPackageAttachmentsFolderName);
+    // A package renamed since it was opened is saved, and copied from,
+    // where it is now.
+    followPackage();
     const QString own = m_url.isEmpty() ? QString() : packagePath(m_url);
-    const bool inPlace = !own.isEmpty() && own == path && QFileInfo::exists(path);
+    const bool inPlace =
+        (!own.isEmpty() && own == path && QFileInfo::exists(path)) || isOwnPackage(path);
     if (!inPlace) {
         // A package inside a package would be written where no one looks for
         // it, and opening the outer one would show other books.
@@ -1209,7 +1215,15 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
             std::max(m_attachmentHighWater, TWPackageFiles::highestNumberedEntry(attachmentsPath));
         // The queued files belong to the old package, which still uses them.
         m_deleteAttachments.clear();
+    } else {
+        // A copy, which may yet take the document's place (adoptSavedCopy).
+        SavedCopy copy{path, {}, written.transactions};
+        for (const WrittenAttachment &entry : std::as_const(written.attachments))
+            copy.attachments.append({entry.attachment, entry.filePath, entry.thumbnailFilePath});
+        m_savedCopy = std::move(copy);
     }
+    if (!m_url.isEmpty() && packagePath(m_url) == path)
+        holdPackage(path);
     return std::nullopt;
 }
 

@@ -163,6 +163,7 @@ class TWRepeat;
 // ===== Document settings =====
 #include "model/TWExportSettings.h"
 #include "model/TWSendInvoiceData.h"
+#include "store/TWPackageAnchor.h"
 
 #include <QDateTime>
 #include <QRectF>
@@ -203,6 +204,7 @@ enum TWPackageErrorCode : int {
     TWPackageFileTypeError = 9,    // a file of the database is a folder, pipe or device
     TWPackagePathLengthError = 10, // the database's path is longer than SQLite takes
     TWPackageNestedError = 11,     // a save into a folder inside a business package
+    TWPackageReplaceError = 12,    // a save would replace what is no business package
 };
 
 // The largest text or blob the store keeps, in bytes (what an opening

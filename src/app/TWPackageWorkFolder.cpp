@@ -1,0 +1,128 @@
+#include "app/TWPackageWorkFolder.h"
+
+#include "app/TWPackageMoves.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace
+{
+
+// What a lock file of ours begins with; written once the lock is held, so
+// that a lock file still being made is never taken for a leftover.
+constexpr char kMarker[] = "Tallyworth work folder\n";
+const QString kLockSuffix = QStringLiteral(".lock");
+// The random part temporarySibling gives a name.
+constexpr qsizetype kRandomLength = 8;
+
+QByteArray lockName(const QString &folder)
+{
+    return QFile::encodeName(folder + kLockSuffix);
+}
+
+bool lockWaiting(int fd)
+{
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+bool writeAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= size_t(written);
+    }
+    return true;
+}
+
+// Whether `fd`, open on the lock file at `name`, is still that file and was
+// written by this program.
+bool isOurLock(int fd, const QByteArray &name)
+{
+    struct stat opened;
+    struct stat named;
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) ||
+        ::lstat(name.constData(), &named) != 0 || opened.st_dev != named.st_dev ||
+        opened.st_ino != named.st_ino)
+        return false;
+    char start[sizeof kMarker - 1];
+    return ::pread(fd, start, sizeof start, 0) == ssize_t(sizeof start) &&
+           std::equal(start, start + sizeof start, kMarker);
+}
+
+} // namespace
+
+TWPackageWorkFolder::TWPackageWorkFolder(const QString &target, const QString &purpose)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        m_path = TWPackageMoves::temporarySibling(target, purpose);
+        m_lock = ::open(lockName(m_path).constData(),
+                        O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (m_lock >= 0 || errno != EEXIST)
+            break;
+    }
+    // Without a lock (a folder that cannot be written) the save fails on its
+    // own; nothing is left for others to clear.
+    if (m_lock >= 0 && (!lockWaiting(m_lock) || !writeAll(m_lock, kMarker, sizeof kMarker - 1))) {
+        ::unlink(lockName(m_path).constData());
+        ::close(m_lock);
+        m_lock = -1;
+    }
+}
+
+TWPackageWorkFolder::~TWPackageWorkFolder()
+{
+    if (QFileInfo(m_path).isDir() && !QFileInfo(m_path).isSymLink())
+        TWPackageMoves::removePackage(m_path);
+    if (m_lock >= 0) {
+        // Kept while anything stays at the folder's place, so that it is
+        // still known as this program's.
+        if (!QFileInfo::exists(m_path) && !QFileInfo(m_path).isSymLink())
+            ::unlink(lockName(m_path).constData());
+        ::close(m_lock);
+    }
+}
+
+void TWPackageWorkFolder::removeLeftovers(const QString &target, const QString &purpose)
+{
+    const QFileInfo info(target);
+    const QDir dir = info.absoluteDir();
+    const QString prefix =
+        QLatin1Char('.') + info.fileName() + QLatin1Char('.') + purpose + QLatin1Char('-');
+    const QStringList locks = dir.entryList(QStringList{prefix + QLatin1Char('*') + kLockSuffix},
+                                            QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &lock : locks) {
+        if (lock.size() != prefix.size() + kRandomLength + kLockSuffix.size())
+            continue;
+        const QString folder = dir.filePath(lock.chopped(kLockSuffix.size()));
+        const QByteArray name = lockName(folder);
+        const int fd = ::open(name.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        // A lock that is held belongs to a save still running.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && isOurLock(fd, name)) {
+            const QFileInfo left(folder);
+            if (left.isDir() && !left.isSymLink())
+                TWPackageMoves::removePackage(folder);
+            if (!QFileInfo::exists(folder) && !QFileInfo(folder).isSymLink())
+                ::unlink(name.constData());
+        }
+        ::close(fd);
+    }
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The hidden folder beside a package where a save writes the new package
+// before it takes the old one's place. A lock file beside the folder, locked
+// by the saving process for as long as the object lives, tells every other
+// process that the folder is in use; once that process is gone (a save cut
+// off), the folder is a leftover that the next save onto the package, or its
+// next opening, removes.
+
+#include <QString>
+
+class TWPackageWorkFolder final
+{
+public:
+    // Claims a free hidden name beside `target` for `purpose` ("save").
+    TWPackageWorkFolder(const QString &target, const QString &purpose);
+    // Removes what is still at the folder's place (only a package's own
+    // entries), then the lock.
+    ~TWPackageWorkFolder();
+    TWPackageWorkFolder(const TWPackageWorkFolder &) = delete;
+    TWPackageWorkFolder &operator=(const TWPackageWorkFolder &) = delete;
+
+    const QString &path() const { return m_path; }
+
+    // Removes the work folders of `purpose` beside `target` that saves cut
+    // off left: those whose lock file is this program's and held by no
+    // process. A folder of that name without such a lock is left alone.
+    static void removeLeftovers(const QString &target,
+                                const QString &purpose = QStringLiteral("save"));
+
+private:
+    QString m_path;
+    int m_lock = -1;
+};

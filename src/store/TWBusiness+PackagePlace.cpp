@@ -1,0 +1,191 @@
+// Where the document's package is: following it when it was renamed or moved
+// while open, knowing it under any name, taking a finished copy as the
+// document's own, and telling a business package, which a save may replace,
+// from anything else.
+
+#include "store/TWBusiness.h"
+
+#include "store/TWPackageFiles.h"
+
+#include "foundation/TWLocalized.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+namespace
+{
+
+QString packagePath(const QUrl &url)
+{
+    if (!url.isLocalFile() || url.toLocalFile().isEmpty())
+        return {};
+    return TWPackageFiles::resolvedPath(url.toLocalFile());
+}
+
+// `path` with the folder `from` at its start replaced by `to`; any other
+// path as it is.
+QString movedPath(const QString &path, const QString &from, const QString &to)
+{
+    if (path == from)
+        return to;
+    if (path.startsWith(from + QLatin1Char('/')))
+        return to + path.mid(from.size());
+    return path;
+}
+
+bool fileMode(const QString &path, mode_t *mode)
+{
+    struct stat info;
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0)
+        return false;
+    *mode = info.st_mode;
+    return true;
+}
+
+// Whether the file at `path` opens as a database with the accounts table
+// every business database has. It is only read; but a database a save was
+// cut off in (its journal beside it) is first rolled back, as any opening of
+// the business would, since a read-only connection cannot do that.
+bool holdsBusinessDatabase(const QString &path)
+{
+    const bool journal = QFileInfo::exists(path + QStringLiteral("-journal"));
+    for (const int mode : {SQLITE_OPEN_READONLY, SQLITE_OPEN_READWRITE}) {
+        if (mode == SQLITE_OPEN_READWRITE && !journal)
+            break;
+        sqlite3 *file = nullptr;
+        bool found = false;
+        if (sqlite3_open_v2(QFile::encodeName(path).constData(), &file, mode | SQLITE_OPEN_NOFOLLOW,
+                            nullptr) == SQLITE_OK &&
+            !TWBusiness::hardenConnection(file)) {
+            sqlite3_busy_timeout(file, 2000);
+            sqlite3_stmt *statement = nullptr;
+            if (sqlite3_prepare_v2(file,
+                                   "SELECT 1 FROM main.sqlite_schema WHERE type='table' AND "
+                                   "name='accounts' COLLATE NOCASE;",
+                                   -1, &statement, nullptr) == SQLITE_OK)
+                found = sqlite3_step(statement) == SQLITE_ROW;
+            sqlite3_finalize(statement);
+        }
+        sqlite3_close_v2(file);
+        if (found)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void TWBusiness::holdPackage(const QString &path)
+{
+    if (!m_packageAnchor.isFolder(path))
+        m_packageAnchor.hold(path);
+}
+
+bool TWBusiness::isOwnPackage(const QString &path) const
+{
+    return m_packageAnchor.isFolder(path);
+}
+
+bool TWBusiness::usesPackage(const QString &path) const
+{
+    return m_packageAnchor.isWithin(path);
+}
+
+void TWBusiness::movePackagePaths(const QString &from, const QString &to)
+{
+    const auto moved = [&from, &to](const QString &path) { return movedPath(path, from, to); };
+    m_attachmentsFolderPath = moved(m_attachmentsFolderPath);
+    for (QString &path : m_deleteAttachments)
+        path = moved(path);
+    for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
+        if (!transaction || !transaction->attachments())
+            continue;
+        for (const TWAttachmentPtr &attachment : *transaction->attachments()) {
+            if (!attachment)
+                continue;
+            attachment->setFilePath(moved(attachment->filePath()));
+            attachment->setThumbnailFilePath(moved(attachment->thumbnailFilePath()));
+        }
+    }
+}
+
+bool TWBusiness::followPackage()
+{
+    if (m_url.isEmpty())
+        return false;
+    const QString now = m_packageAnchor.currentPath();
+    // The package as the store's paths name it.
+    const QString named = m_attachmentsFolderPath.isEmpty()
+                              ? packagePath(m_url)
+                              : QFileInfo(m_attachmentsFolderPath).path();
+    if (now.isEmpty() || named.isEmpty() || now == named)
+        return false;
+    movePackagePaths(named, now);
+    m_url = QUrl::fromLocalFile(now);
+    return true;
+}
+
+bool TWBusiness::adoptSavedCopy(const QString &copyPath, const QUrl &url)
+{
+    const QString path = packagePath(url);
+    if (!m_savedCopy || path.isEmpty() ||
+        m_savedCopy->path != TWPackageFiles::resolvedPath(copyPath))
+        return false;
+    const QString copy = m_savedCopy->path;
+    for (const SavedCopy::Entry &entry : std::as_const(m_savedCopy->attachments)) {
+        entry.attachment->setFilePath(movedPath(entry.filePath, copy, path));
+        entry.attachment->setThumbnailFilePath(movedPath(entry.thumbnailFilePath, copy, path));
+    }
+    for (const TWTransactionPtr &transaction : std::as_const(m_savedCopy->transactions))
+        transaction->setDirtyAttachments(false);
+    m_url = url;
+    m_attachmentsFolderPath = QDir(path).filePath(TWPackageAttachmentsFolderName);
+    m_attachmentHighWater = std::max(m_attachmentHighWater,
+                                     TWPackageFiles::highestNumberedEntry(m_attachmentsFolderPath));
+    // The queued files belong to the old package, which still uses them.
+    m_deleteAttachments.clear();
+    m_savedCopy.reset();
+    holdPackage(path);
+    return true;
+}
+
+TWErrorResult TWBusiness::replaceRefusal(const QString &path)
+{
+    const auto refuse = [&path](const QString &reason) -> TWErrorResult {
+        return TWError(TWPackageErrorDomain, TWPackageReplaceError,
+                       TWLocalized("packageReplaceRefusedDescription").arg(path, reason));
+    };
+    const auto foreign = [&refuse](const QString &entry) {
+        return refuse(TWLocalized("packageReplaceForeignEntry").arg(entry));
+    };
+    mode_t mode = 0;
+    if (!fileMode(path, &mode))
+        return std::nullopt;
+    if (!S_ISDIR(mode))
+        return refuse(TWLocalized("packageReplaceNotFolder"));
+    const QDir package(path);
+    const QStringList files = {TWPackageDataFileName, TWPackageDataFileName + "-journal",
+                               TWPackageSettingsFileName, TWPackageFiles::pendingSettingsFileName};
+    const QDir::Filters all = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+    for (const QString &name : package.entryList(all)) {
+        if (!fileMode(package.filePath(name), &mode))
+            return foreign(name);
+        if (files.contains(name) && S_ISREG(mode))
+            continue;
+        if (name != TWPackageAttachmentsFolderName || !S_ISDIR(mode))
+            return foreign(name);
+        const QDir attachments(package.filePath(name));
+        for (const QString &file : attachments.entryList(all)) {
+            if (!fileMode(attachments.filePath(file), &mode) || !S_ISREG(mode))
+                return foreign(name + QLatin1Char('/') + file);
+        }
+    }
+    const QString data = package.filePath(TWPackageDataFileName);
+    if (!fileMode(data, &mode) || !S_ISREG(mode) || !holdsBusinessDatabase(data))
+        return refuse(TWLocalized("packageReplaceNoDatabase"));
+    return std::nullopt;
+}
