@@ -245,7 +245,7 @@ QString TWInvoiceItemsModel::quantityText(const TWInvoiceItem &item, double quan
 {
     if (const TWTask *task = asTask(item); task && m_business)
         return task->quantityString(quantity);
-    return QLocale().toString(quantity, 'g', 12);
+    return TWFormatter::formatter().numberString(quantity);
 }
 
 QString TWInvoiceItemsModel::money(qint64 value) const
