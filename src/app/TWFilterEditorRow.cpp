@@ -310,8 +310,8 @@ void TWFilterEditorRow::updateViewsNumber()
 void TWFilterEditorRow::updateViewsPercent()
 {
     m_views[1] = popUpButton(operatorItems(false, false), int(m_criteria->match()), {}, 2);
-    m_views[2] =
-        textField(QString::number(double(m_criteria->valuePercent())), true, Qt::AlignRight, 3);
+    m_views[2] = textField(TWFormatter::formatter().numberString(m_criteria->valuePercent()), true,
+                           Qt::AlignRight, 3);
 }
 
 void TWFilterEditorRow::updateViewsIdentifier()

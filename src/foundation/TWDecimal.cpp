@@ -1,5 +1,6 @@
 #include "foundation/TWDecimal.h"
 
+#include <QHash>
 #include <QStringView>
 
 #include <algorithm>
@@ -58,43 +59,109 @@ QString localizedDigits(const std::string &digits, const QLocale &locale)
     return text;
 }
 
-// The digit counts between the locale's grouping separators: the group next
-// to the decimal separator and the groups above it (3 and 3 in most locales,
-// 3 and 2 where lakhs are written), read off a number the locale writes.
+// How the locale groups the whole part: the digit count of the group next to
+// the decimal separator and of the groups above it (3 and 3 in most locales,
+// 3 and 2 where lakhs are written), and the fewest whole digits it groups at
+// all (5 where "2500" stands ungrouped but "25.000" does not).
 struct GroupSizes {
     qsizetype least = 3;
     qsizetype higher = 3;
+    qsizetype fewestDigits = 4;
 };
 
-GroupSizes groupSizes(const QLocale &locale)
+GroupSizes measureGroupSizes(const QLocale &locale)
 {
-    const QString group = locale.groupSeparator();
     GroupSizes sizes;
+    QLocale l(locale);
+    l.setNumberOptions(QLocale::DefaultNumberOptions);
+    const QString group = l.groupSeparator();
     if (group.isEmpty())
         return sizes;
-    const QStringList runs =
-        locale.toString(Q_INT64_C(1234567890123456)).split(group, Qt::SkipEmptyParts);
+    // Qt leaves a leading group unseparated when it is shorter than the
+    // locale's minimum ("1234.567.890" under es_ES), so the sizes are read off
+    // the trailing groups, which it always writes right.
+    const QStringList runs = l.toString(Q_INT64_C(1234567890123456)).split(group);
     if (runs.size() >= 2)
         sizes.least = runs.at(runs.size() - 1).size();
     if (runs.size() >= 3)
         sizes.higher = runs.at(runs.size() - 2).size();
+    if (sizes.least < 1 || sizes.higher < 1)
+        sizes = GroupSizes();
+    QString smallest(sizes.least + 1, QLatin1Char('0'));
+    smallest[0] = QLatin1Char('1');
+    const qlonglong oneGroup = smallest.toLongLong();
+    sizes.fewestDigits = l.toString(oneGroup).contains(group) ? sizes.least + 1 : sizes.least + 2;
     return sizes;
 }
 
-// Whole-part digit runs between grouping separators as the locale writes
-// them: the last of the least group's size, the first 1 to the higher size,
-// those between exactly the higher size.
-bool groupsAsWritten(const QList<qsizetype> &runs, const GroupSizes &sizes)
+GroupSizes groupSizes(const QLocale &locale)
 {
-    if (runs.size() < 2)
-        return true;
-    if (runs.last() != sizes.least || runs.first() < 1 || runs.first() > sizes.higher)
+    // Asked for every amount a register paints: measured once per locale and
+    // thread (the invoice renderer formats on its own thread).
+    thread_local QHash<QString, GroupSizes> measured;
+    const QString key = locale.bcp47Name();
+    const auto found = measured.constFind(key);
+    if (found != measured.constEnd())
+        return *found;
+    const GroupSizes sizes = measureGroupSizes(locale);
+    measured.insert(key, sizes);
+    return sizes;
+}
+
+// Whole-part digit runs between grouping separators: the last of `least`
+// digits, the first 1 to `higher`, those between exactly `higher`.
+bool groupsOfSizes(const QList<qsizetype> &runs, qsizetype least, qsizetype higher)
+{
+    if (runs.last() != least || runs.first() < 1 || runs.first() > higher)
         return false;
     for (qsizetype i = 1; i + 1 < runs.size(); ++i) {
-        if (runs.at(i) != sizes.higher)
+        if (runs.at(i) != higher)
             return false;
     }
     return true;
+}
+
+// Groups as the locale writes them, or groups of three, which is how most
+// people type (and paste) a large number whatever their locale's own habit.
+bool groupsAsWritten(const QList<qsizetype> &runs, const GroupSizes &sizes)
+{
+    return runs.size() < 2 || groupsOfSizes(runs, sizes.least, sizes.higher) ||
+           groupsOfSizes(runs, 3, 3);
+}
+
+QString groupedDigits(const std::string &digits, const QLocale &locale)
+{
+    const QString group = locale.groupSeparator();
+    const GroupSizes sizes = groupSizes(locale);
+    const qsizetype count = qsizetype(digits.size());
+    if (group.isEmpty() || count < sizes.fewestDigits)
+        return localizedDigits(digits, locale);
+    // Group boundaries from the right: `least` digits, then `higher` at a time.
+    QList<qsizetype> starts;
+    for (qsizetype end = count - sizes.least; end > 0; end -= sizes.higher)
+        starts.prepend(end);
+    QString text;
+    qsizetype from = 0;
+    for (qsizetype start : std::as_const(starts)) {
+        text +=
+            localizedDigits(digits.substr(std::size_t(from), std::size_t(start - from)), locale);
+        text += group;
+        from = start;
+    }
+    text += localizedDigits(digits.substr(std::size_t(from)), locale);
+    return text;
+}
+
+std::optional<TWDecimal> fromShortestText(const char *first, const char *last, bool negative)
+{
+    const std::string text(first, last);
+    TWDecimal d;
+    const std::size_t dot = text.find('.');
+    d.intDigits = text.substr(0, dot);
+    d.fracDigits = dot == std::string::npos ? std::string() : text.substr(dot + 1);
+    stripLeadingZeros(d.intDigits);
+    d.negative = negative && !d.isZero();
+    return d;
 }
 
 } // namespace
@@ -138,6 +205,32 @@ std::optional<TWDecimal> TWDecimal::fromDouble(double value, int maxFraction)
     stripLeadingZeros(d.intDigits);
     d.negative = value < 0 && !d.isZero();
     return d;
+}
+
+std::optional<TWDecimal> TWDecimal::shortest(double value)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    // A double's fixed notation never needs more than 309 whole digits or
+    // 1074 fraction digits.
+    char buffer[1500];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::fixed);
+    if (result.ec != std::errc())
+        return std::nullopt;
+    return fromShortestText(buffer, result.ptr, value < 0);
+}
+
+std::optional<TWDecimal> TWDecimal::shortest(float value)
+{
+    if (!std::isfinite(value))
+        return std::nullopt;
+    char buffer[200];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::fixed);
+    if (result.ec != std::errc())
+        return std::nullopt;
+    return fromShortestText(buffer, result.ptr, value < 0);
 }
 
 std::optional<TWDecimal> TWDecimal::parse(const QString &text, const QLocale &locale,
@@ -189,6 +282,8 @@ std::optional<TWDecimal> TWDecimal::parse(const QString &text, const QLocale &lo
     const QString group = locale.groupSeparator();
     const QString point = locale.decimalPoint();
     const bool groupIsSpace = group.size() == 1 && isSpaceSeparator(group.at(0));
+    // Swiss locales write a right quote that keyboards type as an apostrophe.
+    const bool groupIsQuote = group == QStringLiteral("\u2019");
     TWDecimal d;
     d.intDigits.clear();
     bool inFraction = false;
@@ -220,7 +315,7 @@ std::optional<TWDecimal> TWDecimal::parse(const QString &text, const QLocale &lo
                 i += group.size();
                 continue;
             }
-            if (groupIsSpace && isSpaceSeparator(c)) {
+            if ((groupIsSpace && isSpaceSeparator(c)) || (groupIsQuote && c == QLatin1Char('\''))) {
                 lastWasDigit = false;
                 runs.append(0);
                 ++i;
@@ -319,16 +414,8 @@ std::optional<double> TWDecimal::toDouble() const
 
 QString TWDecimal::localized(const QLocale &locale, bool grouping) const
 {
-    QLocale l(locale);
-    l.setNumberOptions(grouping ? QLocale::DefaultNumberOptions : QLocale::OmitGroupSeparator);
-    QString text;
-    // Up to 19 digits always fit an unsigned 64-bit number, which the locale
-    // groups by its own rules; longer whole parts are written without grouping.
-    if (intDigits.size() <= 19)
-        text = l.toString(qulonglong(std::stoull(intDigits)));
-    else
-        text = localizedDigits(intDigits, l);
+    QString text = grouping ? groupedDigits(intDigits, locale) : localizedDigits(intDigits, locale);
     if (!fracDigits.empty())
-        text += l.decimalPoint() + localizedDigits(fracDigits, l);
+        text += locale.decimalPoint() + localizedDigits(fracDigits, locale);
     return text;
 }

@@ -28,15 +28,20 @@ struct TWDecimal {
     // The double's exact decimal expansion rounded to `maxFraction` digits (ties
     // to even); none for infinities and NaN.
     static std::optional<TWDecimal> fromDouble(double value, int maxFraction);
+    // The fewest digits (never an exponent) that read back as the same double,
+    // or the same float; none for infinities and NaN.
+    static std::optional<TWDecimal> shortest(double value);
+    static std::optional<TWDecimal> shortest(float value);
 
     // Reads typed text leniently: surrounding white space, the locale's grouping
     // separators in the whole part, its decimal separator, a leading sign (also
     // after or before a currency symbol), brackets for a negative amount, and any
     // of `symbols` (currency signs and codes) before or after the number. No
     // exponents, no "nan" or "inf". None when the text is not such a number.
-    // `asWritten` reads only numbers the way the locale writes them: grouping
-    // separators, where there are any, stand between whole groups of the
-    // locale's sizes ("1,234.56", never "1234,56" or "1,2345" under en_US).
+    // `asWritten` reads only numbers the way they are written: grouping
+    // separators, where there are any, stand between whole groups, either of
+    // the locale's own sizes or of three ("1,23,456.78" and "123,456.78" under
+    // en_IN; never "1234,56" or "1,2345" under en_US).
     static std::optional<TWDecimal> parse(const QString &text, const QLocale &locale,
                                           const QStringList &symbols = {}, bool asWritten = false);
 
@@ -51,6 +56,9 @@ struct TWDecimal {
     // The nearest double; none when out of the double's range.
     std::optional<double> toDouble() const;
 
-    // The magnitude in the locale's digits and separators, no sign.
+    // The magnitude in the locale's digits and separators, no sign. Grouping
+    // follows the locale's group sizes and the fewest digits it groups at all
+    // ("2500" and "2.500.000" under es_ES), written here rather than by Qt,
+    // which leaves the leading group of such locales unseparated ("2500.000").
     QString localized(const QLocale &locale, bool grouping) const;
 };

@@ -470,8 +470,9 @@ QWidget *TWTransactionController::makeValueControl(const TWFieldPtr &field, bool
                                  : QString(),
                              field, Qt::AlignRight, editing);
     case TWFieldTypePercent: {
-        const QString text =
-            value && value->hasValue() ? QString::number(double(value->percent())) : QString();
+        const QString text = value && value->hasValue()
+                                 ? TWFormatter::formatter().numberString(value->percent())
+                                 : QString();
         if (editing)
             return makeTextField(text, field, Qt::AlignRight, true);
         auto *shown = new QLineEdit(text.isEmpty() ? text : text + QLatin1Char('%'));
@@ -710,7 +711,8 @@ void TWTransactionController::updateValue(const TWFieldPtr &field)
                     : QString());
         break;
     case TWFieldTypePercent:
-        setText(value && value->hasValue() ? QString::number(double(value->percent())) : QString());
+        setText(value && value->hasValue() ? TWFormatter::formatter().numberString(value->percent())
+                                           : QString());
         break;
     case TWFieldTypeCheckbox:
         if (auto *check = qobject_cast<QCheckBox *>(control))

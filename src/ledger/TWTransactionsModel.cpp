@@ -105,7 +105,7 @@ QString TWTransactionsModel::cellText(const TWTransaction &t, const TWField &fie
         case TWFieldTypeNumber:
             return formatter.doubleValueString(value->number());
         case TWFieldTypePercent:
-            return QStringLiteral("%1%").arg(QString::number(double(value->percent())));
+            return formatter.numberString(value->percent()) + QLatin1Char('%');
         case TWFieldTypeDate:
             return formatter.shortDateString(value->date());
         case TWFieldTypeList:

@@ -1,6 +1,7 @@
 // Durations, sizes, dates and the display names of the model's enumerations.
 
 #include "foundation/TWClock.h"
+#include "foundation/TWDecimal.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWAccount.h"
 #include "model/TWBudgetItem.h"
@@ -119,7 +120,11 @@ QString TWFormatter::timeString(double seconds, bool includeSeconds, std::uint32
         return {};
     if (format == 1) {
         const float hours = float(seconds) / 60.0f / 60.0f;
-        return QString::asprintf("%.2f", double(hours));
+        const std::optional<TWDecimal> d = TWDecimal::fromDouble(double(hours), 2);
+        if (!d)
+            return {};
+        const QString text = d->localized(locale(), false);
+        return d->negative ? locale().negativeSign() + text : text;
     }
     if (format != 0)
         return {};

@@ -7,6 +7,8 @@
 #include "foundation/TWLocalized.h"
 #include "model/TWNumberFormatter.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
 
@@ -150,6 +152,19 @@ std::optional<double> TWFormatter::typedNumber(const QString &text) const
     return parsed->toDouble();
 }
 
+std::optional<double> TWFormatter::typedTime(const QString &raw) const
+{
+    const QString text = raw.trimmed();
+    if (text.isEmpty())
+        return 0.0;
+    static const QRegularExpression clock(QStringLiteral("^-?\\d+:\\d{1,2}(:\\d{1,2})?$"));
+    if (clock.match(text).hasMatch())
+        return timeValueFromString(text);
+    if (const std::optional<double> hours = typedNumber(text))
+        return *hours * 3600.0;
+    return std::nullopt;
+}
+
 QString TWFormatter::typedNumberError() const
 {
     return TWLocalized("numberNotAsWritten").arg(doubleValueString(1234.56));
@@ -168,7 +183,10 @@ QString TWFormatter::conversionString(qint64 value1, const TWUnit *unit1, qint64
     const double b = std::fabs(double(value2)) / powerOfTen(unit2 ? unit2->decimalPlaces() : 0);
     if (a == 0 || b == 0)
         return QStringLiteral("");
-    return QString::asprintf("x %.5f", a / b);
+    const std::optional<TWDecimal> factor = TWDecimal::fromDouble(a / b, 5);
+    if (!factor)
+        return QStringLiteral("");
+    return QStringLiteral("x ") + factor->localized(locale(), false);
 }
 
 QString TWFormatter::homeUnitRateString(const TWUnit *unit, const TWUnit *homeUnit) const
@@ -239,6 +257,29 @@ QString TWFormatter::doubleValueString(double value) const
     d->trimFraction(0);
     return d->negative ? locale().negativeSign() + d->localized(locale(), true)
                        : d->localized(locale(), true);
+}
+
+namespace
+{
+
+QString signedNumberText(const std::optional<TWDecimal> &d, const QLocale &locale)
+{
+    if (!d)
+        return {};
+    const QString magnitude = d->localized(locale, true);
+    return d->negative ? locale.negativeSign() + magnitude : magnitude;
+}
+
+} // namespace
+
+QString TWFormatter::numberString(double value) const
+{
+    return signedNumberText(TWDecimal::shortest(value), locale());
+}
+
+QString TWFormatter::numberString(float value) const
+{
+    return signedNumberText(TWDecimal::shortest(value), locale());
 }
 
 double TWFormatter::doubleValueFromString(const QString &text) const

@@ -74,12 +74,16 @@ public:
     // A plain number (quantity, tax rate, percentage) as a user types it, read
     // as strictly; blank text is 0, none when unreadable or beyond a double.
     std::optional<double> typedNumber(const QString &text) const;
+    // A duration as a user types it, in seconds: "h:mm", "h:mm:ss" or decimal
+    // hours read as typedNumber reads; blank text is 0, none when unreadable.
+    std::optional<double> typedTime(const QString &text) const;
     // What a field that refused typed text says: the number is not written as
     // the locale writes numbers, with an example ("1,234.56").
     QString typedNumberError() const;
     // The parsed amount in whole units (rounded to the unit's decimals).
     double unitValueFromString(const QString &text, const TWUnit *unit) const;
-    // "x 1.25000": amount 1 per amount 2 in whole units; empty when either is 0.
+    // "x 1.25000" (in the locale's marks): amount 1 per amount 2 in whole
+    // units; empty when either is 0.
     QString conversionString(qint64 value1, const TWUnit *unit1, qint64 value2,
                              const TWUnit *unit2) const;
     // The unit's exchange rate against the home unit, with grouping; none for a
@@ -104,14 +108,21 @@ public:
     // --- Numbers, percentages, durations, sizes -----------------------------
     // Grouped, 0 to 6 decimals.
     QString doubleValueString(double value) const;
+    // A plain number as fields and lists show it (quantities, tax rates,
+    // percents): the fewest digits that read back as the same value, never an
+    // exponent, in the locale's marks and grouping. The float form is for
+    // values kept in single precision ("7.7", not "7.6999998").
+    QString numberString(double value) const;
+    QString numberString(float value) const;
     // Grouping allowed, rounded to 6 decimals; 0 for missing or unreadable text.
     double doubleValueFromString(const QString &text) const;
     // The fraction times 100 with exactly `decimalPlaces` decimals, no percent sign.
     QString percentValueString(float value, std::uint32_t decimalPlaces) const;
     // The number as typed (not divided by 100); 0 for missing or unreadable text.
     float percentValueFromString(const QString &text) const;
-    // Format 0: "h:mm:ss" or "h:mm" (truncated); format 1: decimal hours "%.2f";
-    // other formats: none.
+    // Format 0: "h:mm:ss" or "h:mm" (truncated); format 1: decimal hours with
+    // two decimals in the locale's marks ("2.50", "2,50"), ungrouped; other
+    // formats: none. A formatter of QLocale::c() writes what files hold.
     QString timeString(double seconds, bool includeSeconds, std::uint32_t format) const;
     // "1:30" is 5400 s, "1:30:15" 5415 s, "2.5" (hours) 9000 s.
     double timeValueFromString(const QString &text) const;

@@ -58,8 +58,16 @@ QValidator::State TWNumberFormatter::validate(QString &input, int &pos) const
     const QLocale l = locale();
     const QString group = l.groupSeparator();
     const QString point = l.decimalPoint();
+    // What the formatter writes stays editable: the locale's marks and minus
+    // sign, brackets around a negative amount, and the plain space or
+    // apostrophe that people type for a locale's space or right quote.
+    const QString written = group + point + l.negativeSign() + QStringLiteral("()\u2212");
+    const bool spaceGroup = group == QStringLiteral("\u00a0") || group == QStringLiteral("\u202f");
+    const bool quoteGroup = group == QStringLiteral("\u2019");
     for (QChar c : std::as_const(input)) {
-        if (isAllowed(c) || group.contains(c) || point.contains(c))
+        if (isAllowed(c) || written.contains(c) ||
+            (spaceGroup && (c == QLatin1Char(' ') || c == QChar(0x00a0) || c == QChar(0x202f))) ||
+            (quoteGroup && c == QLatin1Char('\'')))
             continue;
         beep();
         return Invalid;

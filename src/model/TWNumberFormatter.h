@@ -23,8 +23,10 @@ public:
                               QString *errorDescription = nullptr) const;
 
     // QValidator: the field's whole new text must consist of allowed characters
-    // (the locale's own grouping and decimal separators count as allowed, so a
-    // number the formatter wrote stays editable); otherwise Invalid and a beep.
+    // (the locale's own grouping and decimal separators, minus sign and
+    // brackets count as allowed, so a number the formatter wrote stays
+    // editable, and so do the space or apostrophe typed for a locale's space
+    // or right quote); otherwise Invalid and a beep.
     State validate(QString &input, int &pos) const override;
 
     // Whether one character may be typed into a number field.

@@ -155,8 +155,8 @@ QString TWTask::quantityString(double quantity,
 
 QString TWTask::quantityString(double quantity) const
 {
-    return quantityString(quantity, [](double seconds) {
-        return TWFormatter::formatter().timeString(seconds, false,
-                                                   TWPreferences::preferences().timeFormat());
-    });
+    const TWFormatter &formatter = TWFormatter::formatter();
+    if (m_taskType == TWTaskTypeTimed)
+        return formatter.timeString(quantity, false, TWPreferences::preferences().timeFormat());
+    return formatter.numberString(quantity);
 }

@@ -110,13 +110,14 @@ public:
     qint64 invoiceTax() const { return taxWithSubtotal(invoiceSubtotal(), m_taxRate); }
     qint64 invoiceTotal() const { return totalWithSubtotal(invoiceSubtotal(), m_taxRate); }
     // A timed task's quantity (seconds) through `timeText`, any other task's
-    // as a plain decimal number.
+    // as a plain decimal number with "." (what files hold).
     QString quantityString(double quantity,
                            const std::function<QString(double seconds)> &timeText) const;
 
     // --- The same with what the business holds ---
 
-    // The time in the preferred format, no seconds.
+    // As fields and lists show it: a timed task's time in the preferred
+    // format, no seconds; any other task's number as the locale writes it.
     QString quantityString(double quantity) const;
 
 private:

@@ -59,10 +59,10 @@ void TWExpenseController::updateUI()
                                                             : TWClock::now());
     }
     m_name->setText(m_editExpense->name());
-    m_quantity->setText(QLocale().toString(m_editExpense->quantity(), 'g', 15));
+    m_quantity->setText(TWFormatter::formatter().numberString(m_editExpense->quantity()));
     m_cost->setText(TWFormatter::formatter().valueString(m_editExpense->cost(), unit(), false,
                                                          false, false, true, true));
-    m_taxRate->setText(QLocale().toString(double(float(m_editExpense->taxRate())), 'g', 7));
+    m_taxRate->setText(TWFormatter::formatter().numberString(float(m_editExpense->taxRate())));
     m_notes->setText(m_editExpense->notes());
     QSignalBlocker block(m_dateButton);
     m_dateButton->setChecked(false);

@@ -178,14 +178,13 @@ QString TWExpensesController::workText(const TWWorkTable *, int row, int tag) co
     case TWExpenseColumnName:
         return expense->name();
     case TWExpenseColumnQuantity:
-        return QString::number(expense->quantity(), 'g', 15);
+        return TWFormatter::formatter().numberString(expense->quantity());
     case TWExpenseColumnCost:
         return money(expense->cost(), unitOf(*expense));
     case TWExpenseColumnSubtotal:
         return money(expense->subtotal(), unitOf(*expense));
     case TWExpenseColumnTaxRate:
-        return QStringLiteral("%1%").arg(
-            QString::number(double(float(expense->taxRate())), 'g', 7));
+        return TWFormatter::formatter().numberString(float(expense->taxRate())) + QLatin1Char('%');
     case TWExpenseColumnTotal:
         return money(expense->total(), unitOf(*expense));
     case TWExpenseColumnNotes:

@@ -141,7 +141,7 @@ void TWProjectController::updateUI()
     }
     m_rate->setText(TWFormatter::formatter().valueString(
         m_editProject->rate(), m_editProject->unit().get(), false, false, false, true, true));
-    m_taxRate->setText(QLocale().toString(double(float(m_editProject->taxRate())), 'g', 7));
+    m_taxRate->setText(TWFormatter::formatter().numberString(float(m_editProject->taxRate())));
     m_notes->setText(m_editProject->notes());
     for (QToolButton *button : {m_dateButton, m_startButton, m_endButton}) {
         QSignalBlocker block(button);

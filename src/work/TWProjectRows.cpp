@@ -104,7 +104,7 @@ QString TWProjectRows::text(const TWProject &project, int tag) const
     case TWProjectColumnUnit:
         return unit ? unit->code() : QString();
     case TWProjectColumnTaxRate:
-        return QStringLiteral("%1%").arg(QString::number(double(float(project.taxRate())), 'g', 7));
+        return formatter.numberString(float(project.taxRate())) + QLatin1Char('%');
     case TWProjectColumnTotalUninvoiced:
         return m_business ? money(twUninvoicedTotal(project, *m_business), unit) : QString();
     case TWProjectColumnTotalInvoiced:

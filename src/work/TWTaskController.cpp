@@ -17,16 +17,6 @@
 #include <QLineEdit>
 #include <QToolButton>
 
-namespace
-{
-
-QString plainNumber(double value)
-{
-    return QLocale().toString(value, 'g', 15);
-}
-
-} // namespace
-
 void TWTaskController::buildForm()
 {
     m_view->setWindowTitle(TWLocalized("taskSheetTitle"));
@@ -100,7 +90,8 @@ void TWTaskController::fillEstimateAndQuantity()
     // A timed task's estimate is a duration: the field takes "12:00" as it is
     // typed, and it is read back as time text.
     m_estimateValidator->setAllowsTimeSeparator(estimateIsTime());
-    m_estimate->setText(m_editTask->quantityString(m_editTask->estimate()));
+    m_shownEstimate = m_editTask->quantityString(m_editTask->estimate());
+    m_estimate->setText(m_shownEstimate);
     // The quantity of a file's task (never stored) comes from what it carries.
     const double quantity =
         m_isImport ? m_editTask->quantityWithProject(project().get(), m_editTask->taskItems())
@@ -125,7 +116,7 @@ void TWTaskController::updateUI()
     fillEstimateAndQuantity();
     m_rate->setText(TWFormatter::formatter().valueString(m_editTask->rate(), unit(), false, false,
                                                          false, true, true));
-    m_taxRate->setText(plainNumber(double(float(m_editTask->taxRate()))));
+    m_taxRate->setText(TWFormatter::formatter().numberString(float(m_editTask->taxRate())));
     m_notes->setText(m_editTask->notes());
     {
         QSignalBlocker block(m_dateButton);
@@ -164,9 +155,11 @@ void TWTaskController::doPopUpButton(int taskType)
     if (!m_editTask)
         return;
     // What was typed as the estimate counts in the old type's terms.
-    if (const std::optional<double> typed = estimateIsTime() ? timeFromText(m_estimate->text())
-                                                             : numberFromText(m_estimate->text()))
-        m_editTask->setEstimate(*typed);
+    if (m_estimate->text() != m_shownEstimate)
+        if (const std::optional<double> typed = estimateIsTime()
+                                                    ? timeFromText(m_estimate->text())
+                                                    : numberFromText(m_estimate->text()))
+            m_editTask->setEstimate(*typed);
     const std::uint32_t old = m_editTask->taskType();
     m_editTask->setTaskType(std::uint32_t(taskType));
     const TWProjectPtr owner = project();
@@ -186,16 +179,17 @@ bool TWTaskController::commitFields()
 {
     if (!m_editTask)
         return false;
-    double estimate = 0;
+    double estimate = m_editTask->estimate();
     double taxRate = 0;
     double quantity = m_editTask->quantity();
     qint64 rate = 0;
     // A field that cannot be read is refused on its own; nothing of it
     // reaches the copy, and what was typed in the others stays.
-    const bool ok =
-        (estimateIsTime() ? readTime(m_estimate, &estimate) : readNumber(m_estimate, &estimate)) &&
-        (!quantityFieldShown() || readNumber(m_quantity, &quantity)) &&
-        readMoney(m_rate, unit(), &rate) && readNumber(m_taxRate, &taxRate);
+    const bool ok = (m_estimate->text() == m_shownEstimate ||
+                     (estimateIsTime() ? readTime(m_estimate, &estimate)
+                                       : readNumber(m_estimate, &estimate))) &&
+                    (!quantityFieldShown() || readNumber(m_quantity, &quantity)) &&
+                    readMoney(m_rate, unit(), &rate) && readNumber(m_taxRate, &taxRate);
     if (!ok)
         return false;
     m_editTask->setEstimate(estimate);

@@ -68,6 +68,9 @@ private:
     QComboBox *m_type = nullptr;
     QLineEdit *m_estimate = nullptr;
     TWNumberFormatter *m_estimateValidator = nullptr;
+    // The estimate as last shown: a time shown rounded ("1:30" for 1:30:15,
+    // "1.33" hours for 1:20) keeps its exact value until the text is edited.
+    QString m_shownEstimate;
     QLabel *m_quantityLabel = nullptr;
     QLineEdit *m_quantity = nullptr;
     QLineEdit *m_rate = nullptr;

@@ -269,7 +269,7 @@ QString TWTasksController::taskCellText(const TWTask &task, int tag) const
     case TWTaskColumnSubtotal:
         return money(task.subtotalWithQuantity(quantityOf(task)), unitOf(task));
     case TWTaskColumnTaxRate:
-        return QStringLiteral("%1%").arg(QString::number(double(float(task.taxRate())), 'g', 7));
+        return formatter.numberString(float(task.taxRate())) + QLatin1Char('%');
     case TWTaskColumnTotal:
         return money(task.totalWithQuantity(quantityOf(task)), unitOf(task));
     case TWTaskColumnNotes:

@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -204,17 +203,9 @@ std::optional<qint64> TWWorkSheet::moneyFromText(const QString &text, const TWUn
     return TWFormatter::formatter().typedValue(text, unit);
 }
 
-std::optional<double> TWWorkSheet::timeFromText(const QString &raw)
+std::optional<double> TWWorkSheet::timeFromText(const QString &text)
 {
-    const QString text = raw.trimmed();
-    if (text.isEmpty())
-        return 0.0;
-    static const QRegularExpression clock(QStringLiteral("^-?\\d+:\\d{1,2}(:\\d{1,2})?$"));
-    if (clock.match(text).hasMatch())
-        return TWFormatter::formatter().timeValueFromString(text);
-    if (const std::optional<double> hours = numberFromText(text))
-        return *hours * 3600.0;
-    return std::nullopt;
+    return TWFormatter::formatter().typedTime(text);
 }
 
 bool TWWorkSheet::readNumber(QLineEdit *field, double *value)

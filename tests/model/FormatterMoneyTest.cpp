@@ -193,10 +193,22 @@ TEST(FormatterTyping, ReadsOnlyNumbersAsTheLocaleWritesThem)
              Case{"de_DE", "1,234.56", refused},
              Case{"de_DE", "1234.56", refused},
              Case{"de_DE", "1.5", refused},
+             // Groups of three always read, and so does the locale's own grouping.
+             Case{"en_IN", "123,456.78", 12345678},
+             Case{"en_IN", "1,23,456.78", 12345678},
+             Case{"hi_IN", "12,345,678", 1234567800},
+             Case{"en_IN", "1,2345", refused},
+             Case{"es_ES", "2.500.000", 250000000},
+             Case{"es_ES", "2500", 250000},
+             Case{"pl_PL", "2 500 000,5", 250000050},
+             Case{"pt_PT", "2\u00a0500\u00a0000", 250000000},
+             Case{"es_ES", "2500.000", refused},
+             Case{"fr_FR", "2 500,5", 250050},
+             Case{"de_CH", "1'234.50", 123450},
          }) {
         const TWFormatter f{QLocale(QString::fromLatin1(c.locale))};
         const TWUnit usd = currency(QStringLiteral("USD"), QStringLiteral("$"));
-        const QString text = QString::fromLatin1(c.text);
+        const QString text = QString::fromUtf8(c.text);
         EXPECT_EQ(f.typedValue(text, &usd), c.cents) << c.locale << " '" << c.text << "'";
         // Plain numbers read the same way (without a currency sign, and a
         // double holds more digits than an amount).

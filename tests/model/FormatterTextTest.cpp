@@ -129,5 +129,13 @@ TEST(NumberFormatter, RefusesIllegalKeystrokesWithABeep)
     filter.setLocale(QLocale(QStringLiteral("fr_FR")));
     text = QLocale(QStringLiteral("fr_FR")).toString(1234567);
     EXPECT_EQ(filter.validate(text, pos), QValidator::Acceptable);
+    // So do a typed space there, a negative amount in brackets and Swedish minus.
+    for (const char *shown : {"2 500,5", "(12,50)"}) {
+        text = QString::fromUtf8(shown);
+        EXPECT_EQ(filter.validate(text, pos), QValidator::Acceptable) << shown;
+    }
+    filter.setLocale(QLocale(QStringLiteral("sv_SE")));
+    text = TWFormatter(QLocale(QStringLiteral("sv_SE"))).numberString(-1.5);
+    EXPECT_EQ(filter.validate(text, pos), QValidator::Acceptable);
     TWNumberFormatter::setBeepHandler(nullptr);
 }

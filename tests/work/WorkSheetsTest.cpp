@@ -17,6 +17,7 @@
 #include "TWStoreTestSupport.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
+#include "model/TWPreferences.h"
 #include "model/TWValue.h"
 
 #include <QCheckBox>
@@ -178,6 +179,50 @@ TEST_F(WorkSheets, UnreadableNumbersAreRefusedNotStoredAsZero)
     settle();
     EXPECT_EQ(codes, QList<int>({-1002}));
     EXPECT_DOUBLE_EQ(business->taskWithIdentifier(task->identifier())->quantity(), 0.0);
+}
+
+// Each number shows as the locale writes it and reads back as it was: opened
+// and saved untouched, a task keeps every value (a timed estimate shown
+// rounded too), and Tab leaves a shown number without refusing it.
+TEST_F(WorkSheets, WhatASheetShowsReadsBackInTheLocale)
+{
+    TWPreferences &preferences = TWPreferences::preferences();
+    const std::uint32_t timeFormat = preferences.timeFormat();
+    preferences.setTimeFormat(1);
+    for (const auto &[locale, quantity, shown] :
+         {std::tuple{"de_DE", 1.5, "1,5"}, std::tuple{"es_ES", 2500000.0, "2.500.000"}}) {
+        const TWLocaleGuard pinned{QString::fromLatin1(locale)};
+        taskSheet.reset(); // its validators take the locale when made
+        const TWTaskPtr task = addTask(project, QStringLiteral("Work"), TWTaskTypeHour, quantity);
+        task->setEstimate(2.5);
+        task->setTaxRate(double(7.7f));
+        const TWTaskPtr timed = addTask(project, QStringLiteral("Timed"));
+        timed->setEstimate(4800); // 1:20, shown as 1.33 hours
+        openTask(task, 1);
+        EXPECT_EQ(taskSheet->quantityField()->text(), QString::fromLatin1(shown));
+        twTabWalk(taskSheet->quantityField(), 1);
+        settle();
+        EXPECT_EQ(QApplication::focusWidget(), taskSheet->rateField()) << locale;
+        taskSheet->saveButton()->click();
+        openTask(timed, 1);
+        taskSheet->saveButton()->click();
+        settle();
+        EXPECT_TRUE(alerts.isEmpty()) << locale;
+        const TWTaskPtr stored = business->taskWithIdentifier(task->identifier());
+        EXPECT_EQ(stored->quantity(), quantity);
+        EXPECT_EQ(stored->estimate(), 2.5);
+        EXPECT_EQ(float(stored->taxRate()), 7.7f);
+        EXPECT_EQ(business->taskWithIdentifier(timed->identifier())->estimate(), 4800);
+    }
+    preferences.setTimeFormat(timeFormat);
+    const TWTaskPtr task = addTask(project, QStringLiteral("Typed"), TWTaskTypeHour, 1);
+    const TWLocaleGuard german{QStringLiteral("de_DE")};
+    taskSheet.reset();
+    openTask(task, 1);
+    taskSheet->quantityField()->clear();
+    QTest::keyClicks(taskSheet->quantityField(), QStringLiteral("1,5"));
+    taskSheet->saveButton()->click();
+    EXPECT_EQ(business->taskWithIdentifier(task->identifier())->quantity(), 1.5);
 }
 
 TEST_F(WorkSheets, CancelStoresNothingAndImportSaveStoresNothing)

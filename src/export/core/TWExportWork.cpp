@@ -175,6 +175,12 @@ TWCellList TWExportTasks::cells()
     headerRow(table, fields, [&](qint32 code) { return formatter.taskFieldString(code); });
 
     const std::uint32_t timeFormat = TWPreferences::preferences().timeFormat();
+    // Quantities and times go out as files hold numbers ("2.50"), whatever
+    // the locale shows.
+    const TWFormatter plain(QLocale::c());
+    const auto timeText = [&](double seconds) {
+        return plain.timeString(seconds, false, timeFormat);
+    };
     for (const TWTaskPtr &task : m_tasks) {
         if (!task)
             continue;
@@ -193,12 +199,13 @@ TWCellList TWExportTasks::cells()
                 table.text(task->name());
                 break;
             case TWTaskField::Estimate:
-                table.add(m_business ? task->quantityString(task->estimate())
+                table.add(m_business ? task->quantityString(task->estimate(), timeText)
                                      : twShortestNumber(task->estimate()));
                 break;
             case TWTaskField::Quantity:
-                table.add(m_business ? task->quantityString(twQuantity(*task, *m_business))
-                                     : twShortestNumber(task->quantity()));
+                table.add(m_business
+                              ? task->quantityString(twQuantity(*task, *m_business), timeText)
+                              : twShortestNumber(task->quantity()));
                 break;
             case TWTaskField::Rate:
                 table.add(money(task->rate()));
@@ -247,7 +254,7 @@ TWCellList TWExportTasks::cells()
                               item->endDateTime());
                     break;
                 case TWTaskField::Quantity:
-                    table.add(formatter.timeString(item->duration(), true, timeFormat));
+                    table.add(plain.timeString(item->duration(), true, timeFormat));
                     break;
                 case TWTaskField::Notes:
                     table.text(item->notes());

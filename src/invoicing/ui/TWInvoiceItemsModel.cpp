@@ -65,8 +65,11 @@ bool twParseInvoiceQuantity(const QString &text, bool timed, double *quantity)
     if (timed) {
         value = TWFormatter::formatter().timeValueFromString(trimmed);
     } else {
-        bool ok = false;
-        value = locale.toDouble(trimmed, &ok);
+        // What the cell shows reads back ("2.500.000" under es_ES, which
+        // Qt's own reading refuses); "1.5" still reads where "," is the mark.
+        const std::optional<double> typed = TWFormatter::formatter().typedNumber(trimmed);
+        bool ok = typed.has_value();
+        value = typed.value_or(0);
         if (!ok)
             value = QLocale::c().toDouble(trimmed, &ok);
         if (!ok)
@@ -245,7 +248,7 @@ QString TWInvoiceItemsModel::quantityText(const TWInvoiceItem &item, double quan
 {
     if (const TWTask *task = asTask(item); task && m_business)
         return task->quantityString(quantity);
-    return QLocale().toString(quantity, 'g', 12);
+    return TWFormatter::formatter().numberString(quantity);
 }
 
 QString TWInvoiceItemsModel::money(qint64 value) const
