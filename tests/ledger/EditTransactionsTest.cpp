@@ -66,6 +66,20 @@ protected:
         return business->transactionWithIdentifier(identifier);
     }
 
+    // Stores a split transaction from checking to sales of `total`, with
+    // `lines` as its split lines.
+    TWTransactionPtr addSplit(qint32 identifier, const QDateTime &date, qint64 total,
+                              const TWSplitList &lines, const QString &payee = QString())
+    {
+        TWTransactionPtr transaction =
+            twMakeTransaction(*business, identifier, date, kChecking, kSales, total);
+        transaction->setPayee(payee);
+        transaction->setHasSplit(true);
+        transaction->setSplits(lines);
+        EXPECT_OK(business->addTransaction(transaction, false, false, false, false));
+        return business->transactionWithIdentifier(identifier);
+    }
+
     // The register's rows: views of the stored transactions from account 1.
     void select(const QList<qint32> &identifiers)
     {
@@ -166,12 +180,8 @@ TEST_F(EditTransactionsSheet, ListsTheEditableFieldsAndMakesAControlPerField)
 TEST_F(EditTransactionsAmounts, UnreadableTextIsRefusedAndAnEmptyTotalIsZero)
 {
     add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
-    TWTransactionPtr split =
-        twMakeTransaction(*business, 201, twDay(2024, 5, 1), kChecking, kSales, 700);
-    split->setHasSplit(true);
-    split->setSplits(
-        {twMakeSplit(*business, 0, kChecking, 700), twMakeSplit(*business, 0, kSales, -700)});
-    ASSERT_OK(business->addTransaction(split, false, false, false, false));
+    addSplit(201, twDay(2024, 5, 1), 700,
+             {twMakeSplit(*business, 0, kChecking, 700), twMakeSplit(*business, 0, kSales, -700)});
 
     select({200, 201});
     ASSERT_TRUE(controller.selectField(-12));
@@ -242,13 +252,10 @@ TEST_F(EditTransactionsAmounts, ATypedTotalKeepsEachTransactionsDirection)
 TEST_F(EditTransactionsAmounts, SplitTransactionsKeepingTheirTotalsAreNamedFirst)
 {
     add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
-    TWTransactionPtr split =
-        twMakeTransaction(*business, 201, twDay(2024, 5, 3), kChecking, kSales, 1095);
-    split->setPayee(QStringLiteral("Harbor Supply"));
-    split->setHasSplit(true);
-    split->setSplits({twMakeSplit(*business, 0, kSales, 895), twMakeSplit(*business, 0, kRent, 200),
-                      twMakeSplit(*business, 0, kChecking, -1095)});
-    ASSERT_OK(business->addTransaction(split, false, false, false, false));
+    addSplit(201, twDay(2024, 5, 3), 1095,
+             {twMakeSplit(*business, 0, kSales, 895), twMakeSplit(*business, 0, kRent, 200),
+              twMakeSplit(*business, 0, kChecking, -1095)},
+             QStringLiteral("Harbor Supply"));
     select({200, 201});
     controller.view()->show();
     ASSERT_TRUE(controller.selectField(-12));
@@ -469,12 +476,9 @@ TEST_F(EditTransactionsAccounts, TheSideChangedIsTheOneTheRegisterShows)
 TEST_F(EditTransactionsAccounts, ANewAccountAsksBeforeSplitTransactionsLoseTheirLines)
 {
     add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
-    TWTransactionPtr split =
-        twMakeTransaction(*business, 201, twDay(2024, 5, 1), kChecking, kSales, 1095);
-    split->setHasSplit(true);
-    split->setSplits({twMakeSplit(*business, 0, kSales, 895), twMakeSplit(*business, 0, kRent, 200),
-                      twMakeSplit(*business, 0, kChecking, -1095)});
-    ASSERT_OK(business->addTransaction(split, false, false, false, false));
+    addSplit(201, twDay(2024, 5, 1), 1095,
+             {twMakeSplit(*business, 0, kSales, 895), twMakeSplit(*business, 0, kRent, 200),
+              twMakeSplit(*business, 0, kChecking, -1095)});
     select({200, 201});
     controller.view()->show();
 
@@ -515,18 +519,10 @@ TEST_F(EditTransactionsAccounts, ANewAccountAsksBeforeSplitTransactionsLoseTheir
     EXPECT_EQ(stored(201)->total(), 895);
 
     // Two split transactions are counted as two.
-    TWTransactionPtr second =
-        twMakeTransaction(*business, 202, twDay(2024, 5, 1), kChecking, kSales, 700);
-    second->setHasSplit(true);
-    second->setSplits(
-        {twMakeSplit(*business, 0, kSales, 700), twMakeSplit(*business, 0, kChecking, -700)});
-    ASSERT_OK(business->addTransaction(second, false, false, false, false));
-    TWTransactionPtr third =
-        twMakeTransaction(*business, 203, twDay(2024, 5, 1), kChecking, kSales, 700);
-    third->setHasSplit(true);
-    third->setSplits(
-        {twMakeSplit(*business, 0, kSales, 700), twMakeSplit(*business, 0, kChecking, -700)});
-    ASSERT_OK(business->addTransaction(third, false, false, false, false));
+    addSplit(202, twDay(2024, 5, 1), 700,
+             {twMakeSplit(*business, 0, kSales, 700), twMakeSplit(*business, 0, kChecking, -700)});
+    addSplit(203, twDay(2024, 5, 1), 700,
+             {twMakeSplit(*business, 0, kSales, 700), twMakeSplit(*business, 0, kChecking, -700)});
     select({202, 203, 200});
     ASSERT_TRUE(controller.selectField(-8));
     save();
