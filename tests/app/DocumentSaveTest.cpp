@@ -122,13 +122,48 @@ TEST_F(DocumentSaveTest, SaveOfAChangedTransactionWhoseReceiptIsGoneSucceedsAndN
     ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(path)));
 
     ASSERT_TRUE(QFile::remove(transaction->attachments()->at(0)->filePath()));
-    transaction->setDirtyAttachments(true);
+    // Only the payee changes, through an editor's copy of the loaded list.
+    const TWTransactionPtr edited = transaction->copy();
+    edited->setPayee(QStringLiteral("Hardware Company"));
+    edited->setDirtyAttachments(true);
+    ASSERT_OK(document->business()->updateTransaction(edited, false, false, true, true));
     document->updateChangeCount(0);
     ASSERT_TRUE(document->saveDocument());
     EXPECT_TRUE(prompts.errors.isEmpty());
     EXPECT_FALSE(document->isDocumentEdited());
     ASSERT_EQ(prompts.messages.size(), 1);
     expectReceiptNamed(prompts.messages.first(), *transaction);
+
+    // Still listed, as the message says.
+    auto reopened = TWBusiness::businessWithURL(QUrl::fromLocalFile(path), false, nullptr);
+    ASSERT_TRUE(reopened);
+    const std::optional<TWAttachmentList> attachments = reopened->transactionAttachments(
+        *reopened->transactionWithIdentifier(transaction->identifier()));
+    ASSERT_TRUE(attachments && attachments->size() == 1);
+    EXPECT_EQ(attachments->at(0)->fileName(), QStringLiteral("Receipt March.pdf"));
+}
+
+TEST_F(DocumentSaveTest, SaveAsBesideAStrayDatabaseFileGoesOnAndNeverMakesAPackageInAPackage)
+{
+    auto document = newDocument(QStringLiteral("Acme"));
+    // Inside a package the save would make: refused, nothing made.
+    const QString notYet = dir.filePath(QStringLiteral("NotYet.tallyworth"));
+    EXPECT_FALSE(document->saveDocumentToURL(
+        QUrl::fromLocalFile(notYet + QStringLiteral("/Inner.tallyworth"))));
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(notYet));
+    EXPECT_TRUE(document->fileURL().isEmpty());
+
+    // The user's Documents hold a "Data.sql" of their own (an SQL dump).
+    const QString documents = dir.filePath(QStringLiteral("Documents"));
+    ASSERT_TRUE(QDir().mkpath(documents));
+    QFile dump(documents + QStringLiteral("/Data.sql"));
+    ASSERT_TRUE(dump.open(QIODevice::WriteOnly));
+    dump.close();
+    const QString shop = documents + QStringLiteral("/Shop.tallyworth");
+    EXPECT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(shop)));
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(document->fileURL(), QUrl::fromLocalFile(shop));
 }
 
 TEST_F(DocumentSaveTest, TheMissingAttachmentsMessageNamesTwentyThenHowManyMore)
