@@ -3,6 +3,7 @@
 // and a revert that cannot read keeps what is open.
 
 #include "TWAppTestSupport.h"
+#include "app/TWDocumentController.h"
 
 #include "model/TWFormatter.h"
 #include "model/TWTransaction.h"
@@ -164,6 +165,16 @@ TEST_F(DocumentSaveTest, SaveAsBesideAStrayDatabaseFileGoesOnAndNeverMakesAPacka
     EXPECT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(shop)));
     EXPECT_EQ(prompts.errors.size(), 1);
     EXPECT_EQ(document->fileURL(), QUrl::fromLocalFile(shop));
+
+    // Even a database copied out of a package makes no business of its folder.
+    ASSERT_TRUE(QFile::remove(dump.fileName()));
+    ASSERT_TRUE(QFile::copy(shop + QStringLiteral("/Data.sql"), dump.fileName()));
+    TWDocumentController controller;
+    controller.openDocumentWithContentsOfURL(QUrl::fromLocalFile(documents), false);
+    EXPECT_TRUE(controller.documents().isEmpty());
+    ASSERT_EQ(prompts.errors.size(), 2);
+    EXPECT_EQ(prompts.errors.constLast().code(), TWPackagePlainFolderError);
+    EXPECT_FALSE(QFileInfo::exists(documents + QStringLiteral("/Settings.plist")));
 }
 
 TEST_F(DocumentSaveTest, TheMissingAttachmentsMessageNamesTwentyThenHowManyMore)
