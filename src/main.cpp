@@ -20,11 +20,10 @@
 #include "ledger/TWLedger.h"
 #include "model/TWNumberFormatter.h"
 #include "reports/ui/TWReportsUI.h"
+#include "store/TWPackageFiles.h"
 #include "work/TWWork.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QIcon>
 #include <QMainWindow>
 #include <QMessageBox>
@@ -48,9 +47,11 @@ int main(int argc, char **argv)
     // A keystroke a number field refuses is heard.
     TWNumberFormatter::setBeepHandler([] { QApplication::beep(); });
 
+    // Made absolute here, since a running instance has another working
+    // folder; a ".." after a link is taken as the system takes it.
     QStringList paths;
     for (const QString &argument : app.arguments().mid(1))
-        paths.append(QFileInfo(argument).absoluteFilePath());
+        paths.append(TWPackageFiles::absolutePath(argument));
 
     const QString name = TWInstanceServer::defaultName();
     if (TWInstanceServer::sendPaths(name, paths, 1000))

@@ -13,6 +13,7 @@
 
 #include "foundation/TWLocalized.h"
 #include "model/TWPreferences.h"
+#include "store/TWPackageFiles.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -125,7 +126,7 @@ bool TWApplicationDelegate::openPaths(const QStringList &paths)
         const QFileInfo info(path);
         if (info.isDir()) {
             m_documents->openDocumentWithContentsOfURL(
-                QUrl::fromLocalFile(info.absoluteFilePath()), true,
+                QUrl::fromLocalFile(TWPackageFiles::absolutePath(path)), true,
                 [this, &opened](TWBusinessController *document, bool, TWErrorResult) {
                     if (!document)
                         return;
@@ -136,7 +137,7 @@ bool TWApplicationDelegate::openPaths(const QStringList &paths)
                 });
             continue;
         }
-        if (!openFile(info.absoluteFilePath())) {
+        if (!openFile(TWPackageFiles::absolutePath(path))) {
             QWidget *parent = m_active ? m_active->windowForSheet() : nullptr;
             TWDocumentPrompts::prompts().showMessage(
                 TWLocalized("fileRefusedMessage").arg(info.fileName()), parent);

@@ -5,6 +5,7 @@
 
 #include "foundation/TWLocalized.h"
 #include "model/TWPreferences.h"
+#include "store/TWBusiness.h"
 #include "store/TWPackageFiles.h"
 
 #include <QApplication>
@@ -20,6 +21,18 @@ namespace
 {
 
 TWDocumentController *g_shared = nullptr;
+
+// Why the folder at `url` is not opened as a business: a folder not named as
+// a package is the user's own, whatever it holds (a "Data.sql" copied out of
+// a package would make its next save write settings and attachments there).
+TWErrorResult plainFolderRefusal(const QUrl &url)
+{
+    const QString path = url.toLocalFile();
+    if (path.isEmpty() || !QFileInfo(path).isDir() || TWPackageFiles::isPackage(path))
+        return std::nullopt;
+    return TWError(TWPackageErrorDomain, TWPackagePlainFolderError,
+                   TWLocalized("openPlainFolderDescription").arg(path));
+}
 
 } // namespace
 
@@ -183,8 +196,8 @@ void TWDocumentController::openDocumentWithContentsOfURL(const QUrl &url, bool d
         return;
     }
     auto document = std::make_unique<TWBusinessController>();
-    TWErrorResult error;
-    if (!document->readFromURL(url, &error)) {
+    TWErrorResult error = plainFolderRefusal(url);
+    if (error || !document->readFromURL(url, &error)) {
         // A later start-up opens the new-business form instead.
         preferences.setLastOpenBusinessURL(QString());
         if (error)

@@ -14,15 +14,11 @@
 namespace
 {
 
+// A typed path as the system takes it: ".." after a link leaves the folder
+// the link leads to.
 QString cleanPath(const QString &path)
 {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
-bool hasPackageSuffix(const QString &path)
-{
-    return QFileInfo(path).suffix().compare(TWPackageFiles::packageSuffix, Qt::CaseInsensitive) ==
-           0;
+    return TWPackageFiles::absolutePath(path);
 }
 
 // Packages show as documents, not as folders. The model asks from its own
@@ -69,8 +65,9 @@ TWPackageChoice twSaveChoice(const QString &path)
         return {TWPackageChoice::Replace, clean, {}};
     if (QFileInfo(clean).isDir())
         return {TWPackageChoice::Enter, clean, {}};
-    const QString target =
-        hasPackageSuffix(clean) ? clean : clean + QLatin1Char('.') + TWPackageFiles::packageSuffix;
+    const QString target = TWPackageFiles::hasPackageName(clean)
+                               ? clean
+                               : clean + QLatin1Char('.') + TWPackageFiles::packageSuffix;
     const QFileInfo existing(target);
     if (existing.exists() || existing.isSymLink())
         return {TWPackageChoice::Replace, target, {}};

@@ -73,8 +73,10 @@ QString localPath(const QUrl &url)
 // else. Links inside the package are refused on their own (refuseLinks).
 QString packagePath(const QUrl &url)
 {
+    // Resolved from the path as given: cleaned as text first, a ".." after a
+    // link would lead elsewhere than the system takes it.
     const QString path = localPath(url);
-    return path.isEmpty() ? path : TWPackageFiles::resolvedPath(path);
+    return path.isEmpty() ? path : TWPackageFiles::resolvedPath(url.toLocalFile());
 }
 
 QString cleanAbsolutePath(const QString &path)
@@ -644,6 +646,33 @@ void removeQueuedAttachments(const QStringList &queue, const QString &folder,
     }
 }
 
+// Why a save other than in place may not write at `path` (the document's
+// own package is at `own`, empty for a new document); none when it may.
+// Every refusal keeps the books where they can be found again and the user's
+// own files as they are.
+TWErrorResult refuseTarget(const QString &path, const QString &own)
+{
+    // A package inside a package, even one the save would make, is written
+    // where no one looks for it, and opening the outer one shows other books.
+    QString holder = TWPackageFiles::enclosingPackage(path);
+    if (holder.isEmpty() && !own.isEmpty() && path.startsWith(own + QLatin1Char('/')))
+        holder = own;
+    if (!holder.isEmpty())
+        return packageError(TWPackageNestedError,
+                            TWLocalized("packageNestedDescription").arg(path, holder));
+    // The folder that holds the document would get a database, settings and
+    // attachments around it.
+    if (!own.isEmpty() && (path == QLatin1String("/") || own.startsWith(path + QLatin1Char('/'))))
+        return packageError(TWPackageNestedError,
+                            TWLocalized("packageAroundDocumentDescription").arg(path, own));
+    // A folder of the user's (no business package by its name) is never
+    // written into: its own "Attachments" or "Data.sql" would be overwritten.
+    if (QFileInfo(path).isDir() && !TWPackageFiles::isPackage(path))
+        return packageError(TWPackagePlainFolderError,
+                            TWLocalized("packagePlainFolderDescription").arg(path));
+    return std::nullopt;
+}
+
 } // namespace
 
 // ---- Creating and opening ----
@@ -1055,14 +1084,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     const bool inPlace =
         (!own.isEmpty() && own == path && QFileInfo::exists(path)) || isOwnPackage(path);
     if (!inPlace) {
-        // A package inside a package would be written where no one looks for
-        // it, and opening the outer one would show other books.
-        QString holder = TWPackageFiles::enclosingPackage(path);
-        if (holder.isEmpty() && !own.isEmpty() && path.startsWith(own + QLatin1Char('/')))
-            holder = own;
-        if (!holder.isEmpty())
-            return packageError(TWPackageNestedError,
-                                TWLocalized("packageNestedDescription").arg(path, holder));
+        if (TWErrorResult error = refuseTarget(path, own))
+            return error;
     }
     if (TWErrorResult error = refuseLinks(path))
         return error;

@@ -419,14 +419,27 @@ qint32 TWBusiness::nextAttachmentIdentifier()
     return qint32(identifier);
 }
 
+namespace
+{
+
+// Whether the attachment has a row to write. A new one whose file went away
+// before it was stored has nothing to store; one stored before keeps its row
+// when its file is gone, as the user's record that a receipt existed (a save
+// names it as left out).
+bool keepsAttachmentRow(const TWAttachment &attachment)
+{
+    return attachment.identifier() != 0 || QFileInfo::exists(attachment.filePath());
+}
+
+} // namespace
+
 TWErrorResult TWBusiness::saveTransactionAttachments(const TWTransaction &transaction)
 {
     if (!transaction.hasAttachments() || !transaction.attachments())
         return std::nullopt;
     WriteScope scope(*this);
     for (const TWAttachmentPtr &attachment : *transaction.attachments()) {
-        // A file that went away before the save has nothing to store.
-        if (!attachment || !QFileInfo::exists(attachment->filePath()))
+        if (!attachment || !keepsAttachmentRow(*attachment))
             continue;
         const qint32 oldIdentifier = attachment->identifier();
         qint32 identifier = oldIdentifier;

@@ -193,18 +193,19 @@ struct TWMissingAttachment {
 // their database error).
 inline const QString TWPackageErrorDomain = QStringLiteral("Tallyworth Package Error");
 enum TWPackageErrorCode : int {
-    TWPackageLocationError = 1,    // not a local folder
-    TWPackageNotDocumentError = 2, // no business database in it
-    TWPackageFolderError = 3,      // a folder could not be made
-    TWPackageAttachmentError = 4,  // an attachment file could not be copied or read
-    TWPackageBusyError = 5,        // a save while a write is still open
-    TWPackageSchemaError = 6,      // the database holds what no business database holds
-    TWPackageLinkError = 7,        // an entry of the package is a symbolic link
-    TWPackageValueSizeError = 8,   // a stored value is larger than any the store keeps
-    TWPackageFileTypeError = 9,    // a file of the database is a folder, pipe or device
-    TWPackagePathLengthError = 10, // the database's path is longer than SQLite takes
-    TWPackageNestedError = 11,     // a save into a folder inside a business package
-    TWPackageReplaceError = 12,    // a save would replace what is no business package
+    TWPackageLocationError = 1,     // not a local folder
+    TWPackageNotDocumentError = 2,  // no business database in it
+    TWPackageFolderError = 3,       // a folder could not be made
+    TWPackageAttachmentError = 4,   // an attachment file could not be copied or read
+    TWPackageBusyError = 5,         // a save while a write is still open
+    TWPackageSchemaError = 6,       // the database holds what no business database holds
+    TWPackageLinkError = 7,         // an entry of the package is a symbolic link
+    TWPackageValueSizeError = 8,    // a stored value is larger than any the store keeps
+    TWPackageFileTypeError = 9,     // a file of the database is a folder, pipe or device
+    TWPackagePathLengthError = 10,  // the database's path is longer than SQLite takes
+    TWPackageNestedError = 11,      // a save into a package, or around the document's own
+    TWPackageReplaceError = 12,     // a save would replace what is no business package
+    TWPackagePlainFolderError = 13, // a save into an existing folder that is no package
 };
 
 // The largest text or blob the store keeps, in bytes (what an opening

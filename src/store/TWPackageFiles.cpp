@@ -90,23 +90,29 @@ int createFresh(const QString &path)
 namespace TWPackageFiles
 {
 
+bool hasPackageName(const QString &path)
+{
+    return QFileInfo(path).suffix().compare(packageSuffix, Qt::CaseInsensitive) == 0;
+}
+
 bool isPackage(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.isDir())
         return false;
-    return info.suffix().compare(packageSuffix, Qt::CaseInsensitive) == 0 ||
-           QFileInfo::exists(QDir(path).filePath(QStringLiteral("Data.sql")));
+    // A link to a package is that package.
+    return hasPackageName(path) || (info.isSymLink() && hasPackageName(info.canonicalFilePath()));
 }
 
 QString enclosingPackage(const QString &path)
 {
     // The folders above, as they really are: a link to a package (or into
-    // one) holds what the package holds.
+    // one) holds what the package holds. A package named above a path that
+    // does not exist yet would be made by the save that writes the path.
     QString outermost;
     for (QString above = QFileInfo(resolvedPath(path)).absolutePath();;
          above = QFileInfo(above).absolutePath()) {
-        if (isPackage(above))
+        if (hasPackageName(above))
             outermost = above;
         if (QFileInfo(above).isRoot())
             break;
@@ -116,23 +122,39 @@ QString enclosingPackage(const QString &path)
 
 QString resolvedPath(const QString &path)
 {
-    const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-    // Resolve the longest part that exists, keep the rest as written.
-    QString tail;
-    QString head = clean;
-    while (!head.isEmpty() && !QFileInfo::exists(head)) {
-        const qsizetype slash = head.lastIndexOf(QLatin1Char('/'));
-        if (slash < 0)
-            break;
-        tail = head.mid(slash) + tail;
-        head = head.left(slash);
-        if (head.isEmpty())
-            head = QStringLiteral("/");
+    const QString absolute =
+        QDir::isAbsolutePath(path) ? path : QDir::currentPath() + QLatin1Char('/') + path;
+    // Name by name from the root, each existing step resolved before the next
+    // is taken, so that ".." leaves the folder a link leads to. From the first
+    // name that does not exist, the rest is kept as written.
+    QString resolved = QStringLiteral("/");
+    const QStringList names = absolute.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString &name = names.at(i);
+        if (name == QLatin1String("."))
+            continue;
+        if (name == QLatin1String("..")) {
+            resolved = QFileInfo(resolved).absolutePath();
+            continue;
+        }
+        const QString next = QDir(resolved).filePath(name);
+        const QString canonical = QFileInfo(next).canonicalFilePath();
+        if (canonical.isEmpty()) {
+            const QStringList rest = names.mid(i);
+            return QDir::cleanPath(resolved + QLatin1Char('/') + rest.join(QLatin1Char('/')));
+        }
+        resolved = canonical;
     }
-    const QString canonical = QFileInfo(head).canonicalFilePath();
-    if (canonical.isEmpty())
-        return clean;
-    return QDir::cleanPath(canonical + tail);
+    return resolved;
+}
+
+QString absolutePath(const QString &path)
+{
+    const QString absolute =
+        QDir::isAbsolutePath(path) ? path : QDir::currentPath() + QLatin1Char('/') + path;
+    if (absolute.split(QLatin1Char('/')).contains(QStringLiteral("..")))
+        return resolvedPath(absolute);
+    return QDir::cleanPath(absolute);
 }
 
 QString firstSymbolicLink(const QString &packagePath)

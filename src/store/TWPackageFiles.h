@@ -22,17 +22,31 @@ inline const QString generationKey = QStringLiteral("packageGeneration");
 // The name ending of a business package folder.
 inline const QString packageSuffix = QStringLiteral("tallyworth");
 
+// Whether `path` is named as a business package (its last name ends in the
+// package suffix), whether or not anything is there.
+bool hasPackageName(const QString &path);
 // Whether `path` is a business package: a folder named with the package
-// suffix, or one that holds a business database.
+// suffix, or a link to one. What a folder holds never makes it one: a stray
+// "Data.sql" (a copy taken out of a package, an SQL dump) leaves its folder a
+// plain folder.
 bool isPackage(const QString &path);
-// The outermost business package that holds `path` (never `path` itself),
-// through symbolic links as far as the path exists; empty when none does.
+// The outermost business package that holds `path` (never `path` itself):
+// the outermost folder above it named as a package, through symbolic links as
+// far as the path exists, and by its name alone where it does not exist yet.
+// Empty when none does.
 QString enclosingPackage(const QString &path);
 // The absolute, clean path with symbolic links resolved as far as it exists,
-// the rest kept as written. A package is opened and saved at this path: the
-// folders above it are the user's own (a Documents folder on another disk, a
-// home reached through a link), and SQLite refuses any link on its way.
+// the rest kept as written. A ".." goes up from where the link before it
+// leads, as the system takes it, never by striking out the link's name. A
+// package is opened and saved at this path: the folders above it are the
+// user's own (a Documents folder on another disk, a home reached through a
+// link), and SQLite refuses any link on its way.
 QString resolvedPath(const QString &path);
+// The absolute path of a path a user gave (typed, chosen or on the command
+// line) that names what the system would: "." and doubled slashes dropped as
+// text, but a path with ".." resolved (resolvedPath), since striking out the
+// name before ".." as text is wrong after a link.
+QString absolutePath(const QString &path);
 
 // The first entry of the package that is a symbolic link: "Data.sql", its
 // journal, the settings (and pending settings), the "Attachments" folder and

@@ -170,3 +170,23 @@ TEST_F(AppDelegateTest, ADocumentStaysMainWhileTheFocusIsInAnotherKindOfWindow)
     EXPECT_TRUE(delegate->openFile(bank));
     EXPECT_EQ(RecordingImport::imported, QList<QUrl>{QUrl::fromLocalFile(bank)});
 }
+
+TEST_F(AppDelegateTest, APathWithDotDotAfterALinkOpensAndSavesWhereTheSystemMeans)
+{
+    // "Lk" leads to real/inner: "Lk/../Pk.tallyworth" is real/Pk.tallyworth,
+    // not the business beside "Lk".
+    const QString real = QFileInfo(dir.path()).canonicalFilePath() + QStringLiteral("/real");
+    ASSERT_TRUE(QDir().mkpath(real + QStringLiteral("/inner")));
+    ASSERT_TRUE(QFile::link(real + QStringLiteral("/inner"), dir.filePath(QStringLiteral("Lk"))));
+    savePackage(real + QStringLiteral("/Pk.tallyworth"), QStringLiteral("Real"));
+    savePackage(dir.filePath(QStringLiteral("Pk.tallyworth")), QStringLiteral("Decoy"));
+
+    EXPECT_TRUE(delegate->openPaths({dir.filePath(QStringLiteral("Lk/../Pk.tallyworth"))}));
+    ASSERT_EQ(documents->documents().size(), 1);
+    TWBusinessController *opened = documents->documents().constFirst();
+    EXPECT_EQ(opened->business()->businessInfo()->name(), QStringLiteral("Real"));
+    ASSERT_TRUE(opened->saveDocumentToURL(
+        QUrl::fromLocalFile(dir.filePath(QStringLiteral("Lk/../Copy.tallyworth")))));
+    EXPECT_EQ(businessName(real + QStringLiteral("/Copy.tallyworth")), QStringLiteral("Real"));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("Copy.tallyworth"))));
+}

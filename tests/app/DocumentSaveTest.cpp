@@ -3,6 +3,7 @@
 // and a revert that cannot read keeps what is open.
 
 #include "TWAppTestSupport.h"
+#include "app/TWDocumentController.h"
 
 #include "model/TWFormatter.h"
 #include "model/TWTransaction.h"
@@ -122,13 +123,58 @@ TEST_F(DocumentSaveTest, SaveOfAChangedTransactionWhoseReceiptIsGoneSucceedsAndN
     ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(path)));
 
     ASSERT_TRUE(QFile::remove(transaction->attachments()->at(0)->filePath()));
-    transaction->setDirtyAttachments(true);
+    // Only the payee changes, through an editor's copy of the loaded list.
+    const TWTransactionPtr edited = transaction->copy();
+    edited->setPayee(QStringLiteral("Hardware Company"));
+    edited->setDirtyAttachments(true);
+    ASSERT_OK(document->business()->updateTransaction(edited, false, false, true, true));
     document->updateChangeCount(0);
     ASSERT_TRUE(document->saveDocument());
     EXPECT_TRUE(prompts.errors.isEmpty());
     EXPECT_FALSE(document->isDocumentEdited());
     ASSERT_EQ(prompts.messages.size(), 1);
     expectReceiptNamed(prompts.messages.first(), *transaction);
+
+    // Still listed, as the message says.
+    auto reopened = TWBusiness::businessWithURL(QUrl::fromLocalFile(path), false, nullptr);
+    ASSERT_TRUE(reopened);
+    const std::optional<TWAttachmentList> attachments = reopened->transactionAttachments(
+        *reopened->transactionWithIdentifier(transaction->identifier()));
+    ASSERT_TRUE(attachments && attachments->size() == 1);
+    EXPECT_EQ(attachments->at(0)->fileName(), QStringLiteral("Receipt March.pdf"));
+}
+
+TEST_F(DocumentSaveTest, SaveAsBesideAStrayDatabaseFileGoesOnAndNeverMakesAPackageInAPackage)
+{
+    auto document = newDocument(QStringLiteral("Acme"));
+    // Inside a package the save would make: refused, nothing made.
+    const QString notYet = dir.filePath(QStringLiteral("NotYet.tallyworth"));
+    EXPECT_FALSE(document->saveDocumentToURL(
+        QUrl::fromLocalFile(notYet + QStringLiteral("/Inner.tallyworth"))));
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_FALSE(QFileInfo::exists(notYet));
+    EXPECT_TRUE(document->fileURL().isEmpty());
+
+    // The user's Documents hold a "Data.sql" of their own (an SQL dump).
+    const QString documents = dir.filePath(QStringLiteral("Documents"));
+    ASSERT_TRUE(QDir().mkpath(documents));
+    QFile dump(documents + QStringLiteral("/Data.sql"));
+    ASSERT_TRUE(dump.open(QIODevice::WriteOnly));
+    dump.close();
+    const QString shop = documents + QStringLiteral("/Shop.tallyworth");
+    EXPECT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(shop)));
+    EXPECT_EQ(prompts.errors.size(), 1);
+    EXPECT_EQ(document->fileURL(), QUrl::fromLocalFile(shop));
+
+    // Even a database copied out of a package makes no business of its folder.
+    ASSERT_TRUE(QFile::remove(dump.fileName()));
+    ASSERT_TRUE(QFile::copy(shop + QStringLiteral("/Data.sql"), dump.fileName()));
+    TWDocumentController controller;
+    controller.openDocumentWithContentsOfURL(QUrl::fromLocalFile(documents), false);
+    EXPECT_TRUE(controller.documents().isEmpty());
+    ASSERT_EQ(prompts.errors.size(), 2);
+    EXPECT_EQ(prompts.errors.constLast().code(), TWPackagePlainFolderError);
+    EXPECT_FALSE(QFileInfo::exists(documents + QStringLiteral("/Settings.plist")));
 }
 
 TEST_F(DocumentSaveTest, TheMissingAttachmentsMessageNamesTwentyThenHowManyMore)

@@ -163,3 +163,46 @@ TEST_F(PackageDialogTest, APackageEnteredAnyWayIsChosenInstead)
     type(*open, QStringLiteral("T.tallyworth"));
     EXPECT_EQ(TWDocumentPrompts::chosenLocation(*open), package);
 }
+
+TEST_F(PackageDialogTest, OnlyAFolderNamedAsAPackageIsABusiness)
+{
+    const auto at = [this](const char *name) { return dir.filePath(QLatin1String(name)); };
+    // Documents hold a stray "Data.sql" (an SQL dump) beside a business.
+    const QString documents = at("Documents");
+    ASSERT_TRUE(QDir().mkpath(documents + QStringLiteral("/Shop.tallyworth")));
+    for (const QString &data :
+         {QStringLiteral("/Data.sql"), QStringLiteral("/Shop.tallyworth/Data.sql")}) {
+        QFile file(documents + data);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    const QString shop = documents + QStringLiteral("/Shop.tallyworth");
+    const auto expect = [](const TWPackageChoice &choice, TWPackageChoice::Step step,
+                           const QString &path) {
+        EXPECT_EQ(choice.step, step);
+        EXPECT_EQ(choice.path, path);
+    };
+    expect(twSaveChoice(documents), TWPackageChoice::Enter, documents);
+    expect(twSaveChoice(at("Documents/New")), TWPackageChoice::Choose,
+           at("Documents/New.tallyworth"));
+    expect(twOpenChoice(shop), TWPackageChoice::Choose, shop);
+    expect(twOpenChoice(documents), TWPackageChoice::Enter, documents);
+    EXPECT_EQ(twOpenChoice(shop + QStringLiteral("/Data.sql")).path,
+              QFileInfo(shop).canonicalFilePath());
+
+    // A package the save would make is one all the same.
+    const TWPackageChoice nested = twSaveChoice(at("NotYet.tallyworth/Inner"));
+    EXPECT_EQ(nested.step, TWPackageChoice::Refuse);
+    EXPECT_EQ(nested.package,
+              QFileInfo(dir.path()).canonicalFilePath() + QStringLiteral("/NotYet.tallyworth"));
+
+    // ".." after a link goes up from where the link leads, as the system takes
+    // it: "Lk/../T.tallyworth" is in Documents, not the business beside "Lk".
+    ASSERT_TRUE(QFile::link(shop, at("Lk")));
+    const QString real = QFileInfo(documents).canonicalFilePath();
+    expect(twOpenChoice(at("Lk/../Shop.tallyworth")), TWPackageChoice::Choose,
+           real + QStringLiteral("/Shop.tallyworth"));
+    expect(twSaveChoice(at("Lk/../T.tallyworth")), TWPackageChoice::Choose,
+           real + QStringLiteral("/T.tallyworth"));
+    // A link to a business is that business.
+    expect(twOpenChoice(at("Lk")), TWPackageChoice::Choose, at("Lk"));
+}

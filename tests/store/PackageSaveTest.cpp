@@ -399,9 +399,11 @@ TEST(PackageSave, NoPackageIsEverWrittenInsideAnother)
     ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("Empty.tallyworth/Sub"))));
     ASSERT_TRUE(QFile::link(own.toLocalFile(), dir.filePath(QStringLiteral("Link"))));
 
+    // A package the save would make holds a package as much as one that is there.
     for (const char *nested :
          {"T.tallyworth/T.tallyworth", "T.tallyworth/Attachments/New.tallyworth",
-          "Books/New.tallyworth", "Empty.tallyworth/Sub/New.tallyworth", "Link/New.tallyworth"}) {
+          "Empty.tallyworth/Sub/New.tallyworth", "Link/New.tallyworth",
+          "NotYet.tallyworth/Inner.tallyworth"}) {
         SCOPED_TRACE(nested);
         const QString target = dir.filePath(QLatin1String(nested));
         for (TWSaveOperation operation : {TWSaveOperationSaveAs, TWSaveOperationSaveTo}) {
@@ -413,11 +415,81 @@ TEST(PackageSave, NoPackageIsEverWrittenInsideAnother)
             EXPECT_FALSE(QFileInfo::exists(target));
         }
     }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("NotYet.tallyworth"))));
     EXPECT_EQ(business->url(), own);
-    // Beside a package, or over the document's own, a save goes on.
+    // Beside a package, inside a folder that only holds a database of a
+    // business, or over the document's own, a save goes on.
     EXPECT_OK(business->writeToURL(twPackageURL(dir, QStringLiteral("U.tallyworth")),
                                    TWSaveOperationSaveTo));
+    EXPECT_OK(business->writeToURL(twPackageURL(dir, QStringLiteral("Books/New.tallyworth")),
+                                   TWSaveOperationSaveTo));
     EXPECT_OK(business->writeToURL(own, TWSaveOperationSave));
+}
+
+TEST(PackageSave, NoSaveWritesIntoAPlainFolderOrAroundTheDocument)
+{
+    TWTestTempDir dir;
+    auto business = twNewBusiness();
+    ASSERT_TRUE(business);
+    const QString books = dir.filePath(QStringLiteral("Books"));
+    const QUrl own = QUrl::fromLocalFile(books + QStringLiteral("/Shop.tallyworth"));
+    ASSERT_OK(business->writeToURL(own, TWSaveOperationSaveAs));
+    // A folder of the user's own files, receipt numbers and all.
+    const QString mine = dir.filePath(QStringLiteral("Mine"));
+    ASSERT_TRUE(QDir().mkpath(mine + QStringLiteral("/Attachments")));
+    ASSERT_TRUE(twWriteBytes(mine + QStringLiteral("/Attachments/100.txt"), "mine"));
+
+    const std::pair<QString, int> refused[] = {{books, TWPackageNestedError},
+                                               {dir.path(), TWPackageNestedError},
+                                               {mine, TWPackagePlainFolderError}};
+    for (const auto &[target, code] : refused) {
+        SCOPED_TRACE(target.toStdString());
+        const TWErrorResult error =
+            business->writeToURL(QUrl::fromLocalFile(target), TWSaveOperationSaveTo);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), code);
+        EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral("/Data.sql")));
+    }
+    EXPECT_EQ(QDir(books).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("Shop.tallyworth")});
+    EXPECT_EQ(QDir(mine).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("Attachments")});
+}
+
+TEST(PackageSave, AStoredAttachmentWhoseFileIsGoneKeepsItsRowWhenAFileIsAdded)
+{
+    TWFixedClock clock(2024, 3, 15);
+    TWTestTempDir dir;
+    auto business = twNewBusiness();
+    ASSERT_TRUE(business);
+    const QUrl url = twPackageURL(dir, QStringLiteral("Books.tallyworth"));
+    const TWTransactionPtr added =
+        addWithAttachment(*business, dir, QStringLiteral("old.pdf"), "2", "Printer");
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
+    ASSERT_TRUE(QFile::remove(added->attachments()->at(0)->filePath()));
+
+    // A file is added; another, whose file went before it was stored, is not.
+    const QString source = dir.filePath(QStringLiteral("sources/new.txt"));
+    ASSERT_TRUE(twWriteBytes(source, "new"));
+    TWAttachmentList list = *added->attachments();
+    for (const QString &path : {source, dir.filePath(QStringLiteral("sources/never.txt"))})
+        list.append(TWAttachment::attachmentWithFileName(
+            QFileInfo(path).fileName(), path, QStringLiteral("text/plain"), TWAttachmentTypeFile, 0,
+            0, {}, 0, 0, 3, 0));
+    added->setAttachments(list);
+    added->setDirtyAttachments(true);
+    ASSERT_OK(business->updateTransaction(added, false, false, false, false));
+    ASSERT_OK(business->writeToURL(url, TWSaveOperationSave));
+
+    auto reopened = twOpenPackage(url);
+    ASSERT_TRUE(reopened);
+    QStringList names;
+    const std::optional<TWAttachmentList> attachments =
+        reopened->transactionAttachments(*reopened->transactionWithIdentifier(added->identifier()));
+    for (const TWAttachmentPtr &attachment : *attachments)
+        names.append(attachment->fileName());
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("new.txt"), QStringLiteral("old.pdf")}));
 }
 
 TEST(PackageSave, APackageUnderALinkedFolderOpensSavesAndSavesAs)
