@@ -4,6 +4,7 @@
 #include "app/TWBusinessController.h"
 #include "app/TWControls.h"
 #include "app/TWDateEdit.h"
+#include "app/TWTypedNumberField.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
@@ -595,6 +596,11 @@ void TWEditTransactionsController::doSave(int tag)
     const TWFieldPtr field = selectedField();
     if (tag != 1 || !field || !m_business) {
         finish(tag == 1);
+        return;
+    }
+    // A date whose text was refused would be read as the date shown before it.
+    if (QWidget *refused = twFirstRefusedField(m_view)) {
+        twExplainRefusedField(refused);
         return;
     }
     const TWEditValue value = currentValue();

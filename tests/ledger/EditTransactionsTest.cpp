@@ -7,10 +7,12 @@
 #include "ledger/TWEditTransactionsController.h"
 #include "ledger/TWLedger.h"
 
+#include "TWDateTypingSupport.h"
 #include "TWDenyGuard.h"
 #include "TWTestSupport.h"
 #include "app/TWAppRegistry.h"
 #include "app/TWControls.h"
+#include "app/TWTypedNumberField.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 #include "store/TWTransactionEditing.h"
@@ -320,6 +322,27 @@ TEST_F(EditTransactionsAccounts, TheTwoAccountsStayApartAndANewUnitIsConverted)
     EXPECT_EQ(moved->totalAccount1(), expected.totalAccount1());
     EXPECT_NE(moved->totalAccount1(), 1000);
     EXPECT_EQ(moved->totalAccount2(), 1000);
+}
+
+TEST_F(EditTransactionsWrites, ADateThatDoesNotReadIsNeverSavedAsTheDateShownBefore)
+{
+    add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
+    select({200});
+    ASSERT_TRUE(controller.selectField(-3));
+    auto *picker = qobject_cast<QDateEdit *>(controller.valueView());
+    ASSERT_TRUE(picker);
+    ASSERT_TRUE(twActivate(picker));
+    picker->setFocus(Qt::TabFocusReason);
+    twTypeDate(picker, QStringLiteral("12/8"));
+    EXPECT_TRUE(twIsRefused(picker));
+    save();
+    EXPECT_TRUE(codes.isEmpty());
+    EXPECT_EQ(stored(200)->date(), twDay(2024, 5, 1));
+
+    twTypeDate(picker, QStringLiteral("12/8/24"));
+    save();
+    EXPECT_EQ(codes, (QList<int>{-1002}));
+    EXPECT_EQ(stored(200)->date().date(), QDate(2024, 12, 8));
 }
 
 TEST_F(EditTransactionsWrites, AClosedPeriodDateWritesNothing)
