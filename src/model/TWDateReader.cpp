@@ -55,10 +55,12 @@ QList<Token> tokenize(const QString &text)
     return tokens;
 }
 
-// The words a pattern writes itself (quoted), upper-cased.
-QStringList quotedWords(const QString &pattern)
+// Walks a date pattern, quoted text being literal: each quoted word is
+// handed upper-cased to `word`, each run of one unquoted character to `field`
+// with the run's length.
+template <typename Word, typename Field>
+void scanPattern(const QString &pattern, Word word, Field field)
 {
-    QStringList words;
     bool quoted = false;
     const qsizetype size = pattern.size();
     for (qsizetype i = 0; i < size;) {
@@ -67,15 +69,28 @@ QStringList quotedWords(const QString &pattern)
             quoted = !quoted;
             ++i;
         } else if (quoted && c.isLetter()) {
-            qsizetype end = i;
-            while (end < size && pattern.at(end).isLetter())
-                ++end;
-            words.append(pattern.mid(i, end - i).toUpper());
-            i = end;
+            const qsizetype start = i;
+            while (i < size && pattern.at(i).isLetter())
+                ++i;
+            word(pattern.mid(start, i - start).toUpper());
         } else {
-            ++i;
+            qsizetype run = 1;
+            while (i + run < size && pattern.at(i + run) == c)
+                ++run;
+            if (!quoted)
+                field(c, run);
+            i += run;
         }
     }
+}
+
+// The words a pattern writes itself (quoted), upper-cased.
+QStringList quotedWords(const QString &pattern)
+{
+    QStringList words;
+    scanPattern(
+        pattern, [&words](QString word) { words.append(std::move(word)); },
+        [](QChar, qsizetype) {});
     return words;
 }
 
@@ -99,46 +114,28 @@ TWDateReader::TWDateReader(const QString &pattern, const QLocale &locale)
     int found = 0;
     bool seen[3] = {false, false, false};
     Part order[3] = {Month, Day, Year};
-    bool quoted = false;
-    const qsizetype size = pattern.size();
-    for (qsizetype i = 0; i < size;) {
-        const QChar c = pattern.at(i);
-        if (c == QLatin1Char('\'')) {
-            quoted = !quoted;
-            ++i;
-            continue;
+    const auto literal = [this](QString word) { m_literals.append(std::move(word)); };
+    const auto field = [&](QChar c, qsizetype run) {
+        const char16_t u = c.unicode();
+        std::optional<Part> part;
+        if (u == u'd' && run <= 2)
+            part = Day;
+        else if (u == u'M' || u == u'L') {
+            part = Month;
+            if (run >= 3)
+                m_monthNames = true;
+        } else if (u == u'y')
+            part = Year;
+        else if (u == u'h' || u == u'H')
+            m_time = true;
+        if (part && !seen[*part] && found < 3) {
+            seen[*part] = true;
+            order[found++] = *part;
         }
-        if (quoted && c.isLetter()) {
-            while (i < size && pattern.at(i).isLetter())
-                ++i;
-            continue;
-        }
-        qsizetype run = 1;
-        while (i + run < size && pattern.at(i + run) == c)
-            ++run;
-        if (!quoted) {
-            const char16_t u = c.unicode();
-            std::optional<Part> part;
-            if (u == u'd' && run <= 2)
-                part = Day;
-            else if (u == u'M' || u == u'L') {
-                part = Month;
-                if (run >= 3)
-                    m_monthNames = true;
-            } else if (u == u'y')
-                part = Year;
-            else if (u == u'h' || u == u'H')
-                m_time = true;
-            if (part && !seen[*part] && found < 3) {
-                seen[*part] = true;
-                order[found++] = *part;
-            }
-        }
-        i += run;
-    }
+    };
+    scanPattern(pattern, literal, field);
     if (found == 3)
         std::copy(std::begin(order), std::end(order), std::begin(m_order));
-    m_literals = quotedWords(pattern);
 }
 
 TWDateReader TWDateReader::typed(const QString &pattern, const QLocale &locale)
