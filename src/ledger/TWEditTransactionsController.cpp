@@ -508,11 +508,15 @@ TWErrorResult TWEditTransactionsController::editTransactions(const TWField &fiel
 {
     if (!m_business)
         return std::nullopt;
-    TWBusiness &business = *m_business;
     QList<Edit> edits;
     if (TWErrorResult refused = prepareEdits(field, value, &edits))
         return refused;
+    return writeEdits(edits);
+}
 
+TWErrorResult TWEditTransactionsController::writeEdits(const QList<Edit> &edits)
+{
+    TWBusiness &business = *m_business;
     // One write per transaction without notifications, then one rebuild of
     // the year-end transfers and one pair of bulk notifications.
     TWErrorResult failure;
@@ -613,7 +617,7 @@ void TWEditTransactionsController::doSave(int tag)
     const qsizetype unsplit = splitTransactionsToUnsplit(*field, value);
     const TWTransactionList keeping = splitTransactionsKeepingTotals(*field);
     if (unsplit == 0 && keeping.isEmpty()) {
-        save(*field, value);
+        endSave(writeEdits(edits));
         return;
     }
     askBeforeSaving(field, value, unsplit, keeping, !edits.isEmpty());
@@ -680,7 +684,12 @@ void TWEditTransactionsController::askBeforeSaving(const TWFieldPtr &field,
 
 void TWEditTransactionsController::save(const TWField &field, const TWEditValue &value)
 {
-    if (TWErrorResult error = editTransactions(field, value)) {
+    endSave(editTransactions(field, value));
+}
+
+void TWEditTransactionsController::endSave(const TWErrorResult &error)
+{
+    if (error) {
         presentError(*error);
         // A refusal wrote nothing (its checks run before any write): the
         // sheet stays open with what was typed.

@@ -125,6 +125,9 @@ private:
     // `edits` is left incomplete.
     TWErrorResult prepareEdits(const TWField &field, const TWEditValue &value,
                                QList<Edit> *edits) const;
+    // Writes prepared edits as one batch: a store error stops the run and is
+    // returned, what was written before it stays written.
+    TWErrorResult writeEdits(const QList<Edit> &edits);
     // Each editable stored transaction once, in the register's order.
     TWTransactionList editableTransactions() const;
     // Asks before saving a new account onto split transactions, or a new
@@ -134,6 +137,8 @@ private:
     void presentError(const TWError &error);
     // Writes the value and ends the sheet as saved, unless it was refused.
     void save(const TWField &field, const TWEditValue &value);
+    // Presents a save's error; ends the sheet as saved unless it was refused.
+    void endSave(const TWErrorResult &error);
     void finish(bool saved);
     QLineEdit *valueTextField(Qt::Alignment alignment, bool numberFormatter);
     TWPopUpButton *valuePopUpButton(const TWEditMenuItems &items);
