@@ -152,15 +152,25 @@ QString groupedDigits(const std::string &digits, const QLocale &locale)
     return text;
 }
 
-std::optional<TWDecimal> fromShortestText(const char *first, const char *last, bool negative)
+// The fewest digits that read back as `value` in its own precision, never an
+// exponent. Fixed notation never needs more than 309 whole digits or 1074
+// fraction digits (a double's; a float's fewer).
+template <typename Real> std::optional<TWDecimal> shortestDecimal(Real value)
 {
-    const std::string text(first, last);
+    if (!std::isfinite(value))
+        return std::nullopt;
+    char buffer[1500];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::fixed);
+    if (result.ec != std::errc())
+        return std::nullopt;
+    const std::string text(buffer, result.ptr);
     TWDecimal d;
     const std::size_t dot = text.find('.');
     d.intDigits = text.substr(0, dot);
     d.fracDigits = dot == std::string::npos ? std::string() : text.substr(dot + 1);
     stripLeadingZeros(d.intDigits);
-    d.negative = negative && !d.isZero();
+    d.negative = value < 0 && !d.isZero();
     return d;
 }
 
@@ -209,28 +219,12 @@ std::optional<TWDecimal> TWDecimal::fromDouble(double value, int maxFraction)
 
 std::optional<TWDecimal> TWDecimal::shortest(double value)
 {
-    if (!std::isfinite(value))
-        return std::nullopt;
-    // A double's fixed notation never needs more than 309 whole digits or
-    // 1074 fraction digits.
-    char buffer[1500];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::fixed);
-    if (result.ec != std::errc())
-        return std::nullopt;
-    return fromShortestText(buffer, result.ptr, value < 0);
+    return shortestDecimal(value);
 }
 
 std::optional<TWDecimal> TWDecimal::shortest(float value)
 {
-    if (!std::isfinite(value))
-        return std::nullopt;
-    char buffer[200];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::fixed);
-    if (result.ec != std::errc())
-        return std::nullopt;
-    return fromShortestText(buffer, result.ptr, value < 0);
+    return shortestDecimal(value);
 }
 
 std::optional<TWDecimal> TWDecimal::parse(const QString &text, const QLocale &locale,
