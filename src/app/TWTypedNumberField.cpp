@@ -155,6 +155,14 @@ void twExplainRefusedField(QWidget *field)
         TWLocalized("dateNotAsWritten").arg(edit ? dateExample(edit, fieldText(edit)) : QString()));
 }
 
+bool twExplainFirstRefusedField(QWidget *form)
+{
+    QWidget *refused = twFirstRefusedField(form);
+    if (refused)
+        twExplainRefusedField(refused);
+    return refused != nullptr;
+}
+
 QString twFieldName(const QWidget *field)
 {
     if (!field)

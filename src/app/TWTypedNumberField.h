@@ -25,6 +25,9 @@ void twRefuseTypedNumber(QLineEdit *field);
 void twExplainTypedNumber(QLineEdit *field);
 // The same for a date field (or a field found by twFirstRefusedField).
 void twExplainRefusedField(QWidget *field);
+// For Save: explains the first refused field of `form` (twFirstRefusedField)
+// and answers true; false when every field reads.
+bool twExplainFirstRefusedField(QWidget *form);
 
 // The name a form gives the field: its label's text (the label whose buddy is
 // the field or holds it) without the colon; empty without a label.

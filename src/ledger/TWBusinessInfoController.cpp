@@ -550,10 +550,8 @@ void TWBusinessInfoController::doSave(int tag)
         return;
     }
     // A date whose text was refused is mended before anything is kept.
-    if (QWidget *refused = twFirstRefusedField(m_view)) {
-        twExplainRefusedField(refused);
+    if (twExplainFirstRefusedField(m_view))
         return;
-    }
     // The checks sort the list itself, so a refused save shows it by start.
     TWAccountingPeriodList periods = m_periods->periods();
     const TWBusinessInfoPeriods::Problem problem = TWBusinessInfoPeriods::checkPeriods(periods);

@@ -603,10 +603,8 @@ void TWEditTransactionsController::doSave(int tag)
         return;
     }
     // A date whose text was refused would be read as the date shown before it.
-    if (QWidget *refused = twFirstRefusedField(m_view)) {
-        twExplainRefusedField(refused);
+    if (twExplainFirstRefusedField(m_view))
         return;
-    }
     const TWEditValue value = currentValue();
     // What would be refused is said first: there is nothing to ask about it.
     QList<Edit> edits;

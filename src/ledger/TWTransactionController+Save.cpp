@@ -61,10 +61,8 @@ TWSaveOutcome TWTransactionController::doSave(int tag)
         return TWSaveOutcome::Refused;
     }
     // So is any other field whose text was refused: a date, a second number.
-    if (QWidget *field = twFirstRefusedField(m_contentView)) {
-        twExplainRefusedField(field);
+    if (twExplainFirstRefusedField(m_contentView))
         return TWSaveOutcome::Refused;
-    }
     if (m_mode == TWTransactionEditorMode::ReadOnly || !m_business || !m_editTransaction) {
         close(TWSheetResult::Confirmed);
         return TWSaveOutcome::Closed;

@@ -250,10 +250,8 @@ void TWWorkSheet::doSave(int tag)
         return;
     }
     // A field whose text was refused is mended before anything is stored.
-    if (QWidget *refused = twFirstRefusedField(m_view)) {
-        twExplainRefusedField(refused);
+    if (twExplainFirstRefusedField(m_view))
         return;
-    }
     if (!commitFields())
         return;
     confirmSave([this] {

@@ -279,11 +279,9 @@ void TWExportSheetController::doExport(int tag)
 {
     if (tag == 1 && !validate())
         return;
-    if (QWidget *refused = tag == 1 ? twFirstRefusedField(m_view) : nullptr) {
-        // A date whose text was refused is mended before anything is written.
-        twExplainRefusedField(refused);
+    // A date whose text was refused is mended before anything is written.
+    if (tag == 1 && twExplainFirstRefusedField(m_view))
         return;
-    }
     const int code =
         sheetReturnCode(tag == 1 ? TWSheetResult::Confirmed : TWSheetResult::Cancelled);
     if (m_document)

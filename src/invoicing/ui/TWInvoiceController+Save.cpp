@@ -150,10 +150,8 @@ void TWInvoiceController::doSave(int tag)
         return;
     }
     // A date whose text was refused is mended before anything is kept.
-    if (QWidget *refused = twFirstRefusedField(m_view)) {
-        twExplainRefusedField(refused);
+    if (twExplainFirstRefusedField(m_view))
         return;
-    }
 
     const qint32 identifier = m_editInvoice->identifier();
     const qint32 repeatIdentifier = m_editInvoice->repeatIdentifier();

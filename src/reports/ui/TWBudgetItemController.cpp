@@ -344,10 +344,8 @@ void TWBudgetItemController::doSave(int tag)
         twExplainTypedNumber(m_budget);
         return;
     }
-    if (QWidget *refused = twFirstRefusedField(m_view)) {
-        twExplainRefusedField(refused);
+    if (twExplainFirstRefusedField(m_view))
         return;
-    }
     if (m_editBudgetItem->cycleUnit() != TWBudgetCycleUnitNone) {
         bool ok = false;
         const int cycle = m_cycle->text().trimmed().toInt(&ok);

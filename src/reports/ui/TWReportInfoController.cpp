@@ -516,10 +516,8 @@ void TWReportInfoController::doSave(int tag)
     if (QWidget *focus = m_view->focusWidget())
         focus->clearFocus();
     // A date whose text was refused is mended before anything is kept.
-    if (QWidget *refused = tag == 1 ? twFirstRefusedField(m_view) : nullptr) {
-        twExplainRefusedField(refused);
+    if (tag == 1 && twExplainFirstRefusedField(m_view))
         return;
-    }
     const quint32 type = m_mode == TWEditorMode::New
                              ? typeForTag(popUpTag(m_typePopUp))
                              : (m_report ? quint32(m_report->reportType()) : 0);
