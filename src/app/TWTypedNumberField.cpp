@@ -40,15 +40,6 @@ QString fieldText(const QWidget *field)
     return {};
 }
 
-// A number written as the locale writes it, other than what was typed (where
-// "1,234.56" itself was refused, a field without decimal places holds it).
-QString numberExample(const QString &typed)
-{
-    const TWFormatter &formatter = TWFormatter::formatter();
-    const QString example = formatter.doubleValueString(1234.56);
-    return example != typed ? example : formatter.doubleValueString(1234.0);
-}
-
 QString dateExample(const QDateTimeEdit *field, const QString &typed)
 {
     const QLocale locale = field->locale();
@@ -140,7 +131,7 @@ void twExplainTypedNumber(QLineEdit *field)
 {
     if (field)
         twMarkRefused(field, true);
-    explain(field, TWLocalized("numberNotAsWritten").arg(numberExample(fieldText(field))));
+    explain(field, TWFormatter::formatter().typedNumberError(fieldText(field)));
 }
 
 void twExplainRefusedField(QWidget *field)

@@ -165,9 +165,11 @@ std::optional<double> TWFormatter::typedTime(const QString &raw) const
     return std::nullopt;
 }
 
-QString TWFormatter::typedNumberError() const
+QString TWFormatter::typedNumberError(const QString &typed) const
 {
-    return TWLocalized("numberNotAsWritten").arg(doubleValueString(1234.56));
+    const QString example = doubleValueString(1234.56);
+    return TWLocalized("numberNotAsWritten")
+        .arg(example != typed ? example : doubleValueString(1234.0));
 }
 
 double TWFormatter::unitValueFromString(const QString &text, const TWUnit *unit) const

@@ -78,8 +78,10 @@ public:
     // hours read as typedNumber reads; blank text is 0, none when unreadable.
     std::optional<double> typedTime(const QString &text) const;
     // What a field that refused typed text says: the number is not written as
-    // the locale writes numbers, with an example ("1,234.56").
-    QString typedNumberError() const;
+    // the locale writes numbers, with an example ("1,234.56") other than
+    // `typed` (where that itself was refused, a field without decimal places
+    // holds it, and "1,234" stands for it).
+    QString typedNumberError(const QString &typed = QString()) const;
     // The parsed amount in whole units (rounded to the unit's decimals).
     double unitValueFromString(const QString &text, const TWUnit *unit) const;
     // "x 1.25000" (in the locale's marks): amount 1 per amount 2 in whole
