@@ -413,3 +413,9 @@ QString TWDecimal::localized(const QLocale &locale, bool grouping) const
         text += locale.decimalPoint() + localizedDigits(fracDigits, locale);
     return text;
 }
+
+QString TWDecimal::signedLocalized(const QLocale &locale, bool grouping) const
+{
+    const QString magnitude = localized(locale, grouping);
+    return negative ? locale.negativeSign() + magnitude : magnitude;
+}

@@ -61,4 +61,6 @@ struct TWDecimal {
     // ("2500" and "2.500.000" under es_ES), written here rather than by Qt,
     // which leaves the leading group of such locales unseparated ("2500.000").
     QString localized(const QLocale &locale, bool grouping) const;
+    // The same with the locale's minus sign before a negative number.
+    QString signedLocalized(const QLocale &locale, bool grouping) const;
 };

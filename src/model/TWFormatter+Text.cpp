@@ -123,8 +123,7 @@ QString TWFormatter::timeString(double seconds, bool includeSeconds, std::uint32
         const std::optional<TWDecimal> d = TWDecimal::fromDouble(double(hours), 2);
         if (!d)
             return {};
-        const QString text = d->localized(locale(), false);
-        return d->negative ? locale().negativeSign() + text : text;
+        return d->signedLocalized(locale(), false);
     }
     if (format != 0)
         return {};

@@ -257,8 +257,7 @@ QString TWFormatter::doubleValueString(double value) const
     if (!d)
         return locale().toString(value);
     d->trimFraction(0);
-    return d->negative ? locale().negativeSign() + d->localized(locale(), true)
-                       : d->localized(locale(), true);
+    return d->signedLocalized(locale(), true);
 }
 
 namespace
@@ -268,8 +267,7 @@ QString signedNumberText(const std::optional<TWDecimal> &d, const QLocale &local
 {
     if (!d)
         return {};
-    const QString magnitude = d->localized(locale, true);
-    return d->negative ? locale.negativeSign() + magnitude : magnitude;
+    return d->signedLocalized(locale, true);
 }
 
 } // namespace
@@ -303,8 +301,7 @@ QString TWFormatter::percentValueString(float value, std::uint32_t decimalPlaces
         TWDecimal::fromDouble(percent, int(std::min(decimalPlaces, kMaxDecimals)));
     if (!d)
         return locale().toString(percent);
-    return d->negative ? locale().negativeSign() + d->localized(locale(), true)
-                       : d->localized(locale(), true);
+    return d->signedLocalized(locale(), true);
 }
 
 float TWFormatter::percentValueFromString(const QString &text) const

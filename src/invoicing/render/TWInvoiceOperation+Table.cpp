@@ -45,8 +45,7 @@ QString plainNumber(double value, const QLocale &locale)
     if (!decimal)
         return locale.toString(value, 'g', 15);
     decimal->trimFraction(0);
-    const QString digits = decimal->localized(locale, false);
-    return decimal->negative ? locale.negativeSign() + digits : digits;
+    return decimal->signedLocalized(locale, false);
 }
 
 const QString kTable = QStringLiteral("componentTable");
