@@ -2,12 +2,14 @@
 // escapes, and the PDF writer read back as a document.
 
 #include "TWExportTestSupport.h"
+#include "export/core/TWExportFiles.h"
 #include "export/core/TWSerializerCSV.h"
 #include "export/core/TWSerializerHTML.h"
 #include "export/core/TWSerializerPDF.h"
 #include "foundation/TWStringAdditions.h"
 #include "model/TWPreferences.h"
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QImage>
 
@@ -146,6 +148,41 @@ TEST(ExportFileTest, WritesAtomicallyAndNeverOverAFolder)
         TWSerializer::writeData("x", dir.filePath(QStringLiteral("folder.csv")));
     ASSERT_TRUE(error);
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("folder.csv/keep.txt"))));
+}
+
+// No cells make no document; writing none is refused with a message, and
+// whatever the file held before stays.
+TEST(PdfWriterTest, NoCellsGiveNoDocumentAndWritingNoneSaysSo)
+{
+    const auto empty = TWSerializerPDF::serializerWithCells({});
+    EXPECT_TRUE(empty->data().isNull());
+    QBuffer device;
+    ASSERT_TRUE(device.open(QIODevice::WriteOnly));
+    EXPECT_TRUE(empty->writeParts(
+        [](const TWSerializerPDF::PartSink &sink) -> TWErrorResult {
+            TWCellList none;
+            return sink(none);
+        },
+        device));
+    EXPECT_TRUE(device.data().isEmpty());
+
+    TWTestTempDir dir;
+    const QString path = dir.filePath(QStringLiteral("report.pdf"));
+    const QString fresh = dir.filePath(QStringLiteral("new.pdf"));
+    ASSERT_OK(TWSerializer::writeData("earlier", path));
+    for (const auto &write :
+         {std::function<TWErrorResult(const QString &)>(
+              [&](const QString &to) { return TWSerializer::writeData(empty->data(), to); }),
+          std::function<TWErrorResult(const QString &)>([&](const QString &to) {
+              return TWExportFiles::writeFile(to, QStringLiteral("report"), empty->data());
+          })}) {
+        const TWErrorResult error = write(path);
+        ASSERT_TRUE(error);
+        EXPECT_TRUE(error->localizedDescription().contains(QLatin1String("report.pdf")));
+        EXPECT_EQ(twReadText(path), QStringLiteral("earlier"));
+        EXPECT_TRUE(write(fresh));
+        EXPECT_FALSE(QFile::exists(fresh));
+    }
 }
 
 TEST(PdfWriterTest, StylesAlignmentsAndGraphsAreDrawn)

@@ -271,6 +271,9 @@ TWErrorResult TWExportFiles::writeFile(const QString &path, const QString &earli
 TWErrorResult TWExportFiles::writeFile(const QString &path, const QString &earlierBaseName,
                                        const QByteArray &data)
 {
+    // No document (a PDF of no cells) is no file.
+    if (data.isNull())
+        return failure(path, TWLocalized("exportNothingReason"));
     return writeFile(path, earlierBaseName, [&data, &path](QIODevice &file) -> TWErrorResult {
         if (file.write(data) != data.size())
             return failure(path, file.errorString());

@@ -49,6 +49,8 @@ TWErrorResult TWSerializer::writeData(const QByteArray &data, const QString &pat
             kExportErrorDomain, -1,
             TWLocalized("exportWriteDescription").arg(QFileInfo(path).fileName(), reason));
     };
+    if (data.isNull())
+        return failure(TWLocalized("exportNothingReason"));
     // A folder in the way is never replaced.
     if (QFileInfo(path).isDir())
         return failure(TWLocalized("exportFolderReason"));

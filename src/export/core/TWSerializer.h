@@ -84,7 +84,7 @@ public:
 
     // Stores the bytes at `path` through a temporary file beside it, renamed
     // into place only once everything is written: a failure leaves what was
-    // there before.
+    // there before. Null data (no document) is refused and writes nothing.
     static TWErrorResult writeData(const QByteArray &data, const QString &path);
 
 protected:

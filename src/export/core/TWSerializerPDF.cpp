@@ -689,6 +689,9 @@ TWErrorResult TWSerializerPDF::writeParts(const PartSource &parts, QIODevice &de
             return std::nullopt;
         }))
         return error;
+    if (!titled)
+        return TWError(QStringLiteral("Tallyworth Export Error"), -1,
+                       TWLocalized("exportNothingToWrite"));
     Columns columns;
     const double width = measure.finish(columns);
     Geometry geometry = geometryForTableWidth(width);
@@ -710,6 +713,8 @@ TWErrorResult TWSerializerPDF::writeParts(const PartSource &parts, QIODevice &de
 
 QByteArray TWSerializerPDF::data() const
 {
+    if (cells().isEmpty())
+        return QByteArray();
     Drawing drawing(*this, calculateSizes());
     return drawing.run();
 }

@@ -19,8 +19,8 @@ class TWSerializerPDF final : public TWSerializer
 public:
     TW_SERIALIZER_FACTORIES(TWSerializerPDF)
 
-    // The PDF document. An empty cell list gives one blank page (a PDF
-    // without pages cannot be written).
+    // The PDF document. An empty cell list gives no document (null data,
+    // which the file writers refuse to store).
     QByteArray data() const override;
 
     // One column of a table as measured from its header and body texts. A
@@ -54,6 +54,7 @@ public:
     // over a part at a time (each part whole rows), so that only a part and
     // the current page are in memory: `parts` hands every part to the sink it
     // is given, and is called twice, to measure the first table and to draw.
+    // Parts without a cell give no document: an error, and nothing written.
     using PartSink = std::function<TWErrorResult(TWCellList &part)>;
     using PartSource = std::function<TWErrorResult(const PartSink &sink)>;
     TWErrorResult writeParts(const PartSource &parts, QIODevice &device) const;
