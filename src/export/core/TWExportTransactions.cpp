@@ -113,14 +113,9 @@ private:
     void headerRow();
     void moneyCells(const Amounts &amounts, bool forcePositive, Sums &sums);
     void transactionRow(TWTransaction &transaction);
-    void splitRow(const TWTransaction &transaction, const TWSplit &split, bool reversed);
+    void splitRow(const TWSplit &split, bool reversed);
     void totalsRow();
     void resetSums();
-    void resetScratch()
-    {
-        m_scratch.units = QList<qint64>(m_units.size(), 0);
-        m_scratch.home = 0;
-    }
     QString accountName(qint32 identifier) const;
 
     TWExportTransactions &m_table;
@@ -131,8 +126,6 @@ private:
     bool m_mileageShown = false;
     bool m_homeOnly = false;
     Sums m_debit, m_credit, m_total;
-    // Takes the amounts of lines that count in no total.
-    Sums m_scratch;
 };
 
 void TWExportTransactions::Builder::collectUnits()
@@ -428,19 +421,15 @@ void TWExportTransactions::Builder::transactionRow(TWTransaction &transaction)
     if (split) {
         for (const TWSplitPtr &line : transaction.splits()) {
             if (line)
-                splitRow(transaction, *line, reversed);
+                splitRow(*line, reversed);
         }
     }
 }
 
-void TWExportTransactions::Builder::splitRow(const TWTransaction &transaction, const TWSplit &split,
-                                             bool reversed)
+void TWExportTransactions::Builder::splitRow(const TWSplit &split, bool reversed)
 {
-    // A group's totals are what moved in its account: only the lines in that
-    // account count, not the transaction's other lines.
-    const qint32 active = transaction.activeAccountIdentifier();
-    const bool counted = active == 0 || split.accountIdentifier() == active;
-    resetScratch();
+    // Every line printed adds to the group's totals, so that a totals row
+    // is the sum of the column above it.
     const qint64 sign = reversed ? -1 : 1;
     const Amounts adjusted{sign * split.total(), sign * split.totalStart(), sign * split.totalEnd(),
                            sign * split.totalBusiness(), split.unit()};
@@ -469,15 +458,12 @@ void TWExportTransactions::Builder::splitRow(const TWTransaction &transaction, c
         case kDebit:
         case kCredit:
             if (field->identifier() == kDebit ? adjusted.total > 0 : adjusted.total < 0)
-                moneyCells(adjusted, true,
-                           !counted                        ? m_scratch
-                           : field->identifier() == kDebit ? m_debit
-                                                           : m_credit);
+                moneyCells(adjusted, true, field->identifier() == kDebit ? m_debit : m_credit);
             else
                 gap(moneyColumns());
             break;
         case kTotal:
-            moneyCells(own, false, counted ? m_total : m_scratch);
+            moneyCells(own, false, m_total);
             break;
         case kUnit:
             if (split.unit())
