@@ -137,6 +137,31 @@ TEST_F(RegisterPrintTest, TextColumnsGiveWayBeforeTheTypeShrinksAndLandscapeIsOf
     EXPECT_TRUE(TWExportPrint::fitsWithoutShortening(small, a4));
 }
 
+// A column title too long for its column wraps between words; a single word
+// that does not fit is shortened, never broken across lines.
+TEST_F(RegisterPrintTest, ColumnTitlesWrapBetweenWordsOnly)
+{
+    TWBusiness &b = *business;
+    const TWFieldList fields = printedFields(b, kWideRegister + QList<qint32>{-14});
+    const TWExportPrint::Table table =
+        TWExportPrint::registerTable(&b, rows, fields, {}, QStringLiteral("Checking"));
+    TWPdfReadBack document(TWExportPrint::tablePDF(table, a4));
+    ASSERT_GE(document.pageCount(), 1);
+    QString raw = document.document().getAllText(0).text();
+    raw.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    int checked = 0;
+    for (const TWExportPrint::Column &column : table.columns) {
+        for (const QString &word : column.title.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            for (qsizetype cut = 1; cut < word.size(); ++cut) {
+                ++checked;
+                EXPECT_FALSE(raw.contains(word.left(cut) + QLatin1Char('\n') + word.mid(cut)))
+                    << word.toStdString() << " cut after " << cut;
+            }
+        }
+    }
+    EXPECT_GT(checked, 50);
+}
+
 TEST_F(RegisterPrintTest, CheckBoxesPrintAsMarksNotAsDigits)
 {
     TWBusiness &b = *business;

@@ -35,8 +35,8 @@ constexpr double kColumnGapEms = 0.8;
 // when the smallest type cannot do that do they shrink further.
 constexpr double kReadableTextCharacters = 12;
 constexpr double kShortestTextCharacters = 5;
-// A heading's word is broken rather than widen its column past this.
-constexpr double kShortestHeadingCharacters = 5;
+// A heading's word is shortened rather than widen its column past this.
+constexpr double kShortestHeadingCharacters = 8;
 // Margins printers cannot print into, and a reading margin besides.
 constexpr double kSmallestMargin = 24;
 
@@ -162,6 +162,28 @@ double longestWord(const QFontMetricsF &metrics, const QString &text)
     return word;
 }
 
+// A column title in lines of `width`: it wraps between words only, and a word
+// too long for a line of its own is shortened with an ellipsis, never broken.
+QString headingText(const QFontMetricsF &metrics, const QString &title, double width)
+{
+    QStringList lines;
+    QString line;
+    for (QString word : title.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (metrics.horizontalAdvance(word) > width)
+            word = metrics.elidedText(word, Qt::ElideRight, width);
+        const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+        if (!line.isEmpty() && metrics.horizontalAdvance(longer) > width) {
+            lines.append(line);
+            line = word;
+        } else {
+            line = longer;
+        }
+    }
+    if (!line.isEmpty())
+        lines.append(line);
+    return lines.join(QLatin1Char('\n'));
+}
+
 // What each column needs at the table's own type size.
 struct Needs {
     QList<double> natural;  // the widest text, or the heading's longest word
@@ -195,7 +217,7 @@ Needs measureNeeds(const Table &table, Measure &measure)
     }
     for (qsizetype column = 0; column < count; ++column) {
         const Column &c = table.columns.at(column);
-        // Headings wrap at spaces, and a long word breaks where it must.
+        // Headings wrap at spaces, and a long word is shortened.
         const double word = std::min(longestWord(heading, c.title),
                                      kShortestHeadingCharacters * heading.averageCharWidth());
         if (c.kind == ColumnKind::Check)
@@ -379,8 +401,11 @@ public:
         m_tableWidth =
             layout.widths.isEmpty() ? 0 : layout.offsets.constLast() + layout.widths.constLast();
         m_tableWidth = std::min(m_tableWidth, area.width());
-        for (qsizetype column = 0; column < table.columns.size(); ++column)
+        for (qsizetype column = 0; column < table.columns.size(); ++column) {
             m_flags.append(headingFlags(column));
+            m_headings.append(headingText(m_boldFm, table.columns.at(column).title,
+                                          std::max(layout.widths.at(column), 1.0)));
+        }
         for (qsizetype column = 0; column < table.columns.size(); ++column)
             m_headingHeight = std::max(m_headingHeight, headingRect(column).height());
         m_bodyTop = m_titleFm.height() + 10 + m_headingHeight + 4;
@@ -399,7 +424,7 @@ private:
     {
         const double width = m_layout.widths.at(column);
         return m_boldFm.boundingRect(QRectF(0, 0, std::max(width, 1.0), 1000), flags(column),
-                                     m_table.columns.at(column).title);
+                                     m_headings.at(column));
     }
     int flags(qsizetype column) const { return m_flags.at(column); }
     int headingFlags(qsizetype column) const
@@ -408,10 +433,7 @@ private:
         const int horizontal = kind == ColumnKind::Amount  ? Qt::AlignRight
                                : kind == ColumnKind::Check ? Qt::AlignHCenter
                                                            : Qt::AlignLeft;
-        const bool breakWords = longestWord(m_boldFm, m_table.columns.at(column).title) >
-                                m_layout.widths.at(column) + 0.01;
-        return horizontal | Qt::AlignBottom |
-               (breakWords ? Qt::TextWrapAnywhere : Qt::TextWordWrap);
+        return horizontal | Qt::AlignBottom;
     }
     void rule(double y, double width, const QColor &colour)
     {
@@ -435,7 +457,8 @@ private:
     QFontMetricsF m_bodyFm;
     QFontMetricsF m_boldFm;
     QFontMetricsF m_titleFm;
-    QList<int> m_flags; // of each column's heading
+    QList<int> m_flags;     // of each column's heading
+    QStringList m_headings; // each column's title in its lines
     double m_rowHeight = 0;
     double m_tableWidth = 0;
     double m_headingHeight = 0;
@@ -464,14 +487,14 @@ void Pages::drawHeader(int page)
         m_painter.setPen(pen);
         m_painter.drawLine(QPointF(0, ruleY), QPointF(m_area.width(), ruleY));
     }
-    // The column headings, wrapped at spaces and standing on one line.
+    // The column headings, wrapped between words and standing on one line.
     m_painter.setFont(m_bold);
     m_painter.setPen(Qt::black);
     const double headingTop = ruleY + 6;
     for (qsizetype column = 0; column < m_table.columns.size(); ++column) {
         const QRectF rect(m_layout.offsets.at(column), headingTop, m_layout.widths.at(column),
                           m_headingHeight);
-        m_painter.drawText(rect, flags(column), m_table.columns.at(column).title);
+        m_painter.drawText(rect, flags(column), m_headings.at(column));
     }
     rule(m_bodyTop - 2, m_area.width(), Qt::darkGray);
 }
