@@ -136,26 +136,16 @@ TWCellList TWExportReport::cellsBalanceSheet()
                  TWCellStyleBold + TWCellStyleDoubleUnderline);
 
     if (m_report->showGraphs()) {
-        // One bar per accounting period up to the one holding the report
-        // date; a period ending after that date is measured at the date, so
-        // the last bar agrees with the table.
+        // One bar at the end of each accounting period up to the one holding
+        // the report date, each labelled with its end.
         QList<QDateTime> points;
         for (const TWAccountingPeriodPtr &period : business.sortedAccountingPeriodsWithNone(true)) {
             if (period->startDate().isValid() && m_fromDate.isValid() &&
                 TWDateAdditions::compareDate(period->startDate(), m_fromDate) > 0)
                 break;
-            QDateTime end = period->endDate();
-            if (m_fromDate.isValid() &&
-                (!end.isValid() || TWDateAdditions::compareDate(end, m_fromDate) > 0))
-                end = m_fromDate;
-            if (end.isValid())
-                points.append(end);
+            if (period->endDate().isValid())
+                points.append(period->endDate());
         }
-        // The list of periods stops at today's; the report date always has
-        // its bar, also without any period.
-        if (m_fromDate.isValid() &&
-            (points.isEmpty() || TWDateAdditions::compareDate(points.last(), m_fromDate) < 0))
-            points.append(m_fromDate);
         if (points.size() > kMaximumGraphPeriods)
             points.remove(0, points.size() - kMaximumGraphPeriods);
         QList<TWDateSpan> spans;
@@ -173,15 +163,17 @@ TWCellList TWExportReport::cellsBalanceSheet()
                                  pieDataSetFromAccountValues(totals.assets, assets)));
         addGraph(cells, pieGraph(TWLocalized("liabilities"),
                                  pieDataSetFromAccountValues(totals.liabilities, liabilities)));
-        // The equity pie shows what the table shows: the listed accounts,
-        // the retained-earnings row's value and the net income.
+        // The equity pie: the listed accounts, the retained earnings and the
+        // net income. The nominal-transfer account's slice carries its
+        // balance; an account only named like the retained earnings is no
+        // slice, and their slice is the retained earnings alone.
         QList<PieEntry> entries;
         for (const TWAccountPtr &account : equities) {
             if (!isRetained(*account))
                 entries.append(
                     {account->name(), double(totals.equities.value(account->identifier()))});
         }
-        entries.append({retainedLabel, double(retained)});
+        entries.append({retainedLabel, double(nominal != 0 ? retained : totals.retainedEarnings)});
         entries.append({TWLocalized("netIncome"), double(totals.netIncome)});
         addGraph(cells, pieGraph(TWLocalized("equities"), pieDataSet(entries, [this](double v) {
                                      return graphMoneyString(qint64(v));
