@@ -154,6 +154,17 @@ TEST(OFXParserTest, AnOriginalCurrencyWithoutARateKeepsTheStatementsAmountAndUni
     EXPECT_TRUE(row.size() < 6 || row.at(5).isEmpty());
 }
 
+// With a rate, an amount whose original currency is named is also known in
+// that currency: the row is in that currency, the statement's amount beside it.
+TEST(OFXParserTest, AnOriginalCurrencyWithARateIsTheRowsUnit)
+{
+    auto parser = parseOFX(v1File(statement(
+        "USD", transaction("OTHER", "10.00",
+                           QStringLiteral("<ORIGCURRENCY>\r\n<CURRATE>1.10\r\n<CURSYM>EUR\r\n"
+                                          "</ORIGCURRENCY>\r\n")))));
+    EXPECT_EQ(parser->rows(), QList<QStringList>{row({"1/2/20", "", "", "EUR", "10.00", "9.09"})});
+}
+
 // Two statements go into one account: the file says which they are, so that
 // the user is asked first.
 TEST(OFXParserTest, SeveralStatementsAreNamedInTheNotes)

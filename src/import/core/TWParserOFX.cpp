@@ -274,10 +274,6 @@ private:
         bool original = false;
         if (const TWXMLElementPtr currency = currencyElement(transaction, original)) {
             const QString code = childText(*currency, "CURSYM").trimmed();
-            // With ORIGCURRENCY the amount stays in the statement's currency
-            // (the foreign one only beside it, when a rate gives it): the
-            // row's unit is the statement's.
-            row.append(original ? text(m_statementCurrency) : code);
             secondColumn = currencyColumn(code);
             QString other;
             if (amount) {
@@ -288,8 +284,9 @@ private:
                     other =
                         TWImportValues::amountText(TWDecimal::fromMinorUnits(*value, 2), m_locale);
             }
+            const bool statementsOwn = secondColumn == statementColumn;
             // CURRENCY: the amount is in CURSYM; ORIGCURRENCY: in the statement's.
-            if (secondColumn == statementColumn || secondColumn < 0)
+            if (statementsOwn || secondColumn < 0)
                 secondColumn = -1;
             else if (original)
                 secondAmount = other;
@@ -297,6 +294,11 @@ private:
                 secondAmount = amountText;
                 statementAmount = other;
             }
+            // The row is in CURSYM. With ORIGCURRENCY and no rate to give the
+            // amount in CURSYM, it stays in the statement's currency: named
+            // CURSYM, the statement's amount would be read as CURSYM's.
+            const bool knownInCode = !original || statementsOwn || !secondAmount.isEmpty();
+            row.append(knownInCode ? code : text(m_statementCurrency));
         } else {
             row.append(text(m_statementCurrency));
         }
