@@ -16,7 +16,9 @@ class TWBusiness;
 namespace TWImportDuplicates
 {
 
-// Same total, account 1, account 2, day and unit as a stored transaction.
+// Same total, account 1, account 2, day and unit as a stored transaction,
+// or the same entry the other way round (the accounts exchanged and the
+// total negated).
 QList<bool> transactions(const TWBusiness &business, const TWTransactionList &transactions);
 // Same project, task type, quantity, rate and day as a stored task. A stored
 // task's quantity comes from its stored time items, an imported task's from
