@@ -19,6 +19,7 @@
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWAccountingPeriod.h"
+#include "model/TWFormatter.h"
 #include "store/TWNotifications.h"
 
 #include <QCheckBox>
@@ -129,7 +130,7 @@ TEST_F(ImportSheetTest, TheExtensionChoosesTheParserInAnyCase)
               QStringLiteral("1 ") + TWLocalized("transactionLower"));
 }
 
-TEST_F(ImportSheetTest, AFileThatCannotBeReadOrGivesNoRowsLeavesNothingToParse)
+TEST_F(ImportSheetTest, AFileThatCannotBeReadLeavesNothingToParse)
 {
     importFile(QStringLiteral("statement.csv"), kBankCsv);
     ASSERT_TRUE(sheet.parseButton()->isEnabled());
@@ -140,13 +141,28 @@ TEST_F(ImportSheetTest, AFileThatCannotBeReadOrGivesNoRowsLeavesNothingToParse)
     ASSERT_EQ(errors.size(), 1);
     EXPECT_EQ(sheet.model()->rowCount(), 0);
     EXPECT_FALSE(sheet.parseButton()->isEnabled());
-    // A card statement gives no rows: the user is told why.
+}
+
+// A file without rows opens the mapping like any other; going on says why the
+// file gave nothing and leads to an empty selection with nothing to import.
+TEST_F(ImportSheetTest, AFileWithoutRowsOpensTheSheetAndTheReasonComesWithTheWarnings)
+{
     importFile(QStringLiteral("card.ofx"),
                "OFXHEADER:100\nDATA:OFXSGML\nVERSION:102\n\n<OFX><CREDITCARDMSGSRSV1>"
                "</CREDITCARDMSGSRSV1></OFX>");
-    EXPECT_EQ(alerts, QStringList{TWLocalized("importNoRows")});
-    EXPECT_EQ(informative.constLast(), TWLocalized("importNoteCreditCard"));
-    EXPECT_FALSE(sheet.parseButton()->isEnabled());
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_EQ(sheet.numberTransactionsLabel()->text(),
+              QStringLiteral("0 ") + TWLocalized("transactionsLower"));
+    ASSERT_TRUE(sheet.parseButton()->isEnabled());
+    sheet.parseButton()->click();
+    EXPECT_EQ(alerts, QStringList{TWLocalized("parseWarnings")});
+    EXPECT_TRUE(informative.constLast().contains(TWLocalized("importNoteCreditCard")))
+        << informative.constLast().toStdString();
+    ASSERT_TRUE(selection());
+    EXPECT_TRUE(selection()->transactions().isEmpty());
+    // Every one of no rows is ticked: the box is on, and there is nothing to import.
+    EXPECT_EQ(selection()->importAllCheckbox()->checkState(), Qt::Checked);
+    EXPECT_FALSE(selection()->importButton()->isEnabled());
 }
 
 TEST_F(ImportSheetTest, MissingAccountsAreProposedAndDecliningCreatesNothing)
@@ -223,26 +239,57 @@ TEST_F(ImportSelectionTest, DuplicatesStartUntickedAndTheCheckboxFollowsTheTicks
     EXPECT_FALSE(selection()->importButton()->isEnabled());
 }
 
-TEST_F(ImportSelectionTest, ImportAddsEveryTickedRowInOneWriteWithOneNotificationEach)
+// The same entry written the other way round (the accounts exchanged and the
+// total negated) is a duplicate too: a register exported from one account and
+// read back lists the other account first.
+TEST_F(ImportSelectionTest, AnEntryWrittenTheOtherWayRoundStartsUnticked)
+{
+    const auto store = [this](int day, const TWAccountPtr &account1, const TWAccountPtr &account2,
+                              qint64 total) {
+        auto stored = std::make_shared<TWTransaction>();
+        stored->setIdentifier(business->nextTransactionIdentifier());
+        stored->setDate(twLocal(2024, 6, day));
+        stored->setAccount1Identifier(account1->identifier());
+        stored->setAccount2Identifier(account2->identifier());
+        stored->setUnit(business->unitWithCode(QStringLiteral("USD")));
+        stored->setTotal(total);
+        stored->setTotalAccount1(total);
+        stored->setTotalAccount2(total);
+        stored->setTotalBusiness(total);
+        ASSERT_OK(business->addTransaction(stored, false, false, false, false));
+    };
+    store(1, food, checking, 4550); // the file's first row, the other way round
+    store(3, food, checking, -420); // accounts exchanged but the same sign: another entry
+    store(4, checking, food, 420);  // the same accounts with the other sign: another entry
+    importFile(QStringLiteral("statement.csv"), "Date,Amount,Category\n6/1/24,-45.50,Food\n"
+                                                "6/2/24,-45.50,Food\n6/3/24,-4.20,Food\n"
+                                                "6/4/24,-4.20,Food\n");
+    sheet.doParse(1);
+    ASSERT_TRUE(selection());
+    QStringList ticked;
+    for (const TWTransactionPtr &transaction :
+         selection()->importTransactionsController()->importSelectedTransactions())
+        ticked.append(TWFormatter::formatter().shortDateString(transaction->date()));
+    EXPECT_EQ(ticked, (QStringList{"6/2/24", "6/3/24", "6/4/24"}));
+}
+
+TEST_F(ImportSelectionTest, ImportAddsTheTickedRowsShownInOneWriteWithOneNotificationEach)
 {
     importFile(QStringLiteral("statement.csv"), kBankCsv);
     sheet.doParse(1);
     ASSERT_TRUE(selection());
     TWTransactionsController *list = selection()->importTransactionsController();
     ASSERT_EQ(list->importSelectedTransactions().size(), 3);
-    // A search hides a ticked row: it is imported all the same.
+    // A search hides two ticked rows: only the row the list shows is added.
     list->filterAndSort(QStringLiteral("Grocer"));
-    ASSERT_LT(list->sortedTransactions().size(), 3);
+    ASSERT_EQ(list->sortedTransactions().size(), 1);
     const qint32 first = business->nextTransactionIdentifier();
     const qsizetype before = business->transactions().size();
     TWNotificationRecorder recorder(business.get());
     selection()->importButton()->click();
-    EXPECT_EQ(business->transactions().size(), before + 3);
-    QList<qint32> identifiers;
-    for (const TWTransactionPtr &transaction : business->transactions())
-        identifiers.append(transaction->identifier());
-    for (qint32 id = first; id < first + 3; ++id)
-        EXPECT_TRUE(identifiers.contains(id)) << id;
+    ASSERT_EQ(business->transactions().size(), before + 1);
+    EXPECT_EQ(business->transactions().constLast()->identifier(), first);
+    EXPECT_EQ(business->transactions().constLast()->description(), QStringLiteral("Grocer"));
     EXPECT_EQ(recorder.names().count(TWTransactionNewNotification), 1);
     EXPECT_EQ(recorder.names().count(QStringLiteral("valueNew")), 1);
 }

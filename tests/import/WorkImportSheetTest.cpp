@@ -122,6 +122,86 @@ TEST_F(TaskImportSheetTest, EveryImportedItemBelongsToItsOwnTask)
     EXPECT_EQ(recorder.names().count(TWTaskItemNewNotification), 1);
 }
 
+// Tasks without time items still tell the item lists once, as every import
+// of tasks does.
+TEST_F(TaskImportSheetTest, AnImportOfTasksWithoutItemsPostsOneNotificationOfEachKind)
+{
+    const TWClientPtr acme = addClient(QStringLiteral("Acme"));
+    const TWProjectPtr website = addProject(QStringLiteral("Website"), acme);
+    TWImportTasksController sheet;
+    sheet.setBusiness(business.get());
+    sheet.setDefaultProject(website);
+    sheet.reset();
+    sheet.importURL(file("Date,Name,Quantity\n6/1/24,Dig,2\n6/2/24,Rake,1\n"));
+    sheet.doParse(1);
+    ASSERT_TRUE(sheet.selectController());
+    TWNotificationRecorder recorder(business.get());
+    sheet.selectController()->importButton()->click();
+    EXPECT_EQ(business->tasks().size(), 2);
+    EXPECT_TRUE(business->taskItems().isEmpty());
+    EXPECT_EQ(recorder.names().count(TWTaskNewNotification), 1);
+    EXPECT_EQ(recorder.names().count(TWTaskItemNewNotification), 1);
+    EXPECT_EQ(recorder.names().count(QStringLiteral("valueNew")), 1);
+}
+
+// The settings cell of a mapped line by the kind of import: a date format for
+// a task's date, start and end, a check box for client and project; an
+// expense's tax rate (-8) and total (-9) have no setting.
+TEST(WorkImportMappingTest, TheSettingsCellFollowsTheFieldOfItsOwnKind)
+{
+    enum Setting { None, Format, Create };
+    const struct {
+        TWImportWorkField::Kind kind;
+        qint32 code;
+        Setting setting;
+    } cases[] = {
+        {TWImportWorkField::Task, -1, Format},    {TWImportWorkField::Task, -2, Create},
+        {TWImportWorkField::Task, -3, Create},    {TWImportWorkField::Task, -8, Format},
+        {TWImportWorkField::Task, -9, Format},    {TWImportWorkField::Task, -13, None},
+        {TWImportWorkField::Expense, -1, Format}, {TWImportWorkField::Expense, -2, Create},
+        {TWImportWorkField::Expense, -3, Create}, {TWImportWorkField::Expense, -8, None},
+        {TWImportWorkField::Expense, -9, None},   {TWImportWorkField::Expense, -6, None},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "kind " << c.kind << " code " << c.code);
+        TWImportWorkMappingModel model(c.kind, nullptr);
+        TWImportWorkMappingModel::Line line =
+            c.kind == TWImportWorkField::Task
+                ? TWImportWorkMappingModel::Line(std::make_shared<TWImportTaskField>())
+                : TWImportWorkMappingModel::Line(std::make_shared<TWImportExpenseField>());
+        line->setType(TWImportFieldTypeField);
+        line->setFieldIdentifier(c.code);
+        line->setFormat(QStringLiteral("M/d/yy"));
+        model.setLines({line});
+        const QModelIndex cell = model.index(0, 2);
+        EXPECT_EQ(bool(model.flags(cell) & Qt::ItemIsEditable), c.setting == Format);
+        EXPECT_EQ(model.data(cell, Qt::EditRole).isValid(), c.setting == Format);
+        EXPECT_EQ(bool(model.flags(cell) & Qt::ItemIsUserCheckable), c.setting == Create);
+        EXPECT_EQ(model.setData(cell, QStringLiteral("d.M.yy"), Qt::EditRole), c.setting == Format);
+    }
+}
+
+// A file of no rows opens the mapping; going on leads to an empty selection
+// whose box is on, with nothing to import.
+TEST_F(ExpenseImportSheetTest, AFileWithoutRowsOpensTheSheetAndLeadsToAnEmptySelection)
+{
+    const TWClientPtr acme = addClient(QStringLiteral("Acme"));
+    const TWProjectPtr website = addProject(QStringLiteral("Website"), acme);
+    TWImportExpensesController sheet;
+    sheet.setBusiness(business.get());
+    sheet.setDefaultProject(website);
+    sheet.reset();
+    sheet.importURL(file("Date,Name,Cost\n"));
+    EXPECT_TRUE(alerts.isEmpty());
+    ASSERT_TRUE(sheet.parseButton()->isEnabled());
+    sheet.doParse(1);
+    TWImportWorkSelectController *selection = sheet.selectController();
+    ASSERT_TRUE(selection);
+    EXPECT_TRUE(selection->importExpensesController()->expenses().isEmpty());
+    EXPECT_EQ(selection->importAllCheckbox()->checkState(), Qt::Checked);
+    EXPECT_FALSE(selection->importButton()->isEnabled());
+}
+
 TEST_F(TaskImportSheetTest, AMissingProjectIsMadeForItsClientInAnyLetterCase)
 {
     const TWClientPtr other = addClient(QStringLiteral("Other"));

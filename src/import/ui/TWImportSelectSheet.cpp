@@ -62,3 +62,10 @@ TWImportSelectSheet twLayOutImportSelectSheet(QWidget *view, const QString &file
         view->setMaximumHeight(std::max(400, screen->availableGeometry().height() - 100));
     return sheet;
 }
+
+Qt::CheckState twImportAllState(qsizetype ticked, qsizetype listed)
+{
+    if (ticked == listed)
+        return Qt::Checked;
+    return ticked == 0 ? Qt::Unchecked : Qt::PartiallyChecked;
+}

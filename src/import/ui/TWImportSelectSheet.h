@@ -7,6 +7,7 @@
 
 #include <QSize>
 #include <QString>
+#include <Qt>
 
 class QCheckBox;
 class QPushButton;
@@ -27,3 +28,7 @@ struct TWImportSelectSheet {
 TWImportSelectSheet twLayOutImportSelectSheet(QWidget *view, const QString &fileHeading,
                                               QWidget *fileList, const QString &existingHeading,
                                               QWidget *existingList, QSize size);
+
+// "Import all" for `ticked` of `listed` records: on when every one is ticked
+// (also when there are none), off when none of some is, mixed otherwise.
+Qt::CheckState twImportAllState(qsizetype ticked, qsizetype listed);

@@ -208,24 +208,15 @@ void TWImportTransactionsController::parse()
     if (!read)
         return;
     // A file that gives no rows (not the format, a card statement, damaged)
-    // says so and why, instead of showing an empty mapping.
-    if (rows == 0) {
-        twRunAlert(
-            TWAlert{TWLocalized("importNoRows"),
-                    m_parser ? m_parser->notes().join(QLatin1Char('\n')) : QString(),
-                    {TWLocalized("ok")},
-                    m_document ? static_cast<QWidget *>(m_document->windowForSheet()) : nullptr});
-        m_parser.reset();
-        return;
-    }
+    // is mapped like any other: its count says 0, and going on tells why
+    // (the parser's notes come with the warnings).
     if (m_document)
         m_document->beginSheetWithView(m_view, true, true, {});
 }
 
 void TWImportTransactionsController::updateParseButton()
 {
-    m_parseButton->setEnabled(m_settings && m_parser && !m_parser->rows().isEmpty() &&
-                              m_settings->activeFieldCount() != 0);
+    m_parseButton->setEnabled(m_settings && m_parser && m_settings->activeFieldCount() != 0);
 }
 
 void TWImportTransactionsController::doPath(int row)

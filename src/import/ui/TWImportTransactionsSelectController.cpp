@@ -8,6 +8,7 @@
 #include "app/TWControls.h"
 
 #include "foundation/TWLocalized.h"
+#include "import/core/TWImportDuplicates.h"
 #include "store/TWBusiness.h"
 #include "store/TWNotifications.h"
 
@@ -71,7 +72,7 @@ void TWImportTransactionsSelectController::update()
     m_all->setBusiness(m_business);
     // Duplicates start unticked: one hash of the stored transactions for the
     // whole file, not a scan per row.
-    const QList<bool> duplicates = m_business->matchTransactions(m_transactions);
+    const QList<bool> duplicates = TWImportDuplicates::transactions(*m_business, m_transactions);
     TWTransactionList preselected;
     for (qsizetype i = 0; i < m_transactions.size(); ++i) {
         if (!duplicates.value(i))
@@ -120,10 +121,7 @@ void TWImportTransactionsSelectController::updateUI()
     if (!m_import)
         return;
     const qsizetype ticked = m_import->importSelectedTransactions().size();
-    const qsizetype total = m_import->transactions().size();
-    m_importAll->setCheckState(ticked != 0 && ticked == total ? Qt::Checked
-                               : ticked == 0                  ? Qt::Unchecked
-                                                              : Qt::PartiallyChecked);
+    m_importAll->setCheckState(twImportAllState(ticked, m_import->transactions().size()));
     m_importButton->setEnabled(ticked != 0);
 }
 
@@ -164,18 +162,9 @@ void TWImportTransactionsSelectController::doImport(int tag)
             return;
         }
     }
-    // Every ticked transaction goes in: the ones shown in their display order,
-    // then those a search hides, in file order.
-    TWTransactionList toAdd = m_import->sortedImportTransactions();
-    QSet<const TWTransaction *> taken;
-    for (const TWTransactionPtr &transaction : std::as_const(toAdd))
-        taken.insert(transaction.get());
-    for (const TWTransactionPtr &transaction : std::as_const(m_transactions)) {
-        if (transaction && !taken.contains(transaction.get()) && ticked.contains(transaction)) {
-            toAdd.append(transaction);
-            taken.insert(transaction.get());
-        }
-    }
+    // The ticked transactions the list shows go in, in its display order; a
+    // row a search hides keeps its tick for a later import but is not added.
+    const TWTransactionList toAdd = m_import->sortedImportTransactions();
 
     // All or nothing: a refused transaction leaves the store, its lists and
     // its notifications as they were, and the sheet open with its ticks.

@@ -16,6 +16,7 @@
 #include "model/TWClient.h"
 #include "model/TWFormatter.h"
 #include "model/TWTask.h"
+#include "model/TWWorkFields.h"
 #include "store/TWBusiness.h"
 
 #include <QComboBox>
@@ -32,11 +33,8 @@
 namespace
 {
 
-constexpr qint32 kDate = -1;
-constexpr qint32 kClient = -2;
-constexpr qint32 kProject = -3;
-constexpr qint32 kStartDate = -8;
-constexpr qint32 kEndDate = -9;
+constexpr qint32 kClient = qint32(TWWorkSharedField::Client);
+constexpr qint32 kProject = qint32(TWWorkSharedField::Project);
 
 // Edits the target cell with a pop-up of the model's choices.
 class TargetDelegate final : public QStyledItemDelegate
@@ -108,9 +106,14 @@ QString TWImportWorkMappingModel::targetTitle(int index) const
                                       : QString();
 }
 
-bool TWImportWorkMappingModel::hasFormat(qint32 code)
+bool TWImportWorkMappingModel::hasFormat(TWImportWorkField::Kind kind, qint32 code)
 {
-    return code == kDate || code == kStartDate || code == kEndDate;
+    // Only a task has a start and an end; an expense's -8 and -9 are its tax
+    // rate and total.
+    if (code == qint32(TWWorkSharedField::Date))
+        return true;
+    return kind == TWImportWorkField::Task &&
+           (code == qint32(TWTaskField::StartDate) || code == qint32(TWTaskField::EndDate));
 }
 
 bool TWImportWorkMappingModel::hasCreate(qint32 code)
@@ -154,7 +157,7 @@ QVariant TWImportWorkMappingModel::data(const QModelIndex &index, int role) cons
         return role == Qt::EditRole ? QVariant(target) : QVariant();
     }
     default:
-        if (hasFormat(code) && (role == Qt::DisplayRole || role == Qt::EditRole))
+        if (hasFormat(m_kind, code) && (role == Qt::DisplayRole || role == Qt::EditRole))
             return line.format();
         if (hasCreate(code) && role == Qt::CheckStateRole)
             return line.createIfNeeded() ? Qt::Checked : Qt::Unchecked;
@@ -186,7 +189,7 @@ bool TWImportWorkMappingModel::setData(const QModelIndex &index, const QVariant 
     }
     if (index.column() != 2)
         return false;
-    if (hasFormat(code) && role == Qt::EditRole) {
+    if (hasFormat(m_kind, code) && role == Qt::EditRole) {
         line.setFormat(value.toString().isEmpty() ? QString() : value.toString());
     } else if (hasCreate(code) && role == Qt::CheckStateRole) {
         line.setCreateIfNeeded(value.toInt() == Qt::Checked);
@@ -203,7 +206,7 @@ Qt::ItemFlags TWImportWorkMappingModel::flags(const QModelIndex &index) const
         return Qt::NoItemFlags;
     const Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     const qint32 code = m_lines.at(index.row())->activeIdentifier();
-    if (index.column() == 1 || (index.column() == 2 && hasFormat(code)))
+    if (index.column() == 1 || (index.column() == 2 && hasFormat(m_kind, code)))
         return flags | Qt::ItemIsEditable;
     if (index.column() == 2 && hasCreate(code))
         return flags | Qt::ItemIsUserCheckable;
@@ -263,10 +266,8 @@ void TWImportWorkController::build()
     }
 
     m_model = new TWImportWorkMappingModel(m_kind, this);
-    connect(m_model, &TWImportWorkMappingModel::mappingChanged, this, [this] {
-        m_parseButton->setEnabled(m_parser && !m_parser->rows().isEmpty() &&
-                                  activeFieldCount() != 0);
-    });
+    connect(m_model, &TWImportWorkMappingModel::mappingChanged, this,
+            [this] { m_parseButton->setEnabled(m_parser && activeFieldCount() != 0); });
     m_table = new QTableView(m_view);
     m_table->setObjectName(QStringLiteral("tableView"));
     m_table->setModel(m_model);
@@ -385,22 +386,14 @@ void TWImportWorkController::parse()
     m_countLabel->setText(QStringLiteral("%1 %2").arg(rows).arg(
         TWLocalized(tasks ? (rows == 1 ? "taskTaskItemLower" : "tasksTaskItemsLower")
                           : (rows == 1 ? "expenseLower" : "expensesLower"))));
-    m_parseButton->setEnabled(rows != 0 && activeFieldCount() != 0);
+    m_parseButton->setEnabled(m_parser && activeFieldCount() != 0);
     if (m_document)
         m_document->showProgress(false);
     if (!data) {
         presentError(*error);
         return;
     }
-    if (rows == 0) {
-        twRunAlert(
-            TWAlert{TWLocalized("importNoRows"),
-                    m_parser->notes().join(QLatin1Char('\n')),
-                    {TWLocalized("ok")},
-                    m_document ? static_cast<QWidget *>(m_document->windowForSheet()) : nullptr});
-        m_parser.reset();
-        return;
-    }
+    // A file of no rows is mapped like any other; going on tells why.
     if (m_document)
         m_document->beginSheetWithView(m_view, true, true, {});
 }

@@ -37,7 +37,7 @@ public:
     const QList<qint32> &codes() const { return m_codes; }
     QString targetTitle(int index) const;
     // What the settings cell of a line holds: a format, a check box or nothing.
-    static bool hasFormat(qint32 code);
+    static bool hasFormat(TWImportWorkField::Kind kind, qint32 code);
     static bool hasCreate(qint32 code);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;

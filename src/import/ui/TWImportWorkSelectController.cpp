@@ -156,10 +156,7 @@ void TWImportWorkSelectController::updateUI()
     if (!m_importAll)
         return;
     const qsizetype n = tickedCount();
-    const qsizetype t = listedCount();
-    m_importAll->setCheckState(n != 0 && n == t ? Qt::Checked
-                               : n == 0         ? Qt::Unchecked
-                                                : Qt::PartiallyChecked);
+    m_importAll->setCheckState(twImportAllState(n, listedCount()));
     m_importButton->setEnabled(n != 0);
 }
 
@@ -205,7 +202,6 @@ void TWImportWorkSelectController::doImport(int tag)
     // All or nothing: a refused record leaves the store, its lists and its
     // notifications as they were, and the sheet open with its ticks.
     TWErrorResult error;
-    bool anyItem = false;
     QList<std::function<void()>> restore;
     {
         TWBusiness::WriteScope scope(*m_business);
@@ -228,7 +224,6 @@ void TWImportWorkSelectController::doImport(int tag)
                     });
                     if ((error = m_business->addTaskItem(item, false)))
                         break;
-                    anyItem = true;
                 }
                 if (error)
                     break;
@@ -253,8 +248,7 @@ void TWImportWorkSelectController::doImport(int tag)
     if (tickedCount() != 0) {
         if (m_importTasks) {
             m_business->notifyTasksAdd();
-            if (anyItem)
-                m_business->notifyTaskItemsAdd();
+            m_business->notifyTaskItemsAdd();
         } else {
             m_business->notifyExpensesAdd();
         }
