@@ -170,12 +170,12 @@ TEST(PdfWriterTest, NoCellsGiveNoDocumentAndWritingNoneSaysSo)
     const QString path = dir.filePath(QStringLiteral("report.pdf"));
     const QString fresh = dir.filePath(QStringLiteral("new.pdf"));
     ASSERT_OK(TWSerializer::writeData("earlier", path));
-    for (const auto &write :
-         {std::function<TWErrorResult(const QString &)>(
-              [&](const QString &to) { return TWSerializer::writeData(empty->data(), to); }),
-          std::function<TWErrorResult(const QString &)>([&](const QString &to) {
-              return TWExportFiles::writeFile(to, QStringLiteral("report"), empty->data());
-          })}) {
+    for (const bool exportFile : {false, true}) {
+        const auto write = [&](const QString &to) {
+            return exportFile
+                       ? TWExportFiles::writeFile(to, QStringLiteral("report"), empty->data())
+                       : TWSerializer::writeData(empty->data(), to);
+        };
         const TWErrorResult error = write(path);
         ASSERT_TRUE(error);
         EXPECT_TRUE(error->localizedDescription().contains(QLatin1String("report.pdf")));

@@ -4,16 +4,12 @@
 // under TZ=Asia/Tokyo and TZ=America/New_York).
 
 #include "ImportProcessTestSupport.h"
-#include "export/core/TWExportTransactions.h"
-#include "export/core/TWSerializerCSV.h"
 #include "export/core/TWSerializerOFX.h"
 #include "export/core/TWSerializerQIF.h"
 #include "import/core/TWImportDuplicates.h"
-#include "import/core/TWParserCSV.h"
 #include "import/core/TWParserOFX.h"
 #include "import/core/TWParserQIF.h"
 #include "model/TWBusinessInfo.h"
-#include "model/TWExportSettings.h"
 
 namespace
 {
@@ -245,39 +241,6 @@ TEST(ImportRoundTripTest, OFXGivesTheSameBankStatement)
         EXPECT_EQ(made[i]->description(), original[i]->description()) << i;
         EXPECT_EQ(made[i]->account1Identifier(), kChecking) << i;
     }
-}
-
-// The program's own CSV of a register, read back into the same business, is
-// every entry again: the register lists its own account first, the store
-// may hold the entry the other way round.
-TEST(ImportRoundTripTest, TheProgramsOwnCSVReadBackIsAllDuplicates)
-{
-    TWFixedClock clock(2024, 4, 1, 12);
-    Books books;
-    TWBusiness &b = *books.original;
-    const TWAccountList accounts{b.accountWithIdentifier(kChecking)};
-    const TWTransactionList selected =
-        b.transactionsForAccounts(accounts, nullptr, 0, QDateTime(), QDateTime(), nullptr);
-    TWFieldList fields;
-    for (const qint32 identifier : {-3, -5, -6, -7, -8, -12})
-        fields.append(b.fieldWithIdentifier(identifier));
-    const auto table = TWExportTransactions::exportTransactionsWithTransactions(
-        b.exportTransactionsForAccounts(accounts, selected), false, false,
-        TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(
-            TWExportFileTypeCSV, nullptr, 0, QDateTime(), QDateTime(), accounts, fields, false),
-        {}, &b);
-    auto parser = TWParserCSV::parser();
-    parser->parse(TWSerializerCSV::serializerWithCells(table->cells())->data());
-    auto importer = TWImportTransactions::importTransactionsWithRows(
-        parser->rows(),
-        twImportSettings(b, parser->columns().value_or(QStringList()), accounts.constFirst(),
-                         parser->dateFormats()),
-        b);
-    QString warnings;
-    EXPECT_TRUE(importer->processTransactions(&warnings)) << warnings.toStdString();
-    const TWTransactionList made = importer->transactions();
-    ASSERT_EQ(made.size(), books.bankTransactions.size());
-    EXPECT_EQ(TWImportDuplicates::transactions(b, made), QList<bool>(made.size(), true));
 }
 
 } // namespace

@@ -70,6 +70,20 @@ protected:
         sheet.importURL(QUrl::fromLocalFile(write(name, bytes)));
     }
     TWImportTransactionsSelectController *selection() { return sheet.selectController(); }
+    // A stored dollar transaction of June 2024.
+    void store(int day, const TWAccountPtr &account1, const TWAccountPtr &account2, qint64 total)
+    {
+        auto stored = std::make_shared<TWTransaction>();
+        stored->setIdentifier(business->nextTransactionIdentifier());
+        stored->setDate(twLocal(2024, 6, day));
+        stored->setAccount1Identifier(account1->identifier());
+        stored->setAccount2Identifier(account2->identifier());
+        stored->setUnit(business->unitWithCode(QStringLiteral("USD")));
+        for (const auto set : {&TWTransaction::setTotal, &TWTransaction::setTotalAccount1,
+                               &TWTransaction::setTotalAccount2, &TWTransaction::setTotalBusiness})
+            ((*stored).*set)(total);
+        ASSERT_OK(business->addTransaction(stored, false, false, false, false));
+    }
 
     TWFixedClock clock{2024, 6, 15, 12};
     QTemporaryDir dir;
@@ -212,17 +226,7 @@ TEST_F(ImportSheetTest, WarningsAskFirstAndCancelKeepsTheMapping)
 
 TEST_F(ImportSelectionTest, DuplicatesStartUntickedAndTheCheckboxFollowsTheTicks)
 {
-    auto stored = std::make_shared<TWTransaction>();
-    stored->setIdentifier(business->nextTransactionIdentifier());
-    stored->setDate(twLocal(2024, 6, 1));
-    stored->setAccount1Identifier(checking->identifier());
-    stored->setAccount2Identifier(food->identifier());
-    stored->setUnit(business->unitWithCode(QStringLiteral("USD")));
-    stored->setTotal(-4550);
-    stored->setTotalAccount1(-4550);
-    stored->setTotalAccount2(-4550);
-    stored->setTotalBusiness(-4550);
-    ASSERT_OK(business->addTransaction(stored, false, false, false, false));
+    store(1, checking, food, -4550);
     importFile(QStringLiteral("statement.csv"), "Date,Amount,Category\n6/1/24,-45.50,Food\n"
                                                 "6/2/24,-45.50,Food\n6/3/24,-4.20,Food\n");
     sheet.doParse(1);
@@ -244,20 +248,6 @@ TEST_F(ImportSelectionTest, DuplicatesStartUntickedAndTheCheckboxFollowsTheTicks
 // read back lists the other account first.
 TEST_F(ImportSelectionTest, AnEntryWrittenTheOtherWayRoundStartsUnticked)
 {
-    const auto store = [this](int day, const TWAccountPtr &account1, const TWAccountPtr &account2,
-                              qint64 total) {
-        auto stored = std::make_shared<TWTransaction>();
-        stored->setIdentifier(business->nextTransactionIdentifier());
-        stored->setDate(twLocal(2024, 6, day));
-        stored->setAccount1Identifier(account1->identifier());
-        stored->setAccount2Identifier(account2->identifier());
-        stored->setUnit(business->unitWithCode(QStringLiteral("USD")));
-        stored->setTotal(total);
-        stored->setTotalAccount1(total);
-        stored->setTotalAccount2(total);
-        stored->setTotalBusiness(total);
-        ASSERT_OK(business->addTransaction(stored, false, false, false, false));
-    };
     store(1, food, checking, 4550); // the file's first row, the other way round
     store(3, food, checking, -420); // accounts exchanged but the same sign: another entry
     store(4, checking, food, 420);  // the same accounts with the other sign: another entry

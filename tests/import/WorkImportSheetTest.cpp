@@ -66,6 +66,21 @@ protected:
         out.write(bytes);
         return QUrl::fromLocalFile(path);
     }
+    // The sheet over the business with `website` as its default project,
+    // `csv` read and mapped by the guess.
+    template <typename Sheet> void open(Sheet &sheet, const QByteArray &csv)
+    {
+        sheet.setBusiness(business.get());
+        sheet.setDefaultProject(website);
+        sheet.reset();
+        sheet.importURL(file(csv));
+    }
+    // A client's project for the sheets' default.
+    void addWebsite()
+    {
+        website = addProject(QStringLiteral("Website"), addClient(QStringLiteral("Acme")));
+    }
+
     // Ticks "create if missing" on the column mapped to `code`.
     static void create(TWImportWorkController &sheet, qint32 code)
     {
@@ -80,6 +95,7 @@ protected:
     TWFixedClock clock{2024, 6, 15, 12};
     QTemporaryDir dir;
     std::unique_ptr<TWBusiness> business;
+    TWProjectPtr website;
     QStringList alerts;
     int m_files = 0;
 };
@@ -126,13 +142,9 @@ TEST_F(TaskImportSheetTest, EveryImportedItemBelongsToItsOwnTask)
 // of tasks does.
 TEST_F(TaskImportSheetTest, AnImportOfTasksWithoutItemsPostsOneNotificationOfEachKind)
 {
-    const TWClientPtr acme = addClient(QStringLiteral("Acme"));
-    const TWProjectPtr website = addProject(QStringLiteral("Website"), acme);
+    addWebsite();
     TWImportTasksController sheet;
-    sheet.setBusiness(business.get());
-    sheet.setDefaultProject(website);
-    sheet.reset();
-    sheet.importURL(file("Date,Name,Quantity\n6/1/24,Dig,2\n6/2/24,Rake,1\n"));
+    open(sheet, "Date,Name,Quantity\n6/1/24,Dig,2\n6/2/24,Rake,1\n");
     sheet.doParse(1);
     ASSERT_TRUE(sheet.selectController());
     TWNotificationRecorder recorder(business.get());
@@ -144,40 +156,30 @@ TEST_F(TaskImportSheetTest, AnImportOfTasksWithoutItemsPostsOneNotificationOfEac
     EXPECT_EQ(recorder.names().count(QStringLiteral("valueNew")), 1);
 }
 
-// The settings cell of a mapped line by the kind of import: a date format for
-// a task's date, start and end, a check box for client and project; an
-// expense's tax rate (-8) and total (-9) have no setting.
+// The settings cell of a mapped line by the kind of import: a date format
+// ('F') for a task's date, start and end, a check box ('C') for client and
+// project; an expense's tax rate (-8) and total (-9) have none ('-').
 TEST(WorkImportMappingTest, TheSettingsCellFollowsTheFieldOfItsOwnKind)
 {
-    enum Setting { None, Format, Create };
-    const struct {
-        TWImportWorkField::Kind kind;
-        qint32 code;
-        Setting setting;
-    } cases[] = {
-        {TWImportWorkField::Task, -1, Format},    {TWImportWorkField::Task, -2, Create},
-        {TWImportWorkField::Task, -3, Create},    {TWImportWorkField::Task, -8, Format},
-        {TWImportWorkField::Task, -9, Format},    {TWImportWorkField::Task, -13, None},
-        {TWImportWorkField::Expense, -1, Format}, {TWImportWorkField::Expense, -2, Create},
-        {TWImportWorkField::Expense, -3, Create}, {TWImportWorkField::Expense, -8, None},
-        {TWImportWorkField::Expense, -9, None},   {TWImportWorkField::Expense, -6, None},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(testing::Message() << "kind " << c.kind << " code " << c.code);
-        TWImportWorkMappingModel model(c.kind, nullptr);
-        TWImportWorkMappingModel::Line line =
-            c.kind == TWImportWorkField::Task
-                ? TWImportWorkMappingModel::Line(std::make_shared<TWImportTaskField>())
-                : TWImportWorkMappingModel::Line(std::make_shared<TWImportExpenseField>());
-        line->setType(TWImportFieldTypeField);
-        line->setFieldIdentifier(c.code);
-        line->setFormat(QStringLiteral("M/d/yy"));
-        model.setLines({line});
-        const QModelIndex cell = model.index(0, 2);
-        EXPECT_EQ(bool(model.flags(cell) & Qt::ItemIsEditable), c.setting == Format);
-        EXPECT_EQ(model.data(cell, Qt::EditRole).isValid(), c.setting == Format);
-        EXPECT_EQ(bool(model.flags(cell) & Qt::ItemIsUserCheckable), c.setting == Create);
-        EXPECT_EQ(model.setData(cell, QStringLiteral("d.M.yy"), Qt::EditRole), c.setting == Format);
+    const QList<qint32> codes{-1, -2, -3, -8, -9};
+    for (const auto &[kind, settings] : {std::pair{TWImportWorkField::Task, "FCCFF"},
+                                         std::pair{TWImportWorkField::Expense, "FCC--"}}) {
+        for (qsizetype i = 0; i < codes.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "kind " << kind << " code " << codes.at(i));
+            TWImportWorkMappingModel model(kind, nullptr);
+            TWImportWorkMappingModel::Line line =
+                kind == TWImportWorkField::Task
+                    ? TWImportWorkMappingModel::Line(std::make_shared<TWImportTaskField>())
+                    : TWImportWorkMappingModel::Line(std::make_shared<TWImportExpenseField>());
+            line->setType(TWImportFieldTypeField);
+            line->setFieldIdentifier(codes.at(i));
+            model.setLines({line});
+            const Qt::ItemFlags flags = model.flags(model.index(0, 2));
+            EXPECT_EQ(bool(flags & Qt::ItemIsEditable), settings[i] == 'F');
+            EXPECT_EQ(bool(flags & Qt::ItemIsUserCheckable), settings[i] == 'C');
+            EXPECT_EQ(model.setData(model.index(0, 2), QStringLiteral("d.M.yy"), Qt::EditRole),
+                      settings[i] == 'F');
+        }
     }
 }
 
@@ -185,13 +187,9 @@ TEST(WorkImportMappingTest, TheSettingsCellFollowsTheFieldOfItsOwnKind)
 // whose box is on, with nothing to import.
 TEST_F(ExpenseImportSheetTest, AFileWithoutRowsOpensTheSheetAndLeadsToAnEmptySelection)
 {
-    const TWClientPtr acme = addClient(QStringLiteral("Acme"));
-    const TWProjectPtr website = addProject(QStringLiteral("Website"), acme);
+    addWebsite();
     TWImportExpensesController sheet;
-    sheet.setBusiness(business.get());
-    sheet.setDefaultProject(website);
-    sheet.reset();
-    sheet.importURL(file("Date,Name,Cost\n"));
+    open(sheet, "Date,Name,Cost\n");
     EXPECT_TRUE(alerts.isEmpty());
     ASSERT_TRUE(sheet.parseButton()->isEnabled());
     sheet.doParse(1);
@@ -259,13 +257,9 @@ TEST_F(ExpenseImportSheetTest, DuplicatesStartUntickedAndOneNotificationCoversTh
 
 TEST_F(ExpenseImportSheetTest, ARefusedExpenseLeavesNothingBehind)
 {
-    const TWClientPtr acme = addClient(QStringLiteral("Acme"));
-    const TWProjectPtr website = addProject(QStringLiteral("Website"), acme);
+    addWebsite();
     TWImportExpensesController sheet;
-    sheet.setBusiness(business.get());
-    sheet.setDefaultProject(website);
-    sheet.reset();
-    sheet.importURL(file("Date,Name,Cost\n6/2/24,Ink,8.00\n6/3/24,Bad,3.00\n"));
+    open(sheet, "Date,Name,Cost\n6/2/24,Ink,8.00\n6/3/24,Bad,3.00\n");
     sheet.doParse(1);
     ASSERT_TRUE(sheet.selectController());
     twExec(*business,

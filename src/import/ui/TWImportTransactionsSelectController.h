@@ -2,7 +2,7 @@
 // The second sheet of a transaction import: the file's transactions with an
 // import tick each (those that duplicate a stored transaction start
 // unticked) over the business's own, narrowed to one account when asked.
-// Import adds every ticked transaction in one write, or none.
+// Import adds the ticked transactions the list shows in one write, or none.
 
 #include "app/TWAppRegistry.h"
 #include "app/TWLazyViewController.h"
