@@ -45,22 +45,50 @@ QList<QWidget *> twReadingOrder(const QWidget *content)
     return loop;
 }
 
-TWKeyLoopView::TWKeyLoopView(std::function<QList<QWidget *>()> loop, QWidget *parent)
-    : QWidget(parent), m_loop(std::move(loop))
+TWKeyLoopView::TWKeyLoopView(std::function<QList<QWidget *>()> chain, TWKeyLoop kind,
+                             QWidget *parent)
+    : QWidget(parent), m_chain(std::move(chain)), m_kind(kind)
 {
+}
+
+QWidget *TWKeyLoopView::beyondChain(const QList<QWidget *> &chain, QWidget *from, bool next) const
+{
+    const auto inChain = [&chain](const QWidget *widget) {
+        return std::any_of(chain.cbegin(), chain.cend(), [widget](const QWidget *control) {
+            return control == widget || control->isAncestorOf(widget);
+        });
+    };
+    const auto step = [next](QWidget *widget) {
+        return next ? widget->nextInFocusChain() : widget->previousInFocusChain();
+    };
+    for (QWidget *widget = step(from); widget && widget != from; widget = step(widget)) {
+        if (twTakesTab(widget, window()) && !inChain(widget))
+            return widget;
+    }
+    return nullptr;
 }
 
 bool TWKeyLoopView::focusNextPrevChild(bool next)
 {
-    const QList<QWidget *> loop = m_loop();
+    const QList<QWidget *> chain = m_chain();
     const QWidget *focus = window()->focusWidget();
-    const auto at = std::find_if(loop.cbegin(), loop.cend(), [focus](const QWidget *control) {
+    const auto at = std::find_if(chain.cbegin(), chain.cend(), [focus](const QWidget *control) {
         return focus && (control == focus || control->isAncestorOf(focus));
     });
-    if (at == loop.cend())
+    if (at == chain.cend())
         return QWidget::focusNextPrevChild(next);
-    const qsizetype count = loop.size();
-    QWidget *target = loop.at((at - loop.cbegin() + (next ? 1 : count - 1)) % count);
+    const qsizetype count = chain.size();
+    const qsizetype index = at - chain.cbegin();
+    const bool atEnd = next ? index == count - 1 : index == 0;
+    QWidget *target = chain.at((index + (next ? 1 : count - 1)) % count);
+    if (atEnd && m_kind == TWKeyLoop::Chain) {
+        // The window's order from here on, past the chain's own controls
+        // (which the window may hold in another order); a window that holds
+        // nothing else keeps its own way.
+        target = beyondChain(chain, chain.at(index), next);
+        if (!target)
+            return QWidget::focusNextPrevChild(next);
+    }
     target->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
     for (QWidget *parent = target->parentWidget(); parent; parent = parent->parentWidget()) {
         if (auto *scroll = qobject_cast<QScrollArea *>(parent)) {

@@ -18,17 +18,34 @@ bool twTakesTab(const QWidget *control, const QWidget *within);
 // a line, read left to right.
 QList<QWidget *> twReadingOrder(const QWidget *content);
 
-// A view whose Tab and Backtab from any control in `loop` go to the next or
-// previous one, round to the start; from anywhere else Qt's chain holds. The
-// loop is asked for when Tab is pressed, so it is always the form shown.
+// How Tab leaves the last control of a view's chain.
+enum class TWKeyLoop {
+    // The chain is not closed: Tab past its last control (and Backtab before
+    // its first) is the window's, as the window's own order goes on.
+    Chain,
+    // The window's own loop over the view: Tab past the last control comes
+    // round to the first.
+    Window,
+};
+
+// A view whose Tab and Backtab from any control in `chain` go to the next or
+// previous one; at either end `kind` says where; from anywhere else Qt's
+// order holds. The chain is asked for when Tab is pressed, so it is always
+// the form shown.
 class TWKeyLoopView final : public QWidget
 {
 public:
-    explicit TWKeyLoopView(std::function<QList<QWidget *>()> loop, QWidget *parent = nullptr);
+    TWKeyLoopView(std::function<QList<QWidget *>()> chain, TWKeyLoop kind,
+                  QWidget *parent = nullptr);
 
 protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
-    std::function<QList<QWidget *>()> m_loop;
+    // The first control outside `chain` that the window's order reaches
+    // from `from` going forward (or back); none when there is none.
+    QWidget *beyondChain(const QList<QWidget *> &chain, QWidget *from, bool next) const;
+
+    std::function<QList<QWidget *>()> m_chain;
+    TWKeyLoop m_kind;
 };

@@ -318,7 +318,9 @@ std::optional<TWDecimal> TWDecimal::parse(const QString &text, const QLocale &lo
         }
         return std::nullopt;
     }
-    if (!anyDigit || (asWritten && runs.size() > 1 && !groupsAsWritten(runs, groupSizes(locale))))
+    // No locale writes a first group of 0: "0.500" under de_DE is no 500.
+    if (!anyDigit || (asWritten && runs.size() > 1 &&
+                      (d.intDigits.front() == '0' || !groupsAsWritten(runs, groupSizes(locale)))))
         return std::nullopt;
     stripLeadingZeros(d.intDigits);
     d.negative = negative && !d.isZero();

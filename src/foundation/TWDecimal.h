@@ -41,7 +41,8 @@ struct TWDecimal {
     // `asWritten` reads only numbers the way they are written: grouping
     // separators, where there are any, stand between whole groups, either of
     // the locale's own sizes or of three ("1,23,456.78" and "123,456.78" under
-    // en_IN; never "1234,56" or "1,2345" under en_US).
+    // en_IN; never "1234,56" or "1,2345" under en_US), and a grouped number
+    // never starts with 0 ("0,500" under en_US is none).
     static std::optional<TWDecimal> parse(const QString &text, const QLocale &locale,
                                           const QStringList &symbols = {}, bool asWritten = false);
 

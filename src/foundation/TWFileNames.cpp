@@ -39,11 +39,10 @@ QString uniqueFileName(const QString &name, QSet<QString> &fileNames)
         const bool hasExtension = dot > 0;
         const QString stem = hasExtension ? name.left(dot) : name;
         const QString extension = hasExtension ? name.mid(dot + 1) : QString();
-        for (unsigned n = 2; fileNames.contains(result); ++n) {
-            // A name without an extension gets no dangling dot ("readme-2").
-            result = hasExtension ? QStringLiteral("%1-%2.%3").arg(stem).arg(n).arg(extension)
-                                  : QStringLiteral("%1-%2").arg(stem).arg(n);
-        }
+        // The dot is always written, also after a name without an extension
+        // ("readme-2.").
+        for (unsigned n = 2; fileNames.contains(result); ++n)
+            result = QStringLiteral("%1-%2.%3").arg(stem).arg(n).arg(extension);
     }
     fileNames.insert(result);
     return result;

@@ -8,8 +8,8 @@
 namespace TWFileNames
 {
 
-// A name not yet in `fileNames` ("a.txt", "a-2.txt", "a-3.txt" ...), which
-// is added to the set.
+// A name not yet in `fileNames` ("a.txt", "a-2.txt", "a-3.txt" ...; "readme",
+// "readme-2." with the dot), which is added to the set.
 QString uniqueFileName(const QString &name, QSet<QString> &fileNames);
 
 // `name` reduced to one path component that is safe to create inside a

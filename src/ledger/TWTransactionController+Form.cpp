@@ -195,14 +195,8 @@ void TWTransactionController::rebuildUI()
 QList<QWidget *> TWTransactionController::keyViewLoop() const
 {
     QList<QWidget *> loop = twReadingOrder(m_contentView);
-    if (!m_contentView)
-        return loop;
-    for (QWidget *button :
-         {static_cast<QWidget *>(m_splitButton), static_cast<QWidget *>(m_cancelButton),
-          static_cast<QWidget *>(m_saveButton)}) {
-        if (twTakesTab(button, m_view))
-            loop.append(button);
-    }
+    if (m_contentView && twTakesTab(m_splitButton, m_view))
+        loop.append(m_splitButton);
     return loop;
 }
 

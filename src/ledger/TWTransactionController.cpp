@@ -36,7 +36,7 @@ TWTransactionController::~TWTransactionController()
 
 void TWTransactionController::build()
 {
-    m_view = new TWKeyLoopView([this] { return keyViewLoop(); });
+    m_view = new TWKeyLoopView([this] { return keyViewLoop(); }, TWKeyLoop::Chain);
     m_view->setObjectName(QStringLiteral("TWTransaction"));
     auto *layout = new QVBoxLayout(m_view);
 

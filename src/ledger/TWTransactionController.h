@@ -178,10 +178,11 @@ private:
     qint32 accountShownInRow(qint32 fieldIdentifier) const;
     bool rowHidden(qint32 fieldIdentifier) const;
     void updateFormHeight();
-    // The controls Tab walks, in reading order: the form's rows top to
-    // bottom and each row left to right, then the split lines and the
-    // attachments, then the buttons under the form from the split button on.
-    // Read from the geometry when Tab is pressed, so always the form shown.
+    // The chain Tab walks, in reading order: the form's rows top to bottom
+    // and each row left to right, then the split lines and the attachments,
+    // and last the split button; from there on Tab is the sheet's (Cancel,
+    // Save). Read from the geometry when Tab is pressed, so always the form
+    // shown.
     QList<QWidget *> keyViewLoop() const;
     void updateButtons();
     void focusChanged(QWidget *now);

@@ -55,7 +55,8 @@ TWFieldPtr TWField::fieldWithName(const QString &name, std::uint32_t type, bool 
 
 TWFieldPtr TWField::copy() const
 {
-    return std::make_shared<TWField>(*this);
+    return std::make_shared<TWField>(m_name, m_type, m_autofillTrigger, m_autofillValue,
+                                     m_identifier);
 }
 
 void TWField::setListItems(const TWFieldListItemList &items)

@@ -39,9 +39,8 @@ public:
     TWField() = default;
     TWField(QString name, std::uint32_t type, bool autofillTrigger, bool autofillValue,
             qint32 identifier);
-    // Copies are deep: the copy gets copies of the choices, so editing a copy
-    // (the field sheet's working copy) leaves the listed field alone until it is
-    // saved, and saving it back keeps the choices and percent settings.
+    // A value copy is whole and deep: it gets copies of the choices, so
+    // editing it leaves the field it was made from alone.
     TWField(const TWField &other);
     TWField &operator=(const TWField &other);
     TWField(TWField &&) = default;
@@ -51,6 +50,10 @@ public:
     static std::shared_ptr<TWField> fieldWithName(const QString &name, std::uint32_t type,
                                                   bool autofillTrigger, bool autofillValue,
                                                   qint32 identifier);
+    // A new field with the same name, type, autofill flags and identifier
+    // only: no list or tag items, percent 0, not included in the total. The
+    // field sheet edits such a copy; its save carries the listed field's
+    // choices and percent settings over.
     std::shared_ptr<TWField> copy() const;
 
     const QString &name() const { return m_name; }

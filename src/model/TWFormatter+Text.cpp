@@ -391,5 +391,6 @@ QStringList TWFormatter::localizationKeys()
     for (const char *key : {"allDates", "today", "yesterday", "week", "month", "year", "custom"})
         keys.append(QString::fromLatin1(key));
     keys.append(QStringLiteral("numberNotAsWritten"));
+    keys.append(QStringLiteral("numberNotAsWrittenSpaced"));
     return keys;
 }

@@ -157,7 +157,9 @@ std::optional<double> TWFormatter::typedTime(const QString &raw) const
     const QString text = raw.trimmed();
     if (text.isEmpty())
         return 0.0;
-    static const QRegularExpression clock(QStringLiteral("^-?\\d+:\\d{1,2}(:\\d{1,2})?$"));
+    // Digits of any script: a locale that writes its own types them too.
+    static const QRegularExpression clock(QStringLiteral("^-?\\d+:\\d{1,2}(:\\d{1,2})?$"),
+                                          QRegularExpression::UseUnicodePropertiesOption);
     if (clock.match(text).hasMatch())
         return timeValueFromString(text);
     if (const std::optional<double> hours = typedNumber(text))
@@ -167,9 +169,14 @@ std::optional<double> TWFormatter::typedTime(const QString &raw) const
 
 QString TWFormatter::typedNumberError(const QString &typed) const
 {
-    const QString example = doubleValueString(1234.56);
-    return TWLocalized("numberNotAsWritten")
-        .arg(example != typed ? example : doubleValueString(1234.0));
+    QString example = doubleValueString(1234.56);
+    if (example == typed)
+        example = doubleValueString(1234.0);
+    // Where the locale groups with a space, the example has one: the words
+    // then ask only that spaces stand between groups.
+    const bool spaced =
+        std::any_of(example.cbegin(), example.cend(), [](QChar c) { return c.isSpace(); });
+    return TWLocalized(spaced ? "numberNotAsWrittenSpaced" : "numberNotAsWritten").arg(example);
 }
 
 double TWFormatter::unitValueFromString(const QString &text, const TWUnit *unit) const

@@ -26,9 +26,7 @@ TWItemPtr TWItem::clone() const
 
 int TWItem::compareNames(const QString &a, const QString &b)
 {
-    int c = a.compare(b, Qt::CaseInsensitive);
-    if (c == 0)
-        c = a.compare(b, Qt::CaseSensitive);
+    const int c = a.compare(b, Qt::CaseSensitive);
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 

@@ -74,9 +74,9 @@ public:
         return static_cast<std::size_t>(static_cast<quint32>(m_identifier));
     }
 
-    // Display order by name: letters compare without regard to case, and names
-    // that differ only in case are ordered case-sensitively, so only identical
-    // names tie. Returns -1, 0 or 1.
+    // Order by name: the plain, case-sensitive comparison of the texts (so
+    // "Zebra" comes before "apple"); only identical names tie. Returns -1, 0
+    // or 1.
     int compare(const TWItem &other) const;
     static int compareNames(const QString &a, const QString &b);
 

@@ -11,10 +11,20 @@ std::function<void()> &beepHandler()
     return handler;
 }
 
-const QString &allowedCharacters()
+bool isSpace(QChar c)
 {
-    static const QString allowed = QStringLiteral("0123456789,.-");
-    return allowed;
+    return c == QLatin1Char(' ') || c == QChar(0x00a0) || c == QChar(0x202f);
+}
+
+// Whether `c` is one of the locale's own ten digits (Arabic-Indic, Bengali,
+// Devanagari, Myanmar ...): what the formatter writes there.
+bool isLocaleDigit(QChar c, const QLocale &locale)
+{
+    const QString zero = locale.zeroDigit();
+    if (zero.size() != 1 || !c.isDigit())
+        return false;
+    const int offset = int(c.unicode()) - int(zero.at(0).unicode());
+    return offset >= 0 && offset <= 9;
 }
 
 } // namespace
@@ -25,7 +35,22 @@ TWNumberFormatter::TWNumberFormatter(QObject *parent) : QValidator(parent)
 
 bool TWNumberFormatter::isAllowed(QChar c) const
 {
-    return allowedCharacters().contains(c) || (m_allowsTimeSeparator && c == QLatin1Char(':'));
+    if ((c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QLatin1Char(',') ||
+        c == QLatin1Char('.') || c == QLatin1Char('-') ||
+        (m_allowsTimeSeparator && c == QLatin1Char(':')))
+        return true;
+    // What the formatter writes stays editable: the locale's digits, marks
+    // and minus sign (with the direction mark some locales put before it),
+    // brackets around a negative amount, and the plain space or apostrophe
+    // that people type for a locale's space or right quote.
+    const QLocale l = locale();
+    const QString group = l.groupSeparator();
+    const QString written =
+        group + l.decimalPoint() + l.negativeSign() + QStringLiteral("()\u2212");
+    const bool spaceGroup = group.size() == 1 && isSpace(group.at(0));
+    const bool quoteGroup = group == QStringLiteral("\u2019");
+    return isLocaleDigit(c, l) || written.contains(c) || (spaceGroup && isSpace(c)) ||
+           (quoteGroup && c == QLatin1Char('\''));
 }
 
 bool TWNumberFormatter::isPartialStringValid(const QString &partialString,
@@ -55,19 +80,8 @@ bool TWNumberFormatter::isPartialStringValid(const QString &partialString,
 QValidator::State TWNumberFormatter::validate(QString &input, int &pos) const
 {
     Q_UNUSED(pos);
-    const QLocale l = locale();
-    const QString group = l.groupSeparator();
-    const QString point = l.decimalPoint();
-    // What the formatter writes stays editable: the locale's marks and minus
-    // sign, brackets around a negative amount, and the plain space or
-    // apostrophe that people type for a locale's space or right quote.
-    const QString written = group + point + l.negativeSign() + QStringLiteral("()\u2212");
-    const bool spaceGroup = group == QStringLiteral("\u00a0") || group == QStringLiteral("\u202f");
-    const bool quoteGroup = group == QStringLiteral("\u2019");
     for (QChar c : std::as_const(input)) {
-        if (isAllowed(c) || written.contains(c) ||
-            (spaceGroup && (c == QLatin1Char(' ') || c == QChar(0x00a0) || c == QChar(0x202f))) ||
-            (quoteGroup && c == QLatin1Char('\'')))
+        if (isAllowed(c))
             continue;
         beep();
         return Invalid;

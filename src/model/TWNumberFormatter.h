@@ -1,7 +1,8 @@
 #pragma once
 // The keystroke filter of editable number fields: an edit that types anything
-// but digits, "," "." and "-" is refused (with a beep) before it reaches the
-// field. Whether the finished text is a number is the formatter's business.
+// but digits (ASCII or the locale's own), "," "." "-" and the locale's marks is
+// refused (with a beep) before it reaches the field. Whether the finished text
+// is a number is the formatter's business.
 
 #include <QString>
 #include <QValidator>
@@ -22,14 +23,15 @@ public:
                               const QString &originalString, int originalSelectionStart,
                               QString *errorDescription = nullptr) const;
 
-    // QValidator: the field's whole new text must consist of allowed characters
-    // (the locale's own grouping and decimal separators, minus sign and
-    // brackets count as allowed, so a number the formatter wrote stays
-    // editable, and so do the space or apostrophe typed for a locale's space
-    // or right quote); otherwise Invalid and a beep.
+    // QValidator: the field's whole new text must consist of allowed
+    // characters; otherwise Invalid and a beep.
     State validate(QString &input, int &pos) const override;
 
-    // Whether one character may be typed into a number field.
+    // Whether one character may be typed into a number field: ASCII digits,
+    // "," "." "-", and (so that a number the formatter wrote stays editable)
+    // the validator locale's digits, grouping and decimal separators, minus
+    // sign and brackets, and the space or apostrophe typed for a locale's
+    // space or right quote.
     bool isAllowed(QChar c) const;
 
     // A field that takes a duration ("1:30") also takes the colon.

@@ -1,12 +1,16 @@
-// The small shared controls: the image well's file choice, and the progress
-// bar's drawing in active and inactive windows (grabbed images).
+// The small shared controls: the image well's file choice, the progress
+// bar's drawing in active and inactive windows (grabbed images), and Tab
+// through a form in reading order.
 
 #include "TWAppTestSupport.h"
+#include "TWDateTypingSupport.h"
 
 #include "app/TWControls.h"
+#include "app/TWKeyLoopView.h"
 
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QVBoxLayout>
 
@@ -111,3 +115,33 @@ TEST_F(ControlsTest, AHugeImageIsRefused)
 }
 
 } // namespace
+
+// Tab walks a form's fields as they read, whatever order they were made in.
+// Past the last one it goes where the window's own order leads (the button
+// below the form), unless the view is the window's own loop, which comes
+// round; Backtab before the first does the same the other way.
+TEST_F(ControlsTest, TabPastTheLastFieldOfAChainIsTheWindows)
+{
+    for (const TWKeyLoop kind : {TWKeyLoop::Chain, TWKeyLoop::Window}) {
+        QDialog window;
+        auto *layout = new QVBoxLayout(&window);
+        QList<QWidget *> fields(3);
+        auto *form = new TWKeyLoopView([&fields] { return fields; }, kind, &window);
+        auto *rows = new QVBoxLayout(form);
+        // Made bottom up, laid out top down.
+        for (qsizetype i = 2; i >= 0; --i)
+            fields[i] = new QLineEdit(form);
+        for (QWidget *field : fields)
+            rows->addWidget(field);
+        layout->addWidget(form);
+        auto *done = new QPushButton(QStringLiteral("Done"), &window);
+        layout->addWidget(done);
+        const QList<QWidget *> walk = twTabWalk(fields.first(), 3);
+        EXPECT_EQ(walk, (QList<QWidget *>{fields[1], fields[2],
+                                          kind == TWKeyLoop::Chain ? done : fields[0]}));
+        fields.first()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(fields.first(), Qt::Key_Backtab);
+        EXPECT_EQ(QApplication::focusWidget(),
+                  kind == TWKeyLoop::Chain ? static_cast<QWidget *>(done) : fields[2]);
+    }
+}

@@ -54,3 +54,75 @@ TEST(DateReaderTest, TypedTextReadsWholeDatesAsPeopleWriteThem)
         EXPECT_EQ(read.date(), typed.expected);
     }
 }
+
+// A field reads back every text it shows, and offers as an example, in every
+// locale: its short date, its date and time (the pattern's own words between
+// hour and minute, the locale's day periods however they are punctuated), and
+// the long date as the locale writes it, typed into a short-date field.
+TEST(DateReaderTest, EveryLocaleReadsTheDatesItWrites)
+{
+    const QDateTime moment(QDate(2026, 10, 5), QTime(14, 45));
+    const auto typed = [](const QLocale &locale, const QString &pattern, const QString &text) {
+        return TWDateReader::typed(pattern, locale).read(text);
+    };
+    struct Case {
+        const char *locale;
+        bool withTime;
+        const char *text;
+        QDateTime expected; // invalid: refused
+    };
+    const QList<Case> cases = {
+        {"fr_CA", true, "2026-10-05 14 h 45", moment},
+        {"fr_CA", true, "2026-10-05 14:45", moment},
+        {"el_GR", true, "5/10/26 2:45 \u03bc.\u03bc.", moment},
+        {"en_US", true, "10/5/26 2:45 p.m.", moment},
+        {"sv_SE", false, "5 oktober 2026", moment.date().startOfDay()},
+        {"fr_CA", false, "5 octobre 2026", moment.date().startOfDay()},
+        {"pt_BR", false, "segunda-feira, 5 de outubro de 2026", moment.date().startOfDay()},
+        {"fr_FR", false, "le 5 octobre 2026", moment.date().startOfDay()},
+        // Still refused: words the pattern does not write, half a day period,
+        // another locale's article.
+        {"fr_CA", true, "2026-10-05 14 x 45", {}},
+        {"el_GR", true, "5/10/26 2:45 \u03bc.", {}},
+        {"pt_BR", false, "feira, 5 de outubro de 2026", {}},
+        {"en_US", false, "le 5 October 2026", {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.locale) + " " + c.text);
+        const QLocale locale(QString::fromLatin1(c.locale));
+        const QString pattern = c.withTime ? locale.dateTimeFormat(QLocale::ShortFormat)
+                                           : locale.dateFormat(QLocale::ShortFormat);
+        EXPECT_EQ(typed(locale, pattern, QString::fromUtf8(c.text)), c.expected);
+    }
+
+    // Not read: long dates that inflect the month's name (Basque, Mongolian)
+    // or run it into other words (Meta'), and dates and times in Tibetan
+    // script, whose syllable marks stand inside the words.
+    const QList<QLocale::Language> unreadLongDates = {
+        QLocale::Basque, QLocale::Mongolian, QLocale::Dzongkha, QLocale::Tibetan, QLocale::Meta};
+    QStringList unread;
+    for (const QLocale &locale : QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript,
+                                                          QLocale::AnyTerritory)) {
+        if (unreadLongDates.contains(locale.language()))
+            continue;
+        const QString shortDate = locale.dateFormat(QLocale::ShortFormat);
+        const QString shortDateTime = locale.dateTimeFormat(QLocale::ShortFormat);
+        const struct {
+            QString pattern;
+            QString text;
+            QDateTime expected;
+        } shown[] = {
+            {shortDate, locale.toString(moment, shortDate), moment.date().startOfDay()},
+            {shortDateTime, locale.toString(moment, shortDateTime), moment},
+            {shortDate, locale.toString(moment.date(), QLocale::LongFormat),
+             moment.date().startOfDay()},
+        };
+        for (const auto &s : shown) {
+            if (typed(locale, s.pattern, s.text) != s.expected)
+                unread.append(locale.name() + QStringLiteral(" [") + s.pattern +
+                              QStringLiteral("] ") + s.text);
+        }
+    }
+    EXPECT_TRUE(unread.isEmpty()) << unread.size() << "\n"
+                                  << unread.join(QLatin1Char('\n')).toStdString();
+}

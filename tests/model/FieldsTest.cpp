@@ -36,7 +36,7 @@ TWFieldPtr colourTags()
 
 } // namespace
 
-TEST(Field, CopyIsDeepAndKeepsChoicesAndPercentSettings)
+TEST(Field, CopyHasNoChoicesOrPercentSettingsAndAValueCopyIsDeep)
 {
     const TWFieldPtr original = listField();
     original->setTagItems(colourTags()->tagItems());
@@ -44,18 +44,25 @@ TEST(Field, CopyIsDeepAndKeepsChoicesAndPercentSettings)
     original->setIncludedInTotal(true);
 
     const TWFieldPtr copy = original->copy();
-    EXPECT_EQ(copy->percent(), 15.0);
-    EXPECT_TRUE(copy->includedInTotal());
-    ASSERT_EQ(copy->listItems().size(), 3);
-    ASSERT_EQ(copy->tagItems().size(), 3);
-    // Editing the copy's choices leaves the original alone, and both look up
-    // their own entries.
-    copy->listItems()[0]->setName(QStringLiteral("Changed"));
-    copy->tagItems()[2]->setIdentifier(30);
+    EXPECT_EQ(copy->name(), original->name());
+    EXPECT_EQ(copy->identifier(), original->identifier());
+    EXPECT_EQ(copy->type(), original->type());
+    EXPECT_EQ(copy->percent(), 0.0);
+    EXPECT_FALSE(copy->includedInTotal());
+    EXPECT_TRUE(copy->listItems().isEmpty());
+    EXPECT_TRUE(copy->tagItems().isEmpty());
+    EXPECT_FALSE(copy->listItemWithIdentifier(2));
+
+    // A value copy keeps the choices as copies of its own: editing them
+    // leaves the original alone, and both look up their own entries.
+    TWField whole(*original);
+    whole.listItems()[0]->setName(QStringLiteral("Changed"));
+    whole.tagItems()[2]->setIdentifier(30);
     EXPECT_EQ(original->listNameWithIdentifier(2), QStringLiteral("Alpha"));
-    EXPECT_EQ(copy->listNameWithIdentifier(2), QStringLiteral("Changed"));
+    EXPECT_EQ(whole.listNameWithIdentifier(2), QStringLiteral("Changed"));
     EXPECT_EQ(original->tagNameWithIdentifiers({3}), QStringLiteral("blue"));
-    EXPECT_EQ(copy->tagNameWithIdentifiers({3}), QString());
+    EXPECT_EQ(whole.tagNameWithIdentifiers({3}), QString());
+    EXPECT_EQ(whole.percent(), 15.0);
 
     // Assignment copies the same way.
     TWField assigned;

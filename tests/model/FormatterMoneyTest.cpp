@@ -2,6 +2,7 @@
 
 #include "TWTestSupport.h"
 #include "model/TWFormatter.h"
+#include "model/TWNumberFormatter.h"
 #include "model/TWUnit.h"
 
 #include <gtest/gtest.h>
@@ -205,6 +206,20 @@ TEST(FormatterTyping, ReadsOnlyNumbersAsTheLocaleWritesThem)
              Case{"es_ES", "2500.000", refused},
              Case{"fr_FR", "2 500,5", 250050},
              Case{"de_CH", "1'234.50", 123450},
+             // No locale writes a first group of 0: such text is no number.
+             Case{"de_DE", "0.500", refused},
+             Case{"de_DE", "-0.500,5", refused},
+             Case{"en_US", "0,500", refused},
+             Case{"en_IN", "0,00,500", refused},
+             Case{"de_DE", "0,5", 50},
+             Case{"de_DE", "0,500", 50},
+             Case{"en_US", "0.5", 50},
+             Case{"en_US", "0500", 50000},
+             // The locale's own digits and marks, and ASCII digits with them.
+             Case{"ar_EG", "\u0661\u066c\u0662\u0663\u0664\u066b\u0665\u0666", 123456},
+             Case{"ar_EG", "1\u066c234\u066b56", 123456},
+             Case{"fa_IR", "\u200e\u2212\u06f1\u06f2\u066b\u06f5", -1250},
+             Case{"bn_BD", "\u09e7\u09e8,\u09e9\u09ea,\u09eb\u09ec\u09ed.\u09eb\u09e6", 123456750},
          }) {
         const TWFormatter f{QLocale(QString::fromLatin1(c.locale))};
         const TWUnit usd = currency(QStringLiteral("USD"), QStringLiteral("$"));
@@ -221,6 +236,65 @@ TEST(FormatterTyping, ReadsOnlyNumbersAsTheLocaleWritesThem)
     EXPECT_EQ(us.typedNumber(QStringLiteral("1.5")), std::optional<double>(1.5));
     EXPECT_EQ(us.typedNumber(QStringLiteral("0.3333333333")), std::optional<double>(0.3333333333));
     EXPECT_TRUE(us.typedNumberError().contains(QStringLiteral("1,234.56")));
+    // A refusal's words never contradict its example: where numbers are
+    // grouped with spaces, it does not ask for none.
+    for (const char *name : {"en_US", "de_DE", "fr_FR", "fr_CA", "sv_SE", "pl_PL", "de_CH"}) {
+        const TWFormatter f{QLocale(QString::fromLatin1(name))};
+        const QString message = f.typedNumberError();
+        const bool spacedExample = message.contains(QChar(0x202f)) ||
+                                   message.contains(QChar(0x00a0)) ||
+                                   f.doubleValueString(1234.56).contains(QLatin1Char(' '));
+        EXPECT_NE(message.contains(QStringLiteral("no spaces")), spacedExample)
+            << name << " " << message.toStdString();
+    }
     // Files and imports keep the lenient reading.
     EXPECT_EQ(us.valueFromString(QStringLiteral("1234,56"), 2u), 12345600);
+}
+
+// Where a locale writes its own digits, every amount and number the formatter
+// writes passes the typing filter and reads back, and so do ASCII digits typed
+// with the locale's marks.
+TEST(FormatterTyping, TheLocalesOwnDigitsAreTypedAndRead)
+{
+    const TWUnit unit = currency(QStringLiteral("XXX"), QString());
+    for (const char *name : {"ar_EG", "ar_SA", "fa_IR", "bn_BD", "mr_IN", "ne_NP", "my_MM"}) {
+        const QLocale locale(QString::fromLatin1(name));
+        const TWFormatter f{locale};
+        TWNumberFormatter filter;
+        filter.setLocale(locale);
+        const auto typed = [&](const QString &text) {
+            QString input = text;
+            int pos = 0;
+            return filter.validate(input, pos) == QValidator::Acceptable;
+        };
+        for (qint64 cents : {Q_INT64_C(123456), Q_INT64_C(-250000050), Q_INT64_C(5)}) {
+            const QString shown = show(f, cents, unit, false, false, true, true, false);
+            EXPECT_TRUE(typed(shown)) << name << " '" << shown.toStdString() << "'";
+            EXPECT_EQ(f.typedValue(shown, &unit), cents) << name << " '" << shown.toStdString();
+        }
+        for (double number : {-1.5, 2500000.25}) {
+            const QString shown = f.numberString(number);
+            EXPECT_TRUE(typed(shown)) << name << " '" << shown.toStdString() << "'";
+            EXPECT_EQ(f.typedNumber(shown), std::optional<double>(number))
+                << name << " '" << shown.toStdString() << "'";
+        }
+        const QString ascii = QStringLiteral("1") + locale.groupSeparator() +
+                              QStringLiteral("234") + locale.decimalPoint() + QStringLiteral("5");
+        EXPECT_TRUE(typed(ascii)) << name;
+        EXPECT_EQ(f.typedValue(ascii, &unit), std::optional<qint64>(123450)) << name;
+        EXPECT_FALSE(typed(QStringLiteral("12a"))) << name;
+    }
+}
+
+// The conversion factor shown beside an amount in another unit is written in
+// the locale's marks, so that it reads back as the factor: "x 1.25000" would
+// read as 125000 where "." groups thousands.
+TEST(FormatterMoney, TheConversionFactorReadsBackInTheLocale)
+{
+    const TWUnit dollars = currency(QStringLiteral("USD"), QStringLiteral("$"));
+    const TWFormatter german{QLocale(QStringLiteral("de_DE"))};
+    const QString text = german.conversionString(-12500, &dollars, 10000, &dollars);
+    EXPECT_EQ(text, QStringLiteral("x 1,25000"));
+    EXPECT_EQ(german.doubleValueFromString(text.mid(2)), 1.25);
+    EXPECT_EQ(german.doubleValueFromString(QStringLiteral("1.25000")), 125000);
 }

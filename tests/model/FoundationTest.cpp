@@ -138,11 +138,12 @@ TEST(FileNames, UniqueNamesCountOnFromTwoBeforeTheExtension)
               QStringLiteral("a-2.txt"));
     EXPECT_EQ(TWFileNames::uniqueFileName(QStringLiteral("a.txt"), taken),
               QStringLiteral("a-3.txt"));
-    // No dangling dot after a name without an extension; a leading dot is no extension.
+    // The dot is written also after a name without an extension; a leading
+    // dot is no extension.
     EXPECT_EQ(TWFileNames::uniqueFileName(QStringLiteral("readme"), taken),
-              QStringLiteral("readme-2"));
+              QStringLiteral("readme-2."));
     EXPECT_EQ(TWFileNames::uniqueFileName(QStringLiteral(".profile"), taken),
-              QStringLiteral(".profile-2"));
+              QStringLiteral(".profile-2."));
     // Every name handed out is taken from then on.
     EXPECT_TRUE(taken.contains(QStringLiteral("b.txt")));
     EXPECT_TRUE(taken.contains(QStringLiteral("a-3.txt")));

@@ -99,7 +99,7 @@ TEST(ItemCopies, ChangingACopyLeavesTheOriginal)
     EXPECT_EQ(filter->criteria().get(), tree.get());
 }
 
-TEST(ItemOrder, NamesIgnoreCaseAndOnlyIdenticalNamesTie)
+TEST(ItemOrder, NamesComparePlainlyAndOnlyIdenticalNamesTie)
 {
     TWAccountList list = {
         namedAccount(1, QStringLiteral("beta")),  namedAccount(2, QStringLiteral("Alpha")),
@@ -107,7 +107,8 @@ TEST(ItemOrder, NamesIgnoreCaseAndOnlyIdenticalNamesTie)
         namedAccount(5, QStringLiteral("Beta")),  namedAccount(6, QStringLiteral("Alpha"))};
     std::stable_sort(list.begin(), list.end(),
                      [](const auto &a, const auto &b) { return a->compare(*b) < 0; });
-    EXPECT_EQ(names(list), (QStringList{"Alpha", "Alpha", "alpha", "Beta", "beta", "gamma"}));
+    // Capitals before small letters, as the texts' characters order them.
+    EXPECT_EQ(names(list), (QStringList{"Alpha", "Alpha", "Beta", "alpha", "beta", "gamma"}));
     // The two identical names keep their list order.
     EXPECT_EQ(list[0]->identifier(), 2);
     EXPECT_EQ(list[1]->identifier(), 6);

@@ -76,9 +76,9 @@ TWInvoiceController::~TWInvoiceController()
 
 void TWInvoiceController::build()
 {
-    // Tab walks the form as it reads, top to bottom: the fields are made in
-    // another order than they are laid out.
-    m_view = new TWKeyLoopView([this] { return twReadingOrder(m_view); });
+    // Tab walks the form as it reads, top to bottom, and round (the sheet's
+    // own loop): the fields are made in another order than they are laid out.
+    m_view = new TWKeyLoopView([this] { return twReadingOrder(m_view); }, TWKeyLoop::Window);
     m_view->setObjectName(QStringLiteral("TWInvoice"));
     m_view->setWindowTitle(TWLocalized("invoiceEditorTitle"));
 
