@@ -268,6 +268,59 @@ TEST_F(InvoiceEditorTest, CheckingRoundsTimedWorkUpAndTheQuantitySheetRefusesNon
     EXPECT_FALSE(editor->tableViewSpace(editor->tasksTable())); // no selected row
 }
 
+TEST_F(InvoiceEditorTest, WhatIsLeftShowsAsItIsWrittenAndNeverBelowNothing)
+{
+    const TWLocaleGuard german(QStringLiteral("de_DE"));
+    TWPreferences::preferences().setRoundInvoiceTaskTime(15);
+    const TWTaskPtr minute =
+        book.addTask(book.project, QStringLiteral("Minute"), TWTaskTypeTimed, 0, 6000);
+    ASSERT_OK(book.b().addTaskItem(TWTaskItem::taskItemWithStartDateTime(
+                                       twLocal(2024, 6, 3, 9), twLocal(2024, 6, 3, 9, 1), QString(),
+                                       minute->identifier(), book.b().nextTaskItemIdentifier()),
+                                   false));
+    // 2.3 units, 1.1 of them billed by an earlier invoice.
+    const TWExpensePtr paper = book.addExpense(book.project, QStringLiteral("Paper"), 2500)->copy();
+    paper->setQuantity(2.3);
+    ASSERT_OK(book.b().updateExpense(paper, false));
+    const TWInvoicePtr earlier = book.storedInvoice(book.project, QStringLiteral("May"));
+    const TWExpensePtr billed = paper->copy();
+    billed->setInvoiceQuantity(1.1);
+    ASSERT_OK(book.b().updateInvoiceItems(earlier, {}, {billed}));
+
+    open(book.newInvoice(book.project, QStringLiteral("June")), 0);
+    TWInvoiceItemsModel *tasks = editor->tasksModel();
+    TWInvoiceItemsModel *expenses = editor->expensesModel();
+    const int t = row(tasks, QStringLiteral("Minute"));
+    const int e = row(expenses, QStringLiteral("Paper"));
+    ASSERT_GE(t, 0);
+    ASSERT_GE(e, 0);
+    const auto shown = [](TWInvoiceItemsModel *model, int r, int column) {
+        return model->data(model->index(r, column)).toString();
+    };
+    struct Case {
+        TWInvoiceItemsModel *model;
+        int row;
+        bool ticked;
+        QString available;
+        QString quantity;
+    };
+    for (const Case &c : {Case{tasks, t, false, QStringLiteral("0:01"), QStringLiteral("0:00")},
+                          Case{tasks, t, true, QStringLiteral("0:00"), QStringLiteral("0:15")},
+                          Case{expenses, e, false, QStringLiteral("1,2"), QStringLiteral("0")},
+                          Case{expenses, e, true, QStringLiteral("0"), QStringLiteral("1,2")}}) {
+        tick(c.model, c.row, c.ticked);
+        EXPECT_EQ(shown(c.model, c.row, TWInvoiceItemsModel::AvailableColumn), c.available)
+            << c.row << " " << c.ticked;
+        EXPECT_EQ(shown(c.model, c.row, TWInvoiceItemsModel::QuantityColumn), c.quantity)
+            << c.row << " " << c.ticked;
+    }
+    // The quantity sheet offers the remainder as the list shows it.
+    editor->expensesTable()->selectRow(e);
+    ASSERT_TRUE(editor->tableViewSpace(editor->expensesTable()));
+    EXPECT_EQ(editor->quantityField()->text(), QStringLiteral("1,2"));
+    editor->doQuantitySave(0);
+}
+
 TEST_F(InvoiceEditorTest, NameCompletesFromEarlierInvoiceNamesFromTheFourthCharacter)
 {
     book.storedInvoice(book.project, QStringLiteral("Retainer March"));
