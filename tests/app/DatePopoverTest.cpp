@@ -1,9 +1,13 @@
 // The calendar and date-range popovers: what they show, and that the
 // delegate hears the dates on every close, however it happened.
 
+#include "TWDateTypingSupport.h"
+#include "app/TWAlert.h"
 #include "app/TWCalendarController.h"
 #include "app/TWDateRangeController.h"
 #include "app/TWPopover.h"
+
+#include "foundation/TWLocalized.h"
 
 #include <QCalendarWidget>
 #include <QCoreApplication>
@@ -81,4 +85,37 @@ TEST_F(DatePopoverTest, ClosingOutsideReEnablesTheButtonAndReportsTheUnchangedDa
     EXPECT_EQ(delegate.tags.first(), 7);
     EXPECT_TRUE(button->isEnabled());
     EXPECT_FALSE(button->isChecked());
+}
+
+// A To that does not read: Done names it and keeps the popover open with what
+// was typed; closed by a click outside, no range is applied at all.
+TEST_F(DatePopoverTest, ARefusedRangeDateIsNamedAndNeverApplied)
+{
+    QStringList alerts;
+    twSetAlertPresenter([&alerts](const TWAlert &alert, TWAlertCompletion completion) {
+        alerts.append(alert.message);
+        if (completion)
+            completion(TWAlertFirstButtonReturn);
+    });
+    RangeDelegate delegate;
+    TWDateRangeController range;
+    range.setFromDate(opened.addDays(-7));
+    range.setToDate(opened);
+    range.setDelegate(&delegate);
+    range.showPopOver(button);
+    ASSERT_TRUE(range.popover()->isShown());
+    twTypeDate(range.toDatePicker(), QStringLiteral("35/35/35"));
+
+    range.doDone();
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts.first().startsWith(
+        TWLocalized("refusedFieldMessage").arg(TWLocalized("dateRangeTo").chopped(1), QString())))
+        << alerts.first();
+    EXPECT_TRUE(range.popover()->isShown());
+    EXPECT_EQ(range.toDatePicker()->text(), QStringLiteral("35/35/35"));
+    EXPECT_TRUE(delegate.ranges.isEmpty());
+
+    range.popover()->hide(); // what a click outside a popup does
+    EXPECT_TRUE(delegate.ranges.isEmpty());
+    twSetAlertPresenter({});
 }
