@@ -292,27 +292,18 @@ TEST_F(InvoiceEditorTest, WhatIsLeftShowsAsItIsWrittenAndNeverBelowNothing)
     TWInvoiceItemsModel *expenses = editor->expensesModel();
     const int t = row(tasks, QStringLiteral("Minute"));
     const int e = row(expenses, QStringLiteral("Paper"));
-    ASSERT_GE(t, 0);
-    ASSERT_GE(e, 0);
-    const auto shown = [](TWInvoiceItemsModel *model, int r, int column) {
-        return model->data(model->index(r, column)).toString();
-    };
-    struct Case {
-        TWInvoiceItemsModel *model;
-        int row;
-        bool ticked;
-        QString available;
-        QString quantity;
-    };
-    for (const Case &c : {Case{tasks, t, false, QStringLiteral("0:01"), QStringLiteral("0:00")},
-                          Case{tasks, t, true, QStringLiteral("0:00"), QStringLiteral("0:15")},
-                          Case{expenses, e, false, QStringLiteral("1,2"), QStringLiteral("0")},
-                          Case{expenses, e, true, QStringLiteral("0"), QStringLiteral("1,2")}}) {
-        tick(c.model, c.row, c.ticked);
-        EXPECT_EQ(shown(c.model, c.row, TWInvoiceItemsModel::AvailableColumn), c.available)
-            << c.row << " " << c.ticked;
-        EXPECT_EQ(shown(c.model, c.row, TWInvoiceItemsModel::QuantityColumn), c.quantity)
-            << c.row << " " << c.ticked;
+    ASSERT_TRUE(t >= 0 && e >= 0);
+    // Item, ticked, then the Available and Quantity columns as shown.
+    for (const auto &[model, r, on, left, billed] :
+         {std::tuple{tasks, t, false, "0:01", "0:00"}, std::tuple{tasks, t, true, "0:00", "0:15"},
+          std::tuple{expenses, e, false, "1,2", "0"}, std::tuple{expenses, e, true, "0", "1,2"}}) {
+        tick(model, r, on);
+        EXPECT_EQ(model->data(model->index(r, TWInvoiceItemsModel::AvailableColumn)).toString(),
+                  QLatin1String(left))
+            << r << on;
+        EXPECT_EQ(model->data(model->index(r, TWInvoiceItemsModel::QuantityColumn)).toString(),
+                  QLatin1String(billed))
+            << r << on;
     }
     // The quantity sheet offers the remainder as the list shows it.
     editor->expensesTable()->selectRow(e);
