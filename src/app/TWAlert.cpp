@@ -1,8 +1,11 @@
 #include "app/TWAlert.h"
 
+#include "app/TWPopover.h"
+
 #include <QApplication>
 #include <QDesktopServices>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 
 namespace
@@ -42,8 +45,23 @@ QMessageBox *twMakeAlertBox(const TWAlert &alert)
     return box;
 }
 
-void twRunAlert(const TWAlert &alert, TWAlertCompletion completion)
+void twRunAlert(const TWAlert &given, TWAlertCompletion completion)
 {
+    TWAlert alert = given;
+    // A dialog opened over a popover closes it, as a click outside does, and
+    // with it everything typed there: the popover steps aside while the alert
+    // shows on the window under it, and comes back as it was.
+    auto *popover = qobject_cast<TWPopover *>(alert.window ? alert.window->window() : nullptr);
+    if (popover && popover->isShown()) {
+        popover->suspend();
+        alert.window = popover->parentWidget() ? popover->parentWidget()->window() : nullptr;
+        completion = [resumed = QPointer<TWPopover>(popover), completion](int code) {
+            if (resumed)
+                resumed->resume();
+            if (completion)
+                completion(code);
+        };
+    }
     if (presenter()) {
         presenter()(alert, std::move(completion));
         return;

@@ -35,7 +35,8 @@ enum TWAlertReturn : int {
 using TWAlertCompletion = std::function<void(int returnCode)>;
 using TWAlertPresenter = std::function<void(const TWAlert &alert, TWAlertCompletion completion)>;
 
-// Shows the alert without blocking; the completion gets the button's return code.
+// Shows the alert without blocking; the completion gets the button's return code. An alert
+// on a popover shows on the window under it while the popover is hidden, open all along.
 void twRunAlert(const TWAlert &alert, TWAlertCompletion completion = {});
 // An empty presenter puts the dialogs back.
 void twSetAlertPresenter(TWAlertPresenter presenter);

@@ -2,6 +2,7 @@
 
 #include "app/TWDateEdit.h"
 #include "app/TWPopover.h"
+#include "app/TWTypedNumberField.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
@@ -101,12 +102,18 @@ void TWDateRangeController::doDate(QDateEdit *picker)
 
 void TWDateRangeController::doDone()
 {
+    // A date whose text was refused is named, and the popover stays open
+    // with what was typed.
+    if (twExplainFirstRefusedField(m_view))
+        return;
     if (m_popover)
         m_popover->performClose();
 }
 
 void TWDateRangeController::popoverDidClose()
 {
-    if (m_delegate)
+    // Closed by a click outside with a refused date, the range is not
+    // applied at all: the date shown before is not the one typed.
+    if (m_delegate && !twFirstRefusedField(m_view))
         m_delegate->dateRangeDidSelectFromDate(m_fromDate, m_toDate, this);
 }

@@ -416,8 +416,12 @@ void TWFilterEditorRow::updateViewsDate()
                                       {TWLocalized("custom"), -1, {}}};
         const bool fixed = m_criteria->valueType() == TWFilterValueTypeDate;
         m_views[2] = popUpButton(periods, fixed ? -1 : m_criteria->valueIdentifier(), {}, 3);
-        if (fixed)
+        if (fixed) {
             m_views[3] = datePicker(m_criteria->valueDate(), 3);
+            // A refused date is named by the field the rule compares.
+            if (auto *field = qobject_cast<QComboBox *>(m_views[0]))
+                m_views[3]->setAccessibleName(field->currentText());
+        }
         return;
     }
     m_views[2] = textField(integerString(std::abs(qint64(m_criteria->valueRelativeDate()))), true,

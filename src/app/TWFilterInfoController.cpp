@@ -3,6 +3,7 @@
 #include "app/TWBusinessController.h"
 #include "app/TWFilterEditor.h"
 #include "app/TWPopover.h"
+#include "app/TWTypedNumberField.h"
 
 #include "foundation/TWLocalized.h"
 #include "store/TWBusiness.h"
@@ -96,6 +97,9 @@ void TWFilterInfoController::updateWindowFrame()
 void TWFilterInfoController::doSave(int tag)
 {
     if (!m_view)
+        return;
+    // A rule's date whose text was refused is never saved as another date.
+    if (tag == 1 && twExplainFirstRefusedField(m_view))
         return;
     bool made = true;
     if (tag == 1) {

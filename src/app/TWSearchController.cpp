@@ -2,6 +2,7 @@
 
 #include "app/TWBusinessController.h"
 #include "app/TWFilterEditor.h"
+#include "app/TWTypedNumberField.h"
 
 #include "foundation/TWLocalized.h"
 #include "store/TWBusiness.h"
@@ -75,6 +76,9 @@ void TWSearchController::updateWindowFrame()
 void TWSearchController::doCancelFind(int tag)
 {
     if (!m_view)
+        return;
+    // A rule's date whose text was refused is never searched as another date.
+    if (tag == 1 && twExplainFirstRefusedField(m_view))
         return;
     if (tag == 1 && m_business) {
         TWFilterPtr search = m_business->advancedFindFilter();

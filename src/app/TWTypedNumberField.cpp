@@ -168,5 +168,7 @@ QString twFieldName(const QWidget *field)
             name.chop(1);
         return name.trimmed();
     }
-    return {};
+    // A field without a label of its own (a rule's date in a filter) is
+    // named by what its row compares.
+    return field->accessibleName();
 }

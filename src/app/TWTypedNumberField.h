@@ -30,5 +30,6 @@ void twExplainRefusedField(QWidget *field);
 bool twExplainFirstRefusedField(QWidget *form);
 
 // The name a form gives the field: its label's text (the label whose buddy is
-// the field or holds it) without the colon; empty without a label.
+// the field or holds it) without the colon; without a label, the field's
+// accessible name (empty when it has none).
 QString twFieldName(const QWidget *field);

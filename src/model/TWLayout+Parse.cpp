@@ -15,7 +15,6 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <cctype>
 #include <climits>
 #include <cmath>
 #include <limits>
@@ -654,11 +653,9 @@ TWErrorResult TWLayout::parseXMLColour(const QString &text, QColor *colour)
 {
     if ((text.size() != 7 && text.size() != 9) || !text.startsWith(QLatin1Char('#')))
         return error("invalidColorFormat", text);
+    // Only the form is checked: a pair that does not start with a hexadecimal
+    // digit reads as 0 ("#GG0000" is black), as far as its digits go.
     const QStringView digits = QStringView(text).mid(1);
-    for (const QChar c : digits) {
-        if (!isxdigit(c.unicode() < 128 ? int(c.unicode()) : 0))
-            return error("invalidColorFormat", text);
-    }
     float alpha = 1.0f;
     qsizetype at = 0;
     if (digits.size() == 8) {

@@ -145,10 +145,10 @@ TWErrorResult TWLayout::readPackage(TWLayoutFileData *fileData) const
     limits.maximumTotalSize = kMaximumTotalSize;
     TWUnZipArchive archive(limits);
     if (!archive.openZipData(bytes)) {
-        // Anything that does not even start like a zip is simply not one;
-        // a zip the reader refuses says why.
+        // Anything that does not even start like a zip holds no layout
+        // description; a zip the reader refuses says why.
         if (!bytes.startsWith("PK") || !archive.error())
-            return error("layoutNotZip", m_path);
+            return error("missingLayoutFile", m_path);
         return archive.error();
     }
     // A member that cannot be read (damaged, encrypted, unsafely named)

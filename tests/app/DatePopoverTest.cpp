@@ -1,6 +1,7 @@
 // The calendar and date-range popovers: what they show, and that the
 // delegate hears the dates on every close, however it happened.
 
+#include "TWDateTypingSupport.h"
 #include "app/TWCalendarController.h"
 #include "app/TWDateRangeController.h"
 #include "app/TWPopover.h"
@@ -81,4 +82,23 @@ TEST_F(DatePopoverTest, ClosingOutsideReEnablesTheButtonAndReportsTheUnchangedDa
     EXPECT_EQ(delegate.tags.first(), 7);
     EXPECT_TRUE(button->isEnabled());
     EXPECT_FALSE(button->isChecked());
+}
+
+// A To that does not read: Done names it and keeps the popover open with what
+// was typed; closed by a click outside, no range is applied at all.
+TEST_F(DatePopoverTest, ARefusedRangeDateIsNamedAndNeverApplied)
+{
+    TWAlertRecorder alerts;
+    RangeDelegate delegate;
+    TWDateRangeController range;
+    range.setDelegate(&delegate);
+    range.showPopOver(button);
+    twTypeDate(range.toDatePicker(), QStringLiteral("35/35/35"));
+    range.doDone();
+    ASSERT_EQ(alerts.messages.size(), 1);
+    EXPECT_TRUE(twNamesField(alerts.messages.first(), TWLocalized("dateRangeTo")));
+    EXPECT_TRUE(range.popover()->isShown());
+    EXPECT_EQ(range.toDatePicker()->text(), QStringLiteral("35/35/35"));
+    range.popover()->hide(); // what a click outside a popup does
+    EXPECT_TRUE(delegate.ranges.isEmpty());
 }

@@ -1,7 +1,12 @@
 #pragma once
 // Types into a date field as a user does: selects its text, types, and
 // leaves the field with Tab (which reads the text). Or clicks into it first,
-// as a user does who reaches for the mouse; and walks a form with Tab.
+// as a user does who reaches for the mouse; and walks a form with Tab. And
+// what Save says of a refused field.
+
+#include "app/TWAlert.h"
+
+#include "foundation/TWLocalized.h"
 
 #include <QApplication>
 #include <QDateTimeEdit>
@@ -62,4 +67,26 @@ inline void twClickIntoFocusedDate(QDateTimeEdit *field, const QString &text, QW
     QTest::mouseClick(line, Qt::LeftButton, {}, QPoint(line->width() - 4, line->height() / 2));
     QTest::keyClicks(QApplication::focusWidget(), text);
     QTest::mouseClick(next, Qt::LeftButton);
+}
+
+// Records the alerts shown while it lives, each answered with its first button.
+struct TWAlertRecorder {
+    TWAlertRecorder()
+    {
+        twSetAlertPresenter([this](const TWAlert &alert, TWAlertCompletion completion) {
+            messages.append(alert.message);
+            if (completion)
+                completion(TWAlertFirstButtonReturn);
+        });
+    }
+    ~TWAlertRecorder() { twSetAlertPresenter({}); }
+    QStringList messages;
+};
+
+// Whether `message` names the field with the label `label` ("To:") as the
+// explanation of a refused field does.
+inline bool twNamesField(const QString &message, const QString &label)
+{
+    return message.startsWith(TWLocalized("refusedFieldMessage")
+                                  .arg(label.endsWith(u':') ? label.chopped(1) : label, QString()));
 }

@@ -361,6 +361,17 @@ TEST_F(ExportTransactionsSheetTest, ChoiceTablesAllRowColumnOrderAndTheDateCheck
     EXPECT_EQ(alerts, QStringList{TWLocalized("exportInvalidDates")});
     EXPECT_TRUE(codes.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(target));
+
+    // A To whose text was refused is named, before the order of the dates
+    // shown is checked; nothing is written.
+    alerts.clear();
+    twTypeDate(sheet.toDatePicker(), QStringLiteral("35/35/35"));
+    sheet.exportButton()->click();
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(twNamesField(alerts.first(), TWLocalized("exportTo"))) << alerts.first();
+    EXPECT_EQ(sheet.toDatePicker()->text(), QStringLiteral("35/35/35"));
+    EXPECT_TRUE(codes.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(target));
     choose(sheet.intervalPopUpButton(), 0);
     EXPECT_FALSE(sheet.fromDatePicker()->isEnabled());
 }

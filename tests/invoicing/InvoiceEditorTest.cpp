@@ -268,6 +268,50 @@ TEST_F(InvoiceEditorTest, CheckingRoundsTimedWorkUpAndTheQuantitySheetRefusesNon
     EXPECT_FALSE(editor->tableViewSpace(editor->tasksTable())); // no selected row
 }
 
+TEST_F(InvoiceEditorTest, WhatIsLeftShowsAsItIsWrittenAndNeverBelowNothing)
+{
+    const TWLocaleGuard german(QStringLiteral("de_DE"));
+    TWPreferences::preferences().setRoundInvoiceTaskTime(15);
+    const TWTaskPtr minute =
+        book.addTask(book.project, QStringLiteral("Minute"), TWTaskTypeTimed, 0, 6000);
+    ASSERT_OK(book.b().addTaskItem(TWTaskItem::taskItemWithStartDateTime(
+                                       twLocal(2024, 6, 3, 9), twLocal(2024, 6, 3, 9, 1), QString(),
+                                       minute->identifier(), book.b().nextTaskItemIdentifier()),
+                                   false));
+    // 2.3 units, 1.1 of them billed by an earlier invoice.
+    const TWExpensePtr paper = book.addExpense(book.project, QStringLiteral("Paper"), 2500)->copy();
+    paper->setQuantity(2.3);
+    ASSERT_OK(book.b().updateExpense(paper, false));
+    const TWInvoicePtr earlier = book.storedInvoice(book.project, QStringLiteral("May"));
+    const TWExpensePtr billed = paper->copy();
+    billed->setInvoiceQuantity(1.1);
+    ASSERT_OK(book.b().updateInvoiceItems(earlier, {}, {billed}));
+
+    open(book.newInvoice(book.project, QStringLiteral("June")), 0);
+    TWInvoiceItemsModel *tasks = editor->tasksModel();
+    TWInvoiceItemsModel *expenses = editor->expensesModel();
+    const int t = row(tasks, QStringLiteral("Minute"));
+    const int e = row(expenses, QStringLiteral("Paper"));
+    ASSERT_TRUE(t >= 0 && e >= 0);
+    // Item, ticked, then the Available and Quantity columns as shown.
+    for (const auto &[model, r, on, left, billed] :
+         {std::tuple{tasks, t, false, "0:01", "0:00"}, std::tuple{tasks, t, true, "0:00", "0:15"},
+          std::tuple{expenses, e, false, "1,2", "0"}, std::tuple{expenses, e, true, "0", "1,2"}}) {
+        tick(model, r, on);
+        EXPECT_EQ(model->data(model->index(r, TWInvoiceItemsModel::AvailableColumn)).toString(),
+                  QLatin1String(left))
+            << r << on;
+        EXPECT_EQ(model->data(model->index(r, TWInvoiceItemsModel::QuantityColumn)).toString(),
+                  QLatin1String(billed))
+            << r << on;
+    }
+    // The quantity sheet offers the remainder as the list shows it.
+    editor->expensesTable()->selectRow(e);
+    ASSERT_TRUE(editor->tableViewSpace(editor->expensesTable()));
+    EXPECT_EQ(editor->quantityField()->text(), QStringLiteral("1,2"));
+    editor->doQuantitySave(0);
+}
+
 TEST_F(InvoiceEditorTest, NameCompletesFromEarlierInvoiceNamesFromTheFourthCharacter)
 {
     book.storedInvoice(book.project, QStringLiteral("Retainer March"));

@@ -178,10 +178,21 @@ TEST_F(LayoutSafetyTest, AbsurdNumbersAndColoursNameTheirElement)
     EXPECT_EQ(text(twLoadXML(m_dir, twLayoutXML({}, {}, &components))),
               outOfRange("1e30", "textSize", "client/name", "1", "200"));
 
-    // Colours must be hexadecimal throughout.
-    const QString colour = load({}, QStringLiteral(R"(<header textColor="#GGHHII"/>)"));
+    // A colour is checked for its form only: a pair reads as far as its
+    // hexadecimal digits go. The form itself is still refused by name.
+    TWLayoutPtr coloured;
+    EXPECT_OK(twLoadXML(m_dir, twLayoutXML({}, QStringLiteral(R"(<header textColor="#GG8HI0"/>)")),
+                        &coloured));
+    ASSERT_TRUE(coloured);
+    EXPECT_EQ(coloured->settings()
+                  .value(QStringLiteral("header"))
+                  .toMap()
+                  .value(QStringLiteral("textColour"))
+                  .value<QColor>(),
+              QColor::fromRgbF(0, 8 / 255.0f, 0));
+    const QString colour = load({}, QStringLiteral(R"(<header textColor="#GGHHI"/>)"));
     EXPECT_TRUE(colour.startsWith(TWLocalized("invalidColorFormat"))) << colour;
-    EXPECT_TRUE(colour.contains(QStringLiteral("#GGHHII")));
+    EXPECT_TRUE(colour.contains(QStringLiteral("#GGHHI")));
     EXPECT_TRUE(colour.contains(QStringLiteral("“header”"))) << colour;
 
     // Image places and sizes within a few pages, pixels within the cap.
@@ -252,7 +263,7 @@ TEST_F(LayoutSafetyTest, EachRefusalSaysItsOwnCause)
 
     // Not a zip, and a folder.
     EXPECT_EQ(text(loadBytes(QStringLiteral("Text.twlayout"), "plain words")),
-              TWLocalized("layoutNotZip") + QStringLiteral(": ") +
+              TWLocalized("missingLayoutFile") + QStringLiteral(": ") +
                   m_dir.filePath(QStringLiteral("Text.twlayout")));
     const QString folder = m_dir.filePath(QStringLiteral("Folder.twlayout"));
     ASSERT_TRUE(QDir().mkpath(folder));

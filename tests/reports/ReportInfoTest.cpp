@@ -1,6 +1,7 @@
 // The report settings editor: its tables, the sheet that makes a new report
 // and the popover that edits the selected one, date checks included.
 
+#include "TWDateTypingSupport.h"
 #include "TWRecordTestSupport.h"
 
 #include "reports/ui/TWReportController.h"
@@ -16,6 +17,7 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 namespace
@@ -46,6 +48,18 @@ protected:
         ASSERT_GE(index, 0) << tag;
         popUp->setCurrentIndex(index);
         emit popUp->activated(index);
+    }
+
+    // The popover editing the report, as the inspector opens it.
+    static TWReportInfoController *editInPopover(TWBusinessController &document,
+                                                 const TWReportPtr &report)
+    {
+        select(document, TWMasterItemEntity, TWItemTypeReport, report->identifier());
+        document.showInspector(false);
+        auto *editor = qobject_cast<TWReportInfoController *>(document.editInfoController(6));
+        EXPECT_TRUE(editor);
+        EXPECT_TRUE(document.popover()->isShown());
+        return editor;
     }
 
     TWReportPtr addIncomeReport(TWBusiness &business)
@@ -156,11 +170,8 @@ TEST_F(ReportInfoTest, ThePopoverChecksTheDatesAndStoresOnlyASavedEdit)
 {
     TWReportPtr report;
     auto document = windowDocument([&](TWBusiness &b) { report = addIncomeReport(b); });
-    select(*document, TWMasterItemEntity, TWItemTypeReport, report->identifier());
-    document->showInspector(false);
-    auto *editor = qobject_cast<TWReportInfoController *>(document->editInfoController(6));
+    auto *editor = editInPopover(*document, report);
     ASSERT_TRUE(editor);
-    ASSERT_TRUE(document->popover()->isShown());
     EXPECT_EQ(editor->mode(), 1);
     EXPECT_FALSE(editor->typePopUpButton()->isVisible());
     EXPECT_EQ(editor->typeLabel()->text(), QStringLiteral("Income"));
@@ -212,4 +223,37 @@ TEST_F(ReportInfoTest, ThePopoverChecksTheDatesAndStoresOnlyASavedEdit)
     EXPECT_EQ(edited->toDate().date(), QDate(2024, 1, 1));
     EXPECT_FALSE(edited->showGraphs());
     EXPECT_EQ(alerts.size(), 2);
+}
+
+// A custom To that does not read is named when the popover saves, in the
+// alert the user sees; the popover stays open with everything typed and
+// nothing is stored.
+TEST_F(ReportInfoTest, ARefusedDateIsNamedAndThePopoverKeepsWhatWasTyped)
+{
+    TWReportPtr report;
+    auto document = windowDocument([&](TWBusiness &b) { report = addIncomeReport(b); });
+    auto *editor = editInPopover(*document, report);
+    ASSERT_TRUE(editor);
+    TWPopover *popover = document->popover();
+    twSetAlertPresenter({}); // the dialogs themselves
+    choose(editor->dateRangePopUpButton(), TWReportDateTypeCustomRange);
+    editor->nameTextField()->setText(QStringLiteral("Spring"));
+    twTypeDate(editor->toDatePicker(), QStringLiteral("35/35/35"));
+
+    editor->doSave(1);
+    QCoreApplication::processEvents();
+    QMessageBox *box = nullptr;
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        if (auto *shown = qobject_cast<QMessageBox *>(widget); shown && shown->isVisible())
+            box = shown;
+    ASSERT_TRUE(box);
+    EXPECT_TRUE(twNamesField(box->text(), TWLocalized("dateRangeTo"))) << box->text().toStdString();
+    box->buttons().first()->click();
+    settle();
+    EXPECT_TRUE(popover->isShown());
+    EXPECT_FALSE(editor->saved());
+    EXPECT_EQ(editor->nameTextField()->text(), QStringLiteral("Spring"));
+    EXPECT_EQ(editor->toDatePicker()->text(), QStringLiteral("35/35/35"));
+    EXPECT_EQ(document->business()->reportWithIdentifier(report->identifier())->name(),
+              QStringLiteral("Fees"));
 }

@@ -118,8 +118,14 @@ void TWExportSheetController::build()
     };
 
     form->addRow(TWLocalized("exportInterval"), m_interval);
-    form->addRow(TWLocalized("exportFrom"), dateRow(m_fromDate, m_fromButton, 0));
-    form->addRow(TWLocalized("exportTo"), dateRow(m_toDate, m_toButton, 1));
+    for (const int tag : {0, 1}) {
+        QDateEdit *&picker = tag == 0 ? m_fromDate : m_toDate;
+        QHBoxLayout *row = dateRow(picker, tag == 0 ? m_fromButton : m_toButton, tag);
+        form->addRow(TWLocalized(tag == 0 ? "exportFrom" : "exportTo"), row);
+        // The label names its date when typed text is refused.
+        if (auto *label = qobject_cast<QLabel *>(form->labelForField(row)))
+            label->setBuddy(picker);
+    }
 
     const auto table = [this](TWExportChoiceModel *&model, TWExportChoiceModel::Source source,
                               const QString &name) {
@@ -277,10 +283,11 @@ bool TWExportSheetController::validate()
 
 void TWExportSheetController::doExport(int tag)
 {
-    if (tag == 1 && !validate())
-        return;
-    // A date whose text was refused is mended before anything is written.
+    // A date whose text was refused is mended before anything is checked or
+    // written: the order of the dates shown is not the order typed.
     if (tag == 1 && twExplainFirstRefusedField(m_view))
+        return;
+    if (tag == 1 && !validate())
         return;
     const int code =
         sheetReturnCode(tag == 1 ? TWSheetResult::Confirmed : TWSheetResult::Cancelled);

@@ -9,44 +9,17 @@
 
 QRectF TWInvoiceOperation::pageImageRect(const QRectF &rect) const
 {
-    // The layout measures from the paper's top-left corner, y downwards, on a
-    // US Letter page. An image that starts in the lower half of that page
-    // belongs to its bottom edge and keeps its distance from the bottom of
-    // the paper in use; the others keep theirs from the top.
+    // The layout measures from the paper's top-left corner, y downwards.
+    const QRectF placed(rect.x(), m_pageSize.height() - rect.y() - rect.height(), rect.width(),
+                        rect.height());
+    // Layouts are drawn up on a US Letter page: on shorter paper an image
+    // that lies on such a page but would fall off this one keeps its
+    // distance from the paper's bottom instead of being lost.
     constexpr double kLayoutPageHeight = 792;
-    if (rect.y() >= kLayoutPageHeight / 2)
+    if (placed.y() < 0 && rect.y() + rect.height() <= kLayoutPageHeight)
         return QRectF(rect.x(), kLayoutPageHeight - rect.y() - rect.height(), rect.width(),
                       rect.height());
-    return QRectF(rect.x(), m_pageSize.height() - rect.y() - rect.height(), rect.width(),
-                  rect.height());
-}
-
-QRectF TWInvoiceOperation::contentFrameClearOfBands(const QRectF &content) const
-{
-    // A band across the page (an image at least half the paper wide and at
-    // most a quarter of it high) at its top or bottom edge keeps the rows
-    // clear of it, whatever the paper and its margins.
-    QRectF frame = content;
-    const QVariantList images = m_layoutSettings.value(QStringLiteral("images")).toList();
-    for (const QVariant &entry : images) {
-        const QVariantMap image = entry.toMap();
-        const QRectF given = image.value(QStringLiteral("rect")).toRectF();
-        if (image.value(QStringLiteral("image")).value<QImage>().isNull() ||
-            given.width() < m_pageSize.width() / 2 || given.height() > m_pageSize.height() / 4)
-            continue;
-        const QRectF placed = pageImageRect(given);
-        const double top = frame.y() + frame.height();
-        if (placed.center().y() < m_pageSize.height() / 2) {
-            const double clear = placed.y() + placed.height() + 5;
-            if (clear > frame.y() && clear < top)
-                frame.setY(clear);
-        } else {
-            const double clear = placed.y() - 5;
-            if (clear < top && clear > frame.y())
-                frame.setHeight(clear - frame.y());
-        }
-    }
-    return frame;
+    return placed;
 }
 
 void TWInvoiceOperation::drawPageImages()

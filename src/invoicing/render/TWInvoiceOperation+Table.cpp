@@ -225,15 +225,6 @@ void TWInvoiceOperation::calculateBoundsTableValues()
     }
 }
 
-double TWInvoiceOperation::tableEndHeight() const
-{
-    if (m_columns.isEmpty())
-        return 0;
-    const QVariantMap table = settings(kTable);
-    const bool rules = table.value(QStringLiteral("strokeStyle")).toInt() != 0;
-    return rules ? 3 + actualStrokeWidth(table) : 3;
-}
-
 void TWInvoiceOperation::drawTableStart()
 {
     if (m_columns.isEmpty())

@@ -158,14 +158,6 @@ void TWInvoiceOperation::calculateBoundsTableTotals()
     store(kDueValue, dv);
 }
 
-double TWInvoiceOperation::totalsHeight() const
-{
-    if (isEmpty(m_stringBounds.value(kHeaders)) && isEmpty(m_stringBounds.value(kValues)) &&
-        isEmpty(m_stringBounds.value(kDueHeader)) && isEmpty(m_stringBounds.value(kDueValue)))
-        return 0;
-    return m_strokeFrames.value(kTotals).height();
-}
-
 void TWInvoiceOperation::drawTotals()
 {
     const QRectF h = m_stringBounds.value(kHeaders);

@@ -236,7 +236,7 @@ void TWInvoiceOperation::calculateBounds()
     const int location = settings(number).value(QStringLiteral("location")).toInt();
     const TWInvoiceGeometry::Bands bands = TWInvoiceGeometry::bands(
         grid, numberFrame.size(), headerFrame.size(), footerFrame.size(), location);
-    m_contentFrame = contentFrameClearOfBands(bands.contentFrame);
+    m_contentFrame = bands.contentFrame;
     if (bands.placed) {
         m_strokeFrames.insert(number,
                               positionRect(numberFrame, bands.numberBand, settings(number)));
@@ -330,26 +330,13 @@ void TWInvoiceOperation::pageLoop()
         if (row.contains(kTable)) {
             m_table = true;
             drawTableStart();
-            // A fresh page's room for rows below the repeated table header.
-            const double tableEnd = tableEndHeight();
-            const double pageRoom = m_contentFrame.height() - m_tableHeaderHeight - tableEnd;
+            // Only the row itself must fit: its notes run over to the next
+            // page, and totals that do not fit start a page of their own.
             for (const TWInvoiceItemPtr &item : m_data->items()) {
-                const double rowHeight = invoiceItemHeight(*item);
-                const double notesHeight = invoiceItemNotesHeight(*item);
-                // A row stays with its notes; only a row whose notes would
-                // not fit on any page lets them run on to the next.
-                const double together = notesHeight > 0 ? rowHeight - 5 + notesHeight : rowHeight;
-                const double height = together <= pageRoom ? together : rowHeight;
-                if (m_contentFrame.y() > m_yOffset - height - tableEnd)
+                if (m_contentFrame.y() > m_yOffset - invoiceItemHeight(*item))
                     newPage();
                 drawInvoiceItem(*item);
             }
-            // Totals that must move to the next page take the table's header
-            // with them, so they never stand alone at the top of a page.
-            const double totals = totalsHeight();
-            if (totals > 0 && m_contentFrame.y() > m_yOffset - tableEnd - totals &&
-                totals <= pageRoom)
-                newPage();
             drawTableEnd();
             m_table = false;
             drawTotals();

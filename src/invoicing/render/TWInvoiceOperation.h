@@ -159,7 +159,6 @@ private:
 
     // Page furniture.
     QRectF pageImageRect(const QRectF &layoutRect) const;
-    QRectF contentFrameClearOfBands(const QRectF &content) const;
     void drawPageImages();
     void drawPageStrokeFill();
     void drawBand(const char *key, const QString &text);
@@ -210,10 +209,6 @@ private:
     // measured height; empty and 0 when the row has none.
     QString invoiceItemNotes(const TWInvoiceItem &item) const;
     double invoiceItemNotesHeight(const TWInvoiceItem &item) const;
-    // What closing the table takes below the last row.
-    double tableEndHeight() const;
-    // The totals block's height; 0 when it draws nothing.
-    double totalsHeight() const;
     void drawTableEnd();
 
     // Totals.

@@ -246,9 +246,12 @@ TWErrorResult TWInvoiceItemsModel::setQuantity(int row, bool on, const QString &
 
 QString TWInvoiceItemsModel::quantityText(const TWInvoiceItem &item, double quantity) const
 {
-    if (const TWTask *task = asTask(item); task && m_business)
+    if (const TWTask *task = asTask(item);
+        task && m_business && task->taskType() == TWTaskTypeTimed)
         return task->quantityString(quantity);
-    return TWFormatter::formatter().numberString(quantity);
+    // A remainder computed from typed quantities carries the binary noise of
+    // the subtraction (2.3 - 1.1); six places are more than anyone types.
+    return TWFormatter::formatter().doubleValueString(quantity);
 }
 
 QString TWInvoiceItemsModel::money(qint64 value) const
@@ -369,7 +372,9 @@ QVariant TWInvoiceItemsModel::data(const QModelIndex &index, int role) const
     case NameColumn:
         return item->name();
     case AvailableColumn:
-        return quantityText(*item, availableQuantity(*item) - billed);
+        // Time rounded up on the invoice bills more than was worked: nothing
+        // is left then, never less than nothing.
+        return quantityText(*item, std::max(0.0, availableQuantity(*item) - billed));
     case QuantityColumn:
         return quantityText(*item, billed);
     case SubtotalColumn:

@@ -65,6 +65,14 @@ QDateEdit *makePicker(QWidget *parent, const char *name)
     return picker;
 }
 
+// A label that names its date field when a typed date is refused.
+QLabel *fieldLabel(const QString &text, QWidget *field)
+{
+    auto *label = new QLabel(text, field->parentWidget());
+    label->setBuddy(field);
+    return label;
+}
+
 // A picker's day as the start or the end of that day.
 QDateTime startOfDay(const QDateEdit *picker)
 {
@@ -210,15 +218,15 @@ QWidget *TWReportInfoController::buildRangeView()
 
     grid->addWidget(new QLabel(TWLocalized("reportInfoDates"), view), 0, 0);
     grid->addWidget(m_rangePopUp, 0, 1, 1, 3);
-    grid->addWidget(new QLabel(TWLocalized("dateRangeFrom"), view), 1, 0);
+    grid->addWidget(fieldLabel(TWLocalized("dateRangeFrom"), m_from), 1, 0);
     grid->addWidget(m_from, 1, 1);
-    grid->addWidget(new QLabel(TWLocalized("dateRangeTo"), view), 1, 2);
+    grid->addWidget(fieldLabel(TWLocalized("dateRangeTo"), m_to), 1, 2);
     grid->addWidget(m_to, 1, 3);
     grid->addWidget(m_rangeCompare, 2, 0);
     grid->addWidget(m_rangeComparePopUp, 2, 1, 1, 3);
-    grid->addWidget(new QLabel(TWLocalized("dateRangeFrom"), view), 3, 0);
+    grid->addWidget(fieldLabel(TWLocalized("dateRangeFrom"), m_compareFrom), 3, 0);
     grid->addWidget(m_compareFrom, 3, 1);
-    grid->addWidget(new QLabel(TWLocalized("dateRangeTo"), view), 3, 2);
+    grid->addWidget(fieldLabel(TWLocalized("dateRangeTo"), m_compareTo), 3, 2);
     grid->addWidget(m_compareTo, 3, 3);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
@@ -241,8 +249,14 @@ QWidget *TWReportInfoController::buildDateView()
     m_dateComparePopUp->setObjectName(QStringLiteral("reportDateComparePopUp"));
     fillPopUp(m_dateComparePopUp, singleTypeNames(), TWReportDateTypeToday);
     m_compareDate = makePicker(view, "reportCompareDatePicker");
+    // The comparison's date has the check box for a label.
+    QString compareName = m_dateCompare->text();
+    compareName.remove(QLatin1Char('&'));
+    if (compareName.endsWith(QLatin1Char(':')))
+        compareName.chop(1);
+    m_compareDate->setAccessibleName(compareName);
 
-    grid->addWidget(new QLabel(TWLocalized("reportInfoAsOf"), view), 0, 0);
+    grid->addWidget(fieldLabel(TWLocalized("reportInfoAsOf"), m_date), 0, 0);
     grid->addWidget(m_datePopUp, 0, 1);
     grid->addWidget(m_date, 0, 2);
     grid->addWidget(m_dateCompare, 1, 0);
