@@ -72,4 +72,32 @@ TEST_F(AnalyticsController, PreviousRunsCrashLandsInAClosedFragmentOfThatSession
                                   "_PREVIOUS/" + fragments[0] + "/1.log.zip"));
 }
 
+TEST(AnalyticsAttributes, TwentyAcceptedAttributesAreKeptWhateverWasRefusedBefore)
+{
+    struct Case {
+        int valid;
+        QList<int> refusedAt;
+        int kept;
+    };
+    const QList<Case> cases = {{20, {}, 20}, {25, {}, 20}, {22, {1, 5, 7}, 20}, {18, {0, 3}, 18}};
+    for (const Case &c : cases) {
+        QVariantMap attributes;
+        int valid = 0;
+        for (int i = 0; valid < c.valid || c.refusedAt.contains(i); ++i) {
+            const QString key = QStringLiteral("a%1").arg(i, 2, 10, QLatin1Char('0'));
+            if (c.refusedAt.contains(i)) {
+                attributes.insert(key, QVariantList{1});
+            } else {
+                attributes.insert(key, i);
+                ++valid;
+            }
+        }
+        const QVariantMap kept = MSHAnalyticsController::filterCustomAttributes(attributes);
+        EXPECT_EQ(kept.size(), c.kept) << c.valid << " valid, " << c.refusedAt.size() << " refused";
+        for (const int refused : c.refusedAt)
+            EXPECT_FALSE(
+                kept.contains(QStringLiteral("a%1").arg(refused, 2, 10, QLatin1Char('0'))));
+    }
+}
+
 } // namespace
