@@ -1,5 +1,5 @@
 // The beta update check with a token the test gives (the program has none): declining without a
-// token, reading the service's answer, and checking again after a failed request.
+// token, reading the service's answer, and no further check in a process whose request failed.
 
 #include "CrashLaunchTestSupport.h"
 #include "NetworkTestSupport.h"
@@ -33,39 +33,61 @@ public:
     }
 };
 
-TEST(BetaUpdate, AfterAFailedRequestTheNextSettingsNoticeChecksAgain)
+class BetaUpdate : public ::testing::Test
 {
+protected:
     QTemporaryDir temporary;
-    TWApplicationIdentityGuard identity({{QStringLiteral("MishapSignedForDistribution"), true}});
-    ASSERT_TRUE(MSHBetaController::isBetaSupported());
-    auto server = twNetworkTestServer(false);
+    TWApplicationIdentityGuard identity{
+        QVariantMap{{QStringLiteral("MishapSignedForDistribution"), true}}};
+    std::unique_ptr<TWLoopbackHttpServer> server = twNetworkTestServer(false);
     TWEnvironmentGuard environment;
-    environment.set("MishapBetaEndpoint", server->baseUrl().toString().toUtf8());
     const QByteArray path = "/spi/v2/platforms/linux/apps/com.example.tallyworth/beta_update_check";
-    server->setReplies(
-        path, {TWLoopbackHttpServer::Reply::withStatus(404),
-               TWLoopbackHttpServer::Reply::ok(
-                   "{\"url\":\"https://beta.example/build.tar\",\"version_string\":\"2.0\"}",
-                   "application/json")});
+    std::shared_ptr<BetaOwner> owner = std::make_shared<BetaOwner>();
+    std::shared_ptr<KTBSettingsOnboardingManager> notices;
+    std::shared_ptr<MSHBetaController> controller;
 
-    auto owner = std::make_shared<BetaOwner>();
-    owner->settings = {
-        {QStringLiteral("beta"), QVariantMap{{QStringLiteral("update_suspend_duration"), 0.3}}}};
-    auto notices = KTBSettingsOnboardingManager::initWithApplicationIdentifierModel(
-        nullptr, QString(), temporary.path());
-    auto controller =
-        MSHBetaController::initWithDelegate(owner, QStringLiteral("tester-token"), notices);
-    ASSERT_TRUE(controller->start());
+    void start(const QList<TWLoopbackHttpServer::Reply> &replies)
+    {
+        ASSERT_TRUE(MSHBetaController::isBetaSupported());
+        environment.set("MishapBetaEndpoint", server->baseUrl().toString().toUtf8());
+        server->setReplies(path, replies);
+        owner->settings = {{QStringLiteral("beta"),
+                            QVariantMap{{QStringLiteral("update_suspend_duration"), 0.3}}}};
+        notices = KTBSettingsOnboardingManager::initWithApplicationIdentifierModel(
+            nullptr, QString(), temporary.path());
+        controller =
+            MSHBetaController::initWithDelegate(owner, QStringLiteral("tester-token"), notices);
+        ASSERT_TRUE(controller->start());
+    }
+};
 
+TEST_F(BetaUpdate, AFailedRequestEndsTheChecksOfTheProcess)
+{
+    start({TWLoopbackHttpServer::Reply::withStatus(404),
+           TWLoopbackHttpServer::Reply::ok("{\"url\":\"https://beta.example/build.tar\"}",
+                                           "application/json")});
     notices->postSettingsDownloadCompletedNotification();
     ASSERT_TRUE(server->waitForRequests(1, 10000));
-    ASSERT_TRUE(twWaitUntil([&] { return !controller->requestInFlight(); }));
-    EXPECT_FALSE(controller->activeUpdate().has_value());
-
+    // The flag stays up once the failure is in: later notices ask nothing.
+    const auto settle = [] { twWaitUntil([] { return false; }, 700); };
+    settle();
     notices->postSettingsDownloadCompletedNotification();
-    ASSERT_TRUE(server->waitForRequests(2, 10000));
+    settle();
+    EXPECT_EQ(server->requests().size(), 1);
+    EXPECT_TRUE(controller->requestInFlight());
+    EXPECT_FALSE(controller->activeUpdate().has_value());
+}
+
+TEST_F(BetaUpdate, AnUpdateIsReadAndPausesTheChecks)
+{
+    start({TWLoopbackHttpServer::Reply::ok(
+        "{\"url\":\"https://beta.example/build.tar\",\"version_string\":\"2.0\"}",
+        "application/json")});
+    notices->postSettingsDownloadCompletedNotification();
+    ASSERT_TRUE(server->waitForRequests(1, 10000));
     ASSERT_TRUE(twWaitUntil([&] { return controller->activeUpdate().has_value(); }));
     EXPECT_EQ(controller->activeUpdate()->version(), QStringLiteral("2.0"));
+    EXPECT_FALSE(controller->requestInFlight());
 
     const TWLoopbackHttpServer::Request request = server->lastRequest();
     EXPECT_EQ(request.path, path);
