@@ -33,61 +33,45 @@ public:
     }
 };
 
-class BetaUpdate : public ::testing::Test
+TEST(BetaUpdate, AFailedRequestEndsTheChecksOfTheProcessAndTheNextOneChecksAfresh)
 {
-protected:
     QTemporaryDir temporary;
-    TWApplicationIdentityGuard identity{
-        QVariantMap{{QStringLiteral("MishapSignedForDistribution"), true}}};
-    std::unique_ptr<TWLoopbackHttpServer> server = twNetworkTestServer(false);
+    TWApplicationIdentityGuard identity({{QStringLiteral("MishapSignedForDistribution"), true}});
+    ASSERT_TRUE(MSHBetaController::isBetaSupported());
+    auto server = twNetworkTestServer(false);
     TWEnvironmentGuard environment;
+    environment.set("MishapBetaEndpoint", server->baseUrl().toString().toUtf8());
     const QByteArray path = "/spi/v2/platforms/linux/apps/com.example.tallyworth/beta_update_check";
-    std::shared_ptr<BetaOwner> owner = std::make_shared<BetaOwner>();
-    std::shared_ptr<KTBSettingsOnboardingManager> notices;
-    std::shared_ptr<MSHBetaController> controller;
+    server->setReplies(
+        path, {TWLoopbackHttpServer::Reply::withStatus(404),
+               TWLoopbackHttpServer::Reply::ok(
+                   "{\"url\":\"https://beta.example/build.tar\",\"version_string\":\"2.0\"}",
+                   "application/json")});
 
-    void start(const QList<TWLoopbackHttpServer::Reply> &replies)
-    {
-        ASSERT_TRUE(MSHBetaController::isBetaSupported());
-        environment.set("MishapBetaEndpoint", server->baseUrl().toString().toUtf8());
-        server->setReplies(path, replies);
-        owner->settings = {{QStringLiteral("beta"),
-                            QVariantMap{{QStringLiteral("update_suspend_duration"), 0.3}}}};
-        notices = KTBSettingsOnboardingManager::initWithApplicationIdentifierModel(
-            nullptr, QString(), temporary.path());
-        controller =
-            MSHBetaController::initWithDelegate(owner, QStringLiteral("tester-token"), notices);
-        ASSERT_TRUE(controller->start());
-    }
-};
+    auto owner = std::make_shared<BetaOwner>();
+    owner->settings = {
+        {QStringLiteral("beta"), QVariantMap{{QStringLiteral("update_suspend_duration"), 0.3}}}};
+    auto notices = KTBSettingsOnboardingManager::initWithApplicationIdentifierModel(
+        nullptr, QString(), temporary.path());
+    auto controller =
+        MSHBetaController::initWithDelegate(owner, QStringLiteral("tester-token"), notices);
+    ASSERT_TRUE(controller->start());
 
-TEST_F(BetaUpdate, AFailedRequestEndsTheChecksOfTheProcess)
-{
-    start({TWLoopbackHttpServer::Reply::withStatus(404),
-           TWLoopbackHttpServer::Reply::ok("{\"url\":\"https://beta.example/build.tar\"}",
-                                           "application/json")});
     notices->postSettingsDownloadCompletedNotification();
     ASSERT_TRUE(server->waitForRequests(1, 10000));
-    // The flag stays up once the failure is in: later notices ask nothing.
-    const auto settle = [] { twWaitUntil([] { return false; }, 700); };
-    settle();
+    twWaitUntil([] { return false; }, 700);
     notices->postSettingsDownloadCompletedNotification();
-    settle();
-    EXPECT_EQ(server->requests().size(), 1);
+    EXPECT_FALSE(server->waitForRequests(2, 700));
     EXPECT_TRUE(controller->requestInFlight());
     EXPECT_FALSE(controller->activeUpdate().has_value());
-}
 
-TEST_F(BetaUpdate, AnUpdateIsReadAndPausesTheChecks)
-{
-    start({TWLoopbackHttpServer::Reply::ok(
-        "{\"url\":\"https://beta.example/build.tar\",\"version_string\":\"2.0\"}",
-        "application/json")});
+    controller =
+        MSHBetaController::initWithDelegate(owner, QStringLiteral("tester-token"), notices);
+    ASSERT_TRUE(controller->start());
     notices->postSettingsDownloadCompletedNotification();
-    ASSERT_TRUE(server->waitForRequests(1, 10000));
+    ASSERT_TRUE(server->waitForRequests(2, 10000));
     ASSERT_TRUE(twWaitUntil([&] { return controller->activeUpdate().has_value(); }));
     EXPECT_EQ(controller->activeUpdate()->version(), QStringLiteral("2.0"));
-    EXPECT_FALSE(controller->requestInFlight());
 
     const TWLoopbackHttpServer::Request request = server->lastRequest();
     EXPECT_EQ(request.path, path);

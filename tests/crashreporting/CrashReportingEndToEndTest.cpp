@@ -575,26 +575,62 @@ TEST_F(CrashReportingEndToEnd, AFileLargerThanAnyPackageIsRemovedUnsent)
     EXPECT_TRUE(launchLog.contains("larger than any package")) << launchLog.constData();
 }
 
-TEST_F(CrashReportingEndToEnd, APlantedClaimIsRemovedAsWhatItIsAndNothingOutsideChanges)
+// What earlier launches and others left: claims that are links (to a file, to a folder) or a
+// second name of a file, a folder holding no report, an unreadable report and one past the age
+// bound, the hidden folder of a launch cut off while making its own, a large claimed folder.
+TEST_F(CrashReportingEndToEnd, LeftoversChangeNothingOutsidePushNoReportOutAndHoldNoStart)
 {
+    unprivileged = true;
     const QString file = temporary.filePath(QStringLiteral("private.txt"));
-    twCrashTestWriteFile(file, "private words");
-    twCrashTestChmod(file, 0444);
     const QString shared = temporary.filePath(QStringLiteral("shared"));
+    twCrashTestWriteFile(file, "private words");
     ASSERT_TRUE(QDir().mkpath(shared));
+    twCrashTestChmod(file, 0444);
     twCrashTestChmod(shared, 01777);
-    for (const char *stage : {"/processing", "/active"})
-        ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(stage)));
-    const auto claim = [this](const char *stage) {
-        return QFile::encodeName(root() + QLatin1String(stage) + QStringLiteral("/.") +
-                                 newBoundary() + QStringLiteral(".packaged"));
+    const QString active = root() + QStringLiteral("/active/");
+    const QString processing = root() + QStringLiteral("/processing/");
+    ASSERT_TRUE(QDir().mkpath(processing) && QDir().mkpath(active));
+    const auto claim = [](const QString &stage) {
+        return stage + QLatin1Char('.') + newBoundary() + QStringLiteral(".packaged");
     };
     const QByteArray native = QFile::encodeName(file);
-    ASSERT_EQ(::symlink(native.constData(), claim("/processing").constData()), 0);
-    ASSERT_EQ(::symlink(QFile::encodeName(shared).constData(), claim("/active").constData()), 0);
-    ASSERT_EQ(::link(native.constData(), claim("/processing").constData()), 0);
+    ASSERT_EQ(::symlink(native.constData(), QFile::encodeName(claim(processing)).constData()), 0);
+    ASSERT_EQ(::link(native.constData(), QFile::encodeName(claim(processing)).constData()), 0);
+    ASSERT_TRUE(QFile::link(shared, claim(active)));
 
-    launch(1500);
+    QStringList identifiers;
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    for (int i = 0; i < 31; ++i) {
+        identifiers.append(QUuid::createUuid().toString(QUuid::Id128));
+        const QString path = twMakeEarlierReport(active, identifiers.last());
+        // The newest cannot be read; the oldest is past the age bound (and unreadable too).
+        const qint64 time = i == 0 ? now - 40LL * 24 * 3600 : now - 3600 + i * 60;
+        const ::utimbuf times{time, time};
+        ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &times), 0);
+        if (i == 0 || i == 30)
+            twCrashTestChmod(path, 0);
+    }
+    identifiers.removeFirst();
+    ASSERT_TRUE(QDir().mkpath(active + QUuid::createUuid().toString(QUuid::Id128)));
+    ASSERT_TRUE(
+        QDir().mkpath(active + QLatin1Char('.') + QUuid::createUuid().toString(QUuid::Id128)));
+    const QString large = claim(processing);
+    ASSERT_TRUE(QDir().mkpath(large));
+    for (int i = 0; i < 20000; ++i)
+        ASSERT_TRUE(
+            QFile(large + QLatin1Char('/') + QString::number(i)).open(QIODevice::WriteOnly));
+
+    bool largeThereWhenStarted = false;
+    launch(6000, [&] { largeThereWhenStarted = QFileInfo::exists(large); });
+    EXPECT_TRUE(largeThereWhenStarted) << "the start waited for the removal";
+    QMap<QString, int> expected;
+    for (const QString &identifier : identifiers)
+        expected.insert(identifier, 1);
+    EXPECT_EQ(receipts(), expected);
+    EXPECT_EQ(entries(QStringLiteral("active")).size(), 1) << "only the launch's own folder";
+    for (const char *stage : {"active", "processing"})
+        EXPECT_EQ(allEntries(QLatin1String(stage)).filter(QRegularExpression("^\\.")),
+                  QStringList());
     struct stat status {
     };
     ASSERT_EQ(::stat(native.constData(), &status), 0);
@@ -603,9 +639,6 @@ TEST_F(CrashReportingEndToEnd, APlantedClaimIsRemovedAsWhatItIsAndNothingOutside
     ASSERT_EQ(::stat(QFile::encodeName(shared).constData(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 01777u);
     EXPECT_EQ(twCrashTestReadFile(file), QByteArray("private words"));
-    for (const char *stage : {"processing", "active"})
-        EXPECT_EQ(allEntries(QLatin1String(stage)).filter(QStringLiteral(".packaged")),
-                  QStringList());
 }
 
 // A full disk or quota while symbolicating passes: the report waits, and once there is room it
@@ -632,29 +665,6 @@ TEST_P(CrashReportingNoRoom, TheReportWaitsAndIsSentOnceWithItsNames)
 }
 
 INSTANTIATE_TEST_SUITE_P(FullDisk, CrashReportingNoRoom, ::testing::Values(ENOSPC, EDQUOT));
-
-TEST_F(CrashReportingEndToEnd, FoldersHoldingNoReportPushNoReportOut)
-{
-    const QString active = root() + QStringLiteral("/active");
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    QStringList identifiers;
-    for (int i = 0; i < 30; ++i) {
-        identifiers.append(QUuid::createUuid().toString(QUuid::Id128));
-        const QByteArray path = QFile::encodeName(twMakeEarlierReport(active, identifiers.last()));
-        const ::utimbuf times{now - 3600 + i * 60, now - 3600 + i * 60};
-        ASSERT_EQ(::utime(path.constData(), &times), 0);
-    }
-    // Newer than any report: what a launch cut off before writing anything leaves.
-    ASSERT_TRUE(
-        QDir().mkpath(active + QLatin1Char('/') + QUuid::createUuid().toString(QUuid::Id128)));
-
-    launch(6000);
-    QMap<QString, int> expected;
-    for (const QString &identifier : identifiers)
-        expected.insert(identifier, 1);
-    EXPECT_EQ(receipts(), expected);
-    EXPECT_EQ(entries(QStringLiteral("active")).size(), 1) << "only the launch's own folder";
-}
 
 // A stage folder that takes no rename or removal: each report in it is sent once, however many
 // launches find it, and goes once the folder takes changes again.
@@ -690,46 +700,5 @@ TEST_P(CrashReportingStageReadOnly, EachReportIsSentOnce)
 
 INSTANTIATE_TEST_SUITE_P(Stages, CrashReportingStageReadOnly,
                          ::testing::Values("active", "processing", "prepared"));
-
-TEST_F(CrashReportingEndToEnd, AReportFolderNobodyCanReadIsSentOrRemovedNeverLeft)
-{
-    unprivileged = true;
-    const QString active = root() + QStringLiteral("/active");
-    const QString recent = QUuid::createUuid().toString(QUuid::Id128);
-    const QString old = QUuid::createUuid().toString(QUuid::Id128);
-    for (const QString &identifier : {recent, old})
-        twMakeEarlierReport(active, identifier);
-    const qint64 longAgo = QDateTime::currentSecsSinceEpoch() - 40LL * 24 * 3600;
-    const ::utimbuf times{longAgo, longAgo};
-    ASSERT_EQ(::utime(QFile::encodeName(active + QLatin1Char('/') + old).constData(), &times), 0);
-    for (const QString &identifier : {recent, old})
-        twCrashTestChmod(active + QLatin1Char('/') + identifier, 0);
-
-    launch(3000);
-    EXPECT_EQ(receipts(), (QMap<QString, int>{{recent, 1}}));
-    EXPECT_EQ(entries(QStringLiteral("active")).size(), 1) << "only the launch's own folder";
-    EXPECT_FALSE(launchLog.contains("Failed to remove")) << launchLog.constData();
-}
-
-TEST_F(CrashReportingEndToEnd, WhatCutLaunchesLeftIsRemovedWithoutHoldingTheStart)
-{
-    // What a launch killed while making its own folder leaves, and a large claimed folder.
-    ASSERT_TRUE(QDir().mkpath(root() + QStringLiteral("/active/.") +
-                              QUuid::createUuid().toString(QUuid::Id128)));
-    const QString claim =
-        root() + QStringLiteral("/processing/.") + newBoundary() + QStringLiteral(".packaged");
-    ASSERT_TRUE(QDir().mkpath(claim));
-    for (int i = 0; i < 30000; ++i) {
-        QFile file(claim + QStringLiteral("/f") + QString::number(i));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    }
-
-    bool claimThereWhenStarted = false;
-    launch(5000, [&] { claimThereWhenStarted = QFileInfo::exists(claim); });
-    EXPECT_TRUE(claimThereWhenStarted) << "the start waited for the removal";
-    EXPECT_FALSE(QFileInfo::exists(claim));
-    EXPECT_EQ(allEntries(QStringLiteral("active")).filter(QRegularExpression("^\\.")),
-              QStringList());
-}
 
 } // namespace
