@@ -171,8 +171,8 @@ void MSHBetaController::handledCompletedBetaRequest(const QByteArray &data,
     if (error || data.isEmpty()) {
         debugLog(QStringLiteral("Failed to load update '%1'")
                      .arg(error ? error->toString() : QStringLiteral("no data")));
-        // One failed request must not end the checks of the whole process.
-        m_retrying.store(false);
+        // The flag stays set: a service that failed (after the network client's own retries)
+        // is not asked again by this process; the next launch checks afresh.
         return;
     }
     const std::shared_ptr<MSHBetaController> self = shared_from_this();

@@ -72,4 +72,18 @@ TEST_F(AnalyticsController, PreviousRunsCrashLandsInAClosedFragmentOfThatSession
                                   "_PREVIOUS/" + fragments[0] + "/1.log.zip"));
 }
 
+TEST(AnalyticsAttributes, TwentyAcceptedAttributesAreKeptWhateverWasRefusedBefore)
+{
+    // Twenty-five attributes, the first ones of a type events do not take.
+    for (const int refused : {0, 3, 5, 8}) {
+        QVariantMap attributes;
+        for (int i = 0; i < 25; ++i)
+            attributes.insert(QStringLiteral("a%1").arg(i, 2, 10, QLatin1Char('0')),
+                              i < refused ? QVariant(QVariantList{1}) : QVariant(i));
+        const QVariantMap kept = MSHAnalyticsController::filterCustomAttributes(attributes);
+        EXPECT_EQ(kept.size(), std::min(20, 25 - refused)) << refused << " refused";
+        EXPECT_EQ(kept.value(kept.firstKey()), QVariant(refused));
+    }
+}
+
 } // namespace

@@ -1,5 +1,5 @@
 // The beta update check with a token the test gives (the program has none): declining without a
-// token, reading the service's answer, and checking again after a failed request.
+// token, reading the service's answer, and no further check in a process whose request failed.
 
 #include "CrashLaunchTestSupport.h"
 #include "NetworkTestSupport.h"
@@ -33,7 +33,7 @@ public:
     }
 };
 
-TEST(BetaUpdate, AfterAFailedRequestTheNextSettingsNoticeChecksAgain)
+TEST(BetaUpdate, AFailedRequestEndsTheChecksOfTheProcessAndTheNextOneChecksAfresh)
 {
     QTemporaryDir temporary;
     TWApplicationIdentityGuard identity({{QStringLiteral("MishapSignedForDistribution"), true}});
@@ -59,9 +59,15 @@ TEST(BetaUpdate, AfterAFailedRequestTheNextSettingsNoticeChecksAgain)
 
     notices->postSettingsDownloadCompletedNotification();
     ASSERT_TRUE(server->waitForRequests(1, 10000));
-    ASSERT_TRUE(twWaitUntil([&] { return !controller->requestInFlight(); }));
+    twWaitUntil([] { return false; }, 700);
+    notices->postSettingsDownloadCompletedNotification();
+    EXPECT_FALSE(server->waitForRequests(2, 700));
+    EXPECT_TRUE(controller->requestInFlight());
     EXPECT_FALSE(controller->activeUpdate().has_value());
 
+    controller =
+        MSHBetaController::initWithDelegate(owner, QStringLiteral("tester-token"), notices);
+    ASSERT_TRUE(controller->start());
     notices->postSettingsDownloadCompletedNotification();
     ASSERT_TRUE(server->waitForRequests(2, 10000));
     ASSERT_TRUE(twWaitUntil([&] { return controller->activeUpdate().has_value(); }));

@@ -222,6 +222,18 @@ TEST_F(CrashCapture, AnUncaughtExceptionIsRecordedAndItsAbortAgainAsSIGABRT)
     expectCrashedThread(signal[1].second.toArray(), result, false);
 }
 
+TEST_F(CrashCapture, TerminateWithNoExceptionInFlightIsACppExceptionWithNoName)
+{
+    const HelperRun result = run(QStringLiteral("terminate-bare"));
+    EXPECT_EQ(result.code, SIGABRT);
+    const auto exception = twCrashTestSections(result.dir + QStringLiteral("/exception.mshrecord"));
+    ASSERT_EQ(names(exception), QStringList{QStringLiteral("exception")} + crashSections);
+    const QJsonObject record = exception[0].second.toObject();
+    EXPECT_EQ(record.value("type").toString(), "c++");
+    EXPECT_EQ(record.value("name").toString(), QString());
+    EXPECT_EQ(record.value("reason").toString(), QString());
+}
+
 TEST_F(CrashCapture, TwoThreadsFaultingAtOnceAreBothInTheOneRecord)
 {
     const HelperRun result = run(QStringLiteral("twocrash"));

@@ -7,6 +7,7 @@
 
 #include "crashreporting/reports/MSHPackageReportOperation.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -14,14 +15,20 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUuid>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
+#include <functional>
+#include <grp.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <utime.h>
 #include <vector>
 
 namespace
@@ -44,6 +51,11 @@ protected:
     QByteArray killAt;
     // What the last launch wrote to its standard error (the component's log).
     QByteArray launchLog;
+    // Set for the helpers started from then on.
+    QMap<QString, QString> extraEnvironment;
+    // The helpers run as a user without root's reach over files (as root, permissions stop
+    // nothing): the test's folder is handed to that user before each start.
+    bool unprivileged = false;
 
     void SetUp() override
     {
@@ -84,7 +96,16 @@ protected:
         if (!killAt.isEmpty())
             environment.insert(QStringLiteral("TW_CRASH_HELPER_KILL_AT"),
                                QString::fromUtf8(killAt));
+        for (auto it = extraEnvironment.cbegin(); it != extraEnvironment.cend(); ++it)
+            environment.insert(it.key(), it.value());
         process.setProcessEnvironment(environment);
+        if (unprivileged && ::geteuid() == 0) {
+            twCrashTestGiveAway(temporary.path());
+            process.setChildProcessModifier([] {
+                if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+                    ::_exit(126);
+            });
+        }
         process.start(QStringLiteral(TW_CRASH_HELPER), arguments);
         ASSERT_TRUE(process.waitForStarted(10000));
     }
@@ -100,7 +121,7 @@ protected:
     }
 
     // Runs `launch` for the time given; answers when "started" was read (ns on the clock).
-    qint64 launch(int milliseconds)
+    qint64 launch(int milliseconds, const std::function<void()> &whenStarted = {})
     {
         QProcess process;
         startHelper(process, {QStringLiteral("launch"), QString::number(milliseconds)});
@@ -108,8 +129,11 @@ protected:
         QByteArray output;
         while (startedAt < 0 && process.waitForReadyRead(30000)) {
             output += process.readAllStandardOutput();
-            if (output.contains("started\n"))
+            if (output.contains("started\n")) {
                 startedAt = clock.nsecsElapsed();
+                if (whenStarted)
+                    whenStarted();
+            }
         }
         EXPECT_TRUE(process.waitForFinished(30000));
         launchLog = process.readAllStandardError();
@@ -182,6 +206,27 @@ protected:
             EXPECT_TRUE(process->waitForFinished(30000));
             EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().constData();
         }
+    }
+
+    // How often each report (by its id, or a package without one by its boundary) was received.
+    QMap<QString, int> receipts() const
+    {
+        QMap<QString, int> times;
+        for (const TWLoopbackHttpServer::Request &request : uploads()) {
+            const QByteArray boundary = twUploadBoundary(request.header("Content-Type"));
+            QString identifier = QString::fromUtf8(boundary);
+            for (const TWUploadPart &part : twUploadParts(request.body, boundary)) {
+                if (part.name == QStringLiteral("report_id"))
+                    identifier = QString::fromUtf8(part.body);
+            }
+            ++times[identifier];
+        }
+        return times;
+    }
+
+    static QString newBoundary()
+    {
+        return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     }
 
     // The names of an upload's parts (the form field, or the file name when it has one).
@@ -375,16 +420,7 @@ TEST_F(CrashReportingEndToEnd, TwoInstancesStartingTogetherSendEachWaitingReport
     // at work on the waiting reports at once.
     uploadDelayMs = 400;
     launchTogether(2, 3000);
-    QMap<QString, int> sentTimes;
-    for (const TWLoopbackHttpServer::Request &request : uploads()) {
-        const QByteArray boundary = twUploadBoundary(request.header("Content-Type"));
-        QString identifier;
-        for (const TWUploadPart &part : twUploadParts(request.body, boundary)) {
-            if (part.name == QStringLiteral("report_id"))
-                identifier = QString::fromUtf8(part.body);
-        }
-        ++sentTimes[identifier.isEmpty() ? QString::fromUtf8(boundary) : identifier];
-    }
+    QMap<QString, int> sentTimes = receipts();
     for (const QString &name : boundaries + identifiers)
         EXPECT_EQ(sentTimes.take(name), 1) << name.toStdString();
     EXPECT_TRUE(sentTimes.isEmpty()) << "sent besides: " << sentTimes.firstKey().toStdString();
@@ -538,5 +574,131 @@ TEST_F(CrashReportingEndToEnd, AFileLargerThanAnyPackageIsRemovedUnsent)
     EXPECT_EQ(allEntries(QStringLiteral("prepared")), QStringList());
     EXPECT_TRUE(launchLog.contains("larger than any package")) << launchLog.constData();
 }
+
+// What earlier launches and others left: claims that are links (to a file, to a folder) or a
+// second name of a file, a folder holding no report, an unreadable report and one past the age
+// bound, the hidden folder of a launch cut off while making its own, a large claimed folder.
+TEST_F(CrashReportingEndToEnd, LeftoversChangeNothingOutsidePushNoReportOutAndHoldNoStart)
+{
+    unprivileged = true;
+    const QString file = temporary.filePath(QStringLiteral("private.txt"));
+    const QString shared = temporary.filePath(QStringLiteral("shared"));
+    twCrashTestWriteFile(file, "private words");
+    ASSERT_TRUE(QDir().mkpath(shared));
+    twCrashTestChmod(file, 0444);
+    twCrashTestChmod(shared, 01777);
+    const QString active = root() + QStringLiteral("/active/");
+    const QString processing = root() + QStringLiteral("/processing/");
+    ASSERT_TRUE(QDir().mkpath(processing) && QDir().mkpath(active));
+    const auto claim = [](const QString &stage) {
+        return stage + QLatin1Char('.') + newBoundary() + QStringLiteral(".packaged");
+    };
+    const QByteArray native = QFile::encodeName(file);
+    ASSERT_EQ(::symlink(native.constData(), QFile::encodeName(claim(processing)).constData()), 0);
+    ASSERT_EQ(::link(native.constData(), QFile::encodeName(claim(processing)).constData()), 0);
+    ASSERT_TRUE(QFile::link(shared, claim(active)));
+
+    QStringList identifiers;
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    for (int i = 0; i < 31; ++i) {
+        identifiers.append(QUuid::createUuid().toString(QUuid::Id128));
+        const QString path = twMakeEarlierReport(active, identifiers.last());
+        // The newest cannot be read; the oldest is past the age bound (and unreadable too).
+        const qint64 time = i == 0 ? now - 40LL * 24 * 3600 : now - 3600 + i * 60;
+        const ::utimbuf times{time, time};
+        ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &times), 0);
+        if (i == 0 || i == 30)
+            twCrashTestChmod(path, 0);
+    }
+    identifiers.removeFirst();
+    ASSERT_TRUE(QDir().mkpath(active + QUuid::createUuid().toString(QUuid::Id128)));
+    ASSERT_TRUE(
+        QDir().mkpath(active + QLatin1Char('.') + QUuid::createUuid().toString(QUuid::Id128)));
+    const QString large = claim(processing);
+    ASSERT_TRUE(QDir().mkpath(large));
+    for (int i = 0; i < 20000; ++i)
+        ASSERT_TRUE(
+            QFile(large + QLatin1Char('/') + QString::number(i)).open(QIODevice::WriteOnly));
+
+    bool largeThereWhenStarted = false;
+    launch(6000, [&] { largeThereWhenStarted = QFileInfo::exists(large); });
+    EXPECT_TRUE(largeThereWhenStarted) << "the start waited for the removal";
+    QMap<QString, int> expected;
+    for (const QString &identifier : identifiers)
+        expected.insert(identifier, 1);
+    EXPECT_EQ(receipts(), expected);
+    EXPECT_EQ(entries(QStringLiteral("active")).size(), 1) << "only the launch's own folder";
+    for (const char *stage : {"active", "processing"})
+        EXPECT_EQ(allEntries(QLatin1String(stage)).filter(QRegularExpression("^\\.")),
+                  QStringList());
+    struct stat status {
+    };
+    ASSERT_EQ(::stat(native.constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0444u);
+    EXPECT_EQ(status.st_nlink, 1u);
+    ASSERT_EQ(::stat(QFile::encodeName(shared).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 01777u);
+    EXPECT_EQ(twCrashTestReadFile(file), QByteArray("private words"));
+}
+
+// A full disk or quota while symbolicating passes: the report waits, and once there is room it
+// goes out once, with its frames named.
+class CrashReportingNoRoom : public CrashReportingEndToEnd,
+                             public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(CrashReportingNoRoom, TheReportWaitsAndIsSentOnceWithItsNames)
+{
+    crash(QStringLiteral("launch-crash-late"));
+    extraEnvironment.insert(QStringLiteral("TW_CRASH_HELPER_NO_ROOM"), QString::number(GetParam()));
+    launch(2000);
+    extraEnvironment.clear();
+    EXPECT_TRUE(uploads().isEmpty());
+    EXPECT_TRUE(launchLog.contains("No room to process report")) << launchLog.constData();
+
+    launch(3000);
+    launch(1500);
+    ASSERT_EQ(uploads().size(), 1);
+    checkUpload(uploads().first());
+    sentOnce();
+}
+
+INSTANTIATE_TEST_SUITE_P(FullDisk, CrashReportingNoRoom, ::testing::Values(ENOSPC, EDQUOT));
+
+// A stage folder that takes no rename or removal: each report in it is sent once, however many
+// launches find it, and goes once the folder takes changes again.
+class CrashReportingStageReadOnly : public CrashReportingEndToEnd,
+                                    public ::testing::WithParamInterface<const char *>
+{
+};
+
+TEST_P(CrashReportingStageReadOnly, EachReportIsSentOnce)
+{
+    unprivileged = true;
+    for (const char *stage : {"/active", "/processing", "/prepared"})
+        ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(stage)));
+    const QString stage = root() + QLatin1Char('/') + QLatin1String(GetParam());
+    QString sent = newBoundary();
+    QString name = sent + QStringLiteral(".multipartmime");
+    if (QByteArray(GetParam()) == "prepared") {
+        twCrashTestWriteFile(stage + QLatin1Char('/') + name, emptyPackage(sent.toUtf8()));
+    } else {
+        sent = name = QUuid::createUuid().toString(QUuid::Id128);
+        twMakeEarlierReport(stage, sent);
+    }
+    twCrashTestChmod(stage, 0555);
+    launch(3000);
+    launch(1500);
+    EXPECT_EQ(receipts(), (QMap<QString, int>{{sent, 1}}));
+
+    twCrashTestChmod(stage, 0755);
+    launch(1500);
+    EXPECT_EQ(receipts(), (QMap<QString, int>{{sent, 1}}));
+    EXPECT_FALSE(allEntries(QLatin1String(GetParam())).contains(name));
+}
+
+INSTANTIATE_TEST_SUITE_P(Stages, CrashReportingStageReadOnly,
+                         ::testing::Values("active", "processing", "prepared"));
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "crashreporting/capture/MSHContext.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QJsonDocument>
 #include <QTemporaryDir>
@@ -111,6 +112,16 @@ TWCrashTestUnprivileged::~TWCrashTestUnprivileged()
 {
     if (m_previous >= 0)
         ::setfsuid(uid_t(m_previous));
+}
+
+void twCrashTestGiveAway(const QString &path)
+{
+    ASSERT_EQ(::lchown(QFile::encodeName(path).constData(), 65534, 65534), 0) << qPrintable(path);
+    QDirIterator entries(path,
+                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext())
+        ::lchown(QFile::encodeName(entries.next()).constData(), 65534, 65534);
 }
 
 void twCrashTestChmod(const QString &path, unsigned mode)

@@ -36,6 +36,8 @@ private:
 
 // Sets the folder's permission bits (for the read-only cases).
 void twCrashTestChmod(const QString &path, unsigned mode);
+// Hands the tree (links as links) to the user the unprivileged runs take (65534).
+void twCrashTestGiveAway(const QString &path);
 // The bytes of a gzip stream, inflated (empty on any error).
 QByteArray twCrashTestGunzip(const QByteArray &compressed);
 void twCrashTestWriteFile(const QString &path, const QByteArray &contents);

@@ -6,6 +6,7 @@
 #include "NetworkTestSupport.h"
 #include "crashreporting/common/MSHApplicationInfo.h"
 #include "crashreporting/common/MSHFileManager.h"
+#include "crashreporting/common/MSHStepObserver.h"
 #include "crashreporting/network/MSHNetworkClient.h"
 #include "crashreporting/network/MSHSharedQueue.h"
 #include "crashreporting/reports/MSHInternalReport.h"
@@ -21,6 +22,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
+#include <utility>
 
 namespace
 {
@@ -220,6 +223,33 @@ TEST_F(ReportSubmission, AReportFolderThatCannotMoveIsSentFromWhereItLies)
     EXPECT_TRUE(server->lastRequest().body.contains("signal.mshrecord.gz"));
     EXPECT_EQ(files->activePathContents(), QStringList());
     EXPECT_EQ(files->processingPathContents(), QStringList());
+}
+
+// What the step observer renames over the package once its upload is requested.
+QString impostorPath;
+QString packagePath;
+
+void renameImpostorOverPackage(const char *step)
+{
+    if (std::strcmp(step, "upload-requested") == 0 && !impostorPath.isEmpty())
+        std::rename(QFile::encodeName(std::exchange(impostorPath, QString())).constData(),
+                    QFile::encodeName(packagePath).constData());
+}
+
+TEST_F(ReportSubmission, AFileRenamedOverThePackageBeforeItsUploadIsNeverSent)
+{
+    server->setReply(reportsPath, TWLoopbackHttpServer::Reply::ok("{}", "application/json"));
+    packagePath = package("MIME-Version: 1.0\r\n--x\r\n\r\n--x--\r\n");
+    impostorPath = temporary.filePath(QStringLiteral("impostor"));
+    twCrashTestWriteFile(impostorPath, QByteArray("private words ").repeated(4096));
+    MSHSetStepObserver(renameImpostorOverPackage);
+    owner->controller->uploadPackagedReportAtPath(packagePath, false);
+    const bool told = owner->told.tryAcquire(1, 10000);
+    MSHSetStepObserver(nullptr);
+    ASSERT_TRUE(told);
+    EXPECT_TRUE(owner->error.has_value());
+    for (const TWLoopbackHttpServer::Request &request : server->requests())
+        EXPECT_FALSE(request.body.contains("private words"));
 }
 
 } // namespace

@@ -278,9 +278,9 @@ QString MSHAnalyticsController::truncatedAttributeValue(const QString &value, in
 QVariantMap MSHAnalyticsController::filterCustomAttributes(const QVariantMap &attributes)
 {
     QVariantMap accepted;
-    int seen = 0;
-    for (auto it = attributes.cbegin(); it != attributes.cend(); ++it, ++seen) {
-        if (seen == maxCustomEventAttributeCount) {
+    // Only accepted entries count: a refused one leaves its place to the next.
+    for (auto it = attributes.cbegin(); it != attributes.cend(); ++it) {
+        if (accepted.size() == maxCustomEventAttributeCount) {
             MSHLog("[Mishap]", QStringLiteral("Maximum number of Event attributes exceeded. "
                                               "Ignoring last %1 attributes ")
                                    .arg(attributes.size() - maxCustomEventAttributeCount));

@@ -99,7 +99,8 @@ public:
     static constexpr int maxCustomEventAttributeSize = 100;
     // At most the given UTF-16 units, never half of a surrogate pair.
     static QString truncatedAttributeValue(const QString &value, int size);
-    // The accepted attributes of a custom event (the first 20; strings cut to 100 characters).
+    // The accepted attributes of a custom event (the first 20 accepted ones; strings cut to 100
+    // characters).
     static QVariantMap filterCustomAttributes(const QVariantMap &attributes);
 
     void dispatchToQueue(MSHDispatchQueue &queue, bool asynchronous,

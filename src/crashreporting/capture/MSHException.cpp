@@ -82,10 +82,12 @@ void MSHExceptionInitialize(MSHExceptionState *state)
 void MSHTerminateHandler()
 {
     MSHSafeLog("%s: uncaught exception", __func__);
+    // std::terminate called with no exception in flight is recorded too, with no name.
     const std::type_info *type = abi::__cxa_current_exception_type();
+    QByteArray name;
+    QByteArray reason;
     if (type) {
-        const QByteArray name = MSHDemangleCppSymbolCString(type->name());
-        QByteArray reason;
+        name = MSHDemangleCppSymbolCString(type->name());
         try {
             std::rethrow_exception(std::current_exception());
         } catch (const char *text) {
@@ -98,8 +100,8 @@ void MSHTerminateHandler()
             reason = exception ? QByteArray(exception->what()) : QByteArray();
         } catch (...) {
         }
-        MSHExceptionRecord(MSHExceptionTypeCpp, name, reason, {}, true);
     }
+    MSHExceptionRecord(MSHExceptionTypeCpp, name, reason, {}, true);
     MSHReadOnlyContext *context = MSHContextReadOnly();
     if (context && context->exception.previousTerminate) {
         MSHSafeLog("%s: calling out to preexisting termination handler", __func__);

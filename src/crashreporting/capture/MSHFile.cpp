@@ -23,6 +23,8 @@ void writeAll(MSHFile *file, const char *bytes, size_t length)
         if (written <= 0) {
             if (written < 0 && errno == EINTR)
                 continue;
+            if (!file->failed)
+                file->error = written < 0 ? errno : ENOSPC;
             file->failed = true;
             return;
         }
@@ -263,12 +265,15 @@ bool MSHFileClose(MSHFile *file)
         file->buffer = nullptr;
     }
     const bool written = !file->failed;
+    const int error = file->error;
     if (file->fd >= 0 && ::close(file->fd) != 0) {
         MSHSafeLog("%s: Error: Unable to close file (errno %d)", __func__, errno);
         *file = MSHFile{};
         return false;
     }
     *file = MSHFile{};
+    if (!written)
+        errno = error;
     return written;
 }
 

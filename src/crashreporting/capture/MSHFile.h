@@ -22,6 +22,8 @@ struct MSHFile {
     size_t bufferCount = 0;
     // Set when the system refused a write; MSHFileClose then answers false.
     bool failed = false;
+    // The first refused write's errno (ENOSPC for a write that took nothing).
+    int error = 0;
 };
 
 inline constexpr size_t MSHFileBufferSize = 1000;
@@ -29,7 +31,7 @@ inline constexpr size_t MSHFileBufferSize = 1000;
 bool MSHFileInitWithPathMode(MSHFile *file, const char *path, bool append, bool buffered);
 bool MSHFileInitWithPath(MSHFile *file, const char *path, bool buffered);
 bool MSHFileInit(MSHFile *file, int descriptor, bool buffered);
-// False when a write or the close failed.
+// False when a write or the close failed; errno then tells why (the first refused write).
 bool MSHFileClose(MSHFile *file);
 bool MSHFileIsOpen(const MSHFile *file);
 

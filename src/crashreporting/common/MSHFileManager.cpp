@@ -11,13 +11,16 @@
 #include <QUuid>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 namespace
@@ -31,6 +34,98 @@ QString errorText()
 QString join(const QString &folder, const QString &name)
 {
     return folder + QLatin1Char('/') + name;
+}
+
+// A report folder holds files, never a deep tree: deeper is not ours and is left.
+constexpr int maximumRemovalDepth = 16;
+
+// Gives the owner read, write and search permission on a folder of ours, through a descriptor
+// of the folder itself: a link put in its place is never followed.
+void openUpOwnFolder(int parent, const char *name)
+{
+    const int folder = ::openat(parent, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return;
+    struct stat status {
+    };
+    if (::fstat(folder, &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::geteuid() &&
+        (status.st_mode & 0700) != 0700) {
+        char self[64];
+        std::snprintf(self, sizeof(self), "/proc/self/fd/%d", folder);
+        ::chmod(self, (status.st_mode & 07777) | 0700);
+    }
+    ::close(folder);
+}
+
+// Removes the entry of the open folder as what it is: anything but a folder is unlinked (a link
+// as a link, a hard link as one name of its file), a folder is emptied first.
+bool removeEntryAt(int parent, const char *name, int depth)
+{
+    struct stat status {
+    };
+    if (::fstatat(parent, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    if (!S_ISDIR(status.st_mode))
+        return ::unlinkat(parent, name, 0) == 0;
+    if (depth >= maximumRemovalDepth) {
+        errno = ELOOP;
+        return false;
+    }
+    if ((status.st_mode & 0700) != 0700)
+        openUpOwnFolder(parent, name);
+    const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return false;
+    DIR *listing = ::fdopendir(folder);
+    if (!listing) {
+        ::close(folder);
+        return false;
+    }
+    std::vector<QByteArray> names;
+    while (const dirent *entry = ::readdir(listing)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    }
+    bool all = true;
+    for (const QByteArray &entry : names) {
+        if (!removeEntryAt(::dirfd(listing), entry.constData(), depth + 1) && errno != ENOENT)
+            all = false;
+    }
+    ::closedir(listing);
+    return all && ::unlinkat(parent, name, AT_REMOVEDIR) == 0;
+}
+
+// Removes the item without a word; errno tells why not.
+bool removeQuietly(const QString &path)
+{
+    const QFileInfo info(path);
+    const int parent =
+        ::open(QFile::encodeName(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0)
+        return false;
+    const bool removed = removeEntryAt(parent, QFile::encodeName(info.fileName()).constData(), 0);
+    const int error = errno;
+    ::close(parent);
+    errno = error;
+    return removed;
+}
+
+const QString packagedSuffix = QStringLiteral(".packaged");
+const QString packageExtension = QStringLiteral(".multipartmime");
+
+// The hidden name a launch gives its own folder while making it: "." and its execution
+// identifier (32 lower-case hexadecimal digits).
+bool isHiddenLaunchFolderName(const QString &name)
+{
+    if (name.size() != 33 || !name.startsWith(QLatin1Char('.')))
+        return false;
+    for (qsizetype i = 1; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
+              (c >= QLatin1Char('a') && c <= QLatin1Char('f'))))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -121,12 +216,21 @@ bool MSHFileManager::createDirectoryAtPath(const QString &path)
 QStringList MSHFileManager::entriesBeyondBounds(const QString &directory, int keep,
                                                 qint64 maximumAgeSeconds) const
 {
+    return entriesBeyondBounds(directory, keep, maximumAgeSeconds, {});
+}
+
+QStringList
+MSHFileManager::entriesBeyondBounds(const QString &directory, int keep, qint64 maximumAgeSeconds,
+                                    const std::function<bool(const QString &)> &counts) const
+{
     struct Entry {
         QString path;
         qint64 modified;
     };
     std::vector<Entry> entries;
     for (const QString &path : contentsOfDirectory(directory)) {
+        if (counts && !counts(path))
+            continue;
         struct stat status {
         };
         // The entry itself (a link is dated by the link): anything unreadable counts as oldest.
@@ -156,11 +260,16 @@ int MSHFileManager::pruneDirectory(const QString &directory, int keep, qint64 ma
     return removed;
 }
 
-QStringList MSHFileManager::reportsBeyondBounds() const
+QStringList
+MSHFileManager::reportsBeyondBounds(const std::function<bool(const QString &)> &isReport) const
 {
-    QStringList beyond;
-    for (const QString &folder : {activePath(), processingPath(), preparedPath()})
-        beyond += entriesBeyondBounds(folder, reportsKept, reportsMaximumAgeSeconds);
+    const QSet<QString> settled = settledPaths();
+    const auto kept = [&settled](const QString &path) { return !settled.contains(path); };
+    QStringList beyond = entriesBeyondBounds(
+        activePath(), reportsKept, reportsMaximumAgeSeconds,
+        [&](const QString &path) { return kept(path) && (!isReport || isReport(path)); });
+    for (const QString &folder : {processingPath(), preparedPath()})
+        beyond += entriesBeyondBounds(folder, reportsKept, reportsMaximumAgeSeconds, kept);
     return beyond;
 }
 
@@ -172,17 +281,27 @@ bool MSHFileManager::isRealDirectory(const QString &path)
            S_ISDIR(status.st_mode);
 }
 
+void MSHFileManager::makeOwnFolderReadable(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    if (::access(native.constData(), R_OK | W_OK | X_OK) == 0)
+        return;
+    const QFileInfo info(path);
+    const int parent =
+        ::open(QFile::encodeName(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parent < 0)
+        return;
+    openUpOwnFolder(parent, QFile::encodeName(info.fileName()).constData());
+    ::close(parent);
+}
+
 bool MSHFileManager::removeItemAtPath(const QString &path)
 {
-    const QFileInfo info(path);
     bool removed = false;
-    if (path.isEmpty() || (!info.exists() && !info.isSymLink())) {
+    if (path.isEmpty())
         errno = ENOENT;
-    } else if (info.isDir() && !info.isSymLink()) {
-        removed = QDir(path).removeRecursively();
-    } else {
-        removed = ::unlink(QFile::encodeName(path).constData()) == 0;
-    }
+    else
+        removed = removeQuietly(path);
     if (!removed)
         MSHLog("[FileManager]",
                QStringLiteral("Failed to remove file '%1' : %2").arg(path, errorText()));
@@ -272,7 +391,9 @@ bool MSHFileManager::prepareForNewLaunch()
     if (!createDirectoryAtPath(activePath()) || !createDirectoryAtPath(processingPath()) ||
         !createDirectoryAtPath(preparedPath()))
         return false;
+    m_leftovers.clear();
     completeInterruptedPackaging();
+    listHiddenFoldersOfCutLaunches();
     // A package is written under a hidden name and renamed when whole: a hidden one is what a
     // process that ended mid-write left behind, unless another process is writing it now.
     const QDir prepared(preparedPath());
@@ -290,24 +411,39 @@ QString MSHFileManager::setupNewPathForExecutionIdentifier(const QString &identi
     // Made under a hidden name (which no listing shows), locked, and only then given its name: no
     // other process ever sees it without its lock.
     const QString hidden = join(activePath(), QLatin1Char('.') + identifier);
+    // Another launch starting now may take the hidden folder, not yet locked, for one a cut-off
+    // launch left (and look at it, or remove it): it is made again.
+    for (int attempt = 0;; ++attempt) {
+        const QString made = setupHiddenPath(hidden, path);
+        if (!made.isEmpty() || (errno != ENOENT && errno != EWOULDBLOCK) || attempt == 2)
+            return made;
+    }
+}
+
+QString MSHFileManager::setupHiddenPath(const QString &hidden, const QString &path)
+{
     if (!createDirectoryAtPath(hidden))
         return QString();
     const int descriptor = ::open(QFile::encodeName(hidden).constData(),
                                   O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (descriptor < 0 || ::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         // Without the lock another process would take the folder for an earlier run's.
         MSHLog("[FileManager]",
                QStringLiteral("Unable to lock report folder %1 (%2)").arg(hidden, errorText()));
         if (descriptor >= 0)
             ::close(descriptor);
-        removeItemAtPath(hidden);
+        removeQuietly(hidden);
+        errno = error;
         return QString();
     }
     if (::rename(QFile::encodeName(hidden).constData(), QFile::encodeName(path).constData()) != 0) {
+        const int error = errno;
         MSHLog("[FileManager]",
                QStringLiteral("Unable to create directory %1 (%2)").arg(path, errorText()));
         ::close(descriptor);
-        removeItemAtPath(hidden);
+        removeQuietly(hidden);
+        errno = error;
         return QString();
     }
     m_folderLocks.push_back(descriptor);
@@ -395,42 +531,223 @@ QString MSHFileManager::packagedFolderName(const QString &boundary)
 bool MSHFileManager::removePackagedFolder(const QString &path)
 {
     // Nothing of it is read again: a folder made read-only is opened up only to be removed.
-    ::chmod(QFile::encodeName(path).constData(), 0700);
     return removeItemAtPath(path);
 }
 
 void MSHFileManager::completeInterruptedPackaging()
 {
-    const QString suffix = QStringLiteral(".packaged");
+    // Names the hidden package of a folder claimed for it, unless its writer is still at work.
+    // Without one (already named, and maybe sent) there is nothing left to do.
+    const auto completePackage = [this](const QString &boundary, const QString &claim) {
+        const QString hiddenPath =
+            join(preparedPath(), QLatin1Char('.') + boundary + packageExtension);
+        const QByteArray hidden = QFile::encodeName(hiddenPath);
+        const QByteArray named =
+            QFile::encodeName(join(preparedPath(), boundary + packageExtension));
+        struct stat status {
+        };
+        if (::lstat(hidden.constData(), &status) != 0 || isReportFolderInUse(hiddenPath))
+            return true;
+        if (::lstat(named.constData(), &status) == 0 ||
+            ::rename(hidden.constData(), named.constData()) != 0) {
+            MSHLog("[FileManager]", QStringLiteral("Unable to complete the package of %1 (%2)")
+                                        .arg(claim, errorText()));
+            return false;
+        }
+        return true;
+    };
     for (const QString &folder : {processingPath(), activePath()}) {
         for (const QString &name : QDir(folder).entryList(QDir::AllEntries | QDir::Hidden |
                                                           QDir::System | QDir::NoDotAndDotDot)) {
-            if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(suffix))
+            if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(packagedSuffix))
                 continue;
-            const QString boundary = name.mid(1, name.size() - 1 - suffix.size());
+            const QString boundary = name.mid(1, name.size() - 1 - packagedSuffix.size());
             const QString path = join(folder, name);
-            // Still at work in the process that claimed it.
-            if (!isPackageName(boundary + QStringLiteral(".multipartmime")) ||
-                isReportFolderInUse(path))
-                continue;
-            const QByteArray hidden = QFile::encodeName(join(
-                preparedPath(), QLatin1Char('.') + boundary + QStringLiteral(".multipartmime")));
-            const QByteArray named = QFile::encodeName(
-                join(preparedPath(), boundary + QStringLiteral(".multipartmime")));
-            struct stat status {
-            };
-            // Cut off after the folder was claimed: its package is whole and takes its name now.
-            // Without one (already named, and maybe sent) there is nothing left to do.
-            if (::lstat(hidden.constData(), &status) == 0 &&
-                (::lstat(named.constData(), &status) == 0 ||
-                 ::rename(hidden.constData(), named.constData()) != 0)) {
-                MSHLog("[FileManager]", QStringLiteral("Unable to complete the package of %1 (%2)")
-                                            .arg(path, errorText()));
+            // Only a folder is a claim: anything else by that name was put there, and is removed
+            // as what it is, its package untouched.
+            if (!isRealDirectory(path)) {
+                removeItemAtPath(path);
                 continue;
             }
-            removePackagedFolder(path);
+            // Still at work in the process that claimed it.
+            if (!isPackageName(boundary + packageExtension) || isReportFolderInUse(path))
+                continue;
+            // Cut off after the folder was claimed: its package is whole and takes its name now.
+            // The folder itself, however large, is removed off the start.
+            if (completePackage(boundary, path))
+                m_leftovers.append(path);
         }
     }
+    // Folders that took no rename were claimed by a record instead.
+    for (const QString &line : readSettled()) {
+        const QStringList fields = line.split(QLatin1Char(' '));
+        if (fields.size() == 3 && fields[0] == QStringLiteral("folder"))
+            completePackage(fields[2], join(structurePath(), fields[1]));
+    }
+}
+
+void MSHFileManager::listHiddenFoldersOfCutLaunches()
+{
+    for (const QString &name :
+         QDir(activePath()).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QString path = join(activePath(), name);
+        if (isHiddenLaunchFolderName(name) && isRealDirectory(path) && !isReportFolderInUse(path))
+            m_leftovers.append(path);
+    }
+}
+
+void MSHFileManager::removeLeftovers()
+{
+    const QStringList leftovers = std::exchange(m_leftovers, {});
+    for (const QString &path : leftovers) {
+        if (claimItemAtPath(path))
+            removeItemAtPath(path);
+    }
+    // A settled folder or package goes once it can; then so does its record.
+    QStringList gone;
+    for (const QString &line : readSettled()) {
+        const QStringList fields = line.split(QLatin1Char(' '));
+        const QString path = fields.size() == 3
+                                 ? join(structurePath(), fields[1])
+                                 : join(preparedPath(), fields.value(1) + packageExtension);
+        struct stat status {
+        };
+        if (::lstat(QFile::encodeName(path).constData(), &status) != 0 ||
+            (!isReportFolderInUse(path) && removeQuietly(path)))
+            gone.append(line);
+    }
+    if (!gone.isEmpty())
+        changeSettled([&gone](QStringList &lines) {
+            lines.removeIf([&gone](const QString &line) { return gone.contains(line); });
+        });
+}
+
+QString MSHFileManager::settledRecordPath() const
+{
+    return join(structurePath(), QStringLiteral("settled"));
+}
+
+QStringList MSHFileManager::readSettled() const
+{
+    // Read on its descriptor: a regular file of ours, of one name, and small.
+    const int descriptor = ::open(QFile::encodeName(settledRecordPath()).constData(),
+                                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return {};
+    struct stat status {
+    };
+    QFile file;
+    QStringList lines;
+    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1 &&
+        status.st_size <= 1 << 20 &&
+        file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            if (!line.isEmpty())
+                lines.append(QString::fromUtf8(line));
+        }
+        return lines;
+    }
+    ::close(descriptor);
+    return lines;
+}
+
+bool MSHFileManager::changeSettled(const std::function<void(QStringList &)> &change)
+{
+    const int structure =
+        ::open(QFile::encodeName(structurePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (structure < 0 || ::flock(structure, LOCK_EX) != 0) {
+        if (structure >= 0)
+            ::close(structure);
+        return false;
+    }
+    QStringList lines = readSettled();
+    change(lines);
+    // Written whole under a hidden name, then put in place.
+    const QString temporary =
+        join(structurePath(), QStringLiteral(".settled.") + QString::number(::getpid()));
+    const QByteArray native = QFile::encodeName(temporary);
+    ::unlink(native.constData());
+    const int descriptor =
+        ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    QFile file;
+    bool written = descriptor >= 0 &&
+                   file.open(descriptor, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
+    if (written) {
+        for (const QString &line : std::as_const(lines))
+            written = written && file.write(line.toUtf8() + '\n') >= 0;
+        written = file.flush() && written && ::fsync(descriptor) == 0;
+        file.close();
+    } else if (descriptor >= 0) {
+        ::close(descriptor);
+    }
+    written = written &&
+              ::rename(native.constData(), QFile::encodeName(settledRecordPath()).constData()) == 0;
+    if (!written) {
+        MSHLog("[FileManager]",
+               QStringLiteral("Unable to write %1 (%2)").arg(settledRecordPath(), errorText()));
+        ::unlink(native.constData());
+    }
+    ::close(structure);
+    return written;
+}
+
+QSet<QString> MSHFileManager::settledPaths() const
+{
+    QSet<QString> paths;
+    for (const QString &line : readSettled()) {
+        const QStringList fields = line.split(QLatin1Char(' '));
+        if (fields.size() == 3 && fields[0] == QStringLiteral("folder"))
+            paths.insert(join(structurePath(), fields[1]));
+        else if (fields.size() == 2 && fields[0] == QStringLiteral("package"))
+            paths.insert(join(preparedPath(), fields[1] + packageExtension));
+    }
+    return paths;
+}
+
+namespace
+{
+
+// "folder STAGE/NAME BOUNDARY": the folder relative to the structure folder.
+QString settledFolderLine(const QString &structure, const QString &folderPath,
+                          const QString &boundary)
+{
+    const QString relative = QDir(structure).relativeFilePath(QDir::cleanPath(folderPath));
+    return QStringLiteral("folder %1 %2").arg(relative, boundary);
+}
+
+} // namespace
+
+bool MSHFileManager::settleFolder(const QString &folderPath, const QString &boundary)
+{
+    const QString line = settledFolderLine(structurePath(), folderPath, boundary);
+    return changeSettled([&line](QStringList &lines) { lines.append(line); });
+}
+
+void MSHFileManager::unsettleFolder(const QString &folderPath, const QString &boundary)
+{
+    const QString line = settledFolderLine(structurePath(), folderPath, boundary);
+    changeSettled([&line](QStringList &lines) { lines.removeAll(line); });
+}
+
+bool MSHFileManager::settlePackage(const QString &packagePath)
+{
+    const QString line = QStringLiteral("package ") +
+                         QFileInfo(packagePath).fileName().chopped(packageExtension.size());
+    return changeSettled([&line](QStringList &lines) {
+        if (!lines.contains(line))
+            lines.append(line);
+    });
+}
+
+std::optional<struct stat> MSHFileManager::claimedStatus(const QString &path)
+{
+    QMutexLocker lock(&m_claimsMutex);
+    const auto found = m_claims.constFind(path);
+    struct stat status {
+    };
+    if (found == m_claims.cend() || ::fstat(*found, &status) != 0)
+        return std::nullopt;
+    return status;
 }
 
 bool MSHFileManager::createMarkerFile(const QString &path)

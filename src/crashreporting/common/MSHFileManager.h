@@ -9,11 +9,13 @@
 
 #include <QHash>
 #include <QMutex>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <optional>
+#include <sys/stat.h>
 #include <vector>
 
 class MSHFileManager
@@ -32,6 +34,9 @@ public:
     static QString defaultRootPath();
     // A folder itself, not a link to one (nor anything else).
     static bool isRealDirectory(const QString &path);
+    // Gives the owner read, write and search permission on a folder of this user's that lacks
+    // them, never through a link.
+    static void makeOwnFolderReadable(const QString &path);
 
     const QString &rootPath() const { return m_rootPath; }
     QString structurePath() const;
@@ -41,7 +46,10 @@ public:
     QString preparedPath() const;
 
     bool createDirectoryAtPath(const QString &path);
-    // Removes a file or a whole folder; false (logged) for a missing item.
+    // Removes a file or a whole folder, each entry as what it is: a link is removed as a link
+    // (never followed) and no mode outside the tree changes; a folder of ours that blocks its
+    // own removal (no read, write or search permission) is opened up to be removed. False
+    // (logged) for a missing item.
     bool removeItemAtPath(const QString &path);
     // Tries every listed entry; true only when each was removed.
     bool removeContentsOfDirectoryAtPath(const QString &path);
@@ -62,8 +70,22 @@ public:
 
     // Creates active, processing and prepared (stopping at the first failure), completes what a
     // launch cut off while packaging had committed to, and removes what an interrupted packaging
-    // left in prepared under a hidden name.
+    // left in prepared under a hidden name. Folders left to remove (claimed folders of finished
+    // packages, hidden folders of launches cut off while making theirs) are only listed, for
+    // removeLeftovers: however large, they never hold up the start.
     bool prepareForNewLaunch();
+    // Removes what prepareForNewLaunch listed, each only when no process holds it.
+    void removeLeftovers();
+    // Whether the folder or package is settled (see below); the paths of all settled ones.
+    QSet<QString> settledPaths() const;
+    // A report whose folder takes no rename (a stage folder that is read-only, another user's,
+    // on a read-only file system) is recorded as packaged under the boundary before its package
+    // takes its name, in place of the claim by rename; a package sent but not removable is
+    // recorded as sent. Either is then never packaged or sent again, and is removed, and its
+    // record dropped, once that works. False when the record cannot be written.
+    bool settleFolder(const QString &folderPath, const QString &boundary);
+    bool settlePackage(const QString &packagePath);
+    void unsettleFolder(const QString &folderPath, const QString &boundary);
     // The running process's folder in active, locked for as long as this file manager lives
     // (the kernel lets go of the lock when the process ends); empty when it cannot be created.
     QString setupNewPathForExecutionIdentifier(const QString &identifier);
@@ -71,6 +93,8 @@ public:
     // is that process's own, or one it has claimed, and is left alone.
     static bool isReportFolderInUse(const QString &path);
 
+    // The status of the claimed item, read on the claim's own descriptor.
+    std::optional<struct stat> claimedStatus(const QString &path);
     // Takes a report folder or a package for this process alone: an exclusive lock on an open
     // descriptor, held until the item is removed through this file manager, the claim is let
     // go, or the process ends (the kernel lets go then). True when this file manager holds the
@@ -117,14 +141,26 @@ public:
                                     qint64 maximumAgeSeconds) const;
     // Removes those entries; answers how many were removed.
     int pruneDirectory(const QString &directory, int keep, qint64 maximumAgeSeconds);
-    // The entries of active, processing and prepared beyond the limits below.
-    QStringList reportsBeyondBounds() const;
+    // Of the folder's visible entries, only those `counts` accepts count and can be answered.
+    QStringList entriesBeyondBounds(const QString &directory, int keep, qint64 maximumAgeSeconds,
+                                    const std::function<bool(const QString &)> &counts) const;
+    // The entries of active, processing and prepared beyond the limits below; in active only the
+    // folders `isReport` accepts count (one holding no report pushes no report out).
+    QStringList reportsBeyondBounds(const std::function<bool(const QString &)> &isReport) const;
     static constexpr int reportsKept = 30;
     static constexpr qint64 reportsMaximumAgeSeconds = 30LL * 24 * 60 * 60;
 
 private:
     void completeInterruptedPackaging();
+    void listHiddenFoldersOfCutLaunches();
+    // Makes the folder under its hidden name, locks it and gives it its name; errno on failure.
+    QString setupHiddenPath(const QString &hidden, const QString &path);
+    QString settledRecordPath() const;
+    QStringList readSettled() const;
+    // Applies the change to the record under a lock on the structure folder.
+    bool changeSettled(const std::function<void(QStringList &)> &change);
 
+    QStringList m_leftovers;
     QString m_rootPath;
     // Descriptors holding the locks on the folders set up here.
     std::vector<int> m_folderLocks;

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <optional>
+
 using MSHHeaderList = QList<QPair<QByteArray, QByteArray>>;
 
 class MSHURLRequest
@@ -28,6 +30,14 @@ public:
     // A file streamed as the body (an upload); empty for none.
     QString HTTPBodyFile() const { return m_bodyFile; }
     void setHTTPBodyFile(const QString &path) { m_bodyFile = path; }
+    // The very file (device and inode) the body must be when the upload opens it: a file put
+    // under its name meanwhile is refused, never sent.
+    struct FileIdentity {
+        quint64 device = 0;
+        quint64 inode = 0;
+    };
+    std::optional<FileIdentity> HTTPBodyFileIdentity() const { return m_bodyIdentity; }
+    void setHTTPBodyFileIdentity(FileIdentity identity) { m_bodyIdentity = identity; }
 
     // Header names compare without regard to case.
     const MSHHeaderList &allHTTPHeaderFields() const { return m_headers; }
@@ -44,6 +54,7 @@ private:
     double m_timeout = 60.0;
     QByteArray m_body;
     QString m_bodyFile;
+    std::optional<FileIdentity> m_bodyIdentity;
     MSHHeaderList m_headers;
 };
 

@@ -519,9 +519,16 @@ void MSHURLSession::startOnQueue(const MSHURLSessionTaskPtr &task)
         };
         const bool regular = descriptor >= 0 && ::fstat(descriptor, &status) == 0 &&
                              S_ISREG(status.st_mode) && status.st_nlink == 1;
-        if (!regular ||
-            !file->open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-            const QString reason = regular          ? file->errorString()
+        // What is opened is what was measured and declared: the same file, of the length given.
+        const auto identity = request.HTTPBodyFileIdentity();
+        const QByteArray declared = request.valueForHTTPHeaderField("Content-Length");
+        const bool same = regular &&
+                          (!identity || (quint64(status.st_dev) == identity->device &&
+                                         quint64(status.st_ino) == identity->inode)) &&
+                          (declared.isEmpty() || declared.toLongLong() == qint64(status.st_size));
+        if (!same || !file->open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            const QString reason = same             ? file->errorString()
+                                   : regular        ? QStringLiteral("not the file measured for it")
                                    : descriptor < 0 ? QString::fromLocal8Bit(std::strerror(errno))
                                                     : QStringLiteral("not a regular file");
             if (descriptor >= 0 && !file->isOpen())

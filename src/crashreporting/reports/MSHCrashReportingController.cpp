@@ -133,10 +133,19 @@ bool MSHCrashReportingController::startWithProfilingMark(uint64_t mark, const QS
     // within bounds: the rest is left out here and removed on the work queue.
     // The folder of a process that still runs (another instance on another display or session)
     // is that process's own: it is neither an earlier run's report nor removed for the bounds.
-    QStringList beyond = m_fileManager->reportsBeyondBounds();
+    // A folder that holds no report (a launch cut off before it wrote one) counts for nothing.
+    // One of ours that nobody can read is made readable first: it is then sent, or removed,
+    // like any other.
+    QStringList beyond = m_fileManager->reportsBeyondBounds([](const QString &path) {
+        MSHFileManager::makeOwnFolderReadable(path);
+        return MSHInternalReport(path, QString()).needsToBeSubmitted();
+    });
     beyond.removeIf(MSHFileManager::isReportFolderInUse);
-    const auto within = [&beyond](QStringList paths) {
-        paths.removeIf([&beyond](const QString &path) { return beyond.contains(path); });
+    // What was packaged or sent already, though it could not be taken away, is left out too.
+    const QSet<QString> settled = m_fileManager->settledPaths();
+    const auto within = [&beyond, &settled](QStringList paths) {
+        paths.removeIf(
+            [&](const QString &path) { return beyond.contains(path) || settled.contains(path); });
         return paths;
     };
     QStringList earlier = within(m_fileManager->activePathContents());
@@ -240,7 +249,10 @@ bool MSHCrashReportingController::prepareForNewLaunch()
 {
     const std::shared_ptr<MSHFileManager> files = m_fileManager;
     m_queue->async([files] { files->removeLegacyDirectories(); });
-    return m_fileManager->prepareForNewLaunch();
+    if (!m_fileManager->prepareForNewLaunch())
+        return false;
+    m_queue->async([files] { files->removeLeftovers(); });
+    return true;
 }
 
 std::shared_ptr<MSHInternalReport> MSHCrashReportingController::setupCurrentReport()

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cxxabi.h>
@@ -100,12 +101,14 @@ QString MSHSerializeSymbolicatedFramesOperation::temporaryPathFor(const QString 
 void MSHSerializeSymbolicatedFramesOperation::main()
 {
     m_written = false;
+    m_writeError = 0;
     MSHFile file;
     const QByteArray temporary = QFile::encodeName(temporaryPathFor(outputPath));
     // What a cut-off run left (or anything planted under the name) goes first.
     ::unlink(temporary.constData());
     if (outputPath.isEmpty() ||
         !MSHFileInitWithPathMode(&file, temporary.constData(), false, false)) {
+        m_writeError = outputPath.isEmpty() ? EINVAL : errno;
         MSHLog("[Mishap:Crash:Symbolication]", QStringLiteral("Failed to create output file"));
         return;
     }
@@ -132,6 +135,7 @@ void MSHSerializeSymbolicatedFramesOperation::main()
     MSHFileWriteSectionEnd(&file);
     if (!MSHFileClose(&file) ||
         ::rename(temporary.constData(), QFile::encodeName(outputPath).constData()) != 0) {
+        m_writeError = errno;
         MSHLog("[Mishap:Crash:Symbolication]", QStringLiteral("Failed to write output file"));
         ::unlink(temporary.constData());
         return;

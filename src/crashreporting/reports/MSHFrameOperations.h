@@ -75,6 +75,8 @@ public:
     QString outputPath;
     // The output is in place, whole.
     bool written() const { return m_written; }
+    // Why it could not be written (an errno), 0 when it was.
+    int writeError() const { return m_writeError; }
     // Where the output is written until it is whole.
     static QString temporaryPathFor(const QString &outputPath);
 
@@ -83,4 +85,5 @@ protected:
 
 private:
     bool m_written = false;
+    int m_writeError = 0;
 };

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <iterator>
@@ -294,23 +295,35 @@ void MSHPackageReportOperation::main()
     const QString folderPath = QDir::cleanPath(reportPath());
     const QString claimedPath = QFileInfo(folderPath).path() + QLatin1Char('/') +
                                 MSHFileManager::packagedFolderName(boundary);
+    bool settled = false;
     if (std::rename(QFile::encodeName(folderPath).constData(),
-                    QFile::encodeName(claimedPath).constData()) != 0) {
-        MSHLog("[Mishap:Crash:Reports]",
-               QStringLiteral("Unable to claim %1 for its package").arg(folderPath));
-        discard();
-        return;
+                    QFile::encodeName(claimedPath).constData()) == 0) {
+        m_fileManager->claimedItemMoved(folderPath, claimedPath);
+        m_report->setPath(claimedPath);
+    } else {
+        // A stage folder that takes no rename (read-only, another user's, a read-only file
+        // system) would refuse it at every launch: the claim is recorded instead, so that the
+        // report goes out once and is not packaged again.
+        const int error = errno;
+        settled = (error == EACCES || error == EPERM || error == EROFS) &&
+                  m_fileManager->settleFolder(folderPath, boundary);
+        if (!settled) {
+            MSHLog("[Mishap:Crash:Reports]",
+                   QStringLiteral("Unable to claim %1 for its package").arg(folderPath));
+            discard();
+            return;
+        }
     }
-    m_fileManager->claimedItemMoved(folderPath, claimedPath);
-    m_report->setPath(claimedPath);
     MSHReachedStep("folder-claimed");
     if (std::rename(QFile::encodeName(temporaryPath).constData(),
                     QFile::encodeName(packagePath).constData()) != 0) {
         MSHLog("[Mishap:Crash:Reports]",
                QStringLiteral("Unable to complete package %1").arg(packagePath));
         // Given back: the folder is one to package again.
-        if (std::rename(QFile::encodeName(claimedPath).constData(),
-                        QFile::encodeName(folderPath).constData()) == 0) {
+        if (settled) {
+            m_fileManager->unsettleFolder(folderPath, boundary);
+        } else if (std::rename(QFile::encodeName(claimedPath).constData(),
+                               QFile::encodeName(folderPath).constData()) == 0) {
             m_fileManager->claimedItemMoved(claimedPath, folderPath);
             m_report->setPath(folderPath);
         }

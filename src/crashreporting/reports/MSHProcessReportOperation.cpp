@@ -82,6 +82,8 @@ bool MSHProcessReportOperation::symbolicateFile(const QString &path,
     symbolication.start();
     demangling.start();
     serialization.start();
+    if (!serialization.written())
+        m_writeError = serialization.writeError();
     return serialization.written();
 }
 
@@ -96,6 +98,7 @@ bool MSHProcessReportOperation::isProcessed(const MSHInternalReport &report)
 void MSHProcessReportOperation::main()
 {
     m_completed = false;
+    m_writeError = 0;
     // Nothing is written into a folder that is a link.
     if (!m_report || !m_resolver || !MSHFileManager::isRealDirectory(m_report->path()))
         return;
@@ -113,4 +116,6 @@ void MSHProcessReportOperation::main()
     if (!whole || isCancelled())
         return;
     m_completed = MSHFileManager::createMarkerFile(processedMarkerPath(*m_report));
+    if (!m_completed)
+        m_writeError = errno;
 }

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <sys/stat.h>
 
 namespace
@@ -126,16 +127,28 @@ MSHURLRequest MSHReportsController::requestWithURL(const QUrl &url, double timeo
 bool MSHReportsController::fillInRequest(MSHURLRequest &request, const QString &packagePath) const
 {
     const QFileInfo info(packagePath);
-    if (!info.isFile() || info.isSymLink()) {
+    // A claimed package is measured on the claim's own descriptor, and the upload must open that
+    // very file: one renamed over its name in between is never sent.
+    const std::optional<struct stat> claimed = m_fileManager->claimedStatus(packagePath);
+    if (!info.isFile() || info.isSymLink() || (claimed && !S_ISREG(claimed->st_mode))) {
         MSHLog(logPrefix, QStringLiteral("Could not determine size of multipart mime file"));
         return false;
     }
+    const qint64 size = claimed ? qint64(claimed->st_size) : info.size();
+    if (size > MSHPackageReportOperation::maximumPackageSize) {
+        MSHLog(logPrefix, QStringLiteral("Not sending %1: larger than any package (%2 bytes)")
+                              .arg(packagePath)
+                              .arg(size));
+        return false;
+    }
+    if (claimed)
+        request.setHTTPBodyFileIdentity({quint64(claimed->st_dev), quint64(claimed->st_ino)});
     // The package's name is its boundary, so a package found at a later launch needs nothing else.
     request.setValue(KTBMultipartMimeStreamEncoder::contentTypeHTTPHeaderValueWithBoundary(
                          info.completeBaseName())
                          .toUtf8(),
                      "Content-Type");
-    request.setValue(QByteArray::number(info.size()), "Content-Length");
+    request.setValue(QByteArray::number(size), "Content-Length");
     return true;
 }
 
@@ -207,23 +220,34 @@ bool MSHReportsController::prepareAndSubmit(const std::shared_ptr<MSHInternalRep
                 report->setPath(target);
             }
         }
+        int processingError = 0;
         // A report found in processing whose processing was cut off is processed again.
         if (withProcessing || (processed && !MSHProcessReportOperation::isProcessed(*report))) {
             MSHSymbolResolver resolver;
             MSHProcessReportOperation processing(report, &resolver);
             processing.start();
             processed = processing.completed();
+            processingError = processing.writeError();
+            // A full disk or quota passes: the report waits in processing for a start with room
+            // rather than going out without its names for good.
+            if (!processed && processing.failedForRoom()) {
+                MSHLog(logPrefix, QStringLiteral("No room to process report %1; it waits for a "
+                                                 "later start")
+                                      .arg(report->path()));
+                return;
+            }
         }
         if (!packagingEnabled()) {
             MSHLog(logPrefix, QStringLiteral("Report packaging disabled"));
             return;
         }
-        // A write that failed here fails again at every launch (a folder that takes no new file,
-        // a name taken): the report goes out now, with its records as they were written.
+        // Any other write that failed here fails again at every launch (a folder that takes no
+        // new file, a name taken): the report goes out now, with its records as they were written.
         if (!processed)
-            MSHLog(logPrefix, QStringLiteral("Unable to process report %1; it is sent without "
-                                             "symbolication")
-                                  .arg(report->path()));
+            MSHLog(logPrefix, QStringLiteral("Unable to process report %1 (%2); it is sent "
+                                             "without symbolication")
+                                  .arg(report->path(),
+                                       QString::fromLocal8Bit(std::strerror(processingError))));
         MSHPackageReportOperation packaging(report, m_fileManager.get());
         packaging.setLeavesOutSymbolicated(!processed);
         packaging.start();
@@ -316,6 +340,7 @@ bool MSHReportsController::submitPackage(const QString &packagePath, bool synchr
     request.setHTTPMethod("POST");
     if (!fillInRequest(request, packagePath))
         return false;
+    MSHReachedStep("upload-requested");
     m_client->startUploadRequest(request, packagePath, synchronously);
     return true;
 }
@@ -324,6 +349,8 @@ bool MSHReportsController::cleanUpSubmittedReportAtPath(const QString &packagePa
 {
     if (!m_fileManager->removeItemAtPath(packagePath)) {
         MSHLog(logPrefix, QStringLiteral("Unable to remove packaged submission"));
+        // Sent: it must not go out again at every launch while it cannot be removed.
+        m_fileManager->settlePackage(packagePath);
         return false;
     }
     return true;

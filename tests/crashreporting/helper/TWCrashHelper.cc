@@ -1,5 +1,6 @@
 // tw_crash_helper SCENARIO REPORT_DIR: starts crash capture and fails on purpose, so the tests
-// can read the record it leaves. Scenarios: segv, abort, terminate, twocrash, loaderlock (a
+// can read the record it leaves. Scenarios: segv, abort, terminate, terminate-bare (std::terminate
+// with no exception in flight), twocrash, loaderlock (a
 // thread holds the loader's lock when the fault comes),
 // overflow-pool and overflow-thread (a QThreadPool worker's or a std::thread's stack runs out),
 // dlopen (the fault comes inside the library named by TW_CRASH_TEST_LIBRARY, loaded after the
@@ -17,7 +18,8 @@
 // "started" once the start call has returned and runs its event loop for the given time.
 // tw_crash_helper launch-crash-on-input prints "started" and crashes once a line
 // arrives on its standard input. With TW_CRASH_HELPER_KILL_AT=STEP a launch kills itself (SIGKILL,
-// nothing recorded) when the report pipeline reaches that step.
+// nothing recorded) when the report pipeline reaches that step. With TW_CRASH_HELPER_NO_ROOM=ERRNO
+// every write into a symbolicated record fails with that errno, as on a full disk or quota.
 // (Built from .cc files so the test suite's *.cpp glob leaves it out.)
 
 #include "crashreporting/Kitbase.h"
@@ -40,6 +42,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +56,28 @@
 #include <sys/syscall.h>
 #include <thread>
 #include <unistd.h>
+
+// Set before the start when writes into symbolicated records are to fail.
+static int noRoomError = 0;
+
+// Every write of the program comes here first: only those into a symbolicated record being
+// written fail, and only when asked.
+extern "C" ssize_t write(int descriptor, const void *bytes, size_t length)
+{
+    if (noRoomError != 0 && descriptor > 2) {
+        char link[64];
+        char target[4096];
+        std::snprintf(link, sizeof(link), "/proc/self/fd/%d", descriptor);
+        const ssize_t size = ::readlink(link, target, sizeof(target) - 1);
+        const char suffix[] = ".symbolicated.partial";
+        if (size >= ssize_t(sizeof(suffix) - 1) &&
+            std::memcmp(target + size - (sizeof(suffix) - 1), suffix, sizeof(suffix) - 1) == 0) {
+            errno = noRoomError;
+            return -1;
+        }
+    }
+    return ::syscall(SYS_write, descriptor, bytes, length);
+}
 
 extern "C" void *__libc_malloc(size_t);
 extern "C" void *__libc_calloc(size_t, size_t);
@@ -290,6 +315,8 @@ void twCrashHelperLeaf(const char *scenario, const char *dir, const void *intoOu
         std::abort();
     } else if (std::strcmp(scenario, "terminate") == 0) {
         throw std::runtime_error("boom");
+    } else if (std::strcmp(scenario, "terminate-bare") == 0) {
+        std::terminate();
     } else if (std::strcmp(scenario, "twocrash") == 0) {
         crashTwice();
     } else if (std::strcmp(scenario, "dlopen") == 0) {
@@ -361,6 +388,7 @@ int launch(int argc, char **argv)
                                                   QStringLiteral("helper-api-key")}}},
          {QStringLiteral("CFBundleVersion"), QStringLiteral("123")}});
 
+    noRoomError = qEnvironmentVariableIntValue("TW_CRASH_HELPER_NO_ROOM");
     killAtStep = qgetenv("TW_CRASH_HELPER_KILL_AT");
     if (!killAtStep.isEmpty())
         MSHSetStepObserver(killAtNamedStep);
@@ -417,7 +445,7 @@ int main(int argc, char **argv)
         return package(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: tw_crash_helper [busypool-]segv|abort|terminate|twocrash|loaderlock|overflow-pool|overflow-thread|dlopen|manythreads REPORT_DIR\n"
+        std::fprintf(stderr, "usage: tw_crash_helper [busypool-]segv|abort|terminate|terminate-bare|twocrash|loaderlock|overflow-pool|overflow-thread|dlopen|manythreads REPORT_DIR\n"
                              "       tw_crash_helper package REPORT_DIR PREPARED_DIR\n");
         return 2;
     }
