@@ -21,6 +21,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
+#include <QResizeEvent>
 #include <QScopedValueRollback>
 #include <QSplitter>
 #include <QToolButton>
@@ -156,6 +157,7 @@ void TWInvoicesController::build()
             m_headerMenu->popup(m_table->horizontalHeader()->mapToGlobal(position));
     });
     connect(header, &QHeaderView::sectionMoved, this, [this] { sectionMoved(); });
+    m_table->viewport()->installEventFilter(this);
     connect(header, &QHeaderView::sectionResized, this,
             [this](int logical, int, int size) { sectionResized(logical, size); });
     connect(header, &QHeaderView::sectionHandleDoubleClicked, this, [this](int logical) {
@@ -276,6 +278,11 @@ bool TWInvoicesController::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_table &&
         (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         m_table->viewport()->update(); // the selected rows' text colour
+    // The columns are fitted again to the list's new width.
+    if (m_table && watched == m_table->viewport() && event->type() == QEvent::Resize &&
+        static_cast<QResizeEvent *>(event)->oldSize().width() !=
+            static_cast<QResizeEvent *>(event)->size().width())
+        fitColumns();
     return TWInvoiceListDetail::eventFilter(watched, event);
 }
 
