@@ -1,7 +1,9 @@
 #include "app/TWColumnWidths.h"
 
 #include <QHeaderView>
+#include <QResizeEvent>
 #include <QStyle>
+#include <QTableView>
 
 #include <algorithm>
 #include <numeric>
@@ -62,4 +64,21 @@ int twHeaderTitleWidth(const QHeaderView *header, const QString &title, bool sor
     const int arrow =
         sorted ? style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header) + margin : 0;
     return header->fontMetrics().horizontalAdvance(title) + 2 * margin + arrow + 4;
+}
+
+void twFitColumns(QTableView *table, const QList<TWColumnFit> &columns)
+{
+    const QList<int> widths = twShownColumnWidths(columns, table->viewport()->width());
+    QHeaderView *header = table->horizontalHeader();
+    for (int column = 0; column < widths.size(); ++column)
+        header->resizeSection(column, widths.at(column));
+}
+
+bool twViewportWidthChanged(const QAbstractItemView *view, const QObject *watched,
+                            const QEvent *event)
+{
+    if (!view || watched != view->viewport() || event->type() != QEvent::Resize)
+        return false;
+    const auto *resize = static_cast<const QResizeEvent *>(event);
+    return resize->oldSize().width() != resize->size().width();
 }

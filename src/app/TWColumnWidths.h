@@ -11,7 +11,11 @@
 #include <QList>
 #include <QString>
 
+class QAbstractItemView;
+class QEvent;
 class QHeaderView;
+class QObject;
+class QTableView;
 
 struct TWColumnFit {
     enum Kind {
@@ -37,3 +41,12 @@ QList<int> twShownColumnWidths(const QList<TWColumnFit> &columns, int available)
 // The width a header section needs to show `title` whole, with the sort
 // arrow beside it when the column is the sorted one; 0 without a title.
 int twHeaderTitleWidth(const QHeaderView *header, const QString &title, bool sorted);
+
+// Gives the table's columns the widths twShownColumnWidths finds for its
+// viewport.
+void twFitColumns(QTableView *table, const QList<TWColumnFit> &columns);
+
+// Whether `event`, seen by a filter on `watched`, changed the width of the
+// view's viewport: the columns are then fitted again.
+bool twViewportWidthChanged(const QAbstractItemView *view, const QObject *watched,
+                            const QEvent *event);

@@ -23,7 +23,6 @@
 #include <QItemSelection>
 #include <QMainWindow>
 #include <QMenu>
-#include <QResizeEvent>
 #include <QScopedValueRollback>
 #include <QSet>
 #include <QStyle>
@@ -680,11 +679,11 @@ TWColumnFit::Kind columnKind(const TWField &field)
     if (isAmountField(field))
         return TWColumnFit::Amount;
     const qint32 identifier = field.identifier();
-    const bool text = field.type() == TWFieldTypeText ||
-                      (field.type() == TWFieldTypeStandard &&
-                       (identifier == TWFieldIdentifierPayee ||
-                        identifier == TWFieldIdentifierDescription ||
-                        identifier == TWFieldIdentifierNotes));
+    const bool text =
+        field.type() == TWFieldTypeText ||
+        (field.type() == TWFieldTypeStandard &&
+         (identifier == TWFieldIdentifierPayee || identifier == TWFieldIdentifierDescription ||
+          identifier == TWFieldIdentifierNotes));
     return text ? TWColumnFit::Text : TWColumnFit::Kept;
 }
 
@@ -798,17 +797,12 @@ void TWTransactionsController::fitColumns()
                      field ? m_fixedFits.value(field->identifier(), 0) : 0,
                      m_draggedWidths.value(column)});
     }
-    const QList<int> widths = twShownColumnWidths(fits, m_tableView->viewport()->width());
-    QHeaderView *header = m_tableView->horizontalHeader();
-    for (int column = 0; column < widths.size(); ++column)
-        header->resizeSection(column, widths.at(column));
+    twFitColumns(m_tableView, fits);
 }
 
 bool TWTransactionsController::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_tableView && watched == m_tableView->viewport() && event->type() == QEvent::Resize &&
-        static_cast<QResizeEvent *>(event)->oldSize().width() !=
-            static_cast<QResizeEvent *>(event)->size().width())
+    if (twViewportWidthChanged(m_tableView, watched, event))
         fitColumns();
     return TWRegisterDetail::eventFilter(watched, event);
 }

@@ -10,7 +10,6 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QMenu>
-#include <QResizeEvent>
 #include <QScopedValueRollback>
 
 #include <algorithm>
@@ -336,16 +335,12 @@ void TWWorkTable::fitColumns()
                      kind == TWColumnFit::Fixed ? sizeToFitWidth(column.tag) : 0,
                      m_draggedWidths.at(i)});
     }
-    const QList<int> widths = twShownColumnWidths(fits, m_table->viewport()->width());
-    for (int i = 0; i < widths.size(); ++i)
-        header->resizeSection(i, widths.at(i));
+    twFitColumns(m_table, fits);
 }
 
 bool TWWorkTable::eventFilter(QObject *watched, QEvent *event)
 {
-    if (m_table && watched == m_table->viewport() && event->type() == QEvent::Resize &&
-        static_cast<QResizeEvent *>(event)->oldSize().width() !=
-            static_cast<QResizeEvent *>(event)->size().width())
+    if (twViewportWidthChanged(m_table, watched, event))
         fitColumns();
     return QObject::eventFilter(watched, event);
 }

@@ -74,8 +74,7 @@ TEST(RegisterColumnFit, StoredWidthsShowAsStoredAndFixedColumnsGiveWayWhenShort)
                                      {40, 60, F::Fixed, 70, true}};
     // Room for all: stored widths, widened only where a title or amount
     // would be cut; a dragged width exactly as dragged.
-    EXPECT_EQ(twShownColumnWidths(columns, 5000),
-              (QList<int>{160, 300, 180, 90, 120, 140, 40}));
+    EXPECT_EQ(twShownColumnWidths(columns, 5000), (QList<int>{160, 300, 180, 90, 120, 140, 40}));
     // Wider than the list: the undragged fixed column takes its fitted width.
     EXPECT_EQ(twShownColumnWidths(columns, 900), (QList<int>{160, 300, 180, 90, 70, 140, 40}));
     // Never below its title, nor above what it had.

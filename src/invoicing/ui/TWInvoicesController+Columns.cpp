@@ -133,9 +133,7 @@ void TWInvoicesController::fitColumns()
         fits.append({m_storedWidths.at(i), std::max(kMinimumColumnWidth, title), kind,
                      fixed ? sizeToFitWidth(tag) : 0, m_draggedWidths.at(i)});
     }
-    const QList<int> widths = twShownColumnWidths(fits, m_table->viewport()->width());
-    for (int i = 0; i < widths.size(); ++i)
-        header->resizeSection(i, widths.at(i));
+    twFitColumns(m_table, fits);
 }
 
 int TWInvoicesController::sortTag() const

@@ -5,6 +5,7 @@
 #include "invoicing/ui/TWSendInvoiceController.h"
 
 #include "app/TWBusinessController.h"
+#include "app/TWColumnWidths.h"
 #include "app/TWSplitPanes.h"
 #include "ledger/TWTransactionsController.h"
 
@@ -21,7 +22,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
-#include <QResizeEvent>
 #include <QScopedValueRollback>
 #include <QSplitter>
 #include <QToolButton>
@@ -279,9 +279,7 @@ bool TWInvoicesController::eventFilter(QObject *watched, QEvent *event)
         (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         m_table->viewport()->update(); // the selected rows' text colour
     // The columns are fitted again to the list's new width.
-    if (m_table && watched == m_table->viewport() && event->type() == QEvent::Resize &&
-        static_cast<QResizeEvent *>(event)->oldSize().width() !=
-            static_cast<QResizeEvent *>(event)->size().width())
+    if (twViewportWidthChanged(m_table, watched, event))
         fitColumns();
     return TWInvoiceListDetail::eventFilter(watched, event);
 }
