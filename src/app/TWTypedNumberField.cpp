@@ -162,8 +162,14 @@ QString twFieldName(const QWidget *field)
         const QWidget *buddy = label->buddy();
         if (!buddy || (buddy != field && !buddy->isAncestorOf(field)))
             continue;
-        QString name = label->text().trimmed();
-        name.remove(QLatin1Char('&'));
+        QString name;
+        // A lone "&" marks the shortcut; "&&" is the "&" the user wrote.
+        const QString text = label->text().trimmed();
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text.at(i) == QLatin1Char('&') && ++i == text.size())
+                break;
+            name.append(text.at(i));
+        }
         if (name.endsWith(QLatin1Char(':')))
             name.chop(1);
         return name.trimmed();
@@ -171,4 +177,9 @@ QString twFieldName(const QWidget *field)
     // A field without a label of its own (a rule's date in a filter) is
     // named by what its row compares.
     return field->accessibleName();
+}
+
+QString twShownAsWritten(const QString &text)
+{
+    return QString(text).replace(QLatin1Char('&'), QLatin1String("&&"));
 }

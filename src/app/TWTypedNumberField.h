@@ -30,6 +30,12 @@ void twExplainRefusedField(QWidget *field);
 bool twExplainFirstRefusedField(QWidget *form);
 
 // The name a form gives the field: its label's text (the label whose buddy is
-// the field or holds it) without the colon; without a label, the field's
-// accessible name (empty when it has none).
+// the field or holds it) without the colon and as written, its shortcut
+// marks read ("&&" is "&"); without a label, the field's accessible name
+// (empty when it has none).
 QString twFieldName(const QWidget *field);
+
+// A user's text for a label, button or menu item with a buddy or shortcut:
+// each "&" doubled, so that "R&D hours" shows as written and never makes
+// Alt+D a shortcut.
+QString twShownAsWritten(const QString &text);

@@ -53,6 +53,12 @@ bool isNumberField(const TWField &field)
            (field.type() == TWFieldTypeNumber || field.type() == TWFieldTypePercent);
 }
 
+// A custom number, percent or amount, which an empty text clears.
+bool clearsWhenEmpty(const TWField &field)
+{
+    return isNumberField(field) || (field.identifier() > 0 && isAmountField(field));
+}
+
 bool isAccountField(const TWField &field)
 {
     return field.identifier() == TWFieldIdentifierAccount1 ||
@@ -467,6 +473,12 @@ TWErrorResult TWEditTransactionsController::prepareEdits(const TWField &field,
     // An account pop-up without accounts chose nothing.
     if (isAccountField(field) && value.tag == 0)
         return std::nullopt;
+    // An empty total is no amount: written as 0 it would wipe every total
+    // chosen, with nothing to undo it. Refused before anything is asked.
+    const bool empty = value.text.trimmed().isEmpty();
+    if (field.identifier() == TWFieldIdentifierTotal && empty)
+        return TWError(kBusinessErrorDomain, -1,
+                       TWLocalized("editTransactionsEmptyAmount").arg(field.name()));
     for (const TWTransactionPtr &row : std::as_const(m_transactions)) {
         if (!row || !row->canEdit() || seen.contains(row->identifier()))
             continue;
@@ -482,7 +494,7 @@ TWErrorResult TWEditTransactionsController::prepareEdits(const TWField &field,
         edit.before = business.transactionBeforeActiveAccountingPeriod(*stored);
         edit.edited = stored->copy();
         qint64 parsed = 0;
-        if (amount && !value.text.isEmpty()) {
+        if (amount && !empty) {
             bool ok = false;
             parsed = amountFromText(value.text, edit.edited->unit().get(), &ok);
             if (!ok)
@@ -494,7 +506,11 @@ TWErrorResult TWEditTransactionsController::prepareEdits(const TWField &field,
         const bool swapped = !stored->hasSplit() && row->activeAccountIdentifier() != 0 &&
                              row->activeAccountIdentifier() != stored->account1Identifier() &&
                              row->activeAccountIdentifier() == stored->account2Identifier();
-        applyValue(*edit.edited, field, value, parsed, swapped);
+        if (empty && clearsWhenEmpty(field))
+            // An empty number is no value: the field is cleared, never set to 0.
+            edit.edited->removeFieldValueWithIdentifier(field.identifier());
+        else
+            applyValue(*edit.edited, field, value, parsed, swapped);
         if (field.identifier() == TWFieldIdentifierDate && business.transactionClosed(*edit.edited))
             return TWError(kBusinessErrorDomain, -1, TWLocalized("editClosedTransaction"));
         edit.before = edit.before || business.transactionBeforeActiveAccountingPeriod(*edit.edited);

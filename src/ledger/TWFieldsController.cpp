@@ -151,6 +151,11 @@ void TWFieldsController::build()
     });
     connect(m_itemsTable->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { updateAddDeleteButtonsEnabled(); });
+    // A new row left without a name (Escape, or the focus gone) is not kept.
+    connect(m_itemsTable->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] {
+        QMetaObject::invokeMethod(
+            this, [this] { dropUnnamedItem(); }, Qt::QueuedConnection);
+    });
     connect(m_fieldsTable, &QAbstractItemView::doubleClicked, this, [this] {
         if (TWFieldPtr field = selectedField())
             editField(field);
@@ -401,6 +406,8 @@ void TWFieldsController::updateFieldItems()
     }
     m_listItems.clear();
     m_tagItems.clear();
+    m_unnamedList.reset();
+    m_unnamedTag.reset();
     if (type == TWFieldTypeList) {
         m_itemsKind = TWFieldTypeList;
         m_listItems = field->listItems();
@@ -435,58 +442,81 @@ void TWFieldsController::renameItem(qsizetype row, const QString &name)
     const TWFieldPtr field = selectedField();
     if (!m_business || !field || row < 0 || row >= itemCount())
         return;
-    TWErrorResult error;
-    if (m_itemsKind == TWFieldTypeList) {
-        const TWFieldListItemPtr item = m_listItems.at(row);
-        const QString before = item->name();
-        item->setName(name);
-        error = m_business->updateFieldListItem(item, field, true);
-        if (error)
-            item->setName(before);
-    } else {
-        const TWFieldTagItemPtr item = m_tagItems.at(row);
-        const QString before = item->name();
-        item->setName(name);
-        error = m_business->updateFieldTagItem(item, field, true);
-        if (error)
-            item->setName(before);
+    const bool list = m_itemsKind == TWFieldTypeList;
+    const bool unnamed =
+        list ? m_listItems.at(row) == m_unnamedList : m_tagItems.at(row) == m_unnamedTag;
+    if (name.trimmed().isEmpty()) {
+        // A choice without a name would be offered as an empty item.
+        if (unnamed)
+            dropUnnamedItem();
+        return;
     }
-    if (error)
+    // The new row is stored now, with its name; a stored one is renamed.
+    const auto store = [&name](const auto &item, const auto &write) {
+        const QString before = item->name();
+        item->setName(name);
+        TWErrorResult error = write(item);
+        if (error)
+            item->setName(before);
+        return error;
+    };
+    TWBusiness &business = *m_business;
+    const TWErrorResult error =
+        list ? store(m_listItems.at(row),
+                     [&](const TWFieldListItemPtr &item) {
+                         return unnamed ? business.addFieldListItem(item, field, true)
+                                        : business.updateFieldListItem(item, field, true);
+                     })
+             : store(m_tagItems.at(row), [&](const TWFieldTagItemPtr &item) {
+                   return unnamed ? business.addFieldTagItem(item, field, true)
+                                  : business.updateFieldTagItem(item, field, true);
+               });
+    if (error) {
+        // A new row that could not be stored goes.
+        if (unnamed)
+            dropUnnamedItem();
         presentError(*error);
-    else
-        markEdited();
+        return;
+    }
+    m_unnamedList.reset();
+    m_unnamedTag.reset();
+    markEdited();
+}
+
+void TWFieldsController::dropUnnamedItem()
+{
+    if (!hasUnnamedItem())
+        return;
+    m_listItems.removeAll(m_unnamedList);
+    m_tagItems.removeAll(m_unnamedTag);
+    m_unnamedList.reset();
+    m_unnamedTag.reset();
+    if (m_itemsModel)
+        m_itemsModel->reload();
 }
 
 void TWFieldsController::newItem()
 {
     const TWFieldPtr field = selectedField();
-    if (!m_business || !field)
+    if (!m_business || !field || m_itemsKind != int(field->type()))
         return;
+    // One new row at a time; it is stored once it is named.
+    dropUnnamedItem();
     if (field->type() == TWFieldTypeList) {
-        const TWFieldListItemPtr item = TWFieldListItem::fieldListItem();
-        if (TWErrorResult error = m_business->addFieldListItem(item, field, true)) {
-            presentError(*error);
-            return;
-        }
-        m_listItems.append(item);
+        m_unnamedList = TWFieldListItem::fieldListItem();
+        m_listItems.append(m_unnamedList);
     } else if (field->type() == TWFieldTypeTags) {
-        const TWFieldTagItemPtr item = TWFieldTagItem::fieldTagItem();
-        if (TWErrorResult error = m_business->addFieldTagItem(item, field, true)) {
-            presentError(*error);
-            return;
-        }
-        m_tagItems.append(item);
+        m_unnamedTag = TWFieldTagItem::fieldTagItem();
+        m_tagItems.append(m_unnamedTag);
     } else {
         return;
     }
-    if (itemCount() == 0)
-        return;
     m_itemsModel->reload();
     const QModelIndex last = m_itemsModel->index(int(itemCount()) - 1, 0);
     m_itemsTable->scrollTo(last);
     m_itemsTable->setCurrentIndex(last);
+    m_itemsTable->setFocus();
     m_itemsTable->edit(last);
-    markEdited();
 }
 
 void TWFieldsController::deleteItem(bool context)

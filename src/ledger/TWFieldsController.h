@@ -64,8 +64,12 @@ public:
     bool hasItems() const { return m_itemsKind != 0; }
     qsizetype itemCount() const;
     QString itemName(qsizetype row) const;
-    // Renames a shown choice or tag and stores it.
+    // Renames a shown choice or tag and stores it; a new one is stored now,
+    // with its first name. An empty name is never stored: the new row goes,
+    // a stored one keeps its name.
     void renameItem(qsizetype row, const QString &name);
+    // Whether a new row waits for its name (nothing of it is stored yet).
+    bool hasUnnamedItem() const { return m_unnamedList || m_unnamedTag; }
     void updateFieldItems();
     void sortItems();
     // The items table's sort changed.
@@ -115,6 +119,8 @@ private:
     void ensureFieldController();
     void runFieldEditor(const TWFieldPtr &field, TWEditorMode mode, const TWFieldPtr &reselect);
     void markEdited();
+    // Takes the unnamed new row away, if there is one.
+    void dropUnnamedItem();
     void presentError(const class TWError &error);
     void storeDividerPosition();
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -125,6 +131,9 @@ private:
     int m_itemsKind = 0;
     TWFieldListItemList m_listItems;
     TWFieldTagItemList m_tagItems;
+    // The new row being named, not stored until it has a name.
+    TWFieldListItemPtr m_unnamedList;
+    TWFieldTagItemPtr m_unnamedTag;
     bool m_itemsAscending = true;
     QList<int> m_contextRows;
     bool m_contextOnItems = false;

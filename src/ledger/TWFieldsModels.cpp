@@ -149,7 +149,9 @@ bool TWFieldItemsModel::setData(const QModelIndex &index, const QVariant &value,
     if (!index.isValid() || role != Qt::EditRole)
         return false;
     m_controller->renameItem(index.row(), value.toString());
-    emit dataChanged(index, index);
+    // A new row left without a name is gone by now.
+    if (index.row() < rowCount())
+        emit dataChanged(index, index);
     return true;
 }
 

@@ -94,8 +94,8 @@ QList<TWRegisterColumn> visibleColumns(const QVariantMap &settings, TWRegisterMo
         bool ok = false;
         double width = entry.toMap().value(TWColumnSettingsWidthKey).toDouble(&ok);
         if (!ok || width < 50 || !std::isfinite(width))
-            width = ok && std::isfinite(width) ? 50 : 120;
-        columns.append({identifier, width});
+            width = ok && std::isfinite(width) ? 50 : TWRegisterDefaultColumnWidth;
+        columns.append({identifier, width, width != TWRegisterDefaultColumnWidth});
     }
     return columns;
 }
@@ -168,12 +168,11 @@ void moveColumns(QVariantMap &settings, const QList<qint32> &columnOrder, qint64
             continue;
         result.append(fields[own]);
         placed[own] = true;
-        // The first hidden entry behind it (in the old order) travels with it.
+        // The first hidden entry behind it (in the old order) travels with
+        // it; shown entries on the way are passed over.
         for (qsizetype i = own + 1; i < fields.size(); ++i) {
-            if (placed[i])
+            if (placed[i] || visibleIn(fields[i], view))
                 continue;
-            if (visibleIn(fields[i], view))
-                break;
             result.append(fields[i]);
             placed[i] = true;
             break;
@@ -185,23 +184,30 @@ void moveColumns(QVariantMap &settings, const QList<qint32> &columnOrder, qint64
     settings.insert(TWColumnSettingsFieldsKey, result);
 }
 
-QList<int> shownWidths(const QList<TWColumnFit> &columns)
+bool hasFixedContent(const TWField &field)
 {
-    QList<int> widths;
-    widths.reserve(columns.size());
-    for (const TWColumnFit &column : columns)
-        widths.append(std::max(column.width, column.minimum));
-    return widths;
-}
-
-int pixelsFromPoints(double points, double dotsPerInch)
-{
-    return int(std::lround(points * dotsPerInch / 72.0));
-}
-
-double pointsFromPixels(int pixels, double dotsPerInch)
-{
-    return dotsPerInch > 0 ? pixels * 72.0 / dotsPerInch : pixels;
+    switch (field.type()) {
+    case TWFieldTypeCheckbox:
+    case TWFieldTypeDate:
+        return true;
+    case TWFieldTypeStandard:
+        break;
+    default:
+        return false;
+    }
+    switch (field.identifier()) {
+    case TWFieldIdentifierImport:
+    case TWFieldIdentifierCleared:
+    case TWFieldIdentifierDate:
+    case TWFieldIdentifierIdentifier:
+    case TWFieldIdentifierRepeat:
+    case TWFieldIdentifierAttachments:
+    case TWFieldIdentifierDateCreated:
+    case TWFieldIdentifierDateModified:
+        return true;
+    default:
+        return false;
+    }
 }
 
 QList<qint32> entryIdentifiers(const QVariantMap &settings)

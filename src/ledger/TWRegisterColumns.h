@@ -5,39 +5,33 @@
 // the stored sort choice. No widgets: the controller applies the answers.
 
 #include "app/TWRegisterMode.h"
+#include "model/TWField.h"
 #include "model/TWItem.h"
 
 #include <QList>
 #include <QString>
 #include <QVariantMap>
 
-// One shown column: its field and width in points.
+// The width of a column the user never dragged.
+inline constexpr double TWRegisterDefaultColumnWidth = 120;
+
+// One shown column: its field and its stored width, in Qt's device-independent
+// pixels (a stored "point" is one of them, as on the platform the settings
+// come from); dragged when the user set that width.
 struct TWRegisterColumn {
     qint32 identifier = 0;
-    double width = 120;
+    double width = TWRegisterDefaultColumnWidth;
+    bool dragged = false;
     bool operator==(const TWRegisterColumn &) const = default;
-};
-
-// One shown column as the register lays it out: its stored width in pixels
-// and the least it needs (its whole title; an amount column also its widest
-// amount, a date column its widest date).
-struct TWColumnFit {
-    int width = 160;
-    int minimum = 50;
 };
 
 namespace TWRegisterColumns
 {
 
-// The widths to show: each column at its stored width, widened only where
-// that would cut its title (or its widest amount or date). The window never
-// narrows a column: a scroll bar takes what does not fit.
-QList<int> shownWidths(const QList<TWColumnFit> &columns);
-
-// Stored widths are in points, as the register's font is: a screen of
-// `dotsPerInch` shows a point as dotsPerInch / 72 pixels.
-int pixelsFromPoints(double points, double dotsPerInch);
-double pointsFromPixels(int pixels, double dotsPerInch);
+// Whether the field's cells have a fixed size (ticks, dates, the number, the
+// repeat, the paperclip): such a column gives way to its fitted width when
+// the columns are wider than the register.
+bool hasFixedContent(const TWField &field);
 
 // The number "visibleViews" holds for this register: for Accounts the first
 // parent item's account identifier, -1 for an account group, 0 otherwise;
@@ -67,7 +61,8 @@ bool setWidth(QVariantMap &settings, qint32 field, double width);
 
 // After the user moved a column: the entries in the table's new column order,
 // each shown column followed by the first entry hidden in this view that came
-// after it before, so hidden fields travel with the column they followed.
+// after it before (shown ones on the way passed over), so hidden fields
+// travel with the column they followed.
 // Entries never placed keep their order at the end.
 void moveColumns(QVariantMap &settings, const QList<qint32> &columnOrder, qint64 view);
 

@@ -6,6 +6,7 @@
 #include "app/TWBusinessController.h"
 #include "app/TWDateEdit.h"
 #include "app/TWKeyLoopView.h"
+#include "app/TWTypedNumberField.h"
 #include "ledger/TWAttachmentsController.h"
 #include "ledger/TWRepeatController.h"
 #include "ledger/TWSplitController.h"
@@ -19,6 +20,7 @@
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -37,7 +39,10 @@
 namespace
 {
 const char *const kFieldProperty = "twFieldIdentifier";
-constexpr int kLabelWidth = 120;
+// The labels' column and the value column are this far apart.
+constexpr int kLabelGap = 5;
+// Custom date fields show no date this way: an empty value shows empty.
+const QDate kNoDate(1752, 9, 14);
 constexpr int kSheetWidth = 560;
 constexpr int kScreenMargin = 100;
 constexpr int kMinimumFormHeight = 60;
@@ -81,6 +86,37 @@ int firstRecordIndex(const QComboBox *popUp)
     return -1;
 }
 } // namespace
+
+int TWTransactionController::labelColumnWidth(int formWidth, int widestLabel)
+{
+    const int letter = int(0.2 * formWidth) - 20;
+    return std::max(letter, std::min(widestLabel, formWidth / 3));
+}
+
+void TWTransactionController::updateLabelWidths()
+{
+    if (!m_contentView)
+        return;
+    int widest = 0;
+    for (const QWidget *label : std::as_const(m_labelViews))
+        widest = std::max(widest, label->sizeHint().width());
+    const int width = labelColumnWidth(m_contentView->width(), widest);
+    for (QWidget *label : std::as_const(m_labelViews))
+        if (label->width() != width || label->minimumWidth() != width)
+            label->setFixedWidth(width);
+}
+
+bool TWTransactionController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_contentView && event->type() == QEvent::Resize)
+        updateLabelWidths();
+    if (auto *calendar = qobject_cast<QCalendarWidget *>(watched);
+        calendar && event->type() == QEvent::Show && calendar->selectedDate() == kNoDate) {
+        const QDate today = TWClock::today();
+        calendar->setCurrentPage(today.year(), today.month());
+    }
+    return TWTransactionEditor::eventFilter(watched, event);
+}
 
 int TWTransactionController::formViewportHeight(int contentHeight, int chromeHeight,
                                                 int screenAvailableHeight)
@@ -158,9 +194,9 @@ void TWTransactionController::rebuildUI()
         auto *row = new QWidget(m_contentView);
         auto *rowLayout = new QHBoxLayout(row);
         rowLayout->setContentsMargins(0, 0, 0, 0);
-        auto *label = new QLabel(QStringLiteral("%1:").arg(name), row);
+        rowLayout->setSpacing(kLabelGap);
+        auto *label = new QLabel(QStringLiteral("%1:").arg(twShownAsWritten(name)), row);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        label->setFixedWidth(kLabelWidth);
         // A refused field is named by its label.
         label->setBuddy(value);
         rowLayout->addWidget(label, 0, Qt::AlignTop);
@@ -174,6 +210,7 @@ void TWTransactionController::rebuildUI()
         m_rows.insert(field->identifier(), row);
         m_rowOrder.append(field->identifier());
     }
+    updateLabelWidths();
     // Then the split lines and the attachments strip.
     m_rowsLayout->addWidget(m_splitsHolder);
     rebuildSplits();
@@ -203,7 +240,8 @@ QList<QWidget *> TWTransactionController::keyViewLoop() const
 void TWTransactionController::updateButtons()
 {
     m_splitButton->setText(TWSplitEditing::splitButtonTitle(m_editTransaction->hasSplit()));
-    m_splitButton->setEnabled(m_mode != TWTransactionEditorMode::ReadOnly);
+    // A read-only transaction cannot be split: the button is not offered.
+    m_splitButton->setVisible(m_mode != TWTransactionEditorMode::ReadOnly);
     m_cancelButton->setText(
         TWLocalized(m_mode == TWTransactionEditorMode::NewSeveral ? "done" : "cancel"));
     m_cancelButton->setVisible(m_mode != TWTransactionEditorMode::ReadOnly);
@@ -280,7 +318,18 @@ QWidget *TWTransactionController::makeDateControl(const QDateTime &date, const T
     auto *picker = new TWDateEdit();
     picker->setCalendarPopup(true);
     picker->setDisplayFormat(TWFormatter::formatter().locale().dateFormat(QLocale::ShortFormat));
-    picker->setDate(date.isValid() ? date.date() : TWClock::today());
+    if (field->type() == TWFieldTypeDate) {
+        // A custom date may have none: it shows empty (not today, which
+        // would not be stored) until a date is typed or picked.
+        picker->setMinimumDate(kNoDate);
+        picker->setSpecialValueText(QStringLiteral(" "));
+        picker->setDate(date.isValid() ? date.date() : kNoDate);
+        // The calendar of an empty field opens on this month.
+        if (QCalendarWidget *calendar = picker->calendarWidget())
+            calendar->installEventFilter(this);
+    } else {
+        picker->setDate(date.isValid() ? date.date() : TWClock::today());
+    }
     picker->setEnabled(m_mode != TWTransactionEditorMode::ReadOnly);
     picker->setProperty(kFieldProperty, field->identifier());
     connect(picker, &QDateEdit::dateChanged, this, [this, picker](const QDate &day) {
@@ -294,7 +343,8 @@ QWidget *TWTransactionController::makeDateControl(const QDateTime &date, const T
             m_editTransaction->setDate(old.isValid() ? QDateTime(day, old.time())
                                                      : day.startOfDay());
         } else if (edited->type() == TWFieldTypeDate) {
-            setFieldValue(*edited, {}, 0, 0, 0, day.startOfDay(), false, -1, {});
+            setFieldValue(*edited, {}, 0, 0, 0, day == kNoDate ? QDateTime() : day.startOfDay(),
+                          false, -1, {});
         }
         fieldEdited(edited);
     });
@@ -713,9 +763,8 @@ void TWTransactionController::updateValue(const TWFieldPtr &field)
             check->setChecked(value && value->checkboxValue());
         break;
     case TWFieldTypeDate:
-        if (auto *picker = qobject_cast<QDateEdit *>(control);
-            picker && value && value->date().isValid())
-            picker->setDate(dateOf(value->date()));
+        if (auto *picker = qobject_cast<QDateEdit *>(control))
+            picker->setDate(value && value->date().isValid() ? dateOf(value->date()) : kNoDate);
         break;
     case TWFieldTypeList:
         fillListPopUp(static_cast<QComboBox *>(control), field);

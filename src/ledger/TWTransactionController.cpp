@@ -49,6 +49,8 @@ void TWTransactionController::build()
     m_rowsLayout->setContentsMargins(20, 20, 20, 16);
     m_rowsLayout->setSpacing(10);
     m_scrollArea->setWidget(m_contentView);
+    // The labels' column follows the form's width.
+    m_contentView->installEventFilter(this);
     layout->addWidget(m_scrollArea);
 
     auto *buttons = new QHBoxLayout();

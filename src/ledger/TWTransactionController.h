@@ -96,6 +96,10 @@ public:
     // The height the form may take before it scrolls: the screen's available
     // height less 100 and less what the sheet needs around the form.
     static int formViewportHeight(int contentHeight, int chromeHeight, int screenAvailableHeight);
+    // The width of the labels' column in a form `formWidth` wide: a fifth of
+    // it less 20, but never narrower than the widest label needs (up to a
+    // third of the form), so that no label is cut.
+    static int labelColumnWidth(int formWidth, int widestLabel);
 
     // ---- The save road ----
     // Save (tag 1) or cancel (any other tag).
@@ -151,7 +155,12 @@ public:
     void doAddItemCancelSave(int tag);
     AddItem editMode() const { return m_editMode; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    // Gives every label the width of the labels' column.
+    void updateLabelWidths();
     // Save road steps.
     TWSaveOutcome saveTransactionComplete();
     TWErrorResult writeTransaction();

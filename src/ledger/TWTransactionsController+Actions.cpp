@@ -105,10 +105,10 @@ QMenu *TWTransactionsController::tableViewMenu(TWTableView *, const QPoint &posi
 
 bool TWTransactionsController::tableViewDelete(TWTableView *)
 {
-    // The import sheet's lists offer no delete: the preview's rows are not in the store
-    // (a delete would reach a stored transaction of the same identifier), and the
-    // existing ones are shown there to compare, not to remove.
-    if (m_mode == TWRegisterMode::ImportPreview || m_mode == TWRegisterMode::AllTransactions)
+    // The preview's rows are not in the store: a delete would reach a stored
+    // transaction of the same identifier. The import sheet's list of existing
+    // transactions deletes as a register does.
+    if (m_mode == TWRegisterMode::ImportPreview)
         return false;
     deleteSelectedTransaction(false);
     return true;
@@ -139,7 +139,7 @@ void TWTransactionsController::editSelectedTransaction(bool context)
 void TWTransactionsController::withEditable(
     const TWTransactionList &transactions, const char *mixedMessage, const char *actionTitle,
     const std::optional<Question> &question,
-    std::function<void(const TWTransactionList &, int code)> action)
+    std::function<void(const TWTransactionList &, int code)> action, const char *lockedMessage)
 {
     if (transactions.isEmpty())
         return;
@@ -147,8 +147,7 @@ void TWTransactionsController::withEditable(
     TWTransaction::validateEditTransactions(transactions, &repeat, &closedLocked, &normal);
     QPointer<TWTransactionsController> self(this);
     if (closedLocked && !normal) {
-        twRunAlert(
-            {TWLocalized("lockedClosedTransactions"), {}, {TWLocalized("ok")}, alertWindow()});
+        twRunAlert({TWLocalized(lockedMessage), {}, {TWLocalized("ok")}, alertWindow()});
         return;
     }
     if (closedLocked) {
@@ -231,11 +230,13 @@ void TWTransactionsController::deleteSelectedTransaction(bool context)
         question.buttons = {TWLocalized(several ? "deleteTransactions" : "deleteTransaction"),
                             TWLocalized("cancel")};
     }
-    withEditable(transactions, "lockedClosedTransactionsDelete", "deleteTransactions", question,
-                 [this, repeat](const TWTransactionList &list, int code) {
-                     if (code == 1000 || (repeat && code == 1002))
-                         deleteTransactions(list, code == 1002);
-                 });
+    withEditable(
+        transactions, "lockedClosedTransactionsDelete", "deleteTransactions", question,
+        [this, repeat](const TWTransactionList &list, int code) {
+            if (code == 1000 || (repeat && code == 1002))
+                deleteTransactions(list, code == 1002);
+        },
+        several ? "lockedClosedTransactionsDeleteAll" : "lockedClosedTransactionDelete");
 }
 
 void TWTransactionsController::deleteTransactions(const TWTransactionList &transactions,

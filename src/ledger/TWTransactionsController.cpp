@@ -5,7 +5,9 @@
 #include "ledger/TWTransactionsDelegate.h"
 #include "ledger/TWTransactionsModel.h"
 
+#include "app/TWColumnWidths.h"
 #include "app/TWMenus.h"
+#include "app/TWTypedNumberField.h"
 
 #include "foundation/TWDateAdditions.h"
 #include "foundation/TWLocalized.h"
@@ -22,6 +24,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QScopedValueRollback>
+#include <QSet>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -122,6 +125,7 @@ void TWTransactionsController::build()
     header->setHighlightSections(false);
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     layout->addWidget(m_tableView);
+    m_tableView->viewport()->installEventFilter(this);
 
     m_headerMenu = new QMenu(m_tableView);
     m_headerMenu->setObjectName(QStringLiteral("registerHeaderMenu"));
@@ -640,11 +644,12 @@ void TWTransactionsController::updateColumns()
         if (header->visualIndex(logical) != logical)
             header->moveSection(header->visualIndex(logical), logical);
     m_storedWidths.clear();
+    m_draggedWidths.clear();
     for (const TWRegisterColumn &entry : columns) {
         if (!m_business || !m_business->fieldWithIdentifier(entry.identifier))
             continue;
-        m_storedWidths.append(
-            TWRegisterColumns::pixelsFromPoints(entry.width, m_tableView->logicalDpiX()));
+        m_storedWidths.append(int(std::lround(entry.width)));
+        m_draggedWidths.append(entry.dragged);
     }
     fitColumns();
 }
@@ -662,6 +667,24 @@ bool isAmountField(const TWField &field)
     const qint32 identifier = field.identifier();
     return identifier == TWFieldIdentifierDebit || identifier == TWFieldIdentifierCredit ||
            identifier == TWFieldIdentifierBalance || identifier == TWFieldIdentifierTotal;
+}
+
+// How a column gives way when the register is short of room: the payee,
+// the description and the notes down to their titles, so that the amounts
+// show whole; the accounts keep their widths.
+TWColumnFit::Kind columnKind(const TWField &field)
+{
+    if (TWRegisterColumns::hasFixedContent(field))
+        return TWColumnFit::Fixed;
+    if (isAmountField(field))
+        return TWColumnFit::Amount;
+    const qint32 identifier = field.identifier();
+    const bool text =
+        field.type() == TWFieldTypeText ||
+        (field.type() == TWFieldTypeStandard &&
+         (identifier == TWFieldIdentifierPayee || identifier == TWFieldIdentifierDescription ||
+          identifier == TWFieldIdentifierNotes));
+    return text ? TWColumnFit::Text : TWColumnFit::Kept;
 }
 
 // The amount a row shows in an amount column, if any.
@@ -689,13 +712,24 @@ std::optional<qint64> shownAmount(const TWTransaction &t, const TWField &field)
 // Room around a cell's text.
 constexpr int kCellPadding = 16;
 
+// A fitted column's start: its title and some room, at least 50.
+int fittedTitleWidth(const QString &title, const QWidget *header)
+{
+    return title.isEmpty() ? 50 : std::max(50, header->fontMetrics().horizontalAdvance(title) + 20);
+}
+
 } // namespace
 
 void TWTransactionsController::measureAmounts()
 {
     m_widestAmounts.clear();
+    m_fixedFits.clear();
     if (!m_model || !m_tableView || !m_business)
         return;
+    for (int column = 0; column < m_model->columns().size(); ++column)
+        if (const TWFieldPtr field = fieldAtColumn(column);
+            field && TWRegisterColumns::hasFixedContent(*field))
+            m_fixedFits.insert(field->identifier(), fixedContentWidth(column));
     // The widest text is that of the largest or the most negative amount
     // (parentheses or a sign): only those two rows per column are formatted,
     // so a register of any length is measured in one pass without text.
@@ -734,19 +768,9 @@ int TWTransactionsController::minimumWidth(int column) const
     const TWFieldPtr field = fieldAtColumn(column);
     if (!field || !m_tableView)
         return 50;
-    QHeaderView *header = m_tableView->horizontalHeader();
-    const QString title = m_model->headerTitle(*field);
-    int width = 0;
-    if (!title.isEmpty()) {
-        const QStyle *style = header->style();
-        const int margin = style->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
-        // Only the sorted column draws the sort arrow beside its title.
-        const int arrow =
-            header->sortIndicatorSection() == column
-                ? style->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, header) + margin
-                : 0;
-        width = header->fontMetrics().horizontalAdvance(title) + 2 * margin + arrow + 4;
-    }
+    const QHeaderView *header = m_tableView->horizontalHeader();
+    int width = twHeaderTitleWidth(header, m_model->headerTitle(*field),
+                                   header->sortIndicatorSection() == column);
     if (isAmountField(*field))
         width = std::max(width, m_widestAmounts.value(field->identifier(), 0));
     // A date is as wide as the widest date of the format.
@@ -766,12 +790,21 @@ void TWTransactionsController::fitColumns()
     const QScopedValueRollback guard(m_updatingColumns, true);
     QList<TWColumnFit> fits;
     const int count = int(std::min<qsizetype>(m_storedWidths.size(), m_model->columns().size()));
-    for (int column = 0; column < count; ++column)
-        fits.append({m_storedWidths.at(column), minimumWidth(column)});
-    const QList<int> widths = TWRegisterColumns::shownWidths(fits);
-    QHeaderView *header = m_tableView->horizontalHeader();
-    for (int column = 0; column < widths.size(); ++column)
-        header->resizeSection(column, widths.at(column));
+    for (int column = 0; column < count; ++column) {
+        const TWFieldPtr field = fieldAtColumn(column);
+        fits.append({m_storedWidths.at(column), minimumWidth(column),
+                     field ? columnKind(*field) : TWColumnFit::Kept,
+                     field ? m_fixedFits.value(field->identifier(), 0) : 0,
+                     m_draggedWidths.value(column)});
+    }
+    twFitColumns(m_tableView, fits);
+}
+
+bool TWTransactionsController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (twViewportWidthChanged(m_tableView, watched, event))
+        fitColumns();
+    return TWRegisterDetail::eventFilter(watched, event);
 }
 
 void TWTransactionsController::updateSortDescriptors()
@@ -873,13 +906,13 @@ void TWTransactionsController::columnResized(int logical, int newSize)
 {
     if (m_updatingColumns || !m_settings)
         return;
-    // The user's width is the column's wish from now on.
-    if (logical >= 0 && logical < m_storedWidths.size())
+    // The user's width is the column's from now on, kept exactly.
+    if (logical >= 0 && logical < m_storedWidths.size()) {
         m_storedWidths[logical] = newSize;
+        m_draggedWidths[logical] = true;
+    }
     if (const TWFieldPtr field = fieldAtColumn(logical))
-        if (TWRegisterColumns::setWidth(
-                *m_settings, field->identifier(),
-                TWRegisterColumns::pointsFromPixels(newSize, m_tableView->logicalDpiX())))
+        if (TWRegisterColumns::setWidth(*m_settings, field->identifier(), newSize))
             saveSettings();
 }
 
@@ -892,10 +925,8 @@ int TWTransactionsController::fittedWidth(int column) const
     const bool standard = field->type() == TWFieldTypeStandard;
     if (standard && identifier == TWFieldIdentifierAttachments)
         return 50;
-    const QString title = m_model->headerTitle(*field);
-    const QFontMetrics headerMetrics(m_tableView->horizontalHeader()->font());
     const int header =
-        title.isEmpty() ? 50 : std::max(50, headerMetrics.horizontalAdvance(title) + 20);
+        fittedTitleWidth(m_model->headerTitle(*field), m_tableView->horizontalHeader());
     if (TWTransactionsModel::isCheckboxField(*field))
         return std::max(header, 50);
     if ((standard && identifier == TWFieldIdentifierDate) || field->type() == TWFieldTypeDate)
@@ -922,6 +953,41 @@ int TWTransactionsController::fittedWidth(int column) const
     return widest;
 }
 
+int TWTransactionsController::fixedContentWidth(int column) const
+{
+    const TWFieldPtr field = fieldAtColumn(column);
+    if (!field || !m_tableView)
+        return 0;
+    const qint32 identifier = field->identifier();
+    if (field->type() != TWFieldTypeStandard ||
+        (identifier != TWFieldIdentifierIdentifier && identifier != TWFieldIdentifierRepeat))
+        return fittedWidth(column);
+    // The number and the repeat fitted without measuring every row: the
+    // largest number is the widest, and each repeat's text is measured once.
+    const QFontMetrics metrics(m_tableView->font());
+    int widest = fittedTitleWidth(m_model->headerTitle(*field), m_tableView->horizontalHeader());
+    if (identifier == TWFieldIdentifierIdentifier) {
+        const TWTransaction *largest = nullptr;
+        for (const TWTransactionPtr &t : std::as_const(m_transactions))
+            if (!largest || t->identifier() > largest->identifier())
+                largest = t.get();
+        if (largest)
+            widest = std::max(widest,
+                              metrics.horizontalAdvance(m_model->cellText(*largest, *field)) + 20);
+        return widest;
+    }
+    QSet<qint32> measured;
+    for (const TWTransactionPtr &t : std::as_const(m_transactions)) {
+        if (!t->repeatIdentifier() || measured.contains(t->repeatIdentifier()))
+            continue;
+        measured.insert(t->repeatIdentifier());
+        const QString text = m_model->cellText(*t, *field);
+        if (!text.isEmpty())
+            widest = std::max(widest, metrics.horizontalAdvance(text) + 40);
+    }
+    return widest;
+}
+
 void TWTransactionsController::updateHeaderMenu()
 {
     if (!m_headerMenu)
@@ -943,16 +1009,18 @@ void TWTransactionsController::updateHeaderMenu()
     };
     const TWFieldList fields = m_business->sortedFields();
     for (const TWFieldPtr &field : fields) {
-        QAction *item = twMenuAction(m_headerMenu, field->name(), TWAction::doColumnAccountContext,
-                                     0, QVariant::fromValue(field));
+        QAction *item =
+            twMenuAction(m_headerMenu, twShownAsWritten(field->name()),
+                         TWAction::doColumnAccountContext, 0, QVariant::fromValue(field));
         item->setCheckable(true);
         perform(item, TWAction::doColumnAccountContext, 0);
     }
     m_headerMenu->addSeparator();
     QMenu *sortBy = m_headerMenu->addMenu(TWLocalized("sortBy"));
     for (const TWFieldPtr &field : fields) {
-        QAction *item = twMenuAction(sortBy, field->name(), TWAction::doSortByAccountContext, 0,
-                                     QVariant::fromValue(field));
+        QAction *item =
+            twMenuAction(sortBy, twShownAsWritten(field->name()), TWAction::doSortByAccountContext,
+                         0, QVariant::fromValue(field));
         item->setCheckable(true);
         perform(item, TWAction::doSortByAccountContext, 0);
     }

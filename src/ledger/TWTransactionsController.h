@@ -120,7 +120,9 @@ public:
     // register and its whole title; another column's title.
     int minimumWidth(int column) const;
     // Shows each column at its stored width, widened where that would cut
-    // its title or its widest amount; a scroll bar takes what does not fit.
+    // its title or its widest amount. When they are wider than the register,
+    // the columns of fixed-size content the user never dragged take their
+    // fitted width; a scroll bar takes what still does not fit.
     void fitColumns();
     // Whether the menu (or the menu holding it) is the table's context or header menu.
     bool tableViewHasContextMenu(QMenu *menu) const;
@@ -155,6 +157,10 @@ public:
     int numberOfPreviewItems(TWPreviewPanel *) override;
     TWAttachmentPtr previewItemAtIndex(TWPreviewPanel *, int index) override;
 
+protected:
+    // The register's width changed: the columns are fitted to it again.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void build() override;
     TWTransactionList loadList();
@@ -169,6 +175,8 @@ private:
     void resortKeepingSelection();
     // The pixel width of each amount column's widest text over the loaded rows.
     void measureAmounts();
+    // The fitted width of a column of fixed-size content, in one pass or less.
+    int fixedContentWidth(int column) const;
     void observe();
     void stopObserving();
     QWidget *alertWindow() const;
@@ -179,9 +187,11 @@ private:
         QString message;
         QStringList buttons;
     };
+    // `lockedMessage`: what is said when none of them can be changed.
     void withEditable(const TWTransactionList &transactions, const char *mixedMessage,
                       const char *actionTitle, const std::optional<Question> &question,
-                      std::function<void(const TWTransactionList &, int code)> action);
+                      std::function<void(const TWTransactionList &, int code)> action,
+                      const char *lockedMessage = "lockedClosedTransactions");
     void finishBatch(bool written, bool rebuild, int notifications);
     void endBatch(bool written, bool rebuild, int notifications, const TWErrorResult &error);
     // Applies `change` to each editable transaction and stores it; the first
@@ -218,10 +228,14 @@ private:
     bool m_restored = false;
     bool m_selectionIsChanging = false;
     bool m_updatingColumns = false;
-    // Per shown column, the width from the settings in pixels; per amount field, its
-    // widest text (measured when the rows load, never while painting).
+    // Per shown column, the width from the settings and whether the user set
+    // it; per amount field, its widest text, and per field of fixed-size
+    // content its fitted width (measured when the rows load, never while
+    // painting or resizing).
     QList<int> m_storedWidths;
+    QList<bool> m_draggedWidths;
     QHash<qint32, int> m_widestAmounts;
+    QHash<qint32, int> m_fixedFits;
     TWTransactionPtr m_previewTransaction;
     std::vector<TWNotificationCenter::Token> m_observers;
 };

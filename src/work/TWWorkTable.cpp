@@ -1,5 +1,6 @@
 #include "work/TWWorkTable.h"
 
+#include "app/TWColumnWidths.h"
 #include "app/TWMenus.h"
 
 #include "foundation/TWLocalized.h"
@@ -12,6 +13,7 @@
 #include <QScopedValueRollback>
 
 #include <algorithm>
+#include <cmath>
 
 namespace
 {
@@ -189,6 +191,8 @@ TWWorkTable::TWWorkTable(TWWorkTableSource *source, quint32 settingsView,
             logical, sizeToFitWidth(m_model->columns().at(logical).tag));
     });
     connect(header, &QHeaderView::sortIndicatorChanged, this, &TWWorkTable::sortIndicatorChanged);
+    // The columns are fitted again to the list's new width.
+    m_table->viewport()->installEventFilter(this);
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { selectionChanged(); });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] { selectionChanged(); });
@@ -283,7 +287,8 @@ void TWWorkTable::saveSettings()
 void TWWorkTable::updateColumns()
 {
     QList<TWWorkColumn> shown;
-    QList<int> widths;
+    m_storedWidths.clear();
+    m_draggedWidths.clear();
     for (const QVariant &entry : fields()) {
         const QVariantMap map = entry.toMap();
         const int tag = columnTag(map.value(TWColumnSettingsIdentifierKey).toString());
@@ -294,18 +299,50 @@ void TWWorkTable::updateColumns()
         if (titleOf(*column).isEmpty())
             continue;
         shown.append(*column);
-        widths.append(std::max(kMinimumColumnWidth,
-                               int(map.value(TWColumnSettingsWidthKey, 120.0).toDouble())));
+        // A width other than the list's own default was set by the user.
+        const double standard = column->kind == TWWorkColumn::DateTime ? 180.0 : 120.0;
+        const double width = map.value(TWColumnSettingsWidthKey, standard).toDouble();
+        m_storedWidths.append(std::max(kMinimumColumnWidth, int(std::lround(width))));
+        m_draggedWidths.append(width != standard);
     }
     QScopedValueRollback<bool> guard(m_updatingColumns, true);
     QScopedValueRollback<bool> sortGuard(m_updatingSortDescriptors, true);
     m_model->setColumns(shown);
     QHeaderView *header = m_table->horizontalHeader();
-    for (int i = 0; i < shown.size(); ++i) {
+    for (int i = 0; i < shown.size(); ++i)
         if (header->visualIndex(i) != i)
             header->moveSection(header->visualIndex(i), i);
-        header->resizeSection(i, widths.at(i));
+    fitColumns();
+}
+
+void TWWorkTable::fitColumns()
+{
+    if (!m_table)
+        return;
+    QScopedValueRollback<bool> guard(m_updatingColumns, true);
+    QHeaderView *header = m_table->horizontalHeader();
+    const QList<TWWorkColumn> &shown = m_model->columns();
+    QList<TWColumnFit> fits;
+    for (int i = 0; i < shown.size() && i < m_storedWidths.size(); ++i) {
+        const TWWorkColumn &column = shown.at(i);
+        const int title =
+            twHeaderTitleWidth(header, titleOf(column), header->sortIndicatorSection() == i);
+        // Ticks and dates give way first, then the texts before the numbers.
+        const TWColumnFit::Kind kind = column.kind != TWWorkColumn::Text ? TWColumnFit::Fixed
+                                       : column.rightAligned             ? TWColumnFit::Amount
+                                                                         : TWColumnFit::Text;
+        fits.append({m_storedWidths.at(i), std::max(kMinimumColumnWidth, title), kind,
+                     kind == TWColumnFit::Fixed ? sizeToFitWidth(column.tag) : 0,
+                     m_draggedWidths.at(i)});
     }
+    twFitColumns(m_table, fits);
+}
+
+bool TWWorkTable::eventFilter(QObject *watched, QEvent *event)
+{
+    if (twViewportWidthChanged(m_table, watched, event))
+        fitColumns();
+    return QObject::eventFilter(watched, event);
 }
 
 int TWWorkTable::sortTag() const
@@ -450,6 +487,11 @@ void TWWorkTable::sectionResized(int logical, int newSize)
 {
     if (m_updatingColumns || !m_loaded || logical < 0 || logical >= m_model->columns().size())
         return;
+    // The user's width is kept exactly from now on.
+    if (logical < m_storedWidths.size()) {
+        m_storedWidths[logical] = newSize;
+        m_draggedWidths[logical] = true;
+    }
     const QString identifier = m_model->columns().at(logical).identifier;
     QVariantList list = fields();
     for (QVariant &entry : list) {

@@ -115,6 +115,9 @@ public:
     void saveSettings();
     // Rebuilds the table's columns from the record.
     void updateColumns();
+    // Shows the columns at their stored widths, the fixed-size ones (ticks,
+    // dates) fitted when the columns are wider than the list.
+    void fitColumns();
     // Shows the stored sort column and direction, then sorts.
     void updateSortDescriptors();
     // Sorts by the stored column, clears the selection and reloads.
@@ -161,6 +164,9 @@ public:
 signals:
     void settingsChanged();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void sectionMoved();
     void sectionResized(int logical, int newSize);
@@ -190,6 +196,9 @@ private:
     bool m_selectionIsChanging = false;
     QList<int> m_selectedRows;
     QList<int> m_contextRows;
+    // Per shown column, the stored width and whether the user set it.
+    QList<int> m_storedWidths;
+    QList<bool> m_draggedWidths;
 };
 
 // Three-way comparisons of the lists' sort rules.

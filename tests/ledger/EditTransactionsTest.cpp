@@ -179,7 +179,7 @@ TEST_F(EditTransactionsSheet, ListsTheEditableFieldsAndMakesAControlPerField)
     EXPECT_EQ(codes, (QList<int>{-1001, -1002}));
 }
 
-TEST_F(EditTransactionsAmounts, UnreadableTextIsRefusedAndAnEmptyTotalIsZero)
+TEST_F(EditTransactionsAmounts, UnreadableOrEmptyTotalsAreRefusedNamingTheField)
 {
     add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
     addSplit(201, twDay(2024, 5, 1), 700,
@@ -196,11 +196,46 @@ TEST_F(EditTransactionsAmounts, UnreadableTextIsRefusedAndAnEmptyTotalIsZero)
     EXPECT_TRUE(codes.isEmpty());
     EXPECT_EQ(stored(200)->total(), 1000);
 
-    // An empty total is 0.
-    select({200});
-    controller.selectField(-12);
-    save();
-    EXPECT_EQ(stored(200)->total(), 0);
+    // An empty total is no amount: refused, naming the field, before anything
+    // is written or asked (also with a split row selected).
+    for (const QList<qint32> &rows : {QList<qint32>{200}, QList<qint32>{200, 201}}) {
+        errors.clear();
+        select(rows);
+        controller.view()->show();
+        ASSERT_TRUE(controller.selectField(-12));
+        textField()->clear();
+        save();
+        EXPECT_FALSE(alert());
+        ASSERT_EQ(errors.size(), 1);
+        EXPECT_EQ(errors[0].localizedDescription(),
+                  TWLocalized("editTransactionsEmptyAmount")
+                      .arg(business->fieldWithIdentifier(-12)->name()));
+        EXPECT_TRUE(codes.isEmpty());
+        EXPECT_EQ(stored(200)->total(), 1000);
+    }
+}
+
+TEST_F(EditTransactionsAmounts, AnEmptyCustomNumberClearsTheValueInsteadOfStoringZero)
+{
+    TWTransactionPtr row = add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
+    for (std::uint32_t type : {TWFieldTypeNumber, TWFieldTypePercent, TWFieldTypeCurrency}) {
+        SCOPED_TRACE(type);
+        const TWFieldPtr field = twAddCustomField(*business, QStringLiteral("F%1").arg(type), type);
+        row = stored(200)->copy();
+        const TWFieldValuePtr value = row->fieldValueWithField(*field, true);
+        value->setNumber(2500000.5);
+        value->setPercent(12.5f);
+        value->setCurrency(250);
+        ASSERT_OK(business->updateTransaction(row, false, false, false, false));
+        codes.clear();
+        select({200});
+        ASSERT_TRUE(controller.selectField(field->identifier()));
+        textField()->clear();
+        save();
+        EXPECT_EQ(codes, QList<int>{-1002});
+        const TWFieldValuePtr after = stored(200)->fieldValueWithIdentifier(field->identifier());
+        EXPECT_TRUE(!after || !after->hasValue());
+    }
 }
 
 TEST_F(EditTransactionsAmounts, ATypedTotalKeepsEachTransactionsDirection)

@@ -118,8 +118,10 @@ TEST_F(FieldEditor, ARenamedFieldKeepsItsChoicesTagsAndPercentAlsoAfterReopening
     fields.selectField(listed);
     EXPECT_EQ(fields.itemCount(), 2);
 
-    // A choice added after the rename belongs to the listed field too.
+    // A choice added (and named) after the rename belongs to the listed field too.
     fields.newItem();
+    QAbstractItemModel *items = fields.itemsTableView()->model();
+    ASSERT_TRUE(items->setData(items->index(2, 0), QStringLiteral("Gamma"), Qt::EditRole));
     EXPECT_EQ(business->fieldWithIdentifier(list->identifier())->listItems().size(), 3);
 
     auto reopened = saveAndReopen();

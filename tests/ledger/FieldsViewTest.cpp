@@ -155,11 +155,18 @@ TEST_F(FieldsView, ChoicesTagsAndPercentSettingsOfTheSelectedField)
     fields.itemsTableView()->sortByColumn(0, Qt::DescendingOrder);
     EXPECT_EQ(fields.itemName(0), QStringLiteral("Beta"));
 
-    // A new choice is stored, shown last and renamed in place.
+    // A new choice is shown last and named in place; it is stored with its
+    // name, never without one.
     fields.newItem();
     ASSERT_EQ(fields.itemCount(), 3);
-    EXPECT_EQ(list->listItems().size(), 3);
+    EXPECT_EQ(list->listItems().size(), 2);
     QAbstractItemModel *items = fields.itemsTableView()->model();
+    EXPECT_TRUE(items->setData(items->index(2, 0), QStringLiteral(" "), Qt::EditRole));
+    EXPECT_EQ(fields.itemCount(), 2);
+    EXPECT_EQ(list->listItems().size(), 2);
+    fields.newItem();
+    fields.newItem();
+    ASSERT_EQ(fields.itemCount(), 3);
     EXPECT_TRUE(items->setData(items->index(2, 0), QStringLiteral("Gamma"), Qt::EditRole));
     EXPECT_EQ(
         choiceNames(*business->fieldWithIdentifier(list->identifier())),
@@ -176,8 +183,16 @@ TEST_F(FieldsView, ChoicesTagsAndPercentSettingsOfTheSelectedField)
     EXPECT_EQ(list->listItems().size(), 1);
     EXPECT_EQ(fields.itemCount(), 1);
 
+    // A stored name is never emptied.
+    const QString first = fields.itemName(0);
+    EXPECT_TRUE(items->setData(items->index(0, 0), QString(), Qt::EditRole));
+    EXPECT_EQ(fields.itemName(0), first);
+    EXPECT_FALSE(first.isEmpty());
+
     fields.selectField(tags);
     fields.newItem();
+    EXPECT_EQ(tags->tagItems().size(), 0);
+    EXPECT_TRUE(items->setData(items->index(0, 0), QStringLiteral("Urgent"), Qt::EditRole));
     EXPECT_EQ(tags->tagItems().size(), 1);
 
     // The percent pane edits the listed field and stores it.

@@ -7,6 +7,7 @@
 #include "ledger/TWTransactionsController.h"
 #include "ledger/TWTransactionsModel.h"
 
+#include "foundation/TWLocalized.h"
 #include "model/TWAccountingPeriod.h"
 #include "model/TWBuiltInFields.h"
 #include "model/TWRelationship.h"
@@ -267,7 +268,7 @@ TEST(RegisterActions, ARefusedBoxOrConversionLeavesTheRowAsStored)
               0);
 }
 
-TEST(RegisterActions, TheDeleteKeyInTheImportListsLeavesTheStoreAlone)
+TEST(RegisterActions, TheDeleteKeyDeletesExistingRowsButNeverFromThePreview)
 {
     RegisterBooks books;
     TWBusiness &b = *books.business;
@@ -277,6 +278,7 @@ TEST(RegisterActions, TheDeleteKeyInTheImportListsLeavesTheStoreAlone)
     const TWTransactionPtr preview = stored->copy();
     preview->setPayee(QStringLiteral("imported"));
     for (TWRegisterMode mode : {TWRegisterMode::ImportPreview, TWRegisterMode::AllTransactions}) {
+        SCOPED_TRACE(int(mode));
         TWTransactionsController c;
         c.setBusiness(&b);
         if (mode == TWRegisterMode::ImportPreview)
@@ -286,8 +288,38 @@ TEST(RegisterActions, TheDeleteKeyInTheImportListsLeavesTheStoreAlone)
         c.update();
         c.selectTransactions({stored});
         ASSERT_EQ(c.selectedTransactions().size(), 1);
-        EXPECT_FALSE(c.tableViewDelete(c.tableView()));
-        EXPECT_TRUE(alerts.messages.isEmpty());
-        EXPECT_TRUE(b.transactionWithIdentifier(stored->identifier()));
+        const bool existing = mode == TWRegisterMode::AllTransactions;
+        // The preview's rows are not in the store: its Delete key does nothing.
+        EXPECT_EQ(c.tableViewDelete(c.tableView()), existing);
+        EXPECT_EQ(alerts.messages,
+                  existing ? QStringList{TWLocalized("deleteTransactionMessage")} : QStringList());
+        EXPECT_EQ(b.transactionWithIdentifier(stored->identifier()) == nullptr, existing);
+    }
+}
+
+TEST(RegisterActions, DeletingOnlyClosedRowsSaysSoForOneOrSeveral)
+{
+    RegisterBooks books;
+    TWBusiness &b = *books.business;
+    RegisterAlerts alerts;
+    TWTransactionList closed;
+    for (int day : {1, 2}) {
+        const TWTransactionPtr t = books.add(QDate(2024, 1, day), books.checking, books.sales, 1);
+        t->setState(1);
+        ASSERT_OK(b.updateTransactionState(t, false));
+        closed.append(t);
+    }
+    const struct {
+        qsizetype rows;
+        const char *message;
+    } cases[] = {{1, "lockedClosedTransactionDelete"}, {2, "lockedClosedTransactionsDeleteAll"}};
+    for (const auto &test : cases) {
+        TWTransactionsController c;
+        openAccountRegister(c, books, books.checking);
+        alerts.messages.clear();
+        c.selectTransactions(closed.mid(0, test.rows));
+        c.deleteSelectedTransaction(false);
+        EXPECT_EQ(alerts.messages, QStringList{TWLocalized(test.message)});
+        EXPECT_EQ(b.transactions().size(), 2);
     }
 }

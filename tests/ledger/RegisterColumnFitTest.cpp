@@ -1,8 +1,10 @@
-// The register's columns: each at its stored width whatever the window,
-// never cutting a title or an amount; sorting keeps the selection.
+// The register's columns: each at its stored width, the fixed-size ones
+// fitted when the register is short of room, never cutting a title or an
+// amount; sorting keeps the selection.
 
 #include "RegisterTestSupport.h"
 
+#include "app/TWColumnWidths.h"
 #include "ledger/TWRegisterColumns.h"
 #include "ledger/TWTransactionsController.h"
 #include "ledger/TWTransactionsModel.h"
@@ -16,8 +18,6 @@
 #include <QImage>
 #include <QScrollBar>
 #include <QTableView>
-
-#include <tuple>
 
 namespace
 {
@@ -58,20 +58,35 @@ struct Register {
 
 } // namespace
 
-TEST(RegisterColumnFit, ColumnsShowTheirStoredWidthsWidenedOnlyToTheirTitles)
+TEST(RegisterColumnFit, StoredWidthsShowAsStoredAndFixedColumnsGiveWayWhenShort)
 {
-    // Stored width and least width: a column is shown at its stored width,
-    // or wider where that would cut its title or amount (also a column once
-    // dragged narrower than its title).
-    EXPECT_EQ(TWRegisterColumns::shownWidths({{160, 60}, {300, 90}, {160, 180}, {55, 90}}),
-              (QList<int>{160, 300, 180, 90}));
-    // Stored in points, shown in pixels at the screen's resolution.
-    for (const auto &[points, dpi, pixels] :
-         {std::tuple{120.0, 96.0, 160}, std::tuple{120.0, 72.0, 120}, std::tuple{249.75, 96.0, 333},
-          std::tuple{120.0, 144.0, 240}}) {
-        EXPECT_EQ(TWRegisterColumns::pixelsFromPoints(points, dpi), pixels);
-        EXPECT_DOUBLE_EQ(TWRegisterColumns::pointsFromPixels(pixels, dpi), points);
-    }
+    using F = TWColumnFit;
+    // Stored width, least width (title, widest amount), kind, fitted width
+    // of fixed-size content, dragged by the user.
+    const QList<TWColumnFit> columns{{160, 60},
+                                     {300, 90},
+                                     {160, 180},
+                                     {55, 90},
+                                     {120, 60, F::Fixed, 70},
+                                     {140, 60, F::Fixed, 70, true},
+                                     {40, 60, F::Fixed, 70, true}};
+    // Room for all: stored widths, widened only where a title or amount
+    // would be cut; a dragged width exactly as dragged.
+    EXPECT_EQ(twShownColumnWidths(columns, 5000), (QList<int>{160, 300, 180, 90, 120, 140, 40}));
+    // Wider than the list: the undragged fixed column takes its fitted width.
+    EXPECT_EQ(twShownColumnWidths(columns, 900), (QList<int>{160, 300, 180, 90, 70, 140, 40}));
+    // Never below its title, nor above what it had.
+    EXPECT_EQ(twShownColumnWidths({{120, 80, F::Fixed, 70}, {60, 50, F::Fixed, 90}}, 10),
+              (QList<int>{80, 60}));
+    // Then the texts before the last amount give way, by their room above
+    // their titles, where that shows the amount whole; else they keep theirs.
+    const QList<TWColumnFit> texts{{120, 50, F::Text},
+                                   {120, 90, F::Text},
+                                   {120, 60, F::Kept},
+                                   {120, 100, F::Amount},
+                                   {120, 50, F::Text}};
+    EXPECT_EQ(twShownColumnWidths(texts, 440), (QList<int>{92, 108, 120, 120, 120}));
+    EXPECT_EQ(twShownColumnWidths(texts, 300), (QList<int>{120, 120, 120, 120, 120}));
 }
 
 TEST(RegisterColumnFit, NoTitleAndNoAmountIsEverCutAScrollBarTakesTheRest)
@@ -110,40 +125,59 @@ TEST(RegisterColumnFit, NoTitleAndNoAmountIsEverCutAScrollBarTakesTheRest)
     }
 }
 
-TEST(RegisterColumnFit, ColumnsKeepTheirStoredWidthsWhateverTheWindow)
+TEST(RegisterColumnFit, AmountsShowAtTheWidthALargeWindowLeavesAndTheRestScrolls)
 {
     RegisterBooks books;
-    const QString opening = QStringLiteral("Opening balance");
-    books.add(QDate(2024, 1, 1), books.checking, books.sales, 250000, opening);
-    const auto setDescription = [&books, &opening] {
-        const TWTransactionPtr t = books.business->transactions().constFirst()->copy();
-        t->setDescription(opening);
-        return books.business->updateTransaction(t, false, false, false, false);
-    };
-    ASSERT_OK(setDescription());
-    int payee = -1;
-    // As wide as a 1440-pixel window leaves the register, and a 1024-pixel one.
-    for (const int width : {1150, 760}) {
-        Register reg(*books.business, books.checking, width);
-        const QFontMetrics cells(reg.table()->font());
-        // Payee and description show an opening balance whole, at the width
-        // they have in any window.
+    books.add(QDate(2024, 1, 1), books.checking, books.sales, 2000000, QStringLiteral("Opening"));
+    books.add(QDate(2024, 1, 2), books.rent, books.checking, 150000, QStringLiteral("Landlord"));
+    const int stored = int(TWRegisterDefaultColumnWidth);
+    // As wide as a 1440-pixel window leaves the register: the amounts whole
+    // on screen, the text columns at their stored widths, the fixed ones
+    // fitted.
+    {
+        Register reg(*books.business, books.checking, 1150);
+        const int visible = reg.table()->viewport()->width();
+        for (const qint32 field :
+             {TWFieldIdentifierDebit, TWFieldIdentifierCredit, TWFieldIdentifierBalance}) {
+            const int column = reg.column(field);
+            ASSERT_GE(column, 0) << field;
+            EXPECT_LE(reg.table()->horizontalHeader()->sectionViewportPosition(column) +
+                          reg.width(field),
+                      visible)
+                << field;
+        }
+        // The accounts keep their widths; the payee and the description give
+        // way, never below their titles.
+        for (const qint32 field : {TWFieldIdentifierAccount1, TWFieldIdentifierAccount2})
+            EXPECT_EQ(reg.width(field), stored) << field;
         for (const qint32 field : {TWFieldIdentifierPayee, TWFieldIdentifierDescription})
-            EXPECT_GT(reg.width(field), cells.horizontalAdvance(opening) + 8) << width;
-        if (payee < 0)
-            payee = reg.width(TWFieldIdentifierPayee);
-        EXPECT_EQ(reg.width(TWFieldIdentifierPayee), payee) << width;
-        EXPECT_GT(reg.table()->horizontalScrollBar()->maximum(), 0) << width;
+            EXPECT_GE(reg.width(field), reg.controller.minimumWidth(reg.column(field))) << field;
+        EXPECT_LT(reg.width(TWFieldIdentifierCleared), stored);
+    }
+    // A 1024-pixel window: a scroll bar that reaches the last column.
+    {
+        Register reg(*books.business, books.checking, 760);
+        QScrollBar *bar = reg.table()->horizontalScrollBar();
+        ASSERT_GT(bar->maximum(), 0);
+        bar->setValue(bar->maximum());
+        const int last = reg.table()->model()->columnCount() - 1;
+        EXPECT_LE(reg.table()->horizontalHeader()->sectionViewportPosition(last) +
+                      reg.table()->horizontalHeader()->sectionSize(last),
+                  reg.table()->viewport()->width());
     }
 
-    // A column dragged wider keeps that width, in this window and the next.
-    Register dragged(*books.business, books.checking, 760);
-    dragged.table()->horizontalHeader()->resizeSection(dragged.column(TWFieldIdentifierDescription),
-                                                       333);
+    // Dragged widths are kept exactly, in this window and the next, whatever
+    // the window: a fixed column too.
+    {
+        Register dragged(*books.business, books.checking, 760);
+        QHeaderView *header = dragged.table()->horizontalHeader();
+        header->resizeSection(dragged.column(TWFieldIdentifierDescription), 333);
+        header->resizeSection(dragged.column(TWFieldIdentifierCleared), 140);
+    }
     for (const int width : {1150, 760}) {
         Register reg(*books.business, books.checking, width);
         EXPECT_EQ(reg.width(TWFieldIdentifierDescription), 333) << width;
-        EXPECT_EQ(reg.width(TWFieldIdentifierPayee), payee) << width;
+        EXPECT_EQ(reg.width(TWFieldIdentifierCleared), 140) << width;
     }
 }
 

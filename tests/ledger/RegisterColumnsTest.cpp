@@ -91,4 +91,16 @@ TEST(RegisterColumns, AMovedColumnKeepsTheHiddenFieldBehindIt)
     // Nothing lost.
     EXPECT_EQ(order.size(),
               TWRegisterColumns::entryIdentifiers(*books.business->columnSettings(0)).size());
+
+    // Shown columns between are passed over: the first hidden entry after the
+    // moved one travels with it (notes, behind account 1, account 2, ...).
+    TWRegisterColumns::toggleFieldVisible(settings, TWFieldIdentifierNotes, view);
+    columns = shown(settings, TWRegisterMode::Accounts, view);
+    columns.removeAll(TWFieldIdentifierAccount1);
+    columns.prepend(TWFieldIdentifierAccount1);
+    TWRegisterColumns::moveColumns(settings, columns, view);
+    const QList<qint32> after = TWRegisterColumns::entryIdentifiers(settings);
+    ASSERT_GE(after.size(), 2);
+    EXPECT_EQ(after.mid(0, 2), (QList<qint32>{TWFieldIdentifierAccount1, TWFieldIdentifierNotes}));
+    EXPECT_EQ(shown(settings, TWRegisterMode::Accounts, view), columns);
 }

@@ -8,6 +8,7 @@
 #include "ledger/TWSplitController.h"
 #include "ledger/TWTotalController.h"
 
+#include <QDateEdit>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -254,4 +255,50 @@ TEST_F(TransactionEditorForm, TheSheetIsTitledByWhatItDoes)
     editor = openEdit(storeTransaction(QStringLiteral("Acme"), 100));
     ASSERT_TRUE(editor);
     EXPECT_EQ(editor->view()->window()->windowTitle(), TWLocalized("sheetTitleEditTransaction"));
+}
+
+TEST_F(TransactionEditorForm, FieldsShowWhatIsStoredUnderTheirNamesAsWritten)
+{
+    const auto add = [this](const char *name, std::uint32_t type) {
+        const TWFieldPtr field = TWField::fieldWithName(QString::fromUtf8(name), type, false, false,
+                                                        business->nextFieldIdentifier());
+        EXPECT_OK(business->addField(field, false));
+        business->columnSettingsAddField(*field);
+        return field;
+    };
+    const TWFieldPtr due = add("Due", TWFieldTypeDate);
+    const TWFieldPtr hours = add("R&D hours", TWFieldTypeNumber);
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+    ASSERT_TRUE(editor);
+
+    // No date stored: none shown, and none stored until one is given.
+    auto *picker = qobject_cast<QDateEdit *>(editor->valueViewForField(due->identifier()));
+    ASSERT_TRUE(picker);
+    EXPECT_TRUE(picker->text().trimmed().isEmpty()) << picker->text().toStdString();
+    picker->setDate(QDate(2026, 5, 10));
+    const TWFieldValuePtr value = editor->editTransaction()->fieldValueWithField(*due, false);
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->date().date(), QDate(2026, 5, 10));
+    editor->editTransaction()->removeFieldValueWithIdentifier(due->identifier());
+    editor->updateValues();
+    EXPECT_TRUE(picker->text().trimmed().isEmpty()) << picker->text().toStdString();
+
+    // The name as written: no shortcut taken from it, and a refusal names it.
+    auto *label = qobject_cast<QLabel *>(editor->labelViewForField(hours->identifier()));
+    ASSERT_TRUE(label);
+    EXPECT_TRUE(QKeySequence::mnemonic(label->text()).isEmpty());
+    type(editor, hours->identifier(), QStringLiteral("lots"));
+    alerts.clear();
+    editor->doSave(1);
+    ASSERT_FALSE(alerts.isEmpty());
+    EXPECT_TRUE(alerts.first().startsWith(QStringLiteral("R&D hours:")))
+        << alerts.first().toStdString();
+
+    // The labels' column is a fifth of the form's width less 20.
+    editor->scrollArea()->setMinimumWidth(1200);
+    editor->view()->window()->adjustSize();
+    QCoreApplication::processEvents();
+    const int form = editor->scrollArea()->widget()->width();
+    ASSERT_GT(form, 1000);
+    EXPECT_EQ(qobject_cast<QLabel *>(editor->labelViewForField(-5))->width(), int(0.2 * form) - 20);
 }

@@ -226,6 +226,8 @@ TEST_F(TransactionEditorSave, ReadOnlyDoneClosesWithoutWritingAndCancelDropsTheC
     ASSERT_TRUE(editor);
     EXPECT_EQ(editor->mode(), 3);
     EXPECT_FALSE(editor->cancelButton()->isVisibleTo(editor->view()));
+    // Nothing can be split: the button is not offered at all.
+    EXPECT_FALSE(editor->splitTransactionButton()->isVisibleTo(editor->view()));
     EXPECT_EQ(editor->saveButton()->text(), TWLocalized("done"));
     EXPECT_FALSE(textField(editor, -5)->isEnabled());
     EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);

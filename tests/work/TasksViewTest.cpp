@@ -458,3 +458,21 @@ TEST_F(TasksView, BothListsKeepTheirHeaderAndThreeRowsAtA1024By700Window)
         EXPECT_GE(twWholeRowsInView(table), 3) << table->objectName().toStdString();
     }
 }
+
+TEST_F(TasksView, AtTheWidthALargeWindowLeavesTheMoneyColumnsShowWhole)
+{
+    addTask(project, QStringLiteral("Design"), TWTaskTypeHour, 12);
+    open(TWProjectList{project});
+    // What a 1440-pixel window leaves the list: the tick and the date give
+    // way, the text keeps its width, the total shows whole.
+    tasks->view()->resize(1170, 600);
+    QCoreApplication::processEvents();
+    TWWorkTable *table = tasks->tasksTable();
+    QHeaderView *header = table->table()->horizontalHeader();
+    EXPECT_LT(header->sectionSize(table->fieldColumn(TWTaskColumnCompleted)), 120);
+    EXPECT_EQ(header->sectionSize(table->fieldColumn(TWTaskColumnName)), 120);
+    const int total = table->fieldColumn(TWTaskColumnTotal);
+    ASSERT_GE(total, 0);
+    EXPECT_LE(header->sectionViewportPosition(total) + header->sectionSize(total),
+              table->table()->viewport()->width());
+}

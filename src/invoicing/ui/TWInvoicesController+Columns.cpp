@@ -6,6 +6,7 @@
 #include "invoicing/ui/TWInvoicesModel.h"
 
 #include "app/TWBusinessController.h"
+#include "app/TWColumnWidths.h"
 #include "app/TWMenus.h"
 
 #include "foundation/TWLocalized.h"
@@ -17,12 +18,15 @@
 #include <QMenu>
 #include <QScopedValueRollback>
 
+#include <cmath>
+
 namespace
 {
 
 constexpr int kMinimumColumnWidth = 50;
 constexpr int kFitPadding = 20;
-constexpr double kDefaultColumnWidth = 100.0;
+// The width the store gives a column until the user drags it.
+constexpr double kDefaultColumnWidth = 120.0;
 
 QString identifierOf(const QVariant &entry)
 {
@@ -76,7 +80,8 @@ void TWInvoicesController::updateColumns()
     if (!m_table)
         return;
     QList<int> tags;
-    QList<int> widths;
+    m_storedWidths.clear();
+    m_draggedWidths.clear();
     for (const QVariant &entry : fields()) {
         const QVariantMap map = entry.toMap();
         const QString identifier = map.value(TWColumnSettingsIdentifierKey).toString();
@@ -87,19 +92,48 @@ void TWInvoicesController::updateColumns()
             !map.value(TWColumnSettingsVisibleKey).toBool())
             continue;
         tags.append(TWInvoiceColumns::columnTag(identifier));
-        widths.append(
-            std::max(kMinimumColumnWidth,
-                     int(map.value(TWColumnSettingsWidthKey, kDefaultColumnWidth).toDouble())));
+        const double width = map.value(TWColumnSettingsWidthKey, kDefaultColumnWidth).toDouble();
+        m_storedWidths.append(std::max(kMinimumColumnWidth, int(std::lround(width))));
+        // A width other than the default was set by the user.
+        m_draggedWidths.append(width != kDefaultColumnWidth);
     }
     const QScopedValueRollback columnsGuard(m_updatingColumns, true);
     const QScopedValueRollback sortGuard(m_updatingSort, true);
     m_model->setColumns(tags);
     QHeaderView *header = m_table->horizontalHeader();
-    for (int i = 0; i < tags.size(); ++i) {
+    for (int i = 0; i < tags.size(); ++i)
         if (header->visualIndex(i) != i)
             header->moveSection(header->visualIndex(i), i);
-        header->resizeSection(i, widths.at(i));
+    fitColumns();
+}
+
+void TWInvoicesController::fitColumns()
+{
+    if (!m_table)
+        return;
+    const QScopedValueRollback columnsGuard(m_updatingColumns, true);
+    QHeaderView *header = m_table->horizontalHeader();
+    QList<TWColumnFit> fits;
+    for (int i = 0; i < m_storedWidths.size(); ++i) {
+        const int tag = m_model->tagOfColumn(i);
+        // Dates, ticks and the repeat have content of a fixed size; the
+        // texts give way before the amounts.
+        const bool fixed = tag == TWInvoiceColumnDate || tag == TWInvoiceColumnDue ||
+                           tag == TWInvoiceColumnSent || tag == TWInvoiceColumnPaid ||
+                           tag == TWInvoiceColumnRepeat;
+        const bool amount = tag == TWInvoiceColumnTasks || tag == TWInvoiceColumnExpenses ||
+                            tag == TWInvoiceColumnTotal || tag == TWInvoiceColumnOwe ||
+                            tag == TWInvoiceColumnPercentPaid;
+        const TWColumnFit::Kind kind = fixed    ? TWColumnFit::Fixed
+                                       : amount ? TWColumnFit::Amount
+                                                : TWColumnFit::Text;
+        const int title =
+            twHeaderTitleWidth(header, TWLocalized(TWInvoiceColumns::columnIdentifier(tag)),
+                               header->sortIndicatorSection() == i);
+        fits.append({m_storedWidths.at(i), std::max(kMinimumColumnWidth, title), kind,
+                     fixed ? sizeToFitWidth(tag) : 0, m_draggedWidths.at(i)});
     }
+    twFitColumns(m_table, fits);
 }
 
 int TWInvoicesController::sortTag() const
@@ -245,6 +279,11 @@ void TWInvoicesController::sectionResized(int logical, int size)
 {
     if (m_updatingColumns || !m_settingsLoaded)
         return;
+    // The user's width is kept exactly from now on.
+    if (logical >= 0 && logical < m_storedWidths.size()) {
+        m_storedWidths[logical] = size;
+        m_draggedWidths[logical] = true;
+    }
     const QString identifier = TWInvoiceColumns::columnIdentifier(m_model->tagOfColumn(logical));
     QVariantList list = fields();
     for (QVariant &entry : list) {

@@ -5,6 +5,7 @@
 #include "invoicing/ui/TWSendInvoiceController.h"
 
 #include "app/TWBusinessController.h"
+#include "app/TWColumnWidths.h"
 #include "app/TWSplitPanes.h"
 #include "ledger/TWTransactionsController.h"
 
@@ -156,6 +157,7 @@ void TWInvoicesController::build()
             m_headerMenu->popup(m_table->horizontalHeader()->mapToGlobal(position));
     });
     connect(header, &QHeaderView::sectionMoved, this, [this] { sectionMoved(); });
+    m_table->viewport()->installEventFilter(this);
     connect(header, &QHeaderView::sectionResized, this,
             [this](int logical, int, int size) { sectionResized(logical, size); });
     connect(header, &QHeaderView::sectionHandleDoubleClicked, this, [this](int logical) {
@@ -276,6 +278,9 @@ bool TWInvoicesController::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_table &&
         (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
         m_table->viewport()->update(); // the selected rows' text colour
+    // The columns are fitted again to the list's new width.
+    if (twViewportWidthChanged(m_table, watched, event))
+        fitColumns();
     return TWInvoiceListDetail::eventFilter(watched, event);
 }
 

@@ -118,6 +118,9 @@ public:
     void saveSettings();
     const QVariantMap &settings() const { return m_settings; }
     void updateColumns();
+    // Shows the columns at their stored widths, the fixed-size ones (dates,
+    // ticks, the repeat) fitted when the columns are wider than the list.
+    void fitColumns();
     void updateSortDescriptors();
     void updateHeaderMenu();
     QMenu *headerMenu() const { return m_headerMenu; }
@@ -212,6 +215,9 @@ private:
     bool m_selectionIsChanging = false;
     bool m_updatingSort = false;
     bool m_updatingColumns = false;
+    // Per shown column, the stored width and whether the user set it.
+    QList<int> m_storedWidths;
+    QList<bool> m_draggedWidths;
     TWSplitDivider *m_divider = nullptr;
 
     QSplitter *m_splitter = nullptr;
