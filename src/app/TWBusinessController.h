@@ -325,6 +325,8 @@ signals:
     void fileURLChanged();
 
 private:
+    // The name of what Print prints now (its job and its proposed file).
+    QString printJobName() const;
     struct Sheet {
         QPointer<TWWindow> window;
         QPointer<QWidget> view;
