@@ -232,7 +232,6 @@ TEST_F(PackageDialogTest, AFileIsNeverWrittenIntoNorReadFromInsideABusiness)
         {P::OpenFile, "Folder", S::Enter, "Folder"},
         {P::OpenFile, "T.tallyworth", S::Refuse, nullptr},
         {P::OpenFile, "T.tallyworth/Data.sql", S::Refuse, nullptr},
-        {P::OpenFiles, "T.tallyworth/Data.sql", S::Refuse, nullptr},
         {P::OpenFolder, "Folder", S::Choose, "Folder"},
         {P::OpenFolder, "T.tallyworth", S::Refuse, nullptr},
     };
@@ -274,27 +273,4 @@ TEST_F(PackageDialogTest, AFileIsNeverWrittenIntoNorReadFromInsideABusiness)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     EXPECT_FALSE(QFileInfo::exists(package + QStringLiteral("/inside.pdf")));
-}
-
-TEST_F(PackageDialogTest, AFileDialogShowsAnEnteredBusinessFromOutsideAndChoosesNothing)
-{
-    using P = TWPackageFileDialog::Purpose;
-    for (const P purpose : {P::SaveFile, P::OpenFile, P::OpenFolder}) {
-        SCOPED_TRACE(int(purpose));
-        bool ended = false;
-        TWPackageFileDialog *dialog =
-            TWPackageFileDialog::ask(purpose, nullptr, QStringLiteral("Choose"), QString(), {},
-                                     [&ended](const QStringList &) { ended = true; });
-        dialog->setDirectory(dir.path());
-        dialog->setDirectory(package);
-        emit dialog->directoryEntered(package);
-        QCoreApplication::processEvents();
-        EXPECT_EQ(shown(*dialog), dir.path());
-        EXPECT_TRUE(dialog->isVisible());
-        EXPECT_FALSE(ended);
-        EXPECT_EQ(answer(*dialog, TWLocalized("cancel")), QStringLiteral("(none)"));
-        dialog->reject();
-        EXPECT_TRUE(ended);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
 }
