@@ -122,23 +122,30 @@ bool TWApplicationDelegate::applicationShouldOpenUntitledFile() const
 bool TWApplicationDelegate::openPaths(const QStringList &paths)
 {
     bool opened = false;
+    // Files given after a business go into it, whether or not its window has
+    // come to the front yet (at start it has not).
+    QPointer<TWBusinessController> into;
     for (const QString &path : paths) {
         const QFileInfo info(path);
+        QWidget *parent = m_active ? m_active->windowForSheet() : nullptr;
+        if (!info.exists() && !info.isSymLink()) {
+            TWDocumentPrompts::prompts().showMessage(
+                TWLocalized("fileMissingMessage").arg(info.fileName()), parent);
+            continue;
+        }
         if (info.isDir()) {
             m_documents->openDocumentWithContentsOfURL(
                 QUrl::fromLocalFile(TWPackageFiles::absolutePath(path)), true,
-                [this, &opened](TWBusinessController *document, bool, TWErrorResult) {
+                [this, &opened, &into](TWBusinessController *document, bool, TWErrorResult) {
                     if (!document)
                         return;
                     opened = true;
-                    // Its window has just come to the front: files given after
-                    // it go into it.
+                    into = document;
                     updateActiveDocument(document);
                 });
             continue;
         }
-        if (!openFile(TWPackageFiles::absolutePath(path))) {
-            QWidget *parent = m_active ? m_active->windowForSheet() : nullptr;
+        if (!openFile(TWPackageFiles::absolutePath(path), into)) {
             TWDocumentPrompts::prompts().showMessage(
                 TWLocalized("fileRefusedMessage").arg(info.fileName()), parent);
         }
@@ -146,9 +153,9 @@ bool TWApplicationDelegate::openPaths(const QStringList &paths)
     return opened;
 }
 
-bool TWApplicationDelegate::openFile(const QString &path)
+bool TWApplicationDelegate::openFile(const QString &path, TWBusinessController *into)
 {
-    TWBusinessController *document = m_active;
+    TWBusinessController *document = into ? into : m_active.data();
     if (!document)
         return false;
     if (document->hasAttachedSheet())

@@ -40,12 +40,14 @@ public:
     void applicationDidFinishLaunching(const QStringList &paths = {});
     // NO when the last business is to be reopened.
     bool applicationShouldOpenUntitledFile() const;
-    // Packages (folders) open as documents; other files go through the
-    // open-file rule, and one it refuses gets a message. Answers whether a
-    // document was opened.
+    // Taken in order: packages (folders) open as documents, and the files
+    // after one go into it; other files go through the open-file rule, and
+    // one it refuses, or a path where nothing is, gets a message. Answers
+    // whether a document was opened.
     bool openPaths(const QStringList &paths);
-    // The open-file rule: whether the file was taken.
-    bool openFile(const QString &path);
+    // The open-file rule: whether the file was taken, into `into` or else the
+    // active document.
+    bool openFile(const QString &path, TWBusinessController *into = nullptr);
     // Closes every document as Close does, then quits (unless one stayed).
     void terminate();
     // Shut-down: observers off, the status item gone, temporary files removed.

@@ -214,15 +214,12 @@ void TWBusinessController::updateCountTotal()
     }
 
     TWTransactionList all;
-    // The rows a search left in the register (all of them without one).
-    std::optional<TWTransactionList> shown;
     TWTransactionList selected;
     TWUnitPtr unit = m_business->homeUnit();
     std::function<qint64(const TWTransactionList &)> totalOf;
     const auto fromRegister = [&](TWRegisterDetail *transactions, auto interim) {
         if (transactions) {
             all = transactions->transactions();
-            shown = transactions->searchedTransactions();
             selected = transactions->selectedTransactions();
         } else {
             // Until the register comes, the rows it would show.
@@ -302,22 +299,17 @@ void TWBusinessController::updateCountTotal()
         return formatter.valueString(value, unit.get(), true, true, false, true, true);
     };
     const QString word = TWLocalized(all.size() == 1 ? "transactionLower" : "transactionsLower");
-    const QLocale locale;
-    const auto number = [&locale](qsizetype value) { return locale.toString(qlonglong(value)); };
-    // After a search the line counts the rows left of all there are, and the
-    // total is that of the rows left.
-    const bool searched = shown && shown->size() != all.size();
-    const TWTransactionList &listed = searched ? *shown : all;
-    const QString full =
-        searched ? TWLocalized("countShownOf").arg(number(shown->size()), number(all.size()), word)
-                 : QStringLiteral("%1 %2").arg(number(all.size()), word);
+    // The counts are plain numbers, and both lines describe the list the
+    // register loaded (a search narrows the rows shown, not the line).
+    const auto number = [](qsizetype value) { return QString::number(qlonglong(value)); };
+    const QString full = QStringLiteral("%1 %2").arg(number(all.size()), word);
     if (!selected.isEmpty()) {
         count->setText(QStringLiteral("%1 / %2").arg(number(selected.size()), full));
         total->setText(
-            QStringLiteral("%1 / %2").arg(money(totalOf(selected)), money(totalOf(listed))));
+            QStringLiteral("%1 / %2").arg(money(totalOf(selected)), money(totalOf(all))));
     } else {
         count->setText(full);
-        total->setText(money(totalOf(listed)));
+        total->setText(money(totalOf(all)));
     }
     count->adjustSize();
     total->adjustSize();

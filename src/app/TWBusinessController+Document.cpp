@@ -283,12 +283,31 @@ QString TWBusinessController::missingAttachmentsMessage(const QList<TWMissingAtt
                                           TWLocalized("missingAttachmentsMore")));
 }
 
+template <typename Ask, typename Kept>
+auto TWBusinessController::askHoldingAutoSave(Ask ask, Kept kept) -> decltype(ask())
+{
+    // The question runs the event loop: the autosave timer fires meanwhile.
+    ++m_questionsOpen;
+    const auto answer = ask();
+    --m_questionsOpen;
+    if (m_questionsOpen == 0 && m_autoSaveHeld) {
+        m_autoSaveHeld = false;
+        if (kept(answer))
+            autoSave();
+    }
+    return answer;
+}
+
 bool TWBusinessController::revertDocumentToSaved()
 {
     if (m_fileURL.isEmpty())
         return false;
     // Reverting throws the changes away: the user confirms first.
-    if (!TWDocumentPrompts::prompts().askRevert(displayName(), windowForSheet()))
+    if (!askHoldingAutoSave(
+            [this] {
+                return TWDocumentPrompts::prompts().askRevert(displayName(), windowForSheet());
+            },
+            [](bool revert) { return !revert; }))
         return false;
     TWErrorResult error;
     std::unique_ptr<TWBusiness> business = TWBusiness::businessWithURL(m_fileURL, false, &error);
@@ -312,7 +331,11 @@ bool TWBusinessController::revertDocumentToSaved()
 
 void TWBusinessController::autoSave()
 {
-    if (!m_fileURL.isEmpty() && m_edited)
+    if (m_questionsOpen > 0) {
+        m_autoSaveHeld = true;
+        return;
+    }
+    if (!m_fileURL.isEmpty() && m_edited && !m_closing)
         saveDocument();
 }
 
@@ -323,7 +346,14 @@ bool TWBusinessController::canClose()
         m_taskTimer->stopTaskTimer(QDateTime());
     if (!m_edited)
         return true;
-    switch (TWDocumentPrompts::prompts().askSaveChanges(displayName(), windowForSheet())) {
+    const auto answer = askHoldingAutoSave(
+        [this] {
+            return TWDocumentPrompts::prompts().askSaveChanges(displayName(), windowForSheet());
+        },
+        [](TWDocumentPrompts::SaveChangesAnswer kept) {
+            return kept == TWDocumentPrompts::Cancel;
+        });
+    switch (answer) {
     case TWDocumentPrompts::Save:
         return saveDocument();
     case TWDocumentPrompts::DontSave:

@@ -79,14 +79,15 @@ QList<TWListMenuItem> TWBusinessController::sortMenuItems() const
         items.append(twSortDirectionItems(direction));
         return items;
     };
-    if (!m_importing && kind == TWItemTypeClient) {
+    // A group of clients or merchants shows the same panes as one of them.
+    if (!m_importing && (kind == TWItemTypeClientGroup || kind == TWItemTypeClient)) {
         if (auto *clients = detailAs<TWClientDetail>(TWDetailClients))
             for (const FocusedList &list : kClientLists)
                 if (clients->hasFirstResponder(list.list))
                     return withDirection(clients->fieldMenuItems(list.list, list.sortBy),
                                          list.direction);
     }
-    if (!m_importing && kind == TWItemTypeMerchant) {
+    if (!m_importing && (kind == TWItemTypeMerchantGroup || kind == TWItemTypeMerchant)) {
         auto *merchants = detailAs<TWMerchantDetail>(TWDetailMerchants);
         if (merchants && merchants->hasFirstResponder(TWFocusList::Bills))
             return withDirection(merchants->fieldMenuItems(TWFocusList::Bills, kBills.sortBy),

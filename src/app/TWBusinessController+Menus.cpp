@@ -138,12 +138,6 @@ public:
             return m_clients && m_clients->hasFirstResponder(list);
         }
     }
-    bool isRegisterShown() const override
-    {
-        TWRegisterDetail *reg = m_document.transactionsController();
-        return reg && !m_document.isImporting() &&
-               m_document.activeTransactionsController(false, true, nullptr) == reg;
-    }
     TWValidation validateListMenu(TWAction action, int tag, bool context) const override
     {
         Q_UNUSED(context);

@@ -335,6 +335,26 @@ void TWBusinessController::printRegister(const TWRegisterPrintRequest &request)
         });
 }
 
+QString TWBusinessController::printJobName() const
+{
+    // What is printed names the job and its file: the register's account or
+    // filter, the report, or the invoice the client view shows.
+    const TWItemPtr selected = selectedItem();
+    if (!selected)
+        return displayName();
+    if (selected->type() != TWItemTypeClient)
+        return selected->name();
+    auto *clients = detailAs<TWClientDetail>(TWDetailClients);
+    TWInvoicesList *invoices = clients ? clients->invoicesController() : nullptr;
+    const TWInvoiceList shown = invoices ? invoices->selectedInvoices() : TWInvoiceList();
+    if (shown.isEmpty() || !shown.first())
+        return displayName();
+    const TWBusinessInfoPtr info = m_business ? m_business->businessInfo() : nullptr;
+    if (info && !info->name().isEmpty())
+        return QStringLiteral("%1 - %2").arg(info->name(), shown.first()->name());
+    return shown.first()->name();
+}
+
 void TWBusinessController::printDocument()
 {
     if (!canPrint() || isPrinting())
@@ -352,10 +372,8 @@ void TWBusinessController::printDocument()
             documentPrinter.setPageOrientation(sample.fits(portrait) ? QPageLayout::Portrait
                                                                      : QPageLayout::Landscape);
     }
-    documentPrinter.setDocName(request ? request->title : displayName());
-    auto *dialog = new QPrintDialog(&documentPrinter, windowForSheet());
+    QPrintDialog *dialog = twPrintDialog(documentPrinter, printJobName(), windowForSheet());
     dialog->setWindowTitle(TWLocalized("printDialogTitle"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::accepted, this, [this] {
         // The selection may have changed while the dialog was open.
         if (const std::optional<TWRegisterPrintRequest> request = registerPrintRequest()) {

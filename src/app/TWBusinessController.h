@@ -117,6 +117,9 @@ public:
     // window stay and the error is shown.
     bool revertDocumentToSaved();
     // Saves when edited and already in a file (the autosave timer's call).
+    // While the close or revert question is open the turn is held back, so
+    // that "Don't Save" and Revert discard what they say; it is taken once
+    // the question ends with the document kept as it is.
     void autoSave();
     // Asks about unsaved changes; false when the user cancelled.
     bool canClose();
@@ -325,6 +328,12 @@ signals:
     void fileURLChanged();
 
 private:
+    // The name of what Print prints now (its job and its proposed file).
+    QString printJobName() const;
+    // Asks a question about the unsaved changes with the autosave held back;
+    // `kept(answer)` tells whether the document stays as it was, edited.
+    template <typename Ask, typename Kept>
+    auto askHoldingAutoSave(Ask ask, Kept kept) -> decltype(ask());
     struct Sheet {
         QPointer<TWWindow> window;
         QPointer<QWidget> view;
@@ -388,6 +397,8 @@ private:
     QString m_displayName;
     bool m_edited = false;
     bool m_closing = false;
+    int m_questionsOpen = 0;
+    bool m_autoSaveHeld = false;
 
     int m_detailType = 0;
     std::map<int, TWDetailController *> m_details;

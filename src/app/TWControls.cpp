@@ -1,6 +1,7 @@
 #include "app/TWControls.h"
 
 #include "app/TWDocumentPrompts.h"
+#include "app/TWPackageFileDialog.h"
 #include "app/TWPopover.h"
 
 #include "foundation/TWLocalized.h"
@@ -113,30 +114,24 @@ void TWSelectImageView::choose()
     const bool sheet = owner && owner->isWindow() && owner->isModal();
     QPointer<TWPopover> popover = qobject_cast<TWPopover *>(owner);
     QWidget *parent = sheet ? owner : popover ? popover->parentWidget() : nullptr;
-    auto *dialog = new QFileDialog(parent);
-    dialog->setObjectName(QStringLiteral("selectImageDialog"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
     QStringList patterns;
     for (const QString &type : TWUtilities::imageFileTypes())
         patterns.append(QStringLiteral("*.") + type);
-    dialog->setNameFilter(
-        QStringLiteral("%1 (%2)").arg(TWLocalized("images"), patterns.join(u' ')));
-    dialog->setWindowModality(parent ? Qt::WindowModal : Qt::NonModal);
     if (popover)
         popover->suspend();
-    m_dialog = dialog;
-    connect(dialog, &QFileDialog::finished, this, [this, dialog, popover](int result) {
-        if (popover)
-            popover->resume();
-        const QStringList files = dialog->selectedFiles();
-        if (result != QDialog::Accepted || files.isEmpty())
-            return;
-        if (TWErrorResult error = loadImageFile(files.first()))
-            TWDocumentPrompts::prompts().showMessage(error->localizedDescription(), window());
-    });
-    dialog->open();
+    m_dialog = TWPackageFileDialog::ask(
+        TWPackageFileDialog::Purpose::OpenFile, parent, QString(), QString(),
+        {QStringLiteral("%1 (%2)").arg(TWLocalized("images"), patterns.join(u' '))},
+        [view = QPointer<TWSelectImageView>(this), popover](const QStringList &files) {
+            if (popover)
+                popover->resume();
+            if (!view || files.isEmpty())
+                return;
+            if (TWErrorResult error = view->loadImageFile(files.first()))
+                TWDocumentPrompts::prompts().showMessage(error->localizedDescription(),
+                                                         view->window());
+        });
+    m_dialog->setObjectName(QStringLiteral("selectImageDialog"));
 }
 
 // ---- Background, progress, double underline ----

@@ -59,9 +59,6 @@ public:
     virtual bool hasSelectedTransaction() const { return false; }
     virtual TWTransactionList selectedTransactions() const { return {}; }
     virtual TWTransactionList transactions() const { return {}; }
-    // The rows a search left, in display order; none while no search narrows
-    // the register.
-    virtual std::optional<TWTransactionList> searchedTransactions() const { return std::nullopt; }
     // Its inner layout was restored at least once.
     virtual bool isRestored() const { return false; }
     // The accounts the register shows.

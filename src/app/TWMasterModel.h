@@ -21,7 +21,8 @@ class TWMasterTotals;
 
 // The drag type of a source-list row. Its property-list payload names the
 // record ("type", "subtype", "identifier") and the list it came from ("list").
-inline const QString TWMasterItemMimeType = QStringLiteral("application/x-tallyworth-masterItem");
+inline const QString TWMasterItemMimeType =
+    QStringLiteral("com.darozirazozozudod.tallyworth.masterItem");
 
 class TWMasterModel final : public QAbstractItemModel
 {

@@ -466,9 +466,7 @@ TWValidation twValidateAction(TWAction action, int tag, const TWValidationState 
     bool isListMenu = false;
     const std::optional<TWFocusList> focus = listMenuFocus(main, state, &isListMenu);
     if (isListMenu) {
-        const bool served = focus && (state.hasFirstResponder(*focus) ||
-                                      (*focus == TWFocusList::Register && state.isRegisterShown()));
-        if (!context && !served)
+        if (!context && !(focus && state.hasFirstResponder(*focus)))
             return enabled(false);
         return state.validateListMenu(action, tag, context);
     }

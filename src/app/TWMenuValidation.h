@@ -208,9 +208,6 @@ public:
     virtual int searchFieldType() const = 0;
     virtual int sortBy() const = 0;
     virtual bool hasFirstResponder(TWFocusList list) const = 0;
-    // Whether the document's register is the view shown (its column and sort
-    // menus serve it then, wherever the keyboard focus is).
-    virtual bool isRegisterShown() const { return false; }
     // The column and sort menus' own decision and check marks.
     virtual TWValidation validateListMenu(TWAction action, int tag, bool context) const = 0;
     // The client view's tab: 0 tasks, 1 expenses, 2 invoices.

@@ -10,6 +10,9 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
+
+#include <optional>
 
 namespace
 {
@@ -53,6 +56,18 @@ QAbstractFileIconProvider *packageIcons()
     return provider;
 }
 
+// A file is never written into a business nor read from inside one, and a
+// business is no file.
+std::optional<TWPackageChoice> refusedAsFile(const QString &clean)
+{
+    const QString holder = TWPackageFiles::enclosingPackage(clean);
+    if (!holder.isEmpty())
+        return TWPackageChoice{TWPackageChoice::Refuse, clean, holder};
+    if (TWPackageFiles::isPackage(clean))
+        return TWPackageChoice{TWPackageChoice::Refuse, clean, clean};
+    return std::nullopt;
+}
+
 } // namespace
 
 TWPackageChoice twSaveChoice(const QString &path)
@@ -85,6 +100,40 @@ TWPackageChoice twOpenChoice(const QString &path)
     return {TWPackageChoice::Stay, clean, {}};
 }
 
+TWPackageChoice twSaveFileChoice(const QString &path)
+{
+    const QString clean = cleanPath(path);
+    if (std::optional<TWPackageChoice> refused = refusedAsFile(clean))
+        return *refused;
+    const QFileInfo existing(clean);
+    if (existing.isDir())
+        return {TWPackageChoice::Enter, clean, {}};
+    if (existing.exists() || existing.isSymLink())
+        return {TWPackageChoice::Replace, clean, {}};
+    return {TWPackageChoice::Choose, clean, {}};
+}
+
+TWPackageChoice twOpenFileChoice(const QString &path, bool folder)
+{
+    const QString clean = cleanPath(path);
+    if (std::optional<TWPackageChoice> refused = refusedAsFile(clean))
+        return *refused;
+    const QFileInfo existing(clean);
+    if (existing.isDir())
+        return {folder ? TWPackageChoice::Choose : TWPackageChoice::Enter, clean, {}};
+    if (!folder && existing.isFile())
+        return {TWPackageChoice::Choose, clean, {}};
+    return {TWPackageChoice::Stay, clean, {}};
+}
+
+QString twFileRefusalMessage(const TWPackageChoice &choice)
+{
+    if (choice.path == choice.package)
+        return TWLocalized("packageNotAFileMessage").arg(QFileInfo(choice.path).fileName());
+    return TWLocalized("fileInsidePackageMessage")
+        .arg(QDir::toNativeSeparators(choice.path), QDir::toNativeSeparators(choice.package));
+}
+
 QString twPackageInstead(const QString &folder)
 {
     const QString clean = cleanPath(folder);
@@ -102,18 +151,38 @@ TWPackageFileDialog::TWPackageFileDialog(Purpose purpose, const QString &title,
     // desktop's dialog would open it like any folder.
     setOption(QFileDialog::DontUseNativeDialog);
     setIconProvider(packageIcons());
-    if (purpose == Purpose::Save) {
+    switch (purpose) {
+    case Purpose::Save:
         setAcceptMode(QFileDialog::AcceptSave);
         setFileMode(QFileDialog::AnyFile);
         setNameFilter(TWLocalized("packageFilter"));
         setDefaultSuffix(TWPackageFiles::packageSuffix);
+        break;
+    case Purpose::SaveFile:
+        setAcceptMode(QFileDialog::AcceptSave);
+        setFileMode(QFileDialog::AnyFile);
+        break;
+    case Purpose::Open:
+        // A package is a folder to Qt: only folders can be chosen.
+        setFileMode(QFileDialog::Directory);
+        break;
+    case Purpose::OpenFile:
+    case Purpose::OpenFiles:
+        setFileMode(purpose == Purpose::OpenFile ? QFileDialog::ExistingFile
+                                                 : QFileDialog::ExistingFiles);
+        // A link is handed on as the link, so that the reader refuses it.
+        setOption(QFileDialog::DontResolveSymlinks);
+        break;
+    case Purpose::OpenFolder:
+        setFileMode(QFileDialog::Directory);
+        setOption(QFileDialog::ShowDirsOnly);
+        break;
+    }
+    if (acceptMode() == QFileDialog::AcceptSave) {
         // The replace question is ours.
         setOption(QFileDialog::DontConfirmOverwrite);
         if (!proposed.isEmpty())
             selectFile(proposed);
-    } else {
-        // A package is a folder to Qt: only folders can be chosen.
-        setFileMode(QFileDialog::Directory);
     }
 
     // Opened from the list, the folder pop-up or the side bar: chosen.
@@ -128,8 +197,7 @@ TWPackageFileDialog::TWPackageFileDialog(Purpose purpose, const QString &title,
     // A package picked in the list puts its name in the name field, as a file does.
     connect(this, &QFileDialog::currentChanged, this, [this](const QString &path) {
         QLineEdit *name = nameField();
-        if (m_purpose == Purpose::Save && name && !name->hasFocus() &&
-            TWPackageFiles::isPackage(path))
+        if (savesBusiness() && name && !name->hasFocus() && TWPackageFiles::isPackage(path))
             name->setText(QFileInfo(path).fileName());
     });
 }
@@ -139,20 +207,95 @@ QLineEdit *TWPackageFileDialog::nameField() const
     return findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
 }
 
+TWPackageFileDialog *TWPackageFileDialog::ask(Purpose purpose, QWidget *parent,
+                                              const QString &title, const QString &proposed,
+                                              const QStringList &nameFilters, Done done)
+{
+    QString start = proposed;
+    if ((purpose == Purpose::Save || purpose == Purpose::SaveFile) && !proposed.isEmpty() &&
+        !QFileInfo(proposed).isAbsolute())
+        start = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+                    .filePath(proposed);
+    auto *dialog = new TWPackageFileDialog(purpose, title, start, parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    if (parent)
+        dialog->setWindowModality(Qt::WindowModal);
+    if (!nameFilters.isEmpty())
+        dialog->setNameFilters(nameFilters);
+    if (purpose != Purpose::Save && purpose != Purpose::SaveFile)
+        dialog->setLabelText(QFileDialog::Accept, TWLocalized("select"));
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, done] {
+        if (done)
+            done(dialog->chosenPaths());
+    });
+    dialog->open();
+    return dialog;
+}
+
+TWPackageChoice TWPackageFileDialog::choiceFor(const QString &path) const
+{
+    switch (m_purpose) {
+    case Purpose::Save:
+        return twSaveChoice(path);
+    case Purpose::Open:
+        return twOpenChoice(path);
+    case Purpose::SaveFile: {
+        // A plain folder typed is entered, before any extension is added.
+        const TWPackageChoice typed = twSaveFileChoice(path);
+        if (typed.step == TWPackageChoice::Enter || typed.step == TWPackageChoice::Refuse)
+            return typed;
+        QString target = path;
+        if (m_target)
+            target = m_target(path);
+        else if (!defaultSuffix().isEmpty() && QFileInfo(path).suffix().isEmpty())
+            target = path + QLatin1Char('.') + defaultSuffix();
+        return twSaveFileChoice(target);
+    }
+    case Purpose::OpenFile:
+    case Purpose::OpenFiles:
+        return twOpenFileChoice(path);
+    case Purpose::OpenFolder:
+        return twOpenFileChoice(path, true);
+    }
+    return {};
+}
+
 void TWPackageFileDialog::accept()
 {
-    const QStringList files = selectedFiles();
+    QStringList files = selectedFiles();
+    // Qt adds the default suffix to a folder's name too: a folder typed is
+    // that folder.
+    const QString dotted = QLatin1Char('.') + defaultSuffix();
+    for (QString &file : files)
+        if (!defaultSuffix().isEmpty() && file.endsWith(dotted) &&
+            QFileInfo(file.chopped(dotted.size())).isDir())
+            file.chop(dotted.size());
     if (files.isEmpty())
         return;
-    decide(m_purpose == Purpose::Save ? twSaveChoice(files.constFirst())
-                                      : twOpenChoice(files.constFirst()));
+    if (m_purpose != Purpose::OpenFiles || files.size() == 1) {
+        decide(choiceFor(files.constFirst()));
+        return;
+    }
+    // Several files: all of them, or none when one is refused.
+    QStringList chosen;
+    for (const QString &file : files) {
+        const TWPackageChoice choice = choiceFor(file);
+        if (choice.step == TWPackageChoice::Refuse) {
+            refuse(choice);
+            return;
+        }
+        if (choice.step != TWPackageChoice::Choose)
+            return;
+        chosen.append(choice.path);
+    }
+    take(chosen);
 }
 
 void TWPackageFileDialog::decide(const TWPackageChoice &choice)
 {
     switch (choice.step) {
     case TWPackageChoice::Choose:
-        take(choice.path);
+        take({choice.path});
         return;
     case TWPackageChoice::Replace:
         askReplace(choice.path);
@@ -170,9 +313,10 @@ void TWPackageFileDialog::decide(const TWPackageChoice &choice)
     }
 }
 
-void TWPackageFileDialog::take(const QString &path)
+void TWPackageFileDialog::take(const QStringList &paths)
 {
-    m_chosen = path;
+    m_chosenAll = paths;
+    m_chosen = paths.value(0);
     QDialog::accept();
 }
 
@@ -185,7 +329,8 @@ void TWPackageFileDialog::askReplace(const QString &path)
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setTextFormat(Qt::PlainText);
     box->setInformativeText(
-        TWLocalized("replacePackageInformative").arg(QDir::toNativeSeparators(info.path())));
+        TWLocalized(savesBusiness() ? "replacePackageInformative" : "replaceFileInformative")
+            .arg(QDir::toNativeSeparators(info.path())));
     QPushButton *replace = box->addButton(TWLocalized("replacePackage"), QMessageBox::AcceptRole);
     QPushButton *cancel = box->addButton(TWLocalized("cancel"), QMessageBox::RejectRole);
     // Keeping the business that is there is the safe answer to a stray Return.
@@ -193,18 +338,18 @@ void TWPackageFileDialog::askReplace(const QString &path)
     box->setWindowModality(Qt::WindowModal);
     connect(box, &QMessageBox::finished, this, [this, box, replace, path] {
         if (box->clickedButton() == replace)
-            take(path);
+            take({path});
     });
     box->open();
 }
 
 void TWPackageFileDialog::refuse(const TWPackageChoice &choice)
 {
-    auto *box = new QMessageBox(
-        QMessageBox::Warning, windowTitle(),
-        TWLocalized("packageNestedDescription")
-            .arg(QDir::toNativeSeparators(choice.path), QDir::toNativeSeparators(choice.package)),
-        QMessageBox::Ok, this);
+    const QString text = savesBusiness() ? TWLocalized("packageNestedDescription")
+                                               .arg(QDir::toNativeSeparators(choice.path),
+                                                    QDir::toNativeSeparators(choice.package))
+                                         : twFileRefusalMessage(choice);
+    auto *box = new QMessageBox(QMessageBox::Warning, windowTitle(), text, QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setTextFormat(Qt::PlainText);
     box->setWindowModality(Qt::WindowModal);
@@ -218,13 +363,15 @@ void TWPackageFileDialog::leavePackage(const QString &folder, bool chosen)
         return;
     const QString name = QFileInfo(package).fileName();
     setDirectory(QFileInfo(package).absolutePath());
+    if (m_purpose != Purpose::Save && m_purpose != Purpose::Open)
+        return; // shown as the document it is; the name typed stays
     selectFile(package);
     if (QLineEdit *field = nameField())
         field->setText(name);
     if (!chosen)
         return;
     if (m_purpose == Purpose::Open)
-        take(package);
+        take({package});
     else
         askReplace(package);
 }

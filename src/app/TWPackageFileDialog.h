@@ -1,10 +1,15 @@
 #pragma once
-// The file dialog that chooses a business document. A package is a folder on
-// disk but one document here: it is chosen by its name, never opened as a
-// folder, and saving by the name of one asks to replace it, as for any file.
+// The one file dialog of the program: it chooses business documents and the
+// files and folders the user saves, opens, imports and attaches. A package is
+// a folder on disk but one document here: it is shown as a document, never
+// opened as a folder, and no file is written into it or read from inside it.
+// Saving a business by the name of one asks to replace it, as for any file.
 
 #include <QFileDialog>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 class QLineEdit;
 
@@ -27,6 +32,15 @@ struct TWPackageChoice {
 TWPackageChoice twSaveChoice(const QString &path);
 // Opening `path`: a package, or anything inside one, opens that package.
 TWPackageChoice twOpenChoice(const QString &path);
+// Saving a file (not a business) to `path`, its final name. A business, or
+// anything inside one, is refused (`package` names the business).
+TWPackageChoice twSaveFileChoice(const QString &path);
+// Opening the file (or, with `folder`, the plain folder) at `path`; a
+// business, or anything inside one, is refused.
+TWPackageChoice twOpenFileChoice(const QString &path, bool folder = false);
+// What a refused file choice says: a business is no file, or the place lies
+// inside one.
+QString twFileRefusalMessage(const TWPackageChoice &choice);
 // The package to show from outside instead of `folder` (the outermost one
 // when `folder` is one or lies inside one); empty when `folder` is fine.
 QString twPackageInstead(const QString &folder);
@@ -35,19 +49,44 @@ class TWPackageFileDialog final : public QFileDialog
 {
     Q_OBJECT
 public:
-    enum class Purpose { Save, Open };
-    // A save dialog proposes `proposed` (a path); an open dialog ignores it.
+    enum class Purpose {
+        Save,       // a business document
+        Open,       // a business document
+        SaveFile,   // a file written for the user
+        OpenFile,   // one file to read
+        OpenFiles,  // one or more files to read
+        OpenFolder, // a plain folder to read from
+    };
+    // A save dialog proposes `proposed` (a path, or a name in the folder
+    // shown); an open dialog ignores it.
     TWPackageFileDialog(Purpose purpose, const QString &title, const QString &proposed,
                         QWidget *parent);
 
+    // Opens a window-modal dialog on `parent` that deletes itself when it
+    // ends; `done` gets the places chosen (none when cancelled). A save
+    // starts in `proposed`'s folder, or in Documents for a bare name.
+    using Done = std::function<void(const QStringList &)>;
+    static TWPackageFileDialog *ask(Purpose purpose, QWidget *parent, const QString &title,
+                                    const QString &proposed, const QStringList &nameFilters,
+                                    Done done);
+
+    // Saving a file: the typed path -> the path written (the extension its
+    // format takes). Without one, a name without an extension takes the
+    // default suffix.
+    void setTarget(std::function<QString(const QString &)> target) { m_target = std::move(target); }
+
     // The place chosen; empty unless the dialog was accepted.
     QString chosenPath() const { return result() == Accepted ? m_chosen : QString(); }
+    QStringList chosenPaths() const { return result() == Accepted ? m_chosenAll : QStringList(); }
 
     void accept() override;
 
 private:
+    bool savesBusiness() const { return m_purpose == Purpose::Save; }
+    bool savesFile() const { return m_purpose == Purpose::SaveFile; }
+    TWPackageChoice choiceFor(const QString &path) const;
     void decide(const TWPackageChoice &choice);
-    void take(const QString &path);
+    void take(const QStringList &paths);
     void askReplace(const QString &path);
     void refuse(const TWPackageChoice &choice);
     // A package came to be shown as a folder: show it from outside, its
@@ -57,4 +96,6 @@ private:
 
     Purpose m_purpose;
     QString m_chosen;
+    QStringList m_chosenAll;
+    std::function<QString(const QString &)> m_target;
 };

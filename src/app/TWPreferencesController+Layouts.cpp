@@ -1,6 +1,7 @@
 // The layouts pane: the table of invoice layouts, sorting, import, export and delete.
 
 #include "app/TWAlert.h"
+#include "app/TWPackageFileDialog.h"
 #include "app/TWPreferencesController.h"
 
 #include "foundation/TWLocalized.h"
@@ -11,13 +12,13 @@
 #include <QAbstractTableModel>
 #include <QAction>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QTableView>
@@ -146,31 +147,26 @@ QWidget *TWPreferencesController::makeLayoutsPane()
     m_exportItem->setData(2);
     m_importExportButton->setMenu(menu);
     connect(m_importItem, &QAction::triggered, this, [this] {
-        auto *panel = new QFileDialog(m_window);
-        panel->setAttribute(Qt::WA_DeleteOnClose);
-        panel->setOption(QFileDialog::DontUseNativeDialog);
-        panel->setFileMode(QFileDialog::ExistingFile);
-        panel->setAcceptMode(QFileDialog::AcceptOpen);
-        panel->setNameFilter(TWLocalized("prefsLayoutFilter") + QStringLiteral(" (*.twlayout)"));
-        panel->setLabelText(QFileDialog::Accept, TWLocalized("select"));
-        panel->setWindowTitle(TWLocalized("selectLayoutFile"));
-        connect(panel, &QFileDialog::fileSelected, this,
-                [this](const QString &path) { importLayoutFile(path); });
-        panel->open();
+        QPointer<TWPreferencesController> guard(this);
+        TWPackageFileDialog::ask(
+            TWPackageFileDialog::Purpose::OpenFile, m_window, TWLocalized("selectLayoutFile"),
+            QString(), {TWLocalized("prefsLayoutFilter") + QStringLiteral(" (*.twlayout)")},
+            [guard](const QStringList &files) {
+                if (guard && !files.isEmpty())
+                    guard->importLayoutFile(files.first());
+            });
     });
     connect(m_exportItem, &QAction::triggered, this, [this] {
         const TWLayoutPtr layout = selectedLayout();
         if (!layout)
             return;
-        auto *panel = new QFileDialog(m_window);
-        panel->setAttribute(Qt::WA_DeleteOnClose);
-        panel->setOption(QFileDialog::DontUseNativeDialog);
-        panel->setAcceptMode(QFileDialog::AcceptSave);
-        panel->setFileMode(QFileDialog::AnyFile);
-        panel->selectFile(QFileInfo(layout->path()).fileName());
-        connect(panel, &QFileDialog::fileSelected, this,
-                [this](const QString &path) { exportLayoutTo(path); });
-        panel->open();
+        QPointer<TWPreferencesController> guard(this);
+        TWPackageFileDialog::ask(TWPackageFileDialog::Purpose::SaveFile, m_window, QString(),
+                                 QFileInfo(layout->path()).fileName(), {},
+                                 [guard](const QStringList &files) {
+                                     if (guard && !files.isEmpty())
+                                         guard->exportLayoutTo(files.first());
+                                 });
     });
 
     m_deleteLayoutButton = new QPushButton(TWLocalized("deleteLayout"), pane);

@@ -1,16 +1,27 @@
 #include "app/TWPrint.h"
 
+#include "app/TWPackageFileDialog.h"
+
 #include "foundation/TWFileNames.h"
 #include "foundation/TWLocalized.h"
 #include "foundation/TWSaveFile.h"
 #include "store/TWBusiness.h"
+#include "store/TWPackageFiles.h"
 #include "store/TWTransactionEditing.h"
 
+#include <QAbstractButton>
 #include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QPageRanges>
 #include <QPdfDocument>
+#include <QPointer>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QSaveFile>
+#include <QStandardPaths>
+#include <QTimer>
 
 namespace
 {
@@ -20,7 +31,64 @@ TWError printError(const QString &description)
     return TWError(TWLocalized("printErrorDomain"), -1, description);
 }
 
+// The folder the last print to a file went to.
+QString &lastPrintFolder()
+{
+    static QString folder;
+    return folder;
+}
+
 } // namespace
+
+QString twPrintFileProposal(const QPrinter &printer, const QString &name)
+{
+    // The folder last printed to: this printer's, else any print dialog's.
+    QString folder;
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+        folder = QFileInfo(printer.outputFileName()).absolutePath();
+    if (folder.isEmpty())
+        folder = lastPrintFolder();
+    if (folder.isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    const QString base = name.isEmpty() ? TWLocalized("printFileName") : name;
+    return QDir(folder).filePath(TWFileNames::safeFileName(base + QStringLiteral(".pdf")));
+}
+
+QPrintDialog *twPrintDialog(QPrinter &printer, const QString &name, QWidget *parent)
+{
+    const QString proposal = twPrintFileProposal(printer, name);
+    printer.setDocName(name);
+    // A printer left printing to a file keeps doing so, to this job's file.
+    if (printer.outputFormat() == QPrinter::PdfFormat)
+        printer.setOutputFileName(proposal);
+    auto *dialog = new QPrintDialog(&printer, parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    // Qt fills its file field as the dialog shows: this job's file goes in after.
+    QTimer::singleShot(0, dialog, [dialog, proposal] {
+        if (auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("filename")))
+            field->setText(proposal);
+    });
+    if (auto *browse = dialog->findChild<QAbstractButton *>(QStringLiteral("fileBrowser"))) {
+        QObject::disconnect(browse, &QAbstractButton::clicked, nullptr, nullptr);
+        QObject::connect(browse, &QAbstractButton::clicked, dialog, [dialog] {
+            QPointer<QLineEdit> field = dialog->findChild<QLineEdit *>(QStringLiteral("filename"));
+            TWPackageFileDialog *chooser = TWPackageFileDialog::ask(
+                TWPackageFileDialog::Purpose::SaveFile, dialog, TWLocalized("printToFileTitle"),
+                field ? field->text() : QString(), {TWLocalized("printPdfFilter")},
+                [field](const QStringList &files) {
+                    if (field && !files.isEmpty())
+                        field->setText(files.first());
+                });
+            chooser->setDefaultSuffix(QStringLiteral("pdf"));
+        });
+    }
+    QObject::connect(dialog, &QDialog::accepted, dialog, [&printer] {
+        if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty())
+            lastPrintFolder() = QFileInfo(printer.outputFileName()).absolutePath();
+    });
+    return dialog;
+}
 
 TWPrintTarget twPrintTarget(const QPrinter &printer, const QString &title)
 {
@@ -60,6 +128,10 @@ TWErrorResult twSendPdf(const QByteArray &pdf, const TWPrintTarget &target)
     if (pdf.isEmpty())
         return printError(TWLocalized("printNoPagesError"));
     if (!target.pdfFile.isEmpty()) {
+        // A typed file name is checked as the file dialog checks a chosen one.
+        const TWPackageChoice choice = twSaveFileChoice(target.pdfFile);
+        if (choice.step == TWPackageChoice::Refuse)
+            return printError(twFileRefusalMessage(choice));
         // The printer is a file: the PDF is the document, as it is.
         QSaveFile file(target.pdfFile);
         if (!file.open(QIODevice::WriteOnly))

@@ -12,7 +12,9 @@
 #include <QHash>
 #include <QVariantMap>
 
+class QPrintDialog;
 class QPrinter;
+class QWidget;
 class TWBusiness;
 
 // Where printed pages go, read from the printer once its dialog has closed:
@@ -27,6 +29,14 @@ TWPrintTarget twPrintTarget(const QPrinter &printer, const QString &title = QStr
 // to the file of a PDF-format printer (through a temporary file beside it),
 // or sent to the printer's queue. Safe on any thread.
 TWErrorResult twSendPdf(const QByteArray &pdf, const TWPrintTarget &target);
+
+// The print dialog of every print job, window-modal on `parent`, deleted
+// when it closes. Printing to a file proposes `name`.pdf in the folder last
+// printed to (Documents at first), never the file of another job, and its
+// file is chosen with the package-aware dialog.
+QPrintDialog *twPrintDialog(QPrinter &printer, const QString &name, QWidget *parent);
+// The file a print of `name` on `printer` proposes.
+QString twPrintFileProposal(const QPrinter &printer, const QString &name);
 
 // Prints `pdf` (made for the printer's page layout) on `printer`: checks that
 // it is a readable PDF with pages, then hands it on with twSendPdf.

@@ -1,6 +1,7 @@
 #include "ledger/TWAttachmentsController.h"
 
 #include "app/TWAlert.h"
+#include "app/TWPackageFileDialog.h"
 #include "foundation/TWFileNames.h"
 #include "foundation/TWLocalized.h"
 #include "ledger/TWAttachmentsDelegate.h"
@@ -15,7 +16,6 @@
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QJsonArray>
@@ -298,13 +298,8 @@ void TWAttachmentsController::chooseFiles()
         fileChooser()(window(), chosen);
         return;
     }
-    auto *dialog = new QFileDialog(window());
-    dialog->setFileMode(QFileDialog::ExistingFiles);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QFileDialog::filesSelected, this, chosen);
-    dialog->open();
+    TWPackageFileDialog::ask(TWPackageFileDialog::Purpose::OpenFiles, window(), QString(),
+                             QString(), {}, chosen);
 }
 
 bool TWAttachmentsController::addAttachmentFile(const QString &path, std::uint32_t type,

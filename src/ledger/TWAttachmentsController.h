@@ -50,7 +50,7 @@ public:
     };
 
     // A file dialog stand-in for tests: gets the window and answers the chosen
-    // files (empty: cancelled). Empty puts the window-modal QFileDialog back.
+    // files (empty: cancelled). Empty puts the window-modal file dialog back.
     using FileChooser = std::function<void(QWidget *window, std::function<void(QStringList)>)>;
     static void setFileChooser(FileChooser chooser);
 

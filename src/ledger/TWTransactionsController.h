@@ -57,11 +57,6 @@ public:
     bool hasSelectedTransaction() const override { return !m_selectedTransactions.isEmpty(); }
     TWTransactionList selectedTransactions() const override { return m_selectedTransactions; }
     TWTransactionList transactions() const override { return m_transactions; }
-    std::optional<TWTransactionList> searchedTransactions() const override
-    {
-        return m_searchString.isEmpty() ? std::nullopt
-                                        : std::optional<TWTransactionList>(m_sortedTransactions);
-    }
     bool isRestored() const override { return m_restored; }
     TWAccountList shownAccounts() const override { return m_accounts; }
     TWTransactionList selectedTransactionsContext(bool context) const override;

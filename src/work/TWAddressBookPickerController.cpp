@@ -1,13 +1,13 @@
 #include "work/TWAddressBookPickerController.h"
 
 #include "app/TWAlert.h"
+#include "app/TWPackageFileDialog.h"
 
 #include "foundation/TWLocalized.h"
 #include "foundation/TWStringAdditions.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QTreeView>
@@ -328,22 +329,16 @@ void TWAddressBookPickerController::selectRow(int row)
 void TWAddressBookPickerController::doOpenFile()
 {
     window();
-    auto *dialog = new QFileDialog(m_window);
+    QPointer<TWAddressBookPickerController> guard(this);
+    TWPackageFileDialog *dialog = TWPackageFileDialog::ask(
+        TWPackageFileDialog::Purpose::OpenFile, m_window, QString(), QString(),
+        {TWLocalized("vCardFiles") + QStringLiteral(" (*.vcf *.vcard)"),
+         TWLocalized("allFiles") + QStringLiteral(" (*)")},
+        [guard](const QStringList &files) {
+            if (guard && !files.isEmpty())
+                guard->openFile(files.constFirst());
+        });
     dialog->setObjectName(QStringLiteral("openVCardDialog"));
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    // A link is shown as the link, so that it is refused, not followed.
-    dialog->setOption(QFileDialog::DontResolveSymlinks);
-    dialog->setNameFilters({TWLocalized("vCardFiles") + QStringLiteral(" (*.vcf *.vcard)"),
-                            TWLocalized("allFiles") + QStringLiteral(" (*)")});
-    dialog->setWindowModality(Qt::WindowModal);
-    connect(dialog, &QFileDialog::finished, this, [this, dialog](int result) {
-        const QStringList files = dialog->selectedFiles();
-        if (result == QDialog::Accepted && !files.isEmpty())
-            openFile(files.constFirst());
-    });
-    dialog->open();
 }
 
 bool TWAddressBookPickerController::openFile(const QString &path)

@@ -190,3 +190,37 @@ TEST_F(AppDelegateTest, APathWithDotDotAfterALinkOpensAndSavesWhereTheSystemMean
     EXPECT_EQ(businessName(real + QStringLiteral("/Copy.tallyworth")), QStringLiteral("Real"));
     EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("Copy.tallyworth"))));
 }
+
+TEST_F(AppDelegateTest, ABusinessAndABankFileGivenTogetherOpenTheBusinessThenItsImport)
+{
+    TWAppRegistry::registry().setEditorFactory(
+        TWEditorKind::ImportTransactions,
+        [](QObject *parent) { return new RecordingImport(parent); });
+    const QString books = dir.filePath(QStringLiteral("Books.tallyworth"));
+    savePackage(books, QStringLiteral("Books"));
+    const QString bank = dir.filePath(QStringLiteral("bank.qif"));
+    QFile file(bank);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    // At start the window has not come to the front yet; handed to the
+    // running program it has.
+    for (const bool running : {false, true}) {
+        SCOPED_TRACE(running);
+        active = running;
+        RecordingImport::imported.clear();
+        prompts.messages.clear();
+        EXPECT_TRUE(delegate->openPaths({books, bank}));
+        EXPECT_EQ(RecordingImport::imported, QList<QUrl>{QUrl::fromLocalFile(bank)});
+        EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join('\n').toStdString();
+    }
+
+    // What is not there says so, whatever its kind.
+    prompts.messages.clear();
+    const QString missing = dir.filePath(QStringLiteral("Missing.tallyworth"));
+    const QString gone = dir.filePath(QStringLiteral("gone.qif"));
+    EXPECT_FALSE(delegate->openPaths({missing, gone}));
+    EXPECT_EQ(
+        prompts.messages,
+        (QStringList{TWLocalized("fileMissingMessage").arg(QStringLiteral("Missing.tallyworth")),
+                     TWLocalized("fileMissingMessage").arg(QStringLiteral("gone.qif"))}));
+}

@@ -127,3 +127,52 @@ TEST_F(DocumentControllerTest, TheNewBusinessFormMakesTheStoreOnSaveAndNothingOn
     EXPECT_EQ(made->business()->businessInfo()->name(), QStringLiteral("Corner Shop"));
     EXPECT_FALSE(made->business()->accounts().isEmpty());
 }
+
+TEST_F(DocumentControllerTest, NoAutosaveRunsWhileTheCloseOrRevertQuestionIsOpen)
+{
+    struct Case {
+        const char *name;
+        std::function<bool(TWBusinessController &)> ask; // the question, answered as set
+        TWDocumentPrompts::SaveChangesAnswer answer;
+        bool revert;
+        const char *saved; // the name in the package afterwards
+    };
+    const QList<Case> cases{
+        {"close, don't save",
+         [](TWBusinessController &d) { return d.canClose() && (d.close(), true); },
+         TWDocumentPrompts::DontSave, false, "Before"},
+        {"revert", [](TWBusinessController &d) { return d.revertDocumentToSaved(); },
+         TWDocumentPrompts::DontSave, true, "Before"},
+        // Kept open: the turn the question held back comes after it.
+        {"close, cancel", [](TWBusinessController &d) { return d.canClose(); },
+         TWDocumentPrompts::Cancel, false, "After"},
+        {"revert, no", [](TWBusinessController &d) { return d.revertDocumentToSaved(); },
+         TWDocumentPrompts::DontSave, false, "After"},
+    };
+    TWPreferences::preferences().setAutoSave(1);
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        const QString path = dir.filePath(QString::fromLatin1(test.name) + ".tallyworth");
+        savePackage(path, QStringLiteral("Before"));
+        TWDocumentController documents;
+        ASSERT_TRUE(documents.autoSaveTimer());
+        documents.autoSaveTimer()->start(5);
+        TWBusinessController *document = nullptr;
+        documents.openDocumentWithContentsOfURL(
+            QUrl::fromLocalFile(path), false,
+            [&](TWBusinessController *opened, bool, TWErrorResult) { document = opened; });
+        ASSERT_TRUE(document);
+        TWBusinessInfoPtr info = document->business()->businessInfo()->copy();
+        info->setName(QStringLiteral("After"));
+        ASSERT_OK(document->business()->updateBusinessInfo(info));
+        document->updateChangeCount(0);
+
+        prompts.saveChanges = test.answer;
+        prompts.revert = test.revert;
+        prompts.whileAsking = [] { QTest::qWait(40); };
+        test.ask(*document);
+        prompts.whileAsking = nullptr;
+        QTest::qWait(40);
+        EXPECT_EQ(businessName(path), QString::fromLatin1(test.saved));
+    }
+}

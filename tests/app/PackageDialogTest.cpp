@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -205,4 +206,71 @@ TEST_F(PackageDialogTest, OnlyAFolderNamedAsAPackageIsABusiness)
            real + QStringLiteral("/T.tallyworth"));
     // A link to a business is that business.
     expect(twOpenChoice(at("Lk")), TWPackageChoice::Choose, at("Lk"));
+}
+
+TEST_F(PackageDialogTest, AFileIsNeverWrittenIntoNorReadFromInsideABusiness)
+{
+    QFile existing(dir.filePath(QStringLiteral("F.pdf")));
+    ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+    existing.close();
+    const auto at = [this](const char *name) { return dir.filePath(QLatin1String(name)); };
+    using P = TWPackageFileDialog::Purpose;
+    using S = TWPackageChoice;
+    struct Case {
+        P purpose;
+        const char *typed;
+        S::Step step;
+        const char *path; // chosen, replaced or entered
+    };
+    const Case cases[] = {
+        {P::SaveFile, "New", S::Choose, "New.pdf"},
+        {P::SaveFile, "F.pdf", S::Replace, "F.pdf"},
+        {P::SaveFile, "Folder", S::Enter, "Folder"},
+        {P::SaveFile, "T.tallyworth", S::Refuse, nullptr},
+        {P::SaveFile, "T.tallyworth/inside.pdf", S::Refuse, nullptr},
+        {P::OpenFile, "F.pdf", S::Choose, "F.pdf"},
+        {P::OpenFile, "Folder", S::Enter, "Folder"},
+        {P::OpenFile, "T.tallyworth", S::Refuse, nullptr},
+        {P::OpenFile, "T.tallyworth/Data.sql", S::Refuse, nullptr},
+        {P::OpenFolder, "Folder", S::Choose, "Folder"},
+        {P::OpenFolder, "T.tallyworth", S::Refuse, nullptr},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.typed);
+        QStringList chosen{QStringLiteral("(not ended)")};
+        TWPackageFileDialog *dialog = TWPackageFileDialog::ask(
+            test.purpose, nullptr, QStringLiteral("Choose"), at("Proposed.pdf"), {},
+            [&chosen](const QStringList &paths) { chosen = paths; });
+        QPointer<TWPackageFileDialog> alive(dialog);
+        dialog->setDefaultSuffix(QStringLiteral("pdf"));
+        dialog->setDirectory(dir.path());
+        dialog->selectFile(at(test.typed));
+        dialog->accept();
+        QCoreApplication::processEvents();
+        switch (test.step) {
+        case S::Choose:
+            EXPECT_EQ(chosen, QStringList{at(test.path)});
+            break;
+        case S::Replace:
+            EXPECT_EQ(answer(*dialog, TWLocalized("replacePackage")),
+                      TWLocalized("replacePackageMessage").arg(QString::fromLatin1(test.path)));
+            EXPECT_EQ(chosen, QStringList{at(test.path)});
+            break;
+        case S::Enter:
+            ASSERT_TRUE(alive) << chosen.join(',').toStdString();
+            EXPECT_EQ(shown(*dialog), at(test.path));
+            EXPECT_TRUE(dialog->isVisible());
+            break;
+        default: {
+            const QString refusal = answer(*dialog, QStringLiteral("OK"));
+            EXPECT_TRUE(refusal.contains(QStringLiteral("T.tallyworth"))) << refusal.toStdString();
+            EXPECT_TRUE(dialog->isVisible());
+            EXPECT_EQ(chosen, QStringList{QStringLiteral("(not ended)")});
+        }
+        }
+        if (alive && alive->isVisible())
+            alive->reject();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    EXPECT_FALSE(QFileInfo::exists(package + QStringLiteral("/inside.pdf")));
 }

@@ -2,6 +2,7 @@
 // register holds (the columns of its view, unique attachment names).
 
 #include "TWAppTestSupport.h"
+#include "TWWindowTestSupport.h"
 #include "app/TWMasterController.h"
 #include "app/TWPrint.h"
 
@@ -9,9 +10,11 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPdfDocument>
 #include <QPdfWriter>
+#include <QPrintDialog>
 #include <QPrinter>
 
 namespace
@@ -95,6 +98,54 @@ TEST_F(PrintTest, APrinterQueueGetsTheDialogsChoices)
     // Without a printer to send to, printing says so.
     TWPrintTarget nowhere;
     EXPECT_TRUE(twSendPdf(textPdf(QStringLiteral("x")), nowhere));
+}
+
+class PrintProposalTest : public TWWindowTest
+{
+};
+
+TEST_F(PrintProposalTest, EachJobProposesAFileNamedForWhatItPrintsInTheFolderLastUsed)
+{
+    TWAppRegistry::registry().registerPrintTable = [](const TWRegisterPrintRequest &) {
+        return TWRegisterPrintJob();
+    };
+    TWAccountPtr checking;
+    auto document = windowDocument(
+        [&](TWBusiness &b) { checking = addAccount(b, QStringLiteral("Checking")); });
+    select(*document, TWMasterItemEntity, TWItemTypeAccount, checking->identifier());
+    // The invoice was printed to a file last.
+    QPrinter &printer = document->printer();
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const QString invoice = dir.filePath(QStringLiteral("print-W-777.pdf"));
+    printer.setOutputFileName(invoice);
+
+    document->printDocument();
+    QCoreApplication::processEvents();
+    auto *dialog = document->windowForSheet()->findChild<QPrintDialog *>();
+    ASSERT_TRUE(dialog);
+    auto *field = dialog->findChild<QLineEdit *>(QStringLiteral("filename"));
+    ASSERT_TRUE(field);
+    const QString proposed = dir.filePath(QStringLiteral("Checking.pdf"));
+    EXPECT_EQ(field->text(), proposed);
+    EXPECT_NE(printer.outputFileName(), invoice);
+    dialog->reject();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST_F(PrintTest, AFileTypedInsideABusinessIsNotWritten)
+{
+    const QString books = dir.filePath(QStringLiteral("Books.tallyworth"));
+    savePackage(books);
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    for (const QString &typed : {books + QStringLiteral("/inside.pdf"), books}) {
+        printer.setOutputFileName(typed);
+        TWErrorResult error = twPrintPdf(textPdf(QStringLiteral("x")), printer);
+        ASSERT_TRUE(error);
+        EXPECT_TRUE(error->localizedDescription().contains(QStringLiteral("Books.tallyworth")));
+    }
+    EXPECT_FALSE(QFileInfo::exists(books + QStringLiteral("/inside.pdf")));
+    EXPECT_TRUE(QFileInfo(books).isDir());
 }
 
 } // namespace

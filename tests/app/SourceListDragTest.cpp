@@ -6,6 +6,7 @@
 
 #include "TWDenyGuard.h"
 #include "TWStoreTestSupport.h"
+#include "app/TWMasterModel.h"
 
 #include <QMimeData>
 
@@ -86,6 +87,7 @@ TEST_F(SourceListDragTest, ADropFromAnotherWindowIsRefused)
     TWMasterController &here = master(*second);
     auto mime = drag(there, {node(there, 5, firstA->identifier())});
     ASSERT_TRUE(mime);
+    EXPECT_EQ(mime->formats(), QStringList{"com.darozirazozozudod.tallyworth.masterItem"});
     const TWMasterItemPtr target = node(here, 1, other->identifier());
     EXPECT_FALSE(here.model()->canDropMimeData(mime.get(), Qt::MoveAction, -1, 0,
                                                here.model()->indexOf(target.get())));
@@ -94,7 +96,7 @@ TEST_F(SourceListDragTest, ADropFromAnotherWindowIsRefused)
     EXPECT_EQ(a->parentIdentifier(), box->identifier());
     // A forged payload without the list's token is refused too.
     QMimeData forged;
-    forged.setData(QStringLiteral("application/x-tallyworth-masterItem"), QByteArray("<plist/>"));
+    forged.setData(TWMasterItemMimeType, QByteArray("<plist/>"));
     EXPECT_FALSE(here.model()->canDropMimeData(&forged, Qt::MoveAction, -1, 0,
                                                here.model()->indexOf(target.get())));
 }

@@ -41,6 +41,9 @@ public:
     QStringList proposed;
     QList<TWError> errors;
     QStringList messages;
+    // Runs while the save-changes or revert question is open (the event loop
+    // turns meanwhile: timers fire).
+    std::function<void()> whileAsking;
 
     bool askUpgrade(const QString &, QWidget *) override { return upgrade; }
     QString chooseSaveLocation(const QString &path, const QString &, QWidget *) override
@@ -49,10 +52,17 @@ public:
         return saveLocation(path);
     }
     QString chooseOpenLocation(QWidget *) override { return openLocation; }
-    SaveChangesAnswer askSaveChanges(const QString &, QWidget *) override { return saveChanges; }
+    SaveChangesAnswer askSaveChanges(const QString &, QWidget *) override
+    {
+        if (whileAsking)
+            whileAsking();
+        return saveChanges;
+    }
     bool askRevert(const QString &name, QWidget *) override
     {
         revertAsked.append(name);
+        if (whileAsking)
+            whileAsking();
         return revert;
     }
     void showError(const TWError &error, QWidget *) override { errors.append(error); }

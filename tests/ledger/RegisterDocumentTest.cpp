@@ -169,7 +169,7 @@ TEST_F(RegisterDocumentTest, ThePaperclipOpensAndClosesThePreviewOfTheRowsAttach
     EXPECT_FALSE(panel->isShown());
 }
 
-TEST_F(RegisterDocumentTest, TheCountLineCountsWhatASearchLeftAndColumnsServeTheShownRegister)
+TEST_F(RegisterDocumentTest, TheCountLineCountsTheLoadedListAndColumnsServeTheFocusedRegister)
 {
     for (int i = 1; i <= 12; ++i)
         add(i <= 3 ? QStringLiteral("Acme") : QStringLiteral("Bolt"), 100 * i);
@@ -179,25 +179,44 @@ TEST_F(RegisterDocumentTest, TheCountLineCountsWhatASearchLeftAndColumnsServeThe
     QLabel *total = document->windowController()->totalLabel();
     EXPECT_EQ(count->text(), QStringLiteral("12 ") + TWLocalized("transactionsLower"));
 
+    // A search narrows the rows, not the count and total of the list loaded:
+    // 1 + 2 + ... + 12 dollars.
     reg->search(QStringLiteral("Acme"));
     ASSERT_EQ(reg->sortedTransactions().size(), 3);
-    EXPECT_EQ(count->text(), QStringLiteral("3 of 12 ") + TWLocalized("transactionsLower"));
-    // The total is that of the rows shown: 1 + 2 + 3 dollars.
-    EXPECT_TRUE(total->text().contains(QStringLiteral("6.00"))) << total->text();
+    EXPECT_EQ(count->text(), QStringLiteral("12 ") + TWLocalized("transactionsLower"));
+    EXPECT_TRUE(total->text().contains(QStringLiteral("78.00"))) << total->text();
     reg->selectTransactions({reg->sortedTransactions().first()});
-    EXPECT_EQ(count->text(), QStringLiteral("1 / 3 of 12 ") + TWLocalized("transactionsLower"));
+    EXPECT_EQ(count->text(), QStringLiteral("1 / 12 ") + TWLocalized("transactionsLower"));
+    EXPECT_TRUE(total->text().contains(QStringLiteral(" / "))) << total->text();
     reg->search(QString());
     EXPECT_EQ(count->text(), QStringLiteral("12 ") + TWLocalized("transactionsLower"));
 
-    // View > Columns works while the register is shown, wherever the focus is.
-    ASSERT_FALSE(reg->hasFirstResponder());
+    // View > Columns serves the register only while it has the focus.
+    QWidget *window = document->windowForSheet();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
     QMenu menu;
     QAction *payee = twMenuAction(
         &menu, QStringLiteral("Payee"), TWAction::doColumnAccount, 0,
         QVariant::fromValue(document->business()->fieldWithIdentifier(TWFieldIdentifierPayee)));
-    payee->setEnabled(false);
-    document->validateItem(payee);
-    EXPECT_TRUE(payee->isEnabled());
+    QAction *sortBy = twMenuAction(
+        &menu, QStringLiteral("Payee"), TWAction::doSortByAccount, 0,
+        QVariant::fromValue(document->business()->fieldWithIdentifier(TWFieldIdentifierPayee)));
+    ASSERT_FALSE(reg->hasFirstResponder());
+    for (QAction *action : {payee, sortBy}) {
+        action->setEnabled(true);
+        document->validateItem(action);
+        EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
+    }
+    reg->tableView()->setFocus(Qt::OtherFocusReason);
+    QTest::qWait(20);
+    ASSERT_TRUE(reg->hasFirstResponder());
+    for (QAction *action : {payee, sortBy}) {
+        action->setEnabled(false);
+        document->validateItem(action);
+        EXPECT_TRUE(action->isEnabled()) << action->text().toStdString();
+    }
     // Not for a view without the register.
     select(*document, TWMasterItemUnits, 0, 0);
     document->validateItem(payee);

@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPdfDocument>
 #include <QPdfView>
 #include <QPrinter>
@@ -327,4 +328,84 @@ TEST_F(ReportViewTest, TheShellMakesTheReportViewAndItsEditorOnceRegistered)
     std::unique_ptr<TWDetailController> detail(
         TWAppRegistry::registry().makeDetailController(TWDetailReport, nullptr));
     EXPECT_TRUE(qobject_cast<TWReportController *>(detail.get()));
+}
+
+TEST_F(ReportViewTest, WhatASaveWritesIsWhatItsNameSays)
+{
+    using C = TWReportController;
+    struct Case {
+        bool graphs;
+        int chosen;
+        const char *typed;
+        const char *written; // a file, or a folder holding the page
+        int format;
+    };
+    const Case cases[] = {
+        {false, C::FormatCSV, "income.html", "income.html", C::FormatHTML},
+        {false, C::FormatCSV, "income.pdf", "income.pdf", C::FormatPDF},
+        {true, C::FormatHTML, "income-save.pdf", "income-save.pdf", C::FormatPDF},
+        // The pop-up follows, and names the file as its format writes it.
+        {false, C::FormatPDF, "income.CSV", "income.csv", C::FormatCSV},
+        {false, C::FormatCSV, "income.txt", "income.txt.csv", C::FormatCSV},
+        {true, C::FormatHTML, "paged.html", "paged", C::FormatHTML},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.typed);
+        showBalanceSheet(test.graphs);
+        controller->view()->show();
+        controller->doSave();
+        QFileDialog *panel = controller->savePanel();
+        ASSERT_TRUE(panel);
+        auto *formats = panel->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        auto *name = panel->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        ASSERT_TRUE(formats && name);
+        formats->setCurrentIndex(test.chosen);
+        panel->setDirectory(dir.path());
+        name->setText(QString::fromLatin1(test.typed));
+        // The pop-up follows a format the name names.
+        if (QFileInfo(name->text()).suffix().compare("txt") != 0) {
+            EXPECT_EQ(formats->currentIndex(), test.format);
+        }
+        static_cast<QDialog *>(panel)->accept();
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(controller->savePanel());
+        EXPECT_EQ(controller->formatTag(), test.format);
+        const QString written = dir.filePath(QString::fromLatin1(test.written));
+        const bool folder = test.graphs && test.format == C::FormatHTML;
+        ASSERT_EQ(QFileInfo(written).isDir(), folder);
+        const QByteArray data = bytes(folder ? written + QStringLiteral("/report.html") : written);
+        const char *const marks[] = {"%PDF", "<html", "Total Assets"};
+        EXPECT_TRUE(data.contains(marks[test.format])) << data.left(80).constData();
+    }
+    EXPECT_TRUE(prompts.errors.isEmpty());
+}
+
+TEST_F(ReportViewTest, TheSavePanelNeverEntersNorWritesIntoABusiness)
+{
+    const QString package = dir.filePath(QStringLiteral("Books.tallyworth"));
+    savePackage(package);
+    showBalanceSheet(false);
+    controller->view()->show();
+    controller->doSave();
+    QFileDialog *panel = controller->savePanel();
+    ASSERT_TRUE(panel);
+    panel->setDirectory(dir.path());
+    // Opened from the list, it is shown from outside.
+    panel->setDirectory(package);
+    emit panel->directoryEntered(package);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(panel->directory().absolutePath(), dir.path());
+
+    // A file named inside it is refused, and the panel stays.
+    panel->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))
+        ->setText(QStringLiteral("Books.tallyworth/inside.pdf"));
+    static_cast<QDialog *>(panel)->accept();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(controller->savePanel(), panel);
+    QMessageBox *refusal = panel->findChild<QMessageBox *>();
+    ASSERT_TRUE(refusal);
+    EXPECT_TRUE(refusal->text().contains(QStringLiteral("Books.tallyworth")));
+    EXPECT_FALSE(QFileInfo::exists(package + QStringLiteral("/inside.pdf")));
+    EXPECT_TRUE(QFileInfo(package).isDir());
+    panel->reject();
 }

@@ -10,6 +10,9 @@
 #include "work/TWProjectController.h"
 #include "work/TWTasksController.h"
 
+#include "app/TWMasterController.h"
+#include "model/TWGroup.h"
+
 #include "TWDenyGuard.h"
 #include "TWListRowsSupport.h"
 #include "TWStoreTestSupport.h"
@@ -20,8 +23,10 @@
 #include "model/TWRelationship.h"
 #include "store/TWTransactionEditing.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -707,4 +712,38 @@ TEST_F(ClientsView, EveryListKeepsItsHeaderAndThreeRowsAtA1024By700Window)
     }
     EXPECT_EQ(business->clientDividerPosition(), 800.0);
     EXPECT_EQ(business->taskDividerPosition(), 400.0);
+}
+
+TEST_F(ClientsView, AClientGroupSortsTheFocusedPaneAsOneClientDoes)
+{
+    TWGroupPtr group =
+        TWGroup::groupWithIdentifier(business->nextGroupIdentifier(), TWItemTypeClientGroup,
+                                     QStringLiteral("Regulars"), 0, 0, QColor(), true);
+    ASSERT_OK(business->addGroup(group, false));
+    TWClientPtr member = client->copy();
+    member->setParentIdentifier(group->identifier());
+    ASSERT_OK(business->updateClient(member, false));
+    business->setDocumentFrame(QRectF(20, 20, 1024, 700));
+    document->showWindows();
+    settle();
+    TWMasterController *master = document->masterController();
+    master->update();
+    for (const TWItemType kind : {TWItemTypeClient, TWItemTypeClientGroup}) {
+        SCOPED_TRACE(int(kind));
+        const qint32 id = kind == TWItemTypeClient ? client->identifier() : group->identifier();
+        const TWMasterItemPtr node = master->masterItemWithType(5, kind, id);
+        ASSERT_TRUE(node);
+        document->selectMasterItems({node}, true);
+        auto *shown =
+            qobject_cast<TWClientController *>(document->detailController(TWDetailClients));
+        ASSERT_TRUE(shown);
+        QApplication::setActiveWindow(document->windowForSheet());
+        shown->projectsTable()->table()->setFocus();
+        QCoreApplication::processEvents();
+        const QList<TWListMenuItem> items = document->sortMenuItems();
+        ASSERT_FALSE(items.isEmpty());
+        EXPECT_EQ(items.first().action, TWAction::doSortByClientProject);
+        EXPECT_EQ(items.last().action, TWAction::doSortDirectionClientProject);
+        EXPECT_TRUE(document->validate(TWAction::doSortByClientProject, 0).enabled);
+    }
 }

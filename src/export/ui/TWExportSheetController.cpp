@@ -4,20 +4,19 @@
 #include "app/TWBusinessController.h"
 #include "app/TWControls.h"
 #include "app/TWDateEdit.h"
+#include "app/TWPackageFileDialog.h"
 #include "app/TWTypedNumberField.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMainWindow>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -30,19 +29,8 @@ constexpr std::uint32_t kCustomInterval = 6;
 void panelSaveLocation(QWidget *parent, const QString &proposed,
                        std::function<void(const QString &)> done)
 {
-    auto *dialog = new QFileDialog(parent);
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    // Our own dialog: an export that becomes a folder is named like a file.
-    dialog->setOption(QFileDialog::DontUseNativeDialog);
-    dialog->setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    dialog->selectFile(proposed);
-    QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, done](int result) {
-        const QStringList files = dialog->selectedFiles();
-        done(result == QDialog::Accepted && !files.isEmpty() ? files.constFirst() : QString());
-    });
-    dialog->open();
+    TWPackageFileDialog::ask(TWPackageFileDialog::Purpose::SaveFile, parent, QString(), proposed,
+                             {}, [done](const QStringList &files) { done(files.value(0)); });
 }
 
 TWExportSheetController::SaveLocation &saveLocation()

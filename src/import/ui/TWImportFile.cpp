@@ -2,11 +2,11 @@
 
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
+#include "app/TWPackageFileDialog.h"
 
 #include "foundation/TWLocalized.h"
 
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
 
@@ -32,25 +32,11 @@ TWImportChoosePath &choosePath()
 void panelPath(QWidget *parent, bool folder, std::function<void(const QString &)> done,
                const char *filterKey)
 {
-    auto *dialog = new QFileDialog(parent);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
-    dialog->setLabelText(QFileDialog::Accept, TWLocalized("select"));
-    if (folder) {
-        dialog->setFileMode(QFileDialog::Directory);
-        dialog->setOption(QFileDialog::ShowDirsOnly);
-        dialog->setWindowTitle(TWLocalized("selectAttachmentFolder"));
-    } else {
-        dialog->setFileMode(QFileDialog::ExistingFile);
-        dialog->setWindowTitle(TWLocalized("selectImportFile"));
-        dialog->setNameFilter(TWLocalized(filterKey));
-    }
-    QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, done](int result) {
-        const QStringList files = dialog->selectedFiles();
-        done(result == QDialog::Accepted && !files.isEmpty() ? files.constFirst() : QString());
-    });
-    dialog->open();
+    TWPackageFileDialog::ask(
+        folder ? TWPackageFileDialog::Purpose::OpenFolder : TWPackageFileDialog::Purpose::OpenFile,
+        parent, TWLocalized(folder ? "selectAttachmentFolder" : "selectImportFile"), QString(),
+        folder ? QStringList() : QStringList{TWLocalized(filterKey)},
+        [done](const QStringList &files) { done(files.value(0)); });
 }
 
 } // namespace

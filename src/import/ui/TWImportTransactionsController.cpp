@@ -19,7 +19,6 @@
 #include "store/TWBusiness.h"
 
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -5,6 +5,7 @@
 #include "invoicing/ui/TWSendInvoiceController.h"
 
 #include "app/TWBusinessController.h"
+#include "app/TWPackageFileDialog.h"
 #include "app/TWPrint.h"
 #include "foundation/TWFileNames.h"
 #include "invoicing/render/TWInvoiceOperation.h"
@@ -15,7 +16,6 @@
 #include "model/TWUtilities.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QPrintDialog>
@@ -51,19 +51,10 @@ TWErrorResult writePdf(const QByteArray &pdf, const QString &path)
 void panelSaveLocation(QWidget *parent, const QString &proposed,
                        std::function<void(const QString &)> done)
 {
-    auto *dialog = new QFileDialog(parent);
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    TWPackageFileDialog *dialog = TWPackageFileDialog::ask(
+        TWPackageFileDialog::Purpose::SaveFile, parent, QString(), proposed,
+        {TWLocalized("sendPdfFilter")}, [done](const QStringList &files) { done(files.value(0)); });
     dialog->setDefaultSuffix(QStringLiteral("pdf"));
-    dialog->setNameFilter(TWLocalized("sendPdfFilter"));
-    dialog->setDirectory(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    dialog->selectFile(proposed);
-    QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, done](int result) {
-        const QStringList files = dialog->selectedFiles();
-        done(result == QDialog::Accepted && !files.isEmpty() ? files.constFirst() : QString());
-    });
-    dialog->open();
 }
 
 } // namespace
@@ -184,9 +175,8 @@ void TWSendInvoiceController::doPrint()
             m_printer = std::make_unique<QPrinter>();
         printer = m_printer.get();
     }
-    auto *dialog = new QPrintDialog(printer, m_view ? m_view->window() : nullptr);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::WindowModal);
+    QPrintDialog *dialog = twPrintDialog(*printer, QFileInfo(fileName()).completeBaseName(),
+                                         m_view ? m_view->window() : nullptr);
     QPointer<TWSendInvoiceController> guard(this);
     connect(dialog, &QDialog::accepted, this, [guard, printer] {
         if (!guard)

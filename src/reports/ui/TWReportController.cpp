@@ -1,6 +1,7 @@
 #include "reports/ui/TWReportController.h"
 
 #include "app/TWBusinessController.h"
+#include "app/TWPackageFileDialog.h"
 #include "app/TWPrint.h"
 #include "foundation/TWFileNames.h"
 #include "platform/TWMailHandOff.h"
@@ -262,6 +263,27 @@ QString TWReportController::fileNameForFormat(const QString &name, int format, b
     return QStringLiteral("%1.%2").arg(base, extension);
 }
 
+TWReportController::SaveTarget TWReportController::saveTarget(const QString &path, int chosenFormat,
+                                                              bool showsGraphs)
+{
+    const QString suffix = QFileInfo(path).suffix();
+    int format = chosenFormat;
+    bool named = false;
+    for (const int known : {FormatPDF, FormatHTML, FormatCSV})
+        if (!suffix.isEmpty() &&
+            suffix.compare(extensionForFormat(known), Qt::CaseInsensitive) == 0) {
+            format = known;
+            named = true;
+            break;
+        }
+    if (format == FormatHTML && showsGraphs)
+        return {named ? path.chopped(suffix.size() + 1) : path, format};
+    const QString extension = extensionForFormat(format);
+    if (named || extension.isEmpty())
+        return {path, format};
+    return {QStringLiteral("%1.%2").arg(path, extension), format};
+}
+
 QString TWReportController::reportExtension() const
 {
     return extensionForFormat(m_formatTag);
@@ -286,7 +308,8 @@ void TWReportController::setFormatTag(int tag)
             m_savePanel->selectedNameFilter() != filters.at(tag))
             m_savePanel->selectNameFilter(filters.at(tag));
     }
-    updateReportTypeExtension();
+    if (!m_followingName)
+        updateReportTypeExtension();
 }
 
 QString TWReportController::panelFileName() const
@@ -313,7 +336,20 @@ void TWReportController::doReportTypeExtension()
 {
     if (m_savePanel)
         m_formatTag = int(m_savePanel->nameFilters().indexOf(m_savePanel->selectedNameFilter()));
-    updateReportTypeExtension();
+    if (!m_followingName)
+        updateReportTypeExtension();
+}
+
+void TWReportController::followPanelFileName(const QString &name)
+{
+    if (!m_savePanel || m_followingName)
+        return;
+    const SaveTarget target = saveTarget(name, m_formatTag, showsGraphs());
+    if (target.format == m_formatTag)
+        return;
+    m_followingName = true;
+    setFormatTag(target.format);
+    m_followingName = false;
 }
 
 void TWReportController::updateReportTypeExtension()
@@ -327,12 +363,11 @@ void TWReportController::doSave()
 {
     if (!m_view || !m_report || !m_business || m_savePanel)
         return;
-    auto *panel = new QFileDialog(m_view->window(), TWLocalized("reportSaveTitle"));
+    auto *panel =
+        new TWPackageFileDialog(TWPackageFileDialog::Purpose::SaveFile,
+                                TWLocalized("reportSaveTitle"), QString(), m_view->window());
     m_savePanel = panel;
     panel->setObjectName(QStringLiteral("reportSavePanel"));
-    panel->setOption(QFileDialog::DontUseNativeDialog);
-    panel->setAcceptMode(QFileDialog::AcceptSave);
-    panel->setFileMode(QFileDialog::AnyFile);
     panel->setWindowModality(Qt::WindowModal);
     panel->setAttribute(Qt::WA_DeleteOnClose);
     const QStringList filters{TWLocalized("reportFormatPDF"), TWLocalized("reportFormatHTML"),
@@ -348,11 +383,20 @@ void TWReportController::doSave()
     if (auto *formats = panel->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
         connect(formats, &QComboBox::currentIndexChanged, this,
                 [this] { doReportTypeExtension(); });
+    // A name that names a format chooses it, typed or accepted.
+    if (auto *field = panel->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+        connect(field, &QLineEdit::textChanged, this,
+                [this](const QString &name) { followPanelFileName(name); });
+    panel->setTarget([this](const QString &typed) {
+        const SaveTarget target = saveTarget(typed, m_formatTag, showsGraphs());
+        m_followingName = true;
+        setFormatTag(target.format);
+        m_followingName = false;
+        return target.path;
+    });
     connect(panel, &QFileDialog::accepted, this, [this, panel] {
-        const QStringList files = panel->selectedFiles();
-        const int format = int(panel->nameFilters().indexOf(panel->selectedNameFilter()));
-        if (!files.isEmpty())
-            saveReport(files.first(), format);
+        if (!panel->chosenPath().isEmpty())
+            saveReport(panel->chosenPath(), m_formatTag);
     });
     connect(panel, &QFileDialog::finished, this, [this] { m_savePanel = nullptr; });
     panel->open();

@@ -66,6 +66,15 @@ public:
     // `name` with the format's extension in place of its own; HTML with
     // graphs takes none (it names a folder).
     static QString fileNameForFormat(const QString &name, int format, bool showsGraphs);
+    // What a save of the typed `path` writes, and in which format: a name
+    // ending in one of the three formats' extensions is in that format; any
+    // other takes the chosen format's extension. HTML with graphs is a folder
+    // named without the extension.
+    struct SaveTarget {
+        QString path;
+        int format;
+    };
+    static SaveTarget saveTarget(const QString &path, int chosenFormat, bool showsGraphs);
 
     // Zoom of the page view, held at kMaximumZoom at most.
     double zoomFactor() const;
@@ -99,6 +108,8 @@ private:
     // The name in the save panel's name field.
     QString panelFileName() const;
     void setPanelFileName(const QString &name);
+    // The pop-up takes the format a typed name names.
+    void followPanelFileName(const QString &name);
     bool saveHTML(const QString &path, const TWCellList &cells);
 
     QPdfView *m_pdfView = nullptr;
@@ -112,5 +123,7 @@ private:
     std::unique_ptr<TWExportReport> m_exportReport;
     QPointer<QFileDialog> m_savePanel;
     int m_formatTag = FormatPDF;
+    // The format pop-up is following the typed name: the name stays as typed.
+    bool m_followingName = false;
     TWNotificationCenter::Token m_observer = 0;
 };
