@@ -1,5 +1,7 @@
 #include "app/TWListMenus.h"
 
+#include "app/TWTypedNumberField.h"
+
 #include "foundation/TWLocalized.h"
 
 namespace
@@ -103,8 +105,10 @@ QList<TWListMenuItem> twRegisterFieldItems(const TWFieldList &fields, bool sort)
     QList<TWListMenuItem> items;
     items.reserve(fields.size() + 3);
     for (const TWFieldPtr &field : fields)
-        items.append({field->name(), sort ? TWAction::doSortByAccount : TWAction::doColumnAccount,
-                      0, QVariant::fromValue(field)});
+        // A field's name is the user's: "R&D hours" is shown as written, never as a shortcut.
+        items.append({twShownAsWritten(field->name()),
+                      sort ? TWAction::doSortByAccount : TWAction::doColumnAccount, 0,
+                      QVariant::fromValue(field)});
     if (sort) {
         items.append(TWListMenuItem::separator());
         items.append(twSortDirectionItems(TWAction::doSortDirectionAccount));

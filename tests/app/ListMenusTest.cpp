@@ -65,3 +65,14 @@ TEST_F(ListMenusTest, AColumnShownForOneAccountIsUncheckedForAnother)
     // The sort field is the register's, whatever the account.
     EXPECT_EQ(check(*document, TWAction::doSortByAccount, -5), TWCheck::On);
 }
+
+TEST_F(ListMenusTest, AFieldsNameIsAMenuTitleAsWrittenNeverAShortcut)
+{
+    const TWFieldList fields{
+        TWField::fieldWithName(QStringLiteral("R&D hours"), 0, false, false, 7)};
+    for (bool sort : {false, true}) {
+        const QList<TWListMenuItem> items = twRegisterFieldItems(fields, sort);
+        ASSERT_FALSE(items.isEmpty());
+        EXPECT_EQ(items.first().title, QStringLiteral("R&&D hours"));
+    }
+}
