@@ -79,6 +79,32 @@ TEST_F(DocumentControllerTest, OpeningRecordsTheLastBusinessAndAFailureClearsIt)
     EXPECT_EQ(documents.documents().size(), 1);
 }
 
+TEST_F(DocumentControllerTest, AnOpenRequestIsMatchedByTheBusinessThePathLeadsToNow)
+{
+    const QString alpha = dir.filePath("Alpha.tallyworth"),
+                  bravo = dir.filePath("Bravo.tallyworth");
+    savePackage(alpha, "Alpha");
+    savePackage(bravo, "Bravo");
+    TWDocumentController documents;
+    const auto open = [&](const QString &path) {
+        std::pair<TWBusinessController *, bool> opened;
+        documents.openDocumentWithContentsOfURL(
+            QUrl::fromLocalFile(path), false,
+            [&](TWBusinessController *document, bool alreadyOpen, TWErrorResult) {
+                opened = {document, alreadyOpen};
+            });
+        return opened;
+    };
+    TWBusinessController *first = open(alpha).first;
+    // The two swap names while Alpha is open.
+    ASSERT_TRUE(QDir().rename(alpha, dir.filePath("x")) && QDir().rename(bravo, alpha) &&
+                QDir().rename(dir.filePath("x"), bravo));
+    const auto [second, secondWasOpen] = open(alpha);
+    ASSERT_TRUE(second && !secondWasOpen);
+    EXPECT_EQ(second->business()->businessInfo()->name(), "Bravo");
+    EXPECT_EQ(open(bravo), std::make_pair(first, true));
+}
+
 } // namespace
 
 TEST_F(DocumentControllerTest, TheNewBusinessFormMakesTheStoreOnSaveAndNothingOnCancel)
