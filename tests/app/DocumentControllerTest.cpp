@@ -79,10 +79,10 @@ TEST_F(DocumentControllerTest, OpeningRecordsTheLastBusinessAndAFailureClearsIt)
     EXPECT_EQ(documents.documents().size(), 1);
 }
 
-TEST_F(DocumentControllerTest, AnOpenRequestIsMatchedByTheBusinessThePathLeadsToNow)
+TEST_F(DocumentControllerTest, DocumentsAreKnownByThePackagesTheyHoldNotByName)
 {
-    const QString alpha = dir.filePath("Alpha.tallyworth"),
-                  bravo = dir.filePath("Bravo.tallyworth");
+    const QString alpha = dir.filePath("Alpha.tallyworth");
+    const QString bravo = dir.filePath("Bravo.tallyworth");
     savePackage(alpha, "Alpha");
     savePackage(bravo, "Bravo");
     TWDocumentController documents;
@@ -95,14 +95,19 @@ TEST_F(DocumentControllerTest, AnOpenRequestIsMatchedByTheBusinessThePathLeadsTo
             });
         return opened;
     };
-    TWBusinessController *first = open(alpha).first;
-    // The two swap names while Alpha is open.
+    TWBusinessController *a = open(alpha).first;
+    TWBusinessController *b = open(bravo).first;
+    ASSERT_TRUE(a && b && a != b);
+    // Saved over the other window's package, each window would save over the other's books.
+    EXPECT_FALSE(a->saveDocumentToURL(QUrl::fromLocalFile(bravo)));
+    EXPECT_TRUE(prompts.errors.size() == 1 &&
+                prompts.errors.first().localizedDescription().contains(bravo));
+    EXPECT_EQ(businessName(bravo), "Bravo");
+    // After the two swap names, each name brings forward the business it leads to now.
     ASSERT_TRUE(QDir().rename(alpha, dir.filePath("x")) && QDir().rename(bravo, alpha) &&
                 QDir().rename(dir.filePath("x"), bravo));
-    const auto [second, secondWasOpen] = open(alpha);
-    ASSERT_TRUE(second && !secondWasOpen);
-    EXPECT_EQ(second->business()->businessInfo()->name(), "Bravo");
-    EXPECT_EQ(open(bravo), std::make_pair(first, true));
+    EXPECT_EQ(open(alpha), std::make_pair(b, true));
+    EXPECT_EQ(open(bravo), std::make_pair(a, true));
 }
 
 } // namespace

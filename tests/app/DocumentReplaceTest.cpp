@@ -4,7 +4,6 @@
 // save cut off leaves nothing that a later save or opening keeps.
 
 #include "TWAppTestSupport.h"
-#include "app/TWDocumentController.h"
 #include "app/TWPackageMoves.h"
 #include "app/TWPackageWorkFolder.h"
 
@@ -452,26 +451,6 @@ TEST_F(DocumentReplaceTest, ReplacingACopyMadeOnAnotherDiskKeepsEveryReceipt)
     ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(copy)));
     EXPECT_EQ(receipts(copy), numbered(4));
     EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(u'\n').toStdString();
-}
-
-TEST_F(DocumentReplaceTest, SaveAsOntoThePackageOfAnotherOpenDocumentIsRefused)
-{
-    const QString alpha = dir.filePath("Alpha.tallyworth"),
-                  bravo = dir.filePath("Bravo.tallyworth");
-    savePackage(alpha, "Alpha");
-    savePackage(bravo, "Bravo");
-    TWDocumentController documents;
-    TWBusinessController *open = nullptr;
-    for (const QString &path : {bravo, alpha})
-        documents.openDocumentWithContentsOfURL(
-            QUrl::fromLocalFile(path), false,
-            [&](TWBusinessController *document, bool, TWErrorResult) { open = document; });
-    ASSERT_TRUE(open && documents.documents().size() == 2);
-
-    EXPECT_FALSE(open->saveDocumentToURL(QUrl::fromLocalFile(bravo)));
-    EXPECT_TRUE(prompts.errors.size() == 1 &&
-                prompts.errors.first().localizedDescription().contains(bravo));
-    EXPECT_EQ(businessName(bravo), "Bravo");
 }
 
 TEST_F(DocumentReplaceTest, ReplaceGoesThroughALinkedFolderAndTakesAFileManagersFiles)
