@@ -3,6 +3,7 @@
 #include "app/TWBusinessController.h"
 
 #include "app/TWApplicationDelegate.h"
+#include "app/TWDocumentController.h"
 #include "app/TWDocumentPrompts.h"
 #include "app/TWPackageMoves.h"
 #include "app/TWPackageWorkFolder.h"
@@ -35,6 +36,22 @@ constexpr int kFileNotFoundCode = 260;
 QString describe(const TWErrorResult &error)
 {
     return error ? error->localizedDescription() : QString();
+}
+
+// Why no business is kept at `path`, as the user is told; empty where one is.
+QString unfitPlaceReason(const QString &path)
+{
+    switch (TWPackageFiles::unfitPlace(path)) {
+    case TWPackageFiles::UnfitPlace::None:
+        break;
+    case TWPackageFiles::UnfitPlace::NoPackageName:
+        return TWLocalized("documentPlaceNoPackageName");
+    case TWPackageFiles::UnfitPlace::Trash:
+        return TWLocalized("documentPlaceTrash");
+    case TWPackageFiles::UnfitPlace::InPackage:
+        return TWLocalized("documentPlaceInPackage");
+    }
+    return {};
 }
 
 } // namespace
@@ -155,6 +172,16 @@ bool TWBusinessController::saveDocument()
     // as a new package without its attachment files at the old name.
     const QString named = m_fileURL.toLocalFile();
     const bool moved = followPackage();
+    // Not followed where the program would not open it, where it may be
+    // thrown away or inside another business: the user chooses a place.
+    if (const QString now = movedToUnfitPlace(); !now.isEmpty()) {
+        TWDocumentPrompts::prompts().showMessage(TWLocalized("documentMovedUnfitMessage")
+                                                     .arg(QFileInfo(named).fileName(),
+                                                          QDir::toNativeSeparators(now),
+                                                          unfitPlaceReason(now)),
+                                                 windowForSheet());
+        return saveDocumentAs();
+    }
     TWErrorResult error;
     if (!writeToURL(m_fileURL, TWSaveOperationSave, &error)) {
         presentError(*error);
@@ -180,6 +207,12 @@ bool TWBusinessController::followPackage()
     return true;
 }
 
+QString TWBusinessController::movedToUnfitPlace() const
+{
+    const QString now = m_business ? m_business->movedPackagePath() : QString();
+    return unfitPlaceReason(now).isEmpty() ? QString() : now;
+}
+
 bool TWBusinessController::saveDocumentAs()
 {
     // Proposed under the name the package has now.
@@ -197,12 +230,17 @@ bool TWBusinessController::saveDocumentAs()
 bool TWBusinessController::saveDocumentToURL(const QUrl &url)
 {
     const QString target = url.toLocalFile();
-    // The document's own package, however it is named now: a save in place.
+    // The document's own package, however it is named now: a save in place,
+    // unless it lies where no business is kept. A name that leads elsewhere
+    // now is not the document's, whatever it was.
     followPackage();
-    if ((m_business && m_business->isOwnPackage(target)) ||
-        (!m_fileURL.isEmpty() && TWPackageFiles::resolvedPath(target) ==
-                                     TWPackageFiles::resolvedPath(m_fileURL.toLocalFile())))
+    if (m_business && m_business->isOwnPackage(target)) {
+        if (const QString now = movedToUnfitPlace(); !now.isEmpty()) {
+            presentError(documentError("saveUnfitPlaceError", now, unfitPlaceReason(now)));
+            return false;
+        }
         return saveDocument();
+    }
 
     // What saves onto this place left when they were cut off.
     TWPackageWorkFolder::removeLeftovers(target);
@@ -230,6 +268,16 @@ bool TWBusinessController::replacePackage(const QUrl &url)
         presentError(documentError("saveReplaceOwnError", target));
         return false;
     }
+    // Nor one another open document holds: each would save over the other.
+    if (const TWDocumentController *documents = TWDocumentController::sharedDocumentController()) {
+        for (const TWBusinessController *document : documents->documents()) {
+            if (document != this && document->business() &&
+                document->business()->usesPackage(target)) {
+                presentError(documentError("saveOpenElsewhereError", target));
+                return false;
+            }
+        }
+    }
     if (TWErrorResult refusal = TWBusiness::replaceRefusal(target)) {
         presentError(*refusal);
         return false;
@@ -238,12 +286,18 @@ bool TWBusinessController::replacePackage(const QUrl &url)
     // it was; once in its place, the copy becomes the document's package
     // without being written again, so nothing can fail after the old one
     // went. The work folder is gone before any failure is shown.
+    // The old package is moved aside under a locked name of its own, so that
+    // a replace cut off before removing it leaves a leftover known as ours.
+    // Receipts only the old package still holds (the document's own folder
+    // was lost in a move) are taken into the new one first.
     TWErrorResult error;
     {
         const TWPackageWorkFolder work(target, QStringLiteral("save"));
+        const TWPackageWorkFolder aside(target, QStringLiteral("replaced"));
         QString reason;
-        if (writeToURL(QUrl::fromLocalFile(work.path()), TWSaveOperationSaveTo, &error)) {
-            if (!TWPackageMoves::replace(work.path(), target, &reason))
+        if (writeToURL(QUrl::fromLocalFile(work.path()), TWSaveOperationSaveTo, &error) &&
+            !(error = m_business->takeMissingAttachments(target))) {
+            if (!TWPackageMoves::replace(work.path(), target, &reason, aside.path()))
                 error = documentError("saveReplaceError", target, reason);
             else if (!m_business->adoptSavedCopy(work.path(), url))
                 writeToURL(url, TWSaveOperationSaveAs, &error);

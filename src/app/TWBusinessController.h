@@ -346,6 +346,9 @@ private:
     // The document's location follows its package when it was renamed or
     // moved while open; true when it did.
     bool followPackage();
+    // Where the package went when it was not followed because no business
+    // is kept there; empty otherwise.
+    QString movedToUnfitPlace() const;
     // Save As onto the existing `url`: only a business package is replaced,
     // and only by a whole one.
     bool replacePackage(const QUrl &url);

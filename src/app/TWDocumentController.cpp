@@ -75,11 +75,11 @@ TWBusinessController *TWDocumentController::currentDocument() const
 TWBusinessController *TWDocumentController::documentForURL(const QUrl &url) const
 {
     const QString wanted = TWPackageFiles::resolvedPath(url.toLocalFile());
-    // A package renamed since it was opened is still that document's.
+    // Known by the package it holds, never by name: a package renamed since
+    // it was opened is still that document's, and a name it had may lead to
+    // another business now.
     for (TWBusinessController *document : m_documents)
-        if ((!document->fileURL().isEmpty() &&
-             TWPackageFiles::resolvedPath(document->fileURL().toLocalFile()) == wanted) ||
-            (document->business() && document->business()->isOwnPackage(wanted)))
+        if (document->business() && document->business()->isOwnPackage(wanted))
             return document;
     return nullptr;
 }

@@ -8,6 +8,14 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <cerrno>
+#include <climits>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace TWPackageMoves
 {
 
@@ -23,14 +31,29 @@ bool overlaps(const QString &path, const QString &original)
     return inside(a, b) || inside(b, a);
 }
 
+QString workNamePrefix(const QString &target, const QString &purpose)
+{
+    // Room for the random part and the lock file's ending.
+    constexpr qsizetype kLockSuffixLength = 5;
+    const QString tail = QLatin1Char('.') + purpose + QLatin1Char('-');
+    const qsizetype room =
+        NAME_MAX - 1 - QFile::encodeName(tail).size() - workNameRandomLength - kLockSuffixLength;
+    QString name = QFileInfo(target).fileName();
+    while (QFile::encodeName(name).size() > room) {
+        name.chop(1);
+        if (!name.isEmpty() && name.back().isHighSurrogate())
+            name.chop(1);
+    }
+    return QLatin1Char('.') + name + tail;
+}
+
 QString temporarySibling(const QString &target, const QString &purpose)
 {
-    const QFileInfo info(target);
-    const QDir dir = info.absoluteDir();
+    const QDir dir = QFileInfo(target).absoluteDir();
+    const QString prefix = workNamePrefix(target, purpose);
     for (;;) {
         const QString name =
-            QStringLiteral(".%1.%2-%3")
-                .arg(info.fileName(), purpose, QUuid::createUuid().toString(QUuid::Id128).left(8));
+            prefix + QUuid::createUuid().toString(QUuid::Id128).left(workNameRandomLength);
         const QString candidate = dir.filePath(name);
         if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink())
             return candidate;
@@ -67,6 +90,35 @@ bool copyInto(const QString &source, const QString &destination, QString *reason
     return true;
 }
 
+// Removes the entry `name` of the folder open as `folder` when it is no
+// folder (a file, a link, anything else), as what it is; true when it did.
+bool removeFileAt(int folder, const char *name)
+{
+    struct stat entry;
+    return ::fstatat(folder, name, &entry, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(entry.st_mode) &&
+           ::unlinkat(folder, name, 0) == 0;
+}
+
+// The names in the folder open as `folder` (the descriptor stays open).
+QList<QByteArray> entryNames(int folder)
+{
+    QList<QByteArray> names;
+    const int listed = ::dup(folder);
+    DIR *dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!dir) {
+        if (listed >= 0)
+            ::close(listed);
+        return names;
+    }
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names.append(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
 } // namespace
 
 bool copyFolder(const QString &source, const QString &destination, QString *reason)
@@ -85,12 +137,14 @@ bool copyFolder(const QString &source, const QString &destination, QString *reas
     return false;
 }
 
-bool replace(const QString &replacement, const QString &target, QString *reason)
+bool replace(const QString &replacement, const QString &target, QString *reason,
+             const QString &asideName)
 {
     const QFileInfo existing(target);
     QString aside;
     if (existing.exists() || existing.isSymLink()) {
-        aside = temporarySibling(target, QStringLiteral("replaced"));
+        aside =
+            asideName.isEmpty() ? temporarySibling(target, QStringLiteral("replaced")) : asideName;
         if (!QFile::rename(target, aside) && !QDir().rename(target, aside)) {
             if (reason)
                 *reason = QStringLiteral("rename %1").arg(target);
@@ -112,23 +166,39 @@ bool replace(const QString &replacement, const QString &target, QString *reason)
 bool removePackage(const QString &path)
 {
     const QFileInfo info(path);
-    if (info.isSymLink() || info.isFile())
-        return QFile::remove(path);
-    if (!info.isDir())
-        return !info.exists();
-    const QDir package(path);
-    for (const char *name :
-         {"Data.sql", "Data.sql-journal", "Settings.plist", "Settings.plist.new"})
-        QFile::remove(package.filePath(QLatin1String(name)));
-    const QDir attachments(package.filePath(QStringLiteral("Attachments")));
-    if (attachments.exists()) {
-        const QFileInfoList files =
-            attachments.entryInfoList(QDir::Files | QDir::Hidden | QDir::System);
-        for (const QFileInfo &file : files)
-            QFile::remove(file.filePath());
-        QDir().rmdir(attachments.path());
+    const TWPackageFiles::Descriptor parent(::open(
+        QFile::encodeName(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const QByteArray name = QFile::encodeName(info.fileName());
+    if (parent.get() < 0)
+        return false;
+    struct stat entry;
+    if (::fstatat(parent.get(), name.constData(), &entry, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT;
+    if (!S_ISDIR(entry.st_mode))
+        return ::unlinkat(parent.get(), name.constData(), 0) == 0;
+    {
+        const TWPackageFiles::Descriptor package(::openat(
+            parent.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (package.get() < 0)
+            return false;
+        for (const char *known :
+             {"Data.sql", "Data.sql-journal", "Settings.plist", "Settings.plist.new"})
+            removeFileAt(package.get(), known);
+        for (const QString &viewFile : TWPackageFiles::fileManagerFileNames)
+            removeFileAt(package.get(), QFile::encodeName(viewFile).constData());
+        // A link in the place of "Attachments" goes as a link; a folder goes
+        // with the files (and links) in it.
+        if (!removeFileAt(package.get(), "Attachments")) {
+            const TWPackageFiles::Descriptor attachments(::openat(
+                package.get(), "Attachments", O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (attachments.get() >= 0) {
+                for (const QByteArray &file : entryNames(attachments.get()))
+                    removeFileAt(attachments.get(), file.constData());
+                ::unlinkat(package.get(), "Attachments", AT_REMOVEDIR);
+            }
+        }
     }
-    return QDir().rmdir(path);
+    return ::unlinkat(parent.get(), name.constData(), AT_REMOVEDIR) == 0;
 }
 
 } // namespace TWPackageMoves

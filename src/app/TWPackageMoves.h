@@ -12,6 +12,14 @@ namespace TWPackageMoves
 // Whether `path` is `original`, lies inside it, or holds it.
 bool overlaps(const QString &path, const QString &original);
 
+// The start of the hidden names beside `target` for work of `purpose`:
+// ".<target's name>.<purpose>-", the target's name shortened (never within a
+// letter) so that the name, its random part and a ".lock" after it fit the
+// longest name a folder entry can have.
+QString workNamePrefix(const QString &target, const QString &purpose);
+// The length of the random part temporarySibling puts after that prefix.
+inline constexpr qsizetype workNameRandomLength = 8;
+
 // A free hidden name beside `target` for work in progress.
 QString temporarySibling(const QString &target, const QString &purpose);
 
@@ -21,13 +29,17 @@ QString temporarySibling(const QString &target, const QString &purpose);
 bool copyFolder(const QString &source, const QString &destination, QString *reason);
 
 // Puts the finished `replacement` at `target`: an existing target is first
-// moved aside, then the replacement renamed into place, then the old one
-// removed. When the rename fails the old target is put back.
-bool replace(const QString &replacement, const QString &target, QString *reason);
+// moved aside (to `aside`, else a free hidden name), then the replacement
+// renamed into place, then the old one removed. When the rename fails the
+// old target is put back.
+bool replace(const QString &replacement, const QString &target, QString *reason,
+             const QString &aside = {});
 
 // Removes a package the program wrote (its database, settings and attachment
-// files, then the folders, which must then be empty), or a plain file.
-// Entries it does not know stay, and so does their folder.
+// files, a file manager's own files at its top, then the folders, which must
+// then be empty), or a plain file. Nothing is followed: a link, wherever it
+// is, is removed as a link, and what it leads to stays. Entries it does not
+// know stay, and so does their folder.
 bool removePackage(const QString &path);
 
 } // namespace TWPackageMoves

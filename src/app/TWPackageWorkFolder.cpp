@@ -20,8 +20,6 @@ namespace
 // that a lock file still being made is never taken for a leftover.
 constexpr char kMarker[] = "Tallyworth work folder\n";
 const QString kLockSuffix = QStringLiteral(".lock");
-// The random part temporarySibling gives a name.
-constexpr qsizetype kRandomLength = 8;
 
 QByteArray lockName(const QString &folder)
 {
@@ -52,12 +50,13 @@ bool writeAll(int fd, const char *data, size_t size)
 }
 
 // Whether `fd`, open on the lock file at `name`, is still that file and was
-// written by this program.
+// made by this user with this program (in a shared folder another user could
+// plant one that reads the same).
 bool isOurLock(int fd, const QByteArray &name)
 {
     struct stat opened;
     struct stat named;
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) ||
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_uid != ::geteuid() ||
         ::lstat(name.constData(), &named) != 0 || opened.st_dev != named.st_dev ||
         opened.st_ino != named.st_ino)
         return false;
@@ -88,41 +87,41 @@ TWPackageWorkFolder::TWPackageWorkFolder(const QString &target, const QString &p
 
 TWPackageWorkFolder::~TWPackageWorkFolder()
 {
-    if (QFileInfo(m_path).isDir() && !QFileInfo(m_path).isSymLink())
-        TWPackageMoves::removePackage(m_path);
-    if (m_lock >= 0) {
-        // Kept while anything stays at the folder's place, so that it is
-        // still known as this program's.
-        if (!QFileInfo::exists(m_path) && !QFileInfo(m_path).isSymLink())
-            ::unlink(lockName(m_path).constData());
+    // The lock is kept while anything stays at the folder's place, so that
+    // it is still known as this program's.
+    if (TWPackageMoves::removePackage(m_path) && m_lock >= 0)
+        ::unlink(lockName(m_path).constData());
+    if (m_lock >= 0)
         ::close(m_lock);
-    }
 }
 
-void TWPackageWorkFolder::removeLeftovers(const QString &target, const QString &purpose)
+void TWPackageWorkFolder::removeLeftovers(const QString &target)
 {
     const QFileInfo info(target);
     const QDir dir = info.absoluteDir();
-    const QString prefix =
-        QLatin1Char('.') + info.fileName() + QLatin1Char('.') + purpose + QLatin1Char('-');
-    const QStringList locks = dir.entryList(QStringList{prefix + QLatin1Char('*') + kLockSuffix},
-                                            QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString &lock : locks) {
-        if (lock.size() != prefix.size() + kRandomLength + kLockSuffix.size())
+    for (const QString &purpose : {QStringLiteral("save"), QStringLiteral("replaced")}) {
+        // An old package moved aside by a replace cut off before the new one
+        // took its place is the only copy of that business.
+        if (purpose == QLatin1String("replaced") && !info.exists() && !info.isSymLink())
             continue;
-        const QString folder = dir.filePath(lock.chopped(kLockSuffix.size()));
-        const QByteArray name = lockName(folder);
-        const int fd = ::open(name.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        // A lock that is held belongs to a save still running.
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && isOurLock(fd, name)) {
-            const QFileInfo left(folder);
-            if (left.isDir() && !left.isSymLink())
-                TWPackageMoves::removePackage(folder);
-            if (!QFileInfo::exists(folder) && !QFileInfo(folder).isSymLink())
+        const QString prefix = TWPackageMoves::workNamePrefix(target, purpose);
+        const QStringList locks =
+            dir.entryList(QStringList{prefix + QLatin1Char('*') + kLockSuffix},
+                          QDir::Files | QDir::Hidden | QDir::System);
+        for (const QString &lock : locks) {
+            if (lock.size() !=
+                prefix.size() + TWPackageMoves::workNameRandomLength + kLockSuffix.size())
+                continue;
+            const QString folder = dir.filePath(lock.chopped(kLockSuffix.size()));
+            const QByteArray name = lockName(folder);
+            const int fd = ::open(name.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0)
+                continue;
+            // A lock that is held belongs to a save still running.
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && isOurLock(fd, name) &&
+                TWPackageMoves::removePackage(folder))
                 ::unlink(name.constData());
+            ::close(fd);
         }
-        ::close(fd);
     }
 }

@@ -21,11 +21,13 @@ public:
 
     const QString &path() const { return m_path; }
 
-    // Removes the work folders of `purpose` beside `target` that saves cut
-    // off left: those whose lock file is this program's and held by no
-    // process. A folder of that name without such a lock is left alone.
-    static void removeLeftovers(const QString &target,
-                                const QString &purpose = QStringLiteral("save"));
+    // Removes the work folders beside `target` that saves cut off left (a
+    // new package being written, an old one moved aside by a replace): those
+    // whose lock file this user made with this program and no process holds.
+    // A folder of that name without such a lock is left alone, and so is an
+    // old package moved aside while nothing took its place. Nothing is
+    // followed: a link among what is removed goes as a link.
+    static void removeLeftovers(const QString &target);
 
 private:
     QString m_path;

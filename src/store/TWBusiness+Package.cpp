@@ -491,6 +491,8 @@ struct WrittenAttachment {
     TWAttachmentPtr attachment;
     QString filePath;
     QString thumbnailFilePath;
+    // Set when its file was missing and left out.
+    std::optional<TWMissingAttachment> missing;
 };
 
 TWErrorResult copyAttachmentFile(const QString &source, const QString &target, bool *created);
@@ -594,12 +596,14 @@ TWErrorResult writeAttachments(TWBusiness &business, const TWTransactionList &tr
             WrittenAttachment entry{attachment,
                                     dir.filePath(TWBusiness::attachmentFileName(
                                         attachment->identifier(), attachment->fileName())),
-                                    attachment->thumbnailFilePath()};
+                                    attachment->thumbnailFilePath(),
+                                    {}};
             if (!TWPackageFiles::isRegularFile(attachment->filePath())) {
                 // The package names it where its file would be, as an
                 // opening of that package will.
-                written.missing.append(
-                    {transaction->date(), transaction->payee(), attachment->fileName()});
+                entry.missing = TWMissingAttachment{transaction->date(), transaction->payee(),
+                                                    attachment->fileName()};
+                written.missing.append(*entry.missing);
                 entry.thumbnailFilePath.clear();
                 written.attachments.append(entry);
                 continue;
@@ -1081,8 +1085,20 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     // where it is now.
     followPackage();
     const QString own = m_url.isEmpty() ? QString() : packagePath(m_url);
-    const bool inPlace =
-        (!own.isEmpty() && own == path && QFileInfo::exists(path)) || isOwnPackage(path);
+    // In place only into the package the document holds, whatever its name:
+    // a name that now leads elsewhere (a link above re-pointed, another disk
+    // mounted in its place) is another business or a folder of the user's.
+    const bool inPlace = isOwnPackage(path);
+    if (!inPlace && saveOperation == TWSaveOperationSave && !own.isEmpty()) {
+        const QString held = m_packageAnchor.currentPath();
+        if (!held.isEmpty())
+            return packageError(TWPackageElsewhereError,
+                                TWLocalized("packageElsewhereDescription").arg(path, held));
+        // Deleted: written anew where nothing is, never over what is there now.
+        if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
+            return packageError(TWPackageElsewhereError,
+                                TWLocalized("packageGoneDescription").arg(path));
+    }
     if (!inPlace) {
         if (TWErrorResult error = refuseTarget(path, own))
             return error;
@@ -1090,14 +1106,14 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     if (TWErrorResult error = refuseLinks(path))
         return error;
     const QString dataPath = package.filePath(TWPackageDataFileName);
-    // A database with another name elsewhere would be rewritten there too.
-    if (TWPackageFiles::linkCount(dataPath) > 1)
-        return packageError(TWPackageLinkError,
-                            TWLocalized("packageHardLinkDescription").arg(dataPath));
     const QString irregular = TWPackageFiles::firstIrregularDatabaseFile(path);
     if (!irregular.isEmpty())
         return packageError(TWPackageFileTypeError,
                             TWLocalized("packageFileTypeDescription").arg(irregular));
+    // A database with another name elsewhere would be rewritten there too.
+    if (TWPackageFiles::linkCount(dataPath) > 1)
+        return packageError(TWPackageLinkError,
+                            TWLocalized("packageHardLinkDescription").arg(dataPath));
 
     // Folders this save makes are removed again when it fails, so that a
     // failed save elsewhere leaves nothing behind.
@@ -1242,7 +1258,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
         // A copy, which may yet take the document's place (adoptSavedCopy).
         SavedCopy copy{path, {}, written.transactions};
         for (const WrittenAttachment &entry : std::as_const(written.attachments))
-            copy.attachments.append({entry.attachment, entry.filePath, entry.thumbnailFilePath});
+            copy.attachments.append(
+                {entry.attachment, entry.filePath, entry.thumbnailFilePath, entry.missing});
         m_savedCopy = std::move(copy);
     }
     if (!m_url.isEmpty() && packagePath(m_url) == path)

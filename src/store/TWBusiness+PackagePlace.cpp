@@ -118,15 +118,26 @@ bool TWBusiness::followPackage()
     if (m_url.isEmpty())
         return false;
     const QString now = m_packageAnchor.currentPath();
+    if (now.isEmpty())
+        return false;
     // The package as the store's paths name it.
     const QString named = m_attachmentsFolderPath.isEmpty()
                               ? packagePath(m_url)
                               : QFileInfo(m_attachmentsFolderPath).path();
-    if (now.isEmpty() || named.isEmpty() || now == named)
+    if (!named.isEmpty() && now != named)
+        movePackagePaths(named, now);
+    if (movedPackagePath().isEmpty() ||
+        TWPackageFiles::unfitPlace(now) != TWPackageFiles::UnfitPlace::None)
         return false;
-    movePackagePaths(named, now);
     m_url = QUrl::fromLocalFile(now);
     return true;
+}
+
+QString TWBusiness::movedPackagePath() const
+{
+    if (m_url.isEmpty() || isOwnPackage(packagePath(m_url)))
+        return {};
+    return m_packageAnchor.currentPath();
 }
 
 bool TWBusiness::adoptSavedCopy(const QString &copyPath, const QUrl &url)
@@ -153,11 +164,66 @@ bool TWBusiness::adoptSavedCopy(const QString &copyPath, const QUrl &url)
     return true;
 }
 
-TWErrorResult TWBusiness::replaceRefusal(const QString &path)
+TWErrorResult TWBusiness::takeMissingAttachments(const QString &from)
 {
-    const auto refuse = [&path](const QString &reason) -> TWErrorResult {
+    if (!m_savedCopy)
+        return std::nullopt;
+    const QDir source(QDir(from).filePath(TWPackageAttachmentsFolderName));
+    const auto isFileOfSize = [](const QString &path, std::uint64_t size) {
+        struct stat info;
+        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+               (size == 0 || std::uint64_t(info.st_size) == size);
+    };
+    QStringList failed;
+    bool taken = false;
+    for (SavedCopy::Entry &entry : m_savedCopy->attachments) {
+        if (!entry.missing)
+            continue;
+        const QFileInfo copied(entry.filePath);
+        const QString file = source.filePath(copied.fileName());
+        if (!isFileOfSize(file, entry.attachment->fileSize()))
+            continue;
+        QString reason;
+        if (!TWPackageFiles::copyFile(file, entry.filePath, &reason)) {
+            failed.append(QStringLiteral("%1 (%2)").arg(file, reason));
+            continue;
+        }
+        entry.missing.reset();
+        taken = true;
+        const QString thumbnailName = attachmentThumbnailFileName(entry.attachment->identifier());
+        const QString thumbnail = source.filePath(thumbnailName);
+        if (entry.attachment->type() == TWAttachmentTypePhoto && isFileOfSize(thumbnail, 0) &&
+            TWPackageFiles::copyFile(thumbnail, copied.dir().filePath(thumbnailName), &reason))
+            entry.thumbnailFilePath = copied.dir().filePath(thumbnailName);
+    }
+    if (!failed.isEmpty())
+        return TWError(TWPackageErrorDomain, TWPackageAttachmentError,
+                       TWLocalized("packageReplaceReceiptsDescription")
+                           .arg(from, failed.join(QStringLiteral(", "))));
+    if (!taken)
+        return std::nullopt;
+    if (!TWPackageFiles::syncFileSystem(m_savedCopy->path))
+        return TWError(TWPackageErrorDomain, TWPackageAttachmentError,
+                       TWLocalized("packageAttachmentDescription")
+                           .arg(m_savedCopy->path, QStringLiteral("not flushed to disk")));
+    m_missingAttachments.clear();
+    for (const SavedCopy::Entry &entry : std::as_const(m_savedCopy->attachments)) {
+        if (entry.missing)
+            m_missingAttachments.append(*entry.missing);
+    }
+    return std::nullopt;
+}
+
+TWErrorResult TWBusiness::replaceRefusal(const QString &givenPath)
+{
+    // The folders above are the user's own (a linked Documents folder): only
+    // what is inside the package must be no link.
+    const QFileInfo given(givenPath);
+    const QString path =
+        QDir(TWPackageFiles::resolvedPath(given.absolutePath())).filePath(given.fileName());
+    const auto refuse = [&givenPath](const QString &reason) -> TWErrorResult {
         return TWError(TWPackageErrorDomain, TWPackageReplaceError,
-                       TWLocalized("packageReplaceRefusedDescription").arg(path, reason));
+                       TWLocalized("packageReplaceRefusedDescription").arg(givenPath, reason));
     };
     const auto foreign = [&refuse](const QString &entry) {
         return refuse(TWLocalized("packageReplaceForeignEntry").arg(entry));
@@ -174,7 +240,8 @@ TWErrorResult TWBusiness::replaceRefusal(const QString &path)
     for (const QString &name : package.entryList(all)) {
         if (!fileMode(package.filePath(name), &mode))
             return foreign(name);
-        if (files.contains(name) && S_ISREG(mode))
+        if ((files.contains(name) || TWPackageFiles::fileManagerFileNames.contains(name)) &&
+            S_ISREG(mode))
             continue;
         if (name != TWPackageAttachmentsFolderName || !S_ISDIR(mode))
             return foreign(name);

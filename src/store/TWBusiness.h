@@ -206,6 +206,7 @@ enum TWPackageErrorCode : int {
     TWPackageNestedError = 11,      // a save into a package, or around the document's own
     TWPackageReplaceError = 12,     // a save would replace what is no business package
     TWPackagePlainFolderError = 13, // a save into an existing folder that is no package
+    TWPackageElsewhereError = 14,   // a save into a place that is no longer the package
 };
 
 // The largest text or blob the store keeps, in bytes (what an opening

@@ -30,31 +30,6 @@ QString errnoText(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// An open descriptor, closed when it goes away.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-    // Closes now, reporting a failure (a late write error surfaces here).
-    bool close()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
 bool isLink(const QString &path)
 {
     struct stat info;
@@ -102,6 +77,30 @@ bool isPackage(const QString &path)
         return false;
     // A link to a package is that package.
     return hasPackageName(path) || (info.isSymLink() && hasPackageName(info.canonicalFilePath()));
+}
+
+UnfitPlace unfitPlace(const QString &path)
+{
+    if (!hasPackageName(path))
+        return UnfitPlace::NoPackageName;
+    // The Trash of the home disk, and of any other disk: a folder
+    // ".Trash-<uid>" at its top (or ".Trash/<uid>").
+    QString home = QFile::decodeName(qgetenv("XDG_DATA_HOME"));
+    if (!QDir::isAbsolutePath(home))
+        home = QDir::homePath() + QStringLiteral("/.local/share");
+    const QString trash = resolvedPath(home + QStringLiteral("/Trash"));
+    if (path.startsWith(trash + QLatin1Char('/')))
+        return UnfitPlace::Trash;
+    const QString uid = QString::number(::getuid());
+    const QStringList names = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i + 1 < names.size(); ++i) {
+        if (names.at(i) == QStringLiteral(".Trash-") + uid ||
+            (names.at(i) == QLatin1String(".Trash") && names.at(i + 1) == uid))
+            return UnfitPlace::Trash;
+    }
+    if (!enclosingPackage(path).isEmpty())
+        return UnfitPlace::InPackage;
+    return UnfitPlace::None;
 }
 
 QString enclosingPackage(const QString &path)

@@ -6,11 +6,39 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
+#include <unistd.h>
+
 namespace TWPackageFiles
 {
+
+// An open descriptor, closed when it goes away.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+    // Closes now, reporting a failure (a late write error surfaces here).
+    bool close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
 
 // The settings a save writes beside "Settings.plist" before the database is
 // committed; renamed over "Settings.plist" once it is.
@@ -21,6 +49,23 @@ inline const QString generationKey = QStringLiteral("packageGeneration");
 
 // The name ending of a business package folder.
 inline const QString packageSuffix = QStringLiteral("tallyworth");
+
+// The files a file manager leaves at the top of a folder it showed (how it
+// showed it, thumbnails): none of the user's work and no part of a business,
+// so they go with a package that is replaced.
+inline const QStringList fileManagerFileNames = {
+    QStringLiteral(".directory"), QStringLiteral(".DS_Store"), QStringLiteral("Thumbs.db")};
+
+// Why a business package should not be kept at `path` (a real path): the
+// program would not open it there, the Trash may be emptied, and a package
+// inside another is saved where no one looks for it.
+enum class UnfitPlace {
+    None,
+    NoPackageName, // its name does not end in the package suffix
+    Trash,         // in the user's Trash ($XDG_DATA_HOME/Trash, .Trash-<uid> of a disk)
+    InPackage,     // inside another business package
+};
+UnfitPlace unfitPlace(const QString &path);
 
 // Whether `path` is named as a business package (its last name ends in the
 // package suffix), whether or not anything is there.

@@ -79,6 +79,37 @@ TEST_F(DocumentControllerTest, OpeningRecordsTheLastBusinessAndAFailureClearsIt)
     EXPECT_EQ(documents.documents().size(), 1);
 }
 
+TEST_F(DocumentControllerTest, DocumentsAreKnownByThePackagesTheyHoldNotByName)
+{
+    const QString alpha = dir.filePath("Alpha.tallyworth");
+    const QString bravo = dir.filePath("Bravo.tallyworth");
+    savePackage(alpha, "Alpha");
+    savePackage(bravo, "Bravo");
+    TWDocumentController documents;
+    const auto open = [&](const QString &path) {
+        std::pair<TWBusinessController *, bool> opened;
+        documents.openDocumentWithContentsOfURL(
+            QUrl::fromLocalFile(path), false,
+            [&](TWBusinessController *document, bool alreadyOpen, TWErrorResult) {
+                opened = {document, alreadyOpen};
+            });
+        return opened;
+    };
+    TWBusinessController *a = open(alpha).first;
+    TWBusinessController *b = open(bravo).first;
+    ASSERT_TRUE(a && b && a != b);
+    // Saved over the other window's package, each window would save over the other's books.
+    EXPECT_FALSE(a->saveDocumentToURL(QUrl::fromLocalFile(bravo)));
+    EXPECT_TRUE(prompts.errors.size() == 1 &&
+                prompts.errors.first().localizedDescription().contains(bravo));
+    EXPECT_EQ(businessName(bravo), "Bravo");
+    // After the two swap names, each name brings forward the business it leads to now.
+    ASSERT_TRUE(QDir().rename(alpha, dir.filePath("x")) && QDir().rename(bravo, alpha) &&
+                QDir().rename(dir.filePath("x"), bravo));
+    EXPECT_EQ(open(alpha), std::make_pair(b, true));
+    EXPECT_EQ(open(bravo), std::make_pair(a, true));
+}
+
 } // namespace
 
 TEST_F(DocumentControllerTest, TheNewBusinessFormMakesTheStoreOnSaveAndNothingOnCancel)

@@ -4,11 +4,14 @@
 // save cut off leaves nothing that a later save or opening keeps.
 
 #include "TWAppTestSupport.h"
+#include "app/TWPackageMoves.h"
+#include "app/TWPackageWorkFolder.h"
 
 #include "model/TWTransaction.h"
 #include "store/TWPackageFiles.h"
 #include "store/TWTransactionEditing.h"
 
+#include <QCryptographicHash>
 #include <QDirIterator>
 
 #include <csignal>
@@ -102,6 +105,56 @@ protected:
     }
 
     static QString real(const QString &path) { return TWPackageFiles::resolvedPath(path); }
+
+    // A package saved at `path` with receipts 1 to `count`.
+    void saveBusiness(const QString &path, const QString &name, int count)
+    {
+        auto document = newDocument(name);
+        addReceipts(*document->business(), 1, count);
+        ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(path)));
+    }
+
+    // The document open on `path`, edited: receipt 4 added.
+    std::unique_ptr<TWBusinessController> openEdited(const QString &path)
+    {
+        auto document = std::make_unique<TWBusinessController>();
+        TWErrorResult error;
+        EXPECT_TRUE(document->readFromURL(QUrl::fromLocalFile(path), &error));
+        if (document->business())
+            addReceipts(*document->business(), 4, 4);
+        document->updateChangeCount(0);
+        return document;
+    }
+
+    // What a package holds: its entries, database and receipts.
+    static QStringList snapshot(const QString &package)
+    {
+        const QByteArray data = bytes(QDir(package).filePath("Data.sql"));
+        return tree(package) << QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex()
+                             << receipts(package);
+    }
+
+    // A work folder beside `target` as a process killed while using it leaves it (its lock
+    // ours and free), filled by `fill`.
+    static QString plantLeftover(const QString &target, const QString &purpose,
+                                 const std::function<void(const QString &)> &fill)
+    {
+        int path[2];
+        EXPECT_EQ(pipe(path), 0);
+        if (fork() == 0) {
+            const TWPackageWorkFolder work(target, purpose);
+            fill(work.path());
+            const QByteArray name = QFile::encodeName(work.path());
+            (void)!::write(path[1], name.constData(), size_t(name.size()));
+            _exit(0);
+        }
+        close(path[1]);
+        wait(nullptr);
+        char name[4096];
+        const ssize_t length = ::read(path[0], name, sizeof name);
+        close(path[0]);
+        return QFile::decodeName(QByteArray(name, int(std::max<ssize_t>(length, 0))));
+    }
 };
 
 TEST_F(DocumentReplaceTest, AfterARenameTheOwnPackageIsSavedWhereItIsNowWithEveryReceipt)
@@ -306,6 +359,176 @@ TEST_F(DocumentReplaceTest, AKilledSaveAsLeavesAFolderTheNextSaveAsOrOpeningRemo
         again();
         EXPECT_TRUE(leftovers().isEmpty()) << leftovers().toStdString();
         EXPECT_EQ(bytes(QDir(stranger).filePath(QStringLiteral("mine.txt"))), "mine");
+    }
+}
+
+TEST_F(DocumentReplaceTest, ASaveWritesOnlyIntoThePackageTheWindowShows)
+{
+    // Docs/Books.tallyworth led to disk1 when opened; then it leads to another business.
+    enum How { FolderAboveRepointed, PackageLinkRepointed, DeletedAndTaken };
+    const std::pair<How, bool> cases[] = {
+        {FolderAboveRepointed, false}, {PackageLinkRepointed, true}, {DeletedAndTaken, true}};
+    const QString docs = dir.filePath("Docs"), shown = dir.filePath("Docs/Books.tallyworth");
+    const QString own = dir.filePath("disk1/Documents/Books.tallyworth");
+    for (const auto &[how, autoSave] : cases) {
+        SCOPED_TRACE(how);
+        for (const char *name : {"Docs", "disk1", "disk2"}) {
+            QFile::remove(dir.filePath(name));
+            QDir(dir.filePath(name)).removeRecursively();
+        }
+        prompts.errors.clear();
+        prompts.messages.clear();
+        QString other = dir.filePath("disk2/Documents/Books.tallyworth");
+        saveBusiness(other, "Other Books", 2);
+        saveBusiness(own, "Own Books", 3);
+        const bool link = how == PackageLinkRepointed;
+        ASSERT_TRUE(link ? QDir().mkpath(docs) && QFile::link(own, shown)
+                         : QFile::link(QFileInfo(own).path(), docs));
+        auto document = openEdited(shown);
+        if (how == DeletedAndTaken) {
+            ASSERT_TRUE(QDir(own).removeRecursively() && QDir().rename(other, own));
+            other = own;
+        } else {
+            ASSERT_TRUE(QFile::remove(link ? shown : docs) &&
+                        QFile::link(link ? other : QFileInfo(other).path(), link ? shown : docs));
+        }
+        const QStringList before = snapshot(other);
+        autoSave ? document->autoSave() : (void)document->saveDocument();
+
+        EXPECT_EQ(snapshot(other), before) << "another business was written";
+        const QStringList said = how == DeletedAndTaken
+                                     ? QStringList{prompts.errors.value(0).localizedDescription()}
+                                     : prompts.messages;
+        EXPECT_EQ(said.size(), 1);
+        EXPECT_TRUE(said.value(0).contains(real(own))) << said.join(u'\n').toStdString();
+        EXPECT_EQ(document->isDocumentEdited(), how == DeletedAndTaken);
+        EXPECT_EQ(receipts(own), numbered(how == DeletedAndTaken ? 2 : 4));
+    }
+}
+
+TEST_F(DocumentReplaceTest, APackageMovedWhereNoBusinessIsKeptIsNotFollowedButSavedWhereAsked)
+{
+    const QByteArray home = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("share")));
+    const QString first = dir.filePath("Books.tallyworth");
+    const QString chosen = dir.filePath("Chosen.tallyworth");
+    prompts.saveLocation = [&](const QString &) { return chosen; };
+    for (const char *place : {"Books old", "share/Trash/files/Books.tallyworth",
+                              "Other.tallyworth/Attachments/Books.tallyworth"}) {
+        SCOPED_TRACE(place);
+        const QString now = dir.filePath(place);
+        savePackage(dir.filePath("Other.tallyworth"));
+        saveBusiness(first, "Books", 3);
+        auto document = openEdited(first);
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(now).path()) && QDir().rename(first, now));
+        const QStringList before = tree(now);
+        prompts.messages.clear();
+
+        document->autoSave();
+        EXPECT_EQ(tree(now), before) << "saved where no business is kept";
+        EXPECT_TRUE(prompts.messages.size() == 1 && prompts.messages.first().contains(now));
+        EXPECT_EQ(real(document->fileURL().toLocalFile()), real(chosen));
+        EXPECT_EQ(receipts(chosen), numbered(4));
+        for (const QString &made : {now, chosen, dir.filePath("Other.tallyworth")})
+            QDir(made).removeRecursively();
+    }
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    qputenv("XDG_DATA_HOME", home);
+}
+
+TEST_F(DocumentReplaceTest, ReplacingACopyMadeOnAnotherDiskKeepsEveryReceipt)
+{
+    // Moved to another disk: copied, then the folder the document held deleted.
+    const QString first = dir.filePath("Books.tallyworth"), copy = dir.filePath("Stick.tallyworth");
+    auto document = newDocument("Books");
+    addReceipts(*document->business(), 1, 3);
+    ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(first)));
+    QString reason;
+    ASSERT_TRUE(TWPackageMoves::copyFolder(first, copy, &reason) &&
+                QDir(first).removeRecursively());
+    addReceipts(*document->business(), 4, 4);
+
+    ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(copy)));
+    EXPECT_EQ(receipts(copy), numbered(4));
+    EXPECT_TRUE(prompts.messages.isEmpty()) << prompts.messages.join(u'\n').toStdString();
+}
+
+TEST_F(DocumentReplaceTest, ReplaceGoesThroughALinkedFolderAndTakesAFileManagersFiles)
+{
+    const QString old = dir.filePath("Real/Old.tallyworth");
+    savePackage(old, "Old Books");
+    for (const char *name : {".directory", ".DS_Store", "Thumbs.db"})
+        ASSERT_TRUE(write(QDir(old).filePath(name), "view"));
+    ASSERT_TRUE(QFile::link(dir.filePath("Real"), dir.filePath("Docs")));
+
+    auto document = newDocument("New Books");
+    addReceipts(*document->business(), 1, 2);
+    EXPECT_TRUE(
+        document->saveDocumentToURL(QUrl::fromLocalFile(dir.filePath("Docs/Old.tallyworth"))));
+    EXPECT_TRUE(prompts.errors.isEmpty());
+    EXPECT_EQ(receipts(old), numbered(2));
+    EXPECT_EQ(tree(dir.filePath("Real")).filter(QRegularExpression("^/[^/]*$")),
+              QStringList{"/Old.tallyworth"});
+    EXPECT_EQ(tree(old).filter(QRegularExpression("^/[^/]*$")).size(), 3);
+}
+
+TEST_F(DocumentReplaceTest, LeftoversGoAsWhatTheyAreAndOnlyWhenThisUserMadeThem)
+{
+    const QString target = dir.filePath("Target.tallyworth"), mine = dir.filePath("Private");
+    const QStringList files = {"contract.odt", "photo.jpg", "taxes-2025.pdf"};
+    struct Case {
+        const char *purpose;
+        bool linkedAttachments;
+        uid_t owner;
+    };
+    const Case cases[] = {
+        {"save", true, getuid()}, {"replaced", false, getuid()}, {"save", false, 65534}};
+    savePackage(target);
+    const QString sample = dir.filePath("Sample.tallyworth");
+    saveBusiness(sample, "Left", 1);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.purpose) + (c.linkedAttachments ? " linked" : "") +
+                     (c.owner == getuid() ? "" : " another user's"));
+        for (const QString &file : files)
+            ASSERT_TRUE(write(QDir(mine).filePath(file), file.toUtf8()));
+        const QString left = plantLeftover(target, c.purpose, [&](const QString &folder) {
+            QString reason;
+            TWPackageMoves::copyFolder(sample, folder, &reason);
+            if (c.linkedAttachments && QDir(folder + "/Attachments").removeRecursively())
+                QFile::link(mine, folder + "/Attachments");
+            (void)!::chown(QFile::encodeName(folder + ".lock").constData(), c.owner, c.owner);
+        });
+        TWBusinessController document;
+        TWErrorResult error;
+        EXPECT_TRUE(document.readFromURL(QUrl::fromLocalFile(target), &error));
+        const bool ours = c.owner == getuid();
+        EXPECT_EQ(QFileInfo::exists(left) || QFileInfo::exists(left + ".lock"), !ours);
+        EXPECT_EQ(QDir(mine).entryList(QDir::Files), files);
+        QDir(left).removeRecursively();
+        QFile::remove(left + ".lock");
+    }
+}
+
+TEST_F(DocumentReplaceTest, SaveAsReplacesAPackageWhoseNameIsAsLongAsNamesGo)
+{
+    // 237 bytes, and 255 in two-byte letters.
+    for (const QString &name :
+         {QString(226, u'x') + ".tallyworth", QString(122, u'\u00e9') + ".tallyworth"}) {
+        const QString target = dir.filePath(name);
+        savePackage(target, "Old Books");
+        auto document = newDocument("New Books");
+        QString during;
+        TWPackageFiles::setSaveStepHook([&](TWPackageFiles::SaveStep) {
+            during = hidden();
+            return false;
+        });
+        EXPECT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(target)));
+        TWPackageFiles::setSaveStepHook(nullptr);
+        EXPECT_TRUE(prompts.errors.isEmpty());
+        EXPECT_EQ(during.count(".lock"), 2) << during.toStdString();
+        EXPECT_EQ(businessName(target), "New Books");
+        EXPECT_TRUE(hidden().isEmpty()) << hidden().toStdString();
+        QDir(target).removeRecursively();
     }
 }
 

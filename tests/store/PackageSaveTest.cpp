@@ -438,17 +438,21 @@ TEST(PackageSave, NoSaveWritesIntoAPlainFolderOrAroundTheDocument)
     const QString mine = dir.filePath(QStringLiteral("Mine"));
     ASSERT_TRUE(QDir().mkpath(mine + QStringLiteral("/Attachments")));
     ASSERT_TRUE(twWriteBytes(mine + QStringLiteral("/Attachments/100.txt"), "mine"));
+    // A package whose database is a folder is refused as such.
+    const QString odd = dir.filePath(QStringLiteral("Odd.tallyworth"));
+    ASSERT_TRUE(QDir().mkpath(odd + QStringLiteral("/Data.sql")));
 
     const std::pair<QString, int> refused[] = {{books, TWPackageNestedError},
                                                {dir.path(), TWPackageNestedError},
-                                               {mine, TWPackagePlainFolderError}};
+                                               {mine, TWPackagePlainFolderError},
+                                               {odd, TWPackageFileTypeError}};
     for (const auto &[target, code] : refused) {
         SCOPED_TRACE(target.toStdString());
         const TWErrorResult error =
             business->writeToURL(QUrl::fromLocalFile(target), TWSaveOperationSaveTo);
         ASSERT_TRUE(error);
-        EXPECT_EQ(error->code(), code);
-        EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral("/Data.sql")));
+        EXPECT_EQ(error->code(), code) << error->localizedDescription().toStdString();
+        EXPECT_FALSE(QFileInfo(target + QStringLiteral("/Data.sql")).isFile());
     }
     EXPECT_EQ(QDir(books).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{QStringLiteral("Shop.tallyworth")});
