@@ -3,7 +3,7 @@
 #include "foundation/TWClock.h"
 #include "foundation/TWDateAdditions.h"
 
-#include <QHash>
+#include <QSet>
 
 #include <algorithm>
 #include <limits>
@@ -209,8 +209,8 @@ TWBudgetTotalPtr TWBudgetItem::budgetTotalWithTransactions(
         return !isDebitPositive || isDebitPositive(account);
     };
 
-    // The counted accounts, each with the sign its amounts are added with.
-    QHash<qint32, qint64> signs;
+    // The counted accounts; their amounts are added debit side positive.
+    QSet<qint32> counted;
     bool accountUnits = false; // the sums are in the account's own unit
     TWUnitPtr sumUnit = homeUnit;
     qint64 budgeted = cycle.available;
@@ -219,7 +219,7 @@ TWBudgetTotalPtr TWBudgetItem::budgetTotalWithTransactions(
         for (const TWAccountPtr &account : accounts) {
             if (!account || account->identifier() != m_itemIdentifier)
                 continue;
-            signs.insert(account->identifier(), 1);
+            counted.insert(account->identifier());
             if (m_unit && account->unit() && m_unit->isEqual(*account->unit())) {
                 accountUnits = true;
                 sumUnit = account->unit();
@@ -231,12 +231,13 @@ TWBudgetTotalPtr TWBudgetItem::budgetTotalWithTransactions(
             break;
         }
     } else {
-        // Each account as it is shown: income and the like count forward, not
-        // against the expenses of the same group.
-        signs.reserve(accounts.size());
+        // A group adds its accounts' amounts debit side positive and is never
+        // negated: money received into an income account of the group offsets
+        // what its expense accounts spent.
+        counted.reserve(accounts.size());
         for (const TWAccountPtr &account : accounts) {
             if (account)
-                signs.insert(account->identifier(), debitPositive(*account) ? 1 : -1);
+                counted.insert(account->identifier());
         }
     }
 
@@ -253,32 +254,25 @@ TWBudgetTotalPtr TWBudgetItem::budgetTotalWithTransactions(
             for (const TWSplitPtr &split : transaction.splits()) {
                 if (!split)
                     continue;
-                const auto sign = signs.constFind(split->accountIdentifier());
-                if (sign == signs.constEnd())
+                if (!counted.contains(split->accountIdentifier()))
                     continue;
-                const qint64 part = accountUnits ? split->totalAccount() : split->totalBusiness();
-                amount = saturatedSum(amount, *sign < 0 ? saturatedDifference(0, part) : part);
+                amount = saturatedSum(amount, accountUnits ? split->totalAccount()
+                                                           : split->totalBusiness());
             }
             return amount;
         }
-        const auto sign1 = signs.constFind(transaction.account1Identifier());
-        if (sign1 != signs.constEnd()) {
-            const qint64 part =
-                accountUnits ? transaction.totalAccount1() : transaction.totalBusiness();
-            amount = saturatedSum(amount, *sign1 < 0 ? saturatedDifference(0, part) : part);
-        }
-        const auto sign2 = signs.constFind(transaction.account2Identifier());
-        if (sign2 != signs.constEnd()) {
-            const qint64 part =
-                accountUnits ? transaction.totalAccount2() : transaction.totalBusiness();
-            amount = saturatedDifference(amount, *sign2 < 0 ? saturatedDifference(0, part) : part);
-        }
+        if (counted.contains(transaction.account1Identifier()))
+            amount = saturatedSum(amount, accountUnits ? transaction.totalAccount1()
+                                                       : transaction.totalBusiness());
+        if (counted.contains(transaction.account2Identifier()))
+            amount = saturatedDifference(amount, accountUnits ? transaction.totalAccount2()
+                                                              : transaction.totalBusiness());
         return amount;
     };
 
     qint64 cycleSum = 0;
     qint64 rolloverSum = 0;
-    if (!signs.isEmpty()) {
+    if (!counted.isEmpty()) {
         for (const TWTransactionPtr &transaction : transactions) {
             if (!transaction || !transaction->date().isValid())
                 continue;

@@ -8,6 +8,7 @@
 #include "store/TWRecordWrites.h"
 #include "store/TWRepeatCopies.h"
 
+#include "foundation/TWDateAdditions.h"
 #include "model/TWRepeat.h"
 #include "store/TWWorkColumns.h"
 
@@ -28,7 +29,8 @@ const char *const kBillsUpdateSQL =
     "UPDATE bills SET date=?, name=?, received=?, paid=?, dueDate=?, repeatIdentifier=?, "
     "notes=? WHERE identifier=?;";
 // The value an update leaves alone, as stored.
-const char *const kBillsStoredSQL = "SELECT merchantIdentifier FROM bills WHERE identifier=?;";
+const char *const kBillsStoredSQL =
+    "SELECT merchantIdentifier, date FROM bills WHERE identifier=?;";
 
 } // namespace
 
@@ -159,6 +161,7 @@ TWErrorResult TWBusiness::updateBill(const TWBillPtr &bill, bool notify)
     if (!bill)
         return databaseError(SQLITE_MISUSE);
     WriteScope scope(*this);
+    QDateTime storedDate;
     {
         // The merchant is not written: the object takes the stored one.
         TWStatement stored = statement(kBillsStoredSQL);
@@ -169,6 +172,7 @@ TWErrorResult TWBusiness::updateBill(const TWBillPtr &bill, bool notify)
             return scope.finish(databaseError(SQLITE_NOTFOUND));
         }
         const qint32 merchant = stored.columnInt32(0);
+        storedDate = TWWorkColumns::dateFromDayColumn(stored.columnDouble(1));
         const qint32 merchantBefore = bill->merchantIdentifier();
         if (merchant != merchantBefore) {
             bill->setMerchantIdentifier(merchant);
@@ -192,7 +196,30 @@ TWErrorResult TWBusiness::updateBill(const TWBillPtr &bill, bool notify)
     m_bills.replace(scope, bill);
     (void)rememberValue(bill->name(), TWValueListBillNames, notify);
     TWRecordWrites::post(scope, notify, TWBillUpdateNotification, TWBillNotificationKey, bill);
+    if (TWDateAdditions::compareDate(storedDate, bill->date()) != 0) {
+        if (TWErrorResult error = moveBillEntry(*bill, notify))
+            return scope.finish(error);
+    }
     return scope.commit();
+}
+
+TWErrorResult TWBusiness::moveBillEntry(const TWBill &bill, bool notify)
+{
+    // Change from the usual way of building the entry: the payable entry
+    // carries the bill's date and follows it, so the cost lands in the
+    // bill's period; a closed period is never booked into.
+    const TWTransactionPtr entry =
+        documentEntry(bill.merchantIdentifier(), bill.identifier(), TWRelationshipTypeBillPayment,
+                      TWAccountTypeAccountsPayable);
+    if (!entry || TWDateAdditions::compareDate(entry->date(), bill.date()) == 0)
+        return std::nullopt;
+    if (TWErrorResult error = refuseClosedEntryDate(entry.get(), bill.date()))
+        return error;
+    WriteScope scope(*this);
+    const QDateTime before = entry->date();
+    scope.onRollback([entry, before] { entry->setDate(before); });
+    entry->setDate(bill.date());
+    return scope.finish(updateTransaction(entry, false, true, false, notify));
 }
 
 TWErrorResult TWBusiness::deleteBill(const TWBillPtr &bill, bool notify)
@@ -246,6 +273,7 @@ TWErrorResult TWBusiness::createBillTransaction(const TWBillList &bills,
         target.splitText = target.payee.isEmpty()
                                ? bill->name()
                                : target.payee + QStringLiteral(" - ") + bill->name();
+        target.date = bill->date();
         targets.append(target);
     }
     return createPaymentTransaction(targets, account, relationships, transaction, addTransaction);

@@ -18,6 +18,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 namespace
 {
 
@@ -35,22 +37,13 @@ const char *const kInvoicesUpdateSQL =
 // The value an update leaves alone, as stored.
 const char *const kInvoicesStoredSQL = "SELECT projectIdentifier FROM invoices WHERE identifier=?;";
 
-// Whether a transaction books on an accounts receivable account: through its
-// own two accounts, or, split, through one of its lines.
-bool touchesReceivable(const TWTransaction &transaction, const TWBusiness &business)
+// Whether a line is taxed.
+bool invoiceTaxed(const TWTaskList &tasks, const TWExpenseList &expenses)
 {
-    const auto receivable = [&business](qint32 identifier) {
-        const TWAccountPtr account = business.accountWithIdentifier(identifier);
-        return account && account->accountType() == TWAccountTypeAccountsReceivable;
-    };
-    if (!transaction.hasSplit())
-        return receivable(transaction.account1Identifier()) ||
-               receivable(transaction.account2Identifier());
-    for (const TWSplitPtr &split : transaction.splits()) {
-        if (split && receivable(split->accountIdentifier()))
-            return true;
-    }
-    return false;
+    return std::any_of(tasks.cbegin(), tasks.cend(),
+                       [](const TWTaskPtr &task) { return task->taxRate() != 0.0; }) ||
+           std::any_of(expenses.cbegin(), expenses.cend(),
+                       [](const TWExpensePtr &expense) { return expense->taxRate() != 0.0; });
 }
 
 } // namespace
@@ -465,6 +458,7 @@ TWErrorResult TWBusiness::createInvoiceTransaction(const TWInvoiceList &invoices
         target.payee = invoiceClientDisplayName(*invoice);
         target.description = text;
         target.splitText = text.isNull() ? QStringLiteral("") : text;
+        target.date = invoice->date();
         if (!target.payee.isEmpty())
             target.splitText = target.payee + QStringLiteral(" - ") + target.splitText;
         targets.append(target);
@@ -479,31 +473,23 @@ TWErrorResult TWBusiness::updateInvoiceTransaction(const TWInvoicePtr &invoice,
 {
     if (!invoice || !accountsReceivableAccount || !incomeAccount)
         return databaseError(SQLITE_MISUSE);
-    const TWProjectPtr project = projectWithIdentifier(invoice->projectIdentifier());
-    if (!project)
+    if (!projectWithIdentifier(invoice->projectIdentifier()))
         return databaseError(SQLITE_NOTFOUND);
-    // Copies of the lines, taken as they are read: the entry written below
-    // posts notifications, and whatever reads the project on one would zero
-    // the billed quantities on the store's own objects.
-    const TWTaskList tasks = twInvoiceTaskCopies(*invoice, *this);
-    const TWExpenseList expenses = twInvoiceExpenseCopies(*invoice, *this);
-    bool taxed = false;
-    for (const TWTaskPtr &task : tasks)
-        taxed = taxed || task->taxRate() != 0.0;
-    for (const TWExpensePtr &expense : expenses)
-        taxed = taxed || expense->taxRate() != 0.0;
     // A taxed invoice books its tax on the tax account: without one, nothing
     // would balance.
-    if (taxed && !taxAccount)
+    if (!taxAccount && invoiceTaxed(*invoice))
         return databaseError(SQLITE_MISUSE);
 
     WriteScope scope(*this);
-    // The oldest linked transaction is the receivable entry when it touches
-    // a receivable account; otherwise a new entry is made.
-    const TWTransactionList views = transactionsWithInvoice(*invoice);
-    TWTransactionPtr entry;
-    if (!views.isEmpty() && touchesReceivable(*views.first(), *this))
-        entry = transactionWithIdentifier(views.first()->identifier());
+    // The entry made with the invoice; without one a new entry is made.
+    TWTransactionPtr entry =
+        documentEntry(invoice->projectIdentifier(), invoice->identifier(),
+                      TWRelationshipTypeInvoicePayment, TWAccountTypeAccountsReceivable);
+    // Change from the usual way of building the entry: it carries the
+    // invoice's date and follows it, so the income lands in the invoice's
+    // period; a closed period is never booked into.
+    if (TWErrorResult error = refuseClosedEntryDate(entry.get(), invoice->date()))
+        return scope.finish(error);
     if (!entry) {
         if (TWErrorResult error = createInvoiceTransaction({invoice}, accountsReceivableAccount,
                                                            nullptr, &entry, true))
@@ -515,11 +501,38 @@ TWErrorResult TWBusiness::updateInvoiceTransaction(const TWInvoicePtr &invoice,
     }
     if (entry->state() == TWTransactionStateClosed || entry->state() == TWTransactionStateLocked)
         return scope.commit();
+    return scope.finish(bookInvoiceEntry(*invoice, entry, accountsReceivableAccount, incomeAccount,
+                                         taxAccount, true));
+}
 
+bool TWBusiness::invoiceTaxed(const TWInvoice &invoice)
+{
+    return ::invoiceTaxed(tasksWithInvoice(invoice), expensesWithInvoice(invoice));
+}
+
+TWErrorResult TWBusiness::bookInvoiceEntry(const TWInvoice &invoice, const TWTransactionPtr &entry,
+                                           const TWAccountPtr &accountsReceivableAccount,
+                                           const TWAccountPtr &incomeAccount,
+                                           const TWAccountPtr &taxAccount, bool fromUser)
+{
+    const TWProjectPtr project = projectWithIdentifier(invoice.projectIdentifier());
+    if (!project || !entry || !accountsReceivableAccount || !incomeAccount)
+        return databaseError(SQLITE_MISUSE);
+    // Copies of the lines, taken as they are read: the entry written below
+    // posts notifications, and whatever reads the project on one would zero
+    // the billed quantities on the store's own objects.
+    const TWTaskList tasks = twInvoiceTaskCopies(invoice, *this);
+    const TWExpenseList expenses = twInvoiceExpenseCopies(invoice, *this);
+    const bool taxed = ::invoiceTaxed(tasks, expenses);
+    if (taxed && !taxAccount)
+        return databaseError(SQLITE_MISUSE);
+
+    WriteScope scope(*this);
     // The listed transaction is changed in place: a failure puts it back.
     const TWTransaction before = *entry;
     scope.onRollback([entry, before] { *entry = before; });
 
+    entry->setDate(invoice.date());
     const TWUnitPtr &unit = project->unit();
     const qint32 receivable = accountsReceivableAccount->identifier();
     entry->setActiveAccountIdentifier(receivable);
@@ -550,5 +563,44 @@ TWErrorResult TWBusiness::updateInvoiceTransaction(const TWInvoicePtr &invoice,
         entry->setUnit(unit);
     }
     twUpdateTotals(*entry, TWTotalTypeTotal, TWTotalTypeAll, *this);
-    return scope.finish(updateTransaction(entry, true, true, true, true));
+    // Saved from the editor, the entry is the user's; made by a repeat, the
+    // generation announces and closes the books once for the whole run.
+    return scope.finish(updateTransaction(entry, fromUser, fromUser, fromUser, fromUser));
+}
+
+void TWBusiness::rebookRepeatInvoiceEntry(const TWInvoice &invoice)
+{
+    const TWProjectPtr project = projectWithIdentifier(invoice.projectIdentifier());
+    if (!project || project->type() != TWProjectTypeProject)
+        return;
+    const TWTransactionPtr entry =
+        documentEntry(invoice.projectIdentifier(), invoice.identifier(),
+                      TWRelationshipTypeInvoicePayment, TWAccountTypeAccountsReceivable);
+    if (!entry || entry->state() == TWTransactionStateClosed ||
+        entry->state() == TWTransactionStateLocked)
+        return;
+    // The accounts the copied entry books on, else those an invoice of the
+    // editor would be proposed.
+    const auto account = [this, &entry, &invoice](std::uint32_t type) {
+        const auto ofType = [this, type](qint32 identifier) -> TWAccountPtr {
+            const TWAccountPtr found = accountWithIdentifier(identifier);
+            return found && std::uint32_t(found->accountType()) == type ? found : nullptr;
+        };
+        TWAccountPtr found;
+        if (entry->hasSplit()) {
+            for (const TWSplitPtr &split : entry->splits()) {
+                if (!found && split)
+                    found = ofType(split->accountIdentifier());
+            }
+        } else {
+            found = ofType(entry->account1Identifier());
+            if (!found)
+                found = ofType(entry->account2Identifier());
+        }
+        return found ? found : lastInvoiceAccountIdentifier(invoice, type);
+    };
+    // A failure leaves the copied amounts, as the run goes on with its
+    // other records.
+    (void)bookInvoiceEntry(invoice, entry, account(TWAccountTypeAccountsReceivable),
+                           account(TWAccountTypeIncome), account(TWAccountTypeTax), false);
 }

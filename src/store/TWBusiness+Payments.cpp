@@ -8,6 +8,7 @@
 #include "store/TWOwing.h"
 #include "store/TWTransactionEditing.h"
 
+#include "foundation/TWDateAdditions.h"
 #include "foundation/TWLocalized.h"
 
 #include <sqlite3.h>
@@ -129,6 +130,55 @@ TWAccountPtr TWBusiness::proposedAccount(const TWTransactionList &views, std::ui
     return nullptr;
 }
 
+// ---- A record's own entry ----
+
+TWTransactionPtr TWBusiness::documentEntry(qint32 parentIdentifier, qint32 childIdentifier,
+                                           std::uint32_t linkType, std::uint32_t accountType) const
+{
+    const auto ofType = [this, accountType](qint32 identifier) {
+        const TWAccountPtr account = accountWithIdentifier(identifier);
+        return account && std::uint32_t(account->accountType()) == accountType;
+    };
+    const auto touches = [&ofType](const TWTransaction &transaction) {
+        if (!transaction.hasSplit())
+            return ofType(transaction.account1Identifier()) ||
+                   ofType(transaction.account2Identifier());
+        for (const TWSplitPtr &split : transaction.splits()) {
+            if (split && ofType(split->accountIdentifier()))
+                return true;
+        }
+        return false;
+    };
+    TWTransactionPtr first;
+    for (const TWRelationshipPtr &link :
+         relationshipsWithParentIdentifier(parentIdentifier, childIdentifier, linkType)) {
+        if (link->splitIdentifier() != 0)
+            continue;
+        const TWTransactionPtr transaction =
+            transactionWithIdentifier(link->transactionIdentifier());
+        if (transaction && touches(*transaction) &&
+            (!first || transaction->identifier() < first->identifier()))
+            first = transaction;
+    }
+    return first;
+}
+
+TWErrorResult TWBusiness::refuseClosedEntryDate(const TWTransaction *entry,
+                                                const QDateTime &date) const
+{
+    if (entry && (entry->state() == TWTransactionStateClosed ||
+                  entry->state() == TWTransactionStateLocked)) {
+        if (TWDateAdditions::compareDate(entry->date(), date) == 0)
+            return std::nullopt;
+        return TWError(TWDatabaseErrorDomain, -1, TWLocalized("closedEntryDateMessage"));
+    }
+    // Booking into a closed period would rebuild that period's closing
+    // entries behind the user's back.
+    if (date.isValid() && accountingPeriodForDate(date)->closed())
+        return TWError(TWDatabaseErrorDomain, -1, TWLocalized("editClosedTransaction"));
+    return std::nullopt;
+}
+
 // ---- Deleting a record's links ----
 
 TWErrorResult TWBusiness::deletePaymentLinks(qint32 parentIdentifier, qint32 childIdentifier,
@@ -203,6 +253,16 @@ TWErrorResult TWBusiness::createPaymentTransaction(const QList<PaymentTarget> &t
     built->setActiveAccountIdentifier(accountIdentifier);
     if (targets.size() < 2) {
         const PaymentTarget &target = targets.first();
+        // Stored for one record, the transaction is that record's entry and
+        // books on the record's day, never on the last day used or today.
+        // (A payment prepared for the editor keeps the usual day.)
+        if (store && target.date.isValid()) {
+            if (TWErrorResult error = refuseClosedEntryDate(nullptr, target.date)) {
+                handBackNothing();
+                return error;
+            }
+            built->setDate(target.date);
+        }
         built->setAccount1Identifier(accountIdentifier);
         built->setPayee(target.payee);
         if (!target.description.isNull())

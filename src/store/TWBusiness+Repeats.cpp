@@ -434,8 +434,13 @@ TWErrorResult TWBusiness::generateRepeatItems(WriteScope &scope, const TWRepeatP
         }
         if (TWDateAdditions::compareDate(next, now) > 0)
             break;
-        if (accountingPeriodForDate(next)->closed())
-            break;
+        // Change from ending the run at a closed period: the occurrence that
+        // falls there is skipped (closed books take no new entries), and the
+        // schedule goes on with the dates after it.
+        if (accountingPeriodForDate(next)->closed()) {
+            current = next;
+            continue;
+        }
 
         TWErrorResult error;
         if (transaction)
@@ -608,9 +613,13 @@ void TWBusiness::copyRepeatInvoiceRecords(const TWInvoice &source, const TWInvoi
                          invoice.identifier(), copy->identifier());
         // An expense that cannot be stored ends the occurrence's copying.
         if (scope.finish(error))
-            return;
+            break;
         generation.expenses = true;
     }
+    // Change from copying the source's entry as it is: the occurrence owes
+    // what its own lines bill (nothing when time left to bill ran out), as
+    // an invoice saved from the editor does.
+    rebookRepeatInvoiceEntry(invoice);
 }
 
 void TWBusiness::copyRepeatBillRecords(const TWBill &source, const TWBill &bill,

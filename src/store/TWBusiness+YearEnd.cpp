@@ -14,9 +14,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <map>
-#include <set>
-#include <tuple>
 #include <vector>
 
 namespace
@@ -40,34 +37,6 @@ bool isClosedOrLocked(const TWTransaction &transaction)
 } // namespace
 
 // ---- Year-end transfers ----
-
-namespace
-{
-
-// Whether a listed transfer is word for word the one a rebuild would make in
-// its place (its identifier and moments apart).
-bool sameTransfer(const TWTransaction &listed, const TWTransaction &made)
-{
-    const auto code = [](const TWTransaction &t) {
-        return t.unit() ? t.unit()->code() : QString();
-    };
-    return listed.type() == made.type() && listed.state() == made.state() &&
-           listed.payee() == made.payee() && listed.description() == made.description() &&
-           listed.account1Identifier() == made.account1Identifier() &&
-           listed.account2Identifier() == made.account2Identifier() &&
-           listed.dayValue() == made.dayValue() &&
-           listed.date().isValid() == made.date().isValid() && listed.total() == made.total() &&
-           listed.totalAccount1() == made.totalAccount1() &&
-           listed.totalAccount2() == made.totalAccount2() &&
-           listed.totalBusiness() == made.totalBusiness() &&
-           listed.totalStart() == made.totalStart() && listed.totalEnd() == made.totalEnd() &&
-           code(listed) == code(made) && listed.cleared() == made.cleared() &&
-           listed.hasSplit() == made.hasSplit() && listed.splits().isEmpty() &&
-           listed.repeatIdentifier() == made.repeatIdentifier() && listed.notes() == made.notes() &&
-           !listed.hasFieldValues() && !listed.hasAttachments();
-}
-
-} // namespace
 
 void TWBusiness::yearEndLayout(qint32 &nominalIdentifier, TWAccountingPeriodList &periods,
                                std::vector<TWYearEndSums::PeriodDays> &days,
@@ -148,21 +117,12 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
     // With identifiers unique, the named transfers are known by address.
     const bool unique = m_transactionIndex.size() == m_transactions.size();
 
-    // A transfer is known by its period (the relationship's parent, 0 for
-    // the days no period covers), its day and its account.
-    using TransferKey = std::tuple<qint32, std::uint32_t, qint32>;
-    std::set<std::pair<qint32, std::uint32_t>> periodKeys;
-    for (const TWAccountingPeriodPtr &period : std::as_const(periods))
-        periodKeys.insert({period->identifier(), TWLedgerEntries::dayValue(period->endDate())});
-
     // The sums kept since the last rebuild hold for the same periods and
     // accounts when every transfer listed is named once by a relationship as
-    // a transfer: then only the transfers whose amounts changed are made
-    // again. Otherwise the whole ledger is summed, and every transfer made
-    // anew.
+    // a transfer: then the ledger need not be summed again. Otherwise the
+    // whole ledger is summed.
     bool incremental = m_yearEndSums.valid() && m_yearEndSums.sameLayout(days, slotAccounts) &&
                        unique && linksOnePerTransfer &&
-                       periodKeys.size() == std::size_t(periods.size()) &&
                        m_yearEndSums.nominalCount() == previous.size();
     for (const TWTransactionPtr &transfer : std::as_const(previous))
         incremental = incremental && transfer->type() == TWTransactionTypeNominal;
@@ -249,30 +209,30 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
     for (const TWTransactionPtr &transaction : std::as_const(namedOthers))
         m_yearEndSums.count(*transaction, 1);
 
-    // A listed transfer that is the one wanted stays; the others go.
+    // Every transfer is deleted and made anew from the sums, except those of
+    // a closed period. Change from remaking every transfer: closed books keep
+    // their closing entries as they were closed (a new closing account, say,
+    // applies to the periods still open). A closed period that has none yet
+    // gets them made; with nothing to close into, every transfer goes.
     TWTransactionList stale;
-    std::vector<bool> kept(wanted.size(), false);
-    if (incremental) {
-        std::map<TransferKey, std::size_t> wantedByKey;
-        for (std::size_t w = 0; w < wanted.size(); ++w)
-            wantedByKey.emplace(TransferKey(periods.at(wanted[w].period)->identifier(),
-                                            wanted[w].transfer->dayValue(),
-                                            wanted[w].transfer->account1Identifier()),
-                                w);
-        for (const TWTransactionPtr &transfer : std::as_const(previous)) {
-            const auto found =
-                wantedByKey.find(TransferKey(periodOfTransfer.value(transfer->identifier()),
-                                             transfer->dayValue(), transfer->account1Identifier()));
-            if (found != wantedByKey.end() && !kept[found->second] &&
-                sameTransfer(*transfer, *wanted[found->second].transfer)) {
-                kept[found->second] = true;
-                continue;
-            }
-            stale.append(transfer);
+    TWTransactionList keptTransfers;
+    QSet<qint32> keptPeriods;
+    for (const TWTransactionPtr &transfer : std::as_const(previous)) {
+        const auto period = periodOfTransfer.constFind(transfer->identifier());
+        const TWAccountingPeriodPtr closed = period == periodOfTransfer.cend() || *period == 0
+                                                 ? nullptr
+                                                 : accountingPeriodWithIdentifier(*period);
+        if (closed && closed->closed() && !periods.isEmpty() &&
+            transfer->type() == TWTransactionTypeNominal) {
+            keptTransfers.append(transfer);
+            keptPeriods.insert(*period);
+            continue;
         }
-    } else {
-        stale = previous;
+        stale.append(transfer);
     }
+    std::vector<bool> kept(wanted.size(), false);
+    for (std::size_t w = 0; w < wanted.size(); ++w)
+        kept[w] = keptPeriods.contains(periods.at(wanted[w].period)->identifier());
 
     if (!stale.isEmpty()) {
         if (TWErrorResult error = deleteTransactions(stale, false, false, false))
@@ -280,8 +240,21 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
         notifyTransactionsDelete();
     }
     if (!incremental) {
+        // Links naming no transfer go too; the kept transfers are linked again.
         if (TWErrorResult error = deleteRelationshipsOfType(TWRelationshipTypeNominalTransfer))
             return scope.finish(error);
+        for (const TWTransactionPtr &transfer : std::as_const(keptTransfers)) {
+            const qint32 relationshipIdentifier = nextRelationshipIdentifier();
+            if (relationshipIdentifier == 0)
+                return scope.finish(databaseError(SQLITE_ERROR));
+            if (TWErrorResult error =
+                    addRelationship(TWRelationship::relationshipWithType(
+                                        TWRelationshipTypeNominalTransfer, 0.0,
+                                        periodOfTransfer.value(transfer->identifier()), 0,
+                                        transfer->identifier(), 0, relationshipIdentifier),
+                                    true))
+                return scope.finish(error);
+        }
     }
     if (periods.isEmpty())
         return scope.commit();

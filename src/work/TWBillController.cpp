@@ -14,7 +14,10 @@
 #include <QDateTimeEdit>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QToolButton>
+
+#include <initializer_list>
 
 TWBillController::TWBillController(QObject *parent) : TWWorkSheet(parent)
 {
@@ -108,8 +111,6 @@ void TWBillController::updateUI()
         QSignalBlocker block(m_due);
         m_due->setDateTime(hasDue ? m_editBill->dueDate() : now);
     }
-    m_due->setEnabled(hasDue);
-    m_dueButton->setEnabled(hasDue);
     for (QToolButton *button : {m_dateButton, m_dueButton}) {
         QSignalBlocker block(button);
         button->setChecked(false);
@@ -119,6 +120,19 @@ void TWBillController::updateUI()
     m_repeatController->setRepeat(stored ? stored->copy() : nullptr);
     m_repeatController->update();
     m_notes->setText(m_editBill->notes());
+
+    // A bill whose entries lie in a closed period (or are locked) is shown,
+    // not edited, as a closed transaction is: a new date would leave its
+    // entries behind in the closed books.
+    m_closed = m_business && m_mode == TWEditorMode::Existing && m_bill &&
+               m_business->billContainsClosedTransactions(*m_bill);
+    for (QWidget *control : std::initializer_list<QWidget *>{
+             m_date, m_dateButton, m_name, m_received, m_paid, m_dueCheckbox, m_notes})
+        control->setEnabled(!m_closed);
+    m_due->setEnabled(hasDue && !m_closed);
+    m_dueButton->setEnabled(hasDue && !m_closed);
+    m_repeatController->setEnabled(!m_closed);
+    saveButton()->setEnabled(!m_closed);
 }
 
 void TWBillController::doCheckbox(int tag, bool on)
@@ -201,6 +215,8 @@ TWErrorResult TWBillController::storeRepeat()
 
 void TWBillController::confirmSave(std::function<void()> proceed)
 {
+    if (m_closed)
+        return;
     m_account = nullptr;
     if (m_business && m_editBill && m_mode == TWEditorMode::New) {
         // The charge goes to the bill's payable account, made when the

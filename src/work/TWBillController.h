@@ -44,6 +44,8 @@ public:
     QToolButton *dueButton() const { return m_dueButton; }
     QLineEdit *notesField() const { return m_notes; }
     TWRepeatController *repeatController() const { return m_repeatController; }
+    // Whether the bill is shown read-only (its entries are closed or locked).
+    bool isClosed() const { return m_closed; }
 
 protected:
     void buildForm() override;
@@ -62,6 +64,8 @@ private:
     // A new bill already stored by a save that failed later: saving again
     // updates it instead of adding it twice.
     bool m_billAdded = false;
+    // Shown read-only: its entries are closed or locked.
+    bool m_closed = false;
     // The payable account of a new bill's charge, found before saving.
     TWAccountPtr m_account;
     QDateTimeEdit *m_date = nullptr;

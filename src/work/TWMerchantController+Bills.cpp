@@ -278,7 +278,7 @@ void TWMerchantController::duplicateBills(const TWBillList &bills)
 
 void TWMerchantController::deleteSelectedBill(bool context)
 {
-    if (!m_table || !canDeleteBill(context))
+    if (!m_table || !canDeleteBill(context) || refuseClosedBills(context))
         return;
     TWWorkList::confirmDeletion(
         this, m_table->rowsActedOn(context).size(), "deleteBillTitle", "deleteBillsTitle",
@@ -286,22 +286,30 @@ void TWMerchantController::deleteSelectedBill(bool context)
         [this, context] { deleteConfirmed(billsForRowIndexes(m_table->rowsActedOn(context))); });
 }
 
-void TWMerchantController::deleteConfirmed(const TWBillList &bills)
+bool TWMerchantController::refuseClosedBills(bool context)
 {
+    // A bill booked or paid in a closed period or by a locked transaction
+    // keeps the books of that period: nothing of the batch is deleted, and
+    // the user hears so before being asked anything.
     if (!m_business)
-        return;
-    // A bill paid in a closed period or by a locked transaction keeps the
-    // books of that period: nothing of the batch is deleted.
-    for (const TWBillPtr &bill : bills) {
+        return false;
+    for (const TWBillPtr &bill : billsForRowIndexes(m_table->rowsActedOn(context))) {
         if (m_business->billContainsClosedTransactions(*bill)) {
             TWAlert alert;
             alert.message = TWLocalized("deleteClosedTransaction");
             alert.buttons = {TWLocalized("ok")};
             alert.window = alertWindow();
             twRunAlert(alert);
-            return;
+            return true;
         }
     }
+    return false;
+}
+
+void TWMerchantController::deleteConfirmed(const TWBillList &bills)
+{
+    if (!m_business)
+        return;
     TWErrorResult failure;
     for (const TWBillPtr &bill : bills) {
         const TWRepeatPtr repeat = bill->repeatIdentifier() != 0

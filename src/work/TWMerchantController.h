@@ -176,6 +176,8 @@ private:
     void presentError(const TWError &error) const;
     void changed() const;
     QWidget *alertWindow() const;
+    // Says why, and answers true, when a bill acted on has closed entries.
+    bool refuseClosedBills(bool context);
     void deleteConfirmed(const TWBillList &bills);
     TWBillController *ensureSheet();
     QString money(qint64 value) const;

@@ -504,3 +504,29 @@ TEST_F(InvoiceEditorTest, TabWalksTheFormTopToBottomAndKeepsWhatIsTyped)
     EXPECT_EQ(stored->name(), QStringLiteral("June work"));
     EXPECT_TRUE(book.b().tasksWithInvoice(*stored).isEmpty());
 }
+
+// An invoice whose entry is closed (or locked) opens read-only, as a closed
+// transaction does; once its entry is open again it is editable.
+TEST_F(InvoiceEditorTest, AnInvoiceWithAClosedEntryOpensReadOnly)
+{
+    book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 2, 10000);
+    open(book.newInvoice(book.project, QStringLiteral("June")), 0);
+    tick(editor->tasksModel(), 0, true);
+    editor->saveButton()->click();
+    const TWInvoicePtr stored = book.b().invoiceWithIdentifier(editor->editInvoice()->identifier());
+    ASSERT_TRUE(stored);
+    const TWTransactionList entries = book.b().transactionsWithInvoice(*stored);
+    ASSERT_EQ(entries.size(), 1);
+    const TWTransactionPtr entry =
+        book.b().transactionWithIdentifier(entries.constFirst()->identifier());
+    for (const auto &[state, editable] :
+         {std::pair(TWTransactionStateClosed, false), std::pair(TWTransactionStateNormal, true)}) {
+        entry->setState(state);
+        ASSERT_OK(book.b().updateTransaction(entry, false, false, false, false));
+        open(stored, 1);
+        EXPECT_EQ(editor->isClosed(), !editable);
+        for (QWidget *control : {static_cast<QWidget *>(editor->datePicker()),
+                                 static_cast<QWidget *>(editor->saveButton())})
+            EXPECT_EQ(control->isEnabled(), editable) << state;
+    }
+}

@@ -258,3 +258,25 @@ TEST_F(DateBudgetTotal, SpendingWhenRolloverLeftNothingIsOverTheBudget)
     transactions[0] = transfer(twLocal(2024, 1, 20), Bank, Sales, 10000);
     EXPECT_FLOAT_EQ(totalOf(income, {sales})->progress(), -1000.0f / -20000.0f);
 }
+
+// A group's line adds what its accounts receive, debit side positive, and the
+// group's budget keeps its own sign: money received into an income account of
+// the group offsets what its expense accounts spent.
+TEST_F(DateBudgetTotal, AGroupSumsItsAccountsDebitPositive)
+{
+    const TWBudgetItem item = monthly(TWItemTypeAccountGroup, 7, 50000);
+    transactions = {
+        transfer(twLocal(2024, 3, 3), Food, Bank, 30000),  // 300.00 spent
+        transfer(twLocal(2024, 3, 4), Bank, Sales, 10000), // 100.00 received
+        transfer(twLocal(2024, 3, 5), Bank, Fees, 2500),   // not in the group
+    };
+    const TWBudgetTotalPtr total = totalOf(item, {food, sales});
+    EXPECT_EQ(total->total(), 20000);
+    EXPECT_EQ(total->remainingTotal(), 50000 - 20000);
+    EXPECT_FLOAT_EQ(total->progress(), 0.4f);
+
+    // Only income: a negative sum against a positive budget, never negated.
+    const TWBudgetTotalPtr received = totalOf(item, {sales});
+    EXPECT_EQ(received->total(), -10000);
+    EXPECT_EQ(received->remainingTotal(), 60000);
+}

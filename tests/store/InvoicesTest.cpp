@@ -1,5 +1,6 @@
 #include "TWInvoiceTestSupport.h"
 
+#include "foundation/TWLocalized.h"
 #include "model/TWValue.h"
 #include "store/TWOwing.h"
 #include "store/TWWorkTotals.h"
@@ -219,4 +220,68 @@ TEST(Invoices, TaxedEntryInAForeignUnitBalancesInTheHomeUnit)
         unbalancedAlone += alone != 0;
     }
     EXPECT_GT(unbalancedAlone, 5);
+}
+
+// The receivable entry books on the invoice's own day, whatever day was used
+// last, follows the invoice when its date changes (also past a payment), and
+// never lands in a closed period.
+TEST(Invoices, TheEntryBooksOnTheInvoiceDayAndFollowsIt)
+{
+    TWFixedClock clock(2026, 12, 8);
+    TWInvoiceBook book = twInvoiceBook();
+    TWBusiness &b = book.b();
+    // A sale of 2025, closed, and a day of that year used last.
+    book.addEntry(book.addInvoice(QStringLiteral("Old")), twLocal(2025, 2, 15), kReceivable, kSales,
+                  10000);
+    twCloseTwentyTwentyFive(b);
+    const QStringList closedTransfers = twTransferRows(b);
+    ASSERT_EQ(closedTransfers.size(), 1);
+    b.setLastDate(twLocal(2025, 2, 15));
+
+    TWTaskPtr task = addTask(book, 9500, 37.0, 0.0);
+    TWInvoicePtr invoice = book.addInvoice(QStringLiteral("November"));
+    invoice->setDate(twLocal(2026, 11, 1));
+    ASSERT_OK(b.updateInvoice(invoice, false));
+    // As the editor saves a new invoice.
+    ASSERT_OK(
+        b.createInvoiceTransaction({invoice}, book.account(kReceivable), nullptr, nullptr, true));
+    ASSERT_OK(b.updateInvoiceItems(invoice, {task}, {}));
+    ASSERT_OK(b.updateInvoiceTransaction(invoice, book.account(kReceivable), book.account(kSales),
+                                         nullptr));
+    const TWTransactionList views = b.transactionsWithInvoice(*invoice);
+    ASSERT_EQ(views.size(), 1);
+    const TWTransactionPtr entry = b.transactionWithIdentifier(views.first()->identifier());
+    EXPECT_EQ(entry->date().date(), QDate(2026, 11, 1));
+    EXPECT_EQ(entry->total(), 351500);
+    EXPECT_EQ(twTransferRows(b), closedTransfers);
+
+    // Moved past a payment: the entry follows, the payment stays as it is.
+    const TWTransactionPtr payment =
+        book.addEntry(invoice, twLocal(2026, 11, 20), kBank, kReceivable, 100000);
+    for (int save = 0; save < 2; ++save) {
+        invoice->setDate(twLocal(2026, 11, 25));
+        ASSERT_OK(b.updateInvoice(invoice, false));
+        ASSERT_OK(b.updateInvoiceTransaction(invoice, book.account(kReceivable),
+                                             book.account(kSales), nullptr));
+    }
+    EXPECT_EQ(entry->date().date(), QDate(2026, 11, 25));
+    EXPECT_EQ(entry->total(), 351500);
+    EXPECT_EQ(std::tuple(payment->date().date(), payment->account1Identifier(), payment->total()),
+              std::tuple(QDate(2026, 11, 20), kBank, qint64(100000)));
+
+    // Into the closed year: refused, saying why; nothing changes.
+    invoice->setDate(twLocal(2025, 6, 1));
+    const TWErrorResult refused = b.updateInvoiceTransaction(invoice, book.account(kReceivable),
+                                                             book.account(kSales), nullptr);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->localizedDescription(), TWLocalized("editClosedTransaction"));
+    EXPECT_EQ(entry->date().date(), QDate(2026, 11, 25));
+    EXPECT_EQ(twTransferRows(b), closedTransfers);
+    // A new invoice of the closed year gets no entry.
+    const qsizetype count = b.transactions().size();
+    TWInvoicePtr late = book.addInvoice(QStringLiteral("Late"));
+    late->setDate(twLocal(2025, 3, 1));
+    EXPECT_TRUE(
+        b.createInvoiceTransaction({late}, book.account(kReceivable), nullptr, nullptr, true));
+    EXPECT_EQ(b.transactions().size(), count);
 }

@@ -3,6 +3,8 @@
 
 #include "TWInvoiceTestSupport.h"
 #include "model/TWRepeat.h"
+#include "store/TWOwing.h"
+#include "store/TWWorkTotals.h"
 
 #include <gtest/gtest.h>
 
@@ -47,4 +49,59 @@ TEST(RepeatRecords, MonthlyInvoiceAndBillSchedulesMakeEachDueRecordOnce)
     ASSERT_OK(b.updateRepeatItems(true, false));
     EXPECT_EQ(b.invoices().size(), 4);
     EXPECT_EQ(b.bills().size(), 4);
+}
+
+// A repeated invoice owes what the lines it carries bill: a timed task with
+// no time left to bill gives an occurrence owing nothing, a flat task comes
+// along with its line and owes what it owed.
+TEST(RepeatRecords, ARepeatedInvoiceOwesWhatItsOwnLinesBill)
+{
+    TWFixedClock clock(2026, 12, 8, 12);
+    TWInvoiceBook book = twInvoiceBook();
+    ASSERT_TRUE(book.business);
+    TWBusiness &b = book.b();
+    const qint32 project = book.project->identifier();
+    const struct {
+        std::uint32_t taskType;
+        qint64 rate;
+        double quantity; // billed on the first invoice
+        qint64 owed;     // by the occurrence
+    } rows[] = {{TWTaskTypeTimed, 9500, 37 * 3600.0, 0}, {TWTaskTypeFlat, 80000, 1.0, 80000}};
+    for (const auto &row : rows) {
+        const TWTaskPtr task =
+            TWTask::taskWithDate(twLocal(2026, 10, 1), false, QStringLiteral("Work"), row.taskType,
+                                 0.0, 1.0, row.rate, 0.0, {}, project, b.nextTaskIdentifier());
+        ASSERT_OK(b.addTask(task, false));
+        if (row.taskType == TWTaskTypeTimed) {
+            ASSERT_OK(b.addTaskItem(TWTaskItem::taskItemWithStartDateTime(
+                                        twLocal(2026, 10, 1, 8), twLocal(2026, 10, 2, 21),
+                                        QString(), task->identifier(), b.nextTaskItemIdentifier()),
+                                    false));
+        }
+        task->setInvoiceQuantity(row.quantity);
+
+        const TWRepeatPtr monthly = TWRepeat::repeatWithType(
+            TWRepeatTypeInvoice, 1, TWRepeatIntervalUnitMonth, {}, true, b.nextRepeatIdentifier());
+        ASSERT_OK(b.addRepeat(monthly, false));
+        TWInvoicePtr invoice = book.addInvoice(QStringLiteral("1071"));
+        invoice->setDate(twLocal(2026, 10, 31));
+        invoice->setRepeatIdentifier(monthly->identifier());
+        ASSERT_OK(b.updateInvoice(invoice, false));
+        ASSERT_OK(b.updateInvoiceItems(invoice, {task}, {}));
+        ASSERT_OK(b.updateInvoiceTransaction(invoice, book.account(kReceivable),
+                                             book.account(kSales), nullptr));
+        twUpdateTransactions(*invoice, b);
+        const qint64 billed = twOwe(*invoice, b);
+        EXPECT_GT(billed, 0);
+
+        ASSERT_OK(b.updateRepeatItemsForRepeat(monthly, true, false));
+        const QList<TWRepeatItem> items = b.itemsWithRepeatIdentifier(monthly->identifier());
+        ASSERT_EQ(items.size(), 2) << row.taskType;
+        const TWInvoicePtr made = items.last().record<TWInvoice>();
+        EXPECT_EQ(made->date().date(), QDate(2026, 11, 30));
+        twUpdateTransactions(*made, b);
+        EXPECT_EQ(twOwe(*made, b), row.owed) << row.taskType;
+        EXPECT_EQ(twInvoiceTotal(*made, b), row.owed) << row.taskType;
+        EXPECT_EQ(twOwe(*invoice, b), billed);
+    }
 }

@@ -140,7 +140,7 @@ TEST(Repeats, ARunThatFailsHalfWayLeavesNothing)
               (QStringList{"transactionNew", "relationshipNew", "valueNew", "repeatUpdatedItems"}));
 }
 
-TEST(Repeats, ClosedPeriodsStopTheRunAndPastItemsRebuildTheTransfers)
+TEST(Repeats, ClosedPeriodsSkipTheirDatesAndPastItemsRebuildTheTransfers)
 {
     TWFixedClock clock(2024, 3, 20, 9);
     auto business = twMakeLedger();
@@ -152,19 +152,31 @@ TEST(Repeats, ClosedPeriodsStopTheRunAndPastItemsRebuildTheTransfers)
             QLatin1String(name), twDay(year, 1, 1), twDay(year, 12, 31), closed, identifier);
     };
     b.businessInfo()->setAccountingPeriods(
-        {period("2023", 2023, true, 100), period("2024", 2024, false, 101)});
+        {period("2022", 2022, false, 99), period("2023", 2023, true, 100),
+         period("2024", 2024, false, 101), period("2025", 2025, true, 102),
+         period("2026", 2026, false, 103)});
     const TWRepeatPtr monthly = addSchedule(b, 1, TWRepeatIntervalUnitMonth);
     addItem(b, monthly, twDay(2023, 11, 15), kSales, kChecking);
-    // 15 December lies in the closed year: nothing, not even the due 2024 dates.
-    ASSERT_OK(b.updateRepeatItemsForRepeat(monthly, true, true));
-    EXPECT_EQ(itemDays(b, monthly).size(), 1);
-
-    b.accountingPeriodWithIdentifier(100)->setClosed(false);
+    // 15 December lies in the closed year: skipped; the dates of 2024 are made.
     ASSERT_OK(b.updateRepeatItemsForRepeat(monthly, true, true));
     EXPECT_EQ(itemDays(b, monthly),
-              (QStringList{"2023-11-15", "2023-12-15", "2024-01-15", "2024-02-15", "2024-03-15"}));
-    // The new December item is closed into 2023 with November's.
-    const TWRelationshipList links = b.relationshipsOfType(TWRelationshipTypeNominalTransfer);
-    ASSERT_EQ(links.size(), 1);
-    EXPECT_EQ(b.transactionWithIdentifier(links[0]->transactionIdentifier())->total(), -5000);
+              (QStringList{"2023-11-15", "2024-01-15", "2024-02-15", "2024-03-15"}));
+
+    // Items of an open past year close into it.
+    const TWRepeatPtr weekly = addSchedule(b, 1, TWRepeatIntervalUnitWeek, twDay(2022, 12, 31));
+    addItem(b, weekly, twDay(2022, 12, 20), kSales, kChecking);
+    ASSERT_OK(b.updateRepeatItemsForRepeat(weekly, true, true));
+    EXPECT_EQ(itemDays(b, weekly), (QStringList{"2022-12-20", "2022-12-27"}));
+    const TWTransactionList closing =
+        b.transactionsWithAccountingPeriod(*b.accountingPeriodWithIdentifier(99));
+    ASSERT_EQ(closing.size(), 1);
+    EXPECT_EQ(closing.first()->total(), -5000);
+
+    // A yearly schedule from a leap day, its 2025 date closed: the date of
+    // 2026 is still made.
+    clock.set(twDay(2026, 3, 1));
+    const TWRepeatPtr yearly = addSchedule(b, 1, TWRepeatIntervalUnitYear);
+    addItem(b, yearly, twDay(2024, 2, 29), kSales, kChecking);
+    ASSERT_OK(b.updateRepeatItemsForRepeat(yearly, true, true));
+    EXPECT_EQ(itemDays(b, yearly), (QStringList{"2024-02-29", "2026-02-28"}));
 }

@@ -110,3 +110,35 @@ inline qint64 twCount(TWBusiness &b, const QString &sql)
 {
     return twQueryInt(b, sql).value_or(-1);
 }
+
+// 2025 closed, 2026 open, closing into the first equity account; the closing
+// entries of 2025 made.
+inline void twCloseTwentyTwentyFive(TWBusiness &b)
+{
+    for (const TWAccountPtr &account : b.accounts()) {
+        if (account->accountType() == TWAccountTypeEquity) {
+            b.businessInfo()->setNominalTransferAccountIdentifier(account->identifier());
+            break;
+        }
+    }
+    b.businessInfo()->setAccountingPeriods(
+        {TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2025"), twLocal(2025, 1, 1),
+                                                      twLocal(2025, 12, 31), true, 300),
+         TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2026"), twLocal(2026, 1, 1),
+                                                      twLocal(2026, 12, 31), false, 301)});
+    EXPECT_OK(b.updateTransactionStates());
+    EXPECT_OK(b.updateNominalTransferTransactions());
+}
+
+inline QStringList twTransferRows(const TWBusiness &b)
+{
+    QStringList rows;
+    for (const TWTransactionPtr &t : b.transactions()) {
+        if (t->type() == TWTransactionTypeNominal)
+            rows.append(QStringLiteral("%1 %2 %3")
+                            .arg(t->identifier())
+                            .arg(t->account1Identifier())
+                            .arg(t->total()));
+    }
+    return rows;
+}

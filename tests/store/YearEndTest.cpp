@@ -176,11 +176,13 @@ TEST(YearEnd, AFailedRebuildLeavesTheTransfersOfBefore)
     auto business = makeBooks();
     ASSERT_TRUE(business);
     TWBusiness &b = *business;
+    // 2023 open again: a closed year keeps its transfers.
+    b.accountingPeriodWithIdentifier(k2023)->setClosed(false);
     add(b, twDay(2023, 3, 1), kSupplies, kChecking, 12000);
     add(b, twDay(2023, 4, 1), kChecking, kSales, 900);
     ASSERT_OK(b.updateNominalTransferTransactions());
     const QStringList before = transfers(b);
-    // A later entry in the closed year: its account's transfer must be made
+    // A later entry in the past year: its account's transfer must be made
     // again.
     add(b, twDay(2023, 5, 1), kSupplies, kChecking, 500);
     const QList<qint32> listed = twIdentifiers(b.transactions());
@@ -195,4 +197,44 @@ TEST(YearEnd, AFailedRebuildLeavesTheTransfersOfBefore)
     EXPECT_EQ(twIdentifiers(b.transactions()), listed);
     EXPECT_EQ(count(b, "SELECT COUNT(*) FROM transactions WHERE type=1;"), 2);
     EXPECT_TRUE(recorder.names().isEmpty());
+}
+
+// Every transfer of an open past period is deleted and made anew; a closed
+// period keeps its own, also when the closing account changes.
+TEST(YearEnd, ClosedPeriodsKeepTheirTransfersAndOpenOnesAreMadeAnew)
+{
+    TWFixedClock clock(2025, 6, 1);
+    auto business = makeBooks();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    TWAccountingPeriodList periods = b.businessInfo()->accountingPeriods();
+    periods.last()->setEndDate(twDay(2024, 6, 30)); // an open half-year, past
+    b.businessInfo()->setAccountingPeriods(periods);
+    add(b, twDay(2023, 3, 1), kSupplies, kChecking, 12000);
+    add(b, twDay(2024, 3, 1), kSupplies, kChecking, 3000);
+    ASSERT_OK(b.updateNominalTransferTransactions());
+    const auto byPeriod = [&b](qint32 period) {
+        const TWTransactionList views =
+            b.transactionsWithAccountingPeriod(*b.accountingPeriodWithIdentifier(period));
+        EXPECT_EQ(views.size(), 1);
+        return views.isEmpty() ? TWTransactionPtr()
+                               : b.transactionWithIdentifier(views[0]->identifier());
+    };
+    const TWTransactionPtr closed = byPeriod(k2023);
+    const TWTransactionPtr open = byPeriod(k2024);
+
+    // Rebuilt with nothing changed: the open period's transfer is new.
+    ASSERT_OK(b.updateNominalTransferTransactions());
+    EXPECT_NE(byPeriod(k2024), open);
+    EXPECT_EQ(byPeriod(k2023), closed);
+
+    // Another closing account: only the open period's transfer moves to it.
+    b.businessInfo()->setNominalTransferAccountIdentifier(kCard);
+    ASSERT_OK(b.updateNominalTransferTransactions());
+    EXPECT_EQ(byPeriod(k2024)->account2Identifier(), kCard);
+    ASSERT_EQ(byPeriod(k2023), closed);
+    EXPECT_EQ(std::tuple(closed->account2Identifier(), closed->total()),
+              std::tuple(kEquity, qint64(-12000)));
+    EXPECT_EQ(count(b, "SELECT COUNT(*) FROM transactions WHERE type=1;"), 2);
+    EXPECT_EQ(count(b, "SELECT COUNT(*) FROM relationships WHERE type=4;"), 2);
 }

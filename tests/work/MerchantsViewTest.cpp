@@ -398,8 +398,8 @@ TEST_F(MerchantsView, BillsWithAClosedPaymentAreNotDeleted)
     open({merchant});
     select({open1, closed});
     view->deleteSelectedBill(false);
-    EXPECT_EQ(alerts, QStringList({TWLocalized("deleteBillsTitle"),
-                                   TWLocalized("deleteClosedTransaction")}));
+    // Refused before the question is asked.
+    EXPECT_EQ(alerts, QStringList({TWLocalized("deleteClosedTransaction")}));
     EXPECT_TRUE(business->billWithIdentifier(open1->identifier()));
     EXPECT_TRUE(business->billWithIdentifier(closed->identifier()));
     EXPECT_EQ(view->bills().size(), 2);
@@ -481,6 +481,34 @@ TEST_F(MerchantsView, DuplicatingCopiesTheBillAndOnlyItsFirstEditablePayment)
     ASSERT_EQ(view->bills().size(), 3);
     const TWBillPtr last = view->bills().at(view->billRow(*business->bills().last()));
     EXPECT_TRUE(business->transactionsWithBill(*last).isEmpty());
+}
+
+// A bill with a closed or locked entry opens read-only, as a closed
+// transaction does; the next, open bill in the same sheet is editable again.
+TEST_F(MerchantsView, ABillWithClosedEntriesOpensReadOnly)
+{
+    const TWBillPtr closed = addBill(QStringLiteral("Closed"));
+    const TWTransactionPtr charge = addEntry(closed, -700, expense);
+    charge->setState(TWTransactionStateClosed);
+    ASSERT_OK(business->updateTransaction(charge, false, false, false, false));
+    const TWBillPtr open1 = addBill(QStringLiteral("Open"));
+    addEntry(open1, -500, expense);
+    open({merchant});
+    for (const auto &[bill, editable] : {std::pair(closed, false), std::pair(open1, true)}) {
+        select({bill});
+        view->editSelectedBill(false);
+        TWBillController *sheet = view->billSheet();
+        ASSERT_TRUE(sheet);
+        EXPECT_EQ(sheet->isClosed(), !editable);
+        for (QWidget *control : {static_cast<QWidget *>(sheet->datePicker()),
+                                 static_cast<QWidget *>(sheet->nameField()),
+                                 static_cast<QWidget *>(sheet->dueCheckbox()),
+                                 static_cast<QWidget *>(sheet->saveButton())})
+            EXPECT_EQ(control->isEnabled(), editable) << bill->name().toStdString();
+        sheet->cancelButton()->click();
+        settle();
+    }
+    EXPECT_EQ(business->billWithIdentifier(closed->identifier())->date(), closed->date());
 }
 
 TEST_F(MerchantsView, TheBillSheetSavesANewBillWithItsChargeAndCancelStoresNothing)

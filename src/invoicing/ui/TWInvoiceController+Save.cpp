@@ -145,7 +145,7 @@ void TWInvoiceController::doSave(int tag)
     // A pending edit is committed first.
     if (m_view && m_view->focusWidget())
         m_view->setFocus();
-    if (tag != 1 || !m_business || !m_editInvoice || !m_repeatController) {
+    if (tag != 1 || m_closed || !m_business || !m_editInvoice || !m_repeatController) {
         endSheet(TWSheetResult::Cancelled);
         return;
     }

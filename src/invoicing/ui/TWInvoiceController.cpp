@@ -30,6 +30,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <initializer_list>
+
 namespace
 {
 
@@ -328,6 +330,19 @@ void TWInvoiceController::updateUI()
     m_repeatController->setRepeat(stored ? stored->copy() : nullptr);
     m_repeatController->update();
     m_notesField->setText(invoice.notes());
+
+    // An invoice whose entries lie in a closed period (or are locked) is
+    // shown, not edited, as a closed transaction is: a new date or new lines
+    // would leave its entries behind in the closed books.
+    m_closed = m_business && m_mode == TWEditorMode::Existing && m_invoice &&
+               m_business->invoiceContainsClosedTransactions(*m_invoice);
+    for (QWidget *control : std::initializer_list<QWidget *>{
+             m_datePicker, m_dateButton, m_numberField, m_nameField, m_sentCheckbox, m_paidCheckbox,
+             m_dueDateCheckbox, m_notesField, m_tasksTable, m_expensesTable, m_saveButton})
+        control->setEnabled(!m_closed);
+    m_dueDatePicker->setEnabled(due && !m_closed);
+    m_dueDateButton->setEnabled(due && !m_closed);
+    m_repeatController->setEnabled(!m_closed);
     m_filling = false;
 }
 

@@ -103,6 +103,8 @@ public:
     QTableView *tasksTable() const { return m_tasksTable; }
     QTableView *expensesTable() const { return m_expensesTable; }
     QPushButton *saveButton() const { return m_saveButton; }
+    // Whether the invoice is shown read-only (its entries are closed or locked).
+    bool isClosed() const { return m_closed; }
     QPushButton *cancelButton() const { return m_cancelButton; }
     TWValueCompleter *completer() const { return m_completer; }
     QWidget *quantityView() const { return m_quantityView; }
@@ -132,6 +134,8 @@ private:
     TWInvoicePtr m_editInvoice;
     TWProjectPtr m_project;
     bool m_saved = false;
+    // Shown read-only: its entries are closed or locked.
+    bool m_closed = false;
 
     QDateEdit *m_datePicker = nullptr;
     QToolButton *m_dateButton = nullptr;

@@ -298,6 +298,17 @@ void TWInvoicesController::deleteSelectedInvoice(bool context)
     if (!m_business || !canDeleteInvoice(context))
         return;
     const TWInvoiceList concerned = invoicesForRowIndexes(concernedRows(context));
+    // A closed or locked entry keeps every concerned invoice: said before
+    // anything is asked.
+    for (const TWInvoicePtr &invoice : concerned)
+        if (m_business->invoiceContainsClosedTransactions(*invoice)) {
+            TWAlert refusal;
+            refusal.message = TWLocalized("deleteClosedTransaction");
+            refusal.buttons = {TWLocalized("ok")};
+            refusal.window = m_view ? m_view->window() : nullptr;
+            twRunAlert(refusal);
+            return;
+        }
     const bool one = concerned.size() == 1;
     TWAlert alert;
     alert.message = TWLocalized(one ? "deleteInvoiceTitle" : "deleteInvoicesTitle");
@@ -315,16 +326,6 @@ void TWInvoicesController::deleteInvoicesConfirmed(const TWInvoiceList &invoices
     if (!m_business)
         return;
     TWBusiness &business = *m_business;
-    // A closed or locked payment keeps every concerned invoice.
-    for (const TWInvoicePtr &invoice : invoices)
-        if (business.invoiceContainsClosedTransactions(*invoice)) {
-            TWAlert alert;
-            alert.message = TWLocalized("deleteClosedTransaction");
-            alert.buttons = {TWLocalized("ok")};
-            alert.window = m_view ? m_view->window() : nullptr;
-            twRunAlert(alert);
-            return;
-        }
     TWErrorResult failure;
     bool deleted = false;
     for (const TWInvoicePtr &invoice : invoices) {
