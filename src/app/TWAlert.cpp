@@ -1,6 +1,7 @@
 #include "app/TWAlert.h"
 
 #include "app/TWPopover.h"
+#include "foundation/TWLocalized.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -82,6 +83,15 @@ void twRunAlert(const TWAlert &given, TWAlertCompletion completion)
         return;
     }
     box->open();
+}
+
+void twRunNotice(const QString &message, QWidget *window)
+{
+    TWAlert alert;
+    alert.message = message;
+    alert.buttons = {TWLocalized("ok")};
+    alert.window = window;
+    twRunAlert(alert);
 }
 
 void twSetAlertPresenter(TWAlertPresenter replacement)

@@ -38,6 +38,9 @@ using TWAlertPresenter = std::function<void(const TWAlert &alert, TWAlertComplet
 // Shows the alert without blocking; the completion gets the button's return code. An alert
 // on a popover shows on the window under it while the popover is hidden, open all along.
 void twRunAlert(const TWAlert &alert, TWAlertCompletion completion = {});
+// A message the user can only acknowledge: one OK button, a sheet of `window` (none:
+// application-modal).
+void twRunNotice(const QString &message, QWidget *window);
 // An empty presenter puts the dialogs back.
 void twSetAlertPresenter(TWAlertPresenter presenter);
 // The dialog the default presenter shows (not yet open).

@@ -215,11 +215,7 @@ void TWAttachmentsController::presentError(const TWError &error)
         m_businessController->presentError(error);
         return;
     }
-    TWAlert alert;
-    alert.message = error.localizedDescription();
-    alert.buttons = {TWLocalized("ok")};
-    alert.window = window();
-    twRunAlert(alert);
+    twRunNotice(error.localizedDescription(), window());
 }
 
 // ---- Adding ----

@@ -532,11 +532,7 @@ QUrl TWBusinessInfoController::websiteURL(const QString &text)
 
 void TWBusinessInfoController::showAlert(const QString &key)
 {
-    TWAlert alert;
-    alert.message = TWLocalized(key);
-    alert.buttons = {TWLocalized("ok")};
-    alert.window = m_view ? m_view->window() : nullptr;
-    twRunAlert(alert);
+    twRunNotice(TWLocalized(key), m_view ? m_view->window() : nullptr);
 }
 
 void TWBusinessInfoController::doSave(int tag)

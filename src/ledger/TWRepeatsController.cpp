@@ -476,11 +476,8 @@ void TWRepeatsController::deleteRepeatAnswered(int returnCode, bool context)
         error = business.deleteRepeat(repeat, true);
     } else {
         if (business.repeatContainsClosedTransactions(*repeat)) {
-            TWAlert alert;
-            alert.message = TWLocalized("deleteClosedTransaction");
-            alert.buttons = {TWLocalized("ok")};
-            alert.window = m_view ? m_view->window() : nullptr;
-            twRunAlert(alert);
+            twRunNotice(TWLocalized("deleteClosedTransaction"),
+                        m_view ? m_view->window() : nullptr);
             return;
         }
         switch (repeat->type()) {

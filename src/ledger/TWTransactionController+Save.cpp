@@ -25,11 +25,7 @@ constexpr int kSaveTag = 1;
 
 void TWTransactionController::showAlert(const QString &messageKey)
 {
-    TWAlert alert;
-    alert.message = TWLocalized(messageKey);
-    alert.buttons = {TWLocalized("ok")};
-    alert.window = sheetWindow();
-    twRunAlert(alert);
+    twRunNotice(TWLocalized(messageKey), sheetWindow());
 }
 
 TWSaveOutcome TWTransactionController::doSave(int tag)

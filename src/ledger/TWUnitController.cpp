@@ -142,11 +142,7 @@ double TWUnitController::storedRate(double typed, const TWUnit &unit, const TWUn
 
 void TWUnitController::showAlert(const QString &key)
 {
-    TWAlert alert;
-    alert.message = TWLocalized(key);
-    alert.buttons = {TWLocalized("ok")};
-    alert.window = m_view ? m_view->window() : nullptr;
-    twRunAlert(alert);
+    twRunNotice(TWLocalized(key), m_view ? m_view->window() : nullptr);
 }
 
 bool TWUnitController::commitFields()

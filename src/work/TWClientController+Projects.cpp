@@ -195,11 +195,8 @@ void TWClientController::deleteProject(bool context)
             if (failure) {
                 presentError(*failure);
             } else if (closed) {
-                TWAlert refused;
-                refused.message = TWLocalized("deleteClosedTransaction");
-                refused.buttons = {TWLocalized("ok")};
-                refused.window = m_view ? m_view->window() : nullptr;
-                twRunAlert(refused);
+                twRunNotice(TWLocalized("deleteClosedTransaction"),
+                            m_view ? m_view->window() : nullptr);
             }
         });
 }

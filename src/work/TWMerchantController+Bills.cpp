@@ -295,11 +295,7 @@ bool TWMerchantController::refuseClosedBills(bool context)
         return false;
     for (const TWBillPtr &bill : billsForRowIndexes(m_table->rowsActedOn(context))) {
         if (m_business->billContainsClosedTransactions(*bill)) {
-            TWAlert alert;
-            alert.message = TWLocalized("deleteClosedTransaction");
-            alert.buttons = {TWLocalized("ok")};
-            alert.window = alertWindow();
-            twRunAlert(alert);
+            twRunNotice(TWLocalized("deleteClosedTransaction"), alertWindow());
             return true;
         }
     }

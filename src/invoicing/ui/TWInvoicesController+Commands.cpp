@@ -302,11 +302,8 @@ void TWInvoicesController::deleteSelectedInvoice(bool context)
     // anything is asked.
     for (const TWInvoicePtr &invoice : concerned)
         if (m_business->invoiceContainsClosedTransactions(*invoice)) {
-            TWAlert refusal;
-            refusal.message = TWLocalized("deleteClosedTransaction");
-            refusal.buttons = {TWLocalized("ok")};
-            refusal.window = m_view ? m_view->window() : nullptr;
-            twRunAlert(refusal);
+            twRunNotice(TWLocalized("deleteClosedTransaction"),
+                        m_view ? m_view->window() : nullptr);
             return;
         }
     const bool one = concerned.size() == 1;

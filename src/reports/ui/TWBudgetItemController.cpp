@@ -320,11 +320,7 @@ void TWBudgetItemController::calendarDidSelectDate(const QDateTime &date,
 
 void TWBudgetItemController::showAlert(const QString &key)
 {
-    TWAlert alert;
-    alert.message = TWLocalized(key);
-    alert.buttons = {TWLocalized("ok")};
-    alert.window = m_view ? m_view->window() : nullptr;
-    twRunAlert(alert);
+    twRunNotice(TWLocalized(key), m_view ? m_view->window() : nullptr);
 }
 
 void TWBudgetItemController::doSave(int tag)

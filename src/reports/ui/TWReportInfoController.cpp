@@ -515,11 +515,7 @@ void TWReportInfoController::fitWindow(bool animate)
 
 void TWReportInfoController::showInvalid(const QString &key)
 {
-    TWAlert alert;
-    alert.message = key;
-    alert.buttons = {TWLocalized("ok")};
-    alert.window = m_view ? m_view->window() : nullptr;
-    twRunAlert(alert);
+    twRunNotice(key, m_view ? m_view->window() : nullptr);
 }
 
 void TWReportInfoController::doSave(int tag)
