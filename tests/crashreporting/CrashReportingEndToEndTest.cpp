@@ -667,9 +667,20 @@ TEST_P(CrashReportingNoRoom, TheReportWaitsAndIsSentOnceWithItsNames)
 INSTANTIATE_TEST_SUITE_P(FullDisk, CrashReportingNoRoom, ::testing::Values(ENOSPC, EDQUOT));
 
 // A stage folder that takes no rename or removal: each report in it is sent once, however many
-// launches find it, and goes once the folder takes changes again.
+// launches find it, and goes once the folder takes changes again. A report waiting in a writable
+// folder while prepared takes no package is sent once too.
+struct ReadOnlyStage {
+    const char *readOnly; // one stage or several, space-separated
+    const char *holder;
+};
+
+void PrintTo(const ReadOnlyStage &stage, std::ostream *out)
+{
+    *out << stage.readOnly << " read-only, report in " << stage.holder;
+}
+
 class CrashReportingStageReadOnly : public CrashReportingEndToEnd,
-                                    public ::testing::WithParamInterface<const char *>
+                                    public ::testing::WithParamInterface<ReadOnlyStage>
 {
 };
 
@@ -678,27 +689,36 @@ TEST_P(CrashReportingStageReadOnly, EachReportIsSentOnce)
     unprivileged = true;
     for (const char *stage : {"/active", "/processing", "/prepared"})
         ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(stage)));
-    const QString stage = root() + QLatin1Char('/') + QLatin1String(GetParam());
+    const QStringList readOnly = QString::fromLatin1(GetParam().readOnly).split(QLatin1Char(' '));
+    const QString holder = root() + QLatin1Char('/') + QLatin1String(GetParam().holder);
     QString sent = newBoundary();
     QString name = sent + QStringLiteral(".multipartmime");
-    if (QByteArray(GetParam()) == "prepared") {
-        twCrashTestWriteFile(stage + QLatin1Char('/') + name, emptyPackage(sent.toUtf8()));
+    if (QByteArray(GetParam().holder) == "prepared") {
+        twCrashTestWriteFile(holder + QLatin1Char('/') + name, emptyPackage(sent.toUtf8()));
     } else {
         sent = name = QUuid::createUuid().toString(QUuid::Id128);
-        twMakeEarlierReport(stage, sent);
+        twMakeEarlierReport(holder, sent);
     }
-    twCrashTestChmod(stage, 0555);
+    for (const QString &stage : readOnly)
+        twCrashTestChmod(root() + QLatin1Char('/') + stage, 0555);
     launch(3000);
     launch(1500);
     EXPECT_EQ(receipts(), (QMap<QString, int>{{sent, 1}}));
 
-    twCrashTestChmod(stage, 0755);
+    for (const QString &stage : readOnly)
+        twCrashTestChmod(root() + QLatin1Char('/') + stage, 0755);
     launch(1500);
     EXPECT_EQ(receipts(), (QMap<QString, int>{{sent, 1}}));
-    EXPECT_FALSE(allEntries(QLatin1String(GetParam())).contains(name));
+    EXPECT_FALSE(allEntries(QLatin1String(GetParam().holder)).contains(name));
+    EXPECT_EQ(allEntries(QStringLiteral("outgoing")), QStringList());
 }
 
 INSTANTIATE_TEST_SUITE_P(Stages, CrashReportingStageReadOnly,
-                         ::testing::Values("active", "processing", "prepared"));
+                         ::testing::Values(ReadOnlyStage{"active", "active"},
+                                           ReadOnlyStage{"processing", "processing"},
+                                           ReadOnlyStage{"prepared", "prepared"},
+                                           ReadOnlyStage{"prepared", "active"},
+                                           ReadOnlyStage{"prepared", "processing"},
+                                           ReadOnlyStage{"active prepared", "active"}));
 
 } // namespace

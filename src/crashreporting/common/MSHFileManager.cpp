@@ -183,6 +183,22 @@ QString MSHFileManager::preparedPath() const
     return join(structurePath(), QStringLiteral("prepared"));
 }
 
+QString MSHFileManager::outgoingPath() const
+{
+    return join(structurePath(), QStringLiteral("outgoing"));
+}
+
+bool MSHFileManager::createOutgoingDirectory()
+{
+    const QByteArray native = QFile::encodeName(outgoingPath());
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
+        MSHLog("[FileManager]",
+               QStringLiteral("Unable to create %1 (%2)").arg(outgoingPath(), errorText()));
+        return false;
+    }
+    return isRealDirectory(outgoingPath());
+}
+
 bool MSHFileManager::createDirectoryAtPath(const QString &path)
 {
     const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -268,7 +284,7 @@ MSHFileManager::reportsBeyondBounds(const std::function<bool(const QString &)> &
     QStringList beyond = entriesBeyondBounds(
         activePath(), reportsKept, reportsMaximumAgeSeconds,
         [&](const QString &path) { return kept(path) && (!isReport || isReport(path)); });
-    for (const QString &folder : {processingPath(), preparedPath()})
+    for (const QString &folder : {processingPath(), preparedPath(), outgoingPath()})
         beyond += entriesBeyondBounds(folder, reportsKept, reportsMaximumAgeSeconds, kept);
     return beyond;
 }
@@ -396,11 +412,12 @@ bool MSHFileManager::prepareForNewLaunch()
     listHiddenFoldersOfCutLaunches();
     // A package is written under a hidden name and renamed when whole: a hidden one is what a
     // process that ended mid-write left behind, unless another process is writing it now.
-    const QDir prepared(preparedPath());
-    for (const QString &name :
-         prepared.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-        if (name.startsWith(QLatin1Char('.')) && !isReportFolderInUse(join(preparedPath(), name)))
-            removeItemAtPath(join(preparedPath(), name));
+    for (const QString &folder : {preparedPath(), outgoingPath()}) {
+        for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden |
+                                                          QDir::System | QDir::NoDotAndDotDot)) {
+            if (name.startsWith(QLatin1Char('.')) && !isReportFolderInUse(join(folder, name)))
+                removeItemAtPath(join(folder, name));
+        }
     }
     return true;
 }
@@ -539,20 +556,24 @@ void MSHFileManager::completeInterruptedPackaging()
     // Names the hidden package of a folder claimed for it, unless its writer is still at work.
     // Without one (already named, and maybe sent) there is nothing left to do.
     const auto completePackage = [this](const QString &boundary, const QString &claim) {
-        const QString hiddenPath =
-            join(preparedPath(), QLatin1Char('.') + boundary + packageExtension);
-        const QByteArray hidden = QFile::encodeName(hiddenPath);
-        const QByteArray named =
-            QFile::encodeName(join(preparedPath(), boundary + packageExtension));
-        struct stat status {
-        };
-        if (::lstat(hidden.constData(), &status) != 0 || isReportFolderInUse(hiddenPath))
+        // The package lies in prepared, or in outgoing when prepared took no new file.
+        for (const QString &folder : {preparedPath(), outgoingPath()}) {
+            const QString hiddenPath = join(folder, QLatin1Char('.') + boundary + packageExtension);
+            const QByteArray hidden = QFile::encodeName(hiddenPath);
+            const QByteArray named = QFile::encodeName(join(folder, boundary + packageExtension));
+            struct stat status {
+            };
+            if (::lstat(hidden.constData(), &status) != 0)
+                continue;
+            if (isReportFolderInUse(hiddenPath))
+                return true;
+            if (::lstat(named.constData(), &status) == 0 ||
+                ::rename(hidden.constData(), named.constData()) != 0) {
+                MSHLog("[FileManager]", QStringLiteral("Unable to complete the package of %1 (%2)")
+                                            .arg(claim, errorText()));
+                return false;
+            }
             return true;
-        if (::lstat(named.constData(), &status) == 0 ||
-            ::rename(hidden.constData(), named.constData()) != 0) {
-            MSHLog("[FileManager]", QStringLiteral("Unable to complete the package of %1 (%2)")
-                                        .arg(claim, errorText()));
-            return false;
         }
         return true;
     };
@@ -606,14 +627,14 @@ void MSHFileManager::removeLeftovers()
     // A settled folder or package goes once it can; then so does its record.
     QStringList gone;
     for (const QString &line : readSettled()) {
-        const QStringList fields = line.split(QLatin1Char(' '));
-        const QString path = fields.size() == 3
-                                 ? join(structurePath(), fields[1])
-                                 : join(preparedPath(), fields.value(1) + packageExtension);
-        struct stat status {
-        };
-        if (::lstat(QFile::encodeName(path).constData(), &status) != 0 ||
-            (!isReportFolderInUse(path) && removeQuietly(path)))
+        const bool removed =
+            std::ranges::all_of(settledLinePaths(line), [this](const QString &path) {
+                struct stat status {
+                };
+                return ::lstat(QFile::encodeName(path).constData(), &status) != 0 ||
+                       (!isReportFolderInUse(path) && removeQuietly(path));
+            });
+        if (removed)
             gone.append(line);
     }
     if (!gone.isEmpty())
@@ -691,15 +712,24 @@ bool MSHFileManager::changeSettled(const std::function<void(QStringList &)> &cha
     return written;
 }
 
+QStringList MSHFileManager::settledLinePaths(const QString &line) const
+{
+    const QStringList fields = line.split(QLatin1Char(' '));
+    if (fields.size() == 3 && fields[0] == QStringLiteral("folder"))
+        return {join(structurePath(), fields[1])};
+    // A package is sent from prepared, or from outgoing when prepared took none.
+    if (fields.size() == 2 && fields[0] == QStringLiteral("package"))
+        return {join(preparedPath(), fields[1] + packageExtension),
+                join(outgoingPath(), fields[1] + packageExtension)};
+    return {};
+}
+
 QSet<QString> MSHFileManager::settledPaths() const
 {
     QSet<QString> paths;
     for (const QString &line : readSettled()) {
-        const QStringList fields = line.split(QLatin1Char(' '));
-        if (fields.size() == 3 && fields[0] == QStringLiteral("folder"))
-            paths.insert(join(structurePath(), fields[1]));
-        else if (fields.size() == 2 && fields[0] == QStringLiteral("package"))
-            paths.insert(join(preparedPath(), fields[1] + packageExtension));
+        for (const QString &path : settledLinePaths(line))
+            paths.insert(path);
     }
     return paths;
 }
@@ -818,10 +848,11 @@ bool MSHFileManager::removeContentsOfAllPaths()
     const bool processing = removeContentsOfProcessingPath();
     const bool pending = removeContentsOfPendingPath();
     const bool prepared = removeContentsOfDirectoryAtPath(preparedPath());
+    const bool outgoing = removeContentsOfDirectoryAtPath(outgoingPath());
     bool active = true;
     for (const QString &entry : activePathContents()) {
         if (!isReportFolderInUse(entry) && !removeItemAtPath(entry))
             active = false;
     }
-    return processing && pending && prepared && active;
+    return processing && pending && prepared && outgoing && active;
 }

@@ -44,6 +44,11 @@ public:
     QString pendingPath() const;
     QString processingPath() const;
     QString preparedPath() const;
+    // Packages of reports that prepared takes no new file for (read-only, another user's): a
+    // folder of this user's alone, sent from and bounded like prepared.
+    QString outgoingPath() const;
+    // Makes that folder (mode 0700) when missing; false when something else has its name.
+    bool createOutgoingDirectory();
 
     bool createDirectoryAtPath(const QString &path);
     // Removes a file or a whole folder, each entry as what it is: a link is removed as a link
@@ -67,6 +72,7 @@ public:
     QStringList activePathContents() const { return contentsOfDirectory(activePath()); }
     QStringList processingPathContents() const { return contentsOfDirectory(processingPath()); }
     QStringList preparedPathContents() const { return contentsOfDirectory(preparedPath()); }
+    QStringList outgoingPathContents() const { return contentsOfDirectory(outgoingPath()); }
 
     // Creates active, processing and prepared (stopping at the first failure), completes what a
     // launch cut off while packaging had committed to, and removes what an interrupted packaging
@@ -130,7 +136,7 @@ public:
     bool moveProcessingContentsToPrepared();
     bool removeContentsOfProcessingPath();
     bool removeContentsOfPendingPath();
-    // Empties processing, pending, prepared and active, always all four; the folders of
+    // Empties processing, pending, prepared, outgoing and active, always all five; the folders of
     // processes still running stay.
     bool removeContentsOfAllPaths();
 
@@ -157,6 +163,8 @@ private:
     QString setupHiddenPath(const QString &hidden, const QString &path);
     QString settledRecordPath() const;
     QStringList readSettled() const;
+    // The paths a line of the record stands for.
+    QStringList settledLinePaths(const QString &line) const;
     // Applies the change to the record under a lock on the structure folder.
     bool changeSettled(const std::function<void(QStringList &)> &change);
 

@@ -153,7 +153,8 @@ bool MSHCrashReportingController::startWithProfilingMark(uint64_t mark, const QS
     // Taken now: the work queued below moves folders into processing and packages into
     // prepared, and those must not be handled twice.
     const QStringList processing = within(m_fileManager->processingPathContents());
-    const QStringList prepared = within(m_fileManager->preparedPathContents());
+    const QStringList prepared =
+        within(m_fileManager->preparedPathContents() + m_fileManager->outgoingPathContents());
     if (!beyond.isEmpty()) {
         const std::shared_ptr<MSHFileManager> files = m_fileManager;
         m_queue->async([files, beyond] {
@@ -444,7 +445,8 @@ void MSHCrashReportingController::handleDelegateCompletionForReport(
 void MSHCrashReportingController::handleContentsInOtherReportingDirectories()
 {
     handleExistingFilesInProcessing(m_fileManager->processingPathContents());
-    handleExistingFilesInPrepared(m_fileManager->preparedPathContents());
+    handleExistingFilesInPrepared(m_fileManager->preparedPathContents() +
+                                  m_fileManager->outgoingPathContents());
 }
 
 void MSHCrashReportingController::handleExistingFilesInProcessing(const QStringList &paths)

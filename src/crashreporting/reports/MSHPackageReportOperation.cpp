@@ -14,6 +14,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <iterator>
 #include <sys/stat.h>
@@ -192,22 +193,51 @@ void MSHPackageReportOperation::main()
     }
     ::close(folder);
     const QString boundary = KTBMultipartMimeStreamEncoder::generateBoundary();
-    const QString packagePath = packagedPathWithName(boundary);
+    QString directory = destinationDirectory();
     // Hidden until complete: listings skip it, and the next launch removes a leftover.
-    const QString temporaryPath =
-        destinationDirectory() + QStringLiteral("/.") + boundary + QStringLiteral(".multipartmime");
+    const auto hiddenPath = [&boundary](const QString &folder) {
+        return folder + QStringLiteral("/.") + boundary + QStringLiteral(".multipartmime");
+    };
+    const auto openHidden = [&hiddenPath](const QString &folder, mode_t mode) {
+        return ::open(QFile::encodeName(hiddenPath(folder)).constData(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    };
+    int descriptor = openHidden(directory, 0666);
+    int openError = errno;
+    // A prepared folder that takes no new file (read-only, another user's, a read-only file
+    // system) refuses it at every launch, and the report would never go out: its package is
+    // written into a folder of this user's alone instead, and sent from there.
+    if (descriptor < 0 && (openError == EACCES || openError == EPERM || openError == EROFS) &&
+        m_destination.isEmpty() && m_fileManager->createOutgoingDirectory()) {
+        MSHLog("[Mishap:Crash:Reports]",
+               QStringLiteral("%1 takes no package; packaging %2 into %3")
+                   .arg(directory, reportPath(), m_fileManager->outgoingPath()));
+        directory = m_fileManager->outgoingPath();
+        descriptor = openHidden(directory, 0600);
+        openError = errno;
+    }
+    const QString packagePath =
+        directory + QLatin1Char('/') + boundary + QStringLiteral(".multipartmime");
+    const QString temporaryPath = hiddenPath(directory);
     const QString identifier = m_report->identifier();
     const QString apiKey = m_report->APIKey();
 
-    QFile output(temporaryPath);
+    QFile output;
     // Claimed from its first byte on: no other process removes it as a leftover, nor sends it
     // once it has its name.
-    if (!output.open(QIODevice::WriteOnly | QIODevice::NewOnly) ||
+    if (descriptor < 0 ||
+        !output.open(descriptor, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle) ||
         !m_fileManager->claimItemAtPath(temporaryPath)) {
-        MSHLog("[Mishap:Crash:Reports]", QStringLiteral("Unable to create package %1: %2")
-                                             .arg(temporaryPath, output.errorString()));
+        MSHLog("[Mishap:Crash:Reports]",
+               QStringLiteral("Unable to create package %1: %2")
+                   .arg(temporaryPath, descriptor < 0
+                                           ? QString::fromLocal8Bit(std::strerror(openError))
+                                           : output.errorString()));
         if (output.isOpen()) {
             output.close();
+            QFile::remove(temporaryPath);
+        } else if (descriptor >= 0) {
+            ::close(descriptor);
             QFile::remove(temporaryPath);
         }
         return;
