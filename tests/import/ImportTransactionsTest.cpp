@@ -332,3 +332,34 @@ TEST_F(ImportTransactionsTest, BalancedEuroSplitsTakeNoLineForTheRoundingResidue
     }
     EXPECT_GT(residues, 100);
 }
+
+TEST_F(ImportTransactionsTest, AUkBankFileReadsTheSameInEveryUsersLocale)
+{
+    // A UK bank's download into a pounds account: day-first dates, pounds
+    // grouped with commas, money out and in in columns of their own. What the
+    // user's own locale writes must not change how the file is read.
+    const QStringList columns{"Date", "Description", "Debit", "Credit"};
+    const QList<QStringList> rows = twRows({{"03/11/2026", "TESCO STORES 2041", "", "£1,234.56"},
+                                            {"15/11/2026", "CLIENT LTD INV 44", "£850.00", ""},
+                                            {"28/11/2026", "BT GROUP PLC", "", "45.99"}});
+    for (const char *name : {"en_GB", "en_US", "de_DE", "fr_FR", "ar_EG"}) {
+        SCOPED_TRACE(name);
+        const TWLocaleGuard locale{QString::fromLatin1(name)};
+        bool ok = false;
+        QString warnings;
+        const TWTransactionList made = process(columns, rows, &ok, &warnings, [this](auto &s) {
+            s.setDefaultAccount(london);
+            for (const auto &line : s.importFields())
+                line->setUnit(london->unit());
+            s.importFields().first()->setFormat(QStringLiteral("dd/MM/yyyy"));
+        });
+        ASSERT_TRUE(ok) << warnings.toStdString();
+        ASSERT_EQ(made.size(), 3);
+        const qint64 expected[] = {-123456, 85000, -4599};
+        const int days[] = {3, 15, 28};
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(made[i]->total(), expected[i]) << i;
+            EXPECT_EQ(made[i]->date().date(), QDate(2026, 11, days[i])) << i;
+        }
+    }
+}
