@@ -316,7 +316,6 @@ void TWPackageFileDialog::decide(const TWPackageChoice &choice)
 void TWPackageFileDialog::take(const QStringList &paths)
 {
     m_chosenAll = paths;
-    m_chosen = paths.value(0);
     QDialog::accept();
 }
 

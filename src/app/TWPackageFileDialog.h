@@ -76,14 +76,13 @@ public:
     void setTarget(std::function<QString(const QString &)> target) { m_target = std::move(target); }
 
     // The place chosen; empty unless the dialog was accepted.
-    QString chosenPath() const { return result() == Accepted ? m_chosen : QString(); }
+    QString chosenPath() const { return chosenPaths().value(0); }
     QStringList chosenPaths() const { return result() == Accepted ? m_chosenAll : QStringList(); }
 
     void accept() override;
 
 private:
     bool savesBusiness() const { return m_purpose == Purpose::Save; }
-    bool savesFile() const { return m_purpose == Purpose::SaveFile; }
     TWPackageChoice choiceFor(const QString &path) const;
     void decide(const TWPackageChoice &choice);
     void take(const QStringList &paths);
@@ -95,7 +94,6 @@ private:
     QLineEdit *nameField() const;
 
     Purpose m_purpose;
-    QString m_chosen;
     QStringList m_chosenAll;
     std::function<QString(const QString &)> m_target;
 };

@@ -545,12 +545,6 @@ QString MSHFileManager::packagedFolderName(const QString &boundary)
     return QLatin1Char('.') + boundary + QStringLiteral(".packaged");
 }
 
-bool MSHFileManager::removePackagedFolder(const QString &path)
-{
-    // Nothing of it is read again: a folder made read-only is opened up only to be removed.
-    return removeItemAtPath(path);
-}
-
 void MSHFileManager::completeInterruptedPackaging()
 {
     // Names the hidden package of a folder claimed for it, unless its writer is still at work.

@@ -118,8 +118,6 @@ public:
     // folder to package but the remains of one packaged under that boundary, removed with no
     // further look. A launch cut off between the two renames is completed at the next start.
     static QString packagedFolderName(const QString &boundary);
-    // Removes such a folder (also one made read-only).
-    bool removePackagedFolder(const QString &path);
     // Makes an empty marker file at the path and never writes through what is there: a regular
     // file of one link there already is the marker; a link or another file's second name (a
     // hard link) is removed, never opened. False when it cannot be made (a folder by that

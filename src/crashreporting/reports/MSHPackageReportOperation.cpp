@@ -122,11 +122,6 @@ QString MSHPackageReportOperation::destinationDirectory() const
     return m_fileManager->preparedPath();
 }
 
-QString MSHPackageReportOperation::packagedPathWithName(const QString &name) const
-{
-    return destinationDirectory() + QLatin1Char('/') + name + QStringLiteral(".multipartmime");
-}
-
 QString MSHPackageReportOperation::fieldNameForCompressedFile(const QString &fileName)
 {
     return withoutExtension(withoutExtension(fileName));

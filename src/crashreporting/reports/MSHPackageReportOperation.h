@@ -24,7 +24,6 @@ public:
     // The prepared folder (of the file manager, unless set).
     QString destinationDirectory() const;
     void setDestinationDirectory(const QString &directory) { m_destination = directory; }
-    QString packagedPathWithName(const QString &name) const;
     // Packs the records without their symbolicated forms (their processing failed).
     void setLeavesOutSymbolicated(bool leavesOut) { m_leavesOutSymbolicated = leavesOut; }
     // The file compressed beside itself (name + ".gz"); none when any write failed.

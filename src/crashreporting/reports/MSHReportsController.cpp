@@ -257,7 +257,7 @@ bool MSHReportsController::prepareAndSubmit(const std::shared_ptr<MSHInternalRep
         }
         MSHReachedStep("package-named");
         // Claimed for its package when the package took its name: nothing of it is read again.
-        if (!m_fileManager->removePackagedFolder(report->path()))
+        if (!m_fileManager->removeItemAtPath(report->path()))
             MSHLog(logPrefix, QStringLiteral("Unable to remove a processing item"));
         debugLog(QStringLiteral("Packaged id %1 for submission").arg(report->identifier()));
         started = uploadPackagedReport(packaging.finalPath(), urgent, deadline);

@@ -119,19 +119,23 @@ void TWInvoicesController::fitColumns()
         // Dates, ticks and the repeat have content of a fixed size; the
         // texts give way before the amounts.
         const bool fixed = tag == TWInvoiceColumnDate || tag == TWInvoiceColumnDue ||
-                           tag == TWInvoiceColumnSent || tag == TWInvoiceColumnPaid ||
-                           tag == TWInvoiceColumnRepeat;
-        const bool amount = tag == TWInvoiceColumnTasks || tag == TWInvoiceColumnExpenses ||
-                            tag == TWInvoiceColumnTotal || tag == TWInvoiceColumnOwe ||
-                            tag == TWInvoiceColumnPercentPaid;
+                           TWInvoiceColumns::isCheckBox(tag) || tag == TWInvoiceColumnRepeat;
+        const bool amount = TWInvoiceColumns::isRightAligned(tag);
         const TWColumnFit::Kind kind = fixed    ? TWColumnFit::Fixed
                                        : amount ? TWColumnFit::Amount
                                                 : TWColumnFit::Text;
         const int title =
             twHeaderTitleWidth(header, TWLocalized(TWInvoiceColumns::columnIdentifier(tag)),
                                header->sortIndicatorSection() == i);
-        fits.append({m_storedWidths.at(i), std::max(kMinimumColumnWidth, title), kind,
-                     fixed ? sizeToFitWidth(tag) : 0, m_draggedWidths.at(i)});
+        int fitted = 0;
+        if (fixed) {
+            auto known = m_fixedFits.constFind(tag);
+            if (known == m_fixedFits.constEnd())
+                known = m_fixedFits.insert(tag, sizeToFitWidth(tag));
+            fitted = *known;
+        }
+        fits.append({m_storedWidths.at(i), std::max(kMinimumColumnWidth, title), kind, fitted,
+                     m_draggedWidths.at(i)});
     }
     twFitColumns(m_table, fits);
 }
@@ -189,6 +193,7 @@ void TWInvoicesController::sort()
         m_selectedRows.clear();
         m_model->setRows(rows);
     }
+    m_fixedFits.clear();
 }
 
 void TWInvoicesController::sortIndicatorChanged(int logical, Qt::SortOrder order)

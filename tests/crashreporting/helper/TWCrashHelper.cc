@@ -357,7 +357,7 @@ int package(const QString &reportDir, const QString &preparedDir)
         return 1;
     std::printf("%s\n", packaging.finalPath().toLocal8Bit().constData());
     // Claimed for its package by now, under another name.
-    return files.removePackagedFolder(report->path()) ? 0 : 1;
+    return files.removeItemAtPath(report->path()) ? 0 : 1;
 }
 
 QByteArray killAtStep;
