@@ -36,6 +36,16 @@ TWDateTyping::TWDateTyping(QDateTimeEdit *edit, QLineEdit *line)
     });
 }
 
+const TWDateReader &TWDateTyping::typedReader(const QString &pattern, const QLocale &locale) const
+{
+    if (!m_reader || m_readerPattern != pattern || m_readerLocale != locale) {
+        m_reader = TWDateReader::typed(pattern, locale);
+        m_readerPattern = pattern;
+        m_readerLocale = locale;
+    }
+    return *m_reader;
+}
+
 QDateTime TWDateTyping::read(const QString &text) const
 {
     const QDateTime current = m_edit->dateTime();
@@ -48,11 +58,11 @@ QDateTime TWDateTyping::read(const QString &text) const
     const QDateTimeEdit::Sections shown = m_edit->displayedSections();
     QDateTime moment;
     if (shown & QDateTimeEdit::DateSections_Mask) {
-        moment = TWDateReader::typed(format, locale).read(text.trimmed());
+        moment = typedReader(format, locale).read(text.trimmed());
     } else {
         // A time alone is read as the time of the field's own day.
         const QString day = QStringLiteral("yyyy-MM-dd ");
-        moment = TWDateReader::typed(day + format, locale)
+        moment = typedReader(day + format, locale)
                      .read(current.date().toString(day.trimmed()) + u' ' + text.trimmed());
     }
     if (!moment.isValid())

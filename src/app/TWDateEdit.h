@@ -16,9 +16,12 @@
 #include <QDateTimeEdit>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QObject>
 #include <QPoint>
 #include <QTimeEdit>
+
+#include <optional>
 
 class QLineEdit;
 class QToolButton;
@@ -65,8 +68,14 @@ private:
     void start();
     void refuse();
     void selectAll();
+    // The reader of typed text for the pattern and locale, made once and
+    // kept while they stay the same: reading runs at every keystroke.
+    const TWDateReader &typedReader(const QString &pattern, const QLocale &locale) const;
 
     QDateTimeEdit *m_edit;
+    mutable std::optional<TWDateReader> m_reader;
+    mutable QString m_readerPattern;
+    mutable QLocale m_readerLocale;
     QLineEdit *m_line;
     bool m_typing = false;
     // The date being set from the typed text (not from outside).

@@ -154,16 +154,6 @@ void scanPattern(const QString &pattern, Word word, Field field)
     flush();
 }
 
-// The words a pattern writes itself, upper-cased.
-QStringList literalWords(const QString &pattern)
-{
-    QStringList words;
-    scanPattern(
-        pattern, [&words](const QString &word, bool) { words.append(word); },
-        [](QChar, qsizetype) {});
-    return words;
-}
-
 // Words that people write before a date and no format of the locale holds
 // ("le 5 octobre 2026").
 QStringList leadingWords(const QLocale &locale)
@@ -281,7 +271,7 @@ TWDateReader TWDateReader::typed(const QString &pattern, const QLocale &locale)
     const TWDateReader written(longFormat, locale, false);
     std::copy(std::begin(written.m_order), std::end(written.m_order),
               std::begin(reader.m_namedOrder));
-    reader.m_literals.append(literalWords(longFormat));
+    reader.m_literals.append(written.m_literals);
     reader.m_literals.append(leadingWords(locale));
     return reader;
 }
