@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -56,6 +57,8 @@ protected:
     // The helpers run as a user without root's reach over files (as root, permissions stop
     // nothing): the test's folder is handed to that user before each start.
     bool unprivileged = false;
+    // Called on the server's thread as each upload arrives (set before the launch).
+    std::function<void()> onUpload;
 
     void SetUp() override
     {
@@ -64,6 +67,8 @@ protected:
             if (request.path != reportsPath)
                 return TWLoopbackHttpServer::Reply::withStatus(404);
             uploadArrivedAt.store(clock.nsecsElapsed());
+            if (onUpload)
+                onUpload();
             TWLoopbackHttpServer::Reply reply =
                 TWLoopbackHttpServer::Reply::ok("{}", "application/json");
             reply.status = uploadStatus.load();
@@ -722,3 +727,281 @@ INSTANTIATE_TEST_SUITE_P(Stages, CrashReportingStageReadOnly,
                                            ReadOnlyStage{"active prepared", "active"}));
 
 } // namespace
+
+namespace
+{
+
+// Every entry under the folder (hidden ones too, links as links), relative to it.
+QStringList treeOf(const QString &folder)
+{
+    QStringList found;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        found.append(QDir(folder).relativeFilePath(it.next()));
+    found.sort();
+    return found;
+}
+
+// A folder as a home or a project looks, holding also what the report folders would hold:
+// more entries than the bound keeps, an old one, packages (whole and cut off), claims, the
+// hidden folder of a cut-off launch and a report.
+void fillHomeLikeFolder(const QString &folder)
+{
+    const auto uuid = [] { return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper(); };
+    ASSERT_TRUE(QDir().mkpath(folder + QStringLiteral("/project/src")));
+    twCrashTestWriteFile(folder + QStringLiteral("/project/src/main.c"), "int main;");
+    twCrashTestWriteFile(folder + QStringLiteral("/.bashrc"), "alias ll=ls");
+    for (int i = 0; i < 33; ++i)
+        twCrashTestWriteFile(folder + QStringLiteral("/document-%1.txt").arg(i), "words");
+    const QString old = folder + QStringLiteral("/old.txt");
+    twCrashTestWriteFile(old, "kept for years");
+    const qint64 time = QDateTime::currentSecsSinceEpoch() - 400LL * 24 * 3600;
+    const ::utimbuf times{time, time};
+    ASSERT_EQ(::utime(QFile::encodeName(old).constData(), &times), 0);
+    twCrashTestWriteFile(folder + QLatin1Char('/') + uuid() + QStringLiteral(".multipartmime"),
+                         "MIME-Version: 1.0\r\n");
+    twCrashTestWriteFile(folder + QStringLiteral("/.") + uuid() + QStringLiteral(".multipartmime"),
+                         "cut");
+    twCrashTestWriteFile(folder + QStringLiteral("/notes.multipartmime"), "notes");
+    ASSERT_TRUE(
+        QDir().mkpath(folder + QStringLiteral("/.") + uuid() + QStringLiteral(".packaged")));
+    const QString hidden =
+        folder + QStringLiteral("/.") + QUuid::createUuid().toString(QUuid::Id128);
+    ASSERT_TRUE(QDir().mkpath(hidden));
+    twCrashTestWriteFile(hidden + QStringLiteral("/kept.txt"), "kept");
+    twMakeEarlierReport(folder, QUuid::createUuid().toString(QUuid::Id128));
+}
+
+} // namespace
+
+// A line of the record of settled reports names a stage folder's own child or nothing: lines
+// that climb out of the tree or into a link are dropped, and nothing is removed for them.
+TEST_F(CrashReportingEndToEnd, ASettledLineNamingAnythingButAChildOfAStageRemovesNothing)
+{
+    const QString victim = temporary.filePath(QStringLiteral("victim-dir"));
+    ASSERT_TRUE(QDir().mkpath(victim + QStringLiteral("/inner")));
+    twCrashTestWriteFile(victim + QStringLiteral("/letter.txt"), "dear");
+    twCrashTestWriteFile(victim + QStringLiteral("/inner/note.txt"), "note");
+    const QString file = temporary.filePath(QStringLiteral("victim.multipartmime"));
+    twCrashTestWriteFile(file, "private words");
+    for (const char *stage : {"/active", "/processing", "/prepared"})
+        ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(stage)));
+    ASSERT_TRUE(QFile::link(victim, root() + QStringLiteral("/processing/lnk")));
+    const QStringList before = treeOf(victim);
+    const QString boundary = newBoundary();
+    twCrashTestWriteFile(root() + QStringLiteral("/settled"),
+                         "folder ../../../../victim-dir " + boundary.toUtf8() +
+                             "\npackage ../../../../../victim\n"
+                             "folder processing/lnk/letter.txt " +
+                             boundary.toUtf8() + "\nfolder processing/.. " + boundary.toUtf8() +
+                             "\nfolder processing/lnk ../../../../victim-dir\n"
+                             "folder /tmp " +
+                             boundary.toUtf8() + "\n");
+
+    launch(1500);
+    EXPECT_EQ(treeOf(victim), before);
+    EXPECT_EQ(twCrashTestReadFile(file), QByteArray("private words"));
+    EXPECT_TRUE(launchLog.contains("Dropping")) << launchLog.constData();
+    EXPECT_EQ(twCrashTestReadFile(root() + QStringLiteral("/settled")), QByteArray());
+}
+
+// A stage folder that is a link (to a folder of files) or a folder of another user's: nothing in
+// it is listed or removed; a link is removed as a link and the component makes its own folder.
+struct ForeignStage {
+    const char *stage;
+    bool link;
+};
+
+void PrintTo(const ForeignStage &stage, std::ostream *out)
+{
+    *out << stage.stage << (stage.link ? " is a link" : " is another user's");
+}
+
+class CrashReportingForeignStage : public CrashReportingEndToEnd,
+                                   public ::testing::WithParamInterface<ForeignStage>
+{
+};
+
+TEST_P(CrashReportingForeignStage, EveryFileInItIsStillThereAfterAStart)
+{
+    const QString stage = root() + QLatin1Char('/') + QLatin1String(GetParam().stage);
+    ASSERT_TRUE(QDir().mkpath(root()));
+    QString victim = temporary.filePath(QStringLiteral("home"));
+    if (GetParam().link) {
+        fillHomeLikeFolder(victim);
+        ASSERT_TRUE(QFile::link(victim, stage));
+    } else {
+        if (::geteuid() != 0)
+            GTEST_SKIP() << "only root can make a folder of another user's";
+        victim = stage;
+        fillHomeLikeFolder(victim);
+        twCrashTestGiveAway(victim);
+    }
+    const QStringList before = treeOf(victim);
+    ASSERT_GT(before.size(), 40);
+
+    launch(2000);
+    const QStringList after = treeOf(victim);
+    for (const QString &entry : before)
+        EXPECT_TRUE(after.contains(entry)) << entry.toStdString() << " is gone";
+    EXPECT_TRUE(uploads().isEmpty());
+    if (GetParam().link)
+        EXPECT_FALSE(QFileInfo(stage).isSymLink());
+    else
+        EXPECT_TRUE(launchLog.contains("not a folder of this user's")) << launchLog.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, CrashReportingForeignStage,
+    ::testing::Values(ForeignStage{"active", true}, ForeignStage{"processing", true},
+                      ForeignStage{"prepared", true}, ForeignStage{"outgoing", true},
+                      ForeignStage{"pending", true}, ForeignStage{"active", false},
+                      ForeignStage{"processing", false}, ForeignStage{"prepared", false},
+                      ForeignStage{"outgoing", false}));
+
+// Folders that look like reports but hold no record (an empty record file, a folder by a
+// record's name, a link to a record) never push a real report out, are never sent, and go.
+TEST_F(CrashReportingEndToEnd, LookAlikeFoldersPushNoReportOutAndAreNeverSent)
+{
+    const QString active = root() + QStringLiteral("/active/");
+    const QString processing = root() + QStringLiteral("/processing/");
+    ASSERT_TRUE(QDir().mkpath(active) && QDir().mkpath(processing));
+    QMap<QString, int> expected;
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const auto age = [](const QString &path, qint64 time) {
+        const ::utimbuf times{time, time};
+        ASSERT_EQ(::utime(QFile::encodeName(path).constData(), &times), 0);
+    };
+    for (int i = 0; i < 30; ++i) {
+        const QString identifier = QUuid::createUuid().toString(QUuid::Id128);
+        expected.insert(identifier, 1);
+        age(twMakeEarlierReport(active, identifier), now - 3600 + i * 60);
+    }
+    const QString record = temporary.filePath(QStringLiteral("record"));
+    twCrashTestWriteFile(record, "{\"signal\":{\"number\":11}}\n");
+    for (int i = 0; i < 3; ++i) {
+        const QString folder = active + QUuid::createUuid().toString(QUuid::Id128);
+        ASSERT_TRUE(QDir().mkpath(folder));
+        twCrashTestWriteFile(folder + QStringLiteral("/signal.mshrecord"), "");
+    }
+    const QString withFolder = processing + QUuid::createUuid().toString(QUuid::Id128);
+    ASSERT_TRUE(QDir().mkpath(withFolder + QStringLiteral("/signal.mshrecord")));
+    const QString withLink = processing + QUuid::createUuid().toString(QUuid::Id128);
+    ASSERT_TRUE(QDir().mkpath(withLink));
+    ASSERT_TRUE(QFile::link(record, withLink + QStringLiteral("/errors_a.mshrecord")));
+
+    launch(6000);
+    EXPECT_EQ(receipts(), expected);
+    EXPECT_EQ(entries(QStringLiteral("active")).size(), 1) << "only the launch's own folder";
+    EXPECT_EQ(allEntries(QStringLiteral("processing")), QStringList());
+    EXPECT_TRUE(QFileInfo::exists(record));
+}
+
+// Two instances and a prepared folder that takes no removal: one lists the packages, the other
+// sends them and records them as sent before the first gets to them; none goes out twice.
+TEST_F(CrashReportingEndToEnd, TwoInstancesAndAReadOnlyPreparedSendEachPackageOnce)
+{
+    unprivileged = true;
+    for (const char *stage : {"/active", "/processing", "/prepared"})
+        ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(stage)));
+    QMap<QString, int> expected;
+    for (int i = 0; i < 3; ++i) {
+        const QString boundary = newBoundary();
+        twCrashTestWriteFile(root() + QStringLiteral("/prepared/") + boundary +
+                                 QStringLiteral(".multipartmime"),
+                             emptyPackage(boundary.toUtf8()));
+        expected.insert(boundary, 1);
+    }
+    twCrashTestChmod(root() + QStringLiteral("/prepared"), 0555);
+
+    QProcess listed;
+    extraEnvironment.insert(QStringLiteral("TW_CRASH_HELPER_WAIT_AT"),
+                            QStringLiteral("package-to-send"));
+    startHelper(listed, {QStringLiteral("launch"), QStringLiteral("6000")});
+    extraEnvironment.clear();
+    QByteArray output;
+    while (!output.contains("waiting at package-to-send\n") && listed.waitForReadyRead(30000))
+        output += listed.readAllStandardOutput();
+    ASSERT_TRUE(output.contains("waiting at package-to-send\n")) << output.constData();
+
+    launch(1500);
+    EXPECT_EQ(receipts(), expected);
+    listed.write("go\n");
+    listed.closeWriteChannel();
+    ASSERT_TRUE(listed.waitForFinished(30000));
+    EXPECT_EQ(listed.exitCode(), 0) << listed.readAllStandardError().constData();
+    EXPECT_EQ(receipts(), expected);
+}
+
+// A report whose stage and the tree above it take no change: it is sent at the start that finds
+// it (nothing can record it), and the log says that it may go again.
+TEST_F(CrashReportingEndToEnd, AReportInAReadOnlyTreeIsSentAndTheLogSaysItIsNotRecorded)
+{
+    unprivileged = true;
+    for (const char *stage : {"/active", "/processing", "/prepared"})
+        ASSERT_TRUE(QDir().mkpath(root() + QLatin1String(stage)));
+    const QString identifier = QUuid::createUuid().toString(QUuid::Id128);
+    twMakeEarlierReport(root() + QStringLiteral("/active"), identifier);
+    twCrashTestChmod(root() + QStringLiteral("/active"), 0555);
+    twCrashTestChmod(root(), 0555);
+    launch(3000);
+    EXPECT_EQ(receipts(), (QMap<QString, int>{{identifier, 1}}));
+    EXPECT_TRUE(launchLog.contains("may be sent again")) << launchLog.constData();
+}
+
+// A processing folder that takes no new folder: the report is symbolicated where it lies.
+// A report folder of the user's that nobody may read is sent from processing as from active.
+TEST_F(CrashReportingEndToEnd, AReportIsSymbolicatedWhereItLiesAndAnUnreadableOneIsSent)
+{
+    unprivileged = true;
+    crash(QStringLiteral("launch-crash-late"));
+    const QString identifier = QUuid::createUuid().toString(QUuid::Id128);
+    twCrashTestChmod(twMakeEarlierReport(root() + QStringLiteral("/processing"), identifier), 0);
+    twCrashTestChmod(root() + QStringLiteral("/processing"), 0555);
+
+    launch(3000);
+    ASSERT_EQ(uploads().size(), 2);
+    int symbolicated = 0;
+    for (const TWLoopbackHttpServer::Request &request : uploads()) {
+        if (partNames(request).contains(QStringLiteral("signal.mshrecord.symbolicated.gz"))) {
+            checkUpload(request);
+            ++symbolicated;
+        }
+    }
+    EXPECT_EQ(symbolicated, 1);
+    EXPECT_EQ(receipts().value(identifier), 1);
+    EXPECT_FALSE(launchLog.contains("(Success)")) << launchLog.constData();
+}
+
+// Leftovers wait for an urgent report, however many files they hold and however deep they are:
+// a claim deeper than any report folder is removed all the same, never through a link.
+TEST_F(CrashReportingEndToEnd, LeftoversAreRemovedAfterTheUrgentReportHoweverDeep)
+{
+    crash(QStringLiteral("launch-crash-early"));
+    const QString hidden =
+        root() + QStringLiteral("/active/.") + QUuid::createUuid().toString(QUuid::Id128);
+    ASSERT_TRUE(QDir().mkpath(hidden));
+    for (int i = 0; i < 10; ++i)
+        twCrashTestWriteFile(hidden + QLatin1Char('/') + QString::number(i), "x");
+    const QString outside = temporary.filePath(QStringLiteral("outside"));
+    twCrashTestWriteFile(outside, "kept");
+    const QString claim =
+        root() + QStringLiteral("/processing/.") + newBoundary() + QStringLiteral(".packaged");
+    QString level = claim;
+    for (int depth = 0; depth < 40; ++depth) {
+        level += QStringLiteral("/d");
+        ASSERT_TRUE(QDir().mkpath(level));
+        twCrashTestWriteFile(level + QStringLiteral("/f"), "x");
+        ASSERT_TRUE(QFile::link(outside, level + QStringLiteral("/l")));
+    }
+    std::atomic<bool> leftoverAtUpload{false};
+    onUpload = [&] { leftoverAtUpload = QFileInfo::exists(hidden); };
+
+    launch(1500);
+    ASSERT_EQ(uploads().size(), 1);
+    EXPECT_TRUE(leftoverAtUpload.load()) << "the leftover was removed before the urgent report";
+    EXPECT_FALSE(QFileInfo::exists(hidden));
+    EXPECT_FALSE(QFileInfo::exists(claim)) << launchLog.constData();
+    EXPECT_EQ(twCrashTestReadFile(outside), QByteArray("kept"));
+}

@@ -445,6 +445,39 @@ std::optional<QByteArray> MSHFileReadRegular(const QString &path, qint64 limit)
     return contents;
 }
 
+bool MSHFileIsRecord(const QString &path)
+{
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat status {
+    };
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1 ||
+        status.st_size == 0 || status.st_size > MSHRecordFileReadLimit) {
+        ::close(fd);
+        return false;
+    }
+    // Most records open with a short line: the start of the file is enough.
+    QByteArray head(qsizetype(std::min<qint64>(status.st_size, 64 * 1024)), Qt::Uninitialized);
+    qsizetype used = 0;
+    while (used < head.size()) {
+        const ssize_t got = ::read(fd, head.data() + used, size_t(head.size() - used));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        used += got;
+    }
+    ::close(fd);
+    head.truncate(used);
+    const qsizetype end = head.indexOf('\n');
+    if (end > 0 && QJsonDocument::fromJson(head.left(end)).isObject())
+        return true;
+    const std::optional<QList<QJsonObject>> sections = MSHFileReadSections(path, false);
+    return sections && !sections->isEmpty();
+}
+
 std::optional<QList<QJsonObject>>
 MSHFileReadSections(const QString &path, bool deleteOnFailure,
                     const std::function<std::optional<QJsonObject>(const QJsonObject &)> &transform)

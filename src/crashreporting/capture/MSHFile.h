@@ -66,6 +66,11 @@ inline constexpr qint64 MSHRecordFileReadLimit = 6 * 1024 * 1024;
 // the opened descriptor) of at most `limit` bytes; none otherwise.
 std::optional<QByteArray> MSHFileReadRegular(const QString &path, qint64 limit);
 
+// Whether the file is a record: a regular file of one name, not empty, no larger than
+// MSHRecordFileReadLimit, of which a line parses as a JSON object (its first line is read alone
+// when it does).
+bool MSHFileIsRecord(const QString &path);
+
 // Every line of the file that parses as a JSON object, in file order; a line cut short (or any
 // other unreadable line) is skipped. The transform may replace or (returning none) drop objects.
 // None when the file cannot be read, is a link or is larger than MSHRecordFileReadLimit

@@ -36,9 +36,6 @@ QString join(const QString &folder, const QString &name)
     return folder + QLatin1Char('/') + name;
 }
 
-// A report folder holds files, never a deep tree: deeper is not ours and is left.
-constexpr int maximumRemovalDepth = 16;
-
 // Gives the owner read, write and search permission on a folder of ours, through a descriptor
 // of the folder itself: a link put in its place is never followed.
 void openUpOwnFolder(int parent, const char *name)
@@ -57,9 +54,48 @@ void openUpOwnFolder(int parent, const char *name)
     ::close(folder);
 }
 
+// The names in the open folder (its descriptor stays open), "." and ".." left out.
+std::vector<QByteArray> namesIn(int folder)
+{
+    std::vector<QByteArray> names;
+    const int listed = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listed < 0)
+        return names;
+    DIR *listing = ::fdopendir(listed);
+    if (!listing) {
+        ::close(listed);
+        return names;
+    }
+    while (const dirent *entry = ::readdir(listing)) {
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.emplace_back(entry->d_name);
+    }
+    ::closedir(listing);
+    return names;
+}
+
+// Opens the folder entry of the open folder to empty it: never through a link, and only the
+// folder that was looked at (one of ours that blocks its own removal is opened up first).
+int openFolderEntry(int parent, const char *name, const struct stat &status)
+{
+    if ((status.st_mode & 0700) != 0700)
+        openUpOwnFolder(parent, name);
+    const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat opened {
+    };
+    if (folder >= 0 && (::fstat(folder, &opened) != 0 || opened.st_dev != status.st_dev ||
+                        opened.st_ino != status.st_ino)) {
+        ::close(folder);
+        errno = EBUSY;
+        return -1;
+    }
+    return folder;
+}
+
 // Removes the entry of the open folder as what it is: anything but a folder is unlinked (a link
-// as a link, a hard link as one name of its file), a folder is emptied first.
-bool removeEntryAt(int parent, const char *name, int depth)
+// as a link, a hard link as one name of its file); a folder is emptied first, however deep, with
+// one level open at a time: each way back up is checked to lead to the folder it came from.
+bool removeEntryAt(int parent, const char *name)
 {
     struct stat status {
     };
@@ -67,47 +103,112 @@ bool removeEntryAt(int parent, const char *name, int depth)
         return false;
     if (!S_ISDIR(status.st_mode))
         return ::unlinkat(parent, name, 0) == 0;
-    if (depth >= maximumRemovalDepth) {
-        errno = ELOOP;
+    struct Level {
+        QByteArray name;
+        dev_t device;
+        ino_t inode;
+        std::vector<QByteArray> entries;
+        size_t next = 0;
+        bool whole = true;
+    };
+    int current = openFolderEntry(parent, name, status);
+    if (current < 0)
         return false;
+    std::vector<Level> levels;
+    levels.push_back({name, status.st_dev, status.st_ino, namesIn(current)});
+    for (;;) {
+        Level &level = levels.back();
+        if (level.next < level.entries.size()) {
+            const QByteArray entry = level.entries[level.next++];
+            struct stat child {
+            };
+            if (::fstatat(current, entry.constData(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
+                level.whole = level.whole && errno == ENOENT;
+                continue;
+            }
+            if (!S_ISDIR(child.st_mode)) {
+                if (::unlinkat(current, entry.constData(), 0) != 0 && errno != ENOENT)
+                    level.whole = false;
+                continue;
+            }
+            const int inner = openFolderEntry(current, entry.constData(), child);
+            if (inner < 0) {
+                level.whole = false;
+                continue;
+            }
+            ::close(current);
+            current = inner;
+            levels.push_back({entry, child.st_dev, child.st_ino, namesIn(current)});
+            continue;
+        }
+        const Level done = std::move(levels.back());
+        levels.pop_back();
+        if (levels.empty()) {
+            ::close(current);
+            if (!done.whole) {
+                errno = ENOTEMPTY;
+                return false;
+            }
+            return ::unlinkat(parent, name, AT_REMOVEDIR) == 0;
+        }
+        const int up = ::openat(current, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(current);
+        struct stat upStatus {
+        };
+        if (up < 0 || ::fstat(up, &upStatus) != 0 || upStatus.st_dev != levels.back().device ||
+            upStatus.st_ino != levels.back().inode) {
+            // Moved away while being emptied: nothing more is touched.
+            if (up >= 0)
+                ::close(up);
+            errno = EBUSY;
+            return false;
+        }
+        current = up;
+        if (!done.whole || ::unlinkat(current, done.name.constData(), AT_REMOVEDIR) != 0)
+            levels.back().whole = false;
     }
-    if ((status.st_mode & 0700) != 0700)
-        openUpOwnFolder(parent, name);
-    const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (folder < 0)
-        return false;
-    DIR *listing = ::fdopendir(folder);
-    if (!listing) {
-        ::close(folder);
-        return false;
-    }
-    std::vector<QByteArray> names;
-    while (const dirent *entry = ::readdir(listing)) {
-        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-            names.emplace_back(entry->d_name);
-    }
-    bool all = true;
-    for (const QByteArray &entry : names) {
-        if (!removeEntryAt(::dirfd(listing), entry.constData(), depth + 1) && errno != ENOENT)
-            all = false;
-    }
-    ::closedir(listing);
-    return all && ::unlinkat(parent, name, AT_REMOVEDIR) == 0;
 }
 
-// Removes the item without a word; errno tells why not.
-bool removeQuietly(const QString &path)
+// A name a stage folder's own child may have: one component, not hidden (hidden names are the
+// component's passing ones), and nothing that would break a line of the settled record.
+bool isChildName(const QString &name)
 {
-    const QFileInfo info(path);
-    const int parent =
-        ::open(QFile::encodeName(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (parent < 0)
+    if (name.isEmpty() || name.size() > 255 || name.startsWith(QLatin1Char('.')))
         return false;
-    const bool removed = removeEntryAt(parent, QFile::encodeName(info.fileName()).constData(), 0);
+    return std::ranges::none_of(name, [](QChar c) {
+        return c == QLatin1Char('/') || c.isSpace() || c.unicode() < 0x20 || c.unicode() == 0x7f;
+    });
+}
+
+// The stage folders, each the component's own: never a link, never another user's.
+const QStringList stageNames = {QStringLiteral("active"), QStringLiteral("pending"),
+                                QStringLiteral("processing"), QStringLiteral("prepared"),
+                                QStringLiteral("outgoing")};
+
+// Opens the stage folder of the open structure folder, never through a link, and only when it
+// is a folder of the running user's.
+int openStageAt(int structure, const QString &stage)
+{
+    const int folder = ::openat(structure, QFile::encodeName(stage).constData(),
+                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return -1;
+    struct stat status {
+    };
+    if (::fstat(folder, &status) != 0 || status.st_uid != ::geteuid()) {
+        ::close(folder);
+        errno = EPERM;
+        return -1;
+    }
+    return folder;
+}
+
+// Closes the descriptor and leaves errno as it was.
+void closeKeepingError(int descriptor)
+{
     const int error = errno;
-    ::close(parent);
+    ::close(descriptor);
     errno = error;
-    return removed;
 }
 
 const QString packagedSuffix = QStringLiteral(".packaged");
@@ -190,13 +291,7 @@ QString MSHFileManager::outgoingPath() const
 
 bool MSHFileManager::createOutgoingDirectory()
 {
-    const QByteArray native = QFile::encodeName(outgoingPath());
-    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) {
-        MSHLog("[FileManager]",
-               QStringLiteral("Unable to create %1 (%2)").arg(outgoingPath(), errorText()));
-        return false;
-    }
-    return isRealDirectory(outgoingPath());
+    return prepareStageFolder(QStringLiteral("outgoing"), 0700, true);
 }
 
 bool MSHFileManager::createDirectoryAtPath(const QString &path)
@@ -281,11 +376,21 @@ MSHFileManager::reportsBeyondBounds(const std::function<bool(const QString &)> &
 {
     const QSet<QString> settled = settledPaths();
     const auto kept = [&settled](const QString &path) { return !settled.contains(path); };
-    QStringList beyond = entriesBeyondBounds(
-        activePath(), reportsKept, reportsMaximumAgeSeconds,
-        [&](const QString &path) { return kept(path) && (!isReport || isReport(path)); });
-    for (const QString &folder : {processingPath(), preparedPath(), outgoingPath()})
-        beyond += entriesBeyondBounds(folder, reportsKept, reportsMaximumAgeSeconds, kept);
+    // Only reports and packages count: anything else there pushes none of them out.
+    QStringList beyond;
+    for (const QString &folder : {activePath(), processingPath()})
+        beyond += entriesBeyondBounds(
+            folder, reportsKept, reportsMaximumAgeSeconds,
+            [&](const QString &path) { return kept(path) && (!isReport || isReport(path)); });
+    const auto isPackage = [&kept](const QString &path) {
+        struct stat status {
+        };
+        return kept(path) && isPackageName(QFileInfo(path).fileName()) &&
+               ::lstat(QFile::encodeName(path).constData(), &status) == 0 &&
+               S_ISREG(status.st_mode);
+    };
+    for (const QString &folder : {preparedPath(), outgoingPath()})
+        beyond += entriesBeyondBounds(folder, reportsKept, reportsMaximumAgeSeconds, isPackage);
     return beyond;
 }
 
@@ -303,21 +408,118 @@ void MSHFileManager::makeOwnFolderReadable(const QString &path)
     if (::access(native.constData(), R_OK | W_OK | X_OK) == 0)
         return;
     const QFileInfo info(path);
-    const int parent =
-        ::open(QFile::encodeName(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int parent = ::open(QFile::encodeName(info.path()).constData(),
+                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (parent < 0)
         return;
     openUpOwnFolder(parent, QFile::encodeName(info.fileName()).constData());
     ::close(parent);
 }
 
+int MSHFileManager::openFolder(const QString &path) const
+{
+    const QString clean = QDir::cleanPath(path);
+    const QFileInfo info(clean);
+    if (info.path() == QDir::cleanPath(structurePath()) && stageNames.contains(info.fileName())) {
+        const int structure = ::open(QFile::encodeName(structurePath()).constData(),
+                                     O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (structure < 0)
+            return -1;
+        const int stage = openStageAt(structure, info.fileName());
+        closeKeepingError(structure);
+        return stage;
+    }
+    return ::open(QFile::encodeName(clean).constData(),
+                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+QStringList MSHFileManager::namesInFolder(const QString &folder) const
+{
+    QStringList names;
+    const int descriptor = folder.isEmpty() ? -1 : openFolder(folder);
+    if (descriptor < 0)
+        return names;
+    for (const QByteArray &name : namesIn(descriptor))
+        names.append(QFile::decodeName(name));
+    ::close(descriptor);
+    names.sort();
+    return names;
+}
+
+bool MSHFileManager::prepareStageFolder(const QString &stage, mode_t mode, bool create)
+{
+    const QString path = join(structurePath(), stage);
+    const int structure =
+        ::open(QFile::encodeName(structurePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (structure < 0) {
+        MSHLog("[FileManager]",
+               QStringLiteral("Unable to create directory %1 (%2)").arg(path, errorText()));
+        return false;
+    }
+    const QByteArray name = QFile::encodeName(stage);
+    struct stat status {
+    };
+    if (::fstatat(structure, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+        !S_ISDIR(status.st_mode)) {
+        // What a link leads to is never looked at: the link alone goes.
+        MSHLog(
+            "[FileManager]",
+            QStringLiteral("Removing %1: a link or a file in place of a report folder").arg(path));
+        if (::unlinkat(structure, name.constData(), 0) != 0)
+            MSHLog("[FileManager]",
+                   QStringLiteral("Unable to remove %1 (%2)").arg(path, errorText()));
+    }
+    if (::fstatat(structure, name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (!create) {
+            ::close(structure);
+            return true;
+        }
+        if (::mkdirat(structure, name.constData(), mode) != 0 && errno != EEXIST) {
+            MSHLog("[FileManager]",
+                   QStringLiteral("Unable to create directory %1 (%2)").arg(path, errorText()));
+            ::close(structure);
+            return false;
+        }
+        // The mode asked for, whatever the process's file-creation mask.
+        const int made = openStageAt(structure, stage);
+        if (made >= 0) {
+            ::fchmod(made, mode);
+            ::close(made);
+        }
+    }
+    const int folder = openStageAt(structure, stage);
+    if (folder < 0) {
+        MSHLog("[FileManager]", QStringLiteral("Leaving %1 alone: not a folder of this user's; "
+                                               "nothing in it is read or removed (%2)")
+                                    .arg(path, errorText()));
+        ::close(structure);
+        return false;
+    }
+    ::close(folder);
+    ::close(structure);
+    return true;
+}
+
+bool MSHFileManager::removeQuietly(const QString &path)
+{
+    const QFileInfo info(QDir::cleanPath(path));
+    const QString name = info.fileName();
+    if (path.isEmpty() || name.isEmpty() || name == QStringLiteral(".") ||
+        name == QStringLiteral("..")) {
+        errno = path.isEmpty() ? ENOENT : EINVAL;
+        return false;
+    }
+    const int parent = openFolder(info.path());
+    if (parent < 0)
+        return false;
+    const bool removed = removeEntryAt(parent, QFile::encodeName(name).constData());
+    closeKeepingError(parent);
+    return removed;
+}
+
 bool MSHFileManager::removeItemAtPath(const QString &path)
 {
-    bool removed = false;
-    if (path.isEmpty())
-        errno = ENOENT;
-    else
-        removed = removeQuietly(path);
+    const bool removed = removeQuietly(path);
     if (!removed)
         MSHLog("[FileManager]",
                QStringLiteral("Failed to remove file '%1' : %2").arg(path, errorText()));
@@ -343,19 +545,38 @@ bool MSHFileManager::moveItemAtPath(const QString &path, const QString &director
         MSHLog("[FileManager]", QStringLiteral("Failed to move file, inputs invalid"));
         return false;
     }
-    const QString target = join(directory, QFileInfo(path).fileName());
-    const QFileInfo targetInfo(target);
-    if (targetInfo.exists() || targetInfo.isSymLink()) {
-        MSHLog("[FileManager]",
-               QStringLiteral("Failed to move file: %1 already exists").arg(target));
-        return false;
+    const QFileInfo source(QDir::cleanPath(path));
+    const QString target = join(directory, source.fileName());
+    const QByteArray name = QFile::encodeName(source.fileName());
+    // Both folders opened as any folder of the tree is: a stage folder never through a link.
+    const int from = openFolder(source.path());
+    const int to = from >= 0 ? openFolder(directory) : -1;
+    struct stat status {
+    };
+    bool moved = false;
+    if (from >= 0 && to >= 0) {
+        if (::fstatat(to, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+            MSHLog("[FileManager]",
+                   QStringLiteral("Failed to move file: %1 already exists").arg(target));
+            errno = EEXIST;
+        } else {
+            moved =
+                ::renameat2(from, name.constData(), to, name.constData(), RENAME_NOREPLACE) == 0;
+            if (!moved && errno == EINVAL)
+                moved = ::renameat(from, name.constData(), to, name.constData()) == 0;
+        }
     }
-    if (::rename(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) != 0) {
+    const int error = errno;
+    if (!moved && error != EEXIST)
         MSHLog("[FileManager]", QStringLiteral("Failed to move file: %1").arg(errorText()));
-        return false;
-    }
-    claimedItemMoved(path, target);
-    return true;
+    if (from >= 0)
+        ::close(from);
+    if (to >= 0)
+        ::close(to);
+    errno = error;
+    if (moved)
+        claimedItemMoved(path, target);
+    return moved;
 }
 
 bool MSHFileManager::moveItemsFromDirectory(const QString &source, const QString &destination)
@@ -371,12 +592,8 @@ void MSHFileManager::enumerateFilesInDirectory(
     const QString &directory,
     const std::function<void(const QString &, const QString &)> &block) const
 {
-    const QDir folder(directory);
-    if (directory.isEmpty() || !folder.exists())
-        return;
-    const QStringList names = folder.entryList(
-        QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QString &name : names) {
+    // A stage folder that is a link or another user's lists nothing.
+    for (const QString &name : namesInFolder(directory)) {
         if (name.startsWith(QLatin1Char('.')))
             continue;
         block(join(directory, name), QFileInfo(name).suffix());
@@ -404,19 +621,27 @@ std::optional<qint64> MSHFileManager::fileSizeAtPath(const QString &path) const
 
 bool MSHFileManager::prepareForNewLaunch()
 {
-    if (!createDirectoryAtPath(activePath()) || !createDirectoryAtPath(processingPath()) ||
-        !createDirectoryAtPath(preparedPath()))
+    // A stage folder that is a link is removed as a link and made anew; one of another user's is
+    // left as it is, and the launch goes without report folders.
+    if (!createDirectoryAtPath(structurePath()))
         return false;
+    for (const char *stage : {"active", "processing", "prepared"}) {
+        if (!prepareStageFolder(QLatin1String(stage), 0755, true))
+            return false;
+    }
+    for (const char *stage : {"pending", "outgoing"})
+        prepareStageFolder(QLatin1String(stage), 0, false);
     m_leftovers.clear();
     completeInterruptedPackaging();
     listHiddenFoldersOfCutLaunches();
     // A package is written under a hidden name and renamed when whole: a hidden one is what a
     // process that ended mid-write left behind, unless another process is writing it now.
     for (const QString &folder : {preparedPath(), outgoingPath()}) {
-        for (const QString &name : QDir(folder).entryList(QDir::Files | QDir::Hidden |
-                                                          QDir::System | QDir::NoDotAndDotDot)) {
-            if (name.startsWith(QLatin1Char('.')) && !isReportFolderInUse(join(folder, name)))
-                removeItemAtPath(join(folder, name));
+        for (const QString &name : namesInFolder(folder)) {
+            const QString path = join(folder, name);
+            if (name.startsWith(QLatin1Char('.')) && !isRealDirectory(path) &&
+                !isReportFolderInUse(path))
+                removeItemAtPath(path);
         }
     }
     return true;
@@ -553,27 +778,32 @@ void MSHFileManager::completeInterruptedPackaging()
         // The package lies in prepared, or in outgoing when prepared took no new file.
         for (const QString &folder : {preparedPath(), outgoingPath()}) {
             const QString hiddenPath = join(folder, QLatin1Char('.') + boundary + packageExtension);
-            const QByteArray hidden = QFile::encodeName(hiddenPath);
-            const QByteArray named = QFile::encodeName(join(folder, boundary + packageExtension));
+            const QByteArray hidden = QFile::encodeName(QFileInfo(hiddenPath).fileName());
+            const QByteArray named = QFile::encodeName(boundary + packageExtension);
+            const int descriptor = openFolder(folder);
             struct stat status {
             };
-            if (::lstat(hidden.constData(), &status) != 0)
+            if (descriptor < 0 ||
+                ::fstatat(descriptor, hidden.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (descriptor >= 0)
+                    ::close(descriptor);
                 continue;
-            if (isReportFolderInUse(hiddenPath))
-                return true;
-            if (::lstat(named.constData(), &status) == 0 ||
-                ::rename(hidden.constData(), named.constData()) != 0) {
+            }
+            bool completed = true;
+            if (!isReportFolderInUse(hiddenPath) &&
+                (::fstatat(descriptor, named.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 ||
+                 ::renameat(descriptor, hidden.constData(), descriptor, named.constData()) != 0)) {
                 MSHLog("[FileManager]", QStringLiteral("Unable to complete the package of %1 (%2)")
                                             .arg(claim, errorText()));
-                return false;
+                completed = false;
             }
-            return true;
+            ::close(descriptor);
+            return completed;
         }
         return true;
     };
     for (const QString &folder : {processingPath(), activePath()}) {
-        for (const QString &name : QDir(folder).entryList(QDir::AllEntries | QDir::Hidden |
-                                                          QDir::System | QDir::NoDotAndDotDot)) {
+        for (const QString &name : namesInFolder(folder)) {
             if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(packagedSuffix))
                 continue;
             const QString boundary = name.mid(1, name.size() - 1 - packagedSuffix.size());
@@ -593,18 +823,22 @@ void MSHFileManager::completeInterruptedPackaging()
                 m_leftovers.append(path);
         }
     }
-    // Folders that took no rename were claimed by a record instead.
+    // Folders that took no rename were claimed by a record instead. A line that names anything
+    // but a stage folder's own child is no line of ours: it is dropped, and nothing is done for it.
     for (const QString &line : readSettled()) {
-        const QStringList fields = line.split(QLatin1Char(' '));
-        if (fields.size() == 3 && fields[0] == QStringLiteral("folder"))
-            completePackage(fields[2], join(structurePath(), fields[1]));
+        const std::optional<SettledEntry> entry = settledEntry(line);
+        if (!entry)
+            MSHLog("[FileManager]",
+                   QStringLiteral("Dropping a line of %1 that names nothing of ours: %2")
+                       .arg(settledRecordPath(), line));
+        else if (entry->folder)
+            completePackage(entry->boundary, entry->paths.first());
     }
 }
 
 void MSHFileManager::listHiddenFoldersOfCutLaunches()
 {
-    for (const QString &name :
-         QDir(activePath()).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+    for (const QString &name : namesInFolder(activePath())) {
         const QString path = join(activePath(), name);
         if (isHiddenLaunchFolderName(name) && isRealDirectory(path) && !isReportFolderInUse(path))
             m_leftovers.append(path);
@@ -621,13 +855,18 @@ void MSHFileManager::removeLeftovers()
     // A settled folder or package goes once it can; then so does its record.
     QStringList gone;
     for (const QString &line : readSettled()) {
-        const bool removed =
-            std::ranges::all_of(settledLinePaths(line), [this](const QString &path) {
-                struct stat status {
-                };
-                return ::lstat(QFile::encodeName(path).constData(), &status) != 0 ||
-                       (!isReportFolderInUse(path) && removeQuietly(path));
-            });
+        const std::optional<SettledEntry> entry = settledEntry(line);
+        // Dropped (and said so at the start).
+        if (!entry) {
+            gone.append(line);
+            continue;
+        }
+        const bool removed = std::ranges::all_of(entry->paths, [this](const QString &path) {
+            struct stat status {
+            };
+            return ::lstat(QFile::encodeName(path).constData(), &status) != 0 ||
+                   (!isReportFolderInUse(path) && removeQuietly(path));
+        });
         if (removed)
             gone.append(line);
     }
@@ -706,26 +945,43 @@ bool MSHFileManager::changeSettled(const std::function<void(QStringList &)> &cha
     return written;
 }
 
-QStringList MSHFileManager::settledLinePaths(const QString &line) const
+std::optional<MSHFileManager::SettledEntry> MSHFileManager::settledEntry(const QString &line) const
 {
     const QStringList fields = line.split(QLatin1Char(' '));
-    if (fields.size() == 3 && fields[0] == QStringLiteral("folder"))
-        return {join(structurePath(), fields[1])};
-    // A package is sent from prepared, or from outgoing when prepared took none.
-    if (fields.size() == 2 && fields[0] == QStringLiteral("package"))
-        return {join(preparedPath(), fields[1] + packageExtension),
-                join(outgoingPath(), fields[1] + packageExtension)};
-    return {};
+    // "folder STAGE/NAME BOUNDARY": a report folder of active or processing, by its own name.
+    if (fields.size() == 3 && fields[0] == QStringLiteral("folder")) {
+        const QStringList place = fields[1].split(QLatin1Char('/'));
+        if (place.size() != 2 || !isChildName(place[1]) ||
+            !isPackageName(fields[2] + packageExtension) ||
+            (place[0] != QStringLiteral("active") && place[0] != QStringLiteral("processing")))
+            return std::nullopt;
+        return SettledEntry{{join(join(structurePath(), place[0]), place[1])}, fields[2], true};
+    }
+    // "package BOUNDARY": sent from prepared, or from outgoing when prepared took none.
+    if (fields.size() == 2 && fields[0] == QStringLiteral("package") &&
+        isPackageName(fields[1] + packageExtension))
+        return SettledEntry{{join(preparedPath(), fields[1] + packageExtension),
+                             join(outgoingPath(), fields[1] + packageExtension)},
+                            QString(),
+                            false};
+    return std::nullopt;
 }
 
 QSet<QString> MSHFileManager::settledPaths() const
 {
     QSet<QString> paths;
     for (const QString &line : readSettled()) {
-        for (const QString &path : settledLinePaths(line))
-            paths.insert(path);
+        if (const std::optional<SettledEntry> entry = settledEntry(line)) {
+            for (const QString &path : entry->paths)
+                paths.insert(path);
+        }
     }
     return paths;
+}
+
+bool MSHFileManager::isSettled(const QString &path) const
+{
+    return settledPaths().contains(QDir::cleanPath(path));
 }
 
 namespace
@@ -744,6 +1000,14 @@ QString settledFolderLine(const QString &structure, const QString &folderPath,
 bool MSHFileManager::settleFolder(const QString &folderPath, const QString &boundary)
 {
     const QString line = settledFolderLine(structurePath(), folderPath, boundary);
+    // Only a line that reads back as this folder: any other would be dropped at the next start.
+    const std::optional<SettledEntry> entry = settledEntry(line);
+    if (!entry || entry->paths.first() != QDir::cleanPath(folderPath)) {
+        MSHLog(
+            "[FileManager]",
+            QStringLiteral("Unable to record %1: not a report folder of a stage").arg(folderPath));
+        return false;
+    }
     return changeSettled([&line](QStringList &lines) { lines.append(line); });
 }
 
@@ -798,9 +1062,10 @@ void MSHFileManager::removeLegacyDirectories()
 {
     if (!QFileInfo::exists(join(m_rootPath, QStringLiteral("sendable"))))
         return;
-    if (!QDir(m_rootPath).removeRecursively())
-        MSHLog("[Mishap:FileManager]",
-               QStringLiteral("Unable to remove legacy directory structure %1").arg(m_rootPath));
+    if (!removeQuietly(m_rootPath))
+        MSHLog("[Mishap:FileManager]", QStringLiteral("Unable to remove legacy directory structure "
+                                                      "%1 (%2)")
+                                           .arg(m_rootPath, errorText()));
     MSHLog("[Mishap:FileManager]",
            QStringLiteral("Removed legacy structure at %1").arg(m_rootPath));
 }

@@ -5,7 +5,9 @@
 // true or false; listings never show hidden entries (names beginning with "."), so the contents
 // operations never touch them. Several processes may share the tree: each holds a lock on its
 // own folder in active for as long as it runs, and a lock on every report folder or package it
-// has taken to process or send (a claim), so that no other process takes it too.
+// has taken to process or send (a claim), so that no other process takes it too. The stage
+// folders (active, pending, processing, prepared, outgoing) are the component's own: one that is
+// a link or another user's is never listed, and nothing in it is removed.
 
 #include <QHash>
 #include <QMutex>
@@ -49,12 +51,16 @@ public:
     QString outgoingPath() const;
     // Makes that folder (mode 0700) when missing; false when something else has its name.
     bool createOutgoingDirectory();
+    // Opens a folder of the tree to list or remove in it: a stage folder only when it is a
+    // folder of the running user's, never through a link; any other never through a link at its
+    // own name. A descriptor for the caller to close, or -1 (errno set).
+    int openFolder(const QString &path) const;
 
     bool createDirectoryAtPath(const QString &path);
-    // Removes a file or a whole folder, each entry as what it is: a link is removed as a link
-    // (never followed) and no mode outside the tree changes; a folder of ours that blocks its
-    // own removal (no read, write or search permission) is opened up to be removed. False
-    // (logged) for a missing item.
+    // Removes a file or a whole folder however deep, each entry as what it is: a link is removed
+    // as a link (never followed) and no mode outside the tree changes; a folder of ours that
+    // blocks its own removal (no read, write or search permission) is opened up to be removed.
+    // The item is taken from its folder as openFolder opens it. False (logged) for a missing item.
     bool removeItemAtPath(const QString &path);
     // Tries every listed entry; true only when each was removed.
     bool removeContentsOfDirectoryAtPath(const QString &path);
@@ -82,7 +88,9 @@ public:
     bool prepareForNewLaunch();
     // Removes what prepareForNewLaunch listed, each only when no process holds it.
     void removeLeftovers();
-    // Whether the folder or package is settled (see below); the paths of all settled ones.
+    // Whether the folder or package is settled (see below); the paths of all settled ones. A
+    // line of the record names a stage folder's own child by its name, or nothing.
+    bool isSettled(const QString &path) const;
     QSet<QString> settledPaths() const;
     // A report whose folder takes no rename (a stage folder that is read-only, another user's,
     // on a read-only file system) is recorded as packaged under the boundary before its package
@@ -155,14 +163,27 @@ public:
     static constexpr qint64 reportsMaximumAgeSeconds = 30LL * 24 * 60 * 60;
 
 private:
+    // What a line of the settled record stands for.
+    struct SettledEntry {
+        QStringList paths;
+        QString boundary;
+        bool folder = false;
+    };
+    std::optional<SettledEntry> settledEntry(const QString &line) const;
+    // Every name in the folder (hidden ones too), in name order; none for a folder openFolder
+    // refuses.
+    QStringList namesInFolder(const QString &folder) const;
+    // Makes the stage folder (when asked) with the mode; a link or a file in its place is removed
+    // as what it is first. False (logged) when no folder of this user's is there.
+    bool prepareStageFolder(const QString &stage, mode_t mode, bool create);
+    // removeItemAtPath without a word; errno tells why not.
+    bool removeQuietly(const QString &path);
     void completeInterruptedPackaging();
     void listHiddenFoldersOfCutLaunches();
     // Makes the folder under its hidden name, locks it and gives it its name; errno on failure.
     QString setupHiddenPath(const QString &hidden, const QString &path);
     QString settledRecordPath() const;
     QStringList readSettled() const;
-    // The paths a line of the record stands for.
-    QStringList settledLinePaths(const QString &line) const;
     // Applies the change to the record under a lock on the structure folder.
     bool changeSettled(const std::function<void(QStringList &)> &change);
 

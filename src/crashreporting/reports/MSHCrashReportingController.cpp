@@ -43,6 +43,14 @@ MSHPermissionPrompt &registeredPrompt()
     return prompt;
 }
 
+// Whether the folder of active or processing holds a report. One of ours that nobody may read is
+// made readable first, so that it is sent, or removed, like any other.
+bool isReportFolder(const QString &path)
+{
+    MSHFileManager::makeOwnFolderReadable(path);
+    return MSHInternalReport(path, QString()).needsToBeSubmitted();
+}
+
 // Runs the block on the main thread's next turn; nothing without an application object.
 void onMainQueue(std::function<void()> block, int delayMs = 0)
 {
@@ -134,12 +142,9 @@ bool MSHCrashReportingController::startWithProfilingMark(uint64_t mark, const QS
     // The folder of a process that still runs (another instance on another display or session)
     // is that process's own: it is neither an earlier run's report nor removed for the bounds.
     // A folder that holds no report (a launch cut off before it wrote one) counts for nothing.
-    // One of ours that nobody can read is made readable first: it is then sent, or removed,
-    // like any other.
-    QStringList beyond = m_fileManager->reportsBeyondBounds([](const QString &path) {
-        MSHFileManager::makeOwnFolderReadable(path);
-        return MSHInternalReport(path, QString()).needsToBeSubmitted();
-    });
+    // One of ours that nobody can read is made readable first, in active as in processing: it
+    // is then sent, or removed, like any other.
+    QStringList beyond = m_fileManager->reportsBeyondBounds(isReportFolder);
     beyond.removeIf(MSHFileManager::isReportFolderInUse);
     // What was packaged or sent already, though it could not be taken away, is left out too.
     const QSet<QString> settled = m_fileManager->settledPaths();
@@ -155,13 +160,6 @@ bool MSHCrashReportingController::startWithProfilingMark(uint64_t mark, const QS
     const QStringList processing = within(m_fileManager->processingPathContents());
     const QStringList prepared =
         within(m_fileManager->preparedPathContents() + m_fileManager->outgoingPathContents());
-    if (!beyond.isEmpty()) {
-        const std::shared_ptr<MSHFileManager> files = m_fileManager;
-        m_queue->async([files, beyond] {
-            for (const QString &path : beyond)
-                files->removeItemAtPath(path);
-        });
-    }
 
     std::shared_ptr<MSHInternalReport> report = setupCurrentReport();
     if (!report)
@@ -172,6 +170,13 @@ bool MSHCrashReportingController::startWithProfilingMark(uint64_t mark, const QS
     }
 
     processExistingReportPaths(earlier, urgent);
+    // What is only removed, however large, waits until the urgent reports went out.
+    const std::shared_ptr<MSHFileManager> files = m_fileManager;
+    m_queue->async([files, beyond] {
+        for (const QString &path : beyond)
+            files->removeItemAtPath(path);
+        files->removeLeftovers();
+    });
     handleExistingFilesInProcessing(processing);
     handleExistingFilesInPrepared(prepared);
 
@@ -250,10 +255,8 @@ bool MSHCrashReportingController::prepareForNewLaunch()
 {
     const std::shared_ptr<MSHFileManager> files = m_fileManager;
     m_queue->async([files] { files->removeLegacyDirectories(); });
-    if (!m_fileManager->prepareForNewLaunch())
-        return false;
-    m_queue->async([files] { files->removeLeftovers(); });
-    return true;
+    // Its leftovers are removed once the reports of the last launch are on their way.
+    return m_fileManager->prepareForNewLaunch();
 }
 
 std::shared_ptr<MSHInternalReport> MSHCrashReportingController::setupCurrentReport()
@@ -456,6 +459,15 @@ void MSHCrashReportingController::handleExistingFilesInProcessing(const QStringL
     const std::shared_ptr<MSHCrashReportingController> self = shared_from_this();
     m_queue->async([self, paths] {
         for (const QString &path : paths) {
+            // A folder holding no record is never sent, nor kept to be tried again: it goes
+            // unless a process holds it.
+            if (!isReportFolder(path)) {
+                if (self->m_fileManager->claimItemAtPath(path)) {
+                    MSHLog(logPrefix, QStringLiteral("Removing %1: not a report").arg(path));
+                    self->m_fileManager->removeItemAtPath(path);
+                }
+                continue;
+            }
             self->reportsController()->prepareAndSubmitReport(
                 MSHInternalReport::reportWithPath(path), false, false);
         }

@@ -55,8 +55,10 @@ bool MSHInternalReport::needsToBeSubmitted() const
         QStringLiteral("custom_exception.mshrecord"), QStringLiteral("exception.mshrecord"),
         QStringLiteral("signal.mshrecord"),           QStringLiteral("mach_exception.mshrecord"),
         QStringLiteral("errors_a.mshrecord"),         QStringLiteral("errors_b.mshrecord")};
+    // Only a record counts: an empty file, a folder or a link by a record's name is none, and a
+    // folder holding nothing else is no report.
     for (const QString &file : files) {
-        if (QFileInfo::exists(pathForContentFile(file)))
+        if (MSHFileIsRecord(pathForContentFile(file)))
             return true;
     }
     return false;

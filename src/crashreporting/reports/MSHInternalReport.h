@@ -30,7 +30,7 @@ public:
     QString metadataPath() const;
     QString binaryImagePath() const;
 
-    // Whether the folder holds a crash record or logged errors.
+    // Whether the folder holds a crash record or logged errors that read as a record.
     bool needsToBeSubmitted() const;
     // The exception, kernel-exception and signal records, in that order, whether or not present.
     void

@@ -330,14 +330,20 @@ void MSHPackageReportOperation::main()
         // system) would refuse it at every launch: the claim is recorded instead, so that the
         // report goes out once and is not packaged again.
         const int error = errno;
-        settled = (error == EACCES || error == EPERM || error == EROFS) &&
-                  m_fileManager->settleFolder(folderPath, boundary);
-        if (!settled) {
+        const bool refused = error == EACCES || error == EPERM || error == EROFS;
+        settled = refused && m_fileManager->settleFolder(folderPath, boundary);
+        if (!refused) {
             MSHLog("[Mishap:Crash:Reports]",
                    QStringLiteral("Unable to claim %1 for its package").arg(folderPath));
             discard();
             return;
         }
+        // Nor does the tree take the record: the report goes out now rather than never.
+        if (!settled)
+            MSHLog("[Mishap:Crash:Reports]",
+                   QStringLiteral("Unable to record that %1 is packaged; it is sent now and may be "
+                                  "sent again at a later start")
+                       .arg(folderPath));
     }
     MSHReachedStep("folder-claimed");
     if (std::rename(QFile::encodeName(temporaryPath).constData(),

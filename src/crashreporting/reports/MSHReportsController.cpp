@@ -202,27 +202,35 @@ bool MSHReportsController::prepareAndSubmit(const std::shared_ptr<MSHInternalRep
             debugLog(QStringLiteral("Report %1 is taken by another process").arg(report->path()));
             return;
         }
-        bool processed = true;
+        // The list was taken before the claim: another process may have packaged it since, and
+        // recorded so where its folder took no change.
+        if (m_fileManager->isSettled(report->path())) {
+            debugLog(QStringLiteral("Report %1 was packaged already").arg(report->path()));
+            m_fileManager->releaseClaimAtPath(report->path());
+            return;
+        }
         if (withProcessing) {
             const QString target =
                 m_fileManager->processingPath() + QLatin1Char('/') + report->directoryName();
             if (!m_fileManager->moveItemAtPath(report->path(), m_fileManager->processingPath())) {
-                MSHLog(logPrefix, QStringLiteral("Unable to move report for processing"));
-                // A folder that cannot move (read-only, another user's) fails so at every
-                // launch: it is packaged where it lies, as it was written.
+                const int moveError = errno;
+                // A folder that cannot move (a stage that is read-only, another user's) fails so
+                // at every launch: it is processed and packaged where it lies.
+                MSHLog(logPrefix, QStringLiteral("Unable to move report for processing (%1); it "
+                                                 "is processed where it lies")
+                                      .arg(QString::fromLocal8Bit(std::strerror(moveError))));
                 const QFileInfo taken(target);
                 if (taken.exists() || taken.isSymLink() ||
                     !MSHFileManager::isRealDirectory(report->path()))
                     return;
-                withProcessing = false;
-                processed = false;
             } else {
                 report->setPath(target);
             }
         }
+        bool processed = true;
         int processingError = 0;
         // A report found in processing whose processing was cut off is processed again.
-        if (withProcessing || (processed && !MSHProcessReportOperation::isProcessed(*report))) {
+        if (withProcessing || !MSHProcessReportOperation::isProcessed(*report)) {
             MSHSymbolResolver resolver;
             MSHProcessReportOperation processing(report, &resolver);
             processing.start();
@@ -247,7 +255,9 @@ bool MSHReportsController::prepareAndSubmit(const std::shared_ptr<MSHInternalRep
             MSHLog(logPrefix, QStringLiteral("Unable to process report %1 (%2); it is sent "
                                              "without symbolication")
                                   .arg(report->path(),
-                                       QString::fromLocal8Bit(std::strerror(processingError))));
+                                       processingError != 0
+                                           ? QString::fromLocal8Bit(std::strerror(processingError))
+                                           : QStringLiteral("its records cannot be read")));
         MSHPackageReportOperation packaging(report, m_fileManager.get());
         packaging.setLeavesOutSymbolicated(!processed);
         packaging.start();
@@ -277,11 +287,19 @@ bool MSHReportsController::uploadPackagedReport(const QString &packagePath, bool
         MSHLog(logPrefix, QStringLiteral("Submission disabled"));
         return false;
     }
+    MSHReachedStep("package-to-send");
     // Only a package this component wrote, and one no other instance sends.
     if (!isSendablePackage(*m_fileManager, packagePath) ||
         !m_fileManager->claimItemAtPath(packagePath)) {
         debugLog(QStringLiteral("Not sending %1: not a package, or taken by another process")
                      .arg(packagePath));
+        return false;
+    }
+    // Listed before the claim: another process may have sent it since and recorded so, where
+    // prepared took no removal.
+    if (m_fileManager->isSettled(packagePath)) {
+        MSHLog(logPrefix, QStringLiteral("Not sending %1: it was sent already").arg(packagePath));
+        m_fileManager->releaseClaimAtPath(packagePath);
         return false;
     }
     debugLog(QStringLiteral("Submitting report%1")

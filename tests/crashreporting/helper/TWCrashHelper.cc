@@ -18,7 +18,9 @@
 // "started" once the start call has returned and runs its event loop for the given time.
 // tw_crash_helper launch-crash-on-input prints "started" and crashes once a line
 // arrives on its standard input. With TW_CRASH_HELPER_KILL_AT=STEP a launch kills itself (SIGKILL,
-// nothing recorded) when the report pipeline reaches that step. With TW_CRASH_HELPER_NO_ROOM=ERRNO
+// nothing recorded) when the report pipeline reaches that step; with TW_CRASH_HELPER_WAIT_AT=STEP it
+// prints "waiting at STEP" there the first time and goes on once a line arrives on its standard
+// input. With TW_CRASH_HELPER_NO_ROOM=ERRNO
 // every write into a symbolicated record fails with that errno, as on a full disk or quota.
 // (Built from .cc files so the test suite's *.cpp glob leaves it out.)
 
@@ -361,11 +363,20 @@ int package(const QString &reportDir, const QString &preparedDir)
 }
 
 QByteArray killAtStep;
+QByteArray waitAtStep;
 
-void killAtNamedStep(const char *step)
+void atNamedStep(const char *step)
 {
     if (killAtStep == step)
         ::kill(::getpid(), SIGKILL);
+    // The first time only: the test lets the pipeline go on with a line on standard input.
+    static std::atomic<bool> waited{false};
+    if (waitAtStep == step && !waited.exchange(true)) {
+        std::printf("waiting at %s\n", step);
+        std::fflush(stdout);
+        char line[64];
+        (void)!std::fgets(line, sizeof(line), stdin);
+    }
 }
 
 void waitForCrashContext()
@@ -390,8 +401,9 @@ int launch(int argc, char **argv)
 
     noRoomError = qEnvironmentVariableIntValue("TW_CRASH_HELPER_NO_ROOM");
     killAtStep = qgetenv("TW_CRASH_HELPER_KILL_AT");
-    if (!killAtStep.isEmpty())
-        MSHSetStepObserver(killAtNamedStep);
+    waitAtStep = qgetenv("TW_CRASH_HELPER_WAIT_AT");
+    if (!killAtStep.isEmpty() || !waitAtStep.isEmpty())
+        MSHSetStepObserver(atNamedStep);
     Kitbase::with({&Mishap::sharedInstance()});
 
     if (mode == "launch-crash-early") {
