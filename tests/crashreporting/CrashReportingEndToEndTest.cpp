@@ -890,12 +890,19 @@ TEST_F(CrashReportingEndToEnd, LookAlikeFoldersPushNoReportOutAndAreNeverSent)
     const QString withLink = processing + QUuid::createUuid().toString(QUuid::Id128);
     ASSERT_TRUE(QDir().mkpath(withLink));
     ASSERT_TRUE(QFile::link(record, withLink + QStringLiteral("/errors_a.mshrecord")));
+    // A link in a report folder's place, to a folder holding a report.
+    const QString elsewhere = temporary.filePath(QStringLiteral("elsewhere"));
+    const QString linked =
+        twMakeEarlierReport(elsewhere, QUuid::createUuid().toString(QUuid::Id128));
+    for (const QString &stage : {active, processing})
+        ASSERT_TRUE(QFile::link(linked, stage + QUuid::createUuid().toString(QUuid::Id128)));
 
     launch(6000);
     EXPECT_EQ(receipts(), expected);
     EXPECT_EQ(entries(QStringLiteral("active")).size(), 1) << "only the launch's own folder";
     EXPECT_EQ(allEntries(QStringLiteral("processing")), QStringList());
     EXPECT_TRUE(QFileInfo::exists(record));
+    EXPECT_TRUE(QFileInfo::exists(linked + QStringLiteral("/signal.mshrecord")));
 }
 
 // Two instances and a prepared folder that takes no removal: one lists the packages, the other
@@ -932,6 +939,7 @@ TEST_F(CrashReportingEndToEnd, TwoInstancesAndAReadOnlyPreparedSendEachPackageOn
     ASSERT_TRUE(listed.waitForFinished(30000));
     EXPECT_EQ(listed.exitCode(), 0) << listed.readAllStandardError().constData();
     EXPECT_EQ(receipts(), expected);
+    twCrashTestChmod(root() + QStringLiteral("/prepared"), 0755);
 }
 
 // A report whose stage and the tree above it take no change: it is sent at the start that finds
@@ -948,6 +956,8 @@ TEST_F(CrashReportingEndToEnd, AReportInAReadOnlyTreeIsSentAndTheLogSaysItIsNotR
     launch(3000);
     EXPECT_EQ(receipts(), (QMap<QString, int>{{identifier, 1}}));
     EXPECT_TRUE(launchLog.contains("may be sent again")) << launchLog.constData();
+    twCrashTestChmod(root(), 0755);
+    twCrashTestChmod(root() + QStringLiteral("/active"), 0755);
 }
 
 // A processing folder that takes no new folder: the report is symbolicated where it lies.
@@ -972,6 +982,7 @@ TEST_F(CrashReportingEndToEnd, AReportIsSymbolicatedWhereItLiesAndAnUnreadableOn
     EXPECT_EQ(symbolicated, 1);
     EXPECT_EQ(receipts().value(identifier), 1);
     EXPECT_FALSE(launchLog.contains("(Success)")) << launchLog.constData();
+    twCrashTestChmod(root() + QStringLiteral("/processing"), 0755);
 }
 
 // Leftovers wait for an urgent report, however many files they hold and however deep they are:

@@ -460,9 +460,9 @@ void MSHCrashReportingController::handleExistingFilesInProcessing(const QStringL
     m_queue->async([self, paths] {
         for (const QString &path : paths) {
             // A folder holding no record is never sent, nor kept to be tried again: it goes
-            // unless a process holds it.
+            // unless a process holds it (a link, which none can hold, goes as a link).
             if (!isReportFolder(path)) {
-                if (self->m_fileManager->claimItemAtPath(path)) {
+                if (QFileInfo(path).isSymLink() || self->m_fileManager->claimItemAtPath(path)) {
                     MSHLog(logPrefix, QStringLiteral("Removing %1: not a report").arg(path));
                     self->m_fileManager->removeItemAtPath(path);
                 }

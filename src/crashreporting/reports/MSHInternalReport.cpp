@@ -1,6 +1,7 @@
 #include "crashreporting/reports/MSHInternalReport.h"
 
 #include "crashreporting/capture/MSHFile.h"
+#include "crashreporting/common/MSHFileManager.h"
 #include "crashreporting/common/MSHLog.h"
 
 #include <QFileInfo>
@@ -56,7 +57,9 @@ bool MSHInternalReport::needsToBeSubmitted() const
         QStringLiteral("signal.mshrecord"),           QStringLiteral("mach_exception.mshrecord"),
         QStringLiteral("errors_a.mshrecord"),         QStringLiteral("errors_b.mshrecord")};
     // Only a record counts: an empty file, a folder or a link by a record's name is none, and a
-    // folder holding nothing else is no report.
+    // folder holding nothing else is no report. Nor is a link in a report folder's place.
+    if (!MSHFileManager::isRealDirectory(m_path))
+        return false;
     for (const QString &file : files) {
         if (MSHFileIsRecord(pathForContentFile(file)))
             return true;
