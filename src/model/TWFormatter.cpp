@@ -192,10 +192,8 @@ QString TWFormatter::conversionString(qint64 value1, const TWUnit *unit1, qint64
     const double b = std::fabs(double(value2)) / powerOfTen(unit2 ? unit2->decimalPlaces() : 0);
     if (a == 0 || b == 0)
         return QStringLiteral("");
-    const std::optional<TWDecimal> factor = TWDecimal::fromDouble(a / b, 5);
-    if (!factor)
-        return QStringLiteral("");
-    return QStringLiteral("x ") + factor->localized(locale(), false);
+    // A label only, never read back: written with a point in every locale.
+    return QString::asprintf("x %.5f", a / b);
 }
 
 QString TWFormatter::homeUnitRateString(const TWUnit *unit, const TWUnit *homeUnit) const

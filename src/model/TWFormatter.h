@@ -84,8 +84,8 @@ public:
     QString typedNumberError(const QString &typed = QString()) const;
     // The parsed amount in whole units (rounded to the unit's decimals).
     double unitValueFromString(const QString &text, const TWUnit *unit) const;
-    // "x 1.25000" (in the locale's marks): amount 1 per amount 2 in whole
-    // units; empty when either is 0.
+    // "x 1.25000" (with a point in every locale): amount 1 per amount 2 in
+    // whole units; empty when either is 0.
     QString conversionString(qint64 value1, const TWUnit *unit1, qint64 value2,
                              const TWUnit *unit2) const;
     // The unit's exchange rate against the home unit, with grouping; none for a

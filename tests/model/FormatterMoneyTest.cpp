@@ -286,15 +286,16 @@ TEST(FormatterTyping, TheLocalesOwnDigitsAreTypedAndRead)
     }
 }
 
-// The conversion factor shown beside an amount in another unit is written in
-// the locale's marks, so that it reads back as the factor: "x 1.25000" would
-// read as 125000 where "." groups thousands.
-TEST(FormatterMoney, TheConversionFactorReadsBackInTheLocale)
+// The conversion factor shown beside an amount in another unit is a label
+// nothing reads back: written "x 1.25000" with a point in every locale.
+TEST(FormatterMoney, TheConversionFactorIsWrittenWithAPoint)
 {
     const TWUnit dollars = currency(QStringLiteral("USD"), QStringLiteral("$"));
-    const TWFormatter german{QLocale(QStringLiteral("de_DE"))};
-    const QString text = german.conversionString(-12500, &dollars, 10000, &dollars);
-    EXPECT_EQ(text, QStringLiteral("x 1,25000"));
-    EXPECT_EQ(german.doubleValueFromString(text.mid(2)), 1.25);
-    EXPECT_EQ(german.doubleValueFromString(QStringLiteral("1.25000")), 125000);
+    for (const char *name : {"en_US", "de_DE", "fr_FR", "ar_EG"}) {
+        const TWFormatter f{QLocale(QString::fromLatin1(name))};
+        EXPECT_EQ(f.conversionString(-12500, &dollars, 10000, &dollars),
+                  QStringLiteral("x 1.25000"))
+            << name;
+        EXPECT_EQ(f.conversionString(0, &dollars, 10000, &dollars), QString()) << name;
+    }
 }
