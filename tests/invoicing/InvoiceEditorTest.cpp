@@ -60,6 +60,17 @@ protected:
         }
         return -1;
     }
+    // "Timed", worked from `from` o'clock to `to`:`minutes` on one day.
+    void addTimedTask(int from, int to, int minutes)
+    {
+        const TWTaskPtr timed =
+            book.addTask(book.project, QStringLiteral("Timed"), TWTaskTypeTimed, 0, 9500);
+        ASSERT_OK(book.b().addTaskItem(TWTaskItem::taskItemWithStartDateTime(
+                                           twLocal(2024, 6, 3, from),
+                                           twLocal(2024, 6, 3, to, minutes), QString(),
+                                           timed->identifier(), book.b().nextTaskItemIdentifier()),
+                                       false));
+    }
     TWAccountList accountsOfType(TWAccountType type)
     {
         TWAccountList found;
@@ -273,13 +284,7 @@ TEST_F(InvoiceEditorTest, CheckingRoundsTimedWorkUpAndTheQuantitySheetRefusesNon
 // keyboard, what the sheet itself shows; and it refuses what they refuse.
 TEST_F(InvoiceEditorTest, TheQuantitySheetReadsAsEveryNumberFieldDoes)
 {
-    const TWTaskPtr timed =
-        book.addTask(book.project, QStringLiteral("Timed"), TWTaskTypeTimed, 0, 9500);
-    ASSERT_OK(book.b().addTaskItem(
-        TWTaskItem::taskItemWithStartDateTime(twLocal(2024, 6, 3, 9), twLocal(2024, 6, 3, 11, 30),
-                                              QString(), timed->identifier(),
-                                              book.b().nextTaskItemIdentifier()),
-        false));
+    addTimedTask(9, 11, 30); // two and a half hours
     const TWExpensePtr paper = book.addExpense(book.project, QStringLiteral("Paper"), 2500)->copy();
     paper->setQuantity(3);
     ASSERT_OK(book.b().updateExpense(paper, false));
@@ -354,13 +359,7 @@ TEST_F(InvoiceEditorTest, TheQuantitySheetAsksBeforeBillingMoreThanIsLeft)
 {
     const TWLocaleGuard german(QStringLiteral("de_DE"));
     TWPreferences::preferences().setRoundInvoiceTaskTime(0);
-    const TWTaskPtr timed =
-        book.addTask(book.project, QStringLiteral("Timed"), TWTaskTypeTimed, 0, 9500);
-    ASSERT_OK(book.b().addTaskItem(
-        TWTaskItem::taskItemWithStartDateTime(twLocal(2024, 6, 3, 9), twLocal(2024, 6, 3, 11, 30),
-                                              QString(), timed->identifier(),
-                                              book.b().nextTaskItemIdentifier()),
-        false));
+    addTimedTask(9, 11, 30); // two and a half hours
     open(book.newInvoice(book.project, QStringLiteral("June")), 0);
     TWInvoiceItemsModel *tasks = editor->tasksModel();
     const auto sheet = [this](const QString &text) {
