@@ -52,6 +52,22 @@ QString dateExample(const QDateTimeEdit *field, const QString &typed)
     return {};
 }
 
+} // namespace
+
+QString twDateRefusal(const QString &example)
+{
+    // One line: the example's spaces do not break ("14 h 30", "2:30 Μ.Μ.").
+    const QString unbroken = QString(example).replace(QLatin1Char(' '), QChar(0x00A0));
+    QString message = TWLocalized("dateNotAsWritten").arg(unbroken);
+    // An example that ends in a full stop ends the sentence too.
+    if (unbroken.endsWith(QLatin1Char('.')) && message.endsWith(unbroken + QLatin1Char('.')))
+        message.chop(1);
+    return message;
+}
+
+namespace
+{
+
 void explain(QWidget *field, const QString &why)
 {
     QApplication::beep();
@@ -141,9 +157,7 @@ void twExplainRefusedField(QWidget *field)
         return;
     }
     const auto *edit = qobject_cast<const QDateTimeEdit *>(field);
-    explain(
-        field,
-        TWLocalized("dateNotAsWritten").arg(edit ? dateExample(edit, fieldText(edit)) : QString()));
+    explain(field, twDateRefusal(edit ? dateExample(edit, fieldText(edit)) : QString()));
 }
 
 bool twExplainFirstRefusedField(QWidget *form)

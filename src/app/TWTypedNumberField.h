@@ -25,6 +25,9 @@ void twRefuseTypedNumber(QLineEdit *field);
 void twExplainTypedNumber(QLineEdit *field);
 // The same for a date field (or a field found by twFirstRefusedField).
 void twExplainRefusedField(QWidget *field);
+// What a refused date field says, with an example of the field's own form,
+// kept on one line and ending the sentence once ("… like 5/10/26 2:30 Μ.Μ.").
+QString twDateRefusal(const QString &example);
 // For Save: explains the first refused field of `form` (twFirstRefusedField)
 // and answers true; false when every field reads.
 bool twExplainFirstRefusedField(QWidget *form);

@@ -227,6 +227,15 @@ std::optional<TWDecimal> TWDecimal::shortest(float value)
     return shortestDecimal(value);
 }
 
+bool TWDecimal::readsDotAsPoint(const QLocale &locale)
+{
+    // Such a locale writes "." nowhere in a number, so it can mean nothing
+    // but the decimal mark.
+    const QString point = locale.decimalPoint();
+    const bool typable = point.size() == 1 && point.at(0).unicode() < 0x80;
+    return !point.isEmpty() && !typable && !locale.groupSeparator().contains(QLatin1Char('.'));
+}
+
 std::optional<TWDecimal> TWDecimal::parse(const QString &text, const QLocale &locale,
                                           const QStringList &symbols, bool asWritten)
 {
@@ -275,6 +284,7 @@ std::optional<TWDecimal> TWDecimal::parse(const QString &text, const QLocale &lo
 
     const QString group = locale.groupSeparator();
     const QString point = locale.decimalPoint();
+    const bool dotIsPoint = readsDotAsPoint(locale);
     const bool groupIsSpace = group.size() == 1 && isSpaceSeparator(group.at(0));
     // Swiss locales write a right quote that keyboards type as an apostrophe.
     const bool groupIsQuote = group == QStringLiteral("\u2019");
@@ -296,10 +306,11 @@ std::optional<TWDecimal> TWDecimal::parse(const QString &text, const QLocale &lo
             continue;
         }
         const QStringView rest = s.mid(i);
-        if (!inFraction && !point.isEmpty() && rest.startsWith(point)) {
+        const bool atPoint = !point.isEmpty() && rest.startsWith(point);
+        if (!inFraction && (atPoint || (dotIsPoint && c == QLatin1Char('.')))) {
             inFraction = true;
             lastWasDigit = false;
-            i += point.size();
+            i += atPoint ? point.size() : 1;
             continue;
         }
         if (!inFraction && lastWasDigit) {

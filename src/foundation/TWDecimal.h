@@ -42,9 +42,15 @@ struct TWDecimal {
     // separators, where there are any, stand between whole groups, either of
     // the locale's own sizes or of three ("1,23,456.78" and "123,456.78" under
     // en_IN; never "1234,56" or "1,2345" under en_US), and a grouped number
-    // never starts with 0 ("0,500" under en_US is none).
+    // never starts with 0 ("0,500" under en_US is none). Where the locale's
+    // decimal mark is not on a Latin keyboard, "." is read as it too
+    // (readsDotAsPoint).
     static std::optional<TWDecimal> parse(const QString &text, const QLocale &locale,
                                           const QStringList &symbols = {}, bool asWritten = false);
+
+    // Whether "." is read as the decimal mark besides the locale's own: where
+    // that mark is no ASCII character ("٫" of Arabic and Persian).
+    static bool readsDotAsPoint(const QLocale &locale);
 
     // Rounds to `places` fraction digits, ties broken as `rounding` says.
     void roundTo(unsigned places, TWRounding rounding);

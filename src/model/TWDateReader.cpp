@@ -1,5 +1,6 @@
 #include "model/TWDateReader.h"
 
+#include <QHash>
 #include <QList>
 #include <QTime>
 
@@ -100,6 +101,25 @@ QString normalized(const QString &name)
             word.append(c);
     }
     return QString::fromUcs4(word.constData(), word.size()).toUpper();
+}
+
+// A word with the Greek and Cyrillic capitals that look like Latin ones
+// written as those: a day period shown as "Μ.Μ." is typed "M.M." on a Latin
+// keyboard, and nobody can tell the two apart.
+QString latinLookAlike(const QString &word)
+{
+    static const QHash<char16_t, char16_t> alike = {
+        {u'\u0391', u'A'}, {u'\u0392', u'B'}, {u'\u0395', u'E'}, {u'\u0396', u'Z'},
+        {u'\u0397', u'H'}, {u'\u0399', u'I'}, {u'\u039A', u'K'}, {u'\u039C', u'M'},
+        {u'\u039D', u'N'}, {u'\u039F', u'O'}, {u'\u03A1', u'P'}, {u'\u03A4', u'T'},
+        {u'\u03A5', u'Y'}, {u'\u03A7', u'X'}, {u'\u0405', u'S'}, {u'\u0406', u'I'},
+        {u'\u0408', u'J'}, {u'\u0410', u'A'}, {u'\u0412', u'B'}, {u'\u0415', u'E'},
+        {u'\u041A', u'K'}, {u'\u041C', u'M'}, {u'\u041D', u'H'}, {u'\u041E', u'O'},
+        {u'\u0420', u'P'}, {u'\u0421', u'C'}, {u'\u0422', u'T'}, {u'\u0425', u'X'}};
+    QString text = word;
+    for (QChar &c : text)
+        c = QChar(alike.value(c.unicode(), c.unicode()));
+    return text;
 }
 
 // The letters Qt's date formats write a field for; any other letter of a
@@ -253,9 +273,9 @@ TWDateReader::TWDateReader(const QString &pattern, const QLocale &locale, bool n
         }
     }
     for (const QString &text : {locale.amText(), QStringLiteral("AM")})
-        m_amWords.append(normalized(text));
+        m_amWords.append(latinLookAlike(normalized(text)));
     for (const QString &text : {locale.pmText(), QStringLiteral("PM")})
-        m_pmWords.append(normalized(text));
+        m_pmWords.append(latinLookAlike(normalized(text)));
 }
 
 TWDateReader TWDateReader::typed(const QString &pattern, const QLocale &locale)
@@ -300,13 +320,15 @@ bool TWDateReader::isKnownWord(const QString &word) const
 
 bool TWDateReader::isDayPeriod(const QString &words, const QStringList &periods) const
 {
-    // Alone, or beside the pattern's own word ("ɣetrɔ ga 2:45").
+    // Alone, or beside the pattern's own word ("ɣetrɔ ga 2:45"); in Latin
+    // letters where the locale's look the same.
+    const QString alike = latinLookAlike(words);
     for (const QString &period : periods) {
         if (period.isEmpty())
             continue;
-        if (words == period ||
-            (words.startsWith(period) && m_literals.contains(words.mid(period.size()))) ||
-            (words.endsWith(period) && m_literals.contains(words.chopped(period.size()))))
+        if (alike == period ||
+            (alike.startsWith(period) && m_literals.contains(words.mid(period.size()))) ||
+            (alike.endsWith(period) && m_literals.contains(words.chopped(period.size()))))
             return true;
     }
     return false;

@@ -64,7 +64,8 @@ private:
     QList<std::pair<QString, int>> m_monthNameList;
     // Weekday names, and the words of month names written with a number.
     QStringList m_weekdays;
-    // The day periods as tokens hold them: the locale's and "AM"/"PM".
+    // The day periods as tokens hold them: the locale's and "AM"/"PM", with
+    // Latin letters for the Greek and Cyrillic ones that look the same.
     QStringList m_amWords;
     QStringList m_pmWords;
 

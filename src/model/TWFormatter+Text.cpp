@@ -392,5 +392,6 @@ QStringList TWFormatter::localizationKeys()
         keys.append(QString::fromLatin1(key));
     keys.append(QStringLiteral("numberNotAsWritten"));
     keys.append(QStringLiteral("numberNotAsWrittenSpaced"));
+    keys.append(QStringLiteral("numberExampleEither"));
     return keys;
 }

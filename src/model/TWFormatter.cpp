@@ -167,16 +167,29 @@ std::optional<double> TWFormatter::typedTime(const QString &raw) const
     return std::nullopt;
 }
 
+QString TWFormatter::typedNumberExample(double value) const
+{
+    const QString shown = doubleValueString(value);
+    if (!TWDecimal::readsDotAsPoint(locale()))
+        return shown;
+    // The form a Latin keyboard types, ungrouped: "," is no mark there.
+    const std::optional<TWDecimal> d = TWDecimal::shortest(value);
+    const QString typable = d ? d->signedLocalized(QLocale::c(), false) : shown;
+    return shown == typable ? shown : TWLocalized("numberExampleEither").arg(shown, typable);
+}
+
 QString TWFormatter::typedNumberError(const QString &typed) const
 {
-    QString example = doubleValueString(1234.56);
-    if (example == typed)
-        example = doubleValueString(1234.0);
+    double value = 1234.56;
+    if (doubleValueString(value) == typed)
+        value = 1234.0;
     // Where the locale groups with a space, the example has one: the words
     // then ask only that spaces stand between groups.
+    const QString shown = doubleValueString(value);
     const bool spaced =
-        std::any_of(example.cbegin(), example.cend(), [](QChar c) { return c.isSpace(); });
-    return TWLocalized(spaced ? "numberNotAsWrittenSpaced" : "numberNotAsWritten").arg(example);
+        std::any_of(shown.cbegin(), shown.cend(), [](QChar c) { return c.isSpace(); });
+    return TWLocalized(spaced ? "numberNotAsWrittenSpaced" : "numberNotAsWritten")
+        .arg(typedNumberExample(value));
 }
 
 double TWFormatter::unitValueFromString(const QString &text, const TWUnit *unit) const
@@ -192,10 +205,8 @@ QString TWFormatter::conversionString(qint64 value1, const TWUnit *unit1, qint64
     const double b = std::fabs(double(value2)) / powerOfTen(unit2 ? unit2->decimalPlaces() : 0);
     if (a == 0 || b == 0)
         return QStringLiteral("");
-    const std::optional<TWDecimal> factor = TWDecimal::fromDouble(a / b, 5);
-    if (!factor)
-        return QStringLiteral("");
-    return QStringLiteral("x ") + factor->localized(locale(), false);
+    // A label only, never read back: written with a point in every locale.
+    return QString::asprintf("x %.5f", a / b);
 }
 
 QString TWFormatter::homeUnitRateString(const TWUnit *unit, const TWUnit *homeUnit) const

@@ -77,6 +77,10 @@ public:
     // A duration as a user types it, in seconds: "h:mm", "h:mm:ss" or decimal
     // hours read as typedNumber reads; blank text is 0, none when unreadable.
     std::optional<double> typedTime(const QString &text) const;
+    // A number as an example of what to type: as fields show it, and where
+    // the locale's decimal mark is not on a Latin keyboard also as typed on
+    // one ("١٫٥ or 1.5").
+    QString typedNumberExample(double value) const;
     // What a field that refused typed text says: the number is not written as
     // the locale writes numbers, with an example ("1,234.56") other than
     // `typed` (where that itself was refused, a field without decimal places
@@ -84,8 +88,8 @@ public:
     QString typedNumberError(const QString &typed = QString()) const;
     // The parsed amount in whole units (rounded to the unit's decimals).
     double unitValueFromString(const QString &text, const TWUnit *unit) const;
-    // "x 1.25000" (in the locale's marks): amount 1 per amount 2 in whole
-    // units; empty when either is 0.
+    // "x 1.25000" (with a point in every locale): amount 1 per amount 2 in
+    // whole units; empty when either is 0.
     QString conversionString(qint64 value1, const TWUnit *unit1, qint64 value2,
                              const TWUnit *unit2) const;
     // The unit's exchange rate against the home unit, with grouping; none for a

@@ -109,6 +109,33 @@ TEST(DateEditTest, ADateAndTimeFieldReadsAmPmAndTheTwentyFourHourClock)
     }
 }
 
+// What Save says of a refused date: the field's own example, whole on one
+// line, and one full stop where the example ends in one ("Μ.Μ."). The
+// example's day period reads back typed in Latin letters that look the same.
+TEST(DateEditTest, ARefusedDateGivesItsExampleOnceOnOneLine)
+{
+    const QDateTime example(QDate(2026, 10, 5), QTime(14, 30));
+    for (const char *name : {"el_GR", "fr_CA", "en_US"}) {
+        SCOPED_TRACE(name);
+        TWLocaleGuard locale{QString::fromLatin1(name)};
+        QWidget form;
+        auto *field = new TWDateTimeEdit(&form);
+        field->setDateTime(kShown);
+        TWAlertRecorder alerts;
+        twTypeDate(field, QStringLiteral("5/10/26 x"));
+        ASSERT_TRUE(twExplainFirstRefusedField(&form));
+        ASSERT_EQ(alerts.messages.size(), 1);
+        const QString message = alerts.messages.constFirst();
+        const QString shown = QLocale().toString(example, field->displayFormat());
+        EXPECT_TRUE(message.contains(QString(shown).replace(u' ', QChar(0x00A0))))
+            << message.toStdString();
+        EXPECT_FALSE(message.endsWith(QStringLiteral(".."))) << message.toStdString();
+        EXPECT_TRUE(message.endsWith(u'.')) << message.toStdString();
+        EXPECT_EQ(typeInto(field, QString(shown).replace(QChar(0x039C), u'M').toUtf8().constData()),
+                  example);
+    }
+}
+
 TEST(DateEditTest, ATimeFieldReadsTheLocalesShortTime)
 {
     const QList<Typed> cases = {

@@ -60,6 +60,17 @@ protected:
         }
         return -1;
     }
+    // "Timed", worked from `from` o'clock to `to`:`minutes` on one day.
+    void addTimedTask(int from, int to, int minutes)
+    {
+        const TWTaskPtr timed =
+            book.addTask(book.project, QStringLiteral("Timed"), TWTaskTypeTimed, 0, 9500);
+        ASSERT_OK(book.b().addTaskItem(TWTaskItem::taskItemWithStartDateTime(
+                                           twLocal(2024, 6, 3, from),
+                                           twLocal(2024, 6, 3, to, minutes), QString(),
+                                           timed->identifier(), book.b().nextTaskItemIdentifier()),
+                                       false));
+    }
     TWAccountList accountsOfType(TWAccountType type)
     {
         TWAccountList found;
@@ -266,6 +277,126 @@ TEST_F(InvoiceEditorTest, CheckingRoundsTimedWorkUpAndTheQuantitySheetRefusesNon
     EXPECT_DOUBLE_EQ(TWInvoiceItemsModel::invoiceQuantity(*editor->expensesModel()->itemAt(0)),
                      0.5);
     EXPECT_FALSE(editor->tableViewSpace(editor->tasksTable())); // no selected row
+}
+
+// The quantity sheet reads as every number and duration field does: the
+// locale's digits and marks, "." where the locale's mark is not on a Latin
+// keyboard, what the sheet itself shows; and it refuses what they refuse.
+TEST_F(InvoiceEditorTest, TheQuantitySheetReadsAsEveryNumberFieldDoes)
+{
+    addTimedTask(9, 11, 30); // two and a half hours
+    const TWExpensePtr paper = book.addExpense(book.project, QStringLiteral("Paper"), 2500)->copy();
+    paper->setQuantity(3);
+    ASSERT_OK(book.b().updateExpense(paper, false));
+    TWPreferences::preferences().setRoundInvoiceTaskTime(0);
+
+    const std::optional<double> refused;
+    struct Case {
+        const char *locale;
+        bool task;
+        const char *text;
+        std::optional<double> read;
+    };
+    for (const Case &c : {
+             Case{"ar_EG", false, "\u0662\u066b\u0665", 2.5},
+             Case{"ar_EG", false, "2.5", 2.5},
+             Case{"ar_EG", true, "\u0661\u066b\u0665", 5400},
+             Case{"ar_EG", true, "\u0661:\u0663\u0660", 5400},
+             Case{"ar_EG", true, "1.5", 5400},
+             Case{"fa_IR", true, "\u06f1:\u06f3\u06f0", 5400},
+             Case{"fa_IR", false, "\u06f1\u066b\u06f5", 1.5},
+             Case{"de_DE", false, "1,5", 1.5},
+             Case{"de_DE", false, "0.500", refused},
+             Case{"de_DE", true, "0.500", refused},
+             Case{"de_DE", true, "1.5", refused},
+             Case{"de_DE", true, "2,5", 9000},
+             Case{"en_US", false, "1.5", 1.5},
+             Case{"en_US", false, "", refused},
+             Case{"en_US", false, "-1", refused},
+             Case{"en_US", true, "-0:30", refused},
+         }) {
+        SCOPED_TRACE(std::string(c.locale) + (c.task ? " task '" : " expense '") + c.text + "'");
+        const TWLocaleGuard pinned{QString::fromLatin1(c.locale)};
+        open(book.newInvoice(book.project, QStringLiteral("June")), 0);
+        QTableView *table = c.task ? editor->tasksTable() : editor->expensesTable();
+        TWInvoiceItemsModel *model = c.task ? editor->tasksModel() : editor->expensesModel();
+        const int r = row(model, QLatin1String(c.task ? "Timed" : "Paper"));
+        ASSERT_GE(r, 0);
+        const qsizetype errors = prompts.errors.size();
+        table->selectRow(r);
+        ASSERT_TRUE(editor->tableViewSpace(table));
+        editor->quantityCheckbox()->click();
+        editor->quantityField()->setText(QString::fromUtf8(c.text));
+        editor->doQuantitySave(1);
+        if (!c.read) {
+            EXPECT_FALSE(model->isOnInvoice(*model->itemAt(r)));
+            EXPECT_TRUE(editor->quantityModel()); // still open
+            EXPECT_EQ(prompts.errors.size(), errors + 1);
+            editor->doQuantitySave(0);
+            continue;
+        }
+        EXPECT_TRUE(prompts.errors.size() == errors && alerts.isEmpty());
+        if (editor->quantityModel()) {
+            ADD_FAILURE() << "refused";
+            editor->doQuantitySave(0);
+            continue;
+        }
+        EXPECT_TRUE(model->isOnInvoice(*model->itemAt(r)));
+        EXPECT_DOUBLE_EQ(TWInvoiceItemsModel::invoiceQuantity(*model->itemAt(r)), *c.read);
+        // What the sheet then shows is saved unchanged as the same quantity.
+        ASSERT_TRUE(editor->tableViewSpace(table));
+        const QString shown = editor->quantityField()->text();
+        editor->doQuantitySave(1);
+        EXPECT_EQ(prompts.errors.size(), errors) << shown.toStdString();
+        EXPECT_DOUBLE_EQ(TWInvoiceItemsModel::invoiceQuantity(*model->itemAt(r)), *c.read)
+            << shown.toStdString();
+    }
+}
+
+// "1.500" under de_DE is fifteen hundred hours, far beyond the two and a half
+// left: the sheet asks before billing it, and Cancel leaves it to mend.
+TEST_F(InvoiceEditorTest, TheQuantitySheetAsksBeforeBillingMoreThanIsLeft)
+{
+    const TWLocaleGuard german(QStringLiteral("de_DE"));
+    TWPreferences::preferences().setRoundInvoiceTaskTime(0);
+    addTimedTask(9, 11, 30); // two and a half hours
+    open(book.newInvoice(book.project, QStringLiteral("June")), 0);
+    TWInvoiceItemsModel *tasks = editor->tasksModel();
+    const auto sheet = [this](const QString &text) {
+        editor->tasksTable()->selectRow(0);
+        EXPECT_TRUE(editor->tableViewSpace(editor->tasksTable()));
+        if (!editor->quantityCheckbox()->isChecked())
+            editor->quantityCheckbox()->click();
+        editor->quantityField()->setText(text);
+        editor->doQuantitySave(1);
+    };
+    twSetAlertPresenter([this](const TWAlert &alert, TWAlertCompletion completion) {
+        alerts.append(alert);
+        completion(TWAlertSecondButtonReturn);
+    });
+    sheet(QStringLiteral("1.500"));
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts.constFirst().message.contains(QStringLiteral("1500:00")))
+        << alerts.constFirst().message.toStdString();
+    EXPECT_TRUE(alerts.constFirst().message.contains(QStringLiteral("2:30")));
+    EXPECT_FALSE(tasks->isOnInvoice(*tasks->itemAt(0)));
+    EXPECT_TRUE(editor->quantityModel()); // open for mending
+    editor->doQuantitySave(0);
+
+    // All that is left, or less, is billed without a word.
+    sheet(QStringLiteral("2,5"));
+    EXPECT_EQ(alerts.size(), 1);
+    EXPECT_DOUBLE_EQ(TWInvoiceItemsModel::invoiceQuantity(*tasks->itemAt(0)), 9000);
+
+    // Asked and confirmed, more is billed as typed.
+    twSetAlertPresenter([this](const TWAlert &alert, TWAlertCompletion completion) {
+        alerts.append(alert);
+        completion(TWAlertFirstButtonReturn);
+    });
+    sheet(QStringLiteral("3:00"));
+    EXPECT_EQ(alerts.size(), 2);
+    EXPECT_DOUBLE_EQ(TWInvoiceItemsModel::invoiceQuantity(*tasks->itemAt(0)), 10800);
+    EXPECT_FALSE(editor->quantityModel());
 }
 
 TEST_F(InvoiceEditorTest, WhatIsLeftShowsAsItIsWrittenAndNeverBelowNothing)

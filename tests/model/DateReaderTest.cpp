@@ -75,6 +75,12 @@ TEST(DateReaderTest, EveryLocaleReadsTheDatesItWrites)
         {"fr_CA", true, "2026-10-05 14 h 45", moment},
         {"fr_CA", true, "2026-10-05 14:45", moment},
         {"el_GR", true, "5/10/26 2:45 \u03bc.\u03bc.", moment},
+        // The day period as shown ("Μ.Μ."), and typed in the Latin letters
+        // that look the same.
+        {"el_GR", true, "5/10/26 2:45 \u039c.\u039c.", moment},
+        {"el_GR", true, "5/10/26 2:45 M.M.", moment},
+        {"el_GR", true, "5/10/26 2:45 m.m.", moment},
+        {"el_GR", true, "5/10/26 2:45 \u039c.M.", moment},
         {"en_US", true, "10/5/26 2:45 p.m.", moment},
         {"sv_SE", false, "5 oktober 2026", moment.date().startOfDay()},
         {"fr_CA", false, "5 octobre 2026", moment.date().startOfDay()},
@@ -84,6 +90,7 @@ TEST(DateReaderTest, EveryLocaleReadsTheDatesItWrites)
         // another locale's article.
         {"fr_CA", true, "2026-10-05 14 x 45", {}},
         {"el_GR", true, "5/10/26 2:45 \u03bc.", {}},
+        {"el_GR", true, "5/10/26 2:45 N.M.", {}},
         {"pt_BR", false, "feira, 5 de outubro de 2026", {}},
         {"en_US", false, "le 5 October 2026", {}},
     };

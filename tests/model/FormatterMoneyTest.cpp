@@ -220,6 +220,16 @@ TEST(FormatterTyping, ReadsOnlyNumbersAsTheLocaleWritesThem)
              Case{"ar_EG", "1\u066c234\u066b56", 123456},
              Case{"fa_IR", "\u200e\u2212\u06f1\u06f2\u066b\u06f5", -1250},
              Case{"bn_BD", "\u09e7\u09e8,\u09e9\u09ea,\u09eb\u09ec\u09ed.\u09eb\u09e6", 123456750},
+             // Where the decimal mark is not on a Latin keyboard, "." is one too.
+             Case{"ar_EG", "987.65", 98765},
+             Case{"fa_IR", "8.25", 825},
+             Case{"ar_EG", "\u0669\u0668\u0667.\u0666\u0665", 98765},
+             Case{"ar_EG", "1\u066c234.5", 123450},
+             Case{"ar_EG", "-0.5", -50},
+             Case{"ar_EG", "1.234.5", refused},
+             Case{"ar_EG", "1.2\u066b3", refused},
+             Case{"ar_EG", "1,234.56", refused},
+             Case{"fa_IR", "1,5", refused},
          }) {
         const TWFormatter f{QLocale(QString::fromLatin1(c.locale))};
         const TWUnit usd = currency(QStringLiteral("USD"), QStringLiteral("$"));
@@ -236,6 +246,12 @@ TEST(FormatterTyping, ReadsOnlyNumbersAsTheLocaleWritesThem)
     EXPECT_EQ(us.typedNumber(QStringLiteral("1.5")), std::optional<double>(1.5));
     EXPECT_EQ(us.typedNumber(QStringLiteral("0.3333333333")), std::optional<double>(0.3333333333));
     EXPECT_TRUE(us.typedNumberError().contains(QStringLiteral("1,234.56")));
+    EXPECT_FALSE(us.typedNumberError().contains(QStringLiteral(" or ")));
+    // Where "." is read besides the locale's mark, the example shows both.
+    const QString arabic = TWFormatter{QLocale(QStringLiteral("ar_EG"))}.typedNumberError();
+    EXPECT_TRUE(arabic.contains(
+        QString::fromUtf8("\u0661\u066c\u0662\u0663\u0664\u066b\u0665\u0666 or 1234.56")))
+        << arabic.toStdString();
     // A refusal's words never contradict its example: where numbers are
     // grouped with spaces, it does not ask for none.
     for (const char *name : {"en_US", "de_DE", "fr_FR", "fr_CA", "sv_SE", "pl_PL", "de_CH"}) {
@@ -286,15 +302,16 @@ TEST(FormatterTyping, TheLocalesOwnDigitsAreTypedAndRead)
     }
 }
 
-// The conversion factor shown beside an amount in another unit is written in
-// the locale's marks, so that it reads back as the factor: "x 1.25000" would
-// read as 125000 where "." groups thousands.
-TEST(FormatterMoney, TheConversionFactorReadsBackInTheLocale)
+// The conversion factor shown beside an amount in another unit is a label
+// nothing reads back: written "x 1.25000" with a point in every locale.
+TEST(FormatterMoney, TheConversionFactorIsWrittenWithAPoint)
 {
     const TWUnit dollars = currency(QStringLiteral("USD"), QStringLiteral("$"));
-    const TWFormatter german{QLocale(QStringLiteral("de_DE"))};
-    const QString text = german.conversionString(-12500, &dollars, 10000, &dollars);
-    EXPECT_EQ(text, QStringLiteral("x 1,25000"));
-    EXPECT_EQ(german.doubleValueFromString(text.mid(2)), 1.25);
-    EXPECT_EQ(german.doubleValueFromString(QStringLiteral("1.25000")), 125000);
+    for (const char *name : {"en_US", "de_DE", "fr_FR", "ar_EG"}) {
+        const TWFormatter f{QLocale(QString::fromLatin1(name))};
+        EXPECT_EQ(f.conversionString(-12500, &dollars, 10000, &dollars),
+                  QStringLiteral("x 1.25000"))
+            << name;
+        EXPECT_EQ(f.conversionString(0, &dollars, 10000, &dollars), QString()) << name;
+    }
 }

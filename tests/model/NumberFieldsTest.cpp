@@ -75,9 +75,9 @@ TEST(NumberFields, WhatEveryFieldShowsReadsBack)
     };
     TWPreferences &preferences = TWPreferences::preferences();
     const std::uint32_t timeFormat = preferences.timeFormat();
-    for (const char *name :
-         {"en_US", "en_GB", "en_IN", "de_DE", "de_CH", "fr_FR", "fr_CH", "es_ES", "it_IT", "pt_BR",
-          "pt_PT", "nl_NL", "pl_PL", "sv_SE", "ru_RU", "ja_JP", "zh_CN", "hi_IN", "tr_TR"}) {
+    for (const char *name : {"en_US", "en_GB", "en_IN", "de_DE", "de_CH", "fr_FR", "fr_CH",
+                             "es_ES", "it_IT", "pt_BR", "pt_PT", "nl_NL", "pl_PL", "sv_SE",
+                             "ru_RU", "ja_JP", "zh_CN", "hi_IN", "tr_TR", "ar_EG", "fa_IR"}) {
         const TWLocaleGuard guard{QString::fromLatin1(name)};
         for (const Kind &kind : kinds) {
             if (preferences.timeFormat() != kind.timeFormat)

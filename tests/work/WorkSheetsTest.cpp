@@ -225,6 +225,42 @@ TEST_F(WorkSheets, WhatASheetShowsReadsBackInTheLocale)
     EXPECT_EQ(business->taskWithIdentifier(task->identifier())->quantity(), 1.5);
 }
 
+// Where the locale's decimal mark is not on a Latin keyboard, numbers typed
+// with "." are stored; the locale's own form still is.
+TEST_F(WorkSheets, APointIsTypedWhereTheLocalesMarkIsNotOnTheKeyboard)
+{
+    for (const auto &[locale, quantity, rate, quantityRead, rateRead] :
+         {std::tuple{"ar_EG", "8.25", "987.65", 8.25, 98765},
+          std::tuple{"fa_IR", "8.25", "987.65", 8.25, 98765},
+          std::tuple{"ar_EG", "\u0668\u066b\u0662\u0665", "\u0669\u0668\u0667\u066b\u0666\u0665",
+                     8.25, 98765}}) {
+        SCOPED_TRACE(locale);
+        const TWLocaleGuard pinned{QString::fromLatin1(locale)};
+        taskSheet.reset(); // its validators take the locale when made
+        const TWTaskPtr task = addTask(project, QStringLiteral("Work"), TWTaskTypeHour, 1);
+        openTask(task, 1);
+        for (const auto &[field, text] : {std::pair{taskSheet->quantityField(), quantity},
+                                          std::pair{taskSheet->rateField(), rate}}) {
+            // Keys for what a Latin keyboard types; the locale's own digits
+            // come from its input method, through the same filter.
+            const QString typed = QString::fromUtf8(text);
+            field->selectAll();
+            if (typed.toLatin1() == text)
+                QTest::keyClicks(field, typed);
+            else
+                field->insert(typed);
+            EXPECT_EQ(field->text(), typed);
+        }
+        taskSheet->saveButton()->click();
+        settle();
+        EXPECT_TRUE(alerts.isEmpty()) << alerts.join(u'\n').toStdString();
+        const TWTaskPtr stored = business->taskWithIdentifier(task->identifier());
+        EXPECT_EQ(stored->quantity(), quantityRead);
+        EXPECT_EQ(stored->rate(), rateRead);
+        alerts.clear();
+    }
+}
+
 TEST_F(WorkSheets, CancelStoresNothingAndImportSaveStoresNothing)
 {
     const TWTaskPtr task = addTask(project, QStringLiteral("Work"));

@@ -10,7 +10,6 @@
 
 #include <QColor>
 #include <QLocale>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -48,37 +47,28 @@ double twRoundedInvoiceTime(double quantity, double stepMinutes)
 
 bool twParseInvoiceQuantity(const QString &text, bool timed, double *quantity)
 {
-    const QString trimmed = text.trimmed();
-    const QLocale locale;
-    // Digits, the locale's separators and (for times) colons; nothing else,
-    // so that neither a sign nor words slip through as a number.
-    QString allowed = QStringLiteral("0-9\\s") +
-                      QRegularExpression::escape(locale.decimalPoint() + locale.groupSeparator()) +
-                      QStringLiteral(".,");
-    if (timed)
-        allowed += QLatin1Char(':');
-    static const QRegularExpression digit(QStringLiteral("[0-9]"));
-    if (trimmed.isEmpty() || !trimmed.contains(digit) ||
-        !QRegularExpression(QStringLiteral("^[%1]+$").arg(allowed)).match(trimmed).hasMatch())
+    // The reader of every other number and duration field, so that what the
+    // sheet shows reads back and what those fields refuse is refused here.
+    // Empty text is no quantity: unticking takes an item off the invoice.
+    if (text.trimmed().isEmpty())
         return false;
-    double value = 0;
-    if (timed) {
-        value = TWFormatter::formatter().timeValueFromString(trimmed);
-    } else {
-        // What the cell shows reads back ("2.500.000" under es_ES, which
-        // Qt's own reading refuses); "1.5" still reads where "," is the mark.
-        const std::optional<double> typed = TWFormatter::formatter().typedNumber(trimmed);
-        bool ok = typed.has_value();
-        value = typed.value_or(0);
-        if (!ok)
-            value = QLocale::c().toDouble(trimmed, &ok);
-        if (!ok)
-            return false;
-    }
-    if (!std::isfinite(value) || value < 0)
+    const TWFormatter &formatter = TWFormatter::formatter();
+    const std::optional<double> value =
+        timed ? formatter.typedTime(text) : formatter.typedNumber(text);
+    if (!value || !std::isfinite(*value) || *value < 0)
         return false;
-    *quantity = value;
+    *quantity = *value;
     return true;
+}
+
+QString twInvoiceQuantityError(const QString &text, bool timed)
+{
+    const TWFormatter &formatter = TWFormatter::formatter();
+    const QString typed = text.trimmed();
+    if (!timed)
+        return TWLocalized("invoiceQuantityInvalid").arg(typed, formatter.typedNumberExample(1.5));
+    return TWLocalized("invoiceTimeInvalid")
+        .arg(typed, formatter.typedNumberExample(1.5), formatter.timeString(5400, false, 0));
 }
 
 TWInvoiceItemsModel::TWInvoiceItemsModel(TWInvoiceItemType kind, QObject *parent)
@@ -234,7 +224,7 @@ TWErrorResult TWInvoiceItemsModel::setQuantity(int row, bool on, const QString &
     double quantity = 0;
     if (!twParseInvoiceQuantity(text, isTimed(*item), &quantity))
         return TWError(QStringLiteral("Tallyworth Invoice Error"), -1,
-                       TWLocalized("invoiceQuantityInvalid").arg(text));
+                       twInvoiceQuantityError(text, isTimed(*item)));
     setInvoiceQuantity(*item, quantity);
     if (!isOnInvoice(*item)) {
         m_selected.append(item);
@@ -242,6 +232,18 @@ TWErrorResult TWInvoiceItemsModel::setQuantity(int row, bool on, const QString &
     }
     reloadAll();
     return std::nullopt;
+}
+
+bool TWInvoiceItemsModel::billsBeyondAvailable(int row, bool on, const QString &text) const
+{
+    const TWInvoiceItemPtr item = itemAt(row);
+    double quantity = 0;
+    if (!item || !on || !twParseInvoiceQuantity(text, isTimed(*item), &quantity))
+        return false;
+    // What a check bills is never beyond; the text shown for it may have
+    // lost digits beyond the sixth place.
+    const double most = checkedQuantity(*item);
+    return quantity > most + 1e-6 * std::max(1.0, std::fabs(most));
 }
 
 QString TWInvoiceItemsModel::quantityText(const TWInvoiceItem &item, double quantity) const

@@ -22,9 +22,12 @@ class TWUnit;
 // under one second rounds nothing.
 double twRoundedInvoiceTime(double quantity, double stepMinutes);
 
-// Reads a typed quantity: seconds for a timed task (hours, or h:mm), a plain
-// number otherwise. False for text that is not a number or is negative.
+// Reads a typed quantity as every number field does: seconds for a timed
+// task (hours, or h:mm), a plain number otherwise, in the locale's digits and
+// marks. False for empty text, text that is not a number, or a negative one.
 bool twParseInvoiceQuantity(const QString &text, bool timed, double *quantity);
+// What the quantity sheet says of text it refused, with examples as typed here.
+QString twInvoiceQuantityError(const QString &text, bool timed);
 
 class TWInvoiceItemsModel final : public QAbstractTableModel
 {
@@ -66,6 +69,11 @@ public:
     // The quantity sheet's save: on with the typed quantity, or off. Refused
     // text changes nothing and answers why.
     TWErrorResult setQuantity(int row, bool on, const QString &text);
+    // A timed task: its quantity is seconds, typed as hours or h:mm.
+    bool isTimed(const TWInvoiceItem &item) const;
+    // Whether the sheet's text, read, bills more than a check would (what
+    // other invoices left, raised for timed tasks); false for unread text.
+    bool billsBeyondAvailable(int row, bool on, const QString &text) const;
     // The quantity as the table and the quantity sheet show it.
     QString quantityText(const TWInvoiceItem &item, double quantity) const;
 
@@ -101,7 +109,6 @@ signals:
     void selectionChanged();
 
 private:
-    bool isTimed(const TWInvoiceItem &item) const;
     QString money(qint64 value) const;
     void reloadAll();
 
