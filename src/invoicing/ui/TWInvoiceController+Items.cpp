@@ -3,7 +3,6 @@
 
 #include "invoicing/ui/TWInvoiceController.h"
 
-#include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
 
 #include "foundation/TWLocalized.h"
@@ -14,7 +13,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -117,67 +115,16 @@ void TWInvoiceController::doQuantityCheckbox()
 void TWInvoiceController::doQuantitySave(int tag)
 {
     if (tag == 1 && m_quantityModel) {
-        // More than is left to bill is asked about first: "1.500" reads as
-        // fifteen hundred where "." groups thousands.
-        if (m_quantityModel->billsBeyondAvailable(m_quantityRow, m_quantityCheckbox->isChecked(),
-                                                  m_quantityField->text())) {
-            confirmQuantityBeyondAvailable();
+        // Refused text leaves the sheet open and the item as it was.
+        if (TWErrorResult error = m_quantityModel->setQuantity(
+                m_quantityRow, m_quantityCheckbox->isChecked(), m_quantityField->text())) {
+            presentError(*error);
             return;
         }
-        saveQuantity();
-        return;
     }
     if (m_document && m_quantityView)
-        m_document->endSheet(m_quantityView, TWSheetResult::Cancelled);
+        m_document->endSheet(m_quantityView,
+                             tag == 1 ? TWSheetResult::Confirmed : TWSheetResult::Cancelled);
     m_quantityModel = nullptr;
     m_quantityRow = -1;
-}
-
-void TWInvoiceController::saveQuantity()
-{
-    if (!m_quantityModel)
-        return;
-    // Refused text leaves the sheet open and the item as it was.
-    if (TWErrorResult error = m_quantityModel->setQuantity(
-            m_quantityRow, m_quantityCheckbox->isChecked(), m_quantityField->text())) {
-        presentError(*error);
-        return;
-    }
-    if (m_document && m_quantityView)
-        m_document->endSheet(m_quantityView, TWSheetResult::Confirmed);
-    m_quantityModel = nullptr;
-    m_quantityRow = -1;
-}
-
-void TWInvoiceController::confirmQuantityBeyondAvailable()
-{
-    const TWInvoiceItemPtr item = m_quantityModel->itemAt(m_quantityRow);
-    if (!item)
-        return;
-    double typed = 0;
-    twParseInvoiceQuantity(m_quantityField->text(), m_quantityModel->isTimed(*item), &typed);
-    TWAlert alert;
-    alert.message =
-        TWLocalized("invoiceQuantityBeyondAvailable")
-            .arg(m_quantityModel->quantityText(*item, typed), item->name(),
-                 m_quantityModel->quantityText(*item, m_quantityModel->availableQuantity(*item)));
-    alert.buttons = {TWLocalized("invoiceQuantityBillAll"), TWLocalized("cancel")};
-    // Return goes back to the quantity, which is most likely mistyped.
-    alert.defaultButton = 1;
-    alert.window = m_quantityView ? m_quantityView->window() : nullptr;
-    const QPointer<TWInvoiceController> guarded(this);
-    const QPointer<TWInvoiceItemsModel> model(m_quantityModel);
-    const int row = m_quantityRow;
-    twRunAlert(alert, [guarded, model, row](int code) {
-        // The sheet may have closed or moved to another item meanwhile.
-        if (!guarded || !model || guarded->m_quantityModel != model ||
-            guarded->m_quantityRow != row)
-            return;
-        if (code == TWAlertFirstButtonReturn) {
-            guarded->saveQuantity();
-        } else if (guarded->m_quantityField) {
-            guarded->m_quantityField->setFocus(Qt::OtherFocusReason);
-            guarded->m_quantityField->selectAll();
-        }
-    });
 }

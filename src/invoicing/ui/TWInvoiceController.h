@@ -123,10 +123,6 @@ private:
     QTableView *buildTable(TWInvoiceItemsModel *model, const QString &name);
     void buildQuantitySheet();
     void openQuantitySheet(TWInvoiceItemsModel *model, int row);
-    // The quantity sheet's save once the quantity is settled.
-    void saveQuantity();
-    // Asks before billing more than is left of the item.
-    void confirmQuantityBeyondAvailable();
     void endSheet(TWSheetResult result);
     void presentError(const TWError &error);
     void nameEdited();

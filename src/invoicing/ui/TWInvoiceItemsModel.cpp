@@ -234,18 +234,6 @@ TWErrorResult TWInvoiceItemsModel::setQuantity(int row, bool on, const QString &
     return std::nullopt;
 }
 
-bool TWInvoiceItemsModel::billsBeyondAvailable(int row, bool on, const QString &text) const
-{
-    const TWInvoiceItemPtr item = itemAt(row);
-    double quantity = 0;
-    if (!item || !on || !twParseInvoiceQuantity(text, isTimed(*item), &quantity))
-        return false;
-    // What a check bills is never beyond; the text shown for it may have
-    // lost digits beyond the sixth place.
-    const double most = checkedQuantity(*item);
-    return quantity > most + 1e-6 * std::max(1.0, std::fabs(most));
-}
-
 QString TWInvoiceItemsModel::quantityText(const TWInvoiceItem &item, double quantity) const
 {
     if (const TWTask *task = asTask(item);

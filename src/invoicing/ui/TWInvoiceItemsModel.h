@@ -69,11 +69,6 @@ public:
     // The quantity sheet's save: on with the typed quantity, or off. Refused
     // text changes nothing and answers why.
     TWErrorResult setQuantity(int row, bool on, const QString &text);
-    // A timed task: its quantity is seconds, typed as hours or h:mm.
-    bool isTimed(const TWInvoiceItem &item) const;
-    // Whether the sheet's text, read, bills more than a check would (what
-    // other invoices left, raised for timed tasks); false for unread text.
-    bool billsBeyondAvailable(int row, bool on, const QString &text) const;
     // The quantity as the table and the quantity sheet show it.
     QString quantityText(const TWInvoiceItem &item, double quantity) const;
 
@@ -109,6 +104,7 @@ signals:
     void selectionChanged();
 
 private:
+    bool isTimed(const TWInvoiceItem &item) const;
     QString money(qint64 value) const;
     void reloadAll();
 
