@@ -3,10 +3,13 @@
 #include "foundation/TWLocalized.h"
 #include "store/TWPackageFiles.h"
 
+#include <QAbstractItemView>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -143,6 +146,35 @@ QString twPackageInstead(const QString &folder)
     return TWPackageFiles::isPackage(clean) ? clean : QString();
 }
 
+QString twSaveFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
+}
+
+QString twSaveProposal(const QString &proposed)
+{
+    if (proposed.isEmpty())
+        return {};
+    const QFileInfo info(proposed);
+    if (info.isAbsolute() && info.dir().exists())
+        return proposed;
+    return QDir(twSaveFolder()).filePath(info.fileName());
+}
+
+QString twPathWithExtension(const QString &path, const QString &extension, const QStringList &named)
+{
+    if (extension.isEmpty())
+        return path;
+    const QString suffix = QFileInfo(path).suffix();
+    if (!suffix.isEmpty() && (suffix.compare(extension, Qt::CaseInsensitive) == 0 ||
+                              named.contains(suffix, Qt::CaseInsensitive)))
+        return path;
+    return path + QLatin1Char('.') + extension;
+}
+
 TWPackageFileDialog::TWPackageFileDialog(Purpose purpose, const QString &title,
                                          const QString &proposed, QWidget *parent)
     : QFileDialog(parent, title), m_purpose(purpose)
@@ -181,8 +213,21 @@ TWPackageFileDialog::TWPackageFileDialog(Purpose purpose, const QString &title,
     if (acceptMode() == QFileDialog::AcceptSave) {
         // The replace question is ours.
         setOption(QFileDialog::DontConfirmOverwrite);
-        if (!proposed.isEmpty())
-            selectFile(proposed);
+        setLabelText(QFileDialog::Accept, TWLocalized("save"));
+        if (proposed.isEmpty())
+            setDirectory(twSaveFolder());
+        else
+            selectFile(twSaveProposal(proposed));
+        // Queued: after Qt's own titling, which follows the same changes.
+        for (const char *name : {"listView", "treeView"})
+            if (auto *view = findChild<QAbstractItemView *>(QLatin1String(name)))
+                connect(
+                    view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                    [this] { keepSaveTitle(); }, Qt::QueuedConnection);
+        if (QLineEdit *name = nameField())
+            connect(
+                name, &QLineEdit::textChanged, this, [this] { keepSaveTitle(); },
+                Qt::QueuedConnection);
     }
 
     // Opened from the list, the folder pop-up or the side bar: chosen.
@@ -202,6 +247,17 @@ TWPackageFileDialog::TWPackageFileDialog(Purpose purpose, const QString &title,
     });
 }
 
+void TWPackageFileDialog::keepSaveTitle()
+{
+    auto *buttons = findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+    QPushButton *button = buttons ? buttons->button(QDialogButtonBox::Save) : nullptr;
+    if (!button)
+        return;
+    const QStringList files = selectedFiles();
+    if (!files.isEmpty() && TWPackageFiles::isPackage(cleanPath(files.constFirst())))
+        button->setText(TWLocalized("save"));
+}
+
 QLineEdit *TWPackageFileDialog::nameField() const
 {
     return findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
@@ -211,12 +267,7 @@ TWPackageFileDialog *TWPackageFileDialog::ask(Purpose purpose, QWidget *parent,
                                               const QString &title, const QString &proposed,
                                               const QStringList &nameFilters, Done done)
 {
-    QString start = proposed;
-    if ((purpose == Purpose::Save || purpose == Purpose::SaveFile) && !proposed.isEmpty() &&
-        !QFileInfo(proposed).isAbsolute())
-        start = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-                    .filePath(proposed);
-    auto *dialog = new TWPackageFileDialog(purpose, title, start, parent);
+    auto *dialog = new TWPackageFileDialog(purpose, title, proposed, parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     if (parent)
         dialog->setWindowModality(Qt::WindowModal);
