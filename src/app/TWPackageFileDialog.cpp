@@ -6,6 +6,7 @@
 #include <QAbstractItemView>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -218,16 +219,17 @@ TWPackageFileDialog::TWPackageFileDialog(Purpose purpose, const QString &title,
             setDirectory(twSaveFolder());
         else
             selectFile(twSaveProposal(proposed));
-        // Queued: after Qt's own titling, which follows the same changes.
-        for (const char *name : {"listView", "treeView"})
-            if (auto *view = findChild<QAbstractItemView *>(QLatin1String(name)))
-                connect(
-                    view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                    [this] { keepSaveTitle(); }, Qt::QueuedConnection);
+        // Qt retitles the button from many places (typing, picking, a folder
+        // loading): the title is put right whenever the button is drawn, and
+        // after a pick or typing, which may leave Qt's "Open" standing.
+        if (QPushButton *button = saveButton())
+            button->installEventFilter(this);
+        const auto keep = [this] { keepSaveTitle(); };
+        if (auto *list = findChild<QAbstractItemView *>(QStringLiteral("listView")))
+            connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, keep,
+                    Qt::QueuedConnection);
         if (QLineEdit *name = nameField())
-            connect(
-                name, &QLineEdit::textChanged, this, [this] { keepSaveTitle(); },
-                Qt::QueuedConnection);
+            connect(name, &QLineEdit::textChanged, this, keep, Qt::QueuedConnection);
     }
 
     // Opened from the list, the folder pop-up or the side bar: chosen.
@@ -247,15 +249,29 @@ TWPackageFileDialog::TWPackageFileDialog(Purpose purpose, const QString &title,
     });
 }
 
-void TWPackageFileDialog::keepSaveTitle()
+QPushButton *TWPackageFileDialog::saveButton() const
 {
     auto *buttons = findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
-    QPushButton *button = buttons ? buttons->button(QDialogButtonBox::Save) : nullptr;
+    return buttons ? buttons->button(QDialogButtonBox::Save) : nullptr;
+}
+
+bool TWPackageFileDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Paint && watched == saveButton())
+        keepSaveTitle();
+    return QFileDialog::eventFilter(watched, event);
+}
+
+void TWPackageFileDialog::keepSaveTitle()
+{
+    QPushButton *button = saveButton();
     if (!button)
         return;
+    const QString title = TWLocalized("save");
     const QStringList files = selectedFiles();
-    if (!files.isEmpty() && TWPackageFiles::isPackage(cleanPath(files.constFirst())))
-        button->setText(TWLocalized("save"));
+    if (button->text() != title && !files.isEmpty() &&
+        TWPackageFiles::isPackage(cleanPath(files.constFirst())))
+        button->setText(title);
 }
 
 QLineEdit *TWPackageFileDialog::nameField() const

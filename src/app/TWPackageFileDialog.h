@@ -12,6 +12,7 @@
 #include <functional>
 
 class QLineEdit;
+class QPushButton;
 
 // What choosing a path in the dialog comes to, decided from the disk alone.
 struct TWPackageChoice {
@@ -95,6 +96,9 @@ public:
 
     void accept() override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     bool savesBusiness() const { return m_purpose == Purpose::Save; }
     TWPackageChoice choiceFor(const QString &path) const;
@@ -108,6 +112,7 @@ private:
     // Qt titles the accept button "Open" while a folder is picked; a
     // business picked in a save dialog is saved to, not opened.
     void keepSaveTitle();
+    QPushButton *saveButton() const;
     QLineEdit *nameField() const;
 
     Purpose m_purpose;

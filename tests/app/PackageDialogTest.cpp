@@ -309,12 +309,26 @@ TEST_F(PackageDialogTest, ABusinessPickedInASaveDialogLeavesTheButtonSave)
                                                         QItemSelectionModel::Rows);
             QCoreApplication::processEvents();
         };
+        pick(package);
+        EXPECT_EQ(button->text(), TWLocalized("save"));
         pick(dir.filePath(QStringLiteral("Folder")));
         EXPECT_NE(button->text(), TWLocalized("save"));
         pick(package);
         EXPECT_EQ(button->text(), TWLocalized("save"));
         dialog.reject();
     }
+
+    // Save As proposes the business itself, picked once its folder is listed.
+    std::unique_ptr<QFileDialog> saveAs(
+        TWDocumentPrompts::makeSaveDialog(package, QStringLiteral("Save"), nullptr));
+    saveAs->open();
+    auto *model = saveAs->findChild<QFileSystemModel *>();
+    for (int wait = 0; wait < 500 && !model->index(package).isValid(); ++wait)
+        QTest::qWait(10);
+    QTest::qWait(50);
+    QPushButton *button = saveAs->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Save);
+    button->grab(); // drawn as the user sees it
+    EXPECT_EQ(button->text(), TWLocalized("save"));
 }
 
 // With no Documents folder, a save proposes its file in the home folder,
