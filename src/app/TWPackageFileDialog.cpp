@@ -3,10 +3,14 @@
 #include "foundation/TWLocalized.h"
 #include "store/TWPackageFiles.h"
 
+#include <QAbstractItemView>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -143,6 +147,35 @@ QString twPackageInstead(const QString &folder)
     return TWPackageFiles::isPackage(clean) ? clean : QString();
 }
 
+QString twSaveFolder()
+{
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
+}
+
+QString twSaveProposal(const QString &proposed)
+{
+    if (proposed.isEmpty())
+        return {};
+    const QFileInfo info(proposed);
+    if (info.isAbsolute() && info.dir().exists())
+        return proposed;
+    return QDir(twSaveFolder()).filePath(info.fileName());
+}
+
+QString twPathWithExtension(const QString &path, const QString &extension, const QStringList &named)
+{
+    if (extension.isEmpty())
+        return path;
+    const QString suffix = QFileInfo(path).suffix();
+    if (!suffix.isEmpty() && (suffix.compare(extension, Qt::CaseInsensitive) == 0 ||
+                              named.contains(suffix, Qt::CaseInsensitive)))
+        return path;
+    return path + QLatin1Char('.') + extension;
+}
+
 TWPackageFileDialog::TWPackageFileDialog(Purpose purpose, const QString &title,
                                          const QString &proposed, QWidget *parent)
     : QFileDialog(parent, title), m_purpose(purpose)
@@ -181,8 +214,22 @@ TWPackageFileDialog::TWPackageFileDialog(Purpose purpose, const QString &title,
     if (acceptMode() == QFileDialog::AcceptSave) {
         // The replace question is ours.
         setOption(QFileDialog::DontConfirmOverwrite);
-        if (!proposed.isEmpty())
-            selectFile(proposed);
+        setLabelText(QFileDialog::Accept, TWLocalized("save"));
+        if (proposed.isEmpty())
+            setDirectory(twSaveFolder());
+        else
+            selectFile(twSaveProposal(proposed));
+        // Qt retitles the button from many places (typing, picking, a folder
+        // loading): the title is put right whenever the button is drawn, and
+        // after a pick or typing, which may leave Qt's "Open" standing.
+        if (QPushButton *button = saveButton())
+            button->installEventFilter(this);
+        const auto keep = [this] { keepSaveTitle(); };
+        if (auto *list = findChild<QAbstractItemView *>(QStringLiteral("listView")))
+            connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this, keep,
+                    Qt::QueuedConnection);
+        if (QLineEdit *name = nameField())
+            connect(name, &QLineEdit::textChanged, this, keep, Qt::QueuedConnection);
     }
 
     // Opened from the list, the folder pop-up or the side bar: chosen.
@@ -202,6 +249,31 @@ TWPackageFileDialog::TWPackageFileDialog(Purpose purpose, const QString &title,
     });
 }
 
+QPushButton *TWPackageFileDialog::saveButton() const
+{
+    auto *buttons = findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+    return buttons ? buttons->button(QDialogButtonBox::Save) : nullptr;
+}
+
+bool TWPackageFileDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Paint && watched == saveButton())
+        keepSaveTitle();
+    return QFileDialog::eventFilter(watched, event);
+}
+
+void TWPackageFileDialog::keepSaveTitle()
+{
+    QPushButton *button = saveButton();
+    if (!button)
+        return;
+    const QString title = TWLocalized("save");
+    const QStringList files = selectedFiles();
+    if (button->text() != title && !files.isEmpty() &&
+        TWPackageFiles::isPackage(cleanPath(files.constFirst())))
+        button->setText(title);
+}
+
 QLineEdit *TWPackageFileDialog::nameField() const
 {
     return findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
@@ -211,12 +283,7 @@ TWPackageFileDialog *TWPackageFileDialog::ask(Purpose purpose, QWidget *parent,
                                               const QString &title, const QString &proposed,
                                               const QStringList &nameFilters, Done done)
 {
-    QString start = proposed;
-    if ((purpose == Purpose::Save || purpose == Purpose::SaveFile) && !proposed.isEmpty() &&
-        !QFileInfo(proposed).isAbsolute())
-        start = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-                    .filePath(proposed);
-    auto *dialog = new TWPackageFileDialog(purpose, title, start, parent);
+    auto *dialog = new TWPackageFileDialog(purpose, title, proposed, parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     if (parent)
         dialog->setWindowModality(Qt::WindowModal);

@@ -12,6 +12,7 @@
 #include <functional>
 
 class QLineEdit;
+class QPushButton;
 
 // What choosing a path in the dialog comes to, decided from the disk alone.
 struct TWPackageChoice {
@@ -45,6 +46,20 @@ QString twFileRefusalMessage(const TWPackageChoice &choice);
 // when `folder` is one or lies inside one); empty when `folder` is fine.
 QString twPackageInstead(const QString &folder);
 
+// The folder a save starts in when nothing else says: Documents, or the home
+// folder where there is no Documents folder.
+QString twSaveFolder();
+// Where a save dialog proposes `proposed` (a path, or a bare name): a bare
+// name, or a path whose folder does not exist, goes into twSaveFolder(), so
+// that the dialog shows the folder the file would be written to.
+QString twSaveProposal(const QString &proposed);
+// The path a save to `path` writes in the format whose extension is
+// `extension`: a name ending in it (in any case), or in one of `named` (the
+// extensions that choose another format), is kept as it is; any other name
+// gets the extension added.
+QString twPathWithExtension(const QString &path, const QString &extension,
+                            const QStringList &named = {});
+
 class TWPackageFileDialog final : public QFileDialog
 {
     Q_OBJECT
@@ -64,7 +79,7 @@ public:
 
     // Opens a window-modal dialog on `parent` that deletes itself when it
     // ends; `done` gets the places chosen (none when cancelled). A save
-    // starts in `proposed`'s folder, or in Documents for a bare name.
+    // starts where twSaveProposal() puts `proposed`.
     using Done = std::function<void(const QStringList &)>;
     static TWPackageFileDialog *ask(Purpose purpose, QWidget *parent, const QString &title,
                                     const QString &proposed, const QStringList &nameFilters,
@@ -81,6 +96,9 @@ public:
 
     void accept() override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     bool savesBusiness() const { return m_purpose == Purpose::Save; }
     TWPackageChoice choiceFor(const QString &path) const;
@@ -91,6 +109,10 @@ private:
     // A package came to be shown as a folder: show it from outside, its
     // name taken; `chosen` when the user opened it, which chooses it.
     void leavePackage(const QString &folder, bool chosen);
+    // Qt titles the accept button "Open" while a folder is picked; a
+    // business picked in a save dialog is saved to, not opened.
+    void keepSaveTitle();
+    QPushButton *saveButton() const;
     QLineEdit *nameField() const;
 
     Purpose m_purpose;

@@ -20,7 +20,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QTimer>
 
 namespace
@@ -48,10 +47,10 @@ QString twPrintFileProposal(const QPrinter &printer, const QString &name)
         folder = QFileInfo(printer.outputFileName()).absolutePath();
     if (folder.isEmpty())
         folder = lastPrintFolder();
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString base = name.isEmpty() ? TWLocalized("printFileName") : name;
-    return QDir(folder).filePath(TWFileNames::safeFileName(base + QStringLiteral(".pdf")));
+    const QString file = TWFileNames::safeFileName(base + QStringLiteral(".pdf"));
+    // A folder since removed, or none yet, gives way to one that exists.
+    return twSaveProposal(folder.isEmpty() ? file : QDir(folder).filePath(file));
 }
 
 QPrintDialog *twPrintDialog(QPrinter &printer, const QString &name, QWidget *parent)

@@ -32,7 +32,7 @@ TWErrorResult twSendPdf(const QByteArray &pdf, const TWPrintTarget &target);
 
 // The print dialog of every print job, window-modal on `parent`, deleted
 // when it closes. Printing to a file proposes `name`.pdf in the folder last
-// printed to (Documents at first), never the file of another job, and its
+// printed to (at first twSaveFolder()), never the file of another job, and its
 // file is chosen with the package-aware dialog.
 QPrintDialog *twPrintDialog(QPrinter &printer, const QString &name, QWidget *parent);
 // The file a print of `name` on `printer` proposes.

@@ -148,7 +148,7 @@ TWErrorResult TWLayout::readPackage(TWLayoutFileData *fileData) const
         // Anything that does not even start like a zip holds no layout
         // description; a zip the reader refuses says why.
         if (!bytes.startsWith("PK") || !archive.error())
-            return error("missingLayoutFile", m_path);
+            return error("missingLayoutFile");
         return archive.error();
     }
     // A member that cannot be read (damaged, encrypted, unsafely named)

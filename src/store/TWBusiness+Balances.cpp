@@ -64,11 +64,19 @@ std::optional<MatchKey> matchKey(const TWTransaction &transaction)
         transaction.total(),    transaction.account1Identifier(), transaction.account2Identifier(),
         transaction.dayValue(), transaction.unit()->code(),       0};
     if (transaction.hasSplit()) {
+        // A split entry is its lines: the total and accounts it carries are
+        // whatever made it left there (its first line's, the bank's, none),
+        // so its size is taken from its debit lines instead.
+        key.total = 0;
+        key.account1 = 0;
+        key.account2 = 0;
         // The line count too, so that no line can be added or dropped unseen.
         key.lines = quint64(transaction.splits().size()) << 56;
         for (const TWSplitPtr &split : transaction.splits()) {
-            if (split)
-                key.lines += lineFingerprint(split->accountIdentifier(), split->total());
+            if (!split)
+                continue;
+            key.lines += lineFingerprint(split->accountIdentifier(), split->total());
+            key.total += std::max<qint64>(split->total(), 0);
         }
     }
     return key;

@@ -5,16 +5,24 @@
 #include "TWTestSupport.h"
 #include "app/TWDocumentPrompts.h"
 #include "app/TWPackageFileDialog.h"
+#include "app/TWPrint.h"
 
 #include "foundation/TWLocalized.h"
 
 #include <QAbstractButton>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -273,4 +281,87 @@ TEST_F(PackageDialogTest, AFileIsNeverWrittenIntoNorReadFromInsideABusiness)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     EXPECT_FALSE(QFileInfo::exists(package + QStringLiteral("/inside.pdf")));
+}
+
+// A business picked in a save dialog is what would be saved to: the button
+// says Save, as for a file, where Qt says Open for any folder; a plain folder
+// picked is still opened.
+TEST_F(PackageDialogTest, ABusinessPickedInASaveDialogLeavesTheButtonSave)
+{
+    for (const auto purpose :
+         {TWPackageFileDialog::Purpose::Save, TWPackageFileDialog::Purpose::SaveFile}) {
+        TWPackageFileDialog dialog(purpose, QStringLiteral("Save"),
+                                   dir.filePath(QStringLiteral("Untitled")), nullptr);
+        dialog.open();
+        auto *list = dialog.findChild<QListView *>(QStringLiteral("listView"));
+        auto *model = dialog.findChild<QFileSystemModel *>();
+        auto *buttons = dialog.findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+        ASSERT_TRUE(list && model && buttons);
+        QPushButton *button = buttons->button(QDialogButtonBox::Save);
+        ASSERT_TRUE(button);
+        const auto pick = [&](const QString &path) {
+            // The model lists the folder on its own thread.
+            for (int wait = 0; wait < 500 && !model->index(path).isValid(); ++wait)
+                QTest::qWait(10);
+            ASSERT_TRUE(model->index(path).isValid());
+            list->selectionModel()->setCurrentIndex(model->index(path),
+                                                    QItemSelectionModel::ClearAndSelect |
+                                                        QItemSelectionModel::Rows);
+            QCoreApplication::processEvents();
+        };
+        pick(package);
+        EXPECT_EQ(button->text(), TWLocalized("save"));
+        pick(dir.filePath(QStringLiteral("Folder")));
+        EXPECT_NE(button->text(), TWLocalized("save"));
+        pick(package);
+        EXPECT_EQ(button->text(), TWLocalized("save"));
+        dialog.reject();
+    }
+
+    // Save As proposes the business itself, picked once its folder is listed.
+    std::unique_ptr<QFileDialog> saveAs(
+        TWDocumentPrompts::makeSaveDialog(package, QStringLiteral("Save"), nullptr));
+    saveAs->open();
+    auto *model = saveAs->findChild<QFileSystemModel *>();
+    for (int wait = 0; wait < 500 && !model->index(package).isValid(); ++wait)
+        QTest::qWait(10);
+    QTest::qWait(50);
+    QPushButton *button = saveAs->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Save);
+    button->grab(); // drawn as the user sees it
+    EXPECT_EQ(button->text(), TWLocalized("save"));
+}
+
+// With no Documents folder, a save proposes its file in the home folder,
+// which the dialog shows; so does a path whose folder is gone, and a print
+// to a file.
+TEST_F(PackageDialogTest, ASaveProposesItsFileInAFolderThatExists)
+{
+    const QString home = dir.filePath(QStringLiteral("Folder"));
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", home.toUtf8());
+    const auto restore = qScopeGuard([&] { qputenv("HOME", oldHome); });
+    const QString gone = dir.filePath(QStringLiteral("Gone/Report.pdf"));
+    for (const QString &proposed : {QStringLiteral("Acme - W-1.pdf"), gone}) {
+        SCOPED_TRACE(proposed.toStdString());
+        TWPackageFileDialog *dialog =
+            TWPackageFileDialog::ask(TWPackageFileDialog::Purpose::SaveFile, nullptr,
+                                     QStringLiteral("Save"), proposed, {}, {});
+        EXPECT_EQ(shown(*dialog), home);
+        EXPECT_EQ(nameField(*dialog)->text(), QFileInfo(proposed).fileName());
+        dialog->reject();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    for (const QString &last : {QString(), gone}) {
+        SCOPED_TRACE(last.toStdString());
+        printer.setOutputFileName(last);
+        QPrintDialog *print = twPrintDialog(printer, QStringLiteral("Acme - W-1"), nullptr);
+        QCoreApplication::processEvents();
+        auto *field = print->findChild<QLineEdit *>(QStringLiteral("filename"));
+        ASSERT_TRUE(field);
+        EXPECT_EQ(field->text(), QDir(home).filePath(QStringLiteral("Acme - W-1.pdf")));
+        delete print;
+    }
 }

@@ -11,6 +11,7 @@
 
 #include "app/TWAlert.h"
 #include "app/TWControls.h"
+#include "app/TWPackageFileDialog.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWClient.h"
 #include "model/TWExpense.h"
@@ -21,9 +22,11 @@
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDir>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTableView>
 #include <QUrl>
 
@@ -183,6 +186,48 @@ TEST_F(ExportTransactionsSheetTest, QifAndOfxLeaveTheColumnsAndAttachmentsAsideA
     }
     choose(sheet.fileTypePopUpButton(), 1);
     EXPECT_TRUE(sheet.fieldsTableView()->isEnabled());
+    EXPECT_TRUE(errors.isEmpty());
+}
+
+// Saved through the dialog itself: with no Documents folder the export is
+// proposed in the home folder the dialog shows, and a name typed without the
+// format's extension gets it.
+TEST_F(ExportTransactionsSheetTest, TheDialogProposesAFolderThatExistsAndANameGetsItsExtension)
+{
+    const QString home = dir.filePath(QStringLiteral("home"));
+    ASSERT_TRUE(QDir().mkpath(home));
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", home.toUtf8());
+    const auto restore = qScopeGuard([&] { qputenv("HOME", oldHome); });
+    TWExportSheetController::setSaveLocation({});
+    storeChoice(TWExportFileTypeCSV, {kChecking}, kLedgerColumns, false);
+    TWExportTransactionsController sheet;
+    watch(sheet);
+    struct Case {
+        int tag;
+        const char *proposed;
+        const char *typed;
+        const char *written;
+    };
+    for (const Case &test : {Case{0, "transactions.csv", "chk-jan", "chk-jan.csv"},
+                             Case{4, "transactions.qif", "chk-jan.QIF", "chk-jan.QIF"},
+                             Case{2, "transactions.ofx", "chk.jan", "chk.jan.ofx"}}) {
+        SCOPED_TRACE(test.typed);
+        sheet.reset();
+        choose(sheet.fileTypePopUpButton(), test.tag);
+        sheet.exportButton()->click();
+        auto *panel = sheet.view()->findChild<TWPackageFileDialog *>();
+        ASSERT_TRUE(panel);
+        EXPECT_EQ(panel->directory().absolutePath(), home);
+        auto *name = panel->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        ASSERT_TRUE(name);
+        EXPECT_EQ(name->text(), QLatin1String(test.proposed));
+        name->setText(QLatin1String(test.typed));
+        panel->accept();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(QFileInfo(QDir(home).filePath(QLatin1String(test.written))).isFile());
+    }
+    EXPECT_FALSE(QFileInfo::exists(QDir(home).filePath(QStringLiteral("chk-jan"))));
     EXPECT_TRUE(errors.isEmpty());
 }
 

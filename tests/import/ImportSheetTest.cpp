@@ -5,6 +5,7 @@
 
 #include "ImportProcessTestSupport.h"
 
+#include "export/core/TWExportWriter.h"
 #include "import/core/TWParserOFX.h"
 #include "import/core/TWParserQIF.h"
 #include "import/ui/TWImportMappingModel.h"
@@ -261,6 +262,66 @@ TEST_F(ImportSelectionTest, AnEntryWrittenTheOtherWayRoundStartsUnticked)
          selection()->importTransactionsController()->importSelectedTransactions())
         ticked.append(TWFormatter::formatter().shortDateString(transaction->date()));
     EXPECT_EQ(ticked, (QStringList{"6/2/24", "6/3/24", "6/4/24"}));
+}
+
+// The program's own export of an account read back: every entry is in the
+// business already, a split one too, whatever total and accounts it carries
+// and whichever of its lines comes first. A split is read as the entry it is.
+TEST_F(ImportSelectionTest, TheProgramsOwnExportReadBackIsAllDuplicates)
+{
+    const TWAccountPtr supplies =
+        twImportAccount(*business, QStringLiteral("Supplies"), TWAccountTypeExpense);
+    const TWUnitPtr usd = business->unitWithCode(QStringLiteral("USD"));
+    const auto storeSplit = [&](int day, qint64 total, qint32 account1, qint32 account2,
+                                QList<std::pair<TWAccountPtr, qint64>> lines) {
+        auto stored = std::make_shared<TWTransaction>();
+        stored->setIdentifier(business->nextTransactionIdentifier());
+        stored->setDate(twLocal(2024, 6, day));
+        stored->setPayee(QStringLiteral("Costco"));
+        stored->setUnit(usd);
+        stored->setTotal(total);
+        stored->setAccount1Identifier(account1);
+        stored->setAccount2Identifier(account2);
+        TWSplitList splits;
+        for (const auto &[account, amount] : lines)
+            splits.append(TWSplit::splitWithIdentifier(0, QString(), account->identifier(), amount,
+                                                       amount, amount, 0, 0, usd));
+        stored->setSplits(splits);
+        stored->setHasSplit(true);
+        ASSERT_OK(business->addTransaction(stored, false, false, false, false));
+    };
+    store(1, food, checking, -4550);
+    // Made whole at once: its total the entry's, no accounts of its own.
+    storeSplit(3, 4850, 0, 0, {{supplies, 2850}, {food, 2000}, {checking, -4850}});
+    // Split in the editor: the first two lines' accounts, the first line's total.
+    storeSplit(4, -6000, checking->identifier(), supplies->identifier(),
+               {{checking, -6000}, {supplies, 1000}, {food, 5000}});
+    const TWAccountList accounts{checking};
+    const TWTransactionList listed =
+        business->transactionsForAccounts(accounts, nullptr, 0, QDateTime(), QDateTime(), nullptr);
+    for (const std::uint32_t fileType : {TWExportFileTypeCSV, TWExportFileTypeQIF}) {
+        SCOPED_TRACE(fileType);
+        const auto settings = TWExportTransactionsSettings::exportTransactionsSettingsWithFileType(
+            fileType, nullptr, 0, QDateTime(), QDateTime(), accounts,
+            business->defaultExportFields(), false);
+        const QString path = dir.filePath(TWExportWriter::fileName(fileType));
+        ASSERT_OK(TWExportWriter::writeTransactions(*business, settings, listed, path, false));
+        sheet.importURL(QUrl::fromLocalFile(path));
+        sheet.doParse(1);
+        ASSERT_TRUE(selection());
+        ASSERT_EQ(selection()->transactions().size(), 3);
+        EXPECT_TRUE(
+            selection()->importTransactionsController()->importSelectedTransactions().isEmpty());
+        QList<qint64> totals;
+        for (const TWTransactionPtr &read : selection()->transactions())
+            if (read->hasSplit()) {
+                totals.append(read->total());
+                EXPECT_EQ(read->activeAccountIdentifier(), checking->identifier());
+            }
+        EXPECT_EQ(totals, (QList<qint64>{4850, 6000}));
+        EXPECT_FALSE(selection()->importButton()->isEnabled());
+        selection()->doImport(0);
+    }
 }
 
 TEST_F(ImportSelectionTest, ImportAddsTheTickedRowsShownInOneWriteWithOneNotificationEach)

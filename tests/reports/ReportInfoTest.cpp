@@ -11,6 +11,8 @@
 #include "TWTransactionTestSupport.h"
 #include "app/TWAlert.h"
 #include "app/TWPopover.h"
+#include "model/TWAccountingPeriod.h"
+#include "model/TWBusinessInfo.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -111,13 +113,16 @@ TEST_F(ReportInfoTest, ANewReportIsMadeInTheSheetAndCarriesItsDatesAcrossTypes)
     EXPECT_TRUE(editor->dateRangeView()->isVisible());
     EXPECT_FALSE(editor->dateView()->isVisible());
     EXPECT_EQ(editor->nameTextField()->text(), QStringLiteral("Income"));
-    EXPECT_EQ(editor->fromDatePicker()->date(), QDate(2025, 1, 3));
+    // All dates, greyed: the span of the records (none yet: today).
+    EXPECT_EQ(editor->fromDatePicker()->date(), QDate(2025, 1, 10));
     EXPECT_FALSE(editor->fromDatePicker()->isEnabled());
     EXPECT_FALSE(editor->rangeComparePopUpButton()->isEnabled());
 
+    choose(editor->dateRangePopUpButton(), TWReportDateTypeCustomRange);
     editor->fromDatePicker()->setDate(QDate(2024, 3, 5));
     editor->rangeCompareCheckbox()->setChecked(true);
     EXPECT_TRUE(editor->rangeComparePopUpButton()->isEnabled());
+    choose(editor->rangeComparePopUpButton(), TWReportDateTypeCustomRange);
     editor->compareFromDatePicker()->setDate(QDate(2023, 3, 5));
     const int heightBefore = editor->view()->window()->height();
     const int topBefore = editor->view()->window()->geometry().top();
@@ -127,8 +132,10 @@ TEST_F(ReportInfoTest, ANewReportIsMadeInTheSheetAndCarriesItsDatesAcrossTypes)
     EXPECT_TRUE(editor->dateView()->isVisible());
     EXPECT_FALSE(editor->dateRangeView()->isVisible());
     EXPECT_EQ(editor->nameTextField()->text(), QStringLiteral("Balance Sheet"));
-    EXPECT_EQ(editor->datePicker()->date(), QDate(2024, 3, 5));
+    // As of today, greyed; the dates carried over come with Custom.
+    EXPECT_EQ(editor->datePicker()->date(), QDate(2025, 1, 10));
     EXPECT_TRUE(editor->dateCompareCheckbox()->isChecked());
+    choose(editor->dateCompareDatePopUpButton(), TWReportDateTypeCustomDate);
     EXPECT_EQ(editor->compareDatePicker()->date(), QDate(2023, 3, 5));
     // The single-date view is shorter; the sheet keeps its top edge.
     QCoreApplication::processEvents();
@@ -137,6 +144,7 @@ TEST_F(ReportInfoTest, ANewReportIsMadeInTheSheetAndCarriesItsDatesAcrossTypes)
 
     choose(editor->datePopUpButton(), TWReportDateTypeCustomDate);
     EXPECT_TRUE(editor->datePicker()->isEnabled());
+    EXPECT_EQ(editor->datePicker()->date(), QDate(2024, 3, 5));
     editor->nameTextField()->setText(QStringLiteral("Spring"));
     const qint32 expected = document->business()->nextReportIdentifier();
     editor->saveButton()->click();
@@ -223,6 +231,62 @@ TEST_F(ReportInfoTest, ThePopoverChecksTheDatesAndStoresOnlyASavedEdit)
     EXPECT_EQ(edited->toDate().date(), QDate(2024, 1, 1));
     EXPECT_FALSE(edited->showGraphs());
     EXPECT_EQ(alerts.size(), 2);
+}
+
+// A greyed date is the one the report uses for the type chosen (at the
+// start of a fiscal year's first January here); Custom brings the report's
+// own dates back, and they stay stored whatever type is saved.
+TEST_F(ReportInfoTest, GreyedDatesAreTheOnesTheReportUses)
+{
+    TWReportPtr report;
+    auto document = windowDocument([&](TWBusiness &b) {
+        TWBusinessInfoPtr info = b.businessInfo()->copy();
+        info->setAccountingPeriods({TWAccountingPeriod::accountingPeriodWithName(
+            QStringLiteral("FY"), twLocal(2024, 7, 1), twLocal(2025, 6, 30), false, 0)});
+        info->setCreateNewAccountingPeriods(false);
+        ASSERT_OK(b.updateBusinessInfo(info));
+        ASSERT_OK(b.populateAccountingPeriods());
+        report = addIncomeReport(b);
+        report->setFromDate(twLocal(2024, 3, 5));
+        report->setToDate(twLocal(2024, 4, 5));
+    });
+    auto *editor = editInPopover(*document, report);
+    ASSERT_TRUE(editor);
+    const auto shows = [&](QDateEdit *from, QDateEdit *to, QDate first, QDate last) {
+        EXPECT_EQ(from->date(), first);
+        EXPECT_EQ(to->date(), last);
+    };
+    // The report's own type, at once.
+    shows(editor->fromDatePicker(), editor->toDatePicker(), {2025, 1, 1}, {2025, 12, 31});
+    struct Case {
+        quint32 type;
+        QDate from, to;
+    };
+    const Case cases[] = {
+        {TWReportDateTypeCurrentAccountingPeriod, {2024, 7, 1}, {2025, 6, 30}},
+        {TWReportDateTypeLastMonth, {2024, 12, 1}, {2024, 12, 31}},
+        {TWReportDateTypeCustomRange, {2024, 3, 5}, {2024, 4, 5}},
+        {TWReportDateTypeThisQuarter, {2025, 1, 1}, {2025, 3, 31}},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.type);
+        choose(editor->dateRangePopUpButton(), test.type);
+        shows(editor->fromDatePicker(), editor->toDatePicker(), test.from, test.to);
+        EXPECT_EQ(editor->fromDatePicker()->isEnabled(), test.type == TWReportDateTypeCustomRange);
+    }
+    editor->rangeCompareCheckbox()->setChecked(true);
+    choose(editor->rangeComparePopUpButton(), TWReportDateTypeLastYear);
+    shows(editor->compareFromDatePicker(), editor->compareToDatePicker(), {2024, 1, 1},
+          {2024, 12, 31});
+
+    choose(editor->dateRangePopUpButton(), TWReportDateTypeCurrentAccountingPeriod);
+    editor->doSave(1);
+    settle();
+    const TWReportPtr stored = document->business()->reportWithIdentifier(report->identifier());
+    EXPECT_EQ(stored->dateType(), TWReportDateTypeCurrentAccountingPeriod);
+    EXPECT_EQ(stored->fromDate().date(), QDate(2024, 3, 5));
+    EXPECT_EQ(stored->toDate().date(), QDate(2024, 4, 5));
+    EXPECT_TRUE(alerts.isEmpty());
 }
 
 // A custom To that does not read is named when the popover saves, in the

@@ -26,11 +26,16 @@ namespace
 
 constexpr std::uint32_t kCustomInterval = 6;
 
-void panelSaveLocation(QWidget *parent, const QString &proposed,
+void panelSaveLocation(QWidget *parent, const QString &proposed, const QString &extension,
                        std::function<void(const QString &)> done)
 {
-    TWPackageFileDialog::ask(TWPackageFileDialog::Purpose::SaveFile, parent, QString(), proposed,
-                             {}, [done](const QStringList &files) { done(files.value(0)); });
+    TWPackageFileDialog *panel = TWPackageFileDialog::ask(
+        TWPackageFileDialog::Purpose::SaveFile, parent, QString(), proposed, {},
+        [done](const QStringList &files) { done(files.value(0)); });
+    // A name typed without the format's extension gets it, so that the file
+    // is known for what it holds (and the import dialog lists it).
+    panel->setTarget(
+        [extension](const QString &typed) { return twPathWithExtension(typed, extension); });
 }
 
 TWExportSheetController::SaveLocation &saveLocation()
@@ -294,7 +299,8 @@ void TWExportSheetController::presentError(const TWError &error)
 }
 
 void TWExportSheetController::chooseLocationAndWrite(
-    const QString &proposed, std::function<TWErrorResult(const QString &path)> write)
+    const QString &proposed, const QString &extension,
+    std::function<TWErrorResult(const QString &path)> write)
 {
     QPointer<TWExportSheetController> guard(this);
     QPointer<TWBusinessController> document(m_document);
@@ -315,5 +321,5 @@ void TWExportSheetController::chooseLocationAndWrite(
     if (saveLocation())
         saveLocation()(parent, proposed, done);
     else
-        panelSaveLocation(parent, proposed, done);
+        panelSaveLocation(parent, proposed, extension, done);
 }

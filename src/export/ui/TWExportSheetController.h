@@ -128,8 +128,9 @@ protected:
     void updateDateControls();
     void reloadTables();
     // Asks for a location, then runs `write` with the document's progress
-    // sheet around it and presents its error.
-    void chooseLocationAndWrite(const QString &proposed,
+    // sheet around it and presents its error. A file name chosen without
+    // `extension` (the format's; empty for a folder) gets it.
+    void chooseLocationAndWrite(const QString &proposed, const QString &extension,
                                 std::function<TWErrorResult(const QString &path)> write);
     void presentError(const TWError &error);
 

@@ -260,6 +260,7 @@ void TWExportTransactionsController::exportNow()
     const bool folder = TWExportWriter::writesFolder(*settings, hasAttachments);
     chooseLocationAndWrite(folder ? TWExportWriter::baseName()
                                   : TWExportWriter::fileName(settings->fileType()),
+                           folder ? QString() : TWExportWriter::extension(settings->fileType()),
                            [business, settings, transactions, folder](const QString &path) {
                                return TWExportWriter::writeTransactions(*business, settings,
                                                                         transactions, path, folder);

@@ -173,34 +173,35 @@ void TWExportWorkController::exportNow()
     const TWProjectList projects = m_settings->projects();
     const QString base = TWLocalized(tasks ? "tasksLower" : "expensesLower");
     const QString fileName = base + QStringLiteral(".") + extension(fileType);
-    chooseLocationAndWrite(fileName, [=](const QString &path) -> TWErrorResult {
-        if (fileType > TWExportFileTypePDF)
-            return TWError(QStringLiteral("Tallyworth Export Error"), -1,
-                           TWLocalized("exportWriteDescription")
-                               .arg(fileName, TWLocalized("exportNoWriterReason")));
-        const bool grouping = fileType != TWExportFileTypeCSV;
-        TWCellList cells;
-        if (tasks) {
-            const TWTaskList items = business->tasksForProjects(&projects, taskSettings->interval(),
-                                                                taskSettings->intervalFromDate(),
-                                                                taskSettings->intervalToDate());
-            cells = TWExportTasks::exportTasksWithTasks(items, grouping, taskSettings, business)
-                        ->cells();
-        } else {
-            const TWExpenseList items = business->expensesForProjects(
-                &projects, expenseSettings->interval(), expenseSettings->intervalFromDate(),
-                expenseSettings->intervalToDate());
-            cells = TWExportExpenses::exportExpensesWithExpenses(items, grouping, expenseSettings,
-                                                                 business)
-                        ->cells();
-        }
-        QByteArray data;
-        if (fileType == TWExportFileTypeHTML)
-            data = TWSerializerHTML::serializerWithCells(cells)->data();
-        else if (fileType == TWExportFileTypePDF)
-            data = TWSerializerPDF::serializerWithCells(cells)->data();
-        else
-            data = TWSerializerCSV::serializerWithCells(cells)->data();
-        return TWExportFiles::writeFile(path, base, data);
-    });
+    chooseLocationAndWrite(
+        fileName, extension(fileType), [=](const QString &path) -> TWErrorResult {
+            if (fileType > TWExportFileTypePDF)
+                return TWError(QStringLiteral("Tallyworth Export Error"), -1,
+                               TWLocalized("exportWriteDescription")
+                                   .arg(fileName, TWLocalized("exportNoWriterReason")));
+            const bool grouping = fileType != TWExportFileTypeCSV;
+            TWCellList cells;
+            if (tasks) {
+                const TWTaskList items = business->tasksForProjects(
+                    &projects, taskSettings->interval(), taskSettings->intervalFromDate(),
+                    taskSettings->intervalToDate());
+                cells = TWExportTasks::exportTasksWithTasks(items, grouping, taskSettings, business)
+                            ->cells();
+            } else {
+                const TWExpenseList items = business->expensesForProjects(
+                    &projects, expenseSettings->interval(), expenseSettings->intervalFromDate(),
+                    expenseSettings->intervalToDate());
+                cells = TWExportExpenses::exportExpensesWithExpenses(items, grouping,
+                                                                     expenseSettings, business)
+                            ->cells();
+            }
+            QByteArray data;
+            if (fileType == TWExportFileTypeHTML)
+                data = TWSerializerHTML::serializerWithCells(cells)->data();
+            else if (fileType == TWExportFileTypePDF)
+                data = TWSerializerPDF::serializerWithCells(cells)->data();
+            else
+                data = TWSerializerCSV::serializerWithCells(cells)->data();
+            return TWExportFiles::writeFile(path, base, data);
+        });
 }

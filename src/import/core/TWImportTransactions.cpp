@@ -743,8 +743,13 @@ void Processor::finish(Row &row)
     TWTransaction &transaction = *row.transaction;
     TWSplitList splits = transaction.splits();
     if (row.splitMarker) {
+        // Seen from the default account when one of its lines is on it, as
+        // the register it was read from showed it; else from its first line.
+        const TWAccountPtr &preset = m_settings.defaultAccount();
+        const bool onPreset = preset && transaction.touchesAccount(preset->identifier());
         transaction.setActiveAccountIdentifier(
-            splits.isEmpty() ? 0 : splits.first()->accountIdentifier());
+            onPreset ? preset->identifier()
+                     : (splits.isEmpty() ? 0 : splits.first()->accountIdentifier()));
     } else {
         if (transaction.account1Identifier() == 0 && m_settings.defaultAccount())
             transaction.setAccount1Identifier(m_settings.defaultAccount()->identifier());
@@ -809,6 +814,22 @@ void Processor::finish(Row &row)
                                  -transaction.totalBusiness(), 0, 0, transaction.unit()));
         }
         transaction.setSplits(splits);
+    }
+    if (row.splitMarker) {
+        // A split entry's total is its size: what its debit lines come to
+        // (its credit lines come to as much), whichever line comes first.
+        qint64 debits = 0;
+        qint64 debitsHome = 0;
+        for (const TWSplitPtr &split : std::as_const(splits)) {
+            if (!split)
+                continue;
+            if (split->total() > 0 && split->unit() && transaction.unit() &&
+                split->unit()->isEqual(*transaction.unit()))
+                debits += split->total();
+            debitsHome += std::max<qint64>(split->totalBusiness(), 0);
+        }
+        transaction.setTotal(debits);
+        transaction.setTotalBusiness(debitsHome);
     }
     transaction.setState(TWTransactionStateNormal);
     transaction.setIdentifier(m_nextIdentifier++);

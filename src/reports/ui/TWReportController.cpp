@@ -278,10 +278,7 @@ TWReportController::SaveTarget TWReportController::saveTarget(const QString &pat
         }
     if (format == FormatHTML && showsGraphs)
         return {named ? path.chopped(suffix.size() + 1) : path, format};
-    const QString extension = extensionForFormat(format);
-    if (named || extension.isEmpty())
-        return {path, format};
-    return {QStringLiteral("%1.%2").arg(path, extension), format};
+    return {twPathWithExtension(path, extensionForFormat(format)), format};
 }
 
 QString TWReportController::reportExtension() const

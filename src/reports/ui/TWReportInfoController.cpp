@@ -10,6 +10,7 @@
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 #include "store/TWBusiness.h"
+#include "store/TWReportDates.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -74,14 +75,14 @@ QLabel *fieldLabel(const QString &text, QWidget *field)
 }
 
 // A picker's day as the start or the end of that day.
-QDateTime startOfDay(const QDateEdit *picker)
+QDateTime startOfDay(const QDate &day)
 {
-    return picker->date().startOfDay();
+    return day.startOfDay();
 }
 
-QDateTime endOfDay(const QDateEdit *picker)
+QDateTime endOfDay(const QDate &day)
 {
-    return QDateTime(picker->date(), QTime(23, 59, 59));
+    return QDateTime(day, QTime(23, 59, 59));
 }
 
 QDate dayOf(const QDateTime &moment, const QDateTime &fallback)
@@ -277,10 +278,55 @@ void TWReportInfoController::selectPopUpTag(QComboBox *popUp, quint32 tag)
     popUp->setCurrentIndex(index >= 0 ? index : 0);
 }
 
-void TWReportInfoController::setPickerEnabled(QDateEdit *picker, bool enabled)
+void TWReportInfoController::showPicker(QDateEdit *picker, bool custom, quint32 dateType, bool end)
 {
     // The disabled look greys the text as well.
-    picker->setEnabled(enabled);
+    if (custom) {
+        if (!picker->isEnabled())
+            picker->setDate(m_customDates.value(picker, picker->date()));
+        picker->setEnabled(true);
+        return;
+    }
+    if (picker->isEnabled())
+        m_customDates.insert(picker, picker->date());
+    picker->setEnabled(false);
+    if (const QDate used = usedDate(dateType, end); used.isValid())
+        picker->setDate(used);
+}
+
+QDate TWReportInfoController::usedDate(quint32 dateType, bool end) const
+{
+    const quint32 type = m_mode == TWEditorMode::New || !m_report
+                             ? typeForTag(popUpTag(m_typePopUp))
+                             : quint32(m_report->reportType());
+    TWReport report;
+    report.setReportType(TWReportType(type));
+    QDateTime from;
+    QDateTime to;
+    if (m_business) {
+        twReportDates(report, int(dateType), &from, &to, {}, {}, *m_business);
+        // All dates: the span of what the report counts.
+        if (dateType == TWReportDateTypeAllDates) {
+            const bool time = type == TWReportTypeTime;
+            from = time ? m_business->oldestTaskItemDate() : m_business->oldestTransactionDate();
+            to = time ? m_business->newestTaskItemDate() : m_business->newestTransactionDate();
+        }
+    } else {
+        report.datesForType(int(dateType), &from, &to, {}, {}, TWReportPeriods());
+    }
+    const QDateTime &moment = end ? to : from;
+    return moment.isValid() ? moment.toLocalTime().date() : QDate();
+}
+
+QDate TWReportInfoController::customDate(const QDateEdit *picker) const
+{
+    return picker->isEnabled() ? picker->date() : m_customDates.value(picker, picker->date());
+}
+
+void TWReportInfoController::setCustomDate(QDateEdit *picker, const QDate &date)
+{
+    m_customDates.insert(picker, date);
+    picker->setDate(date);
 }
 
 // ---- Loading ----
@@ -307,18 +353,18 @@ void TWReportInfoController::reset()
     const QDate today = now.toLocalTime().date();
     const QDate weekAgo = now.addSecs(-kWeek).toLocalTime().date();
     selectPopUpTag(m_rangePopUp, TWReportDateTypeAllDates);
-    m_from->setDate(weekAgo);
-    m_to->setDate(today);
+    setCustomDate(m_from, weekAgo);
+    setCustomDate(m_to, today);
     m_rangeCompare->setChecked(false);
     selectPopUpTag(m_rangeComparePopUp, TWReportDateTypeAllDates);
-    m_compareFrom->setDate(weekAgo);
-    m_compareTo->setDate(today);
+    setCustomDate(m_compareFrom, weekAgo);
+    setCustomDate(m_compareTo, today);
 
     selectPopUpTag(m_datePopUp, TWReportDateTypeToday);
-    m_date->setDate(today);
+    setCustomDate(m_date, today);
     m_dateCompare->setChecked(false);
     selectPopUpTag(m_dateComparePopUp, TWReportDateTypeToday);
-    m_compareDate->setDate(today);
+    setCustomDate(m_compareDate, today);
 
     m_graphs->setChecked(true);
     updateCustomDates(m_rangeShown);
@@ -353,29 +399,29 @@ void TWReportInfoController::update()
     if (range) {
         showDateRangeView(true, false);
         selectPopUpTag(m_rangePopUp, tagForDateType(quint32(report.dateType())));
-        m_from->setDate(dayOf(report.fromDate(), weekAgo));
-        m_to->setDate(dayOf(report.toDate(), now));
+        setCustomDate(m_from, dayOf(report.fromDate(), weekAgo));
+        setCustomDate(m_to, dayOf(report.toDate(), now));
         m_rangeCompare->setChecked(report.compare());
         if (report.compare()) {
             selectPopUpTag(m_rangeComparePopUp, tagForDateType(quint32(report.compareDateType())));
-            m_compareFrom->setDate(dayOf(report.compareFromDate(), weekAgo));
-            m_compareTo->setDate(dayOf(report.compareToDate(), now));
+            setCustomDate(m_compareFrom, dayOf(report.compareFromDate(), weekAgo));
+            setCustomDate(m_compareTo, dayOf(report.compareToDate(), now));
         } else {
             selectPopUpTag(m_rangeComparePopUp, TWReportDateTypeAllDates);
-            m_compareFrom->setDate(dayOf(QDateTime(), weekAgo));
-            m_compareTo->setDate(dayOf(QDateTime(), now));
+            setCustomDate(m_compareFrom, dayOf(QDateTime(), weekAgo));
+            setCustomDate(m_compareTo, dayOf(QDateTime(), now));
         }
     } else {
         showDateRangeView(false, false);
         selectPopUpTag(m_datePopUp, tagForDateType(quint32(report.dateType())));
-        m_date->setDate(dayOf(report.fromDate(), now));
+        setCustomDate(m_date, dayOf(report.fromDate(), now));
         m_dateCompare->setChecked(report.compare());
         if (report.compare()) {
             selectPopUpTag(m_dateComparePopUp, tagForDateType(quint32(report.compareDateType())));
-            m_compareDate->setDate(dayOf(report.compareFromDate(), now));
+            setCustomDate(m_compareDate, dayOf(report.compareFromDate(), now));
         } else {
             selectPopUpTag(m_dateComparePopUp, TWReportDateTypeToday);
-            m_compareDate->setDate(dayOf(QDateTime(), now));
+            setCustomDate(m_compareDate, dayOf(QDateTime(), now));
         }
     }
     m_graphs->setChecked(report.showGraphs());
@@ -397,13 +443,13 @@ void TWReportInfoController::doType()
     m_name->setText(TWFormatter::formatter().reportTypeString(type));
     // The dates travel with the user from one view to the other.
     if (range) {
-        m_from->setDate(m_date->date());
+        setCustomDate(m_from, customDate(m_date));
         m_rangeCompare->setChecked(m_dateCompare->isChecked());
-        m_compareFrom->setDate(m_compareDate->date());
+        setCustomDate(m_compareFrom, customDate(m_compareDate));
     } else {
-        m_date->setDate(m_from->date());
+        setCustomDate(m_date, customDate(m_from));
         m_dateCompare->setChecked(m_rangeCompare->isChecked());
-        m_compareDate->setDate(m_compareFrom->date());
+        setCustomDate(m_compareDate, customDate(m_compareFrom));
     }
     updateCustomDates(range);
     updateCompareEnabled(range);
@@ -442,11 +488,13 @@ void TWReportInfoController::updateCustomDates(bool range)
     if (!m_view)
         return;
     if (range) {
-        const bool custom = popUpTag(m_rangePopUp) == TWReportDateTypeCustomRange;
-        setPickerEnabled(m_from, custom);
-        setPickerEnabled(m_to, custom);
+        const quint32 dateType = popUpTag(m_rangePopUp);
+        const bool custom = dateType == TWReportDateTypeCustomRange;
+        showPicker(m_from, custom, dateType, false);
+        showPicker(m_to, custom, dateType, true);
     } else {
-        setPickerEnabled(m_date, popUpTag(m_datePopUp) == TWReportDateTypeCustomDate);
+        const quint32 dateType = popUpTag(m_datePopUp);
+        showPicker(m_date, dateType == TWReportDateTypeCustomDate, dateType, false);
     }
 }
 
@@ -457,14 +505,15 @@ void TWReportInfoController::updateCompareEnabled(bool range)
     if (range) {
         const bool on = m_rangeCompare->isChecked();
         m_rangeComparePopUp->setEnabled(on);
-        const bool custom = on && popUpTag(m_rangeComparePopUp) == TWReportDateTypeCustomRange;
-        setPickerEnabled(m_compareFrom, custom);
-        setPickerEnabled(m_compareTo, custom);
+        const quint32 dateType = popUpTag(m_rangeComparePopUp);
+        const bool custom = on && dateType == TWReportDateTypeCustomRange;
+        showPicker(m_compareFrom, custom, dateType, false);
+        showPicker(m_compareTo, custom, dateType, true);
     } else {
         const bool on = m_dateCompare->isChecked();
         m_dateComparePopUp->setEnabled(on);
-        setPickerEnabled(m_compareDate,
-                         on && popUpTag(m_dateComparePopUp) == TWReportDateTypeCustomDate);
+        const quint32 dateType = popUpTag(m_dateComparePopUp);
+        showPicker(m_compareDate, on && dateType == TWReportDateTypeCustomDate, dateType, false);
     }
 }
 
@@ -540,17 +589,17 @@ void TWReportInfoController::doSave(int tag)
     if (range) {
         dateType = dateTypeForTag(popUpTag(m_rangePopUp));
         compareDateType = dateTypeForTag(popUpTag(m_rangeComparePopUp));
-        from = startOfDay(m_from);
-        to = endOfDay(m_to);
+        from = startOfDay(customDate(m_from));
+        to = endOfDay(customDate(m_to));
         compare = m_rangeCompare->isChecked();
-        compareFrom = startOfDay(m_compareFrom);
-        compareTo = endOfDay(m_compareTo);
+        compareFrom = startOfDay(customDate(m_compareFrom));
+        compareTo = endOfDay(customDate(m_compareTo));
     } else {
         dateType = dateTypeForTag(popUpTag(m_datePopUp));
         compareDateType = dateTypeForTag(popUpTag(m_dateComparePopUp));
-        from = endOfDay(m_date);
+        from = endOfDay(customDate(m_date));
         compare = m_dateCompare->isChecked();
-        compareFrom = endOfDay(m_compareDate);
+        compareFrom = endOfDay(customDate(m_compareDate));
     }
 
     bool made = false;

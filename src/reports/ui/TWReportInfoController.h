@@ -10,6 +10,7 @@
 #include "model/TWReport.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QPointer>
 
 class QCheckBox;
@@ -90,7 +91,16 @@ private:
     // The date-type tag a pop-up shows, and choosing one.
     static quint32 popUpTag(const QComboBox *popUp);
     static void selectPopUpTag(QComboBox *popUp, quint32 tag);
-    static void setPickerEnabled(QDateEdit *picker, bool enabled);
+    // A custom type's picker is enabled and shows its custom date; any other
+    // type's is greyed and shows the date the report uses for that type (the
+    // start of its range, or with `end` its end), while the custom date is
+    // kept for Custom and for saving.
+    void showPicker(QDateEdit *picker, bool custom, quint32 dateType, bool end);
+    // The date the report uses for `dateType` (invalid when there is none).
+    QDate usedDate(quint32 dateType, bool end) const;
+    // The custom date a picker stands for, and setting it.
+    QDate customDate(const QDateEdit *picker) const;
+    void setCustomDate(QDateEdit *picker, const QDate &date);
     // The window the editor sits in: the view itself when it is shown alone.
     void fitWindow(bool animate);
     // The alert of a failed date check; the editor stays open.
@@ -98,6 +108,8 @@ private:
 
     TWReportPtr m_report;
     bool m_rangeShown = false;
+    // The custom dates of the greyed pickers.
+    QHash<const QDateEdit *, QDate> m_customDates;
     QComboBox *m_typePopUp = nullptr;
     QLabel *m_typeLabel = nullptr;
     QLineEdit *m_name = nullptr;
