@@ -12,20 +12,26 @@
 #include "import/ui/TWImportTransactionsSelectController.h"
 
 #include "ledger/TWMissingAccountsController.h"
+#include "ledger/TWRegisterColumns.h"
 #include "ledger/TWTransactionsController.h"
+#include "ledger/TWTransactionsModel.h"
 
 #include "app/TWAlert.h"
 #include "app/TWControls.h"
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWAccountingPeriod.h"
+#include "model/TWBuiltInFields.h"
 #include "model/TWFormatter.h"
 #include "store/TWNotifications.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -331,4 +337,45 @@ TEST_F(ImportSelectionTest, AClosedPeriodRefusesTheWholeImportBeforeAnyIdentifie
     EXPECT_EQ(alerts.constLast(), TWLocalized("containsClosedTransactions"));
     EXPECT_EQ(business->transactions().size(), before);
     EXPECT_EQ(business->nextTransactionIdentifier(), next);
+}
+
+TEST_F(ImportSelectionTest, BothListsShowTheirAmountsAtTheSheetsDefaultSize)
+{
+    store(1, checking, food, -57607370);
+    // Widths dragged in a register are where the lists start, never kept.
+    QVariantMap settings = *business->columnSettings(0);
+    for (const qint32 field :
+         {TWFieldIdentifierPayee, TWFieldIdentifierDescription, TWFieldIdentifierAccount1})
+        ASSERT_TRUE(TWRegisterColumns::setWidth(settings, field, 260));
+    business->updateColumnSettings(0, settings);
+    importFile(QStringLiteral("statement.csv"), kBankCsv);
+    sheet.doParse(1);
+    ASSERT_TRUE(selection());
+    QWidget *view = selection()->view();
+    view->show();
+    QCoreApplication::processEvents();
+
+    const struct {
+        TWTransactionsController *list;
+        QList<qint32> amounts;
+    } lists[] = {{selection()->importTransactionsController(),
+                  {TWFieldIdentifierDebit, TWFieldIdentifierCredit}},
+                 {selection()->allTransactionsController(),
+                  {TWFieldIdentifierDebit, TWFieldIdentifierCredit, TWFieldIdentifierBalance}}};
+    for (const auto &test : lists) {
+        const QTableView *table = test.list->tableView();
+        const QHeaderView *header = table->horizontalHeader();
+        const TWFieldList &columns = test.list->model()->columns();
+        for (const qint32 field : test.amounts) {
+            SCOPED_TRACE(testing::Message() << int(test.list->mode()) << " " << field);
+            int column = -1;
+            for (qsizetype i = 0; i < columns.size(); ++i)
+                if (columns[i]->identifier() == field)
+                    column = int(i);
+            ASSERT_GE(column, 0);
+            EXPECT_GE(header->sectionSize(column), test.list->minimumWidth(column));
+            EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column),
+                      table->viewport()->width());
+        }
+    }
 }

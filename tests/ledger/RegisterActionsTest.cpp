@@ -15,6 +15,8 @@
 
 #include "TWStoreTestSupport.h"
 
+#include <functional>
+
 namespace
 {
 
@@ -294,6 +296,40 @@ TEST(RegisterActions, TheDeleteKeyDeletesExistingRowsButNeverFromThePreview)
         EXPECT_EQ(alerts.messages,
                   existing ? QStringList{TWLocalized("deleteTransactionMessage")} : QStringList());
         EXPECT_EQ(b.transactionWithIdentifier(stored->identifier()) == nullptr, existing);
+    }
+}
+
+TEST(RegisterActions, DuplicateMarkAndTotalsOverOnlyClosedRowsSpeakOfOneOrSeveral)
+{
+    RegisterBooks books;
+    TWBusiness &b = *books.business;
+    RegisterAlerts alerts;
+    TWTransactionList closed;
+    for (int day : {1, 2}) {
+        const TWTransactionPtr t = books.add(QDate(2024, 1, day), books.checking, books.sales, 1);
+        t->setState(1);
+        ASSERT_OK(b.updateTransactionState(t, false));
+        closed.append(t);
+    }
+    const std::function<void(TWTransactionsController &)> actions[] = {
+        [](TWTransactionsController &c) { c.duplicateSelectedTransaction(false); },
+        [](TWTransactionsController &c) { c.markSelectedTransaction(true, false); },
+        [](TWTransactionsController &c) { c.updateSelectedConvertedTotals(false); },
+    };
+    for (std::size_t action = 0; action < std::size(actions); ++action) {
+        for (const qsizetype rows : {1, 2}) {
+            SCOPED_TRACE(testing::Message() << "action " << action << ", rows " << rows);
+            TWTransactionsController c;
+            openAccountRegister(c, books, books.checking);
+            alerts.messages.clear();
+            c.selectTransactions(closed.mid(0, rows));
+            actions[action](c);
+            EXPECT_EQ(alerts.messages,
+                      QStringList{TWLocalized(rows == 1 ? "lockedClosedTransaction"
+                                                        : "lockedClosedTransactions")});
+            EXPECT_EQ(b.transactions().size(), 2);
+            EXPECT_FALSE(b.transactionWithIdentifier(closed.first()->identifier())->cleared());
+        }
     }
 }
 
