@@ -299,7 +299,7 @@ TEST(RegisterActions, TheDeleteKeyDeletesExistingRowsButNeverFromThePreview)
     }
 }
 
-TEST(RegisterActions, DuplicateMarkAndTotalsOverOnlyClosedRowsSpeakOfOneOrSeveral)
+TEST(RegisterActions, OnlyClosedRowsAreSpokenOfAsOneOrSeveral)
 {
     RegisterBooks books;
     TWBusiness &b = *books.business;
@@ -311,51 +311,30 @@ TEST(RegisterActions, DuplicateMarkAndTotalsOverOnlyClosedRowsSpeakOfOneOrSevera
         ASSERT_OK(b.updateTransactionState(t, false));
         closed.append(t);
     }
-    const std::function<void(TWTransactionsController &)> actions[] = {
-        [](TWTransactionsController &c) { c.duplicateSelectedTransaction(false); },
-        [](TWTransactionsController &c) { c.markSelectedTransaction(true, false); },
-        [](TWTransactionsController &c) { c.updateSelectedConvertedTotals(false); },
+    using C = TWTransactionsController;
+    const struct {
+        std::function<void(C &)> action;
+        const char *one, *several;
+    } cases[] = {
+        {[](C &c) { c.deleteSelectedTransaction(false); }, "lockedClosedTransactionDelete",
+         "lockedClosedTransactionsDeleteAll"},
+        {[](C &c) { c.duplicateSelectedTransaction(false); }, "lockedClosedTransaction",
+         "lockedClosedTransactions"},
+        {[](C &c) { c.markSelectedTransaction(false, false); }, "lockedClosedTransaction",
+         "lockedClosedTransactions"},
+        {[](C &c) { c.updateSelectedConvertedTotals(false); }, "lockedClosedTransaction",
+         "lockedClosedTransactions"},
     };
-    for (std::size_t action = 0; action < std::size(actions); ++action) {
+    for (const auto &test : cases) {
         for (const qsizetype rows : {1, 2}) {
-            SCOPED_TRACE(testing::Message() << "action " << action << ", rows " << rows);
             TWTransactionsController c;
             openAccountRegister(c, books, books.checking);
             alerts.messages.clear();
             c.selectTransactions(closed.mid(0, rows));
-            actions[action](c);
+            test.action(c);
             EXPECT_EQ(alerts.messages,
-                      QStringList{TWLocalized(rows == 1 ? "lockedClosedTransaction"
-                                                        : "lockedClosedTransactions")});
+                      QStringList{TWLocalized(rows == 1 ? test.one : test.several)});
             EXPECT_EQ(b.transactions().size(), 2);
-            EXPECT_FALSE(b.transactionWithIdentifier(closed.first()->identifier())->cleared());
         }
-    }
-}
-
-TEST(RegisterActions, DeletingOnlyClosedRowsSaysSoForOneOrSeveral)
-{
-    RegisterBooks books;
-    TWBusiness &b = *books.business;
-    RegisterAlerts alerts;
-    TWTransactionList closed;
-    for (int day : {1, 2}) {
-        const TWTransactionPtr t = books.add(QDate(2024, 1, day), books.checking, books.sales, 1);
-        t->setState(1);
-        ASSERT_OK(b.updateTransactionState(t, false));
-        closed.append(t);
-    }
-    const struct {
-        qsizetype rows;
-        const char *message;
-    } cases[] = {{1, "lockedClosedTransactionDelete"}, {2, "lockedClosedTransactionsDeleteAll"}};
-    for (const auto &test : cases) {
-        TWTransactionsController c;
-        openAccountRegister(c, books, books.checking);
-        alerts.messages.clear();
-        c.selectTransactions(closed.mid(0, test.rows));
-        c.deleteSelectedTransaction(false);
-        EXPECT_EQ(alerts.messages, QStringList{TWLocalized(test.message)});
-        EXPECT_EQ(b.transactions().size(), 2);
     }
 }
