@@ -21,36 +21,51 @@ QList<int> twShownColumnWidths(const QList<TWColumnFit> &columns, int available)
         if (!column.dragged && column.kind == TWColumnFit::Fixed && column.fitted > 0)
             widths[i] = std::max(column.minimum, std::min(widths.at(i), column.fitted));
     }
-    // The last amount column's right edge, and what the text columns before
-    // it could give.
-    qsizetype last = -1;
-    for (qsizetype i = 0; i < columns.size(); ++i)
-        if (columns.at(i).kind == TWColumnFit::Amount)
-            last = i;
-    if (last < 0)
-        return widths;
-    const int end = std::accumulate(widths.cbegin(), widths.cbegin() + last + 1, 0);
-    const int over = end - available;
-    int slack = 0;
-    for (qsizetype i = 0; i < last; ++i)
-        if (columns.at(i).kind == TWColumnFit::Text && !columns.at(i).dragged)
-            slack += std::max(0, widths.at(i) - columns.at(i).minimum);
-    // Only where that shows the amounts whole: else the text keeps its width
-    // and the scroll bar takes the rest.
-    if (over <= 0 || slack < over)
-        return widths;
-    int given = 0;
-    for (qsizetype i = 0; i < last; ++i) {
+    // The furthest amount column that giving way brings whole on screen: the
+    // text columns before it give first, then those that keep their widths
+    // (the accounts), then the amounts before it and last the fitted ones,
+    // each never below its title or its widest amount or date. Where no amount column can be
+    // brought on screen so, the widths stay and the scroll bar takes the rest.
+    const auto room = [&](qsizetype i) {
         const TWColumnFit &column = columns.at(i);
-        if (column.kind != TWColumnFit::Text || column.dragged)
+        return column.dragged ? 0 : std::max(0, widths.at(i) - column.minimum);
+    };
+    const auto giveWay = [&](qsizetype before, TWColumnFit::Kind kind, int over) {
+        int slack = 0;
+        for (qsizetype i = 0; i < before; ++i)
+            if (columns.at(i).kind == kind)
+                slack += room(i);
+        int given = 0;
+        for (qsizetype i = 0; i < before && slack > 0; ++i) {
+            if (columns.at(i).kind != kind)
+                continue;
+            // Each gives its share of the room it has above its title; the
+            // rounding goes to the last.
+            const int share = int((qint64(over) * room(i) + slack - 1) / slack);
+            const int take = std::min({room(i), share, over - given});
+            widths[i] -= take;
+            given += take;
+        }
+        return given;
+    };
+    for (qsizetype last = columns.size() - 1; last >= 0; --last) {
+        if (columns.at(last).kind != TWColumnFit::Amount)
             continue;
-        // Each gives its share of the room it has above its title; the
-        // rounding goes to the last.
-        const int room = std::max(0, widths.at(i) - column.minimum);
-        const int share = int((qint64(over) * room + slack - 1) / slack);
-        const int take = std::min({room, share, over - given});
-        widths[i] -= take;
-        given += take;
+        const int end = std::accumulate(widths.cbegin(), widths.cbegin() + last + 1, 0);
+        const int over = end - available;
+        if (over <= 0)
+            return widths;
+        int slack = 0;
+        for (qsizetype i = 0; i < last; ++i)
+            slack += room(i);
+        if (slack < over)
+            continue;
+        int given = 0;
+        for (const TWColumnFit::Kind kind :
+             {TWColumnFit::Text, TWColumnFit::Kept, TWColumnFit::Amount, TWColumnFit::Fixed})
+            if (given < over)
+                given += giveWay(last, kind, over - given);
+        return widths;
     }
     return widths;
 }

@@ -3,10 +3,11 @@
 // width (in Qt's device-independent pixels), widened where that would cut
 // its title or its widest amount or date. When they are wider than the list,
 // the columns whose content has a fixed size (ticks, dates, numbers) take
-// their fitted width before a scroll bar takes the rest; then, where that
-// brings the last amount column whole on screen, the text columns before it
-// give way, never below their titles. A width the user dragged is kept
-// exactly.
+// their fitted width before a scroll bar takes the rest; then, to bring the
+// furthest amount column it can whole on screen, the text columns before it
+// give way first, then the accounts, the amounts before it and last the
+// fitted ones, never below their titles or widest amounts or dates. A width
+// the user dragged is kept exactly.
 
 #include <QList>
 #include <QString>
@@ -19,7 +20,7 @@ class QTableView;
 
 struct TWColumnFit {
     enum Kind {
-        Kept,   // keeps its width (accounts, parents)
+        Kept,   // keeps its width while the text columns can give way (accounts)
         Fixed,  // content of a fixed size: gives way to `fitted`
         Text,   // gives way to its title to bring the amounts on screen
         Amount, // to be shown whole

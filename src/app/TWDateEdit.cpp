@@ -301,6 +301,11 @@ bool TWDateTyping::eventFilter(QObject *watched, QEvent *event)
 
 // ---- The editors ----
 
+QDate twStepStartDate()
+{
+    return TWClock::today();
+}
+
 TWDateEdit::TWDateEdit(QWidget *parent) : TWDateEdit(TWClock::today(), parent)
 {
 }

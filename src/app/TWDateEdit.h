@@ -88,6 +88,9 @@ private:
     QPoint m_clickPosition;
 };
 
+// Where a step from a field showing no date lands: today.
+QDate twStepStartDate();
+
 // What the three fields share: each hands its events to its typing and
 // otherwise behaves as the Qt editor it derives from.
 template <class Base> class TWTypedDateField : public Base
@@ -166,8 +169,34 @@ protected:
         m_typing->commit();
         return QWidget::focusNextPrevChild(next);
     }
+    // A field that may hold no date shows none as its minimum under a
+    // special text. A key or a wheel notch there starts at today: stepping
+    // from the minimum would put a date nobody chose into the field.
+    void stepBy(int steps) override
+    {
+        if (showsNoDate())
+            this->setDate(twStepStartDate());
+        else
+            Base::stepBy(steps);
+    }
+    typename Base::StepEnabled stepEnabled() const override
+    {
+        if (showsNoDate() && !this->isReadOnly())
+            return Base::StepUpEnabled | Base::StepDownEnabled;
+        return Base::stepEnabled();
+    }
 
 private:
+    bool showsNoDate() const
+    {
+        if (this->specialValueText().isEmpty() ||
+            !(this->displayedSections() & QDateTimeEdit::DateSections_Mask))
+            return false;
+        if (this->displayedSections() & QDateTimeEdit::TimeSections_Mask)
+            return this->dateTime() == this->minimumDateTime();
+        return this->date() == this->minimumDate();
+    }
+
     TWDateTyping *m_typing = nullptr;
 };
 

@@ -512,7 +512,9 @@ TWErrorResult TWEditTransactionsController::prepareEdits(const TWField &field,
         else
             applyValue(*edit.edited, field, value, parsed, swapped);
         if (field.identifier() == TWFieldIdentifierDate && business.transactionClosed(*edit.edited))
-            return TWError(kBusinessErrorDomain, -1, TWLocalized("editClosedTransaction"));
+            return TWError(kBusinessErrorDomain, -1,
+                           TWLocalized("refusedFieldMessage")
+                               .arg(field.name(), TWLocalized("editClosedTransaction")));
         edit.before = edit.before || business.transactionBeforeActiveAccountingPeriod(*edit.edited);
         edits->append(edit);
     }

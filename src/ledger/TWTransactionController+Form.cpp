@@ -6,6 +6,7 @@
 #include "app/TWBusinessController.h"
 #include "app/TWDateEdit.h"
 #include "app/TWKeyLoopView.h"
+#include "app/TWSheetGeometry.h"
 #include "app/TWTypedNumberField.h"
 #include "ledger/TWAttachmentsController.h"
 #include "ledger/TWRepeatController.h"
@@ -28,6 +29,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -35,6 +37,8 @@
 #include <QStandardItemModel>
 #include <QStyle>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace
 {
@@ -47,8 +51,8 @@ constexpr int kSheetWidth = 560;
 constexpr int kScreenMargin = 100;
 constexpr int kMinimumFormHeight = 60;
 
-// What a pop-up item stands for.
-enum PopUpItemKind { PopUpRecord = 0, PopUpSplit = 1, PopUpNew = 2 };
+// What a pop-up item stands for (PopUpNone: no value).
+enum PopUpItemKind { PopUpRecord = 0, PopUpSplit = 1, PopUpNew = 2, PopUpNone = 3 };
 constexpr int kKindRole = Qt::UserRole;
 constexpr int kIdentifierRole = Qt::UserRole + 1;
 
@@ -75,32 +79,51 @@ int indexOfRecord(const QComboBox *popUp, qint32 identifier)
     }
     return -1;
 }
-
-int firstRecordIndex(const QComboBox *popUp)
+// A label of the labels' column: a name longer than the column is cut at its
+// tail and shown whole as the label's tool tip. Its text stays whole (with
+// the name as written, "&" doubled), so that a refusal names the field in full.
+class FormLabel final : public QLabel
 {
-    for (int index = 0; index < popUp->count(); ++index) {
-        if (popUp->itemData(index, kKindRole).isValid() &&
-            popUp->itemData(index, kKindRole).toInt() == PopUpRecord)
-            return index;
+public:
+    FormLabel(const QString &name, QWidget *parent)
+        : QLabel(QStringLiteral("%1:").arg(twShownAsWritten(name)), parent), m_name(name),
+          m_shown(QStringLiteral("%1:").arg(name))
+    {
     }
-    return -1;
-}
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        style()->drawItemText(&painter, area, int(alignment()), palette(), isEnabled(),
+                              fontMetrics().elidedText(m_shown, Qt::ElideRight, area.width()),
+                              foregroundRole());
+    }
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QLabel::resizeEvent(event);
+        const bool cut = fontMetrics().horizontalAdvance(m_shown) > contentsRect().width();
+        setToolTip(cut ? m_name : QString());
+    }
+
+private:
+    QString m_name;
+    QString m_shown;
+};
+
 } // namespace
 
-int TWTransactionController::labelColumnWidth(int formWidth, int widestLabel)
+int TWTransactionController::labelColumnWidth(int formWidth)
 {
-    const int letter = int(0.2 * formWidth) - 20;
-    return std::max(letter, std::min(widestLabel, formWidth / 3));
+    return std::max(0, int(0.2 * formWidth) - 20);
 }
 
 void TWTransactionController::updateLabelWidths()
 {
     if (!m_contentView)
         return;
-    int widest = 0;
-    for (const QWidget *label : std::as_const(m_labelViews))
-        widest = std::max(widest, label->sizeHint().width());
-    const int width = labelColumnWidth(m_contentView->width(), widest);
+    const int width = labelColumnWidth(m_contentView->width());
     for (QWidget *label : std::as_const(m_labelViews))
         if (label->width() != width || label->minimumWidth() != width)
             label->setFixedWidth(width);
@@ -195,7 +218,7 @@ void TWTransactionController::rebuildUI()
         auto *rowLayout = new QHBoxLayout(row);
         rowLayout->setContentsMargins(0, 0, 0, 0);
         rowLayout->setSpacing(kLabelGap);
-        auto *label = new QLabel(QStringLiteral("%1:").arg(twShownAsWritten(name)), row);
+        auto *label = new FormLabel(name, row);
         label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         // A refused field is named by its label.
         label->setBuddy(value);
@@ -265,11 +288,42 @@ void TWTransactionController::updateFormHeight()
         screen = QGuiApplication::primaryScreen();
     const int available = screen ? screen->availableGeometry().height() : 768;
     m_scrollArea->setFixedHeight(formViewportHeight(contentHeight, chromeHeight, available));
-    // As wide as the widest row needs, with room for the scroll bar.
+    // As wide as the form needs to show every row at its wanted width (a
+    // value squeezed to its least width cuts its titles), with room for the
+    // scroll bar; within the screen, where the form scrolls sideways instead.
+    int widestValue = 0;
+    for (auto row = m_rows.cbegin(); row != m_rows.cend(); ++row)
+        if (!row.value()->isHidden())
+            if (const QWidget *value = m_valueViews.value(row.key()))
+                widestValue = std::max(widestValue, value->sizeHint().width());
+    const QMargins margins = m_rowsLayout->contentsMargins();
+    int form = std::max(formWidthForValues(widestValue), m_rowsLayout->totalMinimumSize().width());
+    if (!m_splitsHolder->isHidden())
+        form =
+            std::max(form, m_splitsHolder->sizeHint().width() + margins.left() + margins.right());
     const int scrollBar = m_scrollArea->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const QMargins around = m_view->layout()->contentsMargins();
+    const int screenWidth =
+        TWSheetAvailableSize(sheetWindow()).width() - around.left() - around.right();
     m_scrollArea->setMinimumWidth(
-        std::max(kSheetWidth, m_rowsLayout->totalMinimumSize().width() + scrollBar));
+        std::max(kSheetWidth, std::min(form + scrollBar, std::max(kSheetWidth, screenWidth))));
     m_view->adjustSize();
+    // A sheet already up grows with its form (a fixed size follows it).
+    QWidget *window = m_view->window();
+    const int wanted = window->sizeHint().width();
+    if (window != m_view && window->isVisible() && window->width() < wanted) {
+        if (window->minimumWidth() == window->maximumWidth())
+            window->setFixedWidth(wanted);
+        else
+            window->resize(wanted, window->height());
+    }
+}
+
+int TWTransactionController::formWidthForValues(int valueWidth)
+{
+    // The form's width W holds the margins (20 each side), the labels'
+    // column (W / 5 - 20), the gap (5) and the value: 0.8 W = value + 25.
+    return int(std::ceil((valueWidth + 2 * 20 - 20 + kLabelGap) / 0.8));
 }
 
 void TWTransactionController::updateValues()
@@ -387,18 +441,22 @@ void TWTransactionController::fillAccountPopUp(QComboBox *popUp, qint32 selected
 void TWTransactionController::fillListPopUp(QComboBox *popUp, const TWFieldPtr &field)
 {
     popUp->clear();
-    for (const TWFieldListItemPtr &item : field->listItems())
-        addPopUpItem(popUp, item->name(), PopUpRecord, item->identifier());
-    if (popUp->count() > 0)
-        popUp->insertSeparator(popUp->count());
-    addPopUpItem(popUp, TWLocalized("newListItem"), PopUpNew, 0);
     if (field->listItems().isEmpty()) {
+        addPopUpItem(popUp, TWLocalized("newListItem"), PopUpNew, 0);
         popUp->setCurrentIndex(-1);
         return;
     }
+    // An empty entry first: shown while no item is stored (never the first
+    // item, which would look chosen), and chosen to clear the value.
+    addPopUpItem(popUp, QString(), PopUpNone, 0);
+    for (const TWFieldListItemPtr &item : field->listItems())
+        addPopUpItem(popUp, item->name(), PopUpRecord, item->identifier());
+    popUp->insertSeparator(popUp->count());
+    addPopUpItem(popUp, TWLocalized("newListItem"), PopUpNew, 0);
     const TWFieldValuePtr value = m_editTransaction->fieldValueWithField(*field, false);
-    const int index = value ? indexOfRecord(popUp, value->listItemIdentifier()) : -1;
-    popUp->setCurrentIndex(index >= 0 ? index : firstRecordIndex(popUp));
+    const int index =
+        value && value->hasValue() ? indexOfRecord(popUp, value->listItemIdentifier()) : -1;
+    popUp->setCurrentIndex(std::max(index, 0));
 }
 
 void TWTransactionController::fillTagPopUp(QComboBox *popUp, const TWFieldPtr &field)

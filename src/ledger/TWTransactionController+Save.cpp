@@ -13,6 +13,7 @@
 #include "ledger/TWTotalController.h"
 
 #include "foundation/TWLocalized.h"
+#include "model/TWBuiltInFields.h"
 #include "store/TWTransactionEditing.h"
 
 #include <QApplication>
@@ -70,7 +71,14 @@ TWSaveOutcome TWTransactionController::doSave(int tag)
 
     if (m_transaction->state() == TWTransactionStateNormal &&
         m_business->transactionClosed(*edit)) {
-        showAlert(QStringLiteral("editClosedTransaction"));
+        // Named as every refused field is, by its label; the focus goes to it.
+        QWidget *date = m_valueViews.value(TWFieldIdentifierDate);
+        const QString name = twFieldName(date);
+        const QString why = TWLocalized("editClosedTransaction");
+        twRunNotice(name.isEmpty() ? why : TWLocalized("refusedFieldMessage").arg(name, why),
+                    sheetWindow());
+        if (date && date->isEnabled())
+            date->setFocus(Qt::OtherFocusReason);
         return TWSaveOutcome::Refused;
     }
     if (edit->hasSplit() && !TWSplitEditing::splitIsBalanced(*edit)) {

@@ -25,7 +25,7 @@ namespace
 {
 constexpr int kKindRole = Qt::UserRole;
 constexpr int kIdentifierRole = Qt::UserRole + 1;
-enum PopUpItemKind { PopUpRecord = 0, PopUpSplit = 1, PopUpNew = 2 };
+enum PopUpItemKind { PopUpRecord = 0, PopUpSplit = 1, PopUpNew = 2, PopUpNone = 3 };
 
 } // namespace
 
@@ -183,6 +183,9 @@ void TWTransactionController::doPopUpButton(QComboBox *popUp)
     if (field->type() == TWFieldTypeList) {
         if (kind == PopUpRecord) {
             setFieldValue(*field, {}, 0, 0, 0, {}, false, identifier, {});
+        } else if (kind == PopUpNone) {
+            // The empty entry: the transaction keeps no item for the field.
+            m_editTransaction->removeFieldValueWithIdentifier(field->identifier());
         } else {
             updateValue(field);
             beginAddItemSheet(field, AddItem::ListItem);

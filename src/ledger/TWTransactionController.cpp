@@ -43,7 +43,8 @@ void TWTransactionController::build()
     m_scrollArea = new QScrollArea(m_view);
     m_scrollArea->setWidgetResizable(true);
     m_scrollArea->setFrameShape(QFrame::NoFrame);
-    m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Sideways only where the screen is narrower than the form.
+    m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_contentView = new QWidget();
     m_rowsLayout = new QVBoxLayout(m_contentView);
     m_rowsLayout->setContentsMargins(20, 20, 20, 16);

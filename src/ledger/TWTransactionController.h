@@ -97,9 +97,10 @@ public:
     // height less 100 and less what the sheet needs around the form.
     static int formViewportHeight(int contentHeight, int chromeHeight, int screenAvailableHeight);
     // The width of the labels' column in a form `formWidth` wide: a fifth of
-    // it less 20, but never narrower than the widest label needs (up to a
-    // third of the form), so that no label is cut.
-    static int labelColumnWidth(int formWidth, int widestLabel);
+    // it less 20 (a longer name is cut, and shown whole as a tool tip).
+    static int labelColumnWidth(int formWidth);
+    // The width of a form whose widest value control is `valueWidth` wide.
+    static int formWidthForValues(int valueWidth);
 
     // ---- The save road ----
     // Save (tag 1) or cancel (any other tag).

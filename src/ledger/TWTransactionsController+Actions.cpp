@@ -147,7 +147,11 @@ void TWTransactionsController::withEditable(
     TWTransaction::validateEditTransactions(transactions, &repeat, &closedLocked, &normal);
     QPointer<TWTransactionsController> self(this);
     if (closedLocked && !normal) {
-        twRunAlert({TWLocalized(lockedMessage), {}, {TWLocalized("ok")}, alertWindow()});
+        // One row is spoken of as one.
+        const char *message = lockedMessage              ? lockedMessage
+                              : transactions.size() == 1 ? "lockedClosedTransaction"
+                                                         : "lockedClosedTransactions";
+        twRunAlert({TWLocalized(message), {}, {TWLocalized("ok")}, alertWindow()});
         return;
     }
     if (closedLocked) {

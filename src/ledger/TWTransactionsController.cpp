@@ -645,11 +645,16 @@ void TWTransactionsController::updateColumns()
             header->moveSection(header->visualIndex(logical), logical);
     m_storedWidths.clear();
     m_draggedWidths.clear();
+    // The import sheet's lists show every column in a sheet's width: a width
+    // dragged in a register is where they start, never one they keep, so
+    // that their amounts show. One dragged in the sheet itself is kept.
+    const bool sheetList =
+        m_mode == TWRegisterMode::ImportPreview || m_mode == TWRegisterMode::AllTransactions;
     for (const TWRegisterColumn &entry : columns) {
         if (!m_business || !m_business->fieldWithIdentifier(entry.identifier))
             continue;
         m_storedWidths.append(int(std::lround(entry.width)));
-        m_draggedWidths.append(entry.dragged);
+        m_draggedWidths.append(entry.dragged && !sheetList);
     }
     fitColumns();
 }

@@ -182,11 +182,12 @@ private:
         QString message;
         QStringList buttons;
     };
-    // `lockedMessage`: what is said when none of them can be changed.
+    // `lockedMessage`: what is said when none of them can be changed (none:
+    // the register's own words, for one row or several).
     void withEditable(const TWTransactionList &transactions, const char *mixedMessage,
                       const char *actionTitle, const std::optional<Question> &question,
                       std::function<void(const TWTransactionList &, int code)> action,
-                      const char *lockedMessage = "lockedClosedTransactions");
+                      const char *lockedMessage = nullptr);
     void finishBatch(bool written, bool rebuild, int notifications);
     void endBatch(bool written, bool rebuild, int notifications, const TWErrorResult &error);
     // Applies `change` to each editable transaction and stores it; the first

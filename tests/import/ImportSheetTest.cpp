@@ -13,18 +13,23 @@
 #include "import/ui/TWImportTransactionsSelectController.h"
 
 #include "ledger/TWMissingAccountsController.h"
+#include "ledger/TWRegisterColumns.h"
 #include "ledger/TWTransactionsController.h"
+#include "ledger/TWTransactionsModel.h"
 
 #include "app/TWAlert.h"
 #include "app/TWControls.h"
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWAccountingPeriod.h"
+#include "model/TWBuiltInFields.h"
 #include "model/TWFormatter.h"
 #include "store/TWNotifications.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -392,4 +397,36 @@ TEST_F(ImportSelectionTest, AClosedPeriodRefusesTheWholeImportBeforeAnyIdentifie
     EXPECT_EQ(alerts.constLast(), TWLocalized("containsClosedTransactions"));
     EXPECT_EQ(business->transactions().size(), before);
     EXPECT_EQ(business->nextTransactionIdentifier(), next);
+}
+
+TEST_F(ImportSelectionTest, BothListsShowTheirAmountsAtTheSheetsDefaultSize)
+{
+    store(1, checking, food, -57607370);
+    // Widths dragged in a register are where the lists start, never kept.
+    QVariantMap settings = *business->columnSettings(0);
+    for (const qint32 field : {-5, -6, -7})
+        ASSERT_TRUE(TWRegisterColumns::setWidth(settings, field, 260));
+    business->updateColumnSettings(0, settings);
+    importFile(QStringLiteral("statement.csv"), kBankCsv);
+    sheet.doParse(1);
+    ASSERT_TRUE(selection());
+    selection()->view()->show();
+    QCoreApplication::processEvents();
+    for (TWTransactionsController *list :
+         {selection()->importTransactionsController(), selection()->allTransactionsController()}) {
+        const QHeaderView *header = list->tableView()->horizontalHeader();
+        int amounts = 0;
+        for (int column = 0; column < header->count(); ++column) {
+            const qint32 field = list->model()->columns().at(column)->identifier();
+            if (field != TWFieldIdentifierDebit && field != TWFieldIdentifierCredit &&
+                field != TWFieldIdentifierBalance)
+                continue;
+            SCOPED_TRACE(testing::Message() << int(list->mode()) << " " << field);
+            ++amounts;
+            EXPECT_GE(header->sectionSize(column), list->minimumWidth(column));
+            EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column),
+                      list->tableView()->viewport()->width());
+        }
+        EXPECT_EQ(amounts, list == selection()->importTransactionsController() ? 2 : 3);
+    }
 }

@@ -397,7 +397,10 @@ TEST_F(EditTransactionsWrites, AClosedPeriodDateWritesNothing)
     picker->setDate(QDate(2023, 7, 1));
     save();
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_EQ(errors[0].localizedDescription(), TWLocalized("editClosedTransaction"));
+    // Named as every refused field is.
+    EXPECT_EQ(errors[0].localizedDescription(),
+              QStringLiteral("%1: %2").arg(business->fieldWithIdentifier(-3)->name(),
+                                           TWLocalized("editClosedTransaction")));
     EXPECT_TRUE(codes.isEmpty());
     EXPECT_EQ(stored(200)->date(), twDay(2024, 5, 1));
     EXPECT_EQ(stored(201)->date(), twDay(2024, 5, 2));

@@ -15,6 +15,8 @@
 
 #include "TWStoreTestSupport.h"
 
+#include <functional>
+
 namespace
 {
 
@@ -297,7 +299,7 @@ TEST(RegisterActions, TheDeleteKeyDeletesExistingRowsButNeverFromThePreview)
     }
 }
 
-TEST(RegisterActions, DeletingOnlyClosedRowsSaysSoForOneOrSeveral)
+TEST(RegisterActions, OnlyClosedRowsAreSpokenOfAsOneOrSeveral)
 {
     RegisterBooks books;
     TWBusiness &b = *books.business;
@@ -309,17 +311,30 @@ TEST(RegisterActions, DeletingOnlyClosedRowsSaysSoForOneOrSeveral)
         ASSERT_OK(b.updateTransactionState(t, false));
         closed.append(t);
     }
+    using C = TWTransactionsController;
     const struct {
-        qsizetype rows;
-        const char *message;
-    } cases[] = {{1, "lockedClosedTransactionDelete"}, {2, "lockedClosedTransactionsDeleteAll"}};
+        std::function<void(C &)> action;
+        const char *one, *several;
+    } cases[] = {
+        {[](C &c) { c.deleteSelectedTransaction(false); }, "lockedClosedTransactionDelete",
+         "lockedClosedTransactionsDeleteAll"},
+        {[](C &c) { c.duplicateSelectedTransaction(false); }, "lockedClosedTransaction",
+         "lockedClosedTransactions"},
+        {[](C &c) { c.markSelectedTransaction(false, false); }, "lockedClosedTransaction",
+         "lockedClosedTransactions"},
+        {[](C &c) { c.updateSelectedConvertedTotals(false); }, "lockedClosedTransaction",
+         "lockedClosedTransactions"},
+    };
     for (const auto &test : cases) {
-        TWTransactionsController c;
-        openAccountRegister(c, books, books.checking);
-        alerts.messages.clear();
-        c.selectTransactions(closed.mid(0, test.rows));
-        c.deleteSelectedTransaction(false);
-        EXPECT_EQ(alerts.messages, QStringList{TWLocalized(test.message)});
-        EXPECT_EQ(b.transactions().size(), 2);
+        for (const qsizetype rows : {1, 2}) {
+            TWTransactionsController c;
+            openAccountRegister(c, books, books.checking);
+            alerts.messages.clear();
+            c.selectTransactions(closed.mid(0, rows));
+            test.action(c);
+            EXPECT_EQ(alerts.messages,
+                      QStringList{TWLocalized(rows == 1 ? test.one : test.several)});
+            EXPECT_EQ(b.transactions().size(), 2);
+        }
     }
 }

@@ -87,6 +87,20 @@ TEST(RegisterColumnFit, StoredWidthsShowAsStoredAndFixedColumnsGiveWayWhenShort)
                                    {120, 50, F::Text}};
     EXPECT_EQ(twShownColumnWidths(texts, 440), (QList<int>{92, 108, 120, 120, 120}));
     EXPECT_EQ(twShownColumnWidths(texts, 300), (QList<int>{120, 120, 120, 120, 120}));
+    // Where the texts alone cannot, the accounts give way after them, then
+    // the amounts before the last one, down to their widest amounts.
+    EXPECT_EQ(twShownColumnWidths(texts, 340), (QList<int>{50, 90, 80, 120, 120}));
+    EXPECT_EQ(
+        twShownColumnWidths(
+            {{120, 50, F::Text}, {120, 60, F::Kept}, {120, 70, F::Amount}, {120, 100, F::Amount}},
+            310),
+        (QList<int>{50, 60, 80, 120}));
+    // An amount no giving way can reach: the ones before it are brought on.
+    EXPECT_EQ(
+        twShownColumnWidths(
+            {{200, 50, F::Text}, {120, 100, F::Amount}, {300, 290, F::Kept}, {120, 100, F::Amount}},
+            250),
+        (QList<int>{130, 120, 300, 120}));
 }
 
 TEST(RegisterColumnFit, NoTitleAndNoAmountIsEverCutAScrollBarTakesTheRest)

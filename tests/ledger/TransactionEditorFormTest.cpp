@@ -10,9 +10,11 @@
 
 #include <QDateEdit>
 #include <QLabel>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -149,6 +151,88 @@ TEST_F(TransactionEditorForm, ListAndTagPopUpsShowTheValueAndCreateItems)
     EXPECT_EQ(tagPopUp->currentIndex(), -1);
 }
 
+TEST_F(TransactionEditorForm, NothingIsStoredThatTheUserDidNotChooseAndAListValueCanBeCleared)
+{
+    const TWFixedClock clock(2026, 11, 20);
+    const auto add = [this](const char *name, std::uint32_t type) {
+        const TWFieldPtr field = TWField::fieldWithName(QLatin1String(name), type, false, false,
+                                                        business->nextFieldIdentifier());
+        EXPECT_OK(business->addField(field, false));
+        business->columnSettingsAddField(*field);
+        return field;
+    };
+    const TWFieldPtr due = add("Due", TWFieldTypeDate);
+    // A key or a wheel notch on an empty date starts at today, either way.
+    for (const int step : {int(Qt::Key_Up), int(Qt::Key_Down), int(Qt::Key_PageUp), 120, -120}) {
+        SCOPED_TRACE(step);
+        TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+        auto *picker = qobject_cast<QDateEdit *>(editor->valueViewForField(due->identifier()));
+        ASSERT_TRUE(picker);
+        if (std::abs(step) == 120) {
+            QWheelEvent wheel(QPointF(5, 5), picker->mapToGlobal(QPointF(5, 5)), QPoint(),
+                              QPoint(0, step), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                              false);
+            QApplication::sendEvent(picker, &wheel);
+        } else {
+            QTest::keyClick(picker, Qt::Key(step));
+        }
+        const TWFieldValuePtr value = editor->editTransaction()->fieldValueWithField(*due, false);
+        ASSERT_TRUE(value);
+        EXPECT_EQ(value->date().date(), QDate(2026, 11, 20));
+        QTest::keyClick(picker, Qt::Key_Up); // from a date on, a step is a step
+        EXPECT_GT(value->date().date(), QDate(2026, 11, 20));
+        editor->doSave(0);
+    }
+
+    // No list value shows the empty entry, never the first item; the entry
+    // clears a chosen item, and the save keeps none.
+    const TWFieldPtr list = add("Project", TWFieldTypeList);
+    const TWTransactionPtr stored = storeTransaction(QStringLiteral("Acme"), 100);
+    for (const char *name : {"Alpha", "Beta"})
+        ASSERT_OK(business->addFieldListItem(
+            TWFieldListItem::fieldListItemWithName(QLatin1String(name), -1), list, false));
+    TWTransactionController *editor = openEdit(stored);
+    QComboBox *listPopUp = popUp(editor, list->identifier());
+    ASSERT_TRUE(listPopUp);
+    EXPECT_TRUE(listPopUp->currentText().isEmpty()) << listPopUp->currentText().toStdString();
+    choose(listPopUp, QStringLiteral("Beta"));
+    EXPECT_EQ(editor->editTransaction()->fieldValueWithField(*list, false)->listItemIdentifier(),
+              list->listItems().last()->identifier());
+    choose(listPopUp, QString());
+    EXPECT_TRUE(listPopUp->currentText().isEmpty());
+    EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+    const TWFieldValuePtr saved = business->transactionWithIdentifier(stored->identifier())
+                                      ->fieldValueWithField(*list, false);
+    EXPECT_FALSE(saved && saved->hasValue());
+}
+
+TEST_F(TransactionEditorForm, TheEditorOpensWideEnoughForItsWholeForm)
+{
+    // Unsplit and split: every row at its wanted width, inside what the form
+    // shows, within the screen.
+    for (const bool split : {false, true}) {
+        SCOPED_TRACE(split);
+        TWTransactionController *editor = openEdit(storeTransaction(QStringLiteral("Acme"), 100));
+        ASSERT_TRUE(editor);
+        if (split)
+            editor->splitTransaction();
+        QWidget *window = editor->view()->window();
+        ASSERT_NE(window, editor->view());
+        QCoreApplication::processEvents();
+        const QWidget *viewport = editor->scrollArea()->viewport();
+        for (const qint32 field : editor->rowOrder()) {
+            const QWidget *value = editor->valueViewForField(field);
+            if (!value->isVisibleTo(editor->view()))
+                continue;
+            SCOPED_TRACE(field);
+            EXPECT_GE(value->width(), value->sizeHint().width());
+            EXPECT_LE(value->mapTo(viewport, QPoint(value->width(), 0)).x(), viewport->width());
+        }
+        EXPECT_LE(window->frameGeometry().width(), window->screen()->availableGeometry().width());
+        editor->doSave(0);
+    }
+}
+
 } // namespace
 
 namespace
@@ -268,6 +352,7 @@ TEST_F(TransactionEditorForm, FieldsShowWhatIsStoredUnderTheirNamesAsWritten)
     };
     const TWFieldPtr due = add("Due", TWFieldTypeDate);
     const TWFieldPtr hours = add("R&D hours", TWFieldTypeNumber);
+    const TWFieldPtr reference = add("Quarterly reconciliation reference", TWFieldTypeNumber);
     TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
     ASSERT_TRUE(editor);
 
@@ -293,6 +378,21 @@ TEST_F(TransactionEditorForm, FieldsShowWhatIsStoredUnderTheirNamesAsWritten)
     ASSERT_FALSE(alerts.isEmpty());
     EXPECT_TRUE(alerts.first().startsWith(QStringLiteral("R&D hours:")))
         << alerts.first().toStdString();
+
+    // A longer name than the labels' column is cut at its tail and shows
+    // whole as a tool tip; a refusal still names it whole.
+    QCoreApplication::processEvents();
+    auto *cut = qobject_cast<QLabel *>(editor->labelViewForField(reference->identifier()));
+    const int column = int(0.2 * editor->scrollArea()->widget()->width()) - 20;
+    EXPECT_EQ(cut->width(), column);
+    EXPECT_EQ(cut->toolTip(), reference->name());
+    EXPECT_TRUE(editor->labelViewForField(-5)->toolTip().isEmpty());
+    type(editor, hours->identifier(), QStringLiteral("12"));
+    type(editor, reference->identifier(), QStringLiteral("lots"));
+    alerts.clear();
+    editor->doSave(1);
+    ASSERT_FALSE(alerts.isEmpty());
+    EXPECT_TRUE(alerts.first().startsWith(reference->name() + QLatin1Char(':')));
 
     // The labels' column is a fifth of the form's width less 20.
     editor->scrollArea()->setMinimumWidth(1200);

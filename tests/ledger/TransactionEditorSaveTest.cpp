@@ -60,7 +60,10 @@ TEST_F(TransactionEditorSave, ClosedPeriodAndUnbalancedSplitsWriteNothingABalanc
         openNew(makeTransaction(bank, sales, 100, QDateTime(QDate(2025, 6, 1), QTime(12, 0))));
     ASSERT_TRUE(editor);
     EXPECT_EQ(editor->doSave(1), TWSaveOutcome::Refused);
-    EXPECT_EQ(alerts, QStringList{TWLocalized("editClosedTransaction")});
+    // Named as every refused field is, by its label.
+    EXPECT_EQ(alerts,
+              QStringList{QStringLiteral("%1: %2").arg(business->fieldWithIdentifier(-3)->name(),
+                                                       TWLocalized("editClosedTransaction"))});
     EXPECT_TRUE(document->hasAttachedSheet());
     EXPECT_FALSE(editor->saved());
 

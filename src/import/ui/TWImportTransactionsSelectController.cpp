@@ -44,11 +44,13 @@ void TWImportTransactionsSelectController::build()
     m_all->setBusiness(m_business);
     m_all->setMode(TWRegisterMode::AllTransactions);
 
+    // Wide enough for both lists' amounts (the business's list shows every
+    // column); a smaller screen narrows it, and the columns give way.
     QWidget *fileList = m_import->view();
     QWidget *existingList = m_all->view();
     const TWImportSelectSheet sheet = twLayOutImportSelectSheet(
         m_view, TWLocalized("importFileTransactions"), fileList,
-        TWLocalized("importExistingTransactions"), existingList, QSize(900, 620));
+        TWLocalized("importExistingTransactions"), existingList, QSize(1100, 620));
     sheet.splitter->setObjectName(QStringLiteral("splitView"));
     m_accountPopUp = sheet.popUp;
     m_accountPopUp->setObjectName(QStringLiteral("accountPopUpButton"));
