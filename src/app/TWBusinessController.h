@@ -119,7 +119,8 @@ public:
     // Saves when edited and already in a file (the autosave timer's call).
     // While the close or revert question is open the turn is held back, so
     // that "Don't Save" and Revert discard what they say; it is taken once
-    // the question ends with the document kept as it is.
+    // the question ends with the document kept as it is. While a save is
+    // under way (its messages and Save As dialog) the turn is skipped.
     void autoSave();
     // Asks about unsaved changes; false when the user cancelled.
     bool canClose();
@@ -354,6 +355,9 @@ private:
     bool replacePackage(const QUrl &url);
     // Names the attachments the last save left out, if any.
     void showMissingAttachments();
+    // Reads the package the document holds, wherever it is now, into a new
+    // store (no question asked); on failure the old store stays.
+    bool revertToSavedPackage();
     void observe();
     void stopObserving();
     void releaseControllers();
@@ -401,6 +405,8 @@ private:
     bool m_edited = false;
     bool m_closing = false;
     int m_questionsOpen = 0;
+    // Saves under way (their messages and dialogs run the event loop).
+    int m_saving = 0;
     bool m_autoSaveHeld = false;
 
     int m_detailType = 0;
