@@ -15,6 +15,8 @@
 #include <QLocale>
 
 #include <sqlite3.h>
+
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace
@@ -271,7 +273,10 @@ TWErrorResult TWBusiness::takeMissingAttachments(const QString &from)
     // Another business's files of the same numbers are its own documents,
     // never this one's receipts; a copy of this business holds this one's,
     // edited there or not.
-    if (!m_savedCopy || !isCopyOfThisBusiness(from))
+    if (!m_savedCopy ||
+        std::none_of(m_savedCopy->attachments.cbegin(), m_savedCopy->attachments.cend(),
+                     [](const SavedCopy::Entry &entry) { return bool(entry.missing); }) ||
+        !isCopyOfThisBusiness(from))
         return std::nullopt;
     const QDir source(QDir(from).filePath(TWPackageAttachmentsFolderName));
     const auto isFile = [](const QString &path) {
