@@ -99,8 +99,10 @@ public:
     // false with `error` empty when the user cancelled.
     bool readFromURL(const QUrl &url, TWErrorResult *error);
     // Saves into its own package; without one, asks for a place (Save As).
-    // Attachments whose files were missing are named to the user, as after
-    // Save As.
+    // When another program saved the package since this window read or
+    // saved it, asks first: Save Anyway, Revert (to what was saved there) or
+    // Cancel. Attachments whose files were missing are named to the user, as
+    // after Save As.
     bool saveDocument();
     // Asks for a place and saves there.
     bool saveDocumentAs();
@@ -113,8 +115,9 @@ public:
     // date and payee and the attachment's own file name, shortened; at most
     // the first twenty, then how many more there are.
     static QString missingAttachmentsMessage(const QList<TWMissingAttachment> &missing);
-    // Reads the package again into a new store; on failure the old store and
-    // window stay and the error is shown.
+    // Reads the package the document holds again, wherever it is now, into
+    // a new store; on failure the old store and window stay and the error is
+    // shown.
     bool revertDocumentToSaved();
     // Saves when edited and already in a file (the autosave timer's call).
     // While the close or revert question is open the turn is held back, so

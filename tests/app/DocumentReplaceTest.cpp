@@ -779,55 +779,27 @@ TEST_F(DocumentReplaceTest, RevertReadsThePackageTheWindowHoldsWhereverItIsNow)
 TEST_F(DocumentReplaceTest, ThisBusinessBackAtItsNameAsThisWindowSavedItIsSavedInPlace)
 {
     const QString path = dir.filePath("Books.tallyworth"), copy = dir.filePath("Copy.tallyworth");
-    struct Case {
-        const char *name;
-        std::function<void()> move; // while the window is open
-        bool saved;
-    };
-    QString reason;
-    const auto copied = [&] { ASSERT_TRUE(TWPackageMoves::copyFolder(path, copy, &reason)); };
-    const auto back = [&] {
-        ASSERT_TRUE(QDir(path).removeRecursively() && QDir().rename(copy, path));
-    };
-    const Case cases[] = {
-        {"moved to another disk and back",
-         [&] {
-             const QString stick = dir.filePath("Stick.tallyworth");
-             ASSERT_TRUE(TWPackageMoves::copyFolder(path, stick, &reason));
-             ASSERT_TRUE(QDir(path).removeRecursively());
-             ASSERT_TRUE(TWPackageMoves::copyFolder(stick, path, &reason));
-             ASSERT_TRUE(QDir(stick).removeRecursively());
-         },
-         true},
-        {"replaced by its own copy", [&] { copied(), back(); }, true},
-        {"replaced by a copy saved elsewhere since",
-         [&] {
-             copied();
-             auto elsewhere = openEdited(copy);
-             ASSERT_TRUE(elsewhere->saveDocument());
-             back();
-         },
-         false},
-        {"replaced by another business",
-         [&] {
-             saveBusiness(copy, "Other Books", 3);
-             back();
-         },
-         false},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
+    // While the window is open, a copy is made (and saved elsewhere, or
+    // not), then the package deleted and the copy put at its name: moved to
+    // another disk and back, or replaced by its own copy.
+    for (const bool savedElsewhere : {false, true}) {
+        SCOPED_TRACE(savedElsewhere ? "a copy saved elsewhere since" : "the same business");
         QDir(path).removeRecursively();
-        QDir(copy).removeRecursively();
         prompts.errors.clear();
         saveBusiness(path, "Books", 3);
         auto document = openEdited(path);
-        c.move();
+        QString reason;
+        ASSERT_TRUE(TWPackageMoves::copyFolder(path, copy, &reason));
+        if (savedElsewhere) {
+            ASSERT_TRUE(openEdited(copy)->saveDocument());
+        }
+        ASSERT_TRUE(QDir(path).removeRecursively() && QDir().rename(copy, path));
         const QStringList before = snapshot(path);
-        EXPECT_EQ(document->saveDocument(), c.saved);
-        EXPECT_EQ(prompts.errors.size(), c.saved ? 0 : 1);
-        EXPECT_EQ(document->isDocumentEdited(), !c.saved);
-        EXPECT_TRUE(c.saved ? receipts(path) == numbered(4) : snapshot(path) == before);
+
+        EXPECT_EQ(document->saveDocument(), !savedElsewhere);
+        EXPECT_EQ(prompts.errors.size(), savedElsewhere ? 1 : 0);
+        EXPECT_EQ(document->isDocumentEdited(), savedElsewhere);
+        EXPECT_TRUE(savedElsewhere ? snapshot(path) == before : receipts(path) == numbered(4));
     }
 }
 
