@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMainWindow>
+#include <QScopeGuard>
 
 namespace
 {
@@ -168,6 +169,8 @@ bool TWBusinessController::saveDocument()
 {
     if (m_fileURL.isEmpty())
         return saveDocumentAs();
+    ++m_saving;
+    const auto saved = qScopeGuard([this] { --m_saving; });
     // A package renamed or moved while open is saved where it is now, never
     // as a new package without its attachment files at the old name.
     const QString named = m_fileURL.toLocalFile();
@@ -184,8 +187,26 @@ bool TWBusinessController::saveDocument()
     }
     TWErrorResult error;
     if (!writeToURL(m_fileURL, TWSaveOperationSave, &error)) {
-        presentError(*error);
-        return false;
+        if (error->domain() != TWPackageErrorDomain || error->code() != TWPackageChangedError) {
+            presentError(*error);
+            return false;
+        }
+        // Another running copy saved the business since: its work is written
+        // over only when the user says so.
+        switch (TWDocumentPrompts::prompts().askPackageChanged(displayName(), windowForSheet())) {
+        case TWDocumentPrompts::SaveAnyway:
+            m_business->acceptPackageChanges();
+            if (!writeToURL(m_fileURL, TWSaveOperationSave, &error)) {
+                presentError(*error);
+                return false;
+            }
+            break;
+        case TWDocumentPrompts::RevertToSaved:
+            revertToSavedPackage();
+            return false;
+        case TWDocumentPrompts::KeepUnsaved:
+            return false;
+        }
     }
     updateChangeCount(2);
     if (moved)
@@ -215,6 +236,8 @@ QString TWBusinessController::movedToUnfitPlace() const
 
 bool TWBusinessController::saveDocumentAs()
 {
+    ++m_saving;
+    const auto saved = qScopeGuard([this] { --m_saving; });
     // Proposed under the name the package has now.
     followPackage();
     QString proposed = m_fileURL.isEmpty()
@@ -229,11 +252,17 @@ bool TWBusinessController::saveDocumentAs()
 
 bool TWBusinessController::saveDocumentToURL(const QUrl &url)
 {
+    ++m_saving;
+    const auto saved = qScopeGuard([this] { --m_saving; });
     const QString target = url.toLocalFile();
     // The document's own package, however it is named now: a save in place,
     // unless it lies where no business is kept. A name that leads elsewhere
-    // now is not the document's, whatever it was.
+    // now is not the document's, whatever it was; but where the folder the
+    // document held is gone, a package there holding this business as this
+    // window last saved it is its own.
     followPackage();
+    if (m_business)
+        m_business->recognizePackage(TWPackageFiles::resolvedPath(target));
     if (m_business && m_business->isOwnPackage(target)) {
         if (const QString now = movedToUnfitPlace(); !now.isEmpty()) {
             presentError(documentError("saveUnfitPlaceError", now, unfitPlaceReason(now)));
@@ -295,8 +324,15 @@ bool TWBusinessController::replacePackage(const QUrl &url)
         const TWPackageWorkFolder work(target, QStringLiteral("save"));
         const TWPackageWorkFolder aside(target, QStringLiteral("replaced"));
         QString reason;
-        if (writeToURL(QUrl::fromLocalFile(work.path()), TWSaveOperationSaveTo, &error) &&
-            !(error = m_business->takeMissingAttachments(target))) {
+        // The new package is written beside the old one, in the folder the
+        // user chose: one that cannot be written to is named, not the work
+        // folder that could not be made in it.
+        if (!work.isLocked())
+            error = TWError(TWPackageErrorDomain, TWPackageFolderError,
+                            TWLocalized("saveReplaceFolderError")
+                                .arg(target, QFileInfo(target).absolutePath(), work.failure()));
+        else if (writeToURL(QUrl::fromLocalFile(work.path()), TWSaveOperationSaveTo, &error) &&
+                 !(error = m_business->takeMissingAttachments(target))) {
             if (!TWPackageMoves::replace(work.path(), target, &reason, aside.path()))
                 error = documentError("saveReplaceError", target, reason);
             else if (!m_business->adoptSavedCopy(work.path(), url))
@@ -363,8 +399,25 @@ bool TWBusinessController::revertDocumentToSaved()
             },
             [](bool revert) { return !revert; }))
         return false;
-    TWErrorResult error;
-    std::unique_ptr<TWBusiness> business = TWBusiness::businessWithURL(m_fileURL, false, &error);
+    return revertToSavedPackage();
+}
+
+bool TWBusinessController::revertToSavedPackage()
+{
+    // The package the document holds, wherever it is now: its old name may
+    // lead to another business (names swapped, a link re-pointed) or nowhere.
+    const QString held = m_business ? m_business->heldPackagePath() : QString();
+    TWErrorResult error =
+        TWError(TWPackageErrorDomain, TWPackageElsewhereError, TWLocalized("revertGoneReason"));
+    std::unique_ptr<TWBusiness> business;
+    if (!held.isEmpty())
+        business = TWBusiness::businessWithURL(QUrl::fromLocalFile(held), false, &error);
+    // Still that package once read (nothing took its place meanwhile).
+    if (business && !m_business->isOwnPackage(business->heldPackagePath())) {
+        business.reset();
+        error =
+            TWError(TWPackageErrorDomain, TWPackageElsewhereError, TWLocalized("revertGoneReason"));
+    }
     if (!business) {
         presentError(documentError("revertErrorMessage", displayName(), describe(error)));
         return false;
@@ -376,6 +429,10 @@ bool TWBusinessController::revertDocumentToSaved()
     m_taskTimer->reset();
     // The old store goes only now that its views are gone.
     m_business = std::move(business);
+    if (m_business->url() != m_fileURL) {
+        setFileURL(m_business->url());
+        TWPreferences::preferences().setLastOpenBusinessURL(m_fileURL.toLocalFile());
+    }
     updateChangeCount(2);
     if (TWApplicationDelegate *delegate = TWApplicationDelegate::instance())
         delegate->rebuildMenulet();
@@ -385,6 +442,10 @@ bool TWBusinessController::revertDocumentToSaved()
 
 void TWBusinessController::autoSave()
 {
+    // A save under way (its message, its Save As dialog, its question) is
+    // answered once: the timer never starts it again meanwhile.
+    if (m_saving > 0)
+        return;
     if (m_questionsOpen > 0) {
         m_autoSaveHeld = true;
         return;

@@ -99,8 +99,10 @@ public:
     // false with `error` empty when the user cancelled.
     bool readFromURL(const QUrl &url, TWErrorResult *error);
     // Saves into its own package; without one, asks for a place (Save As).
-    // Attachments whose files were missing are named to the user, as after
-    // Save As.
+    // When another program saved the package since this window read or
+    // saved it, asks first: Save Anyway, Revert (to what was saved there) or
+    // Cancel. Attachments whose files were missing are named to the user, as
+    // after Save As.
     bool saveDocument();
     // Asks for a place and saves there.
     bool saveDocumentAs();
@@ -113,13 +115,15 @@ public:
     // date and payee and the attachment's own file name, shortened; at most
     // the first twenty, then how many more there are.
     static QString missingAttachmentsMessage(const QList<TWMissingAttachment> &missing);
-    // Reads the package again into a new store; on failure the old store and
-    // window stay and the error is shown.
+    // Reads the package the document holds again, wherever it is now, into
+    // a new store; on failure the old store and window stay and the error is
+    // shown.
     bool revertDocumentToSaved();
     // Saves when edited and already in a file (the autosave timer's call).
     // While the close or revert question is open the turn is held back, so
     // that "Don't Save" and Revert discard what they say; it is taken once
-    // the question ends with the document kept as it is.
+    // the question ends with the document kept as it is. While a save is
+    // under way (its messages and Save As dialog) the turn is skipped.
     void autoSave();
     // Asks about unsaved changes; false when the user cancelled.
     bool canClose();
@@ -354,6 +358,9 @@ private:
     bool replacePackage(const QUrl &url);
     // Names the attachments the last save left out, if any.
     void showMissingAttachments();
+    // Reads the package the document holds, wherever it is now, into a new
+    // store (no question asked); on failure the old store stays.
+    bool revertToSavedPackage();
     void observe();
     void stopObserving();
     void releaseControllers();
@@ -401,6 +408,8 @@ private:
     bool m_edited = false;
     bool m_closing = false;
     int m_questionsOpen = 0;
+    // Saves under way (their messages and dialogs run the event loop).
+    int m_saving = 0;
     bool m_autoSaveHeld = false;
 
     int m_detailType = 0;

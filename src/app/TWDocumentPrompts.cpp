@@ -86,6 +86,27 @@ bool TWDocumentPrompts::askRevert(const QString &displayName, QWidget *parent)
     return box.clickedButton() == revert;
 }
 
+TWDocumentPrompts::PackageChangedAnswer
+TWDocumentPrompts::askPackageChanged(const QString &displayName, QWidget *parent)
+{
+    QMessageBox box(QMessageBox::Warning, TWLocalized("tallyworth"),
+                    TWLocalized("packageChangedMessage").arg(displayName), QMessageBox::NoButton,
+                    parent);
+    box.setInformativeText(TWLocalized("packageChangedInfo"));
+    box.setWindowModality(Qt::WindowModal);
+    QPushButton *save = box.addButton(TWLocalized("saveAnyway"), QMessageBox::DestructiveRole);
+    QPushButton *revert = box.addButton(TWLocalized("revert"), QMessageBox::AcceptRole);
+    QPushButton *cancel = box.addButton(TWLocalized("cancel"), QMessageBox::RejectRole);
+    // Writing over another program's work is never the answer to a stray Return.
+    box.setDefaultButton(cancel);
+    box.exec();
+    if (box.clickedButton() == save)
+        return SaveAnyway;
+    if (box.clickedButton() == revert)
+        return RevertToSaved;
+    return KeepUnsaved;
+}
+
 TWDocumentPrompts::SaveChangesAnswer TWDocumentPrompts::askSaveChanges(const QString &displayName,
                                                                        QWidget *parent)
 {

@@ -27,6 +27,10 @@ public:
     virtual SaveChangesAnswer askSaveChanges(const QString &displayName, QWidget *parent);
     // Whether to throw away the changes of `displayName` for its saved version.
     virtual bool askRevert(const QString &displayName, QWidget *parent);
+    // What to do when the package of `displayName` was changed by another
+    // program since this window opened or last saved it.
+    enum PackageChangedAnswer { SaveAnyway, RevertToSaved, KeepUnsaved };
+    virtual PackageChangedAnswer askPackageChanged(const QString &displayName, QWidget *parent);
     virtual void showError(const TWError &error, QWidget *parent);
     virtual void showMessage(const QString &message, QWidget *parent);
 

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -49,17 +50,28 @@ bool writeAll(int fd, const char *data, size_t size)
     return true;
 }
 
+// Whether `fd` is still the file at `name`, a regular file of this user.
+bool isLockAtName(int fd, const QByteArray &name, struct stat *opened)
+{
+    struct stat named;
+    return ::fstat(fd, opened) == 0 && S_ISREG(opened->st_mode) && opened->st_uid == ::geteuid() &&
+           ::lstat(name.constData(), &named) == 0 && opened->st_dev == named.st_dev &&
+           opened->st_ino == named.st_ino;
+}
+
 // Whether `fd`, open on the lock file at `name`, is still that file and was
 // made by this user with this program (in a shared folder another user could
-// plant one that reads the same).
+// plant one that reads the same), or was made by this user and left empty by
+// a process cut off before it wrote the first line. A lock being made is
+// locked before it is written, and checked to be still at its name once it
+// is (see the constructor), so an empty one that is free is a leftover.
 bool isOurLock(int fd, const QByteArray &name)
 {
     struct stat opened;
-    struct stat named;
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_uid != ::geteuid() ||
-        ::lstat(name.constData(), &named) != 0 || opened.st_dev != named.st_dev ||
-        opened.st_ino != named.st_ino)
+    if (!isLockAtName(fd, name, &opened))
         return false;
+    if (opened.st_size == 0)
+        return true;
     char start[sizeof kMarker - 1];
     return ::pread(fd, start, sizeof start, 0) == ssize_t(sizeof start) &&
            std::equal(start, start + sizeof start, kMarker);
@@ -71,18 +83,31 @@ TWPackageWorkFolder::TWPackageWorkFolder(const QString &target, const QString &p
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         m_path = TWPackageMoves::temporarySibling(target, purpose);
-        m_lock = ::open(lockName(m_path).constData(),
-                        O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (m_lock >= 0 || errno != EEXIST)
+        const QByteArray name = lockName(m_path);
+        m_lock = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (m_lock < 0) {
+            if (errno == EEXIST)
+                continue;
+            m_failure = QString::fromLocal8Bit(std::strerror(errno));
             break;
-    }
-    // Without a lock (a folder that cannot be written) the save fails on its
-    // own; nothing is left for others to clear.
-    if (m_lock >= 0 && (!lockWaiting(m_lock) || !writeAll(m_lock, kMarker, sizeof kMarker - 1))) {
-        ::unlink(lockName(m_path).constData());
+        }
+        struct stat opened;
+        if (!lockWaiting(m_lock) || !writeAll(m_lock, kMarker, sizeof kMarker - 1)) {
+            m_failure = QString::fromLocal8Bit(std::strerror(errno));
+            ::unlink(name.constData());
+            ::close(m_lock);
+            m_lock = -1;
+            break;
+        }
+        // Another process may have taken the lock while it was still empty
+        // and removed it as a leftover: then it is not this name's any more.
+        if (isLockAtName(m_lock, name, &opened))
+            break;
         ::close(m_lock);
         m_lock = -1;
     }
+    // Without a lock (a folder that cannot be written) the save is refused;
+    // nothing is left for others to clear.
 }
 
 TWPackageWorkFolder::~TWPackageWorkFolder()

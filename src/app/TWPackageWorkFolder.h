@@ -20,10 +20,17 @@ public:
     TWPackageWorkFolder &operator=(const TWPackageWorkFolder &) = delete;
 
     const QString &path() const { return m_path; }
+    // Whether the folder's place is claimed (its lock made and held); when
+    // not, `failure` says why (the folder beside the target cannot be
+    // written to, most often).
+    bool isLocked() const { return m_lock >= 0; }
+    const QString &failure() const { return m_failure; }
 
     // Removes the work folders beside `target` that saves cut off left (a
     // new package being written, an old one moved aside by a replace): those
-    // whose lock file this user made with this program and no process holds.
+    // whose lock file this user made with this program and no process holds
+    // (an empty one too: a save cut off before it wrote its lock's first
+    // line).
     // A folder of that name without such a lock is left alone, and so is an
     // old package moved aside while nothing took its place. Nothing is
     // followed: a link among what is removed goes as a link.
@@ -31,5 +38,6 @@ public:
 
 private:
     QString m_path;
+    QString m_failure;
     int m_lock = -1;
 };

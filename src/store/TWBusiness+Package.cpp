@@ -14,14 +14,22 @@
 #include "store/TWSchema.h"
 #include "store/TWTransactionEditing.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
+#include <QUuid>
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <memory>
 #include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -192,6 +200,46 @@ QVariantMap readPackageSettings(const QString &packagePath, qint64 generation)
         QFile::remove(pendingPath);
     }
     return readSettingsFile(settingsPath);
+}
+
+// The settings saved with the database of `generation` in the package, read
+// only: what readPackageSettings would take, without finishing or discarding
+// anything there.
+QVariantMap savedSettings(const QString &packagePath, qint64 generation)
+{
+    const QDir package(packagePath);
+    const QVariantMap pending =
+        readSettingsFile(package.filePath(TWPackageFiles::pendingSettingsFileName));
+    bool ok = false;
+    if (generation > 0 &&
+        pending.value(TWPackageFiles::generationKey).toLongLong(&ok) == generation && ok)
+        return pending;
+    return readSettingsFile(package.filePath(TWPackageSettingsFileName));
+}
+
+// The identity of a business saved without one: the content of its database
+// file (a copy holds the same bytes until either is saved). Empty when the
+// file cannot be read.
+QString contentIdentity(const QString &dataPath)
+{
+    const TWPackageFiles::Descriptor file(::open(QFile::encodeName(dataPath).constData(),
+                                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info;
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t read = ::read(file.get(), buffer, sizeof buffer);
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read < 0)
+            return {};
+        if (read == 0)
+            break;
+        hash.addData(QByteArrayView(buffer, read));
+    }
+    return QStringLiteral("content:") + QString::fromLatin1(hash.result().toHex());
 }
 
 // ---- The rows of a received database ----
@@ -736,6 +784,7 @@ TWErrorResult TWBusiness::initWithBusinessInfo(const TWBusinessInfoPtr &business
     m_masterExpanded = 0xFFFFFFFF;
     m_activeAccountingPeriodIdentifier = 0;
     m_lastStartupDate = TWClock::now();
+    m_businessIdentity = QUuid::createUuid().toString(QUuid::WithoutBraces);
     if (TWErrorResult error = openDatabase(true, false))
         return error;
     setDefaultSettings();
@@ -763,6 +812,12 @@ TWErrorResult TWBusiness::initWithURL(const QUrl &url, bool allowUpgrade)
     m_packageSettings.clear();
     m_deleteAttachments.clear();
     holdPackage(path);
+    // What a save in place checks the package against. A file another
+    // program saved while it was being read holds another generation: the
+    // stamp then matches nothing, and the first save asks.
+    m_packageStamp = TWDatabaseStamp::of(QDir(path).filePath(TWPackageDataFileName));
+    if (m_packageStamp && m_packageStamp->generation != databaseGeneration(m_database))
+        m_packageStamp->modified = -1;
     return std::nullopt;
 }
 
@@ -786,6 +841,9 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
                 copyPackageDatabase(QDir(path).filePath(TWPackageDataFileName), &intact))
             return fail(*error);
         m_packageSettings = readPackageSettings(path, databaseGeneration(m_database));
+        m_businessIdentity = m_packageSettings.value(TWPackageFiles::identityKey).toString();
+        if (m_businessIdentity.isEmpty())
+            m_businessIdentity = contentIdentity(QDir(path).filePath(TWPackageDataFileName));
         // The loading itself needs these four.
         applyOpeningSettings(m_packageSettings);
         // A package without a business database is refused, never taken for
@@ -1035,6 +1093,19 @@ TWErrorResult TWBusiness::loadDatabase()
     return std::nullopt;
 }
 
+// ---- Whose package it is ----
+
+QString TWBusiness::packageIdentity(const QString &packagePath)
+{
+    const QString data = QDir(packagePath).filePath(TWPackageDataFileName);
+    const std::optional<TWDatabaseStamp> stamp = TWDatabaseStamp::of(data);
+    if (!stamp)
+        return {};
+    const QString identity =
+        savedSettings(packagePath, stamp->generation).value(TWPackageFiles::identityKey).toString();
+    return identity.isEmpty() ? contentIdentity(data) : identity;
+}
+
 // ---- Saving ----
 
 QString TWBusiness::attachmentFileName(qint32 identifier, const QString &fileName)
@@ -1085,6 +1156,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     // where it is now.
     followPackage();
     const QString own = m_url.isEmpty() ? QString() : packagePath(m_url);
+    if (saveOperation == TWSaveOperationSave)
+        recognizePackage(path);
     // In place only into the package the document holds, whatever its name:
     // a name that now leads elsewhere (a link above re-pointed, another disk
     // mounted in its place) is another business or a folder of the user's.
@@ -1114,6 +1187,26 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     if (TWPackageFiles::linkCount(dataPath) > 1)
         return packageError(TWPackageLinkError,
                             TWLocalized("packageHardLinkDescription").arg(dataPath));
+    // Another running copy of the program (another account on a shared
+    // folder, another machine) may have saved since: its work is never
+    // written over without the user's word.
+    if (inPlace && m_packageStamp) {
+        const std::optional<TWDatabaseStamp> now = TWDatabaseStamp::of(dataPath);
+        if (!now || *now != *m_packageStamp)
+            return packageError(TWPackageChangedError,
+                                TWLocalized("packageChangedDescription").arg(path));
+    }
+    // A failed save leaves the database as it was (its journal rolls it
+    // back), though perhaps written meanwhile: it is still the file known.
+    bool committed = false;
+    const auto keepStamp = qScopeGuard([&] {
+        if (!inPlace || committed || !m_packageStamp)
+            return;
+        const std::optional<TWDatabaseStamp> now = TWDatabaseStamp::of(dataPath);
+        if (now && now->sameFile(*m_packageStamp) && now->size == m_packageStamp->size &&
+            now->generation == m_packageStamp->generation)
+            m_packageStamp = now;
+    });
 
     // Folders this save makes are removed again when it fails, so that a
     // failed save elsewhere leaves nothing behind.
@@ -1160,6 +1253,10 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
         removeMadeFolders();
         return error;
     };
+    if (inPlace) {
+        if (TWErrorResult error = renumberTakenAttachments(transactions, attachmentsPath))
+            return failed(*error);
+    }
     if (TWErrorResult error =
             writeAttachments(*this, transactions, attachmentsPath, inPlace, written))
         return failed(*error);
@@ -1197,6 +1294,7 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     const auto writePending = [&](qint64 generation) -> TWErrorResult {
         QVariantMap marked = currentSettings;
         marked.insert(TWPackageFiles::generationKey, generation);
+        marked.insert(TWPackageFiles::identityKey, m_businessIdentity);
         const TWResult<QByteArray> xml = TWPropertyList::xmlData(marked);
         if (!xml.ok())
             return xml.error;
@@ -1224,6 +1322,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     }
     if (TWPackageFiles::stopsAt(TWPackageFiles::SaveStep::DatabaseCommitted))
         return attachmentError(pendingPath, QStringLiteral("stopped"));
+    committed = true;
+    const std::optional<TWDatabaseStamp> writtenStamp = TWDatabaseStamp::of(dataPath);
     // The database is committed: the save has happened. Should the rename
     // fail, the next opening finishes it.
     if (TWPackageFiles::renameFile(pendingPath, settingsPath))
@@ -1242,6 +1342,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
         for (const TWTransactionPtr &transaction : std::as_const(written.transactions))
             transaction->setDirtyAttachments(false);
     }
+    if (documentMoves)
+        m_packageStamp = writtenStamp;
     if (inPlace) {
         removeQueuedAttachments(m_deleteAttachments, attachmentsPath, written.paths);
         m_deleteAttachments.clear();
@@ -1256,7 +1358,7 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
         m_deleteAttachments.clear();
     } else {
         // A copy, which may yet take the document's place (adoptSavedCopy).
-        SavedCopy copy{path, {}, written.transactions};
+        SavedCopy copy{path, {}, written.transactions, writtenStamp};
         for (const WrittenAttachment &entry : std::as_const(written.attachments))
             copy.attachments.append(
                 {entry.attachment, entry.filePath, entry.thumbnailFilePath, entry.missing});

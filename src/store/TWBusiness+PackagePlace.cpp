@@ -12,8 +12,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 
 #include <sqlite3.h>
+
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace
@@ -159,20 +162,126 @@ bool TWBusiness::adoptSavedCopy(const QString &copyPath, const QUrl &url)
                                      TWPackageFiles::highestNumberedEntry(m_attachmentsFolderPath));
     // The queued files belong to the old package, which still uses them.
     m_deleteAttachments.clear();
+    // Renamed whole into place: the same file it wrote.
+    m_packageStamp = m_savedCopy->stamp;
     m_savedCopy.reset();
     holdPackage(path);
     return true;
 }
 
+bool TWBusiness::isCopyOfThisBusiness(const QString &path) const
+{
+    return !m_businessIdentity.isEmpty() && packageIdentity(path) == m_businessIdentity;
+}
+
+bool TWBusiness::recognizePackage(const QString &path)
+{
+    // Only at the document's own name, and only once the folder it held is
+    // gone: a package it still holds elsewhere is the document's.
+    if (m_url.isEmpty() || !m_packageStamp || path.isEmpty() || isOwnPackage(path) ||
+        !m_packageAnchor.currentPath().isEmpty() || path != packagePath(m_url))
+        return false;
+    const std::optional<TWDatabaseStamp> stamp =
+        TWDatabaseStamp::of(QDir(path).filePath(TWPackageDataFileName));
+    if (!stamp || !stamp->sameSave(*m_packageStamp) || !isCopyOfThisBusiness(path))
+        return false;
+    m_packageAnchor.hold(path);
+    m_packageStamp = stamp;
+    return isOwnPackage(path);
+}
+
+void TWBusiness::acceptPackageChanges()
+{
+    const QString now = m_packageAnchor.currentPath();
+    if (!now.isEmpty())
+        m_packageStamp = TWDatabaseStamp::of(QDir(now).filePath(TWPackageDataFileName));
+}
+
+namespace
+{
+
+const char *const kAttachmentRenumberSQL =
+    "UPDATE attachments SET identifier=? WHERE identifier=?;";
+
+// Whether a file (or a link) is at `path`: a receipt of another program's
+// save. A folder there is no receipt, and fails the copy as it is.
+bool isTaken(const QString &path)
+{
+    mode_t mode = 0;
+    return fileMode(path, &mode) && (S_ISREG(mode) || S_ISLNK(mode));
+}
+
+bool samePath(const QString &a, const QString &b)
+{
+    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) ==
+           QDir::cleanPath(QFileInfo(b).absoluteFilePath());
+}
+
+} // namespace
+
+TWErrorResult TWBusiness::renumberTakenAttachments(const TWTransactionList &transactions,
+                                                   const QString &attachmentsPath)
+{
+    const QDir folder(attachmentsPath);
+    // Files this save removes are this document's own, whose numbers it may
+    // give again.
+    QSet<QString> queued;
+    for (const QString &path : std::as_const(m_deleteAttachments))
+        queued.insert(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+    const auto takenByOther = [&queued](const QString &path) {
+        return isTaken(path) && !queued.contains(QDir::cleanPath(path));
+    };
+    WriteScope scope(*this);
+    bool folderRead = false;
+    for (const TWTransactionPtr &transaction : transactions) {
+        if (!transaction || !transaction->dirtyAttachments() || !transaction->attachments())
+            continue;
+        for (const TWAttachmentPtr &attachment : *transaction->attachments()) {
+            if (!attachment || attachment->identifier() <= 0 ||
+                !TWPackageFiles::isRegularFile(attachment->filePath()))
+                continue;
+            const qint32 old = attachment->identifier();
+            const QString file = folder.filePath(attachmentFileName(old, attachment->fileName()));
+            const QString thumbnail = folder.filePath(attachmentThumbnailFileName(old));
+            const bool hasThumbnail = attachment->type() == TWAttachmentTypePhoto &&
+                                      !attachment->thumbnailFilePath().isEmpty();
+            if (samePath(attachment->filePath(), file) ||
+                (!takenByOther(file) && !(hasThumbnail && takenByOther(thumbnail) &&
+                                          !samePath(attachment->thumbnailFilePath(), thumbnail))))
+                continue;
+            if (!folderRead) {
+                m_attachmentHighWater = std::max(
+                    m_attachmentHighWater, TWPackageFiles::highestNumberedEntry(attachmentsPath));
+                folderRead = true;
+            }
+            const qint32 identifier = nextAttachmentIdentifier();
+            if (identifier == 0)
+                return scope.finish(databaseError(SQLITE_FULL));
+            TWStatement update = statement(kAttachmentRenumberSQL);
+            update.bindInt32(identifier).bindInt32(old);
+            if (TWErrorResult error = update.execute())
+                return scope.finish(error);
+            attachment->setIdentifier(identifier);
+            scope.onRollback([attachment, old] { attachment->setIdentifier(old); });
+        }
+    }
+    return scope.commit();
+}
+
 TWErrorResult TWBusiness::takeMissingAttachments(const QString &from)
 {
-    if (!m_savedCopy)
+    // Another business's files of the same numbers are its own documents,
+    // never this one's receipts; a copy of this business holds this one's,
+    // edited there or not.
+    if (!m_savedCopy ||
+        std::none_of(m_savedCopy->attachments.cbegin(), m_savedCopy->attachments.cend(),
+                     [](const SavedCopy::Entry &entry) { return bool(entry.missing); }) ||
+        !isCopyOfThisBusiness(from))
         return std::nullopt;
     const QDir source(QDir(from).filePath(TWPackageAttachmentsFolderName));
-    const auto isFileOfSize = [](const QString &path, std::uint64_t size) {
+    const auto isFile = [](const QString &path) {
         struct stat info;
-        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode) &&
-               (size == 0 || std::uint64_t(info.st_size) == size);
+        return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
     };
     QStringList failed;
     bool taken = false;
@@ -181,25 +290,31 @@ TWErrorResult TWBusiness::takeMissingAttachments(const QString &from)
             continue;
         const QFileInfo copied(entry.filePath);
         const QString file = source.filePath(copied.fileName());
-        if (!isFileOfSize(file, entry.attachment->fileSize()))
+        if (!isFile(file))
             continue;
         QString reason;
         if (!TWPackageFiles::copyFile(file, entry.filePath, &reason)) {
-            failed.append(QStringLiteral("%1 (%2)").arg(file, reason));
+            failed.append(QStringLiteral("%1 (%2)").arg(copied.fileName(), reason));
             continue;
         }
         entry.missing.reset();
         taken = true;
         const QString thumbnailName = attachmentThumbnailFileName(entry.attachment->identifier());
         const QString thumbnail = source.filePath(thumbnailName);
-        if (entry.attachment->type() == TWAttachmentTypePhoto && isFileOfSize(thumbnail, 0) &&
+        if (entry.attachment->type() == TWAttachmentTypePhoto && isFile(thumbnail) &&
             TWPackageFiles::copyFile(thumbnail, copied.dir().filePath(thumbnailName), &reason))
             entry.thumbnailFilePath = copied.dir().filePath(thumbnailName);
     }
-    if (!failed.isEmpty())
+    // A full disk fails every copy: the first few are named, the rest counted.
+    if (!failed.isEmpty()) {
+        constexpr qsizetype kNamed = 3;
+        QString names = failed.mid(0, kNamed).join(QStringLiteral(", "));
+        if (failed.size() > kNamed)
+            names = TWLocalized("packageReceiptsMore")
+                        .arg(names, QLocale().toString(qint64(failed.size() - kNamed)));
         return TWError(TWPackageErrorDomain, TWPackageAttachmentError,
-                       TWLocalized("packageReplaceReceiptsDescription")
-                           .arg(from, failed.join(QStringLiteral(", "))));
+                       TWLocalized("packageReplaceReceiptsDescription").arg(from, names));
+    }
     if (!taken)
         return std::nullopt;
     if (!TWPackageFiles::syncFileSystem(m_savedCopy->path))

@@ -207,6 +207,7 @@ enum TWPackageErrorCode : int {
     TWPackageReplaceError = 12,     // a save would replace what is no business package
     TWPackagePlainFolderError = 13, // a save into an existing folder that is no package
     TWPackageElsewhereError = 14,   // a save into a place that is no longer the package
+    TWPackageChangedError = 15,     // another program wrote the package since it was read
 };
 
 // The largest text or blob the store keeps, in bytes (what an opening

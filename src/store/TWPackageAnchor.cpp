@@ -79,3 +79,26 @@ QString TWPackageAnchor::currentPath() const
     // the held folder itself.
     return isFolder(path) ? path : QString();
 }
+
+std::optional<TWDatabaseStamp> TWDatabaseStamp::of(const QString &path)
+{
+    const TWPackageFiles::Descriptor file(::open(QFile::encodeName(path).constData(),
+                                                 O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info;
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    TWDatabaseStamp stamp;
+    stamp.device = quint64(info.st_dev);
+    stamp.inode = quint64(info.st_ino);
+    stamp.size = qint64(info.st_size);
+    stamp.modified = qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+    // The user version is the big-endian 32-bit number at byte 60 of the
+    // database header.
+    unsigned char header[64];
+    if (::pread(file.get(), header, sizeof header, 0) == ssize_t(sizeof header)) {
+        const quint32 version = (quint32(header[60]) << 24) | (quint32(header[61]) << 16) |
+                                (quint32(header[62]) << 8) | quint32(header[63]);
+        stamp.generation = TWPackageFiles::validGeneration(qint32(version));
+    }
+    return stamp;
+}

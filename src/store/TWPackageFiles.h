@@ -46,6 +46,9 @@ inline const QString pendingSettingsFileName = QStringLiteral("Settings.plist.ne
 // The key of the settings that holds the save generation; the database holds
 // the same number as its user version.
 inline const QString generationKey = QStringLiteral("packageGeneration");
+// The key of the settings that holds the business's identity, which every
+// copy of its package carries.
+inline const QString identityKey = QStringLiteral("businessIdentity");
 
 // The name ending of a business package folder.
 inline const QString packageSuffix = QStringLiteral("tallyworth");

@@ -110,6 +110,64 @@ TEST_F(DocumentControllerTest, DocumentsAreKnownByThePackagesTheyHoldNotByName)
     EXPECT_EQ(open(bravo), std::make_pair(a, true));
 }
 
+TEST_F(DocumentControllerTest, NoAutosaveStartsASaveAgainWhileItsMessageOrDialogIsOpen)
+{
+    const QByteArray home = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath("share")));
+    struct Case {
+        const char *name;
+        std::function<void(const QString &)> spoil; // the package, while the window is open
+        qsizetype errors, messages, dialogs, questions;
+    };
+    const QList<Case> cases{
+        {"a save that fails",
+         [](const QString &path) {
+             ASSERT_TRUE(QFile::remove(path + "/Data.sql") && QDir().mkdir(path + "/Data.sql"));
+         },
+         1, 0, 0, 0},
+        {"moved where no business is kept",
+         [this](const QString &path) {
+             ASSERT_TRUE(QDir().mkpath(dir.filePath("share/Trash/files")));
+             ASSERT_TRUE(QDir().rename(path, dir.filePath("share/Trash/files/Moved.tallyworth")));
+         },
+         0, 1, 1, 0},
+        {"saved by another running copy",
+         [](const QString &path) {
+             TWBusinessController other;
+             TWErrorResult error;
+             ASSERT_TRUE(other.readFromURL(QUrl::fromLocalFile(path), &error));
+             other.updateChangeCount(0);
+             ASSERT_TRUE(other.saveDocument());
+         },
+         0, 0, 0, 1},
+    };
+    for (const Case &test : cases) {
+        SCOPED_TRACE(test.name);
+        const QString path = dir.filePath(QString::fromLatin1(test.name) + ".tallyworth");
+        savePackage(path, QStringLiteral("Before"));
+        TWBusinessController document;
+        TWErrorResult error;
+        ASSERT_TRUE(document.readFromURL(QUrl::fromLocalFile(path), &error));
+        document.updateChangeCount(0);
+        test.spoil(path);
+        prompts.errors.clear();
+        prompts.messages.clear();
+        prompts.proposed.clear();
+        prompts.packageChangedAsked.clear();
+        prompts.saveLocation = [](const QString &) { return QString(); };
+        // The autosave timer fires while the first one is shown.
+        prompts.whileShowing = [&document] { document.autoSave(); };
+        EXPECT_FALSE(document.saveDocument());
+        prompts.whileShowing = nullptr;
+        EXPECT_EQ(prompts.errors.size(), test.errors);
+        EXPECT_EQ(prompts.messages.size(), test.messages);
+        EXPECT_EQ(prompts.proposed.size(), test.dialogs);
+        EXPECT_EQ(prompts.packageChangedAsked.size(), test.questions);
+        EXPECT_TRUE(document.isDocumentEdited());
+    }
+    qputenv("XDG_DATA_HOME", home);
+}
+
 } // namespace
 
 TEST_F(DocumentControllerTest, TheNewBusinessFormMakesTheStoreOnSaveAndNothingOnCancel)

@@ -16,7 +16,9 @@
 
 #include <csignal>
 
+#include <linux/capability.h>
 #include <poll.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,12 +35,13 @@ protected:
     }
 
     // Receipts numbered `from` to `to`: each a transaction with one attachment
-    // whose file holds "receipt N".
-    void addReceipts(TWBusiness &business, int from, int to)
+    // whose file holds "<prefix> N" (stored with the size of "receipt N").
+    void addReceipts(TWBusiness &business, int from, int to,
+                     const QString &prefix = QStringLiteral("receipt"))
     {
         for (int n = from; n <= to; ++n) {
-            const QString source = dir.filePath(QStringLiteral("receipt%1.pdf").arg(n));
-            ASSERT_TRUE(write(source, "receipt " + QByteArray::number(n)));
+            const QString source = dir.filePath(prefix + QStringLiteral("%1.pdf").arg(n));
+            ASSERT_TRUE(write(source, prefix.toUtf8() + ' ' + QByteArray::number(n)));
             auto t = std::make_shared<TWTransaction>();
             t->setIdentifier(business.nextTransactionIdentifier());
             t->setDate(QDateTime(QDate(2024, 3, n), QTime(0, 0)));
@@ -105,6 +108,54 @@ protected:
     }
 
     static QString real(const QString &path) { return TWPackageFiles::resolvedPath(path); }
+
+    // While it lives, this thread obeys file permissions as any user does,
+    // also when the tests run as root (its file capabilities are set aside).
+    class AsPlainUser
+    {
+    public:
+        AsPlainUser() { set(false); }
+        ~AsPlainUser() { set(true); }
+
+    private:
+        static void set(bool on)
+        {
+            __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+            __user_cap_data_struct data[2]{};
+            if (syscall(SYS_capget, &header, data) != 0)
+                return;
+            for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+                const quint32 bit = 1u << (cap % 32);
+                if (on)
+                    data[cap / 32].effective |= data[cap / 32].permitted & bit;
+                else
+                    data[cap / 32].effective &= ~bit;
+            }
+            syscall(SYS_capset, &header, data);
+        }
+    };
+
+    // Where the business keeps the file of the attachment named `fileName`.
+    static QString receiptPath(TWBusiness &business, const QString &fileName)
+    {
+        for (const TWTransactionPtr &t : business.transactions())
+            for (const TWAttachmentPtr &a :
+                 twLoadedAttachments(*t, business).value_or(TWAttachmentList{}))
+                if (a->fileName() == fileName)
+                    return a->filePath();
+        return {};
+    }
+
+    // The contents of the files in the package's "Attachments", sorted.
+    static QStringList attachmentFiles(const QString &package)
+    {
+        QStringList contents;
+        const QDir folder(QDir(package).filePath("Attachments"));
+        for (const QString &name : folder.entryList(QDir::Files))
+            contents.append(QString::fromUtf8(bytes(folder.filePath(name))));
+        contents.sort();
+        return contents;
+    }
 
     // A package saved at `path` with receipts 1 to `count`.
     void saveBusiness(const QString &path, const QString &name, int count)
@@ -480,9 +531,13 @@ TEST_F(DocumentReplaceTest, LeftoversGoAsWhatTheyAreAndOnlyWhenThisUserMadeThem)
         const char *purpose;
         bool linkedAttachments;
         uid_t owner;
+        bool emptyLock = false; // cut off before its lock's first line was written
     };
-    const Case cases[] = {
-        {"save", true, getuid()}, {"replaced", false, getuid()}, {"save", false, 65534}};
+    const Case cases[] = {{"save", true, getuid()},
+                          {"replaced", false, getuid()},
+                          {"save", false, 65534},
+                          {"replaced", false, getuid(), true},
+                          {"save", false, 65534, true}};
     savePackage(target);
     const QString sample = dir.filePath("Sample.tallyworth");
     saveBusiness(sample, "Left", 1);
@@ -497,6 +552,8 @@ TEST_F(DocumentReplaceTest, LeftoversGoAsWhatTheyAreAndOnlyWhenThisUserMadeThem)
             if (c.linkedAttachments && QDir(folder + "/Attachments").removeRecursively())
                 QFile::link(mine, folder + "/Attachments");
             (void)!::chown(QFile::encodeName(folder + ".lock").constData(), c.owner, c.owner);
+            if (c.emptyLock)
+                (void)!::truncate(QFile::encodeName(folder + ".lock").constData(), 0);
         });
         TWBusinessController document;
         TWErrorResult error;
@@ -529,6 +586,220 @@ TEST_F(DocumentReplaceTest, SaveAsReplacesAPackageWhoseNameIsAsLongAsNamesGo)
         EXPECT_EQ(businessName(target), "New Books");
         EXPECT_TRUE(hidden().isEmpty()) << hidden().toStdString();
         QDir(target).removeRecursively();
+    }
+}
+
+TEST_F(DocumentReplaceTest, AReplaceTakesLostReceiptsOnlyFromACopyOfThisBusiness)
+{
+    const QString books = dir.filePath("Books.tallyworth"),
+                  target = dir.filePath("Stick.tallyworth");
+    struct Case {
+        const char *name;
+        bool copy; // the target is a copy of this business, else another business
+        QStringList saved;
+        bool named; // the lost receipt is named to the user
+    };
+    const Case cases[] = {
+        // Its files have the sizes this business stored.
+        {"another business", false, {"missing", "receipt 1", "receipt 3"}, true},
+        {"this business's copy, receipt edited there",
+         true,
+         {"receipt 1", "receipt 2, edited", "receipt 3"},
+         false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(books).removeRecursively();
+        QDir(target).removeRecursively();
+        prompts.messages.clear();
+        auto document = newDocument("Books");
+        addReceipts(*document->business(), 1, 3);
+        ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(books)));
+        QString reason;
+        const QString lost = receiptPath(*document->business(), "receipt2.pdf");
+        const QString there = QDir(target).filePath("Attachments/" + QFileInfo(lost).fileName());
+        if (c.copy) {
+            ASSERT_TRUE(TWPackageMoves::copyFolder(books, target, &reason));
+            ASSERT_TRUE(write(there, "receipt 2, edited"));
+        } else {
+            auto other = newDocument("Other");
+            addReceipts(*other->business(), 1, 3, "foreign");
+            ASSERT_TRUE(other->saveDocumentToURL(QUrl::fromLocalFile(target)));
+            ASSERT_TRUE(QFileInfo::exists(there));
+        }
+        ASSERT_TRUE(QFile::remove(lost));
+
+        ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(target)));
+        EXPECT_TRUE(prompts.errors.isEmpty());
+        EXPECT_EQ(receipts(target), c.saved);
+        EXPECT_EQ(attachmentFiles(target).filter("foreign").size(), 0);
+        EXPECT_EQ(prompts.messages.size(), c.named ? 1 : 0);
+        EXPECT_EQ(prompts.messages.join(u'\n').contains("receipt2.pdf"), c.named);
+    }
+}
+
+TEST_F(DocumentReplaceTest, ReceiptsACopyCannotGiveAreCountedAndAReadOnlyFolderIsNamed)
+{
+    const QString books = dir.filePath("Books.tallyworth");
+    auto document = newDocument("Books");
+    addReceipts(*document->business(), 1, 10);
+    ASSERT_TRUE(document->saveDocumentToURL(QUrl::fromLocalFile(books)));
+    QString reason;
+    // A copy on a stick whose receipts cannot be read, the only ones left.
+    const QString stick = dir.filePath("Stick/Books.tallyworth");
+    QDir().mkpath(dir.filePath("Stick"));
+    ASSERT_TRUE(TWPackageMoves::copyFolder(books, stick, &reason));
+    ASSERT_TRUE(QDir(books + "/Attachments").removeRecursively());
+    for (const QString &name : QDir(stick + "/Attachments").entryList(QDir::Files))
+        QFile::setPermissions(stick + "/Attachments/" + name, {});
+    // Another business in a folder no one may write to.
+    const QString locked = dir.filePath("Locked/Other.tallyworth");
+    savePackage(locked, "Other");
+    QFile::setPermissions(dir.filePath("Locked"), QFile::ReadOwner | QFile::ExeOwner);
+    const QStringList before = snapshot(locked);
+    {
+        const AsPlainUser plain;
+        EXPECT_FALSE(document->saveDocumentToURL(QUrl::fromLocalFile(stick)));
+        EXPECT_FALSE(document->saveDocumentToURL(QUrl::fromLocalFile(locked)));
+    }
+    QFile::setPermissions(dir.filePath("Locked"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ASSERT_EQ(prompts.errors.size(), 2);
+    const QString receipts = prompts.errors.at(0).localizedDescription();
+    EXPECT_LT(receipts.size(), 400) << receipts.toStdString();
+    EXPECT_TRUE(receipts.contains("1.pdf") && receipts.contains(" 7 ")) << receipts.toStdString();
+    const QString folder = prompts.errors.at(1).localizedDescription();
+    EXPECT_TRUE(folder.contains(dir.filePath("Locked") + "”") &&
+                folder.contains(QString::fromLocal8Bit(strerror(EACCES))) &&
+                !folder.contains(".save-"))
+        << folder.toStdString();
+    EXPECT_EQ(snapshot(locked), before);
+    EXPECT_EQ(real(document->fileURL().toLocalFile()), real(books));
+}
+
+TEST_F(DocumentReplaceTest, ASaveAfterAnotherRunningCopySavedAsksAndNeverWritesOverIt)
+{
+    const QString path = dir.filePath("Shared.tallyworth");
+    using Answer = TWDocumentPrompts::PackageChangedAnswer;
+    struct Case {
+        const char *name;
+        Answer answer;
+        bool autoSave;
+        QStringList saved; // the receipts the package names afterwards
+        bool edited;       // the second window afterwards
+    };
+    const QStringList first = numbered(4);
+    const QStringList second = QStringList{"receipt 1", "receipt 2", "receipt 3", "second 4"};
+    const Case cases[] = {
+        {"cancel", Answer::KeepUnsaved, false, first, true},
+        {"autosave, cancel", Answer::KeepUnsaved, true, first, true},
+        {"revert", Answer::RevertToSaved, false, first, false},
+        {"save anyway", Answer::SaveAnyway, false, second, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QDir(path).removeRecursively();
+        prompts.packageChangedAsked.clear();
+        saveBusiness(path, "Shared", 3);
+        // Both windows add receipt number 4 before either saves.
+        auto one = openEdited(path);
+        auto two = std::make_unique<TWBusinessController>();
+        TWErrorResult error;
+        ASSERT_TRUE(two->readFromURL(QUrl::fromLocalFile(path), &error));
+        addReceipts(*two->business(), 4, 4, "second");
+        two->updateChangeCount(0);
+        QTest::qWait(5);
+        ASSERT_TRUE(one->saveDocument());
+
+        prompts.packageChanged = c.answer;
+        c.autoSave ? two->autoSave() : (void)two->saveDocument();
+        EXPECT_EQ(prompts.packageChangedAsked.size(), 1);
+        EXPECT_TRUE(prompts.errors.isEmpty());
+        EXPECT_EQ(receipts(path), c.saved);
+        EXPECT_EQ(two->isDocumentEdited(), c.edited);
+        // The first window's receipt file is never taken over.
+        EXPECT_TRUE(attachmentFiles(path).contains("receipt 4"));
+        EXPECT_TRUE(c.answer != Answer::RevertToSaved ||
+                    two->business()->transactions().size() == 4);
+        // Once answered, the next save goes ahead without asking.
+        if (c.answer != Answer::KeepUnsaved) {
+            two->updateChangeCount(0);
+            EXPECT_TRUE(two->saveDocument());
+            EXPECT_EQ(prompts.packageChangedAsked.size(), 1);
+        }
+    }
+}
+
+TEST_F(DocumentReplaceTest, RevertReadsThePackageTheWindowHoldsWhereverItIsNow)
+{
+    enum How { NamesSwapped, LinkRepointed, Renamed };
+    const QString docs = dir.filePath("Docs");
+    for (const How how : {NamesSwapped, LinkRepointed, Renamed}) {
+        SCOPED_TRACE(how);
+        for (const char *name : {"Docs", "disk1", "disk2"}) {
+            QFile::remove(dir.filePath(name));
+            QDir(dir.filePath(name)).removeRecursively();
+        }
+        prompts.errors.clear();
+        const QString own = dir.filePath("disk1/Books.tallyworth");
+        const QString other =
+            dir.filePath(how == NamesSwapped ? "disk1/Other.tallyworth" : "disk2/Books.tallyworth");
+        saveBusiness(own, "Own Books", 3);
+        saveBusiness(other, "Other Books", 2);
+        ASSERT_TRUE(QFile::link(dir.filePath("disk1"), docs));
+        auto document = openEdited(dir.filePath("Docs/Books.tallyworth"));
+        QString now = own;
+        if (how == NamesSwapped) {
+            const QString aside = dir.filePath("disk1/Aside.tallyworth");
+            ASSERT_TRUE(QDir().rename(own, aside) && QDir().rename(other, own) &&
+                        QDir().rename(aside, other));
+            now = other;
+        } else if (how == LinkRepointed) {
+            ASSERT_TRUE(QFile::remove(docs) && QFile::link(dir.filePath("disk2"), docs));
+        } else {
+            now = dir.filePath("disk1/Renamed.tallyworth");
+            ASSERT_TRUE(QDir().rename(own, now));
+        }
+        const QString elsewhere = how == NamesSwapped ? own : other;
+        const QStringList before = snapshot(elsewhere);
+
+        EXPECT_TRUE(document->revertDocumentToSaved());
+        EXPECT_TRUE(prompts.errors.isEmpty())
+            << prompts.errors.value(0).localizedDescription().toStdString();
+        EXPECT_EQ(document->business()->businessInfo()->name(), "Own Books");
+        EXPECT_FALSE(document->isDocumentEdited());
+        addReceipts(*document->business(), 4, 4);
+        document->updateChangeCount(0);
+        document->saveDocument();
+        EXPECT_EQ(snapshot(elsewhere), before) << "another business was written";
+        EXPECT_EQ(receipts(now), numbered(4));
+    }
+}
+
+TEST_F(DocumentReplaceTest, ThisBusinessBackAtItsNameAsThisWindowSavedItIsSavedInPlace)
+{
+    const QString path = dir.filePath("Books.tallyworth"), copy = dir.filePath("Copy.tallyworth");
+    // While the window is open, a copy is made (and saved elsewhere, or
+    // not), then the package deleted and the copy put at its name: moved to
+    // another disk and back, or replaced by its own copy.
+    for (const bool savedElsewhere : {false, true}) {
+        SCOPED_TRACE(savedElsewhere ? "a copy saved elsewhere since" : "the same business");
+        QDir(path).removeRecursively();
+        prompts.errors.clear();
+        saveBusiness(path, "Books", 3);
+        auto document = openEdited(path);
+        QString reason;
+        ASSERT_TRUE(TWPackageMoves::copyFolder(path, copy, &reason));
+        if (savedElsewhere) {
+            ASSERT_TRUE(openEdited(copy)->saveDocument());
+        }
+        ASSERT_TRUE(QDir(path).removeRecursively() && QDir().rename(copy, path));
+        const QStringList before = snapshot(path);
+
+        EXPECT_EQ(document->saveDocument(), !savedElsewhere);
+        EXPECT_EQ(prompts.errors.size(), savedElsewhere ? 1 : 0);
+        EXPECT_EQ(document->isDocumentEdited(), savedElsewhere);
+        EXPECT_TRUE(savedElsewhere ? snapshot(path) == before : receipts(path) == numbered(4));
     }
 }
 

@@ -37,6 +37,8 @@ public:
     SaveChangesAnswer saveChanges = DontSave;
     bool revert = true;
     QStringList revertAsked;
+    PackageChangedAnswer packageChanged = KeepUnsaved;
+    QStringList packageChangedAsked;
 
     QStringList proposed;
     QList<TWError> errors;
@@ -44,12 +46,22 @@ public:
     // Runs while the save-changes or revert question is open (the event loop
     // turns meanwhile: timers fire).
     std::function<void()> whileAsking;
+    // Runs while a save's own message, error, question or Save As dialog is
+    // open (once at a time: what it starts may show another).
+    std::function<void()> whileShowing;
 
     bool askUpgrade(const QString &, QWidget *) override { return upgrade; }
     QString chooseSaveLocation(const QString &path, const QString &, QWidget *) override
     {
         proposed.append(path);
+        showing();
         return saveLocation(path);
+    }
+    PackageChangedAnswer askPackageChanged(const QString &name, QWidget *) override
+    {
+        packageChangedAsked.append(name);
+        showing();
+        return packageChanged;
     }
     QString chooseOpenLocation(QWidget *) override { return openLocation; }
     SaveChangesAnswer askSaveChanges(const QString &, QWidget *) override
@@ -65,8 +77,27 @@ public:
             whileAsking();
         return revert;
     }
-    void showError(const TWError &error, QWidget *) override { errors.append(error); }
-    void showMessage(const QString &message, QWidget *) override { messages.append(message); }
+    void showError(const TWError &error, QWidget *) override
+    {
+        errors.append(error);
+        showing();
+    }
+    void showMessage(const QString &message, QWidget *) override
+    {
+        messages.append(message);
+        showing();
+    }
+
+private:
+    bool m_showing = false;
+    void showing()
+    {
+        if (!whileShowing || m_showing)
+            return;
+        m_showing = true;
+        whileShowing();
+        m_showing = false;
+    }
 };
 
 // Every shell test starts from the same preferences, the interim registry and

@@ -127,6 +127,9 @@ TEST(Settings, EverySettingSurvivesASaveAndAnOpening)
     // Besides the settings, the file holds the save generation it pairs with.
     QVariantMap stored = readSettings(twPackageFile(url, QStringLiteral("Settings.plist")));
     EXPECT_EQ(stored.take(QStringLiteral("packageGeneration")).toLongLong(), 1);
+    // And the business's identity, which its copies carry.
+    EXPECT_EQ(stored.take(QStringLiteral("businessIdentity")).toString(), b.businessIdentity());
+    EXPECT_FALSE(b.businessIdentity().isEmpty());
     EXPECT_EQ(stored.keys(), written.keys());
     EXPECT_EQ(o.lastUnit(), o.unitWithCode(QStringLiteral("CAD")));
     EXPECT_EQ(o.lastMileageUnit(), o.unitWithCode(QStringLiteral("KM")));
