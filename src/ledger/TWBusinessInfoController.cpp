@@ -489,6 +489,12 @@ void TWBusinessInfoController::deleteAccountingPeriod()
     const qsizetype selected = selectedPeriodRows().size();
     if (selected == 0)
         return;
+    // Deleting a closed period would reopen its entries: it is reopened
+    // first, on purpose.
+    if (m_periods->anyClosed(selectedPeriodRows())) {
+        showAlert(QStringLiteral("deleteClosedAccountingPeriodMessage"));
+        return;
+    }
     TWAlert alert;
     alert.message =
         TWLocalized(selected == 1 ? "deleteAccountPeriodMessage" : "deleteAccountPeriodsMessage");

@@ -119,6 +119,13 @@ void TWBusinessInfoPeriods::append(const TWAccountingPeriodPtr &period)
     endInsertRows();
 }
 
+bool TWBusinessInfoPeriods::anyClosed(const QList<int> &rows) const
+{
+    return std::any_of(rows.cbegin(), rows.cend(), [this](int row) {
+        return row >= 0 && row < m_periods.size() && m_periods.at(row)->closed();
+    });
+}
+
 void TWBusinessInfoPeriods::removePeriods(QList<int> rows)
 {
     std::sort(rows.begin(), rows.end(), std::greater<int>());
@@ -163,6 +170,10 @@ QVariant TWBusinessInfoPeriods::data(const QModelIndex &index, int role) const
     if (column == Closed)
         return role == Qt::CheckStateRole ? QVariant(period.closed() ? Qt::Checked : Qt::Unchecked)
                                           : QVariant();
+    // Why the days of a closed period do not open for editing.
+    if (role == Qt::ToolTipRole)
+        return column != Name && period.closed() ? TWLocalized("closedAccountingPeriodDatesTip")
+                                                 : QVariant();
     if (role == Qt::DisplayRole) {
         if (column == Name)
             return period.name();
@@ -192,7 +203,8 @@ bool TWBusinessInfoPeriods::setData(const QModelIndex &index, const QVariant &va
         break;
     case Start:
     case End: {
-        if (role != Qt::EditRole)
+        // A closed period keeps its days until it is reopened.
+        if (role != Qt::EditRole || period.closed())
             return false;
         const QDateTime date = dateOf(value);
         if (!date.isValid())
@@ -209,7 +221,11 @@ bool TWBusinessInfoPeriods::setData(const QModelIndex &index, const QVariant &va
         period.setClosed(value.toInt() == Qt::Checked);
         break;
     }
-    emit dataChanged(index, index);
+    // Ticking Closed changes whether the row's days can be edited.
+    if (index.column() == Closed)
+        emit dataChanged(this->index(index.row(), 0), this->index(index.row(), ColumnCount - 1));
+    else
+        emit dataChanged(index, index);
     if (edited)
         edited();
     return true;
@@ -220,7 +236,14 @@ Qt::ItemFlags TWBusinessInfoPeriods::flags(const QModelIndex &index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    return index.column() == Closed ? flags | Qt::ItemIsUserCheckable : flags | Qt::ItemIsEditable;
+    if (index.column() == Closed)
+        return flags | Qt::ItemIsUserCheckable;
+    // The days of a closed period were closed as they are: changing them
+    // would leave its closing entries over the wrong days.
+    const bool dates = index.column() == Start || index.column() == End;
+    if (dates && index.row() < m_periods.size() && m_periods.at(index.row())->closed())
+        return flags;
+    return flags | Qt::ItemIsEditable;
 }
 
 QVariant TWBusinessInfoPeriods::headerData(int section, Qt::Orientation orientation, int role) const

@@ -37,6 +37,8 @@ public:
     static Problem checkPeriods(TWAccountingPeriodList &periods);
 
     void append(const TWAccountingPeriodPtr &period);
+    // Whether any of the rows is a closed period.
+    bool anyClosed(const QList<int> &rows) const;
     // Removes the rows (any order).
     void removePeriods(QList<int> rows);
     void sortBy(int column, bool ascending);

@@ -197,29 +197,15 @@ TWErrorResult TWBusiness::updateBill(const TWBillPtr &bill, bool notify)
     (void)rememberValue(bill->name(), TWValueListBillNames, notify);
     TWRecordWrites::post(scope, notify, TWBillUpdateNotification, TWBillNotificationKey, bill);
     if (TWDateAdditions::compareDate(storedDate, bill->date()) != 0) {
-        if (TWErrorResult error = moveBillEntry(*bill, notify))
+        // Change from the usual way of building the entry: the payable entry
+        // carries the bill's date and follows it, so the cost lands in the
+        // bill's period; a closed period is never booked into.
+        if (TWErrorResult error = moveDocumentEntry(
+                bill->merchantIdentifier(), bill->identifier(), TWRelationshipTypeBillPayment,
+                TWAccountTypeAccountsPayable, bill->date(), notify))
             return scope.finish(error);
     }
     return scope.commit();
-}
-
-TWErrorResult TWBusiness::moveBillEntry(const TWBill &bill, bool notify)
-{
-    // Change from the usual way of building the entry: the payable entry
-    // carries the bill's date and follows it, so the cost lands in the
-    // bill's period; a closed period is never booked into.
-    const TWTransactionPtr entry =
-        documentEntry(bill.merchantIdentifier(), bill.identifier(), TWRelationshipTypeBillPayment,
-                      TWAccountTypeAccountsPayable);
-    if (!entry || TWDateAdditions::compareDate(entry->date(), bill.date()) == 0)
-        return std::nullopt;
-    if (TWErrorResult error = refuseClosedEntryDate(entry.get(), bill.date()))
-        return error;
-    WriteScope scope(*this);
-    const QDateTime before = entry->date();
-    scope.onRollback([entry, before] { entry->setDate(before); });
-    entry->setDate(bill.date());
-    return scope.finish(updateTransaction(entry, false, true, false, notify));
 }
 
 TWErrorResult TWBusiness::deleteBill(const TWBillPtr &bill, bool notify)

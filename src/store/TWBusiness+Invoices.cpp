@@ -8,6 +8,8 @@
 #include "store/TWRepeatCopies.h"
 #include "store/TWWorkTotals.h"
 
+#include "foundation/TWDateAdditions.h"
+#include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 #include "model/TWRepeat.h"
@@ -34,8 +36,9 @@ const char *const kInvoicesDeleteSQL = "DELETE FROM invoices WHERE identifier=?;
 const char *const kInvoicesUpdateSQL =
     "UPDATE invoices SET date=?, number=?, name=?, sent=?, paid=?, dueDate=?, "
     "repeatIdentifier=?, notes=? WHERE identifier=?;";
-// The value an update leaves alone, as stored.
-const char *const kInvoicesStoredSQL = "SELECT projectIdentifier FROM invoices WHERE identifier=?;";
+// The value an update leaves alone, and the date it may change, as stored.
+const char *const kInvoicesStoredSQL =
+    "SELECT projectIdentifier, date FROM invoices WHERE identifier=?;";
 
 // Whether a line is taxed.
 bool invoiceTaxed(const TWTaskList &tasks, const TWExpenseList &expenses)
@@ -44,6 +47,33 @@ bool invoiceTaxed(const TWTaskList &tasks, const TWExpenseList &expenses)
                        [](const TWTaskPtr &task) { return task->taxRate() != 0.0; }) ||
            std::any_of(expenses.cbegin(), expenses.cend(),
                        [](const TWExpensePtr &expense) { return expense->taxRate() != 0.0; });
+}
+
+// Whether two forms of an entry book the same: the same accounts, amounts
+// and units, line by line (the lines' own identifiers aside).
+bool sameBooking(const TWTransaction &a, const TWTransaction &b)
+{
+    const auto code = [](const TWUnitPtr &unit) { return unit ? unit->code() : QString(); };
+    if (a.hasSplit() != b.hasSplit() || a.total() != b.total() ||
+        a.totalBusiness() != b.totalBusiness() || code(a.unit()) != code(b.unit()))
+        return false;
+    if (!a.hasSplit())
+        return a.account1Identifier() == b.account1Identifier() &&
+               a.account2Identifier() == b.account2Identifier() &&
+               a.totalAccount1() == b.totalAccount1() && a.totalAccount2() == b.totalAccount2();
+    const TWSplitList &left = a.splits();
+    const TWSplitList &right = b.splits();
+    if (left.size() != right.size())
+        return false;
+    for (qsizetype i = 0; i < left.size(); ++i) {
+        const TWSplit &x = *left.at(i);
+        const TWSplit &y = *right.at(i);
+        if (x.accountIdentifier() != y.accountIdentifier() || x.total() != y.total() ||
+            x.totalAccount() != y.totalAccount() || x.totalBusiness() != y.totalBusiness() ||
+            code(x.unit()) != code(y.unit()))
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -293,6 +323,7 @@ TWErrorResult TWBusiness::updateInvoice(const TWInvoicePtr &invoice, bool notify
     if (!invoice)
         return databaseError(SQLITE_MISUSE);
     WriteScope scope(*this);
+    QDateTime storedDate;
     {
         // The project is not written: the object takes the stored one, so the
         // list (and its index by project) shows what the file holds.
@@ -304,6 +335,7 @@ TWErrorResult TWBusiness::updateInvoice(const TWInvoicePtr &invoice, bool notify
             return scope.finish(databaseError(SQLITE_NOTFOUND));
         }
         const qint32 project = stored.columnInt32(0);
+        storedDate = TWWorkColumns::dateFromDayColumn(stored.columnDouble(1));
         const qint32 projectBefore = invoice->projectIdentifier();
         if (project != projectBefore) {
             invoice->setProjectIdentifier(project);
@@ -329,6 +361,15 @@ TWErrorResult TWBusiness::updateInvoice(const TWInvoicePtr &invoice, bool notify
     (void)rememberValue(invoice->name(), TWValueListInvoiceNames, notify);
     TWRecordWrites::post(scope, notify, TWInvoiceUpdateNotification, TWInvoiceNotificationKey,
                          invoice);
+    // The receivable entry follows the invoice only when its date changes:
+    // otherwise it keeps its own day, wherever an earlier save put it.
+    if (TWDateAdditions::compareDate(storedDate, invoice->date()) != 0) {
+        if (TWErrorResult error =
+                moveDocumentEntry(invoice->projectIdentifier(), invoice->identifier(),
+                                  TWRelationshipTypeInvoicePayment, TWAccountTypeAccountsReceivable,
+                                  invoice->date(), notify))
+            return scope.finish(error);
+    }
     return scope.commit();
 }
 
@@ -485,11 +526,11 @@ TWErrorResult TWBusiness::updateInvoiceTransaction(const TWInvoicePtr &invoice,
     TWTransactionPtr entry =
         documentEntry(invoice->projectIdentifier(), invoice->identifier(),
                       TWRelationshipTypeInvoicePayment, TWAccountTypeAccountsReceivable);
-    // Change from the usual way of building the entry: it carries the
-    // invoice's date and follows it, so the income lands in the invoice's
-    // period; a closed period is never booked into.
-    if (TWErrorResult error = refuseClosedEntryDate(entry.get(), invoice->date()))
-        return scope.finish(error);
+    // Change from the usual way of building the entry: a new one carries the
+    // invoice's date (and follows it when the invoice's date changes, see
+    // `updateInvoice`), so the income lands in the invoice's period. An
+    // entry already there is booked on its own day: only what it books
+    // changes here, and a closed period is never booked into.
     if (!entry) {
         if (TWErrorResult error = createInvoiceTransaction({invoice}, accountsReceivableAccount,
                                                            nullptr, &entry, true))
@@ -499,8 +540,6 @@ TWErrorResult TWBusiness::updateInvoiceTransaction(const TWInvoicePtr &invoice,
         if (!entry)
             return scope.finish(databaseError(SQLITE_NOTFOUND));
     }
-    if (entry->state() == TWTransactionStateClosed || entry->state() == TWTransactionStateLocked)
-        return scope.commit();
     return scope.finish(bookInvoiceEntry(*invoice, entry, accountsReceivableAccount, incomeAccount,
                                          taxAccount, true));
 }
@@ -532,7 +571,6 @@ TWErrorResult TWBusiness::bookInvoiceEntry(const TWInvoice &invoice, const TWTra
     const TWTransaction before = *entry;
     scope.onRollback([entry, before] { *entry = before; });
 
-    entry->setDate(invoice.date());
     const TWUnitPtr &unit = project->unit();
     const qint32 receivable = accountsReceivableAccount->identifier();
     entry->setActiveAccountIdentifier(receivable);
@@ -563,6 +601,19 @@ TWErrorResult TWBusiness::bookInvoiceEntry(const TWInvoice &invoice, const TWTra
         entry->setUnit(unit);
     }
     twUpdateTotals(*entry, TWTotalTypeTotal, TWTotalTypeAll, *this);
+    // An entry that books the same as before is not written again. One that
+    // is closed (or lies in a closed period) does not change: a save that
+    // would change it is refused, saying why.
+    if (sameBooking(before, *entry)) {
+        scope.rollback();
+        return std::nullopt;
+    }
+    const bool closed =
+        before.state() == TWTransactionStateClosed || before.state() == TWTransactionStateLocked ||
+        (before.date().isValid() && accountingPeriodForDate(before.date())->closed());
+    if (closed)
+        return scope.finish(
+            TWError(TWDatabaseErrorDomain, -1, TWLocalized("closedEntryChangeMessage")));
     // Saved from the editor, the entry is the user's; made by a repeat, the
     // generation announces and closes the books once for the whole run.
     return scope.finish(updateTransaction(entry, fromUser, fromUser, fromUser, fromUser));

@@ -179,6 +179,23 @@ TWErrorResult TWBusiness::refuseClosedEntryDate(const TWTransaction *entry,
     return std::nullopt;
 }
 
+TWErrorResult TWBusiness::moveDocumentEntry(qint32 parentIdentifier, qint32 childIdentifier,
+                                            std::uint32_t linkType, std::uint32_t accountType,
+                                            const QDateTime &date, bool notify)
+{
+    const TWTransactionPtr entry =
+        documentEntry(parentIdentifier, childIdentifier, linkType, accountType);
+    if (!entry || TWDateAdditions::compareDate(entry->date(), date) == 0)
+        return std::nullopt;
+    if (TWErrorResult error = refuseClosedEntryDate(entry.get(), date))
+        return error;
+    WriteScope scope(*this);
+    const QDateTime before = entry->date();
+    scope.onRollback([entry, before] { entry->setDate(before); });
+    entry->setDate(date);
+    return scope.finish(updateTransaction(entry, false, true, false, notify));
+}
+
 // ---- Deleting a record's links ----
 
 TWErrorResult TWBusiness::deletePaymentLinks(qint32 parentIdentifier, qint32 childIdentifier,

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 namespace
@@ -26,6 +27,15 @@ bool closesAtYearEnd(const TWAccountPtr &account)
         return false;
     const int group = TWAccount::accountGroupType(account->accountType());
     return group == TWAccountGroupTypeIncome || group == TWAccountGroupTypeExpense;
+}
+
+// What a transfer closes: the account, the amount and the day.
+using Closing = std::tuple<qint32, qint64, std::uint32_t>;
+
+Closing closingOf(const TWTransaction &transfer)
+{
+    return {transfer.account1Identifier(), transfer.total(),
+            transfer.date().isValid() ? TWDateAdditions::dateValue(transfer.date()) : 0u};
 }
 
 bool isClosedOrLocked(const TWTransaction &transaction)
@@ -212,23 +222,45 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
     // Every transfer is deleted and made anew from the sums, except those of
     // a closed period. Change from remaking every transfer: closed books keep
     // their closing entries as they were closed (a new closing account, say,
-    // applies to the periods still open). A closed period that has none yet
-    // gets them made; with nothing to close into, every transfer goes.
+    // applies to the periods still open), as long as they still close what
+    // the period holds: a closed period whose days changed (or that has none
+    // yet) gets them made anew, so that no account is closed twice. With
+    // nothing to close into, every transfer goes.
+    QHash<qint32, QList<Closing>> wantedClosings;
+    for (const Wanted &w : wanted) {
+        const TWAccountingPeriodPtr &period = periods.at(w.period);
+        if (period->identifier() != 0 && period->closed())
+            wantedClosings[period->identifier()].append(closingOf(*w.transfer));
+    }
+    // The closed periods whose transfers may stay, and what those close.
+    const auto closedPeriodOf = [&](const TWTransaction &transfer) -> qint32 {
+        const auto period = periodOfTransfer.constFind(transfer.identifier());
+        if (period == periodOfTransfer.cend() || *period == 0 || periods.isEmpty() ||
+            transfer.type() != TWTransactionTypeNominal)
+            return 0;
+        const TWAccountingPeriodPtr closed = accountingPeriodWithIdentifier(*period);
+        return closed && closed->closed() ? *period : 0;
+    };
+    QHash<qint32, QList<Closing>> madeClosings;
+    for (const TWTransactionPtr &transfer : std::as_const(previous)) {
+        if (const qint32 period = closedPeriodOf(*transfer))
+            madeClosings[period].append(closingOf(*transfer));
+    }
+    QSet<qint32> keptPeriods;
+    for (auto it = madeClosings.begin(); it != madeClosings.end(); ++it) {
+        QList<Closing> due = wantedClosings.value(it.key());
+        std::sort(it.value().begin(), it.value().end());
+        std::sort(due.begin(), due.end());
+        if (it.value() == due)
+            keptPeriods.insert(it.key());
+    }
     TWTransactionList stale;
     TWTransactionList keptTransfers;
-    QSet<qint32> keptPeriods;
     for (const TWTransactionPtr &transfer : std::as_const(previous)) {
-        const auto period = periodOfTransfer.constFind(transfer->identifier());
-        const TWAccountingPeriodPtr closed = period == periodOfTransfer.cend() || *period == 0
-                                                 ? nullptr
-                                                 : accountingPeriodWithIdentifier(*period);
-        if (closed && closed->closed() && !periods.isEmpty() &&
-            transfer->type() == TWTransactionTypeNominal) {
+        if (keptPeriods.contains(closedPeriodOf(*transfer)))
             keptTransfers.append(transfer);
-            keptPeriods.insert(*period);
-            continue;
-        }
-        stale.append(transfer);
+        else
+            stale.append(transfer);
     }
     std::vector<bool> kept(wanted.size(), false);
     for (std::size_t w = 0; w < wanted.size(); ++w)

@@ -28,7 +28,6 @@ TWBillController::~TWBillController() = default;
 void TWBillController::setBill(const TWBillPtr &bill)
 {
     m_bill = bill;
-    m_billAdded = false;
 }
 
 void TWBillController::buildForm()
@@ -235,10 +234,8 @@ TWErrorResult TWBillController::storeBill()
 {
     if (m_mode == TWEditorMode::Existing)
         return m_business->updateBill(m_editBill, true);
-    if (TWErrorResult error = m_billAdded ? m_business->updateBill(m_editBill, true)
-                                          : m_business->addBill(m_editBill, true))
+    if (TWErrorResult error = m_business->addBill(m_editBill, true))
         return error;
-    m_billAdded = true;
     return m_business->createBillTransaction({m_editBill}, m_account, nullptr, nullptr, true);
 }
 
@@ -246,18 +243,39 @@ TWErrorResult TWBillController::store()
 {
     if (!m_business || !m_editBill)
         return std::nullopt;
-    if (TWErrorResult error = storeRepeat())
+    // The schedule, the bill and its charge are one write: a refusal (a date
+    // in a closed period, say) keeps none of them, so that no bill is left
+    // without the charge the books owe, and saving again stores it once.
+    const qint32 repeatIdentifier = m_editBill->repeatIdentifier();
+    const TWRepeatPtr chosen = m_repeatController->repeat();
+    const TWRepeatPtr chosenBefore = chosen ? chosen->copy() : nullptr;
+    TWErrorResult error;
+    {
+        TWBusiness::WriteScope scope(*m_business);
+        error = storeRepeat();
+        if (!error)
+            error = storeBill();
+        error = scope.finish(error);
+    }
+    if (error) {
+        // Back to what the sheet shows, ready for another try.
+        m_editBill->setRepeatIdentifier(repeatIdentifier);
+        if (chosen && chosenBefore) {
+            chosen->setIdentifier(chosenBefore->identifier());
+            chosen->setActive(chosenBefore->active());
+            chosen->setType(chosenBefore->type());
+        }
         return error;
-    if (TWErrorResult error = storeBill())
-        return error;
+    }
     if (m_editBill->repeatIdentifier() != 0) {
         const TWRepeatPtr repeat = m_business->repeatWithIdentifier(m_editBill->repeatIdentifier());
         // The bill is stored: a failed generation is shown but does not keep
         // the sheet open (saving again would store the bill twice).
         if (repeat)
-            if (TWErrorResult error = m_business->updateRepeatItemsForRepeat(repeat, false, true))
+            if (TWErrorResult generated =
+                    m_business->updateRepeatItemsForRepeat(repeat, false, true))
                 if (m_document)
-                    m_document->presentError(*error);
+                    m_document->presentError(*generated);
     }
     return std::nullopt;
 }

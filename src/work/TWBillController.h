@@ -61,9 +61,6 @@ private:
 
     TWBillPtr m_bill;
     TWBillPtr m_editBill;
-    // A new bill already stored by a save that failed later: saving again
-    // updates it instead of adding it twice.
-    bool m_billAdded = false;
     // Shown read-only: its entries are closed or locked.
     bool m_closed = false;
     // The payable account of a new bill's charge, found before saving.

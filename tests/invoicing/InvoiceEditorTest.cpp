@@ -618,3 +618,53 @@ TEST_F(InvoiceEditorTest, AnInvoiceWithAClosedEntryOpensReadOnly)
             EXPECT_EQ(control->isEnabled(), editable) << state;
     }
 }
+
+// An invoice of a closed year whose receivable entry an earlier build booked
+// in the open year stays editable: a save keeps the entry's day unless the
+// invoice's date changes, and only a change into the closed year is refused.
+TEST_F(InvoiceEditorTest, AnInvoiceOfAClosedYearWithItsEntryInTheOpenYearCanBeChanged)
+{
+    clock.set(twLocal(2026, 6, 15));
+    TWBusiness &b = book.b();
+    book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 2, 10000);
+    book.addTask(book.project, QStringLiteral("Review"), TWTaskTypeHour, 1, 5000);
+    open(book.newInvoice(book.project, QStringLiteral("December")), 0);
+    editor->datePicker()->setDate(QDate(2025, 12, 28));
+    tick(editor->tasksModel(), row(editor->tasksModel(), QStringLiteral("Design")), true);
+    editor->saveButton()->click();
+    const qint32 identifier = editor->editInvoice()->identifier();
+    const TWTransactionPtr entry = b.transactionWithIdentifier(
+        b.transactionsWithInvoice(*b.invoiceWithIdentifier(identifier)).value(0)->identifier());
+    entry->setDate(twLocal(2026, 1, 3));
+    ASSERT_OK(b.updateTransaction(entry, false, false, false, false));
+    twCloseTwentyTwentyFive(b);
+
+    const auto review = [this] {
+        tick(editor->tasksModel(), row(editor->tasksModel(), QStringLiteral("Review")), true);
+    };
+    const auto date = [this](QDate day) {
+        return [this, day] { editor->datePicker()->setDate(day); };
+    };
+    const std::tuple<const char *, std::function<void()>, bool, QDate, QDate, qint64> cases[] = {
+        {"sent",
+         [this] { editor->sentCheckbox()->click(); },
+         true,
+         {2025, 12, 28},
+         {2026, 1, 3},
+         20000},
+        {"a line", review, true, {2025, 12, 28}, {2026, 1, 3}, 25000},
+        {"closed date", date({2025, 12, 30}), false, {2025, 12, 28}, {2026, 1, 3}, 25000},
+        {"open date", date({2026, 1, 10}), true, {2026, 1, 10}, {2026, 1, 10}, 25000}};
+    for (const auto &[change, edit, saved, invoiceDate, entryDate, total] : cases) {
+        SCOPED_TRACE(change);
+        prompts.errors.clear();
+        open(b.invoiceWithIdentifier(identifier), 1);
+        edit();
+        editor->saveButton()->click();
+        EXPECT_EQ(codes, saved ? QList<int>{-1002} : QList<int>{});
+        EXPECT_EQ(prompts.errors.size(), saved ? 0 : 1);
+        EXPECT_TRUE(b.invoiceWithIdentifier(identifier)->sent());
+        EXPECT_EQ(b.invoiceWithIdentifier(identifier)->date().date(), invoiceDate);
+        EXPECT_EQ(std::pair(entry->date().date(), entry->total()), std::pair(entryDate, total));
+    }
+}

@@ -12,6 +12,7 @@
 
 #include "foundation/TWDateAdditions.h"
 #include "model/TWPreferences.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -280,4 +281,84 @@ TEST_F(BusinessInfoSheetTest, TaxRateIsShownInPercentAndStoredAsAFraction)
     EXPECT_TRUE(document->isDocumentEdited());
     sheet->update();
     EXPECT_EQ(sheet->invoiceTaxRateTextField()->text(), "7.5");
+}
+
+// A closed period's dates cannot be edited, nor the period deleted, until it
+// is reopened; a Save that shortens a period and closes it (or a reopened one,
+// closed again) closes it on its final dates, each income account once.
+TEST_F(BusinessInfoSheetTest, AClosedPeriodKeepsItsDatesAndIsClosedOnceOnItsFinalDates)
+{
+    twRegisterLedger();
+    const auto first = [this](TWAccountType type) {
+        for (const TWAccountPtr &account : business->accounts())
+            if (account->accountType() == type)
+                return account;
+        return TWAccountPtr();
+    };
+    const TWAccountPtr sales = first(TWAccountTypeIncome);
+    for (const auto &[day, total] : {std::pair(twLocal(2025, 3, 1), qint64(100000)),
+                                     std::pair(twLocal(2025, 9, 1), qint64(50000))}) {
+        TWTransactionPtr sale = twNewTransaction(*business);
+        sale->setDate(day);
+        sale->setAccount1Identifier(first(TWAccountTypeBank)->identifier());
+        sale->setAccount2Identifier(sales->identifier());
+        for (const auto set : {&TWTransaction::setTotal, &TWTransaction::setTotalAccount1,
+                               &TWTransaction::setTotalAccount2, &TWTransaction::setTotalBusiness})
+            (*sale.*set)(total);
+        ASSERT_OK(business->addTransaction(sale, false, false, false, false));
+    }
+    // The sheet as the document shows it, saved through the document.
+    const auto edit = [this](const std::function<void(TWBusinessInfoPeriods &)> &change) {
+        document->doBusiness();
+        auto *sheet = qobject_cast<TWBusinessInfoController *>(document->businessInfoController());
+        change(*sheet->accountingPeriodsModel());
+        sheet->doNominalTransferAccount();
+        sheet->saveButton()->click();
+        settle();
+    };
+    // The closing entries of the sales account.
+    const auto transfers = [this, &sales] {
+        QList<std::pair<QDate, qint64>> rows;
+        for (const TWTransactionPtr &t : business->transactions())
+            if (t->type() == TWTransactionTypeNominal &&
+                t->account1Identifier() == sales->identifier())
+                rows.append({t->date().date(), t->total()});
+        std::sort(rows.begin(), rows.end());
+        return rows;
+    };
+    business->businessInfo()->setNominalTransferAccountIdentifier(
+        first(TWAccountTypeEquity)->identifier());
+    for (const bool closedBefore : {false, true}) {
+        SCOPED_TRACE(closedBefore);
+        edit([&](TWBusinessInfoPeriods &model) {
+            model.setPeriods(
+                {TWAccountingPeriod::accountingPeriodWithName(
+                     QStringLiteral("2025"), twLocal(2025, 1, 1), twLocal(2025, 12, 31),
+                     closedBefore, 0),
+                 period(QStringLiteral("2026"), twLocal(2026, 1, 1), twLocal(2026, 12, 31))});
+        });
+        ASSERT_EQ(transfers(), (QList<std::pair<QDate, qint64>>{{QDate(2025, 12, 31), 150000}}));
+        edit([&](TWBusinessInfoPeriods &model) {
+            const QModelIndex end = model.index(0, TWBusinessInfoPeriods::End);
+            const QModelIndex closed = model.index(0, TWBusinessInfoPeriods::Closed);
+            EXPECT_EQ(bool(model.flags(end) & Qt::ItemIsEditable), !closedBefore);
+            if (closedBefore) {
+                // Neither typed over nor deleted while closed.
+                EXPECT_FALSE(model.setData(end, QDate(2025, 6, 30), Qt::EditRole));
+                auto *sheet =
+                    qobject_cast<TWBusinessInfoController *>(document->businessInfoController());
+                sheet->accountingPeriodsTableView()->selectionModel()->select(
+                    end, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                sheet->doAddDeleteAccountingPeriod(1);
+                EXPECT_EQ(alerts.last(), TWLocalized("deleteClosedAccountingPeriodMessage"));
+                EXPECT_EQ(model.periods().size(), 2);
+                EXPECT_TRUE(model.setData(closed, Qt::Unchecked, Qt::CheckStateRole));
+            }
+            EXPECT_TRUE(model.setData(end, QDate(2025, 6, 30), Qt::EditRole));
+            EXPECT_TRUE(model.setData(closed, Qt::Checked, Qt::CheckStateRole));
+        });
+        EXPECT_EQ(transfers(), (QList<std::pair<QDate, qint64>>{{QDate(2025, 6, 30), 100000},
+                                                                {QDate(2025, 12, 31), 50000}}));
+        EXPECT_EQ(business->transactionTotalWithAccount(*sales), 0);
+    }
 }

@@ -83,13 +83,18 @@ TEST(Invoices, TaxedReceivableEntryBalancesAndBecomesPlainWhenUntaxed)
               0);
     EXPECT_EQ(b.transactionTotalWithAccount(*book.account(kReceivable)), 500);
 
-    // A closed entry is left alone; a taxed invoice needs a tax account.
+    // A closed entry does not change: booked as it is, it is left alone; a
+    // change is refused, saying why. A taxed invoice needs a tax account.
     entry->setState(TWTransactionStateClosed);
+    ASSERT_OK(b.updateInvoiceTransaction(invoice, book.account(kReceivable), book.account(kSales),
+                                         nullptr));
     task->setQuantity(3.0);
     task->setInvoiceQuantity(3.0);
     ASSERT_OK(b.updateInvoiceItems(invoice, {task}, {}));
-    ASSERT_OK(b.updateInvoiceTransaction(invoice, book.account(kReceivable), book.account(kSales),
-                                         nullptr));
+    const TWErrorResult closed = b.updateInvoiceTransaction(invoice, book.account(kReceivable),
+                                                            book.account(kSales), nullptr);
+    ASSERT_TRUE(closed);
+    EXPECT_EQ(closed->localizedDescription(), TWLocalized("closedEntryChangeMessage"));
     EXPECT_EQ(entry->total(), 500);
     task->setTaxRate(5.0);
     EXPECT_TRUE(b.updateInvoiceTransaction(invoice, book.account(kReceivable), book.account(kSales),
@@ -269,12 +274,15 @@ TEST(Invoices, TheEntryBooksOnTheInvoiceDayAndFollowsIt)
     EXPECT_EQ(std::tuple(payment->date().date(), payment->account1Identifier(), payment->total()),
               std::tuple(QDate(2026, 11, 20), kBank, qint64(100000)));
 
-    // Into the closed year: refused, saying why; nothing changes.
+    // Into the closed year: refused, saying why; nothing changes. Booking the
+    // lines again keeps the entry on its own day.
     invoice->setDate(twLocal(2025, 6, 1));
-    const TWErrorResult refused = b.updateInvoiceTransaction(invoice, book.account(kReceivable),
-                                                             book.account(kSales), nullptr);
+    const TWErrorResult refused = b.updateInvoice(invoice, false);
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->localizedDescription(), TWLocalized("editClosedTransaction"));
+    EXPECT_EQ(entry->date().date(), QDate(2026, 11, 25));
+    ASSERT_OK(b.updateInvoiceTransaction(invoice, book.account(kReceivable), book.account(kSales),
+                                         nullptr));
     EXPECT_EQ(entry->date().date(), QDate(2026, 11, 25));
     EXPECT_EQ(twTransferRows(b), closedTransfers);
     // A new invoice of the closed year gets no entry.

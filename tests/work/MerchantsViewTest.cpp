@@ -764,6 +764,57 @@ TEST_F(MerchantsView, SavingANewBillAgainAfterItsChargeFailedStoresItOnce)
     EXPECT_EQ(business->transactionsWithBill(*business->billWithIdentifier(identifier)).size(), 1);
 }
 
+// The bill sheet's save is all or nothing: a bill dated in a closed year is
+// refused with nothing of it stored (no bill without its charge, no
+// schedule), Cancel leaves the merchant as it was, and the same sheet then
+// saves the bill once on an open date.
+TEST_F(MerchantsView, ABillRefusedForAClosedYearLeavesNothingStored)
+{
+    TWFixedClock clock(2026, 3, 20, 12, 0, 0);
+    business->businessInfo()->setAccountingPeriods({TWAccountingPeriod::accountingPeriodWithName(
+        QStringLiteral("2025"), twLocal(2025, 1, 1), twLocal(2025, 12, 31), true, 300)});
+    const TWBillPtr rent = addBill(QStringLiteral("Rent"));
+    addEntry(rent, -700, expense);
+    open({merchant});
+    const auto counts = [this] {
+        return std::tuple(business->bills().size(), business->transactions().size(),
+                          business->repeats().size(), business->relationships().size());
+    };
+    const auto before = counts();
+    // New and cancelled; an edit moving the bill; new and saved on an open date.
+    for (const auto &[isNew, retry] :
+         {std::pair(true, false), std::pair(false, false), std::pair(true, true)}) {
+        SCOPED_TRACE(isNew + 2 * retry);
+        prompts.errors.clear();
+        isNew ? view->newBill() : view->editBill(rent);
+        TWBillController *sheet = view->billSheet();
+        sheet->nameField()->setText(QStringLiteral("Heating"));
+        sheet->datePicker()->setDateTime(twLocal(2025, 12, 20));
+        sheet->repeatController()->doRepeats(true);
+        sheet->saveButton()->click();
+        settle();
+        EXPECT_FALSE(sheet->saved());
+        ASSERT_EQ(prompts.errors.size(), 1);
+        EXPECT_EQ(prompts.errors.first().localizedDescription(),
+                  TWLocalized("editClosedTransaction"));
+        EXPECT_EQ(counts(), before);
+        EXPECT_EQ(business->billWithIdentifier(rent->identifier())->name(), QStringLiteral("Rent"));
+        if (!retry) {
+            sheet->cancelButton()->click();
+            settle();
+            EXPECT_EQ(view->bills().size(), 1);
+            continue;
+        }
+        sheet->datePicker()->setDateTime(twLocal(2026, 3, 5));
+        sheet->repeatController()->doRepeats(false);
+        sheet->saveButton()->click();
+        settle();
+        ASSERT_TRUE(sheet->saved());
+        EXPECT_EQ(business->bills().size(), std::get<0>(before) + 1);
+        EXPECT_EQ(business->transactionsWithBill(*sheet->editBill()).size(), 1);
+    }
+}
+
 TEST_F(MerchantsView, BothListsKeepTheirHeaderAndThreeRowsAtA1024By700Window)
 {
     // A 1024 x 700 window's detail area, the divider remembered from a
