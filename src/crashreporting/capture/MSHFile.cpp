@@ -409,7 +409,13 @@ void MSHFileWriteArrayEntryHexEncodedString(MSHFile *file, const char *value)
     file->needsComma = true;
 }
 
-std::optional<QByteArray> MSHFileReadRegular(const QString &path, qint64 limit)
+namespace
+{
+// Reads at most `keep` bytes of the regular file at path, opened without following a link;
+// nothing for any other entry, a file with a second name (a hard link is another file's, never
+// one of ours), one larger than `limit`, or an empty one unless `emptyIsRead`.
+std::optional<QByteArray> readRegularFile(const QString &path, qint64 limit, qint64 keep,
+                                          bool emptyIsRead)
 {
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
@@ -417,21 +423,20 @@ std::optional<QByteArray> MSHFileReadRegular(const QString &path, qint64 limit)
         return std::nullopt;
     struct stat status {
     };
-    // A file with a second name (a hard link) is another file's, never one of ours.
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1 ||
-        status.st_size > limit) {
+        status.st_size > limit || (status.st_size == 0 && !emptyIsRead)) {
         ::close(fd);
         return std::nullopt;
     }
     QByteArray contents;
-    contents.resize(qsizetype(status.st_size));
+    contents.resize(qsizetype(std::min<qint64>(status.st_size, keep)));
     qsizetype used = 0;
-    // The size may change under us: read what there is, up to the limit.
+    // The size may change under us: read what there is, up to what is kept.
     for (;;) {
         if (used == contents.size()) {
-            if (used >= limit)
+            if (used >= keep)
                 break;
-            contents.resize(std::min<qsizetype>(used + 4096, qsizetype(limit)));
+            contents.resize(std::min<qsizetype>(used + 4096, qsizetype(keep)));
         }
         const ssize_t got = ::read(fd, contents.data() + used, size_t(contents.size() - used));
         if (got < 0 && errno == EINTR)
@@ -444,35 +449,22 @@ std::optional<QByteArray> MSHFileReadRegular(const QString &path, qint64 limit)
     contents.truncate(used);
     return contents;
 }
+} // namespace
+
+std::optional<QByteArray> MSHFileReadRegular(const QString &path, qint64 limit)
+{
+    return readRegularFile(path, limit, limit, true);
+}
 
 bool MSHFileIsRecord(const QString &path)
 {
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0)
-        return false;
-    struct stat status {
-    };
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1 ||
-        status.st_size == 0 || status.st_size > MSHRecordFileReadLimit) {
-        ::close(fd);
-        return false;
-    }
     // Most records open with a short line: the start of the file is enough.
-    QByteArray head(qsizetype(std::min<qint64>(status.st_size, 64 * 1024)), Qt::Uninitialized);
-    qsizetype used = 0;
-    while (used < head.size()) {
-        const ssize_t got = ::read(fd, head.data() + used, size_t(head.size() - used));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        used += got;
-    }
-    ::close(fd);
-    head.truncate(used);
-    const qsizetype end = head.indexOf('\n');
-    if (end > 0 && QJsonDocument::fromJson(head.left(end)).isObject())
+    const std::optional<QByteArray> head =
+        readRegularFile(path, MSHRecordFileReadLimit, 64 * 1024, false);
+    if (!head)
+        return false;
+    const qsizetype end = head->indexOf('\n');
+    if (end > 0 && QJsonDocument::fromJson(head->left(end)).isObject())
         return true;
     const std::optional<QList<QJsonObject>> sections = MSHFileReadSections(path, false);
     return sections && !sections->isEmpty();
