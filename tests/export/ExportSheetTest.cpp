@@ -421,6 +421,35 @@ TEST_F(ExportTransactionsSheetTest, ChoiceTablesAllRowColumnOrderAndTheDateCheck
     EXPECT_FALSE(sheet.fromDatePicker()->isEnabled());
 }
 
+// Greyed, the date fields show the days the export covers; the custom days
+// come back with Custom.
+TEST_F(ExportTransactionsSheetTest, GreyedDatesAreTheDaysTheExportCovers)
+{
+    const TWFixedClock clock{2026, 12, 8};
+    storeChoice(TWExportFileTypeCSV, {}, {});
+    TWExportTransactionsController sheet;
+    watch(sheet);
+    sheet.reset();
+    choose(sheet.intervalPopUpButton(), 6);
+    sheet.fromDatePicker()->setDate(QDate(2024, 5, 2));
+    sheet.toDatePicker()->setDate(QDate(2024, 5, 9));
+    const QDate today(2026, 12, 8);
+    struct Case {
+        int interval;
+        QDate from;
+        QDate to;
+    };
+    for (const Case &c :
+         {Case{2, today.addDays(-1), today.addDays(-1)}, Case{5, today.addYears(-1), today},
+          Case{6, {2024, 5, 2}, {2024, 5, 9}}, Case{1, today, today}}) {
+        SCOPED_TRACE(c.interval);
+        choose(sheet.intervalPopUpButton(), c.interval);
+        EXPECT_EQ(sheet.fromDatePicker()->date(), c.from);
+        EXPECT_EQ(sheet.toDatePicker()->date(), c.to);
+    }
+    EXPECT_EQ(sheet.exportSettings()->intervalFromDate().date(), QDate(2024, 5, 2));
+}
+
 TEST_F(ExportTransactionsSheetTest, ClickedCustomDatesTakeWhatIsTypedAndTabWalksTheForm)
 {
     storeChoice(TWExportFileTypeCSV, {}, {});

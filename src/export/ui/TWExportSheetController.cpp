@@ -8,6 +8,7 @@
 #include "app/TWTypedNumberField.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWFormatter.h"
+#include "model/TWUtilities.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -192,11 +193,6 @@ void TWExportSheetController::reset()
     const std::uint32_t current = interval();
     if (current <= kCustomInterval)
         m_interval->selectItemWithTag(int(current));
-    for (const int tag : {0, 1}) {
-        QDateEdit *picker = tag == 0 ? m_fromDate : m_toDate;
-        const QSignalBlocker blocker(picker);
-        picker->setDate(intervalDate(tag).date());
-    }
     updateDateControls();
     reloadTables();
 }
@@ -216,10 +212,25 @@ void TWExportSheetController::updateExportButton()
 
 void TWExportSheetController::updateDateControls()
 {
-    const bool custom = interval() == kCustomInterval;
+    const std::uint32_t current = interval();
+    const bool custom = current == kCustomInterval;
     for (QWidget *control :
          std::initializer_list<QWidget *>{m_fromDate, m_toDate, m_fromButton, m_toButton})
         control->setEnabled(custom);
+    // Greyed, the fields show the days the export covers; the custom days
+    // stay in the settings and come back with Custom.
+    for (const int tag : {0, 1}) {
+        QDateTime shown = intervalDate(tag);
+        if (!custom) {
+            const QDateTime used = tag == 0 ? TWUtilities::intervalFromDate(current, shown)
+                                            : TWUtilities::intervalToDate(current, shown);
+            if (used.isValid())
+                shown = used;
+        }
+        QDateEdit *picker = tag == 0 ? m_fromDate : m_toDate;
+        const QSignalBlocker blocker(picker);
+        picker->setDate(shown.date());
+    }
     // Black while they can be changed, grey otherwise.
     for (QDateEdit *picker : {m_fromDate, m_toDate}) {
         QPalette palette = picker->palette();
