@@ -242,6 +242,18 @@ QString contentIdentity(const QString &dataPath)
     return QStringLiteral("content:") + QString::fromLatin1(hash.result().toHex());
 }
 
+// The content identity of a database file together with the file's stamp,
+// unchanged while it was read; nothing when the file changed meanwhile.
+std::pair<QString, std::optional<TWDatabaseStamp>> readContentIdentity(const QString &dataPath)
+{
+    const std::optional<TWDatabaseStamp> before = TWDatabaseStamp::of(dataPath);
+    const QString identity = contentIdentity(dataPath);
+    const std::optional<TWDatabaseStamp> after = TWDatabaseStamp::of(dataPath);
+    if (identity.isEmpty() || !before || !after || *before != *after)
+        return {};
+    return {identity, before};
+}
+
 // ---- The rows of a received database ----
 
 TWError schemaError(const char *key, const QString &path, const QString &name,
@@ -842,8 +854,12 @@ TWErrorResult TWBusiness::openDatabase(bool isNew, bool allowUpgrade)
             return fail(*error);
         m_packageSettings = readPackageSettings(path, databaseGeneration(m_database));
         m_businessIdentity = m_packageSettings.value(TWPackageFiles::identityKey).toString();
+        // Hashing a large database would hold up the opening: it is read
+        // beside it, and taken when first needed.
+        m_contentIdentity = {};
         if (m_businessIdentity.isEmpty())
-            m_businessIdentity = contentIdentity(QDir(path).filePath(TWPackageDataFileName));
+            m_contentIdentity = std::async(std::launch::async, readContentIdentity,
+                                           QDir(path).filePath(TWPackageDataFileName));
         // The loading itself needs these four.
         applyOpeningSettings(m_packageSettings);
         // A package without a business database is refused, never taken for
@@ -1095,6 +1111,19 @@ TWErrorResult TWBusiness::loadDatabase()
 
 // ---- Whose package it is ----
 
+void TWBusiness::settleBusinessIdentity()
+{
+    if (m_contentIdentity.valid()) {
+        const auto [identity, stamp] = m_contentIdentity.get();
+        // Only the content this document read: a file written since, by
+        // another program, is no longer what this business was.
+        if (m_businessIdentity.isEmpty() && stamp && m_packageStamp && *stamp == *m_packageStamp)
+            m_businessIdentity = identity;
+    }
+    if (m_businessIdentity.isEmpty())
+        m_businessIdentity = QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
 QString TWBusiness::packageIdentity(const QString &packagePath)
 {
     const QString data = QDir(packagePath).filePath(TWPackageDataFileName);
@@ -1138,6 +1167,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
 {
     m_missingAttachments.clear();
     m_savedCopy.reset();
+    // Every save writes the identity down, and a Replace asks for it.
+    settleBusinessIdentity();
     if (!m_database)
         return databaseError(SQLITE_MISUSE);
     // The working copy must be whole: no write may be half-way.

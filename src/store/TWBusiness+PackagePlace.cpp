@@ -169,9 +169,10 @@ bool TWBusiness::adoptSavedCopy(const QString &copyPath, const QUrl &url)
     return true;
 }
 
-bool TWBusiness::isCopyOfThisBusiness(const QString &path) const
+bool TWBusiness::isCopyOfThisBusiness(const QString &path)
 {
-    return !m_businessIdentity.isEmpty() && packageIdentity(path) == m_businessIdentity;
+    settleBusinessIdentity();
+    return packageIdentity(path) == m_businessIdentity;
 }
 
 bool TWBusiness::recognizePackage(const QString &path)

@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -138,4 +139,47 @@ TEST(PackagePlace, OnlyABusinessPackageMayBeReplaced)
         EXPECT_TRUE(refusal->localizedDescription().contains(QLatin1String(c.named)))
             << refusal->localizedDescription().toStdString();
     }
+}
+
+// A business saved by an earlier build carries no identity: it is known by
+// its database as this document read it: an unchanged copy is a copy of it,
+// another business is not. The first save writes that identity down.
+TEST(PackagePlace, ABusinessSavedWithoutAnIdentityIsKnownByWhatItRead)
+{
+    TWTestTempDir dir;
+    const auto withoutIdentity = [&dir](const QString &name, qint64 amount) {
+        auto business = twNewBusiness();
+        EXPECT_OK(business->addTransaction(
+            twMakeTransaction(*business, business->nextTransactionIdentifier(), twDay(2024, 3, 1),
+                              business->accounts().at(0)->identifier(),
+                              business->accounts().at(1)->identifier(), amount),
+            false, false, false, false));
+        const QString path = twPackageURL(dir, name).toLocalFile();
+        EXPECT_OK(business->writeToURL(QUrl::fromLocalFile(path), TWSaveOperationSaveAs));
+        const QString settings = QDir(path).filePath(QStringLiteral("Settings.plist"));
+        QString text = QString::fromUtf8(twFileBytes(settings));
+        text.remove(QRegularExpression(
+            QStringLiteral("\\s*<key>businessIdentity</key>\\s*<string>[^<]*</string>")));
+        EXPECT_TRUE(twWriteBytes(settings, text.toUtf8()));
+        return path;
+    };
+    const auto copied = [&dir](const QString &from, const QString &name) {
+        const QString to = dir.filePath(name);
+        EXPECT_TRUE(QDir().mkpath(QDir(to).filePath(QStringLiteral("Attachments"))));
+        for (const QString &file : {QStringLiteral("Data.sql"), QStringLiteral("Settings.plist")})
+            EXPECT_TRUE(QFile::copy(QDir(from).filePath(file), QDir(to).filePath(file)));
+        return to;
+    };
+    const QString old = withoutIdentity(QStringLiteral("Old.tallyworth"), 500);
+    const QString other = withoutIdentity(QStringLiteral("Other.tallyworth"), 700);
+    const QString copy = copied(old, QStringLiteral("Copy.tallyworth"));
+
+    auto business = twOpenPackage(QUrl::fromLocalFile(old));
+    ASSERT_TRUE(business);
+    EXPECT_TRUE(business->isCopyOfThisBusiness(copy));
+    EXPECT_FALSE(business->isCopyOfThisBusiness(other));
+    ASSERT_OK(business->writeToURL(QUrl::fromLocalFile(old), TWSaveOperationSave));
+    EXPECT_TRUE(business->isCopyOfThisBusiness(copy));
+    EXPECT_TRUE(QString::fromUtf8(twFileBytes(QDir(old).filePath(QStringLiteral("Settings.plist"))))
+                    .contains(business->businessIdentity()));
 }
