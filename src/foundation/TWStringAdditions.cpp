@@ -154,10 +154,10 @@ QString listString(const QStringList &list)
 }
 
 QString shortList(qsizetype count, const std::function<QString(qsizetype)> &name,
-                  const QString &separator, const QString &more)
+                  const QString &separator, const QString &more, qsizetype most)
 {
     QString out;
-    const qsizetype shown = std::min(count, kShownNames);
+    const qsizetype shown = std::min(count, most);
     for (qsizetype i = 0; i < shown; ++i) {
         if (i > 0)
             out.append(separator);

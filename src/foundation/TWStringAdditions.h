@@ -31,12 +31,12 @@ QString listString(const QStringList &list);
 // there are, so that a message stays readable and within the screen.
 inline constexpr qsizetype kShownNames = 20;
 
-// A list of `count` names as one text for the user: the first kShownNames
+// A list of `count` names as one text for the user: the first `shown`
 // (`name(i)` gives the i-th, so a long list is never made whole) joined with
 // `separator`; a longer list goes into `more`, whose %1 takes the names and
 // %2 how many more there are.
 QString shortList(qsizetype count, const std::function<QString(qsizetype)> &name,
-                  const QString &separator, const QString &more);
+                  const QString &separator, const QString &more, qsizetype shown = kShownNames);
 
 // `text` cut to `length` characters and ended with an ellipsis when it is
 // longer (never within a surrogate pair), so that what a file or the user

@@ -8,11 +8,11 @@
 #include "store/TWPackageFiles.h"
 
 #include "foundation/TWLocalized.h"
+#include "foundation/TWStringAdditions.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 
 #include <sqlite3.h>
 
@@ -309,10 +309,9 @@ TWErrorResult TWBusiness::takeMissingAttachments(const QString &from)
     // A full disk fails every copy: the first few are named, the rest counted.
     if (!failed.isEmpty()) {
         constexpr qsizetype kNamed = 3;
-        QString names = failed.mid(0, kNamed).join(QStringLiteral(", "));
-        if (failed.size() > kNamed)
-            names = TWLocalized("packageReceiptsMore")
-                        .arg(names, QLocale().toString(qint64(failed.size() - kNamed)));
+        const QString names = TWStringAdditions::shortList(
+            failed.size(), [&failed](qsizetype i) { return failed.at(i); }, QStringLiteral(", "),
+            TWLocalized("packageReceiptsMore"), kNamed);
         return TWError(TWPackageErrorDomain, TWPackageAttachmentError,
                        TWLocalized("packageReplaceReceiptsDescription").arg(from, names));
     }
