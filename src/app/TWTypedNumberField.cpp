@@ -68,12 +68,17 @@ QString twDateRefusal(const QString &example)
 namespace
 {
 
+QString namedRefusal(const QWidget *field, const QString &why)
+{
+    const QString name = twFieldName(field);
+    return name.isEmpty() ? why : TWLocalized("refusedFieldMessage").arg(name, why);
+}
+
 void explain(QWidget *field, const QString &why)
 {
     QApplication::beep();
-    const QString name = twFieldName(field);
     TWAlert alert;
-    alert.message = name.isEmpty() ? why : TWLocalized("refusedFieldMessage").arg(name, why);
+    alert.message = namedRefusal(field, why);
     alert.buttons = {TWLocalized("ok")};
     alert.window = field ? field->window() : nullptr;
     const QPointer<QWidget> guarded(field);
@@ -196,4 +201,11 @@ QString twFieldName(const QWidget *field)
 QString twShownAsWritten(const QString &text)
 {
     return QString(text).replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+TWError twFieldRefusal(const TWError &error, QWidget *field)
+{
+    if (field && field->isEnabled())
+        focusField(field);
+    return TWError(error.domain(), error.code(), namedRefusal(field, error.localizedDescription()));
 }

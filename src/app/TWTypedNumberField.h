@@ -5,6 +5,8 @@
 // where the user takes it; Save or OK names the refused field and says how
 // the value is written here.
 
+#include "foundation/TWError.h"
+
 #include <QString>
 
 class QDateTimeEdit;
@@ -37,6 +39,11 @@ bool twExplainFirstRefusedField(QWidget *form);
 // marks read ("&&" is "&"); without a label, the field's accessible name
 // (empty when it has none).
 QString twFieldName(const QWidget *field);
+
+// A refusal of what the field holds that came from the store (a date in a
+// closed accounting period), named as every refused field is ("Date: …");
+// the focus goes to the field.
+TWError twFieldRefusal(const TWError &error, QWidget *field);
 
 // A user's text for a label, button or menu item with a buddy or shortcut:
 // each "&" doubled, so that "R&D hours" shows as written and never makes

@@ -274,7 +274,11 @@ TWBudgetTotalPtr TWBudgetItem::budgetTotalWithTransactions(
     qint64 rolloverSum = 0;
     if (!counted.isEmpty()) {
         for (const TWTransactionPtr &transaction : transactions) {
-            if (!transaction || !transaction->date().isValid())
+            // The year-end transfers only close the books: like the income
+            // statement, a budget leaves them out, or a past year would come
+            // back as money given back (or spent) on its last day.
+            if (!transaction || !transaction->date().isValid() ||
+                transaction->type() == TWTransactionTypeNominal)
                 continue;
             const QDate day = transaction->date().toLocalTime().date();
             const bool inCycle = (!cycle.start.isValid() || day >= cycle.start) &&

@@ -99,7 +99,8 @@ public:
     // up its accounts each as it is shown (negated where the account is not
     // debit-positive), so an income group that is on track moves forward.
     // With rollover, what the counted accounts moved from the start date to
-    // the day before the cycle is taken off the amount available.
+    // the day before the cycle is taken off the amount available. The
+    // year-end transfers count in neither sum.
     TWBudgetTotalPtr budgetTotalWithTransactions(const TWTransactionList &transactions,
                                                  const TWAccountList &accounts,
                                                  const TWUnitPtr &homeUnit,

@@ -315,21 +315,37 @@ bool TWBusiness::matchTransaction(const TWTransaction &transaction) const
         [&](const TWTransactionPtr &stored) { return stored && matchKey(*stored) == key; });
 }
 
-QList<bool> TWBusiness::matchTransactions(const TWTransactionList &transactions) const
+QList<bool> TWBusiness::matchTransactions(const TWTransactionList &transactions,
+                                          const TWTransactionList &otherWay) const
 {
-    QSet<MatchKey> stored;
+    // How many stored transactions have each key: each is ticked off by the
+    // one row it matches.
+    QHash<MatchKey, qsizetype> stored;
     stored.reserve(m_transactions.size());
     for (const TWTransactionPtr &transaction : m_transactions) {
         if (!transaction)
             continue;
         if (std::optional<MatchKey> key = matchKey(*transaction))
-            stored.insert(std::move(*key));
+            ++stored[std::move(*key)];
     }
+    const auto take = [&stored](const TWTransactionPtr &transaction) {
+        const std::optional<MatchKey> key = transaction ? matchKey(*transaction) : std::nullopt;
+        if (!key)
+            return false;
+        const auto found = stored.find(*key);
+        if (found == stored.end() || *found == 0)
+            return false;
+        --*found;
+        return true;
+    };
     QList<bool> matches;
     matches.reserve(transactions.size());
-    for (const TWTransactionPtr &transaction : transactions) {
-        const std::optional<MatchKey> key = transaction ? matchKey(*transaction) : std::nullopt;
-        matches.append(key && stored.contains(*key));
+    for (const TWTransactionPtr &transaction : transactions)
+        matches.append(take(transaction));
+    // The other form only for what the rows as written left over.
+    for (qsizetype i = 0; i < matches.size() && i < otherWay.size(); ++i) {
+        if (!matches.at(i))
+            matches[i] = take(otherWay.at(i));
     }
     return matches;
 }

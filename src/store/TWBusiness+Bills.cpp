@@ -241,6 +241,12 @@ TWErrorResult TWBusiness::deleteRepeatBills(const std::shared_ptr<TWRepeat> &rep
 
 // ---- The ledger side ----
 
+TWTransactionPtr TWBusiness::billCharge(const TWBill &bill) const
+{
+    return documentEntry(bill.merchantIdentifier(), bill.identifier(),
+                         TWRelationshipTypeBillPayment, TWAccountTypeAccountsPayable);
+}
+
 TWErrorResult TWBusiness::createBillTransaction(const TWBillList &bills,
                                                 const TWAccountPtr &account,
                                                 TWRelationshipList *relationships,

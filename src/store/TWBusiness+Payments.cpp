@@ -139,15 +139,32 @@ TWTransactionPtr TWBusiness::documentEntry(qint32 parentIdentifier, qint32 child
         const TWAccountPtr account = accountWithIdentifier(identifier);
         return account && std::uint32_t(account->accountType()) == accountType;
     };
-    const auto touches = [&ofType](const TWTransaction &transaction) {
+    // Money that moved through a bank, cash or card account is a payment.
+    // (A charge just made books nothing yet, whichever account its other side
+    // defaulted to.)
+    const auto isMoney = [this](qint32 identifier, qint64 amount) {
+        if (amount == 0)
+            return false;
+        const TWAccountPtr account = accountWithIdentifier(identifier);
+        return account && (account->accountType() == TWAccountTypeBank ||
+                           account->accountType() == TWAccountTypeCash ||
+                           account->accountType() == TWAccountTypeCreditCard);
+    };
+    const auto isEntry = [&ofType, &isMoney](const TWTransaction &transaction) {
         if (!transaction.hasSplit())
-            return ofType(transaction.account1Identifier()) ||
-                   ofType(transaction.account2Identifier());
+            return (ofType(transaction.account1Identifier()) ||
+                    ofType(transaction.account2Identifier())) &&
+                   !isMoney(transaction.account1Identifier(), transaction.total()) &&
+                   !isMoney(transaction.account2Identifier(), transaction.total());
+        bool touches = false;
         for (const TWSplitPtr &split : transaction.splits()) {
-            if (split && ofType(split->accountIdentifier()))
-                return true;
+            if (!split)
+                continue;
+            if (isMoney(split->accountIdentifier(), split->total()))
+                return false;
+            touches = touches || ofType(split->accountIdentifier());
         }
-        return false;
+        return touches;
     };
     TWTransactionPtr first;
     for (const TWRelationshipPtr &link :
@@ -156,12 +173,22 @@ TWTransactionPtr TWBusiness::documentEntry(qint32 parentIdentifier, qint32 child
             continue;
         const TWTransactionPtr transaction =
             transactionWithIdentifier(link->transactionIdentifier());
-        if (transaction && touches(*transaction) &&
+        if (transaction && isEntry(*transaction) &&
             (!first || transaction->identifier() < first->identifier()))
             first = transaction;
     }
     return first;
 }
+
+namespace
+{
+
+TWError closedDateError(const char *key)
+{
+    return TWError(TWDatabaseErrorDomain, -1, TWLocalized(key));
+}
+
+} // namespace
 
 TWErrorResult TWBusiness::refuseClosedEntryDate(const TWTransaction *entry,
                                                 const QDateTime &date) const
@@ -170,13 +197,19 @@ TWErrorResult TWBusiness::refuseClosedEntryDate(const TWTransaction *entry,
                   entry->state() == TWTransactionStateLocked)) {
         if (TWDateAdditions::compareDate(entry->date(), date) == 0)
             return std::nullopt;
-        return TWError(TWDatabaseErrorDomain, -1, TWLocalized("closedEntryDateMessage"));
+        return closedDateError("closedEntryDateMessage");
     }
     // Booking into a closed period would rebuild that period's closing
     // entries behind the user's back.
     if (date.isValid() && accountingPeriodForDate(date)->closed())
-        return TWError(TWDatabaseErrorDomain, -1, TWLocalized("editClosedTransaction"));
+        return closedDateError("editClosedTransaction");
     return std::nullopt;
+}
+
+bool TWBusiness::isClosedDateRefusal(const TWError &error)
+{
+    return error == closedDateError("editClosedTransaction") ||
+           error == closedDateError("closedEntryDateMessage");
 }
 
 TWErrorResult TWBusiness::moveDocumentEntry(qint32 parentIdentifier, qint32 childIdentifier,

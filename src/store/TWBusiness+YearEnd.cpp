@@ -189,10 +189,14 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
     // Looked up once: the transfers share the texts.
     const QString payee = TWLocalized("closingEntry");
     const QString periodWord = TWLocalized("accountingPeriod");
+    // Days between two periods (the rest of a year whose period was
+    // shortened, say) close under the name of the period before them, as
+    // the rest of that year did; days before the first period under none.
+    QString description;
     for (qsizetype i = 0; i < periods.size(); ++i) {
         const TWAccountingPeriodPtr &period = periods.at(i);
-        const QString description =
-            period->identifier() != 0 ? periodWord + u' ' + period->name() : QString();
+        if (period->identifier() != 0)
+            description = periodWord + u' ' + period->name();
         for (const std::size_t slot : order) {
             const qint64 home = m_yearEndSums.home(std::size_t(i), slot);
             if (home == 0)
@@ -201,7 +205,7 @@ TWErrorResult TWBusiness::updateNominalTransferTransactions()
             transfer->setType(TWTransactionTypeNominal);
             transfer->setState(TWTransactionStateLocked);
             transfer->setPayee(payee);
-            if (period->identifier() != 0)
+            if (!description.isNull())
                 transfer->setDescription(description);
             transfer->setAccount1Identifier(slotAccounts[slot]);
             transfer->setAccount2Identifier(nominalIdentifier);

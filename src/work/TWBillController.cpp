@@ -1,6 +1,7 @@
 #include "work/TWBillController.h"
 
 #include "app/TWBusinessController.h"
+#include "app/TWTypedNumberField.h"
 #include "ledger/TWRepeatController.h"
 #include "work/TWWorkList.h"
 
@@ -217,7 +218,7 @@ void TWBillController::confirmSave(std::function<void()> proceed)
     if (m_closed)
         return;
     m_account = nullptr;
-    if (m_business && m_editBill && m_mode == TWEditorMode::New) {
+    if (m_business && m_editBill && needsCharge()) {
         // The charge goes to the bill's payable account, made when the
         // business has none; without one (the document has said why) the
         // sheet stays open.
@@ -230,11 +231,21 @@ void TWBillController::confirmSave(std::function<void()> proceed)
     proceed();
 }
 
+bool TWBillController::needsCharge() const
+{
+    // A stored bill whose charge was deleted in the register gets a new one;
+    // its payments stay payments.
+    return m_mode == TWEditorMode::New ||
+           (m_mode == TWEditorMode::Existing && !m_business->billCharge(*m_editBill));
+}
+
 TWErrorResult TWBillController::storeBill()
 {
-    if (m_mode == TWEditorMode::Existing)
-        return m_business->updateBill(m_editBill, true);
-    if (TWErrorResult error = m_business->addBill(m_editBill, true))
+    const bool charge = needsCharge();
+    TWErrorResult error = m_mode == TWEditorMode::Existing
+                              ? m_business->updateBill(m_editBill, true)
+                              : m_business->addBill(m_editBill, true);
+    if (error || !charge)
         return error;
     return m_business->createBillTransaction({m_editBill}, m_account, nullptr, nullptr, true);
 }
@@ -257,6 +268,8 @@ TWErrorResult TWBillController::store()
             error = storeBill();
         error = scope.finish(error);
     }
+    if (error && TWBusiness::isClosedDateRefusal(*error))
+        error = twFieldRefusal(*error, m_date);
     if (error) {
         // Back to what the sheet shows, ready for another try.
         m_editBill->setRepeatIdentifier(repeatIdentifier);

@@ -58,12 +58,15 @@ protected:
 private:
     TWErrorResult storeRepeat();
     TWErrorResult storeBill();
+    // Whether the save stores a charge: a new bill's, or a stored bill's
+    // whose own was deleted.
+    bool needsCharge() const;
 
     TWBillPtr m_bill;
     TWBillPtr m_editBill;
     // Shown read-only: its entries are closed or locked.
     bool m_closed = false;
-    // The payable account of a new bill's charge, found before saving.
+    // The payable account of the charge the save stores, found before it.
     TWAccountPtr m_account;
     QDateTimeEdit *m_date = nullptr;
     QToolButton *m_dateButton = nullptr;

@@ -269,6 +269,35 @@ TEST_F(ImportSelectionTest, AnEntryWrittenTheOtherWayRoundStartsUnticked)
     EXPECT_EQ(ticked, (QStringList{"6/2/24", "6/3/24", "6/4/24"}));
 }
 
+// Each stored transaction stands for one row of the file: of two like
+// purchases on a day where one is stored, the second is offered; two stored
+// stand for two rows, also when one is written the other way round; a third
+// like row is new. The same in every locale the sheet may run in.
+TEST_F(ImportSelectionTest, EachStoredTransactionAnswersForOneRowOfTheFile)
+{
+    store(1, checking, food, -450);
+    store(2, checking, food, -450);
+    store(2, food, checking, 450);
+    const QByteArray file = "Date,Amount,Category\n6/1/24,-4.50,Food\n6/1/24,-4.50,Food\n"
+                            "6/2/24,-4.50,Food\n6/2/24,-4.50,Food\n6/2/24,-4.50,Food\n";
+    for (const char *name : {"en_US", "de_DE", "fr_FR", "fa_IR"}) {
+        SCOPED_TRACE(name);
+        TWLocaleGuard locale(QString::fromLatin1(name));
+        importFile(QStringLiteral("statement.csv"), file);
+        sheet.doParse(1);
+        ASSERT_TRUE(selection());
+        ASSERT_EQ(selection()->transactions().size(), 5);
+        QList<int> ticked;
+        const TWTransactionList chosen =
+            selection()->importTransactionsController()->importSelectedTransactions();
+        for (qsizetype row = 0; row < selection()->transactions().size(); ++row)
+            if (chosen.contains(selection()->transactions().at(row)))
+                ticked.append(int(row));
+        EXPECT_EQ(ticked, (QList<int>{1, 4}));
+        selection()->doImport(0);
+    }
+}
+
 // The program's own export of an account read back: every entry is in the
 // business already, a split one too, whatever total and accounts it carries
 // and whichever of its lines comes first. A split is read as the entry it is.

@@ -13,6 +13,7 @@
 #include "model/TWRepeat.h"
 #include "model/TWSplit.h"
 #include "model/TWTaskItem.h"
+#include "store/TWTransactionEditing.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -663,8 +664,103 @@ TEST_F(InvoiceEditorTest, AnInvoiceOfAClosedYearWithItsEntryInTheOpenYearCanBeCh
         editor->saveButton()->click();
         EXPECT_EQ(codes, saved ? QList<int>{-1002} : QList<int>{});
         EXPECT_EQ(prompts.errors.size(), saved ? 0 : 1);
+        // A refusal names its field, as the transaction editor's does.
+        if (!saved && !prompts.errors.isEmpty()) {
+            EXPECT_EQ(prompts.errors.first().localizedDescription(),
+                      TWLocalized("refusedFieldMessage")
+                          .arg(TWLocalized("date"), TWLocalized("editClosedTransaction")));
+        }
         EXPECT_TRUE(b.invoiceWithIdentifier(identifier)->sent());
         EXPECT_EQ(b.invoiceWithIdentifier(identifier)->date().date(), invoiceDate);
         EXPECT_EQ(std::pair(entry->date().date(), entry->total()), std::pair(entryDate, total));
+    }
+}
+
+// A payment linked to an invoice stays a payment when the invoice's entry was
+// deleted in the register: a save books a new entry on the invoice's date,
+// and the money in the bank stays where it is, whether the payment is plain
+// or split over the bank and a fee.
+TEST_F(InvoiceEditorTest, APaymentStaysAPaymentWhenTheEntryIsGone)
+{
+    TWBusiness &b = book.b();
+    book.addTask(book.project, QStringLiteral("Design"), TWTaskTypeHour, 5, 10000);
+    open(book.newInvoice(book.project, QStringLiteral("June")), 0);
+    tick(editor->tasksModel(), 0, true);
+    editor->saveButton()->click();
+    const TWInvoicePtr stored = b.invoiceWithIdentifier(editor->editInvoice()->identifier());
+    ASSERT_TRUE(stored);
+    const qint32 entryIdentifier = b.transactionsWithInvoice(*stored).value(0)->identifier();
+    const TWAccountPtr bank = accountsOfType(TWAccountTypeBank).value(0);
+    const TWAccountPtr receivable = accountsOfType(TWAccountTypeAccountsReceivable).value(0);
+    const TWAccountPtr income = accountsOfType(TWAccountTypeIncome).value(0);
+    ASSERT_TRUE(bank && receivable && income);
+
+    for (const bool split : {false, true}) {
+        SCOPED_TRACE(split);
+        // $300 into the bank for the invoice, linked whole to it.
+        const TWTransactionPtr payment = twNewTransaction(b);
+        payment->setDate(twLocal(2024, 6, 25));
+        payment->setUnit(b.homeUnit());
+        payment->setAccount1Identifier(bank->identifier());
+        payment->setAccount2Identifier(receivable->identifier());
+        payment->setTotal(30000);
+        if (split) {
+            const TWAccountPtr fees = accountsOfType(TWAccountTypeIncome).value(0);
+            payment->setHasSplit(true);
+            payment->setSplits(
+                {TWSplit::splitWithIdentifier(0, {}, bank->identifier(), 29000, 29000, 29000, 0, 0,
+                                              b.homeUnit()),
+                 TWSplit::splitWithIdentifier(0, {}, fees->identifier(), 1000, 1000, 1000, 0, 0,
+                                              b.homeUnit()),
+                 TWSplit::splitWithIdentifier(0, {}, receivable->identifier(), -30000, -30000,
+                                              -30000, 0, 0, b.homeUnit())});
+        }
+        twUpdateTotals(*payment, TWTotalTypeTotal, TWTotalTypeAll, b);
+        ASSERT_OK(b.addTransaction(payment, false, false, false, false));
+        ASSERT_OK(b.addRelationship(TWRelationship::relationshipWithType(
+                                        TWRelationshipTypeInvoicePayment, 0.0,
+                                        stored->projectIdentifier(), stored->identifier(),
+                                        payment->identifier(), 0, b.nextRelationshipIdentifier()),
+                                    false));
+        // The entry deleted in the register.
+        const TWTransactionList before = b.transactionsWithInvoice(*stored);
+        for (const TWTransactionPtr &view : before) {
+            if (view->identifier() != payment->identifier()) {
+                ASSERT_OK(b.deleteTransaction(b.transactionWithIdentifier(view->identifier()),
+                                              false, true, true));
+            }
+        }
+        const qint64 banked = b.transactionTotalWithAccount(*bank);
+
+        // Saved again: Sent ticked, the date a day later.
+        open(stored, 1);
+        editor->sentCheckbox()->click();
+        editor->datePicker()->setDate(QDate(2024, 6, 21));
+        editor->saveButton()->click();
+        ASSERT_EQ(codes, QList<int>{-1002});
+
+        EXPECT_EQ(std::tuple(payment->date().date(), payment->account1Identifier(),
+                             payment->account2Identifier(), payment->total()),
+                  std::tuple(QDate(2024, 6, 25), bank->identifier(), receivable->identifier(),
+                             qint64(30000)));
+        EXPECT_EQ(payment->hasSplit(), split);
+        EXPECT_EQ(b.transactionTotalWithAccount(*bank), banked);
+        const TWTransactionList after = b.transactionsWithInvoice(*stored);
+        ASSERT_EQ(after.size(), 2);
+        TWTransactionPtr entry;
+        for (const TWTransactionPtr &view : after) {
+            if (view->identifier() != payment->identifier())
+                entry = b.transactionWithIdentifier(view->identifier());
+        }
+        ASSERT_TRUE(entry);
+        EXPECT_NE(entry->identifier(), entryIdentifier);
+        EXPECT_EQ(std::tuple(entry->date().date(), entry->account1Identifier(),
+                             entry->account2Identifier(), entry->total()),
+                  std::tuple(QDate(2024, 6, 21), receivable->identifier(), income->identifier(),
+                             qint64(50000)));
+        // Ready for the next form: the payment goes, the invoice back to its day.
+        ASSERT_OK(b.deleteTransaction(payment, false, true, true));
+        stored->setDate(twLocal(2024, 6, 20));
+        ASSERT_OK(b.updateInvoice(stored, false));
     }
 }

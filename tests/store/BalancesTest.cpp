@@ -97,3 +97,71 @@ namespace
 constexpr qint32 kIncomeGroup = 200;
 
 } // namespace
+
+// Budgets over a year end count what was spent and earned, never the
+// year-end transfers that close the past year on its last day: a monthly
+// rollover line on an expense and a quarterly line on an income whose cycle
+// holds that day, each checked against a sum of the entries themselves.
+TEST(BalancesTest, BudgetsOverAYearEndLeaveTheYearEndTransfersOut)
+{
+    TWFixedClock clock(2026, 1, 15);
+    auto business = twMakeFullLedger();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    b.businessInfo()->setNominalTransferAccountIdentifier(kOwner);
+    b.businessInfo()->setAccountingPeriods(
+        {TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2025"), twDay(2025, 1, 1),
+                                                      twDay(2025, 12, 31), true, 100),
+         TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2026"), twDay(2026, 1, 1),
+                                                      twDay(2026, 12, 31), false, 101)});
+    // Travel 1,850.00 and fees 3,000.00 a month, Jan 2025 to Jan 2026, as
+    // debit-positive amounts by day.
+    QList<std::tuple<QDate, qint32, qint64>> entries;
+    for (QDate month(2025, 1, 5); month <= QDate(2026, 1, 5); month = month.addMonths(1)) {
+        const QDateTime day(month, QTime(0, 0));
+        ASSERT_OK(b.addTransaction(
+            twMakeTransaction(b, b.nextTransactionIdentifier(), day, kTravel, kChecking, 185000),
+            false, false, false, false));
+        ASSERT_OK(b.addTransaction(
+            twMakeTransaction(b, b.nextTransactionIdentifier(), day, kChecking, kFees, 300000),
+            false, false, false, false));
+        entries.append({month, kTravel, 185000});
+        entries.append({month, kFees, -300000});
+    }
+    ASSERT_OK(b.updateNominalTransferTransactions());
+    ASSERT_GT(b.relationshipsOfType(TWRelationshipTypeNominalTransfer).size(), 0);
+    const auto sum = [&entries](qint32 account, QDate from, QDate to) {
+        qint64 total = 0;
+        for (const auto &[day, entry, amount] : entries)
+            if (entry == account && day >= from && day <= to)
+                total += amount;
+        return total;
+    };
+    const TWUnitPtr usd = b.unitWithCode(QStringLiteral("USD"));
+    ASSERT_OK(b.addBudgetItem(TWBudgetItem::budgetItemWithItemType(
+                                  TWItemTypeAccount, kTravel, 150000, usd, twDay(2025, 1, 1), 1,
+                                  TWBudgetCycleUnitMonth, true, 100),
+                              false));
+    ASSERT_OK(b.addBudgetItem(TWBudgetItem::budgetItemWithItemType(
+                                  TWItemTypeAccount, kFees, 800000, usd, twDay(2025, 11, 1), 3,
+                                  TWBudgetCycleUnitMonth, false, 101),
+                              false));
+    const TWBudgetTotals totals = b.budgetTotals();
+
+    const TWBudgetTotalPtr travel = totals.value(TWItemTypeAccount).value(kTravel);
+    ASSERT_TRUE(travel);
+    const qint64 travelCycle = sum(kTravel, QDate(2026, 1, 1), QDate(2026, 1, 31));
+    const qint64 travelLeft =
+        13 * 150000 - sum(kTravel, QDate(2025, 1, 1), QDate(2025, 12, 31)) - travelCycle;
+    EXPECT_EQ(std::pair(travel->total(), travel->remainingTotal()),
+              std::pair(travelCycle, travelLeft));
+    EXPECT_EQ(travelLeft, -455000);
+
+    // November to January, across the last day of 2025.
+    const TWBudgetTotalPtr fees = totals.value(TWItemTypeAccount).value(kFees);
+    ASSERT_TRUE(fees);
+    const qint64 feesCycle = sum(kFees, QDate(2025, 11, 1), QDate(2026, 1, 31));
+    EXPECT_EQ(std::pair(fees->total(), fees->remainingTotal()),
+              std::pair(feesCycle, -800000 - feesCycle));
+    EXPECT_EQ(feesCycle, -900000);
+}

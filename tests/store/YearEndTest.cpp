@@ -5,6 +5,7 @@
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "TWTransactionTestSupport.h"
+#include "foundation/TWLocalized.h"
 #include "store/TWBusiness.h"
 
 #include <QSet>
@@ -237,4 +238,32 @@ TEST(YearEnd, ClosedPeriodsKeepTheirTransfersAndOpenOnesAreMadeAnew)
               std::tuple(kEquity, qint64(-12000)));
     EXPECT_EQ(count(b, "SELECT COUNT(*) FROM transactions WHERE type=1;"), 2);
     EXPECT_EQ(count(b, "SELECT COUNT(*) FROM relationships WHERE type=4;"), 2);
+}
+
+// A closed year cut short: the closing entries made for the rest of that
+// year carry its description as the others do; the days before the first
+// period still close under none.
+TEST(YearEnd, TheRestOfAShortenedYearClosesUnderThatYearsName)
+{
+    TWFixedClock clock(2024, 6, 1);
+    auto business = makeBooks();
+    ASSERT_TRUE(business);
+    TWBusiness &b = *business;
+    add(b, twDay(2022, 12, 15), kSupplies, kChecking, 1000);
+    add(b, twDay(2023, 3, 1), kSupplies, kChecking, 12000);
+    add(b, twDay(2023, 9, 1), kSupplies, kChecking, 3000);
+    ASSERT_OK(b.updateNominalTransferTransactions());
+    TWAccountingPeriodList periods = b.businessInfo()->accountingPeriods();
+    periods.first()->setEndDate(twDay(2023, 6, 30));
+    b.businessInfo()->setAccountingPeriods(periods);
+    ASSERT_OK(b.updateNominalTransferTransactions());
+
+    QStringList made;
+    for (const TWTransactionPtr &t : b.transactions())
+        if (t->type() == TWTransactionTypeNominal)
+            made.append(t->date().date().toString(Qt::ISODate) + u' ' + t->description());
+    made.sort();
+    const QString named = TWLocalized("accountingPeriod") + QStringLiteral(" 2023");
+    EXPECT_EQ(made, (QStringList{QStringLiteral("2022-12-31 "), "2023-06-30 " + named,
+                                 "2023-12-31 " + named}));
 }

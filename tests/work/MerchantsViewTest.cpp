@@ -795,8 +795,10 @@ TEST_F(MerchantsView, ABillRefusedForAClosedYearLeavesNothingStored)
         settle();
         EXPECT_FALSE(sheet->saved());
         ASSERT_EQ(prompts.errors.size(), 1);
+        // Named by its field, as the transaction editor names it.
         EXPECT_EQ(prompts.errors.first().localizedDescription(),
-                  TWLocalized("editClosedTransaction"));
+                  TWLocalized("refusedFieldMessage")
+                      .arg(TWLocalized("date"), TWLocalized("editClosedTransaction")));
         EXPECT_EQ(counts(), before);
         EXPECT_EQ(business->billWithIdentifier(rent->identifier())->name(), QStringLiteral("Rent"));
         if (!retry) {
@@ -813,6 +815,34 @@ TEST_F(MerchantsView, ABillRefusedForAClosedYearLeavesNothingStored)
         EXPECT_EQ(business->bills().size(), std::get<0>(before) + 1);
         EXPECT_EQ(business->transactionsWithBill(*sheet->editBill()).size(), 1);
     }
+}
+
+// A bill's payment stays a payment when the bill's charge was deleted in the
+// register: saving the bill again, on another day, books a new charge on
+// that day and leaves the payment and the bank as they were.
+TEST_F(MerchantsView, APaymentStaysAPaymentWhenTheChargeIsGone)
+{
+    TWFixedClock clock(2026, 3, 20, 12, 0, 0);
+    const TWBillPtr rent = addBill(QStringLiteral("Rent"));
+    const TWTransactionPtr charge = addEntry(rent, -50000, expense);
+    const TWTransactionPtr payment = addEntry(rent, 30000, bank);
+    ASSERT_OK(business->deleteTransaction(charge, false, true, true));
+    const qint64 banked = business->transactionTotalWithAccount(*bank);
+    open({merchant});
+    view->editBill(rent);
+    TWBillController *sheet = view->billSheet();
+    sheet->datePicker()->setDateTime(twLocal(2026, 3, 6));
+    sheet->saveButton()->click();
+    settle();
+    ASSERT_TRUE(sheet->saved());
+    EXPECT_EQ(std::tuple(payment->date().date(), payment->account2Identifier(), payment->total()),
+              std::tuple(QDate(2026, 3, 2), bank->identifier(), qint64(30000)));
+    EXPECT_EQ(business->transactionTotalWithAccount(*bank), banked);
+    const TWTransactionPtr made = business->billCharge(*rent);
+    ASSERT_TRUE(made);
+    EXPECT_NE(made->identifier(), payment->identifier());
+    EXPECT_EQ(made->date().date(), QDate(2026, 3, 6));
+    EXPECT_EQ(business->transactionsWithBill(*rent).size(), 2);
 }
 
 TEST_F(MerchantsView, BothListsKeepTheirHeaderAndThreeRowsAtA1024By700Window)

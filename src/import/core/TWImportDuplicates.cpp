@@ -81,16 +81,16 @@ namespace TWImportDuplicates
 
 QList<bool> transactions(const TWBusiness &business, const TWTransactionList &transactions)
 {
-    QList<bool> matches = business.matchTransactions(transactions);
     // The same entry written the other way round: a register exported from
     // one account lists that account first, the store may hold it second. A
     // split transaction's lines name their accounts whichever way round.
     TWTransactionList reversed;
-    QList<qsizetype> places;
-    for (qsizetype i = 0; i < transactions.size(); ++i) {
-        const TWTransactionPtr &transaction = transactions.at(i);
-        if (matches.at(i) || !transaction || transaction->hasSplit())
+    reversed.reserve(transactions.size());
+    for (const TWTransactionPtr &transaction : transactions) {
+        if (!transaction || transaction->hasSplit()) {
+            reversed.append(nullptr);
             continue;
+        }
         auto other = std::make_shared<TWTransaction>();
         other->setDate(transaction->date(), transaction->dayValue());
         other->setUnit(transaction->unit());
@@ -98,12 +98,8 @@ QList<bool> transactions(const TWBusiness &business, const TWTransactionList &tr
         other->setAccount2Identifier(transaction->account1Identifier());
         other->setTotal(-transaction->total());
         reversed.append(other);
-        places.append(i);
     }
-    const QList<bool> again = business.matchTransactions(reversed);
-    for (qsizetype k = 0; k < places.size(); ++k)
-        matches[places.at(k)] = again.at(k);
-    return matches;
+    return business.matchTransactions(transactions, reversed);
 }
 
 QList<bool> tasks(TWBusiness &business, const TWTaskList &tasks)

@@ -18,7 +18,8 @@ namespace TWImportDuplicates
 
 // Same total, account 1, account 2, day and unit as a stored transaction,
 // or the same entry the other way round (the accounts exchanged and the
-// total negated).
+// total negated). Each stored transaction answers for one row only: a file
+// with two like purchases of a day where one is stored has one new.
 QList<bool> transactions(const TWBusiness &business, const TWTransactionList &transactions);
 // Same project, task type, quantity, rate and day as a stored task. A stored
 // task's quantity comes from its stored time items, an imported task's from

@@ -13,6 +13,7 @@
 #include "model/TWAccount.h"
 #include "store/TWBusiness.h"
 
+#include <QDateEdit>
 #include <QMainWindow>
 
 namespace
@@ -180,6 +181,8 @@ void TWInvoiceController::doSave(int tag)
         // An account made and rolled back must leave the source list too.
         if (m_document && m_document->masterController())
             m_document->masterController()->update();
+        if (error && TWBusiness::isClosedDateRefusal(*error))
+            error = twFieldRefusal(*error, m_datePicker);
         if (error)
             presentError(*error);
         return;

@@ -129,7 +129,11 @@ void TWInvoiceController::build()
     connect(m_dueDateCheckbox, &QCheckBox::clicked, this, [this] { doCheckbox(5); });
 
     auto *form = new QFormLayout();
-    form->addRow(TWLocalized("invoiceDate"), dateRow(m_datePicker, m_dateButton, 0));
+    QLayout *dateLine = dateRow(m_datePicker, m_dateButton, 0);
+    // A refused date is named by its label.
+    auto *dateLabel = new QLabel(TWLocalized("invoiceDate"), m_view);
+    dateLabel->setBuddy(m_datePicker);
+    form->addRow(dateLabel, dateLine);
     form->addRow(TWLocalized("invoiceNumber"), m_numberField);
     form->addRow(TWLocalized("invoiceName"), m_nameField);
     auto *marks = new QHBoxLayout();
