@@ -114,54 +114,46 @@ TEST(BalancesTest, BudgetsOverAYearEndLeaveTheYearEndTransfersOut)
                                                       twDay(2025, 12, 31), true, 100),
          TWAccountingPeriod::accountingPeriodWithName(QStringLiteral("2026"), twDay(2026, 1, 1),
                                                       twDay(2026, 12, 31), false, 101)});
-    // Travel 1,850.00 and fees 3,000.00 a month, Jan 2025 to Jan 2026, as
-    // debit-positive amounts by day.
+    // Travel 1,850.00 and fees 3,000.00 a month, Jan 2025 to Jan 2026, with
+    // the days of each (debit side positive) kept for the sums.
     QList<std::tuple<QDate, qint32, qint64>> entries;
-    for (QDate month(2025, 1, 5); month <= QDate(2026, 1, 5); month = month.addMonths(1)) {
-        const QDateTime day(month, QTime(0, 0));
-        ASSERT_OK(b.addTransaction(
-            twMakeTransaction(b, b.nextTransactionIdentifier(), day, kTravel, kChecking, 185000),
-            false, false, false, false));
-        ASSERT_OK(b.addTransaction(
-            twMakeTransaction(b, b.nextTransactionIdentifier(), day, kChecking, kFees, 300000),
-            false, false, false, false));
-        entries.append({month, kTravel, 185000});
-        entries.append({month, kFees, -300000});
+    for (QDate day(2025, 1, 5); day <= QDate(2026, 1, 5); day = day.addMonths(1)) {
+        for (const auto &[account1, account2, total] :
+             {std::tuple(kTravel, kChecking, 185000), std::tuple(kChecking, kFees, 300000)})
+            ASSERT_OK(b.addTransaction(twMakeTransaction(b, b.nextTransactionIdentifier(),
+                                                         QDateTime(day, QTime()), account1,
+                                                         account2, total),
+                                       false, false, false, false));
+        entries += {{day, kTravel, 185000}, {day, kFees, -300000}};
     }
     ASSERT_OK(b.updateNominalTransferTransactions());
-    ASSERT_GT(b.relationshipsOfType(TWRelationshipTypeNominalTransfer).size(), 0);
     const auto sum = [&entries](qint32 account, QDate from, QDate to) {
         qint64 total = 0;
         for (const auto &[day, entry, amount] : entries)
-            if (entry == account && day >= from && day <= to)
-                total += amount;
+            total += entry == account && day >= from && day <= to ? amount : 0;
         return total;
     };
     const TWUnitPtr usd = b.unitWithCode(QStringLiteral("USD"));
-    ASSERT_OK(b.addBudgetItem(TWBudgetItem::budgetItemWithItemType(
-                                  TWItemTypeAccount, kTravel, 150000, usd, twDay(2025, 1, 1), 1,
-                                  TWBudgetCycleUnitMonth, true, 100),
-                              false));
-    ASSERT_OK(b.addBudgetItem(TWBudgetItem::budgetItemWithItemType(
-                                  TWItemTypeAccount, kFees, 800000, usd, twDay(2025, 11, 1), 3,
-                                  TWBudgetCycleUnitMonth, false, 101),
-                              false));
+    for (const auto &[account, total, start, cycle, rollover] :
+         {std::tuple(kTravel, 150000, twDay(2025, 1, 1), 1, true),
+          std::tuple(kFees, 800000, twDay(2025, 11, 1), 3, false)})
+        ASSERT_OK(b.addBudgetItem(
+            TWBudgetItem::budgetItemWithItemType(TWItemTypeAccount, account, total, usd, start,
+                                                 cycle, TWBudgetCycleUnitMonth, rollover, account),
+            false));
     const TWBudgetTotals totals = b.budgetTotals();
 
     const TWBudgetTotalPtr travel = totals.value(TWItemTypeAccount).value(kTravel);
-    ASSERT_TRUE(travel);
     const qint64 travelCycle = sum(kTravel, QDate(2026, 1, 1), QDate(2026, 1, 31));
     const qint64 travelLeft =
         13 * 150000 - sum(kTravel, QDate(2025, 1, 1), QDate(2025, 12, 31)) - travelCycle;
-    EXPECT_EQ(std::pair(travel->total(), travel->remainingTotal()),
-              std::pair(travelCycle, travelLeft));
-    EXPECT_EQ(travelLeft, -455000);
-
+    ASSERT_TRUE(travel);
+    EXPECT_EQ(std::tuple(travel->total(), travel->remainingTotal(), travelLeft),
+              std::tuple(travelCycle, travelLeft, -455000));
     // November to January, across the last day of 2025.
     const TWBudgetTotalPtr fees = totals.value(TWItemTypeAccount).value(kFees);
-    ASSERT_TRUE(fees);
     const qint64 feesCycle = sum(kFees, QDate(2025, 11, 1), QDate(2026, 1, 31));
-    EXPECT_EQ(std::pair(fees->total(), fees->remainingTotal()),
-              std::pair(feesCycle, -800000 - feesCycle));
-    EXPECT_EQ(feesCycle, -900000);
+    ASSERT_TRUE(fees);
+    EXPECT_EQ(std::tuple(fees->total(), fees->remainingTotal(), feesCycle),
+              std::tuple(feesCycle, -800000 - feesCycle, -900000));
 }
