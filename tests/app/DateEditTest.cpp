@@ -5,6 +5,7 @@
 
 #include "TWAppTestSupport.h"
 #include "TWDateTypingSupport.h"
+#include "TWZoneGuard.h"
 #include "app/TWDateEdit.h"
 #include "app/TWSheetGeometry.h"
 #include "app/TWTypedNumberField.h"
@@ -338,4 +339,38 @@ TEST_F(DateEditSheetTest, ASheetTallerThanTheScreenOpensWithinIt)
     document->beginSheetWithView(&small, true, true, {});
     EXPECT_EQ(document->innermostSheet()->size(), QSize(420, 450));
     document->endSheet(&small, -1001);
+}
+
+// A typed date is the calendar day typed in every zone, in a date field as in
+// a date and time field; a time the clock skips that day is refused as such.
+TEST(DateEditTest, ATypedDayIsThatDayInEveryZone)
+{
+    TWLocaleGuard locale{QStringLiteral("en_US")};
+    for (const char *name :
+         {"Europe/Berlin", "Asia/Tokyo", "America/New_York", "UTC", "America/Santiago"}) {
+        SCOPED_TRACE(name);
+        const TWZoneGuard zone(name);
+        TWDateEdit field(QDate(2026, 1, 15));
+        twTypeDate(&field, QStringLiteral("3/15/26"));
+        EXPECT_EQ(field.date(), QDate(2026, 3, 15));
+        EXPECT_EQ(field.text(), QStringLiteral("3/15/26"));
+        // Santiago's clock skips the midnight of this day.
+        twTypeDate(&field, QStringLiteral("9/6/26"));
+        EXPECT_EQ(field.date(), QDate(2026, 9, 6));
+        EXPECT_FALSE(twIsRefused(&field));
+        TWDateTimeEdit moment;
+        twTypeDate(&moment, QStringLiteral("3/15/26 11:30 PM"));
+        EXPECT_EQ(moment.date(), QDate(2026, 3, 15));
+        EXPECT_EQ(moment.time(), QTime(23, 30));
+    }
+    const TWZoneGuard zone("Europe/Berlin");
+    QWidget form;
+    auto *field = new TWDateTimeEdit(&form);
+    field->setDateTime(kShown);
+    TWAlertRecorder alerts;
+    twTypeDate(field, QStringLiteral("3/29/26 2:30 AM"));
+    EXPECT_EQ(field->dateTime(), kShown);
+    ASSERT_TRUE(twExplainFirstRefusedField(&form));
+    ASSERT_EQ(alerts.messages.size(), 1);
+    EXPECT_TRUE(alerts.messages.constFirst().contains(TWLocalized("timeSkippedByClock")));
 }

@@ -2,6 +2,7 @@
 // time in a zone with daylight saving, so nothing may assume 86,400-second days.
 
 #include "TWTestSupport.h"
+#include "TWZoneGuard.h"
 #include "foundation/TWDateAdditions.h"
 
 #include <gtest/gtest.h>
@@ -67,4 +68,62 @@ TEST(DateCompare, RangesWithMissingEnds)
     EXPECT_FALSE(containsDate(day, twLocal(2023, 5, 6), none));
     EXPECT_TRUE(containsDate(day, none, twLocal(2023, 5, 5)));
     EXPECT_FALSE(containsDate(day, twLocal(2023, 4, 1), twLocal(2023, 5, 4)));
+}
+
+// Where the clock change skips midnight, the day still has a moment: the one
+// its midnight would have been, which lies on that day and packs back to it.
+TEST(DateSkippedMidnight, EveryDayUnpacksToAMomentOnThatDay)
+{
+    const struct {
+        const char *zone;
+        QDate day;
+    } cases[] = {{"America/Santiago", QDate(2026, 9, 6)},
+                 {"America/Havana", QDate(2026, 3, 8)},
+                 {"Asia/Beirut", QDate(2024, 3, 31)}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.zone);
+        const TWZoneGuard zone(c.zone);
+        const std::uint32_t packed = dateValue(c.day);
+        const QDateTime moment = dateWithValue(packed);
+        ASSERT_TRUE(moment.isValid());
+        EXPECT_EQ(moment.toLocalTime().date(), c.day);
+        EXPECT_EQ(dateValue(moment), packed);
+        EXPECT_EQ(dateValue(nextDayDate(dateWithValue(packed - 1))), packed);
+        EXPECT_EQ(dateValue(firstDateNextMonth(dateFromFields(c.day.year(), c.day.month() - 1, 3))),
+                  dateValue(QDate(c.day.year(), c.day.month(), 1)));
+        // The month that holds the day runs from its first day to its last.
+        const TWFixedClock clock(c.day.year(), c.day.month(), c.day.day());
+        EXPECT_EQ(dateValue(currentMonthStart()), dateValue(QDate(c.day.year(), c.day.month(), 1)));
+        EXPECT_EQ(dateValue(startOfDay()), packed);
+    }
+    // A time the clock skipped packs back to the fields it was made from.
+    const TWZoneGuard zone("Europe/Berlin");
+    const std::uint64_t skipped = dateTimeValue(QDateTime(QDate(2026, 3, 29), QTime(1, 50))) +
+                                  (1ull << 12) - (50ull << 6); // 02:00:00
+    EXPECT_EQ(dateTimeValue(dateTimeWithValue(skipped)), skipped);
+    EXPECT_EQ(
+        wallClockSecsTo(dateTimeWithValue(skipped), QDateTime(QDate(2026, 3, 29), QTime(3, 10))),
+        70 * 60);
+}
+
+// A day kept in the settings is that day in every zone, including what
+// earlier builds kept: the moment the day started where it was written.
+TEST(DateSettingsDays, ReadAsTheSameDayInEveryZone)
+{
+    const QDate day(2026, 1, 1);
+    QDateTime kept;
+    {
+        const TWZoneGuard zone("Asia/Tokyo");
+        kept = settingsDay(QDateTime(day, QTime(0, 0)));
+    }
+    for (const char *name : {"America/New_York", "Europe/Berlin", "Asia/Tokyo", "UTC"}) {
+        SCOPED_TRACE(name);
+        const TWZoneGuard zone(name);
+        EXPECT_EQ(dateValue(daySetting(kept)), dateValue(day));
+        // Written by an earlier build in Berlin, New York and here.
+        EXPECT_EQ(dateValue(daySetting(QDateTime(QDate(2025, 12, 31), QTime(23, 0), Qt::UTC))),
+                  dateValue(day));
+        EXPECT_EQ(dateValue(daySetting(QDateTime(day, QTime(5, 0), Qt::UTC))), dateValue(day));
+        EXPECT_EQ(dateValue(daySetting(QDateTime(day, QTime(0, 0)))), dateValue(day));
+    }
 }
