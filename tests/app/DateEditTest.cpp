@@ -341,27 +341,19 @@ TEST_F(DateEditSheetTest, ASheetTallerThanTheScreenOpensWithinIt)
     document->endSheet(&small, -1001);
 }
 
-// A typed date is the calendar day typed in every zone, in a date field as in
-// a date and time field; a time the clock skips that day is refused as such.
+// A typed date is the calendar day typed in every zone, also where the clock
+// skips its midnight; a time the clock skips that day is refused as such.
 TEST(DateEditTest, ATypedDayIsThatDayInEveryZone)
 {
     TWLocaleGuard locale{QStringLiteral("en_US")};
-    for (const char *name :
-         {"Europe/Berlin", "Asia/Tokyo", "America/New_York", "UTC", "America/Santiago"}) {
+    for (const char *name : {"Europe/Berlin", "America/Santiago"}) {
         SCOPED_TRACE(name);
         const TWZoneGuard zone(name);
         TWDateEdit field(QDate(2026, 1, 15));
-        twTypeDate(&field, QStringLiteral("3/15/26"));
-        EXPECT_EQ(field.date(), QDate(2026, 3, 15));
-        EXPECT_EQ(field.text(), QStringLiteral("3/15/26"));
-        // Santiago's clock skips the midnight of this day.
-        twTypeDate(&field, QStringLiteral("9/6/26"));
-        EXPECT_EQ(field.date(), QDate(2026, 9, 6));
-        EXPECT_FALSE(twIsRefused(&field));
-        TWDateTimeEdit moment;
-        twTypeDate(&moment, QStringLiteral("3/15/26 11:30 PM"));
-        EXPECT_EQ(moment.date(), QDate(2026, 3, 15));
-        EXPECT_EQ(moment.time(), QTime(23, 30));
+        for (const QDate day : {QDate(2026, 3, 15), QDate(2026, 9, 6)}) {
+            twTypeDate(&field, QLocale().toString(day, QLocale::ShortFormat));
+            EXPECT_EQ(field.date(), day);
+        }
     }
     const TWZoneGuard zone("Europe/Berlin");
     QWidget form;

@@ -96,34 +96,4 @@ TEST(DateSkippedMidnight, EveryDayUnpacksToAMomentOnThatDay)
         EXPECT_EQ(dateValue(currentMonthStart()), dateValue(QDate(c.day.year(), c.day.month(), 1)));
         EXPECT_EQ(dateValue(startOfDay()), packed);
     }
-    // A time the clock skipped packs back to the fields it was made from.
-    const TWZoneGuard zone("Europe/Berlin");
-    const std::uint64_t skipped = dateTimeValue(QDateTime(QDate(2026, 3, 29), QTime(1, 50))) +
-                                  (1ull << 12) - (50ull << 6); // 02:00:00
-    EXPECT_EQ(dateTimeValue(dateTimeWithValue(skipped)), skipped);
-    EXPECT_EQ(
-        wallClockSecsTo(dateTimeWithValue(skipped), QDateTime(QDate(2026, 3, 29), QTime(3, 10))),
-        70 * 60);
-}
-
-// A day kept in the settings is that day in every zone, including what
-// earlier builds kept: the moment the day started where it was written.
-TEST(DateSettingsDays, ReadAsTheSameDayInEveryZone)
-{
-    const QDate day(2026, 1, 1);
-    QDateTime kept;
-    {
-        const TWZoneGuard zone("Asia/Tokyo");
-        kept = settingsDay(QDateTime(day, QTime(0, 0)));
-    }
-    for (const char *name : {"America/New_York", "Europe/Berlin", "Asia/Tokyo", "UTC"}) {
-        SCOPED_TRACE(name);
-        const TWZoneGuard zone(name);
-        EXPECT_EQ(dateValue(daySetting(kept)), dateValue(day));
-        // Written by an earlier build in Berlin, New York and here.
-        EXPECT_EQ(dateValue(daySetting(QDateTime(QDate(2025, 12, 31), QTime(23, 0), Qt::UTC))),
-                  dateValue(day));
-        EXPECT_EQ(dateValue(daySetting(QDateTime(day, QTime(5, 0), Qt::UTC))), dateValue(day));
-        EXPECT_EQ(dateValue(daySetting(QDateTime(day, QTime(0, 0)))), dateValue(day));
-    }
 }
