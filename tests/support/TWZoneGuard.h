@@ -10,30 +10,20 @@
 class TWZoneGuard
 {
 public:
-    explicit TWZoneGuard(const char *zone)
-        : m_old(qgetenv("TZ")), m_hadOld(qEnvironmentVariableIsSet("TZ"))
-    {
-        set(zone);
-    }
-    ~TWZoneGuard()
-    {
-        if (m_hadOld)
-            set(m_old.constData());
-        else {
-            qunsetenv("TZ");
-            tzset();
-        }
-    }
+    explicit TWZoneGuard(const char *zone) : m_old(qgetenv("TZ")) { set(zone); }
+    ~TWZoneGuard() { set(m_old.isNull() ? nullptr : m_old.constData()); }
     TWZoneGuard(const TWZoneGuard &) = delete;
     TWZoneGuard &operator=(const TWZoneGuard &) = delete;
 
 private:
     static void set(const char *zone)
     {
-        qputenv("TZ", zone);
+        if (zone)
+            qputenv("TZ", zone);
+        else
+            qunsetenv("TZ");
         tzset();
     }
 
     QByteArray m_old;
-    bool m_hadOld;
 };
