@@ -46,8 +46,10 @@ const TWDateReader &TWDateTyping::typedReader(const QString &pattern, const QLoc
     return *m_reader;
 }
 
-QDateTime TWDateTyping::read(const QString &text) const
+QDateTime TWDateTyping::read(const QString &text, bool *skippedTime) const
 {
+    if (skippedTime)
+        *skippedTime = false;
     const QDateTime current = m_edit->dateTime();
     const QLocale locale = m_edit->locale();
     const QString format = m_edit->displayFormat();
@@ -57,21 +59,33 @@ QDateTime TWDateTyping::read(const QString &text) const
         return current;
     const QDateTimeEdit::Sections shown = m_edit->displayedSections();
     QDateTime moment;
+    bool skipped = false;
     if (shown & QDateTimeEdit::DateSections_Mask) {
-        moment = typedReader(format, locale).read(text.trimmed());
+        moment = typedReader(format, locale).read(text.trimmed(), &skipped);
     } else {
         // A time alone is read as the time of the field's own day.
         const QString day = QStringLiteral("yyyy-MM-dd ");
-        moment = typedReader(day + format, locale)
-                     .read(current.date().toString(day.trimmed()) + u' ' + text.trimmed());
+        moment =
+            typedReader(day + format, locale)
+                .read(current.date().toString(day.trimmed()) + u' ' + text.trimmed(), &skipped);
     }
+    if (skippedTime)
+        *skippedTime = skipped;
     if (!moment.isValid())
         return {};
-    if (!(shown & QDateTimeEdit::TimeSections_Mask))
-        moment = QDateTime(moment.date(), current.time());
-    if (moment < m_edit->minimumDateTime() || moment > m_edit->maximumDateTime())
+    // The day and time typed are the editor's own fields, never a moment
+    // converted between zones: converted, local midnight east of Greenwich
+    // is the day before.
+    QDateTime typed = current;
+    typed.setDate(moment.date());
+    if (shown & QDateTimeEdit::TimeSections_Mask)
+        typed.setTime(moment.time());
+    else if (!typed.isValid())
+        // The clock skips the field's time of day on the day typed.
+        typed = moment.date().startOfDay(current.timeSpec(), current.offsetFromUtc());
+    if (!typed.isValid() || typed < m_edit->minimumDateTime() || typed > m_edit->maximumDateTime())
         return {};
-    return moment;
+    return typed;
 }
 
 QValidator::State TWDateTyping::validate(const QString &text) const
@@ -83,7 +97,7 @@ bool TWDateTyping::commit()
 {
     if (!m_typing)
         return true;
-    if (!read(m_line->text()).isValid()) {
+    if (!read(m_line->text(), &m_refusedSkippedTime).isValid()) {
         refuse();
         return false;
     }
@@ -145,7 +159,7 @@ bool TWDateTyping::keyPress(QKeyEvent *event)
     case Qt::Key_Return:
     case Qt::Key_Enter:
         // Text that does not read keeps the field (and its sheet) open.
-        if (m_typing && !read(m_line->text()).isValid()) {
+        if (m_typing && !read(m_line->text(), &m_refusedSkippedTime).isValid()) {
             refuse();
             const QSignalBlocker block(m_line);
             m_line->selectAll();
@@ -312,6 +326,13 @@ TWDateEdit::TWDateEdit(QWidget *parent) : TWDateEdit(TWClock::today(), parent)
 
 TWDateEdit::TWDateEdit(const QDate &date, QWidget *parent) : TWTypedDateField(date, parent)
 {
+    // Qt's date editor keeps its value in UTC and converts every moment set
+    // or read through it: local midnight east of Greenwich would show, and
+    // be stored as, the day before. In local time the day set is the day
+    // shown and the day read.
+    setTimeSpec(Qt::LocalTime);
+    if (date.isValid())
+        setDateTime(date.startOfDay());
     startTyping(TWFormatter::formatter().shortDateFormat());
 }
 
@@ -322,6 +343,8 @@ TWDateTimeEdit::TWDateTimeEdit(QWidget *parent) : TWTypedDateField(parent)
 
 TWTimeEdit::TWTimeEdit(QWidget *parent) : TWTypedDateField(parent)
 {
+    // As the date field: the time set is the time shown and read.
+    setTimeSpec(Qt::LocalTime);
     startTyping(TWFormatter::formatter().locale().timeFormat(QLocale::ShortFormat));
 }
 

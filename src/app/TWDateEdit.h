@@ -38,8 +38,9 @@ public:
     bool isTyping() const { return m_typing; }
     // The moment `text` names for the editor (its date's time kept where it
     // shows no time); invalid when it does not read or lies outside the
-    // editor's range. The editor's own text reads as its date.
-    QDateTime read(const QString &text) const;
+    // editor's range, and `skippedTime` says whether it named a time the
+    // local clock skipped. The editor's own text reads as its date.
+    QDateTime read(const QString &text, bool *skippedTime = nullptr) const;
     // The editors' validation while typing: readable text is acceptable,
     // anything else still being typed.
     QValidator::State validate(const QString &text) const;
@@ -48,6 +49,8 @@ public:
     bool commit();
     // Whether the field holds typed text that was refused.
     bool isRefused() const;
+    // Whether the refused text named a time the clock skipped that day.
+    bool refusedSkippedTime() const { return isRefused() && m_refusedSkippedTime; }
     // Puts refused text back where the editor showed its date instead.
     void keepRefusedText();
     // Handles a key that edits the text; false for keys left to the editor
@@ -81,6 +84,7 @@ private:
     // The date being set from the typed text (not from outside).
     bool m_committing = false;
     QString m_refusedText;
+    bool m_refusedSkippedTime = false;
     // The click that gave the focus is still being handled: the text line
     // places its caret on the press, so the text is selected again after the
     // release (unless the click was a drag that selected some of it).

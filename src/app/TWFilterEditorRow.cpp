@@ -685,7 +685,7 @@ void TWFilterEditorRow::doCheckbox(QCheckBox *sender)
 void TWFilterEditorRow::doDatePicker(QDateEdit *sender)
 {
     if (sender && kind() == KindDate)
-        m_criteria->setValueDate(QDateTime(sender->date(), QTime(0, 0)));
+        m_criteria->setValueDate(sender->date().startOfDay());
 }
 
 void TWFilterEditorRow::controlTextDidEndEditing(QLineEdit *sender)

@@ -162,6 +162,11 @@ void twExplainRefusedField(QWidget *field)
         return;
     }
     const auto *edit = qobject_cast<const QDateTimeEdit *>(field);
+    const auto *typing = edit ? edit->findChild<TWDateTyping *>() : nullptr;
+    if (typing && typing->refusedSkippedTime()) {
+        explain(field, TWLocalized("timeSkippedByClock"));
+        return;
+    }
     explain(field, twDateRefusal(edit ? dateExample(edit, fieldText(edit)) : QString()));
 }
 

@@ -4,6 +4,8 @@
 
 #include <QTimeZone>
 
+#include <algorithm>
+
 namespace TWDateAdditions
 {
 
@@ -18,14 +20,34 @@ qint64 floorDiv(qint64 a, qint64 b)
     return q;
 }
 
+// Where the clock jumps forward over `time` on `day` the local zone has no
+// such moment. What the wall clock meant is the moment it would have shown
+// that time had it not changed: the offset in force before the jump, which
+// lands on the change itself or just after it, on the same day. The moment
+// keeps that offset, so it packs back to the very fields it was made from.
 QDateTime localMoment(const QDate &day, const QTime &time)
 {
-    return QDateTime(day, time, Qt::LocalTime);
+    const QDateTime local(day, time, Qt::LocalTime);
+    if (local.isValid() || !day.isValid() || !time.isValid())
+        return local;
+    const QDateTime asUtc(day, time, Qt::UTC);
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    // A jump forward raises the offset: the one before it is the smaller.
+    const int before =
+        std::min(zone.offsetFromUtc(asUtc.addDays(-1)), zone.offsetFromUtc(asUtc.addDays(1)));
+    return QDateTime(day, time, Qt::OffsetFromUTC, before);
 }
 
 QDateTime atMidnight(const QDate &day)
 {
     return localMoment(day, QTime(0, 0, 0));
+}
+
+// The local wall clock a moment reads; a moment fixed to an offset (a time
+// the local clock skipped) reads its own fields.
+QDateTime wallClock(const QDateTime &date)
+{
+    return date.timeSpec() == Qt::OffsetFromUTC ? date : date.toLocalTime();
 }
 
 QDateTime atLastSecond(const QDate &day)
@@ -160,7 +182,7 @@ std::uint64_t dateTimeValue(const QDateTime &date)
 {
     if (!date.isValid())
         return 0;
-    const QDateTime local = date.toLocalTime();
+    const QDateTime local = wallClock(date);
     const QDate d = local.date();
     const QTime t = local.time();
     if (d.year() < 0)
@@ -168,6 +190,38 @@ std::uint64_t dateTimeValue(const QDateTime &date)
     return (std::uint64_t(d.year()) << 26) | (std::uint64_t(d.month()) << 22) |
            (std::uint64_t(d.day()) << 17) | (std::uint64_t(t.hour()) << 12) |
            (std::uint64_t(t.minute()) << 6) | std::uint64_t(t.second());
+}
+
+QDateTime settingsDay(const QDateTime &date)
+{
+    if (!date.isValid())
+        return {};
+    return QDateTime(wallClock(date).date(), QTime(0, 0), Qt::UTC);
+}
+
+QDateTime daySetting(const QDateTime &stored)
+{
+    if (!stored.isValid())
+        return {};
+    const QDateTime utc = stored.toUTC();
+    const QDateTime local = stored.toLocalTime();
+    QDate day = local.date();
+    if (utc.time() == QTime(0, 0))
+        day = utc.date();
+    else if (local.time() != QTime(0, 0) && utc.time().msecsSinceStartOfDay() % 900000 == 0)
+        // Zones east of UTC start their day on the evening before in UTC,
+        // zones west on the morning of it.
+        day = utc.addSecs(12 * 3600).date();
+    return atMidnight(day);
+}
+
+qint64 wallClockSecsTo(const QDateTime &date, const QDateTime &other)
+{
+    if (!date.isValid() || !other.isValid())
+        return 0;
+    const QDateTime a = wallClock(date);
+    const QDateTime b = wallClock(other);
+    return QDateTime(a.date(), a.time(), Qt::UTC).secsTo(QDateTime(b.date(), b.time(), Qt::UTC));
 }
 
 qint64 compareDate(const QDateTime &date, const QDateTime &other)

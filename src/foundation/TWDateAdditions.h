@@ -16,8 +16,10 @@ namespace TWDateAdditions
 
 // Builds a local moment from calendar fields, carrying out-of-range fields into
 // the neighbouring unit: day 0 is the last day of the previous month, month 13
-// January of the next year, 29 February of a common year 1 March, hour 24 the
-// next day.
+// January of the next year, 29 February of a common year 1 March,
+// hour 24 the next day. A day or time the local clock skips (a daylight-saving
+// change at midnight) gives the moment it would have been before the change,
+// which lies on that day.
 QDateTime dateFromFields(qint64 year, qint64 month, qint64 day, qint64 hour = 0, qint64 minute = 0,
                          qint64 second = 0);
 
@@ -57,5 +59,17 @@ QDateTime lastDateOfMonth(const QDateTime &date);
 QDateTime nextYearDate(const QDateTime &date);
 QDateTime lastDateOfYear(const QDateTime &date);
 qint64 differenceInDays(const QDateTime &date, const QDateTime &other);
+// A day as a property list keeps it: 00:00:00 UTC of the day a moment falls on
+// locally, so that it reads as that day in every zone; invalid for none.
+QDateTime settingsDay(const QDateTime &date);
+// The start of the day a kept date names. Earlier builds kept the moment a
+// day started in the zone that wrote it: a moment at some zone's midnight (a
+// whole quarter hour off UTC midnight) reads as the day nearest it, one at the
+// reader's own midnight as that day, and one with a time of day as its local
+// day. Invalid for none.
+QDateTime daySetting(const QDateTime &stored);
+// Seconds from the local wall clock `date` reads to the one `other` reads, as
+// the packed fields count them: the same wherever they are read.
+qint64 wallClockSecsTo(const QDateTime &date, const QDateTime &other);
 
 } // namespace TWDateAdditions

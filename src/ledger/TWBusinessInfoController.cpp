@@ -576,7 +576,7 @@ void TWBusinessInfoController::doSave(int tag)
     const QUrl website = websiteURL(m_website->text());
     const QString retainedEarnings =
         m_retainedEarnings->isEnabled() ? textOrNull(m_retainedEarnings->text()) : QString();
-    const QDateTime startDate(m_startDate->date(), QTime(0, 0));
+    const QDateTime startDate = m_startDate->date().startOfDay();
     const std::uint32_t interval = std::uint32_t(m_interval->selectedTag());
     const qint32 closingAccount = m_closingAccount->selectedTag();
 

@@ -44,9 +44,9 @@ int comparePeriods(const TWAccountingPeriod &a, const TWAccountingPeriod &b, int
 QDateTime dateOf(const QVariant &value)
 {
     if (value.canConvert<QDate>() && value.typeId() == QMetaType::QDate)
-        return QDateTime(value.toDate(), QTime(0, 0));
+        return value.toDate().startOfDay();
     const QDateTime date = value.toDateTime();
-    return date.isValid() ? QDateTime(date.date(), QTime(0, 0)) : QDateTime();
+    return date.isValid() ? date.date().startOfDay() : QDateTime();
 }
 
 } // namespace

@@ -310,7 +310,7 @@ TWEditValue TWEditTransactionsController::currentValue() const
     } else if (auto *popUp = qobject_cast<TWPopUpButton *>(m_valueView.data())) {
         value.tag = popUp->selectedTag();
     } else if (auto *picker = qobject_cast<QDateEdit *>(m_valueView.data())) {
-        value.date = QDateTime(picker->date(), QTime(0, 0));
+        value.date = picker->date().startOfDay();
     } else if (auto *box = qobject_cast<QCheckBox *>(m_valueView.data())) {
         value.on = box->isChecked();
     }

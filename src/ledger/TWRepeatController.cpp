@@ -190,7 +190,7 @@ void TWRepeatController::doEnds(int tag)
     m_endDatePopUpButton->selectItemWithTag(tag == 1 ? 1 : 0);
     m_filling = false;
     if (tag == 1)
-        m_repeat->setEndDate(QDateTime(m_endDateDatePicker->date(), QTime(0, 0)));
+        m_repeat->setEndDate(m_endDateDatePicker->date().startOfDay());
     else
         m_repeat->setEndDate(QDateTime());
     updateEnabling();
@@ -210,6 +210,6 @@ void TWRepeatController::doEndDate(const QDate &date)
     m_filling = true;
     m_endDateDatePicker->setDate(date);
     m_filling = false;
-    m_repeat->setEndDate(QDateTime(date, QTime(0, 0)));
+    m_repeat->setEndDate(date.startOfDay());
     emit updated(this);
 }

@@ -41,12 +41,12 @@ bool calendarDateRange(qint32 range, QDateTime *fromDate, QDateTime *toDate)
     QDateTime to;
     switch (range) {
     case TWDateRangeThisWeek:
-        from = now.addDays(1 - weekday(today));
-        to = from.addDays(6);
+        from = dateFromFields(today.year(), today.month(), today.day() + 1 - weekday(today));
+        to = dateFromFields(today.year(), today.month(), today.day() + 7 - weekday(today));
         break;
     case TWDateRangeLastWeek:
-        from = now.addDays(-6 - weekday(today));
-        to = from.addDays(6);
+        from = dateFromFields(today.year(), today.month(), today.day() - 6 - weekday(today));
+        to = dateFromFields(today.year(), today.month(), today.day() - weekday(today));
         break;
     case TWDateRangeThisMonth:
         monthSpan(today.year(), today.month(), 1, from, to);

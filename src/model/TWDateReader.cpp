@@ -1,5 +1,7 @@
 #include "model/TWDateReader.h"
 
+#include "foundation/TWDateAdditions.h"
+
 #include <QHash>
 #include <QList>
 #include <QTime>
@@ -345,8 +347,10 @@ int TWDateReader::monthFromName(QStringView word, bool whole) const
     return 0;
 }
 
-QDateTime TWDateReader::read(const QString &text) const
+QDateTime TWDateReader::read(const QString &text, bool *skippedTime) const
 {
+    if (skippedTime)
+        *skippedTime = false;
     const QList<Token> tokens = tokenize(text);
     // The last token of the run of words (no number between) that starts at i.
     const auto runEnd = [&tokens](qsizetype i) {
@@ -515,7 +519,7 @@ QDateTime TWDateReader::read(const QString &text) const
     if (m_whole && (am || pm) && (!m_time || count == 0))
         return {};
     if (!m_time || count == 0)
-        return QDateTime(date, QTime(0, 0));
+        return TWDateAdditions::dateFromFields(date.year(), date.month(), date.day());
     int hour = fields[0];
     if ((am || pm) && (hour < 1 || hour > 12))
         return {};
@@ -526,5 +530,9 @@ QDateTime TWDateReader::read(const QString &text) const
     const QTime time(hour, fields[1], fields[2]);
     if (!time.isValid())
         return {};
-    return QDateTime(date, time);
+    const QDateTime moment(date, time);
+    // Written as dates are written, but the clock jumped over it that day.
+    if (!moment.isValid() && skippedTime)
+        *skippedTime = true;
+    return moment;
 }

@@ -36,9 +36,11 @@ public:
 
     const QString &pattern() const { return m_pattern; }
 
-    // The local moment the text names (midnight without a time); an invalid
-    // QDateTime when it does not read as a date of the pattern's order.
-    QDateTime read(const QString &text) const;
+    // The local moment the text names (the day's start without a time); an
+    // invalid QDateTime when it does not read as a date of the pattern's
+    // order, or names a time the local clock skipped that day (`skippedTime`
+    // then says so).
+    QDateTime read(const QString &text, bool *skippedTime = nullptr) const;
 
 private:
     // Without `names`, only the pattern is read (its order and words).

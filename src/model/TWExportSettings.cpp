@@ -1,6 +1,7 @@
 #include "model/TWExportSettings.h"
 
 #include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
 #include "foundation/TWPropertyList.h"
 #include "model/TWClient.h"
 
@@ -32,12 +33,21 @@ QDateTime freshFromDate()
     return freshToDate().addSecs(-604800);
 }
 
-// A stored date, in local time, or the fallback for anything else.
+// A stored day, at its start in local time, or the fallback for anything else.
 QDateTime dateValue(const QVariant &value, const QDateTime &fallback)
 {
     if (value.metaType().id() != QMetaType::QDateTime || !value.toDateTime().isValid())
         return fallback;
-    return value.toDateTime().toLocalTime();
+    return TWDateAdditions::daySetting(value.toDateTime());
+}
+
+// The range's ends are days: kept as such, they read the same in every zone.
+void insertRange(QVariantMap &settings, const QDateTime &from, const QDateTime &to)
+{
+    if (from.isValid())
+        settings.insert(kIntervalFromDate, TWDateAdditions::settingsDay(from));
+    if (to.isValid())
+        settings.insert(kIntervalToDate, TWDateAdditions::settingsDay(to));
 }
 
 // The stored array under `key` (empty when missing or not an array).
@@ -145,10 +155,7 @@ QVariantMap TWExportTransactionsSettings::settings() const
     settings.insert(kFileType, QVariant::fromValue(m_fileType));
     settings.insert(kFilterIdentifier, m_filter ? m_filter->identifier() : 0);
     settings.insert(kInterval, QVariant::fromValue(m_interval));
-    if (m_intervalFromDate.isValid())
-        settings.insert(kIntervalFromDate, m_intervalFromDate);
-    if (m_intervalToDate.isValid())
-        settings.insert(kIntervalToDate, m_intervalToDate);
+    insertRange(settings, m_intervalFromDate, m_intervalToDate);
     settings.insert(kAccounts, identifiersValue(m_accounts));
     settings.insert(kFields, identifiersValue(m_fields));
     settings.insert(kIncludeAttachments, m_includeAttachments);
@@ -217,10 +224,7 @@ QVariantMap TWExportWorkSettings::settings() const
     QVariantMap settings;
     settings.insert(kFileType, QVariant::fromValue(m_fileType));
     settings.insert(kInterval, QVariant::fromValue(m_interval));
-    if (m_intervalFromDate.isValid())
-        settings.insert(kIntervalFromDate, m_intervalFromDate);
-    if (m_intervalToDate.isValid())
-        settings.insert(kIntervalToDate, m_intervalToDate);
+    insertRange(settings, m_intervalFromDate, m_intervalToDate);
     settings.insert(kProjects, identifiersValue(m_projects));
     QVariantList codes;
     for (const qint32 code : m_fields)

@@ -1,5 +1,7 @@
 #include "model/TWRepeat.h"
 
+#include "foundation/TWDateAdditions.h"
+
 #include <algorithm>
 
 namespace
@@ -89,40 +91,44 @@ QDateTime TWRepeat::nextDateFromDate(const QDateTime &date, int seriesDay) const
     if (!date.isValid() || m_interval == 0)
         return {};
 
-    QDateTime next;
+    // Stepped by calendar day, then unpacked as the day's start: the day's
+    // midnight may be one the clock skips.
+    const QDate from = date.toLocalTime().date();
+    QDate next;
     switch (m_intervalUnit) {
     case TWRepeatIntervalUnitDay:
-        next = date.addDays(qint64(m_interval));
+        next = from.addDays(qint64(m_interval));
         break;
     case TWRepeatIntervalUnitWeek:
-        next = date.addDays(7 * qint64(m_interval));
+        next = from.addDays(7 * qint64(m_interval));
         break;
     case TWRepeatIntervalUnitYear:
         if (m_interval > maximumYears)
             return {};
-        next = date.addYears(int(m_interval));
+        next = from.addYears(int(m_interval));
         break;
     case TWRepeatIntervalUnitMonth: {
         if (m_interval > maximumMonths)
             return {};
         // Qt's month step lands on the month's last day when the day does not
         // exist there.
-        next = date.addMonths(int(m_interval));
+        next = from.addMonths(int(m_interval));
         if (!next.isValid() || seriesDay < 29)
             break;
         // A series on the 29th to 31st comes back to its own day after a short
         // month shortened one date, and takes the last day of every month that
         // is too short for it, whatever day the date it steps from fell on.
-        const QDate day = next.date();
-        const int wanted = std::min(seriesDay, day.daysInMonth());
-        if (day.day() != wanted)
-            next.setDate(QDate(day.year(), day.month(), wanted));
+        const int wanted = std::min(seriesDay, next.daysInMonth());
+        if (next.day() != wanted)
+            next = QDate(next.year(), next.month(), wanted);
         break;
     }
     default:
         return {};
     }
-    return next.isValid() ? next : QDateTime();
+    if (!next.isValid())
+        return {};
+    return TWDateAdditions::dateFromFields(next.year(), next.month(), next.day());
 }
 
 QDateTime TWRepeat::latestItemDate() const

@@ -6,11 +6,14 @@
 namespace
 {
 
+// Counted on the wall clock the item keeps, so that an item has one length
+// wherever the business is opened; the timer ends an item at a clock change
+// and goes on in a new one, so its items still add up to the time that passed.
 double secondsBetween(const QDateTime &start, const QDateTime &end)
 {
     if (!start.isValid() || !end.isValid())
         return 0.0;
-    const qint64 seconds = start.secsTo(end);
+    const qint64 seconds = TWDateAdditions::wallClockSecsTo(start, end);
     return seconds > 0 ? double(seconds) : 0.0;
 }
 

@@ -8,6 +8,7 @@
 #include "store/TWSendInvoiceValues.h"
 
 #include "foundation/TWClock.h"
+#include "foundation/TWDateAdditions.h"
 #include "foundation/TWPropertyList.h"
 
 #include <QVariant>
@@ -68,6 +69,13 @@ QDateTime dateValue(const QVariant &value, const QDateTime &fallback = {})
         return fallback;
     const QDateTime date = value.toDateTime();
     return date.isValid() ? date.toLocalTime() : fallback;
+}
+
+// A stored day, at its start in local time; anything else is no date.
+QDateTime dayValue(const QVariant &value, const QDateTime &fallback = {})
+{
+    const QDateTime day = TWDateAdditions::daySetting(dateValue(value));
+    return day.isValid() ? day : fallback;
 }
 
 QVariantMap mapValue(const QVariant &value)
@@ -193,14 +201,14 @@ void TWBusiness::applySettings(const QVariantMap &settings)
         unsignedIntValue(settings.value(kTransactionDetailsDisclosure), 0xFFFFFFFF);
     m_voiceMemoAudioQuality = unsignedIntValue(settings.value(kVoiceMemoAudioQuality), 1);
     m_showSummary = boolValue(settings.value(kShowSummary), true);
-    m_budgetStartDate = dateValue(settings.value(kBudgetStartDate), now);
+    m_budgetStartDate = dayValue(settings.value(kBudgetStartDate), now);
     m_lastCurrencyUpdateDate = dateValue(settings.value(kLastCurrencyUpdateDate));
     m_searchFieldType = intValue(settings.value(kSearchFieldType), 0);
     // Read, not set: nobody observes a document that is still opening.
     m_autofill = boolValue(settings.value(kAutofill), false);
     m_transactionRangeType = intValue(settings.value(kTransactionRangeType), 0);
-    m_transactionRangeFromDate = dateValue(settings.value(kTransactionRangeFromDate));
-    m_transactionRangeToDate = dateValue(settings.value(kTransactionRangeToDate));
+    m_transactionRangeFromDate = dayValue(settings.value(kTransactionRangeFromDate));
+    m_transactionRangeToDate = dayValue(settings.value(kTransactionRangeToDate));
 
     // Keys are client identifiers as decimal text; a key that is none, or an
     // entry that is no dictionary, is left out.
@@ -268,13 +276,15 @@ QVariantMap TWBusiness::settings() const
     settings.insert(kTransactionDetailsDisclosure, unsignedNumber(m_transactionDetailsDisclosure));
     settings.insert(kVoiceMemoAudioQuality, unsignedNumber(m_voiceMemoAudioQuality));
     settings.insert(kShowSummary, m_showSummary);
-    insertDate(settings, kBudgetStartDate, m_budgetStartDate);
+    insertDate(settings, kBudgetStartDate, TWDateAdditions::settingsDay(m_budgetStartDate));
     insertDate(settings, kLastCurrencyUpdateDate, m_lastCurrencyUpdateDate);
     settings.insert(kSearchFieldType, m_searchFieldType);
     settings.insert(kAutofill, m_autofill);
     settings.insert(kTransactionRangeType, m_transactionRangeType);
-    insertDate(settings, kTransactionRangeFromDate, m_transactionRangeFromDate);
-    insertDate(settings, kTransactionRangeToDate, m_transactionRangeToDate);
+    insertDate(settings, kTransactionRangeFromDate,
+               TWDateAdditions::settingsDay(m_transactionRangeFromDate));
+    insertDate(settings, kTransactionRangeToDate,
+               TWDateAdditions::settingsDay(m_transactionRangeToDate));
 
     QVariantMap byClient;
     for (auto it = m_sendInvoiceData.cbegin(); it != m_sendInvoiceData.cend(); ++it) {

@@ -10,7 +10,10 @@
 #include "model/TWPreferences.h"
 #include "model/TWUtilities.h"
 
+#include <QTimeZone>
 #include <QTimer>
+
+#include <utility>
 
 namespace
 {
@@ -83,6 +86,7 @@ bool TWTaskTimerCore::startTaskTimer(const TWTaskPtr &requested)
     m_timer->start();
     m_idleTimeout = TWPreferences::preferences().idleTimeout();
     m_lastNonIdleDate = m_idleTimeout != 0 ? now : QDateTime();
+    m_lastTickDate = now;
     updateTimedTask(QDateTime());
     if (!isTaskTimerRunning())
         return false;
@@ -93,11 +97,52 @@ bool TWTaskTimerCore::startTaskTimer(const TWTaskPtr &requested)
     return true;
 }
 
-bool TWTaskTimerCore::writeEnd(const QDateTime &end, TWTaskPtr *taskOut)
+bool TWTaskTimerCore::splitAtClockChanges(const QDateTime &end)
+{
+    TWBusiness *store = business();
+    const TWTaskItemPtr stored = store->taskItemWithIdentifier(m_timedTaskItemIdentifier);
+    if (!stored || !stored->startDateTime().isValid() ||
+        stored->startDateTime().toLocalTime().offsetFromUtc() == end.toLocalTime().offsetFromUtc())
+        return true;
+    // Items keep local wall-clock times, which cannot tell a repeated hour
+    // apart nor count a skipped one: the item ends at the change on the clock
+    // it started on, and the timed time goes on in a new item from the change.
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    TWTaskItemPtr item = stored->copy();
+    QDateTime after = item->startDateTime();
+    for (;;) {
+        const QTimeZone::OffsetData change = zone.nextTransition(after);
+        if (!change.atUtc.isValid() || change.atUtc > end)
+            return true;
+        after = change.atUtc;
+        const int before = zone.offsetFromUtc(change.atUtc.addSecs(-1));
+        if (before == change.offsetFromUtc)
+            continue;
+        item->setEndDateTime(change.atUtc.toOffsetFromUtc(before));
+        if (store->updateTaskItem(item, true))
+            return false;
+        const qint32 identifier = store->nextTaskItemIdentifier();
+        if (identifier == 0)
+            return false;
+        const QDateTime from = change.atUtc.toLocalTime();
+        item = TWTaskItem::taskItemWithStartDateTime(from, from, QString(), m_timedTaskIdentifier,
+                                                     identifier);
+        if (store->addTaskItem(item, true))
+            return false;
+        m_timedTaskItemIdentifier = identifier;
+        emit taskItemsChanged();
+    }
+}
+
+bool TWTaskTimerCore::writeEnd(const QDateTime &endDate, TWTaskPtr *taskOut)
 {
     TWBusiness *store = business();
     if (!store)
         return false;
+    const QDateTime end = endDate.isValid() ? endDate : TWClock::now();
+    // A change that could not be written is tried again at the next tick.
+    if (!splitAtClockChanges(end))
+        return true;
     // Looked up at every write: an item deleted (with or without a
     // notification) is simply gone, never written back.
     const TWTaskItemPtr stored = store->taskItemWithIdentifier(m_timedTaskItemIdentifier);
@@ -106,7 +151,7 @@ bool TWTaskTimerCore::writeEnd(const QDateTime &end, TWTaskPtr *taskOut)
         return false;
     const TWProjectPtr project = store->projectWithIdentifier(task->projectIdentifier());
     const TWTaskItemPtr item = stored->copy();
-    item->setEndDateTime(end.isValid() ? end : TWClock::now());
+    item->setEndDateTime(end);
     // A failed write keeps the stored item as it was; the next tick writes again.
     if (!store->updateTaskItem(item, true)) {
         if (project && m_host->timerShowsClient(project->clientIdentifier()))
@@ -133,13 +178,23 @@ void TWTaskTimerCore::updateTimedTask(const QDateTime &date)
 
 void TWTaskTimerCore::checkIdle(const TWTaskPtr &task)
 {
+    const QDateTime now = TWClock::now();
+    const QDateTime previousTick = std::exchange(m_lastTickDate, now);
     if (m_showingIdleAlert || m_idleTimeout == 0 || !task)
         return;
+    // A gap between ticks as long as the idle time-out is a sleep, whether or
+    // not the wake was heard yet: the wake resets the system's idle time, so
+    // the idle source alone would count the sleep as work.
+    const double limit = double(m_idleTimeout) * 60.0;
+    if (previousTick.isValid() && double(previousTick.msecsTo(now)) / 1000.0 >= limit) {
+        askIdle(task->identifier());
+        return;
+    }
     const double idle = m_idleSource ? m_idleSource() : 0.0;
-    if (idle >= double(m_idleTimeout) * 60.0)
+    if (idle >= limit)
         askIdle(task->identifier());
     else if (idle < kActiveWithin)
-        m_lastNonIdleDate = TWClock::now();
+        m_lastNonIdleDate = now;
 }
 
 QString TWTaskTimerCore::idleMessage() const
@@ -153,10 +208,11 @@ void TWTaskTimerCore::askIdle(qint32 taskIdentifier)
 {
     m_showingIdleAlert = true;
     const qint32 item = m_timedTaskItemIdentifier;
+    const quint64 question = ++m_idleQuestion;
     QPointer<TWTaskTimerCore> guarded(this);
     m_host->timerAskIdle(
         idleMessage(), {TWLocalized("yes"), TWLocalized("no"), TWLocalized("noButContinueTimer")},
-        [guarded, taskIdentifier, item](int answer) {
+        [guarded, taskIdentifier, item, question](int answer) {
             if (!guarded)
                 return;
             TWTaskTimerCore *self = guarded;
@@ -167,11 +223,15 @@ void TWTaskTimerCore::askIdle(qint32 taskIdentifier)
                     self->m_lastNonIdleDate = TWClock::now();
             } else if (sameItem && (answer == 1001 || answer == 1002)) {
                 self->stopTaskTimer(self->m_lastNonIdleDate);
+                // The run that goes on starts at the answer: nothing to ask yet.
+                self->m_showingIdleAlert = answer == 1002;
                 if (answer == 1002)
                     if (TWBusiness *store = self->business())
                         self->startTaskTimer(store->taskWithIdentifier(taskIdentifier));
             }
-            self->m_showingIdleAlert = false;
+            // A question asked since (of a new run) stays open.
+            if (self->m_idleQuestion == question)
+                self->m_showingIdleAlert = false;
         });
 }
 
@@ -206,6 +266,9 @@ void TWTaskTimerCore::clearTimer()
     m_timedTaskIdentifier = 0;
     m_timedTaskItemIdentifier = 0;
     m_lastNonIdleDate = QDateTime();
+    m_lastTickDate = QDateTime();
+    // A question still open is about this run: the next run asks its own.
+    m_showingIdleAlert = false;
     if (wasRunning) {
         emit runningChanged(false);
         m_host->timerUpdateUI();
@@ -270,6 +333,7 @@ void TWTaskTimerCore::reset()
     m_timedTaskItemIdentifier = 0;
     m_menuletTaskIdentifier = 0;
     m_lastNonIdleDate = QDateTime();
+    m_lastTickDate = QDateTime();
     m_idleTimeout = 0;
     m_showingIdleAlert = false;
 }

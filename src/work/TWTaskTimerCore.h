@@ -111,8 +111,11 @@ signals:
 
 private:
     TWBusiness *business() const { return m_host ? m_host->timerBusiness() : nullptr; }
-    // Writes the item's end; false when the item is gone.
-    bool writeEnd(const QDateTime &end, TWTaskPtr *task);
+    // Writes the item's end (invalid: now); false when the item is gone.
+    bool writeEnd(const QDateTime &endDate, TWTaskPtr *task);
+    // Ends the timed item at each change of the local clock before `end` and
+    // goes on in a new item; false when a write failed.
+    bool splitAtClockChanges(const QDateTime &end);
     void checkIdle(const TWTaskPtr &task);
     void askIdle(qint32 taskIdentifier);
     void clearTimer();
@@ -124,6 +127,10 @@ private:
     qint32 m_timedTaskItemIdentifier = 0;
     qint32 m_menuletTaskIdentifier = 0;
     QDateTime m_lastNonIdleDate;
+    // The moment of the last tick: a gap since is a sleep.
+    QDateTime m_lastTickDate;
+    // Counts idle questions, so an answer clears only its own.
+    quint64 m_idleQuestion = 0;
     qint64 m_idleTimeout = 0;
     bool m_showingIdleAlert = false;
 };

@@ -5,6 +5,7 @@
 
 #include "TWAppTestSupport.h"
 #include "TWDateTypingSupport.h"
+#include "TWZoneGuard.h"
 #include "app/TWDateEdit.h"
 #include "app/TWSheetGeometry.h"
 #include "app/TWTypedNumberField.h"
@@ -338,4 +339,30 @@ TEST_F(DateEditSheetTest, ASheetTallerThanTheScreenOpensWithinIt)
     document->beginSheetWithView(&small, true, true, {});
     EXPECT_EQ(document->innermostSheet()->size(), QSize(420, 450));
     document->endSheet(&small, -1001);
+}
+
+// A typed date is the calendar day typed in every zone, also where the clock
+// skips its midnight; a time the clock skips that day is refused as such.
+TEST(DateEditTest, ATypedDayIsThatDayInEveryZone)
+{
+    TWLocaleGuard locale{QStringLiteral("en_US")};
+    for (const char *name : {"Europe/Berlin", "America/Santiago"}) {
+        SCOPED_TRACE(name);
+        const TWZoneGuard zone(name);
+        TWDateEdit field(QDate(2026, 1, 15));
+        for (const QDate day : {QDate(2026, 3, 15), QDate(2026, 9, 6)}) {
+            twTypeDate(&field, QLocale().toString(day, QLocale::ShortFormat));
+            EXPECT_EQ(field.date(), day);
+        }
+    }
+    const TWZoneGuard zone("Europe/Berlin");
+    QWidget form;
+    auto *field = new TWDateTimeEdit(&form);
+    field->setDateTime(kShown);
+    TWAlertRecorder alerts;
+    twTypeDate(field, QStringLiteral("3/29/26 2:30 AM"));
+    EXPECT_EQ(field->dateTime(), kShown);
+    ASSERT_TRUE(twExplainFirstRefusedField(&form));
+    ASSERT_EQ(alerts.messages.size(), 1);
+    EXPECT_TRUE(alerts.messages.constFirst().contains(TWLocalized("timeSkippedByClock")));
 }

@@ -2,8 +2,10 @@
 // import rows, runs of several transactions and store failures.
 
 #include "TWDateTypingSupport.h"
+#include "TWZoneGuard.h"
 #include "TransactionEditorTestSupport.h"
 
+#include "foundation/TWDateAdditions.h"
 #include "foundation/TWLocalized.h"
 #include "model/TWAccountingPeriod.h"
 #include "model/TWBuiltInFields.h"
@@ -43,6 +45,26 @@ TEST_F(TransactionEditorSave, RepeatOnStoresTheScheduleThenTheTransactionWithIt)
     EXPECT_EQ(stored->repeatIdentifier(), repeat->identifier());
     EXPECT_TRUE(editor->saved());
     EXPECT_FALSE(document->hasAttachedSheet());
+}
+
+// A date typed into the editor east of Greenwich is stored on the day typed.
+TEST_F(TransactionEditorSave, ATypedDateIsStoredOnThatDayInEveryZone)
+{
+    for (const char *name : {"Europe/Berlin", "Asia/Tokyo", "America/New_York"}) {
+        SCOPED_TRACE(name);
+        const TWZoneGuard zone(name);
+        TWTransactionController *editor = openNew(makeTransaction(bank, sales, 100));
+        ASSERT_TRUE(editor);
+        auto *date =
+            qobject_cast<QDateTimeEdit *>(editor->valueViewForField(TWFieldIdentifierDate));
+        ASSERT_TRUE(date);
+        twTypeDate(date, QStringLiteral("3/15/26"));
+        ASSERT_EQ(editor->doSave(1), TWSaveOutcome::Closed);
+        const TWTransactionPtr stored =
+            business->transactionWithIdentifier(editor->editTransaction()->identifier());
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->dayValue(), TWDateAdditions::dateValue(QDate(2026, 3, 15)));
+    }
 }
 
 TEST_F(TransactionEditorSave, ClosedPeriodAndUnbalancedSplitsWriteNothingABalancedSplitSaves)

@@ -2,9 +2,12 @@
 // time in a zone with daylight saving, so nothing may assume 86,400-second days.
 
 #include "TWTestSupport.h"
+#include "TWZoneGuard.h"
 #include "foundation/TWDateAdditions.h"
 
 #include <gtest/gtest.h>
+
+#include <utility>
 
 using namespace TWDateAdditions;
 
@@ -67,4 +70,20 @@ TEST(DateCompare, RangesWithMissingEnds)
     EXPECT_FALSE(containsDate(day, twLocal(2023, 5, 6), none));
     EXPECT_TRUE(containsDate(day, none, twLocal(2023, 5, 5)));
     EXPECT_FALSE(containsDate(day, twLocal(2023, 4, 1), twLocal(2023, 5, 4)));
+}
+
+// Where the clock change skips midnight, the day still has a moment, on that
+// day, and it packs back to the day (the books of Santiago and Havana).
+TEST(DateSkippedMidnight, EveryDayUnpacksToAMomentOnThatDay)
+{
+    for (const auto &[name, day] : {std::pair{"America/Santiago", QDate(2026, 9, 6)},
+                                    std::pair{"America/Havana", QDate(2026, 3, 8)}}) {
+        SCOPED_TRACE(name);
+        const TWZoneGuard zone(name);
+        const QDateTime moment = dateWithValue(dateValue(day));
+        EXPECT_EQ(moment.toLocalTime().date(), day);
+        EXPECT_EQ(dateValue(moment), dateValue(day));
+        const TWFixedClock clock(day.year(), day.month(), day.day());
+        EXPECT_EQ(dateValue(startOfDay()), dateValue(day));
+    }
 }

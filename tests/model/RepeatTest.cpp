@@ -2,6 +2,8 @@
 // again in a zone with daylight saving), order, interval equality and items.
 
 #include "TWTestSupport.h"
+#include "TWZoneGuard.h"
+#include "model/TWDateRanges.h"
 #include "model/TWRepeat.h"
 
 #include <gtest/gtest.h>
@@ -94,4 +96,22 @@ TEST(Repeat, ItemsAreCopiedOneByOneAndGiveTheLatestDate)
     // A schedule of an unknown type has no items to date from.
     repeat.setType(7);
     EXPECT_FALSE(repeat.latestItemDate().isValid());
+}
+
+// Where the clock change skips midnight (Beirut, 31 March 2024) a monthly
+// series goes on through that day, and "This Month" ends on it.
+TEST(DateRepeatNext, ADayWhoseMidnightTheClockSkipsIsStillADate)
+{
+    const TWZoneGuard zone("Asia/Beirut");
+    QList<QDate> days;
+    for (const QDateTime &date :
+         walk(schedule(1, TWRepeatIntervalUnitMonth), twLocal(2024, 1, 31), 3))
+        days.append(date.toLocalTime().date());
+    EXPECT_EQ(days, (QList<QDate>{QDate(2024, 2, 29), QDate(2024, 3, 31), QDate(2024, 4, 30)}));
+    const TWFixedClock clock(2024, 3, 31);
+    QDateTime from, to;
+    ASSERT_TRUE(TWDateRanges::calendarDateRange(TWDateRangeThisMonth, &from, &to));
+    EXPECT_EQ(from.toLocalTime().date(), QDate(2024, 3, 1));
+    ASSERT_TRUE(to.isValid());
+    EXPECT_EQ(to.toLocalTime().date(), QDate(2024, 3, 31));
 }

@@ -8,12 +8,16 @@
 #include "model/TWWorkArithmetic.h"
 
 #include "TWTestSupport.h"
+#include "TWZoneGuard.h"
+#include "foundation/TWDateAdditions.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace
 {
@@ -153,4 +157,27 @@ TEST(Work, TaskThatStopsBeingTimedDropsItsItems)
 
     timed->setTaskType(TWTaskTypeHour);
     EXPECT_TRUE(timed->taskItems().isEmpty());
+}
+
+// A time item keeps wall-clock times: stored in New York on its clock-change
+// days (and on Berlin's), 01:00 to 03:00 is two hours wherever it is read.
+TEST(WorkTimeItems, AStoredItemHasOneLengthInEveryZone)
+{
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> stored;
+    {
+        const TWZoneGuard zone("America/New_York");
+        for (const QDate &day :
+             {QDate(2026, 3, 8), QDate(2026, 3, 29), QDate(2026, 10, 25), QDate(2026, 11, 1)})
+            stored.emplace_back(TWDateAdditions::dateTimeValue(QDateTime(day, QTime(1, 0))),
+                                TWDateAdditions::dateTimeValue(QDateTime(day, QTime(3, 0))));
+    }
+    for (const char *name : {"America/New_York", "Asia/Tokyo", "Europe/Berlin"}) {
+        SCOPED_TRACE(name);
+        const TWZoneGuard zone(name);
+        for (const auto &[start, end] : stored)
+            EXPECT_DOUBLE_EQ(TWTaskItem(TWDateAdditions::dateTimeWithValue(start),
+                                        TWDateAdditions::dateTimeWithValue(end), QString(), 1, 1)
+                                 .duration(),
+                             7200.0);
+    }
 }

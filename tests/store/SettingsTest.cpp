@@ -1,6 +1,7 @@
 #include "TWPackageTestSupport.h"
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
+#include "TWZoneGuard.h"
 #include "foundation/TWPropertyList.h"
 #include "store/TWBusiness.h"
 #include "store/TWExportSettingsRecords.h"
@@ -166,4 +167,37 @@ TEST(Settings, SortModeRenumbersEveryKindAtomically)
     EXPECT_EQ(b.sortBy(), 1u);
     // Manual order numbers the siblings from the visible (by-name) order.
     EXPECT_NE(orders("accounts"), accountsByName);
+}
+
+// Days kept in the settings (the budget's start, the register's range, an
+// export's range) are the same days wherever the business is opened, and so
+// are those an earlier build wrote as the moment the day began in Berlin.
+TEST(SettingsDays, ADaySavedInOneZoneIsThatDayInAnother)
+{
+    TWTestTempDir dir;
+    const QUrl url = twPackageURL(dir, QStringLiteral("Doc"));
+    const auto day = [](const QDateTime &date) { return date.toLocalTime().date(); };
+    {
+        const TWZoneGuard zone("Europe/Berlin");
+        auto business = twNewBusiness(QStringLiteral("EUR"));
+        business->setBudgetStartDate(QDateTime(QDate(2026, 1, 1), QTime(0, 0)));
+        business->exportTransactionsSettings()->setIntervalToDate(
+            QDateTime(QDate(2025, 1, 9), QTime(23, 30)));
+        ASSERT_OK(business->writeToURL(url, TWSaveOperationSaveAs));
+    }
+    const TWZoneGuard zone("America/New_York");
+    auto opened = twOpenPackage(url);
+    EXPECT_EQ(day(opened->budgetStartDate()), QDate(2026, 1, 1));
+    EXPECT_EQ(day(opened->exportTransactionsSettings()->intervalToDate()), QDate(2025, 1, 9));
+    // As an earlier build kept them in Berlin: the UTC moments of local midnight.
+    const QString file = twPackageFile(url, QStringLiteral("Settings.plist"));
+    QVariantMap written = readSettings(file);
+    written[QStringLiteral("transactionRangeFromDate")] =
+        QDateTime(QDate(2025, 1, 2), QTime(23, 0), Qt::UTC);
+    ASSERT_OK(TWPropertyList::writeFile(written, file));
+    opened = twOpenPackage(url);
+    EXPECT_EQ(day(opened->transactionRangeFromDate()), QDate(2025, 1, 3));
+    // Kept in the property list's own date type.
+    EXPECT_EQ(opened->settings().value(QStringLiteral("transactionRangeFromDate")).metaType().id(),
+              QMetaType::QDateTime);
 }

@@ -8,6 +8,8 @@
 #include "work/TWTaskTimerCore.h"
 
 #include "TWTestSupport.h"
+#include "TWZoneGuard.h"
+#include "foundation/TWDateAdditions.h"
 #include "foundation/TWLocalized.h"
 #include "store/TWNotifications.h"
 #include "store/TWWorkTotals.h"
@@ -255,6 +257,86 @@ TEST_F(TaskTimer, AWakeAfterALongSleepAsks)
     host->answer(1000);
     EXPECT_TRUE(core->isTaskTimerRunning());
     EXPECT_EQ(core->lastNonIdleDate(), twLocal(2026, 3, 2, 10, 40, 0));
+}
+
+// Items keep local wall-clock times. Through a clock change the timer ends its
+// item at the change and goes on in a new one: read back from what is stored,
+// the items add up to the time that passed and none ends before it starts.
+TEST_F(TaskTimer, ThroughAClockChangeTheStoredItemsAddUpToTheTimeThatPassed)
+{
+    const TWZoneGuard zone("Europe/Berlin");
+    const auto utc = [](int month, int day, int hour, int minute) {
+        return QDateTime(QDate(2026, month, day), QTime(hour, minute), Qt::UTC).toLocalTime();
+    };
+    const struct {
+        QDateTime from, to;
+        double seconds;
+    } runs[] = {
+        // 02:10 summer time to 02:50 winter time, and 02:50 to 02:10.
+        {utc(10, 25, 0, 10), utc(10, 25, 1, 50), 6000.0},
+        {utc(10, 25, 0, 50), utc(10, 25, 1, 10), 1200.0},
+        // 01:50 to 03:10 in spring, over the hour the clock skips.
+        {utc(3, 29, 0, 50), utc(3, 29, 1, 10), 1200.0},
+    };
+    for (const auto &run : runs) {
+        SCOPED_TRACE(run.from.toString(Qt::ISODate).toStdString());
+        const TWTaskPtr timed = addTask(project, QStringLiteral("Timed"));
+        clock.set(run.from);
+        ASSERT_TRUE(core->startTaskTimer(timed));
+        for (QDateTime at = run.from; at < run.to; at = at.addSecs(600))
+            tickAt(at);
+        clock.set(run.to);
+        core->stopTaskTimer(QDateTime());
+        double total = 0.0;
+        for (const TWTaskItemPtr &item : business->taskItemsWithTask(*timed)) {
+            // As opened again: from the stored wall-clock fields.
+            const QDateTime start = TWDateAdditions::dateTimeWithValue(
+                TWDateAdditions::dateTimeValue(item->startDateTime()));
+            const QDateTime end = TWDateAdditions::dateTimeWithValue(
+                TWDateAdditions::dateTimeValue(item->endDateTime()));
+            EXPECT_LE(TWDateAdditions::dateTimeValue(start), TWDateAdditions::dateTimeValue(end));
+            total += TWTaskItem::taskItemWithStartDateTime(start, end, QString(), 0, 0)->duration();
+        }
+        EXPECT_DOUBLE_EQ(total, run.seconds);
+        EXPECT_DOUBLE_EQ(twQuantity(*timed, *business), run.seconds);
+    }
+}
+
+// The first tick after a sleep may come before the wake is heard, with the
+// system's idle time already reset by the wake: the gap in the clock asks.
+TEST_F(TaskTimer, ATickAfterASleepAsksBeforeTheWakeIsHeard)
+{
+    TWPreferences::preferences().setIdleTimeout(10);
+    ASSERT_TRUE(core->startTaskTimer(task));
+    const qint32 item = core->timedTaskItemIdentifier();
+    idle = 0.0;
+    tickAt(twLocal(2026, 3, 2, 10, 5, 0));
+    tickAt(twLocal(2026, 3, 2, 11, 5, 0));
+    ASSERT_EQ(host->questions.size(), 1);
+    core->didWake();
+    EXPECT_EQ(host->questions.size(), 1);
+    host->answer(1001);
+    EXPECT_FALSE(core->isTaskTimerRunning());
+    EXPECT_EQ(business->taskItemWithIdentifier(item)->endDateTime(), twLocal(2026, 3, 2, 10, 5, 0));
+}
+
+// A question left open while the timer was stopped and started again is not
+// the new run's: the new run asks its own.
+TEST_F(TaskTimer, ANewRunAsksItsOwnIdleQuestion)
+{
+    TWPreferences::preferences().setIdleTimeout(1);
+    ASSERT_TRUE(core->startTaskTimer(task));
+    idle = 100.0;
+    tickAt(twLocal(2026, 3, 2, 10, 0, 30));
+    ASSERT_EQ(host->questions.size(), 1);
+    auto stale = std::move(host->pending);
+    core->stopTaskTimer(QDateTime());
+    ASSERT_TRUE(core->startTaskTimer(task));
+    tickAt(twLocal(2026, 3, 2, 10, 0, 40));
+    EXPECT_EQ(host->questions.size(), 2);
+    // The old answer comes last and leaves the new question open.
+    stale(1000);
+    EXPECT_TRUE(core->showingIdleAlert());
 }
 
 TEST_F(TaskTimer, IdleDetectionOffForTheRunWhenTheTimeOutIsZero)
