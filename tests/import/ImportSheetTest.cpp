@@ -32,6 +32,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -397,6 +398,36 @@ TEST_F(ImportSelectionTest, AClosedPeriodRefusesTheWholeImportBeforeAnyIdentifie
     EXPECT_EQ(alerts.constLast(), TWLocalized("containsClosedTransactions"));
     EXPECT_EQ(business->transactions().size(), before);
     EXPECT_EQ(business->nextTransactionIdentifier(), next);
+}
+
+TEST_F(ImportSelectionTest, EachChooseSheetOpensAtItsLeftEdge)
+{
+    const auto bars = [this] {
+        return QList<QScrollBar *>{
+            selection()->importTransactionsController()->tableView()->horizontalScrollBar(),
+            selection()->allTransactionsController()->tableView()->horizontalScrollBar()};
+    };
+    store(1, checking, food, -4550);
+    importFile(QStringLiteral("statement.csv"), kBankCsv);
+    sheet.doParse(1);
+    ASSERT_TRUE(selection());
+    // Narrow enough that both lists scroll sideways; scrolled to their ends.
+    selection()->view()->resize(420, 500);
+    selection()->view()->show();
+    QCoreApplication::processEvents();
+    for (QScrollBar *bar : bars()) {
+        ASSERT_GT(bar->maximum(), bar->minimum());
+        bar->setValue(bar->maximum());
+    }
+    selection()->doImport(0);
+
+    importFile(QStringLiteral("statement.csv"), kBankCsv);
+    sheet.doParse(1);
+    ASSERT_TRUE(selection());
+    selection()->view()->show();
+    QCoreApplication::processEvents();
+    for (QScrollBar *bar : bars())
+        EXPECT_EQ(bar->value(), bar->minimum());
 }
 
 TEST_F(ImportSelectionTest, BothListsShowTheirAmountsAtTheSheetsDefaultSize)

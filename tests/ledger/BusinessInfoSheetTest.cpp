@@ -2,6 +2,7 @@
 // account and its name, the accounting periods table and the checks of a
 // save, and what an edit of an existing business keeps.
 
+#include "TWDateTypingSupport.h"
 #include "TWUnitsTestSupport.h"
 
 #include "ledger/TWBusinessInfoController.h"
@@ -11,6 +12,7 @@
 #include "app/TWControls.h"
 
 #include "foundation/TWDateAdditions.h"
+#include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 #include "store/TWTransactionEditing.h"
 
@@ -162,12 +164,16 @@ TEST_F(BusinessInfoSheetTest, TaxRateThatCannotBeReadIsRefusedNotStoredAsZero)
 {
     business->businessInfo()->setInvoiceTaxRate(0.05);
     openEdit();
+    const QString refusal = TWLocalized("refusedFieldMessage")
+                                .arg(TWLocalized("invoiceTaxRate"),
+                                     TWLocalized("invoiceTaxRateWrongMessage")
+                                         .arg(TWFormatter::formatter().typedNumberExample(7.5)));
     for (const char *typed : {"seven", "7.5 percent", "-5"}) {
         alerts.clear();
         sheet->invoiceTaxRateTextField()->setText(QString::fromLatin1(typed));
         EXPECT_EQ(save(), 0) << typed;
         ASSERT_FALSE(alerts.isEmpty()) << typed;
-        EXPECT_EQ(alerts.last(), TWLocalized("invoiceTaxRateWrongMessage"));
+        EXPECT_EQ(alerts.last(), refusal);
         EXPECT_DOUBLE_EQ(record->invoiceTaxRate(), 0.05) << typed;
     }
     EXPECT_FALSE(document->isDocumentEdited());
@@ -178,6 +184,44 @@ TEST_F(BusinessInfoSheetTest, TaxRateThatCannotBeReadIsRefusedNotStoredAsZero)
     EXPECT_EQ(save(), -1002);
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_DOUBLE_EQ(record->invoiceTaxRate(), 0.075);
+}
+
+TEST_F(BusinessInfoSheetTest, TaxRateIsReadAsEveryTypedNumberInEachLocale)
+{
+    struct Case {
+        const char *locale;
+        QString typed;
+        std::optional<double> rate; // none: refused, the stored rate kept
+    };
+    const QList<Case> cases = {
+        {"de_DE", QStringLiteral("1.5"), std::nullopt},
+        {"de_DE", QStringLiteral("0.500"), std::nullopt},
+        {"de_DE", QStringLiteral("1,5 %"), 0.015},
+        {"fr_FR", QStringLiteral("1.5"), std::nullopt},
+        {"fr_FR", QStringLiteral("7,5"), 0.075},
+        {"fa_IR", QStringLiteral("1,5"), std::nullopt},
+        {"fa_IR", QString::fromUtf8("\u06F7\u066B\u06F5"), 0.075},
+        {"en_US", QStringLiteral("1,5"), std::nullopt},
+        {"en_US", QStringLiteral("12.25"), 0.1225},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(c.locale, c.typed).toStdString());
+        const TWLocaleGuard guard{QString::fromLatin1(c.locale)};
+        business->businessInfo()->setInvoiceTaxRate(0.05);
+        openEdit();
+        alerts.clear();
+        sheet->invoiceTaxRateTextField()->setText(c.typed);
+        if (c.rate) {
+            EXPECT_EQ(save(), -1002);
+            EXPECT_DOUBLE_EQ(record->invoiceTaxRate(), *c.rate);
+        } else {
+            EXPECT_EQ(save(), 0);
+            ASSERT_EQ(alerts.size(), 1);
+            EXPECT_TRUE(twNamesField(alerts.last(), TWLocalized("invoiceTaxRate")));
+            EXPECT_TRUE(alerts.last().contains(TWFormatter::formatter().typedNumberExample(7.5)));
+            EXPECT_DOUBLE_EQ(record->invoiceTaxRate(), 0.05);
+        }
+    }
 }
 
 TEST_F(BusinessInfoSheetTest, EditKeepsTypeCurrencyAndTheUsersRetainedEarningsName)

@@ -192,7 +192,10 @@ TEST_F(EditTransactionsAmounts, UnreadableOrEmptyTotalsAreRefusedNamingTheField)
     textField()->setText(QStringLiteral("twelve"));
     save();
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_EQ(errors[0].localizedDescription(), TWLocalized("editTransactionsAmountUnreadable"));
+    EXPECT_EQ(errors[0].localizedDescription(),
+              TWLocalized("refusedFieldMessage")
+                  .arg(business->fieldWithIdentifier(-12)->name(),
+                       TWFormatter::formatter().typedNumberError(QStringLiteral("twelve"))));
     EXPECT_TRUE(codes.isEmpty());
     EXPECT_EQ(stored(200)->total(), 1000);
 
@@ -213,6 +216,86 @@ TEST_F(EditTransactionsAmounts, UnreadableOrEmptyTotalsAreRefusedNamingTheField)
         EXPECT_TRUE(codes.isEmpty());
         EXPECT_EQ(stored(200)->total(), 1000);
     }
+}
+
+TEST_F(EditTransactionsAmounts, NumbersAreReadAsTheTransactionEditorReadsThemOrRefused)
+{
+    add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
+    add(201, twDay(2024, 5, 2), kChecking, kSales, 1000);
+    const TWFieldPtr number = twAddCustomField(*business, QStringLiteral("Km"), TWFieldTypeNumber);
+    const TWFieldPtr percent =
+        twAddCustomField(*business, QStringLiteral("Share"), TWFieldTypePercent);
+    struct Case {
+        const char *locale;
+        QString typed;
+        std::optional<double> read; // none: refused
+    };
+    const QList<Case> cases = {
+        {"en_US", QStringLiteral("1,234.5"), 1234.5},
+        {"en_US", QStringLiteral("1234,5"), std::nullopt},
+        {"de_DE", QStringLiteral("0.500"), std::nullopt},
+        {"de_DE", QStringLiteral("1.5"), std::nullopt},
+        {"de_DE", QStringLiteral("1,5"), 1.5},
+        {"fr_FR", QStringLiteral("1.5"), std::nullopt},
+        {"fr_FR", QStringLiteral("1,5"), 1.5},
+        {"fa_IR", QStringLiteral("1,5"), std::nullopt},
+        {"fa_IR", QString::fromUtf8("\u06F1\u066B\u06F5"), 1.5},
+    };
+    for (const Case &c : cases) {
+        const TWLocaleGuard guard{QString::fromLatin1(c.locale)};
+        for (const TWFieldPtr &field : {number, percent}) {
+            SCOPED_TRACE(
+                QStringLiteral("%1 %2 %3").arg(c.locale, field->name(), c.typed).toStdString());
+            for (qint32 identifier : {200, 201}) {
+                TWTransactionPtr row = stored(identifier)->copy();
+                const TWFieldValuePtr value = row->fieldValueWithField(*field, true);
+                value->setNumber(2500000.5);
+                value->setPercent(12.5f);
+                ASSERT_OK(business->updateTransaction(row, false, false, false, false));
+            }
+            errors.clear();
+            codes.clear();
+            select({200, 201});
+            ASSERT_TRUE(controller.selectField(field->identifier()));
+            textField()->setText(c.typed);
+            save();
+            for (qint32 identifier : {200, 201}) {
+                const TWFieldValuePtr after =
+                    stored(identifier)->fieldValueWithIdentifier(field->identifier());
+                ASSERT_TRUE(after);
+                const double kept = field == number ? after->number() : double(after->percent());
+                if (c.read) {
+                    EXPECT_EQ(codes, QList<int>{-1002});
+                    EXPECT_DOUBLE_EQ(kept, *c.read);
+                } else {
+                    // Named with an example, the sheet open, nothing changed.
+                    EXPECT_TRUE(codes.isEmpty());
+                    ASSERT_EQ(errors.size(), 1);
+                    EXPECT_EQ(errors[0].localizedDescription(),
+                              TWLocalized("refusedFieldMessage")
+                                  .arg(field->name(),
+                                       TWFormatter::formatter().typedNumberError(c.typed)));
+                    EXPECT_DOUBLE_EQ(kept, field == number ? 2500000.5 : 12.5);
+                }
+            }
+        }
+    }
+}
+
+TEST_F(EditTransactionsAmounts, TheLowestAmountIsRefusedAsTheTransactionEditorRefusesIt)
+{
+    add(200, twDay(2024, 5, 1), kChecking, kSales, 1000, "JPY");
+    add(201, twDay(2024, 5, 2), kChecking, kSales, -1000, "JPY");
+    select({200, 201});
+    ASSERT_TRUE(controller.selectField(-12));
+    textField()->setText(QStringLiteral("-9223372036854775808"));
+    save();
+    EXPECT_TRUE(codes.isEmpty());
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].localizedDescription().startsWith(
+        TWLocalized("refusedFieldMessage").arg(business->fieldWithIdentifier(-12)->name(), "")));
+    EXPECT_EQ(stored(200)->total(), 1000);
+    EXPECT_EQ(stored(201)->total(), -1000);
 }
 
 TEST_F(EditTransactionsAmounts, AnEmptyCustomNumberClearsTheValueInsteadOfStoringZero)

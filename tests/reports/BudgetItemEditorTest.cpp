@@ -166,15 +166,58 @@ TEST_F(BudgetItemEditorTest, ACycleOfZeroOrBelowIsRefused)
          {QStringLiteral("0"), QStringLiteral("-3"), QStringLiteral(""), QStringLiteral("1000")}) {
         sheet->cycleTextField()->setText(text);
         EXPECT_EQ(press(sheet->saveButton()), 0) << text;
-        EXPECT_EQ(alerts.last(), TWLocalized("budgetCycleInvalidMessage"));
+        EXPECT_EQ(alerts.last(), TWLocalized("refusedFieldMessage")
+                                     .arg(TWLocalized("budgetRepeatEvery"),
+                                          TWLocalized("wholeNumberWanted").arg("1", "999", "3")));
         EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->cycle(), 1u);
     }
-    // Typing a minus is not even taken.
+    // A typed minus is kept and refused, never dropped.
     sheet->cycleTextField()->clear();
     type(sheet->cycleTextField(), QStringLiteral("-3"));
-    EXPECT_EQ(sheet->cycleTextField()->text(), QStringLiteral("3"));
+    EXPECT_EQ(sheet->cycleTextField()->text(), QStringLiteral("-3"));
+    EXPECT_EQ(press(sheet->saveButton()), 0);
+    type(sheet->cycleTextField(), QStringLiteral("3"));
     EXPECT_EQ(press(sheet->saveButton()), -1002);
     EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->cycle(), 3u);
+}
+
+TEST_F(BudgetItemEditorTest, TheCycleIsAWholeNumberReadAsEveryTypedNumber)
+{
+    struct Case {
+        const char *locale;
+        QString typed;
+        unsigned cycle; // 0: refused, the stored cycle kept
+    };
+    const QList<Case> cases = {
+        {"en_US", QStringLiteral("1,5"), 0},
+        {"en_US", QStringLiteral("1.5"), 0},
+        {"de_DE", QStringLiteral("1,5"), 0},
+        {"de_DE", QStringLiteral("12"), 12},
+        {"fr_FR", QStringLiteral("2,0"), 2},
+        {"fa_IR", QStringLiteral("1,5"), 0},
+        {"fa_IR", QString::fromUtf8("\u06F1\u06F5"), 15},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(c.locale, c.typed).toStdString());
+        const TWLocaleGuard guard{QString::fromLatin1(c.locale)};
+        openStored(TWItemTypeAccount, kRent);
+        const std::uint32_t before = storedLine(TWItemTypeAccount, kRent)->cycle();
+        // The count shows in the locale's digits.
+        EXPECT_EQ(sheet->cycleTextField()->text(), QLocale().toString(before));
+        alerts.clear();
+        type(sheet->cycleTextField(), c.typed);
+        EXPECT_EQ(sheet->cycleTextField()->text(), c.typed);
+        if (c.cycle) {
+            EXPECT_EQ(press(sheet->saveButton()), -1002);
+            EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->cycle(), c.cycle);
+        } else {
+            EXPECT_EQ(press(sheet->saveButton()), 0);
+            ASSERT_EQ(alerts.size(), 1);
+            EXPECT_TRUE(alerts.last().startsWith(TWLocalized("budgetRepeatEvery")));
+            EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->cycle(), before);
+            press(sheet->cancelButton());
+        }
+    }
 }
 
 TEST_F(BudgetItemEditorTest, ALineWithoutAUnitSavesTheUnitShown)
