@@ -1,9 +1,13 @@
 // One row of the filter editor: the controls each kind of field gets and
 // what the user's choices write into the criterion.
 
+#include "../store/TWTransactionTestSupport.h"
 #include "TWFilterTestSupport.h"
+#include "TWTestSupport.h"
 
+#include "app/TWTypedNumberField.h"
 #include "foundation/TWClock.h"
+#include "model/TWBuiltInFields.h"
 #include "model/TWField.h"
 #include "model/TWFieldItem.h"
 #include "model/TWFormatter.h"
@@ -41,6 +45,54 @@ TEST_F(FilterEditorRowTest, ACountBelowOneIsRefused)
         EXPECT_EQ(text(date->view3()), QStringLiteral("4")) << typed;
     }
     EXPECT_EQ(criterion->match(), 13u);
+}
+
+// What a rule compares with is read as every typed number; text that does
+// not read leaves the rule as it was and the field marked for OK to name.
+TEST_F(FilterEditorRowTest, NumbersAreReadAsEveryTypedNumberOrRefused)
+{
+    const TWFieldPtr km = twAddCustomField(business(), QStringLiteral("Km"), TWFieldTypeNumber);
+    const TWFieldPtr share =
+        twAddCustomField(business(), QStringLiteral("Share"), TWFieldTypePercent);
+    struct Case {
+        const char *locale;
+        qint32 field;
+        QString typed;
+        std::optional<double> read; // none: refused
+    };
+    const QList<Case> cases = {
+        {"de_DE", km->identifier(), QStringLiteral("1.5"), std::nullopt},
+        {"de_DE", share->identifier(), QStringLiteral("1,5"), 1.5},
+        {"fr_FR", km->identifier(), QStringLiteral("1.5"), std::nullopt},
+        {"fa_IR", share->identifier(), QStringLiteral("1,5"), std::nullopt},
+        {"fa_IR", km->identifier(), QString::fromUtf8("\u06F1\u066B\u06F5"), 1.5},
+        {"en_US", TWFieldIdentifierTotal, QStringLiteral("1234,56"), std::nullopt},
+        {"en_US", TWFieldIdentifierTotal, QStringLiteral("1,234.56"), 123456},
+        {"en_US", TWFieldIdentifierTotal, QString(), std::nullopt},
+        {"de_DE", TWFieldIdentifierIdentifier, QStringLiteral("1,5"), std::nullopt},
+        {"en_US", TWFieldIdentifierIdentifier, QStringLiteral("12"), 12},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(
+            QStringLiteral("%1 %2 %3").arg(c.locale).arg(c.field).arg(c.typed).toStdString());
+        const TWLocaleGuard guard{QString::fromLatin1(c.locale)};
+        auto made = row(c.field);
+        const auto value = [&] {
+            if (c.field == TWFieldIdentifierTotal)
+                return double(criterion->valueCurrency());
+            if (c.field == TWFieldIdentifierIdentifier)
+                return double(criterion->valueIdentifier());
+            return c.field == km->identifier() ? criterion->valueNumber()
+                                               : double(criterion->valuePercent());
+        };
+        const double before = value();
+        type(*made, made->view3(), c.typed);
+        EXPECT_DOUBLE_EQ(value(), c.read.value_or(before));
+        EXPECT_EQ(twIsRefused(made->view3()), !c.read);
+        if (!c.read) {
+            EXPECT_FALSE(twFieldName(made->view3()).isEmpty());
+        }
+    }
 }
 
 } // namespace

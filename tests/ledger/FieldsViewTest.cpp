@@ -8,6 +8,7 @@
 
 #include "TWStoreTestSupport.h"
 #include "app/TWMenus.h"
+#include "app/TWTypedNumberField.h"
 
 #include "model/TWFormatter.h"
 
@@ -250,6 +251,35 @@ TEST_F(FieldsView, ARefusedPercentSettingLeavesTheFieldAsStored)
     ASSERT_TRUE(stored);
     EXPECT_DOUBLE_EQ(stored->percent(), 10.0);
     EXPECT_FALSE(stored->includedInTotal());
+}
+
+TEST_F(FieldsView, APercentSettingIsReadAsEveryTypedNumber)
+{
+    const TWFieldPtr tip = addField(QStringLiteral("Tip"), TWFieldTypePercentTotal);
+    fields.update();
+    fields.selectField(tip);
+    // Typed key by key: each text that reads is the setting, one that does
+    // not changes nothing and stays marked when the typing ends.
+    struct Case {
+        const char *locale;
+        QString typed;
+        double percent;
+        bool refused;
+    };
+    for (const Case &c : {Case{"de_DE", QStringLiteral("1.5"), 1, true},
+                          Case{"de_DE", QStringLiteral("2,5"), 2.5, false},
+                          Case{"fr_FR", QStringLiteral("3.5"), 3, true},
+                          Case{"fa_IR", QStringLiteral("4,5"), 4, true},
+                          Case{"en_US", QStringLiteral("12.5"), 12.5, false}}) {
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(c.locale, c.typed).toStdString());
+        const TWLocaleGuard guard{QString::fromLatin1(c.locale)};
+        fields.percentTextField()->setFocus();
+        fields.percentTextField()->selectAll();
+        QTest::keyClicks(fields.percentTextField(), c.typed);
+        QTest::keyClick(fields.percentTextField(), Qt::Key_Return);
+        EXPECT_DOUBLE_EQ(tip->percent(), c.percent);
+        EXPECT_EQ(twIsRefused(fields.percentTextField()), c.refused);
+    }
 }
 
 TEST_F(FieldsView, ChoicesLeftBehindThePercentPaneCannotBeDeleted)

@@ -58,7 +58,8 @@ protected:
     {
         sheet->rateTextField()->setFocus();
         sheet->rateTextField()->selectAll();
-        QTest::keyClicks(sheet->rateTextField(), text);
+        // As typed (the locale's own digits too).
+        sheet->rateTextField()->insert(text);
     }
 
     std::unique_ptr<TWUnitController> sheet;
@@ -144,6 +145,50 @@ TEST_F(UnitEditorTest, UntouchedRateFieldNeverChangesTheRate)
     EXPECT_EQ(TWFormatter::formatter().doubleValueFromString(sheet->rateTextField()->text()), 4);
 }
 
+TEST_F(UnitEditorTest, RateAndPlacesAreReadAsEveryTypedNumberOrRefusedNamingTheField)
+{
+    struct Case {
+        const char *locale;
+        QString rate;
+        QString places;
+        double storedRate; // 0: refused, the unit as it was
+        int storedPlaces;
+    };
+    const QList<Case> cases = {
+        {"de_DE", QStringLiteral("1.5"), QStringLiteral("2"), 0, 0},
+        {"de_DE", QStringLiteral("1,5"), QStringLiteral("3"), 1.5, 3},
+        {"fr_FR", QStringLiteral("1.5"), QStringLiteral("2"), 0, 0},
+        {"fa_IR", QStringLiteral("1,5"), QStringLiteral("2"), 0, 0},
+        {"fa_IR", QString::fromUtf8("\u06F1\u066B\u06F5"), QString::fromUtf8("\u06F3"), 1.5, 3},
+        {"en_US", QStringLiteral("2.25"), QStringLiteral("1.5"), 0, 0},
+        {"en_US", QStringLiteral("2.25"), QStringLiteral("0"), 2.25, 0},
+    };
+    int made = 0;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 %2 %3").arg(c.locale, c.rate, c.places).toStdString());
+        const TWLocaleGuard guard{QString::fromLatin1(c.locale)};
+        const TWUnitPtr unit = customUnit(QStringLiteral("WD%1").arg(made++));
+        unit->setRate(0.9);
+        open(unit, 1);
+        alerts.clear();
+        typeRate(c.rate);
+        sheet->decimalPlacesTextField()->setText(c.places);
+        if (c.storedRate > 0) {
+            EXPECT_EQ(save(), -1002);
+            EXPECT_DOUBLE_EQ(unit->rate(), c.storedRate * business->homeUnit()->rate());
+            EXPECT_EQ(unit->decimalPlaces(), c.storedPlaces);
+        } else {
+            EXPECT_EQ(save(), 0);
+            ASSERT_EQ(alerts.size(), 1);
+            const bool rateRefused = !TWFormatter::formatter().typedNumber(c.rate);
+            EXPECT_TRUE(alerts.last().startsWith(
+                TWLocalized(rateRefused ? "unitRate" : "unitDecimalPlaces") + ": "));
+            EXPECT_DOUBLE_EQ(unit->rate(), 0.9);
+            EXPECT_EQ(unit->decimalPlaces(), 2);
+        }
+    }
+}
+
 TEST_F(UnitEditorTest, HomeUnitRateCannotBeEdited)
 {
     open(business->homeUnit(), 1);
@@ -162,7 +207,9 @@ TEST_F(UnitEditorTest, DecimalPlacesStayInRangeAndFixedWhileInUse)
     open(widgets, 1);
     sheet->decimalPlacesTextField()->setText(QStringLiteral("300"));
     EXPECT_EQ(save(), 0);
-    EXPECT_EQ(alerts, QStringList({TWLocalized("unitDecimalPlacesWrongMessage")}));
+    EXPECT_EQ(alerts, QStringList({TWLocalized("refusedFieldMessage")
+                                       .arg(TWLocalized("unitDecimalPlaces"),
+                                            TWLocalized("wholeNumberWanted").arg("0", "6", "3"))}));
     EXPECT_EQ(widgets->decimalPlaces(), 2);
 
     // Unused: new places are fine.
