@@ -51,47 +51,31 @@ TEST_F(FilterEditorRowTest, ACountBelowOneIsRefused)
 // not read leaves the rule as it was and the field marked for OK to name.
 TEST_F(FilterEditorRowTest, NumbersAreReadAsEveryTypedNumberOrRefused)
 {
-    const TWFieldPtr km = twAddCustomField(business(), QStringLiteral("Km"), TWFieldTypeNumber);
-    const TWFieldPtr share =
-        twAddCustomField(business(), QStringLiteral("Share"), TWFieldTypePercent);
-    struct Case {
-        const char *locale;
-        qint32 field;
-        QString typed;
-        std::optional<double> read; // none: refused
-    };
-    const QList<Case> cases = {
-        {"de_DE", km->identifier(), QStringLiteral("1.5"), std::nullopt},
-        {"de_DE", share->identifier(), QStringLiteral("1,5"), 1.5},
-        {"fr_FR", km->identifier(), QStringLiteral("1.5"), std::nullopt},
-        {"fa_IR", share->identifier(), QStringLiteral("1,5"), std::nullopt},
-        {"fa_IR", km->identifier(), QString::fromUtf8("\u06F1\u066B\u06F5"), 1.5},
-        {"en_US", TWFieldIdentifierTotal, QStringLiteral("1234,56"), std::nullopt},
-        {"en_US", TWFieldIdentifierTotal, QStringLiteral("1,234.56"), 123456},
-        {"en_US", TWFieldIdentifierTotal, QString(), std::nullopt},
-        {"de_DE", TWFieldIdentifierIdentifier, QStringLiteral("1,5"), std::nullopt},
-        {"en_US", TWFieldIdentifierIdentifier, QStringLiteral("12"), 12},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(
-            QStringLiteral("%1 %2 %3").arg(c.locale).arg(c.field).arg(c.typed).toStdString());
-        const TWLocaleGuard guard{QString::fromLatin1(c.locale)};
-        auto made = row(c.field);
-        const auto value = [&] {
-            if (c.field == TWFieldIdentifierTotal)
-                return double(criterion->valueCurrency());
-            if (c.field == TWFieldIdentifierIdentifier)
-                return double(criterion->valueIdentifier());
-            return c.field == km->identifier() ? criterion->valueNumber()
-                                               : double(criterion->valuePercent());
+    const qint32 km =
+        twAddCustomField(business(), QStringLiteral("Km"), TWFieldTypeNumber)->identifier();
+    // Locale, field, text, what the rule compares with (none: refused).
+    for (const auto &[locale, field, typed, read] :
+         QList<std::tuple<const char *, qint32, QString, std::optional<double>>>{
+             {"de_DE", km, "1.5", std::nullopt},
+             {"de_DE", km, "1,5", 1.5},
+             {"fa_IR", km, "1,5", std::nullopt},
+             {"fa_IR", km, QString::fromUtf8("\u06F1\u066B\u06F5"), 1.5},
+             {"en_US", TWFieldIdentifierTotal, "1234,56", std::nullopt},
+             {"en_US", TWFieldIdentifierTotal, "1,234.56", 123456},
+             {"de_DE", TWFieldIdentifierIdentifier, "1,5", std::nullopt}}) {
+        SCOPED_TRACE(QStringLiteral("%1 %2 %3").arg(locale).arg(field).arg(typed).toStdString());
+        const TWLocaleGuard guard{QString::fromLatin1(locale)};
+        auto made = row(field);
+        const auto value = [&, field = field] {
+            return field == km                       ? criterion->valueNumber()
+                   : field == TWFieldIdentifierTotal ? double(criterion->valueCurrency())
+                                                     : double(criterion->valueIdentifier());
         };
         const double before = value();
-        type(*made, made->view3(), c.typed);
-        EXPECT_DOUBLE_EQ(value(), c.read.value_or(before));
-        EXPECT_EQ(twIsRefused(made->view3()), !c.read);
-        if (!c.read) {
-            EXPECT_FALSE(twFieldName(made->view3()).isEmpty());
-        }
+        type(*made, made->view3(), typed);
+        EXPECT_DOUBLE_EQ(value(), read.value_or(before));
+        EXPECT_EQ(twIsRefused(made->view3()), !read);
+        EXPECT_EQ(twFieldName(made->view3()).isEmpty(), false);
     }
 }
 

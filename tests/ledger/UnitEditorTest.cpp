@@ -147,45 +147,29 @@ TEST_F(UnitEditorTest, UntouchedRateFieldNeverChangesTheRate)
 
 TEST_F(UnitEditorTest, RateAndPlacesAreReadAsEveryTypedNumberOrRefusedNamingTheField)
 {
-    struct Case {
-        const char *locale;
-        QString rate;
-        QString places;
-        double storedRate; // 0: refused, the unit as it was
-        int storedPlaces;
-    };
-    const QList<Case> cases = {
-        {"de_DE", QStringLiteral("1.5"), QStringLiteral("2"), 0, 0},
-        {"de_DE", QStringLiteral("1,5"), QStringLiteral("3"), 1.5, 3},
-        {"fr_FR", QStringLiteral("1.5"), QStringLiteral("2"), 0, 0},
-        {"fa_IR", QStringLiteral("1,5"), QStringLiteral("2"), 0, 0},
-        {"fa_IR", QString::fromUtf8("\u06F1\u066B\u06F5"), QString::fromUtf8("\u06F3"), 1.5, 3},
-        {"en_US", QStringLiteral("2.25"), QStringLiteral("1.5"), 0, 0},
-        {"en_US", QStringLiteral("2.25"), QStringLiteral("0"), 2.25, 0},
-    };
+    // Locale, rate and places typed; the field refused (none: both stored).
     int made = 0;
-    for (const Case &c : cases) {
-        SCOPED_TRACE(QStringLiteral("%1 %2 %3").arg(c.locale, c.rate, c.places).toStdString());
-        const TWLocaleGuard guard{QString::fromLatin1(c.locale)};
+    for (const auto &[locale, rate, places, refused] :
+         QList<std::tuple<const char *, QString, QString, const char *>>{
+             {"de_DE", "1.5", "2", "unitRate"},
+             {"de_DE", "1,5", "3", nullptr},
+             {"fr_FR", "1.5", "2", "unitRate"},
+             {"fa_IR", "1,5", "2", "unitRate"},
+             {"fa_IR", QString::fromUtf8("\u06F1\u066B\u06F5"), QString::fromUtf8("\u06F3"),
+              nullptr},
+             {"en_US", "1.5", "1.5", "unitDecimalPlaces"}}) {
+        SCOPED_TRACE(QStringLiteral("%1 %2 %3").arg(locale, rate, places).toStdString());
+        const TWLocaleGuard guard{QString::fromLatin1(locale)};
         const TWUnitPtr unit = customUnit(QStringLiteral("WD%1").arg(made++));
         unit->setRate(0.9);
         open(unit, 1);
         alerts.clear();
-        typeRate(c.rate);
-        sheet->decimalPlacesTextField()->setText(c.places);
-        if (c.storedRate > 0) {
-            EXPECT_EQ(save(), -1002);
-            EXPECT_DOUBLE_EQ(unit->rate(), c.storedRate * business->homeUnit()->rate());
-            EXPECT_EQ(unit->decimalPlaces(), c.storedPlaces);
-        } else {
-            EXPECT_EQ(save(), 0);
-            ASSERT_EQ(alerts.size(), 1);
-            const bool rateRefused = !TWFormatter::formatter().typedNumber(c.rate);
-            EXPECT_TRUE(alerts.last().startsWith(
-                TWLocalized(rateRefused ? "unitRate" : "unitDecimalPlaces") + ": "));
-            EXPECT_DOUBLE_EQ(unit->rate(), 0.9);
-            EXPECT_EQ(unit->decimalPlaces(), 2);
-        }
+        typeRate(rate);
+        sheet->decimalPlacesTextField()->setText(places);
+        EXPECT_EQ(save(), refused ? 0 : -1002);
+        EXPECT_DOUBLE_EQ(unit->rate(), refused ? 0.9 : 1.5 * business->homeUnit()->rate());
+        EXPECT_EQ(unit->decimalPlaces(), refused ? 2 : 3);
+        EXPECT_TRUE(!refused || alerts.value(0).startsWith(TWLocalized(refused) + ": "));
     }
 }
 

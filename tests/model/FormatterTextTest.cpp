@@ -25,25 +25,18 @@ TEST(FormatterDurations, ParsesClockTextAndDecimalHours)
 
 TEST(FormatterDurations, AreWrittenInTheLocalesDigitsAndReadBack)
 {
-    struct Case {
-        const char *locale;
-        QString short230;
-        QString long3h;
-    };
-    const QList<Case> cases = {
-        {"en_US", QStringLiteral("2:30"), QStringLiteral("3:00:00")},
-        {"de_DE", QStringLiteral("2:30"), QStringLiteral("3:00:00")},
-        {"fa_IR", QString::fromUtf8("\u06F2:\u06F3\u06F0"),
-         QString::fromUtf8("\u06F3:\u06F0\u06F0:\u06F0\u06F0")},
-        {"ar_EG", QString::fromUtf8("\u0662:\u0663\u0660"),
-         QString::fromUtf8("\u0663:\u0660\u0660:\u0660\u0660")},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.locale);
-        const TWFormatter f{QLocale(QString::fromLatin1(c.locale))};
-        EXPECT_EQ(f.timeString(9000, false, 0), c.short230);
-        EXPECT_EQ(f.timeString(10800, true, 0), c.long3h);
-        for (double seconds : {0.0, 605.0, 45296.0, -5400.0, 3600.0 * 12345})
+    // Locale, and 2:30 and 3:00:00 as it writes them.
+    for (const auto &[locale, short230, long3h] : QList<std::tuple<const char *, QString, QString>>{
+             {"de_DE", "2:30", "3:00:00"},
+             {"fa_IR", QString::fromUtf8("\u06F2:\u06F3\u06F0"),
+              QString::fromUtf8("\u06F3:\u06F0\u06F0:\u06F0\u06F0")},
+             {"ar_EG", QString::fromUtf8("\u0662:\u0663\u0660"),
+              QString::fromUtf8("\u0663:\u0660\u0660:\u0660\u0660")}}) {
+        SCOPED_TRACE(locale);
+        const TWFormatter f{QLocale(QString::fromLatin1(locale))};
+        EXPECT_EQ(f.timeString(9000, false, 0), short230);
+        EXPECT_EQ(f.timeString(10800, true, 0), long3h);
+        for (double seconds : {605.0, -5400.0, 3600.0 * 12345})
             EXPECT_EQ(f.typedTime(f.timeString(seconds, true, 0)), seconds) << seconds;
     }
     // Files keep ASCII digits.

@@ -183,43 +183,27 @@ TEST_F(BudgetItemEditorTest, ACycleOfZeroOrBelowIsRefused)
 
 TEST_F(BudgetItemEditorTest, TheCycleIsAWholeNumberReadAsEveryTypedNumber)
 {
-    struct Case {
-        const char *locale;
-        QString typed;
-        unsigned cycle; // 0: refused, the stored cycle kept
-    };
-    const QList<Case> cases = {
-        {"en_US", QStringLiteral("1,5"), 0},
-        {"en_US", QStringLiteral("1.5"), 0},
-        {"de_DE", QStringLiteral("1,5"), 0},
-        {"de_DE", QStringLiteral("12"), 12},
-        {"fr_FR", QStringLiteral("2,0"), 2},
-        {"fa_IR", QStringLiteral("1,5"), 0},
-        {"fa_IR", QString::fromUtf8("\u06F1\u06F5"), 15},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(QStringLiteral("%1 %2").arg(c.locale, c.typed).toStdString());
-        const TWLocaleGuard guard{QString::fromLatin1(c.locale)};
+    // Locale, text as typed, the cycle stored (0: refused, naming the field).
+    for (const auto &[locale, typed, cycle] : QList<std::tuple<const char *, QString, unsigned>>{
+             {"en_US", "1,5", 0},
+             {"de_DE", "1,5", 0},
+             {"fr_FR", "2,0", 2},
+             {"fa_IR", "1,5", 0},
+             {"fa_IR", QString::fromUtf8("\u06F1\u06F5"), 15}}) {
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(locale, typed).toStdString());
+        const TWLocaleGuard guard{QString::fromLatin1(locale)};
         openStored(TWItemTypeAccount, kRent);
         const std::uint32_t before = storedLine(TWItemTypeAccount, kRent)->cycle();
-        // The count shows in the locale's digits.
         EXPECT_EQ(sheet->cycleTextField()->text(), QLocale().toString(before));
         alerts.clear();
-        // As typed: the field takes what the keyboard gives.
-        sheet->cycleTextField()->setFocus();
         sheet->cycleTextField()->selectAll();
-        sheet->cycleTextField()->insert(c.typed);
-        EXPECT_EQ(sheet->cycleTextField()->text(), c.typed);
-        if (c.cycle) {
-            EXPECT_EQ(press(sheet->saveButton()), -1002);
-            EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->cycle(), c.cycle);
-        } else {
-            EXPECT_EQ(press(sheet->saveButton()), 0);
-            ASSERT_EQ(alerts.size(), 1);
-            EXPECT_TRUE(alerts.last().startsWith(TWLocalized("budgetRepeatEvery")));
-            EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->cycle(), before);
+        sheet->cycleTextField()->insert(typed); // as the keyboard gives it
+        EXPECT_EQ(press(sheet->saveButton()), cycle ? -1002 : 0);
+        EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->cycle(), cycle ? cycle : before);
+        EXPECT_EQ(alerts.size() == 1 && alerts.last().startsWith(TWLocalized("budgetRepeatEvery")),
+                  !cycle);
+        if (!cycle)
             press(sheet->cancelButton());
-        }
     }
 }
 
