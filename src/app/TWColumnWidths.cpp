@@ -8,6 +8,14 @@
 #include <algorithm>
 #include <numeric>
 
+namespace
+{
+
+// The least width a text column's elided title keeps.
+constexpr int kLeastTextWidth = 40;
+
+} // namespace
+
 QList<int> twShownColumnWidths(const QList<TWColumnFit> &columns, int available)
 {
     QList<int> widths;
@@ -25,48 +33,78 @@ QList<int> twShownColumnWidths(const QList<TWColumnFit> &columns, int available)
     // text columns before it give first, then those that keep their widths
     // (the accounts), then the amounts before it and last the fitted ones,
     // each never below its title or its widest amount or date. Where no amount column can be
-    // brought on screen so, the widths stay and the scroll bar takes the rest.
-    const auto room = [&](qsizetype i) {
+    // brought on screen so, see below; what is left over the scroll bar takes.
+    //
+    // The least width a column gives way to: its title (or widest amount or
+    // date); below its title only for a text column, to half of it.
+    const auto floorOf = [&](qsizetype i, bool belowTitles) {
         const TWColumnFit &column = columns.at(i);
-        return column.dragged ? 0 : std::max(0, widths.at(i) - column.minimum);
+        if (!belowTitles || column.kind != TWColumnFit::Text)
+            return column.minimum;
+        return std::min(column.minimum, std::max(kLeastTextWidth, column.minimum / 2));
     };
-    const auto giveWay = [&](qsizetype before, TWColumnFit::Kind kind, int over) {
+    const auto room = [&](qsizetype i, bool belowTitles) {
+        const TWColumnFit &column = columns.at(i);
+        return column.dragged ? 0 : std::max(0, widths.at(i) - floorOf(i, belowTitles));
+    };
+    const auto giveWay = [&](qsizetype before, TWColumnFit::Kind kind, int over, bool belowTitles) {
         int slack = 0;
         for (qsizetype i = 0; i < before; ++i)
             if (columns.at(i).kind == kind)
-                slack += room(i);
+                slack += room(i, belowTitles);
         int given = 0;
         for (qsizetype i = 0; i < before && slack > 0; ++i) {
             if (columns.at(i).kind != kind)
                 continue;
-            // Each gives its share of the room it has above its title; the
+            // Each gives its share of the room it has above its floor; the
             // rounding goes to the last.
-            const int share = int((qint64(over) * room(i) + slack - 1) / slack);
-            const int take = std::min({room(i), share, over - given});
+            const int share = int((qint64(over) * room(i, belowTitles) + slack - 1) / slack);
+            const int take = std::min({room(i, belowTitles), share, over - given});
             widths[i] -= take;
             given += take;
         }
         return given;
     };
-    for (qsizetype last = columns.size() - 1; last >= 0; --last) {
-        if (columns.at(last).kind != TWColumnFit::Amount)
-            continue;
-        const int end = std::accumulate(widths.cbegin(), widths.cbegin() + last + 1, 0);
-        const int over = end - available;
-        if (over <= 0)
-            return widths;
+    const auto end = [&](qsizetype last) {
+        return std::accumulate(widths.cbegin(), widths.cbegin() + last + 1, 0);
+    };
+    // Brings the amount column `last` whole on screen when the columns before
+    // it have room enough to give; false (nothing changed) otherwise.
+    const auto bringOnScreen = [&](qsizetype last, bool belowTitles) {
+        const int over = end(last) - available;
         int slack = 0;
         for (qsizetype i = 0; i < last; ++i)
-            slack += room(i);
+            slack +=
+                room(i, false) +
+                (belowTitles && !columns.at(i).dragged
+                     ? std::max(0, std::min(widths.at(i), columns.at(i).minimum) - floorOf(i, true))
+                     : 0);
         if (slack < over)
-            continue;
+            return false;
         int given = 0;
         for (const TWColumnFit::Kind kind :
              {TWColumnFit::Text, TWColumnFit::Kept, TWColumnFit::Amount, TWColumnFit::Fixed})
             if (given < over)
-                given += giveWay(last, kind, over - given);
-        return widths;
+                given += giveWay(last, kind, over - given, false);
+        if (given < over)
+            giveWay(last, TWColumnFit::Text, over - given, true);
+        return true;
+    };
+    for (qsizetype last = columns.size() - 1; last >= 0; --last) {
+        if (columns.at(last).kind != TWColumnFit::Amount)
+            continue;
+        if (end(last) <= available || bringOnScreen(last, false))
+            return widths;
     }
+    // A wider font (the one a right-to-left locale brings) can make the
+    // titles alone wider than the list: the text columns then shorten their
+    // titles (elided) to bring the first amount whole on screen, rather than
+    // leave every amount past the scroll bar.
+    const auto first = std::find_if(columns.cbegin(), columns.cend(), [](const TWColumnFit &c) {
+        return c.kind == TWColumnFit::Amount;
+    });
+    if (first != columns.cend())
+        bringOnScreen(first - columns.cbegin(), true);
     return widths;
 }
 

@@ -6,8 +6,10 @@
 // their fitted width before a scroll bar takes the rest; then, to bring the
 // furthest amount column it can whole on screen, the text columns before it
 // give way first, then the accounts, the amounts before it and last the
-// fitted ones, never below their titles or widest amounts or dates. A width
-// the user dragged is kept exactly.
+// fitted ones, never below their titles or widest amounts or dates. Only
+// where even that leaves every amount off screen (a wide font) do the text
+// columns shorten their titles, to half, to bring the first amount whole. A
+// width the user dragged is kept exactly.
 
 #include <QList>
 #include <QString>

@@ -3,6 +3,7 @@
 #include "app/TWControls.h"
 #include "app/TWDateEdit.h"
 #include "app/TWFilterEditor.h"
+#include "app/TWTypedNumberField.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
@@ -36,14 +37,11 @@ bool isRelative(quint32 match)
     return match >= TWFilterComparisonWithinDays && match <= TWFilterComparisonWithinYears;
 }
 
-// An integer typed into a number field: none for unreadable text.
+// A whole number typed into a number field, read as every typed number:
+// none for unreadable or blank text or a fraction (never cut to its whole part).
 std::optional<qint64> integerFromString(const QString &text)
 {
-    bool ok = false;
-    const double number = TWFormatter::formatter().locale().toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(number) || std::fabs(number) > 2.0e9)
-        return std::nullopt;
-    return qint64(number);
+    return twTypedWholeNumber(text, -2000000000, 2000000000);
 }
 
 QString integerString(qint64 value)
@@ -474,8 +472,12 @@ QLineEdit *TWFilterEditorRow::textField(const QString &value, bool formatted,
     field->setFont(font());
     field->setAlignment(alignment | Qt::AlignVCenter);
     field->setProperty("tag", tag);
-    if (formatted)
+    if (formatted) {
         field->setValidator(TWFormatter::numberTextFormatter());
+        // A refused number is named by the field the rule compares.
+        if (auto *compared = qobject_cast<QComboBox *>(m_views[0]))
+            field->setAccessibleName(compared->currentText());
+    }
     field->adjustSize();
     const int minimum = formatted ? 70 : 160;
     field->resize(std::max(minimum, field->fontMetrics().horizontalAdvance(value) + 12),
@@ -699,17 +701,31 @@ void TWFilterEditorRow::controlTextDidEndEditing(QLineEdit *sender)
     case KindText:
         c.setValueText(text);
         return;
+    // A number the rule cannot read leaves the rule as it was; the field keeps
+    // the text, marked, and OK names it.
     case KindCurrency:
-        c.setValueCurrency(formatter.valueFromString(text, 2u));
+        if (const std::optional<qint64> value = formatter.typedValue(text, 2u);
+            value && !text.trimmed().isEmpty())
+            c.setValueCurrency(*value);
+        else
+            twRefuseTypedNumber(sender);
         return;
     case KindNumber:
-        c.setValueNumber(formatter.doubleValueFromString(text));
+    case KindPercent: {
+        const std::optional<double> value = formatter.typedNumber(text);
+        if (!value || text.trimmed().isEmpty())
+            twRefuseTypedNumber(sender);
+        else if (kind() == KindNumber)
+            c.setValueNumber(*value);
+        else
+            c.setValuePercent(float(*value));
         return;
-    case KindPercent:
-        c.setValuePercent(formatter.percentValueFromString(text));
-        return;
+    }
     case KindIdentifier:
-        c.setValueIdentifier(qint32(integerFromString(text).value_or(0)));
+        if (const std::optional<qint64> identifier = integerFromString(text))
+            c.setValueIdentifier(qint32(*identifier));
+        else
+            twRefuseTypedNumber(sender);
         return;
     case KindDate: {
         auto *operators = qobject_cast<TWPopUpButton *>(view2());

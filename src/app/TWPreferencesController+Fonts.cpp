@@ -4,6 +4,7 @@
 #include "app/TWPreferencesController.h"
 
 #include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 
 #include "platform/TWFontResolver.h"
@@ -20,6 +21,8 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
+
+#include <cmath>
 
 namespace
 {
@@ -239,7 +242,8 @@ void TWPreferencesController::updateFonts()
         field->setText(fontName(*font));
     }
     for (int tag = 3; tag < 6; ++tag)
-        m_fontSizeFields.value(tag)->setText(QString::number(storedFontSize(tag), 'f', 0));
+        m_fontSizeFields.value(tag)->setText(
+            TWFormatter::formatter().locale().toString(qint64(std::lround(storedFontSize(tag)))));
 }
 
 void TWPreferencesController::doFont(int tag)
@@ -281,12 +285,12 @@ void TWPreferencesController::fontSizeDidChange(int tag, const QString &text)
 {
     if (tag < 3 || tag > 5)
         return;
-    bool ok = false;
-    double size = QLocale().toDouble(text.trimmed(), &ok);
-    if (!ok)
-        size = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (!ok || !std::isfinite(size))
+    // Read as every typed number; blank or unreadable text changes nothing.
+    const std::optional<double> typed =
+        text.trimmed().isEmpty() ? std::nullopt : TWFormatter::formatter().typedNumber(text);
+    if (!typed || !std::isfinite(*typed))
         return;
+    double size = *typed;
     size = std::clamp(size, kMinimumFontSize, kMaximumFontSize);
     TWPreferences &preferences = TWPreferences::preferences();
     switch (tag) {

@@ -5,6 +5,7 @@
 #include "app/TWStepper.h"
 
 #include "foundation/TWLocalized.h"
+#include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 
 #include <QCheckBox>
@@ -15,6 +16,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
 
 namespace
 {
@@ -54,20 +58,29 @@ void storeMinutes(int tag, qint64 minutes)
     }
 }
 
-// A typed whole number, clamped into [minimum, maximum]; empty when the text is no number.
+// A typed whole number, read as every typed number and clamped into
+// [minimum, maximum]; empty when the text is no whole number. More digits
+// than a number holds are as large as allowed.
 std::optional<qint64> boundedNumber(const QString &text, qint64 minimum, qint64 maximum)
 {
-    static const QRegularExpression number(QStringLiteral("^\\s*([+-]?)0*(\\d+)\\s*$"));
-    const QRegularExpressionMatch match = number.match(text);
-    if (!match.hasMatch())
+    if (text.trimmed().isEmpty())
         return std::nullopt;
-    if (match.captured(1) == QLatin1String("-"))
-        return minimum;
-    const QString digits = match.captured(2);
-    // More digits than any bound has: as large as allowed.
-    if (digits.size() > 18)
+    const std::optional<double> number = TWFormatter::formatter().typedNumber(text);
+    static const QRegularExpression digits(QStringLiteral("^\\s*\\d{19,}\\s*$"),
+                                           QRegularExpression::UseUnicodePropertiesOption);
+    if (!number && digits.match(text).hasMatch())
         return maximum;
-    return std::clamp<qint64>(digits.toLongLong(), minimum, maximum);
+    if (!number || *number != std::trunc(*number))
+        return std::nullopt;
+    return qint64(std::clamp(*number, double(minimum), double(maximum)));
+}
+
+// A whole number as the fields show it: the locale's digits, no grouping.
+QString wholeNumberText(qint64 value)
+{
+    QLocale locale = TWFormatter::formatter().locale();
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(value);
 }
 
 } // namespace
@@ -284,7 +297,7 @@ void TWPreferencesController::doStepper(int tag)
     if (!stepper)
         return;
     const qint64 value = stepper->value();
-    m_numberFields.value(tag)->setText(QString::number(value));
+    m_numberFields.value(tag)->setText(wholeNumberText(value));
     if (tag == 4)
         TWPreferences::preferences().setStartingIdentifier(std::uint32_t(value));
     else
@@ -325,12 +338,12 @@ void TWPreferencesController::updateGeneral()
         const qint64 value = minutesValue(tag);
         const bool on = value != 0;
         m_checkBoxes.value(tag)->setChecked(on);
-        m_numberFields.value(tag)->setText(on ? QString::number(value) : QString());
+        m_numberFields.value(tag)->setText(on ? wholeNumberText(value) : QString());
         m_numberFields.value(tag)->setEnabled(on);
         m_steppers.value(tag)->setValue(value);
         m_steppers.value(tag)->setEnabled(on);
     }
-    m_numberFields.value(4)->setText(QString::number(preferences.startingIdentifier()));
+    m_numberFields.value(4)->setText(wholeNumberText(preferences.startingIdentifier()));
     m_steppers.value(4)->setValue(preferences.startingIdentifier());
 
     const auto select = [this](int tag, qint64 value) {

@@ -13,6 +13,9 @@
 #include <QPalette>
 #include <QPointer>
 
+#include <algorithm>
+#include <cmath>
+
 namespace
 {
 
@@ -91,6 +94,41 @@ void explain(QWidget *field, const QString &why)
 }
 
 } // namespace
+
+void twExplainFieldRefusal(QWidget *field, const QString &why)
+{
+    explain(field, why);
+}
+
+std::optional<qint64> twTypedWholeNumber(const QString &text, qint64 minimum, qint64 maximum)
+{
+    if (text.trimmed().isEmpty())
+        return std::nullopt;
+    const std::optional<double> number = TWFormatter::formatter().typedNumber(text);
+    if (!number || *number != std::trunc(*number) || *number < double(minimum) ||
+        *number > double(maximum))
+        return std::nullopt;
+    return qint64(*number);
+}
+
+std::optional<qint64> twReadWholeNumber(QLineEdit *field, qint64 minimum, qint64 maximum)
+{
+    if (!field)
+        return std::nullopt;
+    const std::optional<qint64> number = twTypedWholeNumber(field->text(), minimum, maximum);
+    if (number)
+        return number;
+    twMarkRefused(field, true);
+    const QLocale locale = TWFormatter::formatter().locale();
+    // The example lies in the range and differs from what was typed.
+    qint64 example = std::clamp<qint64>(3, minimum, maximum);
+    if (locale.toString(example) == field->text().trimmed() && example < maximum)
+        ++example;
+    explain(field,
+            TWLocalized("wholeNumberWanted")
+                .arg(locale.toString(minimum), locale.toString(maximum), locale.toString(example)));
+    return std::nullopt;
+}
 
 void twMarkRefused(QWidget *field, bool refused)
 {

@@ -9,6 +9,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QDateTimeEdit;
 class QLineEdit;
 class QWidget;
@@ -27,6 +29,18 @@ void twRefuseTypedNumber(QLineEdit *field);
 void twExplainTypedNumber(QLineEdit *field);
 // The same for a date field (or a field found by twFirstRefusedField).
 void twExplainRefusedField(QWidget *field);
+// For Save or OK: an alert on the field's window naming the field and saying
+// `why` it was refused, then the focus in the field.
+void twExplainFieldRefusal(QWidget *field, const QString &why);
+
+// A whole number as a user types it, read as every typed number is (the
+// locale's digits and marks); none for a fraction, unreadable or blank text,
+// or a number outside [minimum, maximum].
+std::optional<qint64> twTypedWholeNumber(const QString &text, qint64 minimum, qint64 maximum);
+// Reads `field` with twTypedWholeNumber; when it cannot, marks the field and
+// explains, naming it, that a whole number in the range is wanted, with an
+// example. None then.
+std::optional<qint64> twReadWholeNumber(QLineEdit *field, qint64 minimum, qint64 maximum);
 // What a refused date field says, with an example of the field's own form,
 // kept on one line and ending the sentence once ("… like 5/10/26 2:30 Μ.Μ.").
 QString twDateRefusal(const QString &example);

@@ -10,7 +10,6 @@
 
 #include "foundation/TWClock.h"
 #include "foundation/TWDateAdditions.h"
-#include "foundation/TWDecimal.h"
 #include "foundation/TWLocalized.h"
 #include "ledger/TWLedgerTables.h"
 #include "model/TWAccount.h"
@@ -65,10 +64,11 @@ std::optional<double> taxRateFromText(const QString &text)
             number = number.chopped(percent.size()).trimmed();
     if (number.isEmpty())
         return 0.0;
-    const std::optional<TWDecimal> parsed = TWDecimal::parse(number, formatter.locale());
-    if (!parsed || parsed->negative)
+    // Read as every typed number: "1.5" under de_DE is refused, never 15 %.
+    const std::optional<double> parsed = formatter.typedNumber(number);
+    if (!parsed || *parsed < 0)
         return std::nullopt;
-    return formatter.doubleValueFromString(number) / 100.0;
+    return *parsed / 100.0;
 }
 
 QString unitTitle(const TWUnit &unit)
@@ -569,7 +569,10 @@ void TWBusinessInfoController::doSave(int tag)
     }
     const std::optional<double> typedTaxRate = taxRateFromText(m_taxRate->text());
     if (!typedTaxRate) {
-        showAlert(QStringLiteral("invoiceTaxRateWrongMessage"));
+        twMarkRefused(m_taxRate, true);
+        twExplainFieldRefusal(m_taxRate,
+                              TWLocalized("invoiceTaxRateWrongMessage")
+                                  .arg(TWFormatter::formatter().typedNumberExample(7.5)));
         return;
     }
     const double taxRate = *typedTaxRate;

@@ -59,6 +59,16 @@ bool clearsWhenEmpty(const TWField &field)
     return isNumberField(field) || (field.identifier() > 0 && isAmountField(field));
 }
 
+// Typed text the field cannot read: named by its field, with an example of
+// how a number is written here, as every refused field says it.
+TWError typedNumberRefusal(const TWField &field, const QString &typed)
+{
+    return TWError(
+        kBusinessErrorDomain, -1,
+        TWLocalized("refusedFieldMessage")
+            .arg(field.name(), TWFormatter::formatter().typedNumberError(typed.trimmed())));
+}
+
 bool isAccountField(const TWField &field)
 {
     return field.identifier() == TWFieldIdentifierAccount1 ||
@@ -303,10 +313,14 @@ TWEditValue TWEditTransactionsController::currentValue() const
         return value;
     if (auto *text = qobject_cast<QLineEdit *>(m_valueView.data())) {
         value.text = text->text();
-        if (field->identifier() > 0 && field->type() == TWFieldTypeNumber)
-            value.number = TWFormatter::formatter().doubleValueFromString(value.text);
-        else if (field->identifier() > 0 && field->type() == TWFieldTypePercent)
-            value.percent = TWFormatter::formatter().percentValueFromString(value.text);
+        // Read as the transaction editor reads the same field; text it refuses
+        // stays unread here, and the save refuses it (typedNumberRefusal).
+        const TWFormatter &formatter = TWFormatter::formatter();
+        const bool readable = formatter.typedNumber(value.text).has_value();
+        if (readable && field->identifier() > 0 && field->type() == TWFieldTypeNumber)
+            value.number = formatter.doubleValueFromString(value.text);
+        else if (readable && field->identifier() > 0 && field->type() == TWFieldTypePercent)
+            value.percent = formatter.percentValueFromString(value.text);
     } else if (auto *popUp = qobject_cast<TWPopUpButton *>(m_valueView.data())) {
         value.tag = popUp->selectedTag();
     } else if (auto *picker = qobject_cast<QDateEdit *>(m_valueView.data())) {
@@ -322,10 +336,12 @@ qint64 TWEditTransactionsController::amountFromText(const QString &text, const T
 {
     // As every typed amount: only as the locale writes numbers ("1234,56" under
     // en_US is refused, never 123456), halves rounded away from zero.
+    // The lowest 64-bit amount has no opposite: the sign rule could not turn it.
     const std::optional<qint64> amount = TWFormatter::formatter().typedValue(text, unit);
+    const bool read = amount && *amount != std::numeric_limits<qint64>::min();
     if (ok)
-        *ok = amount.has_value();
-    return amount.value_or(0);
+        *ok = read;
+    return read ? *amount : 0;
 }
 
 void TWEditTransactionsController::unsplitTransactionIfNecessary(TWTransaction &transaction) const
@@ -479,6 +495,8 @@ TWErrorResult TWEditTransactionsController::prepareEdits(const TWField &field,
     if (field.identifier() == TWFieldIdentifierTotal && empty)
         return TWError(kBusinessErrorDomain, -1,
                        TWLocalized("editTransactionsEmptyAmount").arg(field.name()));
+    if (isNumberField(field) && !empty && !TWFormatter::formatter().typedNumber(value.text))
+        return typedNumberRefusal(field, value.text);
     for (const TWTransactionPtr &row : std::as_const(m_transactions)) {
         if (!row || !row->canEdit() || seen.contains(row->identifier()))
             continue;
@@ -498,8 +516,7 @@ TWErrorResult TWEditTransactionsController::prepareEdits(const TWField &field,
             bool ok = false;
             parsed = amountFromText(value.text, edit.edited->unit().get(), &ok);
             if (!ok)
-                return TWError(kBusinessErrorDomain, -1,
-                               TWLocalized("editTransactionsAmountUnreadable"));
+                return typedNumberRefusal(field, value.text);
         }
         // A row seen from its account 2 shows that account first (a split row
         // shows no accounts, and loses its lines before the change anyway).

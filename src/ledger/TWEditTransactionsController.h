@@ -97,7 +97,8 @@ public:
     static TWEditMenuItems tagMenuItems(const TWField &field);
 
     // An amount text in minor units of `decimalPlaces`, a half rounding away
-    // from zero; `ok` false (and 0) for text that is no amount.
+    // from zero; `ok` false (and 0) for text that is no amount, and for the
+    // lowest 64-bit amount, which has no opposite.
     static qint64 amountFromText(const QString &text, const TWUnit *unit, bool *ok);
 
     // The widgets (tests drive them).

@@ -7,6 +7,7 @@
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
 #include "app/TWMenus.h"
+#include "app/TWTypedNumberField.h"
 
 #include "foundation/TWLocalized.h"
 #include "ledger/TWLedgerTables.h"
@@ -170,6 +171,11 @@ void TWFieldsController::build()
     });
     connect(m_percentField, &QLineEdit::textEdited, this,
             [this](const QString &text) { percentTextChanged(text); });
+    // Text left unreadable is marked: the field keeps the last percentage it read.
+    connect(m_percentField, &QLineEdit::editingFinished, this, [this] {
+        if (!TWFormatter::formatter().typedNumber(m_percentField->text()))
+            twRefuseTypedNumber(m_percentField);
+    });
     connect(m_includedCheckBox, &QCheckBox::clicked, this, [this](bool on) { doPercent(on); });
     connect(m_splitter, &QSplitter::splitterMoved, this, [this] { storeDividerPosition(); });
 }
@@ -566,8 +572,12 @@ void TWFieldsController::percentTextChanged(const QString &text)
         return;
     // The listed field is what totals are computed from: a setting the store
     // refused must not stay in it.
+    // Read as every typed number; what does not read (yet) changes nothing.
+    const std::optional<double> typed = TWFormatter::formatter().typedNumber(text);
+    if (!typed)
+        return;
     const double before = field->percent();
-    field->setPercent(TWFormatter::formatter().doubleValueFromString(text));
+    field->setPercent(*typed);
     if (TWErrorResult error = m_business->updateFieldPercentTotal(field, true)) {
         field->setPercent(before);
         presentError(*error);

@@ -4,6 +4,7 @@
 
 #include "app/TWAlert.h"
 #include "app/TWBusinessController.h"
+#include "app/TWTypedNumberField.h"
 
 #include "foundation/TWClock.h"
 #include "foundation/TWLocalized.h"
@@ -14,7 +15,6 @@
 #include <QEvent>
 #include <QFormLayout>
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -54,7 +54,6 @@ void TWUnitController::build()
     m_editCode = new QLabel(view);
     m_symbol = new QLineEdit(view);
     m_decimalPlaces = new QLineEdit(view);
-    m_decimalPlaces->setValidator(new QIntValidator(0, 99, m_decimalPlaces));
     m_rate = new QLineEdit(view);
     auto *codes = new QHBoxLayout;
     codes->setContentsMargins(0, 0, 0, 0);
@@ -117,7 +116,7 @@ void TWUnitController::updateUI()
     m_name->setText(unit.name());
     m_description->setText(unit.description());
     m_symbol->setText(unit.symbol());
-    m_decimalPlaces->setText(QString::number(unit.decimalPlaces()));
+    m_decimalPlaces->setText(TWFormatter::formatter().locale().toString(unit.decimalPlaces()));
     const TWUnitPtr home = m_business ? m_business->homeUnit() : nullptr;
     m_rate->setText(TWFormatter::formatter().homeUnitRateString(&unit, home.get()));
     m_rate->setEnabled(!isHomeUnit());
@@ -158,9 +157,14 @@ bool TWUnitController::commitFields()
         unit.setCode(m_newCode->text());
     unit.setFavourite(m_favourite->isChecked());
     if (m_rateEdited && !isHomeUnit()) {
-        const double typed = TWFormatter::formatter().doubleValueFromString(m_rate->text());
+        // Read as every typed number: "1.5" under de_DE is no rate of 15.
+        const std::optional<double> typed = TWFormatter::formatter().typedNumber(m_rate->text());
+        if (!typed) {
+            twExplainTypedNumber(m_rate);
+            return false;
+        }
         const TWUnitPtr home = m_business ? m_business->homeUnit() : nullptr;
-        unit.setRate(storedRate(typed, unit, home.get()));
+        unit.setRate(storedRate(*typed, unit, home.get()));
     }
     return true;
 }
@@ -175,7 +179,8 @@ void TWUnitController::doSave(int tag)
         end(TWSheetResult::Cancelled);
         return;
     }
-    commitFields();
+    if (!commitFields())
+        return;
     TWUnit &unit = *m_editUnit;
     if (!std::isfinite(unit.rate()) || unit.rate() <= 0) {
         showAlert(QStringLiteral("unitRateZeroMessage"));
@@ -195,12 +200,11 @@ void TWUnitController::doSave(int tag)
                     return;
                 }
     }
-    bool placesOk = false;
-    const int places = m_decimalPlaces->text().trimmed().toInt(&placesOk);
-    if (!placesOk || places < 0 || places > kMaximumDecimalPlaces) {
-        showAlert(QStringLiteral("unitDecimalPlacesWrongMessage"));
+    const std::optional<qint64> typedPlaces =
+        twReadWholeNumber(m_decimalPlaces, 0, kMaximumDecimalPlaces);
+    if (!typedPlaces)
         return;
-    }
+    const int places = int(*typedPlaces);
     // Stored amounts are whole minor units: new places on a unit in use would
     // rescale every one of them. Business totals are counted in the home
     // unit, so any transaction puts it in use.

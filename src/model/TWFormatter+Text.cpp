@@ -132,10 +132,19 @@ QString TWFormatter::timeString(double seconds, bool includeSeconds, std::uint32
     const double rest = a - double(h) * 3600;
     const qint64 m = qint64(rest / 60);
     const qint64 s = qint64(rest - double(m) * 60);
-    const char *sign = seconds < 0 ? "-" : "";
+    // In the locale's digits, as every other number it shows (a formatter of
+    // QLocale::c() keeps ASCII for files); the minus and the colons stay as
+    // the readers take them.
+    QLocale l = locale();
+    l.setNumberOptions(QLocale::OmitGroupSeparator);
+    const auto twoDigits = [&l](qint64 value) {
+        return value < 10 ? l.toString(0) + l.toString(value) : l.toString(value);
+    };
+    QString text = seconds < 0 ? QStringLiteral("-") : QString();
+    text += l.toString(h) + QLatin1Char(':') + twoDigits(m);
     if (includeSeconds)
-        return QString::asprintf("%s%lld:%02lld:%02lld", sign, h, m, s);
-    return QString::asprintf("%s%lld:%02lld", sign, h, m);
+        text += QLatin1Char(':') + twoDigits(s);
+    return text;
 }
 
 double TWFormatter::timeValueFromString(const QString &text) const

@@ -96,4 +96,22 @@ TEST_F(PreferencesWindowTest, TypedNumbersAreBounded)
     EXPECT_EQ(controller->stepper(4)->value(), 2147483647);
 }
 
+TEST_F(PreferencesWindowTest, TypedWholeNumbersAreReadAndShownInTheLocalesDigits)
+{
+    controller->checkBox(6)->setChecked(true);
+    controller->doButton(6);
+    QLineEdit *idle = controller->numberField(6);
+    for (const char *name : {"fa_IR", "de_DE", "en_US"}) {
+        SCOPED_TRACE(name);
+        const TWLocaleGuard guard{QString::fromLatin1(name)};
+        for (const double typed : {30.0, 1.5}) { // a fraction is refused, never cut
+            idle->selectAll();
+            idle->insert(QLocale().toString(typed));
+        }
+        EXPECT_EQ(TWPreferences::preferences().idleTimeout(), 30);
+        emit idle->editingFinished();
+        EXPECT_EQ(idle->text(), QLocale().toString(30));
+    }
+}
+
 } // namespace

@@ -32,6 +32,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -426,6 +427,29 @@ TEST_F(ImportSelectionTest, AClosedPeriodRefusesTheWholeImportBeforeAnyIdentifie
     EXPECT_EQ(alerts.constLast(), TWLocalized("containsClosedTransactions"));
     EXPECT_EQ(business->transactions().size(), before);
     EXPECT_EQ(business->nextTransactionIdentifier(), next);
+}
+
+TEST_F(ImportSelectionTest, EachChooseSheetOpensAtItsLeftEdge)
+{
+    // The first choice narrow and scrolled to its lists' ends, the next one
+    // at their start.
+    for (const bool first : {true, false}) {
+        importFile(QStringLiteral("statement.csv"), kBankCsv);
+        sheet.doParse(1);
+        ASSERT_TRUE(selection());
+        selection()->view()->resize(420, 500);
+        selection()->view()->show();
+        QCoreApplication::processEvents();
+        for (TWTransactionsController *list : {selection()->importTransactionsController(),
+                                               selection()->allTransactionsController()}) {
+            QScrollBar *bar = list->tableView()->horizontalScrollBar();
+            EXPECT_EQ(bar->value(), bar->minimum());
+            ASSERT_GT(bar->maximum(), bar->minimum());
+            bar->setValue(bar->maximum());
+        }
+        if (first)
+            selection()->doImport(0);
+    }
 }
 
 TEST_F(ImportSelectionTest, BothListsShowTheirAmountsAtTheSheetsDefaultSize)

@@ -2,6 +2,7 @@
 // account and its name, the accounting periods table and the checks of a
 // save, and what an edit of an existing business keeps.
 
+#include "TWDateTypingSupport.h"
 #include "TWUnitsTestSupport.h"
 
 #include "ledger/TWBusinessInfoController.h"
@@ -11,6 +12,7 @@
 #include "app/TWControls.h"
 
 #include "foundation/TWDateAdditions.h"
+#include "model/TWFormatter.h"
 #include "model/TWPreferences.h"
 #include "store/TWTransactionEditing.h"
 
@@ -162,12 +164,16 @@ TEST_F(BusinessInfoSheetTest, TaxRateThatCannotBeReadIsRefusedNotStoredAsZero)
 {
     business->businessInfo()->setInvoiceTaxRate(0.05);
     openEdit();
+    const QString refusal = TWLocalized("refusedFieldMessage")
+                                .arg(TWLocalized("invoiceTaxRate"),
+                                     TWLocalized("invoiceTaxRateWrongMessage")
+                                         .arg(TWFormatter::formatter().typedNumberExample(7.5)));
     for (const char *typed : {"seven", "7.5 percent", "-5"}) {
         alerts.clear();
         sheet->invoiceTaxRateTextField()->setText(QString::fromLatin1(typed));
         EXPECT_EQ(save(), 0) << typed;
         ASSERT_FALSE(alerts.isEmpty()) << typed;
-        EXPECT_EQ(alerts.last(), TWLocalized("invoiceTaxRateWrongMessage"));
+        EXPECT_EQ(alerts.last(), refusal);
         EXPECT_DOUBLE_EQ(record->invoiceTaxRate(), 0.05) << typed;
     }
     EXPECT_FALSE(document->isDocumentEdited());
@@ -178,6 +184,31 @@ TEST_F(BusinessInfoSheetTest, TaxRateThatCannotBeReadIsRefusedNotStoredAsZero)
     EXPECT_EQ(save(), -1002);
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_DOUBLE_EQ(record->invoiceTaxRate(), 0.075);
+}
+
+TEST_F(BusinessInfoSheetTest, TaxRateIsReadAsEveryTypedNumberInEachLocale)
+{
+    // Locale, text, the rate it stores (none: refused naming the field).
+    for (const auto &[locale, typed, rate] :
+         QList<std::tuple<const char *, QString, std::optional<double>>>{
+             {"de_DE", "1.5", std::nullopt},
+             {"de_DE", "0.500", std::nullopt},
+             {"de_DE", "1,5 %", 0.015},
+             {"fr_FR", "1.5", std::nullopt},
+             {"fa_IR", "1,5", std::nullopt},
+             {"fa_IR", QString::fromUtf8("\u06F7\u066B\u06F5"), 0.075},
+             {"en_US", "1,5", std::nullopt}}) {
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(locale, typed).toStdString());
+        const TWLocaleGuard guard{QString::fromLatin1(locale)};
+        business->businessInfo()->setInvoiceTaxRate(0.05);
+        openEdit();
+        alerts.clear();
+        sheet->invoiceTaxRateTextField()->setText(typed);
+        EXPECT_EQ(save(), rate ? -1002 : 0);
+        EXPECT_DOUBLE_EQ(record->invoiceTaxRate(), rate.value_or(0.05));
+        EXPECT_EQ(!alerts.isEmpty() && twNamesField(alerts.last(), TWLocalized("invoiceTaxRate")),
+                  !rate);
+    }
 }
 
 TEST_F(BusinessInfoSheetTest, EditKeepsTypeCurrencyAndTheUsersRetainedEarningsName)

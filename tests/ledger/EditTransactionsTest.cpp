@@ -192,7 +192,10 @@ TEST_F(EditTransactionsAmounts, UnreadableOrEmptyTotalsAreRefusedNamingTheField)
     textField()->setText(QStringLiteral("twelve"));
     save();
     ASSERT_EQ(errors.size(), 1);
-    EXPECT_EQ(errors[0].localizedDescription(), TWLocalized("editTransactionsAmountUnreadable"));
+    EXPECT_EQ(errors[0].localizedDescription(),
+              TWLocalized("refusedFieldMessage")
+                  .arg(business->fieldWithIdentifier(-12)->name(),
+                       TWFormatter::formatter().typedNumberError(QStringLiteral("twelve"))));
     EXPECT_TRUE(codes.isEmpty());
     EXPECT_EQ(stored(200)->total(), 1000);
 
@@ -213,6 +216,60 @@ TEST_F(EditTransactionsAmounts, UnreadableOrEmptyTotalsAreRefusedNamingTheField)
         EXPECT_TRUE(codes.isEmpty());
         EXPECT_EQ(stored(200)->total(), 1000);
     }
+}
+
+TEST_F(EditTransactionsAmounts, NumbersAreReadAsTheTransactionEditorReadsThemOrRefused)
+{
+    add(200, twDay(2024, 5, 1), kChecking, kSales, 1000);
+    const TWFieldPtr number = twAddCustomField(*business, QStringLiteral("Km"), TWFieldTypeNumber);
+    const TWFieldPtr percent = twAddCustomField(*business, QStringLiteral("%"), TWFieldTypePercent);
+    // Locale, text, what it reads (0: refused, the stored values kept).
+    for (const auto &[locale, typed, read] : QList<std::tuple<const char *, QString, double>>{
+             {"en_US", "1,234.5", 1234.5},
+             {"en_US", "1234,5", 0},
+             {"de_DE", "0.500", 0},
+             {"de_DE", "1,5", 1.5},
+             {"fr_FR", "1.5", 0},
+             {"fa_IR", "1,5", 0},
+             {"fa_IR", QString::fromUtf8("\u06F1\u066B\u06F5"), 1.5}}) {
+        const TWLocaleGuard guard{QString::fromLatin1(locale)};
+        for (const TWFieldPtr &field : {number, percent}) {
+            SCOPED_TRACE(
+                QStringLiteral("%1 %2 %3").arg(locale, field->name(), typed).toStdString());
+            TWTransactionPtr row = stored(200)->copy();
+            row->fieldValueWithField(*field, true)->setNumber(2500000.5);
+            row->fieldValueWithField(*field, true)->setPercent(12.5f);
+            ASSERT_OK(business->updateTransaction(row, false, false, false, false));
+            errors.clear();
+            select({200});
+            ASSERT_TRUE(controller.selectField(field->identifier()));
+            textField()->setText(typed);
+            save();
+            const TWFieldValuePtr after =
+                stored(200)->fieldValueWithIdentifier(field->identifier());
+            const double kept = field == number ? after->number() : double(after->percent());
+            EXPECT_DOUBLE_EQ(kept, read ? read : field == number ? 2500000.5 : 12.5);
+            // A refusal names the field with an example, as every refusal does.
+            EXPECT_EQ(
+                errors.value(0).localizedDescription(),
+                read ? QString()
+                     : TWLocalized("refusedFieldMessage")
+                           .arg(field->name(), TWFormatter::formatter().typedNumberError(typed)));
+        }
+    }
+}
+
+TEST_F(EditTransactionsAmounts, TheLowestAmountIsRefusedAsTheTransactionEditorRefusesIt)
+{
+    add(200, twDay(2024, 5, 1), kChecking, kSales, -1000, "JPY");
+    select({200});
+    ASSERT_TRUE(controller.selectField(-12));
+    textField()->setText(QStringLiteral("-9223372036854775808"));
+    save();
+    EXPECT_TRUE(codes.isEmpty());
+    EXPECT_TRUE(errors.value(0).localizedDescription().startsWith(
+        TWLocalized("refusedFieldMessage").arg(business->fieldWithIdentifier(-12)->name(), "")));
+    EXPECT_EQ(stored(200)->total(), -1000);
 }
 
 TEST_F(EditTransactionsAmounts, AnEmptyCustomNumberClearsTheValueInsteadOfStoringZero)

@@ -8,6 +8,7 @@
 
 #include "TWStoreTestSupport.h"
 #include "app/TWMenus.h"
+#include "app/TWTypedNumberField.h"
 
 #include "model/TWFormatter.h"
 
@@ -250,6 +251,29 @@ TEST_F(FieldsView, ARefusedPercentSettingLeavesTheFieldAsStored)
     ASSERT_TRUE(stored);
     EXPECT_DOUBLE_EQ(stored->percent(), 10.0);
     EXPECT_FALSE(stored->includedInTotal());
+}
+
+TEST_F(FieldsView, APercentSettingIsReadAsEveryTypedNumber)
+{
+    const TWFieldPtr tip = addField(QStringLiteral("Tip"), TWFieldTypePercentTotal);
+    fields.update();
+    fields.selectField(tip);
+    // Typed key by key: a text that does not read changes nothing and is
+    // marked when the typing ends (1.5 under de_DE was 15).
+    for (const auto &[locale, typed, percent] :
+         QList<std::tuple<const char *, QString, double>>{{"de_DE", "1.5", 1},
+                                                          {"de_DE", "2,5", 2.5},
+                                                          {"fr_FR", "3.5", 3},
+                                                          {"fa_IR", "4,5", 4}}) {
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(locale, typed).toStdString());
+        const TWLocaleGuard guard{QString::fromLatin1(locale)};
+        fields.percentTextField()->setFocus();
+        fields.percentTextField()->selectAll();
+        QTest::keyClicks(fields.percentTextField(), typed);
+        QTest::keyClick(fields.percentTextField(), Qt::Key_Return);
+        EXPECT_DOUBLE_EQ(tip->percent(), percent);
+        EXPECT_EQ(twIsRefused(fields.percentTextField()), percent != 2.5);
+    }
 }
 
 TEST_F(FieldsView, ChoicesLeftBehindThePercentPaneCannotBeDeleted)

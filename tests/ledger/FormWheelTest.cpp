@@ -15,7 +15,17 @@
 namespace
 {
 
-using FormWheel = TransactionEditorTest;
+// Each test installs the application's wheel guard; it is taken away after,
+// so that the tests that follow meet the application as they would alone.
+class FormWheel : public TransactionEditorTest
+{
+protected:
+    void TearDown() override
+    {
+        delete qApp->findChild<TWWheelGuard *>(QString(), Qt::FindDirectChildrenOnly);
+        TransactionEditorTest::TearDown();
+    }
+};
 
 // One notch of the wheel, downwards, over the middle of `widget`.
 void wheelDown(QWidget *widget)

@@ -19,6 +19,8 @@
 #include <QScrollBar>
 #include <QTableView>
 
+#include <numeric>
+
 namespace
 {
 
@@ -86,7 +88,10 @@ TEST(RegisterColumnFit, StoredWidthsShowAsStoredAndFixedColumnsGiveWayWhenShort)
                                    {120, 100, F::Amount},
                                    {120, 50, F::Text}};
     EXPECT_EQ(twShownColumnWidths(texts, 440), (QList<int>{92, 108, 120, 120, 120}));
-    EXPECT_EQ(twShownColumnWidths(texts, 300), (QList<int>{120, 120, 120, 120, 120}));
+    // Where the titles alone are wider than the list, the texts shorten
+    // their titles, to half at most, to bring the first amount whole.
+    EXPECT_EQ(twShownColumnWidths(texts, 300), (QList<int>{46, 74, 60, 120, 120}));
+    EXPECT_EQ(twShownColumnWidths(texts, 200), (QList<int>{120, 120, 120, 120, 120}));
     // Where the texts alone cannot, the accounts give way after them, then
     // the amounts before the last one, down to their widest amounts.
     EXPECT_EQ(twShownColumnWidths(texts, 340), (QList<int>{50, 90, 80, 120, 120}));
@@ -264,4 +269,29 @@ TEST(RegisterColumnFit, TheAttachmentsColumnIsTitledWithThePaperclip)
         for (int x = 0; x < shot.width(); ++x)
             strokes += QColor(shot.pixel(x, y)).lightness() < 110;
     EXPECT_GT(strokes, 6);
+}
+
+// The register as a 1024-pixel window leaves it, in the wider font that an
+// Arabic or Persian locale brings: the titles up to the deposits are wider
+// than the list, so the text columns shorten theirs and the deposits show.
+TEST(RegisterColumnFit, AWideFontStillShowsTheFirstAmountWhole)
+{
+    using F = TWColumnFit;
+    // Cleared, Date, Identifier, Payee, Description, Account 1 and 2, Repeat,
+    // Deposit, Withdrawal, Balance, Notes.
+    const QList<TWColumnFit> columns{{120, 69, F::Fixed, 81},
+                                     {120, 96, F::Fixed, 80},
+                                     {120, 80, F::Fixed, 92},
+                                     {120, 56, F::Text},
+                                     {120, 99, F::Text},
+                                     {120, 88},
+                                     {120, 88},
+                                     {120, 64, F::Fixed, 76},
+                                     {120, 130, F::Amount},
+                                     {120, 164, F::Amount},
+                                     {120, 97, F::Amount},
+                                     {120, 54, F::Text}};
+    const QList<int> widths = twShownColumnWidths(columns, 747);
+    EXPECT_EQ(widths, (QList<int>{69, 96, 80, 50, 82, 88, 88, 64, 130, 164, 120, 120}));
+    EXPECT_LE(std::accumulate(widths.cbegin(), widths.cbegin() + 9, 0), 747);
 }

@@ -169,6 +169,10 @@ TEST_F(TransactionEditorForm, NothingIsStoredThatTheUserDidNotChooseAndAListValu
         auto *picker = qobject_cast<QDateEdit *>(editor->valueViewForField(due->identifier()));
         ASSERT_TRUE(picker);
         if (std::abs(step) == 120) {
+            // The wheel steps a date only where the user has put the focus.
+            ASSERT_TRUE(twActivate(picker));
+            picker->setFocus(Qt::OtherFocusReason);
+            ASSERT_TRUE(picker->hasFocus());
             QWheelEvent wheel(QPointF(5, 5), picker->mapToGlobal(QPointF(5, 5)), QPoint(),
                               QPoint(0, step), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
                               false);

@@ -58,7 +58,8 @@ protected:
     {
         sheet->rateTextField()->setFocus();
         sheet->rateTextField()->selectAll();
-        QTest::keyClicks(sheet->rateTextField(), text);
+        // As typed (the locale's own digits too).
+        sheet->rateTextField()->insert(text);
     }
 
     std::unique_ptr<TWUnitController> sheet;
@@ -144,6 +145,34 @@ TEST_F(UnitEditorTest, UntouchedRateFieldNeverChangesTheRate)
     EXPECT_EQ(TWFormatter::formatter().doubleValueFromString(sheet->rateTextField()->text()), 4);
 }
 
+TEST_F(UnitEditorTest, RateAndPlacesAreReadAsEveryTypedNumberOrRefusedNamingTheField)
+{
+    // Locale, rate and places typed; the field refused (none: both stored).
+    int made = 0;
+    for (const auto &[locale, rate, places, refused] :
+         QList<std::tuple<const char *, QString, QString, const char *>>{
+             {"de_DE", "1.5", "2", "unitRate"},
+             {"de_DE", "1,5", "3", nullptr},
+             {"fr_FR", "1.5", "2", "unitRate"},
+             {"fa_IR", "1,5", "2", "unitRate"},
+             {"fa_IR", QString::fromUtf8("\u06F1\u066B\u06F5"), QString::fromUtf8("\u06F3"),
+              nullptr},
+             {"en_US", "1.5", "1.5", "unitDecimalPlaces"}}) {
+        SCOPED_TRACE(QStringLiteral("%1 %2 %3").arg(locale, rate, places).toStdString());
+        const TWLocaleGuard guard{QString::fromLatin1(locale)};
+        const TWUnitPtr unit = customUnit(QStringLiteral("WD%1").arg(made++));
+        unit->setRate(0.9);
+        open(unit, 1);
+        alerts.clear();
+        typeRate(rate);
+        sheet->decimalPlacesTextField()->setText(places);
+        EXPECT_EQ(save(), refused ? 0 : -1002);
+        EXPECT_DOUBLE_EQ(unit->rate(), refused ? 0.9 : 1.5 * business->homeUnit()->rate());
+        EXPECT_EQ(unit->decimalPlaces(), refused ? 2 : 3);
+        EXPECT_TRUE(!refused || alerts.value(0).startsWith(TWLocalized(refused) + ": "));
+    }
+}
+
 TEST_F(UnitEditorTest, HomeUnitRateCannotBeEdited)
 {
     open(business->homeUnit(), 1);
@@ -162,7 +191,9 @@ TEST_F(UnitEditorTest, DecimalPlacesStayInRangeAndFixedWhileInUse)
     open(widgets, 1);
     sheet->decimalPlacesTextField()->setText(QStringLiteral("300"));
     EXPECT_EQ(save(), 0);
-    EXPECT_EQ(alerts, QStringList({TWLocalized("unitDecimalPlacesWrongMessage")}));
+    EXPECT_EQ(alerts, QStringList({TWLocalized("refusedFieldMessage")
+                                       .arg(TWLocalized("unitDecimalPlaces"),
+                                            TWLocalized("wholeNumberWanted").arg("0", "6", "3"))}));
     EXPECT_EQ(widgets->decimalPlaces(), 2);
 
     // Unused: new places are fine.

@@ -23,6 +23,26 @@ TEST(FormatterDurations, ParsesClockTextAndDecimalHours)
     EXPECT_GT(f.timeValueFromString(QStringLiteral("99999999999999999999:1")), 0);
 }
 
+TEST(FormatterDurations, AreWrittenInTheLocalesDigitsAndReadBack)
+{
+    // Locale, and 2:30 and 3:00:00 as it writes them.
+    for (const auto &[locale, short230, long3h] : QList<std::tuple<const char *, QString, QString>>{
+             {"de_DE", "2:30", "3:00:00"},
+             {"fa_IR", QString::fromUtf8("\u06F2:\u06F3\u06F0"),
+              QString::fromUtf8("\u06F3:\u06F0\u06F0:\u06F0\u06F0")},
+             {"ar_EG", QString::fromUtf8("\u0662:\u0663\u0660"),
+              QString::fromUtf8("\u0663:\u0660\u0660:\u0660\u0660")}}) {
+        SCOPED_TRACE(locale);
+        const TWFormatter f{QLocale(QString::fromLatin1(locale))};
+        EXPECT_EQ(f.timeString(9000, false, 0), short230);
+        EXPECT_EQ(f.timeString(10800, true, 0), long3h);
+        for (double seconds : {605.0, -5400.0, 3600.0 * 12345})
+            EXPECT_EQ(f.typedTime(f.timeString(seconds, true, 0)), seconds) << seconds;
+    }
+    // Files keep ASCII digits.
+    EXPECT_EQ(TWFormatter(QLocale::c()).timeString(45296, true, 0), QStringLiteral("12:34:56"));
+}
+
 TEST(FormatterSizes, BytesAndPowersOf1024)
 {
     const TWFormatter f(QLocale(QStringLiteral("en_US")));

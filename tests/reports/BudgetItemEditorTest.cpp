@@ -166,15 +166,45 @@ TEST_F(BudgetItemEditorTest, ACycleOfZeroOrBelowIsRefused)
          {QStringLiteral("0"), QStringLiteral("-3"), QStringLiteral(""), QStringLiteral("1000")}) {
         sheet->cycleTextField()->setText(text);
         EXPECT_EQ(press(sheet->saveButton()), 0) << text;
-        EXPECT_EQ(alerts.last(), TWLocalized("budgetCycleInvalidMessage"));
+        EXPECT_EQ(alerts.last(), TWLocalized("refusedFieldMessage")
+                                     .arg(TWLocalized("budgetRepeatEvery"),
+                                          TWLocalized("wholeNumberWanted").arg("1", "999", "3")));
         EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->cycle(), 1u);
     }
-    // Typing a minus is not even taken.
+    // A typed minus is kept and refused, never dropped.
     sheet->cycleTextField()->clear();
     type(sheet->cycleTextField(), QStringLiteral("-3"));
-    EXPECT_EQ(sheet->cycleTextField()->text(), QStringLiteral("3"));
+    EXPECT_EQ(sheet->cycleTextField()->text(), QStringLiteral("-3"));
+    EXPECT_EQ(press(sheet->saveButton()), 0);
+    type(sheet->cycleTextField(), QStringLiteral("3"));
     EXPECT_EQ(press(sheet->saveButton()), -1002);
     EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->cycle(), 3u);
+}
+
+TEST_F(BudgetItemEditorTest, TheCycleIsAWholeNumberReadAsEveryTypedNumber)
+{
+    // Locale, text as typed, the cycle stored (0: refused, naming the field).
+    for (const auto &[locale, typed, cycle] : QList<std::tuple<const char *, QString, unsigned>>{
+             {"en_US", "1,5", 0},
+             {"de_DE", "1,5", 0},
+             {"fr_FR", "2,0", 2},
+             {"fa_IR", "1,5", 0},
+             {"fa_IR", QString::fromUtf8("\u06F1\u06F5"), 15}}) {
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(locale, typed).toStdString());
+        const TWLocaleGuard guard{QString::fromLatin1(locale)};
+        openStored(TWItemTypeAccount, kRent);
+        const std::uint32_t before = storedLine(TWItemTypeAccount, kRent)->cycle();
+        EXPECT_EQ(sheet->cycleTextField()->text(), QLocale().toString(before));
+        alerts.clear();
+        sheet->cycleTextField()->selectAll();
+        sheet->cycleTextField()->insert(typed); // as the keyboard gives it
+        EXPECT_EQ(press(sheet->saveButton()), cycle ? -1002 : 0);
+        EXPECT_EQ(storedLine(TWItemTypeAccount, kRent)->cycle(), cycle ? cycle : before);
+        EXPECT_EQ(alerts.size() == 1 && alerts.last().startsWith(TWLocalized("budgetRepeatEvery")),
+                  !cycle);
+        if (!cycle)
+            press(sheet->cancelButton());
+    }
 }
 
 TEST_F(BudgetItemEditorTest, ALineWithoutAUnitSavesTheUnitShown)

@@ -14,7 +14,9 @@
 
 #include <QCheckBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSplitter>
+#include <QTableView>
 
 TWImportTransactionsSelectController::TWImportTransactionsSelectController(QObject *parent)
     : TWLazyViewController<TWEditorController>(parent)
@@ -85,6 +87,11 @@ void TWImportTransactionsSelectController::update()
     m_import->update();
     m_all->setAccounts({});
     m_all->update();
+    // A new choice starts at the lists' left edge, wherever the last one was
+    // scrolled to: the tick and the date come first.
+    for (TWTransactionsController *list : {m_import, m_all})
+        if (QTableView *table = list->tableView())
+            table->horizontalScrollBar()->setValue(table->horizontalScrollBar()->minimum());
 
     m_accountPopUp->clear();
     m_popUpAccounts.clear();

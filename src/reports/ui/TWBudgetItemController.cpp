@@ -21,7 +21,6 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -59,9 +58,9 @@ void TWBudgetItemController::build()
     m_cycles = new QCheckBox(TWLocalized("budgetRepeatEvery"), view);
     m_cycles->setProperty("tag", 4);
     m_cycle = new QLineEdit(view);
-    // Digits only, at most three: a count from 1 to 999 (Save checks the range).
-    m_cycle->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), m_cycle));
+    // A count from 1 to 999, in the locale's digits (Save checks it); a
+    // refusal names it by its check box's title.
+    m_cycle->setAccessibleName(TWLocalized("budgetRepeatEvery"));
     m_cycle->setAlignment(Qt::AlignRight);
     m_cycle->setMaximumWidth(60);
     m_cycle->setProperty("tag", 4);
@@ -207,7 +206,7 @@ void TWBudgetItemController::updateCycleControls()
     const TWBudgetItem &line = *m_editBudgetItem;
     const bool cycles = line.cycleUnit() != TWBudgetCycleUnitNone;
     m_cycles->setChecked(cycles);
-    m_cycle->setText(cycles ? QString::number(line.cycle()) : QString());
+    m_cycle->setText(cycles ? TWFormatter::formatter().locale().toString(line.cycle()) : QString());
     const QSignalBlocker blocker(m_cycleUnitPopUp);
     if (!cycles || !m_cycleUnitPopUp->selectItemWithTag(int(line.cycleUnit())))
         m_cycleUnitPopUp->selectItemWithTag(int(TWBudgetCycleUnitDay));
@@ -235,11 +234,9 @@ void TWBudgetItemController::commitCycleField()
 {
     if (!m_editBudgetItem || m_editBudgetItem->cycleUnit() == TWBudgetCycleUnitNone)
         return;
-    bool ok = false;
-    const int cycle = m_cycle->text().trimmed().toInt(&ok);
     // Only a count that can be stored; Save refuses the field otherwise.
-    if (ok && cycle >= 1 && cycle <= kMaximumCycle)
-        m_editBudgetItem->setCycle(std::uint32_t(cycle));
+    if (const std::optional<qint64> cycle = twTypedWholeNumber(m_cycle->text(), 1, kMaximumCycle))
+        m_editBudgetItem->setCycle(std::uint32_t(*cycle));
 }
 
 void TWBudgetItemController::doUnitPopUp()
@@ -342,16 +339,9 @@ void TWBudgetItemController::doSave(int tag)
     }
     if (twExplainFirstRefusedField(m_view))
         return;
-    if (m_editBudgetItem->cycleUnit() != TWBudgetCycleUnitNone) {
-        bool ok = false;
-        const int cycle = m_cycle->text().trimmed().toInt(&ok);
-        if (!ok || cycle < 1 || cycle > kMaximumCycle) {
-            showAlert(QStringLiteral("budgetCycleInvalidMessage"));
-            m_cycle->setFocus();
-            m_cycle->selectAll();
-            return;
-        }
-    }
+    if (m_editBudgetItem->cycleUnit() != TWBudgetCycleUnitNone &&
+        !twReadWholeNumber(m_cycle, 1, kMaximumCycle))
+        return;
     if (m_business) {
         const TWErrorResult error = m_mode == TWEditorMode::Existing
                                         ? m_business->updateBudgetItem(m_editBudgetItem, true)
