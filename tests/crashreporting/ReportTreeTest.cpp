@@ -100,9 +100,10 @@ TEST_F(ReportTree, ACachePathThatIsNoUtf8StaysItsOwnBytes)
     }
     EXPECT_EQ(made, QList<QByteArray>{"caf\xe9"});
     for (const QByteArray &name : made)
-        ::nftw(QFile::encodeName(temporary.path()) + '/' + name,
-               [](const char *path, const struct stat *, int, FTW *) { return ::remove(path); }, 16,
-               FTW_DEPTH | FTW_PHYS);
+        ::nftw(
+            QFile::encodeName(temporary.path()) + '/' + name,
+            [](const char *path, const struct stat *, int, FTW *) { return ::remove(path); }, 16,
+            FTW_DEPTH | FTW_PHYS);
 }
 
 // The prepared folder swapped for a link after the start looked at it: the package is written in

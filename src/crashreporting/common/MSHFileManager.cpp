@@ -36,6 +36,15 @@ QString join(const QString &folder, const QString &name)
     return folder + QLatin1Char('/') + name;
 }
 
+// Makes every missing folder of the path (the cache folder, above the tree: the user's own).
+void makeFoldersAt(const QByteArray &path)
+{
+    for (qsizetype at = 1; at <= path.size(); ++at) {
+        if (at == path.size() || path.at(at) == '/')
+            ::mkdir(path.left(at).constData(), 0755);
+    }
+}
+
 // The path in one form: no empty or "." component, ".." taken back a level, no trailing "/".
 QByteArray cleanNativePath(const QByteArray &path)
 {
@@ -298,10 +307,7 @@ MSHFileManager::MSHFileManager()
     // A cache folder whose name is no UTF-8 has no QString of its own: the tree's paths go
     // through a descriptor of it held open, so that every path names the folder itself.
     if (QFile::encodeName(base) != m_base) {
-        for (qsizetype at = 1; at <= m_base.size(); ++at) {
-            if (at == m_base.size() || m_base.at(at) == '/')
-                ::mkdir(m_base.left(at).constData(), 0755);
-        }
+        makeFoldersAt(m_base);
         m_baseDescriptor = ::open(m_base.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         if (m_baseDescriptor >= 0)
             base = QStringLiteral("/proc/self/fd/%1").arg(m_baseDescriptor);
@@ -413,11 +419,7 @@ int MSHFileManager::openNames(const QList<QByteArray> &names, bool create) const
 {
     int folder = ::open(m_base.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0 && create && errno == ENOENT) {
-        // The cache folder itself (the user's own, above the tree) is made by its path.
-        for (qsizetype at = 1; at <= m_base.size(); ++at) {
-            if (at == m_base.size() || m_base.at(at) == '/')
-                ::mkdir(m_base.left(at).constData(), 0755);
-        }
+        makeFoldersAt(m_base);
         folder = ::open(m_base.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     }
     if (folder < 0)
