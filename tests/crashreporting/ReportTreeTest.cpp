@@ -134,6 +134,13 @@ TEST_F(ReportTree, APreparedFolderSwappedForALinkIsNeverWrittenThrough)
     ASSERT_FALSE(packaging.finalPath().isEmpty());
     EXPECT_FALSE(QFileInfo(prepared).isSymLink());
     EXPECT_EQ(files.preparedPathContents(), QStringList{packaging.finalPath()});
+
+    // So is the folder of the running launch, when active was swapped after the start's look.
+    ASSERT_TRUE(QDir().rename(files.activePath(), files.activePath() + QStringLiteral("-moved")));
+    ASSERT_TRUE(QFile::link(elsewhere, files.activePath()));
+    EXPECT_FALSE(files.setupNewPathForExecutionIdentifier(QStringLiteral("RUN")).isEmpty());
+    EXPECT_EQ(names(elsewhere), QStringList());
+    EXPECT_EQ(files.activePathContents(), QStringList{files.activePath() + QStringLiteral("/RUN")});
 }
 
 // A file system mounted inside the tree (a bind mount in a report folder or a stage folder) is
