@@ -807,7 +807,8 @@ TEST_F(CrashReportingEndToEnd, ASettledLineNamingAnythingButAChildOfAStageRemove
 }
 
 // A stage folder that is a link (to a folder of files) or a folder of another user's: nothing in
-// it is listed or removed; a link is removed as a link and the component makes its own folder.
+// it is listed or removed; a link is removed as a link, a folder of another user's is set aside
+// whole beside it, and the component makes its own folder, so that reporting goes on.
 struct ForeignStage {
     const char *stage;
     bool link;
@@ -842,14 +843,26 @@ TEST_P(CrashReportingForeignStage, EveryFileInItIsStillThereAfterAStart)
     ASSERT_GT(before.size(), 40);
 
     launch(2000);
+    if (!GetParam().link) {
+        const QStringList aside =
+            QDir(root()).entryList({QLatin1Char('.') + QLatin1String(GetParam().stage) + "*"},
+                                   QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+        ASSERT_EQ(aside.size(), 1) << launchLog.constData();
+        victim = root() + QLatin1Char('/') + aside.first();
+        EXPECT_TRUE(launchLog.contains("aside")) << launchLog.constData();
+    }
     const QStringList after = treeOf(victim);
     for (const QString &entry : before)
         EXPECT_TRUE(after.contains(entry)) << entry.toStdString() << " is gone";
     EXPECT_TRUE(uploads().isEmpty());
-    if (GetParam().link)
-        EXPECT_FALSE(QFileInfo(stage).isSymLink());
-    else
-        EXPECT_TRUE(launchLog.contains("not a folder of this user's")) << launchLog.constData();
+    EXPECT_FALSE(QFileInfo(stage).isSymLink());
+    // The reports where a link led are not sent, and the log says where they are left.
+    if (GetParam().link) {
+        EXPECT_TRUE(launchLog.contains(QFile::encodeName(victim))) << launchLog.constData();
+    }
+    // The launch recorded itself: its own folder in an active folder of its own.
+    EXPECT_EQ(QFileInfo(root() + QStringLiteral("/active")).ownerId(), ::geteuid());
+    EXPECT_EQ(entries(QStringLiteral("active")).size(), 1) << launchLog.constData();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -859,6 +872,58 @@ INSTANTIATE_TEST_SUITE_P(
                       ForeignStage{"pending", true}, ForeignStage{"active", false},
                       ForeignStage{"processing", false}, ForeignStage{"prepared", false},
                       ForeignStage{"outgoing", false}));
+
+// A link at the structure folder or at any folder above it, down from the cache folder, leads
+// nowhere: what it points at (a folder laid out as the tree, with a record of settled reports)
+// is left exactly as it was, and the launch makes its own folders and records itself.
+class CrashReportingLinkAbove : public CrashReportingEndToEnd,
+                                public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(CrashReportingLinkAbove, NothingWhereItLeadsIsReadMadeOrRemoved)
+{
+    // The level made a link, counted up from the structure folder.
+    QString level = root();
+    QString below;
+    for (int up = 0; up < GetParam(); ++up) {
+        below.prepend(QLatin1Char('/') + QFileInfo(level).fileName());
+        level = QFileInfo(level).path();
+    }
+    const QString victim = temporary.filePath(QStringLiteral("victim"));
+    for (const char *stage : {"active", "processing", "prepared", "outgoing"})
+        fillHomeLikeFolder(victim + below + QLatin1Char('/') + QLatin1String(stage));
+    twCrashTestWriteFile(victim + below + QStringLiteral("/settled"), "kept for years\n");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(level).path()));
+    ASSERT_TRUE(QFile::link(victim, level));
+    const QStringList before = treeOf(victim);
+
+    launch(1500);
+    EXPECT_EQ(treeOf(victim), before);
+    EXPECT_EQ(twCrashTestReadFile(victim + below + QStringLiteral("/settled")),
+              QByteArray("kept for years\n"));
+    EXPECT_TRUE(uploads().isEmpty());
+    EXPECT_FALSE(QFileInfo(level).isSymLink());
+    EXPECT_EQ(entries(QStringLiteral("active")).size(), 1) << launchLog.constData();
+}
+
+INSTANTIATE_TEST_SUITE_P(Levels, CrashReportingLinkAbove, ::testing::Values(0, 1, 2));
+
+// A folder of another user's above the stage folders (a tree a run as root finds in a user's
+// cache): it is left with a log line, and nothing is made in it before the start gives up.
+TEST_F(CrashReportingEndToEnd, AForeignFolderAboveTheStagesGetsNothingMadeInIt)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can make a folder of another user's";
+    const QString bundle = QFileInfo(root()).path();
+    ASSERT_TRUE(QDir().mkpath(bundle));
+    twCrashTestGiveAway(bundle);
+
+    launch(1000);
+    EXPECT_EQ(QDir(bundle).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList());
+    EXPECT_TRUE(launchLog.contains("not a folder of this user's")) << launchLog.constData();
+}
 
 // Folders that look like reports but hold no record (an empty record file, a folder by a
 // record's name, a link to a record) never push a real report out, are never sent, and go.

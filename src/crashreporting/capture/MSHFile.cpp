@@ -414,11 +414,19 @@ namespace
 // Reads at most `keep` bytes of the regular file at path, opened without following a link;
 // nothing for any other entry, a file with a second name (a hard link is another file's, never
 // one of ours), one larger than `limit`, or an empty one unless `emptyIsRead`.
+std::optional<QByteArray> readRegularFileAt(int fd, qint64 limit, qint64 keep, bool emptyIsRead);
+
 std::optional<QByteArray> readRegularFile(const QString &path, qint64 limit, qint64 keep,
                                           bool emptyIsRead)
 {
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    return readRegularFileAt(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK),
+        limit, keep, emptyIsRead);
+}
+
+// The same for a file opened already (or -1); the descriptor is closed.
+std::optional<QByteArray> readRegularFileAt(int fd, qint64 limit, qint64 keep, bool emptyIsRead)
+{
     if (fd < 0)
         return std::nullopt;
     struct stat status {
@@ -454,6 +462,12 @@ std::optional<QByteArray> readRegularFile(const QString &path, qint64 limit, qin
 std::optional<QByteArray> MSHFileReadRegular(const QString &path, qint64 limit)
 {
     return readRegularFile(path, limit, limit, true);
+}
+
+std::optional<QByteArray> MSHFileReadRegularAt(int folder, const char *name, qint64 limit)
+{
+    return readRegularFileAt(::openat(folder, name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK),
+                             limit, limit, true);
 }
 
 bool MSHFileIsRecord(const QString &path)

@@ -65,6 +65,8 @@ inline constexpr qint64 MSHRecordFileReadLimit = 6 * 1024 * 1024;
 // The whole file, when it is a regular file of one name (not a link, not a hard link; checked on
 // the opened descriptor) of at most `limit` bytes; none otherwise.
 std::optional<QByteArray> MSHFileReadRegular(const QString &path, qint64 limit);
+// The same for the entry of the open folder.
+std::optional<QByteArray> MSHFileReadRegularAt(int folder, const char *name, qint64 limit);
 
 // Whether the file is a record: a regular file of one name, not empty, no larger than
 // MSHRecordFileReadLimit, of which a line parses as a JSON object (its first line is read alone

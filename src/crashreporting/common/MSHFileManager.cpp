@@ -36,6 +36,33 @@ QString join(const QString &folder, const QString &name)
     return folder + QLatin1Char('/') + name;
 }
 
+// Makes every missing folder of the path (the cache folder, above the tree: the user's own).
+void makeFoldersAt(const QByteArray &path)
+{
+    for (qsizetype at = 1; at <= path.size(); ++at) {
+        if (at == path.size() || path.at(at) == '/')
+            ::mkdir(path.left(at).constData(), 0755);
+    }
+}
+
+// The path in one form: no empty or "." component, ".." taken back a level, no trailing "/".
+QByteArray cleanNativePath(const QByteArray &path)
+{
+    QList<QByteArray> kept;
+    for (const QByteArray &component : path.split('/')) {
+        if (component.isEmpty() || component == ".")
+            continue;
+        if (component == ".." && !kept.isEmpty() && kept.last() != "..")
+            kept.removeLast();
+        else if (component != ".." || !path.startsWith('/'))
+            kept.append(component);
+    }
+    const QByteArray joined = kept.join('/');
+    if (path.startsWith('/'))
+        return '/' + joined;
+    return joined.isEmpty() ? QByteArrayLiteral(".") : joined;
+}
+
 // Gives the owner read, write and search permission on a folder of ours, through a descriptor
 // of the folder itself: a link put in its place is never followed.
 void openUpOwnFolder(int parent, const char *name)
@@ -74,6 +101,17 @@ std::vector<QByteArray> namesIn(int folder)
     return names;
 }
 
+// Whether the entry of the open folder is where a file system is mounted (a bind mount of a
+// folder of the same file system too, which keeps its device number).
+bool isMountRootAt(int folder, const char *name)
+{
+    struct statx status {
+    };
+    return ::statx(folder, name, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &status) == 0 &&
+           (status.stx_attributes_mask & STATX_ATTR_MOUNT_ROOT) != 0 &&
+           (status.stx_attributes & STATX_ATTR_MOUNT_ROOT) != 0;
+}
+
 // Opens the folder entry of the open folder to empty it: never through a link, and only the
 // folder that was looked at (one of ours that blocks its own removal is opened up first).
 int openFolderEntry(int parent, const char *name, const struct stat &status)
@@ -95,12 +133,19 @@ int openFolderEntry(int parent, const char *name, const struct stat &status)
 // Removes the entry of the open folder as what it is: anything but a folder is unlinked (a link
 // as a link, a hard link as one name of its file); a folder is emptied first, however deep, with
 // one level open at a time: each way back up is checked to lead to the folder it came from.
+// Nothing on another device than the folder it lies in (a file system mounted there) is touched.
 bool removeEntryAt(int parent, const char *name)
 {
     struct stat status {
     };
-    if (::fstatat(parent, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+    struct stat folder {
+    };
+    if (::fstat(parent, &folder) != 0 || ::fstatat(parent, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
         return false;
+    if (status.st_dev != folder.st_dev || isMountRootAt(parent, name)) {
+        errno = EXDEV;
+        return false;
+    }
     if (!S_ISDIR(status.st_mode))
         return ::unlinkat(parent, name, 0) == 0;
     struct Level {
@@ -124,6 +169,10 @@ bool removeEntryAt(int parent, const char *name)
             };
             if (::fstatat(current, entry.constData(), &child, AT_SYMLINK_NOFOLLOW) != 0) {
                 level.whole = level.whole && errno == ENOENT;
+                continue;
+            }
+            if (child.st_dev != level.device || isMountRootAt(current, entry.constData())) {
+                level.whole = false;
                 continue;
             }
             if (!S_ISDIR(child.st_mode)) {
@@ -169,38 +218,46 @@ bool removeEntryAt(int parent, const char *name)
     }
 }
 
-// A name a stage folder's own child may have: one component, not hidden (hidden names are the
-// component's passing ones), and nothing that would break a line of the settled record.
-bool isChildName(const QString &name)
-{
-    if (name.isEmpty() || name.size() > 255 || name.startsWith(QLatin1Char('.')))
-        return false;
-    return std::ranges::none_of(name, [](QChar c) {
-        return c == QLatin1Char('/') || c.isSpace() || c.unicode() < 0x20 || c.unicode() == 0x7f;
-    });
-}
-
 // The stage folders, each the component's own: never a link, never another user's.
 const QStringList stageNames = {QStringLiteral("active"), QStringLiteral("pending"),
                                 QStringLiteral("processing"), QStringLiteral("prepared"),
                                 QStringLiteral("outgoing")};
 
-// Opens the stage folder of the open structure folder, never through a link, and only when it
-// is a folder of the running user's.
-int openStageAt(int structure, const QString &stage)
+// Opens the folder entry of the open folder, never through a link, and only when it is a folder
+// of the running user's; with `device`, only one on that device.
+int openOwnFolderAt(int parent, const char *name, const dev_t *device)
 {
-    const int folder = ::openat(structure, QFile::encodeName(stage).constData(),
-                                O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folder < 0)
         return -1;
     struct stat status {
     };
-    if (::fstat(folder, &status) != 0 || status.st_uid != ::geteuid()) {
+    if (::fstat(folder, &status) != 0 || status.st_uid != ::geteuid() ||
+        (device && (status.st_dev != *device || isMountRootAt(parent, name)))) {
         ::close(folder);
-        errno = EPERM;
+        errno = status.st_uid != ::geteuid() ? EPERM : EXDEV;
         return -1;
     }
     return folder;
+}
+
+// Opens the stage folder of the open structure folder: never through a link, only a folder of
+// the running user's, and only one on the structure folder's own device.
+int openStageAt(int structure, const QString &stage)
+{
+    struct stat status {
+    };
+    if (::fstat(structure, &status) != 0)
+        return -1;
+    return openOwnFolderAt(structure, QFile::encodeName(stage).constData(), &status.st_dev);
+}
+
+// Where the link at the name leads, for a log line.
+QString linkTarget(int folder, const char *name)
+{
+    char target[4096];
+    const ssize_t length = ::readlinkat(folder, name, target, sizeof(target) - 1);
+    return length < 0 ? QStringLiteral("?") : QFile::decodeName(QByteArray(target, length));
 }
 
 // Closes the descriptor and leaves errno as it was.
@@ -231,16 +288,36 @@ bool isHiddenLaunchFolderName(const QString &name)
 
 } // namespace
 
-MSHFileManager::MSHFileManager() : m_rootPath(defaultRootPath())
+MSHFileManager::MSHFileManager()
+    : m_base(cacheFolderPath()), m_chain{QByteArrayLiteral("com.mishap.data"),
+                                         QFile::encodeName(pathNamespace())}
 {
+    QString base = QFile::decodeName(m_base);
+    // A cache folder whose name is no UTF-8 has no QString of its own: the tree's paths go
+    // through a descriptor of it held open, so that every path names the folder itself.
+    if (QFile::encodeName(base) != m_base) {
+        makeFoldersAt(m_base);
+        m_baseDescriptor = ::open(m_base.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (m_baseDescriptor >= 0)
+            base = QStringLiteral("/proc/self/fd/%1").arg(m_baseDescriptor);
+    }
+    m_basePath = QDir::cleanPath(base);
+    m_rootPath = QDir::cleanPath(base + QStringLiteral("/com.mishap.data/") + pathNamespace());
 }
 
-MSHFileManager::MSHFileManager(const QString &rootPath) : m_rootPath(rootPath)
+MSHFileManager::MSHFileManager(const QString &rootPath)
 {
+    // Cleaned once: every path of the tree is made from it, and compares in that one form. The
+    // folder given is the one the tree hangs from, as the cache folder is.
+    m_rootPath = QDir::cleanPath(rootPath);
+    m_basePath = m_rootPath;
+    m_base = cleanNativePath(QFile::encodeName(m_rootPath));
 }
 
 MSHFileManager::~MSHFileManager()
 {
+    if (m_baseDescriptor >= 0)
+        ::close(m_baseDescriptor);
     for (const int descriptor : m_folderLocks)
         ::close(descriptor);
     for (const int descriptor : std::as_const(m_claims))
@@ -255,8 +332,22 @@ QString MSHFileManager::pathNamespace()
 
 QString MSHFileManager::defaultRootPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
-           QStringLiteral("/com.mishap.data/") + pathNamespace();
+    return QDir::cleanPath(QFile::decodeName(cacheFolderPath()) +
+                           QStringLiteral("/com.mishap.data/") + pathNamespace());
+}
+
+QByteArray MSHFileManager::cacheFolderPath()
+{
+    // Read as bytes: a QString would put U+FFFD for a byte that is no UTF-8, and the tree
+    // would be made in a folder of that other name.
+    QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    if (!cache.startsWith('/')) {
+        const QByteArray home = qgetenv("HOME");
+        cache = home.startsWith('/') ? home + QByteArrayLiteral("/.cache")
+                                     : QFile::encodeName(QStandardPaths::writableLocation(
+                                           QStandardPaths::GenericCacheLocation));
+    }
+    return cleanNativePath(cache);
 }
 
 QString MSHFileManager::structurePath() const
@@ -289,6 +380,170 @@ QString MSHFileManager::outgoingPath() const
     return join(structurePath(), QStringLiteral("outgoing"));
 }
 
+std::optional<QList<QByteArray>> MSHFileManager::namesFromBase(const QString &path) const
+{
+    if (path.isEmpty())
+        return std::nullopt;
+    const QString clean = QDir::cleanPath(path);
+    if (clean == m_rootPath)
+        return m_chain;
+    if (clean.startsWith(m_rootPath + QLatin1Char('/'))) {
+        QList<QByteArray> names = m_chain;
+        for (const QString &name :
+             clean.mid(m_rootPath.size()).split(QLatin1Char('/'), Qt::SkipEmptyParts))
+            names.append(QFile::encodeName(name));
+        return names;
+    }
+    // The base itself, or a level between it and the root.
+    QString level = m_basePath;
+    for (qsizetype count = 0; count < m_chain.size(); ++count) {
+        if (clean == level)
+            return m_chain.mid(0, count);
+        level = QDir::cleanPath(level + QLatin1Char('/') + QFile::decodeName(m_chain[count]));
+    }
+    return std::nullopt;
+}
+
+int MSHFileManager::openNames(const QList<QByteArray> &names, bool create) const
+{
+    int folder = ::open(m_base.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0 && create && errno == ENOENT) {
+        makeFoldersAt(m_base);
+        folder = ::open(m_base.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    if (folder < 0)
+        return -1;
+    // The levels down to the stage folders are checked to be ours; from the structure folder
+    // down, every level is on its device.
+    const qsizetype structureLevel = m_chain.size();
+    struct stat structure {
+    };
+    for (qsizetype level = 0; level < names.size(); ++level) {
+        const QByteArray &name = names[level];
+        if (name.isEmpty() || name == "." || name == ".." || name.contains('/')) {
+            closeKeepingError(folder);
+            errno = EINVAL;
+            return -1;
+        }
+        bool made = false;
+        if (create && level <= structureLevel) {
+            made = ::mkdirat(folder, name.constData(), 0755) == 0;
+            struct stat status {
+            };
+            // A link in a level's place is removed as a link and the level made anew; nothing is
+            // made through it.
+            if (!made && ::fstatat(folder, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+                S_ISLNK(status.st_mode)) {
+                MSHLog("[FileManager]",
+                       QStringLiteral("Removing %1: a link (to %2) in place of a folder of the "
+                                      "report tree")
+                           .arg(QFile::decodeName(name), linkTarget(folder, name.constData())));
+                made = ::unlinkat(folder, name.constData(), 0) == 0 &&
+                       ::mkdirat(folder, name.constData(), 0755) == 0;
+            }
+        }
+        int next = -1;
+        if (level <= structureLevel + 1)
+            next = openOwnFolderAt(folder, name.constData(),
+                                   level > structureLevel ? &structure.st_dev : nullptr);
+        else
+            next =
+                ::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        closeKeepingError(folder);
+        if (next < 0)
+            return -1;
+        // The mode asked for, whatever the process's file-creation mask.
+        if (made)
+            ::fchmod(next, 0755);
+        if (level == structureLevel && ::fstat(next, &structure) != 0) {
+            closeKeepingError(next);
+            return -1;
+        }
+        folder = next;
+    }
+    return folder;
+}
+
+int MSHFileManager::openStructure(bool create) const
+{
+    return openNames(m_chain + QList<QByteArray>{QByteArrayLiteral("v3")}, create);
+}
+
+int MSHFileManager::openParent(const QString &path, QByteArray &name) const
+{
+    const QFileInfo info(QDir::cleanPath(path));
+    const QString own = info.fileName();
+    if (path.isEmpty() || own.isEmpty() || own == QStringLiteral(".") ||
+        own == QStringLiteral("..")) {
+        errno = path.isEmpty() ? ENOENT : EINVAL;
+        return -1;
+    }
+    name = QFile::encodeName(own);
+    return openFolder(info.path());
+}
+
+bool MSHFileManager::entryStatus(const QString &path, struct stat &status) const
+{
+    if (!namesFromBase(path))
+        return !path.isEmpty() && ::lstat(QFile::encodeName(path).constData(), &status) == 0;
+    QByteArray name;
+    const int parent = openParent(path, name);
+    if (parent < 0)
+        return false;
+    const bool found = ::fstatat(parent, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+    closeKeepingError(parent);
+    return found;
+}
+
+int MSHFileManager::openEntry(const QString &path, int flags, mode_t mode) const
+{
+    if (!namesFromBase(path))
+        return path.isEmpty() ? -1
+                              : ::open(QFile::encodeName(path).constData(),
+                                       flags | O_NOFOLLOW | O_CLOEXEC, mode);
+    QByteArray name;
+    const int parent = openParent(path, name);
+    if (parent < 0)
+        return -1;
+    const int descriptor = ::openat(parent, name.constData(), flags | O_NOFOLLOW | O_CLOEXEC, mode);
+    closeKeepingError(parent);
+    return descriptor;
+}
+
+bool MSHFileManager::isFolderInTree(const QString &path) const
+{
+    struct stat status {
+    };
+    return entryStatus(path, status) && S_ISDIR(status.st_mode);
+}
+
+bool MSHFileManager::isFolderAtPath(int folder, const QString &path) const
+{
+    struct stat opened {
+    };
+    struct stat named {
+    };
+    const int current = openFolder(path);
+    const bool same = current >= 0 && ::fstat(folder, &opened) == 0 &&
+                      ::fstat(current, &named) == 0 && opened.st_dev == named.st_dev &&
+                      opened.st_ino == named.st_ino;
+    if (current >= 0)
+        ::close(current);
+    return same;
+}
+
+int MSHFileManager::openStage(const QString &path)
+{
+    const QFileInfo info(QDir::cleanPath(path));
+    const int folder = openFolder(path);
+    if (folder >= 0 || info.path() != structurePath() || !stageNames.contains(info.fileName()))
+        return folder;
+    const bool outgoing = info.fileName() == QStringLiteral("outgoing");
+    if (!prepareStageFolder(info.fileName(), outgoing ? 0700 : 0755, true))
+        return -1;
+    return openFolder(path);
+}
+
 bool MSHFileManager::createOutgoingDirectory()
 {
     return prepareStageFolder(QStringLiteral("outgoing"), 0700, true);
@@ -297,6 +552,32 @@ bool MSHFileManager::createOutgoingDirectory()
 bool MSHFileManager::createDirectoryAtPath(const QString &path)
 {
     const QString absolute = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    if (const std::optional<QList<QByteArray>> names = namesFromBase(absolute)) {
+        // Down to the structure folder every missing level is made; below it, the folder in its
+        // stage folder, never through a link.
+        int folder = -1;
+        if (names->size() <= m_chain.size() + 1) {
+            folder = openNames(*names, true);
+        } else {
+            const int parent = openNames(names->mid(0, names->size() - 1), true);
+            const QByteArray &name = names->last();
+            const bool made = parent >= 0 && ::mkdirat(parent, name.constData(), 0755) == 0;
+            if (parent >= 0 && (made || errno == EEXIST))
+                folder = ::openat(parent, name.constData(),
+                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (folder >= 0 && made)
+                ::fchmod(folder, 0755);
+            if (parent >= 0)
+                closeKeepingError(parent);
+        }
+        if (folder < 0) {
+            MSHLog("[FileManager]",
+                   QStringLiteral("Unable to create directory %1 (%2)").arg(path, errorText()));
+            return false;
+        }
+        ::close(folder);
+        return true;
+    }
     // Every missing level is made with 0755, whatever the process's file-creation mask.
     QStringList missing;
     QString level = absolute;
@@ -339,17 +620,23 @@ MSHFileManager::entriesBeyondBounds(const QString &directory, int keep, qint64 m
         qint64 modified;
     };
     std::vector<Entry> entries;
+    const int folder = openFolder(directory);
     for (const QString &path : contentsOfDirectory(directory)) {
         if (counts && !counts(path))
             continue;
         struct stat status {
         };
         // The entry itself (a link is dated by the link): anything unreadable counts as oldest.
-        const qint64 modified = ::lstat(QFile::encodeName(path).constData(), &status) == 0
-                                    ? qint64(status.st_mtime)
-                                    : 0;
+        const qint64 modified =
+            folder >= 0 &&
+                    ::fstatat(folder, QFile::encodeName(QFileInfo(path).fileName()).constData(),
+                              &status, AT_SYMLINK_NOFOLLOW) == 0
+                ? qint64(status.st_mtime)
+                : 0;
         entries.push_back({path, modified});
     }
+    if (folder >= 0)
+        ::close(folder);
     std::sort(entries.begin(), entries.end(),
               [](const Entry &a, const Entry &b) { return a.modified > b.modified; });
     const qint64 oldest = QDateTime::currentSecsSinceEpoch() - maximumAgeSeconds;
@@ -382,12 +669,11 @@ MSHFileManager::reportsBeyondBounds(const std::function<bool(const QString &)> &
         beyond += entriesBeyondBounds(
             folder, reportsKept, reportsMaximumAgeSeconds,
             [&](const QString &path) { return kept(path) && (!isReport || isReport(path)); });
-    const auto isPackage = [&kept](const QString &path) {
+    const auto isPackage = [this, &kept](const QString &path) {
         struct stat status {
         };
         return kept(path) && isPackageName(QFileInfo(path).fileName()) &&
-               ::lstat(QFile::encodeName(path).constData(), &status) == 0 &&
-               S_ISREG(status.st_mode);
+               entryStatus(path, status) && S_ISREG(status.st_mode);
     };
     for (const QString &folder : {preparedPath(), outgoingPath()})
         beyond += entriesBeyondBounds(folder, reportsKept, reportsMaximumAgeSeconds, isPackage);
@@ -418,18 +704,9 @@ void MSHFileManager::makeOwnFolderReadable(const QString &path)
 
 int MSHFileManager::openFolder(const QString &path) const
 {
-    const QString clean = QDir::cleanPath(path);
-    const QFileInfo info(clean);
-    if (info.path() == QDir::cleanPath(structurePath()) && stageNames.contains(info.fileName())) {
-        const int structure = ::open(QFile::encodeName(structurePath()).constData(),
-                                     O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (structure < 0)
-            return -1;
-        const int stage = openStageAt(structure, info.fileName());
-        closeKeepingError(structure);
-        return stage;
-    }
-    return ::open(QFile::encodeName(clean).constData(),
+    if (const std::optional<QList<QByteArray>> names = namesFromBase(path))
+        return openNames(*names, false);
+    return ::open(QFile::encodeName(QDir::cleanPath(path)).constData(),
                   O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
 }
 
@@ -446,73 +723,100 @@ QStringList MSHFileManager::namesInFolder(const QString &folder) const
     return names;
 }
 
+bool MSHFileManager::replaceStageEntry(int structure, const QString &stage,
+                                       const struct stat &status)
+{
+    const QString path = join(structurePath(), stage);
+    const QByteArray name = QFile::encodeName(stage);
+    if (S_ISLNK(status.st_mode)) {
+        // What a link leads to is never looked at: the link alone goes, and what it led to is
+        // left where it is.
+        MSHLog("[FileManager]", QStringLiteral("Removing %1: a link in place of a report folder; "
+                                               "the reports in %2, where it led, are left there "
+                                               "and not sent")
+                                    .arg(path, linkTarget(structure, name.constData())));
+    } else if (!S_ISDIR(status.st_mode)) {
+        MSHLog("[FileManager]",
+               QStringLiteral("Removing %1: a file in place of a report folder").arg(path));
+    } else {
+        // Another user's folder (left by a run as another user) or one on another device: set
+        // aside inside the structure folder, which is ours, and never read or emptied.
+        const QByteArray aside = '.' + name + QByteArrayLiteral(".set-aside-") +
+                                 QUuid::createUuid().toString(QUuid::Id128).toLatin1();
+        const bool moved =
+            ::renameat(structure, name.constData(), structure, aside.constData()) == 0;
+        MSHLog("[FileManager]",
+               moved ? QStringLiteral("Setting %1 aside as %2: not a folder of this user's on this "
+                                      "device; what it holds is left there")
+                           .arg(path, QFile::decodeName(aside))
+                     : QStringLiteral("Unable to set %1 aside (%2)").arg(path, errorText()));
+        return moved;
+    }
+    if (::unlinkat(structure, name.constData(), 0) == 0 || errno == ENOENT)
+        return true;
+    MSHLog("[FileManager]", QStringLiteral("Unable to remove %1 (%2)").arg(path, errorText()));
+    return false;
+}
+
 bool MSHFileManager::prepareStageFolder(const QString &stage, mode_t mode, bool create)
 {
     const QString path = join(structurePath(), stage);
-    const int structure =
-        ::open(QFile::encodeName(structurePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (structure < 0) {
-        MSHLog("[FileManager]",
-               QStringLiteral("Unable to create directory %1 (%2)").arg(path, errorText()));
-        return false;
-    }
     const QByteArray name = QFile::encodeName(stage);
-    struct stat status {
-    };
-    if (::fstatat(structure, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-        !S_ISDIR(status.st_mode)) {
-        // What a link leads to is never looked at: the link alone goes.
-        MSHLog(
-            "[FileManager]",
-            QStringLiteral("Removing %1: a link or a file in place of a report folder").arg(path));
-        if (::unlinkat(structure, name.constData(), 0) != 0)
+    // Looked at again when it changes under us: a stage folder swapped for a moment never turns
+    // reporting off.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int structure = openStructure(false);
+        if (structure < 0) {
             MSHLog("[FileManager]",
-                   QStringLiteral("Unable to remove %1 (%2)").arg(path, errorText()));
-    }
-    if (::fstatat(structure, name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+                   QStringLiteral("Unable to create directory %1 (%2)").arg(path, errorText()));
+            return false;
+        }
+        struct stat status {
+        };
+        if (::fstatat(structure, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+            const int folder = openStageAt(structure, stage);
+            if (folder >= 0) {
+                ::close(folder);
+                ::close(structure);
+                return true;
+            }
+            if (errno != ENOENT)
+                replaceStageEntry(structure, stage, status);
+        }
         if (!create) {
             ::close(structure);
             return true;
         }
-        if (::mkdirat(structure, name.constData(), mode) != 0 && errno != EEXIST) {
+        const bool made = ::mkdirat(structure, name.constData(), mode) == 0;
+        if (!made && errno != EEXIST) {
             MSHLog("[FileManager]",
                    QStringLiteral("Unable to create directory %1 (%2)").arg(path, errorText()));
             ::close(structure);
             return false;
         }
-        // The mode asked for, whatever the process's file-creation mask.
-        const int made = openStageAt(structure, stage);
-        if (made >= 0) {
-            ::fchmod(made, mode);
-            ::close(made);
+        const int folder = openStageAt(structure, stage);
+        ::close(structure);
+        if (folder >= 0) {
+            // The mode asked for, whatever the process's file-creation mask.
+            if (made)
+                ::fchmod(folder, mode);
+            ::close(folder);
+            return true;
         }
     }
-    const int folder = openStageAt(structure, stage);
-    if (folder < 0) {
-        MSHLog("[FileManager]", QStringLiteral("Leaving %1 alone: not a folder of this user's; "
-                                               "nothing in it is read or removed (%2)")
-                                    .arg(path, errorText()));
-        ::close(structure);
-        return false;
-    }
-    ::close(folder);
-    ::close(structure);
-    return true;
+    MSHLog("[FileManager]", QStringLiteral("Leaving %1 alone: not a folder of this user's; "
+                                           "nothing in it is read or removed (%2)")
+                                .arg(path, errorText()));
+    return false;
 }
 
 bool MSHFileManager::removeQuietly(const QString &path)
 {
-    const QFileInfo info(QDir::cleanPath(path));
-    const QString name = info.fileName();
-    if (path.isEmpty() || name.isEmpty() || name == QStringLiteral(".") ||
-        name == QStringLiteral("..")) {
-        errno = path.isEmpty() ? ENOENT : EINVAL;
-        return false;
-    }
-    const int parent = openFolder(info.path());
+    QByteArray name;
+    const int parent = openParent(path, name);
     if (parent < 0)
         return false;
-    const bool removed = removeEntryAt(parent, QFile::encodeName(name).constData());
+    const bool removed = removeEntryAt(parent, name.constData());
     closeKeepingError(parent);
     return removed;
 }
@@ -612,7 +916,7 @@ std::optional<qint64> MSHFileManager::fileSizeAtPath(const QString &path) const
 {
     struct stat status {
     };
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
+    if (!entryStatus(path, status)) {
         MSHLog("[Client]", QStringLiteral("Unable to read file size: %1").arg(errorText()));
         return std::nullopt;
     }
@@ -622,9 +926,16 @@ std::optional<qint64> MSHFileManager::fileSizeAtPath(const QString &path) const
 bool MSHFileManager::prepareForNewLaunch()
 {
     // A stage folder that is a link is removed as a link and made anew; one of another user's is
-    // left as it is, and the launch goes without report folders.
-    if (!createDirectoryAtPath(structurePath()))
+    // set aside and made anew. Above the stage folders, a level that is not a folder of this
+    // user's is left as it is, before anything is made, and the launch goes without reports.
+    const int structure = openStructure(true);
+    if (structure < 0) {
+        MSHLog("[FileManager]", QStringLiteral("Leaving %1 alone: not a folder of this user's "
+                                               "reached without a link; crash reports are off (%2)")
+                                    .arg(structurePath(), errorText()));
         return false;
+    }
+    ::close(structure);
     for (const char *stage : {"active", "processing", "prepared"}) {
         if (!prepareStageFolder(QLatin1String(stage), 0755, true))
             return false;
@@ -639,7 +950,7 @@ bool MSHFileManager::prepareForNewLaunch()
     for (const QString &folder : {preparedPath(), outgoingPath()}) {
         for (const QString &name : namesInFolder(folder)) {
             const QString path = join(folder, name);
-            if (name.startsWith(QLatin1Char('.')) && !isRealDirectory(path) &&
+            if (name.startsWith(QLatin1Char('.')) && !isFolderInTree(path) &&
                 !isReportFolderInUse(path))
                 removeItemAtPath(path);
         }
@@ -654,20 +965,41 @@ QString MSHFileManager::setupNewPathForExecutionIdentifier(const QString &identi
     // other process ever sees it without its lock.
     const QString hidden = join(activePath(), QLatin1Char('.') + identifier);
     // Another launch starting now may take the hidden folder, not yet locked, for one a cut-off
-    // launch left (and look at it, or remove it): it is made again.
+    // launch left (and look at it, or remove it): it is made again. An active folder swapped
+    // away for a moment is made again too.
     for (int attempt = 0;; ++attempt) {
         const QString made = setupHiddenPath(hidden, path);
-        if (!made.isEmpty() || (errno != ENOENT && errno != EWOULDBLOCK) || attempt == 2)
+        const int error = errno;
+        if (!made.isEmpty() || attempt == 2)
             return made;
+        if (error != ENOENT && error != EWOULDBLOCK &&
+            !(error == ELOOP || error == ENOTDIR || error == EPERM || error == EXDEV))
+            return made;
+        if (error != ENOENT && error != EWOULDBLOCK)
+            prepareStageFolder(QStringLiteral("active"), 0755, true);
+        errno = error;
     }
 }
 
 QString MSHFileManager::setupHiddenPath(const QString &hidden, const QString &path)
 {
-    if (!createDirectoryAtPath(hidden))
+    const int active = openFolder(activePath());
+    if (active < 0) {
+        MSHLog("[FileManager]",
+               QStringLiteral("Unable to create directory %1 (%2)").arg(path, errorText()));
         return QString();
-    const int descriptor = ::open(QFile::encodeName(hidden).constData(),
-                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    }
+    // Made, locked and named in the active folder opened once: never through a link put in
+    // its place meanwhile.
+    const QByteArray hiddenName = QFile::encodeName(QFileInfo(hidden).fileName());
+    const QByteArray name = QFile::encodeName(QFileInfo(path).fileName());
+    const bool made = ::mkdirat(active, hiddenName.constData(), 0755) == 0;
+    const int descriptor = made || errno == EEXIST
+                               ? ::openat(active, hiddenName.constData(),
+                                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                               : -1;
+    if (descriptor >= 0 && made)
+        ::fchmod(descriptor, 0755);
     if (descriptor < 0 || ::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         // Without the lock another process would take the folder for an earlier run's.
@@ -675,19 +1007,22 @@ QString MSHFileManager::setupHiddenPath(const QString &hidden, const QString &pa
                QStringLiteral("Unable to lock report folder %1 (%2)").arg(hidden, errorText()));
         if (descriptor >= 0)
             ::close(descriptor);
-        removeQuietly(hidden);
+        removeEntryAt(active, hiddenName.constData());
+        ::close(active);
         errno = error;
         return QString();
     }
-    if (::rename(QFile::encodeName(hidden).constData(), QFile::encodeName(path).constData()) != 0) {
+    if (::renameat(active, hiddenName.constData(), active, name.constData()) != 0) {
         const int error = errno;
         MSHLog("[FileManager]",
                QStringLiteral("Unable to create directory %1 (%2)").arg(path, errorText()));
         ::close(descriptor);
-        removeQuietly(hidden);
+        removeEntryAt(active, hiddenName.constData());
+        ::close(active);
         errno = error;
         return QString();
     }
+    ::close(active);
     m_folderLocks.push_back(descriptor);
     return path;
 }
@@ -706,12 +1041,28 @@ bool MSHFileManager::isReportFolderInUse(const QString &path)
 
 bool MSHFileManager::claimItemAtPath(const QString &path)
 {
+    {
+        QMutexLocker lock(&m_claimsMutex);
+        if (m_claims.contains(path))
+            return true;
+    }
+    QByteArray name;
+    const int folder = openParent(path, name);
+    if (folder < 0)
+        return false;
+    const bool claimed = claimItemAt(folder, path);
+    ::close(folder);
+    return claimed;
+}
+
+bool MSHFileManager::claimItemAt(int folder, const QString &path)
+{
     QMutexLocker lock(&m_claimsMutex);
     if (m_claims.contains(path))
         return true;
-    const QByteArray native = QFile::encodeName(path);
+    const QByteArray name = QFile::encodeName(QFileInfo(path).fileName());
     const int descriptor =
-        ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        ::openat(folder, name.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (descriptor < 0)
         return false;
     struct stat opened {
@@ -724,7 +1075,8 @@ bool MSHFileManager::claimItemAtPath(const QString &path)
     const bool claimed =
         ::fstat(descriptor, &opened) == 0 &&
         (S_ISDIR(opened.st_mode) || (S_ISREG(opened.st_mode) && opened.st_nlink == 1)) &&
-        ::flock(descriptor, LOCK_EX | LOCK_NB) == 0 && ::lstat(native.constData(), &named) == 0 &&
+        ::flock(descriptor, LOCK_EX | LOCK_NB) == 0 &&
+        ::fstatat(folder, name.constData(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino;
     if (!claimed) {
         ::close(descriptor);
@@ -810,7 +1162,7 @@ void MSHFileManager::completeInterruptedPackaging()
             const QString path = join(folder, name);
             // Only a folder is a claim: anything else by that name was put there, and is removed
             // as what it is, its package untouched.
-            if (!isRealDirectory(path)) {
+            if (!isFolderInTree(path)) {
                 removeItemAtPath(path);
                 continue;
             }
@@ -840,7 +1192,7 @@ void MSHFileManager::listHiddenFoldersOfCutLaunches()
 {
     for (const QString &name : namesInFolder(activePath())) {
         const QString path = join(activePath(), name);
-        if (isHiddenLaunchFolderName(name) && isRealDirectory(path) && !isReportFolderInUse(path))
+        if (isHiddenLaunchFolderName(name) && isFolderInTree(path) && !isReportFolderInUse(path))
             m_leftovers.append(path);
     }
 }
@@ -864,7 +1216,7 @@ void MSHFileManager::removeLeftovers()
         const bool removed = std::ranges::all_of(entry->paths, [this](const QString &path) {
             struct stat status {
             };
-            return ::lstat(QFile::encodeName(path).constData(), &status) != 0 ||
+            return !entryStatus(path, status) ||
                    (!isReportFolderInUse(path) && removeQuietly(path));
         });
         if (removed)
@@ -874,157 +1226,6 @@ void MSHFileManager::removeLeftovers()
         changeSettled([&gone](QStringList &lines) {
             lines.removeIf([&gone](const QString &line) { return gone.contains(line); });
         });
-}
-
-QString MSHFileManager::settledRecordPath() const
-{
-    return join(structurePath(), QStringLiteral("settled"));
-}
-
-QStringList MSHFileManager::readSettled() const
-{
-    // Read on its descriptor: a regular file of ours, of one name, and small.
-    const int descriptor = ::open(QFile::encodeName(settledRecordPath()).constData(),
-                                  O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0)
-        return {};
-    struct stat status {
-    };
-    QFile file;
-    QStringList lines;
-    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1 &&
-        status.st_size <= 1 << 20 &&
-        file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            if (!line.isEmpty())
-                lines.append(QString::fromUtf8(line));
-        }
-        return lines;
-    }
-    ::close(descriptor);
-    return lines;
-}
-
-bool MSHFileManager::changeSettled(const std::function<void(QStringList &)> &change)
-{
-    const int structure =
-        ::open(QFile::encodeName(structurePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (structure < 0 || ::flock(structure, LOCK_EX) != 0) {
-        if (structure >= 0)
-            ::close(structure);
-        return false;
-    }
-    QStringList lines = readSettled();
-    change(lines);
-    // Written whole under a hidden name, then put in place.
-    const QString temporary =
-        join(structurePath(), QStringLiteral(".settled.") + QString::number(::getpid()));
-    const QByteArray native = QFile::encodeName(temporary);
-    ::unlink(native.constData());
-    const int descriptor =
-        ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    QFile file;
-    bool written = descriptor >= 0 &&
-                   file.open(descriptor, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle);
-    if (written) {
-        for (const QString &line : std::as_const(lines))
-            written = written && file.write(line.toUtf8() + '\n') >= 0;
-        written = file.flush() && written && ::fsync(descriptor) == 0;
-        file.close();
-    } else if (descriptor >= 0) {
-        ::close(descriptor);
-    }
-    written = written &&
-              ::rename(native.constData(), QFile::encodeName(settledRecordPath()).constData()) == 0;
-    if (!written) {
-        MSHLog("[FileManager]",
-               QStringLiteral("Unable to write %1 (%2)").arg(settledRecordPath(), errorText()));
-        ::unlink(native.constData());
-    }
-    ::close(structure);
-    return written;
-}
-
-std::optional<MSHFileManager::SettledEntry> MSHFileManager::settledEntry(const QString &line) const
-{
-    const QStringList fields = line.split(QLatin1Char(' '));
-    // "folder STAGE/NAME BOUNDARY": a report folder of active or processing, by its own name.
-    if (fields.size() == 3 && fields[0] == QStringLiteral("folder")) {
-        const QStringList place = fields[1].split(QLatin1Char('/'));
-        if (place.size() != 2 || !isChildName(place[1]) ||
-            !isPackageName(fields[2] + packageExtension) ||
-            (place[0] != QStringLiteral("active") && place[0] != QStringLiteral("processing")))
-            return std::nullopt;
-        return SettledEntry{{join(join(structurePath(), place[0]), place[1])}, fields[2], true};
-    }
-    // "package BOUNDARY": sent from prepared, or from outgoing when prepared took none.
-    if (fields.size() == 2 && fields[0] == QStringLiteral("package") &&
-        isPackageName(fields[1] + packageExtension))
-        return SettledEntry{{join(preparedPath(), fields[1] + packageExtension),
-                             join(outgoingPath(), fields[1] + packageExtension)},
-                            QString(),
-                            false};
-    return std::nullopt;
-}
-
-QSet<QString> MSHFileManager::settledPaths() const
-{
-    QSet<QString> paths;
-    for (const QString &line : readSettled()) {
-        if (const std::optional<SettledEntry> entry = settledEntry(line)) {
-            for (const QString &path : entry->paths)
-                paths.insert(path);
-        }
-    }
-    return paths;
-}
-
-bool MSHFileManager::isSettled(const QString &path) const
-{
-    return settledPaths().contains(QDir::cleanPath(path));
-}
-
-namespace
-{
-
-// "folder STAGE/NAME BOUNDARY": the folder relative to the structure folder.
-QString settledFolderLine(const QString &structure, const QString &folderPath,
-                          const QString &boundary)
-{
-    const QString relative = QDir(structure).relativeFilePath(QDir::cleanPath(folderPath));
-    return QStringLiteral("folder %1 %2").arg(relative, boundary);
-}
-
-} // namespace
-
-bool MSHFileManager::settleFolder(const QString &folderPath, const QString &boundary)
-{
-    const QString line = settledFolderLine(structurePath(), folderPath, boundary);
-    // Only a line that reads back as this folder: any other would be dropped at the next start.
-    const std::optional<SettledEntry> entry = settledEntry(line);
-    if (!entry || entry->paths.first() != QDir::cleanPath(folderPath)) {
-        MSHLog(
-            "[FileManager]",
-            QStringLiteral("Unable to record %1: not a report folder of a stage").arg(folderPath));
-        return false;
-    }
-    return changeSettled([&line](QStringList &lines) { lines.append(line); });
-}
-
-void MSHFileManager::unsettleFolder(const QString &folderPath, const QString &boundary)
-{
-    const QString line = settledFolderLine(structurePath(), folderPath, boundary);
-    changeSettled([&line](QStringList &lines) { lines.removeAll(line); });
-}
-
-bool MSHFileManager::settlePackage(const QString &packagePath)
-{
-    const QString line = QStringLiteral("package ") +
-                         QFileInfo(packagePath).fileName().chopped(packageExtension.size());
-    return changeSettled([&line](QStringList &lines) {
-        if (!lines.contains(line))
-            lines.append(line);
-    });
 }
 
 std::optional<struct stat> MSHFileManager::claimedStatus(const QString &path)
@@ -1058,9 +1259,39 @@ bool MSHFileManager::createMarkerFile(const QString &path)
     return ::close(descriptor) == 0 && own;
 }
 
+bool MSHFileManager::createMarkerFileInTree(const QString &path) const
+{
+    if (!namesFromBase(path))
+        return createMarkerFile(path);
+    QByteArray name;
+    const int parent = openParent(path, name);
+    if (parent < 0)
+        return false;
+    struct stat status {
+    };
+    if (::fstatat(parent, name.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISREG(status.st_mode) && status.st_nlink == 1) {
+            ::close(parent);
+            return true;
+        }
+        if (!S_ISDIR(status.st_mode))
+            ::unlinkat(parent, name.constData(), 0);
+    }
+    const int descriptor = ::openat(parent, name.constData(),
+                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    ::close(parent);
+    if (descriptor < 0)
+        return false;
+    const bool own =
+        ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) && status.st_nlink == 1;
+    return ::close(descriptor) == 0 && own;
+}
+
 void MSHFileManager::removeLegacyDirectories()
 {
-    if (!QFileInfo::exists(join(m_rootPath, QStringLiteral("sendable"))))
+    struct stat status {
+    };
+    if (!entryStatus(join(m_rootPath, QStringLiteral("sendable")), status))
         return;
     if (!removeQuietly(m_rootPath))
         MSHLog("[Mishap:FileManager]", QStringLiteral("Unable to remove legacy directory structure "

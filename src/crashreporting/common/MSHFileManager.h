@@ -7,9 +7,14 @@
 // own folder in active for as long as it runs, and a lock on every report folder or package it
 // has taken to process or send (a claim), so that no other process takes it too. The stage
 // folders (active, pending, processing, prepared, outgoing) are the component's own: one that is
-// a link or another user's is never listed, and nothing in it is removed.
+// a link or another user's is never listed, and nothing in it is removed. Below the folder the
+// tree hangs from (the cache folder, which may be a link), every folder is opened one level at
+// a time relative to its parent, never through a link, and checked to be the running user's;
+// every entry is made, renamed, opened and removed relative to its folder's descriptor.
 
+#include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QMutex>
 #include <QSet>
 #include <QString>
@@ -23,8 +28,10 @@
 class MSHFileManager
 {
 public:
-    // Root = the user's cache folder / "com.mishap.data" / pathNamespace().
+    // Root = the user's cache folder / "com.mishap.data" / pathNamespace(); the cache folder is
+    // taken as the bytes the environment names.
     MSHFileManager();
+    // The tree hangs from the root itself.
     explicit MSHFileManager(const QString &rootPath);
     // Lets go of the locks on the folders it set up.
     ~MSHFileManager();
@@ -34,8 +41,19 @@ public:
     // The application's bundle identifier with every "/" replaced by "_".
     static QString pathNamespace();
     static QString defaultRootPath();
+    // The user's cache folder as the environment names it (XDG_CACHE_HOME when absolute, else
+    // HOME/.cache), in clean form, as bytes: a name that is no UTF-8 stays what it is.
+    static QByteArray cacheFolderPath();
     // A folder itself, not a link to one (nor anything else).
     static bool isRealDirectory(const QString &path);
+    // The same for an entry of the tree, looked at from its own folder's descriptor.
+    bool isFolderInTree(const QString &path) const;
+    // The status of the entry itself (a link is not followed), from its folder's descriptor; a
+    // path outside the tree is looked at by its name.
+    bool entryStatus(const QString &path, struct stat &status) const;
+    // Opens the entry from its folder's descriptor, never through a link at its own name; -1
+    // (errno set) otherwise.
+    int openEntry(const QString &path, int flags, mode_t mode = 0) const;
     // Gives the owner read, write and search permission on a folder of this user's that lacks
     // them, never through a link.
     static void makeOwnFolderReadable(const QString &path);
@@ -55,6 +73,9 @@ public:
     // folder of the running user's, never through a link; any other never through a link at its
     // own name. A descriptor for the caller to close, or -1 (errno set).
     int openFolder(const QString &path) const;
+    // Opens a stage folder for a write; a link, a foreign folder or nothing in its place (swapped
+    // since the start) is replaced first, so that the write goes on in a folder of ours.
+    int openStage(const QString &path);
 
     bool createDirectoryAtPath(const QString &path);
     // Removes a file or a whole folder however deep, each entry as what it is: a link is removed
@@ -115,6 +136,8 @@ public:
     // claim, now or already; false when another process holds it, or the item is gone or is
     // neither a folder nor a regular file (a link is never followed).
     bool claimItemAtPath(const QString &path);
+    // The same for the entry of the open folder, known by that path.
+    bool claimItemAt(int folder, const QString &path);
     void releaseClaimAtPath(const QString &path);
     // The claimed item now lies at `to` (renamed by its claimant).
     void claimedItemMoved(const QString &from, const QString &to);
@@ -131,6 +154,11 @@ public:
     // hard link) is removed, never opened. False when it cannot be made (a folder by that
     // name, a folder that takes no new file).
     static bool createMarkerFile(const QString &path);
+    // The same for a marker of the tree, made from its folder's descriptor.
+    bool createMarkerFileInTree(const QString &path) const;
+    // Whether the open folder is still the one the tree holds at the path (a folder swapped
+    // away after it was opened is not).
+    bool isFolderAtPath(int folder, const QString &path) const;
     void removeLegacyDirectories();
 
     void enumerateFilesInActiveDirectoryUsingBlock(
@@ -170,6 +198,19 @@ private:
         bool folder = false;
     };
     std::optional<SettledEntry> settledEntry(const QString &line) const;
+    // The names from the cache folder down to the path, when it lies at or under the cache
+    // folder; nothing for a path outside the tree.
+    std::optional<QList<QByteArray>> namesFromBase(const QString &path) const;
+    // Opens the folder at those names one level at a time (see above): below the base, never
+    // through a link, each level down to the stage folders the running user's, and from the
+    // structure folder down on one device. With `create`, the levels down to the structure
+    // folder are made where missing. -1 (errno set) when any level fails.
+    int openNames(const QList<QByteArray> &names, bool create) const;
+    int openStructure(bool create) const;
+    // Opens the folder that holds the entry, and gives the entry's own name.
+    int openParent(const QString &path, QByteArray &name) const;
+    // A foreign folder or anything else in a stage's place is set aside or removed.
+    bool replaceStageEntry(int structure, const QString &stage, const struct stat &status);
     // Every name in the folder (hidden ones too), in name order; none for a folder openFolder
     // refuses.
     QStringList namesInFolder(const QString &folder) const;
@@ -189,6 +230,13 @@ private:
 
     QStringList m_leftovers;
     QString m_rootPath;
+    // The folder the tree hangs from, as bytes, and the names from it down to the root.
+    QByteArray m_base;
+    QList<QByteArray> m_chain;
+    // The base as the tree's paths begin, and the descriptor that stands for a base whose name
+    // is no UTF-8.
+    QString m_basePath;
+    int m_baseDescriptor = -1;
     // Descriptors holding the locks on the folders set up here.
     std::vector<int> m_folderLocks;
     // Claimed items by path, each with the descriptor that holds its lock.

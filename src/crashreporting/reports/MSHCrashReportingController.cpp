@@ -23,6 +23,8 @@
 #include <QTimer>
 #include <QUuid>
 
+#include <sys/stat.h>
+
 #include <unistd.h>
 
 namespace
@@ -367,17 +369,20 @@ bool MSHCrashReportingController::createLaunchFailureMarker()
 {
     // Never opened for writing when it is there: a link or a second name of another file in its
     // place would have that file cut to nothing.
-    return MSHFileManager::createMarkerFile(launchFailureMarkerPath());
+    return m_fileManager->createMarkerFileInTree(launchFailureMarkerPath());
 }
 
 bool MSHCrashReportingController::launchFailureMarkerPresent() const
 {
-    return QFile::exists(launchFailureMarkerPath());
+    struct stat status {
+    };
+    return m_fileManager->entryStatus(launchFailureMarkerPath(), status);
 }
 
 bool MSHCrashReportingController::removeLaunchFailureMarker()
 {
-    return QFile::remove(launchFailureMarkerPath());
+    return launchFailureMarkerPresent() &&
+           m_fileManager->removeItemAtPath(launchFailureMarkerPath());
 }
 
 bool MSHCrashReportingController::checkForAndCreateLaunchMarker()

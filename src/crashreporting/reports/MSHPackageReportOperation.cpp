@@ -171,33 +171,86 @@ std::optional<QString> MSHPackageReportOperation::compressFile(const QString &pa
     return compressedPath;
 }
 
+namespace
+{
+
+// The gzip form of the record beside it, as a file of its own name + ".gz" made in the open
+// report folder (a leftover, or anything planted there, is removed, never written through), and
+// the bytes that go into the package. When no copy can be written beside it, the bytes alone.
+std::optional<QByteArray> compressRecordAt(int folder, const QString &path)
+{
+    const QByteArray name = QFile::encodeName(QFileInfo(path).fileName());
+    const std::optional<QByteArray> read =
+        MSHFileReadRegularAt(folder, name.constData(), MSHRecordFileReadLimit);
+    const std::optional<QByteArray> zipped = read ? gzipBytes(*read) : std::nullopt;
+    if (!zipped) {
+        MSHSafeLog("Error: Unable to read %s\n", name.constData());
+        return std::nullopt;
+    }
+    const QByteArray compressed = name + QByteArrayLiteral(".gz");
+    struct stat status {
+    };
+    if (::fstatat(folder, compressed.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0)
+        ::unlinkat(folder, compressed.constData(), S_ISDIR(status.st_mode) ? AT_REMOVEDIR : 0);
+    const int fd = ::openat(folder, compressed.constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    bool written = fd >= 0;
+    for (qsizetype at = 0; written && at < zipped->size();) {
+        const ssize_t wrote = ::write(fd, zipped->constData() + at, size_t(zipped->size() - at));
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        written = wrote > 0;
+        at += wrote > 0 ? wrote : 0;
+    }
+    if (fd >= 0)
+        written = ::close(fd) == 0 && written;
+    if (!written) {
+        if (fd >= 0)
+            ::unlinkat(folder, compressed.constData(), 0);
+        MSHLog(
+            "[Mishap:Crash:Reports]",
+            QStringLiteral("Compressed %1 in memory: no copy can be written beside it").arg(path));
+    }
+    return zipped;
+}
+
+} // namespace
+
 void MSHPackageReportOperation::main()
 {
     m_finalPath.clear();
     if (!m_report || !m_fileManager)
         return;
-    // A report folder is one the component made: a link in its place is refused, and so is a
-    // folder that is gone or cannot be read (its package would carry nothing of the report).
-    const int folder = ::open(QFile::encodeName(reportPath()).constData(),
-                              O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    // The report's stage folder and the report folder itself, each opened once, never through a
+    // link: every file of the package is read, and every name given, from these descriptors.
+    const QString folderPath = QDir::cleanPath(reportPath());
+    const QByteArray folderName = QFile::encodeName(QFileInfo(folderPath).fileName());
+    const int stage = m_fileManager->openFolder(QFileInfo(folderPath).path());
+    const int folder = stage >= 0 ? ::openat(stage, folderName.constData(),
+                                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                                  : -1;
     if (folder < 0) {
         MSHLog(
             "[Mishap:Crash:Reports]",
             QStringLiteral("Refusing report folder %1: not a readable folder").arg(reportPath()));
+        if (stage >= 0)
+            ::close(stage);
         return;
     }
-    ::close(folder);
     const QString boundary = KTBMultipartMimeStreamEncoder::generateBoundary();
-    QString directory = destinationDirectory();
+    const QByteArray packageName = QFile::encodeName(boundary + QStringLiteral(".multipartmime"));
     // Hidden until complete: listings skip it, and the next launch removes a leftover.
-    const auto hiddenPath = [&boundary](const QString &folder) {
-        return folder + QStringLiteral("/.") + boundary + QStringLiteral(".multipartmime");
+    const QByteArray hiddenName = '.' + packageName;
+    MSHReachedStep("package-to-write");
+    QString directory = destinationDirectory();
+    int destination = m_fileManager->openStage(directory);
+    const auto openHidden = [&](mode_t mode) {
+        return destination < 0
+                   ? -1
+                   : ::openat(destination, hiddenName.constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     };
-    const auto openHidden = [&hiddenPath](const QString &folder, mode_t mode) {
-        return ::open(QFile::encodeName(hiddenPath(folder)).constData(),
-                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-    };
-    int descriptor = openHidden(directory, 0666);
+    int descriptor = openHidden(0666);
     int openError = errno;
     // A prepared folder that takes no new file (read-only, another user's, a read-only file
     // system) refuses it at every launch, and the report would never go out: its package is
@@ -208,39 +261,49 @@ void MSHPackageReportOperation::main()
                QStringLiteral("%1 takes no package; packaging %2 into %3")
                    .arg(directory, reportPath(), m_fileManager->outgoingPath()));
         directory = m_fileManager->outgoingPath();
-        descriptor = openHidden(directory, 0600);
+        if (destination >= 0)
+            ::close(destination);
+        destination = m_fileManager->openStage(directory);
+        descriptor = openHidden(0600);
         openError = errno;
     }
-    const QString packagePath =
-        directory + QLatin1Char('/') + boundary + QStringLiteral(".multipartmime");
-    const QString temporaryPath = hiddenPath(directory);
+    const QString packagePath = directory + QLatin1Char('/') + QFile::decodeName(packageName);
+    const QString temporaryPath = directory + QLatin1Char('/') + QFile::decodeName(hiddenName);
     const QString identifier = m_report->identifier();
     const QString apiKey = m_report->APIKey();
+    const auto closeFolders = [&] {
+        ::close(folder);
+        ::close(stage);
+        if (destination >= 0)
+            ::close(destination);
+    };
 
     QFile output;
     // Claimed from its first byte on: no other process removes it as a leftover, nor sends it
     // once it has its name.
     if (descriptor < 0 ||
         !output.open(descriptor, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle) ||
-        !m_fileManager->claimItemAtPath(temporaryPath)) {
+        !m_fileManager->claimItemAt(destination, temporaryPath)) {
         MSHLog("[Mishap:Crash:Reports]",
                QStringLiteral("Unable to create package %1: %2")
                    .arg(temporaryPath, descriptor < 0
                                            ? QString::fromLocal8Bit(std::strerror(openError))
                                            : output.errorString()));
-        if (output.isOpen()) {
+        if (output.isOpen())
             output.close();
-            QFile::remove(temporaryPath);
-        } else if (descriptor >= 0) {
+        else if (descriptor >= 0)
             ::close(descriptor);
-            QFile::remove(temporaryPath);
-        }
+        if (descriptor >= 0)
+            ::unlinkat(destination, hiddenName.constData(), 0);
+        closeFolders();
         return;
     }
     const auto discard = [&] {
-        output.close();
-        QFile::remove(temporaryPath);
+        if (output.isOpen())
+            output.close();
+        ::unlinkat(destination, hiddenName.constData(), 0);
         m_fileManager->releaseClaimAtPath(temporaryPath);
+        closeFolders();
     };
     auto encoder = KTBMultipartMimeStreamEncoder::encoderWithStream(&output, boundary);
     if (!encoder) {
@@ -258,52 +321,36 @@ void MSHPackageReportOperation::main()
             if (!filesComplete || isCancelled())
                 break;
             const QString path = reportPath() + QLatin1Char('/') + QLatin1String(fileName);
-            const Entry entry = entryAt(path);
-            if (entry == Entry::Missing)
+            struct stat status {
+            };
+            if (::fstatat(folder, fileName, &status, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;
             if (m_leavesOutSymbolicated && path.endsWith(QLatin1String(".symbolicated")))
                 continue;
-            if (entry != Entry::RegularFile) {
+            // A file with a second name (a hard link) is another file's, not a record of ours.
+            if (!S_ISREG(status.st_mode) || status.st_nlink != 1) {
                 MSHLog("[Mishap:Crash:Reports]",
                        QStringLiteral("Leaving out %1: not a regular file").arg(path));
                 continue;
             }
-            if (QFileInfo(path).size() > MSHRecordFileReadLimit) {
+            if (status.st_size > MSHRecordFileReadLimit) {
                 MSHLog("[Mishap:Crash:Reports]",
                        QStringLiteral("Leaving out %1: larger than any record").arg(path));
                 continue;
             }
-            [&] {
-                const std::optional<QString> compressed = compressFile(path);
-                QFile file(compressed.value_or(QString()));
-                QByteArray bytes;
-                if (compressed && file.open(QIODevice::ReadOnly)) {
-                    bytes = file.readAll();
-                } else {
-                    // A folder that takes no new file (read-only, another user's, the name
-                    // taken) still goes out whole: the compressed copy is made in memory.
-                    const std::optional<QByteArray> read =
-                        MSHFileReadRegular(path, MSHRecordFileReadLimit);
-                    const std::optional<QByteArray> zipped = read ? gzipBytes(*read) : std::nullopt;
-                    if (!zipped) {
-                        filesComplete = false;
-                        return;
-                    }
-                    MSHLog("[Mishap:Crash:Reports]",
-                           QStringLiteral("Compressed %1 in memory: no copy can be written beside "
-                                          "it")
-                               .arg(path));
-                    bytes = *zipped;
-                }
-                const QString name = QFileInfo(path).fileName() + QStringLiteral(".gz");
-                if (bytes.isNull())
-                    bytes = QByteArray("");
-                parts.addFileData(bytes, name, QStringLiteral("application/x-gzip"),
-                                  fieldNameForCompressedFile(name));
-                if (parts.failed())
-                    filesComplete = false;
-                ++filesPacked;
-            }();
+            std::optional<QByteArray> bytes = compressRecordAt(folder, path);
+            if (!bytes) {
+                filesComplete = false;
+                break;
+            }
+            const QString name = QFileInfo(path).fileName() + QStringLiteral(".gz");
+            if (bytes->isNull())
+                bytes = QByteArray("");
+            parts.addFileData(*bytes, name, QStringLiteral("application/x-gzip"),
+                              fieldNameForCompressedFile(name));
+            if (parts.failed())
+                filesComplete = false;
+            ++filesPacked;
         }
     });
     if (!encoded || !filesComplete || filesPacked == 0 || isCancelled()) {
@@ -314,15 +361,23 @@ void MSHPackageReportOperation::main()
     }
     output.close();
     MSHReachedStep("package-written");
+    // The folder is given up only for a package that is whole in the tree: one written into a
+    // folder moved away meanwhile would never be sent.
+    if (!m_fileManager->isFolderAtPath(destination, directory)) {
+        MSHLog("[Mishap:Crash:Reports]",
+               QStringLiteral("%1 was moved while %2 was packaged; it is packaged again later")
+                   .arg(directory, reportPath()));
+        discard();
+        return;
+    }
     // The folder is taken for this package before the package takes its name: a launch cut off
     // in between leaves either a folder to package or a package (whose claimed folder the next
     // start completes and removes), never both.
-    const QString folderPath = QDir::cleanPath(reportPath());
     const QString claimedPath = QFileInfo(folderPath).path() + QLatin1Char('/') +
                                 MSHFileManager::packagedFolderName(boundary);
+    const QByteArray claimedName = QFile::encodeName(MSHFileManager::packagedFolderName(boundary));
     bool settled = false;
-    if (std::rename(QFile::encodeName(folderPath).constData(),
-                    QFile::encodeName(claimedPath).constData()) == 0) {
+    if (::renameat(stage, folderName.constData(), stage, claimedName.constData()) == 0) {
         m_fileManager->claimedItemMoved(folderPath, claimedPath);
         m_report->setPath(claimedPath);
     } else {
@@ -346,15 +401,20 @@ void MSHPackageReportOperation::main()
                        .arg(folderPath));
     }
     MSHReachedStep("folder-claimed");
-    if (std::rename(QFile::encodeName(temporaryPath).constData(),
-                    QFile::encodeName(packagePath).constData()) != 0) {
+    const bool named =
+        ::renameat(destination, hiddenName.constData(), destination, packageName.constData()) == 0;
+    // Named in the folder opened for it, which must still be the tree's: otherwise the folder is
+    // given back and packaged again.
+    const bool inTree = named && m_fileManager->isFolderAtPath(destination, directory);
+    if (!inTree) {
         MSHLog("[Mishap:Crash:Reports]",
                QStringLiteral("Unable to complete package %1").arg(packagePath));
+        if (named)
+            ::unlinkat(destination, packageName.constData(), 0);
         // Given back: the folder is one to package again.
         if (settled) {
             m_fileManager->unsettleFolder(folderPath, boundary);
-        } else if (std::rename(QFile::encodeName(claimedPath).constData(),
-                               QFile::encodeName(folderPath).constData()) == 0) {
+        } else if (::renameat(stage, claimedName.constData(), stage, folderName.constData()) == 0) {
             m_fileManager->claimedItemMoved(claimedPath, folderPath);
             m_report->setPath(folderPath);
         }
@@ -363,4 +423,5 @@ void MSHPackageReportOperation::main()
     }
     m_fileManager->claimedItemMoved(temporaryPath, packagePath);
     m_finalPath = packagePath;
+    closeFolders();
 }

@@ -24,6 +24,7 @@
 #include <atomic>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -229,10 +230,24 @@ bool MSHReportsController::prepareAndSubmit(const std::shared_ptr<MSHInternalRep
         }
         bool processed = true;
         int processingError = 0;
+        // Processed in the folder itself, reached without a link and held open: a stage swapped
+        // for a link meanwhile leads none of its writes elsewhere.
+        const int folder = m_fileManager->openFolder(report->path());
+        if (folder < 0) {
+            MSHLog(logPrefix, QStringLiteral("Refusing report folder %1: not a readable folder")
+                                  .arg(report->path()));
+            return;
+        }
+        const std::shared_ptr<int> closesFolder(new int(folder), [](const int *descriptor) {
+            ::close(*descriptor);
+            delete descriptor;
+        });
+        const auto held = std::make_shared<MSHInternalReport>(
+            QStringLiteral("/proc/self/fd/%1/.").arg(folder), report->identifier());
         // A report found in processing whose processing was cut off is processed again.
-        if (withProcessing || !MSHProcessReportOperation::isProcessed(*report)) {
+        if (withProcessing || !MSHProcessReportOperation::isProcessed(*held)) {
             MSHSymbolResolver resolver;
-            MSHProcessReportOperation processing(report, &resolver);
+            MSHProcessReportOperation processing(held, &resolver);
             processing.start();
             processed = processing.completed();
             processingError = processing.writeError();
