@@ -106,7 +106,7 @@ TEST(ImportUnitPlacesTest, TheProgramsOwnFilesComeBackAsWrittenInEveryUnitAndLoc
 {
     const QList<qint64> amounts{1234, 12345, 123456, 999999, -1234, 2500, 1234567, 5};
     for (const char *code : {"JPY", "USD", "KWD"}) {
-        for (const char *name : {"C", "en_US", "de_DE", "ja_JP", "ar_KW"}) {
+        for (const char *name : {"C", "en_US", "de_DE", "ja_JP", "ar_KW", "fr_FR", "ar_EG"}) {
             TWLocaleGuard locale{QString::fromLatin1(name)};
             UnitPlacesFixture books(QString::fromLatin1(code));
             for (const qint64 amount : amounts)
