@@ -170,6 +170,50 @@ void TWProgress::paintEvent(QPaintEvent *)
     painter.strokePath(shape, QPen(stroke, 1.0));
 }
 
+void TWAmountLabel::setAmountText(const QString &text)
+{
+    m_amount = text;
+    updateShown();
+    updateGeometry();
+}
+
+QSize TWAmountLabel::sizeHint() const
+{
+    const QMargins margins = contentsMargins();
+    return {fontMetrics().horizontalAdvance(m_amount) + margins.left() + margins.right() + 1,
+            QLabel::sizeHint().height()};
+}
+
+QSize TWAmountLabel::minimumSizeHint() const
+{
+    const QMargins margins = contentsMargins();
+    return {fontMetrics().horizontalAdvance(QStringLiteral("\u2026")) + margins.left() +
+                margins.right() + 1,
+            QLabel::minimumSizeHint().height()};
+}
+
+void TWAmountLabel::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    updateShown();
+}
+
+void TWAmountLabel::changeEvent(QEvent *event)
+{
+    QLabel::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        updateShown();
+}
+
+void TWAmountLabel::updateShown()
+{
+    const QString shown =
+        fontMetrics().elidedText(m_amount, Qt::ElideRight, contentsRect().width());
+    if (shown != text())
+        setText(shown);
+    setToolTip(shown == m_amount ? QString() : m_amount);
+}
+
 void TWDoubleUnderlineLabel::paintEvent(QPaintEvent *event)
 {
     QLabel::paintEvent(event);

@@ -131,12 +131,38 @@ private:
     QColor m_colour;
 };
 
-// A label whose text carries two underlines (fonts have only one).
-class TWDoubleUnderlineLabel final : public QLabel
+// An amount in a narrow place: shown whole where it fits, otherwise cut at its
+// end with an ellipsis and whole in its tool tip. A right-aligned plain label
+// would lose the amount's first digits with no sign of it.
+class TWAmountLabel : public QLabel
 {
     Q_OBJECT
 public:
     using QLabel::QLabel;
+
+    void setAmountText(const QString &text);
+    const QString &amountText() const { return m_amount; }
+
+    // As wide as the whole amount; it may shrink to the ellipsis.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void updateShown();
+
+    QString m_amount;
+};
+
+// An amount label whose text carries two underlines (fonts have only one).
+class TWDoubleUnderlineLabel final : public TWAmountLabel
+{
+    Q_OBJECT
+public:
+    using TWAmountLabel::TWAmountLabel;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

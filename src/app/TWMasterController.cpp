@@ -960,12 +960,18 @@ QWidget *TWMasterController::makeSummaryPanel()
     grid->setContentsMargins(10, 6, 10, 8);
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(0);
-    const auto label = [panel](const QString &name, const QString &text, Qt::Alignment alignment,
-                               bool doubleUnderline = false) {
-        QLabel *field =
-            doubleUnderline ? new TWDoubleUnderlineLabel(text, panel) : new QLabel(text, panel);
+    const auto label = [panel](const QString &name, const QString &text, Qt::Alignment alignment) {
+        auto *field = new QLabel(text, panel);
         field->setObjectName(name);
         field->setAlignment(alignment | Qt::AlignVCenter);
+        return field;
+    };
+    // Amounts stay whole or show that they are cut, whatever the panel's width.
+    const auto amount = [panel](const char *name, bool doubleUnderline = false) {
+        TWAmountLabel *field =
+            doubleUnderline ? new TWDoubleUnderlineLabel(panel) : new TWAmountLabel(panel);
+        field->setObjectName(QLatin1String(name));
+        field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         return field;
     };
     QLabel *title =
@@ -1009,16 +1015,13 @@ QWidget *TWMasterController::makeSummaryPanel()
         if (!line.captionKey)
             m_retainedEarningsLabel = caption;
         grid->addWidget(caption, row, 0);
-        grid->addWidget(label(QLatin1String(line.value), QString(), Qt::AlignRight), row,
-                        line.column);
+        grid->addWidget(amount(line.value), row, line.column);
         ++row;
     }
     grid->addWidget(label(QStringLiteral("totalLabel"), TWLocalized("total"), Qt::AlignLeft), row,
                     0);
-    grid->addWidget(label(QStringLiteral("debitValueLabel"), QString(), Qt::AlignRight, true), row,
-                    1);
-    grid->addWidget(label(QStringLiteral("creditValueLabel"), QString(), Qt::AlignRight, true), row,
-                    2);
+    grid->addWidget(amount("debitValueLabel", true), row, 1);
+    grid->addWidget(amount("creditValueLabel", true), row, 2);
     grid->setRowStretch(row + 1, 1);
     grid->setColumnStretch(0, 1);
 
@@ -1080,8 +1083,8 @@ void TWMasterController::updateSummary()
         {"creditValueLabel", totals.equities + totals.liabilities},
     };
     for (const auto &[name, value] : values)
-        if (QLabel *field = summaryValueLabel(QLatin1String(name)))
-            field->setText(money(value));
+        if (auto *field = qobject_cast<TWAmountLabel *>(summaryValueLabel(QLatin1String(name))))
+            field->setAmountText(money(value));
 }
 
 void TWMasterController::observe()

@@ -12,6 +12,7 @@
 #include "model/TWBuiltInFields.h"
 #include "model/TWFormatter.h"
 #include "model/TWNumberFormatter.h"
+#include "store/TWAmountLimits.h"
 #include "store/TWBusiness.h"
 #include "store/TWTransactionEditing.h"
 
@@ -535,7 +536,11 @@ TWErrorResult TWEditTransactionsController::prepareEdits(const TWField &field,
         edit.before = edit.before || business.transactionBeforeActiveAccountingPeriod(*edit.edited);
         edits->append(edit);
     }
-    return std::nullopt;
+    // Every amount and balance must be held before the first one is written.
+    TWTransactionList edited;
+    for (const Edit &edit : std::as_const(*edits))
+        edited.append(edit.edited);
+    return TWAmountLimits::amountsError(business, edited);
 }
 
 TWErrorResult TWEditTransactionsController::editTransactions(const TWField &field,

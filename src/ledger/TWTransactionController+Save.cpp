@@ -14,6 +14,7 @@
 
 #include "foundation/TWLocalized.h"
 #include "model/TWBuiltInFields.h"
+#include "store/TWAmountLimits.h"
 #include "store/TWTransactionEditing.h"
 
 #include <QApplication>
@@ -221,6 +222,10 @@ TWErrorResult TWTransactionController::writeTransaction()
 {
     if (m_isImport)
         return std::nullopt;
+    // An amount or a balance out of 64 bits' range is refused, never stored
+    // as 0 or held at the limit.
+    if (TWErrorResult refused = TWAmountLimits::amountsError(*m_business, {m_editTransaction}))
+        return refused;
     if (m_mode == TWTransactionEditorMode::Edit)
         return m_business->updateTransaction(m_editTransaction, true, true, true, true);
     return addTransactionWithRelationships(m_editTransaction);

@@ -29,17 +29,22 @@ double powerOfTen(unsigned decimals)
     return std::pow(10.0, double(decimals));
 }
 
-// Money text to minor units; the locale's currency sign and code are understood
-// besides the given symbols.
+// Money text to minor units; the unit's sign and code are understood, and the
+// locale's own currency sign and code where they are the unit's (or no unit is
+// given): "$12.50" in a yen field is refused, never read as yen.
 // `asWritten` asks for the locale's own grouping (typed text); otherwise any
 // grouping separator after a digit is skipped.
 std::optional<qint64> parseMinorUnits(const QString &text, const QLocale &locale,
-                                      QStringList symbols, std::uint32_t decimals, bool asWritten)
+                                      const TWUnit *unit, std::uint32_t decimals, bool asWritten)
 {
     if (text.trimmed().isEmpty())
         return 0;
-    symbols << locale.currencySymbol(QLocale::CurrencySymbol)
-            << locale.currencySymbol(QLocale::CurrencyIsoCode);
+    QStringList symbols;
+    if (unit)
+        symbols << unit->symbol() << unit->code();
+    const QString localeCode = locale.currencySymbol(QLocale::CurrencyIsoCode);
+    if (!unit || localeCode.compare(unit->code(), Qt::CaseInsensitive) == 0)
+        symbols << locale.currencySymbol(QLocale::CurrencySymbol) << localeCode;
     const std::optional<TWDecimal> parsed = TWDecimal::parse(text, locale, symbols, asWritten);
     return parsed ? parsed->minorUnits(decimals) : std::nullopt;
 }
@@ -49,11 +54,6 @@ qint64 valueOrZero(const std::optional<qint64> &value, bool *ok)
     if (ok)
         *ok = value.has_value();
     return value.value_or(0);
-}
-
-QStringList unitSymbols(const TWUnit *unit)
-{
-    return unit ? QStringList{unit->symbol(), unit->code()} : QStringList();
 }
 
 } // namespace
@@ -120,26 +120,24 @@ QString TWFormatter::valueSafeString(qint64 value, const TWUnit *unit) const
 qint64 TWFormatter::valueFromString(const QString &text, const TWUnit *unit, bool *ok) const
 {
     return valueOrZero(
-        parseMinorUnits(text, locale(), unitSymbols(unit), unit ? unit->decimalPlaces() : 0, false),
-        ok);
+        parseMinorUnits(text, locale(), unit, unit ? unit->decimalPlaces() : 0, false), ok);
 }
 
 qint64 TWFormatter::valueFromString(const QString &text, std::uint32_t decimalPlaces,
                                     bool *ok) const
 {
-    return valueOrZero(parseMinorUnits(text, locale(), {}, decimalPlaces, false), ok);
+    return valueOrZero(parseMinorUnits(text, locale(), nullptr, decimalPlaces, false), ok);
 }
 
 std::optional<qint64> TWFormatter::typedValue(const QString &text, const TWUnit *unit) const
 {
-    return parseMinorUnits(text, locale(), unitSymbols(unit), unit ? unit->decimalPlaces() : 0,
-                           true);
+    return parseMinorUnits(text, locale(), unit, unit ? unit->decimalPlaces() : 0, true);
 }
 
 std::optional<qint64> TWFormatter::typedValue(const QString &text,
                                               std::uint32_t decimalPlaces) const
 {
-    return parseMinorUnits(text, locale(), {}, decimalPlaces, true);
+    return parseMinorUnits(text, locale(), nullptr, decimalPlaces, true);
 }
 
 std::optional<double> TWFormatter::typedNumber(const QString &text) const

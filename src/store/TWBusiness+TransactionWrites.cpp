@@ -8,6 +8,7 @@
 #include "foundation/TWClock.h"
 #include "foundation/TWDateAdditions.h"
 #include "model/TWRepeat.h"
+#include "store/TWAmountLimits.h"
 
 #include <sqlite3.h>
 
@@ -178,6 +179,8 @@ TWErrorResult TWBusiness::addTransaction(const TWTransactionPtr &transaction, bo
     // Identifier 0 is what a failed `nextTransactionIdentifier` gives.
     if (!transaction || transaction->identifier() == 0)
         return databaseError(SQLITE_MISUSE);
+    if (TWErrorResult refused = TWAmountLimits::conversionError(*this, *transaction))
+        return refused;
     WriteScope scope(*this);
     const QDateTime oldCreated = transaction->dateCreated();
     const QDateTime oldModified = transaction->dateModified();
@@ -218,6 +221,8 @@ TWErrorResult TWBusiness::updateTransaction(const TWTransactionPtr &transaction,
 {
     if (!transaction)
         return databaseError(SQLITE_MISUSE);
+    if (TWErrorResult refused = TWAmountLimits::conversionError(*this, *transaction))
+        return refused;
     const qint32 identifier = transaction->identifier();
     // The day stored before this write: the object may be the listed one,
     // already changed in place.

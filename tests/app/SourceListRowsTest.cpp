@@ -65,4 +65,37 @@ TEST_F(SourceListRowsTest, CollapsingTheSummaryIsRemembered)
     EXPECT_FALSE(master(*document).summarySplitter()->rect().intersects(panel->geometry()));
 }
 
+// However narrow the panel, an amount is shown whole or cut at its end with an
+// ellipsis, never with its first digits cut off.
+TEST_F(SourceListRowsTest, SummaryAmountsAreWholeOrVisiblyCut)
+{
+    const qint64 large = 604783127216937537;
+    auto document = windowDocument([&](TWBusiness &b) {
+        const TWAccountPtr bank = addAccount(b, QStringLiteral("Bank"));
+        const TWAccountPtr sales =
+            addAccount(b, QStringLiteral("Sales"), 0, QStringLiteral("USD"), TWAccountTypeIncome);
+        addTransaction(b, bank, sales, large);
+    });
+    TWMasterController &list = master(*document);
+    const QString whole = TWFormatter::formatter().valueString(
+        large, document->business()->homeUnit().get(), true, true, false, true, false);
+    for (const int width : {1000, 260, 120}) {
+        list.summarySplitter()->resize(width, list.summarySplitter()->height());
+        list.summaryPanel()->resize(width, list.summaryPanel()->height());
+        QCoreApplication::processEvents();
+        for (const char *name :
+             {"assetsValueLabel", "incomeValueLabel", "netIncomeValueLabel", "debitValueLabel"}) {
+            SCOPED_TRACE(testing::Message() << width << " " << name);
+            const QLabel *label = list.summaryValueLabel(QLatin1String(name));
+            ASSERT_TRUE(label);
+            const QString shown = label->text();
+            EXPECT_LE(label->fontMetrics().horizontalAdvance(shown), label->contentsRect().width())
+                << shown.toStdString();
+            const bool cut = shown.endsWith(QChar(0x2026));
+            EXPECT_TRUE(shown == whole || (cut && whole.startsWith(shown.chopped(1))))
+                << shown.toStdString() << " of " << whole.toStdString();
+        }
+    }
+}
+
 } // namespace

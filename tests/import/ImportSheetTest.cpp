@@ -406,6 +406,29 @@ TEST_F(ImportSelectionTest, ARefusedRowLeavesTheBusinessAsItWasAndTheSheetOpen)
     EXPECT_EQ(selection()->importTransactionsController()->importSelectedTransactions().size(), 3);
 }
 
+// Rows whose amounts fit but would take an account's balance past what 64
+// bits hold are refused together: nothing is added.
+TEST_F(ImportSelectionTest, ABalanceTheRowsWouldTakePastTheRangeRefusesTheWholeImport)
+{
+    store(1, checking, food, 5000000000000000000);
+    importFile(QStringLiteral("large.csv"), "Date,Description,Amount,Category\n"
+                                            "6/2/24,Cafe,-4.20,Food\n"
+                                            "6/3/24,Large,50000000000000000.00,Food\n");
+    sheet.doParse(1);
+    ASSERT_TRUE(selection());
+    const qsizetype before = business->transactions().size();
+    QList<TWError> shown;
+    QObject::connect(selection(), &TWImportTransactionsSelectController::errorPresented,
+                     [&shown](const TWError &error) { shown.append(error); });
+    selection()->importButton()->click();
+    ASSERT_EQ(shown.size(), 1);
+    const QString said = shown[0].localizedDescription();
+    EXPECT_TRUE(said == TWLocalized("balanceNotHeldMessage").arg(checking->name()) ||
+                said == TWLocalized("balanceNotHeldMessage").arg(food->name()))
+        << said.toStdString();
+    EXPECT_EQ(business->transactions().size(), before);
+}
+
 TEST_F(ImportSelectionTest, AClosedPeriodRefusesTheWholeImportBeforeAnyIdentifierIsTaken)
 {
     TWBusinessInfoPtr info = business->businessInfo()->copy();

@@ -8,6 +8,7 @@
 #include "app/TWMasterController.h"
 #include "app/TWMasterItem.h"
 #include "app/TWMasterTotals.h"
+#include "foundation/TWLocalized.h"
 #include "ledger/TWEditTransactionsController.h"
 #include "ledger/TWTotalController.h"
 #include "ledger/TWTransactionsController.h"
@@ -246,4 +247,27 @@ TEST_F(RegisterCurrencyEndToEnd, ForeignAccountsKeepTheirUnitsThroughEditsRatesA
     QCoreApplication::processEvents();
     EXPECT_EQ(sourceListAmount(reopened, yenBank), shown(15000, yenBank));
     EXPECT_EQ(sourceListAmount(reopened, euroBank), shown(-30000, euroBank));
+}
+
+// A yen amount that no dinar amount can hold, typed into the editor, is
+// refused naming the dinar account, and nothing is stored.
+TEST_F(RegisterCurrencyEndToEnd, AnAmountNoOtherUnitCanHoldIsRefusedByTheEditor)
+{
+    setRate(QStringLiteral("KWD"), 0.3);
+    const TWAccountPtr dinars =
+        addAccount(QStringLiteral("Dinar Bank"), TWAccountTypeBank, QStringLiteral("KWD"));
+    document->masterController()->update();
+    const qsizetype before = business->transactions().size();
+    TWTransactionController *editor = openNew(makeTransaction(bank, sales, 0));
+    ASSERT_TRUE(editor);
+    choose(popUp(editor, TWFieldIdentifierAccount1), yenBank->name());
+    choose(popUp(editor, TWFieldIdentifierAccount2), dinars->name());
+    TWTotalController *amounts = editor->totalController();
+    ASSERT_TRUE(amounts->chooseUnit(business->unitWithCode(QStringLiteral("JPY"))));
+    typeAmount(amounts->field(TWTotalFieldDebit), QStringLiteral("9223372036854775807"));
+    EXPECT_NE(editor->doSave(1), TWSaveOutcome::Closed);
+    ASSERT_FALSE(prompts.errors.isEmpty());
+    EXPECT_EQ(prompts.errors.last().localizedDescription(),
+              TWLocalized("amountNotHeldMessage").arg(dinars->name(), QStringLiteral("KWD")));
+    EXPECT_EQ(business->transactions().size(), before);
 }

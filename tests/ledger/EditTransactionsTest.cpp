@@ -650,3 +650,48 @@ TEST_F(EditTransactionsAccounts, ANewAccountAsksBeforeSplitTransactionsLoseTheir
     EXPECT_TRUE(stored(202)->hasSplit());
     EXPECT_TRUE(stored(203)->hasSplit());
 }
+
+// A total whose conversion or balance 64 bits cannot hold is refused, naming
+// the account, before any of the transactions is written.
+TEST_F(EditTransactionsAmounts, ATotalThatCannotBeHeldIsRefusedBeforeAnythingIsWritten)
+{
+    // A yen is worth two thousand fils here.
+    for (const auto &[code, rate] : {std::pair{"JPY", 150.0}, {"KWD", 300.0}})
+        business->unitWithCode(QString::fromLatin1(code))->setRate(rate);
+    add(300, twDay(2024, 5, 1), kChecking, kSales, 500);
+    add(301, twDay(2024, 5, 2), kYen, kDinar, 1000, "JPY");
+    const QString refusal =
+        TWLocalized("amountNotHeldMessage")
+            .arg(business->accountWithIdentifier(kDinar)->name(), QStringLiteral("KWD"));
+    // The dollar row would take the total; the yen row cannot, so neither is written.
+    for (const auto &[rows, typed] : {std::pair{QList<qint32>{301}, "9223372036854775807"},
+                                      {QList<qint32>{300, 301}, "50,000,000,000,000,000"}}) {
+        errors.clear();
+        select(rows);
+        ASSERT_TRUE(controller.selectField(-12));
+        textField()->setText(QString::fromLatin1(typed));
+        save();
+        ASSERT_EQ(errors.size(), 1) << typed;
+        EXPECT_EQ(errors[0].localizedDescription(), refusal);
+        EXPECT_TRUE(codes.isEmpty());
+        EXPECT_EQ(stored(300)->total(), 500);
+        EXPECT_EQ(stored(301)->total(), 1000);
+        EXPECT_EQ(stored(301)->totalAccount2(), 1000);
+    }
+
+    // Each amount fits, but checking's balance would not.
+    errors.clear();
+    add(302, twDay(2024, 5, 3), kChecking, kSales, 5000000000000000000);
+    select({300});
+    ASSERT_TRUE(controller.selectField(-12));
+    textField()->setText(QStringLiteral("50,000,000,000,000,000"));
+    save();
+    ASSERT_EQ(errors.size(), 1);
+    const QString said = errors[0].localizedDescription();
+    EXPECT_TRUE(said == TWLocalized("balanceNotHeldMessage")
+                            .arg(business->accountWithIdentifier(kChecking)->name()) ||
+                said == TWLocalized("balanceNotHeldMessage")
+                            .arg(business->accountWithIdentifier(kSales)->name()))
+        << said.toStdString();
+    EXPECT_EQ(stored(300)->total(), 500);
+}

@@ -315,3 +315,48 @@ TEST(FormatterMoney, TheConversionFactorIsWrittenWithAPoint)
         EXPECT_EQ(f.conversionString(0, &dollars, 10000, &dollars), QString()) << name;
     }
 }
+
+// A sign or code of another currency than the field's is refused, in typed
+// text and in text read leniently, as an unknown sign is; the field's own
+// sign and code, and the locale's where they are the field's, are read.
+TEST(FormatterTyping, ASignOrCodeOfAnotherCurrencyIsRefused)
+{
+    struct Case {
+        const char *locale;
+        const char *unit;
+        const char *text;
+        std::optional<qint64> value;
+    };
+    const TWUnit units[] = {currency(QStringLiteral("JPY"), QString::fromUtf8("¥"), 0),
+                            currency(QStringLiteral("USD"), QStringLiteral("$")),
+                            currency(QStringLiteral("KWD"), QString::fromUtf8("KD"), 3)};
+    const std::optional<qint64> refused;
+    for (const Case &c : {
+             Case{"en_US", "JPY", "$12.50", refused},
+             Case{"de_DE", "JPY", "12,50 €", refused},
+             Case{"de_DE", "JPY", "12,50 EUR", refused},
+             Case{"ja_JP", "USD", "JPY 1,234", refused},
+             Case{"ja_JP", "KWD", "￥1,234", refused},
+             Case{"en_US", "KWD", "USD 1.234", refused},
+             Case{"en_US", "KWD", "€1.234", refused},
+             Case{"en_US", "USD", "$12.50", 1250},
+             Case{"en_US", "USD", "USD 12.50", 1250},
+             Case{"ja_JP", "JPY", "JPY 1,234", 1234},
+             Case{"ja_JP", "JPY", "￥1,234", 1234},
+             Case{"ja_JP", "JPY", "¥1,234", 1234},
+             Case{"en_US", "KWD", "KWD 1.234", 1234},
+             Case{"de_DE", "KWD", "1,234 KD", 1234},
+             Case{"ar_KW", "KWD", "KWD 1.234", 1234},
+         }) {
+        const TWFormatter f{QLocale(QString::fromLatin1(c.locale))};
+        const TWUnit *unit = nullptr;
+        for (const TWUnit &u : units)
+            unit = u.code() == QLatin1String(c.unit) ? &u : unit;
+        const QString text = QString::fromUtf8(c.text);
+        EXPECT_EQ(f.typedValue(text, unit), c.value) << c.locale << " " << c.unit << " " << c.text;
+        bool ok = false;
+        const qint64 read = f.valueFromString(text, unit, &ok);
+        EXPECT_EQ(ok ? std::optional<qint64>(read) : refused, c.value)
+            << c.locale << " " << c.unit << " " << c.text;
+    }
+}

@@ -3,7 +3,10 @@
 #include "TWStoreTestSupport.h"
 #include "TWTestSupport.h"
 #include "store/TWBusiness.h"
+#include "store/TWTransactionEditing.h"
 
+#include "foundation/TWLocalized.h"
+#include "model/TWTotalType.h"
 #include "model/TWUnitConversion.h"
 #include "model/TWUnits.h"
 
@@ -115,4 +118,58 @@ TEST(UnitsStore, AFailedCascadePutsTheListBack)
     EXPECT_EQ(before.at(2)->name(), QStringLiteral("ZZC"));
     EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM units;")), 3);
     EXPECT_TRUE(recorder.names().isEmpty());
+}
+
+// An amount whose conversion into an account's unit or the home unit 64 bits
+// cannot hold is refused, naming where it would go, and nothing is stored.
+TEST(UnitsStore, AmountsThatCannotBeHeldAreRefusedBeforeAnythingIsStored)
+{
+    struct Case {
+        const char *home;
+        const char *unit;  // of the transaction and of account 1
+        const char *other; // unit of account 2
+        qint64 total;
+        const char *named; // the account named, or null for the home unit
+    };
+    const Case cases[] = {
+        {"USD", "JPY", "KWD", std::numeric_limits<qint64>::max(), "Other"},
+        {"VND", "USD", "USD", 1000000000000000000, nullptr},
+        {"KWD", "USD", "JPY", 9000000000000000000, "Other"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.home << " " << c.unit << " " << c.other);
+        auto business = twMakeBusinessWithUnits(QString::fromLatin1(c.home));
+        ASSERT_TRUE(business);
+        TWBusiness &b = *business;
+        for (const auto &[code, rate] :
+             {std::pair{"USD", 1.0}, {"JPY", 150.0}, {"KWD", 0.3}, {"VND", 25000.0}})
+            b.unitWithCode(QString::fromLatin1(code))->setRate(rate);
+        const auto account = [&](const char *name, const char *code) {
+            auto made = TWAccount::accountWithIdentifier(
+                b.nextAccountIdentifier(), QString::fromLatin1(name), 0, 0, TWAccountTypeBank,
+                QString(), QImage(), b.unitWithCode(QString::fromLatin1(code)), QString());
+            EXPECT_OK(b.addAccount(made, false));
+            return made;
+        };
+        const TWAccountPtr one = account("One", c.unit);
+        const TWAccountPtr other = account("Other", c.other);
+        auto transaction = std::make_shared<TWTransaction>();
+        transaction->setIdentifier(b.nextTransactionIdentifier());
+        transaction->setDate(twLocal(2024, 6, 3));
+        transaction->setAccount1Identifier(one->identifier());
+        transaction->setAccount2Identifier(other->identifier());
+        transaction->setUnit(b.unitWithCode(QString::fromLatin1(c.unit)));
+        transaction->setTotal(c.total);
+        transaction->setTotalAccount1(c.total);
+        twUpdateTotals(*transaction, TWTotalTypeTotal, TWTotalTypeAll, b);
+        const QString expected =
+            TWLocalized("amountNotHeldMessage")
+                .arg(c.named ? QString::fromLatin1(c.named) : TWLocalized("homeCurrency"),
+                     QString::fromLatin1(c.named ? c.other : c.home));
+        const TWErrorResult error = b.addTransaction(transaction, false, false, false, false);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->localizedDescription(), expected);
+        EXPECT_TRUE(b.transactions().isEmpty());
+        EXPECT_EQ(twQueryInt(b, QStringLiteral("SELECT COUNT(*) FROM transactions")), 0);
+    }
 }

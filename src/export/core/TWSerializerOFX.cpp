@@ -1,6 +1,7 @@
 #include "export/core/TWSerializerOFX.h"
 
 #include "foundation/TWClock.h"
+#include "foundation/TWDecimal.h"
 #include "model/TWFormatter.h"
 #include "store/TWBusiness.h"
 
@@ -70,12 +71,59 @@ void appendLine(QString &text, const char *line)
 struct Entry {
     qint64 amount = 0;
     TWUnitPtr unit;
-    std::optional<float> rate; // written when the unit is not the account's
+    QString rate; // written when the unit is not the account's
 };
 
-float rateOf(qint64 accountAmount, qint64 amount)
+using Wide = unsigned __int128;
+
+Wide powerOfTen(unsigned exponent)
 {
-    return amount == 0 ? 1.0f : float(double(accountAmount) / double(amount));
+    Wide power = 1;
+    for (unsigned i = 0; i < exponent; ++i)
+        power *= 10;
+    return power;
+}
+
+Wide magnitude(qint64 value)
+{
+    return value < 0 ? Wide(-(value + 1)) + 1 : Wide(value);
+}
+
+// How many units of the account's one unit of the amount's is: the ratio of
+// the two amounts in whole units (not in minor units, whose places differ
+// between yen, dollars and dinars). It has as many decimals as it takes for
+// the amount times the rate to give back the account's amount to its last
+// minor unit, and six at least.
+QString rateOf(qint64 accountAmount, const TWUnit *accountUnit, qint64 amount, const TWUnit *unit)
+{
+    if (amount == 0)
+        return QStringLiteral("1.000000");
+    const unsigned accountPlaces =
+        accountUnit ? std::min<unsigned>(accountUnit->decimalPlaces(), 18) : 0;
+    const unsigned places = unit ? std::min<unsigned>(unit->decimalPlaces(), 18) : 0;
+    const Wide numerator = magnitude(accountAmount) * powerOfTen(places);
+    const Wide denominator = magnitude(amount) * powerOfTen(accountPlaces);
+    // An error below half a minor unit of the account over the whole amount:
+    // one decimal more than the account's places and the amount's whole digits.
+    unsigned wholeDigits = 0;
+    for (Wide whole = magnitude(amount) / powerOfTen(places); whole != 0; whole /= 10)
+        ++wholeDigits;
+    const unsigned decimals = std::max(6u, accountPlaces + wholeDigits + 1);
+    TWDecimal rate;
+    rate.negative = accountAmount != 0 && (accountAmount < 0) != (amount < 0);
+    QString whole;
+    for (Wide part = numerator / denominator; whole.isEmpty() || part != 0; part /= 10)
+        whole.prepend(QLatin1Char(char('0' + int(part % 10))));
+    rate.intDigits = whole.toStdString();
+    Wide remainder = numerator % denominator;
+    for (unsigned i = 0; i <= decimals; ++i) {
+        remainder *= 10;
+        rate.fracDigits.push_back(char('0' + int(remainder / denominator)));
+        remainder %= denominator;
+    }
+    rate.roundTo(decimals, TWRounding::HalfAwayFromZero);
+    rate.trimFraction(6);
+    return rate.signedLocalized(QLocale::c(), false);
 }
 
 Entry entryFor(const TWTransaction &transaction, const TWAccount &account)
@@ -86,10 +134,12 @@ Entry entryFor(const TWTransaction &transaction, const TWAccount &account)
         entry.unit = transaction.unit();
         if (transaction.account1Identifier() == identifier) {
             entry.amount = transaction.total();
-            entry.rate = rateOf(transaction.totalAccount1(), transaction.total());
+            entry.rate = rateOf(transaction.totalAccount1(), account.unit().get(),
+                                transaction.total(), entry.unit.get());
         } else {
             entry.amount = -transaction.total();
-            entry.rate = rateOf(transaction.totalAccount2(), transaction.total());
+            entry.rate = rateOf(transaction.totalAccount2(), account.unit().get(),
+                                transaction.total(), entry.unit.get());
         }
         return entry;
     }
@@ -102,7 +152,8 @@ Entry entryFor(const TWTransaction &transaction, const TWAccount &account)
         const TWSplit &split = *own.constFirst();
         entry.amount = split.total();
         entry.unit = split.unit();
-        entry.rate = rateOf(split.totalAccount(), split.total());
+        entry.rate =
+            rateOf(split.totalAccount(), account.unit().get(), split.total(), entry.unit.get());
         return entry;
     }
     for (const TWSplitPtr &split : own)
@@ -205,8 +256,9 @@ QString TWSerializerOFX::text() const
             appendElement(body, "MEMO", ofxText(transaction->description()));
             if (entry.unit && !sameUnit(entry.unit, account->unit())) {
                 appendLine(body, "<CURRENCY>");
-                body.append(QStringLiteral("<CURRATE>%1</CURRATE>\n")
-                                .arg(QString::asprintf("%.6f", double(entry.rate.value_or(1.0f)))));
+                body.append(
+                    QStringLiteral("<CURRATE>%1</CURRATE>\n")
+                        .arg(entry.rate.isEmpty() ? QStringLiteral("1.000000") : entry.rate));
                 body.append(
                     QStringLiteral("<CURSYM>%1</CURSYM>\n").arg(ofxText(entry.unit->code())));
                 appendLine(body, "</CURRENCY>");

@@ -4,6 +4,7 @@
 #include "import/core/TWImportNames.h"
 #include "import/core/TWImportValues.h"
 #include "import/core/TWImportWarnings.h"
+#include "import/core/TWParser.h"
 #include "model/TWBuiltInFields.h"
 #include "model/TWDateReader.h"
 #include "model/TWFormatter.h"
@@ -57,12 +58,12 @@ public:
     // amount column was read in that unit, the first amount is that unit's
     // (and the readings in the columns' own units are dropped). Otherwise an
     // "Amount" column next to a "Currency" column would book 0 for every row
-    // not in the column's unit.
-    void readFirstIn(const TWUnitPtr &unit, const TWFormatter &formatter)
+    // not in the column's unit. `read` reads a text in a unit.
+    template <typename Read> void readFirstIn(const TWUnitPtr &unit, const Read &read)
     {
         if (!unit || !m_first || value(unit))
             return;
-        const qint64 amount = formatter.valueFromString(*m_first, unit.get());
+        const qint64 amount = read(*m_first, unit.get()).value_or(0);
         m_entries.clear();
         set(unit, m_negateFirst ? -amount : amount);
     }
@@ -120,6 +121,8 @@ private:
     // a warning when it names none.
     qint64 readAmount(const TWImportTransactionField &line, const QString &value,
                       const TWUnit *unit);
+    // The same without the warning: none when the text names no amount.
+    std::optional<qint64> amountIn(const QString &value, const TWUnit *unit) const;
     void unreadable(const TWImportTransactionField &line, const QString &value);
     void applyBuiltIn(Row &row, const TWImportTransactionField &line, qint32 identifier,
                       const QString &value);
@@ -259,7 +262,9 @@ bool Processor::run(TWTransactionList &results, QString *warnings)
             unit = row.account1Unit;
         row.transaction->setUnit(unit ? unit : m_homeUnit);
         if (row.unitColumn && !row.splitMarker)
-            row.amounts.readFirstIn(row.unitColumn, m_formatter);
+            row.amounts.readFirstIn(row.unitColumn, [this](const QString &text, const TWUnit *in) {
+                return amountIn(text, in);
+            });
 
         if (row.currencyColumns) {
             for (qsizetype j = 0; j < n; ++j) {
@@ -308,18 +313,26 @@ void Processor::unreadable(const TWImportTransactionField &line, const QString &
     m_unreadable.add(TWImportWarnings::valueNotRead(m_rowNumber, line.sourceName(), value));
 }
 
+std::optional<qint64> Processor::amountIn(const QString &value, const TWUnit *unit) const
+{
+    // A parser's own amounts have no grouping and the locale's decimal mark;
+    // other texts are read by their shape and the unit's places.
+    const std::optional<QString> local =
+        m_owner.plainAmounts() ? value
+                               : TWImportValues::localAmountText(value, m_formatter.locale(),
+                                                                 unit ? unit->decimalPlaces() : 0);
+    bool ok = false;
+    const qint64 amount = local ? m_formatter.valueFromString(*local, unit, &ok) : 0;
+    return ok ? std::optional<qint64>(amount) : std::nullopt;
+}
+
 qint64 Processor::readAmount(const TWImportTransactionField &line, const QString &value,
                              const TWUnit *unit)
 {
-    const std::optional<QString> local =
-        TWImportValues::localAmountText(value, m_formatter.locale());
-    bool ok = false;
-    const qint64 amount = local ? m_formatter.valueFromString(*local, unit, &ok) : 0;
-    if (!ok) {
+    const std::optional<qint64> amount = amountIn(value, unit);
+    if (!amount)
         unreadable(line, value);
-        return 0;
-    }
-    return amount;
+    return amount.value_or(0);
 }
 
 TWUnitPtr Processor::lineUnit(const TWImportTransactionField &line) const
@@ -478,9 +491,7 @@ void Processor::applyBuiltIn(Row &row, const TWImportTransactionField &line, qin
             break;
         const qint64 amount = readAmount(line, value, unit.get());
         row.amounts.set(unit, identifier == TWFieldIdentifierCredit ? -amount : amount);
-        row.amounts.noteFirst(
-            TWImportValues::localAmountText(value, m_formatter.locale()).value_or(value),
-            identifier == TWFieldIdentifierCredit);
+        row.amounts.noteFirst(value, identifier == TWFieldIdentifierCredit);
         if (!row.firstAmountUnit)
             row.firstAmountUnit = unit;
         row.changed = true;
@@ -658,9 +669,7 @@ qsizetype Processor::scanSplits(Row &row, const QList<QStringList> &rows, qsizet
                 amounts.set(amountUnit, line->builtInIdentifier() == TWFieldIdentifierCredit
                                             ? -amount
                                             : amount);
-                amounts.noteFirst(
-                    TWImportValues::localAmountText(value, m_formatter.locale()).value_or(value),
-                    line->builtInIdentifier() == TWFieldIdentifierCredit);
+                amounts.noteFirst(value, line->builtInIdentifier() == TWFieldIdentifierCredit);
                 if (!unit && !unitFromColumn)
                     unit = amountUnit;
                 changed = true;
@@ -706,7 +715,9 @@ qsizetype Processor::scanSplits(Row &row, const QList<QStringList> &rows, qsizet
             continue;
         split->setUnit(unit ? unit : m_homeUnit);
         if (unitFromColumn)
-            amounts.readFirstIn(split->unit(), m_formatter);
+            amounts.readFirstIn(split->unit(), [this](const QString &text, const TWUnit *in) {
+                return amountIn(text, in);
+            });
         if (!row.splitUnit)
             row.splitUnit = split->unit();
         if (split->accountIdentifier() == 0) {
@@ -849,6 +860,15 @@ std::shared_ptr<TWImportTransactions> TWImportTransactions::importTransactionsWi
     TWBusiness &business)
 {
     return std::make_shared<TWImportTransactions>(rows, importSettings, business);
+}
+
+std::shared_ptr<TWImportTransactions> TWImportTransactions::importTransactionsWithParser(
+    const TWParser &parser, const TWImportTransactionsSettingsPtr &settings, TWBusiness &business)
+{
+    auto importer = std::make_shared<TWImportTransactions>(parser.rows(), settings, business);
+    importer->setPlaceholderAccountNames(parser.placeholderAccountNames());
+    importer->setPlainAmounts(parser.plainAmounts());
+    return importer;
 }
 
 QStringList TWImportTransactions::missingAccounts()

@@ -31,6 +31,14 @@ public:
                                const TWImportTransactionsSettingsPtr &importSettings,
                                TWBusiness &business);
 
+    // A processor of a parser's rows that knows what the parser made of them:
+    // its made-up account names and how it wrote amounts. The import sheet
+    // makes its processor so.
+    static std::shared_ptr<TWImportTransactions>
+    importTransactionsWithParser(const class TWParser &parser,
+                                 const TWImportTransactionsSettingsPtr &importSettings,
+                                 TWBusiness &business);
+
     // The account names the file's account columns use and the business
     // lacks, each once, in order of first use (the split word left out, the
     // split prefix taken off).
@@ -58,6 +66,10 @@ public:
     // default account, and is never missing.
     const QSet<QString> &placeholderAccountNames() const { return m_placeholders; }
     void setPlaceholderAccountNames(const QSet<QString> &v) { m_placeholders = v; }
+    // Whether the amounts are a parser's own writing (TWParser::plainAmounts):
+    // then no separator in them is grouping.
+    bool plainAmounts() const { return m_plainAmounts; }
+    void setPlainAmounts(bool v) { m_plainAmounts = v; }
     const TWTransactionList &transactions() const { return m_transactions; }
     void setTransactions(const TWTransactionList &v) { m_transactions = v; }
 
@@ -73,4 +85,5 @@ private:
     TWBusiness *m_business;
     TWTransactionList m_transactions;
     QSet<QString> m_placeholders;
+    bool m_plainAmounts = false;
 };

@@ -56,8 +56,9 @@ std::optional<double> readNumber(const QString &text, bool percent)
     return number->toDouble();
 }
 
-std::optional<QString> localAmountText(const QString &text, const QLocale &locale)
+std::optional<QString> localAmountText(const QString &text, const QLocale &locale, unsigned places)
 {
+    const bool threePlaces = places == 3;
     const qsizetype size = text.size();
     // The common case needs no rewriting: no comma, at most one point, and
     // the locale's decimal mark is the point; a point then is the decimal mark
@@ -81,7 +82,7 @@ std::optional<QString> localAmountText(const QString &text, const QLocale &local
             qsizetype after = 0;
             for (qsizetype i = lastPoint + 1; i < size && text.at(i).isDigit(); ++i)
                 ++after;
-            if (after != 3)
+            if (after != 3 || threePlaces)
                 return text;
         }
     }
@@ -121,7 +122,7 @@ std::optional<QString> localAmountText(const QString &text, const QLocale &local
     const bool cannotGroup = leading > 3 || text.at(start) == QLatin1Char('0');
     // The last separator is the decimal mark when it cannot be grouping.
     const bool decimal =
-        markCandidate && sameKind == 1 && (mixed || digitsAfter != 3 || cannotGroup);
+        markCandidate && sameKind == 1 && (mixed || digitsAfter != 3 || cannotGroup || threePlaces);
     if (!decimal && digitsAfter != 3 && markCandidate)
         return std::nullopt;
     // Grouping: every group after the first has exactly three digits.

@@ -40,8 +40,11 @@ std::optional<double> readNumber(const QString &text, bool percent = false);
 // one, two or more than three digits, or one that follows the other kind, is
 // the decimal mark ("-850,00", "2.500,00", "-1,500.00", "3,250.00"). None when
 // the separators fit no reading ("1.2.3", "1,23,45"). Text without separators
-// comes back as it is.
-std::optional<QString> localAmountText(const QString &text, const QLocale &locale);
+// comes back as it is. In a unit of three places a lone separator followed by
+// three digits is its decimal mark ("1.234" dinars is 1234 fils, as the
+// program writes it), and only a second one of its kind makes it grouping.
+std::optional<QString> localAmountText(const QString &text, const QLocale &locale,
+                                       unsigned places = 2);
 
 // The amount in the locale's digits without grouping, "-" before a negative.
 QString amountText(const TWDecimal &amount, const QLocale &locale);

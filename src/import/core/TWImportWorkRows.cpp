@@ -118,10 +118,11 @@ qint64 TWImportWorkRows::amount(const QString &value, const TWProjectPtr &projec
 {
     const TWUnitPtr unit = project && project->unit() ? project->unit() : m_business.homeUnit();
     const TWFormatter &formatter = TWFormatter::formatter();
-    const std::optional<QString> local = TWImportValues::localAmountText(value, formatter.locale());
+    const unsigned places = unit ? unit->decimalPlaces() : 2;
+    const std::optional<QString> local =
+        TWImportValues::localAmountText(value, formatter.locale(), places);
     bool ok = false;
-    const qint64 amount =
-        local ? formatter.valueFromString(*local, unit ? unit->decimalPlaces() : 2, &ok) : 0;
+    const qint64 amount = local ? formatter.valueFromString(*local, places, &ok) : 0;
     if (!ok) {
         unreadable(column, value);
         return 0;

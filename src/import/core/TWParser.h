@@ -48,6 +48,13 @@ public:
     const QSet<QString> &placeholderAccountNames() const { return m_placeholders; }
     void setPlaceholderAccountNames(QSet<QString> names) { m_placeholders = std::move(names); }
 
+    // Whether the parser wrote the amounts itself from a fixed notation (QIF
+    // and OFX write "." as decimal mark): then they carry no grouping and the
+    // locale's decimal mark, so "1.234" is one and a quarter dinars, never
+    // 1,234.
+    bool plainAmounts() const { return m_plainAmounts; }
+    void setPlainAmounts(bool plain) { m_plainAmounts = plain; }
+
     // The pattern the file writes a column's dates in, by column index, where
     // the parser hands the dates on as written and knows their order (a QIF
     // file's order of day and month): the mapping reads the column by it
@@ -62,6 +69,7 @@ private:
     QStringList m_notes;
     QSet<QString> m_placeholders;
     QHash<qsizetype, QString> m_dateFormats;
+    bool m_plainAmounts = false;
     std::optional<QStringList> m_columns;
     QList<QStringList> m_rows;
 };

@@ -7,8 +7,11 @@
 #include "import/core/TWImportValues.h"
 #include "import/core/TWImportWarnings.h"
 #include "model/TWFormatter.h"
+#include "model/TWUnits.h"
 
 #include <QRegularExpression>
+
+#include <vector>
 
 namespace
 {
@@ -88,34 +91,94 @@ QDate postedDate(const QString &text)
     return QDate(fields[0], fields[1], fields[2]);
 }
 
-// `amount` (two decimals) times or divided by `rate`, exactly, to the nearest
-// hundredth (halves away from zero); none without a usable rate.
-std::optional<qint64> converted(const TWDecimal &amount, std::optional<TWDecimal> rate,
-                                bool multiply)
+using Wide = unsigned __int128;
+
+// The digits of a decimal without its point and leading zeros, as a number;
+// none beyond nineteen digits.
+std::optional<Wide> mantissa(const TWDecimal &value)
 {
-    const std::optional<qint64> value = amount.minorUnits(2);
-    if (!value || !rate || rate->negative || rate->isZero())
-        return std::nullopt;
-    if (rate->fracDigits.size() > 12)
-        rate->roundTo(12, TWRounding::HalfToEven);
-    std::string digits = rate->intDigits + rate->fracDigits;
+    std::string digits = value.intDigits + value.fracDigits;
     digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
-    if (digits.empty() || digits.size() > 18)
+    if (digits.size() > 19)
         return std::nullopt;
-    const __int128 mantissa = std::stoll(digits);
-    __int128 scale = 1;
-    for (std::size_t i = 0; i < rate->fracDigits.size(); ++i)
-        scale *= 10;
-    const __int128 numerator = __int128(*value) * (multiply ? mantissa : scale);
-    const __int128 denominator = multiply ? scale : mantissa;
-    __int128 quotient = numerator / denominator;
-    const __int128 remainder = numerator % denominator;
-    if (2 * (remainder < 0 ? -remainder : remainder) >= denominator)
-        quotient += numerator < 0 ? -1 : 1;
-    if (quotient > std::numeric_limits<qint64>::max() ||
-        quotient < std::numeric_limits<qint64>::min())
+    Wide result = 0;
+    for (const char c : digits)
+        result = result * 10 + Wide(c - '0');
+    return result;
+}
+
+std::string wideDigits(Wide value)
+{
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), char('0' + int(value % 10)));
+        value /= 10;
+    } while (value != 0);
+    return digits;
+}
+
+// The exact product: a rate written with enough digits gives every minor unit.
+std::optional<TWDecimal> product(const TWDecimal &a, const TWDecimal &b)
+{
+    const std::string x = a.intDigits + a.fracDigits;
+    const std::string y = b.intDigits + b.fracDigits;
+    if (x.size() + y.size() > 80)
         return std::nullopt;
-    return qint64(quotient);
+    std::vector<unsigned> digits(x.size() + y.size(), 0);
+    for (std::size_t i = 0; i < x.size(); ++i)
+        for (std::size_t j = 0; j < y.size(); ++j)
+            digits[i + j + 1] += unsigned(x[i] - '0') * unsigned(y[j] - '0');
+    for (std::size_t k = digits.size() - 1; k > 0; --k) {
+        digits[k - 1] += digits[k] / 10;
+        digits[k] %= 10;
+    }
+    std::string all;
+    all.reserve(digits.size());
+    for (const unsigned d : digits)
+        all.push_back(char('0' + d));
+    const std::size_t fraction = a.fracDigits.size() + b.fracDigits.size();
+    TWDecimal result;
+    result.negative = a.negative != b.negative;
+    result.fracDigits = all.substr(all.size() - fraction);
+    std::string whole = all.substr(0, all.size() - fraction);
+    whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
+    result.intDigits = whole.empty() ? std::string("0") : whole;
+    return result;
+}
+
+// The quotient to eighteen decimals (a rate of at most twelve decimals and
+// nineteen digits); none where the digits do not fit.
+std::optional<TWDecimal> quotient(const TWDecimal &a, TWDecimal rate)
+{
+    rate.roundTo(12, TWRounding::HalfToEven);
+    const std::optional<Wide> top = mantissa(a);
+    const std::optional<Wide> bottom = mantissa(rate);
+    if (!top || !bottom || *bottom == 0 || a.fracDigits.size() > 18)
+        return std::nullopt;
+    Wide numerator = *top, denominator = *bottom;
+    for (std::size_t i = 0; i < rate.fracDigits.size(); ++i)
+        numerator *= 10;
+    for (std::size_t i = 0; i < a.fracDigits.size(); ++i)
+        denominator *= 10;
+    TWDecimal result;
+    result.negative = a.negative;
+    result.intDigits = wideDigits(numerator / denominator);
+    Wide remainder = numerator % denominator;
+    for (int i = 0; i < 18; ++i) {
+        remainder *= 10;
+        result.fracDigits.push_back(char('0' + int(remainder / denominator)));
+        remainder %= denominator;
+    }
+    return result;
+}
+
+// `amount` times or divided by `rate`; none without a usable rate.
+std::optional<TWDecimal> converted(const TWDecimal &amount, const std::optional<TWDecimal> &rate,
+                                   bool multiply)
+{
+    if (!rate || rate->negative || rate->isZero())
+        return std::nullopt;
+    return multiply ? product(amount, *rate) : quotient(amount, *rate);
 }
 
 class OFXReader
@@ -277,12 +340,19 @@ private:
             secondColumn = currencyColumn(code);
             QString other;
             if (amount) {
-                const std::optional<qint64> value = converted(
+                std::optional<TWDecimal> value = converted(
                     *amount, TWImportValues::readAmount(childText(*currency, "CURRATE"), true),
                     !original);
+                // In the places of the currency it is in, where the program
+                // knows it; the import reads it in the business's unit.
+                const std::optional<unsigned> places =
+                    placesOf(original ? code : m_statementCurrency);
+                if (value && places)
+                    value->roundTo(*places, TWRounding::HalfAwayFromZero);
                 if (value)
-                    other =
-                        TWImportValues::amountText(TWDecimal::fromMinorUnits(*value, 2), m_locale);
+                    value->trimFraction(places.value_or(2));
+                if (value)
+                    other = TWImportValues::amountText(*value, m_locale);
             }
             const bool statementsOwn = secondColumn == statementColumn;
             // CURRENCY: the amount is in CURSYM; ORIGCURRENCY: in the statement's.
@@ -321,7 +391,25 @@ private:
         return value.isNull() ? QString(QLatin1String("")) : value;
     }
 
+    // The decimal places of a currency the program ships, by its code.
+    std::optional<unsigned> placesOf(const QString &code)
+    {
+        auto known = m_places.constFind(code);
+        if (known == m_places.constEnd()) {
+            int places = -1;
+            for (const TWUnitPtr &unit : TWUnits::units().unitList()) {
+                if (unit && unit->code().compare(code, Qt::CaseInsensitive) == 0) {
+                    places = int(unit->decimalPlaces());
+                    break;
+                }
+            }
+            known = m_places.insert(code, places);
+        }
+        return *known < 0 ? std::nullopt : std::optional<unsigned>(unsigned(*known));
+    }
+
     QLocale m_locale;
+    QHash<QString, int> m_places;
     TWImportValues::DateTexts m_dates;
     QStringList m_currencies;
     QString m_statementCurrency = QLatin1String("");
@@ -350,6 +438,9 @@ void TWParserOFX::parse(const QByteArray &data)
                         TWLocalized("unit")};
     OFXReader reader;
     QString text = TWImportText::decode(data);
+    // The formats write "." as decimal mark; the rows carry the amounts in
+    // the locale's mark without grouping.
+    setPlainAmounts(true);
     const int version = v1Version(text);
     text = version >= 100 && version <= 199 ? convertToXML(text) : declaredAsUtf8(std::move(text));
     const std::shared_ptr<TWXMLParser> xml = TWXMLParser::xmlParser();

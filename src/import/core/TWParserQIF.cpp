@@ -266,6 +266,9 @@ void TWParserQIF::parse(const QByteArray &data)
                            TWLocalized("amount")});
     const QString text = TWImportText::decode(data);
     QIFReader reader;
+    // The formats write "." as decimal mark; the rows carry the amounts in
+    // the locale's mark without grouping.
+    setPlainAmounts(true);
     const QChar *at = text.constData();
     const QChar *const end = at + text.size();
     while (at != end) {

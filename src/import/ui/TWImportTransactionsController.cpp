@@ -261,8 +261,7 @@ void TWImportTransactionsController::doParse(int tag)
     m_business->setImportTransactionsSettings(stored);
 
     m_importer =
-        TWImportTransactions::importTransactionsWithRows(m_parser->rows(), m_settings, *m_business);
-    m_importer->setPlaceholderAccountNames(m_parser->placeholderAccountNames());
+        TWImportTransactions::importTransactionsWithParser(*m_parser, m_settings, *m_business);
     bool createAccounts = false;
     for (const TWImportTransactionFieldPtr &line : m_settings->importFields()) {
         const qint32 identifier = line ? line->builtInIdentifier() : 0;

@@ -9,6 +9,7 @@
 
 #include "foundation/TWLocalized.h"
 #include "import/core/TWImportDuplicates.h"
+#include "store/TWAmountLimits.h"
 #include "store/TWBusiness.h"
 #include "store/TWNotifications.h"
 
@@ -174,6 +175,11 @@ void TWImportTransactionsSelectController::doImport(int tag)
     // The ticked transactions the list shows go in, in its display order; a
     // row a search hides keeps its tick for a later import but is not added.
     const TWTransactionList toAdd = m_import->sortedImportTransactions();
+    // A balance the rows would take past what 64 bits hold refuses them all.
+    if (TWErrorResult refused = TWAmountLimits::amountsError(*m_business, toAdd)) {
+        presentError(*refused);
+        return;
+    }
 
     // All or nothing: a refused transaction leaves the store, its lists and
     // its notifications as they were, and the sheet open with its ticks.

@@ -141,8 +141,8 @@ Bands bands(const PageGrid &grid, const QSizeF &number, const QSizeF &header, co
     return result;
 }
 
-TableColumns tableColumns(const QList<double> &natural, int descriptionIndex, double contentWidth,
-                          double strokeWidth)
+TableColumns tableColumns(const QList<double> &natural, const QList<double> &minimum,
+                          int descriptionIndex, double contentWidth, double strokeWidth)
 {
     TableColumns result;
     const qsizetype n = natural.size();
@@ -155,17 +155,33 @@ TableColumns tableColumns(const QList<double> &natural, int descriptionIndex, do
             sum += natural.at(i);
     }
     const double room = contentWidth - double(n + 1) * gap + 6;
+    const auto floor = [&minimum](qsizetype i) { return i < minimum.size() ? minimum.at(i) : 0.0; };
     result.widths = natural;
-    if (descriptionIndex < 0) {
+    if (descriptionIndex < 0 && sum <= room) {
         const double grow = (room - sum) / double(n);
         for (double &width : result.widths)
             width += grow;
-    } else if (sum + 100 <= room) {
+    } else if (descriptionIndex >= 0 && sum + 100 <= room) {
         result.widths[descriptionIndex] = room - sum;
     } else {
-        const double excess = (sum + 100 - room) / double(n);
-        for (qsizetype i = 0; i < n; ++i)
-            result.widths[i] = i == descriptionIndex ? 100 - excess : natural.at(i) - excess;
+        // Short of room: the description first, down to its longest word,
+        // then the other columns in proportion to what each can give.
+        double deficit = sum - room;
+        if (descriptionIndex >= 0) {
+            const double least = std::min(100.0, floor(descriptionIndex));
+            result.widths[descriptionIndex] = std::max(least, 100 - (sum + 100 - room));
+            deficit = sum + result.widths.at(descriptionIndex) - room;
+        }
+        double slack = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            if (i != descriptionIndex)
+                slack += std::max(0.0, natural.at(i) - floor(i));
+        }
+        const double share = slack > 0 ? std::min(1.0, std::max(0.0, deficit) / slack) : 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            if (i != descriptionIndex)
+                result.widths[i] = natural.at(i) - share * std::max(0.0, natural.at(i) - floor(i));
+        }
     }
     double offset = strokeWidth + 3;
     for (qsizetype i = 0; i < n; ++i) {

@@ -55,13 +55,17 @@ Bands bands(const PageGrid &grid, const QSizeF &number, const QSizeF &header, co
             int location);
 
 // Column widths of the item table. `natural` holds each shown column's
-// natural width in column order; `descriptionIndex` is the description
-// column's index (-1 when none); `strokeWidth` the table's rule width.
+// natural width in column order, `minimum` the width below which a column's
+// texts would break where they must not (a number or a word in two);
+// `descriptionIndex` is the description column's index (-1 when none);
+// `strokeWidth` the table's rule width. Where the room is short the
+// description gives way first, then the other columns, each only down to its
+// minimum.
 struct TableColumns {
     QList<double> widths;
     QList<double> offsets;
 };
-TableColumns tableColumns(const QList<double> &natural, int descriptionIndex, double contentWidth,
-                          double strokeWidth);
+TableColumns tableColumns(const QList<double> &natural, const QList<double> &minimum,
+                          int descriptionIndex, double contentWidth, double strokeWidth);
 
 } // namespace TWInvoiceGeometry

@@ -12,6 +12,9 @@
 #include "model/TWTask.h"
 #include "model/TWWorkArithmetic.h"
 
+#include <QFontMetricsF>
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <limits>
 
@@ -128,14 +131,13 @@ QRectF TWInvoiceOperation::headerBounds(quint32 type, double maximumWidth) const
     const QString label = headerLabel(type);
     if (label.isEmpty())
         return QRectF();
-    return TWInvoiceGeometry::integral(
-        measureText(label, attributesForSettings(settings(QStringLiteral("componentTableHeaders"))),
-                    maximumWidth));
+    return TWInvoiceGeometry::integral(measureText(
+        label, tableAttributes(settings(QStringLiteral("componentTableHeaders"))), maximumWidth));
 }
 
 QRectF TWInvoiceOperation::invoiceItemsBounds(quint32 type, double maximumWidth) const
 {
-    const TWTextAttributes attributes = attributesForSettings(settingsForColumnType(type));
+    const TWTextAttributes attributes = tableAttributes(settingsForColumnType(type));
     QRectF bounds;
     for (const TWInvoiceItemPtr &item : m_data->items()) {
         const QString text = invoiceItemString(*item, type);
@@ -145,6 +147,42 @@ QRectF TWInvoiceOperation::invoiceItemsBounds(quint32 type, double maximumWidth)
             TWInvoiceGeometry::integral(bounds.united(measureText(text, attributes, maximumWidth)));
     }
     return bounds;
+}
+
+TWTextAttributes TWInvoiceOperation::tableAttributes(const QVariantMap &settings) const
+{
+    TWTextAttributes attributes = attributesForSettings(settings);
+    if (m_tableScale < 1.0 && attributes.hasFont && attributes.font.pointSizeF() > 0) {
+        attributes.font.setPointSizeF(attributes.font.pointSizeF() * m_tableScale);
+        attributes.maximumLineHeight = 0.75 * QFontMetricsF(attributes.font).height();
+    }
+    return attributes;
+}
+
+double TWInvoiceOperation::longestWord(const QString &text,
+                                       const TWTextAttributes &attributes) const
+{
+    double widest = 0;
+    for (const QString &word :
+         text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+        widest = std::max(
+            widest, TWInvoiceGeometry::integral(measureText(word, attributes, kNoLimit)).width());
+    return widest;
+}
+
+double TWInvoiceOperation::longestHeaderWord(quint32 type) const
+{
+    return longestWord(headerLabel(type),
+                       tableAttributes(settings(QStringLiteral("componentTableHeaders"))));
+}
+
+double TWInvoiceOperation::longestItemWord(quint32 type) const
+{
+    const TWTextAttributes attributes = tableAttributes(settingsForColumnType(type));
+    double widest = 0;
+    for (const TWInvoiceItemPtr &item : m_data->items())
+        widest = std::max(widest, longestWord(invoiceItemString(*item, type), attributes));
+    return widest;
 }
 
 const TWColumn *TWInvoiceOperation::columnOfType(quint32 type) const
@@ -171,19 +209,36 @@ void TWInvoiceOperation::calculateBoundsTable()
     }
     if (types.isEmpty())
         return;
-    QList<double> natural;
+    QList<double> natural, minimum;
     int description = -1;
-    for (qsizetype i = 0; i < types.size(); ++i) {
-        if (types.at(i) == 1) {
-            description = int(i);
-            natural.append(0);
-            continue;
+    // Where even the narrowest columns leave no room (amounts of trillions in
+    // every money column), the table's texts are set smaller until they fit.
+    m_tableScale = 1.0;
+    const double gap = stroke > 0 ? 6 + stroke : 6;
+    const double room = m_contentFrame.width() - double(types.size() + 1) * gap + 6;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        natural.clear();
+        minimum.clear();
+        double least = 0;
+        for (qsizetype i = 0; i < types.size(); ++i) {
+            const quint32 type = types.at(i);
+            if (type == 1)
+                description = int(i);
+            const double cells = type == 1 ? 0 : invoiceItemsBounds(type, kNoLimit).width();
+            natural.append(type == 1 ? 0 : std::max(headerBounds(type, kNoLimit).width(), cells));
+            // Dates and numbers stay on one line; words of the headers, the
+            // types and the descriptions stay whole.
+            const bool unbroken = type == 0 || type >= 3;
+            minimum.append(
+                std::max(unbroken ? cells : longestItemWord(type), longestHeaderWord(type)));
+            least += type == 1 ? std::min(100.0, minimum.last()) : minimum.last();
         }
-        natural.append(std::max(headerBounds(types.at(i), kNoLimit).width(),
-                                invoiceItemsBounds(types.at(i), kNoLimit).width()));
+        if (least <= room || room <= 0)
+            break;
+        m_tableScale *= std::max(0.5, room / least * 0.98);
     }
-    const TWInvoiceGeometry::TableColumns placed =
-        TWInvoiceGeometry::tableColumns(natural, description, m_contentFrame.width(), stroke);
+    const TWInvoiceGeometry::TableColumns placed = TWInvoiceGeometry::tableColumns(
+        natural, minimum, description, m_contentFrame.width(), stroke);
     for (qsizetype i = 0; i < types.size(); ++i) {
         const double width = placed.widths.at(i);
         TWCellList cells{TWCell::cellWithValue(headerLabel(types.at(i)), QVariant(), QUrl(), 0, 0,
@@ -206,8 +261,7 @@ void TWInvoiceOperation::calculateBoundsTableValues()
             heights.append(
                 text.isEmpty()
                     ? 0.0
-                    : float(measureText(text,
-                                        attributesForSettings(settingsForColumnType(column.type())),
+                    : float(measureText(text, tableAttributes(settingsForColumnType(column.type())),
                                         column.size().width())
                                 .height()));
         }
@@ -232,7 +286,7 @@ void TWInvoiceOperation::drawTableStart()
     const double y0 = m_yOffset;
     const QVariantMap table = settings(kTable);
     const QVariantMap headers = settings(QStringLiteral("componentTableHeaders"));
-    const TWTextAttributes headerAttributes = attributesForSettings(headers);
+    const TWTextAttributes headerAttributes = tableAttributes(headers);
     const bool rules = table.value(QStringLiteral("strokeStyle")).toInt() != 0;
     const double w = actualStrokeWidth(table);
     const TWColumn &last = m_columns.last();
@@ -316,7 +370,7 @@ void TWInvoiceOperation::drawInvoiceItem(const TWInvoiceItem &item)
             continue;
         const double h = i < heights.size() ? heights.at(i) : 0;
         const double top = m_yOffset - (rowHeight - h) / 2;
-        drawText(text, attributesForSettings(settingsForColumnType(column.type())),
+        drawText(text, tableAttributes(settingsForColumnType(column.type())),
                  QRectF(left + column.xOffset(), top - h, column.size().width(), h));
     }
     m_yOffset -= rowHeight - 5;

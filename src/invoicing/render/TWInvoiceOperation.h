@@ -202,6 +202,14 @@ private:
     QString headerLabel(quint32 type) const;
     QRectF headerBounds(quint32 type, double maximumWidth) const;
     QRectF invoiceItemsBounds(quint32 type, double maximumWidth) const;
+    // The width of the widest word of a text, of a column's header and of a
+    // column's cells: what a column cannot give without breaking a word.
+    double longestWord(const QString &text, const TWTextAttributes &attributes) const;
+    // The attributes of an item table's text, its font set smaller where the
+    // table's numbers need it to fit across the page.
+    TWTextAttributes tableAttributes(const QVariantMap &settings) const;
+    double longestHeaderWord(quint32 type) const;
+    double longestItemWord(quint32 type) const;
     const TWColumn *columnOfType(quint32 type) const;
     void drawTableStart();
     void drawInvoiceItem(const TWInvoiceItem &item);
@@ -241,6 +249,7 @@ private:
     QHash<QString, QRectF> m_strokeFrames;
     QHash<QString, QRectF> m_stringBounds;
     QList<TWColumn> m_columns;
+    double m_tableScale = 1.0;                                 // of the item table's fonts
     QHash<const TWInvoiceItem *, QList<double>> m_itemHeights; // per column
     QHash<const TWInvoiceItem *, double> m_itemNotesHeights;
     QSizeF m_pageSize;
