@@ -326,8 +326,9 @@ bool TWBusinessController::replacePackage(const QUrl &url)
     // it was; once in its place, the copy becomes the document's package
     // without being written again, so nothing can fail after the old one
     // went. The work folder is gone before any failure is shown.
-    // The old package is moved aside under a locked name of its own, so that
-    // a replace cut off before removing it leaves a leftover known as ours.
+    // The two folders swap names in one step; the old package then goes on
+    // to a locked name of its own, so that a replace cut off before removing
+    // it leaves a leftover known as ours.
     // Receipts only the old package still holds (the document's own folder
     // was lost in a move) are taken into the new one first.
     TWErrorResult error;

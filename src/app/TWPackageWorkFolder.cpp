@@ -5,9 +5,9 @@
 #include "store/TWBusiness.h"
 #include "store/TWPackageFiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QDateTime>
 #include <QFileInfo>
 
 #include <cerrno>

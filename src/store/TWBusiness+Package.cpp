@@ -1160,7 +1160,8 @@ TWErrorResult TWBusiness::writeToURL(const QUrl &url, TWSaveOperation saveOperat
     // one step: another copy's save into the package waits for this one's
     // end, then finds what this one wrote and asks.
     const TWPackageFiles::Descriptor lock(inPlace ? m_packageAnchor.openFolder() : -1);
-    if (lock.get() >= 0 && !TWPackageFiles::lockFolder(lock.get(), true, kPackageLockWaitMilliseconds))
+    if (lock.get() >= 0 &&
+        !TWPackageFiles::lockFolder(lock.get(), true, kPackageLockWaitMilliseconds))
         return packageError(TWPackageLockedError,
                             TWLocalized("packageLockedDescription").arg(path));
     if (inPlace && m_packageMark) {

@@ -196,11 +196,10 @@ bool TWBusiness::isCopyOfThisBusiness(const QString &path) const
     // A token names one save wherever its file went (copied whole, its
     // header the same or not); a database saved without one is known by
     // the header this document read.
-    return std::any_of(m_knownMarks.cbegin(), m_knownMarks.cend(),
-                       [&mark](const TWPackageMark &known) {
-                           return known.token != 0 ? known.token == mark->token
-                                                   : known.sameSave(*mark);
-                       });
+    return std::any_of(
+        m_knownMarks.cbegin(), m_knownMarks.cend(), [&mark](const TWPackageMark &known) {
+            return known.token != 0 ? known.token == mark->token : known.sameSave(*mark);
+        });
 }
 
 bool TWBusiness::recognizePackage(const QString &path)
@@ -239,8 +238,8 @@ QSet<QString> namedAttachmentFiles(sqlite3 *database, const char *schema)
         while (sqlite3_step(rows) == SQLITE_ROW) {
             const auto identifier = qint32(sqlite3_column_int64(rows, 0));
             names.insert(TWBusiness::attachmentFileName(
-                identifier, QString::fromUtf8(reinterpret_cast<const char *>(
-                                sqlite3_column_text(rows, 1)))));
+                identifier,
+                QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(rows, 1)))));
             if (sqlite3_column_int(rows, 2) == TWAttachmentTypePhoto)
                 names.insert(TWBusiness::attachmentThumbnailFileName(identifier));
         }

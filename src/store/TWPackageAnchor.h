@@ -51,10 +51,7 @@ struct TWPackageMark {
     QByteArray header;
     bool operator==(const TWPackageMark &) const = default;
     // Whether `other` is the file of the same save (the very same pair).
-    bool sameSave(const TWPackageMark &other) const
-    {
-        return !header.isEmpty() && *this == other;
-    }
+    bool sameSave(const TWPackageMark &other) const { return !header.isEmpty() && *this == other; }
     // The mark of the regular database file at `path` (no link followed),
     // read through SQLite so that a save cut off is rolled back first; none
     // when there is no such database.

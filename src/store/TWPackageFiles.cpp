@@ -2,10 +2,10 @@
 
 #include "foundation/TWLocalized.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QDeadlineTimer>
 #include <QRandomGenerator>
 #include <QThread>
 

@@ -19,8 +19,8 @@
 #include <csignal>
 #include <thread>
 
-#include <linux/capability.h>
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <poll.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
@@ -189,6 +189,44 @@ protected:
         const QByteArray data = bytes(QDir(package).filePath("Data.sql"));
         return tree(package) << QCryptographicHash::hash(data, QCryptographicHash::Sha1).toHex()
                              << receipts(package);
+    }
+
+    // A process running `save`, held at `step` as if it had died there; -1
+    // when it never got there. end() kills it.
+    static pid_t heldAt(TWPackageFiles::SaveStep step, const std::function<void()> &save)
+    {
+        int ready[2];
+        if (pipe(ready) != 0)
+            return -1;
+        const pid_t child = fork();
+        if (child == 0) {
+            TWPackageFiles::setSaveStepHook([&](TWPackageFiles::SaveStep at) {
+                if (at == step) {
+                    (void)!::write(ready[1], "r", 1);
+                    pause();
+                }
+                return false;
+            });
+            save();
+            _exit(0);
+        }
+        close(ready[1]);
+        pollfd wait{ready[0], POLLIN, 0};
+        char said = 0;
+        const bool reached =
+            child > 0 && poll(&wait, 1, 60'000) == 1 && ::read(ready[0], &said, 1) == 1;
+        close(ready[0]);
+        if (reached)
+            return child;
+        end(child);
+        return -1;
+    }
+    static void end(pid_t child)
+    {
+        if (child <= 0)
+            return;
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
     }
 
     // A work folder beside `target` as a process killed while using it leaves it (its lock
@@ -386,31 +424,15 @@ TEST_F(DocumentReplaceTest, AKilledSaveAsLeavesAFolderTheNextSaveAsOrOpeningRemo
         addReceipts(*document->business(), 1, 2);
 
         // Another process saves onto the target and is killed half-way.
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            TWPackageFiles::setSaveStepHook([&](TWPackageFiles::SaveStep step) {
-                if (step == TWPackageFiles::SaveStep::AttachmentsSynced) {
-                    (void)!::write(ready[1], "r", 1);
-                    pause();
-                }
-                return false;
-            });
+        const pid_t child = heldAt(TWPackageFiles::SaveStep::AttachmentsSynced, [&] {
             document->saveDocumentToURL(QUrl::fromLocalFile(target));
-            _exit(0);
-        }
-        close(ready[1]);
-        pollfd wait{ready[0], POLLIN, 0};
-        const bool started = poll(&wait, 1, 60'000) == 1;
-        close(ready[0]);
+        });
+        const bool started = child > 0;
         // While it runs, its folder is its own.
         const QString during = leftovers();
         again();
         const QString stillThere = leftovers();
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
+        end(child);
         ASSERT_TRUE(started) << "the saving process did not start";
         EXPECT_FALSE(during.isEmpty());
         EXPECT_EQ(stillThere, during);
@@ -606,7 +628,7 @@ TEST_F(DocumentReplaceTest, AReplaceTakesLostReceiptsOnlyFromACopyOfThisBusiness
         const char *name;
         bool copy; // the target is a copy of this business, else another business
         QStringList saved;
-        bool named;             // the lost receipt is named to the user
+        bool named;              // the lost receipt is named to the user
         bool savedThere = false; // the copy was saved as a business of its own since
     };
     const Case cases[] = {
@@ -832,27 +854,10 @@ TEST_F(DocumentReplaceTest, AReplaceCutOffBetweenItsTwoStepsLeavesTheNewBusiness
     auto document = newDocument("New Books");
     addReceipts(*document->business(), 1, 2);
     // The saving process dies once the old package was taken from the name.
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        TWPackageFiles::setSaveStepHook([&](TWPackageFiles::SaveStep step) {
-            if (step == TWPackageFiles::SaveStep::ReplaceSwapped) {
-                (void)!::write(ready[1], "r", 1);
-                pause();
-            }
-            return false;
-        });
-        document->saveDocumentToURL(QUrl::fromLocalFile(target));
-        _exit(0);
-    }
-    close(ready[1]);
-    pollfd wait{ready[0], POLLIN, 0};
-    const bool stopped = poll(&wait, 1, 60'000) == 1;
-    close(ready[0]);
-    kill(child, SIGKILL);
-    waitpid(child, nullptr, 0);
+    const pid_t child = heldAt(TWPackageFiles::SaveStep::ReplaceSwapped,
+                               [&] { document->saveDocumentToURL(QUrl::fromLocalFile(target)); });
+    const bool stopped = child > 0;
+    end(child);
     ASSERT_TRUE(stopped) << "the replace did not reach its second step";
 
     EXPECT_EQ(businessName(target), "New Books");
@@ -868,7 +873,8 @@ TEST_F(DocumentReplaceTest, AnEmptyNameGetsTheNewestWholeLeftoverAndNoLeftoverGo
     // between its renames left the old business aside, the new one beside it,
     // and nothing at the name.
     const QString target = dir.filePath("Target.tallyworth");
-    const QString oldBooks = dir.filePath("Old.tallyworth"), newBooks = dir.filePath("New.tallyworth");
+    const QString oldBooks = dir.filePath("Old.tallyworth"),
+                  newBooks = dir.filePath("New.tallyworth");
     saveBusiness(oldBooks, "Old Books", 3);
     saveBusiness(newBooks, "New Books", 2);
     const auto leftover = [&](const QString &purpose, const QString &from) {
@@ -949,8 +955,9 @@ TEST_F(DocumentReplaceTest, AReplaceThatCouldNotWriteNamesTheChosenFolderAndAFul
         prompts.errors.clear();
         TWPackageMoves::setDiskFullQuery([full](const QString &) { return full; });
         // The new package's first files cannot be written.
-        TWPackageFiles::setSaveStepHook(
-            [](TWPackageFiles::SaveStep step) { return step == TWPackageFiles::SaveStep::AttachmentsCopied; });
+        TWPackageFiles::setSaveStepHook([](TWPackageFiles::SaveStep step) {
+            return step == TWPackageFiles::SaveStep::AttachmentsCopied;
+        });
         auto document = newDocument("New Books");
         EXPECT_FALSE(document->saveDocumentToURL(QUrl::fromLocalFile(target)));
         TWPackageFiles::setSaveStepHook(nullptr);

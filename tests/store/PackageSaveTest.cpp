@@ -662,9 +662,8 @@ TEST(PackageSave, ASaveWaitsForAnotherStoresSaveToEndAndIsThenRefused)
         if (step != TWPackageFiles::SaveStep::PackageChecked ||
             std::this_thread::get_id() != saving || firstSave.valid())
             return false;
-        firstSave = std::async(std::launch::async, [&] {
-            return first->writeToURL(url, TWSaveOperationSave);
-        });
+        firstSave = std::async(std::launch::async,
+                               [&] { return first->writeToURL(url, TWSaveOperationSave); });
         firstEndedMeanwhile =
             firstSave.wait_for(std::chrono::milliseconds(300)) == std::future_status::ready;
         return false;
