@@ -363,8 +363,10 @@ bool lockFolder(int fd, bool exclusive, int waitMilliseconds)
     for (;;) {
         if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0)
             return true;
+        // A file system that keeps no locks (ENOLCK, a network share) has
+        // no holder to wait for.
         if (errno != EWOULDBLOCK && errno != EINTR)
-            return false;
+            return true;
         if (deadline.hasExpired())
             return false;
         QThread::msleep(pause);

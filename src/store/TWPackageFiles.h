@@ -156,8 +156,9 @@ bool syncFolder(const QString &folder);
 // nothing in it is lost. False when the place stays taken.
 bool clearPendingPlace(const QString &path);
 // Locks the folder open as `fd` (flock), shared or exclusive, waiting up to
-// `waitMilliseconds` for another process that holds it; false when it could
-// not be had. The lock goes with the descriptor.
+// `waitMilliseconds` for another process that holds it; false only when one
+// kept it that long (or `fd` is none). On a file system that keeps no locks
+// it goes on unlocked. The lock goes with the descriptor.
 bool lockFolder(int fd, bool exclusive, int waitMilliseconds);
 
 // Renames `from` over `to` (a link at `to` is replaced, not followed).
